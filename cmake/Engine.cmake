@@ -1,0 +1,29 @@
+# Helpers shared by the folder CMakeLists.
+
+# engine_library(<name> [DEPS <lib>...] [PACKAGES <imported target>...])
+# Builds every .cpp of the calling folder (not its subfolders) into one static
+# library. Headers are included from the repository root: #include "core/GameWorld.h".
+function(engine_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PACKAGES" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  if(NOT sources)
+    set(sources "${PROJECT_SOURCE_DIR}/cmake/empty.cpp")
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}")
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} ${ARG_PACKAGES})
+  set_property(GLOBAL APPEND PROPERTY KELVARUN_ENGINE_LIBS ${name})
+endfunction()
+
+# link_engine(<target>): links every engine library as one group. The engine's
+# integration classes (the world, the frustum's cull volume) call a few classes
+# of higher folders; the group resolves those at the final link.
+function(link_engine target)
+  get_property(libs GLOBAL PROPERTY KELVARUN_ENGINE_LIBS)
+  set(files)
+  foreach(lib ${libs})
+    list(APPEND files "$<TARGET_FILE:${lib}>")
+  endforeach()
+  add_dependencies(${target} ${libs})
+  target_link_libraries(${target} PRIVATE ${libs} "-Wl,--start-group" ${files} "-Wl,--end-group")
+endfunction()

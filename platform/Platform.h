@@ -1,0 +1,64 @@
+// Services of the platform layer that have no Windows counterpart: the
+// game's own random generator, the hand-driven clock and debug sink for tests,
+// presenting a software frame, and the program's own folder.
+#pragma once
+
+#include "platform/Win32.h"
+
+#include <functional>
+#include <string>
+
+namespace plat {
+
+// The game's random generator: 15-bit results (0..kRandMax) from one global
+// state, the same sequence on every machine for the same seed.
+constexpr int kRandMax = 32767;
+int rand();
+void srand(unsigned seed);
+
+// Clock. By default timeGetTime and QueryPerformanceCounter read the system's
+// monotonic clock and Sleep sleeps. A test can switch to a hand-driven clock:
+// time then moves only through AdvanceClock and Sleep (which advances it by
+// the requested milliseconds instead of waiting).
+void UseManualClock(DWORD startMilliseconds);
+void UseRealClock();
+bool IsManualClock();
+void AdvanceClock(DWORD milliseconds);
+// Milliseconds requested from Sleep since the last ResetSleepLog, and the count of calls.
+DWORD SleptMilliseconds();
+int SleepCalls();
+void ResetSleepLog();
+
+// Debug output. OutputDebugStringA writes each text to standard error unless a
+// sink is installed; a sink receives every text instead (tests capture it).
+using DebugSink = std::function<void(const char* text)>;
+DebugSink SetDebugSink(DebugSink sink);  // returns the previous sink
+void SetDebugEcho(bool echoToStandardError);
+
+// Presents a frame of pixels in the window. bitsPerPixel is 15 (x1r5g5b5),
+// 16 (r5g6b5) or 32 (x8r8g8b8); pitch is in bytes.
+bool PresentPixels(HWND window, const void* pixels, int width, int height, int pitch, int bitsPerPixel);
+
+// True when a real display is present (not SDL's offscreen or dummy driver).
+bool HasDisplay();
+
+// The folder of the running executable, with a trailing '/'.
+std::string ExecutableFolder();
+
+// Test hooks for the keyboard and mouse state that GetAsyncKeyState and
+// GetCursorPos report (real events from the window update the same state).
+void SetKeyState(int virtualKey, bool down);
+void SetCursorScreenPos(int x, int y);
+
+// Queues a window message for the window as if the window system had sent it.
+void InjectMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Single instance: the first window created with a class name takes a
+// per-user lock named after the class; FindWindowA of that class in another
+// process returns a handle to it, and ShowWindow (handle, SW_RESTORE) asks the
+// first process to restore its window. The folder of the lock and socket is
+// $KELVARUN_RUNTIME_DIR when set (tests), else a per-user folder under /tmp.
+// Returns how many restore requests this process has received.
+int RestoreRequestsReceived();
+
+}  // namespace plat

@@ -1,0 +1,242 @@
+// The small subset of the Windows programming interface that the engine is
+// written against, implemented on SDL2 and POSIX (see the .cpp files beside it).
+// Only the names, types and constants the engine uses are declared; their
+// meaning follows the Windows documentation unless a comment says otherwise.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+typedef int32_t BOOL;
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef uint32_t UINT;
+typedef int32_t LONG;
+typedef int16_t SHORT;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+struct PlatformWindow;
+typedef PlatformWindow* HWND;        // a window of this process, or the first instance's window (see FindWindowA)
+typedef void* HINSTANCE;
+typedef void* HACCEL;
+typedef void* HDC;
+typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+
+struct MSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+};
+
+struct WNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  int hIcon;          // resource number; no icons are loaded here
+  int hCursor;
+  int hbrBackground;
+  const char* lpszMenuName;
+  const char* lpszClassName;
+};
+
+struct PAINTSTRUCT {
+  HDC hdc;
+  RECT rcPaint;
+};
+
+// Window messages.
+constexpr UINT WM_CREATE = 0x0001;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_MOVE = 0x0003;
+constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_ACTIVATE = 0x0006;
+constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_DISPLAYCHANGE = 0x007E;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+
+constexpr WORD WA_INACTIVE = 0;
+constexpr WORD WA_ACTIVE = 1;
+constexpr short WHEEL_DELTA = 120;
+
+// Mouse-message key state bits (wParam).
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_MBUTTON = 0x0010;
+
+// Window and class styles.
+constexpr DWORD WS_POPUP = 0x80000000u;
+constexpr DWORD WS_SYSMENU = 0x00080000u;
+constexpr DWORD WS_THICKFRAME = 0x00040000u;
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+constexpr int GWL_STYLE = -16;
+
+// ShowWindow commands.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+constexpr int SW_RESTORE = 9;
+
+// PeekMessage options.
+constexpr UINT PM_NOREMOVE = 0x0000;
+constexpr UINT PM_REMOVE = 0x0001;
+
+// GetSystemMetrics indices.
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXFRAME = 32;
+constexpr int SM_CYFRAME = 33;
+constexpr int SM_CYMENU = 15;
+
+// MessageBox flags and results.
+constexpr UINT MB_OK = 0x0000;
+constexpr UINT MB_ICONERROR = 0x0010;
+constexpr int IDOK = 1;
+
+constexpr UINT HELP_QUIT = 0x0002;
+
+// Virtual-key codes.
+constexpr int VK_LBUTTON = 0x01;
+constexpr int VK_RBUTTON = 0x02;
+constexpr int VK_MBUTTON = 0x04;
+constexpr int VK_BACK = 0x08;
+constexpr int VK_TAB = 0x09;
+constexpr int VK_RETURN = 0x0D;
+constexpr int VK_SHIFT = 0x10;
+constexpr int VK_CONTROL = 0x11;
+constexpr int VK_MENU = 0x12;
+constexpr int VK_PAUSE = 0x13;
+constexpr int VK_CAPITAL = 0x14;
+constexpr int VK_ESCAPE = 0x1B;
+constexpr int VK_SPACE = 0x20;
+constexpr int VK_PRIOR = 0x21;
+constexpr int VK_NEXT = 0x22;
+constexpr int VK_END = 0x23;
+constexpr int VK_HOME = 0x24;
+constexpr int VK_LEFT = 0x25;
+constexpr int VK_UP = 0x26;
+constexpr int VK_RIGHT = 0x27;
+constexpr int VK_DOWN = 0x28;
+constexpr int VK_INSERT = 0x2D;
+constexpr int VK_DELETE = 0x2E;
+// '0'..'9' are 0x30..0x39 and 'A'..'Z' are 0x41..0x5A, as their characters.
+constexpr int VK_NUMPAD0 = 0x60;
+constexpr int VK_MULTIPLY = 0x6A;
+constexpr int VK_ADD = 0x6B;
+constexpr int VK_SUBTRACT = 0x6D;
+constexpr int VK_DECIMAL = 0x6E;
+constexpr int VK_DIVIDE = 0x6F;
+constexpr int VK_F1 = 0x70;
+constexpr int VK_F12 = 0x7B;
+constexpr int VK_LSHIFT = 0xA0;
+constexpr int VK_RSHIFT = 0xA1;
+constexpr int VK_LCONTROL = 0xA2;
+constexpr int VK_RCONTROL = 0xA3;
+constexpr int VK_OEM_1 = 0xBA;      // ;:
+constexpr int VK_OEM_PLUS = 0xBB;
+constexpr int VK_OEM_COMMA = 0xBC;
+constexpr int VK_OEM_MINUS = 0xBD;
+constexpr int VK_OEM_PERIOD = 0xBE;
+constexpr int VK_OEM_2 = 0xBF;      // /?
+constexpr int VK_OEM_3 = 0xC0;      // `~, the key left of 1
+constexpr int VK_OEM_4 = 0xDB;      // [{
+constexpr int VK_OEM_5 = 0xDC;      // backslash
+constexpr int VK_OEM_6 = 0xDD;      // ]}
+constexpr int VK_OEM_7 = 0xDE;      // '"
+
+inline WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
+inline WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+inline LPARAM MAKELPARAM(int lo, int hi) {
+  return static_cast<LPARAM>((static_cast<uint32_t>(hi & 0xFFFF) << 16) | static_cast<uint32_t>(lo & 0xFFFF));
+}
+inline WPARAM MAKEWPARAM(int lo, int hi) { return static_cast<WPARAM>(static_cast<uint32_t>(MAKELPARAM(lo, hi))); }
+inline short GET_WHEEL_DELTA_WPARAM(WPARAM w) { return static_cast<short>(HIWORD(w)); }
+
+// Windows and messages.
+UINT RegisterClassA(const WNDCLASSA* windowClass);
+HWND CreateWindowA(const char* className, const char* title, DWORD style, int x, int y, int width, int height,
+                   HWND parent, void* menu, HINSTANCE instance, void* param);
+HWND FindWindowA(const char* className, const char* title);
+BOOL ShowWindow(HWND window, int command);
+BOOL DestroyWindow(HWND window);
+BOOL SetWindowTextA(HWND window, const char* text);
+LONG SetWindowLongA(HWND window, int index, LONG value);
+BOOL GetClientRect(HWND window, RECT* rect);
+BOOL AdjustWindowRect(RECT* rect, DWORD style, BOOL menu);
+int GetSystemMetrics(int index);
+BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
+BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageA(const MSG* msg);
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+HACCEL LoadAcceleratorsA(HINSTANCE instance, const char* name);
+BOOL WinHelpA(HWND window, const char* file, UINT command, uintptr_t data);
+
+// Keyboard and mouse state.
+SHORT GetAsyncKeyState(int virtualKey);
+BOOL GetCursorPos(POINT* point);
+BOOL ScreenToClient(HWND window, POINT* point);
+int ShowCursor(BOOL show);
+
+// Time.
+DWORD timeGetTime();
+void Sleep(DWORD milliseconds);
+BOOL QueryPerformanceCounter(int64_t* count);
+BOOL QueryPerformanceFrequency(int64_t* frequency);
+
+// Diagnostics and dialogs.
+void OutputDebugStringA(const char* text);
+int MessageBoxA(HWND window, const char* text, const char* caption, UINT type);
+
+// Process.
+long CoInitialize(void* reserved);
+void CoUninitialize();
+BOOL SetCurrentDirectoryA(const char* path);
+DWORD GetCurrentDirectoryA(DWORD size, char* buffer);
