@@ -1,0 +1,91 @@
+// CRenderView: the drawing context through which every frame is drawn; it binds the scene
+// (camera, fog, lights) to the current renderer back end and holds the frame's render state.
+#pragma once
+
+#include <cstdint>
+
+class CRasterizerInterface;
+class CMeshInstance;
+class LightList;
+struct FogState;
+struct ViewFrustum;
+
+class CRenderView {
+ public:
+  // Flag word bits.
+  static constexpr uint32_t kPerspectiveCorrection = 1;
+  static constexpr uint32_t kFog = 2;
+  static constexpr uint32_t kBilinearFilter = 16;
+  static constexpr uint32_t kAlphaSorting = 64;
+  static constexpr uint32_t kLODOff = 128;
+  static constexpr uint32_t kFirstFrameStamp = 1000;
+
+  CRenderView();
+  ~CRenderView();
+
+  CRenderView(const CRenderView&) = delete;
+  CRenderView& operator=(const CRenderView&) = delete;
+
+  // Binds the back end (as default and current), the camera and the scene, then applies the options.
+  void Setup(CRasterizerInterface* rasterizer, ViewFrustum* view, FogState* fog, LightList* lights,
+             uint32_t optionMask);
+  void SetRenderOptions(uint32_t flags);
+  // Replaces the back end; nothing happens before Setup.
+  void SetDevice(CRasterizerInterface* rasterizer, uint32_t flags);
+
+  // Starts a frame. view: the camera of the frame (null keeps the current one); a: viewport
+  // (0 = the back end's back buffer); b: back end (0 = the default one); c: non-zero draws
+  // through the back end, zero transforms but draws nothing. False means nothing is drawn.
+  bool BeginFrame(ViewFrustum* view, uint32_t a, uint32_t b, uint32_t c);
+  void EndFrame();
+  void Clear(bool depth, bool target, uint32_t colour);
+  void SetZBufferMode(int mode);
+  void EnableAlphaSorting(bool on);
+  void EnableLOD(bool on);
+  void FlushSortedQueue();
+  void DrawMesh(CMeshInstance* instance);
+  void DrawBackgroundMesh(CMeshInstance* instance);
+
+  CRasterizerInterface* GetRasterizer() const { return m_current; }
+  ViewFrustum* GetView() const { return m_view; }
+  void SetView(ViewFrustum* view) { m_view = view; }
+  void SetScene(FogState* fog, LightList* lights);
+  FogState* GetFogState() const { return m_fog; }
+  LightList* GetLightList() const { return m_lights; }
+  float GetScaleFactor() const { return m_scaleFactor; }
+  void SetScaleFactor(float scale) { m_scaleFactor = scale; }
+  uint32_t GetFrameNumber() const { return m_frameStamp; }
+  void SetTextureDetail(uint32_t word) { m_textureDetail = word; }
+  uint32_t GetTextureDetail() const { return m_textureDetail; }
+  uint32_t GetFlags() const { return m_flags; }
+
+  // Viewport of the current frame (256 x 256 until a back end answers).
+  float GetViewportWidth() const { return m_viewportWidth; }
+  float GetViewportHeight() const { return m_viewportHeight; }
+  float GetCentreX() const { return m_centreX; }
+  float GetCentreY() const { return m_centreY; }
+  float GetHalfSize() const { return m_halfSize; }
+
+ private:
+  void SetViewport(float originX, float originY, float width, float height);
+
+  CRasterizerInterface* m_default = nullptr;
+  CRasterizerInterface* m_current = nullptr;  // null draws nothing
+  ViewFrustum* m_view = nullptr;
+  FogState* m_fog = nullptr;
+  LightList* m_lights = nullptr;
+  uint32_t m_flags = 0;
+  uint32_t m_frameStamp = kFirstFrameStamp;
+  uint32_t m_batchStamp = 0;
+  uint32_t m_frameStartStamp = 0;
+  uint32_t m_textureDetail = 0;
+  float m_scaleFactor = 1.0f;
+  float m_drawFactor = 1.0f;
+  float m_originX = 0.0f;
+  float m_originY = 0.0f;
+  float m_viewportWidth = 256.0f;
+  float m_viewportHeight = 256.0f;
+  float m_halfSize = 128.0f;
+  float m_centreX = 128.0f;
+  float m_centreY = 128.0f;
+};
