@@ -1,0 +1,132 @@
+// The software back end's frame: set-up, pixel conversion, clearing, scene state and presenting.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "render/SoftwareRasterizer.h"
+
+namespace {
+
+DisplayMode FullScreen640() {
+  DisplayMode mode;
+  mode.width = 640;
+  mode.height = 480;
+  mode.bits = 16;
+  mode.fullScreen = 1;
+  return mode;
+}
+
+uint16_t Pixel(const PixelBufferDesc& d, uint32_t x, uint32_t y) {
+  const auto* row = reinterpret_cast<const uint8_t*>(d.pixels) + static_cast<size_t>(d.pitch) * y;
+  return reinterpret_cast<const uint16_t*>(row)[x];
+}
+
+}  // namespace
+
+TEST(SoftwareRasterizer, InitDescribesA15BitFrameInMemory) {
+  CSoftwareRasterizer r;
+  EXPECT_EQ(kRasterizerSoftware, r.GetUserValue());
+  EXPECT_EQ(nullptr, r.LockBackBuffer()) << "nothing to lock before Init";
+  ASSERT_TRUE(r.Init(nullptr, FullScreen640()));
+  PixelBufferDesc* d = r.LockBackBuffer();
+  ASSERT_NE(nullptr, d);
+  EXPECT_EQ(d, r.GetBackBufferDesc());
+  EXPECT_NE(nullptr, d->pixels);
+  EXPECT_EQ(640u, d->width);
+  EXPECT_EQ(480u, d->height);
+  EXPECT_EQ(1280, d->pitch);
+  EXPECT_EQ(15u, d->colourBits);
+  EXPECT_EQ(2u, d->bytesPerPixel);
+  EXPECT_EQ(0x7C00u, d->redMask);
+  EXPECT_EQ(0x3E0u, d->greenMask);
+  EXPECT_EQ(0x1Fu, d->blueMask);
+  EXPECT_EQ(0u, d->alphaMask);
+  EXPECT_EQ(15u, ColourDepthOf(*d));
+  r.UnlockBackBuffer();
+  EXPECT_EQ(nullptr, r.LockFrontBuffer());
+  EXPECT_FALSE(r.IsWindowed());
+  HDC dc = reinterpret_cast<HDC>(1);
+  EXPECT_NE(0, r.GetBackBufferDC(&dc));
+  EXPECT_EQ(nullptr, dc);
+}
+
+TEST(SoftwareRasterizer, InitRefusesAFrameWithoutPixels) {
+  std::vector<std::string> log;
+  plat::DebugSink old = plat::SetDebugSink([&](const char* t) { log.push_back(t); });
+  CSoftwareRasterizer r;
+  DisplayMode empty = FullScreen640();
+  empty.height = 0;
+  EXPECT_FALSE(r.Init(nullptr, empty));
+  plat::SetDebugSink(old);
+  EXPECT_EQ(nullptr, r.LockBackBuffer());
+  ASSERT_EQ(1u, log.size());
+  EXPECT_EQ(0u, log[0].rfind("CSoftwareRasterizer: ", 0));
+  EXPECT_EQ('\n', log[0].back());
+}
+
+TEST(SoftwareRasterizer, ColourConversionKeepsTheTopFiveBitsOfEachChannel) {
+  // Every 5-5-5 pixel widened to 8 bits a channel converts back to itself, whatever the
+  // low bits and the alpha byte hold.
+  for (uint32_t p = 0; p < 0x8000; ++p) {
+    const uint32_t r = ((p >> 10) & 31) << 3, g = ((p >> 5) & 31) << 3, b = (p & 31) << 3;
+    const uint32_t low = p % 8;
+    const uint32_t argb = (p & 0xFF) << 24 | (r | low) << 16 | (g | (7 - low)) << 8 | (b | low);
+    ASSERT_EQ(p, CSoftwareRasterizer::To555(argb)) << p;
+  }
+}
+
+TEST(SoftwareRasterizer, ClearFillsTheTargetOnlyWhenAsked) {
+  CSoftwareRasterizer r;
+  ASSERT_TRUE(r.Init(nullptr, FullScreen640()));
+  const PixelBufferDesc& d = *r.GetBackBufferDesc();
+  r.Clear(false, true, 0xFF80FF08);  // r 0x80, g 0xFF, b 0x08
+  const uint16_t expected = (0x10 << 10) | (0x1F << 5) | 0x01;
+  for (uint32_t y = 0; y < d.height; y += 7)
+    for (uint32_t x = 0; x < d.width; x += 5) ASSERT_EQ(expected, Pixel(d, x, y));
+  EXPECT_EQ(expected, Pixel(d, 639, 479));
+  r.Clear(true, false, 0);
+  EXPECT_EQ(expected, Pixel(d, 100, 100));
+}
+
+TEST(SoftwareRasterizer, PresentBlacksOutTheRightColumnAndBottomRow) {
+  CSoftwareRasterizer r;
+  ASSERT_TRUE(r.Init(nullptr, FullScreen640()));
+  const PixelBufferDesc& d = *r.GetBackBufferDesc();
+  r.Clear(false, true, 0xFFFFFFFF);
+  r.PresentFrame();
+  for (uint32_t y = 0; y < d.height; ++y) ASSERT_EQ(0, Pixel(d, 639, y)) << y;
+  for (uint32_t x = 0; x < d.width; ++x) ASSERT_EQ(0, Pixel(d, x, 479)) << x;
+  EXPECT_EQ(0x7FFF, Pixel(d, 638, 478));
+  EXPECT_EQ(0x7FFF, Pixel(d, 0, 0));
+}
+
+TEST(SoftwareRasterizer, SceneStateAndTheDrawingSwitch) {
+  CSoftwareRasterizer r;
+  ASSERT_TRUE(r.Init(nullptr, FullScreen640()));
+  EXPECT_FALSE(r.IsDrawingEnabled()) << "drawing is off until the world turns clipping on";
+  r.SetBackfaceCulling(false);
+  r.SetZWrite(false);
+  r.SetZBufferMode(0, false);
+  EXPECT_FALSE(r.GetBackfaceCulling());
+  EXPECT_TRUE(r.BeginScene(nullptr, 0));
+  EXPECT_TRUE(r.GetBackfaceCulling());
+  EXPECT_TRUE(r.GetZWrite());
+  EXPECT_EQ(1, r.GetDepthMode());
+  r.SetZBufferMode(2, false);
+  EXPECT_EQ(2, r.GetDepthMode());
+
+  // Submitted triangles are counted even while drawing is off; a frame's count restarts
+  // after it is presented; a count of 0 adds nothing.
+  ScreenVertex v[3] = {};
+  const uint16_t tri[3] = {0, 1, 2};
+  r.DrawTriangles(v, 3, tri, 1, nullptr, nullptr, 1.0f);
+  r.DrawTriangles(v, 3, tri, 0, nullptr, nullptr, 1.0f);
+  EXPECT_EQ(1u, r.GetSubmittedTriangles());
+  r.EndScene();
+  r.PresentFrame();
+  EXPECT_EQ(0u, r.GetSubmittedTriangles());
+  r.SetClipping(true);
+  EXPECT_TRUE(r.IsDrawingEnabled());
+}
