@@ -1,0 +1,30 @@
+// CSplashScreenLogic: title frame and the input that dismisses it.
+#include "ui/SplashScreenLogic.h"
+
+#include "platform/Win32.h"
+#include "render/RasterizerInterface.h"
+#include "render/RenderView.h"
+#include "ui/DrawSurface.h"
+#include "ui/TinyFont.h"
+
+void CSplashScreenLogic::HandleInputEvent(const InputEvent& event) {
+  const bool escape = event.code == InputEvent::kKey && static_cast<int>(event.x) == VK_ESCAPE;
+  if (escape || event.code == InputEvent::kButtonPress) MarkForRemoval();
+  CUIActionLayer::HandleInputEvent(event);
+}
+
+void CSplashScreenLogic::Draw(CRenderView* view, PixelBufferDesc** locked) {
+  CRasterizerInterface* rasterizer = view ? view->GetRasterizer() : nullptr;
+  if (rasterizer && locked) {
+    // Share the frame's lock with the layers above rather than taking one of our own.
+    if (!*locked) *locked = rasterizer->LockBackBuffer();
+    if (*locked) {
+      DrawSurface surface = MakeDrawSurface(**locked);
+      TinyFont::Fill(surface, kBackground);
+      const int x = (static_cast<int>(surface.width) - TinyFont::TextWidth(kTitle, kTitleScale)) / 2;
+      const int y = (static_cast<int>(surface.height) - TinyFont::kGlyphHeight * kTitleScale) / 2;
+      TinyFont::DrawText(surface, x, y, kTitle, kTitleScale, kTitleColour);
+    }
+  }
+  CUIActionLayer::Draw(view, locked);
+}

@@ -1,0 +1,20 @@
+// CSplashScreenLogic: the first screen of the front end. It shows the title on a plain frame and
+// leaves the stack when the player presses Escape or clicks.
+#pragma once
+
+#include <cstdint>
+
+#include "core/UIActionLayer.h"
+
+class CSplashScreenLogic : public CUIActionLayer {
+ public:
+  static constexpr uint32_t kBackground = 0xFF102040;  // bytes b, g, r, a: a dark blue
+  static constexpr uint32_t kTitleColour = 0xFFF0E0A0;
+  static constexpr int kTitleScale = 6;
+  static constexpr const char* kTitle = "Kelvarun";
+
+  CSplashScreenLogic() = default;
+
+  void HandleInputEvent(const InputEvent& event) override;
+  void Draw(CRenderView* view, PixelBufferDesc** locked) override;
+};
