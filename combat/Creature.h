@@ -1,0 +1,9 @@
+// CCreature: a creature that walks and fights (its behaviour comes with the combat work; for now it is a plain game object).
+#pragma once
+
+#include "core/GameObject.h"
+
+class CCreature : public CGameObject {
+ public:
+  const char* GetInfoString() const override { return "<Creature>"; }
+};

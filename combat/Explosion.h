@@ -1,0 +1,9 @@
+// CExplosion: a blast with shrapnel (its behaviour comes with the combat work; for now it is a plain game object).
+#pragma once
+
+#include "core/GameObject.h"
+
+class CExplosion : public CGameObject {
+ public:
+  const char* GetInfoString() const override { return "<Explosion>"; }
+};

@@ -1,0 +1,231 @@
+// CGameWorld: the world: game objects by ID, message routing, the layer stack, cameras, octree, lights and the world tick.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/InputEvent.h"
+#include "core/MessageReceiver.h"
+#include "core/MouseCursor.h"
+#include "core/math/Octree.h"
+#include "platform/Win32.h"
+
+class CGameObject;
+class CGameActionLayer;
+class CGenericCam;
+class CLight;
+class LightList;
+class FogState;
+class ShadowRenderer;
+class CInputMan;
+class CSoundManager;
+class CResourceTable;
+class CEffectManager;
+class CWeatherManager;
+class CGlobalArt;
+class CMeshInstance;
+class CRenderView;
+class CSessionManager;
+class NetHost;
+class NetClient;
+struct PixelBufferDesc;
+struct Box;
+class ViewFrustum;
+
+class CGameWorld : public CMessageReceiver {
+ public:
+  // Network modes.
+  static constexpr uint32_t kModeNone = 0;
+  static constexpr uint32_t kModeSinglePlayer = 1;
+  static constexpr uint32_t kModeServer = 2;
+  static constexpr uint32_t kModeClient = 4;
+
+  // Message destinations besides a player's network ID.
+  static constexpr uint32_t kToAllPlayers = 0;
+  static constexpr uint32_t kToLocal = 0xFFFFFFFFu;
+  static constexpr uint32_t kUnassignedNetworkID = 0xFFFFFFFEu;
+
+  CGameWorld(HWND window, HINSTANCE instance);
+  ~CGameWorld() override;
+  CGameWorld(const CGameWorld&) = delete;
+  CGameWorld& operator=(const CGameWorld&) = delete;
+
+  // --- Virtual operations (after those of CMessageReceiver) ---
+  void HandleMessage(uint32_t senderID, const uint8_t* message) override;
+  void HandleNetworkEvent(const uint32_t* event) override;
+  virtual void OnBeforeSceneDraw(CRenderView* view) {}
+  // locked: the frame's shared back-buffer lock, null while unlocked.
+  virtual void DrawOverlay(CRenderView* view, PixelBufferDesc** locked);
+  virtual void ClearWorld();
+  virtual void OnPlayerDisconnect(uint32_t playerID);
+  virtual CGameObject* CreateObject(uint32_t typeCode);
+
+  // --- Setup ---
+  void ResetWorld();
+  void SetResourceTable(CResourceTable* table);
+  CResourceTable* GetResourceTable() const { return m_resourceTable; }
+  void SetInputManager(CInputMan* input) { m_inputMan = input; }
+  CInputMan* GetInputManager() const { return m_inputMan; }
+  void SetSoundManager(CSoundManager* sound) { m_soundManager = sound; }
+  CSoundManager* GetSoundManager() const { return m_soundManager; }
+  void SetRenderView(CRenderView* view) { m_renderView = view; }
+  CRenderView* GetRenderView() const { return m_renderView; }
+
+  // --- Objects ---
+  // Returns the object's ID, or 0 when the object was not filed (see the .cpp for who owns it then).
+  uint32_t RegisterNewObject(CGameObject* object, uint32_t id = 0xFFFFFFFFu);
+  uint32_t AddObject(CGameObject* object, uint32_t id = 0xFFFFFFFFu);
+  CGameObject* GetObjectByID(uint32_t id) const;
+  void RemoveObject(uint32_t id);
+  void UpdateObjects(float dt);
+  CSessionManager* GetSessionManager() const;
+  size_t GetObjectCount() const { return m_objects.size(); }
+  size_t GetLocalObjectCount() const { return m_localList.size(); }
+  size_t GetPassiveObjectCount() const { return m_passiveList.size(); }
+  uint32_t GetNextObjectID() const { return m_nextObjectID; }
+
+  // --- Messages ---
+  // The scratch buffer of at least size bytes, filled with 0xCD. Each message-dispatch depth has its own
+  // buffer, so a message stays valid while its handler runs even when the handler sends others.
+  uint8_t* AllocMessage(uint32_t size);
+  void SendMessage(uint32_t destination, const uint8_t* message, bool reliable, bool critical);
+
+  // --- Tick and layers ---
+  void Tick(float dt);
+  bool HasLayers() const { return !m_layers.empty(); }
+  size_t GetLayerCount() const { return m_layers.size(); }
+  CGameActionLayer* GetLayer(size_t index) const { return index < m_layers.size() ? m_layers[index] : nullptr; }
+  uint32_t GetCurrentLayerIndex() const { return m_currentLayer; }
+  void SetCurrentLayerIndex(uint32_t index) { m_currentLayer = index; }
+  void AddLayerAtBottom(CGameActionLayer* layer);
+  void AddLayerOnTop(CGameActionLayer* layer);
+  void AddLayerAboveCurrent(CGameActionLayer* layer);
+  void AddLayerBelowCurrent(CGameActionLayer* layer);
+  bool BringCurrentLayerToTop();
+  void RemoveTopLayer();
+  void RemoveCurrentLayer();
+  void RemoveAllLayers();
+  void DeactivateAllLayers();
+  void ActivateAllLayers();
+
+  // --- Drawing ---
+  void Render(CRenderView* view);
+  void RenderScene(CRenderView* view, PixelBufferDesc** locked);
+
+  // --- Cameras ---
+  uint32_t AddCamera(CGenericCam* camera);
+  CGenericCam* GetCurrentCamera() const;
+  void SetCurrentCamera(uint32_t index);
+  uint32_t GetCurrentCameraIndex() const { return m_currentCamera; }
+  size_t GetCameraCount() const { return m_cameras.size(); }
+
+  // --- Lights and level data ---
+  void AddLight(CLight* light);
+  void RemoveLight(CLight* light);
+  bool LoadLightData(CMeshInstance* instance);
+  void LoadVisibilityNodes(const char* path);
+  void RelightBox(const Box& box);
+  void SetLevelDirectory(const std::string& dir) { m_levelDirectory = dir; }
+  const std::string& GetLevelDirectory() const { return m_levelDirectory; }
+  bool IsVisibilityLoaded() const { return m_visibilityLoaded != 0; }
+
+  // --- Windows and network ---
+  HWND GetWindow() const { return m_window; }
+  HINSTANCE GetInstance() const { return m_instance; }
+  int GetClientWidth() const;
+  int GetClientHeight() const;
+  int GetViewWidth() const;
+  int GetViewHeight() const;
+  void SetSinglePlayer();
+  void StartServer();
+  void StartClient();
+  uint32_t GetNetworkMode() const { return m_networkMode; }
+
+  // --- State ---
+  COctree& GetOctree() { return m_octree; }
+  LightList* GetLightList() const { return m_lightList; }
+  FogState* GetFogState() const { return m_fogState; }
+  ShadowRenderer* GetShadowRenderer() const { return m_shadowRenderer; }
+  CGlobalArt* GetGlobalArt() const { return m_globalArt; }
+  CEffectManager* GetEffectManager() const { return m_effectManager; }
+  CWeatherManager* GetWeatherManager() const { return m_weatherManager; }
+  CMouseCursor& GetMouseCursor() { return m_mouseCursor; }
+  uint32_t GetStepCount() const { return m_stepCount; }
+  double GetWorldTime() const { return m_worldTime; }
+  float GetTickLength() const { return m_tickLength; }
+  float GetTickRate() const { return m_tickRate; }
+  uint32_t GetVisibilityMode() const { return m_visibilityMode; }
+  void SetVisibilityMode(uint32_t mode) { m_visibilityMode = mode; }
+  void SetOverview(bool on) { m_overview = on ? 1 : 0; }
+  bool GetOverview() const { return m_overview != 0; }
+  CMeshInstance* GetSkyInstance() const { return m_skyInstance; }
+  const std::vector<CMeshInstance*>& GetTerrainInstances() const { return m_terrainInstances; }
+
+  // Mouse state written by the window procedure and the frame loop; read by picking and the layers.
+  uint8_t mouseOverUI = 0;
+  uint8_t leftDown = 0;
+  uint8_t rightDown = 0;
+  uint8_t leftClick = 0;
+  uint8_t rightClick = 0;
+  int32_t cursorX = 0;
+  int32_t cursorY = 0;
+  int32_t lastButtonX = 0;
+  int32_t lastButtonY = 0;
+  uint8_t wheelUp = 0;
+  uint8_t wheelDown = 0;
+
+ protected:
+  void RunLayerPass(float dt, const std::vector<InputEvent>& events);
+  void ReportNetworkUse();
+  void DeleteObject(CGameObject* object);  // out of the octree, then delete
+  void CollectVisible(const ViewFrustum* view, bool overview);
+
+  HWND m_window = nullptr;
+  HINSTANCE m_instance = nullptr;
+  uint32_t m_stepCount = 0;
+  double m_worldTime = 0.0;
+  float m_tickLength = 0.0f;
+  float m_tickRate = 0.0f;
+  uint32_t m_networkMode = kModeNone;
+  uint32_t m_visibilityMode = 1;
+  uint8_t m_overview = 0;
+  uint8_t m_visibilityLoaded = 0;
+  CResourceTable* m_resourceTable = nullptr;
+  COctree m_octree;
+  LightList* m_lightList = nullptr;            // owned
+  FogState* m_fogState = nullptr;              // owned
+  ShadowRenderer* m_shadowRenderer = nullptr;  // owned
+  CInputMan* m_inputMan = nullptr;
+  CSoundManager* m_soundManager = nullptr;
+  CEffectManager* m_effectManager = nullptr;    // owned
+  CGlobalArt* m_globalArt = nullptr;            // owned
+  CWeatherManager* m_weatherManager = nullptr;  // owned
+  std::list<CGameObject*> m_localList;          // non-networked, updated every pass
+  std::list<CGameObject*> m_passiveList;        // non-networked, never updated
+  uint32_t m_nextObjectID = 1;
+  std::unordered_map<uint32_t, CGameObject*> m_objects;
+  std::vector<CGameActionLayer*> m_layers;  // owned; index 0 at the bottom
+  uint32_t m_currentLayer = 0;
+  std::vector<CGenericCam*> m_cameras;  // owned
+  uint32_t m_currentCamera = 0;
+  // One scratch buffer per message-dispatch depth (see AllocMessage).
+  std::vector<std::unique_ptr<std::vector<uint8_t>>> m_messageBuffers;
+  uint32_t m_dispatchDepth = 0;
+  std::string m_levelDirectory;
+  CMeshInstance* m_skyInstance = nullptr;  // owned
+  std::vector<CMeshInstance*> m_terrainInstances;  // owned
+  CRenderView* m_renderView = nullptr;
+  CMouseCursor m_mouseCursor;
+  NetClient* m_client = nullptr;  // owned
+  NetHost* m_server = nullptr;    // owned
+
+  // Working state of the update pass: the IDs present when it began, and a counter that
+  // ClearWorld bumps so a pass notices that the world was emptied under it.
+  std::vector<uint32_t> m_updateSnapshot;
+  uint32_t m_clearGeneration = 0;
+  std::vector<class CBoundedObject*> m_visible;
+};

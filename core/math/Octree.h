@@ -1,0 +1,42 @@
+// COctree: the spatial index of bounded objects (a flat list until the cell tree is built).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/math/Box.h"
+
+class CBoundedObject;
+class CullVolume;
+
+class COctree {
+ public:
+  COctree() = default;
+  COctree(const COctree&) = delete;
+  COctree& operator=(const COctree&) = delete;
+
+  // Files the object (sets its filed flag 0x1); filing it twice keeps one entry.
+  void InsertObject(CBoundedObject* object);
+  // Takes the object out (clears 0x1); an object that is not filed is left alone.
+  void RemoveObject(CBoundedObject* object);
+  // Starts over with a new root box; objects stay filed.
+  void Reset(const Box& root);
+  // Forgets every object without deleting it: each loses its filed flag.
+  void DestroyNodes();
+
+  // Queries fill the result list with the objects whose flags carry every bit of mask.
+  void CollectAll(uint32_t mask);
+  void QueryVolume(const CullVolume* volume, uint32_t mask, int depthBudget);
+  void QueryBox(const Box& box, uint32_t mask);
+  const std::vector<CBoundedObject*>& GetResults() const { return m_results; }
+  void ClearResults() { m_results.clear(); }
+
+  const Box& GetRootBox() const { return m_root; }
+  size_t GetObjectCount() const { return m_objects.size(); }
+  bool Contains(const CBoundedObject* object) const;
+
+ private:
+  Box m_root{};
+  std::vector<CBoundedObject*> m_objects;
+  std::vector<CBoundedObject*> m_results;
+};

@@ -1,0 +1,6 @@
+#include "effects/ParticleManager.h"
+
+CParticleManager* GetParticleManager() {
+  static CParticleManager manager;
+  return &manager;
+}

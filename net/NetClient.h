@@ -1,0 +1,25 @@
+// NetClient: the client side of the LAN transport. This program never starts it; it only keeps the interface.
+#pragma once
+
+#include <cstdint>
+
+class CMessageReceiver;
+
+class NetClient {
+ public:
+  NetClient() = default;
+  ~NetClient() = default;
+  void SetReceiver(CMessageReceiver* receiver) { m_receiver = receiver; }
+  void Send(const uint8_t* message, bool reliable, bool critical) {}
+  void Update(uint32_t milliseconds) {}
+  void Close() {}
+  void Shutdown() {}
+
+  uint32_t TcpBytesSent = 0;
+  uint32_t TcpBytesReceived = 0;
+  uint32_t UdpBytesSent = 0;
+  uint32_t UdpBytesReceived = 0;
+
+ private:
+  CMessageReceiver* m_receiver = nullptr;
+};

@@ -1,0 +1,9 @@
+// CTeam: a team of the session.
+#pragma once
+
+#include "core/GameObject.h"
+
+class CTeam : public CGameObject {
+ public:
+  const char* GetInfoString() const override { return "<Team>"; }
+};
