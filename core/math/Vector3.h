@@ -64,7 +64,7 @@ struct Vector3 {
   }
 
   // Cheap length estimate: largest |component| + 0.25 * (sum of the other two).
-  // Exact along an axis, at most ~13% low (diagonals) and ~3% high. Drag,
+  // Exact along an axis, at most ~13% low (diagonals) and ~6% high. Drag,
   // springs and level-of-detail distances are tuned to this estimate, so it
   // must not be swapped for the true length.
   float ApproxLength() const {
