@@ -1,0 +1,81 @@
+// Debug output (OutputDebugStringA with an optional test sink) and message
+// boxes that never block a headless or CI run.
+#include "platform/Platform.h"
+#include "platform/SdlSession.h"
+#include "platform/WindowRegistry.h"
+#include "platform/Win32.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+namespace {
+
+// Recursive so that a sink which itself logs cannot deadlock; held while the
+// sink runs so that sinks see whole texts one at a time from any thread.
+std::recursive_mutex& DebugMutex() {
+  static std::recursive_mutex* mutex = new std::recursive_mutex();
+  return *mutex;
+}
+plat::DebugSink& Sink() {
+  static plat::DebugSink* sink = new plat::DebugSink();
+  return *sink;
+}
+bool gEcho = false;
+
+}  // namespace
+
+void OutputDebugStringA(const char* text) {
+  if (!text) return;
+  std::lock_guard<std::recursive_mutex> lock(DebugMutex());
+  plat::DebugSink& sink = Sink();
+  if (!sink || gEcho) {
+    std::fputs(text, stderr);
+    std::fflush(stderr);
+  }
+  if (sink) sink(text);
+}
+
+int MessageBoxA(HWND window, const char* text, const char* caption, UINT type) {
+  const char* safeText = text ? text : "";
+  const char* safeCaption = caption ? caption : "";
+  std::string line = std::string("MessageBox: ") + safeCaption + ": " + safeText;
+  if (line.empty() || line.back() != '\n') line += "\n";
+  OutputDebugStringA(line.c_str());
+
+  // A dialog would wait for a person; in CI or without a real display nobody is there.
+  if (std::getenv("CI") || !plat::HasDisplay()) return IDOK;
+  if (!plat::detail::EnsureSdlVideo()) return IDOK;
+  const Uint32 flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+  if (SDL_ShowSimpleMessageBox(flags, safeCaption, safeText, plat::detail::SdlWindowOf(window)) != 0) {
+    const std::string failure = std::string("MessageBox: could not show the box: ") + SDL_GetError() + "\n";
+    OutputDebugStringA(failure.c_str());
+  }
+  return IDOK;
+}
+
+namespace plat {
+
+DebugSink SetDebugSink(DebugSink sink) {
+  std::lock_guard<std::recursive_mutex> lock(DebugMutex());
+  DebugSink previous = std::move(Sink());
+  Sink() = std::move(sink);
+  return previous;
+}
+
+void SetDebugEcho(bool echoToStandardError) {
+  std::lock_guard<std::recursive_mutex> lock(DebugMutex());
+  gEcho = echoToStandardError;
+}
+
+bool HasDisplay() {
+  if (detail::HeadlessVideoDriver()) return false;
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 && *x11) || (wayland && *wayland);
+}
+
+}  // namespace plat

@@ -1,0 +1,104 @@
+// PresentPixels: shows a software frame in a window through an SDL streaming
+// texture, or by blitting to the window surface when no renderer can be made.
+#include "platform/PixelConvert.h"
+#include "platform/Platform.h"
+#include "platform/WindowRegistry.h"
+
+#include <SDL.h>
+
+#include <string>
+
+namespace {
+
+constexpr int kMaxFrameSide = 16384;
+
+void Log(const std::string& text) { OutputDebugStringA(("PresentPixels: " + text + "\n").c_str()); }
+
+bool PresentWithRenderer(PlatformWindow* window, int width, int height) {
+  if (!window->texture || window->textureWidth != width || window->textureHeight != height) {
+    if (window->texture) SDL_DestroyTexture(window->texture);
+    window->texture =
+        SDL_CreateTexture(window->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    window->textureWidth = window->texture ? width : 0;
+    window->textureHeight = window->texture ? height : 0;
+    if (!window->texture) {
+      Log(std::string("cannot create a texture: ") + SDL_GetError());
+      return false;
+    }
+  }
+  if (SDL_UpdateTexture(window->texture, nullptr, window->frame.data(), width * 4) != 0 ||
+      SDL_RenderCopy(window->renderer, window->texture, nullptr, nullptr) != 0) {
+    Log(std::string("cannot draw the frame: ") + SDL_GetError());
+    return false;
+  }
+  SDL_RenderPresent(window->renderer);
+  return true;
+}
+
+bool PresentWithSurface(PlatformWindow* window, int width, int height) {
+  SDL_Surface* target = SDL_GetWindowSurface(window->sdl);
+  if (!target) {
+    Log(std::string("the window has no surface: ") + SDL_GetError());
+    return false;
+  }
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(window->frame.data(), width, height, 32, width * 4,
+                                                           SDL_PIXELFORMAT_ARGB8888);
+  if (!source) {
+    Log(std::string("cannot wrap the frame: ") + SDL_GetError());
+    return false;
+  }
+  const bool blitted = SDL_BlitScaled(source, nullptr, target, nullptr) == 0;
+  SDL_FreeSurface(source);
+  if (!blitted || SDL_UpdateWindowSurface(window->sdl) != 0) {
+    Log(std::string("cannot show the frame: ") + SDL_GetError());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+namespace plat {
+
+namespace detail {
+
+void ReleasePresentation(PlatformWindow* window) {
+  if (window->texture) SDL_DestroyTexture(window->texture);
+  if (window->renderer) SDL_DestroyRenderer(window->renderer);
+  window->texture = nullptr;
+  window->renderer = nullptr;
+  window->textureWidth = 0;
+  window->textureHeight = 0;
+  window->frame.clear();
+  window->frame.shrink_to_fit();
+}
+
+}  // namespace detail
+
+bool PresentPixels(HWND window, const void* pixels, int width, int height, int pitch, int bitsPerPixel) {
+  if (!detail::IsLiveWindow(window) || !window->sdl) {
+    Log("no such window");
+    return false;
+  }
+  if (!pixels || width <= 0 || height <= 0 || width > kMaxFrameSide || height > kMaxFrameSide) {
+    Log("bad frame size " + std::to_string(width) + "x" + std::to_string(height));
+    return false;
+  }
+  window->frame.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+  if (!ConvertToXrgb8888(pixels, width, height, pitch, bitsPerPixel, window->frame.data())) {
+    Log("bad pixel format: " + std::to_string(bitsPerPixel) + " bits, pitch " + std::to_string(pitch));
+    return false;
+  }
+  if (!window->renderer && !window->rendererFailed) {
+    window->renderer = SDL_CreateRenderer(window->sdl, -1, 0);
+    if (!window->renderer) {
+      // Remembered so the window surface is used from now on without retrying every frame.
+      window->rendererFailed = true;
+      Log(std::string("no renderer, blitting to the window surface: ") + SDL_GetError());
+    }
+  }
+  if (window->renderer) return PresentWithRenderer(window, width, height);
+  return PresentWithSurface(window, width, height);
+}
+
+}  // namespace plat

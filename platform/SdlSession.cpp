@@ -1,0 +1,47 @@
+// Lazy start and exit-time shutdown of SDL's video and event subsystems.
+#include "platform/SdlSession.h"
+
+#include "platform/Win32.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace plat {
+namespace detail {
+
+namespace {
+bool gQuitRegistered = false;
+
+bool IsHeadlessName(const char* name) {
+  return name && (SDL_strcasecmp(name, "offscreen") == 0 || SDL_strcasecmp(name, "dummy") == 0);
+}
+}  // namespace
+
+bool EnsureSdlVideo() {
+  if (SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == (SDL_INIT_VIDEO | SDL_INIT_EVENTS)) return true;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    const std::string line = std::string("Platform: SDL video could not start: ") + SDL_GetError() + "\n";
+    OutputDebugStringA(line.c_str());
+    return false;
+  }
+  if (!gQuitRegistered) {
+    // Windows still open at exit are closed by SDL itself; the game's own
+    // shutdown normally destroys its window first.
+    std::atexit(SDL_Quit);
+    gQuitRegistered = true;
+  }
+  return true;
+}
+
+bool SdlVideoActive() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+
+bool HeadlessVideoDriver() {
+  if (SdlVideoActive()) return IsHeadlessName(SDL_GetCurrentVideoDriver());
+  return IsHeadlessName(std::getenv("SDL_VIDEODRIVER"));
+}
+
+}  // namespace detail
+}  // namespace plat
