@@ -147,6 +147,7 @@ void HullBuilder::AddPoint(uint32_t p) {
     for (int k = 0; k < 3; ++k) {
       const uint32_t a = faces_[i].v[k], b = faces_[i].v[(k + 1) % 3];
       auto it = edgeUses_.find(EdgeKey(a, b));
+      if (it == edgeUses_.end()) continue;  // interior edge, already dropped via its other face
       if (it->second == 0) {
         edgeUses_.erase(it);
       } else if (it->second == 1) {
