@@ -1,0 +1,221 @@
+#include "core/math/BezierSpline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/math/DebugPrintf.h"
+#include "core/math/MathUtil.h"
+
+namespace {
+
+// Never destroyed: splines owned by other static objects may still leave the
+// list during exit, after a list with a destructor would already be gone.
+std::vector<CBezierSpline*>& SplineList() {
+  static std::vector<CBezierSpline*>* list = new std::vector<CBezierSpline*>();
+  return *list;
+}
+
+// Little-endian field access, independent of the host's byte order.
+uint32_t ReadU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+float ReadF32(const uint8_t* p) {
+  const uint32_t bits = ReadU32(p);
+  float value;
+  std::memcpy(&value, &bits, sizeof(value));
+  return value;
+}
+Vector3 ReadVector3(const uint8_t* p) { return Vector3(ReadF32(p), ReadF32(p + 4), ReadF32(p + 8)); }
+
+void WriteU32(uint8_t* p, uint32_t value) {
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+  p[2] = static_cast<uint8_t>(value >> 16);
+  p[3] = static_cast<uint8_t>(value >> 24);
+}
+void WriteF32(uint8_t* p, float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof(bits));
+  WriteU32(p, bits);
+}
+void WriteVector3(uint8_t* p, const Vector3& v) {
+  WriteF32(p, v.x);
+  WriteF32(p + 4, v.y);
+  WriteF32(p + 8, v.z);
+}
+
+// Record layout.
+constexpr size_t kIdOffset = 0;
+constexpr size_t kClosedOffset = 4;
+constexpr size_t kLengthOffset = 5;
+constexpr size_t kBoxOffset = 9;
+constexpr size_t kCountOffset = 33;
+
+}  // namespace
+
+CBezierSpline::CBezierSpline() {
+  AddBoundFlags(kRenderable | kSplineFlag);
+  SplineList().push_back(this);
+}
+
+CBezierSpline::~CBezierSpline() {
+  std::vector<CBezierSpline*>& list = SplineList();
+  auto it = std::find(list.begin(), list.end(), this);
+  if (it != list.end()) list.erase(it);
+}
+
+CBezierSpline* CBezierSpline::FindByID(int32_t id) {
+  for (CBezierSpline* spline : SplineList()) {
+    if (spline->m_id == id) return spline;
+  }
+  return nullptr;
+}
+
+size_t CBezierSpline::GetSegmentCount() const {
+  if (m_points.empty()) return 0;
+  return m_closed ? m_points.size() : m_points.size() - 1;
+}
+
+bool CBezierSpline::EvaluateSegment(Vector3& out, int i, float t) const {
+  if (m_points.empty()) {
+    out = Vector3();
+    return false;
+  }
+  const int64_t n = static_cast<int64_t>(m_points.size());
+  const int64_t first = ((static_cast<int64_t>(i) % n) + n) % n;
+  const SplineControlPoint& p = m_points[static_cast<size_t>(first)];
+  const SplineControlPoint& q = m_points[static_cast<size_t>((first + 1) % n)];
+  EvaluateCubicBezier(out, t, p.position, p.outHandle, q.inHandle, q.position);
+  return true;
+}
+
+bool CBezierSpline::GetPointAtParameter(Vector3& out, float t) const {
+  if (m_points.empty()) {
+    out = Vector3();
+    return false;
+  }
+  const size_t segments = GetSegmentCount();
+  if (segments == 0 || !std::isfinite(t)) {
+    // A lone point is the whole curve; a parameter that is not a number
+    // has no place on it, so the start stands in.
+    out = m_points[0].position;
+    return segments == 0;
+  }
+  const float count = static_cast<float>(segments);
+  const float scaled = count * t;
+  if (m_closed) {
+    // Wraps round; floor (not truncation) keeps negative t on the right segment.
+    const float whole = std::floor(scaled);
+    float index = std::fmod(whole, count);
+    if (index < 0.0f) index += count;
+    return EvaluateSegment(out, static_cast<int>(index), scaled - whole);
+  }
+  // Open: held at the ends, so t = 1 is the last point rather than the start
+  // of the last segment.
+  if (scaled <= 0.0f) return EvaluateSegment(out, 0, 0.0f);
+  if (scaled >= count) return EvaluateSegment(out, static_cast<int>(segments - 1), 1.0f);
+  const float whole = std::floor(scaled);
+  return EvaluateSegment(out, static_cast<int>(whole), scaled - whole);
+}
+
+bool CBezierSpline::GetPointAtFraction(Vector3& out, float f) const {
+  if (m_points.empty()) {
+    out = Vector3();
+    return false;
+  }
+  const size_t segments = GetSegmentCount();
+  if (segments == 0) {
+    out = m_points[0].position;
+    return true;
+  }
+  // Authored lengths that cannot divide give no spread by length.
+  if (!(m_totalLength > 0.0f) || !std::isfinite(m_totalLength)) {
+    return GetPointAtParameter(out, std::min(std::max(f, 0.0f), 1.0f));
+  }
+  // The scripted camera asks for fraction 0 on the first frame of every move:
+  // that is the start of the path, as with the parameter timing.
+  if (!(f > 0.0f)) return EvaluateSegment(out, 0, 0.0f);
+  float before = 0.0f;
+  for (size_t i = 0; i < segments; ++i) {
+    const float share = m_points[i].segmentLength / m_totalLength;
+    if (share > 0.0f && before + share >= f) {
+      return EvaluateSegment(out, static_cast<int>(i), (f - before) / share);
+    }
+    before += share;
+  }
+  return EvaluateSegment(out, static_cast<int>(segments - 1), 1.0f);
+}
+
+void CBezierSpline::TransformToWorld(const COrientation& frame) {
+  for (SplineControlPoint& p : m_points) {
+    p.position = frame.LocalToWorldPoint(p.position);
+    p.outHandle = frame.LocalToWorldPoint(p.outHandle);
+    p.inHandle = frame.LocalToWorldPoint(p.inHandle);
+  }
+  RecomputeBounds();
+}
+
+void CBezierSpline::RecomputeBounds() {
+  Box box;
+  box.SetFromCenterRadius(m_points.empty() ? Vector3() : m_points[0].position, 0.0f);
+  for (const SplineControlPoint& p : m_points) {
+    box.ExtendByPoint(p.position);
+    box.ExtendByPoint(p.outHandle);
+    box.ExtendByPoint(p.inHandle);
+  }
+  SetBounds(box);
+}
+
+bool CBezierSpline::LoadFromBuffer(const uint8_t* data, size_t size) {
+  if (!data || size < kRecordHeaderSize) {
+    DebugPrintf("CBezierSpline: spline record of %zu bytes is shorter than its %zu-byte header\n", size,
+                kRecordHeaderSize);
+    return false;
+  }
+  const uint32_t count = ReadU32(data + kCountOffset);
+  // 64-bit arithmetic: a hostile count cannot wrap the expected size round.
+  const uint64_t expected = kRecordHeaderSize + static_cast<uint64_t>(kRecordPointSize) * count;
+  if (expected != size) {
+    DebugPrintf("CBezierSpline: spline record of %zu bytes does not hold its %u points\n", size, count);
+    return false;
+  }
+  m_id = static_cast<int32_t>(ReadU32(data + kIdOffset));
+  m_closed = data[kClosedOffset] != 0 ? 1 : 0;
+  m_totalLength = ReadF32(data + kLengthOffset);
+  SetBounds(Box(ReadVector3(data + kBoxOffset), ReadVector3(data + kBoxOffset + 12)));
+  m_points.resize(count);
+  const uint8_t* p = data + kRecordHeaderSize;
+  for (SplineControlPoint& point : m_points) {
+    point.position = ReadVector3(p);
+    point.outHandle = ReadVector3(p + 12);
+    point.inHandle = ReadVector3(p + 24);
+    point.segmentLength = ReadF32(p + 36);
+    p += kRecordPointSize;
+  }
+  return true;
+}
+
+bool CBezierSpline::SaveToBuffer(uint8_t* data, size_t size) const {
+  const size_t needed = GetRecordSize();
+  if (!data || size < needed) {
+    DebugPrintf("CBezierSpline: %zu bytes given for a spline record of %zu\n", size, needed);
+    return false;
+  }
+  WriteU32(data + kIdOffset, static_cast<uint32_t>(m_id));
+  data[kClosedOffset] = m_closed;
+  WriteF32(data + kLengthOffset, m_totalLength);
+  WriteVector3(data + kBoxOffset, GetBounds().min);
+  WriteVector3(data + kBoxOffset + 12, GetBounds().max);
+  WriteU32(data + kCountOffset, static_cast<uint32_t>(m_points.size()));
+  uint8_t* p = data + kRecordHeaderSize;
+  for (const SplineControlPoint& point : m_points) {
+    WriteVector3(p, point.position);
+    WriteVector3(p + 12, point.outHandle);
+    WriteVector3(p + 24, point.inHandle);
+    WriteF32(p + 36, point.segmentLength);
+    p += kRecordPointSize;
+  }
+  return true;
+}
