@@ -1,6 +1,7 @@
 // CGlobalArt: the fonts every screen shares (a sprite file per font with its glyph and text-cursor sprites).
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 class CSpriteFile;

@@ -1,6 +1,7 @@
 // CSettings: the engine's settings record (display, detail, mouse and the key table) and the active-settings registry.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

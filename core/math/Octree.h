@@ -1,6 +1,7 @@
 // COctree: the spatial index of bounded objects (a flat list until the cell tree is built).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -8,6 +9,7 @@
 
 class CBoundedObject;
 class CullVolume;
+class ViewFrustum;
 
 class COctree {
  public:
@@ -28,6 +30,13 @@ class COctree {
   void CollectAll(uint32_t mask);
   void QueryVolume(const CullVolume* volume, uint32_t mask, int depthBudget);
   void QueryBox(const Box& box, uint32_t mask);
+  // Visibility records laid over the cells come with the cell tree; until then no file is accepted
+  // and the visibility queries report every match.
+  bool LoadVisibility(const uint8_t* data, size_t size) { return false; }
+  void ClearVisibility() {}
+  void QueryVisible(const ViewFrustum* view, uint32_t mask, int depthBudget) { CollectAll(mask); }
+  void CollectVisible(const Vector3& position, uint32_t mask) { CollectAll(mask); }
+
   const std::vector<CBoundedObject*>& GetResults() const { return m_results; }
   void ClearResults() { m_results.clear(); }
 

@@ -1,0 +1,166 @@
+// CGameWorld: the object registry - filing objects by ID, removal and the update pass.
+#include "core/GameMessage.h"
+#include "core/GameObject.h"
+#include "core/GameWorld.h"
+#include "core/math/BoundedObject.h"
+#include "core/math/DebugPrintf.h"
+#include "net/Player.h"
+#include "net/SessionManager.h"
+
+namespace {
+constexpr uint32_t kAutoID = 0xFFFFFFFFu;
+}
+
+// Files the object under an ID. With kAutoID (-1) it gets the next free ID from the counter; an
+// explicit ID moves the counter past it; in client mode the object keeps the ID it carries.
+// Returns the ID, or 0 when the object was not filed: its ID is taken or is 0. The world then does
+// not own the object and the caller must delete it (or keep it).
+uint32_t CGameWorld::AddObject(CGameObject* object, uint32_t id) {
+  if (object == nullptr) return 0;
+  uint32_t assigned;
+  if (m_networkMode == kModeClient) {
+    assigned = object->GetID();
+  } else if (id == kAutoID) {
+    // The counter can meet IDs filed explicitly or carried in from elsewhere; skip them (and the two
+    // reserved values) rather than refuse a request that asked for any ID.
+    while (m_nextObjectID == 0 || m_nextObjectID == kAutoID || m_objects.count(m_nextObjectID) != 0) ++m_nextObjectID;
+    assigned = m_nextObjectID;
+  } else {
+    assigned = id;
+  }
+  if (assigned == 0 || m_objects.count(assigned) != 0) {
+    DebugPrintf("GameWorld: Refusing Object, %s, ID = %u is %s.\n", object->GetInfoString(), assigned,
+                assigned == 0 ? "not a valid ID" : "already taken");
+    return 0;
+  }
+  if (m_networkMode != kModeClient) {
+    if (id == kAutoID)
+      m_nextObjectID = assigned + 1;
+    else if (m_nextObjectID <= assigned)
+      m_nextObjectID = assigned + 1;
+  }
+  object->SetID(assigned);
+  m_objects.emplace(assigned, object);
+  if (CBoundedObject* bounded = dynamic_cast<CBoundedObject*>(object)) m_octree.InsertObject(bounded);
+  DebugPrintf("GameWorld: Added New Object, %s, ID = %d.\n", object->GetInfoString(), static_cast<int>(assigned));
+  return assigned;
+}
+
+// How code adds an object it made. Networked objects are filed by ID (single player and server) and
+// the ID is returned; 0 means the object was not filed and is still the caller's, except in client
+// mode, where the world deletes it (the server creates it). Objects that are not networked go to the
+// local or passive list, are owned by the world, and the result is 0.
+uint32_t CGameWorld::RegisterNewObject(CGameObject* object, uint32_t id) {
+  if (object == nullptr) return 0;
+  if ((object->GetFlags() & CGameObject::kNetworked) == 0) {
+    if (object->GetFlags() & CGameObject::kLocalUpdate)
+      m_localList.push_front(object);
+    else
+      m_passiveList.push_front(object);
+    if (CBoundedObject* bounded = dynamic_cast<CBoundedObject*>(object)) m_octree.InsertObject(bounded);
+    object->Init(true);
+    return 0;
+  }
+  switch (m_networkMode) {
+    case kModeSinglePlayer: {
+      const uint32_t filed = AddObject(object, id);
+      if (filed == 0) return 0;
+      object->Init(true);
+      return filed;
+    }
+    case kModeServer: {
+      const uint32_t filed = AddObject(object, id);
+      if (filed == 0) return 0;
+      object->Init(true);
+      const bool critical = (object->GetFlags() & CGameObject::kNotCritical) == 0;
+      if (object->GetFlags() & CGameObject::kBroadcastCreate) {
+        if (uint8_t* message = object->BuildCreateMessage(true)) {
+          message[GameMessage::kTypeOffset] = GameMessage::kCreateBroadcast;
+          SendMessage(kToAllPlayers, message, true, critical);
+        }
+      } else if (object->GetFlags() & CGameObject::kCreateToController) {
+        CPlayer* player = dynamic_cast<CPlayer*>(GetObjectByID(object->GetOwnerID()));
+        if (player != nullptr) {
+          if (uint8_t* message = object->BuildCreateMessage(true)) {
+            message[GameMessage::kTypeOffset] = GameMessage::kCreateBroadcast;
+            SendMessage(player->networkID, message, true, critical);
+          }
+        }
+      }
+      return filed;
+    }
+    case kModeClient:
+      if (object->GetFlags() & CGameObject::kClientAnnounce)
+        OutputDebugStringA("GameWorld: Notifying Server of New Object\n");
+      else
+        OutputDebugStringA("GameWorld: Ignoring New Object Creation\n");
+      delete object;
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+CGameObject* CGameWorld::GetObjectByID(uint32_t id) const {
+  auto it = m_objects.find(id);
+  return it != m_objects.end() ? it->second : nullptr;
+}
+
+CSessionManager* CGameWorld::GetSessionManager() const {
+  return dynamic_cast<CSessionManager*>(GetObjectByID(1));
+}
+
+void CGameWorld::RemoveObject(uint32_t id) {
+  auto it = m_objects.find(id);
+  if (it == m_objects.end()) return;
+  CGameObject* object = it->second;
+  m_objects.erase(it);
+  DeleteObject(object);
+}
+
+// Objects may add, mark and remove objects (themselves included) while they update. The pass works
+// from the IDs present when it began and looks each one up again, so an object removed earlier in
+// the pass is skipped and an object added during the pass waits for the next one.
+void CGameWorld::UpdateObjects(float dt) {
+  const uint32_t generation = m_clearGeneration;
+  std::vector<uint32_t> ids;
+  ids.swap(m_updateSnapshot);  // reuse the capacity; a nested pass would get a vector of its own
+  ids.clear();
+  ids.reserve(m_objects.size());
+  for (const auto& entry : m_objects) ids.push_back(entry.first);
+
+  for (uint32_t id : ids) {
+    if (generation != m_clearGeneration) break;  // the world was cleared under the pass
+    CGameObject* object = GetObjectByID(id);
+    if (object == nullptr) continue;
+    if (object->IsMarkedForRemoval()) {
+      if (m_networkMode == kModeServer && (object->GetFlags() & CGameObject::kBroadcastDestroy)) {
+        uint8_t* message = AllocMessage(GameMessage::kHeaderSize);
+        GameMessage::SetHeader(message, GameMessage::kHeaderSize, id, GameMessage::kDestroy);
+        SendMessage(kToAllPlayers, message, true, true);
+        DebugPrintf("GameWorld: Destroy Message Sent for Object ID=%d, %s\n", static_cast<int>(id),
+                    object->GetInfoString());
+      }
+      RemoveObject(id);
+    } else {
+      object->Update(dt);
+    }
+  }
+
+  // Only this pass and ClearWorld take objects out of the local list; new ones go to the front.
+  for (auto it = m_localList.begin(); generation == m_clearGeneration && it != m_localList.end();) {
+    auto current = it++;
+    CGameObject* object = *current;
+    if (object->IsMarkedForRemoval()) {
+      m_localList.erase(current);
+      DeleteObject(object);
+    } else {
+      object->Update(dt);
+    }
+  }
+
+  ids.clear();
+  if (m_updateSnapshot.capacity() < ids.capacity()) m_updateSnapshot.swap(ids);
+  m_worldTime += dt;
+  ++m_stepCount;
+}

@@ -1,0 +1,21 @@
+#include "core/WorldAccess.h"
+
+#include "core/GameWorld.h"
+#include "core/math/ResourceTable.h"
+
+namespace {
+CGameWorld* g_world = nullptr;
+}
+
+CGameWorld* GetGameWorld() { return g_world; }
+
+void SetGameWorld(CGameWorld* world) { g_world = world; }
+
+COctree* GetWorldOctree() { return g_world != nullptr ? &g_world->GetOctree() : nullptr; }
+
+uint32_t GetNetworkMode() { return g_world != nullptr ? g_world->GetNetworkMode() : 0; }
+
+void* GetWorldResource(const char* name) {
+  if (g_world == nullptr || g_world->GetResourceTable() == nullptr) return nullptr;
+  return g_world->GetResourceTable()->FindByName(name);
+}
