@@ -80,6 +80,15 @@ class KeyScanner {
 
   const char* NextToken() { return tokenizer_.NextToken(); }
 
+  // The next component of a list value: the token after a delimiter, or null
+  // when no delimiter follows or the text ends right after it (a value that
+  // is not written is not read as 0).
+  const char* NextComponent() {
+    if (!NextDelimiter()) return nullptr;
+    const char* token = tokenizer_.NextToken();
+    return token[0] != '\0' ? token : nullptr;
+  }
+
   // After an occurrence turned out malformed: the word token that ended it
   // may itself be the key ('key\nkey = 1'); it must not be lost.
   void RecheckLastToken() {
@@ -140,7 +149,11 @@ Vector3 ReadVector(const char* text, const char* key) {
   float values[3] = {0.0f, 0.0f, 0.0f};
   int read = 0;
   if (scanner.NextHit()) {
-    while (read < 3 && scanner.NextDelimiter()) values[read++] = ToFloat(scanner.NextToken());
+    while (read < 3) {
+      const char* value = scanner.NextComponent();
+      if (!value) break;
+      values[read++] = ToFloat(value);
+    }
   }
   const float last = read > 0 ? values[read - 1] : 0.0f;
   for (int i = read; i < 3; ++i) values[i] = last;
@@ -151,7 +164,11 @@ Vector2 ReadVector2(const char* text, const char* key) {
   KeyScanner scanner(text, kValueDelimiters, key);
   float values[2] = {0.0f, 0.0f};
   if (scanner.NextHit()) {
-    for (int i = 0; i < 2 && scanner.NextDelimiter(); ++i) values[i] = ToFloat(scanner.NextToken());
+    for (int i = 0; i < 2; ++i) {
+      const char* value = scanner.NextComponent();
+      if (!value) break;
+      values[i] = ToFloat(value);
+    }
   }
   return Vector2(values[0], values[1]);
 }
@@ -160,8 +177,10 @@ void ReadColor(Color& out, const char* text, const char* key) {
   KeyScanner scanner(text, kValueDelimiters, key);
   uint8_t channels[4] = {255, 255, 255, 255};
   if (scanner.NextHit()) {
-    for (int i = 0; i < 4 && scanner.NextDelimiter(); ++i) {
-      channels[i] = static_cast<uint8_t>(static_cast<unsigned>(ToInt(scanner.NextToken())) & 0xFFu);
+    for (int i = 0; i < 4; ++i) {
+      const char* value = scanner.NextComponent();
+      if (!value) break;
+      channels[i] = static_cast<uint8_t>(static_cast<unsigned>(ToInt(value)) & 0xFFu);
     }
   }
   out.r = channels[0];
@@ -173,7 +192,7 @@ void ReadColor(Color& out, const char* text, const char* key) {
 void ReadFloatList(const char* text, const char* key, std::vector<float>& list) {
   KeyScanner scanner(text, kValueDelimiters, key);
   while (scanner.NextHit()) {
-    while (scanner.NextDelimiter()) list.push_back(ToFloat(scanner.NextToken()));
+    while (const char* value = scanner.NextComponent()) list.push_back(ToFloat(value));
     scanner.RecheckLastToken();
   }
 }

@@ -1,0 +1,217 @@
+// Tests of whole-file reading and the folder scan: files written to a fresh
+// temporary folder and read back at the sizes around the shared buffer, the
+// failure messages, buffer release, and scans of a small tree.
+#include "core/math/FileBuffer.h"
+
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+using testing_support::DebugCapture;
+using testing_support::TempFolder;
+
+namespace {
+
+std::string RandomBytes(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+// Loads the file and checks that it reads back byte for byte with a NUL after.
+char* LoadAndCheck(const std::string& path, const std::string& expected) {
+  uint32_t size = 12345;
+  char* buffer = LoadFileToBuffer(path.c_str(), &size);
+  EXPECT_NE(buffer, nullptr) << path;
+  if (!buffer) return nullptr;
+  EXPECT_EQ(size, expected.size());
+  EXPECT_EQ(std::string(buffer, size), expected);
+  EXPECT_EQ(buffer[size], '\0');
+  return buffer;
+}
+
+// The address of the shared buffer: a small file read while it is free lands there.
+const char* SharedBufferAddress(const TempFolder& folder) {
+  const std::string path = folder.Write("probe.txt", "probe");
+  char* buffer = LoadFileToBuffer(path.c_str());
+  FreeFileBuffer(buffer);
+  return buffer;
+}
+
+}  // namespace
+
+TEST(FileBufferTest, RoundTripsAtEverySizeAroundTheSharedBuffer) {
+  TempFolder folder;
+  const char* shared = SharedBufferAddress(folder);
+  ASSERT_NE(shared, nullptr);
+  const size_t sizes[] = {0, 1, 1000, kFileBufferSharedLimit - 1, kFileBufferSharedLimit, kFileBufferSharedSize,
+                          kFileBufferSharedSize + 1, 1500000};
+  for (size_t size : sizes) {
+    const std::string bytes = RandomBytes(size, static_cast<uint32_t>(size));
+    const std::string path = folder.Write("file_" + std::to_string(size) + ".bin", bytes);
+    char* buffer = LoadAndCheck(path, bytes);
+    // Files below the limit use the shared buffer; larger ones get their own block.
+    EXPECT_EQ(buffer == shared, size < kFileBufferSharedLimit) << size;
+    FreeFileBuffer(buffer);
+  }
+}
+
+TEST(FileBufferTest, SecondSmallFileGetsItsOwnBlockWhileTheFirstIsHeld) {
+  TempFolder folder;
+  const char* shared = SharedBufferAddress(folder);
+  const std::string a = RandomBytes(5000, 1);
+  const std::string b = RandomBytes(7000, 2);
+  const std::string pathA = folder.Write("a.bin", a);
+  const std::string pathB = folder.Write("b.bin", b);
+  char* first = LoadAndCheck(pathA, a);
+  char* second = LoadAndCheck(pathB, b);
+  EXPECT_EQ(first, shared);
+  EXPECT_NE(second, shared);
+  EXPECT_EQ(std::string(first, a.size()), a);  // the second read did not touch the first
+  FreeFileBuffer(second);
+  FreeFileBuffer(first);
+  // Freed, the shared buffer serves the next small file again.
+  char* third = LoadAndCheck(pathB, b);
+  EXPECT_EQ(third, shared);
+  FreeFileBuffer(third);
+}
+
+TEST(FileBufferTest, EmptyFileAndNullArguments) {
+  TempFolder folder;
+  const std::string path = folder.Write("empty.txt", "");
+  uint32_t size = 99;
+  char* buffer = LoadFileToBuffer(path.c_str(), &size);
+  ASSERT_NE(buffer, nullptr);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(buffer[0], '\0');
+  FreeFileBuffer(buffer);
+
+  DebugCapture capture;
+  EXPECT_EQ(LoadFileToBuffer(nullptr, &size), nullptr);
+  FreeFileBuffer(nullptr);
+  EXPECT_EQ(capture.Text(), "");
+  // Without a size pointer the read still works.
+  buffer = LoadFileToBuffer(folder.Write("x.txt", "xyz").c_str());
+  ASSERT_NE(buffer, nullptr);
+  EXPECT_STREQ(buffer, "xyz");
+  FreeFileBuffer(buffer);
+}
+
+TEST(FileBufferTest, MissingFileLogsPathAndWorkingDirectory) {
+  TempFolder folder;
+  const std::string missing = folder.Path() + "no\\such/file.txt";
+  const std::string expected = "Error Loading File: '" + missing + "' - Check Path and File Exists!\n" +
+                               "Current Working Directory: " + std::filesystem::current_path().string() + "\n";
+  DebugCapture capture;
+  uint32_t size = 77;
+  EXPECT_EQ(LoadFileToBuffer(missing.c_str(), &size), nullptr);
+  EXPECT_EQ(size, 77u);
+  EXPECT_EQ(capture.Text(), expected);
+
+  // A folder is not a file: the same failure, not an empty success.
+  capture.Clear();
+  const std::string sub = folder.MakeFolder("sub");
+  EXPECT_EQ(LoadFileToBuffer(sub.c_str(), &size), nullptr);
+  EXPECT_EQ(capture.Text().rfind("Error Loading File: '" + sub + "'", 0), 0u);
+}
+
+TEST(FileBufferTest, ResolvesBackslashesAndLetterCase) {
+  TempFolder folder;
+  folder.Write("Data/Sub/File.TXT", "content");
+  const std::string asWritten = folder.Path() + "data\\SUB\\file.txt";
+  char* buffer = LoadAndCheck(asWritten, "content");
+  FreeFileBuffer(buffer);
+}
+
+TEST(FileBufferTest, BadReleasesAreRefusedNotCorrupting) {
+  TempFolder folder;
+  const std::string big = RandomBytes(kFileBufferSharedSize + 10, 3);
+  char* block = LoadAndCheck(folder.Write("big.bin", big), big);
+  FreeFileBuffer(block);
+  DebugCapture capture;
+  FreeFileBuffer(block);  // a second release of the same block
+  char local[4] = {};
+  FreeFileBuffer(local);  // never came from a read
+  EXPECT_EQ(capture.Text(),
+            "FreeFileBuffer: not a file buffer, or already freed\n"
+            "FreeFileBuffer: not a file buffer, or already freed\n");
+}
+
+TEST(FileBufferTest, ReleasingTheCacheKeepsAHeldResultValid) {
+  TempFolder folder;
+  const std::string text = RandomBytes(3000, 4);
+  char* held = LoadAndCheck(folder.Write("held.bin", text), text);
+  ReleaseFileBufferCache();
+  // The next read allocates a new shared buffer and leaves the held one alone.
+  const std::string other = RandomBytes(3000, 5);
+  char* next = LoadAndCheck(folder.Write("next.bin", other), other);
+  EXPECT_NE(next, held);
+  EXPECT_EQ(std::string(held, text.size()), text);
+  FreeFileBuffer(held);  // frees the detached buffer (the leak checker would notice otherwise)
+  FreeFileBuffer(next);
+  ReleaseFileBufferCache();
+  ReleaseFileBufferCache();  // twice is harmless
+  char* again = LoadAndCheck(folder.Write("again.bin", text), text);
+  FreeFileBuffer(again);
+}
+
+TEST(FileBufferTest, ScansFoldersDepthFirstAndSkipsDotFolders) {
+  TempFolder folder;
+  folder.Write("root/a.tga", "");
+  folder.Write("root/B.tga", "");
+  folder.Write("root/c.wav", "");
+  folder.Write("root/sub/d.TGA", "");
+  folder.Write("root/sub/deeper/f.tga", "");
+  folder.Write("root/.hidden/e.tga", "");
+  folder.Write("root/zz/g.tga", "");
+  folder.MakeFolder("root/folder.tga");
+  const std::string root = folder.Path() + "root";
+
+  std::vector<std::string> names = {"kept"};
+  ScanDirectoryRecursive(root.c_str(), "*.tga", names, true);
+  const std::vector<std::string> expected = {
+      "kept",
+      root + "/B.tga",
+      root + "/a.tga",
+      root + "/folder.tga",  // folders that match the pattern are listed too
+      root + "/sub/d.TGA",
+      root + "/sub/deeper/f.tga",
+      root + "/zz/g.tga",
+  };
+  EXPECT_EQ(names, expected);
+
+  names.clear();
+  ScanDirectoryRecursive((root + "/").c_str(), "*.tga", names, false);
+  EXPECT_EQ(names, (std::vector<std::string>{root + "/B.tga", root + "/a.tga", root + "/folder.tga"}));
+
+  // The folder as the data writes it: other case, backslashes kept in the names.
+  names.clear();
+  const std::string upper = folder.Path() + "ROOT\\SUB";
+  ScanDirectoryRecursive(upper.c_str(), "*.tga", names, false);
+  EXPECT_EQ(names, (std::vector<std::string>{upper + "/d.TGA"}));
+
+  names.clear();
+  ScanDirectoryRecursive((folder.Path() + "missing").c_str(), "*", names, true);
+  EXPECT_TRUE(names.empty());
+}
+
+TEST(FileBufferTest, ScanStopsInAFolderLoop) {
+  TempFolder folder;
+  folder.Write("loop/x.txt", "");
+  std::filesystem::create_directory_symlink(folder.Path() + "loop", folder.Path() + "loop/again");
+  const std::string root = folder.Path() + "loop";
+  std::vector<std::string> names;
+  DebugCapture capture;
+  ScanDirectoryRecursive(root.c_str(), "*.txt", names, true);
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names[0], root + "/x.txt");
+  EXPECT_EQ(names[1], root + "/again/x.txt");
+  EXPECT_LT(names.size(), 100u);
+  EXPECT_NE(capture.Text().find("ScanDirectoryRecursive: "), std::string::npos);
+}

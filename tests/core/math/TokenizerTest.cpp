@@ -1,0 +1,236 @@
+// Tests of CTokenizer: token boundaries, comments, the end of the text, long
+// words, positions, index ranges, copies, and a random comparison against a
+// straightforward reference splitter.
+#include "core/math/Tokenizer.h"
+
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> AllTokens(CTokenizer& tokenizer, size_t limit = 10000) {
+  std::vector<std::string> tokens;
+  for (size_t i = 0; i < limit; ++i) {
+    const std::string token = tokenizer.NextToken();
+    if (token.empty()) break;
+    tokens.push_back(token);
+  }
+  return tokens;
+}
+
+std::vector<std::string> Tokens(const char* text, const char* delimiters, uint32_t size = 256) {
+  CTokenizer tokenizer(text, delimiters, "//", size);
+  return AllTokens(tokenizer);
+}
+
+using Strings = std::vector<std::string>;
+
+// The same splitting done the plain way: cut every line at its first "//",
+// split at white space, give each delimiter a token of its own, and cut each
+// word into pieces of at most size - 1 characters.
+Strings ReferenceTokens(const std::string& text, const std::string& delimiters, size_t size) {
+  std::string stripped;
+  size_t lineStart = 0;
+  while (lineStart <= text.size()) {
+    size_t lineEnd = text.find('\n', lineStart);
+    if (lineEnd == std::string::npos) lineEnd = text.size();
+    std::string line = text.substr(lineStart, lineEnd - lineStart);
+    const size_t comment = line.find("//");
+    if (comment != std::string::npos) line.erase(comment);
+    stripped += line + "\n";
+    lineStart = lineEnd + 1;
+  }
+  Strings tokens;
+  std::string word;
+  auto flush = [&]() {
+    for (size_t i = 0; i < word.size(); i += size - 1) tokens.push_back(word.substr(i, size - 1));
+    word.clear();
+  };
+  for (char c : stripped) {
+    if (c == ' ' || c == '\n' || c == '\t' || c == '\r') {
+      flush();
+    } else if (delimiters.find(c) != std::string::npos) {
+      flush();
+      tokens.push_back(std::string(1, c));
+    } else {
+      word += c;
+    }
+  }
+  flush();
+  return tokens;
+}
+
+}  // namespace
+
+TEST(TokenizerTest, SplitsWordsDelimitersAndComments) {
+  EXPECT_EQ(Tokens("value=12//note\nnext , x", "=,"), (Strings{"value", "=", "12", "next", ",", "x"}));
+  EXPECT_EQ(Tokens("// only a comment\n   // and another\n  word // tail", "="), (Strings{"word"}));
+  EXPECT_EQ(Tokens("a = { b }", "{}="), (Strings{"a", "=", "{", "b", "}"}));
+  // Without delimiters, '=' is part of a word.
+  EXPECT_EQ(Tokens("a=b  c", nullptr), (Strings{"a=b", "c"}));
+  EXPECT_EQ(Tokens("a=b  c", ""), (Strings{"a=b", "c"}));
+  // A single '/' is an ordinary character.
+  EXPECT_EQ(Tokens("path/to/x a/ /b", "="), (Strings{"path/to/x", "a/", "/b"}));
+  // Bytes above 127 are word characters.
+  EXPECT_EQ(Tokens("caf\xe9=\xff\xfe", "="), (Strings{"caf\xe9", "=", "\xff\xfe"}));
+}
+
+TEST(TokenizerTest, DelimiterFlagFollowsTheLastToken) {
+  CTokenizer tokenizer("a = b", "=", "//", 256);
+  tokenizer.NextToken();
+  EXPECT_FALSE(tokenizer.LastWasDelimiter());
+  tokenizer.NextToken();
+  EXPECT_TRUE(tokenizer.LastWasDelimiter());
+  tokenizer.NextToken();
+  EXPECT_FALSE(tokenizer.LastWasDelimiter());
+  EXPECT_STREQ(tokenizer.NextToken(), "");
+  EXPECT_FALSE(tokenizer.LastWasDelimiter());
+}
+
+TEST(TokenizerTest, EndOfTextIsStableAndNeverPassed) {
+  // A delimiter just before the end must not make the terminating NUL a
+  // delimiter token (which would step past the end of the text).
+  const char text[] = "a=";
+  CTokenizer tokenizer(text, "=", "//", 256);
+  EXPECT_STREQ(tokenizer.NextToken(), "a");
+  EXPECT_STREQ(tokenizer.NextToken(), "=");
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_STREQ(tokenizer.NextToken(), "");
+    EXPECT_EQ(tokenizer.GetPosition(), text + 2);
+  }
+  CTokenizer empty("", "=", "//", 256);
+  EXPECT_STREQ(empty.NextToken(), "");
+  CTokenizer null(nullptr, "=", "//", 256);
+  EXPECT_STREQ(null.NextToken(), "");
+  CTokenizer trailingComment("x // no line feed", "=", "//", 256);
+  EXPECT_EQ(AllTokens(trailingComment), (Strings{"x"}));
+}
+
+TEST(TokenizerTest, LongWordsComeBackInPieces) {
+  const std::string word(300, 'w');
+  EXPECT_EQ(Tokens(word.c_str(), "="), (Strings{std::string(255, 'w'), std::string(45, 'w')}));
+  EXPECT_EQ(Tokens("abcdefg=h", "=", 4), (Strings{"abc", "def", "g", "=", "h"}));
+  // A too-small buffer still makes progress one character at a time.
+  EXPECT_EQ(Tokens("abc", "=", 0), (Strings{"a", "b", "c"}));
+  // A comment right after a cut point is still a comment.
+  EXPECT_EQ(Tokens("abc//x\nd", "=", 3), (Strings{"ab", "c", "d"}));
+}
+
+TEST(TokenizerTest, NoCommentMarkerMeansNoComments) {
+  CTokenizer empty("a // b", "=", "", 256);
+  EXPECT_EQ(AllTokens(empty), (Strings{"a", "//", "b"}));
+  CTokenizer null("a // b", "=", nullptr, 256);
+  EXPECT_EQ(AllTokens(null), (Strings{"a", "//", "b"}));
+  CTokenizer hash("a # b\nc", "=", "#", 256);
+  EXPECT_EQ(AllTokens(hash), (Strings{"a", "c"}));
+}
+
+TEST(TokenizerTest, MatchesReferenceOnRandomTexts) {
+  std::mt19937 random(12345);
+  const char alphabet[] = {'a', 'b', 'Z', '/', '/', '=', ',', ' ', '\n', '\t', '\r', '\xe9'};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int length = static_cast<int>(random() % 60);
+    for (int i = 0; i < length; ++i) text += alphabet[random() % sizeof(alphabet)];
+    const uint32_t size = 2 + random() % 6;
+    CTokenizer tokenizer(text.c_str(), "=,", "//", size);
+    ASSERT_EQ(AllTokens(tokenizer), ReferenceTokens(text, "=,", size)) << "text: '" << text << "' size " << size;
+  }
+}
+
+TEST(TokenizerTest, LineNumbersAndPositions) {
+  const char text[] = "one\ntwo three\n\nfour";
+  CTokenizer tokenizer(text, "=", "//", 256);
+  EXPECT_EQ(tokenizer.GetLineNumber(), 0);
+  tokenizer.NextToken();
+  tokenizer.NextToken();
+  EXPECT_EQ(tokenizer.GetLineNumber(), 1);
+  const char* afterTwo = tokenizer.GetPosition();
+  EXPECT_STREQ(tokenizer.NextToken(), "three");
+  EXPECT_STREQ(tokenizer.NextToken(), "four");
+  EXPECT_EQ(tokenizer.GetLineNumber(), 3);
+  tokenizer.SetPosition(afterTwo);
+  EXPECT_STREQ(tokenizer.NextToken(), "three");
+  tokenizer.SetPosition(text + sizeof(text) - 1);  // the terminating NUL is a valid place
+  EXPECT_STREQ(tokenizer.NextToken(), "");
+
+  testing_support::DebugCapture capture;
+  const char elsewhere[] = "elsewhere";
+  tokenizer.SetPosition(text);
+  tokenizer.SetPosition(elsewhere);
+  EXPECT_EQ(tokenizer.GetPosition(), text);
+  EXPECT_NE(capture.Text().find("CTokenizer: "), std::string::npos);
+}
+
+TEST(TokenizerTest, ReadsIndexRanges) {
+  struct Case {
+    const char* text;
+    int first, last;
+    const char* rest;  // the next token after the range
+  };
+  // Only a range takes the closing bracket; after a single "[5]" it stays.
+  const Case cases[] = {
+      {"7 x", 7, 7, "x"},          {"3-9 x", 3, 9, "x"},        {"[ 3 - 9 ] x", 3, 9, "x"},
+      {"  12 - 4x", 12, 4, "x"},   {"[5] x", 5, 5, "]"},        {"4- x", 4, 0, "x"},
+      {"99999-1 x", 99999, 1, "x"}, {"[2-5 x", 2, 5, "x"},
+  };
+  for (const Case& c : cases) {
+    CTokenizer tokenizer(c.text, "=", "//", 256);
+    int first = -1;
+    int last = -1;
+    tokenizer.ReadIndexRange(first, last);
+    EXPECT_EQ(first, c.first) << c.text;
+    EXPECT_EQ(last, c.last) << c.text;
+    EXPECT_STREQ(tokenizer.NextToken(), c.rest) << c.text;
+  }
+  const char* unchanged[] = {"x", "", "[ x", "123456", "-3"};
+  for (const char* text : unchanged) {
+    CTokenizer tokenizer(text, "=", "//", 256);
+    int first = -1;
+    int last = -2;
+    tokenizer.ReadIndexRange(first, last);
+    EXPECT_EQ(first, -1) << text;
+    EXPECT_EQ(last, -2) << text;
+  }
+  CTokenizer tooLong("3-123456", "=", "//", 256);
+  int first = -1;
+  int last = -2;
+  tooLong.ReadIndexRange(first, last);
+  EXPECT_EQ(first, 3);
+  EXPECT_EQ(last, -2);
+}
+
+TEST(TokenizerTest, CopiesAreIndependent) {
+  const char text[] = "a = b , c // x\nd";
+  CTokenizer original(text, "=,", "//", 256);
+  original.NextToken();
+  original.NextToken();
+  CTokenizer copy(original);
+  EXPECT_EQ(AllTokens(copy), (Strings{"b", ",", "c", "d"}));
+  EXPECT_EQ(AllTokens(original), (Strings{"b", ",", "c", "d"}));
+
+  // Assignment takes text, delimiters, cursor and token but keeps its own
+  // comment marker.
+  CTokenizer source("p , q # r\ns", ",", "//", 256);
+  source.NextToken();
+  CTokenizer target("unused", "=", "#", 8);
+  target = source;
+  EXPECT_STREQ(target.GetToken(), "p");
+  EXPECT_EQ(AllTokens(target), (Strings{",", "q", "s"}));
+  CTokenizer& alias = target;
+  target = alias;  // self-assignment leaves it intact
+  EXPECT_STREQ(target.GetToken(), "");
+  EXPECT_STREQ(target.NextToken(), "");
+
+  CTokenizer changed("a=b,c", "=", "//", 256);
+  changed.SetDelimiters(",");
+  EXPECT_EQ(AllTokens(changed), (Strings{"a=b", ",", "c"}));
+  changed.SetDelimiters(nullptr);
+  changed.SetPosition(changed.GetText());
+  EXPECT_EQ(AllTokens(changed), (Strings{"a=b,c"}));
+}
