@@ -12,7 +12,7 @@
 class CTexture;
 class CMeshSection;
 struct FogState;
-struct ViewFrustum;
+class ViewFrustum;
 
 // Back-end kinds reported by GetUserValue.
 constexpr uint32_t kRasterizerHardware = 0;

@@ -8,7 +8,7 @@ class CRasterizerInterface;
 class CMeshInstance;
 class LightList;
 struct FogState;
-struct ViewFrustum;
+class ViewFrustum;
 
 class CRenderView {
  public:

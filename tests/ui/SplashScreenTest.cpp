@@ -1,0 +1,96 @@
+// The splash layer: its title frame in the shared back-buffer lock, and what dismisses it.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/InputEvent.h"
+#include "platform/Win32.h"
+#include "render/RenderView.h"
+#include "tests/support/RecordingRasterizer.h"
+#include "ui/DrawSurface.h"
+#include "ui/SplashScreenLogic.h"
+#include "ui/TinyFont.h"
+
+namespace {
+
+InputEvent Key(int virtualKey) {
+  InputEvent e;
+  e.code = InputEvent::kKey;
+  e.x = static_cast<float>(virtualKey);
+  return e;
+}
+
+InputEvent Button(uint32_t code) {
+  InputEvent e;
+  e.code = code;
+  e.x = 320.0f;
+  e.y = 240.0f;
+  return e;
+}
+
+}  // namespace
+
+TEST(SplashScreen, DrawsItsTitleCentredOnAPlainFrameInOneSharedLock) {
+  RecordingRasterizer r(640, 480);
+  CRenderView view;
+  view.Setup(&r, nullptr, nullptr, nullptr, 31);
+  CSplashScreenLogic splash;
+  CSplashScreenLogic above;
+  PixelBufferDesc* locked = nullptr;
+  splash.Draw(&view, &locked);
+  ASSERT_NE(nullptr, locked);
+  above.Draw(&view, &locked);
+  EXPECT_EQ(1, r.Count("LockBackBuffer")) << "the second layer reuses the frame's lock";
+
+  DrawSurface s = MakeDrawSurface(*locked);
+  ASSERT_EQ(15u, s.bitsPerPixel);
+  const uint16_t background = static_cast<uint16_t>(TinyFont::PackColour(s, CSplashScreenLogic::kBackground));
+  const uint16_t title = static_cast<uint16_t>(TinyFont::PackColour(s, CSplashScreenLogic::kTitleColour));
+  ASSERT_NE(background, title);
+  int minX = 640, maxX = -1, minY = 480, maxY = -1, titlePixels = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const uint16_t p = r.frame[static_cast<size_t>(y) * 640 + x];
+      ASSERT_TRUE(p == background || p == title) << x << "," << y;
+      if (p != title) continue;
+      ++titlePixels;
+      minX = std::min(minX, x);
+      maxX = std::max(maxX, x);
+      minY = std::min(minY, y);
+      maxY = std::max(maxY, y);
+    }
+  const int scale = CSplashScreenLogic::kTitleScale;
+  EXPECT_EQ(TinyFont::TextWidth(CSplashScreenLogic::kTitle, scale), maxX - minX + 1);
+  EXPECT_EQ(7 * scale, maxY - minY + 1);
+  EXPECT_LE(std::abs(minX - (639 - maxX)), 1);
+  EXPECT_LE(std::abs(minY - (479 - maxY)), 1);
+  EXPECT_EQ(TinyFont::DrawText(s, minX, minY, CSplashScreenLogic::kTitle, scale, CSplashScreenLogic::kTitleColour),
+            titlePixels);
+}
+
+TEST(SplashScreen, WithoutARendererNothingIsLocked) {
+  CRenderView view;
+  CSplashScreenLogic splash;
+  PixelBufferDesc* locked = nullptr;
+  splash.Draw(&view, &locked);
+  EXPECT_EQ(nullptr, locked);
+  splash.Draw(nullptr, &locked);
+  EXPECT_EQ(nullptr, locked);
+}
+
+TEST(SplashScreen, EscapeOrAClickRemovesItOtherInputDoesNot) {
+  CSplashScreenLogic splash;
+  splash.HandleInputEvent(Key('A'));
+  splash.HandleInputEvent(Key(VK_RETURN));
+  splash.HandleInputEvent(Button(InputEvent::kButtonRelease));
+  InputEvent action;
+  action.code = 5;  // a game action
+  splash.HandleInputEvent(action);
+  EXPECT_FALSE(splash.IsMarkedForRemoval());
+  splash.HandleInputEvent(Key(VK_ESCAPE));
+  EXPECT_TRUE(splash.IsMarkedForRemoval());
+
+  CSplashScreenLogic clicked;
+  clicked.HandleInputEvent(Button(InputEvent::kButtonPress));
+  EXPECT_TRUE(clicked.IsMarkedForRemoval());
+}

@@ -1,0 +1,142 @@
+// The built-in title font: glyph table, colour packing and clipped drawing.
+#include <gtest/gtest.h>
+
+#include <bitset>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "ui/TinyFont.h"
+
+namespace {
+
+int LitCells(const char* text) {
+  int n = 0;
+  for (const char* p = text; *p; ++p) {
+    const uint8_t* g = TinyFont::Glyph(*p);
+    if (!g) continue;
+    for (int row = 0; row < TinyFont::kGlyphHeight; ++row) n += static_cast<int>(std::bitset<8>(g[row]).count());
+  }
+  return n;
+}
+
+// A 16-bit surface inside a larger buffer whose margins must stay untouched.
+struct GuardedSurface {
+  static constexpr uint16_t kGuard = 0xBEEF;
+  GuardedSurface(uint32_t w, uint32_t h, uint32_t bits) : width(w), height(h), memory((w + 8) * (h + 8), kGuard) {
+    surface.pixels = &memory[4 * (w + 8) + 4];
+    surface.width = w;
+    surface.height = h;
+    surface.pitch = static_cast<int32_t>((w + 8) * 2);
+    surface.bitsPerPixel = bits;
+  }
+  uint16_t At(int x, int y) const { return memory[(y + 4) * (width + 8) + (x + 4)]; }
+  uint32_t width, height;
+  std::vector<uint16_t> memory;
+  DrawSurface surface;
+};
+
+}  // namespace
+
+TEST(TinyFont, EveryLetterAndDigitHasAGlyphInsideFiveColumns) {
+  for (char c = 'A'; c <= 'Z'; ++c) {
+    const uint8_t* g = TinyFont::Glyph(c);
+    ASSERT_NE(nullptr, g) << c;
+    EXPECT_EQ(g, TinyFont::Glyph(static_cast<char>(c - 'A' + 'a')));
+    int lit = 0;
+    for (int row = 0; row < TinyFont::kGlyphHeight; ++row) {
+      EXPECT_EQ(0, g[row] & ~0x1F) << c;
+      lit += g[row];
+    }
+    EXPECT_GT(lit, 0) << c;
+  }
+  for (char c = '0'; c <= '9'; ++c) EXPECT_NE(nullptr, TinyFont::Glyph(c));
+  EXPECT_EQ(nullptr, TinyFont::Glyph(' '));
+  EXPECT_EQ(nullptr, TinyFont::Glyph('\0'));
+  // No two letters share a glyph.
+  for (char a = 'A'; a <= 'Z'; ++a)
+    for (char b = static_cast<char>(a + 1); b <= 'Z'; ++b)
+      EXPECT_NE(0, std::memcmp(TinyFont::Glyph(a), TinyFont::Glyph(b), TinyFont::kGlyphHeight)) << a << b;
+  EXPECT_EQ(0, TinyFont::TextWidth("", 3));
+  EXPECT_EQ((8 * 6 - 1) * 4, TinyFont::TextWidth("Kelvarun", 4));
+}
+
+TEST(TinyFont, PackedColoursKeepTheTopBitsOfEachChannel) {
+  DrawSurface s15, s16, s32;
+  s15.bitsPerPixel = 15;
+  s16.bitsPerPixel = 16;
+  s32.bitsPerPixel = 32;
+  std::mt19937 rng(7);
+  for (int i = 0; i < 2000; ++i) {
+    const uint32_t c = rng();
+    const uint32_t r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
+    ASSERT_EQ(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3), TinyFont::PackColour(s15, c));
+    ASSERT_EQ(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3), TinyFont::PackColour(s16, c));
+    ASSERT_EQ(c & 0xFFFFFF, TinyFont::PackColour(s32, c));
+  }
+}
+
+TEST(TinyFont, TextInsideTheSurfaceLightsExactlyItsGlyphCells) {
+  GuardedSurface g(200, 60, 15);
+  TinyFont::Fill(g.surface, 0xFF000000);
+  const int written = TinyFont::DrawText(g.surface, 3, 5, "Kelvarun 42", 3, 0xFFFFFFFF);
+  EXPECT_EQ(LitCells("Kelvarun 42") * 9, written);
+  int white = 0;
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 200; ++x) white += g.At(x, y) == 0x7FFF;
+  EXPECT_EQ(written, white);
+  // Top-left cell of 'K' is lit (its first row starts with the left column), the spacing column is not.
+  EXPECT_EQ(0x7FFF, g.At(3, 5));
+  EXPECT_EQ(0, g.At(3 + 5 * 3, 5));
+}
+
+TEST(TinyFont, DrawingIsClippedToTheSurfaceAtEveryOffset) {
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 300; ++trial) {
+    GuardedSurface g(37, 23, 16);
+    TinyFont::Fill(g.surface, 0);
+    const int x = static_cast<int>(rng() % 120) - 80;
+    const int y = static_cast<int>(rng() % 60) - 30;
+    const int scale = 1 + static_cast<int>(rng() % 4);
+    const int written = TinyFont::DrawText(g.surface, x, y, "WM", scale, 0xFFFFFFFF);
+    int lit = 0;
+    for (int py = 0; py < 23; ++py)
+      for (int px = 0; px < 37; ++px) lit += g.At(px, py) != 0;
+    ASSERT_EQ(written, lit);
+    // Brute force: which font cells cover surface pixels.
+    int expected = 0;
+    const char* text = "WM";
+    for (int i = 0; i < 2; ++i)
+      for (int row = 0; row < 7; ++row)
+        for (int col = 0; col < 5; ++col) {
+          if (!(TinyFont::Glyph(text[i])[row] & (0x10 >> col))) continue;
+          for (int py = y + row * scale; py < y + (row + 1) * scale; ++py)
+            for (int px = x + (i * 6 + col) * scale; px < x + (i * 6 + col + 1) * scale; ++px)
+              expected += px >= 0 && px < 37 && py >= 0 && py < 23;
+        }
+    ASSERT_EQ(expected, written) << x << "," << y << " scale " << scale;
+    for (size_t i = 0; i < g.memory.size(); ++i) {
+      const size_t row = i / 45, col = i % 45;
+      if (row < 4 || row >= 27 || col < 4 || col >= 41) ASSERT_EQ(GuardedSurface::kGuard, g.memory[i]);
+    }
+  }
+}
+
+TEST(TinyFont, UnsupportedOrEmptySurfacesAreLeftAlone) {
+  DrawSurface none;
+  EXPECT_EQ(0, TinyFont::DrawText(none, 0, 0, "A", 1, 0xFFFFFFFF));
+  TinyFont::Fill(none, 0xFFFFFFFF);
+  uint8_t bytes[16] = {};
+  DrawSurface eight;
+  eight.pixels = bytes;
+  eight.width = 4;
+  eight.height = 4;
+  eight.pitch = 4;
+  eight.bitsPerPixel = 8;
+  EXPECT_EQ(0, TinyFont::DrawText(eight, 0, 0, "A", 1, 0xFFFFFFFF));
+  TinyFont::Fill(eight, 0xFFFFFFFF);
+  for (uint8_t b : bytes) EXPECT_EQ(0, b);
+  GuardedSurface g(10, 10, 15);
+  EXPECT_EQ(0, TinyFont::DrawText(g.surface, 0, 0, nullptr, 1, 0xFFFFFFFF));
+  EXPECT_EQ(0, TinyFont::DrawText(g.surface, 0, 0, "A", 0, 0xFFFFFFFF));
+}
