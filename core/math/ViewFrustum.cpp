@@ -2,10 +2,7 @@
 #include "core/math/ViewFrustum.h"
 
 #include "platform/Win32.h"
-#if __has_include("scene/CullVolume.h")
 #include "scene/CullVolume.h"
-#define VIEWFRUSTUM_HAS_CULLVOLUME 1
-#endif
 
 #include <cmath>
 
@@ -123,7 +120,6 @@ void ViewFrustum::GetScaledViewProjection(Matrix4& out, float sx, float sy) cons
   }
 }
 
-#ifdef VIEWFRUSTUM_HAS_CULLVOLUME
 void ViewFrustum::BuildCullVolume(uint8_t kind) {
   delete cullVolume;
   cullVolume = nullptr;
@@ -134,7 +130,3 @@ void ViewFrustum::ReleaseCullVolume() {
   delete cullVolume;
   cullVolume = nullptr;
 }
-#else
-void ViewFrustum::BuildCullVolume(uint8_t) {}
-void ViewFrustum::ReleaseCullVolume() { cullVolume = nullptr; }
-#endif
