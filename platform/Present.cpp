@@ -2,6 +2,7 @@
 // texture, or by blitting to the window surface when no renderer can be made.
 #include "platform/PixelConvert.h"
 #include "platform/Platform.h"
+#include "platform/SdlSession.h"
 #include "platform/WindowRegistry.h"
 
 #include <SDL.h>
@@ -90,7 +91,11 @@ bool PresentPixels(HWND window, const void* pixels, int width, int height, int p
     return false;
   }
   if (!window->renderer && !window->rendererFailed) {
-    window->renderer = SDL_CreateRenderer(window->sdl, -1, 0);
+    // Without a display there is no GPU to gain from, and the GL stacks that
+    // an accelerated renderer would load under a headless driver only add
+    // start-up cost and unreleased driver state.
+    const Uint32 flags = detail::HeadlessVideoDriver() ? SDL_RENDERER_SOFTWARE : 0;
+    window->renderer = SDL_CreateRenderer(window->sdl, -1, flags);
     if (!window->renderer) {
       // Remembered so the window surface is used from now on without retrying every frame.
       window->rendererFailed = true;

@@ -27,6 +27,9 @@ bool EnsureSdlVideo() {
     OutputDebugStringA(line.c_str());
     return false;
   }
+  // Headless drivers have no GPU behind them: keep window surfaces in plain
+  // memory instead of loading a GL stack to back them.
+  if (HeadlessVideoDriver()) SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
   if (!gQuitRegistered) {
     // Windows still open at exit are closed by SDL itself; the game's own
     // shutdown normally destroys its window first.

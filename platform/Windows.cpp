@@ -62,7 +62,9 @@ void Log(const std::string& text) { OutputDebugStringA(("Win32: " + text + "\n")
 bool ForkedChild(const Registry& registry) { return registry.creatorPid != 0 && registry.creatorPid != getpid(); }
 
 bool LiveLocked(Registry& registry, HWND window) {
-  if (!window || window->remote || ForkedChild(registry)) return false;
+  // Membership first: a destroyed window's handle must not be read. Remote
+  // windows are never in the list.
+  if (!window || ForkedChild(registry)) return false;
   return std::find(registry.windows.begin(), registry.windows.end(), window) != registry.windows.end();
 }
 

@@ -1,0 +1,77 @@
+// The hand-driven clock, the Sleep log and the counter's units.
+#include "platform/Platform.h"
+#include "platform/Win32.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ManualClock : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::UseManualClock(1000);
+    plat::ResetSleepLog();
+  }
+  void TearDown() override { plat::UseRealClock(); }
+};
+
+}  // namespace
+
+TEST_F(ManualClock, TimeMovesOnlyByAdvanceAndSleep) {
+  EXPECT_TRUE(plat::IsManualClock());
+  EXPECT_EQ(timeGetTime(), 1000u);
+  EXPECT_EQ(timeGetTime(), 1000u);
+  plat::AdvanceClock(33);
+  EXPECT_EQ(timeGetTime(), 1033u);
+  Sleep(13);
+  Sleep(0);
+  Sleep(20);
+  EXPECT_EQ(timeGetTime(), 1066u);
+  EXPECT_EQ(plat::SleptMilliseconds(), 33u);
+  EXPECT_EQ(plat::SleepCalls(), 3);
+  plat::ResetSleepLog();
+  EXPECT_EQ(plat::SleptMilliseconds(), 0u);
+  EXPECT_EQ(plat::SleepCalls(), 0);
+  EXPECT_EQ(timeGetTime(), 1066u);  // resetting the log leaves the time alone
+}
+
+TEST_F(ManualClock, CounterFollowsTheManualMilliseconds) {
+  int64_t frequency = 0;
+  ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
+  ASSERT_GT(frequency, 0);
+  int64_t before = 0;
+  int64_t after = 0;
+  ASSERT_TRUE(QueryPerformanceCounter(&before));
+  plat::AdvanceClock(250);
+  ASSERT_TRUE(QueryPerformanceCounter(&after));
+  EXPECT_EQ((after - before) * 1000 / frequency, 250);
+  EXPECT_FALSE(QueryPerformanceCounter(nullptr));
+  EXPECT_FALSE(QueryPerformanceFrequency(nullptr));
+}
+
+TEST_F(ManualClock, MillisecondClockWrapsLikeA32BitCounter) {
+  plat::UseManualClock(0xFFFFFFF0u);
+  plat::AdvanceClock(0x20);
+  EXPECT_EQ(timeGetTime(), 0x10u);
+}
+
+TEST(RealClockTest, IsMonotonicAndAgreesWithTheCounter) {
+  plat::UseRealClock();
+  EXPECT_FALSE(plat::IsManualClock());
+  int64_t frequency = 0;
+  QueryPerformanceFrequency(&frequency);
+  DWORD previous = timeGetTime();
+  int64_t previousCount = 0;
+  QueryPerformanceCounter(&previousCount);
+  for (int i = 0; i < 10000; ++i) {
+    const DWORD now = timeGetTime();
+    int64_t count = 0;
+    QueryPerformanceCounter(&count);
+    ASSERT_GE(now, previous);
+    ASSERT_GE(count, previousCount);
+    // Both read the same clock: the counter in milliseconds is never behind the read before it.
+    ASSERT_GE(count * 1000 / frequency, static_cast<int64_t>(now));
+    previous = now;
+    previousCount = count;
+  }
+}

@@ -1,0 +1,229 @@
+// Windows and the message queue: order, filters, dispatch, destruction and quit.
+#include "platform/Platform.h"
+#include "platform/Win32.h"
+#include "tests/platform/WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+constexpr UINT kUser = 0x0400;  // first message number free for programs
+}
+
+TEST_F(WindowTest, CreationSendsCreateAndShowingActivatesOnce) {
+  ASSERT_EQ(Received().size(), 0u);  // the fixture's window was made before Received was cleared
+  HWND second = MakeWindow("second");
+  ASSERT_NE(second, nullptr);
+  ASSERT_EQ(Received().size(), 1u);
+  EXPECT_EQ(Received()[0].message, WM_CREATE);
+  EXPECT_EQ(Received()[0].hwnd, second);
+
+  Received().clear();
+  EXPECT_FALSE(ShowWindow(second, SW_SHOWNORMAL));  // was hidden
+  ASSERT_EQ(Count(WM_ACTIVATE), 1);
+  EXPECT_EQ(LOWORD(Received().back().wParam), WA_ACTIVE);
+  EXPECT_EQ(HIWORD(Received().back().wParam), 0);
+  EXPECT_TRUE(ShowWindow(second, SW_RESTORE));
+  EXPECT_EQ(Count(WM_ACTIVATE), 1);  // already active: no second report
+  ShowWindow(second, SW_HIDE);
+  ASSERT_EQ(Count(WM_ACTIVATE), 2);
+  EXPECT_EQ(LOWORD(Received().back().wParam), WA_INACTIVE);
+  EXPECT_TRUE(DestroyWindow(second));
+}
+
+TEST_F(WindowTest, PostedAndInjectedMessagesKeepTheirOrder) {
+  ASSERT_TRUE(PostMessageA(window_, kUser + 1, 10, 11));
+  plat::InjectMessage(window_, kUser + 2, 20, 21);
+  ASSERT_TRUE(PostMessageA(nullptr, kUser + 3, 30, 31));
+  plat::InjectMessage(window_, kUser + 4, 40, 41);
+
+  // Peeking without removal leaves the head in place.
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(msg.message, kUser + 1);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(msg.message, kUser + 1);
+
+  for (UINT expected = kUser + 1; expected <= kUser + 4; ++expected) {
+    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    EXPECT_EQ(msg.message, expected);
+    EXPECT_EQ(msg.wParam, (expected - kUser) * 10);
+    EXPECT_EQ(msg.lParam, static_cast<LPARAM>((expected - kUser) * 10 + 1));
+    DispatchMessageA(&msg);
+  }
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+
+  // The thread message (no window) reaches no procedure; the others arrive in order.
+  std::vector<UINT> seen;
+  for (const MSG& m : Received()) seen.push_back(m.message);
+  EXPECT_EQ(seen, (std::vector<UINT>{kUser + 1, kUser + 2, kUser + 4}));
+  for (const MSG& m : Received()) EXPECT_EQ(m.hwnd, window_);
+}
+
+TEST_F(WindowTest, FiltersPickByRangeAndWindow) {
+  PostMessageA(window_, kUser + 5, 0, 0);
+  PostMessageA(nullptr, kUser + 6, 0, 0);
+  PostMessageA(window_, WM_KEYDOWN, 'X', 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_CHAR, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_KEYDOWN);
+  ASSERT_TRUE(PeekMessageA(&msg, window_, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, kUser + 5);
+  EXPECT_FALSE(PeekMessageA(&msg, window_, 0, 0, PM_REMOVE));  // the rest has no window
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, kUser + 6);
+}
+
+TEST_F(WindowTest, QuitEndsGetMessageAfterEarlierMessages) {
+  PostMessageA(window_, kUser, 0, 0);
+  PostQuitMessage(3);
+  MSG msg;
+  EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(msg.message, kUser);
+  EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
+  EXPECT_EQ(msg.message, WM_QUIT);
+  EXPECT_EQ(msg.wParam, 3u);
+
+  // The quit message passes any filter.
+  PostQuitMessage(0);
+  EXPECT_EQ(GetMessageA(&msg, window_, kUser, kUser), FALSE);
+}
+
+TEST_F(WindowTest, DestroySendsDestroyAtOnceAndDropsTheWindowsMessages) {
+  PostMessageA(window_, kUser, 0, 0);
+  PostMessageA(nullptr, kUser + 1, 0, 0);
+  MSG stale;
+  ASSERT_TRUE(PeekMessageA(&stale, nullptr, 0, 0, PM_NOREMOVE));
+
+  // The shell's handler shuts down and posts the quit message from inside WM_DESTROY.
+  int destroyCalls = 0;
+  Hook() = [&](HWND window, UINT message, WPARAM, LPARAM, LRESULT*) {
+    if (message != WM_DESTROY) return false;
+    ++destroyCalls;
+    EXPECT_FALSE(DestroyWindow(window));  // no second destruction from inside the first
+    PostQuitMessage(0);
+    return true;
+  };
+  ASSERT_TRUE(DestroyWindow(window_));
+  EXPECT_EQ(destroyCalls, 1);
+  EXPECT_EQ(Count(WM_DESTROY), 1);
+  EXPECT_FALSE(DestroyWindow(window_));
+  EXPECT_FALSE(PostMessageA(window_, kUser, 0, 0));
+  RECT rect;
+  EXPECT_FALSE(GetClientRect(window_, &rect));
+  EXPECT_FALSE(SetWindowTextA(window_, "gone"));
+
+  // A message read before the destruction reaches nobody.
+  const size_t before = Received().size();
+  DispatchMessageA(&stale);
+  EXPECT_EQ(Received().size(), before);
+
+  MSG msg;
+  ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(msg.message, kUser + 1);  // the window's own message was dropped
+  EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
+  window_ = nullptr;
+}
+
+TEST_F(WindowTest, CloseThroughTheDefaultProcedureDestroysTheWindow) {
+  PostMessageA(window_, WM_CLOSE, 0, 0);
+  MSG msg;
+  ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+  DispatchMessageA(&msg);
+  EXPECT_EQ(Count(WM_CLOSE), 1);
+  EXPECT_EQ(Count(WM_DESTROY), 1);
+  EXPECT_EQ(FindWindowA(kClassName, nullptr), nullptr);
+  window_ = nullptr;
+}
+
+TEST_F(WindowTest, ProcedureCanRefuseCreation) {
+  Hook() = [](HWND, UINT message, WPARAM, LPARAM, LRESULT* result) {
+    if (message != WM_CREATE) return false;
+    *result = -1;
+    return true;
+  };
+  EXPECT_EQ(MakeWindow("refused"), nullptr);
+  EXPECT_EQ(Count(WM_DESTROY), 1);
+  EXPECT_EQ(FindWindowA(nullptr, "refused"), nullptr);
+}
+
+TEST_F(WindowTest, ClassesAndLookup) {
+  WNDCLASSA duplicate = {};
+  duplicate.lpfnWndProc = &WindowTest::Procedure;
+  duplicate.lpszClassName = "kvplatformtest";  // class names ignore case
+  DebugCapture capture;
+  EXPECT_EQ(RegisterClassA(&duplicate), 0u);
+  EXPECT_EQ(RegisterClassA(nullptr), 0u);
+  EXPECT_EQ(CreateWindowA("NoSuchClass", "x", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr), nullptr);
+  EXPECT_EQ(capture.Texts().size(), 3u);
+
+  EXPECT_EQ(FindWindowA(kClassName, nullptr), window_);
+  EXPECT_EQ(FindWindowA("KVPLATFORMTEST", "Kelvarun test"), window_);
+  EXPECT_EQ(FindWindowA(kClassName, "other title"), nullptr);
+  ASSERT_TRUE(SetWindowTextA(window_, "other title"));
+  EXPECT_EQ(FindWindowA(kClassName, "other title"), window_);
+  EXPECT_EQ(FindWindowA("NoSuchClass", nullptr), nullptr);
+}
+
+TEST_F(WindowTest, FramedWindowOfAnAdjustedRectangleHasTheBaseClientSize) {
+  // The shell's arithmetic: adjusted rectangle plus frame and menu metrics.
+  const DWORD style = WS_THICKFRAME | WS_SYSMENU;
+  RECT rect = {0, 0, 640, 480};
+  ASSERT_TRUE(AdjustWindowRect(&rect, style, FALSE));
+  const int width = rect.right + GetSystemMetrics(SM_CXFRAME);
+  const int height = rect.bottom + GetSystemMetrics(SM_CYMENU) + GetSystemMetrics(SM_CYFRAME);
+  HWND framed = CreateWindowA(kClassName, "framed", style, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(framed, nullptr);
+  RECT client;
+  ASSERT_TRUE(GetClientRect(framed, &client));
+  EXPECT_EQ(client.right - client.left, 640);
+  EXPECT_EQ(client.bottom - client.top, 480);
+
+  // Going borderless keeps the client size and reports the old style.
+  EXPECT_EQ(static_cast<DWORD>(SetWindowLongA(framed, GWL_STYLE, static_cast<LONG>(WS_POPUP))), style);
+  ASSERT_TRUE(GetClientRect(framed, &client));
+  EXPECT_EQ(client.right, 640);
+  EXPECT_EQ(client.bottom, 480);
+  DestroyWindow(framed);
+
+  RECT popup = {0, 0, 640, 480};
+  AdjustWindowRect(&popup, WS_POPUP, FALSE);
+  EXPECT_EQ(popup.left, 0);
+  EXPECT_EQ(popup.right, 640);
+}
+
+TEST_F(WindowTest, TranslateMakesControlCharactersAheadOfTheQueue) {
+  PostMessageA(window_, kUser, 0, 0);
+  MSG key = {};
+  key.hwnd = window_;
+  key.message = WM_KEYDOWN;
+  key.wParam = VK_RETURN;
+  EXPECT_TRUE(TranslateMessage(&key));
+  key.wParam = 'Q';
+  EXPECT_FALSE(TranslateMessage(&key));
+  MSG msg;
+  ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.message, WM_CHAR);
+  EXPECT_EQ(msg.wParam, static_cast<WPARAM>(VK_RETURN));
+  ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.message, kUser);
+}
+
+TEST_F(WindowTest, InjectedInputUpdatesKeyAndCursorState) {
+  GetAsyncKeyState((VK_F1 + 4));
+  plat::InjectMessage(window_, WM_KEYDOWN, (VK_F1 + 4), 0);
+  EXPECT_EQ(static_cast<uint16_t>(GetAsyncKeyState((VK_F1 + 4))), 0x8001);
+  plat::InjectMessage(window_, WM_KEYUP, (VK_F1 + 4), 0);
+  EXPECT_EQ(GetAsyncKeyState((VK_F1 + 4)), 0);
+
+  plat::InjectMessage(window_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(33, 44));
+  EXPECT_NE(GetAsyncKeyState(VK_LBUTTON) & 0x8000, 0);
+  POINT point;
+  GetCursorPos(&point);
+  ASSERT_TRUE(ScreenToClient(window_, &point));
+  EXPECT_EQ(point.x, 33);
+  EXPECT_EQ(point.y, 44);
+  plat::InjectMessage(window_, WM_LBUTTONUP, 0, MAKELPARAM(33, 44));
+  EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON) & 0x8000, 0);
+}

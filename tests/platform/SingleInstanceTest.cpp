@@ -1,0 +1,88 @@
+// One instance per class and user: a second process finds the first one's
+// window and asks it to come back; the lock goes with the last window.
+#include "platform/Platform.h"
+#include "platform/Win32.h"
+#include "tests/platform/WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+// Runs body in a forked child (which makes no window) and returns its exit code.
+int RunInChild(const std::function<int()>& body) {
+  const pid_t child = fork();
+  if (child == 0) _exit(body());  // _exit: no exit handlers of the parent's state run twice
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// Exit code bits of the second instance's checks.
+int SecondInstance(const char* className, HWND firstWindow) {
+  HWND found = FindWindowA(className, nullptr);
+  if (!found) return 1;
+  if (found == firstWindow) return 2;  // the copy of the parent's memory must not count as a window here
+  if (FindWindowA("KvNobodyHoldsThis", nullptr)) return 3;
+  if (ShowWindow(found, SW_HIDE)) return 4;  // only a restore can be asked for
+  if (!ShowWindow(found, SW_RESTORE)) return 5;
+  return 0;
+}
+
+int AbsentInstance(const char* className) { return FindWindowA(className, nullptr) ? 1 : 0; }
+
+void PumpUntilRestored(int expected) {
+  MSG msg;
+  for (int pass = 0; pass < 1000 && plat::RestoreRequestsReceived() < expected; ++pass) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+}  // namespace
+
+TEST_F(WindowTest, SecondProcessRestoresTheFirstWindow) {
+  const int before = plat::RestoreRequestsReceived();
+  ASSERT_EQ(RunInChild([this] { return SecondInstance(kClassName, window_); }), 0);
+  PumpUntilRestored(before + 1);
+  EXPECT_EQ(plat::RestoreRequestsReceived(), before + 1);
+  // The hidden window came back and was activated.
+  ASSERT_EQ(Count(WM_ACTIVATE), 1);
+  EXPECT_EQ(LOWORD(Received().back().wParam), WA_ACTIVE);
+
+  const std::filesystem::path socketFile = folder_.Path() / "kvplatformtest.sock";
+  EXPECT_TRUE(std::filesystem::exists(socketFile));
+  ASSERT_TRUE(DestroyWindow(window_));
+  window_ = nullptr;
+  EXPECT_FALSE(std::filesystem::exists(socketFile));
+  EXPECT_EQ(RunInChild([] { return AbsentInstance(kClassName); }), 0);
+}
+
+TEST_F(WindowTest, LockPassesToTheNextWindowOfTheClass) {
+  HWND second = MakeWindow("second");
+  ASSERT_NE(second, nullptr);
+  ASSERT_TRUE(DestroyWindow(window_));
+  window_ = second;
+  Received().clear();
+
+  const int before = plat::RestoreRequestsReceived();
+  ASSERT_EQ(RunInChild([] { return SecondInstance(kClassName, nullptr); }), 0);
+  PumpUntilRestored(before + 1);
+  EXPECT_EQ(plat::RestoreRequestsReceived(), before + 1);
+  ASSERT_EQ(Count(WM_ACTIVATE), 1);
+  EXPECT_EQ(Received().back().hwnd, second);
+}
+
+TEST_F(WindowTest, NoRemoteWindowWithoutAHolder) {
+  EXPECT_EQ(FindWindowA("KvNobodyHoldsThis", nullptr), nullptr);
+  EXPECT_EQ(RunInChild([] { return AbsentInstance("KvNobodyHoldsThis"); }), 0);
+  // A class name cannot reach outside the lock folder.
+  EXPECT_EQ(FindWindowA("../../etc/passwd", nullptr), nullptr);
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
+    EXPECT_EQ(entry.path().parent_path(), folder_.Path());
+  }
+}
