@@ -1,6 +1,7 @@
 // GeomPrimitives: point, segment, triangle and 2-D line tests.
 #include "physics/GeomPrimitives.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -23,6 +24,12 @@ constexpr double kVerticalSlope = 1e10;
 // parallel: their closest approach is then found through the end points, which is
 // exact for parallel segments and avoids the 0/0 of the line-to-line distance.
 constexpr double kParallelSineSquared = 1e-12;
+
+// Below this squared sine of the angle between their normals two planes count as parallel.
+constexpr double kParallelPlanesSineSquared = 1e-10;
+
+// Size of the largest coefficient of the system TrianglePlanesLine hands to the solver.
+constexpr float kSolverScale = 1e4f;
 
 // Double-precision 3-vector for the distance test, where float cancellation would
 // decide the side tests of nearly parallel segments.
@@ -251,11 +258,27 @@ bool TriangleOverlapsBox(const Box& box, const Vector3& a, const Vector3& b, con
 bool TrianglePlanesLine(const Vector3& a0, const Vector3& a1, const Vector3& a2, const Vector3& b0,
                         const Vector3& b1, const Vector3& b2, Vector3 point[2], Vector2 uvA[2], Vector2 uvB[2]) {
   const Vector3 e1 = a1 - a0, e2 = a2 - a0, f1 = b1 - b0, f2 = b2 - b0, rhs = b0 - a0;
+  // The solver finds dependent rows only through exact zeros, which rounding rarely
+  // leaves behind for parallel planes; they (and degenerate triangles) are caught here.
+  const DVec na = DVec(e1).Cross(DVec(e2)), nb = DVec(f1).Cross(DVec(f2));
+  const DVec common = na.Cross(nb);
+  if (common.Dot(common) <= kParallelPlanesSineSquared * na.Dot(na) * nb.Dot(nb)) return false;
   // u e1 + v e2 - s f1 - t f2 = B0 - A0.
-  const float system[12] = {e1.x, e2.x, -f1.x, -f2.x,  //
-                            e1.y, e2.y, -f1.y, -f2.y,  //
-                            e1.z, e2.z, -f1.z, -f2.z};
-  const float right[3] = {rhs.x, rhs.y, rhs.z};
+  float system[12] = {e1.x, e2.x, -f1.x, -f2.x,  //
+                      e1.y, e2.y, -f1.y, -f2.y,  //
+                      e1.z, e2.z, -f1.z, -f2.z};
+  float right[3] = {rhs.x, rhs.y, rhs.z};
+  // The solver stores coefficients below 0.01 as 0, which would drop real edge and
+  // offset components of small or nearly axis-aligned triangles. Scaling the whole
+  // system (the solution does not change) makes it drop only what lies below
+  // kSolverScale^-1 * 0.01 of the largest coefficient, i.e. float rounding noise.
+  float largest = 0.0f;
+  for (float value : system) largest = std::max(largest, std::fabs(value));
+  for (float value : right) largest = std::max(largest, std::fabs(value));
+  if (largest == 0.0f) return false;
+  const float scale = kSolverScale / largest;
+  for (float& value : system) value *= scale;
+  for (float& value : right) value *= scale;
   const VclipMatrixN solution = VclipMatrixN(3, 4, system).Solve(VclipMatrixN(3, 1, right));
   if (solution.Cols() != 2) return false;  // not a single line: parallel planes or a wider solution space
   for (int i = 0; i < 2; ++i) {

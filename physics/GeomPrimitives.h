@@ -80,9 +80,7 @@ bool PointInsideAllPlanes(const Vector3& p, const PlaneRecord* planes, int count
 bool TriangleOverlapsBox(const Box& box, const Vector3& a, const Vector3& b, const Vector3& k);
 
 // Where the planes of triangles A0 A1 A2 and B0 B1 B2 meet: false unless they meet in a
-// line. Then point[i] = A0 + uvA[i].x (A1 - A0) + uvA[i].y (A2 - A0) = the point with
-// the coordinates uvB[i] in triangle B, for two points i = 0, 1 on that line. Solved
-// with VclipMatrixN, which treats coefficients below 0.01 as 0, so coordinates
-// differences of that size are lost.
+// line (parallel planes, within a sine of 1e-5, and degenerate triangles give false). Then point[i] = A0 + uvA[i].x (A1 - A0) + uvA[i].y (A2 - A0) = the point with
+// the coordinates uvB[i] in triangle B, for two points i = 0, 1 on that line.
 bool TrianglePlanesLine(const Vector3& a0, const Vector3& a1, const Vector3& a2, const Vector3& b0,
                         const Vector3& b1, const Vector3& b2, Vector3 point[2], Vector2 uvA[2], Vector2 uvB[2]);

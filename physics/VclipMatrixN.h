@@ -39,6 +39,9 @@ class VclipMatrixN {
 
   // Gauss-Jordan elimination over columns 0..lastColumn (all when negative), without
   // partial pivoting: pivots are the first non-zero entries. Returns the pivot count.
+  // Dependent rows are recognised only when elimination leaves them below 1e-7, so
+  // the count is reliable for exact or unit-scale data; callers that must tell
+  // near-dependent systems apart test for that themselves.
   uint32_t RowReduce(int lastColumn = -1);
 
   // For this m x n matrix A and b (m rows, column 0 used): an n x (n - r + 1) matrix

@@ -1,0 +1,414 @@
+// Tests of the polyhedron vector library: products and inverses against Eigen, quaternion
+// conversions, and the text forms.
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+#include <Eigen/Geometry>
+#include <cmath>
+#include <sstream>
+
+#include "physics/Se3.h"
+#include "physics/VclipMatrix3.h"
+#include "physics/VclipMatrixTransform.h"
+#include "physics/VclipQuaternion.h"
+#include "physics/VclipVector3.h"
+#include "tests/physics/PhysicsTestUtil.h"
+
+using physics_test::CerrCapture;
+using physics_test::Uniform;
+
+namespace {
+
+constexpr float kTol = 1e-4f;
+
+VclipVector3 RandomVclip(float extent) {
+  const float x = Uniform(-extent, extent), y = Uniform(-extent, extent);
+  return VclipVector3(x, y, Uniform(-extent, extent));
+}
+
+VclipMatrix3 RandomMatrix() {
+  VclipMatrix3 m;
+  for (auto& row : m.m)
+    for (float& e : row) e = Uniform(-2.0f, 2.0f);
+  return m;
+}
+
+VclipQuaternion RandomRotation() {
+  VclipQuaternion q(Uniform(-1, 1), Uniform(-1, 1), Uniform(-1, 1), Uniform(-1, 1));
+  q.Normalize();
+  return q;
+}
+
+Eigen::Matrix3f ToEigen(const VclipMatrix3& m) {
+  Eigen::Matrix3f e;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) e(i, j) = m.m[i][j];
+  return e;
+}
+Eigen::Vector3f ToEigen(const VclipVector3& v) { return Eigen::Vector3f(v.x, v.y, v.z); }
+Eigen::Quaternionf ToEigen(const VclipQuaternion& q) { return Eigen::Quaternionf(q.w, q.x, q.y, q.z); }
+
+void ExpectNear(const VclipMatrix3& m, const Eigen::Matrix3f& e, float tol) {
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) EXPECT_NEAR(m.m[i][j], e(i, j), tol) << "element " << i << "," << j;
+}
+void ExpectNear(const VclipVector3& v, const Eigen::Vector3f& e, float tol) {
+  EXPECT_NEAR(v.x, e.x(), tol);
+  EXPECT_NEAR(v.y, e.y(), tol);
+  EXPECT_NEAR(v.z, e.z(), tol);
+}
+void ExpectNear(const VclipVector3& v, const VclipVector3& e, float tol) { ExpectNear(v, ToEigen(e), tol); }
+
+// Same rotation: q and -q are both accepted.
+void ExpectSameRotation(const VclipQuaternion& a, const VclipQuaternion& b, float tol) {
+  const float dot = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z;
+  EXPECT_NEAR(std::fabs(dot), 1.0f, tol) << a << " vs " << b;
+}
+
+template <typename T>
+std::string Print(const T& value) {
+  std::ostringstream out;
+  out << value;
+  return out.str();
+}
+
+}  // namespace
+
+TEST(VclipVector3, CrossAndSumAgreeWithEigen) {
+  plat::srand(11);
+  for (int n = 0; n < 200; ++n) {
+    const VclipVector3 a = RandomVclip(10), b = RandomVclip(10);
+    ExpectNear(VclipVector3::Cross(a, b), ToEigen(a).cross(ToEigen(b)), kTol);
+    VclipVector3 sum;
+    VclipVector3::Sum(a, b, sum);
+    VclipVector3 added = a;
+    added.Add(b);
+    ExpectNear(sum, ToEigen(a) + ToEigen(b), 1e-5f);
+    EXPECT_EQ(sum, added);
+  }
+  EXPECT_EQ(VclipVector3::Cross(VclipVector3::kI, VclipVector3::kJ), VclipVector3::kK);
+  EXPECT_EQ(VclipVector3::kMinusJ, VclipVector3(0, -1, 0));
+}
+
+TEST(VclipVector3, TextFormAndRoundTrip) {
+  EXPECT_EQ(Print(VclipVector3(1, -2, 0.5f)), "(+1 -2 +0.5)");
+
+  // The explicit sign is only for the vector; the stream's own flags come back.
+  std::ostringstream out;
+  out << VclipVector3(1, 2, 3) << ' ' << 4;
+  EXPECT_EQ(out.str(), "(+1 +2 +3) 4");
+
+  VclipVector3 v;
+  std::istringstream("-j") >> v;
+  EXPECT_EQ(v, VclipVector3(0, -1, 0));
+  std::istringstream("2 3 4") >> v;
+  EXPECT_EQ(v, VclipVector3(2, 3, 4));
+  std::istringstream("+k i") >> v;
+  EXPECT_EQ(v, VclipVector3::kK);
+  std::istringstream("-2.5e1 0 7") >> v;
+  EXPECT_EQ(v, VclipVector3(-25, 0, 7));
+
+  // Printed numbers (minus the brackets) read back to the same vector at full precision.
+  plat::srand(12);
+  for (int n = 0; n < 100; ++n) {
+    const VclipVector3 original = RandomVclip(1000);
+    std::ostringstream text;
+    text.precision(9);
+    text << original.x << ' ' << original.y << ' ' << original.z;
+    VclipVector3 back;
+    std::istringstream in(text.str());
+    ASSERT_TRUE(in >> back);
+    EXPECT_EQ(back, original);
+  }
+}
+
+TEST(VclipVector3, MalformedTextFailsWithoutChangingTheVector) {
+  for (const char* text : {"q", "1 2", "1x 2 3", "+", "ii", ""}) {
+    VclipVector3 v(7, 8, 9);
+    std::istringstream in(text);
+    in >> v;
+    EXPECT_TRUE(in.fail()) << text;
+    EXPECT_EQ(v, VclipVector3(7, 8, 9)) << text;
+  }
+}
+
+TEST(VclipMatrix3, ProductsAndInverseAgreeWithEigen) {
+  plat::srand(21);
+  for (int n = 0; n < 200; ++n) {
+    const VclipMatrix3 a = RandomMatrix(), b = RandomMatrix();
+    const Eigen::Matrix3f ea = ToEigen(a), eb = ToEigen(b);
+    ExpectNear(VclipMatrix3::Product(a, b), ea * eb, kTol);
+    VclipMatrix3 post = a;
+    post.PostMultiply(b);
+    ExpectNear(post, ea * eb, kTol);
+    VclipMatrix3 pre = a;
+    pre.PreMultiply(b);
+    ExpectNear(pre, eb * ea, kTol);
+
+    const VclipVector3 v = RandomVclip(5);
+    ExpectNear(a.Apply(v), ea * ToEigen(v), kTol);
+
+    if (std::fabs(ea.determinant()) < 0.05f) continue;  // keep the reference well conditioned
+    VclipMatrix3 inv;
+    ASSERT_EQ(inv.Invert(a), 0);
+    ExpectNear(inv, ea.inverse(), 2e-3f * ea.inverse().cwiseAbs().maxCoeff());
+    // In place, through the same object.
+    VclipMatrix3 self = a;
+    ASSERT_EQ(self.Invert(self), 0);
+    ExpectNear(self, ea.inverse(), 2e-3f * ea.inverse().cwiseAbs().maxCoeff());
+  }
+}
+
+TEST(VclipMatrix3, SingularInverseFailsAndWritesNothing) {
+  const VclipMatrix3 zeroRow(1, 2, 3, 0, 0, 0, 4, 5, 6);
+  VclipMatrix3 target(9, 9, 9, 9, 9, 9, 9, 9, 9);
+  EXPECT_EQ(target.Invert(zeroRow), 1);
+  for (auto& row : target.m)
+    for (float e : row) EXPECT_EQ(e, 9.0f);
+  EXPECT_EQ(target.Invert(VclipMatrix3::kZero), 1);
+}
+
+TEST(VclipMatrix3, TextForm) {
+  std::ostringstream out;
+  out << VclipMatrix3(1, -2, 0.5f, 0, 1, 0, -1, 0, 3) << 5;
+  EXPECT_EQ(out.str(), "[+1 -2 +0.5]\n[+0 +1 +0]\n[-1 +0 +3]\n5");
+}
+
+TEST(VclipQuaternion, ProductsAndRotationsAgreeWithEigen) {
+  plat::srand(31);
+  for (int n = 0; n < 200; ++n) {
+    const VclipQuaternion a = RandomRotation(), b = RandomRotation();
+    const Eigen::Quaternionf ea = ToEigen(a), eb = ToEigen(b);
+    const VclipQuaternion ab = VclipQuaternion::Product(a, b);
+    const Eigen::Quaternionf eab = ea * eb;
+    EXPECT_NEAR(ab.w, eab.w(), kTol);
+    EXPECT_NEAR(ab.x, eab.x(), kTol);
+    EXPECT_NEAR(ab.y, eab.y(), kTol);
+    EXPECT_NEAR(ab.z, eab.z(), kTol);
+    VclipQuaternion post = a, pre = a;
+    post.PostMultiply(b);
+    pre.PreMultiply(b);
+    ExpectSameRotation(post, ab, kTol);
+    ExpectSameRotation(pre, VclipQuaternion::Product(b, a), kTol);
+
+    const VclipVector3 v = RandomVclip(10);
+    VclipVector3 rotated, back;
+    a.Rotate(v, rotated);
+    ExpectNear(rotated, ea * ToEigen(v), 1e-3f);
+    a.InverseRotate(rotated, back);
+    ExpectNear(back, v, 1e-3f);
+    VclipVector3 inPlace = v;
+    a.Rotate(inPlace);
+    EXPECT_EQ(inPlace, rotated);
+    a.InverseRotate(inPlace);
+    EXPECT_EQ(inPlace, back);
+
+    // Matrix of the quaternion is Eigen's, and converting back gives the rotation again.
+    VclipMatrix3 m;
+    m.SetFromQuaternion(a);
+    ExpectNear(m, ea.toRotationMatrix(), kTol);
+    VclipQuaternion fromMatrix;
+    fromMatrix.SetFromMatrix(m);
+    ExpectSameRotation(fromMatrix, a, kTol);
+    EXPECT_GE(fromMatrix.w, 0.0f);
+    EXPECT_NEAR(fromMatrix.Length(), 1.0f, 1e-5f);
+  }
+}
+
+TEST(VclipQuaternion, FromMatrixCoversEveryBranch) {
+  VclipQuaternion q;
+  q.SetFromMatrix(VclipMatrix3::kIdentity);
+  EXPECT_EQ(q.w, 1.0f);
+  EXPECT_EQ(q.x, 0.0f);
+  EXPECT_EQ(q.y, 0.0f);
+  EXPECT_EQ(q.z, 0.0f);
+
+  // Half turns about x, y and z take the x, y and z branches.
+  const VclipMatrix3 halfTurns[3] = {VclipMatrix3(1, 0, 0, 0, -1, 0, 0, 0, -1),
+                                     VclipMatrix3(-1, 0, 0, 0, 1, 0, 0, 0, -1),
+                                     VclipMatrix3(-1, 0, 0, 0, -1, 0, 0, 0, 1)};
+  const VclipQuaternion expected[3] = {VclipQuaternion(0, 1, 0, 0), VclipQuaternion(0, 0, 1, 0),
+                                       VclipQuaternion(0, 0, 0, 1)};
+  for (int i = 0; i < 3; ++i) {
+    q.SetFromMatrix(halfTurns[i]);
+    EXPECT_FLOAT_EQ(q.w, expected[i].w);
+    EXPECT_FLOAT_EQ(q.x, expected[i].x);
+    EXPECT_FLOAT_EQ(q.y, expected[i].y);
+    EXPECT_FLOAT_EQ(q.z, expected[i].z);
+  }
+
+  // Near-half turns about random axes also go through the x, y, z branches.
+  plat::srand(32);
+  for (int n = 0; n < 100; ++n) {
+    VclipQuaternion r;
+    r.SetFromAngleAxis(3.1f, VclipVector3(Uniform(-1, 1), Uniform(-1, 1), Uniform(-1, 1)), true);
+    VclipMatrix3 m;
+    m.SetFromQuaternion(r);
+    q.SetFromMatrix(m);
+    ExpectSameRotation(q, r, kTol);
+  }
+}
+
+TEST(VclipQuaternion, AngleAxisAgreesWithEigenAndSurvivesZeroAxis) {
+  plat::srand(33);
+  for (int n = 0; n < 100; ++n) {
+    const float angle = Uniform(-6, 6);
+    const VclipVector3 axis = RandomVclip(3);
+    VclipQuaternion q;
+    q.SetFromAngleAxis(angle, axis, true);
+    const Eigen::Quaternionf e(Eigen::AngleAxisf(angle, ToEigen(axis).normalized()));
+    EXPECT_NEAR(q.w, e.w(), kTol);
+    EXPECT_NEAR(q.x, e.x(), kTol);
+    EXPECT_NEAR(q.y, e.y(), kTol);
+    EXPECT_NEAR(q.z, e.z(), kTol);
+  }
+  // Without normalising, the axis length scales the vector part.
+  VclipQuaternion raw;
+  raw.SetFromAngleAxis(2.0f, VclipVector3(0, 0, 2), false);
+  EXPECT_NEAR(raw.z, 2.0f * std::sin(1.0f), 1e-6f);
+
+  // A zero axis must not produce NaNs; normalised it is no rotation at all.
+  VclipQuaternion q;
+  q.SetFromAngleAxis(1.0f, VclipVector3::kZero, true);
+  EXPECT_FALSE(std::isnan(q.w) || std::isnan(q.x));
+  q.Normalize();
+  ExpectSameRotation(q, VclipQuaternion::kIdentity, 1e-6f);
+
+  VclipQuaternion zero(0, 0, 0, 0);
+  zero.Normalize();
+  EXPECT_EQ(zero.w, 1.0f);
+}
+
+TEST(VclipQuaternion, TextForm) {
+  EXPECT_EQ(Print(VclipQuaternion(1, 0, -0.5f, 2)), "(+1 +0 -0.5 +2)");
+  EXPECT_EQ(Print(VclipQuaternion::kIdentity), "(+1 +0 +0 +0)");
+}
+
+TEST(VclipMatrixTransform, ProductAndInverseAgreeWithEigen) {
+  plat::srand(41);
+  for (int n = 0; n < 200; ++n) {
+    VclipMatrix3 ra, rb;
+    ra.SetFromQuaternion(RandomRotation());
+    rb.SetFromQuaternion(RandomRotation());
+    const VclipMatrixTransform a(ra, RandomVclip(20)), b(rb, RandomVclip(20));
+    Eigen::Affine3f ea = Eigen::Affine3f::Identity(), eb = Eigen::Affine3f::Identity();
+    ea.linear() = ToEigen(a.R);
+    ea.translation() = ToEigen(a.t);
+    eb.linear() = ToEigen(b.R);
+    eb.translation() = ToEigen(b.t);
+
+    const VclipMatrixTransform ab = VclipMatrixTransform::Product(a, b);
+    const Eigen::Affine3f eab = ea * eb;
+    ExpectNear(ab.R, eab.linear(), kTol);
+    ExpectNear(ab.t, eab.translation(), 1e-3f);
+    VclipMatrixTransform post = a, pre = a;
+    post.PostMultiply(b);
+    pre.PreMultiply(b);
+    ExpectNear(post.t, eab.translation(), 1e-3f);
+    ExpectNear(pre.t, (eb * ea).translation(), 1e-3f);
+
+    const VclipVector3 p = RandomVclip(10);
+    ExpectNear(ab.Apply(p), eab * ToEigen(p), 1e-3f);
+    ExpectNear(ab.Apply(p), a.Apply(b.Apply(p)), 1e-3f);
+
+    VclipMatrixTransform inv;
+    a.Invert(inv);
+    const Eigen::Affine3f einv = ea.inverse(Eigen::Isometry);
+    ExpectNear(inv.R, einv.linear(), kTol);
+    ExpectNear(inv.t, einv.translation(), 1e-3f);
+    ExpectNear(inv.Apply(a.Apply(p)), p, 1e-3f);
+    VclipMatrixTransform self = a;
+    self.Invert();
+    ExpectNear(self.t, inv.t, 0.0f);
+  }
+  ExpectNear(VclipMatrixTransform::kIdentity.Apply(VclipVector3(1, 2, 3)), VclipVector3(1, 2, 3), 0.0f);
+}
+
+TEST(Se3, AppendMatchesTransformComposition) {
+  plat::srand(51);
+  for (int n = 0; n < 100; ++n) {
+    const Se3 a(RandomRotation(), RandomVclip(10)), b(RandomRotation(), RandomVclip(10));
+    Se3 ab = a;
+    ab.Append(b);
+    const VclipVector3 p = RandomVclip(10);
+    ExpectNear(ab.Transform(p), a.Transform(b.Transform(p)), 1e-3f);
+    EXPECT_NEAR(ab.rotation.Length(), 1.0f, 1e-6f);
+
+    // From a matrix and translation: the same mapping as the matrix transform.
+    VclipMatrix3 r;
+    r.SetFromQuaternion(a.rotation);
+    const Se3 fromMatrix(r, a.translation);
+    ExpectNear(fromMatrix.Transform(p), VclipMatrixTransform(r, a.translation).Apply(p), 1e-3f);
+  }
+}
+
+TEST(Se3, ReadsStepsLeftToRight) {
+  Se3 x;
+  std::istringstream in("{ trans 1 2 3 }");
+  ASSERT_TRUE(x.Read(in));
+  ExpectSameRotation(x.rotation, VclipQuaternion::kIdentity, 0.0f);
+  ExpectNear(x.translation, VclipVector3(1, 2, 3), 0.0f);
+
+  std::istringstream rot("  {rot 90 k}");
+  ASSERT_TRUE(x.Read(rot));
+  EXPECT_NEAR(x.rotation.w, 0.7071f, 1e-4f);
+  EXPECT_NEAR(x.rotation.z, 0.7071f, 1e-4f);
+
+  // Translate then rotate: p is turned about z, then moved.
+  std::istringstream both("{ trans 1 0 0 rot 90 k } tail");
+  ASSERT_TRUE(x.Read(both));
+  ExpectNear(x.Transform(VclipVector3(1, 0, 0)), VclipVector3(1, 1, 0), 1e-4f);
+  std::string rest;
+  both >> rest;
+  EXPECT_EQ(rest, "tail");  // reading stops after the closing brace
+
+  // Rotate then translate: the translation is turned by the rotation read before it.
+  std::istringstream turned("{ rot 90 k trans 1 0 0 }");
+  ASSERT_TRUE(x.Read(turned));
+  ExpectNear(x.Transform(VclipVector3::kZero), VclipVector3(0, 1, 0), 1e-4f);
+
+  // An axis needing normalisation and a numeric axis are both accepted.
+  std::istringstream numeric("{ rot 180 0 0 5 }");
+  ASSERT_TRUE(x.Read(numeric));
+  ExpectNear(x.Transform(VclipVector3(1, 0, 0)), VclipVector3(-1, 0, 0), 1e-4f);
+}
+
+TEST(Se3, ReadErrorsAreReportedAndKeepWhatWasRead) {
+  Se3 x(VclipQuaternion(0, 1, 0, 0), VclipVector3(5, 5, 5));
+  {
+    CerrCapture err;
+    std::istringstream in("trans 1 2 3");
+    EXPECT_FALSE(x.Read(in));
+    EXPECT_EQ(err.Text(), "Se3::read : didn't find '{' \a\n");
+  }
+  ExpectNear(x.translation, VclipVector3::kZero, 0.0f);  // reset to the identity first
+  ExpectSameRotation(x.rotation, VclipQuaternion::kIdentity, 0.0f);
+  {
+    CerrCapture err;
+    std::istringstream in("{ trans 1 2 3 ");
+    EXPECT_FALSE(x.Read(in));
+    EXPECT_EQ(err.Text(), "Se3::read : didn't find '}' or specification too long\a\n");
+  }
+  {
+    CerrCapture err;
+    std::istringstream in("{" + std::string(1200, ' ') + "}");
+    EXPECT_FALSE(x.Read(in));
+    EXPECT_NE(err.Text().find("too long"), std::string::npos);
+  }
+  {
+    CerrCapture err;
+    std::istringstream in("{ trans 1 2 3 spin 4 trans 9 9 9 }");
+    EXPECT_FALSE(x.Read(in));
+    EXPECT_EQ(err.Text(), "Se3::read : unknown token spin \a\n");
+    ExpectNear(x.translation, VclipVector3(1, 2, 3), 0.0f);
+  }
+  {
+    // A truncated step must not leave garbage in the transform.
+    CerrCapture err;
+    std::istringstream in("{ trans 1 0 0 rot 90 }");
+    EXPECT_FALSE(x.Read(in));
+    EXPECT_FALSE(err.Text().empty());
+    ExpectNear(x.translation, VclipVector3(1, 0, 0), 0.0f);
+    ExpectSameRotation(x.rotation, VclipQuaternion::kIdentity, 0.0f);
+  }
+}
