@@ -31,15 +31,20 @@ void ResetSleepLog();
 
 // Debug output. OutputDebugStringA writes each text to standard error unless a
 // sink is installed; a sink receives every text instead (tests capture it).
+// Texts are delivered one at a time from any thread.
 using DebugSink = std::function<void(const char* text)>;
 DebugSink SetDebugSink(DebugSink sink);  // returns the previous sink
+// With echo on, standard error receives every text even while a sink is installed.
 void SetDebugEcho(bool echoToStandardError);
 
 // Presents a frame of pixels in the window. bitsPerPixel is 15 (x1r5g5b5),
 // 16 (r5g6b5) or 32 (x8r8g8b8); pitch is in bytes.
 bool PresentPixels(HWND window, const void* pixels, int width, int height, int pitch, int bitsPerPixel);
 
-// True when a real display is present (not SDL's offscreen or dummy driver).
+// True when a real display is present: SDL's video driver is not the offscreen
+// or dummy one, and DISPLAY or WAYLAND_DISPLAY is set. MessageBoxA shows a box
+// only then, and never when the environment variable CI is set; it always logs
+// "MessageBox: <caption>: <text>" through OutputDebugStringA.
 bool HasDisplay();
 
 // The folder of the running executable, with a trailing '/'.
@@ -50,7 +55,9 @@ std::string ExecutableFolder();
 void SetKeyState(int virtualKey, bool down);
 void SetCursorScreenPos(int x, int y);
 
-// Queues a window message for the window as if the window system had sent it.
+// Queues a window message for the window as if the window system had sent it:
+// key and button messages also update the key state, and mouse messages the
+// cursor position (lParam in client coordinates), as real input would.
 void InjectMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Single instance: the first window created with a class name takes a

@@ -198,6 +198,17 @@ inline WPARAM MAKEWPARAM(int lo, int hi) { return static_cast<WPARAM>(static_cas
 inline short GET_WHEEL_DELTA_WPARAM(WPARAM w) { return static_cast<short>(HIWORD(w)); }
 
 // Windows and messages.
+//
+// Windows here are SDL windows. A window starts hidden; CreateWindowA sends
+// WM_CREATE (lParam 0; a result of -1 refuses the window) and ShowWindow sends
+// WM_ACTIVATE when the window becomes active. Sizes passed to CreateWindowA are
+// outer sizes: a window with a border (any style without WS_POPUP) has a frame
+// of GetSystemMetrics(SM_CXFRAME) = 4 on every side, no caption and no menu bar
+// (SM_CYMENU = 0), and AdjustWindowRect adds exactly that frame, so a window
+// made from an adjusted rectangle has the client size asked for.
+// All windows share one process-wide queue; PeekMessageA and GetMessageA turn
+// pending SDL events into messages first. FindWindowA (class, null) also finds
+// the first instance's window in another process (see plat::RestoreRequestsReceived).
 UINT RegisterClassA(const WNDCLASSA* windowClass);
 HWND CreateWindowA(const char* className, const char* title, DWORD style, int x, int y, int width, int height,
                    HWND parent, void* menu, HINSTANCE instance, void* param);
@@ -211,6 +222,8 @@ BOOL AdjustWindowRect(RECT* rect, DWORD style, BOOL menu);
 int GetSystemMetrics(int index);
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
 BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
+// Text arrives as WM_CHAR from the window system's text input; TranslateMessage
+// only adds the WM_CHAR of Backspace, Tab, Return and Escape.
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

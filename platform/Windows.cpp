@@ -395,34 +395,38 @@ UINT RegisterClassA(const WNDCLASSA* windowClass) {
     Log("RegisterClassA: no class name");
     return 0;
   }
-  Registry& registry = Reg();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  const std::string key = Lower(windowClass->lpszClassName);
-  if (registry.classes.count(key)) {
-    Log(std::string("RegisterClassA: class '") + windowClass->lpszClassName + "' is already registered");
-    return 0;
-  }
   WindowClass entry;
   entry.name = windowClass->lpszClassName;
   entry.record = *windowClass;
   entry.record.lpszClassName = nullptr;  // the caller's string need not outlive the call
   entry.record.lpszMenuName = nullptr;
-  registry.classes[key] = entry;
-  return registry.nextAtom++;
+  UINT atom = 0;
+  {
+    Registry& registry = Reg();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    const std::string key = Lower(windowClass->lpszClassName);
+    if (!registry.classes.count(key)) {
+      registry.classes[key] = entry;
+      atom = registry.nextAtom++;
+    }
+  }
+  // Logged outside the lock: a debug sink may post messages.
+  if (!atom) Log("RegisterClassA: class '" + entry.name + "' is already registered");
+  return atom;
 }
 
 HWND CreateWindowA(const char* className, const char* title, DWORD style, int x, int y, int width, int height,
                    HWND parent, void* menu, HINSTANCE instance, void* param) {
   Registry& registry = Reg();
-  WindowClass windowClass;
+  WindowClass windowClass{};
   {
     std::lock_guard<std::mutex> lock(registry.mutex);
     auto found = registry.classes.find(Lower(className));
-    if (found == registry.classes.end()) {
-      Log(std::string("CreateWindowA: class '") + (className ? className : "") + "' is not registered");
-      return nullptr;
-    }
-    windowClass = found->second;
+    if (found != registry.classes.end()) windowClass = found->second;
+  }
+  if (windowClass.name.empty()) {
+    Log(std::string("CreateWindowA: class '") + (className ? className : "") + "' is not registered");
+    return nullptr;
   }
   if (!plat::detail::EnsureSdlVideo()) return nullptr;
 
@@ -590,7 +594,8 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
 }
 
 BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
-  if (!msg) return -1;
+  // A window that does not exist would never receive anything: fail instead of waiting forever.
+  if (!msg || (window && !Live(window))) return -1;
   for (;;) {
     if (PeekMessageA(msg, window, filterMin, filterMax, PM_REMOVE)) return msg->message == WM_QUIT ? FALSE : TRUE;
     // Waking every 10 ms also serves messages posted from other threads and

@@ -113,6 +113,8 @@ TEST_F(WindowTest, DestroySendsDestroyAtOnceAndDropsTheWindowsMessages) {
   RECT rect;
   EXPECT_FALSE(GetClientRect(window_, &rect));
   EXPECT_FALSE(SetWindowTextA(window_, "gone"));
+  MSG none;
+  EXPECT_EQ(GetMessageA(&none, window_, 0, 0), -1);  // waiting on a gone window would never end
 
   // A message read before the destruction reaches nobody.
   const size_t before = Received().size();
