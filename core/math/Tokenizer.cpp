@@ -35,15 +35,25 @@ constexpr int kMaxIndexDigits = 5;
 
 }  // namespace
 
+// No token is longer than the text, so a buffer beyond the text's length
+// changes nothing; capping it keeps an absurd size from exhausting memory.
+// Two bytes at least, so that every token holds a character.
+static uint32_t TokenBufferSize(uint32_t requested, size_t textLength) {
+  const uint64_t useful = static_cast<uint64_t>(textLength) + 1;
+  const uint64_t size = requested < useful ? requested : useful;
+  return size < 2 ? 2 : static_cast<uint32_t>(size);
+}
+
 CTokenizer::CTokenizer(const char* text, const char* delimiters, const char* commentMarker, uint32_t size)
     : text_(text ? text : ""),
       delimiters_(delimiters ? delimiters : ""),
       cursor_(text_),
-      token_(size < 2 ? 2 : size, '\0'),
       commentMarker_(commentMarker ? commentMarker : ""),
-      size_(size < 2 ? 2 : size),
       lastWasDelimiter_(0),
-      textLength_(std::strlen(text_)) {}
+      textLength_(std::strlen(text_)) {
+  size_ = TokenBufferSize(size, textLength_);
+  token_.assign(size_, '\0');
+}
 
 CTokenizer::CTokenizer(const CTokenizer& other) = default;
 

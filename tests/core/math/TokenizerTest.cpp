@@ -117,6 +117,8 @@ TEST(TokenizerTest, LongWordsComeBackInPieces) {
   EXPECT_EQ(Tokens("abcdefg=h", "=", 4), (Strings{"abc", "def", "g", "=", "h"}));
   // A too-small buffer still makes progress one character at a time.
   EXPECT_EQ(Tokens("abc", "=", 0), (Strings{"a", "b", "c"}));
+  // An absurd size is no reason to run out of memory.
+  EXPECT_EQ(Tokens("abc=d", "=", 0xFFFFFFFFu), (Strings{"abc", "=", "d"}));
   // A comment right after a cut point is still a comment.
   EXPECT_EQ(Tokens("abc//x\nd", "=", 3), (Strings{"ab", "c", "d"}));
 }
