@@ -184,7 +184,9 @@ int WinMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int
   const std::string folder = plat::ExecutableFolder();
   if (!folder.empty()) SetCurrentDirectoryA(folder.c_str());
 
-  if (!RegisterMainClass(instance)) return 0;
+  // A class stays registered for the life of the process.
+  static const bool registered = RegisterMainClass(instance);
+  if (!registered) return 0;
   g_instance = instance;
   if (!CreateMainWindow(instance, showCommand)) return 0;
   LoadAcceleratorsA(instance, kClassName);
