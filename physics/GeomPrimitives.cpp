@@ -67,6 +67,8 @@ bool PointInBox(const Box& box, const Vector3& p) {
 }  // namespace
 
 bool PointInTriangle(const Vector3& p, const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n) {
+  // Without a direction every edge value is 0, which would put every point inside.
+  if (n.x == 0.0f && n.y == 0.0f && n.z == 0.0f) return false;
   const float e0 = (p - a).Dot((b - a).Cross(n));
   const float e1 = (p - b).Dot((k - b).Cross(n));
   const float e2 = (p - k).Dot((a - k).Cross(n));

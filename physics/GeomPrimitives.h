@@ -8,7 +8,7 @@
 // The "2D" functions work in the x-y plane and read only x and y of their arguments.
 
 // True when P lies inside triangle A, B, K or on its border, for either winding.
-// N gives the plane's direction; it need not be normalised.
+// N gives the plane's direction; it need not be normalised. A zero N gives false.
 bool PointInTriangle(const Vector3& p, const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n);
 
 // Parameter in [0, 1] at which the segment A->B enters the sphere (K, r), clamped:

@@ -11,8 +11,9 @@ class RayInfo : public GenericIntersection {
   RayInfo(const Vector3& from, const Vector3& to) : start(from), end(to) { kind = 1; }
 
   // Segment against an axis-aligned box: a segment wholly inside hits at time 0;
-  // otherwise the earlier of up to two face crossings, with the face's outward normal
-  // negated (facing the segment). u and v are left alone.
+  // otherwise the earlier of up to two face crossings (so a segment that starts inside
+  // reports where it leaves), with the face's inward normal: -1 on a maximum face, +1
+  // on a minimum face. u and v are left alone.
   bool IntersectBox(const Box& box);
 
   // Two-sided segment against the triangle A, B, K (or the parallelogram A, B, B+K-A, K):

@@ -167,6 +167,7 @@ TEST(PointInTriangle, MatchesBarycentricInsideForBothWindings) {
   EXPECT_TRUE(PointInTriangle(Vector3(1, 0, 0), a, k, b, n));
   EXPECT_TRUE(PointInTriangle(Vector3(1, 1, 0), a, b, k, n));
   EXPECT_FALSE(PointInTriangle(Vector3(1, -0.001f, 0), a, b, k, n));
+  EXPECT_FALSE(PointInTriangle(Vector3(50, 50, 0), a, b, k, Vector3(0, 0, 0)));  // no plane direction
 }
 
 TEST(SegmentSphereEntryTime, EdgeCasesAndSampledEntry) {
@@ -464,4 +465,40 @@ TEST(TrianglePlanesLine, PointsLieOnBothPlanesAndMatchTheirCoordinates) {
   Vector2 uvA[2], uvB[2];
   EXPECT_FALSE(TrianglePlanesLine(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 2),
                                   Vector3(3, 0, 2), Vector3(0, 2, 2), point, uvA, uvB));
+}
+
+TEST(TrianglePlanesLine, ParallelPlanesInAnyOrientationGiveNoLine) {
+  plat::srand(92);
+  for (int n = 0; n < 200; ++n) {
+    const Vector3 a0 = RandomPoint(5), a1 = RandomPoint(5), a2 = RandomPoint(5);
+    Vector3 normal = (a1 - a0).Cross(a2 - a0);
+    if (normal.LengthSquared() < 1) continue;
+    normal.Normalize();
+    // Triangle B: other points of a plane shifted along the normal (or the same plane).
+    const Vector3 shift = normal * (n % 4 == 0 ? 0.0f : Uniform(-3, 3));
+    const Vector3 b0 = a0 + (a1 - a0) * Uniform(-1, 1) + (a2 - a0) * Uniform(-1, 1) + shift;
+    const Vector3 b1 = b0 + (a1 - a0) * Uniform(0.5f, 1) + (a2 - a0) * Uniform(-1, -0.5f);
+    const Vector3 b2 = b0 + (a2 - a0) * Uniform(0.5f, 1) + (a1 - a0) * Uniform(0, 0.3f);
+    Vector3 point[2];
+    Vector2 uvA[2], uvB[2];
+    EXPECT_FALSE(TrianglePlanesLine(a0, a1, a2, b0, b1, b2, point, uvA, uvB)) << "trial " << n;
+  }
+}
+
+TEST(TrianglePlanesLine, SmallTrianglesKeepTheirPrecision) {
+  // Millimetre-sized, nearly axis-aligned triangles: every coefficient of the system is
+  // below 0.01 and would be dropped without scaling.
+  const Vector3 a0(0, 0, 0), a1(0.004f, 0.0002f, 0), a2(0, 0.004f, 0.0003f);
+  const Vector3 b0(0.001f, 0.001f, -0.002f), b1(0.001f, 0.0012f, 0.002f), b2(0.003f, 0.001f, 0.0021f);
+  Vector3 point[2];
+  Vector2 uvA[2], uvB[2];
+  ASSERT_TRUE(TrianglePlanesLine(a0, a1, a2, b0, b1, b2, point, uvA, uvB));
+  Vector3 na = (a1 - a0).Cross(a2 - a0), nb = (b1 - b0).Cross(b2 - b0);
+  na.Normalize();
+  nb.Normalize();
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_NEAR(na.Dot(point[i] - a0), 0, 1e-7f);
+    EXPECT_NEAR(nb.Dot(point[i] - b0), 0, 1e-7f);
+  }
+  EXPECT_GT((point[1] - point[0]).Length(), 1e-5f);
 }
