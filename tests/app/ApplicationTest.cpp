@@ -426,6 +426,7 @@ TEST_F(ShellTest, WinMainWorksFromTheProgramFolderWhateverTheArgumentsSay) {
 TEST_F(ShellTest, EscapeOnTheSplashEndsTheProgram) {
   CurrentDirectoryKeeper keep;
   bool queued = false;
+  bool splashLeft = false;
   onLog = [&](const char* text) {
     // The splash layer has just been added and the input manager is bound: press Escape.
     if (queued || std::string(text) != "Adding Layer\n" || !GetInputMan()) return;
@@ -434,9 +435,23 @@ TEST_F(ShellTest, EscapeOnTheSplashEndsTheProgram) {
     escape.code = InputEvent::kKey;
     escape.x = VK_ESCAPE;
     GetInputMan()->QueueEvent(escape);
+    // A watcher below the splash: it leaves once it is alone, and closes the window if the
+    // splash never goes, so a fault fails the test instead of hanging it.
+    auto* watcher = new CountingLayer(&counts);
+    watcher->onTick = [&, watcher]() {
+      if (GetGameWorld()->GetLayerCount() == 1) {
+        splashLeft = true;
+        watcher->MarkForRemoval();
+      } else if (counts.ticks > 1000) {
+        plat::InjectMessage(GetMainWindow(), WM_CLOSE, 0, 0);
+      }
+    };
+    GetGameWorld()->AddLayerAtBottom(watcher);
   };
   EXPECT_EQ(0, WinMain(nullptr, nullptr, "kelvarun", SW_SHOWNORMAL));
   EXPECT_TRUE(queued);
+  EXPECT_TRUE(splashLeft);
+  EXPECT_LE(counts.ticks, 3) << "the splash went at the first tick";
   EXPECT_EQ(1, LogCount(kQuitLine));
   EXPECT_EQ(nullptr, GetGameWorld());
 }
