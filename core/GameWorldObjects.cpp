@@ -128,6 +128,9 @@ void CGameWorld::UpdateObjects(float dt) {
   ids.clear();
   ids.reserve(m_objects.size());
   for (const auto& entry : m_objects) ids.push_back(entry.first);
+  // New local objects go to the front of the list, so starting from today's front leaves them for
+  // the next pass, as the map part does.
+  auto localBegin = m_localList.begin();
 
   for (uint32_t id : ids) {
     if (generation != m_clearGeneration) break;  // the world was cleared under the pass
@@ -148,7 +151,7 @@ void CGameWorld::UpdateObjects(float dt) {
   }
 
   // Only this pass and ClearWorld take objects out of the local list; new ones go to the front.
-  for (auto it = m_localList.begin(); generation == m_clearGeneration && it != m_localList.end();) {
+  for (auto it = localBegin; generation == m_clearGeneration && it != m_localList.end();) {
     auto current = it++;
     CGameObject* object = *current;
     if (object->IsMarkedForRemoval()) {

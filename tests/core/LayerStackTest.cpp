@@ -1,0 +1,258 @@
+// The layer stack: input from the top down to the first modal layer, ticks, drawing from the
+// bottom, and changes made to the stack while it is being walked.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/GameActionLayer.h"
+#include "core/GameWorld.h"
+#include "core/InputMan.h"
+#include "render/RenderView.h"
+#include "tests/support/RecordingRasterizer.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using testing_support::DebugCapture;
+
+struct Journal {
+  std::vector<std::string> lines;
+  int live = 0;
+  void Add(const std::string& s) { lines.push_back(s); }
+};
+
+class Layer : public CGameActionLayer {
+ public:
+  Layer(Journal* journal, std::string name, bool modal = false) : m_journal(journal), m_name(std::move(name)), m_modal(modal) {
+    ++m_journal->live;
+  }
+  ~Layer() override {
+    --m_journal->live;
+    m_journal->Add("delete " + m_name);
+  }
+  void Init(bool created) override { m_journal->Add("init " + m_name); }
+  bool IsModal() const override { return m_modal; }
+  void HandleInputEvent(const InputEvent& event) override { m_journal->Add("input " + m_name); }
+  void Update(float dt) override {
+    m_journal->Add("tick " + m_name);
+    if (onTick) onTick();
+  }
+  void Draw(CRenderView* view, PixelBufferDesc** locked) override { m_journal->Add("draw " + m_name); }
+  std::function<void()> onTick;
+
+ private:
+  Journal* m_journal;
+  std::string m_name;
+  bool m_modal;
+};
+
+class LayerWorld : public ::testing::Test {
+ protected:
+  LayerWorld() : world(nullptr, nullptr) { world.SetInputManager(&input); }
+  void Event() {
+    InputEvent e;
+    e.code = InputEvent::kButtonPress;
+    input.QueueEvent(e);
+  }
+  DebugCapture quiet;
+  Journal j;  // outlives the world, whose destructor deletes the layers that write to it
+  CInputMan input;
+  CGameWorld world;
+};
+
+TEST_F(LayerWorld, ModalLayerStopsInputButEveryActiveLayerTicks) {
+  Layer* bottom = new Layer(&j, "bottom");
+  Layer* middle = new Layer(&j, "middle", true);
+  Layer* top = new Layer(&j, "top");
+  world.AddLayerOnTop(bottom);
+  world.AddLayerOnTop(middle);
+  world.AddLayerOnTop(top);
+  j.lines.clear();
+  Event();
+  world.Tick(0.033f);
+  EXPECT_EQ(j.lines, (std::vector<std::string>{"input top", "tick top", "input middle", "tick middle", "tick bottom"}));
+  EXPECT_TRUE(bottom->IsInputBlocked());
+  EXPECT_FALSE(middle->IsInputBlocked());
+
+  // With the modal layer inactive the events reach the bottom, and the inactive layer does nothing;
+  // an inactive layer keeps its blocked byte as it was.
+  middle->SetActive(false);
+  middle->SetInputBlocked(true);
+  j.lines.clear();
+  Event();
+  world.Tick(0.033f);
+  EXPECT_EQ(j.lines, (std::vector<std::string>{"input top", "tick top", "input bottom", "tick bottom"}));
+  EXPECT_FALSE(bottom->IsInputBlocked());
+  EXPECT_TRUE(middle->IsInputBlocked());
+
+  // Drawing goes from the bottom up over the active layers.
+  middle->SetActive(true);
+  j.lines.clear();
+  CRenderView view;
+  world.Render(&view);
+  EXPECT_EQ(j.lines, (std::vector<std::string>{"draw bottom", "draw middle", "draw top"}));
+}
+
+TEST_F(LayerWorld, MarkedLayersAreNotDrawnAndAreDeletedByTheNextTick) {
+  Layer* a = new Layer(&j, "a");
+  Layer* b = new Layer(&j, "b");
+  world.AddLayerOnTop(a);
+  world.AddLayerOnTop(b);
+  b->onTick = [&] { world.RemoveCurrentLayer(); };  // b marks itself while it ticks
+  world.Tick(0.033f);
+  EXPECT_EQ(world.GetLayerCount(), 2u);
+  j.lines.clear();
+  CRenderView view;
+  world.Render(&view);
+  EXPECT_EQ(j.lines, std::vector<std::string>{"draw a"});
+  world.Tick(0.033f);
+  EXPECT_EQ(world.GetLayerCount(), 1u);
+  EXPECT_EQ(world.GetLayer(0), a);
+  world.RemoveAllLayers();
+  world.RemoveAllLayers();  // twice: still deleted once
+  world.Tick(0.033f);
+  EXPECT_FALSE(world.HasLayers());
+  EXPECT_EQ(j.live, 0);
+}
+
+TEST_F(LayerWorld, EmptyStackAndStaleIndicesAreHarmless) {
+  world.Tick(0.033f);
+  world.RemoveTopLayer();
+  world.RemoveCurrentLayer();
+  world.SetCurrentLayerIndex(7);
+  EXPECT_FALSE(world.BringCurrentLayerToTop());
+  world.RemoveCurrentLayer();
+  world.DeactivateAllLayers();
+  CRenderView view;
+  world.Render(&view);
+
+  // Outside a tick with the index past the end, "above current" appends and "below current" puts
+  // the layer at the top of what is there.
+  Layer* a = new Layer(&j, "a");
+  world.AddLayerAboveCurrent(a);
+  EXPECT_EQ(world.GetLayer(0), a);
+  Layer* b = new Layer(&j, "b");
+  world.AddLayerBelowCurrent(b);
+  EXPECT_EQ(world.GetLayer(1), b);
+  world.SetCurrentLayerIndex(0);
+  Layer* c = new Layer(&j, "c");
+  world.AddLayerBelowCurrent(c);  // at index 0: goes to the bottom
+  EXPECT_EQ(world.GetLayer(0), c);
+  world.SetCurrentLayerIndex(1);
+  Layer* d = new Layer(&j, "d");
+  world.AddLayerAboveCurrent(d);
+  EXPECT_EQ(world.GetLayer(2), d);
+  EXPECT_EQ(world.GetLayerCount(), 4u);
+  // The top layer cannot be brought higher; the bottom one can, without the index wrapping.
+  world.SetCurrentLayerIndex(3);
+  EXPECT_FALSE(world.BringCurrentLayerToTop());
+  world.SetCurrentLayerIndex(0);
+  EXPECT_TRUE(world.BringCurrentLayerToTop());
+  EXPECT_EQ(world.GetCurrentLayerIndex(), 0u);
+  EXPECT_EQ(world.GetLayer(3), c);
+  world.RemoveTopLayer();
+  world.Tick(0.033f);
+  EXPECT_EQ(world.GetLayerCount(), 3u);
+  EXPECT_EQ(j.live, 3);
+}
+
+TEST_F(LayerWorld, ChangesDuringThePassFollowTheIndex) {
+  Layer* a = new Layer(&j, "a");
+  Layer* b = new Layer(&j, "b");
+  Layer* c = new Layer(&j, "c");
+  world.AddLayerOnTop(a);
+  world.AddLayerOnTop(b);
+  world.AddLayerOnTop(c);
+  // c adds one above itself (not visited this pass); b brings itself to the top, so a, the layer
+  // just below its old slot, is skipped for this pass.
+  c->onTick = [&] {
+    world.AddLayerAboveCurrent(new Layer(&j, "n"));
+    c->onTick = nullptr;
+  };
+  b->onTick = [&] {
+    EXPECT_TRUE(world.BringCurrentLayerToTop());
+    b->onTick = nullptr;
+  };
+  j.lines.clear();
+  world.Tick(0.033f);
+  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick c", "init n", "tick b"}));
+  ASSERT_EQ(world.GetLayerCount(), 4u);
+  EXPECT_EQ(world.GetLayer(3), b);
+  j.lines.clear();
+  world.Tick(0.033f);
+  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick b", "tick n", "tick c", "tick a"}));
+
+  // The bottom layer bringing itself to the top ends the pass (nothing lies below it).
+  a->onTick = [&] {
+    EXPECT_TRUE(world.BringCurrentLayerToTop());
+    a->onTick = nullptr;
+  };
+  j.lines.clear();
+  world.Tick(0.033f);
+  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick b", "tick n", "tick c", "tick a"}));
+  EXPECT_EQ(world.GetLayer(3), a);
+  EXPECT_EQ(world.GetCurrentLayerIndex(), 0u);
+}
+
+// Random stack operations made by the layers while they tick: no layer is ticked twice in a pass,
+// marked layers never tick and are gone after the pass, and the stack owns exactly the live layers.
+TEST_F(LayerWorld, RandomChangesDuringPasses) {
+  std::mt19937 random(77);
+  std::vector<Layer*> all;  // every layer ever made; entries of deleted ones are never touched
+  std::vector<int> ticks;
+  std::vector<bool> markedAtStart;
+  std::function<Layer*()> make;
+  make = [&]() -> Layer* {
+    const size_t index = all.size();
+    Layer* l = new Layer(&j, "L" + std::to_string(index), random() % 5 == 0);
+    all.push_back(l);
+    ticks.push_back(0);
+    markedAtStart.push_back(false);
+    l->onTick = [&, index] {
+      ++ticks[index];
+      switch (random() % 12) {
+        case 0: if (world.GetLayerCount() < 40) world.AddLayerOnTop(make()); break;
+        case 1: if (world.GetLayerCount() < 40) world.AddLayerAtBottom(make()); break;
+        case 2: if (world.GetLayerCount() < 40) world.AddLayerAboveCurrent(make()); break;
+        case 3: if (world.GetLayerCount() < 40) world.AddLayerBelowCurrent(make()); break;
+        case 4: world.BringCurrentLayerToTop(); break;
+        case 5: world.RemoveCurrentLayer(); break;
+        case 6: world.RemoveTopLayer(); break;
+        case 7: world.GetLayer(random() % world.GetLayerCount())->SetActive(random() % 2 == 0); break;
+        default: break;
+      }
+    };
+    return l;
+  };
+  for (int i = 0; i < 10; ++i) world.AddLayerOnTop(make());
+  for (int pass = 0; pass < 500; ++pass) {
+    if (!world.HasLayers())
+      for (int i = 0; i < 5; ++i) world.AddLayerOnTop(make());
+    std::vector<Layer*> before;
+    for (size_t i = 0; i < world.GetLayerCount(); ++i) before.push_back(static_cast<Layer*>(world.GetLayer(i)));
+    for (size_t k = 0; k < all.size(); ++k) {
+      ticks[k] = 0;
+      markedAtStart[k] = false;
+    }
+    for (Layer* l : before)
+      for (size_t k = 0; k < all.size(); ++k)
+        if (all[k] == l) markedAtStart[k] = l->IsMarkedForRemoval();
+    world.Tick(0.033f);
+    for (size_t k = 0; k < all.size(); ++k) {
+      ASSERT_LE(ticks[k], 1);
+      // A marked layer never ticks; it is deleted when a pass reaches it (a pass may skip a slot
+      // after a layer moved to the top or was added at the bottom).
+      if (markedAtStart[k]) { ASSERT_EQ(ticks[k], 0); }
+    }
+    ASSERT_EQ(static_cast<size_t>(j.live), world.GetLayerCount());
+    if (pass % 50 == 0) world.ActivateAllLayers();
+  }
+  world.RemoveAllLayers();
+  world.Tick(0.033f);
+  EXPECT_EQ(j.live, 0);
+}
+
+}  // namespace

@@ -1,0 +1,246 @@
+// Messages: scratch buffers, delivery in single-player mode, creation through the factory.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "combat/Bullet.h"
+#include "combat/Missile.h"
+#include "combat/Mine.h"
+#include "combat/Projectile.h"
+#include "combat/Turret.h"
+#include "core/GameMessage.h"
+#include "core/GameObject.h"
+#include "core/GameWorld.h"
+#include "core/ObjectFactory.h"
+#include "net/Player.h"
+#include "net/SessionManager.h"
+#include "net/Team.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using testing_support::DebugCapture;
+
+// Records the messages it receives, byte for byte.
+class Receiver : public CGameObject {
+ public:
+  Receiver() { SetFlags(kNetworked); }
+  bool ReceiveMessage(uint32_t senderID, const uint8_t* message) override {
+    received.emplace_back(message, message + GameMessage::Size(message));
+    if (onReceive) onReceive(message);
+    return accept;
+  }
+  void Init(bool created) override { initArgs.push_back(created); }
+  void Update(float dt) override { ++updates; }
+  std::vector<std::vector<uint8_t>> received;
+  std::vector<bool> initArgs;
+  std::function<void(const uint8_t*)> onReceive;
+  bool accept = true;
+  int updates = 0;
+};
+
+// A world whose factory hands out Receivers for code 12 and counts every request.
+class TestWorld : public CGameWorld {
+ public:
+  TestWorld() : CGameWorld(nullptr, nullptr) {}
+  CGameObject* CreateObject(uint32_t code) override {
+    requests.push_back(code);
+    if (code != 12) return CGameWorld::CreateObject(code);
+    lastCreated = new Receiver();
+    lastCreated->accept = acceptCreation;
+    return lastCreated;
+  }
+  std::vector<uint32_t> requests;
+  Receiver* lastCreated = nullptr;
+  bool acceptCreation = true;
+};
+
+uint8_t* MakeCreate(CGameWorld& world, uint32_t size, uint32_t target, uint8_t type, uint8_t code) {
+  uint8_t* m = world.AllocMessage(size);
+  GameMessage::SetHeader(m, size, target, type);
+  if (size >= GameMessage::kCreateHeaderSize) GameMessage::SetCreateHeader(m, size, target, type, 7, code, 0xFFFFFFFFu);
+  else if (size > GameMessage::kTypeCodeOffset) m[GameMessage::kTypeCodeOffset] = code;
+  return m;
+}
+
+TEST(WorldMessages, ScratchBufferKeepsItsSizeAndIsFilled) {
+  DebugCapture quiet;
+  CGameWorld world(nullptr, nullptr);
+  uint8_t* big = world.AllocMessage(100);
+  std::memset(big, 0, 100);
+  uint8_t* small = world.AllocMessage(9);
+  EXPECT_EQ(small, big);
+  for (int i = 0; i < 9; ++i) { EXPECT_EQ(small[i], 0xCD); }
+  EXPECT_EQ(small[9], 0);  // only the requested bytes are filled
+  uint8_t* bigger = world.AllocMessage(4000);
+  for (int i = 0; i < 4000; ++i) { ASSERT_EQ(bigger[i], 0xCD); }
+}
+
+TEST(WorldMessages, SinglePlayerDeliversAtOnceAndDropsUnknownTargets) {
+  DebugCapture log;
+  CGameWorld world(nullptr, nullptr);
+  Receiver* r = new Receiver();
+  const uint32_t id = world.RegisterNewObject(r);
+  uint8_t* m = world.AllocMessage(13);
+  GameMessage::SetHeader(m, 13, id, 5);
+  GameMessage::WriteU32(m, 9, 0xDEADBEEF);
+  world.SendMessage(0x1234, m, true, true);  // any destination: single player delivers locally
+  ASSERT_EQ(r->received.size(), 1u);
+  EXPECT_EQ(GameMessage::ReadU32(r->received[0].data(), 9), 0xDEADBEEFu);
+
+  log.Clear();
+  m = world.AllocMessage(9);
+  GameMessage::SetHeader(m, 9, 999, 5);
+  world.SendMessage(0, m, true, true);
+  EXPECT_NE(log.Text().find("GameWorld: warning: Object ID 999 Does not Exist to Receive Message!!!\n"), std::string::npos);
+  EXPECT_EQ(world.GetObjectCount(), 2u);
+
+  // A message whose size field is below the header is refused without being read.
+  m = world.AllocMessage(9);
+  GameMessage::SetHeader(m, 4, id, 5);
+  world.SendMessage(0, m, true, true);
+  EXPECT_EQ(r->received.size(), 1u);
+  world.SendMessage(0, nullptr, true, true);
+}
+
+TEST(WorldMessages, DestroyMarksAndTheNextPassDeletesWithoutUpdate) {
+  DebugCapture log;
+  CGameWorld world(nullptr, nullptr);
+  Receiver* r = new Receiver();
+  const uint32_t id = world.RegisterNewObject(r);
+  uint8_t* m = world.AllocMessage(9);
+  GameMessage::SetHeader(m, 9, id, GameMessage::kDestroy);
+  world.SendMessage(0, m, true, true);
+  EXPECT_TRUE(r->IsMarkedForRemoval());
+  EXPECT_TRUE(r->received.empty());
+  EXPECT_NE(log.Text().find("GameWorld: Handling Destroy Message for Object ID="), std::string::npos);
+  world.SendMessage(0, m, true, true);  // marking twice changes nothing
+  EXPECT_EQ(r->updates, 0);
+  world.UpdateObjects(0.1f);
+  EXPECT_EQ(world.GetObjectByID(id), nullptr);
+}
+
+TEST(WorldMessages, CreateMessagesBuildObjectsThroughTheFactory) {
+  DebugCapture quiet;
+  TestWorld world;
+  world.requests.clear();
+  // Type 3 for an unknown ID with code 12: the new object reads the message, gets a fresh ID, Init(false).
+  uint8_t* m = MakeCreate(world, 22, 500, GameMessage::kCreate, 12);
+  GameMessage::WriteU32(m, 18, 77);
+  world.HandleMessage(0, m);
+  ASSERT_EQ(world.requests, std::vector<uint32_t>{12});
+  Receiver* created = world.lastCreated;
+  ASSERT_NE(created, nullptr);
+  EXPECT_EQ(created->GetID(), 2u);
+  EXPECT_EQ(world.GetObjectByID(2), created);
+  ASSERT_EQ(created->received.size(), 1u);
+  EXPECT_EQ(GameMessage::ReadU32(created->received[0].data(), 18), 77u);
+  EXPECT_EQ(created->initArgs, std::vector<bool>{false});
+
+  // Type 2 runs Init(true); a refusing object leaves no trace.
+  m = MakeCreate(world, 18, 600, GameMessage::kCreateBroadcast, 12);
+  world.HandleMessage(0, m);
+  EXPECT_EQ(world.lastCreated->initArgs, std::vector<bool>{true});
+  world.acceptCreation = false;
+  const size_t before = world.GetObjectCount();
+  m = MakeCreate(world, 18, 700, GameMessage::kCreate, 12);
+  world.HandleMessage(0, m);
+  EXPECT_EQ(world.GetObjectCount(), before);
+
+  // A create message for an ID that exists goes to that object instead.
+  m = MakeCreate(world, 18, 2, GameMessage::kCreate, 12);
+  world.requests.clear();
+  world.HandleMessage(0, m);
+  EXPECT_TRUE(world.requests.empty());
+  EXPECT_EQ(created->received.size(), 2u);
+}
+
+TEST(WorldMessages, TruncatedCreateMessagesAreDroppedBeforeTheirFieldsAreRead) {
+  DebugCapture log;
+  TestWorld world;
+  world.requests.clear();
+  for (uint32_t size = GameMessage::kHeaderSize; size < GameMessage::kCreateHeaderSize; ++size) {
+    // Exactly size bytes on the heap, so reading past them would be caught.
+    std::vector<uint8_t> bytes(size, 0);
+    GameMessage::SetHeader(bytes.data(), size, 900, GameMessage::kCreate);
+    if (size > GameMessage::kTypeCodeOffset) bytes[GameMessage::kTypeCodeOffset] = 12;
+    uint8_t* exact = new uint8_t[size];
+    std::memcpy(exact, bytes.data(), size);
+    world.HandleMessage(0, exact);
+    delete[] exact;
+  }
+  EXPECT_TRUE(world.requests.empty());
+  EXPECT_NE(log.Text().find("shorter than its fields"), std::string::npos);
+  EXPECT_EQ(world.GetObjectCount(), 1u);
+}
+
+TEST(WorldMessages, FactoryBuildsEachTypeCode) {
+  struct Expect {
+    uint32_t code;
+    const char* tag;
+  };
+  const Expect made[] = {{1, "<Session Manager>"}, {2, "<Player>"},     {3, "<Team>"},      {4, "<Vehicle>"},
+                         {5, "<Creature>"},        {6, "<Pickup Item>"}, {7, "<Explosion>"}, {8, "<Flame Spurt>"},
+                         {9, "<Fire>"},            {10, "<Mortar Shell>"}, {11, "<Bullet>"}, {12, "<Missile>"},
+                         {13, "<Mine>"},           {17, "<Shield>"},     {18, "<Turret>"}};
+  for (const Expect& e : made) {
+    CGameObject* object = CreateGameObject(e.code);
+    ASSERT_NE(object, nullptr) << e.code;
+    EXPECT_STREQ(object->GetInfoString(), e.tag);
+    EXPECT_EQ(object->GetID(), 0u);
+    if (e.code >= 10 && e.code <= 12) { EXPECT_NE(dynamic_cast<CProjectile*>(object), nullptr); }
+    delete object;
+  }
+  std::unique_ptr<CGameObject> session(CreateGameObject(1));
+  EXPECT_NE(dynamic_cast<CSessionManager*>(session.get()), nullptr);
+  for (uint32_t code : {0u, 14u, 15u, 16u, 19u, 255u, 0xFFFFFFFFu}) { EXPECT_EQ(CreateGameObject(code), nullptr) << code; }
+}
+
+TEST(WorldMessages, NestedSendsKeepTheOuterMessageIntact) {
+  DebugCapture quiet;
+  CGameWorld world(nullptr, nullptr);
+  // A chain: each receiver, while handling its message, sends a bigger one to the next, then checks
+  // that its own message is unchanged.
+  constexpr int kChain = 6;
+  std::vector<Receiver*> chain;
+  std::vector<uint32_t> ids;
+  for (int i = 0; i < kChain; ++i) {
+    chain.push_back(new Receiver());
+    ids.push_back(world.RegisterNewObject(chain.back()));
+  }
+  int intact = 0;
+  for (int i = 0; i < kChain; ++i) {
+    chain[i]->onReceive = [&, i](const uint8_t* message) {
+      const uint32_t size = GameMessage::Size(message);
+      std::vector<uint8_t> before(message, message + size);
+      if (i + 1 < kChain) {
+        // Two sends from the same handler: each is valid while its own handler runs.
+        for (int k = 0; k < 2; ++k) {
+          const uint32_t next = size * 2 + static_cast<uint32_t>(k);
+          uint8_t* m = world.AllocMessage(next);
+          GameMessage::SetHeader(m, next, ids[i + 1], 40);
+          std::memset(m + 9, 0x10 + i, next - 9);
+          world.SendMessage(0, m, true, true);
+        }
+      }
+      if (std::memcmp(before.data(), message, size) == 0) ++intact;
+    };
+  }
+  uint8_t* first = world.AllocMessage(16);
+  GameMessage::SetHeader(first, 16, ids[0], 40);
+  std::memset(first + 9, 0x55, 7);
+  world.SendMessage(0, first, true, true);
+  // 1 + 2 + 4 + ... receptions along the chain; every one saw its message unchanged.
+  EXPECT_EQ(intact, (1 << kChain) - 1);
+  for (int i = 1; i < kChain; ++i) {
+    ASSERT_EQ(chain[i]->received.size(), size_t{1} << i);
+    for (const auto& bytes : chain[i]->received)
+      for (size_t b = 9; b < bytes.size(); ++b) { ASSERT_EQ(bytes[b], 0x10 + i - 1); }
+  }
+}
+
+}  // namespace
