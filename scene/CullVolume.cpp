@@ -5,6 +5,7 @@
 #include "scene/ConvexHull2D.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -27,6 +28,30 @@ bool BoxesTouch(const Box& a, const Box& b) {
 Vector3 CornerByBits(const Box& box, uint32_t maxBits) {
   return Vector3((maxBits & 1) ? box.max.x : box.min.x, (maxBits & 2) ? box.max.y : box.min.y,
                  (maxBits & 4) ? box.max.z : box.min.z);
+}
+
+// Sine and cosine of the half angles of the side planes: horizontal from the
+// frustum's cached field of view, vertical narrowed by the aspect ratio the
+// same way the corner points are. Taking the horizontal angle for all four
+// sides (as a square view would) leaves the planes out of step with the
+// corners when the aspect is not 1: the frustum's top and bottom planes then
+// pass through the far corners at the wrong slope and cut away the view near
+// the eye.
+struct SideAngles {
+  float sh, ch;  // left and right planes
+  float sv, cv;  // top and bottom planes
+};
+
+SideAngles SideAnglesOf(const ViewFrustum& frustum) {
+  SideAngles a{frustum.sinHalfFov, frustum.cosHalfFov, frustum.sinHalfFov, frustum.cosHalfFov};
+  const float aspect = frustum.GetAspect();
+  if (aspect != 1.0f && aspect > 0.0f) {
+    const float t = frustum.GetTanHalfFov() / aspect;
+    const float len = std::sqrt(1.0f + t * t);
+    a.sv = t / len;
+    a.cv = 1.0f / len;
+  }
+  return a;
 }
 
 }  // namespace
@@ -79,7 +104,7 @@ void CullVolume::SetPlanes(const Vector3* localNormals, const Vector3* worldPoin
 
 void CullVolume::BuildPyramid(const ViewFrustum& frustum) {
   const COrientation& frame = frustum.GetFrame();
-  const float s = frustum.sinHalfFov, c = frustum.cosHalfFov;
+  const SideAngles a = SideAnglesOf(frustum);
   Vector3 corners[5];
   corners[0] = frame.GetPosition();
   for (int i = 0; i < 4; ++i) {
@@ -87,8 +112,9 @@ void CullVolume::BuildPyramid(const ViewFrustum& frustum) {
     frustum.GetFarCorner(local, i);
     corners[1 + i] = frame.LocalToWorldPoint(local);
   }
-  const Vector3 normals[5] = {Vector3(-s, c, 0.0f), Vector3(-s, -c, 0.0f), Vector3(-s, 0.0f, c),
-                              Vector3(-s, 0.0f, -c), Vector3(1.0f, 0.0f, 0.0f)};
+  const Vector3 normals[5] = {Vector3(-a.sh, a.ch, 0.0f), Vector3(-a.sh, -a.ch, 0.0f),
+                              Vector3(-a.sv, 0.0f, a.cv), Vector3(-a.sv, 0.0f, -a.cv),
+                              Vector3(1.0f, 0.0f, 0.0f)};
   const Vector3 points[5] = {corners[0], corners[0], corners[0], corners[0], corners[1]};
   SetPlanes(normals, points, 5, frustum);
   bounds_ = BoxOfPoints(corners, 5);
@@ -105,10 +131,10 @@ void CullVolume::BuildFrustum(const ViewFrustum& frustum) {
     frustum.GetNearCorner(local, i);
     corners[4 + i] = frame.LocalToWorldPoint(local);
   }
-  const float s = frustum.sinHalfFov, c = frustum.cosHalfFov;
-  const Vector3 perspective[6] = {Vector3(-s, c, 0.0f),  Vector3(-s, 0.0f, c),
-                                  Vector3(-s, 0.0f, -c), Vector3(-s, -c, 0.0f),
-                                  Vector3(1.0f, 0.0f, 0.0f), Vector3(-1.0f, 0.0f, 0.0f)};
+  const SideAngles a = SideAnglesOf(frustum);
+  const Vector3 perspective[6] = {Vector3(-a.sh, a.ch, 0.0f),  Vector3(-a.sv, 0.0f, a.cv),
+                                  Vector3(-a.sv, 0.0f, -a.cv), Vector3(-a.sh, -a.ch, 0.0f),
+                                  Vector3(1.0f, 0.0f, 0.0f),   Vector3(-1.0f, 0.0f, 0.0f)};
   const Vector3 parallel[6] = {Vector3(0.0f, 1.0f, 0.0f),  Vector3(0.0f, 0.0f, 1.0f),
                                Vector3(0.0f, 0.0f, -1.0f), Vector3(0.0f, -1.0f, 0.0f),
                                Vector3(1.0f, 0.0f, 0.0f),  Vector3(-1.0f, 0.0f, 0.0f)};

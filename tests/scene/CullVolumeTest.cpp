@@ -52,7 +52,8 @@ struct View {
     const double w = 0.5 * frustum.GetOrthoWidth();
     auto cornerAt = [&](int i, double d) {
       const double e = frustum.IsOrthographic() ? w : t * d;
-      return LocalToWorld(d, (i & 1) ? -e : e, (i & 2) ? -e : e);
+      const double ez = e / frustum.GetAspect();
+      return LocalToWorld(d, (i & 1) ? -e : e, (i & 2) ? -ez : ez);
     };
     corners.clear();
     edges.clear();
@@ -78,11 +79,13 @@ struct View {
     double m = x - frustum.GetFar();
     if (frustum.IsOrthographic()) {
       const double w = 0.5 * frustum.GetOrthoWidth();
-      m = std::max({m, std::fabs(y) - w, std::fabs(z) - w});
+      m = std::max({m, std::fabs(y) - w, std::fabs(z) - w / frustum.GetAspect()});
     } else {
-      const double h = 0.5 * frustum.GetFieldOfView();
-      const double s = std::sin(h), c = std::cos(h);
-      m = std::max({m, -s * x + c * std::fabs(y), -s * x + c * std::fabs(z)});
+      // Side planes through the eye: |y| <= tan * x, |z| <= tan * x / aspect.
+      const double t = std::tan(0.5 * frustum.GetFieldOfView());
+      const double tv = t / frustum.GetAspect();
+      m = std::max({m, (std::fabs(y) - t * x) / std::sqrt(1 + t * t),
+                    (std::fabs(z) - tv * x) / std::sqrt(1 + tv * tv)});
     }
     if (!IsPyramid()) m = std::max(m, frustum.GetNear() - x);
     return m;
@@ -136,8 +139,8 @@ COrientation RandomFrame(float spread) {
   return f;
 }
 
-// A mix of views: both kinds, perspective and parallel, several fields of view
-// and clip ranges, random frames (aspect 1, where planes and corners agree).
+// A mix of views: both kinds, perspective and parallel, several fields of view,
+// clip ranges and aspect ratios, random frames.
 std::vector<View> MakeViews(unsigned seed, int count) {
   plat::srand(seed);
   std::vector<View> views(count);
@@ -152,6 +155,8 @@ std::vector<View> MakeViews(unsigned seed, int count) {
       v.frustum.SetOrthographic();
       v.frustum.SetOrthoWidth(60.0f);
     }
+    if (i % 7 == 3) v.frustum.SetAspect(1.6f);
+    if (i % 7 == 6) v.frustum.SetAspect(0.75f);
     v.kind = static_cast<uint8_t>((i / 2) % 2);
     v.Describe();
   }
