@@ -89,7 +89,7 @@ bool SatTriangleBox(const Box& box, const Vector3& a, const Vector3& b, const Ve
   return true;
 }
 
-// Signed distance of a separating-axis test's worst axis, to skip near-touching cases.
+// Barycentric (u, v) of p's foot on the plane of a, b, k; false for a degenerate triangle.
 bool Barycentric(const Vector3& p, const Vector3& a, const Vector3& b, const Vector3& k, float& u, float& v) {
   const Vector3 e1 = b - a, e2 = k - a, w = p - a;
   const float d11 = e1.Dot(e1), d12 = e1.Dot(e2), d22 = e2.Dot(e2);
@@ -314,7 +314,9 @@ TEST(CircleTests, PointInCircleAndCircleTouchesSegmentAgreeWithSampling) {
     // The closest point lies on the 3-D segment.
     const float s = SegmentParameter(a, b, closest);
     ExpectNear(closest, a + (b - a) * std::clamp(s, 0.0f, 1.0f), 1e-3f);
-    if (std::fabs(best - (r1 + r2)) > 1e-2f) EXPECT_EQ(touches, best < r1 + r2);
+    if (std::fabs(best - (r1 + r2)) > 1e-2f) {
+      EXPECT_EQ(touches, best < r1 + r2);
+    }
   }
 }
 

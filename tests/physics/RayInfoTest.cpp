@@ -131,7 +131,9 @@ TEST(RayInfoTriangle, TwoSidedHitsFacingTheStart) {
     const float m = 1e-3f;
     const bool clear = std::min({std::fabs(u), std::fabs(v), std::fabs(1 - u - v), std::fabs(t), std::fabs(1 - t)}) > m;
     const bool got = ray.IntersectTriangle(p0, p1, p2, normal, false, nullptr);
-    if (clear) EXPECT_EQ(got, expected) << "trial " << i;
+    if (clear) {
+      EXPECT_EQ(got, expected) << "trial " << i;
+    }
     EXPECT_NEAR(ray.result.u, u, 1e-3f);
     EXPECT_NEAR(ray.result.v, v, 1e-3f);
     EXPECT_NEAR(ray.result.time, t, 1e-3f);
