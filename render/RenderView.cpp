@@ -1,7 +1,9 @@
 // CRenderView: frame begin and end, render options and the calls that reach the back end.
 #include "render/RenderView.h"
 
+#include "core/math/ViewFrustum.h"
 #include "render/RasterizerInterface.h"
+#include "scene/FogState.h"
 
 CRenderView::CRenderView() = default;
 
@@ -66,7 +68,54 @@ bool CRenderView::BeginFrame(ViewFrustum* view, uint32_t a, uint32_t b, uint32_t
     SetViewport(0.0f, 0.0f, static_cast<float>(desc->width), static_cast<float>(desc->height));
   else
     SetViewport(0.0f, 0.0f, 256.0f, 256.0f);
+  SetupCamera();
   return m_current ? m_current->BeginScene(m_view, 0) : true;
+}
+
+namespace {
+float Reciprocal(float v) { return v != 0.0f ? 1.0f / v : 0.0f; }
+}  // namespace
+
+void CRenderView::SetupCamera() {
+  if (!m_view) return;
+  m_viewMatrix = m_view->GetFrame().ToViewMatrix();
+  // Fog hides the far plane, so fogged scenes draw 1.5 times further.
+  m_far = (m_fog && m_fog->enabled) ? m_view->GetFar() * 1.5f : m_view->GetFar();
+  m_near = m_view->GetNear();
+  m_invFar = Reciprocal(m_far);
+  m_invNear = Reciprocal(m_near);
+  m_invRange = Reciprocal(m_far - m_near);
+  m_farTimesNear = m_far * m_near;
+  m_orthographic = m_view->IsOrthographic();
+  if (m_orthographic) {
+    m_orthoScale = Reciprocal(m_view->GetOrthoWidth()) * 2.0f * m_halfSize;
+    m_nearPixelScale = m_orthoScale;
+    m_textureScale = 2.0f * m_orthoScale;
+  } else {
+    m_invTanHalfFov = Reciprocal(m_view->GetTanHalfFov());
+    m_perspectiveScale = m_halfSize * m_invTanHalfFov;
+    m_invPerspectiveScale = Reciprocal(m_perspectiveScale);
+    m_nearPixelScale = m_invNear * m_perspectiveScale;
+    m_textureScale = 2.0f * m_perspectiveScale;
+  }
+}
+
+ProjectedPoint CRenderView::ProjectPoint(const Vector3& p) const {
+  if (p.x <= m_near) return ProjectedPoint{0.0f, 0.0f, kBehindDepth, kBehindNearPlane};
+  ProjectedPoint out;
+  if (m_orthographic) {
+    out.x = m_centreX - p.y * m_orthoScale;
+    out.y = m_centreY - p.z * m_orthoScale;
+    out.z = (p.x - m_near) * m_invRange;
+    out.rhw = m_invNear;
+  } else {
+    out.rhw = 1.0f / p.x;
+    const float k = out.rhw * m_perspectiveScale;
+    out.x = m_centreX - p.y * k;
+    out.y = m_centreY - p.z * k;
+    out.z = (m_far - out.rhw * m_farTimesNear) * m_invRange;
+  }
+  return out;
 }
 
 void CRenderView::EndFrame() {

@@ -4,14 +4,28 @@
 
 #include <cstdint>
 
+#include "core/math/Matrix4.h"
+#include "core/math/Vector3.h"
+
 class CRasterizerInterface;
 class CMeshInstance;
 class LightList;
 struct FogState;
 class ViewFrustum;
 
+// A view-space point projected to the screen.
+struct ProjectedPoint {
+  float x;
+  float y;
+  float z;    // depth 0..1
+  float rhw;  // reciprocal depth; kBehindNearPlane marks a point at or behind the near plane
+};
+
 class CRenderView {
  public:
+  static constexpr float kBehindNearPlane = -3.4028235e+38f;
+  static constexpr float kBehindDepth = 1.1754944e-38f;
+
   // Flag word bits.
   static constexpr uint32_t kPerspectiveCorrection = 1;
   static constexpr uint32_t kFog = 2;
@@ -66,8 +80,19 @@ class CRenderView {
   float GetCentreY() const { return m_centreY; }
   float GetHalfSize() const { return m_halfSize; }
 
+  // Depth range and scales of the current frame's camera.
+  const Matrix4& GetViewMatrix() const { return m_viewMatrix; }
+  float GetFarDistance() const { return m_far; }
+  float GetNearDistance() const { return m_near; }
+  float GetPerspectiveScale() const { return m_perspectiveScale; }
+  float GetOrthoScale() const { return m_orthoScale; }
+  float GetTextureScale() const { return m_textureScale; }
+  // View-space point (x = depth along the view, y left, z up) to screen pixels.
+  ProjectedPoint ProjectPoint(const Vector3& p) const;
+
  private:
   void SetViewport(float originX, float originY, float width, float height);
+  void SetupCamera();
 
   CRasterizerInterface* m_default = nullptr;
   CRasterizerInterface* m_current = nullptr;  // null draws nothing
@@ -88,4 +113,18 @@ class CRenderView {
   float m_halfSize = 128.0f;
   float m_centreX = 128.0f;
   float m_centreY = 128.0f;
+  Matrix4 m_viewMatrix{};
+  float m_far = 0.0f;
+  float m_near = 0.0f;
+  float m_invFar = 0.0f;
+  float m_invNear = 0.0f;
+  float m_invRange = 0.0f;  // 1 / (far - near)
+  float m_farTimesNear = 0.0f;
+  float m_invTanHalfFov = 0.0f;
+  float m_perspectiveScale = 0.0f;
+  float m_invPerspectiveScale = 0.0f;
+  float m_orthoScale = 0.0f;
+  float m_nearPixelScale = 0.0f;
+  float m_textureScale = 0.0f;
+  bool m_orthographic = false;
 };
