@@ -54,8 +54,9 @@ void Quaternion::Slerp(Quaternion& out, const Quaternion& a, const Quaternion& b
     wa = 1.0f - t;
     wb = t;
   } else {
-    const float angle = std::acos(std::min(d, 1.0f));
-    const float inv = 1.0f / std::sin(angle);
+    const float angle = std::acos(d);
+    // sin(acos(d)) without a third sine call; d < 0.999 here, so it is > 0.04.
+    const float inv = 1.0f / std::sqrt(1.0f - d * d);
     wa = std::sin((1.0f - t) * angle) * inv;
     wb = std::sin(t * angle) * inv;
   }
