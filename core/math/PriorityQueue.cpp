@@ -113,23 +113,19 @@ void CPriorityQueue::SiftUp(CQueueableObject* e) {
 
 // Moves e towards the leaves until it comes before its children. Between two
 // children the left one is taken only when it comes strictly before the right.
+// For a strict weak order, "e before both children" is "e before the chosen
+// one", which saves a virtual comparison per level.
 void CPriorityQueue::SiftDown(CQueueableObject* e) {
   size_t index = static_cast<size_t>(e->m_heapIndex);
   const size_t size = m_items.size();
   for (;;) {
-    size_t leftIndex = 2 * index + 1;
+    const size_t leftIndex = 2 * index + 1;
     if (leftIndex >= size) break;
-    size_t rightIndex = leftIndex + 1;
-    CQueueableObject* left = m_items[leftIndex];
     size_t childIndex = leftIndex;
-    if (rightIndex < size) {
-      CQueueableObject* right = m_items[rightIndex];
-      if (e->IsBefore(left) && e->IsBefore(right)) break;
-      if (!left->IsBefore(right)) childIndex = rightIndex;
-    } else if (e->IsBefore(left)) {
-      break;
-    }
-    Place(m_items[childIndex], index);
+    if (leftIndex + 1 < size && !m_items[leftIndex]->IsBefore(m_items[leftIndex + 1])) childIndex = leftIndex + 1;
+    CQueueableObject* child = m_items[childIndex];
+    if (e->IsBefore(child)) break;
+    Place(child, index);
     index = childIndex;
   }
   Place(e, index);
