@@ -5,10 +5,14 @@
 #include "tests/platform/WindowTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <string>
 #include <functional>
 
 namespace {
@@ -43,7 +47,36 @@ void PumpUntilRestored(int expected) {
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
+// Sends raw bytes to the first instance's socket, as any local program could.
+bool SendRaw(const std::filesystem::path& socketFile, const std::string& bytes) {
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socketFile.c_str(), sizeof(address.sun_path) - 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  bool sent = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
+              send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+  close(fd);
+  return sent;
+}
+
 }  // namespace
+
+TEST_F(WindowTest, StrayBytesOnTheSocketRestoreNothing) {
+  const std::filesystem::path socketFile = folder_.Path() / "kvplatformtest.sock";
+  const int before = plat::RestoreRequestsReceived();
+  ASSERT_TRUE(SendRaw(socketFile, "hello\nrestor"));
+  ASSERT_TRUE(SendRaw(socketFile, std::string(1000, 'x') + "\nrestore\n"));  // an endless line is cut off
+  ASSERT_TRUE(SendRaw(socketFile, std::string(3, '\0') + "\n"));
+  MSG msg;
+  for (int pass = 0; pass < 10; ++pass) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  EXPECT_EQ(plat::RestoreRequestsReceived(), before);
+  ASSERT_TRUE(SendRaw(socketFile, "restore\n"));
+  PumpUntilRestored(before + 1);
+  EXPECT_EQ(plat::RestoreRequestsReceived(), before + 1);
+}
 
 TEST_F(WindowTest, SecondProcessRestoresTheFirstWindow) {
   const int before = plat::RestoreRequestsReceived();
