@@ -1,0 +1,208 @@
+// The frame's draw pass: the shared back-buffer lock of interface layers, the overlay, the 3D scene
+// pass, and interface layers' input.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/GameWorld.h"
+#include "core/InputMan.h"
+#include "core/UIActionLayer.h"
+#include "core/math/BoundedObject.h"
+#include "platform/Platform.h"
+#include "render/RenderView.h"
+#include "scene/FogState.h"
+#include "scene/LightList.h"
+#include "scene/ObserverCam.h"
+#include "tests/support/RecordingRasterizer.h"
+#include "tests/support/TempFolder.h"
+#include "ui/UIManager.h"
+
+namespace {
+
+using testing_support::DebugCapture;
+
+// The in-game layer's draw: the 3D scene through the world.
+class SceneLayer : public CGameActionLayer {
+ public:
+  explicit SceneLayer(CGameWorld* world) : m_world(world) {}
+  void Draw(CRenderView* view, PixelBufferDesc** locked) override { m_world->RenderScene(view, locked); }
+
+ private:
+  CGameWorld* m_world;
+};
+
+class Drawable : public CBoundedObject {
+ public:
+  explicit Drawable(uint32_t flags) { SetBoundFlags(flags); }
+  void Render(CRenderView* view) override { ++renders; }
+  int renders = 0;
+};
+
+class RenderWorld : public ::testing::Test {
+ protected:
+  explicit RenderWorld(uint32_t kind = kRasterizerHardware) : rasterizer(640, 480, kind), world(nullptr, nullptr) {
+    view.Setup(&rasterizer, nullptr, world.GetFogState(), world.GetLightList(), 31);
+    world.SetRenderView(&view);
+    world.SetInputManager(&input);
+    rasterizer.Forget();
+  }
+  DebugCapture quiet;
+  RecordingRasterizer rasterizer;
+  CRenderView view;
+  CInputMan input;
+  CGameWorld world;
+};
+
+TEST_F(RenderWorld, InterfaceLayersShareOneLockAndThe3DLayerUnlocksIt) {
+  world.AddLayerOnTop(new CUIActionLayer());
+  world.AddLayerOnTop(new CUIActionLayer());
+  world.AddLayerOnTop(new SceneLayer(&world));
+  world.AddLayerOnTop(new CUIActionLayer());
+  world.Render(&view);
+  EXPECT_EQ(rasterizer.Count("LockBackBuffer"), 2);
+  EXPECT_EQ(rasterizer.Count("UnlockBackBuffer"), 2);
+  EXPECT_EQ(rasterizer.lockDepth, 0);
+  const int firstLock = rasterizer.IndexOf("LockBackBuffer");
+  const int unlock = rasterizer.IndexOf("UnlockBackBuffer");
+  const int begin = rasterizer.IndexOf("BeginScene");
+  const int secondLock = rasterizer.IndexOf("LockBackBuffer", firstLock + 1);
+  EXPECT_LT(firstLock, unlock);
+  EXPECT_LT(unlock, begin);
+  EXPECT_LT(begin, secondLock);
+  ASSERT_FALSE(rasterizer.calls.empty());
+  EXPECT_EQ(rasterizer.calls.back(), "PresentFrame");
+  EXPECT_EQ(rasterizer.Count("PresentFrame"), 1);
+}
+
+TEST_F(RenderWorld, ClearingLayerUnlocksBeforeItClears) {
+  world.AddLayerOnTop(new CUIActionLayer());
+  CUIActionLayer* clearing = new CUIActionLayer();
+  clearing->SetClearScreen(true);
+  world.AddLayerOnTop(clearing);
+  world.Render(&view);
+  const int unlock = rasterizer.IndexOf("UnlockBackBuffer");
+  const int clear = rasterizer.IndexOf("Clear(1,1,0x00000000)");
+  ASSERT_GE(unlock, 0);
+  ASSERT_GE(clear, 0);
+  EXPECT_LT(unlock, clear);
+  EXPECT_EQ(rasterizer.lockDepth, 0);
+}
+
+TEST_F(RenderWorld, ScenePassDrawsRenderableObjectsOnceAndClearsTheOverview) {
+  Drawable* shown = new Drawable(CBoundedObject::kRenderable);
+  Drawable* hidden = new Drawable(0);
+  world.GetOctree().InsertObject(shown);
+  world.GetOctree().InsertObject(hidden);
+  CObserverCam* camera = new CObserverCam();
+  world.AddCamera(camera);
+  world.SetCurrentCamera(0);
+  PixelBufferDesc* locked = nullptr;
+  world.RenderScene(&view, &locked);
+  EXPECT_EQ(shown->renders, 1);
+  EXPECT_EQ(hidden->renders, 0);
+  EXPECT_EQ(view.GetView(), &camera->GetView());
+  // Hardware order: the depth buffer is cleared (not the target) before anything is drawn, and the
+  // frame ends after the translucent queue.
+  EXPECT_GE(rasterizer.IndexOf("Clear(1,0,0x00000000)"), 0);
+  EXPECT_LT(rasterizer.IndexOf("BeginScene"), rasterizer.IndexOf("Clear(1,0,0x00000000)"));
+  EXPECT_EQ(rasterizer.Count("EndScene"), 1);
+
+  world.SetOverview(true);
+  rasterizer.Forget();
+  world.RenderScene(&view, &locked);
+  EXPECT_FALSE(world.GetOverview());
+  EXPECT_EQ(shown->renders, 2);
+  EXPECT_EQ(view.GetView(), &camera->GetView());  // the camera's view is back after the overview
+  EXPECT_GE(rasterizer.IndexOf("SetClipping(0)"), 0);
+  EXPECT_EQ(rasterizer.calls.back(), "SetClipping(1)");
+
+  // A frame that cannot begin draws nothing.
+  rasterizer.beginSceneResult = false;
+  world.RenderScene(&view, &locked);
+  EXPECT_EQ(shown->renders, 2);
+  world.GetOctree().RemoveObject(shown);
+  world.GetOctree().RemoveObject(hidden);
+  delete shown;
+  delete hidden;
+}
+
+TEST_F(RenderWorld, InterfaceLayerInputFollowsTheWorldsMouseState) {
+  CUIActionLayer* layer = new CUIActionLayer();
+  world.AddLayerOnTop(layer);
+  CUIManager* ui = layer->GetUIManager();
+  InputEvent press;
+  press.code = InputEvent::kButtonPress;
+  press.x = 12.7f;
+  press.y = 30.2f;
+  layer->HandleInputEvent(press);
+  EXPECT_EQ(ui->GetMouseX(), 12);
+  EXPECT_EQ(ui->GetMouseY(), 30);
+  EXPECT_EQ(ui->GetButtonState(), 1);
+  InputEvent release = press;
+  release.code = InputEvent::kButtonRelease;
+  release.x = 1e30f;  // absurd positions are clamped, not converted with undefined results
+  layer->HandleInputEvent(release);
+  EXPECT_EQ(ui->GetButtonState(), 0);
+  EXPECT_EQ(ui->GetMouseX(), INT32_MAX);
+  EXPECT_EQ(ui->GetMouseY(), 30);
+  InputEvent key;
+  key.code = InputEvent::kKey;
+  key.x = 65.0f;
+  key.y = 97.0f;
+  layer->HandleInputEvent(key);
+  EXPECT_EQ(ui->GetLastKey(), 65);
+
+  // A layer above that has the mouse this tick, or a modal layer above, keeps it from this one.
+  world.mouseOverUI = 1;
+  press.x = 99.0f;
+  layer->HandleInputEvent(press);
+  EXPECT_EQ(ui->GetMouseX(), INT32_MAX);
+  world.mouseOverUI = 0;
+  layer->SetInputBlocked(true);
+  layer->HandleInputEvent(press);
+  EXPECT_EQ(ui->GetMouseX(), INT32_MAX);
+  layer->SetInputBlocked(false);
+
+  // Its tick tracks the cursor and the left button through the input manager.
+  plat::SetCursorScreenPos(40, 50);
+  input.SetButtonDown(0, true);
+  world.Tick(0.033f);
+  EXPECT_EQ(ui->GetMouseX(), 40);
+  EXPECT_EQ(ui->GetMouseY(), 50);
+  EXPECT_EQ(ui->GetButtonState(), 1);
+  input.SetButtonDown(0, false);
+}
+
+// A camera that records the events the world hands it.
+class RecordingCam : public CObserverCam {
+ public:
+  void HandleInputEvent(const InputEvent& event) override { codes.push_back(event.code); }
+  std::vector<uint32_t> codes;
+};
+
+TEST_F(RenderWorld, TickHandsTheEventsToTheLayersAndTheCurrentCamera) {
+  RecordingCam* camera = new RecordingCam();
+  world.AddCamera(camera);
+  world.SetCurrentCamera(0);
+  InputEvent e;
+  e.code = 7;
+  input.QueueEvent(e);
+  e.code = InputEvent::kKey;
+  input.QueueEvent(e);
+  world.Tick(0.05f);
+  EXPECT_EQ(camera->codes, (std::vector<uint32_t>{7, InputEvent::kKey}));
+  EXPECT_EQ(input.GetQueuedCount(), 0u);
+  EXPECT_FLOAT_EQ(world.GetTickLength(), 0.05f);
+  EXPECT_FLOAT_EQ(world.GetTickRate(), 20.0f);
+  // Queued events beyond the limit are dropped instead of piling up.
+  for (uint32_t i = 0; i < CInputMan::kPendingLimit + 50; ++i) input.QueueEvent(e);
+  EXPECT_EQ(input.GetQueuedCount(), CInputMan::kPendingLimit);
+  // Clearing the world deletes the cameras; the render view stops pointing at their projection.
+  world.ResetWorld();
+  EXPECT_EQ(view.GetView(), nullptr);
+  world.Tick(0.05f);
+}
+
+}  // namespace
