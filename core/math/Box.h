@@ -19,8 +19,7 @@ struct Box {
 
   Vector3 GetSize() const { return max - min; }
   Vector3 GetCenter() const { return (min + max) * 0.5f; }
-  // Product of the extents; an inverted box gives a negative or odd value on purpose
-  // (callers that grow boxes compare raw volumes).
+  // Product of the extents; an inverted box is not checked for.
   float Volume() const { return (max.x - min.x) * (max.y - min.y) * (max.z - min.z); }
 
   // Bit 0 selects max.x, bit 1 max.y, bit 2 max.z; clear bits select the min side.
@@ -48,7 +47,7 @@ struct Box {
 
   // The octree's overlap test: strict on one side (other.min < max) and inclusive
   // on the other (other.max >= min). A box touching this one from below overlaps;
-  // one touching from above does not, so a shared cell face belongs to one cell only.
+  // one touching it from above does not.
   bool Overlaps(const Box& other) const {
     return other.min.x < max.x && other.max.x >= min.x &&  //
            other.min.y < max.y && other.max.y >= min.y &&  //

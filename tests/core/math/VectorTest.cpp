@@ -1,7 +1,5 @@
-// Tests of Vector2/3/4: normalisation, the fast length estimate and cross products.
-#include "core/math/Vector2.h"
+// Tests of Vector3: normalisation, the fast length estimate and cross products.
 #include "core/math/Vector3.h"
-#include "core/math/Vector4.h"
 
 #include <Eigen/Dense>
 #include <gtest/gtest.h>
@@ -68,33 +66,6 @@ TEST(Vector3Test, ArithmeticAndCrossAgreeWithEigen) {
   }
   // Right-handed: X x Y = Z.
   EXPECT_EQ(Vector3(1, 0, 0).Cross(Vector3(0, 1, 0)), Vector3(0, 0, 1));
-}
-
-TEST(Vector3Test, IndexedAccessAndCompoundOperators) {
-  Vector3 v(1, 2, 3);
-  EXPECT_EQ(v[0], 1.0f);
-  EXPECT_EQ(v[1], 2.0f);
-  EXPECT_EQ(v[2], 3.0f);
-  v[1] = 5.0f;
-  EXPECT_EQ(v.y, 5.0f);
-  v += Vector3(1, 1, 1);
-  v -= Vector3(0, 2, 0);
-  v *= 2.0f;
-  EXPECT_EQ(v, Vector3(4, 8, 8));
-  EXPECT_EQ(0.5f * v, Vector3(2, 4, 4));
-}
-
-TEST(Vector2And4Test, BasicOperations) {
-  const Vector2 a(1, 2), b(3, -1);
-  EXPECT_EQ(a + b, Vector2(4, 1));
-  EXPECT_EQ(a - b, Vector2(-2, 3));
-  EXPECT_EQ(a * 2.0f, Vector2(2, 4));
-  EXPECT_EQ(a.Dot(b), 1.0f);
-  EXPECT_EQ(b.LengthSquared(), 10.0f);
-
-  const Vector4 h(Vector3(1, 2, 3), 1.0f);
-  EXPECT_EQ(h.w, 1.0f);
-  EXPECT_EQ(h.XYZ(), Vector3(1, 2, 3));
 }
 
 }  // namespace
