@@ -270,6 +270,22 @@ void CGameWorld::LoadVisibilityNodes(const char* path) {
   m_visibilityLoaded = loaded ? 1 : 0;
 }
 
+CMeshInstance* CGameWorld::AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree,
+                                          bool shadowCaster) {
+  // Binding the mesh to the instance, cutting it into sections and building its collision polygons
+  // come with the scene and collision work; the world's part is the instance and its lighting.
+  CMeshInstance* instance = new CMeshInstance();
+  m_terrainInstances.push_back(instance);
+  if (!LoadLightData(instance)) instance->InvalidateLighting();  // lit at run time instead
+  return instance;
+}
+
+CMeshInstance* CGameWorld::SetSkyMesh(ShadedMesh* mesh, const COrientation* transform) {
+  delete m_skyInstance;
+  m_skyInstance = new CMeshInstance();
+  return m_skyInstance;
+}
+
 void CGameWorld::RelightBox(const Box& box) {
   m_octree.QueryBox(box, CBoundedObject::kReceivesLights);
   for (CBoundedObject* object : m_octree.GetResults())

@@ -35,6 +35,8 @@ class NetClient;
 struct PixelBufferDesc;
 struct Box;
 class ViewFrustum;
+class ShadedMesh;
+class COrientation;
 
 class CGameWorld : public CMessageReceiver {
  public:
@@ -129,6 +131,11 @@ class CGameWorld : public CMessageReceiver {
   bool LoadLightData(CMeshInstance* instance);
   void LoadVisibilityNodes(const char* path);
   void RelightBox(const Box& box);
+  // The level's scenery: a mesh instance lit from "lights.bin" or, failing that, at run time.
+  // transform may be null. Returns the new instance (owned by the world).
+  CMeshInstance* AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree, bool shadowCaster);
+  // Replaces the sky; transform may be null. Returns the new instance (owned by the world).
+  CMeshInstance* SetSkyMesh(ShadedMesh* mesh, const COrientation* transform);
   void SetLevelDirectory(const std::string& dir) { m_levelDirectory = dir; }
   const std::string& GetLevelDirectory() const { return m_levelDirectory; }
   bool IsVisibilityLoaded() const { return m_visibilityLoaded != 0; }

@@ -1,0 +1,154 @@
+// Level data and the managers the world owns or drives: light data, visibility nodes, terrain and
+// sky instances, sound, effects, weather, settings.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "combat/ItemTypeRegistry.h"
+#include "core/GameMessage.h"
+#include "core/GameObject.h"
+#include "core/GameWorld.h"
+#include "core/SkateSettings.h"
+#include "core/math/ResourceTable.h"
+#include "effects/ParticleManager.h"
+#include "effects/WeatherManager.h"
+#include "scene/MeshInstance.h"
+#include "sound/SoundManager.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using testing_support::DebugCapture;
+using testing_support::TempFolder;
+
+class SettingsScope {
+ public:
+  explicit SettingsScope(CSettings* settings) : m_previous(GetSettings()) { SetSettings(settings); }
+  ~SettingsScope() { SetSettings(m_previous); }
+
+ private:
+  CSettings* m_previous;
+};
+
+TEST(WorldLevel, LightDataFailuresMakeTheTerrainLitAtRunTime) {
+  DebugCapture log;
+  TempFolder folder;
+  CSkateSettings settings;
+  SettingsScope scope(&settings);
+  CGameWorld world(nullptr, nullptr);
+  world.SetLevelDirectory(folder.Path());
+
+  // Baked light switched off: nothing to read, nothing to fall back to.
+  settings.detailFlags = 0;
+  EXPECT_TRUE(world.LoadLightData(nullptr));
+  EXPECT_FALSE(world.AddTerrainMesh(nullptr, nullptr, false, false)->IsLightingStale());
+
+  // Switched on but the file is missing: the failure is reported so the terrain gets run-time light.
+  settings.detailFlags = 1;
+  EXPECT_FALSE(world.LoadLightData(nullptr));
+  EXPECT_TRUE(world.AddTerrainMesh(nullptr, nullptr, false, false)->IsLightingStale());
+
+  // A file that is there but not accepted is reported as invalid.
+  folder.Write("lights.bin", std::string(64, '\0'));
+  log.Clear();
+  EXPECT_FALSE(world.LoadLightData(nullptr));
+  EXPECT_NE(log.Text().find("CGameWorld: Loading Light Data: " + folder.Path() + "lights.bin\n"), std::string::npos);
+  EXPECT_NE(log.Text().find("CGameWorld: Attempted to load Light Data, but invalid: "), std::string::npos);
+  EXPECT_EQ(world.GetTerrainInstances().size(), 2u);
+
+  CMeshInstance* sky = world.SetSkyMesh(nullptr, nullptr);
+  EXPECT_EQ(world.GetSkyInstance(), sky);
+  world.SetSkyMesh(nullptr, nullptr);  // the old sky is deleted, not leaked
+  world.ResetWorld();
+  EXPECT_TRUE(world.GetTerrainInstances().empty());
+  EXPECT_EQ(world.GetSkyInstance(), nullptr);
+}
+
+TEST(WorldLevel, VisibilityNodesCountOnlyWhenRead) {
+  DebugCapture log;
+  TempFolder folder;
+  CGameWorld world(nullptr, nullptr);
+  world.SetLevelDirectory(folder.Path());
+  world.LoadVisibilityNodes(nullptr);
+  EXPECT_FALSE(world.IsVisibilityLoaded());
+  EXPECT_EQ(log.Text().find("CGameWorld: Loading Visibility Nodes"), std::string::npos);
+  folder.Write("visnodes.bin", std::string(32, 'v'));
+  world.LoadVisibilityNodes(nullptr);
+  EXPECT_NE(log.Text().find("CGameWorld: Loading Visibility Nodes from: " + folder.Path() + "visnodes.bin"), std::string::npos);
+  // The octree has no records to lay over yet, so the scene keeps culling by volume.
+  EXPECT_FALSE(world.IsVisibilityLoaded());
+}
+
+TEST(WorldLevel, ManagersFollowTheWorldsResetsAndTicks) {
+  DebugCapture quiet;
+  CResourceTable table;  // the world holds these without owning them, so they outlive it
+  CSoundManager sound;
+  CGameWorld world(nullptr, nullptr);
+  EXPECT_EQ(world.GetEffectManager(), nullptr);
+  EXPECT_EQ(world.GetWeatherManager(), nullptr);
+  world.SetResourceTable(&table);
+  EXPECT_NE(world.GetEffectManager(), nullptr);
+  world.SetResourceTable(&table);  // a second table replaces the effect manager without a leak
+  world.ResetWorld();
+  ASSERT_NE(world.GetWeatherManager(), nullptr);
+  EXPECT_NE(world.GetEffectManager(), nullptr);
+
+  EXPECT_TRUE(sound.Init(&table, nullptr, nullptr));
+  world.SetSoundManager(&sound);
+  const uint32_t particles = GetParticleManager()->GetUpdateCount();
+  const uint32_t clears = ItemTypeRegistry::GetClearCount();
+  world.Tick(0.033f);
+  world.Tick(0.033f);
+  EXPECT_EQ(sound.GetUpdateCount(), 2u);
+  EXPECT_EQ(world.GetWeatherManager()->GetUpdateCount(), 2u);
+  EXPECT_EQ(GetParticleManager()->GetUpdateCount(), particles + 2);
+  world.ResetWorld();
+  EXPECT_EQ(sound.GetReleaseCount(), 1u);
+  EXPECT_EQ(ItemTypeRegistry::GetClearCount(), clears + 1);
+  world.SetSoundManager(nullptr);
+}
+
+TEST(WorldLevel, ServerModeAnnouncesDestroyedObjects) {
+  DebugCapture log;
+  CGameWorld world(nullptr, nullptr);
+  world.StartServer();
+  EXPECT_EQ(world.GetNetworkMode(), CGameWorld::kModeServer);
+  CGameObject* object = new CGameObject();
+  object->SetNetworkFlags(true, false, false, false, true, false, false);
+  const uint32_t id = world.RegisterNewObject(object);
+  ASSERT_NE(id, 0u);
+  object->MarkForRemoval();
+  world.UpdateObjects(0.033f);
+  EXPECT_EQ(world.GetObjectByID(id), nullptr);
+  EXPECT_NE(log.Text().find("GameWorld: Destroy Message Sent for Object ID=" + std::to_string(id) + ", <No Info Available>\n"),
+            std::string::npos);
+  // A client hands new objects to the server and keeps nothing itself.
+  world.StartClient();
+  CGameObject* other = new CGameObject();
+  other->SetNetworkFlags(true, false, false, false, false, false, false);
+  EXPECT_EQ(world.RegisterNewObject(other), 0u);
+  EXPECT_NE(log.Text().find("GameWorld: Ignoring New Object Creation\n"), std::string::npos);
+  world.ResetWorld();
+  EXPECT_EQ(world.GetNetworkMode(), CGameWorld::kModeSinglePlayer);
+}
+
+TEST(Settings, KeyTableRowsAndBindingLookups) {
+  CSettings engine;
+  CSkateSettings game;
+  EXPECT_EQ(engine.keyTable.size(), 49u * CSettings::kDevices);
+  EXPECT_EQ(game.keyTable.size(), 74u * CSettings::kDevices);
+  game.keyTable[62 * CSettings::kDevices + 1] = 0x26;
+  EXPECT_EQ(game.GetBinding(1, 62), 0x26u);
+  EXPECT_EQ(game.GetBinding(5, 62), 0u);   // no such device slot
+  EXPECT_EQ(game.GetBinding(1, 74), 0u);   // no such row
+  EXPECT_EQ(game.GetBinding(1, 0xFFFFFFFFu), 0u);
+  EXPECT_FALSE(game.LoadDefault());
+  EXPECT_EQ(game.keyTable.size(), 74u * CSettings::kDevices);
+  EXPECT_EQ(game.GetBinding(1, 62), 0u);
+  EXPECT_TRUE(game.IsFullScreen());
+  game.SetFullScreen(false);
+  EXPECT_FALSE(game.IsFullScreen());
+  EXPECT_TRUE(game.Save());
+}
+
+}  // namespace
