@@ -22,6 +22,6 @@ TEST(NonNegativeDouble, MatchesAClampedRunningSum) {
     const bool replace = random() % 50 == 0;
     reference = replace ? a : std::max(0.0, reference + a);
     ASSERT_EQ(value.Add(a, replace), reference);
-    if (!replace) ASSERT_GE(value.Get(), 0.0);
+    if (!replace) { ASSERT_GE(value.Get(), 0.0); }
   }
 }
