@@ -3,15 +3,13 @@
 #include "scene/ConvexHull2D.h"
 #include "scene/ConvexHullFaces.h"
 
-#include "core/math/Vector2.h"
-#include "core/math/Vector3.h"
 #include "platform/Platform.h"
 
+#include <Eigen/Dense>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <limits>
 #include <map>
 #include <set>
@@ -20,123 +18,87 @@
 
 namespace {
 
-// 30-bit uniform value in [lo, hi]: two 15-bit draws, so random clouds are in
-// general position unless a test makes them degenerate on purpose.
-float RandomFloat(float lo, float hi) {
-  const double r = (static_cast<double>(plat::rand()) * (plat::kRandMax + 1) + plat::rand()) /
-                   (static_cast<double>(plat::kRandMax + 1) * (plat::kRandMax + 1) - 1);
-  return static_cast<float>(lo + (hi - lo) * r);
-}
+using Eigen::Vector3d;
+using Tris = std::vector<ConvexHullTriangle>;
 
+// 30 random bits per value, so clouds are in general position unless a test
+// makes them degenerate on purpose.
+float RandomFloat(float lo, float hi) {
+  const double r = (double(plat::rand()) * (plat::kRandMax + 1) + plat::rand()) / (double(plat::kRandMax + 1) * (plat::kRandMax + 1));
+  return float(lo + (hi - lo) * r);
+}
 Vector3 RandomPoint(float lo, float hi) {
-  const float x = RandomFloat(lo, hi);
-  const float y = RandomFloat(lo, hi);
-  const float z = RandomFloat(lo, hi);
+  const float x = RandomFloat(lo, hi), y = RandomFloat(lo, hi), z = RandomFloat(lo, hi);
   return Vector3(x, y, z);
 }
-
-struct D3 {
-  double x, y, z;
-};
-D3 ToD(const Vector3& v) { return {v.x, v.y, v.z}; }
-D3 Sub(const D3& a, const D3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-D3 Cross(const D3& a, const D3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Dot(const D3& a, const D3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double Len(const D3& a) { return std::sqrt(Dot(a, a)); }
-
-double Scale(const std::vector<Vector3>& pts) {
-  double s = 0.0;
-  for (const Vector3& p : pts) s = std::max({s, std::fabs(double(p.x)), std::fabs(double(p.y)), std::fabs(double(p.z))});
-  return s;
+Vector3d D(const Vector3& v) { return Vector3d(v.x, v.y, v.z); }
+Vector3d FaceNormal(const std::vector<Vector3>& p, const ConvexHullTriangle& t) {
+  return (D(p[t.index[1]]) - D(p[t.index[0]])).cross(D(p[t.index[2]]) - D(p[t.index[0]]));
 }
 
-double SignedVolume(const std::vector<Vector3>& pts, const std::vector<ConvexHullTriangle>& tris) {
-  const D3 o = ToD(pts[tris[0].index[0]]);
+double Volume(const std::vector<Vector3>& p, const Tris& tris) {
   double v = 0.0;
-  for (const ConvexHullTriangle& t : tris) {
-    const D3 a = Sub(ToD(pts[t.index[0]]), o), b = Sub(ToD(pts[t.index[1]]), o), c = Sub(ToD(pts[t.index[2]]), o);
-    v += Dot(a, Cross(b, c)) / 6.0;
-  }
+  for (const ConvexHullTriangle& t : tris) v += D(p[t.index[0]]).dot(FaceNormal(p, t)) / 6.0;
   return v;
 }
 
-// Everything a correct hull must satisfy: valid distinct indices; every directed
-// edge used once and its reverse once (closed and consistently wound); Euler's
-// formula for a sphere; every input point on or inside every face plane; the
-// normals pointing away from the hull's interior; positive volume.
-void ExpectValidHull(const std::vector<Vector3>& pts, const std::vector<ConvexHullTriangle>& tris,
-                     double relTol = 1e-6) {
+// A correct hull: every directed edge used once and its reverse once (closed,
+// consistently wound), Euler's formula, no zero-area triangle, every input
+// point on or behind every face, the normals facing away from the interior.
+void ExpectValidHull(const std::vector<Vector3>& p, const Tris& tris, double relTol = 1e-6) {
   ASSERT_GE(tris.size(), 4u);
   std::map<std::pair<int, int>, int> directed;
   std::set<int> vertices;
   for (const ConvexHullTriangle& t : tris) {
     for (int k = 0; k < 3; ++k) {
-      ASSERT_LT(t.index[k], pts.size());
+      ASSERT_LT(t.index[k], p.size());
       vertices.insert(t.index[k]);
+      ++directed[{t.index[k], t.index[(k + 1) % 3]}];
     }
-    ASSERT_NE(t.index[0], t.index[1]);
-    ASSERT_NE(t.index[1], t.index[2]);
-    ASSERT_NE(t.index[0], t.index[2]);
-    for (int k = 0; k < 3; ++k) ++directed[{t.index[k], t.index[(k + 1) % 3]}];
   }
   for (const auto& [edge, uses] : directed) {
-    ASSERT_EQ(uses, 1) << "edge " << edge.first << "-" << edge.second << " used twice the same way";
-    const auto twin = directed.find({edge.second, edge.first});
-    ASSERT_TRUE(twin != directed.end()) << "open edge " << edge.first << "-" << edge.second;
+    ASSERT_EQ(uses, 1) << "edge used twice the same way";
+    ASSERT_TRUE(directed.count({edge.second, edge.first})) << "open edge";
   }
-  const long long v = vertices.size(), e = directed.size() / 2, f = tris.size();
-  EXPECT_EQ(v - e + f, 2);
-
-  const double tol = relTol * Scale(pts);
-  D3 centre{0, 0, 0};
-  for (int i : vertices) {
-    const D3 p = ToD(pts[i]);
-    centre = {centre.x + p.x / v, centre.y + p.y / v, centre.z + p.z / v};
-  }
+  EXPECT_EQ(long(vertices.size()) - long(directed.size() / 2) + long(tris.size()), 2);
+  double scale = 0.0;
+  Vector3d centre = Vector3d::Zero();
+  for (const Vector3& q : p) scale = std::max(scale, D(q).cwiseAbs().maxCoeff());
+  for (int i : vertices) centre += D(p[i]) / vertices.size();
   for (const ConvexHullTriangle& t : tris) {
-    const D3 p0 = ToD(pts[t.index[0]]);
-    const D3 n = Cross(Sub(ToD(pts[t.index[1]]), p0), Sub(ToD(pts[t.index[2]]), p0));
-    const double len = Len(n);
-    ASSERT_GT(len, 0.0) << "zero-area triangle";
-    for (const Vector3& q : pts) {
-      ASSERT_LE(Dot(n, Sub(ToD(q), p0)) / len, tol) << "a point lies outside a face";
+    const Vector3d n = FaceNormal(p, t);
+    ASSERT_GT(n.norm(), 0.0) << "zero-area triangle";
+    // Plain doubles in the inner loop: unoptimised Eigen would dominate the run time.
+    const double nx = n.x(), ny = n.y(), nz = n.z(), limit = relTol * scale * n.norm();
+    const Vector3& o = p[t.index[0]];
+    for (const Vector3& q : p) {
+      ASSERT_LE(nx * (double(q.x) - o.x) + ny * (double(q.y) - o.y) + nz * (double(q.z) - o.z), limit) << "point outside a face";
     }
-    EXPECT_LT(Dot(n, Sub(centre, p0)) / len, tol) << "face wound inward";
+    EXPECT_LT(n.dot(centre - D(p[t.index[0]])) / n.norm(), relTol * scale) << "face wound inward";
   }
-  EXPECT_GT(SignedVolume(pts, tris), 0.0);
+  EXPECT_GT(Volume(p, tris), 0.0);
 }
 
-// Brute-force hull faces of points in general position: every triple whose
-// plane has all other points strictly on one side, wound with the rest behind it.
-std::set<std::array<int, 3>> BruteForceFaces(const std::vector<Vector3>& pts) {
+// Brute force for points in general position: every triple with all other
+// points strictly behind it, wound so, with the smallest index first.
+std::set<std::array<int, 3>> BruteForceFaces(const std::vector<Vector3>& p) {
   std::set<std::array<int, 3>> faces;
-  const int n = static_cast<int>(pts.size());
-  for (int i = 0; i < n; ++i) {
-    for (int j = i + 1; j < n; ++j) {
+  const int n = int(p.size());
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j)
       for (int k = j + 1; k < n; ++k) {
-        const D3 p0 = ToD(pts[i]);
-        const D3 nrm = Cross(Sub(ToD(pts[j]), p0), Sub(ToD(pts[k]), p0));
+        const Vector3d nrm = (D(p[j]) - D(p[i])).cross(D(p[k]) - D(p[i]));
         int above = 0, below = 0;
-        for (int q = 0; q < n; ++q) {
-          if (q == i || q == j || q == k) continue;
-          const double d = Dot(nrm, Sub(ToD(pts[q]), p0));
-          (d > 0 ? above : below)++;
-        }
+        for (int q = 0; q < n; ++q)
+          if (q != i && q != j && q != k) (nrm.dot(D(p[q]) - D(p[i])) > 0 ? above : below)++;
         if (above == 0) faces.insert({i, j, k});
         if (below == 0) faces.insert({i, k, j});
       }
-    }
-  }
   return faces;
 }
 
-// Rotates a triangle's indices so the smallest comes first (keeps winding).
-std::array<int, 3> Canonical(const ConvexHullTriangle& t) {
-  std::array<int, 3> a{t.index[0], t.index[1], t.index[2]};
-  while (a[0] > a[1] || a[0] > a[2]) std::rotate(a.begin(), a.begin() + 1, a.end());
-  return a;
+bool Build(const std::vector<Vector3>& p, Tris& tris, uint32_t count = 0) {
+  return BuildConvexHullFaces(p.data(), count ? count : uint32_t(p.size()), tris);
 }
 
 std::vector<std::string> CaptureLog(const std::function<void()>& action) {
@@ -147,279 +109,185 @@ std::vector<std::string> CaptureLog(const std::function<void()>& action) {
   return lines;
 }
 
-std::vector<Vector3> CubeCorners(float h) {
-  std::vector<Vector3> c;
-  for (int i = 0; i < 8; ++i) c.emplace_back((i & 1) ? h : -h, (i & 2) ? h : -h, (i & 4) ? h : -h);
-  return c;
-}
-
-void Shuffle(std::vector<Vector3>& pts) {
-  for (size_t i = pts.size(); i > 1; --i) std::swap(pts[i - 1], pts[plat::rand() % i]);
+void Shuffle(std::vector<Vector3>& p) {
+  for (size_t i = p.size(); i > 1; --i) std::swap(p[i - 1], p[plat::rand() % i]);
 }
 
 }  // namespace
 
-TEST(ConvexHullFaces, TetrahedronGivesFourOutwardTriangles) {
-  const std::vector<Vector3> pts = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
-  std::vector<ConvexHullTriangle> tris;
-  ASSERT_TRUE(BuildConvexHullFaces(pts.data(), 4, tris));
-  ASSERT_EQ(tris.size(), 4u);
-  ExpectValidHull(pts, tris);
-  EXPECT_NEAR(SignedVolume(pts, tris), 1.0 / 6.0, 1e-12);
+TEST(ConvexHullFaces, TetrahedraDuplicatesAndDegenerateSets) {
+  std::vector<Vector3> tet = {Vector3(0, 0, 0), Vector3(4, 0, 0), Vector3(0, 4, 0), Vector3(0, 0, 4)};
+  Tris tris;
+  ASSERT_TRUE(Build(tet, tris));
+  EXPECT_EQ(tris.size(), 4u);
+  ExpectValidHull(tet, tris);
+  EXPECT_NEAR(Volume(tet, tris), 64.0 / 6.0, 1e-9);
+  std::swap(tet[1], tet[2]);  // mirrored order still comes out outward
+  ASSERT_TRUE(Build(tet, tris));
+  ExpectValidHull(tet, tris);
+  // Duplicates, an interior point and a point on a face add nothing.
+  for (const Vector3& extra : {tet[1], tet[3], Vector3(0.5f, 0.5f, 0.5f), Vector3(1, 1, 2)}) tet.push_back(extra);
+  ASSERT_TRUE(Build(tet, tris));
+  EXPECT_EQ(tris.size(), 4u);
+  ExpectValidHull(tet, tris);
 
-  // The mirrored order must still come out outward.
-  const std::vector<Vector3> mirrored = {Vector3(0, 0, 0), Vector3(0, 1, 0), Vector3(1, 0, 0), Vector3(0, 0, 1)};
-  ASSERT_TRUE(BuildConvexHullFaces(mirrored.data(), 4, tris));
-  ExpectValidHull(mirrored, tris);
-}
-
-TEST(ConvexHullFaces, DegenerateSetsHaveNoHull) {
-  std::vector<ConvexHullTriangle> tris(3);
-  const std::vector<Vector3> three = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
-  EXPECT_FALSE(BuildConvexHullFaces(three.data(), 3, tris));
+  EXPECT_FALSE(Build(tet, tris, 3));
   EXPECT_TRUE(tris.empty());
-
-  const std::vector<Vector3> equal(10, Vector3(2.5f, -1, 3));
-  EXPECT_FALSE(BuildConvexHullFaces(equal.data(), 10, tris));
-
-  std::vector<Vector3> line;
+  EXPECT_FALSE(Build(std::vector<Vector3>(10, Vector3(2.5f, -1, 3)), tris));
+  std::vector<Vector3> line, plane;
   for (int i = 0; i < 20; ++i) line.emplace_back(1.0f + i, 2.0f + 2 * i, -3.0f * i);
-  line.push_back(line[3]);
-  EXPECT_FALSE(BuildConvexHullFaces(line.data(), static_cast<uint32_t>(line.size()), tris));
-
-  const std::vector<Vector3> square = {Vector3(0, 0, 1), Vector3(1, 0, 1), Vector3(1, 1, 1), Vector3(0, 1, 1)};
-  EXPECT_FALSE(BuildConvexHullFaces(square.data(), 4, tris));
-
-  // Many points on the tilted plane z = x + 2y - 3 (exact in floats).
-  std::vector<Vector3> plane;
-  for (int i = 0; i < 60; ++i) {
+  EXPECT_FALSE(Build(line, tris));
+  for (int i = 0; i < 60; ++i) {  // on the tilted plane z = x + 2y - 3, exact in floats
     const int x = plat::rand() % 200 - 100, y = plat::rand() % 200 - 100;
     plane.emplace_back(float(x), float(y), float(x + 2 * y - 3));
   }
-  EXPECT_FALSE(BuildConvexHullFaces(plane.data(), static_cast<uint32_t>(plane.size()), tris));
-  EXPECT_TRUE(tris.empty());
-
+  EXPECT_FALSE(Build(plane, tris));
   EXPECT_FALSE(BuildConvexHullFaces(nullptr, 8, tris));
 }
 
-TEST(ConvexHullFaces, DuplicateAndInteriorPointsAddNothing) {
-  std::vector<Vector3> pts = {Vector3(0, 0, 0), Vector3(4, 0, 0), Vector3(0, 4, 0), Vector3(0, 0, 4)};
-  pts.push_back(pts[1]);
-  pts.push_back(pts[3]);
-  pts.push_back(Vector3(0.5f, 0.5f, 0.5f));
-  pts.push_back(Vector3(1, 1, 2));  // on the slanted face
-  std::vector<ConvexHullTriangle> tris;
-  ASSERT_TRUE(BuildConvexHullFaces(pts.data(), static_cast<uint32_t>(pts.size()), tris));
-  EXPECT_EQ(tris.size(), 4u);
-  ExpectValidHull(pts, tris);
-}
-
-TEST(ConvexHullFaces, RandomCloudsMatchBruteForce) {
+TEST(ConvexHullFaces, RandomCloudsMatchBruteForceAndLargeOnesStayClosed) {
   plat::srand(11);
   for (int round = 0; round < 40; ++round) {
-    const int n = 4 + round % 26;
-    std::vector<Vector3> pts;
-    for (int i = 0; i < n; ++i) pts.push_back(RandomPoint(-10, 10));
-    std::vector<ConvexHullTriangle> tris;
-    ASSERT_TRUE(BuildConvexHullFaces(pts.data(), n, tris)) << "round " << round;
-    ExpectValidHull(pts, tris);
+    std::vector<Vector3> p;
+    for (int i = 0; i < 4 + round % 26; ++i) p.push_back(RandomPoint(-10, 10));
+    Tris tris;
+    ASSERT_TRUE(Build(p, tris));
+    ExpectValidHull(p, tris);
     std::set<std::array<int, 3>> got;
-    for (const ConvexHullTriangle& t : tris) got.insert(Canonical(t));
-    EXPECT_EQ(got, BruteForceFaces(pts)) << "round " << round;
-  }
-}
-
-TEST(ConvexHullFaces, LargeRandomCloudsAndSpheresStayClosed) {
-  plat::srand(5);
-  for (int round = 0; round < 6; ++round) {
-    std::vector<Vector3> pts;
-    const int n = 300 + 200 * round;
-    for (int i = 0; i < n; ++i) {
-      Vector3 p = RandomPoint(-1, 1);
-      if (round % 2 == 1) {
-        // On the unit sphere: every point is a hull vertex and neighbouring
-        // faces are nearly coplanar.
-        const float len = p.Length();
-        if (len < 1e-3f) continue;
-        p = p * (1.0f / len);
-      }
-      pts.push_back(p);
+    for (const ConvexHullTriangle& t : tris) {
+      std::array<int, 3> a{t.index[0], t.index[1], t.index[2]};
+      std::rotate(a.begin(), std::min_element(a.begin(), a.end()), a.end());
+      got.insert(a);
     }
-    std::vector<ConvexHullTriangle> tris;
-    ASSERT_TRUE(BuildConvexHullFaces(pts.data(), static_cast<uint32_t>(pts.size()), tris));
-    ExpectValidHull(pts, tris);
+    EXPECT_EQ(got, BruteForceFaces(p)) << "round " << round;
+  }
+  for (int round = 0; round < 6; ++round) {
+    std::vector<Vector3> p;
+    for (int i = 0; i < 300 + 200 * round; ++i) {
+      const Vector3 q = RandomPoint(-1, 1);
+      // Odd rounds: on the unit sphere, every point a vertex, neighbours nearly coplanar.
+      if (round % 2 == 0) p.push_back(q);
+      else if (q.Length() > 1e-3f) p.push_back(q * (1.0f / q.Length()));
+    }
+    Tris tris;
+    ASSERT_TRUE(Build(p, tris));
+    ExpectValidHull(p, tris);
   }
 }
 
 TEST(ConvexHullFaces, CubesWithCoplanarPointsAreClosed) {
   plat::srand(3);
+  std::vector<Vector3> corners;
+  for (int i = 0; i < 8; ++i) corners.emplace_back((i & 1) ? 1 : -1, (i & 2) ? 1 : -1, (i & 4) ? 1 : -1);
   for (int round = 0; round < 8; ++round) {
-    std::vector<Vector3> pts = CubeCorners(1.0f);
-    // Grids on every face (many exactly coplanar points), edge points, interior
-    // points and duplicates, in random order.
-    for (int axis = 0; axis < 3; ++axis) {
-      for (float side : {-1.0f, 1.0f}) {
-        for (int i = 0; i <= 4; ++i) {
-          for (int j = 0; j <= 4; ++j) {
-            Vector3 p;
-            p[axis] = side;
-            p[(axis + 1) % 3] = -1.0f + 0.5f * i;
-            p[(axis + 2) % 3] = -1.0f + 0.5f * j;
-            pts.push_back(p);
-          }
-        }
+    // Corners, 5x5 grids on every face, interior points and duplicates, shuffled.
+    std::vector<Vector3> p = corners;
+    for (int f = 0; f < 6; ++f)
+      for (int g = 0; g < 25; ++g) {
+        Vector3 q;
+        q[f % 3] = f < 3 ? -1.0f : 1.0f;
+        q[(f + 1) % 3] = -1.0f + 0.5f * (g % 5);
+        q[(f + 2) % 3] = -1.0f + 0.5f * (g / 5);
+        p.push_back(q);
       }
-    }
-    for (int i = 0; i < 30; ++i) pts.push_back(RandomPoint(-0.9f, 0.9f));
-    for (int i = 0; i < 10; ++i) pts.push_back(pts[plat::rand() % pts.size()]);
-    Shuffle(pts);
-    std::vector<ConvexHullTriangle> tris;
-    ASSERT_TRUE(BuildConvexHullFaces(pts.data(), static_cast<uint32_t>(pts.size()), tris));
-    ExpectValidHull(pts, tris);
-    EXPECT_NEAR(SignedVolume(pts, tris), 8.0, 1e-9);
-    std::set<int> used;
-    for (const ConvexHullTriangle& t : tris) used.insert(t.index, t.index + 3);
-    for (const Vector3& corner : CubeCorners(1.0f)) {
-      bool found = false;
-      for (int i : used) found = found || pts[i] == corner;
-      EXPECT_TRUE(found) << "cube corner missing from the hull";
-    }
+    for (int i = 0; i < 30; ++i) p.push_back(RandomPoint(-0.9f, 0.9f));
+    for (int i = 0; i < 10; ++i) p.push_back(p[plat::rand() % p.size()]);
+    Shuffle(p);
+    Tris tris;
+    ASSERT_TRUE(Build(p, tris));
+    ExpectValidHull(p, tris);
+    EXPECT_NEAR(Volume(p, tris), 8.0, 1e-9);
   }
 }
 
 TEST(ConvexHullFaces, NearDegenerateSetsStayClosedAndConvex) {
   plat::srand(17);
-  std::vector<ConvexHullTriangle> tris;
   for (int round = 0; round < 12; ++round) {
-    std::vector<Vector3> pts;
+    std::vector<Vector3> p;
     const int kind = round % 6;
-    if (kind == 0) {
-      // A rotated cube grid: coplanar in exact terms, only nearly so in floats.
-      const float a = RandomFloat(0, 6.283f), b = RandomFloat(0, 6.283f);
-      const float ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
-      for (int i = 0; i < 6; ++i)
-        for (int j = 0; j < 6; ++j)
-          for (int k = 0; k < 6; ++k) {
-            const float x = i * 0.2f - 0.5f, y = j * 0.2f - 0.5f, z = k * 0.2f - 0.5f;
-            const float x1 = ca * x - sa * y, y1 = sa * x + ca * y;
-            pts.emplace_back(cb * x1 + sb * z, y1, -sb * x1 + cb * z);
-          }
-    } else if (kind == 1) {
-      // A flat slab a few float steps thick.
-      for (int i = 0; i < 200; ++i) {
-        Vector3 p = RandomPoint(-1, 1);
-        p.z = 1e-6f * RandomFloat(-1, 1);
-        pts.push_back(p);
-      }
-    } else if (kind == 2) {
-      // Two parallel rings of cocircular points (a drum).
-      for (int i = 0; i < 64; ++i) {
-        const float t = 6.2831853f * i / 64;
-        pts.emplace_back(std::cos(t), std::sin(t), 0.0f);
-        pts.emplace_back(std::cos(t), std::sin(t), 1.0f);
-      }
-    } else if (kind == 3) {
-      // A small cloud far from the origin: a fine spread on top of a big offset.
-      for (int i = 0; i < 150; ++i) pts.push_back(RandomPoint(-1, 1) + Vector3(1e4f, -2e4f, 5e3f));
-    } else if (kind == 4) {
-      // Points jittered by about one float step off a cube's faces.
-      for (int i = 0; i < 400; ++i) {
-        Vector3 p = RandomPoint(-1, 1);
-        const int axis = plat::rand() % 3;
-        p[axis] = ((plat::rand() & 1) ? 1.0f : -1.0f) * (1.0f + 1e-7f * RandomFloat(-1, 1));
-        pts.push_back(p);
-      }
-    } else {
-      // A needle: nearly collinear points with a little spread.
-      for (int i = 0; i < 100; ++i) {
-        const float t = RandomFloat(0, 100);
-        pts.emplace_back(t, 2 * t + 1e-3f * RandomFloat(-1, 1), -t + 1e-3f * RandomFloat(-1, 1));
+    for (int i = 0; i < 216; ++i) {
+      const Vector3 r = RandomPoint(-1, 1);
+      if (kind == 0) {  // a cube grid turned about two axes: coplanar only before rounding
+        const float a = 0.3f + round, b = 1.1f * round;
+        const float x = (i % 6) * 0.2f - 0.5f, y = (i / 6 % 6) * 0.2f - 0.5f, z = (i / 36) * 0.2f - 0.5f;
+        const float x1 = std::cos(a) * x - std::sin(a) * y, y1 = std::sin(a) * x + std::cos(a) * y;
+        p.emplace_back(std::cos(b) * x1 + std::sin(b) * z, y1, -std::sin(b) * x1 + std::cos(b) * z);
+      } else if (kind == 1) {  // a slab a few float steps thick
+        p.emplace_back(r.x, r.y, 1e-6f * r.z);
+      } else if (kind == 2) {  // two rings of cocircular points
+        const float t = 6.2831853f * (i / 2) / 108;
+        p.emplace_back(std::cos(t), std::sin(t), float(i % 2));
+      } else if (kind == 3) {  // a fine spread on a big offset
+        p.push_back(r + Vector3(1e4f, -2e4f, 5e3f));
+      } else if (kind == 4) {  // about one float step off a cube's faces
+        Vector3 q = r;
+        q[i % 3] = (i % 2 ? 1.0f : -1.0f) * (1.0f + 1e-7f * r[i % 3]);
+        p.push_back(q);
+      } else {  // a needle
+        p.emplace_back(50 * r.x, 100 * r.x + 1e-3f * r.y, -50 * r.x + 1e-3f * r.z);
       }
     }
-    Shuffle(pts);
-    if (BuildConvexHullFaces(pts.data(), static_cast<uint32_t>(pts.size()), tris)) {
-      ExpectValidHull(pts, tris, 1e-5);
+    Shuffle(p);
+    Tris tris;
+    if (Build(p, tris)) {
+      ExpectValidHull(p, tris, 1e-5);
     } else {
       EXPECT_EQ(kind, 1) << "only the slab may be too thin to have a volume";
     }
   }
 }
 
-TEST(ConvexHullFaces, SixteenBitIndexLimit) {
+TEST(ConvexHullFaces, IndexLimitAndNonFiniteInputAreRefusedWithALogLine) {
   plat::srand(23);
-  std::vector<Vector3> pts(kMaxConvexHullPoints);
-  for (Vector3& p : pts) p = RandomPoint(-1, 1);
-  pts.back() = Vector3(2, 2, 2);  // the last index must survive as a hull vertex
-  std::vector<ConvexHullTriangle> tris;
-  ASSERT_TRUE(BuildConvexHullFaces(pts.data(), kMaxConvexHullPoints, tris));
-  bool usesLast = false;
-  for (const ConvexHullTriangle& t : tris)
-    for (uint16_t i : t.index) usesLast = usesLast || i == kMaxConvexHullPoints - 1;
-  EXPECT_TRUE(usesLast);
-  ExpectValidHull(pts, tris);
+  std::vector<Vector3> p(kMaxConvexHullPoints);
+  for (Vector3& q : p) q = RandomPoint(-1, 1);
+  p.back() = Vector3(2, 2, 2);  // the last 16-bit index must survive as a vertex
+  Tris tris;
+  ASSERT_TRUE(Build(p, tris));
+  ExpectValidHull(p, tris);
+  EXPECT_TRUE(std::any_of(tris.begin(), tris.end(), [](const ConvexHullTriangle& t) {
+    return t.index[0] == 65535 || t.index[1] == 65535 || t.index[2] == 65535;
+  }));
 
-  pts.push_back(Vector3(3, 3, 3));
+  p.push_back(Vector3(3, 3, 3));
   bool ok = true;
-  const auto lines = CaptureLog([&] { ok = BuildConvexHullFaces(pts.data(), kMaxConvexHullPoints + 1, tris); });
+  auto lines = CaptureLog([&] { ok = Build(p, tris); });
   EXPECT_FALSE(ok);
   EXPECT_TRUE(tris.empty());
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].rfind("BuildConvexHullFaces: ", 0), 0u);
   EXPECT_NE(lines[0].find("65537"), std::string::npos);
   EXPECT_EQ(lines[0].back(), '\n');
-}
 
-TEST(ConvexHullFaces, NonFiniteCoordinatesAreRefused) {
-  std::vector<Vector3> pts = CubeCorners(1.0f);
-  pts[5].y = std::numeric_limits<float>::quiet_NaN();
-  std::vector<ConvexHullTriangle> tris;
-  bool ok = true;
-  auto lines = CaptureLog([&] { ok = BuildConvexHullFaces(pts.data(), 8, tris); });
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(lines.size(), 1u);
-  pts[5].y = std::numeric_limits<float>::infinity();
-  lines = CaptureLog([&] { ok = BuildConvexHullFaces(pts.data(), 8, tris); });
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(lines.size(), 1u);
-}
-
-TEST(ConvexHull2D, RandomSetsGiveConvexCounterClockwiseHullsHoldingEveryPoint) {
-  plat::srand(29);
-  for (int round = 0; round < 60; ++round) {
-    const int n = 3 + round * 3;
-    std::vector<Vector2> pts;
-    for (int i = 0; i < n; ++i) {
-      // Coarse coordinates on some rounds, so duplicates and collinear runs occur.
-      if (round % 3 == 0) {
-        pts.emplace_back(float(plat::rand() % 7), float(plat::rand() % 7));
-      } else {
-        pts.emplace_back(RandomFloat(-5, 5), RandomFloat(-5, 5));
-      }
-    }
-    const std::vector<uint32_t> hull = ConvexHull2D::Build(pts.data(), n);
-    if (hull.empty()) continue;  // a collinear set
-    ASSERT_GE(hull.size(), 3u);
-    for (size_t h = 0; h < hull.size(); ++h) {
-      const Vector2& a = pts[hull[h]];
-      const Vector2& b = pts[hull[(h + 1) % hull.size()]];
-      const Vector2& c = pts[hull[(h + 2) % hull.size()]];
-      const double turn = double(b.x - a.x) * (c.y - b.y) - double(b.y - a.y) * (c.x - b.x);
-      EXPECT_GT(turn, 0.0) << "hull not strictly convex and counter-clockwise";
-      for (const Vector2& q : pts) {
-        const double side = double(b.x - a.x) * (q.y - a.y) - double(b.y - a.y) * (q.x - a.x);
-        EXPECT_GE(side, -1e-4) << "point right of a hull edge";
-      }
-    }
+  for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    std::vector<Vector3> cube = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1), Vector3(1, 1, 1)};
+    cube[4].y = bad;
+    lines = CaptureLog([&] { ok = Build(cube, tris); });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(lines.size(), 1u);
   }
 }
 
-TEST(ConvexHull2D, DegenerateInputGivesNoHull) {
+TEST(ConvexHull2D, HullsAreConvexCounterClockwiseAndHoldEveryPoint) {
+  plat::srand(29);
+  for (int round = 0; round < 60; ++round) {
+    std::vector<Vector2> p;
+    for (int i = 0; i < 3 + round * 3; ++i) {
+      // Coarse coordinates every third round, so duplicates and collinear runs occur.
+      if (round % 3 == 0) p.emplace_back(float(plat::rand() % 7), float(plat::rand() % 7));
+      else p.emplace_back(RandomFloat(-5, 5), RandomFloat(-5, 5));
+    }
+    const std::vector<uint32_t> hull = ConvexHull2D::Build(p.data(), uint32_t(p.size()));
+    if (hull.empty()) continue;  // a collinear set
+    ASSERT_GE(hull.size(), 3u);
+    for (size_t h = 0; h < hull.size(); ++h) {
+      const Vector2 a = p[hull[h]], b = p[hull[(h + 1) % hull.size()]], c = p[hull[(h + 2) % hull.size()]];
+      EXPECT_GT(double(b.x - a.x) * (c.y - b.y) - double(b.y - a.y) * (c.x - b.x), 0.0) << "not a strict left turn";
+      for (const Vector2& q : p) EXPECT_GE(double(b.x - a.x) * (q.y - a.y) - double(b.y - a.y) * (q.x - a.x), -1e-4);
+    }
+  }
   const Vector2 line[4] = {Vector2(0, 0), Vector2(1, 1), Vector2(2, 2), Vector2(3, 3)};
   EXPECT_TRUE(ConvexHull2D::Build(line, 4).empty());
-  const Vector2 same[3] = {Vector2(1, 2), Vector2(1, 2), Vector2(1, 2)};
-  EXPECT_TRUE(ConvexHull2D::Build(same, 3).empty());
-  EXPECT_TRUE(ConvexHull2D::Build(line, 2).empty());
   const Vector2 tri[4] = {Vector2(0, 0), Vector2(4, 0), Vector2(0, 4), Vector2(1, 1)};
-  const std::vector<uint32_t> hull = ConvexHull2D::Build(tri, 4);
-  EXPECT_EQ(hull, (std::vector<uint32_t>{0, 1, 2}));
+  EXPECT_EQ(ConvexHull2D::Build(tri, 4), (std::vector<uint32_t>{0, 1, 2}));
 }
