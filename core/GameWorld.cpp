@@ -32,7 +32,12 @@
 namespace {
 constexpr size_t kMinObjectBuckets = 100;
 
-uint32_t Milliseconds(float dt) { return dt > 0.0f ? static_cast<uint32_t>(dt * 1000.0) : 0u; }
+// Whole milliseconds of a step; out-of-range steps saturate instead of overflowing the conversion.
+uint32_t Milliseconds(float dt) {
+  const double ms = dt * 1000.0;
+  if (!(ms > 0.0)) return 0u;
+  return ms >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(ms);
+}
 }  // namespace
 
 CGameWorld::CGameWorld(HWND window, HINSTANCE instance) : m_window(window), m_instance(instance) {

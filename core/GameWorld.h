@@ -15,6 +15,7 @@
 #include "platform/Win32.h"
 
 class CGameObject;
+class CBoundedObject;
 class CGameActionLayer;
 class CGenericCam;
 class CLight;
@@ -234,5 +235,5 @@ class CGameWorld : public CMessageReceiver {
   // ClearWorld bumps so a pass notices that the world was emptied under it.
   std::vector<uint32_t> m_updateSnapshot;
   uint32_t m_clearGeneration = 0;
-  std::vector<class CBoundedObject*> m_visible;
+  std::vector<CBoundedObject*> m_visible;
 };

@@ -1,20 +1,29 @@
 #include "core/math/Octree.h"
 
-#include <algorithm>
-
 #include "core/math/BoundedObject.h"
 
 void COctree::InsertObject(CBoundedObject* object) {
   if (object == nullptr || Contains(object)) return;
+  m_slots.emplace(object, m_objects.size());
   m_objects.push_back(object);
   object->AddBoundFlags(CBoundedObject::kFiled);
 }
 
 void COctree::RemoveObject(CBoundedObject* object) {
   if (object == nullptr) return;
-  auto it = std::find(m_objects.begin(), m_objects.end(), object);
-  if (it != m_objects.end()) m_objects.erase(it);
-  object->ClearBoundFlags(CBoundedObject::kFiled);
+  auto it = m_slots.find(object);
+  if (it != m_slots.end()) {
+    // Swap with the last entry so removal stays cheap with many objects filed.
+    const size_t slot = it->second;
+    m_slots.erase(it);
+    CBoundedObject* last = m_objects.back();
+    m_objects.pop_back();
+    if (last != object) {
+      m_objects[slot] = last;
+      m_slots[last] = slot;
+    }
+    object->ClearBoundFlags(CBoundedObject::kFiled);
+  }
 }
 
 void COctree::Reset(const Box& root) { m_root = root; }
@@ -22,10 +31,11 @@ void COctree::Reset(const Box& root) { m_root = root; }
 void COctree::DestroyNodes() {
   for (CBoundedObject* object : m_objects) object->ClearBoundFlags(CBoundedObject::kFiled);
   m_objects.clear();
+  m_slots.clear();
 }
 
 bool COctree::Contains(const CBoundedObject* object) const {
-  return std::find(m_objects.begin(), m_objects.end(), object) != m_objects.end();
+  return m_slots.count(object) != 0;
 }
 
 void COctree::CollectAll(uint32_t mask) {

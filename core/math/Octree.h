@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "core/math/Box.h"
@@ -47,5 +48,6 @@ class COctree {
  private:
   Box m_root{};
   std::vector<CBoundedObject*> m_objects;
+  std::unordered_map<const CBoundedObject*, size_t> m_slots;  // object -> index in m_objects
   std::vector<CBoundedObject*> m_results;
 };
