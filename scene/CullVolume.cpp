@@ -2,10 +2,12 @@
 #include "scene/CullVolume.h"
 
 #include "core/math/ViewFrustum.h"
+#include "platform/Win32.h"
 #include "scene/ConvexHull2D.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -76,7 +78,12 @@ CullVolume::CullVolume(const Vector3* vertices, uint32_t vertexCount, const Conv
   for (uint32_t f = 0; f < faceCount; ++f) {
     const uint16_t* idx = faces[f].index;
     CullPlane& plane = planes_[planeCount_];
-    if (idx[0] >= vertexCount || idx[1] >= vertexCount || idx[2] >= vertexCount) continue;
+    if (idx[0] >= vertexCount || idx[1] >= vertexCount || idx[2] >= vertexCount) {
+      char line[96];
+      std::snprintf(line, sizeof(line), "CullVolume: face %u names a vertex beyond %u, skipped\n", f, vertexCount);
+      OutputDebugStringA(line);
+      continue;
+    }
     const Vector3& p0 = vertices[idx[0]];
     plane.normal = (vertices[idx[1]] - p0).Cross(vertices[idx[2]] - p0);
     plane.normal.Normalize();

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace {
@@ -349,8 +350,13 @@ TEST(CullVolume, ConvexMeshInputIsCheckedAndEmptyVolumesAcceptEverything) {
   std::vector<ConvexHullTriangle> tris;
   ASSERT_TRUE(BuildConvexHullFaces(p, 4, tris));
   tris.push_back({{0, 1, 9}});  // names a vertex that does not exist
+  std::vector<std::string> lines;
+  plat::DebugSink previous = plat::SetDebugSink([&](const char* text) { lines.emplace_back(text); });
   CullVolume checked(p, 4, tris.data(), uint32_t(tris.size()));
+  plat::SetDebugSink(previous);
   EXPECT_EQ(checked.GetPlaneCount(), 4u);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("CullVolume: ", 0), 0u);
   EXPECT_TRUE(checked.ContainsPoint(Vector3(0.1f, 0.1f, 0.1f)));
   EXPECT_FALSE(checked.ContainsPoint(Vector3(1, 1, 1)));
   CullVolume empty(p, 4, nullptr, 0);
