@@ -18,7 +18,7 @@
 
 namespace {
 
-using Int128 = __int128;
+__extension__ typedef __int128 Int128;  // GCC and Clang on 64-bit targets
 
 // Grid coordinates are at most 2^36 in magnitude, then scaled by 4 so that the
 // centroid of the first tetrahedron is a grid point too. Differences stay
