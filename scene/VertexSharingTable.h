@@ -1,0 +1,50 @@
+// VertexSharingTable: partition of a mesh's faces into render groups that can share drawn vertices.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class TriMesh;
+
+// One face's drawing attributes, laid out as a mesh face record: the texture slot, then per
+// corner the texture-coordinate index, the normal index and the colour word.
+struct VertexSharingFace {
+  uint32_t textureSlot;
+  uint32_t corners[3][3];
+};
+
+class VertexSharingTable {
+ public:
+  VertexSharingTable() = default;
+  ~VertexSharingTable() { Free(); }
+  VertexSharingTable(const VertexSharingTable&) = delete;
+  VertexSharingTable& operator=(const VertexSharingTable&) = delete;
+
+  // Groups edge-connected faces with one texture slot and equal corner records at every
+  // shared vertex; groups end up ordered by ascending slot. The mesh's adjacency must be
+  // built already (building it may add vertices, which the mesh owner has to follow), and
+  // `faces` holds one record per mesh face. False (logged) when the adjacency is missing.
+  bool Build(const TriMesh& mesh, const VertexSharingFace* faces);
+
+  // (2 + 2 F + G) * 4 bytes.
+  size_t GetFileSize() const;
+  void Write(uint8_t* out) const;
+  // Reads the table from the front of data (GetFileSize() bytes afterwards). The face count
+  // must equal the mesh's, the groups must hold every face exactly once, and the face map
+  // must agree with the member lists; anything else is refused (logged, table left empty).
+  bool Read(const uint8_t* data, size_t size, const TriMesh& mesh);
+  void Free();
+
+  uint32_t GetFaceCount() const { return m_faceCount; }
+  uint32_t GetGroupCount() const { return m_groupCount; }
+  uint32_t GetGroupOfFace(uint32_t face) const { return m_faceMap[face]; }
+  uint32_t GetGroupSize(uint32_t group) const { return m_groupSizes[group]; }
+  const uint32_t* GetGroupMembers(uint32_t group) const { return m_members[group]; }
+
+ private:
+  uint32_t m_faceCount = 0;
+  uint32_t m_groupCount = 0;
+  uint32_t* m_faceMap = nullptr;
+  uint32_t* m_groupSizes = nullptr;
+  uint32_t** m_members = nullptr;
+};
