@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/Win32.h"
 
@@ -124,7 +125,7 @@ SphereTreeNode* Build(const SphereTreeNode* source, const COrientation* orientat
   CopySubtree(*source, orientation, copy);
   SphereTreeNode* out = destination != nullptr ? destination : new SphereTreeNode;
   copy.stamp = out->stamp;
-  *out = static_cast<SphereTreeNode&&>(copy);
+  *out = std::move(copy);
   return out;
 }
 
@@ -173,7 +174,7 @@ bool ReadImage(SphereTreeNode& node, const uint8_t* data, size_t size) {
     Log(line);
     return false;
   }
-  node = static_cast<SphereTreeNode&&>(tree);
+  node = std::move(tree);
   return true;
 }
 

@@ -3,8 +3,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <strings.h>
 
 #include "core/math/Params.h"
 #include "platform/Win32.h"
@@ -44,6 +42,15 @@ constexpr SurfaceDefinition kDefinitions[kSurfaceCount] = {
     {"LAVA", Row(0.5f, 0.2f, 0.2f, 1.0f, 1.0f, 0.001f, 0.0f, 17)},
     {"ENERGY", Row(0.5f, 0.2f, 0.2f, 1.0f, 1.0f, 0.001f, 0.0f, 18)},
     {"DEFAULT_WHEEL", Row(10.0f, 0.7f, 0.5f, 8.0f, 1.0f, 0.002f, 0.0f, 19)},
+};
+
+// The names by which definition texts address the table, in index order.
+constexpr const char* kNames[kSurfaceCount] = {
+    kDefinitions[0].name,  kDefinitions[1].name,  kDefinitions[2].name,  kDefinitions[3].name,
+    kDefinitions[4].name,  kDefinitions[5].name,  kDefinitions[6].name,  kDefinitions[7].name,
+    kDefinitions[8].name,  kDefinitions[9].name,  kDefinitions[10].name, kDefinitions[11].name,
+    kDefinitions[12].name, kDefinitions[13].name, kDefinitions[14].name, kDefinitions[15].name,
+    kDefinitions[16].name, kDefinitions[17].name, kDefinitions[18].name, kDefinitions[19].name,
 };
 
 // Records handed out by Get point into this table for the whole run.
@@ -95,14 +102,8 @@ void SurfaceType::Copy(uint32_t tableIndex) { *this = *Get(tableIndex); }
 
 void SurfaceType::Read(const char* text) {
   if (text == nullptr) return;
-  if (const char* name = Params::FindKey(text, "SurfaceType")) {
-    for (uint32_t i = 0; i < kSurfaceCount; ++i) {
-      if (strcasecmp(name, kDefinitions[i].name) == 0) {
-        Copy(i);
-        break;
-      }
-    }
-  }
+  const int named = Params::FindKeyIndex(text, "SurfaceType", kNames, kSurfaceCount, -1);
+  if (named >= 0) Copy(static_cast<uint32_t>(named));
   float v = 0.0f;
   if (ReadValue(text, "StaticFriction", v)) staticFriction = AtLeastZero(v);
   if (ReadValue(text, "KineticFriction", v)) kineticFriction = AtLeastZero(v);
