@@ -66,8 +66,10 @@ float SequencePlayer::IsTriggerActive(uint32_t triggerId) const {
   const AnimationRecord* owner = trigger;
   while (owner > sequence && owner->dataType == AnimationRecord::kTrigger) --owner;
   if (owner->dataType == AnimationRecord::kTrigger) return 0.0f;
-  const float sampled = owner->SampleTime(time, trigger->playback);
-  const int64_t frame = static_cast<int64_t>(std::trunc(sampled * owner->frameRate)) + owner->startFrame;
+  const float frames = std::trunc(owner->SampleTime(time, trigger->playback) * owner->frameRate);
+  // A frame number outside any int range cannot be inside a window (and must not be converted).
+  if (!(std::fabs(frames) < 1e15f)) return 0.0f;
+  const int64_t frame = static_cast<int64_t>(frames) + owner->startFrame;
   const int64_t first = trigger->startFrame;
   return (first <= frame && frame < first + static_cast<int64_t>(trigger->frameCount)) ? 1.0f : 0.0f;
 }
