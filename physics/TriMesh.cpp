@@ -174,7 +174,7 @@ Vector3 TriMesh::ComputeCentroid() const {
 
 bool TriMesh::IndicesValid() const {
   if (faceCount == 0) return true;
-  if (!indices) return false;
+  if (!indices || !positions) return false;
   for (size_t i = 0; i < 3 * static_cast<size_t>(faceCount); ++i) {
     if (indices[i] >= vertexCount) return false;
   }

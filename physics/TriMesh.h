@@ -69,7 +69,7 @@ class TriMesh {
   float ComputeRadiusAbout(float x, float y, float z) const;
   Vector3 ComputeCentroid() const;
 
-  // True when every face index addresses an existing vertex.
+  // True when every face index addresses an existing vertex (and the arrays are there).
   bool IndicesValid() const;
 
   // Segment-style query against every face; the nearest hit (time below 1) is written back
