@@ -13,6 +13,8 @@ struct VertexSharingFace {
   uint32_t corners[3][3];
 };
 
+static_assert(sizeof(VertexSharingFace) == 40, "same layout as a mesh face record");
+
 class VertexSharingTable {
  public:
   VertexSharingTable() = default;
