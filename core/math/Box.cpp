@@ -1,6 +1,7 @@
 // Box: the out-of-line box operations (unions, overlap volumes, wrapping, random points).
 #include "core/math/Box.h"
 
+#include "core/math/MathUtil.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -10,22 +11,6 @@ namespace {
 
 float Min3(float a, float b, float c) { return std::min(a, std::min(b, c)); }
 float Max3(float a, float b, float c) { return std::max(a, std::max(b, c)); }
-
-float DistanceOutsideAxis(float x, float lo, float hi) {
-  if (x < lo) return lo - x;
-  if (x > hi) return x - hi;
-  return 0.0f;
-}
-
-// Brings x into [lo, hi] by whole periods. A flat or inverted range has no
-// period to step by (the division would give inf/NaN), so x is pinned to lo.
-float WrapAxis(float x, float lo, float hi) {
-  const float period = hi - lo;
-  if (!(period > 0.0f)) return lo;
-  if (x < lo) return x + std::ceil((lo - x) / period) * period;
-  if (x >= hi) return x - std::ceil((x - hi) / period) * period;
-  return x;
-}
 
 float RandomInRange(float lo, float hi) {
   return lo + float(plat::rand()) * (hi - lo) / float(plat::kRandMax);
@@ -76,12 +61,12 @@ void Box::ScaleAboutCentre(const Vector3& f) {
 }
 
 Vector3 Box::DistanceOutside(const Vector3& p) const {
-  return Vector3(DistanceOutsideAxis(p.x, min.x, max.x), DistanceOutsideAxis(p.y, min.y, max.y),
-                 DistanceOutsideAxis(p.z, min.z, max.z));
+  return Vector3(DistanceOutsideRange(p.x, min.x, max.x), DistanceOutsideRange(p.y, min.y, max.y),
+                 DistanceOutsideRange(p.z, min.z, max.z));
 }
 
 Vector3 Box::WrapPoint(const Vector3& p) const {
-  return Vector3(WrapAxis(p.x, min.x, max.x), WrapAxis(p.y, min.y, max.y), WrapAxis(p.z, min.z, max.z));
+  return Vector3(WrapToRange(p.x, min.x, max.x), WrapToRange(p.y, min.y, max.y), WrapToRange(p.z, min.z, max.z));
 }
 
 Vector3 Box::RandomPoint() const {

@@ -46,8 +46,9 @@ float DistanceOutsideRange(float x, float lo, float hi) {
 
 float WrapToRange(float x, float lo, float hi) {
   const float period = hi - lo;
-  // An empty period would divide by zero; the only value in range is lo.
-  if (period == 0.0f) return lo;
+  // An empty or inverted range has no period to step by (the division would
+  // give inf/NaN): the only sensible answer is lo.
+  if (!(period > 0.0f)) return lo;
   if (x < lo) return x + std::ceil((lo - x) / period) * period;
   if (x >= hi) return x - std::ceil((x - hi) / period) * period;
   return x;

@@ -1,6 +1,8 @@
 // PhysicsTestUtil: seeded random values and error-stream capture shared by the physics tests.
 #pragma once
 
+#include "tests/support/TempFolder.h"
+
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -33,18 +35,6 @@ class CerrCapture {
   std::streambuf* saved_;
 };
 
-// Collects the debugger-output lines while it lives.
-class DebugCapture {
- public:
-  DebugCapture() {
-    previous_ = plat::SetDebugSink([this](const char* text) { text_ += text; });
-  }
-  ~DebugCapture() { plat::SetDebugSink(previous_); }
-  const std::string& Text() const { return text_; }
-
- private:
-  std::string text_;
-  plat::DebugSink previous_;
-};
+using testing_support::DebugCapture;
 
 }  // namespace physics_test

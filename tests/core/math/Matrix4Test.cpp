@@ -5,46 +5,21 @@
 #include "core/math/Quaternion.h"
 
 #include <Eigen/Dense>
+#include "tests/support/MathReference.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
+using namespace testing_support;
+
 namespace {
-
-// Engine element (i, j) = Eigen (i, j). Engine points are rows: p * M is
-// Eigen's M^T * p with p a column.
-Eigen::Matrix4f ToEigen(const Matrix4& a) {
-  Eigen::Matrix4f e;
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) e(i, j) = a.m[i][j];
-  return e;
-}
-
-Matrix4 RandomMatrix(std::mt19937& rng) {
-  std::uniform_real_distribution<float> d(-2.0f, 2.0f);
-  Matrix4 a;
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) a.m[i][j] = d(rng);
-  return a;
-}
-
-COrientation RandomFrame(std::mt19937& rng) {
-  std::normal_distribution<float> g;
-  Quaternion q(g(rng), g(rng), g(rng), g(rng));
-  const float len = std::sqrt(q.Dot(q));
-  q = Quaternion(q.x / len, q.y / len, q.z / len, q.w / len);
-  COrientation f;
-  q.ToMatrix(f.axes);
-  f.position.Set(g(rng) * 10.0f, g(rng) * 10.0f, g(rng) * 10.0f);
-  return f;
-}
 
 TEST(Matrix4Test, ProductAndTransformAgreeWithEigen) {
   std::mt19937 rng(20);
   std::uniform_real_distribution<float> d(-5.0f, 5.0f);
   for (int n = 0; n < 500; ++n) {
-    const Matrix4 a = RandomMatrix(rng), b = RandomMatrix(rng);
+    const Matrix4 a = RandomMatrix4(rng), b = RandomMatrix4(rng);
     EXPECT_TRUE(ToEigen(a * b).isApprox(ToEigen(a) * ToEigen(b), 1e-5f));
     const Vector3 p(d(rng), d(rng), d(rng));
     Vector4 out;
@@ -64,7 +39,7 @@ TEST(Matrix4Test, ProductAndTransformAgreeWithEigen) {
 TEST(Matrix4Test, InPlaceHelpersEqualProductsWithTheirMatrices) {
   std::mt19937 rng(21);
   for (int n = 0; n < 200; ++n) {
-    const Matrix4 a = RandomMatrix(rng);
+    const Matrix4 a = RandomMatrix4(rng);
     const Vector3 t(0.5f, -2.0f, 3.0f), s(2.0f, -1.0f, 0.25f);
 
     Matrix4 translation;
@@ -83,7 +58,7 @@ TEST(Matrix4Test, InPlaceHelpersEqualProductsWithTheirMatrices) {
     scaled.Scale(s);
     EXPECT_TRUE(ToEigen(scaled).isApprox(ToEigen(a) * ToEigen(scale), 1e-5f));
 
-    const COrientation f = RandomFrame(rng);
+    const COrientation f = RandomFrame(rng, 10.0f);
     Matrix4 rotated = a;
     rotated.MultiplyRotation(f.axes);
     EXPECT_TRUE(ToEigen(rotated).isApprox(ToEigen(a) * ToEigen(Matrix4::FromTMatrix(f.axes)), 1e-5f));
@@ -97,7 +72,7 @@ TEST(Matrix4Test, InPlaceHelpersEqualProductsWithTheirMatrices) {
   z.SetDiagonal(0.0f);
   EXPECT_EQ(ToEigen(z), Eigen::Matrix4f::Zero());
   Matrix4 c;
-  c.Copy(RandomMatrix(rng));
+  c.Copy(RandomMatrix4(rng));
   Matrix4 d;
   d.Assign(c);
   EXPECT_EQ(c, d);
@@ -119,7 +94,7 @@ TEST(Matrix4Test, ViewportMapsClipCornersToPixels) {
 TEST(Matrix4Test, InterpolationsHitEndsAndBlendAsDocumented) {
   std::mt19937 rng(22);
   for (int n = 0; n < 200; ++n) {
-    const COrientation fa = RandomFrame(rng), fb = RandomFrame(rng);
+    const COrientation fa = RandomFrame(rng, 10.0f), fb = RandomFrame(rng, 10.0f);
     const Matrix4 a = fa.ToMatrix4(), b = fb.ToMatrix4();
     Matrix4 out;
     InterpolateMatrix4(out, a, b, 0.0f);

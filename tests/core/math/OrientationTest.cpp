@@ -5,40 +5,20 @@
 #include "platform/Platform.h"
 
 #include <Eigen/Dense>
+#include "tests/support/MathReference.h"
 #include <gtest/gtest.h>
+
+#include "tests/support/TempFolder.h"
 
 #include <cmath>
 #include <random>
 #include <string>
 
+using namespace testing_support;
+
 namespace {
 
 const float kPi = 3.14159265358979f;
-
-Eigen::Matrix4f ToEigen(const Matrix4& a) {
-  Eigen::Matrix4f e;
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) e(i, j) = a.m[i][j];
-  return e;
-}
-
-// A random rigid frame (rotation from a random unit quaternion).
-COrientation RandomFrame(std::mt19937& rng) {
-  std::normal_distribution<float> g;
-  std::uniform_real_distribution<float> pos(-50.0f, 50.0f);
-  Quaternion q(g(rng), g(rng), g(rng), g(rng));
-  const float len = std::sqrt(q.Dot(q));
-  q = Quaternion(q.x / len, q.y / len, q.z / len, q.w / len);
-  COrientation f;
-  q.ToMatrix(f.axes);
-  f.position.Set(pos(rng), pos(rng), pos(rng));
-  return f;
-}
-
-Vector3 RandomPoint(std::mt19937& rng) {
-  std::uniform_real_distribution<float> d(-100.0f, 100.0f);
-  return Vector3(d(rng), d(rng), d(rng));
-}
 
 void ExpectNear(const Vector3& a, const Vector3& b, float tol) {
   EXPECT_NEAR(a.x, b.x, tol);
@@ -51,14 +31,7 @@ void ExpectFrameNear(const COrientation& a, const COrientation& b, float tol) {
   ExpectNear(a.position, b.position, tol * 100.0f);
 }
 
-struct DebugCapture {
-  std::string text;
-  plat::DebugSink previous;
-  DebugCapture() {
-    previous = plat::SetDebugSink([this](const char* t) { text += t; });
-  }
-  ~DebugCapture() { plat::SetDebugSink(previous); }
-};
+using testing_support::DebugCapture;
 
 TEST(OrientationTest, PointAndFrameRoundTrips) {
   std::mt19937 rng(10);
@@ -229,7 +202,7 @@ TEST(OrientationTest, OrthonormalizeAndClassification) {
   bad.position.Set(4, 5, 6);
   bad.axes[2] = bad.axes[0] * 2.0f;
   bad.Orthonormalize();
-  EXPECT_EQ(capture.text, "COrientation: Error in Orthonormalization! - resetting to identity!\n");
+  EXPECT_EQ(capture.Text(), "COrientation: Error in Orthonormalization! - resetting to identity!\n");
   EXPECT_EQ(bad.axes, TMatrix());
   EXPECT_EQ(bad.position, Vector3(4, 5, 6));
 

@@ -4,29 +4,16 @@
 #include "platform/Platform.h"
 
 #include <Eigen/Dense>
+#include "tests/support/MathReference.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
+using namespace testing_support;
+
 namespace {
 
-Eigen::Matrix3f ToEigen(const TMatrix& a) {
-  Eigen::Matrix3f e;
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) e(i, j) = a[i][j];
-  return e;
-}
-
-Eigen::Quaternionf ToEigen(const Quaternion& q) { return Eigen::Quaternionf(q.w, q.x, q.y, q.z); }
-
-// Uniform random rotation: a normalised 4-D Gaussian sample.
-Quaternion RandomUnit(std::mt19937& rng) {
-  std::normal_distribution<float> g;
-  Eigen::Vector4f v(g(rng), g(rng), g(rng), g(rng));
-  v.normalize();
-  return Quaternion(v.x(), v.y(), v.z(), v.w());
-}
 
 // q and -q are the same rotation.
 float RotationDistance(const Quaternion& a, const Quaternion& b) {
@@ -36,7 +23,7 @@ float RotationDistance(const Quaternion& a, const Quaternion& b) {
 TEST(QuaternionTest, ToMatrixIsEigensRotationTransposed) {
   std::mt19937 rng(5);
   for (int n = 0; n < 1000; ++n) {
-    const Quaternion q = RandomUnit(rng);
+    const Quaternion q = RandomUnitQuaternion(rng);
     TMatrix m;
     q.ToMatrix(m);
     // Rows are the rotated axes, so the engine matrix is the column form transposed.
@@ -85,7 +72,7 @@ TEST(QuaternionTest, SlerpAgreesWithEigen) {
   std::mt19937 rng(6);
   std::uniform_real_distribution<float> tt(0.0f, 1.0f);
   for (int n = 0; n < 1000; ++n) {
-    const Quaternion a = RandomUnit(rng), b = RandomUnit(rng);
+    const Quaternion a = RandomUnitQuaternion(rng), b = RandomUnitQuaternion(rng);
     const float t = tt(rng);
     Quaternion out;
     Quaternion::Slerp(out, a, b, t);
@@ -107,7 +94,7 @@ TEST(QuaternionTest, SlerpTakesTheShorterArcAndHitsEnds) {
   }
   std::mt19937 rng(7);
   for (int n = 0; n < 200; ++n) {
-    const Quaternion a = RandomUnit(rng), b = RandomUnit(rng);
+    const Quaternion a = RandomUnitQuaternion(rng), b = RandomUnitQuaternion(rng);
     Quaternion s0, s1;
     Quaternion::Slerp(s0, a, b, 0.0f);
     Quaternion::Slerp(s1, a, b, 1.0f);

@@ -4,44 +4,25 @@
 #include "platform/Platform.h"
 
 #include <Eigen/Dense>
+#include "tests/support/MathReference.h"
 #include <gtest/gtest.h>
+
+#include "tests/support/TempFolder.h"
 
 #include <cmath>
 #include <random>
 #include <string>
 
+using namespace testing_support;
+
 namespace {
 
-// Element (i, j) of the engine matrix is Eigen's (i, j); an engine row vector v
-// times M equals Eigen's M^T * v with v as a column.
-Eigen::Matrix3f ToEigen(const TMatrix& a) {
-  Eigen::Matrix3f e;
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) e(i, j) = a[i][j];
-  return e;
-}
-
-TMatrix RandomMatrix(std::mt19937& rng) {
-  std::uniform_real_distribution<float> d(-3.0f, 3.0f);
-  TMatrix a;
-  for (int i = 0; i < 3; ++i) a[i].Set(d(rng), d(rng), d(rng));
-  return a;
-}
-
-// Captures the debugger output of a scope.
-struct DebugCapture {
-  std::string text;
-  plat::DebugSink previous;
-  DebugCapture() {
-    previous = plat::SetDebugSink([this](const char* t) { text += t; });
-  }
-  ~DebugCapture() { plat::SetDebugSink(previous); }
-};
+using testing_support::DebugCapture;
 
 TEST(TMatrixTest, ProductsSumsAndRowTransformsAgreeWithEigen) {
   std::mt19937 rng(1);
   for (int n = 0; n < 500; ++n) {
-    const TMatrix a = RandomMatrix(rng), b = RandomMatrix(rng);
+    const TMatrix a = RandomTMatrix(rng), b = RandomTMatrix(rng);
     EXPECT_TRUE(ToEigen(a * b).isApprox(ToEigen(a) * ToEigen(b), 1e-5f));
     EXPECT_TRUE(ToEigen(a + b).isApprox(ToEigen(a) + ToEigen(b), 1e-6f));
     EXPECT_TRUE(ToEigen(a.Transposed()).isApprox(ToEigen(a).transpose()));
@@ -104,7 +85,7 @@ TEST(TMatrixTest, OrthonormalizeKeepsIdentityAndUsesTheFastLength) {
 
   std::mt19937 rng(4);
   for (int n = 0; n < 300; ++n) {
-    TMatrix r = RandomMatrix(rng);
+    TMatrix r = RandomTMatrix(rng);
     if (!r.Orthonormalize()) continue;
     for (int j = 0; j < 3; ++j) {
       EXPECT_NEAR(r.GetColumn(j).ApproxLength(), 1.0f, 1e-4f);
@@ -120,7 +101,7 @@ TEST(TMatrixTest, OrthonormalizeOfDegenerateMatrixResetsAndReports) {
   m.Set(1, 0, 1, 2, 0, 2, 3, 0, 3);  // column 2 parallel to column 0
   EXPECT_FALSE(m.Orthonormalize());
   EXPECT_EQ(m, TMatrix());
-  EXPECT_EQ(capture.text, "TMatrix: Error in Orthonormalization! - resetting to identity!\n");
+  EXPECT_EQ(capture.Text(), "TMatrix: Error in Orthonormalization! - resetting to identity!\n");
 }
 
 }  // namespace

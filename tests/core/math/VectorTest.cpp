@@ -2,13 +2,15 @@
 #include "core/math/Vector3.h"
 
 #include <Eigen/Dense>
+#include "tests/support/MathReference.h"
 #include <gtest/gtest.h>
 
 #include <random>
 
+using namespace testing_support;
+
 namespace {
 
-Eigen::Vector3f ToEigen(const Vector3& v) { return Eigen::Vector3f(v.x, v.y, v.z); }
 
 Vector3 RandomVector(std::mt19937& rng, float range) {
   std::uniform_real_distribution<float> d(-range, range);
