@@ -1,19 +1,35 @@
 #include "park/VerezIvor.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
+#include "core/GlobalArt.h"
+#include "core/InputMan.h"
 #include "core/ObjectFactory.h"
+#include "core/Settings.h"
 #include "core/WorldAccess.h"
+#include "core/math/DebugPrintf.h"
+#include "park/Grid.h"
+#include "park/ParkFontSet.h"
+#include "park/Skater.h"
+#include "platform/Platform.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
+#include "ui/DrawSurface.h"
+#include "ui/SponsorshipNotice.h"
+#include "ui/UILabel.h"
 
 namespace {
-constexpr int kSlowMotionKey = 0xC0;  // the key left of the 1 key
-constexpr char kLabelStart = 0x01;    // markers the status label interprets around its text
-constexpr char kLabelEnd = 0x02;
+constexpr uint32_t kFreshID = 0xFFFFFFFFu;
+constexpr float kAveragesInterval = 1.0f;  // real seconds between refreshes of the skater averages
+bool g_debugKeysEnabled = false;
 
 bool KeyHeld(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
 }  // namespace
+
+bool AreDebugKeysEnabled() { return g_debugKeysEnabled; }
+void SetDebugKeysEnabled(bool on) { g_debugKeysEnabled = on; }
 
 CVerezIvor* GetWorld() { return dynamic_cast<CVerezIvor*>(GetGameWorld()); }
 
@@ -24,13 +40,20 @@ CGrid* GetParkGrid() {
   return park != nullptr ? park->GetGrid() : nullptr;
 }
 
-CVerezIvor::CVerezIvor(HWND window, HINSTANCE instance) : CGameWorld(window, instance) {}
+CVerezIvor::CVerezIvor(HWND window, HINSTANCE instance) : CGameWorld(window, instance) {
+  m_state.Reset();
+  m_fontSet.reset(new ParkFontSet());
+  m_fontSet->Load();
+  CGlobalArt* art = GetGlobalArt();
+  m_statusLabel.reset(new CUILabel(nullptr, art != nullptr ? art->GetFontAlphabet(0) : nullptr, "", 0, 0, 1000, 1000));
+}
 
 CVerezIvor::~CVerezIvor() {
   CGameWorld::ClearWorld();
-  // The grid belongs to the park simulation, which deletes it with the park once it exists; the
-  // shutdown path clears this reference first.
+  delete m_grid;
+  delete m_detachedGrid;
   m_grid = nullptr;
+  m_detachedGrid = nullptr;
 }
 
 void CVerezIvor::HandleMessage(uint32_t senderID, const uint8_t* message) { CGameWorld::HandleMessage(senderID, message); }
@@ -39,27 +62,113 @@ void CVerezIvor::ClearWorld() { CGameWorld::ClearWorld(); }
 
 CGameObject* CVerezIvor::CreateObject(uint32_t typeCode) { return CreateGameObject(typeCode); }
 
+// --- Money and scores ---
+
+void CVerezIvor::AddMoney(float amount) {
+  if (!m_state.AddMoney(amount)) DebugPrintf("VerezIvor: Ignoring an amount of money that is not a number\n");
+}
+
+double CVerezIvor::GetParkQuality() const { return (m_state.variety + m_state.connectivity) * 0.5; }
+
+double CVerezIvor::GetParkRating() const {
+  const double skaters = static_cast<double>(GetSkaterList().size());
+  return GetParkQuality() * 500.0 + skaters * ((m_state.averageSkill + m_state.averageHappiness) * 0.5) * 10.0;
+}
+
+void CVerezIvor::UpdateSkaterAverages() {
+  double skill = 0.0, happiness = 0.0;
+  const std::vector<CSkater*>& skaters = GetSkaterList();
+  for (const CSkater* skater : skaters) {
+    skill += skater->GetSkill();
+    happiness += skater->GetHappiness();
+  }
+  // One more than the count on purpose: the averages stay a little below the true means, and an
+  // empty park gives 0 without a special case.
+  const double n = static_cast<double>(skaters.size());
+  m_state.averageSkill = static_cast<float>(skill / (n + 1.0));
+  m_state.averageHappiness = static_cast<float>(happiness / (n + 1.0));
+  m_state.statisticsScore = static_cast<float>((m_state.averageSkill + m_state.averageHappiness) * (n + 10.0) +
+                                               (m_state.connectivity + m_state.variety) * 50.0);
+}
+
+// --- Status text ---
+
 void CVerezIvor::SetStatusText(const char* text) {
+  if (!m_statusLabel) return;
   if (text == nullptr || text[0] == '\0') {
-    m_statusText[0] = '\0';
+    m_statusLabel->SetText("");
     return;
   }
   // Cut to the room the label has, never past it.
+  char composed[kStatusCapacity];
   size_t length = std::strlen(text);
   if (length > kMaxStatusLength) length = kMaxStatusLength;
-  m_statusText[0] = kLabelStart;
-  std::memcpy(m_statusText + 1, text, length);
-  m_statusText[length + 1] = kLabelEnd;
-  m_statusText[length + 2] = '\0';
+  composed[0] = CUILabel::kHighlightStart;
+  std::memcpy(composed + 1, text, length);
+  composed[length + 1] = CUILabel::kHighlightEnd;
+  composed[length + 2] = '\0';
+  m_statusLabel->SetText(composed);
 }
 
+const char* CVerezIvor::GetStatusLabelText() const { return m_statusLabel ? m_statusLabel->GetText() : ""; }
+
 void CVerezIvor::DrawOverlay(CRenderView* view, PixelBufferDesc** locked) {
-  // The status label's drawing comes with the interface work; the text is kept for it in
-  // m_statusText, and nothing is drawn for it yet.
+  CRasterizerInterface* rasterizer = view != nullptr ? view->GetRasterizer() : nullptr;
+  if (m_statusLabel && m_statusLabel->GetTextLength() > 0 && rasterizer != nullptr && locked != nullptr) {
+    if (*locked == nullptr) *locked = rasterizer->LockBackBuffer();
+    if (*locked != nullptr) {
+      DrawSurface surface = MakeDrawSurface(**locked);
+      POINT cursor = {cursorX, cursorY};
+      if (CInputMan* input = GetInputManager()) cursor = input->GetMousePos();
+      int x = cursor.x - m_statusLabel->GetWidth() / 2;
+      int y = cursor.y - 12;
+      m_statusLabel->Draw(surface, x < 0 ? 0 : x, y < 0 ? 0 : y);
+      // The slot is cleared with the unlock so that nobody unlocks the buffer a second time.
+      rasterizer->UnlockBackBuffer();
+      *locked = nullptr;
+    }
+  }
   CGameWorld::DrawOverlay(view, locked);
 }
 
+// --- The tick ---
+
+void CVerezIvor::TickParkState(float dt) {
+  OfferSponsorship();
+  m_clock.Update(dt);
+  if (std::isfinite(dt) && dt > 0.0f) m_averagesTimer += dt;
+  if (m_averagesTimer > kAveragesInterval) {
+    m_averagesTimer = 0.0f;
+    UpdateSkaterAverages();
+  }
+  NormaliseMoney();
+}
+
+bool CVerezIvor::IsSimulationHeld() const {
+  return AreDebugKeysEnabled() && KeyHeld(VK_CONTROL) && KeyHeld(VK_SHIFT) && KeyHeld('P');
+}
+
+void CVerezIvor::TickSimulation(float dt) {
+  if (IsSimulationHeld()) return;
+  Simulate(dt);
+  // Arrivals run on the real step: slow motion is for watching objects, not for the calendar.
+  UpdateArrivals(dt);
+}
+
+void CVerezIvor::UpdateDebugChord() {
+  bool held = true;
+  for (int key : kDebugChord) held = held && KeyHeld(key);
+  if (held) {
+    m_chordLatched = true;
+  } else if (m_chordLatched) {
+    m_chordLatched = false;
+    SetDebugKeysEnabled(!AreDebugKeysEnabled());
+    DebugPrintf("VerezIvor: Debug keys %s\n", AreDebugKeysEnabled() ? "enabled" : "disabled");
+  }
+}
+
 void CVerezIvor::Simulate(float dt) {
+  UpdateDebugChord();
   // Slow motion for watching the simulation closely; independent of the debug keys.
   if (KeyHeld(kSlowMotionKey)) {
     dt *= 0.25f;
@@ -68,11 +177,106 @@ void CVerezIvor::Simulate(float dt) {
   UpdateObjects(dt);
 }
 
+int CVerezIvor::OfferSponsorship() {
+  const double rating = GetParkRating();
+  for (int slot = 0; slot < ParkState::kSponsorshipSlots; ++slot) {
+    if (rating > ParkState::SponsorshipThreshold(slot) && m_state.sponsorships[slot].offered == 0) {
+      // The notice marks the slot offered as it is made.
+      AddLayerOnTop(new CSponsorshipNotice(slot));
+      m_state.sponsorships[slot].offered = 1;
+      return slot;
+    }
+  }
+  return -1;
+}
+
+void CVerezIvor::UpdateArrivals(float dt) {
+  if (!std::isfinite(dt) || dt < 0.0f) return;
+  const double capacity = std::isfinite(m_state.capacity) ? std::trunc(m_state.capacity) : 0.0;
+  double target = std::trunc((m_state.variety + m_state.connectivity + 0.001) * 0.5 * capacity);
+  if (!(target > 0.0)) target = 0.0;  // also catches a score that is not a number
+  const double count = static_cast<double>(GetSkaterList().size());
+  m_state.timeSinceLastArrival += m_clock.ScaleToSim(dt);
+  if (!(target > count)) return;
+  double base = m_state.admissionFee * 0.025;
+  if (!(base >= 0.5)) base = 0.5;
+  const double interval = base * 1800.0 / (1.0 - count / target);
+  if (m_state.timeSinceLastArrival > interval && SpawnSkater() != 0) m_state.timeSinceLastArrival = 0.0;
+}
+
+uint32_t CVerezIvor::SpawnSkater() {
+  // A level without entrances (or a park before its grid exists) has nowhere to let anyone in.
+  if (m_grid == nullptr || m_grid->GetEntrances().empty()) return 0;
+  const std::vector<CGridSquare*>& entrances = m_grid->GetEntrances();
+  const CGridSquare* square = entrances[static_cast<size_t>(plat::rand()) % entrances.size()];
+  if (square == nullptr) return 0;
+
+  CSkater* skater = new CSkater();
+  const Vector3 start(square->position.x + 0.5f, square->position.y + 0.5f,
+                      square->position.z + skater->heightOffset + 2.0f);
+  COrientation frame;
+  frame.SetPosition(start);
+  frame.LookAt(Vector3(start.x + 1.0f, start.y + 1.0f, start.z), true);
+  skater->LoadBody(frame);
+  skater->PickAppearance(true);
+  char name[CSkater::kNameSize];
+  std::snprintf(name, sizeof(name), "Skater #%d", m_state.nextSkaterNumber);
+  ++m_state.nextSkaterNumber;
+  skater->SetName(name);
+
+  const uint32_t id = RegisterNewObject(skater, kFreshID);
+  // A client's world deletes what it refuses; elsewhere a refused object is still ours.
+  if (id == 0 && GetNetworkMode() != kModeClient) delete skater;
+  return id;
+}
+
+// --- Drawing and level set-up ---
+
 void CVerezIvor::RenderScene(CRenderView* view, PixelBufferDesc** locked) {
+  if (m_fontSet) m_fontSet->Reload();
   CRasterizerInterface* r = view != nullptr ? view->GetRasterizer() : nullptr;
   if (locked != nullptr && *locked != nullptr && r != nullptr && r->GetUserValue() == 0) {
     r->UnlockBackBuffer();
     *locked = nullptr;
   }
   CGameWorld::RenderScene(view, locked);
+}
+
+uint32_t CVerezIvor::TextureDetailLevel(float setting) {
+  const double level = std::trunc((1.0 - setting) * 2.0);
+  if (!(level > 0.0)) return 0;  // full detail, also for a setting that is not a number
+  return level > 2.0 ? 2u : static_cast<uint32_t>(level);
+}
+
+void CVerezIvor::PreloadLevelTextures() {
+  CRenderView* view = GetRenderView();
+  CRasterizerInterface* rasterizer = view != nullptr ? view->GetRasterizer() : nullptr;
+  if (rasterizer == nullptr) return;
+  OutputDebugStringA("Preloading Level Textures...\n");
+  const CSettings* settings = GetSettings();
+  const uint32_t detail = TextureDetailLevel(settings != nullptr ? settings->textureDetail : 1.0f);
+  for (CTexture* texture : m_levelTextures)
+    if (texture != nullptr) rasterizer->LoadTexture(texture, detail);
+}
+
+// --- Parts the park holds ---
+
+void CVerezIvor::SetGrid(CGrid* grid) {
+  if (grid != m_grid) delete m_grid;
+  m_grid = grid;
+}
+
+void CVerezIvor::ClearGrid() {
+  if (m_grid == nullptr) return;
+  delete m_detachedGrid;
+  m_detachedGrid = m_grid;
+  m_grid = nullptr;
+}
+
+bool CVerezIvor::GetDebugFlag(int index) const {
+  return index >= 0 && index < kDebugFlagCount && m_debugFlags[index] != 0;
+}
+
+void CVerezIvor::ToggleDebugFlag(int index) {
+  if (index >= 0 && index < kDebugFlagCount) m_debugFlags[index] ^= 1;
 }

@@ -1,44 +1,129 @@
-// CVerezIvor: the park world, the one world object of the program, on the CGameWorld base.
+// CVerezIvor: the park world, the one world object of the program, on the CGameWorld base: the
+// park record, the clock, the grid, the fonts, the status text and the park's simulation step.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "core/GameWorld.h"
+#include "core/NonNegativeDouble.h"
+#include "park/ParkState.h"
+#include "park/SimClock.h"
 
 class CGrid;
+class CGameLogic;
 class CRenderView;
+class CTexture;
+class CUILabel;
+class ParkFontSet;
 struct PixelBufferDesc;
+
+// The global switch for the debug keys; false at start. Held apart from the park because the
+// keys outlive any one game.
+bool AreDebugKeysEnabled();
+void SetDebugKeysEnabled(bool on);
 
 class CVerezIvor : public CGameWorld {
  public:
   // Room for the status text with its two marker bytes and terminator.
   static constexpr size_t kStatusCapacity = 100;
   static constexpr size_t kMaxStatusLength = kStatusCapacity - 3;  // 97 characters
+  static constexpr int kDebugFlagCount = 9;
+  // Held together, then let go, these letters switch the debug keys on or off.
+  static constexpr int kDebugChord[3] = {'D', 'B', 'G'};
+  static constexpr int kSlowMotionKey = 0xC0;  // the key left of the 1 key
 
   CVerezIvor(HWND window, HINSTANCE instance);
   ~CVerezIvor() override;
 
   void HandleMessage(uint32_t senderID, const uint8_t* message) override;
+  // The status text beside the cursor, then the base overlay (the cursor itself).
   void DrawOverlay(CRenderView* view, PixelBufferDesc** locked) override;
   void ClearWorld() override;
   CGameObject* CreateObject(uint32_t typeCode) override;
 
+  // --- Park record and money ---
+  ParkState& GetParkState() { return m_state; }
+  const ParkState& GetParkState() const { return m_state; }
+  // Negative to charge; an amount that is not a number is refused and logged.
+  void AddMoney(float amount);
+  double GetMoney() const { return m_state.GetMoney(); }
+  double GetParkQuality() const;
+  double GetParkRating() const;
+
+  // --- Clock ---
+  CSimClock& GetClock() { return m_clock; }
+  const CSimClock& GetClock() const { return m_clock; }
+
+  // --- Status text ---
   // Text shown beside the cursor; null or empty clears it; longer texts are cut to kMaxStatusLength.
   void SetStatusText(const char* text);
   // The composed label text: 0x01, the text, 0x02; empty when cleared.
-  const char* GetStatusLabelText() const { return m_statusText; }
+  const char* GetStatusLabelText() const;
+  CUILabel* GetStatusLabel() const { return m_statusLabel.get(); }
 
-  // The park's simulation step: slow-motion keys, then every game object's update.
+  // --- The park's side of the controller's tick, in the order the controller runs them ---
+  // Steps that run whenever the game is not paused: one sponsorship offer, the clock, the skater
+  // averages once per real second, and the money normalisation.
+  void TickParkState(float dt);
+  // The simulation proper, unless the debug hold is on: every object's update, then arrivals.
+  void TickSimulation(float dt);
+  // The debug hold of the simulation: debug keys enabled and Ctrl, Shift and P held.
+  bool IsSimulationHeld() const;
+
+  // The park's simulation step: debug chord, slow-motion keys, then every game object's update.
   void Simulate(float dt);
+  // Puts a sponsorship notice on top for the lowest slot whose threshold the rating passed and
+  // that was not offered yet; at most one per call. Returns the slot, or -1.
+  int OfferSponsorship();
+  void UpdateSkaterAverages();
+  // Counts simulated time towards the next arrival and lets one skater in when it is due.
+  void UpdateArrivals(float dt);
+  // One arrival at a random entrance square. Returns the skater's object ID, or 0 when the park
+  // has no grid or no entrance (nobody can arrive) or the world refused the skater.
+  uint32_t SpawnSkater();
+  // Normalises the money pair (done once per tick by TickParkState).
+  void NormaliseMoney() { m_state.NormaliseMoney(); }
+
+  // --- Drawing and level set-up ---
   // The in-game layer's 3D draw.
   void RenderScene(CRenderView* view, PixelBufferDesc** locked);
+  // The textures a level wants uploaded before play (not owned).
+  void SetLevelTextures(const std::vector<CTexture*>& textures) { m_levelTextures = textures; }
+  void PreloadLevelTextures();
+  // The detail level handed to the renderer: 0 full detail, 2 the coarsest.
+  static uint32_t TextureDetailLevel(float textureDetailSetting);
 
+  // --- Parts the park holds ---
   CGrid* GetGrid() const { return m_grid; }
-  void SetGrid(CGrid* grid) { m_grid = grid; }
-  // Shutdown drops the reference without deleting the grid.
-  void ClearGrid() { m_grid = nullptr; }
+  // Takes ownership; a previous grid is deleted.
+  void SetGrid(CGrid* grid);
+  // Shutdown lets go of the grid before the objects are deleted, so that objects leaving the park
+  // do not touch it; the grid itself is deleted with the park.
+  void ClearGrid();
+  ParkFontSet* GetFontSet() const { return m_fontSet.get(); }
+  CGameLogic* GetController() const { return m_controller; }
+  void SetController(CGameLogic* controller) { m_controller = controller; }
+  // The counter a new game creates; null before one starts.
+  NonNegativeDouble* GetCounter() const { return m_counter.get(); }
+  void CreateCounter() { m_counter.reset(new NonNegativeDouble()); }
+  bool GetDebugFlag(int index) const;
+  void ToggleDebugFlag(int index);
 
  private:
-  CGrid* m_grid = nullptr;
-  char m_statusText[kStatusCapacity] = {};
+  void UpdateDebugChord();
+
+  ParkState m_state;
+  std::unique_ptr<ParkFontSet> m_fontSet;
+  CGameLogic* m_controller = nullptr;
+  std::unique_ptr<NonNegativeDouble> m_counter;
+  CGrid* m_grid = nullptr;          // owned
+  CGrid* m_detachedGrid = nullptr;  // owned; let go of by ClearGrid
+  CSimClock m_clock;
+  uint8_t m_debugFlags[kDebugFlagCount] = {};
+  std::unique_ptr<CUILabel> m_statusLabel;
+  std::vector<CTexture*> m_levelTextures;
+  float m_averagesTimer = 0.0f;  // real seconds since the skater averages were refreshed
+  bool m_chordLatched = false;
 };
