@@ -17,5 +17,11 @@ uint32_t GetNetworkMode() { return g_world != nullptr ? g_world->GetNetworkMode(
 
 void* GetWorldResource(const char* name) {
   if (g_world == nullptr || g_world->GetResourceTable() == nullptr) return nullptr;
-  return g_world->GetResourceTable()->FindByName(name);
+  CResourceTable* table = g_world->GetResourceTable();
+  return table->GetResource(table->FindByName(name));
+}
+
+void* GetWorldResource(int id) {
+  if (g_world == nullptr || g_world->GetResourceTable() == nullptr) return nullptr;
+  return g_world->GetResourceTable()->GetResource(id);
 }

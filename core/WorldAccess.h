@@ -15,5 +15,6 @@ void SetGameWorld(CGameWorld* world);   // registered by the world itself; clear
 COctree* GetWorldOctree();              // null without a world
 uint32_t GetNetworkMode();              // 0 without a world
 void* GetWorldResource(const char* name);  // null without a world or resource table
+void* GetWorldResource(int id);            // the loaded object of a resource id, loading it on first use
 CGrid* GetParkGrid();                   // null without a park or grid
 
