@@ -1,0 +1,110 @@
+// Loading a mesh family from its files (mapped or copied) and saving it back.
+#include <vector>
+
+#include "core/math/DebugPrintf.h"
+#include "core/math/FileBuffer.h"
+#include "scene/ShadedMesh.h"
+
+bool ShadedMesh::LoadMapped(const char* filePath) {
+  m_file = plat::OpenFileForMapping(filePath);
+  if (!m_file) {
+    char cwd[1024] = {};
+    GetCurrentDirectoryA(sizeof(cwd), cwd);
+    DebugPrintf("Error Loading File: \"%s\" - Check path and file name!\n\t\t\t\tCurrent Working Directory: %s\n",
+                filePath, cwd);
+    return false;
+  }
+  m_mapping = CreateFileMappingA(m_file, nullptr, PAGE_WRITECOPY, 0, 0, nullptr);
+  m_view = m_mapping ? MapViewOfFile(m_mapping, FILE_MAP_COPY, 0, 0, 0) : nullptr;
+  const int64_t size = plat::GetMappingHandleSize(m_mapping);
+  if (!m_view || size <= 0) {
+    UnmapFile();
+    return false;
+  }
+  // Parse releases the mesh first, which would close the handles; keep them aside.
+  HANDLE file = m_file, mapping = m_mapping;
+  void* view = m_view;
+  m_file = m_mapping = nullptr;
+  m_view = nullptr;
+  const bool ok = Parse(static_cast<const uint8_t*>(view), static_cast<size_t>(size), true);
+  m_file = file;
+  m_mapping = mapping;
+  m_view = view;
+  if (!ok) UnmapFile();
+  return ok;
+}
+
+bool ShadedMesh::LoadCopied(const char* filePath) {
+  uint32_t size = 0;
+  char* buffer = LoadFileToBuffer(filePath, &size);
+  if (!buffer) return false;
+  const bool ok = Parse(reinterpret_cast<const uint8_t*>(buffer), size, false);
+  FreeFileBuffer(buffer);
+  return ok;
+}
+
+void ShadedMesh::LoadChildren() {
+  for (size_t i = 0; i < children.size(); ++i) {
+    const std::string childPath = ChildFileName(path, static_cast<uint32_t>(i));
+    ShadedMesh* child = new ShadedMesh();
+    children[i] = child;
+    child->parent = this;
+    child->textureOwner = textureOwner;
+    if (childPath.empty() || !child->Load(childPath.c_str(), this, 0, true, true, false)) {
+      // It stays in the list as an empty mesh that is marked as not loaded, so it is never
+      // saved over its file.
+      DebugPrintf("ShadedMesh: child %u of \"%s\" did not load\n", static_cast<unsigned>(i), path.c_str());
+      child->m_loaded = false;
+    }
+  }
+}
+
+bool ShadedMesh::Load(const char* filePath, ShadedMesh* parentMesh, uint32_t resource, bool mapped, bool loadTextures,
+                      bool textureOption) {
+  if (!filePath) return false;
+  parent = parentMesh;
+  textureOwner = parentMesh ? parentMesh->textureOwner : this;
+  const bool ok = mapped ? LoadMapped(filePath) : LoadCopied(filePath);
+  // Parse clears the path with the rest of the mesh, so it is set afterwards.
+  path = filePath;
+  resourceId = resource;
+  if (!ok) {
+    m_loaded = false;
+    return false;
+  }
+  if (!parent && loadTextures) LoadTextures(!textureOption);
+  LoadChildren();
+  if (!parent && (flags & kFlagNeedsRewrite)) {
+    DebugPrintf("Updating Mesh File: %s\n", path.c_str());
+    flags &= ~kFlagNeedsRewrite;
+    const std::string target = path;
+    Save(target.c_str(), nullptr);
+  }
+  return true;
+}
+
+bool ShadedMesh::Save(const char* filePath, ShadedMesh* parentMesh) {
+  if (!filePath) return false;
+  path = filePath;
+  bool ok = true;
+  // Textures are written by the texture work; a mesh writes only its own files.
+  const size_t size = GetFileSize();
+  std::vector<uint8_t> buffer(size);
+  if (Serialize(buffer.data(), buffer.size()) != size) {
+    ok = false;
+  } else if (!plat::ReplaceFileContents(filePath, buffer.data(), size)) {
+    DebugPrintf("Error Creating File: '%s' - Check Path and File Attributes!\n", filePath);
+    ok = false;
+  }
+  for (size_t i = 0; i < children.size(); ++i) {
+    ShadedMesh* child = children[i];
+    const std::string childPath = ChildFileName(path, static_cast<uint32_t>(i));
+    if (!child || !child->IsLoaded() || childPath.empty()) {
+      DebugPrintf("ShadedMesh: child %u of \"%s\" not saved (not loaded)\n", static_cast<unsigned>(i), filePath);
+      ok = false;
+      continue;
+    }
+    ok = child->Save(childPath.c_str(), this) && ok;
+  }
+  return ok;
+}

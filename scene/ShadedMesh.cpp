@@ -1,0 +1,559 @@
+#include "scene/ShadedMesh.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/math/DebugPrintf.h"
+#include "core/math/MathUtil.h"
+#include "core/math/Params.h"
+#include "scene/ControllerSet.h"
+#include "scene/MeshFilePatches.h"
+#include "scene/NormalTable.h"
+#include "scene/Skin.h"
+#include "scene/VertexSharingTable.h"
+
+namespace {
+
+// Angle at corner k of a triangle: between the edges to the next and the following corner.
+float CornerAngle(const Vector3* p, uint32_t k) {
+  const Vector3 a = p[(k + 1) % 3] - p[k];
+  const Vector3 b = p[(k + 2) % 3] - p[k];
+  return AngleBetween(a, b);
+}
+
+}  // namespace
+
+ShadedMesh::ShadedMesh() { header = 0; }
+
+ShadedMesh::~ShadedMesh() { Release(); }
+
+void ShadedMesh::FreeOwned() {
+  auto drop = [this](auto*& array, uint32_t bit) {
+    if (m_owned & bit) delete[] array;
+    array = nullptr;
+  };
+  drop(indices, kOwnIndices);
+  drop(allPositions, kOwnPositions);
+  drop(faceRecords, kOwnFaceRecords);
+  drop(uvs, kOwnUVs);
+  drop(allFaceNormals, kOwnFaceNormals);
+  drop(normalRecords, kOwnNormalRecords);
+  drop(cornerList, kOwnCornerList);
+  drop(allCompressedNormals, kOwnCompressed);
+  drop(faceAttributes, kOwnAttributes);
+  drop(allVertexNormals, kOwnVertexNormals);
+  m_owned = 0;
+  positions = nullptr;
+  faceNormals = nullptr;
+  compressedNormals = nullptr;
+  vertexNormals = nullptr;
+}
+
+void ShadedMesh::UnmapFile() {
+  if (m_view) UnmapViewOfFile(m_view);
+  if (m_mapping) plat::CloseMappingHandle(m_mapping);
+  if (m_file) plat::CloseMappingHandle(m_file);
+  m_view = nullptr;
+  m_mapping = nullptr;
+  m_file = nullptr;
+}
+
+void ShadedMesh::Release() {
+  path.clear();
+  for (AttachPoint& point : attachPoints) point.DetachExternalData();
+  attachPoints.clear();
+  animatedAttach.clear();
+  FreeOwned();
+  UnmapFile();
+  FreeAdjacency();
+  delete sharingTable;
+  sharingTable = nullptr;
+  // Texture objects belong to the texture work; none are created here, so none are deleted.
+  textures.clear();
+  textureNames.clear();
+  slots.clear();
+  coverage.clear();
+  for (ShadedMesh* child : children) delete child;
+  children.clear();
+  childAttach.clear();
+  MeshFilePatches::Delete(patches);
+  patches = nullptr;
+  delete animation;
+  animation = nullptr;
+  delete skin;
+  skin = nullptr;
+  faceCount = vertexCount = uvCount = normalCount = slotCount = 0;
+  header = 0;
+  std::memset(name, 0, kNameSize);
+  centroid = Vector3();
+  bounds = Box();
+  radius = centroidRadius = 0.0f;
+  frameCount = 1;
+  currentFrame = 0;
+  flags = 0;
+  texturesLoaded = false;
+}
+
+bool ShadedMesh::Create(const char* meshName, uint32_t vertices, uint32_t faces, uint32_t textureCount,
+                        uint32_t slotTotal, uint32_t uvTotal, uint32_t frames) {
+  if (vertices > kMaxVertices || frames == 0) {
+    OutputDebugStringA("ShadedMesh: Create refused (vertex count or frame count)\n");
+    return false;
+  }
+  ShadedMesh* keptParent = parent;
+  ShadedMesh* keptOwner = textureOwner;
+  Release();
+  parent = keptParent;
+  textureOwner = keptOwner;
+  header = kVersion;
+  SetName(meshName);
+  vertexCount = vertices;
+  faceCount = faces;
+  frameCount = frames;
+  uvCount = uvTotal;
+  allPositions = new Vector3[static_cast<size_t>(vertices) * frames];
+  indices = new uint16_t[3 * static_cast<size_t>(faces)]();
+  faceRecords = new MeshFaceRecord[faces];
+  for (uint32_t f = 0; f < faces; ++f) {
+    faceRecords[f].textureSlot = kNone;
+    for (MeshCorner& c : faceRecords[f].corners) c = MeshCorner{kNone, kNone, Color::FromWord(0xFFFFFFFFu)};
+  }
+  uvs = new Vector2[uvTotal];
+  m_owned = kOwnPositions | kOwnIndices | kOwnFaceRecords | kOwnUVs;
+  textures.assign(textureCount, nullptr);
+  textureNames.assign(textureCount, std::string());
+  slots.assign(slotTotal, nullptr);
+  coverage.assign(slotTotal, 0.0f);
+  slotCount = slotTotal;
+  const std::string text = GetName();
+  if (text.find("_LOD") != std::string::npos) {
+    flags = kKindLod;
+  } else if (text.find("_INTERNAL") != std::string::npos) {
+    flags = kKindInternal;
+  } else {
+    flags = kKindOrdinary;
+  }
+  PointAtFrame(0);
+  m_loaded = true;
+  return true;
+}
+
+bool ShadedMesh::CreateGrid(uint32_t n, CTexture* const* gridTextures, uint32_t count) {
+  if (n < 2 || static_cast<uint64_t>(n) * n > kMaxVertices) {
+    OutputDebugStringA("ShadedMesh: grid size out of range\n");
+    return false;
+  }
+  const uint32_t cells = (n - 1) * (n - 1);
+  if (!Create("Grid", n * n, 2 * cells, count, count, n * n, 1)) return false;
+  for (uint32_t i = 0; i < count; ++i) {
+    SetTextureName(i, gridTextures ? gridTextures[i] : nullptr, "GridTexture.texture");
+    slots[i] = textures[i];
+  }
+  const float scale = 1.0f / static_cast<float>(n - 1);
+  for (uint32_t r = 0; r < n; ++r) {
+    for (uint32_t c = 0; c < n; ++c) uvs[r * n + c] = Vector2(c * scale, r * scale);
+  }
+  uint32_t f = 0;
+  for (uint32_t r = 0; r + 1 < n; ++r) {
+    for (uint32_t c = 0; c + 1 < n; ++c) {
+      const uint32_t a = r * n + c;
+      const uint32_t tri[2][3] = {{a, a + n, a + 1}, {a + n, a + n + 1, a + 1}};
+      for (const auto& t : tri) {
+        faceRecords[f].textureSlot = 0;
+        for (int k = 0; k < 3; ++k) {
+          indices[3 * f + k] = static_cast<uint16_t>(t[k]);
+          faceRecords[f].corners[k].uv = t[k];
+        }
+        ++f;
+      }
+    }
+  }
+  return true;
+}
+
+std::string ShadedMesh::GetName() const { return std::string(name, strnlen(name, kNameSize)); }
+
+void ShadedMesh::SetName(const char* meshName) {
+  std::memset(name, 0, kNameSize);
+  if (meshName) std::strncpy(name, meshName, kNameSize - 1);
+}
+
+float ShadedMesh::ReadNamedValue(const char* key) const {
+  const std::string text = GetName();
+  return Params::ReadFloat(text.c_str(), key);
+}
+
+void ShadedMesh::PointAtFrame(uint32_t frame) {
+  currentFrame = frame;
+  positions = allPositions ? allPositions + static_cast<size_t>(frame) * vertexCount : nullptr;
+  faceNormals = allFaceNormals ? allFaceNormals + static_cast<size_t>(frame) * faceCount : nullptr;
+  compressedNormals = allCompressedNormals ? allCompressedNormals + static_cast<size_t>(frame) * normalCount : nullptr;
+  vertexNormals = allVertexNormals ? allVertexNormals + static_cast<size_t>(frame) * vertexCount : nullptr;
+}
+
+void ShadedMesh::SetFrame(uint32_t frame) {
+  if (frame < frameCount) PointAtFrame(frame);
+}
+
+CTexture* ShadedMesh::GetTexture(uint32_t slot) const {
+  const ShadedMesh* owner = textureOwner;
+  return slot < owner->slots.size() ? owner->slots[slot] : nullptr;
+}
+
+void ShadedMesh::SetTexture(uint32_t slot, CTexture* texture) {
+  if (slot < slots.size()) slots[slot] = texture;
+}
+
+void ShadedMesh::ResetSlots() {
+  for (size_t i = 0; i < slots.size(); ++i) slots[i] = i < textures.size() ? textures[i] : nullptr;
+}
+
+void ShadedMesh::SetTextureName(uint32_t index, CTexture* texture, const char* textureName) {
+  if (index >= textures.size()) return;
+  textures[index] = texture;
+  std::string cut = textureName ? textureName : "";
+  if (cut.size() > kTextureNameSize - 1) cut.resize(kTextureNameSize - 1);
+  textureNames[index] = cut;
+}
+
+void ShadedMesh::LoadTextures(bool) {
+  if (texturesLoaded) return;
+  texturesLoaded = true;
+  ResetSlots();
+}
+
+int ShadedMesh::AddAttachPoint(const COrientation& transform, uint32_t type, uint32_t length, const void* data,
+                               bool animated) {
+  AttachPoint point;
+  point.transform = transform;
+  point.type = type;
+  point.SetData(data, data ? length : 0);
+  attachPoints.push_back(std::move(point));
+  animatedAttach.emplace_back();
+  if (animated) animatedAttach.back().assign(frameCount, transform);
+  return static_cast<int>(attachPoints.size() - 1);
+}
+
+int ShadedMesh::FindAttachPoint(uint32_t type) const {
+  for (size_t i = 0; i < attachPoints.size(); ++i) {
+    if (attachPoints[i].type == type) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void ShadedMesh::CollectAttachPoints(uint32_t type, std::vector<int>& out) const {
+  for (size_t i = 0; i < attachPoints.size(); ++i) {
+    if (attachPoints[i].type == type) out.push_back(static_cast<int>(i));
+  }
+}
+
+int ShadedMesh::FindNamedAttachPointIndex(const char* pointName) const {
+  if (!pointName) return -1;
+  for (size_t i = 0; i < attachPoints.size(); ++i) {
+    const AttachPoint& p = attachPoints[i];
+    if (p.type != kAttachNamedPoint) continue;
+    // The data need not be terminated inside its length; compare within it only.
+    const char* data = reinterpret_cast<const char*>(p.GetData());
+    const std::string stored(data ? data : "", data ? strnlen(data, p.GetLength()) : 0);
+    if (strcasecmp(stored.c_str(), pointName) == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+const AttachPoint* ShadedMesh::FindNamedAttachPoint(const char* pointName) const {
+  const int i = FindNamedAttachPointIndex(pointName);
+  return i < 0 ? nullptr : &attachPoints[i];
+}
+
+void ShadedMesh::GetMeshKey(uint32_t key[4]) const {
+  std::memset(key, 0, 16);
+  const int i = FindAttachPoint(kAttachMeshKey);
+  if (i < 0) return;
+  const AttachPoint& p = attachPoints[i];
+  std::memcpy(key, p.GetData(), std::min<uint32_t>(p.GetLength(), 16));
+}
+
+void ShadedMesh::SetOwnerRecursive(ShadedMesh* owner) {
+  textureOwner = owner;
+  for (ShadedMesh* child : children) {
+    if (child) child->SetOwnerRecursive(owner);
+  }
+}
+
+bool ShadedMesh::AddChildMesh(ShadedMesh* child, uint32_t attachIndex) {
+  if (!child || child == this || child->parent || attachIndex >= attachPoints.size()) {
+    OutputDebugStringA("ShadedMesh: AddChildMesh refused (no such attach point or child already placed)\n");
+    return false;
+  }
+  children.push_back(child);
+  childAttach.push_back(attachIndex);
+  child->parent = this;
+  child->SetOwnerRecursive(textureOwner);
+  if (child->GetKind() == kKindLod) {
+    // The point's data may lie in a mapped file; SetData gives the point its own copy.
+    const float size = child->ReadNamedValue("pixels");
+    attachPoints[attachIndex].SetData(&size, sizeof(size));
+  }
+  return true;
+}
+
+int ShadedMesh::GetIndexInParent() const {
+  if (!parent) return -1;
+  for (size_t i = 0; i < parent->children.size(); ++i) {
+    if (parent->children[i] == this) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void ShadedMesh::SetCurvedPatches(CCurvedPatches* curved) {
+  if (curved != patches) MeshFilePatches::Delete(patches);
+  patches = curved;
+  flags |= kFlagPatches;
+}
+
+void ShadedMesh::SetAnimation(ControllerSet* controllers) {
+  if (controllers != animation) delete animation;
+  animation = controllers;
+  flags |= kFlagAnimation;
+}
+
+void ShadedMesh::SetSkin(Skin* newSkin) {
+  if (newSkin != skin) delete skin;
+  skin = newSkin;
+  if (skin) {
+    flags |= kFlagSkin;
+  } else {
+    flags &= ~kFlagSkin;
+  }
+}
+
+void ShadedMesh::ComputeBounds() {
+  const size_t total = static_cast<size_t>(vertexCount) * frameCount;
+  if (!allPositions || total == 0) {
+    bounds = Box();
+    centroid = Vector3();
+    radius = centroidRadius = 0.0f;
+    return;
+  }
+  Box box(allPositions[0], allPositions[0]);
+  Vector3 sum;
+  for (size_t i = 0; i < total; ++i) {
+    box.ExtendByPoint(allPositions[i]);
+    sum += allPositions[i];
+  }
+  centroid = sum * (1.0f / static_cast<float>(total));
+  float far = 0.0f, farFromCentre = 0.0f;
+  for (size_t i = 0; i < total; ++i) {
+    far = std::max(far, allPositions[i].LengthSquared());
+    farFromCentre = std::max(farFromCentre, (allPositions[i] - centroid).LengthSquared());
+  }
+  radius = std::sqrt(far);
+  centroidRadius = std::sqrt(farFromCentre);
+  const int fixed = FindAttachPoint(kAttachFixedBounds);
+  if (fixed >= 0 && attachPoints[fixed].GetLength() >= 24) {
+    float v[6];
+    std::memcpy(v, attachPoints[fixed].GetData(), sizeof(v));
+    box = Box(Vector3(v[0], v[1], v[2]), Vector3(v[3], v[4], v[5]));
+  }
+  bounds = box;
+}
+
+void ShadedMesh::OwnFaceRecords() {
+  // Records used in place lie in the file image, which is not ours to change.
+  if ((m_owned & kOwnFaceRecords) || !faceRecords) return;
+  MeshFaceRecord* copy = new MeshFaceRecord[faceCount];
+  std::copy(faceRecords, faceRecords + faceCount, copy);
+  faceRecords = copy;
+  m_owned |= kOwnFaceRecords;
+}
+
+void ShadedMesh::ComputeVertexNormals() {
+  if (!allPositions || (faceCount > 0 && !IndicesValid())) {
+    OutputDebugStringA("ShadedMesh: vertex normals not computed, face indices out of range\n");
+    return;
+  }
+  uint16_t* normals = new uint16_t[static_cast<size_t>(vertexCount) * frameCount];
+  std::vector<Vector3> sums(vertexCount);
+  for (uint32_t t = 0; t < frameCount; ++t) {
+    const Vector3* frame = allPositions + static_cast<size_t>(t) * vertexCount;
+    std::fill(sums.begin(), sums.end(), Vector3());
+    for (uint32_t f = 0; f < faceCount; ++f) {
+      const uint16_t* tri = indices + 3 * static_cast<size_t>(f);
+      const Vector3 p[3] = {frame[tri[0]], frame[tri[1]], frame[tri[2]]};
+      const Vector3 n = allFaceNormals ? allFaceNormals[static_cast<size_t>(t) * faceCount + f]
+                                       : FaceNormal(p[0], p[1], p[2]);
+      for (uint32_t k = 0; k < 3; ++k) sums[tri[k]] += n * CornerAngle(p, k);
+    }
+    for (uint32_t v = 0; v < vertexCount; ++v) {
+      Vector3 s = sums[v];
+      if (s.Length() > 0.0f) s.Normalize();
+      normals[static_cast<size_t>(t) * vertexCount + v] = NormalTable::Encode(s);
+    }
+  }
+  if (m_owned & kOwnVertexNormals) delete[] allVertexNormals;
+  allVertexNormals = normals;
+  m_owned |= kOwnVertexNormals;
+  flags |= kFlagVertexNormals;
+  PointAtFrame(currentFrame);
+}
+
+void ShadedMesh::CompressNormals() {
+  uint16_t* packed = new uint16_t[static_cast<size_t>(normalCount) * frameCount];
+  for (uint32_t t = 0; t < frameCount; ++t) {
+    const Vector3* frame = allPositions + static_cast<size_t>(t) * vertexCount;
+    for (uint32_t i = 0; i < normalCount; ++i) {
+      const MeshNormalRecord& r = normalRecords[i];
+      Vector3 sum;
+      for (uint32_t j = r.first; j < r.end; ++j) {
+        const uint32_t face = cornerList[j] / 3, k = cornerList[j] % 3;
+        const uint16_t* tri = indices + 3 * static_cast<size_t>(face);
+        const Vector3 p[3] = {frame[tri[0]], frame[tri[1]], frame[tri[2]]};
+        const Vector3 n = allFaceNormals ? allFaceNormals[static_cast<size_t>(t) * faceCount + face]
+                                         : FaceNormal(p[0], p[1], p[2]);
+        sum += n * CornerAngle(p, k);
+      }
+      if (sum.Length() > 0.0f) sum.Normalize();
+      packed[static_cast<size_t>(t) * normalCount + i] = NormalTable::Encode(sum);
+    }
+  }
+  if (m_owned & kOwnCompressed) delete[] allCompressedNormals;
+  allCompressedNormals = packed;
+  m_owned |= kOwnCompressed;
+}
+
+bool ShadedMesh::ComputeNormalsAndBounds(float smoothingAngle) {
+  if (!IndicesValid() && faceCount > 0) {
+    OutputDebugStringA("ShadedMesh: normals not rebuilt, face indices out of range\n");
+    return false;
+  }
+  flags |= kFlagCompressedNormals;
+  // The adjacency is built on a scratch copy of frame 0: building it may split vertices,
+  // which would change this mesh's index array and only one frame of its positions.
+  TriMesh scratch;
+  if (!scratch.Allocate(vertexCount, faceCount)) return false;
+  std::copy(allPositions, allPositions + vertexCount, scratch.positions);
+  std::copy(indices, indices + 3 * static_cast<size_t>(faceCount), scratch.indices);
+  if (!scratch.BuildEdgeAdjacency()) return false;
+
+  std::vector<Vector3> frame0(faceCount);
+  for (uint32_t f = 0; f < faceCount; ++f) {
+    const uint16_t* tri = indices + 3 * static_cast<size_t>(f);
+    frame0[f] = allFaceNormals ? allFaceNormals[f]
+                               : FaceNormal(allPositions[tri[0]], allPositions[tri[1]], allPositions[tri[2]]);
+  }
+  PointAtFrame(0);
+  OwnFaceRecords();
+  if (m_owned & kOwnNormalRecords) delete[] normalRecords;
+  if (m_owned & kOwnCornerList) delete[] cornerList;
+  for (uint32_t f = 0; f < faceCount; ++f) {
+    for (MeshCorner& c : faceRecords[f].corners) c.normal = kNone;
+  }
+  std::vector<MeshNormalRecord> records;
+  std::vector<uint32_t> corners;
+  corners.reserve(3 * static_cast<size_t>(faceCount));
+  const size_t limit = 3 * static_cast<size_t>(faceCount);
+  auto claim = [&](const TriMeshHalfEdge* h) {
+    const uint32_t id = static_cast<uint32_t>(h - scratch.halfEdges);
+    MeshCorner& c = faceRecords[id / 3].corners[id % 3];
+    if (c.normal != kNone) return;
+    c.normal = static_cast<uint32_t>(records.size() - 1);
+    corners.push_back(id);
+  };
+  auto smooth = [&](const TriMeshHalfEdge* a, int32_t twin) {
+    return twin >= 0 && AngleBetween(frame0[a->face], frame0[scratch.halfEdges[twin].face]) < smoothingAngle;
+  };
+  for (uint32_t f = 0; f < faceCount; ++f) {
+    for (uint32_t k = 0; k < 3; ++k) {
+      if (faceRecords[f].corners[k].normal != kNone) continue;
+      records.push_back(MeshNormalRecord{indices[3 * f + k], static_cast<uint32_t>(corners.size()), 0});
+      const TriMeshHalfEdge* start = scratch.GetFaceHalfEdge(f, k);
+      claim(start);
+      bool closed = false;
+      const TriMeshHalfEdge* h = start;
+      for (size_t step = 0; step < limit && smooth(h, h->twin); ++step) {
+        h = scratch.NextEdgeAroundVertex(h);
+        if (h == start) {
+          closed = true;
+          break;
+        }
+        claim(h);
+      }
+      h = start;
+      for (size_t step = 0; !closed && step < limit; ++step) {
+        const TriMeshHalfEdge* before = &scratch.halfEdges[h->prev];
+        if (!smooth(h, before->twin)) break;
+        h = scratch.PrevEdgeAroundVertex(h);
+        if (h == start) break;
+        claim(h);
+      }
+      records.back().end = static_cast<uint32_t>(corners.size());
+    }
+  }
+  normalCount = static_cast<uint32_t>(records.size());
+  normalRecords = new MeshNormalRecord[normalCount];
+  std::copy(records.begin(), records.end(), normalRecords);
+  cornerList = new uint32_t[corners.size()];
+  std::copy(corners.begin(), corners.end(), cornerList);
+  m_owned |= kOwnNormalRecords | kOwnCornerList;
+  CompressNormals();
+  PointAtFrame(0);
+  ComputeBounds();
+  return true;
+}
+
+void ShadedMesh::ResolveTextures() {
+  ShadedMesh* owner = textureOwner;
+  if (owner != this) {
+    owner->ResolveTextures();
+    return;
+  }
+  std::fill(coverage.begin(), coverage.end(), 0.0f);
+  std::vector<ShadedMesh*> family{this};
+  for (size_t i = 0; i < family.size(); ++i) {
+    ShadedMesh* mesh = family[i];
+    mesh->flags |= kFlagCoverage;
+    for (ShadedMesh* child : mesh->children) {
+      if (child) family.push_back(child);
+    }
+    if (!mesh->allPositions || !mesh->faceRecords || !mesh->indices) continue;
+    for (uint32_t t = 0; t < mesh->frameCount; ++t) {
+      const Vector3* frame = mesh->allPositions + static_cast<size_t>(t) * mesh->vertexCount;
+      for (uint32_t f = 0; f < mesh->faceCount; ++f) {
+        const MeshFaceRecord& rec = mesh->faceRecords[f];
+        if (rec.textureSlot >= coverage.size()) continue;
+        for (uint32_t k = 0; k < 3; ++k) {
+          const uint32_t k2 = (k + 1) % 3;
+          const uint32_t uv0 = rec.corners[k].uv, uv1 = rec.corners[k2].uv;
+          const uint32_t v0 = mesh->indices[3 * f + k], v1 = mesh->indices[3 * f + k2];
+          if (uv0 >= mesh->uvCount || uv1 >= mesh->uvCount || v0 >= mesh->vertexCount || v1 >= mesh->vertexCount) {
+            continue;
+          }
+          const float world = (frame[v1] - frame[v0]).Length();
+          const Vector2 d(mesh->uvs[uv1].x - mesh->uvs[uv0].x, mesh->uvs[uv1].y - mesh->uvs[uv0].y);
+          const float texture = std::sqrt(d.LengthSquared());
+          if (texture > 0.0f) coverage[rec.textureSlot] = std::max(coverage[rec.textureSlot], world / texture);
+        }
+      }
+    }
+  }
+  for (size_t s = 0; s < coverage.size(); ++s) {
+    if (!(coverage[s] > 0.0f) || coverage[s] > 1000.0f) {
+      DebugPrintf("Warning: Texture Coverage Suspicious Value (#%d = %f)\n", static_cast<int>(s), coverage[s]);
+    }
+  }
+}
+
+std::string ShadedMesh::FolderOf(const std::string& filePath) {
+  for (size_t i = filePath.size(); i > 1; --i) {
+    if (filePath[i - 1] == '/' || filePath[i - 1] == '\\') return filePath.substr(0, i - 1);
+  }
+  return ".";
+}
+
+std::string ShadedMesh::ChildFileName(const std::string& parentPath, uint32_t index) {
+  const size_t dot = parentPath.rfind('.');
+  const size_t slash = parentPath.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || index >= 26) return std::string();
+  return parentPath.substr(0, dot) + "-" + static_cast<char>('a' + index) + parentPath.substr(dot);
+}
