@@ -132,23 +132,4 @@ TEST(WorldLevel, ServerModeAnnouncesDestroyedObjects) {
   EXPECT_EQ(world.GetNetworkMode(), CGameWorld::kModeSinglePlayer);
 }
 
-TEST(Settings, KeyTableRowsAndBindingLookups) {
-  CSettings engine;
-  CSkateSettings game;
-  EXPECT_EQ(engine.keyTable.size(), 49u * CSettings::kDevices);
-  EXPECT_EQ(game.keyTable.size(), 74u * CSettings::kDevices);
-  game.keyTable[62 * CSettings::kDevices + 1] = 0x26;
-  EXPECT_EQ(game.GetBinding(1, 62), 0x26u);
-  EXPECT_EQ(game.GetBinding(5, 62), 0u);   // no such device slot
-  EXPECT_EQ(game.GetBinding(1, 74), 0u);   // no such row
-  EXPECT_EQ(game.GetBinding(1, 0xFFFFFFFFu), 0u);
-  EXPECT_FALSE(game.LoadDefault());
-  EXPECT_EQ(game.keyTable.size(), 74u * CSettings::kDevices);
-  EXPECT_EQ(game.GetBinding(1, 62), 0u);
-  EXPECT_TRUE(game.IsFullScreen());
-  game.SetFullScreen(false);
-  EXPECT_FALSE(game.IsFullScreen());
-  EXPECT_TRUE(game.Save());
-}
-
 }  // namespace

@@ -1,0 +1,349 @@
+// Settings: "settings.bin" byte for byte, damaged and foreign files, the default key tables, key
+// rebinding, values clamped on load, the performance tiers and the registry values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/SkateSettings.h"
+#include "platform/Platform.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/WorkingFolder.h"
+
+namespace {
+
+using testing_support::DebugCapture;
+using testing_support::WorkingFolder;
+
+constexpr size_t kFileSize = 1560;
+
+void PutU32At(std::string& bytes, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>(value >> (8 * i));
+}
+void PutF32At(std::string& bytes, size_t offset, float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof(bits));
+  PutU32At(bytes, offset, bits);
+}
+uint32_t U32At(const std::string& bytes, size_t offset) {
+  uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
+  return value;
+}
+
+uint32_t RandomWord() { return static_cast<uint32_t>(plat::rand()) << 17 ^ static_cast<uint32_t>(plat::rand()); }
+float RandomUnit() { return static_cast<float>(plat::rand()) / plat::kRandMax; }
+
+// A file as the layout prescribes it, written field by field at its offset, with values any
+// reader accepts as they are.
+std::string RandomSettingsFile() {
+  std::string bytes(kFileSize, '\0');
+  PutU32At(bytes, 0, 27);
+  for (size_t offset = 4; offset < 28; offset += 4) PutF32At(bytes, offset, RandomUnit());  // detail floats
+  PutU32At(bytes, 28, RandomWord());                                                         // detail flags
+  PutU32At(bytes, 32, RandomWord());                                                         // full screen
+  PutU32At(bytes, 36, 1 + RandomWord() % 16384);                                             // width
+  PutU32At(bytes, 40, 1 + RandomWord() % 16384);                                             // height
+  for (size_t offset = 44; offset < 56; offset += 4) PutU32At(bytes, offset, RandomWord());  // bits, adapter, renderer
+  PutF32At(bytes, 56, RandomUnit());
+  PutF32At(bytes, 60, RandomUnit());
+  for (size_t offset = 64; offset < 68; ++offset) bytes[offset] = static_cast<char>(plat::rand());
+  PutF32At(bytes, 68, RandomUnit());
+  PutU32At(bytes, 72, RandomWord());
+  PutU32At(bytes, 76, 74);
+  for (size_t offset = 80; offset < kFileSize; offset += 4) PutU32At(bytes, offset, RandomWord() % 7 ? 0 : RandomWord());
+  return bytes;
+}
+
+std::vector<uint8_t> Image(const CSettings& settings) {
+  std::vector<uint8_t> out;
+  settings.Serialize(out);
+  return out;
+}
+
+std::string AsString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// Every non-zero cell of the default table the game ships with: {row, device, code}.
+struct Cell {
+  uint32_t row, device, code;
+};
+const Cell kGameDefaults[] = {
+    {18, 1, 0x5A}, {49, 1, 0x0D}, {49, 2, 1},    {50, 1, 0x52}, {50, 2, 2},    {51, 1, 0x2E}, {51, 2, 3},
+    {52, 1, 0x64}, {53, 1, 0x66}, {54, 1, 0x68}, {55, 1, 0x62}, {56, 1, 0x6B}, {57, 1, 0x6D}, {58, 1, 0x21},
+    {59, 1, 0x22}, {60, 1, 0x6F}, {61, 1, 0x6A}, {62, 1, 0x26}, {62, 3, 0x23}, {63, 1, 0x28}, {63, 3, 0x24},
+    {64, 1, 0x25}, {64, 3, 0x21}, {65, 1, 0x27}, {65, 3, 0x22}, {66, 1, 0x11}, {66, 3, 1},    {67, 1, 0x10},
+    {67, 3, 2},    {68, 1, 0x0D}, {69, 1, 0x5A}, {69, 3, 3},    {70, 1, 0x58}, {70, 3, 4},    {71, 1, 0x1B},
+    {72, 1, 0x20}, {73, 1, 0x48},
+};
+
+void ExpectGameDefaultTable(const CSettings& settings) {
+  ASSERT_EQ(settings.keyTable.size(), 74u * 5);
+  std::vector<uint32_t> expected(74 * 5, 0);
+  for (const Cell& cell : kGameDefaults) expected[cell.row * 5 + cell.device] = cell.code;
+  EXPECT_EQ(settings.keyTable, expected);
+}
+
+TEST(SettingsFile, ValidFilesRoundTripByteForByte) {
+  WorkingFolder work;
+  ASSERT_TRUE(work.Entered());
+  plat::srand(1105);
+  for (int trial = 0; trial < 40; ++trial) {
+    SCOPED_TRACE(trial);
+    const std::string file = RandomSettingsFile();
+    work.Write("settings.bin", file);
+    CSkateSettings settings;
+    ASSERT_TRUE(settings.LoadDefault());
+    EXPECT_EQ(AsString(Image(settings)), file);
+    ASSERT_TRUE(std::remove((work.Folder().Path() + "settings.bin").c_str()) == 0);
+    ASSERT_TRUE(settings.Save());
+    EXPECT_EQ(work.Read("settings.bin"), file);
+    // The fields land where the layout puts them.
+    EXPECT_EQ(settings.displayWidth, U32At(file, 36));
+    EXPECT_EQ(static_cast<uint32_t>(settings.adapter), U32At(file, 48));
+    EXPECT_EQ(settings.negativeVerticalScale, static_cast<uint8_t>(file[65]));
+    EXPECT_EQ(settings.rateLimit, U32At(file, 72));
+    EXPECT_EQ(settings.GetBinding(3, 73), U32At(file, 80 + 73 * 20 + 3 * 4));
+  }
+}
+
+TEST(SettingsFile, AnotherVersionOrAMissingFileGivesTheDefaultsWrittenAsTheCurrentVersion) {
+  WorkingFolder work;
+  ASSERT_TRUE(work.Entered());
+  plat::srand(26);
+  std::string old = RandomSettingsFile();
+  PutU32At(old, 0, 26);
+  work.Write("settings.bin", old);
+
+  CSkateSettings settings;
+  settings.SetBinding(1, 62, 0x41, false);
+  EXPECT_FALSE(settings.LoadDefault());
+  EXPECT_EQ(settings.version, 27u);
+  EXPECT_FLOAT_EQ(settings.mouseScale, 0.5f);
+  EXPECT_EQ(settings.rateLimit, 100000u);
+  EXPECT_TRUE(settings.IsFullScreen());
+  EXPECT_EQ(settings.displayWidth, 640u);
+  EXPECT_FLOAT_EQ(settings.option1, 1.0f);
+  ExpectGameDefaultTable(settings);
+
+  const std::string rewritten = work.Read("settings.bin");
+  ASSERT_EQ(rewritten.size(), kFileSize);
+  EXPECT_EQ(U32At(rewritten, 0), 27u);
+  EXPECT_EQ(U32At(rewritten, 76), 74u);
+  EXPECT_EQ(rewritten, AsString(Image(settings)));
+  CSkateSettings reread;
+  EXPECT_TRUE(reread.LoadDefault());
+  EXPECT_EQ(Image(reread), Image(settings));
+
+  // No file at all: the missing file is reported with the working directory, then written.
+  ASSERT_EQ(std::remove((work.Folder().Path() + "settings.bin").c_str()), 0);
+  DebugCapture log;
+  CSkateSettings fresh;
+  EXPECT_FALSE(fresh.LoadDefault());
+  EXPECT_NE(log.Text().find("Error Loading File: 'settings.bin' - Check Path and File Exists!\n"), std::string::npos);
+  EXPECT_NE(log.Text().find("Current Working Directory: "), std::string::npos);
+  EXPECT_NE(log.Text().find(" ms for performance test.  \n"), std::string::npos);
+  EXPECT_EQ(work.Read("settings.bin").size(), kFileSize);
+}
+
+TEST(SettingsFile, TruncatedOversizedAndOverclaimingFilesAreRefusedWithoutTouchingTheSettings) {
+  DebugCapture quiet;
+  plat::srand(80);
+  const std::string valid = RandomSettingsFile();
+  CSkateSettings settings;
+  const std::vector<uint8_t> before = Image(settings);
+
+  // Each prefix sits in a block of exactly its size, so any read past it trips the address checker.
+  for (size_t size = 0; size < valid.size(); ++size) {
+    std::unique_ptr<char[]> block(new char[size > 0 ? size : 1]);
+    std::memcpy(block.get(), valid.data(), size);
+    ASSERT_FALSE(settings.Parse(block.get(), size)) << size;
+  }
+  EXPECT_EQ(Image(settings), before);
+
+  std::string longer = valid + std::string(20, '\0');  // one row more than the header admits
+  EXPECT_FALSE(settings.Parse(longer.data(), longer.size()));
+  for (uint32_t claimed : {75u, 0xFFFFFFFFu, 0x0CCCCCCDu /* x 20 wraps to 4 in 32 bits */, 73u, 0u}) {
+    std::string lying = valid;
+    PutU32At(lying, 76, claimed);
+    EXPECT_FALSE(settings.Parse(lying.data(), lying.size())) << claimed;
+  }
+  EXPECT_EQ(Image(settings), before);
+  EXPECT_FALSE(settings.Parse(nullptr, 0));
+
+  // A base-class file is well formed but has the wrong rows for the game.
+  CSettings engine;
+  std::vector<uint8_t> engineFile = Image(engine);
+  EXPECT_TRUE(engine.Parse(reinterpret_cast<const char*>(engineFile.data()), engineFile.size()));
+  EXPECT_FALSE(settings.Parse(reinterpret_cast<const char*>(engineFile.data()), engineFile.size()));
+
+  // Through the file: a short file is replaced by the defaults.
+  WorkingFolder work;
+  ASSERT_TRUE(work.Entered());
+  for (size_t size : {size_t(0), size_t(3), size_t(79), size_t(80), kFileSize - 1}) {
+    work.Write("settings.bin", valid.substr(0, size));
+    CSkateSettings loaded;
+    EXPECT_FALSE(loaded.LoadDefault()) << size;
+    ExpectGameDefaultTable(loaded);
+    EXPECT_EQ(work.Read("settings.bin").size(), kFileSize);
+  }
+}
+
+TEST(SettingsFile, ValuesThatWouldBreakTheirReadersAreClampedOnLoad) {
+  plat::srand(5);
+  std::string file = RandomSettingsFile();
+  PutF32At(file, 68, 5.0f);        // mouse scale: 40 - 38 x 5 would be a negative movement limit
+  PutF32At(file, 4, 3.0f);         // mesh detail: 2 x (1 - 3) would be a negative level-of-detail index
+  PutF32At(file, 24, -2.0f);       // texture detail
+  PutF32At(file, 56, NAN);         // level A
+  PutU32At(file, 36, 0);           // display width
+  CSkateSettings settings;
+  DebugCapture log;
+  ASSERT_TRUE(settings.Parse(file.data(), file.size()));
+  EXPECT_FLOAT_EQ(settings.mouseScale, 1.0f);
+  EXPECT_GT(40.0f - 38.0f * settings.mouseScale, 0.0f);
+  EXPECT_FLOAT_EQ(settings.meshDetail, 1.0f);
+  EXPECT_FLOAT_EQ(settings.textureDetail, 0.0f);
+  EXPECT_FLOAT_EQ(settings.levelA, 1.0f);
+  EXPECT_EQ(settings.displayWidth, 640u);
+  EXPECT_EQ(settings.displayHeight, 480u);
+  EXPECT_NE(log.Text().find("CSettings: "), std::string::npos);
+
+  PutF32At(file, 68, NAN);
+  ASSERT_TRUE(settings.Parse(file.data(), file.size()));
+  EXPECT_FLOAT_EQ(settings.mouseScale, 0.5f);
+  PutF32At(file, 68, -0.25f);
+  ASSERT_TRUE(settings.Parse(file.data(), file.size()));
+  EXPECT_FLOAT_EQ(settings.mouseScale, 0.0f);
+}
+
+TEST(SettingsFile, SaveReportsAFileThatCouldNotBeWritten) {
+  WorkingFolder work;
+  ASSERT_TRUE(work.Entered());
+  work.Write("settings.bin/blocker", "x");  // a folder where the file should go
+  CSkateSettings settings;
+  DebugCapture log;
+  EXPECT_FALSE(settings.Save());
+  EXPECT_NE(log.Text().find("Error Creating File: 'settings.bin' - Check Path and File Attributes!\n"),
+            std::string::npos);
+  EXPECT_EQ(work.Read("settings.bin/blocker"), "x");
+}
+
+TEST(SettingsBindings, DefaultTablesHoldTheListedRows) {
+  CSkateSettings game;
+  ExpectGameDefaultTable(game);
+  game.SetBinding(1, 18, 0x41, false);
+  game.SetDefaultBindings();
+  ExpectGameDefaultTable(game);
+
+  CSettings engine;
+  ASSERT_EQ(engine.keyTable.size(), 49u * 5);
+  EXPECT_EQ(engine.GetBinding(1, 1), 0x1Bu);
+  EXPECT_EQ(engine.GetBinding(1, 2), 0x50u);
+  EXPECT_EQ(engine.GetBinding(1, 3), 0x4Fu);
+  EXPECT_EQ(engine.GetBinding(1, 4), 0x23u);
+  EXPECT_EQ(engine.GetBinding(1, 5), 0x20u);
+}
+
+TEST(SettingsBindings, SetBindingSwapsWithinOneDeviceAndRefusesCellsOutsideTheTable) {
+  CSkateSettings settings;
+  ASSERT_TRUE(settings.SetBinding(1, 62, 0x28, true));
+  EXPECT_EQ(settings.GetBinding(1, 62), 0x28u);
+  EXPECT_EQ(settings.GetBinding(1, 63), 0x26u);
+  EXPECT_EQ(settings.GetBinding(3, 62), 0x23u);  // other devices keep their codes
+
+  // Without swap a code may be bound twice.
+  ASSERT_TRUE(settings.SetBinding(1, 64, 0x28, false));
+  EXPECT_EQ(settings.GetBinding(1, 62), 0x28u);
+  EXPECT_EQ(settings.GetBinding(1, 64), 0x28u);
+  // With swap every holder of the code takes the old one.
+  ASSERT_TRUE(settings.SetBinding(1, 72, 0x28, true));
+  EXPECT_EQ(settings.GetBinding(1, 62), 0x20u);
+  EXPECT_EQ(settings.GetBinding(1, 64), 0x20u);
+  EXPECT_EQ(settings.GetBinding(1, 72), 0x28u);
+
+  const std::vector<uint32_t> before = settings.keyTable;
+  EXPECT_FALSE(settings.SetBinding(5, 62, 1, true));
+  EXPECT_FALSE(settings.SetBinding(1, 74, 1, true));
+  EXPECT_FALSE(settings.SetBinding(0xFFFFFFFFu, 0xFFFFFFFFu, 1, false));
+  EXPECT_EQ(settings.keyTable, before);
+  EXPECT_EQ(settings.GetBinding(5, 62), 0u);
+  EXPECT_EQ(settings.GetBinding(1, 74), 0u);
+  EXPECT_EQ(settings.GetBinding(1, 0xFFFFFFFFu), 0u);
+  EXPECT_EQ(settings.GetBinding(0xFFFFFFFFu, 0x33333334u), 0u);  // device + action x 5 wraps to a real cell
+}
+
+TEST(SettingsPerformance, ScoresAndTiers) {
+  const uint32_t steady[10] = {7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
+  EXPECT_EQ(CSettings::ScoreTimings(steady), 7u);
+  const uint32_t spikes[10] = {200, 1, 2, 100, 3, 4, 5, 6, 7, 8};  // the two spikes are dropped
+  EXPECT_EQ(CSettings::ScoreTimings(spikes), 4u);
+  const uint32_t tied[10] = {9, 9, 9, 1, 1, 1, 1, 1, 1, 1};  // only two of the tied largest go
+  EXPECT_EQ(CSettings::ScoreTimings(tied), (9 + 7) / 8u);
+
+  CSkateSettings settings;
+  settings.detailFlags = 0xF0;
+  settings.ApplyPerformanceTier(70000000u, 5);
+  EXPECT_EQ(settings.detailFlags, 0xF1u);
+  EXPECT_FLOAT_EQ(settings.meshDetail, 0.5f);
+  EXPECT_FLOAT_EQ(settings.option3, 1.0f);
+  EXPECT_FLOAT_EQ(settings.option4, 1.0f);
+  EXPECT_FLOAT_EQ(settings.textureDetail, 0.5f);
+
+  settings.detailFlags = 0xFF;
+  settings.ApplyPerformanceTier(64u * 1024 * 1024, 4);  // 64 MB is short of the high tier's memory
+  EXPECT_EQ(settings.detailFlags, 0xF8u);
+  EXPECT_FLOAT_EQ(settings.option3, 0.5f);
+  EXPECT_FLOAT_EQ(settings.levelA, 1.0f);
+  settings.ApplyPerformanceTier(1u << 30, 6);
+  EXPECT_FLOAT_EQ(settings.option3, 0.5f);
+
+  settings.ApplyPerformanceTier(1u << 30, 10);
+  EXPECT_FLOAT_EQ(settings.meshDetail, 0.0f);
+  EXPECT_FLOAT_EQ(settings.option1, 1.0f);
+  EXPECT_FLOAT_EQ(settings.option3, 0.0f);
+  EXPECT_FLOAT_EQ(settings.levelA, 0.0f);
+  EXPECT_FLOAT_EQ(settings.levelB, 0.0f);
+  settings.ApplyPerformanceTier(35999999u, 0);
+  EXPECT_FLOAT_EQ(settings.textureDetail, 0.0f);
+
+  // No Direct3D here: the display falls back to 640 x 480 x 16 on adapter 0 without baked light.
+  settings.detailFlags = 7;
+  settings.RunPerformanceTest();
+  EXPECT_EQ(settings.displayWidth, 640u);
+  EXPECT_EQ(settings.displayBits, 16u);
+  EXPECT_EQ(settings.adapter, 0);
+  EXPECT_EQ(settings.detailFlags & 6u, 0u);
+}
+
+TEST(SettingsRegistry, TargetDirectoryAndTheSettingsValue) {
+  WorkingFolder work;
+  ASSERT_TRUE(work.Entered());
+  CSkateSettings settings;
+  DebugCapture log;
+  EXPECT_EQ(settings.GetTargetDir(), "");
+  EXPECT_TRUE(settings.DeleteRegistrySettings());
+  EXPECT_EQ(log.Text(), "Key Path not found!\nKey Path not found!\n");
+
+  work.Write("registry.txt",
+             "[HKEY_LOCAL_MACHINE\\Software\\Brimwell\\Demo]\n\"TARGETDIR\"=\"elsewhere\"\n"
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimwell\\Vantorhill]\n\"Settings\"=hex:01,02\n"
+             "\"TargetDir\"=\"C:\\\\Games\\\\Vantorhill\"\n");
+  log.Clear();
+  EXPECT_EQ(settings.GetTargetDir(), "C:\\Games\\Vantorhill");
+  EXPECT_TRUE(settings.DeleteRegistrySettings());
+  EXPECT_EQ(log.Text(), "");
+  EXPECT_TRUE(settings.DeleteRegistrySettings());
+  EXPECT_EQ(log.Text(), "Could not delete registry key value!\n");
+  EXPECT_EQ(settings.GetTargetDir(), "C:\\Games\\Vantorhill");
+  EXPECT_EQ(CSettings().GetTargetDir(), "elsewhere");
+
+  work.Write("registry.txt", "[HKEY_LOCAL_MACHINE\\Software\\Brimwell\\Vantorhill]\n");
+  log.Clear();
+  EXPECT_EQ(settings.GetTargetDir(), "");
+  EXPECT_EQ(log.Text(), "The system cannot find the file specified.\r\n");
+}
+
+}  // namespace
