@@ -12,6 +12,8 @@ namespace detail {
 // (VK_SHIFT, VK_CONTROL, VK_MENU), which is down while either side is.
 void NoteKey(int virtualKey, bool down);
 bool IsKeyDown(int virtualKey);
+// Sets a key's toggle (GetKeyState bit 0), e.g. Caps Lock from the keyboard's own lock state.
+void NoteToggle(int virtualKey, bool on);
 
 // The virtual-key code of an SDL key (scancode and keycode of the event), or 0
 // for keys the engine has no code for. Letters follow the keyboard layout, as

@@ -255,3 +255,107 @@ long CoInitialize(void* reserved);
 void CoUninitialize();
 BOOL SetCurrentDirectoryA(const char* path);
 DWORD GetCurrentDirectoryA(DWORD size, char* buffer);
+
+// Thread of the caller (the kernel's thread ID).
+DWORD GetCurrentThreadId();
+
+// Window hooks. A hook installed for a thread sees the keyboard and mouse
+// messages made for that thread's windows as the event pump turns the window
+// system's input (and plat::InjectMessage) into messages, newest hook first.
+// A hook procedure that returns non-zero swallows the message.
+struct HHOOK__;
+typedef HHOOK__* HHOOK;
+typedef LRESULT (*HOOKPROC)(int code, WPARAM wParam, LPARAM lParam);
+typedef uintptr_t DWORD_PTR;
+typedef uintptr_t ULONG_PTR;
+
+constexpr int WH_KEYBOARD = 2;  // wParam: virtual-key code; lParam: repeat count, scan code, bits 30 and 31
+constexpr int WH_MOUSE = 7;     // wParam: the mouse message; lParam: MOUSEHOOKSTRUCT*
+constexpr int HC_ACTION = 0;
+
+struct MOUSEHOOKSTRUCT {
+  POINT pt;  // screen coordinates
+  HWND hwnd;
+  UINT wHitTestCode;
+  ULONG_PTR dwExtraInfo;
+};
+
+HHOOK SetWindowsHookExA(int idHook, HOOKPROC procedure, HINSTANCE module, DWORD threadId);
+BOOL UnhookWindowsHookEx(HHOOK hook);
+LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
+
+// Key state as of the current message: bit 15 down, bit 0 the toggle (Caps Lock on).
+SHORT GetKeyState(int virtualKey);
+// Cursor placement in screen coordinates; a real display also moves the pointer.
+BOOL SetCursorPos(int x, int y);
+BOOL ClientToScreen(HWND window, POINT* point);
+// The active window of this process, or null.
+HWND GetForegroundWindow();
+
+// Joysticks, on SDL's joysticks (and the fakes of platform/Joystick.h).
+typedef UINT MMRESULT;
+constexpr MMRESULT JOYERR_NOERROR = 0;
+constexpr MMRESULT MMSYSERR_NODRIVER = 6;
+constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
+constexpr MMRESULT JOYERR_PARMS = 165;
+constexpr MMRESULT JOYERR_UNPLUGGED = 167;
+constexpr UINT JOYSTICKID1 = 0;
+constexpr UINT JOYSTICKID2 = 1;
+constexpr DWORD JOY_RETURNALL = 0xFF;
+constexpr DWORD JOY_POVCENTERED = 0xFFFF;
+constexpr UINT JOYCAPS_HASZ = 0x0001;
+constexpr UINT JOYCAPS_HASR = 0x0002;
+constexpr UINT JOYCAPS_HASU = 0x0004;
+constexpr UINT JOYCAPS_HASV = 0x0008;
+constexpr UINT JOYCAPS_HASPOV = 0x0010;
+constexpr UINT JOYCAPS_POV4DIR = 0x0020;
+constexpr int MAXPNAMELEN = 32;
+constexpr int MAX_JOYSTICKOEMVXDNAME = 260;
+
+struct JOYINFOEX {
+  DWORD dwSize;  // sizeof(JOYINFOEX), set by the caller
+  DWORD dwFlags;
+  DWORD dwXpos;
+  DWORD dwYpos;
+  DWORD dwZpos;
+  DWORD dwRpos;
+  DWORD dwUpos;
+  DWORD dwVpos;
+  DWORD dwButtons;       // bit i: button i + 1 is down
+  DWORD dwButtonNumber;  // how many buttons are down
+  DWORD dwPOV;           // hundredths of a degree clockwise from forward, or JOY_POVCENTERED
+  DWORD dwReserved1;
+  DWORD dwReserved2;
+};
+
+struct JOYCAPSA {
+  WORD wMid;
+  WORD wPid;
+  char szPname[MAXPNAMELEN];
+  UINT wXmin, wXmax, wYmin, wYmax, wZmin, wZmax;
+  UINT wNumButtons;
+  UINT wPeriodMin, wPeriodMax;
+  UINT wRmin, wRmax, wUmin, wUmax, wVmin, wVmax;
+  UINT wCaps;
+  UINT wMaxAxes, wNumAxes, wMaxButtons;
+  char szRegKey[MAXPNAMELEN];
+  char szOEMVxD[MAX_JOYSTICKOEMVXDNAME];
+};
+
+UINT joyGetNumDevs();
+MMRESULT joyGetPosEx(UINT id, JOYINFOEX* info);
+MMRESULT joyGetDevCapsA(UINT id, JOYCAPSA* caps, UINT size);
+
+// Multimedia timers: each timer calls its procedure on a thread of its own,
+// every delay milliseconds (TIME_PERIODIC) or once (TIME_ONESHOT). The
+// resolution is not used. timeKillEvent waits for a running call to finish,
+// so nothing of the timer runs once it returns (unless called from the
+// timer's own procedure). Timers follow the real clock, never the manual one.
+typedef void (*LPTIMECALLBACK)(UINT timerId, UINT message, DWORD_PTR user, DWORD_PTR reserved1, DWORD_PTR reserved2);
+constexpr UINT TIME_ONESHOT = 0x0000;
+constexpr UINT TIME_PERIODIC = 0x0001;
+constexpr UINT TIME_CALLBACK_FUNCTION = 0x0000;
+constexpr MMRESULT TIMERR_NOERROR = 0;
+
+MMRESULT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK procedure, DWORD_PTR user, UINT flags);
+MMRESULT timeKillEvent(MMRESULT timerId);

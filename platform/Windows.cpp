@@ -1,5 +1,6 @@
 // Window classes, windows on SDL and the process-wide message queue: SDL
 // events become window messages for the window procedures.
+#include "platform/Hooks.h"
 #include "platform/InputState.h"
 #include "platform/Platform.h"
 #include "platform/SdlSession.h"
@@ -203,15 +204,17 @@ void OnKeyEvent(const SDL_KeyboardEvent& event) {
   if (!virtualKey) return;
   const bool down = event.type == SDL_KEYDOWN;
   plat::detail::NoteKey(virtualKey, down);
+  // The lock keys' toggles follow the keyboard's own state, which may have been on before we started.
+  plat::detail::NoteToggle(VK_CAPITAL, (event.keysym.mod & KMOD_CAPS) != 0);
   HWND window = WindowBySdlId(event.windowID);
   if (!window) return;
   // Repeat count 1, the scan code, the previous-state bit and the transition bit.
   uint32_t lParam = 1u | ((static_cast<uint32_t>(event.keysym.scancode) & 0xFF) << 16);
   if (!down || event.repeat) lParam |= 1u << 30;
   if (!down) lParam |= 1u << 31;
-  plat::detail::QueueMessage(window, down ? WM_KEYDOWN : WM_KEYUP,
-                             static_cast<WPARAM>(plat::detail::MessageKeyCode(virtualKey)),
-                             static_cast<LPARAM>(lParam));
+  const WPARAM key = static_cast<WPARAM>(plat::detail::MessageKeyCode(virtualKey));
+  if (plat::detail::RunKeyboardHooks(key, static_cast<LPARAM>(lParam))) return;
+  plat::detail::QueueMessage(window, down ? WM_KEYDOWN : WM_KEYUP, key, static_cast<LPARAM>(lParam));
 }
 
 void NoteClientCursor(HWND window, int x, int y) {
@@ -219,6 +222,13 @@ void NoteClientCursor(HWND window, int x, int y) {
   int originY = 0;
   plat::detail::ClientOrigin(window, &originX, &originY);
   plat::detail::NoteCursorScreen(originX + x, originY + y);
+}
+
+// Mouse hooks see the message with the cursor's screen position.
+bool MouseHooksSwallow(HWND window, UINT message) {
+  POINT screen;
+  GetCursorPos(&screen);
+  return plat::detail::RunMouseHooks(message, screen, window);
 }
 
 void OnMouseButton(const SDL_MouseButtonEvent& event) {
@@ -236,6 +246,7 @@ void OnMouseButton(const SDL_MouseButtonEvent& event) {
   HWND window = WindowBySdlId(event.windowID);
   if (!window) return;
   NoteClientCursor(window, event.x, event.y);
+  if (MouseHooksSwallow(window, message)) return;
   plat::detail::QueueMessage(window, message, plat::detail::MouseKeyBits(), MAKELPARAM(event.x, event.y));
 }
 
@@ -244,6 +255,7 @@ void OnMouseMotion(const SDL_MouseMotionEvent& event) {
   HWND window = WindowBySdlId(event.windowID);
   if (!window) return;
   NoteClientCursor(window, event.x, event.y);
+  if (MouseHooksSwallow(window, WM_MOUSEMOVE)) return;
   plat::detail::QueueMessage(window, WM_MOUSEMOVE, plat::detail::MouseKeyBits(), MAKELPARAM(event.x, event.y));
 }
 
@@ -257,6 +269,7 @@ void OnMouseWheel(const SDL_MouseWheelEvent& event) {
   if (delta == 0) return;
   POINT cursor;
   GetCursorPos(&cursor);  // the wheel message carries screen coordinates
+  if (plat::detail::RunMouseHooks(WM_MOUSEWHEEL, cursor, window)) return;
   plat::detail::QueueMessage(window, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(plat::detail::MouseKeyBits()), delta),
                              MAKELPARAM(cursor.x, cursor.y));
 }
@@ -385,6 +398,12 @@ void InjectMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   const bool clientPosition = message >= WM_MOUSEMOVE && message <= WM_MBUTTONDBLCLK;
   if (clientPosition && window) NoteClientCursor(window, x, y);
+  // The window hooks see injected input as they see real input.
+  if (message == WM_KEYDOWN || message == WM_KEYUP) {
+    if (detail::RunKeyboardHooks(wParam, lParam)) return;
+  } else if (clientPosition || message == WM_MOUSEWHEEL) {
+    if (MouseHooksSwallow(window, message)) return;
+  }
   detail::QueueMessage(window, message, wParam, lParam);
 }
 
@@ -529,6 +548,16 @@ BOOL DestroyWindow(HWND window) {
   }
   delete window;
   return TRUE;
+}
+
+HWND GetForegroundWindow() {
+  Registry& registry = Reg();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  if (ForkedChild(registry)) return nullptr;
+  for (PlatformWindow* window : registry.windows) {
+    if (window->active) return window;
+  }
+  return nullptr;
 }
 
 BOOL SetWindowTextA(HWND window, const char* text) {
