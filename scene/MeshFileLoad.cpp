@@ -3,6 +3,7 @@
 
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
+#include "core/math/ResourceTable.h"
 #include "scene/ShadedMesh.h"
 
 bool ShadedMesh::LoadMapped(const char* filePath) {
@@ -107,4 +108,31 @@ bool ShadedMesh::Save(const char* filePath, ShadedMesh* parentMesh) {
     ok = child->Save(childPath.c_str(), this) && ok;
   }
   return ok;
+}
+
+namespace {
+
+// Resource-table loader of mesh files. Rigid-body models and vehicle definitions built from
+// meshes belong to their own subsystems; until those exist a mesh file stays a mesh.
+void* LoadMeshResource(const ResourceLoadRequest& request, uint16_t& typeCode) {
+  ShadedMesh* mesh = new ShadedMesh();
+  const uint32_t options = request.meshLoadOptions;
+  if (!mesh->Load(request.path, nullptr, static_cast<uint32_t>(request.detail), (options & 1) != 0,
+                  (options & 2) == 0, (options & 4) != 0)) {
+    delete mesh;
+    return nullptr;
+  }
+  typeCode = kResourceMesh;
+  return mesh;
+}
+
+void FreeMeshResource(void* object) { delete static_cast<ShadedMesh*>(object); }
+
+// Registered as soon as the mesh code is part of the program.
+const bool g_meshLoaderRegistered = (ShadedMesh::RegisterResourceLoader(), true);
+
+}  // namespace
+
+void ShadedMesh::RegisterResourceLoader() {
+  CResourceTable::RegisterLoader(kResourceMesh, LoadMeshResource, FreeMeshResource);
 }

@@ -1,22 +1,28 @@
-// The curved-patch reader is not part of the engine yet: a file that carries patches is
-// refused rather than read past its patch section with a guessed size.
 #include "scene/MeshFilePatches.h"
 
-#include "platform/Win32.h"
+#include "scene/CurvedPatch.h"
 
 namespace MeshFilePatches {
 
-CCurvedPatches* Read(const uint8_t*, size_t, size_t& used) {
+CurvedPatch* Read(const uint8_t* data, size_t size, size_t& used) {
   used = 0;
-  OutputDebugStringA("ShadedMesh: curved-patch sections cannot be read by this build\n");
-  return nullptr;
+  CurvedPatch* patches = new CurvedPatch();
+  if (!patches->Read(data, size, &used) || used > size) {
+    delete patches;
+    used = 0;
+    return nullptr;
+  }
+  return patches;
 }
 
-size_t GetFileSize(const CCurvedPatches*) { return 0; }
+size_t GetFileSize(const CurvedPatch* patches) { return patches ? patches->GetFileSize() : 0; }
 
-void Write(const CCurvedPatches*, uint8_t*) {}
+bool Write(const CurvedPatch* patches, uint8_t* out) {
+  if (!patches) return true;
+  const size_t size = patches->GetFileSize();
+  return patches->Write(out, size) == size;
+}
 
-// No patch object can exist without the patch code, so there is nothing to free.
-void Delete(CCurvedPatches*) {}
+void Delete(CurvedPatch* patches) { delete patches; }
 
 }  // namespace MeshFilePatches

@@ -4,16 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 
-class CCurvedPatches;
+class CurvedPatch;
 
 namespace MeshFilePatches {
 
 // Creates the patch object from the front of data; `used` receives the section's size.
 // Null (logged) when the section cannot be read.
-CCurvedPatches* Read(const uint8_t* data, size_t size, size_t& used);
-size_t GetFileSize(const CCurvedPatches* patches);
-// Writes exactly GetFileSize(patches) bytes.
-void Write(const CCurvedPatches* patches, uint8_t* out);
-void Delete(CCurvedPatches* patches);
+CurvedPatch* Read(const uint8_t* data, size_t size, size_t& used);
+size_t GetFileSize(const CurvedPatch* patches);
+// Writes exactly GetFileSize(patches) bytes; false when the patch writer did not.
+bool Write(const CurvedPatch* patches, uint8_t* out);
+void Delete(CurvedPatch* patches);
 
 }  // namespace MeshFilePatches

@@ -36,7 +36,7 @@ void WriteVector(MeshFileWriter& out, const Vector3& v) {
 template <class WriteFn>
 void WriteSection(MeshFileWriter& out, size_t size, WriteFn write) {
   uint8_t* room = out.Reserve(size);
-  if (room) write(room);
+  if (room && !write(room)) out.MarkFailed();
 }
 
 }  // namespace
@@ -90,7 +90,10 @@ void ShadedMesh::WriteTo(MeshFileWriter& out) const {
     out.Bytes(allCompressedNormals, T * N * 2);
   }
   if (sharingTable) {
-    WriteSection(out, sharingTable->GetFileSize(), [&](uint8_t* room) { sharingTable->Write(room); });
+    WriteSection(out, sharingTable->GetFileSize(), [&](uint8_t* room) {
+      sharingTable->Write(room);
+      return true;
+    });
   }
   if (faceAttributes) out.Bytes(faceAttributes, F * 4);
   for (const AttachPoint& point : attachPoints) {
@@ -118,12 +121,18 @@ void ShadedMesh::WriteTo(MeshFileWriter& out) const {
     for (uint32_t s = 0; s < slotCount; ++s) out.Float(s < owner->coverage.size() ? owner->coverage[s] : 0.0f);
   }
   if (written & kFlagPatches) {
-    WriteSection(out, MeshFilePatches::GetFileSize(patches), [&](uint8_t* room) { MeshFilePatches::Write(patches, room); });
+    WriteSection(out, MeshFilePatches::GetFileSize(patches), [&](uint8_t* room) { return MeshFilePatches::Write(patches, room); });
   }
   if (written & kFlagAnimation) {
-    WriteSection(out, animation->GetFileSize(), [&](uint8_t* room) { animation->Write(room); });
+    WriteSection(out, animation->GetFileSize(), [&](uint8_t* room) {
+      animation->Write(room);
+      return true;
+    });
   }
-  if (written & kFlagSkin) WriteSection(out, skin->GetFileSize(), [&](uint8_t* room) { skin->Write(room); });
+  if (written & kFlagSkin) WriteSection(out, skin->GetFileSize(), [&](uint8_t* room) {
+    skin->Write(room);
+    return true;
+  });
 }
 
 size_t ShadedMesh::GetFileSize() const {

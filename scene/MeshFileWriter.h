@@ -36,6 +36,8 @@ class MeshFileWriter {
     uint8_t* p = Reserve(bytes);
     if (p && bytes) std::memset(p, 0, bytes);
   }
+  // A section writer that could not fill its reserved room fails the whole file.
+  void MarkFailed() { m_ok = false; }
   void Word(uint32_t value) { Bytes(&value, 4); }
   void Float(float value) { Bytes(&value, 4); }
 

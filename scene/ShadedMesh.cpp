@@ -8,6 +8,7 @@
 #include "core/math/MathUtil.h"
 #include "core/math/Params.h"
 #include "scene/ControllerSet.h"
+#include "scene/CurvedPatch.h"
 #include "scene/MeshFilePatches.h"
 #include "scene/NormalTable.h"
 #include "scene/Skin.h"
@@ -306,7 +307,7 @@ int ShadedMesh::GetIndexInParent() const {
   return -1;
 }
 
-void ShadedMesh::SetCurvedPatches(CCurvedPatches* curved) {
+void ShadedMesh::SetCurvedPatches(CurvedPatch* curved) {
   if (curved != patches) MeshFilePatches::Delete(patches);
   patches = curved;
   flags |= kFlagPatches;
@@ -329,24 +330,28 @@ void ShadedMesh::SetSkin(Skin* newSkin) {
 }
 
 void ShadedMesh::ComputeBounds() {
-  const size_t total = static_cast<size_t>(vertexCount) * frameCount;
-  if (!allPositions || total == 0) {
+  // Every frame's positions and the patch control points count.
+  std::vector<Vector3> points(allPositions, allPositions + (allPositions ? static_cast<size_t>(vertexCount) * frameCount : 0));
+  for (uint32_t i = 0; patches && i < patches->GetControlVertexCount(); ++i) {
+    points.push_back(patches->GetVertex(i).position);
+  }
+  if (points.empty()) {
     bounds = Box();
     centroid = Vector3();
     radius = centroidRadius = 0.0f;
     return;
   }
-  Box box(allPositions[0], allPositions[0]);
+  Box box(points[0], points[0]);
   Vector3 sum;
-  for (size_t i = 0; i < total; ++i) {
-    box.ExtendByPoint(allPositions[i]);
-    sum += allPositions[i];
+  for (const Vector3& p : points) {
+    box.ExtendByPoint(p);
+    sum += p;
   }
-  centroid = sum * (1.0f / static_cast<float>(total));
+  centroid = sum * (1.0f / static_cast<float>(points.size()));
   float far = 0.0f, farFromCentre = 0.0f;
-  for (size_t i = 0; i < total; ++i) {
-    far = std::max(far, allPositions[i].LengthSquared());
-    farFromCentre = std::max(farFromCentre, (allPositions[i] - centroid).LengthSquared());
+  for (const Vector3& p : points) {
+    far = std::max(far, p.LengthSquared());
+    farFromCentre = std::max(farFromCentre, (p - centroid).LengthSquared());
   }
   radius = std::sqrt(far);
   centroidRadius = std::sqrt(farFromCentre);
@@ -357,6 +362,25 @@ void ShadedMesh::ComputeBounds() {
     box = Box(Vector3(v[0], v[1], v[2]), Vector3(v[3], v[4], v[5]));
   }
   bounds = box;
+}
+
+void ShadedMesh::ComputeAllFaceNormals() {
+  if (!allPositions || (faceCount > 0 && !IndicesValid())) {
+    OutputDebugStringA("ShadedMesh: face normals not computed, face indices out of range\n");
+    return;
+  }
+  Vector3* normals = new Vector3[static_cast<size_t>(faceCount) * frameCount];
+  for (uint32_t t = 0; t < frameCount; ++t) {
+    const Vector3* frame = allPositions + static_cast<size_t>(t) * vertexCount;
+    for (uint32_t f = 0; f < faceCount; ++f) {
+      const uint16_t* tri = indices + 3 * static_cast<size_t>(f);
+      normals[static_cast<size_t>(t) * faceCount + f] = FaceNormal(frame[tri[0]], frame[tri[1]], frame[tri[2]]);
+    }
+  }
+  if (m_owned & kOwnFaceNormals) delete[] allFaceNormals;
+  allFaceNormals = normals;
+  m_owned |= kOwnFaceNormals;
+  PointAtFrame(currentFrame);
 }
 
 void ShadedMesh::OwnFaceRecords() {

@@ -14,7 +14,7 @@
 #include "scene/AttachPoint.h"
 
 class CTexture;
-class CCurvedPatches;
+class CurvedPatch;
 class ControllerSet;
 class Skin;
 class VertexSharingTable;
@@ -101,7 +101,7 @@ class ShadedMesh : public TriMesh {
   uint16_t* allVertexNormals = nullptr;  // T x V, or null
   uint16_t* vertexNormals = nullptr;     // current frame
 
-  CCurvedPatches* patches = nullptr;     // owned
+  CurvedPatch* patches = nullptr;     // owned
   ControllerSet* animation = nullptr;    // owned
   Skin* skin = nullptr;                  // owned
 
@@ -152,12 +152,14 @@ class ShadedMesh : public TriMesh {
   bool AddChildMesh(ShadedMesh* child, uint32_t attachIndex);
   int GetIndexInParent() const;
 
-  void SetCurvedPatches(CCurvedPatches* curved);
+  void SetCurvedPatches(CurvedPatch* curved);
   void SetAnimation(ControllerSet* controllers);
   void SetSkin(Skin* newSkin);
 
   // Bounds over every frame (or the first fixed-bounds attach point), centre and radii.
   void ComputeBounds();
+  // Unit face normals of every frame, stored with the mesh (and so written to its file).
+  void ComputeAllFaceNormals();
   // Per-vertex normal-table indices for every frame; sets the vertex-normal flag.
   void ComputeVertexNormals();
   // Rebuilds the shared normal records with the given smoothing angle, then the bounds.
@@ -183,6 +185,10 @@ class ShadedMesh : public TriMesh {
   // False for a mesh whose load failed: such a mesh is never written.
   bool IsLoaded() const { return m_loaded; }
   bool IsMapped() const { return m_view != nullptr; }
+
+  // Plugs the mesh loader into the resource table under the mesh type code. Linking the mesh
+  // loader does this already; the call is for programs that reach meshes only through the table.
+  static void RegisterResourceLoader();
 
   // Child i's file: the path cut at its last '.', "-", 'a' + i, then the extension.
   // Empty for a path without an extension or an index past 'z'.

@@ -1,0 +1,256 @@
+#include "tools/DemoContent.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "core/math/DebugPrintf.h"
+#include "scene/ControllerSet.h"
+#include "scene/CurvedPatch.h"
+#include "scene/KeyframeController.h"
+#include "scene/ShadedMesh.h"
+
+namespace DemoContent {
+namespace {
+
+constexpr float kSmoothing = 1.0471976f;  // 60 degrees: box edges stay sharp
+
+// Collects quads and triangles before the mesh is created at its final size.
+struct Builder {
+  std::vector<Vector3> positions;
+  std::vector<uint32_t> corners;  // vertex per corner
+  std::vector<uint32_t> uvOfCorner;
+  std::vector<Vector2> uvs;
+
+  uint32_t Vertex(float x, float y, float z) {
+    positions.emplace_back(x, y, z);
+    return static_cast<uint32_t>(positions.size() - 1);
+  }
+  uint32_t UV(float u, float v) {
+    uvs.emplace_back(u, v);
+    return static_cast<uint32_t>(uvs.size() - 1);
+  }
+  // Corners given counter-clockwise seen from outside; the mesh's face normal rule
+  // (p2 - p0) x (p1 - p0) wants them the other way round.
+  void Triangle(uint32_t a, uint32_t b, uint32_t c, uint32_t ua, uint32_t ub, uint32_t uc) {
+    corners.insert(corners.end(), {a, c, b});
+    uvOfCorner.insert(uvOfCorner.end(), {ua, uc, ub});
+  }
+  void Quad(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    if (uvs.empty()) {
+      UV(0, 0);
+      UV(1, 0);
+      UV(1, 1);
+      UV(0, 1);
+    }
+    Triangle(a, b, c, 0, 1, 2);
+    Triangle(a, c, d, 0, 2, 3);
+  }
+
+  ShadedMesh* Make(const char* name, const char* texture, uint32_t frames = 1) const {
+    ShadedMesh* mesh = new ShadedMesh();
+    const uint32_t faces = static_cast<uint32_t>(corners.size() / 3);
+    const uint32_t vertices = static_cast<uint32_t>(positions.size());
+    if (!mesh->Create(name, vertices, faces, 1, 1, static_cast<uint32_t>(uvs.size()), frames)) {
+      delete mesh;
+      return nullptr;
+    }
+    mesh->SetTextureName(0, nullptr, texture);
+    for (uint32_t t = 0; t < frames; ++t) {
+      std::copy(positions.begin(), positions.end(), mesh->allPositions + static_cast<size_t>(t) * vertices);
+    }
+    std::copy(uvs.begin(), uvs.end(), mesh->uvs);
+    for (uint32_t f = 0; f < faces; ++f) {
+      mesh->faceRecords[f].textureSlot = 0;
+      for (uint32_t k = 0; k < 3; ++k) {
+        mesh->indices[3 * f + k] = static_cast<uint16_t>(corners[3 * f + k]);
+        mesh->faceRecords[f].corners[k].uv = uvOfCorner[3 * f + k];
+      }
+    }
+    return mesh;
+  }
+};
+
+// Normals, vertex normals and bounds; coverage only for a finished family (from its root).
+ShadedMesh* Finish(ShadedMesh* mesh) {
+  if (!mesh) return nullptr;
+  mesh->ComputeAllFaceNormals();
+  if (!mesh->ComputeNormalsAndBounds(kSmoothing)) {
+    delete mesh;
+    return nullptr;
+  }
+  mesh->ComputeVertexNormals();
+  mesh->ComputeBounds();
+  if (!mesh->parent) mesh->ResolveTextures();
+  return mesh;
+}
+
+Builder BoxBuilder(float hx, float hy, float hz) {
+  Builder b;
+  uint32_t v[8];
+  for (int i = 0; i < 8; ++i) {
+    v[i] = b.Vertex(i & 1 ? hx : -hx, i & 2 ? hy : -hy, i & 4 ? 2 * hz : 0.0f);
+  }
+  b.Quad(v[4], v[5], v[7], v[6]);  // top
+  b.Quad(v[0], v[2], v[3], v[1]);  // bottom
+  b.Quad(v[1], v[3], v[7], v[5]);  // +x
+  b.Quad(v[0], v[4], v[6], v[2]);  // -x
+  b.Quad(v[2], v[6], v[7], v[3]);  // +y
+  b.Quad(v[0], v[1], v[5], v[4]);  // -y
+  return b;
+}
+
+void AddNamedPoint(ShadedMesh* mesh, const char* name, const Vector3& at) {
+  COrientation where;
+  where.position = at;
+  mesh->AddAttachPoint(where, kAttachNamedPoint, static_cast<uint32_t>(std::strlen(name) + 1), name, false);
+}
+
+}  // namespace
+
+ShadedMesh* BuildGroundGrid(uint32_t n, float cellSize) {
+  ShadedMesh* mesh = new ShadedMesh();
+  if (!mesh->CreateGrid(n, nullptr, 1)) {
+    delete mesh;
+    return nullptr;
+  }
+  mesh->SetName("ground");
+  const float half = 0.5f * cellSize * static_cast<float>(n - 1);
+  for (uint32_t r = 0; r < n; ++r) {
+    for (uint32_t c = 0; c < n; ++c) {
+      mesh->allPositions[r * n + c] = Vector3(c * cellSize - half, r * cellSize - half, 0.0f);
+    }
+  }
+  AddNamedPoint(mesh, "centre", Vector3());
+  for (int i = 0; i < 4; ++i) {
+    const std::string name = "corner" + std::to_string(i);
+    AddNamedPoint(mesh, name.c_str(), Vector3(i & 1 ? half : -half, i & 2 ? half : -half, 0.0f));
+  }
+  const uint32_t key[4] = {0x67726F75u, 1, 2, 3};
+  mesh->AddAttachPoint(COrientation(), kAttachMeshKey, sizeof(key), key, false);
+  return Finish(mesh);
+}
+
+ShadedMesh* BuildBox(float halfX, float halfY, float halfZ) {
+  return Finish(BoxBuilder(halfX, halfY, halfZ).Make("box", "box.texture"));
+}
+
+ShadedMesh* BuildRamp(float length, float width, float height) {
+  Builder b;
+  const float hy = 0.5f * width;
+  const uint32_t a = b.Vertex(0, -hy, 0), c = b.Vertex(length, -hy, 0), e = b.Vertex(length, -hy, height);
+  const uint32_t a2 = b.Vertex(0, hy, 0), c2 = b.Vertex(length, hy, 0), e2 = b.Vertex(length, hy, height);
+  b.Quad(a, e, e2, a2);             // slope
+  b.Quad(a, a2, c2, c);             // bottom
+  b.Quad(c, c2, e2, e);             // back wall
+  b.Triangle(a, c, e, 0, 1, 2);     // -y side
+  b.Triangle(a2, e2, c2, 0, 2, 1);  // +y side
+  return Finish(b.Make("ramp", "ramp.texture"));
+}
+
+ShadedMesh* BuildLodRamp() {
+  ShadedMesh* root = BuildRamp(4.0f, 2.0f, 1.0f);
+  ShadedMesh* lod = Finish(BoxBuilder(2.0f, 1.0f, 0.5f).Make("ramp_LOD,pixels=40", "ramp.texture"));
+  ShadedMesh* inner = Finish(BoxBuilder(0.5f, 0.5f, 0.5f).Make("ramp_INTERNAL", "ramp.texture"));
+  if (!root || !lod || !inner) {
+    delete root;
+    delete lod;
+    delete inner;
+    return nullptr;
+  }
+  const int lodPoint = root->AddAttachPoint(COrientation(), kAttachNamedPoint, 4, "lod", false);
+  const int innerPoint = lod->AddAttachPoint(COrientation(), kAttachNamedPoint, 6, "inner", false);
+  lod->AddChildMesh(inner, static_cast<uint32_t>(innerPoint));
+  root->AddChildMesh(lod, static_cast<uint32_t>(lodPoint));
+  root->ResolveTextures();
+  return root;
+}
+
+ShadedMesh* BuildAnimatedBox() {
+  ShadedMesh* mesh = BoxBuilder(0.5f, 0.5f, 0.5f).Make("spinner", "spinner.texture", 2);
+  if (!mesh) return nullptr;
+  for (uint32_t v = 0; v < mesh->vertexCount; ++v) mesh->allPositions[mesh->vertexCount + v].z += 1.0f;
+  COrientation top;
+  top.position = Vector3(0, 0, 1);
+  const int point = mesh->AddAttachPoint(top, kAttachNamedPoint, 4, "top", true);
+  mesh->animatedAttach[point][1].position = Vector3(0, 0, 2);
+
+  CKeyframeController* controller = new CKeyframeController();
+  controller->SetName("spinner");
+  const PositionKey lift[2] = {{0.0f, 0.0f, Vector3(0, 0, 0)}, {1.0f, 0.0f, Vector3(0, 0, 1)}};
+  const float s = std::sin(0.5f * 1.5707964f), c = std::cos(0.5f * 1.5707964f);
+  const RotationKey turn[2] = {{0.0f, 0.0f, Quaternion()}, {1.0f, 0.0f, Quaternion(0, 0, s, c)}};
+  controller->SetPositionKeys(lift, 2);
+  controller->SetRotationKeys(turn, 2);
+  controller->SetLength(1.0f);
+  controller->SetFrameTime(1.0f / 30.0f);
+  controller->RecomputeEndTime();
+  ControllerSet* set = new ControllerSet();
+  set->Add(controller);
+  mesh->SetAnimation(set);
+  return Finish(mesh);
+}
+
+ShadedMesh* BuildPatchMesh() {
+  Builder b;
+  const uint32_t v0 = b.Vertex(0, 0, 0), v1 = b.Vertex(3, 0, 0), v2 = b.Vertex(3, 3, 0), v3 = b.Vertex(0, 3, 0);
+  b.Quad(v0, v1, v2, v3);
+  ShadedMesh* mesh = b.Make("bump", "bump.texture");
+  if (!mesh) return nullptr;
+  CurvedPatch* patch = new CurvedPatch();
+  for (int row = 0; row < 4; ++row) {
+    for (int col = 0; col < 4; ++col) {
+      CurvedPatchControlVertex cv;
+      const bool inner = row > 0 && row < 3 && col > 0 && col < 3;
+      cv.position = Vector3(static_cast<float>(col), static_cast<float>(row), inner ? 1.0f : 0.0f);
+      cv.u = col / 3.0f;
+      cv.v = row / 3.0f;
+      patch->AddControlVertex(cv);
+    }
+  }
+  CurvedPatchFace face;
+  CurvedPatchRecord record;
+  record.Init(0, 4, 0, false);
+  if (patch->AddFace(face) < 0 || !patch->AddPatch(record)) {
+    delete patch;
+    delete mesh;
+    return nullptr;
+  }
+  mesh->SetCurvedPatches(patch);
+  return Finish(mesh);
+}
+
+std::vector<DemoFile> BuildAll() {
+  std::vector<DemoFile> files = {
+      {"meshes/ground.mesh", BuildGroundGrid(17, 4.0f)},
+      {"meshes/box.mesh", BuildBox(1.0f, 1.0f, 0.5f)},
+      {"meshes/ramp.mesh", BuildRamp(4.0f, 3.0f, 1.5f)},
+      {"meshes/lodramp.mesh", BuildLodRamp()},
+      {"meshes/spinner.mesh", BuildAnimatedBox()},
+      {"meshes/bump.mesh", BuildPatchMesh()},
+  };
+  return files;
+}
+
+void FreeAll(std::vector<DemoFile>& files) {
+  for (DemoFile& file : files) delete file.mesh;
+  files.clear();
+}
+
+bool WriteAll(const std::string& folder) {
+  std::vector<DemoFile> files = BuildAll();
+  bool ok = true;
+  for (const DemoFile& file : files) {
+    const std::string path = folder + "/" + file.relativePath;
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    if (!file.mesh || !file.mesh->Save(path.c_str(), nullptr)) {
+      DebugPrintf("DemoContent: could not write %s\n", path.c_str());
+      ok = false;
+    }
+  }
+  FreeAll(files);
+  return ok;
+}
+
+}  // namespace DemoContent

@@ -1,0 +1,43 @@
+// DemoContent: builders of the small demo meshes, written by make_demo_data and reused by tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class ShadedMesh;
+
+namespace DemoContent {
+
+// Each builder returns a finished root mesh (normals, vertex normals, coverage and bounds
+// computed), or null when building failed (logged). The caller owns the result.
+
+// Flat n x n grid of the given cell size around the origin, with named attach points at its
+// four corners and centre ("corner0".."corner3", "centre") and a mesh key.
+ShadedMesh* BuildGroundGrid(uint32_t n, float cellSize);
+// Axis-aligned box of the given half extents, resting on z = 0.
+ShadedMesh* BuildBox(float halfX, float halfY, float halfZ);
+// Wedge ramp: length along x rising from 0 to height, width along y.
+ShadedMesh* BuildRamp(float length, float width, float height);
+// A ramp with a level-of-detail child (a box named "ramp_LOD,pixels=40") hung on an attach
+// point, which itself carries an internal child ("ramp_INTERNAL"): files ramp.mesh,
+// ramp-a.mesh, ramp-a-a.mesh when saved as ramp.mesh.
+ShadedMesh* BuildLodRamp();
+// A box with node animation (one keyframe controller turning and lifting it) and a second
+// frame of positions with an animated attach point.
+ShadedMesh* BuildAnimatedBox();
+// A flat quad carrying one bicubic curved patch that bulges upward.
+ShadedMesh* BuildPatchMesh();
+
+struct DemoFile {
+  std::string relativePath;  // below the data folder, '/' separated
+  ShadedMesh* mesh;          // owned by the list
+};
+
+// Every demo mesh with its file name below the data folder ("meshes/...").
+std::vector<DemoFile> BuildAll();
+void FreeAll(std::vector<DemoFile>& files);
+
+// Writes every demo mesh below folder (which must exist); false when any file failed.
+bool WriteAll(const std::string& folder);
+
+}  // namespace DemoContent

@@ -1,0 +1,34 @@
+// make_demo_data: writes the demo data folder with the engine's own mesh writers.
+// Usage: make_demo_data <data folder>. A missing folder is built beside its final name and
+// renamed into place at the end, so an interrupted run never leaves a half-filled folder.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "tools/DemoContent.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <data folder>\n", argv[0]);
+    return 2;
+  }
+  namespace fs = std::filesystem;
+  const fs::path target = argv[1];
+  std::error_code error;
+  const bool fresh = !fs::exists(target, error);
+  const fs::path work = fresh ? fs::path(target.string() + ".partial") : target;
+  if (fresh) fs::remove_all(work, error);
+  fs::create_directories(work, error);
+  if (!DemoContent::WriteAll(work.string())) {
+    std::fprintf(stderr, "make_demo_data: writing %s failed\n", work.string().c_str());
+    return 1;
+  }
+  if (fresh) {
+    fs::rename(work, target, error);
+    if (error) {
+      std::fprintf(stderr, "make_demo_data: cannot move %s into place\n", work.string().c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
