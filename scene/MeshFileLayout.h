@@ -14,28 +14,28 @@ constexpr uint32_t kPreviousVersion = 51;
 // Header words. Words that held run-time pointers are written as 0, except the four whose
 // being non-zero says a section is present (written as 1).
 enum Word : size_t {
-  kVersion = 0,
-  kFaceCount = 1,
-  kVertexCount = 2,
-  kCurrentFaceNormals = 4,  // gate used by writers
-  kCentre = 8,              // 3 floats
-  kBoxMin = 11,             // 3 floats, then the maximum
-  kBoxMax = 14,
-  kRadius = 17,
-  kCentreRadius = 18,
-  kFlags = 19,
-  kName = 20,               // 8 words
-  kUVCount = 29,
-  kNormalCount = 31,
-  kSharingTable = 35,       // gate
-  kFaceAttributes = 36,     // gate
-  kAttachCount = 37,
-  kChildCount = 44,
-  kFrameCount = 49,
-  kCurrentFrame = 50,
-  kAllFaceNormals = 52,     // gate used by readers
-  kTextureCount = 55,
-  kSlotCount = 58,
+  kWordVersion = 0,
+  kWordFaceCount = 1,
+  kWordVertexCount = 2,
+  kWordCurrentFaceNormals = 4,  // gate used by writers
+  kWordCentre = 8,              // 3 floats
+  kWordBoxMin = 11,             // 3 floats, then the maximum
+  kWordBoxMax = 14,
+  kWordRadius = 17,
+  kWordCentreRadius = 18,
+  kWordFlags = 19,
+  kWordName = 20,               // 8 words
+  kWordUVCount = 29,
+  kWordNormalCount = 31,
+  kWordSharingTable = 35,       // gate
+  kWordFaceAttributes = 36,     // gate
+  kWordAttachCount = 37,
+  kWordChildCount = 44,
+  kWordFrameCount = 49,
+  kWordCurrentFrame = 50,
+  kWordAllFaceNormals = 52,     // gate used by readers
+  kWordTextureCount = 55,
+  kWordSlotCount = 58,
 };
 
 constexpr size_t kFaceIndicesSize = 6;

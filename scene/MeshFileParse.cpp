@@ -68,24 +68,24 @@ bool ShadedMesh::Parse(const uint8_t* data, size_t size, bool inPlace) {
   MeshFileReader in(data, size);
   const uint8_t* image = in.Take(1, kHeaderSize);
   if (!image) return Fail("file shorter than its header");
-  const uint32_t version = HeaderWord(image, kVersion);
+  const uint32_t version = HeaderWord(image, kWordVersion);
   if (version != kVersion && version != kPreviousVersion) {
     DebugPrintf("ShadedMesh: unsupported file version %u\n", version);
     return false;
   }
-  faceCount = HeaderWord(image, kFaceCount);
-  vertexCount = HeaderWord(image, kVertexCount);
-  frameCount = HeaderWord(image, kFrameCount);
-  uvCount = HeaderWord(image, kUVCount);
-  normalCount = HeaderWord(image, kNormalCount);
-  flags = HeaderWord(image, kFlags);
-  slotCount = HeaderWord(image, kSlotCount);
-  std::memcpy(name, image + 4 * kName, kNameSize);
-  centroid = Vector3(HeaderFloat(image, kCentre), HeaderFloat(image, kCentre + 1), HeaderFloat(image, kCentre + 2));
-  bounds.min = Vector3(HeaderFloat(image, kBoxMin), HeaderFloat(image, kBoxMin + 1), HeaderFloat(image, kBoxMin + 2));
-  bounds.max = Vector3(HeaderFloat(image, kBoxMax), HeaderFloat(image, kBoxMax + 1), HeaderFloat(image, kBoxMax + 2));
-  radius = HeaderFloat(image, kRadius);
-  centroidRadius = HeaderFloat(image, kCentreRadius);
+  faceCount = HeaderWord(image, kWordFaceCount);
+  vertexCount = HeaderWord(image, kWordVertexCount);
+  frameCount = HeaderWord(image, kWordFrameCount);
+  uvCount = HeaderWord(image, kWordUVCount);
+  normalCount = HeaderWord(image, kWordNormalCount);
+  flags = HeaderWord(image, kWordFlags);
+  slotCount = HeaderWord(image, kWordSlotCount);
+  std::memcpy(name, image + 4 * kWordName, kNameSize);
+  centroid = Vector3(HeaderFloat(image, kWordCentre), HeaderFloat(image, kWordCentre + 1), HeaderFloat(image, kWordCentre + 2));
+  bounds.min = Vector3(HeaderFloat(image, kWordBoxMin), HeaderFloat(image, kWordBoxMin + 1), HeaderFloat(image, kWordBoxMin + 2));
+  bounds.max = Vector3(HeaderFloat(image, kWordBoxMax), HeaderFloat(image, kWordBoxMax + 1), HeaderFloat(image, kWordBoxMax + 2));
+  radius = HeaderFloat(image, kWordRadius);
+  centroidRadius = HeaderFloat(image, kWordCentreRadius);
   header = kVersion;
   if (version != kVersion) flags |= kFlagNeedsRewrite;
   if (vertexCount > kMaxVertices) return Fail("more vertices than 16-bit indices address");
@@ -118,7 +118,7 @@ bool ShadedMesh::Parse(const uint8_t* data, size_t size, bool inPlace) {
 
 bool ShadedMesh::ParseSections(MeshFileReader& in, bool inPlace, const uint8_t* image, bool& rebuildNormals) {
   if (!ParseFaces(in, inPlace)) return false;
-  if (HeaderWord(image, kAllFaceNormals) != 0 &&
+  if (HeaderWord(image, kWordAllFaceNormals) != 0 &&
       !TakeArray(in, static_cast<uint64_t>(faceCount) * frameCount, inPlace, allFaceNormals, m_owned,
                  kOwnFaceNormals)) {
     return Fail("face-normal section cut short");
@@ -126,17 +126,17 @@ bool ShadedMesh::ParseSections(MeshFileReader& in, bool inPlace, const uint8_t* 
   if (!ParseNormals(in, inPlace, rebuildNormals)) return false;
   if (!ValidateCorners(rebuildNormals)) return false;
   PointAtFrame(0);
-  if (HeaderWord(image, kSharingTable) != 0) {
+  if (HeaderWord(image, kWordSharingTable) != 0) {
     sharingTable = new VertexSharingTable();
     if (!sharingTable->Read(in.Cursor(), in.Remaining(), *this)) return Fail("vertex-sharing section refused");
     in.Skip(sharingTable->GetFileSize(), 1);
   }
-  if (HeaderWord(image, kFaceAttributes) != 0 &&
+  if (HeaderWord(image, kWordFaceAttributes) != 0 &&
       !TakeArray(in, faceCount, inPlace, faceAttributes, m_owned, kOwnAttributes)) {
     return Fail("face-attribute section cut short");
   }
-  if (!ParseAttachPoints(in, inPlace, HeaderWord(image, kAttachCount))) return false;
-  const uint32_t childCount = HeaderWord(image, kChildCount);
+  if (!ParseAttachPoints(in, inPlace, HeaderWord(image, kWordAttachCount))) return false;
+  const uint32_t childCount = HeaderWord(image, kWordChildCount);
   if (!in.Has(childCount, 4)) return Fail("child table cut short");
   children.assign(childCount, nullptr);
   childAttach.resize(childCount);
@@ -144,7 +144,7 @@ bool ShadedMesh::ParseSections(MeshFileReader& in, bool inPlace, const uint8_t* 
   for (uint32_t index : childAttach) {
     if (index >= attachPoints.size()) return Fail("child hangs on a missing attach point");
   }
-  if (!ParseTextures(in, HeaderWord(image, kTextureCount))) return false;
+  if (!ParseTextures(in, HeaderWord(image, kWordTextureCount))) return false;
   return ParseOptionalSections(in, inPlace);
 }
 

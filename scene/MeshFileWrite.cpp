@@ -55,25 +55,25 @@ void ShadedMesh::WriteTo(MeshFileWriter& out) const {
 
   // Header, field by field: run-time pointer words are 0, section gates 1.
   uint32_t words[kHeaderWords] = {};
-  words[kVersion] = kVersion;
-  words[kFaceCount] = faceCount;
-  words[kVertexCount] = vertexCount;
-  words[kCurrentFaceNormals] = hasFaceNormals ? 1 : 0;
+  words[kWordVersion] = kVersion;
+  words[kWordFaceCount] = faceCount;
+  words[kWordVertexCount] = vertexCount;
+  words[kWordCurrentFaceNormals] = hasFaceNormals ? 1 : 0;
   const float floats[11] = {centroid.x,   centroid.y,   centroid.z,   bounds.min.x, bounds.min.y, bounds.min.z,
                             bounds.max.x, bounds.max.y, bounds.max.z, radius,       centroidRadius};
-  std::memcpy(&words[kCentre], floats, sizeof(floats));
-  words[kFlags] = written;
-  std::memcpy(&words[kName], name, kNameSize);
-  words[kUVCount] = uvCount;
-  words[kNormalCount] = normalCount;
-  words[kSharingTable] = sharingTable ? 1 : 0;
-  words[kFaceAttributes] = faceAttributes ? 1 : 0;
-  words[kAttachCount] = static_cast<uint32_t>(attachPoints.size());
-  words[kChildCount] = static_cast<uint32_t>(childAttach.size());
-  words[kFrameCount] = frameCount;
-  words[kAllFaceNormals] = hasFaceNormals ? 1 : 0;
-  words[kTextureCount] = static_cast<uint32_t>(owner->textureNames.size());
-  words[kSlotCount] = slotCount;
+  std::memcpy(&words[kWordCentre], floats, sizeof(floats));
+  words[kWordFlags] = written;
+  std::memcpy(&words[kWordName], name, kNameSize);
+  words[kWordUVCount] = uvCount;
+  words[kWordNormalCount] = normalCount;
+  words[kWordSharingTable] = sharingTable ? 1 : 0;
+  words[kWordFaceAttributes] = faceAttributes ? 1 : 0;
+  words[kWordAttachCount] = static_cast<uint32_t>(attachPoints.size());
+  words[kWordChildCount] = static_cast<uint32_t>(childAttach.size());
+  words[kWordFrameCount] = frameCount;
+  words[kWordAllFaceNormals] = hasFaceNormals ? 1 : 0;
+  words[kWordTextureCount] = static_cast<uint32_t>(owner->textureNames.size());
+  words[kWordSlotCount] = slotCount;
   out.Bytes(words, sizeof(words));
 
   const size_t F = faceCount, V = vertexCount, T = frameCount, N = normalCount;

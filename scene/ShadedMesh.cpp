@@ -383,6 +383,23 @@ void ShadedMesh::ComputeAllFaceNormals() {
   PointAtFrame(currentFrame);
 }
 
+void ShadedMesh::RemoveFaceNormals() {
+  if (m_owned & kOwnFaceNormals) delete[] allFaceNormals;
+  allFaceNormals = nullptr;
+  m_owned &= ~kOwnFaceNormals;
+  PointAtFrame(currentFrame);
+}
+
+void ShadedMesh::SetFaceAttributes(const uint32_t* words) {
+  if (m_owned & kOwnAttributes) delete[] faceAttributes;
+  faceAttributes = nullptr;
+  m_owned &= ~kOwnAttributes;
+  if (!words) return;
+  faceAttributes = new uint32_t[faceCount];
+  std::copy(words, words + faceCount, faceAttributes);
+  m_owned |= kOwnAttributes;
+}
+
 void ShadedMesh::OwnFaceRecords() {
   // Records used in place lie in the file image, which is not ours to change.
   if ((m_owned & kOwnFaceRecords) || !faceRecords) return;

@@ -160,6 +160,10 @@ class ShadedMesh : public TriMesh {
   void ComputeBounds();
   // Unit face normals of every frame, stored with the mesh (and so written to its file).
   void ComputeAllFaceNormals();
+  // Drops the stored face normals (the file then has no face-normal section).
+  void RemoveFaceNormals();
+  // Copies F words (null removes the section); the words are carried unchanged.
+  void SetFaceAttributes(const uint32_t* words);
   // Per-vertex normal-table indices for every frame; sets the vertex-normal flag.
   void ComputeVertexNormals();
   // Rebuilds the shared normal records with the given smoothing angle, then the bounds.

@@ -1,0 +1,180 @@
+// Builders and a section-by-section comparison shared by the mesh tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "scene/ControllerSet.h"
+#include "scene/CurvedPatch.h"
+#include "scene/ShadedMesh.h"
+#include "scene/Skin.h"
+#include "scene/VertexSharingTable.h"
+#include "tools/DemoContent.h"
+
+namespace mesh_test {
+
+// Optional parts a test mesh can carry; every combination must survive a file round trip.
+enum Part : uint32_t {
+  kFaceNormals = 1 << 0,
+  kSharing = 1 << 1,
+  kAttributes = 1 << 2,
+  kAnimation = 1 << 3,
+  kSkin = 1 << 4,
+  kPatches = 1 << 5,
+  kNoCoverage = 1 << 6,
+  kNoVertexNormals = 1 << 7,
+  kAnimatedAttach = 1 << 8,
+  kPartCount = 9
+};
+
+inline std::vector<uint8_t> SectionBytes(size_t size, const std::function<void(uint8_t*)>& write) {
+  std::vector<uint8_t> bytes(size);
+  if (size) write(bytes.data());
+  return bytes;
+}
+
+inline Skin* MakeSkin(uint32_t vertices) {
+  Skin* skin = new Skin();
+  skin->bones.resize(2);
+  for (uint32_t b = 0; b < 2; ++b) {
+    std::memset(skin->bones[b].name, 0, sizeof(skin->bones[b].name));
+    std::strcpy(skin->bones[b].name, b ? "arm" : "root");
+    skin->bones[b].parent = b ? 0 : Skin::kNoParent;
+    skin->bones[b].bind.position = Vector3(0, 0, static_cast<float>(b));
+  }
+  skin->keptWord = 7;
+  skin->offsets.push_back(0);
+  for (uint32_t v = 0; v < vertices; ++v) {
+    skin->weights.push_back(SkinWeight{static_cast<uint16_t>(v % 2), static_cast<uint16_t>(v), Vector3(1, 2, 3), 1.0f});
+    skin->offsets.push_back(static_cast<uint16_t>(skin->weights.size()));
+  }
+  return skin;
+}
+
+// A two-frame box with the chosen parts, built through the demo builders.
+inline ShadedMesh* BuildMesh(uint32_t parts) {
+  ShadedMesh* mesh = DemoContent::BuildAnimatedBox();
+  if (!mesh) return nullptr;
+  if (!(parts & kAnimation)) {
+    mesh->SetAnimation(nullptr);
+    mesh->flags &= ~ShadedMesh::kFlagAnimation;
+  }
+  if (!(parts & kFaceNormals)) mesh->RemoveFaceNormals();
+  if (parts & kSharing) {
+    mesh->BuildEdgeAdjacency();
+    std::vector<VertexSharingFace> faces(mesh->faceCount);
+    std::memcpy(faces.data(), mesh->faceRecords, faces.size() * sizeof(VertexSharingFace));
+    mesh->sharingTable = new VertexSharingTable();
+    mesh->sharingTable->Build(*mesh, faces.data());
+  }
+  if (parts & kAttributes) {
+    std::vector<uint32_t> words(mesh->faceCount);
+    for (uint32_t f = 0; f < mesh->faceCount; ++f) words[f] = 0xA5000000u + f;
+    mesh->SetFaceAttributes(words.data());
+  }
+  if (parts & kSkin) mesh->SetSkin(MakeSkin(mesh->vertexCount));
+  if (parts & kPatches) {
+    ShadedMesh* donor = DemoContent::BuildPatchMesh();
+    CurvedPatch* patch = donor->patches;
+    donor->patches = nullptr;
+    delete donor;
+    mesh->SetCurvedPatches(patch);
+  }
+  if (parts & kNoCoverage) mesh->flags &= ~ShadedMesh::kFlagCoverage;
+  if (parts & kNoVertexNormals) mesh->flags &= ~ShadedMesh::kFlagVertexNormals;
+  if (!(parts & kAnimatedAttach)) mesh->animatedAttach[0].clear();
+  mesh->AddAttachPoint(COrientation(), 1234, 0, nullptr, false);  // a point without data
+  return mesh;
+}
+
+inline void ExpectSameTransform(const COrientation& a, const COrientation& b) {
+  for (int r = 0; r < 3; ++r) EXPECT_EQ(0, std::memcmp(&a.axes.m[r], &b.axes.m[r], sizeof(Vector3)));
+  EXPECT_EQ(0, std::memcmp(&a.position, &b.position, sizeof(Vector3)));
+}
+
+template <class T>
+void ExpectSameArray(const T* a, const T* b, size_t count, const char* what) {
+  SCOPED_TRACE(what);
+  if (count == 0) return;
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(0, std::memcmp(a, b, count * sizeof(T)));
+}
+
+// Compares what a file carries, section by section. Bits the reader sets for what it had to
+// compute (coverage, vertex normals, rewrite) are left out of the flag comparison.
+inline void ExpectSameMesh(const ShadedMesh& a, const ShadedMesh& b) {
+  const uint32_t computed = ShadedMesh::kFlagCoverage | ShadedMesh::kFlagVertexNormals | ShadedMesh::kFlagNeedsRewrite;
+  EXPECT_EQ(a.flags & ~computed, b.flags & ~computed);
+  EXPECT_EQ(a.GetName(), b.GetName());
+  ASSERT_EQ(a.faceCount, b.faceCount);
+  ASSERT_EQ(a.vertexCount, b.vertexCount);
+  ASSERT_EQ(a.frameCount, b.frameCount);
+  ASSERT_EQ(a.uvCount, b.uvCount);
+  ASSERT_EQ(a.normalCount, b.normalCount);
+  const size_t F = a.faceCount, V = a.vertexCount, T = a.frameCount, N = a.normalCount;
+  ExpectSameArray(a.indices, b.indices, 3 * F, "faces");
+  ExpectSameArray(a.allPositions, b.allPositions, V * T, "positions");
+  ExpectSameArray(a.faceRecords, b.faceRecords, F, "face records");
+  ExpectSameArray(a.uvs, b.uvs, a.uvCount, "uvs");
+  EXPECT_EQ(a.allFaceNormals == nullptr, b.allFaceNormals == nullptr);
+  if (a.allFaceNormals && b.allFaceNormals) ExpectSameArray(a.allFaceNormals, b.allFaceNormals, T * F, "face normals");
+  ExpectSameArray(a.normalRecords, b.normalRecords, N, "normal records");
+  if (N) ExpectSameArray(a.cornerList, b.cornerList, 3 * F, "corner list");
+  ExpectSameArray(a.allCompressedNormals, b.allCompressedNormals, N * T, "compressed normals");
+  EXPECT_EQ(a.sharingTable == nullptr, b.sharingTable == nullptr);
+  if (a.sharingTable && b.sharingTable) {
+    ASSERT_EQ(a.sharingTable->GetGroupCount(), b.sharingTable->GetGroupCount());
+    for (uint32_t f = 0; f < F; ++f) EXPECT_EQ(a.sharingTable->GetGroupOfFace(f), b.sharingTable->GetGroupOfFace(f));
+  }
+  EXPECT_EQ(a.faceAttributes == nullptr, b.faceAttributes == nullptr);
+  if (a.faceAttributes && b.faceAttributes) ExpectSameArray(a.faceAttributes, b.faceAttributes, F, "attributes");
+  ASSERT_EQ(a.attachPoints.size(), b.attachPoints.size());
+  for (size_t i = 0; i < a.attachPoints.size(); ++i) {
+    const AttachPoint& p = a.attachPoints[i];
+    const AttachPoint& q = b.attachPoints[i];
+    ExpectSameTransform(p.transform, q.transform);
+    EXPECT_EQ(p.type, q.type);
+    ASSERT_EQ(p.GetLength(), q.GetLength());
+    ExpectSameArray(p.GetData(), q.GetData(), p.GetLength(), "attach data");
+    ASSERT_EQ(a.animatedAttach[i].size(), b.animatedAttach[i].size());
+    for (size_t t = 0; t < a.animatedAttach[i].size(); ++t) ExpectSameTransform(a.animatedAttach[i][t], b.animatedAttach[i][t]);
+  }
+  EXPECT_EQ(a.childAttach, b.childAttach);
+  EXPECT_EQ(a.textureOwner->textureNames, b.textureOwner->textureNames);
+  EXPECT_EQ(a.slotCount, b.slotCount);
+  if (a.allVertexNormals && (a.flags & ShadedMesh::kFlagVertexNormals)) {
+    ExpectSameArray(a.allVertexNormals, b.allVertexNormals, V * T, "vertex normals");
+  }
+  if (a.flags & ShadedMesh::kFlagCoverage) EXPECT_EQ(a.textureOwner->coverage, b.coverage);
+  EXPECT_EQ(a.patches == nullptr, b.patches == nullptr);
+  if (a.patches && b.patches) {
+    const size_t size = a.patches->GetFileSize();
+    ASSERT_EQ(size, b.patches->GetFileSize());
+    EXPECT_EQ(SectionBytes(size, [&](uint8_t* o) { a.patches->Write(o, size); }),
+              SectionBytes(size, [&](uint8_t* o) { b.patches->Write(o, size); }));
+  }
+  EXPECT_EQ(a.animation == nullptr, b.animation == nullptr);
+  if (a.animation && b.animation) {
+    ASSERT_EQ(a.animation->GetFileSize(), b.animation->GetFileSize());
+    EXPECT_EQ(SectionBytes(a.animation->GetFileSize(), [&](uint8_t* o) { a.animation->Write(o); }),
+              SectionBytes(b.animation->GetFileSize(), [&](uint8_t* o) { b.animation->Write(o); }));
+  }
+  EXPECT_EQ(a.skin == nullptr, b.skin == nullptr);
+  if (a.skin && b.skin) {
+    ASSERT_EQ(a.skin->GetFileSize(), b.skin->GetFileSize());
+    EXPECT_EQ(SectionBytes(a.skin->GetFileSize(), [&](uint8_t* o) { a.skin->Write(o); }),
+              SectionBytes(b.skin->GetFileSize(), [&](uint8_t* o) { b.skin->Write(o); }));
+  }
+}
+
+inline std::vector<uint8_t> FileImage(const ShadedMesh& mesh) {
+  std::vector<uint8_t> bytes(mesh.GetFileSize());
+  const size_t written = mesh.Serialize(bytes.data(), bytes.size());
+  EXPECT_EQ(written, bytes.size());
+  return bytes;
+}
+
+}  // namespace mesh_test
