@@ -1,0 +1,63 @@
+// CMouseCursor: timing and placement of the software pointer.
+#include "core/MouseCursor.h"
+
+#include "core/GameWorld.h"
+#include "core/InputMan.h"
+#include "core/WorldAccess.h"
+#include "render/RasterizerInterface.h"
+#include "render/RenderView.h"
+#include "ui/Sprite.h"
+#include "ui/SpriteFile.h"
+
+CMouseCursor::CMouseCursor() : CMouseCursor(kFile) {}
+
+CMouseCursor::CMouseCursor(const char* path) : m_spriteFile(new CSpriteFile()) {
+  if (m_spriteFile->Load(path)) m_sprite = m_spriteFile->GetSprite("mousecursor");
+}
+
+CMouseCursor::~CMouseCursor() = default;
+
+RECT CMouseCursor::EvenRect(const RECT& rect) {
+  RECT even = rect;
+  if ((static_cast<int64_t>(even.right) - even.left) & 1) ++even.right;
+  if ((static_cast<int64_t>(even.bottom) - even.top) & 1) ++even.bottom;
+  return even;
+}
+
+void CMouseCursor::SetFrame(int frame) {
+  if (m_sprite) m_sprite->SetFrame(frame);
+}
+
+void CMouseCursor::Update() {
+  if (timeGetTime() - m_lastDraw <= kRedrawMs) return;
+  CGameWorld* world = GetGameWorld();
+  if (world) Draw(world->GetRenderView(), false);
+}
+
+void CMouseCursor::Draw(CRenderView* view, bool toBackBuffer) {
+  if (!view || !m_sprite) return;
+  CRasterizerInterface* rasterizer = view->GetRasterizer();
+  if (!rasterizer) return;
+  HDC dc = nullptr;
+  if (toBackBuffer ? rasterizer->GetBackBufferDC(&dc) : rasterizer->GetFrontBufferDC(&dc)) dc = nullptr;
+  if (!dc) return;
+
+  CGameWorld* world = GetGameWorld();
+  CInputMan* input = world ? world->GetInputManager() : nullptr;
+  if (input) {
+    const POINT at = input->GetMousePos();
+    m_sprite->x = static_cast<float>(at.x);
+    m_sprite->y = static_cast<float>(at.y);
+  }
+  // The pixel copies (background save, compose, restore) need the image service of the interface
+  // library; until it exists only the rectangle and the timing are kept, and the background is
+  // never claimed as saved.
+  m_rect = EvenRect(m_sprite->GetBounds());
+
+  if (toBackBuffer) {
+    rasterizer->ReleaseBackBufferDC(dc);
+  } else {
+    rasterizer->ReleaseFrontBufferDC(dc);
+  }
+  m_lastDraw = timeGetTime();
+}
