@@ -371,7 +371,7 @@ const CurvedPatchControlVertex& CurvedPatch::GetControlVertex(uint32_t patch, in
 }
 
 Vector3 CurvedPatch::Evaluate(uint32_t patch, float u, float v) const {
-  if (patch >= m_patches.size() || m_patches[patch].IsEmpty()) return Vector3();
+  if (!IsGridInside(patch) || m_patches[patch].IsEmpty()) return Vector3();
   // Exact corners keep neighbouring tessellations welded where patches meet.
   if ((u == 0.0f || u == 1.0f) && (v == 0.0f || v == 1.0f)) {
     return GetControlVertex(patch, u == 0.0f ? 0 : 3, v == 0.0f ? 0 : 3).position;
@@ -402,7 +402,7 @@ void CurvedPatch::EvaluateVertex(uint32_t patch, float u, float v, Vector3& posi
   position = Evaluate(patch, u, v);
   normal = Vector3();
   uv = Vector2();
-  if (patch >= m_patches.size() || m_patches[patch].IsEmpty()) return;
+  if (!IsGridInside(patch) || m_patches[patch].IsEmpty()) return;
   if ((u == 0.0f || u == 1.0f) && (v == 0.0f || v == 1.0f)) {
     // Finite differences would step off the patch here; the control polygon's edges
     // give the tangent plane at a corner. Both are oriented to increasing u and v so
@@ -509,9 +509,12 @@ bool CurvedPatch::RemapNeighbours(const uint16_t* table, size_t count) {
   return true;
 }
 
-void CurvedPatch::BuildGroups(uint32_t limit) {
+bool CurvedPatch::BuildGroups(uint32_t limit) {
+  for (uint32_t p = 0; p < m_patches.size(); ++p) {
+    if (!IsGridInside(p)) return Fail("CurvedPatch: patch grid outside the control vertices\n");
+  }
   m_groups.clear();
-  if (m_patches.empty()) return;
+  if (m_patches.empty()) return true;
   limit = std::max<uint32_t>(limit, 1);
   std::vector<std::vector<uint32_t>> done;
   std::vector<std::vector<uint32_t>> pending(1);
@@ -532,6 +535,7 @@ void CurvedPatch::BuildGroups(uint32_t limit) {
     pending.push_back(std::move(first));
   }
   RewriteGroups(done);
+  return true;
 }
 
 void CurvedPatch::SplitGroup(const std::vector<uint32_t>& group, std::vector<uint32_t>& first,

@@ -19,9 +19,11 @@ class CurvedPatch {
 
   // ---- file section (little-endian; layout in the .cpp) ----
   // Bytes Write produces; counted by the writer itself so the two cannot disagree.
+  // 0 (logged) when the data could not be written (see Write).
   size_t GetFileSize() const;
   // Writes the section to out; returns the bytes written, or 0 (logged, nothing promised
-  // about out) when capacity is too small.
+  // about out) when capacity is too small or a record names something that is not there
+  // (such a section could not be read back).
   size_t Write(uint8_t* out, size_t capacity) const;
   // Reads a section from the front of data. Every count, index and range is checked against
   // the data; on failure the object is left empty, the reason logged and false returned.
@@ -39,7 +41,13 @@ class CurvedPatch {
   // control-polygon edges leaving the corner and the texture coordinates are the corner's.
   void EvaluateVertex(uint32_t patch, float u, float v, Vector3& position, Vector3& normal,
                       Vector2& uv) const;
+  // Unchecked: the patch must exist and IsGridInside(patch) hold.
   const CurvedPatchControlVertex& GetControlVertex(uint32_t patch, int column, int row) const;
+  // Whether the patch exists and its 4 x 4 grid lies within the control vertices. Always
+  // true for loaded or added patches; records edited in place may break it.
+  bool IsGridInside(uint32_t patch) const {
+    return patch < m_patches.size() && m_patches[patch].VertexIndex(3, 3) < m_vertices.size();
+  }
 
   // ---- building (tools) ----
   void AddControlVertex(const CurvedPatchControlVertex& vertex);
@@ -54,8 +62,9 @@ class CurvedPatch {
   bool RemapNeighbours(const uint16_t* table, size_t count);
   // Splits the patches into groups of at most `limit` (spatial halving), then rewrites each
   // group so its patches run in face order over private 4 x 4 control blocks. Patch indices
-  // change; neighbour indices follow.
-  void BuildGroups(uint32_t limit);
+  // change; neighbour indices follow. Refused (logged, nothing changed) when a patch's grid
+  // is not inside the control vertices.
+  bool BuildGroups(uint32_t limit);
 
   // ---- access ----
   uint32_t GetHeader() const { return m_header; }

@@ -294,7 +294,7 @@ void CurvedPatchInstance::UpdateLOD(const ViewFrustum& camera) {
 
 float CurvedPatchInstance::PatchError(uint32_t patch) const {
   const CurvedPatchRecord& r = m_patches->GetPatch(patch);
-  if (r.IsEmpty()) return 0.0f;
+  if (r.IsEmpty() || !m_patches->IsGridInside(patch)) return 0.0f;
   const float span = FastDistance(m_patches->GetControlVertex(patch, 0, 0).position,
                                   m_patches->GetControlVertex(patch, 3, 3).position);
   const float angle = std::max(r.curvature[0], r.curvature[1]) * kCurvatureUnit;
@@ -333,6 +333,7 @@ void CurvedPatchInstance::UpdateFaceLevel(const ViewFrustum& camera, float t) {
     local[k] = lengthSquared > 0.0f ? offset.Dot(axis) / lengthSquared : 0.0f;
   }
   for (uint32_t p = 0; p < m_render.size(); ++p) {
+    if (!m_patches->IsGridInside(p)) continue;
     const Vector3& first = m_patches->GetVertex(m_patches->GetPatch(p).firstVertex).position;
     const float d = std::max(FastDistance(local, first), kNearestPatchDistance);
     m_render[p].level = LevelForError(PatchError(p) / (t * d), 0);
@@ -394,7 +395,7 @@ void CurvedPatchInstance::Tessellate(CurvedPatchLOD& lod, void* triangles, size_
 }
 
 Box CurvedPatchInstance::GetWorldBounds(uint32_t patch) const {
-  if (!m_patches || patch >= m_patches->GetPatchCount()) return Box(m_world.position, m_world.position);
+  if (!m_patches || !m_patches->IsGridInside(patch)) return Box(m_world.position, m_world.position);
   const Vector3 first = m_world.LocalToWorldPoint(m_patches->GetControlVertex(patch, 0, 0).position);
   Box box(first, first);
   for (int r = 0; r < 4; ++r) {

@@ -371,8 +371,9 @@ TEST(CurvedPatchLevels, CameraPassesThrottleAndStayFinite) {
   // Degenerate inputs: no radius with the camera on the instance (0/0 in the far pass),
   // and a zero field of view. Levels and counts stay in range.
   inst.SetPlacement(COrientation(), 1.0f, 0.0f);
+  EXPECT_TRUE(lookFrom(Vector3(0, 0, 0)));  // on the instance: the near pass, not 0/0
+  EXPECT_NE(log.text.find("Face-Level"), std::string::npos);
   cam.SetFieldOfView(0.0f);
-  lookFrom(Vector3(0, 0, 0));
   lookFrom(Vector3(500, 0, 0));
   for (uint32_t p = 0; p < 4; ++p) {
     const CurvedPatchLOD& lod = inst.GetRenderLOD(p);
@@ -411,7 +412,7 @@ TEST(CurvedPatchGroups, SplitRewritesBlocksAndKeepsNeighbours) {
   CurvedPatch cp;
   BuildSheet(cp, 4, 3, rng);
   const CurvedPatch before = cp;
-  cp.BuildGroups(3);
+  ASSERT_TRUE(cp.BuildGroups(3));
   ASSERT_EQ(cp.GetPatchCount(), before.GetPatchCount());
   uint32_t nextPatch = 0;
   for (uint32_t g = 0; g < cp.GetGroupCount(); ++g) {
@@ -455,7 +456,7 @@ TEST(CurvedPatchGroups, SplitRewritesBlocksAndKeepsNeighbours) {
   CurvedPatchRecord rec;
   rec.Init(0, 4, 0, false);
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(same.AddPatch(rec));
-  same.BuildGroups(0);
+  ASSERT_TRUE(same.BuildGroups(0));
   EXPECT_EQ(same.GetGroupCount(), 1u);
   EXPECT_EQ(same.GetControlVertexCount(), 80u);
 }
