@@ -94,7 +94,16 @@ CSettings::CSettings() {
 
 void CSettings::ApplyBindings(CInputMan* input) const {
   if (!input) return;
-  // The input manager's binding list arrives with its rewrite; until then there is nothing to fill.
+  input->ClearBindings();
+  input->SetMouseScales(mouseScale, negativeVerticalScale ? -mouseScale : mouseScale);
+  const uint32_t rows = static_cast<uint32_t>(keyTable.size() / kDevices);
+  // Row 0 is skipped: action 0 would raise events of code 0, which the layers read as typed keys.
+  for (uint32_t action = 1; action < rows; ++action) {
+    for (uint32_t device = 0; device < kDevices; ++device) {
+      const uint32_t code = keyTable[static_cast<size_t>(action) * kDevices + device];
+      if (code != 0) input->AddBinding(device, code, action);
+    }
+  }
 }
 
 uint32_t CSettings::GetBinding(uint32_t device, uint32_t action) const {

