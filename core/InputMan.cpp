@@ -284,17 +284,19 @@ void CInputMan::JoystickTimer(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) 
 void CInputMan::PollJoysticks() {
   if (joyGetNumDevs() == 0) return;
   for (int j = 0; j < 2; ++j) {
+    // Read, compare and store as one step: a second poller (a test beside the timer) must not
+    // compare a stale reading against a newer stored state and report a change backwards.
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
     JOYINFOEX now = EmptyJoyInfo();
     // A failed read makes no events and keeps the last good state.
     if (joyGetPosEx(static_cast<UINT>(j), &now) != JOYERR_NOERROR) continue;
-    PollJoystick(j, now);
+    PollJoystickLocked(j, now);
   }
 }
 
-void CInputMan::PollJoystick(int index, const JOYINFOEX& now) {
+void CInputMan::PollJoystickLocked(int index, const JOYINFOEX& now) {
   const uint32_t slot = index == 0 ? kJoystick0Slot : kJoystick1Slot;
   const JOYCAPSA& caps = m_joyCaps[index];
-  std::lock_guard<std::mutex> lock(m_pendingMutex);
   const JOYINFOEX old = m_joyState[index];
   const int buttons = std::min<int>(static_cast<int>(caps.wNumButtons), kMaxJoystickButtons);
   for (int i = 0; i < buttons; ++i) {

@@ -126,7 +126,7 @@ class CInputMan {
   void OnMouseButton(UINT message, POINT screen);
   void AppendBoundActions(uint32_t slot, uint32_t code, bool up, float x, float y, float value, bool skipTextKeys);
   void AddPendingLocked(uint32_t slot, uint32_t code, bool up, float value);
-  void PollJoystick(int index, const JOYINFOEX& now);
+  void PollJoystickLocked(int index, const JOYINFOEX& now);
   float DeviceValue(uint32_t slot, uint32_t code) const;
   void FilterMouse();
   void RefreshCursor();
