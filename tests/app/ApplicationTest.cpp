@@ -378,6 +378,43 @@ TEST_F(ShellTest, KeyDownsAreRememberedWithTheirTime) {
   EXPECT_EQ(0, MainWndProc(nullptr, WM_PAINT, 0, 0));
 }
 
+TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.lpszClassName = "KelvarunPauseTest";
+  static const UINT registered = RegisterClassA(&windowClass);
+  ASSERT_NE(0u, registered);
+  HWND window = CreateWindowA("KelvarunPauseTest", "pause", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, window);
+  SetApplicationCommandLine("kelvarun");
+  InitApplication(window, nullptr);
+  OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
+  SetDebugMode(true);
+  CountingLayer* layer = AddCounter();
+  // While the frame is drawn: Pause goes down and up, and the player closes the window.
+  struct PauseAndClose : CGameActionLayer {
+    explicit PauseAndClose(HWND w) : window(w) {}
+    void Draw(CRenderView*, PixelBufferDesc**) override {
+      if (done) return;
+      done = true;
+      plat::SetKeyState(VK_PAUSE, true);
+      plat::SetKeyState(VK_PAUSE, false);
+      plat::InjectMessage(window, WM_CLOSE, 0, 0);
+    }
+    HWND window;
+    bool done = false;
+  };
+  GetGameWorld()->AddLayerOnTop(new PauseAndClose(window));
+  (void)layer;
+  plat::AdvanceClock(33);
+  EXPECT_EQ(0, RunFrame()) << "the close arrived during the pause and ended the program";
+  EXPECT_EQ(1, counts.ticks);
+  EXPECT_EQ(nullptr, GetGameWorld());
+  EXPECT_EQ(1, LogCount(kQuitLine));
+  EXPECT_EQ(nullptr, GetMainWindow());
+  SetDebugMode(false);
+}
+
 // --- The whole program ---------------------------------------------------------------------
 
 namespace {
