@@ -1,10 +1,10 @@
 // CSpriteFile: loading, lookup and reloading of a sprite file.
 #include "ui/SpriteFile.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/FileSystem.h"
 #include "platform/Win32.h"
 #include "render/ColourDepth.h"
 
@@ -23,20 +23,13 @@ void LogMissingFile(const char* path) {
   OutputDebugStringA(text.c_str());
 }
 
-bool FileExists(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
-  std::fclose(file);
-  return true;
-}
-
 }  // namespace
 
 bool CSpriteFile::Load(const char* path) {
   m_sprites.clear();
   m_loaded = false;
   m_fileName = path ? path : "";
-  if (!path || !*path || !FileExists(path)) {
+  if (!path || !*path || !plat::FileExists(path)) {
     LogMissingFile(path ? path : "");
     return false;
   }

@@ -15,9 +15,12 @@ TEST(GlobalArt, FontsAreIndexedInSortedOrderAndMissingOnesGiveNull) {
   // Created out of order; the indices must not depend on how the folder lists them.
   for (const char* name : {"fontSmall.bin", "Font_Title.bin", "font2.bin", "nested/font1.bin", "cursor.bin"})
     temp.Write(std::string("UI/Global/") + name, "not a sprite file this build reads");
-  DebugCapture quiet;
+  DebugCapture log;
   CGlobalArt art;
   ASSERT_TRUE(art.LoadFrom((temp.Path() + "ui\\global\\").c_str()));
+  // Every file was found on disk through its mixed-case backslash path, and refused only for its content.
+  EXPECT_EQ(std::string::npos, log.Text().find("Error Loading File"));
+  EXPECT_NE(std::string::npos, log.Text().find("CSpriteFile: "));
   ASSERT_EQ(4u, art.GetFontCount());  // "Font_Title" matches too: names match without regard to case
   EXPECT_EQ(0, art.FindFont("Font_Title"));
   EXPECT_EQ(1, art.FindFont("font2"));
