@@ -114,7 +114,8 @@ uint32_t CSettings::GetBinding(uint32_t device, uint32_t action) const {
 bool CSettings::SetBinding(uint32_t device, uint32_t action, uint32_t code, bool swap) {
   if (device >= kDevices || action >= keyTable.size() / kDevices) return false;
   const size_t target = static_cast<size_t>(action) * kDevices + device;
-  if (swap) {
+  // Swapping in code 0 (unbinding) would hand the old code to every unbound action of the device.
+  if (swap && code != 0) {
     const uint32_t old = keyTable[target];
     for (size_t cell = device; cell < keyTable.size(); cell += kDevices)
       if (keyTable[cell] == code) keyTable[cell] = old;

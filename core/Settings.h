@@ -27,7 +27,8 @@ class CSettings {
   // The code in the cell; 0 for a device slot or action outside the table.
   virtual uint32_t GetBinding(uint32_t device, uint32_t action) const;
   // Stores a code; with swap, every action of the same device already bound to the code gets this
-  // action's old code. False (nothing changed) for a cell outside the table.
+  // action's old code (not for code 0, which only unbinds). False (nothing changed) for a cell
+  // outside the table.
   virtual bool SetBinding(uint32_t device, uint32_t action, uint32_t code, bool swap);
   // Looks for a Direct3D 8 adapter to choose display defaults; false when there is none.
   virtual bool ProbeDirect3D8();

@@ -235,6 +235,11 @@ TEST(SettingsBindings, DefaultTablesSwapsAndCellsOutsideTheTable) {
   ASSERT_TRUE(settings.SetBinding(1, 72, 0x28, true));   // ...and with swap every holder gives it up
   EXPECT_EQ(settings.GetBinding(1, 62), 0x20u);
   EXPECT_EQ(settings.GetBinding(1, 64), 0x20u);
+  // Unbinding with swap takes the code away from this action only.
+  ASSERT_TRUE(settings.SetBinding(1, 72, 0, true));
+  EXPECT_EQ(settings.GetBinding(1, 72), 0u);
+  EXPECT_EQ(settings.GetBinding(1, 0), 0u);
+  EXPECT_EQ(settings.GetBinding(1, 17), 0u);
 
   const std::vector<uint32_t> before = settings.keyTable;
   EXPECT_FALSE(settings.SetBinding(5, 62, 1, true));
