@@ -383,6 +383,20 @@ void ShadedMesh::ComputeAllFaceNormals() {
   PointAtFrame(currentFrame);
 }
 
+bool ShadedMesh::BuildEdgeAdjacency() {
+  if (!allPositions || !indices || !IndicesValid()) return false;
+  TriMesh probe;
+  if (!probe.Allocate(vertexCount, faceCount)) return false;
+  std::copy(allPositions, allPositions + vertexCount, probe.positions);
+  std::copy(indices, indices + 3 * static_cast<size_t>(faceCount), probe.indices);
+  std::vector<uint32_t> split;
+  if (probe.SplitInconsistentVertices(split) != 0) {
+    OutputDebugStringA("ShadedMesh: faces use an edge inconsistently, adjacency not built\n");
+    return false;
+  }
+  return TriMesh::BuildEdgeAdjacency();
+}
+
 void ShadedMesh::RemoveFaceNormals() {
   if (m_owned & kOwnFaceNormals) delete[] allFaceNormals;
   allFaceNormals = nullptr;

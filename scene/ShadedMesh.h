@@ -158,6 +158,9 @@ class ShadedMesh : public TriMesh {
 
   // Bounds over every frame (or the first fixed-bounds attach point), centre and radii.
   void ComputeBounds();
+  // The triangle part's adjacency. Where the faces would need split vertices, the split would
+  // renumber one frame's vertices only, so such a mesh is refused (logged) and left unchanged.
+  bool BuildEdgeAdjacency();
   // Unit face normals of every frame, stored with the mesh (and so written to its file).
   void ComputeAllFaceNormals();
   // Drops the stored face normals (the file then has no face-normal section).

@@ -1,0 +1,247 @@
+// Shaded mesh data: kinds and name parameters, frames, attach points, child meshes, texture
+// slots, normals against a brute-force reference, bounds and coverage.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "core/math/MathUtil.h"
+#include "scene/NormalTable.h"
+#include "tests/scene/MeshTestSupport.h"
+#include "tests/support/TempFolder.h"
+
+using testing_support::DebugCapture;
+using testing_support::TempFolder;
+
+TEST(MeshDataTest, KindsAndNameParametersComeFromTheName) {
+  DebugCapture log;
+  ShadedMesh lod, internal, both, plain;
+  ASSERT_TRUE(lod.Create("tree_LOD,pixels=40", 0, 0, 0, 0, 0, 1));
+  ASSERT_TRUE(internal.Create("crate_INTERNAL", 0, 0, 0, 0, 0, 1));
+  ASSERT_TRUE(both.Create("x_INTERNAL_LOD", 0, 0, 0, 0, 0, 1));
+  ASSERT_TRUE(plain.Create("crate", 3, 1, 2, 2, 1, 2));
+  EXPECT_EQ(ShadedMesh::kKindLod, lod.GetKind());
+  EXPECT_EQ(40.0f, lod.ReadNamedValue("pixels"));
+  EXPECT_EQ(0.0f, lod.ReadNamedValue("size"));
+  EXPECT_EQ(ShadedMesh::kKindInternal, internal.GetKind());
+  EXPECT_EQ(ShadedMesh::kKindLod, both.GetKind());
+  EXPECT_EQ(ShadedMesh::kKindOrdinary, plain.GetKind());
+  EXPECT_EQ(52u, plain.header);
+  // Fresh arrays: untextured faces, corners without UV or normal, white corners.
+  EXPECT_EQ(ShadedMesh::kNone, plain.faceRecords[0].textureSlot);
+  for (const MeshCorner& c : plain.faceRecords[0].corners) {
+    EXPECT_EQ(ShadedMesh::kNone, c.uv);
+    EXPECT_EQ(ShadedMesh::kNone, c.normal);
+    EXPECT_EQ(0xFFFFFFFFu, c.color.ToWord());
+  }
+  EXPECT_FALSE(plain.Create("huge", 70000, 1, 0, 0, 0, 1));
+  ShadedMesh longName;
+  longName.SetName("a_name_that_is_far_longer_than_thirty_one_characters");
+  EXPECT_EQ(31u, longName.GetName().size());
+}
+
+TEST(MeshDataTest, FramesSwitchEveryCurrentArrayAndIgnoreFramesPastTheEnd) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildAnimatedBox());
+  ASSERT_EQ(2u, mesh->frameCount);
+  mesh->SetFrame(1);
+  EXPECT_EQ(mesh->allPositions + mesh->vertexCount, mesh->positions);
+  EXPECT_EQ(mesh->allFaceNormals + mesh->faceCount, mesh->faceNormals);
+  EXPECT_EQ(mesh->allCompressedNormals + mesh->normalCount, mesh->compressedNormals);
+  EXPECT_EQ(mesh->allVertexNormals + mesh->vertexCount, mesh->vertexNormals);
+  mesh->SetFrame(2);
+  EXPECT_EQ(1u, mesh->currentFrame);
+  EXPECT_EQ(mesh->allPositions + mesh->vertexCount, mesh->positions);
+}
+
+TEST(MeshDataTest, AttachPointsAreFoundByTypeNameAndKey) {
+  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(5, 1.0f));
+  std::vector<int> named;
+  ground->CollectAttachPoints(kAttachNamedPoint, named);
+  EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4}), named);
+  EXPECT_EQ(0, ground->FindAttachPoint(kAttachNamedPoint));
+  EXPECT_EQ(5, ground->FindAttachPoint(kAttachMeshKey));
+  EXPECT_EQ(-1, ground->FindAttachPoint(777));
+  EXPECT_EQ(2, ground->FindNamedAttachPointIndex("CORNER1"));
+  EXPECT_EQ(&ground->attachPoints[2], ground->FindNamedAttachPoint("corner1"));
+  EXPECT_EQ(nullptr, ground->FindNamedAttachPoint("corner"));
+  uint32_t key[4];
+  ground->GetMeshKey(key);
+  EXPECT_EQ(0x67726F75u, key[0]);
+  EXPECT_EQ(3u, key[3]);
+  ShadedMesh empty;
+  empty.GetMeshKey(key);
+  EXPECT_EQ(0u, key[0] | key[1] | key[2] | key[3]);
+
+  // A name that fills its data without a terminator is compared within its length only.
+  ShadedMesh mesh;
+  mesh.AddAttachPoint(COrientation(), kAttachNamedPoint, 7, "EXHAUST", false);
+  EXPECT_EQ(0, mesh.FindNamedAttachPointIndex("exhaust"));
+  // Animated points carry one transform per frame.
+  COrientation at;
+  at.position = Vector3(1, 2, 3);
+  const int animated = mesh.AddAttachPoint(at, 5, 0, nullptr, true);
+  ASSERT_EQ(mesh.frameCount, mesh.animatedAttach[animated].size());
+  EXPECT_EQ(3.0f, mesh.animatedAttach[animated][0].position.z);
+  EXPECT_EQ(nullptr, mesh.attachPoints[animated].GetData());
+}
+
+TEST(MeshDataTest, ChildMeshesAreCheckedAndNeverWriteIntoForeignData) {
+  DebugCapture log;
+  ShadedMesh root;
+  ASSERT_TRUE(root.Create("root", 0, 0, 1, 1, 0, 1));
+  const uint8_t external[4] = {1, 2, 3, 4};
+  root.AddAttachPoint(COrientation(), kAttachNamedPoint, 0, nullptr, false);
+  root.attachPoints[0].SetExternalData(external, sizeof(external));
+  auto* lod = new ShadedMesh();
+  ASSERT_TRUE(lod->Create("rail_LOD,pixels=12.5", 0, 0, 0, 0, 0, 1));
+  auto* grandchild = new ShadedMesh();
+  ASSERT_TRUE(grandchild->Create("bolt", 0, 0, 0, 0, 0, 1));
+  lod->AddAttachPoint(COrientation(), 1, 0, nullptr, false);
+  ASSERT_TRUE(lod->AddChildMesh(grandchild, 0));
+
+  EXPECT_FALSE(root.AddChildMesh(lod, 1));  // no such attach point
+  EXPECT_FALSE(root.AddChildMesh(&root, 0));
+  EXPECT_TRUE(root.children.empty());
+  ASSERT_TRUE(root.AddChildMesh(lod, 0));
+  EXPECT_FALSE(root.AddChildMesh(lod, 0));  // already placed
+  EXPECT_EQ(&root, lod->parent);
+  EXPECT_EQ(&root, lod->textureOwner);
+  EXPECT_EQ(&root, grandchild->textureOwner);
+  EXPECT_EQ(0, lod->GetIndexInParent());
+  EXPECT_EQ(-1, root.GetIndexInParent());
+  // The switch size replaced the point's data with a copy; the foreign bytes are untouched.
+  EXPECT_FALSE(root.attachPoints[0].IsDataExternal());
+  ASSERT_EQ(4u, root.attachPoints[0].GetLength());
+  float pixels;
+  std::memcpy(&pixels, root.attachPoints[0].GetData(), 4);
+  EXPECT_EQ(12.5f, pixels);
+  EXPECT_EQ(1, external[0]);
+  EXPECT_EQ(4, external[3]);
+}
+
+TEST(MeshDataTest, TextureSlotsAndNamesFollowTheOwner) {
+  ShadedMesh root;
+  ASSERT_TRUE(root.Create("root", 0, 0, 2, 3, 0, 1));
+  auto* fake = reinterpret_cast<CTexture*>(&root);  // never dereferenced: only stored
+  root.SetTextureName(1, fake, "a_texture_name_longer_than_thirty_one.texture");
+  EXPECT_EQ(31u, root.textureNames[1].size());
+  root.ResetSlots();
+  EXPECT_EQ(fake, root.GetTexture(1));
+  EXPECT_EQ(nullptr, root.GetTexture(2));
+  EXPECT_EQ(nullptr, root.GetTexture(3));
+  auto* child = new ShadedMesh();
+  ASSERT_TRUE(child->Create("child", 0, 0, 0, 0, 0, 1));
+  root.AddAttachPoint(COrientation(), 1, 0, nullptr, false);
+  ASSERT_TRUE(root.AddChildMesh(child, 0));
+  EXPECT_EQ(fake, child->GetTexture(1));
+  EXPECT_EQ(2u, child->GetTextureCount());
+}
+
+namespace {
+
+// Reference normal of corner k: sum of the angle-weighted normals of every face at the
+// corner's vertex reachable without crossing an edge sharper than the smoothing angle,
+// found by a flood fill over faces that share the vertex and an edge.
+Vector3 ReferenceCornerNormal(const ShadedMesh& m, uint32_t face, uint32_t corner, float smoothing) {
+  const uint32_t v = m.indices[3 * face + corner];
+  auto normalOf = [&](uint32_t f) {
+    const uint16_t* t = m.indices + 3 * f;
+    return TriMesh::FaceNormal(m.allPositions[t[0]], m.allPositions[t[1]], m.allPositions[t[2]]);
+  };
+  auto angleAt = [&](uint32_t f) {
+    const uint16_t* t = m.indices + 3 * f;
+    uint32_t k = 0;
+    while (t[k] != v) ++k;
+    return AngleBetween(m.allPositions[t[(k + 1) % 3]] - m.allPositions[t[k]],
+                        m.allPositions[t[(k + 2) % 3]] - m.allPositions[t[k]]);
+  };
+  auto sharesEdgeAtV = [&](uint32_t a, uint32_t b) {
+    int shared = 0;
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) shared += m.indices[3 * a + i] == m.indices[3 * b + j];
+    return shared >= 2;
+  };
+  std::vector<uint32_t> fan{face};
+  for (size_t i = 0; i < fan.size(); ++i) {
+    for (uint32_t g = 0; g < m.faceCount; ++g) {
+      const uint16_t* t = m.indices + 3 * g;
+      if ((t[0] != v && t[1] != v && t[2] != v) || std::find(fan.begin(), fan.end(), g) != fan.end()) continue;
+      if (sharesEdgeAtV(fan[i], g) && AngleBetween(normalOf(fan[i]), normalOf(g)) < smoothing) fan.push_back(g);
+    }
+  }
+  Vector3 sum;
+  for (uint32_t f : fan) sum += normalOf(f) * angleAt(f);
+  sum.Normalize();
+  return sum;
+}
+
+}  // namespace
+
+TEST(MeshDataTest, RebuiltNormalsMatchAFloodFillReference) {
+  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(6, 1.0f));
+  std::unique_ptr<ShadedMesh> ramp(DemoContent::BuildRamp(4, 2, 1));
+  // A bumpy grid: smooth and sharp edges mixed.
+  plat::srand(11);
+  for (uint32_t v = 0; v < ground->vertexCount; ++v) ground->allPositions[v].z = (plat::rand() % 5) * 0.4f;
+  ground->ComputeAllFaceNormals();  // the stored ones belong to the flat grid
+  for (ShadedMesh* mesh : {ground.get(), ramp.get()}) {
+    for (float smoothing : {1.0471976f, 0.3f, 3.1415927f}) {
+      ASSERT_TRUE(mesh->ComputeNormalsAndBounds(smoothing));
+      // Every corner belongs to exactly one normal record, and its record lists it.
+      std::vector<int> seen(3 * mesh->faceCount, 0);
+      for (uint32_t i = 0; i < mesh->normalCount; ++i) {
+        const MeshNormalRecord& r = mesh->normalRecords[i];
+        for (uint32_t j = r.first; j < r.end; ++j) {
+          const uint32_t c = mesh->cornerList[j];
+          ++seen[c];
+          EXPECT_EQ(i, mesh->faceRecords[c / 3].corners[c % 3].normal);
+          EXPECT_EQ(r.vertex, mesh->indices[c]);
+        }
+      }
+      EXPECT_EQ(std::vector<int>(3 * mesh->faceCount, 1), seen);
+      for (uint32_t f = 0; f < mesh->faceCount; ++f) {
+        for (uint32_t k = 0; k < 3; ++k) {
+          const Vector3 expected = ReferenceCornerNormal(*mesh, f, k, smoothing);
+          const Vector3 got = NormalTable::Decode(mesh->compressedNormals[mesh->faceRecords[f].corners[k].normal]);
+          EXPECT_LT(AngleBetween(expected, got), 0.05f) << "face " << f << " corner " << k;
+        }
+      }
+    }
+  }
+}
+
+TEST(MeshDataTest, BoundsCoverEveryFrameUnlessAFixedBoxIsGiven) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildAnimatedBox());
+  mesh->ComputeBounds();
+  EXPECT_EQ(2.0f, mesh->bounds.max.z);  // frame 1 is lifted by 1
+  EXPECT_EQ(0.0f, mesh->bounds.min.z);
+  float farthest = 0;
+  for (uint32_t i = 0; i < mesh->vertexCount * 2; ++i) farthest = std::max(farthest, mesh->allPositions[i].Length());
+  EXPECT_FLOAT_EQ(farthest, mesh->radius);
+  const float fixed[6] = {-9, -9, -9, 9, 9, 9};
+  mesh->AddAttachPoint(COrientation(), kAttachFixedBounds, sizeof(fixed), fixed, false);
+  mesh->ComputeBounds();
+  EXPECT_EQ(9.0f, mesh->bounds.max.x);
+  EXPECT_FLOAT_EQ(farthest, mesh->radius);
+  ShadedMesh empty;
+  empty.ComputeBounds();
+  EXPECT_EQ(0.0f, empty.radius);
+}
+
+TEST(MeshDataTest, CoverageIsTheLargestWorldPerTextureRatioOfTheFamily) {
+  DebugCapture log;
+  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(5, 2.0f));
+  ground->ResolveTextures();
+  // Cells of 2 world units over 1/4 texture units; the diagonals give the same ratio.
+  ASSERT_EQ(1u, ground->coverage.size());
+  EXPECT_FLOAT_EQ(8.0f, ground->coverage[0]);
+  // A face whose UV edge has zero length adds nothing; a family with no textured face warns.
+  ShadedMesh flat;
+  ASSERT_TRUE(flat.Create("flat", 3, 1, 1, 1, 1, 1));
+  flat.allPositions[1] = Vector3(1, 0, 0);
+  flat.faceRecords[0].textureSlot = 0;
+  for (MeshCorner& c : flat.faceRecords[0].corners) c.uv = 0;
+  flat.ResolveTextures();
+  EXPECT_EQ(0.0f, flat.coverage[0]);
+  EXPECT_NE(std::string::npos, log.Text().find("Warning: Texture Coverage Suspicious Value (#0 = 0.000000)\n"));
+}

@@ -1,0 +1,96 @@
+// The demo data set: written with the engine's writers, read back through the resource table.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "core/math/ResourceTable.h"
+#include "scene/ControllerSet.h"
+#include "scene/CurvedPatch.h"
+#include "scene/ShadedMesh.h"
+#include "tests/support/TempFolder.h"
+#include "tools/DemoContent.h"
+
+using testing_support::DebugCapture;
+using testing_support::TempFolder;
+
+namespace {
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST(DemoContentTest, EveryDemoMeshLoadsThroughTheResourceTableUnchanged) {
+  TempFolder folder;
+  DebugCapture log;
+  const std::string data = folder.MakeFolder("data");
+  ASSERT_TRUE(DemoContent::WriteAll(data));
+  std::vector<DemoContent::DemoFile> built = DemoContent::BuildAll();
+
+  CResourceTable table;
+  for (const DemoContent::DemoFile& file : built) {
+    SCOPED_TRACE(file.relativePath);
+    const std::string path = data + "/" + file.relativePath;
+    const std::string before = ReadBytes(path);
+    ASSERT_EQ(file.mesh->GetFileSize(), before.size());
+    const int index = table.Add(path.c_str());
+    ASSERT_GE(index, 0);
+    auto* mesh = static_cast<ShadedMesh*>(table.GetResource(index));
+    ASSERT_NE(nullptr, mesh);
+    EXPECT_EQ(kResourceMesh, table.GetType(index));
+    EXPECT_TRUE(mesh->IsMapped());  // the table's default options load mapped
+    EXPECT_EQ(file.mesh->faceCount, mesh->faceCount);
+    EXPECT_EQ(file.mesh->vertexCount, mesh->vertexCount);
+    EXPECT_EQ(file.mesh->children.size(), mesh->children.size());
+    EXPECT_EQ(file.mesh->attachPoints.size(), mesh->attachPoints.size());
+    EXPECT_EQ(file.mesh->patches != nullptr, mesh->patches != nullptr);
+    EXPECT_EQ(file.mesh->animation != nullptr, mesh->animation != nullptr);
+    // Files written complete are never rewritten on load.
+    EXPECT_EQ(before, ReadBytes(path));
+  }
+  EXPECT_EQ(std::string::npos, log.Text().find("Updating Mesh File"));
+  EXPECT_EQ(std::string::npos, log.Text().find("Warning"));
+  DemoContent::FreeAll(built);
+}
+
+TEST(DemoContentTest, BuildersMakeClosedSolidsFacingOutward) {
+  // Closed solids: every edge is shared by exactly two faces, and the face normals point away
+  // from the centre of the solid.
+  std::unique_ptr<ShadedMesh> box(DemoContent::BuildBox(1, 2, 3));
+  std::unique_ptr<ShadedMesh> ramp(DemoContent::BuildRamp(4, 2, 1));
+  for (ShadedMesh* mesh : {box.get(), ramp.get()}) {
+    ASSERT_TRUE(mesh->BuildEdgeAdjacency());
+    for (uint32_t i = 0; i < 3 * mesh->faceCount; ++i) EXPECT_GE(mesh->halfEdges[i].twin, 0);
+    Vector3 centre;
+    for (uint32_t v = 0; v < mesh->vertexCount; ++v) centre += mesh->positions[v];
+    centre = centre * (1.0f / mesh->vertexCount);
+    for (uint32_t f = 0; f < mesh->faceCount; ++f) {
+      const Vector3& p = mesh->positions[mesh->indices[3 * f]];
+      EXPECT_GT(mesh->faceNormals[f].Dot(p - centre), 0.0f) << "face " << f;
+    }
+  }
+  EXPECT_EQ(6u * 2, box->faceCount);
+  EXPECT_EQ(3.0f * 2, box->bounds.max.z);
+  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(17, 4.0f));
+  EXPECT_EQ(2u * 16 * 16, ground->faceCount);
+  EXPECT_FLOAT_EQ(32.0f, ground->bounds.max.x);
+}
+
+TEST(DemoContentTest, TheGeneratorFillsAMissingFolderOnly) {
+  const char* build = std::getenv("KELVARUN_BUILD_DIR");
+  if (!build) GTEST_SKIP() << "run through ctest";
+  const std::string program = std::string(build) + "/make_demo_data";
+  if (!std::filesystem::exists(program)) GTEST_SKIP() << "generator not built";
+  TempFolder folder;
+  const std::string target = folder.Path() + "data";
+  ASSERT_EQ(0, std::system((program + " " + target).c_str()));
+  EXPECT_TRUE(std::filesystem::exists(target + "/meshes/lodramp-a-a.mesh"));
+  EXPECT_FALSE(std::filesystem::exists(target + ".partial"));
+  ShadedMesh ground;
+  EXPECT_TRUE(ground.Load((target + "/meshes/ground.mesh").c_str(), nullptr, 0, false, true, false));
+  EXPECT_EQ(2u * 16 * 16, ground.faceCount);
+}
