@@ -41,7 +41,6 @@ DWORD g_lastElapsed = 0;
 uint8_t g_active = 0;
 uint8_t g_safeMode = 0;
 uint8_t g_pvsWindowed = 0;
-uint8_t g_debugMode = 0;
 int g_startLevel = -1;
 uint8_t g_rasterizerState = kNoRasterizer;
 CRasterizerInterface* g_rasterizer = nullptr;  // owned
@@ -450,7 +449,7 @@ int RunFrame() {
   else
     g_frameClockBase += kTickMilliseconds * static_cast<DWORD>(ticks);
 
-  if (g_debugMode && (GetAsyncKeyState(VK_PAUSE) & 1)) {
+  if (IsDebugMode() && (GetAsyncKeyState(VK_PAUSE) & 1)) {
     WaitForPauseRelease();
     if (!World()) return 0;
   }
@@ -529,5 +528,6 @@ DWORD GetLastKeyTime() { return g_lastKeyTime; }
 bool IsSafeMode() { return g_safeMode != 0; }
 bool IsPvsWindowed() { return g_pvsWindowed != 0; }
 int GetStartLevel() { return g_startLevel; }
-void SetDebugMode(bool on) { g_debugMode = on ? 1 : 0; }
-bool IsDebugMode() { return g_debugMode != 0; }
+// The park's debug keys are the program's debug mode.
+void SetDebugMode(bool on) { SetDebugKeysEnabled(on); }
+bool IsDebugMode() { return AreDebugKeysEnabled(); }

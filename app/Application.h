@@ -52,6 +52,6 @@ DWORD GetLastKeyTime();
 bool IsSafeMode();
 bool IsPvsWindowed();   // "pvs" with "rays" asked for a windowed start
 int GetStartLevel();    // the level of a "-l<n>" switch, -1 when none
-// The park's hidden debug mode; while it is on, the Pause key freezes the frame clock.
+// The debug mode (the park's debug keys); while it is on, the Pause key freezes the frame clock.
 void SetDebugMode(bool on);
 bool IsDebugMode();

@@ -80,6 +80,11 @@ void DrainMessages() {
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Each test starts in a fresh folder, where the settings file it may write cannot reach others.
+    m_oldDir = fs::current_path();
+    m_dir = RuntimeFolder::dir / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::create_directories(m_dir);
+    fs::current_path(m_dir);
     DrainMessages();
     plat::UseManualClock(100000);
     plat::ResetSleepLog();
@@ -95,6 +100,7 @@ class ShellTest : public ::testing::Test {
     plat::SetKeyState(VK_F12, false);
     plat::SetDebugSink(m_oldSink);
     plat::UseRealClock();
+    fs::current_path(m_oldDir);
   }
   // Starts the shell without a window and with the window active.
   void Start(const char* commandLine) {
@@ -124,6 +130,8 @@ class ShellTest : public ::testing::Test {
 
  private:
   plat::DebugSink m_oldSink;
+  fs::path m_oldDir;
+  fs::path m_dir;
 };
 
 }  // namespace
@@ -217,6 +225,7 @@ TEST_F(ShellTest, PvsWithRaysStartsWindowedAndWithoutRaysDoesNot) {
   EXPECT_TRUE(IsPvsWindowed());
   EXPECT_FALSE(GetSettings()->IsFullScreen());
   ShutdownApplication();
+  fs::remove("settings.bin");  // the windowed choice was saved; start the next case afresh
 
   Start("kelvarun pvs 5");
   EXPECT_FALSE(IsPvsWindowed());

@@ -68,38 +68,6 @@ TEST(RasterizerInterface, BaseDefaultsOfABackEndWithOnlyThePureOperations) {
   EXPECT_EQ(nullptr, out);
   EXPECT_EQ(0u, base.Reserved15(77));
   EXPECT_EQ(kRasterizerSoftware, base.GetUserValue());
-  // The empty defaults are callable in any order without effect.
-  base.Reserved1(1, 2);
-  base.UnlockBackBuffer();
-  base.UnlockFrontBuffer();
-  base.UnlockZBuffer();
-  base.SaveScreenShot("x.bmp");
-  base.Reserved14(1);
-  base.Reserved16(1);
-  base.Reserved17();
-  base.SetScene(nullptr);
-  base.FillVertexBuffer(nullptr, nullptr);
-  base.DrawBufferRange(0, 1);
-  base.SetGamma(1.5f);
-  base.Clear(true, true, 0xFFFFFFFF);
-  base.PresentFrame();
-  base.EndScene();
-  base.SetFogEnable(true);
-  base.SetFogColour(1);
-  base.SetPerspectiveCorrection(true);
-  base.SetBilinearFilter(true);
-  base.SetZWrite(false);
-  base.SetZBufferMode(2, true);
-  base.SetClipping(false);
-  base.SetTextureFiltering(true);
-  base.SetOption41(true);
-  base.Reserved42(0);
-  base.SetFillMode(true);
-  base.ReleaseAllTextures();
-  base.ReleaseTextureSurfaces();
-  base.Reserved50(0, 0);
-  base.UnlockTexture(nullptr);
-  base.Reserved53(0, 0);
   EXPECT_EQ(0u, r.triangles);
 }
 
