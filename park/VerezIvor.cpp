@@ -181,8 +181,9 @@ int CVerezIvor::OfferSponsorship() {
   const double rating = GetParkRating();
   for (int slot = 0; slot < ParkState::kSponsorshipSlots; ++slot) {
     if (rating > ParkState::SponsorshipThreshold(slot) && m_state.sponsorships[slot].offered == 0) {
-      // The notice marks the slot offered as it is made.
       AddLayerOnTop(new CSponsorshipNotice(slot));
+      // The notice marks the slot through the registered world; marked here as well so that a
+      // park that is not (or no longer) the registered world cannot open a notice every tick.
       m_state.sponsorships[slot].offered = 1;
       return slot;
     }
