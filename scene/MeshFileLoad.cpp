@@ -2,46 +2,59 @@
 #include <vector>
 
 #include "core/math/DebugPrintf.h"
-#include "core/math/FileBuffer.h"
 #include "core/math/ResourceTable.h"
+#include "platform/FileSystem.h"
 #include "scene/ShadedMesh.h"
 
+void ShadedMesh::LogOpenFailure(const char* filePath) const {
+  char cwd[1024] = {};
+  GetCurrentDirectoryA(sizeof(cwd), cwd);
+  DebugPrintf("Error Loading File: \"%s\" - Check path and file name!\n\t\t\t\tCurrent Working Directory: %s\n", filePath,
+              cwd);
+}
+
 bool ShadedMesh::LoadMapped(const char* filePath) {
-  m_file = plat::OpenFileForMapping(filePath);
-  if (!m_file) {
-    char cwd[1024] = {};
-    GetCurrentDirectoryA(sizeof(cwd), cwd);
-    DebugPrintf("Error Loading File: \"%s\" - Check path and file name!\n\t\t\t\tCurrent Working Directory: %s\n",
-                filePath, cwd);
+  HANDLE file = plat::OpenFileForMapping(filePath);
+  if (!file) {
+    LogOpenFailure(filePath);
     return false;
   }
-  m_mapping = CreateFileMappingA(m_file, nullptr, PAGE_WRITECOPY, 0, 0, nullptr);
-  m_view = m_mapping ? MapViewOfFile(m_mapping, FILE_MAP_COPY, 0, 0, 0) : nullptr;
-  const int64_t size = plat::GetMappingHandleSize(m_mapping);
-  if (!m_view || size <= 0) {
-    UnmapFile();
+  HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_WRITECOPY, 0, 0, nullptr);
+  void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_COPY, 0, 0, 0) : nullptr;
+  const int64_t size = plat::GetMappingHandleSize(mapping);
+  // Parse releases the mesh first (closing any handles it holds), so the new ones are
+  // stored only once it has succeeded.
+  if (!view || size <= 0 || !Parse(static_cast<const uint8_t*>(view), static_cast<size_t>(size), true)) {
+    if (view) UnmapViewOfFile(view);
+    if (mapping) plat::CloseMappingHandle(mapping);
+    plat::CloseMappingHandle(file);
     return false;
   }
-  // Parse releases the mesh first, which would close the handles; keep them aside.
-  HANDLE file = m_file, mapping = m_mapping;
-  void* view = m_view;
-  m_file = m_mapping = nullptr;
-  m_view = nullptr;
-  const bool ok = Parse(static_cast<const uint8_t*>(view), static_cast<size_t>(size), true);
   m_file = file;
   m_mapping = mapping;
   m_view = view;
-  if (!ok) UnmapFile();
-  return ok;
+  return true;
 }
 
 bool ShadedMesh::LoadCopied(const char* filePath) {
-  uint32_t size = 0;
-  char* buffer = LoadFileToBuffer(filePath, &size);
-  if (!buffer) return false;
-  const bool ok = Parse(reinterpret_cast<const uint8_t*>(buffer), size, false);
-  FreeFileBuffer(buffer);
-  return ok;
+  // The whole file is read into one block that the mesh keeps; its arrays are used in place
+  // from there, which saves copying every array a second time.
+  plat::CReadFile file;
+  if (!file.Open(filePath)) {
+    LogOpenFailure(filePath);
+    return false;
+  }
+  const int64_t size = file.Size();
+  if (size <= 0 || static_cast<uint64_t>(size) > SIZE_MAX / 2) return false;
+  std::unique_ptr<uint8_t[]> image(new uint8_t[static_cast<size_t>(size)]);
+  if (file.Read(image.get(), static_cast<size_t>(size)) != static_cast<size_t>(size)) {
+    DebugPrintf("ShadedMesh: short read of \"%s\"\n", filePath);
+    return false;
+  }
+  file.Close();
+  if (!Parse(image.get(), static_cast<size_t>(size), true)) return false;
+  m_image = std::move(image);
+  return true;
 }
 
 void ShadedMesh::LoadChildren() {

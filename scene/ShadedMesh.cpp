@@ -67,6 +67,7 @@ void ShadedMesh::Release() {
   animatedAttach.clear();
   FreeOwned();
   UnmapFile();
+  m_image.reset();
   FreeAdjacency();
   delete sharingTable;
   sharingTable = nullptr;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,8 @@ class ShadedMesh : public TriMesh {
   // False for a mesh whose load failed: such a mesh is never written.
   bool IsLoaded() const { return m_loaded; }
   bool IsMapped() const { return m_view != nullptr; }
+  // True when every array lives in memory the mesh owns (a copied load or a built mesh).
+  bool OwnsAllData() const { return m_view == nullptr; }
 
   // Plugs the mesh loader into the resource table under the mesh type code. Linking the mesh
   // loader does this already; the call is for programs that reach meshes only through the table.
@@ -234,9 +237,12 @@ class ShadedMesh : public TriMesh {
   bool LoadCopied(const char* filePath);
   void LoadChildren();
   void UnmapFile();
+  void LogOpenFailure(const char* filePath) const;
 
   uint32_t m_owned = 0;
   bool m_loaded = true;  // cleared only by a failed Parse or Load
+  // A copied load keeps the file's bytes in one owned block and uses its arrays in place.
+  std::unique_ptr<uint8_t[]> m_image;
   HANDLE m_file = nullptr;
   HANDLE m_mapping = nullptr;
   void* m_view = nullptr;
