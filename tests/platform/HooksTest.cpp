@@ -1,0 +1,232 @@
+// Window hooks: chain order, passing on, swallowing, per-thread binding; key and mouse input from
+// SDL and from injection reaching them with the message bits; the scancode table behind them.
+#include "platform/Hooks.h"
+#include "platform/InputState.h"
+#include "platform/Platform.h"
+#include "platform/WindowRegistry.h"
+#include "tests/platform/WindowTestSupport.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Seen {
+  char hook;
+  int code;
+  WPARAM wParam;
+  LPARAM lParam;
+  POINT pt;
+};
+
+std::vector<Seen>& Log() {
+  static std::vector<Seen> log;
+  return log;
+}
+HHOOK g_first = nullptr;
+HHOOK g_second = nullptr;
+bool g_swallow = false;
+
+void Note(char hook, int code, WPARAM wParam, LPARAM lParam) {
+  Seen seen = {hook, code, wParam, lParam, {0, 0}};
+  if (hook == 'm') seen.pt = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->pt;
+  Log().push_back(seen);
+}
+LRESULT FirstHook(int code, WPARAM wParam, LPARAM lParam) {
+  Note('1', code, wParam, lParam);
+  return CallNextHookEx(g_first, code, wParam, lParam);
+}
+LRESULT SecondHook(int code, WPARAM wParam, LPARAM lParam) {
+  Note('2', code, wParam, lParam);
+  if (g_swallow) return 1;
+  return CallNextHookEx(g_second, code, wParam, lParam);
+}
+LRESULT MouseHook(int code, WPARAM wParam, LPARAM lParam) {
+  Note('m', code, wParam, lParam);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+std::string Order() {
+  std::string order;
+  for (const Seen& seen : Log()) order += seen.hook;
+  return order;
+}
+
+int QueuedCount() {
+  int count = 0;
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ++count;
+  return count;
+}
+
+class HookChain : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log().clear();
+    g_swallow = false;
+    QueuedCount();
+  }
+  void TearDown() override {
+    for (HHOOK* hook : {&g_first, &g_second}) {
+      if (*hook) UnhookWindowsHookEx(*hook);
+      *hook = nullptr;
+    }
+    plat::SetKeyState('K', false);
+    QueuedCount();
+  }
+};
+
+TEST_F(HookChain, NewestFirstPassedOnSwallowedAndBoundToTheirThread) {
+  const DWORD thread = GetCurrentThreadId();
+  g_first = SetWindowsHookExA(WH_KEYBOARD, FirstHook, nullptr, thread);
+  g_second = SetWindowsHookExA(WH_KEYBOARD, SecondHook, nullptr, 0);  // 0: the calling thread
+  ASSERT_NE(g_first, nullptr);
+  ASSERT_NE(g_second, nullptr);
+  DebugCapture quiet;
+  EXPECT_EQ(SetWindowsHookExA(3, FirstHook, nullptr, thread), nullptr) << "unsupported type";
+  EXPECT_EQ(SetWindowsHookExA(WH_KEYBOARD, nullptr, nullptr, thread), nullptr);
+
+  plat::InjectMessage(nullptr, WM_KEYDOWN, 'K', 0x00250001);
+  EXPECT_EQ(Order(), "21");
+  EXPECT_EQ(Log()[1].wParam, static_cast<WPARAM>('K'));
+  EXPECT_EQ(Log()[1].lParam, 0x00250001);
+  EXPECT_EQ(Log()[1].code, HC_ACTION);
+  EXPECT_EQ(QueuedCount(), 1);
+
+  // A swallowing hook ends the chain and the message is never queued.
+  Log().clear();
+  g_swallow = true;
+  plat::InjectMessage(nullptr, WM_KEYUP, 'K', static_cast<LPARAM>(0xC0250001u));
+  EXPECT_EQ(Order(), "2");
+  EXPECT_EQ(QueuedCount(), 0);
+  g_swallow = false;
+
+  // Other messages and other threads' input pass the keyboard hooks by.
+  Log().clear();
+  plat::InjectMessage(nullptr, WM_CHAR, 'k', 1);
+  std::thread other([] { plat::InjectMessage(nullptr, WM_KEYDOWN, 'K', 1); });
+  other.join();
+  EXPECT_EQ(Order(), "");
+  EXPECT_EQ(QueuedCount(), 2);
+
+  // Removing a hook leaves the rest of the chain whole; a stale handle finds nothing.
+  ASSERT_TRUE(UnhookWindowsHookEx(g_second));
+  const HHOOK stale = g_second;
+  g_second = nullptr;
+  EXPECT_FALSE(UnhookWindowsHookEx(stale));
+  EXPECT_EQ(CallNextHookEx(stale, HC_ACTION, 'K', 0), 0);
+  Log().clear();
+  plat::InjectMessage(nullptr, WM_KEYDOWN, 'K', 1);
+  EXPECT_EQ(Order(), "1");
+}
+
+TEST_F(HookChain, MouseHooksSeeButtonsMovesAndWheelAtTheScreenPosition) {
+  const HHOOK mouse = SetWindowsHookExA(WH_MOUSE, MouseHook, nullptr, GetCurrentThreadId());
+  ASSERT_NE(mouse, nullptr);
+  plat::SetCursorScreenPos(31, 41);
+  plat::InjectMessage(nullptr, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(31, 41));
+  plat::InjectMessage(nullptr, WM_MOUSEMOVE, 0, MAKELPARAM(31, 41));
+  plat::InjectMessage(nullptr, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(31, 41));
+  plat::InjectMessage(nullptr, WM_KEYDOWN, 'K', 1);  // not the mouse hook's
+  ASSERT_EQ(Order(), "mmm");
+  EXPECT_EQ(Log()[0].wParam, WM_RBUTTONDOWN);
+  EXPECT_EQ(Log()[1].wParam, WM_MOUSEMOVE);
+  EXPECT_EQ(Log()[2].wParam, WM_MOUSEWHEEL);
+  EXPECT_EQ(Log()[0].pt.x, 31);
+  EXPECT_EQ(Log()[0].pt.y, 41);
+  EXPECT_TRUE(UnhookWindowsHookEx(mouse));
+  plat::InjectMessage(nullptr, WM_RBUTTONUP, 0, MAKELPARAM(31, 41));
+  EXPECT_EQ(Log().size(), 3u);
+}
+
+void PushKey(HWND window, bool down, SDL_Scancode scancode, SDL_Keycode keycode, bool repeat, Uint16 mod) {
+  SDL_Event event;
+  std::memset(&event, 0, sizeof(event));
+  event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  event.key.windowID = window->sdlId;
+  event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  event.key.repeat = repeat ? 1 : 0;
+  event.key.keysym.scancode = scancode;
+  event.key.keysym.sym = keycode;
+  event.key.keysym.mod = mod;
+  ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
+}
+
+TEST_F(WindowTest, KeyboardHookSeesTransitionAndRepeatBitsOfRealKeys) {
+  Log().clear();
+  g_swallow = false;
+  g_first = SetWindowsHookExA(WH_KEYBOARD, FirstHook, nullptr, GetCurrentThreadId());
+  PushKey(window_, true, SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, false, KMOD_NONE);
+  PushKey(window_, true, SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, true, KMOD_NONE);
+  PushKey(window_, false, SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, false, KMOD_NONE);
+  // Caps Lock's toggle follows the keyboard's lock state, on before we saw any press.
+  PushKey(window_, true, SDL_SCANCODE_A, SDLK_a, false, KMOD_CAPS);
+  DrainQueue();
+  UnhookWindowsHookEx(g_first);
+  g_first = nullptr;
+  ASSERT_EQ(Order(), "1111");
+  EXPECT_EQ(Log()[0].wParam, static_cast<WPARAM>(VK_SHIFT)) << "side keys arrive as the generic key";
+  const uint32_t bits[] = {0, 1u << 30, 3u << 30, 0};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(static_cast<uint32_t>(Log()[i].lParam) & 0xC0000000u, bits[i]) << i;
+    EXPECT_EQ(static_cast<uint32_t>(Log()[i].lParam) & 0xFFFF, 1u) << "repeat count " << i;
+  }
+  EXPECT_EQ(GetKeyState(VK_CAPITAL) & 1, 1);
+  PushKey(window_, false, SDL_SCANCODE_A, SDLK_a, false, KMOD_NONE);
+  DrainQueue();
+  EXPECT_EQ(GetKeyState(VK_CAPITAL) & 1, 0);
+  EXPECT_EQ(GetKeyState('A') & 0x8000, 0);
+}
+
+TEST(KeyTable, EveryKeyHasItsOwnCodeAndEveryDefaultBindingIsReachable) {
+  // Scancodes that are the same key to Windows.
+  const std::set<std::pair<int, int>> aliases = {
+      {SDL_SCANCODE_RETURN, SDL_SCANCODE_KP_ENTER},   {SDL_SCANCODE_RETURN, SDL_SCANCODE_RETURN2},
+      {SDL_SCANCODE_KP_ENTER, SDL_SCANCODE_RETURN2},  {SDL_SCANCODE_TAB, SDL_SCANCODE_KP_TAB},
+      {SDL_SCANCODE_SPACE, SDL_SCANCODE_KP_SPACE},    {SDL_SCANCODE_BACKSPACE, SDL_SCANCODE_KP_BACKSPACE},
+      {SDL_SCANCODE_KP_PERIOD, SDL_SCANCODE_KP_DECIMAL}, {SDL_SCANCODE_BACKSLASH, SDL_SCANCODE_NONUSHASH},
+      {SDL_SCANCODE_PRINTSCREEN, SDL_SCANCODE_SYSREQ}, {SDL_SCANCODE_APPLICATION, SDL_SCANCODE_MENU},
+      {SDL_SCANCODE_MUTE, SDL_SCANCODE_AUDIOMUTE},    {SDL_SCANCODE_KP_COMMA, SDL_SCANCODE_SEPARATOR},
+      {SDL_SCANCODE_CLEAR, SDL_SCANCODE_KP_CLEAR},
+  };
+  std::map<int, int> byCode;
+  std::set<int> messageCodes;
+  for (int scancode = 0; scancode < SDL_NUM_SCANCODES; ++scancode) {
+    const int key = plat::detail::VirtualKeyFromSdl(scancode, 0);
+    if (key == 0) continue;
+    ASSERT_TRUE(key != VK_LBUTTON && key != VK_RBUTTON && (key < VK_MBUTTON || key > 6))
+        << "scancode " << scancode << " would read as a mouse button";
+    ASSERT_LT(key, 256) << scancode;
+    auto found = byCode.find(key);
+    if (found != byCode.end()) {
+      EXPECT_TRUE(aliases.count({found->second, scancode})) << "scancodes " << found->second << " and " << scancode;
+    } else {
+      byCode[key] = scancode;
+    }
+    messageCodes.insert(plat::detail::MessageKeyCode(key));
+  }
+  // The full keyboard: letters, digits, F1-F24, the numeric pad and the named keys.
+  for (int scancode = SDL_SCANCODE_A; scancode <= SDL_SCANCODE_KP_PERIOD; ++scancode) {
+    EXPECT_NE(plat::detail::VirtualKeyFromSdl(scancode, 0), 0) << scancode;
+  }
+  for (int scancode = SDL_SCANCODE_LCTRL; scancode <= SDL_SCANCODE_RGUI; ++scancode) {
+    EXPECT_NE(plat::detail::VirtualKeyFromSdl(scancode, 0), 0) << scancode;
+  }
+  for (int scancode = SDL_SCANCODE_F13; scancode <= SDL_SCANCODE_F24; ++scancode) {
+    EXPECT_NE(plat::detail::VirtualKeyFromSdl(scancode, 0), 0) << scancode;
+  }
+  // Every keyboard code of the game's default key table can be typed.
+  for (int code : {0x5A, 0x0D, 0x52, 0x2E, 0x64, 0x66, 0x68, 0x62, 0x6B, 0x6D, 0x21, 0x22, 0x6F, 0x6A, 0x26, 0x28,
+                   0x25, 0x27, 0x11, 0x10, 0x58, 0x1B, 0x20, 0x48}) {
+    EXPECT_TRUE(messageCodes.count(code)) << std::hex << code;
+  }
+}
+
+}  // namespace
