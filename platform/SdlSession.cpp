@@ -15,6 +15,11 @@ namespace detail {
 namespace {
 bool gQuitRegistered = false;
 
+// No driver asked for and no display server to talk to.
+bool NoDisplayServer() {
+  return !std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
+}
+
 bool IsHeadlessName(const char* name) {
   return name && (SDL_strcasecmp(name, "offscreen") == 0 || SDL_strcasecmp(name, "dummy") == 0);
 }
@@ -22,6 +27,9 @@ bool IsHeadlessName(const char* name) {
 
 bool EnsureSdlVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == (SDL_INIT_VIDEO | SDL_INIT_EVENTS)) return true;
+  // Without a display server (CI, a console) the program still runs: its
+  // window lives in memory. A driver chosen in the environment always wins.
+  if (NoDisplayServer()) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     const std::string line = std::string("Platform: SDL video could not start: ") + SDL_GetError() + "\n";
     OutputDebugStringA(line.c_str());
@@ -43,6 +51,7 @@ bool SdlVideoActive() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
 
 bool HeadlessVideoDriver() {
   if (SdlVideoActive()) return IsHeadlessName(SDL_GetCurrentVideoDriver());
+  if (NoDisplayServer()) return true;
   return IsHeadlessName(std::getenv("SDL_VIDEODRIVER"));
 }
 
