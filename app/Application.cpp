@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "core/AssetPreloader.h"
 #include "core/GameWorld.h"
 #include "core/GlobalArt.h"
 #include "core/InputMan.h"
@@ -353,6 +354,7 @@ void InitApplication(HWND window, HINSTANCE instance) {
 
   g_resourceTable = new CResourceTable();
   g_resourceTable->SetWorld(g_world);
+  PreloadAssets(g_resourceTable);
 
   CInputMan& input = InputManager();
   input.Init(instance, window);
