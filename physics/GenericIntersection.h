@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cstdint>
 
+#include "core/math/Box.h"
 #include "core/math/Vector3.h"
 
 // One hit: where, when along the query (FLT_MAX = none) and the surface (u, v).
@@ -25,6 +26,12 @@ struct IntersectionResult {
 class GenericIntersection {
  public:
   GenericIntersection() : kind(0), mode(1) { result.Reset(); }
+
+  // Everything the query can reach lies in this box; walkers collect their candidates in it.
+  virtual void GetBounds(Box& out) const { out = Box(); }
+  // The query's own test against a plain box (a bounded object's default shape);
+  // a query without a shape hits nothing.
+  virtual bool IntersectBox(const Box& box) { return false; }
 
   uint32_t kind;  // 0 base, 1 segment, 2 swept sphere ...
   uint32_t mode;  // query mode bits

@@ -43,6 +43,11 @@ float Determinant(const Vector3& c0, const Vector3& c1, const Vector3& c2) { ret
 
 }  // namespace
 
+void RayInfo::GetBounds(Box& out) const {
+  out.SetFromPoints(start, end);
+  out.Inflate(Vector3(0.1f, 0.1f, 0.1f));
+}
+
 bool RayInfo::IntersectBox(const Box& box) {
   for (int axis = 0; axis < 3; ++axis) {
     if (start[axis] < box.min[axis] && end[axis] < box.min[axis]) return false;

@@ -14,7 +14,9 @@ class RayInfo : public GenericIntersection {
   // otherwise the earlier of up to two face crossings (so a segment that starts inside
   // reports where it leaves), with the face's inward normal: -1 on a maximum face, +1
   // on a minimum face. u and v are left alone.
-  bool IntersectBox(const Box& box);
+  bool IntersectBox(const Box& box) override;
+  // The segment's box, grown by 0.1 so that a segment along a face still meets what touches it.
+  void GetBounds(Box& out) const override;
 
   // Two-sided segment against the triangle A, B, K (or the parallelogram A, B, B+K-A, K):
   // time, u and v are written whenever the system is solvable, before the range tests;

@@ -1,28 +1,72 @@
-// CBoundedObject: base of every object with a world-space bounding box that the octree files and queries.
+// CBoundedObject: base of every object with a world-space bounding box that an octree files and queries.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/math/Box.h"
+#include "physics/GenericIntersection.h"
 
 class CRenderView;
 class CMeshInstance;
+class COctree;
+struct COctreeNode;
 
 class CBoundedObject {
  public:
-  // Flag bits the world and the scene pass read.
-  static constexpr uint32_t kFiled = 0x1;
+  // Flag bits. Queries report an object only when its flags carry every bit of their mask.
+  static constexpr uint32_t kFiled = 0x1;              // listed in an octree
+  static constexpr uint32_t kNoCellRefs = 0x2;         // lights: recompute influence every update
+  static constexpr uint32_t kColliderObject = 0x4;
+  static constexpr uint32_t kEffectGenOnReact = 0x8;
+  static constexpr uint32_t kReactionPair = 0x10;
+  static constexpr uint32_t kUpdateBeforeCritical = 0x20;
+  static constexpr uint32_t kNoPenetration = 0x40;
+  static constexpr uint32_t kReactActiveCritical = 0x80;
+  static constexpr uint32_t kBackfaceCull = 0x100;
   static constexpr uint32_t kRenderable = 0x200;
-  static constexpr uint32_t kReceivesLights = 0x2000;
+  static constexpr uint32_t kCastsShadows = 0x400;
+  static constexpr uint32_t kCastsProjectedShadow = 0x800;
+  static constexpr uint32_t kReceivesProjectedShadows = 0x1000;
+  static constexpr uint32_t kReceivesLights = 0x2000;  // "Rec Lights"
   static constexpr uint32_t kLight = 0x4000;
+  static constexpr uint32_t kRigidDynamic = 0x8000;
+  static constexpr uint32_t kGameObject = 0x10000;
+  static constexpr uint32_t kNoCameraPass = 0x20000;
+  static constexpr uint32_t kStaticOccluder = 0x40000;
   static constexpr uint32_t kDoNotDelete = 0x80000;
+  static constexpr uint32_t kStaticTerrain = 0x100000;
+  static constexpr uint32_t kTargetable = 0x200000;
+  static constexpr uint32_t kCheckCollisionReaction = 0x400000;
+  static constexpr uint32_t kPath = 0x800000;
+  static constexpr uint32_t kSpline = 0x1000000;
+  static constexpr uint32_t kWalkable = 0x2000000;
+  static constexpr uint32_t kPotentialCoverPoly = 0x4000000;
+  static constexpr uint32_t kTextureFlagged = 0x8000000;
+  static constexpr uint32_t kBlocksStaticShadowRays = 0x10000000;
+  static constexpr uint32_t kPatchSection = 0x20000000;
+  static constexpr uint32_t kShadowLightTarget = 0x40000000;
+  // Bits that let an insertion create cells on demand.
+  static constexpr uint32_t kCreatesCells = kColliderObject | kRenderable | kStaticOccluder;
+
+  // The display name of a named flag bit ("Collider Object", "Renderable", ...); null for others.
+  static const char* FlagName(uint32_t bit);
+
+  // One cell that lists the object and where in that cell's list it sits.
+  struct CellRef {
+    COctreeNode* cell;
+    uint32_t slot;
+  };
 
   CBoundedObject() = default;
   CBoundedObject(const CBoundedObject&) = delete;
   CBoundedObject& operator=(const CBoundedObject&) = delete;
+  // A filed object leaves its tree here, so that no cell keeps a pointer to freed memory.
+  virtual ~CBoundedObject();
+
+  // Runs the query against the object; plain objects are their box.
+  virtual bool Intersect(GenericIntersection* query) { return query->IntersectBox(m_bounds); }
   virtual void Render(CRenderView* view) {}
-  // Owners take the object out of its octree before deleting it.
-  virtual ~CBoundedObject() = default;
 
   const Box& GetBounds() const { return m_bounds; }
   void SetBounds(const Box& box) { m_bounds = box; }
@@ -30,12 +74,25 @@ class CBoundedObject {
   void SetBoundFlags(uint32_t flags) { m_boundFlags = flags; }
   void AddBoundFlags(uint32_t bits) { m_boundFlags |= bits; }
   void ClearBoundFlags(uint32_t bits) { m_boundFlags &= ~bits; }
+  bool HasAllFlags(uint32_t mask) const { return (m_boundFlags & mask) == mask; }
+  // Sets or clears, in order: renderable (a), receives lights (b), casts shadows (c), receives
+  // projected shadows (d); then exactly one of the projected-shadow and static-shadow-ray bits (e).
+  void SetFlags(bool renderable, bool receivesLights, bool castsShadows, bool receivesProjected, bool castsProjected);
+
   bool IsFiled() const { return (m_boundFlags & kFiled) != 0; }
+  COctree* GetOctree() const { return m_octree; }
+  const std::vector<CellRef>& GetCellRefs() const { return m_cellRefs; }
   CMeshInstance* GetOwnerInstance() const { return m_ownerInstance; }
 
  protected:
+  CMeshInstance* m_ownerInstance = nullptr;
+
+ private:
+  friend class COctree;
+
+  std::vector<CellRef> m_cellRefs;  // every cell that lists the object, whatever its flags
   uint32_t m_queryStamp = 0;
   Box m_bounds{};
   uint32_t m_boundFlags = 0;
-  CMeshInstance* m_ownerInstance = nullptr;
+  COctree* m_octree = nullptr;  // the tree the object is filed in
 };
