@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -90,63 +89,38 @@ TEST_F(InputManTest, HeldKeyGivesOnePressAndOneReleasePerBinding) {
   input.AddBinding(CInputMan::kKeyboardSlot, 'Z', 69);
   input.AddBinding(CInputMan::kKeyboardSlot, VK_UP, 62);
   input.AddBinding(CInputMan::kMouseSlot, 'Z', 50);  // another device's code 90 must not match
-
-  Key('Z', true);
-  for (int i = 0; i < 5; ++i) Key('Z', true, true);
-  Key('Z', false);
+  for (int key : {int('Z'), VK_UP}) {
+    Key(key, true);
+    for (int i = 0; i < 5; ++i) Key(key, true, true);  // auto-repeat
+    Key(key, false);
+  }
   const std::vector<InputEvent> events = Take();
-  ASSERT_EQ(Codes(events), (std::vector<uint32_t>{InputEvent::kKey, 18, 69, Neg(18), Neg(69)}));
+  ASSERT_EQ(Codes(events), (std::vector<uint32_t>{InputEvent::kKey, 18, 69, Neg(18), Neg(69), 62, Neg(62)}));
   EXPECT_EQ(events[0].x, 'Z');
   EXPECT_EQ(events[0].y, 'z');
-  for (size_t i = 1; i < events.size(); ++i) {
-    EXPECT_EQ(events[i].x, -1.0f);
-    EXPECT_EQ(events[i].y, -1.0f);
-    EXPECT_EQ(events[i].value, 1.0f);
-  }
-
-  // A key that types nothing makes only its actions.
-  Key(VK_UP, true);
-  Key(VK_UP, true, true);
-  Key(VK_UP, false);
-  EXPECT_EQ(Codes(Take()), (std::vector<uint32_t>{62, Neg(62)}));
-
-  // Without hooks nothing arrives.
-  input.Shutdown();
+  EXPECT_EQ(events[1].x, -1.0f);
+  EXPECT_EQ(events[3].value, 1.0f);
+  input.Shutdown();  // the hooks are gone
   Tap('Z');
   EXPECT_TRUE(Take().empty());
 }
 
-TEST_F(InputManTest, ShiftDigitsLetterCaseAndPunctuation) {
+TEST_F(InputManTest, ShiftDigitsCapsLockAndPunctuation) {
   input.SetTextEntry(true);
   Key(VK_SHIFT, true);
   for (int digit = '0'; digit <= '9'; ++digit) Tap(digit);
-  Tap('A');
-  Tap(VK_OEM_COMMA);
+  for (int key : {int('A'), VK_OEM_COMMA}) Tap(key);
   Key(VK_SHIFT, false);
-  EXPECT_EQ(Typed(), ")!@#$%^&*(A<");
+  for (int key : {int('2'), int('A'), VK_SPACE, VK_OEM_PERIOD, VK_OEM_7, VK_F1}) Tap(key);
+  EXPECT_EQ(Typed(), ")!@#$%^&*(A<2a .'");
 
-  Tap('2');
-  Tap('A');
-  Tap(VK_SPACE);
-  Tap(VK_OEM_PERIOD);
-  Tap(VK_OEM_7);
-  Tap(VK_F1);  // no text
-  EXPECT_EQ(Typed(), "2a .'");
-}
-
-TEST_F(InputManTest, CapsLockCountsWhileItIsOnNotWhenItWasLastPressed) {
-  input.SetTextEntry(true);
+  // Caps Lock counts while it is on, not when it was pressed since someone last asked.
   Tap(VK_CAPITAL);
-  GetAsyncKeyState(VK_CAPITAL);  // someone else read the key: the pressed-lately bit is gone
+  GetAsyncKeyState(VK_CAPITAL);  // another reader takes the pressed-lately bit
   Tap('A');
-  EXPECT_EQ(Typed(), "A");
-
   Tap(VK_CAPITAL);  // off again, though pressed since the last query
   Tap('A');
-  Key(VK_SHIFT, true);
-  Tap('B');
-  Key(VK_SHIFT, false);
-  EXPECT_EQ(Typed(), "aB");
+  EXPECT_EQ(Typed(), "Aa");
 }
 
 TEST_F(InputManTest, FrontEndAndTextEntryModes) {
@@ -155,15 +129,19 @@ TEST_F(InputManTest, FrontEndAndTextEntryModes) {
   input.AddBinding(CInputMan::kMouseSlot, CInputMan::kMouseLeft, 49);
   input.AddBinding(CInputMan::kJoystick0Slot, 1, 66);
 
-  // Front end: text and the raw button, no actions from any device.
+  // Front end: text and the raw button (at the client position), no actions from any device.
   input.SetFrontEndMode(true);
   Tap('Z');
   Tap(VK_ESCAPE);
   Button(WM_LBUTTONDOWN, 5, 6);
+  EXPECT_TRUE(input.IsButtonDown(0));
   Button(WM_LBUTTONUP, 5, 6);
   input.AddPendingInput(CInputMan::kJoystick0Slot, 1, false, 1.0f);
   input.BeginFrame();
-  EXPECT_EQ(Codes(Take()), (std::vector<uint32_t>{InputEvent::kKey, InputEvent::kButtonPress, InputEvent::kButtonRelease}));
+  std::vector<InputEvent> events = Take();
+  ASSERT_EQ(Codes(events), (std::vector<uint32_t>{InputEvent::kKey, InputEvent::kButtonPress, InputEvent::kButtonRelease}));
+  EXPECT_EQ(events[1].x, 5.0f);
+  EXPECT_EQ(events[1].y, 6.0f);
 
   // Text entry: the keys that type give text only; other keys and the mouse keep their actions.
   input.SetTextEntry(true);
@@ -173,33 +151,13 @@ TEST_F(InputManTest, FrontEndAndTextEntryModes) {
   input.SetFrontEndMode(false);
   Tap('Z');
   Button(WM_LBUTTONDOWN, 5, 6);
-  EXPECT_EQ(Codes(Take()), (std::vector<uint32_t>{InputEvent::kKey, 49, InputEvent::kButtonPress}));
   Button(WM_LBUTTONUP, 5, 6);
-  Take();
-
+  EXPECT_EQ(Codes(Take()), (std::vector<uint32_t>{InputEvent::kKey, 49, InputEvent::kButtonPress, Neg(49),
+                                                  InputEvent::kButtonRelease}));
   // In game: every bound key acts, text keys included.
   input.SetTextEntry(false);
   Tap('Z');
   EXPECT_EQ(Codes(Take()), (std::vector<uint32_t>{InputEvent::kKey, 18, Neg(18)}));
-}
-
-TEST_F(InputManTest, MouseButtonsCarryTheClientPosition) {
-  input.AddBinding(CInputMan::kMouseSlot, CInputMan::kMouseLeft, 49);
-  input.AddBinding(CInputMan::kMouseSlot, CInputMan::kMouseRight, 50);
-  Button(WM_LBUTTONDOWN, 10, 20);
-  EXPECT_TRUE(input.IsButtonDown(0));
-  Button(WM_RBUTTONDOWN, 11, 21);
-  Button(WM_MOUSEMOVE, 12, 22);
-  Button(WM_RBUTTONUP, 12, 22);
-  Button(WM_LBUTTONUP, 13, 23);
-  EXPECT_FALSE(input.IsButtonDown(0));
-  const std::vector<InputEvent> events = Take();
-  ASSERT_EQ(Codes(events), (std::vector<uint32_t>{49, InputEvent::kButtonPress, 50, Neg(50), Neg(49),
-                                                  InputEvent::kButtonRelease}));
-  EXPECT_EQ(events[0].x, 10.0f);
-  EXPECT_EQ(events[1].y, 20.0f);
-  EXPECT_EQ(events[2].x, 11.0f);
-  EXPECT_EQ(events[5].x, 13.0f);
 }
 
 TEST_F(InputManTest, MouseMovementIsClampedScaledAndBecomesActions) {
@@ -209,23 +167,18 @@ TEST_F(InputManTest, MouseMovementIsClampedScaledAndBecomesActions) {
   plat::SetCursorScreenPos(100, 100);
   for (int i = 0; i < 3; ++i) input.BeginFrame();  // the move there, its filtering, then rest
   Take();
-
   plat::SetCursorScreenPos(142, 70);
   input.GetMousePos();
   input.BeginFrame();
   EXPECT_FLOAT_EQ(input.GetMouseDelta().x, 1.0f);
   EXPECT_FLOAT_EQ(input.GetMouseDelta().y, -30.0f / 59.0f);
-  std::vector<InputEvent> events = Take();
-  ASSERT_EQ(Codes(events), (std::vector<uint32_t>{53, 54}));
-  EXPECT_FLOAT_EQ(events[0].value, 1.0f);
-  EXPECT_FLOAT_EQ(events[1].value, 30.0f / 59.0f);
-
   // Text entry does not take mouse code 8 (up) for the Backspace key.
   input.SetTextEntry(true);
-  input.BeginFrame();  // no movement: both amounts fall back to 0
-  events = Take();
-  ASSERT_EQ(Codes(events), (std::vector<uint32_t>{Neg(53), Neg(54)}));
-  EXPECT_FLOAT_EQ(events[1].value, 30.0f / 59.0f);
+  input.BeginFrame();  // no movement: both amounts fall back to 0, releases carry the old amount
+  std::vector<InputEvent> events = Take();
+  ASSERT_EQ(Codes(events), (std::vector<uint32_t>{53, 54, Neg(53), Neg(54)}));
+  EXPECT_FLOAT_EQ(events[0].value, 1.0f);
+  EXPECT_FLOAT_EQ(events[3].value, 30.0f / 59.0f);
 
   // A scale past 40/38 leaves a one-pixel limit instead of a division by zero or an inverted clamp.
   input.SetMouseScales(2.0f, 40.0f / 38.0f);
@@ -257,31 +210,21 @@ JOYINFOEX Stick(DWORD x, DWORD y, DWORD z = 500, DWORD buttons = 0) {
 
 TEST(InputManAxis, ThresholdsAndDegenerateRanges) {
   const JOYCAPSA caps = Caps(JOYCAPS_HASZ, 4);
-  // 30 % towards the minimum: (0.3 - 0.496) / (0 - 0.496).
-  EXPECT_NEAR(CInputMan::AxisValue(caps, Stick(300, 500), 33), (0.3 - 0.496) / -0.496, 1e-6);
-  EXPECT_EQ(CInputMan::AxisValue(caps, Stick(496, 500), 33), 0.0f);
-  EXPECT_EQ(CInputMan::AxisValue(caps, Stick(0, 500), 33), 1.0f);
+  EXPECT_NEAR(CInputMan::AxisValue(caps, Stick(300, 500), 33), (0.3 - 0.496) / -0.496, 1e-6);  // 30 %: 0.395
   EXPECT_EQ(CInputMan::AxisValue(caps, Stick(4, 500), 33), 1.0f);  // above 0.99 snaps to 1
   EXPECT_LT(CInputMan::AxisValue(caps, Stick(5, 500), 33), 0.99f);
-  EXPECT_EQ(CInputMan::AxisValue(caps, Stick(503, 500), 34), 0.0f);
   EXPECT_NEAR(CInputMan::AxisValue(caps, Stick(752, 500), 34), 0.5, 1e-6);
-  EXPECT_EQ(CInputMan::AxisValue(caps, Stick(500, 1000), 36), 1.0f);
   EXPECT_EQ(CInputMan::AxisValue(caps, Stick(500, 500, 0), 37), 1.0f);
   EXPECT_EQ(CInputMan::AxisValue(Caps(0, 4), Stick(500, 500, 0), 37), 0.0f) << "Z counts only when reported";
-  EXPECT_EQ(CInputMan::AxisValue(caps, Stick(0, 0), 32), 0.0f);
-  EXPECT_EQ(CInputMan::AxisValue(caps, Stick(0, 0), 45), 0.0f);
-
-  // Over the whole range the value stays in [0, 1] and is never both directions at once.
+  // Over the whole range the values stay in [0, 1] and one direction at most is on.
   for (DWORD p = 0; p <= 1000; ++p) {
     const float low = CInputMan::AxisValue(caps, Stick(p, 500), 33);
     const float high = CInputMan::AxisValue(caps, Stick(p, 500), 34);
-    ASSERT_TRUE(low >= 0.0f && low <= 1.0f && high >= 0.0f && high <= 1.0f) << p;
-    ASSERT_TRUE(low == 0.0f || high == 0.0f) << p;
+    ASSERT_TRUE(low >= 0.0f && low <= 1.0f && high >= 0.0f && high <= 1.0f && (low == 0.0f || high == 0.0f)) << p;
   }
-
   // A joystick reporting no range (or an inverted one) gives 0, never a division by zero.
-  JOYCAPSA flat = Caps(JOYCAPS_HASZ | JOYCAPS_HASR | JOYCAPS_HASU | JOYCAPS_HASV, 4);
-  flat.wXmin = flat.wXmax = 0;
+  JOYCAPSA flat = Caps(0, 4);
+  flat.wXmax = 0;
   flat.wYmin = 700;
   flat.wYmax = 300;
   for (uint32_t code = 33; code <= 36; ++code) {
@@ -315,67 +258,35 @@ TEST_F(InputManTest, JoystickPollMakesActionEventsAtTheThresholds) {
   std::vector<InputEvent> events = step(Stick(248, 500));
   ASSERT_EQ(Codes(events), (std::vector<uint32_t>{14}));
   EXPECT_NEAR(events[0].value, 0.5, 1e-6);
-  EXPECT_EQ(events[0].x, 0.0f);
   EXPECT_TRUE(step(Stick(0, 500, 0)).empty()) << "still on; Z is not reported";
   events = step(Stick(700, 500, 0, 1));
   ASSERT_EQ(Codes(events), (std::vector<uint32_t>{16, Neg(14)}));
   EXPECT_EQ(events[1].value, 1.0f) << "a release carries the amount before it";
-  EXPECT_EQ(input.GetActionValue(16), 1.0f);
   EXPECT_EQ(input.GetActionValue(14), 0.0f);
 
   // An unplugged joystick makes no events and keeps its last state.
   plat::ClearFakeJoysticks();
-  input.PollJoysticks();
-  input.BeginFrame();
-  EXPECT_TRUE(Take().empty());
+  EXPECT_TRUE(step(Stick(0, 0)).empty());
   EXPECT_EQ(input.GetActionValue(16), 1.0f);
 
   // Keys and mouse buttons through the same table; the largest device value wins.
-  settings.SetBinding(CInputMan::kKeyboardSlot, 16, 'X', false);
   settings.SetBinding(CInputMan::kMouseSlot, 14, CInputMan::kMouseMiddle, false);
-  plat::SetKeyState('X', true);
   input.SetButtonDown(2, true);
   EXPECT_EQ(input.GetActionValue(14), 1.0f);
-  plat::SetKeyState('X', false);
   input.SetButtonDown(2, false);
-  EXPECT_EQ(input.GetActionValue(14), 0.0f);
-  EXPECT_EQ(input.GetActionValue(9999), 0.0f);
   SetSettings(previous);
 }
 
-TEST_F(InputManTest, PendingListKeepsOrderAndStopsAtItsLimit) {
-  input.AddBinding(CInputMan::kJoystick1Slot, 5, 20);
-  input.AddBinding(CInputMan::kJoystick1Slot, 5, 21);
-  for (int i = 0; i < 70; ++i) input.AddPendingInput(CInputMan::kJoystick1Slot, 5, (i & 1) != 0, static_cast<float>(i));
-  EXPECT_EQ(input.GetPendingCount(), CInputMan::kPendingLimit);
-  input.BeginFrame();
-  const std::vector<InputEvent> events = Take();
-  ASSERT_EQ(events.size(), CInputMan::kPendingLimit);
-  for (size_t k = 0; k < events.size(); ++k) {
-    const uint32_t action = 20 + static_cast<uint32_t>(k % 2);
-    EXPECT_EQ(events[k].code, ((k / 2) & 1) ? Neg(action) : action) << k;
-    EXPECT_EQ(events[k].value, static_cast<float>(k / 2)) << k;
-  }
-  EXPECT_EQ(input.GetPendingCount(), 0u);
-  input.AddPendingInput(CInputMan::kJoystick1Slot, 6, false, 1.0f);  // unbound
-  EXPECT_EQ(input.GetPendingCount(), 0u);
-}
-
-// A window of 640 x 480 client pixels in the foreground, for the cursor helpers.
+// A 640 x 480 client area in the foreground, for the cursor helpers.
 class InputManWindowTest : public ::testing::Test {
  protected:
-  static LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-  }
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("KELVARUN_RUNTIME_DIR", folder.Path().c_str(), 1);
-    static const bool registered = [] {
-      WNDCLASSA windowClass = {};
-      windowClass.lpfnWndProc = &InputManWindowTest::Procedure;
-      windowClass.lpszClassName = "KvInputTest";
-      return RegisterClassA(&windowClass) != 0;
-    }();
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = &DefWindowProcA;
+    windowClass.lpszClassName = "KvInputTest";
+    static const bool registered = RegisterClassA(&windowClass) != 0;
     ASSERT_TRUE(registered);
     window = CreateWindowA("KvInputTest", "input", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
@@ -393,49 +304,28 @@ class InputManWindowTest : public ::testing::Test {
     ClientToScreen(window, &p);
     plat::SetCursorScreenPos(p.x, p.y);
   }
-  static void ExpectVector(const Vector2& v, float x, float y) {
-    EXPECT_FLOAT_EQ(v.x, x);
-    EXPECT_FLOAT_EQ(v.y, y);
-  }
 
   testing_support::TempFolder folder;
   HWND window = nullptr;
   CInputMan input;
 };
 
-TEST_F(InputManWindowTest, NormalisedPositionFractionAndEdgeScroll) {
-  Cursor(320, 240);
-  ExpectVector(input.GetNormalizedMousePos(), 0.0f, 0.0f);
-  Cursor(640, 240);
-  ExpectVector(input.GetNormalizedMousePos(), 1.0f, 0.0f);
+TEST_F(InputManWindowTest, PositionsEdgeScrollWarpsAndLocks) {
   Cursor(320, 480);
-  ExpectVector(input.GetNormalizedMousePos(), 0.0f, 0.75f);
-  ExpectVector(input.GetMouseFraction(), 0.5f, 1.0f);
-
+  EXPECT_EQ(input.GetNormalizedMousePos(), Vector2(0.0f, 0.75f));
+  EXPECT_EQ(input.GetMouseFraction(), Vector2(0.5f, 1.0f));
   // The rectangle of half-sides 320 x 0.5 and 240 x 0.5 around the centre: 160..480, 120..360.
-  Cursor(400, 300);
-  ExpectVector(input.GetEdgeScroll(0.5f, 0.5f), 0.0f, 0.0f);
   Cursor(10, 470);
-  ExpectVector(input.GetEdgeScroll(0.5f, 0.5f), -150.0f / 640.0f, 110.0f / 640.0f);
-
-  // Clamping puts the cursor on the rectangle's edge, where no scrolling remains.
+  EXPECT_EQ(input.GetEdgeScroll(0.5f, 0.5f), Vector2(-150.0f / 640.0f, 110.0f / 640.0f));
   input.ClampCursor(0.5f, 0.5f);
-  const POINT p = input.GetMousePos();
-  EXPECT_EQ(p.x, 160);
-  EXPECT_EQ(p.y, 360);
-  ExpectVector(input.GetEdgeScroll(0.5f, 0.5f), 0.0f, 0.0f);
-}
+  EXPECT_EQ(input.GetEdgeScroll(0.5f, 0.5f), Vector2(0.0f, 0.0f));
 
-TEST_F(InputManWindowTest, WarpsAndLocksOnlyOutsideTheFrontEnd) {
-  Cursor(10, 10);
   input.SetFrontEndMode(true);
   input.CenterCursor();
-  EXPECT_EQ(input.GetMousePos().x, 10);
+  EXPECT_EQ(input.GetMousePos().x, 160) << "no warp in the front end";
   input.SetFrontEndMode(false);
   input.CenterCursor();
   EXPECT_EQ(input.GetMousePos().x, 320);
-  EXPECT_EQ(input.GetMousePos().y, 240);
-
   // A locked cursor stays put while its movement still counts.
   input.BeginFrame();
   input.LockCursor();
@@ -444,9 +334,7 @@ TEST_F(InputManWindowTest, WarpsAndLocksOnlyOutsideTheFrontEnd) {
   EXPECT_EQ(input.GetMousePos().x, 320);
   input.BeginFrame();
   EXPECT_GT(input.GetMouseDelta().x, 0.0f);
-
-  // Not in the foreground: no warp.
-  ShowWindow(window, SW_HIDE);
+  ShowWindow(window, SW_HIDE);  // not in the foreground: no warp
   input.SetCursorPos(1, 1);
   EXPECT_EQ(input.GetMousePos().x, 320);
 }
