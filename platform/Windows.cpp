@@ -204,7 +204,7 @@ void OnKeyEvent(const SDL_KeyboardEvent& event) {
   if (!virtualKey) return;
   const bool down = event.type == SDL_KEYDOWN;
   plat::detail::NoteKey(virtualKey, down);
-  // The lock keys' toggles follow the keyboard's own state, which may have been on before we started.
+  // Caps Lock's toggle follows the keyboard's own lock state, which may have been on before we started.
   plat::detail::NoteToggle(VK_CAPITAL, (event.keysym.mod & KMOD_CAPS) != 0);
   HWND window = WindowBySdlId(event.windowID);
   if (!window) return;
