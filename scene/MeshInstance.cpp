@@ -98,9 +98,10 @@ void CMeshInstance::Clear() {
   m_lastPicked = nullptr;
   m_currentLOD = this;
   m_frame = 0;
-  if (m_mesh && m_mesh->animation && m_player.controller == m_mesh->animation->GetController(0)) {
-    m_player.controller = nullptr;
-  }
+  // Only the controller this instance took from its mesh is dropped; the mesh itself is not
+  // read here, so an instance may be destroyed after the mesh it showed.
+  if (m_meshController && m_player.controller == m_meshController) m_player.controller = nullptr;
+  m_meshController = nullptr;
   m_mesh = nullptr;
 }
 
@@ -145,7 +146,7 @@ bool CMeshInstance::SetMesh(ShadedMesh* mesh, bool partialDrawLists, bool single
   }
   const bool skinned = mesh->skin && !mesh->skin->bones.empty();
   if (!skinned && mesh->animation && mesh->animation->GetCount() > 0) {
-    m_player.controller = mesh->animation->GetController(0);
+    m_player.controller = m_meshController = mesh->animation->GetController(0);
   }
   if (skinned) {
     m_fetch.reset(new CBlendedVertexFetchInterface(this));

@@ -198,6 +198,7 @@ class CMeshInstance : public CXFormNode {
   void AnimateTextures(const struct AnimationRecord* sequence);
 
   ShadedMesh* m_mesh = nullptr;
+  CNodeAnimController* m_meshController = nullptr;  // the mesh's controller this node plays
   int32_t m_frame = 0;
   std::vector<CTexture*> m_textures;  // empty until the first SetTexture
   std::vector<uint32_t> m_textureAnimations;

@@ -1,0 +1,523 @@
+// Mesh instances against direct references: world vertices, ray hits, LOD picks, alpha, lists and parts.
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+#include <Eigen/Geometry>
+#include <algorithm>
+#include <cfloat>
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "physics/RayInfo.h"
+#include "scene/AnimationRecord.h"
+#include "scene/MeshInstance.h"
+#include "scene/NormalTable.h"
+#include "scene/ShadedMesh.h"
+#include "scene/Skin.h"
+#include "scene/VertexFetchInterface.h"
+#include "scene/VertexSharingTable.h"
+#include "tools/DemoContent.h"
+
+namespace {
+
+using Affine = Eigen::Affine3d;
+
+Affine ToEigen(const COrientation& o) {
+  Affine a = Affine::Identity();
+  for (int i = 0; i < 3; ++i) a.linear().col(i) = Eigen::Vector3d(o.axes.m[i].x, o.axes.m[i].y, o.axes.m[i].z);
+  a.translation() = Eigen::Vector3d(o.position.x, o.position.y, o.position.z);
+  return a;
+}
+
+Eigen::Vector3d E(const Vector3& v) { return Eigen::Vector3d(v.x, v.y, v.z); }
+
+// kind 0 rigid, 1 uniform scale, 2 non-uniform scale, 3 mirrored.
+COrientation RandomFrame(std::mt19937& rng, int kind) {
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  const Eigen::Quaterniond q = Eigen::Quaterniond(u(rng), u(rng), u(rng), u(rng) + 0.1).normalized();
+  Eigen::Matrix3d m = q.toRotationMatrix();
+  Eigen::Vector3d s(1, 1, 1);
+  if (kind == 1) s.setConstant(1.5 + u(rng));
+  if (kind >= 2) s = Eigen::Vector3d(1.2 + 0.5 * u(rng), 0.7 + 0.3 * u(rng), 1.9 + 0.5 * u(rng));
+  if (kind == 3) s.x() = -s.x();
+  m = m * s.asDiagonal();
+  COrientation o;
+  for (int i = 0; i < 3; ++i) o.axes.m[i] = Vector3(float(m(0, i)), float(m(1, i)), float(m(2, i)));
+  o.position = Vector3(float(5 * u(rng)), float(5 * u(rng)), float(5 * u(rng)));
+  return o;
+}
+
+void ExpectNear(const Vector3& got, const Eigen::Vector3d& want, double tol) {
+  EXPECT_NEAR(got.x, want.x(), tol);
+  EXPECT_NEAR(got.y, want.y(), tol);
+  EXPECT_NEAR(got.z, want.z(), tol);
+}
+
+std::vector<std::unique_ptr<ShadedMesh>> DemoMeshes() {
+  std::vector<std::unique_ptr<ShadedMesh>> meshes;
+  meshes.emplace_back(DemoContent::BuildGroundGrid(9, 2.0f));
+  meshes.emplace_back(DemoContent::BuildBox(1.0f, 2.0f, 0.5f));
+  meshes.emplace_back(DemoContent::BuildRamp(4.0f, 3.0f, 1.5f));
+  meshes.emplace_back(DemoContent::BuildAnimatedBox());
+  meshes.emplace_back(DemoContent::BuildPatchMesh());
+  for (auto& m : meshes) EXPECT_NE(m, nullptr);
+  return meshes;
+}
+
+// Independent segment/triangle test: nearest hit time over world triangles, with the face and
+// the smallest barycentric margin of that hit (to skip rays that graze an edge).
+struct RefHit {
+  double time = DBL_MAX;
+  int face = -1;
+  double margin = 0.0;
+  const void* owner = nullptr;
+};
+
+void ReferenceHits(const std::vector<Eigen::Vector3d>& world, const uint16_t* tri, uint32_t faces,
+                   const Eigen::Vector3d& s, const Eigen::Vector3d& e, const void* owner, RefHit& best, int& nearTies) {
+  const Eigen::Vector3d d = e - s;
+  for (uint32_t f = 0; f < faces; ++f) {
+    const Eigen::Vector3d& a = world[tri[3 * f]];
+    const Eigen::Vector3d& b = world[tri[3 * f + 1]];
+    const Eigen::Vector3d& c = world[tri[3 * f + 2]];
+    // Cramer's rule on s + t d = a + u (b - a) + v (c - a).
+    const Eigen::Vector3d e1 = b - a, e2 = c - a, r = s - a;
+    const double det = (-d).dot(e1.cross(e2));
+    if (std::fabs(det) < 1e-12) continue;
+    const double t = r.dot(e1.cross(e2)) / det;
+    const double u = (-d).dot(r.cross(e2)) / det;
+    const double v = (-d).dot(e1.cross(r)) / det;
+    if (t < 0 || t > 1 || u < 0 || v < 0 || u + v > 1) continue;
+    if (std::fabs(t - best.time) < 1e-4) ++nearTies;
+    if (t < best.time) {
+      if (best.time - t < 1e-4) ++nearTies;
+      best.time = t;
+      best.face = static_cast<int>(f);
+      best.margin = std::min({u, v, 1 - u - v, t, 1 - t});
+      best.owner = owner;
+    }
+  }
+}
+
+std::vector<Eigen::Vector3d> WorldPositions(CMeshInstance& inst) {
+  const Affine w = ToEigen(inst.GetWorldMatrix());
+  std::vector<Eigen::Vector3d> out;
+  const Vector3* p = inst.GetMesh()->allPositions + size_t(inst.GetFrame()) * inst.GetMesh()->vertexCount;
+  for (uint32_t v = 0; v < inst.GetMesh()->vertexCount; ++v) out.push_back(w * E(p[v]));
+  return out;
+}
+
+}  // namespace
+
+TEST(MeshInstance, WorldVerticesFollowTheNodeChainOnEveryDemoMesh) {
+  std::mt19937 rng(7);
+  auto meshes = DemoMeshes();
+  for (int round = 0; round < 24; ++round) {
+    ShadedMesh* mesh = meshes[round % meshes.size()].get();
+    const int kind = (round / int(meshes.size())) % 4;
+    CXFormNode parent;
+    const COrientation parentFrame = RandomFrame(rng, kind), pivot = RandomFrame(rng, 0), local = RandomFrame(rng, 0);
+    parent.SetPivotTransform(&parentFrame, true);
+    CMeshInstance inst;
+    const Matrix4 start = RandomFrame(rng, 0).ToMatrix4();
+    ASSERT_TRUE(inst.SetMesh(mesh, false, false, true, 0, 0, &start, true, nullptr));
+    parent.AddChild(&inst, &pivot);
+    inst.SetTransform(&local, true);
+    inst.SetFrame(int32_t(rng() % (mesh->frameCount + 1)));  // one past the end is clamped
+    ASSERT_LT(uint32_t(inst.GetFrame()), mesh->frameCount);
+    const Affine w = ToEigen(parentFrame) * ToEigen(pivot) * ToEigen(local);
+    const Eigen::Matrix3d normalMap = w.linear().inverse().transpose();
+    inst.BuildWorldVertices();
+    const Vector3* frame = mesh->allPositions + size_t(inst.GetFrame()) * mesh->vertexCount;
+    const uint16_t* vnormals = mesh->allVertexNormals + size_t(inst.GetFrame()) * mesh->vertexCount;
+    for (uint32_t v = 0; v < mesh->vertexCount; ++v) {
+      float fetched[3];
+      ASSERT_TRUE(inst.GetVertexFetch()->GetPosition(v, fetched));
+      EXPECT_EQ(Vector3(fetched[0], fetched[1], fetched[2]), frame[v]);
+      ExpectNear(inst.GetVertexWorldPosition(v), w * (E(frame[v]) + 0.03 * E(NormalTable::Decode(vnormals[v]))), 2e-4);
+    }
+    for (uint32_t f = 0; f < mesh->faceCount; ++f) {
+      for (uint32_t k = 0; k < 3; ++k) ExpectNear(inst.GetCornerWorldPosition(f, k), w * E(frame[mesh->indices[3 * f + k]]), 2e-4);
+      const Vector3 ln = TriMesh::FaceNormal(frame[mesh->indices[3 * f]], frame[mesh->indices[3 * f + 1]],
+                                             frame[mesh->indices[3 * f + 2]]);
+      ExpectNear(inst.GetWorldFaceNormal(f), (normalMap * E(ln)).normalized(), 2e-4);
+    }
+    // Out of range reads give zeros, not memory past the arrays.
+    float out[3] = {1, 1, 1};
+    EXPECT_FALSE(inst.GetVertexFetch()->GetPosition(mesh->vertexCount, out));
+    EXPECT_FALSE(inst.GetVertexFetch()->GetNormal(mesh->normalCount, out));
+    EXPECT_EQ(out[0], 0.0f);
+    EXPECT_EQ(inst.GetCornerWorldPosition(mesh->faceCount, 0), Vector3());
+    // World bounds hold every world vertex.
+    Box bounds;
+    inst.GetWorldBounds(bounds);
+    for (uint32_t v = 0; v < mesh->vertexCount; ++v) {
+      const Eigen::Vector3d p = w * E(frame[v]);
+      for (int i = 0; i < 3; ++i) {
+        EXPECT_LE(bounds.min[i], p(i) + 1e-4);
+        EXPECT_GE(bounds.max[i], p(i) - 1e-4);
+      }
+    }
+    parent.RemoveChild(&inst);
+  }
+}
+
+TEST(MeshInstance, RayHitsMatchBruteForceOverEveryTriangle) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  auto meshes = DemoMeshes();
+  // A ramp with an ordinary box hung on it: hits on the box report the child instance.
+  std::unique_ptr<ShadedMesh> family(DemoContent::BuildRamp(4.0f, 3.0f, 1.5f));
+  COrientation hang;
+  hang.position = Vector3(2.0f, 0.0f, 2.0f);
+  hang.RotateZ(0.5f);
+  const int point = family->AddAttachPoint(hang, 7, 0, nullptr, false);
+  ASSERT_TRUE(family->AddChildMesh(DemoContent::BuildBox(0.5f, 0.5f, 0.5f), uint32_t(point)));
+  meshes.push_back(std::move(family));
+
+  int hits = 0, misses = 0, checkedChildHits = 0;
+  for (int round = 0; round < 30; ++round) {
+    ShadedMesh* mesh = meshes[round % meshes.size()].get();
+    const int kind = round % 5;  // 4: untransformed root
+    CMeshInstance inst;
+    const Matrix4 m = RandomFrame(rng, kind % 4).ToMatrix4();
+    ASSERT_TRUE(inst.SetMesh(mesh, false, false, false, 0, 0, kind == 4 ? nullptr : &m, true, nullptr));
+    inst.SetFrame(int32_t(rng() % mesh->frameCount));
+    ASSERT_EQ(inst.IsIdentity(), kind == 4);
+    std::vector<std::pair<CMeshInstance*, std::vector<Eigen::Vector3d>>> parts{{&inst, WorldPositions(inst)}};
+    for (const auto& entry : inst.GetChildren()) {
+      if (entry.instance) parts.push_back({entry.instance, WorldPositions(*entry.instance)});
+    }
+    Box box;
+    inst.GetWorldBounds(box);
+    const Eigen::Vector3d centre = E(box.GetCenter()), half = E(box.GetSize()) * 0.5;
+    for (int r = 0; r < 300; ++r) {
+      const Eigen::Vector3d target = centre + Eigen::Vector3d(u(rng), u(rng), u(rng)).cwiseProduct(half) * 1.1;
+      const Eigen::Vector3d from = centre + Eigen::Vector3d(u(rng), u(rng), u(rng)).normalized() * (half.norm() * 2 + 1);
+      const Eigen::Vector3d to = from + (target - from) * (1.0 + 0.5 * (u(rng) + 1));
+      RefHit ref;
+      int ties = 0;
+      for (auto& part : parts) {
+        ReferenceHits(part.second, part.first->GetMesh()->indices, part.first->GetMesh()->faceCount, from, to,
+                      part.first, ref, ties);
+      }
+      RayInfo query(Vector3(float(from.x()), float(from.y()), float(from.z())),
+                    Vector3(float(to.x()), float(to.y()), float(to.z())));
+      query.result.time = 0.5f;  // a hit from an earlier object must not hide this one
+      CMeshInstance* hitInstance = reinterpret_cast<CMeshInstance*>(1);
+      int32_t face = 99;
+      const bool hit = inst.IntersectRay(query, &hitInstance, &face);
+      if (ties || (ref.face >= 0 && ref.margin < 1e-3)) continue;  // grazing or tied: either answer is right
+      ASSERT_EQ(hit, ref.face >= 0) << "round " << round << " ray " << r;
+      if (!hit) {
+        EXPECT_EQ(hitInstance, nullptr);
+        EXPECT_EQ(face, -1);
+        EXPECT_EQ(query.result.time, 0.5f);
+        ++misses;
+        continue;
+      }
+      ++hits;
+      EXPECT_NEAR(query.result.time, ref.time, 1e-4);
+      EXPECT_EQ(hitInstance, ref.owner);
+      EXPECT_EQ(face, ref.face);
+      if (hitInstance != &inst) ++checkedChildHits;
+      ExpectNear(query.result.point, from + (to - from) * ref.time, 1e-3);
+      EXPECT_NEAR(query.normal.Length(), 1.0f, 1e-4);
+      EXPECT_LE(query.normal.Dot(query.end - query.start), 0.0f);  // faces the start
+    }
+  }
+  EXPECT_GT(hits, 1500);
+  EXPECT_GT(misses, 500);
+  EXPECT_GT(checkedChildHits, 20);
+}
+
+TEST(MeshInstance, LevelOfDetailListAndPicks) {
+  std::unique_ptr<ShadedMesh> ramp(DemoContent::BuildLodRamp());
+  ASSERT_NE(ramp, nullptr);
+  // A second LOD child without a switch size is listed with threshold 1.
+  ShadedMesh* coarse = DemoContent::BuildBox(1, 1, 1);
+  coarse->SetName("coarse_LOD");
+  coarse->flags = (coarse->flags & ~ShadedMesh::kKindMask) | ShadedMesh::kKindLod;
+  const int point = ramp->AddAttachPoint(COrientation(), 5, 0, nullptr, false);
+  ASSERT_TRUE(ramp->AddChildMesh(coarse, uint32_t(point)));
+  CMeshInstance inst;
+  ASSERT_TRUE(inst.SetMesh(ramp.get(), false, false, false, 0, 0, nullptr, true, nullptr));
+  const auto& lods = inst.GetLODList();
+  ASSERT_EQ(lods.size(), 3u);
+  EXPECT_EQ(lods[0].instance, &inst);
+  EXPECT_EQ(lods[0].threshold, CMeshInstance::kLargestThreshold);
+  EXPECT_EQ(lods[1].threshold, 40.0f);
+  EXPECT_EQ(lods[2].threshold, 1.0f);
+  EXPECT_EQ(lods[2].instance->GetMesh(), coarse);
+  EXPECT_EQ(inst.GetCurrentLOD(), lods[2].instance);
+  // The internal grandchild gets an entry but no instance.
+  const auto& lodChildren = lods[1].instance->GetChildren();
+  ASSERT_EQ(lodChildren.size(), 1u);
+  EXPECT_EQ(lodChildren[0].instance, nullptr);
+
+  inst.SetLODStart(0);
+  EXPECT_EQ(inst.PickLOD(100.0f), &inst);
+  EXPECT_EQ(inst.PickLOD(40.0f), lods[1].instance);
+  EXPECT_EQ(inst.PickLOD(0.5f), lods[2].instance);
+  EXPECT_EQ(inst.GetLastPickedLOD(), lods[2].instance);
+  inst.SetLODStart(1);
+  EXPECT_EQ(inst.PickLOD(1e9f), lods[1].instance);
+  inst.SetLODStart(7);  // past the list: starts at its last entry
+  EXPECT_EQ(inst.PickLOD(1e9f), lods[2].instance);
+  inst.SetLODStart(0);
+  inst.UseFullDetailLOD();
+  EXPECT_EQ(inst.GetCurrentLOD(), lods[2].instance);
+  inst.SelectLOD(1e6f);
+  EXPECT_EQ(inst.GetCurrentLOD(), &inst);
+  // A LOD child takes its lighting from its owner; rays skip LOD children.
+  EXPECT_EQ(lods[1].instance->GetLightingOwner(), &inst);
+  EXPECT_EQ(lods[1].instance->GetChildIndex(), 0u);
+  EXPECT_EQ(lods[2].instance->GetChildIndex(), 1u);
+}
+
+TEST(MeshInstance, AlphaFadeStampsAndLighting) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildLodRamp());
+  CMeshInstance inst;
+  ASSERT_TRUE(inst.SetMesh(mesh.get(), false, true, true, 5, 900, nullptr, true, nullptr));
+  EXPECT_EQ(inst.GetStampFirst(), 5u);
+  EXPECT_EQ(inst.GetStampLimit(), 5u);
+  EXPECT_EQ(inst.GetStampSpan(), 895u);
+  EXPECT_TRUE(inst.GetChildren()[0].instance->HasSinglePointLighting());
+  inst.SetAlpha(1.7f, true);
+  EXPECT_EQ(inst.GetAlpha(), 1.0f);
+  EXPECT_EQ(inst.GetFaceColour(0, 2).a, 255);
+  inst.SetAlpha(0.4f, true);
+  EXPECT_EQ(inst.GetChildren()[0].instance->GetFaceColour(1, 0).a, 102);
+  inst.SetFadeDivisor(1, true);
+  inst.SetAlpha(1.7f, true);
+  EXPECT_EQ(inst.GetAlpha(), 0.5f);
+
+  // Any order of fade divisor and alpha stores the same alpha, including divisor 0.
+  std::mt19937 rng(3);
+  for (int i = 0; i < 200; ++i) {
+    const float a = float(rng() % 1000) / 999.0f;
+    const uint32_t d = rng() % 5, d0 = rng() % 5;
+    CMeshInstance x, y;
+    x.SetFadeDivisor(d0, false);
+    y.SetFadeDivisor(d0, false);
+    x.SetFadeDivisor(d, false);
+    x.SetAlpha(a, false);
+    y.SetAlpha(a, false);
+    y.SetFadeDivisor(d, false);
+    EXPECT_NEAR(x.GetAlpha(), y.GetAlpha(), 1e-6f);
+    EXPECT_NEAR(x.GetAlpha(), a / (d + 1), 1e-6f);
+  }
+
+  // Fade divisor changes clear the stamps of the whole tree; lighting off marks them never.
+  CMeshInstance* child = inst.GetChildren()[0].instance;
+  child->SetNormalStamp(0, 77);
+  inst.SetFadeDivisor(0, false);
+  EXPECT_EQ(child->GetNormalStamp(0), 0u);
+  inst.SetDynamicLighting(false, 0, false, true);
+  EXPECT_EQ(child->GetNormalStamp(0), CMeshInstance::kStampNever);
+  EXPECT_EQ(inst.GetStampLimit(), CMeshInstance::kStampNever);
+  inst.InvalidateFaceLighting(0);
+  EXPECT_EQ(inst.GetNormalStamp(mesh->faceRecords[0].corners[1].normal), 0u);
+  inst.InvalidateFaceLighting(mesh->faceCount);  // out of range: nothing
+  inst.InvalidateLighting();
+  EXPECT_TRUE(child->IsLightingStale());
+  // Static colours come back when lighting is switched off with them.
+  inst.AllocStaticColours();
+  inst.SetStaticColour(1, 2, Color::FromWord(0x11223344u));
+  inst.SetStaticColour(mesh->faceCount, 0, Color());  // ignored
+  inst.SetDynamicLighting(false, 0, true, false);
+  EXPECT_EQ(inst.GetFaceColour(1, 2).ToWord(), 0x11223344u);
+  inst.SetDynamicLighting(true, 0xFFFFFFFFu, false, false);
+  EXPECT_EQ(inst.GetStampLimit(), CMeshInstance::kStampNever);
+
+  // Colour sampling: corner weights u, 1 - u - v, v; white when off or out of range.
+  inst.SetFaceColour(0, 0, Color::FromWord(0xFF000000u));
+  inst.SetFaceColour(0, 1, Color::FromWord(0xFF0000FFu));
+  inst.SetFaceColour(0, 2, Color::FromWord(0xFFFF0000u));
+  const Color s = inst.SampleFaceColor(0, 0.25f, 0.5f, false, true);
+  EXPECT_EQ(s.b, 63);
+  EXPECT_EQ(s.r, 127);
+  EXPECT_EQ(inst.SampleFaceColor(0, 0.25f, 0.5f, false, false).ToWord(), 0xFFFFFFFFu);
+  EXPECT_EQ(inst.SampleFaceColor(mesh->faceCount, 0, 0, false, true).ToWord(), 0xFFFFFFFFu);
+}
+
+TEST(MeshInstance, PartialDrawListsHoldEachFaceOnce) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildGroundGrid(9, 1.0f));
+  ASSERT_TRUE(mesh->BuildEdgeAdjacency());
+  // Two slots so that the faces fall into more than one render group.
+  for (uint32_t f = 0; f < mesh->faceCount; f += 3) mesh->faceRecords[f].textureSlot = 1;
+  auto* table = new VertexSharingTable();
+  ASSERT_TRUE(table->Build(*mesh, reinterpret_cast<const VertexSharingFace*>(mesh->faceRecords)));
+  mesh->sharingTable = table;
+  ASSERT_GT(table->GetGroupCount(), 1u);
+
+  const size_t before = CMeshInstance::GetInstanceList().size();
+  {
+    CMeshInstance plain;
+    ASSERT_TRUE(plain.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
+    EXPECT_EQ(CMeshInstance::GetInstanceList().size(), before);
+    EXPECT_FALSE(plain.AddPartialDrawFace(0));
+
+    CMeshInstance inst;
+    ASSERT_TRUE(inst.SetMesh(mesh.get(), true, false, false, 0, 0, nullptr, true, nullptr));
+    ASSERT_EQ(CMeshInstance::GetInstanceList().size(), before + 1);
+    EXPECT_EQ(CMeshInstance::GetInstanceList().back(), &inst);
+    ASSERT_EQ(inst.GetPartialDrawGroupCount(), table->GetGroupCount());
+    std::mt19937 rng(5);
+    for (int pass = 0; pass < 3; ++pass) {
+      std::vector<uint32_t> order(mesh->faceCount);
+      for (uint32_t f = 0; f < order.size(); ++f) order[f] = f;
+      std::shuffle(order.begin(), order.end(), rng);
+      for (uint32_t f : order) EXPECT_TRUE(inst.AddPartialDrawFace(f));
+      EXPECT_FALSE(inst.AddPartialDrawFace(order[0]));  // every list is full now
+      EXPECT_FALSE(inst.AddPartialDrawFace(mesh->faceCount));
+      std::vector<int> seen(mesh->faceCount, 0);
+      for (uint32_t g = 0; g < inst.GetPartialDrawGroupCount(); ++g) {
+        ASSERT_EQ(inst.GetPartialDrawCount(g), table->GetGroupSize(g));
+        for (uint32_t i = 0; i < inst.GetPartialDrawCount(g); ++i) {
+          const uint32_t f = inst.GetPartialDrawFaces(g)[i];
+          EXPECT_EQ(table->GetGroupOfFace(f), g);
+          ++seen[f];
+        }
+      }
+      EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](int n) { return n == 1; }));
+      for (CMeshInstance* listed : CMeshInstance::GetInstanceList()) listed->ResetPartialDrawLists();
+      for (uint32_t g = 0; g < inst.GetPartialDrawGroupCount(); ++g) EXPECT_EQ(inst.GetPartialDrawCount(g), 0u);
+    }
+    // Binding again leaves the list once, not twice.
+    ASSERT_TRUE(inst.SetMesh(mesh.get(), true, false, false, 0, 0, nullptr, true, nullptr));
+    EXPECT_EQ(CMeshInstance::GetInstanceList().size(), before + 1);
+  }
+  EXPECT_EQ(CMeshInstance::GetInstanceList().size(), before);
+}
+
+TEST(MeshInstance, PartsAreFoundByTheirRanges) {
+  std::mt19937 rng(9);
+  for (int round = 0; round < 50; ++round) {
+    CMeshInstance inst;
+    std::vector<CMeshInstance::Part> all;
+    for (int kind = 0; kind < 2; ++kind) {
+      uint32_t at = rng() % 3;
+      const int count = int(rng() % 8);
+      for (int i = 0; i < count; ++i) {
+        const uint32_t len = 1 + rng() % 5;
+        all.push_back({reinterpret_cast<CMeshSection*>(uintptr_t(16 * (all.size() + 1))), at, at + len, kind == 1});
+        at += len + rng() % 3;
+      }
+    }
+    std::vector<CMeshInstance::Part> shuffled = all;
+    std::shuffle(shuffled.begin(), shuffled.end(), rng);
+    for (const auto& p : shuffled) inst.AddPart(p.section, p.firstFace, p.endFace, p.patch);
+    for (uint32_t index = 0; index < 60; ++index) {
+      for (int kind = 0; kind < 2; ++kind) {
+        const CMeshSection* want = nullptr;
+        for (const auto& p : all) {
+          if (p.patch == (kind == 1) && index >= p.firstFace && index < p.endFace) want = p.section;
+        }
+        const CMeshInstance::Part* got = kind ? inst.FindPatchPart(index) : inst.FindPolygonPart(index);
+        EXPECT_EQ(got ? got->section : nullptr, want) << "index " << index << " kind " << kind;
+      }
+    }
+  }
+}
+
+TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildAnimatedBox());
+  // A texture list on the mesh: entries 1, 0 for slot 0; an empty list must not index entry -1.
+  struct {
+    char name[64];
+    uint32_t count, slot, reserved, entries[2];
+  } list{}, empty{};
+  std::strcpy(list.name, "flip");
+  list.count = 2;
+  list.entries[0] = 1;
+  std::strcpy(empty.name, "none");
+  const uint32_t listIndex = uint32_t(mesh->AddAttachPoint(COrientation(), kAttachTextureList, sizeof(list), &list, false));
+  mesh->AddAttachPoint(COrientation(), kAttachTextureList, 76, &empty, false);
+  mesh->textures.push_back(reinterpret_cast<CTexture*>(uintptr_t(0x40)));
+  CTexture* first = reinterpret_cast<CTexture*>(uintptr_t(0x80));
+  mesh->textures[0] = first;
+  CMeshInstance inst;
+  ASSERT_TRUE(inst.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
+  EXPECT_EQ(inst.GetTextureAnimations().size(), 2u);
+  EXPECT_EQ(inst.GetTextureAnimations()[0], listIndex);
+
+  AnimationRecord record{};
+  record.dataType = AnimationRecord::kTexture;
+  record.frameCount = 2;
+  record.length = 1.0f;
+  record.frameRate = 2.0f;
+  std::strcpy(record.name, "none");
+  inst.PlayAnimation(&record, 0.0f, 0.0f, false, nullptr);
+  inst.UpdateAnimation();
+  EXPECT_EQ(inst.GetTexture(0), mesh->GetTexture(0));
+  std::strcpy(record.name, "flip");
+  inst.PlayAnimation(&record, 0.0f, 0.0f, false, nullptr);
+  inst.UpdateAnimation();
+  EXPECT_EQ(inst.GetTexture(0), mesh->textures[1]);
+  EXPECT_EQ(inst.GetTexture(mesh->GetSlotCount()), nullptr);
+  inst.SetTexture(mesh->GetSlotCount(), first);  // slot K: ignored
+  EXPECT_EQ(inst.GetTexture(mesh->GetSlotCount()), nullptr);
+
+  // A child hangs at its attach point; deleting it from outside leaves no dangling entry.
+  COrientation at;
+  at.position = Vector3(0, 0, 3);
+  const uint32_t hang = uint32_t(mesh->AddAttachPoint(at, 9, 0, nullptr, false));
+  std::unique_ptr<ShadedMesh> boxMesh(DemoContent::BuildBox(1, 1, 1));
+  auto* child = new CMeshInstance();
+  ASSERT_TRUE(child->SetMesh(boxMesh.get(), false, false, false, 0, 0, nullptr, true, &inst));
+  EXPECT_FALSE(inst.AddChildInstance(child, uint32_t(mesh->attachPoints.size())));
+  ASSERT_TRUE(inst.AddChildInstance(child, hang));
+  EXPECT_EQ(child->GetRootInstance(), &inst);
+  EXPECT_EQ(child->GetWorldMatrix().position, Vector3(0, 0, 3));
+  Vector3 p;
+  ASSERT_TRUE(inst.GetAttachPointPosition(hang, p));
+  EXPECT_EQ(p, Vector3(0, 0, 3));
+  EXPECT_FALSE(inst.GetAttachPointPosition(uint32_t(mesh->attachPoints.size()), p));
+  delete child;
+  EXPECT_TRUE(inst.GetChildren().empty());
+  EXPECT_EQ(inst.GetChildCount(), 0u);
+
+  // A mesh whose faces name missing vertices is refused, not read.
+  std::unique_ptr<ShadedMesh> broken(DemoContent::BuildBox(1, 1, 1));
+  broken->indices[4] = uint16_t(broken->vertexCount);
+  CMeshInstance bad;
+  EXPECT_FALSE(bad.SetMesh(broken.get(), true, false, false, 0, 0, nullptr, true, nullptr));
+  EXPECT_EQ(bad.GetMesh(), nullptr);
+  RayInfo ray(Vector3(0, 0, 5), Vector3(0, 0, -5));
+  EXPECT_FALSE(bad.IntersectRay(ray, nullptr, nullptr));
+}
+
+TEST(MeshInstance, SkinnedMeshBlendsFromItsBones) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildBox(1, 1, 1));
+  Skin* skin = new Skin();
+  skin->bones.resize(2);
+  std::memset(skin->bones.data(), 0, sizeof(SkinBone) * 2);
+  skin->bones[0].bind = COrientation();
+  skin->bones[0].bind.position = Vector3(0, 0, 1);
+  skin->bones[0].parent = Skin::kNoParent;
+  skin->bones[1].bind = COrientation();
+  skin->bones[1].bind.RotateZ(1.0f);
+  skin->bones[1].bind.position = Vector3(2, 0, 0);
+  skin->bones[1].parent = 0;
+  skin->offsets.push_back(0);
+  for (uint32_t v = 0; v < mesh->vertexCount; ++v) {
+    skin->weights.push_back({0, uint16_t(v), Vector3(1, 0, 0), 0.25f});
+    skin->weights.push_back({1, uint16_t(v), Vector3(0, 1, 0), 0.75f});
+    skin->offsets.push_back(uint16_t(skin->weights.size()));
+  }
+  mesh->SetSkin(skin);
+  CMeshInstance inst;
+  ASSERT_TRUE(inst.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
+  ASSERT_NE(dynamic_cast<CBlendedVertexFetchInterface*>(inst.GetVertexFetch()), nullptr);
+  const Affine b0 = ToEigen(skin->bones[0].bind), b1 = b0 * ToEigen(skin->bones[1].bind);
+  const Eigen::Vector3d want = 0.25 * (b0 * Eigen::Vector3d(1, 0, 0)) + 0.75 * (b1 * Eigen::Vector3d(0, 1, 0));
+  float out[3];
+  ASSERT_TRUE(inst.GetVertexFetch()->GetPosition(3, out));
+  ExpectNear(Vector3(out[0], out[1], out[2]), want, 1e-5);
+  std::unique_ptr<ShadedMesh> plain(DemoContent::BuildBox(1, 1, 1));
+  CMeshInstance rigid;
+  ASSERT_TRUE(rigid.SetMesh(plain.get(), false, false, false, 0, 0, nullptr, true, nullptr));
+  EXPECT_NE(dynamic_cast<CRigidVertexFetchInterface*>(rigid.GetVertexFetch()), nullptr);
+}
