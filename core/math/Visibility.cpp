@@ -254,7 +254,8 @@ void COctree::QueryVisible(const Vector3& eye, const CullVolume* volume, ObjectL
   NextStamp();
   if (volume == nullptr) return TakeWhole(m_root, list, mask, true);
   if (!m_root->bounds.ContainsBox(Box(eye, eye))) return VolumeCell(m_root, *volume, list, mask, 3);
-  m_root->visitStamp = m_stamp;
+  // The root's own objects are met here; the root itself stays unstamped so that a record listing
+  // the root still walks its subtree.
   TestObjects(m_root, *volume, list, mask);
   for (COctreeNode* cell : RecordedCells(eye)) {
     if (cell->visitStamp == m_stamp) continue;
