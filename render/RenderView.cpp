@@ -69,6 +69,16 @@ bool CRenderView::BeginFrame(ViewFrustum* view, uint32_t a, uint32_t b, uint32_t
   else
     SetViewport(0.0f, 0.0f, 256.0f, 256.0f);
   SetupCamera();
+  if (m_fog) {
+    // The fog strength follows the camera height; the back end gets its colour every frame,
+    // whether fog is on or not.
+    if (m_view) m_fog->UpdateForCamera(m_view->GetFrame().GetPosition());
+    if (m_current) {
+      Color colour;
+      m_fog->ComputeColor(colour);
+      m_current->SetFogColour(colour.ToWord());
+    }
+  }
   return m_current ? m_current->BeginScene(m_view, 0) : true;
 }
 
