@@ -1,0 +1,203 @@
+// The node dump: the text of both files for small known trees, the breadth-first layer walk on a
+// random tree, and the layer's file handling (including a second file that cannot be opened).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "core/GameWorld.h"
+#include "core/NodeDumpMode.h"
+#include "core/math/BoundedObject.h"
+#include "core/math/Octree.h"
+#include "core/math/VisibilityFile.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using testing_support::DebugCapture;
+using testing_support::TempFolder;
+
+class Item : public CBoundedObject {
+ public:
+  Item(uint32_t flags, const Box& box) {
+    SetBoundFlags(flags);
+    SetBounds(box);
+  }
+};
+
+const Box kRoot(Vector3(0, 0, 0), Vector3(100, 100, 100));
+const char kRule[] = "======================\n";
+const char kDash[] = "----------------------\n";
+
+std::string Header(int depth, int cells) {
+  return std::string(kRule) + "Layer " + std::to_string(depth) + " has " + std::to_string(cells) + " Nodes\n" +
+         kRule + "\n";
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(OctreeDump, KnownTrees) {
+  COctree tree(kRoot);
+  std::string nodes, layers;
+  CNodeDumpMode::BuildDump(tree.GetRoot(), &nodes, &layers);
+  EXPECT_EQ(nodes, Header(0, 1) + kDash + "Node Number 0 has 0 objects\n" + kDash +
+                       "This node is set as not able to see the sky.\n"
+                       "This node can see the following nodes by number...\n\n\n");
+  EXPECT_EQ(layers, Header(0, 1));
+
+  tree.ClearVisibility();
+  nodes.clear();
+  layers.clear();
+  CNodeDumpMode::BuildDump(tree.GetRoot(), &nodes, &layers);
+  EXPECT_EQ(nodes, Header(0, 1) + kDash +
+                       "Node Number 0 has 0 objects"
+                       "THIS NODE HAS NO OBJECTS NO DATA AND NO CHILDREN!!!!!!!\n" +
+                       kDash + "\n");
+
+  // Three renderables in cell 9, a record with the sky bit listing cells 1 and 2 on cell 1.
+  std::vector<std::unique_ptr<Item>> items;
+  for (int i = 0; i < 3; ++i) {
+    items.push_back(std::make_unique<Item>(CBoundedObject::kRenderable, Box(Vector3(1, 1, 1), Vector3(2, 2, 2))));
+    tree.InsertObjectAtDepth(items.back().get(), 2);
+  }
+  const std::vector<uint8_t> file = WriteVisibilityFile({{1, 4, {1, 2}}});
+  ASSERT_TRUE(tree.LoadVisibility(file.data(), file.size()));
+  // Objects of several kinds at the root: named bits are counted, others only in the total.
+  Box everywhere(Vector3(0, 0, 0), Vector3(100, 100, 100));
+  items.push_back(std::make_unique<Item>(CBoundedObject::kRenderable | CBoundedObject::kLight, everywhere));
+  items.push_back(std::make_unique<Item>(CBoundedObject::kCastsProjectedShadow, everywhere));
+  items.push_back(std::make_unique<Item>(CBoundedObject::kWalkable | CBoundedObject::kStaticTerrain | CBoundedObject::kPath, everywhere));
+  for (size_t i = 3; i < items.size(); ++i) tree.InsertObjectAtDepth(items[i].get(), 0);
+  nodes.clear();
+  layers.clear();
+  CNodeDumpMode::BuildDump(tree.GetRoot(), &nodes, &layers);
+
+  EXPECT_NE(nodes.find(std::string(kDash) + "Node Number 9 has 3 objects\n" + kDash +
+                       "Object flags break down as follows...\n3 Renderable\n\n\n"),
+            std::string::npos);
+  EXPECT_NE(nodes.find(std::string(kDash) + "Node Number 1 has 0 objects\n" + kDash +
+                       "This node can see the following nodes by number...\n1 2 \n\n"),
+            std::string::npos);
+  EXPECT_NE(nodes.find("Node Number 0 has 3 objects\n" + std::string(kDash) +
+                       "Object flags break down as follows...\n1 Renderable\n1 Light\n1 Path\n1 Static Terrain\n"
+                       "1 Walkable\n\n"),
+            std::string::npos);
+  EXPECT_EQ(layers, Header(0, 1) +
+                        "This layer has 3 total objects\nObject flags break down as follows...\n"
+                        "1 Renderable\n1 Light\n1 Path\n1 Static Terrain\n1 Tactics View Render\n\n" +
+                        Header(1, 2) + Header(2, 1) +
+                        "This layer has 3 total objects\nObject flags break down as follows...\n3 Renderable\n\n");
+}
+
+// A breadth-first walk: per depth, the header counts exactly the cells of that depth and the
+// blocks list every cell once, parents' order kept; the totals add up to the listings.
+TEST(OctreeDump, LayersOfARandomTree) {
+  DebugCapture quiet;
+  COctree tree(kRoot);
+  std::mt19937 random(4);
+  std::vector<std::unique_ptr<Item>> items;
+  for (int i = 0; i < 300; ++i) {
+    const Vector3 lo(random() % 99, random() % 99, random() % 99);
+    items.push_back(std::make_unique<Item>(CBoundedObject::kRenderable, Box(lo, lo + Vector3(0.5f, 0.5f, 0.5f))));
+    tree.InsertObjectAtDepth(items.back().get(), random() % 6);
+  }
+  std::string nodes, layers;
+  CNodeDumpMode::BuildDump(tree.GetRoot(), &nodes, &layers);
+  std::vector<const COctreeNode*> level{tree.GetRoot()};
+  size_t at = 0;
+  int depth = 0;
+  size_t listings = 0;
+  for (; !level.empty(); ++depth) {
+    at = nodes.find(Header(depth, static_cast<int>(level.size())), at);
+    ASSERT_NE(at, std::string::npos) << depth;
+    std::vector<const COctreeNode*> next;
+    for (const COctreeNode* cell : level) {
+      const std::string line = "Node Number " + std::to_string(cell->GetCellCode()) + " has " +
+                               std::to_string(cell->objects.size()) + " objects";
+      at = nodes.find(line, at);
+      ASSERT_NE(at, std::string::npos) << line;
+      listings += cell->objects.size();
+      for (const COctreeNode* child : cell->children)
+        if (child != nullptr) next.push_back(child);
+    }
+    level.swap(next);
+  }
+  EXPECT_EQ(depth, 6);  // depths 0 to 5
+  EXPECT_EQ(Count(nodes, "Layer "), 6);
+  EXPECT_EQ(Count(layers, "Layer "), 6);
+  int total = 0;
+  for (size_t p = layers.find("This layer has "); p != std::string::npos; p = layers.find("This layer has ", p + 1))
+    total += std::stoi(layers.substr(p + 15));
+  EXPECT_EQ(static_cast<size_t>(total), listings);
+}
+
+// Open descriptors of this process, as the kernel lists them.
+size_t OpenFileCount() {
+  size_t n = 0;
+  std::error_code error;
+  for (auto it = std::filesystem::directory_iterator("/proc/self/fd", error); !error && it != std::filesystem::directory_iterator(); it.increment(error)) ++n;
+  return n;
+}
+
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::string& path) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(path);
+  }
+  ~CurrentFolder() { std::filesystem::current_path(previous_); }
+
+ private:
+  std::filesystem::path previous_;
+};
+
+TEST(OctreeDump, LayerWritesOnceAndClosesItsFiles) {
+  DebugCapture quiet;
+  TempFolder folder;
+  CurrentFolder here(folder.Path());
+  {
+    CGameWorld world(nullptr, nullptr);
+    world.GetOctree().Reset(kRoot);
+    Item item(CBoundedObject::kRenderable, Box(Vector3(1, 1, 1), Vector3(2, 2, 2)));
+    world.GetOctree().InsertObject(&item);
+    {
+      CNodeDumpMode dump;
+      EXPECT_TRUE(IsNodeDumpActive());
+      dump.Update(0.0f);
+      std::string nodes, layers;
+      CNodeDumpMode::BuildDump(world.GetOctree().GetRoot(), &nodes, &layers);
+      EXPECT_EQ(ReadFile("NodeDump.txt"), nodes);
+      EXPECT_EQ(ReadFile("OTLList.txt"), layers);
+      std::filesystem::remove("NodeDump.txt");
+      dump.Update(0.0f);  // the dump runs on the first tick only
+      EXPECT_FALSE(std::filesystem::exists("NodeDump.txt"));
+    }
+    EXPECT_FALSE(IsNodeDumpActive());
+    world.GetOctree().RemoveObject(&item);
+  }
+  // The second file cannot be opened: the first one is closed again and stays empty.
+  std::filesystem::remove("OTLList.txt");
+  std::filesystem::create_directory("OTLList.txt");
+  const size_t openBefore = OpenFileCount();
+  CNodeDumpMode dump;
+  dump.Update(0.0f);
+  EXPECT_EQ(OpenFileCount(), openBefore);
+  EXPECT_TRUE(std::filesystem::exists("NodeDump.txt"));
+  EXPECT_EQ(std::filesystem::file_size("NodeDump.txt"), 0u);
+}
+
+}  // namespace
