@@ -554,10 +554,9 @@ Vector3 CMeshInstance::GetWorldFaceNormal(uint32_t face) {
   const Vector3* positions = GetFramePositions();
   if (!m_mesh || !positions || face >= m_mesh->faceCount) return Vector3();
   const Vector3* normals = GetFrameFaceNormals();
-  if (IsIdentity() || m_worldFaceNormals) {
-    if (!IsIdentity()) return m_worldFaceNormals[face];
-    if (normals) return normals[face];
-  }
+  if (IsIdentity() && normals) return normals[face];
+  if (!IsIdentity() && m_worldFaceNormals) return m_worldFaceNormals[face];
+  // No stored normal for this placement: the face-normal rule on the placed corners.
   const Vector3 p0 = GetCornerWorldPosition(face, 0), p1 = GetCornerWorldPosition(face, 1),
                 p2 = GetCornerWorldPosition(face, 2);
   const Vector3 n = TriMesh::FaceNormal(p0, p1, p2);
