@@ -13,6 +13,12 @@ void CSplashScreenLogic::HandleInputEvent(const InputEvent& event) {
   CUIActionLayer::HandleInputEvent(event);
 }
 
+void CSplashScreenLogic::Update(float dt) {
+  // Down now, or pressed and released since the last look.
+  if (GetAsyncKeyState(VK_ESCAPE) & 0x8001) MarkForRemoval();
+  CUIActionLayer::Update(dt);
+}
+
 void CSplashScreenLogic::Draw(CRenderView* view, PixelBufferDesc** locked) {
   CRasterizerInterface* rasterizer = view ? view->GetRasterizer() : nullptr;
   if (rasterizer && locked) {

@@ -16,5 +16,8 @@ class CSplashScreenLogic : public CUIActionLayer {
   CSplashScreenLogic() = default;
 
   void HandleInputEvent(const InputEvent& event) override;
+  // The front end's input manager turns no key but text keys into events, so
+  // Escape is read from the keyboard state once per tick.
+  void Update(float dt) override;
   void Draw(CRenderView* view, PixelBufferDesc** locked) override;
 };
