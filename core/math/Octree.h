@@ -77,6 +77,8 @@ class COctree {
   uint32_t CountNodes(uint32_t mask) const;
   // Moves the objects of sparse deep cells up to their parents and deletes emptied leaves.
   void Coarsen(uint32_t limit);
+  // The name the park's rebuild uses for the same pass.
+  void Subdivide(uint32_t limit) { Coarsen(limit); }
 
   // Skeleton: the cells without objects, flattened into one block; identity is 16 bytes.
   std::vector<uint8_t> SaveSkeleton(const uint8_t* identity) const;
