@@ -93,6 +93,9 @@ TEST_F(RenderWorld, ClearingLayerUnlocksBeforeItClears) {
 TEST_F(RenderWorld, ScenePassDrawsRenderableObjectsOnceAndClearsTheOverview) {
   Drawable* shown = new Drawable(CBoundedObject::kRenderable);
   Drawable* hidden = new Drawable(0);
+  // Both around the camera, so that the view's culling keeps them and only the flags decide.
+  shown->SetBounds(Box(Vector3(-10, -10, -10), Vector3(10, 10, 10)));
+  hidden->SetBounds(shown->GetBounds());
   world.GetOctree().InsertObject(shown);
   world.GetOctree().InsertObject(hidden);
   CObserverCam* camera = new CObserverCam();
