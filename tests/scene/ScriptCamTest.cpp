@@ -1,0 +1,250 @@
+// Script camera: the text and block forms, segment timing, skip rules and banking along splines.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "core/GameWorld.h"
+#include "core/math/BezierSpline.h"
+#include "platform/Platform.h"
+#include "scene/ObserverCam.h"
+#include "scene/ScriptCam.h"
+#include "tests/support/TempFolder.h"
+
+using testing_support::DebugCapture;
+
+namespace {
+
+const char* kTwoSegments =
+    "// intro fly-by\n"
+    "ID = 7\n"
+    "NumSegments = 2 3, 4, 1, 1, 5.0, 2.0, 60.0, 0.5\n"
+    "5, 4, 3, 0, 4.0, 0.0, 60.0, 0.0\n";
+
+// A spline through the given points with handles a third of the way along each straight segment.
+std::unique_ptr<CBezierSpline> Polyline(int id, const std::vector<Vector3>& points) {
+  std::unique_ptr<CBezierSpline> spline(new CBezierSpline());
+  spline->SetID(id);
+  std::vector<SplineControlPoint> cps(points.size());
+  for (size_t i = 0; i < points.size(); ++i) {
+    cps[i].position = points[i];
+    const Vector3 next = i + 1 < points.size() ? points[i + 1] : points[i];
+    const Vector3 prev = i > 0 ? points[i - 1] : points[i];
+    cps[i].outHandle = points[i] + (next - points[i]) * (1.0f / 3.0f);
+    cps[i].inHandle = points[i] + (prev - points[i]) * (1.0f / 3.0f);
+  }
+  spline->SetPoints(cps);
+  return spline;
+}
+
+InputEvent Event(uint32_t code) {
+  InputEvent e;
+  e.code = code;
+  return e;
+}
+
+CameraSegment Segment(uint32_t mode, float move, float hold) {
+  CameraSegment s;
+  s.positionSplineID = 1000;  // no such spline: timing only
+  s.lookSplineID = 1001;
+  s.advanceMode = mode;
+  s.moveTime = move;
+  s.holdTime = hold;
+  s.zoomDistance = 60.0f;
+  return s;
+}
+
+std::vector<uint8_t> Block(uint32_t id, const std::vector<CameraSegment>& segments, uint32_t claimed) {
+  std::vector<uint8_t> block(8 + 40 * segments.size());
+  std::memcpy(block.data(), &id, 4);
+  std::memcpy(block.data() + 4, &claimed, 4);
+  if (!segments.empty()) std::memcpy(block.data() + 8, segments.data(), 40 * segments.size());
+  return block;
+}
+
+}  // namespace
+
+TEST(ScriptCam, TextScriptAndBlockRoundTrip) {
+  DebugCapture log;
+  CScriptCam cam;
+  ASSERT_TRUE(cam.ParseScript(kTwoSegments));
+  EXPECT_EQ(cam.GetCameraID(), 7u);
+  ASSERT_EQ(cam.GetSegmentCount(), 2u);
+  const CameraSegment& a = cam.GetSegment(0);
+  EXPECT_EQ(a.positionSplineID, 3u);
+  EXPECT_EQ(a.lookSplineID, 4u);
+  EXPECT_EQ(a.advanceMode, 1u);
+  EXPECT_EQ(a.byArcLength, 1);
+  EXPECT_FLOAT_EQ(a.moveTime, 5.0f);
+  EXPECT_FLOAT_EQ(a.holdTime, 2.0f);
+  EXPECT_FLOAT_EQ(a.zoomDistance, 60.0f);
+  EXPECT_FLOAT_EQ(a.bankFactor, 0.5f);
+  EXPECT_EQ(cam.GetSegment(1).advanceMode, 3u);
+  EXPECT_EQ(cam.GetSegment(1).byArcLength, 0);
+
+  ASSERT_EQ(cam.GetBlockSize(), 88u);
+  std::vector<uint8_t> block(cam.GetBlockSize());
+  EXPECT_FALSE(cam.WriteBlock(block.data(), block.size() - 1));
+  ASSERT_TRUE(cam.WriteBlock(block.data(), block.size()));
+  CScriptCam copy;
+  ASSERT_TRUE(copy.SetSegments(block.data(), block.size()));
+  EXPECT_EQ(copy.GetCameraID(), 7u);
+  ASSERT_EQ(copy.GetSegmentCount(), 2u);
+  EXPECT_EQ(std::memcmp(&copy.GetSegment(1), &cam.GetSegment(1), sizeof(CameraSegment)), 0);
+}
+
+TEST(ScriptCam, BadScriptsAndHostileBlocksLeaveNoSegments) {
+  DebugCapture log;
+  const char* bad[] = {
+      "NumSegments 1 3, 4, 1, 1, 5, 2, 60, 0",           // no delimiter after the key
+      "NumSegments = 200 ",                              // too many
+      "NumSegments = 1 3, 4, 1, 1, 5, 2, 60",            // a value missing
+      "NumSegments = 1 3, 4, 1, 1, 5, 2, 60 0",          // a delimiter missing
+      "NumSegments = 1 3,, 4, 1, 1, 5, 2, 60, 0",        // two delimiters
+      "NumSegments = 1 3, x, 1, 1, 5, 2, 60, 0",         // not a number
+      "ID = 4",                                          // no segment count
+      "",
+  };
+  for (const char* text : bad) {
+    CScriptCam cam;
+    log.Clear();
+    EXPECT_FALSE(cam.ParseScript(text)) << text;
+    EXPECT_EQ(cam.GetSegmentCount(), 0u);
+    EXPECT_NE(log.Text().find("Error Parsing Camera Script!\n"), std::string::npos);
+    cam.Play();
+    EXPECT_FALSE(cam.IsPlaying());
+  }
+  CScriptCam fine;
+  EXPECT_TRUE(fine.ParseScript("numsegments = 0"));
+  EXPECT_EQ(fine.GetSegmentCount(), 0u);
+
+  // A count the block cannot hold is cut to the records present; a header alone is too short.
+  CScriptCam cam;
+  std::vector<uint8_t> block = Block(9, {Segment(1, 1, 1)}, 1000000);
+  ASSERT_TRUE(cam.SetSegments(block.data(), block.size()));
+  EXPECT_EQ(cam.GetSegmentCount(), 1u);
+  EXPECT_TRUE(cam.SetSegments(block.data(), block.size() - 1));
+  EXPECT_EQ(cam.GetSegmentCount(), 0u);
+  EXPECT_FALSE(cam.SetSegments(block.data(), 7));
+  EXPECT_FALSE(cam.SetSegments(nullptr, 100));
+  // NaN times would hold the camera forever: they become 0.
+  CameraSegment nan = Segment(0, std::nanf(""), std::nanf(""));
+  block = Block(9, {nan}, 1);
+  ASSERT_TRUE(cam.SetSegments(block.data(), block.size()));
+  cam.Play();
+  for (int i = 0; i < 3; ++i) cam.Update(0.1f);
+  EXPECT_FALSE(cam.IsPlaying());
+  // Random blocks: never a crash, never more segments than bytes allow.
+  plat::srand(3);
+  std::vector<uint8_t> junk(300);
+  for (int i = 0; i < 500; ++i) {
+    const size_t size = static_cast<size_t>(plat::rand()) % junk.size();
+    for (uint8_t& b : junk) b = static_cast<uint8_t>(plat::rand());
+    if (cam.SetSegments(junk.data(), size)) {
+      EXPECT_LE(cam.GetSegmentCount() * 40 + 8, size);
+      cam.Play();
+      for (int k = 0; k < 20; ++k) cam.UpdateCamera(nullptr, 0.5f, nullptr, 0, 0, nullptr);
+    }
+  }
+}
+
+TEST(ScriptCam, SegmentTimingAndSkipRules) {
+  CScriptCam cam;
+  std::vector<uint8_t> block =
+      Block(1, {Segment(0, 0.0f, 0.0f), Segment(1, 1.0f, 1.0f), Segment(2, 5.0f, 5.0f), Segment(3, 5.0f, 5.0f)}, 4);
+  ASSERT_TRUE(cam.SetSegments(block.data(), block.size()));
+  cam.Play();
+  // Move time 0: holding on the first update; hold 0: the next update moves on.
+  cam.Update(0.1f);
+  EXPECT_TRUE(cam.IsHolding());
+  EXPECT_EQ(cam.GetCurrentSegment(), 0u);
+  cam.Update(0.1f);
+  EXPECT_EQ(cam.GetCurrentSegment(), 1u);
+  EXPECT_FALSE(cam.IsHolding());
+  // Mode 1 cannot be skipped during its move (missing splines still take the time).
+  cam.Update(0.5f);
+  cam.HandleInputEvent(Event(CScriptCam::kSkipCode));
+  EXPECT_EQ(cam.GetCurrentSegment(), 1u);
+  EXPECT_FLOAT_EQ(cam.GetSegmentTimer(), 0.5f);
+  cam.Update(0.5f);
+  cam.Update(0.5f);  // timer reached the move time: holding
+  EXPECT_TRUE(cam.IsHolding());
+  cam.HandleInputEvent(Event(CScriptCam::kSkipCode));
+  EXPECT_EQ(cam.GetCurrentSegment(), 2u);
+  // Mode 2 can be skipped at any time; it lands on a mode-3 segment, which ends playback.
+  cam.HandleInputEvent(Event(CScriptCam::kSkipCode));
+  EXPECT_EQ(cam.GetCurrentSegment(), 3u);
+  EXPECT_FALSE(cam.IsPlaying());
+  EXPECT_NEAR(cam.GetElapsedTime(), 1.7f, 1e-5f);
+
+  // Code 6 ends at a mode-3 segment only; other codes do nothing.
+  cam.Play();
+  cam.HandleInputEvent(Event(CScriptCam::kEndCode));
+  EXPECT_TRUE(cam.IsPlaying());
+  cam.HandleInputEvent(Event(99));
+  EXPECT_TRUE(cam.IsPlaying());
+  // Runs off the end by itself.
+  for (int i = 0; i < 300 && cam.IsPlaying(); ++i) cam.Update(0.1f);
+  EXPECT_FALSE(cam.IsPlaying());
+  EXPECT_EQ(cam.GetCurrentSegment(), 4u);
+}
+
+TEST(ScriptCam, FliesTheSplinesAndBanksOnlyInTurns) {
+  std::unique_ptr<CBezierSpline> straight = Polyline(41, {Vector3(0, 0, 5), Vector3(100, 0, 5)});
+  std::unique_ptr<CBezierSpline> ahead = Polyline(42, {Vector3(10, 0, 5), Vector3(110, 0, 5)});
+  CameraSegment seg = Segment(0, 2.0f, 0.0f);
+  seg.positionSplineID = 41;
+  seg.lookSplineID = 42;
+  seg.bankFactor = 50.0f;
+  CScriptCam cam;
+  std::vector<uint8_t> block = Block(5, {seg}, 1);
+  ASSERT_TRUE(cam.SetSegments(block.data(), block.size()));
+  cam.Play();
+  for (int i = 0; i < 15; ++i) {
+    cam.UpdateCamera(nullptr, 0.1f, nullptr, 0, 0, nullptr);
+    const COrientation& f = cam.GetFrame();
+    EXPECT_NEAR(f.GetPosition().x, 100.0f * (0.1f * i) / 2.0f, 1e-3f);
+    EXPECT_NEAR(f.GetZAxis().z, 1.0f, 1e-5f) << "rolled at step " << i;
+    EXPECT_NEAR(f.GetYAxis().z, 0.0f, 1e-5f);
+  }
+  EXPECT_NEAR(cam.GetView().GetFieldOfView(), 2.0f * std::atan(35.0f / 60.0f), 1e-5f);
+
+  // A turn to the left banks, and a paused tick in the middle stays finite.
+  std::unique_ptr<CBezierSpline> bend = Polyline(43, {Vector3(0, 0, 0), Vector3(50, 0, 0), Vector3(50, 50, 0)});
+  std::unique_ptr<CBezierSpline> bendLook = Polyline(44, {Vector3(10, 0, 0), Vector3(50, 10, 0), Vector3(50, 60, 0)});
+  seg.positionSplineID = 43;
+  seg.lookSplineID = 44;
+  seg.moveTime = 4.0f;
+  block = Block(6, {seg}, 1);
+  ASSERT_TRUE(cam.SetSegments(block.data(), block.size()));
+  cam.Play();
+  float maxRoll = 0.0f;
+  for (int i = 0; i < 40; ++i) {
+    cam.Update(i == 20 ? 0.0f : 0.1f);
+    const COrientation& f = cam.GetFrame();
+    ASSERT_TRUE(std::isfinite(f.GetYAxis().z) && std::isfinite(f.GetPosition().x)) << i;
+    maxRoll = std::max(maxRoll, std::fabs(f.GetYAxis().z));
+  }
+  EXPECT_GT(maxRoll, 0.01f);
+}
+
+TEST(ScriptCam, TriggersFindTheFirstCameraWithTheirID) {
+  DebugCapture quiet;
+  CGameWorld world(nullptr, nullptr);
+  CScriptCam* other = new CScriptCam();
+  CScriptCam* first = new CScriptCam();
+  CScriptCam* second = new CScriptCam();
+  ASSERT_TRUE(other->ParseScript("ID = 3 NumSegments = 0"));
+  ASSERT_TRUE(first->ParseScript("ID = 7 NumSegments = 0"));
+  ASSERT_TRUE(second->ParseScript("ID = 7 NumSegments = 0"));
+  world.AddCamera(new CObserverCam());
+  world.AddCamera(other);
+  world.AddCamera(first);
+  world.AddCamera(second);
+  EXPECT_EQ(CScriptCam::FindById(7, &world), first);
+  EXPECT_EQ(CScriptCam::FindById(3, &world), other);
+  EXPECT_EQ(CScriptCam::FindById(8, &world), nullptr);
+  EXPECT_EQ(CScriptCam::FindById(7, nullptr), nullptr);
+  world.ClearWorld();
+}
