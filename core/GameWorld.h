@@ -125,6 +125,7 @@ class CGameWorld : public CMessageReceiver {
   void SetCurrentCamera(uint32_t index);
   uint32_t GetCurrentCameraIndex() const { return m_currentCamera; }
   size_t GetCameraCount() const { return m_cameras.size(); }
+  CGenericCam* GetCamera(size_t index) const { return index < m_cameras.size() ? m_cameras[index] : nullptr; }
 
   // --- Lights and level data ---
   void AddLight(CLight* light);
