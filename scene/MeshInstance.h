@@ -10,6 +10,7 @@
 #include "core/math/Matrix4.h"
 #include "core/math/Orientation.h"
 #include "core/math/Vector3.h"
+#include "scene/ObjectLightState.h"
 #include "scene/XFormNode.h"
 
 class CMeshLayer;
@@ -155,6 +156,8 @@ class CMeshInstance : public CXFormNode {
   CMeshInstance* GetCurrentLOD();
   // The first ancestor (or this) whose mesh is not a level-of-detail mesh: it holds the lighting.
   CMeshInstance* GetLightingOwner();
+  // The cached relevant lights, shared by a LOD instance with its owner.
+  ObjectLightState& GetLightingState() { return GetLightingOwner()->m_lightState; }
 
   // ---- partial drawing ----
   static const std::vector<CMeshInstance*>& GetInstanceList();
@@ -234,4 +237,5 @@ class CMeshInstance : public CXFormNode {
   std::vector<Color> m_staticColours;  // F x 3
   std::vector<CMeshLayer*> m_layers;
   std::vector<Part> m_parts;
+  ObjectLightState m_lightState;
 };

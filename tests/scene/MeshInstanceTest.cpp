@@ -272,6 +272,7 @@ TEST(MeshInstance, LevelOfDetailListAndPicks) {
   EXPECT_EQ(inst.GetCurrentLOD(), &inst);
   // A LOD child takes its lighting from its owner; rays skip LOD children.
   EXPECT_EQ(lods[1].instance->GetLightingOwner(), &inst);
+  EXPECT_EQ(&lods[1].instance->GetLightingState(), &inst.GetLightingState());
   EXPECT_EQ(lods[1].instance->GetChildIndex(), 0u);
   EXPECT_EQ(lods[2].instance->GetChildIndex(), 1u);
 }
