@@ -277,9 +277,11 @@ void CGameWorld::LoadVisibilityNodes(const char* path) {
 
 CMeshInstance* CGameWorld::AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree,
                                           bool shadowCaster) {
-  // Binding the mesh to the instance, cutting it into sections and building its collision polygons
-  // come with the scene and collision work; the world's part is the instance and its lighting.
+  // Cutting the instance into sections and building its collision polygons come with the scene and
+  // collision work. Neither back end offers vertex buffers, so the instance keeps partial-draw lists.
   CMeshInstance* instance = new CMeshInstance();
+  const Matrix4 place = transform ? transform->ToMatrix4() : Matrix4();
+  instance->SetMesh(mesh, true, false, true, 0xFFFFFFFFu, 0xFFFFFFFFu, transform ? &place : nullptr, true, nullptr);
   m_terrainInstances.push_back(instance);
   if (!LoadLightData(instance)) instance->InvalidateLighting();  // lit at run time instead
   return instance;
@@ -288,6 +290,9 @@ CMeshInstance* CGameWorld::AddTerrainMesh(ShadedMesh* mesh, const COrientation* 
 CMeshInstance* CGameWorld::SetSkyMesh(ShadedMesh* mesh, const COrientation* transform) {
   delete m_skyInstance;
   m_skyInstance = new CMeshInstance();
+  const Matrix4 place = transform ? transform->ToMatrix4() : Matrix4();
+  m_skyInstance->SetMesh(mesh, false, false, false, 0x0FFFFFFFu, 0x0FFFFFFFu, transform ? &place : nullptr, true,
+                         nullptr);
   return m_skyInstance;
 }
 
