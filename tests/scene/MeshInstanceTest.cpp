@@ -458,6 +458,19 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
   inst.UpdateAnimation();
   EXPECT_EQ(inst.GetTexture(0), mesh->textures[1]);
   EXPECT_EQ(inst.GetTexture(mesh->GetSlotCount()), nullptr);
+  // Vertex animation picks the frame from the play time; a zero-length record holds its start.
+  AnimationRecord frames{};
+  frames.dataType = AnimationRecord::kVertex;
+  frames.frameCount = 2;
+  frames.length = 1.0f;
+  frames.frameRate = 2.0f;
+  frames.playback = 1;
+  inst.PlayAnimation(&frames, 0.6f, 0.0f, false, nullptr);
+  inst.UpdateAnimation();
+  EXPECT_EQ(inst.GetFrame(), 1);
+  frames.length = 0.0f;
+  inst.UpdateAnimation();
+  EXPECT_EQ(inst.GetFrame(), 0);
   inst.SetTexture(mesh->GetSlotCount(), first);  // slot K: ignored
   EXPECT_EQ(inst.GetTexture(mesh->GetSlotCount()), nullptr);
 
