@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
+#include <unordered_map>
 
 #include "core/math/DebugPrintf.h"
 #include "core/math/MathUtil.h"
 #include "core/math/Params.h"
+#include "physics/RayInfo.h"
 #include "scene/ControllerSet.h"
 #include "scene/CurvedPatch.h"
 #include "scene/MeshFilePatches.h"
@@ -612,4 +615,262 @@ std::string ShadedMesh::ChildFileName(const std::string& parentPath, uint32_t in
   const size_t slash = parentPath.find_last_of("/\\");
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || index >= 26) return std::string();
   return parentPath.substr(0, dot) + "-" + static_cast<char>('a' + index) + parentPath.substr(dot);
+}
+
+void ShadedMesh::OwnAllArrays() {
+  auto own = [this](auto*& array, size_t count, uint32_t bit) {
+    using T = std::remove_reference_t<decltype(*array)>;
+    if ((m_owned & bit) || !array) return;
+    T* copy = new T[count];
+    std::copy(array, array + count, copy);
+    array = copy;
+    m_owned |= bit;
+  };
+  const size_t F = faceCount, V = vertexCount, T = frameCount, N = normalCount;
+  own(indices, 3 * F, kOwnIndices);
+  own(allPositions, V * T, kOwnPositions);
+  own(faceRecords, F, kOwnFaceRecords);
+  own(uvs, uvCount, kOwnUVs);
+  own(allFaceNormals, F * T, kOwnFaceNormals);
+  own(normalRecords, N, kOwnNormalRecords);
+  own(cornerList, 3 * F, kOwnCornerList);
+  own(allCompressedNormals, N * T, kOwnCompressed);
+  own(faceAttributes, F, kOwnAttributes);
+  own(allVertexNormals, V * T, kOwnVertexNormals);
+  for (AttachPoint& point : attachPoints) {
+    if (point.IsDataExternal()) point.SetData(point.GetData(), point.GetLength());
+  }
+  PointAtFrame(currentFrame);
+}
+
+void ShadedMesh::GetAttachPointTextures(uint32_t slot, std::vector<CTexture*>& out) const {
+  const ShadedMesh* owner = textureOwner;
+  for (const AttachPoint& point : attachPoints) {
+    if (point.type != kAttachTextureList || point.GetLength() < 76) continue;
+    uint32_t header[3];  // entry count, driven slot, reserved
+    std::memcpy(header, point.GetData() + 64, sizeof(header));
+    if (header[1] != slot) continue;
+    // Entries past the point's data are not there to read.
+    const uint32_t count = std::min<uint32_t>(header[0], (point.GetLength() - 76) / 4);
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t index;
+      std::memcpy(&index, point.GetData() + 76 + 4 * i, 4);
+      out.push_back(index < owner->textures.size() ? owner->textures[index] : nullptr);
+    }
+    break;
+  }
+  out.push_back(GetTexture(slot));
+}
+
+void ShadedMesh::DetachTexture(uint32_t index) {
+  ShadedMesh* owner = textureOwner;
+  if (index >= owner->textures.size()) return;
+  CTexture* texture = owner->textures[index];
+  for (CTexture*& s : owner->slots) {
+    if (s == texture) s = nullptr;
+  }
+  owner->textures[index] = nullptr;
+  owner->textureNames[index].clear();
+}
+
+void ShadedMesh::DetachTextures() {
+  for (uint32_t i = 0; i < textureOwner->textures.size(); ++i) DetachTexture(i);
+}
+
+void ShadedMesh::Transform(const COrientation& frame) {
+  OwnAllArrays();
+  const size_t total = static_cast<size_t>(vertexCount) * frameCount;
+  for (size_t i = 0; i < total; ++i) allPositions[i] = frame.WorldToLocalPoint(allPositions[i]);
+  if (!(frame.axes == TMatrix())) {
+    auto turn = [&](uint16_t* packed, size_t count) {
+      for (size_t i = 0; packed && i < count; ++i) {
+        packed[i] = NormalTable::Encode(frame.WorldToLocalVector(NormalTable::Decode(packed[i])));
+      }
+    };
+    turn(allCompressedNormals, static_cast<size_t>(normalCount) * frameCount);
+    turn(allVertexNormals, total);
+    for (size_t i = 0; allFaceNormals && i < static_cast<size_t>(faceCount) * frameCount; ++i) {
+      allFaceNormals[i] = frame.WorldToLocalVector(allFaceNormals[i]);
+    }
+  }
+  for (AttachPoint& point : attachPoints) point.transform = frame.WorldToLocalOrientation(point.transform);
+  for (std::vector<COrientation>& frames : animatedAttach) {
+    for (COrientation& t : frames) t = frame.WorldToLocalOrientation(t);
+  }
+  ComputeBounds();
+}
+
+void ShadedMesh::Translate(float dx, float dy, float dz) {
+  Transform(COrientation(TMatrix(), Vector3(-dx, -dy, -dz)));
+}
+
+void ShadedMesh::GetFrameBounds(Box& out, const COrientation& orientation, uint32_t frame, bool originOnly) const {
+  if (!allPositions || vertexCount == 0 || frame >= frameCount) {
+    out = Box();
+    return;
+  }
+  const Vector3* p = allPositions + static_cast<size_t>(frame) * vertexCount;
+  const Vector3 first = orientation.WorldToLocalPoint(originOnly ? Vector3() : p[0]);
+  out = Box(first, first);
+  for (uint32_t i = 0; i < vertexCount; ++i) out.ExtendByPoint(orientation.WorldToLocalPoint(p[i]));
+}
+
+Box ShadedMesh::GetTransformedBounds(const COrientation* orientation) const {
+  const COrientation identity;
+  const COrientation& o = orientation ? *orientation : identity;
+  Box box;
+  GetFrameBounds(box, o, 0, false);
+  for (uint32_t t = 1; t < frameCount; ++t) {
+    Box more;
+    GetFrameBounds(more, o, t, false);
+    box.ExtendByPoint(more.min);
+    box.ExtendByPoint(more.max);
+  }
+  return box;
+}
+
+namespace {
+
+constexpr float kWeldDistanceSquared = 0.00001f;
+
+// Index of the first kept point within the weld distance of p, or -1. Kept points are
+// bucketed by cells one weld distance wide, so only the 27 cells around p are searched.
+template <class Point, class Key>
+int FindKept(const std::unordered_multimap<int64_t, uint32_t>& cells, const std::vector<Point>& kept, const Point& p,
+             Key key) {
+  int best = -1;
+  for (int dx = -1; dx <= 1; ++dx) {
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dz = -1; dz <= 1; ++dz) {
+        const auto range = cells.equal_range(key(p, dx, dy, dz));
+        for (auto it = range.first; it != range.second; ++it) {
+          const Point d = kept[it->second] - p;
+          if (d.LengthSquared() < kWeldDistanceSquared && (best < 0 || it->second < static_cast<uint32_t>(best))) {
+            best = static_cast<int>(it->second);
+          }
+        }
+      }
+    }
+  }
+  return best;
+}
+
+int64_t Cell(float value, int offset) {
+  return static_cast<int64_t>(std::floor(value / std::sqrt(kWeldDistanceSquared))) + offset;
+}
+
+template <class Point, class Key>
+std::vector<uint32_t> Weld(const Point* points, size_t count, std::vector<Point>& kept, Key key) {
+  std::unordered_multimap<int64_t, uint32_t> cells;
+  std::vector<uint32_t> remap(count);
+  for (size_t i = 0; i < count; ++i) {
+    const int found = FindKept(cells, kept, points[i], key);
+    if (found >= 0) {
+      remap[i] = static_cast<uint32_t>(found);
+      continue;
+    }
+    remap[i] = static_cast<uint32_t>(kept.size());
+    cells.emplace(key(points[i], 0, 0, 0), remap[i]);
+    kept.push_back(points[i]);
+  }
+  return remap;
+}
+
+}  // namespace
+
+void ShadedMesh::WeldUVs() {
+  if (!uvs || uvCount == 0) return;
+  OwnAllArrays();
+  std::vector<Vector2> kept;
+  const std::vector<uint32_t> remap = Weld(uvs, uvCount, kept, [](const Vector2& p, int dx, int dy, int) {
+    return (Cell(p.x, dx) * 73856093) ^ (Cell(p.y, dy) * 19349663);
+  });
+  for (uint32_t f = 0; f < faceCount; ++f) {
+    for (MeshCorner& c : faceRecords[f].corners) {
+      if (c.uv < uvCount) c.uv = remap[c.uv];
+    }
+  }
+  delete[] uvs;
+  uvCount = static_cast<uint32_t>(kept.size());
+  uvs = new Vector2[uvCount];
+  std::copy(kept.begin(), kept.end(), uvs);
+}
+
+bool ShadedMesh::WeldVertices() {
+  // Skin weights are numbered by vertex too; a skinned mesh is not welded.
+  if (frameCount != 1 || skin || !allPositions || (faceCount > 0 && !IndicesValid())) return false;
+  OwnAllArrays();
+  std::vector<Vector3> kept;
+  const std::vector<uint32_t> remap = Weld(allPositions, vertexCount, kept, [](const Vector3& p, int dx, int dy, int dz) {
+    return (Cell(p.x, dx) * 73856093) ^ (Cell(p.y, dy) * 19349663) ^ (Cell(p.z, dz) * 83492791);
+  });
+  for (size_t i = 0; i < 3 * static_cast<size_t>(faceCount); ++i) indices[i] = static_cast<uint16_t>(remap[indices[i]]);
+  for (uint32_t i = 0; i < normalCount; ++i) normalRecords[i].vertex = remap[normalRecords[i].vertex];
+  FreeAdjacency();
+  delete[] allPositions;
+  vertexCount = static_cast<uint32_t>(kept.size());
+  allPositions = new Vector3[vertexCount];
+  std::copy(kept.begin(), kept.end(), allPositions);
+  // Per-vertex normals belong to the old numbering.
+  delete[] allVertexNormals;
+  allVertexNormals = nullptr;
+  m_owned &= ~kOwnVertexNormals;
+  if (flags & kFlagVertexNormals) ComputeVertexNormals();
+  PointAtFrame(0);
+  return true;
+}
+
+uint32_t ShadedMesh::ReportDegenerateFaces() const {
+  uint32_t count = 0;
+  for (uint32_t f = 0; allPositions && f < faceCount; ++f) {
+    const uint16_t* tri = indices + 3 * static_cast<size_t>(f);
+    if (tri[0] >= vertexCount || tri[1] >= vertexCount || tri[2] >= vertexCount) continue;
+    const Vector3& p = positions[tri[0]];
+    if (FaceNormal(p, positions[tri[1]], positions[tri[2]]).LengthSquared() > 0.0f) continue;
+    DebugPrintf("Degenerate Face: Look at x,y,z = %f,%f,%f\n", p.x, p.y, p.z);
+    ++count;
+  }
+  DebugPrintf("%i Faces that should be pruned from mesh\n", static_cast<int>(count));
+  return count;
+}
+
+bool ShadedMesh::IntersectRay(RayInfo& query, bool skipTranslucent, int& face) const {
+  // Textures carry no translucency until texture objects exist, so no face is skipped and no
+  // hit is dropped by an alpha test yet.
+  (void)skipTranslucent;
+  face = -1;
+  if (!positions || !indices) return false;
+  float best = 3.4028235e38f;
+  IntersectionResult bestResult = query.result;
+  Vector3 bestNormal = query.normal;
+  for (uint32_t f = 0; f < faceCount; ++f) {
+    const uint16_t* tri = indices + 3 * static_cast<size_t>(f);
+    if (tri[0] >= vertexCount || tri[1] >= vertexCount || tri[2] >= vertexCount) continue;
+    const Vector3& p0 = positions[tri[0]];
+    const Vector3& p1 = positions[tri[1]];
+    const Vector3& p2 = positions[tri[2]];
+    const Vector3 n = faceNormals ? faceNormals[f] : FaceNormal(p0, p1, p2);
+    if (query.IntersectTriangle(p0, p1, p2, n, false, nullptr) && query.result.time < best) {
+      best = query.result.time;
+      bestResult = query.result;
+      bestNormal = query.normal;
+      face = static_cast<int>(f);
+    }
+  }
+  query.result = bestResult;
+  query.normal = bestNormal;
+  return face >= 0;
+}
+
+bool ShadedMesh::GetFaceUV(uint32_t face, float u, float v, Vector2& out) const {
+  if (face >= faceCount || !faceRecords) return false;
+  const MeshCorner* c = faceRecords[face].corners;
+  if (c[0].uv >= uvCount || c[1].uv >= uvCount || c[2].uv >= uvCount) return false;
+  const float w = u == 1.0f ? 0.0f : v / (1.0f - u);
+  const Vector2& a = uvs[c[0].uv];
+  const Vector2& b = uvs[c[1].uv];
+  const Vector2& k = uvs[c[2].uv];
+  const Vector2 edge(b.x + (k.x - b.x) * w, b.y + (k.y - b.y) * w);
+  out = Vector2(edge.x + (a.x - edge.x) * u, edge.y + (a.y - edge.y) * u);
+  return true;
 }

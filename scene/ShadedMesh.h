@@ -19,6 +19,7 @@ class CurvedPatch;
 class ControllerSet;
 class Skin;
 class VertexSharingTable;
+class RayInfo;
 class MeshFileReader;
 class MeshFileWriter;
 
@@ -175,6 +176,38 @@ class ShadedMesh : public TriMesh {
   // Texture coverage of the whole family, run from its texture owner.
   void ResolveTextures();
 
+  // Appends, for the first texture-list point driving the slot, the owner's texture of every
+  // listed index (null past the owner's textures), then the slot's own texture (or null).
+  void GetAttachPointTextures(uint32_t slot, std::vector<CTexture*>& out) const;
+  // Clears an owner texture's pointer and name and every slot that shows it.
+  void DetachTexture(uint32_t index);
+  void DetachTextures();
+
+  // Re-expresses the mesh in the given frame: positions, normals (unless the rotation is
+  // exactly the identity), attach points and bounds.
+  void Transform(const COrientation& frame);
+  // Moves the mesh by (dx, dy, dz).
+  void Translate(float dx, float dy, float dz);
+  // Box of one frame's vertices expressed in the orientation's frame; with originOnly the box
+  // starts from the mesh origin instead of the first vertex. An empty mesh gives a zero box.
+  void GetFrameBounds(Box& out, const COrientation& orientation, uint32_t frame, bool originOnly) const;
+  // The same over every frame; null means the identity.
+  Box GetTransformedBounds(const COrientation* orientation) const;
+
+  // Tool clean-up: merges texture coordinates (and, for single-frame meshes, positions) that
+  // lie closer than sqrt(0.00001) to an earlier kept one, remapping what refers to them.
+  void WeldUVs();
+  bool WeldVertices();
+  // Logs every face whose normal is zero, then the count; returns the count.
+  uint32_t ReportDegenerateFaces() const;
+
+  // Nearest hit of the segment query with the current frame's faces; the face index goes to
+  // `face` (-1 without a hit) and the query keeps the best hit.
+  bool IntersectRay(RayInfo& query, bool skipTranslucent, int& face) const;
+  // Texture coordinate at the face point with weight u for corner 0, v for corner 2 and
+  // 1 - u - v for corner 1; false when a corner has no texture coordinate.
+  bool GetFaceUV(uint32_t face, float u, float v, Vector2& out) const;
+
   // ---- file form (MeshFile*.cpp) ----
   // Reads a whole file image. In place, arrays that are suitably aligned point into the
   // image (which must outlive the mesh); everything else is copied. On failure (logged)
@@ -231,6 +264,8 @@ class ShadedMesh : public TriMesh {
   bool ParseAttachPoints(MeshFileReader& in, bool inPlace, uint32_t count);
   bool ParseTextures(MeshFileReader& in, uint32_t storedCount);
   void OwnFaceRecords();
+  // Copies every array still used in place from a file image, so it may be changed.
+  void OwnAllArrays();
   bool ParseOptionalSections(MeshFileReader& in, bool inPlace);
   void WriteTo(MeshFileWriter& out) const;
   bool LoadMapped(const char* filePath);

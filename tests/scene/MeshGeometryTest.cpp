@@ -1,0 +1,241 @@
+// Mesh geometry services: re-expressing a mesh in another frame, frame bounds, welding, ray
+// tests against a double-precision reference and face texture coordinates.
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+#include <cmath>
+#include <memory>
+
+#include "core/math/MathUtil.h"
+#include "physics/RayInfo.h"
+#include "platform/Platform.h"
+#include "scene/NormalTable.h"
+#include "tests/scene/MeshTestSupport.h"
+#include "tests/support/TempFolder.h"
+
+using testing_support::DebugCapture;
+
+namespace {
+
+float Random(float lo, float hi) { return lo + (hi - lo) * plat::rand() / float(plat::kRandMax); }
+
+COrientation RandomFrame() {
+  COrientation frame;
+  Vector3 axis(Random(-1, 1), Random(-1, 1), Random(0.1f, 1));
+  axis.Normalize();
+  frame.RotateAboutWorldAxis(axis, Random(-3, 3));
+  frame.position = Vector3(Random(-5, 5), Random(-5, 5), Random(-5, 5));
+  return frame;
+}
+
+// Segment against triangle in doubles (both sides), as a fraction of the segment; -1 for none.
+double ReferenceHit(const Vector3& s, const Vector3& e, const Vector3& a, const Vector3& b, const Vector3& c) {
+  const Eigen::Vector3d o(s.x, s.y, s.z), d = Eigen::Vector3d(e.x, e.y, e.z) - o;
+  const Eigen::Vector3d p0(a.x, a.y, a.z), e1 = Eigen::Vector3d(b.x, b.y, b.z) - p0,
+      e2 = Eigen::Vector3d(c.x, c.y, c.z) - p0;
+  const Eigen::Vector3d h = d.cross(e2);
+  const double det = e1.dot(h);
+  if (std::abs(det) < 1e-12) return -1;
+  const Eigen::Vector3d t0 = o - p0;
+  const double u = t0.dot(h) / det;
+  const Eigen::Vector3d q = t0.cross(e1);
+  const double v = d.dot(q) / det;
+  const double t = e2.dot(q) / det;
+  if (u < 0 || v < 0 || u + v > 1 || t < 0 || t > 1) return -1;
+  return t;
+}
+
+}  // namespace
+
+TEST(MeshGeometryTest, TransformMovesEverythingIntoTheNewFrameAndBack) {
+  plat::srand(21);
+  for (int round = 0; round < 10; ++round) {
+    std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildAnimatedBox());
+    std::unique_ptr<ShadedMesh> original(DemoContent::BuildAnimatedBox());
+    const COrientation frame = RandomFrame();
+    mesh->Transform(frame);
+    for (uint32_t i = 0; i < mesh->vertexCount * mesh->frameCount; ++i) {
+      const Vector3 back = frame.LocalToWorldPoint(mesh->allPositions[i]);
+      EXPECT_LT((back - original->allPositions[i]).Length(), 1e-4f);
+    }
+    for (uint32_t f = 0; f < mesh->faceCount * mesh->frameCount; ++f) {
+      EXPECT_LT((frame.LocalToWorldVector(mesh->allFaceNormals[f]) - original->allFaceNormals[f]).Length(), 1e-4f);
+    }
+    // Normal-table vectors are about 2 degrees apart, so a turned normal lands within that.
+    for (uint32_t i = 0; i < mesh->normalCount; ++i) {
+      const Vector3 turned = frame.LocalToWorldVector(NormalTable::Decode(mesh->allCompressedNormals[i]));
+      EXPECT_LT(AngleBetween(turned, NormalTable::Decode(original->allCompressedNormals[i])), 0.08f);
+    }
+    const COrientation point = frame.LocalToWorldOrientation(mesh->attachPoints[0].transform);
+    EXPECT_LT((point.position - original->attachPoints[0].transform.position).Length(), 1e-4f);
+    // The bounds follow the moved positions.
+    Box expected;
+    mesh->GetFrameBounds(expected, COrientation(), 0, false);
+    EXPECT_LE(mesh->bounds.min.x, expected.min.x);
+  }
+  std::unique_ptr<ShadedMesh> box(DemoContent::BuildBox(1, 1, 1));
+  const std::vector<uint16_t> normals(box->allCompressedNormals, box->allCompressedNormals + box->normalCount);
+  box->Translate(1, 2, 3);
+  EXPECT_EQ(Vector3(0, 1, 3), box->bounds.min);
+  EXPECT_EQ(normals, std::vector<uint16_t>(box->allCompressedNormals, box->allCompressedNormals + box->normalCount));
+}
+
+TEST(MeshGeometryTest, FrameBoundsEnclosePreciselyTheTransformedVertices) {
+  plat::srand(4);
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildAnimatedBox());
+  for (int round = 0; round < 20; ++round) {
+    const COrientation frame = RandomFrame();
+    for (uint32_t t = 0; t < 2; ++t) {
+      Box box;
+      mesh->GetFrameBounds(box, frame, t, false);
+      Vector3 lo(1e30f, 1e30f, 1e30f), hi(-1e30f, -1e30f, -1e30f);
+      for (uint32_t v = 0; v < mesh->vertexCount; ++v) {
+        const Vector3 p = frame.WorldToLocalPoint(mesh->allPositions[t * mesh->vertexCount + v]);
+        lo = Vector3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+        hi = Vector3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+      }
+      EXPECT_EQ(lo, box.min);
+      EXPECT_EQ(hi, box.max);
+    }
+    // Over every frame: the union of the two frame boxes.
+    const Box all = mesh->GetTransformedBounds(&frame);
+    Box f0, f1;
+    mesh->GetFrameBounds(f0, frame, 0, false);
+    mesh->GetFrameBounds(f1, frame, 1, false);
+    EXPECT_EQ(std::min(f0.min.z, f1.min.z), all.min.z);
+    EXPECT_EQ(std::max(f0.max.x, f1.max.x), all.max.x);
+    Box withOrigin;
+    mesh->GetFrameBounds(withOrigin, frame, 0, true);
+    const Vector3 origin = frame.WorldToLocalPoint(Vector3());
+    EXPECT_EQ(std::min(f0.min.y, origin.y), withOrigin.min.y);
+    EXPECT_EQ(std::max(f0.max.y, origin.y), withOrigin.max.y);
+  }
+  ShadedMesh empty;
+  Box box(Vector3(1, 1, 1), Vector3(2, 2, 2));
+  empty.GetFrameBounds(box, COrientation(), 0, false);
+  EXPECT_EQ(Vector3(), box.max);
+}
+
+TEST(MeshGeometryTest, WeldingKeepsEveryFaceWhereItWas) {
+  DebugCapture log;
+  // A grid whose every face got private copies of its vertices and UVs.
+  std::unique_ptr<ShadedMesh> grid(DemoContent::BuildGroundGrid(4, 1.0f));
+  const uint32_t F = grid->faceCount;
+  ShadedMesh split;
+  ASSERT_TRUE(split.Create("split", 3 * F, F, 1, 1, 3 * F, 1));
+  for (uint32_t f = 0; f < F; ++f) {
+    split.faceRecords[f] = grid->faceRecords[f];
+    for (uint32_t k = 0; k < 3; ++k) {
+      split.indices[3 * f + k] = static_cast<uint16_t>(3 * f + k);
+      split.allPositions[3 * f + k] = grid->allPositions[grid->indices[3 * f + k]] + Vector3(0, 0, (f % 2) * 1e-4f);
+      split.uvs[3 * f + k] = grid->uvs[grid->faceRecords[f].corners[k].uv];
+      split.faceRecords[f].corners[k].uv = 3 * f + k;
+    }
+  }
+  auto corners = [](const ShadedMesh& m) {
+    std::vector<float> out;
+    for (uint32_t f = 0; f < m.faceCount; ++f) {
+      for (uint32_t k = 0; k < 3; ++k) {
+        const Vector3& p = m.allPositions[m.indices[3 * f + k]];
+        const Vector2& uv = m.uvs[m.faceRecords[f].corners[k].uv];
+        out.insert(out.end(), {p.x, p.y, p.z, uv.x, uv.y});
+      }
+    }
+    return out;
+  };
+  const std::vector<float> before = corners(split);
+  split.WeldUVs();
+  ASSERT_TRUE(split.WeldVertices());
+  EXPECT_EQ(grid->uvCount, split.uvCount);
+  EXPECT_EQ(grid->vertexCount, split.vertexCount);  // 1e-4 apart is within the weld distance
+  const std::vector<float> after = corners(split);
+  ASSERT_EQ(before.size(), after.size());
+  for (size_t i = 0; i < before.size(); ++i) EXPECT_NEAR(before[i], after[i], 2e-4f);
+  EXPECT_EQ(0u, split.ReportDegenerateFaces());
+
+  std::unique_ptr<ShadedMesh> animated(DemoContent::BuildAnimatedBox());
+  EXPECT_FALSE(animated->WeldVertices());
+  animated->allPositions[animated->indices[1]] = animated->allPositions[animated->indices[0]];
+  log.Clear();
+  EXPECT_GE(animated->ReportDegenerateFaces(), 1u);
+  EXPECT_NE(std::string::npos, log.Text().find("Degenerate Face: Look at x,y,z = "));
+  EXPECT_NE(std::string::npos, log.Text().find(" Faces that should be pruned from mesh\n"));
+}
+
+TEST(MeshGeometryTest, RayHitsTheNearestFaceAsADoublePrecisionSearchDoes) {
+  plat::srand(8);
+  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(8, 1.0f));
+  for (uint32_t v = 0; v < ground->vertexCount; ++v) ground->allPositions[v].z = Random(-0.5f, 0.5f);
+  ground->ComputeAllFaceNormals();
+  int hits = 0;
+  for (int round = 0; round < 300; ++round) {
+    const Vector3 start(Random(-4, 4), Random(-4, 4), Random(1, 3));
+    const Vector3 end(Random(-4, 4), Random(-4, 4), Random(-3, -1));
+    double best = 2;
+    int expectedFace = -1;
+    for (uint32_t f = 0; f < ground->faceCount; ++f) {
+      const uint16_t* t = ground->indices + 3 * f;
+      const double h = ReferenceHit(start, end, ground->positions[t[0]], ground->positions[t[1]], ground->positions[t[2]]);
+      if (h >= 0 && h < best) best = h, expectedFace = static_cast<int>(f);
+    }
+    RayInfo query(start, end);
+    int face = -2;
+    const bool hit = ground->IntersectRay(query, true, face);
+    EXPECT_EQ(expectedFace >= 0, hit) << round;
+    if (!hit || expectedFace < 0) continue;
+    ++hits;
+    EXPECT_NEAR(best, query.result.time, 1e-4) << round;
+    if (face != expectedFace) {
+      // Only a tie on a shared edge may pick the neighbour.
+      const uint16_t* t = ground->indices + 3 * face;
+      EXPECT_NEAR(best, ReferenceHit(start, end, ground->positions[t[0]], ground->positions[t[1]], ground->positions[t[2]]),
+                  1e-4);
+    }
+  }
+  EXPECT_GT(hits, 100);
+  RayInfo miss(Vector3(100, 100, 1), Vector3(100, 100, -1));
+  int face = 5;
+  EXPECT_FALSE(ground->IntersectRay(miss, true, face));
+  EXPECT_EQ(-1, face);
+}
+
+TEST(MeshGeometryTest, FaceUVsInterpolateTheCornersAndTexturesListsFollowTheirPoint) {
+  std::unique_ptr<ShadedMesh> grid(DemoContent::BuildGroundGrid(3, 1.0f));
+  const MeshCorner* c = grid->faceRecords[1].corners;
+  Vector2 uv;
+  ASSERT_TRUE(grid->GetFaceUV(1, 1, 0, uv));
+  EXPECT_EQ(grid->uvs[c[0].uv].x, uv.x);
+  ASSERT_TRUE(grid->GetFaceUV(1, 0, 1, uv));
+  EXPECT_EQ(grid->uvs[c[2].uv].y, uv.y);
+  ASSERT_TRUE(grid->GetFaceUV(1, 0.2f, 0.3f, uv));
+  const Vector2 a = grid->uvs[c[0].uv], b = grid->uvs[c[1].uv], k = grid->uvs[c[2].uv];
+  EXPECT_NEAR(0.2f * a.x + 0.5f * b.x + 0.3f * k.x, uv.x, 1e-6f);
+  EXPECT_NEAR(0.2f * a.y + 0.5f * b.y + 0.3f * k.y, uv.y, 1e-6f);
+  EXPECT_FALSE(grid->GetFaceUV(grid->faceCount, 0, 0, uv));
+  grid->faceRecords[0].corners[2].uv = ShadedMesh::kNone;
+  EXPECT_FALSE(grid->GetFaceUV(0, 0, 0, uv));
+
+  ShadedMesh mesh;
+  ASSERT_TRUE(mesh.Create("m", 0, 0, 3, 2, 0, 1));
+  CTexture* fakes[3];
+  for (int i = 0; i < 3; ++i) {
+    fakes[i] = reinterpret_cast<CTexture*>(&fakes[i]);  // stored, never dereferenced
+    mesh.SetTextureName(i, fakes[i], "t");
+  }
+  mesh.ResetSlots();
+  std::vector<CTexture*> list;
+  mesh.GetAttachPointTextures(1, list);
+  EXPECT_EQ((std::vector<CTexture*>{fakes[1]}), list);
+  uint8_t data[76 + 12] = {};
+  const uint32_t header[6] = {3, 1, 0, 2, 9, 0};  // 3 entries driving slot 1: textures 2, 9, 0
+  std::memcpy(data + 64, header, sizeof(header));
+  mesh.AddAttachPoint(COrientation(), kAttachTextureList, sizeof(data), data, false);
+  list.clear();
+  mesh.GetAttachPointTextures(1, list);
+  EXPECT_EQ((std::vector<CTexture*>{fakes[2], nullptr, fakes[0], fakes[1]}), list);
+  mesh.DetachTexture(1);
+  EXPECT_EQ(nullptr, mesh.GetTexture(1));
+  EXPECT_TRUE(mesh.textureNames[1].empty());
+  mesh.DetachTextures();
+  EXPECT_EQ(nullptr, mesh.GetTexture(0));
+}
