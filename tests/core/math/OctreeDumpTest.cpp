@@ -1,11 +1,10 @@
-// The node dump: the text of both files for small known trees, the breadth-first layer walk on a
-// random tree, and the layer's file handling (including a second file that cannot be opened).
+// The node dump: the text of both files for small known trees, and the layer's file handling
+// (including a second file that cannot be opened).
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <vector>
 
@@ -36,12 +35,6 @@ const char kDash[] = "----------------------\n";
 std::string Header(int depth, int cells) {
   return std::string(kRule) + "Layer " + std::to_string(depth) + " has " + std::to_string(cells) + " Nodes\n" +
          kRule + "\n";
-}
-
-int Count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -102,48 +95,6 @@ TEST(OctreeDump, KnownTrees) {
                         "1 Renderable\n1 Light\n1 Path\n1 Static Terrain\n1 Tactics View Render\n\n" +
                         Header(1, 2) + Header(2, 1) +
                         "This layer has 3 total objects\nObject flags break down as follows...\n3 Renderable\n\n");
-}
-
-// A breadth-first walk: per depth, the header counts exactly the cells of that depth and the
-// blocks list every cell once, parents' order kept; the totals add up to the listings.
-TEST(OctreeDump, LayersOfARandomTree) {
-  DebugCapture quiet;
-  COctree tree(kRoot);
-  std::mt19937 random(4);
-  std::vector<std::unique_ptr<Item>> items;
-  for (int i = 0; i < 300; ++i) {
-    const Vector3 lo(random() % 99, random() % 99, random() % 99);
-    items.push_back(std::make_unique<Item>(CBoundedObject::kRenderable, Box(lo, lo + Vector3(0.5f, 0.5f, 0.5f))));
-    tree.InsertObjectAtDepth(items.back().get(), random() % 6);
-  }
-  std::string nodes, layers;
-  CNodeDumpMode::BuildDump(tree.GetRoot(), &nodes, &layers);
-  std::vector<const COctreeNode*> level{tree.GetRoot()};
-  size_t at = 0;
-  int depth = 0;
-  size_t listings = 0;
-  for (; !level.empty(); ++depth) {
-    at = nodes.find(Header(depth, static_cast<int>(level.size())), at);
-    ASSERT_NE(at, std::string::npos) << depth;
-    std::vector<const COctreeNode*> next;
-    for (const COctreeNode* cell : level) {
-      const std::string line = "Node Number " + std::to_string(cell->GetCellCode()) + " has " +
-                               std::to_string(cell->objects.size()) + " objects";
-      at = nodes.find(line, at);
-      ASSERT_NE(at, std::string::npos) << line;
-      listings += cell->objects.size();
-      for (const COctreeNode* child : cell->children)
-        if (child != nullptr) next.push_back(child);
-    }
-    level.swap(next);
-  }
-  EXPECT_EQ(depth, 6);  // depths 0 to 5
-  EXPECT_EQ(Count(nodes, "Layer "), 6);
-  EXPECT_EQ(Count(layers, "Layer "), 6);
-  int total = 0;
-  for (size_t p = layers.find("This layer has "); p != std::string::npos; p = layers.find("This layer has ", p + 1))
-    total += std::stoi(layers.substr(p + 15));
-  EXPECT_EQ(static_cast<size_t>(total), listings);
 }
 
 // Open descriptors of this process, as the kernel lists them.
