@@ -162,7 +162,7 @@ uint32_t COctree::TargetDepth(const Box& box, uint32_t levels) const {
   for (; k < levels; ++k) {
     double product = 1.0;
     for (int axis = 0; axis < 3; ++axis) {
-      // NaN and degenerate axes count as "large": such objects stay high in the tree.
+      // A NaN size counts as large (the object stays high); a flat root axis holds only flat objects.
       const double ratio = half[axis] > 0.0f ? double(size[axis]) / half[axis] + 0.001 : (size[axis] > 0 ? 1e6 : 0.0);
       const double n = ratio >= 0.0 && ratio < 1e6 ? std::floor(ratio) : 1e6;
       product *= n + 1.0;
@@ -178,32 +178,20 @@ bool COctree::InsideRoot(const Box& box) const { return m_root->bounds.ContainsB
 void COctree::InsertObject(CBoundedObject* object, uint32_t group, uint32_t splitDepth) {
   if (!PrepareInsert(object)) return;
   const Box& box = object->GetBounds();
-  if (!InsideRoot(box)) {
-    DebugPrintf("Ojbect added to root\n");
-    AddToCell(m_root, object);
-    return;
-  }
+  if (!InsideRoot(box)) return AddToCell(m_root, object);
   FileAt(m_root, object, TargetDepth(box, m_maxDepth), std::min(splitDepth, kDepthLimit));
 }
 
 void COctree::InsertObjectToDepth(CBoundedObject* object, uint32_t levelBound) {
   if (!PrepareInsert(object)) return;
   const Box& box = object->GetBounds();
-  if (!InsideRoot(box)) {
-    DebugPrintf("Ojbect added to root\n");
-    AddToCell(m_root, object);
-    return;
-  }
+  if (!InsideRoot(box)) return AddToCell(m_root, object);
   FileToDepth(m_root, object, static_cast<int>(TargetDepth(box, std::min(levelBound, kDepthLimit - 1))));
 }
 
 void COctree::InsertObjectAtDepth(CBoundedObject* object, uint32_t depth) {
   if (!PrepareInsert(object)) return;
-  if (!InsideRoot(object->GetBounds())) {
-    DebugPrintf("Ojbect added to root\n");
-    AddToCell(m_root, object);
-    return;
-  }
+  if (!InsideRoot(object->GetBounds())) return AddToCell(m_root, object);
   const uint32_t d = std::min(depth, kDepthLimit);
   FileAt(m_root, object, d, d);
 }
@@ -249,6 +237,8 @@ void COctree::FileToDepth(COctreeNode* cell, CBoundedObject* object, int levels)
 }
 
 void COctree::AddToCell(COctreeNode* cell, CBoundedObject* object) {
+  // Objects at the root are met by every query; many of them mean a root box that is too small.
+  if (cell->parent == nullptr) DebugPrintf("Ojbect added to root\n");
   object->m_cellRefs.push_back({cell, static_cast<uint32_t>(cell->objects.size())});
   cell->objects.push_back(object);
 }
