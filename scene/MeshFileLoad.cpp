@@ -98,8 +98,13 @@ bool ShadedMesh::Load(const char* filePath, ShadedMesh* parentMesh, uint32_t res
 }
 
 bool ShadedMesh::Save(const char* filePath, ShadedMesh* parentMesh) {
+  (void)parentMesh;  // decides only whether textures are written, and none are written here
   if (!filePath) return false;
   path = filePath;
+  if (header != kVersion && m_loaded) {
+    OutputDebugStringA("Updating Mesh To Current Version!\n");
+    header = kVersion;
+  }
   bool ok = true;
   // Textures are written by the texture work; a mesh writes only its own files.
   const size_t size = GetFileSize();
