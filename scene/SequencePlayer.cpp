@@ -20,7 +20,9 @@ bool SampleRecord(const CNodeAnimController& controller, const AnimationRecord* 
 }  // namespace
 
 void SequencePlayer::Start(const AnimationRecord* newSequence, float startTime, float blendTime) {
-  if (blendTime > 0.0f) {
+  // A blend so short that its rate is not finite is a cut: an infinite rate
+  // would weight the blend by 0 x inf until the first advance.
+  if (blendTime > 0.0f && std::isfinite(1.0f / blendTime)) {
     previousSequence = sequence;
     previousTime = time;
     crossFadeClock = 0.0f;
