@@ -24,7 +24,9 @@
 #include "scene/FogState.h"
 #include "scene/Light.h"
 #include "scene/LightList.h"
+#include "scene/LightMapper.h"
 #include "scene/MeshInstance.h"
+#include "scene/MeshSection.h"
 #include "scene/ObserverCam.h"
 #include "scene/ShadowRenderer.h"
 #include "sound/SoundManager.h"
@@ -251,10 +253,11 @@ bool CGameWorld::LoadLightData(CMeshInstance* instance) {
   // A missing file means there is no baked light: false makes the caller light the terrain at run time.
   if (data == nullptr) return false;
   DebugPrintf("CGameWorld: Loading Light Data: %s\n", path.c_str());
-  // The light-map reader comes with the light-map work; until then the data is not accepted.
+  const bool loaded =
+      LightMapper::Load(instance, reinterpret_cast<const uint8_t*>(data), size, m_levelDirectory, true);
   FreeFileBuffer(data);
-  DebugPrintf("CGameWorld: Attempted to load Light Data, but invalid: %s\n", path.c_str());
-  return false;
+  if (!loaded) DebugPrintf("CGameWorld: Attempted to load Light Data, but invalid: %s\n", path.c_str());
+  return loaded;
 }
 
 void CGameWorld::LoadVisibilityNodes(const char* path) {
@@ -277,12 +280,20 @@ void CGameWorld::LoadVisibilityNodes(const char* path) {
 
 CMeshInstance* CGameWorld::AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree,
                                           bool shadowCaster) {
-  // Cutting the instance into sections and building its collision polygons come with the scene and
-  // collision work. Neither back end offers vertex buffers, so the instance keeps partial-draw lists.
+  // Building its collision polygons comes with the collision work.
+  CRasterizerInterface* rasterizer = m_renderView ? m_renderView->GetRasterizer() : nullptr;
+  const bool vertexBuffers = rasterizer && rasterizer->IsVertexBufferAvailable();
   CMeshInstance* instance = new CMeshInstance();
   const Matrix4 place = transform ? transform->ToMatrix4() : Matrix4();
-  instance->SetMesh(mesh, true, false, true, 0xFFFFFFFFu, 0xFFFFFFFFu, transform ? &place : nullptr, true, nullptr);
+  instance->SetMesh(mesh, !vertexBuffers, false, true, 0xFFFFFFFFu, 0xFFFFFFFFu, transform ? &place : nullptr, true,
+                    nullptr);
   m_terrainInstances.push_back(instance);
+  if (vertexBuffers) {
+    // The sections are filed in the octree, which owns them from here (ClearWorld deletes them).
+    std::vector<CMeshSection*> sections;
+    CMeshSection::Build(instance, sections, CMeshSection::kWorldFaceLimit);
+    for (CMeshSection* section : sections) m_octree.InsertObjectAtDepth(section, 5);
+  }
   if (!LoadLightData(instance)) instance->InvalidateLighting();  // lit at run time instead
   return instance;
 }

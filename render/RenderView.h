@@ -9,6 +9,7 @@
 
 class CRasterizerInterface;
 class CMeshInstance;
+class CMeshSection;
 class LightList;
 struct FogState;
 class ViewFrustum;
@@ -59,6 +60,11 @@ class CRenderView {
   void FlushSortedQueue();
   void DrawMesh(CMeshInstance* instance);
   void DrawBackgroundMesh(CMeshInstance* instance);
+  // Draws the instance and its children as a flat white silhouette while the instance's
+  // shadow-caster byte is set (the shadow textures are drawn this way).
+  void DrawShadowCaster(CMeshInstance* instance);
+  // The vertex-buffer path of a world mesh section; runs only when the back end offers vertex buffers.
+  void DrawMeshSection(CMeshSection* section);
 
   CRasterizerInterface* GetRasterizer() const { return m_current; }
   ViewFrustum* GetView() const { return m_view; }
