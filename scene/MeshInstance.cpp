@@ -12,6 +12,7 @@
 #include "physics/RayInfo.h"
 #include "scene/AnimationRecord.h"
 #include "scene/ControllerSet.h"
+#include "scene/LightMapData.h"
 #include "scene/CurvedPatchInstance.h"
 #include "scene/MeshLayer.h"
 #include "scene/NodeAnimController.h"
@@ -90,6 +91,7 @@ void CMeshInstance::Clear() {
   m_fetch.reset();
   m_scratch.clear();
   m_faceColours.clear();
+  m_lightMaps.reset();
   m_normalStamps.clear();
   m_staticColours.clear();
   m_textures.clear();
@@ -160,6 +162,11 @@ bool CMeshInstance::SetMesh(ShadedMesh* mesh, bool partialDrawLists, bool single
   m_textureAnimations.assign(lists.begin(), lists.end());
   if (!parent) MarkSubtreeDirty();
   return true;
+}
+
+void CMeshInstance::SetLightMapData(std::unique_ptr<LightMapData> data) {
+  for (FaceColours& face : m_faceColours) face.lightRecord = nullptr;
+  m_lightMaps = std::move(data);
 }
 
 void CMeshInstance::BuildFaceArrays(bool partialDrawLists) {

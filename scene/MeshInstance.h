@@ -18,6 +18,7 @@ class CMeshSection;
 class CTexture;
 class CVertexFetchInterface;
 class CurvedPatchInstance;
+struct LightMapData;
 class HalfEdgeMesh;
 class RayInfo;
 class ShadedMesh;
@@ -113,6 +114,10 @@ class CMeshInstance : public CXFormNode {
   Color GetFaceColour(uint32_t face, uint32_t corner) const;
   void SetFaceColour(uint32_t face, uint32_t corner, Color colour);
   FaceColours* GetFaceColours() { return m_faceColours.empty() ? nullptr : m_faceColours.data(); }
+  // Baked light: the pages and face records the faces' light records point into. Replacing it
+  // (or passing null) first detaches every face from the old records.
+  LightMapData* GetLightMapData() const { return m_lightMaps.get(); }
+  void SetLightMapData(std::unique_ptr<LightMapData> data);
   // White when not enabled or the face is out of range; else the corners blended with u for
   // corner 0, v for corner 2 and the rest for corner 1. Without texture pixels, modulate
   // changes nothing.
@@ -238,4 +243,5 @@ class CMeshInstance : public CXFormNode {
   std::vector<CMeshLayer*> m_layers;
   std::vector<Part> m_parts;
   ObjectLightState m_lightState;
+  std::unique_ptr<LightMapData> m_lightMaps;
 };
