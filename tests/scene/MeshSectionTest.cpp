@@ -177,8 +177,8 @@ TEST(MeshSection, FacesThatCannotBeToldApartStillSplitAndStop) {
 }
 
 TEST(MeshSection, LevelsBeyondSixteenBitFaceIndicesKeepEveryFace) {
-  // 200 x 200 vertices make 79,202 faces: indices above 65,535 must survive the cut.
-  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildGroundGrid(200, 1.0f));
+  // 184 x 184 vertices make 67,161 faces: indices above 65,535 must survive the cut.
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildGroundGrid(184, 1.0f));
   ASSERT_TRUE(mesh);
   ASSERT_GT(mesh->faceCount, 65535u);
   CMeshInstance instance;
