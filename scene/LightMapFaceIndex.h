@@ -26,7 +26,8 @@ class LightMapFaceIndex {
     if (it == m_groups.end()) return -1;
     Group& group = it->second;
     while (group.cursor < group.faces.size() && taken(group.faces[group.cursor])) ++group.cursor;
-    return group.cursor < group.faces.size() ? group.faces[group.cursor] : -1;
+    if (group.cursor >= group.faces.size()) return -1;
+    return static_cast<int64_t>(group.faces[group.cursor]);
   }
 
  private:
