@@ -8,6 +8,8 @@
 #include <iterator>
 #include <random>
 
+#include "core/GameWorld.h"
+#include "core/SkateSettings.h"
 #include "scene/LightMapData.h"
 #include "scene/LightMapPageFile.h"
 #include "scene/LightMapper.h"
@@ -312,4 +314,28 @@ TEST(LightMap, RecordsFindTheSameFacesAsAPlainScan) {
     ASSERT_EQ(got == nullptr, want == nullptr) << f;
     if (got != nullptr) EXPECT_EQ(got->uv[0][0], static_cast<float>(want - reference.data())) << f;
   }
+}
+
+TEST(LightMap, TheWorldLoadsLevelLightDataOntoTheTerrain) {
+  DebugCapture log;
+  TempFolder folder;
+  CSkateSettings settings;
+  settings.detailFlags = 1;
+  CSettings* previous = GetSettings();
+  SetSettings(&settings);
+  {
+    LitScene scene;
+    ShadedMesh* ground = scene.Keep(DemoContent::BuildGroundGrid(5, 2.0f));
+    CMeshInstance* baked = scene.Place(ground, Vector3(), false);
+    ASSERT_TRUE(LightMapper::GenerateAll(baked, scene.lights, (folder.Path() + "lights.bin").c_str(), 0.5f));
+    CGameWorld world(nullptr, nullptr);
+    world.SetLevelDirectory(folder.Path());
+    CMeshInstance* terrain = world.AddTerrainMesh(ground, nullptr, false, false);
+    EXPECT_FALSE(terrain->IsLightingStale());
+    ASSERT_NE(terrain->GetLightMapData(), nullptr);
+    EXPECT_EQ(terrain->GetLightMapData()->handedOut, ground->faceCount);
+    EXPECT_NE(RecordOf(terrain, 0)->page, nullptr);
+    EXPECT_NE(log.Text().find("CGameWorld: Loading Light Data: " + folder.Path() + "lights.bin\n"), std::string::npos);
+  }
+  SetSettings(previous);
 }
