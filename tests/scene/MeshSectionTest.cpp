@@ -177,7 +177,7 @@ TEST(MeshSection, FacesThatCannotBeToldApartStillSplitAndStop) {
 }
 
 TEST(MeshSection, LevelsBeyondSixteenBitFaceIndicesKeepEveryFace) {
-  // 184 x 184 vertices make 67,161 faces: indices above 65,535 must survive the cut.
+  // 184 x 184 vertices make 66,978 faces: indices above 65,535 must survive the cut.
   std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildGroundGrid(184, 1.0f));
   ASSERT_TRUE(mesh);
   ASSERT_GT(mesh->faceCount, 65535u);

@@ -1,0 +1,286 @@
+// Projected shadows: projection set-up, the pool, what reaches the back end, change tests and relighting.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "core/math/BoundedObject.h"
+#include "core/math/Octree.h"
+#include "core/math/ViewFrustum.h"
+#include "render/RenderView.h"
+#include "render/Texture.h"
+#include "scene/DirectionalLight.h"
+#include "scene/LightList.h"
+#include "scene/LightingRefresh.h"
+#include "scene/MeshInstance.h"
+#include "scene/MeshLayer.h"
+#include "scene/PointLight.h"
+#include "scene/ShadedMesh.h"
+#include "scene/ShadowProjector.h"
+#include "scene/ShadowRenderer.h"
+#include "tests/support/RecordingRasterizer.h"
+#include "tools/DemoContent.h"
+
+namespace {
+
+// A back end whose render-target switch can succeed.
+class TargetRasterizer : public RecordingRasterizer {
+ public:
+  bool targetResult = true;
+  bool SetRenderTarget(CTexture* target, uint32_t a, uint32_t b, uint32_t c) override {
+    RecordingRasterizer::SetRenderTarget(target, a, b, c);
+    return targetResult;
+  }
+};
+
+// The octree's handle on a mesh instance.
+class Handle : public CBoundedObject {
+ public:
+  Handle(CMeshInstance* owner, uint32_t flags, const Box& box) {
+    m_ownerInstance = owner;
+    SetBoundFlags(flags);
+    SetBounds(box);
+  }
+};
+
+const Box kEverywhere(Vector3(-1000, -1000, -1000), Vector3(1000, 1000, 1000));
+
+CDirectionalLight* MakeSun(uint32_t flags) {
+  auto* sun = new CDirectionalLight(1, 1, 1, 0, 0, 100, 0, 0, -1, flags, 1e6f, 1e6f, 1e6f, 1e6f);
+  sun->SetBounds(kEverywhere);
+  return sun;
+}
+
+Matrix4 At(float x, float y, float z) {
+  Matrix4 m;
+  m.m[3][0] = x, m.m[3][1] = y, m.m[3][2] = z;
+  return m;
+}
+
+// Ground grid receiving shadows, boxes casting them, one sun, a camera looking down at them.
+struct Scene {
+  COctree tree{kEverywhere};
+  LightList lights{&tree};
+  std::unique_ptr<CDirectionalLight> sun{MakeSun(0x1 | 0x4)};
+  TargetRasterizer back;
+  CRenderView view;
+  ViewFrustum camera;
+  std::unique_ptr<ShadedMesh> groundMesh{DemoContent::BuildGroundGrid(9, 4.0f)};
+  std::unique_ptr<ShadedMesh> boxMesh{DemoContent::BuildBox(1, 1, 1)};
+  CMeshInstance ground;
+  std::vector<std::unique_ptr<CMeshInstance>> casters;
+  std::vector<std::unique_ptr<Handle>> handles;
+  ShadowRenderer shadows;
+
+  Scene() {
+    lights.Add(sun.get());
+    camera.frame.position = Vector3(0, -40, 30);
+    camera.frame.LookAtWithUp(Vector3(0, 0, 0), Vector3(0, 0, 1));
+    camera.SetFieldOfView(1.2f);
+    view.Setup(&back, &camera, nullptr, &lights, 31);
+    EXPECT_TRUE(ground.SetMesh(groundMesh.get(), false, false, true, 0, 0, nullptr, true, nullptr));
+    File(&ground, CBoundedObject::kReceivesProjectedShadows, Box(Vector3(-20, -20, -1), Vector3(20, 20, 1)));
+  }
+  CMeshInstance* AddCaster(float x, float y, float z, float scale = 1.0f) {
+    Matrix4 m = At(x, y, z);
+    for (int i = 0; i < 3; ++i) m.m[i][i] = scale;
+    casters.push_back(std::make_unique<CMeshInstance>());
+    EXPECT_TRUE(casters.back()->SetMesh(boxMesh.get(), false, false, true, 0, 0, &m, true, nullptr));
+    File(casters.back().get(), CBoundedObject::kCastsProjectedShadow,
+         Box(Vector3(x - scale, y - scale, z), Vector3(x + scale, y + scale, z + 2 * scale)));
+    return casters.back().get();
+  }
+  void File(CMeshInstance* owner, uint32_t flags, const Box& box) {
+    handles.push_back(std::make_unique<Handle>(owner, flags, box));
+    tree.InsertObject(handles.back().get());
+  }
+  void Setup(std::vector<uint32_t> counts) { shadows.Setup(&view, &tree, counts.data(), counts.size(), 5000.0f); }
+  // New lights fade in over a second of world time: render until they are at full strength.
+  void Frames(float& now, int n) {
+    for (int i = 0; i < n; ++i) shadows.Render(now += 1.0f);
+  }
+};
+
+}  // namespace
+
+TEST(ShadowProjection, FrustumPerLightKind) {
+  const Vector3 centre(10, 5, 2);
+  ViewFrustum f;
+  std::unique_ptr<CDirectionalLight> sun(MakeSun(5));
+  ASSERT_TRUE(SetupShadowProjection(f, *sun, centre, 2.0f));
+  EXPECT_TRUE(f.IsOrthographic());
+  EXPECT_NEAR((f.GetFrame().position - Vector3(10, 5, 102)).Length(), 0.0f, 1e-4f);  // 100 back along the light
+  EXPECT_NEAR(f.GetOrthoWidth(), 4.0f, 1e-6f);
+  EXPECT_NEAR(f.GetNear(), 98.0f, 1e-4f);
+  EXPECT_NEAR(f.GetFar(), 98.0f + 16.0f, 1e-4f);
+  // The view axis points at the centre.
+  EXPECT_NEAR(f.GetFrame().axes.m[0].Dot(Vector3(0, 0, -1)), 1.0f, 1e-5f);
+
+  CPointLight lamp(1, 1, 1, 10, 5, 12, 5, 100, 0.0f, 0);
+  ASSERT_TRUE(SetupShadowProjection(f, lamp, centre, 2.0f));
+  EXPECT_FALSE(f.IsOrthographic());
+  EXPECT_NEAR(f.GetNear(), 8.0f, 1e-4f);
+  EXPECT_NEAR(f.GetTanHalfFov(), 2.0f / 10.0f, 1e-5f);
+
+  // Closer to the light than radius + 0.01: the near plane stays at 0.01.
+  CPointLight close(1, 1, 1, 10, 5, 3, 5, 100, 0.0f, 0);
+  ASSERT_TRUE(SetupShadowProjection(f, close, centre, 2.0f));
+  EXPECT_FLOAT_EQ(f.GetNear(), 0.01f);
+  EXPECT_FLOAT_EQ(f.GetFar(), 0.01f + 16.0f);
+
+  // A light at the caster's centre has no direction to look along: the frustum is left alone.
+  CPointLight inside(1, 1, 1, 10, 5, 2, 5, 100, 0.0f, 0);
+  const ViewFrustum before = f;
+  EXPECT_FALSE(SetupShadowProjection(f, inside, centre, 2.0f));
+  EXPECT_FLOAT_EQ(f.GetNear(), before.GetNear());
+  EXPECT_TRUE(std::isfinite(f.GetTanHalfFov()));
+}
+
+TEST(ShadowRenderer, PoolOrderedFromLargestTexturesAndReachStaysFinite) {
+  Scene s;
+  s.Setup({2, 0, 1, 0, 0, 0, 0, 0, 0, 7});  // the tenth entry (512) is not offered
+  ASSERT_EQ(s.shadows.GetProjectorCount(), 3u);
+  EXPECT_EQ(s.shadows.GetProjector(0)->GetTextureSide(), 4u);
+  EXPECT_EQ(s.shadows.GetProjector(1)->GetTextureSide(), 1u);
+  EXPECT_EQ(s.shadows.GetProjector(2)->GetTextureSide(), 1u);
+  EXPECT_EQ(s.shadows.GetProjector(0)->GetTexture()->name, "Shadow Texture");
+  EXPECT_EQ(s.shadows.GetProjector(0)->GetTexture()->flags & 0x3F0000u, 0x230000u);
+
+  ViewFrustum cam;
+  cam.SetFieldOfView(2.0f * std::atan(0.5f));
+  EXPECT_NEAR(s.shadows.ComputeReach(cam), std::sqrt(5000.0f / 1.0f), 1e-2f);
+  cam.SetOrthographic();
+  cam.SetOrthoWidth(50.0f);
+  EXPECT_NEAR(s.shadows.ComputeReach(cam), 100.0f, 1e-3f);
+  // Degenerate cameras must not divide by zero.
+  cam.SetOrthoWidth(0.0f);
+  EXPECT_TRUE(std::isfinite(s.shadows.ComputeReach(cam)));
+  cam.SetPerspective();
+  cam.SetFieldOfView(0.0f);
+  EXPECT_TRUE(std::isfinite(s.shadows.ComputeReach(cam)));
+}
+
+TEST(ShadowRenderer, CasterAboveGroundDrawsItsSilhouetteAndLaysAShadow) {
+  Scene s;
+  CMeshInstance* caster = s.AddCaster(0, 0, 6);
+  s.Setup({0, 0, 0, 0, 0, 0, 1});
+  float now = 0.0f;
+  s.Frames(now, 3);
+
+  ShadowProjector* p = s.shadows.GetProjector(0);
+  ASSERT_EQ(p->GetCaster(), caster);
+  EXPECT_EQ(p->GetLight(), s.sun.get());
+  // White light at full influence, no fog, no ambient: a white shadow colour.
+  EXPECT_EQ(p->GetColour().ToWord(), 0xFFFFFFFFu);
+
+  // The silhouette went into the texture: switch, frame, clear to opaque black, the box's
+  // twelve triangles, frame end, back to the back buffer.
+  const auto& calls = s.back.calls;
+  const int target = s.back.IndexOf("SetRenderTarget");
+  ASSERT_GE(target, 0);
+  EXPECT_EQ(s.back.Count("SelectTexture"), 1);
+  const int begin = s.back.IndexOf("BeginScene", target);
+  const int clear = s.back.IndexOf("Clear(1,1,0xFF000000)", begin);
+  const int draw = s.back.IndexOf("DrawTriangles(36,12)", clear);
+  const int end = s.back.IndexOf("EndScene", draw);
+  EXPECT_TRUE(begin > target && clear > begin && draw > clear && end > draw) << calls.size();
+  EXPECT_GE(s.back.IndexOf("SetRenderTarget", end), 0);
+  EXPECT_FALSE(caster->IsShadowCaster());
+  EXPECT_EQ(s.view.GetView(), &s.camera);  // the camera is back
+
+  // The ground receives one layer with the shadow texture, under the caster.
+  ASSERT_EQ(p->GetLayers().size(), 1u);
+  const CMeshLayer* layer = p->GetLayers()[0];
+  EXPECT_EQ(layer->GetInstance(), &s.ground);
+  EXPECT_EQ(layer->GetTexture(), p->GetTexture());
+  EXPECT_GT(layer->GetFaceCount(), 0u);
+  EXPECT_TRUE(caster->GetLayers().empty());
+
+  // Nothing moves: nothing is drawn again. Moving the caster re-renders.
+  const uint32_t renders = p->GetRenderCount();
+  s.Frames(now, 3);
+  EXPECT_EQ(p->GetRenderCount(), renders);
+  COrientation moved;
+  moved.position = Vector3(3, 0, 6);
+  caster->SetTransform(&moved, true);
+  s.Frames(now, 1);
+  EXPECT_GT(p->GetRenderCount(), renders);
+}
+
+TEST(ShadowRenderer, NothingIsDrawnWithoutCastersInReachOrWithoutATarget) {
+  {
+    Scene s;
+    s.Setup({0, 0, 0, 2});
+    float now = 0.0f;
+    s.Frames(now, 3);
+    EXPECT_EQ(s.back.Count("SetRenderTarget"), 0);
+    EXPECT_EQ(s.back.Count("DrawTriangles"), 0);
+    EXPECT_EQ(s.shadows.GetProjector(0)->GetCaster(), nullptr);
+  }
+  {
+    Scene s;
+    s.AddCaster(0, 900, 6);  // far outside the reach around the camera
+    s.Setup({0, 0, 0, 2});
+    float now = 0.0f;
+    s.Frames(now, 3);
+    EXPECT_EQ(s.back.Count("DrawTriangles"), 0);
+    EXPECT_EQ(s.shadows.GetProjector(0)->GetCaster(), nullptr);
+  }
+  {
+    // A light that casts no projected shadows (no flag 0x4) gives none.
+    Scene s;
+    s.sun->SetLightFlags(0x1);
+    s.AddCaster(0, 0, 6);
+    s.Setup({0, 0, 0, 2});
+    float now = 0.0f;
+    s.Frames(now, 3);
+    EXPECT_EQ(s.back.Count("SetRenderTarget"), 0);
+  }
+  {
+    // The back end refuses the texture as a target: nothing is drawn, nothing breaks.
+    Scene s;
+    s.back.targetResult = false;
+    s.AddCaster(0, 0, 6);
+    s.Setup({0, 0, 0, 1});
+    float now = 0.0f;
+    s.Frames(now, 3);
+    EXPECT_GT(s.back.Count("SetRenderTarget"), 0);
+    EXPECT_EQ(s.back.Count("BeginScene"), 0);
+    EXPECT_EQ(s.shadows.GetProjector(0)->GetRenderCount(), 0u);
+  }
+}
+
+TEST(ShadowRenderer, BiggestCastersOnScreenGetTheProjectors) {
+  Scene s;
+  CMeshInstance* small = s.AddCaster(-6, 0, 4, 0.5f);
+  CMeshInstance* big = s.AddCaster(6, 0, 4, 2.0f);
+  CMeshInstance* middle = s.AddCaster(0, 0, 4, 1.0f);
+  s.Setup({0, 0, 0, 0, 2});
+  float now = 0.0f;
+  s.Frames(now, 3);
+  EXPECT_EQ(s.shadows.GetProjector(0)->GetCaster(), big);
+  EXPECT_EQ(s.shadows.GetProjector(1)->GetCaster(), middle);
+  for (size_t i = 0; i < s.shadows.GetProjectorCount(); ++i) EXPECT_NE(s.shadows.GetProjector(i)->GetCaster(), small);
+}
+
+TEST(LightingRefresh, RelightsWhatShadowLightsSeeExceptSectionDrawnInstances) {
+  Scene s;
+  std::unique_ptr<CPointLight> lamp(new CPointLight(1, 1, 1, 0, 0, 30, 0x1 | 0x4, 100, 0.0f, 0));
+  lamp->SetBounds(kEverywhere);
+  s.lights.Add(lamp.get());
+  CMeshInstance near, far, listed;
+  ASSERT_TRUE(near.SetMesh(s.boxMesh.get(), false, false, true, 0, 0, nullptr, true, nullptr));
+  ASSERT_TRUE(far.SetMesh(s.boxMesh.get(), false, false, true, 0, 0, nullptr, true, nullptr));
+  ASSERT_TRUE(listed.SetMesh(s.groundMesh.get(), false, false, true, 0, 0, nullptr, true, nullptr));
+  s.File(&near, CBoundedObject::kShadowLightTarget, Box(Vector3(-1, -1, 0), Vector3(1, 1, 2)));
+  s.File(&far, CBoundedObject::kShadowLightTarget, Box(Vector3(400, 400, 0), Vector3(402, 402, 2)));
+  EXPECT_FALSE(near.IsLightingStale());
+  LightingRefresh::InvalidateBox(s.lights, s.tree, Box(Vector3(-2, -2, 0), Vector3(2, 2, 3)));
+  EXPECT_TRUE(near.IsLightingStale());
+  EXPECT_FALSE(far.IsLightingStale());
+
+  std::vector<ViewFrustum> frustums;
+  LightingRefresh::CollectLightFrustums(s.lights, Box(Vector3(-2, -2, 0), Vector3(2, 2, 3)), frustums);
+  EXPECT_EQ(frustums.size(), 2u);  // the sun and the lamp both carry flags 0x1 and 0x4
+}
