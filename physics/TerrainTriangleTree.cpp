@@ -112,7 +112,9 @@ TriTree* TriTree::ensureBuilt(const CurvedPatchInstance* owner, uint32_t patch) 
 }
 
 bool TriTree::BuiltFor(const CurvedPatchInstance* owner, uint32_t patch, const COrientation& world) const {
-  return m_owner == owner && m_patch == static_cast<int32_t>(patch) && m_patchData == owner->GetPatches() && SameFrame(m_world, world);
+  return m_owner == owner && m_patch == static_cast<int32_t>(patch) && m_patchData == owner->GetPatches() &&
+         std::memcmp(m_segments, owner->GetCollisionLOD(patch).segments, sizeof(m_segments)) == 0 &&
+         SameFrame(m_world, world);
 }
 
 void TriTree::MakeFree() {
@@ -161,6 +163,7 @@ bool TriTree::build(const CurvedPatchInstance* owner, uint32_t patch) {
   m_owner = owner;
   m_patch = static_cast<int32_t>(patch);
   m_patchData = data;
+  std::memcpy(m_segments, lod.segments, sizeof(m_segments));
   m_world = world;
   BuildNodes();
   return true;

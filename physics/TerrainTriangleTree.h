@@ -27,7 +27,8 @@ class TriTree {
   static constexpr uint32_t kMaxCacheSize = 0xFFFF;
 
   // The slot holding the patch's tree, built when no slot holds it or when the one that
-  // does was built for another placement of the owner (a moved instance gets a fresh tree).
+  // does was built from other patch data, levels or placement (a moved instance gets a
+  // fresh tree instead of its old world-space one).
   // Null (logged) for a null owner, an owner without collision levels or a patch index past
   // its patches. The pointer stays valid until the next ensureBuilt, SetCacheSize,
   // FreeCache or ReleaseOwner.
@@ -56,8 +57,10 @@ class TriTree {
   static bool SetCacheSize(uint32_t n);
   // Frees every slot; the next ensureBuilt allocates anew.
   static void FreeCache();
-  // Frees the slots built for this owner. An owner calls it before it is destroyed, so that
-  // a later owner at the same address can never be handed the old trees.
+  // Frees the slots built for this owner; owners (and tools with a temporary owner) call it
+  // before they go away so their slots are the next reused. A tree is never handed to a
+  // later owner at the same address anyway unless it was made of the same patch data,
+  // collision levels and placement.
   static void ReleaseOwner(const CurvedPatchInstance* owner);
 
   // Builds done since the program started (for checking cache reuse).
@@ -89,8 +92,10 @@ class TriTree {
   std::vector<TriTreeVertex> m_vertices;
   std::vector<TriTreeTriangle> m_triangles;
   std::vector<TriTreeNode> m_nodes;  // node 0 is the root; none when there are no triangles
-  // What the world positions were made from, so a moved owner or changed patch data is noticed.
+  // What the tree was made from, so that a moved owner, or another owner at a freed owner's
+  // address, is never handed a tree of other geometry.
   const CurvedPatch* m_patchData = nullptr;
+  uint8_t m_segments[4] = {0, 0, 0, 0};
   COrientation m_world;
 };
 
