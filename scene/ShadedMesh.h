@@ -104,8 +104,8 @@ class ShadedMesh : public TriMesh {
   uint16_t* vertexNormals = nullptr;     // current frame
 
   CurvedPatch* patches = nullptr;     // owned
-  ControllerSet* animation = nullptr;    // owned
-  Skin* skin = nullptr;                  // owned
+  ControllerSet* animation = nullptr;  // owned
+  Skin* skin = nullptr;                // owned
 
   std::string path;
   bool texturesLoaded = false;
@@ -118,8 +118,10 @@ class ShadedMesh : public TriMesh {
 
   void Release();
 
-  // An empty version-52 mesh; see the .cpp for the initial values. False for vertex counts
-  // the 16-bit face indices cannot address.
+  // An empty version-52 mesh: zero positions and face indices, untextured faces whose corners
+  // have no UV or normal and a white colour, unnamed null textures, null slots. The kind
+  // comes from the name ("_LOD", else "_INTERNAL", else ordinary). False (logged) for vertex
+  // counts the 16-bit face indices cannot address, or no frames.
   bool Create(const char* meshName, uint32_t vertices, uint32_t faces, uint32_t textureCount, uint32_t slotTotal,
               uint32_t uvs, uint32_t frames);
   // n x n vertex grid named "Grid" (positions zero), textured by slot 0.
