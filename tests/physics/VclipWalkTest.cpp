@@ -1,0 +1,235 @@
+// Tests of the closest-feature walk: distances of random convex pairs in random poses
+// against a brute-force minimum over vertex-face and edge-edge pairs, penetration
+// against a separating-axis test, coherence over small motions, and the guards.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <fstream>
+#include <iterator>
+
+#include "physics/VclipWalk.h"
+#include "tests/physics/PolyTestUtil.h"
+#include "tests/support/WorkingFolder.h"
+
+using namespace poly_test;
+using physics_test::CerrCapture;
+
+namespace {
+
+Se3 RandomPose(float reach) { return Se3(RandomRotation(), RandomVector(reach)); }
+
+VclipVector3 Moved(const Se3& pose, const VclipVector3& p) { return pose.Transform(p); }
+
+// Asserts the walk's answer for tree b placed by rel next to tree a (both atomic,
+// identity own poses) against the references; returns the walk's distance.
+float CheckPair(const PolyTree& a, const PolyTree& b, const Se3& rel, ClosestFeatureCache& cache) {
+  VclipVector3 cp1, cp2;
+  const float d = VClip::Run(a, b, rel, cache, cp1, cp2);
+  EXPECT_LT(VClip::LastHandlerCalls(), VClip::CycleLimit());
+  const Solid sa = MakeSolid(*a.polyhedron(), Se3::kIdentity);
+  const Solid sb = MakeSolid(*b.polyhedron(), rel);
+  const double gap = SeparatingGap(sa, sb);
+  if (gap > 1e-3) {
+    const double brute = BruteDistance(sa, sb);
+    EXPECT_NEAR(d, brute, 2e-4 * (1.0 + brute));
+    // The closest points are on their polyhedra and as far apart as reported.
+    EXPECT_NEAR((ToEigen(cp1) - ToEigen(Moved(rel, cp2))).norm(), d, 2e-4 * (1.0 + brute));
+    for (const Face& f : a.polyhedron()->faces()) EXPECT_LE(f.plane.Dist(cp1), 1e-4f);
+    for (const Face& f : b.polyhedron()->faces()) EXPECT_LE(f.plane.Dist(cp2), 1e-4f);
+  } else if (gap < -1e-3) {
+    EXPECT_LE(d, 0.0f);
+  }
+  return d;
+}
+
+TEST(VclipWalk, RandomPairsInRandomPosesMatchBruteForce) {
+  plat::srand(21);
+  int apart = 0, overlapping = 0;
+  for (int round = 0; round < 150; ++round) {
+    auto p1 = RandomHull(4 + round % 40, Uniform(0.5f, 2.0f));
+    auto p2 = RandomHull(4 + (round * 7) % 40, Uniform(0.5f, 2.0f));
+    ASSERT_TRUE(p1 && p2);
+    auto a = Leaf("a", p1);
+    auto b = Leaf("b", p2);
+    ClosestFeatureCache cache(17);
+    CerrCapture err;
+    const float d = CheckPair(*a, *b, RandomPose(Uniform(0.0f, 6.0f)), cache);
+    (d > 0.0f ? apart : overlapping)++;
+    EXPECT_EQ(err.Text().find("cycle"), std::string::npos);
+  }
+  // Both outcomes were exercised.
+  EXPECT_GT(apart, 30);
+  EXPECT_GT(overlapping, 30);
+}
+
+TEST(VclipWalk, SmallMotionsReuseTheCachedPairAndStayExact) {
+  plat::srand(4);
+  for (int pair = 0; pair < 4; ++pair) {
+    auto a = Leaf("a", RandomHull(20 + pair * 60, 1.0f));
+    auto b = Leaf("b", RandomHull(20 + pair * 60, 1.0f));
+    ClosestFeatureCache cache(17);
+    VclipVector3 axis = RandomVector(1.0f);
+    int calls = 0;
+    const int steps = 150;
+    for (int step = 0; step < steps; ++step) {
+      // b circles a at a distance that takes it in and out of contact.
+      const float angle = 0.02f * static_cast<float>(step);
+      VclipQuaternion spin;
+      spin.SetFromAngleAxis(angle, axis, true);
+      const float reach = 2.2f + 1.0f * std::sin(0.05f * static_cast<float>(step));
+      const Se3 rel(spin, VclipVector3(reach * std::cos(angle), reach * std::sin(angle), 0.3f));
+      VclipVector3 c1, c2, e1, e2;
+      const float coherent = step % 15 == 0 ? CheckPair(*a, *b, rel, cache) : VClip::Run(*a, *b, rel, cache, c1, c2);
+      calls += VClip::LastHandlerCalls();
+      // A walk from scratch reaches the same answer as the one from the cached pair.
+      ClosestFeatureCache fresh(17);
+      const float scratch = VClip::Run(*a, *b, rel, fresh, e1, e2);
+      if (coherent > 1e-4f || scratch > 1e-4f) EXPECT_NEAR(coherent, scratch, 1e-4f) << "step " << step;
+      else EXPECT_LE(std::max(coherent, scratch), 1e-4f);
+      // The same query again starts at the answer: one handler call, same result.
+      const float first = VClip::Run(*a, *b, rel, cache, c1, c2);
+      const float again = VClip::Run(*a, *b, rel, cache, e1, e2);
+      EXPECT_EQ(first, again);
+      if (first > 0.0f) EXPECT_EQ(VClip::LastHandlerCalls(), 1);
+    }
+    // Coherence: a few handler calls per small motion, not a walk from scratch.
+    EXPECT_LT(calls, steps * 6) << "pair " << pair;
+  }
+}
+
+TEST(VclipWalk, UnitCubesOneApartAnswerInOneCallFromTheCache) {
+  auto a = Leaf("cubeA", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
+  auto b = Leaf("cubeB", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
+  ClosestFeatureCache cache(17);
+  VclipVector3 cp1, cp2;
+  const Se3 rel(VclipQuaternion::kIdentity, VclipVector3(2, 0, 0));
+  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, rel, cache, cp1, cp2), 1.0f);
+  EXPECT_FLOAT_EQ(cp1.x, 1.0f);
+  EXPECT_FLOAT_EQ(cp2.x, 0.0f);
+  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, rel, cache, cp1, cp2), 1.0f);
+  EXPECT_EQ(VClip::LastHandlerCalls(), 1);
+  ASSERT_NE(cache.Find(a.get(), b.get()), nullptr);
+  EXPECT_EQ(cache.Size(), 1u);
+}
+
+TEST(VclipWalk, TouchingAndPenetratingContacts) {
+  auto big = Leaf("big", MakeBox(VclipVector3(-5, -5, -1), VclipVector3(5, 5, 0)));
+  // A small tetrahedron whose lowest vertex points down into the top face.
+  auto tet = std::make_shared<Polyhedron>();
+  Vertex* tip = tet->addVertex("tip", VclipVector3(0, 0, 0));
+  Vertex* x = tet->addVertex("x", VclipVector3(1, 0, 1));
+  Vertex* y = tet->addVertex("y", VclipVector3(-0.5f, 0.86f, 1));
+  Vertex* z = tet->addVertex("z", VclipVector3(-0.5f, -0.86f, 1));
+  tet->addFace("top", {x, y, z}, false);
+  tet->addFace("s1", {tip, y, x}, false);
+  tet->addFace("s2", {tip, z, y}, false);
+  tet->addFace("s3", {tip, x, z}, false);
+  ASSERT_EQ(tet->check(), 0);
+  auto small = Leaf("tet", tet);
+  ClosestFeatureCache cache(17);
+  VclipVector3 cp1, cp2;
+  // Tip exactly on the face: touching counts as contact.
+  EXPECT_LE(VClip::Run(*big, *small, Se3(VclipQuaternion::kIdentity, VclipVector3(0.25f, 0.5f, 0)), cache, cp1, cp2),
+            0.0f);
+  // Tip 0.25 below the top face: the depth below the nearest face plane.
+  EXPECT_NEAR(VClip::Run(*big, *small, Se3(VclipQuaternion::kIdentity, VclipVector3(0.25f, 0.5f, -0.25f)), cache,
+                         cp1, cp2),
+              -0.25f, 1e-5f);
+  EXPECT_NEAR(cp1.z, 0.0f, 1e-5f);
+  // Well apart again, and deep inside.
+  EXPECT_NEAR(VClip::Run(*big, *small, Se3(VclipQuaternion::kIdentity, VclipVector3(0.25f, 0.5f, 0.5f)), cache,
+                         cp1, cp2),
+              0.5f, 1e-5f);
+  EXPECT_LT(VClip::Run(*big, *small, Se3(VclipQuaternion::kIdentity, VclipVector3(0, 0, -0.9f)), cache, cp1, cp2),
+            0.0f);
+}
+
+TEST(VclipWalk, CompoundTreesDescendOnlyWhenHullsTouch) {
+  plat::srand(8);
+  auto compound = std::make_unique<PolyTree>("pair");
+  auto left = Leaf("left", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
+  auto right = Leaf("right", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
+  right->setPose(Se3(VclipQuaternion::kIdentity, VclipVector3(3, 0, 0)));
+  compound->addChild(std::move(left));
+  compound->addChild(std::move(right));
+  ASSERT_EQ(compound->compoundHull(), 0);
+  auto probe = Leaf("probe", RandomHull(12, 0.3f));
+  ClosestFeatureCache cache(17);
+  const Solid leftSolid = MakeSolid(*compound->child(0)->polyhedron(), compound->child(0)->pose());
+  const Solid rightSolid = MakeSolid(*compound->child(1)->polyhedron(), compound->child(1)->pose());
+  for (int i = 0; i < 100; ++i) {
+    const Se3 rel = RandomPose(4.0f);
+    const Solid probeSolid = MakeSolid(*probe->polyhedron(), rel);
+    VclipVector3 cp1, cp2;
+    const float d = VClip::Run(*compound, *probe, rel, cache, cp1, cp2);
+    const double gapL = SeparatingGap(leftSolid, probeSolid), gapR = SeparatingGap(rightSolid, probeSolid);
+    if (gapL > 1e-3 && gapR > 1e-3) {
+      const Solid hull = MakeSolid(*compound->polyhedron(), Se3::kIdentity);
+      const double hullGap = SeparatingGap(hull, probeSolid);
+      // Apart from the hull the hull distance counts; between the boxes the nearer box.
+      const double expected = hullGap > 1e-3 ? BruteDistance(hull, probeSolid)
+                                             : std::min(BruteDistance(leftSolid, probeSolid),
+                                                        BruteDistance(rightSolid, probeSolid));
+      if (hullGap > 1e-3 || hullGap < -1e-3) {
+        EXPECT_NEAR(d, expected, 3e-4);
+        EXPECT_NEAR((ToEigen(cp1) - ToEigen(rel.Transform(cp2))).norm(), d, 3e-4);
+      }
+    } else if (gapL < -1e-3 || gapR < -1e-3) {
+      EXPECT_LE(d, 0.0f);
+    }
+  }
+  EXPECT_NE(cache.Find(compound->child(0), probe.get()), nullptr);
+}
+
+TEST(VclipWalk, CycleGuardStopsTheWalkAndWritesTheReport) {
+  testing_support::WorkingFolder folder;
+  ASSERT_TRUE(folder.Entered());
+  auto a = Leaf("alpha", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
+  auto b = Leaf("beta", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
+  ClosestFeatureCache cache(17);
+  VClip::SetCycleLimit(2);  // the first vertices are far from the closest pair
+  CerrCapture err;
+  VclipVector3 cp1, cp2;
+  VClip::Run(*a, *b, Se3(VclipQuaternion::kIdentity, VclipVector3(5, 0.5f, 0.5f)), cache, cp1, cp2);
+  VClip::SetCycleLimit(5000);
+  EXPECT_EQ(VClip::LastHandlerCalls(), 2);
+  EXPECT_NE(err.Text().find("vclip cycle detected! \a"), std::string::npos);
+  std::ifstream in("vclipCrash", std::ios::binary);
+  ASSERT_TRUE(in);
+  const std::string report((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(report.rfind("(alpha,beta)\n", 0), 0u);
+  const size_t star = report.find('*');
+  ASSERT_NE(star, std::string::npos);
+  EXPECT_EQ(report.compare(star + 1 + 96, 5, "\nX12\n"), 0);
+  EXPECT_NE(report.find("X21\n"), std::string::npos);
+  EXPECT_NE(report.find(" ***** \n"), std::string::npos);
+  // The cache kept the pair reached; the next query finishes from there.
+  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, Se3(VclipQuaternion::kIdentity, VclipVector3(5, 0.5f, 0.5f)), cache, cp1, cp2),
+                  4.0f);
+}
+
+TEST(VclipWalk, InvalidPairIsResetAndDeadTreesLeaveTheCache) {
+  auto a = Leaf("a", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
+  auto b = Leaf("b", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
+  ClosestFeatureCache cache(17);
+  ClosestFeaturePair& entry = cache.FindOrInsert(a.get(), b.get());
+  entry.feature1 = &a->polyhedron()->faces().front();
+  entry.feature2 = &b->polyhedron()->faces().front();
+  CerrCapture err;
+  VclipVector3 cp1, cp2;
+  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, Se3(VclipQuaternion::kIdentity, VclipVector3(0, 0, 3)), cache, cp1, cp2), 2.0f);
+  EXPECT_NE(err.Text().find("invalid feature pair combination in vclip"), std::string::npos);
+
+  auto c = Leaf("c", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
+  VClip::Run(*a, *c, Se3(VclipQuaternion::kIdentity, VclipVector3(0, 3, 0)), cache, cp1, cp2);
+  VClip::Run(*c, *b, Se3(VclipQuaternion::kIdentity, VclipVector3(0, 3, 0)), cache, cp1, cp2);
+  EXPECT_EQ(cache.Size(), 3u);
+  c.reset();
+  EXPECT_EQ(cache.Size(), 1u);
+  // A new polyhedron invalidates the features cached for the old one.
+  a->setPolyhedron(MakeBox(VclipVector3(0, 0, 0), VclipVector3(2, 2, 2)));
+  EXPECT_EQ(cache.Size(), 0u);
+  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, Se3(VclipQuaternion::kIdentity, VclipVector3(0, 0, 3)), cache, cp1, cp2), 1.0f);
+}
+
+}  // namespace
