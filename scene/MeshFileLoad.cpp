@@ -148,9 +148,6 @@ void* LoadMeshResource(const ResourceLoadRequest& request, uint16_t& typeCode) {
 
 void FreeMeshResource(void* object) { delete static_cast<ShadedMesh*>(object); }
 
-// Registered as soon as the mesh code is part of the program.
-const bool g_meshLoaderRegistered = (ShadedMesh::RegisterResourceLoader(), true);
-
 }  // namespace
 
 void ShadedMesh::RegisterResourceLoader() {

@@ -231,8 +231,8 @@ class ShadedMesh : public TriMesh {
   // True when every array lives in memory the mesh owns (a copied load or a built mesh).
   bool OwnsAllData() const { return m_view == nullptr; }
 
-  // Plugs the mesh loader into the resource table under the mesh type code. Linking the mesh
-  // loader does this already; the call is for programs that reach meshes only through the table.
+  // Plugs the mesh loader into the resource table under the mesh type code. Any program that
+  // links the mesh code has this done at start-up; calling it again changes nothing.
   static void RegisterResourceLoader();
 
   // Child i's file: the path cut at its last '.', "-", 'a' + i, then the extension.
