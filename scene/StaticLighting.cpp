@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 
 #include "core/math/BoundedObject.h"
 #include "core/math/DebugPrintf.h"
@@ -140,12 +141,12 @@ bool StaticLighting::Apply(CMeshInstance* instance, const uint8_t* block, size_t
 void StaticLighting::CollectEntries(COctree& octree, std::vector<Entry>& out) {
   COctree::ObjectList objects;
   octree.CollectAll(&objects, CBoundedObject::kRenderable);
+  // A mesh cut into many sections is filed many times but stored once.
+  std::unordered_set<CMeshInstance*> seen;
   for (CBoundedObject* object : objects) {
     CMeshInstance* root = RootOf(object->GetOwnerInstance());
     if (root == nullptr || !root->HasDynamicLighting()) continue;
-    bool seen = false;
-    for (const Entry& e : out) seen = seen || e.root == root;
-    if (!seen) out.push_back(Entry{object->GetBounds(), root});
+    if (seen.insert(root).second) out.push_back(Entry{object->GetBounds(), root});
   }
 }
 
