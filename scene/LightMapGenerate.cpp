@@ -22,6 +22,7 @@ namespace {
 constexpr uint8_t kMarkRay = 1;
 constexpr uint32_t kCornerRayMask = 1024;
 constexpr uint32_t kMapRayMask = 0x400;
+constexpr int kMaxSamples = 16;
 
 uint8_t LitByte(uint8_t byte, float light) {
   const float v = static_cast<float>(byte) * light;
@@ -32,8 +33,8 @@ uint8_t LitByte(uint8_t byte, float light) {
 // One sample channel in 1/256 units; clamped before the conversion so no light overflows it.
 int SampleChannel(float value) {
   const float v = value * 256.0f;
-  if (!(v > -65536.0f)) return v != v ? 0 : -65536;
-  return v >= 65536.0f ? 65536 : static_cast<int>(v);
+  if (std::isnan(v)) return 0;
+  return static_cast<int>(std::min(65536.0f, std::max(-65536.0f, v)));
 }
 
 Vector3 CornerNormal(const ShadedMesh& mesh, const CMeshInstance* instance, uint32_t face, uint32_t corner) {
@@ -120,7 +121,11 @@ const LightMapPage* LightMapper::GenerateFaceMap(CMeshInstance* instance, LightL
                                                  FaceLightRecord& record) {
   LightMapData* maps = instance != nullptr ? instance->GetLightMapData() : nullptr;
   const ShadedMesh* mesh = instance != nullptr ? instance->GetMesh() : nullptr;
-  if (maps == nullptr || mesh == nullptr || face >= mesh->faceCount || samples < 1 || !(border >= 0.0f)) return nullptr;
+  // Up to 16 x 16 samples keep a texel's channel sums far inside an int.
+  if (maps == nullptr || mesh == nullptr || face >= mesh->faceCount || samples < 1 || samples > kMaxSamples ||
+      !(border >= 0.0f)) {
+    return nullptr;
+  }
   if (!(texelSize > 0.0f) || !std::isfinite(texelSize)) {
     DebugPrintf("LightMapper: texel size %f cannot size a light map\n", static_cast<double>(texelSize));
     return nullptr;
@@ -162,6 +167,11 @@ const LightMapPage* LightMapper::GenerateFaceMap(CMeshInstance* instance, LightL
   const int width = std::min(LightMapPage::kSize, std::max(3, static_cast<int>(rawWidth)));
   const int rows = std::min(LightMapPage::kSize, std::max(3, static_cast<int>(rawHeight)));
   const float fw = static_cast<float>(width), fh = static_cast<float>(rows), m = border;
+  // The weights divide by the map's size less its borders: a border that eats the map leaves none.
+  if (!(fw - 2.0f * m > 0.0f) || !(fh - 2.0f * m > 0.0f)) {
+    DebugPrintf("Zero Pixel Texture, aborting light map generation for poly.\n");
+    return nullptr;
+  }
 
   float uv[3][2];
   uv[e][0] = m, uv[e][1] = m;
