@@ -7,22 +7,32 @@
 
 class RayInfo : public GenericIntersection {
  public:
-  RayInfo() { kind = 1; }
+  RayInfo() : start(0.0f, 0.0f, 0.0f), end(0.0f, 0.0f, 0.0f) { kind = 1; }
   RayInfo(const Vector3& from, const Vector3& to) : start(from), end(to) { kind = 1; }
 
-  // Segment against an axis-aligned box: a segment wholly inside hits at time 0;
-  // otherwise the earlier of up to two face crossings (so a segment that starts inside
-  // reports where it leaves), with the face's inward normal: -1 on a maximum face, +1
-  // on a minimum face. u and v are left alone.
-  bool IntersectBox(const Box& box) override;
   // The segment's box, grown by 0.1 so that a segment along a face still meets what touches it.
   void GetBounds(Box& out) const override;
-
+  void GetSweep(Vector3& out) const override { out = end - start; }
+  // Segment against an axis-aligned box: a segment wholly inside hits at time 0 at its start.
+  // Otherwise the first point of the segment in the box: a segment that starts inside hits at
+  // time 0 at its start (the normal is left alone), one that enters reports the entry face
+  // with its outward normal (-1 on a maximum face... see RayInfo.cpp). u and v are left alone.
+  bool IntersectBox(const Box& box) override;
+  // One-sided: only a segment running from the front of the plane towards its back hits.
+  // Time and point are written before the range test, u and v whenever the projection is
+  // solvable; the normal is N.
+  bool IntersectPolygon(const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n, bool parallelogram,
+                        const Box* box) override;
   // Two-sided segment against the triangle A, B, K (or the parallelogram A, B, B+K-A, K):
   // time, u and v are written whenever the system is solvable, before the range tests;
   // the normal N is turned to face the start. The bounds box is not needed by segments.
   bool IntersectTriangle(const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n, bool parallelogram,
-                         const Box* bounds);
+                         const Box* box) override;
+  // Segment against a sphere. The time is always computed; without QueryMode::kDetails only
+  // the point and normal are left unwritten. A segment that starts inside hits at time 0.
+  // Segments shorter than sqrt(0.001) are point tests.
+  bool IntersectSphere(const Vector3& centre, float radius) override;
+  bool IntersectPolyhedron(const PolyTree* tree, const COrientation& orientation) override { return false; }
 
   Vector3 start;
   Vector3 end;
