@@ -3,6 +3,7 @@
 
 #include <Eigen/Dense>
 #include <algorithm>
+#include <cmath>
 #include <cfloat>
 #include <memory>
 #include <vector>
@@ -15,7 +16,22 @@
 namespace poly_test {
 
 using physics_test::Uniform;
-using Vec = Eigen::Vector3d;
+
+// Plain double 3-vector: the brute-force references run millions of small
+// operations, which unoptimised test builds of a template library make slow.
+struct Vec {
+  double x = 0, y = 0, z = 0;
+  Vec() = default;
+  Vec(double ax, double ay, double az) : x(ax), y(ay), z(az) {}
+  Vec operator+(const Vec& b) const { return Vec(x + b.x, y + b.y, z + b.z); }
+  Vec operator-(const Vec& b) const { return Vec(x - b.x, y - b.y, z - b.z); }
+  Vec operator*(double s) const { return Vec(x * s, y * s, z * s); }
+  double dot(const Vec& b) const { return x * b.x + y * b.y + z * b.z; }
+  Vec cross(const Vec& b) const { return Vec(y * b.z - z * b.y, z * b.x - x * b.z, x * b.y - y * b.x); }
+  double norm() const { return std::sqrt(dot(*this)); }
+  Eigen::Vector3d eigen() const { return Eigen::Vector3d(x, y, z); }
+};
+inline Vec operator*(double s, const Vec& v) { return v * s; }
 
 inline Vec ToEigen(const VclipVector3& v) { return Vec(v.x, v.y, v.z); }
 
@@ -131,8 +147,9 @@ inline double BruteDistance(const Solid& a, const Solid& b) {
 // products): positive when the solids are apart, negative when they overlap.
 inline double SeparatingGap(const Solid& a, const Solid& b) {
   auto gapAlong = [&](Vec axis) {
-    if (axis.norm() < 1e-9) return -DBL_MAX;
-    axis.normalize();
+    const double length = axis.norm();
+    if (length < 1e-9) return -DBL_MAX;
+    axis = axis * (1.0 / length);
     double aMin = DBL_MAX, aMax = -DBL_MAX, bMin = DBL_MAX, bMax = -DBL_MAX;
     for (const Vec& v : a.vertices) aMin = std::min(aMin, v.dot(axis)), aMax = std::max(aMax, v.dot(axis));
     for (const Vec& v : b.vertices) bMin = std::min(bMin, v.dot(axis)), bMax = std::max(bMax, v.dot(axis));

@@ -16,7 +16,7 @@ namespace {
 // integral of x x^T = V/20 (sum v v^T + (sum v)(sum v)^T) over the four corners.
 struct Integrals {
   double volume = 0;
-  Vec first = Vec::Zero();
+  Eigen::Vector3d first = Eigen::Vector3d::Zero();
   Eigen::Matrix3d second = Eigen::Matrix3d::Zero();
 };
 
@@ -24,9 +24,9 @@ Integrals Reference(const Solid& s) {
   Integrals r;
   for (const auto& face : s.faces) {
     for (size_t i = 1; i + 1 < face.size(); ++i) {
-      const Vec a = face[0], b = face[i], c = face[i + 1];
+      const Eigen::Vector3d a = face[0].eigen(), b = face[i].eigen(), c = face[i + 1].eigen();
       const double v = a.dot(b.cross(c)) / 6.0;
-      const Vec sum = a + b + c;  // the fourth corner is the origin
+      const Eigen::Vector3d sum = a + b + c;  // the fourth corner is the origin
       r.volume += v;
       r.first += v * sum / 4.0;
       r.second += v / 20.0 * (a * a.transpose() + b * b.transpose() + c * c.transpose() + sum * sum.transpose());
@@ -68,7 +68,7 @@ TEST(PolyTreeMass, LeafIntegralsMatchATetrahedronDecomposition) {
     // Radius: the farthest vertex from the centroid.
     const Integrals r = Reference(solid);
     double farthest = 0;
-    for (const Vec& v : solid.vertices) farthest = std::max(farthest, (v - r.first / r.volume).norm());
+    for (const Vec& v : solid.vertices) farthest = std::max(farthest, (v.eigen() - r.first / r.volume).norm());
     EXPECT_NEAR(leaf->radius, farthest, 1e-4 * (1 + farthest));
   }
 }

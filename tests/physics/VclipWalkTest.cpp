@@ -38,6 +38,8 @@ float CheckPair(const PolyTree& a, const PolyTree& b, const Se3& rel, ClosestFea
     for (const Face& f : b.polyhedron()->faces()) EXPECT_LE(f.plane.Dist(cp2), 1e-4f);
   } else if (gap < -1e-3) {
     EXPECT_LE(d, 0.0f);
+  } else {
+    EXPECT_NEAR(d, 0.0f, 2e-3);  // touching within rounding
   }
   return d;
 }
@@ -45,7 +47,7 @@ float CheckPair(const PolyTree& a, const PolyTree& b, const Se3& rel, ClosestFea
 TEST(VclipWalk, RandomPairsInRandomPosesMatchBruteForce) {
   plat::srand(21);
   int apart = 0, overlapping = 0;
-  for (int round = 0; round < 150; ++round) {
+  for (int round = 0; round < 400; ++round) {
     auto p1 = RandomHull(4 + round % 40, Uniform(0.5f, 2.0f));
     auto p2 = RandomHull(4 + (round * 7) % 40, Uniform(0.5f, 2.0f));
     ASSERT_TRUE(p1 && p2);
@@ -58,8 +60,26 @@ TEST(VclipWalk, RandomPairsInRandomPosesMatchBruteForce) {
     EXPECT_EQ(err.Text().find("cycle"), std::string::npos);
   }
   // Both outcomes were exercised.
-  EXPECT_GT(apart, 30);
-  EXPECT_GT(overlapping, 30);
+  EXPECT_GT(apart, 100);
+  EXPECT_GT(overlapping, 100);
+}
+
+TEST(VclipWalk, AlignedBoxesOnAGridTerminateAndMatchBruteForce) {
+  // Exact degeneracies: parallel edges and faces, vertices exactly on region planes.
+  plat::srand(9);
+  const VclipQuaternion turns[4] = {VclipQuaternion::kIdentity, VclipQuaternion(0.70710678f, 0, 0, 0.70710678f),
+                                    VclipQuaternion(0, 1, 0, 0), VclipQuaternion(0.70710678f, 0.70710678f, 0, 0)};
+  for (int round = 0; round < 300; ++round) {
+    auto a = Leaf("a", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1 + round % 3, 1, 2)));
+    auto b = Leaf("b", MakeBox(VclipVector3(-0.5f, -0.5f, -0.5f), VclipVector3(0.5f, 0.5f, 0.5f)));
+    ClosestFeatureCache cache(17);
+    const auto grid = [] { return 0.5f * static_cast<float>(static_cast<int>(Uniform(-8.0f, 8.0f))); };
+    const float gx = grid(), gy = grid();
+    const Se3 rel(turns[round % 4], VclipVector3(gx, gy, grid()));
+    CerrCapture err;
+    CheckPair(*a, *b, rel, cache);
+    EXPECT_EQ(err.Text().find("cycle"), std::string::npos);
+  }
 }
 
 TEST(VclipWalk, SmallMotionsReuseTheCachedPairAndStayExact) {
@@ -79,7 +99,7 @@ TEST(VclipWalk, SmallMotionsReuseTheCachedPairAndStayExact) {
       const float reach = 2.2f + 1.0f * std::sin(0.05f * static_cast<float>(step));
       const Se3 rel(spin, VclipVector3(reach * std::cos(angle), reach * std::sin(angle), 0.3f));
       VclipVector3 c1, c2, e1, e2;
-      const float coherent = step % 15 == 0 ? CheckPair(*a, *b, rel, cache) : VClip::Run(*a, *b, rel, cache, c1, c2);
+      const float coherent = step % 10 == 0 ? CheckPair(*a, *b, rel, cache) : VClip::Run(*a, *b, rel, cache, c1, c2);
       calls += VClip::LastHandlerCalls();
       // A walk from scratch reaches the same answer as the one from the cached pair.
       ClosestFeatureCache fresh(17);
