@@ -18,6 +18,7 @@
 #include "net/NetClient.h"
 #include "net/NetHost.h"
 #include "net/SessionManager.h"
+#include "physics/TerrainCollision.h"
 #include "render/PixelBufferDesc.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
@@ -280,7 +281,6 @@ void CGameWorld::LoadVisibilityNodes(const char* path) {
 
 CMeshInstance* CGameWorld::AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree,
                                           bool shadowCaster) {
-  // Building its collision polygons comes with the collision work.
   CRasterizerInterface* rasterizer = m_renderView ? m_renderView->GetRasterizer() : nullptr;
   const bool vertexBuffers = rasterizer && rasterizer->IsVertexBufferAvailable();
   CMeshInstance* instance = new CMeshInstance();
@@ -294,6 +294,8 @@ CMeshInstance* CGameWorld::AddTerrainMesh(ShadedMesh* mesh, const COrientation* 
     CMeshSection::Build(instance, sections, CMeshSection::kWorldFaceLimit);
     for (CMeshSection* section : sections) m_octree.InsertObjectAtDepth(section, 5);
   }
+  // After the sections, so that each face finds the section that draws it.
+  BuildTerrainCollisionPolygons(&m_octree, instance, nullptr, 7, nullptr, growOctree, shadowCaster);
   if (!LoadLightData(instance)) instance->InvalidateLighting();  // lit at run time instead
   return instance;
 }

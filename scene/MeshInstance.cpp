@@ -68,6 +68,9 @@ CMeshInstance::~CMeshInstance() {
 }
 
 void CMeshInstance::Clear() {
+  // The primitives read this instance's arrays, so they go first.
+  SetTerrainPolygons(nullptr, 0);
+  SetTerrainPatches(nullptr, 0);
   ClearLayers();
   std::vector<ChildEntry> children;
   children.swap(m_childEntries);
@@ -825,6 +828,18 @@ const CMeshInstance::Part* CMeshInstance::FindPatchPart(uint32_t patch) const { 
 
 const CMeshInstance::Part* CMeshInstance::FindPolygonPart(uint32_t face) const {
   return FindInRange(m_parts, false, face);
+}
+
+// ---- collision primitives ----
+
+void CMeshInstance::SetTerrainPolygons(std::shared_ptr<CTerrainPolygon> polygons, uint32_t count) {
+  m_terrainPolygons = std::move(polygons);
+  m_terrainPolygonCount = m_terrainPolygons ? count : 0;
+}
+
+void CMeshInstance::SetTerrainPatches(std::shared_ptr<CTerrainPatch> patches, uint32_t count) {
+  m_terrainPatches = std::move(patches);
+  m_terrainPatchCount = m_terrainPatches ? count : 0;
 }
 
 // ---- half-edge mesh ----

@@ -14,6 +14,9 @@
 #include "scene/XFormNode.h"
 
 class CMeshLayer;
+class CSkeletonNodeInstance;
+class CTerrainPatch;
+class CTerrainPolygon;
 class CMeshSection;
 class CTexture;
 class CVertexFetchInterface;
@@ -75,6 +78,13 @@ class CMeshInstance : public CXFormNode {
   const uint16_t* GetFrameCompressedNormals() const;
   const uint16_t* GetFrameVertexNormals() const;
   CVertexFetchInterface* GetVertexFetch() const { return m_fetch.get(); }
+
+  // ---- skeleton ----
+  // One node per bone of a skinned mesh: owned, or borrowed from the parent instance when
+  // this mesh is a child whose skin has as many bones as the parent mesh's. Null without.
+  CSkeletonNodeInstance* GetSkeletonNodes() const { return m_skeleton; }
+  uint32_t GetSkeletonNodeCount() const { return m_skeletonCount; }
+  bool OwnsSkeletonNodes() const { return m_skeleton && m_skeleton == m_ownedSkeleton.get(); }
 
   // ---- textures ----
   void SetTexture(uint32_t slot, CTexture* texture);
@@ -187,6 +197,17 @@ class CMeshInstance : public CXFormNode {
   const Part* FindPatchPart(uint32_t patch) const;
   const Part* FindPolygonPart(uint32_t face) const;
 
+  // ---- collision primitives ----
+  // The terrain polygons (one per face) and patches (one per curved patch) built over this
+  // instance. The instance owns them, so they leave their octree when it goes or shows
+  // another mesh; a new array replaces (and frees) the old one.
+  void SetTerrainPolygons(std::shared_ptr<CTerrainPolygon> polygons, uint32_t count);
+  void SetTerrainPatches(std::shared_ptr<CTerrainPatch> patches, uint32_t count);
+  CTerrainPolygon* GetTerrainPolygons() const { return m_terrainPolygons.get(); }
+  uint32_t GetTerrainPolygonCount() const { return m_terrainPolygons ? m_terrainPolygonCount : 0; }
+  CTerrainPatch* GetTerrainPatches() const { return m_terrainPatches.get(); }
+  uint32_t GetTerrainPatchCount() const { return m_terrainPatches ? m_terrainPatchCount : 0; }
+
   // ---- other per-instance data ----
   HalfEdgeMesh* BuildHalfEdgeMesh();
   HalfEdgeMesh* GetHalfEdgeMesh() const { return m_halfEdges; }
@@ -198,6 +219,12 @@ class CMeshInstance : public CXFormNode {
   void BuildFaceArrays(bool partialDrawLists);
   void BuildChildren(bool partialDrawLists);
   void BuildLODList();
+  void BuildSkeletonNodes();
+  // The skeleton node of the bone named by an attach point's data; null when none.
+  CSkeletonNodeInstance* FindBoneNode(uint32_t attachIndex) const;
+  // Stops using borrowed nodes (here and in descendants that borrowed the same ones): they
+  // belong to an instance this one no longer hangs under.
+  void DropBorrowedSkeleton(const CSkeletonNodeInstance* nodes);
   // Brings the world matrix up to date and tells the patch state where the instance stands.
   const COrientation& RefreshWorld();
   void ClearStampsRecursive();
@@ -213,6 +240,9 @@ class CMeshInstance : public CXFormNode {
   uint32_t m_fadeDivisor = 0;
   std::unique_ptr<CurvedPatchInstance> m_patchState;
   std::unique_ptr<CVertexFetchInterface> m_fetch;
+  std::unique_ptr<CSkeletonNodeInstance[]> m_ownedSkeleton;
+  CSkeletonNodeInstance* m_skeleton = nullptr;  // owned or borrowed, see GetSkeletonNodes
+  uint32_t m_skeletonCount = 0;
   Vector3* m_worldPositions = nullptr;     // owned copies
   Vector3* m_worldFaceNormals = nullptr;
   bool m_worldBorrowed = false;            // identity root: the mesh's own arrays serve
@@ -244,4 +274,9 @@ class CMeshInstance : public CXFormNode {
   std::vector<Part> m_parts;
   ObjectLightState m_lightState;
   std::unique_ptr<LightMapData> m_lightMaps;
+  // Arrays with their own deleters (the element type is not known here).
+  std::shared_ptr<CTerrainPolygon> m_terrainPolygons;
+  uint32_t m_terrainPolygonCount = 0;
+  std::shared_ptr<CTerrainPatch> m_terrainPatches;
+  uint32_t m_terrainPatchCount = 0;
 };
