@@ -132,8 +132,10 @@ bool ShadedMesh::Save(const char* filePath, ShadedMesh* parentMesh) {
 
 namespace {
 
+ShadedMesh::ResourceBuilder g_resourceBuilder = nullptr;
+
 // Resource-table loader of mesh files. Rigid-body models and vehicle definitions built from
-// meshes belong to their own subsystems; until those exist a mesh file stays a mesh.
+// meshes belong to their own subsystems, which look at the mesh through the builder.
 void* LoadMeshResource(const ResourceLoadRequest& request, uint16_t& typeCode) {
   ShadedMesh* mesh = new ShadedMesh();
   const uint32_t options = request.meshLoadOptions;
@@ -143,12 +145,21 @@ void* LoadMeshResource(const ResourceLoadRequest& request, uint16_t& typeCode) {
     return nullptr;
   }
   typeCode = kResourceMesh;
+  if (g_resourceBuilder) {
+    uint16_t built = kResourceMesh;
+    if (void* object = g_resourceBuilder(mesh, built)) {
+      typeCode = built;
+      return object;
+    }
+  }
   return mesh;
 }
 
 void FreeMeshResource(void* object) { delete static_cast<ShadedMesh*>(object); }
 
 }  // namespace
+
+void ShadedMesh::SetResourceBuilder(ResourceBuilder builder) { g_resourceBuilder = builder; }
 
 void ShadedMesh::RegisterResourceLoader() {
   CResourceTable::RegisterLoader(kResourceMesh, LoadMeshResource, FreeMeshResource);

@@ -234,6 +234,11 @@ class ShadedMesh : public TriMesh {
   // Plugs the mesh loader into the resource table under the mesh type code. Any program that
   // links the mesh code has this done at start-up; calling it again changes nothing.
   static void RegisterResourceLoader();
+  // Subsystems that build their own assets from meshes (rigid-body models, vehicle definitions)
+  // see every mesh the table loads. A builder returns its object with its type code and then
+  // owns the mesh, or null to leave the mesh a plain mesh.
+  typedef void* (*ResourceBuilder)(ShadedMesh* mesh, uint16_t& typeCode);
+  static void SetResourceBuilder(ResourceBuilder builder);
 
   // Child i's file: the path cut at its last '.', "-", 'a' + i, then the extension.
   // Empty for a path without an extension or an index past 'z'.
