@@ -51,3 +51,15 @@ void CStaticCollisionPrimative::ChooseSurface(const CTexture* texture) {
 }
 
 void CStaticCollisionPrimative::SetStaticCollisionFlags() { SetCollisionFlags(true, false, false, false, true, false); }
+
+void CStaticCollisionPrimative::SetLooseGeometryFlags() {
+  ClearBoundFlags(kRenderable | kReceivesLights | kCastsShadows | kReceivesProjectedShadows | kCastsProjectedShadow);
+  AddBoundFlags(kBlocksStaticShadowRays);
+  AddBoundFlags(kNoCameraPass);
+}
+
+Vector3 CStaticCollisionPrimative::VertexWorldPosition(CMeshInstance* instance, uint32_t vertex) {
+  const Vector3* positions = instance->GetFramePositions();
+  if (!positions) return Vector3();
+  return instance->IsIdentity() ? positions[vertex] : instance->GetWorldMatrix().LocalToWorldPoint(positions[vertex]);
+}

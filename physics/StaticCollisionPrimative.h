@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/math/BoundedObject.h"
+#include "core/math/Vector3.h"
 #include "physics/CollisionInfo.h"
 #include "physics/CollisionObject.h"
 
@@ -43,6 +44,10 @@ class CStaticCollisionPrimative : public CCollisionObject {
   void ChooseSurface(const CTexture* texture);
   // Every primitive collides, blocks movers and offers nothing else.
   void SetStaticCollisionFlags();
+  // Edges and points: not drawn, lit or shadowed, blocking static shadow rays, no camera pass.
+  void SetLooseGeometryFlags();
+  // A mesh vertex where the instance stands (the mesh's own position for an identity placement).
+  static Vector3 VertexWorldPosition(CMeshInstance* instance, uint32_t vertex);
   // Sets or clears the bounded-object bits.
   void SetBits(uint32_t bits, bool on) {
     if (on)

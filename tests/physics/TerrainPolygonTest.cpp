@@ -14,8 +14,11 @@
 #include "physics/BeamInfo.h"
 #include "physics/CollisionObject.h"
 #include "physics/RayInfo.h"
+#include "physics/StaticCollisionPrimativeTestEdge.h"
 #include "physics/SurfaceType.h"
 #include "physics/TerrainCollision.h"
+#include "physics/TerrainCollisionEdge.h"
+#include "physics/TerrainCollisionPoint.h"
 #include "physics/TerrainPatch.h"
 #include "physics/TerrainPolygon.h"
 #include "physics/TerrainTriangleTree.h"
@@ -502,4 +505,50 @@ TEST(TerrainPolygonTest, PatchesAnswerLikeTheirTessellatedTriangles) {
     }
   }
   EXPECT_GT(hits, 10);
+}
+
+TEST(TerrainPolygonTest, VerticalRaysOverTheGridAllHit) {
+  plat::srand(17);
+  Terrain terrain(true, 12);
+  COctree octree;
+  BuildTerrainCollisionPolygons(&octree, terrain.instance.get(), nullptr, 7, nullptr, true, true);
+  const float half = 11.0f;  // 11 cells of 2 units either side of the centre
+  for (float x = -half + 0.05f; x < half; x += 0.5f) {
+    for (float y = -half + 0.05f; y < half; y += 0.5f) {
+      const float top = terrain.side * (terrain.height + 1.0f);
+      RayInfo ray(terrain.place.LocalToWorldPoint(Vector3(x, y, top)),
+                  terrain.place.LocalToWorldPoint(Vector3(x, y, -top)));
+      CBoundedObject* object = nullptr;
+      ASSERT_TRUE(octree.RayQuery(ray, &object, CBoundedObject::kStaticTerrain, true, 1.0f)) << x << ", " << y;
+      ASSERT_NE(dynamic_cast<CTerrainPolygon*>(object), nullptr);
+    }
+  }
+}
+
+TEST(TerrainPolygonTest, EdgesAndPointsBindCheckedVerticesWhereTheInstanceStands) {
+  plat::srand(18);
+  Terrain terrain(true, 4);
+  CMeshInstance* instance = terrain.instance.get();
+  const uint32_t last = terrain.mesh->vertexCount - 1;
+  CTerrainEdge edge;
+  EXPECT_FALSE(edge.Setup(instance, 0, last + 1, 0, nullptr));
+  EXPECT_EQ(edge.GetFirstVertex(), -1);
+  ASSERT_TRUE(edge.Setup(instance, 0, last, terrain.mesh->faceCount + 5, nullptr));
+  const Vector3 a = terrain.place.LocalToWorldPoint(terrain.mesh->positions[0]);
+  const Vector3 b = terrain.place.LocalToWorldPoint(terrain.mesh->positions[last]);
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_NEAR(edge.GetBounds().min[k], std::min(a[k], b[k]), 1e-4f);
+    EXPECT_NEAR(edge.GetBounds().max[k], std::max(a[k], b[k]), 1e-4f);
+  }
+  EXPECT_EQ(edge.GetSurface(), SurfaceType::Get(0));
+  EXPECT_EQ(edge.GetBoundFlags() & (0x200u | 0x400u | 0x1000u | 0x2000u), 0u);
+  EXPECT_EQ(edge.GetBoundFlags() & 0x10020044u, 0x10020044u);
+  CTerrainPoint point;
+  EXPECT_FALSE(point.Setup(instance, last + 1, 0, nullptr));
+  ASSERT_TRUE(point.Setup(instance, last, 0, nullptr));
+  EXPECT_NEAR(point.GetBounds().max.x, b.x, 1e-4f);
+  EXPECT_EQ(point.GetBounds().min.x, point.GetBounds().max.x);
+  CTestEdge free(0, 0, 0, 1, -2, 3);
+  EXPECT_EQ(free.GetBounds().min.y, -2.0f);
+  EXPECT_EQ(free.GetBoundFlags() & 0x200u, 0x200u);
 }
