@@ -130,8 +130,12 @@ void ShadedMesh::WriteTo(MeshFileWriter& out) const {
     });
   }
   if (written & kFlagSkin) WriteSection(out, skin->GetFileSize(), [&](uint8_t* room) {
-    skin->Write(room);
-    return true;
+    // The reader refuses a skin that weights another number of vertices, so it is not written.
+    if (skin->GetVertexCount() != 0 && skin->GetVertexCount() != vertexCount) {
+      OutputDebugStringA("ShadedMesh: skin weights a different vertex count, not written\n");
+      return false;
+    }
+    return skin->Write(room);
   });
 }
 

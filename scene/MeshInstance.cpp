@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "core/Settings.h"
 #include "core/math/DebugPrintf.h"
@@ -18,6 +19,7 @@
 #include "scene/NodeAnimController.h"
 #include "scene/NormalTable.h"
 #include "scene/ShadedMesh.h"
+#include "scene/SkeletonNodeInstance.h"
 #include "scene/Skin.h"
 #include "scene/VertexFetchInterface.h"
 #include "scene/VertexSharingTable.h"
@@ -80,6 +82,10 @@ void CMeshInstance::Clear() {
     entry.instance->m_parentInstance = nullptr;
     delete entry.instance;
   }
+  // After the children: they may hang on these nodes or borrow them.
+  m_ownedSkeleton.reset();
+  m_skeleton = nullptr;
+  m_skeletonCount = 0;
   FreeWorldVertices();
   if (m_listed) {
     auto& list = InstanceList();
@@ -153,7 +159,8 @@ bool CMeshInstance::SetMesh(ShadedMesh* mesh, bool partialDrawLists, bool single
   if (!skinned && mesh->animation && mesh->animation->GetCount() > 0) {
     m_player.controller = m_meshController = mesh->animation->GetController(0);
   }
-  if (skinned) {
+  if (skinned) BuildSkeletonNodes();
+  if (m_skeleton) {
     m_fetch.reset(new CBlendedVertexFetchInterface(this));
   } else {
     m_fetch.reset(new CRigidVertexFetchInterface(this));
@@ -205,7 +212,74 @@ void CMeshInstance::BuildChildren(bool partialDrawLists) {
     CMeshInstance* child = new CMeshInstance();
     child->SetMesh(childMesh, partialDrawLists, m_singlePointLighting, m_dynamicLighting, m_stampFirst, m_stampLast,
                    nullptr, true, this);
-    if (!AddChildInstance(child, attach)) delete child;
+    if (!AddChildInstance(child, attach)) {
+      delete child;
+      continue;
+    }
+    // A child named after a bone follows that bone; it stays listed as this instance's child.
+    if (CSkeletonNodeInstance* bone = FindBoneNode(attach)) bone->AddChild(child, &mesh.attachPoints[attach].transform);
+  }
+}
+
+void CMeshInstance::BuildSkeletonNodes() {
+  const ShadedMesh& mesh = *m_mesh;
+  const Skin& skin = *mesh.skin;
+  if (mesh.parent) {
+    // A child mesh never has bones of its own: it follows its parent instance's skeleton
+    // when the two skins agree in bone count.
+    const CMeshInstance* parent = m_parentInstance;
+    if (parent && parent->m_skeleton && parent->m_mesh == mesh.parent && mesh.parent->skin &&
+        mesh.parent->skin->bones.size() == skin.bones.size() && parent->m_skeletonCount == skin.bones.size()) {
+      m_skeleton = parent->m_skeleton;
+      m_skeletonCount = parent->m_skeletonCount;
+    }
+    return;
+  }
+  // A parent index out of range or a parent loop would hang nodes on nothing or on
+  // themselves; such a skin (only possible when built in memory) gets no skeleton.
+  if (!skin.BonesValid()) {
+    DebugPrintf("CMeshInstance: skin of mesh \"%s\" has a bad bone tree, no skeleton built\n", mesh.GetName().c_str());
+    return;
+  }
+  const uint32_t count = static_cast<uint32_t>(skin.bones.size());
+  m_ownedSkeleton.reset(new CSkeletonNodeInstance[count]);
+  m_skeleton = m_ownedSkeleton.get();
+  m_skeletonCount = count;
+  for (uint32_t i = 0; i < count; ++i) {
+    const SkinBone& bone = skin.bones[i];
+    CSkeletonNodeInstance& node = m_skeleton[i];
+    if (bone.parent == Skin::kNoParent) {
+      node.SetRoot(true);
+      AddChild(&node, &bone.bind);
+    } else {
+      m_skeleton[bone.parent].AddChild(&node, &bone.bind);
+    }
+    if (mesh.animation) {
+      char name[sizeof(bone.name) + 1] = {};
+      std::memcpy(name, bone.name, sizeof(bone.name));
+      node.GetSequencePlayer().controller = mesh.animation->FindByName(name);
+    }
+  }
+}
+
+CSkeletonNodeInstance* CMeshInstance::FindBoneNode(uint32_t attachIndex) const {
+  if (!m_skeleton || !m_mesh || !m_mesh->skin || attachIndex >= m_mesh->attachPoints.size()) return nullptr;
+  const AttachPoint& point = m_mesh->attachPoints[attachIndex];
+  if (!point.GetData() || point.GetLength() == 0) return nullptr;
+  // The data need not end in a zero; only the bytes it holds are compared.
+  std::string name(reinterpret_cast<const char*>(point.GetData()), point.GetLength());
+  name.resize(std::strlen(name.c_str()));
+  if (name.empty()) return nullptr;
+  const int bone = m_mesh->skin->FindBone(name.c_str());
+  return bone >= 0 && static_cast<uint32_t>(bone) < m_skeletonCount ? &m_skeleton[bone] : nullptr;
+}
+
+void CMeshInstance::DropBorrowedSkeleton(const CSkeletonNodeInstance* nodes) {
+  if (!nodes || m_skeleton != nodes || OwnsSkeletonNodes()) return;
+  m_skeleton = nullptr;
+  m_skeletonCount = 0;
+  for (const ChildEntry& entry : m_childEntries) {
+    if (entry.instance) entry.instance->DropBorrowedSkeleton(nodes);
   }
 }
 
@@ -703,7 +777,12 @@ bool CMeshInstance::RemoveChildInstance(CMeshInstance* child) {
                m_lods.end());
   if (m_currentLOD == child) m_currentLOD = this;
   if (m_lastPicked == child) m_lastPicked = nullptr;
-  RemoveChild(child);
+  // The child may hang on one of this instance's bone nodes rather than on the instance.
+  CXFormNode* hungOn = child->GetParent();
+  bool ours = hungOn == this;
+  for (uint32_t i = 0; !ours && m_skeleton && i < m_skeletonCount; ++i) ours = hungOn == &m_skeleton[i];
+  if (ours) hungOn->RemoveChild(child);
+  child->DropBorrowedSkeleton(m_skeleton);
   child->m_parentInstance = nullptr;
   return true;
 }

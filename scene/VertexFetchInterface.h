@@ -34,9 +34,9 @@ class CRigidVertexFetchInterface : public CVertexFetchInterface {
   bool GetVertexNormal(uint32_t vertex, float out[3]) const override;
 };
 
-// Positions and normals blended from the skin's bones. Until skeleton nodes drive the bones,
-// each bone stands at its bind transform (composed up the bone chain), so a skinned mesh
-// shows its rest pose.
+// Positions and normals blended from the skin's bones, placed by the instance's skeleton
+// nodes; an instance without nodes (e.g. one that lent them and was detached) shows the
+// bind pose.
 class CBlendedVertexFetchInterface : public CVertexFetchInterface {
  public:
   explicit CBlendedVertexFetchInterface(CMeshInstance* instance) : CVertexFetchInterface(instance) {}

@@ -1,5 +1,6 @@
 #include "tools/DemoContent.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -8,7 +9,11 @@
 #include "scene/ControllerSet.h"
 #include "scene/CurvedPatch.h"
 #include "scene/KeyframeController.h"
+#include "scene/AnimationRecord.h"
+#include "scene/AnimationSet.h"
+#include "scene/NormalTable.h"
 #include "scene/ShadedMesh.h"
+#include "scene/Skin.h"
 
 namespace DemoContent {
 namespace {
@@ -220,6 +225,132 @@ ShadedMesh* BuildPatchMesh() {
   return Finish(mesh);
 }
 
+bool BindSkinWeights(Skin& skin, const ShadedMesh& mesh, const std::vector<std::vector<BoneInfluence>>& influences) {
+  if (influences.size() != mesh.vertexCount || !mesh.allPositions) {
+    DebugPrintf("DemoContent: %u influence lists for %u vertices\n", static_cast<uint32_t>(influences.size()),
+                mesh.vertexCount);
+    return false;
+  }
+  std::vector<COrientation> poses(skin.bones.size());
+  for (uint32_t b = 0; b < poses.size(); ++b) poses[b] = skin.GetBindPose(b);
+  skin.offsets.assign(1, 0);
+  skin.weights.clear();
+  for (uint32_t v = 0; v < mesh.vertexCount; ++v) {
+    const Vector3 position = mesh.allPositions[v];
+    const Vector3 normal = mesh.allVertexNormals ? NormalTable::Decode(mesh.allVertexNormals[v]) : Vector3(0, 0, 1);
+    for (const BoneInfluence& in : influences[v]) {
+      if (in.bone >= poses.size() || skin.weights.size() >= Skin::kMaxWeights) {
+        DebugPrintf("DemoContent: vertex %u names bone %u of %u, or too many weights\n", v, in.bone,
+                    static_cast<uint32_t>(poses.size()));
+        return false;
+      }
+      // Bind poses are rigid, so their inverse is the transpose the world-to-local calls use.
+      const COrientation& pose = poses[in.bone];
+      skin.weights.push_back({in.bone, NormalTable::Encode(pose.WorldToLocalVector(normal)),
+                              pose.WorldToLocalPoint(position), in.weight});
+    }
+    skin.offsets.push_back(static_cast<uint16_t>(skin.weights.size()));
+  }
+  return skin.Validate();
+}
+
+namespace {
+
+// Sequence table with one looping transform sequence "idle" of 30 frames at 30 per second.
+std::vector<uint8_t> IdleTable() {
+  AnimationRecord idle = {};
+  std::strncpy(idle.name, "idle", sizeof(idle.name) - 1);
+  idle.dataType = AnimationRecord::kXForm;
+  idle.playback = 1;  // loop
+  idle.frameCount = 30;
+  idle.frameRate = 30.0f;
+  idle.length = 1.0f;
+  idle.inverseLength = 1.0f;
+  std::vector<uint8_t> table(4 + sizeof(AnimationRecord));
+  const uint32_t count = 1;
+  std::memcpy(table.data(), &count, 4);
+  std::memcpy(table.data() + 4, &idle, sizeof(idle));
+  return table;
+}
+
+// A controller that turns its bone about one axis through the given angles at evenly
+// spaced times over one second.
+CKeyframeController* SwingController(const char* bone, const Vector3& axis, const std::vector<float>& angles) {
+  std::vector<RotationKey> keys;
+  for (size_t i = 0; i < angles.size(); ++i) {
+    const float s = std::sin(0.5f * angles[i]), c = std::cos(0.5f * angles[i]);
+    keys.push_back({static_cast<float>(i) / static_cast<float>(angles.size() - 1), 0.0f,
+                    Quaternion(axis.x * s, axis.y * s, axis.z * s, c)});
+  }
+  CKeyframeController* controller = new CKeyframeController();
+  controller->SetName(bone);
+  controller->SetRotationKeys(keys.data(), static_cast<uint32_t>(keys.size()));
+  controller->SetLength(1.0f);
+  controller->SetFrameTime(1.0f / 30.0f);
+  controller->RecomputeEndTime();
+  return controller;
+}
+
+}  // namespace
+
+ShadedMesh* BuildSkinnedFigure() {
+  constexpr int kSides = 8, kRings = 13;
+  constexpr float kRadius = 0.3f, kRingStep = 0.25f;
+  Builder b;
+  for (int r = 0; r < kRings; ++r) {
+    for (int s = 0; s < kSides; ++s) {
+      const float a = 6.2831853f * static_cast<float>(s) / kSides;
+      b.Vertex(kRadius * std::cos(a), kRadius * std::sin(a), kRingStep * static_cast<float>(r));
+    }
+  }
+  for (int r = 0; r + 1 < kRings; ++r) {
+    for (int s = 0; s < kSides; ++s) {
+      const uint32_t a = r * kSides + s, next = r * kSides + (s + 1) % kSides;
+      b.Quad(a, next, next + kSides, a + kSides);
+    }
+  }
+  ShadedMesh* mesh = Finish(b.Make("figure", "figure.texture"));
+  if (!mesh) return nullptr;
+
+  Skin* skin = new Skin();
+  const char* names[3] = {"hips", "spine", "chest"};
+  skin->bones.resize(3);
+  for (uint32_t i = 0; i < 3; ++i) {
+    SkinBone& bone = skin->bones[i];
+    std::memset(bone.name, 0, sizeof(bone.name));
+    std::strncpy(bone.name, names[i], sizeof(bone.name) - 1);
+    bone.bind = COrientation();
+    bone.bind.position = Vector3(0, 0, i == 0 ? 0.0f : 1.0f);
+    bone.parent = i == 0 ? Skin::kNoParent : i - 1;
+  }
+  // Joints at heights 0, 1 and 2; each vertex blends linearly across the unit band around
+  // the joint above its bone.
+  std::vector<std::vector<BoneInfluence>> influences(mesh->vertexCount);
+  for (uint32_t v = 0; v < mesh->vertexCount; ++v) {
+    const float z = mesh->allPositions[v].z;
+    const uint16_t lower = z < 1.5f ? 0 : 1;
+    const float t = std::min(1.0f, std::max(0.0f, z - (lower + 0.5f)));
+    if (t < 1.0f) influences[v].push_back({lower, 1.0f - t});
+    if (t > 0.0f) influences[v].push_back({static_cast<uint16_t>(lower + 1), t});
+  }
+  if (!BindSkinWeights(*skin, *mesh, influences)) {
+    delete skin;
+    delete mesh;
+    return nullptr;
+  }
+  mesh->SetSkin(skin);
+
+  ControllerSet* set = new ControllerSet();
+  set->Add(SwingController("hips", Vector3(0, 0, 1), {0.0f, 0.3f, 0.0f, -0.3f, 0.0f}));
+  set->Add(SwingController("spine", Vector3(1, 0, 0), {0.0f, 0.5f, 0.0f, -0.5f, 0.0f}));
+  set->Add(SwingController("chest", Vector3(0, 1, 0), {0.0f, -0.4f, 0.0f, 0.4f, 0.0f}));
+  mesh->SetAnimation(set);
+  const std::vector<uint8_t> table = IdleTable();
+  mesh->AddAttachPoint(COrientation(), AnimationSet::kAttachType, static_cast<uint32_t>(table.size()), table.data(),
+                       false);
+  return mesh;
+}
+
 std::vector<DemoFile> BuildAll() {
   std::vector<DemoFile> files = {
       {"meshes/ground.mesh", BuildGroundGrid(17, 4.0f)},
@@ -228,6 +359,7 @@ std::vector<DemoFile> BuildAll() {
       {"meshes/lodramp.mesh", BuildLodRamp()},
       {"meshes/spinner.mesh", BuildAnimatedBox()},
       {"meshes/bump.mesh", BuildPatchMesh()},
+      {"meshes/figure.mesh", BuildSkinnedFigure()},
   };
   return files;
 }

@@ -1,10 +1,12 @@
 // DemoContent: builders of the small demo meshes, written by make_demo_data and reused by tests.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 class ShadedMesh;
+class Skin;
 
 namespace DemoContent {
 
@@ -27,6 +29,22 @@ ShadedMesh* BuildLodRamp();
 ShadedMesh* BuildAnimatedBox();
 // A flat quad carrying one bicubic curved patch that bulges upward.
 ShadedMesh* BuildPatchMesh();
+// An animated skinned figure: an upright tube on three chained bones ("hips", "spine",
+// "chest", one unit apart), each vertex blended between its nearest joints, with one
+// keyframe controller per bone and an animation table whose looping "idle" sequence bends
+// the spine and chest and twists the hips.
+ShadedMesh* BuildSkinnedFigure();
+
+// One bone's share of a vertex.
+struct BoneInfluence {
+  uint16_t bone;
+  float weight;
+};
+// Fills the skin's offsets and weight records from the mesh's frame-0 positions and vertex
+// normals as they stand in the bind pose: each record holds the vertex in the bone's space
+// (the inverse of the bone's bind pose applied to it). The skin's bones must be set; false
+// (logged) when the influence lists do not match the mesh or the result fails validation.
+bool BindSkinWeights(Skin& skin, const ShadedMesh& mesh, const std::vector<std::vector<BoneInfluence>>& influences);
 
 struct DemoFile {
   std::string relativePath;  // below the data folder, '/' separated
