@@ -1,0 +1,180 @@
+// Tests of the polyhedron and beam-array queries: contact time over a step, the
+// answers for bodies apart or already overlapping, and the earliest beam hit
+// against testing every beam on its own.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+
+#include "physics/BeamArrayInfo.h"
+#include "physics/PolyhedronQueryInfo.h"
+#include "physics/VclipConvert.h"
+#include "tests/physics/PolyTestUtil.h"
+
+using namespace poly_test;
+
+namespace {
+
+COrientation At(const Vector3& p) {
+  COrientation o;
+  o.SetPosition(p);
+  return o;
+}
+
+std::unique_ptr<PolyTree> UnitCube(const char* name) {
+  auto tree = Leaf(name, MakeBox(VclipVector3(-0.5f, -0.5f, -0.5f), VclipVector3(0.5f, 0.5f, 0.5f)));
+  tree->polyhedron();
+  return tree;
+}
+
+TEST(PolyhedronQuery, ContactTimeIsWhereTheDistanceCrossesZero) {
+  auto mover = UnitCube("mover");
+  auto still = UnitCube("still");
+  const_cast<Polyhedron*>(mover->polyhedron())->check();  // vertex normal sums become unit
+  const_cast<Polyhedron*>(still->polyhedron())->check();
+  for (float end : {-0.5f, -0.75f, -0.9f}) {
+    // Gap 1 at the start, overlap 0.5 + end at the end: the distance crosses zero
+    // once the mover has covered the gap.
+    CPolyhedronInfo query(mover.get(), At(Vector3(-2.0f, 0.1f, 0.05f)), At(Vector3(end, 0.1f, 0.05f)));
+    testing_support::DebugCapture debug;
+    ASSERT_TRUE(query.IntersectPolyhedron(still.get(), At(Vector3(0, 0, 0))));
+    EXPECT_EQ(debug.Text(), "");  // nothing printed per call
+    const float travel = end + 2.0f;
+    EXPECT_NEAR(query.result.time, 1.0f / travel, 1e-4f) << end;
+    EXPECT_GT(query.normal.x, 0.9f);
+    EXPECT_NEAR(query.normal.Dot(query.normal), 1.0f, 1e-4f);
+    EXPECT_NEAR(query.result.point.x, -0.5f, 1e-4f);  // on the still cube's -x face
+  }
+}
+
+TEST(PolyhedronQuery, ApartAtTheEndOrOverlappingAtTheStart) {
+  auto mover = UnitCube("mover");
+  auto still = UnitCube("still");
+  {
+    // Passes right through during the step but is clear at the end: no hit.
+    CPolyhedronInfo query(mover.get(), At(Vector3(-3, 0, 0)), At(Vector3(3, 0, 0)));
+    EXPECT_FALSE(query.IntersectPolyhedron(still.get(), At(Vector3(0, 0, 0))));
+    EXPECT_EQ(query.result.time, FLT_MAX);
+  }
+  {
+    CPolyhedronInfo query(mover.get(), At(Vector3(0.2f, 0, 0)), At(Vector3(0.3f, 0, 0)));
+    EXPECT_TRUE(query.IntersectPolyhedron(still.get(), At(Vector3(0, 0, 0))));
+    EXPECT_EQ(query.result.time, 0.0f);
+  }
+  CPolyhedronInfo query(mover.get(), At(Vector3(1, 2, 3)), At(Vector3(10, 20, 30)));
+  Box bounds;
+  query.GetBounds(bounds);
+  EXPECT_FLOAT_EQ(bounds.max.x - bounds.min.x, 200.0f);
+  EXPECT_FLOAT_EQ(bounds.GetCenter().y, 20.0f);
+  Vector3 sweep;
+  query.GetSweep(sweep);
+  EXPECT_FLOAT_EQ(sweep.z, 27.0f);
+  EXPECT_FALSE(query.IntersectSphere(Vector3(10, 20, 30), 5.0f));
+}
+
+TEST(PolyhedronQuery, ContactNormalOfCrossingEdgesPointsAwayFromTheOtherBody) {
+  auto a = MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1));
+  auto b = MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1));
+  // Any edge of b whose faces face +z and +x: their normal sum is (1, 0, 1).
+  const Edge* eb = nullptr;
+  for (const Edge& e : b->edges()) {
+    if (e.left->plane.normal.Dot(VclipVector3(1, 0, 1)) > 0.5f && e.right->plane.normal.Dot(VclipVector3(1, 0, 1)) > 0.5f)
+      eb = &e;
+  }
+  ASSERT_NE(eb, nullptr);
+  const Edge* ea = nullptr;  // an edge of a along x, crossing eb (which runs along y)
+  for (const Edge& e : a->edges()) {
+    if (std::fabs(e.u.x) > 0.5f) ea = &e;
+  }
+  ASSERT_NE(ea, nullptr);
+  const Vector3 n = CPolyhedronInfo::ContactNormal(ea, COrientation(), eb, COrientation());
+  // The cross product of the directions, turned to the side of eb's faces.
+  EXPECT_NEAR(std::fabs(n.z), 1.0f, 1e-5f);
+  EXPECT_GT(n.z, 0.0f);
+  const Face* fb = &b->faces().front();
+  const Vector3 fn = CPolyhedronInfo::ContactNormal(ea, COrientation(), fb, COrientation());
+  EXPECT_FLOAT_EQ(fn.x, fb->plane.normal.x);
+  EXPECT_EQ(CPolyhedronInfo::ContactNormal(nullptr, COrientation(), fb, COrientation()).x, 0.0f);
+}
+
+// Writes a scripted time per beam, counting the beams it was applied to.
+class ScriptedShape : public BeamIntersectedObject {
+ public:
+  explicit ScriptedShape(std::vector<float> times) : times_(std::move(times)) {}
+  bool Apply(BeamInfo& beam) override {
+    const size_t i = static_cast<size_t>(beam.start.x);
+    ++applied;
+    if (times_[i] < 0.0f) return false;
+    beam.result.time = times_[i];
+    beam.result.point = Vector3(static_cast<float>(i), 0, 0);
+    return true;
+  }
+  int applied = 0;
+
+ private:
+  std::vector<float> times_;
+};
+
+BeamArrayInfo ScriptedArray(size_t count) {
+  BeamArrayInfo array;
+  for (size_t i = 0; i < count; ++i) {
+    array.beams.emplace_back(Vector3(static_cast<float>(i), 0, 0), Vector3(static_cast<float>(i), 1, 0), 0.5f);
+    array.boxes.emplace_back(Vector3(static_cast<float>(i), 0, 0), Vector3(static_cast<float>(i) + 0.5f, 1, 1));
+  }
+  return array;
+}
+
+TEST(BeamArrayQuery, EarliestHitWinsFirstInArrayOrderAndMissedBoxesAreSkipped) {
+  BeamArrayInfo array = ScriptedArray(5);
+  ScriptedShape shape({0.7f, 0.4f, -1.0f, 0.4f, 0.9f});
+  ASSERT_TRUE(array.TestBeams(shape, Box(Vector3(-10, -10, -10), Vector3(10, 10, 10))));
+  EXPECT_FLOAT_EQ(array.result.time, 0.4f);
+  EXPECT_FLOAT_EQ(array.result.point.x, 1.0f);  // beam 1 beats the tie with beam 3
+  EXPECT_EQ(shape.applied, 5);
+
+  ScriptedShape far({0.1f, 0.1f, 0.1f, 0.1f, 0.1f});
+  BeamArrayInfo other = ScriptedArray(5);
+  EXPECT_FALSE(other.TestBeams(far, Box(Vector3(20, 20, 20), Vector3(21, 21, 21))));
+  EXPECT_EQ(far.applied, 0);
+  // Bounds included: a test box touching beam 2's box from above is offered to it only.
+  ScriptedShape touch({0.3f, 0.3f, 0.3f, 0.3f, 0.3f});
+  EXPECT_TRUE(other.TestBeams(touch, Box(Vector3(2.5f, 1, 1), Vector3(2.9f, 2, 2))));
+  EXPECT_EQ(touch.applied, 1);
+  EXPECT_FLOAT_EQ(other.result.point.x, 2.0f);
+  // Beams without a box of their own are never offered.
+  other.boxes.resize(2);
+  ScriptedShape few({0.5f, 0.6f, 0.1f, 0.1f, 0.1f});
+  EXPECT_TRUE(other.TestBeams(few, Box(Vector3(-10, -10, -10), Vector3(10, 10, 10))));
+  EXPECT_EQ(few.applied, 2);
+  BeamArrayInfo empty;
+  EXPECT_FALSE(empty.TestBeams(few, Box(Vector3(-10, -10, -10), Vector3(10, 10, 10))));
+}
+
+TEST(BeamArrayQuery, SphereHitMatchesTheEarliestSingleBeam) {
+  plat::srand(12);
+  for (int round = 0; round < 100; ++round) {
+    BeamArrayInfo array;
+    for (int i = 0; i < 6; ++i) {
+      const Vector3 from = physics_test::RandomPoint(5.0f);
+      const Vector3 to = from + physics_test::RandomPoint(3.0f);
+      const float r = Uniform(0.1f, 1.0f);
+      array.beams.emplace_back(from, to, r);
+      Box box;
+      box.SetFromPoints(from, to);
+      box.min = box.min - Vector3(r, r, r);
+      box.max = box.max + Vector3(r, r, r);
+      array.boxes.push_back(box);
+    }
+    const Vector3 centre = physics_test::RandomPoint(3.0f);
+    const float radius = Uniform(0.2f, 2.0f);
+    float expected = FLT_MAX;
+    for (const BeamInfo& beam : array.beams) {
+      BeamInfo single(beam.start, beam.end, beam.radius);
+      if (single.IntersectSphere(centre, radius)) expected = std::min(expected, single.result.time);
+    }
+    const bool hit = array.IntersectSphere(centre, radius);
+    EXPECT_EQ(hit, expected != FLT_MAX);
+    if (hit) EXPECT_FLOAT_EQ(array.result.time, expected);
+  }
+}
+
+}  // namespace
