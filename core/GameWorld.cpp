@@ -261,6 +261,12 @@ bool CGameWorld::LoadLightData(CMeshInstance* instance) {
   return loaded;
 }
 
+bool CGameWorld::GenerateLightData(CMeshInstance* instance, const char* path, float texelSize) {
+  const std::string file = path != nullptr ? std::string(path) : m_levelDirectory + "lights.bin";
+  DebugPrintf("CGameWorld: Generating Light Data: %s\n", file.c_str());
+  return LightMapper::GenerateAll(instance, *m_lightList, file.c_str(), texelSize);
+}
+
 void CGameWorld::LoadVisibilityNodes(const char* path) {
   m_visibilityLoaded = 0;
   if (path == nullptr) {

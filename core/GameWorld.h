@@ -131,6 +131,9 @@ class CGameWorld : public CMessageReceiver {
   void AddLight(CLight* light);
   void RemoveLight(CLight* light);
   bool LoadLightData(CMeshInstance* instance);
+  // Bakes the scenery instance's light with the world's lights into "lights.bin" at path (the
+  // level folder's when null) and the light-map pages beside it. False when anything failed.
+  bool GenerateLightData(CMeshInstance* instance, const char* path, float texelSize);
   void LoadVisibilityNodes(const char* path);
   void RelightBox(const Box& box);
   // The level's scenery: a mesh instance lit from "lights.bin" or, failing that, at run time.
