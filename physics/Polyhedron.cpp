@@ -218,6 +218,12 @@ int Polyhedron::buildHull() {
   byIndex.assign(verts_.size(), nullptr);
   size_t i = 0;
   for (Vertex& v : verts_) {
+    if (!std::isfinite(v.coords.x) || !std::isfinite(v.coords.y) || !std::isfinite(v.coords.z)) {
+      // qhull's arithmetic has no answer for these; refuse before it starts.
+      std::cerr << "error building convex hull of Polyhedron " << kBell << std::endl;
+      std::cerr << "exitcode: non-finite coordinates at vertex " << v.name() << std::endl;
+      return 1;
+    }
     points[3 * i] = v.coords.x;
     points[3 * i + 1] = v.coords.y;
     points[3 * i + 2] = v.coords.z;

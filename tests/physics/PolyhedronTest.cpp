@@ -207,7 +207,9 @@ TEST(PolyhedronHull, DegenerateInputFailsCleanlyAndLeavesThePolyhedronAlone) {
       {VclipVector3(0, 0, 0), VclipVector3(1, 0, 0), VclipVector3(0, 1, 0), VclipVector3(1, 1, 0),
        VclipVector3(0.5f, 0.2f, 0)},  // flat
       {VclipVector3(0, 0, 0), VclipVector3(1, 1, 1), VclipVector3(2, 2, 2), VclipVector3(3, 3, 3),
-       VclipVector3(4, 4, 4)}};  // on one line
+       VclipVector3(4, 4, 4)},  // on one line
+      {VclipVector3(0, 0, 0), VclipVector3(1, 0, 0), VclipVector3(0, 1, 0), VclipVector3(0, 0, 1),
+       VclipVector3(NAN, 0, 0)}};
   for (const auto& points : cases) {
     Polyhedron p;
     for (const VclipVector3& q : points) p.addVertex("q", q);
