@@ -11,6 +11,8 @@ class CSecondOrderGeneralSolution {
   void SetInitialConditions(float x0, float u0);
   float Position(float t) const;
   float Rate(float t) const;
+  // X(t) with X' = x (any constant); the mean of x over [t0, t1] is (X(t1) - X(t0)) / (t1 - t0).
+  float Integral(float t) const;
 
   float GetDiscriminant() const { return m_d; }
 
