@@ -9,6 +9,8 @@ namespace {
 
 // The derivative of one body's momentum state at one stage.
 struct StageRate {
+  Vector3 velocity;         // d position / dt
+  Vector3 angularVelocity;  // d rotation / dt
   Vector3 acceleration;
   Vector3 torque;
 };
@@ -20,23 +22,27 @@ void EvaluateForces(RigidBodyState* const* bodies, size_t n, CForceAccumulator* 
     if (acc[k]) acc[k]->AccumulateForces();
   for (size_t i = 0; i < n; ++i) {
     RigidBodyState& b = *bodies[i];
+    out[i].velocity = b.velocity;
+    out[i].angularVelocity = b.angularVelocity;
     out[i].acceleration = b.force * b.GetInverseMass();
     const bool turns = !b.rotationLocked && b.GetInverseMass() != 0.0f;
     out[i].torque = turns ? b.torque : Vector3(0.0f, 0.0f, 0.0f);
   }
 }
 
-// Puts the body at start + h * (rates of the given stage): velocities from the start state, the
-// pose advanced from the start pose with those velocities.
+// Puts the body at start + h * (rates of the given stage): the pose moved from the start pose
+// with the stage's velocities, the momenta changed by the stage's forces.
 void PlaceAt(RigidBodyState& b, const RigidStateRecord& start, const StageRate& rate, float h) {
-  b.velocity = start.velocity + rate.acceleration * h;
-  b.angularMomentum = start.angularMomentum + rate.torque * h;
   b.rotation = start.rotation;
   b.position = start.position;
-  b.UpdateAngularVelocity();
+  b.velocity = rate.velocity;
+  b.angularVelocity = rate.angularVelocity;
   b.hasBasePose = 0;
   b.AdvancePose(h);
   b.CommitPose();
+  b.velocity = start.velocity + rate.acceleration * h;
+  b.angularMomentum = start.angularMomentum + rate.torque * h;
+  b.UpdateAngularVelocity();
 }
 
 }  // namespace

@@ -231,7 +231,7 @@ void RigidConst::FinishMesh() {
   m_turningBounds.ExtendByBox(cube);
   if (m_mesh->vertexCount > 0) m_modelBox.ExtendByBox(m_mesh->GetTransformedBounds(nullptr));
   if ((m_mesh->flags & ShadedMesh::kFlagVertexNormals) == 0) m_mesh->ComputeNormalsAndBounds(1.2566371f);
-  if (!m_mesh->sharingTable && m_mesh->faceRecords && m_mesh->faceCount > 0) {
+  if (!m_mesh->sharingTable && m_mesh->faceRecords && m_mesh->faceCount > 0 && m_mesh->BuildEdgeAdjacency()) {
     auto* table = new VertexSharingTable();
     if (table->Build(*m_mesh, reinterpret_cast<const VertexSharingFace*>(m_mesh->faceRecords)))
       m_mesh->sharingTable = table;

@@ -1,0 +1,179 @@
+// Rigid-body models built from meshes: mass properties, constants, spheres, convex pieces, hostile payloads, loading.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "core/math/ResourceTable.h"
+#include "physics/PolyTree.h"
+#include "tests/physics/RigidTestUtil.h"
+#include "tests/support/TempFolder.h"
+
+using namespace rigid_test;
+using testing_support::DebugCapture;
+using testing_support::TempFolder;
+
+TEST(RigidConst, OneBallCentresTheMeshAndGivesSolidBallInertia) {
+  ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  AddParams(mesh, RigidPhysicsParams());
+  AddPointMass(mesh, Vector3(1.0f, 0.0f, 0.0f), 2.0f, 1.0f);
+  const Box before = mesh->GetTransformedBounds(nullptr);
+  RigidConst model;
+  ASSERT_TRUE(model.BuildFromMesh(mesh));
+  const Box after = model.GetMesh()->GetTransformedBounds(nullptr);
+  EXPECT_NEAR(before.min.x - 1.0f, after.min.x, 1e-5f);
+  EXPECT_NEAR(before.max.z, after.max.z, 1e-5f);
+  const int ball = model.GetMesh()->FindAttachPoint(kAttachRigidPointMass);
+  EXPECT_NEAR(0.0f, model.GetMesh()->attachPoints[ball].transform.position.Length(), 1e-6f);
+  const RigidMassProperties& m = model.GetMass();
+  EXPECT_FLOAT_EQ(2.0f, m.mass);
+  EXPECT_FLOAT_EQ(0.5f, m.inverseMass);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NEAR(0.8f, m.inertia.m[i][i], 1e-5f);
+    EXPECT_NEAR(1.25f, m.inverseInertia.m[i][i], 1e-4f);
+  }
+}
+
+TEST(RigidConst, MassOverrideScalesAndAnEmptySumStaysImmovable) {
+  RigidPhysicsParams params;
+  params.massTotalOverride = 10.0f;
+  auto scaled = MakeModel({{Vector3(0, 0, 0), 1.0f, 0.1f}, {Vector3(4, 0, 0), 3.0f, 0.1f}}, params);
+  EXPECT_FLOAT_EQ(10.0f, scaled->GetMass().mass);
+  // 2.5 and 7.5 at 3 and 1 from the centre (x = 3): 2.5 * 9 + 7.5 * 1 about y, plus the balls.
+  EXPECT_NEAR(30.0f + 0.4f * 10.0f * 0.01f, scaled->GetMass().inertia.m[1][1], 1e-3f);
+
+  for (float override : {0.0f, -1.0f}) {
+    params.massTotalOverride = override;
+    EXPECT_FLOAT_EQ(4.0f, MakeModel({{Vector3(0, 0, 0), 1.0f, 0.1f}, {Vector3(4, 0, 0), 3.0f, 0.1f}}, params)
+                              ->GetMass().mass);
+  }
+  // An override with nothing to scale, and no masses at all: an immovable body, never inf/NaN.
+  params.massTotalOverride = 10.0f;
+  auto none = MakeModel({{Vector3(0, 0, 0), 0.0f, 1.0f}}, params);
+  EXPECT_EQ(0.0f, none->GetMass().inverseMass);
+  EXPECT_TRUE(none->GetMass().IsImmovable());
+  EXPECT_TRUE(MakeModel({})->GetMass().IsImmovable());
+}
+
+TEST(RigidConst, ConstantsBlockIsReadForItsLengthOnly) {
+  RigidPhysicsParams authored;
+  authored.gravity = Vector3(0.0f, 0.0f, -3.0f);
+  authored.anchorStrength = 7.0f;
+  // Shorter: the gravity alone; the rest keeps its defaults.
+  ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  AddParams(mesh, authored, 12);
+  RigidConst shortModel;
+  shortModel.BuildFromMesh(mesh);
+  EXPECT_EQ(-3.0f, shortModel.GetParams().gravity.z);
+  EXPECT_EQ(0.0f, shortModel.GetParams().anchorStrength);
+  EXPECT_EQ(-1.0f, shortModel.GetParams().massTotalOverride);
+  // Longer than the block: the block, nothing written past it.
+  mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  AddParams(mesh, authored, 400);
+  RigidConst longModel;
+  longModel.BuildFromMesh(mesh);
+  EXPECT_EQ(7.0f, longModel.GetParams().anchorStrength);
+}
+
+TEST(RigidConst, SpheresGiveRootModelBoxAndTurningBounds) {
+  ShadedMesh* mesh = DemoContent::BuildBox(0.1f, 0.1f, 0.1f);
+  AddParams(mesh, RigidPhysicsParams());
+  AddPointMass(mesh, Vector3(), 1.0f, 0.1f);
+  AddSphere(mesh, Vector3(1, 0, 0), 0.5f);
+  AddSphere(mesh, Vector3(-1, 0, 0), 0.5f);
+  RigidConst model;
+  model.BuildFromMesh(mesh);
+  const SphereTreeNode& root = model.GetSphereRoot();
+  ASSERT_EQ(2u, root.childCount);
+  for (uint32_t i = 0; i < 2; ++i) {
+    const SphereTreeNode& c = root.children[i];
+    EXPECT_LE((c.centre - root.centre).Length() + c.radius, root.radius + 1e-4f);  // root holds every child
+  }
+  EXPECT_FLOAT_EQ(-1.5f, model.GetModelBox().min.x);
+  EXPECT_FLOAT_EQ(1.5f, model.GetModelBox().max.x);
+  // Any orientation of the model stays inside the turning bounds.
+  const float half = model.GetTurningBounds().max.x;
+  EXPECT_GE(half, 1.5f);
+  EXPECT_FLOAT_EQ(-half, model.GetTurningBounds().min.z);
+}
+
+TEST(RigidConst, ConvexPiecesKeepSoundHullsAndSkipFlatOnes) {
+  auto build = [](const std::vector<std::vector<Vector3>>& pieces) {
+    ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+    AddParams(mesh, RigidPhysicsParams());
+    AddPointMass(mesh, Vector3(), 1.0f, 0.5f);
+    float x = 0.0f;
+    for (const auto& p : pieces) AddPiece(mesh, p, Vector3(x += 3.0f, 0, 0));
+    auto model = std::make_unique<RigidConst>();
+    model->BuildFromMesh(mesh);
+    return model;
+  };
+  auto one = build({BoxCorners(0.5f)});
+  ASSERT_NE(nullptr, one->GetPieces());
+  EXPECT_TRUE(one->GetPieces()->atomic());
+  EXPECT_EQ(6u, one->GetPieces()->polyhedron()->faces().size());  // coplanar triangles merged
+  EXPECT_NEAR(1.0f, one->GetPieces()->volume, 1e-4f);
+
+  auto two = build({BoxCorners(0.5f), BoxCorners(0.25f)});
+  ASSERT_NE(nullptr, two->GetPieces());
+  EXPECT_EQ(2u, two->GetPieces()->numChildren());
+  EXPECT_NEAR(1.0f + 0.125f, two->GetPieces()->child(0)->volume + two->GetPieces()->child(1)->volume, 1e-4f);
+
+  EXPECT_EQ(nullptr, build({{Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)}})->GetPieces());
+  // A tetrahedron is as sound a piece as a box: it stays.
+  auto tetra = build({{Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)}});
+  ASSERT_NE(nullptr, tetra->GetPieces());
+  EXPECT_NEAR(1.0f / 6.0f, tetra->GetPieces()->volume, 1e-5f);
+}
+
+TEST(RigidConst, TruncatedPayloadsAreRefusedCleanly) {
+  const std::vector<uint8_t> piece = PiecePayload(BoxCorners(0.5f));
+  const float ball[2] = {2.0f, 1.0f};
+  for (uint32_t length = 0; length < piece.size(); ++length) {
+    ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+    AddParams(mesh, RigidPhysicsParams(), std::min<uint32_t>(length, 92));
+    mesh->AddAttachPoint(At(Vector3()), kAttachRigidConvex, length, piece.data(), false);
+    mesh->AddAttachPoint(At(Vector3(1, 0, 0)), kAttachRigidPointMass, std::min<uint32_t>(length, 8), ball, false);
+    mesh->AddAttachPoint(At(Vector3()), kAttachRigidSphere, std::min<uint32_t>(length, 4), ball, false);
+    DebugCapture log;
+    RigidConst model;
+    model.BuildFromMesh(mesh);
+    EXPECT_EQ(nullptr, model.GetPieces()) << length;
+    EXPECT_EQ(length >= 8 ? 2.0f : 0.0f, model.GetMass().mass) << length;
+    EXPECT_EQ(length >= 4 ? 1u : 0u, model.GetSphereRoot().childCount) << length;
+  }
+  // A count larger than the bytes hold.
+  std::vector<uint8_t> lying = piece;
+  const uint32_t n = 1000000;
+  std::memcpy(lying.data(), &n, 4);
+  ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  mesh->AddAttachPoint(At(Vector3()), kAttachRigidConvex, static_cast<uint32_t>(lying.size()), lying.data(), false);
+  DebugCapture log;
+  RigidConst model;
+  model.BuildFromMesh(mesh);
+  EXPECT_EQ(nullptr, model.GetPieces());
+  EXPECT_NE(std::string::npos, log.Text().find("RigidConst:"));
+}
+
+TEST(RigidConst, ResourceTableLoadsMeshesWithConstantsAsModels) {
+  TempFolder folder;
+  ShadedMesh* body = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  AddParams(body, RigidPhysicsParams());
+  AddPointMass(body, Vector3(0, 0, 0.25f), 3.0f, 0.5f);
+  ASSERT_TRUE(body->Save((folder.Path() + "body.mesh").c_str(), nullptr));
+  delete body;
+  ShadedMesh* plain = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  ASSERT_TRUE(plain->Save((folder.Path() + "plain.mesh").c_str(), nullptr));
+  delete plain;
+
+  CResourceTable table;
+  const int b = table.Add((folder.Path() + "body.mesh").c_str());
+  const int p = table.Add((folder.Path() + "plain.mesh").c_str());
+  auto* model = static_cast<RigidConst*>(table.GetResource(b));
+  ASSERT_NE(nullptr, model);
+  EXPECT_EQ(kResourceRigidBody, table.GetType(b));
+  EXPECT_FLOAT_EQ(3.0f, model->GetMass().mass);
+  ASSERT_NE(nullptr, table.GetResource(p));
+  EXPECT_EQ(kResourceMesh, table.GetType(p));
+  table.UnloadAll();
+}
