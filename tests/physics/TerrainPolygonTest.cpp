@@ -311,8 +311,10 @@ TEST(TerrainPolygonTest, OwnerHearsContactsOnlyWhileAskingAndPartialDrawTakesEac
   CMeshInstance instance;
   instance.SetMesh(mesh.get(), true, false, false, 0, 10, nullptr, true, nullptr);
   CountingOwner owner;
+  owner.AddBoundFlags(CBoundedObject::kCastsShadows);  // a structure asking for unshadowed polygons
   BuildTerrainCollisionPolygons(nullptr, &instance, nullptr, 7, &owner, false, true);
   CTerrainPolygon& p = instance.GetTerrainPolygons()[0];
+  EXPECT_EQ(p.GetBoundFlags() & (0x400u | 0x10000000u), 0u);
   EXPECT_FALSE(p.OwnsMeshInstance());
   owner.ClearBoundFlags(CBoundedObject::kColliderObject);
   EXPECT_FALSE(p.HandleCollision(p.GetCollisionInfo(nullptr), nullptr));
