@@ -1,0 +1,185 @@
+// Rigid-body collision response: momentum and energy of impacts, separating bodies, anchors, bounces, resting friction.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "physics/CollisionObject.h"
+#include "physics/RigidCollisionBody.h"
+#include "physics/RigidCollisionReport.h"
+#include "physics/SurfaceType.h"
+#include "tests/physics/PhysicsTestUtil.h"
+#include "tests/physics/RigidTestUtil.h"
+
+using namespace rigid_test;
+using physics_test::Uniform;
+
+namespace {
+
+struct Body {
+  std::unique_ptr<RigidConst> model;
+  CRigidCollisionBody body;
+
+  Body(const std::vector<RigidPointMass>& masses, float bounce, const COrientation& frame, const Vector3& v,
+       const Vector3& w, float anchor = 0.0f) {
+    RigidPhysicsParams params;
+    params.surface.bounceCoefficient = bounce;
+    params.anchorStrength = anchor;
+    model = MakeModel(masses, params);
+    body.SetModel(model.get(), frame, v, w);
+  }
+  RigidBodyState& s() { return body.GetState(); }
+};
+
+Vector3 Momentum(RigidBodyState& s) { return s.velocity * s.GetMass(); }
+Vector3 AngularMomentumAboutOrigin(RigidBodyState& s) {
+  return s.angularMomentum + s.position.Cross(s.velocity * s.GetMass());
+}
+float Energy(RigidBodyState& s) {
+  return 0.5f * s.GetMass() * s.velocity.LengthSquared() + 0.5f * s.angularVelocity.Dot(s.angularMomentum);
+}
+
+Vector3 RandomUnit() {
+  Vector3 v = physics_test::RandomPoint(1.0f);
+  while (v.Length() < 0.1f) v = physics_test::RandomPoint(1.0f);
+  return v * (1.0f / v.Length());
+}
+
+}  // namespace
+
+TEST(RigidCollision, ImpactsOfUnequalBodiesKeepMomentumAndNeverGainEnergy) {
+  plat::srand(11);
+  for (int trial = 0; trial < 300; ++trial) {
+    const float e = Uniform(0.0f, 1.0f);
+    COrientation fa = At(physics_test::RandomPoint(2.0f)), fb = At(physics_test::RandomPoint(2.0f));
+    fa.RotateZ(Uniform(-3, 3));
+    fb.RotateX(Uniform(-3, 3));
+    Body a({{Vector3(0.2f, 0, 0), Uniform(0.5f, 5), 0.3f}, {Vector3(-0.3f, 0.1f, 0), Uniform(0.5f, 5), 0.2f}}, e, fa,
+           physics_test::RandomPoint(5), physics_test::RandomPoint(2));
+    Body b({{Vector3(0, 0.4f, 0), Uniform(5, 50), 0.5f}}, e, fb, physics_test::RandomPoint(5),
+           physics_test::RandomPoint(2));
+    const Vector3 p = (a.s().position + b.s().position) * 0.5f + physics_test::RandomPoint(0.3f);
+    const Vector3 n = RandomUnit();
+    const Vector3 p0 = Momentum(a.s()) + Momentum(b.s());
+    const Vector3 l0 = AngularMomentumAboutOrigin(a.s()) + AngularMomentumAboutOrigin(b.s());
+    const float e0 = Energy(a.s()) + Energy(b.s());
+    const float approach = n.Dot(a.s().GetPointVelocity(p) - b.s().GetPointVelocity(p));
+    const float j = CRigidCollisionBody::ResolveBodyContact(a.body, b.body, p, n);
+    const float scale = 1.0f + p0.Length() + l0.Length();
+    EXPECT_NEAR(0.0f, (Momentum(a.s()) + Momentum(b.s()) - p0).Length(), 1e-4f * scale) << trial;
+    EXPECT_NEAR(0.0f, (AngularMomentumAboutOrigin(a.s()) + AngularMomentumAboutOrigin(b.s()) - l0).Length(),
+                2e-4f * scale)
+        << trial;
+    EXPECT_LE(Energy(a.s()) + Energy(b.s()), e0 * (1.0f + 1e-4f) + 1e-4f) << trial;
+    if (approach >= 0.0f) {
+      EXPECT_EQ(0.0f, j) << "separating bodies are left alone";
+    } else {
+      // Afterwards the points separate at e times the approach speed.
+      const float after = n.Dot(a.s().GetPointVelocity(p) - b.s().GetPointVelocity(p));
+      EXPECT_NEAR(-e * approach, after, 1e-3f * (1.0f - approach)) << trial;
+    }
+  }
+}
+
+TEST(RigidCollision, AnchoredBodyHoldsUntilTheImpactExceedsItsStrength) {
+  const std::vector<RigidPointMass> ball = {{Vector3(), 1.0f, 0.5f}};
+  Body probe(ball, 0.5f, At(Vector3(0, 0, 0)), Vector3(-3, 0, 0), Vector3());
+  const float needed = ImpulseMagnitude(probe.s(), Vector3(-0.5f, 0, 0), Vector3(1, 0, 0), 0.5f);
+  ASSERT_GT(needed, 0.0f);
+  for (float strength : {2.0f * needed, 0.8f * needed}) {
+    Body a(ball, 0.5f, At(Vector3(0, 0, 0)), Vector3(-3, 0, 0), Vector3());
+    Body b(ball, 0.5f, At(Vector3(-1, 0, 0)), Vector3(), Vector3(), strength);
+    ASSERT_TRUE(b.body.IsAtRest());
+    CRigidCollisionBody::ResolveBodyContact(a.body, b.body, Vector3(-0.5f, 0, 0), Vector3(1, 0, 0));
+    if (strength > needed) {
+      EXPECT_EQ(Vector3(0, 0, 0), b.s().velocity);
+      EXPECT_TRUE(b.s().anchored);
+      EXPECT_GT(a.s().velocity.x, 0.0f);  // bounced off alone
+    } else {
+      EXPECT_FALSE(b.s().anchored);
+      EXPECT_LT(b.s().velocity.x, 0.0f);
+      EXPECT_NEAR(-3.0f, a.s().velocity.x + b.s().velocity.x, 1e-4f);
+    }
+  }
+}
+
+TEST(RigidCollision, BouncingWithFullRestitutionKeepsItsEnergy) {
+  SurfaceType floor = *SurfaceType::Get(0);
+  floor.bounceCoefficient = 1.0f;
+  Body ball({{Vector3(), 2.0f, 0.5f}}, 1.0f, At(Vector3(0, 0, 2)), Vector3(0.5f, 0, 0), Vector3());
+  RigidBodyState& s = ball.s();
+  const float g = 9.8f, dt = 0.001f;
+  auto total = [&] { return Energy(s) + s.GetMass() * g * s.position.z; };
+  const float e0 = total();
+  int bounces = 0;
+  for (int i = 0; i < 20000; ++i) {
+    s.ClearForces();
+    s.AddForce(Vector3(0, 0, -g * s.GetMass()));
+    s.Integrate(dt);
+    s.AdvancePose(dt);
+    s.CommitPose();
+    if (s.position.z < 0.5f && s.velocity.z < 0.0f) {
+      bounces += ball.body.ResolveStaticContact(s.position - Vector3(0, 0, 0.5f), Vector3(0, 0, 1), &floor) > 0.0f;
+    }
+  }
+  EXPECT_GE(bounces, 5);
+  EXPECT_NEAR(e0, total(), 0.02f * e0);
+}
+
+TEST(RigidCollision, RestingFrictionStopsSlidesAndHoldsBodiesStill) {
+  CCollisionObject ground;
+  const Vector3 up(0, 0, 1);
+  for (float vn : {0.6f, 0.4f}) {
+    Body b({{Vector3(), 1.0f, 0.5f}}, 0.0f, At(Vector3(0, 0, 0.5f)), Vector3(0.8f, 0, vn), Vector3());
+    b.body.SetContact(&ground, Vector3(0, 0, 0), up);
+    b.s().AddForce(Vector3(0, 0, -9.8f));
+    b.body.ApplyContactFriction(0.01f);
+    if (vn > 0.5f) {
+      EXPECT_NEAR(0.0f, b.s().velocity.x, 1e-6f);
+      EXPECT_FLOAT_EQ(vn, b.s().velocity.z);
+      EXPECT_FALSE(b.body.IsStuck());
+    } else {
+      EXPECT_EQ(Vector3(0, 0, 0), b.s().velocity);
+      EXPECT_TRUE(b.body.IsStuck());
+    }
+  }
+  // At rest on the ground under gravity: stays at rest step after step.
+  Body rest({{Vector3(), 3.0f, 0.5f}}, 0.0f, At(Vector3(0, 0, 0.5f)), Vector3(), Vector3());
+  rest.body.SetContact(&ground, Vector3(0, 0, 0), up);
+  for (int i = 0; i < 500; ++i) {
+    rest.body.AccumulateGravityAndDrag(100.0f);
+    rest.body.ApplyContactFriction(0.01f);
+    rest.s().Integrate(0.01f);
+    rest.s().ClearForces();
+  }
+  EXPECT_NEAR(0.0f, rest.s().velocity.Length(), 1e-5f);
+  EXPECT_TRUE(rest.body.IsAtRest());
+  // A hard slide is slowed by kinetic friction, never reversed within one step.
+  Body slide({{Vector3(), 1.0f, 0.5f}}, 0.0f, At(Vector3(0, 0, 0.5f)), Vector3(1.5f, 0, 0), Vector3());
+  slide.body.SetContact(&ground, Vector3(0, 0, 0), up);
+  slide.s().AddForce(Vector3(0, 0, -1000.0f));
+  slide.body.ApplyContactFriction(0.01f);
+  slide.s().Integrate(0.01f);
+  EXPECT_GE(slide.s().velocity.x, 0.0f);
+  EXPECT_LT(slide.s().velocity.x, 1.5f);
+}
+
+TEST(RigidCollision, DragSlowsButNeverReverses) {
+  RigidPhysicsParams params;
+  params.gravity = Vector3(0, 0, 0);
+  params.linearDrag = Vector3(50, 50, 50);
+  auto model = MakeModel({{Vector3(), 2.0f, 0.5f}}, params);
+  CRigidCollisionBody body;
+  body.SetModel(model.get(), At(Vector3()), Vector3(4, -2, 1), Vector3());
+  for (int i = 0; i < 50; ++i) {
+    const Vector3 before = body.GetState().velocity;
+    body.AccumulateGravityAndDrag(100.0f);
+    body.GetState().Integrate(0.01f);
+    body.GetState().ClearForces();
+    EXPECT_GE(body.GetState().velocity.Dot(before), 0.0f);
+    EXPECT_LE(body.GetState().velocity.Length(), before.Length() + 1e-6f);
+  }
+  body.SetModel(model.get(), At(Vector3()), Vector3(), Vector3());
+  body.AccumulateGravityAndDrag(100.0f);
+  EXPECT_EQ(Vector3(0, 0, 0), body.GetState().force);
+}

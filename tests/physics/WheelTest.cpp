@@ -1,0 +1,158 @@
+// Wheels: the closed-form spring, hanging and resting suspensions, locked wheels, side grip, the friction curve.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "physics/RigidCollisionBody.h"
+#include "physics/SecondOrderGeneralSolution.h"
+#include "physics/SurfaceType.h"
+#include "physics/Wheel.h"
+#include "tests/physics/RigidTestUtil.h"
+
+using namespace rigid_test;
+
+namespace {
+
+WheelParams Params(const Vector3& mount) {
+  WheelParams p;
+  p.mountPoint = mount;
+  p.suspensionAxis = Vector3(0, 0, 1);
+  p.suspensionLength = 0.3f;
+  p.radius = 0.3f;
+  p.spinInertia = 0.5f * p.mass * p.radius * p.radius;
+  return p;
+}
+
+// A 400 kg body on four wheels over the ground plane z = 0, stepped as a vehicle steps it.
+struct Vehicle {
+  std::unique_ptr<RigidConst> model;
+  CRigidCollisionBody body;
+  CWheel wheels[4];
+  const SurfaceType* ground = SurfaceType::Get(0);
+
+  explicit Vehicle(float height) {
+    RigidPhysicsParams params;
+    params.linearDrag = Vector3(0, 0, 0);
+    model = MakeModel({{Vector3(1, 0.5f, 0), 100, 0.2f}, {Vector3(1, -0.5f, 0), 100, 0.2f},
+                       {Vector3(-1, 0.5f, 0), 100, 0.2f}, {Vector3(-1, -0.5f, 0), 100, 0.2f}},
+                      params);
+    body.SetModel(model.get(), At(Vector3(0, 0, height)), Vector3(), Vector3());
+    int i = 0;
+    for (float x : {1.0f, -1.0f})
+      for (float y : {0.5f, -0.5f}) wheels[i++].Attach(&body, 0.0f, 0.0f, Params(Vector3(x, y, 0)));
+  }
+
+  void Step(float dt) {
+    RigidBodyState& s = body.GetState();
+    s.ClearForces();
+    s.AddForce(Vector3(0, 0, -9.8f * s.GetMass()));
+    // Every wheel reads the body's force for its equilibrium, so all of them look before any adds.
+    for (CWheel& w : wheels) w.UpdateSuspension(dt);
+    for (CWheel& w : wheels) {
+      s.AddForceAtPoint(w.GetSuspensionForce(), w.GetWorldMountPoint());
+      w.ComputeContactForces(dt);
+    }
+    s.Integrate(dt);
+    s.AdvancePose(dt);
+    s.CommitPose();
+    for (CWheel& w : wheels) {
+      // What the world's sweep of the wheel finds: the plane under it.
+      w.ClearGroundContact();
+      const Vector3 c = w.GetWorldMountPoint();
+      w.SetGroundContact(Vector3(c.x, c.y, 0), Vector3(0, 0, 1), ground);
+      w.ApplySweep(nullptr, nullptr);
+    }
+  }
+};
+
+}  // namespace
+
+TEST(Wheel, ClosedFormSpringMeetsItsInitialConditionsAndIntegral) {
+  // Over-, critically and under-damped, and one a rounding error away from critical.
+  const float cases[][3] = {{1, 10, 4}, {1, 4, 4}, {1, 1, 25}, {2, 8.0000005f, 8}};
+  for (const auto& c : cases) {
+    CSecondOrderGeneralSolution s(c[0], c[1], c[2]);
+    s.SetInitialConditions(0.7f, -1.3f);
+    EXPECT_NEAR(0.7f, s.Position(0), 1e-5f);
+    EXPECT_NEAR(-1.3f, s.Rate(0), 1e-4f);
+    for (float t : {0.1f, 0.5f, 1.0f}) {
+      const float h = 1e-3f;
+      EXPECT_NEAR(s.Position(t), (s.Integral(t + h) - s.Integral(t - h)) / (2 * h), 2e-3f) << c[1] << " " << t;
+      const float x = s.Position(t), v = s.Rate(t);
+      const float acc = (s.Rate(t + h) - s.Rate(t - h)) / (2 * h);
+      EXPECT_NEAR(0.0f, c[0] * acc + c[1] * v + c[2] * x, 2e-2f) << c[1] << " " << t;
+      EXPECT_TRUE(std::isfinite(x) && std::isfinite(v));
+    }
+  }
+}
+
+TEST(Wheel, HangingWheelSettlesAtItsStaticDeflection) {
+  Vehicle v(10.0f);  // far above the ground
+  CWheel& w = v.wheels[0];
+  for (int i = 0; i < 400; ++i) {
+    w.UpdateSuspension(0.01f);
+    w.ApplySweep(nullptr, nullptr);
+  }
+  const WheelParams& p = w.GetParams();
+  EXPECT_NEAR(1.0f * p.mass * -9.8f / p.stiffness, w.GetExtension(), 1e-5f);
+  EXPECT_NEAR(0.0f, w.GetExtensionRate(), 1e-4f);
+}
+
+TEST(Wheel, VehicleSettlesWhereTheSpringsCarryItsWeight) {
+  Vehicle v(0.35f);
+  for (int i = 0; i < 600; ++i) v.Step(0.01f);
+  const RigidBodyState& s = v.body.GetState();
+  const float compression = s.GetMass() * 9.8f / (4.0f * v.wheels[0].GetParams().stiffness);
+  for (const CWheel& w : v.wheels) {
+    EXPECT_TRUE(w.IsOnGround());
+    EXPECT_NEAR(compression, w.GetExtension(), 2e-3f);
+  }
+  EXPECT_NEAR(0.3f + 0.01f - compression, s.position.z, 3e-3f);
+  EXPECT_NEAR(0.0f, s.velocity.Length(), 1e-3f);
+  EXPECT_NEAR(1.0f, s.rotation.m[2].z, 1e-5f);  // level
+}
+
+TEST(Wheel, TyresGripSidewaysAndLockedWheelsNeverSpin) {
+  Vehicle v(0.27f);
+  for (int i = 0; i < 300; ++i) v.Step(0.01f);
+  // Pushed sideways, the tyres take the side speed away.
+  v.body.GetState().velocity = Vector3(0, 1.0f, 0);
+  v.Step(0.01f);
+  EXPECT_LT(v.body.GetState().velocity.y, 1.0f);
+  for (int i = 0; i < 200; ++i) v.Step(0.01f);
+  EXPECT_NEAR(0.0f, v.body.GetState().velocity.y, 0.05f);
+
+  // Rolling forward, a free wheel turns with the ground; a locked one does not turn at all.
+  v.wheels[0].SetLocked(true);
+  const float angle = v.wheels[0].GetSpinAngle();
+  v.body.GetState().velocity = Vector3(3.0f, 0, 0);
+  for (int i = 0; i < 20; ++i) {
+    v.wheels[0].ApplyDriveTorque(500.0f, 0.01f);
+    v.Step(0.01f);
+    EXPECT_EQ(0.0f, v.wheels[0].GetSpin());
+    EXPECT_EQ(angle, v.wheels[0].GetSpinAngle());
+  }
+  EXPECT_GT(std::fabs(v.wheels[1].GetSpin()), 1.0f);
+  v.wheels[0].SetLocked(false);
+  v.wheels[0].ApplyDriveTorque(0.0f, 0.01f);
+  CWheel hanging;
+  hanging.Attach(&v.body, 0.0f, 0.0f, Params(Vector3(5, 0, 5)));
+  hanging.SetLocked(true);
+  hanging.ApplyDriveTorque(500.0f, 0.1f);
+  EXPECT_EQ(0.0f, hanging.GetSpin());
+}
+
+TEST(Wheel, FrictionCurveRampsToItsSlidingValue) {
+  const Vector3 none(0, 0, 0);
+  const Vector3 slow = ComputeFrictionForce(100, Vector3(1, 0, 0), none, 0.8f, 0.5f);
+  const Vector3 fast = ComputeFrictionForce(100, Vector3(2, 0, 0), none, 0.8f, 0.5f);
+  const Vector3 faster = ComputeFrictionForce(100, Vector3(0, 7, 0), none, 0.8f, 0.5f);
+  EXPECT_FLOAT_EQ(-25.0f, slow.x);
+  EXPECT_FLOAT_EQ(-50.0f, fast.x);
+  EXPECT_FLOAT_EQ(-50.0f, faster.y);
+  EXPECT_EQ(Vector3(-30, 0, 0), ComputeFrictionForce(100, none, Vector3(30, 0, 0), 0.8f, 0.5f));
+  EXPECT_NEAR(80.0f, ComputeFrictionForce(100, none, Vector3(0, 300, 0), 0.8f, 0.5f).Length(), 1e-3f);
+  EXPECT_EQ(none, ComputeFrictionForce(0, none, none, 0.8f, 0.5f));
+}
