@@ -69,8 +69,8 @@ float AtLeastZero(float v) { return v < 0.0f ? 0.0f : v; }
 // without a value, or with inf/nan, would otherwise put 0 or a non-number
 // into the physics, so such keys are treated as absent (and logged).
 bool ReadValue(const char* text, const char* key, float& out) {
-  const char* value = Params::FindKey(text, key);
-  if (value == nullptr || value[0] == '\0') return false;
+  const std::optional<std::string> value = Params::FindKey(text, key);
+  if (!value || value->empty()) return false;
   const float v = Params::ReadFloat(text, key);
   if (!std::isfinite(v)) {
     char line[128];

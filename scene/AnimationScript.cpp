@@ -108,8 +108,7 @@ void CompileBlock(const char* block, ScriptState& s) {
   std::string name;
   // Names are normally quoted; a bare word is taken as it stands.
   if (!Params::ReadString(block, "name", name)) {
-    const char* word = Params::FindKey(block, "name");
-    if (word) name = word;
+    if (const std::optional<std::string> word = Params::FindKey(block, "name")) name = *word;
   }
   std::strncpy(r.name, name.c_str(), sizeof(r.name) - 1);
 
@@ -142,7 +141,8 @@ void CompileBlock(const char* block, ScriptState& s) {
     }
   }
   r.playback = ReadPlayback(block, s, isHeader);
-  r.id = AnimationSet::MotionTypeFromWord(Params::FindKey(block, "type"));
+  const std::optional<std::string> type = Params::FindKey(block, "type");
+  r.id = AnimationSet::MotionTypeFromWord(type ? type->c_str() : nullptr);
   if (r.dataType <= AnimationRecord::kTexture) s.hasAnimation = true;
   s.records.push_back(r);
   if (isHeader) {

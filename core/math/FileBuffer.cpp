@@ -94,10 +94,14 @@ char* LoadFileToBuffer(const char* path, uint32_t* sizeOut) {
     Log(std::string("LoadFileToBuffer: out of memory reading '") + path + "'\n");
     return nullptr;
   }
-  // A file that shrank or failed while being read reports the bytes actually
-  // read, so a parser never sees stale bytes of an earlier file.
+  // A file that shrank or failed while being read is a failed read: a parser
+  // must never see a partial file as if it were whole.
   const uint32_t got = static_cast<uint32_t>(file.Read(buffer, size));
-  if (got != size) Log(std::string("LoadFileToBuffer: short read of '") + path + "'\n");
+  if (got != size) {
+    Log(std::string("LoadFileToBuffer: short read of '") + path + "'\n");
+    FreeFileBuffer(buffer);
+    return nullptr;
+  }
   buffer[got] = '\0';
   if (sizeOut) *sizeOut = got;
   return buffer;

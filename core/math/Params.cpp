@@ -2,6 +2,7 @@
 #include "core/math/Params.h"
 
 #include "core/math/Tokenizer.h"
+#include "platform/Win32.h"
 
 #include <cfloat>
 #include <climits>
@@ -112,19 +113,15 @@ const char* FirstValue(KeyScanner& scanner) {
   return scanner.NextToken();
 }
 
-char g_findKeyValue[kTokenSize];
-
 }  // namespace
 
 namespace Params {
 
-const char* FindKey(const char* text, const char* key) {
+std::optional<std::string> FindKey(const char* text, const char* key) {
   KeyScanner scanner(text, "=,", key);
   const char* value = FirstValue(scanner);
-  if (!value) return nullptr;
-  std::strncpy(g_findKeyValue, value, kTokenSize - 1);
-  g_findKeyValue[kTokenSize - 1] = '\0';
-  return g_findKeyValue;
+  if (!value) return std::nullopt;
+  return std::string(value);
 }
 
 float ReadFloat(const char* text, const char* key) {
@@ -211,10 +208,10 @@ int FindAll(const char* text, const char* key, std::vector<const char*>* positio
 }
 
 int FindKeyIndex(const char* text, const char* key, const char* const* names, int count, int defaultIndex) {
-  const char* value = FindKey(text, key);
+  const std::optional<std::string> value = FindKey(text, key);
   if (!value || !names) return defaultIndex;
   for (int i = 0; i < count; ++i) {
-    if (names[i] && EqualNoCase(names[i], value)) return i;
+    if (names[i] && EqualNoCase(names[i], value->c_str())) return i;
   }
   return defaultIndex;
 }
@@ -231,13 +228,17 @@ bool ReadString(const char* text, const char* key, std::string& out) {
       scanner.RecheckLastToken();
       continue;
     }
-    for (const char* p = scanner.Tokenizer().GetPosition(); *p != '\0' && *p != '"';) {
+    const char* p = scanner.Tokenizer().GetPosition();
+    while (*p != '\0' && *p != '"') {
       if (p[0] == '\\' && p[1] == '\r' && p[2] == '\n') {
         p += 3;  // line continuation
         continue;
       }
       out += *p++;
     }
+    // The text up to the end is kept, but a string that never closes is
+    // usually a damaged file: say so.
+    if (*p != '"') OutputDebugStringA((std::string("Params: string of '") + key + "' has no closing quote\n").c_str());
     return true;
   }
   return false;

@@ -10,15 +10,15 @@
 #include "core/math/Vector2.h"
 #include "core/math/Vector3.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace Params {
 
-// The value token after the key (delimiters "=,"), copied into one static
-// buffer that every FindKey and FindKeyIndex call overwrites; null when the
-// key is absent or followed by no delimiter.
-const char* FindKey(const char* text, const char* key);
+// The value token after the key (delimiters "=,"), as a string of its own;
+// empty (no value) when the key is absent or followed by no delimiter.
+std::optional<std::string> FindKey(const char* text, const char* key);
 
 // The value read as a number (longest numeric prefix, 0 when none); 0 when
 // the key is absent or followed by no delimiter.

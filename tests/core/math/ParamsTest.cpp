@@ -1,6 +1,7 @@
 // Tests of the Params readers: the documented reading rules and a round trip
 // of randomly generated definition texts through every reader.
 #include "core/math/Params.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -30,15 +31,15 @@ TEST(ParamsTest, KeysIgnoreCaseAndNeedADelimiter) {
   EXPECT_FLOAT_EQ(Params::ReadFloat("speed , -2", "speed"), -2.0f);
   // No delimiter after the first occurrence: give up, even with a later one.
   EXPECT_FLOAT_EQ(Params::ReadFloat("speed 3\nspeed = 4", "speed"), 0.0f);
-  EXPECT_EQ(Params::FindKey("speed 3\nspeed = 4", "speed"), nullptr);
+  EXPECT_FALSE(Params::FindKey("speed 3\nspeed = 4", "speed"));
   EXPECT_FALSE(Params::ReadBool("on true\non = true", "on"));
   ExpectVector(Params::ReadVector("pos 1\npos = 2", "pos"), 0, 0, 0);
   // Comments are skipped, inside a line and after a value.
   EXPECT_FLOAT_EQ(Params::ReadFloat("a = 1 // a = 2\na = 3", "a"), 1.0f);
   EXPECT_FLOAT_EQ(Params::ReadFloat("// a = 5\na = 6", "a"), 6.0f);
-  EXPECT_STREQ(Params::FindKey("value=12//note", "value"), "12");
+  EXPECT_EQ(Params::FindKey("value=12//note", "value"), "12");
   // A value that is itself the key is found at the first occurrence.
-  EXPECT_STREQ(Params::FindKey("size = size", "size"), "size");
+  EXPECT_EQ(Params::FindKey("size = size", "size"), "size");
   // Malformed numbers read their numeric prefix.
   EXPECT_FLOAT_EQ(Params::ReadFloat("f = 2.5abc", "f"), 2.5f);
   EXPECT_FLOAT_EQ(Params::ReadFloat("f = abc", "f"), 0.0f);
@@ -114,15 +115,14 @@ TEST(ParamsTest, VectorsAndColoursFillMissingComponents) {
   EXPECT_LT(Params::ReadFloat("f = -1e300", "f"), 0.0f);
 }
 
-TEST(ParamsTest, FindKeySharesOneBufferAndIndexesNames) {
+TEST(ParamsTest, FindKeyValuesAreTheirOwnAndIndexNames) {
   const char* text = "mode = Walk\nkind = other";
-  const char* first = Params::FindKey(text, "mode");
-  ASSERT_NE(first, nullptr);
-  EXPECT_STREQ(first, "Walk");
-  const char* second = Params::FindKey(text, "kind");
-  EXPECT_EQ(first, second);
-  EXPECT_STREQ(first, "other");
-  EXPECT_EQ(Params::FindKey(text, "absent"), nullptr);
+  const std::optional<std::string> first = Params::FindKey(text, "mode");
+  const std::optional<std::string> second = Params::FindKey(text, "kind");
+  // A later lookup leaves an earlier value as it was.
+  EXPECT_EQ(first, "Walk");
+  EXPECT_EQ(second, "other");
+  EXPECT_FALSE(Params::FindKey(text, "absent"));
 
   const char* names[] = {"run", "walk", "fly"};
   EXPECT_EQ(Params::FindKeyIndex(text, "mode", names, 3, -1), 1);
@@ -163,9 +163,13 @@ TEST(ParamsTest, ReadsQuotedStrings) {
   EXPECT_TRUE(Params::ReadString("name = plain\nname\nname = \"found\"", "name", out));
   EXPECT_EQ(out, "found");
 
-  // A missing closing quote runs to the end of the text.
+  // A missing closing quote runs to the end of the text, and is reported.
   out.clear();
-  EXPECT_TRUE(Params::ReadString("name = \"open end\\", "name", out));
+  {
+    testing_support::DebugCapture log;
+    EXPECT_TRUE(Params::ReadString("name = \"open end\\", "name", out));
+    EXPECT_NE(log.Text().find("no closing quote"), std::string::npos);
+  }
   EXPECT_EQ(out, "open end\\");
   // A lone backslash or a Unix line end is copied as it is.
   out.clear();
