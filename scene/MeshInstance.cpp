@@ -12,6 +12,7 @@
 #include "physics/HalfEdgeMesh.h"
 #include "physics/RayInfo.h"
 #include "scene/AnimationRecord.h"
+#include "scene/AnimationSet.h"
 #include "scene/ControllerSet.h"
 #include "scene/LightMapData.h"
 #include "scene/CurvedPatchInstance.h"
@@ -86,6 +87,11 @@ void CMeshInstance::Clear() {
   m_ownedSkeleton.reset();
   m_skeleton = nullptr;
   m_skeletonCount = 0;
+  // The play state may point into the table's records; it must not outlive them.
+  if (m_animationSet) {
+    m_player.sequence = m_player.previousSequence = nullptr;
+    m_animationSet.reset();
+  }
   FreeWorldVertices();
   if (m_listed) {
     auto& list = InstanceList();
@@ -167,6 +173,15 @@ bool CMeshInstance::SetMesh(ShadedMesh* mesh, bool partialDrawLists, bool single
   }
   if (buildChildren) BuildChildren(partialDrawLists);
   BuildLODList();
+  const int table = mesh->FindAttachPoint(AnimationSet::kAttachType);
+  if (table >= 0) {
+    m_animationSet.reset(new AnimationSet());
+    if (!m_animationSet->Bind(mesh->attachPoints[table])) {
+      m_animationSet.reset();
+    } else if (const AnimationRecord* idle = m_animationSet->FindSequenceByName("idle")) {
+      PlayAnimation(idle, 0.0f, 0.0f, true, nullptr);
+    }
+  }
   std::vector<int> lists;
   mesh->CollectAttachPoints(kAttachTextureList, lists);
   m_textureAnimations.assign(lists.begin(), lists.end());

@@ -13,6 +13,7 @@
 #include "scene/ObjectLightState.h"
 #include "scene/XFormNode.h"
 
+class AnimationSet;
 class CMeshLayer;
 class CSkeletonNodeInstance;
 class CTerrainPatch;
@@ -85,6 +86,8 @@ class CMeshInstance : public CXFormNode {
   CSkeletonNodeInstance* GetSkeletonNodes() const { return m_skeleton; }
   uint32_t GetSkeletonNodeCount() const { return m_skeletonCount; }
   bool OwnsSkeletonNodes() const { return m_skeleton && m_skeleton == m_ownedSkeleton.get(); }
+  // The sequence table of the mesh's animation-table attach point; null when it has none.
+  const AnimationSet* GetAnimationSet() const { return m_animationSet.get(); }
 
   // ---- textures ----
   void SetTexture(uint32_t slot, CTexture* texture);
@@ -243,6 +246,7 @@ class CMeshInstance : public CXFormNode {
   std::unique_ptr<CSkeletonNodeInstance[]> m_ownedSkeleton;
   CSkeletonNodeInstance* m_skeleton = nullptr;  // owned or borrowed, see GetSkeletonNodes
   uint32_t m_skeletonCount = 0;
+  std::unique_ptr<AnimationSet> m_animationSet;
   Vector3* m_worldPositions = nullptr;     // owned copies
   Vector3* m_worldFaceNormals = nullptr;
   bool m_worldBorrowed = false;            // identity root: the mesh's own arrays serve

@@ -245,13 +245,12 @@ TEST(Skeleton, AnimatedFigureDeformsAsItsControllersSay) {
   }
   EXPECT_EQ(inst.GetSequencePlayer().controller, nullptr);  // a skinned instance drives its bones only
 
-  const int table = figure->FindAttachPoint(AnimationSet::kAttachType);
-  ASSERT_GE(table, 0);
-  AnimationSet set;
-  ASSERT_TRUE(set.Bind(figure->attachPoints[table]));
-  const AnimationRecord* idle = set.FindSequenceByName("idle");
+  // The mesh's "idle" sequence starts on binding, on the instance and every bone.
+  ASSERT_NE(inst.GetAnimationSet(), nullptr);
+  const AnimationRecord* idle = inst.GetAnimationSet()->FindSequenceByName("idle");
   ASSERT_NE(idle, nullptr);
-  inst.PlayAnimation(idle, 0.0f, 0.0f, true, nullptr);
+  EXPECT_EQ(inst.GetSequencePlayer().sequence, idle);
+  for (uint32_t b = 0; b < 3; ++b) EXPECT_EQ(nodes[b].GetSequencePlayer().sequence, idle);
   const auto influences = InfluencesOf(skin);
   float moved = 0.0f;
   for (float t : {0.3f, 0.45f, 0.9f}) {
