@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs all tests.
+# runs all tests. The input manager's thread tests also run under
+# ThreadSanitizer, in a small build of their own.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh
+
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARUN_BENCH=OFF \
+  -DKELVARUN_THREAD_TESTS=ON -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
+cmake --build build/tsan --target test_input_threads
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/test_input_threads --gtest_brief=1
+
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVARUN_SANITIZE=ON >/dev/null
 cmake --build build/asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
