@@ -4,7 +4,9 @@
 
 #include "core/math/Octree.h"
 #include "physics/BeamInfo.h"
+#include "physics/BeamArrayInfo.h"
 #include "physics/CollisionFlags.h"
+#include "physics/PolyhedronQueryInfo.h"
 #include "physics/PolyTree.h"
 #include "physics/RigidBodyMath.h"
 #include "physics/RigidConst.h"
@@ -14,10 +16,22 @@
 
 namespace {
 
-// The one sweep query of the bodies: only one body sweeps at a time.
-BeamInfo& SharedSweep() {
-  static BeamInfo beam;
-  return beam;
+// The sweep queries of the bodies are shared: only one body sweeps at a time.
+BeamArrayInfo& SharedBeams() {
+  static BeamArrayInfo beams;
+  return beams;
+}
+
+CPolyhedronInfo& SharedPolyhedronQuery() {
+  static CPolyhedronInfo query(nullptr, COrientation(), COrientation());
+  return query;
+}
+
+void AddBeam(BeamArrayInfo& array, const Vector3& from, const Vector3& to, float radius) {
+  array.beams.emplace_back(from, to, radius);
+  Box box;
+  array.beams.back().GetBounds(box);
+  array.boxes.push_back(box);
 }
 
 }  // namespace
@@ -86,17 +100,39 @@ void CRigidCollisionBody::RefreshPlacement(COctree* octree) {
   if (tree && IsFiled()) tree->UpdateObject(this);
 }
 
+void CRigidCollisionBody::FillBeams(BeamArrayInfo& array, const COrientation& from, const COrientation& to) const {
+  array.beams.clear();
+  array.boxes.clear();
+  const SphereTreeNode* root = GetSphereTree();
+  if (!root) {
+    AddBeam(array, from.position, to.position, 0.0f);
+    return;
+  }
+  if (root->childCount == 0) {
+    AddBeam(array, from.LocalToWorldPoint(root->centre), to.LocalToWorldPoint(root->centre), root->radius);
+    return;
+  }
+  for (uint32_t i = 0; i < root->childCount; ++i) {
+    const SphereTreeNode& s = root->children[i];
+    AddBeam(array, from.LocalToWorldPoint(s.centre), to.LocalToWorldPoint(s.centre), s.radius);
+  }
+}
+
 GenericIntersection* CRigidCollisionBody::CreateSweepQuery(float dt) {
   m_state.AdvancePose(dt);
   ++m_stampCounter;
   PlaceTree(m_spareTree, m_state.nextPose, m_stampCounter);
-  const SphereTreeNode* root = GetSphereTree();
-  const Vector3 centre = root ? root->centre : Vector3();
-  BeamInfo& beam = SharedSweep();
-  beam = BeamInfo(m_frame.LocalToWorldPoint(centre), m_state.nextPose.LocalToWorldPoint(centre),
-                  root ? root->radius : 0.0f);
-  beam.mode |= QueryMode::kOwnedByCreator;
-  return &beam;
+  if (m_pieces) {
+    CPolyhedronInfo& query = SharedPolyhedronQuery();
+    query = CPolyhedronInfo(m_pieces, m_frame, m_state.nextPose);
+    query.mode |= QueryMode::kOwnedByCreator;
+    return &query;
+  }
+  BeamArrayInfo& beams = SharedBeams();
+  beams.result.Reset();
+  beams.mode = QueryMode::kDetails | QueryMode::kOwnedByCreator;
+  FillBeams(beams, m_frame, m_state.nextPose);
+  return &beams;
 }
 
 void CRigidCollisionBody::ApplySweep(COctree* octree, GenericIntersection* query) {
@@ -182,15 +218,14 @@ bool CRigidCollisionBody::IsAtRest() const {
 bool CRigidCollisionBody::TestPlacement(const COrientation& frame) {
   COctree* octree = GetOctree();
   if (!octree) return false;
-  const SphereTreeNode* root = GetSphereTree();
-  const Vector3 centre = frame.LocalToWorldPoint(root ? root->centre : Vector3());
-  BeamInfo& beam = SharedSweep();
-  beam = BeamInfo(centre, centre, root ? root->radius : 0.0f);
-  beam.mode |= QueryMode::kOwnedByCreator | QueryMode::kStartOverlap;
+  BeamArrayInfo& beams = SharedBeams();
+  beams.result.Reset();
+  beams.mode = QueryMode::kOwnedByCreator | QueryMode::kStartOverlap;
+  FillBeams(beams, frame, frame);
   const bool blocked = HasAllFlags(CollisionFlags::kBlocks);
   ClearBoundFlags(CollisionFlags::kBlocks);
   CBoundedObject* hit = nullptr;
-  const bool any = octree->AnyInBox(beam, &hit, 68, false);
+  const bool any = octree->AnyInBox(beams, &hit, 68, false);
   if (blocked) AddBoundFlags(CollisionFlags::kBlocks);
   return any;
 }

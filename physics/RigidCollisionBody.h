@@ -8,6 +8,7 @@
 #include "physics/CollisionInfo.h"
 #include "physics/RigidBodyState.h"
 
+class BeamArrayInfo;
 class PolyTree;
 class RigidConst;
 struct SphereTreeNode;
@@ -22,8 +23,9 @@ class CRigidCollisionBody : public CActiveCollisionObject {
   const CollisionInfo* GetCollisionInfo(CCollisionObject* asker) override { return &m_info; }
   // Kind 1 (static primitive) and kind 2 (rigid body) get a response; anything else is ignored.
   bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override;
-  // The candidate pose over dt swept as the model's collision sphere; the query is shared, so
-  // one body's sweep must be consumed before the next body makes its own.
+  // The candidate pose over dt: the convex pieces when the model has them, else one swept
+  // sphere per collision sphere. The queries are shared, so one body's sweep must be consumed
+  // before the next body makes its own.
   GenericIntersection* CreateSweepQuery(float dt) override;
   void ApplySweep(COctree* octree, GenericIntersection* query) override;
   virtual void SetOrientation(const COrientation& frame);
@@ -64,6 +66,7 @@ class CRigidCollisionBody : public CActiveCollisionObject {
 
  private:
   bool IsSlow() const;
+  void FillBeams(BeamArrayInfo& array, const COrientation& from, const COrientation& to) const;
   void PlaceTree(SphereTreeNode* tree, const COrientation& frame, uint32_t stamp) const;
   void RefreshPlacement(COctree* octree);
   void UpdateMovableFlag();

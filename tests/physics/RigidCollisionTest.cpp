@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "core/math/Octree.h"
 #include "physics/CollisionObject.h"
 #include "physics/RigidCollisionBody.h"
 #include "physics/RigidCollisionReport.h"
@@ -182,4 +183,66 @@ TEST(RigidCollision, DragSlowsButNeverReverses) {
   body.SetModel(model.get(), At(Vector3()), Vector3(), Vector3());
   body.AccumulateGravityAndDrag(100.0f);
   EXPECT_EQ(Vector3(0, 0, 0), body.GetState().force);
+}
+
+namespace {
+
+// A floor at z = 0 that the world's swept movement can hit.
+class Floor : public CCollisionObject {
+ public:
+  explicit Floor(float bounce) {
+    surface_ = *SurfaceType::Get(0);
+    surface_.bounceCoefficient = bounce;
+    info_.kind = CollisionInfo::kStatic;
+    info_.object = this;
+    info_.surface = &surface_;
+    SetCollisionFlags(true, false, false, false, true, false);
+    SetBounds(Box(Vector3(-50, -50, -1), Vector3(50, 50, 0)));
+  }
+  bool Intersect(GenericIntersection* q) override {
+    // One triangle that covers the whole floor box.
+    return q->IntersectPolygon(Vector3(-50, -50, 0), Vector3(150, -50, 0), Vector3(-50, 150, 0), Vector3(0, 0, 1),
+                               false, &GetBounds());
+  }
+  const CollisionInfo* GetCollisionInfo(CCollisionObject*) override { return &info_; }
+
+ private:
+  SurfaceType surface_;
+  CollisionInfo info_;
+};
+
+}  // namespace
+
+TEST(RigidCollision, BodyDroppedThroughTheWorldComesToRestOnTheFloor) {
+  COctree octree(Box(Vector3(-64, -64, -64), Vector3(64, 64, 64)));
+  Floor floor(0.3f);
+  octree.InsertObject(&floor);
+  Body ball({{Vector3(), 2.0f, 0.5f}}, 0.3f, At(Vector3(0, 0, 3)), Vector3(1, 0, 0), Vector3());
+  octree.InsertObject(&ball.body);
+  const float dt = 0.01f;
+  float lowest = 10.0f, lateLow = 10.0f, lateHigh = -10.0f;
+  int resting = 0;
+  for (int i = 0; i < 600; ++i) {
+    if (!ball.body.IsAtRest()) {
+      ball.body.AccumulateGravityAndDrag(1.0f / dt);
+      ball.body.ApplyContactFriction(dt);
+      ball.s().Integrate(dt);
+    }
+    ball.s().ClearForces();
+    ball.body.Move(&octree, dt, false, CActiveCollisionObject::kTopDepth, nullptr);
+    lowest = std::min(lowest, ball.s().position.z);
+    if (i >= 500) {
+      lateLow = std::min(lateLow, ball.s().position.z);
+      lateHigh = std::max(lateHigh, ball.s().position.z);
+      resting += ball.body.IsAtRest();
+    }
+  }
+  EXPECT_GT(lowest, 0.5f - 0.05f);  // never sank through
+  EXPECT_NEAR(0.5f, ball.s().position.z, 0.05f);
+  EXPECT_LT(ball.s().velocity.Length(), 0.5f);
+  // Settled: it sits still and reports rest whenever its sweep finds the floor under it.
+  EXPECT_LT(lateHigh - lateLow, 0.01f);
+  EXPECT_GE(resting, 20);
+  octree.RemoveObject(&ball.body);
+  octree.RemoveObject(&floor);
 }
