@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +20,6 @@
 #include "core/Settings.h"
 #include "core/WorldAccess.h"
 #include "platform/Platform.h"
-#include "render/ColourDepth.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
 
@@ -31,8 +29,7 @@ namespace {
 
 const char kQuitLine[] = "Program should quit normally now...\n";
 
-// One runtime folder for the single-instance lock of every window this program opens, so the
-// tests never meet a copy of the game that someone is running.
+// One runtime folder for the single-instance lock, so the tests never meet a running game.
 class RuntimeFolder : public ::testing::Environment {
  public:
   void SetUp() override {
@@ -50,18 +47,14 @@ fs::path RuntimeFolder::dir;
 const auto* const g_runtime = ::testing::AddGlobalTestEnvironment(new RuntimeFolder());
 
 struct LayerCounts {
-  int ticks = 0;
-  int draws = 0;
-  float lastDt = 0.0f;
+  int ticks = 0, draws = 0;
 };
 
-// A layer that counts its ticks and draws and can act in its tick.
 class CountingLayer : public CGameActionLayer {
  public:
   explicit CountingLayer(LayerCounts* counts) : m_counts(counts) {}
-  void Update(float dt) override {
+  void Update(float) override {
     ++m_counts->ticks;
-    m_counts->lastDt = dt;
     if (onTick) onTick();
   }
   void Draw(CRenderView*, PixelBufferDesc**) override { ++m_counts->draws; }
@@ -77,10 +70,26 @@ void DrainMessages() {
   }
 }
 
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+fs::path ProgramPath() {
+  if (const char* buildDir = std::getenv("KELVARUN_BUILD_DIR")) return fs::path(buildDir) / "kelvarun";
+  return fs::path(plat::ExecutableFolder()).parent_path().parent_path() / "kelvarun";
+}
+
+int RunProgram(const std::string& arguments, const fs::path& output) {
+  return std::system(("'" + ProgramPath().string() + "' " + arguments + " > '" + output.string() + "' 2>&1").c_str());
+}
+
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Each test starts in a fresh folder, where the settings file it may write cannot reach others.
+    // A fresh folder per test, so a settings file one test writes cannot reach another.
     m_oldDir = fs::current_path();
     m_dir = RuntimeFolder::dir / ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::create_directories(m_dir);
@@ -97,12 +106,10 @@ class ShellTest : public ::testing::Test {
     onLog = nullptr;
     ShutdownApplication();
     DrainMessages();
-    plat::SetKeyState(VK_F12, false);
     plat::SetDebugSink(m_oldSink);
     plat::UseRealClock();
     fs::current_path(m_oldDir);
   }
-  // Starts the shell without a window and with the window active.
   void Start(const char* commandLine) {
     SetApplicationCommandLine(commandLine);
     InitApplication(nullptr, nullptr);
@@ -118,11 +125,6 @@ class ShellTest : public ::testing::Test {
     for (const auto& line : log) n += line == text;
     return n;
   }
-  bool LogHas(const std::string& part) const {
-    for (const auto& line : log)
-      if (line.find(part) != std::string::npos) return true;
-    return false;
-  }
 
   std::vector<std::string> log;
   std::function<void(const char*)> onLog;
@@ -130,52 +132,36 @@ class ShellTest : public ::testing::Test {
 
  private:
   plat::DebugSink m_oldSink;
-  fs::path m_oldDir;
-  fs::path m_dir;
+  fs::path m_oldDir, m_dir;
 };
 
 }  // namespace
 
-TEST_F(ShellTest, LessThanOneTickDueSleepsTheRestAndRunsNothing) {
-  Start("kelvarun");
-  AddCounter();
-  const DWORD base = GetFrameClockBase();
-  plat::AdvanceClock(20);
-  EXPECT_EQ(1, RunFrame());
-  EXPECT_EQ(13u, plat::SleptMilliseconds());
-  EXPECT_EQ(1, plat::SleepCalls());
-  EXPECT_EQ(0, counts.ticks);
-  EXPECT_EQ(0, counts.draws);
-  EXPECT_EQ(base, GetFrameClockBase());
-  // The sleep used up the tick: the next frame runs exactly one.
-  EXPECT_EQ(1, RunFrame());
-  EXPECT_EQ(1, counts.ticks);
-  EXPECT_EQ(base + 33, GetFrameClockBase());
-}
-
-TEST_F(ShellTest, SeventyMillisecondsRunTwoTicksAndOneDraw) {
-  Start("kelvarun");
-  AddCounter();
-  const DWORD base = GetFrameClockBase();
-  plat::AdvanceClock(70);
-  EXPECT_EQ(1, RunFrame());
-  EXPECT_EQ(2, counts.ticks);
-  EXPECT_FLOAT_EQ(33 * 0.001f, counts.lastDt);
-  EXPECT_EQ(1, counts.draws);
-  EXPECT_EQ(base + 66, GetFrameClockBase());
-  EXPECT_EQ(0, plat::SleepCalls());
-}
-
-TEST_F(ShellTest, ABacklogIsCappedAtSixTicksAndDropped) {
-  Start("kelvarun");
-  AddCounter();
-  plat::AdvanceClock(400);
-  EXPECT_EQ(1, RunFrame());
-  EXPECT_EQ(6, counts.ticks);
-  EXPECT_EQ(1, counts.draws);
-  EXPECT_EQ(timeGetTime() - 33, GetFrameClockBase());
-  EXPECT_EQ(1, RunFrame());
-  EXPECT_EQ(7, counts.ticks) << "the dropped backlog leaves one tick for the next frame";
+TEST_F(ShellTest, FrameRunsFixedTicksSleepsTheRestAndDropsABacklog) {
+  struct Case {
+    DWORD elapsed;
+    int ticks, draws;
+    uint32_t slept;
+    int nextTicks;  // a sleep or a dropped backlog leaves exactly one tick for the next frame
+  };
+  for (const Case& c : {Case{20, 0, 0, 13, 1}, Case{70, 2, 1, 0, 0}, Case{400, 6, 1, 0, 1}}) {
+    SCOPED_TRACE(c.elapsed);
+    counts = LayerCounts();
+    plat::ResetSleepLog();
+    Start("kelvarun");
+    AddCounter();
+    const DWORD base = GetFrameClockBase();
+    plat::AdvanceClock(c.elapsed);
+    EXPECT_EQ(1, RunFrame());
+    EXPECT_EQ(c.ticks, counts.ticks);
+    EXPECT_EQ(c.draws, counts.draws);
+    EXPECT_EQ(c.slept, plat::SleptMilliseconds());
+    EXPECT_EQ(c.elapsed == 400 ? timeGetTime() - 33 : base + 33 * c.ticks, GetFrameClockBase());
+    EXPECT_EQ(1, RunFrame());
+    EXPECT_EQ(c.ticks + c.nextTicks, counts.ticks);
+    ShutdownApplication();
+    DrainMessages();
+  }
 }
 
 TEST_F(ShellTest, AnInactiveWindowFreezesTimeAndResumesWithoutAJump) {
@@ -183,26 +169,16 @@ TEST_F(ShellTest, AnInactiveWindowFreezesTimeAndResumesWithoutAJump) {
   AddCounter();
   plat::AdvanceClock(40);
   ASSERT_EQ(1, RunFrame());
-  ASSERT_EQ(1, counts.ticks);
-
-  log.clear();
   OnActivate(nullptr, MAKEWPARAM(WA_INACTIVE, 0));
-  EXPECT_FALSE(IsApplicationActive());
-  EXPECT_EQ(1, LogCount("MainLoop: Flushing all textures on window activation!\n"));
   plat::AdvanceClock(5000);
   EXPECT_EQ(1, RunFrame());
-  EXPECT_EQ(1, RunFrame());
-  EXPECT_EQ(1, counts.ticks);
-  EXPECT_EQ(1, counts.draws);
-  EXPECT_EQ(0, plat::SleepCalls());
-
   OnActivate(nullptr, MAKEWPARAM(WA_ACTIVE, 1));  // active but minimised still counts as inactive
   EXPECT_FALSE(IsApplicationActive());
   plat::AdvanceClock(3000);
   EXPECT_EQ(1, RunFrame());
-
+  EXPECT_EQ(1, counts.ticks);
+  EXPECT_EQ(0, plat::SleepCalls());
   OnActivate(nullptr, MAKEWPARAM(WA_ACTIVE, 0));
-  EXPECT_TRUE(IsApplicationActive());
   EXPECT_EQ(1, RunFrame());
   EXPECT_EQ(2, counts.ticks) << "40 ms had passed when time stopped: one tick, not a catch-up";
 }
@@ -214,69 +190,46 @@ TEST_F(ShellTest, AClockBaseAheadOfNowSleepsAtMostOneTick) {
   EXPECT_EQ(1, RunFrame());
   EXPECT_EQ(33u, plat::SleptMilliseconds());
   EXPECT_EQ(0, counts.ticks);
-  SetFrameClockBase(timeGetTime() - 32);
-  plat::ResetSleepLog();
-  EXPECT_EQ(1, RunFrame());
-  EXPECT_EQ(1u, plat::SleptMilliseconds());
 }
 
-TEST_F(ShellTest, PvsWithRaysStartsWindowedAndWithoutRaysDoesNot) {
-  Start("kelvarun pvs 5 rays");
-  EXPECT_TRUE(IsPvsWindowed());
-  EXPECT_FALSE(GetSettings()->IsFullScreen());
-  ShutdownApplication();
-  fs::remove("settings.bin");  // the windowed choice was saved; start the next case afresh
-
-  Start("kelvarun pvs 5");
-  EXPECT_FALSE(IsPvsWindowed());
-  EXPECT_TRUE(GetSettings()->IsFullScreen());
-  ShutdownApplication();
-
-  Start("kelvarun pvs=-1 rays");  // -1 rays keeps the configured mode
-  EXPECT_FALSE(IsPvsWindowed());
-  EXPECT_TRUE(GetSettings()->IsFullScreen());
-  ShutdownApplication();
-
-  Start("kelvarun rays // pvs 3");  // switches behind a comment marker do not count
-  EXPECT_FALSE(IsPvsWindowed());
-}
-
-TEST_F(ShellTest, F12HeldAtStartTogglesFullScreen) {
-  plat::SetKeyState(VK_F12, true);
-  Start("kelvarun");
-  EXPECT_FALSE(GetSettings()->IsFullScreen());
-}
-
-TEST_F(ShellTest, LevelSwitchesAndSafeMode) {
-  ReadCommandLine("kelvarun -L3");
-  EXPECT_EQ(3, GetStartLevel());
-  ReadCommandLine("\"/opt/my games/kelvarun\" foo -l19");
-  EXPECT_EQ(19, GetStartLevel());
-  ReadCommandLine("kelvarun -l20");
-  EXPECT_EQ(-1, GetStartLevel());
-  ReadCommandLine("kelvarun -L3x level-L3");
-  EXPECT_EQ(-1, GetStartLevel());
-  ReadCommandLine("-l3");  // the program path is never a switch
-  EXPECT_EQ(-1, GetStartLevel());
-  ReadCommandLine("kelvarun\t-L0");
-  EXPECT_EQ(0, GetStartLevel());
+TEST_F(ShellTest, CommandLineSwitches) {
+  struct Case {
+    const char* line;
+    bool pvsWindowed;
+  };
+  // Only "pvs <n>" with "rays" starts windowed; -1 keeps the mode, a comment hides switches.
+  for (const Case& c : {Case{"kelvarun pvs 5 rays", true}, Case{"kelvarun pvs 5", false},
+                        Case{"kelvarun pvs=-1 rays", false}, Case{"kelvarun rays // pvs 3", false}}) {
+    SCOPED_TRACE(c.line);
+    Start(c.line);
+    EXPECT_EQ(c.pvsWindowed, IsPvsWindowed());
+    EXPECT_EQ(!c.pvsWindowed, GetSettings()->IsFullScreen());
+    ShutdownApplication();
+    fs::remove("settings.bin");  // the windowed choice is saved
+  }
+  struct Level {
+    const char* line;
+    int level;
+  };
+  for (const Level& c : {Level{"kelvarun -L3", 3}, Level{"\"/opt/my games/kelvarun\" foo -l19", 19},
+                         Level{"kelvarun -l20", -1}, Level{"kelvarun -L3x level-L3", -1},
+                         Level{"-l3", -1}, Level{"kelvarun\t-L0", 0}}) {
+    ReadCommandLine(c.line);
+    EXPECT_EQ(c.level, GetStartLevel()) << c.line;
+  }
   ReadCommandLine("kelvarun safemode");
   EXPECT_TRUE(IsSafeMode());
-  EXPECT_EQ(-1, GetStartLevel());
   ReadCommandLine(nullptr);
   EXPECT_FALSE(IsSafeMode());
 }
 
-TEST_F(ShellTest, ALevelSwitchStartsWithNoLayerAndTheFirstFrameShutsDown) {
+TEST_F(ShellTest, ALevelSwitchStartsWithNoLayerAndTheFirstFrameShutsDownOnce) {
   Start("/home/player/kelvarun -L3");
   ASSERT_NE(nullptr, GetGameWorld());
   EXPECT_FALSE(GetGameWorld()->HasLayers());
   EXPECT_EQ(0, RunFrame());
   EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_EQ(nullptr, GetRasterizer());
-  EXPECT_EQ(nullptr, GetRenderView());
-  EXPECT_EQ(1, LogCount(kQuitLine));
-  // Later frames and shutdowns find no world and do nothing more.
   EXPECT_EQ(0, RunFrame());
   ShutdownApplication();
   EXPECT_EQ(1, LogCount(kQuitLine));
@@ -285,106 +238,45 @@ TEST_F(ShellTest, ALevelSwitchStartsWithNoLayerAndTheFirstFrameShutsDown) {
   EXPECT_EQ(WM_QUIT, msg.message);
 }
 
-TEST_F(ShellTest, WithoutALevelSwitchTheSplashLayerIsTheStack) {
+TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) {
   Start("kelvarun");
-  ASSERT_NE(nullptr, GetGameWorld());
-  EXPECT_EQ(1u, GetGameWorld()->GetLayerCount());
-  EXPECT_EQ(GetRenderView(), GetGameWorld()->GetRenderView());
-  EXPECT_NE(nullptr, GetGameWorld()->GetInputManager());
-  EXPECT_NE(nullptr, GetGameWorld()->GetSoundManager());
-  EXPECT_NE(nullptr, GetGameWorld()->GetResourceTable());
-}
-
-TEST_F(ShellTest, MenuAndGameRenderersSwitchAndUnknownChoicesFallBack) {
-  Start("kelvarun");
-  CRasterizerInterface* menu = GetRasterizer();
-  ASSERT_NE(nullptr, menu);
-  EXPECT_EQ(kMenuRasterizer, GetRasterizerState());
-  EXPECT_EQ(kRasterizerSoftware, menu->GetUserValue());
-  EXPECT_EQ(menu, GetRenderView()->GetRasterizer());
-  EXPECT_FLOAT_EQ(1.0f, GetRenderView()->GetScaleFactor());
-  EXPECT_EQ(15u, GetColourDepth());
-  EXPECT_EQ(640u, menu->GetBackBufferDesc()->width);
-  EXPECT_EQ(480u, menu->GetBackBufferDesc()->height);
-  SwitchToMenuRasterizer();
-  EXPECT_EQ(menu, GetRasterizer()) << "already on the menu renderer";
-
+  EXPECT_EQ(1u, GetGameWorld()->GetLayerCount()) << "the splash layer";
   for (uint32_t option : {7u, 0u, 1u}) {
     SCOPED_TRACE(option);
-    log.clear();
     GetSettings()->renderer = option;
     GetSettings()->displayWidth = 800;
     GetSettings()->displayHeight = 600;
     SwitchToGameRasterizer();
     CRasterizerInterface* game = GetRasterizer();
     ASSERT_NE(nullptr, game);
-    EXPECT_EQ(kGameRasterizer, GetRasterizerState());
     EXPECT_EQ(kRasterizerSoftware, game->GetUserValue());
     EXPECT_EQ(game, GetRenderView()->GetRasterizer());
-    EXPECT_NE(nullptr, GetRenderView()->GetView());
-    EXPECT_FLOAT_EQ(0.5f, GetRenderView()->GetScaleFactor());
     EXPECT_EQ(800u, game->GetBackBufferDesc()->width);
-    EXPECT_EQ(600u, game->GetBackBufferDesc()->height);
-    EXPECT_EQ(option != 1, LogHas("using the software renderer"));
-    SwitchToGameRasterizer();
-    EXPECT_EQ(game, GetRasterizer()) << "already on the game renderer";
-    // Frames still draw on the new back end.
-    game->Clear(false, true, 0xFFFFFFFF);
+    game->Clear(false, true, 0xFFFFFFFF);  // the new back end draws
     game->PresentFrame();
     SwitchToMenuRasterizer();
-    EXPECT_EQ(kMenuRasterizer, GetRasterizerState());
-    EXPECT_FLOAT_EQ(1.0f, GetRenderView()->GetScaleFactor());
     EXPECT_EQ(640u, GetRasterizer()->GetBackBufferDesc()->width);
+    EXPECT_EQ(GetRasterizer(), GetRenderView()->GetRasterizer());
   }
 }
 
 TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {
   OnMouseMessage(nullptr, WM_LBUTTONDOWN, 0, MAKELPARAM(1, 2));  // no world: nothing to do
   Start("kelvarun");
-  AddCounter();
   CGameWorld* world = GetGameWorld();
   EXPECT_EQ(0, MainWndProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20)));
-  EXPECT_EQ(10, world->lastButtonX);
-  EXPECT_EQ(20, world->lastButtonY);
-  EXPECT_EQ(1, world->leftDown);
-  OnMouseMessage(nullptr, WM_MOUSEMOVE, 0, MAKELPARAM(300, 300));
-  EXPECT_EQ(10, world->lastButtonX);
   OnMouseMessage(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(-5, 7));
-  EXPECT_EQ(-5, world->lastButtonX);
-  EXPECT_EQ(0, world->leftDown);
+  EXPECT_EQ(-5, world->lastButtonX);  // signed coordinates
   EXPECT_EQ(1, world->leftClick);
-  OnMouseMessage(nullptr, WM_RBUTTONDOWN, 0, MAKELPARAM(1, 1));
-  EXPECT_EQ(1, world->rightDown);
   OnMouseMessage(nullptr, WM_RBUTTONUP, 0, MAKELPARAM(1, 1));
-  EXPECT_EQ(0, world->rightDown);
   EXPECT_EQ(1, world->rightClick);
-  OnMouseMessage(nullptr, WM_LBUTTONDBLCLK, 0, MAKELPARAM(99, 99));
-  EXPECT_EQ(1, world->lastButtonX) << "double clicks leave the button position";
-  OnMouseMessage(nullptr, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
-  EXPECT_EQ(1, world->wheelDown);
-  EXPECT_EQ(0, world->wheelUp);
   OnMouseMessage(nullptr, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
   EXPECT_EQ(1, world->wheelUp);
-
-  plat::SetCursorScreenPos(123, 45);
   plat::AdvanceClock(33);
   ASSERT_EQ(1, RunFrame());
   EXPECT_EQ(0, world->leftClick);
   EXPECT_EQ(0, world->rightClick);
   EXPECT_EQ(1, world->wheelUp) << "wheel bytes wait for their reader";
-}
-
-TEST_F(ShellTest, KeyDownsAreRememberedWithTheirTime) {
-  plat::AdvanceClock(500);
-  EXPECT_EQ(0, MainWndProc(nullptr, WM_KEYDOWN, VK_SPACE, 0));
-  EXPECT_EQ(static_cast<uint32_t>(VK_SPACE), GetLastKey());
-  EXPECT_EQ(timeGetTime(), GetLastKeyTime());
-  plat::AdvanceClock(10);
-  OnKeyMessage(0, 0);
-  EXPECT_EQ(static_cast<uint32_t>(VK_SPACE), GetLastKey());
-  EXPECT_EQ(timeGetTime() - 10, GetLastKeyTime());
-  EXPECT_EQ(0, MainWndProc(nullptr, WM_CHAR, 'a', 0));
-  EXPECT_EQ(0, MainWndProc(nullptr, WM_PAINT, 0, 0));
 }
 
 TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
@@ -394,13 +286,11 @@ TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
   static const UINT registered = RegisterClassA(&windowClass);
   ASSERT_NE(0u, registered);
   HWND window = CreateWindowA("KelvarunPauseTest", "pause", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(nullptr, window);
   SetApplicationCommandLine("kelvarun");
   InitApplication(window, nullptr);
   OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
   SetDebugMode(true);
-  CountingLayer* layer = AddCounter();
-  // While the frame is drawn: Pause goes down and up, and the player closes the window.
+  // While the frame is drawn, Pause goes down and up and the player closes the window.
   struct PauseAndClose : CGameActionLayer {
     explicit PauseAndClose(HWND w) : window(w) {}
     void Draw(CRenderView*, PixelBufferDesc**) override {
@@ -414,108 +304,32 @@ TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
     bool done = false;
   };
   GetGameWorld()->AddLayerOnTop(new PauseAndClose(window));
-  (void)layer;
   plat::AdvanceClock(33);
   EXPECT_EQ(0, RunFrame()) << "the close arrived during the pause and ended the program";
-  EXPECT_EQ(1, counts.ticks);
   EXPECT_EQ(nullptr, GetGameWorld());
-  EXPECT_EQ(1, LogCount(kQuitLine));
   EXPECT_EQ(nullptr, GetMainWindow());
   SetDebugMode(false);
 }
 
-// --- The whole program ---------------------------------------------------------------------
-
-namespace {
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The built program: in $KELVARUN_BUILD_DIR, else in the build folder above this test program.
-fs::path ProgramPath() {
-  if (const char* buildDir = std::getenv("KELVARUN_BUILD_DIR")) return fs::path(buildDir) / "kelvarun";
-  return fs::path(plat::ExecutableFolder()).parent_path().parent_path() / "kelvarun";
-}
-
-// Runs the built program with arguments; returns its exit status (0 = clean exit).
-int RunProgram(const std::string& arguments, const fs::path& output) {
-  const std::string command =
-      "'" + ProgramPath().string() + "' " + arguments + " > '" + output.string() + "' 2>&1";
-  return std::system(command.c_str());
-}
-
-class CurrentDirectoryKeeper {
- public:
-  CurrentDirectoryKeeper() : m_dir(fs::current_path()) {}
-  ~CurrentDirectoryKeeper() { fs::current_path(m_dir); }
-
- private:
-  fs::path m_dir;
-};
-
-}  // namespace
-
 TEST_F(ShellTest, WinMainWorksFromTheProgramFolderWhateverTheArgumentsSay) {
-  CurrentDirectoryKeeper keep;
   EXPECT_EQ(0, WinMain(nullptr, nullptr, "kelvarun /somewhere/else\\entirely -L3", SW_SHOWNORMAL));
-  std::string folder = plat::ExecutableFolder();
+  const std::string folder = plat::ExecutableFolder();
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(fs::canonical(folder), fs::canonical(fs::current_path()));
-  EXPECT_EQ(1, LogCount(kQuitLine));
   EXPECT_EQ(nullptr, FindWindowA("Kelvarun", nullptr)) << "the window goes with the program";
-}
-
-TEST_F(ShellTest, EscapeOnTheSplashEndsTheProgram) {
-  CurrentDirectoryKeeper keep;
-  bool queued = false;
-  bool splashLeft = false;
-  onLog = [&](const char* text) {
-    // The splash layer has just been added and the input manager is bound: press Escape.
-    if (queued || std::string(text) != "Adding Layer\n" || !GetInputMan()) return;
-    queued = true;
-    InputEvent escape;
-    escape.code = InputEvent::kKey;
-    escape.x = VK_ESCAPE;
-    GetInputMan()->QueueEvent(escape);
-    // A watcher below the splash: it leaves once it is alone, and closes the window if the
-    // splash never goes, so a fault fails the test instead of hanging it.
-    auto* watcher = new CountingLayer(&counts);
-    watcher->onTick = [&, watcher]() {
-      if (GetGameWorld()->GetLayerCount() == 1) {
-        splashLeft = true;
-        watcher->MarkForRemoval();
-      } else if (counts.ticks > 1000) {
-        plat::InjectMessage(GetMainWindow(), WM_CLOSE, 0, 0);
-      }
-    };
-    GetGameWorld()->AddLayerAtBottom(watcher);
-  };
-  EXPECT_EQ(0, WinMain(nullptr, nullptr, "kelvarun", SW_SHOWNORMAL));
-  EXPECT_TRUE(queued);
-  EXPECT_TRUE(splashLeft);
-  EXPECT_LE(counts.ticks, 3) << "the splash went at the first tick";
-  EXPECT_EQ(1, LogCount(kQuitLine));
-  EXPECT_EQ(nullptr, GetGameWorld());
 }
 
 TEST_F(ShellTest, ClosingTheWindowShutsDownOnceAndASecondCopyHandsOver) {
   if (!fs::exists(ProgramPath())) GTEST_SKIP() << "no program at " << ProgramPath();
-  CurrentDirectoryKeeper keep;
   const fs::path output = RuntimeFolder::dir / "second_copy.txt";
-  int secondCopyStatus = -1;
-  int restoresBefore = plat::RestoreRequestsReceived();
-  int restoresSeen = -1;
-  int framesAfterClose = 0;
+  int secondCopyStatus = -1, restoresSeen = -1, framesAfterClose = 0;
+  const int restoresBefore = plat::RestoreRequestsReceived();
   bool added = false;
   onLog = [&](const char* text) {
     if (added || std::string(text) != "Adding Layer\n") return;
     added = true;
     auto* driver = new CountingLayer(&counts);
-    driver->onTick = [&, driver]() {
+    driver->onTick = [&]() {
       if (counts.ticks == 3) {
         secondCopyStatus = RunProgram("", output);
       } else if (counts.ticks > 3 && restoresSeen < 0) {
@@ -537,7 +351,6 @@ TEST_F(ShellTest, ClosingTheWindowShutsDownOnceAndASecondCopyHandsOver) {
   EXPECT_GE(restoresSeen, 1);
   EXPECT_EQ(0, framesAfterClose) << "no tick runs once the window is closed";
   EXPECT_EQ(1, LogCount(kQuitLine));
-  EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_EQ(nullptr, FindWindowA("Kelvarun", nullptr));
   EXPECT_EQ(std::string::npos, ReadAll(output).find(kQuitLine)) << "the second copy never started up";
 }
@@ -548,6 +361,5 @@ TEST(WholeProgram, RunsHeadlessAndEndsCleanlyAtTheFirstFrameOfALevelSwitch) {
   EXPECT_EQ(0, RunProgram("/not/a/folder -L3", output));
   const std::string text = ReadAll(output);
   EXPECT_NE(std::string::npos, text.find(kQuitLine)) << text;
-  EXPECT_NE(std::string::npos, text.find("GameWorld: ")) << "the world was built: " << text;
   EXPECT_EQ(std::string::npos, text.find("Adding Layer")) << text;
 }
