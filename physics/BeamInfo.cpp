@@ -59,7 +59,21 @@ bool BeamInfo::IntersectBox(const Box& box) {
   return true;
 }
 
-bool BeamInfo::SweepFace(const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n,
+namespace {
+
+// Whether p (in the plane) lies on the triangle A, B, K or, with parallelogram set, on the
+// parallelogram A, B, B + K - A, K.
+bool OverPolygon(const Vector3& p, const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n,
+                 bool parallelogram) {
+  if (!parallelogram) return PointInTriangle(p, a, b, k, n);
+  Vector2 uv;
+  ProjectPointToTriangleUV(uv, p, a, b, k);
+  return uv.x >= 0.0f && uv.x <= 1.0f && uv.y >= 0.0f && uv.y <= 1.0f;
+}
+
+}  // namespace
+
+bool BeamInfo::SweepFace(const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n, bool parallelogram,
                          IntersectionResult& out, Vector3& outNormal) {
   const float nLen = n.Length();
   if (!(nLen > 0.0f)) return false;
@@ -68,7 +82,7 @@ bool BeamInfo::SweepFace(const Vector3& a, const Vector3& b, const Vector3& k, c
   const float s = unit.Dot(start - a);
   const float e = unit.Dot(end - a);
   if ((mode & QueryMode::kStartOverlap) && std::fabs(s) <= radius &&
-      (!(mode & QueryMode::kStartOverFace) || PointInTriangle(start, a, b, k, unit))) {
+      (!(mode & QueryMode::kStartOverFace) || OverPolygon(start, a, b, k, unit, parallelogram))) {
     out.time = 0.0f;
     out.point = start;
     outNormal = unit;
@@ -79,7 +93,7 @@ bool BeamInfo::SweepFace(const Vector3& a, const Vector3& b, const Vector3& k, c
   const float t = s > radius ? (s - radius) / (s - e) : 0.0f;
   if (!(t <= 1.0f)) return false;
   const Vector3 centre = start + d * t;
-  if (!PointInTriangle(centre, a, b, k, unit)) return false;
+  if (!OverPolygon(centre, a, b, k, unit, parallelogram)) return false;
   out.time = t;
   out.point = centre - unit * (unit.Dot(centre - a));  // the contact lies in the plane
   outNormal = unit;
@@ -128,37 +142,44 @@ bool BeamInfo::SweepVertex(const Vector3& v, IntersectionResult& out, Vector3& o
 }
 
 bool BeamInfo::IntersectPolygon(const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n,
-                                bool /*parallelogram*/, const Box* /*box*/) {
+                                bool parallelogram, const Box* /*box*/) {
   IntersectionResult best;
   best.point = result.point;
   best.Reset();
   Vector3 bestNormal = normal;
   IntersectionResult candidate = best;
   Vector3 candidateNormal = normal;
-  if (SweepFace(a, b, k, n, candidate, candidateNormal)) {
+  if (SweepFace(a, b, k, n, parallelogram, candidate, candidateNormal)) {
     best = candidate;
     bestNormal = candidateNormal;
   }
-  // Edges A-B, B-K, K-A; (u, v) says where along the edge the contact lies.
-  const Vector3* corners[3] = {&a, &b, &k};
-  for (int i = 0; i < 3; ++i) {
+  // The rim, corner by corner with each corner's (u, v); an edge's contact takes the (u, v)
+  // of its position s along the edge.
+  const Vector3 d = b + k - a;
+  const Vector3 triangle[3] = {a, b, k};
+  const Vector3 quad[4] = {a, b, d, k};
+  static const float kTriangleUV[3][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}};
+  static const float kQuadUV[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
+  const int count = parallelogram ? 4 : 3;
+  const Vector3* corners = parallelogram ? quad : triangle;
+  const float(*cornerUV)[2] = parallelogram ? kQuadUV : kTriangleUV;
+  for (int i = 0; i < count; ++i) {
+    const int j = (i + 1) % count;
     candidate = best;
     candidateNormal = n;
-    if (!SweepEdge(*corners[i], *corners[(i + 1) % 3], candidate, candidateNormal) || !(candidate.time < best.time))
-      continue;
+    if (!SweepEdge(corners[i], corners[j], candidate, candidateNormal) || !(candidate.time < best.time)) continue;
     const float s = candidate.u;
-    candidate.u = i == 0 ? s : (i == 1 ? 1.0f - s : 0.0f);
-    candidate.v = i == 0 ? 0.0f : (i == 1 ? s : 1.0f - s);
+    candidate.u = cornerUV[i][0] + (cornerUV[j][0] - cornerUV[i][0]) * s;
+    candidate.v = cornerUV[i][1] + (cornerUV[j][1] - cornerUV[i][1]) * s;
     best = candidate;
     bestNormal = candidateNormal;
   }
-  static const float kCornerUV[3][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}};
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < count; ++i) {
     candidate = best;
     candidateNormal = n;
-    if (!SweepVertex(*corners[i], candidate, candidateNormal) || !(candidate.time < best.time)) continue;
-    candidate.u = kCornerUV[i][0];
-    candidate.v = kCornerUV[i][1];
+    if (!SweepVertex(corners[i], candidate, candidateNormal) || !(candidate.time < best.time)) continue;
+    candidate.u = cornerUV[i][0];
+    candidate.v = cornerUV[i][1];
     best = candidate;
     bestNormal = candidateNormal;
   }

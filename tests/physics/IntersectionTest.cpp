@@ -177,7 +177,7 @@ TEST(RayInfoQueries, SphereAgreesWithQuadraticAndAlwaysWritesTime) {
   EXPECT_EQ(point.normal, Vector3(1, 0, 0));
 }
 
-TEST(BeamInfoQueries, TriangleAgreesWithFirstTouchOfTheConvexDistance) {
+TEST(BeamInfoQueries, PolygonAgreesWithFirstTouchOfTheConvexDistance) {
   plat::srand(203);
   int face = 0, rim = 0;
   for (int i = 0; i < 1200; ++i) {
@@ -188,14 +188,23 @@ TEST(BeamInfoQueries, TriangleAgreesWithFirstTouchOfTheConvexDistance) {
     const float r = Uniform(0.1f, 1.5f);
     // Long and short sweeps alike.
     const Vector3 s = RandomPoint(5), e = i % 3 == 0 ? s + RandomPoint(r) : RandomPoint(5);
+    // Every other trial asks for the parallelogram A, B, B + K - A, K.
+    const bool quad = i % 2 == 1;
+    const V d4 = E(b) + E(k) - E(a);
+    const auto closest = [&](const V& p) {
+      const V c1 = ClosestOnTriangle(p, E(a), E(b), E(k));
+      if (!quad) return c1;
+      const V c2 = ClosestOnTriangle(p, E(b), d4, E(k));
+      return (c1 - p).norm() <= (c2 - p).norm() ? c1 : c2;
+    };
     const auto dist = [&](double t) {
       const V p = E(s) + (E(e) - E(s)) * t;
-      return (ClosestOnTriangle(p, E(a), E(b), E(k)) - p).norm();
+      return (closest(p) - p).norm();
     };
     if (dist(0) <= r * 1.001) continue;  // start overlaps are checked below
     const double expected = FirstTouch(dist, r);
     BeamInfo beam(s, e, r);
-    const bool got = beam.IntersectTriangle(a, b, k, n, false, nullptr);
+    const bool got = beam.IntersectTriangle(a, b, k, n, quad, nullptr);
     // Grazing sweeps may go either way.
     const auto grazes = [&](double rr) { return FirstTouch(dist, rr) >= 0; };
     if (grazes(r * 0.999) != grazes(r * 1.001)) continue;
@@ -203,7 +212,7 @@ TEST(BeamInfoQueries, TriangleAgreesWithFirstTouchOfTheConvexDistance) {
     if (!got) continue;
     EXPECT_NEAR(beam.result.time, expected, 1e-3) << "trial " << i;
     const V z = E(s) + (E(e) - E(s)) * double(beam.result.time);
-    const V contact = ClosestOnTriangle(z, E(a), E(b), E(k));
+    const V contact = closest(z);
     EXPECT_LT((E(beam.result.point) - contact).norm(), 5e-3) << "trial " << i;
     EXPECT_LT((E(beam.normal) - (z - contact).normalized()).norm(), 5e-3) << "trial " << i;
     // (u, v) are the contact's coordinates along A-B and A-K.
