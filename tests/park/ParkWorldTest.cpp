@@ -1,15 +1,12 @@
 // The park world's tick: arrivals at the grid's entrances, skater averages, sponsorship offers,
-// slow motion against the calendar, the debug chord and hold, the status label on screen, and the
-// park as the program's world.
+// slow motion against the calendar, the debug chord and hold, and the status label on screen.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "combat/Missile.h"
 #include "core/WorldAccess.h"
 #include "park/Grid.h"
 #include "park/Skater.h"
@@ -181,21 +178,6 @@ TEST_F(Park, StatusTextIsCutAndDrawnBesideTheCursor) {
     }
     EXPECT_GT(lit, 0);
   }
-}
-
-TEST(ParkWorld, IsTheWorldAndOwnsItsGrid) {
-  DebugCapture quiet;
-  {
-    CVerezIvor park(nullptr, nullptr);
-    EXPECT_TRUE(GetWorld() == &park && GetPark() == &park && GetNetworkMode() == 1u);
-    std::unique_ptr<CGameObject> missile(park.CreateObject(12));  // slot 6 is the object factory
-    EXPECT_NE(dynamic_cast<CMissile*>(missile.get()), nullptr);
-    park.SetGrid(new CGrid());
-    park.SetGrid(new CGrid());  // the first is deleted (the leak checker watches)
-    park.ClearGrid();           // let go before shutdown, deleted with the park
-    EXPECT_EQ(GetParkGrid(), nullptr);
-  }
-  EXPECT_EQ(GetWorld(), nullptr);
 }
 
 }  // namespace
