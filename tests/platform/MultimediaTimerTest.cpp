@@ -2,7 +2,7 @@
 // running call, kills from inside the procedure, refused arguments.
 #include "platform/MultimediaTimer.h"
 #include "platform/Win32.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/platform/WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ TEST(MultimediaTimer, CallsStopForGoodOnceKilledOrFired) {
   DebugCapture quiet;
   EXPECT_EQ(timeSetEvent(0, 0, Procedure, reinterpret_cast<DWORD_PTR>(&once), TIME_PERIODIC), 0u);
   EXPECT_EQ(timeSetEvent(5, 0, nullptr, 0, TIME_PERIODIC), 0u);
-  EXPECT_EQ(quiet.Texts().size(), 2u);
+  EXPECT_EQ(LoggedLines(quiet), 2);
 }
 
 }  // namespace

@@ -23,33 +23,26 @@ void ExpectWidened(uint32_t wide, uint32_t narrow, uint32_t narrowMax) {
 
 }  // namespace
 
-TEST(PixelConvertTest, FifteenBitRoundTripsThroughThirtyTwo) {
-  std::vector<uint16_t> all(32768);
-  for (uint32_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint16_t>(i | 0x8000);  // unused top bit set
-  std::vector<uint32_t> out(all.size());
-  ASSERT_TRUE(plat::ConvertToXrgb8888(all.data(), 32768, 1, 65536, 15, out.data()));
-  for (uint32_t i = 0; i < all.size(); ++i) {
-    const uint32_t p = out[i];
-    ASSERT_EQ(p >> 24, 0xFFu);
-    const uint32_t back = ((Red(p) >> 3) << 10) | ((Green(p) >> 3) << 5) | (Blue(p) >> 3);
-    ASSERT_EQ(back, i);
-    ExpectWidened(Red(p), (i >> 10) & 31, 31);
-    ExpectWidened(Blue(p), i & 31, 31);
-  }
-  EXPECT_EQ(out[0x7FFF], 0xFFFFFFFFu);
-  EXPECT_EQ(out[0], 0xFF000000u);
-}
-
-TEST(PixelConvertTest, SixteenBitRoundTripsThroughThirtyTwo) {
-  std::vector<uint16_t> all(65536);
-  for (uint32_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint16_t>(i);
-  std::vector<uint32_t> out(all.size());
-  ASSERT_TRUE(plat::ConvertToXrgb8888(all.data(), 256, 256, 512, 16, out.data()));
-  for (uint32_t i = 0; i < all.size(); ++i) {
-    const uint32_t p = out[i];
-    const uint32_t back = ((Red(p) >> 3) << 11) | ((Green(p) >> 2) << 5) | (Blue(p) >> 3);
-    ASSERT_EQ(back, i);
-    ExpectWidened(Green(p), (i >> 5) & 63, 63);
+// Every 15- and 16-bit value widens to the nearest 8-bit levels and narrows back to itself.
+TEST(PixelConvertTest, FifteenAndSixteenBitRoundTripThroughThirtyTwo) {
+  for (int bits : {15, 16}) {
+    const uint32_t count = 1u << bits;
+    const uint32_t greenBits = bits - 10;
+    std::vector<uint16_t> all(count);
+    for (uint32_t i = 0; i < count; ++i) all[i] = static_cast<uint16_t>(bits == 15 ? (i | 0x8000) : i);  // unused top bit set
+    std::vector<uint32_t> out(count);
+    ASSERT_TRUE(plat::ConvertToXrgb8888(all.data(), 256, count / 256, 512, bits, out.data()));
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t p = out[i];
+      ASSERT_EQ(p >> 24, 0xFFu);
+      const uint32_t back = ((Red(p) >> 3) << (5 + greenBits)) | ((Green(p) >> (8 - greenBits)) << 5) | (Blue(p) >> 3);
+      ASSERT_EQ(back, i) << bits;
+      ExpectWidened(Red(p), i >> (5 + greenBits), 31);
+      ExpectWidened(Green(p), (i >> 5) & ((1u << greenBits) - 1), (1u << greenBits) - 1);
+      ExpectWidened(Blue(p), i & 31, 31);
+    }
+    EXPECT_EQ(out[count - 1], 0xFFFFFFFFu);
+    EXPECT_EQ(out[0], 0xFF000000u);
   }
 }
 
@@ -62,11 +55,8 @@ TEST(PixelConvertTest, PaddedUnalignedRowsMatchPackedRows) {
     const int pitch = kWidth * bytes + 3;
     std::vector<unsigned char> packed(kWidth * kHeight * bytes);
     for (unsigned char& b : packed) b = static_cast<unsigned char>(random());
-    // One byte in, so no row starts aligned.
-    std::vector<unsigned char> padded(1 + pitch * kHeight, 0xAB);
-    for (int y = 0; y < kHeight; ++y) {
-      std::memcpy(&padded[1 + y * pitch], &packed[y * kWidth * bytes], kWidth * bytes);
-    }
+    std::vector<unsigned char> padded(1 + pitch * kHeight, 0xAB);  // one byte in: no row starts aligned
+    for (int y = 0; y < kHeight; ++y) std::memcpy(&padded[1 + y * pitch], &packed[y * kWidth * bytes], kWidth * bytes);
     std::vector<uint32_t> fromPacked(kWidth * kHeight);
     std::vector<uint32_t> fromPadded(kWidth * kHeight);
     ASSERT_TRUE(plat::ConvertToXrgb8888(packed.data(), kWidth, kHeight, kWidth * bytes, bits, fromPacked.data()));
@@ -104,5 +94,5 @@ TEST_F(WindowTest, PresentsFramesOfEveryDepthAndSize) {
   DestroyWindow(window_);
   window_ = nullptr;
   EXPECT_FALSE(plat::PresentPixels(gone, frame16.data(), 640, 480, 640 * 2, 16));
-  EXPECT_EQ(capture.Texts().size(), 6u);  // one line per refused frame
+  EXPECT_EQ(LoggedLines(capture), 6);  // one line per refused frame
 }

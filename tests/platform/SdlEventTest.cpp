@@ -19,24 +19,39 @@ std::vector<MSG> Pump() {
   return messages;
 }
 
-void PushKey(HWND window, bool down, SDL_Scancode scancode, SDL_Keycode keycode) {
+// Pushes an event of the type; fill sets the fields that matter.
+template <typename Fill>
+void Push(Uint32 type, Fill fill) {
   SDL_Event event;
   std::memset(&event, 0, sizeof(event));
-  event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-  event.key.windowID = window->sdlId;
-  event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-  event.key.keysym.scancode = scancode;
-  event.key.keysym.sym = keycode;
+  event.type = type;
+  fill(event);
   ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
 }
 
+void PushKey(HWND window, bool down, SDL_Scancode scancode, SDL_Keycode keycode) {
+  Push(down ? SDL_KEYDOWN : SDL_KEYUP, [&](SDL_Event& e) {
+    e.key.windowID = window->sdlId;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = scancode;
+    e.key.keysym.sym = keycode;
+  });
+}
+
 void PushWindowEvent(HWND window, SDL_WindowEventID id) {
-  SDL_Event event;
-  std::memset(&event, 0, sizeof(event));
-  event.type = SDL_WINDOWEVENT;
-  event.window.windowID = window->sdlId;
-  event.window.event = id;
-  ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
+  Push(SDL_WINDOWEVENT, [&](SDL_Event& e) {
+    e.window.windowID = window->sdlId;
+    e.window.event = id;
+  });
+}
+
+void PushButton(HWND window, Uint32 type, Uint8 button) {
+  Push(type, [&](SDL_Event& e) {
+    e.button.windowID = window->sdlId;
+    e.button.button = button;
+    e.button.x = 10;
+    e.button.y = 20;
+  });
 }
 
 }  // namespace
@@ -57,65 +72,38 @@ TEST_F(WindowTest, KeysArriveAsVirtualKeyMessagesAndKeyState) {
       {SDL_SCANCODE_KP_9, SDLK_KP_9, VK_NUMPAD0 + 9},
       // Letters follow the layout: the key at Q's place typing 'a' is 'A'.
       {SDL_SCANCODE_Q, SDLK_a, 'A'},
+      // Side modifiers: the message names the generic key, the table knows the side.
+      {SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, VK_SHIFT},
   };
   for (const Case& c : cases) {
-    GetAsyncKeyState(c.virtualKey);
-    PushKey(window_, true, c.scancode, c.keycode);
-    std::vector<MSG> messages = Pump();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].message, WM_KEYDOWN);
-    EXPECT_EQ(messages[0].hwnd, window_);
-    EXPECT_EQ(messages[0].wParam, static_cast<WPARAM>(c.virtualKey)) << "scancode " << c.scancode;
-    EXPECT_EQ(static_cast<uint16_t>(GetAsyncKeyState(c.virtualKey)), 0x8001);
-
-    PushKey(window_, false, c.scancode, c.keycode);
-    messages = Pump();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].message, WM_KEYUP);
-    EXPECT_EQ(messages[0].wParam, static_cast<WPARAM>(c.virtualKey));
-    EXPECT_EQ(GetAsyncKeyState(c.virtualKey), 0);
+    for (bool down : {true, false}) {
+      GetAsyncKeyState(c.virtualKey);
+      PushKey(window_, down, c.scancode, c.keycode);
+      const std::vector<MSG> messages = Pump();
+      ASSERT_EQ(messages.size(), 1u);
+      EXPECT_EQ(messages[0].message, down ? WM_KEYDOWN : WM_KEYUP);
+      EXPECT_EQ(messages[0].hwnd, window_);
+      EXPECT_EQ(messages[0].wParam, static_cast<WPARAM>(c.virtualKey)) << "scancode " << c.scancode;
+      EXPECT_EQ(static_cast<uint16_t>(GetAsyncKeyState(c.virtualKey)), down ? 0x8001 : 0);
+      if (c.virtualKey == VK_SHIFT) EXPECT_EQ((GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0, down);
+    }
   }
-
-  // Side modifiers: the message names the generic key, the table knows the side.
-  PushKey(window_, true, SDL_SCANCODE_LSHIFT, SDLK_LSHIFT);
-  std::vector<MSG> messages = Pump();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].wParam, static_cast<WPARAM>(VK_SHIFT));
-  EXPECT_NE(GetAsyncKeyState(VK_LSHIFT) & 0x8000, 0);
-  EXPECT_NE(GetAsyncKeyState(VK_SHIFT) & 0x8000, 0);
-  PushKey(window_, false, SDL_SCANCODE_LSHIFT, SDLK_LSHIFT);
-  Pump();
-  EXPECT_EQ(GetAsyncKeyState(VK_SHIFT) & 0x8000, 0);
 }
 
 TEST_F(WindowTest, MouseEventsCarryClientPositionButtonsAndWheelDelta) {
   Pump();
-  SDL_Event event;
-  std::memset(&event, 0, sizeof(event));
-  event.type = SDL_MOUSEMOTION;
-  event.motion.windowID = window_->sdlId;
-  event.motion.x = 100;
-  event.motion.y = 200;
-  SDL_PushEvent(&event);
-
-  std::memset(&event, 0, sizeof(event));
-  event.type = SDL_MOUSEBUTTONDOWN;
-  event.button.windowID = window_->sdlId;
-  event.button.button = SDL_BUTTON_LEFT;
-  event.button.x = 10;
-  event.button.y = 20;
-  SDL_PushEvent(&event);
-  event.button.button = SDL_BUTTON_RIGHT;
-  SDL_PushEvent(&event);
-  event.type = SDL_MOUSEBUTTONUP;
-  event.button.button = SDL_BUTTON_LEFT;
-  SDL_PushEvent(&event);
-
-  std::memset(&event, 0, sizeof(event));
-  event.type = SDL_MOUSEWHEEL;
-  event.wheel.windowID = window_->sdlId;
-  event.wheel.y = -2;
-  SDL_PushEvent(&event);
+  Push(SDL_MOUSEMOTION, [&](SDL_Event& e) {
+    e.motion.windowID = window_->sdlId;
+    e.motion.x = 100;
+    e.motion.y = 200;
+  });
+  PushButton(window_, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+  PushButton(window_, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
+  PushButton(window_, SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+  Push(SDL_MOUSEWHEEL, [&](SDL_Event& e) {
+    e.wheel.windowID = window_->sdlId;
+    e.wheel.y = -2;
+  });
 
   const std::vector<MSG> messages = Pump();
   ASSERT_EQ(messages.size(), 5u);
@@ -137,6 +125,8 @@ TEST_F(WindowTest, MouseEventsCarryClientPositionButtonsAndWheelDelta) {
   ASSERT_TRUE(GetCursorPos(&point));
   EXPECT_EQ(point.x, 10);
   EXPECT_EQ(point.y, 20);
+  ASSERT_TRUE(ScreenToClient(window_, &point));
+  EXPECT_EQ(point.x, 10);
   EXPECT_NE(GetAsyncKeyState(VK_RBUTTON) & 0x8000, 0);
   plat::SetKeyState(VK_RBUTTON, false);
 }
@@ -144,32 +134,23 @@ TEST_F(WindowTest, MouseEventsCarryClientPositionButtonsAndWheelDelta) {
 TEST_F(WindowTest, TextFocusAndCloseEvents) {
   ShowWindow(window_, SW_SHOW);
   Pump();
-  Received().clear();
-
-  SDL_Event event;
-  std::memset(&event, 0, sizeof(event));
-  event.type = SDL_TEXTINPUT;
-  event.text.windowID = window_->sdlId;
-  std::strcpy(event.text.text, "a\xC3\xA9\xE2\x82\xAC");  // a, e-acute, euro sign
-  ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
+  Push(SDL_TEXTINPUT, [&](SDL_Event& e) {
+    e.text.windowID = window_->sdlId;
+    std::strcpy(e.text.text, "a\xC3\xA9\xE2\x82\xAC");  // a, e-acute, euro sign
+  });
   PushWindowEvent(window_, SDL_WINDOWEVENT_FOCUS_LOST);
   PushWindowEvent(window_, SDL_WINDOWEVENT_FOCUS_LOST);  // reported once
   PushWindowEvent(window_, SDL_WINDOWEVENT_FOCUS_GAINED);
   PushWindowEvent(window_, SDL_WINDOWEVENT_MINIMIZED);
   PushWindowEvent(window_, SDL_WINDOWEVENT_CLOSE);
 
-  std::vector<MSG> messages = Pump();
+  const std::vector<MSG> messages = Pump();
   ASSERT_EQ(messages.size(), 7u);
-  EXPECT_EQ(messages[0].message, WM_CHAR);
-  EXPECT_EQ(messages[0].wParam, static_cast<WPARAM>('a'));
-  EXPECT_EQ(messages[1].wParam, 0xE9u);
-  EXPECT_EQ(messages[2].wParam, 0x20ACu);
-  EXPECT_EQ(messages[3].message, WM_ACTIVATE);
-  EXPECT_EQ(LOWORD(messages[3].wParam), WA_INACTIVE);
-  EXPECT_EQ(messages[4].message, WM_ACTIVATE);
-  EXPECT_EQ(LOWORD(messages[4].wParam), WA_ACTIVE);
-  EXPECT_EQ(messages[5].message, WM_ACTIVATE);
-  EXPECT_EQ(HIWORD(messages[5].wParam), 1);  // minimised
-  EXPECT_EQ(messages[6].message, WM_CLOSE);
-  EXPECT_EQ(messages[6].hwnd, window_);
+  const UINT kinds[] = {WM_CHAR, WM_CHAR, WM_CHAR, WM_ACTIVATE, WM_ACTIVATE, WM_ACTIVATE, WM_CLOSE};
+  const WPARAM words[] = {'a', 0xE9, 0x20AC, WA_INACTIVE, WA_ACTIVE, MAKEWPARAM(WA_INACTIVE, 1), 0};
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(messages[i].message, kinds[i]) << i;
+    EXPECT_EQ(messages[i].hwnd, window_) << i;
+    if (i < 6) EXPECT_EQ(messages[i].wParam, words[i]) << i;
+  }
 }

@@ -4,26 +4,36 @@
 
 #include "platform/Platform.h"
 #include "platform/Win32.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <vector>
+
+using testing_support::DebugCapture;
+using testing_support::TempFolder;
+
+// Every logged text ends in one newline, so this counts the messages.
+inline int LoggedLines(const DebugCapture& capture) {
+  return static_cast<int>(std::count(capture.Text().begin(), capture.Text().end(), '\n'));
+}
 
 class WindowTest : public ::testing::Test {
  public:
   static constexpr const char* kClassName = "KvPlatformTest";
+  using HookFunction = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT*)>;
 
-  // Every message the procedure received, in order.
   static std::vector<MSG>& Received() {
     static std::vector<MSG> received;
     return received;
   }
   // Optional extra behaviour of the procedure; returns true when it handled the message.
-  static std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT*)>& Hook() {
-    static std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT*)> hook;
+  static HookFunction& Hook() {
+    static HookFunction hook;
     return hook;
   }
   static LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -37,24 +47,14 @@ class WindowTest : public ::testing::Test {
     if (Hook() && Hook()(window, message, wParam, lParam, &result)) return result;
     return DefWindowProcA(window, message, wParam, lParam);
   }
-  static void RegisterTestClass() {
-    static bool registered = false;
-    if (registered) return;
-    WNDCLASSA windowClass = {};
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = &WindowTest::Procedure;
-    windowClass.lpszClassName = kClassName;
-    registered = RegisterClassA(&windowClass) != 0;
-  }
   static void DrainQueue() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
   }
   static int Count(UINT message) {
-    int count = 0;
-    for (const MSG& msg : Received()) count += msg.message == message;
-    return count;
+    return static_cast<int>(std::count_if(Received().begin(), Received().end(),
+                                          [message](const MSG& msg) { return msg.message == message; }));
   }
   static HWND MakeWindow(const char* title = "Kelvarun test", DWORD style = WS_THICKFRAME | WS_SYSMENU) {
     return CreateWindowA(kClassName, title, style, 0, 0, 648, 488, nullptr, nullptr, nullptr, nullptr);
@@ -64,7 +64,14 @@ class WindowTest : public ::testing::Test {
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("KELVARUN_RUNTIME_DIR", folder_.Path().c_str(), 1);
-    RegisterTestClass();
+    static const bool registered = [] {
+      WNDCLASSA windowClass = {};
+      windowClass.style = CS_HREDRAW | CS_VREDRAW;
+      windowClass.lpfnWndProc = &WindowTest::Procedure;
+      windowClass.lpszClassName = kClassName;
+      return RegisterClassA(&windowClass) != 0;
+    }();
+    ASSERT_TRUE(registered);
     DrainQueue();
     Hook() = nullptr;
     window_ = MakeWindow();
