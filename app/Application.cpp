@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "combat/VehicleDef.h"
 #include "core/AssetPreloader.h"
 #include "core/GameWorld.h"
 #include "core/GlobalArt.h"
@@ -19,6 +20,7 @@
 #include "core/math/ResourceTable.h"
 #include "core/math/ViewFrustum.h"
 #include "park/VerezIvor.h"
+#include "physics/RigidConst.h"
 #include "platform/Platform.h"
 #include "render/ColourDepth.h"
 #include "render/DisplayMode.h"
@@ -352,6 +354,9 @@ void InitApplication(HWND window, HINSTANCE instance) {
 
   SwitchToMenuRasterizer();
 
+  // Meshes with rigid-body constants or a vehicle definition load as those assets.
+  RigidConst::RegisterResourceLoaders();
+  CVehicleDef::RegisterResourceLoader();
   g_resourceTable = new CResourceTable();
   g_resourceTable->SetWorld(g_world);
   PreloadAssets(g_resourceTable);

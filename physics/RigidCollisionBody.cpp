@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/math/Octree.h"
+#include "scene/MeshInstance.h"
 #include "physics/BeamInfo.h"
 #include "physics/BeamArrayInfo.h"
 #include "physics/CollisionFlags.h"
@@ -83,6 +84,16 @@ void CRigidCollisionBody::SetModel(const RigidConst* model, const COrientation& 
     m_spareTree = SphereTree::Build(&model->GetSphereRoot(), nullptr, nullptr);
     PlaceTree(m_currentTree, frame, m_currentStamp);
     if (model->GetPieces()) m_pieces = new PolyTree(*model->GetPieces());
+    if (model->GetMesh()) {
+      // The model is shared and read-only; the instance only reads the mesh through this pointer.
+      auto* instance = new CMeshInstance();
+      const Matrix4 place = frame.ToMatrix4();
+      if (instance->SetMesh(const_cast<ShadedMesh*>(model->GetMesh()), false, false, true, 0xFFFFFFFFu, 0xFFFFFFFFu,
+                            &place, true, nullptr))
+        SetMeshInstance(instance, true);
+      else
+        delete instance;
+    }
     m_state.SetAnchorStrength(model->GetParams().anchorStrength);
   }
   RefreshPlacement(nullptr);
@@ -98,6 +109,7 @@ void CRigidCollisionBody::RefreshPlacement(COctree* octree) {
   SetBounds(bounds);
   COctree* tree = octree ? octree : GetOctree();
   if (tree && IsFiled()) tree->UpdateObject(this);
+  if (CMeshInstance* instance = GetMeshInstance()) instance->SetTransform(&m_frame, true);
 }
 
 void CRigidCollisionBody::FillBeams(BeamArrayInfo& array, const COrientation& from, const COrientation& to) const {
