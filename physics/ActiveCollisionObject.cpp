@@ -48,10 +48,7 @@ CActiveCollisionObject::CActiveCollisionObject()
   m_hit.Reset();
 }
 
-CActiveCollisionObject::~CActiveCollisionObject() {
-  // The shared list may hold this object for another mover's retries; it must not be read again.
-  InvalidateCandidateCache();
-}
+CActiveCollisionObject::~CActiveCollisionObject() = default;
 
 void CActiveCollisionObject::InvalidateCandidateCache() {
   CandidateCache& cache = Cache();
@@ -92,8 +89,9 @@ bool CActiveCollisionObject::TestCandidates(GenericIntersection* query, const st
   std::vector<ContactEntry>& entries = Entries();
   entries.clear();
   const bool blocks = HasAllFlags(CollisionFlags::kBlocks);
-  for (CBoundedObject* bounded : candidates) {
-    CCollisionObject* other = dynamic_cast<CCollisionObject*>(bounded);
+  // By index: an object that goes away during a handler empties the shared list.
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    CCollisionObject* other = dynamic_cast<CCollisionObject*>(candidates[i]);
     if (other == nullptr || other == this) continue;
     query->result.Reset();
     if (!other->Intersect(query)) continue;

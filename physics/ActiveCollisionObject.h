@@ -40,7 +40,7 @@ class CActiveCollisionObject : public CCollisionObject {
   const std::vector<CCollisionObject*>& GetHitObjects() const { return m_hitObjects; }
   const std::vector<Vector3>& GetContactNormals() const { return m_contactNormals; }
 
-  // The candidate cache is shared by all movers; an object that goes away drops it.
+  // The candidate cache is shared by all movers; every collision object that goes away drops it.
   static void InvalidateCandidateCache();
 
  protected:

@@ -1,6 +1,7 @@
 // CCollisionObject: flags, mesh-instance ownership and drawing of objects that take part in collisions.
 #include "physics/CollisionObject.h"
 
+#include "physics/ActiveCollisionObject.h"
 #include "physics/CollisionFlags.h"
 #include "render/RenderView.h"
 #include "scene/MeshInstance.h"
@@ -8,6 +9,8 @@
 CCollisionObject::CCollisionObject() { AddBoundFlags(CollisionFlags::kCandidate | CBoundedObject::kRenderable); }
 
 CCollisionObject::~CCollisionObject() {
+  // The movers' shared candidate list may still name this object.
+  CActiveCollisionObject::InvalidateCandidateCache();
   if (m_ownsMeshInstance) delete m_meshInstance;
   m_meshInstance = nullptr;
 }

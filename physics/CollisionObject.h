@@ -14,7 +14,7 @@ class CCollisionObject : public CBoundedObject {
  public:
   // Candidate and renderable.
   CCollisionObject();
-  // Deletes the mesh instance only when this object owns it.
+  // Deletes the mesh instance only when this object owns it; drops the movers' candidate cache.
   ~CCollisionObject() override;
 
   // Plain collision objects are their world box.

@@ -74,7 +74,7 @@ bool RayInfo::IntersectBox(const Box& box) {
     p[axis] = plane;
     bool within = true;
     for (int other = 0; other < 3; ++other) {
-      if (other != axis && (p[other] < box.min[other] || p[other] > box.max[other])) within = false;
+      if (other != axis && !(p[other] >= box.min[other] && p[other] <= box.max[other])) within = false;
     }
     if (!within) continue;
     bestTime = t;

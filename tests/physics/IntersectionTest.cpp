@@ -438,3 +438,34 @@ TEST(IntersectionWalkers, SphereTreeWalkFindsTheNearestLeaf) {
     }
   }
 }
+
+TEST(IntersectionWalkers, WorldSpaceTreesAndBadNumbers) {
+  // A tree already in world space: no pose, stamp 0, model and working root the same nodes.
+  plat::srand(207);
+  TestTree t;
+  t.Build(3, 4);
+  SphereTreeRef ref;
+  ref.model = &t.model;
+  ref.working = &t.model;
+  const Vector3 target = t.leafCentres[5];
+  BeamInfo beam(target + Vector3(0, 0, 9), target, 0.1f);
+  ASSERT_TRUE(beam.IntersectSphereTree(ref));
+  EXPECT_LT(beam.result.time, 1.0f);
+  EXPECT_EQ(t.leafCentres[5], t.model.children[1].children[1].centre);  // nothing moved
+
+  // Not-a-number anywhere is no hit, never a crash or a stale answer.
+  const Vector3 bad(NAN, 0, 0), a(0, 0, 0), b(2, 0, 0), k(0, 2, 0), n(0, 0, 1);
+  const Box box(Vector3(-1, -1, -1), Vector3(1, 1, 1));
+  for (int which = 0; which < 2; ++which) {
+    const Vector3 s = which ? bad : Vector3(0.5f, 0.5f, 3), e = which ? Vector3(0.5f, 0.5f, -3) : bad;
+    RayInfo ray(s, e);
+    BeamInfo ball(s, e, 0.5f);
+    EXPECT_FALSE(ray.IntersectBox(box));
+    EXPECT_FALSE(ray.IntersectPolygon(a, b, k, n, false, nullptr));
+    EXPECT_FALSE(ray.IntersectTriangle(a, b, k, n, false, nullptr));
+    EXPECT_FALSE(ray.IntersectSphere(a, 1));
+    EXPECT_FALSE(ball.IntersectBox(box));
+    EXPECT_FALSE(ball.IntersectTriangle(a, b, k, n, true, nullptr));
+    EXPECT_FALSE(ball.IntersectSphere(a, 1));
+  }
+}
