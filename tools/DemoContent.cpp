@@ -360,6 +360,8 @@ std::vector<DemoFile> BuildAll() {
       {"meshes/spinner.mesh", BuildAnimatedBox()},
       {"meshes/bump.mesh", BuildPatchMesh()},
       {"meshes/figure.mesh", BuildSkinnedFigure()},
+      {"meshes/crate.mesh", BuildCrate()},
+      {"meshes/buggy.mesh", BuildBuggy()},
   };
   return files;
 }

@@ -1,0 +1,54 @@
+// Vehicle definitions from vehicle meshes: the body model, one wheel per wheel part, and loading through the table.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "combat/VehicleDef.h"
+#include "core/math/ResourceTable.h"
+#include "physics/PolyTree.h"
+#include "scene/ShadedMesh.h"
+#include "tests/support/TempFolder.h"
+#include "tools/DemoContent.h"
+
+TEST(VehicleDef, BuggyGivesItsBodyAndFourWheels) {
+  CVehicleDef def;
+  ASSERT_TRUE(def.BuildFromVehicleMesh(DemoContent::BuildBuggy()));
+  EXPECT_FLOAT_EQ(400.0f, def.GetMass().mass);
+  ASSERT_EQ(4u, def.GetWheelCount());
+  for (uint32_t i = 0; i < 4; ++i) {
+    const WheelParams& w = def.GetWheels()[i];
+    EXPECT_EQ(static_cast<int32_t>(i), w.wheelNode);
+    EXPECT_NEAR(0.9f, std::fabs(w.mountPoint.x), 1e-5f);
+    EXPECT_NEAR(0.8f, std::fabs(w.mountPoint.y), 1e-5f);
+    EXPECT_NEAR(-0.3f, w.mountPoint.z, 1e-5f);  // the body was centred on its mass at z = 0.3
+    EXPECT_NEAR(1.0f, w.suspensionAxis.z, 1e-5f);
+    EXPECT_NEAR(0.3f, w.suspensionLength, 1e-5f);
+    EXPECT_NEAR(0.35f, w.radius, 1e-5f);
+    EXPECT_NEAR(0.5f * w.mass * 0.35f * 0.35f, w.spinInertia, 1e-5f);
+    EXPECT_EQ(WheelParams().stiffness, w.stiffness);
+  }
+}
+
+TEST(VehicleDef, ResourceTableTurnsVehicleAndBodyMeshesIntoTheirAssets) {
+  testing_support::TempFolder folder;
+  for (auto& [name, mesh] : {std::make_pair("buggy.mesh", DemoContent::BuildBuggy()),
+                             std::make_pair("crate.mesh", DemoContent::BuildCrate())}) {
+    ASSERT_NE(nullptr, mesh);
+    ASSERT_TRUE(mesh->Save((folder.Path() + name).c_str(), nullptr));
+    delete mesh;
+  }
+  CResourceTable table;
+  const int buggy = table.Add((folder.Path() + "buggy.mesh").c_str());
+  const int crate = table.Add((folder.Path() + "crate.mesh").c_str());
+  auto* def = static_cast<CVehicleDef*>(table.GetResource(buggy));
+  ASSERT_NE(nullptr, def);
+  EXPECT_EQ(kResourceVehicle, table.GetType(buggy));
+  EXPECT_EQ(4u, def->GetWheelCount());
+  auto* model = static_cast<RigidConst*>(table.GetResource(crate));
+  ASSERT_NE(nullptr, model);
+  EXPECT_EQ(kResourceRigidBody, table.GetType(crate));
+  EXPECT_FLOAT_EQ(40.0f, model->GetMass().mass);
+  ASSERT_NE(nullptr, model->GetPieces());
+  EXPECT_TRUE(model->GetPieces()->atomic());
+  table.UnloadAll();
+}
