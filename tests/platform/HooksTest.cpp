@@ -25,27 +25,24 @@ struct Seen {
   LPARAM lParam;
 };
 
-std::vector<Seen>& Log() {
-  static std::vector<Seen> log;
-  return log;
-}
+std::vector<Seen> g_log;
 HHOOK g_first = nullptr;
 HHOOK g_second = nullptr;
 bool g_swallow = false;
 
 LRESULT FirstHook(int code, WPARAM wParam, LPARAM lParam) {
-  Log().push_back({'1', code, wParam, lParam});
+  g_log.push_back({'1', code, wParam, lParam});
   return CallNextHookEx(g_first, code, wParam, lParam);
 }
 LRESULT SecondHook(int code, WPARAM wParam, LPARAM lParam) {
-  Log().push_back({'2', code, wParam, lParam});
+  g_log.push_back({'2', code, wParam, lParam});
   if (g_swallow) return 1;
   return CallNextHookEx(g_second, code, wParam, lParam);
 }
 
 std::string Order() {
   std::string order;
-  for (const Seen& seen : Log()) order += seen.hook;
+  for (const Seen& seen : g_log) order += seen.hook;
   return order;
 }
 
@@ -56,40 +53,25 @@ int QueuedCount() {
   return count;
 }
 
-class HookChain : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Log().clear();
-    g_swallow = false;
-    QueuedCount();
-  }
-  void TearDown() override {
-    for (HHOOK* hook : {&g_first, &g_second}) {
-      if (*hook) UnhookWindowsHookEx(*hook);
-      *hook = nullptr;
-    }
-    plat::SetKeyState('K', false);
-    QueuedCount();
-  }
-};
-
-TEST_F(HookChain, NewestFirstPassedOnSwallowedAndBoundToTheirThread) {
+TEST(HookChain, NewestFirstPassedOnSwallowedAndBoundToTheirThread) {
+  g_log.clear();
+  QueuedCount();
   const DWORD thread = GetCurrentThreadId();
   g_first = SetWindowsHookExA(WH_KEYBOARD, FirstHook, nullptr, thread);
   g_second = SetWindowsHookExA(WH_KEYBOARD, SecondHook, nullptr, 0);  // 0: the calling thread
   ASSERT_NE(g_first, nullptr);
   ASSERT_NE(g_second, nullptr);
-  DebugCapture quiet;
+  testing_support::DebugCapture quiet;
   EXPECT_EQ(SetWindowsHookExA(3, FirstHook, nullptr, thread), nullptr) << "unsupported type";
   EXPECT_EQ(SetWindowsHookExA(WH_KEYBOARD, nullptr, nullptr, thread), nullptr);
 
   plat::InjectMessage(nullptr, WM_KEYDOWN, 'K', 0x00250001);
   EXPECT_EQ(Order(), "21");
-  EXPECT_TRUE(Log()[1].wParam == 'K' && Log()[1].lParam == 0x00250001 && Log()[1].code == HC_ACTION);
+  EXPECT_TRUE(g_log[1].wParam == 'K' && g_log[1].lParam == 0x00250001 && g_log[1].code == HC_ACTION);
   EXPECT_EQ(QueuedCount(), 1);
 
   // A swallowing hook ends the chain and the message is never queued.
-  Log().clear();
+  g_log.clear();
   g_swallow = true;
   plat::InjectMessage(nullptr, WM_KEYUP, 'K', static_cast<LPARAM>(0xC0250001u));
   EXPECT_EQ(Order(), "2");
@@ -97,7 +79,7 @@ TEST_F(HookChain, NewestFirstPassedOnSwallowedAndBoundToTheirThread) {
   g_swallow = false;
 
   // Other messages and other threads' input pass the keyboard hooks by.
-  Log().clear();
+  g_log.clear();
   plat::InjectMessage(nullptr, WM_CHAR, 'k', 1);
   std::thread other([] { plat::InjectMessage(nullptr, WM_KEYDOWN, 'K', 1); });
   other.join();
@@ -108,9 +90,13 @@ TEST_F(HookChain, NewestFirstPassedOnSwallowedAndBoundToTheirThread) {
   ASSERT_TRUE(UnhookWindowsHookEx(g_second));
   EXPECT_FALSE(UnhookWindowsHookEx(g_second));
   g_second = nullptr;
-  Log().clear();
+  g_log.clear();
   plat::InjectMessage(nullptr, WM_KEYDOWN, 'K', 1);
   EXPECT_EQ(Order(), "1");
+  UnhookWindowsHookEx(g_first);
+  g_first = nullptr;
+  plat::SetKeyState('K', false);
+  QueuedCount();
 }
 
 void PushKey(HWND window, bool down, SDL_Scancode scancode, SDL_Keycode keycode, bool repeat, Uint16 mod) {
@@ -127,8 +113,7 @@ void PushKey(HWND window, bool down, SDL_Scancode scancode, SDL_Keycode keycode,
 }
 
 TEST_F(WindowTest, KeyboardHookSeesTransitionAndRepeatBitsOfRealKeys) {
-  Log().clear();
-  g_swallow = false;
+  g_log.clear();
   g_first = SetWindowsHookExA(WH_KEYBOARD, FirstHook, nullptr, GetCurrentThreadId());
   PushKey(window_, true, SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, false, KMOD_NONE);
   PushKey(window_, true, SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, true, KMOD_NONE);
@@ -139,11 +124,11 @@ TEST_F(WindowTest, KeyboardHookSeesTransitionAndRepeatBitsOfRealKeys) {
   UnhookWindowsHookEx(g_first);
   g_first = nullptr;
   ASSERT_EQ(Order(), "1111");
-  EXPECT_EQ(Log()[0].wParam, static_cast<WPARAM>(VK_SHIFT)) << "side keys arrive as the generic key";
+  EXPECT_EQ(g_log[0].wParam, static_cast<WPARAM>(VK_SHIFT)) << "side keys arrive as the generic key";
   const uint32_t bits[] = {0, 1u << 30, 3u << 30, 0};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(static_cast<uint32_t>(Log()[i].lParam) & 0xC0000000u, bits[i]) << i;
-    EXPECT_EQ(static_cast<uint32_t>(Log()[i].lParam) & 0xFFFF, 1u) << "repeat count " << i;
+    EXPECT_EQ(static_cast<uint32_t>(g_log[i].lParam) & 0xC0000000u, bits[i]) << i;
+    EXPECT_EQ(static_cast<uint32_t>(g_log[i].lParam) & 0xFFFF, 1u) << "repeat count " << i;
   }
   EXPECT_EQ(GetKeyState(VK_CAPITAL) & 1, 1);
   PushKey(window_, false, SDL_SCANCODE_A, SDLK_a, false, KMOD_NONE);

@@ -107,18 +107,16 @@ TEST_F(WindowTest, MouseEventsCarryClientPositionButtonsAndWheelDelta) {
 
   const std::vector<MSG> messages = Pump();
   ASSERT_EQ(messages.size(), 5u);
-  EXPECT_EQ(messages[0].message, WM_MOUSEMOVE);
+  // The button words name the buttons held after the event: the released one is gone.
+  const UINT kinds[] = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEWHEEL};
+  const WPARAM words[] = {0, MK_LBUTTON, MK_LBUTTON | MK_RBUTTON, MK_RBUTTON,
+                          MAKEWPARAM(MK_RBUTTON, static_cast<WORD>(-2 * WHEEL_DELTA))};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(messages[i].message, kinds[i]) << i;
+    EXPECT_EQ(messages[i].wParam, words[i]) << i;
+    if (i > 0 && i < 4) EXPECT_EQ(messages[i].lParam, MAKELPARAM(10, 20)) << i;
+  }
   EXPECT_EQ(messages[0].lParam, MAKELPARAM(100, 200));
-  EXPECT_EQ(messages[1].message, WM_LBUTTONDOWN);
-  EXPECT_EQ(messages[1].lParam, MAKELPARAM(10, 20));
-  EXPECT_EQ(messages[1].wParam, MK_LBUTTON);
-  EXPECT_EQ(messages[2].message, WM_RBUTTONDOWN);
-  EXPECT_EQ(messages[2].wParam, MK_LBUTTON | MK_RBUTTON);
-  EXPECT_EQ(messages[3].message, WM_LBUTTONUP);
-  EXPECT_EQ(messages[3].wParam, MK_RBUTTON);  // the released button is no longer held
-  EXPECT_EQ(messages[4].message, WM_MOUSEWHEEL);
-  EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(messages[4].wParam), -2 * WHEEL_DELTA);
-  EXPECT_EQ(LOWORD(messages[4].wParam), MK_RBUTTON);
 
   // Offscreen windows sit at the screen origin, so screen and client agree.
   POINT point;
