@@ -37,19 +37,13 @@ class WindowTest : public ::testing::Test {
     return hook;
   }
   static LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    MSG msg = {};
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    Received().push_back(msg);
+    Received().push_back(MSG{window, message, wParam, lParam, 0, {0, 0}});
     LRESULT result = 0;
     if (Hook() && Hook()(window, message, wParam, lParam, &result)) return result;
     return DefWindowProcA(window, message, wParam, lParam);
   }
   static void DrainQueue() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) {
     }
   }
   static int Count(UINT message) {
