@@ -1,4 +1,4 @@
-// Segment and swept-sphere queries against direct double-precision computations, and the nearest-hit walkers.
+// Segment and swept-sphere queries against double-precision references, and the nearest-hit walkers.
 #include <gtest/gtest.h>
 
 #include <Eigen/Dense>
@@ -12,7 +12,6 @@
 #include "core/math/Octree.h"
 #include "core/math/Orientation.h"
 #include "physics/BeamInfo.h"
-#include "physics/RayInfo.h"
 #include "physics/SphereTreeNode.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
@@ -24,157 +23,130 @@ namespace {
 using V = Eigen::Vector3d;
 V E(const Vector3& v) { return V(v.x, v.y, v.z); }
 
-// Closest point of triangle abc to p (the region walk over corners, edges and face).
+// Closest point of triangle abc to p, region by region (corners, edges, face).
 V ClosestOnTriangle(const V& p, const V& a, const V& b, const V& c) {
-  const V ab = b - a, ac = c - a, ap = p - a;
-  const double d1 = ab.dot(ap), d2 = ac.dot(ap);
+  const V ab = b - a, ac = c - a, ap = p - a, bp = p - b, cp = p - c;
+  const double d1 = ab.dot(ap), d2 = ac.dot(ap), d3 = ab.dot(bp), d4 = ac.dot(bp), d5 = ab.dot(cp), d6 = ac.dot(cp);
   if (d1 <= 0 && d2 <= 0) return a;
-  const V bp = p - b;
-  const double d3 = ab.dot(bp), d4 = ac.dot(bp);
   if (d3 >= 0 && d4 <= d3) return b;
-  const double vc = d1 * d4 - d3 * d2;
-  if (vc <= 0 && d1 >= 0 && d3 <= 0) return a + ab * (d1 / (d1 - d3));
-  const V cp = p - c;
-  const double d5 = ab.dot(cp), d6 = ac.dot(cp);
   if (d6 >= 0 && d5 <= d6) return c;
-  const double vb = d5 * d2 - d1 * d6;
+  const double vc = d1 * d4 - d3 * d2, vb = d5 * d2 - d1 * d6, va = d3 * d6 - d5 * d4;
+  if (vc <= 0 && d1 >= 0 && d3 <= 0) return a + ab * (d1 / (d1 - d3));
   if (vb <= 0 && d2 >= 0 && d6 <= 0) return a + ac * (d2 / (d2 - d6));
-  const double va = d3 * d6 - d5 * d4;
-  if (va <= 0 && (d4 - d3) >= 0 && (d5 - d6) >= 0) return b + (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)));
-  const double denom = 1.0 / (va + vb + vc);
-  return a + ab * (vb * denom) + ac * (vc * denom);
+  if (va <= 0 && d4 - d3 >= 0 && d5 - d6 >= 0) return b + (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)));
+  return a + ab * (vb / (va + vb + vc)) + ac * (vc / (va + vb + vc));
 }
 
-// First time in [0, 1] at which a centre moving s -> e comes within r of the convex set whose
-// distance function is given; -1 when it never does. The distance along a straight path to a
-// convex set is convex in time, so a ternary search finds its minimum and a bisection the entry.
+// First time in [0, 1] at which the distance (convex along a straight path) drops to r; -1 for
+// never. A ternary search finds the minimum, a bisection the entry before it.
 template <class Dist>
 double FirstTouch(const Dist& dist, double r) {
   if (dist(0.0) <= r) return 0.0;
   double lo = 0.0, hi = 1.0;
   for (int i = 0; i < 70; ++i) {
     const double m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
-    if (dist(m1) < dist(m2)) {
-      hi = m2;
-    } else {
-      lo = m1;
-    }
+    (dist(m1) < dist(m2) ? hi : lo) = dist(m1) < dist(m2) ? m2 : m1;
   }
-  const double tMin = 0.5 * (lo + hi);
-  if (dist(tMin) > r) return -1.0;
-  lo = 0.0, hi = tMin;
-  for (int i = 0; i < 50; ++i) {
-    const double mid = 0.5 * (lo + hi);
-    (dist(mid) > r ? lo : hi) = mid;
-  }
+  if (dist(lo) > r) return -1.0;
+  hi = lo, lo = 0.0;
+  for (int i = 0; i < 50; ++i) (dist(0.5 * (lo + hi)) > r ? lo : hi) = 0.5 * (lo + hi);
   return hi;
 }
 
-// Slab reference: entry time of the segment into the box (0 inside), -1 for a miss.
+// Entry of the point s -> e into the box [lo, hi] (0 inside), or -1.
 double SlabEntry(const V& s, const V& e, const V& lo3, const V& hi3) {
   double lo = 0.0, hi = 1.0;
   for (int axis = 0; axis < 3; ++axis) {
     const double d = e[axis] - s[axis];
-    if (d == 0.0) {
-      if (s[axis] < lo3[axis] || s[axis] > hi3[axis]) return -1;
-      continue;
-    }
-    double t0 = (lo3[axis] - s[axis]) / d, t1 = (hi3[axis] - s[axis]) / d;
-    if (t0 > t1) std::swap(t0, t1);
-    lo = std::max(lo, t0);
-    hi = std::min(hi, t1);
+    if (d == 0.0 && (s[axis] < lo3[axis] || s[axis] > hi3[axis])) return -1;
+    if (d == 0.0) continue;
+    const double t0 = (lo3[axis] - s[axis]) / d, t1 = (hi3[axis] - s[axis]) / d;
+    lo = std::max(lo, std::min(t0, t1));
+    hi = std::min(hi, std::max(t0, t1));
   }
   return lo <= hi ? lo : -1;
 }
 
-// Entry time of a point moving s -> e into the sphere (c, r); -1 for none; 0 when it starts inside.
-double SphereEntry(const V& s, const V& e, const V& c, double r) {
-  const V d = e - s, m = s - c;
-  const double a = d.dot(d), b = m.dot(d), k = m.dot(m) - r * r;
-  if (k <= 0) return 0.0;
-  if (a == 0) return -1;
-  const double disc = b * b - a * k;
-  if (disc < 0) return -1;
-  const double t = (-b - std::sqrt(disc)) / a;
-  return t >= 0 && t <= 1 ? t : -1;
-}
-
 }  // namespace
 
-TEST(RayInfoQueries, OneSidedPolygonAgreesWithDirectCrossing) {
+TEST(RayInfoQueries, BoxEdgeCases) {
+  const Box box(Vector3(0, 0, 0), Vector3(2, 2, 2));
+  RayInfo inside(Vector3(0.5f, 0.5f, 0.25f), Vector3(1.5f, 1, 1));
+  ASSERT_TRUE(inside.IntersectBox(box));
+  EXPECT_EQ(inside.result.time, 0.0f);
+  EXPECT_EQ(inside.normal, Vector3(0, 0, -1));  // the way out through the nearest face
+  // Starting inside and leaving: a hit at the start, not where it leaves.
+  RayInfo leaving(Vector3(1.9f, 1, 1), Vector3(5, 1, 1));
+  ASSERT_TRUE(leaving.IntersectBox(box));
+  EXPECT_EQ(leaving.result.point, leaving.start);
+  EXPECT_EQ(leaving.normal, Vector3(1, 0, 0));
+  // Entering through the maximum x face: the normal faces the start.
+  RayInfo fromMaxX(Vector3(4, 1, 1), Vector3(1, 1, 1));
+  ASSERT_TRUE(fromMaxX.IntersectBox(box));
+  EXPECT_EQ(fromMaxX.normal, Vector3(1, 0, 0));
+  EXPECT_FLOAT_EQ(fromMaxX.result.time, 2.0f / 3.0f);
+  // Parallel to a face and just outside it: never crosses.
+  RayInfo grazing(Vector3(-1, 1, 2.000001f), Vector3(3, 1, 2.000001f));
+  EXPECT_FALSE(grazing.IntersectBox(box));
+  EXPECT_EQ(grazing.result.time, FLT_MAX);
+}
+
+TEST(RayInfoQueries, PolygonTriangleAndSphereAgreeWithReferences) {
   plat::srand(201);
-  int hits = 0;
+  int hits[3] = {};
   for (int i = 0; i < 3000; ++i) {
     const Vector3 a = RandomPoint(4), b = RandomPoint(4), k = RandomPoint(4);
     Vector3 n = (b - a).Cross(k - a);
     if (n.Length() < 0.5f) continue;
     n = n * (1.0f / n.Length());
     const Vector3 s = RandomPoint(6), e = RandomPoint(6);
-    RayInfo ray(s, e);
-    const bool got = ray.IntersectPolygon(a, b, k, n, false, nullptr);
-    // Reference: the crossing from front to back, inside the triangle.
-    const double d0 = E(n).dot(E(s) - E(a)), d1 = E(n).dot(E(e) - E(a));
-    bool expected = false, clear = true;
-    if (d0 > d1) {
-      const double t = d0 / (d0 - d1);
-      const V p = E(s) + (E(e) - E(s)) * t;
-      const V closest = ClosestOnTriangle(p, E(a), E(b), E(k));
-      expected = t >= 0 && t <= 1 && (closest - p).norm() < 1e-9;
-      clear = std::fabs(t) > 1e-4 && std::fabs(t - 1) > 1e-4 && ((closest - p).norm() > 1e-3 || expected);
-      if (expected) {
-        // Near an edge a point may fall either way; inside means away from every edge.
-        const double margin = std::min({(ClosestOnTriangle(p, E(a), E(b), E(a)) - p).norm(),
-                                        (ClosestOnTriangle(p, E(b), E(k), E(b)) - p).norm(),
-                                        (ClosestOnTriangle(p, E(k), E(a), E(k)) - p).norm()});
-        clear = clear && margin > 1e-3;
-      }
-      if (got) {
-        EXPECT_NEAR(ray.result.time, t, 1e-4);
-        EXPECT_EQ(ray.normal, n);
-        const V uvPoint = E(a) + (E(b) - E(a)) * ray.result.u + (E(k) - E(a)) * ray.result.v;
-        EXPECT_LT((uvPoint - p).norm(), 1e-3);
-      }
-    }
+    // Reference crossing of the plane and its plane coordinates.
+    const double d0 = E(n).dot(E(s - a)), d1 = E(n).dot(E(e - a)), t = d0 / (d0 - d1);
+    Eigen::Matrix2d m;
+    const V p = E(s) + E(e - s) * t, ab = E(b - a), ak = E(k - a);
+    m << ab.dot(ab), ab.dot(ak), ab.dot(ak), ak.dot(ak);
+    const Eigen::Vector2d uv = m.inverse() * (Eigen::Vector2d(ab.dot(p - E(a)), ak.dot(p - E(a))));
+    const bool within = t >= 0 && t <= 1 && uv.x() >= 0 && uv.y() >= 0 && uv.sum() <= 1;
+    const bool clear = std::min({std::fabs(t), std::fabs(1 - t), std::fabs(uv.x()), std::fabs(uv.y()),
+                                 std::fabs(1 - uv.sum())}) > 1e-3 && std::fabs(d0 - d1) > 1e-3;
+    RayInfo one(s, e), two(s, e);
+    const bool gotOne = one.IntersectPolygon(a, b, k, n, false, nullptr);
+    const bool gotTwo = two.IntersectTriangle(a, b, k, n, false, nullptr);
     if (clear) {
-      ASSERT_EQ(got, expected) << "trial " << i;
+      ASSERT_EQ(gotOne, within && d1 < d0) << "trial " << i;  // one-sided: front to back only
+      ASSERT_EQ(gotTwo, within) << "trial " << i;
     }
-    hits += got;
-  }
-  EXPECT_GT(hits, 50);
-}
-
-TEST(RayInfoQueries, SphereAgreesWithQuadraticAndAlwaysWritesTime) {
-  plat::srand(202);
-  int hits = 0;
-  for (int i = 0; i < 3000; ++i) {
-    const Vector3 c = RandomPoint(3), s = RandomPoint(6), e = RandomPoint(6);
+    if (gotTwo) {
+      ++hits[0];
+      EXPECT_NEAR(two.result.time, t, 1e-3);
+      EXPECT_NEAR(two.result.u, uv.x(), 1e-3);
+      EXPECT_NEAR(two.result.v, uv.y(), 1e-3);
+      EXPECT_LT(two.normal.Dot(e - s), 0.0f);  // faces the start
+    }
+    hits[1] += gotOne;
+    // Sphere: the entry of the segment, always with its time even without details.
+    const Vector3 c = RandomPoint(3);
     const float r = Uniform(0.2f, 3.0f);
-    const double expected = SphereEntry(E(s), E(e), E(c), r);
-    RayInfo detailed(s, e), bare(s, e);
+    const auto dist = [&](double x) { return (E(s) + E(e - s) * x - E(c)).norm(); };
+    const double expected = FirstTouch(dist, r);
+    RayInfo ball(s, e), bare(s, e);
     bare.mode = 0;
     bare.result.point = Vector3(9, 9, 9);
-    const bool got = detailed.IntersectSphere(c, r);
-    ASSERT_EQ(bare.IntersectSphere(c, r), got);
-    if (std::fabs(E(s - c).norm() - r) < 1e-3) continue;  // grazing the start
-    if (!got) {
-      EXPECT_LT(expected, 0) << "trial " << i;
-      continue;
+    const bool gotBall = ball.IntersectSphere(c, r);
+    ASSERT_EQ(bare.IntersectSphere(c, r), gotBall);
+    const bool grazes = (FirstTouch(dist, r * 0.999) >= 0) != (FirstTouch(dist, r * 1.001) >= 0);
+    if (!grazes) {
+      ASSERT_EQ(gotBall, expected >= 0) << "trial " << i;
     }
-    ++hits;
-    EXPECT_NEAR(detailed.result.time, expected, 2e-4) << "trial " << i;
-    // Without details the time is there for the walkers; only point and normal stay put.
-    EXPECT_EQ(bare.result.time, detailed.result.time);
-    EXPECT_EQ(bare.result.point, Vector3(9, 9, 9));
-    const V p = E(s) + (E(e) - E(s)) * expected;
-    EXPECT_LT((E(detailed.result.point) - p).norm(), 2e-3);
-    EXPECT_NEAR(detailed.normal.Length(), 1.0f, 1e-4);
+    if (!gotBall) continue;
+    ++hits[2];
+    EXPECT_NEAR(ball.result.time, expected, 2e-4);
+    EXPECT_EQ(bare.result.time, ball.result.time);
+    EXPECT_EQ(bare.result.point, Vector3(9, 9, 9));  // details only with mode bit 0
   }
-  EXPECT_GT(hits, 300);
-  // Short segments are point tests.
-  RayInfo point(Vector3(0.5f, 0, 0), Vector3(0.51f, 0, 0));
-  EXPECT_TRUE(point.IntersectSphere(Vector3(0, 0, 0), 1));
-  EXPECT_EQ(point.result.time, 0.0f);
-  EXPECT_EQ(point.normal, Vector3(1, 0, 0));
+  EXPECT_GT(hits[0], 80);
+  EXPECT_GT(hits[1], 40);
+  EXPECT_GT(hits[2], 300);
 }
 
 TEST(BeamInfoQueries, PolygonAgreesWithFirstTouchOfTheConvexDistance) {
@@ -186,38 +158,28 @@ TEST(BeamInfoQueries, PolygonAgreesWithFirstTouchOfTheConvexDistance) {
     if (n.Length() < 0.5f) continue;
     n = n * (1.0f / n.Length());
     const float r = Uniform(0.1f, 1.5f);
-    // Long and short sweeps alike.
-    const Vector3 s = RandomPoint(5), e = i % 3 == 0 ? s + RandomPoint(r) : RandomPoint(5);
-    // Every other trial asks for the parallelogram A, B, B + K - A, K.
-    const bool quad = i % 2 == 1;
-    const V d4 = E(b) + E(k) - E(a);
+    const Vector3 s = RandomPoint(5), e = i % 3 == 0 ? s + RandomPoint(r) : RandomPoint(5);  // short and long
+    const bool quad = i % 2 == 1;  // the parallelogram A, B, B + K - A, K
     const auto closest = [&](const V& p) {
       const V c1 = ClosestOnTriangle(p, E(a), E(b), E(k));
-      if (!quad) return c1;
-      const V c2 = ClosestOnTriangle(p, E(b), d4, E(k));
-      return (c1 - p).norm() <= (c2 - p).norm() ? c1 : c2;
+      const V c2 = ClosestOnTriangle(p, E(b), E(b) + E(k) - E(a), E(k));
+      return !quad || (c1 - p).norm() <= (c2 - p).norm() ? c1 : c2;
     };
     const auto dist = [&](double t) {
-      const V p = E(s) + (E(e) - E(s)) * t;
+      const V p = E(s) + E(e - s) * t;
       return (closest(p) - p).norm();
     };
-    if (dist(0) <= r * 1.001) continue;  // start overlaps are checked below
+    if (dist(0) <= r * 1.001 || (FirstTouch(dist, r * 0.999) >= 0) != (FirstTouch(dist, r * 1.001) >= 0)) continue;
     const double expected = FirstTouch(dist, r);
     BeamInfo beam(s, e, r);
-    const bool got = beam.IntersectTriangle(a, b, k, n, quad, nullptr);
-    // Grazing sweeps may go either way.
-    const auto grazes = [&](double rr) { return FirstTouch(dist, rr) >= 0; };
-    if (grazes(r * 0.999) != grazes(r * 1.001)) continue;
-    ASSERT_EQ(got, expected >= 0) << "trial " << i;
-    if (!got) continue;
+    ASSERT_EQ(beam.IntersectTriangle(a, b, k, n, quad, nullptr), expected >= 0) << "trial " << i;
+    if (expected < 0) continue;
     EXPECT_NEAR(beam.result.time, expected, 1e-3) << "trial " << i;
-    const V z = E(s) + (E(e) - E(s)) * double(beam.result.time);
-    const V contact = closest(z);
+    const V z = E(s) + E(e - s) * double(beam.result.time), contact = closest(z);
     EXPECT_LT((E(beam.result.point) - contact).norm(), 5e-3) << "trial " << i;
     EXPECT_LT((E(beam.normal) - (z - contact).normalized()).norm(), 5e-3) << "trial " << i;
-    // (u, v) are the contact's coordinates along A-B and A-K.
-    const V uvPoint = E(a) + (E(b) - E(a)) * beam.result.u + (E(k) - E(a)) * beam.result.v;
-    EXPECT_LT((uvPoint - contact).norm(), 5e-3) << "trial " << i;
+    // (u, v) are the contact's coordinates along A-B and A-K, on the rim too.
+    EXPECT_LT((E(a) + E(b - a) * beam.result.u + E(k - a) * beam.result.v - contact).norm(), 5e-3) << "trial " << i;
     (std::fabs(E(n).dot(z - contact)) > 0.999 * r ? face : rim) += 1;
   }
   EXPECT_GT(face, 40);
@@ -226,92 +188,80 @@ TEST(BeamInfoQueries, PolygonAgreesWithFirstTouchOfTheConvexDistance) {
 
 TEST(BeamInfoQueries, StartOverlapCountsOnlyWhileClosingIn) {
   const Vector3 a(0, 0, 0), b(4, 0, 0), k(0, 4, 0), n(0, 0, 1);
-  // Resting on the face, moving along it or away from it: free to go.
-  BeamInfo along(Vector3(1, 1, 0.5f), Vector3(2, 1, 0.5f), 0.5f);
-  EXPECT_FALSE(along.IntersectPolygon(a, b, k, n, false, nullptr));
-  BeamInfo away(Vector3(1, 1, 0.45f), Vector3(1, 1, 3), 0.5f);
-  EXPECT_FALSE(away.IntersectPolygon(a, b, k, n, false, nullptr));
-  BeamInfo still(Vector3(1, 1, 0.45f), Vector3(1, 1, 0.45f), 0.5f);
-  EXPECT_FALSE(still.IntersectPolygon(a, b, k, n, false, nullptr));
-  // Sunk in a little and still pressing: blocked at once, facing out of the face.
+  const Box box(Vector3(-1, -1, -1), Vector3(1, 1, 1));
+  // Touching and moving along, away or not at all: free to go, from faces, boxes and spheres.
+  for (const Vector3& to : {Vector3(2, 1, 0.45f), Vector3(1, 1, 3), Vector3(1, 1, 0.45f)}) {
+    BeamInfo beam(Vector3(1, 1, 0.45f), to, 0.5f);
+    EXPECT_FALSE(beam.IntersectPolygon(a, b, k, n, false, nullptr));
+    BeamInfo offBox(Vector3(0, 0, 1.4f), Vector3(0, 0, 1.4f) + (to - Vector3(1, 1, 0.45f)), 0.5f);
+    EXPECT_FALSE(offBox.IntersectBox(box));
+    EXPECT_FALSE(offBox.IntersectSphere(Vector3(0, 0, 0), 1));
+  }
+  // Sunk in a little and still pressing: blocked at once.
   BeamInfo pressing(Vector3(1, 1, 0.45f), Vector3(1, 1, -2), 0.5f);
   ASSERT_TRUE(pressing.IntersectPolygon(a, b, k, n, false, nullptr));
   EXPECT_EQ(pressing.result.time, 0.0f);
   EXPECT_EQ(pressing.normal, n);
-  // Over an edge, pressing towards it.
   BeamInfo edge(Vector3(2, -0.3f, 0), Vector3(2, 1, 0), 0.5f);
   ASSERT_TRUE(edge.IntersectPolygon(a, b, k, n, false, nullptr));
   EXPECT_EQ(edge.result.time, 0.0f);
   EXPECT_NEAR(edge.result.u, 0.5f, 1e-6);  // half-way along A-B
-  EXPECT_EQ(edge.result.v, 0.0f);
   // Asked for, any start overlap counts.
+  BeamInfo away(Vector3(1, 1, 0.45f), Vector3(1, 1, 3), 0.5f);
   away.mode |= QueryMode::kStartOverlap;
   EXPECT_TRUE(away.IntersectPolygon(a, b, k, n, false, nullptr));
-  EXPECT_EQ(away.result.time, 0.0f);
-  // One-sided: from behind the plane the face is not met (its rim still is).
+  // One-sided: from behind the face is not met; two-sided it is, facing the start.
   BeamInfo behind(Vector3(1, 1, -2), Vector3(1, 1, 2), 0.5f);
   EXPECT_FALSE(behind.IntersectPolygon(a, b, k, n, false, nullptr));
   EXPECT_TRUE(behind.IntersectTriangle(a, b, k, n, false, nullptr));
   EXPECT_EQ(behind.normal, Vector3(0, 0, -1));
+  // A short sweep ending clear of a sphere is no contact.
+  BeamInfo shortMiss(Vector3(0, 0, 3), Vector3(0, 0, 2.6f), 0.5f);
+  EXPECT_FALSE(shortMiss.IntersectSphere(Vector3(0, 0, 0), 2));
 }
 
 TEST(BeamInfoQueries, BoxAndSphereAgreeWithGrownShapes) {
   plat::srand(204);
   int boxHits = 0, sphereHits = 0;
   for (int i = 0; i < 3000; ++i) {
-    const float r = Uniform(0.1f, 1.5f);
-    const Vector3 s = RandomPoint(6), e = i % 4 == 0 ? s + RandomPoint(r) : RandomPoint(6);
+    const float r = Uniform(0.1f, 1.5f), rs = Uniform(0.1f, 2.0f);
+    const Vector3 s = RandomPoint(6), e = i % 4 == 0 ? s + RandomPoint(r) : RandomPoint(6), c = RandomPoint(3);
     Box box;
     box.SetFromPoints(RandomPoint(3), RandomPoint(3));
-    const V lo = E(box.min) - V(r, r, r), hi = E(box.max) + V(r, r, r);
-    const bool startsInside = (E(s).array() >= lo.array()).all() && (E(s).array() <= hi.array()).all();
-    BeamInfo beam(s, e, r);
+    const V g(r, r, r), m(1e-3, 1e-3, 1e-3), lo = E(box.min) - g, hi = E(box.max) + g;
+    BeamInfo beam(s, e, r), ball(s, e, r);
     const bool gotBox = beam.IntersectBox(box);
-    if (!startsInside) {
-      const double expected = SlabEntry(E(s), E(e), lo, hi);
-      const double near = std::min({SlabEntry(E(s), E(e), lo - V(1e-3, 1e-3, 1e-3), hi + V(1e-3, 1e-3, 1e-3))});
-      const double far = SlabEntry(E(s), E(e), lo + V(1e-3, 1e-3, 1e-3), hi - V(1e-3, 1e-3, 1e-3));
-      if ((near >= 0) == (far >= 0)) {
-        ASSERT_EQ(gotBox, expected >= 0) << "trial " << i;
-        if (gotBox) {
-          ++boxHits;
-          EXPECT_NEAR(beam.result.time, expected, 1e-4);
-          EXPECT_LT(beam.normal.Dot(e - s), 0.0f);
-        }
+    const double entry = SlabEntry(E(s), E(e), lo, hi);
+    if (SlabEntry(E(s), E(s), lo - m, hi + m) < 0 && (SlabEntry(E(s), E(e), lo - m, hi + m) >= 0) ==
+                                                        (SlabEntry(E(s), E(e), lo + m, hi - m) >= 0)) {
+      ASSERT_EQ(gotBox, entry >= 0) << "trial " << i;
+      if (gotBox) {
+        ++boxHits;
+        EXPECT_NEAR(beam.result.time, entry, 1e-4);
+        EXPECT_LT(beam.normal.Dot(e - s), 0.0f);
       }
     }
-    const Vector3 c = RandomPoint(3);
-    const float rs = Uniform(0.1f, 2.0f);
-    BeamInfo ball(s, e, r);
+    const auto dist = [&](double t) { return (E(s) + E(e - s) * t - E(c)).norm(); };
     const bool gotSphere = ball.IntersectSphere(c, rs);
     const double reach = double(r) + rs;
-    if (E(s - c).norm() <= reach + 1e-3) continue;  // start overlaps: checked below
-    const double expected = SphereEntry(E(s), E(e), E(c), reach);
-    if ((SphereEntry(E(s), E(e), E(c), reach * 0.999) >= 0) != (SphereEntry(E(s), E(e), E(c), reach * 1.001) >= 0))
+    if (dist(0) <= reach * 1.001 || (FirstTouch(dist, reach * 0.999) >= 0) != (FirstTouch(dist, reach * 1.001) >= 0))
       continue;
+    const double expected = FirstTouch(dist, reach);
     ASSERT_EQ(gotSphere, expected >= 0) << "trial " << i;
     if (!gotSphere) continue;
     ++sphereHits;
     EXPECT_NEAR(ball.result.time, expected, 1e-3);
-    const V z = E(s) + (E(e) - E(s)) * expected;
+    const V z = E(s) + E(e - s) * expected;
     EXPECT_LT((E(ball.normal) - (z - E(c)).normalized()).norm(), 2e-3);
     EXPECT_NEAR((E(ball.result.point) - E(c)).norm(), rs, 1e-3);  // on the target's surface
   }
   EXPECT_GT(boxHits, 200);
   EXPECT_GT(sphereHits, 200);
-
-  // A short sweep that ends clear of the sphere is no contact; touching and leaving neither.
-  BeamInfo shortMiss(Vector3(0, 0, 3), Vector3(0, 0, 2.6f), 0.5f);
-  EXPECT_FALSE(shortMiss.IntersectSphere(Vector3(0, 0, 0), 2));
-  BeamInfo leaving(Vector3(0, 0, 2.4f), Vector3(0, 0, 2.6f), 0.5f);
-  EXPECT_FALSE(leaving.IntersectSphere(Vector3(0, 0, 0), 2));
-  BeamInfo leavingBox(Vector3(0, 0, 1.4f), Vector3(0, 0, 3), 0.5f);
-  EXPECT_FALSE(leavingBox.IntersectBox(Box(Vector3(-1, -1, -1), Vector3(1, 1, 1))));
 }
 
 namespace {
 
-// A ball filed in an octree that answers every query with its sphere.
+// A ball filed in an octree that answers queries with its sphere.
 class Ball : public CBoundedObject {
  public:
   Ball(const Vector3& c, float r) : centre(c), radius(r) {
@@ -325,27 +275,24 @@ class Ball : public CBoundedObject {
   float radius;
 };
 
-// Two-level tree: a root around every leaf group, each group around its leaves.
+// Two levels: a root around groups of leaves.
 struct TestTree {
   SphereTreeNode model, working;
-  std::vector<Vector3> leafCentres;  // model space
-  std::vector<float> leafRadii;
-
-  void Build(int groups, int leaves) {
+  std::vector<const SphereTreeNode*> leaves;
+  explicit TestTree(int groups) {
     model.AllocateChildren(groups);
     working.AllocateChildren(groups);
     for (int g = 0; g < groups; ++g) {
-      SphereTreeNode& group = model.children[g];
-      group.AllocateChildren(leaves);
-      working.children[g].AllocateChildren(leaves);
+      model.children[g].AllocateChildren(4);
+      working.children[g].AllocateChildren(4);
       const Vector3 base = RandomPoint(4);
-      for (int l = 0; l < leaves; ++l) {
-        group.children[l].centre = base + RandomPoint(1);
-        group.children[l].radius = Uniform(0.2f, 0.8f);
-        leafCentres.push_back(group.children[l].centre);
-        leafRadii.push_back(group.children[l].radius);
+      for (int l = 0; l < 4; ++l) {
+        SphereTreeNode& leaf = model.children[g].children[l];
+        leaf.centre = base + RandomPoint(1);
+        leaf.radius = Uniform(0.2f, 0.8f);
+        leaves.push_back(&leaf);
       }
-      group.FitToChildren();
+      model.children[g].FitToChildren();
     }
     model.FitToChildren();
   }
@@ -353,7 +300,7 @@ struct TestTree {
 
 }  // namespace
 
-TEST(IntersectionWalkers, OctreeKeepsTheNearestOfEveryBall) {
+TEST(IntersectionWalkers, OctreeAndSphereTreeKeepTheNearestHit) {
   plat::srand(205);
   COctree tree(Box(Vector3(-20, -20, -20), Vector3(20, 20, 20)));
   std::vector<std::unique_ptr<Ball>> balls;
@@ -361,111 +308,66 @@ TEST(IntersectionWalkers, OctreeKeepsTheNearestOfEveryBall) {
     balls.push_back(std::make_unique<Ball>(RandomPoint(10), Uniform(0.3f, 2.0f)));
     tree.InsertObject(balls.back().get());
   }
-  int hits = 0;
   for (int trial = 0; trial < 300; ++trial) {
     const Vector3 s = RandomPoint(12), e = RandomPoint(12);
-    const float r = Uniform(0.1f, 1.0f);
-    double best = FLT_MAX;
-    const Ball* bestBall = nullptr;
+    double best = FLT_MAX, rayBest = FLT_MAX;
     for (const auto& b : balls) {
-      BeamInfo one(s, e, r);
-      if (one.IntersectSphere(b->centre, b->radius) && one.result.time < best) best = one.result.time, bestBall = b.get();
+      BeamInfo one(s, e, 0.5f);
+      RayInfo ray(s, e);
+      if (one.IntersectSphere(b->centre, b->radius)) best = std::min(best, double(one.result.time));
+      if (ray.IntersectSphere(b->centre, b->radius)) rayBest = std::min(rayBest, double(ray.result.time));
     }
-    BeamInfo beam(s, e, r);
-    CBoundedObject* hit = nullptr;
-    const bool got = tree.AnyInBox(beam, &hit, 0x4, true);
-    ASSERT_EQ(got, bestBall != nullptr) << "trial " << trial;
-    if (!got) continue;
-    ++hits;
-    EXPECT_NEAR(beam.result.time, best, 1e-6);
-    // The segment walk agrees with its own brute force too.
-    double rayBest = FLT_MAX;
-    for (const auto& b : balls) {
-      RayInfo one(s, e);
-      if (one.IntersectSphere(b->centre, b->radius)) rayBest = std::min(rayBest, double(one.result.time));
-    }
+    BeamInfo beam(s, e, 0.5f);
     RayInfo ray(s, e);
-    CBoundedObject* rayHit = nullptr;
-    ASSERT_EQ(tree.RayQuery(ray, &rayHit, 0x4, true, 1.0f), rayBest < FLT_MAX);
-    if (rayBest < FLT_MAX) {
-      EXPECT_NEAR(ray.result.time, rayBest, 1e-6);
-    }
+    CBoundedObject* hit = nullptr;
+    ASSERT_EQ(tree.AnyInBox(beam, &hit, 0x4, true), best < FLT_MAX) << "trial " << trial;
+    ASSERT_EQ(tree.RayQuery(ray, &hit, 0x4, true, 1.0f), rayBest < FLT_MAX) << "trial " << trial;
+    EXPECT_NEAR(beam.result.time, best, best < FLT_MAX ? 1e-6 : 0);
+    EXPECT_NEAR(ray.result.time, rayBest, rayBest < FLT_MAX ? 1e-6 : 0);
   }
-  EXPECT_GT(hits, 50);
-}
-
-TEST(IntersectionWalkers, SphereTreeWalkFindsTheNearestLeaf) {
-  plat::srand(206);
   for (int trial = 0; trial < 200; ++trial) {
-    TestTree t;
-    t.Build(4, 5);
+    TestTree t(4);
     COrientation pose;
     pose.RotateAboutWorldAxis(Vector3(0, 0, 1), Uniform(-3, 3));
     pose.RotateAboutWorldAxis(Vector3(1, 0, 0), Uniform(-3, 3));
     pose.position = RandomPoint(2);
-    SphereTreeRef ref;
-    ref.model = &t.model;
-    ref.working = &t.working;
-    ref.orientation = &pose;
-    ref.stamp = 7 + trial;
+    const SphereTreeRef ref{&t.model, &pose, uint32_t(7 + trial), &t.working};
     const Vector3 s = RandomPoint(9), e = RandomPoint(9);
-    // Brute force over the leaves in world space.
     double best = FLT_MAX;
-    for (size_t l = 0; l < t.leafCentres.size(); ++l) {
+    for (const SphereTreeNode* leaf : t.leaves) {
       BeamInfo one(s, e, 0.3f);
-      if (one.IntersectSphere(pose.LocalToWorldPoint(t.leafCentres[l]), t.leafRadii[l]) && one.result.time < best)
-        best = one.result.time;
+      if (one.IntersectSphere(pose.LocalToWorldPoint(leaf->centre), leaf->radius)) {
+        best = std::min(best, double(one.result.time));
+      }
     }
-    BeamInfo beam(s, e, 0.3f);
-    const bool got = beam.IntersectSphereTree(ref);
-    ASSERT_EQ(got, best < FLT_MAX) << "trial " << trial;
-    EXPECT_EQ(beam.mode, QueryMode::kDetails);  // restored
-    if (got) {
-      EXPECT_NEAR(beam.result.time, best, 1e-6);
-    } else {
-      EXPECT_EQ(beam.result.time, FLT_MAX);
-    }
-    // Working centres are the posed model centres, cached under the stamp.
-    EXPECT_EQ(t.working.stamp, ref.stamp);
+    BeamInfo beam(s, e, 0.3f), first(s, e, 0.3f);
+    ASSERT_EQ(beam.IntersectSphereTree(ref), best < FLT_MAX) << "trial " << trial;
+    EXPECT_EQ(beam.mode, QueryMode::kDetails);                        // restored
+    EXPECT_NEAR(beam.result.time, best, best < FLT_MAX ? 1e-6 : 0);  // FLT_MAX without a leaf hit
     EXPECT_LT((t.working.centre - pose.LocalToWorldPoint(t.model.centre)).Length(), 1e-4f);
-
     // First-leaf mode stops at a leaf that is hit, not necessarily the nearest.
-    BeamInfo first(s, e, 0.3f);
-    first.mode = QueryMode::kDetails | QueryMode::kFirstLeaf;
-    EXPECT_EQ(first.IntersectSphereTree(ref), got);
-    if (got) {
-      EXPECT_GE(first.result.time, best - 1e-6);
-    }
+    first.mode |= QueryMode::kFirstLeaf;
+    EXPECT_EQ(first.IntersectSphereTree(ref), best < FLT_MAX);
+    EXPECT_GE(first.result.time, best - 1e-6);
   }
+  // A tree already in world space: no pose, stamp 0, model and working root the same.
+  TestTree world(3);
+  const Vector3 target = world.leaves[5]->centre;
+  BeamInfo down(target + Vector3(0, 0, 9), target, 0.1f);
+  ASSERT_TRUE(down.IntersectSphereTree(SphereTreeRef{&world.model, nullptr, 0, &world.model}));
+  EXPECT_EQ(world.leaves[5]->centre, target);
 }
 
-TEST(IntersectionWalkers, WorldSpaceTreesAndBadNumbers) {
-  // A tree already in world space: no pose, stamp 0, model and working root the same nodes.
-  plat::srand(207);
-  TestTree t;
-  t.Build(3, 4);
-  SphereTreeRef ref;
-  ref.model = &t.model;
-  ref.working = &t.model;
-  const Vector3 target = t.leafCentres[5];
-  BeamInfo beam(target + Vector3(0, 0, 9), target, 0.1f);
-  ASSERT_TRUE(beam.IntersectSphereTree(ref));
-  EXPECT_LT(beam.result.time, 1.0f);
-  EXPECT_EQ(t.leafCentres[5], t.model.children[1].children[1].centre);  // nothing moved
-
-  // Not-a-number anywhere is no hit, never a crash or a stale answer.
+TEST(IntersectionWalkers, NotANumberIsNoHit) {
   const Vector3 bad(NAN, 0, 0), a(0, 0, 0), b(2, 0, 0), k(0, 2, 0), n(0, 0, 1);
   const Box box(Vector3(-1, -1, -1), Vector3(1, 1, 1));
   for (int which = 0; which < 2; ++which) {
     const Vector3 s = which ? bad : Vector3(0.5f, 0.5f, 3), e = which ? Vector3(0.5f, 0.5f, -3) : bad;
     RayInfo ray(s, e);
     BeamInfo ball(s, e, 0.5f);
-    EXPECT_FALSE(ray.IntersectBox(box));
-    EXPECT_FALSE(ray.IntersectPolygon(a, b, k, n, false, nullptr));
-    EXPECT_FALSE(ray.IntersectTriangle(a, b, k, n, false, nullptr));
-    EXPECT_FALSE(ray.IntersectSphere(a, 1));
-    EXPECT_FALSE(ball.IntersectBox(box));
-    EXPECT_FALSE(ball.IntersectTriangle(a, b, k, n, true, nullptr));
-    EXPECT_FALSE(ball.IntersectSphere(a, 1));
+    EXPECT_FALSE(ray.IntersectBox(box) || ray.IntersectPolygon(a, b, k, n, false, nullptr) ||
+                 ray.IntersectTriangle(a, b, k, n, false, nullptr) || ray.IntersectSphere(a, 1));
+    EXPECT_FALSE(ball.IntersectBox(box) || ball.IntersectTriangle(a, b, k, n, true, nullptr) ||
+                 ball.IntersectSphere(a, 1));
   }
 }
