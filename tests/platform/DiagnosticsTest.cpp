@@ -16,18 +16,16 @@
 using testing_support::DebugCapture;
 
 TEST(DebugOutputTest, SinkReceivesTextsUnchangedAndIsRestored) {
-  std::string outer;
-  plat::DebugSink before = plat::SetDebugSink([&outer](const char* text) { outer += text; });
+  DebugCapture outer;
   {
-    DebugCapture capture;
+    DebugCapture inner;
     OutputDebugStringA("Module: first line\n");
     OutputDebugStringA(nullptr);
     OutputDebugStringA("no newline");
-    EXPECT_EQ(capture.Text(), "Module: first line\nno newline");
+    EXPECT_EQ(inner.Text(), "Module: first line\nno newline");
   }
   OutputDebugStringA("back to the outer sink\n");
-  EXPECT_EQ(outer, "back to the outer sink\n");
-  plat::SetDebugSink(before);
+  EXPECT_EQ(outer.Text(), "back to the outer sink\n");
 }
 
 TEST(DebugOutputTest, ConcurrentWritersDeliverEveryTextWhole) {
