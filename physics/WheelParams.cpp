@@ -22,7 +22,7 @@ WheelParams::WheelParams()
       axleNode(-1),
       drivetrainNode(-1),
       mountPoint(0.0f, 0.0f, 0.0f),
-      suspensionAxis(0.0f, 0.0f, -1.0f),
+      suspensionAxis(0.0f, 0.0f, 1.0f),
       suspensionLength(0.0f),
       radius(0.0f),
       spinInertia(0.0f) {
@@ -98,8 +98,8 @@ bool WheelParams::BindMeshNodes(const ShadedMesh* vehicle, const ShadedMesh* whe
   }
   const Vector3 axis = end - mountPoint;
   suspensionLength = axis.Length();
-  // A zero-length suspension has no direction to normalise: it points straight down.
-  suspensionAxis = suspensionLength > 0.0f ? axis * (1.0f / suspensionLength) : Vector3(0.0f, 0.0f, -1.0f);
+  // A zero-length suspension has no direction to normalise; it keeps the body's up axis.
+  suspensionAxis = suspensionLength > 0.0f ? axis * (1.0f / suspensionLength) : Vector3(0.0f, 0.0f, 1.0f);
   radius = 0.5f * (wheelMesh->bounds.max.z - wheelMesh->bounds.min.z);
   spinInertia = 0.5f * mass * radius * radius;
   return true;

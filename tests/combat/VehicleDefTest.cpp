@@ -52,3 +52,24 @@ TEST(VehicleDef, ResourceTableTurnsVehicleAndBodyMeshesIntoTheirAssets) {
   EXPECT_TRUE(model->GetPieces()->atomic());
   table.UnloadAll();
 }
+
+TEST(VehicleDef, ShortWheelConstantsAndAZeroLengthSuspensionStayFinite) {
+  ShadedMesh* body = DemoContent::BuildBox(1.0f, 0.5f, 0.3f);
+  const uint32_t key = 1;
+  body->AddAttachPoint(COrientation(), kAttachVehicleDef, sizeof key, &key, false);
+  ShadedMesh* tyre = DemoContent::BuildBox(0.3f, 0.1f, 0.3f);
+  tyre->SetName("wheel=1");
+  const float two[2] = {123.0f, 456.0f};  // damping and stiffness only
+  tyre->AddAttachPoint(COrientation(), kAttachWheelParams, sizeof two, two, false);
+  const int hang = body->AddAttachPoint(COrientation(TMatrix(), Vector3(1, 0, 0)), 50000, 2, "w", false);
+  ASSERT_TRUE(body->AddChildMesh(tyre, static_cast<uint32_t>(hang)));
+  CVehicleDef def;
+  ASSERT_TRUE(def.BuildFromVehicleMesh(body));
+  ASSERT_EQ(1u, def.GetWheelCount());
+  const WheelParams& w = def.GetWheels()[0];
+  EXPECT_EQ(123.0f, w.damping);
+  EXPECT_EQ(456.0f, w.stiffness);
+  EXPECT_EQ(WheelParams().mass, w.mass);
+  EXPECT_EQ(0.0f, w.suspensionLength);
+  EXPECT_EQ(Vector3(0, 0, 1), w.suspensionAxis);
+}
