@@ -19,34 +19,15 @@ std::vector<MSG> Pump() {
   return messages;
 }
 
-// Pushes an event of the type; fill sets the fields that matter.
-template <typename Fill>
-void Push(Uint32 type, Fill fill) {
-  SDL_Event event;
-  std::memset(&event, 0, sizeof(event));
-  event.type = type;
-  fill(event);
-  ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
-}
-
-void PushKey(HWND window, bool down, SDL_Scancode scancode, SDL_Keycode keycode) {
-  Push(down ? SDL_KEYDOWN : SDL_KEYUP, [&](SDL_Event& e) {
-    e.key.windowID = window->sdlId;
-    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = scancode;
-    e.key.keysym.sym = keycode;
-  });
-}
-
 void PushWindowEvent(HWND window, SDL_WindowEventID id) {
-  Push(SDL_WINDOWEVENT, [&](SDL_Event& e) {
+  PushEvent(SDL_WINDOWEVENT, [&](SDL_Event& e) {
     e.window.windowID = window->sdlId;
     e.window.event = id;
   });
 }
 
 void PushButton(HWND window, Uint32 type, Uint8 button) {
-  Push(type, [&](SDL_Event& e) {
+  PushEvent(type, [&](SDL_Event& e) {
     e.button.windowID = window->sdlId;
     e.button.button = button;
     e.button.x = 10;
@@ -92,7 +73,7 @@ TEST_F(WindowTest, KeysArriveAsVirtualKeyMessagesAndKeyState) {
 
 TEST_F(WindowTest, MouseEventsCarryClientPositionButtonsAndWheelDelta) {
   Pump();
-  Push(SDL_MOUSEMOTION, [&](SDL_Event& e) {
+  PushEvent(SDL_MOUSEMOTION, [&](SDL_Event& e) {
     e.motion.windowID = window_->sdlId;
     e.motion.x = 100;
     e.motion.y = 200;
@@ -100,7 +81,7 @@ TEST_F(WindowTest, MouseEventsCarryClientPositionButtonsAndWheelDelta) {
   PushButton(window_, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
   PushButton(window_, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
   PushButton(window_, SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
-  Push(SDL_MOUSEWHEEL, [&](SDL_Event& e) {
+  PushEvent(SDL_MOUSEWHEEL, [&](SDL_Event& e) {
     e.wheel.windowID = window_->sdlId;
     e.wheel.y = -2;
   });
@@ -132,7 +113,7 @@ TEST_F(WindowTest, MouseEventsCarryClientPositionButtonsAndWheelDelta) {
 TEST_F(WindowTest, TextFocusAndCloseEvents) {
   ShowWindow(window_, SW_SHOW);
   Pump();
-  Push(SDL_TEXTINPUT, [&](SDL_Event& e) {
+  PushEvent(SDL_TEXTINPUT, [&](SDL_Event& e) {
     e.text.windowID = window_->sdlId;
     std::strcpy(e.text.text, "a\xC3\xA9\xE2\x82\xAC");  // a, e-acute, euro sign
   });

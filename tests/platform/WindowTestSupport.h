@@ -4,11 +4,14 @@
 
 #include "platform/Platform.h"
 #include "platform/Win32.h"
+#include "platform/WindowRegistry.h"
 #include "tests/support/TempFolder.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -20,6 +23,26 @@ using testing_support::TempFolder;
 // Every logged text ends in one newline, so this counts the messages.
 inline int LoggedLines(const DebugCapture& capture) {
   return static_cast<int>(std::count(capture.Text().begin(), capture.Text().end(), '\n'));
+}
+
+// Pushes an SDL event of the type, as the system would; fill sets the fields that matter.
+template <typename Fill>
+void PushEvent(Uint32 type, Fill fill) {
+  SDL_Event event;
+  std::memset(&event, 0, sizeof(event));
+  event.type = type;
+  fill(event);
+  ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
+}
+
+inline void PushKey(HWND window, bool down, SDL_Scancode scancode, SDL_Keycode keycode, bool repeat = false,
+                    Uint16 mod = KMOD_NONE) {
+  PushEvent(down ? SDL_KEYDOWN : SDL_KEYUP, [&](SDL_Event& e) {
+    e.key.windowID = window->sdlId;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.repeat = repeat ? 1 : 0;
+    e.key.keysym = {scancode, keycode, mod, 0};
+  });
 }
 
 class WindowTest : public ::testing::Test {
