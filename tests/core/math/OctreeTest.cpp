@@ -323,12 +323,6 @@ TEST(Octree, FilingOwnershipAndLifetimes) {
   EXPECT_FALSE(big.IsFiled());
   tree.InsertObject(&big);  // no cells to file into
   EXPECT_FALSE(big.IsFiled());
-  RayInfo ray(Vector3(0, 0, 0), Vector3(1, 1, 1));
-  EXPECT_FALSE(tree.RayQuery(ray, nullptr, 0, true, 0.5f));
-
-  Item flags(CBoundedObject::kLight | CBoundedObject::kCastsProjectedShadow, Box());
-  flags.SetFlags(true, false, true, true, false);
-  EXPECT_EQ(flags.GetBoundFlags(), 0x200u | 0x400u | 0x1000u | 0x4000u | 0x10000000u);
 }
 
 }  // namespace
