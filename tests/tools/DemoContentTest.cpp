@@ -7,11 +7,7 @@
 
 #include "core/math/ResourceTable.h"
 #include "scene/ControllerSet.h"
-#include "scene/AnimationSet.h"
 #include "scene/CurvedPatch.h"
-#include "scene/MeshInstance.h"
-#include "scene/SkeletonNodeInstance.h"
-#include "scene/VertexFetchInterface.h"
 #include "scene/ShadedMesh.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
@@ -99,30 +95,4 @@ TEST(DemoContentTest, TheGeneratorFillsAMissingFolderOnly) {
   ShadedMesh ground;
   EXPECT_TRUE(ground.Load((target + "/meshes/ground.mesh").c_str(), nullptr, 0, false, true, false));
   EXPECT_EQ(2u * 16 * 16, ground.faceCount);
-}
-
-TEST(DemoContentTest, TheWrittenFigureDeformsWhenItsIdlePlays) {
-  TempFolder folder;
-  const std::string path = folder.Path() + "figure.mesh";
-  std::unique_ptr<ShadedMesh> built(DemoContent::BuildSkinnedFigure());
-  ASSERT_TRUE(built && built->Save(path.c_str(), nullptr));
-  ShadedMesh figure;
-  ASSERT_TRUE(figure.Load(path.c_str(), nullptr, 0, true, false, false));
-  CMeshInstance inst;
-  ASSERT_TRUE(inst.SetMesh(&figure, false, false, false, 0, 0, nullptr, true, nullptr));
-  ASSERT_EQ(3u, inst.GetSkeletonNodeCount());
-  const int point = figure.FindAttachPoint(AnimationSet::kAttachType);
-  ASSERT_GE(point, 0);
-  AnimationSet set;
-  ASSERT_TRUE(set.Bind(figure.attachPoints[point]));
-  inst.PlayAnimation(set.FindSequenceByName("idle"), 0.0f, 0.0f, true, nullptr);
-  inst.AdvanceTime(0.25f);
-  inst.SyncAnimation(&inst);
-  inst.UpdateAnimation();
-  // The top ring leans a quarter of the way through the loop; the bottom ring stays put.
-  float top[3], bottom[3];
-  ASSERT_TRUE(inst.GetVertexFetch()->GetPosition(figure.vertexCount - 1, top));
-  ASSERT_TRUE(inst.GetVertexFetch()->GetPosition(0, bottom));
-  EXPECT_GT((Vector3(top[0], top[1], top[2]) - figure.allPositions[figure.vertexCount - 1]).Length(), 0.5f);
-  EXPECT_NEAR(bottom[2], figure.allPositions[0].z, 1e-5f);
 }
