@@ -28,8 +28,10 @@ CPolyhedronInfo& SharedPolyhedronQuery() {
   return query;
 }
 
+// Each beam answers for itself, so it carries the array's mode bits.
 void AddBeam(BeamArrayInfo& array, const Vector3& from, const Vector3& to, float radius) {
   array.beams.emplace_back(from, to, radius);
+  array.beams.back().mode = array.mode & ~QueryMode::kOwnedByCreator;
   Box box;
   array.beams.back().GetBounds(box);
   array.boxes.push_back(box);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/math/Octree.h"
+#include "physics/CollisionFlags.h"
 #include "physics/CollisionObject.h"
 #include "physics/RigidCollisionBody.h"
 #include "physics/RigidCollisionReport.h"
@@ -243,6 +244,24 @@ TEST(RigidCollision, BodyDroppedThroughTheWorldComesToRestOnTheFloor) {
   // Settled: it sits still and reports rest whenever its sweep finds the floor under it.
   EXPECT_LT(lateHigh - lateLow, 0.01f);
   EXPECT_GE(resting, 20);
+  octree.RemoveObject(&ball.body);
+  octree.RemoveObject(&floor);
+}
+
+TEST(RigidCollision, PlacementTestFindsWhatABodyWouldOverlap) {
+  COctree octree(Box(Vector3(-64, -64, -64), Vector3(64, 64, 64)));
+  Floor floor(0.0f);
+  octree.InsertObject(&floor);
+  Body ball({{Vector3(), 2.0f, 0.5f}}, 0.3f, At(Vector3(0, 0, 5)), Vector3(), Vector3());
+  octree.InsertObject(&ball.body);
+  EXPECT_FALSE(ball.body.TestPlacement(At(Vector3(3, 2, 2))));
+  EXPECT_TRUE(ball.body.TestPlacement(At(Vector3(3, 2, 0.3f))));
+  EXPECT_TRUE(ball.body.HasAllFlags(CollisionFlags::kBlocks));  // restored after the test
+  ball.body.SetOrientation(At(Vector3(1, 1, 1)));
+  EXPECT_EQ(Vector3(1, 1, 1), ball.s().position);
+  EXPECT_EQ(nullptr, ball.body.GetContactObject());
+  EXPECT_LE(ball.body.GetBounds().min.z, 0.5f);
+  EXPECT_GE(ball.body.GetBounds().max.z, 1.5f);
   octree.RemoveObject(&ball.body);
   octree.RemoveObject(&floor);
 }
