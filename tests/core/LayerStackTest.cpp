@@ -2,6 +2,7 @@
 // bottom, and changes made to the stack while it is being walked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -11,7 +12,6 @@
 #include "core/GameWorld.h"
 #include "core/InputMan.h"
 #include "render/RenderView.h"
-#include "tests/support/RecordingRasterizer.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -57,6 +57,11 @@ class LayerWorld : public ::testing::Test {
     e.code = InputEvent::kButtonPress;
     input.QueueEvent(e);
   }
+  Layer* Add(const char* name, bool modal = false) {
+    Layer* layer = new Layer(&j, name, modal);
+    world.AddLayerOnTop(layer);
+    return layer;
+  }
   DebugCapture quiet;
   Journal j;  // outlives the world, whose destructor deletes the layers that write to it
   CInputMan input;
@@ -64,12 +69,9 @@ class LayerWorld : public ::testing::Test {
 };
 
 TEST_F(LayerWorld, ModalLayerStopsInputButEveryActiveLayerTicks) {
-  Layer* bottom = new Layer(&j, "bottom");
-  Layer* middle = new Layer(&j, "middle", true);
-  Layer* top = new Layer(&j, "top");
-  world.AddLayerOnTop(bottom);
-  world.AddLayerOnTop(middle);
-  world.AddLayerOnTop(top);
+  Layer* bottom = Add("bottom");
+  Layer* middle = Add("middle", true);
+  Add("top");
   j.lines.clear();
   Event();
   world.Tick(0.033f);
@@ -90,10 +92,8 @@ TEST_F(LayerWorld, ModalLayerStopsInputButEveryActiveLayerTicks) {
 }
 
 TEST_F(LayerWorld, MarkedLayersAreNotDrawnAndAreDeletedByTheNextTick) {
-  Layer* a = new Layer(&j, "a");
-  Layer* b = new Layer(&j, "b");
-  world.AddLayerOnTop(a);
-  world.AddLayerOnTop(b);
+  Add("a");
+  Layer* b = Add("b");
   b->onTick = [&] { world.RemoveCurrentLayer(); };  // b marks itself while it ticks
   world.Tick(0.033f);
   EXPECT_EQ(world.GetLayerCount(), 2u);
@@ -121,7 +121,7 @@ TEST_F(LayerWorld, EmptyStackAndStaleIndicesAreHarmless) {
   CRenderView view;
   world.Render(&view);
 
-  for (const char* name : {"a", "b", "c", "d"}) world.AddLayerOnTop(new Layer(&j, name));
+  for (const char* name : {"a", "b", "c", "d"}) Add(name);
   CGameActionLayer* first = world.GetLayer(0);
   // The top layer cannot be brought higher; the bottom one can, without the index wrapping.
   world.SetCurrentLayerIndex(3);
@@ -137,12 +137,9 @@ TEST_F(LayerWorld, EmptyStackAndStaleIndicesAreHarmless) {
 }
 
 TEST_F(LayerWorld, ChangesDuringThePassFollowTheIndex) {
-  Layer* a = new Layer(&j, "a");
-  Layer* b = new Layer(&j, "b");
-  Layer* c = new Layer(&j, "c");
-  world.AddLayerOnTop(a);
-  world.AddLayerOnTop(b);
-  world.AddLayerOnTop(c);
+  Layer* a = Add("a");
+  Layer* b = Add("b");
+  Layer* c = Add("c");
   // c adds one above itself (not visited this pass); b brings itself to the top, so a, the layer
   // just below its old slot, is skipped for this pass.
   c->onTick = [&] {
@@ -205,15 +202,11 @@ TEST_F(LayerWorld, RandomChangesDuringPasses) {
   for (int pass = 0; pass < 500; ++pass) {
     if (!world.HasLayers())
       for (int i = 0; i < 5; ++i) world.AddLayerOnTop(make());
-    std::vector<Layer*> before;
-    for (size_t i = 0; i < world.GetLayerCount(); ++i) before.push_back(static_cast<Layer*>(world.GetLayer(i)));
-    for (size_t k = 0; k < all.size(); ++k) {
-      ticks[k] = 0;
-      markedAtStart[k] = false;
-    }
-    for (Layer* l : before)
+    std::fill(ticks.begin(), ticks.end(), 0);
+    std::fill(markedAtStart.begin(), markedAtStart.end(), false);
+    for (size_t i = 0; i < world.GetLayerCount(); ++i)
       for (size_t k = 0; k < all.size(); ++k)
-        if (all[k] == l) markedAtStart[k] = l->IsMarkedForRemoval();
+        if (all[k] == world.GetLayer(i)) markedAtStart[k] = world.GetLayer(i)->IsMarkedForRemoval();
     world.Tick(0.033f);
     for (size_t k = 0; k < all.size(); ++k) {
       ASSERT_LE(ticks[k], 1);
