@@ -5,11 +5,9 @@
 #include "core/Settings.h"
 #include "platform/Joystick.h"
 #include "platform/Platform.h"
-#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -261,50 +259,6 @@ TEST_F(InputManTest, JoystickPollMakesActionEventsAtTheThresholds) {
   EXPECT_TRUE(step(Stick(0, 0)).empty());
   EXPECT_EQ(input.GetActionValue(16), 1.0f);
   SetSettings(previous);
-}
-
-// A 640 x 480 client area in the foreground, for the cursor helpers.
-class InputManWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("KELVARUN_RUNTIME_DIR", folder.Path().c_str(), 1);
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &DefWindowProcA;
-    windowClass.lpszClassName = "KvInputTest";
-    static const bool registered = RegisterClassA(&windowClass) != 0;
-    ASSERT_TRUE(registered);
-    window = CreateWindowA("KvInputTest", "input", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(window, nullptr);
-    ShowWindow(window, SW_SHOW);
-    input.Init(nullptr, window);
-  }
-  void TearDown() override {
-    input.Shutdown();
-    DestroyWindow(window);
-    DrainMessages();
-    unsetenv("KELVARUN_RUNTIME_DIR");
-  }
-  void Cursor(int x, int y) {
-    POINT p = {x, y};
-    ClientToScreen(window, &p);
-    plat::SetCursorScreenPos(p.x, p.y);
-  }
-
-  testing_support::TempFolder folder;
-  HWND window = nullptr;
-  CInputMan input;
-};
-
-TEST_F(InputManWindowTest, PositionsAndEdgeScroll) {
-  Cursor(320, 480);
-  EXPECT_EQ(input.GetNormalizedMousePos(), Vector2(0.0f, 0.75f));
-  // The rectangle of half-sides 320 x 0.5 and 240 x 0.5 around the centre: 160..480, 120..360.
-  Cursor(10, 470);
-  EXPECT_EQ(input.GetEdgeScroll(0.5f, 0.5f), Vector2(-150.0f / 640.0f, 110.0f / 640.0f));
-  input.ClampCursor(0.5f, 0.5f);
-  EXPECT_EQ(input.GetEdgeScroll(0.5f, 0.5f), Vector2(0.0f, 0.0f));
-
 }
 
 }  // namespace
