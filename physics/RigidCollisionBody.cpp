@@ -192,10 +192,12 @@ void CRigidCollisionBody::AccumulateGravityAndDrag(float rate) {
   if (!m_model || m_state.GetInverseMass() == 0.0f) return;
   const RigidPhysicsParams& params = m_model->GetParams();
   const float m = m_state.GetMass();
+  // The state's own pose: inside a fourth-order step it is the pose of the stage.
+  const COrientation frame = m_state.GetFrame();
   m_state.AddForce(params.gravity * m);
   const float s = RigidMath::FastLength(m_state.velocity);
   if (s > 0.0f) {
-    Vector3 local = m_frame.WorldToLocalVector(m_state.velocity);
+    Vector3 local = frame.WorldToLocalVector(m_state.velocity);
     local = Vector3(local.x * params.linearDrag.x, local.y * params.linearDrag.y, local.z * params.linearDrag.z);
     const float d = RigidMath::FastLength(local);
     // Drag never more than stops the body within one tick.
@@ -204,7 +206,7 @@ void CRigidCollisionBody::AccumulateGravityAndDrag(float rate) {
   }
   const float sl = RigidMath::FastLength(m_state.angularMomentum);
   if (sl > 0.0f && !m_state.rotationLocked) {
-    Vector3 local = m_frame.WorldToLocalVector(m_state.angularVelocity);
+    Vector3 local = frame.WorldToLocalVector(m_state.angularVelocity);
     local = Vector3(local.x * params.rotationalDrag.x, local.y * params.rotationalDrag.y,
                     local.z * params.rotationalDrag.z);
     const float d = RigidMath::FastLength(local) * m;
