@@ -1,5 +1,5 @@
-// Level data and the managers the world owns or drives: light data, visibility nodes, terrain and
-// sky instances, sound, effects, weather, settings.
+// Level data and the managers the world owns or drives: light data, terrain and sky instances,
+// sound, effects, weather, and destroy announcements in server mode.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -58,20 +58,6 @@ TEST(WorldLevel, LightDataFailuresMakeTheTerrainLitAtRunTime) {
   world.ResetWorld();
   EXPECT_TRUE(world.GetTerrainInstances().empty());
   EXPECT_EQ(world.GetSkyInstance(), nullptr);
-}
-
-TEST(WorldLevel, VisibilityNodesCountOnlyWhenRead) {
-  DebugCapture log;
-  TempFolder folder;
-  CGameWorld world(nullptr, nullptr);
-  world.SetLevelDirectory(folder.Path());
-  world.LoadVisibilityNodes(nullptr);
-  EXPECT_FALSE(world.IsVisibilityLoaded());
-  folder.Write("visnodes.bin", std::string(32, 'v'));
-  world.LoadVisibilityNodes(nullptr);
-  EXPECT_NE(log.Text().find("CGameWorld: Loading Visibility Nodes from: " + folder.Path() + "visnodes.bin"), std::string::npos);
-  // The octree has no records to lay over yet, so the scene keeps culling by volume.
-  EXPECT_FALSE(world.IsVisibilityLoaded());
 }
 
 TEST(WorldLevel, ManagersFollowTheWorldsResetsAndTicks) {
