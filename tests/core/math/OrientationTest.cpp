@@ -79,7 +79,9 @@ TEST(OrientationTest, LookAtCarriesXOntoTheTargetInEveryCase) {
     d.Normalize();
     ExpectNear(f.GetXAxis(), d, 2e-4f);
     EXPECT_TRUE(f.IsOrthonormal(1e-4f));
-    if (rebuild) EXPECT_NEAR(f.GetYAxis().z, 0.0f, 1e-5f);  // the rebuild keeps Z up
+    if (rebuild) {
+      EXPECT_NEAR(f.GetYAxis().z, 0.0f, 1e-5f);  // the rebuild keeps Z up
+    }
   }
   // Straight down or up (the overview camera): a full frame, not zero Y and Z rows.
   for (float dz : {-10.0f, 10.0f}) {

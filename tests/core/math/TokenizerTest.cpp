@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,25 +35,18 @@ using Strings = std::vector<std::string>;
 // split at white space, give each delimiter a token of its own, and cut each
 // word into pieces of at most size - 1 characters.
 Strings ReferenceTokens(const std::string& text, const std::string& delimiters, size_t size) {
-  std::string stripped;
-  size_t lineStart = 0;
-  while (lineStart <= text.size()) {
-    size_t lineEnd = text.find('\n', lineStart);
-    if (lineEnd == std::string::npos) lineEnd = text.size();
-    std::string line = text.substr(lineStart, lineEnd - lineStart);
-    const size_t comment = line.find("//");
-    if (comment != std::string::npos) line.erase(comment);
-    stripped += line + "\n";
-    lineStart = lineEnd + 1;
-  }
   Strings tokens;
   std::string word;
   auto flush = [&]() {
     for (size_t i = 0; i < word.size(); i += size - 1) tokens.push_back(word.substr(i, size - 1));
     word.clear();
   };
-  for (char c : stripped) {
-    if (c == ' ' || c == '\n' || c == '\t' || c == '\r') {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (text.compare(i, 2, "//") == 0) {  // skip to the line end
+      flush();
+      i = std::min(text.find('\n', i), text.size()) - 1;
+    } else if (c == ' ' || c == '\n' || c == '\t' || c == '\r') {
       flush();
     } else if (delimiters.find(c) != std::string::npos) {
       flush();
@@ -146,13 +140,13 @@ TEST(TokenizerTest, ReadsIndexRanges) {
     const char* rest;  // the next token after the range
   };
   // Only a range takes the closing bracket; after a single "[5]" it stays.
-  // Texts that are no range leave both values (-1, -2) as they were.
+  // Values that are not given, or too long to be an index, keep what they were (-1, -2).
   const Case cases[] = {
       {"7 x", 7, 7, "x"},          {"3-9 x", 3, 9, "x"},      {"[ 3 - 9 ] x", 3, 9, "x"},
       {"  12 - 4x", 12, 4, "x"},   {"[5] x", 5, 5, "]"},      {"4- x", 4, 0, "x"},
       {"99999-1 x", 99999, 1, "x"}, {"[2-5 x", 2, 5, "x"},    {"3-123456", 3, -2, ""},
-      {"x", -1, -2, "x"},          {"[ x", -1, -2, "x"},      {"123456", -1, -2, ""},
-      {"-3", -1, -2, "3"},
+      {"x", -1, -2, ""},           {"[ x", -1, -2, ""},       {"123456", -1, -2, ""},
+      {"-3", -1, -2, ""},
   };
   for (const Case& c : cases) {
     CTokenizer tokenizer(c.text, "=", "//", 256);
@@ -161,7 +155,9 @@ TEST(TokenizerTest, ReadsIndexRanges) {
     tokenizer.ReadIndexRange(first, last);
     EXPECT_EQ(first, c.first) << c.text;
     EXPECT_EQ(last, c.last) << c.text;
-    if (c.first != -1 && c.last != -2) EXPECT_STREQ(tokenizer.NextToken(), c.rest) << c.text;
+    if (c.first != -1 && c.last != -2) {
+      EXPECT_STREQ(tokenizer.NextToken(), c.rest) << c.text;
+    }
   }
 }
 
