@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 #include "core/GameWorld.h"
@@ -13,35 +11,21 @@
 #include "core/math/BoundedObject.h"
 #include "core/math/Octree.h"
 #include "core/math/VisibilityFile.h"
+#include "tests/core/math/OctreeTestItems.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/WorkingFolder.h"
 
 namespace {
 
+using namespace octree_test;
 using testing_support::DebugCapture;
-using testing_support::TempFolder;
 
-class Item : public CBoundedObject {
- public:
-  Item(uint32_t flags, const Box& box) {
-    SetBoundFlags(flags);
-    SetBounds(box);
-  }
-};
-
-const Box kRoot(Vector3(0, 0, 0), Vector3(100, 100, 100));
 const char kRule[] = "======================\n";
 const char kDash[] = "----------------------\n";
 
 std::string Header(int depth, int cells) {
   return std::string(kRule) + "Layer " + std::to_string(depth) + " has " + std::to_string(cells) + " Nodes\n" +
          kRule + "\n";
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 TEST(OctreeDump, KnownTrees) {
@@ -96,21 +80,10 @@ size_t OpenFileCount() {
   return n;
 }
 
-class CurrentFolder {
- public:
-  explicit CurrentFolder(const std::string& path) : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(path);
-  }
-  ~CurrentFolder() { std::filesystem::current_path(previous_); }
-
- private:
-  std::filesystem::path previous_;
-};
-
 TEST(OctreeDump, LayerWritesOnceAndClosesItsFiles) {
   DebugCapture quiet;
-  TempFolder folder;
-  CurrentFolder here(folder.Path());
+  testing_support::WorkingFolder here;
+  ASSERT_TRUE(here.Entered());
   {
     CGameWorld world(nullptr, nullptr);
     world.GetOctree().Reset(kRoot);
@@ -122,8 +95,8 @@ TEST(OctreeDump, LayerWritesOnceAndClosesItsFiles) {
       dump.Update(0.0f);
       std::string nodes, layers;
       CNodeDumpMode::BuildDump(world.GetOctree().GetRoot(), &nodes, &layers);
-      EXPECT_EQ(ReadFile("NodeDump.txt"), nodes);
-      EXPECT_EQ(ReadFile("OTLList.txt"), layers);
+      EXPECT_EQ(here.Read("NodeDump.txt"), nodes);
+      EXPECT_EQ(here.Read("OTLList.txt"), layers);
     }
     EXPECT_FALSE(IsNodeDumpActive());
     world.GetOctree().RemoveObject(&item);

@@ -11,24 +11,16 @@
 #include "core/math/BoundedObject.h"
 #include "core/math/Octree.h"
 #include "core/math/VisibilityFile.h"
+#include "tests/core/math/OctreeTestItems.h"
 #include "scene/ConvexHullFaces.h"
 #include "scene/CullVolume.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
-using Set = std::set<CBoundedObject*>;
+using namespace octree_test;
 using testing_support::DebugCapture;
 
-class Item : public CBoundedObject {
- public:
-  Item(uint32_t flags, const Box& box) {
-    SetBoundFlags(flags);
-    SetBounds(box);
-  }
-};
-
-const Box kRoot(Vector3(0, 0, 0), Vector3(100, 100, 100));
 const uint8_t kIdentity[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
 struct Scene {
@@ -51,8 +43,6 @@ struct Scene {
     return s;
   }
 };
-
-Set Results(const COctree& tree) { return Set(tree.GetResults().begin(), tree.GetResults().end()); }
 
 // Each cell in pre-order: code, flag bits under the mask, child bits and two box corners.
 std::string Shape(const COctreeNode* cell, uint32_t flagMask) {

@@ -15,20 +15,12 @@
 #include "physics/RayInfo.h"
 #include "scene/ConvexHullFaces.h"
 #include "scene/CullVolume.h"
+#include "tests/core/math/OctreeTestItems.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
-using Set = std::set<CBoundedObject*>;
-
-class Item : public CBoundedObject {
- public:
-  Item(uint32_t flags, const Box& box, CMeshInstance* owner = nullptr) {
-    SetBoundFlags(flags);
-    SetBounds(box);
-    m_ownerInstance = owner;
-  }
-};
+using namespace octree_test;
 
 // An exact shape hit at a fixed fraction once the segment meets its box.
 class FixedHit : public Item {
@@ -225,8 +217,7 @@ void CheckRays(World& w, COctree& tree) {
 TEST(Octree, LongRandomRunMatchesBruteForce) {
   testing_support::DebugCapture quiet;
   World w;
-  const Box root(Vector3(0, 0, 0), Vector3(100, 100, 100));
-  COctree tree(root);
+  COctree tree(kRoot);
   for (int i = 0; i < 700; ++i) w.items.push_back(w.RandomItem());
   for (int step = 1; step <= 40000; ++step) {
     auto slot = w.items.begin() + w.random() % w.items.size();
@@ -267,7 +258,7 @@ TEST(Octree, LongRandomRunMatchesBruteForce) {
       tree.Coarsen(w.random() % 2 ? 12 : 1);  // moves objects up but keeps each findable
       CheckQueries(w, tree, false);
       CheckRays(w, tree);
-      tree.Reset(root);
+      tree.Reset(kRoot);
       CheckQueries(w, tree, true);
     }
   }
@@ -277,7 +268,7 @@ TEST(Octree, LongRandomRunMatchesBruteForce) {
 
 // A far hit listed in a cell the segment meets first must not hide a nearer hit in a later cell.
 TEST(Octree, NearestRayKeepsMarchingPastAnEarlierCellsHit) {
-  COctree tree(Box(Vector3(0, 0, 0), Vector3(100, 100, 100)));
+  COctree tree(kRoot);
   FixedHit far(Box(Vector3(0.5f, 9, 9), Vector3(60, 11, 11)), 0.95f);
   FixedHit near(Box(Vector3(30, 9.5f, 9.5f), Vector3(31, 10.5f, 10.5f)), 0.3f);
   tree.InsertObject(&far);
