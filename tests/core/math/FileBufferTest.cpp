@@ -123,28 +123,16 @@ TEST(FileBufferTest, FailuresAreLoggedAndBadReleasesRefused) {
 
 TEST(FileBufferTest, ScansFoldersDepthFirstAndSkipsDotFolders) {
   TempFolder folder;
-  folder.Write("root/a.tga", "");
-  folder.Write("root/B.tga", "");
-  folder.Write("root/c.wav", "");
-  folder.Write("root/sub/d.TGA", "");
-  folder.Write("root/sub/deeper/f.tga", "");
-  folder.Write("root/.hidden/e.tga", "");
-  folder.Write("root/zz/g.tga", "");
+  for (const char* name : {"a.tga", "B.tga", "c.wav", "sub/d.TGA", "sub/deeper/f.tga", ".hidden/e.tga", "zz/g.tga"})
+    folder.Write(std::string("root/") + name, "");
   folder.MakeFolder("root/folder.tga");
   const std::string root = folder.Path() + "root";
 
   std::vector<std::string> names = {"kept"};
   ScanDirectoryRecursive(root.c_str(), "*.tga", names, true);
-  const std::vector<std::string> expected = {
-      "kept",
-      root + "/B.tga",
-      root + "/a.tga",
-      root + "/folder.tga",  // folders that match the pattern are listed too
-      root + "/sub/d.TGA",
-      root + "/sub/deeper/f.tga",
-      root + "/zz/g.tga",
-  };
-  EXPECT_EQ(names, expected);
+  // Appended to the list; folders that match the pattern are listed too.
+  EXPECT_EQ(names, (std::vector<std::string>{"kept", root + "/B.tga", root + "/a.tga", root + "/folder.tga",
+                                             root + "/sub/d.TGA", root + "/sub/deeper/f.tga", root + "/zz/g.tga"}));
 
   names.clear();
   ScanDirectoryRecursive((root + "/").c_str(), "*.tga", names, false);
@@ -155,7 +143,6 @@ TEST(FileBufferTest, ScansFoldersDepthFirstAndSkipsDotFolders) {
   const std::string upper = folder.Path() + "ROOT\\SUB";
   ScanDirectoryRecursive(upper.c_str(), "*.tga", names, false);
   EXPECT_EQ(names, (std::vector<std::string>{upper + "/d.TGA"}));
-
 }
 
 TEST(FileBufferTest, ScanStopsInAFolderLoop) {
