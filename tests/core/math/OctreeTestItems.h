@@ -1,4 +1,4 @@
-// Shared pieces of the octree tests: a plain bounded object, the usual root and result sets.
+// Shared helpers of the octree tests: a plain bounded object, the usual root and result sets.
 #pragma once
 
 #include <set>

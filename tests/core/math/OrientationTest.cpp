@@ -113,10 +113,7 @@ TEST(OrientationTest, LookAtWithUpAlongUpStillGivesAFrame) {
   COrientation g;
   g.LookAtWithUp(Vector3(0, 0, 5), up);
   EXPECT_EQ(up, upIn);  // nudged internally only
-  Vector3 y = Vector3(0, 0.001f, 1).Cross(Vector3(0, 0, 1));
-  y.Normalize();
-  ExpectNear(g.GetYAxis(), y, 1e-6f);
-  for (const Vector3& u : {Vector3(0, 0, -1), Vector3(0, 0, 3), Vector3(0, 0, 0)}) {
+  for (const Vector3& u : {upIn, Vector3(0, 0, -1), Vector3(0, 0, 3), Vector3(0, 0, 0)}) {
     COrientation h;
     h.LookAtWithUp(Vector3(0, 0, 5), u);
     EXPECT_TRUE(h.IsOrthonormal(1e-5f));

@@ -33,7 +33,7 @@ using Strings = std::vector<std::string>;
 
 // The same splitting done the plain way: cut every line at its first "//",
 // split at white space, give each delimiter a token of its own, and cut each
-// word into pieces of at most size - 1 characters.
+// word into runs of at most size - 1 characters.
 Strings ReferenceTokens(const std::string& text, const std::string& delimiters, size_t size) {
   Strings tokens;
   std::string word;
