@@ -114,7 +114,8 @@ void CSphereCollisionObject::UpdateWorldBox(COctree* octree) {
 }
 
 bool CSphereCollisionObject::Intersect(GenericIntersection* query) {
-  return query->IntersectSphere(m_orientation.position, m_radius);
+  // A sphere that was never set up has no shape to meet (its radius is negative).
+  return IsSetUp() && query->IntersectSphere(m_orientation.position, m_radius);
 }
 
 void CSphereCollisionObject::PlaceMeshInstance() {
@@ -141,6 +142,10 @@ bool CSphereCollisionObject::HandleCollision(const CollisionInfo* info, const In
 }
 
 GenericIntersection* CSphereCollisionObject::CreateSweepQuery(float dt) {
+  if (!IsSetUp()) {
+    DebugPrintf("CSphereCollisionObject: a sphere that is not set up cannot move\n");
+    return nullptr;
+  }
   if (!Finite(m_velocity)) {
     DebugPrintf("CSphereCollisionObject: velocity was not finite and is cleared\n");
     m_velocity = Vector3(0.0f, 0.0f, 0.0f);

@@ -31,6 +31,7 @@ class CSphereCollisionObject : public CActiveCollisionObject {
   // contacts get the response and answer true, other kinds false.
   bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override;
   // A new swept sphere from the centre to centre + dt x velocity; the caller deletes it.
+  // Null (logged) for a sphere that is not set up.
   GenericIntersection* CreateSweepQuery(float dt) override;
   void ApplySweep(COctree* octree, GenericIntersection* query) override;
   // The bounce: only the approaching part of the velocity along the hit normal is reflected

@@ -121,6 +121,10 @@ TEST(CollisionObjects, FlagsSetUpAndTheBounce) {
   EXPECT_FALSE(ball.Place(Vector3(), Vector3(), 0.0f, 0.5f, 0));
   EXPECT_FALSE(ball.Place(Vector3(), Vector3(NAN, 0, 0), 1.0f, 0.5f, 0));
   EXPECT_FALSE(ball.IsSetUp());
+  COctree tree(Box(Vector3(-8, -8, -8), Vector3(8, 8, 8)));
+  EXPECT_FALSE(ball.Step(tree, 0.1f));  // an unset sphere neither moves nor is met
+  RayInfo through(Vector3(-2, 0, 0), Vector3(2, 0, 0));
+  EXPECT_FALSE(ball.Intersect(&through));
   ASSERT_TRUE(ball.Place(Vector3(1, 2, 3), Vector3(), 0.5f, 0.5f, 0));
   using namespace CollisionFlags;
   EXPECT_EQ(ball.GetBoundFlags() & 0xFC, kCandidate | kSubStep | kBlocks | kHearsMovers);
