@@ -55,14 +55,16 @@ void CSphereCollisionObject::BindMesh(ShadedMesh* mesh, bool dynamicLighting, ui
                                       uint32_t stampLast) {
   SetMeshInstance(nullptr, false);
   if (mesh == nullptr) return;
+  // The sphere's frame is the instance's own (local) transform, set on every commit; binding it
+  // as the pivot as well would apply it twice.
   CMeshInstance* instance = new CMeshInstance();
-  const Matrix4 transform = m_orientation.ToMatrix4();
-  if (!instance->SetMesh(mesh, false, true, dynamicLighting, stampFirst, stampLast, &transform, true, nullptr)) {
+  if (!instance->SetMesh(mesh, false, true, dynamicLighting, stampFirst, stampLast, nullptr, true, nullptr)) {
     DebugPrintf("CSphereCollisionObject: the mesh could not be bound\n");
     delete instance;
     return;
   }
   SetMeshInstance(instance, true);
+  PlaceMeshInstance();
 }
 
 void CSphereCollisionObject::RebuildLocalBounds() {

@@ -11,7 +11,10 @@
 #include "physics/CollisionFlags.h"
 #include "physics/SphereCollisionObject.h"
 #include "physics/SurfaceType.h"
+#include "scene/MeshInstance.h"
+#include "scene/ShadedMesh.h"
 #include "tests/physics/PhysicsTestUtil.h"
+#include "tools/DemoContent.h"
 
 using physics_test::RandomPoint;
 using physics_test::Uniform;
@@ -156,6 +159,26 @@ TEST(CollisionObjects, FlagsSetUpAndTheBounce) {
     EXPECT_LT(((after - n * after.Dot(n)) - (v - n * vn) * (1 - f)).Length(), 1e-3f);
     EXPECT_LE(after.Length(), v.Length() + 1e-4f);
   }
+}
+
+TEST(CollisionObjects, SpheresOwnTheInstanceOfTheirMesh) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildBox(3, 3, 3));
+  ASSERT_NE(mesh, nullptr);
+  COctree tree(Box(Vector3(-16, -16, -16), Vector3(16, 16, 16)));
+  Ball ball;
+  const float frame[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 2, 0, 0};
+  ASSERT_TRUE(ball.Setup(frame, Vector3(1, 0, 0), 0.5f, mesh.get(), 0.5f, 0));
+  ASSERT_NE(ball.GetMeshInstance(), nullptr);
+  EXPECT_TRUE(ball.OwnsMeshInstance());
+  EXPECT_GE(ball.GetLocalBounds().max.x, mesh->radius * 0.999f);  // the bounds take the mesh's size
+  tree.InsertObject(&ball);
+  ball.Step(tree, 1.0f);
+  EXPECT_EQ(ball.GetMeshInstance()->GetWorldMatrix().position, Vector3(3, 0, 0));  // follows the sphere
+  ball.SetMesh(nullptr, &tree, false);
+  EXPECT_EQ(ball.GetMeshInstance(), nullptr);
+  EXPECT_EQ(ball.GetLocalBounds().max.x, 0.5f);
+  ball.SetMesh(mesh.get(), &tree, true);  // the instance goes with the ball, before the mesh
+  EXPECT_TRUE(tree.Contains(&ball));
 }
 
 TEST(CollisionMove, FreeFlightWallsAndTheContactLimit) {
