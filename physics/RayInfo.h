@@ -13,10 +13,10 @@ class RayInfo : public GenericIntersection {
   // The segment's box, grown by 0.1 so that a segment along a face still meets what touches it.
   void GetBounds(Box& out) const override;
   void GetSweep(Vector3& out) const override { out = end - start; }
-  // Segment against an axis-aligned box: a segment wholly inside hits at time 0 at its start.
-  // Otherwise the first point of the segment in the box: a segment that starts inside hits at
-  // time 0 at its start (the normal is left alone), one that enters reports the entry face
-  // with its outward normal (-1 on a maximum face... see RayInfo.cpp). u and v are left alone.
+  // Segment against an axis-aligned box, at the segment's first point in the box. A segment
+  // that starts inside hits at time 0 at its start, with the outward normal of the nearest
+  // face (the way out); one that enters reports the entry face with the normal that faces the
+  // start (+1 on a maximum face, -1 on a minimum face). u and v are left alone.
   bool IntersectBox(const Box& box) override;
   // One-sided: only a segment running from the front of the plane towards its back hits.
   // Time and point are written before the range test, u and v whenever the projection is
