@@ -15,15 +15,9 @@
 #include "platform/Platform.h"
 #include "scene/CurvedPatch.h"
 #include "scene/CurvedPatchInstance.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
-
-struct QuietLog {
-  QuietLog() : previous(plat::SetDebugSink([this](const char* t) { text += t; })) {}
-  ~QuietLog() { plat::SetDebugSink(previous); }
-  plat::DebugSink previous;
-  std::string text;
-};
 
 // A sheet of nx x ny patches over a shared (3nx+1) x (3ny+1) control grid, neighbours and
 // edge maps filled in; heights random so the patches are genuinely curved.
@@ -228,7 +222,7 @@ TEST(CurvedPatchLevels, EdgeRulesAndClampedOffsets) {
   EXPECT_EQ(inst.GetRenderLOD(0).segments[2], 16);
   // ... and Write refuses to store them, so no file carries them.
   std::vector<uint8_t> bytes(4096);
-  QuietLog quiet;
+  testing_support::DebugCapture quiet;
   EXPECT_EQ(cp.Write(bytes.data(), bytes.size()), 0u);
 }
 
@@ -307,12 +301,12 @@ TEST(CurvedPatchLevels, CameraPassesThrottleAndStayFinite) {
   const float radius = 40.0f;
   inst.SetPlacement(COrientation(), 1.0f, radius);
   ViewFrustum cam;
-  QuietLog log;
+  testing_support::DebugCapture log;
   auto lookFrom = [&](const Vector3& p) {
     cam.GetFrame().SetPosition(p);
-    log.text.clear();
+    log.Clear();
     inst.UpdateLOD(cam);
-    return log.text.find("Patch Updating") != std::string::npos;
+    return log.Text().find("Patch Updating") != std::string::npos;
   };
   EXPECT_TRUE(lookFrom(Vector3(5, 5, 10)));  // first near pass always runs
   inst.SetLevel(0, 0);
@@ -337,7 +331,7 @@ TEST(CurvedPatchLevels, CameraPassesThrottleAndStayFinite) {
   // and a zero field of view. Levels and counts stay in range.
   inst.SetPlacement(COrientation(), 1.0f, 0.0f);
   EXPECT_TRUE(lookFrom(Vector3(0, 0, 0)));  // on the instance: the near pass, not 0/0
-  EXPECT_NE(log.text.find("Face-Level"), std::string::npos);
+  EXPECT_NE(log.Text().find("Face-Level"), std::string::npos);
   cam.SetFieldOfView(0.0f);
   lookFrom(Vector3(500, 0, 0));
   for (uint32_t p = 0; p < 4; ++p) {
@@ -449,7 +443,7 @@ TEST(CurvedPatchSection, RoundTripSizesAndExample) {
   ASSERT_TRUE(one.AddPatch(rec));
   EXPECT_EQ(one.GetFileSize(), 400u);
   std::vector<uint8_t> small(399);
-  QuietLog quiet;
+  testing_support::DebugCapture quiet;
   EXPECT_EQ(one.Write(small.data(), small.size()), 0u);
   // A neighbour that never got added would make the file unreadable: not written.
   one.GetPatchForEdit(0).neighbours[2] = 1;
@@ -469,7 +463,7 @@ TEST(CurvedPatchSection, TruncationFlipsAndHostileIndicesFailCleanly) {
   cp.GetPatchForEdit(0).levelOffsets[0] = 2;
   cp.BuildGroups(2);
   const std::vector<uint8_t> good = WriteAll(cp);
-  QuietLog quiet;
+  testing_support::DebugCapture quiet;
   for (size_t n = 0; n < good.size(); ++n) {
     CurvedPatch r;
     ASSERT_FALSE(r.Read(good.data(), n, nullptr)) << n;

@@ -9,6 +9,7 @@
 
 #include "core/math/MathUtil.h"
 #include "platform/Platform.h"
+#include "tests/support/TempFolder.h"
 #include "scene/ControllerSet.h"
 #include "scene/KeyframeController.h"
 
@@ -27,13 +28,6 @@ std::vector<float> IncreasingTimes(int n) {
   while (static_cast<int>(t.size()) < n) t.push_back(t.back() + Uniform(0.05f, 1.0f));
   return t;
 }
-
-// Keeps the expected refusal messages of a test out of the output.
-struct QuietLog {
-  QuietLog() : previous(plat::SetDebugSink([](const char*) {})) {}
-  ~QuietLog() { plat::SetDebugSink(previous); }
-  plat::DebugSink previous;
-};
 
 Eigen::Quaterniond ToEigen(const Quaternion& q) { return Eigen::Quaterniond(q.w, q.x, q.y, q.z); }
 Eigen::Vector3d ToEigen(const Vector3& v) { return Eigen::Vector3d(v.x, v.y, v.z); }
@@ -68,7 +62,7 @@ TEST(KeyframeController, SingleKeysEndTimeAndRefusedTracks) {
   EXPECT_EQ(written, 3.5f);
 
   // Equal or falling key times would give infinite or negative rates: refused, old track kept.
-  QuietLog quiet;
+  testing_support::DebugCapture quiet;
   const PositionKey same[] = {{0, 0, Vector3()}, {1, 0, Vector3()}, {1, 0, Vector3()}};
   const AlphaKey nan[] = {{0, 0, 0, 1}, {NAN, 0, 0, 1}};
   EXPECT_FALSE(c.SetPositionKeys(same, 3));
@@ -187,7 +181,7 @@ TEST(ControllerSetFile, RoundTripAndHostileData) {
   back.Write(again.data());
   EXPECT_EQ(again, file);
 
-  QuietLog quiet;
+  testing_support::DebugCapture quiet;
   for (size_t cut = 0; cut < file.size(); ++cut) {
     ControllerSet s;
     ASSERT_FALSE(s.Read(file.data(), cut, used)) << cut;

@@ -22,7 +22,6 @@ TEST(MeshDataTest, KindsAndNameParametersComeFromTheName) {
   ASSERT_TRUE(plain.Create("crate", 3, 1, 2, 2, 1, 2));
   EXPECT_EQ(ShadedMesh::kKindLod, lod.GetKind());
   EXPECT_EQ(40.0f, lod.ReadNamedValue("pixels"));
-  EXPECT_EQ(0.0f, lod.ReadNamedValue("size"));
   EXPECT_EQ(ShadedMesh::kKindInternal, internal.GetKind());
   EXPECT_EQ(ShadedMesh::kKindLod, both.GetKind());
   EXPECT_EQ(ShadedMesh::kKindOrdinary, plain.GetKind());
@@ -34,9 +33,6 @@ TEST(MeshDataTest, KindsAndNameParametersComeFromTheName) {
 
 TEST(MeshDataTest, AttachPointsAreFoundByTypeNameAndKey) {
   std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(5, 1.0f));
-  std::vector<int> named;
-  ground->CollectAttachPoints(kAttachNamedPoint, named);
-  EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4}), named);
   EXPECT_EQ(-1, ground->FindAttachPoint(777));
   EXPECT_EQ(2, ground->FindNamedAttachPointIndex("CORNER1"));
   EXPECT_EQ(nullptr, ground->FindNamedAttachPoint("corner"));

@@ -155,26 +155,12 @@ TEST(MeshLayer, ClipFaceCases) {
   const Matrix4 identity;
   const Color black = Color::FromWord(0xFF000000u), white = Color::FromWord(0xFFFFFFFFu);
 
-  // Wholly inside: the three corners.
-  CMeshLayer::ClipFace(&layer, 0, corners, {Vector4(0, 0, 1, -5)}, identity, white, black);
-  ASSERT_EQ(layer.GetFaceCount(), 1u);
-  EXPECT_EQ(layer.GetFaces()[0].end - layer.GetFaces()[0].first, 3u);
-  // Wholly outside: nothing.
-  CMeshLayer::ClipFace(&layer, 0, corners, {Vector4(0, 0, 1, 5)}, identity, white, black);
-  EXPECT_EQ(layer.GetFaceCount(), 1u);
-  // x < 0 keeps two corners: a quadrilateral; x + y < -1 keeps one corner: a triangle.
-  CMeshLayer::ClipFace(&layer, 0, corners, {Vector4(1, 0, 0, 0)}, identity, white, black);
-  ASSERT_EQ(layer.GetFaceCount(), 2u);
-  EXPECT_EQ(layer.GetFaces()[1].end - layer.GetFaces()[1].first, 4u);
-  CMeshLayer::ClipFace(&layer, 0, corners, {Vector4(1, 1, 0, 1)}, identity, white, black);
-  ASSERT_EQ(layer.GetFaceCount(), 3u);
-  EXPECT_EQ(layer.GetFaces()[2].end - layer.GetFaces()[2].first, 3u);
   // Corners exactly on a plane count as outside; the crossing vertices made for them land on
   // them, so planes through the edges give back the whole triangle.
   CMeshLayer::ClipFace(&layer, 0, corners, {Vector4(-1, 0, 0, -1), Vector4(0, -1, 0, -1)}, identity, white, black);
-  ASSERT_EQ(layer.GetFaceCount(), 4u);
-  ASSERT_EQ(layer.GetFaces()[3].end - layer.GetFaces()[3].first, 3u);
-  for (uint32_t k = layer.GetFaces()[3].first; k < layer.GetFaces()[3].end; ++k) {
+  ASSERT_EQ(layer.GetFaceCount(), 1u);
+  ASSERT_EQ(layer.GetFaces()[0].end - layer.GetFaces()[0].first, 3u);
+  for (uint32_t k = layer.GetFaces()[0].first; k < layer.GetFaces()[0].end; ++k) {
     const MeshLayerVertex& v = layer.GetVertices()[k];
     const bool atCorner = (v.a == 0 && v.b == 0) || (v.a == 1 && v.b == 0) || (v.a == 0 && v.b == 1);
     EXPECT_TRUE(atCorner) << v.a << ", " << v.b;

@@ -8,15 +8,10 @@
 
 #include "physics/TriMesh.h"
 #include "platform/Platform.h"
+#include "tests/support/TempFolder.h"
 #include "scene/VertexSharingTable.h"
 
 namespace {
-
-struct QuietLog {
-  QuietLog() : previous(plat::SetDebugSink([](const char*) {})) {}
-  ~QuietLog() { plat::SetDebugSink(previous); }
-  plat::DebugSink previous;
-};
 
 // n x n grid of vertices, two faces per cell, adjacency built.
 void MakeGrid(TriMesh& mesh, int n) {
@@ -120,7 +115,7 @@ TEST(VertexSharingTable, GroupingRules) {
 
   TriMesh bare;
   ASSERT_TRUE(bare.Allocate(3, 1));
-  QuietLog quiet;
+  testing_support::DebugCapture quiet;
   EXPECT_FALSE(t.Build(bare, faces.data())) << "the adjacency must be built first";
 }
 
@@ -152,7 +147,7 @@ TEST(VertexSharingTable, HostileFileDataIsRefused) {
   ASSERT_TRUE(t.Build(grid, faces.data()));
   const std::vector<uint8_t> file = Serialize(t);
   const uint32_t F = grid.faceCount, G = t.GetGroupCount(), members = 2 + F + G;
-  QuietLog quiet;
+  testing_support::DebugCapture quiet;
   for (size_t cut = 0; cut < file.size(); ++cut) ASSERT_FALSE(r.Read(file.data(), cut, grid)) << cut;
   const std::pair<uint32_t, uint32_t> edits[] = {
       {0, F + 1},                                // face count of another mesh
