@@ -280,14 +280,11 @@ TEST(MeshInstance, AlphaFadeStampsAndLighting) {
     const float a = float(rng() % 1000) / 999.0f;
     const uint32_t d = rng() % 5, d0 = rng() % 5;
     CMeshInstance x, y;
-    x.SetFadeDivisor(d0, false);
-    y.SetFadeDivisor(d0, false);
-    x.SetFadeDivisor(d, false);
-    x.SetAlpha(a, false);
-    y.SetAlpha(a, false);
-    y.SetFadeDivisor(d, false);
-    EXPECT_NEAR(x.GetAlpha(), y.GetAlpha(), 1e-6f);
+    for (CMeshInstance* z : {&x, &y}) z->SetFadeDivisor(d0, false);
+    x.SetFadeDivisor(d, false), x.SetAlpha(a, false);
+    y.SetAlpha(a, false), y.SetFadeDivisor(d, false);
     EXPECT_NEAR(x.GetAlpha(), a / (d + 1), 1e-6f);
+    EXPECT_NEAR(y.GetAlpha(), a / (d + 1), 1e-6f);
   }
 
   // Fade divisor changes clear the stamps of the whole tree; lighting off marks them never.
@@ -420,11 +417,8 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
   inst.UpdateAnimation();
   EXPECT_EQ(inst.GetTexture(0), mesh->textures[1]);
   // Vertex animation picks the frame from the play time; a zero-length record holds its start.
-  AnimationRecord frames{};
+  AnimationRecord frames = record;
   frames.dataType = AnimationRecord::kVertex;
-  frames.frameCount = 2;
-  frames.length = 1.0f;
-  frames.frameRate = 2.0f;
   frames.playback = 1;
   inst.PlayAnimation(&frames, 0.6f, 0.0f, false, nullptr);
   inst.UpdateAnimation();
