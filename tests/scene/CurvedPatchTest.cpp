@@ -56,24 +56,17 @@ std::vector<uint8_t> WriteAll(const CurvedPatch& cp) {
   return bytes;
 }
 
-// Reference: de Casteljau in double over the patch's 4 x 4 control grid.
+// Reference: the Bernstein form in double over the patch's 4 x 4 control grid.
 Vector3 Reference(const CurvedPatch& cp, uint32_t p, double u, double v) {
-  double col[4][3];
-  for (int c = 0; c < 4; ++c) {
-    double pts[4][3];
+  auto bern = [](int i, double t) { const double c[4] = {1, 3, 3, 1}; return c[i] * std::pow(t, i) * std::pow(1 - t, 3 - i); };
+  double sum[3] = {0, 0, 0};
+  for (int c = 0; c < 4; ++c)
     for (int r = 0; r < 4; ++r) {
       const Vector3& q = cp.GetControlVertex(p, c, r).position;
-      pts[r][0] = q.x, pts[r][1] = q.y, pts[r][2] = q.z;
+      const double w = bern(c, u) * bern(r, v);
+      sum[0] += w * q.x, sum[1] += w * q.y, sum[2] += w * q.z;
     }
-    for (int level = 3; level > 0; --level)
-      for (int i = 0; i < level; ++i)
-        for (int k = 0; k < 3; ++k) pts[i][k] = (1 - v) * pts[i][k] + v * pts[i + 1][k];
-    for (int k = 0; k < 3; ++k) col[c][k] = pts[0][k];
-  }
-  for (int level = 3; level > 0; --level)
-    for (int i = 0; i < level; ++i)
-      for (int k = 0; k < 3; ++k) col[i][k] = (1 - u) * col[i][k] + u * col[i + 1][k];
-  return Vector3(float(col[0][0]), float(col[0][1]), float(col[0][2]));
+  return Vector3(float(sum[0]), float(sum[1]), float(sum[2]));
 }
 
 struct Tess {
