@@ -221,18 +221,14 @@ TEST(ScriptCam, FliesTheSplinesAndBanksOnlyInTurns) {
 TEST(ScriptCam, TriggersFindTheFirstCameraWithTheirID) {
   DebugCapture quiet;
   CGameWorld world(nullptr, nullptr);
-  CScriptCam* other = new CScriptCam();
-  CScriptCam* first = new CScriptCam();
-  CScriptCam* second = new CScriptCam();
-  ASSERT_TRUE(other->ParseScript("ID = 3 NumSegments = 0"));
-  ASSERT_TRUE(first->ParseScript("ID = 7 NumSegments = 0"));
-  ASSERT_TRUE(second->ParseScript("ID = 7 NumSegments = 0"));
   world.AddCamera(new CObserverCam());
-  world.AddCamera(other);
-  world.AddCamera(first);
-  world.AddCamera(second);
-  EXPECT_EQ(CScriptCam::FindById(7, &world), first);
-  EXPECT_EQ(CScriptCam::FindById(3, &world), other);
+  CScriptCam* cams[3];
+  for (int i = 0; i < 3; ++i) {
+    cams[i] = new CScriptCam();
+    ASSERT_TRUE(cams[i]->ParseScript(i ? "ID = 7 NumSegments = 0" : "ID = 3 NumSegments = 0"));
+    world.AddCamera(cams[i]);
+  }
+  EXPECT_EQ(CScriptCam::FindById(7, &world), cams[1]);
   EXPECT_EQ(CScriptCam::FindById(8, &world), nullptr);
   world.ClearWorld();
 }
