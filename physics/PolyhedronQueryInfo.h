@@ -18,14 +18,22 @@ class CPolyhedronInfo : public GenericIntersection {
   // The cube of half size 100 around the end position.
   void GetBounds(Box& out) const override;
   void GetSweep(Vector3& out) const override { out = end_.position - start_.position; }
-  bool IntersectBox(const Box&) override { return false; }
-  bool IntersectPolygon(const Vector3&, const Vector3&, const Vector3&, const Vector3&, bool, const Box*) override {
-    return false;
+  // Shapes without pieces of their own (terrain, boxes, spheres) meet the body's swept
+  // collision spheres, when the body hands them over; otherwise nothing.
+  bool IntersectBox(const Box& box) override {
+    return Forward(staticQuery && staticQuery->IntersectBox(box));
   }
-  bool IntersectTriangle(const Vector3&, const Vector3&, const Vector3&, const Vector3&, bool, const Box*) override {
-    return false;
+  bool IntersectPolygon(const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n, bool parallelogram,
+                        const Box* box) override {
+    return Forward(staticQuery && staticQuery->IntersectPolygon(a, b, k, n, parallelogram, box));
   }
-  bool IntersectSphere(const Vector3&, float) override { return false; }
+  bool IntersectTriangle(const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n, bool parallelogram,
+                         const Box* box) override {
+    return Forward(staticQuery && staticQuery->IntersectTriangle(a, b, k, n, parallelogram, box));
+  }
+  bool IntersectSphere(const Vector3& centre, float radius) override {
+    return Forward(staticQuery && staticQuery->IntersectSphere(centre, radius));
+  }
   bool IntersectPolyhedron(const PolyTree* other, const COrientation& otherPose) override {
     return Intersect(other, otherPose);
   }
@@ -42,8 +50,19 @@ class CPolyhedronInfo : public GenericIntersection {
   // The closest points of the last Intersect, in world space.
   Vector3 closest1;
   Vector3 closest2;
+  // The body's swept spheres over the same step (not owned; may be null).
+  GenericIntersection* staticQuery = nullptr;
 
  private:
+  // The spheres' record becomes this query's; it starts clean for every shape.
+  bool Forward(bool hit) {
+    if (!staticQuery) return false;
+    result = staticQuery->result;
+    normal = staticQuery->normal;
+    staticQuery->result.Reset();
+    return hit;
+  }
+
   float Distance(const PolyTree* other, const COrientation& pose, const COrientation& otherPose);
 
   const PolyTree* tree_;

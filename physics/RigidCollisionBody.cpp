@@ -136,16 +136,18 @@ GenericIntersection* CRigidCollisionBody::CreateSweepQuery(float dt) {
   m_state.AdvancePose(dt);
   ++m_stampCounter;
   PlaceTree(m_spareTree, m_state.nextPose, m_stampCounter);
-  if (m_pieces) {
-    CPolyhedronInfo& query = SharedPolyhedronQuery();
-    query = CPolyhedronInfo(m_pieces, m_frame, m_state.nextPose);
-    query.mode |= QueryMode::kOwnedByCreator;
-    return &query;
-  }
   BeamArrayInfo& beams = SharedBeams();
   beams.result.Reset();
   beams.mode = QueryMode::kDetails | QueryMode::kOwnedByCreator;
   FillBeams(beams, m_frame, m_state.nextPose);
+  if (m_pieces) {
+    // Pieces meet other bodies' pieces; terrain and other shapes meet the spheres.
+    CPolyhedronInfo& query = SharedPolyhedronQuery();
+    query = CPolyhedronInfo(m_pieces, m_frame, m_state.nextPose);
+    query.mode |= QueryMode::kOwnedByCreator;
+    query.staticQuery = &beams;
+    return &query;
+  }
   return &beams;
 }
 

@@ -192,7 +192,9 @@ bool CWheel::HandleCollision(const CollisionInfo* info, const IntersectionResult
 bool CWheel::Intersect(GenericIntersection* query) { return query->IntersectSphere(m_frame.position, m_radius); }
 
 GenericIntersection* CWheel::CreateSweepQuery(float dt) {
-  m_onGround = false;  // the sweep finds the ground anew
+  // The first sweep of a move finds the ground anew; the retry after a contact stops short of
+  // the ground it found and must not forget it.
+  if (GetHitObjects().empty()) m_onGround = false;
   const Vector3 mount = GetWorldMountPoint(), axis = GetWorldAxis();
   return new BeamInfo(mount + axis * m_params.suspensionLength, mount + axis * m_nextExtension, m_radius);
 }
