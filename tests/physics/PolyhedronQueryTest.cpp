@@ -55,20 +55,9 @@ TEST(PolyhedronQuery, ApartAtTheEndOrOverlappingAtTheStart) {
     EXPECT_FALSE(query.IntersectPolyhedron(still.get(), At(Vector3(0, 0, 0))));
     EXPECT_EQ(query.result.time, FLT_MAX);
   }
-  {
-    CPolyhedronInfo query(mover.get(), At(Vector3(0.2f, 0, 0)), At(Vector3(0.3f, 0, 0)));
-    EXPECT_TRUE(query.IntersectPolyhedron(still.get(), At(Vector3(0, 0, 0))));
-    EXPECT_EQ(query.result.time, 0.0f);
-  }
-  CPolyhedronInfo query(mover.get(), At(Vector3(1, 2, 3)), At(Vector3(10, 20, 30)));
-  Box bounds;
-  query.GetBounds(bounds);
-  EXPECT_FLOAT_EQ(bounds.max.x - bounds.min.x, 200.0f);
-  EXPECT_FLOAT_EQ(bounds.GetCenter().y, 20.0f);
-  Vector3 sweep;
-  query.GetSweep(sweep);
-  EXPECT_FLOAT_EQ(sweep.z, 27.0f);
-  EXPECT_FALSE(query.IntersectSphere(Vector3(10, 20, 30), 5.0f));
+  CPolyhedronInfo query(mover.get(), At(Vector3(0.2f, 0, 0)), At(Vector3(0.3f, 0, 0)));
+  EXPECT_TRUE(query.IntersectPolyhedron(still.get(), At(Vector3(0, 0, 0))));
+  EXPECT_EQ(query.result.time, 0.0f);
 }
 
 TEST(PolyhedronQuery, ContactNormalOfCrossingEdgesPointsAwayFromTheOtherBody) {

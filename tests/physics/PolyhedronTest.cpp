@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <set>
-#include <sstream>
 
 #include "physics/Polyhedron.h"
 #include "tests/physics/PolyTestUtil.h"

@@ -117,21 +117,6 @@ TEST(VclipWalk, SmallMotionsReuseTheCachedPairAndStayExact) {
   }
 }
 
-TEST(VclipWalk, UnitCubesOneApartAnswerInOneCallFromTheCache) {
-  auto a = Leaf("cubeA", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
-  auto b = Leaf("cubeB", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
-  ClosestFeatureCache cache(17);
-  VclipVector3 cp1, cp2;
-  const Se3 rel(VclipQuaternion::kIdentity, VclipVector3(2, 0, 0));
-  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, rel, cache, cp1, cp2), 1.0f);
-  EXPECT_FLOAT_EQ(cp1.x, 1.0f);
-  EXPECT_FLOAT_EQ(cp2.x, 0.0f);
-  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, rel, cache, cp1, cp2), 1.0f);
-  EXPECT_EQ(VClip::LastHandlerCalls(), 1);
-  ASSERT_NE(cache.Find(a.get(), b.get()), nullptr);
-  EXPECT_EQ(cache.Size(), 1u);
-}
-
 TEST(VclipWalk, TouchingAndPenetratingContacts) {
   auto big = Leaf("big", MakeBox(VclipVector3(-5, -5, -1), VclipVector3(5, 5, 0)));
   // A small tetrahedron whose lowest vertex points down into the top face.
