@@ -25,34 +25,10 @@ bool CTerrainPatch::Setup(CMeshInstance* instance, uint32_t patch, CCollisionObj
     DebugPrintf("CTerrainPatch: patch %u is not a patch of the instance\n", patch);
     return false;
   }
-  m_info.surface = SurfaceType::Get(0);
-  m_info.owner = owner;
-  m_info.object = this;
-  m_section = nullptr;
-  BindInstance(instance);
-  m_face = static_cast<int32_t>(patch);
-
   const CTexture* texture = PatchTexture(instance, patch);
-  ChooseSurface(texture);
   const bool translucent = texture && texture->HasAnyFlag(kTranslucentMask);
-  SetBits(kOccluderBits, !translucent);
-  SetStaticCollisionFlags();
-
-  SetBits(kRenderable, instance->GetPartialDrawGroupCount() > 0);
-  AddBoundFlags(kReceivesLights);
-  SetBits(kCastsShadows, !(owner && (owner->GetBoundFlags() & kCastsShadows)));
-  SetBits(kReceivesProjectedShadows, !translucent);
-  ClearBoundFlags(kCastsProjectedShadow);
-  AddBoundFlags(kBlocksStaticShadowRays);
-  if (owner && (owner->GetBoundFlags() & kCastsProjectedShadow)) ClearBoundFlags(kBlocksStaticShadowRays);
-
-  if (texture) {
-    if (texture->HasAnyFlag(kTextureNoSections)) ClearBoundFlags(kRenderable);
-    if (texture->HasAnyFlag(kTextureTwoSided)) ClearBoundFlags(kBackfaceCull);
-    if (texture->HasAnyFlag(kTextureNoCollide)) ClearBoundFlags(kColliderObject);
-    if (texture->HasAnyFlag(kTextureFlagged)) AddBoundFlags(CBoundedObject::kTextureFlagged);
-  }
-  if (GetBoundFlags() & kColliderObject) AddBoundFlags(kStaticWorldBits);
+  BindAndChooseFlags(instance, patch, owner, texture,
+                     FlagChoice{!translucent, !translucent, kCastsProjectedShadow, kTextureNoSections});
   AddBoundFlags(kPatchMark);
 
   SetBounds(state->GetWorldBounds(patch));

@@ -32,33 +32,10 @@ bool CTerrainPolygon::Setup(CMeshInstance* instance, uint32_t face, CCollisionOb
     DebugPrintf("CTerrainPolygon: face %u is not a face of the instance's mesh\n", face);
     return false;
   }
-  m_info.surface = SurfaceType::Get(0);
-  m_info.owner = owner;
-  m_info.object = this;
-  m_section = nullptr;
-  BindInstance(instance);
-  m_face = static_cast<int32_t>(face);
-
   const CTexture* texture = FaceTexture(instance, face);
-  ChooseSurface(texture);
-  SetBits(kOccluderBits, !IsGroupTranslucent(instance, face));
-  SetStaticCollisionFlags();
-
-  SetBits(kRenderable, instance->GetPartialDrawGroupCount() > 0);
-  AddBoundFlags(kReceivesLights);
-  SetBits(kCastsShadows, !(owner && (owner->GetBoundFlags() & kCastsShadows)));
-  AddBoundFlags(kReceivesProjectedShadows);
-  ClearBoundFlags(kCastsProjectedShadow);
-  AddBoundFlags(kBlocksStaticShadowRays);
-  if (owner && (owner->GetBoundFlags() & (kCastsProjectedShadow | kCastsShadows))) ClearBoundFlags(kBlocksStaticShadowRays);
-
-  if (texture) {
-    if (texture->HasAnyFlag(kTextureNoSections | kTextureBitmap)) ClearBoundFlags(kRenderable);
-    if (texture->HasAnyFlag(kTextureTwoSided)) ClearBoundFlags(kBackfaceCull);
-    if (texture->HasAnyFlag(kTextureNoCollide)) ClearBoundFlags(kColliderObject);
-    if (texture->HasAnyFlag(kTextureFlagged)) AddBoundFlags(CBoundedObject::kTextureFlagged);
-  }
-  if (GetBoundFlags() & kColliderObject) AddBoundFlags(kStaticWorldBits);
+  BindAndChooseFlags(instance, face, owner, texture,
+                     FlagChoice{!IsGroupTranslucent(instance, face), true, kCastsProjectedShadow | kCastsShadows,
+                                kTextureNoSections | kTextureBitmap});
 
   Box box;
   Vector3 corners[3];
@@ -72,6 +49,36 @@ bool CTerrainPolygon::Setup(CMeshInstance* instance, uint32_t face, CCollisionOb
     m_section = part ? part->section : nullptr;
   }
   return true;
+}
+
+void CTerrainPolygon::BindAndChooseFlags(CMeshInstance* instance, uint32_t face, CCollisionObject* owner,
+                                         const CTexture* texture, const FlagChoice& choice) {
+  m_info.surface = SurfaceType::Get(0);
+  m_info.owner = owner;
+  m_info.object = this;
+  m_section = nullptr;
+  BindInstance(instance);
+  m_face = static_cast<int32_t>(face);
+
+  ChooseSurface(texture);
+  SetBits(kOccluderBits, choice.occludes);
+  SetStaticCollisionFlags();
+
+  SetBits(kRenderable, instance->GetPartialDrawGroupCount() > 0);
+  AddBoundFlags(kReceivesLights);
+  SetBits(kCastsShadows, !(owner && (owner->GetBoundFlags() & kCastsShadows)));
+  SetBits(kReceivesProjectedShadows, choice.receivesProjectedShadows);
+  ClearBoundFlags(kCastsProjectedShadow);
+  AddBoundFlags(kBlocksStaticShadowRays);
+  if (owner && (owner->GetBoundFlags() & choice.ownerShadowMask)) ClearBoundFlags(kBlocksStaticShadowRays);
+
+  if (texture) {
+    if (texture->HasAnyFlag(choice.noRenderTextureMask)) ClearBoundFlags(kRenderable);
+    if (texture->HasAnyFlag(kTextureTwoSided)) ClearBoundFlags(kBackfaceCull);
+    if (texture->HasAnyFlag(kTextureNoCollide)) ClearBoundFlags(kColliderObject);
+    if (texture->HasAnyFlag(kTextureFlagged)) AddBoundFlags(CBoundedObject::kTextureFlagged);
+  }
+  if (GetBoundFlags() & kColliderObject) AddBoundFlags(kStaticWorldBits);
 }
 
 bool CTerrainPolygon::GetGeometry(Vector3 corners[3], Vector3& normal) const {

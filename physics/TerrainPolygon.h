@@ -46,6 +46,19 @@ class CTerrainPolygon : public CStaticCollisionPrimative, public COccluderObject
   static bool IsGroupTranslucent(CMeshInstance* instance, uint32_t face);
 
  protected:
+  // Where a face's setup and a patch's setup part ways in choosing flags.
+  struct FlagChoice {
+    bool occludes;                  // opaque: occludes and culls its back
+    bool receivesProjectedShadows;
+    uint32_t ownerShadowMask;       // owner flags that stop it blocking static shadow rays
+    uint32_t noRenderTextureMask;   // texture flags that keep it out of the partial-draw lists
+  };
+
+  // Binds instance, face and owner (section cleared) and chooses the surface and the bounded-object
+  // flags from the texture, the owner and `choice`; the box and the section are left to the caller.
+  void BindAndChooseFlags(CMeshInstance* instance, uint32_t face, CCollisionObject* owner,
+                          const CTexture* texture, const FlagChoice& choice);
+
   int32_t m_face = -1;  // the face (the patch for a patch); -1 while unbound
 
  private:
