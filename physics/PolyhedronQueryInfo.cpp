@@ -51,7 +51,7 @@ bool CPolyhedronInfo::Intersect(const PolyTree* other, const COrientation& other
   const Vector3 end1 = closest1, end2 = closest2;
   const ClosestFeaturePair* pair = ClosestFeatureCache::Shared().Find(tree_, other);
   Vector3 n = pair ? ContactNormal(pair->feature1, end_, pair->feature2, otherPose) * -1.0f : Vector3(0, 0, 0);
-  normal = n;
+  normal = normalFacesMover ? n * -1.0f : n;
   result.point = end2;
   const float L = FastLength(end1 - end2);
 

@@ -50,6 +50,9 @@ class CPolyhedronInfo : public GenericIntersection {
   // The closest points of the last Intersect, in world space.
   Vector3 closest1;
   Vector3 closest2;
+  // Movers want the normal facing themselves, as static shapes give it; by default it faces
+  // the other body.
+  bool normalFacesMover = false;
   // The body's swept spheres over the same step (not owned; may be null).
   GenericIntersection* staticQuery = nullptr;
 

@@ -146,6 +146,7 @@ GenericIntersection* CRigidCollisionBody::CreateSweepQuery(float dt) {
     query = CPolyhedronInfo(m_pieces, m_frame, m_state.nextPose);
     query.mode |= QueryMode::kOwnedByCreator;
     query.staticQuery = &beams;
+    query.normalFacesMover = true;  // the contact response pushes along it
     return &query;
   }
   return &beams;
