@@ -1,4 +1,4 @@
-// Bodies in the demo level: crates fall onto the terrain and rest, bodies thrown together bounce apart and rest,
+// Bodies in the demo level: crates fall onto the terrain and rest, crates thrown together bounce apart and rest,
 // a buggy stands on its springs and drives forward while a locked wheel stays locked.
 #include <gtest/gtest.h>
 
@@ -16,7 +16,6 @@
 #include "scene/ShadedMesh.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentLevel.h"
-#include "tests/physics/RigidTestUtil.h"
 
 namespace {
 
@@ -84,33 +83,31 @@ TEST(BodiesInLevel, CratesDropOntoGroundAndBlockAndComeToRest) {
   for (CBody& c : crates) level.octree.RemoveObject(&c);
 }
 
-TEST(BodiesInLevel, BodiesThrownTogetherBounceApartKeepingMomentumAndRest) {
+TEST(BodiesInLevel, CratesThrownTogetherBounceApartKeepingMomentumAndRest) {
   Level level;
-  // Half-metre balls: their sweeps meet each other's collision spheres.
-  const std::unique_ptr<RigidConst> light = rigid_test::MakeModel({{Vector3(), 20.0f, 0.5f}});
-  const std::unique_ptr<RigidConst> heavy = rigid_test::MakeModel({{Vector3(), 60.0f, 0.5f}});
-  CBody balls[2];
-  balls[0].Setup(light.get(), At(28.0f, 30.0f, kGround + 3.0f));
-  balls[1].Setup(heavy.get(), At(32.0f, 30.0f, kGround + 3.0f));
-  balls[0].GetState().velocity = Vector3(4.0f, 0.0f, 0.0f);
-  balls[1].GetState().velocity = Vector3(-4.0f, 0.0f, 0.0f);
-  for (CBody& b : balls) level.octree.InsertObject(&b);
-  const float momentum = 20.0f * 4.0f - 60.0f * 4.0f;
+  std::unique_ptr<RigidConst> model(new RigidConst());
+  ASSERT_TRUE(model->BuildFromMesh(DemoContent::BuildCrate()));
+  const float m = model->GetMass().mass;
+  CBody crates[2];
+  crates[0].Setup(model.get(), At(28.0f, 30.0f, kGround + 3.0f));
+  crates[1].Setup(model.get(), At(32.0f, 30.2f, kGround + 3.15f));
+  crates[0].GetState().velocity = Vector3(5.0f, 0.0f, 0.0f);
+  crates[1].GetState().velocity = Vector3(-3.0f, 0.0f, 0.0f);
+  for (CBody& c : crates) level.octree.InsertObject(&c);
+  const float momentum = m * (5.0f - 3.0f);
   bool met = false;
   Vector3 unused[2];
-  for (int step = 0; step < 60 && !met; ++step) met = StepAll(balls, 2, 1, kGround + 0.45f, unused, -1);
-  ASSERT_TRUE(met) << "the bodies never touched";
-  // Still in the air, both move apart with the momentum they met with, less a little drag.
-  StepAll(balls, 2, 5, kGround + 0.45f, unused, -1);
-  const float after = 20.0f * balls[0].GetState().velocity.x + 60.0f * balls[1].GetState().velocity.x;
-  EXPECT_NEAR(momentum, after, 0.1f * std::fabs(momentum));
-  EXPECT_LT(balls[0].GetState().velocity.x, 0.0f);
-  EXPECT_LT(balls[0].GetState().velocity.x, balls[1].GetState().velocity.x);
+  for (int step = 0; step < 60 && !met; ++step) met = StepAll(crates, 2, 1, kGround + 0.45f, unused, -1);
+  ASSERT_TRUE(met) << "the crates never touched";
+  // Still in the air, they move apart with the momentum they met with, less a little drag.
+  StepAll(crates, 2, 5, kGround + 0.45f, unused, -1);
+  EXPECT_NEAR(momentum, m * (crates[0].GetState().velocity.x + crates[1].GetState().velocity.x), 0.1f * momentum);
+  EXPECT_LT(crates[0].GetState().velocity.x, crates[1].GetState().velocity.x);
   Vector3 settled[2];
-  StepAll(balls, 2, 400, kGround + 0.45f, settled, 300);
-  EXPECT_GT(balls[1].GetState().position.x - balls[0].GetState().position.x, 1.0f);
-  for (int i = 0; i < 2; ++i) ExpectResting(balls[i], settled[i], kGround + 0.5f);
-  for (CBody& b : balls) level.octree.RemoveObject(&b);
+  StepAll(crates, 2, 400, kGround + 0.45f, settled, 300);
+  EXPECT_GT(crates[1].GetState().position.x - crates[0].GetState().position.x, 1.0f);
+  for (int i = 0; i < 2; ++i) ExpectResting(crates[i], settled[i], kGround + 0.5f);
+  for (CBody& c : crates) level.octree.RemoveObject(&c);
 }
 
 TEST(BodiesInLevel, BuggySettlesOnItsSpringsAndDrivesWithALockedWheel) {
