@@ -16,12 +16,7 @@ CPointLight::CPointLight(float r, float g, float b, float px, float py, float pz
   m_range = std::max(range, 0.0f);
   innerRadius = (flags & kBounded) != 0 ? std::max(innerRadius, 0.0f) : kUnbounded;
   m_innerRadius = std::min(innerRadius, m_range);
-
-  m_innerRadiusSq = m_innerRadius * m_innerRadius;
-  m_rangeSq = m_range * m_range;
-  m_spanSq = m_rangeSq - m_innerRadiusSq;
-  m_invSpanSq = m_spanSq > 0.0f ? 1.0f / m_spanSq : 0.0f;
-  m_invSpan = m_range > m_innerRadius ? 1.0f / (m_range - m_innerRadius) : 0.0f;
+  DeriveRangeTerms();
   Box box;
   box.SetFromCenterRadius(position, m_range);
   SetBounds(box);
@@ -63,25 +58,37 @@ void CPointLight::Shade(Vector3& out, float facing, float term) const {
 void CPointLight::GetContribution(Vector3& out, const Vector3& normal, const Vector3& position,
                                   const COrientation& frame) const {
   const Vector3 toSurface = position - frame.GetPosition();
+  ShadeByFalloff(out, normal, toSurface, toSurface.ApproxLength(), toSurface.LengthSquared());
+}
+
+void CPointLight::ShadeByFalloff(Vector3& out, const Vector3& normal, const Vector3& toSurface, float linear,
+                                 float squared) const {
   const float nl = normal.Dot(toSurface);
   if (m_influence == 0.0f || nl > 0.0f) {
     out = Vector3();
     return;
   }
-  const float approx = toSurface.ApproxLength();
   switch (m_falloff) {
     case 0:
     case 1:
-      Shade(out, -nl, approx);
+      Shade(out, -nl, linear);
       break;
     case 2:
-      Shade(out, -nl, toSurface.LengthSquared());
+      Shade(out, -nl, squared);
       break;
     case 3:
-      Shade(out, -nl, approx * approx * approx);
+      Shade(out, -nl, linear * linear * linear);
       break;
     default:
       out = m_color * m_influence;
       break;
   }
+}
+
+void CPointLight::DeriveRangeTerms() {
+  m_innerRadiusSq = m_innerRadius * m_innerRadius;
+  m_rangeSq = m_range * m_range;
+  m_spanSq = m_rangeSq - m_innerRadiusSq;
+  m_invSpanSq = m_spanSq > 0.0f ? 1.0f / m_spanSq : 0.0f;
+  m_invSpan = m_range > m_innerRadius ? 1.0f / (m_range - m_innerRadius) : 0.0f;
 }

@@ -26,6 +26,13 @@ class CPointLight : public CLight {
   // The colour for a distance term `distance` (already in the mode's power); black when the
   // surface faces away or the term is not positive.
   void Shade(Vector3& out, float facing, float term) const;
+  // The contribution both lights share once each has measured the distance its own way: black for a
+  // surface facing away or a light without influence, else shaded by the falloff mode with `linear`
+  // (mode 0 and 1), `squared` (mode 2) or the cube of `linear` (mode 3).
+  void ShadeByFalloff(Vector3& out, const Vector3& normal, const Vector3& toSurface, float linear,
+                      float squared) const;
+  // The squares and reciprocals of the range and inner radius, once those two are set.
+  void DeriveRangeTerms();
 
   float m_innerRadius = 0.0f;
   float m_range = 0.0f;

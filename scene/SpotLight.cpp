@@ -16,11 +16,7 @@ CSpotLight::CSpotLight(float r, float g, float b, const COrientation& frame, flo
   MarkParametersSet();
   m_range = std::min(std::max(range, 0.0f), FLT_MAX);
   m_innerRadius = std::min(std::max(innerRadius, 0.0f), m_range);
-  m_innerRadiusSq = m_innerRadius * m_innerRadius;
-  m_rangeSq = m_range * m_range;
-  m_spanSq = m_rangeSq - m_innerRadiusSq;
-  m_invSpanSq = m_spanSq > 0.0f ? 1.0f / m_spanSq : 0.0f;
-  m_invSpan = m_range > m_innerRadius ? 1.0f / (m_range - m_innerRadius) : 0.0f;
+  DeriveRangeTerms();
 
   outerAngle = std::min(std::max(outerAngle, 1.0f), 179.0f);
   innerAngle = std::min(std::max(innerAngle, 0.0f), outerAngle);
@@ -62,25 +58,7 @@ float CSpotLight::ComputeInfluence(float x, float y, float z, COctree* shadowTre
 void CSpotLight::GetContribution(Vector3& out, const Vector3& normal, const Vector3& position,
                                  const COrientation& frame) const {
   const Vector3 toSurface = position - frame.GetPosition();
-  const float nl = normal.Dot(toSurface);
-  if (m_influence == 0.0f || nl > 0.0f) {
-    out = Vector3();
-    return;
-  }
+  // Distance runs along the axis, so a point behind the start plane keeps its sign when squared.
   const float a = frame.GetXAxis().Dot(toSurface);
-  switch (m_falloff) {
-    case 0:
-    case 1:
-      Shade(out, -nl, a);
-      break;
-    case 2:
-      Shade(out, -nl, a * a * (a > 0.0f ? 1.0f : -1.0f));
-      break;
-    case 3:
-      Shade(out, -nl, a * a * a);
-      break;
-    default:
-      out = m_color * m_influence;
-      break;
-  }
+  ShadeByFalloff(out, normal, toSurface, a, a * a * (a > 0.0f ? 1.0f : -1.0f));
 }
