@@ -25,3 +25,19 @@ constexpr uint32_t kGreenMask565 = 0x7E0;
 inline uint32_t ColourDepthOf(const PixelBufferDesc& desc) {
   return desc.greenMask == kGreenMask555 ? 15u : desc.bytesPerPixel * 8u;
 }
+
+// A tightly packed 5-5-5 surface over `pixels` (two bytes a pixel, no alpha): the layout of
+// frames kept in plain memory.
+inline PixelBufferDesc DescribePacked555(void* pixels, uint32_t width, uint32_t height) {
+  PixelBufferDesc desc;
+  desc.pixels = pixels;
+  desc.width = width;
+  desc.height = height;
+  desc.pitch = static_cast<int32_t>(width * 2);
+  desc.colourBits = 15;
+  desc.bytesPerPixel = 2;
+  desc.redMask = 0x7C00;
+  desc.greenMask = kGreenMask555;
+  desc.blueMask = 0x1F;
+  return desc;
+}

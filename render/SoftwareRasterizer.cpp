@@ -40,17 +40,7 @@ bool CSoftwareRasterizer::SetupBuffers(uint32_t width, uint32_t height) {
   // 8192 x 8192 bounds the frame well inside the 32-bit pitch and area arithmetic.
   if (width == 0 || height == 0 || width > 8192 || height > 8192) return false;
   m_frame.assign(static_cast<size_t>(width) * height, 0);
-  m_desc = PixelBufferDesc();
-  m_desc.pixels = m_frame.data();
-  m_desc.width = width;
-  m_desc.height = height;
-  m_desc.pitch = static_cast<int32_t>(width * 2);
-  m_desc.colourBits = 15;
-  m_desc.bytesPerPixel = 2;
-  m_desc.redMask = 0x7C00;
-  m_desc.greenMask = 0x03E0;
-  m_desc.blueMask = 0x001F;
-  m_desc.alphaMask = 0;
+  m_desc = DescribePacked555(m_frame.data(), width, height);
   return true;
 }
 

@@ -18,15 +18,7 @@ std::string Name(const std::string& call) { return call.substr(0, call.find('(')
 
 RecordingRasterizer::RecordingRasterizer(uint32_t width, uint32_t height, uint32_t kind)
     : CRasterizerInterface(kind), frame(static_cast<size_t>(width) * height, 0) {
-  m_desc.pixels = frame.data();
-  m_desc.width = width;
-  m_desc.height = height;
-  m_desc.pitch = static_cast<int32_t>(width * 2);
-  m_desc.colourBits = 15;
-  m_desc.bytesPerPixel = 2;
-  m_desc.redMask = 0x7C00;
-  m_desc.greenMask = 0x3E0;
-  m_desc.blueMask = 0x1F;
+  m_desc = DescribePacked555(frame.data(), width, height);
 }
 
 int RecordingRasterizer::Count(const std::string& name) const {
