@@ -11,16 +11,11 @@
 #include "tests/physics/PhysicsTestUtil.h"
 
 using physics_test::DebugCapture;
+using physics_test::ExpectNear;
 using physics_test::RandomPoint;
 using physics_test::Uniform;
 
 namespace {
-
-void ExpectNear(const Vector3& a, const Vector3& b, float tol) {
-  EXPECT_NEAR(a.x, b.x, tol);
-  EXPECT_NEAR(a.y, b.y, tol);
-  EXPECT_NEAR(a.z, b.z, tol);
-}
 
 // Distance between two segments by sampling one finely and projecting exactly onto the
 // other (clamped), then refining around the best sample.

@@ -1,6 +1,8 @@
 // PhysicsTestUtil: seeded random values and error-stream capture shared by the physics tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include "tests/support/TempFolder.h"
 
 #include <iostream>
@@ -21,6 +23,12 @@ inline Vector3 RandomPoint(float extent) {
   const float x = Uniform(-extent, extent);
   const float y = Uniform(-extent, extent);
   return Vector3(x, y, Uniform(-extent, extent));
+}
+
+inline void ExpectNear(const Vector3& a, const Vector3& b, float tol) {
+  EXPECT_NEAR(a.x, b.x, tol);
+  EXPECT_NEAR(a.y, b.y, tol);
+  EXPECT_NEAR(a.z, b.z, tol);
 }
 
 // Collects what is written to std::cerr while it lives.

@@ -20,22 +20,14 @@
 #include "scene/MeshInstance.h"
 #include "scene/ShadedMesh.h"
 #include "scene/VertexSharingTable.h"
-#include "tests/physics/PhysicsTestUtil.h"
+#include "tests/physics/PolyTestUtil.h"
 #include "tools/DemoContent.h"
 
 namespace {
 
 using physics_test::Uniform;
 // Plain doubles: the references must not share the engine's float rounding.
-struct V {
-  double x, y, z;
-  V operator+(const V& o) const { return {x + o.x, y + o.y, z + o.z}; }
-  V operator-(const V& o) const { return {x - o.x, y - o.y, z - o.z}; }
-  V operator*(double s) const { return {x * s, y * s, z * s}; }
-  double dot(const V& o) const { return x * o.x + y * o.y + z * o.z; }
-  V cross(const V& o) const { return {y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x}; }
-  double norm() const { return std::sqrt(dot(*this)); }
-};
+using V = poly_test::Vec;
 V D(const Vector3& v) { return {v.x, v.y, v.z}; }
 
 struct Tri {

@@ -7,6 +7,7 @@
 #include "physics/VclipConvert.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
+using physics_test::ExpectNear;
 using physics_test::RandomPoint;
 using physics_test::Uniform;
 
@@ -20,12 +21,6 @@ COrientation RandomFrame() {
   frame.RotateX(Uniform(-3.1f, 3.1f));
   frame.position = RandomPoint(50);
   return frame;
-}
-
-void ExpectNear(const Vector3& a, const Vector3& b, float tol) {
-  EXPECT_NEAR(a.x, b.x, tol);
-  EXPECT_NEAR(a.y, b.y, tol);
-  EXPECT_NEAR(a.z, b.z, tol);
 }
 
 void ExpectNear(const COrientation& a, const COrientation& b, float tol) {

@@ -12,31 +12,22 @@
 #include "physics/VclipMatrixTransform.h"
 #include "physics/VclipQuaternion.h"
 #include "physics/VclipVector3.h"
-#include "tests/physics/PhysicsTestUtil.h"
+#include "tests/physics/PolyTestUtil.h"
 
 using physics_test::CerrCapture;
 using physics_test::Uniform;
+using poly_test::RandomRotation;
+using poly_test::RandomVector;
 
 namespace {
 
 constexpr float kTol = 1e-4f;
-
-VclipVector3 RandomVclip(float extent) {
-  const float x = Uniform(-extent, extent), y = Uniform(-extent, extent);
-  return VclipVector3(x, y, Uniform(-extent, extent));
-}
 
 VclipMatrix3 RandomMatrix() {
   VclipMatrix3 m;
   for (auto& row : m.m)
     for (float& e : row) e = Uniform(-2.0f, 2.0f);
   return m;
-}
-
-VclipQuaternion RandomRotation() {
-  VclipQuaternion q(Uniform(-1, 1), Uniform(-1, 1), Uniform(-1, 1), Uniform(-1, 1));
-  q.Normalize();
-  return q;
 }
 
 Eigen::Matrix3f ToEigen(const VclipMatrix3& m) {
@@ -77,7 +68,7 @@ std::string Print(const T& value) {
 TEST(VclipVector3, CrossAndSumAgreeWithEigen) {
   plat::srand(11);
   for (int n = 0; n < 200; ++n) {
-    const VclipVector3 a = RandomVclip(10), b = RandomVclip(10);
+    const VclipVector3 a = RandomVector(10), b = RandomVector(10);
     ExpectNear(VclipVector3::Cross(a, b), ToEigen(a).cross(ToEigen(b)), kTol);
     VclipVector3 sum;
     VclipVector3::Sum(a, b, sum);
@@ -107,7 +98,7 @@ TEST(VclipVector3, TextFormAndRoundTrip) {
   // Printed numbers (minus the brackets) read back to the same vector at full precision.
   plat::srand(12);
   for (int n = 0; n < 100; ++n) {
-    const VclipVector3 original = RandomVclip(1000);
+    const VclipVector3 original = RandomVector(1000);
     std::ostringstream text;
     text.precision(9);
     text << original.x << ' ' << original.y << ' ' << original.z;
@@ -141,7 +132,7 @@ TEST(VclipMatrix3, ProductsAndInverseAgreeWithEigen) {
     pre.PreMultiply(b);
     ExpectNear(pre, eb * ea, kTol);
 
-    const VclipVector3 v = RandomVclip(5);
+    const VclipVector3 v = RandomVector(5);
     ExpectNear(a.Apply(v), ea * ToEigen(v), kTol);
 
     if (std::fabs(ea.determinant()) < 0.05f) continue;  // keep the reference well conditioned
@@ -187,7 +178,7 @@ TEST(VclipQuaternion, ProductsAndRotationsAgreeWithEigen) {
     ExpectSameRotation(post, ab, kTol);
     ExpectSameRotation(pre, VclipQuaternion::Product(b, a), kTol);
 
-    const VclipVector3 v = RandomVclip(10);
+    const VclipVector3 v = RandomVector(10);
     VclipVector3 rotated, back;
     a.Rotate(v, rotated);
     ExpectNear(rotated, ea * ToEigen(v), 1e-3f);
@@ -238,7 +229,7 @@ TEST(VclipQuaternion, AngleAxisAgreesWithEigenAndSurvivesZeroAxis) {
   plat::srand(33);
   for (int n = 0; n < 100; ++n) {
     const float angle = Uniform(-6, 6);
-    const VclipVector3 axis = RandomVclip(3);
+    const VclipVector3 axis = RandomVector(3);
     VclipQuaternion q;
     q.SetFromAngleAxis(angle, axis, true);
     const Eigen::Quaternionf e(Eigen::AngleAxisf(angle, ToEigen(axis).normalized()));
@@ -265,7 +256,7 @@ TEST(VclipMatrixTransform, ProductAndInverseAgreeWithEigen) {
     VclipMatrix3 ra, rb;
     ra.SetFromQuaternion(RandomRotation());
     rb.SetFromQuaternion(RandomRotation());
-    const VclipMatrixTransform a(ra, RandomVclip(20)), b(rb, RandomVclip(20));
+    const VclipMatrixTransform a(ra, RandomVector(20)), b(rb, RandomVector(20));
     Eigen::Affine3f ea = Eigen::Affine3f::Identity(), eb = Eigen::Affine3f::Identity();
     ea.linear() = ToEigen(a.R);
     ea.translation() = ToEigen(a.t);
@@ -282,7 +273,7 @@ TEST(VclipMatrixTransform, ProductAndInverseAgreeWithEigen) {
     ExpectNear(post.t, eab.translation(), 1e-3f);
     ExpectNear(pre.t, (eb * ea).translation(), 1e-3f);
 
-    const VclipVector3 p = RandomVclip(10);
+    const VclipVector3 p = RandomVector(10);
     ExpectNear(ab.Apply(p), eab * ToEigen(p), 1e-3f);
     ExpectNear(ab.Apply(p), a.Apply(b.Apply(p)), 1e-3f);
 
@@ -301,10 +292,10 @@ TEST(VclipMatrixTransform, ProductAndInverseAgreeWithEigen) {
 TEST(Se3, AppendMatchesTransformComposition) {
   plat::srand(51);
   for (int n = 0; n < 100; ++n) {
-    const Se3 a(RandomRotation(), RandomVclip(10)), b(RandomRotation(), RandomVclip(10));
+    const Se3 a(RandomRotation(), RandomVector(10)), b(RandomRotation(), RandomVector(10));
     Se3 ab = a;
     ab.Append(b);
-    const VclipVector3 p = RandomVclip(10);
+    const VclipVector3 p = RandomVector(10);
     ExpectNear(ab.Transform(p), a.Transform(b.Transform(p)), 1e-3f);
     EXPECT_NEAR(ab.rotation.Length(), 1.0f, 1e-6f);
 
