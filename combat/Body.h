@@ -11,7 +11,7 @@ class CBody : public CGameObject, public CRigidCollisionBody {
   // Takes the shared model (immovable when null) at the placement frame, at rest.
   void Setup(const RigidConst* model, const COrientation& placement);
   // One tick: forces and velocities (skipped while anchored), then the swept move through
-  // the octree the body is filed in. Unfiled bodies only integrate.
+  // the octree the body is filed in. An unfiled body moves freely.
   virtual void StepPhysics(float dt);
 
  protected:

@@ -17,7 +17,7 @@ class CVehicle : public CBody {
 
   const char* GetInfoString() const override { return "<Vehicle>"; }
 
-  // The body from the definition's model, and one wheel per wheel entry, hanging unloaded.
+  // The body from the definition's model, and one wheel per wheel entry at the middle of its travel.
   void Setup(const CVehicleDef* def, const COrientation& placement);
   // Forces of one step: gravity, drag, the body's own contact friction, then per wheel the
   // suspension at its mount point, the tyre's grip and the engine's torque.
