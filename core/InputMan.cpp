@@ -440,30 +440,33 @@ POINT CInputMan::GetMousePos() {
   return m_cursor;
 }
 
-Vector2 CInputMan::GetNormalizedMousePos() {
+POINT CInputMan::MouseInClient(int* width, int* height) {
   const POINT p = GetMousePos();
+  ClientSize(width, height);
+  return p;
+}
+
+Vector2 CInputMan::GetNormalizedMousePos() {
   int width = 0;
   int height = 0;
-  ClientSize(&width, &height);
+  const POINT p = MouseInClient(&width, &height);
   const float side = static_cast<float>(std::max(width, height));
   if (side == 0.0f) return Vector2(0.0f, 0.0f);
   return Vector2((2.0f * p.x - width) / side, (2.0f * p.y - height) / side);
 }
 
 Vector2 CInputMan::GetMouseFraction() {
-  const POINT p = GetMousePos();
   int width = 0;
   int height = 0;
-  ClientSize(&width, &height);
+  const POINT p = MouseInClient(&width, &height);
   if (width <= 0 || height <= 0) return Vector2(0.0f, 0.0f);
   return Vector2(static_cast<float>(p.x) / width, static_cast<float>(p.y) / height);
 }
 
 Vector2 CInputMan::GetEdgeScroll(float fx, float fy) {
-  const POINT p = GetMousePos();
   int width = 0;
   int height = 0;
-  ClientSize(&width, &height);
+  const POINT p = MouseInClient(&width, &height);
   const float side = static_cast<float>(std::max(width, height));
   if (side == 0.0f) return Vector2(0.0f, 0.0f);
   const float halfW = width / 2.0f * fx;
@@ -489,10 +492,9 @@ void CInputMan::CenterCursor() {
 
 void CInputMan::ClampCursor(float fx, float fy) {
   if (!IsForeground()) return;
-  const POINT p = GetMousePos();
   int width = 0;
   int height = 0;
-  ClientSize(&width, &height);
+  const POINT p = MouseInClient(&width, &height);
   const float halfW = width / 2.0f * fx;
   const float halfH = height / 2.0f * fy;
   POINT clamped;

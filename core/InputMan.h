@@ -134,6 +134,8 @@ class CInputMan {
   void WarpTo(POINT client);
   bool IsForeground() const;
   void ClientSize(int* width, int* height) const;
+  // The cursor with the client size it is measured against, read in that order (0 x 0 without a window).
+  POINT MouseInClient(int* width, int* height);
   void ReleasePlatform();
 
   HINSTANCE m_instance = nullptr;
