@@ -448,15 +448,32 @@ void COctree::VolumeCell(COctreeNode* cell, const CullVolume& volume, ObjectList
 
 // --- Ray, any-in-box and sphere queries ---
 
-struct COctree::RayState {
+namespace {
+
+// The nearest object a scan of candidates accepted, with the answer the query gave for it.
+struct NearestHit {
+  CBoundedObject* best = nullptr;
+  IntersectionResult bestResult{};
+  Vector3 bestNormal{};
+
+  // Keeps `object` when it is the first accepted or strictly nearer than the one kept, so the
+  // first in scan order wins a tie.
+  void Offer(CBoundedObject* object, const GenericIntersection& query) {
+    if (best != nullptr && !(query.result.time < bestResult.time)) return;
+    best = object;
+    bestResult = query.result;
+    bestNormal = query.normal;
+  }
+};
+
+}  // namespace
+
+struct COctree::RayState : NearestHit {
   RayInfo* ray;
   uint32_t mask;
   bool nearest;
   Vector3 delta;
   float slack;  // cells are widened by this much so hits on their faces are never lost
-  CBoundedObject* best = nullptr;
-  IntersectionResult bestResult{};
-  Vector3 bestNormal{};
 };
 
 namespace {
@@ -499,11 +516,7 @@ bool COctree::RayObjects(COctreeNode* cell, RayState& state) {
       state.best = object;
       return true;
     }
-    if (state.best == nullptr || ray.result.time < state.bestResult.time) {
-      state.best = object;
-      state.bestResult = ray.result;
-      state.bestNormal = ray.normal;
-    }
+    state.Offer(object, ray);
   }
   return false;
 }
@@ -568,23 +581,17 @@ bool COctree::AnyInBox(GenericIntersection& query, CBoundedObject** hit, uint32_
   Box bounds;
   query.GetBounds(bounds);
   QueryBox(bounds, nullptr, mask);
-  CBoundedObject* best = nullptr;
-  IntersectionResult bestResult{};
-  Vector3 bestNormal;
+  NearestHit nearestHit;
   for (CBoundedObject* object : m_results) {
     query.result.Reset();
     if (!object->Intersect(&query)) continue;
     if (!nearest) return true;
-    if (best == nullptr || query.result.time < bestResult.time) {
-      best = object;
-      bestResult = query.result;
-      bestNormal = query.normal;
-    }
+    nearestHit.Offer(object, query);
   }
-  if (best == nullptr) return false;
-  query.result = bestResult;
-  query.normal = bestNormal;
-  if (hit != nullptr) *hit = best;
+  if (nearestHit.best == nullptr) return false;
+  query.result = nearestHit.bestResult;
+  query.normal = nearestHit.bestNormal;
+  if (hit != nullptr) *hit = nearestHit.best;
   return true;
 }
 
@@ -593,22 +600,16 @@ bool COctree::QuerySphere(GenericIntersection& query, CBoundedObject** hit, uint
   Box bounds;
   query.GetBounds(bounds);
   QueryBox(bounds, nullptr, mask);
-  CBoundedObject* best = nullptr;
-  IntersectionResult bestResult{};
-  Vector3 bestNormal;
-  bestResult.Reset();
+  NearestHit nearestHit;
+  nearestHit.bestResult.Reset();
   for (CBoundedObject* object : m_results) {
     query.result.time = FLT_MAX;
     // A query asked for no details may accept without writing a time: the first such one stays.
-    if (object->Intersect(&query) && (best == nullptr || query.result.time < bestResult.time)) {
-      best = object;
-      bestResult = query.result;
-      bestNormal = query.normal;
-    }
+    if (object->Intersect(&query)) nearestHit.Offer(object, query);
   }
-  query.result = bestResult;
-  if (best == nullptr) return false;
-  query.normal = bestNormal;
-  if (hit != nullptr) *hit = best;
+  query.result = nearestHit.bestResult;
+  if (nearestHit.best == nullptr) return false;
+  query.normal = nearestHit.bestNormal;
+  if (hit != nullptr) *hit = nearestHit.best;
   return true;
 }
