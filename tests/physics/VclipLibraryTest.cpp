@@ -56,13 +56,6 @@ void ExpectSameRotation(const VclipQuaternion& a, const VclipQuaternion& b, floa
   EXPECT_NEAR(std::fabs(dot), 1.0f, tol) << a << " vs " << b;
 }
 
-template <typename T>
-std::string Print(const T& value) {
-  std::ostringstream out;
-  out << value;
-  return out.str();
-}
-
 }  // namespace
 
 TEST(VclipVector3, CrossAndSumAgreeWithEigen) {
@@ -80,12 +73,10 @@ TEST(VclipVector3, CrossAndSumAgreeWithEigen) {
 }
 
 TEST(VclipVector3, TextFormAndRoundTrip) {
-  EXPECT_EQ(Print(VclipVector3(1, -2, 0.5f)), "(+1 -2 +0.5)");
-
   // The explicit sign is only for the vector; the stream's own flags come back.
   std::ostringstream out;
-  out << VclipVector3(1, 2, 3) << ' ' << 4;
-  EXPECT_EQ(out.str(), "(+1 +2 +3) 4");
+  out << VclipVector3(1, -2, 0.5f) << ' ' << 4;
+  EXPECT_EQ(out.str(), "(+1 -2 +0.5) 4");
 
   VclipVector3 v;
   std::istringstream("-j") >> v;
@@ -153,12 +144,6 @@ TEST(VclipMatrix3, SingularInverseFailsAndWritesNothing) {
   for (auto& row : target.m)
     for (float e : row) EXPECT_EQ(e, 9.0f);
   EXPECT_EQ(target.Invert(VclipMatrix3::kZero), 1);
-}
-
-TEST(VclipMatrix3, TextForm) {
-  std::ostringstream out;
-  out << VclipMatrix3(1, -2, 0.5f, 0, 1, 0, -1, 0, 3) << 5;
-  EXPECT_EQ(out.str(), "[+1 -2 +0.5]\n[+0 +1 +0]\n[-1 +0 +3]\n5");
 }
 
 TEST(VclipQuaternion, ProductsAndRotationsAgreeWithEigen) {
