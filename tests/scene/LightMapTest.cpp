@@ -18,14 +18,10 @@
 
 using baked_test::LitScene;
 using testing_support::DebugCapture;
+using testing_support::ReadAll;
 using testing_support::TempFolder;
 
 namespace {
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 bool Overlap(const LightMapPage::Rect& a, const LightMapPage::Rect& b) {
   return a.x1 <= b.x2 && b.x1 <= a.x2 && a.y1 <= b.y2 && b.y1 <= a.y2;

@@ -9,14 +9,10 @@
 #include "tests/support/TempFolder.h"
 
 using testing_support::DebugCapture;
+using testing_support::ReadBytes;
 using testing_support::TempFolder;
 
 namespace {
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 struct Mapped {
   HANDLE file = nullptr;

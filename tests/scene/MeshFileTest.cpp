@@ -16,14 +16,10 @@ using mesh_test::ExpectSameArray;
 using mesh_test::ExpectSameMesh;
 using mesh_test::FileImage;
 using testing_support::DebugCapture;
+using testing_support::ReadBytes;
 using testing_support::TempFolder;
 
 namespace {
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void PatchWord(std::string& bytes, size_t word, uint32_t value) { std::memcpy(&bytes[4 * word], &value, 4); }
 

@@ -13,14 +13,10 @@
 
 using baked_test::LitScene;
 using testing_support::DebugCapture;
+using testing_support::ReadAll;
 using testing_support::TempFolder;
 
 namespace {
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Every face colour of an instance and its children, in block order.
 void CollectColours(CMeshInstance* instance, std::vector<uint32_t>& out) {

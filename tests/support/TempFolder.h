@@ -1,13 +1,16 @@
 // TempFolder and DebugCapture: a fresh temporary folder removed at the end of
-// a test, and the debug output collected while a test runs.
+// a test, and the debug output collected while a test runs; with readers for the files tests write.
 #pragma once
 
 #include "platform/Platform.h"
 
 #include <filesystem>
+#include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -52,6 +55,17 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// The whole file as bytes; empty when it cannot be read.
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::vector<uint8_t> ReadAll(const std::string& path) {
+  const std::string bytes = ReadBytes(path);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
 
 // Collects everything written with OutputDebugStringA while it lives.
 class DebugCapture {

@@ -13,16 +13,8 @@
 #include "tools/DemoContent.h"
 
 using testing_support::DebugCapture;
+using testing_support::ReadBytes;
 using testing_support::TempFolder;
-
-namespace {
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-}  // namespace
 
 TEST(DemoContentTest, EveryDemoMeshLoadsThroughTheResourceTableUnchanged) {
   TempFolder folder;

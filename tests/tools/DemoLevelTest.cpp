@@ -24,14 +24,10 @@
 #include "tools/DemoContentLevel.h"
 
 using testing_support::DebugCapture;
+using testing_support::ReadAll;
 using testing_support::TempFolder;
 
 namespace {
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Baked light is only read when the settings ask for it.
 class LightDataSettings {
