@@ -17,20 +17,14 @@
 #include "scene/Skin.h"
 #include "scene/VertexFetchInterface.h"
 #include "scene/VertexSharingTable.h"
+#include "tests/scene/MeshTestSupport.h"
 #include "tools/DemoContent.h"
 
 namespace {
 
 using Affine = Eigen::Affine3d;
-
-Affine ToEigen(const COrientation& o) {
-  Affine a = Affine::Identity();
-  for (int i = 0; i < 3; ++i) a.linear().col(i) = Eigen::Vector3d(o.axes.m[i].x, o.axes.m[i].y, o.axes.m[i].z);
-  a.translation() = Eigen::Vector3d(o.position.x, o.position.y, o.position.z);
-  return a;
-}
-
-Eigen::Vector3d E(const Vector3& v) { return Eigen::Vector3d(v.x, v.y, v.z); }
+using mesh_test::E;
+using mesh_test::ToEigen;
 
 // kind 0 rigid, 1 uniform scale, 2 non-uniform scale, 3 mirrored.
 COrientation RandomFrame(std::mt19937& rng, int kind) {

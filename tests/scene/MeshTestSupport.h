@@ -1,12 +1,14 @@
-// Builders and a section-by-section comparison shared by the mesh tests.
+// Builders, a section-by-section comparison and Eigen references shared by the mesh tests.
 #pragma once
 
+#include <Eigen/Dense>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 #include <vector>
 
+#include "core/math/Orientation.h"
 #include "scene/ControllerSet.h"
 #include "scene/CurvedPatch.h"
 #include "scene/ShadedMesh.h"
@@ -15,6 +17,16 @@
 #include "tools/DemoContent.h"
 
 namespace mesh_test {
+
+// A frame as the double-precision affine map the instance and skeleton tests compare against.
+inline Eigen::Affine3d ToEigen(const COrientation& o) {
+  Eigen::Affine3d a = Eigen::Affine3d::Identity();
+  for (int i = 0; i < 3; ++i) a.linear().col(i) = Eigen::Vector3d(o.axes.m[i].x, o.axes.m[i].y, o.axes.m[i].z);
+  a.translation() = Eigen::Vector3d(o.position.x, o.position.y, o.position.z);
+  return a;
+}
+
+inline Eigen::Vector3d E(const Vector3& v) { return Eigen::Vector3d(v.x, v.y, v.z); }
 
 // Optional parts a test mesh can carry; every combination must survive a file round trip.
 enum Part : uint32_t {

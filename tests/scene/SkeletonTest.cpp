@@ -19,19 +19,14 @@
 #include "scene/SkeletonNodeInstance.h"
 #include "scene/Skin.h"
 #include "scene/VertexFetchInterface.h"
+#include "tests/scene/MeshTestSupport.h"
 #include "tools/DemoContent.h"
 
 namespace {
 
 using Affine = Eigen::Affine3d;
-
-Affine ToEigen(const COrientation& o) {
-  Affine a = Affine::Identity();
-  for (int i = 0; i < 3; ++i) a.linear().col(i) = Eigen::Vector3d(o.axes.m[i].x, o.axes.m[i].y, o.axes.m[i].z);
-  a.translation() = Eigen::Vector3d(o.position.x, o.position.y, o.position.z);
-  return a;
-}
-Eigen::Vector3d E(const Vector3& v) { return Eigen::Vector3d(v.x, v.y, v.z); }
+using mesh_test::E;
+using mesh_test::ToEigen;
 
 float Rand(float lo, float hi) { return lo + (hi - lo) * static_cast<float>(plat::rand()) / plat::kRandMax; }
 
