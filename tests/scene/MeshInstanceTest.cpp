@@ -300,13 +300,9 @@ TEST(MeshInstance, AlphaFadeStampsAndLighting) {
 }
 
 TEST(MeshInstance, PartialDrawListsHoldEachFaceOnce) {
-  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildGroundGrid(9, 1.0f));
-  ASSERT_TRUE(mesh->BuildEdgeAdjacency());
-  // Two slots so that the faces fall into more than one render group.
-  for (uint32_t f = 0; f < mesh->faceCount; f += 3) mesh->faceRecords[f].textureSlot = 1;
-  auto* table = new VertexSharingTable();
-  ASSERT_TRUE(table->Build(*mesh, reinterpret_cast<const VertexSharingFace*>(mesh->faceRecords)));
-  mesh->sharingTable = table;
+  std::unique_ptr<ShadedMesh> mesh = mesh_test::BuildGroupedGrid();
+  ASSERT_TRUE(mesh);
+  const VertexSharingTable* table = mesh->sharingTable;
   ASSERT_GT(table->GetGroupCount(), 1u);
 
   const size_t before = CMeshInstance::GetInstanceList().size();

@@ -18,6 +18,7 @@
 #include "scene/MeshSection.h"
 #include "scene/ShadedMesh.h"
 #include "scene/VertexSharingTable.h"
+#include "tests/scene/MeshTestSupport.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tools/DemoContent.h"
 
@@ -203,12 +204,9 @@ class BufferRasterizer : public RecordingRasterizer {
 }  // namespace
 
 TEST(MeshSection, DrawingFillsTheRenderGroupListsOnceAndStampsTheFrame) {
-  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildGroundGrid(9, 1.0f));
-  ASSERT_TRUE(mesh->BuildEdgeAdjacency());
-  for (uint32_t f = 0; f < mesh->faceCount; f += 3) mesh->faceRecords[f].textureSlot = 1;
-  auto* table = new VertexSharingTable();
-  ASSERT_TRUE(table->Build(*mesh, reinterpret_cast<const VertexSharingFace*>(mesh->faceRecords)));
-  mesh->sharingTable = table;
+  std::unique_ptr<ShadedMesh> mesh = mesh_test::BuildGroupedGrid();
+  ASSERT_TRUE(mesh);
+  const VertexSharingTable* table = mesh->sharingTable;
   CMeshInstance instance;
   ASSERT_TRUE(instance.SetMesh(mesh.get(), true, false, true, 0, 0, nullptr, true, nullptr));
   Sections sections = BuildSections(instance, 20);

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/math/Orientation.h"
@@ -64,6 +65,18 @@ inline Skin* MakeSkin(uint32_t vertices) {
     skin->offsets.push_back(static_cast<uint16_t>(skin->weights.size()));
   }
   return skin;
+}
+
+// A 9 x 9 ground grid with adjacency and a sharing table; every third face takes a second
+// texture slot so that the faces fall into more than one render group. Null when a build fails.
+inline std::unique_ptr<ShadedMesh> BuildGroupedGrid() {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildGroundGrid(9, 1.0f));
+  if (!mesh || !mesh->BuildEdgeAdjacency()) return nullptr;
+  for (uint32_t f = 0; f < mesh->faceCount; f += 3) mesh->faceRecords[f].textureSlot = 1;
+  std::unique_ptr<VertexSharingTable> table(new VertexSharingTable());
+  if (!table->Build(*mesh, reinterpret_cast<const VertexSharingFace*>(mesh->faceRecords))) return nullptr;
+  mesh->sharingTable = table.release();  // the mesh owns its table
+  return mesh;
 }
 
 // A two-frame box with the chosen parts, built through the demo builders.
