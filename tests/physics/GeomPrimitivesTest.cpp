@@ -331,6 +331,13 @@ TEST(PlacePointBesideLine2D, LineWithoutPlanDirectionLeavesThePoint) {
   EXPECT_NE(log.Text().find("PlacePointBesideLine2D:"), std::string::npos);
 }
 
+TEST(DegenerateInput, ZeroLengthSegmentAndVectorGiveZeroNotNaN) {
+  EXPECT_EQ(SegmentParameterByValue(Vector3(1, 1, 1), Vector3(1, 1, 1), Vector3(3, 7, 1)), 0.0f);
+  Vector2 zero;
+  Vector2Normalize(zero);
+  EXPECT_EQ(zero, Vector2(0, 0));
+}
+
 TEST(ProjectPointToTriangleUV, RecoversPlaneCoordinates) {
   plat::srand(89);
   for (int n = 0; n < 500; ++n) {

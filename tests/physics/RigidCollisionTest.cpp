@@ -265,6 +265,10 @@ TEST(RigidCollision, PlacementTestFindsWhatABodyWouldOverlap) {
   EXPECT_FALSE(ball.body.TestPlacement(At(Vector3(3, 2, 2))));
   EXPECT_TRUE(ball.body.TestPlacement(At(Vector3(3, 2, 0.3f))));
   EXPECT_TRUE(ball.body.HasAllFlags(CollisionFlags::kBlocks));  // restored after the test
+  // Re-placed, the body's bounds follow it and the old contact is gone.
+  ball.body.SetOrientation(At(Vector3(1, 1, 1)));
+  EXPECT_EQ(nullptr, ball.body.GetContactObject());
+  EXPECT_TRUE(ball.body.GetBounds().min.z <= 0.5f && ball.body.GetBounds().max.z >= 1.5f);
   octree.RemoveObject(&ball.body);
   octree.RemoveObject(&floor);
 }

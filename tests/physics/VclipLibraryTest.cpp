@@ -336,6 +336,12 @@ TEST(Se3, ReadErrorsAreReportedAndKeepWhatWasRead) {
   }
   {
     CerrCapture err;
+    std::istringstream in("{" + std::string(1200, ' ') + "}");
+    EXPECT_FALSE(x.Read(in));
+    EXPECT_NE(err.Text().find("too long"), std::string::npos);
+  }
+  {
+    CerrCapture err;
     std::istringstream in("{ trans 1 2 3 spin 4 trans 9 9 9 }");
     EXPECT_FALSE(x.Read(in));
     EXPECT_EQ(err.Text(), "Se3::read : unknown token spin \a\n");
