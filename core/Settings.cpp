@@ -10,9 +10,13 @@
 #include "core/InputMan.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
+#include "core/math/LittleEndian.h"
 #include "platform/FileWrite.h"
 #include "platform/SystemInfo.h"
 #include "platform/Win32.h"
+
+using le::PutF32;
+using le::PutU32;
 
 namespace {
 
@@ -29,26 +33,11 @@ constexpr size_t kActionCountOffset = 76;
 constexpr uint32_t kMaxDisplaySide = 16384;
 
 uint32_t ReadU32(const char* data, size_t offset) {
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data) + offset;
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+  return le::ReadU32(reinterpret_cast<const uint8_t*>(data) + offset);
 }
 
 float ReadF32(const char* data, size_t offset) {
-  const uint32_t bits = ReadU32(data, offset);
-  float value;
-  std::memcpy(&value, &bits, sizeof(value));
-  return value;
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-void PutF32(std::vector<uint8_t>& out, float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof(bits));
-  PutU32(out, bits);
+  return le::ReadF32(reinterpret_cast<const uint8_t*>(data) + offset);
 }
 
 // Clamps to [0, 1]; NaN becomes the fallback. True when the value changed.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/math/DebugPrintf.h"
+#include "core/math/LittleEndian.h"
 #include "core/math/ResourceTable.h"
 #include "physics/PolyTree.h"
 #include "physics/Polyhedron.h"
@@ -13,19 +14,10 @@
 #include "scene/ShadedMesh.h"
 #include "scene/VertexSharingTable.h"
 
+using le::ReadF32;
+using le::ReadU32;
+
 namespace {
-
-float ReadF32(const uint8_t* p) {
-  float f;
-  std::memcpy(&f, p, sizeof f);
-  return f;
-}
-
-uint32_t ReadU32(const uint8_t* p) {
-  uint32_t u;
-  std::memcpy(&u, p, sizeof u);
-  return u;
-}
 
 Box ZeroBox() { return Box(Vector3(0.0f, 0.0f, 0.0f), Vector3(0.0f, 0.0f, 0.0f)); }
 

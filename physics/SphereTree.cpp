@@ -6,7 +6,13 @@
 #include <cstring>
 #include <utility>
 
+#include "core/math/LittleEndian.h"
 #include "platform/Win32.h"
+
+using le::ReadF32;
+using le::ReadU32;
+using le::WriteF32;
+using le::WriteU32;
 
 namespace {
 
@@ -23,42 +29,15 @@ void CopySubtree(const SphereTreeNode& src, const COrientation* orientation, Sph
   for (uint32_t i = 0; i < src.childCount; ++i) CopySubtree(src.children[i], orientation, dst.children[i]);
 }
 
-// ---- little-endian image fields ----
-
-void PutU32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-void PutF32(uint8_t* p, float f) {
-  uint32_t v;
-  std::memcpy(&v, &f, sizeof v);
-  PutU32(p, v);
-}
-
-uint32_t GetU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
-float GetF32(const uint8_t* p) {
-  const uint32_t v = GetU32(p);
-  float f;
-  std::memcpy(&f, &v, sizeof f);
-  return f;
-}
-
 uint8_t* WriteNode(const SphereTreeNode& node, uint8_t* out) {
-  PutF32(out + 0, node.centre.x);
-  PutF32(out + 4, node.centre.y);
-  PutF32(out + 8, node.centre.z);
-  PutF32(out + 12, node.radius);
+  WriteF32(out + 0, node.centre.x);
+  WriteF32(out + 4, node.centre.y);
+  WriteF32(out + 8, node.centre.z);
+  WriteF32(out + 12, node.radius);
   const uint32_t count = node.children != nullptr ? node.childCount : 0;
-  PutU32(out + 16, count);
-  PutU32(out + 20, 0);  // the reader ignores this word; 0 keeps images reproducible
-  PutU32(out + 24, node.stamp);
+  WriteU32(out + 16, count);
+  WriteU32(out + 20, 0);  // the reader ignores this word; 0 keeps images reproducible
+  WriteU32(out + 24, node.stamp);
   out += SphereTree::kImageRecordSize;
   for (uint32_t i = 0; i < count; ++i) out = WriteNode(node.children[i], out);
   return out;
@@ -74,10 +53,10 @@ class ImageReader {
     const uint8_t* p = data_ + offset_;
     const size_t at = offset_;
     offset_ += SphereTree::kImageRecordSize;
-    node.centre = Vector3(GetF32(p), GetF32(p + 4), GetF32(p + 8));
-    node.radius = GetF32(p + 12);
+    node.centre = Vector3(ReadF32(p), ReadF32(p + 4), ReadF32(p + 8));
+    node.radius = ReadF32(p + 12);
     node.stamp = 0;
-    const uint32_t count = GetU32(p + 16);
+    const uint32_t count = ReadU32(p + 16);
     if (!std::isfinite(node.centre.x) || !std::isfinite(node.centre.y) || !std::isfinite(node.centre.z) ||
         !std::isfinite(node.radius) || node.radius < 0.0f) {
       return Fail("bad centre or radius in the node at byte %zu", at);

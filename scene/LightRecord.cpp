@@ -4,32 +4,14 @@
 #include <cstring>
 
 #include "core/math/DebugPrintf.h"
+#include "core/math/LittleEndian.h"
+
+using le::ReadF32;
+using le::ReadI32;
+using le::WriteF32;
+using le::WriteU32;
 
 namespace {
-
-int32_t ReadI32(const uint8_t* p) {
-  const uint32_t v = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-  int32_t out;
-  std::memcpy(&out, &v, 4);
-  return out;
-}
-
-float ReadF32(const uint8_t* p) {
-  const int32_t bits = ReadI32(p);
-  float out;
-  std::memcpy(&out, &bits, 4);
-  return out;
-}
-
-void WriteU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-
-void WriteF32(uint8_t* p, float f) {
-  uint32_t v;
-  std::memcpy(&v, &f, 4);
-  WriteU32(p, v);
-}
 
 Vector3 ReadVec(const uint8_t* p) { return Vector3(ReadF32(p), ReadF32(p + 4), ReadF32(p + 8)); }
 

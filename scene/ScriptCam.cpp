@@ -10,9 +10,13 @@
 #include "core/WorldAccess.h"
 #include "core/math/BezierSpline.h"
 #include "core/math/DebugPrintf.h"
+#include "core/math/LittleEndian.h"
 #include "core/math/Params.h"
 #include "core/math/Tokenizer.h"
 #include "platform/Win32.h"
+
+using le::ReadU32;
+using le::WriteU32;
 
 namespace {
 
@@ -57,14 +61,6 @@ bool ReadSegment(CTokenizer& tok, CameraSegment& seg) {
   seg.zoomDistance = static_cast<float>(v[6]);
   seg.bankFactor = static_cast<float>(v[7]);
   return true;
-}
-
-uint32_t ReadU32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
-void WriteU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
 }
 
 }  // namespace

@@ -4,25 +4,15 @@
 #include <cstring>
 #include <string>
 
+#include "core/math/LittleEndian.h"
 #include "platform/Win32.h"
 
+using le::ReadU16;
+using le::ReadU32;
+using le::WriteU16;
+using le::WriteU32;
+
 namespace {
-
-uint32_t ReadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
-uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-void WriteU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void WriteU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 bool Fail(const char* why) {
   OutputDebugStringA((std::string("CSoundSample: ") + why + "\n").c_str());

@@ -5,7 +5,13 @@
 #include <cstring>
 
 #include "core/math/DebugPrintf.h"
+#include "core/math/LittleEndian.h"
 #include "core/math/MathUtil.h"
+
+using le::ReadF32;
+using le::ReadU32;
+using le::WriteF32;
+using le::WriteU32;
 
 namespace {
 
@@ -16,30 +22,8 @@ std::vector<CBezierSpline*>& SplineList() {
   return *list;
 }
 
-// Little-endian field access, independent of the host's byte order.
-uint32_t ReadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-float ReadF32(const uint8_t* p) {
-  const uint32_t bits = ReadU32(p);
-  float value;
-  std::memcpy(&value, &bits, sizeof(value));
-  return value;
-}
 Vector3 ReadVector3(const uint8_t* p) { return Vector3(ReadF32(p), ReadF32(p + 4), ReadF32(p + 8)); }
 
-void WriteU32(uint8_t* p, uint32_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-  p[2] = static_cast<uint8_t>(value >> 16);
-  p[3] = static_cast<uint8_t>(value >> 24);
-}
-void WriteF32(uint8_t* p, float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof(bits));
-  WriteU32(p, bits);
-}
 void WriteVector3(uint8_t* p, const Vector3& v) {
   WriteF32(p, v.x);
   WriteF32(p + 4, v.y);

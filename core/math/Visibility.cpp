@@ -5,36 +5,21 @@
 
 #include "core/math/BoundedObject.h"
 #include "core/math/DebugPrintf.h"
+#include "core/math/LittleEndian.h"
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "scene/CullVolume.h"
+
+using le::PutF32;
+using le::PutU32;
+using le::ReadF32;
+using le::ReadU32;
 
 namespace {
 
 constexpr uint32_t kSkeletonVersion = 1;
 // Flag bits a skeleton entry may carry; a record bit without its record would lie.
 constexpr uint32_t kSkeletonFlagBits = COctreeNode::kDepthMask | COctreeNode::kLeaf | COctreeNode::kSkeleton;
-
-uint32_t ReadU32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-float ReadF32(const uint8_t* p) {
-  const uint32_t bits = ReadU32(p);
-  float f;
-  std::memcpy(&f, &bits, 4);
-  return f;
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
-}
-
-void PutF32(std::vector<uint8_t>& out, float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  PutU32(out, bits);
-}
 
 // Depth of the cell a code names (0 for the root).
 uint32_t CodeDepth(uint32_t code) {

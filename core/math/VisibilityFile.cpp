@@ -1,12 +1,7 @@
+#include "core/math/LittleEndian.h"
 #include "core/math/VisibilityFile.h"
 
-namespace {
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
-}
-
-}  // namespace
+using le::PutU32;
 
 std::vector<uint8_t> WriteVisibilityFile(const std::vector<VisibilityFileRecord>& records) {
   std::vector<uint8_t> out;
