@@ -59,11 +59,7 @@ void ReadTransform(const uint8_t* p, COrientation& out) {
 }  // namespace
 
 bool ShadedMesh::Parse(const uint8_t* data, size_t size, bool inPlace) {
-  ShadedMesh* keptParent = parent;
-  ShadedMesh* keptOwner = textureOwner;
-  Release();
-  parent = keptParent;
-  textureOwner = keptOwner;
+  ReleaseContent();
   m_loaded = false;
   MeshFileReader in(data, size);
   const uint8_t* image = in.Take(1, kHeaderSize);
@@ -94,9 +90,7 @@ bool ShadedMesh::Parse(const uint8_t* data, size_t size, bool inPlace) {
 
   bool rebuildNormals = false;
   if (!ParseSections(in, inPlace, image, rebuildNormals)) {
-    Release();
-    parent = keptParent;
-    textureOwner = keptOwner;
+    ReleaseContent();
     return false;
   }
   PointAtFrame(0);

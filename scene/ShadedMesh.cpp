@@ -104,17 +104,21 @@ void ShadedMesh::Release() {
   texturesLoaded = false;
 }
 
+void ShadedMesh::ReleaseContent() {
+  ShadedMesh* keptParent = parent;
+  ShadedMesh* keptOwner = textureOwner;
+  Release();
+  parent = keptParent;
+  textureOwner = keptOwner;
+}
+
 bool ShadedMesh::Create(const char* meshName, uint32_t vertices, uint32_t faces, uint32_t textureCount,
                         uint32_t slotTotal, uint32_t uvTotal, uint32_t frames) {
   if (vertices > kMaxVertices || frames == 0) {
     OutputDebugStringA("ShadedMesh: Create refused (vertex count or frame count)\n");
     return false;
   }
-  ShadedMesh* keptParent = parent;
-  ShadedMesh* keptOwner = textureOwner;
-  Release();
-  parent = keptParent;
-  textureOwner = keptOwner;
+  ReleaseContent();
   header = kVersion;
   SetName(meshName);
   vertexCount = vertices;

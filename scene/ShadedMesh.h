@@ -117,6 +117,9 @@ class ShadedMesh : public TriMesh {
   ShadedMesh& operator=(const ShadedMesh&) = delete;
 
   void Release();
+  // Release for a mesh about to be filled again: its place under a parent and the mesh
+  // whose textures it uses stay.
+  void ReleaseContent();
 
   // An empty version-52 mesh: zero positions and face indices, untextured faces whose corners
   // have no UV or normal and a white colour, unnamed null textures, null slots. The kind
