@@ -10,19 +10,8 @@ ViewFrustum::ViewFrustum() { SetFieldOfView(fieldOfView); }
 
 ViewFrustum::~ViewFrustum() { ReleaseCullVolume(); }
 
-ViewFrustum::ViewFrustum(const ViewFrustum& other)
-    : frame(other.frame),
-      nearClip(other.nearClip),
-      farClip(other.farClip),
-      fieldOfView(other.fieldOfView),
-      aspect(other.aspect),
-      orthographic(other.orthographic),
-      orthoWidth(other.orthoWidth),
-      tanHalfFov(other.tanHalfFov),
-      sinHalfFov(other.sinHalfFov),
-      cosHalfFov(other.cosHalfFov),
-      viewProjection(other.viewProjection),
-      cullVolume(nullptr) {}
+// The copy starts without a volume, so assigning releases nothing and takes every other field.
+ViewFrustum::ViewFrustum(const ViewFrustum& other) { *this = other; }
 
 ViewFrustum& ViewFrustum::operator=(const ViewFrustum& other) {
   if (this == &other) return *this;
