@@ -15,6 +15,18 @@ CGameObject* LookUp(uint32_t id) {
   CGameWorld* world = GetGameWorld();
   return world != nullptr ? world->GetObjectByID(id) : nullptr;
 }
+
+// The first object of kind T up the owner chain that starts at `id`, or null.
+template <typename T>
+T* FirstOwnerOfKind(uint32_t id) {
+  for (int step = 0; step < kMaxOwnerSteps; ++step) {
+    CGameObject* owner = LookUp(id);
+    if (owner == nullptr) return nullptr;
+    if (T* found = dynamic_cast<T*>(owner)) return found;
+    id = owner->GetOwnerID();
+  }
+  return nullptr;
+}
 }  // namespace
 
 CGameObject::~CGameObject() = default;
@@ -45,27 +57,9 @@ void CGameObject::SetNetworkFlags(bool networked, bool broadcastCreate, bool bit
   set(kNotCritical, notCritical);
 }
 
-CPlayer* CGameObject::GetOwnerPlayer() const {
-  uint32_t id = m_ownerID;
-  for (int step = 0; step < kMaxOwnerSteps; ++step) {
-    CGameObject* owner = LookUp(id);
-    if (owner == nullptr) return nullptr;
-    if (CPlayer* player = dynamic_cast<CPlayer*>(owner)) return player;
-    id = owner->GetOwnerID();
-  }
-  return nullptr;
-}
+CPlayer* CGameObject::GetOwnerPlayer() const { return FirstOwnerOfKind<CPlayer>(m_ownerID); }
 
-CTeam* CGameObject::GetOwnerTeam() const {
-  uint32_t id = m_ownerID;
-  for (int step = 0; step < kMaxOwnerSteps; ++step) {
-    CGameObject* owner = LookUp(id);
-    if (owner == nullptr) return nullptr;
-    if (CTeam* team = dynamic_cast<CTeam*>(owner)) return team;
-    id = owner->GetOwnerID();
-  }
-  return nullptr;
-}
+CTeam* CGameObject::GetOwnerTeam() const { return FirstOwnerOfKind<CTeam>(m_ownerID); }
 
 uint32_t CGameObject::FindOwnerPlayerID() const {
   const CPlayer* player = GetOwnerPlayer();
