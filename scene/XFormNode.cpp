@@ -38,26 +38,21 @@ void CXFormNode::Dirty() {
 void CXFormNode::MarkSubtreeDirty() { Dirty(); }
 
 void CXFormNode::SetTransform(const COrientation* transform, bool update) {
-  if (!transform) return;
-  m_local = *transform;
-  Dirty();
-  if (update) {
-    m_localFlags = Classify(m_local);
-    UpdateWorldMatrix();
-  } else {
-    m_localFlags |= kClean;
-  }
+  if (transform) StoreFrame(m_local, m_localFlags, *transform, update);
 }
 
 void CXFormNode::SetPivotTransform(const COrientation* transform, bool update) {
-  if (!transform) return;
-  m_pivot = *transform;
+  if (transform) StoreFrame(m_pivot, m_ownFlags, *transform, update);
+}
+
+void CXFormNode::StoreFrame(COrientation& frame, uint16_t& flags, const COrientation& transform, bool update) {
+  frame = transform;
   Dirty();
   if (update) {
-    m_ownFlags = Classify(m_pivot);
+    flags = Classify(frame);
     UpdateWorldMatrix();
   } else {
-    m_ownFlags |= kClean;
+    flags |= kClean;
   }
 }
 

@@ -75,6 +75,9 @@ class CXFormNode {
  protected:
   // Clears the clean bit here and below (the walk stops at nodes already dirty).
   void Dirty();
+  // Takes a new local or pivot frame into `frame`, with `flags` its flags word: classified and the
+  // world matrix brought up to date at once with `update`, else only marked clean for later.
+  void StoreFrame(COrientation& frame, uint16_t& flags, const COrientation& transform, bool update);
 
   uint16_t m_ownFlags;
   uint16_t m_effectiveFlags;
