@@ -231,6 +231,15 @@ bool MouseHooksSwallow(HWND window, UINT message) {
   return plat::detail::RunMouseHooks(message, screen, window);
 }
 
+// Button and motion messages carry the client position; the hooks may swallow them first.
+void DeliverMouseMessage(uint32_t sdlWindowId, UINT message, int x, int y) {
+  HWND window = WindowBySdlId(sdlWindowId);
+  if (!window) return;
+  NoteClientCursor(window, x, y);
+  if (MouseHooksSwallow(window, message)) return;
+  plat::detail::QueueMessage(window, message, plat::detail::MouseKeyBits(), MAKELPARAM(x, y));
+}
+
 void OnMouseButton(const SDL_MouseButtonEvent& event) {
   if (event.which == SDL_TOUCH_MOUSEID) return;
   const bool down = event.type == SDL_MOUSEBUTTONDOWN;
@@ -243,20 +252,12 @@ void OnMouseButton(const SDL_MouseButtonEvent& event) {
     default: return;
   }
   plat::detail::NoteKey(virtualKey, down);
-  HWND window = WindowBySdlId(event.windowID);
-  if (!window) return;
-  NoteClientCursor(window, event.x, event.y);
-  if (MouseHooksSwallow(window, message)) return;
-  plat::detail::QueueMessage(window, message, plat::detail::MouseKeyBits(), MAKELPARAM(event.x, event.y));
+  DeliverMouseMessage(event.windowID, message, event.x, event.y);
 }
 
 void OnMouseMotion(const SDL_MouseMotionEvent& event) {
   if (event.which == SDL_TOUCH_MOUSEID) return;
-  HWND window = WindowBySdlId(event.windowID);
-  if (!window) return;
-  NoteClientCursor(window, event.x, event.y);
-  if (MouseHooksSwallow(window, WM_MOUSEMOVE)) return;
-  plat::detail::QueueMessage(window, WM_MOUSEMOVE, plat::detail::MouseKeyBits(), MAKELPARAM(event.x, event.y));
+  DeliverMouseMessage(event.windowID, WM_MOUSEMOVE, event.x, event.y);
 }
 
 void OnMouseWheel(const SDL_MouseWheelEvent& event) {
