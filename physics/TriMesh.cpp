@@ -311,21 +311,17 @@ const TriMeshHalfEdge* TriMesh::CollectVertexRing(std::vector<const TriMeshHalfE
   const size_t limit = 3 * static_cast<size_t>(faceCount);
   size_t steps = 1;
   list.push_back(start);
-  for (const TriMeshHalfEdge* e = PrevEdgeAroundVertex(start); e; e = PrevEdgeAroundVertex(e)) {
-    if (e == start) return start;
-    if (++steps > limit) {
-      OutputDebugStringA("TriMesh: vertex ring does not close\n");
-      return nullptr;
+  // Backwards first; only a ring open at a border has anything left to find forwards.
+  using Step = const TriMeshHalfEdge* (TriMesh::*)(const TriMeshHalfEdge*) const;
+  for (Step step : {&TriMesh::PrevEdgeAroundVertex, &TriMesh::NextEdgeAroundVertex}) {
+    for (const TriMeshHalfEdge* e = (this->*step)(start); e; e = (this->*step)(e)) {
+      if (e == start) return start;
+      if (++steps > limit) {
+        OutputDebugStringA("TriMesh: vertex ring does not close\n");
+        return nullptr;
+      }
+      list.push_back(e);
     }
-    list.push_back(e);
-  }
-  for (const TriMeshHalfEdge* e = NextEdgeAroundVertex(start); e; e = NextEdgeAroundVertex(e)) {
-    if (e == start) return start;
-    if (++steps > limit) {
-      OutputDebugStringA("TriMesh: vertex ring does not close\n");
-      return nullptr;
-    }
-    list.push_back(e);
   }
   return nullptr;
 }
