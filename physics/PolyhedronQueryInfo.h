@@ -38,9 +38,9 @@ class CPolyhedronInfo : public GenericIntersection {
     return Intersect(other, otherPose);
   }
 
-  // True when the bodies touch or overlap at the end pose: the record then holds the other
-  // body's closest point, the contact normal and the fraction of the step at which
-  // the distance, taken as linear over the step, first reached zero.
+  // True when the bodies touch or overlap at the end pose: the record then holds the
+  // fraction of the step at which they first touch (found by bisection; 0 when they
+  // overlap from the start), the other body's closest point and the contact normal there.
   bool Intersect(const PolyTree* other, const COrientation& otherPose);
 
   // World normal of the contact between feature a (this body) and b (the other).
@@ -67,6 +67,25 @@ class CPolyhedronInfo : public GenericIntersection {
   }
 
   float Distance(const PolyTree* other, const COrientation& pose, const COrientation& otherPose);
+  // Fraction of the step just before the first touch, given the start distance d0 > 0;
+  // leaves the closest points and normal n (facing the other body) of that pose.
+  float FirstContact(const PolyTree* other, const COrientation& otherPose, float d0, Vector3& n);
+  // Centre of the touching corners of both bodies at the given fraction of the step, or
+  // the other body's closest point when no corner touches (edges crossing).
+  Vector3 ContactPoint(const PolyTree* other, float time, const COrientation& otherPose) const;
+  // For bodies touching or overlapping at pose: the face normal (facing the other body)
+  // along which they overlap least, else the walk's features.
+  Vector3 TouchNormal(const PolyTree* other, const COrientation& pose, const COrientation& otherPose) const;
+  // Normal from the closest features the walk last reached, facing the other body.
+  Vector3 FeatureNormal(const PolyTree* other, const COrientation& pose, const COrientation& otherPose) const;
+
+  // Bisection stops once the bodies are this close (m) or after so many halvings.
+  static constexpr float kContactGap = 1e-4f;
+  static constexpr int kBisections = 24;
+  // Corners this near (m) to the other body belong to the contact patch.
+  static constexpr float kPatchTolerance = 0.01f;
+  // Below this gap the closest points are too near for their direction to be trusted.
+  static constexpr float kMinGapForDirection = 1e-4f;
 
   const PolyTree* tree_;
   COrientation start_;
