@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "combat/Body.h"
+#include "tests/combat/DemoLevelFixture.h"
 #include "combat/Vehicle.h"
 #include "combat/VehicleDef.h"
 #include "core/math/Octree.h"
@@ -17,25 +18,11 @@
 #include "tools/DemoContent.h"
 #include "tools/DemoContentLevel.h"
 
+using namespace combat_test;
+
 namespace {
 
-constexpr float kGround = 2.0f;  // height of the demo level's open ground
-constexpr float kDt = 0.01f;
 
-COrientation At(float x, float y, float z) { return COrientation(TMatrix(), Vector3(x, y, z)); }
-
-// The demo level's faces as collision polygons in an octree of the level's box.
-struct Level {
-  std::unique_ptr<ShadedMesh> mesh{DemoContent::BuildLevelMesh()};
-  std::unique_ptr<CMeshInstance> instance{new CMeshInstance()};
-  COctree octree{DemoContent::LevelWorldBox()};
-
-  Level() {
-    EXPECT_NE(nullptr, mesh);
-    EXPECT_TRUE(instance->SetMesh(mesh.get(), true, false, false, 0, 10, nullptr, true, nullptr));
-    BuildTerrainCollisionPolygons(&octree, instance.get(), nullptr, 7, nullptr, true, false);
-  }
-};
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "combat/Body.h"
+#include "tests/combat/DemoLevelFixture.h"
 #include "core/math/Octree.h"
 #include "physics/RigidConst.h"
 #include "physics/TerrainCollision.h"
@@ -15,25 +16,11 @@
 #include "tools/DemoContent.h"
 #include "tools/DemoContentLevel.h"
 
+using namespace combat_test;
+
 namespace {
 
-constexpr float kGround = 2.0f;  // height of the demo level's open ground
-constexpr float kDt = 0.01f;
 constexpr float kHalf = 0.5f;  // the demo crate is a 1 m cube about its centre of mass
-
-COrientation At(float x, float y, float z) { return COrientation(TMatrix(), Vector3(x, y, z)); }
-
-struct Level {
-  std::unique_ptr<ShadedMesh> mesh{DemoContent::BuildLevelMesh()};
-  std::unique_ptr<CMeshInstance> instance{new CMeshInstance()};
-  COctree octree{DemoContent::LevelWorldBox()};
-
-  Level() {
-    EXPECT_NE(nullptr, mesh);
-    EXPECT_TRUE(instance->SetMesh(mesh.get(), true, false, false, 0, 10, nullptr, true, nullptr));
-    BuildTerrainCollisionPolygons(&octree, instance.get(), nullptr, 7, nullptr, true, false);
-  }
-};
 
 // Deepest any corner of a lies inside box b (0 when none is inside).
 float CornerDepth(const COrientation& a, const COrientation& b) {

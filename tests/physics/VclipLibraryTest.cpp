@@ -332,7 +332,7 @@ TEST(Se3, ReadErrorsAreReportedAndKeepWhatWasRead) {
     CerrCapture err;
     std::istringstream in("{ trans 1 2 3 ");
     EXPECT_FALSE(x.Read(in));
-    EXPECT_EQ(err.Text(), "Se3::read : didn't find '}' or specification too long\a\n");
+    EXPECT_EQ(err.Text(), "Se3::read : didn't find '}' or transform text too long\a\n");
   }
   {
     CerrCapture err;
