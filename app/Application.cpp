@@ -20,7 +20,7 @@
 #include "core/math/ResourceTable.h"
 #include "core/math/ViewFrustum.h"
 #include "park/VerezIvor.h"
-#include "physics/RigidConst.h"
+#include "physics/rigid/RigidConst.h"
 #include "platform/Platform.h"
 #include "render/ColourDepth.h"
 #include "render/DisplayMode.h"

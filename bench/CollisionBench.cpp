@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "core/math/Octree.h"
-#include "physics/BeamInfo.h"
-#include "physics/SphereCollisionObject.h"
-#include "physics/SurfaceType.h"
-#include "physics/TerrainCollision.h"
-#include "scene/MeshInstance.h"
-#include "scene/ShadedMesh.h"
+#include "physics/collision/BeamInfo.h"
+#include "physics/collision/SphereCollisionObject.h"
+#include "physics/collision/SurfaceType.h"
+#include "physics/terrain/TerrainCollision.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "core/math/FileBuffer.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
-#include "scene/ShadedMesh.h"
+#include "scene/mesh/ShadedMesh.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "physics/RayInfo.h"
-#include "scene/MeshInstance.h"
-#include "scene/ShadedMesh.h"
+#include "core/math/RayInfo.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "scene/MeshInstance.h"
-#include "scene/MeshSection.h"
-#include "scene/ShadedMesh.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/MeshSection.h"
+#include "scene/mesh/ShadedMesh.h"
 
 namespace {
 

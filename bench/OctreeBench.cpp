@@ -11,7 +11,7 @@
 
 #include "core/math/BoundedObject.h"
 #include "core/math/Octree.h"
-#include "physics/RayInfo.h"
+#include "core/math/RayInfo.h"
 
 namespace {
 

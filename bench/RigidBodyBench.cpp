@@ -4,11 +4,11 @@
 #include <memory>
 #include <vector>
 
-#include "physics/ForceAccumulatorConstant.h"
-#include "physics/ForceAccumulatorPointConstraint.h"
-#include "physics/RigidBodyIntegrate.h"
-#include "physics/RigidBodyState.h"
-#include "physics/RigidConstMass.h"
+#include "physics/rigid/ForceAccumulatorConstant.h"
+#include "physics/rigid/ForceAccumulatorPointConstraint.h"
+#include "physics/rigid/RigidBodyIntegrate.h"
+#include "physics/rigid/RigidBodyState.h"
+#include "physics/rigid/RigidConstMass.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <memory>
 
-#include "scene/MeshInstance.h"
-#include "scene/ShadedMesh.h"
-#include "scene/SkeletonNodeInstance.h"
-#include "scene/Skin.h"
-#include "scene/VertexFetchInterface.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/animation/SkeletonNodeInstance.h"
+#include "scene/animation/Skin.h"
+#include "scene/mesh/VertexFetchInterface.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "physics/ForceAccumulatorConstant.h"
-#include "physics/PolyTree.h"
-#include "physics/Polyhedron.h"
-#include "physics/RigidBodyIntegrate.h"
-#include "physics/RigidBodyState.h"
-#include "physics/RigidConstMass.h"
-#include "physics/Se3.h"
-#include "physics/VclipWalk.h"
+#include "physics/rigid/ForceAccumulatorConstant.h"
+#include "physics/polyhedron/PolyTree.h"
+#include "physics/polyhedron/Polyhedron.h"
+#include "physics/rigid/RigidBodyIntegrate.h"
+#include "physics/rigid/RigidBodyState.h"
+#include "physics/rigid/RigidConstMass.h"
+#include "physics/polyhedron/Se3.h"
+#include "physics/polyhedron/VclipWalk.h"
 #include "platform/Platform.h"
 
 #ifdef KELVARUN_HAVE_CCD

@@ -1,11 +1,16 @@
 # Helpers shared by the folder CMakeLists.
 
-# engine_library(<name> [DEPS <lib>...] [PACKAGES <imported target>...])
-# Builds every .cpp of the calling folder (not its subfolders) into one static
-# library. Headers are included from the repository root: #include "core/GameWorld.h".
+# engine_library(<name> [SUBFOLDERS] [DEPS <lib>...] [PACKAGES <imported target>...])
+# Builds every .cpp of the calling folder into one static library; with SUBFOLDERS the
+# .cpp files of its subfolders too (scene/ and physics/ are grouped by topic, one library
+# each). Headers are included from the repository root: #include "core/GameWorld.h".
 function(engine_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;PACKAGES" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  cmake_parse_arguments(ARG "SUBFOLDERS" "" "DEPS;PACKAGES" ${ARGN})
+  if(ARG_SUBFOLDERS)
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  endif()
   if(NOT sources)
     set(sources "${PROJECT_SOURCE_DIR}/cmake/empty.cpp")
   endif()

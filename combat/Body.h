@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/GameObject.h"
-#include "physics/RigidCollisionBody.h"
+#include "physics/rigid/RigidCollisionBody.h"
 
 class RigidConst;
 

@@ -2,7 +2,7 @@
 
 #include "combat/VehicleDef.h"
 #include "core/math/Octree.h"
-#include "physics/CollisionFlags.h"
+#include "physics/collision/CollisionFlags.h"
 
 CVehicle::CVehicle() = default;
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "combat/Body.h"
-#include "physics/Wheel.h"
+#include "physics/rigid/Wheel.h"
 
 class CVehicleDef;
 

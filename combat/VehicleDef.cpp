@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/math/DebugPrintf.h"
-#include "scene/ShadedMesh.h"
+#include "scene/mesh/ShadedMesh.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "physics/RigidConst.h"
-#include "physics/WheelParams.h"
+#include "physics/rigid/RigidConst.h"
+#include "physics/rigid/WheelParams.h"
 
 class CVehicleDef : public RigidConst {
  public:

@@ -7,10 +7,10 @@
 #include "render/PixelBufferDesc.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
-#include "scene/FogState.h"
-#include "scene/GenericCam.h"
-#include "scene/LightList.h"
-#include "scene/MeshInstance.h"
+#include "scene/lighting/FogState.h"
+#include "scene/camera/GenericCam.h"
+#include "scene/lighting/LightList.h"
+#include "scene/mesh/MeshInstance.h"
 
 namespace {
 constexpr uint8_t kFrustumCullVolume = 1;  // the six-plane volume

@@ -3,7 +3,7 @@
 
 #include "core/math/ViewFrustum.h"
 #include "render/RasterizerInterface.h"
-#include "scene/FogState.h"
+#include "scene/lighting/FogState.h"
 
 CRenderView::CRenderView() = default;
 

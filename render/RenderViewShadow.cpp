@@ -4,8 +4,8 @@
 #include "core/math/ViewFrustum.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
-#include "scene/MeshInstance.h"
-#include "scene/ShadedMesh.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
 
 namespace {
 

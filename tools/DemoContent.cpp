@@ -6,14 +6,14 @@
 #include <filesystem>
 
 #include "core/math/DebugPrintf.h"
-#include "scene/ControllerSet.h"
-#include "scene/CurvedPatch.h"
-#include "scene/KeyframeController.h"
-#include "scene/AnimationRecord.h"
-#include "scene/AnimationSet.h"
-#include "scene/NormalTable.h"
-#include "scene/ShadedMesh.h"
-#include "scene/Skin.h"
+#include "scene/animation/ControllerSet.h"
+#include "scene/patch/CurvedPatch.h"
+#include "scene/animation/KeyframeController.h"
+#include "scene/animation/AnimationRecord.h"
+#include "scene/animation/AnimationSet.h"
+#include "scene/mesh/NormalTable.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/animation/Skin.h"
 
 namespace DemoContent {
 namespace {

@@ -2,9 +2,9 @@
 #include <cstring>
 #include <string>
 
-#include "physics/RigidConst.h"
-#include "physics/WheelParams.h"
-#include "scene/ShadedMesh.h"
+#include "physics/rigid/RigidConst.h"
+#include "physics/rigid/WheelParams.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tools/DemoContent.h"
 
 namespace DemoContent {

@@ -8,12 +8,12 @@
 #include "core/GameWorld.h"
 #include "core/math/DebugPrintf.h"
 #include "platform/FileWrite.h"
-#include "scene/LevelLights.h"
-#include "scene/LightRecord.h"
-#include "scene/MeshInstance.h"
-#include "scene/ShadedMesh.h"
-#include "scene/StaticLighting.h"
-#include "scene/VertexSharingTable.h"
+#include "scene/lighting/LevelLights.h"
+#include "scene/lighting/LightRecord.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/lighting/StaticLighting.h"
+#include "scene/mesh/VertexSharingTable.h"
 
 namespace DemoContent {
 namespace {

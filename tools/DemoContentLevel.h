@@ -8,7 +8,7 @@
 
 #include "core/math/Box.h"
 #include "core/math/VisibilityFile.h"
-#include "scene/FogSettings.h"
+#include "scene/lighting/FogSettings.h"
 
 class ShadedMesh;
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/math/Box.h"
-#include "physics/GenericIntersection.h"
+#include "core/math/GenericIntersection.h"
 
 class CRenderView;
 class CMeshInstance;

@@ -7,8 +7,8 @@
 #include "core/math/BoundedObject.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/ViewFrustum.h"
-#include "physics/RayInfo.h"
-#include "scene/CullVolume.h"
+#include "core/math/RayInfo.h"
+#include "core/math/CullVolume.h"
 
 namespace {
 

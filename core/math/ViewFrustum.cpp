@@ -2,7 +2,7 @@
 #include "core/math/ViewFrustum.h"
 
 #include "platform/Win32.h"
-#include "scene/CullVolume.h"
+#include "core/math/CullVolume.h"
 
 #include <cmath>
 

@@ -8,7 +8,7 @@
 #include "core/math/LittleEndian.h"
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
-#include "scene/CullVolume.h"
+#include "core/math/CullVolume.h"
 
 using le::PutF32;
 using le::PutU32;

@@ -8,9 +8,9 @@
 
 #include "core/math/Octree.h"
 #include "core/math/Orientation.h"
-#include "physics/TerrainCollision.h"
-#include "scene/MeshInstance.h"
-#include "scene/ShadedMesh.h"
+#include "physics/terrain/TerrainCollision.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tools/DemoContentLevel.h"
 
 namespace combat_test {

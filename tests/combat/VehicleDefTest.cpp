@@ -5,8 +5,8 @@
 
 #include "combat/VehicleDef.h"
 #include "core/math/ResourceTable.h"
-#include "physics/PolyTree.h"
-#include "scene/ShadedMesh.h"
+#include "physics/polyhedron/PolyTree.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 

@@ -12,7 +12,7 @@
 #include "core/math/ResourceTable.h"
 #include "effects/ParticleManager.h"
 #include "effects/WeatherManager.h"
-#include "scene/MeshInstance.h"
+#include "scene/mesh/MeshInstance.h"
 #include "sound/SoundManager.h"
 #include "tests/support/TempFolder.h"
 

@@ -9,7 +9,7 @@
 #include "core/GameWorld.h"
 #include "core/math/BoundedObject.h"
 #include "net/SessionManager.h"
-#include "scene/Light.h"
+#include "scene/lighting/Light.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "core/math/Octree.h"
-#include "physics/BeamInfo.h"
-#include "physics/CollisionFlags.h"
-#include "physics/SphereCollisionObject.h"
-#include "physics/SurfaceType.h"
-#include "scene/MeshInstance.h"
-#include "scene/ShadedMesh.h"
+#include "physics/collision/BeamInfo.h"
+#include "physics/collision/CollisionFlags.h"
+#include "physics/collision/SphereCollisionObject.h"
+#include "physics/collision/SurfaceType.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tests/physics/PhysicsTestUtil.h"
 #include "tools/DemoContent.h"
 

@@ -4,13 +4,13 @@
 #include <Eigen/Dense>
 #include <cmath>
 
-#include "physics/ForceAccumulatorConstant.h"
-#include "physics/ForceAccumulatorPointConstraint.h"
-#include "physics/ForceAccumulatorSpring.h"
-#include "physics/RigidBodyIntegrate.h"
-#include "physics/RigidBodyMath.h"
-#include "physics/RigidBodyState.h"
-#include "physics/RigidConstMass.h"
+#include "physics/rigid/ForceAccumulatorConstant.h"
+#include "physics/rigid/ForceAccumulatorPointConstraint.h"
+#include "physics/rigid/ForceAccumulatorSpring.h"
+#include "physics/rigid/RigidBodyIntegrate.h"
+#include "physics/rigid/RigidBodyMath.h"
+#include "physics/rigid/RigidBodyState.h"
+#include "physics/rigid/RigidConstMass.h"
 #include "tests/physics/PhysicsTestUtil.h"
 #include "tests/physics/RigidTestUtil.h"
 #include "tests/support/TempFolder.h"

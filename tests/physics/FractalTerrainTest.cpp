@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "physics/FractalTerrain.h"
+#include "physics/terrain/FractalTerrain.h"
 #include "platform/Platform.h"
-#include "scene/ShadedMesh.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

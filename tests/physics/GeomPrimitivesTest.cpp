@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "core/math/MathUtil.h"
-#include "physics/GeomPrimitives.h"
+#include "physics/collision/GeomPrimitives.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 using physics_test::DebugCapture;

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "physics/HalfEdgeMesh.h"
+#include "scene/mesh/HalfEdgeMesh.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 using physics_test::DebugCapture;

@@ -11,8 +11,8 @@
 #include "core/math/BoundedObject.h"
 #include "core/math/Octree.h"
 #include "core/math/Orientation.h"
-#include "physics/BeamInfo.h"
-#include "physics/SphereTreeNode.h"
+#include "physics/collision/BeamInfo.h"
+#include "physics/collision/SphereTreeNode.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 using physics_test::RandomPoint;

@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "physics/PolyTree.h"
-#include "physics/Polyhedron.h"
-#include "physics/Se3.h"
+#include "physics/polyhedron/PolyTree.h"
+#include "physics/polyhedron/Polyhedron.h"
+#include "physics/polyhedron/Se3.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 namespace poly_test {

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "physics/PolyTreeLibrary.h"
+#include "physics/polyhedron/PolyTreeLibrary.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // compound hulls, the integrals carried through poses and copies.
 #include <gtest/gtest.h>
 
-#include "physics/PolyTree.h"
+#include "physics/polyhedron/PolyTree.h"
 #include "tests/physics/PolyTestUtil.h"
 
 using namespace poly_test;

@@ -5,9 +5,9 @@
 
 #include <cfloat>
 
-#include "physics/BeamArrayInfo.h"
-#include "physics/PolyhedronQueryInfo.h"
-#include "physics/VclipConvert.h"
+#include "physics/polyhedron/BeamArrayInfo.h"
+#include "physics/polyhedron/PolyhedronQueryInfo.h"
+#include "physics/polyhedron/VclipConvert.h"
 #include "tests/physics/PolyTestUtil.h"
 
 using namespace poly_test;

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <set>
 
-#include "physics/Polyhedron.h"
+#include "physics/polyhedron/Polyhedron.h"
 #include "tests/physics/PolyTestUtil.h"
 
 using namespace poly_test;

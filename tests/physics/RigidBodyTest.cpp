@@ -4,11 +4,11 @@
 #include <cmath>
 #include <vector>
 
-#include "physics/ForceAccumulatorConstant.h"
-#include "physics/ForceAccumulatorSpring.h"
-#include "physics/RigidBodyIntegrate.h"
-#include "physics/RigidBodyMath.h"
-#include "physics/RigidBodyState.h"
+#include "physics/rigid/ForceAccumulatorConstant.h"
+#include "physics/rigid/ForceAccumulatorSpring.h"
+#include "physics/rigid/RigidBodyIntegrate.h"
+#include "physics/rigid/RigidBodyMath.h"
+#include "physics/rigid/RigidBodyState.h"
 #include "tests/physics/RigidTestUtil.h"
 
 using namespace rigid_test;

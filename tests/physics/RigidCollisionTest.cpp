@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "core/math/Octree.h"
-#include "physics/CollisionFlags.h"
-#include "physics/CollisionObject.h"
-#include "physics/RigidCollisionBody.h"
-#include "physics/RigidCollisionReport.h"
-#include "physics/SurfaceType.h"
+#include "physics/collision/CollisionFlags.h"
+#include "physics/collision/CollisionObject.h"
+#include "physics/rigid/RigidCollisionBody.h"
+#include "physics/rigid/RigidCollisionReport.h"
+#include "physics/collision/SurfaceType.h"
 #include "tests/physics/PhysicsTestUtil.h"
 #include "tests/physics/RigidTestUtil.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "core/math/ResourceTable.h"
-#include "physics/PolyTree.h"
+#include "physics/polyhedron/PolyTree.h"
 #include "tests/physics/RigidTestUtil.h"
 #include "tests/support/TempFolder.h"
 

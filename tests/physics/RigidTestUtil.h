@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/math/Orientation.h"
-#include "physics/RigidConst.h"
-#include "scene/ShadedMesh.h"
+#include "physics/rigid/RigidConst.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tools/DemoContent.h"
 
 namespace rigid_test {

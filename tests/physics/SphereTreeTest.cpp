@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "physics/SphereTree.h"
+#include "physics/collision/SphereTree.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 using physics_test::DebugCapture;

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "core/math/TMatrix.h"
-#include "physics/BeamInfo.h"
-#include "physics/SphereTree.h"
-#include "physics/StaticObstacle.h"
-#include "scene/MeshInstance.h"
-#include "scene/ShadedMesh.h"
+#include "physics/collision/BeamInfo.h"
+#include "physics/collision/SphereTree.h"
+#include "physics/collision/StaticObstacle.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tests/physics/PhysicsTestUtil.h"
 #include "tools/DemoContent.h"
 

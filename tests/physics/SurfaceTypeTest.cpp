@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/math/FileBuffer.h"
-#include "physics/SurfaceType.h"
+#include "physics/collision/SurfaceType.h"
 #include "tests/physics/PhysicsTestUtil.h"
 #include "tests/support/TempFolder.h"
 

@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "physics/TerrainDataBuilder.h"
-#include "scene/CurvedPatch.h"
-#include "scene/ShadedMesh.h"
-#include "scene/VertexSharingTable.h"
+#include "physics/terrain/TerrainDataBuilder.h"
+#include "scene/patch/CurvedPatch.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/mesh/VertexSharingTable.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

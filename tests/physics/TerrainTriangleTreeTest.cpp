@@ -8,11 +8,11 @@
 #include <set>
 #include <vector>
 
-#include "physics/RayInfo.h"
-#include "physics/TerrainTriangleTree.h"
-#include "scene/CurvedPatch.h"
-#include "scene/CurvedPatchInstance.h"
-#include "scene/MeshInstance.h"
+#include "core/math/RayInfo.h"
+#include "physics/terrain/TerrainTriangleTree.h"
+#include "scene/patch/CurvedPatch.h"
+#include "scene/patch/CurvedPatchInstance.h"
+#include "scene/mesh/MeshInstance.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 using physics_test::Uniform;

@@ -9,8 +9,8 @@
 #include <set>
 #include <vector>
 
-#include "physics/RayInfo.h"
-#include "physics/TriMesh.h"
+#include "core/math/RayInfo.h"
+#include "scene/mesh/TriMesh.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "physics/VclipConvert.h"
+#include "physics/polyhedron/VclipConvert.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 using physics_test::ExpectNear;

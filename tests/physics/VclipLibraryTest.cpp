@@ -7,11 +7,11 @@
 #include <cmath>
 #include <sstream>
 
-#include "physics/Se3.h"
-#include "physics/VclipMatrix3.h"
-#include "physics/VclipMatrixTransform.h"
-#include "physics/VclipQuaternion.h"
-#include "physics/VclipVector3.h"
+#include "physics/polyhedron/Se3.h"
+#include "physics/polyhedron/VclipMatrix3.h"
+#include "physics/polyhedron/VclipMatrixTransform.h"
+#include "physics/polyhedron/VclipQuaternion.h"
+#include "physics/polyhedron/VclipVector3.h"
 #include "tests/physics/PolyTestUtil.h"
 
 using physics_test::CerrCapture;

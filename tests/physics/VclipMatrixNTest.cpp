@@ -5,7 +5,7 @@
 #include <Eigen/Dense>
 #include <cmath>
 
-#include "physics/VclipMatrixN.h"
+#include "physics/polyhedron/VclipMatrixN.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 using physics_test::CerrCapture;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "physics/VclipWalk.h"
+#include "physics/polyhedron/VclipWalk.h"
 #include "tests/physics/PolyTestUtil.h"
 
 #ifdef KELVARUN_HAVE_CCD

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "physics/VclipWalk.h"
+#include "physics/polyhedron/VclipWalk.h"
 #include "tests/physics/PolyTestUtil.h"
 #include "tests/support/WorkingFolder.h"
 

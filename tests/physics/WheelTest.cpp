@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "physics/RigidCollisionBody.h"
-#include "physics/SecondOrderGeneralSolution.h"
-#include "physics/SurfaceType.h"
-#include "physics/Wheel.h"
+#include "physics/rigid/RigidCollisionBody.h"
+#include "core/math/SecondOrderGeneralSolution.h"
+#include "physics/collision/SurfaceType.h"
+#include "physics/rigid/Wheel.h"
 #include "tests/physics/RigidTestUtil.h"
 
 using namespace rigid_test;

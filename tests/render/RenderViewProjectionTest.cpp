@@ -6,7 +6,7 @@
 
 #include "core/math/ViewFrustum.h"
 #include "render/RenderView.h"
-#include "scene/FogState.h"
+#include "scene/lighting/FogState.h"
 #include "tests/support/RecordingRasterizer.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "scene/AnimationSet.h"
-#include "scene/AttachPoint.h"
-#include "scene/KeyframeController.h"
-#include "scene/SequencePlayer.h"
+#include "scene/animation/AnimationSet.h"
+#include "scene/mesh/AttachPoint.h"
+#include "scene/animation/KeyframeController.h"
+#include "scene/animation/SequencePlayer.h"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include "core/math/Octree.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
-#include "scene/CameraSubject.h"
-#include "scene/ChaseCam.h"
-#include "scene/EditCam.h"
-#include "scene/InsideCarCam.h"
-#include "scene/ObserverCam.h"
-#include "scene/ShadedMesh.h"
-#include "scene/SkateCam.h"
-#include "scene/VehicleCamPoints.h"
+#include "scene/camera/CameraSubject.h"
+#include "scene/camera/ChaseCam.h"
+#include "scene/camera/EditCam.h"
+#include "scene/camera/InsideCarCam.h"
+#include "scene/camera/ObserverCam.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/camera/SkateCam.h"
+#include "scene/camera/VehicleCamPoints.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Convex hull faces and the 2-D hull scan, checked against brute force and
 // against the invariants of a closed, outward-wound convex surface.
-#include "scene/ConvexHull2D.h"
-#include "scene/ConvexHullFaces.h"
+#include "core/math/ConvexHull2D.h"
+#include "core/math/ConvexHullFaces.h"
 
 #include "platform/Platform.h"
 

@@ -1,11 +1,11 @@
 // Cull volumes built from view frustums and convex meshes, checked against an
 // independent description of the same volume: the view's own coordinates for
 // points, and a separating-axis test on the volume's corners for boxes.
-#include "scene/CullVolume.h"
+#include "core/math/CullVolume.h"
 
 #include "core/math/ViewFrustum.h"
 #include "platform/Platform.h"
-#include "scene/ConvexHullFaces.h"
+#include "core/math/ConvexHullFaces.h"
 
 #include <Eigen/Dense>
 #include <gtest/gtest.h>

@@ -13,8 +13,8 @@
 
 #include "core/math/ViewFrustum.h"
 #include "platform/Platform.h"
-#include "scene/CurvedPatch.h"
-#include "scene/CurvedPatchInstance.h"
+#include "scene/patch/CurvedPatch.h"
+#include "scene/patch/CurvedPatchInstance.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "core/math/MathUtil.h"
 #include "platform/Platform.h"
 #include "tests/support/TempFolder.h"
-#include "scene/ControllerSet.h"
-#include "scene/KeyframeController.h"
+#include "scene/animation/ControllerSet.h"
+#include "scene/animation/KeyframeController.h"
 
 namespace {
 

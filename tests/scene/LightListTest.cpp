@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "scene/AmbientLight.h"
-#include "scene/DirectionalLight.h"
-#include "scene/LightList.h"
-#include "scene/ObjectLightState.h"
-#include "scene/PointLight.h"
+#include "scene/lighting/AmbientLight.h"
+#include "scene/lighting/DirectionalLight.h"
+#include "scene/lighting/LightList.h"
+#include "scene/lighting/ObjectLightState.h"
+#include "scene/lighting/PointLight.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include "core/GameWorld.h"
 #include "core/SkateSettings.h"
-#include "scene/LightMapData.h"
-#include "scene/LightMapPageFile.h"
-#include "scene/LightMapper.h"
+#include "scene/lighting/LightMapData.h"
+#include "scene/lighting/LightMapPageFile.h"
+#include "scene/lighting/LightMapper.h"
 #include "tests/scene/LightMapTestScene.h"
 #include "tests/support/TempFolder.h"
 

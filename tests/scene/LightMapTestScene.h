@@ -8,11 +8,11 @@
 
 #include "core/math/BoundedObject.h"
 #include "core/math/Octree.h"
-#include "scene/AmbientLight.h"
-#include "scene/DirectionalLight.h"
-#include "scene/LightList.h"
-#include "scene/MeshInstance.h"
-#include "scene/ShadedMesh.h"
+#include "scene/lighting/AmbientLight.h"
+#include "scene/lighting/DirectionalLight.h"
+#include "scene/lighting/LightList.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tools/DemoContent.h"
 
 namespace baked_test {

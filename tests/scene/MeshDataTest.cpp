@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "core/math/MathUtil.h"
-#include "scene/NormalTable.h"
+#include "scene/mesh/NormalTable.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tests/support/TempFolder.h"
 

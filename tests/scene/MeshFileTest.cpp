@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
-#include "scene/MeshFileLayout.h"
+#include "scene/mesh/MeshFileLayout.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tests/support/TempFolder.h"
 

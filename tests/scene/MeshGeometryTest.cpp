@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "core/math/MathUtil.h"
-#include "physics/RayInfo.h"
+#include "core/math/RayInfo.h"
 #include "platform/Platform.h"
-#include "scene/NormalTable.h"
+#include "scene/mesh/NormalTable.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tests/support/TempFolder.h"
 

@@ -9,14 +9,14 @@
 #include <memory>
 #include <random>
 
-#include "physics/RayInfo.h"
-#include "scene/AnimationRecord.h"
-#include "scene/MeshInstance.h"
-#include "scene/NormalTable.h"
-#include "scene/ShadedMesh.h"
-#include "scene/Skin.h"
-#include "scene/VertexFetchInterface.h"
-#include "scene/VertexSharingTable.h"
+#include "core/math/RayInfo.h"
+#include "scene/animation/AnimationRecord.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/NormalTable.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/animation/Skin.h"
+#include "scene/mesh/VertexFetchInterface.h"
+#include "scene/mesh/VertexSharingTable.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tools/DemoContent.h"
 

@@ -5,10 +5,10 @@
 #include <random>
 
 #include "core/math/ViewFrustum.h"
-#include "scene/CullVolume.h"
-#include "scene/MeshInstance.h"
-#include "scene/MeshLayer.h"
-#include "scene/ShadedMesh.h"
+#include "core/math/CullVolume.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/MeshLayer.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tools/DemoContent.h"
 
 namespace {

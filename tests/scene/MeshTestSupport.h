@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "core/math/Orientation.h"
-#include "scene/ControllerSet.h"
-#include "scene/CurvedPatch.h"
-#include "scene/ShadedMesh.h"
-#include "scene/Skin.h"
-#include "scene/VertexSharingTable.h"
+#include "scene/animation/ControllerSet.h"
+#include "scene/patch/CurvedPatch.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/animation/Skin.h"
+#include "scene/mesh/VertexSharingTable.h"
 #include "tools/DemoContent.h"
 
 namespace mesh_test {

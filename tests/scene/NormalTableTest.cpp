@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "scene/NormalTable.h"
+#include "scene/mesh/NormalTable.h"
 
 namespace {
 

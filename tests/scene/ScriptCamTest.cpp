@@ -8,8 +8,8 @@
 #include "core/GameWorld.h"
 #include "core/math/BezierSpline.h"
 #include "platform/Platform.h"
-#include "scene/ObserverCam.h"
-#include "scene/ScriptCam.h"
+#include "scene/camera/ObserverCam.h"
+#include "scene/camera/ScriptCam.h"
 #include "tests/support/TempFolder.h"
 
 using testing_support::DebugCapture;

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "scene/AnimationSet.h"
-#include "scene/ControllerSet.h"
-#include "scene/MeshInstance.h"
-#include "scene/NormalTable.h"
-#include "scene/ShadedMesh.h"
-#include "scene/SkeletonNodeInstance.h"
-#include "scene/Skin.h"
-#include "scene/VertexFetchInterface.h"
+#include "scene/animation/AnimationSet.h"
+#include "scene/animation/ControllerSet.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/NormalTable.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/animation/SkeletonNodeInstance.h"
+#include "scene/animation/Skin.h"
+#include "scene/mesh/VertexFetchInterface.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tools/DemoContent.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "scene/ControllerSet.h"
-#include "scene/ShadedMesh.h"
-#include "scene/Skin.h"
+#include "scene/animation/ControllerSet.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/animation/Skin.h"
 #include "tools/DemoContent.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <random>
 
-#include "scene/StaticLighting.h"
+#include "scene/lighting/StaticLighting.h"
 #include "tests/support/TempFolder.h"
 #include "tests/scene/LightMapTestScene.h"
 

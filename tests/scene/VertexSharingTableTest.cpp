@@ -6,10 +6,10 @@
 #include <deque>
 #include <vector>
 
-#include "physics/TriMesh.h"
+#include "scene/mesh/TriMesh.h"
 #include "platform/Platform.h"
 #include "tests/support/TempFolder.h"
-#include "scene/VertexSharingTable.h"
+#include "scene/mesh/VertexSharingTable.h"
 
 namespace {
 

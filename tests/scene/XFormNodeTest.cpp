@@ -9,9 +9,9 @@
 
 #include "core/math/Quaternion.h"
 #include "platform/Platform.h"
-#include "scene/AnimationRecord.h"
-#include "scene/KeyframeController.h"
-#include "scene/XFormNode.h"
+#include "scene/animation/AnimationRecord.h"
+#include "scene/animation/KeyframeController.h"
+#include "scene/mesh/XFormNode.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "core/math/ResourceTable.h"
-#include "scene/ControllerSet.h"
-#include "scene/CurvedPatch.h"
-#include "scene/ShadedMesh.h"
+#include "scene/animation/ControllerSet.h"
+#include "scene/patch/CurvedPatch.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "scene/ShadedMesh.h"
+#include "scene/mesh/ShadedMesh.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool quiet = (plat::SetDebugSink([](const char*) {}), true);

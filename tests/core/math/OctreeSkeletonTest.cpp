@@ -12,8 +12,8 @@
 #include "core/math/Octree.h"
 #include "core/math/VisibilityFile.h"
 #include "tests/core/math/OctreeTestItems.h"
-#include "scene/ConvexHullFaces.h"
-#include "scene/CullVolume.h"
+#include "core/math/ConvexHullFaces.h"
+#include "core/math/CullVolume.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

@@ -12,9 +12,9 @@
 
 #include "core/math/BoundedObject.h"
 #include "core/math/Octree.h"
-#include "physics/RayInfo.h"
-#include "scene/ConvexHullFaces.h"
-#include "scene/CullVolume.h"
+#include "core/math/RayInfo.h"
+#include "core/math/ConvexHullFaces.h"
+#include "core/math/CullVolume.h"
 #include "tests/core/math/OctreeTestItems.h"
 #include "tests/support/TempFolder.h"
 

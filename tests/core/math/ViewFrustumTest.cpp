@@ -2,7 +2,7 @@
 // cull-volume ownership.
 #include "core/math/ViewFrustum.h"
 
-#include "scene/CullVolume.h"
+#include "core/math/CullVolume.h"
 
 #include <gtest/gtest.h>
 

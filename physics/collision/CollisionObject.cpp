@@ -1,0 +1,45 @@
+// CCollisionObject: flags, mesh-instance ownership and drawing of objects that take part in collisions.
+#include "physics/collision/CollisionObject.h"
+
+#include "physics/collision/ActiveCollisionObject.h"
+#include "physics/collision/CollisionFlags.h"
+#include "render/RenderView.h"
+#include "scene/mesh/MeshInstance.h"
+
+CCollisionObject::CCollisionObject() { AddBoundFlags(CollisionFlags::kCandidate | CBoundedObject::kRenderable); }
+
+CCollisionObject::~CCollisionObject() {
+  // The movers' shared candidate list may still name this object.
+  CActiveCollisionObject::InvalidateCandidateCache();
+  if (m_ownsMeshInstance) delete m_meshInstance;
+  m_meshInstance = nullptr;
+}
+
+void CCollisionObject::Render(CRenderView* view) {
+  if (view == nullptr) return;
+  m_drawnFrame = view->GetFrameNumber();
+  if (m_meshInstance != nullptr) view->DrawMesh(m_meshInstance);
+}
+
+void CCollisionObject::SetCollisionFlags(bool candidate, bool offersExtraInfos, bool pushable, bool subSteps,
+                                         bool blocks, bool hearsMovers) {
+  const struct {
+    bool on;
+    uint32_t bit;
+  } bits[] = {{candidate, CollisionFlags::kCandidate},     {offersExtraInfos, CollisionFlags::kOffersExtraInfos},
+              {pushable, CollisionFlags::kPushable},       {subSteps, CollisionFlags::kSubStep},
+              {blocks, CollisionFlags::kBlocks},           {hearsMovers, CollisionFlags::kHearsMovers}};
+  for (const auto& b : bits) {
+    if (b.on) {
+      AddBoundFlags(b.bit);
+    } else {
+      ClearBoundFlags(b.bit);
+    }
+  }
+}
+
+void CCollisionObject::SetMeshInstance(CMeshInstance* instance, bool owned) {
+  if (m_ownsMeshInstance && m_meshInstance != instance) delete m_meshInstance;
+  m_meshInstance = instance;
+  m_ownsMeshInstance = instance != nullptr && owned;
+}

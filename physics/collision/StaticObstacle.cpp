@@ -1,0 +1,58 @@
+// CStaticObstacle: set-up from a structure's sphere tree and the queries against it.
+#include "physics/collision/StaticObstacle.h"
+
+#include "core/math/DebugPrintf.h"
+#include "core/math/GenericIntersection.h"
+#include "core/math/RayInfo.h"
+#include "physics/collision/SphereTree.h"
+#include "physics/collision/SurfaceType.h"
+#include "scene/mesh/MeshInstance.h"
+
+CStaticObstacle::~CStaticObstacle() { delete m_tree; }
+
+bool CStaticObstacle::Setup(const SphereTreeNode* source, const COrientation& world, CMeshInstance* instance,
+                            CCollisionObject* owner) {
+  if (!source) {
+    DebugPrintf("CStaticObstacle: no sphere tree to build from\n");
+    return false;
+  }
+  SphereTreeNode* tree = SphereTree::Build(source, &world, nullptr);
+  if (!tree) return false;
+  delete m_tree;
+  m_tree = tree;
+
+  m_info.object = this;
+  ChooseSurface(TableTexture(instance, 0));
+  m_info.owner = owner;
+  m_section = nullptr;
+
+  Box box = SphereTree::ComputeBounds(*m_tree);
+  if (instance) {
+    BindInstance(instance);
+    Box shown;
+    instance->GetWorldBounds(shown);
+    box.ExtendByBox(shown);
+  }
+  SetBounds(box);
+  SetStaticCollisionFlags();
+  AddBoundFlags(kRenderable | kReceivesLights | kCastsShadows | kReceivesProjectedShadows | kBlocksStaticShadowRays |
+                kNoCameraPass);
+  ClearBoundFlags(kCastsProjectedShadow);
+  return true;
+}
+
+bool CStaticObstacle::Intersect(GenericIntersection* query) {
+  if (!query) return false;
+  CMeshInstance* instance = GetInstance();
+  if (query->kind == 1 && (query->mode & QueryMode::kBodyMesh) && instance)
+    return instance->IntersectRay(static_cast<RayInfo&>(*query), nullptr, nullptr);
+  if (!m_tree) return false;
+  // The tree already holds world centres: it is its own model and working tree, and no pose
+  // is applied to it.
+  SphereTreeRef ref;
+  ref.model = m_tree;
+  ref.working = m_tree;
+  ref.orientation = nullptr;
+  ref.stamp = m_tree->stamp;
+  return query->IntersectSphereTree(ref);
+}

@@ -1,0 +1,29 @@
+// CStaticObstacle: a placed structure's collision hull - its own world-space sphere tree, optionally with the structure's mesh.
+#pragma once
+
+#include "physics/collision/StaticCollisionPrimative.h"
+
+class COrientation;
+struct SphereTreeNode;
+
+class CStaticObstacle : public CStaticCollisionPrimative {
+ public:
+  CStaticObstacle() = default;
+  // Frees the obstacle's sphere tree; the instance stays with the structure that lent it.
+  ~CStaticObstacle() override;
+
+  // Builds the obstacle's own tree as the source moved by `world`, takes the tree's bounds
+  // (grown to hold the instance's world box when an instance is given) and binds the
+  // instance and owner. A second call replaces the first tree. False (logged, nothing
+  // changed) without a source tree.
+  bool Setup(const SphereTreeNode* source, const COrientation& world, CMeshInstance* instance, CCollisionObject* owner);
+
+  // Segment queries asking for mesh triangles (mode 0x20) test the instance's triangles;
+  // every other query walks the sphere tree, whose centres are already in world space.
+  bool Intersect(GenericIntersection* query) override;
+
+  const SphereTreeNode* GetTree() const { return m_tree; }
+
+ private:
+  SphereTreeNode* m_tree = nullptr;  // owned
+};

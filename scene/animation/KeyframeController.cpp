@@ -1,0 +1,325 @@
+// CKeyframeController: key sampling, key reduction and the file form of one controller.
+#include "scene/animation/KeyframeController.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "core/math/MathUtil.h"
+#include "platform/Win32.h"
+
+namespace {
+
+// Index i with time(i) <= t < time(i + 1); the last key for t at or past it.
+// Callers handle t at or before the first key themselves.
+template <class Key>
+uint32_t FindInterval(const Key* keys, uint32_t count, float t) {
+  uint32_t lo = 0, hi = count - 1;
+  if (t >= keys[hi].time) return hi;
+  while (hi - lo > 1) {
+    const uint32_t mid = lo + (hi - lo) / 2;
+    if (keys[mid].time <= t) {
+      lo = mid;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+template <class Key>
+bool TimesIncrease(const Key* keys, uint32_t count) {
+  for (uint32_t i = 0; i + 1 < count; ++i) {
+    if (!(keys[i + 1].time > keys[i].time)) return false;
+  }
+  return true;
+}
+
+template <class Key>
+void ComputeRates(Key* keys, uint32_t count) {
+  for (uint32_t i = 0; i + 1 < count; ++i) keys[i].rate = 1.0f / (keys[i + 1].time - keys[i].time);
+  if (count > 0) keys[count - 1].rate = 0.0f;
+}
+
+template <class Key>
+bool CopyTrack(const Key* keys, uint32_t count, Key*& array, uint32_t& arrayCount, const char* track) {
+  if (count > 0 && (!keys || !TimesIncrease(keys, count))) {
+    char line[96];
+    std::snprintf(line, sizeof(line), "CKeyframeController: %s key times do not increase\n", track);
+    OutputDebugStringA(line);
+    return false;
+  }
+  Key* copy = count > 0 ? new Key[count] : nullptr;
+  if (count > 0) std::memcpy(copy, keys, sizeof(Key) * count);
+  ComputeRates(copy, count);
+  delete[] array;
+  array = copy;
+  arrayCount = count;
+  return true;
+}
+
+// Keeps the flagged keys of a track and recomputes their rates.
+template <class Key>
+void CompactTrack(Key*& array, uint32_t& count, const std::vector<bool>& keep) {
+  const uint32_t kept = static_cast<uint32_t>(std::count(keep.begin(), keep.end(), true));
+  if (kept == count) return;
+  Key* compact = new Key[kept];
+  uint32_t j = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (keep[i]) compact[j++] = array[i];
+  }
+  delete[] array;
+  array = compact;
+  count = kept;
+  ComputeRates(array, count);
+}
+
+// Marks which keys survive: a key is dropped while every key between the anchor and the
+// candidate end is reproduced by interpolating across them (`differs` says when not).
+template <class Key, class Differs>
+std::vector<bool> SelectKeys(const Key* keys, uint32_t count, Differs differs) {
+  std::vector<bool> keep(count, false);
+  if (count == 0) return keep;
+  keep[0] = true;
+  keep[count - 1] = true;
+  uint32_t anchor = 0;
+  for (uint32_t candidate = anchor + 2; candidate < count; ++candidate) {
+    const float span = keys[candidate].time - keys[anchor].time;
+    for (uint32_t k = anchor + 1; k < candidate; ++k) {
+      const float fraction = (keys[k].time - keys[anchor].time) / span;
+      if (differs(keys[anchor], keys[candidate], keys[k], fraction)) {
+        keep[candidate - 1] = true;
+        anchor = candidate - 1;
+        break;
+      }
+    }
+  }
+  return keep;
+}
+
+// Little-endian cursor over a byte range that refuses to run past its end.
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+  bool Bytes(void* out, size_t n) {
+    if (n > m_size - m_used) return false;
+    std::memcpy(out, m_data + m_used, n);
+    m_used += n;
+    return true;
+  }
+  bool U32(uint32_t& v) { return Bytes(&v, 4); }
+  bool F32(float& v) { return Bytes(&v, 4); }
+  size_t Remaining() const { return m_size - m_used; }
+  size_t Used() const { return m_used; }
+
+ private:
+  const uint8_t* m_data;
+  size_t m_size;
+  size_t m_used = 0;
+};
+
+template <class Key>
+bool ReadTrack(Reader& in, Key*& array, uint32_t& count) {
+  uint32_t n = 0;
+  if (!in.U32(n)) return false;
+  if (static_cast<uint64_t>(n) * sizeof(Key) > in.Remaining()) return false;
+  Key* keys = n > 0 ? new Key[n] : nullptr;
+  if (n > 0) in.Bytes(keys, sizeof(Key) * n);
+  if (!TimesIncrease(keys, n)) {
+    delete[] keys;
+    return false;
+  }
+  // Rates are recomputed rather than trusted: a stored rate of a zero-length interval
+  // would be infinite.
+  ComputeRates(keys, n);
+  array = keys;
+  count = n;
+  return true;
+}
+
+template <class Key>
+uint8_t* WriteTrack(uint8_t* out, const Key* keys, uint32_t count) {
+  std::memcpy(out, &count, 4);
+  out += 4;
+  if (count > 0) std::memcpy(out, keys, sizeof(Key) * count);
+  return out + sizeof(Key) * count;
+}
+
+}  // namespace
+
+CKeyframeController::CKeyframeController()
+    : m_endTime(0.0f),
+      m_length(0.0f),
+      m_frameTime(0.0f),
+      m_positionCount(0),
+      m_positions(nullptr),
+      m_rotationCount(0),
+      m_rotations(nullptr),
+      m_extraCount(0),
+      m_extras(nullptr),
+      m_alphaCount(0),
+      m_alphas(nullptr) {
+  std::memset(m_name, 0, sizeof(m_name));
+}
+
+CKeyframeController::~CKeyframeController() { Clear(); }
+
+void CKeyframeController::Clear() {
+  delete[] m_positions;
+  delete[] m_rotations;
+  delete[] m_extras;
+  delete[] m_alphas;
+  m_positions = nullptr;
+  m_rotations = nullptr;
+  m_extras = nullptr;
+  m_alphas = nullptr;
+  m_positionCount = m_rotationCount = m_extraCount = m_alphaCount = 0;
+  m_endTime = m_length = m_frameTime = 0.0f;
+  std::memset(m_name, 0, sizeof(m_name));
+}
+
+void CKeyframeController::SetName(const char* name) {
+  std::memset(m_name, 0, sizeof(m_name));
+  if (name) std::strncpy(m_name, name, sizeof(m_name) - 1);
+}
+
+bool CKeyframeController::SetPositionKeys(const PositionKey* keys, uint32_t count) {
+  return CopyTrack(keys, count, m_positions, m_positionCount, "position");
+}
+
+bool CKeyframeController::SetRotationKeys(const RotationKey* keys, uint32_t count) {
+  return CopyTrack(keys, count, m_rotations, m_rotationCount, "rotation");
+}
+
+bool CKeyframeController::SetExtraKeys(const ExtraKey* keys, uint32_t count) {
+  return CopyTrack(keys, count, m_extras, m_extraCount, "extra");
+}
+
+bool CKeyframeController::SetAlphaKeys(const AlphaKey* keys, uint32_t count) {
+  return CopyTrack(keys, count, m_alphas, m_alphaCount, "alpha");
+}
+
+void CKeyframeController::GetTransform(float t, COrientation& out) const {
+  out = COrientation();
+  if (m_positionCount > 0) {
+    const PositionKey* k = m_positions;
+    if (t <= k[0].time) {
+      out.position = k[0].position;
+    } else {
+      const uint32_t i = FindInterval(k, m_positionCount, t);
+      if (i + 1 >= m_positionCount) {
+        out.position = k[i].position;
+      } else {
+        const float u = (t - k[i].time) * k[i].rate;
+        if (u < 0.0f) {
+          out.position = k[i].position;
+        } else if (u >= 1.0f) {
+          out.position = k[i + 1].position;
+        } else {
+          out.position = k[i].position + (k[i + 1].position - k[i].position) * u;
+        }
+      }
+    }
+  }
+  if (m_rotationCount > 0) {
+    const RotationKey* k = m_rotations;
+    Quaternion q = k[0].rotation;
+    if (t > k[0].time) {
+      const uint32_t i = FindInterval(k, m_rotationCount, t);
+      if (i + 1 >= m_rotationCount) {
+        q = k[i].rotation;
+      } else {
+        const float u = std::max(0.0f, std::min(1.0f, (t - k[i].time) * k[i].rate));
+        if (u == 0.0f) {
+          q = k[i].rotation;
+        } else if (u == 1.0f) {
+          q = k[i + 1].rotation;
+        } else {
+          Quaternion::Slerp(q, k[i].rotation, k[i + 1].rotation, u);
+        }
+      }
+    }
+    q.ToMatrix(out.axes);
+  }
+}
+
+float CKeyframeController::GetAlpha(float t) const {
+  if (m_alphaCount == 0) return 1.0f;
+  const AlphaKey* k = m_alphas;
+  // Before the first key the track holds its first value, as the other tracks do.
+  if (t <= k[0].time) return k[0].start;
+  const uint32_t i = FindInterval(k, m_alphaCount, t);
+  if (i + 1 >= m_alphaCount) return k[i].start;
+  const float u = (t - k[i].time) * k[i].rate;
+  if (u < 0.0f) return k[i].start;
+  return k[i].start + std::min(u, 1.0f) * (k[i].end - k[i].start);
+}
+
+void CKeyframeController::ReduceKeys(float positionTolerance, float angleTolerance, float /*unused*/) {
+  const std::vector<bool> keepPositions = SelectKeys(
+      m_positions, m_positionCount,
+      [positionTolerance](const PositionKey& a, const PositionKey& b, const PositionKey& k, float f) {
+        const Vector3 interpolated = a.position + (b.position - a.position) * f;
+        return (k.position - interpolated).Length() > positionTolerance;
+      });
+  CompactTrack(m_positions, m_positionCount, keepPositions);
+
+  const std::vector<bool> keepRotations = SelectKeys(
+      m_rotations, m_rotationCount,
+      [angleTolerance](const RotationKey& a, const RotationKey& b, const RotationKey& k, float f) {
+        Quaternion q;
+        Quaternion::Slerp(q, a.rotation, b.rotation, f);
+        TMatrix interpolated, stored;
+        q.ToMatrix(interpolated);
+        k.rotation.ToMatrix(stored);
+        float largest = 0.0f;
+        for (int row = 0; row < 3; ++row) largest = std::max(largest, AngleBetween(interpolated[row], stored[row]));
+        return largest > angleTolerance;
+      });
+  CompactTrack(m_rotations, m_rotationCount, keepRotations);
+}
+
+void CKeyframeController::RecomputeEndTime() {
+  float end = 0.0f;
+  if (m_positionCount) end = std::max(end, m_positions[m_positionCount - 1].time);
+  if (m_rotationCount) end = std::max(end, m_rotations[m_rotationCount - 1].time);
+  if (m_extraCount) end = std::max(end, m_extras[m_extraCount - 1].time);
+  if (m_alphaCount) end = std::max(end, m_alphas[m_alphaCount - 1].time);
+  m_endTime = end;
+}
+
+size_t CKeyframeController::GetFileSize() const {
+  return kNameSize + 12 + (4 + sizeof(PositionKey) * m_positionCount) + (4 + sizeof(RotationKey) * m_rotationCount) +
+         (4 + sizeof(ExtraKey) * m_extraCount) + (4 + sizeof(AlphaKey) * m_alphaCount);
+}
+
+void CKeyframeController::Write(uint8_t* out) {
+  RecomputeEndTime();
+  std::memcpy(out, m_name, kNameSize);
+  out += kNameSize;
+  std::memcpy(out, &m_endTime, 4);
+  std::memcpy(out + 4, &m_length, 4);
+  std::memcpy(out + 8, &m_frameTime, 4);
+  out += 12;
+  out = WriteTrack(out, m_positions, m_positionCount);
+  out = WriteTrack(out, m_rotations, m_rotationCount);
+  out = WriteTrack(out, m_extras, m_extraCount);
+  WriteTrack(out, m_alphas, m_alphaCount);
+}
+
+bool CKeyframeController::Read(const uint8_t* data, size_t size, size_t& used) {
+  Clear();
+  Reader in(data, data ? size : 0);
+  bool ok = in.Bytes(m_name, kNameSize) && in.F32(m_endTime) && in.F32(m_length) && in.F32(m_frameTime) &&
+            ReadTrack(in, m_positions, m_positionCount) && ReadTrack(in, m_rotations, m_rotationCount) &&
+            ReadTrack(in, m_extras, m_extraCount) && ReadTrack(in, m_alphas, m_alphaCount);
+  if (!ok) {
+    OutputDebugStringA("CKeyframeController: controller data truncated or keys out of order\n");
+    Clear();
+    return false;
+  }
+  m_name[kNameSize - 1] = '\0';  // a name must end inside its field
+  used = in.Used();
+  return true;
+}
