@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libgl1-mesa-dev libqhull-dev libjpeg62-turbo-dev
   libgtest-dev libbenchmark-dev libeigen3-dev
-  libccd-dev
+  libccd-dev python3
 )
 
 missing=()
