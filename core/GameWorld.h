@@ -11,6 +11,7 @@
 #include "core/InputEvent.h"
 #include "core/MessageReceiver.h"
 #include "core/MouseCursor.h"
+#include "core/VisibilityMode.h"
 #include "core/math/Octree.h"
 #include "platform/Win32.h"
 
@@ -170,8 +171,8 @@ class CGameWorld : public CMessageReceiver {
   double GetWorldTime() const { return m_worldTime; }
   float GetTickLength() const { return m_tickLength; }
   float GetTickRate() const { return m_tickRate; }
-  uint32_t GetVisibilityMode() const { return m_visibilityMode; }
-  void SetVisibilityMode(uint32_t mode) { m_visibilityMode = mode; }
+  VisibilityMode GetVisibilityMode() const { return m_visibilityMode; }
+  void SetVisibilityMode(VisibilityMode mode) { m_visibilityMode = mode; }
   void SetOverview(bool on) { m_overview = on ? 1 : 0; }
   bool GetOverview() const { return m_overview != 0; }
   CMeshInstance* GetSkyInstance() const { return m_skyInstance; }
@@ -203,7 +204,7 @@ class CGameWorld : public CMessageReceiver {
   float m_tickLength = 0.0f;
   float m_tickRate = 0.0f;
   uint32_t m_networkMode = kModeNone;
-  uint32_t m_visibilityMode = 1;
+  VisibilityMode m_visibilityMode = VisibilityMode::kCulled;
   uint8_t m_overview = 0;
   uint8_t m_visibilityLoaded = 0;
   CResourceTable* m_resourceTable = nullptr;

@@ -14,7 +14,6 @@
 
 namespace {
 constexpr uint8_t kFrustumCullVolume = 1;  // the six-plane volume
-constexpr uint32_t kHardwareRenderer = 0;
 }  // namespace
 
 void CGameWorld::Render(CRenderView* view) {
@@ -48,19 +47,20 @@ void CGameWorld::CollectVisible(const ViewFrustum* view, bool overview) {
     return;
   }
   switch (m_visibilityMode) {
-    case 1:
+    case VisibilityMode::kCulled:
       if (m_visibilityLoaded)
-        m_octree.QueryVisible(view, mask, 5);
+        m_octree.QueryVisible(view, mask, COctree::kSceneQueryDepth);
       else
-        m_octree.QueryVolume(view->GetCullVolume(), mask, 5);
+        m_octree.QueryVolume(view->GetCullVolume(), mask, COctree::kSceneQueryDepth);
       break;
-    case 2:
+    case VisibilityMode::kRecordedCells:
       m_octree.CollectVisible(view->GetFrame().GetPosition(), mask);
       break;
-    case 3:
-      m_octree.QueryVolume(view->GetCullVolume(), mask, 4);
+    case VisibilityMode::kCoarseCulled:
+      m_octree.QueryVolume(view->GetCullVolume(), mask, COctree::kCoarseSceneQueryDepth);
       break;
-    default:
+    case VisibilityMode::kAll:
+    default:  // any other word draws everything too
       m_octree.CollectAll(mask);
       break;
   }
@@ -69,7 +69,7 @@ void CGameWorld::CollectVisible(const ViewFrustum* view, bool overview) {
 void CGameWorld::RenderScene(CRenderView* view, PixelBufferDesc** locked) {
   if (view == nullptr) return;
   CRasterizerInterface* r = view->GetRasterizer();
-  const bool hardware = r != nullptr && r->GetUserValue() == kHardwareRenderer;
+  const bool hardware = r != nullptr && r->GetUserValue() == kRasterizerHardware;
   if (locked != nullptr && *locked != nullptr && hardware) {
     r->UnlockBackBuffer();
     *locked = nullptr;
@@ -95,7 +95,8 @@ void CGameWorld::RenderScene(CRenderView* view, PixelBufferDesc** locked) {
     view->EnableLOD(false);
   }
 
-  if (view->BeginFrame(view->GetView(), 0, 0, 1)) {
+  if (view->BeginFrame(view->GetView(), CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                       CRenderView::FrameOutput::kDraw)) {
     ViewFrustum* active = view->GetView();
     if (active->GetCullVolume() == nullptr) active->BuildCullVolume(kFrustumCullVolume);
     if (r != nullptr) {
@@ -108,7 +109,7 @@ void CGameWorld::RenderScene(CRenderView* view, PixelBufferDesc** locked) {
 
     if (hardware) {
       view->Clear(true, false, 0);
-      view->SetZBufferMode(0);
+      view->SetZBufferMode(ZBufferMode::kOff);
       if (!active->IsOrthographic()) {
         view->EnableAlphaSorting(false);
         r->SetZWrite(false);
@@ -123,7 +124,7 @@ void CGameWorld::RenderScene(CRenderView* view, PixelBufferDesc** locked) {
       view->EnableAlphaSorting(true);
       r->SetZWrite(true);
       if (!overview) r->SetBackfaceCulling(true);
-      view->SetZBufferMode(1);
+      view->SetZBufferMode(ZBufferMode::kZBuffer);
     } else {
       OnBeforeSceneDraw(view);
       view->EnableAlphaSorting(true);
@@ -132,7 +133,7 @@ void CGameWorld::RenderScene(CRenderView* view, PixelBufferDesc** locked) {
         r->SetZWrite(true);
         if (!overview) r->SetBackfaceCulling(true);
       }
-      view->SetZBufferMode(1);
+      view->SetZBufferMode(ZBufferMode::kZBuffer);
       view->Clear(true, false, 0);
     }
     CMeshInstance::ClearLightCounters();

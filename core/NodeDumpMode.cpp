@@ -77,7 +77,8 @@ void DumpNode(const COctreeNode* cell, std::string* nodes, int* layerTotal, int*
     *nodes += "\n";
   }
   if (cell->visibility != nullptr) {
-    if ((cell->visibility->flags & 0x4) == 0) *nodes += "This node is set as not able to see the sky.\n";
+    if ((cell->visibility->flags & OctreeVisibilityRecord::kSeesSky) == 0)
+      *nodes += "This node is set as not able to see the sky.\n";
     *nodes += "This node can see the following nodes by number...\n";
     for (const COctreeNode* seen : cell->visibility->cells) Append(nodes, "%d ", static_cast<int>(seen->GetCellCode()));
     *nodes += "\n";

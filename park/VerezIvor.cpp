@@ -236,7 +236,7 @@ uint32_t CVerezIvor::SpawnSkater() {
 void CVerezIvor::RenderScene(CRenderView* view, PixelBufferDesc** locked) {
   if (m_fontSet) m_fontSet->Reload();
   CRasterizerInterface* r = view != nullptr ? view->GetRasterizer() : nullptr;
-  if (locked != nullptr && *locked != nullptr && r != nullptr && r->GetUserValue() == 0) {
+  if (locked != nullptr && *locked != nullptr && r != nullptr && r->GetUserValue() == kRasterizerHardware) {
     r->UnlockBackBuffer();
     *locked = nullptr;
   }

@@ -8,6 +8,7 @@
 #include "platform/Win32.h"
 #include "render/PixelBufferDesc.h"
 #include "render/ScreenVertex.h"
+#include "render/ZBufferMode.h"
 
 class CTexture;
 class CMeshSection;
@@ -15,8 +16,10 @@ struct FogState;
 class ViewFrustum;
 
 // Back-end kinds reported by GetUserValue.
-constexpr uint32_t kRasterizerHardware = 0;
-constexpr uint32_t kRasterizerSoftware = 1;
+enum RasterizerKind : uint32_t {
+  kRasterizerHardware = 0,
+  kRasterizerSoftware = 1,
+};
 
 class CRasterizerInterface {
  public:
@@ -65,8 +68,7 @@ class CRasterizerInterface {
   virtual void SetBackfaceCulling(bool on) {}                                 // 35
   virtual bool GetBackfaceCulling() { return true; }                          // 36
   virtual void SetZWrite(bool on) {}                                          // 37
-  // mode: 0 off, 1 z-buffer, 2 w-buffer.
-  virtual void SetZBufferMode(int mode, bool preferWBuffer) {}                // 38
+  virtual void SetZBufferMode(ZBufferMode mode, bool preferWBuffer) {}        // 38
   // Drawing switch: while false a back end draws no lines (and the hardware one no triangles).
   virtual void SetClipping(bool on) {}                                        // 39
   virtual void SetTextureFiltering(bool on) {}                                // 40
@@ -85,7 +87,7 @@ class CRasterizerInterface {
   virtual void Reserved53(uint32_t, uint32_t) {}                              // 53
 
  protected:
-  explicit CRasterizerInterface(uint32_t kind = kRasterizerHardware) : m_userValue(kind) {}
+  explicit CRasterizerInterface(RasterizerKind kind = kRasterizerHardware) : m_userValue(kind) {}
 
   uint32_t m_userValue;  // the back-end kind
 };

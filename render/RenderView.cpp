@@ -26,7 +26,7 @@ void CRenderView::SetRenderOptions(uint32_t flags) {
   m_current->SetFogEnable((flags & kFog) != 0);
   m_current->SetBilinearFilter((flags & kBilinearFilter) != 0);
   m_current->SetBackfaceCulling(true);
-  m_current->SetZBufferMode(1, false);
+  m_current->SetZBufferMode(ZBufferMode::kZBuffer, false);
   m_current->SetZWrite(true);
 }
 
@@ -52,10 +52,10 @@ void CRenderView::SetViewport(float originX, float originY, float width, float h
   m_centreY = 0.5f * height;
 }
 
-bool CRenderView::BeginFrame(ViewFrustum* view, uint32_t a, uint32_t b, uint32_t c) {
+bool CRenderView::BeginFrame(ViewFrustum* view, FrameViewport viewport, FrameBackEnd backEnd,
+                             FrameOutput output) {
   if (view) m_view = view;
-  // Only the default back end can be chosen through the word arguments.
-  m_current = c ? m_default : nullptr;
+  m_current = output != FrameOutput::kTransformOnly ? m_default : nullptr;
   ++m_batchStamp;
   m_frameStartStamp = m_batchStamp;
   if (m_current) {
@@ -138,7 +138,7 @@ void CRenderView::Clear(bool depth, bool target, uint32_t colour) {
   if (m_current) m_current->Clear(depth, target, colour);
 }
 
-void CRenderView::SetZBufferMode(int mode) {
+void CRenderView::SetZBufferMode(ZBufferMode mode) {
   if (m_current) m_current->SetZBufferMode(mode, false);
 }
 

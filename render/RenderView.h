@@ -6,6 +6,7 @@
 
 #include "core/math/Matrix4.h"
 #include "core/math/Vector3.h"
+#include "render/ZBufferMode.h"
 
 class CRasterizerInterface;
 class CMeshInstance;
@@ -35,6 +36,13 @@ class CRenderView {
   static constexpr uint32_t kLODOff = 128;
   static constexpr uint32_t kFirstFrameStamp = 1000;
 
+  // Where a frame is drawn: only the back end's own back buffer is offered.
+  enum class FrameViewport : uint32_t { kBackBuffer = 0 };
+  // Which back end draws the frame: only the default one can be chosen.
+  enum class FrameBackEnd : uint32_t { kDefault = 0 };
+  // Whether the frame reaches a back end; a transform-only frame lights and clips but draws nothing.
+  enum class FrameOutput : uint32_t { kTransformOnly = 0, kDraw = 1 };
+
   CRenderView();
   ~CRenderView();
 
@@ -48,13 +56,11 @@ class CRenderView {
   // Replaces the back end; nothing happens before Setup.
   void SetDevice(CRasterizerInterface* rasterizer, uint32_t flags);
 
-  // Starts a frame. view: the camera of the frame (null keeps the current one); a: viewport
-  // (0 = the back end's back buffer); b: back end (0 = the default one); c: non-zero draws
-  // through the back end, zero transforms but draws nothing. False means nothing is drawn.
-  bool BeginFrame(ViewFrustum* view, uint32_t a, uint32_t b, uint32_t c);
+  // Starts a frame; a null view keeps the current camera. False means nothing is drawn.
+  bool BeginFrame(ViewFrustum* view, FrameViewport viewport, FrameBackEnd backEnd, FrameOutput output);
   void EndFrame();
   void Clear(bool depth, bool target, uint32_t colour);
-  void SetZBufferMode(int mode);
+  void SetZBufferMode(ZBufferMode mode);
   void EnableAlphaSorting(bool on);
   void EnableLOD(bool on);
   void FlushSortedQueue();

@@ -72,7 +72,7 @@ bool CSoftwareRasterizer::BeginScene(ViewFrustum* camera, uint32_t unused) {
   m_perspective = true;
   m_culling = true;
   m_zWrite = true;
-  m_depthMode = 1;
+  m_depthMode = ZBufferMode::kZBuffer;
   return true;
 }
 

@@ -38,7 +38,7 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   void SetBackfaceCulling(bool on) override { m_culling = on; }
   bool GetBackfaceCulling() override { return m_culling; }
   void SetZWrite(bool on) override { m_zWrite = on; }
-  void SetZBufferMode(int mode, bool preferWBuffer) override { m_depthMode = static_cast<uint8_t>(mode); }
+  void SetZBufferMode(ZBufferMode mode, bool preferWBuffer) override { m_depthMode = mode; }
   void SetClipping(bool on) override { m_drawingEnabled = on; }
   void SetOption41(bool on) override { m_statistics = on; }
   bool IsWindowed() override { return m_windowed; }
@@ -48,7 +48,7 @@ class CSoftwareRasterizer : public CRasterizerInterface {
 
   uint32_t GetSubmittedTriangles() const { return m_submitted; }
   bool IsDrawingEnabled() const { return m_drawingEnabled; }
-  uint8_t GetDepthMode() const { return m_depthMode; }
+  ZBufferMode GetDepthMode() const { return m_depthMode; }
   bool GetZWrite() const { return m_zWrite; }
 
  private:
@@ -63,6 +63,6 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   bool m_perspective = true;
   bool m_culling = true;
   bool m_zWrite = true;
-  uint8_t m_depthMode = 1;
+  ZBufferMode m_depthMode = ZBufferMode::kZBuffer;
   uint32_t m_submitted = 0;
 };

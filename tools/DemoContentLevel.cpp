@@ -7,6 +7,7 @@
 
 #include "core/GameWorld.h"
 #include "core/math/DebugPrintf.h"
+#include "core/math/OctreeNode.h"
 #include "platform/FileWrite.h"
 #include "scene/lighting/LevelLights.h"
 #include "scene/lighting/LightRecord.h"
@@ -275,13 +276,13 @@ std::string LevelTerrainText() {
 }
 
 std::vector<VisibilityFileRecord> LevelVisibilityRecords() {
-  // An open park: from each octant of the level every octant can be seen, and the sky (0x4).
+  // An open park: from each octant of the level every octant can be seen, and the sky.
   // The four lower octants also list their own four quarter cells next to the ground.
   std::vector<VisibilityFileRecord> records;
   for (uint32_t octant = 0; octant < 8; ++octant) {
     VisibilityFileRecord record;
     record.code = octant + 1;
-    record.flags = 0x4;
+    record.flags = OctreeVisibilityRecord::kSeesSky;
     for (uint32_t other = 0; other < 8; ++other) record.visible.push_back(other + 1);
     if ((octant & 1) == 0) {
       for (uint32_t child = 0; child < 8; child += 2) record.visible.push_back(8 * record.code + child + 1);

@@ -46,7 +46,7 @@ void COctree::MakeRoot(const Box& root) {
   m_root = new COctreeNode();
   m_root->SetBox(root);
   m_root->SetVisibility(std::make_unique<OctreeVisibilityRecord>());
-  m_root->visibility->flags = 1;
+  m_root->visibility->flags = OctreeVisibilityRecord::kFreshRoot;
   m_stamp = 0;
   m_maxDepth = kDefaultMaxDepth;
   m_results.clear();
@@ -63,7 +63,7 @@ void COctree::Reset(const Box& root) {
   std::vector<CBoundedObject*> objects = TakeAllObjects();
   DestroyCells();
   MakeRoot(root);
-  for (CBoundedObject* object : objects) InsertObject(object, 7, 3);
+  for (CBoundedObject* object : objects) InsertObject(object, kAnyGroup, kDefaultSplitDepth);
 }
 
 void COctree::Destroy() {

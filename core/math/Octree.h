@@ -22,6 +22,18 @@ class COctree {
   using ObjectList = std::vector<CBoundedObject*>;
 
   static constexpr uint32_t kDefaultMaxDepth = 5;
+  // Filing defaults every caller uses: the group word has no effect; cells are made down to depth 3.
+  static constexpr uint32_t kAnyGroup = 7;
+  static constexpr uint32_t kDefaultSplitDepth = 3;
+  // Depth budgets of the volume queries: how many levels of crossing cells are tested object by
+  // object before whole subtrees are taken. Deeper budgets cull more finely and cost more.
+  enum QueryDepth : uint32_t {
+    kOutsideRootQueryDepth = 3,  // the visible query when the eye has left the tree
+    kCoarseSceneQueryDepth = 4,
+    kSceneQueryDepth = 5,
+    kLightingQueryDepth = 8,
+    kShadowReceiverQueryDepth = 8,
+  };
   // Cell codes of deeper cells no longer fit in 32 bits.
   static constexpr uint32_t kDepthLimit = 10;
   static constexpr size_t kSkeletonHeaderSize = 52;
@@ -45,14 +57,14 @@ class COctree {
 
   // Files the object (group has no effect; cells are created on demand down to splitDepth).
   // An object already filed here is refiled at its current bounds; one filed in another tree is refused.
-  void InsertObject(CBoundedObject* object, uint32_t group = 7, uint32_t splitDepth = 3);
+  void InsertObject(CBoundedObject* object, uint32_t group = kAnyGroup, uint32_t splitDepth = kDefaultSplitDepth);
   // Files with the level search bounded by levelBound, creating cells as needed (static primitives).
   void InsertObjectToDepth(CBoundedObject* object, uint32_t levelBound);
   // Files at exactly that depth.
   void InsertObjectAtDepth(CBoundedObject* object, uint32_t depth);
   // Takes the object out of every cell it was filed in, wherever its bounds are now.
   void RemoveObject(CBoundedObject* object);
-  void UpdateObject(CBoundedObject* object, uint32_t group = 7, uint32_t splitDepth = 3);
+  void UpdateObject(CBoundedObject* object, uint32_t group = kAnyGroup, uint32_t splitDepth = kDefaultSplitDepth);
 
   // Queries append to out, or, when out is null, refill the tree's own result list. They report
   // objects whose flags carry every bit of mask, each object once.

@@ -13,7 +13,13 @@ struct COctreeNode;
 
 // The cells that can be seen from anywhere inside the cell that carries the record.
 struct OctreeVisibilityRecord {
-  uint32_t flags = 0;  // kept as read; bit 0x4 says the cell can see the sky
+  // Bits of the flag word, which is kept as read; the queries do not look at them.
+  enum Flag : uint32_t {
+    kFreshRoot = 0x1,  // the record the tree itself gives a new root
+    kSeesSky = 0x4,    // the sky can be seen from the cell
+  };
+
+  uint32_t flags = 0;
   std::vector<COctreeNode*> cells;
 };
 

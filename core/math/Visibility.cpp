@@ -135,10 +135,10 @@ bool COctree::LoadSkeleton(const uint8_t* data, size_t size, const uint8_t* iden
     pending.push_back(ReadU32(e + 4));
   }
   m_root->SetVisibility(std::make_unique<OctreeVisibilityRecord>());
-  m_root->visibility->flags = 1;
+  m_root->visibility->flags = OctreeVisibilityRecord::kFreshRoot;
   m_results.clear();
   m_results.reserve(100000);
-  for (CBoundedObject* object : objects) InsertObject(object, 7, 3);
+  for (CBoundedObject* object : objects) InsertObject(object, kAnyGroup, kDefaultSplitDepth);
   return true;
 }
 
@@ -238,7 +238,8 @@ void COctree::QueryVisible(const Vector3& eye, const CullVolume* volume, ObjectL
   if (m_root == nullptr) return;
   NextStamp();
   if (volume == nullptr) return TakeWhole(m_root, list, mask, true);
-  if (!m_root->bounds.ContainsBox(Box(eye, eye))) return VolumeCell(m_root, *volume, list, mask, 3);
+  if (!m_root->bounds.ContainsBox(Box(eye, eye)))
+    return VolumeCell(m_root, *volume, list, mask, kOutsideRootQueryDepth);
   // The root's own objects are met here; the root itself stays unstamped so that a record listing
   // the root still walks its subtree.
   TestObjects(m_root, *volume, list, mask);

@@ -8,7 +8,7 @@
 // One record: the cell (by path code) and the codes of the cells visible from it.
 struct VisibilityFileRecord {
   uint32_t code = 0;
-  uint32_t flags = 0;  // 0x4: the cell can see the sky
+  uint32_t flags = 0;  // the bits of OctreeVisibilityRecord::Flag
   std::vector<uint32_t> visible;
 };
 

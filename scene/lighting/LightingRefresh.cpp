@@ -13,7 +13,6 @@
 
 namespace {
 constexpr uint32_t kShadowLightMask = 0x1 | 0x4;
-constexpr uint32_t kQueryDepth = 8;
 }  // namespace
 
 void LightingRefresh::CollectLightFrustums(LightList& lights, const Box& box, std::vector<ViewFrustum>& out) {
@@ -33,7 +32,7 @@ void LightingRefresh::InvalidateBox(LightList& lights, COctree& octree, const Bo
   for (ViewFrustum& f : frustums) {
     // The closed frustum (near and far planes): a directional light's view is a box, not a pyramid.
     f.BuildCullVolume(1);
-    octree.QueryVolume(f.GetCullVolume(), &found, CBoundedObject::kShadowLightTarget, kQueryDepth);
+    octree.QueryVolume(f.GetCullVolume(), &found, CBoundedObject::kShadowLightTarget, COctree::kLightingQueryDepth);
     f.ReleaseCullVolume();
   }
   for (CBoundedObject* object : found) {

@@ -246,7 +246,8 @@ void ShadowProjector::RenderTexture() {
   white.Set(constant);
   view->SetScene(&white, lights);
 
-  if (view->BeginFrame(&m_projection, 0, 0, 1)) {
+  if (view->BeginFrame(&m_projection, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                       CRenderView::FrameOutput::kDraw)) {
     view->Clear(true, true, kOpaqueBlack);
     m_caster->SetShadowCaster(true);
     view->DrawShadowCaster(m_caster);
@@ -268,7 +269,8 @@ void ShadowProjector::RebuildLayers() {
   m_projection.BuildCullVolume(1);
   m_projection.UpdateViewProjection();
   COctree::ObjectList found;
-  octree->QueryVolume(m_projection.GetCullVolume(), &found, CBoundedObject::kReceivesProjectedShadows, 8);
+  octree->QueryVolume(m_projection.GetCullVolume(), &found, CBoundedObject::kReceivesProjectedShadows,
+                      COctree::kShadowReceiverQueryDepth);
 
   const Box reach = FrustumBox(m_projection);
   CMeshInstance* casterRoot = m_caster->GetRootInstance();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "core/InputMan.h"
 #include "core/UIActionLayer.h"
 #include "core/math/BoundedObject.h"
+#include "core/math/VisibilityFile.h"
 #include "platform/Platform.h"
 #include "render/RenderView.h"
 #include "scene/lighting/FogState.h"
@@ -42,7 +44,8 @@ class Drawable : public CBoundedObject {
 
 class RenderWorld : public ::testing::Test {
  protected:
-  explicit RenderWorld(uint32_t kind = kRasterizerHardware) : rasterizer(640, 480, kind), world(nullptr, nullptr) {
+  explicit RenderWorld(RasterizerKind kind = kRasterizerHardware)
+      : rasterizer(640, 480, kind), world(nullptr, nullptr) {
     view.Setup(&rasterizer, nullptr, world.GetFogState(), world.GetLightList(), 31);
     world.SetRenderView(&view);
     world.SetInputManager(&input);
@@ -116,6 +119,41 @@ TEST_F(RenderWorld, ScenePassDrawsRenderableObjectsOnceAndClearsTheOverview) {
     world.GetOctree().RemoveObject(d);
     delete d;
   }
+}
+
+TEST_F(RenderWorld, VisibilityModeChoosesWhatTheScenePassDraws) {
+  world.GetOctree().Reset(Box(Vector3(-200, -200, -200), Vector3(200, 200, 200)));
+  // The camera sits at the origin looking along +x: one object ahead of it, one behind it.
+  auto ahead = std::make_unique<Drawable>(CBoundedObject::kRenderable);
+  auto behind = std::make_unique<Drawable>(CBoundedObject::kRenderable);
+  ahead->SetBounds(Box(Vector3(40, -5, -5), Vector3(60, 5, 5)));
+  behind->SetBounds(Box(Vector3(-60, -5, -5), Vector3(-40, 5, 5)));
+  world.GetOctree().InsertObject(ahead.get());
+  world.GetOctree().InsertObject(behind.get());
+  world.AddCamera(new CObserverCam());
+  world.SetCurrentCamera(0);
+  PixelBufferDesc* locked = nullptr;
+  const auto drawnWith = [&](VisibilityMode mode) {
+    ahead->renders = behind->renders = 0;
+    world.SetVisibilityMode(mode);
+    world.RenderScene(&view, &locked);
+    return std::vector<int>{ahead->renders, behind->renders};
+  };
+
+  EXPECT_EQ(world.GetVisibilityMode(), VisibilityMode::kCulled);
+  EXPECT_EQ(drawnWith(VisibilityMode::kCulled), (std::vector<int>{1, 0}));
+  EXPECT_EQ(drawnWith(VisibilityMode::kCoarseCulled), (std::vector<int>{1, 0}));
+  EXPECT_EQ(drawnWith(VisibilityMode::kAll), (std::vector<int>{1, 1}));
+  EXPECT_EQ(drawnWith(static_cast<VisibilityMode>(9)), (std::vector<int>{1, 1})) << "an unknown word draws all";
+  // The recorded cells are taken whole, without the view's volume: none recorded draws nothing,
+  // a root that lists itself draws everything.
+  EXPECT_EQ(drawnWith(VisibilityMode::kRecordedCells), (std::vector<int>{0, 0}));
+  const std::vector<uint8_t> records = WriteVisibilityFile({{0, OctreeVisibilityRecord::kSeesSky, {0}}});
+  ASSERT_TRUE(world.GetOctree().LoadVisibility(records.data(), records.size()));
+  EXPECT_EQ(drawnWith(VisibilityMode::kRecordedCells), (std::vector<int>{1, 1}));
+
+  world.GetOctree().RemoveObject(ahead.get());
+  world.GetOctree().RemoveObject(behind.get());
 }
 
 TEST_F(RenderWorld, InterfaceLayerInputFollowsTheWorldsMouseState) {

@@ -9,6 +9,11 @@
 #include "render/ScreenVertex.h"
 #include "tests/support/RecordingRasterizer.h"
 
+namespace {
+constexpr CRenderView::FrameViewport kBackBuffer = CRenderView::FrameViewport::kBackBuffer;
+constexpr CRenderView::FrameBackEnd kDefaultBackEnd = CRenderView::FrameBackEnd::kDefault;
+}  // namespace
+
 TEST(RasterizerInterface, SharedRecordsHaveTheirFixedLayouts) {
   EXPECT_EQ(40u, sizeof(ScreenVertex));
   EXPECT_EQ(36u, offsetof(ScreenVertex, v2));
@@ -48,12 +53,12 @@ TEST(RenderView, FrameReachesTheBackEndOnlyWhenAskedTo) {
   view.Setup(&r, nullptr, nullptr, nullptr, 31);
   r.Forget();
 
-  ASSERT_TRUE(view.BeginFrame(nullptr, 0, 0, 1));
+  ASSERT_TRUE(view.BeginFrame(nullptr, kBackBuffer, kDefaultBackEnd, CRenderView::FrameOutput::kDraw));
   EXPECT_EQ(0, r.IndexOf("SetBackfaceCulling(1)"));
   EXPECT_LT(r.IndexOf("SetZWrite(1)"), r.IndexOf("BeginScene"));
   EXPECT_FLOAT_EQ(100.0f, view.GetCentreY());
   view.Clear(true, false, 0xFF000000);
-  view.SetZBufferMode(2);
+  view.SetZBufferMode(ZBufferMode::kWBuffer);
   view.EndFrame();
   EXPECT_EQ("Clear(1,0,0xFF000000)", r.calls.at(r.calls.size() - 3));
   EXPECT_EQ("SetZBufferMode(2,0)", r.calls.at(r.calls.size() - 2));
@@ -62,7 +67,7 @@ TEST(RenderView, FrameReachesTheBackEndOnlyWhenAskedTo) {
   // Without the use flag the frame is transformed but nothing reaches the back end, and the
   // default back end is current again after the frame.
   r.Forget();
-  EXPECT_TRUE(view.BeginFrame(nullptr, 0, 0, 0));
+  EXPECT_TRUE(view.BeginFrame(nullptr, kBackBuffer, kDefaultBackEnd, CRenderView::FrameOutput::kTransformOnly));
   view.Clear(true, true, 0);
   EXPECT_EQ(nullptr, view.GetRasterizer());
   view.EndFrame();
@@ -71,5 +76,5 @@ TEST(RenderView, FrameReachesTheBackEndOnlyWhenAskedTo) {
 
   // A failing scene start fails the frame.
   r.beginSceneResult = false;
-  EXPECT_FALSE(view.BeginFrame(nullptr, 0, 0, 1));
+  EXPECT_FALSE(view.BeginFrame(nullptr, kBackBuffer, kDefaultBackEnd, CRenderView::FrameOutput::kDraw));
 }

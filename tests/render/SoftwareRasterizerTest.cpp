@@ -87,9 +87,9 @@ TEST(SoftwareRasterizer, SceneStateAndTheDrawingSwitch) {
   EXPECT_FALSE(r.IsDrawingEnabled()) << "drawing is off until the world turns clipping on";
   r.SetBackfaceCulling(false);
   r.SetZWrite(false);
-  r.SetZBufferMode(0, false);
+  r.SetZBufferMode(ZBufferMode::kOff, false);
   EXPECT_TRUE(r.BeginScene(nullptr, 0));  // a scene starts from the default state
-  EXPECT_TRUE(r.GetBackfaceCulling() && r.GetZWrite() && r.GetDepthMode() == 1);
+  EXPECT_TRUE(r.GetBackfaceCulling() && r.GetZWrite() && r.GetDepthMode() == ZBufferMode::kZBuffer);
 
   // Submitted triangles are counted even while drawing is off; a frame's count restarts
   // after it is presented; a count of 0 adds nothing.

@@ -131,7 +131,8 @@ TEST(Fog, RenderViewSendsTheColourForTheCameraHeight) {
   RecordingRasterizer r(320, 200);
   CRenderView view;
   view.Setup(&r, &camera, &fog, nullptr, 31);
-  ASSERT_TRUE(view.BeginFrame(&camera, 0, 0, 1));
+  ASSERT_TRUE(view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                              CRenderView::FrameOutput::kDraw));
   EXPECT_GE(r.IndexOf("SetFogColour(0xFF643219)"), 0);
   EXPECT_LT(r.IndexOf("SetFogColour(0xFF643219)"), r.IndexOf("BeginScene"));
   view.EndFrame();

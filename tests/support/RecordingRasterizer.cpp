@@ -16,7 +16,7 @@ std::string Name(const std::string& call) { return call.substr(0, call.find('(')
 
 }  // namespace
 
-RecordingRasterizer::RecordingRasterizer(uint32_t width, uint32_t height, uint32_t kind)
+RecordingRasterizer::RecordingRasterizer(uint32_t width, uint32_t height, RasterizerKind kind)
     : CRasterizerInterface(kind), frame(static_cast<size_t>(width) * height, 0) {
   m_desc = DescribePacked555(frame.data(), width, height);
 }
@@ -131,8 +131,8 @@ bool RecordingRasterizer::GetBackfaceCulling() {
   return m_culling;
 }
 void RecordingRasterizer::SetZWrite(bool on) { Record("SetZWrite(" + B(on) + ")"); }
-void RecordingRasterizer::SetZBufferMode(int mode, bool preferW) {
-  Record("SetZBufferMode(" + std::to_string(mode) + "," + B(preferW) + ")");
+void RecordingRasterizer::SetZBufferMode(ZBufferMode mode, bool preferW) {
+  Record("SetZBufferMode(" + std::to_string(static_cast<int>(mode)) + "," + B(preferW) + ")");
 }
 void RecordingRasterizer::SetClipping(bool on) { Record("SetClipping(" + B(on) + ")"); }
 void RecordingRasterizer::SetTextureFiltering(bool on) { Record("SetTextureFiltering(" + B(on) + ")"); }

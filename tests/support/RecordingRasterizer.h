@@ -10,7 +10,7 @@
 
 class RecordingRasterizer : public CRasterizerInterface {
  public:
-  explicit RecordingRasterizer(uint32_t width = 640, uint32_t height = 480, uint32_t kind = kRasterizerSoftware);
+  explicit RecordingRasterizer(uint32_t width = 640, uint32_t height = 480, RasterizerKind kind = kRasterizerSoftware);
 
   // Every call as "Name" or "Name(arg,arg)"; booleans as 0/1, colours in hex.
   std::vector<std::string> calls;
@@ -61,7 +61,7 @@ class RecordingRasterizer : public CRasterizerInterface {
   void SetBackfaceCulling(bool on) override;
   bool GetBackfaceCulling() override;
   void SetZWrite(bool on) override;
-  void SetZBufferMode(int mode, bool preferWBuffer) override;
+  void SetZBufferMode(ZBufferMode mode, bool preferWBuffer) override;
   void SetClipping(bool on) override;
   void SetTextureFiltering(bool on) override;
   void SetOption41(bool on) override;

@@ -226,13 +226,14 @@ TEST(OctreeVisibility, VisibleQueriesAgainstPlainQueries) {
   // The root listing itself: the visible query is the plain volume query.
   std::vector<uint8_t> file = WriteVisibilityFile({{0, 1, {0}}});
   ASSERT_TRUE(tree.LoadVisibility(file.data(), file.size()));
-  tree.QueryVolume(volume.get(), nullptr, mask, 5);
+  tree.QueryVolume(volume.get(), nullptr, mask, COctree::kSceneQueryDepth);
   const Set plain = Results(tree);
-  tree.QueryVisible(eye, volume.get(), nullptr, mask, 5);
+  tree.QueryVisible(eye, volume.get(), nullptr, mask, COctree::kSceneQueryDepth);
   EXPECT_EQ(Results(tree), plain);
-  tree.QueryVolume(volume.get(), nullptr, mask, 3);
+  tree.QueryVolume(volume.get(), nullptr, mask, COctree::kOutsideRootQueryDepth);
   const Set shallow = Results(tree);
-  tree.QueryVisible(Vector3(-50, 0, 0), volume.get(), nullptr, mask, 5);  // eye outside the root
+  // Eye outside the root: whatever budget is asked for.
+  tree.QueryVisible(Vector3(-50, 0, 0), volume.get(), nullptr, mask, COctree::kSceneQueryDepth);
   EXPECT_EQ(Results(tree), shallow);
   tree.CollectVisible(eye, 0);
   EXPECT_EQ(Results(tree), scene.All(0));
@@ -244,7 +245,7 @@ TEST(OctreeVisibility, VisibleQueriesAgainstPlainQueries) {
   Set rootOwn;
   for (CBoundedObject* o : tree.GetRoot()->objects)
     if (o->HasAllFlags(mask) && volume->ClassifyBox(o->GetBounds()) >= 0) rootOwn.insert(o);
-  tree.QueryVisible(eye, volume.get(), nullptr, mask, 5);
+  tree.QueryVisible(eye, volume.get(), nullptr, mask, COctree::kSceneQueryDepth);
   EXPECT_EQ(Results(tree), rootOwn);
 
   // A record listing a deep cell before its ancestor still yields the ancestor's whole subtree.
