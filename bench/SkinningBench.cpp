@@ -27,7 +27,7 @@ std::unique_ptr<ShadedMesh> SkinnedGrid(bool skinned) {
   for (uint32_t r = 0; r < kSide; ++r)
     for (uint32_t c = 0; c < kSide; ++c) mesh->allPositions[r * kSide + c] = Vector3(float(c), float(r) - 50.0f, 0.0f);
   if (!skinned) return mesh;
-  Skin* skin = new Skin();
+  auto skin = std::make_unique<Skin>();
   skin->bones.resize(kBones);
   for (uint32_t b = 0; b < kBones; ++b) {
     std::memset(skin->bones[b].name, 0, sizeof(skin->bones[b].name));
@@ -50,7 +50,7 @@ std::unique_ptr<ShadedMesh> SkinnedGrid(bool skinned) {
     }
     skin->offsets.push_back(static_cast<uint16_t>(skin->weights.size()));
   }
-  mesh->SetSkin(skin);
+  mesh->SetSkin(std::move(skin));
   return mesh;
 }
 

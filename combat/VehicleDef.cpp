@@ -16,10 +16,11 @@ bool IsWheelPart(const ShadedMesh* mesh) {
   return n.find("wheel") != std::string::npos;
 }
 
-void* BuildVehicle(ShadedMesh* mesh) {
-  CVehicleDef* def = new CVehicleDef();
-  def->BuildFromVehicleMesh(mesh);
-  return def;
+void* BuildVehicle(std::unique_ptr<ShadedMesh>& mesh) {
+  auto def = std::make_unique<CVehicleDef>();
+  def->BuildFromVehicleMesh(std::move(mesh));
+  // The resource table owns the definition and releases it through FreeVehicle.
+  return def.release();
 }
 
 void FreeVehicle(void* object) { delete static_cast<CVehicleDef*>(object); }
@@ -30,26 +31,19 @@ const bool g_vehicleLoaderRegistered = (CVehicleDef::RegisterResourceLoader(), t
 
 CVehicleDef::CVehicleDef() = default;
 
-CVehicleDef::~CVehicleDef() {
-  delete[] m_wheels;
-  delete m_nested;
-}
+CVehicleDef::~CVehicleDef() = default;
 
-bool CVehicleDef::BuildFromVehicleMesh(ShadedMesh* mesh) {
-  if (!BuildFromMesh(mesh)) return false;
+bool CVehicleDef::BuildFromVehicleMesh(std::unique_ptr<ShadedMesh> owned) {
+  if (!BuildFromMesh(std::move(owned))) return false;
+  const ShadedMesh* mesh = GetMesh();
   std::vector<WheelParams> wheels;
-  for (const ShadedMesh* child : mesh->children) {
-    if (!child || !IsWheelPart(child)) continue;
+  for (const std::unique_ptr<ShadedMesh>& child : mesh->children) {
+    if (!child || !IsWheelPart(child.get())) continue;
     WheelParams params;
-    if (params.BindMeshNodes(mesh, child)) wheels.push_back(params);
+    if (params.BindMeshNodes(mesh, child.get())) wheels.push_back(params);
   }
-  delete[] m_wheels;
-  m_wheels = nullptr;
-  m_wheelCount = static_cast<uint32_t>(wheels.size());
-  if (m_wheelCount > 0) {
-    m_wheels = new WheelParams[m_wheelCount];
-    std::copy(wheels.begin(), wheels.end(), m_wheels);
-  }
+  m_wheels = std::move(wheels);
+  m_wheelCount = static_cast<uint32_t>(m_wheels.size());
   return true;
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "physics/rigid/RigidConst.h"
 #include "physics/rigid/WheelParams.h"
@@ -11,12 +13,12 @@ class CVehicleDef : public RigidConst {
   CVehicleDef();
   ~CVehicleDef() override;
 
-  // The body model from the mesh (owned afterwards), then one wheel per child mesh whose name
+  // The body model from the mesh (kept afterwards), then one wheel per child mesh whose name
   // holds "wheel".
-  bool BuildFromVehicleMesh(ShadedMesh* mesh);
+  bool BuildFromVehicleMesh(std::unique_ptr<ShadedMesh> mesh);
 
   uint32_t GetWheelCount() const { return m_wheelCount; }
-  const WheelParams* GetWheels() const { return m_wheels; }
+  const WheelParams* GetWheels() const { return m_wheels.empty() ? nullptr : m_wheels.data(); }
 
   // Makes the resource table turn meshes with a vehicle attach point into vehicle definitions.
   static void RegisterResourceLoader();
@@ -27,6 +29,6 @@ class CVehicleDef : public RigidConst {
 
  private:
   uint32_t m_wheelCount = 0;
-  WheelParams* m_wheels = nullptr;  // owned
-  CVehicleDef* m_nested = nullptr;  // owned
+  std::vector<WheelParams> m_wheels;
+  std::unique_ptr<CVehicleDef> m_nested;
 };

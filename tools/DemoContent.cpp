@@ -52,14 +52,11 @@ struct Builder {
     Triangle(a, c, d, 0, 2, 3);
   }
 
-  ShadedMesh* Make(const char* name, const char* texture, uint32_t frames = 1) const {
-    ShadedMesh* mesh = new ShadedMesh();
+  std::unique_ptr<ShadedMesh> Make(const char* name, const char* texture, uint32_t frames = 1) const {
+    auto mesh = std::make_unique<ShadedMesh>();
     const uint32_t faces = static_cast<uint32_t>(corners.size() / 3);
     const uint32_t vertices = static_cast<uint32_t>(positions.size());
-    if (!mesh->Create(name, vertices, faces, 1, 1, static_cast<uint32_t>(uvs.size()), frames)) {
-      delete mesh;
-      return nullptr;
-    }
+    if (!mesh->Create(name, vertices, faces, 1, 1, static_cast<uint32_t>(uvs.size()), frames)) return nullptr;
     mesh->SetTextureName(0, nullptr, texture);
     for (uint32_t t = 0; t < frames; ++t) {
       std::copy(positions.begin(), positions.end(), mesh->allPositions + static_cast<size_t>(t) * vertices);
@@ -77,13 +74,10 @@ struct Builder {
 };
 
 // Normals, vertex normals and bounds; coverage only for a finished family (from its root).
-ShadedMesh* Finish(ShadedMesh* mesh) {
+std::unique_ptr<ShadedMesh> Finish(std::unique_ptr<ShadedMesh> mesh) {
   if (!mesh) return nullptr;
   mesh->ComputeAllFaceNormals();
-  if (!mesh->ComputeNormalsAndBounds(kSmoothing)) {
-    delete mesh;
-    return nullptr;
-  }
+  if (!mesh->ComputeNormalsAndBounds(kSmoothing)) return nullptr;
   mesh->ComputeVertexNormals();
   mesh->ComputeBounds();
   if (!mesh->parent) mesh->ResolveTextures();
@@ -113,12 +107,9 @@ void AddNamedPoint(ShadedMesh* mesh, const char* name, const Vector3& at) {
 
 }  // namespace
 
-ShadedMesh* BuildGroundGrid(uint32_t n, float cellSize) {
-  ShadedMesh* mesh = new ShadedMesh();
-  if (!mesh->CreateGrid(n, nullptr, 1)) {
-    delete mesh;
-    return nullptr;
-  }
+std::unique_ptr<ShadedMesh> BuildGroundGrid(uint32_t n, float cellSize) {
+  auto mesh = std::make_unique<ShadedMesh>();
+  if (!mesh->CreateGrid(n, nullptr, 1)) return nullptr;
   mesh->SetName("ground");
   const float half = 0.5f * cellSize * static_cast<float>(n - 1);
   for (uint32_t r = 0; r < n; ++r) {
@@ -126,21 +117,21 @@ ShadedMesh* BuildGroundGrid(uint32_t n, float cellSize) {
       mesh->allPositions[r * n + c] = Vector3(c * cellSize - half, r * cellSize - half, 0.0f);
     }
   }
-  AddNamedPoint(mesh, "centre", Vector3());
+  AddNamedPoint(mesh.get(), "centre", Vector3());
   for (int i = 0; i < 4; ++i) {
     const std::string name = "corner" + std::to_string(i);
-    AddNamedPoint(mesh, name.c_str(), Vector3(i & 1 ? half : -half, i & 2 ? half : -half, 0.0f));
+    AddNamedPoint(mesh.get(), name.c_str(), Vector3(i & 1 ? half : -half, i & 2 ? half : -half, 0.0f));
   }
   const uint32_t key[4] = {0x67726F75u, 1, 2, 3};
   mesh->AddAttachPoint(COrientation(), kAttachMeshKey, sizeof(key), key, false);
-  return Finish(mesh);
+  return Finish(std::move(mesh));
 }
 
-ShadedMesh* BuildBox(float halfX, float halfY, float halfZ) {
+std::unique_ptr<ShadedMesh> BuildBox(float halfX, float halfY, float halfZ) {
   return Finish(BoxBuilder(halfX, halfY, halfZ).Make("box", "box.texture"));
 }
 
-ShadedMesh* BuildRamp(float length, float width, float height) {
+std::unique_ptr<ShadedMesh> BuildRamp(float length, float width, float height) {
   Builder b;
   const float hy = 0.5f * width;
   const uint32_t a = b.Vertex(0, -hy, 0), c = b.Vertex(length, -hy, 0), e = b.Vertex(length, -hy, height);
@@ -153,26 +144,21 @@ ShadedMesh* BuildRamp(float length, float width, float height) {
   return Finish(b.Make("ramp", "ramp.texture"));
 }
 
-ShadedMesh* BuildLodRamp() {
-  ShadedMesh* root = BuildRamp(4.0f, 2.0f, 1.0f);
-  ShadedMesh* lod = Finish(BoxBuilder(2.0f, 1.0f, 0.5f).Make("ramp_LOD,pixels=40", "ramp.texture"));
-  ShadedMesh* inner = Finish(BoxBuilder(0.5f, 0.5f, 0.5f).Make("ramp_INTERNAL", "ramp.texture"));
-  if (!root || !lod || !inner) {
-    delete root;
-    delete lod;
-    delete inner;
-    return nullptr;
-  }
+std::unique_ptr<ShadedMesh> BuildLodRamp() {
+  std::unique_ptr<ShadedMesh> root = BuildRamp(4.0f, 2.0f, 1.0f);
+  std::unique_ptr<ShadedMesh> lod = Finish(BoxBuilder(2.0f, 1.0f, 0.5f).Make("ramp_LOD,pixels=40", "ramp.texture"));
+  std::unique_ptr<ShadedMesh> inner = Finish(BoxBuilder(0.5f, 0.5f, 0.5f).Make("ramp_INTERNAL", "ramp.texture"));
+  if (!root || !lod || !inner) return nullptr;
   const int lodPoint = root->AddAttachPoint(COrientation(), kAttachNamedPoint, 4, "lod", false);
   const int innerPoint = lod->AddAttachPoint(COrientation(), kAttachNamedPoint, 6, "inner", false);
-  lod->AddChildMesh(inner, static_cast<uint32_t>(innerPoint));
-  root->AddChildMesh(lod, static_cast<uint32_t>(lodPoint));
+  lod->AddChildMesh(std::move(inner), static_cast<uint32_t>(innerPoint));
+  root->AddChildMesh(std::move(lod), static_cast<uint32_t>(lodPoint));
   root->ResolveTextures();
   return root;
 }
 
-ShadedMesh* BuildAnimatedBox() {
-  ShadedMesh* mesh = BoxBuilder(0.5f, 0.5f, 0.5f).Make("spinner", "spinner.texture", 2);
+std::unique_ptr<ShadedMesh> BuildAnimatedBox() {
+  std::unique_ptr<ShadedMesh> mesh = BoxBuilder(0.5f, 0.5f, 0.5f).Make("spinner", "spinner.texture", 2);
   if (!mesh) return nullptr;
   for (uint32_t v = 0; v < mesh->vertexCount; ++v) mesh->allPositions[mesh->vertexCount + v].z += 1.0f;
   COrientation top;
@@ -180,7 +166,7 @@ ShadedMesh* BuildAnimatedBox() {
   const int point = mesh->AddAttachPoint(top, kAttachNamedPoint, 4, "top", true);
   mesh->animatedAttach[point][1].position = Vector3(0, 0, 2);
 
-  CKeyframeController* controller = new CKeyframeController();
+  auto controller = std::make_unique<CKeyframeController>();
   controller->SetName("spinner");
   const PositionKey lift[2] = {{0.0f, 0.0f, Vector3(0, 0, 0)}, {1.0f, 0.0f, Vector3(0, 0, 1)}};
   const float s = std::sin(0.5f * 1.5707964f), c = std::cos(0.5f * 1.5707964f);
@@ -190,19 +176,19 @@ ShadedMesh* BuildAnimatedBox() {
   controller->SetLength(1.0f);
   controller->SetFrameTime(1.0f / 30.0f);
   controller->RecomputeEndTime();
-  ControllerSet* set = new ControllerSet();
-  set->Add(controller);
-  mesh->SetAnimation(set);
-  return Finish(mesh);
+  auto set = std::make_unique<ControllerSet>();
+  set->Add(std::move(controller));
+  mesh->SetAnimation(std::move(set));
+  return Finish(std::move(mesh));
 }
 
-ShadedMesh* BuildPatchMesh() {
+std::unique_ptr<ShadedMesh> BuildPatchMesh() {
   Builder b;
   const uint32_t v0 = b.Vertex(0, 0, 0), v1 = b.Vertex(3, 0, 0), v2 = b.Vertex(3, 3, 0), v3 = b.Vertex(0, 3, 0);
   b.Quad(v0, v1, v2, v3);
-  ShadedMesh* mesh = b.Make("bump", "bump.texture");
+  std::unique_ptr<ShadedMesh> mesh = b.Make("bump", "bump.texture");
   if (!mesh) return nullptr;
-  CurvedPatch* patch = new CurvedPatch();
+  auto patch = std::make_unique<CurvedPatch>();
   for (int row = 0; row < 4; ++row) {
     for (int col = 0; col < 4; ++col) {
       CurvedPatchControlVertex cv;
@@ -216,13 +202,9 @@ ShadedMesh* BuildPatchMesh() {
   CurvedPatchFace face;
   CurvedPatchRecord record;
   record.Init(0, 4, 0, false);
-  if (patch->AddFace(face) < 0 || !patch->AddPatch(record)) {
-    delete patch;
-    delete mesh;
-    return nullptr;
-  }
-  mesh->SetCurvedPatches(patch);
-  return Finish(mesh);
+  if (patch->AddFace(face) < 0 || !patch->AddPatch(record)) return nullptr;
+  mesh->SetCurvedPatches(std::move(patch));
+  return Finish(std::move(mesh));
 }
 
 bool BindSkinWeights(Skin& skin, const ShadedMesh& mesh, const std::vector<std::vector<BoneInfluence>>& influences) {
@@ -275,14 +257,14 @@ std::vector<uint8_t> IdleTable() {
 
 // A controller that turns its bone about one axis through the given angles at evenly
 // spaced times over one second.
-CKeyframeController* SwingController(const char* bone, const Vector3& axis, const std::vector<float>& angles) {
+std::unique_ptr<CKeyframeController> SwingController(const char* bone, const Vector3& axis, const std::vector<float>& angles) {
   std::vector<RotationKey> keys;
   for (size_t i = 0; i < angles.size(); ++i) {
     const float s = std::sin(0.5f * angles[i]), c = std::cos(0.5f * angles[i]);
     keys.push_back({static_cast<float>(i) / static_cast<float>(angles.size() - 1), 0.0f,
                     Quaternion(axis.x * s, axis.y * s, axis.z * s, c)});
   }
-  CKeyframeController* controller = new CKeyframeController();
+  auto controller = std::make_unique<CKeyframeController>();
   controller->SetName(bone);
   controller->SetRotationKeys(keys.data(), static_cast<uint32_t>(keys.size()));
   controller->SetLength(1.0f);
@@ -293,7 +275,7 @@ CKeyframeController* SwingController(const char* bone, const Vector3& axis, cons
 
 }  // namespace
 
-ShadedMesh* BuildSkinnedFigure() {
+std::unique_ptr<ShadedMesh> BuildSkinnedFigure() {
   constexpr int kSides = 8, kRings = 13;
   constexpr float kRadius = 0.3f, kRingStep = 0.25f;
   Builder b;
@@ -309,10 +291,10 @@ ShadedMesh* BuildSkinnedFigure() {
       b.Quad(a, next, next + kSides, a + kSides);
     }
   }
-  ShadedMesh* mesh = Finish(b.Make("figure", "figure.texture"));
+  std::unique_ptr<ShadedMesh> mesh = Finish(b.Make("figure", "figure.texture"));
   if (!mesh) return nullptr;
 
-  Skin* skin = new Skin();
+  auto skin = std::make_unique<Skin>();
   const char* names[3] = {"hips", "spine", "chest"};
   skin->bones.resize(3);
   for (uint32_t i = 0; i < 3; ++i) {
@@ -333,18 +315,14 @@ ShadedMesh* BuildSkinnedFigure() {
     if (t < 1.0f) influences[v].push_back({lower, 1.0f - t});
     if (t > 0.0f) influences[v].push_back({static_cast<uint16_t>(lower + 1), t});
   }
-  if (!BindSkinWeights(*skin, *mesh, influences)) {
-    delete skin;
-    delete mesh;
-    return nullptr;
-  }
-  mesh->SetSkin(skin);
+  if (!BindSkinWeights(*skin, *mesh, influences)) return nullptr;
+  mesh->SetSkin(std::move(skin));
 
-  ControllerSet* set = new ControllerSet();
+  auto set = std::make_unique<ControllerSet>();
   set->Add(SwingController("hips", Vector3(0, 0, 1), {0.0f, 0.3f, 0.0f, -0.3f, 0.0f}));
   set->Add(SwingController("spine", Vector3(1, 0, 0), {0.0f, 0.5f, 0.0f, -0.5f, 0.0f}));
   set->Add(SwingController("chest", Vector3(0, 1, 0), {0.0f, -0.4f, 0.0f, 0.4f, 0.0f}));
-  mesh->SetAnimation(set);
+  mesh->SetAnimation(std::move(set));
   const std::vector<uint8_t> table = IdleTable();
   mesh->AddAttachPoint(COrientation(), AnimationSet::kAttachType, static_cast<uint32_t>(table.size()), table.data(),
                        false);
@@ -352,22 +330,20 @@ ShadedMesh* BuildSkinnedFigure() {
 }
 
 std::vector<DemoFile> BuildAll() {
-  std::vector<DemoFile> files = {
-      {"meshes/ground.mesh", BuildGroundGrid(17, 4.0f)},
-      {"meshes/box.mesh", BuildBox(1.0f, 1.0f, 0.5f)},
-      {"meshes/ramp.mesh", BuildRamp(4.0f, 3.0f, 1.5f)},
-      {"meshes/lodramp.mesh", BuildLodRamp()},
-      {"meshes/spinner.mesh", BuildAnimatedBox()},
-      {"meshes/bump.mesh", BuildPatchMesh()},
-      {"meshes/figure.mesh", BuildSkinnedFigure()},
-      {"meshes/crate.mesh", BuildCrate()},
-      {"meshes/buggy.mesh", BuildBuggy()},
-  };
+  std::vector<DemoFile> files;
+  files.push_back({"meshes/ground.mesh", BuildGroundGrid(17, 4.0f)});
+  files.push_back({"meshes/box.mesh", BuildBox(1.0f, 1.0f, 0.5f)});
+  files.push_back({"meshes/ramp.mesh", BuildRamp(4.0f, 3.0f, 1.5f)});
+  files.push_back({"meshes/lodramp.mesh", BuildLodRamp()});
+  files.push_back({"meshes/spinner.mesh", BuildAnimatedBox()});
+  files.push_back({"meshes/bump.mesh", BuildPatchMesh()});
+  files.push_back({"meshes/figure.mesh", BuildSkinnedFigure()});
+  files.push_back({"meshes/crate.mesh", BuildCrate()});
+  files.push_back({"meshes/buggy.mesh", BuildBuggy()});
   return files;
 }
 
 void FreeAll(std::vector<DemoFile>& files) {
-  for (DemoFile& file : files) delete file.mesh;
   files.clear();
 }
 

@@ -2,38 +2,40 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-class ShadedMesh;
+#include "scene/mesh/ShadedMesh.h"
+
 class Skin;
 
 namespace DemoContent {
 
 // Each builder returns a finished root mesh (normals, vertex normals, coverage and bounds
-// computed), or null when building failed (logged). The caller owns the result.
+// computed), or null when building failed (logged).
 
 // Flat n x n grid of the given cell size around the origin, with named attach points at its
 // four corners and centre ("corner0".."corner3", "centre") and a mesh key.
-ShadedMesh* BuildGroundGrid(uint32_t n, float cellSize);
+std::unique_ptr<ShadedMesh> BuildGroundGrid(uint32_t n, float cellSize);
 // Axis-aligned box of the given half extents, resting on z = 0.
-ShadedMesh* BuildBox(float halfX, float halfY, float halfZ);
+std::unique_ptr<ShadedMesh> BuildBox(float halfX, float halfY, float halfZ);
 // Wedge ramp: length along x rising from 0 to height, width along y.
-ShadedMesh* BuildRamp(float length, float width, float height);
+std::unique_ptr<ShadedMesh> BuildRamp(float length, float width, float height);
 // A ramp with a level-of-detail child (a box named "ramp_LOD,pixels=40") hung on an attach
 // point, which itself carries an internal child ("ramp_INTERNAL"): files ramp.mesh,
 // ramp-a.mesh, ramp-a-a.mesh when saved as ramp.mesh.
-ShadedMesh* BuildLodRamp();
+std::unique_ptr<ShadedMesh> BuildLodRamp();
 // A box with node animation (one keyframe controller turning and lifting it) and a second
 // frame of positions with an animated attach point.
-ShadedMesh* BuildAnimatedBox();
+std::unique_ptr<ShadedMesh> BuildAnimatedBox();
 // A flat quad carrying one bicubic curved patch that bulges upward.
-ShadedMesh* BuildPatchMesh();
+std::unique_ptr<ShadedMesh> BuildPatchMesh();
 // An animated skinned figure: an upright tube on three chained bones ("hips", "spine",
 // "chest", one unit apart), each vertex blended between its nearest joints, with one
 // keyframe controller per bone and an animation table whose looping "idle" sequence bends
 // the spine and chest and twists the hips.
-ShadedMesh* BuildSkinnedFigure();
+std::unique_ptr<ShadedMesh> BuildSkinnedFigure();
 
 // One bone's share of a vertex.
 struct BoneInfluence {
@@ -48,14 +50,14 @@ bool BindSkinWeights(Skin& skin, const ShadedMesh& mesh, const std::vector<std::
 
 // A 1 m crate authored as a rigid body: constants, eight point masses, a collision sphere and
 // one convex box piece.
-ShadedMesh* BuildCrate();
+std::unique_ptr<ShadedMesh> BuildCrate();
 // A vehicle body with four wheel parts ("wheel=1".."wheel=4"), each carrying its wheel constants
 // and the top of its suspension travel.
-ShadedMesh* BuildBuggy();
+std::unique_ptr<ShadedMesh> BuildBuggy();
 
 struct DemoFile {
   std::string relativePath;  // below the data folder, '/' separated
-  ShadedMesh* mesh;          // owned by the list
+  std::unique_ptr<ShadedMesh> mesh;
 };
 
 // Every demo mesh with its file name below the data folder ("meshes/...").

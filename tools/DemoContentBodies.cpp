@@ -42,43 +42,40 @@ void AddConstants(ShadedMesh* mesh, float anchor) {
 
 }  // namespace
 
-ShadedMesh* BuildCrate() {
-  ShadedMesh* mesh = BuildBox(0.5f, 0.5f, 0.5f);
+std::unique_ptr<ShadedMesh> BuildCrate() {
+  std::unique_ptr<ShadedMesh> mesh = BuildBox(0.5f, 0.5f, 0.5f);
   if (!mesh) return nullptr;
   mesh->SetName("crate");
-  AddConstants(mesh, 0.0f);
+  AddConstants(mesh.get(), 0.0f);
   for (int i = 0; i < 8; ++i)
-    AddBall(mesh, i & 1 ? 0.3f : -0.3f, i & 2 ? 0.3f : -0.3f, i & 4 ? 0.8f : 0.2f, 5.0f, 0.2f);
-  AddSphere(mesh, 0.0f, 0.0f, 0.5f, 0.5f);
-  AddBoxPiece(mesh, 0.5f, 0.5f, 0.5f, 0.5f);
+    AddBall(mesh.get(), i & 1 ? 0.3f : -0.3f, i & 2 ? 0.3f : -0.3f, i & 4 ? 0.8f : 0.2f, 5.0f, 0.2f);
+  AddSphere(mesh.get(), 0.0f, 0.0f, 0.5f, 0.5f);
+  AddBoxPiece(mesh.get(), 0.5f, 0.5f, 0.5f, 0.5f);
   return mesh;
 }
 
-ShadedMesh* BuildBuggy() {
-  ShadedMesh* body = BuildBox(1.2f, 0.7f, 0.3f);
+std::unique_ptr<ShadedMesh> BuildBuggy() {
+  std::unique_ptr<ShadedMesh> body = BuildBox(1.2f, 0.7f, 0.3f);
   if (!body) return nullptr;
   body->SetName("buggy");
-  AddConstants(body, 0.0f);
+  AddConstants(body.get(), 0.0f);
   const uint32_t vehicleKey = 1;
   body->AddAttachPoint(COrientation(), kAttachVehicleDef, sizeof vehicleKey, &vehicleKey, false);
-  for (int i = 0; i < 4; ++i) AddBall(body, i & 1 ? 0.8f : -0.8f, i & 2 ? 0.5f : -0.5f, 0.3f, 100.0f, 0.3f);
-  AddSphere(body, 0.6f, 0.0f, 0.3f, 0.6f);
-  AddSphere(body, -0.6f, 0.0f, 0.3f, 0.6f);
+  for (int i = 0; i < 4; ++i) AddBall(body.get(), i & 1 ? 0.8f : -0.8f, i & 2 ? 0.5f : -0.5f, 0.3f, 100.0f, 0.3f);
+  AddSphere(body.get(), 0.6f, 0.0f, 0.3f, 0.6f);
+  AddSphere(body.get(), -0.6f, 0.0f, 0.3f, 0.6f);
   WheelParams wheel;  // the defaults, stored as the wheel's constants
   int number = 1;
   for (float x : {0.9f, -0.9f}) {
     for (float y : {0.8f, -0.8f}) {
-      ShadedMesh* tyre = BuildBox(0.35f, 0.15f, 0.35f);
-      if (!tyre) {
-        delete body;
-        return nullptr;
-      }
+      std::unique_ptr<ShadedMesh> tyre = BuildBox(0.35f, 0.15f, 0.35f);
+      if (!tyre) return nullptr;
       tyre->SetName(("wheel=" + std::to_string(number++)).c_str());
       // The top of the suspension travel, 0.3 above the wheel's rest centre.
       tyre->AddAttachPoint(At(0.0f, 0.0f, 0.3f), kAttachWheelParams, WheelParams::kStoredBytes, &wheel, false);
       tyre->ComputeBounds();
       const int hang = body->AddAttachPoint(At(x, y, 0.0f), kAttachNamedPoint, 6, "wheel", false);
-      body->AddChildMesh(tyre, static_cast<uint32_t>(hang));
+      body->AddChildMesh(std::move(tyre), static_cast<uint32_t>(hang));
     }
   }
   body->ResolveTextures();

@@ -84,8 +84,8 @@ struct LevelBuilder {
     Quad(v[0], v[1], v[5], v[4], kBlockSlot);  // -y
   }
 
-  ShadedMesh* Make() const {
-    std::unique_ptr<ShadedMesh> mesh(new ShadedMesh());
+  std::unique_ptr<ShadedMesh> Make() const {
+    auto mesh = std::make_unique<ShadedMesh>();
     const uint32_t vertices = static_cast<uint32_t>(positions.size());
     const uint32_t count = static_cast<uint32_t>(faces.size());
     if (!mesh->Create("demolevel", vertices, count, 2, 2, vertices, 1)) return nullptr;
@@ -100,7 +100,7 @@ struct LevelBuilder {
         mesh->faceRecords[f].corners[k].uv = faces[f].v[k];
       }
     }
-    return mesh.release();
+    return mesh;
   }
 };
 
@@ -163,9 +163,9 @@ bool Finish(ShadedMesh& mesh) {
   mesh.ComputeBounds();
   mesh.ResolveTextures();
   if (!mesh.BuildEdgeAdjacency()) return false;
-  std::unique_ptr<VertexSharingTable> table(new VertexSharingTable());
+  auto table = std::make_unique<VertexSharingTable>();
   if (!table->Build(mesh, reinterpret_cast<const VertexSharingFace*>(mesh.faceRecords))) return false;
-  mesh.sharingTable = table.release();
+  mesh.sharingTable = std::move(table);
   return true;
 }
 
@@ -214,11 +214,11 @@ bool BakeLighting(const std::string& levelDir) {
 
 Box LevelWorldBox() { return Box(Vector3(0, 0, 0), Vector3(68, 68, 40)); }
 
-ShadedMesh* BuildLevelMesh() {
+std::unique_ptr<ShadedMesh> BuildLevelMesh() {
   LevelBuilder builder;
   builder.Ground();
   for (const Block& block : kBlocks) builder.AddBlock(block);
-  std::unique_ptr<ShadedMesh> mesh(builder.Make());
+  std::unique_ptr<ShadedMesh> mesh = builder.Make();
   if (!mesh) return nullptr;
   AddLevelLightPoints(*mesh);
   const uint32_t key[4] = {0x6C657665u, 0x64656D6Fu, 1, 0};
@@ -227,7 +227,7 @@ ShadedMesh* BuildLevelMesh() {
     DebugPrintf("DemoContent: the level mesh could not be finished\n");
     return nullptr;
   }
-  return mesh.release();
+  return mesh;
 }
 
 std::vector<LevelFogBlock> LevelFogBlocks() {

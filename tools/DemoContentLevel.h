@@ -3,10 +3,12 @@
 // with the engine's own writers so that the level loader's readers can be tried on real files.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/math/Box.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "core/math/VisibilityFile.h"
 #include "scene/lighting/FogSettings.h"
 
@@ -27,7 +29,7 @@ Box LevelWorldBox();
 // A ground grid with a few raised blocks, one light attach point per light kind (a 120-byte light
 // record each), a mesh key and a vertex-sharing table (so the terrain's polygons are drawn and take
 // part in static lighting). Null (logged) when building failed; the caller owns the result.
-ShadedMesh* BuildLevelMesh();
+std::unique_ptr<ShadedMesh> BuildLevelMesh();
 
 // One fog block of "terrain.ini" and the settings it holds.
 struct LevelFogBlock {

@@ -74,7 +74,7 @@ CullVolume::CullVolume(const Vector3* vertices, uint32_t vertexCount, const Conv
   if (vertices == nullptr) vertexCount = 0;
   if (faces == nullptr) faceCount = 0;
   bounds_ = BoxOfPoints(vertices, vertexCount);
-  planes_.reset(new CullPlane[faceCount]);
+  planes_ = std::make_unique<CullPlane[]>(faceCount);
   for (uint32_t f = 0; f < faceCount; ++f) {
     const uint16_t* idx = faces[f].index;
     CullPlane& plane = planes_[planeCount_];
@@ -99,7 +99,7 @@ CullVolume::~CullVolume() = default;
 void CullVolume::SetPlanes(const Vector3* localNormals, const Vector3* worldPoints, uint32_t count,
                            const ViewFrustum& frustum) {
   planeCount_ = count;
-  planes_.reset(new CullPlane[count]);
+  planes_ = std::make_unique<CullPlane[]>(count);
   for (uint32_t i = 0; i < count; ++i) {
     CullPlane& plane = planes_[i];
     plane.normal = frustum.GetFrame().LocalToWorldVector(localNormals[i]);

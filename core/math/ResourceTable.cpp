@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "core/GameWorld.h"
 #include "core/Settings.h"
@@ -34,15 +35,14 @@ void* LoadSound(const ResourceLoadRequest& request, uint16_t& typeCode) {
   uint32_t size = 0;
   char* bytes = LoadFileToBuffer(request.path, &size);
   if (!bytes) return nullptr;
-  CSoundSample* sample = new CSoundSample();
+  auto sample = std::make_unique<CSoundSample>();
   const bool ok = sample->Copy(bytes, size);
   FreeFileBuffer(bytes);
   if (!ok) {
     DebugPrintf("CResourceTable: '%s' is not a usable sound\n", request.path);
-    delete sample;
     return nullptr;
   }
-  return sample;
+  return sample.release();
 }
 
 void FreeSound(void* object) { delete static_cast<CSoundSample*>(object); }

@@ -1,4 +1,4 @@
-// ViewFrustum: field of view, corners, projection matrices and the owned cull volume.
+// ViewFrustum: field of view, corners, projection matrices and the cull volume.
 #include "core/math/ViewFrustum.h"
 
 #include "platform/Win32.h"
@@ -110,12 +110,8 @@ void ViewFrustum::GetScaledViewProjection(Matrix4& out, float sx, float sy) cons
 }
 
 void ViewFrustum::BuildCullVolume(uint8_t kind) {
-  delete cullVolume;
-  cullVolume = nullptr;
-  cullVolume = new CullVolume(*this, kind);
+  cullVolume.reset();
+  cullVolume = std::make_unique<CullVolume>(*this, kind);
 }
 
-void ViewFrustum::ReleaseCullVolume() {
-  delete cullVolume;
-  cullVolume = nullptr;
-}
+void ViewFrustum::ReleaseCullVolume() { cullVolume.reset(); }

@@ -1,5 +1,5 @@
 // ViewFrustum: a camera's projection record - frame, clip distances, field of
-// view, orthographic alternative, cached view-projection and owned cull volume.
+// view, orthographic alternative, cached view-projection and its cull volume.
 #pragma once
 
 #include "core/math/Matrix4.h"
@@ -7,6 +7,7 @@
 #include "core/math/Vector3.h"
 
 #include <cstdint>
+#include <memory>
 
 class CullVolume;
 
@@ -25,7 +26,7 @@ class ViewFrustum {
   float sinHalfFov;
   float cosHalfFov;
   Matrix4 viewProjection;  // refreshed only by UpdateViewProjection
-  CullVolume* cullVolume = nullptr;
+  std::unique_ptr<CullVolume> cullVolume;
 
   ViewFrustum();
   ~ViewFrustum();
@@ -72,5 +73,5 @@ class ViewFrustum {
   // Replaces the owned cull volume: kind 0 the five-plane pyramid, else the six-plane frustum.
   void BuildCullVolume(uint8_t kind);
   void ReleaseCullVolume();
-  CullVolume* GetCullVolume() const { return cullVolume; }
+  CullVolume* GetCullVolume() const { return cullVolume.get(); }
 };

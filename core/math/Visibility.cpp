@@ -101,7 +101,7 @@ bool COctree::LoadSkeleton(const uint8_t* data, size_t size, const uint8_t* iden
 
   std::vector<CBoundedObject*> objects = TakeAllObjects();
   DestroyCells();
-  m_skeleton.reset(new COctreeNode[count]);
+  m_skeleton = std::make_unique<COctreeNode[]>(count);
   m_skeletonCount = count;
   m_stamp = 0;
   m_maxDepth = maxDepth;

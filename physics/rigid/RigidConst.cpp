@@ -60,7 +60,7 @@ std::shared_ptr<Polyhedron> BuildPiece(const AttachPoint& ap) {
 
 RigidConst::VehicleBuilder g_vehicleBuilder = nullptr;
 
-void* BuildMeshAsset(ShadedMesh* mesh, uint16_t& typeCode) {
+void* BuildMeshAsset(std::unique_ptr<ShadedMesh>& mesh, uint16_t& typeCode) {
   if (g_vehicleBuilder && mesh->FindAttachPoint(kAttachVehicleDef) >= 0) {
     if (void* vehicle = g_vehicleBuilder(mesh)) {
       typeCode = kResourceVehicle;
@@ -69,10 +69,11 @@ void* BuildMeshAsset(ShadedMesh* mesh, uint16_t& typeCode) {
     return nullptr;
   }
   if (mesh->FindAttachPoint(kAttachRigidParams) < 0) return nullptr;
-  RigidConst* model = new RigidConst();
-  model->BuildFromMesh(mesh);
+  auto model = std::make_unique<RigidConst>();
+  model->BuildFromMesh(std::move(mesh));
   typeCode = kResourceRigidBody;
-  return model;
+  // The resource table owns the model and releases it through FreeRigidConst.
+  return model.release();
 }
 
 void FreeRigidConst(void* object) { delete static_cast<RigidConst*>(object); }
@@ -84,8 +85,8 @@ const bool g_rigidLoadersRegistered = (RigidConst::RegisterResourceLoaders(), tr
 RigidConst::RigidConst() : m_turningBounds(ZeroBox()), m_modelBox(ZeroBox()) {}
 
 RigidConst::~RigidConst() {
-  delete m_pieces;
-  delete m_mesh;
+  m_pieces.reset();
+  m_mesh.reset();
   m_sphereRoot.FreeChildren();
 }
 
@@ -100,13 +101,13 @@ void RigidConst::SetVehicleBuilder(VehicleBuilder builder, void (*freeVehicle)(v
   RegisterResourceLoaders();
 }
 
-bool RigidConst::BuildFromMesh(ShadedMesh* mesh) {
-  if (!mesh) {
+bool RigidConst::BuildFromMesh(std::unique_ptr<ShadedMesh> owned) {
+  if (!owned) {
     DebugPrintf("RigidConst: no mesh to build from\n");
     return false;
   }
-  delete m_mesh;
-  m_mesh = mesh;
+  m_mesh = std::move(owned);
+  ShadedMesh* mesh = m_mesh.get();
   const int paramsIndex = mesh->FindAttachPoint(kAttachRigidParams);
   if (paramsIndex >= 0) {
     const AttachPoint& ap = mesh->attachPoints[static_cast<size_t>(paramsIndex)];
@@ -198,14 +199,13 @@ void RigidConst::BuildPieces() {
     }
     kept.push_back(std::move(poly));
   }
-  delete m_pieces;
-  m_pieces = nullptr;
+  m_pieces.reset();
   if (kept.size() == 1) {
-    m_pieces = new PolyTree("pieces");
+    m_pieces = std::make_unique<PolyTree>("pieces");
     m_pieces->setPolyhedron(kept[0]);
     m_pieces->computeMassProperties();
   } else if (kept.size() > 1) {
-    m_pieces = new PolyTree("pieces");
+    m_pieces = std::make_unique<PolyTree>("pieces");
     for (size_t i = 0; i < kept.size(); ++i) {
       auto child = std::make_unique<PolyTree>(("piece" + std::to_string(i)).c_str());
       child->setPolyhedron(kept[i]);
@@ -224,10 +224,8 @@ void RigidConst::FinishMesh() {
   if (m_mesh->vertexCount > 0) m_modelBox.ExtendByBox(m_mesh->GetTransformedBounds(nullptr));
   if ((m_mesh->flags & ShadedMesh::kFlagVertexNormals) == 0) m_mesh->ComputeNormalsAndBounds(1.2566371f);
   if (!m_mesh->sharingTable && m_mesh->faceRecords && m_mesh->faceCount > 0 && m_mesh->BuildEdgeAdjacency()) {
-    auto* table = new VertexSharingTable();
+    auto table = std::make_unique<VertexSharingTable>();
     if (table->Build(*m_mesh, reinterpret_cast<const VertexSharingFace*>(m_mesh->faceRecords)))
-      m_mesh->sharingTable = table;
-    else
-      delete table;
+      m_mesh->sharingTable = std::move(table);
   }
 }

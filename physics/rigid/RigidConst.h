@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/math/Box.h"
 #include "physics/rigid/RigidConstMass.h"
@@ -25,16 +26,16 @@ class RigidConst {
   RigidConst(const RigidConst&) = delete;
   RigidConst& operator=(const RigidConst&) = delete;
 
-  // Builds the whole model from a loaded mesh and owns the mesh afterwards (also on failure).
-  // False only for a null mesh.
-  bool BuildFromMesh(ShadedMesh* mesh);
+  // Builds the whole model from a loaded mesh, which it keeps (also on failure). False only
+  // for a null mesh.
+  bool BuildFromMesh(std::unique_ptr<ShadedMesh> mesh);
 
-  const ShadedMesh* GetMesh() const { return m_mesh; }
-  ShadedMesh* GetMesh() { return m_mesh; }
+  const ShadedMesh* GetMesh() const { return m_mesh.get(); }
+  ShadedMesh* GetMesh() { return m_mesh.get(); }
   const SphereTreeNode& GetSphereRoot() const { return m_sphereRoot; }
   const Box& GetTurningBounds() const { return m_turningBounds; }
   const Box& GetModelBox() const { return m_modelBox; }
-  const PolyTree* GetPieces() const { return m_pieces; }
+  const PolyTree* GetPieces() const { return m_pieces.get(); }
   const RigidMassProperties& GetMass() const { return m_mass; }
   const RigidPhysicsParams& GetParams() const { return m_params; }
   RigidPhysicsParams& GetParams() { return m_params; }
@@ -43,8 +44,8 @@ class RigidConst {
   // into the resource table's mesh loads. Done at start-up by any program that links this.
   static void RegisterResourceLoaders();
   // A mesh with a type-51 attach point becomes whatever this makes of it (null: not a vehicle);
-  // the builder owns the mesh when it returns an object.
-  typedef void* (*VehicleBuilder)(ShadedMesh* mesh);
+  // the builder takes the mesh from `mesh` when it returns an object.
+  typedef void* (*VehicleBuilder)(std::unique_ptr<ShadedMesh>& mesh);
   static void SetVehicleBuilder(VehicleBuilder builder, void (*freeVehicle)(void*));
 
  private:
@@ -53,11 +54,11 @@ class RigidConst {
   void BuildPieces();
   void FinishMesh();
 
-  ShadedMesh* m_mesh = nullptr;
+  std::unique_ptr<ShadedMesh> m_mesh;
   SphereTreeNode m_sphereRoot;
   Box m_turningBounds;
   Box m_modelBox;
-  PolyTree* m_pieces = nullptr;
+  std::unique_ptr<PolyTree> m_pieces;
   RigidMassProperties m_mass;
   RigidPhysicsParams m_params;
 };

@@ -61,7 +61,7 @@ bool WheelParams::BindMeshNodes(const ShadedMesh* vehicle, const ShadedMesh* whe
   if (!vehicle || !wheelMesh) return false;
   const float number = wheelMesh->ReadNamedValue("wheel");
   for (size_t i = 0; i < vehicle->children.size(); ++i) {
-    const ShadedMesh* child = vehicle->children[i];
+    const ShadedMesh* child = vehicle->children[i].get();
     if (!child) continue;
     const int index = static_cast<int>(i);
     if (child == wheelMesh) {

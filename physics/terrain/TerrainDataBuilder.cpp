@@ -159,7 +159,7 @@ void SortByAngle(std::vector<PatchTextureRecord::Point>& points) {
 bool MeshUsable(const ShadedMesh& mesh) {
   if (mesh.faceCount == 0) return true;
   if (!mesh.IndicesValid()) return false;
-  const VertexSharingTable* table = mesh.sharingTable;
+  const VertexSharingTable* table = mesh.sharingTable.get();
   if (!table) return true;
   if (table->GetFaceCount() != mesh.faceCount) return false;
   for (uint32_t g = 0; g < table->GetGroupCount(); ++g) {
@@ -196,8 +196,8 @@ bool TerrainPatchBuilder::Build(const ShadedMesh& patchMesh, const ShadedMesh& t
     OutputDebugStringA("TerrainPatchBuilder: triangle mesh arrays do not agree\n");
     return false;
   }
-  const CurvedPatch* data = patchMesh.patches;
-  const VertexSharingTable* table = triangleMesh.sharingTable;
+  const CurvedPatch* data = patchMesh.patches.get();
+  const VertexSharingTable* table = triangleMesh.sharingTable.get();
   if (!data || data->GetPatchCount() == 0 || !table) return true;
 
   const Vector3 normal = AverageNormal(triangleMesh);

@@ -17,7 +17,7 @@ bool CTerrainPolygon::IsGroupTranslucent(CMeshInstance* instance, uint32_t face)
   const ShadedMesh* mesh = instance ? instance->GetMesh() : nullptr;
   if (!mesh || face >= mesh->faceCount) return false;
   uint32_t first = face;
-  const VertexSharingTable* table = mesh->sharingTable;
+  const VertexSharingTable* table = mesh->sharingTable.get();
   if (table && face < table->GetFaceCount()) {
     const uint32_t group = table->GetGroupOfFace(face);
     if (group < table->GetGroupCount() && table->GetGroupSize(group) > 0) first = table->GetGroupMembers(group)[0];

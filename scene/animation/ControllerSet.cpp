@@ -13,20 +13,19 @@ constexpr size_t kMinControllerSize = CKeyframeController::kNameSize + 12 + 16;
 }  // namespace
 
 CKeyframeController* ControllerSet::FindByName(const char* name) const {
-  for (CKeyframeController* c : m_controllers) {
-    if (name && std::strncmp(c->GetName(), name, CKeyframeController::kNameSize) == 0) return c;
+  for (const std::unique_ptr<CKeyframeController>& c : m_controllers) {
+    if (name && std::strncmp(c->GetName(), name, CKeyframeController::kNameSize) == 0) return c.get();
   }
   return nullptr;
 }
 
 void ControllerSet::Clear() {
-  for (CKeyframeController* c : m_controllers) delete c;
   m_controllers.clear();
 }
 
 size_t ControllerSet::GetFileSize() const {
   size_t size = 8;
-  for (const CKeyframeController* c : m_controllers) size += c->GetFileSize();
+  for (const std::unique_ptr<CKeyframeController>& c : m_controllers) size += c->GetFileSize();
   return size;
 }
 
@@ -35,7 +34,7 @@ void ControllerSet::Write(uint8_t* out) {
   std::memcpy(out, &m_firstWord, 4);
   std::memcpy(out + 4, &count, 4);
   out += 8;
-  for (CKeyframeController* c : m_controllers) {
+  for (const std::unique_ptr<CKeyframeController>& c : m_controllers) {
     const size_t size = c->GetFileSize();
     c->Write(out);
     out += size;
@@ -57,15 +56,15 @@ bool ControllerSet::Read(const uint8_t* data, size_t size, size_t& used) {
   }
   size_t offset = 8;
   for (uint32_t i = 0; i < count; ++i) {
-    CKeyframeController* c = new CKeyframeController();
+    auto c = std::make_unique<CKeyframeController>();
     size_t one = 0;
     if (!c->Read(data + offset, size - offset, one)) {
-      delete c;
+      c.reset();
       Clear();
       OutputDebugStringA("ControllerSet: bad controller\n");
       return false;
     }
-    m_controllers.push_back(c);
+    m_controllers.push_back(std::move(c));
     offset += one;
   }
   m_firstWord = firstWord;

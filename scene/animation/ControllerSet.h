@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "scene/animation/KeyframeController.h"
@@ -15,9 +16,9 @@ class ControllerSet {
   ControllerSet& operator=(const ControllerSet&) = delete;
 
   uint32_t GetCount() const { return static_cast<uint32_t>(m_controllers.size()); }
-  CKeyframeController* GetController(uint32_t i) const { return i < m_controllers.size() ? m_controllers[i] : nullptr; }
+  CKeyframeController* GetController(uint32_t i) const { return i < m_controllers.size() ? m_controllers[i].get() : nullptr; }
   // Takes ownership.
-  void Add(CKeyframeController* controller) { m_controllers.push_back(controller); }
+  void Add(std::unique_ptr<CKeyframeController> controller) { m_controllers.push_back(std::move(controller)); }
   // First controller whose name equals `name` exactly; null when none.
   CKeyframeController* FindByName(const char* name) const;
   void Clear();
@@ -33,5 +34,5 @@ class ControllerSet {
 
  private:
   uint32_t m_firstWord = 1;  // carried unchanged; 1 in every set made here
-  std::vector<CKeyframeController*> m_controllers;
+  std::vector<std::unique_ptr<CKeyframeController>> m_controllers;
 };

@@ -26,7 +26,7 @@ void CollectLevelLightSources(const ShadedMesh& mesh, const COrientation& meshWo
   }
 }
 
-CLight* BuildLevelLight(const LevelLightSource& source, const Box& worldBox) {
+std::unique_ptr<CLight> BuildLevelLight(const LevelLightSource& source, const Box& worldBox) {
   if (source.data == nullptr || source.size < LightRecord::kSize) {
     DebugPrintf("LevelLights: light attach point with %u bytes skipped\n", static_cast<unsigned>(source.size));
     return nullptr;
@@ -40,7 +40,7 @@ CLight* BuildLevelLight(const LevelLightSource& source, const Box& worldBox) {
     if (record.region.min[axis] < 1.0f) record.region.min[axis] = 1.0f;
   uint8_t bytes[LightRecord::kSize];
   record.Write(bytes);
-  CLight* light = CLight::CreateFromRecord(bytes, sizeof(bytes));
+  std::unique_ptr<CLight> light = CLight::CreateFromRecord(bytes, sizeof(bytes));
   if (light == nullptr) return nullptr;
 
   Box box = light->GetBounds();
@@ -48,7 +48,6 @@ CLight* BuildLevelLight(const LevelLightSource& source, const Box& worldBox) {
     Box clipped;
     if (!box.Intersect(worldBox, clipped)) {
       DebugPrintf("LevelLights: light outside the world dropped\n");
-      delete light;
       return nullptr;
     }
     box = clipped;
@@ -59,25 +58,26 @@ CLight* BuildLevelLight(const LevelLightSource& source, const Box& worldBox) {
   return light;
 }
 
-void MakeDefaultLights(std::vector<CLight*>& out) {
-  out.push_back(new CDirectionalLight(0.75f, 0.75f, 0.75f, -100.0f, -100.0f, 100.0f, 1.0f, 1.0f, -1.0f, 5, 0.0f, 0.0f,
+void MakeDefaultLights(std::vector<std::unique_ptr<CLight>>& out) {
+  out.push_back(std::make_unique<CDirectionalLight>(0.75f, 0.75f, 0.75f, -100.0f, -100.0f, 100.0f, 1.0f, 1.0f, -1.0f, 5, 0.0f, 0.0f,
                                       0.0f, 0.0f));
-  out.push_back(new CDirectionalLight(0.25f, 0.25f, 0.25f, 100.0f, 100.0f, 100.0f, -1.0f, -1.0f, -1.0f, 1, 0.0f, 0.0f,
+  out.push_back(std::make_unique<CDirectionalLight>(0.25f, 0.25f, 0.25f, 100.0f, 100.0f, 100.0f, -1.0f, -1.0f, -1.0f, 1, 0.0f, 0.0f,
                                       0.0f, 0.0f));
   const Box region(Vector3(-10000.0f, -10000.0f, -10000.0f), Vector3(10000.0f, 10000.0f, 10000.0f));
-  out.push_back(new CAmbientLight(0.25f, 0.25f, 0.25f, region, 1, 0.0f));
+  out.push_back(std::make_unique<CAmbientLight>(0.25f, 0.25f, 0.25f, region, 1, 0.0f));
 }
 
 size_t AddLevelLights(CGameWorld& world, const std::vector<LevelLightSource>& sources, const Box& worldBox) {
-  std::vector<CLight*> lights;
+  std::vector<std::unique_ptr<CLight>> lights;
   for (const LevelLightSource& source : sources) {
-    CLight* light = BuildLevelLight(source, worldBox);
-    if (light != nullptr) lights.push_back(light);
+    std::unique_ptr<CLight> light = BuildLevelLight(source, worldBox);
+    if (light != nullptr) lights.push_back(std::move(light));
   }
   if (lights.empty()) {
     OutputDebugStringA("Init: Adding Default Lights...\n");
     MakeDefaultLights(lights);
   }
-  for (CLight* light : lights) world.AddLight(light);
+  // The world takes each light.
+  for (std::unique_ptr<CLight>& light : lights) world.AddLight(light.release());
   return lights.size();
 }

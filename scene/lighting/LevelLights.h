@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/math/Box.h"
@@ -26,10 +27,10 @@ void CollectLevelLightSources(const ShadedMesh& mesh, const COrientation& meshWo
 
 // One light from a light attach point, fitted to the world box; null (logged) when the record is
 // unusable or the light's box misses the world box.
-CLight* BuildLevelLight(const LevelLightSource& source, const Box& worldBox);
+std::unique_ptr<CLight> BuildLevelLight(const LevelLightSource& source, const Box& worldBox);
 
 // The three lights that light a level without light records.
-void MakeDefaultLights(std::vector<CLight*>& out);
+void MakeDefaultLights(std::vector<std::unique_ptr<CLight>>& out);
 
 // Builds and adds every level light; when none results, adds the default lights instead.
 // Returns the number of lights added.

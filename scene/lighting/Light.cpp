@@ -36,7 +36,7 @@ bool CLight::ShadowRayBlocked(COctree* tree, const Vector3& from, const Vector3&
   return tree->RayQuery(ray, &hit, rayMask, false, 0.5f);
 }
 
-CLight* CLight::CreateFromRecord(const uint8_t* data, size_t size) {
+std::unique_ptr<CLight> CLight::CreateFromRecord(const uint8_t* data, size_t size) {
   LightRecord rec;
   if (!rec.Read(data, size)) return nullptr;
   const Vector3& c = rec.color;
@@ -44,14 +44,14 @@ CLight* CLight::CreateFromRecord(const uint8_t* data, size_t size) {
   const Vector3& x = rec.frame.GetXAxis();
   switch (rec.type) {
     case 1:
-      return new CAmbientLight(c.x, c.y, c.z, rec.region, rec.flags, rec.priority);
+      return std::make_unique<CAmbientLight>(c.x, c.y, c.z, rec.region, rec.flags, rec.priority);
     case 2:
-      return new CDirectionalLight(c.x, c.y, c.z, p.x, p.y, p.z, x.x, x.y, x.z, rec.flags, rec.outerAngle,
+      return std::make_unique<CDirectionalLight>(c.x, c.y, c.z, p.x, p.y, p.z, x.x, x.y, x.z, rec.flags, rec.outerAngle,
                                    rec.innerAngle, rec.range, rec.innerRadius);
     case 3:
-      return new CPointLight(c.x, c.y, c.z, p.x, p.y, p.z, rec.flags, rec.range, rec.innerRadius, rec.falloff);
+      return std::make_unique<CPointLight>(c.x, c.y, c.z, p.x, p.y, p.z, rec.flags, rec.range, rec.innerRadius, rec.falloff);
     case 4:
-      return new CSpotLight(c.x, c.y, c.z, rec.frame, rec.range, rec.innerRadius, rec.outerAngle, rec.innerAngle,
+      return std::make_unique<CSpotLight>(c.x, c.y, c.z, rec.frame, rec.range, rec.innerRadius, rec.outerAngle, rec.innerAngle,
                             rec.falloff, rec.flags);
     default:
       DebugPrintf("CLight: unknown light type %d in a light record\n", static_cast<int>(rec.type));

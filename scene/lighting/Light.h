@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "core/math/BoundedObject.h"
 #include "core/math/Orientation.h"
@@ -35,7 +36,7 @@ class CLight : public CBoundedObject {
 
   // A new light from a 120-byte light record (see LightRecord); null, logged, when the record is
   // short, of an unknown kind or carries numbers that are not finite.
-  static CLight* CreateFromRecord(const uint8_t* data, size_t size);
+  static std::unique_ptr<CLight> CreateFromRecord(const uint8_t* data, size_t size);
 
   // The influence (0..1) at a world point, also stored in the light. frame is the light's world
   // transform; shadowTree (may be null) answers the shadow ray of lights with kCastsShadows.

@@ -101,9 +101,9 @@ ShadowProjector::~ShadowProjector() { DeleteLayers(); }
 uint32_t ShadowProjector::GetTextureSide() const { return m_texture->width; }
 
 void ShadowProjector::DeleteLayers() {
-  for (CMeshLayer* layer : m_layers) {
-    if (CMeshInstance* instance = layer->GetInstance()) instance->RemoveLayer(layer);
-    delete layer;
+  for (std::unique_ptr<CMeshLayer>& layer : m_layers) {
+    if (CMeshInstance* instance = layer->GetInstance()) instance->RemoveLayer(layer.get());
+    layer.reset();
   }
   m_layers.clear();
 }
@@ -215,7 +215,7 @@ Color ShadowProjector::ComputeColor() const {
 void ShadowProjector::Recolor(Color colour) {
   // Layer vertices carry their weight as the blend already applied towards black: the colour
   // of a vertex at weight w is the shadow colour x (1 - w).
-  for (CMeshLayer* layer : m_layers) {
+  for (const std::unique_ptr<CMeshLayer>& layer : m_layers) {
     // The layer's vertices are its own array; the layer only hands them out read-only.
     auto* editable = const_cast<MeshLayerVertex*>(layer->GetVertices());
     for (uint32_t i = 0; i < layer->GetVertexCount(); ++i) {
@@ -301,18 +301,17 @@ void ShadowProjector::RebuildLayers() {
       if (reach.Overlaps(box) || box.Overlaps(reach)) faces.push_back(face);
     }
     if (faces.empty()) continue;
-    auto* layer = new CMeshLayer();
+    auto layer = std::make_unique<CMeshLayer>();
     layer->SetTexture(m_texture.get());
     layer->SetAlpha(1.0f);
     layer->SetColour(m_colour);
     layer->AttachTo(instance);
-    CMeshLayer::ProjectFaces(layer, m_projection, m_colour, black, faces);
+    CMeshLayer::ProjectFaces(layer.get(), m_projection, m_colour, black, faces);
     if (layer->GetFaceCount() == 0) {
-      instance->RemoveLayer(layer);
-      delete layer;
+      instance->RemoveLayer(layer.get());
       continue;
     }
-    m_layers.push_back(layer);
+    m_layers.push_back(std::move(layer));
   }
   m_projection.ReleaseCullVolume();
 }

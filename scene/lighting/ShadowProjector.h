@@ -48,7 +48,7 @@ class ShadowProjector {
   uint32_t GetTextureSide() const;
   Color GetColour() const { return m_colour; }
   const ViewFrustum& GetProjection() const { return m_projection; }
-  const std::vector<CMeshLayer*>& GetLayers() const { return m_layers; }
+  const std::vector<std::unique_ptr<CMeshLayer>>& GetLayers() const { return m_layers; }
   // How many times the silhouette was drawn into the texture.
   uint32_t GetRenderCount() const { return m_renderCount; }
 
@@ -61,7 +61,7 @@ class ShadowProjector {
   float m_strength;
   std::unique_ptr<CTexture> m_texture;
   Color m_colour;
-  std::vector<CMeshLayer*> m_layers;  // owned
+  std::vector<std::unique_ptr<CMeshLayer>> m_layers;
   int32_t m_lastFrame = -1;
   TMatrix m_lastRotation;
   Vector3 m_lastPosition;

@@ -41,11 +41,10 @@ void ShadowRenderer::Setup(CRenderView* view, COctree* octree, const uint32_t* c
   const size_t last = std::min<size_t>(countLength, kSizeExponents);
   for (size_t i = last; i-- > 0;)
     for (uint32_t n = 0; n < counts[i]; ++n)
-      m_projectors.push_back(new ShadowProjector(this, static_cast<uint32_t>(i), 1.0f));
+      m_projectors.push_back(std::make_unique<ShadowProjector>(this, static_cast<uint32_t>(i), 1.0f));
 }
 
 void ShadowRenderer::Clear() {
-  for (ShadowProjector* projector : m_projectors) delete projector;
   m_projectors.clear();
 }
 

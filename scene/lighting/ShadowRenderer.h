@@ -3,9 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/math/Box.h"
+#include "scene/lighting/ShadowProjector.h"
 
 class CLight;
 class CMeshInstance;
@@ -44,7 +46,7 @@ class ShadowRenderer {
   COctree* GetOctree() const { return m_octree; }
   float GetMaxDistance() const { return m_maxDistance; }
   size_t GetProjectorCount() const { return m_projectors.size(); }
-  ShadowProjector* GetProjector(size_t i) const { return i < m_projectors.size() ? m_projectors[i] : nullptr; }
+  ShadowProjector* GetProjector(size_t i) const { return i < m_projectors.size() ? m_projectors[i].get() : nullptr; }
 
  private:
   // Gives slot k the pair, reusing a same-sized projector that already holds it.
@@ -53,7 +55,7 @@ class ShadowRenderer {
 
   CRenderView* m_view = nullptr;
   COctree* m_octree = nullptr;
-  std::vector<ShadowProjector*> m_projectors;  // owned
+  std::vector<std::unique_ptr<ShadowProjector>> m_projectors;
   float m_maxDistance = kDefaultMaxDistance;
   float m_reachFactor = 1.0f;
 };

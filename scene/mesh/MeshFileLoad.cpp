@@ -62,8 +62,8 @@ bool ShadedMesh::LoadCopied(const char* filePath) {
 void ShadedMesh::LoadChildren() {
   for (size_t i = 0; i < children.size(); ++i) {
     const std::string childPath = ChildFileName(path, static_cast<uint32_t>(i));
-    ShadedMesh* child = new ShadedMesh();
-    children[i] = child;
+    children[i] = std::make_unique<ShadedMesh>();
+    ShadedMesh* child = children[i].get();
     child->parent = this;
     child->textureOwner = textureOwner;
     if (childPath.empty() || !child->Load(childPath.c_str(), this, 0, true, true, false)) {
@@ -118,7 +118,7 @@ bool ShadedMesh::Save(const char* filePath, ShadedMesh* parentMesh) {
     ok = false;
   }
   for (size_t i = 0; i < children.size(); ++i) {
-    ShadedMesh* child = children[i];
+    ShadedMesh* child = children[i].get();
     const std::string childPath = ChildFileName(path, static_cast<uint32_t>(i));
     if (!child || !child->IsLoaded() || childPath.empty()) {
       DebugPrintf("ShadedMesh: child %u of \"%s\" not saved (not loaded)\n", static_cast<unsigned>(i), filePath);
@@ -137,11 +137,10 @@ ShadedMesh::ResourceBuilder g_resourceBuilder = nullptr;
 // Resource-table loader of mesh files. Rigid-body models and vehicle definitions built from
 // meshes belong to their own subsystems, which look at the mesh through the builder.
 void* LoadMeshResource(const ResourceLoadRequest& request, uint16_t& typeCode) {
-  ShadedMesh* mesh = new ShadedMesh();
+  auto mesh = std::make_unique<ShadedMesh>();
   const uint32_t options = request.meshLoadOptions;
   if (!mesh->Load(request.path, nullptr, static_cast<uint32_t>(request.detail), (options & 1) != 0,
                   (options & 2) == 0, (options & 4) != 0)) {
-    delete mesh;
     return nullptr;
   }
   typeCode = kResourceMesh;
@@ -152,7 +151,8 @@ void* LoadMeshResource(const ResourceLoadRequest& request, uint16_t& typeCode) {
       return object;
     }
   }
-  return mesh;
+  // The table owns what a loader returns and releases it through FreeMeshResource.
+  return mesh.release();
 }
 
 void FreeMeshResource(void* object) { delete static_cast<ShadedMesh*>(object); }

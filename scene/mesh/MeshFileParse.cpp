@@ -6,6 +6,7 @@
 #include "core/math/DebugPrintf.h"
 #include "scene/animation/ControllerSet.h"
 #include "scene/mesh/MeshFileLayout.h"
+#include "scene/patch/CurvedPatch.h"
 #include "scene/patch/MeshFilePatches.h"
 #include "scene/mesh/MeshFileReader.h"
 #include "scene/mesh/ShadedMesh.h"
@@ -121,7 +122,7 @@ bool ShadedMesh::ParseSections(MeshFileReader& in, bool inPlace, const uint8_t* 
   if (!ValidateCorners(rebuildNormals)) return false;
   PointAtFrame(0);
   if (HeaderWord(image, kWordSharingTable) != 0) {
-    sharingTable = new VertexSharingTable();
+    sharingTable = std::make_unique<VertexSharingTable>();
     if (!sharingTable->Read(in.Cursor(), in.Remaining(), *this)) return Fail("vertex-sharing section refused");
     in.Skip(sharingTable->GetFileSize(), 1);
   }
@@ -132,7 +133,8 @@ bool ShadedMesh::ParseSections(MeshFileReader& in, bool inPlace, const uint8_t* 
   if (!ParseAttachPoints(in, inPlace, HeaderWord(image, kWordAttachCount))) return false;
   const uint32_t childCount = HeaderWord(image, kWordChildCount);
   if (!in.Has(childCount, 4)) return Fail("child table cut short");
-  children.assign(childCount, nullptr);
+  children.clear();
+  children.resize(childCount);
   childAttach.resize(childCount);
   in.Copy(childAttach.data(), childCount, 4);
   for (uint32_t index : childAttach) {
@@ -263,13 +265,13 @@ bool ShadedMesh::ParseOptionalSections(MeshFileReader& in, bool inPlace) {
     if (!patches || !in.Skip(used, 1)) return Fail("curved-patch section refused");
   }
   if (flags & kFlagAnimation) {
-    animation = new ControllerSet();
+    animation = std::make_unique<ControllerSet>();
     if (!animation->Read(in.Cursor(), in.Remaining(), used) || !in.Skip(used, 1)) {
       return Fail("node-animation section refused");
     }
   }
   if (flags & kFlagSkin) {
-    skin = new Skin();
+    skin = std::make_unique<Skin>();
     if (!skin->Read(in.Cursor(), in.Remaining(), used) || !in.Skip(used, 1)) return Fail("skin section refused");
     if (skin->GetVertexCount() != 0 && skin->GetVertexCount() != vertexCount) {
       return Fail("skin weights a different vertex count");

@@ -121,7 +121,7 @@ void ShadedMesh::WriteTo(MeshFileWriter& out) const {
     for (uint32_t s = 0; s < slotCount; ++s) out.Float(s < owner->coverage.size() ? owner->coverage[s] : 0.0f);
   }
   if (written & kFlagPatches) {
-    WriteSection(out, MeshFilePatches::GetFileSize(patches), [&](uint8_t* room) { return MeshFilePatches::Write(patches, room); });
+    WriteSection(out, MeshFilePatches::GetFileSize(patches.get()), [&](uint8_t* room) { return MeshFilePatches::Write(patches.get(), room); });
   }
   if (written & kFlagAnimation) {
     WriteSection(out, animation->GetFileSize(), [&](uint8_t* room) {

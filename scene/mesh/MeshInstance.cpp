@@ -100,8 +100,7 @@ void CMeshInstance::Clear() {
   }
   m_drawCounts.clear();
   m_drawFaces.clear();
-  delete m_halfEdges;
-  m_halfEdges = nullptr;
+  m_halfEdges.reset();
   m_patchState.reset();
   m_fetch.reset();
   m_scratch.clear();
@@ -157,8 +156,8 @@ bool CMeshInstance::SetMesh(ShadedMesh* mesh, bool partialDrawLists, bool single
   if (!mesh) return accepted;
 
   if (mesh->patches) {
-    m_patchState.reset(new CurvedPatchInstance());
-    if (!m_patchState->Init(mesh->patches, this, CurvedPatchInstance::kDefaultTolerance, true)) m_patchState.reset();
+    m_patchState = std::make_unique<CurvedPatchInstance>();
+    if (!m_patchState->Init(mesh->patches.get(), this, CurvedPatchInstance::kDefaultTolerance, true)) m_patchState.reset();
     RefreshWorld();
   }
   const bool skinned = mesh->skin && !mesh->skin->bones.empty();
@@ -167,15 +166,15 @@ bool CMeshInstance::SetMesh(ShadedMesh* mesh, bool partialDrawLists, bool single
   }
   if (skinned) BuildSkeletonNodes();
   if (m_skeleton) {
-    m_fetch.reset(new CBlendedVertexFetchInterface(this));
+    m_fetch = std::make_unique<CBlendedVertexFetchInterface>(this);
   } else {
-    m_fetch.reset(new CRigidVertexFetchInterface(this));
+    m_fetch = std::make_unique<CRigidVertexFetchInterface>(this);
   }
   if (buildChildren) BuildChildren(partialDrawLists);
   BuildLODList();
   const int table = mesh->FindAttachPoint(AnimationSet::kAttachType);
   if (table >= 0) {
-    m_animationSet.reset(new AnimationSet());
+    m_animationSet = std::make_unique<AnimationSet>();
     if (!m_animationSet->Bind(mesh->attachPoints[table])) {
       m_animationSet.reset();
     } else if (const AnimationRecord* idle = m_animationSet->FindSequenceByName("idle")) {
@@ -204,7 +203,7 @@ void CMeshInstance::BuildFaceArrays(bool partialDrawLists) {
   }
   m_normalStamps.assign(mesh.normalCount, 0);
   if (!partialDrawLists) return;
-  const VertexSharingTable* table = mesh.sharingTable;
+  const VertexSharingTable* table = mesh.sharingTable.get();
   if (table && table->GetFaceCount() == mesh.faceCount) {
     m_drawCounts.assign(table->GetGroupCount(), 0);
     m_drawFaces.resize(table->GetGroupCount());
@@ -217,7 +216,7 @@ void CMeshInstance::BuildFaceArrays(bool partialDrawLists) {
 void CMeshInstance::BuildChildren(bool partialDrawLists) {
   const ShadedMesh& mesh = *m_mesh;
   for (size_t i = 0; i < mesh.children.size() && i < mesh.childAttach.size(); ++i) {
-    ShadedMesh* childMesh = mesh.children[i];
+    ShadedMesh* childMesh = mesh.children[i].get();
     const uint32_t attach = mesh.childAttach[i];
     if (!childMesh || attach >= mesh.attachPoints.size()) continue;
     if (childMesh->GetKind() == ShadedMesh::kKindInternal) {
@@ -257,7 +256,7 @@ void CMeshInstance::BuildSkeletonNodes() {
     return;
   }
   const uint32_t count = static_cast<uint32_t>(skin.bones.size());
-  m_ownedSkeleton.reset(new CSkeletonNodeInstance[count]);
+  m_ownedSkeleton = std::make_unique<CSkeletonNodeInstance[]>(count);
   m_skeleton = m_ownedSkeleton.get();
   m_skeletonCount = count;
   for (uint32_t i = 0; i < count; ++i) {
@@ -612,8 +611,8 @@ void CMeshInstance::BuildWorldVertices() {
   if (!m_mesh || !positions) return;
   const COrientation& world = RefreshWorld();
   const uint32_t vertices = m_mesh->vertexCount, faces = m_mesh->faceCount;
-  m_worldPositions = new Vector3[vertices];
-  m_worldFaceNormals = new Vector3[faces];
+  m_worldPositions = std::make_unique<Vector3[]>(vertices);
+  m_worldFaceNormals = std::make_unique<Vector3[]>(faces);
   for (uint32_t v = 0; v < vertices; ++v) m_worldPositions[v] = world.LocalToWorldPoint(positions[v]);
   const Vector3* normals = GetFrameFaceNormals();
   const uint16_t* tri = m_mesh->indices;
@@ -633,10 +632,8 @@ void CMeshInstance::BuildWorldVertices() {
 }
 
 void CMeshInstance::FreeWorldVertices() {
-  delete[] m_worldPositions;
-  delete[] m_worldFaceNormals;
-  m_worldPositions = nullptr;
-  m_worldFaceNormals = nullptr;
+  m_worldPositions.reset();
+  m_worldFaceNormals.reset();
   m_worldBorrowed = false;
 }
 
@@ -939,11 +936,10 @@ void CMeshInstance::SetTerrainPatches(std::shared_ptr<CTerrainPatch> patches, ui
 // ---- half-edge mesh ----
 
 HalfEdgeMesh* CMeshInstance::BuildHalfEdgeMesh() {
-  delete m_halfEdges;
-  m_halfEdges = nullptr;
+  m_halfEdges.reset();
   const Vector3* positions = GetFramePositions();
   if (!m_mesh || !positions || !m_mesh->indices) return nullptr;
   std::vector<uint32_t> indices(m_mesh->indices, m_mesh->indices + 3 * static_cast<size_t>(m_mesh->faceCount));
-  m_halfEdges = new HalfEdgeMesh(positions, m_mesh->vertexCount, indices.data(), m_mesh->faceCount);
-  return m_halfEdges;
+  m_halfEdges = std::make_unique<HalfEdgeMesh>(positions, m_mesh->vertexCount, indices.data(), m_mesh->faceCount);
+  return m_halfEdges.get();
 }

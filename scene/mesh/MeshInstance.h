@@ -213,7 +213,7 @@ class CMeshInstance : public CXFormNode {
 
   // ---- other per-instance data ----
   HalfEdgeMesh* BuildHalfEdgeMesh();
-  HalfEdgeMesh* GetHalfEdgeMesh() const { return m_halfEdges; }
+  HalfEdgeMesh* GetHalfEdgeMesh() const { return m_halfEdges.get(); }
   CurvedPatchInstance* GetPatchState() const { return m_patchState.get(); }
   uint32_t* GetScratch() { return m_scratch.empty() ? nullptr : m_scratch.data(); }
 
@@ -247,8 +247,8 @@ class CMeshInstance : public CXFormNode {
   CSkeletonNodeInstance* m_skeleton = nullptr;  // owned or borrowed, see GetSkeletonNodes
   uint32_t m_skeletonCount = 0;
   std::unique_ptr<AnimationSet> m_animationSet;
-  Vector3* m_worldPositions = nullptr;     // owned copies
-  Vector3* m_worldFaceNormals = nullptr;
+  std::unique_ptr<Vector3[]> m_worldPositions;
+  std::unique_ptr<Vector3[]> m_worldFaceNormals;
   bool m_worldBorrowed = false;            // identity root: the mesh's own arrays serve
   bool m_dynamicLighting = false;
   uint8_t m_shadowCaster = 0;
@@ -266,7 +266,7 @@ class CMeshInstance : public CXFormNode {
   std::vector<uint32_t> m_drawCounts;
   std::vector<std::vector<uint32_t>> m_drawFaces;
   bool m_listed = false;  // in the global instance list
-  HalfEdgeMesh* m_halfEdges = nullptr;
+  std::unique_ptr<HalfEdgeMesh> m_halfEdges;
   std::vector<ChildEntry> m_childEntries;
   CMeshInstance* m_parentInstance = nullptr;
   int32_t m_lodStart = 0;

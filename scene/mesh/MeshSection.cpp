@@ -66,7 +66,7 @@ bool CMeshSection::AddFace(uint32_t face) {
   const ShadedMesh* mesh = m_ownerInstance ? m_ownerInstance->GetMesh() : nullptr;
   if (!mesh) return false;
   if (m_patchIndex >= 0) {
-    const CurvedPatch* patches = mesh->patches;
+    const CurvedPatch* patches = mesh->patches.get();
     if (!patches || static_cast<uint32_t>(m_patchIndex) >= patches->GetPatchCount()) return false;
     const CurvedPatchRecord& record = patches->GetPatch(static_cast<uint32_t>(m_patchIndex));
     const uint32_t key = record.face < patches->GetFaceCount() ? patches->GetFace(record.face).textures[0] : 0;
@@ -176,7 +176,7 @@ void CMeshSection::Build(CMeshInstance* instance, std::vector<CMeshSection*>& ou
     }
   }
 
-  if (const CurvedPatch* patches = mesh->patches) {
+  if (const CurvedPatch* patches = mesh->patches.get()) {
     for (uint32_t patch = 0; patch < patches->GetPatchCount(); ++patch) {
       auto section = std::make_unique<CMeshSection>(instance, static_cast<int32_t>(patch));
       section->SetBounds(PatchWorldBox(instance, patch));

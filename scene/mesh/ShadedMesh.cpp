@@ -76,22 +76,17 @@ void ShadedMesh::Release() {
   UnmapFile();
   m_image.reset();
   FreeAdjacency();
-  delete sharingTable;
-  sharingTable = nullptr;
+  sharingTable.reset();
   // Texture objects belong to the texture work; none are created here, so none are deleted.
   textures.clear();
   textureNames.clear();
   slots.clear();
   coverage.clear();
-  for (ShadedMesh* child : children) delete child;
   children.clear();
   childAttach.clear();
-  MeshFilePatches::Delete(patches);
-  patches = nullptr;
-  delete animation;
-  animation = nullptr;
-  delete skin;
-  skin = nullptr;
+  patches.reset();
+  animation.reset();
+  skin.reset();
   faceCount = vertexCount = uvCount = normalCount = slotCount = 0;
   header = 0;
   std::memset(name, 0, kNameSize);
@@ -289,17 +284,18 @@ void ShadedMesh::GetMeshKey(uint32_t key[4]) const {
 
 void ShadedMesh::SetOwnerRecursive(ShadedMesh* owner) {
   textureOwner = owner;
-  for (ShadedMesh* child : children) {
+  for (const std::unique_ptr<ShadedMesh>& child : children) {
     if (child) child->SetOwnerRecursive(owner);
   }
 }
 
-bool ShadedMesh::AddChildMesh(ShadedMesh* child, uint32_t attachIndex) {
+bool ShadedMesh::AddChildMesh(std::unique_ptr<ShadedMesh>&& placed, uint32_t attachIndex) {
+  ShadedMesh* child = placed.get();
   if (!child || child == this || child->parent || attachIndex >= attachPoints.size()) {
     OutputDebugStringA("ShadedMesh: AddChildMesh refused (no such attach point or child already placed)\n");
     return false;
   }
-  children.push_back(child);
+  children.push_back(std::move(placed));
   childAttach.push_back(attachIndex);
   child->parent = this;
   child->SetOwnerRecursive(textureOwner);
@@ -314,26 +310,23 @@ bool ShadedMesh::AddChildMesh(ShadedMesh* child, uint32_t attachIndex) {
 int ShadedMesh::GetIndexInParent() const {
   if (!parent) return -1;
   for (size_t i = 0; i < parent->children.size(); ++i) {
-    if (parent->children[i] == this) return static_cast<int>(i);
+    if (parent->children[i].get() == this) return static_cast<int>(i);
   }
   return -1;
 }
 
-void ShadedMesh::SetCurvedPatches(CurvedPatch* curved) {
-  if (curved != patches) MeshFilePatches::Delete(patches);
-  patches = curved;
+void ShadedMesh::SetCurvedPatches(std::unique_ptr<CurvedPatch> curved) {
+  patches = std::move(curved);
   flags |= kFlagPatches;
 }
 
-void ShadedMesh::SetAnimation(ControllerSet* controllers) {
-  if (controllers != animation) delete animation;
-  animation = controllers;
+void ShadedMesh::SetAnimation(std::unique_ptr<ControllerSet> controllers) {
+  animation = std::move(controllers);
   flags |= kFlagAnimation;
 }
 
-void ShadedMesh::SetSkin(Skin* newSkin) {
-  if (newSkin != skin) delete skin;
-  skin = newSkin;
+void ShadedMesh::SetSkin(std::unique_ptr<Skin> newSkin) {
+  skin = std::move(newSkin);
   if (skin) {
     flags |= kFlagSkin;
   } else {
@@ -580,8 +573,8 @@ void ShadedMesh::ResolveTextures() {
   for (size_t i = 0; i < family.size(); ++i) {
     ShadedMesh* mesh = family[i];
     mesh->flags |= kFlagCoverage;
-    for (ShadedMesh* child : mesh->children) {
-      if (child) family.push_back(child);
+    for (const std::unique_ptr<ShadedMesh>& child : mesh->children) {
+      if (child) family.push_back(child.get());
     }
     if (!mesh->allPositions || !mesh->faceRecords || !mesh->indices) continue;
     for (uint32_t t = 0; t < mesh->frameCount; ++t) {

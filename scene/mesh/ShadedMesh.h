@@ -76,13 +76,13 @@ class ShadedMesh : public TriMesh {
   uint32_t* cornerList = nullptr;          // 3 F entries, grouped by normal
   MeshNormalRecord* normalRecords = nullptr;
   uint16_t* compressedNormals = nullptr;   // current frame, N entries
-  VertexSharingTable* sharingTable = nullptr;  // owned
+  std::unique_ptr<VertexSharingTable> sharingTable;
   uint32_t* faceAttributes = nullptr;      // F words or null, carried unchanged
 
   std::vector<AttachPoint> attachPoints;
   std::vector<std::vector<COrientation>> animatedAttach;  // per point: empty, or T transforms
 
-  std::vector<ShadedMesh*> children;       // owned
+  std::vector<std::unique_ptr<ShadedMesh>> children;
   std::vector<uint32_t> childAttach;       // attach point each child hangs on
   ShadedMesh* parent = nullptr;
   ShadedMesh* textureOwner = this;
@@ -103,9 +103,9 @@ class ShadedMesh : public TriMesh {
   uint16_t* allVertexNormals = nullptr;  // T x V, or null
   uint16_t* vertexNormals = nullptr;     // current frame
 
-  CurvedPatch* patches = nullptr;     // owned
-  ControllerSet* animation = nullptr;  // owned
-  Skin* skin = nullptr;                // owned
+  std::unique_ptr<CurvedPatch> patches;
+  std::unique_ptr<ControllerSet> animation;
+  std::unique_ptr<Skin> skin;
 
   std::string path;
   bool texturesLoaded = false;
@@ -154,14 +154,15 @@ class ShadedMesh : public TriMesh {
   int FindNamedAttachPointIndex(const char* pointName) const;
   void GetMeshKey(uint32_t key[4]) const;
 
-  // Appends a child hung on an existing attach point; false (logged, nothing changed) when the
-  // index names no attach point or the child is null, this mesh or already has a parent.
-  bool AddChildMesh(ShadedMesh* child, uint32_t attachIndex);
+  // Appends a child hung on an existing attach point, taking it from `child`; false (logged,
+  // nothing changed, the caller keeps the child) when the index names no attach point or the
+  // child is null, this mesh or already has a parent.
+  bool AddChildMesh(std::unique_ptr<ShadedMesh>&& child, uint32_t attachIndex);
   int GetIndexInParent() const;
 
-  void SetCurvedPatches(CurvedPatch* curved);
-  void SetAnimation(ControllerSet* controllers);
-  void SetSkin(Skin* newSkin);
+  void SetCurvedPatches(std::unique_ptr<CurvedPatch> curved);
+  void SetAnimation(std::unique_ptr<ControllerSet> controllers);
+  void SetSkin(std::unique_ptr<Skin> newSkin);
 
   // Bounds over every frame (or the first fixed-bounds attach point), centre and radii.
   void ComputeBounds();
@@ -238,9 +239,9 @@ class ShadedMesh : public TriMesh {
   // links the mesh code has this done at start-up; calling it again changes nothing.
   static void RegisterResourceLoader();
   // Subsystems that build their own assets from meshes (rigid-body models, vehicle definitions)
-  // see every mesh the table loads. A builder returns its object with its type code and then
-  // owns the mesh, or null to leave the mesh a plain mesh.
-  typedef void* (*ResourceBuilder)(ShadedMesh* mesh, uint16_t& typeCode);
+  // see every mesh the table loads. A builder returns its object with its type code and takes
+  // the mesh from `mesh`, or returns null and leaves the mesh a plain mesh.
+  typedef void* (*ResourceBuilder)(std::unique_ptr<ShadedMesh>& mesh, uint16_t& typeCode);
   static void SetResourceBuilder(ResourceBuilder builder);
 
   // Child i's file: the path cut at its last '.', "-", 'a' + i, then the extension.

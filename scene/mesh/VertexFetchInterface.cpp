@@ -24,7 +24,7 @@ const Skin* SkinAndPose(const CMeshInstance* instance, Skinning::Pose& pose) {
   if (!mesh || !mesh->skin) return nullptr;
   pose.nodes = instance->GetSkeletonNodes();
   pose.count = instance->GetSkeletonNodeCount();
-  return mesh->skin;
+  return mesh->skin.get();
 }
 
 }  // namespace

@@ -4,11 +4,10 @@
 
 namespace MeshFilePatches {
 
-CurvedPatch* Read(const uint8_t* data, size_t size, size_t& used) {
+std::unique_ptr<CurvedPatch> Read(const uint8_t* data, size_t size, size_t& used) {
   used = 0;
-  CurvedPatch* patches = new CurvedPatch();
+  auto patches = std::make_unique<CurvedPatch>();
   if (!patches->Read(data, size, &used) || used > size) {
-    delete patches;
     used = 0;
     return nullptr;
   }
@@ -22,7 +21,5 @@ bool Write(const CurvedPatch* patches, uint8_t* out) {
   const size_t size = patches->GetFileSize();
   return patches->Write(out, size) == size;
 }
-
-void Delete(CurvedPatch* patches) { delete patches; }
 
 }  // namespace MeshFilePatches

@@ -31,11 +31,11 @@ TEST(VehicleDef, BuggyGivesItsBodyAndFourWheels) {
 
 TEST(VehicleDef, ResourceTableTurnsVehicleAndBodyMeshesIntoTheirAssets) {
   testing_support::TempFolder folder;
-  for (auto& [name, mesh] : {std::make_pair("buggy.mesh", DemoContent::BuildBuggy()),
-                             std::make_pair("crate.mesh", DemoContent::BuildCrate())}) {
-    ASSERT_NE(nullptr, mesh);
+  std::pair<const char*, std::unique_ptr<ShadedMesh>> meshes[] = {{"buggy.mesh", DemoContent::BuildBuggy()},
+                                                                    {"crate.mesh", DemoContent::BuildCrate()}};
+  for (auto& [name, mesh] : meshes) {
+    ASSERT_NE(nullptr, mesh.get());
     ASSERT_TRUE(mesh->Save((folder.Path() + name).c_str(), nullptr));
-    delete mesh;
   }
   CResourceTable table;
   const int buggy = table.Add((folder.Path() + "buggy.mesh").c_str());
@@ -54,17 +54,17 @@ TEST(VehicleDef, ResourceTableTurnsVehicleAndBodyMeshesIntoTheirAssets) {
 }
 
 TEST(VehicleDef, ShortWheelConstantsAndAZeroLengthSuspensionStayFinite) {
-  ShadedMesh* body = DemoContent::BuildBox(1.0f, 0.5f, 0.3f);
+  std::unique_ptr<ShadedMesh> body = DemoContent::BuildBox(1.0f, 0.5f, 0.3f);
   const uint32_t key = 1;
   body->AddAttachPoint(COrientation(), kAttachVehicleDef, sizeof key, &key, false);
-  ShadedMesh* tyre = DemoContent::BuildBox(0.3f, 0.1f, 0.3f);
+  std::unique_ptr<ShadedMesh> tyre = DemoContent::BuildBox(0.3f, 0.1f, 0.3f);
   tyre->SetName("wheel=1");
   const float two[2] = {123.0f, 456.0f};  // damping and stiffness only
   tyre->AddAttachPoint(COrientation(), kAttachWheelParams, sizeof two, two, false);
   const int hang = body->AddAttachPoint(COrientation(TMatrix(), Vector3(1, 0, 0)), 50000, 2, "w", false);
-  ASSERT_TRUE(body->AddChildMesh(tyre, static_cast<uint32_t>(hang)));
+  ASSERT_TRUE(body->AddChildMesh(std::move(tyre), static_cast<uint32_t>(hang)));
   CVehicleDef def;
-  ASSERT_TRUE(def.BuildFromVehicleMesh(body));
+  ASSERT_TRUE(def.BuildFromVehicleMesh(std::move(body)));
   ASSERT_EQ(1u, def.GetWheelCount());
   const WheelParams& w = def.GetWheels()[0];
   EXPECT_EQ(123.0f, w.damping);

@@ -14,12 +14,12 @@ using testing_support::DebugCapture;
 using testing_support::TempFolder;
 
 TEST(RigidConst, OneBallCentresTheMeshAndGivesSolidBallInertia) {
-  ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
-  AddParams(mesh, RigidPhysicsParams());
-  AddPointMass(mesh, Vector3(1.0f, 0.0f, 0.0f), 2.0f, 1.0f);
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  AddParams(mesh.get(), RigidPhysicsParams());
+  AddPointMass(mesh.get(), Vector3(1.0f, 0.0f, 0.0f), 2.0f, 1.0f);
   const Box before = mesh->GetTransformedBounds(nullptr);
   RigidConst model;
-  ASSERT_TRUE(model.BuildFromMesh(mesh));
+  ASSERT_TRUE(model.BuildFromMesh(std::move(mesh)));
   const Box after = model.GetMesh()->GetTransformedBounds(nullptr);
   EXPECT_NEAR(before.min.x - 1.0f, after.min.x, 1e-5f);
   EXPECT_NEAR(before.max.z, after.max.z, 1e-5f);
@@ -60,29 +60,29 @@ TEST(RigidConst, ConstantsBlockIsReadForItsLengthOnly) {
   authored.gravity = Vector3(0.0f, 0.0f, -3.0f);
   authored.anchorStrength = 7.0f;
   // Shorter: the gravity alone; the rest keeps its defaults.
-  ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
-  AddParams(mesh, authored, 12);
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  AddParams(mesh.get(), authored, 12);
   RigidConst shortModel;
-  shortModel.BuildFromMesh(mesh);
+  shortModel.BuildFromMesh(std::move(mesh));
   EXPECT_EQ(-3.0f, shortModel.GetParams().gravity.z);
   EXPECT_EQ(0.0f, shortModel.GetParams().anchorStrength);
   EXPECT_EQ(-1.0f, shortModel.GetParams().massTotalOverride);
   // Longer than the block: the block, nothing written past it.
   mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
-  AddParams(mesh, authored, 400);
+  AddParams(mesh.get(), authored, 400);
   RigidConst longModel;
-  longModel.BuildFromMesh(mesh);
+  longModel.BuildFromMesh(std::move(mesh));
   EXPECT_EQ(7.0f, longModel.GetParams().anchorStrength);
 }
 
 TEST(RigidConst, SpheresGiveRootModelBoxAndTurningBounds) {
-  ShadedMesh* mesh = DemoContent::BuildBox(0.1f, 0.1f, 0.1f);
-  AddParams(mesh, RigidPhysicsParams());
-  AddPointMass(mesh, Vector3(), 1.0f, 0.1f);
-  AddSphere(mesh, Vector3(1, 0, 0), 0.5f);
-  AddSphere(mesh, Vector3(-1, 0, 0), 0.5f);
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.1f, 0.1f, 0.1f);
+  AddParams(mesh.get(), RigidPhysicsParams());
+  AddPointMass(mesh.get(), Vector3(), 1.0f, 0.1f);
+  AddSphere(mesh.get(), Vector3(1, 0, 0), 0.5f);
+  AddSphere(mesh.get(), Vector3(-1, 0, 0), 0.5f);
   RigidConst model;
-  model.BuildFromMesh(mesh);
+  model.BuildFromMesh(std::move(mesh));
   const SphereTreeNode& root = model.GetSphereRoot();
   ASSERT_EQ(2u, root.childCount);
   for (uint32_t i = 0; i < 2; ++i) {
@@ -99,13 +99,13 @@ TEST(RigidConst, SpheresGiveRootModelBoxAndTurningBounds) {
 
 TEST(RigidConst, ConvexPiecesKeepSoundHullsAndSkipFlatOnes) {
   auto build = [](const std::vector<std::vector<Vector3>>& pieces) {
-    ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
-    AddParams(mesh, RigidPhysicsParams());
-    AddPointMass(mesh, Vector3(), 1.0f, 0.5f);
+    std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+    AddParams(mesh.get(), RigidPhysicsParams());
+    AddPointMass(mesh.get(), Vector3(), 1.0f, 0.5f);
     float x = 0.0f;
-    for (const auto& p : pieces) AddPiece(mesh, p, Vector3(x += 3.0f, 0, 0));
+    for (const auto& p : pieces) AddPiece(mesh.get(), p, Vector3(x += 3.0f, 0, 0));
     auto model = std::make_unique<RigidConst>();
-    model->BuildFromMesh(mesh);
+    model->BuildFromMesh(std::move(mesh));
     return model;
   };
   auto one = build({BoxCorners(0.5f)});
@@ -130,14 +130,14 @@ TEST(RigidConst, TruncatedPayloadsAreRefusedCleanly) {
   const std::vector<uint8_t> piece = PiecePayload(BoxCorners(0.5f));
   const float ball[2] = {2.0f, 1.0f};
   for (uint32_t length = 0; length < piece.size(); ++length) {
-    ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
-    AddParams(mesh, RigidPhysicsParams(), std::min<uint32_t>(length, 92));
+    std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+    AddParams(mesh.get(), RigidPhysicsParams(), std::min<uint32_t>(length, 92));
     mesh->AddAttachPoint(At(Vector3()), kAttachRigidConvex, length, piece.data(), false);
     mesh->AddAttachPoint(At(Vector3(1, 0, 0)), kAttachRigidPointMass, std::min<uint32_t>(length, 8), ball, false);
     mesh->AddAttachPoint(At(Vector3()), kAttachRigidSphere, std::min<uint32_t>(length, 4), ball, false);
     DebugCapture log;
     RigidConst model;
-    model.BuildFromMesh(mesh);
+    model.BuildFromMesh(std::move(mesh));
     EXPECT_EQ(nullptr, model.GetPieces()) << length;
     EXPECT_EQ(length >= 8 ? 2.0f : 0.0f, model.GetMass().mass) << length;
     EXPECT_EQ(length >= 4 ? 1u : 0u, model.GetSphereRoot().childCount) << length;
@@ -146,25 +146,25 @@ TEST(RigidConst, TruncatedPayloadsAreRefusedCleanly) {
   std::vector<uint8_t> lying = piece;
   const uint32_t n = 1000000;
   std::memcpy(lying.data(), &n, 4);
-  ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
   mesh->AddAttachPoint(At(Vector3()), kAttachRigidConvex, static_cast<uint32_t>(lying.size()), lying.data(), false);
   DebugCapture log;
   RigidConst model;
-  model.BuildFromMesh(mesh);
+  model.BuildFromMesh(std::move(mesh));
   EXPECT_EQ(nullptr, model.GetPieces());
   EXPECT_NE(std::string::npos, log.Text().find("RigidConst:"));
 }
 
 TEST(RigidConst, ResourceTableLoadsMeshesWithConstantsAsModels) {
   TempFolder folder;
-  ShadedMesh* body = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
-  AddParams(body, RigidPhysicsParams());
-  AddPointMass(body, Vector3(0, 0, 0.25f), 3.0f, 0.5f);
+  std::unique_ptr<ShadedMesh> body = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  AddParams(body.get(), RigidPhysicsParams());
+  AddPointMass(body.get(), Vector3(0, 0, 0.25f), 3.0f, 0.5f);
   ASSERT_TRUE(body->Save((folder.Path() + "body.mesh").c_str(), nullptr));
-  delete body;
-  ShadedMesh* plain = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  body.reset();
+  std::unique_ptr<ShadedMesh> plain = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
   ASSERT_TRUE(plain->Save((folder.Path() + "plain.mesh").c_str(), nullptr));
-  delete plain;
+  plain.reset();
 
   CResourceTable table;
   const int b = table.Add((folder.Path() + "body.mesh").c_str());

@@ -52,12 +52,12 @@ inline std::vector<Vector3> BoxCorners(float h) {
 // A body model: a 1 m box mesh, the given balls and one collision sphere of radius 0.5.
 inline std::unique_ptr<RigidConst> MakeModel(const std::vector<RigidPointMass>& masses,
                                              const RigidPhysicsParams& params = RigidPhysicsParams()) {
-  ShadedMesh* mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
-  AddParams(mesh, params);
-  for (const RigidPointMass& m : masses) AddPointMass(mesh, m.position, m.mass, m.radius);
-  AddSphere(mesh, Vector3(0.0f, 0.0f, 0.0f), 0.5f);
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  AddParams(mesh.get(), params);
+  for (const RigidPointMass& m : masses) AddPointMass(mesh.get(), m.position, m.mass, m.radius);
+  AddSphere(mesh.get(), Vector3(0.0f, 0.0f, 0.0f), 0.5f);
   auto model = std::make_unique<RigidConst>();
-  model->BuildFromMesh(mesh);
+  model->BuildFromMesh(std::move(mesh));
   return model;
 }
 

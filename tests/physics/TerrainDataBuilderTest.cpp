@@ -24,7 +24,7 @@ constexpr float kGridStart = -3.0f, kGrid = 18.0f;  // 6 x 6 cells of 3 over [-3
 
 std::unique_ptr<ShadedMesh> PatchMesh() {
   auto mesh = std::make_unique<ShadedMesh>();
-  auto* cp = new CurvedPatch();
+  auto cp = std::make_unique<CurvedPatch>();
   for (int r = 0; r < 7; ++r) {
     for (int c = 0; c < 7; ++c) cp->AddControlVertex({Place(c * kPatch / 3, r * kPatch / 3), 0, 0});
   }
@@ -34,7 +34,7 @@ std::unique_ptr<ShadedMesh> PatchMesh() {
     rec.Init(uint32_t(21 * (p / 2) + 3 * (p % 2)), 7, 0, false);
     cp->AddPatch(rec);
   }
-  mesh->SetCurvedPatches(cp);
+  mesh->SetCurvedPatches(std::move(cp));
   return mesh;
 }
 
@@ -48,7 +48,7 @@ std::unique_ptr<ShadedMesh> GridMesh(uint32_t n, bool withTable) {
   }
   if (withTable) {
     EXPECT_TRUE(mesh->BuildEdgeAdjacency());
-    mesh->sharingTable = new VertexSharingTable();
+    mesh->sharingTable = std::make_unique<VertexSharingTable>();
     EXPECT_TRUE(mesh->sharingTable->Build(*mesh, reinterpret_cast<const VertexSharingFace*>(mesh->faceRecords)));
   }
   return mesh;

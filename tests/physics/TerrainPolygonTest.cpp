@@ -62,10 +62,9 @@ double PointTriangleDistance(const V& p, const Tri& t) {
 // Render groups for the partial-draw lists (the demo meshes come without them).
 void AddSharingTable(ShadedMesh& mesh) {
   ASSERT_TRUE(mesh.BuildEdgeAdjacency());
-  auto* table = new VertexSharingTable();
+  auto table = std::make_unique<VertexSharingTable>();
   ASSERT_TRUE(table->Build(mesh, reinterpret_cast<const VertexSharingFace*>(mesh.faceRecords)));
-  delete mesh.sharingTable;
-  mesh.sharingTable = table;
+  mesh.sharingTable = std::move(table);
 }
 
 // A bumpy grid of n x n vertices, 2 units apart, optionally turned and shifted.
@@ -78,7 +77,7 @@ struct Terrain {
   float height = 0.0f;    // largest bump
 
   explicit Terrain(bool moved, uint32_t n = 9) {
-    mesh.reset(DemoContent::BuildGroundGrid(n, 2.0f));
+    mesh = DemoContent::BuildGroundGrid(n, 2.0f);
     for (uint32_t i = 0; i < mesh->vertexCount; ++i) mesh->allPositions[i].z = Uniform(-0.8f, 0.8f);
     mesh->ComputeAllFaceNormals();
     mesh->ComputeBounds();

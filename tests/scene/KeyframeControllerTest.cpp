@@ -141,7 +141,7 @@ TEST(ControllerSetFile, RoundTripAndHostileData) {
   ControllerSet set;
   const char* names[] = {"root", "spine", "head"};
   for (int i = 0; i < 3; ++i) {
-    CKeyframeController* c = new CKeyframeController();
+    auto c = std::make_unique<CKeyframeController>();
     c->SetName(names[i]);
     c->SetLength(1.5f + i);
     c->SetFrameTime(1.0f / 30);
@@ -159,7 +159,7 @@ TEST(ControllerSetFile, RoundTripAndHostileData) {
     }
     ASSERT_TRUE(c->SetPositionKeys(p.data(), n) && c->SetRotationKeys(r.data(), i == 2 ? 0 : n) &&
                 c->SetExtraKeys(x.data(), n) && c->SetAlphaKeys(a.data(), n));
-    set.Add(c);
+    set.Add(std::move(c));
   }
   std::vector<uint8_t> file(set.GetFileSize());
   set.Write(file.data());

@@ -37,9 +37,9 @@ struct LitScene {
     if (withSun) lights.Add(&sun);
   }
 
-  ShadedMesh* Keep(ShadedMesh* mesh) {
-    meshes.emplace_back(mesh);
-    return mesh;
+  ShadedMesh* Keep(std::unique_ptr<ShadedMesh> mesh) {
+    meshes.push_back(std::move(mesh));
+    return meshes.back().get();
   }
 
   // A root instance of the mesh at the position, filed as a renderable object; marked instances
@@ -48,10 +48,10 @@ struct LitScene {
     COrientation frame;
     frame.SetPosition(at);
     const Matrix4 transform = frame.ToMatrix4();
-    instances.emplace_back(new CMeshInstance());
+    instances.push_back(std::make_unique<CMeshInstance>());
     CMeshInstance* instance = instances.back().get();
     instance->SetMesh(mesh, false, false, marked, 0, 100, &transform, true, nullptr);
-    objects.emplace_back(new PlacedMesh(instance));
+    objects.push_back(std::make_unique<PlacedMesh>(instance));
     Box bounds;
     instance->GetWorldBounds(bounds);
     objects.back()->SetBounds(bounds);

@@ -173,15 +173,15 @@ TEST(LightRecordReader, RoundTripKindsAndHostileData) {
   EXPECT_EQ(std::memcmp(bytes, again, sizeof(bytes)), 0);
 
   DebugCapture log;
-  for (size_t size = 0; size < LightRecord::kSize; ++size) EXPECT_EQ(CLight::CreateFromRecord(bytes, size), nullptr);
-  EXPECT_EQ(CLight::CreateFromRecord(nullptr, 120), nullptr);
+  for (size_t size = 0; size < LightRecord::kSize; ++size) EXPECT_EQ(CLight::CreateFromRecord(bytes, size).get(), nullptr);
+  EXPECT_EQ(CLight::CreateFromRecord(nullptr, 120).get(), nullptr);
   rec.type = 9;
   rec.Write(bytes);
-  EXPECT_EQ(CLight::CreateFromRecord(bytes, sizeof(bytes)), nullptr);
+  EXPECT_EQ(CLight::CreateFromRecord(bytes, sizeof(bytes)).get(), nullptr);
   rec.type = 3;
   rec.range = std::nanf("");
   rec.Write(bytes);
-  EXPECT_EQ(CLight::CreateFromRecord(bytes, sizeof(bytes)), nullptr);
+  EXPECT_EQ(CLight::CreateFromRecord(bytes, sizeof(bytes)).get(), nullptr);
 
   // Random records never crash and any light made from them has a usable box.
   plat::srand(11);
@@ -197,7 +197,7 @@ TEST(LightRecordReader, RoundTripKindsAndHostileData) {
     }
     bytes[0] = static_cast<uint8_t>(i % 6);
     std::memset(bytes + 1, 0, 3);
-    CLight* light = CLight::CreateFromRecord(bytes, sizeof(bytes));
+    std::unique_ptr<CLight> light = CLight::CreateFromRecord(bytes, sizeof(bytes));
     if (light == nullptr) continue;
     const Box& box = light->GetBounds();
     EXPECT_FALSE(std::isnan(box.min.x) || std::isnan(box.max.x));
@@ -206,7 +206,6 @@ TEST(LightRecordReader, RoundTripKindsAndHostileData) {
       EXPECT_TRUE(inf >= 0.0f && inf <= 1.0f) << "type " << light->GetType() << " gives " << inf;
     }
     ++built;
-    delete light;
   }
   EXPECT_GE(built, 900);
 }
@@ -243,17 +242,17 @@ TEST(LevelLights, RecordsAreMovedClippedAndDropped) {
   source.data = bytes;
   source.size = sizeof(bytes);
   source.worldFrame.SetPosition(Vector3(5, 50, 50));  // the attach point places the light
-  CLight* light = BuildLevelLight(source, worldBox);
-  ASSERT_NE(light, nullptr);
+  std::unique_ptr<CLight> light = BuildLevelLight(source, worldBox);
+  ASSERT_NE(light.get(), nullptr);
   ExpectVec(light->GetTransform().GetPosition(), 5, 50, 50);
   // Clipped to the world box (it was far smaller than half of it).
   ExpectVec(light->GetBounds().min, 0, 40, 40);
   ExpectVec(light->GetBounds().max, 15, 60, 60);
-  delete light;
+  light.reset();
   source.worldFrame.SetPosition(Vector3(500, 50, 50));
-  EXPECT_EQ(BuildLevelLight(source, worldBox), nullptr);
+  EXPECT_EQ(BuildLevelLight(source, worldBox).get(), nullptr);
   source.size = 60;
-  EXPECT_EQ(BuildLevelLight(source, worldBox), nullptr);
+  EXPECT_EQ(BuildLevelLight(source, worldBox).get(), nullptr);
 
   CGameWorld world(nullptr, nullptr);
   source.size = sizeof(bytes);

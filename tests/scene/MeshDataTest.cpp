@@ -61,18 +61,31 @@ TEST(MeshDataTest, ChildMeshesAreCheckedAndNeverWriteIntoForeignData) {
   const uint8_t external[4] = {1, 2, 3, 4};
   root.AddAttachPoint(COrientation(), kAttachNamedPoint, 0, nullptr, false);
   root.attachPoints[0].SetExternalData(external, sizeof(external));
-  auto* lod = new ShadedMesh();
+  auto lod = std::make_unique<ShadedMesh>();
   ASSERT_TRUE(lod->Create("rail_LOD,pixels=12.5", 0, 0, 0, 0, 0, 1));
-  auto* grandchild = new ShadedMesh();
+  auto grandchild = std::make_unique<ShadedMesh>();
   ASSERT_TRUE(grandchild->Create("bolt", 0, 0, 0, 0, 0, 1));
+  const ShadedMesh* bolt = grandchild.get();
+  const ShadedMesh* rail = lod.get();
   lod->AddAttachPoint(COrientation(), 1, 0, nullptr, false);
-  ASSERT_TRUE(lod->AddChildMesh(grandchild, 0));
+  ASSERT_TRUE(lod->AddChildMesh(std::move(grandchild), 0));
+  EXPECT_EQ(nullptr, grandchild.get());
 
-  EXPECT_FALSE(root.AddChildMesh(lod, 1));  // no such attach point
-  EXPECT_FALSE(root.AddChildMesh(&root, 0));
-  ASSERT_TRUE(root.AddChildMesh(lod, 0));
-  EXPECT_FALSE(root.AddChildMesh(lod, 0));  // already placed
-  EXPECT_EQ(&root, grandchild->textureOwner);
+  // A refused child stays with the caller.
+  EXPECT_FALSE(root.AddChildMesh(std::move(lod), 1));  // no such attach point
+  ASSERT_EQ(rail, lod.get());
+  EXPECT_FALSE(root.AddChildMesh(std::unique_ptr<ShadedMesh>(), 0));
+  ASSERT_TRUE(root.AddChildMesh(std::move(lod), 0));
+  EXPECT_EQ(nullptr, lod.get());
+  // A mesh that already hangs under another is refused.
+  auto placed = std::make_unique<ShadedMesh>();
+  placed->parent = &root;
+  EXPECT_FALSE(root.AddChildMesh(std::move(placed), 0));
+  ASSERT_NE(nullptr, placed.get());
+  placed->parent = nullptr;
+  ASSERT_EQ(1u, root.children.size());
+  EXPECT_EQ(rail, root.children[0].get());
+  EXPECT_EQ(&root, bolt->textureOwner);
   // The switch size replaced the point's data with a copy; the foreign bytes are untouched.
   EXPECT_FALSE(root.attachPoints[0].IsDataExternal());
   ASSERT_EQ(4u, root.attachPoints[0].GetLength());

@@ -255,7 +255,7 @@ TEST(MeshFileTest, ChildFilesAreNamedFoundAndNeverOverwrittenWhenTheyFailedToLoa
   ShadedMesh loaded;
   ASSERT_TRUE(loaded.Load(path.c_str(), nullptr, 0, false, true, false));
   ASSERT_EQ(1u, loaded.children.size());
-  ShadedMesh* lod = loaded.children[0];
+  ShadedMesh* lod = loaded.children[0].get();
   ASSERT_TRUE(lod && lod->IsLoaded());
   EXPECT_EQ(folder.Path() + "ramp-a.mesh", lod->path);
   ASSERT_EQ(1u, lod->children.size());

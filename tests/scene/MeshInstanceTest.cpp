@@ -230,18 +230,19 @@ TEST(MeshInstance, LevelOfDetailListAndPicks) {
   std::unique_ptr<ShadedMesh> ramp(DemoContent::BuildLodRamp());
   ASSERT_NE(ramp, nullptr);
   // A second LOD child without a switch size is listed with threshold 1.
-  ShadedMesh* coarse = DemoContent::BuildBox(1, 1, 1);
+  std::unique_ptr<ShadedMesh> coarse = DemoContent::BuildBox(1, 1, 1);
   coarse->SetName("coarse_LOD");
   coarse->flags = (coarse->flags & ~ShadedMesh::kKindMask) | ShadedMesh::kKindLod;
   const int point = ramp->AddAttachPoint(COrientation(), 5, 0, nullptr, false);
-  ASSERT_TRUE(ramp->AddChildMesh(coarse, uint32_t(point)));
+  const ShadedMesh* coarseMesh = coarse.get();
+  ASSERT_TRUE(ramp->AddChildMesh(std::move(coarse), uint32_t(point)));
   CMeshInstance inst;
   ASSERT_TRUE(inst.SetMesh(ramp.get(), false, false, false, 0, 0, nullptr, true, nullptr));
   const auto& lods = inst.GetLODList();
   ASSERT_EQ(lods.size(), 3u);
   EXPECT_EQ(lods[1].threshold, 40.0f);
   EXPECT_EQ(lods[2].threshold, 1.0f);
-  EXPECT_EQ(lods[2].instance->GetMesh(), coarse);
+  EXPECT_EQ(lods[2].instance->GetMesh(), coarseMesh);
   // The internal grandchild gets an entry but no instance.
   ASSERT_EQ(lods[1].instance->GetChildren().size(), 1u);
   EXPECT_EQ(lods[1].instance->GetChildren()[0].instance, nullptr);
@@ -302,7 +303,7 @@ TEST(MeshInstance, AlphaFadeStampsAndLighting) {
 TEST(MeshInstance, PartialDrawListsHoldEachFaceOnce) {
   std::unique_ptr<ShadedMesh> mesh = mesh_test::BuildGroupedGrid();
   ASSERT_TRUE(mesh);
-  const VertexSharingTable* table = mesh->sharingTable;
+  const VertexSharingTable* table = mesh->sharingTable.get();
   ASSERT_GT(table->GetGroupCount(), 1u);
 
   const size_t before = CMeshInstance::GetInstanceList().size();
@@ -446,7 +447,8 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
 
 TEST(MeshInstance, SkinnedMeshBlendsFromItsBones) {
   std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildBox(1, 1, 1));
-  Skin* skin = new Skin();
+  auto ownedSkin = std::make_unique<Skin>();
+  Skin* skin = ownedSkin.get();
   skin->bones.resize(2);
   std::memset(skin->bones.data(), 0, sizeof(SkinBone) * 2);
   skin->bones[0].bind = COrientation();
@@ -462,7 +464,7 @@ TEST(MeshInstance, SkinnedMeshBlendsFromItsBones) {
     skin->weights.push_back({1, uint16_t(v), Vector3(0, 1, 0), 0.75f});
     skin->offsets.push_back(uint16_t(skin->weights.size()));
   }
-  mesh->SetSkin(skin);
+  mesh->SetSkin(std::move(ownedSkin));
   CMeshInstance inst;
   ASSERT_TRUE(inst.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
   ASSERT_NE(dynamic_cast<CBlendedVertexFetchInterface*>(inst.GetVertexFetch()), nullptr);

@@ -206,7 +206,7 @@ class BufferRasterizer : public RecordingRasterizer {
 TEST(MeshSection, DrawingFillsTheRenderGroupListsOnceAndStampsTheFrame) {
   std::unique_ptr<ShadedMesh> mesh = mesh_test::BuildGroupedGrid();
   ASSERT_TRUE(mesh);
-  const VertexSharingTable* table = mesh->sharingTable;
+  const VertexSharingTable* table = mesh->sharingTable.get();
   CMeshInstance instance;
   ASSERT_TRUE(instance.SetMesh(mesh.get(), true, false, true, 0, 0, nullptr, true, nullptr));
   Sections sections = BuildSections(instance, 20);

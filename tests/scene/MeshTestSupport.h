@@ -49,8 +49,8 @@ inline std::vector<uint8_t> SectionBytes(size_t size, const std::function<void(u
   return bytes;
 }
 
-inline Skin* MakeSkin(uint32_t vertices) {
-  Skin* skin = new Skin();
+inline std::unique_ptr<Skin> MakeSkin(uint32_t vertices) {
+  auto skin = std::make_unique<Skin>();
   skin->bones.resize(2);
   for (uint32_t b = 0; b < 2; ++b) {
     std::memset(skin->bones[b].name, 0, sizeof(skin->bones[b].name));
@@ -73,15 +73,15 @@ inline std::unique_ptr<ShadedMesh> BuildGroupedGrid() {
   std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildGroundGrid(9, 1.0f));
   if (!mesh || !mesh->BuildEdgeAdjacency()) return nullptr;
   for (uint32_t f = 0; f < mesh->faceCount; f += 3) mesh->faceRecords[f].textureSlot = 1;
-  std::unique_ptr<VertexSharingTable> table(new VertexSharingTable());
+  auto table = std::make_unique<VertexSharingTable>();
   if (!table->Build(*mesh, reinterpret_cast<const VertexSharingFace*>(mesh->faceRecords))) return nullptr;
-  mesh->sharingTable = table.release();  // the mesh owns its table
+  mesh->sharingTable = std::move(table);
   return mesh;
 }
 
 // A two-frame box with the chosen parts, built through the demo builders.
-inline ShadedMesh* BuildMesh(uint32_t parts) {
-  ShadedMesh* mesh = DemoContent::BuildAnimatedBox();
+inline std::unique_ptr<ShadedMesh> BuildMesh(uint32_t parts) {
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildAnimatedBox();
   if (!mesh) return nullptr;
   if (!(parts & kAnimation)) {
     mesh->SetAnimation(nullptr);
@@ -92,7 +92,7 @@ inline ShadedMesh* BuildMesh(uint32_t parts) {
     mesh->BuildEdgeAdjacency();
     std::vector<VertexSharingFace> faces(mesh->faceCount);
     std::memcpy(faces.data(), mesh->faceRecords, faces.size() * sizeof(VertexSharingFace));
-    mesh->sharingTable = new VertexSharingTable();
+    mesh->sharingTable = std::make_unique<VertexSharingTable>();
     mesh->sharingTable->Build(*mesh, faces.data());
   }
   if (parts & kAttributes) {
@@ -102,11 +102,9 @@ inline ShadedMesh* BuildMesh(uint32_t parts) {
   }
   if (parts & kSkin) mesh->SetSkin(MakeSkin(mesh->vertexCount));
   if (parts & kPatches) {
-    ShadedMesh* donor = DemoContent::BuildPatchMesh();
-    CurvedPatch* patch = donor->patches;
-    donor->patches = nullptr;
-    delete donor;
-    mesh->SetCurvedPatches(patch);
+    std::unique_ptr<ShadedMesh> donor = DemoContent::BuildPatchMesh();
+    mesh->SetCurvedPatches(std::move(donor->patches));
+    donor.reset();
   }
   if (parts & kNoCoverage) mesh->flags &= ~ShadedMesh::kFlagCoverage;
   if (parts & kNoVertexNormals) mesh->flags &= ~ShadedMesh::kFlagVertexNormals;

@@ -163,7 +163,7 @@ TEST(ShadowRenderer, CasterAboveGroundDrawsItsSilhouetteAndLaysAShadow) {
 
   // The ground receives one layer with the shadow texture, under the caster.
   ASSERT_EQ(p->GetLayers().size(), 1u);
-  const CMeshLayer* layer = p->GetLayers()[0];
+  const CMeshLayer* layer = p->GetLayers()[0].get();
   EXPECT_EQ(layer->GetInstance(), &s.ground);
   EXPECT_GT(layer->GetFaceCount(), 0u);
   EXPECT_TRUE(caster->GetLayers().empty());

@@ -97,7 +97,8 @@ TEST(Skeleton, TwoBoneArmBendsAsTheBoneMatricesSay) {
   // shared by both bones with random weights.
   std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildBox(2.0f, 0.2f, 0.2f));
   ASSERT_TRUE(mesh);
-  Skin* skin = new Skin();
+  auto ownedSkin = std::make_unique<Skin>();
+  Skin* skin = ownedSkin.get();
   skin->bones.resize(2);
   SetName(skin->bones[0], "shoulder");
   SetName(skin->bones[1], "elbow");
@@ -114,7 +115,7 @@ TEST(Skeleton, TwoBoneArmBendsAsTheBoneMatricesSay) {
                                                 : std::vector<DemoContent::BoneInfluence>{{0, w}, {1, 1.0f - w}};
   }
   ASSERT_TRUE(DemoContent::BindSkinWeights(*skin, *mesh, influences));
-  mesh->SetSkin(skin);
+  mesh->SetSkin(std::move(ownedSkin));
 
   CMeshInstance inst;
   Matrix4 placed = RandomTransform(5).ToMatrix4();  // the instance's own placement stays out
@@ -261,17 +262,18 @@ TEST(Skeleton, FigureRestsInItsBindPoseAndDeformsAsItsControllersSay) {
 
 TEST(Skeleton, ChildMeshesShareTheBonesOrHangOnThem) {
   std::unique_ptr<ShadedMesh> figure(DemoContent::BuildSkinnedFigure());
-  ShadedMesh* twin = DemoContent::BuildSkinnedFigure();  // same bone count: shares the bones
-  ShadedMesh* hat = DemoContent::BuildBox(0.2f, 0.2f, 0.1f);
-  ShadedMesh* odd = DemoContent::BuildSkinnedFigure();  // another bone count: no skeleton
+  std::unique_ptr<ShadedMesh> twin = DemoContent::BuildSkinnedFigure();  // same bone count: shares the bones
+  std::unique_ptr<ShadedMesh> hat = DemoContent::BuildBox(0.2f, 0.2f, 0.1f);
+  std::unique_ptr<ShadedMesh> odd = DemoContent::BuildSkinnedFigure();  // another bone count: no skeleton
   ASSERT_TRUE(figure && twin && hat && odd);
   odd->skin->bones.pop_back();
   for (SkinWeight& w : odd->skin->weights) w.bone = 0;
   COrientation onChest;
   onChest.position = Vector3(0, 0, 0.5f);
-  figure->AddChildMesh(twin, figure->AddAttachPoint(COrientation(), kAttachNamedPoint, 5, "skin", false));
-  figure->AddChildMesh(hat, figure->AddAttachPoint(onChest, kAttachNamedPoint, 5, "chest", false));
-  figure->AddChildMesh(odd, figure->AddAttachPoint(COrientation(), kAttachNamedPoint, 4, "odd", false));
+  const ShadedMesh* twinMesh = twin.get();
+  figure->AddChildMesh(std::move(twin), figure->AddAttachPoint(COrientation(), kAttachNamedPoint, 5, "skin", false));
+  figure->AddChildMesh(std::move(hat), figure->AddAttachPoint(onChest, kAttachNamedPoint, 5, "chest", false));
+  figure->AddChildMesh(std::move(odd), figure->AddAttachPoint(COrientation(), kAttachNamedPoint, 4, "odd", false));
 
   CMeshInstance inst;
   ASSERT_TRUE(inst.SetMesh(figure.get(), false, false, false, 0, 0, nullptr, true, nullptr));
@@ -305,8 +307,8 @@ TEST(Skeleton, ChildMeshesShareTheBonesOrHangOnThem) {
   EXPECT_EQ(twinInst->GetSkeletonNodes(), nullptr);
   EXPECT_EQ(hatInst->GetParent(), nullptr);
   EXPECT_EQ(nodes[2].GetChildCount(), 0u);
-  for (uint32_t v = 0; v < twin->vertexCount; ++v) {
-    EXPECT_LT((Fetch(*twinInst, v) - twin->allPositions[v]).Length(), 1e-5f) << v;
+  for (uint32_t v = 0; v < twinMesh->vertexCount; ++v) {
+    EXPECT_LT((Fetch(*twinInst, v) - twinMesh->allPositions[v]).Length(), 1e-5f) << v;
   }
 }
 
