@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,20 @@ bool IsWheelPart(const ShadedMesh* mesh) {
   std::string n = mesh->GetName();
   std::transform(n.begin(), n.end(), n.begin(), [](unsigned char c) { return char(std::tolower(c)); });
   return n.find("wheel") != std::string::npos;
+}
+
+// Copies at most the field's size; a shorter block leaves the rest of the field as it was.
+void CopyText(const ShadedMesh& mesh, uint32_t type, char* field, size_t size) {
+  const int index = mesh.FindAttachPoint(type);
+  if (index < 0) return;
+  const AttachPoint& ap = mesh.attachPoints[static_cast<size_t>(index)];
+  const size_t length = std::min<size_t>(ap.GetLength(), size);
+  if (ap.GetData() && length > 0) std::memcpy(field, ap.GetData(), length);
+}
+
+std::string TextOf(const char* field, size_t size) {
+  const char* end = static_cast<const char*>(std::memchr(field, '\0', size));
+  return std::string(field, end ? static_cast<size_t>(end - field) : size);
 }
 
 void* BuildVehicle(ShadedMesh* mesh) {
@@ -32,10 +48,21 @@ CVehicleDef::CVehicleDef() = default;
 
 CVehicleDef::~CVehicleDef() {
   delete[] m_wheels;
-  delete m_nested;
+  // The nested definition was built on a child of this definition's mesh, which deletes it.
+  DropNested();
 }
 
+std::string CVehicleDef::GetName() const { return TextOf(name, sizeof name); }
+std::string CVehicleDef::GetKind() const { return TextOf(kind, sizeof kind); }
+std::string CVehicleDef::GetDescription() const { return TextOf(description, sizeof description); }
+
 bool CVehicleDef::BuildFromVehicleMesh(ShadedMesh* mesh) {
+  // The nested definition lives on a part of the old mesh, which the new build deletes.
+  DropNested();
+  if (mesh) {
+    ReadTexts(*mesh);
+    AddWheelSpheres(*mesh);
+  }
   if (!BuildFromMesh(mesh)) return false;
   std::vector<WheelParams> wheels;
   for (const ShadedMesh* child : mesh->children) {
@@ -50,7 +77,58 @@ bool CVehicleDef::BuildFromVehicleMesh(ShadedMesh* mesh) {
     m_wheels = new WheelParams[m_wheelCount];
     std::copy(wheels.begin(), wheels.end(), m_wheels);
   }
+  BuildNested(*mesh);
   return true;
+}
+
+void CVehicleDef::ReadTexts(const ShadedMesh& mesh) {
+  CopyText(mesh, kAttachVehicleDef, name, sizeof name);
+  CopyText(mesh, kAttachVehicleKind, kind, sizeof kind);
+  CopyText(mesh, kAttachVehicleDescription, description, sizeof description);
+}
+
+// A wheel that the suspension lets bottom out must still not sink into the ground: each wheel
+// part gets a collision sphere round its suspension point, as wide as the tyre is tall.
+void CVehicleDef::AddWheelSpheres(ShadedMesh& mesh) const {
+  const size_t parts = mesh.children.size();
+  for (size_t i = 0; i < parts; ++i) {
+    const ShadedMesh* wheel = mesh.children[i];
+    if (!wheel || !IsWheelPart(wheel)) continue;
+    const size_t hang = i < mesh.childAttach.size() ? mesh.childAttach[i] : mesh.attachPoints.size();
+    if (hang >= mesh.attachPoints.size()) {
+      DebugPrintf("CVehicleDef: wheel part %u hangs on no attach point; no sphere\n", static_cast<unsigned>(i));
+      continue;
+    }
+    const COrientation node = mesh.attachPoints[hang].transform;
+    const int point = wheel->FindAttachPoint(kAttachWheelParams);
+    const Vector3 centre =
+        point >= 0 ? node.LocalToWorldPoint(wheel->attachPoints[static_cast<size_t>(point)].transform.position)
+                   : node.position;
+    const float radius = 0.5f * (wheel->bounds.max.z - wheel->bounds.min.z) + 0.01f;
+    if (!std::isfinite(radius) || radius < 0.0f || !std::isfinite(centre.x) || !std::isfinite(centre.y) ||
+        !std::isfinite(centre.z)) {
+      DebugPrintf("CVehicleDef: wheel part %u has no usable size; no sphere\n", static_cast<unsigned>(i));
+      continue;
+    }
+    mesh.AddAttachPoint(COrientation(TMatrix(), centre), kAttachRigidSphere, sizeof radius, &radius, false);
+  }
+}
+
+void CVehicleDef::DropNested() {
+  if (m_nested) m_nested->ReleaseMesh();
+  delete m_nested;
+  m_nested = nullptr;
+}
+
+void CVehicleDef::BuildNested(ShadedMesh& mesh) {
+  for (ShadedMesh* child : mesh.children) {
+    if (!child || child->FindAttachPoint(kAttachVehicleDef) < 0) continue;
+    m_nested = new CVehicleDef();
+    m_nested->BuildFromVehicleMesh(child);
+    // The nested vehicle is placed and drawn on its own; the parent's instance leaves it out.
+    child->flags = (child->flags & ~ShadedMesh::kKindMask) | ShadedMesh::kKindInternal;
+    return;
+  }
 }
 
 void CVehicleDef::RegisterResourceLoader() { RigidConst::SetVehicleBuilder(BuildVehicle, FreeVehicle); }

@@ -31,6 +31,13 @@ class RigidConst {
 
   const ShadedMesh* GetMesh() const { return m_mesh; }
   ShadedMesh* GetMesh() { return m_mesh; }
+  // Hands the mesh back without deleting it, for a model built on a mesh that something else
+  // owns (a part of a bigger mesh); the model keeps everything it built from it.
+  ShadedMesh* ReleaseMesh() {
+    ShadedMesh* mesh = m_mesh;
+    m_mesh = nullptr;
+    return mesh;
+  }
   const SphereTreeNode& GetSphereRoot() const { return m_sphereRoot; }
   const Box& GetTurningBounds() const { return m_turningBounds; }
   const Box& GetModelBox() const { return m_modelBox; }
