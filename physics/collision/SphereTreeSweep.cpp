@@ -94,7 +94,8 @@ bool SphereTreeSweep::Walk(BeamIntersectedObject& shape) {
     beam.mode = children > 0 ? kInnerNodeMode : mode;
     if (!shape.Apply(beam)) continue;
     if (children > 0) {
-      for (uint32_t c = 0; c < children; ++c) queue.Push({&t.model->children[c], &t.start->children[c], &t.end->children[c]});
+      for (uint32_t c = 0; c < children; ++c)
+        queue.Push({&t.model->children[c], &t.start->children[c], &t.end->children[c]});
       continue;
     }
     found = true;
