@@ -3,22 +3,34 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "physics/rigid/RigidConst.h"
 #include "physics/rigid/WheelParams.h"
+
+constexpr uint32_t kAttachVehicleKind = 52;         // data: the kind text
+constexpr uint32_t kAttachVehicleDescription = 59;  // data: the description text
 
 class CVehicleDef : public RigidConst {
  public:
   CVehicleDef();
   ~CVehicleDef() override;
 
-  // The body model from the mesh (kept afterwards), then one wheel per child mesh whose name
-  // holds "wheel".
+  // The texts of the vehicle attach points, one collision sphere per wheel part, the body model
+  // from the mesh (owned afterwards), one wheel per child mesh whose name holds "wheel", and
+  // the definition of the first child that is a vehicle of its own.
   bool BuildFromVehicleMesh(std::unique_ptr<ShadedMesh> mesh);
 
   uint32_t GetWheelCount() const { return m_wheelCount; }
   const WheelParams* GetWheels() const { return m_wheels.empty() ? nullptr : m_wheels.data(); }
+  // The vehicle riding on this one (a turret, a trailer), built on its child mesh; null if none.
+  const CVehicleDef* GetNested() const { return m_nested.get(); }
+
+  // The text fields up to their first NUL or their end: the attach data need not be terminated.
+  std::string GetName() const;
+  std::string GetKind() const;
+  std::string GetDescription() const;
 
   // Makes the resource table turn meshes with a vehicle attach point into vehicle definitions.
   static void RegisterResourceLoader();
@@ -28,7 +40,13 @@ class CVehicleDef : public RigidConst {
   char description[132] = {};
 
  private:
+  void ReadTexts(const ShadedMesh& mesh);
+  void AddWheelSpheres(ShadedMesh& mesh) const;
+  void BuildNested(ShadedMesh& mesh);
+  void DropNested();
+
   uint32_t m_wheelCount = 0;
   std::vector<WheelParams> m_wheels;
+  // Its mesh is borrowed from a child of this definition's mesh (see DropNested).
   std::unique_ptr<CVehicleDef> m_nested;
 };

@@ -53,19 +53,21 @@ bool ValidPair(const Feature* f1, const Feature* f2) {
 }
 
 // Runs the handler for the pair's state; the swapped states reuse the same
-// handler with the polyhedra's roles exchanged.
-int Dispatch(const Polyhedron& p1, const Polyhedron& p2, const Xf& X12, const Xf& X21, const Feature*& f1,
-             const Feature*& f2, VclipVector3& cp1, VclipVector3& cp2, float& dist) {
+// handler with the polyhedra's roles exchanged. c1 carries polyhedron 1's
+// features into frame 2 (X21), c2 polyhedron 2's into frame 1 (X12).
+int Dispatch(const Polyhedron& p1, const Polyhedron& p2, const Xf& X12, const Xf& X21, FeatureTransformCache& c1,
+             FeatureTransformCache& c2, const Feature*& f1, const Feature*& f2, VclipVector3& cp1, VclipVector3& cp2,
+             float& dist) {
   using namespace vclip_walk;
   switch (4 * f1->type + f2->type) {
-    case 0: return VertexVertex(f1, f2, X12, X21, cp1, cp2, dist);
-    case 1: return VertexEdge(f1, f2, X21, X12, cp1, cp2, dist);
-    case 2: return VertexFace(f1, f2, p2, X21, cp1, cp2, dist);
-    case 4: return VertexEdge(f2, f1, X12, X21, cp2, cp1, dist);
-    case 5: return EdgeEdge(f1, f2, X12, X21, cp1, cp2, dist);
-    case 6: return EdgeFace(f1, f2, X21, cp1, cp2, dist);
-    case 8: return VertexFace(f2, f1, p1, X12, cp2, cp1, dist);
-    default: return EdgeFace(f2, f1, X12, cp2, cp1, dist);  // 9: face-edge; ValidPair excludes the rest
+    case 0: return VertexVertex(f1, f2, c1, c2, cp1, cp2, dist);
+    case 1: return VertexEdge(f1, f2, c1, c2, cp1, cp2, dist);
+    case 2: return VertexFace(f1, f2, p2, c1, cp1, cp2, dist);
+    case 4: return VertexEdge(f2, f1, c2, c1, cp2, cp1, dist);
+    case 5: return EdgeEdge(f1, f2, X12, X21, c1, c2, cp1, cp2, dist);
+    case 6: return EdgeFace(f1, f2, c1, cp1, cp2, dist);
+    case 8: return VertexFace(f2, f1, p1, c2, cp2, cp1, dist);
+    default: return EdgeFace(f2, f1, c2, cp2, cp1, dist);  // 9: face-edge; ValidPair excludes the rest
   }
 }
 
@@ -143,6 +145,8 @@ float VClip::Step(const Polyhedron& poly1, const Polyhedron& poly2, const VclipM
     feature2 = FirstVertex(poly2);
   }
   float dist = FLT_MAX;
+  // Transformed features are reused only within this walk: the transforms belong to it.
+  FeatureTransformCache carried1(X21), carried2(X12);
   for (;;) {
     if (g_lastHandlerCalls >= g_cycleLimit) {
       WriteCycleReport(feature1, feature2, X12, X21);
@@ -157,7 +161,8 @@ float VClip::Step(const Polyhedron& poly1, const Polyhedron& poly2, const VclipM
       feature2 = FirstVertex(poly2);
       continue;
     }
-    const int result = Dispatch(poly1, poly2, X12, X21, feature1, feature2, closest1, closest2, dist);
+    const int result =
+        Dispatch(poly1, poly2, X12, X21, carried1, carried2, feature1, feature2, closest1, closest2, dist);
     if (result != 0 || singleStep) return dist;
   }
 }

@@ -17,11 +17,12 @@ struct Segment {
   VclipVector3 At(float lambda) const { return Mad(T, lambda, D); }
 };
 
-Segment Carry(const Edge& e, const Xf& X) {
+Segment Carry(const Edge& e, FeatureTransformCache& cache) {
+  const CarriedEdge& carried = cache.Segment(e);
   Segment s;
-  s.T = X.Apply(e.tail->coords);
-  s.H = X.Apply(e.head->coords);
-  s.D = Sub(s.H, s.T);
+  s.T = carried.T;
+  s.H = carried.H;
+  s.D = carried.D;
   return s;
 }
 
@@ -235,10 +236,10 @@ void BoundaryWalk(const Face& f, const FaceConeNode* start, const Segment& s, co
 
 }  // namespace
 
-int EdgeEdge(const Feature*& e1s, const Feature*& e2s, const Xf& X12, const Xf& X21, VclipVector3& cp1,
-             VclipVector3& cp2, float& dist) {
+int EdgeEdge(const Feature*& e1s, const Feature*& e2s, const Xf& X12, const Xf& X21, FeatureTransformCache& c1,
+             FeatureTransformCache& c2, VclipVector3& cp1, VclipVector3& cp2, float& dist) {
   VclipVector3 contact;
-  int r = ClipEdgeAgainstEdge(e2s, Carry(AsEdge(e1s), X21), contact);
+  int r = ClipEdgeAgainstEdge(e2s, Carry(AsEdge(e1s), c1), contact);
   if (r == 0) return 0;
   if (r == -1) {
     cp2 = contact;
@@ -246,7 +247,8 @@ int EdgeEdge(const Feature*& e1s, const Feature*& e2s, const Xf& X12, const Xf& 
     dist = 0.0f;
     return -1;
   }
-  r = ClipEdgeAgainstEdge(e1s, Carry(AsEdge(e2s), X12), contact);
+  const Segment s2 = Carry(AsEdge(e2s), c2);
+  r = ClipEdgeAgainstEdge(e1s, s2, contact);
   if (r == 0) return 0;
   if (r == -1) {
     cp1 = contact;
@@ -259,7 +261,7 @@ int EdgeEdge(const Feature*& e1s, const Feature*& e2s, const Xf& X12, const Xf& 
   const VclipVector3 u1 = e1.u;
   const VclipVector3 u2 = X12.R.Apply(e2.u);
   const float c = u1.Dot(u2);
-  const VclipVector3 w = Sub(X12.Apply(e2.tail->coords), e1.tail->coords);
+  const VclipVector3 w = Sub(s2.T, e1.tail->coords);
   const float k = w.Dot(Mad(u1, -c, u2));
   const float den = 1.0f - c * c;
   float s;
@@ -276,11 +278,11 @@ int EdgeEdge(const Feature*& e1s, const Feature*& e2s, const Xf& X12, const Xf& 
   return 1;
 }
 
-int EdgeFace(const Feature*& es, const Feature*& fs, const Xf& Xef, VclipVector3& cpe, VclipVector3& cpf,
-             float& dist) {
+int EdgeFace(const Feature*& es, const Feature*& fs, FeatureTransformCache& ce, VclipVector3& cpe,
+             VclipVector3& cpf, float& dist) {
   const Edge& e = AsEdge(es);
   const Face& f = AsFace(fs);
-  const Segment s = Carry(e, Xef);
+  const Segment s = Carry(e, ce);
   std::vector<uint32_t>& codes = SideCodes();
   std::vector<float>& params = SideParams();
   if (codes.size() < f.cone.size()) {

@@ -54,18 +54,18 @@ VertexClip ClipAgainstVertexCone(const Vertex& v, const VclipVector3& T, const V
 
 }  // namespace
 
-int VertexVertex(const Feature*& v1s, const Feature*& v2s, const Xf& X12, const Xf& X21, VclipVector3& cp1,
-                 VclipVector3& cp2, float& dist) {
+int VertexVertex(const Feature*& v1s, const Feature*& v2s, FeatureTransformCache& c1, FeatureTransformCache& c2,
+                 VclipVector3& cp1, VclipVector3& cp2, float& dist) {
   const Vertex& v1 = AsVertex(v1s);
   const Vertex& v2 = AsVertex(v2s);
-  const VclipVector3 p2 = X12.Apply(v2.coords);
+  const VclipVector3 p2 = c2.Point(v2);
   for (const VertexConeNode& node : v1.cone) {
     if (node.plane.Dist(p2) < 0.0f) {
       v1s = node.edge;
       return 0;
     }
   }
-  const VclipVector3 p1 = X21.Apply(v1.coords);
+  const VclipVector3 p1 = c1.Point(v1);
   for (const VertexConeNode& node : v2.cone) {
     if (node.plane.Dist(p1) < 0.0f) {
       v2s = node.edge;
@@ -78,20 +78,20 @@ int VertexVertex(const Feature*& v1s, const Feature*& v2s, const Xf& X12, const 
   return dist <= 0.0f ? -1 : 1;
 }
 
-int VertexEdge(const Feature*& vs, const Feature*& es, const Xf& Xve, const Xf& Xev, VclipVector3& cpv,
-               VclipVector3& cpe, float& dist) {
+int VertexEdge(const Feature*& vs, const Feature*& es, FeatureTransformCache& cv, FeatureTransformCache& ce,
+               VclipVector3& cpv, VclipVector3& cpe, float& dist) {
   const Vertex& v = AsVertex(vs);
   const Edge& e = AsEdge(es);
-  const VclipVector3 pv = Xve.Apply(v.coords);
+  const VclipVector3 pv = cv.Point(v);
   if (e.tailPlane.Dist(pv) > 0.0f) return es = e.tail, 0;
   if (e.headPlane.Dist(pv) > 0.0f) return es = e.head, 0;
   if (e.leftPlane.Dist(pv) > 0.0f) return es = e.left, 0;
   if (e.rightPlane.Dist(pv) > 0.0f) return es = e.right, 0;
 
-  const VclipVector3 T = Xev.Apply(e.tail->coords);
-  const VclipVector3 H = Xev.Apply(e.head->coords);
-  const VclipVector3 D = Sub(H, T);
-  const VertexClip c = ClipAgainstVertexCone(v, T, H);
+  const CarriedEdge& carried = ce.Segment(e);
+  const VclipVector3 T = carried.T;
+  const VclipVector3 D = carried.D;
+  const VertexClip c = ClipAgainstVertexCone(v, T, carried.H);
   if (c.stopped && c.nlo && c.nlo == c.nhi) return vs = c.nlo, 0;
   // The derivative of the distance along the clipped edge tells which neighbour is nearer.
   for (int end = 0; end < 2; ++end) {
@@ -113,11 +113,11 @@ int VertexEdge(const Feature*& vs, const Feature*& es, const Xf& Xve, const Xf& 
   return 1;
 }
 
-int VertexFace(const Feature*& vs, const Feature*& fs, const Polyhedron& facePoly, const Xf& Xvf,
+int VertexFace(const Feature*& vs, const Feature*& fs, const Polyhedron& facePoly, FeatureTransformCache& cv,
                VclipVector3& cpv, VclipVector3& cpf, float& dist) {
   const Vertex& v = AsVertex(vs);
   const Face& f = AsFace(fs);
-  const VclipVector3 pv = Xvf.Apply(v.coords);
+  const VclipVector3 pv = cv.Point(v);
   float most = 0.0f;
   const Edge* outside = nullptr;
   for (const FaceConeNode& node : f.cone) {
@@ -137,9 +137,16 @@ int VertexFace(const Feature*& vs, const Feature*& fs, const Polyhedron& facePol
     return -1;
   }
   for (const VertexConeNode& node : v.cone) {
-    const Vertex* other = node.edge->tail == &v ? node.edge->head : node.edge->tail;
-    const float du = f.plane.Dist(Xvf.Apply(other->coords));
-    if ((d > 0.0f && du < d) || (d < 0.0f && du > d)) return vs = node.edge, 0;
+    const bool isTail = node.edge->tail == &v;
+    const Vertex* other = isTail ? node.edge->head : node.edge->tail;
+    const VclipVector3 pu = cv.Transform().Apply(other->coords);
+    const float du = f.plane.Dist(pu);
+    if ((d > 0.0f && du < d) || (d < 0.0f && du > d)) {
+      // Both ends are carried already: the edge state that follows starts from them.
+      if (isTail) cv.Keep(*node.edge, pv, pu);
+      else cv.Keep(*node.edge, pu, pv);
+      return vs = node.edge, 0;
+    }
   }
   if (d > 0.0f) {
     cpv = v.coords;

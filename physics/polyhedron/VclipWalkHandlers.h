@@ -1,6 +1,7 @@
 // VclipWalkHandlers: the per-state steps of the closest-feature walk.
 #pragma once
 
+#include "physics/polyhedron/FeatureTransformCache.h"
 #include "physics/polyhedron/Polyhedron.h"
 #include "physics/polyhedron/VclipMatrixTransform.h"
 #include "physics/polyhedron/VclipVector3.h"
@@ -20,15 +21,17 @@ inline VclipVector3 Mad(const VclipVector3& a, float s, const VclipVector3& b) {
   return VclipVector3(a.x + s * b.x, a.y + s * b.y, a.z + s * b.z);
 }
 
-int VertexVertex(const Feature*& v1, const Feature*& v2, const Xf& X12, const Xf& X21, VclipVector3& cp1,
-                 VclipVector3& cp2, float& dist);
-int VertexEdge(const Feature*& vs, const Feature*& es, const Xf& Xve, const Xf& Xev, VclipVector3& cpv,
-               VclipVector3& cpe, float& dist);
-int VertexFace(const Feature*& vs, const Feature*& fs, const Polyhedron& facePoly, const Xf& Xvf,
+// Each polyhedron's features reach the other's frame through its own FeatureTransformCache
+// ("cv" carries the vertex's polyhedron, "ce" the edge's, and so on).
+int VertexVertex(const Feature*& v1, const Feature*& v2, FeatureTransformCache& c1, FeatureTransformCache& c2,
+                 VclipVector3& cp1, VclipVector3& cp2, float& dist);
+int VertexEdge(const Feature*& vs, const Feature*& es, FeatureTransformCache& cv, FeatureTransformCache& ce,
+               VclipVector3& cpv, VclipVector3& cpe, float& dist);
+int VertexFace(const Feature*& vs, const Feature*& fs, const Polyhedron& facePoly, FeatureTransformCache& cv,
                VclipVector3& cpv, VclipVector3& cpf, float& dist);
-int EdgeEdge(const Feature*& e1, const Feature*& e2, const Xf& X12, const Xf& X21, VclipVector3& cp1,
-             VclipVector3& cp2, float& dist);
-int EdgeFace(const Feature*& es, const Feature*& fs, const Xf& Xef, VclipVector3& cpe, VclipVector3& cpf,
-             float& dist);
+int EdgeEdge(const Feature*& e1, const Feature*& e2, const Xf& X12, const Xf& X21, FeatureTransformCache& c1,
+             FeatureTransformCache& c2, VclipVector3& cp1, VclipVector3& cp2, float& dist);
+int EdgeFace(const Feature*& es, const Feature*& fs, FeatureTransformCache& ce, VclipVector3& cpe,
+             VclipVector3& cpf, float& dist);
 
 }  // namespace vclip_walk

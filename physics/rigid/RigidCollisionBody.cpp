@@ -111,7 +111,9 @@ void CRigidCollisionBody::RefreshPlacement(COctree* octree) {
   SetBounds(bounds);
   COctree* tree = octree ? octree : GetOctree();
   if (tree && IsFiled()) tree->UpdateObject(this);
-  if (CMeshInstance* instance = GetMeshInstance()) instance->SetTransform(&m_frame, true);
+  // The instance's place is its pivot: the pivot alone decides whether queries and drawing
+  // treat the instance as untransformed, and the local transform would compound with it.
+  if (CMeshInstance* instance = GetMeshInstance()) instance->SetPivotTransform(&m_frame, true);
 }
 
 void CRigidCollisionBody::FillBeams(BeamArrayInfo& array, const COrientation& from, const COrientation& to) const {
@@ -181,6 +183,10 @@ void CRigidCollisionBody::SetOrientation(const COrientation& frame) {
 }
 
 bool CRigidCollisionBody::Intersect(GenericIntersection* query) {
+  // Line-of-sight and aiming rays want the drawn shape, which the coarse spheres only bound.
+  CMeshInstance* instance = GetMeshInstance();
+  if (query->kind == 1 && (query->mode & QueryMode::kBodyMesh) && instance)
+    return instance->IntersectRay(static_cast<RayInfo&>(*query), nullptr, nullptr);
   if (!m_model) return query->IntersectBox(GetBounds());
   if (m_pieces) return query->IntersectPolyhedron(m_pieces, m_frame);
   SphereTreeRef ref;

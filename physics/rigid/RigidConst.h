@@ -32,6 +32,9 @@ class RigidConst {
 
   const ShadedMesh* GetMesh() const { return m_mesh.get(); }
   ShadedMesh* GetMesh() { return m_mesh.get(); }
+  // Hands the mesh back without deleting it, for a model built on a mesh that something else
+  // owns (a part of a bigger mesh); the model keeps everything it built from it.
+  ShadedMesh* ReleaseMesh() { return m_mesh.release(); }
   const SphereTreeNode& GetSphereRoot() const { return m_sphereRoot; }
   const Box& GetTurningBounds() const { return m_turningBounds; }
   const Box& GetModelBox() const { return m_modelBox; }

@@ -1,0 +1,27 @@
+#include "effects/EffectsLoaders.h"
+
+#include <memory>
+
+#include "core/math/DebugPrintf.h"
+#include "core/math/FileBuffer.h"
+#include "core/math/ResourceTable.h"
+#include "effects/ParticleSystemDef.h"
+
+namespace {
+
+void* LoadParticleSystemDef(const ResourceLoadRequest& request, uint16_t&) {
+  char* text = LoadFileToBuffer(request.path);
+  if (!text) return nullptr;  // the file functions have logged why
+  std::unique_ptr<CParticleSystemDef> def = CParticleSystemDef::Read(text);
+  FreeFileBuffer(text);
+  if (!def) DebugPrintf("CParticleSystemDef: '%s' defines nothing\n", request.path);
+  return def.release();
+}
+
+void FreeParticleSystemDef(void* object) { delete static_cast<CParticleSystemDef*>(object); }
+
+}  // namespace
+
+void RegisterEffectsLoaders(CResourceTable& table) {
+  table.RegisterLoader(kResourceParticles, LoadParticleSystemDef, FreeParticleSystemDef);
+}

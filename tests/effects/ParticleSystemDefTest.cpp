@@ -1,0 +1,79 @@
+// Particle-system definitions: the text they keep, and loading ".psys" files through the resource table.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/math/Params.h"
+#include "core/math/ResourceTable.h"
+#include "effects/EffectsLoaders.h"
+#include "effects/ParticleSystemDef.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+const char kSparks[] =
+    "// sparks off a grinding rail\n"
+    "rate = 40\n"
+    "life = 0.5, 1.25\n"
+    "colour = 1, 0.8, 0.2\n"
+    "additive\n";
+
+}  // namespace
+
+TEST(ParticleSystemDef, KeepsTheWholeTextForTheReaders) {
+  std::string buffer = kSparks;
+  auto def = CParticleSystemDef::Read(buffer.c_str());
+  ASSERT_NE(nullptr, def);
+  buffer.assign(buffer.size(), 'x');  // the caller's buffer goes; the definition keeps its copy
+  EXPECT_STREQ(kSparks, def->GetText());
+  EXPECT_EQ(40.0f, Params::ReadFloat(def->GetText(), "rate"));
+  EXPECT_EQ(Vector3(1.0f, 0.8f, 0.2f), Params::ReadVector(def->GetText(), "colour"));
+  EXPECT_TRUE(Params::HasFlag(def->GetText(), "additive"));
+}
+
+TEST(ParticleSystemDef, TextsWithoutATokenDefineNothing) {
+  EXPECT_EQ(nullptr, CParticleSystemDef::Read(nullptr));
+  EXPECT_EQ(nullptr, CParticleSystemDef::Read(""));
+  EXPECT_EQ(nullptr, CParticleSystemDef::Read(" \t\r\n  "));
+  EXPECT_EQ(nullptr, CParticleSystemDef::Read("// rate = 40\n   // additive"));
+  auto one = CParticleSystemDef::Read("// only this:\n additive");
+  ASSERT_NE(nullptr, one);
+  EXPECT_TRUE(Params::HasFlag(one->GetText(), "additive"));
+}
+
+TEST(ParticleSystemDef, ResourceTableLoadsPsysFilesAsDefinitions) {
+  testing_support::TempFolder folder;
+  const std::string sparks = folder.Write("data/effects/sparks.psys", kSparks);
+  const std::string blank = folder.Write("data/effects/blank.PSYS", "// nothing yet\n");
+  CResourceTable table;
+  RegisterEffectsLoaders(table);
+  RegisterEffectsLoaders(table);  // a second registration changes nothing
+  const int good = table.Add(sparks.c_str());
+  const int empty = table.Add(blank.c_str());
+  const int missing = table.Add((folder.Path() + "data/effects/smoke.psys").c_str());
+  EXPECT_EQ(kResourceParticles, table.GetType(good));
+  EXPECT_EQ(kResourceParticles, table.GetType(empty));
+
+  auto* def = static_cast<CParticleSystemDef*>(table.GetResource(good));
+  ASSERT_NE(nullptr, def);
+  EXPECT_STREQ(kSparks, def->GetText());
+  EXPECT_EQ(def, table.GetResource(good));  // shared, not loaded twice
+  EXPECT_EQ(kResourceParticles, table.GetType(good));
+
+  {
+    testing_support::DebugCapture log;
+    EXPECT_EQ(nullptr, table.GetResource(empty));
+    EXPECT_NE(std::string::npos, log.Text().find("defines nothing")) << log.Text();
+  }
+  EXPECT_FALSE(table.IsLoaded(empty));
+  EXPECT_EQ(nullptr, table.GetResource(missing));
+  EXPECT_FALSE(table.IsLoaded(missing));
+
+  // Unloading frees the definition (the sanitizer build checks for leaks); a new request
+  // loads it again from the file.
+  table.Unload(good);
+  EXPECT_FALSE(table.IsLoaded(good));
+  auto* again = static_cast<CParticleSystemDef*>(table.GetResource(good));
+  ASSERT_NE(nullptr, again);
+  EXPECT_STREQ(kSparks, again->GetText());
+}

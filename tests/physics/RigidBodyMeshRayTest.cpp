@@ -1,0 +1,101 @@
+// Rays that ask for a body's mesh meet its drawn triangles, wherever the body stands; every
+// other query meets its collision spheres.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "physics/collision/BeamInfo.h"
+#include "physics/rigid/RigidCollisionBody.h"
+#include "scene/mesh/MeshInstance.h"
+#include "tests/physics/RigidTestUtil.h"
+
+using namespace rigid_test;
+
+namespace {
+
+// A 4 m long plank (x from -2 to 2, y from -0.25 to 0.25, z from 0 to 1) whose only collision
+// sphere is a ball of radius 0.3 at its origin.
+std::unique_ptr<RigidConst> MakePlank() {
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(2.0f, 0.25f, 0.5f);
+  AddParams(mesh.get(), RigidPhysicsParams());
+  AddPointMass(mesh.get(), Vector3(0, 0, 0), 1.0f, 0.1f);
+  AddSphere(mesh.get(), Vector3(0, 0, 0), 0.3f);
+  auto model = std::make_unique<RigidConst>();
+  model->BuildFromMesh(std::move(mesh));
+  return model;
+}
+
+RayInfo MeshRay(const Vector3& from, const Vector3& to) {
+  RayInfo ray(from, to);
+  ray.mode |= QueryMode::kBodyMesh;
+  return ray;
+}
+
+}  // namespace
+
+TEST(RigidBodyMeshRay, MeshRaysHitTheTrianglesAndOtherQueriesTheSpheres) {
+  const std::unique_ptr<RigidConst> model = MakePlank();
+  CRigidCollisionBody body;
+  body.SetModel(model.get(), At(Vector3(0, 0, 0)), Vector3(), Vector3());
+  ASSERT_NE(nullptr, body.GetMeshInstance());
+
+  // Down through the plank's end, far outside the ball: the top face at z = 1.
+  RayInfo end = MeshRay(Vector3(1.5f, 0, 5), Vector3(1.5f, 0, -5));
+  ASSERT_TRUE(body.Intersect(&end));
+  EXPECT_NEAR(0.4f, end.result.time, 1e-6f);
+  EXPECT_NEAR(1.5f, end.result.point.x, 1e-5f);
+  EXPECT_NEAR(1.0f, end.result.point.z, 1e-5f);
+  EXPECT_NEAR(1.0f, end.normal.z, 1e-5f);
+  RayInfo plain(end.start, end.end);
+  EXPECT_FALSE(body.Intersect(&plain));
+
+  // Through the middle both shapes are hit, each at its own top: the plank at z = 1 (time
+  // 0.4), the ball at z = 0.3 (time 0.47).
+  RayInfo middle = MeshRay(Vector3(0, 0, 5), Vector3(0, 0, -5));
+  RayInfo sphere(middle.start, middle.end);
+  ASSERT_TRUE(body.Intersect(&middle));
+  ASSERT_TRUE(body.Intersect(&sphere));
+  EXPECT_NEAR(0.4f, middle.result.time, 1e-6f);
+  EXPECT_NEAR(0.47f, sphere.result.time, 1e-6f);
+
+  // The flag belongs to segments only: a thin swept sphere past the plank's end misses.
+  BeamInfo beam(end.start, end.end, 0.01f);
+  beam.mode |= QueryMode::kBodyMesh;
+  EXPECT_FALSE(body.Intersect(&beam));
+}
+
+TEST(RigidBodyMeshRay, MeshRaysFollowTheBodyAndAgreeWithTheInstance) {
+  const std::unique_ptr<RigidConst> model = MakePlank();
+  CRigidCollisionBody body;
+  body.SetModel(model.get(), At(Vector3(0, 0, 0)), Vector3(), Vector3());
+  // Turned a quarter about z and moved: the plank now runs along y round (10, 20, 0).
+  COrientation turned(TMatrix(), Vector3(10, 20, 0));
+  turned.RotateZ(1.5707964f);
+  body.SetOrientation(turned);
+
+  RayInfo oldPlace = MeshRay(Vector3(1.5f, 0, 5), Vector3(1.5f, 0, -5));
+  EXPECT_FALSE(body.Intersect(&oldPlace));
+  for (float along : {-1.9f, -1.0f, 0.5f, 1.9f}) {
+    RayInfo ray = MeshRay(Vector3(10, 20 + along, 5), Vector3(10, 20 + along, -5));
+    ASSERT_TRUE(body.Intersect(&ray)) << along;
+    EXPECT_NEAR(0.4f, ray.result.time, 1e-5f) << along;
+    RayInfo direct(ray.start, ray.end);
+    ASSERT_TRUE(body.GetMeshInstance()->IntersectRay(direct, nullptr, nullptr));
+    EXPECT_EQ(direct.result.time, ray.result.time);
+    EXPECT_EQ(direct.result.point, ray.result.point);
+    EXPECT_EQ(direct.normal, ray.normal);
+  }
+  // Across the plank's old length there is nothing now.
+  RayInfo across = MeshRay(Vector3(11.5f, 20, 5), Vector3(11.5f, 20, -5));
+  EXPECT_FALSE(body.Intersect(&across));
+
+  // A body given its place with its model stands there once, not twice over.
+  CRigidCollisionBody placed;
+  placed.SetModel(model.get(), turned, Vector3(), Vector3());
+  RayInfo end = MeshRay(Vector3(10, 21.5f, 5), Vector3(10, 21.5f, -5));
+  ASSERT_TRUE(placed.Intersect(&end));
+  EXPECT_NEAR(0.4f, end.result.time, 1e-5f);
+  RayInfo doubled = MeshRay(Vector3(20, 40, 5), Vector3(20, 40, -5));
+  EXPECT_FALSE(placed.Intersect(&doubled));
+}
