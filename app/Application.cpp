@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/EngineRegistration.h"
 #include "combat/VehicleDef.h"
 #include "core/AssetPreloader.h"
 #include "core/GameWorld.h"
@@ -328,6 +329,9 @@ void ReadCommandLine(const char* commandLine) {
 void InitApplication(HWND window, HINSTANCE instance) {
   g_mainWindow = window;
   g_instance = instance;
+  // The higher folders' parts before anything builds a world.
+  RegisterEngineObjectTypes();
+  RegisterEngineWorldServices();
 
   // Settings first; key bindings never survive a restart.
   std::unique_ptr<CSkateSettings> settings(new CSkateSettings());

@@ -4,8 +4,7 @@
 #include "core/GameWorld.h"
 #include "core/math/BoundedObject.h"
 #include "core/math/DebugPrintf.h"
-#include "net/Player.h"
-#include "net/SessionManager.h"
+#include "core/WorldSession.h"
 
 namespace {
 constexpr uint32_t kAutoID = 0xFFFFFFFFu;
@@ -79,11 +78,12 @@ uint32_t CGameWorld::RegisterNewObject(CGameObject* object, uint32_t id) {
           SendMessage(kToAllPlayers, message, true, critical);
         }
       } else if (object->GetFlags() & CGameObject::kCreateToController) {
-        CPlayer* player = dynamic_cast<CPlayer*>(GetObjectByID(object->GetOwnerID()));
-        if (player != nullptr) {
+        const CWorldSession* session = GetSession();
+        uint32_t networkID = 0;
+        if (session != nullptr && session->FindPlayerNetworkID(object->GetOwnerID(), &networkID)) {
           if (uint8_t* message = object->BuildCreateMessage(true)) {
             message[GameMessage::kTypeOffset] = GameMessage::kCreateBroadcast;
-            SendMessage(player->networkID, message, true, critical);
+            SendMessage(networkID, message, true, critical);
           }
         }
       }
@@ -106,8 +106,11 @@ CGameObject* CGameWorld::GetObjectByID(uint32_t id) const {
   return it != m_objects.end() ? it->second : nullptr;
 }
 
+CWorldSession* CGameWorld::GetSession() const { return dynamic_cast<CWorldSession*>(GetObjectByID(1)); }
+
 CSessionManager* CGameWorld::GetSessionManager() const {
-  return dynamic_cast<CSessionManager*>(GetObjectByID(1));
+  CWorldSession* session = GetSession();
+  return session != nullptr ? session->GetSessionManager() : nullptr;
 }
 
 void CGameWorld::RemoveObject(uint32_t id) {

@@ -12,13 +12,11 @@
 #include "core/math/DebugPrintf.h"
 #include "park/Grid.h"
 #include "park/ParkFontSet.h"
+#include "park/ParkScreens.h"
 #include "park/Skater.h"
 #include "platform/Platform.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
-#include "ui/DrawSurface.h"
-#include "ui/SponsorshipNotice.h"
-#include "ui/UILabel.h"
 
 namespace {
 constexpr uint32_t kFreshID = 0xFFFFFFFFu;
@@ -31,21 +29,13 @@ bool KeyHeld(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) !=
 bool AreDebugKeysEnabled() { return g_debugKeysEnabled; }
 void SetDebugKeysEnabled(bool on) { g_debugKeysEnabled = on; }
 
-CVerezIvor* GetWorld() { return dynamic_cast<CVerezIvor*>(GetGameWorld()); }
-
-CVerezIvor* GetPark() { return GetWorld(); }
-
-CGrid* GetParkGrid() {
-  const CVerezIvor* park = GetWorld();
-  return park != nullptr ? park->GetGrid() : nullptr;
-}
-
 CVerezIvor::CVerezIvor(HWND window, HINSTANCE instance) : CGameWorld(window, instance) {
   m_state.Reset();
   m_fontSet.reset(new ParkFontSet());
   m_fontSet->Load();
   CGlobalArt* art = GetGlobalArt();
-  m_statusLabel.reset(new CUILabel(nullptr, art != nullptr ? art->GetFontAlphabet(0) : nullptr, "", 0, 0, 1000, 1000));
+  if (ParkScreens::StatusLabelFactory create = GetParkScreens().createStatusLabel)
+    m_statusLabel = create(art != nullptr ? art->GetFontAlphabet(0) : nullptr);
 }
 
 CVerezIvor::~CVerezIvor() {
@@ -103,26 +93,27 @@ void CVerezIvor::SetStatusText(const char* text) {
   char composed[kStatusCapacity];
   size_t length = std::strlen(text);
   if (length > kMaxStatusLength) length = kMaxStatusLength;
-  composed[0] = CUILabel::kHighlightStart;
+  composed[0] = CParkStatusLabel::kHighlightStart;
   std::memcpy(composed + 1, text, length);
-  composed[length + 1] = CUILabel::kHighlightEnd;
+  composed[length + 1] = CParkStatusLabel::kHighlightEnd;
   composed[length + 2] = '\0';
   m_statusLabel->SetText(composed);
 }
 
 const char* CVerezIvor::GetStatusLabelText() const { return m_statusLabel ? m_statusLabel->GetText() : ""; }
 
+CUILabel* CVerezIvor::GetStatusLabel() const { return m_statusLabel ? m_statusLabel->GetLabel() : nullptr; }
+
 void CVerezIvor::DrawOverlay(CRenderView* view, PixelBufferDesc** locked) {
   CRasterizerInterface* rasterizer = view != nullptr ? view->GetRasterizer() : nullptr;
   if (m_statusLabel && m_statusLabel->GetTextLength() > 0 && rasterizer != nullptr && locked != nullptr) {
     if (*locked == nullptr) *locked = rasterizer->LockBackBuffer();
     if (*locked != nullptr) {
-      DrawSurface surface = MakeDrawSurface(**locked);
       POINT cursor = {cursorX, cursorY};
       if (CInputMan* input = GetInputManager()) cursor = input->GetMousePos();
       int x = cursor.x - m_statusLabel->GetWidth() / 2;
       int y = cursor.y - 12;
-      m_statusLabel->Draw(surface, x < 0 ? 0 : x, y < 0 ? 0 : y);
+      m_statusLabel->Draw(**locked, x < 0 ? 0 : x, y < 0 ? 0 : y);
       // The slot is cleared with the unlock so that nobody unlocks the buffer a second time.
       rasterizer->UnlockBackBuffer();
       *locked = nullptr;
@@ -181,7 +172,7 @@ int CVerezIvor::OfferSponsorship() {
   const double rating = GetParkRating();
   for (int slot = 0; slot < ParkState::kSponsorshipSlots; ++slot) {
     if (rating > ParkState::SponsorshipThreshold(slot) && m_state.sponsorships[slot].offered == 0) {
-      AddLayerOnTop(new CSponsorshipNotice(slot));
+      if (ParkScreens::NoticeFactory create = GetParkScreens().createSponsorshipNotice) AddLayerOnTop(create(slot));
       // The notice marks the slot through the registered world; marked here as well so that a
       // park that is not (or no longer) the registered world cannot open a notice every tick.
       m_state.sponsorships[slot].offered = 1;

@@ -14,6 +14,7 @@
 class CGrid;
 class CGameLogic;
 class CRenderView;
+class CParkStatusLabel;
 class CTexture;
 class CUILabel;
 class ParkFontSet;
@@ -61,7 +62,8 @@ class CVerezIvor : public CGameWorld {
   void SetStatusText(const char* text);
   // The composed label text: 0x01, the text, 0x02; empty when cleared.
   const char* GetStatusLabelText() const;
-  CUILabel* GetStatusLabel() const { return m_statusLabel.get(); }
+  // The interface label behind the status text; null when no interface library was registered.
+  CUILabel* GetStatusLabel() const;
 
   // --- The park's side of the controller's tick, in the order the controller runs them ---
   // Steps that run whenever the game is not paused: one sponsorship offer, the clock, the skater
@@ -122,7 +124,7 @@ class CVerezIvor : public CGameWorld {
   CGrid* m_detachedGrid = nullptr;  // owned; let go of by ClearGrid
   CSimClock m_clock;
   uint8_t m_debugFlags[kDebugFlagCount] = {};
-  std::unique_ptr<CUILabel> m_statusLabel;
+  std::unique_ptr<CParkStatusLabel> m_statusLabel;
   std::vector<CTexture*> m_levelTextures;
   float m_averagesTimer = 0.0f;  // real seconds since the skater averages were refreshed
   bool m_chordLatched = false;

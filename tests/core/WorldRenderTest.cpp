@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/GameWorld.h"
 #include "core/InputMan.h"
-#include "core/UIActionLayer.h"
+#include "ui/UIActionLayer.h"
 #include "core/math/BoundedObject.h"
 #include "platform/Platform.h"
 #include "render/RenderView.h"
@@ -91,8 +92,9 @@ TEST_F(RenderWorld, ScenePassDrawsRenderableObjectsOnceAndClearsTheOverview) {
   hidden->SetBounds(shown->GetBounds());
   world.GetOctree().InsertObject(shown);
   world.GetOctree().InsertObject(hidden);
-  CObserverCam* camera = new CObserverCam();
-  world.AddCamera(camera);
+  auto owned = std::make_unique<CObserverCam>();
+  CObserverCam* camera = owned.get();
+  world.AddCamera(std::move(owned));
   world.SetCurrentCamera(0);
   PixelBufferDesc* locked = nullptr;
   world.RenderScene(&view, &locked);
@@ -151,8 +153,9 @@ class RecordingCam : public CObserverCam {
 };
 
 TEST_F(RenderWorld, TickHandsTheEventsToTheLayersAndTheCurrentCamera) {
-  RecordingCam* camera = new RecordingCam();
-  world.AddCamera(camera);
+  auto owned = std::make_unique<RecordingCam>();
+  RecordingCam* camera = owned.get();
+  world.AddCamera(std::move(owned));
   world.SetCurrentCamera(0);
   InputEvent e;
   e.code = 7;
