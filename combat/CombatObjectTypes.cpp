@@ -1,5 +1,7 @@
 #include "combat/CombatObjectTypes.h"
 
+#include <memory>
+
 #include "combat/Bullet.h"
 #include "combat/Creature.h"
 #include "combat/Explosion.h"
@@ -18,8 +20,8 @@
 
 namespace {
 template <typename T>
-CGameObject* Make() {
-  return new T();
+std::unique_ptr<CGameObject> Make() {
+  return std::make_unique<T>();
 }
 }  // namespace
 

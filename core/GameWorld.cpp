@@ -46,9 +46,9 @@ CGameWorld::CGameWorld(HWND window, HINSTANCE instance) : m_window(window), m_in
 CGameWorld::~CGameWorld() {
   // Layers first, bottom to top; the vector is taken over so a destructor that looks at the stack
   // finds it empty rather than half deleted.
-  std::vector<CGameActionLayer*> layers;
+  std::vector<std::unique_ptr<CGameActionLayer>> layers;
   layers.swap(m_layers);
-  for (CGameActionLayer* layer : layers) delete layer;
+  for (std::unique_ptr<CGameActionLayer>& layer : layers) layer.reset();
   CGameWorld::ClearWorld();
   m_globalArt.reset();
   m_scene.reset();
@@ -60,9 +60,8 @@ void CGameWorld::ResetWorld() {
   SetGameWorld(this);
   ClearWorld();
   // The clear set the ID counter to 1, so the session manager is always object 1.
-  if (CGameObject* session = CreateObject(1)) {
-    if (AddObject(session) == 0) delete session;
-  }
+  // A refused session manager goes with the pointer.
+  if (std::unique_ptr<CGameObject> session = CreateObject(1)) AddObject(std::move(session));
   if (m_resourceTable != nullptr && m_effects != nullptr) m_effects->StartLevel(m_resourceTable);
   m_stepCount = 0;
   m_worldTime = 0.0;
@@ -78,18 +77,20 @@ void CGameWorld::SetResourceTable(CResourceTable* table) {
 
 void CGameWorld::ClearWorld() {
   ++m_clearGeneration;  // tells an update pass in progress that its objects are gone
-  for (std::list<CGameObject*>* list : {&m_localList, &m_passiveList}) {
+  // Each object leaves its container before it is deleted, so a destructor that looks at the world
+  // does not find it half gone.
+  for (std::list<std::unique_ptr<CGameObject>>* list : {&m_localList, &m_passiveList}) {
     while (!list->empty()) {
-      CGameObject* object = list->front();
+      std::unique_ptr<CGameObject> object = std::move(list->front());
       list->pop_front();
-      DeleteObject(object);
+      DeleteObject(std::move(object));
     }
   }
   while (!m_objects.empty()) {
     auto it = m_objects.begin();
-    CGameObject* object = it->second;
+    std::unique_ptr<CGameObject> object = std::move(it->second);
     m_objects.erase(it);
-    DeleteObject(object);
+    DeleteObject(std::move(object));
   }
   m_nextObjectID = 1;
 
@@ -113,9 +114,8 @@ void CGameWorld::ClearWorld() {
   if (m_resourceTable != nullptr) m_resourceTable->ReleaseLevelResources();
 }
 
-void CGameWorld::DeleteObject(CGameObject* object) {
-  if (CBoundedObject* bounded = dynamic_cast<CBoundedObject*>(object)) m_octree.RemoveObject(bounded);
-  delete object;
+void CGameWorld::DeleteObject(std::unique_ptr<CGameObject> object) {
+  if (CBoundedObject* bounded = dynamic_cast<CBoundedObject*>(object.get())) m_octree.RemoveObject(bounded);
 }
 
 void CGameWorld::Tick(float dt) {

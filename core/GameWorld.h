@@ -41,6 +41,12 @@ class ViewFrustum;
 class ShadedMesh;
 class COrientation;
 
+// Ownership: the world owns its objects, layers and cameras. Every function that takes one over
+// (AddObject, RegisterNewObject, AddLayerOnTop and the other AddLayer functions, AddCamera) takes a
+// std::unique_ptr by rvalue reference and moves from it only when it keeps the object. When it
+// refuses, the object is still in the caller's pointer, uninitialised, for the caller to retry, keep
+// or drop. (A pointer of a derived type is converted to a temporary first; a refused object then
+// goes with that temporary.)
 class CGameWorld : public CMessageReceiver {
  public:
   // Network modes.
@@ -67,7 +73,8 @@ class CGameWorld : public CMessageReceiver {
   virtual void DrawOverlay(CRenderView* view, PixelBufferDesc** locked);
   virtual void ClearWorld();
   virtual void OnPlayerDisconnect(uint32_t playerID);
-  virtual CGameObject* CreateObject(uint32_t typeCode);
+  // A new object of the type code from the program's factory, or null.
+  virtual std::unique_ptr<CGameObject> CreateObject(uint32_t typeCode);
 
   // --- Setup ---
   void ResetWorld();
@@ -81,9 +88,14 @@ class CGameWorld : public CMessageReceiver {
   CRenderView* GetRenderView() const { return m_renderView; }
 
   // --- Objects ---
-  // Returns the object's ID, or 0 when the object was not filed (see the .cpp for who owns it then).
-  uint32_t RegisterNewObject(CGameObject* object, uint32_t id = 0xFFFFFFFFu);
-  uint32_t AddObject(CGameObject* object, uint32_t id = 0xFFFFFFFFu);
+  // How code adds an object it made. Networked objects are filed by ID (single player and server) and
+  // the ID is returned; 0 with the object left in `object` means it was refused (its ID is taken or
+  // 0, or the world is a client's, whose objects the server creates). Objects that are not networked
+  // go to the local or passive list, are always taken, and the result is 0.
+  uint32_t RegisterNewObject(std::unique_ptr<CGameObject>&& object, uint32_t id = 0xFFFFFFFFu);
+  // Files the object under an ID without initialising it: the next free ID for 0xFFFFFFFF, the
+  // object's own in client mode, else id. Returns the ID, or 0 when refused (the ID is taken or 0).
+  uint32_t AddObject(std::unique_ptr<CGameObject>&& object, uint32_t id = 0xFFFFFFFFu);
   CGameObject* GetObjectByID(uint32_t id) const;
   void RemoveObject(uint32_t id);
   void UpdateObjects(float dt);
@@ -105,13 +117,14 @@ class CGameWorld : public CMessageReceiver {
   void Tick(float dt);
   bool HasLayers() const { return !m_layers.empty(); }
   size_t GetLayerCount() const { return m_layers.size(); }
-  CGameActionLayer* GetLayer(size_t index) const { return index < m_layers.size() ? m_layers[index] : nullptr; }
+  CGameActionLayer* GetLayer(size_t index) const { return index < m_layers.size() ? m_layers[index].get() : nullptr; }
   uint32_t GetCurrentLayerIndex() const { return m_currentLayer; }
   void SetCurrentLayerIndex(uint32_t index) { m_currentLayer = index; }
-  void AddLayerAtBottom(CGameActionLayer* layer);
-  void AddLayerOnTop(CGameActionLayer* layer);
-  void AddLayerAboveCurrent(CGameActionLayer* layer);
-  void AddLayerBelowCurrent(CGameActionLayer* layer);
+  // The stack takes every layer but a null one.
+  void AddLayerAtBottom(std::unique_ptr<CGameActionLayer>&& layer);
+  void AddLayerOnTop(std::unique_ptr<CGameActionLayer>&& layer);
+  void AddLayerAboveCurrent(std::unique_ptr<CGameActionLayer>&& layer);
+  void AddLayerBelowCurrent(std::unique_ptr<CGameActionLayer>&& layer);
   bool BringCurrentLayerToTop();
   void RemoveTopLayer();
   void RemoveCurrentLayer();
@@ -147,7 +160,7 @@ class CGameWorld : public CMessageReceiver {
   // The level's scenery: a mesh instance lit from "lights.bin" or, failing that, at run time.
   // transform may be null. Returns the new instance (owned by the world's scene side; null without one).
   CMeshInstance* AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree, bool shadowCaster);
-  // Replaces the sky; transform may be null. Returns the new instance (owned by the world).
+  // Replaces the sky; transform may be null. Returns the new instance (owned by the world's scene side).
   CMeshInstance* SetSkyMesh(ShadedMesh* mesh, const COrientation* transform);
   void SetLevelDirectory(const std::string& dir) { m_levelDirectory = dir; }
   const std::string& GetLevelDirectory() const { return m_levelDirectory; }
@@ -206,7 +219,7 @@ class CGameWorld : public CMessageReceiver {
  protected:
   void RunLayerPass(float dt, const std::vector<InputEvent>& events);
   void ReportNetworkUse();
-  void DeleteObject(CGameObject* object);  // out of the octree, then delete
+  void DeleteObject(std::unique_ptr<CGameObject> object);  // out of the octree, then delete
 
   HWND m_window = nullptr;
   HINSTANCE m_instance = nullptr;
@@ -226,11 +239,11 @@ class CGameWorld : public CMessageReceiver {
   std::unique_ptr<CGlobalArt> m_globalArt;
   CInputMan* m_inputMan = nullptr;
   CWorldSound* m_soundManager = nullptr;
-  std::list<CGameObject*> m_localList;          // non-networked, updated every pass
-  std::list<CGameObject*> m_passiveList;        // non-networked, never updated
+  std::list<std::unique_ptr<CGameObject>> m_localList;    // non-networked, updated every pass
+  std::list<std::unique_ptr<CGameObject>> m_passiveList;  // non-networked, never updated
   uint32_t m_nextObjectID = 1;
-  std::unordered_map<uint32_t, CGameObject*> m_objects;
-  std::vector<CGameActionLayer*> m_layers;  // owned; index 0 at the bottom
+  std::unordered_map<uint32_t, std::unique_ptr<CGameObject>> m_objects;
+  std::vector<std::unique_ptr<CGameActionLayer>> m_layers;  // index 0 at the bottom
   uint32_t m_currentLayer = 0;
   uint32_t m_currentCamera = 0;
   // One scratch buffer per message-dispatch depth (see AllocMessage).

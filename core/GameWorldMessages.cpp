@@ -100,12 +100,11 @@ void CGameWorld::HandleMessage(uint32_t senderID, const uint8_t* message) {
                 size);
     return;
   }
-  CGameObject* created = CreateObject(message[GameMessage::kTypeCodeOffset]);
+  std::unique_ptr<CGameObject> created = CreateObject(message[GameMessage::kTypeCodeOffset]);
   if (created == nullptr) return;  // an unknown type code creates nothing
   created->SetID(target);
-  if (!created->ReceiveMessage(senderID, message) || AddObject(created) == 0) {
-    delete created;
-    return;
-  }
-  created->Init(type == GameMessage::kCreateBroadcast);
+  CGameObject* object = created.get();
+  // An object that refuses its creation data, or that the world refuses, goes with the pointer.
+  if (!object->ReceiveMessage(senderID, message) || AddObject(std::move(created)) == 0) return;
+  object->Init(type == GameMessage::kCreateBroadcast);
 }

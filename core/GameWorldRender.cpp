@@ -11,7 +11,7 @@ void CGameWorld::Render(CRenderView* view) {
   PixelBufferDesc* locked = nullptr;
   // By index: a layer's draw does not change the stack, but the index keeps that harmless if one does.
   for (size_t i = 0; i < m_layers.size(); ++i) {
-    CGameActionLayer* layer = m_layers[i];
+    CGameActionLayer* layer = m_layers[i].get();
     if (layer->IsActive() && !layer->IsMarkedForRemoval()) layer->Draw(view, &locked);
   }
   if (m_scene == nullptr) {

@@ -7,7 +7,7 @@ void CObjectFactory::Register(uint32_t typeCode, Create create) {
     m_types[typeCode] = create;
 }
 
-CGameObject* CObjectFactory::Make(uint32_t typeCode) const {
+std::unique_ptr<CGameObject> CObjectFactory::Make(uint32_t typeCode) const {
   auto it = m_types.find(typeCode);
   return it != m_types.end() ? it->second() : nullptr;
 }
@@ -17,4 +17,4 @@ CObjectFactory& GetObjectFactory() {
   return factory;
 }
 
-CGameObject* CreateGameObject(uint32_t typeCode) { return GetObjectFactory().Make(typeCode); }
+std::unique_ptr<CGameObject> CreateGameObject(uint32_t typeCode) { return GetObjectFactory().Make(typeCode); }

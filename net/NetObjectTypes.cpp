@@ -12,8 +12,8 @@
 
 namespace {
 template <typename T>
-CGameObject* Make() {
-  return new T();
+std::unique_ptr<CGameObject> Make() {
+  return std::make_unique<T>();
 }
 
 std::unique_ptr<CNetLink> MakeLink(bool server, CMessageReceiver* receiver) {

@@ -3,7 +3,8 @@
 
 #include <memory>
 
-class CGameActionLayer;
+#include "core/GameActionLayer.h"
+
 class CSprite;
 class CUILabel;
 struct PixelBufferDesc;
@@ -31,7 +32,7 @@ class CParkStatusLabel {
 // A park built while they are empty shows no status text and offers no sponsorships on screen.
 struct ParkScreens {
   // The notice offering the sponsorship of that slot, as a layer for the world's stack.
-  using NoticeFactory = CGameActionLayer* (*)(int slot);
+  using NoticeFactory = std::unique_ptr<CGameActionLayer> (*)(int slot);
   using StatusLabelFactory = std::unique_ptr<CParkStatusLabel> (*)(CSprite* font);
 
   NoticeFactory createSponsorshipNotice = nullptr;

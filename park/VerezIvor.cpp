@@ -31,7 +31,7 @@ void SetDebugKeysEnabled(bool on) { g_debugKeysEnabled = on; }
 
 CVerezIvor::CVerezIvor(HWND window, HINSTANCE instance) : CGameWorld(window, instance) {
   m_state.Reset();
-  m_fontSet.reset(new ParkFontSet());
+  m_fontSet = std::make_unique<ParkFontSet>();
   m_fontSet->Load();
   CGlobalArt* art = GetGlobalArt();
   if (ParkScreens::StatusLabelFactory create = GetParkScreens().createStatusLabel)
@@ -40,17 +40,15 @@ CVerezIvor::CVerezIvor(HWND window, HINSTANCE instance) : CGameWorld(window, ins
 
 CVerezIvor::~CVerezIvor() {
   CGameWorld::ClearWorld();
-  delete m_grid;
-  delete m_detachedGrid;
-  m_grid = nullptr;
-  m_detachedGrid = nullptr;
+  m_grid.reset();
+  m_detachedGrid.reset();
 }
 
 void CVerezIvor::HandleMessage(uint32_t senderID, const uint8_t* message) { CGameWorld::HandleMessage(senderID, message); }
 
 void CVerezIvor::ClearWorld() { CGameWorld::ClearWorld(); }
 
-CGameObject* CVerezIvor::CreateObject(uint32_t typeCode) { return CreateGameObject(typeCode); }
+std::unique_ptr<CGameObject> CVerezIvor::CreateObject(uint32_t typeCode) { return CreateGameObject(typeCode); }
 
 // --- Money and scores ---
 
@@ -203,7 +201,8 @@ uint32_t CVerezIvor::SpawnSkater() {
   const CGridSquare* square = entrances[static_cast<size_t>(plat::rand()) % entrances.size()];
   if (square == nullptr) return 0;
 
-  CSkater* skater = new CSkater();
+  auto owned = std::make_unique<CSkater>();
+  CSkater* skater = owned.get();
   const Vector3 start(square->position.x + 0.5f, square->position.y + 0.5f,
                       square->position.z + skater->heightOffset + 2.0f);
   COrientation frame;
@@ -216,10 +215,9 @@ uint32_t CVerezIvor::SpawnSkater() {
   ++m_state.nextSkaterNumber;
   skater->SetName(name);
 
-  const uint32_t id = RegisterNewObject(skater, kFreshID);
-  // A client's world deletes what it refuses; elsewhere a refused object is still ours.
-  if (id == 0 && GetNetworkMode() != kModeClient) delete skater;
-  return id;
+  // A refused skater goes with the pointer.
+  std::unique_ptr<CGameObject> object = std::move(owned);
+  return RegisterNewObject(std::move(object), kFreshID);
 }
 
 // --- Drawing and level set-up ---
@@ -253,16 +251,11 @@ void CVerezIvor::PreloadLevelTextures() {
 
 // --- Parts the park holds ---
 
-void CVerezIvor::SetGrid(CGrid* grid) {
-  if (grid != m_grid) delete m_grid;
-  m_grid = grid;
-}
+void CVerezIvor::SetGrid(std::unique_ptr<CGrid> grid) { m_grid = std::move(grid); }
 
 void CVerezIvor::ClearGrid() {
   if (m_grid == nullptr) return;
-  delete m_detachedGrid;
-  m_detachedGrid = m_grid;
-  m_grid = nullptr;
+  m_detachedGrid = std::move(m_grid);
 }
 
 bool CVerezIvor::GetDebugFlag(int index) const {

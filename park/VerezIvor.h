@@ -8,10 +8,10 @@
 
 #include "core/GameWorld.h"
 #include "core/NonNegativeDouble.h"
+#include "park/Grid.h"
 #include "park/ParkState.h"
 #include "park/SimClock.h"
 
-class CGrid;
 class CGameLogic;
 class CRenderView;
 class CParkStatusLabel;
@@ -42,7 +42,7 @@ class CVerezIvor : public CGameWorld {
   // The status text beside the cursor, then the base overlay (the cursor itself).
   void DrawOverlay(CRenderView* view, PixelBufferDesc** locked) override;
   void ClearWorld() override;
-  CGameObject* CreateObject(uint32_t typeCode) override;
+  std::unique_ptr<CGameObject> CreateObject(uint32_t typeCode) override;
 
   // --- Park record and money ---
   ParkState& GetParkState() { return m_state; }
@@ -98,9 +98,9 @@ class CVerezIvor : public CGameWorld {
   static uint32_t TextureDetailLevel(float textureDetailSetting);
 
   // --- Parts the park holds ---
-  CGrid* GetGrid() const { return m_grid; }
-  // Takes ownership; a previous grid is deleted.
-  void SetGrid(CGrid* grid);
+  CGrid* GetGrid() const { return m_grid.get(); }
+  // A previous grid is deleted.
+  void SetGrid(std::unique_ptr<CGrid> grid);
   // Shutdown lets go of the grid before the objects are deleted, so that objects leaving the park
   // do not touch it; the grid itself is deleted with the park.
   void ClearGrid();
@@ -120,8 +120,8 @@ class CVerezIvor : public CGameWorld {
   std::unique_ptr<ParkFontSet> m_fontSet;
   CGameLogic* m_controller = nullptr;
   std::unique_ptr<NonNegativeDouble> m_counter;
-  CGrid* m_grid = nullptr;          // owned
-  CGrid* m_detachedGrid = nullptr;  // owned; let go of by ClearGrid
+  std::unique_ptr<CGrid> m_grid;
+  std::unique_ptr<CGrid> m_detachedGrid;  // let go of by ClearGrid
   CSimClock m_clock;
   uint8_t m_debugFlags[kDebugFlagCount] = {};
   std::unique_ptr<CParkStatusLabel> m_statusLabel;

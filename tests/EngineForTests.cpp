@@ -3,7 +3,7 @@
 #include "app/EngineRegistration.h"
 
 namespace {
-const bool registered = [] {
+[[maybe_unused]] const bool registered = [] {
   RegisterEngineObjectTypes();
   RegisterEngineWorldServices();
   return true;

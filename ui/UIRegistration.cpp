@@ -42,7 +42,9 @@ void RegisterUIServices(WorldServices& services) {
 }
 
 void RegisterParkScreens(ParkScreens& screens) {
-  screens.createSponsorshipNotice = [](int slot) -> CGameActionLayer* { return new CSponsorshipNotice(slot); };
+  screens.createSponsorshipNotice = [](int slot) -> std::unique_ptr<CGameActionLayer> {
+    return std::make_unique<CSponsorshipNotice>(slot);
+  };
   screens.createStatusLabel = [](CSprite* font) -> std::unique_ptr<CParkStatusLabel> {
     return std::make_unique<StatusLabel>(font);
   };

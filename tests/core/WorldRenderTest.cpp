@@ -57,10 +57,10 @@ class RenderWorld : public ::testing::Test {
 };
 
 TEST_F(RenderWorld, InterfaceLayersShareOneLockAndThe3DLayerUnlocksIt) {
-  world.AddLayerOnTop(new CUIActionLayer());
-  world.AddLayerOnTop(new CUIActionLayer());
-  world.AddLayerOnTop(new SceneLayer(&world));
-  world.AddLayerOnTop(new CUIActionLayer());
+  world.AddLayerOnTop(std::make_unique<CUIActionLayer>());
+  world.AddLayerOnTop(std::make_unique<CUIActionLayer>());
+  world.AddLayerOnTop(std::make_unique<SceneLayer>(&world));
+  world.AddLayerOnTop(std::make_unique<CUIActionLayer>());
   world.Render(&view);
   EXPECT_EQ(rasterizer.Count("LockBackBuffer"), 2);
   EXPECT_EQ(rasterizer.lockDepth, 0);
@@ -73,10 +73,10 @@ TEST_F(RenderWorld, InterfaceLayersShareOneLockAndThe3DLayerUnlocksIt) {
 }
 
 TEST_F(RenderWorld, ClearingLayerUnlocksBeforeItClears) {
-  world.AddLayerOnTop(new CUIActionLayer());
+  world.AddLayerOnTop(std::make_unique<CUIActionLayer>());
   CUIActionLayer* clearing = new CUIActionLayer();
   clearing->SetClearScreen(true);
-  world.AddLayerOnTop(clearing);
+  world.AddLayerOnTop(std::unique_ptr<CGameActionLayer>(clearing));
   world.Render(&view);
   const int unlock = rasterizer.IndexOf("UnlockBackBuffer");
   ASSERT_GE(unlock, 0);
@@ -122,7 +122,7 @@ TEST_F(RenderWorld, ScenePassDrawsRenderableObjectsOnceAndClearsTheOverview) {
 
 TEST_F(RenderWorld, InterfaceLayerInputFollowsTheWorldsMouseState) {
   CUIActionLayer* layer = new CUIActionLayer();
-  world.AddLayerOnTop(layer);
+  world.AddLayerOnTop(std::unique_ptr<CGameActionLayer>(layer));
   CUIManager* ui = layer->GetUIManager();
   InputEvent press;
   press.code = InputEvent::kButtonPress;
