@@ -7,8 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "app/EngineRegistration.h"
 #include "combat/VehicleDef.h"
 #include "core/AssetPreloader.h"
+#include "core/ObjectFactory.h"
+#include "core/WorldServices.h"
 #include "core/GameWorld.h"
 #include "core/GlobalArt.h"
 #include "core/InputMan.h"
@@ -37,24 +40,37 @@ const char kTitle[] = "Kelvarun";
 constexpr float kTickSeconds = 33 * 0.001f;
 constexpr int kLevelSwitches = 20;
 
-HWND g_mainWindow = nullptr;
-HINSTANCE g_instance = nullptr;
-DWORD g_frameClockBase = 0;
-DWORD g_lastElapsed = 0;
-uint8_t g_active = 0;
-uint8_t g_safeMode = 0;
-uint8_t g_pvsWindowed = 0;
-int g_startLevel = -1;
-uint8_t g_rasterizerState = kNoRasterizer;
-CRasterizerInterface* g_rasterizer = nullptr;  // owned
-CRenderView* g_renderView = nullptr;           // owned
-CVerezIvor* g_world = nullptr;                 // owned
-CResourceTable* g_resourceTable = nullptr;     // owned
-CSoundManager* g_soundManager = nullptr;       // owned
-std::unique_ptr<CSkateSettings> g_settings;
-uint32_t g_lastKey = 0;
-DWORD g_lastKeyTime = 0;
-std::string g_commandLine;
+// Everything the shell keeps between calls, in one object for the life of the program. The
+// window procedure and the frame functions are free functions called by the platform, so they
+// reach it through App().
+struct AppState {
+  HWND mainWindow = nullptr;
+  HINSTANCE instance = nullptr;
+  DWORD frameClockBase = 0;
+  DWORD lastElapsed = 0;
+  uint8_t active = 0;
+  uint8_t safeMode = 0;
+  uint8_t pvsWindowed = 0;
+  int startLevel = -1;
+  uint8_t rasterizerState = kNoRasterizer;
+  std::unique_ptr<CRasterizerInterface> rasterizer;
+  std::unique_ptr<CRenderView> renderView;
+  std::unique_ptr<CVerezIvor> world;
+  std::unique_ptr<CResourceTable> resourceTable;
+  std::unique_ptr<CSoundManager> soundManager;
+  std::unique_ptr<CSkateSettings> settings;
+  uint32_t lastKey = 0;
+  DWORD lastKeyTime = 0;
+  std::string commandLine;
+};
+
+AppState& App() {
+  // The registries the world uses while it is destroyed are made first, so they outlive the state.
+  GetWorldServices();
+  GetObjectFactory();
+  static AppState state;
+  return state;
+}
 
 // The input manager lives for the whole process: its hooks go when the process ends.
 CInputMan& InputManager() {
@@ -62,27 +78,27 @@ CInputMan& InputManager() {
   return input;
 }
 
-CGameWorld* World() { return GetGameWorld(); }
-
 uint32_t ColourDepthOfRasterizer(CRasterizerInterface* rasterizer) {
   const PixelBufferDesc* desc = rasterizer ? rasterizer->GetBackBufferDesc() : nullptr;
   return desc ? ColourDepthOf(*desc) : GetColourDepth();
 }
 
 // Takes over a new back end: binds it to the render view and updates what depends on its pixels.
-void AdoptRasterizer(CRasterizerInterface* rasterizer, ViewFrustum* view, uint8_t state) {
-  g_rasterizer = rasterizer;
-  CGameWorld* world = World();
-  g_renderView->Setup(rasterizer, view, world ? world->GetFogState() : nullptr,
+void AdoptRasterizer(std::unique_ptr<CRasterizerInterface> adopted, ViewFrustum* view, uint8_t state) {
+  AppState& app = App();
+  app.rasterizer = std::move(adopted);
+  CRasterizerInterface* rasterizer = app.rasterizer.get();
+  CGameWorld* world = GetGameWorld();
+  app.renderView->Setup(rasterizer, view, world ? world->GetFogState() : nullptr,
                       world ? world->GetLightList() : nullptr, 31);
   SetColourDepth(ColourDepthOfRasterizer(rasterizer));
   if (world && world->GetGlobalArt()) world->GetGlobalArt()->Reload();
-  g_rasterizerState = state;
+  app.rasterizerState = state;
 }
 
-CSoftwareRasterizer* CreateSoftwareRasterizer(const DisplayMode& mode) {
-  CSoftwareRasterizer* rasterizer = new CSoftwareRasterizer();
-  if (!rasterizer->Init(g_mainWindow, mode))
+std::unique_ptr<CRasterizerInterface> CreateSoftwareRasterizer(const DisplayMode& mode) {
+  auto rasterizer = std::make_unique<CSoftwareRasterizer>();
+  if (!rasterizer->Init(App().mainWindow, mode))
     DebugPrintf("Application: The software renderer could not set up a %ux%u frame\n", mode.width, mode.height);
   return rasterizer;
 }
@@ -151,15 +167,15 @@ HWND CreateMainWindow(HINSTANCE instance, int showCommand) {
   const int height = rect.bottom + GetSystemMetrics(SM_CYMENU) + GetSystemMetrics(SM_CYFRAME);
   HWND window = CreateWindowA(kClassName, kTitle, style, 0, 0, width, height, nullptr, nullptr, instance, nullptr);
   if (!window) return nullptr;
-  g_mainWindow = window;
+  App().mainWindow = window;
   ShowWindow(window, showCommand);
   return window;
 }
 
 // Leaves WinMain: the window goes with the program, as it would when the process ends.
 int LeaveWinMain() {
-  if (g_mainWindow) DestroyWindow(g_mainWindow);
-  g_mainWindow = nullptr;
+  if (App().mainWindow) DestroyWindow(App().mainWindow);
+  App().mainWindow = nullptr;
   return 0;
 }
 
@@ -167,10 +183,10 @@ void WaitForPauseRelease() {
   // The wait keeps dispatching messages so the window stays alive and can still be closed.
   const DWORD start = timeGetTime();
   while (!(GetAsyncKeyState(VK_PAUSE) & 1)) {
-    if (!PumpMessages() || !World()) return;
+    if (!PumpMessages() || !GetGameWorld()) return;
     Sleep(10);
   }
-  g_frameClockBase += timeGetTime() - start;
+  App().frameClockBase += timeGetTime() - start;
 }
 
 }  // namespace
@@ -189,12 +205,12 @@ int WinMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int
   // A class stays registered for the life of the process.
   static const bool registered = RegisterMainClass(instance);
   if (!registered) return 0;
-  g_instance = instance;
+  App().instance = instance;
   if (!CreateMainWindow(instance, showCommand)) return 0;
   LoadAcceleratorsA(instance, kClassName);
 
   SetApplicationCommandLine(commandLine);
-  InitApplication(g_mainWindow, instance);
+  InitApplication(App().mainWindow, instance);
   if (!RunFrame()) return LeaveWinMain();
   for (;;) {
     MSG msg;
@@ -221,7 +237,7 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       WinHelpA(window, "Kelvarun.HLP", HELP_QUIT, 0);
       ShutdownApplication();
-      if (window == g_mainWindow) g_mainWindow = nullptr;
+      if (window == App().mainWindow) App().mainWindow = nullptr;
       return 0;
     case WM_ACTIVATE:
       OnActivate(window, wParam);
@@ -255,22 +271,22 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void OnActivate(HWND window, WPARAM wParam) {
-  g_active = (LOWORD(wParam) != 0 && HIWORD(wParam) == 0) ? 1 : 0;
-  CGameWorld* world = World();
+  App().active = (LOWORD(wParam) != 0 && HIWORD(wParam) == 0) ? 1 : 0;
+  CGameWorld* world = GetGameWorld();
   if (world && world->GetRenderView()) {
     OutputDebugStringA("MainLoop: Flushing all textures on window activation!\n");
-    if (g_rasterizer) g_rasterizer->ReleaseTextureSurfaces();
+    if (App().rasterizer) App().rasterizer->ReleaseTextureSurfaces();
   }
 }
 
 void OnKeyMessage(uint32_t keyCode, uint32_t character) {
   if (keyCode == 0) return;
-  g_lastKey = keyCode;
-  g_lastKeyTime = timeGetTime();
+  App().lastKey = keyCode;
+  App().lastKeyTime = timeGetTime();
 }
 
 void OnMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  CGameWorld* world = World();
+  CGameWorld* world = GetGameWorld();
   if (!world) return;
   switch (message) {
     case WM_LBUTTONDOWN:
@@ -312,82 +328,85 @@ void OnMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-void SetApplicationCommandLine(const char* commandLine) { g_commandLine = commandLine ? commandLine : ""; }
+void SetApplicationCommandLine(const char* commandLine) { App().commandLine = commandLine ? commandLine : ""; }
 
 void ReadCommandLine(const char* commandLine) {
   const char* text = commandLine ? commandLine : "";
-  g_safeMode = Params::HasFlag(text, "safemode") ? 1 : 0;
-  g_pvsWindowed = 0;
+  App().safeMode = Params::HasFlag(text, "safemode") ? 1 : 0;
+  App().pvsWindowed = 0;
   if (Params::HasFlag(text, "pvs") && Params::HasFlag(text, "rays")) {
     const int rays = static_cast<int>(Params::ReadFloat(text, "pvs"));
-    if (rays != -1) g_pvsWindowed = 1;
+    if (rays != -1) App().pvsWindowed = 1;
   }
-  g_startLevel = FindLevelSwitch(text);
+  App().startLevel = FindLevelSwitch(text);
 }
 
 void InitApplication(HWND window, HINSTANCE instance) {
-  g_mainWindow = window;
-  g_instance = instance;
+  AppState& app = App();
+  app.mainWindow = window;
+  app.instance = instance;
+  // The higher folders' parts before anything builds a world.
+  RegisterEngineObjectTypes();
+  RegisterEngineWorldServices();
 
   // Settings first; key bindings never survive a restart.
   std::unique_ptr<CSkateSettings> settings(new CSkateSettings());
   settings->LoadDefault();
   settings->SetDefaultBindings();
   SetSettings(settings.get());
-  g_settings = std::move(settings);
+  app.settings = std::move(settings);
 
   RunDriverDialog(window, instance);
-  ReadCommandLine(g_commandLine.c_str());
+  ReadCommandLine(app.commandLine.c_str());
   CoInitialize(nullptr);
 
-  g_renderView = new CRenderView();
-  g_rasterizerState = kNoRasterizer;
-  g_world = new CVerezIvor(window, instance);
-  SetGameWorld(g_world);
-  g_world->SetRenderView(g_renderView);
+  app.renderView = std::make_unique<CRenderView>();
+  app.rasterizerState = kNoRasterizer;
+  app.world = std::make_unique<CVerezIvor>(window, instance);  // registers itself as the world
+  app.world->SetRenderView(app.renderView.get());
   plat::srand(0);  // every run draws the same sequence
 
-  if (GetAsyncKeyState(VK_F12) & 0x8000) g_settings->SetFullScreen(!g_settings->IsFullScreen());
-  if (g_pvsWindowed) g_settings->SetFullScreen(false);
-  if (g_settings->IsFullScreen()) SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_POPUP));
-  g_settings->Save();
+  if (GetAsyncKeyState(VK_F12) & 0x8000) app.settings->SetFullScreen(!app.settings->IsFullScreen());
+  if (app.pvsWindowed) app.settings->SetFullScreen(false);
+  if (app.settings->IsFullScreen()) SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_POPUP));
+  app.settings->Save();
 
   SwitchToMenuRasterizer();
 
   // Meshes with rigid-body constants or a vehicle definition load as those assets.
   RigidConst::RegisterResourceLoaders();
   CVehicleDef::RegisterResourceLoader();
-  g_resourceTable = new CResourceTable();
-  g_resourceTable->SetWorld(g_world);
-  PreloadAssets(g_resourceTable);
+  app.resourceTable = std::make_unique<CResourceTable>();
+  app.resourceTable->SetWorld(app.world.get());
+  PreloadAssets(app.resourceTable.get());
 
   CInputMan& input = InputManager();
   input.Init(instance, window);
   input.SetFrontEndMode(true);
 
-  g_soundManager = new CSoundManager();
-  g_soundManager->Init(g_resourceTable, window, g_settings.get());
-  g_settings->ApplyBindings(&input);
+  app.soundManager = std::make_unique<CSoundManager>();
+  app.soundManager->Init(app.resourceTable.get(), window, app.settings.get());
+  app.settings->ApplyBindings(&input);
 
   uint32_t detailWord = 0;
-  static_assert(sizeof(detailWord) == sizeof(g_settings->textureDetail), "the option is one word");
-  std::memcpy(&detailWord, &g_settings->textureDetail, sizeof(detailWord));
-  g_renderView->SetTextureDetail(detailWord);
+  static_assert(sizeof(detailWord) == sizeof(app.settings->textureDetail), "the option is one word");
+  std::memcpy(&detailWord, &app.settings->textureDetail, sizeof(detailWord));
+  app.renderView->SetTextureDetail(detailWord);
 
-  g_world->SetResourceTable(g_resourceTable);
-  g_world->SetInputManager(&input);
-  g_world->SetSoundManager(g_soundManager);
-  g_world->SetRenderView(g_renderView);
+  app.world->SetResourceTable(app.resourceTable.get());
+  app.world->SetInputManager(&input);
+  app.world->SetSoundManager(app.soundManager.get());
+  app.world->SetRenderView(app.renderView.get());
 
-  g_frameClockBase = timeGetTime();
-  g_lastElapsed = 0;
+  app.frameClockBase = timeGetTime();
+  app.lastElapsed = 0;
   ShowCursor(FALSE);
 
-  if (g_startLevel < 0) g_world->AddLayerAtBottom(new CSplashScreenLogic());
+  if (app.startLevel < 0) app.world->AddLayerAtBottom(std::make_unique<CSplashScreenLogic>());
 }
 
 int RunFrame() {
-  CGameWorld* world = World();
+  CGameWorld* world = GetGameWorld();
   if (!world) return 0;
   if (!world->HasLayers()) {
     ShutdownApplication();
@@ -395,16 +414,16 @@ int RunFrame() {
   }
 
   const DWORD now = timeGetTime();
-  if (!g_active) {
+  if (!App().active) {
     // Time stands still while the window is inactive.
-    g_frameClockBase = now - g_lastElapsed;
+    App().frameClockBase = now - App().lastElapsed;
     return 1;
   }
-  const DWORD elapsed = now - g_frameClockBase;
+  const DWORD elapsed = now - App().frameClockBase;
   // Signed: a clock base set ahead of now (by a screen or the pause) means nothing is due yet.
   const int32_t signedElapsed = static_cast<int32_t>(elapsed);
   const int due = signedElapsed / static_cast<int32_t>(kTickMilliseconds);
-  g_lastElapsed = elapsed;
+  App().lastElapsed = elapsed;
   const int ticks = due < kMaxTicksPerFrame ? due : kMaxTicksPerFrame;
   if (due < 1) {
     // Unsigned arithmetic here would turn a base ahead of now into a sleep of weeks.
@@ -420,15 +439,15 @@ int RunFrame() {
   tickTimer.Start();
   int ran = 0;
   for (int i = 0; i < ticks; ++i) {
-    if (g_world) g_world->SetStatusText(nullptr);
+    if (App().world) App().world->SetStatusText(nullptr);
     world->Tick(kTickSeconds);
     ++ran;
     PumpMessages();
-    world = World();
+    world = GetGameWorld();
     if (!world) return 0;
     POINT cursor = {0, 0};
     GetCursorPos(&cursor);
-    ScreenToClient(g_mainWindow, &cursor);
+    ScreenToClient(App().mainWindow, &cursor);
     world->cursorX = cursor.x;
     world->cursorY = cursor.y;
     world->leftClick = 0;
@@ -436,51 +455,48 @@ int RunFrame() {
   }
   const double tickSeconds = tickTimer.Elapsed();
 
-  if (ran > 0 && g_active) {
+  if (ran > 0 && App().active) {
     CPrecisionTimer::ResetCalibration();
     CPrecisionTimer renderTimer;
     renderTimer.Start();
-    world->Render(g_renderView);
+    world->Render(App().renderView.get());
     const double renderSeconds = renderTimer.Elapsed();
     const double perTick = tickSeconds / ran;
-    if (g_rasterizer && g_rasterizer->IsWindowed()) {
+    if (App().rasterizer && App().rasterizer->IsWindowed()) {
       char title[160];
       std::snprintf(title, sizeof(title), "Render Time = %fms, Ticks Per Frame = %d, Time Per Tick = %fms",
                     renderSeconds * 1000.0, ran, perTick * 1000.0);
-      SetWindowTextA(g_mainWindow, title);
+      SetWindowTextA(App().mainWindow, title);
     }
   }
 
   if (due > ticks)
-    g_frameClockBase = timeGetTime() - kTickMilliseconds;  // drop the backlog rather than spiral
+    App().frameClockBase = timeGetTime() - kTickMilliseconds;  // drop the backlog rather than spiral
   else
-    g_frameClockBase += kTickMilliseconds * static_cast<DWORD>(ticks);
+    App().frameClockBase += kTickMilliseconds * static_cast<DWORD>(ticks);
 
   if (IsDebugMode() && (GetAsyncKeyState(VK_PAUSE) & 1)) {
     WaitForPauseRelease();
-    if (!World()) return 0;
+    if (!GetGameWorld()) return 0;
   }
   return 1;
 }
 
 void ShutdownApplication() {
-  CGameWorld* world = World();
+  CGameWorld* world = GetGameWorld();
   if (!world) return;
+  AppState& app = App();
   world->RemoveAllLayers();
-  if (g_world) g_world->ClearGrid();
-  if (g_soundManager) g_soundManager->Release();
+  if (app.world) app.world->ClearGrid();
+  if (app.soundManager) app.soundManager->Release();
 
-  delete world;
-  g_world = nullptr;
-  delete g_resourceTable;
-  g_resourceTable = nullptr;
-  delete g_rasterizer;
-  g_rasterizer = nullptr;
-  delete g_renderView;
-  g_renderView = nullptr;
+  // The world first (it clears itself against the renderer and the resources), then what it used.
+  app.world.reset();
+  app.resourceTable.reset();
+  app.rasterizer.reset();
+  app.renderView.reset();
   SetGameWorld(nullptr);
-  delete g_soundManager;
-  g_soundManager = nullptr;
+  app.soundManager.reset();
 
   OutputDebugStringA("Program should quit normally now...\n");
   ShowCursor(TRUE);
@@ -488,53 +504,53 @@ void ShutdownApplication() {
 }
 
 void SwitchToMenuRasterizer() {
-  if (g_rasterizerState == kMenuRasterizer || !g_renderView) return;
-  delete g_rasterizer;
-  g_rasterizer = nullptr;
+  AppState& app = App();
+  if (app.rasterizerState == kMenuRasterizer || !app.renderView) return;
+  app.rasterizer.reset();
   DisplayMode mode;
   mode.width = kBaseScreenWidth;
   mode.height = kBaseScreenHeight;
   mode.bits = kFrontEndBits;
-  mode.fullScreen = g_settings && g_settings->IsFullScreen() ? 1 : 0;
-  CSoftwareRasterizer* rasterizer = CreateSoftwareRasterizer(mode);
-  g_renderView->SetScaleFactor(1.0f);
-  AdoptRasterizer(rasterizer, nullptr, kMenuRasterizer);
+  mode.fullScreen = app.settings && app.settings->IsFullScreen() ? 1 : 0;
+  std::unique_ptr<CRasterizerInterface> rasterizer = CreateSoftwareRasterizer(mode);
+  app.renderView->SetScaleFactor(1.0f);
+  AdoptRasterizer(std::move(rasterizer), nullptr, kMenuRasterizer);
 }
 
 void SwitchToGameRasterizer() {
   static ViewFrustum defaultView;
-  if (!g_rasterizer || g_rasterizerState != kMenuRasterizer || !g_renderView || !g_settings) return;
-  delete g_rasterizer;
-  g_rasterizer = nullptr;
+  AppState& app = App();
+  if (!app.rasterizer || app.rasterizerState != kMenuRasterizer || !app.renderView || !app.settings) return;
+  app.rasterizer.reset();
   DisplayMode mode;
-  mode.width = g_settings->displayWidth;
-  mode.height = g_settings->displayHeight;
-  mode.bits = g_settings->displayBits;
-  mode.fullScreen = g_settings->IsFullScreen() ? 1 : 0;
-  if (g_settings->renderer == 0) {
+  mode.width = app.settings->displayWidth;
+  mode.height = app.settings->displayHeight;
+  mode.bits = app.settings->displayBits;
+  mode.fullScreen = app.settings->IsFullScreen() ? 1 : 0;
+  if (app.settings->renderer == 0) {
     OutputDebugStringA("Application: No hardware renderer in this build; using the software renderer\n");
-  } else if (g_settings->renderer != 1) {
+  } else if (app.settings->renderer != 1) {
     // Never go on with the deleted renderer: any unknown choice gets the software one.
-    DebugPrintf("Application: Unknown renderer option %u; using the software renderer\n", g_settings->renderer);
+    DebugPrintf("Application: Unknown renderer option %u; using the software renderer\n", app.settings->renderer);
   }
-  CSoftwareRasterizer* rasterizer = CreateSoftwareRasterizer(mode);
-  g_renderView->SetScaleFactor(0.5f);
-  ViewFrustum* view = g_renderView->GetView() ? g_renderView->GetView() : &defaultView;
-  AdoptRasterizer(rasterizer, view, kGameRasterizer);
+  std::unique_ptr<CRasterizerInterface> rasterizer = CreateSoftwareRasterizer(mode);
+  app.renderView->SetScaleFactor(0.5f);
+  ViewFrustum* view = app.renderView->GetView() ? app.renderView->GetView() : &defaultView;
+  AdoptRasterizer(std::move(rasterizer), view, kGameRasterizer);
 }
 
-HWND GetMainWindow() { return g_mainWindow; }
-CRenderView* GetRenderView() { return g_renderView; }
-CRasterizerInterface* GetRasterizer() { return g_rasterizer; }
-uint8_t GetRasterizerState() { return g_rasterizerState; }
-DWORD GetFrameClockBase() { return g_frameClockBase; }
-void SetFrameClockBase(DWORD milliseconds) { g_frameClockBase = milliseconds; }
-bool IsApplicationActive() { return g_active != 0; }
-uint32_t GetLastKey() { return g_lastKey; }
-DWORD GetLastKeyTime() { return g_lastKeyTime; }
-bool IsSafeMode() { return g_safeMode != 0; }
-bool IsPvsWindowed() { return g_pvsWindowed != 0; }
-int GetStartLevel() { return g_startLevel; }
+HWND GetMainWindow() { return App().mainWindow; }
+CRenderView* GetRenderView() { return App().renderView.get(); }
+CRasterizerInterface* GetRasterizer() { return App().rasterizer.get(); }
+uint8_t GetRasterizerState() { return App().rasterizerState; }
+DWORD GetFrameClockBase() { return App().frameClockBase; }
+void SetFrameClockBase(DWORD milliseconds) { App().frameClockBase = milliseconds; }
+bool IsApplicationActive() { return App().active != 0; }
+uint32_t GetLastKey() { return App().lastKey; }
+DWORD GetLastKeyTime() { return App().lastKeyTime; }
+bool IsSafeMode() { return App().safeMode != 0; }
+bool IsPvsWindowed() { return App().pvsWindowed != 0; }
+int GetStartLevel() { return App().startLevel; }
 // The park's debug keys are the program's debug mode.
 void SetDebugMode(bool on) { SetDebugKeysEnabled(on); }
 bool IsDebugMode() { return AreDebugKeysEnabled(); }

@@ -20,9 +20,11 @@ function(engine_library name)
   set_property(GLOBAL APPEND PROPERTY KELVARUN_ENGINE_LIBS ${name})
 endfunction()
 
-# link_engine(<target>): links every engine library as one group. The engine's
-# integration classes (the world, the frustum's cull volume) call a few classes
-# of higher folders; the group resolves those at the final link.
+# link_engine(<target>): links every engine library as one group; only programs (the game,
+# the tests, the tools, the benchmarks) and the libraries made for them call it. The world
+# and the park reach the higher folders through interfaces registered at start-up, but a few
+# scene, physics and math classes still call the render, sound and world classes above
+# them; until they do not, the group resolves those at the final link.
 function(link_engine target)
   get_property(libs GLOBAL PROPERTY KELVARUN_ENGINE_LIBS)
   set(files)

@@ -2,10 +2,7 @@
 
 #include "core/GameWorld.h"
 #include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
-#include "net/Player.h"
-#include "net/SessionManager.h"
-#include "net/Team.h"
+#include "core/WorldSession.h"
 
 namespace {
 // Owner chains are short; a longer walk means two objects own each other, so the walk stops.
@@ -16,13 +13,22 @@ CGameObject* LookUp(uint32_t id) {
   return world != nullptr ? world->GetObjectByID(id) : nullptr;
 }
 
-// The first object of kind T up the owner chain that starts at `id`, or null.
+CWorldSession* Session() {
+  CGameWorld* world = GetGameWorld();
+  return world != nullptr ? world->GetSession() : nullptr;
+}
+
+// The first object up the owner chain that starts at `id` for which kind gives non-null, and
+// what kind gave for it; null when the chain ends first.
 template <typename T>
-T* FirstOwnerOfKind(uint32_t id) {
+T* FirstOwnerOfKind(uint32_t id, T* (CGameObject::*kind)(), CGameObject** found = nullptr) {
   for (int step = 0; step < kMaxOwnerSteps; ++step) {
     CGameObject* owner = LookUp(id);
     if (owner == nullptr) return nullptr;
-    if (T* found = dynamic_cast<T*>(owner)) return found;
+    if (T* typed = (owner->*kind)()) {
+      if (found != nullptr) *found = owner;
+      return typed;
+    }
     id = owner->GetOwnerID();
   }
   return nullptr;
@@ -57,18 +63,19 @@ void CGameObject::SetNetworkFlags(bool networked, bool broadcastCreate, bool bit
   set(kNotCritical, notCritical);
 }
 
-CPlayer* CGameObject::GetOwnerPlayer() const { return FirstOwnerOfKind<CPlayer>(m_ownerID); }
+CPlayer* CGameObject::GetOwnerPlayer() const { return FirstOwnerOfKind(m_ownerID, &CGameObject::AsPlayer); }
 
-CTeam* CGameObject::GetOwnerTeam() const { return FirstOwnerOfKind<CTeam>(m_ownerID); }
+CTeam* CGameObject::GetOwnerTeam() const { return FirstOwnerOfKind(m_ownerID, &CGameObject::AsTeam); }
 
 uint32_t CGameObject::FindOwnerPlayerID() const {
-  const CPlayer* player = GetOwnerPlayer();
+  CGameObject* player = nullptr;
+  FirstOwnerOfKind(m_ownerID, &CGameObject::AsPlayer, &player);
   return player != nullptr ? player->GetID() : kNoPlayer;
 }
 
 uint32_t CGameObject::GetControllingPlayerID() const {
   CGameWorld* world = GetGameWorld();
-  const CSessionManager* session = world != nullptr ? world->GetSessionManager() : nullptr;
+  const CWorldSession* session = Session();
   if (session == nullptr) return kNoPlayer;
   const CGameObject* object = this;
   for (int step = 0; step < kMaxOwnerSteps && object != nullptr; ++step) {
@@ -80,17 +87,13 @@ uint32_t CGameObject::GetControllingPlayerID() const {
 }
 
 void CGameObject::RemoveControl() {
-  if (CPlayer* player = dynamic_cast<CPlayer*>(LookUp(m_ownerID))) {
-    DebugPrintf("CControllableObject: Removing Control by Player ID %d! (this ID = %d)\n",
-                static_cast<int>(player->GetID()), static_cast<int>(m_id));
-    player->RemoveAvatar(m_id);
-  }
+  CGameObject* owner = LookUp(m_ownerID);
+  CWorldSession* session = Session();
+  if (owner != nullptr && owner->AsPlayer() != nullptr && session != nullptr) session->RemoveAvatar(m_ownerID, m_id);
   m_ownerID = kNoOwner;
 }
 
 bool CGameObject::IsControlledByLocalPlayer() const {
-  CGameWorld* world = GetGameWorld();
-  const CSessionManager* session = world != nullptr ? world->GetSessionManager() : nullptr;
-  const CPlayer* local = session != nullptr ? session->GetLocalPlayer() : nullptr;
-  return local != nullptr && local->GetCurrentAvatarID() == m_id;
+  const CWorldSession* session = Session();
+  return session != nullptr && session->IsLocalAvatar(m_id);
 }

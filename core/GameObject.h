@@ -38,6 +38,10 @@ class CGameObject {
   virtual void Update(float dt);
   virtual void HandleInputEvent(const InputEvent& event);
   virtual const char* GetInfoString() const;
+  // The object as a player or a team of the session (whose classes live above the engine core), or
+  // null; owner-chain walks use these instead of casts.
+  virtual CPlayer* AsPlayer() { return nullptr; }
+  virtual CTeam* AsTeam() { return nullptr; }
 
   uint32_t GetID() const { return m_id; }
   void SetID(uint32_t id) { m_id = id; }

@@ -1,36 +1,23 @@
 // CGameWorld: construction, reset and clear, the world tick, cameras, lights, level data and windows.
 #include "core/GameWorld.h"
 
-#include "combat/ItemTypeRegistry.h"
 #include "core/GameActionLayer.h"
 #include "core/GameObject.h"
 #include "core/GlobalArt.h"
 #include "core/InputMan.h"
+#include "core/NetLink.h"
 #include "core/Settings.h"
 #include "core/WorldAccess.h"
+#include "core/WorldEffects.h"
+#include "core/WorldPointer.h"
+#include "core/WorldScene.h"
+#include "core/WorldServices.h"
+#include "core/WorldSession.h"
+#include "core/WorldSound.h"
 #include "core/math/BoundedObject.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
 #include "core/math/ResourceTable.h"
-#include "effects/EffectManager.h"
-#include "effects/ParticleManager.h"
-#include "effects/WeatherManager.h"
-#include "net/NetClient.h"
-#include "net/NetHost.h"
-#include "net/SessionManager.h"
-#include "physics/terrain/TerrainCollision.h"
-#include "render/PixelBufferDesc.h"
-#include "render/RasterizerInterface.h"
-#include "render/RenderView.h"
-#include "scene/lighting/FogState.h"
-#include "scene/lighting/Light.h"
-#include "scene/lighting/LightList.h"
-#include "scene/lighting/LightMapper.h"
-#include "scene/mesh/MeshInstance.h"
-#include "scene/mesh/MeshSection.h"
-#include "scene/camera/ObserverCam.h"
-#include "scene/lighting/ShadowRenderer.h"
-#include "sound/SoundManager.h"
 
 namespace {
 constexpr size_t kMinObjectBuckets = 100;
@@ -47,10 +34,11 @@ CGameWorld::CGameWorld(HWND window, HINSTANCE instance) : m_window(window), m_in
   m_objects.max_load_factor(1.0f);  // grow once the entries would exceed the buckets
   m_objects.reserve(kMinObjectBuckets);
   SetGameWorld(this);
-  m_lightList = new LightList(&m_octree);
-  m_fogState = new FogState();
-  m_shadowRenderer = new ShadowRenderer();
-  m_globalArt = new CGlobalArt();
+  const WorldServices& services = GetWorldServices();
+  if (services.createScene != nullptr) m_scene = services.createScene(*this);
+  if (services.createEffects != nullptr) m_effects = services.createEffects();
+  if (services.createPointer != nullptr) m_pointer = services.createPointer();
+  m_globalArt = std::make_unique<CGlobalArt>();
   m_globalArt->Load();
   ResetWorld();
 }
@@ -58,16 +46,13 @@ CGameWorld::CGameWorld(HWND window, HINSTANCE instance) : m_window(window), m_in
 CGameWorld::~CGameWorld() {
   // Layers first, bottom to top; the vector is taken over so a destructor that looks at the stack
   // finds it empty rather than half deleted.
-  std::vector<CGameActionLayer*> layers;
+  std::vector<std::unique_ptr<CGameActionLayer>> layers;
   layers.swap(m_layers);
-  for (CGameActionLayer* layer : layers) delete layer;
+  for (std::unique_ptr<CGameActionLayer>& layer : layers) layer.reset();
   CGameWorld::ClearWorld();
-  delete m_globalArt;
-  delete m_shadowRenderer;
-  delete m_lightList;
-  delete m_fogState;
-  delete m_client;
-  delete m_server;
+  m_globalArt.reset();
+  m_scene.reset();
+  m_netLink.reset();
   if (GetGameWorld() == this) SetGameWorld(nullptr);
 }
 
@@ -75,13 +60,9 @@ void CGameWorld::ResetWorld() {
   SetGameWorld(this);
   ClearWorld();
   // The clear set the ID counter to 1, so the session manager is always object 1.
-  if (CGameObject* session = CreateObject(1)) {
-    if (AddObject(session) == 0) delete session;
-  }
-  if (m_resourceTable != nullptr) {
-    m_effectManager = new CEffectManager();
-    m_weatherManager = new CWeatherManager(m_resourceTable);
-  }
+  // A refused session manager goes with the pointer.
+  if (std::unique_ptr<CGameObject> session = CreateObject(1)) AddObject(std::move(session));
+  if (m_resourceTable != nullptr && m_effects != nullptr) m_effects->StartLevel(m_resourceTable);
   m_stepCount = 0;
   m_worldTime = 0.0;
   m_octree.Reset(Box(Vector3(0.0f, 0.0f, 0.0f), Vector3(1.0f, 1.0f, 1.0f)));
@@ -91,24 +72,25 @@ void CGameWorld::ResetWorld() {
 
 void CGameWorld::SetResourceTable(CResourceTable* table) {
   m_resourceTable = table;
-  delete m_effectManager;  // a second table must not leak the first manager
-  m_effectManager = new CEffectManager();
+  if (m_effects != nullptr) m_effects->ResetEffectManager();
 }
 
 void CGameWorld::ClearWorld() {
   ++m_clearGeneration;  // tells an update pass in progress that its objects are gone
-  for (std::list<CGameObject*>* list : {&m_localList, &m_passiveList}) {
+  // Each object leaves its container before it is deleted, so a destructor that looks at the world
+  // does not find it half gone.
+  for (std::list<std::unique_ptr<CGameObject>>* list : {&m_localList, &m_passiveList}) {
     while (!list->empty()) {
-      CGameObject* object = list->front();
+      std::unique_ptr<CGameObject> object = std::move(list->front());
       list->pop_front();
-      DeleteObject(object);
+      DeleteObject(std::move(object));
     }
   }
   while (!m_objects.empty()) {
     auto it = m_objects.begin();
-    CGameObject* object = it->second;
+    std::unique_ptr<CGameObject> object = std::move(it->second);
     m_objects.erase(it);
-    DeleteObject(object);
+    DeleteObject(std::move(object));
   }
   m_nextObjectID = 1;
 
@@ -123,41 +105,25 @@ void CGameWorld::ClearWorld() {
     DebugPrintf("Error in Environment Nuke! - %d objects remaining!\n", static_cast<int>(m_octree.GetResults().size()));
   m_octree.ClearResults();
 
-  for (CMeshInstance* instance : m_terrainInstances) delete instance;
-  m_terrainInstances.clear();
-  delete m_skyInstance;
-  m_skyInstance = nullptr;
-  for (CGenericCam* camera : m_cameras) {
-    // The render view must not keep drawing from a deleted camera's projection.
-    if (m_renderView != nullptr && camera != nullptr && m_renderView->GetView() == &camera->GetView())
-      m_renderView->SetView(nullptr);
-    delete camera;
-  }
-  m_cameras.clear();
-  delete m_effectManager;
-  m_effectManager = nullptr;
-  if (m_weatherManager != nullptr) m_weatherManager->Clear();
-  delete m_weatherManager;
-  m_weatherManager = nullptr;
+  if (m_effects != nullptr) m_effects->Clear();
   if (m_soundManager != nullptr) m_soundManager->Release();
   SetSinglePlayer();
-  m_lightList->Clear();
-  if (m_renderView != nullptr && m_renderView->GetRasterizer() != nullptr) m_renderView->GetRasterizer()->ReleaseAllTextures();
-  ItemTypeRegistry::Clear();
+  // Terrain, sky, cameras (the render view stops drawing from their projections), lights, textures.
+  if (m_scene != nullptr) m_scene->Clear();
+  for (WorldServices::ClearHook hook : GetWorldServices().clearHooks) hook();
   if (m_resourceTable != nullptr) m_resourceTable->ReleaseLevelResources();
 }
 
-void CGameWorld::DeleteObject(CGameObject* object) {
-  if (CBoundedObject* bounded = dynamic_cast<CBoundedObject*>(object)) m_octree.RemoveObject(bounded);
-  delete object;
+void CGameWorld::DeleteObject(std::unique_ptr<CGameObject> object) {
+  if (CBoundedObject* bounded = dynamic_cast<CBoundedObject*>(object.get())) m_octree.RemoveObject(bounded);
 }
 
 void CGameWorld::Tick(float dt) {
-  m_mouseCursor.Update();
+  if (m_pointer != nullptr) m_pointer->Update();
   m_tickLength = dt;
   m_tickRate = dt != 0.0f ? 1.0f / dt : 0.0f;
   ReportNetworkUse();
-  GetParticleManager()->Update(dt);
+  if (m_effects != nullptr) m_effects->UpdateParticles(dt);
 
   std::vector<InputEvent> events;
   if (m_inputMan != nullptr) {
@@ -165,12 +131,11 @@ void CGameWorld::Tick(float dt) {
     m_inputMan->TakeEvents(events);
   }
   RunLayerPass(dt, events);
-  // A layer may have reset the world during the pass, so the camera index is checked afresh.
-  if (m_currentCamera < m_cameras.size())
-    for (const InputEvent& event : events) m_cameras[m_currentCamera]->HandleInputEvent(event);
-  if (m_weatherManager != nullptr) m_weatherManager->Update(dt);
+  // A layer may have reset the world during the pass; the scene checks the camera index afresh.
+  if (m_scene != nullptr) m_scene->HandleCameraInput(m_currentCamera, events);
+  if (m_effects != nullptr) m_effects->UpdateWeather(dt);
   if (m_soundManager != nullptr) {
-    m_soundManager->Update(Milliseconds(dt), &GetCurrentCamera()->GetView().GetFrame());
+    m_soundManager->Update(Milliseconds(dt), m_scene != nullptr ? m_scene->GetCameraFrame(m_currentCamera) : nullptr);
     m_soundManager->ServiceSoundCapture();
   }
 }
@@ -179,26 +144,13 @@ void CGameWorld::ReportNetworkUse() {
   // One set of figures for the process, whichever transport runs.
   static DWORD lastReport = 0;
   static uint32_t last[4] = {0, 0, 0, 0};
-  uint32_t now[4];
-  const char* banner;
-  const uint32_t ms = Milliseconds(m_tickLength);
-  if (m_client != nullptr) {
-    m_client->Update(ms);
-    now[0] = m_client->TcpBytesSent;
-    now[1] = m_client->TcpBytesReceived;
-    now[2] = m_client->UdpBytesSent;
-    now[3] = m_client->UdpBytesReceived;
-    banner = "<********************* Network Use Report ********************>\n";
-  } else if (m_server != nullptr) {
-    m_server->Update(ms);
-    now[0] = m_server->TotalTcpBytesSent;
-    now[1] = m_server->TotalTcpBytesReceived;
-    now[2] = m_server->TotalUdpBytesSent;
-    now[3] = m_server->TotalUdpBytesReceived;
-    banner = "<********************** Network Use Report *********************>\n";
-  } else {
-    return;
-  }
+  if (m_netLink == nullptr) return;
+  m_netLink->Update(Milliseconds(m_tickLength));
+  const CNetLink::Traffic traffic = m_netLink->GetTraffic();
+  const uint32_t now[4] = {traffic.tcpSent, traffic.tcpReceived, traffic.udpSent, traffic.udpReceived};
+  const char* banner = m_networkMode == kModeClient
+                           ? "<********************* Network Use Report ********************>\n"
+                           : "<********************** Network Use Report *********************>\n";
   const DWORD time = timeGetTime();
   if (time - lastReport <= 10000) return;
   uint32_t rate[4];
@@ -215,56 +167,70 @@ void CGameWorld::ReportNetworkUse() {
 
 // --- Cameras ---
 
-uint32_t CGameWorld::AddCamera(CGenericCam* camera) {
-  m_cameras.push_back(camera);
-  return static_cast<uint32_t>(m_cameras.size() - 1);
+uint32_t CGameWorld::AddCamera(std::unique_ptr<CGenericCam>&& camera) {
+  if (m_scene == nullptr || camera == nullptr) return kNoCamera;
+  return m_scene->AddCamera(std::move(camera));
 }
 
 CGenericCam* CGameWorld::GetCurrentCamera() const {
-  if (m_currentCamera < m_cameras.size() && m_cameras[m_currentCamera] != nullptr) return m_cameras[m_currentCamera];
-  static CObserverCam* defaultCamera = new CObserverCam();  // lives for the whole process
-  return defaultCamera;
+  return m_scene != nullptr ? m_scene->GetCameraOrDefault(m_currentCamera) : nullptr;
 }
 
 void CGameWorld::SetCurrentCamera(uint32_t index) {
   m_currentCamera = index;
-  if (m_renderView != nullptr) m_renderView->SetView(&GetCurrentCamera()->GetView());
+  if (m_renderView != nullptr && m_scene != nullptr) m_scene->BindCamera(m_renderView, index);
 }
+
+size_t CGameWorld::GetCameraCount() const { return m_scene != nullptr ? m_scene->GetCameraCount() : 0; }
+
+CGenericCam* CGameWorld::GetCamera(size_t index) const { return m_scene != nullptr ? m_scene->GetCamera(index) : nullptr; }
 
 // --- Lights and level data ---
 
 void CGameWorld::AddLight(CLight* light) {
-  if (light == nullptr) return;
-  m_lightList->Add(light);
-  m_octree.InsertObject(light);
+  if (light != nullptr && m_scene != nullptr) m_scene->AddLight(light);
 }
 
 void CGameWorld::RemoveLight(CLight* light) {
-  if (light == nullptr) return;
-  m_lightList->Remove(light);
-  if (light->IsFiled()) m_octree.RemoveObject(light);
+  if (light != nullptr && m_scene != nullptr) m_scene->RemoveLight(light);
+}
+
+LightList* CGameWorld::GetLightList() const { return m_scene != nullptr ? m_scene->GetLightList() : nullptr; }
+
+FogState* CGameWorld::GetFogState() const { return m_scene != nullptr ? m_scene->GetFogState() : nullptr; }
+
+ShadowRenderer* CGameWorld::GetShadowRenderer() const {
+  return m_scene != nullptr ? m_scene->GetShadowRenderer() : nullptr;
+}
+
+CMeshInstance* CGameWorld::GetSkyInstance() const { return m_scene != nullptr ? m_scene->GetSkyInstance() : nullptr; }
+
+const std::vector<CMeshInstance*>& CGameWorld::GetTerrainInstances() const {
+  static const std::vector<CMeshInstance*> none;
+  return m_scene != nullptr ? m_scene->GetTerrainInstances() : none;
+}
+
+CEffectManager* CGameWorld::GetEffectManager() const {
+  return m_effects != nullptr ? m_effects->GetEffectManager() : nullptr;
+}
+
+CWeatherManager* CGameWorld::GetWeatherManager() const {
+  return m_effects != nullptr ? m_effects->GetWeatherManager() : nullptr;
 }
 
 bool CGameWorld::LoadLightData(CMeshInstance* instance) {
   const std::string path = m_levelDirectory + "lights.bin";
   const CSettings* settings = GetSettings();
   if (settings == nullptr || (settings->detailFlags & 1u) == 0) return true;  // baked light not wanted
-  uint32_t size = 0;
-  char* data = LoadFileToBuffer(path.c_str(), &size);
   // A missing file means there is no baked light: false makes the caller light the terrain at run time.
-  if (data == nullptr) return false;
-  DebugPrintf("CGameWorld: Loading Light Data: %s\n", path.c_str());
-  const bool loaded =
-      LightMapper::Load(instance, reinterpret_cast<const uint8_t*>(data), size, m_levelDirectory, true);
-  FreeFileBuffer(data);
-  if (!loaded) DebugPrintf("CGameWorld: Attempted to load Light Data, but invalid: %s\n", path.c_str());
-  return loaded;
+  if (m_scene == nullptr) return false;
+  return m_scene->LoadLightData(instance, path, m_levelDirectory);
 }
 
 bool CGameWorld::GenerateLightData(CMeshInstance* instance, const char* path, float texelSize) {
   const std::string file = path != nullptr ? std::string(path) : m_levelDirectory + "lights.bin";
   DebugPrintf("CGameWorld: Generating Light Data: %s\n", file.c_str());
-  return LightMapper::GenerateAll(instance, *m_lightList, file.c_str(), texelSize);
+  return m_scene != nullptr && m_scene->GenerateLightData(instance, file.c_str(), texelSize);
 }
 
 void CGameWorld::LoadVisibilityNodes(const char* path) {
@@ -287,39 +253,15 @@ void CGameWorld::LoadVisibilityNodes(const char* path) {
 
 CMeshInstance* CGameWorld::AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree,
                                           bool shadowCaster) {
-  CRasterizerInterface* rasterizer = m_renderView ? m_renderView->GetRasterizer() : nullptr;
-  const bool vertexBuffers = rasterizer && rasterizer->IsVertexBufferAvailable();
-  CMeshInstance* instance = new CMeshInstance();
-  const Matrix4 place = transform ? transform->ToMatrix4() : Matrix4();
-  instance->SetMesh(mesh, !vertexBuffers, false, true, 0xFFFFFFFFu, 0xFFFFFFFFu, transform ? &place : nullptr, true,
-                    nullptr);
-  m_terrainInstances.push_back(instance);
-  if (vertexBuffers) {
-    // The sections are filed in the octree, which owns them from here (ClearWorld deletes them).
-    std::vector<CMeshSection*> sections;
-    CMeshSection::Build(instance, sections, CMeshSection::kWorldFaceLimit);
-    for (CMeshSection* section : sections) m_octree.InsertObjectAtDepth(section, 5);
-  }
-  // After the sections, so that each face finds the section that draws it.
-  BuildTerrainCollisionPolygons(&m_octree, instance, nullptr, 7, nullptr, growOctree, shadowCaster);
-  if (!LoadLightData(instance)) instance->InvalidateLighting();  // lit at run time instead
-  return instance;
+  return m_scene != nullptr ? m_scene->AddTerrainMesh(mesh, transform, growOctree, shadowCaster) : nullptr;
 }
 
 CMeshInstance* CGameWorld::SetSkyMesh(ShadedMesh* mesh, const COrientation* transform) {
-  delete m_skyInstance;
-  m_skyInstance = new CMeshInstance();
-  const Matrix4 place = transform ? transform->ToMatrix4() : Matrix4();
-  m_skyInstance->SetMesh(mesh, false, false, false, 0x0FFFFFFFu, 0x0FFFFFFFu, transform ? &place : nullptr, true,
-                         nullptr);
-  return m_skyInstance;
+  return m_scene != nullptr ? m_scene->SetSkyMesh(mesh, transform) : nullptr;
 }
 
 void CGameWorld::RelightBox(const Box& box) {
-  m_octree.QueryBox(box, CBoundedObject::kReceivesLights);
-  for (CBoundedObject* object : m_octree.GetResults())
-    if (CMeshInstance* instance = object->GetOwnerInstance()) instance->InvalidateLighting();
-  m_octree.ClearResults();
+  if (m_scene != nullptr) m_scene->RelightBox(box);
 }
 
 // --- Windows and network modes ---
@@ -337,38 +279,33 @@ int CGameWorld::GetClientHeight() const {
 }
 
 int CGameWorld::GetViewWidth() const {
-  if (m_renderView != nullptr && m_renderView->GetRasterizer() != nullptr)
-    if (const PixelBufferDesc* desc = m_renderView->GetRasterizer()->GetBackBufferDesc())
-      return static_cast<int>(desc->width);
+  int width = 0, height = 0;
+  if (m_scene != nullptr && m_scene->GetBackBufferSize(m_renderView, &width, &height)) return width;
   return GetClientWidth();
 }
 
 int CGameWorld::GetViewHeight() const {
-  if (m_renderView != nullptr && m_renderView->GetRasterizer() != nullptr)
-    if (const PixelBufferDesc* desc = m_renderView->GetRasterizer()->GetBackBufferDesc())
-      return static_cast<int>(desc->height);
+  int width = 0, height = 0;
+  if (m_scene != nullptr && m_scene->GetBackBufferSize(m_renderView, &width, &height)) return height;
   return GetClientHeight();
 }
 
 void CGameWorld::SetSinglePlayer() {
-  delete m_client;
-  m_client = nullptr;
-  delete m_server;
-  m_server = nullptr;
+  m_netLink.reset();
   m_networkMode = kModeSinglePlayer;
 }
 
 void CGameWorld::StartServer() {
   SetSinglePlayer();
-  m_server = new NetHost();
-  m_server->SetReceiver(this);
+  const WorldServices& services = GetWorldServices();
+  if (services.createNetLink != nullptr) m_netLink = services.createNetLink(true, this);
   m_networkMode = kModeServer;
 }
 
 void CGameWorld::StartClient() {
   SetSinglePlayer();
-  m_client = new NetClient();
-  m_client->SetReceiver(this);
+  const WorldServices& services = GetWorldServices();
+  if (services.createNetLink != nullptr) m_netLink = services.createNetLink(false, this);
   m_networkMode = kModeClient;
 }
 
@@ -382,5 +319,5 @@ void CGameWorld::HandleNetworkEvent(const uint32_t* event) {
 
 void CGameWorld::OnPlayerDisconnect(uint32_t playerID) {
   OutputDebugStringA("CGameWorld: Handling Player Disconnect...\n");
-  if (CSessionManager* session = GetSessionManager()) session->PlayerLeft(playerID);
+  if (CWorldSession* session = GetSession()) session->PlayerLeft(playerID);
 }

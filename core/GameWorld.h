@@ -10,7 +10,6 @@
 
 #include "core/InputEvent.h"
 #include "core/MessageReceiver.h"
-#include "core/MouseCursor.h"
 #include "core/VisibilityMode.h"
 #include "core/math/Octree.h"
 #include "platform/Win32.h"
@@ -24,22 +23,31 @@ class LightList;
 class FogState;
 class ShadowRenderer;
 class CInputMan;
-class CSoundManager;
+class CWorldSound;
 class CResourceTable;
 class CEffectManager;
 class CWeatherManager;
 class CGlobalArt;
 class CMeshInstance;
+class CNetLink;
 class CRenderView;
 class CSessionManager;
-class NetHost;
-class NetClient;
+class CWorldEffects;
+class CWorldPointer;
+class CWorldScene;
+class CWorldSession;
 struct PixelBufferDesc;
 struct Box;
 class ViewFrustum;
 class ShadedMesh;
 class COrientation;
 
+// Ownership: the world owns its objects, layers and cameras. Every function that takes one over
+// (AddObject, RegisterNewObject, AddLayerOnTop and the other AddLayer functions, AddCamera) takes a
+// std::unique_ptr by rvalue reference and moves from it only when it keeps the object. When it
+// refuses, the object is still in the caller's pointer, uninitialised, for the caller to retry, keep
+// or drop. (A pointer of a derived type is converted to a temporary first; a refused object then
+// goes with that temporary.)
 class CGameWorld : public CMessageReceiver {
  public:
   // Network modes.
@@ -66,7 +74,8 @@ class CGameWorld : public CMessageReceiver {
   virtual void DrawOverlay(CRenderView* view, PixelBufferDesc** locked);
   virtual void ClearWorld();
   virtual void OnPlayerDisconnect(uint32_t playerID);
-  virtual CGameObject* CreateObject(uint32_t typeCode);
+  // A new object of the type code from the program's factory, or null.
+  virtual std::unique_ptr<CGameObject> CreateObject(uint32_t typeCode);
 
   // --- Setup ---
   void ResetWorld();
@@ -74,18 +83,25 @@ class CGameWorld : public CMessageReceiver {
   CResourceTable* GetResourceTable() const { return m_resourceTable; }
   void SetInputManager(CInputMan* input) { m_inputMan = input; }
   CInputMan* GetInputManager() const { return m_inputMan; }
-  void SetSoundManager(CSoundManager* sound) { m_soundManager = sound; }
-  CSoundManager* GetSoundManager() const { return m_soundManager; }
+  void SetSoundManager(CWorldSound* sound) { m_soundManager = sound; }
+  CWorldSound* GetSoundManager() const { return m_soundManager; }
   void SetRenderView(CRenderView* view) { m_renderView = view; }
   CRenderView* GetRenderView() const { return m_renderView; }
 
   // --- Objects ---
-  // Returns the object's ID, or 0 when the object was not filed (see the .cpp for who owns it then).
-  uint32_t RegisterNewObject(CGameObject* object, uint32_t id = 0xFFFFFFFFu);
-  uint32_t AddObject(CGameObject* object, uint32_t id = 0xFFFFFFFFu);
+  // How code adds an object it made. Networked objects are filed by ID (single player and server) and
+  // the ID is returned; 0 with the object left in `object` means it was refused (its ID is taken or
+  // 0, or the world is a client's, whose objects the server creates). Objects that are not networked
+  // go to the local or passive list, are always taken, and the result is 0.
+  uint32_t RegisterNewObject(std::unique_ptr<CGameObject>&& object, uint32_t id = 0xFFFFFFFFu);
+  // Files the object under an ID without initialising it: the next free ID for 0xFFFFFFFF, the
+  // object's own in client mode, else id. Returns the ID, or 0 when refused (the ID is taken or 0).
+  uint32_t AddObject(std::unique_ptr<CGameObject>&& object, uint32_t id = 0xFFFFFFFFu);
   CGameObject* GetObjectByID(uint32_t id) const;
   void RemoveObject(uint32_t id);
   void UpdateObjects(float dt);
+  // The session object (object 1) through its interface, or null.
+  CWorldSession* GetSession() const;
   CSessionManager* GetSessionManager() const;
   size_t GetObjectCount() const { return m_objects.size(); }
   size_t GetLocalObjectCount() const { return m_localList.size(); }
@@ -102,13 +118,14 @@ class CGameWorld : public CMessageReceiver {
   void Tick(float dt);
   bool HasLayers() const { return !m_layers.empty(); }
   size_t GetLayerCount() const { return m_layers.size(); }
-  CGameActionLayer* GetLayer(size_t index) const { return index < m_layers.size() ? m_layers[index] : nullptr; }
+  CGameActionLayer* GetLayer(size_t index) const { return index < m_layers.size() ? m_layers[index].get() : nullptr; }
   uint32_t GetCurrentLayerIndex() const { return m_currentLayer; }
   void SetCurrentLayerIndex(uint32_t index) { m_currentLayer = index; }
-  void AddLayerAtBottom(CGameActionLayer* layer);
-  void AddLayerOnTop(CGameActionLayer* layer);
-  void AddLayerAboveCurrent(CGameActionLayer* layer);
-  void AddLayerBelowCurrent(CGameActionLayer* layer);
+  // The stack takes every layer but a null one.
+  void AddLayerAtBottom(std::unique_ptr<CGameActionLayer>&& layer);
+  void AddLayerOnTop(std::unique_ptr<CGameActionLayer>&& layer);
+  void AddLayerAboveCurrent(std::unique_ptr<CGameActionLayer>&& layer);
+  void AddLayerBelowCurrent(std::unique_ptr<CGameActionLayer>&& layer);
   bool BringCurrentLayerToTop();
   void RemoveTopLayer();
   void RemoveCurrentLayer();
@@ -121,12 +138,16 @@ class CGameWorld : public CMessageReceiver {
   void RenderScene(CRenderView* view, PixelBufferDesc** locked);
 
   // --- Cameras ---
-  uint32_t AddCamera(CGenericCam* camera);
+  static constexpr uint32_t kNoCamera = 0xFFFFFFFFu;
+  // Takes the camera and returns its index; without a scene side it refuses (kNoCamera) and the
+  // camera stays in the caller's pointer.
+  uint32_t AddCamera(std::unique_ptr<CGenericCam>&& camera);
+  // The current camera, or a default camera; null only without a scene side.
   CGenericCam* GetCurrentCamera() const;
   void SetCurrentCamera(uint32_t index);
   uint32_t GetCurrentCameraIndex() const { return m_currentCamera; }
-  size_t GetCameraCount() const { return m_cameras.size(); }
-  CGenericCam* GetCamera(size_t index) const { return index < m_cameras.size() ? m_cameras[index] : nullptr; }
+  size_t GetCameraCount() const;
+  CGenericCam* GetCamera(size_t index) const;
 
   // --- Lights and level data ---
   void AddLight(CLight* light);
@@ -138,9 +159,9 @@ class CGameWorld : public CMessageReceiver {
   void LoadVisibilityNodes(const char* path);
   void RelightBox(const Box& box);
   // The level's scenery: a mesh instance lit from "lights.bin" or, failing that, at run time.
-  // transform may be null. Returns the new instance (owned by the world).
+  // transform may be null. Returns the new instance (owned by the world's scene side; null without one).
   CMeshInstance* AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree, bool shadowCaster);
-  // Replaces the sky; transform may be null. Returns the new instance (owned by the world).
+  // Replaces the sky; transform may be null. Returns the new instance (owned by the world's scene side).
   CMeshInstance* SetSkyMesh(ShadedMesh* mesh, const COrientation* transform);
   void SetLevelDirectory(const std::string& dir) { m_levelDirectory = dir; }
   const std::string& GetLevelDirectory() const { return m_levelDirectory; }
@@ -160,13 +181,16 @@ class CGameWorld : public CMessageReceiver {
 
   // --- State ---
   COctree& GetOctree() { return m_octree; }
-  LightList* GetLightList() const { return m_lightList; }
-  FogState* GetFogState() const { return m_fogState; }
-  ShadowRenderer* GetShadowRenderer() const { return m_shadowRenderer; }
-  CGlobalArt* GetGlobalArt() const { return m_globalArt; }
-  CEffectManager* GetEffectManager() const { return m_effectManager; }
-  CWeatherManager* GetWeatherManager() const { return m_weatherManager; }
-  CMouseCursor& GetMouseCursor() { return m_mouseCursor; }
+  // The parts made through WorldServices; null when none was registered.
+  CWorldScene* GetScene() const { return m_scene.get(); }
+  CWorldEffects* GetEffects() const { return m_effects.get(); }
+  CWorldPointer* GetMouseCursor() const { return m_pointer.get(); }
+  LightList* GetLightList() const;
+  FogState* GetFogState() const;
+  ShadowRenderer* GetShadowRenderer() const;
+  CGlobalArt* GetGlobalArt() const { return m_globalArt.get(); }
+  CEffectManager* GetEffectManager() const;
+  CWeatherManager* GetWeatherManager() const;
   uint32_t GetStepCount() const { return m_stepCount; }
   double GetWorldTime() const { return m_worldTime; }
   float GetTickLength() const { return m_tickLength; }
@@ -175,8 +199,10 @@ class CGameWorld : public CMessageReceiver {
   void SetVisibilityMode(VisibilityMode mode) { m_visibilityMode = mode; }
   void SetOverview(bool on) { m_overview = on ? 1 : 0; }
   bool GetOverview() const { return m_overview != 0; }
-  CMeshInstance* GetSkyInstance() const { return m_skyInstance; }
-  const std::vector<CMeshInstance*>& GetTerrainInstances() const { return m_terrainInstances; }
+  CMeshInstance* GetSkyInstance() const;
+  const std::vector<CMeshInstance*>& GetTerrainInstances() const;
+  // Leaves in the octree's results the renderable objects the view sees (every one with overview).
+  void CollectVisible(const ViewFrustum* view, bool overview);
 
   // Mouse state written by the window procedure and the frame loop; read by picking and the layers.
   uint8_t mouseOverUI = 0;
@@ -194,8 +220,7 @@ class CGameWorld : public CMessageReceiver {
  protected:
   void RunLayerPass(float dt, const std::vector<InputEvent>& events);
   void ReportNetworkUse();
-  void DeleteObject(CGameObject* object);  // out of the octree, then delete
-  void CollectVisible(const ViewFrustum* view, bool overview);
+  void DeleteObject(std::unique_ptr<CGameObject> object);  // out of the octree, then delete
 
   HWND m_window = nullptr;
   HINSTANCE m_instance = nullptr;
@@ -209,36 +234,29 @@ class CGameWorld : public CMessageReceiver {
   uint8_t m_visibilityLoaded = 0;
   CResourceTable* m_resourceTable = nullptr;
   COctree m_octree;
-  LightList* m_lightList = nullptr;            // owned
-  FogState* m_fogState = nullptr;              // owned
-  ShadowRenderer* m_shadowRenderer = nullptr;  // owned
+  std::unique_ptr<CWorldScene> m_scene;
+  std::unique_ptr<CWorldEffects> m_effects;
+  std::unique_ptr<CWorldPointer> m_pointer;
+  std::unique_ptr<CGlobalArt> m_globalArt;
   CInputMan* m_inputMan = nullptr;
-  CSoundManager* m_soundManager = nullptr;
-  CEffectManager* m_effectManager = nullptr;    // owned
-  CGlobalArt* m_globalArt = nullptr;            // owned
-  CWeatherManager* m_weatherManager = nullptr;  // owned
-  std::list<CGameObject*> m_localList;          // non-networked, updated every pass
-  std::list<CGameObject*> m_passiveList;        // non-networked, never updated
+  CWorldSound* m_soundManager = nullptr;
+  std::list<std::unique_ptr<CGameObject>> m_localList;    // non-networked, updated every pass
+  std::list<std::unique_ptr<CGameObject>> m_passiveList;  // non-networked, never updated
   uint32_t m_nextObjectID = 1;
-  std::unordered_map<uint32_t, CGameObject*> m_objects;
-  std::vector<CGameActionLayer*> m_layers;  // owned; index 0 at the bottom
+  std::unordered_map<uint32_t, std::unique_ptr<CGameObject>> m_objects;
+  std::vector<std::unique_ptr<CGameActionLayer>> m_layers;  // index 0 at the bottom
   uint32_t m_currentLayer = 0;
-  std::vector<CGenericCam*> m_cameras;  // owned
   uint32_t m_currentCamera = 0;
   // One scratch buffer per message-dispatch depth (see AllocMessage).
   std::vector<std::unique_ptr<std::vector<uint8_t>>> m_messageBuffers;
   uint32_t m_dispatchDepth = 0;
   std::string m_levelDirectory;
-  CMeshInstance* m_skyInstance = nullptr;  // owned
-  std::vector<CMeshInstance*> m_terrainInstances;  // owned
   CRenderView* m_renderView = nullptr;
-  CMouseCursor m_mouseCursor;
-  NetClient* m_client = nullptr;  // owned
-  NetHost* m_server = nullptr;    // owned
+  // The server's host or the client's connection; none in single player.
+  std::unique_ptr<CNetLink> m_netLink;
 
   // Working state of the update pass: the IDs present when it began, and a counter that
   // ClearWorld bumps so a pass notices that the world was emptied under it.
   std::vector<uint32_t> m_updateSnapshot;
   uint32_t m_clearGeneration = 0;
-  std::vector<CBoundedObject*> m_visible;
 };

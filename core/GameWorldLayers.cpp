@@ -4,7 +4,7 @@
 #include "core/ObjectFactory.h"
 #include "platform/Win32.h"
 
-CGameObject* CGameWorld::CreateObject(uint32_t typeCode) { return CreateGameObject(typeCode); }
+std::unique_ptr<CGameObject> CGameWorld::CreateObject(uint32_t typeCode) { return CreateGameObject(typeCode); }
 
 // Walks the stack from the top down by index, reading the stack afresh at each step, because layers
 // add, mark, activate and move layers while they run. Only this pass deletes layers.
@@ -15,11 +15,12 @@ void CGameWorld::RunLayerPass(float dt, const std::vector<InputEvent>& events) {
   while (m_currentLayer > 0) {
     --m_currentLayer;
     if (m_currentLayer >= m_layers.size()) continue;
-    CGameActionLayer* layer = m_layers[m_currentLayer];
+    CGameActionLayer* layer = m_layers[m_currentLayer].get();
     if (layer->IsMarkedForRemoval()) {
       // Out of the stack before its destructor runs, so the destructor sees a consistent stack.
+      std::unique_ptr<CGameActionLayer> doomed = std::move(m_layers[m_currentLayer]);
       m_layers.erase(m_layers.begin() + m_currentLayer);
-      delete layer;
+      doomed.reset();
       OutputDebugStringA("Erasing Layer\n");
       continue;
     }
@@ -35,53 +36,57 @@ void CGameWorld::RunLayerPass(float dt, const std::vector<InputEvent>& events) {
   }
 }
 
-void CGameWorld::AddLayerAtBottom(CGameActionLayer* layer) {
+void CGameWorld::AddLayerAtBottom(std::unique_ptr<CGameActionLayer>&& layer) {
   if (layer == nullptr) return;
-  m_layers.insert(m_layers.begin(), layer);
-  layer->Init(true);
+  CGameActionLayer* added = layer.get();
+  m_layers.insert(m_layers.begin(), std::move(layer));
+  added->Init(true);
   OutputDebugStringA("Adding Layer\n");
 }
 
-void CGameWorld::AddLayerOnTop(CGameActionLayer* layer) {
+void CGameWorld::AddLayerOnTop(std::unique_ptr<CGameActionLayer>&& layer) {
   if (layer == nullptr) return;
-  m_layers.push_back(layer);
-  layer->Init(true);
+  CGameActionLayer* added = layer.get();
+  m_layers.push_back(std::move(layer));
+  added->Init(true);
   OutputDebugStringA("Adding Layer\n");
 }
 
-void CGameWorld::AddLayerAboveCurrent(CGameActionLayer* layer) {
+void CGameWorld::AddLayerAboveCurrent(std::unique_ptr<CGameActionLayer>&& layer) {
   if (layer == nullptr) return;
   if (m_currentLayer >= m_layers.size()) {
-    AddLayerOnTop(layer);
+    AddLayerOnTop(std::move(layer));
     return;
   }
-  m_layers.insert(m_layers.begin() + m_currentLayer + 1, layer);
+  CGameActionLayer* added = layer.get();
+  m_layers.insert(m_layers.begin() + m_currentLayer + 1, std::move(layer));
   OutputDebugStringA("Adding Layer\n");
-  layer->Init(true);
+  added->Init(true);
 }
 
-void CGameWorld::AddLayerBelowCurrent(CGameActionLayer* layer) {
+void CGameWorld::AddLayerBelowCurrent(std::unique_ptr<CGameActionLayer>&& layer) {
   if (layer == nullptr) return;
   if (m_currentLayer == 0) {
-    AddLayerAtBottom(layer);
+    AddLayerAtBottom(std::move(layer));
     return;
   }
   // A current index left past the end (outside a pass) is taken as the top of the stack.
   const size_t at = m_currentLayer < m_layers.size() ? m_currentLayer : m_layers.size();
-  m_layers.insert(m_layers.begin() + at, layer);
+  CGameActionLayer* added = layer.get();
+  m_layers.insert(m_layers.begin() + at, std::move(layer));
   OutputDebugStringA("Adding Layer\n");
-  layer->Init(true);
+  added->Init(true);
 }
 
 bool CGameWorld::BringCurrentLayerToTop() {
   if (m_currentLayer >= m_layers.size() || m_currentLayer + 1 == m_layers.size()) return false;
-  CGameActionLayer* layer = m_layers[m_currentLayer];
+  std::unique_ptr<CGameActionLayer> layer = std::move(m_layers[m_currentLayer]);
   m_layers.erase(m_layers.begin() + m_currentLayer);
   OutputDebugStringA("Bringing Layer Into Focus\n");
   // The pass continues below the moved layer's old slot. At the bottom there is nothing below, and
   // the index stays 0 (ending the pass) instead of wrapping around.
   if (m_currentLayer > 0) --m_currentLayer;
-  m_layers.push_back(layer);
+  m_layers.push_back(std::move(layer));
   return true;
 }
 
@@ -94,13 +99,13 @@ void CGameWorld::RemoveCurrentLayer() {
 }
 
 void CGameWorld::RemoveAllLayers() {
-  for (CGameActionLayer* layer : m_layers) layer->MarkForRemoval();
+  for (const std::unique_ptr<CGameActionLayer>& layer : m_layers) layer->MarkForRemoval();
 }
 
 void CGameWorld::DeactivateAllLayers() {
-  for (CGameActionLayer* layer : m_layers) layer->SetActive(false);
+  for (const std::unique_ptr<CGameActionLayer>& layer : m_layers) layer->SetActive(false);
 }
 
 void CGameWorld::ActivateAllLayers() {
-  for (CGameActionLayer* layer : m_layers) layer->SetActive(true);
+  for (const std::unique_ptr<CGameActionLayer>& layer : m_layers) layer->SetActive(true);
 }

@@ -4,11 +4,9 @@
 #include "core/GameMessage.h"
 #include "core/GameObject.h"
 #include "core/GameWorld.h"
+#include "core/NetLink.h"
+#include "core/WorldSession.h"
 #include "core/math/DebugPrintf.h"
-#include "net/NetClient.h"
-#include "net/NetHost.h"
-#include "net/Player.h"
-#include "net/SessionManager.h"
 
 namespace {
 // Counts one level of message dispatch for as long as a handler runs.
@@ -53,22 +51,18 @@ void CGameWorld::SendMessage(uint32_t destination, const uint8_t* message, bool 
       if (destination == kToLocal) {
         HandleMessage(kToLocal, message);
       } else if (destination == kToAllPlayers) {
-        const CSessionManager* session = GetSessionManager();
-        if (session == nullptr || m_server == nullptr) break;
-        const CPlayer* local = session->GetLocalPlayer();
-        const std::vector<uint32_t> players = session->GetPlayerIDs();  // a copy: sending may change it
-        for (uint32_t id : players) {
-          const CPlayer* player = dynamic_cast<CPlayer*>(GetObjectByID(id));
-          if (player == nullptr || player->disconnected != 0 || player == local) continue;
-          if (player->networkID == 0 || player->networkID == kUnassignedNetworkID) continue;
-          m_server->Send(player->networkID, message, reliable, critical);
-        }
-      } else if (m_server != nullptr) {
-        m_server->Send(destination, message, reliable, critical);
+        const CWorldSession* session = GetSession();
+        if (session == nullptr || m_netLink == nullptr) break;
+        // The session lists the connected remote players with a network ID; the list is a copy, so
+        // sending cannot change it under the loop.
+        for (uint32_t networkID : session->GetRemoteNetworkIDs())
+          m_netLink->SendTo(networkID, message, reliable, critical);
+      } else if (m_netLink != nullptr) {
+        m_netLink->SendTo(destination, message, reliable, critical);
       }
       break;
     case kModeClient:
-      if (m_client != nullptr) m_client->Send(message, reliable, critical);
+      if (m_netLink != nullptr) m_netLink->SendTo(kToAllPlayers, message, reliable, critical);
       break;
     default:
       break;
@@ -106,12 +100,11 @@ void CGameWorld::HandleMessage(uint32_t senderID, const uint8_t* message) {
                 size);
     return;
   }
-  CGameObject* created = CreateObject(message[GameMessage::kTypeCodeOffset]);
+  std::unique_ptr<CGameObject> created = CreateObject(message[GameMessage::kTypeCodeOffset]);
   if (created == nullptr) return;  // an unknown type code creates nothing
   created->SetID(target);
-  if (!created->ReceiveMessage(senderID, message) || AddObject(created) == 0) {
-    delete created;
-    return;
-  }
-  created->Init(type == GameMessage::kCreateBroadcast);
+  CGameObject* object = created.get();
+  // An object that refuses its creation data, or that the world refuses, goes with the pointer.
+  if (!object->ReceiveMessage(senderID, message) || AddObject(std::move(created)) == 0) return;
+  object->Init(type == GameMessage::kCreateBroadcast);
 }

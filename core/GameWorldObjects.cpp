@@ -4,8 +4,7 @@
 #include "core/GameWorld.h"
 #include "core/math/BoundedObject.h"
 #include "core/math/DebugPrintf.h"
-#include "net/Player.h"
-#include "net/SessionManager.h"
+#include "core/WorldSession.h"
 
 namespace {
 constexpr uint32_t kAutoID = 0xFFFFFFFFu;
@@ -13,9 +12,7 @@ constexpr uint32_t kAutoID = 0xFFFFFFFFu;
 
 // Files the object under an ID. With kAutoID (-1) it gets the next free ID from the counter; an
 // explicit ID moves the counter past it; in client mode the object keeps the ID it carries.
-// Returns the ID, or 0 when the object was not filed: its ID is taken or is 0. The world then does
-// not own the object and the caller must delete it (or keep it).
-uint32_t CGameWorld::AddObject(CGameObject* object, uint32_t id) {
+uint32_t CGameWorld::AddObject(std::unique_ptr<CGameObject>&& object, uint32_t id) {
   if (object == nullptr) return 0;
   uint32_t assigned;
   if (m_networkMode == kModeClient) {
@@ -40,61 +37,60 @@ uint32_t CGameWorld::AddObject(CGameObject* object, uint32_t id) {
       m_nextObjectID = assigned + 1;
   }
   object->SetID(assigned);
-  m_objects.emplace(assigned, object);
-  if (CBoundedObject* bounded = dynamic_cast<CBoundedObject*>(object)) m_octree.InsertObject(bounded);
-  DebugPrintf("GameWorld: Added New Object, %s, ID = %d.\n", object->GetInfoString(), static_cast<int>(assigned));
+  CGameObject* filed = object.get();
+  m_objects.emplace(assigned, std::move(object));
+  if (CBoundedObject* bounded = dynamic_cast<CBoundedObject*>(filed)) m_octree.InsertObject(bounded);
+  DebugPrintf("GameWorld: Added New Object, %s, ID = %d.\n", filed->GetInfoString(), static_cast<int>(assigned));
   return assigned;
 }
 
-// How code adds an object it made. Networked objects are filed by ID (single player and server) and
-// the ID is returned; 0 means the object was not filed and is still the caller's, except in client
-// mode, where the world deletes it (the server creates it). Objects that are not networked go to the
-// local or passive list, are owned by the world, and the result is 0.
-uint32_t CGameWorld::RegisterNewObject(CGameObject* object, uint32_t id) {
+uint32_t CGameWorld::RegisterNewObject(std::unique_ptr<CGameObject>&& object, uint32_t id) {
   if (object == nullptr) return 0;
-  if ((object->GetFlags() & CGameObject::kNetworked) == 0) {
-    if (object->GetFlags() & CGameObject::kLocalUpdate)
-      m_localList.push_front(object);
+  CGameObject* added = object.get();
+  if ((added->GetFlags() & CGameObject::kNetworked) == 0) {
+    if (added->GetFlags() & CGameObject::kLocalUpdate)
+      m_localList.push_front(std::move(object));
     else
-      m_passiveList.push_front(object);
-    if (CBoundedObject* bounded = dynamic_cast<CBoundedObject*>(object)) m_octree.InsertObject(bounded);
-    object->Init(true);
+      m_passiveList.push_front(std::move(object));
+    if (CBoundedObject* bounded = dynamic_cast<CBoundedObject*>(added)) m_octree.InsertObject(bounded);
+    added->Init(true);
     return 0;
   }
   switch (m_networkMode) {
     case kModeSinglePlayer: {
-      const uint32_t filed = AddObject(object, id);
+      const uint32_t filed = AddObject(std::move(object), id);
       if (filed == 0) return 0;
-      object->Init(true);
+      added->Init(true);
       return filed;
     }
     case kModeServer: {
-      const uint32_t filed = AddObject(object, id);
+      const uint32_t filed = AddObject(std::move(object), id);
       if (filed == 0) return 0;
-      object->Init(true);
-      const bool critical = (object->GetFlags() & CGameObject::kNotCritical) == 0;
-      if (object->GetFlags() & CGameObject::kBroadcastCreate) {
-        if (uint8_t* message = object->BuildCreateMessage(true)) {
+      added->Init(true);
+      const bool critical = (added->GetFlags() & CGameObject::kNotCritical) == 0;
+      if (added->GetFlags() & CGameObject::kBroadcastCreate) {
+        if (uint8_t* message = added->BuildCreateMessage(true)) {
           message[GameMessage::kTypeOffset] = GameMessage::kCreateBroadcast;
           SendMessage(kToAllPlayers, message, true, critical);
         }
-      } else if (object->GetFlags() & CGameObject::kCreateToController) {
-        CPlayer* player = dynamic_cast<CPlayer*>(GetObjectByID(object->GetOwnerID()));
-        if (player != nullptr) {
-          if (uint8_t* message = object->BuildCreateMessage(true)) {
+      } else if (added->GetFlags() & CGameObject::kCreateToController) {
+        const CWorldSession* session = GetSession();
+        uint32_t networkID = 0;
+        if (session != nullptr && session->FindPlayerNetworkID(added->GetOwnerID(), &networkID)) {
+          if (uint8_t* message = added->BuildCreateMessage(true)) {
             message[GameMessage::kTypeOffset] = GameMessage::kCreateBroadcast;
-            SendMessage(player->networkID, message, true, critical);
+            SendMessage(networkID, message, true, critical);
           }
         }
       }
       return filed;
     }
     case kModeClient:
-      if (object->GetFlags() & CGameObject::kClientAnnounce)
+      // The server creates a client's objects; this one stays with the caller.
+      if (added->GetFlags() & CGameObject::kClientAnnounce)
         OutputDebugStringA("GameWorld: Notifying Server of New Object\n");
       else
         OutputDebugStringA("GameWorld: Ignoring New Object Creation\n");
-      delete object;
       return 0;
     default:
       return 0;
@@ -103,19 +99,22 @@ uint32_t CGameWorld::RegisterNewObject(CGameObject* object, uint32_t id) {
 
 CGameObject* CGameWorld::GetObjectByID(uint32_t id) const {
   auto it = m_objects.find(id);
-  return it != m_objects.end() ? it->second : nullptr;
+  return it != m_objects.end() ? it->second.get() : nullptr;
 }
 
+CWorldSession* CGameWorld::GetSession() const { return dynamic_cast<CWorldSession*>(GetObjectByID(1)); }
+
 CSessionManager* CGameWorld::GetSessionManager() const {
-  return dynamic_cast<CSessionManager*>(GetObjectByID(1));
+  CWorldSession* session = GetSession();
+  return session != nullptr ? session->GetSessionManager() : nullptr;
 }
 
 void CGameWorld::RemoveObject(uint32_t id) {
   auto it = m_objects.find(id);
   if (it == m_objects.end()) return;
-  CGameObject* object = it->second;
+  std::unique_ptr<CGameObject> object = std::move(it->second);
   m_objects.erase(it);
-  DeleteObject(object);
+  DeleteObject(std::move(object));
 }
 
 // Objects may add, mark and remove objects (themselves included) while they update. The pass works
@@ -153,10 +152,11 @@ void CGameWorld::UpdateObjects(float dt) {
   // Only this pass and ClearWorld take objects out of the local list; new ones go to the front.
   for (auto it = localBegin; generation == m_clearGeneration && it != m_localList.end();) {
     auto current = it++;
-    CGameObject* object = *current;
+    CGameObject* object = current->get();
     if (object->IsMarkedForRemoval()) {
+      std::unique_ptr<CGameObject> doomed = std::move(*current);
       m_localList.erase(current);
-      DeleteObject(object);
+      DeleteObject(std::move(doomed));
     } else {
       object->Update(dt);
     }

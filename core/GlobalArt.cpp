@@ -6,14 +6,15 @@
 #include <string>
 
 #include "core/math/FileBuffer.h"
-#include "ui/SpriteFile.h"
 
 CGlobalArt::~CGlobalArt() { Free(); }
 
-void CGlobalArt::Free() {
-  for (Font& font : m_fonts) delete font.file;
-  m_fonts.clear();
+// The name the sprite file read the font under, or the path it was found at when it has none.
+const std::string& CGlobalArt::FileName(const Font& font) {
+  return font.file != nullptr ? font.file->GetFileName() : font.path;
 }
+
+void CGlobalArt::Free() { m_fonts.clear(); }
 
 bool CGlobalArt::Load() { return LoadFrom(kFolder); }
 
@@ -24,11 +25,14 @@ bool CGlobalArt::LoadFrom(const char* folder) {
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     Font font;
-    font.file = new CSpriteFile();
-    font.file->Load(name.c_str());
-    font.alphabet = font.file->GetSprite("Alphabet");
-    font.cursor = font.file->GetSprite("Cursor");
-    m_fonts.push_back(font);
+    font.path = name;
+    font.file = CreateSpriteSheet();
+    if (font.file != nullptr) {
+      font.file->Load(name.c_str());
+      font.alphabet = font.file->GetSprite("Alphabet");
+      font.cursor = font.file->GetSprite("Cursor");
+    }
+    m_fonts.push_back(std::move(font));
   }
   return !m_fonts.empty();
 }
@@ -45,6 +49,6 @@ CSprite* CGlobalArt::GetFontCursor(size_t index) const { return index < m_fonts.
 int CGlobalArt::FindFont(const char* name) const {
   if (!name) return -1;
   for (size_t i = 0; i < m_fonts.size(); ++i)
-    if (std::strstr(m_fonts[i].file->GetFileName().c_str(), name)) return static_cast<int>(i);
+    if (std::strstr(FileName(m_fonts[i]).c_str(), name)) return static_cast<int>(i);
   return -1;
 }

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <string>
 #include <vector>
 
-class CSpriteFile;
+#include "core/SpriteSheet.h"
+
 class CSprite;
 
 class CGlobalArt {
@@ -16,8 +19,8 @@ class CGlobalArt {
 
   // Loads every "font*.bin" below the global art folder. Font indices follow the byte-wise order
   // of the file paths, so they do not depend on the order a file system lists its folders in.
-  // A file that fails to load still takes its index (its sprites are null). Returns true when at
-  // least one font file was found.
+  // A file that fails to load still takes its index (its sprites are null), as does every file
+  // when no sprite library is registered. Returns true when at least one font file was found.
   virtual bool Load();
   // Each font reloads its images when the colour depth changed (after a renderer switch).
   virtual void Reload();
@@ -36,10 +39,12 @@ class CGlobalArt {
 
  private:
   struct Font {
-    CSpriteFile* file = nullptr;  // owned
+    std::string path;
+    std::unique_ptr<CSpriteSheet> file;
     CSprite* alphabet = nullptr;
     CSprite* cursor = nullptr;
   };
   void Free();
+  static const std::string& FileName(const Font& font);
   std::vector<Font> m_fonts;
 };

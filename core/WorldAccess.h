@@ -4,17 +4,12 @@
 #include <cstdint>
 
 class CGameWorld;
-class CVerezIvor;
 class COctree;
-class CGrid;
 
-CVerezIvor* GetWorld();                 // the park world, or null when the world is not one
-CVerezIvor* GetPark();                  // the same object
-CGameWorld* GetGameWorld();             // the registered world singleton, or null
+CGameWorld* GetGameWorld();             // the one world of the program, or null
 void SetGameWorld(CGameWorld* world);   // registered by the world itself; cleared at shutdown
 COctree* GetWorldOctree();              // null without a world
 uint32_t GetNetworkMode();              // 0 without a world
 void* GetWorldResource(const char* name);  // null without a world or resource table
 void* GetWorldResource(int id);            // the loaded object of a resource id, loading it on first use
-CGrid* GetParkGrid();                   // null without a park or grid
 

@@ -3,15 +3,22 @@
 
 #include <cstdint>
 
+#include "core/NetLink.h"
+
 class CMessageReceiver;
 
-class NetClient {
+class NetClient : public CNetLink {
  public:
   NetClient() = default;
-  ~NetClient() = default;
+  ~NetClient() override = default;
   void SetReceiver(CMessageReceiver* receiver) { m_receiver = receiver; }
   void Send(const uint8_t* message, bool reliable, bool critical) {}
-  void Update(uint32_t milliseconds) {}
+  void Update(uint32_t milliseconds) override {}
+  // A client always sends to its server, whatever the destination.
+  void SendTo(uint32_t destination, const uint8_t* message, bool reliable, bool critical) override {
+    Send(message, reliable, critical);
+  }
+  Traffic GetTraffic() const override { return Traffic{TcpBytesSent, TcpBytesReceived, UdpBytesSent, UdpBytesReceived}; }
   void Close() {}
   void Shutdown() {}
 

@@ -11,6 +11,7 @@ class CPlayer : public CGameObject {
   static constexpr uint32_t kNoAvatar = 0xFFFFFFFFu;
 
   const char* GetInfoString() const override { return "<Player>"; }
+  CPlayer* AsPlayer() override { return this; }
 
   // The controlled object, looked up through the world, or null.
   CGameObject* GetCurrentAvatar() const;

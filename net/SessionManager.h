@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "core/GameObject.h"
+#include "core/WorldSession.h"
 
 class CPlayer;
 
-class CSessionManager : public CGameObject {
+class CSessionManager : public CGameObject, public CWorldSession {
  public:
   CSessionManager() = default;
   const char* GetInfoString() const override { return "<Session Manager>"; }
@@ -18,13 +19,20 @@ class CSessionManager : public CGameObject {
   void AddPlayerID(uint32_t id) { m_playerIDs.push_back(id); }
   // Team IDs: a collection of their own, not the list of players.
   void AddTeamID(uint32_t id) { m_teamIDs.push_back(id); }
-  bool IsTeamID(uint32_t id) const;
+  bool IsTeamID(uint32_t id) const override;
 
   void SetLocalPlayerID(uint32_t id) { m_localPlayerID = id; }
   // The player object of this machine, or null.
   CPlayer* GetLocalPlayer() const;
   // A player with that network ID left: it is marked disconnected.
-  void PlayerLeft(uint32_t networkID);
+  void PlayerLeft(uint32_t networkID) override;
+
+  // --- The world's view of the session ---
+  bool IsLocalAvatar(uint32_t objectID) const override;
+  std::vector<uint32_t> GetRemoteNetworkIDs() const override;
+  bool FindPlayerNetworkID(uint32_t playerObjectID, uint32_t* networkID) const override;
+  void RemoveAvatar(uint32_t playerObjectID, uint32_t avatarID) override;
+  CSessionManager* GetSessionManager() override { return this; }
 
  private:
   std::vector<uint32_t> m_playerIDs;

@@ -6,4 +6,5 @@
 class CTeam : public CGameObject {
  public:
   const char* GetInfoString() const override { return "<Team>"; }
+  CTeam* AsTeam() override { return this; }
 };

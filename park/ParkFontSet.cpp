@@ -1,30 +1,36 @@
 #include "park/ParkFontSet.h"
 
-#include "ui/Sprite.h"
+namespace {
+CSprite* SpriteOf(const std::unique_ptr<CSpriteSheet>& file, const char* name) {
+  return file != nullptr ? file->GetSprite(name) : nullptr;
+}
 
-ParkFontSet::ParkFontSet()
-    : m_file14(new CSpriteFile()), m_file16(new CSpriteFile()), m_file10(new CSpriteFile()) {}
+bool LoadFile(const std::unique_ptr<CSpriteSheet>& file, const char* path) {
+  return file != nullptr && file->Load(path);
+}
+}  // namespace
+
+ParkFontSet::ParkFontSet() : m_file14(CreateSpriteSheet()), m_file16(CreateSpriteSheet()), m_file10(CreateSpriteSheet()) {}
 
 ParkFontSet::~ParkFontSet() = default;
 
 void ParkFontSet::Load() {
-  if (m_file14->Load("data/ui/fonts/14point_bold_orange/14point_bold_orange.bin")) {
-    alphabet14 = m_file14->GetSprite("Alphabet");
-    cursor14 = m_file14->GetSprite("cursor");
+  if (LoadFile(m_file14, "data/ui/fonts/14point_bold_orange/14point_bold_orange.bin")) {
+    alphabet14 = SpriteOf(m_file14, "Alphabet");
+    cursor14 = SpriteOf(m_file14, "cursor");
   }
-  if (m_file16->Load("data/ui/fonts/16point_bold_orange/16point_bold_orange.bin"))
-    alphabet16 = m_file16->GetSprite("Alphabet");
-  if (m_file10->Load("data/ui/fonts/10point_bold_orange/10point_bold_orange.bin"))
-    alphabet10 = m_file10->GetSprite("Alphabet");
+  if (LoadFile(m_file16, "data/ui/fonts/16point_bold_orange/16point_bold_orange.bin"))
+    alphabet16 = SpriteOf(m_file16, "Alphabet");
+  if (LoadFile(m_file10, "data/ui/fonts/10point_bold_orange/10point_bold_orange.bin"))
+    alphabet10 = SpriteOf(m_file10, "Alphabet");
 }
 
 void ParkFontSet::Reload() {
-  m_file14->Reload();
-  m_file16->Reload();
-  m_file10->Reload();
+  for (const std::unique_ptr<CSpriteSheet>* file : {&m_file14, &m_file16, &m_file10})
+    if (*file != nullptr) (*file)->Reload();
   // A re-read file may hold new sprite objects; take them again rather than keep stale pointers.
-  alphabet14 = m_file14->GetSprite("Alphabet");
-  cursor14 = m_file14->GetSprite("cursor");
-  alphabet16 = m_file16->GetSprite("Alphabet");
-  alphabet10 = m_file10->GetSprite("Alphabet");
+  alphabet14 = SpriteOf(m_file14, "Alphabet");
+  cursor14 = SpriteOf(m_file14, "cursor");
+  alphabet16 = SpriteOf(m_file16, "Alphabet");
+  alphabet10 = SpriteOf(m_file10, "Alphabet");
 }

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "ui/SpriteFile.h"
+#include "core/SpriteSheet.h"
 
 class CSprite;
 
@@ -14,7 +14,8 @@ class ParkFontSet {
   ParkFontSet(const ParkFontSet&) = delete;
   ParkFontSet& operator=(const ParkFontSet&) = delete;
 
-  // Loads the three files; a file that does not load leaves its sprites null.
+  // Loads the three files; a file that does not load (or a build without a sprite library) leaves
+  // its sprites null.
   void Load();
   // Re-reads the files when the display depth changed.
   void Reload();
@@ -25,7 +26,7 @@ class ParkFontSet {
   CSprite* alphabet10 = nullptr;
 
  private:
-  std::unique_ptr<CSpriteFile> m_file14;
-  std::unique_ptr<CSpriteFile> m_file16;
-  std::unique_ptr<CSpriteFile> m_file10;
+  std::unique_ptr<CSpriteSheet> m_file14;
+  std::unique_ptr<CSpriteSheet> m_file16;
+  std::unique_ptr<CSpriteSheet> m_file10;
 };

@@ -12,13 +12,11 @@
 #include "core/math/DebugPrintf.h"
 #include "park/Grid.h"
 #include "park/ParkFontSet.h"
+#include "park/ParkScreens.h"
 #include "park/Skater.h"
 #include "platform/Platform.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
-#include "ui/DrawSurface.h"
-#include "ui/SponsorshipNotice.h"
-#include "ui/UILabel.h"
 
 namespace {
 constexpr uint32_t kFreshID = 0xFFFFFFFFu;
@@ -31,36 +29,26 @@ bool KeyHeld(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) !=
 bool AreDebugKeysEnabled() { return g_debugKeysEnabled; }
 void SetDebugKeysEnabled(bool on) { g_debugKeysEnabled = on; }
 
-CVerezIvor* GetWorld() { return dynamic_cast<CVerezIvor*>(GetGameWorld()); }
-
-CVerezIvor* GetPark() { return GetWorld(); }
-
-CGrid* GetParkGrid() {
-  const CVerezIvor* park = GetWorld();
-  return park != nullptr ? park->GetGrid() : nullptr;
-}
-
 CVerezIvor::CVerezIvor(HWND window, HINSTANCE instance) : CGameWorld(window, instance) {
   m_state.Reset();
-  m_fontSet.reset(new ParkFontSet());
+  m_fontSet = std::make_unique<ParkFontSet>();
   m_fontSet->Load();
   CGlobalArt* art = GetGlobalArt();
-  m_statusLabel.reset(new CUILabel(nullptr, art != nullptr ? art->GetFontAlphabet(0) : nullptr, "", 0, 0, 1000, 1000));
+  if (ParkScreens::StatusLabelFactory create = GetParkScreens().createStatusLabel)
+    m_statusLabel = create(art != nullptr ? art->GetFontAlphabet(0) : nullptr);
 }
 
 CVerezIvor::~CVerezIvor() {
   CGameWorld::ClearWorld();
-  delete m_grid;
-  delete m_detachedGrid;
-  m_grid = nullptr;
-  m_detachedGrid = nullptr;
+  m_grid.reset();
+  m_detachedGrid.reset();
 }
 
 void CVerezIvor::HandleMessage(uint32_t senderID, const uint8_t* message) { CGameWorld::HandleMessage(senderID, message); }
 
 void CVerezIvor::ClearWorld() { CGameWorld::ClearWorld(); }
 
-CGameObject* CVerezIvor::CreateObject(uint32_t typeCode) { return CreateGameObject(typeCode); }
+std::unique_ptr<CGameObject> CVerezIvor::CreateObject(uint32_t typeCode) { return CreateGameObject(typeCode); }
 
 // --- Money and scores ---
 
@@ -103,26 +91,27 @@ void CVerezIvor::SetStatusText(const char* text) {
   char composed[kStatusCapacity];
   size_t length = std::strlen(text);
   if (length > kMaxStatusLength) length = kMaxStatusLength;
-  composed[0] = CUILabel::kHighlightStart;
+  composed[0] = CParkStatusLabel::kHighlightStart;
   std::memcpy(composed + 1, text, length);
-  composed[length + 1] = CUILabel::kHighlightEnd;
+  composed[length + 1] = CParkStatusLabel::kHighlightEnd;
   composed[length + 2] = '\0';
   m_statusLabel->SetText(composed);
 }
 
 const char* CVerezIvor::GetStatusLabelText() const { return m_statusLabel ? m_statusLabel->GetText() : ""; }
 
+CUILabel* CVerezIvor::GetStatusLabel() const { return m_statusLabel ? m_statusLabel->GetLabel() : nullptr; }
+
 void CVerezIvor::DrawOverlay(CRenderView* view, PixelBufferDesc** locked) {
   CRasterizerInterface* rasterizer = view != nullptr ? view->GetRasterizer() : nullptr;
   if (m_statusLabel && m_statusLabel->GetTextLength() > 0 && rasterizer != nullptr && locked != nullptr) {
     if (*locked == nullptr) *locked = rasterizer->LockBackBuffer();
     if (*locked != nullptr) {
-      DrawSurface surface = MakeDrawSurface(**locked);
       POINT cursor = {cursorX, cursorY};
       if (CInputMan* input = GetInputManager()) cursor = input->GetMousePos();
       int x = cursor.x - m_statusLabel->GetWidth() / 2;
       int y = cursor.y - 12;
-      m_statusLabel->Draw(surface, x < 0 ? 0 : x, y < 0 ? 0 : y);
+      m_statusLabel->Draw(**locked, x < 0 ? 0 : x, y < 0 ? 0 : y);
       // The slot is cleared with the unlock so that nobody unlocks the buffer a second time.
       rasterizer->UnlockBackBuffer();
       *locked = nullptr;
@@ -181,7 +170,7 @@ int CVerezIvor::OfferSponsorship() {
   const double rating = GetParkRating();
   for (int slot = 0; slot < ParkState::kSponsorshipSlots; ++slot) {
     if (rating > ParkState::SponsorshipThreshold(slot) && m_state.sponsorships[slot].offered == 0) {
-      AddLayerOnTop(new CSponsorshipNotice(slot));
+      if (ParkScreens::NoticeFactory create = GetParkScreens().createSponsorshipNotice) AddLayerOnTop(create(slot));
       // The notice marks the slot through the registered world; marked here as well so that a
       // park that is not (or no longer) the registered world cannot open a notice every tick.
       m_state.sponsorships[slot].offered = 1;
@@ -212,7 +201,8 @@ uint32_t CVerezIvor::SpawnSkater() {
   const CGridSquare* square = entrances[static_cast<size_t>(plat::rand()) % entrances.size()];
   if (square == nullptr) return 0;
 
-  CSkater* skater = new CSkater();
+  auto owned = std::make_unique<CSkater>();
+  CSkater* skater = owned.get();
   const Vector3 start(square->position.x + 0.5f, square->position.y + 0.5f,
                       square->position.z + skater->heightOffset + 2.0f);
   COrientation frame;
@@ -225,10 +215,9 @@ uint32_t CVerezIvor::SpawnSkater() {
   ++m_state.nextSkaterNumber;
   skater->SetName(name);
 
-  const uint32_t id = RegisterNewObject(skater, kFreshID);
-  // A client's world deletes what it refuses; elsewhere a refused object is still ours.
-  if (id == 0 && GetNetworkMode() != kModeClient) delete skater;
-  return id;
+  // A refused skater goes with the pointer.
+  std::unique_ptr<CGameObject> object = std::move(owned);
+  return RegisterNewObject(std::move(object), kFreshID);
 }
 
 // --- Drawing and level set-up ---
@@ -262,16 +251,11 @@ void CVerezIvor::PreloadLevelTextures() {
 
 // --- Parts the park holds ---
 
-void CVerezIvor::SetGrid(CGrid* grid) {
-  if (grid != m_grid) delete m_grid;
-  m_grid = grid;
-}
+void CVerezIvor::SetGrid(std::unique_ptr<CGrid> grid) { m_grid = std::move(grid); }
 
 void CVerezIvor::ClearGrid() {
   if (m_grid == nullptr) return;
-  delete m_detachedGrid;
-  m_detachedGrid = m_grid;
-  m_grid = nullptr;
+  m_detachedGrid = std::move(m_grid);
 }
 
 bool CVerezIvor::GetDebugFlag(int index) const {

@@ -8,12 +8,13 @@
 
 #include "core/GameWorld.h"
 #include "core/NonNegativeDouble.h"
+#include "park/Grid.h"
 #include "park/ParkState.h"
 #include "park/SimClock.h"
 
-class CGrid;
 class CGameLogic;
 class CRenderView;
+class CParkStatusLabel;
 class CTexture;
 class CUILabel;
 class ParkFontSet;
@@ -41,7 +42,7 @@ class CVerezIvor : public CGameWorld {
   // The status text beside the cursor, then the base overlay (the cursor itself).
   void DrawOverlay(CRenderView* view, PixelBufferDesc** locked) override;
   void ClearWorld() override;
-  CGameObject* CreateObject(uint32_t typeCode) override;
+  std::unique_ptr<CGameObject> CreateObject(uint32_t typeCode) override;
 
   // --- Park record and money ---
   ParkState& GetParkState() { return m_state; }
@@ -61,7 +62,8 @@ class CVerezIvor : public CGameWorld {
   void SetStatusText(const char* text);
   // The composed label text: 0x01, the text, 0x02; empty when cleared.
   const char* GetStatusLabelText() const;
-  CUILabel* GetStatusLabel() const { return m_statusLabel.get(); }
+  // The interface label behind the status text; null when no interface library was registered.
+  CUILabel* GetStatusLabel() const;
 
   // --- The park's side of the controller's tick, in the order the controller runs them ---
   // Steps that run whenever the game is not paused: one sponsorship offer, the clock, the skater
@@ -96,9 +98,9 @@ class CVerezIvor : public CGameWorld {
   static uint32_t TextureDetailLevel(float textureDetailSetting);
 
   // --- Parts the park holds ---
-  CGrid* GetGrid() const { return m_grid; }
-  // Takes ownership; a previous grid is deleted.
-  void SetGrid(CGrid* grid);
+  CGrid* GetGrid() const { return m_grid.get(); }
+  // A previous grid is deleted.
+  void SetGrid(std::unique_ptr<CGrid> grid);
   // Shutdown lets go of the grid before the objects are deleted, so that objects leaving the park
   // do not touch it; the grid itself is deleted with the park.
   void ClearGrid();
@@ -118,11 +120,11 @@ class CVerezIvor : public CGameWorld {
   std::unique_ptr<ParkFontSet> m_fontSet;
   CGameLogic* m_controller = nullptr;
   std::unique_ptr<NonNegativeDouble> m_counter;
-  CGrid* m_grid = nullptr;          // owned
-  CGrid* m_detachedGrid = nullptr;  // owned; let go of by ClearGrid
+  std::unique_ptr<CGrid> m_grid;
+  std::unique_ptr<CGrid> m_detachedGrid;  // let go of by ClearGrid
   CSimClock m_clock;
   uint8_t m_debugFlags[kDebugFlagCount] = {};
-  std::unique_ptr<CUILabel> m_statusLabel;
+  std::unique_ptr<CParkStatusLabel> m_statusLabel;
   std::vector<CTexture*> m_levelTextures;
   float m_averagesTimer = 0.0f;  // real seconds since the skater averages were refreshed
   bool m_chordLatched = false;

@@ -3,24 +3,25 @@
 
 #include <cstdint>
 
+#include "core/WorldSound.h"
 #include "platform/Win32.h"
 
 class CResourceTable;
 class CSettings;
-struct COrientation;
+class COrientation;
 
-class CSoundManager {
+class CSoundManager : public CWorldSound {
  public:
   CSoundManager() = default;
-  ~CSoundManager() = default;
+  ~CSoundManager() override = default;
 
   // Audio output comes with the sound work; for now this records the arguments and succeeds.
   bool Init(CResourceTable* resources, HWND window, CSettings* settings);
   // milliseconds: the tick length; listener: the current camera's frame (may be null).
-  void Update(uint32_t milliseconds, const COrientation* listener);
-  void ServiceSoundCapture() {}
+  void Update(uint32_t milliseconds, const COrientation* listener) override;
+  void ServiceSoundCapture() override {}
   // Stops every sound and frees the sample buffers (every world clear and shutdown).
-  void Release();
+  void Release() override;
 
   bool IsStarted() const { return m_started; }
   uint32_t GetUpdateCount() const { return m_updates; }

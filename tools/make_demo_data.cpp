@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/EngineRegistration.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentLevel.h"
 
@@ -13,6 +14,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s <data folder>\n", argv[0]);
     return 2;
   }
+  // The level's lighting bake builds a world, which needs its scene side.
+  RegisterEngineObjectTypes();
+  RegisterEngineWorldServices();
   namespace fs = std::filesystem;
   const fs::path target = argv[1];
   std::error_code error;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/UIActionLayer.h"
+#include "ui/UIActionLayer.h"
 
 class CSplashScreenLogic : public CUIActionLayer {
  public:

@@ -12,7 +12,7 @@ CSponsorshipNotice::CSponsorshipNotice(int slot) : m_slot(slot), m_label(nullptr
   char text[64];
   std::snprintf(text, sizeof(text), "\x01" "A SPONSOR OFFERS SUPPORT - OFFER %d" "\x02", slot + 1);
   m_label.SetText(text);
-  CVerezIvor* park = GetPark();
+  CVerezIvor* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
   if (park == nullptr || slot < 0 || slot >= ParkState::kSponsorshipSlots) {
     DebugPrintf("SponsorshipNotice: no slot %d to offer\n", slot);
     return;

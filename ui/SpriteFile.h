@@ -6,25 +6,26 @@
 #include <string>
 #include <vector>
 
+#include "core/SpriteSheet.h"
 #include "ui/Sprite.h"
 
-class CSpriteFile {
+class CSpriteFile : public CSpriteSheet {
  public:
   CSpriteFile() = default;
-  ~CSpriteFile() = default;
+  ~CSpriteFile() override = default;
 
   CSpriteFile(const CSpriteFile&) = delete;
   CSpriteFile& operator=(const CSpriteFile&) = delete;
 
   // Reads the file; false (logged) when it is missing or holds nothing this build can read,
   // leaving the file empty.
-  bool Load(const char* path);
+  bool Load(const char* path) override;
   // The sprite of that name, or null.
-  CSprite* GetSprite(const char* name) const;
+  CSprite* GetSprite(const char* name) const override;
   // Reads the file again when the program's colour depth changed since it was read.
-  void Reload();
+  void Reload() override;
 
-  const std::string& GetFileName() const { return m_fileName; }
+  const std::string& GetFileName() const override { return m_fileName; }
   bool IsLoaded() const { return m_loaded; }
 
  private:

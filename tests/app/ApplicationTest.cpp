@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -117,7 +118,7 @@ class ShellTest : public ::testing::Test {
   }
   CountingLayer* AddCounter() {
     auto* layer = new CountingLayer(&counts);
-    GetGameWorld()->AddLayerOnTop(layer);
+    GetGameWorld()->AddLayerOnTop(std::unique_ptr<CGameActionLayer>(layer));
     return layer;
   }
   int LogCount(const std::string& text) const {
@@ -298,7 +299,7 @@ TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
     HWND window;
     bool done = false;
   };
-  GetGameWorld()->AddLayerOnTop(new PauseAndClose(window));
+  GetGameWorld()->AddLayerOnTop(std::make_unique<PauseAndClose>(window));
   plat::AdvanceClock(33);
   EXPECT_EQ(0, RunFrame()) << "the close arrived during the pause and ended the program";
   EXPECT_EQ(nullptr, GetGameWorld());
@@ -339,7 +340,7 @@ TEST_F(ShellTest, ClosingTheWindowShutsDownOnceAndASecondCopyHandsOver) {
         ++framesAfterClose;
       }
     };
-    GetGameWorld()->AddLayerOnTop(driver);
+    GetGameWorld()->AddLayerOnTop(std::unique_ptr<CGameActionLayer>(driver));
   };
   EXPECT_EQ(0, WinMain(nullptr, nullptr, "kelvarun", SW_SHOWNORMAL));
   EXPECT_EQ(0, secondCopyStatus) << ReadAll(output);

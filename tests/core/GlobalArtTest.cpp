@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/GlobalArt.h"
-#include "core/MouseCursor.h"
+#include "ui/MouseCursor.h"
 #include "tests/support/TempFolder.h"
 
 TEST(GlobalArt, FontsAreIndexedInSortedOrderAndMissingOnesGiveNull) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -59,7 +60,7 @@ class LayerWorld : public ::testing::Test {
   }
   Layer* Add(const char* name, bool modal = false) {
     Layer* layer = new Layer(&j, name, modal);
-    world.AddLayerOnTop(layer);
+    world.AddLayerOnTop(std::unique_ptr<CGameActionLayer>(layer));
     return layer;
   }
   DebugCapture quiet;
@@ -143,7 +144,7 @@ TEST_F(LayerWorld, ChangesDuringThePassFollowTheIndex) {
   // c adds one above itself (not visited this pass); b brings itself to the top, so a, the layer
   // just below its old slot, is skipped for this pass.
   c->onTick = [&] {
-    world.AddLayerAboveCurrent(new Layer(&j, "n"));
+    world.AddLayerAboveCurrent(std::make_unique<Layer>(&j, "n"));
     c->onTick = nullptr;
   };
   b->onTick = [&] {
@@ -185,10 +186,10 @@ TEST_F(LayerWorld, RandomChangesDuringPasses) {
     l->onTick = [&, index] {
       ++ticks[index];
       switch (random() % 12) {
-        case 0: if (world.GetLayerCount() < 40) world.AddLayerOnTop(make()); break;
-        case 1: if (world.GetLayerCount() < 40) world.AddLayerAtBottom(make()); break;
-        case 2: if (world.GetLayerCount() < 40) world.AddLayerAboveCurrent(make()); break;
-        case 3: if (world.GetLayerCount() < 40) world.AddLayerBelowCurrent(make()); break;
+        case 0: if (world.GetLayerCount() < 40) world.AddLayerOnTop(std::unique_ptr<CGameActionLayer>(make())); break;
+        case 1: if (world.GetLayerCount() < 40) world.AddLayerAtBottom(std::unique_ptr<CGameActionLayer>(make())); break;
+        case 2: if (world.GetLayerCount() < 40) world.AddLayerAboveCurrent(std::unique_ptr<CGameActionLayer>(make())); break;
+        case 3: if (world.GetLayerCount() < 40) world.AddLayerBelowCurrent(std::unique_ptr<CGameActionLayer>(make())); break;
         case 4: world.BringCurrentLayerToTop(); break;
         case 5: world.RemoveCurrentLayer(); break;
         case 6: world.RemoveTopLayer(); break;
@@ -198,10 +199,10 @@ TEST_F(LayerWorld, RandomChangesDuringPasses) {
     };
     return l;
   };
-  for (int i = 0; i < 10; ++i) world.AddLayerOnTop(make());
+  for (int i = 0; i < 10; ++i) world.AddLayerOnTop(std::unique_ptr<CGameActionLayer>(make()));
   for (int pass = 0; pass < 500; ++pass) {
     if (!world.HasLayers())
-      for (int i = 0; i < 5; ++i) world.AddLayerOnTop(make());
+      for (int i = 0; i < 5; ++i) world.AddLayerOnTop(std::unique_ptr<CGameActionLayer>(make()));
     std::fill(ticks.begin(), ticks.end(), 0);
     std::fill(markedAtStart.begin(), markedAtStart.end(), false);
     for (size_t i = 0; i < world.GetLayerCount(); ++i)

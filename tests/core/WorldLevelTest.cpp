@@ -2,6 +2,7 @@
 // sound, effects, weather, and destroy announcements in server mode.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "combat/ItemTypeRegistry.h"
@@ -92,7 +93,7 @@ TEST(WorldLevel, ServerModeAnnouncesDestroyedObjects) {
   world.StartServer();
   CGameObject* object = new CGameObject();
   object->SetNetworkFlags(true, false, false, false, true, false, false);
-  const uint32_t id = world.RegisterNewObject(object);
+  const uint32_t id = world.RegisterNewObject(std::unique_ptr<CGameObject>(object));
   ASSERT_NE(id, 0u);
   object->MarkForRemoval();
   world.UpdateObjects(0.033f);
@@ -103,7 +104,7 @@ TEST(WorldLevel, ServerModeAnnouncesDestroyedObjects) {
   world.StartClient();
   CGameObject* other = new CGameObject();
   other->SetNetworkFlags(true, false, false, false, false, false, false);
-  EXPECT_EQ(world.RegisterNewObject(other), 0u);
+  EXPECT_EQ(world.RegisterNewObject(std::unique_ptr<CGameObject>(other)), 0u);
   EXPECT_NE(log.Text().find("GameWorld: Ignoring New Object Creation\n"), std::string::npos);
   world.ResetWorld();
   EXPECT_EQ(world.GetNetworkMode(), CGameWorld::kModeSinglePlayer);

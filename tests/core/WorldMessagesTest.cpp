@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,12 +37,13 @@ class Receiver : public CGameObject {
 class TestWorld : public CGameWorld {
  public:
   TestWorld() : CGameWorld(nullptr, nullptr) {}
-  CGameObject* CreateObject(uint32_t code) override {
+  std::unique_ptr<CGameObject> CreateObject(uint32_t code) override {
     requests.push_back(code);
     if (code != 12) return CGameWorld::CreateObject(code);
-    lastCreated = new Receiver();
+    auto created = std::make_unique<Receiver>();
+    lastCreated = created.get();
     lastCreated->accept = acceptCreation;
-    return lastCreated;
+    return created;
   }
   std::vector<uint32_t> requests;
   Receiver* lastCreated = nullptr;
@@ -60,7 +62,7 @@ TEST(WorldMessages, SinglePlayerDeliversAtOnceDropsUnknownTargetsAndDestroys) {
   DebugCapture log;
   CGameWorld world(nullptr, nullptr);
   Receiver* r = new Receiver();
-  const uint32_t id = world.RegisterNewObject(r);
+  const uint32_t id = world.RegisterNewObject(std::unique_ptr<CGameObject>(r));
   uint8_t* m = world.AllocMessage(13);
   GameMessage::SetHeader(m, 13, id, 5);
   GameMessage::WriteU32(m, 9, 0xDEADBEEF);
@@ -149,10 +151,9 @@ TEST(WorldMessages, FactoryBuildsEachTypeCode) {
                          {9, "<Fire>"},            {10, "<Mortar Shell>"}, {11, "<Bullet>"}, {12, "<Missile>"},
                          {13, "<Mine>"},           {17, "<Shield>"},     {18, "<Turret>"}};
   for (const Expect& e : made) {
-    CGameObject* object = CreateGameObject(e.code);
+    const std::unique_ptr<CGameObject> object = CreateGameObject(e.code);
     ASSERT_NE(object, nullptr) << e.code;
     EXPECT_STREQ(object->GetInfoString(), e.tag);
-    delete object;
   }
   for (uint32_t code : {0u, 14u, 15u, 16u, 19u, 255u, 0xFFFFFFFFu}) { EXPECT_EQ(CreateGameObject(code), nullptr) << code; }
 }
@@ -166,7 +167,7 @@ TEST(WorldMessages, NestedSendsKeepTheOuterMessageIntact) {
   std::vector<uint32_t> ids;
   for (int i = 0; i < kChain; ++i) {
     chain.push_back(new Receiver());
-    ids.push_back(world.RegisterNewObject(chain.back()));
+    ids.push_back(world.RegisterNewObject(std::unique_ptr<CGameObject>(chain.back())));
   }
   int intact = 0;
   for (int i = 0; i < kChain; ++i) {

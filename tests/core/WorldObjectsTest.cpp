@@ -1,6 +1,7 @@
 // The world's object registry: IDs, removal, the update pass under changes, clearing.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <set>
 #include <vector>
@@ -41,28 +42,31 @@ TEST(WorldObjects, IDsCountersAndDuplicates) {
   CGameWorld world(nullptr, nullptr);
   EXPECT_EQ(world.GetSessionManager()->GetID(), 1u);
   int live = 0;
-  EXPECT_EQ(world.AddObject(new Counted(&live)), 2u);
+  EXPECT_EQ(world.AddObject(std::make_unique<Counted>(&live)), 2u);
   // An explicit ID ahead of the counter moves it on; one behind leaves it.
-  EXPECT_EQ(world.AddObject(new Counted(&live), 10), 10u);
-  EXPECT_EQ(world.AddObject(new Counted(&live), 3), 3u);
-  EXPECT_EQ(world.AddObject(new Counted(&live)), 11u);
+  EXPECT_EQ(world.AddObject(std::make_unique<Counted>(&live), 10), 10u);
+  EXPECT_EQ(world.AddObject(std::make_unique<Counted>(&live), 3), 3u);
+  EXPECT_EQ(world.AddObject(std::make_unique<Counted>(&live)), 11u);
   // A duplicate or zero ID is refused; the caller keeps the object, uninitialised.
-  Counted* second = new Counted(&live);
-  EXPECT_EQ(world.AddObject(second, 10), 0u);
+  std::unique_ptr<CGameObject> owned = std::make_unique<Counted>(&live);
+  const Counted* second = static_cast<const Counted*>(owned.get());
+  EXPECT_EQ(world.AddObject(std::move(owned), 10), 0u);
   EXPECT_NE(log.Text().find("GameWorld: Refusing Object"), std::string::npos);
-  EXPECT_EQ(world.RegisterNewObject(second, 3), 0u);
-  EXPECT_EQ(world.AddObject(second, 0), 0u);
+  EXPECT_EQ(world.RegisterNewObject(std::move(owned), 3), 0u);
+  EXPECT_EQ(world.AddObject(std::move(owned), 0), 0u);
+  ASSERT_EQ(owned.get(), second);  // every refusal left it with the caller
   EXPECT_EQ(second->GetID(), 0u);
   EXPECT_EQ(second->inits, 0);
   EXPECT_EQ(world.GetObjectCount(), 5u);
   // The counter skips an ID that was filed by hand ahead of it.
-  ASSERT_EQ(world.AddObject(second, 12), 12u);
-  EXPECT_EQ(world.AddObject(new Counted(&live)), 13u);
+  ASSERT_EQ(world.AddObject(std::move(owned), 12), 12u);
+  EXPECT_EQ(owned, nullptr);
+  EXPECT_EQ(world.AddObject(std::make_unique<Counted>(&live)), 13u);
   // After a reset the session manager is object 1 again and the next object is 2.
   world.ResetWorld();
   EXPECT_EQ(live, 0);
   EXPECT_EQ(world.GetObjectCount(), 1u);
-  EXPECT_EQ(world.RegisterNewObject(new Counted(&live)), 2u);
+  EXPECT_EQ(world.RegisterNewObject(std::make_unique<Counted>(&live)), 2u);
   world.ClearWorld();
   EXPECT_EQ(live, 0);
 }
@@ -73,12 +77,12 @@ TEST(WorldObjects, RemovalFlagDeletesAtTheNextPassWithoutUpdate) {
   int live = 0;
   Counted* marked = new Counted(&live);
   Counted* kept = new Counted(&live);
-  const uint32_t markedID = world.RegisterNewObject(marked);
-  world.RegisterNewObject(kept);
+  const uint32_t markedID = world.RegisterNewObject(std::unique_ptr<CGameObject>(marked));
+  world.RegisterNewObject(std::unique_ptr<CGameObject>(kept));
   Counted* passive = new Counted(&live, 0);  // never updated, deleted by the clear
   Counted* local = new Counted(&live, CGameObject::kLocalUpdate);
-  world.RegisterNewObject(passive);
-  world.RegisterNewObject(local);
+  world.RegisterNewObject(std::unique_ptr<CGameObject>(passive));
+  world.RegisterNewObject(std::unique_ptr<CGameObject>(local));
   marked->MarkForRemoval();
   world.UpdateObjects(0.5f);
   EXPECT_EQ(world.GetObjectByID(markedID), nullptr);
@@ -97,7 +101,7 @@ TEST(WorldObjects, BoundedObjectsFollowTheOctreeAndTheClearDestroysTheRest) {
   CGameWorld world(nullptr, nullptr);
   int live = 0;
   BoundedCounted* object = new BoundedCounted(&live);
-  const uint32_t id = world.AddObject(object);
+  const uint32_t id = world.AddObject(std::unique_ptr<CGameObject>(object));
   EXPECT_TRUE(world.GetOctree().Contains(object));
   world.RemoveObject(id);
   EXPECT_EQ(world.GetOctree().GetObjectCount(), 0u);
@@ -154,7 +158,7 @@ class UpdateModel {
     Probe* probe = new Probe(this, serial, kind == 0 ? CGameObject::kNetworked : kind == 1 ? CGameObject::kLocalUpdate : 0u);
     probes.push_back(probe);
     ++constructed;
-    infos[serial].id = world->RegisterNewObject(probe);
+    infos[serial].id = world->RegisterNewObject(std::unique_ptr<CGameObject>(probe));
   }
   Probe* RandomAlive(bool networkedOnly) {
     std::vector<Probe*> alive;
@@ -261,8 +265,8 @@ TEST(WorldObjects, ClearingTheWorldDuringThePassEndsThePass) {
   DebugCapture quiet;
   CGameWorld world(nullptr, nullptr);
   int live = 0;
-  for (int i = 0; i < 50; ++i) world.RegisterNewObject(new Counted(&live, i % 2 ? CGameObject::kNetworked : CGameObject::kLocalUpdate));
-  world.RegisterNewObject(new Resetter(&world));
+  for (int i = 0; i < 50; ++i) world.RegisterNewObject(std::make_unique<Counted>(&live, i % 2 ? CGameObject::kNetworked : CGameObject::kLocalUpdate));
+  world.RegisterNewObject(std::make_unique<Resetter>(&world));
   world.UpdateObjects(0.1f);
   EXPECT_EQ(live, 0);
   EXPECT_EQ(world.GetObjectCount(), 0u);

@@ -9,7 +9,7 @@
 
 #include "core/GameWorld.h"
 #include "core/InputMan.h"
-#include "core/UIActionLayer.h"
+#include "ui/UIActionLayer.h"
 #include "core/math/BoundedObject.h"
 #include "core/math/VisibilityFile.h"
 #include "platform/Platform.h"
@@ -59,10 +59,10 @@ class RenderWorld : public ::testing::Test {
 };
 
 TEST_F(RenderWorld, InterfaceLayersShareOneLockAndThe3DLayerUnlocksIt) {
-  world.AddLayerOnTop(new CUIActionLayer());
-  world.AddLayerOnTop(new CUIActionLayer());
-  world.AddLayerOnTop(new SceneLayer(&world));
-  world.AddLayerOnTop(new CUIActionLayer());
+  world.AddLayerOnTop(std::make_unique<CUIActionLayer>());
+  world.AddLayerOnTop(std::make_unique<CUIActionLayer>());
+  world.AddLayerOnTop(std::make_unique<SceneLayer>(&world));
+  world.AddLayerOnTop(std::make_unique<CUIActionLayer>());
   world.Render(&view);
   EXPECT_EQ(rasterizer.Count("LockBackBuffer"), 2);
   EXPECT_EQ(rasterizer.lockDepth, 0);
@@ -75,10 +75,10 @@ TEST_F(RenderWorld, InterfaceLayersShareOneLockAndThe3DLayerUnlocksIt) {
 }
 
 TEST_F(RenderWorld, ClearingLayerUnlocksBeforeItClears) {
-  world.AddLayerOnTop(new CUIActionLayer());
+  world.AddLayerOnTop(std::make_unique<CUIActionLayer>());
   CUIActionLayer* clearing = new CUIActionLayer();
   clearing->SetClearScreen(true);
-  world.AddLayerOnTop(clearing);
+  world.AddLayerOnTop(std::unique_ptr<CGameActionLayer>(clearing));
   world.Render(&view);
   const int unlock = rasterizer.IndexOf("UnlockBackBuffer");
   ASSERT_GE(unlock, 0);
@@ -94,8 +94,9 @@ TEST_F(RenderWorld, ScenePassDrawsRenderableObjectsOnceAndClearsTheOverview) {
   hidden->SetBounds(shown->GetBounds());
   world.GetOctree().InsertObject(shown);
   world.GetOctree().InsertObject(hidden);
-  CObserverCam* camera = new CObserverCam();
-  world.AddCamera(camera);
+  auto owned = std::make_unique<CObserverCam>();
+  CObserverCam* camera = owned.get();
+  world.AddCamera(std::move(owned));
   world.SetCurrentCamera(0);
   PixelBufferDesc* locked = nullptr;
   world.RenderScene(&view, &locked);
@@ -130,7 +131,7 @@ TEST_F(RenderWorld, VisibilityModeChoosesWhatTheScenePassDraws) {
   behind->SetBounds(Box(Vector3(-60, -5, -5), Vector3(-40, 5, 5)));
   world.GetOctree().InsertObject(ahead.get());
   world.GetOctree().InsertObject(behind.get());
-  world.AddCamera(new CObserverCam());
+  world.AddCamera(std::make_unique<CObserverCam>());
   world.SetCurrentCamera(0);
   PixelBufferDesc* locked = nullptr;
   const auto drawnWith = [&](VisibilityMode mode) {
@@ -158,7 +159,7 @@ TEST_F(RenderWorld, VisibilityModeChoosesWhatTheScenePassDraws) {
 
 TEST_F(RenderWorld, InterfaceLayerInputFollowsTheWorldsMouseState) {
   CUIActionLayer* layer = new CUIActionLayer();
-  world.AddLayerOnTop(layer);
+  world.AddLayerOnTop(std::unique_ptr<CGameActionLayer>(layer));
   CUIManager* ui = layer->GetUIManager();
   InputEvent press;
   press.code = InputEvent::kButtonPress;
@@ -189,8 +190,9 @@ class RecordingCam : public CObserverCam {
 };
 
 TEST_F(RenderWorld, TickHandsTheEventsToTheLayersAndTheCurrentCamera) {
-  RecordingCam* camera = new RecordingCam();
-  world.AddCamera(camera);
+  auto owned = std::make_unique<RecordingCam>();
+  RecordingCam* camera = owned.get();
+  world.AddCamera(std::move(owned));
   world.SetCurrentCamera(0);
   InputEvent e;
   e.code = 7;

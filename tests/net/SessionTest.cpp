@@ -1,6 +1,8 @@
 // The session objects and the owner chains of game objects that refer to them.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "core/GameObject.h"
 #include "core/GameWorld.h"
 #include "net/Player.h"
@@ -19,7 +21,7 @@ T* Add(CGameWorld& world, uint32_t owner) {
   T* object = new T();
   object->SetFlags(object->GetFlags() | CGameObject::kNetworked);
   object->SetOwnerID(owner);
-  world.RegisterNewObject(object);
+  world.RegisterNewObject(std::unique_ptr<CGameObject>(object));
   return object;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -37,9 +38,9 @@ struct Park : ::testing::Test {
   }
   void AddEntrances(int count) {
     squares.resize(count);
-    CGrid* grid = new CGrid();
+    auto grid = std::make_unique<CGrid>();
     for (int i = 0; i < count; ++i) grid->AddEntrance(&(squares[i] = CGridSquare{Vector3(i * 7.0f, 20.0f, 3.0f)}));
-    park.SetGrid(grid);
+    park.SetGrid(std::move(grid));
   }
   // Real seconds of 5 ms ticks until the next arrival; -1 when none comes within the limit.
   double SecondsUntilArrival(double limit) {
@@ -97,7 +98,7 @@ TEST_F(Park, AveragesDivideByOneMoreThanTheCount) {
   for (const auto& s : skills) {
     CSkater* skater = new CSkater();
     skater->ollieSkill = s[0], skater->airSkill = s[1], skater->grindSkill = s[2], skater->happiness = s[3];
-    park.RegisterNewObject(skater);
+    park.RegisterNewObject(std::unique_ptr<CGameObject>(skater));
   }
   park.UpdateSkaterAverages();  // skills 0.6, 0.1, 1.0 and three skaters: divided by four
   const ParkState& state = park.GetParkState();
@@ -123,7 +124,7 @@ TEST_F(Park, SponsorshipOffersOnePerTickLowestFirst) {
 
 TEST_F(Park, SlowMotionAndTheDebugHoldTouchObjectsOnly) {
   StepRecorder* object = new StepRecorder();
-  park.RegisterNewObject(object);
+  park.RegisterNewObject(std::unique_ptr<CGameObject>(object));
   park.GetParkState().timeSinceLastArrival = 0.0;
   park.GetParkState().moneyFraction = -0.5;
   for (int key : {CVerezIvor::kSlowMotionKey, int('1')}) plat::SetKeyState(key, true);

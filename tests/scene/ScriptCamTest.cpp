@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/GameWorld.h"
@@ -221,12 +222,13 @@ TEST(ScriptCam, FliesTheSplinesAndBanksOnlyInTurns) {
 TEST(ScriptCam, TriggersFindTheFirstCameraWithTheirID) {
   DebugCapture quiet;
   CGameWorld world(nullptr, nullptr);
-  world.AddCamera(new CObserverCam());
+  world.AddCamera(std::make_unique<CObserverCam>());
   CScriptCam* cams[3];
   for (int i = 0; i < 3; ++i) {
-    cams[i] = new CScriptCam();
+    auto cam = std::make_unique<CScriptCam>();
+    cams[i] = cam.get();
     ASSERT_TRUE(cams[i]->ParseScript(i ? "ID = 7 NumSegments = 0" : "ID = 3 NumSegments = 0"));
-    world.AddCamera(cams[i]);
+    world.AddCamera(std::move(cam));
   }
   EXPECT_EQ(CScriptCam::FindById(7, &world), cams[1]);
   EXPECT_EQ(CScriptCam::FindById(8, &world), nullptr);

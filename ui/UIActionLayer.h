@@ -1,6 +1,8 @@
 // CUIActionLayer: a layer of interface widgets with its own layout file and widget manager.
 #pragma once
 
+#include <memory>
+
 #include "core/GameActionLayer.h"
 
 class CUIManager;
@@ -17,13 +19,13 @@ class CUIActionLayer : public CGameActionLayer {
   void Draw(CRenderView* view, PixelBufferDesc** locked) override;
   virtual void HandleMouse(int x, int y, int buttonState);
 
-  CUIManager* GetUIManager() const { return m_uiManager; }
-  CSpriteFile* GetLayout() const { return m_layout; }
+  CUIManager* GetUIManager() const { return m_uiManager.get(); }
+  CSpriteFile* GetLayout() const { return m_layout.get(); }
   void SetClearScreen(bool clear) { m_clearScreen = clear ? 1 : 0; }
   bool GetClearScreen() const { return m_clearScreen != 0; }
 
  protected:
-  CUIManager* m_uiManager = nullptr;  // owned
-  CSpriteFile* m_layout = nullptr;    // owned
+  std::unique_ptr<CUIManager> m_uiManager;
+  std::unique_ptr<CSpriteFile> m_layout;
   uint8_t m_clearScreen = 0;
 };

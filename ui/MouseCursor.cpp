@@ -1,5 +1,5 @@
 // CMouseCursor: timing and placement of the software pointer.
-#include "core/MouseCursor.h"
+#include "ui/MouseCursor.h"
 
 #include "core/GameWorld.h"
 #include "core/InputMan.h"

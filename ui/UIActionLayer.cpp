@@ -1,4 +1,4 @@
-#include "core/UIActionLayer.h"
+#include "ui/UIActionLayer.h"
 
 #include <cmath>
 #include <cstdint>
@@ -25,12 +25,9 @@ int ToPixel(float v) {
 }
 }  // namespace
 
-CUIActionLayer::CUIActionLayer() : m_uiManager(new CUIManager()), m_layout(new CSpriteFile()) {}
+CUIActionLayer::CUIActionLayer() : m_uiManager(std::make_unique<CUIManager>()), m_layout(std::make_unique<CSpriteFile>()) {}
 
-CUIActionLayer::~CUIActionLayer() {
-  delete m_layout;
-  delete m_uiManager;
-}
+CUIActionLayer::~CUIActionLayer() = default;
 
 void CUIActionLayer::HandleMouse(int x, int y, int buttonState) {
   const CGameWorld* world = GetGameWorld();

@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/WorldPointer.h"
 #include "platform/Win32.h"
 
 class CRenderView;
 class CSprite;
 class CSpriteFile;
 
-class CMouseCursor {
+class CMouseCursor : public CWorldPointer {
  public:
   static constexpr const char* kFile = "data/ui/global/mousecursor.bin";
   // Between frames the pointer is redrawn at most this often.
@@ -20,18 +21,18 @@ class CMouseCursor {
   // pointer is null and nothing is drawn.
   CMouseCursor();
   explicit CMouseCursor(const char* path);
-  ~CMouseCursor();
+  ~CMouseCursor() override;
   CMouseCursor(const CMouseCursor&) = delete;
   CMouseCursor& operator=(const CMouseCursor&) = delete;
 
   // Once per world tick: redraws on the front buffer when kRedrawMs have passed since the last draw.
-  void Update();
+  void Update() override;
   // The saved background is stale (a new frame was rendered over it).
-  void Invalidate() { m_drawn = 0; }
+  void Invalidate() override { m_drawn = 0; }
   // Draws the pointer at the mouse position onto the back or the front buffer of the view's renderer.
-  void Draw(CRenderView* view, bool toBackBuffer);
+  void Draw(CRenderView* view, bool toBackBuffer) override;
   // Selects the pointer shape (the sprite's frame).
-  void SetFrame(int frame);
+  void SetFrame(int frame) override;
 
   CSprite* GetSprite() const { return m_sprite; }
   const RECT& GetRect() const { return m_rect; }

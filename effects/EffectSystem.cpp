@@ -1,0 +1,38 @@
+#include "effects/EffectSystem.h"
+
+#include "core/WorldServices.h"
+#include "effects/EffectManager.h"
+#include "effects/ParticleManager.h"
+#include "effects/WeatherManager.h"
+
+CEffectSystem::CEffectSystem() = default;
+
+CEffectSystem::~CEffectSystem() { Clear(); }
+
+void CEffectSystem::ResetEffectManager() { m_effects = std::make_unique<CEffectManager>(); }
+
+void CEffectSystem::StartLevel(CResourceTable* table) {
+  m_effects = std::make_unique<CEffectManager>();
+  m_weather = std::make_unique<CWeatherManager>(table);
+}
+
+void CEffectSystem::Clear() {
+  m_effects.reset();
+  if (m_weather != nullptr) m_weather->Clear();
+  m_weather.reset();
+}
+
+// The particle manager is the process's one; it runs whether or not a level is loaded.
+void CEffectSystem::UpdateParticles(float dt) { GetParticleManager()->Update(dt); }
+
+void CEffectSystem::UpdateWeather(float dt) {
+  if (m_weather != nullptr) m_weather->Update(dt);
+}
+
+void CEffectSystem::Render(CRenderView* view) {
+  if (m_effects != nullptr) m_effects->Render(view);
+}
+
+void RegisterWorldEffects(WorldServices& services) {
+  services.createEffects = []() -> std::unique_ptr<CWorldEffects> { return std::make_unique<CEffectSystem>(); };
+}

@@ -1,0 +1,129 @@
+// The registries through which the higher folders plug into the world: the object factory, the
+// world's service factories and clear hooks, and a world built while nothing is registered.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "core/GameActionLayer.h"
+#include "core/GameWorld.h"
+#include "core/ObjectFactory.h"
+#include "core/SpriteSheet.h"
+#include "core/WorldServices.h"
+#include "scene/camera/ObserverCam.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using testing_support::DebugCapture;
+
+struct Plain : CGameObject {
+  const char* GetInfoString() const override { return "<Plain>"; }
+};
+struct Other : CGameObject {
+  const char* GetInfoString() const override { return "<Other>"; }
+};
+
+// Empties the program's world services for one test and puts them back afterwards.
+class NoServices {
+ public:
+  NoServices() : m_saved(std::exchange(GetWorldServices(), WorldServices())) {}
+  ~NoServices() { GetWorldServices() = m_saved; }
+
+ private:
+  WorldServices m_saved;
+};
+
+int g_clears = 0;
+void CountClear() { ++g_clears; }
+
+TEST(ObjectFactory, RegistrationReplacesRemovesAndCoversExactlyTheGamesCodes) {
+  CObjectFactory factory;
+  EXPECT_EQ(factory.Make(5), nullptr);
+  factory.Register(5, [] { return std::unique_ptr<CGameObject>(std::make_unique<Plain>()); });
+  EXPECT_STREQ(factory.Make(5)->GetInfoString(), "<Plain>");
+  factory.Register(5, [] { return std::unique_ptr<CGameObject>(std::make_unique<Other>()); });
+  EXPECT_STREQ(factory.Make(5)->GetInfoString(), "<Other>");
+  EXPECT_EQ(factory.Make(6), nullptr);
+  factory.Register(5, nullptr);
+  EXPECT_FALSE(factory.IsRegistered(5));
+  EXPECT_EQ(factory.Make(5), nullptr);
+
+  // The program's factory, as the start-up registration filled it: every code of the game, no other.
+  const std::set<uint32_t> expected = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18};
+  std::set<uint32_t> registered;
+  for (uint32_t code = 0; code < 1024; ++code)
+    if (GetObjectFactory().IsRegistered(code)) registered.insert(code);
+  EXPECT_EQ(registered, expected);
+}
+
+TEST(WorldServices, ClearHooksRunOncePerClearHoweverOftenTheyAreAdded) {
+  DebugCapture quiet;
+  NoServices scope;
+  GetWorldServices().AddClearHook(&CountClear);
+  GetWorldServices().AddClearHook(&CountClear);
+  GetWorldServices().AddClearHook(nullptr);
+  EXPECT_EQ(GetWorldServices().clearHooks.size(), 1u);
+  g_clears = 0;
+  {
+    CGameWorld world(nullptr, nullptr);  // the constructor's reset clears once
+    EXPECT_EQ(g_clears, 1);
+    world.ClearWorld();
+    world.ResetWorld();
+    EXPECT_EQ(g_clears, 3);
+  }
+  EXPECT_EQ(g_clears, 4);  // and the destructor once more
+}
+
+TEST(WorldServices, AWorldWithoutItsHigherPartsStillRunsAndRefusesWhatItCannotHold) {
+  DebugCapture quiet;
+  NoServices scope;
+  EXPECT_EQ(CreateSpriteSheet(), nullptr);
+  CGameWorld world(nullptr, nullptr);
+  EXPECT_EQ(world.GetScene(), nullptr);
+  EXPECT_EQ(world.GetEffects(), nullptr);
+  EXPECT_EQ(world.GetMouseCursor(), nullptr);
+  EXPECT_EQ(world.GetLightList(), nullptr);
+  EXPECT_EQ(world.GetCurrentCamera(), nullptr);
+  EXPECT_TRUE(world.GetTerrainInstances().empty());
+  EXPECT_EQ(world.AddTerrainMesh(nullptr, nullptr, false, false), nullptr);
+  // No scene side holds cameras: the camera is refused and stays with the caller.
+  std::unique_ptr<CGenericCam> camera = std::make_unique<CObserverCam>();
+  const CGenericCam* kept = camera.get();
+  EXPECT_EQ(world.AddCamera(std::move(camera)), CGameWorld::kNoCamera);
+  EXPECT_EQ(camera.get(), kept);
+  EXPECT_EQ(world.GetCameraCount(), 0u);
+  // Object types are a registry of their own: the session manager is still object 1.
+  ASSERT_NE(world.GetSessionManager(), nullptr);
+  EXPECT_EQ(world.RegisterNewObject(std::make_unique<Plain>()), 0u);  // not networked: taken, no ID
+  std::unique_ptr<CGameObject> networked = std::make_unique<Plain>();
+  networked->SetFlags(CGameObject::kNetworked);
+  EXPECT_EQ(world.RegisterNewObject(std::move(networked)), 2u);
+  EXPECT_EQ(networked, nullptr);
+  world.StartServer();  // no transport registered: a server without a link sends nothing
+  world.AddLayerOnTop(std::make_unique<CGameActionLayer>());
+  world.Tick(0.033f);
+  world.Render(nullptr);
+  EXPECT_EQ(world.GetLayerCount(), 1u);
+}
+
+TEST(WorldServices, TheRegisteredPartsAreMadeForEachWorld) {
+  DebugCapture quiet;
+  CGameWorld first(nullptr, nullptr);
+  ASSERT_NE(first.GetScene(), nullptr);
+  EXPECT_NE(first.GetLightList(), nullptr);
+  EXPECT_NE(first.GetMouseCursor(), nullptr);
+  EXPECT_NE(CreateSpriteSheet(), nullptr);
+  CGameWorld second(nullptr, nullptr);
+  EXPECT_NE(second.GetScene(), first.GetScene());
+  EXPECT_NE(second.GetLightList(), first.GetLightList());
+  // Each scene side holds its own cameras.
+  EXPECT_EQ(first.AddCamera(std::make_unique<CObserverCam>()), 0u);
+  EXPECT_EQ(first.AddCamera(std::make_unique<CObserverCam>()), 1u);
+  EXPECT_EQ(second.GetCameraCount(), 0u);
+  EXPECT_NE(first.GetCamera(1), nullptr);
+  EXPECT_EQ(first.GetCamera(2), nullptr);
+}
+
+}  // namespace
