@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "combat/VehicleDef.h"
+#include "app/EngineRegistration.h"
 #include "core/AssetPreloader.h"
 #include "core/GameWorld.h"
 #include "core/GlobalArt.h"
@@ -20,7 +20,6 @@
 #include "core/math/ResourceTable.h"
 #include "core/math/ViewFrustum.h"
 #include "park/VerezIvor.h"
-#include "physics/rigid/RigidConst.h"
 #include "platform/Platform.h"
 #include "render/ColourDepth.h"
 #include "render/DisplayMode.h"
@@ -354,11 +353,8 @@ void InitApplication(HWND window, HINSTANCE instance) {
 
   SwitchToMenuRasterizer();
 
-  // Meshes with rigid-body constants or a vehicle definition load as those assets.
-  RigidConst::RegisterResourceLoaders();
-  CVehicleDef::RegisterResourceLoader();
   g_resourceTable = new CResourceTable();
-  g_resourceTable->SetWorld(g_world);
+  RegisterEngineLoaders(*g_resourceTable, g_world);
   PreloadAssets(g_resourceTable);
 
   CInputMan& input = InputManager();

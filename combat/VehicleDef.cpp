@@ -24,8 +24,6 @@ void* BuildVehicle(ShadedMesh* mesh) {
 
 void FreeVehicle(void* object) { delete static_cast<CVehicleDef*>(object); }
 
-const bool g_vehicleLoaderRegistered = (CVehicleDef::RegisterResourceLoader(), true);
-
 }  // namespace
 
 CVehicleDef::CVehicleDef() = default;

@@ -13,6 +13,7 @@
 #include "physics/rigid/RigidConst.h"
 #include "physics/collision/SphereTree.h"
 #include "physics/collision/SphereTreeNode.h"
+#include "physics/collision/SphereTreeWalk.h"
 #include "physics/collision/SurfaceType.h"
 
 namespace {
@@ -188,7 +189,7 @@ bool CRigidCollisionBody::Intersect(GenericIntersection* query) {
   ref.orientation = &m_frame;
   ref.stamp = m_currentStamp;
   ref.working = m_currentTree;
-  return query->IntersectSphereTree(ref);
+  return IntersectSphereTree(*query, ref);
 }
 
 void CRigidCollisionBody::AccumulateGravityAndDrag(float rate) {

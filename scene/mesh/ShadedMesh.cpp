@@ -26,10 +26,6 @@ float CornerAngle(const Vector3* p, uint32_t k) {
   return AngleBetween(a, b);
 }
 
-// Every program that holds mesh code at all gets the mesh loader in its resource table; the
-// registration lives here, with the core of the mesh, because this is what every user links.
-const bool g_meshLoaderRegistered = (ShadedMesh::RegisterResourceLoader(), true);
-
 }  // namespace
 
 ShadedMesh::ShadedMesh() { header = 0; }

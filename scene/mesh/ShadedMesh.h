@@ -234,8 +234,8 @@ class ShadedMesh : public TriMesh {
   // True when every array lives in memory the mesh owns (a copied load or a built mesh).
   bool OwnsAllData() const { return m_view == nullptr; }
 
-  // Plugs the mesh loader into the resource table under the mesh type code. Any program that
-  // links the mesh code has this done at start-up; calling it again changes nothing.
+  // Plugs the mesh loader into the resource table under the mesh type code (RegisterSceneLoaders
+  // does this at start-up); calling it again changes nothing.
   static void RegisterResourceLoader();
   // Subsystems that build their own assets from meshes (rigid-body models, vehicle definitions)
   // see every mesh the table loads. A builder returns its object with its type code and then
