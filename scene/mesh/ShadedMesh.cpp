@@ -148,7 +148,7 @@ bool ShadedMesh::Create(const char* meshName, uint32_t vertices, uint32_t faces,
   return true;
 }
 
-bool ShadedMesh::CreateGrid(uint32_t n, CTexture* const* gridTextures, uint32_t count) {
+bool ShadedMesh::CreateGrid(uint32_t n, CTextureProperties* const* gridTextures, uint32_t count) {
   if (n < 2 || static_cast<uint64_t>(n) * n > kMaxVertices) {
     OutputDebugStringA("ShadedMesh: grid size out of range\n");
     return false;
@@ -205,12 +205,12 @@ void ShadedMesh::SetFrame(uint32_t frame) {
   if (frame < frameCount) PointAtFrame(frame);
 }
 
-CTexture* ShadedMesh::GetTexture(uint32_t slot) const {
+CTextureProperties* ShadedMesh::GetTexture(uint32_t slot) const {
   const ShadedMesh* owner = textureOwner;
   return slot < owner->slots.size() ? owner->slots[slot] : nullptr;
 }
 
-void ShadedMesh::SetTexture(uint32_t slot, CTexture* texture) {
+void ShadedMesh::SetTexture(uint32_t slot, CTextureProperties* texture) {
   if (slot < slots.size()) slots[slot] = texture;
 }
 
@@ -218,7 +218,7 @@ void ShadedMesh::ResetSlots() {
   for (size_t i = 0; i < slots.size(); ++i) slots[i] = i < textures.size() ? textures[i] : nullptr;
 }
 
-void ShadedMesh::SetTextureName(uint32_t index, CTexture* texture, const char* textureName) {
+void ShadedMesh::SetTextureName(uint32_t index, CTextureProperties* texture, const char* textureName) {
   if (index >= textures.size()) return;
   textures[index] = texture;
   std::string cut = textureName ? textureName : "";
@@ -647,7 +647,7 @@ void ShadedMesh::OwnAllArrays() {
   PointAtFrame(currentFrame);
 }
 
-void ShadedMesh::GetAttachPointTextures(uint32_t slot, std::vector<CTexture*>& out) const {
+void ShadedMesh::GetAttachPointTextures(uint32_t slot, std::vector<CTextureProperties*>& out) const {
   const ShadedMesh* owner = textureOwner;
   for (const AttachPoint& point : attachPoints) {
     if (point.type != kAttachTextureList || point.GetLength() < 76) continue;
@@ -669,8 +669,8 @@ void ShadedMesh::GetAttachPointTextures(uint32_t slot, std::vector<CTexture*>& o
 void ShadedMesh::DetachTexture(uint32_t index) {
   ShadedMesh* owner = textureOwner;
   if (index >= owner->textures.size()) return;
-  CTexture* texture = owner->textures[index];
-  for (CTexture*& s : owner->slots) {
+  CTextureProperties* texture = owner->textures[index];
+  for (CTextureProperties*& s : owner->slots) {
     if (s == texture) s = nullptr;
   }
   owner->textures[index] = nullptr;
