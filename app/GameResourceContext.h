@@ -1,4 +1,4 @@
-// CGameResourceContext: the running game's answers to the resource table - the world's level folder and the active settings.
+// CGameResourceContext: the game's answers to the resource table - the world's level folder, the active settings.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-// CRenderView: the shadow textures (made, loaded, drawn with the flat silhouette pass) and the section vertex-buffer hand-off.
+// CRenderView: the shadow textures (made, loaded, drawn as flat silhouettes) and the section vertex-buffer hand-off.
 #include <vector>
 
 #include "core/math/ViewFrustum.h"
@@ -99,7 +99,8 @@ void CRenderView::LoadTexture(CTextureProperties* texture) {
 bool CRenderView::DrawShadowTexture(CTextureProperties* target, ViewFrustum* projection, CMeshInstance* caster) {
   CRasterizerInterface* rasterizer = m_current;
   if (!rasterizer || !caster) return false;
-  if (!rasterizer->SetRenderTarget(static_cast<CTexture*>(target), 0, 0xFFFFFFFFu, 0)) return false;  // keeps the old texture
+  // A refused target keeps the old texture.
+  if (!rasterizer->SetRenderTarget(static_cast<CTexture*>(target), 0, 0xFFFFFFFFu, 0)) return false;
 
   ViewFrustum* camera = m_view;
   FogState* fog = m_fog;

@@ -1,4 +1,4 @@
-// CResourceLoadContext: what the resource table asks its owner at each load - the level's folder and the texture settings.
+// CResourceLoadContext: what the resource table asks its owner at each load - level folder, texture settings.
 #pragma once
 
 #include <string>

@@ -80,7 +80,8 @@ ShadowProjector::ShadowProjector(ShadowRenderer* owner, uint32_t sizeExponent, f
     : m_owner(owner),
       m_strength(strength),
       m_side(1u << std::min(sizeExponent, ShadowRenderer::kSizeExponents - 1)) {
-  if (CSceneDrawInterface* view = owner ? owner->GetRenderView() : nullptr) m_texture = view->CreateShadowTexture(m_side);
+  CSceneDrawInterface* view = owner ? owner->GetRenderView() : nullptr;
+  if (view) m_texture = view->CreateShadowTexture(m_side);
   m_colour = Color::FromWord(0xFFFFFFFFu);
 }
 
