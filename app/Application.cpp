@@ -8,7 +8,6 @@
 #include <string>
 
 #include "app/EngineRegistration.h"
-#include "combat/VehicleDef.h"
 #include "core/AssetPreloader.h"
 #include "core/ObjectFactory.h"
 #include "core/WorldServices.h"
@@ -23,7 +22,6 @@
 #include "core/math/ResourceTable.h"
 #include "core/math/ViewFrustum.h"
 #include "park/VerezIvor.h"
-#include "physics/rigid/RigidConst.h"
 #include "platform/Platform.h"
 #include "render/ColourDepth.h"
 #include "render/DisplayMode.h"
@@ -373,11 +371,8 @@ void InitApplication(HWND window, HINSTANCE instance) {
 
   SwitchToMenuRasterizer();
 
-  // Meshes with rigid-body constants or a vehicle definition load as those assets.
-  RigidConst::RegisterResourceLoaders();
-  CVehicleDef::RegisterResourceLoader();
   app.resourceTable = std::make_unique<CResourceTable>();
-  app.resourceTable->SetWorld(app.world.get());
+  RegisterEngineLoaders(*app.resourceTable, app.world.get());
   PreloadAssets(app.resourceTable.get());
 
   CInputMan& input = InputManager();

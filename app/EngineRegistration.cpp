@@ -1,12 +1,23 @@
+// Every folder registers its object types, world services and loaders from here, explicitly:
+// static initialisers would be dropped with any object file the linker does not need.
 #include "app/EngineRegistration.h"
 
+#include <memory>
+
+#include "app/GameResourceContext.h"
+#include "combat/CombatLoaders.h"
 #include "combat/CombatObjectTypes.h"
 #include "core/ObjectFactory.h"
 #include "core/WorldServices.h"
+#include "core/math/ResourceTable.h"
 #include "effects/EffectSystem.h"
+#include "effects/EffectsLoaders.h"
 #include "net/NetObjectTypes.h"
 #include "park/ParkScreens.h"
+#include "physics/rigid/PhysicsLoaders.h"
 #include "render/RenderWorldScene.h"
+#include "scene/mesh/SceneLoaders.h"
+#include "sound/SoundLoaders.h"
 #include "ui/UIRegistration.h"
 
 void RegisterEngineObjectTypes() {
@@ -23,4 +34,23 @@ void RegisterEngineWorldServices() {
   RegisterUIServices(services);
   RegisterCombatWorldHooks(services);
   RegisterParkScreens(GetParkScreens());
+}
+
+void RegisterEngineLoaders() {
+  RegisterSceneLoaders();
+  RegisterPhysicsLoaders();
+  RegisterCombatLoaders();  // after physics: the vehicle builder wraps the rigid-body one
+  RegisterSoundLoaders();
+  RegisterEffectsLoaders();
+}
+
+void RegisterEngineLoaders(CResourceTable& table, const CGameWorld* world) {
+  RegisterEngineLoaders();
+  table.SetLoadContext(std::make_unique<CGameResourceContext>(world));
+}
+
+void RegisterEngine() {
+  RegisterEngineObjectTypes();
+  RegisterEngineWorldServices();
+  RegisterEngineLoaders();
 }

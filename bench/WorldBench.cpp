@@ -16,8 +16,7 @@ namespace {
 
 // The worlds measured here are built as the game builds its own, with the engine's parts registered.
 [[maybe_unused]] const bool registered = [] {
-  RegisterEngineObjectTypes();
-  RegisterEngineWorldServices();
+  RegisterEngine();
   return true;
 }();
 

@@ -41,8 +41,6 @@ void* BuildVehicle(std::unique_ptr<ShadedMesh>& mesh) {
 
 void FreeVehicle(void* object) { delete static_cast<CVehicleDef*>(object); }
 
-const bool g_vehicleLoaderRegistered = (CVehicleDef::RegisterResourceLoader(), true);
-
 }  // namespace
 
 CVehicleDef::CVehicleDef() = default;

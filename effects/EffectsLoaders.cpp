@@ -22,6 +22,6 @@ void FreeParticleSystemDef(void* object) { delete static_cast<CParticleSystemDef
 
 }  // namespace
 
-void RegisterEffectsLoaders(CResourceTable& table) {
-  table.RegisterLoader(kResourceParticles, LoadParticleSystemDef, FreeParticleSystemDef);
+void RegisterEffectsLoaders() {
+  CResourceTable::RegisterLoader(kResourceParticles, LoadParticleSystemDef, FreeParticleSystemDef);
 }

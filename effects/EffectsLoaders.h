@@ -1,8 +1,7 @@
 // EffectsLoaders: plugs the assets of the effects folder into the resource table.
 #pragma once
 
-class CResourceTable;
 
-// Makes the table load ".psys" files (type code 7) as particle-system definitions. Called once
+// Makes every resource table load ".psys" files (type code 7) as particle-system definitions. Called once
 // by the start-up registration; calling it again changes nothing.
-void RegisterEffectsLoaders(CResourceTable& table);
+void RegisterEffectsLoaders();

@@ -7,6 +7,7 @@
 #include "core/math/Matrix4.h"
 #include "core/math/Vector3.h"
 #include "render/ZBufferMode.h"
+#include "scene/mesh/SceneDrawInterface.h"
 
 class CRasterizerInterface;
 class CMeshInstance;
@@ -23,7 +24,7 @@ struct ProjectedPoint {
   float rhw;  // reciprocal depth; kBehindNearPlane marks a point at or behind the near plane
 };
 
-class CRenderView {
+class CRenderView : public CSceneDrawInterface {
  public:
   static constexpr float kBehindNearPlane = -3.4028235e+38f;
   static constexpr float kBehindDepth = 1.1754944e-38f;
@@ -44,7 +45,7 @@ class CRenderView {
   enum class FrameOutput : uint32_t { kTransformOnly = 0, kDraw = 1 };
 
   CRenderView();
-  ~CRenderView();
+  ~CRenderView() override;
 
   CRenderView(const CRenderView&) = delete;
   CRenderView& operator=(const CRenderView&) = delete;
@@ -64,23 +65,30 @@ class CRenderView {
   void EnableAlphaSorting(bool on);
   void EnableLOD(bool on);
   void FlushSortedQueue();
-  void DrawMesh(CMeshInstance* instance);
+  void DrawMesh(CMeshInstance* instance) override;
   void DrawBackgroundMesh(CMeshInstance* instance);
   // Draws the instance and its children as a flat white silhouette while the instance's
   // shadow-caster byte is set (the shadow textures are drawn this way).
   void DrawShadowCaster(CMeshInstance* instance);
   // The vertex-buffer path of a world mesh section; runs only when the back end offers vertex buffers.
-  void DrawMeshSection(CMeshSection* section);
+  void DrawMeshSection(CMeshSection* section) override;
+  bool CanDrawVertexBuffers() const override;
+
+  // The shadow textures (RenderViewShadow.cpp).
+  bool HasBackEnd() const override { return m_current != nullptr; }
+  std::unique_ptr<CTextureProperties> CreateShadowTexture(uint32_t side) const override;
+  void LoadTexture(CTextureProperties* texture) override;
+  bool DrawShadowTexture(CTextureProperties* target, ViewFrustum* projection, CMeshInstance* caster) override;
 
   CRasterizerInterface* GetRasterizer() const { return m_current; }
-  ViewFrustum* GetView() const { return m_view; }
+  ViewFrustum* GetView() const override { return m_view; }
   void SetView(ViewFrustum* view) { m_view = view; }
   void SetScene(FogState* fog, LightList* lights);
-  FogState* GetFogState() const { return m_fog; }
-  LightList* GetLightList() const { return m_lights; }
+  FogState* GetFogState() const override { return m_fog; }
+  LightList* GetLightList() const override { return m_lights; }
   float GetScaleFactor() const { return m_scaleFactor; }
   void SetScaleFactor(float scale) { m_scaleFactor = scale; }
-  uint32_t GetFrameNumber() const { return m_frameStamp; }
+  uint32_t GetFrameNumber() const override { return m_frameStamp; }
   void SetTextureDetail(uint32_t word) { m_textureDetail = word; }
   uint32_t GetTextureDetail() const { return m_textureDetail; }
   uint32_t GetFlags() const { return m_flags; }

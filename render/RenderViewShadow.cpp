@@ -1,15 +1,22 @@
-// CRenderView: the flat silhouette pass of the shadow textures and the section vertex-buffer hand-off.
+// CRenderView: the shadow textures (made, loaded, drawn as flat silhouettes) and the section vertex-buffer hand-off.
 #include <vector>
 
 #include "core/math/ViewFrustum.h"
+#include "render/PixelBufferDesc.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
+#include "render/Texture.h"
+#include "scene/lighting/FogSettings.h"
+#include "scene/lighting/FogState.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 
 namespace {
 
 constexpr uint32_t kSilhouetteColour = 0xFFFFFFFFu;
+constexpr uint32_t kShadowBackground = 0xFF000000u;
+// A render target kept in memory; the bits of 0x1C0000 stay clear.
+constexpr uint32_t kShadowTextureFlags = 0x230000u;
 // Each triangle gets its own three vertices; 16-bit indices bound one batch.
 constexpr uint32_t kBatchTriangles = 65535 / 3;
 
@@ -64,4 +71,59 @@ void CRenderView::DrawShadowCaster(CMeshInstance* instance) {
 void CRenderView::DrawMeshSection(CMeshSection* section) {
   if (!section || !m_current || !m_current->IsVertexBufferAvailable()) return;
   m_current->FillVertexBuffer(section, nullptr);
+}
+
+bool CRenderView::CanDrawVertexBuffers() const { return m_current != nullptr && m_current->IsVertexBufferAvailable(); }
+
+std::unique_ptr<CTextureProperties> CRenderView::CreateShadowTexture(uint32_t side) const {
+  auto texture = std::make_unique<CTexture>();
+  texture->name = "Shadow Texture";
+  texture->width = side;
+  texture->height = side;
+  // The render target's pixel format, so the silhouette can be drawn straight into it.
+  if (const PixelBufferDesc* desc = m_current ? m_current->GetBackBufferDesc() : nullptr) {
+    texture->bytesPerPixel = desc->bytesPerPixel;
+    texture->redMask = desc->redMask;
+    texture->greenMask = desc->greenMask;
+    texture->blueMask = desc->blueMask;
+  }
+  texture->flags = kShadowTextureFlags;
+  return texture;
+}
+
+// The scene hands back only textures this view made, so they are CTexture objects.
+void CRenderView::LoadTexture(CTextureProperties* texture) {
+  if (m_current) m_current->SelectTexture(static_cast<CTexture*>(texture));
+}
+
+bool CRenderView::DrawShadowTexture(CTextureProperties* target, ViewFrustum* projection, CMeshInstance* caster) {
+  CRasterizerInterface* rasterizer = m_current;
+  if (!rasterizer || !caster) return false;
+  // A refused target keeps the old texture.
+  if (!rasterizer->SetRenderTarget(static_cast<CTexture*>(target), 0, 0xFFFFFFFFu, 0)) return false;
+
+  ViewFrustum* camera = m_view;
+  FogState* fog = m_fog;
+  LightList* lights = m_lights;
+  FogState white;
+  FogSettings constant;
+  constant.constantFog = 1;
+  white.Set(constant);
+  SetScene(&white, lights);
+
+  bool drawn = false;
+  if (BeginFrame(projection, FrameViewport::kBackBuffer, FrameBackEnd::kDefault, FrameOutput::kDraw)) {
+    Clear(true, true, kShadowBackground);
+    caster->SetShadowCaster(true);
+    DrawShadowCaster(caster);
+    caster->SetShadowCaster(false);
+    FlushSortedQueue();
+    drawn = true;
+  }
+  EndFrame();
+
+  SetView(camera);
+  SetScene(fog, lights);
+  rasterizer->SetRenderTarget(nullptr, 0, 0xFFFFFFFFu, 1);
+  return drawn;
 }

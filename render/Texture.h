@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 
-class CTexture {
+#include "scene/mesh/TextureProperties.h"
+
+class CTexture : public CTextureProperties {
  public:
   // Flag bits the scene and collision code test.
   static constexpr uint32_t kTranslucent = 0x4;
@@ -30,6 +32,5 @@ class CTexture {
   uint8_t dataPresent = 0;  // non-zero once the image is in memory
   bool deviceLoaded = false;
 
-  uint32_t GetFlags() const { return flags; }
-  bool HasAnyFlag(uint32_t mask) const { return (flags & mask) != 0; }
+  uint32_t GetFlags() const override { return flags; }
 };

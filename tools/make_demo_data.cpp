@@ -15,8 +15,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   // The level's lighting bake builds a world, which needs its scene side.
-  RegisterEngineObjectTypes();
-  RegisterEngineWorldServices();
+  RegisterEngine();
   namespace fs = std::filesystem;
   const fs::path target = argv[1];
   std::error_code error;

@@ -7,7 +7,7 @@
 #include "core/math/Box.h"
 #include "core/math/GenericIntersection.h"
 
-class CRenderView;
+class CSceneDrawInterface;
 class CMeshInstance;
 class COctree;
 struct COctreeNode;
@@ -66,7 +66,8 @@ class CBoundedObject {
 
   // Runs the query against the object; plain objects are their box.
   virtual bool Intersect(GenericIntersection* query) { return query->IntersectBox(m_bounds); }
-  virtual void Render(CRenderView* view) {}
+  // Draws through the scene's drawing interface, which the renderer's view implements.
+  virtual void Render(CSceneDrawInterface* view) {}
 
   const Box& GetBounds() const { return m_bounds; }
   void SetBounds(const Box& box) { m_bounds = box; }

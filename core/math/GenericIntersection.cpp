@@ -1,30 +1,6 @@
-// GenericIntersection: the base answers (no shape, no hit) and the sphere-tree walk shared by every query kind.
+// GenericIntersection: the base answers - no shape, no hit.
 #include "core/math/GenericIntersection.h"
 
-#include <vector>
-
-#include "core/math/Orientation.h"
-#include "physics/collision/SphereTreeNode.h"
-
-namespace {
-
-struct PendingPair {
-  const SphereTreeNode* model;
-  SphereTreeNode* working;
-};
-
-// Pending node pairs of the walk in progress; one queue for the whole run, so walks may not nest.
-std::vector<PendingPair>& SphereTreeQueue() {
-  static std::vector<PendingPair> queue;
-  return queue;
-}
-
-struct BestHit {
-  IntersectionResult result;
-  Vector3 normal;
-};
-
-}  // namespace
 
 void GenericIntersection::GetBounds(Box& out) const {
   out = Box(Vector3(0.0f, 0.0f, 0.0f), Vector3(0.0f, 0.0f, 0.0f));
@@ -47,55 +23,3 @@ bool GenericIntersection::IntersectTriangle(const Vector3&, const Vector3&, cons
 bool GenericIntersection::IntersectSphere(const Vector3&, float) { return false; }
 
 bool GenericIntersection::IntersectPolyhedron(const PolyTree*, const COrientation&) { return false; }
-
-bool GenericIntersection::IntersectSphereTree(const SphereTreeRef& tree) {
-  std::vector<PendingPair>& queue = SphereTreeQueue();
-  queue.clear();
-  if (tree.model == nullptr || tree.working == nullptr) {
-    result.Reset();
-    return false;
-  }
-  queue.push_back({tree.model, tree.working});
-  const uint32_t savedMode = mode;
-  BestHit best{};
-  best.result.Reset();
-  best.normal = normal;
-  bool found = false;
-  // Breadth first: pairs are taken from the front while children are appended at the back.
-  for (size_t i = 0; i < queue.size(); ++i) {
-    const PendingPair pair = queue[i];
-    SphereTreeNode* node = pair.working;
-    // Stamp 0 means "never transformed", so a pose stamp of 0 always recomputes.
-    if (node->stamp != tree.stamp || tree.stamp == 0) {
-      node->centre = tree.orientation != nullptr ? tree.orientation->LocalToWorldPoint(pair.model->centre)
-                                                 : pair.model->centre;
-      node->stamp = tree.stamp;
-    }
-    // The model decides the shape: a working tree that was cut short is walked no deeper.
-    const uint32_t children = pair.model->children != nullptr && node->children != nullptr
-                                  ? (pair.model->childCount < node->childCount ? pair.model->childCount
-                                                                               : node->childCount)
-                                  : 0;
-    mode = children > 0 ? QueryMode::kStartOverlap : savedMode;
-    if (!IntersectSphere(node->centre, pair.model->radius)) continue;
-    if (children > 0) {
-      for (uint32_t c = 0; c < children; ++c) queue.push_back({&pair.model->children[c], &node->children[c]});
-      continue;
-    }
-    if (savedMode & QueryMode::kFirstLeaf) {
-      mode = savedMode;
-      queue.clear();
-      return true;
-    }
-    found = true;
-    if (result.time < best.result.time) {
-      best.result = result;
-      best.normal = normal;
-    }
-  }
-  queue.clear();
-  result = best.result;
-  normal = best.normal;
-  mode = savedMode;
-  return found;
-}

@@ -9,7 +9,6 @@
 
 class COrientation;
 class PolyTree;
-struct SphereTreeNode;
 
 // One hit: where, when along the query (FLT_MAX = none) and the surface (u, v).
 struct IntersectionResult {
@@ -29,23 +28,13 @@ struct IntersectionResult {
 namespace QueryMode {
 constexpr uint32_t kDetails = 0x1;            // sphere contacts fill in time, point and normal
 constexpr uint32_t kStartOverlap = 0x8;       // a swept sphere already touching a face/edge hits at time 0
-constexpr uint32_t kFirstLeaf = 0x10;         // sphere-tree walk stops at the first leaf hit
+constexpr uint32_t kFirstLeaf = 0x10;         // sphere-tree walk (physics) stops at the first leaf hit
 constexpr uint32_t kBodyMesh = 0x20;          // segment against a rigid body uses its mesh triangles
 constexpr uint32_t kStartOverFace = 0x40;     // with kStartOverlap: a face overlap needs the centre over it
 constexpr uint32_t kTexelAlpha = 0x80;        // primitives test the face texel's alpha at the hit
 constexpr uint32_t kAlphaExempt = 0x100;      // with kTexelAlpha: textures flagged 0x2000 skip the test
 constexpr uint32_t kOwnedByCreator = 0x80000000u;  // the mover must not delete this query
 }  // namespace QueryMode
-
-// The argument of IntersectSphereTree: a model tree (centres in the body's frame), the
-// body's pose and its stamp, and a working tree of the same shape whose nodes cache the
-// world centres per stamp. A null orientation takes the model centres as they are.
-struct SphereTreeRef {
-  const SphereTreeNode* model = nullptr;
-  const COrientation* orientation = nullptr;
-  uint32_t stamp = 0;
-  SphereTreeNode* working = nullptr;
-};
 
 // Queries report their own hit into the record; keeping the nearest over many objects is
 // the walker's business. Queries made by movers are deleted through this base, hence the
@@ -70,10 +59,6 @@ class GenericIntersection {
   virtual bool IntersectTriangle(const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n,
                                  bool parallelogram, const Box* box);
   virtual bool IntersectSphere(const Vector3& centre, float radius);
-  // Breadth-first walk of a sphere tree (the same for every query kind): inner nodes are
-  // tested for overlap only, the nearest leaf hit is left in the record (time FLT_MAX when
-  // no leaf was hit). Not re-entrant: the pending-node queue is shared.
-  virtual bool IntersectSphereTree(const SphereTreeRef& tree);
   virtual bool IntersectPolyhedron(const PolyTree* tree, const COrientation& orientation);
 
   uint32_t kind;  // 0 base, 1 segment, 2 swept sphere, 4 array of swept spheres, 5 polyhedron

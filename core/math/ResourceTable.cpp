@@ -9,14 +9,11 @@
 #include <cstring>
 #include <memory>
 
-#include "core/GameWorld.h"
-#include "core/Settings.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
 #include "core/math/Tokenizer.h"
 #include "platform/Win32.h"
 #include "platform/Win32Files.h"
-#include "sound/SoundSample.h"
 
 namespace {
 
@@ -31,26 +28,8 @@ constexpr ExtensionType kExtensionTypes[] = {
     {"PSYS", kResourceParticles},
 };
 
-void* LoadSound(const ResourceLoadRequest& request, uint16_t& typeCode) {
-  uint32_t size = 0;
-  char* bytes = LoadFileToBuffer(request.path, &size);
-  if (!bytes) return nullptr;
-  auto sample = std::make_unique<CSoundSample>();
-  const bool ok = sample->Copy(bytes, size);
-  FreeFileBuffer(bytes);
-  if (!ok) {
-    DebugPrintf("CResourceTable: '%s' is not a usable sound\n", request.path);
-    return nullptr;
-  }
-  return sample.release();
-}
-
-void FreeSound(void* object) { delete static_cast<CSoundSample*>(object); }
-
 ResourceLoader* Loaders() {
-  static ResourceLoader loaders[kResourceTypeCount] = {
-      {}, {}, {}, {}, {}, {}, {LoadSound, FreeSound}, {},
-  };
+  static ResourceLoader loaders[kResourceTypeCount] = {};
   return loaders;
 }
 
@@ -106,20 +85,6 @@ int MatchRank(const std::string& key, const std::string& text) {
     rank = 1;
   }
   return rank;
-}
-
-int DetailFromSettings() {
-  const CSettings* settings = GetSettings();
-  if (!settings) return 0;
-  float level = settings->textureDetail;
-  if (!(level >= 0.0f)) level = 0.0f;  // NaN too
-  if (level > 1.0f) level = 1.0f;
-  return static_cast<int>(2.0f * (1.0f - level));
-}
-
-bool KeepTexturePixels() {
-  const CSettings* settings = GetSettings();
-  return !settings || settings->renderer != 1;
 }
 
 bool ParseIndex(const char* token, int* index) {
@@ -222,8 +187,8 @@ int CResourceTable::FindByName(const char* name) const {
 }
 
 std::string CResourceTable::ApplyLevelFolder(const std::string& path) const {
-  if (!m_world) return path;
-  const std::string& level = m_world->GetLevelDirectory();
+  if (!m_context) return path;
+  const std::string level = m_context->GetLevelFolder();
   if (level.empty() || strncasecmp(path.c_str(), level.c_str(), 4) == 0) return path;
   if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return path;
   std::string lower(level);
@@ -247,10 +212,9 @@ void* CResourceTable::LoadAssetFile(const std::string& requested, uint16_t& type
   }
   ResourceLoadRequest request;
   request.path = path.c_str();
-  request.world = m_world;
   request.meshLoadOptions = m_meshLoadOptions;
-  request.detail = DetailFromSettings();
-  request.keepTexturePixels = KeepTexturePixels();
+  request.detail = m_context ? m_context->GetTextureDetail() : 0;
+  request.keepTexturePixels = m_context ? m_context->KeepTexturePixels() : true;
   return loader.load(request, typeCode);
 }
 

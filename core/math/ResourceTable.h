@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-class CGameWorld;
+#include "core/math/ResourceLoadContext.h"
+
 class CResourceTable;
 
 // Asset type codes (the low 16 bits of an entry's type).
@@ -28,10 +29,9 @@ constexpr uint32_t kResourceVariantBit = 0x10000;
 // What a loader is told about one load.
 struct ResourceLoadRequest {
   const char* path;           // after the level-folder fallback
-  CGameWorld* world;          // may be null
   uint32_t meshLoadOptions;   // bit 0 memory-mapped, bit 1 no textures, bit 2 keep texture data
-  int detail;                 // 0 full detail .. 2 lowest, from the texture-detail setting
-  bool keepTexturePixels;     // the settings do not ask textures to drop their pixels after upload
+  int detail;                 // 0 full detail .. 2 lowest, from the load context
+  bool keepTexturePixels;     // the load context does not ask textures to drop their pixels after upload
 };
 
 // Loads one file; may change typeCode (a mesh file may give a rigid-body model or a vehicle
@@ -70,12 +70,14 @@ class CResourceTable {
 
   // Plugs in the loader and the release function of one type code, for every table. Codes 4 and
   // 5 are built from mesh files, so their loads go through the loader of code 1 and only their
-  // release function is used. The sound loader (code 6) is built in.
+  // release function is used. Each folder that makes assets registers its loaders in one
+  // function of its own, called at start-up.
   static void RegisterLoader(uint16_t type, ResourceLoadFn load, ResourceFreeFn free);
   static ResourceLoader GetLoader(uint16_t type);
 
-  void SetWorld(CGameWorld* world) { m_world = world; }
-  CGameWorld* GetWorld() const { return m_world; }
+  // Where the table learns the level folder and the texture settings; null forgets the old one.
+  void SetLoadContext(std::unique_ptr<CResourceLoadContext> context) { m_context = std::move(context); }
+  const CResourceLoadContext* GetLoadContext() const { return m_context.get(); }
   uint32_t GetMeshLoadOptions() const { return m_meshLoadOptions; }
   void SetMeshLoadOptions(uint32_t options) { m_meshLoadOptions = options; }
 
@@ -137,7 +139,7 @@ class CResourceTable {
   std::vector<std::unique_ptr<ResourceEntry>> m_entries;
   std::string m_indexPath;
   uint32_t m_nameChecksum = 0;
-  CGameWorld* m_world = nullptr;
+  std::unique_ptr<CResourceLoadContext> m_context;
   uint32_t m_meshLoadOptions = 5;
 };
 

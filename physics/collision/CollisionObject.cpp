@@ -3,7 +3,7 @@
 
 #include "physics/collision/ActiveCollisionObject.h"
 #include "physics/collision/CollisionFlags.h"
-#include "render/RenderView.h"
+#include "scene/mesh/SceneDrawInterface.h"
 #include "scene/mesh/MeshInstance.h"
 
 CCollisionObject::CCollisionObject() { AddBoundFlags(CollisionFlags::kCandidate | CBoundedObject::kRenderable); }
@@ -15,7 +15,7 @@ CCollisionObject::~CCollisionObject() {
   m_meshInstance = nullptr;
 }
 
-void CCollisionObject::Render(CRenderView* view) {
+void CCollisionObject::Render(CSceneDrawInterface* view) {
   if (view == nullptr) return;
   m_drawnFrame = view->GetFrameNumber();
   if (m_meshInstance != nullptr) view->DrawMesh(m_meshInstance);

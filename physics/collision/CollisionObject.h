@@ -8,7 +8,7 @@
 #include "physics/collision/CollisionInfo.h"
 
 class CMeshInstance;
-class CRenderView;
+class CSceneDrawInterface;
 
 class CCollisionObject : public CBoundedObject {
  public:
@@ -20,7 +20,7 @@ class CCollisionObject : public CBoundedObject {
   // Plain collision objects are their world box.
   bool Intersect(GenericIntersection* query) override { return query->IntersectBox(GetBounds()); }
   // Records the view's frame number as drawn, then draws the mesh instance.
-  void Render(CRenderView* view) override;
+  void Render(CSceneDrawInterface* view) override;
 
   // What this object tells `asker` about itself at a contact; null = nothing to say.
   virtual const CollisionInfo* GetCollisionInfo(CCollisionObject* asker) { return nullptr; }

@@ -124,7 +124,7 @@ void CSphereCollisionObject::PlaceMeshInstance() {
   if (CMeshInstance* instance = GetMeshInstance()) instance->SetTransform(&m_orientation, true);
 }
 
-void CSphereCollisionObject::Render(CRenderView* view) {
+void CSphereCollisionObject::Render(CSceneDrawInterface* view) {
   PlaceMeshInstance();
   CCollisionObject::Render(view);
 }

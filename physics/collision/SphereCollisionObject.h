@@ -26,7 +26,7 @@ class CSphereCollisionObject : public CActiveCollisionObject {
   void UpdateWorldBox(COctree* octree);
 
   bool Intersect(GenericIntersection* query) override;
-  void Render(CRenderView* view) override;
+  void Render(CSceneDrawInterface* view) override;
   // With a handler set the handler answers; otherwise static (kind 1) and body (kind 2)
   // contacts get the response and answer true, other kinds false.
   bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override;

@@ -2,7 +2,7 @@
 #include "physics/collision/StaticCollisionPrimative.h"
 
 #include "physics/collision/SurfaceType.h"
-#include "render/Texture.h"
+#include "scene/mesh/TextureProperties.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 
@@ -27,24 +27,24 @@ bool CStaticCollisionPrimative::HandleCollision(const CollisionInfo* info, const
   return owner->HandleCollision(info, hit);
 }
 
-const CTexture* CStaticCollisionPrimative::SlotTexture(CMeshInstance* instance, uint32_t slot) {
+const CTextureProperties* CStaticCollisionPrimative::SlotTexture(CMeshInstance* instance, uint32_t slot) {
   if (!instance || !instance->GetMesh() || slot == ShadedMesh::kNone) return nullptr;
   return instance->GetTexture(slot);
 }
 
-const CTexture* CStaticCollisionPrimative::FaceTexture(CMeshInstance* instance, uint32_t face) {
+const CTextureProperties* CStaticCollisionPrimative::FaceTexture(CMeshInstance* instance, uint32_t face) {
   const ShadedMesh* mesh = instance ? instance->GetMesh() : nullptr;
   if (!mesh || !mesh->faceRecords || face >= mesh->faceCount) return nullptr;
   return SlotTexture(instance, mesh->faceRecords[face].textureSlot);
 }
 
-const CTexture* CStaticCollisionPrimative::TableTexture(CMeshInstance* instance, uint32_t index) {
+const CTextureProperties* CStaticCollisionPrimative::TableTexture(CMeshInstance* instance, uint32_t index) {
   const ShadedMesh* mesh = instance ? instance->GetMesh() : nullptr;
   if (!mesh || index >= mesh->GetTextureCount()) return nullptr;
   return mesh->textureOwner->textures[index];
 }
 
-void CStaticCollisionPrimative::ChooseSurface(const CTexture* texture) {
+void CStaticCollisionPrimative::ChooseSurface(const CTextureProperties* texture) {
   m_info.surface = SurfaceType::Get(0);
   // SurfaceType::Get answers entry 0 for an index past the table.
   if (texture) m_info.surface = SurfaceType::Get(texture->GetFlags() >> 24);

@@ -9,7 +9,7 @@
 #include "physics/collision/CollisionObject.h"
 
 class CMeshInstance;
-class CTexture;
+class CTextureProperties;
 struct SurfaceType;
 
 class CStaticCollisionPrimative : public CCollisionObject {
@@ -33,15 +33,15 @@ class CStaticCollisionPrimative : public CCollisionObject {
   CMeshInstance* GetInstance() const { return GetMeshInstance(); }
 
   // The texture behind a texture slot of the instance, or null for an untextured face.
-  static const CTexture* SlotTexture(CMeshInstance* instance, uint32_t slot);
+  static const CTextureProperties* SlotTexture(CMeshInstance* instance, uint32_t slot);
   // The texture of a mesh face, or null (no texture, or a face past the mesh).
-  static const CTexture* FaceTexture(CMeshInstance* instance, uint32_t face);
+  static const CTextureProperties* FaceTexture(CMeshInstance* instance, uint32_t face);
   // An entry of the mesh's texture table, or null past the table.
-  static const CTexture* TableTexture(CMeshInstance* instance, uint32_t index);
+  static const CTextureProperties* TableTexture(CMeshInstance* instance, uint32_t index);
 
  protected:
   // Surface entry 0, then the entry named by the top byte of the texture's flag word.
-  void ChooseSurface(const CTexture* texture);
+  void ChooseSurface(const CTextureProperties* texture);
   // Every primitive collides, blocks movers and offers nothing else.
   void SetStaticCollisionFlags();
   // Edges and points: not drawn, lit or shadowed, blocking static shadow rays, no camera pass.

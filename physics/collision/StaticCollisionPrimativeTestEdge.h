@@ -11,7 +11,7 @@ class CTestEdge : public CStaticCollisionPrimative {
 
   bool Intersect(GenericIntersection* query) override { return false; }
   // The render view offers no line drawing yet, so the edge draws nothing.
-  void Render(CRenderView* view) override {}
+  void Render(CSceneDrawInterface* view) override {}
 
   const Vector3& GetFirst() const { return m_first; }
   const Vector3& GetSecond() const { return m_second; }

@@ -5,6 +5,7 @@
 #include "core/math/GenericIntersection.h"
 #include "core/math/RayInfo.h"
 #include "physics/collision/SphereTree.h"
+#include "physics/collision/SphereTreeWalk.h"
 #include "physics/collision/SurfaceType.h"
 #include "scene/mesh/MeshInstance.h"
 
@@ -54,5 +55,5 @@ bool CStaticObstacle::Intersect(GenericIntersection* query) {
   ref.working = m_tree;
   ref.orientation = nullptr;
   ref.stamp = m_tree->stamp;
-  return query->IntersectSphereTree(ref);
+  return IntersectSphereTree(*query, ref);
 }

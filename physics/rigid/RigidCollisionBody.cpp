@@ -13,6 +13,7 @@
 #include "physics/rigid/RigidConst.h"
 #include "physics/collision/SphereTree.h"
 #include "physics/collision/SphereTreeNode.h"
+#include "physics/collision/SphereTreeWalk.h"
 #include "physics/collision/SurfaceType.h"
 
 namespace {
@@ -194,7 +195,7 @@ bool CRigidCollisionBody::Intersect(GenericIntersection* query) {
   ref.orientation = &m_frame;
   ref.stamp = m_currentStamp;
   ref.working = m_currentTree;
-  return query->IntersectSphereTree(ref);
+  return IntersectSphereTree(*query, ref);
 }
 
 void CRigidCollisionBody::AccumulateGravityAndDrag(float rate) {

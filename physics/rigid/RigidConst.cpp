@@ -78,8 +78,6 @@ void* BuildMeshAsset(std::unique_ptr<ShadedMesh>& mesh, uint16_t& typeCode) {
 
 void FreeRigidConst(void* object) { delete static_cast<RigidConst*>(object); }
 
-const bool g_rigidLoadersRegistered = (RigidConst::RegisterResourceLoaders(), true);
-
 }  // namespace
 
 RigidConst::RigidConst() : m_turningBounds(ZeroBox()), m_modelBox(ZeroBox()) {}

@@ -44,7 +44,7 @@ class RigidConst {
   RigidPhysicsParams& GetParams() { return m_params; }
 
   // Plugs the rigid-body model (and, once a vehicle builder is set, the vehicle definition)
-  // into the resource table's mesh loads. Done at start-up by any program that links this.
+  // into the resource table's mesh loads (RegisterPhysicsLoaders does this at start-up).
   static void RegisterResourceLoaders();
   // A mesh with a type-51 attach point becomes whatever this makes of it (null: not a vehicle);
   // the builder takes the mesh from `mesh` when it returns an object.

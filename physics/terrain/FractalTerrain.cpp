@@ -64,8 +64,8 @@ bool DisplaceTerrainMidpoints(Vector3* positions, uint32_t x, uint32_t y, uint32
   return true;
 }
 
-ShadedMesh* GenerateFractalTerrain(const float* box, float roughness, uint32_t levels, CTexture* const* textures,
-                                   bool alongZ) {
+ShadedMesh* GenerateFractalTerrain(const float* box, float roughness, uint32_t levels,
+                                   CTextureProperties* const* textures, bool alongZ) {
   if (!box) {
     OutputDebugStringA("FractalTerrain: no box\n");
     return nullptr;

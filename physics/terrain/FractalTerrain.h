@@ -5,7 +5,7 @@
 
 #include "core/math/Vector3.h"
 
-class CTexture;
+class CTextureProperties;
 class ShadedMesh;
 
 // Grids finer than this would need more vertices than 16-bit face indices can address
@@ -18,8 +18,8 @@ constexpr uint32_t kMaxFractalTerrainLevels = 7;
 // takes one texture (textures[0], may be null) and an all-zero face attribute array.
 // Returns the new mesh, owned by the caller, or null (logged) for a null box or more levels
 // than kMaxFractalTerrainLevels.
-ShadedMesh* GenerateFractalTerrain(const float* box, float roughness, uint32_t levels, CTexture* const* textures,
-                                   bool alongZ);
+ShadedMesh* GenerateFractalTerrain(const float* box, float roughness, uint32_t levels,
+                                   CTextureProperties* const* textures, bool alongZ);
 
 // One square of the recursion: corners (x, y), (x + 2h, y), (x, y + 2h), (x + 2h, y + 2h) of
 // a rowLength-square grid of positions (grid point (i, j) is positions[j * rowLength + i]).

@@ -15,7 +15,7 @@ class CTerrainPoint : public CStaticCollisionPrimative {
   bool Setup(CMeshInstance* instance, uint32_t vertex, uint32_t face, CCollisionObject* owner);
 
   bool Intersect(GenericIntersection* query) override { return false; }
-  void Render(CRenderView* view) override {}
+  void Render(CSceneDrawInterface* view) override {}
 
   int32_t GetVertex() const { return m_vertex; }
 

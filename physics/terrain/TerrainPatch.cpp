@@ -4,13 +4,13 @@
 #include "core/math/DebugPrintf.h"
 #include "physics/collision/SurfaceType.h"
 #include "physics/terrain/TerrainTriangleTree.h"
-#include "render/Texture.h"
+#include "scene/mesh/TextureProperties.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/patch/CurvedPatchInstance.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshSection.h"
 
-const CTexture* CTerrainPatch::PatchTexture(CMeshInstance* instance, uint32_t patch) {
+const CTextureProperties* CTerrainPatch::PatchTexture(CMeshInstance* instance, uint32_t patch) {
   const CurvedPatchInstance* state = instance ? instance->GetPatchState() : nullptr;
   const CurvedPatch* patches = state ? state->GetPatches() : nullptr;
   if (!patches || patch >= patches->GetPatchCount()) return nullptr;
@@ -25,7 +25,7 @@ bool CTerrainPatch::Setup(CMeshInstance* instance, uint32_t patch, CCollisionObj
     DebugPrintf("CTerrainPatch: patch %u is not a patch of the instance\n", patch);
     return false;
   }
-  const CTexture* texture = PatchTexture(instance, patch);
+  const CTextureProperties* texture = PatchTexture(instance, patch);
   const bool translucent = texture && texture->HasAnyFlag(kTranslucentMask);
   BindAndChooseFlags(instance, patch, owner, texture,
                      FlagChoice{!translucent, !translucent, kCastsProjectedShadow, kTextureNoSections});

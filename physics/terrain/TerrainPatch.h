@@ -24,12 +24,12 @@ class CTerrainPatch : public CTerrainPolygon {
   // The query over the patch's cached triangle tree (built on first use).
   bool Intersect(GenericIntersection* query) override;
   // Patches are drawn by their mesh section.
-  void Render(CRenderView* view) override {}
+  void Render(CSceneDrawInterface* view) override {}
 
   int32_t GetPatch() const { return GetFace(); }
 
   // The texture of the patch's face record (its first slot), or null.
-  static const CTexture* PatchTexture(CMeshInstance* instance, uint32_t patch);
+  static const CTextureProperties* PatchTexture(CMeshInstance* instance, uint32_t patch);
 
  private:
   const CurvedPatchInstance* GetPatchState() const;

@@ -7,7 +7,7 @@
 #include "core/math/GenericIntersection.h"
 #include "physics/collision/SurfaceType.h"
 #include "platform/Win32.h"
-#include "render/Texture.h"
+#include "scene/mesh/TextureProperties.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshSection.h"
 #include "scene/mesh/ShadedMesh.h"
@@ -22,7 +22,7 @@ bool CTerrainPolygon::IsGroupTranslucent(CMeshInstance* instance, uint32_t face)
     const uint32_t group = table->GetGroupOfFace(face);
     if (group < table->GetGroupCount() && table->GetGroupSize(group) > 0) first = table->GetGroupMembers(group)[0];
   }
-  const CTexture* texture = FaceTexture(instance, first);
+  const CTextureProperties* texture = FaceTexture(instance, first);
   return texture && texture->HasAnyFlag(kTranslucentMask);
 }
 
@@ -32,7 +32,7 @@ bool CTerrainPolygon::Setup(CMeshInstance* instance, uint32_t face, CCollisionOb
     DebugPrintf("CTerrainPolygon: face %u is not a face of the instance's mesh\n", face);
     return false;
   }
-  const CTexture* texture = FaceTexture(instance, face);
+  const CTextureProperties* texture = FaceTexture(instance, face);
   BindAndChooseFlags(instance, face, owner, texture,
                      FlagChoice{!IsGroupTranslucent(instance, face), true, kCastsProjectedShadow | kCastsShadows,
                                 kTextureNoSections | kTextureBitmap});
@@ -52,7 +52,7 @@ bool CTerrainPolygon::Setup(CMeshInstance* instance, uint32_t face, CCollisionOb
 }
 
 void CTerrainPolygon::BindAndChooseFlags(CMeshInstance* instance, uint32_t face, CCollisionObject* owner,
-                                         const CTexture* texture, const FlagChoice& choice) {
+                                         const CTextureProperties* texture, const FlagChoice& choice) {
   m_info.surface = SurfaceType::Get(0);
   m_info.owner = owner;
   m_info.object = this;
@@ -103,7 +103,7 @@ bool CTerrainPolygon::Intersect(GenericIntersection* query) {
 
 bool CTerrainPolygon::PassesAlphaTest(const GenericIntersection& query) const {
   if ((query.mode & QueryMode::kTexelAlpha) == 0) return true;
-  const CTexture* texture = FaceTexture(GetInstance(), static_cast<uint32_t>(m_face));
+  const CTextureProperties* texture = FaceTexture(GetInstance(), static_cast<uint32_t>(m_face));
   if (!texture) return true;
   if (texture->HasAnyFlag(kTextureNoAlphaTest) && (query.mode & QueryMode::kAlphaExempt)) return true;
   const Color texel =
@@ -111,7 +111,7 @@ bool CTerrainPolygon::PassesAlphaTest(const GenericIntersection& query) const {
   return texel.a > kAlphaThreshold;
 }
 
-void CTerrainPolygon::Render(CRenderView* view) {
+void CTerrainPolygon::Render(CSceneDrawInterface* view) {
   if (!IsBound()) return;
   CMeshInstance* instance = GetInstance();
   if (instance->GetPartialDrawGroupCount() == 0) {

@@ -33,7 +33,7 @@ class CTerrainPolygon : public CStaticCollisionPrimative, public COccluderObject
   // passes through faint texels. An unbound primitive is never hit.
   bool Intersect(GenericIntersection* query) override;
   // Lists the face in the instance's partial-draw lists.
-  void Render(CRenderView* view) override;
+  void Render(CSceneDrawInterface* view) override;
 
   HalfEdgeMesh* GetOccluderMesh() override;
   int32_t GetOccluderTag() const override { return m_face; }
@@ -57,7 +57,7 @@ class CTerrainPolygon : public CStaticCollisionPrimative, public COccluderObject
   // Binds instance, face and owner (section cleared) and chooses the surface and the bounded-object
   // flags from the texture, the owner and `choice`; the box and the section are left to the caller.
   void BindAndChooseFlags(CMeshInstance* instance, uint32_t face, CCollisionObject* owner,
-                          const CTexture* texture, const FlagChoice& choice);
+                          const CTextureProperties* texture, const FlagChoice& choice);
 
   int32_t m_face = -1;  // the face (the patch for a patch); -1 while unbound
 

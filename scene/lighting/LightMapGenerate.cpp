@@ -9,7 +9,7 @@
 #include "core/math/MathUtil.h"
 #include "platform/FileWrite.h"
 #include "platform/Win32.h"
-#include "render/RenderView.h"
+#include "scene/mesh/SceneDrawInterface.h"
 #include "scene/lighting/Light.h"
 #include "scene/lighting/LightList.h"
 #include "scene/lighting/LightMapData.h"
@@ -304,7 +304,7 @@ bool LightMapper::GenerateAll(CMeshInstance* instance, LightList& lights, const 
   return ok;
 }
 
-bool LightMapper::GenerateAll(CMeshInstance* instance, CRenderView* view, const char* path, float texelSize) {
+bool LightMapper::GenerateAll(CMeshInstance* instance, CSceneDrawInterface* view, const char* path, float texelSize) {
   if (view == nullptr || view->GetLightList() == nullptr) {
     DebugPrintf("LightMapper: no light list to generate light data with\n");
     return false;

@@ -12,7 +12,7 @@
 #include "scene/lighting/LightMapFaceRecord.h"
 #include "scene/mesh/MeshInstance.h"
 
-class CRenderView;
+class CSceneDrawInterface;
 class LightList;
 class LightMapFaceIndex;
 
@@ -64,7 +64,7 @@ class LightMapper {
   // Computes every record, writes "lights.bin" and the page files beside it, then drops the
   // records and pages (the level reads them back through Load).
   static bool GenerateAll(CMeshInstance* instance, LightList& lights, const char* path, float texelSize);
-  static bool GenerateAll(CMeshInstance* instance, CRenderView* view, const char* path, float texelSize);
+  static bool GenerateAll(CMeshInstance* instance, CSceneDrawInterface* view, const char* path, float texelSize);
 
  private:
   static CMeshInstance::FaceColours* MatchFace(CMeshInstance* instance, const float corners[9], uint32_t hint,

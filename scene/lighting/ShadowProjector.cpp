@@ -7,15 +7,14 @@
 #include "core/math/BoundedObject.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/Octree.h"
-#include "render/RasterizerInterface.h"
-#include "render/RenderView.h"
-#include "render/Texture.h"
 #include "core/math/CullVolume.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/Light.h"
 #include "scene/lighting/LightList.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshLayer.h"
+#include "scene/mesh/SceneDrawInterface.h"
+#include "scene/mesh/TextureProperties.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/lighting/ShadowRenderer.h"
 
@@ -23,7 +22,6 @@ namespace {
 
 constexpr float kMinNear = 0.01f;
 constexpr float kDirectionalBack = 100.0f;
-constexpr uint32_t kOpaqueBlack = 0xFF000000u;
 // Closer than this, a light "at" the caster gives no direction to look along.
 constexpr float kSamePlace = 1e-4f;
 
@@ -79,26 +77,15 @@ bool SetupShadowProjection(ViewFrustum& f, const CLight& light, const Vector3& c
 }
 
 ShadowProjector::ShadowProjector(ShadowRenderer* owner, uint32_t sizeExponent, float strength)
-    : m_owner(owner), m_strength(strength), m_texture(std::make_unique<CTexture>()) {
-  const uint32_t side = 1u << std::min(sizeExponent, ShadowRenderer::kSizeExponents - 1);
-  m_texture->name = "Shadow Texture";
-  m_texture->width = side;
-  m_texture->height = side;
-  // The render target's pixel format, so the silhouette can be drawn straight into it.
-  CRasterizerInterface* rasterizer = owner && owner->GetRenderView() ? owner->GetRenderView()->GetRasterizer() : nullptr;
-  if (const PixelBufferDesc* desc = rasterizer ? rasterizer->GetBackBufferDesc() : nullptr) {
-    m_texture->bytesPerPixel = desc->bytesPerPixel;
-    m_texture->redMask = desc->redMask;
-    m_texture->greenMask = desc->greenMask;
-    m_texture->blueMask = desc->blueMask;
-  }
-  m_texture->flags = (m_texture->flags & ~0x1C0000u) | 0x230000u;
+    : m_owner(owner),
+      m_strength(strength),
+      m_side(1u << std::min(sizeExponent, ShadowRenderer::kSizeExponents - 1)) {
+  CSceneDrawInterface* view = owner ? owner->GetRenderView() : nullptr;
+  if (view) m_texture = view->CreateShadowTexture(m_side);
   m_colour = Color::FromWord(0xFFFFFFFFu);
 }
 
 ShadowProjector::~ShadowProjector() { DeleteLayers(); }
-
-uint32_t ShadowProjector::GetTextureSide() const { return m_texture->width; }
 
 void ShadowProjector::DeleteLayers() {
   for (std::unique_ptr<CMeshLayer>& layer : m_layers) {
@@ -180,7 +167,7 @@ void ShadowProjector::Update() {
 }
 
 Color ShadowProjector::ComputeColor() const {
-  CRenderView* view = m_owner ? m_owner->GetRenderView() : nullptr;
+  const CSceneDrawInterface* view = m_owner ? m_owner->GetRenderView() : nullptr;
   const FogState* fog = view ? view->GetFogState() : nullptr;
   const Vector3 at = m_caster ? m_caster->GetWorldMatrix().position : Vector3();
   float visibility = 1.0f;
@@ -227,39 +214,14 @@ void ShadowProjector::Recolor(Color colour) {
 }
 
 void ShadowProjector::RenderTexture() {
-  CRenderView* view = m_owner ? m_owner->GetRenderView() : nullptr;
-  CRasterizerInterface* rasterizer = view ? view->GetRasterizer() : nullptr;
-  if (!rasterizer || !m_caster) return;
+  CSceneDrawInterface* view = m_owner ? m_owner->GetRenderView() : nullptr;
+  if (!view || !view->HasBackEnd() || !m_caster || !m_texture) return;
   if (!m_deviceLoaded) {
     OutputDebugStringA("Loading Device Texture for Shadow...\n");
-    rasterizer->SelectTexture(m_texture.get());
+    view->LoadTexture(m_texture.get());
     m_deviceLoaded = true;
   }
-  if (!rasterizer->SetRenderTarget(m_texture.get(), 0, 0xFFFFFFFFu, 0)) return;  // keeps the old texture
-
-  ViewFrustum* camera = view->GetView();
-  FogState* fog = view->GetFogState();
-  LightList* lights = view->GetLightList();
-  FogState white;
-  FogSettings constant;
-  constant.constantFog = 1;
-  white.Set(constant);
-  view->SetScene(&white, lights);
-
-  if (view->BeginFrame(&m_projection, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
-                       CRenderView::FrameOutput::kDraw)) {
-    view->Clear(true, true, kOpaqueBlack);
-    m_caster->SetShadowCaster(true);
-    view->DrawShadowCaster(m_caster);
-    m_caster->SetShadowCaster(false);
-    view->FlushSortedQueue();
-    ++m_renderCount;
-  }
-  view->EndFrame();
-
-  view->SetView(camera);
-  view->SetScene(fog, lights);
-  rasterizer->SetRenderTarget(nullptr, 0, 0xFFFFFFFFu, 1);
+  if (view->DrawShadowTexture(m_texture.get(), &m_projection, m_caster)) ++m_renderCount;
 }
 
 void ShadowProjector::RebuildLayers() {

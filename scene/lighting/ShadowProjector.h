@@ -14,7 +14,7 @@
 class CLight;
 class CMeshInstance;
 class CMeshLayer;
-class CTexture;
+class CTextureProperties;
 class ShadowRenderer;
 
 // Makes a frustum that sees the sphere (centre, radius) from the light. False (frustum
@@ -44,8 +44,9 @@ class ShadowProjector {
 
   CMeshInstance* GetCaster() const { return m_caster; }
   CLight* GetLight() const { return m_light; }
-  CTexture* GetTexture() const { return m_texture.get(); }
-  uint32_t GetTextureSide() const;
+  // Null when the owner had no render view to make it.
+  CTextureProperties* GetTexture() const { return m_texture.get(); }
+  uint32_t GetTextureSide() const { return m_side; }
   Color GetColour() const { return m_colour; }
   const ViewFrustum& GetProjection() const { return m_projection; }
   const std::vector<std::unique_ptr<CMeshLayer>>& GetLayers() const { return m_layers; }
@@ -59,7 +60,8 @@ class ShadowProjector {
 
   ShadowRenderer* m_owner;
   float m_strength;
-  std::unique_ptr<CTexture> m_texture;
+  uint32_t m_side;
+  std::unique_ptr<CTextureProperties> m_texture;
   Color m_colour;
   std::vector<std::unique_ptr<CMeshLayer>> m_layers;
   int32_t m_lastFrame = -1;

@@ -9,7 +9,7 @@
 #include "core/math/BoundedObject.h"
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
-#include "render/RenderView.h"
+#include "scene/mesh/SceneDrawInterface.h"
 #include "scene/lighting/Light.h"
 #include "scene/lighting/LightList.h"
 #include "scene/mesh/MeshInstance.h"
@@ -31,7 +31,7 @@ float ApparentSize(const Box& box, const Vector3& eye) {
 
 ShadowRenderer::~ShadowRenderer() { Clear(); }
 
-void ShadowRenderer::Setup(CRenderView* view, COctree* octree, const uint32_t* counts, size_t countLength,
+void ShadowRenderer::Setup(CSceneDrawInterface* view, COctree* octree, const uint32_t* counts, size_t countLength,
                            float maxDistance) {
   Clear();
   m_view = view;

@@ -12,7 +12,7 @@
 class CLight;
 class CMeshInstance;
 class COctree;
-class CRenderView;
+class CSceneDrawInterface;
 class ShadowProjector;
 class ViewFrustum;
 
@@ -29,7 +29,7 @@ class ShadowRenderer {
 
   // Replaces the pool: counts[i] projectors with textures of side 2^i, largest sides first.
   // Entries past kSizeExponents are ignored (a 2^9 texture is not offered).
-  void Setup(CRenderView* view, COctree* octree, const uint32_t* counts, size_t countLength, float maxDistance);
+  void Setup(CSceneDrawInterface* view, COctree* octree, const uint32_t* counts, size_t countLength, float maxDistance);
   void Clear();
   // The per-frame pass at the world's current time.
   void Render();
@@ -42,7 +42,7 @@ class ShadowRenderer {
   // The box casters are looked for in: around the camera, out to the reach.
   Box ComputeCasterBox(const ViewFrustum& camera) const;
 
-  CRenderView* GetRenderView() const { return m_view; }
+  CSceneDrawInterface* GetRenderView() const { return m_view; }
   COctree* GetOctree() const { return m_octree; }
   float GetMaxDistance() const { return m_maxDistance; }
   size_t GetProjectorCount() const { return m_projectors.size(); }
@@ -53,7 +53,7 @@ class ShadowRenderer {
   void Assign(size_t k, CMeshInstance* caster, CLight* light);
   void CollectCasters(const ViewFrustum& camera, std::vector<CMeshInstance*>& out);
 
-  CRenderView* m_view = nullptr;
+  CSceneDrawInterface* m_view = nullptr;
   COctree* m_octree = nullptr;
   std::vector<std::unique_ptr<ShadowProjector>> m_projectors;
   float m_maxDistance = kDefaultMaxDistance;

@@ -401,7 +401,7 @@ void CMeshInstance::AnimateTextures(const AnimationRecord* sequence) {
       uint32_t textureIndex = 0;
       std::memcpy(&textureIndex, point.GetData() + kHeaderBytes + 4 * static_cast<size_t>(entry), 4);
       const ShadedMesh* owner = m_mesh->textureOwner ? m_mesh->textureOwner : m_mesh;
-      CTexture* texture = textureIndex < owner->textures.size() ? owner->textures[textureIndex] : nullptr;
+      CTextureProperties* texture = textureIndex < owner->textures.size() ? owner->textures[textureIndex] : nullptr;
       SetTexture(words[1], texture);
       break;
     }
@@ -410,7 +410,7 @@ void CMeshInstance::AnimateTextures(const AnimationRecord* sequence) {
 
 // ---- textures ----
 
-void CMeshInstance::SetTexture(uint32_t slot, CTexture* texture) {
+void CMeshInstance::SetTexture(uint32_t slot, CTextureProperties* texture) {
   if (!m_mesh || slot >= m_mesh->GetSlotCount()) return;
   if (m_textures.empty()) {
     m_textures.resize(m_mesh->GetSlotCount());
@@ -420,7 +420,7 @@ void CMeshInstance::SetTexture(uint32_t slot, CTexture* texture) {
   m_textures[slot] = texture;
 }
 
-CTexture* CMeshInstance::GetTexture(uint32_t slot) const {
+CTextureProperties* CMeshInstance::GetTexture(uint32_t slot) const {
   if (!m_mesh || slot >= m_mesh->GetSlotCount()) return nullptr;
   if (!m_textures.empty()) return m_textures[slot];
   return m_mesh->GetTexture(slot);

@@ -19,7 +19,7 @@ class CSkeletonNodeInstance;
 class CTerrainPatch;
 class CTerrainPolygon;
 class CMeshSection;
-class CTexture;
+class CTextureProperties;
 class CVertexFetchInterface;
 class CurvedPatchInstance;
 struct LightMapData;
@@ -90,8 +90,8 @@ class CMeshInstance : public CXFormNode {
   const AnimationSet* GetAnimationSet() const { return m_animationSet.get(); }
 
   // ---- textures ----
-  void SetTexture(uint32_t slot, CTexture* texture);
-  CTexture* GetTexture(uint32_t slot) const;
+  void SetTexture(uint32_t slot, CTextureProperties* texture);
+  CTextureProperties* GetTexture(uint32_t slot) const;
   const std::vector<uint32_t>& GetTextureAnimations() const { return m_textureAnimations; }
 
   // ---- alpha and lighting ----
@@ -238,7 +238,7 @@ class CMeshInstance : public CXFormNode {
   ShadedMesh* m_mesh = nullptr;
   CNodeAnimController* m_meshController = nullptr;  // the mesh's controller this node plays
   int32_t m_frame = 0;
-  std::vector<CTexture*> m_textures;  // empty until the first SetTexture
+  std::vector<CTextureProperties*> m_textures;  // empty until the first SetTexture
   std::vector<uint32_t> m_textureAnimations;
   uint32_t m_fadeDivisor = 0;
   std::unique_ptr<CurvedPatchInstance> m_patchState;

@@ -10,7 +10,7 @@
 #include "core/math/Vector4.h"
 
 class CMeshInstance;
-class CTexture;
+class CTextureProperties;
 class ViewFrustum;
 
 // A point on a mesh face: corner 0 + a (corner 1 - corner 0) + b (corner 2 - corner 0),
@@ -60,8 +60,8 @@ class CMeshLayer {
   uint8_t GetAlphaByte() const;
 
   CMeshInstance* GetInstance() const { return m_instance; }
-  void SetTexture(CTexture* texture) { m_texture = texture; }
-  CTexture* GetTexture() const { return m_texture; }
+  void SetTexture(CTextureProperties* texture) { m_texture = texture; }
+  CTextureProperties* GetTexture() const { return m_texture; }
   void SetAlpha(float alpha) { m_alpha = alpha; }
   float GetAlpha() const { return m_alpha; }
   void SetColour(Color colour) { m_colour = colour; }
@@ -81,7 +81,7 @@ class CMeshLayer {
   void UpdateRanges();
 
   CMeshInstance* m_instance = nullptr;
-  CTexture* m_texture = nullptr;
+  CTextureProperties* m_texture = nullptr;
   float m_alpha = -1.0f;
   Color m_colour;
   uint8_t m_flag = 0;

@@ -5,9 +5,8 @@
 
 #include "core/math/DebugPrintf.h"
 #include "platform/Win32.h"
-#include "render/RasterizerInterface.h"
-#include "render/RenderView.h"
-#include "render/Texture.h"
+#include "scene/mesh/SceneDrawInterface.h"
+#include "scene/mesh/TextureProperties.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/patch/CurvedPatchInstance.h"
 #include "scene/lighting/LightList.h"
@@ -18,7 +17,7 @@
 namespace {
 
 bool FaceExcluded(CMeshInstance* instance, const ShadedMesh& mesh, uint32_t face) {
-  const CTexture* texture = instance->GetTexture(mesh.faceRecords[face].textureSlot);
+  const CTextureProperties* texture = instance->GetTexture(mesh.faceRecords[face].textureSlot);
   return texture != nullptr && texture->HasAnyFlag(CMeshSection::kExcludedTextureFlags);
 }
 
@@ -191,10 +190,9 @@ void CMeshSection::GatherLights(LightList& list) {
   for (size_t i = 0; i < list.GetActiveCount(); ++i) m_lights.push_back(list.GetActiveLight(i));
 }
 
-void CMeshSection::Render(CRenderView* view) {
+void CMeshSection::Render(CSceneDrawInterface* view) {
   if (!view) return;
-  CRasterizerInterface* rasterizer = view->GetRasterizer();
-  if (rasterizer && rasterizer->IsVertexBufferAvailable()) {
+  if (view->CanDrawVertexBuffers()) {
     if (LightList* lights = view->GetLightList()) GatherLights(*lights);
     view->DrawMeshSection(this);
   } else if (m_patchIndex < 0) {
@@ -203,7 +201,7 @@ void CMeshSection::Render(CRenderView* view) {
   m_drawnFrame = view->GetFrameNumber();
 }
 
-void CMeshSection::DrawPartial(CRenderView* view) {
+void CMeshSection::DrawPartial(CSceneDrawInterface* view) {
   CMeshInstance* owner = m_ownerInstance;
   const ShadedMesh* mesh = owner ? owner->GetMesh() : nullptr;
   if (!mesh || !mesh->sharingTable || m_faceCount == 0) return;

@@ -9,7 +9,7 @@
 
 class CLight;
 class CMeshInstance;
-class CRenderView;
+class CSceneDrawInterface;
 class LightList;
 
 // The faces of one section that share a material key, with their world-space bounds. Face
@@ -39,7 +39,7 @@ class CMeshSection : public CBoundedObject {
   bool AddFace(uint32_t face);
   // The lights of the list that reach the section's box.
   void GatherLights(LightList& list);
-  void Render(CRenderView* view) override;
+  void Render(CSceneDrawInterface* view) override;
 
   int32_t GetPatchIndex() const { return m_patchIndex; }
   uint32_t GetFaceCount() const { return m_faceCount; }
@@ -53,7 +53,7 @@ class CMeshSection : public CBoundedObject {
   bool FaceWorldCorners(uint32_t face, Vector3 corners[3]) const;
   // Splits into two halves on the axis of the largest extent (by order when the faces cannot be told apart).
   void SplitInto(CMeshSection& first, CMeshSection& second) const;
-  void DrawPartial(CRenderView* view);
+  void DrawPartial(CSceneDrawInterface* view);
   void ClearFaces();
 
   std::vector<CLight*> m_lights;

@@ -26,10 +26,6 @@ float CornerAngle(const Vector3* p, uint32_t k) {
   return AngleBetween(a, b);
 }
 
-// Every program that holds mesh code at all gets the mesh loader in its resource table; the
-// registration lives here, with the core of the mesh, because this is what every user links.
-const bool g_meshLoaderRegistered = (ShadedMesh::RegisterResourceLoader(), true);
-
 }  // namespace
 
 ShadedMesh::ShadedMesh() { header = 0; }
@@ -147,7 +143,7 @@ bool ShadedMesh::Create(const char* meshName, uint32_t vertices, uint32_t faces,
   return true;
 }
 
-bool ShadedMesh::CreateGrid(uint32_t n, CTexture* const* gridTextures, uint32_t count) {
+bool ShadedMesh::CreateGrid(uint32_t n, CTextureProperties* const* gridTextures, uint32_t count) {
   if (n < 2 || static_cast<uint64_t>(n) * n > kMaxVertices) {
     OutputDebugStringA("ShadedMesh: grid size out of range\n");
     return false;
@@ -204,12 +200,12 @@ void ShadedMesh::SetFrame(uint32_t frame) {
   if (frame < frameCount) PointAtFrame(frame);
 }
 
-CTexture* ShadedMesh::GetTexture(uint32_t slot) const {
+CTextureProperties* ShadedMesh::GetTexture(uint32_t slot) const {
   const ShadedMesh* owner = textureOwner;
   return slot < owner->slots.size() ? owner->slots[slot] : nullptr;
 }
 
-void ShadedMesh::SetTexture(uint32_t slot, CTexture* texture) {
+void ShadedMesh::SetTexture(uint32_t slot, CTextureProperties* texture) {
   if (slot < slots.size()) slots[slot] = texture;
 }
 
@@ -217,7 +213,7 @@ void ShadedMesh::ResetSlots() {
   for (size_t i = 0; i < slots.size(); ++i) slots[i] = i < textures.size() ? textures[i] : nullptr;
 }
 
-void ShadedMesh::SetTextureName(uint32_t index, CTexture* texture, const char* textureName) {
+void ShadedMesh::SetTextureName(uint32_t index, CTextureProperties* texture, const char* textureName) {
   if (index >= textures.size()) return;
   textures[index] = texture;
   std::string cut = textureName ? textureName : "";
@@ -644,7 +640,7 @@ void ShadedMesh::OwnAllArrays() {
   PointAtFrame(currentFrame);
 }
 
-void ShadedMesh::GetAttachPointTextures(uint32_t slot, std::vector<CTexture*>& out) const {
+void ShadedMesh::GetAttachPointTextures(uint32_t slot, std::vector<CTextureProperties*>& out) const {
   const ShadedMesh* owner = textureOwner;
   for (const AttachPoint& point : attachPoints) {
     if (point.type != kAttachTextureList || point.GetLength() < 76) continue;
@@ -666,8 +662,8 @@ void ShadedMesh::GetAttachPointTextures(uint32_t slot, std::vector<CTexture*>& o
 void ShadedMesh::DetachTexture(uint32_t index) {
   ShadedMesh* owner = textureOwner;
   if (index >= owner->textures.size()) return;
-  CTexture* texture = owner->textures[index];
-  for (CTexture*& s : owner->slots) {
+  CTextureProperties* texture = owner->textures[index];
+  for (CTextureProperties*& s : owner->slots) {
     if (s == texture) s = nullptr;
   }
   owner->textures[index] = nullptr;

@@ -14,7 +14,7 @@
 #include "platform/FileMapping.h"
 #include "scene/mesh/AttachPoint.h"
 
-class CTexture;
+class CTextureProperties;
 class CurvedPatch;
 class ControllerSet;
 class Skin;
@@ -94,10 +94,10 @@ class ShadedMesh : public TriMesh {
   uint16_t* allCompressedNormals = nullptr; // T x N
 
   // Root meshes only: texture objects (loaded by the texture work; none yet) and names.
-  std::vector<CTexture*> textures;
+  std::vector<CTextureProperties*> textures;
   std::vector<std::string> textureNames;
   uint32_t slotCount = 0;         // K, also for a child (whose slot table lives with its owner)
-  std::vector<CTexture*> slots;   // K entries on a root; faces name slots
+  std::vector<CTextureProperties*> slots;   // K entries on a root; faces name slots
   std::vector<float> coverage;    // K entries
 
   uint16_t* allVertexNormals = nullptr;  // T x V, or null
@@ -128,7 +128,7 @@ class ShadedMesh : public TriMesh {
   bool Create(const char* meshName, uint32_t vertices, uint32_t faces, uint32_t textureCount, uint32_t slotTotal,
               uint32_t uvs, uint32_t frames);
   // n x n vertex grid named "Grid" (positions zero), textured by slot 0.
-  bool CreateGrid(uint32_t n, CTexture* const* gridTextures, uint32_t count);
+  bool CreateGrid(uint32_t n, CTextureProperties* const* gridTextures, uint32_t count);
 
   uint32_t GetKind() const { return flags & kKindMask; }
   // The name as a terminated string.
@@ -140,10 +140,10 @@ class ShadedMesh : public TriMesh {
   void SetFrame(uint32_t frame);
   uint32_t GetTextureCount() const { return static_cast<uint32_t>(textureOwner->textures.size()); }
   uint32_t GetSlotCount() const { return slotCount; }
-  CTexture* GetTexture(uint32_t slot) const;
-  void SetTexture(uint32_t slot, CTexture* texture);
+  CTextureProperties* GetTexture(uint32_t slot) const;
+  void SetTexture(uint32_t slot, CTextureProperties* texture);
   void ResetSlots();
-  void SetTextureName(uint32_t index, CTexture* texture, const char* textureName);
+  void SetTextureName(uint32_t index, CTextureProperties* texture, const char* textureName);
   // Textures have no pixels to load yet: marks the textures loaded and resets the slots.
   void LoadTextures(bool textureFlag);
 
@@ -184,7 +184,7 @@ class ShadedMesh : public TriMesh {
 
   // Appends, for the first texture-list point driving the slot, the owner's texture of every
   // listed index (null past the owner's textures), then the slot's own texture (or null).
-  void GetAttachPointTextures(uint32_t slot, std::vector<CTexture*>& out) const;
+  void GetAttachPointTextures(uint32_t slot, std::vector<CTextureProperties*>& out) const;
   // Clears an owner texture's pointer and name and every slot that shows it.
   void DetachTexture(uint32_t index);
   void DetachTextures();
@@ -235,8 +235,8 @@ class ShadedMesh : public TriMesh {
   // True when every array lives in memory the mesh owns (a copied load or a built mesh).
   bool OwnsAllData() const { return m_view == nullptr; }
 
-  // Plugs the mesh loader into the resource table under the mesh type code. Any program that
-  // links the mesh code has this done at start-up; calling it again changes nothing.
+  // Plugs the mesh loader into the resource table under the mesh type code (RegisterSceneLoaders
+  // does this at start-up); calling it again changes nothing.
   static void RegisterResourceLoader();
   // Subsystems that build their own assets from meshes (rigid-body models, vehicle definitions)
   // see every mesh the table loads. A builder returns its object with its type code and takes

@@ -38,7 +38,7 @@ class SceneLayer : public CGameActionLayer {
 class Drawable : public CBoundedObject {
  public:
   explicit Drawable(uint32_t flags) { SetBoundFlags(flags); }
-  void Render(CRenderView*) override { ++renders; }
+  void Render(CSceneDrawInterface*) override { ++renders; }
   int renders = 0;
 };
 

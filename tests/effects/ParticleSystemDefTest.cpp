@@ -46,8 +46,8 @@ TEST(ParticleSystemDef, ResourceTableLoadsPsysFilesAsDefinitions) {
   const std::string sparks = folder.Write("data/effects/sparks.psys", kSparks);
   const std::string blank = folder.Write("data/effects/blank.PSYS", "// nothing yet\n");
   CResourceTable table;
-  RegisterEffectsLoaders(table);
-  RegisterEffectsLoaders(table);  // a second registration changes nothing
+  RegisterEffectsLoaders();
+  RegisterEffectsLoaders();  // a second registration changes nothing
   const int good = table.Add(sparks.c_str());
   const int empty = table.Add(blank.c_str());
   const int missing = table.Add((folder.Path() + "data/effects/smoke.psys").c_str());

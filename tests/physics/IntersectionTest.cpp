@@ -13,6 +13,7 @@
 #include "core/math/Orientation.h"
 #include "physics/collision/BeamInfo.h"
 #include "physics/collision/SphereTreeNode.h"
+#include "physics/collision/SphereTreeWalk.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 using physics_test::RandomPoint;
@@ -341,20 +342,20 @@ TEST(IntersectionWalkers, OctreeAndSphereTreeKeepTheNearestHit) {
       }
     }
     BeamInfo beam(s, e, 0.3f), first(s, e, 0.3f);
-    ASSERT_EQ(beam.IntersectSphereTree(ref), best < FLT_MAX) << "trial " << trial;
+    ASSERT_EQ(IntersectSphereTree(beam, ref), best < FLT_MAX) << "trial " << trial;
     EXPECT_EQ(beam.mode, QueryMode::kDetails);                        // restored
     EXPECT_NEAR(beam.result.time, best, best < FLT_MAX ? 1e-6 : 0);  // FLT_MAX without a leaf hit
     EXPECT_LT((t.working.centre - pose.LocalToWorldPoint(t.model.centre)).Length(), 1e-4f);
     // First-leaf mode stops at a leaf that is hit, not necessarily the nearest.
     first.mode |= QueryMode::kFirstLeaf;
-    EXPECT_EQ(first.IntersectSphereTree(ref), best < FLT_MAX);
+    EXPECT_EQ(IntersectSphereTree(first, ref), best < FLT_MAX);
     EXPECT_GE(first.result.time, best - 1e-6);
   }
   // A tree already in world space: no pose, stamp 0, model and working root the same.
   TestTree world(3);
   const Vector3 target = world.leaves[5]->centre;
   BeamInfo down(target + Vector3(0, 0, 9), target, 0.1f);
-  ASSERT_TRUE(down.IntersectSphereTree(SphereTreeRef{&world.model, nullptr, 0, &world.model}));
+  ASSERT_TRUE(IntersectSphereTree(down, SphereTreeRef{&world.model, nullptr, 0, &world.model}));
   EXPECT_EQ(world.leaves[5]->centre, target);
 }
 

@@ -168,17 +168,17 @@ TEST(MeshGeometryTest, MissingUVsAndTextureListEntriesAreRefused) {
 
   ShadedMesh mesh;
   ASSERT_TRUE(mesh.Create("m", 0, 0, 3, 2, 0, 1));
-  CTexture* fakes[3];
+  CTextureProperties* fakes[3];
   for (int i = 0; i < 3; ++i) {
-    fakes[i] = reinterpret_cast<CTexture*>(&fakes[i]);  // stored, never dereferenced
+    fakes[i] = reinterpret_cast<CTextureProperties*>(&fakes[i]);  // stored, never dereferenced
     mesh.SetTextureName(i, fakes[i], "t");
   }
   mesh.ResetSlots();
-  std::vector<CTexture*> list;
+  std::vector<CTextureProperties*> list;
   uint8_t data[76 + 12] = {};
   const uint32_t header[6] = {3, 1, 0, 2, 9, 0};  // 3 entries driving slot 1: textures 2, 9, 0
   std::memcpy(data + 64, header, sizeof(header));
   mesh.AddAttachPoint(COrientation(), kAttachTextureList, sizeof(data), data, false);
   mesh.GetAttachPointTextures(1, list);
-  EXPECT_EQ((std::vector<CTexture*>{fakes[2], nullptr, fakes[0], fakes[1]}), list);
+  EXPECT_EQ((std::vector<CTextureProperties*>{fakes[2], nullptr, fakes[0], fakes[1]}), list);
 }

@@ -389,8 +389,8 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
   std::strcpy(empty.name, "none");
   mesh->AddAttachPoint(COrientation(), kAttachTextureList, sizeof(list), &list, false);
   mesh->AddAttachPoint(COrientation(), kAttachTextureList, 76, &empty, false);
-  mesh->textures.push_back(reinterpret_cast<CTexture*>(uintptr_t(0x40)));
-  CTexture* first = reinterpret_cast<CTexture*>(uintptr_t(0x80));
+  mesh->textures.push_back(reinterpret_cast<CTextureProperties*>(uintptr_t(0x40)));
+  CTextureProperties* first = reinterpret_cast<CTextureProperties*>(uintptr_t(0x80));
   mesh->textures[0] = first;
   CMeshInstance inst;
   ASSERT_TRUE(inst.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));

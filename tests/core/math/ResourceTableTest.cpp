@@ -5,11 +5,11 @@
 
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "core/GameWorld.h"
 #include "core/math/FileBuffer.h"
 #include "core/math/ResourceTable.h"
 #include "sound/SoundSample.h"
@@ -52,6 +52,18 @@ void FreeRigid(void* object) {
 }
 
 // Puts the process-wide loaders back after each test.
+// The owner's answers: a level folder the test moves, full detail.
+class LevelContext : public CResourceLoadContext {
+ public:
+  void SetLevelDirectory(const std::string& folder) { m_folder = folder; }
+  std::string GetLevelFolder() const override { return m_folder; }
+  int GetTextureDetail() const override { return 0; }
+  bool KeepTexturePixels() const override { return true; }
+
+ private:
+  std::string m_folder;
+};
+
 class ResourceTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -299,18 +311,19 @@ TEST_F(ResourceTableTest, LevelFolderFallbackFindsFilesBesideTheLevel) {
   temp.Write(deep + "/DATA/Sounds/Only_Here.wav", Wave(5));
 
   CResourceTable table;
-  CGameWorld world(nullptr, nullptr);
-  table.SetWorld(&world);
+  auto owned = std::make_unique<LevelContext>();
+  LevelContext& context = *owned;
+  table.SetLoadContext(std::move(owned));
   const int id = table.Add("data/sounds/only_here.wav");
   EXPECT_EQ(nullptr, table.GetResource(id));  // no level: looked up from the working folder only
-  world.SetLevelDirectory(root + "data\\levels\\park1\\");
+  context.SetLevelDirectory(root + "data\\levels\\park1\\");
   auto* sample = static_cast<CSoundSample*>(table.GetResource(id));
   ASSERT_NE(nullptr, sample);
   EXPECT_EQ(5u, sample->GetDataSize());
   // A level folder without "data" in it, or one starting like the path, gives no fallback.
   for (const std::string& level : {root + "levels/park1/", std::string("data/levels/park1/")}) {
     table.Unload(id);
-    world.SetLevelDirectory(level);
+    context.SetLevelDirectory(level);
     EXPECT_EQ(nullptr, table.GetResource(id)) << level;
   }
 }

@@ -1,0 +1,43 @@
+// CSceneDrawInterface: the drawing context the scene's objects, sections and shadows draw through.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class CMeshInstance;
+class CMeshSection;
+class CTextureProperties;
+class LightList;
+class ViewFrustum;
+struct FogState;
+
+// The renderer's view implements it; the scene and the collision objects know nothing more of
+// the renderer than this.
+class CSceneDrawInterface {
+ public:
+  virtual ~CSceneDrawInterface() = default;
+
+  // Stamp of the frame being drawn.
+  virtual uint32_t GetFrameNumber() const = 0;
+  virtual ViewFrustum* GetView() const = 0;
+  virtual FogState* GetFogState() const = 0;
+  virtual LightList* GetLightList() const = 0;
+
+  virtual void DrawMesh(CMeshInstance* instance) = 0;
+  // The vertex-buffer path of a world mesh section; only when CanDrawVertexBuffers.
+  virtual void DrawMeshSection(CMeshSection* section) = 0;
+  // True when a back end is bound and offers vertex buffers.
+  virtual bool CanDrawVertexBuffers() const = 0;
+
+  // True when a back end is bound (without one, nothing can be drawn into a texture).
+  virtual bool HasBackEnd() const = 0;
+  // A square texture of side texels that a shadow silhouette can be drawn into, in the current
+  // back end's pixel format (a default one without a back end).
+  virtual std::unique_ptr<CTextureProperties> CreateShadowTexture(uint32_t side) const = 0;
+  // Hands a texture made by CreateShadowTexture to the back end.
+  virtual void LoadTexture(CTextureProperties* texture) = 0;
+  // Draws the caster as a white silhouette on black into target, seen through projection, then
+  // gives back the camera, fog and lights of the frame. False when the back end refused target
+  // or the frame could not begin (target may be cleared but holds no silhouette then).
+  virtual bool DrawShadowTexture(CTextureProperties* target, ViewFrustum* projection, CMeshInstance* caster) = 0;
+};

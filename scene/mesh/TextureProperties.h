@@ -1,0 +1,19 @@
+// CTextureProperties: what the scene and the collision code read of a face's texture - its flag word.
+#pragma once
+
+#include <cstdint>
+
+// Meshes hold their textures through this so that choosing sections, surfaces and collision
+// flags needs nothing of the renderer's texture objects, which implement it.
+class CTextureProperties {
+ public:
+  virtual ~CTextureProperties() = default;
+
+  virtual uint32_t GetFlags() const = 0;
+  bool HasAnyFlag(uint32_t mask) const { return (GetFlags() & mask) != 0; }
+
+ protected:
+  CTextureProperties() = default;
+  CTextureProperties(const CTextureProperties&) = default;
+  CTextureProperties& operator=(const CTextureProperties&) = default;
+};
