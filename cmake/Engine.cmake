@@ -20,17 +20,13 @@ function(engine_library name)
   set_property(GLOBAL APPEND PROPERTY KELVARUN_ENGINE_LIBS ${name})
 endfunction()
 
-# link_engine(<target>): links every engine library as one group; only programs (the game,
-# the tests, the tools, the benchmarks) and the libraries made for them call it. The world
-# and the park reach the higher folders through interfaces registered at start-up, but a few
-# scene, physics and math classes still call the render, sound and world classes above
-# them; until they do not, the group resolves those at the final link.
+# link_engine(<target>): links every engine library; only programs (the game, the tests, the
+# tools, the benchmarks) and the libraries made for them call it. Each library names the lower
+# ones it uses as DEPS, so the linker sees every library before the ones below it and no
+# grouping is needed: a call up the folder order fails to link. Higher folders are reached
+# through interfaces the lower ones declare, registered at start-up (app/EngineRegistration).
 function(link_engine target)
   get_property(libs GLOBAL PROPERTY KELVARUN_ENGINE_LIBS)
-  set(files)
-  foreach(lib ${libs})
-    list(APPEND files "$<TARGET_FILE:${lib}>")
-  endforeach()
-  add_dependencies(${target} ${libs})
-  target_link_libraries(${target} PRIVATE ${libs} "-Wl,--start-group" ${files} "-Wl,--end-group")
+  list(REVERSE libs)  # highest first, so each library comes before the ones it may call
+  target_link_libraries(${target} PRIVATE ${libs})
 endfunction()
