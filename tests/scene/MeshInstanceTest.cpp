@@ -447,7 +447,7 @@ TEST(MeshInstance, SkinnedMeshBlendsFromItsBones) {
   std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildBox(1, 1, 1));
   Skin* skin = new Skin();
   skin->bones.resize(2);
-  std::memset(skin->bones.data(), 0, sizeof(SkinBone) * 2);
+  std::memset(static_cast<void*>(skin->bones.data()), 0, sizeof(SkinBone) * 2);
   skin->bones[0].bind = COrientation();
   skin->bones[0].bind.position = Vector3(0, 0, 1);
   skin->bones[0].parent = Skin::kNoParent;

@@ -48,28 +48,30 @@ inline Elements ElementsOf(const Quaternion& q) { return {{q.x, q.y, q.z, q.w}, 
 inline Elements ElementsOf(const VclipVector3& v) { return {{v.x, v.y, v.z}, 3}; }
 inline Elements ElementsOf(const VclipQuaternion& q) { return {{q.w, q.x, q.y, q.z}, 4}; }
 
+// Element by element: a range insert from float to double trips a false overflow
+// warning in optimised builds.
+template <size_t Rows, size_t Columns>
+Elements ElementsOf(const float (&a)[Rows][Columns]) {
+  Elements e{{}, Columns};
+  for (const auto& row : a)
+    for (const float v : row) e.values.push_back(v);
+  return e;
+}
+
 inline Elements ElementsOf(const TMatrix& a) {
   Elements e{{}, 3};
-  for (const Vector3& row : a.m) e.values.insert(e.values.end(), {row.x, row.y, row.z});
+  for (const Vector3& row : a.m)
+    for (int j = 0; j < 3; ++j) e.values.push_back(row[j]);
   return e;
 }
 
-inline Elements ElementsOf(const Matrix4& a) {
-  Elements e{{}, 4};
-  for (const auto& row : a.m) e.values.insert(e.values.end(), std::begin(row), std::end(row));
-  return e;
-}
-
-inline Elements ElementsOf(const VclipMatrix3& a) {
-  Elements e{{}, 3};
-  for (const auto& row : a.m) e.values.insert(e.values.end(), std::begin(row), std::end(row));
-  return e;
-}
+inline Elements ElementsOf(const Matrix4& a) { return ElementsOf(a.m); }
+inline Elements ElementsOf(const VclipMatrix3& a) { return ElementsOf(a.m); }
 
 // A frame reads as its three axis rows, then its position.
 inline Elements ElementsOf(const COrientation& f) {
   Elements e = ElementsOf(f.axes);
-  e.values.insert(e.values.end(), {f.position.x, f.position.y, f.position.z});
+  for (int j = 0; j < 3; ++j) e.values.push_back(f.position[j]);
   return e;
 }
 
