@@ -11,7 +11,7 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARUN_B
 cmake --build build/tsan --target test_input_threads
 TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/test_input_threads --gtest_brief=1
 
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVARUN_SANITIZE=ON >/dev/null
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVARUN_SANITIZE=ON -DKELVARUN_WERROR=ON >/dev/null
 cmake --build build/asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp":print_suppressions=0

@@ -27,7 +27,7 @@ std::unordered_set<CHandleObject*>& LiveHandles() {
 
 class CFileHandle : public CHandleObject {
  public:
-  explicit CFileHandle(int fd) : fd(fd) {}
+  explicit CFileHandle(int descriptor) : fd(descriptor) {}
   ~CFileHandle() override { ::close(fd); }
   const int fd;
 };

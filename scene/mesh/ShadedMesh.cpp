@@ -644,11 +644,11 @@ void ShadedMesh::GetAttachPointTextures(uint32_t slot, std::vector<CTexturePrope
   const ShadedMesh* owner = textureOwner;
   for (const AttachPoint& point : attachPoints) {
     if (point.type != kAttachTextureList || point.GetLength() < 76) continue;
-    uint32_t header[3];  // entry count, driven slot, reserved
-    std::memcpy(header, point.GetData() + 64, sizeof(header));
-    if (header[1] != slot) continue;
+    uint32_t listHeader[3];  // entry count, driven slot, reserved
+    std::memcpy(listHeader, point.GetData() + 64, sizeof(listHeader));
+    if (listHeader[1] != slot) continue;
     // Entries past the point's data are not there to read.
-    const uint32_t count = std::min<uint32_t>(header[0], (point.GetLength() - 76) / 4);
+    const uint32_t count = std::min<uint32_t>(listHeader[0], (point.GetLength() - 76) / 4);
     for (uint32_t i = 0; i < count; ++i) {
       uint32_t index;
       std::memcpy(&index, point.GetData() + 76 + 4 * i, 4);

@@ -108,7 +108,6 @@ TEST(VehicleDefParts, WheelPartsWithoutAPlaceOrASizeGetNoSphere) {
   std::unique_ptr<ShadedMesh> bodyOwner = MakeBody("car");
   ShadedMesh* body = bodyOwner.get();
   std::unique_ptr<ShadedMesh> lostOwner = DemoContent::BuildBox(0.3f, 0.1f, 0.3f);
-  ShadedMesh* lost = lostOwner.get();
   Hang(body, std::move(lostOwner), "wheel=1", At(1, 0, 0));
   std::unique_ptr<ShadedMesh> brokenOwner = DemoContent::BuildBox(0.3f, 0.1f, 0.3f);
   ShadedMesh* broken = brokenOwner.get();

@@ -9,11 +9,12 @@
 #include "core/math/MathUtil.h"
 #include "physics/collision/GeomPrimitives.h"
 #include "tests/physics/PhysicsTestUtil.h"
+#include "tests/support/MathCompare.h"
 
 using physics_test::DebugCapture;
-using physics_test::ExpectNear;
 using physics_test::RandomPoint;
 using physics_test::Uniform;
+using testing_support::ElementsNear;
 
 namespace {
 
@@ -197,13 +198,13 @@ TEST(BezierTangent, MatchesDerivativeOfTheCurve) {
   plat::srand(84);
   for (int n = 0; n < 100; ++n) {
     const Vector3 p0 = RandomPoint(5), p1 = RandomPoint(5), p2 = RandomPoint(5), p3 = RandomPoint(5);
-    ExpectNear(BezierTangent(0, p0, p1, p2, p3), (p1 - p0) * 3.0f, 1e-5f);
-    ExpectNear(BezierTangent(1, p0, p1, p2, p3), (p3 - p2) * 3.0f, 1e-5f);
+    EXPECT_PRED_FORMAT3(ElementsNear, BezierTangent(0, p0, p1, p2, p3), (p1 - p0) * 3.0f, 1e-5f);
+    EXPECT_PRED_FORMAT3(ElementsNear, BezierTangent(1, p0, p1, p2, p3), (p3 - p2) * 3.0f, 1e-5f);
     const float t = Uniform(0.05f, 0.95f), h = 1e-3f;
     Vector3 before, after;
     EvaluateCubicBezier(before, t - h, p0, p1, p2, p3);
     EvaluateCubicBezier(after, t + h, p0, p1, p2, p3);
-    ExpectNear(BezierTangent(t, p0, p1, p2, p3), (after - before) * (0.5f / h), 0.05f);
+    EXPECT_PRED_FORMAT3(ElementsNear, BezierTangent(t, p0, p1, p2, p3), (after - before) * (0.5f / h), 0.05f);
   }
 }
 
@@ -295,7 +296,7 @@ TEST(CircleTests, PointInCircleAndCircleTouchesSegmentAgreeWithSampling) {
     EXPECT_NEAR(gap, best, 5e-3f);
     // The closest point lies on the 3-D segment.
     const float s = SegmentParameter(a, b, closest);
-    ExpectNear(closest, a + (b - a) * std::clamp(s, 0.0f, 1.0f), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, closest, a + (b - a) * std::clamp(s, 0.0f, 1.0f), 1e-3f);
     if (std::fabs(best - (r1 + r2)) > 1e-2f) {
       EXPECT_EQ(touches, best < r1 + r2);
     }
@@ -421,7 +422,7 @@ TEST(TrianglePlanesLine, PointsLieOnBothPlanesAndMatchTheirCoordinates) {
       const float tol = 2e-3f * (1 + point[i].Length());
       EXPECT_NEAR(nau.Dot(point[i] - a0), 0, tol);
       EXPECT_NEAR(nbu.Dot(point[i] - b0), 0, tol);
-      ExpectNear(b0 + (b1 - b0) * uvB[i].x + (b2 - b0) * uvB[i].y, point[i], tol);
+      EXPECT_PRED_FORMAT3(ElementsNear, b0 + (b1 - b0) * uvB[i].x + (b2 - b0) * uvB[i].y, point[i], tol);
     }
     // The two points are distinct and span the planes' common direction.
     const Vector3 along = point[1] - point[0];

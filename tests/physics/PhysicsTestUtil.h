@@ -25,12 +25,6 @@ inline Vector3 RandomPoint(float extent) {
   return Vector3(x, y, Uniform(-extent, extent));
 }
 
-inline void ExpectNear(const Vector3& a, const Vector3& b, float tol) {
-  EXPECT_NEAR(a.x, b.x, tol);
-  EXPECT_NEAR(a.y, b.y, tol);
-  EXPECT_NEAR(a.z, b.z, tol);
-}
-
 // Collects what is written to std::cerr while it lives.
 class CerrCapture {
  public:

@@ -6,10 +6,11 @@
 
 #include "physics/polyhedron/VclipConvert.h"
 #include "tests/physics/PhysicsTestUtil.h"
+#include "tests/support/MathCompare.h"
 
-using physics_test::ExpectNear;
 using physics_test::RandomPoint;
 using physics_test::Uniform;
+using testing_support::ElementsNear;
 
 namespace {
 
@@ -23,11 +24,6 @@ COrientation RandomFrame() {
   return frame;
 }
 
-void ExpectNear(const COrientation& a, const COrientation& b, float tol) {
-  for (int i = 0; i < 3; ++i) ExpectNear(a.axes.m[i], b.axes.m[i], tol);
-  ExpectNear(a.position, b.position, tol);
-}
-
 }  // namespace
 
 TEST(VclipConvert, MatrixRoundTripIsExactAndTransposes) {
@@ -39,7 +35,7 @@ TEST(VclipConvert, MatrixRoundTripIsExactAndTransposes) {
     EXPECT_EQ(ToEngine(v), m);
     // Row-vector product on one side equals column-vector product on the other.
     const Vector3 p = RandomPoint(5);
-    ExpectNear(ToEngine(v.Apply(ToVclip(p))), p * m, 1e-4f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(v.Apply(ToVclip(p))), p * m, 1e-4f);
   }
 }
 
@@ -57,12 +53,12 @@ TEST(VclipConvert, QuaternionsMeanTheSameRotation) {
     const Vector3 p = RandomPoint(5);
     VclipVector3 rotated;
     v.Rotate(ToVclip(p), rotated);
-    ExpectNear(ToEngine(rotated), p * engineRotation, 1e-4f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(rotated), p * engineRotation, 1e-4f);
 
     VclipMatrix3 vclipRotation;
     vclipRotation.SetFromQuaternion(v);
     const TMatrix asEngine = ToEngine(vclipRotation);
-    for (int i = 0; i < 3; ++i) ExpectNear(asEngine.m[i], engineRotation.m[i], 1e-5f);
+    for (int i = 0; i < 3; ++i) EXPECT_PRED_FORMAT3(ElementsNear, asEngine.m[i], engineRotation.m[i], 1e-5f);
   }
 }
 
@@ -74,24 +70,24 @@ TEST(VclipConvert, FramesRoundTripAndMapPointsAlike) {
     const Vector3 world = frame.LocalToWorldPoint(p);
 
     const VclipMatrixTransform x = ToVclip(frame);
-    ExpectNear(ToEngine(x), frame, 0.0f);
-    ExpectNear(ToEngine(x.Apply(ToVclip(p))), world, 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(x), frame, 0.0f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(x.Apply(ToVclip(p))), world, 1e-3f);
 
     const Se3 s = ToVclipSe3(frame);
-    ExpectNear(ToEngine(s), frame, 1e-5f);
-    ExpectNear(ToEngine(s.Transform(ToVclip(p))), world, 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(s), frame, 1e-5f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(s.Transform(ToVclip(p))), world, 1e-3f);
 
     const Matrix4 m4 = frame.ToMatrix4();
     const VclipMatrixTransform fromMatrix = ToVclip(m4);
     EXPECT_EQ(ToEngineMatrix4(fromMatrix), m4);
     Vector4 h;
     TransformPoint4(h, m4, p);
-    ExpectNear(ToEngine(fromMatrix.Apply(ToVclip(p))), Vector3(h.x, h.y, h.z), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(fromMatrix.Apply(ToVclip(p))), Vector3(h.x, h.y, h.z), 1e-3f);
 
     // The inverse on the polyhedron side is the engine's world-to-local mapping.
     VclipMatrixTransform inverse;
     x.Invert(inverse);
-    ExpectNear(ToEngine(inverse.Apply(ToVclip(world))), frame.WorldToLocalPoint(world), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(inverse.Apply(ToVclip(world))), frame.WorldToLocalPoint(world), 1e-3f);
   }
 }
 
@@ -102,9 +98,9 @@ TEST(VclipConvert, CompositionMatchesTheEngineOnBothSides) {
     const COrientation composed = parent.LocalToWorldOrientation(child);
     // Engine: child first, then parent. Column vectors: parent * child.
     const VclipMatrixTransform product = VclipMatrixTransform::Product(ToVclip(parent), ToVclip(child));
-    ExpectNear(ToEngine(product), composed, 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(product), composed, 1e-3f);
     Se3 s = ToVclipSe3(parent);
     s.Append(ToVclipSe3(child));
-    ExpectNear(ToEngine(s), composed, 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(s), composed, 1e-3f);
   }
 }

@@ -13,11 +13,14 @@
 #include "physics/polyhedron/VclipQuaternion.h"
 #include "physics/polyhedron/VclipVector3.h"
 #include "tests/physics/PolyTestUtil.h"
+#include "tests/support/MathCompare.h"
 
 using physics_test::CerrCapture;
 using physics_test::Uniform;
 using poly_test::RandomRotation;
 using poly_test::RandomVector;
+using testing_support::ElementsNear;
+using testing_support::SameRotation;
 
 namespace {
 
@@ -39,35 +42,18 @@ Eigen::Matrix3f ToEigen(const VclipMatrix3& m) {
 Eigen::Vector3f ToEigen(const VclipVector3& v) { return Eigen::Vector3f(v.x, v.y, v.z); }
 Eigen::Quaternionf ToEigen(const VclipQuaternion& q) { return Eigen::Quaternionf(q.w, q.x, q.y, q.z); }
 
-void ExpectNear(const VclipMatrix3& m, const Eigen::Matrix3f& e, float tol) {
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) EXPECT_NEAR(m.m[i][j], e(i, j), tol) << "element " << i << "," << j;
-}
-void ExpectNear(const VclipVector3& v, const Eigen::Vector3f& e, float tol) {
-  EXPECT_NEAR(v.x, e.x(), tol);
-  EXPECT_NEAR(v.y, e.y(), tol);
-  EXPECT_NEAR(v.z, e.z(), tol);
-}
-void ExpectNear(const VclipVector3& v, const VclipVector3& e, float tol) { ExpectNear(v, ToEigen(e), tol); }
-
-// Same rotation: q and -q are both accepted.
-void ExpectSameRotation(const VclipQuaternion& a, const VclipQuaternion& b, float tol) {
-  const float dot = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z;
-  EXPECT_NEAR(std::fabs(dot), 1.0f, tol) << a << " vs " << b;
-}
-
 }  // namespace
 
 TEST(VclipVector3, CrossAndSumAgreeWithEigen) {
   plat::srand(11);
   for (int n = 0; n < 200; ++n) {
     const VclipVector3 a = RandomVector(10), b = RandomVector(10);
-    ExpectNear(VclipVector3::Cross(a, b), ToEigen(a).cross(ToEigen(b)), kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, VclipVector3::Cross(a, b), ToEigen(a).cross(ToEigen(b)), kTol);
     VclipVector3 sum;
     VclipVector3::Sum(a, b, sum);
     VclipVector3 added = a;
     added.Add(b);
-    ExpectNear(sum, ToEigen(a) + ToEigen(b), 1e-5f);
+    EXPECT_PRED_FORMAT3(ElementsNear, sum, ToEigen(a) + ToEigen(b), 1e-5f);
     EXPECT_EQ(sum, added);
   }
 }
@@ -115,25 +101,25 @@ TEST(VclipMatrix3, ProductsAndInverseAgreeWithEigen) {
   for (int n = 0; n < 200; ++n) {
     const VclipMatrix3 a = RandomMatrix(), b = RandomMatrix();
     const Eigen::Matrix3f ea = ToEigen(a), eb = ToEigen(b);
-    ExpectNear(VclipMatrix3::Product(a, b), ea * eb, kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, VclipMatrix3::Product(a, b), ea * eb, kTol);
     VclipMatrix3 post = a;
     post.PostMultiply(b);
-    ExpectNear(post, ea * eb, kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, post, ea * eb, kTol);
     VclipMatrix3 pre = a;
     pre.PreMultiply(b);
-    ExpectNear(pre, eb * ea, kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, pre, eb * ea, kTol);
 
     const VclipVector3 v = RandomVector(5);
-    ExpectNear(a.Apply(v), ea * ToEigen(v), kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, a.Apply(v), ea * ToEigen(v), kTol);
 
     if (std::fabs(ea.determinant()) < 0.05f) continue;  // keep the reference well conditioned
     VclipMatrix3 inv;
     ASSERT_EQ(inv.Invert(a), 0);
-    ExpectNear(inv, ea.inverse(), 2e-3f * ea.inverse().cwiseAbs().maxCoeff());
+    EXPECT_PRED_FORMAT3(ElementsNear, inv, ea.inverse(), 2e-3f * ea.inverse().cwiseAbs().maxCoeff());
     // In place, through the same object.
     VclipMatrix3 self = a;
     ASSERT_EQ(self.Invert(self), 0);
-    ExpectNear(self, ea.inverse(), 2e-3f * ea.inverse().cwiseAbs().maxCoeff());
+    EXPECT_PRED_FORMAT3(ElementsNear, self, ea.inverse(), 2e-3f * ea.inverse().cwiseAbs().maxCoeff());
   }
 }
 
@@ -160,23 +146,23 @@ TEST(VclipQuaternion, ProductsAndRotationsAgreeWithEigen) {
     VclipQuaternion post = a, pre = a;
     post.PostMultiply(b);
     pre.PreMultiply(b);
-    ExpectSameRotation(post, ab, kTol);
-    ExpectSameRotation(pre, VclipQuaternion::Product(b, a), kTol);
+    EXPECT_PRED_FORMAT3(SameRotation, post, ab, kTol);
+    EXPECT_PRED_FORMAT3(SameRotation, pre, VclipQuaternion::Product(b, a), kTol);
 
     const VclipVector3 v = RandomVector(10);
     VclipVector3 rotated, back;
     a.Rotate(v, rotated);
-    ExpectNear(rotated, ea * ToEigen(v), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, rotated, ea * ToEigen(v), 1e-3f);
     a.InverseRotate(rotated, back);
-    ExpectNear(back, v, 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, back, v, 1e-3f);
 
     // Matrix of the quaternion is Eigen's, and converting back gives the rotation again.
     VclipMatrix3 m;
     m.SetFromQuaternion(a);
-    ExpectNear(m, ea.toRotationMatrix(), kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, m, ea.toRotationMatrix(), kTol);
     VclipQuaternion fromMatrix;
     fromMatrix.SetFromMatrix(m);
-    ExpectSameRotation(fromMatrix, a, kTol);
+    EXPECT_PRED_FORMAT3(SameRotation, fromMatrix, a, kTol);
     EXPECT_GE(fromMatrix.w, 0.0f);
     EXPECT_NEAR(fromMatrix.Length(), 1.0f, 1e-5f);
   }
@@ -206,7 +192,7 @@ TEST(VclipQuaternion, FromMatrixCoversEveryBranch) {
     VclipMatrix3 m;
     m.SetFromQuaternion(r);
     q.SetFromMatrix(m);
-    ExpectSameRotation(q, r, kTol);
+    EXPECT_PRED_FORMAT3(SameRotation, q, r, kTol);
   }
 }
 
@@ -228,7 +214,7 @@ TEST(VclipQuaternion, AngleAxisAgreesWithEigenAndSurvivesZeroAxis) {
   q.SetFromAngleAxis(1.0f, VclipVector3::kZero, true);
   EXPECT_FALSE(std::isnan(q.w) || std::isnan(q.x));
   q.Normalize();
-  ExpectSameRotation(q, VclipQuaternion::kIdentity, 1e-6f);
+  EXPECT_PRED_FORMAT3(SameRotation, q, VclipQuaternion::kIdentity, 1e-6f);
 
   VclipQuaternion zero(0, 0, 0, 0);
   zero.Normalize();
@@ -250,27 +236,27 @@ TEST(VclipMatrixTransform, ProductAndInverseAgreeWithEigen) {
 
     const VclipMatrixTransform ab = VclipMatrixTransform::Product(a, b);
     const Eigen::Affine3f eab = ea * eb;
-    ExpectNear(ab.R, eab.linear(), kTol);
-    ExpectNear(ab.t, eab.translation(), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ab.R, eab.linear(), kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, ab.t, eab.translation(), 1e-3f);
     VclipMatrixTransform post = a, pre = a;
     post.PostMultiply(b);
     pre.PreMultiply(b);
-    ExpectNear(post.t, eab.translation(), 1e-3f);
-    ExpectNear(pre.t, (eb * ea).translation(), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, post.t, eab.translation(), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, pre.t, (eb * ea).translation(), 1e-3f);
 
     const VclipVector3 p = RandomVector(10);
-    ExpectNear(ab.Apply(p), eab * ToEigen(p), 1e-3f);
-    ExpectNear(ab.Apply(p), a.Apply(b.Apply(p)), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ab.Apply(p), eab * ToEigen(p), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ab.Apply(p), a.Apply(b.Apply(p)), 1e-3f);
 
     VclipMatrixTransform inv;
     a.Invert(inv);
     const Eigen::Affine3f einv = ea.inverse(Eigen::Isometry);
-    ExpectNear(inv.R, einv.linear(), kTol);
-    ExpectNear(inv.t, einv.translation(), 1e-3f);
-    ExpectNear(inv.Apply(a.Apply(p)), p, 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, inv.R, einv.linear(), kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, inv.t, einv.translation(), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, inv.Apply(a.Apply(p)), p, 1e-3f);
     VclipMatrixTransform self = a;
     self.Invert();
-    ExpectNear(self.t, inv.t, 0.0f);
+    EXPECT_PRED_FORMAT3(ElementsNear, self.t, inv.t, 0.0f);
   }
 }
 
@@ -281,14 +267,14 @@ TEST(Se3, AppendMatchesTransformComposition) {
     Se3 ab = a;
     ab.Append(b);
     const VclipVector3 p = RandomVector(10);
-    ExpectNear(ab.Transform(p), a.Transform(b.Transform(p)), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, ab.Transform(p), a.Transform(b.Transform(p)), 1e-3f);
     EXPECT_NEAR(ab.rotation.Length(), 1.0f, 1e-6f);
 
     // From a matrix and translation: the same mapping as the matrix transform.
     VclipMatrix3 r;
     r.SetFromQuaternion(a.rotation);
     const Se3 fromMatrix(r, a.translation);
-    ExpectNear(fromMatrix.Transform(p), VclipMatrixTransform(r, a.translation).Apply(p), 1e-3f);
+    EXPECT_PRED_FORMAT3(ElementsNear, fromMatrix.Transform(p), VclipMatrixTransform(r, a.translation).Apply(p), 1e-3f);
   }
 }
 
@@ -296,13 +282,13 @@ TEST(Se3, ReadsStepsLeftToRight) {
   Se3 x;
   std::istringstream in("{ trans 1 2 3 }");
   ASSERT_TRUE(x.Read(in));
-  ExpectSameRotation(x.rotation, VclipQuaternion::kIdentity, 0.0f);
-  ExpectNear(x.translation, VclipVector3(1, 2, 3), 0.0f);
+  EXPECT_PRED_FORMAT3(SameRotation, x.rotation, VclipQuaternion::kIdentity, 0.0f);
+  EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3(1, 2, 3), 0.0f);
 
   // Translate then rotate: p is turned about z, then moved.
   std::istringstream both("{ trans 1 0 0 rot 90 k } tail");
   ASSERT_TRUE(x.Read(both));
-  ExpectNear(x.Transform(VclipVector3(1, 0, 0)), VclipVector3(1, 1, 0), 1e-4f);
+  EXPECT_PRED_FORMAT3(ElementsNear, x.Transform(VclipVector3(1, 0, 0)), VclipVector3(1, 1, 0), 1e-4f);
   std::string rest;
   both >> rest;
   EXPECT_EQ(rest, "tail");  // reading stops after the closing brace
@@ -310,12 +296,12 @@ TEST(Se3, ReadsStepsLeftToRight) {
   // Rotate then translate: the translation is turned by the rotation read before it.
   std::istringstream turned("{ rot 90 k trans 1 0 0 }");
   ASSERT_TRUE(x.Read(turned));
-  ExpectNear(x.Transform(VclipVector3::kZero), VclipVector3(0, 1, 0), 1e-4f);
+  EXPECT_PRED_FORMAT3(ElementsNear, x.Transform(VclipVector3::kZero), VclipVector3(0, 1, 0), 1e-4f);
 
   // An axis needing normalisation and a numeric axis are both accepted.
   std::istringstream numeric("{ rot 180 0 0 5 }");
   ASSERT_TRUE(x.Read(numeric));
-  ExpectNear(x.Transform(VclipVector3(1, 0, 0)), VclipVector3(-1, 0, 0), 1e-4f);
+  EXPECT_PRED_FORMAT3(ElementsNear, x.Transform(VclipVector3(1, 0, 0)), VclipVector3(-1, 0, 0), 1e-4f);
 }
 
 TEST(Se3, ReadErrorsAreReportedAndKeepWhatWasRead) {
@@ -326,8 +312,8 @@ TEST(Se3, ReadErrorsAreReportedAndKeepWhatWasRead) {
     EXPECT_FALSE(x.Read(in));
     EXPECT_EQ(err.Text(), "Se3::read : didn't find '{' \a\n");
   }
-  ExpectNear(x.translation, VclipVector3::kZero, 0.0f);  // reset to the identity first
-  ExpectSameRotation(x.rotation, VclipQuaternion::kIdentity, 0.0f);
+  EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3::kZero, 0.0f);  // reset to the identity first
+  EXPECT_PRED_FORMAT3(SameRotation, x.rotation, VclipQuaternion::kIdentity, 0.0f);
   {
     CerrCapture err;
     std::istringstream in("{ trans 1 2 3 ");
@@ -345,7 +331,7 @@ TEST(Se3, ReadErrorsAreReportedAndKeepWhatWasRead) {
     std::istringstream in("{ trans 1 2 3 spin 4 trans 9 9 9 }");
     EXPECT_FALSE(x.Read(in));
     EXPECT_EQ(err.Text(), "Se3::read : unknown token spin \a\n");
-    ExpectNear(x.translation, VclipVector3(1, 2, 3), 0.0f);
+    EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3(1, 2, 3), 0.0f);
   }
   {
     // A truncated step must not leave garbage in the transform.
@@ -353,7 +339,7 @@ TEST(Se3, ReadErrorsAreReportedAndKeepWhatWasRead) {
     std::istringstream in("{ trans 1 0 0 rot 90 }");
     EXPECT_FALSE(x.Read(in));
     EXPECT_FALSE(err.Text().empty());
-    ExpectNear(x.translation, VclipVector3(1, 0, 0), 0.0f);
-    ExpectSameRotation(x.rotation, VclipQuaternion::kIdentity, 0.0f);
+    EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3(1, 0, 0), 0.0f);
+    EXPECT_PRED_FORMAT3(SameRotation, x.rotation, VclipQuaternion::kIdentity, 0.0f);
   }
 }

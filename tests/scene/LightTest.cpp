@@ -15,9 +15,11 @@
 #include "scene/lighting/LightRecord.h"
 #include "scene/lighting/PointLight.h"
 #include "scene/lighting/SpotLight.h"
+#include "tests/support/MathCompare.h"
 #include "tests/support/TempFolder.h"
 
 using testing_support::DebugCapture;
+using testing_support::ElementsNear;
 
 namespace {
 
@@ -31,12 +33,6 @@ Vector3 Contribution(const CLight& light, const Vector3& normal, const Vector3& 
   Vector3 out;
   light.GetContribution(out, normal, p, light.GetTransform());
   return out;
-}
-
-void ExpectVec(const Vector3& v, float x, float y, float z, float tol = 1e-5f) {
-  EXPECT_NEAR(v.x, x, tol);
-  EXPECT_NEAR(v.y, y, tol);
-  EXPECT_NEAR(v.z, z, tol);
 }
 
 // A box that stops shadow rays.
@@ -64,23 +60,26 @@ TEST(Light, PointLightRangeFalloffAndFacing) {
   // Surface 6 below-left of the light facing it: factor -(n.L) / approx |L| = 6 / 6.
   Influence(lamp, Vector3(1, 2, 3 - 6.0f));
   const float inf = lamp.GetInfluence();
-  ExpectVec(Contribution(lamp, Vector3(0, 0, 1), Vector3(1, 2, -3)), inf, 0.5f * inf, 0.25f * inf);
+  EXPECT_PRED_FORMAT3(ElementsNear, Contribution(lamp, Vector3(0, 0, 1), Vector3(1, 2, -3)),
+                      Vector3(inf, 0.5f * inf, 0.25f * inf), 1e-5f);
   // Facing away: black even at full influence.
   lamp.SetInfluence(1.0f);
-  ExpectVec(Contribution(lamp, Vector3(0, 0, -1), Vector3(1, 2, -3)), 0, 0, 0);
+  EXPECT_PRED_FORMAT3(ElementsNear, Contribution(lamp, Vector3(0, 0, -1), Vector3(1, 2, -3)), Vector3(0, 0, 0), 1e-5f);
   // Mode 2 uses the true squared length; mode 3 the cube of the approximate length.
   CPointLight sq(1, 1, 1, 0, 0, 0, CLight::kBounded, 10.0f, 0.0f, 2);
   sq.SetInfluence(1.0f);
-  ExpectVec(Contribution(sq, Vector3(-1, 0, 0), Vector3(2, 0, 0)), 0.5f, 0.5f, 0.5f);
+  EXPECT_PRED_FORMAT3(ElementsNear, Contribution(sq, Vector3(-1, 0, 0), Vector3(2, 0, 0)), Vector3(0.5f, 0.5f, 0.5f),
+                      1e-5f);
   CPointLight cube(1, 1, 1, 0, 0, 0, CLight::kBounded, 10.0f, 0.0f, 3);
   cube.SetInfluence(1.0f);
-  ExpectVec(Contribution(cube, Vector3(-1, 0, 0), Vector3(2, 0, 0)), 0.25f, 0.25f, 0.25f);
+  EXPECT_PRED_FORMAT3(ElementsNear, Contribution(cube, Vector3(-1, 0, 0), Vector3(2, 0, 0)),
+                      Vector3(0.25f, 0.25f, 0.25f), 1e-5f);
   // A surface point on the light itself has no direction: black, not a division by zero.
   for (CPointLight* l : {&lamp, &sq, &cube}) {
     const Vector3 at = l->GetTransform().GetPosition();
     const Vector3 c = Contribution(*l, Vector3(0, 0, 1), at);
     EXPECT_TRUE(std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z));
-    ExpectVec(c, 0, 0, 0);
+    EXPECT_PRED_FORMAT3(ElementsNear, c, Vector3(0, 0, 0), 1e-5f);
   }
 }
 
@@ -90,8 +89,9 @@ TEST(Light, DirectionalCylinderAndUnboundedReach) {
   EXPECT_FLOAT_EQ(Influence(sun, Vector3(-0.01f, 0, 0)), 0.0f);  // behind the start plane
   // Contribution: colour x -(X . n) x influence.
   Influence(sun, Vector3(5, 0, 0));
-  ExpectVec(Contribution(sun, Vector3(-0.6f, 0.8f, 0), Vector3(5, 0, 0)), 0.6f, 0.6f, 0.6f);
-  ExpectVec(Contribution(sun, Vector3(1, 0, 0), Vector3(5, 0, 0)), 0, 0, 0);
+  EXPECT_PRED_FORMAT3(ElementsNear, Contribution(sun, Vector3(-0.6f, 0.8f, 0), Vector3(5, 0, 0)),
+                      Vector3(0.6f, 0.6f, 0.6f), 1e-5f);
+  EXPECT_PRED_FORMAT3(ElementsNear, Contribution(sun, Vector3(1, 0, 0), Vector3(5, 0, 0)), Vector3(0, 0, 0), 1e-5f);
 
   // Bounded along +Y from (10, 0, 0): length 10 (full to 4), radius 2 (full to 1).
   CDirectionalLight beam(1, 0.5f, 0, 10, 0, 0, 0, 1, 0, CLight::kBounded, 10.0f, 4.0f, 2.0f, 1.0f);
@@ -128,10 +128,11 @@ TEST(Light, SpotConeAnglesAndAxialFade) {
 
   // Contribution uses the axial distance: a surface at 4 on the axis facing back gets 4 / 4.
   spot.SetInfluence(0.5f);
-  ExpectVec(Contribution(spot, Vector3(-1, 0, 0), Vector3(4, 0, 0)), 0.5f, 0.5f, 0.5f);
+  EXPECT_PRED_FORMAT3(ElementsNear, Contribution(spot, Vector3(-1, 0, 0), Vector3(4, 0, 0)), Vector3(0.5f, 0.5f, 0.5f),
+                      1e-5f);
   // A vertex behind the start plane has no positive axial distance: black, never negative or infinite.
-  ExpectVec(Contribution(spot, Vector3(1, 0, 0), Vector3(-4, 0, 0)), 0, 0, 0);
-  ExpectVec(Contribution(spot, Vector3(0, 0, -1), Vector3(0, 0, 2)), 0, 0, 0);
+  EXPECT_PRED_FORMAT3(ElementsNear, Contribution(spot, Vector3(1, 0, 0), Vector3(-4, 0, 0)), Vector3(0, 0, 0), 1e-5f);
+  EXPECT_PRED_FORMAT3(ElementsNear, Contribution(spot, Vector3(0, 0, -1), Vector3(0, 0, 2)), Vector3(0, 0, 0), 1e-5f);
 }
 
 TEST(Light, ShadowRaysThroughTheOctree) {
@@ -224,7 +225,9 @@ TEST(LevelLights, DefaultLightsForALevelWithoutLightRecords) {
   Vector3 colour;
   list->SumWorldColor(colour, Vector3(0, 0, 1), Vector3(0, 0, 0));
   const float k = 1.0f / std::sqrt(3.0f);
-  ExpectVec(colour, 0.75f * k + 0.25f * k + 0.25f, 0.75f * k + 0.25f * k + 0.25f, 0.75f * k + 0.25f * k + 0.25f);
+  EXPECT_PRED_FORMAT3(
+      ElementsNear, colour,
+      Vector3(0.75f * k + 0.25f * k + 0.25f, 0.75f * k + 0.25f * k + 0.25f, 0.75f * k + 0.25f * k + 0.25f), 1e-5f);
   world.ClearWorld();
 }
 
@@ -244,10 +247,10 @@ TEST(LevelLights, RecordsAreMovedClippedAndDropped) {
   source.worldFrame.SetPosition(Vector3(5, 50, 50));  // the attach point places the light
   std::unique_ptr<CLight> light = BuildLevelLight(source, worldBox);
   ASSERT_NE(light.get(), nullptr);
-  ExpectVec(light->GetTransform().GetPosition(), 5, 50, 50);
+  EXPECT_PRED_FORMAT3(ElementsNear, light->GetTransform().GetPosition(), Vector3(5, 50, 50), 1e-5f);
   // Clipped to the world box (it was far smaller than half of it).
-  ExpectVec(light->GetBounds().min, 0, 40, 40);
-  ExpectVec(light->GetBounds().max, 15, 60, 60);
+  EXPECT_PRED_FORMAT3(ElementsNear, light->GetBounds().min, Vector3(0, 40, 40), 1e-5f);
+  EXPECT_PRED_FORMAT3(ElementsNear, light->GetBounds().max, Vector3(15, 60, 60), 1e-5f);
   light.reset();
   source.worldFrame.SetPosition(Vector3(500, 50, 50));
   EXPECT_EQ(BuildLevelLight(source, worldBox).get(), nullptr);

@@ -11,13 +11,14 @@
 
 #include "core/math/RayInfo.h"
 #include "scene/animation/AnimationRecord.h"
+#include "scene/animation/Skin.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/NormalTable.h"
 #include "scene/mesh/ShadedMesh.h"
-#include "scene/animation/Skin.h"
 #include "scene/mesh/VertexFetchInterface.h"
 #include "scene/mesh/VertexSharingTable.h"
 #include "tests/scene/MeshTestSupport.h"
+#include "tests/support/MathCompare.h"
 #include "tools/DemoContent.h"
 
 namespace {
@@ -25,6 +26,7 @@ namespace {
 using Affine = Eigen::Affine3d;
 using mesh_test::E;
 using mesh_test::ToEigen;
+using testing_support::ElementsNear;
 
 // kind 0 rigid, 1 uniform scale, 2 non-uniform scale, 3 mirrored.
 COrientation RandomFrame(std::mt19937& rng, int kind) {
@@ -40,12 +42,6 @@ COrientation RandomFrame(std::mt19937& rng, int kind) {
   for (int i = 0; i < 3; ++i) o.axes.m[i] = Vector3(float(m(0, i)), float(m(1, i)), float(m(2, i)));
   o.position = Vector3(float(5 * u(rng)), float(5 * u(rng)), float(5 * u(rng)));
   return o;
-}
-
-void ExpectNear(const Vector3& got, const Eigen::Vector3d& want, double tol) {
-  EXPECT_NEAR(got.x, want.x(), tol);
-  EXPECT_NEAR(got.y, want.y(), tol);
-  EXPECT_NEAR(got.z, want.z(), tol);
 }
 
 std::vector<std::unique_ptr<ShadedMesh>> DemoMeshes() {
@@ -129,13 +125,16 @@ TEST(MeshInstance, WorldVerticesFollowTheNodeChainOnEveryDemoMesh) {
       float fetched[3];
       ASSERT_TRUE(inst.GetVertexFetch()->GetPosition(v, fetched));
       EXPECT_EQ(Vector3(fetched[0], fetched[1], fetched[2]), frame[v]);
-      ExpectNear(inst.GetVertexWorldPosition(v), w * (E(frame[v]) + 0.03 * E(NormalTable::Decode(vnormals[v]))), 2e-4);
+      EXPECT_PRED_FORMAT3(ElementsNear, inst.GetVertexWorldPosition(v),
+                          w * (E(frame[v]) + 0.03 * E(NormalTable::Decode(vnormals[v]))), 2e-4);
     }
     for (uint32_t f = 0; f < mesh->faceCount; ++f) {
-      for (uint32_t k = 0; k < 3; ++k) ExpectNear(inst.GetCornerWorldPosition(f, k), w * E(frame[mesh->indices[3 * f + k]]), 2e-4);
+      for (uint32_t k = 0; k < 3; ++k)
+        EXPECT_PRED_FORMAT3(ElementsNear, inst.GetCornerWorldPosition(f, k), w * E(frame[mesh->indices[3 * f + k]]),
+                            2e-4);
       const Vector3 ln = TriMesh::FaceNormal(frame[mesh->indices[3 * f]], frame[mesh->indices[3 * f + 1]],
                                              frame[mesh->indices[3 * f + 2]]);
-      ExpectNear(inst.GetWorldFaceNormal(f), (normalMap * E(ln)).normalized(), 2e-4);
+      EXPECT_PRED_FORMAT3(ElementsNear, inst.GetWorldFaceNormal(f), (normalMap * E(ln)).normalized(), 2e-4);
     }
     // Out of range reads give zeros, not memory past the arrays.
     float out[3] = {1, 1, 1};
@@ -216,7 +215,7 @@ TEST(MeshInstance, RayHitsMatchBruteForceOverEveryTriangle) {
       EXPECT_EQ(hitInstance, ref.owner);
       EXPECT_EQ(face, ref.face);
       if (hitInstance != &inst) ++checkedChildHits;
-      ExpectNear(query.result.point, from + (to - from) * ref.time, 1e-3);
+      EXPECT_PRED_FORMAT3(ElementsNear, query.result.point, from + (to - from) * ref.time, 1e-3);
       EXPECT_NEAR(query.normal.Length(), 1.0f, 1e-4);
       EXPECT_LE(query.normal.Dot(query.end - query.start), 0.0f);  // faces the start
     }
@@ -450,7 +449,7 @@ TEST(MeshInstance, SkinnedMeshBlendsFromItsBones) {
   auto ownedSkin = std::make_unique<Skin>();
   Skin* skin = ownedSkin.get();
   skin->bones.resize(2);
-  std::memset(skin->bones.data(), 0, sizeof(SkinBone) * 2);
+  std::memset(static_cast<void*>(skin->bones.data()), 0, sizeof(SkinBone) * 2);
   skin->bones[0].bind = COrientation();
   skin->bones[0].bind.position = Vector3(0, 0, 1);
   skin->bones[0].parent = Skin::kNoParent;
@@ -472,5 +471,5 @@ TEST(MeshInstance, SkinnedMeshBlendsFromItsBones) {
   const Eigen::Vector3d want = 0.25 * (b0 * Eigen::Vector3d(1, 0, 0)) + 0.75 * (b1 * Eigen::Vector3d(0, 1, 0));
   float out[3];
   ASSERT_TRUE(inst.GetVertexFetch()->GetPosition(3, out));
-  ExpectNear(Vector3(out[0], out[1], out[2]), want, 1e-5);
+  EXPECT_PRED_FORMAT3(ElementsNear, Vector3(out[0], out[1], out[2]), want, 1e-5);
 }

@@ -11,10 +11,11 @@
 
 #include "core/math/Orientation.h"
 #include "scene/animation/ControllerSet.h"
-#include "scene/patch/CurvedPatch.h"
-#include "scene/mesh/ShadedMesh.h"
 #include "scene/animation/Skin.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexSharingTable.h"
+#include "scene/patch/CurvedPatch.h"
+#include "tests/support/MathCompare.h"
 #include "tools/DemoContent.h"
 
 namespace mesh_test {
@@ -113,11 +114,6 @@ inline std::unique_ptr<ShadedMesh> BuildMesh(uint32_t parts) {
   return mesh;
 }
 
-inline void ExpectSameTransform(const COrientation& a, const COrientation& b) {
-  for (int r = 0; r < 3; ++r) EXPECT_EQ(0, std::memcmp(&a.axes.m[r], &b.axes.m[r], sizeof(Vector3)));
-  EXPECT_EQ(0, std::memcmp(&a.position, &b.position, sizeof(Vector3)));
-}
-
 template <class T>
 void ExpectSameArray(const T* a, const T* b, size_t count, const char* what) {
   SCOPED_TRACE(what);
@@ -158,12 +154,13 @@ inline void ExpectSameMesh(const ShadedMesh& a, const ShadedMesh& b) {
   for (size_t i = 0; i < a.attachPoints.size(); ++i) {
     const AttachPoint& p = a.attachPoints[i];
     const AttachPoint& q = b.attachPoints[i];
-    ExpectSameTransform(p.transform, q.transform);
+    EXPECT_PRED_FORMAT2(testing_support::SameBits, p.transform, q.transform);
     EXPECT_EQ(p.type, q.type);
     ASSERT_EQ(p.GetLength(), q.GetLength());
     ExpectSameArray(p.GetData(), q.GetData(), p.GetLength(), "attach data");
     ASSERT_EQ(a.animatedAttach[i].size(), b.animatedAttach[i].size());
-    for (size_t t = 0; t < a.animatedAttach[i].size(); ++t) ExpectSameTransform(a.animatedAttach[i][t], b.animatedAttach[i][t]);
+    for (size_t t = 0; t < a.animatedAttach[i].size(); ++t)
+      EXPECT_PRED_FORMAT2(testing_support::SameBits, a.animatedAttach[i][t], b.animatedAttach[i][t]);
   }
   EXPECT_EQ(a.childAttach, b.childAttach);
   EXPECT_EQ(a.textureOwner->textureNames, b.textureOwner->textureNames);

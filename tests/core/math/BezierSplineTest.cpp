@@ -11,13 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/MathCompare.h"
 #include "tests/support/TempFolder.h"
 
-namespace {
+using testing_support::WithinDistance;
 
-void ExpectNear(const Vector3& a, const Vector3& b, float tol) {
-  EXPECT_LT((a - b).Length(), tol) << a.x << "," << a.y << "," << a.z << " vs " << b.x << "," << b.y << "," << b.z;
-}
+namespace {
 
 std::vector<SplineControlPoint> RandomPoints(std::mt19937& rng, int n) {
   std::uniform_real_distribution<float> d(-50.0f, 50.0f);
@@ -51,8 +50,8 @@ TEST(BezierSpline, SegmentsMeetPointsAlongHandleTangents) {
       const float h = 1e-3f;
       spline.EvaluateSegment(nearStart, i, h);
       spline.EvaluateSegment(nearEnd, i, 1.0f - h);
-      ExpectNear((nearStart - start) * (1.0f / h), (a.outHandle - a.position) * 3.0f, 1.0f);
-      ExpectNear((end - nearEnd) * (1.0f / h), (b.position - b.inHandle) * 3.0f, 1.0f);
+      EXPECT_PRED_FORMAT3(WithinDistance, (nearStart - start) * (1.0f / h), (a.outHandle - a.position) * 3.0f, 1.0f);
+      EXPECT_PRED_FORMAT3(WithinDistance, (end - nearEnd) * (1.0f / h), (b.position - b.inHandle) * 3.0f, 1.0f);
     }
     Vector3 wrapped, direct;  // indices are taken cyclically, negative ones too
     spline.EvaluateSegment(wrapped, -1, 0.25f);
@@ -70,15 +69,15 @@ TEST(BezierSpline, ParameterSpreadsEvenlyOverSegments) {
   spline.SetClosed(true);  // four segments
   spline.EvaluateSegment(want, 3, 0.6f);
   spline.GetPointAtParameter(got, 0.9f);
-  ExpectNear(got, want, 1e-3f);
+  EXPECT_PRED_FORMAT3(WithinDistance, got, want, 1e-3f);
   spline.GetPointAtParameter(got, -0.1f);  // wraps round
-  ExpectNear(got, want, 1e-3f);
+  EXPECT_PRED_FORMAT3(WithinDistance, got, want, 1e-3f);
   EXPECT_FALSE(spline.GetPointAtParameter(got, std::nanf("")));
 
   spline.SetClosed(false);  // three segments, held at the ends
   spline.EvaluateSegment(want, 1, 0.5f);
   spline.GetPointAtParameter(got, 0.5f);
-  ExpectNear(got, want, 1e-3f);
+  EXPECT_PRED_FORMAT3(WithinDistance, got, want, 1e-3f);
   spline.GetPointAtParameter(got, -3.0f);
   EXPECT_EQ(got, p[0].position);
   spline.GetPointAtParameter(got, 1e30f);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 
+#include "tests/support/MathCompare.h"
 #include "tests/support/MathReference.h"
 #include "tests/support/TempFolder.h"
 
@@ -13,29 +14,20 @@ using namespace testing_support;
 
 namespace {
 
-void ExpectNear(const Vector3& a, const Vector3& b, float tol) {
-  EXPECT_LT((a - b).Length(), tol) << a.x << "," << a.y << "," << a.z << " vs " << b.x << "," << b.y << "," << b.z;
-}
-
-void ExpectFrameNear(const COrientation& a, const COrientation& b, float tol) {
-  for (int i = 0; i < 3; ++i) ExpectNear(a.axes[i], b.axes[i], tol);
-  ExpectNear(a.position, b.position, tol * 100.0f);
-}
-
 TEST(OrientationTest, PointAndFrameRoundTrips) {
   std::mt19937 rng(10);
   for (int n = 0; n < 500; ++n) {
     const COrientation f = RandomFrame(rng), g = RandomFrame(rng);
     const Vector3 p = RandomPoint(rng);
-    ExpectNear(f.WorldToLocalPoint(f.LocalToWorldPoint(p)), p, 2e-3f);
-    ExpectNear(f.WorldToLocalVector(f.LocalToWorldVector(p)), p, 2e-3f);
+    EXPECT_PRED_FORMAT3(WithinDistance, f.WorldToLocalPoint(f.LocalToWorldPoint(p)), p, 2e-3f);
+    EXPECT_PRED_FORMAT3(WithinDistance, f.WorldToLocalVector(f.LocalToWorldVector(p)), p, 2e-3f);
     // Composition: a point in g's space through (f o g) equals through g then f.
     const COrientation fg = f.LocalToWorldOrientation(g);
-    ExpectNear(fg.LocalToWorldPoint(p), f.LocalToWorldPoint(g.LocalToWorldPoint(p)), 2e-3f);
+    EXPECT_PRED_FORMAT3(WithinDistance, fg.LocalToWorldPoint(p), f.LocalToWorldPoint(g.LocalToWorldPoint(p)), 2e-3f);
     COrientation free;
     ComposeOrientations(f, g, free);
-    ExpectFrameNear(free, fg, 1e-7f);
-    ExpectFrameNear(f.WorldToLocalOrientation(fg), g, 2e-5f);
+    EXPECT_PRED_FORMAT4(FramesWithin, free, fg, 1e-7f, 1e-5f);
+    EXPECT_PRED_FORMAT4(FramesWithin, f.WorldToLocalOrientation(fg), g, 2e-5f, 2e-3f);
     EXPECT_TRUE(fg.IsOrthonormal(1e-4f) && fg.IsRightHanded(1e-4f));
   }
 }
@@ -43,7 +35,7 @@ TEST(OrientationTest, PointAndFrameRoundTrips) {
 TEST(OrientationTest, OwnFrameAndWorldAxisTurnsAgree) {
   COrientation f;
   f.RotateZ(3.14159265f / 2);  // clockwise seen from the tip
-  ExpectNear(f.GetXAxis(), Vector3(0, -1, 0), 1e-6f);
+  EXPECT_PRED_FORMAT3(WithinDistance, f.GetXAxis(), Vector3(0, -1, 0), 1e-6f);
   std::mt19937 rng(12);
   std::uniform_real_distribution<float> d(-1.0f, 1.0f);
   for (int n = 0; n < 300; ++n) {
@@ -56,15 +48,16 @@ TEST(OrientationTest, OwnFrameAndWorldAxisTurnsAgree) {
       if (axis == 1) own.RotateY(a);
       if (axis == 2) own.RotateZ(a);
       world.RotateAboutWorldAxis(base.axes[axis], -a);
-      ExpectFrameNear(own, world, 2e-5f);
+      EXPECT_PRED_FORMAT4(FramesWithin, own, world, 2e-5f, 2e-3f);
     }
     Vector3 local(d(rng), d(rng), d(rng));
     if (!local.Normalize()) continue;
     COrientation byFrame = base, byWorld = base;
     byFrame.RotateAboutFrameAxis(local, a);
     byWorld.RotateAboutWorldAxis(base.LocalToWorldVector(local), a);
-    ExpectFrameNear(byFrame, byWorld, 2e-5f);
-    ExpectNear(byWorld.LocalToWorldVector(local), base.LocalToWorldVector(local), 2e-5f);  // the axis stays
+    EXPECT_PRED_FORMAT4(FramesWithin, byFrame, byWorld, 2e-5f, 2e-3f);
+    EXPECT_PRED_FORMAT3(WithinDistance, byWorld.LocalToWorldVector(local), base.LocalToWorldVector(local),
+                        2e-5f);  // the axis stays
   }
 }
 
@@ -77,7 +70,7 @@ TEST(OrientationTest, LookAtCarriesXOntoTheTargetInEveryCase) {
     f.LookAt(target, rebuild);
     Vector3 d = target - f.position;
     d.Normalize();
-    ExpectNear(f.GetXAxis(), d, 2e-4f);
+    EXPECT_PRED_FORMAT3(WithinDistance, f.GetXAxis(), d, 2e-4f);
     EXPECT_TRUE(f.IsOrthonormal(1e-4f));
     if (rebuild) {
       EXPECT_NEAR(f.GetYAxis().z, 0.0f, 1e-5f);  // the rebuild keeps Z up
@@ -88,7 +81,7 @@ TEST(OrientationTest, LookAtCarriesXOntoTheTargetInEveryCase) {
     COrientation v = RandomFrame(rng);
     v.LookAt(v.position + Vector3(0, 0, dz), true);
     EXPECT_TRUE(v.IsOrthonormal(1e-4f) && v.IsRightHanded(1e-4f));
-    ExpectNear(v.GetXAxis(), Vector3(0, 0, dz / 10.0f), 1e-6f);
+    EXPECT_PRED_FORMAT3(WithinDistance, v.GetXAxis(), Vector3(0, 0, dz / 10.0f), 1e-6f);
   }
   // Straight ahead with a dot product rounding above 1: no NaN. Straight behind: a yaw half turn.
   COrientation h;
@@ -97,14 +90,14 @@ TEST(OrientationTest, LookAtCarriesXOntoTheTargetInEveryCase) {
   EXPECT_FALSE(std::isnan(h.axes[0].x) || std::isnan(h.axes[1].y) || std::isnan(h.axes[2].z));
   COrientation back;
   back.LookAt(Vector3(-4, 0, 0), false);
-  ExpectNear(back.GetXAxis(), Vector3(-1, 0, 0), 1e-6f);
-  ExpectNear(back.GetZAxis(), Vector3(0, 0, 1), 1e-6f);
+  EXPECT_PRED_FORMAT3(WithinDistance, back.GetXAxis(), Vector3(-1, 0, 0), 1e-6f);
+  EXPECT_PRED_FORMAT3(WithinDistance, back.GetZAxis(), Vector3(0, 0, 1), 1e-6f);
   // Target at the position: nothing changes.
   COrientation same = RandomFrame(rng);
   const COrientation copy = same;
   same.LookAt(same.position, true);
   same.LookAt(same.position, false);
-  ExpectFrameNear(same, copy, 1e-7f);
+  EXPECT_PRED_FORMAT4(FramesWithin, same, copy, 1e-7f, 1e-5f);
 }
 
 TEST(OrientationTest, LookAtWithUpAlongUpStillGivesAFrame) {
@@ -117,7 +110,7 @@ TEST(OrientationTest, LookAtWithUpAlongUpStillGivesAFrame) {
     COrientation h;
     h.LookAtWithUp(Vector3(0, 0, 5), u);
     EXPECT_TRUE(h.IsOrthonormal(1e-5f));
-    ExpectNear(h.GetXAxis(), Vector3(0, 0, 1), 1e-6f);
+    EXPECT_PRED_FORMAT3(WithinDistance, h.GetXAxis(), Vector3(0, 0, 1), 1e-6f);
   }
 }
 
@@ -132,7 +125,7 @@ TEST(OrientationTest, OrthonormalizeAndClassification) {
     noisyX.Normalize();
     f.Orthonormalize();
     EXPECT_TRUE(f.IsOrthonormal(1e-5f) && f.IsRightHanded(1e-5f));
-    ExpectNear(f.GetXAxis(), noisyX, 1e-6f);                // X keeps its direction
+    EXPECT_PRED_FORMAT3(WithinDistance, f.GetXAxis(), noisyX, 1e-6f);  // X keeps its direction
     EXPECT_GT(f.GetZAxis().Dot(clean.GetZAxis()), 0.9f);  // Z keeps its side
   }
   DebugCapture capture;
@@ -163,23 +156,23 @@ TEST(OrientationTest, MatrixFormsAndInterpolation) {
     const Vector3 p = RandomPoint(rng);
     Vector4 out;
     TransformPoint4(out, world, p);
-    ExpectNear(out.XYZ(), f.LocalToWorldPoint(p), 2e-3f);
+    EXPECT_PRED_FORMAT3(WithinDistance, out.XYZ(), f.LocalToWorldPoint(p), 2e-3f);
     TransformPoint4(out, f.ToCameraMatrix(), p);
     const Vector3 local = f.WorldToLocalPoint(p);
-    ExpectNear(out.XYZ(), Vector3(-local.y, local.z, local.x), 2e-3f);
+    EXPECT_PRED_FORMAT3(WithinDistance, out.XYZ(), Vector3(-local.y, local.z, local.x), 2e-3f);
     COrientation back;
     back.SetFromMatrix4(world);
-    ExpectFrameNear(back, f, 1e-7f);
+    EXPECT_PRED_FORMAT4(FramesWithin, back, f, 1e-7f, 1e-5f);
 
     COrientation r;
     r.Interpolate(f, b, 0.0f);
-    ExpectFrameNear(r, f, 2e-5f);
+    EXPECT_PRED_FORMAT4(FramesWithin, r, f, 2e-5f, 2e-3f);
     r.Interpolate(f, b, 0.25f);
-    ExpectNear(r.position, f.position + (b.position - f.position) * 0.25f, 2e-4f);
+    EXPECT_PRED_FORMAT3(WithinDistance, r.position, f.position + (b.position - f.position) * 0.25f, 2e-4f);
     EXPECT_TRUE(r.IsOrthonormal(1e-4f));
     r = f;
     r.Interpolate(r, b, 1.0f);  // aliased output
-    ExpectFrameNear(r, b, 2e-5f);
+    EXPECT_PRED_FORMAT4(FramesWithin, r, b, 2e-5f, 2e-3f);
   }
 }
 

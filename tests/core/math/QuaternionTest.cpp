@@ -8,14 +8,13 @@
 #include <cmath>
 #include <random>
 
+#include "tests/support/MathCompare.h"
 #include "tests/support/MathReference.h"
 
 using namespace testing_support;
 
 namespace {
 
-// q and -q are the same rotation.
-float RotationDistance(const Quaternion& a, const Quaternion& b) { return 1.0f - std::fabs(a.Dot(b)); }
 Quaternion FromEigen(const Eigen::Quaternionf& q) { return Quaternion(q.x(), q.y(), q.z(), q.w()); }
 
 TEST(QuaternionTest, MatrixConversionsAgreeWithEigen) {
@@ -28,7 +27,7 @@ TEST(QuaternionTest, MatrixConversionsAgreeWithEigen) {
     EXPECT_TRUE(ToEigen(m).isApprox(ToEigen(q).toRotationMatrix().transpose(), 1e-5f));
     Quaternion back;
     back.SetFromMatrix(m);
-    EXPECT_LT(RotationDistance(back, q), 1e-5f) << n;
+    EXPECT_PRED_FORMAT3(SameRotation, back, q, 1e-5f) << n;
   }
   // Half turns and near-half-turns about skew axes take the non-trace branches.
   std::uniform_real_distribution<float> d(-1.0f, 1.0f), ang(2.5f, 3.14159265f);
@@ -41,7 +40,7 @@ TEST(QuaternionTest, MatrixConversionsAgreeWithEigen) {
     Quaternion q;
     q.SetFromMatrix(r);
     const Eigen::Quaternionf ref(Eigen::AngleAxisf(angle, ToEigen(a)));
-    EXPECT_LT(RotationDistance(q, FromEigen(ref)), 1e-5f) << n;
+    EXPECT_PRED_FORMAT3(SameRotation, q, FromEigen(ref), 1e-5f) << n;
   }
 }
 
@@ -53,7 +52,7 @@ TEST(QuaternionTest, SlerpAgreesWithEigenAndHitsEnds) {
     const float t = n % 10 == 0 ? float(n % 20 == 0) : tt(rng);
     Quaternion out;
     Quaternion::Slerp(out, a, b, t);
-    EXPECT_LT(RotationDistance(out, FromEigen(ToEigen(a).slerp(t, ToEigen(b)))), 1e-5f) << n;
+    EXPECT_PRED_FORMAT3(SameRotation, out, FromEigen(ToEigen(a).slerp(t, ToEigen(b))), 1e-5f) << n;
     EXPECT_NEAR(out.Dot(out), 1.0f, 1e-5f);
     Quaternion in = a;  // the in-place form
     in.SlerpToward(b, t);
