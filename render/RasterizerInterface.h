@@ -45,7 +45,10 @@ class CRasterizerInterface {
   virtual void Reserved16(uint32_t) {}                                        // 16
   virtual void Reserved17() {}                                                // 17
   virtual void SetScene(FogState* fog) {}                                     // 18
-  virtual bool SetRenderTarget(CTexture* target, uint32_t, uint32_t, uint32_t) { return false; }  // 19
+  // Null target: back to the back buffer. The three words are carried by callers but read by no back end.
+  virtual bool SetRenderTarget(CTexture* target, uint32_t reserved0, uint32_t reserved1, uint32_t reserved2) {
+    return false;
+  }  // 19
   virtual bool BeginScene(ViewFrustum* camera, uint32_t unused) { return true; }                  // 20
   // The vertex array may be changed in place (the software back end writes intensities).
   virtual void DrawTriangles(ScreenVertex* vertices, uint32_t vertexCount, const uint16_t* indices,

@@ -4,6 +4,7 @@
 #include "core/WorldEffects.h"
 #include "core/WorldServices.h"
 #include "core/math/BoundedObject.h"
+#include "core/math/CullVolume.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
 #include "core/math/ViewFrustum.h"
@@ -22,7 +23,6 @@
 #include "scene/mesh/MeshSection.h"
 
 namespace {
-constexpr uint8_t kFrustumCullVolume = 1;  // the six-plane volume
 constexpr uint32_t kSectionDepth = 5;  // octree depth the level sections are filed at
 }  // namespace
 
@@ -158,7 +158,7 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
   CGenericCam* camera = m_world.GetCurrentCamera();
   view->SetScene(m_fogState.get(), m_lightList.get());
   view->SetView(&camera->GetView());
-  camera->GetView().BuildCullVolume(kFrustumCullVolume);
+  camera->GetView().BuildCullVolume(CullVolume::kFrustum);
 
   const bool overview = m_world.GetOverview();
   COctree& octree = m_world.GetOctree();
@@ -180,7 +180,7 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
   if (view->BeginFrame(view->GetView(), CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
                        CRenderView::FrameOutput::kDraw)) {
     ViewFrustum* active = view->GetView();
-    if (active->GetCullVolume() == nullptr) active->BuildCullVolume(kFrustumCullVolume);
+    if (active->GetCullVolume() == nullptr) active->BuildCullVolume(CullVolume::kFrustum);
     if (r != nullptr) {
       r->SetClipping(!overview);
       r->SetBackfaceCulling(!overview);

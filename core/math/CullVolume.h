@@ -17,8 +17,13 @@ class ViewFrustum;
 
 class CullVolume {
  public:
-  // kind 0: the five-plane pyramid from the eye (perspective views); any other
-  // kind: the six-plane frustum with near and far planes.
+  // The shape built from a view. The kind is a plain byte: any value other than the pyramid's
+  // builds the frustum.
+  enum Kind : uint8_t {
+    kPyramid = 0,  // five planes from the eye, no near or far plane (perspective views)
+    kFrustum = 1,  // six planes, with the near and far planes
+  };
+
   CullVolume(const ViewFrustum& frustum, uint8_t kind);
   // A convex mesh given as points and outward-wound hull triangles (the form
   // BuildConvexHullFaces produces): one plane per triangle.

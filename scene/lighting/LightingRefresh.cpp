@@ -31,7 +31,7 @@ void LightingRefresh::InvalidateBox(LightList& lights, COctree& octree, const Bo
   COctree::ObjectList found;
   for (ViewFrustum& f : frustums) {
     // The closed frustum (near and far planes): a directional light's view is a box, not a pyramid.
-    f.BuildCullVolume(1);
+    f.BuildCullVolume(CullVolume::kFrustum);
     octree.QueryVolume(f.GetCullVolume(), &found, CBoundedObject::kShadowLightTarget, COctree::kLightingQueryDepth);
     f.ReleaseCullVolume();
   }

@@ -228,7 +228,7 @@ void ShadowProjector::RebuildLayers() {
   DeleteLayers();
   COctree* octree = m_owner ? m_owner->GetOctree() : nullptr;
   if (!octree || !m_caster) return;
-  m_projection.BuildCullVolume(1);
+  m_projection.BuildCullVolume(CullVolume::kFrustum);
   m_projection.UpdateViewProjection();
   COctree::ObjectList found;
   octree->QueryVolume(m_projection.GetCullVolume(), &found, CBoundedObject::kReceivesProjectedShadows,

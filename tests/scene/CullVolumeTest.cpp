@@ -299,7 +299,7 @@ TEST(CullVolume, ParallelViewsNeverGetTheApexVolume) {
   // view beside the eye is not cut away.
   ViewFrustum f;
   f.SetOrthographic();
-  f.BuildCullVolume(0);
+  f.BuildCullVolume(CullVolume::kPyramid);
   EXPECT_EQ(f.GetCullVolume()->GetPlaneCount(), 6u);
   EXPECT_TRUE(f.GetCullVolume()->ContainsPoint(Vector3(1, 40, -40)));
 }

@@ -26,7 +26,7 @@ void LookDown(ViewFrustum& frustum, const Vector3& eye, float fov) {
   frustum.SetFar(40.0f);
   frustum.SetFieldOfView(fov);
   frustum.UpdateViewProjection();
-  frustum.BuildCullVolume(1);
+  frustum.BuildCullVolume(CullVolume::kFrustum);
 }
 
 bool StrictlyInside(const CullVolume& volume, const Vector3& p, float margin) {
@@ -140,7 +140,7 @@ TEST(MeshLayer, ProjectedPolygonsCoverExactlyThePartInsideTheVolume) {
   up.position = Vector3(0, 0, -10);
   below.SetFrame(up);
   below.UpdateViewProjection();
-  below.BuildCullVolume(1);
+  below.BuildCullVolume(CullVolume::kFrustum);
   CMeshLayer::ProjectFaces(&under, below, colour, fade, faces);
   EXPECT_EQ(under.GetFaceCount(), 0u);
 }

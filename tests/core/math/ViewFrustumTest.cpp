@@ -103,8 +103,8 @@ TEST(ViewFrustumTest, ProjectionMatrixAppliesAspect) {
 TEST(ViewFrustumTest, OwnsExactlyOneCullVolume) {
   // Leaks or double deletes here are caught by the address sanitizer.
   ViewFrustum v;
-  v.BuildCullVolume(0);
-  v.BuildCullVolume(1);
+  v.BuildCullVolume(CullVolume::kPyramid);
+  v.BuildCullVolume(CullVolume::kFrustum);
   ASSERT_NE(v.GetCullVolume(), nullptr);
   EXPECT_TRUE(v.GetCullVolume()->ContainsPoint(Vector3(100, 0, 0)));
   EXPECT_FALSE(v.GetCullVolume()->ContainsPoint(Vector3(-100, 0, 0)));
@@ -112,14 +112,14 @@ TEST(ViewFrustumTest, OwnsExactlyOneCullVolume) {
     const ViewFrustum copy(v);
     EXPECT_EQ(copy.GetCullVolume(), nullptr);
     ViewFrustum assigned;
-    assigned.BuildCullVolume(1);
+    assigned.BuildCullVolume(CullVolume::kFrustum);
     assigned = v;
     EXPECT_EQ(assigned.GetCullVolume(), nullptr);
   }
   EXPECT_NE(v.GetCullVolume(), nullptr);
   v.ReleaseCullVolume();
   v.ReleaseCullVolume();
-  v.BuildCullVolume(0);  // freed by the destructor
+  v.BuildCullVolume(CullVolume::kPyramid);  // freed by the destructor
 }
 
 }  // namespace
