@@ -27,6 +27,7 @@
 #include "render/DriverDialog.h"
 #include "render/RenderView.h"
 #include "render/SoftwareRasterizer.h"
+#include "render/Texture.h"
 #include "sound/SoundManager.h"
 #include "ui/SplashScreenLogic.h"
 
@@ -357,6 +358,7 @@ void InitApplication(HWND window, HINSTANCE instance) {
   // Meshes with rigid-body constants or a vehicle definition load as those assets.
   RigidConst::RegisterResourceLoaders();
   CVehicleDef::RegisterResourceLoader();
+  CTexture::RegisterResourceLoaders();
   g_resourceTable = new CResourceTable();
   g_resourceTable->SetWorld(g_world);
   PreloadAssets(g_resourceTable);
