@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "render/BWImage.h"
 #include "render/BitmapImage.h"
 #include "render/ImageFactory.h"
 #include "render/ImageFileIo.h"
@@ -73,7 +74,7 @@ int CImage::BltRaw(const RawSurface& dst, ImageRect src, ImageRect dstRect) {
       DecodeBlock(row, y, src.x0, src.Width(), dst.pitch);
     return 1;
   }
-  if (!ClipOneToOne(src, dstRect, width, height, dst.width, dst.height)) return 0;
+  if (!CanDrawInto(dst.depth) || !ClipOneToOne(src, dstRect, width, height, dst.width, dst.height)) return 0;
   const SpanConverters* spans = SelectSpanConverters(dst.depth);
   if (!spans) {
     OutputDebugStringA("CImage: no converters for the destination depth\n");
@@ -123,6 +124,8 @@ CImageRef CreateDibImage(int w, int h, int bits) {
   if (!(image->flags & CImage::kValid)) return CImageRef();
   return CImageRef(std::move(image));
 }
+
+CImageRef CreateBWImage() { return CImageRef(std::make_unique<CBWImage>()); }
 
 uint32_t Expand555(uint32_t colour) {
   auto widen = [](uint32_t c) { return c ? (c << 3 | 7) : 0u; };

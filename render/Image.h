@@ -77,6 +77,8 @@ class CImage : public CRefCounted {
   // The same at 2x: every pixel twice across and into two rows pitch bytes apart (5-5-5 only).
   virtual void DecodeBlock(uint8_t* dst, int y, int x, int count, int dstPitch) const {}
   virtual bool CanDrawDoubled() const { return false; }
+  // Whether DecodeRow16 can write a destination of this depth.
+  virtual bool CanDrawInto(int dstDepth) const { return true; }
   virtual int DrawToDC(HDC dc, int x, int y) { return 0; }
   virtual int DrawToDCRect(HDC dc, const ImageRect& dst, const ImageRect& src) { return 0; }
   // Makes the image of the handle take this image's picture.
