@@ -23,6 +23,7 @@
 #include "physics/rigid/RigidConst.h"
 #include "platform/Platform.h"
 #include "render/ColourDepth.h"
+#include "render/CursorBackground.h"
 #include "render/DisplayMode.h"
 #include "render/DriverDialog.h"
 #include "render/RenderView.h"
@@ -359,6 +360,7 @@ void InitApplication(HWND window, HINSTANCE instance) {
   RigidConst::RegisterResourceLoaders();
   CVehicleDef::RegisterResourceLoader();
   CTexture::RegisterResourceLoaders();
+  CCursorBackground::Register();
   g_resourceTable = new CResourceTable();
   g_resourceTable->SetWorld(g_world);
   PreloadAssets(g_resourceTable);

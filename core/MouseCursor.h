@@ -6,6 +6,7 @@
 
 #include "platform/Win32.h"
 
+class CCursorBackingStore;
 class CRenderView;
 class CSprite;
 class CSpriteFile;
@@ -44,6 +45,7 @@ class CMouseCursor {
 
  private:
   std::unique_ptr<CSpriteFile> m_spriteFile;
+  std::unique_ptr<CCursorBackingStore> m_background;  // the pixels under the pointer; null when none is registered
   CSprite* m_sprite = nullptr;
   uint8_t m_drawn = 0;
   RECT m_rect = {0, 0, 0, 0};

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include <jpeglib.h>
 
@@ -112,7 +113,24 @@ bool JpegCodec::EncodeRgb(const uint8_t* rgb, int width, int height, int quality
   return true;
 }
 
-bool JpegCodec::DecodeRgb(const uint8_t* data, size_t size, int width, int height, uint8_t* rgb, std::string* error) {
+namespace {
+
+// Decodes into rows of the given layout; only C frames lie between setjmp and the library.
+// Colour bytes from a decoded row with the alpha bytes beside them.
+void MergeAlpha(const uint8_t* bgrx, const uint8_t* alpha, uint8_t* out, int width) {
+  for (int x = 0; x < width; ++x) {
+    out[4 * x] = bgrx[4 * x];
+    out[4 * x + 1] = bgrx[4 * x + 1];
+    out[4 * x + 2] = bgrx[4 * x + 2];
+    out[4 * x + 3] = alpha[x];
+  }
+}
+
+// With components 4: without alpha the library writes the fourth byte itself (0xFF, or whatever
+// BGRX leaves); with alpha each row is decoded into a scratch row and merged, so the destination
+// is written once.
+bool DecodeInto(const uint8_t* data, size_t size, int width, int height, J_COLOR_SPACE space, int components,
+                uint8_t* out, size_t pitch, const uint8_t* alpha, uint8_t fill, std::string* error) {
   jpeg_decompress_struct info;
   ErrorManager errors;
   info.err = &errors.base;
@@ -125,23 +143,50 @@ bool JpegCodec::DecodeRgb(const uint8_t* data, size_t size, int width, int heigh
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
   jpeg_read_header(&info, TRUE);
-  info.out_color_space = JCS_RGB;
-  jpeg_start_decompress(&info);
-  if (static_cast<int>(info.output_width) != width || static_cast<int>(info.output_height) != height ||
-      info.output_components != 3) {
-    std::snprintf(errors.message, sizeof(errors.message), "stream is %ux%u, the level %dx%d",
-                  info.output_width, info.output_height, width, height);
+  if (info.num_components != 3) {
+    std::snprintf(errors.message, sizeof(errors.message), "stream has %d components, not 3", info.num_components);
     jpeg_destroy_decompress(&info);
     if (error) *error = errors.message;
     return false;
   }
+  info.out_color_space = components == 4 && !alpha && fill == 0xFF ? JCS_EXT_BGRA : space;
+  jpeg_start_decompress(&info);
+  if (static_cast<int>(info.output_width) != width || static_cast<int>(info.output_height) != height ||
+      info.output_components != components) {
+    std::snprintf(errors.message, sizeof(errors.message), "stream is %ux%u, the level %dx%d", info.output_width,
+                  info.output_height, width, height);
+    jpeg_destroy_decompress(&info);
+    if (error) *error = errors.message;
+    return false;
+  }
+  // The library writes aligned rows with non-temporal stores, which makes reading them back slow;
+  // a scratch row off the 32-byte grid gets ordinary stores and stays in the cache.
+  uint8_t* scratch = nullptr;
+  if (components == 4 && alpha) {
+    auto* block = static_cast<uint8_t*>((*info.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                                                 static_cast<size_t>(width) * 4 + 64));
+    scratch = block + (36 - reinterpret_cast<uintptr_t>(block) % 32);
+  }
   while (info.output_scanline < info.output_height) {
-    JSAMPROW row = rgb + static_cast<size_t>(info.output_scanline) * width * 3;
+    const size_t y = info.output_scanline;
+    JSAMPROW row = scratch ? scratch : out + y * pitch;
     jpeg_read_scanlines(&info, &row, 1);
+    if (scratch) MergeAlpha(scratch, alpha + y * static_cast<size_t>(width), out + y * pitch, width);
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   return true;
+}
+
+}  // namespace
+
+bool JpegCodec::DecodeRgb(const uint8_t* data, size_t size, int width, int height, uint8_t* rgb, std::string* error) {
+  return DecodeInto(data, size, width, height, JCS_RGB, 3, rgb, static_cast<size_t>(width) * 3, nullptr, 0, error);
+}
+
+bool JpegCodec::DecodeBgra(const uint8_t* data, size_t size, int width, int height, uint8_t* bgra, size_t pitch,
+                           const uint8_t* alpha, uint8_t fill, std::string* error) {
+  return DecodeInto(data, size, width, height, JCS_EXT_BGRX, 4, bgra, pitch, alpha, fill, error);
 }
 
 bool JpegCodec::Compress(const CTexture& t, std::vector<uint8_t>& file) {
@@ -192,22 +237,27 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
     if (le::ReadU32(file + at + 4u * level) != t.mipOffsets[level]) return Fail("level offsets do not match the sizes");
   at += 4u * t.mipCount;
   const uint32_t pixelCount = t.GetPixelCount();
-  std::vector<uint8_t> alpha;
+  const uint8_t* alpha = nullptr;  // every level's alpha bytes, in the file or expanded from runs
+  std::unique_ptr<uint8_t[]> expanded;
   if (HasAlphaPart(t)) {
     if (!need(4)) return Fail("alpha part outside the file");
     const uint32_t length = le::ReadU32(file + at);
     at += 4;
     if (!need(length)) return Fail("alpha part outside the file");
     if (length == pixelCount) {
-      alpha.assign(file + at, file + at + length);
+      alpha = file + at;
     } else {
       if (length % 2) return Fail("alpha runs cut short");
+      expanded.reset(new uint8_t[pixelCount]);
+      size_t filled = 0;
       for (uint32_t i = 0; i < length; i += 2) {
         const uint8_t value = file[at + i], run = file[at + i + 1];
-        if (run == 0 || alpha.size() + run > pixelCount) return Fail("alpha runs do not fit the levels");
-        alpha.insert(alpha.end(), run, value);
+        if (run == 0 || run > pixelCount - filled) return Fail("alpha runs do not fit the levels");
+        std::memset(expanded.get() + filled, value, run);
+        filled += run;
       }
-      if (alpha.size() != pixelCount) return Fail("alpha runs do not fill the levels");
+      if (filled != pixelCount) return Fail("alpha runs do not fill the levels");
+      alpha = expanded.get();
     }
     at += length;
   }
@@ -238,33 +288,41 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
     total += t.GetLevelSize(level);
   }
   t.totalSize = total;
-  t.pixels.reset(new uint8_t[total + 3]());
+  t.pixels.reset(new uint8_t[total + 3]);
+  // The standard layout is bytes b, g, r, a: the library writes the colour bytes in place.
+  const bool standard = t.redMask == 0xFF0000 && t.greenMask == 0xFF00 && t.blueMask == 0xFF &&
+                        (t.alphaMask == 0xFF000000 || t.alphaMask == 0);
   const uint32_t masks[3] = {t.redMask, t.greenMask, t.blueMask};
+  const uint32_t shifts[3] = {ShiftOf(t.redMask), ShiftOf(t.greenMask), ShiftOf(t.blueMask)};
   const uint32_t alphaShift = ShiftOf(t.alphaMask);
-  size_t alphaAt = skippedPixels;
+  const uint8_t* alphaAt = alpha ? alpha + skippedPixels : nullptr;
   std::vector<uint8_t> rgb;
   for (uint32_t level = 0; level < t.mipCount; ++level) {
     const uint32_t source = level + first;
     const int w = static_cast<int>(t.GetLevelWidth(level)), h = static_cast<int>(t.GetLevelHeight(level));
+    const size_t n = static_cast<size_t>(w) * h;
     const uint32_t end = source + 1 < oldCount ? positions[source + 1] : static_cast<uint32_t>(size);
-    rgb.resize(static_cast<size_t>(w) * h * 3);
+    uint8_t* p = t.GetLevel(level);
     std::string error;
-    if (!DecodeRgb(file + positions[source], end - positions[source], w, h, rgb.data(), &error)) {
+    bool ok;
+    if (standard) {
+      ok = DecodeBgra(file + positions[source], end - positions[source], w, h, p, static_cast<size_t>(w) * 4, alphaAt,
+                      t.alphaMask ? 0xFF : 0, &error);
+    } else {
+      rgb.resize(n * 3);
+      ok = DecodeRgb(file + positions[source], end - positions[source], w, h, rgb.data(), &error);
+      for (size_t i = 0; ok && i < n; ++i) {
+        uint32_t pixel = alphaAt ? (static_cast<uint32_t>(alphaAt[i]) << alphaShift) & t.alphaMask : t.alphaMask;
+        for (int k = 0; k < 3; ++k) pixel |= (static_cast<uint32_t>(rgb[3 * i + k]) << shifts[k]) & masks[k];
+        le::WriteU32(p + 4 * i, pixel);
+      }
+    }
+    if (!ok) {
       LogFailure("JPEG Decompression failed", t, error);
       t.ReleasePixels();
       return false;
     }
-    uint8_t* p = t.GetLevel(level);
-    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
-      uint32_t pixel = 0;
-      for (int k = 0; k < 3; ++k) pixel |= (static_cast<uint32_t>(rgb[3 * i + k]) << ShiftOf(masks[k])) & masks[k];
-      if (!alpha.empty()) {
-        pixel |= (static_cast<uint32_t>(alpha[alphaAt++]) << alphaShift) & t.alphaMask;
-      } else {
-        pixel |= t.alphaMask;
-      }
-      le::WriteU32(p + 4 * i, pixel);
-    }
+    if (alphaAt) alphaAt += n;
   }
   return true;
 }

@@ -25,4 +25,8 @@ class JpegCodec {
                         std::string* error);
   // Decodes a stream that must be exactly width x height with three components.
   static bool DecodeRgb(const uint8_t* data, size_t size, int width, int height, uint8_t* rgb, std::string* error);
+  // The same into rows of four bytes b, g, r, a, pitch bytes apart; a comes from alpha (width x
+  // height bytes) or, when that is null, is fill.
+  static bool DecodeBgra(const uint8_t* data, size_t size, int width, int height, uint8_t* bgra, size_t pitch,
+                         const uint8_t* alpha, uint8_t fill, std::string* error);
 };
