@@ -8,6 +8,7 @@ packages=(
   libsdl2-dev libgl1-mesa-dev libqhull-dev libjpeg62-turbo-dev
   libgtest-dev libbenchmark-dev libeigen3-dev
   libccd-dev python3
+  libsdl2-image-dev libtiff-dev libpixman-1-dev
 )
 
 missing=()

@@ -28,6 +28,7 @@
 #include "render/DriverDialog.h"
 #include "render/RenderView.h"
 #include "render/SoftwareRasterizer.h"
+#include "render/Texture.h"
 #include "sound/SoundManager.h"
 #include "ui/SplashScreenLogic.h"
 

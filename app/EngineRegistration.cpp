@@ -15,6 +15,7 @@
 #include "net/NetObjectTypes.h"
 #include "park/ParkScreens.h"
 #include "physics/rigid/PhysicsLoaders.h"
+#include "render/RenderLoaders.h"
 #include "render/RenderWorldScene.h"
 #include "scene/mesh/SceneLoaders.h"
 #include "sound/SoundLoaders.h"
@@ -40,6 +41,7 @@ void RegisterEngineLoaders() {
   RegisterSceneLoaders();
   RegisterPhysicsLoaders();
   RegisterCombatLoaders();  // after physics: the vehicle builder wraps the rigid-body one
+  RegisterRenderLoaders();
   RegisterSoundLoaders();
   RegisterEffectsLoaders();
 }

@@ -10,7 +10,7 @@ void RegisterEngineObjectTypes();
 // the park's screens.
 void RegisterEngineWorldServices();
 // Registers the loaders of every folder that makes assets, for every table, in the order their
-// mesh builders stack (scene, physics, combat), then the sound and effects loaders. Calling it
+// mesh builders stack (scene, physics, combat), then textures, sounds and effects. Calling it
 // again changes nothing.
 void RegisterEngineLoaders();
 // The same, and gives table the running game's load context: the level folder of world (none

@@ -1,10 +1,16 @@
-// CTexture: a named texture image with its pixel format and the flag word the scene code reads.
+// CTexture: a named texture image with its pixel format, mip chain and the flag word the scene code reads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "core/math/Color.h"
 #include "scene/mesh/TextureProperties.h"
+
+class CDDTexture;
 
 class CTexture : public CTextureProperties {
  public:
@@ -14,9 +20,27 @@ class CTexture : public CTextureProperties {
   static constexpr uint32_t kUnlit = 0x200;
   static constexpr uint32_t kNoSections = 0x400;         // never part of world mesh sections
   static constexpr uint32_t kBitmapSource = 0x800000;    // loaded from a bitmap; kept out of sections too
+  // Flag bits of the pixel block.
+  static constexpr uint32_t kSquare = 0x01;
+  static constexpr uint32_t kPowerOfTwo = 0x02;
+  static constexpr uint32_t kHasTransparent = 0x04;  // some alpha 0
+  static constexpr uint32_t kHasPartial = 0x08;      // some alpha between 0 and full
+  static constexpr uint32_t kMipMapped = 0x10;
+  static constexpr uint32_t kMasksSet = 0x20;
+  static constexpr uint32_t kNoDevice = 0x40;
+  static constexpr uint32_t kPixelsFreed = 0x80;
+  static constexpr uint32_t kAllOpaque = 0x400;
+  static constexpr uint32_t kTargaSource = 0x8000;
+
+  static constexpr uint16_t kFormatCurrent = 4098;
+  static constexpr uint16_t kFormatPlain = 4097;
+  static constexpr uint16_t kCompressionJpeg = 4097;
+  static constexpr size_t kMaxName = 67;
+  static constexpr size_t kHeaderBlockBytes = 140;
+  static constexpr size_t kFieldBlockBytes = 172;
 
   CTexture() = default;
-  virtual ~CTexture() = default;
+  virtual ~CTexture();
   CTexture(const CTexture&) = delete;
   CTexture& operator=(const CTexture&) = delete;
 
@@ -28,9 +52,79 @@ class CTexture : public CTextureProperties {
   uint32_t redMask = 0;
   uint32_t greenMask = 0;
   uint32_t blueMask = 0;
-  uint32_t flags = 0;
-  uint8_t dataPresent = 0;  // non-zero once the image is in memory
+  uint32_t flags = kNoDevice;
+  uint8_t dataPresent = 1;  // non-zero once the image is in memory (or nothing was asked for)
   bool deviceLoaded = false;
 
+  uint16_t format = kFormatCurrent;
+  uint16_t compression = 0;
+  uint32_t keyColour = 0;  // bytes b, g, r, a of the fully transparent pixels
+  uint32_t log2Width = 0;
+  uint32_t log2Height = 0;
+  uint32_t mipCount = 0;
+  uint32_t level0Size = 0;
+  uint32_t totalSize = 0;
+  std::unique_ptr<uint8_t[]> pixels;  // every level, level 0 first; totalSize + 3 bytes
+  std::vector<uint32_t> mipOffsets;
+  CDDTexture* deviceTexture = nullptr;  // the back end's texture; not owned
+  std::string fileName;
+  uint32_t fileWord1 = 0;
+  uint32_t fileWord2 = 0;
+  std::string attachedName;
+  std::unique_ptr<CTexture> attached;
+
   uint32_t GetFlags() const override { return flags; }
+
+  // Loads name (or, when null, fileName) as a ".texture", or a Targa / bitmap when the flags
+  // say so. The top level is dropped when the texture-detail setting is not full.
+  bool Load(const char* fileName, bool loadPixels);
+  // Reads a ".texture" file image; false (logged) for anything that does not fit the bytes.
+  bool Parse(const uint8_t* data, size_t size, bool dropTop, bool loadPixels);
+  // The file image; mode 1 asks for JPEG levels (4-byte pixels only). False when it cannot be made.
+  bool Encode(int mode, std::vector<uint8_t>& out) const;
+  // Writes the file (and an attached texture beside it); false when any write fails.
+  bool Save(const char* fileName, int mode);
+  bool LoadTarga(const char* fileName, uint32_t createFlags);
+  bool SaveTarga(const char* fileName) const;
+  bool LoadBitmap(const char* fileName, uint32_t createFlags);
+
+  bool CreateFromPixels(const void* source, uint32_t bpp, uint32_t w, uint32_t h, uint32_t red, uint32_t green,
+                        uint32_t blue, uint32_t alpha, uint32_t createFlags, const char* textureName);
+  // One level over the block as given.
+  void InitFromRawPixels(std::unique_ptr<uint8_t[]> block, uint32_t bpp, uint32_t w, uint32_t h, uint32_t red,
+                         uint32_t green, uint32_t blue, uint32_t alpha, const char* textureName);
+  bool ConvertPixelFormat(uint32_t bpp, uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha);
+  // Texel at (u, v), wrapping both ways.
+  void SampleColour(Color& out, float u, float v) const;
+  void BuildMipLevels();
+
+  // Level geometry: level i is max(1, width >> i) by max(1, height >> i).
+  uint32_t GetLevelWidth(uint32_t level) const;
+  uint32_t GetLevelHeight(uint32_t level) const;
+  uint32_t GetLevelSize(uint32_t level) const;
+  uint8_t* GetLevel(uint32_t level) const;
+  uint32_t GetPixelCount() const;  // texels over all levels
+  size_t GetSerializedSize() const { return totalSize + 4u * mipCount + kFieldBlockBytes; }
+  void SerializeToMemory(uint8_t* buffer) const;
+
+  void CopyFrom(const CTexture& other);
+  void CopyPixelsFrom(const CTexture& other);  // keeps this texture's names
+  // Frees pixels, offsets, the file name and the attached texture.
+  void Release();
+  void ReleasePixels();
+
+  // Plugs the ".texture" and Targa loaders into the resource table.
+  static void RegisterResourceLoaders();
+
+ private:
+  void SetGeometry(uint32_t w, uint32_t h, uint32_t bpp, uint32_t levels);
+  void WriteHeaderBlock(uint8_t* out) const;
+  bool ReadHeaderBlock(const uint8_t* in);
+  bool CheckGeometry() const;
+  void DropTopLevel();
 };
+
+// Repacks pixels between channel layouts (see the texture cache and software textures).
+void RepackPixels(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t srcPitch,
+                  uint32_t dstPitch, uint32_t srcBytes, const uint32_t srcMasks[4], uint32_t dstBytes,
+                  const uint32_t dstMasks[4]);

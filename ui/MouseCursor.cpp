@@ -11,7 +11,8 @@
 
 CMouseCursor::CMouseCursor() : CMouseCursor(kFile) {}
 
-CMouseCursor::CMouseCursor(const char* path) : m_spriteFile(new CSpriteFile()) {
+CMouseCursor::CMouseCursor(const char* path)
+    : m_spriteFile(new CSpriteFile()) {
   if (m_spriteFile->Load(path)) m_sprite = m_spriteFile->GetSprite("mousecursor");
 }
 
@@ -39,7 +40,8 @@ void CMouseCursor::Draw(CRenderView* view, bool toBackBuffer) {
   CRasterizerInterface* rasterizer = view->GetRasterizer();
   if (!rasterizer) return;
   HDC dc = nullptr;
-  if (toBackBuffer ? rasterizer->GetBackBufferDC(&dc) : rasterizer->GetFrontBufferDC(&dc)) dc = nullptr;
+  // The buffer calls answer 0 on success.
+  if ((toBackBuffer ? rasterizer->GetBackBufferDC(&dc) : rasterizer->GetFrontBufferDC(&dc)) != 0) dc = nullptr;
   if (!dc) return;
 
   CGameWorld* world = GetGameWorld();
@@ -49,10 +51,11 @@ void CMouseCursor::Draw(CRenderView* view, bool toBackBuffer) {
     m_sprite->x = static_cast<float>(at.x);
     m_sprite->y = static_cast<float>(at.y);
   }
-  // The pixel copies (background save, compose, restore) need the image service of the interface
-  // library; until it exists only the rectangle and the timing are kept, and the background is
-  // never claimed as saved.
+  // Between frames the front buffer still holds the old pointer: put its background back first.
+  // A new frame was drawn over the back buffer, so what was saved there is stale.
+  if (!toBackBuffer && m_drawn) m_background.Restore(dc);
   m_rect = EvenRect(m_sprite->GetBounds());
+  m_drawn = m_background.Save(dc, m_rect) ? 1 : 0;
 
   if (toBackBuffer) {
     rasterizer->ReleaseBackBufferDC(dc);

@@ -6,6 +6,7 @@
 
 #include "core/WorldPointer.h"
 #include "platform/Win32.h"
+#include "render/CursorBackground.h"
 
 class CRenderView;
 class CSprite;
@@ -45,6 +46,7 @@ class CMouseCursor : public CWorldPointer {
 
  private:
   std::unique_ptr<CSpriteFile> m_spriteFile;
+  CCursorBackground m_background;  // the pixels under the pointer
   CSprite* m_sprite = nullptr;
   uint8_t m_drawn = 0;
   RECT m_rect = {0, 0, 0, 0};

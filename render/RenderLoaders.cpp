@@ -1,0 +1,5 @@
+#include "render/RenderLoaders.h"
+
+#include "render/Texture.h"
+
+void RegisterRenderLoaders() { CTexture::RegisterResourceLoaders(); }

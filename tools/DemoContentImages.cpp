@@ -1,0 +1,165 @@
+// DemoContentImages: checkers, gradients and discs drawn in code and written with the engine's savers.
+#include "tools/DemoContentImages.h"
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+#include "core/math/DebugPrintf.h"
+#include "render/B2Image.h"
+#include "render/BWImage.h"
+#include "render/BitmapImage.h"
+#include "render/Texture.h"
+
+namespace DemoContent {
+namespace {
+
+// A picture as ARGB words, drawn by a function of the pixel position.
+using Painter = std::function<uint32_t(uint32_t x, uint32_t y)>;
+
+uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 | r << 16 | g << 8 | b; }
+
+Painter Checker(uint32_t cell, uint32_t light, uint32_t dark) {
+  return [=](uint32_t x, uint32_t y) { return ((x / cell + y / cell) & 1) ? dark : light; };
+}
+Painter Gradient(uint32_t w, uint32_t h) {
+  return [=](uint32_t x, uint32_t y) { return Argb(255, x * 255 / w, y * 255 / h, 128); };
+}
+// A disc on transparent ground with a soft edge: every alpha kind occurs.
+Painter Disc(uint32_t side, uint32_t r, uint32_t g, uint32_t b) {
+  return [=](uint32_t x, uint32_t y) {
+    const double dx = x + 0.5 - side / 2.0, dy = y + 0.5 - side / 2.0;
+    const double edge = side / 2.0 - std::sqrt(dx * dx + dy * dy);
+    const uint32_t a = edge <= 0 ? 0 : edge >= 2 ? 255 : static_cast<uint32_t>(edge * 127);
+    return Argb(a, r, g, b);
+  };
+}
+
+std::vector<uint32_t> Paint(uint32_t w, uint32_t h, const Painter& painter) {
+  std::vector<uint32_t> out(static_cast<size_t>(w) * h);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) out[static_cast<size_t>(y) * w + x] = painter(x, y);
+  return out;
+}
+
+bool Prepare(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+  return true;
+}
+
+bool WriteTexture(const std::string& path, const char* name, uint32_t w, uint32_t h, const Painter& painter, int mode) {
+  const std::vector<uint32_t> pixels = Paint(w, h, painter);
+  CTexture texture;
+  Prepare(path);
+  return texture.CreateFromPixels(pixels.data(), 4, w, h, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x10, name) &&
+         texture.Save(path.c_str(), mode);
+}
+
+// A 24-bit picture, with an alpha plane when asked, for the own formats.
+CImageRef Picture(uint32_t w, uint32_t h, const Painter& painter, bool withAlpha) {
+  CImageRef image = CreateDibImage(static_cast<int>(w), static_cast<int>(h), 24);
+  if (image.IsNull()) return image;
+  uint8_t* alpha = withAlpha ? static_cast<CBitmapImage*>(image.Get())->AlphaPlaneForWrite() : nullptr;
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) {
+      const uint32_t c = painter(x, y);
+      uint8_t* p = image->pixels + static_cast<size_t>(y) * image->pitch + 3 * x;
+      p[0] = static_cast<uint8_t>(c);
+      p[1] = static_cast<uint8_t>(c >> 8);
+      p[2] = static_cast<uint8_t>(c >> 16);
+      if (alpha) alpha[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(c >> 24);
+    }
+  return image;
+}
+
+bool WriteTarga(const std::string& path, uint32_t w, uint32_t h, const Painter& painter) {
+  const std::vector<uint32_t> pixels = Paint(w, h, painter);
+  CTexture texture;
+  Prepare(path);
+  return texture.CreateFromPixels(pixels.data(), 4, w, h, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, "icon") &&
+         texture.SaveTarga(path.c_str());
+}
+
+struct TextureSpec {
+  const char* name;
+  uint32_t w, h;
+  Painter painter;
+  int mode;
+};
+
+const char* const kBubbles[] = {"hungry", "thirsty", "pee", "buystuff", "injured", "tired", "cost"};
+const char* const kIcons[] = {"ground", "box", "ramp", "lodramp", "spinner", "bump", "figure", "crate", "buggy", "missing"};
+
+}  // namespace
+
+std::vector<std::string> ImageFiles() {
+  std::vector<std::string> files;
+  for (const char* name : {"box", "ramp", "spinner", "bump", "figure", "ground", "block"})
+    files.push_back(std::string("textures/") + name + ".texture");
+  for (const char* bubble : kBubbles) files.push_back(std::string("textures/thoughtbubbles/") + bubble + ".tga");
+  for (const char* icon : kIcons) files.push_back(std::string("meshes/") + icon + ".tga");
+  for (const char* ui : {"ui/images/panel.bw", "ui/images/badge.bw", "ui/images/marker.b2"}) files.push_back(ui);
+  return files;
+}
+
+bool WriteImages(const std::string& folder) {
+  const TextureSpec textures[] = {
+      {"box", 64, 64, Checker(8, Argb(255, 200, 160, 90), Argb(255, 120, 80, 40)), 0},
+      {"ramp", 128, 64, Gradient(128, 64), 1},  // not square
+      {"spinner", 32, 32, Disc(32, 240, 200, 40), 0},
+      {"bump", 64, 64, Gradient(64, 64), 1},
+      {"figure", 32, 32, Checker(4, Argb(255, 220, 40, 40), Argb(128, 40, 40, 220)), 0},  // partly see-through
+      {"ground", 128, 128, Checker(16, Argb(255, 90, 150, 70), Argb(255, 70, 120, 50)), 1},
+      {"block", 32, 32, Checker(16, Argb(255, 180, 180, 180), Argb(255, 140, 140, 140)), 0},
+  };
+  bool ok = true;
+  auto check = [&ok](bool written, const std::string& path) {
+    if (!written) {
+      DebugPrintf("DemoContent: could not write %s\n", path.c_str());
+      ok = false;
+    }
+  };
+  for (const TextureSpec& t : textures) {
+    const std::string path = folder + "/textures/" + t.name + ".texture";
+    check(WriteTexture(path, t.name, t.w, t.h, t.painter, t.mode), path);
+  }
+  uint32_t hue = 0;
+  for (const char* bubble : kBubbles) {
+    const std::string path = folder + "/textures/thoughtbubbles/" + bubble + ".tga";
+    hue += 36;
+    check(WriteTarga(path, 32, 32, Disc(32, 255, 255 - hue, hue)), path);
+  }
+  for (const char* icon : kIcons) {
+    const std::string path = folder + "/meshes/" + icon + ".tga";
+    hue = (hue + 53) % 256;
+    const Painter painter = std::string(icon) == "missing" ? Checker(4, Argb(255, 255, 0, 255), Argb(255, 0, 0, 0))
+                                                           : Checker(8, Argb(255, hue, 128, 255 - hue), Argb(255, 40, 40, 40));
+    check(WriteTarga(path, 48, 32, painter), path);
+  }
+  // Interface pictures in the own formats: an opaque compressed panel, a sprite with a soft
+  // edge and shadow, and a 16-bit marker.
+  CImageRef panel = Picture(96, 48, Gradient(96, 48), false);
+  CImageRef badge = Picture(40, 40, [](uint32_t x, uint32_t y) {
+    const uint32_t disc = Disc(36, 250, 210, 60)(x, y);
+    if (disc >> 24) return disc;
+    return x >= 4 && y >= 4 && Disc(36, 0, 0, 0)(x - 4, y - 4) >> 24 ? Argb(96, 0, 0, 0) : 0u;  // the shadow
+  }, true);
+  CImageRef marker = Picture(24, 24, Disc(24, 40, 220, 90), true);
+  CBWImage panelBW, badgeBW;
+  CB2Image markerB2;
+  panelBW.flags |= CImage::kCompressOnSave;
+  const std::string panelPath = folder + "/ui/images/panel.bw", badgePath = folder + "/ui/images/badge.bw";
+  const std::string markerPath = folder + "/ui/images/marker.b2";
+  Prepare(panelPath);
+  check(!panel.IsNull() && panelBW.CopyFrom(*panel.Get(), nullptr, nullptr) == 1 && panelBW.Save(panelPath.c_str()) == 1,
+        panelPath);
+  check(!badge.IsNull() && badgeBW.CopyFrom(*badge.Get(), nullptr, nullptr) == 1 && badgeBW.Save(badgePath.c_str()) == 1,
+        badgePath);
+  check(!marker.IsNull() && markerB2.CopyFrom(*marker.Get(), nullptr, nullptr) == 1 && markerB2.Save(markerPath.c_str()) == 1,
+        markerPath);
+  return ok;
+}
+
+}  // namespace DemoContent
