@@ -1,10 +1,10 @@
 // CResourceTable: registration, lookup, first-use loading and release of assets, and the index file.
 #include "core/math/ResourceTable.h"
 
-#include <strings.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -16,6 +16,17 @@
 #include "platform/Win32Files.h"
 
 namespace {
+
+// Case-insensitive comparisons of at most n characters (ASCII), like the C library's.
+int CompareNoCase(const char* a, const char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+    const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+    if (ca != cb || ca == 0) return ca - cb;
+  }
+  return 0;
+}
+int CompareNoCase(const char* a, const char* b) { return CompareNoCase(a, b, SIZE_MAX); }
 
 // Extension -> type code, compared without regard to case, first match wins.
 struct ExtensionType {
@@ -33,9 +44,11 @@ ResourceLoader* Loaders() {
   return loaders;
 }
 
+// A row matches an extension that begins with its name: texture files are "*.texture" under the
+// row "TEX". The rows are tried in order, so the first match wins.
 uint16_t TypeFromExtension(const char* extension) {
   for (const ExtensionType& row : kExtensionTypes)
-    if (strcasecmp(extension, row.extension) == 0) return row.type;
+    if (CompareNoCase(extension, row.extension, std::strlen(row.extension)) == 0) return row.type;
   return kResourceNone;
 }
 
@@ -69,10 +82,10 @@ std::string FamilyPattern(const std::string& path) {
 
 // Cuts a looked-up name to start at its "data/" or "data\" unless it starts with "data".
 const char* CutToDataFolder(const char* name) {
-  if (strncasecmp(name, "data", 4) == 0) return name;
+  if (CompareNoCase(name, "data", 4) == 0) return name;
   for (const char* needle : {"data/", "data\\"}) {
     for (const char* p = name; *p; ++p)
-      if (strncasecmp(p, needle, 5) == 0) return p;
+      if (CompareNoCase(p, needle, 5) == 0) return p;
   }
   return name;
 }
@@ -189,7 +202,7 @@ int CResourceTable::FindByName(const char* name) const {
 std::string CResourceTable::ApplyLevelFolder(const std::string& path) const {
   if (!m_context) return path;
   const std::string level = m_context->GetLevelFolder();
-  if (level.empty() || strncasecmp(path.c_str(), level.c_str(), 4) == 0) return path;
+  if (level.empty() || CompareNoCase(path.c_str(), level.c_str(), 4) == 0) return path;
   if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return path;
   std::string lower(level);
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -426,8 +439,8 @@ std::vector<VariantFile> ScanDataDirectory(const char* pattern) {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     const std::string name = found.cFileName;
     if (name.size() <= stem.size() + tail.size()) continue;
-    if (strncasecmp(name.c_str(), stem.c_str(), stem.size()) != 0) continue;
-    if (strcasecmp(name.c_str() + name.size() - tail.size(), tail.c_str()) != 0) continue;
+    if (CompareNoCase(name.c_str(), stem.c_str(), stem.size()) != 0) continue;
+    if (CompareNoCase(name.c_str() + name.size() - tail.size(), tail.c_str()) != 0) continue;
     const std::string digits = name.substr(stem.size(), name.size() - stem.size() - tail.size());
     if (digits.find_first_not_of("0123456789") != std::string::npos) continue;
     // Numbers too long for 32 bits saturate rather than wrap, which keeps the order sensible.

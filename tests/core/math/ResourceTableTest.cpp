@@ -88,11 +88,12 @@ std::string Normal(std::string s) {
 
 TEST_F(ResourceTableTest, RegistrationHolesChecksumAndBadIndices) {
   CResourceTable table;
-  const char* paths[] = {"data/m/crate.MESH", "data/t/a.Tex", "data/t/b.tga", "data/fx/smoke.psys",
-                         "data/readme.txt", "data/v1.2/noext", "data/meshes/tree01.mesh", "data/sounds/07.wav"};
-  const uint16_t types[] = {1, 2, 3, 7, 0, 0, 1, 6};
+  const char* paths[] = {"data/m/crate.MESH", "data/t/a.Tex",           "data/t/b.tga",
+                         "data/fx/smoke.psys", "data/readme.txt",        "data/v1.2/noext",
+                         "data/meshes/tree01.mesh", "data/sounds/07.wav", "data/textures/box.texture"};
+  const uint16_t types[] = {1, 2, 3, 7, 0, 0, 1, 6, 2};
   uint32_t sum = 0;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < 9; ++i) {
     ASSERT_EQ(i, table.Add(paths[i]));
     EXPECT_EQ(types[i], table.GetType(i)) << paths[i];
     EXPECT_STREQ(paths[i], table.GetName(i));
