@@ -12,6 +12,7 @@
 #include "scene/mesh/AttachPoint.h"
 #include "scene/animation/KeyframeController.h"
 #include "scene/animation/SequencePlayer.h"
+#include "tests/support/InputCost.h"
 
 namespace {
 
@@ -133,6 +134,24 @@ TEST(AnimationScript, MalformedScriptsAreReportedNeverBroken) {
       "sequence = { data = xform numframes = -4 fps = nan startframe = 1e30 }");
   for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(odd[i].frameCount * 100 + odd[i].frameRate, 124.0f) << i;
   EXPECT_EQ(odd[2].startFrame, INT32_MAX);
+}
+
+// Ten thousand blocks that never close, then one that does: each is reported once with its own
+// line, the closed one compiles, and the whole takes time linear in the script.
+TEST(AnimationScript, UnclosedBlocksCostLinearTime) {
+  LogCapture log;
+  std::string script;
+  for (int i = 0; i < 10000; ++i) script += "sequence = { name = \"open\"\n";
+  script += "sequence = { name = \"last\" data = xform numframes = 9 }\n";
+  std::vector<uint8_t> table;
+  EXPECT_TRUE(testing_support::CostsNearLinear(script.size(), [&] { table = AnimationSet::Parse(script.c_str()); }));
+  AnimationSet set;
+  ASSERT_TRUE(set.Bind(table.data(), static_cast<uint32_t>(table.size())));
+  ASSERT_EQ(set.GetCount(), 1u);
+  EXPECT_STREQ(set.GetRecord(0)->name, "last");
+  EXPECT_EQ(log.Count("never closes"), 10000);
+  EXPECT_EQ(log.Count("block at line 9999 never closes"), 1);
+  EXPECT_EQ(log.Count("block at line 10000 never closes"), 0);  // the last block closes
 }
 
 TEST(AnimationSet, TablesRoundTripAndHostileTablesAreRefused) {

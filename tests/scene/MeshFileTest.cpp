@@ -2,6 +2,7 @@
 // loads, hostile images, upgrades of outdated files and the files of child meshes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,6 +23,7 @@ using testing_support::TempFolder;
 namespace {
 
 void PatchWord(std::string& bytes, size_t word, uint32_t value) { std::memcpy(&bytes[4 * word], &value, 4); }
+void PatchWord(std::vector<uint8_t>& bytes, size_t word, uint32_t value) { std::memcpy(&bytes[4 * word], &value, 4); }
 
 uint32_t WordOf(const std::string& bytes, size_t word) {
   uint32_t v;
@@ -143,6 +145,7 @@ TEST(MeshFileTest, HostileCountsAndIndicesAreRefused) {
   EXPECT_TRUE(refused([&](auto& b) { word(b, records + 8, original->normalCount); }));         // normal index
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordVertexCount, 70000); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordFrameCount, 0); }));
+  EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordFrameCount, 0xFFFFFFFF); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordAttachCount, 0x10000000); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordSlotCount, 0xFFFFFFFF); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordVersion, 53); }));
@@ -153,6 +156,27 @@ TEST(MeshFileTest, HostileCountsAndIndicesAreRefused) {
   EXPECT_TRUE(refused([&](auto& b) { word(b, normals + 8, 3 * original->faceCount + 1); }));     // end
   EXPECT_TRUE(refused([&](auto& b) { word(b, normals + 12 * original->normalCount, 3 * original->faceCount); }));
   EXPECT_NE(std::string::npos, log.Text().find("ShadedMesh: "));
+}
+
+// A bare header (no faces, no vertices) stores nothing per frame: its frame count is bounded by
+// the file's bytes, so a huge one is refused at once instead of computing normals for every frame.
+TEST(MeshFileTest, FrameCountIsBoundedByTheFile) {
+  DebugCapture log;
+  std::vector<uint8_t> header(MeshFileLayout::kHeaderSize, 0);
+  auto parse = [&](uint32_t frames) {
+    PatchWord(header, MeshFileLayout::kWordVersion, ShadedMesh::kVersion);
+    PatchWord(header, MeshFileLayout::kWordFrameCount, frames);
+    ShadedMesh mesh;
+    const auto start = std::chrono::steady_clock::now();
+    const bool parsed = mesh.Parse(header.data(), header.size(), false);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << frames;
+    return parsed && mesh.frameCount == frames;
+  };
+  EXPECT_TRUE(parse(1));
+  EXPECT_TRUE(parse(static_cast<uint32_t>(header.size())));
+  EXPECT_FALSE(parse(static_cast<uint32_t>(header.size()) + 1)) << log.Text();
+  EXPECT_FALSE(parse(0xFFFFFFFFu));
+  EXPECT_NE(std::string::npos, log.Text().find("more frames than the file has bytes"));
 }
 
 TEST(MeshFileTest, OutdatedFilesAreUpgradedAndRewrittenOnce) {

@@ -74,6 +74,10 @@ TEST(BezierSpline, ParameterSpreadsEvenlyOverSegments) {
   spline.GetPointAtParameter(got, -0.1f);  // wraps round
   ExpectNear(got, want, 1e-3f);
   EXPECT_FALSE(spline.GetPointAtParameter(got, std::nanf("")));
+  for (float turns : {3e38f, -3e38f, 1e30f}) {  // whole turns, some past float range once scaled
+    ASSERT_TRUE(spline.GetPointAtParameter(got, turns)) << turns;
+    EXPECT_EQ(got, p[0].position) << turns;
+  }
 
   spline.SetClosed(false);  // three segments, held at the ends
   spline.EvaluateSegment(want, 1, 0.5f);
@@ -230,6 +234,19 @@ TEST(BezierSplineRecord, RefusesTruncatedAndHostileRecords) {
     hostile.resize(count == 0x06666667u ? 61 : hostile.size());
     std::memcpy(hostile.data() + 33, &count, 4);
     EXPECT_FALSE(spline.LoadFromBuffer(hostile.data(), hostile.size())) << count;
+  }
+  // A NaN or infinity anywhere a number must be finite, and negative lengths, at every float.
+  std::vector<size_t> floats = {5};
+  for (size_t at = 9; at < 33; at += 4) floats.push_back(at);
+  for (size_t at = 37; at < good.size(); at += 4) floats.push_back(at);
+  for (size_t at : floats) {
+    const bool isLength = at == 5 || (at >= 37 && (at - 37) % 40 == 36);
+    for (float bad : {std::nanf(""), INFINITY, -INFINITY, -1.0f}) {
+      if (bad == -1.0f && !isLength) continue;  // a negative coordinate is fine
+      auto hostile = good;
+      std::memcpy(hostile.data() + at, &bad, 4);
+      EXPECT_FALSE(spline.LoadFromBuffer(hostile.data(), hostile.size())) << at << " " << bad;
+    }
   }
   EXPECT_EQ(spline.GetID(), 99);  // refused records change nothing
   EXPECT_EQ(spline.GetPointCount(), 0u);

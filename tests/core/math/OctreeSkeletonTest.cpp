@@ -188,6 +188,22 @@ TEST(OctreeVisibility, FilesAreCheckedAndListedCellsStay) {
   ASSERT_EQ(one->visibility->cells.size(), 3u);
   EXPECT_EQ(one->visibility->cells[1]->GetCellCode(), 10u);
   EXPECT_EQ(tree.FindCellByCode(585, false)->GetDepth(), 4u);
+  // Refused files, truncated or corrupt in their last record, leave the loaded records in place.
+  bad = file;
+  PutU32(bad, bad.size() - 4, 0x7FFFFFFF);
+  for (size_t n : {size_t{4}, file.size() - 1, bad.size()}) {
+    EXPECT_FALSE(tree.LoadVisibility(n == bad.size() ? bad.data() : file.data(), n)) << n;
+    ASSERT_NE(one->visibility, nullptr) << n;
+    EXPECT_EQ(one->visibility->cells.size(), 3u) << n;
+    ASSERT_NE(tree.FindCellByCode(2, false)->visibility, nullptr) << n;
+  }
+  // An accepted file replaces them: records it does not name are gone.
+  const std::vector<uint8_t> other = WriteVisibilityFile({{2, 8, {3}}});
+  ASSERT_TRUE(tree.LoadVisibility(other.data(), other.size()));
+  EXPECT_EQ(one->visibility, nullptr);
+  ASSERT_NE(tree.FindCellByCode(2, false)->visibility, nullptr);
+  EXPECT_EQ(tree.FindCellByCode(2, false)->visibility->flags, 8u);
+  ASSERT_TRUE(tree.LoadVisibility(file.data(), file.size()));
 
   // A cell another record lists outlives the objects filed in it: the record's pointer stays valid.
   COctreeNode* listed = tree.FindCellByCode(585, false);
