@@ -1,6 +1,7 @@
 // Reading a mesh file image: every count is checked against the bytes that remain before
 // anything is allocated, every index against what it indexes, and arrays are used in place
 // only where the image is aligned for their element type.
+#include <cmath>
 #include <cstring>
 
 #include "core/math/DebugPrintf.h"
@@ -155,6 +156,12 @@ bool ShadedMesh::ParseFaces(MeshFileReader& in, bool inPlace) {
   if (!TakeArray(in, static_cast<uint64_t>(vertexCount) * frameCount, inPlace, allPositions, m_owned,
                  kOwnPositions)) {
     return Fail("position section cut short");
+  }
+  // Bounds, normals and every ray test are built from the positions: one that is not a finite
+  // number would poison them all.
+  for (size_t i = 0; i < static_cast<size_t>(vertexCount) * frameCount; ++i) {
+    const Vector3& p = allPositions[i];
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return Fail("position is not a finite number");
   }
   if (!TakeArray(in, faceCount, inPlace, faceRecords, m_owned, kOwnFaceRecords)) {
     return Fail("face-record section cut short");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -176,6 +177,18 @@ TEST(LightMap, GeneratedDataLoadsBackExactly) {
     EXPECT_EQ(Color::FromWord(record->colours[0]).a, 255);
   }
   EXPECT_EQ(LightMapper::BuildFile(terrain), file);
+  // A coordinate that is not a number, or too large for any texel, costs that face its map only.
+  for (float bad : {std::nanf(""), INFINITY, 1e30f, -3e38f}) {
+    std::vector<uint8_t> hostile = file;
+    std::memcpy(&hostile[12 + LightMapper::kRecordSize * 5 + 4 * (bad == 1e30f ? 5 : 0)], &bad, 4);
+    LitScene other(false);
+    CMeshInstance* mapped = other.Place(other.Keep(DemoContent::BuildGroundGrid(9, 2.0f)), Vector3(), false);
+    ASSERT_TRUE(LightMapper::Load(mapped, hostile.data(), hostile.size(), folder.Path(), true)) << bad;
+    for (uint32_t f = 0; f < faces; ++f) {
+      ASSERT_NE(RecordOf(mapped, f), nullptr);
+      EXPECT_EQ(RecordOf(mapped, f)->page == nullptr, f == 5) << bad << " " << f;
+    }
+  }
   const LightMapData* maps = terrain->GetLightMapData();
   ASSERT_EQ(maps->pages.size(), pages);
   for (uint32_t i = 0; i < pages; ++i) {

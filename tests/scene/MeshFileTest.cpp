@@ -146,6 +146,12 @@ TEST(MeshFileTest, HostileCountsAndIndicesAreRefused) {
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordVertexCount, 70000); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordFrameCount, 0); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordFrameCount, 0xFFFFFFFF); }));
+  const size_t positions = faces + original->faceCount * 6;
+  for (uint32_t bits : {0x7FC00000u, 0x7F800000u, 0xFF800000u}) {  // NaN, +inf, -inf
+    EXPECT_TRUE(refused([&](auto& b) { word(b, positions + 4, bits); })) << bits;  // first y
+    EXPECT_TRUE(refused([&](auto& b) { word(b, records - 4, bits); })) << bits;    // last z
+  }
+  EXPECT_FALSE(refused([&](auto& b) { word(b, positions + 4, 0x7F7FFFFF); }));  // the largest float is a number
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordAttachCount, 0x10000000); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordSlotCount, 0xFFFFFFFF); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordVersion, 53); }));
