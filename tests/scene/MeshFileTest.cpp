@@ -10,6 +10,7 @@
 #include "platform/Platform.h"
 #include "scene/mesh/MeshFileLayout.h"
 #include "tests/scene/MeshTestSupport.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 using mesh_test::BuildMesh;
@@ -99,8 +100,8 @@ TEST(MeshFileTest, TruncatedAndDamagedImagesFailCleanly) {
     // A fresh heap block of exactly the prefix's length, so any over-read is caught.
     std::vector<uint8_t> prefix(image.begin(), image.begin() + length);
     ShadedMesh copied, inPlace;
-    EXPECT_FALSE(copied.Parse(prefix.data(), prefix.size(), false)) << length;
-    EXPECT_FALSE(inPlace.Parse(prefix.data(), prefix.size(), true)) << length;
+    EXPECT_FALSE(testing_support::WithinLinearCost(length, [&] { return copied.Parse(prefix.data(), prefix.size(), false); })) << length;
+    EXPECT_FALSE(testing_support::WithinLinearCost(length, [&] { return inPlace.Parse(prefix.data(), prefix.size(), true); })) << length;
     EXPECT_EQ(0u, copied.faceCount);
     EXPECT_FALSE(copied.IsLoaded());
   }
@@ -116,7 +117,7 @@ TEST(MeshFileTest, TruncatedAndDamagedImagesFailCleanly) {
       damaged[at] ^= static_cast<uint8_t>(1 + plat::rand() % 255);
     }
     ShadedMesh mesh;
-    if (!mesh.Parse(damaged.data(), damaged.size(), round % 2 == 0)) continue;
+    if (!testing_support::WithinLinearCost(damaged.size(), [&] { return mesh.Parse(damaged.data(), damaged.size(), round % 2 == 0); })) continue;
     ++accepted;
     // Whatever was accepted must be a mesh that writes and reads back.
     const std::vector<uint8_t> again = FileImage(mesh);

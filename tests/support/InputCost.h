@@ -23,4 +23,13 @@ InputCost MeasureInputCost(const std::function<void()>& work);
 // quadratic or count-driven work, not to be a benchmark on a loaded machine under the sanitizers.
 ::testing::AssertionResult CostsNearLinear(size_t inputBytes, const std::function<void()>& work);
 
+// Runs read, which reads inputBytes bytes, checks it with CostsNearLinear and returns its result,
+// so that a reader's call in a truncation or damage loop is guarded where it stands.
+template <typename Read>
+auto WithinLinearCost(size_t inputBytes, Read read) -> decltype(read()) {
+  decltype(read()) result{};
+  EXPECT_TRUE(CostsNearLinear(inputBytes, [&] { result = read(); }));
+  return result;
+}
+
 }  // namespace testing_support
