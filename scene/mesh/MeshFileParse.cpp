@@ -87,9 +87,11 @@ bool ShadedMesh::Parse(const uint8_t* data, size_t size, bool inPlace) {
   if (version != kVersion) flags |= kFlagNeedsRewrite;
   if (vertexCount > kMaxVertices) return Fail("more vertices than 16-bit indices address");
   if (frameCount == 0) return Fail("frame count 0");
-  // Normals and bounds are computed per frame even where a frame stores nothing (no vertices),
-  // so a count the file's bytes cannot stand for would be work without data.
-  if (frameCount > size) return Fail("more frames than the file has bytes");
+  // Positions bound the frame count by the file's bytes, but a mesh without vertices stores
+  // nothing per frame, while normals and bounds are still computed frame by frame: only a cap
+  // keeps such a count from being work without data. No animation comes near it.
+  constexpr uint32_t kMaxFrames = 65536;
+  if (frameCount > kMaxFrames) return Fail("more frames than any animation has");
   if (slotCount > kMaxSlots) return Fail("slot count out of range");
 
   bool rebuildNormals = false;
