@@ -334,8 +334,10 @@ void ReadCommandLine(const char* commandLine) {
   App().safeMode = Params::HasFlag(text, "safemode") ? 1 : 0;
   App().pvsWindowed = 0;
   if (Params::HasFlag(text, "pvs") && Params::HasFlag(text, "rays")) {
-    const int rays = static_cast<int>(Params::ReadFloat(text, "pvs"));
-    if (rays != -1) App().pvsWindowed = 1;
+    // -1 (anything that truncates to it) keeps the mode. Compared as a float: a count past the
+    // int range has no int to convert to.
+    const float rays = Params::ReadFloat(text, "pvs");
+    if (!(rays > -2.0f && rays <= -1.0f)) App().pvsWindowed = 1;
   }
   App().startLevel = FindLevelSwitch(text);
 }

@@ -234,7 +234,6 @@ bool CGameWorld::GenerateLightData(CMeshInstance* instance, const char* path, fl
 }
 
 void CGameWorld::LoadVisibilityNodes(const char* path) {
-  m_visibilityLoaded = 0;
   if (path == nullptr) {
     const std::string defaultPath = m_levelDirectory + "visnodes.bin";
     LoadVisibilityNodes(defaultPath.c_str());
@@ -243,12 +242,12 @@ void CGameWorld::LoadVisibilityNodes(const char* path) {
   uint32_t size = 0;
   char* data = LoadFileToBuffer(path, &size);
   if (data == nullptr) return;  // the file functions logged it; the octree keeps its records
-  m_octree.ClearVisibility();
+  // The octree replaces its records only with a file it accepted whole, so a refused file
+  // leaves the world with the records (or the culling fallback) it had.
   const bool loaded = m_octree.LoadVisibility(reinterpret_cast<const uint8_t*>(data), size);
   DebugPrintf("CGameWorld: Loading Visibility Nodes from: %s\n", path);
   FreeFileBuffer(data);
-  // Only records the octree accepted count as loaded; otherwise the scene falls back to culling.
-  m_visibilityLoaded = loaded ? 1 : 0;
+  if (loaded) m_visibilityLoaded = 1;
 }
 
 CMeshInstance* CGameWorld::AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree,

@@ -7,11 +7,14 @@
 
 #include <strings.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct RegistryKeyHandle {
@@ -214,9 +217,22 @@ RegistryValue* FindValue(RegistryKey& key, const std::string& name) {
   return nullptr;
 }
 
+// The case-blind form of a name, as strcasecmp compares them, for the parse-time indexes.
+std::string FoldedName(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+// Sections and value names are indexed while parsing: a file of many of them would
+// otherwise be searched once per line.
 RegistryImage ParseImage(const std::string& text) {
   RegistryImage image;
-  RegistryKey* current = nullptr;
+  std::unordered_map<std::string, size_t> keyAt;
+  std::vector<std::unordered_map<std::string, size_t>> valueAt;
+  size_t current = SIZE_MAX;
   size_t begin = 0;
   int number = 0;
   while (begin < text.size()) {
@@ -229,22 +245,25 @@ RegistryImage ParseImage(const std::string& text) {
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[' && line.back() == ']' && line.size() > 2) {
       const std::string path = line.substr(1, line.size() - 2);
-      current = FindKey(image, path);
-      if (!current) {
+      const auto found = keyAt.emplace(FoldedName(path), image.size());
+      if (found.second) {
         image.push_back(RegistryKey{path, {}});
-        current = &image.back();
+        valueAt.emplace_back();
       }
+      current = found.first->second;
       continue;
     }
     RegistryValue value;
-    if (!current || !ReadValueLine(line, &value)) {
+    if (current == SIZE_MAX || !ReadValueLine(line, &value)) {
       LogSkippedLine(number);
       continue;
     }
-    if (RegistryValue* existing = FindValue(*current, value.name)) {
-      *existing = value;  // the last line of a name wins, as a re-import would
+    std::vector<RegistryValue>& values = image[current].values;
+    const auto found = valueAt[current].emplace(FoldedName(value.name), values.size());
+    if (found.second) {
+      values.push_back(std::move(value));
     } else {
-      current->values.push_back(value);
+      values[found.first->second] = std::move(value);  // the last line of a name wins, as a re-import would
     }
   }
   return image;

@@ -38,6 +38,7 @@ bool CSoundSample::Copy(const void* file, size_t size) {
   // The RIFF size may only shorten the walk: a file cut short keeps its
   // original size there, and trailing bytes after the RIFF form are ignored.
   const uint64_t riffEnd = static_cast<uint64_t>(ReadU32(bytes + 4)) + 8;
+  if (riffEnd < 12) return Fail("RIFF size ends the form inside its own header");
   const size_t end = riffEnd < size ? static_cast<size_t>(riffEnd) : size;
 
   const uint8_t* format = nullptr;

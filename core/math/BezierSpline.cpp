@@ -37,6 +37,25 @@ constexpr size_t kLengthOffset = 5;
 constexpr size_t kBoxOffset = 9;
 constexpr size_t kCountOffset = 33;
 
+// Points, handles, lengths and the box feed sums and divisions all along the curve: one NaN or
+// infinity would spread to every position asked for. Lengths cannot be negative either.
+bool AllFinite(const uint8_t* data, size_t size) {
+  const float length = ReadF32(data + kLengthOffset);
+  if (!std::isfinite(length) || length < 0.0f) return false;
+  for (size_t at = kBoxOffset; at < kBoxOffset + 24; at += 4) {
+    if (!std::isfinite(ReadF32(data + at))) return false;
+  }
+  constexpr size_t kPoint = CBezierSpline::kRecordPointSize;
+  for (const uint8_t* p = data + CBezierSpline::kRecordHeaderSize; p + kPoint <= data + size; p += kPoint) {
+    for (size_t at = 0; at < 36; at += 4) {
+      if (!std::isfinite(ReadF32(p + at))) return false;
+    }
+    const float segment = ReadF32(p + 36);
+    if (!std::isfinite(segment) || segment < 0.0f) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 CBezierSpline::CBezierSpline() {
@@ -88,8 +107,10 @@ bool CBezierSpline::GetPointAtParameter(Vector3& out, float t) const {
     return segments == 0;
   }
   const float count = static_cast<float>(segments);
-  const float scaled = count * t;
+  float scaled = count * t;
   if (m_closed) {
+    // Past float range the product is infinite; any float that large is a whole number of turns.
+    if (!std::isfinite(scaled)) scaled = count * (t - std::floor(t));
     // Wraps round; floor (not truncation) keeps negative t on the right segment.
     const float whole = std::floor(scaled);
     float index = std::fmod(whole, count);
@@ -163,6 +184,10 @@ bool CBezierSpline::LoadFromBuffer(const uint8_t* data, size_t size) {
   const uint64_t expected = kRecordHeaderSize + static_cast<uint64_t>(kRecordPointSize) * count;
   if (expected != size) {
     DebugPrintf("CBezierSpline: spline record of %zu bytes does not hold its %u points\n", size, count);
+    return false;
+  }
+  if (!AllFinite(data, size)) {
+    DebugPrintf("CBezierSpline: spline record with a coordinate or length that is not a finite number\n");
     return false;
   }
   m_id = static_cast<int32_t>(ReadU32(data + kIdOffset));

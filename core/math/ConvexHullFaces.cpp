@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -49,11 +50,15 @@ struct Face {
   uint32_t v[3];
   Normal normal;  // (p1 - p0) x (p2 - p0), outward
   bool alive;
+  uint32_t visit;               // the step that last tested this face
+  bool seen;                    // that step's answer
+  std::vector<uint32_t> outside;  // waiting points that see this face, each listed on one face only
 };
 
-uint32_t EdgeKey(uint32_t a, uint32_t b) {
-  return a > b ? (a << 16) | b : (b << 16) | a;
-}
+constexpr uint32_t kNoFace = UINT32_MAX;
+
+// Directed edge a -> b as it runs in the face that owns it; indices fit 16 bits.
+uint32_t EdgeKey(uint32_t a, uint32_t b) { return (a << 16) | b; }
 
 void Log(const char* text) {
   char line[160];
@@ -61,28 +66,36 @@ void Log(const char* text) {
   OutputDebugStringA(line);
 }
 
+// Points go in in a fixed pseudo-random order and each waiting point outside the hull is listed
+// on one face it sees. Adding a point then costs the faces it sees, found by walking from that
+// face over shared edges, plus a new-face test for each point those faces listed; in random order
+// both add up to about n log n, where scanning every face per point would be quadratic.
 class HullBuilder {
  public:
-  explicit HullBuilder(std::vector<GridPoint> grid) : grid_(std::move(grid)), done_(grid_.size(), false) {}
+  explicit HullBuilder(std::vector<GridPoint> grid) : grid_(std::move(grid)), faceOf_(grid_.size(), kNoFace) {}
 
   bool Run(std::vector<ConvexHullTriangle>& out);
 
  private:
-  bool StartTetrahedron();
-  void AddFace(uint32_t a, uint32_t b, uint32_t c);
+  bool StartTetrahedron(uint32_t corner[4]);
+  uint32_t AddFace(uint32_t a, uint32_t b, uint32_t c);
   void AddPoint(uint32_t p);
+  void FindVisible(uint32_t start, const GridPoint& q, std::vector<uint32_t>& visible,
+                   std::vector<uint32_t>& horizon);
+  void Assign(uint32_t point, const std::vector<uint32_t>& candidates);
   bool Sees(const Face& f, const GridPoint& p) const {
     return DotWithDifference(f.normal, p, grid_[f.v[0]]) > 0;
   }
 
   std::vector<GridPoint> grid_;
-  std::vector<bool> done_;
+  std::vector<uint32_t> faceOf_;  // the face a waiting point is listed on, or kNoFace
   std::vector<Face> faces_;
-  std::unordered_map<uint32_t, int> edgeUses_;
+  std::unordered_map<uint32_t, uint32_t> edgeOwner_;  // directed edge -> live face
   GridPoint interior_{0, 0, 0};
+  uint32_t step_ = 0;
 };
 
-bool HullBuilder::StartTetrahedron() {
+bool HullBuilder::StartTetrahedron(uint32_t corner[4]) {
   const uint32_t n = static_cast<uint32_t>(grid_.size());
   uint32_t i1 = n, i2 = n, i3 = n;
   for (uint32_t i = 1; i < n && i1 == n; ++i) {
@@ -99,13 +112,15 @@ bool HullBuilder::StartTetrahedron() {
   }
   if (i3 == n) return false;
 
-  const uint32_t corner[4] = {0, i1, i2, i3};
+  corner[0] = 0;
+  corner[1] = i1;
+  corner[2] = i2;
+  corner[3] = i3;
   int64_t sx = 0, sy = 0, sz = 0;
-  for (uint32_t c : corner) {
-    sx += grid_[c].x;
-    sy += grid_[c].y;
-    sz += grid_[c].z;
-    done_[c] = true;
+  for (int c = 0; c < 4; ++c) {
+    sx += grid_[corner[c]].x;
+    sy += grid_[corner[c]].y;
+    sz += grid_[corner[c]].z;
   }
   // Grid coordinates are multiples of 4, so the centroid is exact.
   interior_ = {sx / 4, sy / 4, sz / 4};
@@ -113,74 +128,113 @@ bool HullBuilder::StartTetrahedron() {
   AddFace(0, i1, i3);
   AddFace(0, i2, i3);
   AddFace(i1, i2, i3);
-  for (uint32_t a = 0; a < 4; ++a) {
-    for (uint32_t b = a + 1; b < 4; ++b) edgeUses_[EdgeKey(corner[a], corner[b])] = 2;
-  }
   return true;
 }
 
 // Adds the triangle wound so that its normal points away from the interior point.
-void HullBuilder::AddFace(uint32_t a, uint32_t b, uint32_t c) {
-  Face f{{a, b, c}, CrossOfDifferences(grid_[a], grid_[b], grid_[c]), true};
+uint32_t HullBuilder::AddFace(uint32_t a, uint32_t b, uint32_t c) {
+  Face f{{a, b, c}, CrossOfDifferences(grid_[a], grid_[b], grid_[c]), true, 0, false, {}};
   if (DotWithDifference(f.normal, interior_, grid_[a]) > 0) {
     f.v[1] = c;
     f.v[2] = b;
     f.normal = {-f.normal.x, -f.normal.y, -f.normal.z};
   }
-  faces_.push_back(f);
+  const uint32_t index = static_cast<uint32_t>(faces_.size());
+  for (int k = 0; k < 3; ++k) edgeOwner_[EdgeKey(f.v[k], f.v[(k + 1) % 3])] = index;
+  faces_.push_back(std::move(f));
+  return index;
 }
 
-void HullBuilder::AddPoint(uint32_t p) {
-  const GridPoint& q = grid_[p];
-  std::vector<uint32_t> removed;
-  for (uint32_t i = 0; i < faces_.size(); ++i) {
-    if (!Sees(faces_[i], q)) continue;
-    faces_[i].alive = false;
-    removed.push_back(i);
-    for (int k = 0; k < 3; ++k) --edgeUses_[EdgeKey(faces_[i].v[k], faces_[i].v[(k + 1) % 3])];
-  }
-  if (removed.empty()) return;  // inside or on the hull: nothing to add
-
-  // An edge that lost one use borders exactly one removed face: the horizon.
-  std::vector<uint32_t> horizon;
-  for (uint32_t i : removed) {
+// With exact signs the faces a point sees form one edge-connected disc, so a walk from one of
+// them finds them all; the edges from a seen face to an unseen one are the horizon (as a -> b
+// pairs, wound as in the seen face).
+void HullBuilder::FindVisible(uint32_t start, const GridPoint& q, std::vector<uint32_t>& visible,
+                              std::vector<uint32_t>& horizon) {
+  ++step_;
+  faces_[start].visit = step_;
+  faces_[start].seen = true;
+  visible.push_back(start);
+  for (size_t at = 0; at < visible.size(); ++at) {
+    const uint32_t v[3] = {faces_[visible[at]].v[0], faces_[visible[at]].v[1], faces_[visible[at]].v[2]};
     for (int k = 0; k < 3; ++k) {
-      const uint32_t a = faces_[i].v[k], b = faces_[i].v[(k + 1) % 3];
-      auto it = edgeUses_.find(EdgeKey(a, b));
-      if (it == edgeUses_.end()) continue;  // interior edge, already dropped via its other face
-      if (it->second == 0) {
-        edgeUses_.erase(it);
-      } else if (it->second == 1) {
+      const uint32_t a = v[k], b = v[(k + 1) % 3];
+      Face& next = faces_[edgeOwner_.at(EdgeKey(b, a))];
+      if (next.visit != step_) {
+        next.visit = step_;
+        next.seen = Sees(next, q);
+        if (next.seen) visible.push_back(static_cast<uint32_t>(&next - faces_.data()));
+      }
+      if (!next.seen) {
         horizon.push_back(a);
         horizon.push_back(b);
       }
     }
   }
-  std::vector<Face> kept;
-  kept.reserve(faces_.size());
-  for (const Face& f : faces_) {
-    if (f.alive) kept.push_back(f);
-  }
-  faces_.swap(kept);
+}
 
-  for (size_t h = 0; h < horizon.size(); h += 2) {
-    const uint32_t a = horizon[h], b = horizon[h + 1];
-    AddFace(a, b, p);
-    edgeUses_[EdgeKey(a, b)] = 2;
-    ++edgeUses_[EdgeKey(a, p)];
-    ++edgeUses_[EdgeKey(b, p)];
+// Lists a waiting point on the first candidate face it sees; one that sees none is inside.
+void HullBuilder::Assign(uint32_t point, const std::vector<uint32_t>& candidates) {
+  faceOf_[point] = kNoFace;
+  for (uint32_t f : candidates) {
+    if (Sees(faces_[f], grid_[point])) {
+      faceOf_[point] = f;
+      faces_[f].outside.push_back(point);
+      return;
+    }
   }
 }
 
-bool HullBuilder::Run(std::vector<ConvexHullTriangle>& out) {
-  if (!StartTetrahedron()) return false;
-  for (uint32_t i = 0; i < grid_.size(); ++i) {
-    if (done_[i]) continue;
-    done_[i] = true;
-    AddPoint(i);
+void HullBuilder::AddPoint(uint32_t p) {
+  const uint32_t start = faceOf_[p];
+  faceOf_[p] = kNoFace;
+  if (start == kNoFace) return;  // inside or on the hull: nothing to add
+  std::vector<uint32_t> visible, horizon;
+  FindVisible(start, grid_[p], visible, horizon);
+
+  std::vector<uint32_t> orphans;
+  for (uint32_t f : visible) {
+    Face& face = faces_[f];
+    face.alive = false;
+    for (int k = 0; k < 3; ++k) {
+      auto it = edgeOwner_.find(EdgeKey(face.v[k], face.v[(k + 1) % 3]));
+      if (it != edgeOwner_.end() && it->second == f) edgeOwner_.erase(it);
+    }
+    for (uint32_t q : face.outside) {
+      if (q != p && faceOf_[q] == f) orphans.push_back(q);
+    }
+    std::vector<uint32_t>().swap(face.outside);
   }
-  out.reserve(faces_.size());
+  std::vector<uint32_t> added;
+  added.reserve(horizon.size() / 2);
+  for (size_t h = 0; h < horizon.size(); h += 2) added.push_back(AddFace(horizon[h], horizon[h + 1], p));
+  // A point that saw a removed face and is still outside sees one of the new faces.
+  for (uint32_t q : orphans) Assign(q, added);
+}
+
+bool HullBuilder::Run(std::vector<ConvexHullTriangle>& out) {
+  uint32_t corner[4];
+  if (!StartTetrahedron(corner)) return false;
+  const uint32_t n = static_cast<uint32_t>(grid_.size());
+  std::vector<uint32_t> order;
+  order.reserve(n);
+  for (uint32_t i = 0; i < n; ++i) {
+    if (i != corner[0] && i != corner[1] && i != corner[2] && i != corner[3]) order.push_back(i);
+  }
+  // A fixed shuffle: input sorted along some direction would otherwise pile the waiting points
+  // onto the few newest faces and retest them at every step. The same input gives the same faces.
+  uint64_t state = 0x9E3779B97F4A7C15ull;
+  for (size_t i = order.size(); i > 1; --i) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    std::swap(order[i - 1], order[state % i]);
+  }
+  const std::vector<uint32_t> first = {0, 1, 2, 3};
+  for (uint32_t i : order) Assign(i, first);
+  for (uint32_t i : order) AddPoint(i);
+
   for (const Face& f : faces_) {
+    if (!f.alive) continue;
     out.push_back({{static_cast<uint16_t>(f.v[0]), static_cast<uint16_t>(f.v[1]),
                     static_cast<uint16_t>(f.v[2])}});
   }

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
@@ -338,16 +340,18 @@ void CResourceTable::Clear() {
   m_nameChecksum = 0;
 }
 
+// The whole file is read and checked before the table changes: a refused file leaves the
+// table, and the index file it remembers, as they were.
 bool CResourceTable::LoadIndex(const char* file) {
-  Clear();
   if (!file) return false;
   char* text = LoadFileToBuffer(file);
   if (!text) return false;
   // Long enough for any path; a longer token would be split and misread as two records.
   CTokenizer tokens(text, "()[]{}<>;:,", "//", 4096);
+  std::vector<std::pair<int, std::string>> records;
   bool ok = true;
   for (;;) {
-    const std::string path = tokens.NextToken();
+    std::string path = tokens.NextToken();
     if (path.empty()) break;
     if (path.size() == 1) {
       OutputDebugStringA("Parse Error: Unexpected EOF\n");
@@ -361,11 +365,14 @@ bool CResourceTable::LoadIndex(const char* file) {
       ok = false;
       break;
     }
-    AddAt(index, path.c_str());
+    records.emplace_back(index, std::move(path));
   }
   FreeFileBuffer(text);
-  if (ok) m_indexPath = file;
-  return ok;
+  if (!ok) return false;
+  Clear();
+  for (const auto& record : records) AddAt(record.first, record.second.c_str());
+  m_indexPath = file;
+  return true;
 }
 
 bool CResourceTable::SaveIndex(const char* file) {

@@ -106,12 +106,14 @@ const char* CTokenizer::NextToken() {
     return token_.data();
   }
   lastWasDelimiter_ = 0;
-  size_t run = 0;
-  while (cursor_[run] != '\0' && !IsSpace(cursor_[run]) && !IsDelimiter(cursor_[run]) &&
-         !(run > 0 && CommentStartsAt(cursor_ + run))) {
-    ++run;
+  // A word longer than the buffer comes out in buffer-sized pieces; scanning stops at the
+  // buffer's end so that each piece costs its own length, not the rest of the word.
+  const size_t limit = size_ - 1;
+  size_t take = 0;
+  while (take < limit && cursor_[take] != '\0' && !IsSpace(cursor_[take]) && !IsDelimiter(cursor_[take]) &&
+         !(take > 0 && CommentStartsAt(cursor_ + take))) {
+    ++take;
   }
-  const size_t take = run < size_ - 1 ? run : size_ - 1;
   std::memcpy(token_.data(), cursor_, take);
   token_[take] = '\0';
   cursor_ += take;

@@ -186,6 +186,8 @@ bool COctree::LoadVisibility(const uint8_t* data, size_t size) {
     DebugPrintf("COctree: visibility data is corrupt\n");
     return false;
   }
+  // Checked whole: only now do the new records replace the old ones.
+  ClearVisibility();
   pos = 4;
   for (uint32_t r = 0; r < records; ++r) {
     COctreeNode* cell = FindCellByCode(ReadU32(data + pos), true);

@@ -53,6 +53,7 @@ class ImageReader {
     const uint8_t* p = data_ + offset_;
     const size_t at = offset_;
     offset_ += SphereTree::kImageRecordSize;
+    --promised_;  // this record was one of them
     node.centre = Vector3(ReadF32(p), ReadF32(p + 4), ReadF32(p + 8));
     node.radius = ReadF32(p + 12);
     node.stamp = 0;
@@ -61,11 +62,13 @@ class ImageReader {
         !std::isfinite(node.radius) || node.radius < 0.0f) {
       return Fail("bad centre or radius in the node at byte %zu", at);
     }
-    // Each child needs a record of its own, so a count the remaining bytes
-    // cannot hold is refused before anything is allocated.
-    if (count > (size_ - offset_) / SphereTree::kImageRecordSize) {
+    // Each child needs a record of its own, and so does every child an ancestor announced
+    // and that is still unread: a count those records leave no room for is refused before
+    // anything is allocated, so all levels together allocate no more nodes than the image holds.
+    if (count > (size_ - offset_) / SphereTree::kImageRecordSize - promised_) {
       return Fail("child count too large in the node at byte %zu", at);
     }
+    promised_ += count;
     if (!node.AllocateChildren(count)) return Fail("out of memory at byte %zu", at);
     for (uint32_t i = 0; i < count; ++i) {
       if (!ReadNode(node.children[i], depth + 1)) return false;
@@ -89,6 +92,7 @@ class ImageReader {
   const uint8_t* data_;
   size_t size_;
   size_t offset_ = 0;
+  size_t promised_ = 1;  // records announced but not read yet; the root is announced by the image
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/math/DebugPrintf.h"
@@ -163,17 +164,50 @@ bool SameWord(const char* a, const char* b) {
 
 bool IsBlockKeyword(const char* token) { return SameWord(token, "sequence") || SameWord(token, "subsequence"); }
 
-// Reads from just after a block's "{" to its matching "}"; null when the braces never close.
-const char* FindBlockEnd(CTokenizer& tok) {
-  int depth = 1;
-  for (;;) {
-    const char* token = tok.NextToken();
-    if (!*token) return nullptr;
-    if (!tok.LastWasDelimiter()) continue;
-    if (token[0] == '{') ++depth;
-    if (token[0] == '}' && --depth == 0) return tok.GetPosition() - 1;
+// The matching "}" of every "{" in the script, found in one pass: asking per block would scan
+// to the end of the text for each block that never closes. Every place the compiler resumes at
+// is a token boundary of this same pass, so the braces are the ones it would have met.
+class BlockEnds {
+ public:
+  explicit BlockEnds(const char* text) {
+    CTokenizer tok(text, "{}=", "//", 256);
+    std::vector<const char*> open;
+    for (const char* token = tok.NextToken(); *token; token = tok.NextToken()) {
+      if (!tok.LastWasDelimiter()) continue;
+      if (token[0] == '{') open.push_back(tok.GetPosition());
+      if (token[0] == '}' && !open.empty()) {
+        ends_.emplace_back(open.back(), tok.GetPosition() - 1);
+        open.pop_back();
+      }
+    }
+    std::sort(ends_.begin(), ends_.end());
   }
-}
+
+  // The "}" closing the block whose text starts at blockStart (just after its "{"), or null.
+  const char* Find(const char* blockStart) const {
+    const auto at = std::lower_bound(ends_.begin(), ends_.end(), std::make_pair(blockStart, static_cast<const char*>(nullptr)));
+    return at != ends_.end() && at->first == blockStart ? at->second : nullptr;
+  }
+
+ private:
+  std::vector<std::pair<const char*, const char*>> ends_;
+};
+
+// Line numbers for the log, counted on from the last one asked for (the places only move on).
+class LineCounter {
+ public:
+  explicit LineCounter(const char* text) : counted_(text) {}
+  int LineOf(const char* at) {
+    for (; counted_ < at; ++counted_) {
+      if (*counted_ == '\n') ++line_;
+    }
+    return line_;
+  }
+
+ private:
+  const char* counted_;
+  int line_ = 0;
+};
 
 std::vector<uint8_t> ToTable(std::vector<AnimationRecord>& records) {
   for (AnimationRecord& r : records) r.inverseLength = r.length > 0.0f ? 1.0f / r.length : 0.0f;
@@ -202,6 +236,8 @@ uint32_t AnimationSet::MotionTypeFromWord(const char* word) {
 std::vector<uint8_t> AnimationSet::Parse(const char* text) {
   ScriptState state;
   if (text) {
+    const BlockEnds ends(text);
+    LineCounter lines(text);
     CTokenizer tok(text, "{}=", "//", 256);
     for (;;) {
       const char* token = tok.NextToken();
@@ -216,12 +252,12 @@ std::vector<uint8_t> AnimationSet::Parse(const char* text) {
         continue;
       }
       const char* blockStart = tok.GetPosition();
-      const char* blockEnd = FindBlockEnd(tok);
+      const char* blockEnd = ends.Find(blockStart);
       if (!blockEnd) {
-        DebugPrintf("AnimationSet: block at line %d never closes, skipped\n", tok.GetLineNumber());
-        tok.SetPosition(blockStart);
+        DebugPrintf("AnimationSet: block at line %d never closes, skipped\n", lines.LineOf(blockStart));
         continue;
       }
+      tok.SetPosition(blockEnd + 1);
       const std::string block(blockStart, blockEnd);
       CompileBlock(block.c_str(), state);
     }

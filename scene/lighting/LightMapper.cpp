@@ -144,10 +144,12 @@ bool LightMapper::Load(CMeshInstance* instance, const uint8_t* data, size_t size
     std::memcpy(record.uv, in, sizeof(record.uv));
     std::memcpy(record.colours, in + 24, sizeof(record.colours));
     const int32_t page = ReadAt<int32_t>(in, 36);
-    bool finite = true;
-    for (const auto& uv : record.uv) finite = finite && std::isfinite(uv[0]) && std::isfinite(uv[1]);
-    // Coordinates that are not numbers would address no texel: such a face draws without its map.
-    if (finite && page >= 0 && static_cast<uint32_t>(page) < kept->pages.size()) {
+    // Coordinates that are not numbers, or so large that texel positions leave the int range,
+    // address no texel: such a face draws without its map. Written maps lie within [0, 1].
+    constexpr float kLargestUV = 1024.0f;
+    bool usable = true;
+    for (const auto& uv : record.uv) usable = usable && std::fabs(uv[0]) <= kLargestUV && std::fabs(uv[1]) <= kLargestUV;
+    if (usable && page >= 0 && static_cast<uint32_t>(page) < kept->pages.size()) {
       record.page = kept->pages[page].get();
     }
     record.reserved = ReadAt<uint32_t>(in, 76);

@@ -1,6 +1,7 @@
 // Reading a mesh file image: every count is checked against the bytes that remain before
 // anything is allocated, every index against what it indexes, and arrays are used in place
 // only where the image is aligned for their element type.
+#include <cmath>
 #include <cstring>
 
 #include "core/math/DebugPrintf.h"
@@ -87,6 +88,11 @@ bool ShadedMesh::Parse(const uint8_t* data, size_t size, bool inPlace) {
   if (version != kVersion) flags |= kFlagNeedsRewrite;
   if (vertexCount > kMaxVertices) return Fail("more vertices than 16-bit indices address");
   if (frameCount == 0) return Fail("frame count 0");
+  // Positions bound the frame count by the file's bytes, but a mesh without vertices stores
+  // nothing per frame, while normals and bounds are still computed frame by frame: only a cap
+  // keeps such a count from being work without data. No animation comes near it.
+  constexpr uint32_t kMaxFrames = 65536;
+  if (frameCount > kMaxFrames) return Fail("more frames than any animation has");
   if (slotCount > kMaxSlots) return Fail("slot count out of range");
 
   bool rebuildNormals = false;
@@ -154,6 +160,12 @@ bool ShadedMesh::ParseFaces(MeshFileReader& in, bool inPlace) {
   if (!TakeArray(in, static_cast<uint64_t>(vertexCount) * frameCount, inPlace, allPositions, m_owned,
                  kOwnPositions)) {
     return Fail("position section cut short");
+  }
+  // Bounds, normals and every ray test are built from the positions: one that is not a finite
+  // number would poison them all.
+  for (size_t i = 0; i < static_cast<size_t>(vertexCount) * frameCount; ++i) {
+    const Vector3& p = allPositions[i];
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return Fail("position is not a finite number");
   }
   if (!TakeArray(in, faceCount, inPlace, faceRecords, m_owned, kOwnFaceRecords)) {
     return Fail("face-record section cut short");

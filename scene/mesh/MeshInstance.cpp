@@ -397,7 +397,7 @@ void CMeshInstance::AnimateTextures(const AnimationRecord* sequence) {
       if (limit == 0) break;  // nothing to show; an index of -1 would read before the list
       const double sampled = record->SampleTime(m_player.time);
       const double step = record->length > 0.0f ? sampled / record->length * record->frameCount : 0.0;
-      const int32_t entry = std::max(0, std::min(ToFrame(record->startFrame + ToFrame(step)), static_cast<int32_t>(limit) - 1));
+      const int32_t entry = std::max(0, std::min(ToFrame(static_cast<double>(record->startFrame) + ToFrame(step)), static_cast<int32_t>(limit) - 1));
       uint32_t textureIndex = 0;
       std::memcpy(&textureIndex, point.GetData() + kHeaderBytes + 4 * static_cast<size_t>(entry), 4);
       const ShadedMesh* owner = m_mesh->textureOwner ? m_mesh->textureOwner : m_mesh;

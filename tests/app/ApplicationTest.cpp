@@ -200,7 +200,8 @@ TEST_F(ShellTest, CommandLineSwitches) {
   };
   // Only "pvs <n>" with "rays" starts windowed; -1 keeps the mode, a comment hides switches.
   for (const Case& c : {Case{"kelvarun pvs 5 rays", true}, Case{"kelvarun pvs 5", false},
-                        Case{"kelvarun pvs=-1 rays", false}, Case{"kelvarun rays // pvs 3", false}}) {
+                        Case{"kelvarun pvs=-1 rays", false}, Case{"kelvarun rays // pvs 3", false},
+                        Case{"kelvarun pvs 1e10 rays", true}, Case{"kelvarun pvs -1e10 rays", true}}) {
     SCOPED_TRACE(c.line);
     Start(c.line);
     EXPECT_EQ(c.pvsWindowed, IsPvsWindowed());

@@ -11,6 +11,7 @@
 #include "core/InputMan.h"
 #include "core/SkateSettings.h"
 #include "platform/Platform.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/WorkingFolder.h"
 
@@ -134,7 +135,7 @@ TEST(SettingsFile, TruncatedOversizedAndOverclaimingFilesAreRefusedWithoutTouchi
   for (size_t size = 0; size < valid.size(); ++size) {
     std::unique_ptr<char[]> block(new char[size > 0 ? size : 1]);
     std::memcpy(block.get(), valid.data(), size);
-    ASSERT_FALSE(settings.Parse(block.get(), size)) << size;
+    ASSERT_FALSE(testing_support::WithinLinearCost(size, [&] { return settings.Parse(block.get(), size); })) << size;
   }
   EXPECT_EQ(Image(settings), before);
 
@@ -143,7 +144,7 @@ TEST(SettingsFile, TruncatedOversizedAndOverclaimingFilesAreRefusedWithoutTouchi
   for (uint32_t claimed : {75u, 0xFFFFFFFFu, 0x0CCCCCCDu /* x 20 wraps to 4 in 32 bits */, 73u, 0u}) {
     std::string lying = valid;
     PutU32At(lying, 76, claimed);
-    EXPECT_FALSE(settings.Parse(lying.data(), lying.size())) << claimed;
+    EXPECT_FALSE(testing_support::WithinLinearCost(lying.size(), [&] { return settings.Parse(lying.data(), lying.size()); })) << claimed;
   }
   EXPECT_EQ(Image(settings), before);
   EXPECT_FALSE(settings.Parse(nullptr, 0));

@@ -6,6 +6,7 @@
 
 #include "physics/polyhedron/PolyTreeLibrary.h"
 #include "tests/physics/PhysicsTestUtil.h"
+#include "tests/support/InputCost.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ TEST(PolyTreeLibrary, MalformedEntriesAreReportedAndStopTheRead) {
     std::istringstream in(c.text);
     PolyTreeLibrary library;
     physics_test::CerrCapture err;
-    library.read(in);
+    EXPECT_TRUE(testing_support::CostsNearLinear(c.text.size(), [&] { library.read(in); }));
     EXPECT_NE(err.Text().find(c.message), std::string::npos) << c.text << "\n" << err.Text();
     EXPECT_EQ(library.size(), c.kept) << c.text;
   }

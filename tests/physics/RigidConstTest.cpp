@@ -7,6 +7,7 @@
 #include "core/math/ResourceTable.h"
 #include "physics/polyhedron/PolyTree.h"
 #include "tests/physics/RigidTestUtil.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 using namespace rigid_test;
@@ -137,7 +138,7 @@ TEST(RigidConst, TruncatedPayloadsAreRefusedCleanly) {
     mesh->AddAttachPoint(At(Vector3()), kAttachRigidSphere, std::min<uint32_t>(length, 4), ball, false);
     DebugCapture log;
     RigidConst model;
-    model.BuildFromMesh(std::move(mesh));
+    EXPECT_TRUE(testing_support::CostsNearLinear(length, [&] { model.BuildFromMesh(std::move(mesh)); }));
     EXPECT_EQ(nullptr, model.GetPieces()) << length;
     EXPECT_EQ(length >= 8 ? 2.0f : 0.0f, model.GetMass().mass) << length;
     EXPECT_EQ(length >= 4 ? 1u : 0u, model.GetSphereRoot().childCount) << length;

@@ -5,15 +5,18 @@
 #include <Eigen/Geometry>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <vector>
 
 #include "physics/collision/SphereTree.h"
 #include "tests/physics/PhysicsTestUtil.h"
+#include "tests/support/InputCost.h"
 
 using physics_test::DebugCapture;
 using physics_test::RandomPoint;
 using physics_test::Uniform;
+using testing_support::CostsNearLinear;
 
 namespace {
 
@@ -148,7 +151,9 @@ TEST(SphereTree, ImageRoundTripsAndRejectsTruncatedOrCorruptData) {
     for (size_t size = 0; size < image.size(); ++size) {
       // An exact-size copy, so the sanitizer sees any read past the end.
       const std::vector<uint8_t> prefix(image.begin(), image.begin() + size);
-      EXPECT_FALSE(SphereTree::ReadImage(read, prefix.data(), prefix.size())) << size;
+      bool accepted = true;
+      EXPECT_TRUE(CostsNearLinear(size, [&] { accepted = SphereTree::ReadImage(read, prefix.data(), prefix.size()); }));
+      EXPECT_FALSE(accepted) << size;
       ExpectSameTree(read, before);
     }
     image.push_back(0);
@@ -158,7 +163,9 @@ TEST(SphereTree, ImageRoundTripsAndRejectsTruncatedOrCorruptData) {
     uint8_t* field = image.data() + 28 * (plat::rand() % (image.size() / 28)) + (round % 2 ? 15 : 16);
     *field = uint8_t(plat::rand() | 0x80);
     SphereTreeNode other;
-    if (SphereTree::ReadImage(other, image.data(), image.size())) {
+    bool accepted = false;
+    EXPECT_TRUE(CostsNearLinear(image.size(), [&] { accepted = SphereTree::ReadImage(other, image.data(), image.size()); }));
+    if (accepted) {
       EXPECT_EQ(SphereTree::ImageSize(other), image.size());
     }
   }
@@ -172,6 +179,30 @@ TEST(SphereTree, ImageRoundTripsAndRejectsTruncatedOrCorruptData) {
     for (uint32_t i = 0; i + 1 < levels; ++i) chain[28 * i + 16] = 1;
     EXPECT_EQ(SphereTree::ReadImage(leaf, chain.data(), chain.size()), levels == SphereTree::kMaxImageDepth + 1);
   }
+}
+
+// A megabyte of records, each claiming every record after it as its children: only the first
+// claim fits what the image can still hold, so the read stops at the second level without
+// allocating a level per claim. The same records with leaves below a full root are read whole.
+TEST(SphereTree, ChildCountsAreBoundedByTheRecordsLeft) {
+  DebugCapture log;
+  const uint32_t records = (1u << 20) / 28;
+  std::vector<uint8_t> image(28 * size_t{records}, 0);
+  for (uint32_t i = 0; i < records; ++i) {
+    const uint32_t claim = records - 1 - i;
+    std::memcpy(&image[28 * size_t{i} + 16], &claim, 4);
+  }
+  SphereTreeNode tree;
+  bool accepted = true;
+  EXPECT_TRUE(CostsNearLinear(image.size(), [&] { accepted = SphereTree::ReadImage(tree, image.data(), image.size()); }));
+  EXPECT_FALSE(accepted);
+  EXPECT_NE(log.Text().find("child count too large in the node at byte 28\n"), std::string::npos);
+
+  for (uint32_t i = 1; i < records; ++i) std::fill_n(&image[28 * size_t{i} + 16], 4, 0);
+  EXPECT_TRUE(CostsNearLinear(image.size(), [&] { accepted = SphereTree::ReadImage(tree, image.data(), image.size()); }));
+  ASSERT_TRUE(accepted);
+  EXPECT_EQ(tree.childCount, records - 1);
+  EXPECT_EQ(SphereTree::CountNodes(tree), records);
 }
 
 TEST(SphereTree, FlatBoxGridStaysInsideTheBoxAndItsSphere) {

@@ -3,6 +3,7 @@
 #include "platform/Registry.h"
 
 #include "platform/Platform.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/WorkingFolder.h"
 
@@ -168,7 +169,7 @@ TEST(Registry, DamagedFilesAreReadAsFarAsTheyMakeSense) {
     if (cut) damaged.resize(static_cast<size_t>(plat::rand()) % damaged.size());
     work.Write("registry.txt", damaged);
     HKEY damagedKey = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_ALL_ACCESS, &damagedKey) != ERROR_SUCCESS) {
+    if (testing_support::WithinLinearCost(damaged.size(), [&] { return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_ALL_ACCESS, &damagedKey); }) != ERROR_SUCCESS) {
       EXPECT_TRUE(cut);
       continue;
     }
@@ -177,6 +178,34 @@ TEST(Registry, DamagedFilesAreReadAsFarAsTheyMakeSense) {
     Query(damagedKey, "S");
     Query(damagedKey, "H");
     RegCloseKey(damagedKey);
+  }
+}
+
+// A file of 100,000 sections and one of 100,000 values (a megabyte or more each): a key opens
+// and a value is found in time linear in the file, with names matched regardless of case and
+// the last line of a repeated name winning.
+TEST(Registry, LargeFilesAreIndexed) {
+  WorkingFolder work;
+  ASSERT_TRUE(work.Entered());
+  std::string sections;
+  for (int i = 0; i < 100000; ++i) sections += "[HKEY_LOCAL_MACHINE\\Software\\K" + std::to_string(i) + "]\n\"v\"=dword:1\n";
+  sections += "[HKEY_LOCAL_MACHINE\\software\\k99999]\n\"v\"=dword:00000002\n";
+  std::string values = kSection;
+  for (int i = 0; i < 100000; ++i) values += "\"Name" + std::to_string(i) + "\"=\"" + std::to_string(i) + "\"\n";
+  values += "\"name5\"=\"last\"\n";
+  for (const std::string* file : {&sections, &values}) {
+    work.Write("registry.txt", *file);
+    const bool manySections = file == &sections;
+    std::pair<DWORD, std::string> got;
+    EXPECT_TRUE(testing_support::CostsNearLinear(file->size(), [&] {
+      HKEY key = nullptr;
+      ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, manySections ? "Software\\K99999" : kKeyPath, 0, KEY_ALL_ACCESS, &key),
+                ERROR_SUCCESS);
+      got = Query(key, manySections ? "V" : "NAME5");
+      RegCloseKey(key);
+    }));
+    EXPECT_EQ(got, manySections ? std::make_pair(REG_DWORD, std::string("\x02\0\0\0", 4))
+                                : std::make_pair(REG_SZ, std::string("last", 5)));  // with its NUL
   }
 }
 

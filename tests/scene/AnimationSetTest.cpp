@@ -9,9 +9,10 @@
 
 #include "platform/Platform.h"
 #include "scene/animation/AnimationSet.h"
-#include "scene/mesh/AttachPoint.h"
 #include "scene/animation/KeyframeController.h"
 #include "scene/animation/SequencePlayer.h"
+#include "scene/mesh/AttachPoint.h"
+#include "tests/support/InputCost.h"
 
 namespace {
 
@@ -135,6 +136,24 @@ TEST(AnimationScript, MalformedScriptsAreReportedNeverBroken) {
   EXPECT_EQ(odd[2].startFrame, INT32_MAX);
 }
 
+// Ten thousand blocks that never close, then one that does: each is reported once with its own
+// line, the closed one compiles, and the whole takes time linear in the script.
+TEST(AnimationScript, UnclosedBlocksCostLinearTime) {
+  LogCapture log;
+  std::string script;
+  for (int i = 0; i < 10000; ++i) script += "sequence = { name = \"open\"\n";
+  script += "sequence = { name = \"last\" data = xform numframes = 9 }\n";
+  std::vector<uint8_t> table;
+  EXPECT_TRUE(testing_support::CostsNearLinear(script.size(), [&] { table = AnimationSet::Parse(script.c_str()); }));
+  AnimationSet set;
+  ASSERT_TRUE(set.Bind(table.data(), static_cast<uint32_t>(table.size())));
+  ASSERT_EQ(set.GetCount(), 1u);
+  EXPECT_STREQ(set.GetRecord(0)->name, "last");
+  EXPECT_EQ(log.Count("never closes"), 10000);
+  EXPECT_EQ(log.Count("block at line 9999 never closes"), 1);
+  EXPECT_EQ(log.Count("block at line 10000 never closes"), 0);  // the last block closes
+}
+
 TEST(AnimationSet, TablesRoundTripAndHostileTablesAreRefused) {
   LogCapture log;
   const Compiled c(kWalkScript);
@@ -156,7 +175,7 @@ TEST(AnimationSet, TablesRoundTripAndHostileTablesAreRefused) {
 
   for (uint32_t size = 0; size < c.table.size(); ++size) {  // every truncated prefix
     AnimationSet s;
-    ASSERT_FALSE(s.Bind(c.table.data(), size)) << size;
+    ASSERT_FALSE(testing_support::WithinLinearCost(size, [&] { return s.Bind(c.table.data(), size); })) << size;
     ASSERT_EQ(s.FindSequenceByName("walk"), nullptr);
   }
   // A count whose byte size wraps 32 bits, a header reaching past the end, a leading trigger.
@@ -180,7 +199,7 @@ TEST(AnimationSet, AcceptedRandomTablesAreSafeForEveryReader) {
     words[0] = count;
     for (uint32_t i = 1; i < words.size(); ++i) words[i] = plat::rand() % 6;  // names without terminators
     AnimationSet set;
-    if (!set.Bind(words.data(), static_cast<uint32_t>(words.size() * 4))) continue;
+    if (!testing_support::WithinLinearCost(words.size() * 4, [&] { return set.Bind(words.data(), static_cast<uint32_t>(words.size() * 4)); })) continue;
     ++accepted;
     uint32_t index = plat::rand() % 10;
     for (uint32_t i = 0; i < count + 2; ++i) set.NextSequence(index);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <limits>
 #include <map>
 #include <set>
@@ -263,6 +264,43 @@ TEST(ConvexHullFaces, IndexLimitAndNonFiniteInputAreRefusedWithALogLine) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(lines.size(), 1u);
   }
+}
+
+// Every point of a sphere is a vertex: the hull of the full 16-bit index range, with the points
+// in an order sorted along one axis (the worst case for an incremental build), is closed, keeps
+// every point as a vertex (Euler: 2n - 4 faces) and lies within the sphere. A build that scanned
+// every face for each point needed minutes here.
+TEST(ConvexHullFaces, LargeSphereHullsTakeNearLinearTime) {
+  plat::srand(31);
+  std::vector<Vector3> p;
+  while (p.size() < kMaxConvexHullPoints) {
+    const Vector3 q = RandomPoint(-1, 1);
+    const float length = q.Length();
+    if (length > 0.1f && length < 1.0f) p.push_back(q * (1.0f / length));
+  }
+  std::sort(p.begin(), p.end(), [](const Vector3& a, const Vector3& b) { return a.z < b.z; });
+  Tris tris;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Build(p, tris));
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 30.0);  // about 2 s under the sanitizers on an idle machine
+  std::map<std::pair<int, int>, int> directed;
+  std::set<int> vertices;
+  for (const ConvexHullTriangle& t : tris) {
+    for (int k = 0; k < 3; ++k) {
+      vertices.insert(t.index[k]);
+      ++directed[{t.index[k], t.index[(k + 1) % 3]}];
+    }
+  }
+  for (const auto& [edge, uses] : directed) {
+    ASSERT_EQ(uses, 1);
+    ASSERT_TRUE(directed.count({edge.second, edge.first}));
+  }
+  // Duplicates from rounding would be interior; points this random are all distinct vertices.
+  EXPECT_EQ(vertices.size(), p.size());
+  EXPECT_EQ(tris.size(), 2 * vertices.size() - 4);
+  EXPECT_GT(Volume(p, tris), 0.999 * 4.18879);  // (4/3) pi: the inscribed polytope is just smaller
+  EXPECT_LT(Volume(p, tris), 4.18879);
 }
 
 TEST(ConvexHull2D, HullsAreConvexCounterClockwiseAndHoldEveryPoint) {

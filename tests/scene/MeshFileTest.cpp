@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "scene/mesh/MeshFileLayout.h"
 #include "tests/scene/MeshTestSupport.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 using mesh_test::BuildMesh;
@@ -22,6 +23,7 @@ using testing_support::TempFolder;
 namespace {
 
 void PatchWord(std::string& bytes, size_t word, uint32_t value) { std::memcpy(&bytes[4 * word], &value, 4); }
+void PatchWord(std::vector<uint8_t>& bytes, size_t word, uint32_t value) { std::memcpy(&bytes[4 * word], &value, 4); }
 
 uint32_t WordOf(const std::string& bytes, size_t word) {
   uint32_t v;
@@ -97,8 +99,8 @@ TEST(MeshFileTest, TruncatedAndDamagedImagesFailCleanly) {
     // A fresh heap block of exactly the prefix's length, so any over-read is caught.
     std::vector<uint8_t> prefix(image.begin(), image.begin() + length);
     ShadedMesh copied, inPlace;
-    EXPECT_FALSE(copied.Parse(prefix.data(), prefix.size(), false)) << length;
-    EXPECT_FALSE(inPlace.Parse(prefix.data(), prefix.size(), true)) << length;
+    EXPECT_FALSE(testing_support::WithinLinearCost(length, [&] { return copied.Parse(prefix.data(), prefix.size(), false); })) << length;
+    EXPECT_FALSE(testing_support::WithinLinearCost(length, [&] { return inPlace.Parse(prefix.data(), prefix.size(), true); })) << length;
     EXPECT_EQ(0u, copied.faceCount);
     EXPECT_FALSE(copied.IsLoaded());
   }
@@ -114,7 +116,7 @@ TEST(MeshFileTest, TruncatedAndDamagedImagesFailCleanly) {
       damaged[at] ^= static_cast<uint8_t>(1 + plat::rand() % 255);
     }
     ShadedMesh mesh;
-    if (!mesh.Parse(damaged.data(), damaged.size(), round % 2 == 0)) continue;
+    if (!testing_support::WithinLinearCost(damaged.size(), [&] { return mesh.Parse(damaged.data(), damaged.size(), round % 2 == 0); })) continue;
     ++accepted;
     // Whatever was accepted must be a mesh that writes and reads back.
     const std::vector<uint8_t> again = FileImage(mesh);
@@ -143,6 +145,13 @@ TEST(MeshFileTest, HostileCountsAndIndicesAreRefused) {
   EXPECT_TRUE(refused([&](auto& b) { word(b, records + 8, original->normalCount); }));         // normal index
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordVertexCount, 70000); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordFrameCount, 0); }));
+  EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordFrameCount, 0xFFFFFFFF); }));
+  const size_t positions = faces + original->faceCount * 6;
+  for (uint32_t bits : {0x7FC00000u, 0x7F800000u, 0xFF800000u}) {  // NaN, +inf, -inf
+    EXPECT_TRUE(refused([&](auto& b) { word(b, positions + 4, bits); })) << bits;  // first y
+    EXPECT_TRUE(refused([&](auto& b) { word(b, records - 4, bits); })) << bits;    // last z
+  }
+  EXPECT_FALSE(refused([&](auto& b) { word(b, positions + 4, 0x7F7FFFFF); }));  // the largest float is a number
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordAttachCount, 0x10000000); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordSlotCount, 0xFFFFFFFF); }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordVersion, 53); }));
@@ -153,6 +162,33 @@ TEST(MeshFileTest, HostileCountsAndIndicesAreRefused) {
   EXPECT_TRUE(refused([&](auto& b) { word(b, normals + 8, 3 * original->faceCount + 1); }));     // end
   EXPECT_TRUE(refused([&](auto& b) { word(b, normals + 12 * original->normalCount, 3 * original->faceCount); }));
   EXPECT_NE(std::string::npos, log.Text().find("ShadedMesh: "));
+}
+
+// A bare header (no faces, no vertices) stores nothing per frame, so only the frame cap bounds
+// its count: a huge one is refused at once instead of computing normals for every frame, and an
+// accepted one writes a file that reads back whatever trailing bytes the original had.
+TEST(MeshFileTest, FrameCountIsBoundedWhereFramesHoldNothing) {
+  DebugCapture log;
+  auto parse = [&](uint32_t frames, size_t trailing) {
+    std::vector<uint8_t> header(MeshFileLayout::kHeaderSize + trailing, 0);
+    PatchWord(header, MeshFileLayout::kWordVersion, ShadedMesh::kVersion);
+    PatchWord(header, MeshFileLayout::kWordFrameCount, frames);
+    ShadedMesh mesh;
+    bool parsed = false;
+    EXPECT_TRUE(testing_support::CostsNearLinear(header.size(), [&] { parsed = mesh.Parse(header.data(), header.size(), false); }));
+    if (!parsed) return false;
+    EXPECT_EQ(mesh.frameCount, frames);
+    const std::vector<uint8_t> again = FileImage(mesh);
+    ShadedMesh reread;
+    EXPECT_TRUE(reread.Parse(again.data(), again.size(), false)) << frames;
+    return true;
+  };
+  EXPECT_TRUE(parse(1, 0));
+  EXPECT_TRUE(parse(400, 262));
+  EXPECT_TRUE(parse(65536, 0));
+  EXPECT_FALSE(parse(65537, 0));
+  EXPECT_FALSE(parse(0xFFFFFFFFu, 0));
+  EXPECT_NE(std::string::npos, log.Text().find("more frames than any animation has"));
 }
 
 TEST(MeshFileTest, OutdatedFilesAreUpgradedAndRewrittenOnce) {

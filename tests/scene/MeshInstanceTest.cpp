@@ -406,6 +406,15 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
   inst.PlayAnimation(&record, 0.0f, 0.0f, false, nullptr);
   inst.UpdateAnimation();
   EXPECT_EQ(inst.GetTexture(0), mesh->textures[1]);
+  // Start frames at the ends of the 32-bit range, played past their first step, clamp to the list.
+  AnimationRecord far = record;
+  far.startFrame = INT32_MAX;
+  inst.PlayAnimation(&far, 0.6f, 0.0f, false, nullptr);
+  inst.UpdateAnimation();
+  EXPECT_EQ(inst.GetTexture(0), first);  // last entry: texture 0
+  far.startFrame = INT32_MIN;
+  inst.UpdateAnimation();
+  EXPECT_EQ(inst.GetTexture(0), mesh->textures[1]);  // first entry: texture 1
   // Vertex animation picks the frame from the play time; a zero-length record holds its start.
   AnimationRecord frames = record;
   frames.dataType = AnimationRecord::kVertex;

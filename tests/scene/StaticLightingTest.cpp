@@ -8,8 +8,9 @@
 #include <random>
 
 #include "scene/lighting/StaticLighting.h"
-#include "tests/support/TempFolder.h"
 #include "tests/scene/LightMapTestScene.h"
+#include "tests/support/InputCost.h"
+#include "tests/support/TempFolder.h"
 
 using baked_test::LitScene;
 using testing_support::DebugCapture;
@@ -114,7 +115,7 @@ TEST(StaticLighting, DamagedFilesAreRefusedWithoutOverReads) {
   for (size_t n = 0; n < file.size(); ++n) {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[n + 1]);
     std::memcpy(copy.get(), file.data(), n);
-    EXPECT_FALSE(StaticLighting::LoadFromBuffer(scene.octree, n ? copy.get() : nullptr, n)) << n;
+    EXPECT_FALSE(testing_support::WithinLinearCost(n, [&] { return StaticLighting::LoadFromBuffer(scene.octree, n ? copy.get() : nullptr, n); })) << n;
   }
   // Trailing bytes and an old version are refused too.
   std::vector<uint8_t> longer = file;
@@ -132,7 +133,7 @@ TEST(StaticLighting, DamagedFilesAreRefusedWithoutOverReads) {
     bad[at] ^= static_cast<uint8_t>(1 + random() % 255);
     std::unique_ptr<uint8_t[]> exact(new uint8_t[bad.size()]);
     std::memcpy(exact.get(), bad.data(), bad.size());
-    const bool loaded = StaticLighting::LoadFromBuffer(scene.octree, exact.get(), bad.size());
+    const bool loaded = testing_support::WithinLinearCost(bad.size(), [&] { return StaticLighting::LoadFromBuffer(scene.octree, exact.get(), bad.size()); });
     const bool inFirstHeader = at < 48;
     if (inFirstHeader) EXPECT_FALSE(loaded) << at;
   }

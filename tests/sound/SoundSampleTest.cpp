@@ -8,6 +8,7 @@
 #include <string>
 
 #include "sound/SoundSample.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -37,7 +38,7 @@ bool Accepts(const std::string& file, CSoundSample* out = nullptr) {
   std::unique_ptr<char[]> exact(new char[file.size() + 1]);
   std::memcpy(exact.get(), file.data(), file.size());
   CSoundSample local;
-  return (out ? out : &local)->Copy(exact.get(), file.size());
+  return testing_support::WithinLinearCost(file.size(), [&] { return (out ? out : &local)->Copy(exact.get(), file.size()); });
 }
 
 }  // namespace
@@ -86,6 +87,15 @@ TEST(SoundSample, TruncatedAndHostileFilesAreRefused) {
   std::string form = Riff(fmt + data);
   EXPECT_FALSE(Accepts(form.replace(4, 4, U32(4 + static_cast<uint32_t>(fmt.size())))));
   EXPECT_TRUE(Accepts(form.replace(4, 4, U32(0xFFFFFFFFu))));
+  // RIFF sizes that end the form before its type: the walk must not start, whatever follows.
+  for (uint32_t riff : {0u, 1u, 3u}) {
+    EXPECT_FALSE(Accepts("RIFF" + U32(riff) + "WAVE")) << riff;
+    std::string whole = Riff(fmt + Chunk("data", Samples(8)));
+    EXPECT_FALSE(Accepts(whole.replace(4, 4, U32(riff)))) << riff;
+    whole.replace(whole.size() - 12, 4, U32(0x7FFFFFFFu));  // the data size, now far past the file
+    EXPECT_FALSE(Accepts(whole)) << riff;
+  }
+  EXPECT_FALSE(Accepts(Riff("")));  // RIFF size 4: a form with no chunks
 }
 
 TEST(SoundSample, RandomCorruptionNeverReadsOutsideTheFile) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/InputCost.h"
 #include "tests/support/MathCompare.h"
 #include "tests/support/TempFolder.h"
 
@@ -73,6 +74,10 @@ TEST(BezierSpline, ParameterSpreadsEvenlyOverSegments) {
   spline.GetPointAtParameter(got, -0.1f);  // wraps round
   EXPECT_PRED_FORMAT3(WithinDistance, got, want, 1e-3f);
   EXPECT_FALSE(spline.GetPointAtParameter(got, std::nanf("")));
+  for (float turns : {3e38f, -3e38f, 1e30f}) {  // whole turns, some past float range once scaled
+    ASSERT_TRUE(spline.GetPointAtParameter(got, turns)) << turns;
+    EXPECT_EQ(got, p[0].position) << turns;
+  }
 
   spline.SetClosed(false);  // three segments, held at the ends
   spline.EvaluateSegment(want, 1, 0.5f);
@@ -216,7 +221,7 @@ TEST(BezierSplineRecord, RefusesTruncatedAndHostileRecords) {
   for (size_t size = 0; size < good.size(); ++size) {
     auto cut = std::make_unique<uint8_t[]>(size + 1);  // a tight heap block, so ASan sees over-reads
     std::memcpy(cut.get(), good.data(), size);
-    EXPECT_FALSE(spline.LoadFromBuffer(cut.get(), size)) << size;
+    EXPECT_FALSE(testing_support::WithinLinearCost(size, [&] { return spline.LoadFromBuffer(cut.get(), size); })) << size;
   }
   auto longer = good;
   longer.push_back(0);
@@ -229,6 +234,19 @@ TEST(BezierSplineRecord, RefusesTruncatedAndHostileRecords) {
     hostile.resize(count == 0x06666667u ? 61 : hostile.size());
     std::memcpy(hostile.data() + 33, &count, 4);
     EXPECT_FALSE(spline.LoadFromBuffer(hostile.data(), hostile.size())) << count;
+  }
+  // A NaN or infinity anywhere a number must be finite, and negative lengths, at every float.
+  std::vector<size_t> floats = {5};
+  for (size_t at = 9; at < 33; at += 4) floats.push_back(at);
+  for (size_t at = 37; at < good.size(); at += 4) floats.push_back(at);
+  for (size_t at : floats) {
+    const bool isLength = at == 5 || (at >= 37 && (at - 37) % 40 == 36);
+    for (float bad : {std::nanf(""), INFINITY, -INFINITY, -1.0f}) {
+      if (bad == -1.0f && !isLength) continue;  // a negative coordinate is fine
+      auto hostile = good;
+      std::memcpy(hostile.data() + at, &bad, 4);
+      EXPECT_FALSE(spline.LoadFromBuffer(hostile.data(), hostile.size())) << at << " " << bad;
+    }
   }
   EXPECT_EQ(spline.GetID(), 99);  // refused records change nothing
   EXPECT_EQ(spline.GetPointCount(), 0u);

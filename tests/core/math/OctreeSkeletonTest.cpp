@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "core/math/BoundedObject.h"
+#include "core/math/ConvexHullFaces.h"
+#include "core/math/CullVolume.h"
 #include "core/math/Octree.h"
 #include "core/math/VisibilityFile.h"
 #include "tests/core/math/OctreeTestItems.h"
-#include "core/math/ConvexHullFaces.h"
-#include "core/math/CullVolume.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -107,7 +108,7 @@ TEST(OctreeSkeleton, DamagedBlocksLeaveTheTreeAsItWas) {
     EXPECT_EQ(Results(tree), b.All(0)) << what;
   };
   for (size_t n = 0; n < block.size(); n += (n < 80 ? 1 : 37)) {
-    ASSERT_FALSE(tree.LoadSkeleton(block.data(), n, kIdentity));
+    ASSERT_FALSE(testing_support::WithinLinearCost(n, [&] { return tree.LoadSkeleton(block.data(), n, kIdentity); }));
   }
   unchanged("truncated");
   std::vector<uint8_t> longer = block;
@@ -135,7 +136,7 @@ TEST(OctreeSkeleton, DamagedBlocksLeaveTheTreeAsItWas) {
     scratch.InsertObject(&item);
     std::vector<uint8_t> bad = block;
     for (int k = 0; k < 2; ++k) bad[COctree::kSkeletonHeaderSize + random() % (bad.size() - 52)] ^= 1u << (random() % 8);
-    if (scratch.LoadSkeleton(bad.data(), bad.size(), kIdentity)) {
+    if (testing_support::WithinLinearCost(bad.size(), [&] { return scratch.LoadSkeleton(bad.data(), bad.size(), kIdentity); })) {
       ++loaded;
       EXPECT_EQ(scratch.CountNodes(0), (bad.size() - 52) / 8);
     } else {
@@ -167,10 +168,10 @@ TEST(OctreeVisibility, FilesAreCheckedAndListedCellsStay) {
   const std::vector<uint8_t> file =
       WriteVisibilityFile({{1, 4, {9, 10, 2}}, {73, 0, {}}, {2, 0, {1, 585}}});
   // Every truncation, and every hostile count, is refused without a change.
-  for (size_t n = 0; n < file.size(); ++n) ASSERT_FALSE(tree.LoadVisibility(file.data(), n));
+  for (size_t n = 0; n < file.size(); ++n) ASSERT_FALSE(testing_support::WithinLinearCost(n, [&] { return tree.LoadVisibility(file.data(), n); }));
   std::vector<uint8_t> bad = file;
   PutU32(bad, 12, 0x40000000);  // first record's count far beyond the data
-  EXPECT_FALSE(tree.LoadVisibility(bad.data(), bad.size()));
+  EXPECT_FALSE(testing_support::WithinLinearCost(bad.size(), [&] { return tree.LoadVisibility(bad.data(), bad.size()); }));
   bad = file;
   PutU32(bad, 0, 0xFFFFFFFF);
   EXPECT_FALSE(tree.LoadVisibility(bad.data(), bad.size()));
@@ -188,6 +189,22 @@ TEST(OctreeVisibility, FilesAreCheckedAndListedCellsStay) {
   ASSERT_EQ(one->visibility->cells.size(), 3u);
   EXPECT_EQ(one->visibility->cells[1]->GetCellCode(), 10u);
   EXPECT_EQ(tree.FindCellByCode(585, false)->GetDepth(), 4u);
+  // Refused files, truncated or corrupt in their last record, leave the loaded records in place.
+  bad = file;
+  PutU32(bad, bad.size() - 4, 0x7FFFFFFF);
+  for (size_t n : {size_t{4}, file.size() - 1, bad.size()}) {
+    EXPECT_FALSE(tree.LoadVisibility(n == bad.size() ? bad.data() : file.data(), n)) << n;
+    ASSERT_NE(one->visibility, nullptr) << n;
+    EXPECT_EQ(one->visibility->cells.size(), 3u) << n;
+    ASSERT_NE(tree.FindCellByCode(2, false)->visibility, nullptr) << n;
+  }
+  // An accepted file replaces them: records it does not name are gone.
+  const std::vector<uint8_t> other = WriteVisibilityFile({{2, 8, {3}}});
+  ASSERT_TRUE(tree.LoadVisibility(other.data(), other.size()));
+  EXPECT_EQ(one->visibility, nullptr);
+  ASSERT_NE(tree.FindCellByCode(2, false)->visibility, nullptr);
+  EXPECT_EQ(tree.FindCellByCode(2, false)->visibility->flags, 8u);
+  ASSERT_TRUE(tree.LoadVisibility(file.data(), file.size()));
 
   // A cell another record lists outlives the objects filed in it: the record's pointer stays valid.
   COctreeNode* listed = tree.FindCellByCode(585, false);

@@ -13,6 +13,7 @@
 #include "core/math/FileBuffer.h"
 #include "core/math/ResourceTable.h"
 #include "sound/SoundSample.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -283,18 +284,32 @@ TEST_F(ResourceTableTest, IndexFileRoundTripAndRejections) {
     EXPECT_STREQ(table.GetPath(i) ? table.GetPath(i) : "", back.GetPath(i) ? back.GetPath(i) : "");
   }
 
-  // A stray one-character token stops the read; what came before stays.
+  // A stray one-character token refuses the file; none of its records, not even those before
+  // the bad line, are registered, and a loaded table keeps what it had.
   CResourceTable stray;
   log_.Clear();
-  EXPECT_FALSE(stray.LoadIndex(temp.Write("stray.txt", "data/a.wav 1\r\n;\r\ndata/b.wav 2\r\n").c_str()));
+  const std::string strayFile = temp.Write("stray.txt", "data/a.wav 1\r\n;\r\ndata/b.wav 2\r\n");
+  EXPECT_FALSE(stray.LoadIndex(strayFile.c_str()));
   EXPECT_EQ("Parse Error: Unexpected EOF\n", log_.Text());
-  EXPECT_STREQ("data/a.wav", stray.GetPath(1));
-  EXPECT_EQ(2, stray.GetCount());
+  EXPECT_EQ(0, stray.GetCount());
+  for (const std::string& refused : {strayFile, temp.Write("late.txt", "data/c.wav 4\r\ndata/d.wav x\r\n"),
+                                     temp.Path() + "missing.txt"}) {
+    EXPECT_FALSE(back.LoadIndex(refused.c_str())) << refused;
+    ASSERT_EQ(table.GetCount(), back.GetCount()) << refused;
+    for (int i = 0; i < table.GetCount(); ++i) {
+      EXPECT_STREQ(table.GetPath(i) ? table.GetPath(i) : "", back.GetPath(i) ? back.GetPath(i) : "") << i;
+    }
+  }
+  EXPECT_TRUE(back.SaveIndex());  // still the file it was loaded from
+  CResourceTable again;
+  ASSERT_TRUE(again.LoadIndex(copy.c_str()));
+  EXPECT_EQ(table.GetCount(), again.GetCount());
 
   // Indices that are not small non-negative numbers are refused instead of growing the table.
   for (const char* text : {"data/a.wav -1", "data/a.wav abc", "data/a.wav 99999999", "data/a.wav", "data/a.wav 12x"}) {
     CResourceTable bad;
-    EXPECT_FALSE(bad.LoadIndex(temp.Write("bad.txt", text).c_str())) << text;
+    const std::string file = temp.Write("bad.txt", text);
+    EXPECT_FALSE(testing_support::WithinLinearCost(std::strlen(text), [&] { return bad.LoadIndex(file.c_str()); })) << text;
     EXPECT_EQ(0, bad.GetCount()) << text;
   }
   EXPECT_FALSE(stray.SaveIndex());  // nothing remembered after a failed read

@@ -3,6 +3,7 @@
 // straightforward reference splitter.
 #include "core/math/Tokenizer.h"
 
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,21 @@ TEST(TokenizerTest, DelimiterSetsCommentMarkersAndBufferSizes) {
   EXPECT_EQ(Tokens("abc", "=", 0), (Strings{"a", "b", "c"}));
   // An absurd size is no reason to run out of memory.
   EXPECT_EQ(Tokens("abc=d", "=", 0xFFFFFFFFu), (Strings{"abc", "=", "d"}));
+}
+
+// Each piece of a long word costs its own length: a word of 400,000 characters is read in time
+// linear in its length, and a comment after it still ends it.
+TEST(TokenizerTest, LongWordsAreSplitInLinearTime) {
+  const std::string text = std::string(400000, 'w') + "//c\nz";
+  Strings tokens;
+  EXPECT_TRUE(testing_support::CostsNearLinear(text.size(), [&] {
+    CTokenizer tokenizer(text.c_str(), "=", "//", 256);
+    tokens = AllTokens(tokenizer);
+  }));
+  ASSERT_EQ(tokens.size(), 400000 / 255 + 2);
+  for (size_t i = 0; i + 2 < tokens.size(); ++i) ASSERT_EQ(tokens[i], std::string(255, 'w')) << i;
+  EXPECT_EQ(tokens[tokens.size() - 2], std::string(400000 % 255, 'w'));
+  EXPECT_EQ(tokens.back(), "z");
 }
 
 TEST(TokenizerTest, MatchesReferenceOnRandomTexts) {
