@@ -53,17 +53,16 @@ bool CSphereCollisionObject::Setup(const float orientation[12], const Vector3& v
 
 void CSphereCollisionObject::BindMesh(ShadedMesh* mesh, bool dynamicLighting, uint32_t stampFirst,
                                       uint32_t stampLast) {
-  SetMeshInstance(nullptr, false);
+  SetMeshInstance(nullptr);
   if (mesh == nullptr) return;
   // The sphere's frame is the instance's own (local) transform, set on every commit; binding it
   // as the pivot as well would apply it twice.
-  CMeshInstance* instance = new CMeshInstance();
+  auto instance = std::make_unique<CMeshInstance>();
   if (!instance->SetMesh(mesh, false, true, dynamicLighting, stampFirst, stampLast, nullptr, true, nullptr)) {
     DebugPrintf("CSphereCollisionObject: the mesh could not be bound\n");
-    delete instance;
     return;
   }
-  SetMeshInstance(instance, true);
+  SetMeshInstance(std::move(instance));
   PlaceMeshInstance();
 }
 
