@@ -32,7 +32,7 @@ CPolyhedronInfo& SharedPolyhedronQuery() {
 // Each beam answers for itself, so it carries the array's mode bits.
 void AddBeam(BeamArrayInfo& array, const Vector3& from, const Vector3& to, float radius) {
   array.beams.emplace_back(from, to, radius);
-  array.beams.back().mode = array.mode & ~QueryMode::kOwnedByCreator;
+  array.beams.back().mode = array.mode;
   Box box;
   array.beams.back().GetBounds(box);
   array.boxes.push_back(box);
@@ -127,24 +127,23 @@ void CRigidCollisionBody::FillBeams(BeamArrayInfo& array, const COrientation& fr
   }
 }
 
-GenericIntersection* CRigidCollisionBody::CreateSweepQuery(float dt) {
+SweepQuery CRigidCollisionBody::CreateSweepQuery(float dt) {
   m_state.AdvancePose(dt);
   ++m_stampCounter;
   PlaceTree(m_spareTree.get(), m_state.nextPose, m_stampCounter);
   BeamArrayInfo& beams = SharedBeams();
   beams.result.Reset();
-  beams.mode = QueryMode::kDetails | QueryMode::kOwnedByCreator;
+  beams.mode = QueryMode::kDetails;
   FillBeams(beams, m_frame, m_state.nextPose);
   if (m_pieces) {
     // Pieces meet other bodies' pieces; terrain and other shapes meet the spheres.
     CPolyhedronInfo& query = SharedPolyhedronQuery();
     query = CPolyhedronInfo(m_pieces.get(), m_frame, m_state.nextPose);
-    query.mode |= QueryMode::kOwnedByCreator;
     query.staticQuery = &beams;
     query.normalFacesMover = true;  // the contact response pushes along it
-    return &query;
+    return SweepQuery::Shared(&query);
   }
-  return &beams;
+  return SweepQuery::Shared(&beams);
 }
 
 void CRigidCollisionBody::ApplySweep(COctree* octree, GenericIntersection* query) {
@@ -238,7 +237,7 @@ bool CRigidCollisionBody::TestPlacement(const COrientation& frame) {
   if (!octree) return false;
   BeamArrayInfo& beams = SharedBeams();
   beams.result.Reset();
-  beams.mode = QueryMode::kOwnedByCreator | QueryMode::kStartOverlap;
+  beams.mode = QueryMode::kStartOverlap;
   FillBeams(beams, frame, frame);
   const bool blocked = HasAllFlags(CollisionFlags::kBlocks);
   ClearBoundFlags(CollisionFlags::kBlocks);

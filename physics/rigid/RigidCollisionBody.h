@@ -27,7 +27,7 @@ class CRigidCollisionBody : public CActiveCollisionObject {
   // The candidate pose over dt: the convex pieces when the model has them, else one swept
   // sphere per collision sphere. The queries are shared, so one body's sweep must be consumed
   // before the next body makes its own.
-  GenericIntersection* CreateSweepQuery(float dt) override;
+  SweepQuery CreateSweepQuery(float dt) override;
   void ApplySweep(COctree* octree, GenericIntersection* query) override;
   virtual void SetOrientation(const COrientation& frame);
 
