@@ -351,7 +351,7 @@ void InitApplication(HWND window, HINSTANCE instance) {
   RegisterEngineWorldServices();
 
   // Settings first; key bindings never survive a restart.
-  std::unique_ptr<CSkateSettings> settings(new CSkateSettings());
+  auto settings = std::make_unique<CSkateSettings>();
   settings->LoadDefault();
   settings->SetDefaultBindings();
   SetSettings(settings.get());

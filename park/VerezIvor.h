@@ -109,7 +109,7 @@ class CVerezIvor : public CGameWorld {
   void SetController(CGameLogic* controller) { m_controller = controller; }
   // The counter a new game creates; null before one starts.
   NonNegativeDouble* GetCounter() const { return m_counter.get(); }
-  void CreateCounter() { m_counter.reset(new NonNegativeDouble()); }
+  void CreateCounter() { m_counter = std::make_unique<NonNegativeDouble>(); }
   bool GetDebugFlag(int index) const;
   void ToggleDebugFlag(int index);
 

@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,8 @@ struct InstanceLock {
 };
 
 // Never freed: the exit handler still walks it after static destructors may have run.
-std::vector<InstanceLock*>& Locks() {
-  static std::vector<InstanceLock*>* locks = new std::vector<InstanceLock*>();
+std::vector<std::unique_ptr<InstanceLock>>& Locks() {
+  static auto* locks = new std::vector<std::unique_ptr<InstanceLock>>();
   return *locks;
 }
 std::atomic<int> gRestoreRequests{0};
@@ -101,8 +102,8 @@ bool FillAddress(const std::string& path, sockaddr_un* address) {
 }
 
 InstanceLock* FindLock(const std::string& key) {
-  for (InstanceLock* lock : Locks()) {
-    if (lock->key == key && lock->pid == getpid()) return lock;
+  for (const std::unique_ptr<InstanceLock>& lock : Locks()) {
+    if (lock->key == key && lock->pid == getpid()) return lock.get();
   }
   return nullptr;
 }
@@ -129,11 +130,10 @@ void ReleaseLock(InstanceLock* lock) {
 }
 
 void ReleaseAllAtExit() {
-  std::vector<InstanceLock*>& locks = Locks();
+  std::vector<std::unique_ptr<InstanceLock>>& locks = Locks();
   for (size_t i = 0; i < locks.size();) {
     if (locks[i]->pid == getpid()) {
-      ReleaseLock(locks[i]);
-      delete locks[i];
+      ReleaseLock(locks[i].get());
       locks.erase(locks.begin() + static_cast<long>(i));
     } else {
       ++i;
@@ -218,14 +218,14 @@ bool ClaimInstance(HWND window, const std::string& className) {
     close(lockFd);
     return false;
   }
-  InstanceLock* lock = new InstanceLock();
+  auto lock = std::make_unique<InstanceLock>();
   lock->key = key;
   lock->socketPath = folder + key + ".sock";
   lock->lockFd = lockFd;
   lock->listenFd = OpenListener(lock->socketPath);
   lock->pid = getpid();
   lock->owner = window;
-  Locks().push_back(lock);
+  Locks().push_back(std::move(lock));
   if (!gExitHandlerInstalled) {
     std::atexit(ReleaseAllAtExit);
     gExitHandlerInstalled = true;
@@ -234,16 +234,15 @@ bool ClaimInstance(HWND window, const std::string& className) {
 }
 
 void ReleaseInstance(HWND window, HWND successor) {
-  std::vector<InstanceLock*>& locks = Locks();
+  std::vector<std::unique_ptr<InstanceLock>>& locks = Locks();
   for (size_t i = 0; i < locks.size(); ++i) {
-    InstanceLock* lock = locks[i];
+    InstanceLock* lock = locks[i].get();
     if (lock->owner != window || lock->pid != getpid()) continue;
     if (successor) {
       lock->owner = successor;
       return;
     }
     ReleaseLock(lock);
-    delete lock;
     locks.erase(locks.begin() + static_cast<long>(i));
     return;
   }
@@ -286,8 +285,8 @@ bool SendRestoreRequest(const std::string& className) {
 }
 
 void PollInstanceRequests() {
-  for (InstanceLock* lock : Locks()) {
-    if (lock->pid == getpid()) PollLock(lock);
+  for (const std::unique_ptr<InstanceLock>& lock : Locks()) {
+    if (lock->pid == getpid()) PollLock(lock.get());
   }
 }
 

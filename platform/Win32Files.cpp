@@ -11,7 +11,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -20,9 +20,12 @@ namespace plat {
 namespace {
 
 std::mutex g_handleMutex;
-std::unordered_set<CHandleObject*>& LiveHandles() {
-  static std::unordered_set<CHandleObject*> handles;
-  return handles;
+// Keyed by the handle value, which is the object's address. Never freed, so a handle left open
+// at exit is not closed behind the back of a static destructor that still uses it.
+using HandleTable = std::unordered_map<const CHandleObject*, std::unique_ptr<CHandleObject>>;
+HandleTable& LiveHandles() {
+  static auto* handles = new HandleTable();
+  return *handles;
 }
 
 class CFileHandle : public CHandleObject {
@@ -82,17 +85,18 @@ bool ReportNext(CSearchHandle& search, WIN32_FIND_DATAA* data) {
 
 }  // namespace
 
-HANDLE RegisterHandle(CHandleObject* object) {
+HANDLE RegisterHandle(std::unique_ptr<CHandleObject> object) {
   if (!object) return INVALID_HANDLE_VALUE;
+  CHandleObject* named = object.get();
   std::lock_guard<std::mutex> lock(g_handleMutex);
-  LiveHandles().insert(object);
-  return static_cast<HANDLE>(object);
+  LiveHandles().emplace(named, std::move(object));
+  return static_cast<HANDLE>(named);
 }
 
 CHandleObject* LookupHandle(HANDLE handle) {
   std::lock_guard<std::mutex> lock(g_handleMutex);
   auto it = LiveHandles().find(static_cast<CHandleObject*>(handle));
-  return it == LiveHandles().end() ? nullptr : *it;
+  return it == LiveHandles().end() ? nullptr : it->second.get();
 }
 
 }  // namespace plat
@@ -114,7 +118,7 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD shareMode, void* securi
     ::close(fd);
     return INVALID_HANDLE_VALUE;
   }
-  return plat::RegisterHandle(new plat::CFileHandle(fd));
+  return plat::RegisterHandle(std::make_unique<plat::CFileHandle>(fd));
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead, void* overlapped) {
@@ -187,15 +191,16 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
 }
 
 BOOL CloseHandle(HANDLE handle) {
-  plat::CHandleObject* object = nullptr;
+  std::unique_ptr<plat::CHandleObject> object;
   {
     std::lock_guard<std::mutex> lock(plat::g_handleMutex);
     auto it = plat::LiveHandles().find(static_cast<plat::CHandleObject*>(handle));
     if (it == plat::LiveHandles().end()) return FALSE;
-    object = *it;
+    object = std::move(it->second);
     plat::LiveHandles().erase(it);
   }
-  delete object;
+  // Destroyed outside the lock: a handle's destructor may close others.
+  object.reset();
   return TRUE;
 }
 
@@ -231,16 +236,15 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
   const std::string namePattern = slash == std::string::npos ? text : text.substr(slash + 1);
   if (namePattern.empty()) return INVALID_HANDLE_VALUE;
 
-  auto* search = new plat::CSearchHandle();
+  auto search = std::make_unique<plat::CSearchHandle>();
   search->folder = plat::ResolvePath(folder.c_str());
   if (search->folder.empty()) search->folder = ".";
   if (search->folder.back() != '/') search->folder += '/';
   if (!plat::ListDirectory(folder.c_str(), namePattern.c_str(), search->entries) ||
       !plat::ReportNext(*search, data)) {
-    delete search;
     return INVALID_HANDLE_VALUE;
   }
-  return plat::RegisterHandle(search);
+  return plat::RegisterHandle(std::move(search));
 }
 
 BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) {

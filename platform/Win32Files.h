@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/Win32.h"
 
@@ -85,8 +86,8 @@ class CHandleObject {
   virtual ~CHandleObject() = default;
 };
 
-// Takes ownership of object and returns the handle that names it.
-HANDLE RegisterHandle(CHandleObject* object);
+// Keeps the object until CloseHandle and returns the handle that names it.
+HANDLE RegisterHandle(std::unique_ptr<CHandleObject> object);
 // The live object behind handle, or null for a closed, foreign or invalid one.
 CHandleObject* LookupHandle(HANDLE handle);
 

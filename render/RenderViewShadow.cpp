@@ -40,7 +40,7 @@ void CRenderView::DrawShadowCaster(CMeshInstance* instance) {
     CMeshInstance* node = pending.back();
     pending.pop_back();
     for (const CMeshInstance::ChildEntry& child : node->GetChildren())
-      if (child.instance) pending.push_back(child.instance);
+      if (child.instance) pending.push_back(child.instance.get());
     const ShadedMesh* mesh = node->GetMesh();
     if (!mesh || !mesh->indices || !mesh->positions) continue;
     const COrientation& world = node->GetWorldMatrix();

@@ -11,8 +11,7 @@
 
 CMouseCursor::CMouseCursor() : CMouseCursor(kFile) {}
 
-CMouseCursor::CMouseCursor(const char* path)
-    : m_spriteFile(new CSpriteFile()) {
+CMouseCursor::CMouseCursor(const char* path) : m_spriteFile(std::make_unique<CSpriteFile>()) {
   if (m_spriteFile->Load(path)) m_sprite = m_spriteFile->GetSprite("mousecursor");
 }
 

@@ -33,11 +33,10 @@ constexpr uint32_t kBodyMesh = 0x20;          // segment against a rigid body us
 constexpr uint32_t kStartOverFace = 0x40;     // with kStartOverlap: a face overlap needs the centre over it
 constexpr uint32_t kTexelAlpha = 0x80;        // primitives test the face texel's alpha at the hit
 constexpr uint32_t kAlphaExempt = 0x100;      // with kTexelAlpha: textures flagged 0x2000 skip the test
-constexpr uint32_t kOwnedByCreator = 0x80000000u;  // the mover must not delete this query
 }  // namespace QueryMode
 
 // Queries report their own hit into the record; keeping the nearest over many objects is
-// the walker's business. Queries made by movers are deleted through this base, hence the
+// the walker's business. Queries made by movers are freed through this base, hence the
 // virtual destructor.
 class GenericIntersection {
  public:

@@ -57,10 +57,9 @@ void CActiveCollisionObject::InvalidateCandidateCache() {
   cache.list.clear();
 }
 
-void CActiveCollisionObject::ReleaseQuery(GenericIntersection*& query) {
-  if (query != nullptr && !(query->mode & QueryMode::kOwnedByCreator)) delete query;
-  if (m_currentQuery == query) m_currentQuery = nullptr;
-  query = nullptr;
+void CActiveCollisionObject::ReleaseQuery(SweepQuery& query) {
+  if (m_currentQuery == query.Get()) m_currentQuery = nullptr;
+  query = SweepQuery();
 }
 
 void CActiveCollisionObject::GatherCandidates(COctree* octree, const Box& bounds) {
@@ -151,9 +150,9 @@ bool CActiveCollisionObject::Move(COctree* octree, float dt, bool accumulate, in
     m_contactNormals.clear();
   }
   const uint32_t stamp = cache.moveStamp;
-  GenericIntersection* query = CreateSweepQuery(dt);
-  if (query == nullptr) return false;
-  m_currentQuery = query;
+  SweepQuery query = CreateSweepQuery(dt);
+  if (!query) return false;
+  m_currentQuery = query.Get();
   Vector3 sweep;
   query->GetSweep(sweep);
   const float speed = sweep.Length();
@@ -161,8 +160,8 @@ bool CActiveCollisionObject::Move(COctree* octree, float dt, bool accumulate, in
   query->GetBounds(bounds);
   GatherCandidates(octree, bounds);
 
-  if (!TestCandidates(query, cache.list, stamp)) {
-    ApplySweep(octree, query);
+  if (!TestCandidates(query.Get(), cache.list, stamp)) {
+    ApplySweep(octree, query.Get());
     ReleaseQuery(query);
     return true;
   }
@@ -183,18 +182,18 @@ bool CActiveCollisionObject::Move(COctree* octree, float dt, bool accumulate, in
     while (used > 0.0f) {
       ReleaseQuery(query);
       query = CreateSweepQuery(used);
-      if (query == nullptr) {
+      if (!query) {
         used = 0.0f;
         break;
       }
-      m_currentQuery = query;
+      m_currentQuery = query.Get();
       query->GetSweep(sweep);
       if (sweep.Length() < kMinSubStep) {
         used = 0.0f;
         break;
       }
-      if (!TestCandidates(query, cache.list, stamp)) {
-        ApplySweep(octree, query);
+      if (!TestCandidates(query.Get(), cache.list, stamp)) {
+        ApplySweep(octree, query.Get());
         break;
       }
       used = m_hit.time * used - step;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "physics/collision/CollisionObject.h"
+#include "physics/collision/SweepQuery.h"
 
 class COctree;
 
@@ -16,8 +17,9 @@ class CActiveCollisionObject : public CCollisionObject {
   CActiveCollisionObject();
   ~CActiveCollisionObject() override;
 
-  // The query for a sweep over dt; Move deletes it unless its mode has QueryMode::kOwnedByCreator.
-  virtual GenericIntersection* CreateSweepQuery(float dt) = 0;
+  // The query for a sweep over dt; Move lets go of it (freeing one made for the sweep) before
+  // it asks for the next.
+  virtual SweepQuery CreateSweepQuery(float dt) = 0;
   // Commits the query's whole sweep (position, world box, octree).
   virtual void ApplySweep(COctree* octree, GenericIntersection* query) = 0;
   // Runs when a move ends on its last allowed contact without accumulating time.
@@ -53,7 +55,7 @@ class CActiveCollisionObject : public CCollisionObject {
 
  private:
   void GatherCandidates(COctree* octree, const Box& bounds);
-  void ReleaseQuery(GenericIntersection*& query);
+  void ReleaseQuery(SweepQuery& query);
 
   float m_movedTime = 0.0f;
   CCollisionObject* m_lastHit = nullptr;

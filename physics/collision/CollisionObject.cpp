@@ -11,8 +11,8 @@ CCollisionObject::CCollisionObject() { AddBoundFlags(CollisionFlags::kCandidate 
 CCollisionObject::~CCollisionObject() {
   // The movers' shared candidate list may still name this object.
   CActiveCollisionObject::InvalidateCandidateCache();
-  if (m_ownsMeshInstance) delete m_meshInstance;
   m_meshInstance = nullptr;
+  m_ownedMeshInstance.reset();
 }
 
 void CCollisionObject::Render(CSceneDrawInterface* view) {
@@ -38,8 +38,12 @@ void CCollisionObject::SetCollisionFlags(bool candidate, bool offersExtraInfos, 
   }
 }
 
-void CCollisionObject::SetMeshInstance(CMeshInstance* instance, bool owned) {
-  if (m_ownsMeshInstance && m_meshInstance != instance) delete m_meshInstance;
+void CCollisionObject::SetMeshInstance(std::unique_ptr<CMeshInstance> instance) {
+  m_ownedMeshInstance = std::move(instance);
+  m_meshInstance = m_ownedMeshInstance.get();
+}
+
+void CCollisionObject::BorrowMeshInstance(CMeshInstance* instance) {
+  if (instance != m_ownedMeshInstance.get()) m_ownedMeshInstance.reset();
   m_meshInstance = instance;
-  m_ownsMeshInstance = instance != nullptr && owned;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/math/BoundedObject.h"
@@ -14,7 +15,7 @@ class CCollisionObject : public CBoundedObject {
  public:
   // Candidate and renderable.
   CCollisionObject();
-  // Deletes the mesh instance only when this object owns it; drops the movers' candidate cache.
+  // Drops the movers' candidate cache; an owned mesh instance goes with the object.
   ~CCollisionObject() override;
 
   // Plain collision objects are their world box.
@@ -33,11 +34,12 @@ class CCollisionObject : public CBoundedObject {
   void SetCollisionFlags(bool candidate, bool offersExtraInfos, bool pushable, bool subSteps, bool blocks,
                          bool hearsMovers);
 
-  // The instance drawn for the object. With owned set the object deletes it (replacing or
-  // destroying); primitives that only borrow their instance pass false.
-  void SetMeshInstance(CMeshInstance* instance, bool owned);
+  // The instance drawn for the object: one it keeps, or (for primitives laid over a mesh that
+  // someone else shows) one it only borrows. Either replaces, and frees, an instance it kept.
+  void SetMeshInstance(std::unique_ptr<CMeshInstance> instance);
+  void BorrowMeshInstance(CMeshInstance* instance);
   CMeshInstance* GetMeshInstance() const { return m_meshInstance; }
-  bool OwnsMeshInstance() const { return m_ownsMeshInstance; }
+  bool OwnsMeshInstance() const { return m_meshInstance != nullptr && m_meshInstance == m_ownedMeshInstance.get(); }
 
   // Frame number of the last view that drew the object.
   uint32_t GetDrawnFrame() const { return m_drawnFrame; }
@@ -50,8 +52,8 @@ class CCollisionObject : public CBoundedObject {
   const std::vector<const CollisionInfo*>& ExtraInfos() const { return m_extraInfos; }
 
  private:
-  CMeshInstance* m_meshInstance = nullptr;
-  bool m_ownsMeshInstance = false;
+  std::unique_ptr<CMeshInstance> m_ownedMeshInstance;
+  CMeshInstance* m_meshInstance = nullptr;  // m_ownedMeshInstance, or a borrowed one
   uint32_t m_drawnFrame = 0;
   uint32_t m_collisionStamp = 0;  // move stamp of the last move that handed this object a contact
   std::vector<const CollisionInfo*> m_extraInfos;

@@ -2,6 +2,7 @@
 #include "physics/collision/SphereCollisionObject.h"
 
 #include <cmath>
+#include <memory>
 
 #include "core/math/DebugPrintf.h"
 #include "core/math/Octree.h"
@@ -53,17 +54,16 @@ bool CSphereCollisionObject::Setup(const float orientation[12], const Vector3& v
 
 void CSphereCollisionObject::BindMesh(ShadedMesh* mesh, bool dynamicLighting, uint32_t stampFirst,
                                       uint32_t stampLast) {
-  SetMeshInstance(nullptr, false);
+  SetMeshInstance(nullptr);
   if (mesh == nullptr) return;
   // The sphere's frame is the instance's own (local) transform, set on every commit; binding it
   // as the pivot as well would apply it twice.
-  CMeshInstance* instance = new CMeshInstance();
+  auto instance = std::make_unique<CMeshInstance>();
   if (!instance->SetMesh(mesh, false, true, dynamicLighting, stampFirst, stampLast, nullptr, true, nullptr)) {
     DebugPrintf("CSphereCollisionObject: the mesh could not be bound\n");
-    delete instance;
     return;
   }
-  SetMeshInstance(instance, true);
+  SetMeshInstance(std::move(instance));
   PlaceMeshInstance();
 }
 
@@ -143,10 +143,10 @@ bool CSphereCollisionObject::HandleCollision(const CollisionInfo* info, const In
   return false;
 }
 
-GenericIntersection* CSphereCollisionObject::CreateSweepQuery(float dt) {
+SweepQuery CSphereCollisionObject::CreateSweepQuery(float dt) {
   if (!IsSetUp()) {
     DebugPrintf("CSphereCollisionObject: a sphere that is not set up cannot move\n");
-    return nullptr;
+    return SweepQuery();
   }
   if (!Finite(m_velocity)) {
     DebugPrintf("CSphereCollisionObject: velocity was not finite and is cleared\n");
@@ -155,11 +155,11 @@ GenericIntersection* CSphereCollisionObject::CreateSweepQuery(float dt) {
   const Vector3& centre = m_orientation.position;
   Vector3 end = centre + m_velocity * dt;
   if (!Finite(end)) end = centre;
-  BeamInfo* query = new BeamInfo(centre, end, m_radius);
+  auto query = std::make_unique<BeamInfo>(centre, end, m_radius);
   query->result.Reset();
   query->kind = 2;
   query->mode = QueryMode::kDetails;
-  return query;
+  return SweepQuery(std::move(query));
 }
 
 void CSphereCollisionObject::ApplySweep(COctree* octree, GenericIntersection* query) {

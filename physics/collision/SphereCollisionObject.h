@@ -30,9 +30,9 @@ class CSphereCollisionObject : public CActiveCollisionObject {
   // With a handler set the handler answers; otherwise static (kind 1) and body (kind 2)
   // contacts get the response and answer true, other kinds false.
   bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override;
-  // A new swept sphere from the centre to centre + dt x velocity; the caller deletes it.
-  // Null (logged) for a sphere that is not set up.
-  GenericIntersection* CreateSweepQuery(float dt) override;
+  // A new swept sphere from the centre to centre + dt x velocity.
+  // Empty (logged) for a sphere that is not set up.
+  SweepQuery CreateSweepQuery(float dt) override;
   void ApplySweep(COctree* octree, GenericIntersection* query) override;
   // The bounce: only the approaching part of the velocity along the hit normal is reflected
   // (scaled by restitution); friction takes its share of the tangential part.

@@ -99,17 +99,22 @@ class ImageReader {
 
 namespace SphereTree {
 
-SphereTreeNode* Build(const SphereTreeNode* source, const COrientation* orientation, SphereTreeNode* destination) {
+bool Build(const SphereTreeNode* source, const COrientation* orientation, SphereTreeNode& destination) {
   if (source == nullptr) {
     Log("SphereTree: Build without a source tree\n");
-    return nullptr;
+    return false;
   }
   SphereTreeNode copy;
   CopySubtree(*source, orientation, copy);
-  SphereTreeNode* out = destination != nullptr ? destination : new SphereTreeNode;
-  copy.stamp = out->stamp;
-  *out = std::move(copy);
-  return out;
+  copy.stamp = destination.stamp;
+  destination = std::move(copy);
+  return true;
+}
+
+std::unique_ptr<SphereTreeNode> Build(const SphereTreeNode* source, const COrientation* orientation) {
+  auto tree = std::make_unique<SphereTreeNode>();
+  if (!Build(source, orientation, *tree)) return nullptr;
+  return tree;
 }
 
 Box ComputeBounds(const SphereTreeNode& node) {
@@ -198,23 +203,27 @@ void BuildFlatBox(SphereTreeNode& node, const Box& box) {
   }
 }
 
-SphereTreeNode* BuildCube(float edge, int depth, float x, float y, float z, SphereTreeNode* node) {
-  if (node == nullptr) node = new SphereTreeNode;
-  node->centre = Vector3(x, y, z);
-  node->radius = edge * 0.866025f;
-  node->FreeChildren();
-  if (depth <= 0) return node;
-  if (!node->AllocateChildren(8)) {
+void BuildCube(float edge, int depth, float x, float y, float z, SphereTreeNode& node) {
+  node.centre = Vector3(x, y, z);
+  node.radius = edge * 0.866025f;
+  node.FreeChildren();
+  if (depth <= 0) return;
+  if (!node.AllocateChildren(8)) {
     Log("SphereTree: out of memory building a cube tree\n");
-    return node;
+    return;
   }
   const float offset = edge * 0.25f;
   for (int i = 0; i < 8; ++i) {
     const float cx = x + ((i & 1) ? -offset : offset);
     const float cy = y + ((i & 2) ? -offset : offset);
     const float cz = z + ((i & 4) ? -offset : offset);
-    BuildCube(edge * 0.5f, depth - 1, cx, cy, cz, &node->children[i]);
+    BuildCube(edge * 0.5f, depth - 1, cx, cy, cz, node.children[i]);
   }
+}
+
+std::unique_ptr<SphereTreeNode> BuildCube(float edge, int depth, float x, float y, float z) {
+  auto node = std::make_unique<SphereTreeNode>();
+  BuildCube(edge, depth, x, y, z, *node);
   return node;
 }
 

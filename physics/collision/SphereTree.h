@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "core/math/Box.h"
 #include "core/math/Orientation.h"
@@ -19,13 +20,14 @@ constexpr uint32_t kMaxImageDepth = 64;
 // Most children BuildFlatBox makes; a thinner box stays a single sphere.
 constexpr uint32_t kMaxFlatBoxChildren = 65536;
 
-// Copies the subtree under source into destination (a new node when null),
-// moving every centre by the orientation when one is given. New nodes start
-// with stamp 0; a destination handed in keeps its stamp and loses its old
-// children. The copy is complete before the destination changes, so source
-// may lie inside the destination's tree. Returns the destination, or null
-// (logged) without a source.
-SphereTreeNode* Build(const SphereTreeNode* source, const COrientation* orientation, SphereTreeNode* destination);
+// Copies the subtree under source into destination, moving every centre by
+// the orientation when one is given. The destination keeps its stamp and
+// loses its old children. The copy is complete before the destination
+// changes, so source may lie inside the destination's tree. False (logged,
+// destination untouched) without a source.
+bool Build(const SphereTreeNode* source, const COrientation* orientation, SphereTreeNode& destination);
+// The same into a new tree whose nodes start with stamp 0; null (logged) without a source.
+std::unique_ptr<SphereTreeNode> Build(const SphereTreeNode* source, const COrientation* orientation);
 
 // Leaf: the cube centre +- radius; inner node: the union of its children's boxes.
 Box ComputeBounds(const SphereTreeNode& node);
@@ -50,6 +52,8 @@ void BuildFlatBox(SphereTreeNode& node, const Box& box);
 // A node at (x, y, z) of radius edge * 0.866025 (half the cube's diagonal);
 // with depth > 0, eight children for the octants (bit 0 of the child index:
 // -x, bit 1: -y, bit 2: -z), each half the edge and one level less deep.
-SphereTreeNode* BuildCube(float edge, int depth, float x, float y, float z, SphereTreeNode* node);
+// The node handed in loses its old children.
+void BuildCube(float edge, int depth, float x, float y, float z, SphereTreeNode& node);
+std::unique_ptr<SphereTreeNode> BuildCube(float edge, int depth, float x, float y, float z);
 
 }  // namespace SphereTree

@@ -9,44 +9,38 @@ SphereTreeNode::SphereTreeNode(SphereTreeNode&& other) noexcept
     : centre(other.centre),
       radius(other.radius),
       childCount(other.childCount),
-      children(other.children),
+      children(std::move(other.children)),
       stamp(other.stamp) {
   other.childCount = 0;
-  other.children = nullptr;
 }
 
 SphereTreeNode& SphereTreeNode::operator=(SphereTreeNode&& other) noexcept {
   if (this == &other) return *this;
-  SphereTreeNode* oldChildren = children;
+  std::unique_ptr<SphereTreeNode[]> oldChildren = std::move(children);
   centre = other.centre;
   radius = other.radius;
   childCount = other.childCount;
-  children = other.children;
+  children = std::move(other.children);
   stamp = other.stamp;
   other.childCount = 0;
-  other.children = nullptr;
-  // Freed last: other may have been a node inside the old subtree.
-  FreeChildrenArray(oldChildren);
+  // Freed last (as oldChildren goes): other may have been a node inside the old subtree.
   return *this;
 }
 
 bool SphereTreeNode::AllocateChildren(uint32_t n) {
   FreeChildren();
   if (n == 0) return true;
-  children = new (std::nothrow) SphereTreeNode[n];
+  children.reset(new (std::nothrow) SphereTreeNode[n]);
   if (children == nullptr) return false;
   childCount = n;
   return true;
 }
 
 void SphereTreeNode::FreeChildren() {
-  SphereTreeNode* array = children;
-  children = nullptr;
+  // The node is a leaf before the subtree goes, so nothing reads a count without an array.
+  std::unique_ptr<SphereTreeNode[]> array = std::move(children);
   childCount = 0;
-  FreeChildrenArray(array);
 }
-
-void SphereTreeNode::FreeChildrenArray(SphereTreeNode* array) { delete[] array; }
 
 void SphereTreeNode::Clear() {
   FreeChildren();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/math/Vector3.h"
 
@@ -9,7 +10,7 @@ struct SphereTreeNode {
   Vector3 centre;
   float radius = 0.0f;
   uint32_t childCount = 0;
-  SphereTreeNode* children = nullptr;  // childCount nodes side by side, owned
+  std::unique_ptr<SphereTreeNode[]> children;  // childCount nodes side by side
   uint32_t stamp = 0;                  // pose stamp of the cached world centre; 0 = never transformed
 
   SphereTreeNode() = default;
@@ -18,15 +19,13 @@ struct SphereTreeNode {
   SphereTreeNode& operator=(const SphereTreeNode&) = delete;
   SphereTreeNode(SphereTreeNode&& other) noexcept;
   SphereTreeNode& operator=(SphereTreeNode&& other) noexcept;
-  ~SphereTreeNode() { FreeChildren(); }
+  ~SphereTreeNode() = default;
 
   // Replaces any children by n zeroed nodes. On allocation failure the node
   // is left a leaf (count 0) so no walk reads a count without an array.
   bool AllocateChildren(uint32_t n);
   // Frees every child's subtree, then the array; the node becomes a leaf.
   void FreeChildren();
-  // The same for an array handed over on its own.
-  static void FreeChildrenArray(SphereTreeNode* array);
   // Frees the children and sets every field to zero.
   void Clear();
   // Centre and radius become those of the sphere around the box that holds

@@ -17,7 +17,7 @@ CStaticCollisionPrimative::CStaticCollisionPrimative() {
 CStaticCollisionPrimative::~CStaticCollisionPrimative() = default;
 
 void CStaticCollisionPrimative::BindInstance(CMeshInstance* instance) {
-  SetMeshInstance(instance, false);
+  BorrowMeshInstance(instance);
   m_ownerInstance = instance;
 }
 

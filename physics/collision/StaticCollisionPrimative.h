@@ -56,7 +56,7 @@ class CStaticCollisionPrimative : public CCollisionObject {
       ClearBoundFlags(bits);
   }
 
-  // Borrows the instance (the base would otherwise delete it) and files the primitive as part
+  // Borrows the instance (it stays with the mesh that shows it) and files the primitive as part
   // of it, so the octree's ray exclusion and relighting treat it as the instance.
   void BindInstance(CMeshInstance* instance);
 

@@ -9,7 +9,9 @@
 #include "physics/collision/SurfaceType.h"
 #include "scene/mesh/MeshInstance.h"
 
-CStaticObstacle::~CStaticObstacle() { delete m_tree; }
+#include "physics/collision/SphereTreeNode.h"
+
+CStaticObstacle::~CStaticObstacle() = default;
 
 bool CStaticObstacle::Setup(const SphereTreeNode* source, const COrientation& world, CMeshInstance* instance,
                             CCollisionObject* owner) {
@@ -17,10 +19,9 @@ bool CStaticObstacle::Setup(const SphereTreeNode* source, const COrientation& wo
     DebugPrintf("CStaticObstacle: no sphere tree to build from\n");
     return false;
   }
-  SphereTreeNode* tree = SphereTree::Build(source, &world, nullptr);
+  std::unique_ptr<SphereTreeNode> tree = SphereTree::Build(source, &world);
   if (!tree) return false;
-  delete m_tree;
-  m_tree = tree;
+  m_tree = std::move(tree);
 
   m_info.object = this;
   ChooseSurface(TableTexture(instance, 0));
@@ -51,8 +52,8 @@ bool CStaticObstacle::Intersect(GenericIntersection* query) {
   // The tree already holds world centres: it is its own model and working tree, and no pose
   // is applied to it.
   SphereTreeRef ref;
-  ref.model = m_tree;
-  ref.working = m_tree;
+  ref.model = m_tree.get();
+  ref.working = m_tree.get();
   ref.orientation = nullptr;
   ref.stamp = m_tree->stamp;
   return IntersectSphereTree(*query, ref);

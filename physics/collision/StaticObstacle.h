@@ -1,6 +1,8 @@
 // CStaticObstacle: a placed structure's collision hull - its own world-space sphere tree, optionally with the structure's mesh.
 #pragma once
 
+#include <memory>
+
 #include "physics/collision/StaticCollisionPrimative.h"
 
 class COrientation;
@@ -9,7 +11,7 @@ struct SphereTreeNode;
 class CStaticObstacle : public CStaticCollisionPrimative {
  public:
   CStaticObstacle() = default;
-  // Frees the obstacle's sphere tree; the instance stays with the structure that lent it.
+  // The sphere tree goes with the obstacle; the instance stays with the structure that lent it.
   ~CStaticObstacle() override;
 
   // Builds the obstacle's own tree as the source moved by `world`, takes the tree's bounds
@@ -22,8 +24,8 @@ class CStaticObstacle : public CStaticCollisionPrimative {
   // every other query walks the sphere tree, whose centres are already in world space.
   bool Intersect(GenericIntersection* query) override;
 
-  const SphereTreeNode* GetTree() const { return m_tree; }
+  const SphereTreeNode* GetTree() const { return m_tree.get(); }
 
  private:
-  SphereTreeNode* m_tree = nullptr;  // owned
+  std::unique_ptr<SphereTreeNode> m_tree;
 };

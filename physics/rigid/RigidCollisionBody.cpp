@@ -32,7 +32,7 @@ CPolyhedronInfo& SharedPolyhedronQuery() {
 // Each beam answers for itself, so it carries the array's mode bits.
 void AddBeam(BeamArrayInfo& array, const Vector3& from, const Vector3& to, float radius) {
   array.beams.emplace_back(from, to, radius);
-  array.beams.back().mode = array.mode & ~QueryMode::kOwnedByCreator;
+  array.beams.back().mode = array.mode;
   Box box;
   array.beams.back().GetBounds(box);
   array.boxes.push_back(box);
@@ -48,11 +48,7 @@ CRigidCollisionBody::CRigidCollisionBody() {
   AddBoundFlags(0x28000);
 }
 
-CRigidCollisionBody::~CRigidCollisionBody() {
-  delete m_currentTree;
-  delete m_spareTree;
-  delete m_pieces;
-}
+CRigidCollisionBody::~CRigidCollisionBody() = default;
 
 const SphereTreeNode* CRigidCollisionBody::GetSphereTree() const {
   return m_model ? &m_model->GetSphereRoot() : nullptr;
@@ -77,25 +73,21 @@ void CRigidCollisionBody::SetModel(const RigidConst* model, const COrientation& 
   m_state.Init(frame, velocity, angularVelocity, model ? &model->GetMass() : nullptr,
                model ? &model->GetParams().surface : SurfaceType::Get(0), false);
   m_frame = frame;
-  delete m_currentTree;
-  delete m_spareTree;
-  delete m_pieces;
-  m_currentTree = m_spareTree = nullptr;
-  m_pieces = nullptr;
+  m_currentTree.reset();
+  m_spareTree.reset();
+  m_pieces.reset();
   if (model) {
-    m_currentTree = SphereTree::Build(&model->GetSphereRoot(), nullptr, nullptr);
-    m_spareTree = SphereTree::Build(&model->GetSphereRoot(), nullptr, nullptr);
-    PlaceTree(m_currentTree, frame, m_currentStamp);
-    if (model->GetPieces()) m_pieces = new PolyTree(*model->GetPieces());
+    m_currentTree = SphereTree::Build(&model->GetSphereRoot(), nullptr);
+    m_spareTree = SphereTree::Build(&model->GetSphereRoot(), nullptr);
+    PlaceTree(m_currentTree.get(), frame, m_currentStamp);
+    if (model->GetPieces()) m_pieces = std::make_unique<PolyTree>(*model->GetPieces());
     if (model->GetMesh()) {
       // The model is shared and read-only; the instance only reads the mesh through this pointer.
-      auto* instance = new CMeshInstance();
+      auto instance = std::make_unique<CMeshInstance>();
       const Matrix4 place = frame.ToMatrix4();
       if (instance->SetMesh(const_cast<ShadedMesh*>(model->GetMesh()), false, false, true, 0xFFFFFFFFu, 0xFFFFFFFFu,
                             &place, true, nullptr))
-        SetMeshInstance(instance, true);
-      else
-        delete instance;
+        SetMeshInstance(std::move(instance));
     }
     m_state.SetAnchorStrength(model->GetParams().anchorStrength);
   }
@@ -135,24 +127,23 @@ void CRigidCollisionBody::FillBeams(BeamArrayInfo& array, const COrientation& fr
   }
 }
 
-GenericIntersection* CRigidCollisionBody::CreateSweepQuery(float dt) {
+SweepQuery CRigidCollisionBody::CreateSweepQuery(float dt) {
   m_state.AdvancePose(dt);
   ++m_stampCounter;
-  PlaceTree(m_spareTree, m_state.nextPose, m_stampCounter);
+  PlaceTree(m_spareTree.get(), m_state.nextPose, m_stampCounter);
   BeamArrayInfo& beams = SharedBeams();
   beams.result.Reset();
-  beams.mode = QueryMode::kDetails | QueryMode::kOwnedByCreator;
+  beams.mode = QueryMode::kDetails;
   FillBeams(beams, m_frame, m_state.nextPose);
   if (m_pieces) {
     // Pieces meet other bodies' pieces; terrain and other shapes meet the spheres.
     CPolyhedronInfo& query = SharedPolyhedronQuery();
-    query = CPolyhedronInfo(m_pieces, m_frame, m_state.nextPose);
-    query.mode |= QueryMode::kOwnedByCreator;
+    query = CPolyhedronInfo(m_pieces.get(), m_frame, m_state.nextPose);
     query.staticQuery = &beams;
     query.normalFacesMover = true;  // the contact response pushes along it
-    return &query;
+    return SweepQuery::Shared(&query);
   }
-  return &beams;
+  return SweepQuery::Shared(&beams);
 }
 
 void CRigidCollisionBody::ApplySweep(COctree* octree, GenericIntersection* query) {
@@ -176,7 +167,7 @@ void CRigidCollisionBody::SetOrientation(const COrientation& frame) {
   m_state.UpdateAngularVelocity();
   m_frame = frame;
   ++m_stampCounter;
-  PlaceTree(m_spareTree, frame, m_stampCounter);
+  PlaceTree(m_spareTree.get(), frame, m_stampCounter);
   std::swap(m_currentTree, m_spareTree);
   m_currentStamp = m_stampCounter;
   RefreshPlacement(nullptr);
@@ -189,12 +180,12 @@ bool CRigidCollisionBody::Intersect(GenericIntersection* query) {
   if (query->kind == 1 && (query->mode & QueryMode::kBodyMesh) && instance)
     return instance->IntersectRay(static_cast<RayInfo&>(*query), nullptr, nullptr);
   if (!m_model) return query->IntersectBox(GetBounds());
-  if (m_pieces) return query->IntersectPolyhedron(m_pieces, m_frame);
+  if (m_pieces) return query->IntersectPolyhedron(m_pieces.get(), m_frame);
   SphereTreeRef ref;
   ref.model = &m_model->GetSphereRoot();
   ref.orientation = &m_frame;
   ref.stamp = m_currentStamp;
-  ref.working = m_currentTree;
+  ref.working = m_currentTree.get();
   return IntersectSphereTree(*query, ref);
 }
 
@@ -246,7 +237,7 @@ bool CRigidCollisionBody::TestPlacement(const COrientation& frame) {
   if (!octree) return false;
   BeamArrayInfo& beams = SharedBeams();
   beams.result.Reset();
-  beams.mode = QueryMode::kOwnedByCreator | QueryMode::kStartOverlap;
+  beams.mode = QueryMode::kStartOverlap;
   FillBeams(beams, frame, frame);
   const bool blocked = HasAllFlags(CollisionFlags::kBlocks);
   ClearBoundFlags(CollisionFlags::kBlocks);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "physics/collision/ActiveCollisionObject.h"
@@ -26,7 +27,7 @@ class CRigidCollisionBody : public CActiveCollisionObject {
   // The candidate pose over dt: the convex pieces when the model has them, else one swept
   // sphere per collision sphere. The queries are shared, so one body's sweep must be consumed
   // before the next body makes its own.
-  GenericIntersection* CreateSweepQuery(float dt) override;
+  SweepQuery CreateSweepQuery(float dt) override;
   void ApplySweep(COctree* octree, GenericIntersection* query) override;
   virtual void SetOrientation(const COrientation& frame);
 
@@ -74,10 +75,10 @@ class CRigidCollisionBody : public CActiveCollisionObject {
   RigidBodyState m_state;
   const RigidConst* m_model = nullptr;
   uint32_t m_currentStamp = 1;
-  SphereTreeNode* m_currentTree = nullptr;
+  std::unique_ptr<SphereTreeNode> m_currentTree;
   uint32_t m_stampCounter = 2;
-  SphereTreeNode* m_spareTree = nullptr;
-  PolyTree* m_pieces = nullptr;
+  std::unique_ptr<SphereTreeNode> m_spareTree;  // the pose being swept; swapped in when it is taken
+  std::unique_ptr<PolyTree> m_pieces;
   uint8_t m_pressing = 0;
   uint8_t m_stuck = 0;
   float m_normalForce = 0.0f;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "core/math/DebugPrintf.h"
 #include "core/math/Octree.h"
@@ -191,12 +192,13 @@ bool CWheel::HandleCollision(const CollisionInfo* info, const IntersectionResult
 
 bool CWheel::Intersect(GenericIntersection* query) { return query->IntersectSphere(m_frame.position, m_radius); }
 
-GenericIntersection* CWheel::CreateSweepQuery(float dt) {
+SweepQuery CWheel::CreateSweepQuery(float dt) {
   // The first sweep of a move finds the ground anew; the retry after a contact stops short of
   // the ground it found and must not forget it.
   if (GetHitObjects().empty()) m_onGround = false;
   const Vector3 mount = GetWorldMountPoint(), axis = GetWorldAxis();
-  return new BeamInfo(mount + axis * m_params.suspensionLength, mount + axis * m_nextExtension, m_radius);
+  return SweepQuery(
+      std::make_unique<BeamInfo>(mount + axis * m_params.suspensionLength, mount + axis * m_nextExtension, m_radius));
 }
 
 void CWheel::ApplySweep(COctree* octree, GenericIntersection* query) {

@@ -20,8 +20,8 @@ class CWheel : public CActiveCollisionObject, public CForceAccumulator {
   bool Intersect(GenericIntersection* query) override;
   const CollisionInfo* GetCollisionInfo(CCollisionObject* asker) override { return &m_info; }
   bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override;
-  // A swept sphere of the wheel's radius from full extension to the next extension; the caller deletes it.
-  GenericIntersection* CreateSweepQuery(float dt) override;
+  // A new swept sphere of the wheel's radius from full extension to the next extension.
+  SweepQuery CreateSweepQuery(float dt) override;
   void ApplySweep(COctree* octree, GenericIntersection* query) override;
   // The vehicle calls the wheel's operations itself, so listing the wheel adds nothing.
   void AccumulateForces() override {}

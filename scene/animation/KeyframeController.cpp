@@ -43,36 +43,31 @@ void ComputeRates(Key* keys, uint32_t count) {
 }
 
 template <class Key>
-bool CopyTrack(const Key* keys, uint32_t count, Key*& array, uint32_t& arrayCount, const char* track) {
+bool CopyTrack(const Key* keys, uint32_t count, std::vector<Key>& array, const char* track) {
   if (count > 0 && (!keys || !TimesIncrease(keys, count))) {
     char line[96];
     std::snprintf(line, sizeof(line), "CKeyframeController: %s key times do not increase\n", track);
     OutputDebugStringA(line);
     return false;
   }
-  Key* copy = count > 0 ? new Key[count] : nullptr;
-  if (count > 0) std::memcpy(copy, keys, sizeof(Key) * count);
-  ComputeRates(copy, count);
-  delete[] array;
-  array = copy;
-  arrayCount = count;
+  std::vector<Key> copy(keys, keys + count);
+  ComputeRates(copy.data(), count);
+  array = std::move(copy);
   return true;
 }
 
 // Keeps the flagged keys of a track and recomputes their rates.
 template <class Key>
-void CompactTrack(Key*& array, uint32_t& count, const std::vector<bool>& keep) {
-  const uint32_t kept = static_cast<uint32_t>(std::count(keep.begin(), keep.end(), true));
-  if (kept == count) return;
-  Key* compact = new Key[kept];
-  uint32_t j = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (keep[i]) compact[j++] = array[i];
+void CompactTrack(std::vector<Key>& array, const std::vector<bool>& keep) {
+  const size_t kept = static_cast<size_t>(std::count(keep.begin(), keep.end(), true));
+  if (kept == array.size()) return;
+  std::vector<Key> compact;
+  compact.reserve(kept);
+  for (size_t i = 0; i < array.size(); ++i) {
+    if (keep[i]) compact.push_back(array[i]);
   }
-  delete[] array;
-  array = compact;
-  count = kept;
-  ComputeRates(array, count);
+  array = std::move(compact);
+  ComputeRates(array.data(), static_cast<uint32_t>(array.size()));
 }
 
 // Marks which keys survive: a key is dropped while every key between the anchor and the
@@ -120,21 +115,17 @@ class Reader {
 };
 
 template <class Key>
-bool ReadTrack(Reader& in, Key*& array, uint32_t& count) {
+bool ReadTrack(Reader& in, std::vector<Key>& array) {
   uint32_t n = 0;
   if (!in.U32(n)) return false;
   if (static_cast<uint64_t>(n) * sizeof(Key) > in.Remaining()) return false;
-  Key* keys = n > 0 ? new Key[n] : nullptr;
-  if (n > 0) in.Bytes(keys, sizeof(Key) * n);
-  if (!TimesIncrease(keys, n)) {
-    delete[] keys;
-    return false;
-  }
+  std::vector<Key> keys(n);
+  if (n > 0) in.Bytes(keys.data(), sizeof(Key) * n);
+  if (!TimesIncrease(keys.data(), n)) return false;
   // Rates are recomputed rather than trusted: a stored rate of a zero-length interval
   // would be infinite.
-  ComputeRates(keys, n);
-  array = keys;
-  count = n;
+  ComputeRates(keys.data(), n);
+  array = std::move(keys);
   return true;
 }
 
@@ -149,32 +140,17 @@ uint8_t* WriteTrack(uint8_t* out, const Key* keys, uint32_t count) {
 }  // namespace
 
 CKeyframeController::CKeyframeController()
-    : m_endTime(0.0f),
-      m_length(0.0f),
-      m_frameTime(0.0f),
-      m_positionCount(0),
-      m_positions(nullptr),
-      m_rotationCount(0),
-      m_rotations(nullptr),
-      m_extraCount(0),
-      m_extras(nullptr),
-      m_alphaCount(0),
-      m_alphas(nullptr) {
+    : m_endTime(0.0f), m_length(0.0f), m_frameTime(0.0f) {
   std::memset(m_name, 0, sizeof(m_name));
 }
 
 CKeyframeController::~CKeyframeController() { Clear(); }
 
 void CKeyframeController::Clear() {
-  delete[] m_positions;
-  delete[] m_rotations;
-  delete[] m_extras;
-  delete[] m_alphas;
-  m_positions = nullptr;
-  m_rotations = nullptr;
-  m_extras = nullptr;
-  m_alphas = nullptr;
-  m_positionCount = m_rotationCount = m_extraCount = m_alphaCount = 0;
+  m_positions.clear();
+  m_rotations.clear();
+  m_extras.clear();
+  m_alphas.clear();
   m_endTime = m_length = m_frameTime = 0.0f;
   std::memset(m_name, 0, sizeof(m_name));
 }
@@ -185,30 +161,31 @@ void CKeyframeController::SetName(const char* name) {
 }
 
 bool CKeyframeController::SetPositionKeys(const PositionKey* keys, uint32_t count) {
-  return CopyTrack(keys, count, m_positions, m_positionCount, "position");
+  return CopyTrack(keys, count, m_positions, "position");
 }
 
 bool CKeyframeController::SetRotationKeys(const RotationKey* keys, uint32_t count) {
-  return CopyTrack(keys, count, m_rotations, m_rotationCount, "rotation");
+  return CopyTrack(keys, count, m_rotations, "rotation");
 }
 
 bool CKeyframeController::SetExtraKeys(const ExtraKey* keys, uint32_t count) {
-  return CopyTrack(keys, count, m_extras, m_extraCount, "extra");
+  return CopyTrack(keys, count, m_extras, "extra");
 }
 
 bool CKeyframeController::SetAlphaKeys(const AlphaKey* keys, uint32_t count) {
-  return CopyTrack(keys, count, m_alphas, m_alphaCount, "alpha");
+  return CopyTrack(keys, count, m_alphas, "alpha");
 }
 
 void CKeyframeController::GetTransform(float t, COrientation& out) const {
   out = COrientation();
-  if (m_positionCount > 0) {
-    const PositionKey* k = m_positions;
+  const uint32_t positionCount = GetPositionKeyCount();
+  if (positionCount > 0) {
+    const PositionKey* k = m_positions.data();
     if (t <= k[0].time) {
       out.position = k[0].position;
     } else {
-      const uint32_t i = FindInterval(k, m_positionCount, t);
-      if (i + 1 >= m_positionCount) {
+      const uint32_t i = FindInterval(k, positionCount, t);
+      if (i + 1 >= positionCount) {
         out.position = k[i].position;
       } else {
         const float u = (t - k[i].time) * k[i].rate;
@@ -222,12 +199,13 @@ void CKeyframeController::GetTransform(float t, COrientation& out) const {
       }
     }
   }
-  if (m_rotationCount > 0) {
-    const RotationKey* k = m_rotations;
+  const uint32_t rotationCount = GetRotationKeyCount();
+  if (rotationCount > 0) {
+    const RotationKey* k = m_rotations.data();
     Quaternion q = k[0].rotation;
     if (t > k[0].time) {
-      const uint32_t i = FindInterval(k, m_rotationCount, t);
-      if (i + 1 >= m_rotationCount) {
+      const uint32_t i = FindInterval(k, rotationCount, t);
+      if (i + 1 >= rotationCount) {
         q = k[i].rotation;
       } else {
         const float u = std::max(0.0f, std::min(1.0f, (t - k[i].time) * k[i].rate));
@@ -245,12 +223,13 @@ void CKeyframeController::GetTransform(float t, COrientation& out) const {
 }
 
 float CKeyframeController::GetAlpha(float t) const {
-  if (m_alphaCount == 0) return 1.0f;
-  const AlphaKey* k = m_alphas;
+  const uint32_t alphaCount = GetAlphaKeyCount();
+  if (alphaCount == 0) return 1.0f;
+  const AlphaKey* k = m_alphas.data();
   // Before the first key the track holds its first value, as the other tracks do.
   if (t <= k[0].time) return k[0].start;
-  const uint32_t i = FindInterval(k, m_alphaCount, t);
-  if (i + 1 >= m_alphaCount) return k[i].start;
+  const uint32_t i = FindInterval(k, alphaCount, t);
+  if (i + 1 >= alphaCount) return k[i].start;
   const float u = (t - k[i].time) * k[i].rate;
   if (u < 0.0f) return k[i].start;
   return k[i].start + std::min(u, 1.0f) * (k[i].end - k[i].start);
@@ -258,15 +237,15 @@ float CKeyframeController::GetAlpha(float t) const {
 
 void CKeyframeController::ReduceKeys(float positionTolerance, float angleTolerance, float /*unused*/) {
   const std::vector<bool> keepPositions = SelectKeys(
-      m_positions, m_positionCount,
+      m_positions.data(), GetPositionKeyCount(),
       [positionTolerance](const PositionKey& a, const PositionKey& b, const PositionKey& k, float f) {
         const Vector3 interpolated = a.position + (b.position - a.position) * f;
         return (k.position - interpolated).Length() > positionTolerance;
       });
-  CompactTrack(m_positions, m_positionCount, keepPositions);
+  CompactTrack(m_positions, keepPositions);
 
   const std::vector<bool> keepRotations = SelectKeys(
-      m_rotations, m_rotationCount,
+      m_rotations.data(), GetRotationKeyCount(),
       [angleTolerance](const RotationKey& a, const RotationKey& b, const RotationKey& k, float f) {
         Quaternion q;
         Quaternion::Slerp(q, a.rotation, b.rotation, f);
@@ -277,21 +256,22 @@ void CKeyframeController::ReduceKeys(float positionTolerance, float angleToleran
         for (int row = 0; row < 3; ++row) largest = std::max(largest, AngleBetween(interpolated[row], stored[row]));
         return largest > angleTolerance;
       });
-  CompactTrack(m_rotations, m_rotationCount, keepRotations);
+  CompactTrack(m_rotations, keepRotations);
 }
 
 void CKeyframeController::RecomputeEndTime() {
   float end = 0.0f;
-  if (m_positionCount) end = std::max(end, m_positions[m_positionCount - 1].time);
-  if (m_rotationCount) end = std::max(end, m_rotations[m_rotationCount - 1].time);
-  if (m_extraCount) end = std::max(end, m_extras[m_extraCount - 1].time);
-  if (m_alphaCount) end = std::max(end, m_alphas[m_alphaCount - 1].time);
+  if (!m_positions.empty()) end = std::max(end, m_positions.back().time);
+  if (!m_rotations.empty()) end = std::max(end, m_rotations.back().time);
+  if (!m_extras.empty()) end = std::max(end, m_extras.back().time);
+  if (!m_alphas.empty()) end = std::max(end, m_alphas.back().time);
   m_endTime = end;
 }
 
 size_t CKeyframeController::GetFileSize() const {
-  return kNameSize + 12 + (4 + sizeof(PositionKey) * m_positionCount) + (4 + sizeof(RotationKey) * m_rotationCount) +
-         (4 + sizeof(ExtraKey) * m_extraCount) + (4 + sizeof(AlphaKey) * m_alphaCount);
+  return kNameSize + 12 + (4 + sizeof(PositionKey) * m_positions.size()) +
+         (4 + sizeof(RotationKey) * m_rotations.size()) + (4 + sizeof(ExtraKey) * m_extras.size()) +
+         (4 + sizeof(AlphaKey) * m_alphas.size());
 }
 
 void CKeyframeController::Write(uint8_t* out) {
@@ -302,18 +282,18 @@ void CKeyframeController::Write(uint8_t* out) {
   std::memcpy(out + 4, &m_length, 4);
   std::memcpy(out + 8, &m_frameTime, 4);
   out += 12;
-  out = WriteTrack(out, m_positions, m_positionCount);
-  out = WriteTrack(out, m_rotations, m_rotationCount);
-  out = WriteTrack(out, m_extras, m_extraCount);
-  WriteTrack(out, m_alphas, m_alphaCount);
+  out = WriteTrack(out, m_positions.data(), GetPositionKeyCount());
+  out = WriteTrack(out, m_rotations.data(), GetRotationKeyCount());
+  out = WriteTrack(out, m_extras.data(), GetExtraKeyCount());
+  WriteTrack(out, m_alphas.data(), GetAlphaKeyCount());
 }
 
 bool CKeyframeController::Read(const uint8_t* data, size_t size, size_t& used) {
   Clear();
   Reader in(data, data ? size : 0);
   bool ok = in.Bytes(m_name, kNameSize) && in.F32(m_endTime) && in.F32(m_length) && in.F32(m_frameTime) &&
-            ReadTrack(in, m_positions, m_positionCount) && ReadTrack(in, m_rotations, m_rotationCount) &&
-            ReadTrack(in, m_extras, m_extraCount) && ReadTrack(in, m_alphas, m_alphaCount);
+            ReadTrack(in, m_positions) && ReadTrack(in, m_rotations) && ReadTrack(in, m_extras) &&
+            ReadTrack(in, m_alphas);
   if (!ok) {
     OutputDebugStringA("CKeyframeController: controller data truncated or keys out of order\n");
     Clear();

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/math/Quaternion.h"
 #include "core/math/Vector3.h"
@@ -66,14 +67,15 @@ class CKeyframeController : public CNodeAnimController {
   bool SetExtraKeys(const ExtraKey* keys, uint32_t count);
   bool SetAlphaKeys(const AlphaKey* keys, uint32_t count);
 
-  uint32_t GetPositionKeyCount() const { return m_positionCount; }
-  uint32_t GetRotationKeyCount() const { return m_rotationCount; }
-  uint32_t GetExtraKeyCount() const { return m_extraCount; }
-  uint32_t GetAlphaKeyCount() const { return m_alphaCount; }
-  const PositionKey* GetPositionKeys() const { return m_positions; }
-  const RotationKey* GetRotationKeys() const { return m_rotations; }
-  const ExtraKey* GetExtraKeys() const { return m_extras; }
-  const AlphaKey* GetAlphaKeys() const { return m_alphas; }
+  uint32_t GetPositionKeyCount() const { return static_cast<uint32_t>(m_positions.size()); }
+  uint32_t GetRotationKeyCount() const { return static_cast<uint32_t>(m_rotations.size()); }
+  uint32_t GetExtraKeyCount() const { return static_cast<uint32_t>(m_extras.size()); }
+  uint32_t GetAlphaKeyCount() const { return static_cast<uint32_t>(m_alphas.size()); }
+  // Null for an empty track.
+  const PositionKey* GetPositionKeys() const { return m_positions.empty() ? nullptr : m_positions.data(); }
+  const RotationKey* GetRotationKeys() const { return m_rotations.empty() ? nullptr : m_rotations.data(); }
+  const ExtraKey* GetExtraKeys() const { return m_extras.empty() ? nullptr : m_extras.data(); }
+  const AlphaKey* GetAlphaKeys() const { return m_alphas.empty() ? nullptr : m_alphas.data(); }
 
   // End time = the largest last-key time of the four tracks (0 without keys).
   void RecomputeEndTime();
@@ -94,12 +96,8 @@ class CKeyframeController : public CNodeAnimController {
   float m_endTime;
   float m_length;
   float m_frameTime;
-  uint32_t m_positionCount;
-  PositionKey* m_positions;
-  uint32_t m_rotationCount;
-  RotationKey* m_rotations;
-  uint32_t m_extraCount;
-  ExtraKey* m_extras;
-  uint32_t m_alphaCount;
-  AlphaKey* m_alphas;
+  std::vector<PositionKey> m_positions;
+  std::vector<RotationKey> m_rotations;
+  std::vector<ExtraKey> m_extras;
+  std::vector<AlphaKey> m_alphas;
 };

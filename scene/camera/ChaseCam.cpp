@@ -25,7 +25,7 @@ float Decay(float x, float rate, float dt) {
 
 }  // namespace
 
-CChaseCam::CChaseCam() : m_spring(new CSecondOrderGeneralSolution(1.0f, 100.0f, 500.0f)) {}
+CChaseCam::CChaseCam() : m_spring(std::make_unique<CSecondOrderGeneralSolution>(1.0f, 100.0f, 500.0f)) {}
 
 void CChaseCam::Reset(const Vector3& target) {
   Setup(target, kDefaultCameraOffset, kDefaultLookOffset, 500.0f, 100.0f, 2.0f, true);
@@ -42,7 +42,7 @@ void CChaseCam::Setup(const Vector3& target, const Vector3& cameraOffset, const 
   m_lookOffset = lookOffset;
   m_springC = c;
   m_springB = b;
-  m_spring.reset(new CSecondOrderGeneralSolution(1.0f, b, c));
+  m_spring = std::make_unique<CSecondOrderGeneralSolution>(1.0f, b, c);
   m_limitFactor = limitFactor;
   m_orbit = orbit ? 1 : 0;
   m_yaw = m_pitch = 0.0f;

@@ -39,7 +39,7 @@ uint32_t GetWord(const uint8_t* at) {
 template <typename F>
 void ForEachChild(CMeshInstance* instance, F&& visit) {
   for (const CMeshInstance::ChildEntry& child : instance->GetChildren()) {
-    if (child.instance != nullptr) visit(child.instance);
+    if (child.instance != nullptr) visit(child.instance.get());
   }
 }
 

@@ -2,15 +2,23 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 
 #include "core/math/Vector3.h"
 #include "scene/mesh/HalfEdgeFaceOutline.h"
 
 struct HalfEdgeFace;
 
+// A user's block hung on an element, allocated with std::malloc (its users size it per element).
+struct HalfEdgeAttachmentFree {
+  void operator()(void* block) const { std::free(block); }
+};
+using HalfEdgeAttachment = std::unique_ptr<void, HalfEdgeAttachmentFree>;
+
 struct HalfEdgeVertex {
   Vector3 position;
-  void* attachment;  // owned by the vertex, allocated with std::malloc by its user
+  HalfEdgeAttachment attachment;
 };
 
 struct HalfEdgeRecord {
@@ -20,12 +28,12 @@ struct HalfEdgeRecord {
   HalfEdgeRecord* next;
   HalfEdgeRecord* prev;
   HalfEdgeRecord* twin;  // null on an open edge
-  void* attachment;      // owned, allocated with std::malloc by its user
+  HalfEdgeAttachment attachment;
 };
 
 struct HalfEdgeFace {
   HalfEdgeRecord* first;
-  HalfEdgeFaceOutline* outline;  // owned, allocated with new by its user
+  std::unique_ptr<HalfEdgeFaceOutline> outline;  // null until a user gives the face one
 
   // Length of the loop of next links from the first half-edge (0 without one).
   uint32_t CountEdges() const;

@@ -2,17 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/math/Vector2.h"
 
 struct HalfEdgeFaceOutline {
   uint32_t pointCount = 0;
-  Vector2* points = nullptr;  // owned, pointCount entries (allocated with new[])
-
-  HalfEdgeFaceOutline() = default;
-  ~HalfEdgeFaceOutline() { delete[] points; }
-  HalfEdgeFaceOutline(const HalfEdgeFaceOutline&) = delete;
-  HalfEdgeFaceOutline& operator=(const HalfEdgeFaceOutline&) = delete;
+  std::unique_ptr<Vector2[]> points;  // pointCount entries
 
   // True when (x, y) is strictly to the right of no edge i -> i + 1 (cyclic),
   // so points on the border count as inside. An outline without points (or

@@ -2,7 +2,6 @@
 #include "scene/mesh/HalfEdgeMesh.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <new>
 #include <unordered_map>
 
@@ -25,17 +24,14 @@ uint64_t EdgeKey(uint32_t vertexCount, uint32_t a, uint32_t b) {
 HalfEdgeMesh::HalfEdgeMesh(const Vector3* positions, uint32_t vertexCount, const uint32_t* indices,
                            uint32_t faceCount) {
   if (!CheckInput(positions, vertexCount, indices, faceCount)) return;
-  vertices_ = new (std::nothrow) HalfEdgeVertex[vertexCount]();
-  faces_ = new (std::nothrow) HalfEdgeFace[faceCount]();
-  halfEdges_ = new (std::nothrow) HalfEdgeRecord[3u * faceCount]();
+  vertices_.reset(new (std::nothrow) HalfEdgeVertex[vertexCount]());
+  faces_.reset(new (std::nothrow) HalfEdgeFace[faceCount]());
+  halfEdges_.reset(new (std::nothrow) HalfEdgeRecord[3u * faceCount]());
   if (vertices_ == nullptr || faces_ == nullptr || halfEdges_ == nullptr) {
     Log("HalfEdgeMesh: out of memory, mesh left empty\n");
-    delete[] vertices_;
-    delete[] faces_;
-    delete[] halfEdges_;
-    vertices_ = nullptr;
-    faces_ = nullptr;
-    halfEdges_ = nullptr;
+    vertices_.reset();
+    faces_.reset();
+    halfEdges_.reset();
     return;
   }
   vertexCount_ = vertexCount;
@@ -97,13 +93,4 @@ void HalfEdgeMesh::LinkHalfEdges(const uint32_t* indices) {
     h.twin = &other;
     other.twin = &h;
   }
-}
-
-HalfEdgeMesh::~HalfEdgeMesh() {
-  for (uint32_t i = 0; i < halfEdgeCount_; ++i) std::free(halfEdges_[i].attachment);
-  delete[] halfEdges_;
-  for (uint32_t i = 0; i < vertexCount_; ++i) std::free(vertices_[i].attachment);
-  delete[] vertices_;
-  for (uint32_t i = 0; i < faceCount_; ++i) delete faces_[i].outline;
-  delete[] faces_;
 }

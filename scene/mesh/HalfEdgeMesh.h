@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/math/Vector3.h"
 #include "scene/mesh/HalfEdgeFace.h"
@@ -13,7 +14,7 @@ class HalfEdgeMesh {
   // name no vertex (or missing arrays) leave the mesh empty, with a logged
   // message, rather than linking to memory outside the vertex array.
   HalfEdgeMesh(const Vector3* positions, uint32_t vertexCount, const uint32_t* indices, uint32_t faceCount);
-  ~HalfEdgeMesh();
+  ~HalfEdgeMesh() = default;
   HalfEdgeMesh(const HalfEdgeMesh&) = delete;
   HalfEdgeMesh& operator=(const HalfEdgeMesh&) = delete;
 
@@ -29,9 +30,9 @@ class HalfEdgeMesh {
   const HalfEdgeRecord* GetHalfEdge(uint32_t i) const { return &halfEdges_[i]; }
 
   // Index of an element of this mesh (for tests and tools).
-  uint32_t IndexOf(const HalfEdgeVertex* v) const { return static_cast<uint32_t>(v - vertices_); }
-  uint32_t IndexOf(const HalfEdgeFace* f) const { return static_cast<uint32_t>(f - faces_); }
-  uint32_t IndexOf(const HalfEdgeRecord* h) const { return static_cast<uint32_t>(h - halfEdges_); }
+  uint32_t IndexOf(const HalfEdgeVertex* v) const { return static_cast<uint32_t>(v - vertices_.get()); }
+  uint32_t IndexOf(const HalfEdgeFace* f) const { return static_cast<uint32_t>(f - faces_.get()); }
+  uint32_t IndexOf(const HalfEdgeRecord* h) const { return static_cast<uint32_t>(h - halfEdges_.get()); }
 
  private:
   bool CheckInput(const Vector3* positions, uint32_t vertexCount, const uint32_t* indices,
@@ -41,7 +42,8 @@ class HalfEdgeMesh {
   uint32_t vertexCount_ = 0;
   uint32_t halfEdgeCount_ = 0;
   uint32_t faceCount_ = 0;
-  HalfEdgeVertex* vertices_ = nullptr;
-  HalfEdgeFace* faces_ = nullptr;
-  HalfEdgeRecord* halfEdges_ = nullptr;
+  // Each element frees its own attachment (and a face its outline) as its array goes.
+  std::unique_ptr<HalfEdgeVertex[]> vertices_;
+  std::unique_ptr<HalfEdgeFace[]> faces_;
+  std::unique_ptr<HalfEdgeRecord[]> halfEdges_;
 };

@@ -60,15 +60,7 @@ Vector3 CofactorTransform(const COrientation& w, const Vector3& n) {
 
 CMeshInstance::CMeshInstance() : m_lodStart(LodStartFromSettings()) { m_currentLOD = this; }
 
-CMeshInstance::~CMeshInstance() {
-  Clear();
-  if (m_parentInstance) {
-    // Deleted from outside while still hung on a parent: the parent must not keep a dangling entry.
-    CMeshInstance* parent = m_parentInstance;
-    m_parentInstance = nullptr;
-    parent->RemoveChildInstance(this);
-  }
-}
+CMeshInstance::~CMeshInstance() { Clear(); }
 
 void CMeshInstance::Clear() {
   // The primitives read this instance's arrays, so they go first.
@@ -78,10 +70,10 @@ void CMeshInstance::Clear() {
   std::vector<ChildEntry> children;
   children.swap(m_childEntries);
   m_lods.clear();
-  for (const ChildEntry& entry : children) {
+  for (ChildEntry& entry : children) {
     if (!entry.instance) continue;
     entry.instance->m_parentInstance = nullptr;
-    delete entry.instance;
+    entry.instance.reset();
   }
   // After the children: they may hang on these nodes or borrow them.
   m_ownedSkeleton.reset();
@@ -223,15 +215,13 @@ void CMeshInstance::BuildChildren(bool partialDrawLists) {
       m_childEntries.push_back(ChildEntry{nullptr, attach});
       continue;
     }
-    CMeshInstance* child = new CMeshInstance();
+    auto child = std::make_unique<CMeshInstance>();
     child->SetMesh(childMesh, partialDrawLists, m_singlePointLighting, m_dynamicLighting, m_stampFirst, m_stampLast,
                    nullptr, true, this);
-    if (!AddChildInstance(child, attach)) {
-      delete child;
-      continue;
-    }
+    CMeshInstance* hung = child.get();
+    if (!AddChildInstance(std::move(child), attach)) continue;
     // A child named after a bone follows that bone; it stays listed as this instance's child.
-    if (CSkeletonNodeInstance* bone = FindBoneNode(attach)) bone->AddChild(child, &mesh.attachPoints[attach].transform);
+    if (CSkeletonNodeInstance* bone = FindBoneNode(attach)) bone->AddChild(hung, &mesh.attachPoints[attach].transform);
   }
 }
 
@@ -307,7 +297,7 @@ void CMeshInstance::BuildLODList() {
     if (point.GetData() && point.GetLength() >= sizeof(float)) std::memcpy(&threshold, point.GetData(), sizeof(float));
     if (!(threshold > 0.0f)) threshold = 1.0f;
     auto at = std::find_if(m_lods.begin(), m_lods.end(), [&](const LodEntry& e) { return e.threshold < threshold; });
-    m_lods.insert(at, LodEntry{entry.instance, threshold});
+    m_lods.insert(at, LodEntry{entry.instance.get(), threshold});
   }
   m_currentLOD = m_lods.back().instance;
 }
@@ -746,7 +736,7 @@ bool CMeshInstance::IntersectRay(RayInfo& query, CMeshInstance** hitInstance, in
     }
   }
   for (const ChildEntry& entry : m_childEntries) {
-    CMeshInstance* child = entry.instance;
+    CMeshInstance* child = entry.instance.get();
     if (!child || !child->m_mesh || child->m_mesh->GetKind() == ShadedMesh::kKindLod) continue;
     RayInfo copy(query);
     CMeshInstance* childHit = nullptr;
@@ -765,25 +755,19 @@ bool CMeshInstance::IntersectRay(RayInfo& query, CMeshInstance** hitInstance, in
 
 // ---- children ----
 
-bool CMeshInstance::AddChildInstance(CMeshInstance* child, uint32_t attachIndex) {
-  if (!child || child == this || !m_mesh || attachIndex >= m_mesh->attachPoints.size()) return false;
-  if (child->m_parentInstance && child->m_parentInstance != this) child->m_parentInstance->RemoveChildInstance(child);
-  if (!AddChild(child, &m_mesh->attachPoints[attachIndex].transform)) return false;
-  auto listed = std::find_if(m_childEntries.begin(), m_childEntries.end(),
-                             [&](const ChildEntry& e) { return e.instance == child; });
-  if (listed != m_childEntries.end()) {
-    listed->attachIndex = attachIndex;
-  } else {
-    m_childEntries.push_back(ChildEntry{child, attachIndex});
-  }
+bool CMeshInstance::AddChildInstance(std::unique_ptr<CMeshInstance>&& child, uint32_t attachIndex) {
+  if (!child || !m_mesh || attachIndex >= m_mesh->attachPoints.size()) return false;
+  if (!AddChild(child.get(), &m_mesh->attachPoints[attachIndex].transform)) return false;
   child->m_parentInstance = this;
+  m_childEntries.push_back(ChildEntry{std::move(child), attachIndex});
   return true;
 }
 
-bool CMeshInstance::RemoveChildInstance(CMeshInstance* child) {
+std::unique_ptr<CMeshInstance> CMeshInstance::RemoveChildInstance(CMeshInstance* child) {
   auto listed = std::find_if(m_childEntries.begin(), m_childEntries.end(),
-                             [&](const ChildEntry& e) { return e.instance == child && child; });
-  if (listed == m_childEntries.end()) return false;
+                             [&](const ChildEntry& e) { return e.instance.get() == child && child; });
+  if (listed == m_childEntries.end()) return nullptr;
+  std::unique_ptr<CMeshInstance> taken = std::move(listed->instance);
   m_childEntries.erase(listed);
   m_lods.erase(std::remove_if(m_lods.begin(), m_lods.end(), [&](const LodEntry& e) { return e.instance == child; }),
                m_lods.end());
@@ -796,14 +780,14 @@ bool CMeshInstance::RemoveChildInstance(CMeshInstance* child) {
   if (ours) hungOn->RemoveChild(child);
   child->DropBorrowedSkeleton(m_skeleton);
   child->m_parentInstance = nullptr;
-  return true;
+  return taken;
 }
 
 uint32_t CMeshInstance::GetChildIndex() const {
   if (!m_parentInstance) return 0;
   const auto& entries = m_parentInstance->m_childEntries;
   for (size_t i = 0; i < entries.size(); ++i) {
-    if (entries[i].instance == this) return static_cast<uint32_t>(i);
+    if (entries[i].instance.get() == this) return static_cast<uint32_t>(i);
   }
   return 0;
 }
@@ -876,6 +860,12 @@ void CMeshInstance::AddLayer(CMeshLayer* layer) {
   m_layers.push_back(layer);
 }
 
+void CMeshInstance::AdoptLayer(std::unique_ptr<CMeshLayer> layer) {
+  if (!layer) return;
+  layer->AttachTo(this);
+  m_adoptedLayers.push_back(std::move(layer));
+}
+
 void CMeshInstance::RemoveLayer(CMeshLayer* layer) {
   m_layers.erase(std::remove(m_layers.begin(), m_layers.end(), layer), m_layers.end());
 }
@@ -883,10 +873,9 @@ void CMeshInstance::RemoveLayer(CMeshLayer* layer) {
 void CMeshInstance::ClearLayers() {
   std::vector<CMeshLayer*> layers;
   layers.swap(m_layers);
-  for (CMeshLayer* layer : layers) {
-    layer->ForgetInstance();
-    if (layer->IsOwnedByInstance()) delete layer;
-  }
+  for (CMeshLayer* layer : layers) layer->ForgetInstance();
+  // Adopted layers die only once none of them refers to the instance any more.
+  m_adoptedLayers.clear();
   for (const ChildEntry& entry : m_childEntries) {
     if (entry.instance) entry.instance->ClearLayers();
   }

@@ -38,7 +38,7 @@ class CMeshInstance : public CXFormNode {
     const void* lightRecord;    // the face's baked light-map record, null without one
   };
   struct ChildEntry {
-    CMeshInstance* instance;    // null for an internal child mesh
+    std::unique_ptr<CMeshInstance> instance;  // null for an internal child mesh
     uint32_t attachIndex;
   };
   struct LodEntry {
@@ -156,8 +156,11 @@ class CMeshInstance : public CXFormNode {
   bool IntersectRay(RayInfo& query, CMeshInstance** hitInstance, int32_t* hitFace);
 
   // ---- children ----
-  bool AddChildInstance(CMeshInstance* child, uint32_t attachIndex);
-  bool RemoveChildInstance(CMeshInstance* child);
+  // Takes the child only when it returns true (an attach index the mesh has, a child that is
+  // not this instance's ancestor); on false the caller keeps it.
+  bool AddChildInstance(std::unique_ptr<CMeshInstance>&& child, uint32_t attachIndex);
+  // Hands a listed child back to the caller, unhung; null when it is not one of ours.
+  std::unique_ptr<CMeshInstance> RemoveChildInstance(CMeshInstance* child);
   const std::vector<ChildEntry>& GetChildren() const { return m_childEntries; }
   uint32_t GetChildIndex() const;
 
@@ -188,7 +191,11 @@ class CMeshInstance : public CXFormNode {
   void ResetPartialDrawLists();
 
   // ---- layers ----
+  // Lists a layer the caller keeps (CMeshLayer::AttachTo calls this).
   void AddLayer(CMeshLayer* layer);
+  // Attaches a layer the instance keeps: it is destroyed, after leaving the instance, when the
+  // instance clears its layers (also on SetMesh and destruction).
+  void AdoptLayer(std::unique_ptr<CMeshLayer> layer);
   void RemoveLayer(CMeshLayer* layer);
   void ClearLayers();
   const std::vector<CMeshLayer*>& GetLayers() const { return m_layers; }
@@ -244,7 +251,7 @@ class CMeshInstance : public CXFormNode {
   std::unique_ptr<CurvedPatchInstance> m_patchState;
   std::unique_ptr<CVertexFetchInterface> m_fetch;
   std::unique_ptr<CSkeletonNodeInstance[]> m_ownedSkeleton;
-  CSkeletonNodeInstance* m_skeleton = nullptr;  // owned or borrowed, see GetSkeletonNodes
+  CSkeletonNodeInstance* m_skeleton = nullptr;  // m_ownedSkeleton, or the parent instance's nodes
   uint32_t m_skeletonCount = 0;
   std::unique_ptr<AnimationSet> m_animationSet;
   std::unique_ptr<Vector3[]> m_worldPositions;
@@ -275,6 +282,7 @@ class CMeshInstance : public CXFormNode {
   CMeshInstance* m_currentLOD = nullptr;
   std::vector<Color> m_staticColours;  // F x 3
   std::vector<CMeshLayer*> m_layers;
+  std::vector<std::unique_ptr<CMeshLayer>> m_adoptedLayers;
   std::vector<Part> m_parts;
   ObjectLightState m_lightState;
   std::unique_ptr<LightMapData> m_lightMaps;

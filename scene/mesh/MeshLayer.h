@@ -68,9 +68,6 @@ class CMeshLayer {
   Color GetColour() const { return m_colour; }
   uint8_t GetFlag() const { return m_flag; }
   void SetFlag(uint8_t flag) { m_flag = flag; }
-  // A layer marked as owned is deleted by the instance when the instance clears its layers.
-  void SetOwnedByInstance(bool owned) { m_ownedByInstance = owned; }
-  bool IsOwnedByInstance() const { return m_ownedByInstance; }
 
   uint32_t GetFaceCount() const { return m_faceCount; }
   const MeshLayerFace* GetFaces() const { return m_faceData; }
@@ -85,7 +82,6 @@ class CMeshLayer {
   float m_alpha = -1.0f;
   Color m_colour;
   uint8_t m_flag = 0;
-  bool m_ownedByInstance = false;
   std::vector<MeshLayerFace> m_faces;
   std::vector<MeshLayerVertex> m_vertices;
   uint32_t m_faceCount = 0;

@@ -126,15 +126,13 @@ bool VertexSharingTable::Build(const TriMesh& mesh, const VertexSharingFace* fac
 
   m_faceCount = mesh.faceCount;
   m_groupCount = groups;
-  m_faceMap = new uint32_t[m_faceCount];
+  m_faceMap.resize(m_faceCount);
   for (uint32_t f = 0; f < m_faceCount; ++f) m_faceMap[f] = newIndex[builder.m_group[f]];
-  m_groupSizes = new uint32_t[groups];
-  m_members = new uint32_t*[groups];
+  m_groupSizes.resize(groups);
+  m_members.resize(groups);
   for (uint32_t g = 0; g < groups; ++g) {
-    const std::vector<uint32_t>& list = builder.m_members[order[g]];
-    m_groupSizes[g] = static_cast<uint32_t>(list.size());
-    m_members[g] = new uint32_t[list.size()];
-    std::copy(list.begin(), list.end(), m_members[g]);
+    m_members[g] = std::move(builder.m_members[order[g]]);
+    m_groupSizes[g] = static_cast<uint32_t>(m_members[g].size());
   }
   return true;
 }
@@ -147,12 +145,12 @@ void VertexSharingTable::Write(uint8_t* out) const {
   std::memcpy(out, &m_faceCount, 4);
   std::memcpy(out + 4, &m_groupCount, 4);
   out += 8;
-  if (m_faceCount) std::memcpy(out, m_faceMap, 4 * static_cast<size_t>(m_faceCount));
+  if (m_faceCount) std::memcpy(out, m_faceMap.data(), 4 * static_cast<size_t>(m_faceCount));
   out += 4 * static_cast<size_t>(m_faceCount);
-  if (m_groupCount) std::memcpy(out, m_groupSizes, 4 * static_cast<size_t>(m_groupCount));
+  if (m_groupCount) std::memcpy(out, m_groupSizes.data(), 4 * static_cast<size_t>(m_groupCount));
   out += 4 * static_cast<size_t>(m_groupCount);
   for (uint32_t g = 0; g < m_groupCount; ++g) {
-    std::memcpy(out, m_members[g], 4 * static_cast<size_t>(m_groupSizes[g]));
+    std::memcpy(out, m_members[g].data(), 4 * static_cast<size_t>(m_groupSizes[g]));
     out += 4 * static_cast<size_t>(m_groupSizes[g]);
   }
 }
@@ -200,28 +198,21 @@ bool VertexSharingTable::Read(const uint8_t* data, size_t size, const TriMesh& m
 
   m_faceCount = faces;
   m_groupCount = groups;
-  m_faceMap = new uint32_t[faces];
-  std::copy(map.begin(), map.end(), m_faceMap);
-  m_groupSizes = new uint32_t[groups];
-  std::copy(sizes.begin(), sizes.end(), m_groupSizes);
-  m_members = new uint32_t*[groups];
+  m_members.resize(groups);
   at = 0;
   for (uint32_t g = 0; g < groups; ++g) {
-    m_members[g] = new uint32_t[sizes[g]];
-    std::copy(members.begin() + at, members.begin() + at + sizes[g], m_members[g]);
+    m_members[g].assign(members.begin() + at, members.begin() + at + sizes[g]);
     at += sizes[g];
   }
+  m_faceMap = std::move(map);
+  m_groupSizes = std::move(sizes);
   return true;
 }
 
 void VertexSharingTable::Free() {
-  for (uint32_t g = 0; m_members && g < m_groupCount; ++g) delete[] m_members[g];
-  delete[] m_members;
-  delete[] m_groupSizes;
-  delete[] m_faceMap;
-  m_members = nullptr;
-  m_groupSizes = nullptr;
-  m_faceMap = nullptr;
+  m_members.clear();
+  m_groupSizes.clear();
+  m_faceMap.clear();
   m_faceCount = 0;
   m_groupCount = 0;
 }

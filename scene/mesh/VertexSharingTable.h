@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class TriMesh;
 
@@ -18,7 +19,7 @@ static_assert(sizeof(VertexSharingFace) == 40, "same layout as a mesh face recor
 class VertexSharingTable {
  public:
   VertexSharingTable() = default;
-  ~VertexSharingTable() { Free(); }
+  ~VertexSharingTable() = default;
   VertexSharingTable(const VertexSharingTable&) = delete;
   VertexSharingTable& operator=(const VertexSharingTable&) = delete;
 
@@ -41,12 +42,12 @@ class VertexSharingTable {
   uint32_t GetGroupCount() const { return m_groupCount; }
   uint32_t GetGroupOfFace(uint32_t face) const { return m_faceMap[face]; }
   uint32_t GetGroupSize(uint32_t group) const { return m_groupSizes[group]; }
-  const uint32_t* GetGroupMembers(uint32_t group) const { return m_members[group]; }
+  const uint32_t* GetGroupMembers(uint32_t group) const { return m_members[group].data(); }
 
  private:
   uint32_t m_faceCount = 0;
   uint32_t m_groupCount = 0;
-  uint32_t* m_faceMap = nullptr;
-  uint32_t* m_groupSizes = nullptr;
-  uint32_t** m_members = nullptr;
+  std::vector<uint32_t> m_faceMap;                // group of each face
+  std::vector<uint32_t> m_groupSizes;             // m_members[g].size(), as the file holds it
+  std::vector<std::vector<uint32_t>> m_members;   // each group's faces
 };

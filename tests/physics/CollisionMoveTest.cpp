@@ -128,8 +128,15 @@ TEST(CollisionObjects, SetUpAndTheBounce) {
   EXPECT_FALSE(ghost.HasAllFlags(kBlocks));  // passes through things and never bounces
   ghost.TouchStatic(Vector3(0, 0, 1));
   EXPECT_EQ(ghost.GetVelocity(), Vector3(0, 0, -5));
-  // Movers delete their queries through the base class (the sanitizer checks the destructor).
-  std::unique_ptr<GenericIntersection> query(ball.CreateSweepQuery(0.5f));
+  // A sphere's query is made for its sweep and freed through the base class with the holder
+  // (the sanitizer checks the destructor); a moved holder hands it over whole.
+  SweepQuery query = ball.CreateSweepQuery(0.5f);
+  ASSERT_TRUE(query);
+  EXPECT_FALSE(query.IsShared());
+  GenericIntersection* made = query.Get();
+  SweepQuery taken = std::move(query);
+  EXPECT_FALSE(query);
+  EXPECT_EQ(taken.Get(), made);
 
   // The bounce against a direct computation: only the approaching part is reflected.
   plat::srand(303);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -144,14 +145,14 @@ TEST(HalfEdgeMesh, OpenAndMalformedInput) {
 TEST(HalfEdgeMesh, DestructorFreesAttachmentsAndOutlinesTestPoints) {
   // The sanitizer build's leak checker fails this test if any block survives.
   HalfEdgeMesh* m = Grid(2, 3, false).Build();
-  for (uint32_t v = 0; v < m->GetVertexCount(); ++v) m->GetVertex(v)->attachment = std::malloc(16);
-  for (uint32_t i = 0; i < m->GetHalfEdgeCount(); ++i) m->GetHalfEdge(i)->attachment = std::malloc(8);
-  for (uint32_t f = 0; f < m->GetFaceCount(); ++f) m->GetFace(f)->outline = new HalfEdgeFaceOutline;
+  for (uint32_t v = 0; v < m->GetVertexCount(); ++v) m->GetVertex(v)->attachment.reset(std::malloc(16));
+  for (uint32_t i = 0; i < m->GetHalfEdgeCount(); ++i) m->GetHalfEdge(i)->attachment.reset(std::malloc(8));
+  for (uint32_t f = 0; f < m->GetFaceCount(); ++f) m->GetFace(f)->outline = std::make_unique<HalfEdgeFaceOutline>();
   HalfEdgeFaceOutline& square = *m->GetFace(0)->outline;
   EXPECT_TRUE(square.Contains(1e6f, -1e6f));  // no points: everything
   square.pointCount = 4;
   EXPECT_TRUE(square.Contains(5.0f, 5.0f));  // a count without storage is not read
-  square.points = new Vector2[4]{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
+  square.points.reset(new Vector2[4]{{0, 0}, {2, 0}, {2, 2}, {0, 2}});
   EXPECT_TRUE(square.Contains(1.0f, 1.0f) && square.Contains(2.0f, 1.0f) && square.Contains(0.0f, 0.0f));
   EXPECT_FALSE(square.Contains(2.5f, 1.0f) || square.Contains(1.0f, -0.1f));
   delete m;

@@ -63,6 +63,14 @@ TEST(RigidBodyMeshRay, MeshRaysHitTheTrianglesAndOtherQueriesTheSpheres) {
   BeamInfo beam(end.start, end.end, 0.01f);
   beam.mode |= QueryMode::kBodyMesh;
   EXPECT_FALSE(body.Intersect(&beam));
+  // The body keeps the instance it made; its sweeps reuse one shared query that no holder frees.
+  EXPECT_TRUE(body.OwnsMeshInstance());
+  SweepQuery first = body.CreateSweepQuery(0.0f);
+  ASSERT_TRUE(first.IsShared());
+  GenericIntersection* shared = first.Get();
+  first = SweepQuery();
+  const SweepQuery second = body.CreateSweepQuery(0.0f);
+  EXPECT_EQ(second.Get(), shared);
 }
 
 TEST(RigidBodyMeshRay, MeshRaysFollowTheBodyAndAgreeWithTheInstance) {

@@ -95,8 +95,8 @@ void CompareWithLeafSweeps(Shape kind) {
   for (int round = 0; round < 300; ++round) {
     SphereTreeNode model;
     RandomTree(model, 3);
-    std::unique_ptr<SphereTreeNode> start(SphereTree::Build(&model, nullptr, nullptr));
-    std::unique_ptr<SphereTreeNode> end(SphereTree::Build(&model, nullptr, nullptr));
+    std::unique_ptr<SphereTreeNode> start = SphereTree::Build(&model, nullptr);
+    std::unique_ptr<SphereTreeNode> end = SphereTree::Build(&model, nullptr);
     const COrientation a = RandomPose(Vector3(-2.5f, 0, 0)), b = RandomPose(Vector3(2.5f, 0, 0));
     SphereTreeSweep sweep(&model, a, 7, start.get(), b, 8, end.get());
     sweep.mode = round % 3 == 0 ? QueryMode::kDetails | QueryMode::kStartOverlap : QueryMode::kDetails;
@@ -159,8 +159,8 @@ TEST(SphereTreeSweep, CachedCentresFollowThePoseStamps) {
   model.children[1].centre = Vector3(2, 0, 0);
   model.children[0].radius = model.children[1].radius = 1.0f;
   model.FitToChildren();
-  std::unique_ptr<SphereTreeNode> start(SphereTree::Build(&model, nullptr, nullptr));
-  std::unique_ptr<SphereTreeNode> end(SphereTree::Build(&model, nullptr, nullptr));
+  std::unique_ptr<SphereTreeNode> start = SphereTree::Build(&model, nullptr);
+  std::unique_ptr<SphereTreeNode> end = SphereTree::Build(&model, nullptr);
   const COrientation high(TMatrix(), Vector3(0, 0, 10)), low(TMatrix(), Vector3(0, 0, 0));
   SphereTreeSweep down(&model, high, 3, start.get(), low, 4, end.get());
   ASSERT_TRUE(down.IntersectSphere(Vector3(2, 0, 0), 1.0f));
@@ -195,8 +195,8 @@ TEST(SphereTreeSweep, InnerNodesOnlyOpenTheWayToTheirLeaves) {
   model.children[0].radius = 0.5f;
   model.centre = Vector3(0, 0, 0);
   model.radius = 4.0f;
-  std::unique_ptr<SphereTreeNode> start(SphereTree::Build(&model, nullptr, nullptr));
-  std::unique_ptr<SphereTreeNode> end(SphereTree::Build(&model, nullptr, nullptr));
+  std::unique_ptr<SphereTreeNode> start = SphereTree::Build(&model, nullptr);
+  std::unique_ptr<SphereTreeNode> end = SphereTree::Build(&model, nullptr);
   SphereTreeSweep sweep(&model, COrientation(TMatrix(), Vector3(-5, 0, 0)), 1, start.get(),
                         COrientation(TMatrix(), Vector3(5, 0, 0)), 2, end.get());
   const Box post(Vector3(-0.5f, -2, -1), Vector3(0.5f, 0, 1));
@@ -214,8 +214,8 @@ TEST(SphereTreeSweep, BoundsHoldBothRootPlacesGrownByTheRootRadius) {
   SphereTreeNode model;
   model.centre = Vector3(1, 0, 0);
   model.radius = 2.0f;
-  std::unique_ptr<SphereTreeNode> start(SphereTree::Build(&model, nullptr, nullptr));
-  std::unique_ptr<SphereTreeNode> end(SphereTree::Build(&model, nullptr, nullptr));
+  std::unique_ptr<SphereTreeNode> start = SphereTree::Build(&model, nullptr);
+  std::unique_ptr<SphereTreeNode> end = SphereTree::Build(&model, nullptr);
   SphereTreeSweep sweep(&model, COrientation(TMatrix(), Vector3(0, 0, 0)), 1, start.get(),
                         COrientation(TMatrix(), Vector3(0, 4, -3)), 2, end.get());
   EXPECT_FALSE(sweep.IntersectSphere(Vector3(100, 0, 0), 1.0f));  // places both roots

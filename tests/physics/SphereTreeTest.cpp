@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "physics/collision/SphereTree.h"
@@ -55,7 +56,7 @@ std::vector<uint8_t> Image(const SphereTreeNode& n) {
 
 TEST(SphereTree, CubeLeavesHoldTheirCubesAndFittedParentsTheirChildren) {
   for (int depth = 0; depth <= 3; ++depth) {
-    SphereTreeNode* root = SphereTree::BuildCube(8.0f, depth, 1.0f, -2.0f, 3.0f, nullptr);
+    const std::unique_ptr<SphereTreeNode> root = SphereTree::BuildCube(8.0f, depth, 1.0f, -2.0f, 3.0f);
     EXPECT_EQ(SphereTree::CountNodes(*root), size_t(((1 << (3 * (depth + 1))) - 1) / 7));
     double leafVolume = 0.0;
     ForEachNode(*root, [&](const SphereTreeNode& n, int level) {
@@ -66,7 +67,6 @@ TEST(SphereTree, CubeLeavesHoldTheirCubesAndFittedParentsTheirChildren) {
     });
     EXPECT_DOUBLE_EQ(leafVolume, 512.0);  // the leaf cubes tile the root cube
     ExpectChildrenInsideParents(*root);
-    delete root;
   }
   plat::srand(5);
   std::function<void(SphereTreeNode&)> fit = [&](SphereTreeNode& n) {
@@ -94,7 +94,8 @@ TEST(SphereTree, CopiesFollowTheFrameAndBoundsUniteTheLeaves) {
     COrientation frame;
     for (int i = 0; i < 3; ++i) frame.SetRow(i, Vector3(r(0, i), r(1, i), r(2, i)));  // rows are the axes
     frame.SetPosition(RandomPoint(20.0f));
-    SphereTreeNode* copy = SphereTree::Build(&model, &frame, nullptr);
+    const std::unique_ptr<SphereTreeNode> copy = SphereTree::Build(&model, &frame);
+    ASSERT_NE(copy, nullptr);
     std::vector<const SphereTreeNode*> a, b;
     ForEachNode(model, [&](const SphereTreeNode& n, int) { a.push_back(&n); });
     ForEachNode(*copy, [&](const SphereTreeNode& n, int) { b.push_back(&n); });
@@ -106,16 +107,15 @@ TEST(SphereTree, CopiesFollowTheFrameAndBoundsUniteTheLeaves) {
       EXPECT_TRUE(b[i]->radius == a[i]->radius && b[i]->childCount == a[i]->childCount && b[i]->stamp == 0);
     }
     copy->stamp = 99;  // into an existing node: the stamp stays, old children go (leak checker watches)
-    SphereTree::Build(&model, nullptr, copy);
+    ASSERT_TRUE(SphereTree::Build(&model, nullptr, *copy));
     EXPECT_EQ(copy->stamp, 99u);
     ExpectSameTree(*copy, model);
     if (copy->childCount > 0) {  // a source inside the destination's own tree
       SphereTreeNode inner;
-      SphereTree::Build(&copy->children[0], nullptr, &inner);
-      SphereTree::Build(&copy->children[0], nullptr, copy);
+      ASSERT_TRUE(SphereTree::Build(&copy->children[0], nullptr, inner));
+      ASSERT_TRUE(SphereTree::Build(&copy->children[0], nullptr, *copy));
       ExpectSameTree(*copy, inner);
     }
-    delete copy;
 
     Box leaves(Vector3(1e9f, 1e9f, 1e9f), Vector3(-1e9f, -1e9f, -1e9f));
     ForEachNode(model, [&](const SphereTreeNode& n, int) {
@@ -124,7 +124,15 @@ TEST(SphereTree, CopiesFollowTheFrameAndBoundsUniteTheLeaves) {
     });
     const Box bounds = SphereTree::ComputeBounds(model);
     EXPECT_TRUE(bounds.min == leaves.min && bounds.max == leaves.max);
-  }
+  }  // Without a source nothing is made and a destination is left as it was.
+  DebugCapture log;
+  SphereTreeNode kept;
+  SphereTree::BuildCube(2.0f, 1, 0.0f, 0.0f, 0.0f, kept);
+  kept.stamp = 5;
+  EXPECT_EQ(SphereTree::Build(nullptr, nullptr), nullptr);
+  EXPECT_FALSE(SphereTree::Build(nullptr, nullptr, kept));
+  EXPECT_EQ(SphereTree::CountNodes(kept), 9u);
+  EXPECT_EQ(kept.stamp, 5u);
 }
 
 TEST(SphereTree, ImageRoundTripsAndRejectsTruncatedOrCorruptData) {
@@ -147,7 +155,7 @@ TEST(SphereTree, ImageRoundTripsAndRejectsTruncatedOrCorruptData) {
     std::vector<uint8_t> unstamped = image;  // read back, every stamp is 0
     for (size_t at = 24; at < unstamped.size(); at += 28) std::fill_n(unstamped.begin() + at, 4, 0);
     EXPECT_EQ(Image(read), unstamped);
-    SphereTree::Build(&read, nullptr, &before);
+    SphereTree::Build(&read, nullptr, before);
     for (size_t size = 0; size < image.size(); ++size) {
       // An exact-size copy, so the sanitizer sees any read past the end.
       const std::vector<uint8_t> prefix(image.begin(), image.begin() + size);

@@ -37,7 +37,7 @@ double EntryTime(const Vector3& s, const Vector3& e, const Vector3& c, double r)
 TEST(StaticObstacleTest, MovedTreeAnswersLikeAScanOfItsLeaves) {
   plat::srand(21);
   SphereTreeNode source;
-  SphereTree::BuildCube(2.0f, 2, 0.0f, 0.0f, 0.0f, &source);
+  SphereTree::BuildCube(2.0f, 2, 0.0f, 0.0f, 0.0f, source);
   COrientation place;
   MakeAxisRotation(place.axes, Vector3(1.0f, 2.0f, 0.5f) * (1.0f / std::sqrt(5.25f)), 1.1f);
   place.position = Vector3(3.0f, -2.0f, 1.0f);
@@ -85,7 +85,7 @@ TEST(StaticObstacleTest, MeshRaysUseTheInstanceWhichStaysLent) {
   auto instance = std::make_unique<CMeshInstance>();
   instance->SetMesh(mesh.get(), false, false, false, 0, 10, nullptr, true, nullptr);
   SphereTreeNode source;
-  SphereTree::BuildCube(4.0f, 1, 0.0f, 0.0f, 0.5f, &source);
+  SphereTree::BuildCube(4.0f, 1, 0.0f, 0.0f, 0.5f, source);
   {
     CStaticObstacle obstacle;
     ASSERT_TRUE(obstacle.Setup(&source, COrientation(), instance.get(), nullptr));

@@ -180,7 +180,7 @@ TEST(MeshInstance, RayHitsMatchBruteForceOverEveryTriangle) {
     ASSERT_EQ(inst.IsIdentity(), kind == 4);
     std::vector<std::pair<CMeshInstance*, std::vector<Eigen::Vector3d>>> parts{{&inst, WorldPositions(inst)}};
     for (const auto& entry : inst.GetChildren()) {
-      if (entry.instance) parts.push_back({entry.instance, WorldPositions(*entry.instance)});
+      if (entry.instance) parts.push_back({entry.instance.get(), WorldPositions(*entry.instance)});
     }
     Box box;
     inst.GetWorldBounds(box);
@@ -282,7 +282,7 @@ TEST(MeshInstance, AlphaFadeStampsAndLighting) {
   }
 
   // Fade divisor changes clear the stamps of the whole tree; lighting off marks them never.
-  CMeshInstance* child = inst.GetChildren()[0].instance;
+  CMeshInstance* child = inst.GetChildren()[0].instance.get();
   child->SetNormalStamp(0, 77);
   inst.SetFadeDivisor(0, false);
   EXPECT_EQ(child->GetNormalStamp(0), 0u);
@@ -428,20 +428,32 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
   inst.SetTexture(mesh->GetSlotCount(), first);  // slot K: ignored
   EXPECT_EQ(inst.GetTexture(mesh->GetSlotCount()), nullptr);
 
-  // A child hangs at its attach point; deleting it from outside leaves no dangling entry.
+  // A child hangs at its attach point; a refused one stays with the caller, and one taken back
+  // out leaves no entry behind.
   COrientation at;
   at.position = Vector3(0, 0, 3);
   const uint32_t hang = uint32_t(mesh->AddAttachPoint(at, 9, 0, nullptr, false));
   std::unique_ptr<ShadedMesh> boxMesh(DemoContent::BuildBox(1, 1, 1));
-  auto* child = new CMeshInstance();
+  auto owned = std::make_unique<CMeshInstance>();
+  CMeshInstance* child = owned.get();
   ASSERT_TRUE(child->SetMesh(boxMesh.get(), false, false, false, 0, 0, nullptr, true, &inst));
-  EXPECT_FALSE(inst.AddChildInstance(child, uint32_t(mesh->attachPoints.size())));
-  ASSERT_TRUE(inst.AddChildInstance(child, hang));
+  EXPECT_FALSE(inst.AddChildInstance(std::move(owned), uint32_t(mesh->attachPoints.size())));
+  ASSERT_EQ(owned.get(), child);
+  ASSERT_TRUE(inst.AddChildInstance(std::move(owned), hang));
+  EXPECT_EQ(owned, nullptr);
+  ASSERT_EQ(inst.GetChildren().size(), 1u);
+  EXPECT_EQ(inst.GetChildren()[0].instance.get(), child);
+  EXPECT_EQ(child->GetParentInstance(), &inst);
   EXPECT_EQ(child->GetWorldMatrix().position, Vector3(0, 0, 3));
   Vector3 p;
   EXPECT_FALSE(inst.GetAttachPointPosition(uint32_t(mesh->attachPoints.size()), p));
-  delete child;
+  owned = inst.RemoveChildInstance(child);
+  ASSERT_EQ(owned.get(), child);
+  EXPECT_EQ(inst.RemoveChildInstance(child), nullptr);
   EXPECT_TRUE(inst.GetChildren().empty());
+  EXPECT_EQ(child->GetParentInstance(), nullptr);
+  EXPECT_EQ(child->GetParent(), nullptr);
+  owned.reset();
 
   // A mesh whose faces name missing vertices is refused, not read.
   std::unique_ptr<ShadedMesh> broken(DemoContent::BuildBox(1, 1, 1));

@@ -176,13 +176,22 @@ TEST(MeshLayer, ClipFaceCases) {
 TEST(MeshLayer, InstanceAndLayerLifetimes) {
   std::unique_ptr<ShadedMesh> box(DemoContent::BuildBox(1, 1, 1));
   CMeshLayer kept;
-  CMeshLayer* owned = new CMeshLayer();
-  owned->SetOwnedByInstance(true);
+  CMeshInstance other;
+  ASSERT_TRUE(other.SetMesh(box.get(), false, false, false, 0, 0, nullptr, true, nullptr));
   {
     CMeshInstance inst;
     ASSERT_TRUE(inst.SetMesh(box.get(), false, false, false, 0, 0, nullptr, true, nullptr));
+    // An adopted layer laid on another instance stays the adopter's: it leaves that one when it dies.
+    auto wandering = std::make_unique<CMeshLayer>();
+    CMeshLayer* moved = wandering.get();
+    inst.AdoptLayer(std::move(wandering));
+    moved->AttachTo(&other);
+    ASSERT_EQ(other.GetLayers().size(), 1u);
     kept.AttachTo(&inst);
-    owned->AttachTo(&inst);
+    auto adopted = std::make_unique<CMeshLayer>();
+    CMeshLayer* owned = adopted.get();
+    inst.AdoptLayer(std::move(adopted));
+    EXPECT_EQ(owned->GetInstance(), &inst);
     kept.AttachTo(&inst);  // again: moved to the end, listed once
     ASSERT_EQ(inst.GetLayers().size(), 2u);
     EXPECT_EQ(inst.GetLayers()[1], &kept);
@@ -192,7 +201,8 @@ TEST(MeshLayer, InstanceAndLayerLifetimes) {
       EXPECT_EQ(inst.GetLayers().size(), 3u);
     }
     EXPECT_EQ(inst.GetLayers().size(), 2u);  // a destroyed layer leaves the list
-  }  // the instance deletes the owned layer and lets go of the other
+  }  // the instance deletes the adopted layers and lets go of the other
+  EXPECT_TRUE(other.GetLayers().empty());
   EXPECT_EQ(kept.GetInstance(), nullptr);
   EXPECT_EQ(kept.GetAlphaByte(), 0);
 }

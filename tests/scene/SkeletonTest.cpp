@@ -278,9 +278,9 @@ TEST(Skeleton, ChildMeshesShareTheBonesOrHangOnThem) {
   CMeshInstance inst;
   ASSERT_TRUE(inst.SetMesh(figure.get(), false, false, false, 0, 0, nullptr, true, nullptr));
   ASSERT_EQ(inst.GetChildren().size(), 3u);
-  CMeshInstance* twinInst = inst.GetChildren()[0].instance;
-  CMeshInstance* hatInst = inst.GetChildren()[1].instance;
-  CMeshInstance* oddInst = inst.GetChildren()[2].instance;
+  CMeshInstance* twinInst = inst.GetChildren()[0].instance.get();
+  CMeshInstance* hatInst = inst.GetChildren()[1].instance.get();
+  CMeshInstance* oddInst = inst.GetChildren()[2].instance.get();
   CSkeletonNodeInstance* nodes = inst.GetSkeletonNodes();
   EXPECT_EQ(twinInst->GetSkeletonNodes(), nodes);
   EXPECT_FALSE(twinInst->OwnsSkeletonNodes());
@@ -301,9 +301,10 @@ TEST(Skeleton, ChildMeshesShareTheBonesOrHangOnThem) {
   EXPECT_GT((E(hatInst->GetWorldMatrix().position) - Eigen::Vector3d(0, 0, 2.5)).norm(), 0.3);
 
   // Taken off, the children leave the bones: the twin shows its bind pose, the hat is loose.
-  ASSERT_TRUE(inst.RemoveChildInstance(twinInst));
-  ASSERT_TRUE(inst.RemoveChildInstance(hatInst));
-  std::unique_ptr<CMeshInstance> twinOwned(twinInst), hatOwned(hatInst);
+  const std::unique_ptr<CMeshInstance> twinOwned = inst.RemoveChildInstance(twinInst);
+  const std::unique_ptr<CMeshInstance> hatOwned = inst.RemoveChildInstance(hatInst);
+  ASSERT_EQ(twinOwned.get(), twinInst);
+  ASSERT_EQ(hatOwned.get(), hatInst);
   EXPECT_EQ(twinInst->GetSkeletonNodes(), nullptr);
   EXPECT_EQ(hatInst->GetParent(), nullptr);
   EXPECT_EQ(nodes[2].GetChildCount(), 0u);

@@ -26,7 +26,7 @@ void CollectColours(CMeshInstance* instance, std::vector<uint32_t>& out) {
     for (const Color& c : faces[f].corners) out.push_back(c.ToWord());
   }
   for (const CMeshInstance::ChildEntry& child : instance->GetChildren()) {
-    if (child.instance != nullptr) CollectColours(child.instance, out);
+    if (child.instance != nullptr) CollectColours(child.instance.get(), out);
   }
 }
 
@@ -62,7 +62,7 @@ size_t CheckBlock(CMeshInstance* instance, const uint8_t* block) {
   }
   size_t used = 12 * (static_cast<size_t>(mesh.normalCount) + mesh.faceCount);
   for (const CMeshInstance::ChildEntry& child : instance->GetChildren()) {
-    if (child.instance != nullptr) used += CheckBlock(child.instance, block + used);
+    if (child.instance != nullptr) used += CheckBlock(child.instance.get(), block + used);
   }
   return used;
 }
