@@ -150,6 +150,54 @@ TEST(RayInfoQueries, PolygonTriangleAndSphereAgreeWithReferences) {
   EXPECT_GT(hits[2], 300);
 }
 
+// A segment that starts inside a sphere hits at time 0 at its start; the normal is the one where
+// its line enters the sphere behind the start, so it faces against the motion.
+TEST(RayInfoQueries, SegmentStartingInsideASphereTakesTheNormalOfItsLineEntry) {
+  const Vector3 c(1, 2, 3);
+  struct Case {
+    Vector3 from, sweep, normal;
+  };
+  const Case cases[] = {
+      {Vector3(0.5f, 0, 0), Vector3(2, 0, 0), Vector3(-1, 0, 0)},       // ahead of the centre, moving on
+      {Vector3(0, 0.6f, 0), Vector3(2, 0, 0), Vector3(-0.8f, 0.6f, 0)},  // entry at x = -0.8
+      {Vector3(0, 0, 0), Vector3(0, 0, 3), Vector3(0, 0, -1)},           // from the very centre
+      {Vector3(0, -0.5f, 0), Vector3(0, -0.1f, 0), Vector3(0, 1, 0)},    // short, moving out
+  };
+  for (const Case& k : cases) {
+    RayInfo ray(c + k.from, c + k.from + k.sweep);
+    ASSERT_TRUE(ray.IntersectSphere(c, 1.0f));
+    EXPECT_EQ(ray.result.time, 0.0f);
+    EXPECT_EQ(ray.result.point, ray.start);
+    EXPECT_LT((E(ray.normal) - E(k.normal)).norm(), 1e-6) << k.from.x << " " << k.from.y;
+  }
+  // A segment shorter than sqrt(0.001) is a point test: its normal points from the centre to it.
+  RayInfo point(c + Vector3(0.3f, 0, 0), c + Vector3(0.31f, 0, 0));
+  ASSERT_TRUE(point.IntersectSphere(c, 1.0f));
+  EXPECT_EQ(point.normal, Vector3(1, 0, 0));
+
+  // Against the entry found by bisection back along the line from the start in double precision
+  // (the line is inside the sphere on one interval, so inside at 0 and outside far back bracket it).
+  plat::srand(202);
+  for (int i = 0; i < 500; ++i) {
+    const float r = Uniform(0.3f, 2.0f);
+    const Vector3 s = c + RandomPoint(r * 0.57f), e = s + RandomPoint(4);
+    if ((e - s).Length() < 0.1f) continue;
+    RayInfo ray(s, e);
+    ASSERT_TRUE(ray.IntersectSphere(c, r));
+    const V d = E(e - s);
+    double inside = 0.0, outside = 3.0 * r / d.norm();
+    for (int j = 0; j < 80; ++j) {
+      const double mid = 0.5 * (inside + outside);
+      ((E(s) - d * mid - E(c)).norm() <= r ? inside : outside) = mid;
+    }
+    const V entryNormal = (E(s) - d * inside - E(c)) / double(r);
+    EXPECT_EQ(ray.result.time, 0.0f);
+    EXPECT_LT((E(ray.normal) - entryNormal).norm(), 1e-4) << "trial " << i;
+    EXPECT_NEAR(E(ray.normal).norm(), 1.0, 1e-5);
+    EXPECT_LE(E(ray.normal).dot(d), 1e-6);
+  }
+}
+
 TEST(BeamInfoQueries, PolygonAgreesWithFirstTouchOfTheConvexDistance) {
   plat::srand(203);
   int face = 0, rim = 0;
