@@ -82,12 +82,14 @@ class KeyScanner {
   const char* NextToken() { return tokenizer_.NextToken(); }
 
   // The next component of a list value: the token after a delimiter, or null
-  // when no delimiter follows or the text ends right after it (a value that
-  // is not written is not read as 0).
+  // when no delimiter follows. A delimiter promises a component, so whatever
+  // token follows it is converted, the empty one at the end of the text
+  // included (it reads as 0, like any word without a number): 'pos = 1,'
+  // reads the same whether the text ends there or another line follows.
+  // Nothing else is lost by it, since every reader scans from the start.
   const char* NextComponent() {
     if (!NextDelimiter()) return nullptr;
-    const char* token = tokenizer_.NextToken();
-    return token[0] != '\0' ? token : nullptr;
+    return tokenizer_.NextToken();
   }
 
   // After an occurrence turned out malformed: the word token that ended it

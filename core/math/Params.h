@@ -33,6 +33,10 @@ bool HasFlag(const char* text, const char* key);
 
 // Up to three numbers, each after its own delimiter ('key = 1, 2, 3');
 // components not given repeat the last one read; (0, 0, 0) when absent.
+// Whatever token follows a delimiter is converted, so a stray trailing
+// delimiter reads one more component: 'pos = 1,' at the end of the text is
+// (1, 0, 0), and before a line 'scale = 5' it is (1, 0, 5). The same holds
+// for the other list readers below.
 Vector3 ReadVector(const char* text, const char* key);
 
 // Up to two numbers, each after its own delimiter; missing ones are 0.

@@ -176,7 +176,10 @@ bool RayInfo::IntersectSphere(const Vector3& centre, float radius) {
     if (details) result.point = start;
   }
   if (details) {
-    const Vector3 out = (t >= 0.0f ? entry : start) - centre;
+    // From a start inside, the normal is still taken where the line enters the sphere (behind
+    // the start): it faces against the motion like every other hit's normal and has unit length
+    // even from the very centre, where the start itself would give no direction at all.
+    const Vector3 out = entry - centre;
     const float len = out.Length();
     normal = len > 0.0f ? out * (1.0f / len) : out;
   }

@@ -29,7 +29,8 @@ class RayInfo : public GenericIntersection {
   bool IntersectTriangle(const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n, bool parallelogram,
                          const Box* box) override;
   // Segment against a sphere. The time is always computed; without QueryMode::kDetails only
-  // the point and normal are left unwritten. A segment that starts inside hits at time 0.
+  // the point and normal are left unwritten. A segment that starts inside hits at time 0 at its
+  // start, with the normal where its line enters the sphere behind the start.
   // Segments shorter than sqrt(0.001) are point tests.
   bool IntersectSphere(const Vector3& centre, float radius) override;
   bool IntersectPolyhedron(const PolyTree* tree, const COrientation& orientation) override { return false; }

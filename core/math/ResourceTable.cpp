@@ -187,6 +187,12 @@ int CResourceTable::FindByName(const char* name) const {
   if (!name) return -1;
   const std::string wanted = SearchForm(CutToDataFolder(name));
   if (wanted.empty()) return -1;  // an empty name would match every entry
+  // A numbered path is registered as its family ("step3.wav" as "step*.wav"), so a lookup by the
+  // very text it was registered with, or by any other member's name, must find that family:
+  // otherwise the table would deny knowing a path it holds, and "register unless known" (the
+  // asset preloader) would add every member again as one more copy of the same family, on every
+  // scan. The family is the only entry whose objects include that file; GetResource gives its
+  // first member, and a caller after one particular member picks it from GetVariants.
   const std::string wantedFamily = FamilyPattern(wanted);
   int inside = -1;
   for (size_t i = 0; i < m_entries.size(); ++i) {

@@ -5,6 +5,11 @@
 // time 0 only while it moves closer; one that is moving apart (or standing still) is not, so a
 // resting or departing sphere is never held back by what it touches. QueryMode::kStartOverlap
 // asks for every start overlap instead.
+//
+// Short and long sweeps follow the same rule. A sweep shorter than the radius that passes
+// through the rim of a target and ends clear of it did overlap it on the way, so it is a contact
+// at its entry time; judging short sweeps by where they end would let a slow sphere slip through
+// the edge of a target that a fast one on the same line hits.
 #include "physics/collision/BeamInfo.h"
 
 #include <cmath>
@@ -88,7 +93,10 @@ bool BeamInfo::SweepFace(const Vector3& a, const Vector3& b, const Vector3& k, c
     outNormal = unit;
     return true;
   }
-  // One-sided: only a centre in front of the plane moving towards it meets the face.
+  // One-sided: only a centre in front of the plane moving towards it meets the face, however
+  // short the sweep, so whether the back of a face stops a sphere never depends on its speed.
+  // From behind, only the rim (edges and corners have no back) can stop it; IntersectTriangle
+  // turns the face towards the start where both sides count.
   if (!(s >= 0.0f) || !(e < s)) return false;
   const float t = s > radius ? (s - radius) / (s - e) : 0.0f;
   if (!(t <= 1.0f)) return false;

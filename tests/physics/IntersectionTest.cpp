@@ -150,6 +150,54 @@ TEST(RayInfoQueries, PolygonTriangleAndSphereAgreeWithReferences) {
   EXPECT_GT(hits[2], 300);
 }
 
+// A segment that starts inside a sphere hits at time 0 at its start; the normal is the one where
+// its line enters the sphere behind the start, so it faces against the motion.
+TEST(RayInfoQueries, SegmentStartingInsideASphereTakesTheNormalOfItsLineEntry) {
+  const Vector3 c(1, 2, 3);
+  struct Case {
+    Vector3 from, sweep, normal;
+  };
+  const Case cases[] = {
+      {Vector3(0.5f, 0, 0), Vector3(2, 0, 0), Vector3(-1, 0, 0)},       // ahead of the centre, moving on
+      {Vector3(0, 0.6f, 0), Vector3(2, 0, 0), Vector3(-0.8f, 0.6f, 0)},  // entry at x = -0.8
+      {Vector3(0, 0, 0), Vector3(0, 0, 3), Vector3(0, 0, -1)},           // from the very centre
+      {Vector3(0, -0.5f, 0), Vector3(0, -0.1f, 0), Vector3(0, 1, 0)},    // short, moving out
+  };
+  for (const Case& k : cases) {
+    RayInfo ray(c + k.from, c + k.from + k.sweep);
+    ASSERT_TRUE(ray.IntersectSphere(c, 1.0f));
+    EXPECT_EQ(ray.result.time, 0.0f);
+    EXPECT_EQ(ray.result.point, ray.start);
+    EXPECT_LT((E(ray.normal) - E(k.normal)).norm(), 1e-6) << k.from.x << " " << k.from.y;
+  }
+  // A segment shorter than sqrt(0.001) is a point test: its normal points from the centre to it.
+  RayInfo point(c + Vector3(0.3f, 0, 0), c + Vector3(0.31f, 0, 0));
+  ASSERT_TRUE(point.IntersectSphere(c, 1.0f));
+  EXPECT_EQ(point.normal, Vector3(1, 0, 0));
+
+  // Against the entry found by bisection back along the line from the start in double precision
+  // (the line is inside the sphere on one interval, so inside at 0 and outside far back bracket it).
+  plat::srand(202);
+  for (int i = 0; i < 500; ++i) {
+    const float r = Uniform(0.3f, 2.0f);
+    const Vector3 s = c + RandomPoint(r * 0.57f), e = s + RandomPoint(4);
+    if ((e - s).Length() < 0.1f) continue;
+    RayInfo ray(s, e);
+    ASSERT_TRUE(ray.IntersectSphere(c, r));
+    const V d = E(e - s);
+    double inside = 0.0, outside = 3.0 * r / d.norm();
+    for (int j = 0; j < 80; ++j) {
+      const double mid = 0.5 * (inside + outside);
+      ((E(s) - d * mid - E(c)).norm() <= r ? inside : outside) = mid;
+    }
+    const V entryNormal = (E(s) - d * inside - E(c)) / double(r);
+    EXPECT_EQ(ray.result.time, 0.0f);
+    EXPECT_LT((E(ray.normal) - entryNormal).norm(), 1e-4) << "trial " << i;
+    EXPECT_NEAR(E(ray.normal).norm(), 1.0, 1e-5);
+    EXPECT_LE(E(ray.normal).dot(d), 1e-6);
+  }
+}
+
 TEST(BeamInfoQueries, PolygonAgreesWithFirstTouchOfTheConvexDistance) {
   plat::srand(203);
   int face = 0, rim = 0;
@@ -219,6 +267,154 @@ TEST(BeamInfoQueries, StartOverlapCountsOnlyWhileClosingIn) {
   // A short sweep ending clear of a sphere is no contact.
   BeamInfo shortMiss(Vector3(0, 0, 3), Vector3(0, 0, 2.6f), 0.5f);
   EXPECT_FALSE(shortMiss.IntersectSphere(Vector3(0, 0, 0), 2));
+}
+
+namespace {
+
+// Dense sampling of a sweep in double precision: the first of n + 1 evenly spaced times at
+// which dist is at most r, or -1 when no sample comes that close.
+template <class Dist>
+double SampledFirstTouch(const Dist& dist, double r, int n) {
+  for (int i = 0; i <= n; ++i)
+    if (dist(double(i) / n) <= r) return double(i) / n;
+  return -1.0;
+}
+
+// Distance from p to the triangle abc.
+double TriangleDistance(const V& p, const Vector3& a, const Vector3& b, const Vector3& k) {
+  return (ClosestOnTriangle(p, E(a), E(b), E(k)) - p).norm();
+}
+
+}  // namespace
+
+// Sweeps shorter than the radius that start and end clear of the target but pass within reach
+// of it on the way: the sampled sweep overlaps, so each is a contact at its entry time.
+TEST(BeamInfoQueries, ShortSweepsThroughTheRimOfATargetAreContacts) {
+  constexpr int kSamples = 50000;
+  // A sphere: reach 2.5 around the origin, crossed along y = 2.48 from x = -0.4 to 0.4.
+  {
+    const Vector3 s(-0.4f, 2.48f, 0), e(0.4f, 2.48f, 0), c(0, 0, 0);
+    const auto dist = [&](double t) { return (E(s) + E(e - s) * t - E(c)).norm(); };
+    ASSERT_GT(dist(0), 2.5);
+    ASSERT_GT(dist(1), 2.5);
+    const double y = e.y, expected = (0.4 - std::sqrt(6.25 - y * y)) / 0.8;  // about 0.1055
+    EXPECT_NEAR(SampledFirstTouch(dist, 2.5, kSamples), expected, 2.0 / kSamples);
+    BeamInfo beam(s, e, 1.0f);
+    ASSERT_TRUE(beam.IntersectSphere(c, 1.5f));
+    EXPECT_NEAR(beam.result.time, expected, 1e-5);
+    const V z = E(s) + E(e - s) * expected, n = z.normalized();
+    EXPECT_LT((E(beam.normal) - n).norm(), 1e-5);
+    EXPECT_LT((E(beam.result.point) - n * 1.5).norm(), 1e-5);  // on the target's surface
+  }
+  const Vector3 a(0, 0, 0), b(4, 0, 0), k(0, 4, 0), n(0, 0, 1);
+  const float h = std::sqrt(0.48f);
+  // The corner A: (-0.5 + w, -0.5 - w, h) for w from -0.15 to 0.15 comes within 1 of A for
+  // |w| <= 0.1 (2 * 0.25 + 0.48 + 2 w^2 = 1), entering at w = -0.1, t = 1/6, nearest to A all along.
+  // The edge A-B: (2, -0.7 + w, 0.7 + w) comes within 1 of it for |w| <= 0.1, entering at
+  // (2, -0.8, 0.6), also at t = 1/6, beside the face all along.
+  struct Case {
+    Vector3 s, e, point, normal;
+    float u, v;
+  };
+  const Case cases[] = {
+      {Vector3(-0.65f, -0.35f, h), Vector3(-0.35f, -0.65f, h), a, Vector3(-0.6f, -0.4f, h), 0.0f, 0.0f},
+      {Vector3(2, -0.85f, 0.55f), Vector3(2, -0.55f, 0.85f), Vector3(2, 0, 0), Vector3(0, -0.8f, 0.6f), 0.5f, 0.0f},
+  };
+  for (const Case& c : cases) {
+    const auto dist = [&](double t) { return TriangleDistance(E(c.s) + E(c.e - c.s) * t, a, b, k); };
+    ASSERT_GT(dist(0), 1.0);
+    ASSERT_GT(dist(1), 1.0);
+    ASSERT_LT((c.e - c.s).Length(), 1.0f);
+    EXPECT_NEAR(SampledFirstTouch(dist, 1.0, kSamples), 1.0 / 6.0, 2e-4);
+    BeamInfo beam(c.s, c.e, 1.0f);
+    ASSERT_TRUE(beam.IntersectPolygon(a, b, k, n, false, nullptr));
+    EXPECT_NEAR(beam.result.time, 1.0 / 6.0, 1e-4);
+    EXPECT_LT((E(beam.result.point) - E(c.point)).norm(), 1e-4);
+    EXPECT_LT((E(beam.normal) - E(c.normal)).norm(), 1e-4);
+    EXPECT_NEAR(beam.result.u, c.u, 1e-4);
+    EXPECT_NEAR(beam.result.v, c.v, 1e-4);
+  }
+
+  // Random short sweeps past a point of the target (a point of the sphere's reach, or a point
+  // of the triangle, its rim included) at about the reach, starting and ending clear: contact
+  // exactly when the sampled sweep comes within reach, at the sampled entry time.
+  plat::srand(205);
+  int grazes[2] = {}, misses = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const bool sphere = i % 2 == 0;
+    const float r = Uniform(0.2f, 1.0f), rs = Uniform(0.2f, 1.5f);
+    const Vector3 c = RandomPoint(1.5f), ta = RandomPoint(2), tb = RandomPoint(2), tk = RandomPoint(2);
+    Vector3 tn = (tb - ta).Cross(tk - ta);
+    if (tn.Length() < 0.5f) continue;
+    tn = tn * (1.0f / tn.Length());
+    const double reach = sphere ? double(r) + rs : double(r);
+    // The point passed (the sphere's centre, or a corner or edge point of the triangle) and the
+    // side it is passed on: outwards from the triangle, tilted out of its plane.
+    Vector3 passed = c, side = RandomPoint(1);
+    if (!sphere) {
+      const Vector3 corners[3] = {ta, tb, tk};
+      const int edge = i % 3;
+      const Vector3 p0 = corners[edge], p1 = corners[(edge + 1) % 3], opposite = corners[(edge + 2) % 3];
+      passed = i % 4 == 1 ? p0 : p0 + (p1 - p0) * Uniform(0, 1);
+      Vector3 out = (p1 - p0).Cross(tn);
+      if (out.Dot(opposite - p0) > 0) out = out * -1.0f;
+      if (i % 4 == 1) out = p0 - (ta + tb + tk) * (1.0f / 3.0f);
+      out = out * (1.0f / out.Length());
+      side = out + tn * Uniform(-1.5f, 1.5f);
+    }
+    if (side.Length() < 0.1f) continue;
+    side = side * (1.0f / side.Length());
+    Vector3 along = side.Cross(RandomPoint(1));
+    if (along.Length() < 0.1f) continue;
+    along = along * (1.0f / along.Length());
+    const Vector3 closest = passed + side * (sphere ? float(reach) : r) * Uniform(0.9f, 1.05f);
+    const float half = r * Uniform(0.2f, 0.49f), skew = Uniform(-0.3f, 0.3f);
+    const Vector3 s = closest - along * half * (1 + skew), e = closest + along * half * (1 - skew);
+    const auto dist = [&](double t) {
+      const V p = E(s) + E(e - s) * t;
+      return sphere ? (p - E(c)).norm() : TriangleDistance(p, ta, tb, tk);
+    };
+    if (dist(0) <= reach * 1.001 || dist(1) <= reach * 1.001) continue;  // clear at both ends
+    double nearest = dist(0), touch = -1.0;
+    for (int j = 0; j <= 1000; ++j) {
+      const double d = dist(j / 1000.0);
+      nearest = std::min(nearest, d);
+      if (touch < 0 && d <= reach) touch = j / 1000.0;
+    }
+    if (std::fabs(nearest - reach) < 1e-3 * reach) continue;  // a tangent: too close to call
+    BeamInfo beam(s, e, r);
+    const bool hit = sphere ? beam.IntersectSphere(c, rs) : beam.IntersectTriangle(ta, tb, tk, tn, false, nullptr);
+    ASSERT_EQ(hit, touch >= 0) << "trial " << i;
+    if (!hit) {
+      ++misses;
+      continue;
+    }
+    ++grazes[sphere ? 0 : 1];
+    EXPECT_NEAR(beam.result.time, touch, 1.5e-3) << "trial " << i;
+  }
+  EXPECT_GT(grazes[0], 25);  // spheres
+  EXPECT_GT(grazes[1], 80);  // triangles
+  EXPECT_GT(misses, 200);
+}
+
+// A one-sided face ignores a sphere that reaches it from behind, however long the sweep; the
+// two-sided test meets it from either side at the sampled first touch, facing the start.
+TEST(BeamInfoQueries, FacesIgnoreTheirBackAtEverySweepLength) {
+  const Vector3 a(0, 0, 0), b(4, 0, 0), k(0, 4, 0), n(0, 0, 1);
+  // Centres under (1, 1): at least 1.41 from every edge line, so only the face is in reach.
+  const Vector3 end(1, 1, -0.8f);
+  for (const Vector3& start : {Vector3(1, 1, -1.5f), Vector3(1, 1, -3)}) {  // short, long
+    const auto dist = [&](double t) { return TriangleDistance(E(start) + E(end - start) * t, a, b, k); };
+    const double expected = (-1.0 - start.z) / (end.z - start.z);  // the centre at z = -1
+    EXPECT_NEAR(SampledFirstTouch(dist, 1.0, 50000), expected, 4e-5);
+    BeamInfo oneSided(start, end, 1.0f), twoSided(start, end, 1.0f);
+    EXPECT_FALSE(oneSided.IntersectPolygon(a, b, k, n, false, nullptr)) << start.z;
+    EXPECT_EQ(oneSided.result.time, FLT_MAX);
+    ASSERT_TRUE(twoSided.IntersectTriangle(a, b, k, n, false, nullptr)) << start.z;
+    EXPECT_NEAR(twoSided.result.time, expected, 1e-5);
+    EXPECT_EQ(twoSided.normal, Vector3(0, 0, -1));
+    EXPECT_LT((E(twoSided.result.point) - V(1, 1, 0)).norm(), 1e-5);
+  }
 }
 
 TEST(BeamInfoQueries, BoxAndSphereAgreeWithGrownShapes) {

@@ -48,7 +48,9 @@ TEST(ParamsTest, KeysNeedADelimiterAndSkipComments) {
     EXPECT_FALSE(Params::ReadBlock(text, "speed", out, 0));
     std::vector<float> list;
     Params::ReadFloatList(text, "speed", list);
-    EXPECT_TRUE(out.empty() && list.empty());
+    EXPECT_TRUE(out.empty());
+    // A delimiter at the very end still promises a value: the empty token, read as 0.
+    EXPECT_EQ(list, text && std::strcmp(text, "speed =") == 0 ? std::vector<float>{0} : std::vector<float>{});
   }
   EXPECT_EQ(ColorOf("tint"), Rgba(255, 255, 255));
   EXPECT_FLOAT_EQ(Params::ReadFloat("a = 1", nullptr), 0.0f);
@@ -57,13 +59,39 @@ TEST(ParamsTest, KeysNeedADelimiterAndSkipComments) {
 
 TEST(ParamsTest, VectorsAndColoursFillMissingComponents) {
   EXPECT_EQ(Vec("pos = 1, 2, 3, 4"), Vector3(1, 2, 3));
-  EXPECT_EQ(Vec("pos = 4,"), Vector3(4, 4, 4));
+  EXPECT_EQ(Vec("pos = 2"), Vector3(2, 2, 2));
+  EXPECT_EQ(Vec("pos = 1, 2"), Vector3(1, 2, 2));
   EXPECT_EQ(ColorOf("tint = 300, 20"), Rgba(44, 20, 255));
   EXPECT_EQ(ColorOf("tint = 1, 2, 3, 4, 5"), Rgba(1, 2, 3, 4));
-  EXPECT_EQ(ColorOf("tint = 10,"), Rgba(10, 255, 255));  // a component the text ends before
   EXPECT_EQ(ColorOf("tint = -1"), Rgba(255, 255, 255));
   // Numbers beyond the int range saturate instead of overflowing.
   EXPECT_EQ(ColorOf("tint = 99999999999999999999, -99999999999999999999"), Rgba(255, 0, 255));
+}
+
+// A delimiter always promises one more component: the token after it is converted whether
+// the text ends there (the empty token, 0) or another line follows (its key, 0, and then that
+// line's own value after its delimiter). The following key still reads as written.
+TEST(ParamsTest, TrailingDelimiterReadsTheNextToken) {
+  EXPECT_EQ(Vec("pos = 1,"), Vector3(1, 0, 0));
+  EXPECT_EQ(Vec("pos = 4, 5,"), Vector3(4, 5, 0));
+  EXPECT_EQ(Vec("pos = 1, // note"), Vector3(1, 0, 0));  // a comment is no token
+  EXPECT_EQ(Params::ReadVector2("uv = 3,", "uv").x, 3.0f);
+  EXPECT_EQ(Params::ReadVector2("uv = 3,", "uv").y, 0.0f);
+  EXPECT_EQ(ColorOf("tint = 10,"), Rgba(10, 0, 255));
+  EXPECT_EQ(ColorOf("tint = 10, 20, 30,"), Rgba(10, 20, 30, 0));
+  std::vector<float> list;
+  Params::ReadFloatList("k = 1, 2,", "k", list);
+  EXPECT_EQ(list, (std::vector<float>{1, 2, 0}));
+
+  // Followed by another line: its key reads as 0, its value fills the next component.
+  const char* text = "pos = 1,\nscale = 5\ntint = 7,\nalpha = 9\nk = 1, 2,\nk = 3";
+  EXPECT_EQ(Vec(text), Vector3(1, 0, 5));
+  EXPECT_EQ(ColorOf(text), Rgba(7, 0, 9));
+  list.clear();
+  Params::ReadFloatList(text, "k", list);
+  EXPECT_EQ(list, (std::vector<float>{1, 2, 0, 3}));
+  EXPECT_EQ(Params::ReadFloat(text, "scale"), 5.0f);
+  EXPECT_EQ(Params::ReadFloat(text, "alpha"), 9.0f);
 }
 
 TEST(ParamsTest, KeyIndexOccurrencesAndLists) {

@@ -3,6 +3,7 @@
 // fallback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -245,6 +246,19 @@ TEST_F(ResourceTableTest, NumberedFamiliesLoadEveryMemberInNumberOrder) {
   EXPECT_EQ(3u, static_cast<CSoundSample*>(list[1])->GetDataSize());
   EXPECT_EQ(nullptr, list[2]);  // step07 failed and keeps its place
   EXPECT_EQ(12u, static_cast<CSoundSample*>(list[3])->GetDataSize());
+  // Every member's own path finds the family, and the family's list holds that member's file;
+  // a name outside the family finds nothing.
+  for (uint32_t number : {1u, 3u, 12u}) {
+    const std::string member = root + "data/sounds/step" + std::to_string(number) + ".wav";
+    ASSERT_EQ(steps, table.FindByName(member.c_str())) << member;
+    bool held = false;
+    for (int i = 0; i < table.GetVariantCount(steps); ++i)
+      held = held || (list[i] && static_cast<CSoundSample*>(list[i])->GetDataSize() == number);
+    EXPECT_TRUE(held) << member;
+  }
+  EXPECT_EQ(steps, table.FindByName((root + "data/sounds/step07.wav").c_str()));
+  EXPECT_EQ(-1, table.FindByName((root + "data/sounds/stepx.wav").c_str()));
+  EXPECT_EQ(-1, table.FindByName((root + "data/sounds/footstep3.wav").c_str()));
 
   // A family without files is loaded and empty.
   const int none = table.Add((root + "data/sounds/clang2.wav").c_str());
@@ -259,6 +273,51 @@ TEST_F(ResourceTableTest, NumberedFamiliesLoadEveryMemberInNumberOrder) {
   table.Unload(parts);
   EXPECT_EQ(0, Probe::alive);
   EXPECT_EQ(1, g_rigidFrees);
+}
+
+// The path with the digits before its extension removed: what all members of a family share.
+std::string WithoutNumber(std::string path) {
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return path;
+  while (dot > 0 && std::isdigit(static_cast<unsigned char>(path[dot - 1]))) path.erase(--dot, 1);
+  return path;
+}
+
+// A path is always found by the text it was registered with, numbered or not, so registering
+// only what the table does not know yet adds each family once however often it runs.
+TEST_F(ResourceTableTest, RegisteredPathsAreFoundByTheirOwnName) {
+  std::mt19937 random(11);
+  const char* stems[] = {"step", "tree", "hit_", "wall", "x"};
+  const char* extensions[] = {".wav", ".mesh", ".tga"};
+  for (int round = 0; round < 20; ++round) {
+    CResourceTable table;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 30; ++i) {
+      std::string path = std::string("data/f") + char('a' + random() % 3) + "/" + stems[random() % 5];
+      if (random() % 3) path += std::to_string(random() % 40);
+      paths.push_back(path + extensions[random() % 3]);
+    }
+    int count = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+      if (pass == 1) count = table.GetCount();
+      for (const std::string& path : paths) {
+        const int known = table.FindByName(path.c_str());
+        if (known < 0) {
+          const int added = table.Add(path.c_str());
+          ASSERT_EQ(added, table.FindByName(path.c_str())) << path;
+        } else {
+          // Known: the same file, or a member of the family the entry stands for.
+          EXPECT_EQ(WithoutNumber(table.GetName(known)), WithoutNumber(path)) << path;
+        }
+      }
+      // Distinct families and plain paths, each registered once.
+      std::vector<std::string> distinct;
+      for (int i = 0; i < table.GetCount(); ++i) distinct.push_back(table.GetPath(i));
+      std::sort(distinct.begin(), distinct.end());
+      EXPECT_EQ(distinct.end(), std::adjacent_find(distinct.begin(), distinct.end()));
+    }
+    EXPECT_EQ(count, table.GetCount());  // the second pass knew everything
+  }
 }
 
 TEST_F(ResourceTableTest, IndexFileRoundTripAndRejections) {
