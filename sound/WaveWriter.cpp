@@ -1,14 +1,14 @@
 // BuildWaveFile: little-endian chunk headers around the caller's sample bytes.
 #include "sound/WaveWriter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/math/LittleEndian.h"
 
 std::vector<uint8_t> BuildWaveFile(const WAVEFORMATEX& format, const void* data, size_t size) {
   const size_t padded = size + (size & 1u);
-  std::vector<uint8_t> file(44 + padded, 0);
-  uint8_t* h = file.data();
+  uint8_t h[44] = {};
   std::memcpy(h, "RIFF", 4);
   le::WriteU32(h + 4, static_cast<uint32_t>(36 + padded));
   std::memcpy(h + 8, "WAVEfmt ", 8);
@@ -21,7 +21,10 @@ std::vector<uint8_t> BuildWaveFile(const WAVEFORMATEX& format, const void* data,
   le::WriteU16(h + 34, format.wBitsPerSample);
   std::memcpy(h + 36, "data", 4);
   le::WriteU32(h + 40, static_cast<uint32_t>(size));
-  if (size != 0) std::memcpy(h + 44, data, size);
+  std::vector<uint8_t> file(sizeof(h) + padded, 0);
+  std::copy(h, h + sizeof(h), file.begin());
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  if (size != 0) std::copy(bytes, bytes + size, file.begin() + sizeof(h));
   return file;
 }
 
