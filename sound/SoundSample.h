@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/DirectSound.h"
+
 class CSoundSample {
  public:
   static constexpr size_t kHeaderSize = 44;
@@ -34,6 +36,14 @@ class CSoundSample {
   uint32_t GetByteRate() const { return m_byteRate; }
   uint16_t GetBlockAlign() const { return m_blockAlign; }
   uint16_t GetBitsPerSample() const { return m_bitsPerSample; }
+  WAVEFORMATEX GetFormat() const {
+    return WAVEFORMATEX{m_formatTag, m_channels, m_sampleRate, m_byteRate, m_blockAlign, m_bitsPerSample, 0};
+  }
+
+  // The sample's own device buffer, made on its first play; null until then. The data stays
+  // with the sample after the upload, because a buffer whose memory is lost must be refilled.
+  IDirectSoundBuffer* GetBuffer() const { return m_buffer.get(); }
+  void SetBuffer(DirectSoundBufferPtr buffer) { m_buffer = std::move(buffer); }
 
  private:
   void Reset();
@@ -47,4 +57,5 @@ class CSoundSample {
   uint32_t m_byteRate = 0;
   uint16_t m_blockAlign = 0;
   uint16_t m_bitsPerSample = 0;
+  DirectSoundBufferPtr m_buffer;
 };
