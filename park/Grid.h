@@ -13,7 +13,6 @@
 #include "park/PathSkills.h"
 
 class CPathLinkOwner;
-class CTerrainProbe;
 
 struct GridCell {
   int column;
@@ -97,14 +96,11 @@ class CGrid : public CDirectedGraph {
   // no node, and chains that never close, leave the square alone in a ring.
   void ResolveRings();
 
-  // --- Terrain set-up and its cache ---
-  // Fills the terrain fields of every square from the probe (heights, regions, gates, corner
-  // heights, direction masks).
-  void ClassifySquares(const CTerrainProbe& terrain);
+  // --- Terrain cache ("grid_data.bin" after its key) ---
   // The cache body from the version word on.
   void WriteCache(std::vector<uint8_t>& out) const;
-  // False when the body does not fit this grid (version, size, truncation); the squares may then
-  // be partly overwritten and must be classified again.
+  // Takes the terrain fields of every square from a body of version 0 or 1 whose size and grid
+  // size match exactly; false (squares untouched) otherwise. Rebuilds the gate lists.
   bool ReadCache(const uint8_t* data, size_t size);
 
  private:
@@ -112,11 +108,6 @@ class CGrid : public CDirectedGraph {
   void AddSquareSuccessors(const CGridSquare& square, SuccessorList& out) const;
   void AddPieceSuccessors(const CSkatePathNode& node, SuccessorList& out) const;
   CPathLinkOwner* FindPiece(uint32_t pieceId) const;
-  void ApplyRegions(const CTerrainProbe& terrain);
-  void ClearAroundGates();
-  void RaiseCorners();
-  void ComputeDirectionMasks();
-  uint8_t DirectionMaskOf(const CGridSquare& square) const;
 
   std::vector<CGridSquare*> m_entrances;
   std::vector<CGridSquare*> m_exits;

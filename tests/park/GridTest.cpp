@@ -407,3 +407,68 @@ TEST(Grid, ConnectedMeansTheFirstEntrancesComponent) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GridCache, RoundTripsAndRefusesCutOrForeignBodies) {
+  std::mt19937 rng(23);
+  CGrid grid(6, 5, Vector3(1.0f, 2.0f, 3.0f), 1.0f, 1.0f);
+  for (int i = 0; i < grid.GetSquareCount(); ++i) {
+    CGridSquare* s = grid.GetSquareByIndex(i);
+    s->grass = rng() % 2;
+    s->buildable = rng() % 2;
+    s->skateable = rng() % 2;
+    s->entrance = rng() % 9 == 0;
+    s->exit = rng() % 9 == 0;
+    s->flat = rng() % 2;
+    s->directionMask = static_cast<uint8_t>(rng());
+    s->centre = Vector3(static_cast<float>(rng() % 100) / 7.0f, 1.0f, -2.5f);
+    s->SetPosition(s->GetPosition() + Vector3(0.0f, 0.0f, static_cast<float>(rng() % 10) * 0.1f));
+  }
+  std::vector<uint8_t> body;
+  grid.WriteCache(body);
+  ASSERT_EQ(body.size(), 12u + 30u * 31u);
+  CGrid copy(6, 5, Vector3(1.0f, 2.0f, 3.0f), 1.0f, 1.0f);
+  ASSERT_TRUE(copy.ReadCache(body.data(), body.size()));
+  size_t entrances = 0;
+  for (int i = 0; i < grid.GetSquareCount(); ++i) {
+    const CGridSquare* a = grid.GetSquareByIndex(i);
+    const CGridSquare* b = copy.GetSquareByIndex(i);
+    EXPECT_EQ(a->grass, b->grass);
+    EXPECT_EQ(a->buildable, b->buildable);
+    EXPECT_EQ(a->skateable, b->skateable);
+    EXPECT_EQ(a->exit, b->exit);
+    EXPECT_EQ(a->flat, b->flat);
+    EXPECT_EQ(a->directionMask, b->directionMask);
+    EXPECT_EQ(a->centre.x, b->centre.x);
+    EXPECT_EQ(a->centre.z, b->centre.z);
+    EXPECT_EQ(a->GetPosition().z, b->GetPosition().z);
+    entrances += a->entrance;
+  }
+  EXPECT_EQ(copy.GetEntrances().size(), entrances);
+  testing_support::DebugCapture capture;
+  CGrid victim(6, 5, Vector3(), 1.0f, 1.0f);
+  for (size_t cut = 0; cut < body.size(); ++cut) ASSERT_FALSE(victim.ReadCache(body.data(), cut)) << cut;
+  std::vector<uint8_t> longer = body;
+  longer.push_back(0);
+  EXPECT_FALSE(victim.ReadCache(longer.data(), longer.size()));
+  for (uint32_t version : {2u, 30u, 31u}) {
+    std::vector<uint8_t> odd = body;
+    le::WriteU32(odd.data(), version);
+    EXPECT_FALSE(victim.ReadCache(odd.data(), odd.size())) << version;
+  }
+  CGrid other(5, 6, Vector3(), 1.0f, 1.0f);
+  EXPECT_FALSE(other.ReadCache(body.data(), body.size()));
+  for (int i = 0; i < victim.GetSquareCount(); ++i) ASSERT_EQ(victim.GetSquareByIndex(i)->buildable, 1);
+  // Version 0: the same records without the grass byte.
+  std::vector<uint8_t> v0(body.begin(), body.begin() + 12);
+  le::WriteU32(v0.data(), 0);
+  for (int i = 0; i < grid.GetSquareCount(); ++i)
+    v0.insert(v0.end(), body.begin() + 12 + i * 31 + 1, body.begin() + 12 + (i + 1) * 31);
+  CGrid old(6, 5, Vector3(), 1.0f, 1.0f);
+  ASSERT_TRUE(old.ReadCache(v0.data(), v0.size()));
+  EXPECT_EQ(old.GetSquareByIndex(29)->directionMask, grid.GetSquareByIndex(29)->directionMask);
+  EXPECT_EQ(old.GetSquareByIndex(29)->grass, 0);
+}
+
+}  // namespace
