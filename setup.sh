@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libbenchmark-dev libeigen3-dev
   libccd-dev python3
   libsdl2-image-dev libtiff-dev libpixman-1-dev
+  libboost-graph-dev
 )
 
 missing=()

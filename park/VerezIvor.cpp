@@ -203,8 +203,8 @@ uint32_t CVerezIvor::SpawnSkater() {
 
   auto owned = std::make_unique<CSkater>();
   CSkater* skater = owned.get();
-  const Vector3 start(square->position.x + 0.5f, square->position.y + 0.5f,
-                      square->position.z + skater->heightOffset + 2.0f);
+  const Vector3 start(square->GetPosition().x + 0.5f, square->GetPosition().y + 0.5f,
+                      square->GetPosition().z + skater->heightOffset + 2.0f);
   COrientation frame;
   frame.SetPosition(start);
   frame.LookAt(Vector3(start.x + 1.0f, start.y + 1.0f, start.z), true);

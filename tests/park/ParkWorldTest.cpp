@@ -36,10 +36,10 @@ struct Park : ::testing::Test {
     park.GetParkState().variety = park.GetParkState().connectivity = 1.0f;
     park.GetParkState().capacity = static_cast<float>(target);
   }
+  // Entrance corners at (7i, 20, 3): every seventh square of a one-row grid.
   void AddEntrances(int count) {
-    squares.resize(count);
-    auto grid = std::make_unique<CGrid>();
-    for (int i = 0; i < count; ++i) grid->AddEntrance(&(squares[i] = CGridSquare{Vector3(i * 7.0f, 20.0f, 3.0f)}));
+    auto grid = std::make_unique<CGrid>(count * 7 + 1, 1, Vector3(0.0f, 20.0f, 3.0f), 1.0f, 1.0f);
+    for (int i = 0; i < count; ++i) grid->AddEntrance(grid->GetSquare(i * 7, 0));
     park.SetGrid(std::move(grid));
   }
   // Real seconds of 5 ms ticks until the next arrival; -1 when none comes within the limit.
@@ -52,7 +52,6 @@ struct Park : ::testing::Test {
     return -1.0;
   }
   DebugCapture capture;
-  std::vector<CGridSquare> squares;
   CVerezIvor park;
 };
 

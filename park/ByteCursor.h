@@ -1,0 +1,49 @@
+// CByteCursor: bounded little-endian reading from a block of bytes; a read past the end fails and
+// leaves the cursor failed, so a parser can check once after a run of fields.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/math/LittleEndian.h"
+
+class CByteCursor {
+ public:
+  CByteCursor(const uint8_t* data, size_t size) : m_data(data), m_size(data != nullptr ? size : 0) {}
+
+  bool ReadU8(uint8_t& v) {
+    if (!Take(1)) return false;
+    v = m_data[m_pos - 1];
+    return true;
+  }
+  bool ReadU32(uint32_t& v) {
+    if (!Take(4)) return false;
+    v = le::ReadU32(m_data + m_pos - 4);
+    return true;
+  }
+  bool ReadF32(float& v) {
+    if (!Take(4)) return false;
+    v = le::ReadF32(m_data + m_pos - 4);
+    return true;
+  }
+  bool Skip(size_t n) { return Take(n); }
+
+  size_t GetPosition() const { return m_pos; }
+  size_t GetRemaining() const { return m_size - m_pos; }
+  bool HasFailed() const { return m_failed; }
+
+ private:
+  bool Take(size_t n) {
+    if (m_failed || n > m_size - m_pos) {
+      m_failed = true;
+      return false;
+    }
+    m_pos += n;
+    return true;
+  }
+
+  const uint8_t* m_data;
+  size_t m_size;
+  size_t m_pos = 0;
+  bool m_failed = false;
+};
