@@ -4,6 +4,7 @@
 #include "core/math/ViewFrustum.h"
 #include "render/RasterizerInterface.h"
 #include "scene/lighting/FogState.h"
+#include "scene/mesh/MeshInstance.h"
 
 CRenderView::CRenderView() = default;
 
@@ -52,19 +53,34 @@ void CRenderView::SetViewport(float originX, float originY, float width, float h
   m_centreY = 0.5f * height;
 }
 
-bool CRenderView::BeginFrame(ViewFrustum* view, FrameViewport viewport, FrameBackEnd backEnd,
-                             FrameOutput output) {
+void CRenderView::ResetQueue() {
+  m_queue.clear();
+  m_sortOrder.clear();
+  m_store.clear();
+  m_quadRuns.clear();
+  m_currentQuadRun = -1;
+}
+
+bool CRenderView::BeginFrame(ViewFrustum* view, FrameViewport viewport, FrameBackEnd backEnd, FrameOutput output,
+                             const Box* viewportBox) {
   if (view) m_view = view;
   m_current = output != FrameOutput::kTransformOnly ? m_default : nullptr;
-  ++m_batchStamp;
+  m_transformed.clear();
+  ResetQueue();
+  ResetBatch();
   m_frameStartStamp = m_batchStamp;
+  m_objectStamp = m_batchStamp;  // no vertex of an earlier frame is reused
+  m_stats = RenderStatistics();
   if (m_current) {
     m_current->SetBackfaceCulling(true);
     m_current->SetZWrite(true);
     m_current->SetScene(m_fog);
   }
-  const PixelBufferDesc* desc = m_current ? m_current->GetBackBufferDesc() : nullptr;
-  if (desc && desc->width && desc->height)
+  const PixelBufferDesc* desc = (m_current && !viewportBox) ? m_current->GetBackBufferDesc() : nullptr;
+  if (viewportBox)
+    SetViewport(viewportBox->min.x, viewportBox->min.y, viewportBox->max.x - viewportBox->min.x,
+                viewportBox->max.y - viewportBox->min.y);
+  else if (desc && desc->width && desc->height)
     SetViewport(0.0f, 0.0f, static_cast<float>(desc->width), static_cast<float>(desc->height));
   else
     SetViewport(0.0f, 0.0f, 256.0f, 256.0f);
@@ -156,10 +172,62 @@ void CRenderView::EnableLOD(bool on) {
     m_flags |= kLODOff;
 }
 
-// The sorted translucent queue and the mesh paths arrive with the scene drawing; until
-// then nothing is queued, so there is nothing to flush or draw.
-void CRenderView::FlushSortedQueue() {}
+void CRenderView::SetObjectTransform(const COrientation& world) {
+  ++m_batchStamp;
+  m_objectStamp = m_batchStamp;
+  m_lightsSelected = false;
+  m_transformed.clear();
+  m_modelView = world.ToMatrix4() * m_viewMatrix;
+  for (int i = 0; i < 3; ++i) m_mvRows[i] = Vector3(m_modelView.m[0][i], m_modelView.m[1][i], m_modelView.m[2][i]);
+  m_mvTranslation = m_modelView.GetTranslation();
+  if (!m_view) return;
+  // Back-face tests run in object space, so the eye and the view direction go there; the exact
+  // inverse keeps them right for scaled objects too.
+  const COrientation& eye = m_view->GetFrame();
+  bool ok = true;
+  m_eyeInObject = CMeshInstance::WorldToLocalExact(world, eye.GetPosition(), ok);
+  const Vector3 ahead = CMeshInstance::WorldToLocalExact(world, eye.GetPosition() + eye.GetXAxis(), ok);
+  m_viewDirInObject = ahead - m_eyeInObject;
+}
 
-void CRenderView::DrawMesh(CMeshInstance* instance) {}
+void CRenderView::ResetBatch() {
+  ++m_batchStamp;
+  m_vertices.clear();
+  m_indices.clear();
+  m_batchLightPage = nullptr;
+}
 
-void CRenderView::DrawBackgroundMesh(CMeshInstance* instance) {}
+void CRenderView::SetBatchAlpha(uint8_t alpha) {
+  for (ScreenVertex& v : m_vertices) v.diffuse = (v.diffuse & 0x00FFFFFFu) | (static_cast<uint32_t>(alpha) << 24);
+}
+
+void CRenderView::PushBatchToFarPlane() {
+  for (ScreenVertex& v : m_vertices) {
+    v.z = 0.99999f;
+    v.rhw = 0.000001f;
+  }
+}
+
+void CRenderView::OffsetBatchDepth(float d) {
+  for (ScreenVertex& v : m_vertices) {
+    v.z -= d;
+    v.rhw += d;
+  }
+}
+
+void CRenderView::DrawBatch(CTexture* texture, CTexture* lightMap) {
+  SendTriangles(m_vertices.data(), GetBatchVertexCount(), m_indices.data(), GetBatchTriangleCount(), texture, lightMap,
+                m_drawFactor);
+}
+
+void CRenderView::SendTriangles(ScreenVertex* vertices, uint32_t vertexCount, const uint16_t* indices,
+                                uint32_t triangles, CTexture* texture, CTexture* lightMap, float drawFactor) {
+  if (!m_current || triangles == 0) return;
+  m_current->DrawTriangles(vertices, vertexCount, indices, triangles, texture, lightMap, drawFactor);
+  m_stats.trianglesSent += triangles;
+}
+
+void CRenderView::SetRelightRamp(float start, float scale) {
+  m_relightRampStart = start;
+  m_relightRampScale = scale;
+}

@@ -13,59 +13,71 @@
 
 namespace {
 
-constexpr uint32_t kSilhouetteColour = 0xFFFFFFFFu;
 constexpr uint32_t kShadowBackground = 0xFF000000u;
 // A render target kept in memory; the bits of 0x1C0000 stay clear.
 constexpr uint32_t kShadowTextureFlags = 0x230000u;
-// Each triangle gets its own three vertices; 16-bit indices bound one batch.
-constexpr uint32_t kBatchTriangles = 65535 / 3;
-
-void Flush(CRasterizerInterface* rasterizer, std::vector<ScreenVertex>& vertices, std::vector<uint16_t>& indices) {
-  if (vertices.empty()) return;
-  rasterizer->DrawTriangles(vertices.data(), static_cast<uint32_t>(vertices.size()), indices.data(),
-                            static_cast<uint32_t>(indices.size() / 3), nullptr, nullptr, 1.0f);
-  vertices.clear();
-  indices.clear();
-}
 
 }  // namespace
 
 void CRenderView::DrawShadowCaster(CMeshInstance* instance) {
-  if (!instance || !instance->IsShadowCaster() || !m_current || !m_view) return;
-  std::vector<CMeshInstance*> pending{instance};
-  std::vector<ScreenVertex> vertices;
-  std::vector<uint16_t> indices;
-  const COrientation& eye = m_view->GetFrame();
-  while (!pending.empty()) {
-    CMeshInstance* node = pending.back();
-    pending.pop_back();
-    for (const CMeshInstance::ChildEntry& child : node->GetChildren())
-      if (child.instance) pending.push_back(child.instance.get());
-    const ShadedMesh* mesh = node->GetMesh();
-    if (!mesh || !mesh->indices || !mesh->positions) continue;
-    const COrientation& world = node->GetWorldMatrix();
-    for (uint32_t face = 0; face < mesh->faceCount; ++face) {
-      ScreenVertex corners[3] = {};
-      bool visible = true;
-      for (int k = 0; k < 3 && visible; ++k) {
-        const uint32_t v = mesh->indices[3 * static_cast<size_t>(face) + k];
-        if (v >= mesh->vertexCount) {
-          visible = false;
-          break;
-        }
-        const ProjectedPoint p = ProjectPoint(eye.WorldToLocalPoint(world.LocalToWorldPoint(mesh->positions[v])));
-        visible = p.rhw != kBehindNearPlane;
-        corners[k] = ScreenVertex{p.x, p.y, p.z, p.rhw, kSilhouetteColour, 0xFF000000u, 0, 0, 0, 0};
-      }
-      if (!visible) continue;  // the silhouette pass does not clip at the near plane
-      for (const ScreenVertex& c : corners) {
-        indices.push_back(static_cast<uint16_t>(vertices.size()));
-        vertices.push_back(c);
-      }
-      if (indices.size() / 3 >= kBatchTriangles) Flush(m_current, vertices, indices);
-    }
+  if (!instance || !instance->GetMesh() || !m_view) return;
+  const float* tint = instance->GetColourScale();
+  Color colour;
+  colour.SetRGB(tint[0], tint[1], tint[2]);
+  const float alpha = instance->GetAlpha() * 255.0f;
+  colour.a = alpha <= 0.0f ? 0 : (alpha >= 255.0f ? 255 : static_cast<uint8_t>(alpha));
+  instance->ShowFrame();
+  instance->UpdateWorldMatrix();
+  SetObjectTransform(instance->GetWorldMatrix());
+  ResetBatch();
+  DrawFlatInstance(instance, colour.ToWord());
+  DrawBatch(nullptr, nullptr);
+  ResetBatch();
+  for (const CMeshInstance::ChildEntry& child : instance->GetChildren()) {
+    if (child.instance && child.instance->GetMesh() &&
+        child.instance->GetMesh()->GetKind() == ShadedMesh::kKindOrdinary)
+      DrawShadowCaster(child.instance.get());
   }
-  Flush(m_current, vertices, indices);
+}
+
+void CRenderView::DrawFlatInstance(CMeshInstance* instance, uint32_t colour) {
+  const ShadedMesh& mesh = *instance->GetMesh();
+  if (!mesh.indices) return;
+  const uint32_t groups = instance->GetPartialDrawGroupCount();
+  auto drawFace = [&](uint32_t face) {
+    if (face >= mesh.faceCount) return;
+    if (m_vertices.size() + 7 > kBatchVertexLimit) {
+      DrawBatch(nullptr, nullptr);
+      ResetBatch();
+    }
+    ClipCorner corners[3];
+    bool behind = false;
+    uint16_t emitted[3];
+    for (int k = 0; k < 3; ++k) {
+      TransformedVertex& t = m_transformed[TransformVertex(instance, mesh.indices[3 * size_t(face) + k], false)];
+      if (t.outputBatch != m_batchStamp || t.output < 0) {
+        t.output = static_cast<int32_t>(m_vertices.size());
+        t.outputBatch = m_batchStamp;
+        m_vertices.push_back(ScreenVertex{t.screen.x, t.screen.y, t.screen.z, t.screen.rhw, colour, 0xFF000000u, 0.0f,
+                                          0.0f, 0.0f, 0.0f});
+      }
+      emitted[k] = static_cast<uint16_t>(t.output);
+      behind = behind || t.screen.rhw == kBehindNearPlane;
+      corners[k] = ClipCorner{t.view, m_vertices[t.output]};
+    }
+    if (!behind)
+      m_indices.insert(m_indices.end(), {emitted[0], emitted[1], emitted[2]});
+    else
+      AppendClippedTriangle(corners);
+  };
+  if (groups > 0) {
+    for (uint32_t g = 0; g < groups; ++g) {
+      const uint32_t* faces = instance->GetPartialDrawFaces(g);
+      for (uint32_t i = 0; i < instance->GetPartialDrawCount(g); ++i) drawFace(faces[i]);
+    }
+    return;
+  }
+  for (uint32_t face = 0; face < mesh.faceCount; ++face) drawFace(face);
 }
 
 void CRenderView::DrawMeshSection(CMeshSection* section) {

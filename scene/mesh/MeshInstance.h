@@ -123,6 +123,11 @@ class CMeshInstance : public CXFormNode {
   // ---- colours ----
   void AllocStaticColours();
   bool HasStaticColours() const { return !m_staticColours.empty(); }
+  // The static (unlit base) colour of a face corner; black when out of range.
+  Color GetStaticColour(uint32_t face, uint32_t corner) const {
+    const size_t i = 3 * static_cast<size_t>(face) + corner;
+    return corner < 3 && i < m_staticColours.size() ? m_staticColours[i] : Color();
+  }
   void SetStaticColour(uint32_t face, uint32_t corner, Color colour);
   Color GetFaceColour(uint32_t face, uint32_t corner) const;
   void SetFaceColour(uint32_t face, uint32_t corner, Color colour);

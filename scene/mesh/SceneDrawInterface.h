@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/math/Vector3.h"
+
 class CMeshInstance;
 class CMeshSection;
 class CTextureProperties;
@@ -24,6 +26,11 @@ class CSceneDrawInterface {
   virtual LightList* GetLightList() const = 0;
 
   virtual void DrawMesh(CMeshInstance* instance) = 0;
+  // World-space line in one colour (bytes b, g, r, a), clipped at the near plane; neither lit nor fogged.
+  virtual void DrawLine3D(const Vector3& a, const Vector3& b, uint32_t colour) = 0;
+  // Flat world-space triangle in one colour; two-sided draws both windings.
+  virtual void DrawTriangle3D(const Vector3& a, const Vector3& b, const Vector3& c, uint32_t colour,
+                              bool twoSided) = 0;
   // The vertex-buffer path of a world mesh section; only when CanDrawVertexBuffers.
   virtual void DrawMeshSection(CMeshSection* section) = 0;
   // True when a back end is bound and offers vertex buffers.

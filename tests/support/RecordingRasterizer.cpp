@@ -93,12 +93,36 @@ bool RecordingRasterizer::BeginScene(ViewFrustum* camera, uint32_t) {
   Record("BeginScene");
   return beginSceneResult;
 }
-void RecordingRasterizer::DrawTriangles(ScreenVertex*, uint32_t vertexCount, const uint16_t*, uint32_t triangleCount,
-                                        CTexture*, CTexture*, float) {
+void RecordingRasterizer::DrawTriangles(ScreenVertex* vertices, uint32_t vertexCount, const uint16_t* indices,
+                                        uint32_t triangleCount, CTexture* texture, CTexture* lightMap,
+                                        float drawFactor) {
   Record("DrawTriangles(" + U(vertexCount) + "," + U(triangleCount) + ")");
+  Draw d;
+  if (vertices) d.vertices.assign(vertices, vertices + vertexCount);
+  if (indices) d.indices.assign(indices, indices + 3 * static_cast<size_t>(triangleCount));
+  d.texture = texture;
+  d.lightMap = lightMap;
+  d.drawFactor = drawFactor;
+  draws.push_back(std::move(d));
 }
-void RecordingRasterizer::DrawLines(ScreenVertex*, uint32_t vertexCount, const uint16_t*, uint32_t lineCount) {
+void RecordingRasterizer::DrawLines(ScreenVertex* vertices, uint32_t vertexCount, const uint16_t* indices,
+                                    uint32_t lineCount) {
   Record("DrawLines(" + U(vertexCount) + "," + U(lineCount) + ")");
+  Draw d;
+  if (vertices) d.vertices.assign(vertices, vertices + vertexCount);
+  if (indices) d.indices.assign(indices, indices + 2 * static_cast<size_t>(lineCount));
+  d.lines = true;
+  draws.push_back(std::move(d));
+}
+
+std::vector<ScreenVertex> RecordingRasterizer::TriangleCorners() const {
+  std::vector<ScreenVertex> out;
+  for (const Draw& d : draws) {
+    if (d.lines) continue;
+    for (uint16_t i : d.indices)
+      if (i < d.vertices.size()) out.push_back(d.vertices[i]);
+  }
+  return out;
 }
 bool RecordingRasterizer::IsVertexBufferAvailable() {
   Record("IsVertexBufferAvailable");

@@ -16,7 +16,23 @@ class RecordingRasterizer : public CRasterizerInterface {
   std::vector<std::string> calls;
   int Count(const std::string& name) const;             // calls whose name is exactly this
   int IndexOf(const std::string& call, int from = 0) const;  // first entry equal to call, or -1
-  void Forget() { calls.clear(); }
+
+  // Copies of what each DrawTriangles and DrawLines call received, in call order.
+  struct Draw {
+    std::vector<ScreenVertex> vertices;
+    std::vector<uint16_t> indices;  // three per triangle, two per line
+    CTexture* texture = nullptr;
+    CTexture* lightMap = nullptr;
+    float drawFactor = 0.0f;
+    bool lines = false;
+  };
+  std::vector<Draw> draws;
+  // The corners of every triangle drawn, three per triangle, in draw order.
+  std::vector<ScreenVertex> TriangleCorners() const;
+  void Forget() {
+    calls.clear();
+    draws.clear();
+  }
 
   int lockDepth = 0;  // back-buffer locks not yet unlocked
   bool beginSceneResult = true;
