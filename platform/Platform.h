@@ -40,6 +40,13 @@ void SetDebugEcho(bool echoToStandardError);
 // Presents a frame of pixels in the window. bitsPerPixel is 15 (x1r5g5b5),
 // 16 (r5g6b5) or 32 (x8r8g8b8); pitch is in bytes.
 bool PresentPixels(HWND window, const void* pixels, int width, int height, int pitch, int bitsPerPixel);
+// Shows the window as a borderless window over the whole desktop (or back); the frames
+// presented keep their own size and are scaled to fit with their aspect kept.
+bool ShowFullScreen(HWND window, bool on);
+// Writes a line of text in a 5 x 7 font (capitals, digits and commas; six pixels a character)
+// with its top-left corner at (x, y) into a 15- or 16-bit frame, clipped to it. Returns the
+// pixels written.
+int DrawTextLine(void* pixels, int width, int height, int pitch, int x, int y, const char* text, uint16_t colour);
 
 // True when a real display is present: SDL's video driver is not the offscreen
 // or dummy one, and DISPLAY or WAYLAND_DISPLAY is set. MessageBoxA shows a box

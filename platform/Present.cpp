@@ -27,6 +27,8 @@ bool PresentWithRenderer(PlatformWindow* window, int width, int height) {
       return false;
     }
   }
+  // Scaled to the window with its aspect kept (a full-screen window is larger than the frame).
+  SDL_RenderSetLogicalSize(window->renderer, width, height);
   if (SDL_UpdateTexture(window->texture, nullptr, window->frame.data(), width * 4) != 0 ||
       SDL_RenderCopy(window->renderer, window->texture, nullptr, nullptr) != 0) {
     Log(std::string("cannot draw the frame: ") + SDL_GetError());

@@ -1,4 +1,4 @@
-// CDDTexture: the back end's device-side copy of a texture, as the render view and the back ends see it.
+// CDDTexture: a back end's own copy of a CTexture (the device texture a CTexture points at).
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,10 @@ class CDDTexture {
  public:
   virtual ~CDDTexture() = default;
 
-  // The texel nearest (u, v) of the resident copy.
-  virtual Color GetTexelColour(float u, float v) const = 0;
-  // Frame stamp of the last draw; the caches evict the longest unused first.
-  virtual void SetUseStamp(uint32_t stamp) = 0;
+  // The texel nearest (u, v) of the resident copy, for textures that keep no pixels of their own.
+  virtual void GetTexelColour(Color& out, float u, float v) const = 0;
+  // Frame stamp of the last draw.
+  virtual void SetUseStamp(int32_t stamp) = 0;
   // Largest on-screen texels-per-pixel scale requested this frame; it picks the mip level kept resident.
   virtual void UpdateMaxScale(float scale) = 0;
 
