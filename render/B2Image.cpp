@@ -54,17 +54,24 @@ bool CB2Image::Load(const uint8_t* data, size_t size) {
   const size_t area = total - kHeaderBytes;
   if (!m_rowCoded) return area / 2 / w >= h ? true : Refuse("rows cut short");
   if (area / 4 < h) return Refuse("row table cut short");
+  // Rows may share commands; a command known to lead to a row's end is not walked again, so
+  // the check stays linear in the file however the row offsets overlap.
+  std::vector<bool> reachesEnd(m_image.size());
+  std::vector<size_t> walked;
   for (int y = 0; y < height; ++y) {
     const uint32_t at = le::ReadU32(pixels + 4u * y);
     if (at < kHeaderBytes + 4u * h || at >= total) return Refuse("row offset out of range");
-    uint8_t* p = m_image.data() + at;
-    for (;;) {
+    walked.clear();
+    // A command that ends exactly at the end of the image leaves here there; ReadCommand refuses it.
+    for (size_t here = at; here >= m_image.size() || !reachesEnd[here];) {
+      walked.push_back(here);
       Command c;
       size_t step;
-      if (!ReadCommand(p, &c, &step)) return Refuse("row runs past the end of the image");
+      if (!ReadCommand(m_image.data() + here, &c, &step)) return Refuse("row runs past the end of the image");
       if (c.kind == kEnd) break;
-      p += step;
+      here += step;
     }
+    for (size_t here : walked) reachesEnd[here] = true;
   }
   return true;
 }

@@ -94,6 +94,10 @@ void PutRun(BitWriter& w, uint32_t run) {
   }
 }
 
+// The most bytes a stream of bitLength bits can yield: after the first byte, nothing beats a
+// one-bit repeat followed by the longest run field (14 bits for kMaxRun bytes).
+uint64_t MostDecodedBytes(uint64_t bitLength) { return 1 + bitLength / 15 * kMaxRun + kMaxRun; }
+
 bool GetRun(BitReader& r, uint32_t* run) {
   uint32_t v;
   if (!r.Get(2, &v)) return false;
@@ -137,6 +141,8 @@ uint64_t Encode(const uint8_t* d, size_t length, std::vector<uint8_t>& out) {
 
 bool Decode(const uint8_t* bytes, size_t byteCount, uint64_t bitLength, size_t expected, std::vector<uint8_t>& out) {
   if (bitLength > static_cast<uint64_t>(byteCount) * 8) return false;
+  // A size the stream cannot reach is refused before anything is held for it.
+  if (expected > MostDecodedBytes(bitLength)) return false;
   BitReader r(bytes, bitLength);
   ContextTable model;  // one per decode: two decodes may run at once
   for (Context& c : model) {
@@ -150,7 +156,8 @@ bool Decode(const uint8_t* bytes, size_t byteCount, uint64_t bitLength, size_t e
     }
   }
   out.clear();
-  out.reserve(expected);
+  // Plain pixel areas compress a few times at most; a larger claim grows only as runs arrive.
+  out.reserve(std::min<size_t>(expected, 8 * byteCount + 64));
   if (expected == 0) return r.AtEnd();
   uint32_t first;
   if (!r.Get(8, &first)) return false;

@@ -103,12 +103,20 @@ bool CBWImage::ReadCommand(const uint8_t* p, Command* c, size_t* size) const {
 bool CBWImage::CheckRows() const {
   const size_t table = AreaOffset();
   if (m_image.size() < table + 4u * height) return Refuse("row table cut short");
+  // Rows may share commands (or start inside another row); a command already known to lead to
+  // a row's end is not walked again, which keeps the check linear in the image.
+  std::vector<bool> reachesEnd(m_image.size());
+  std::vector<size_t> walked;
   for (int y = 0; y < height; ++y) {
     const uint32_t at = le::ReadU32(m_image.data() + table + 4u * y);
     if (at < table + 4u * height || at >= m_image.size()) return Refuse("row offset out of range");
     // Every row must end inside the image; an unknown command byte ends a row when drawn.
     const uint8_t* p = m_image.data() + at;
+    walked.clear();
     for (;;) {
+      const size_t here = static_cast<size_t>(p - m_image.data());
+      if (reachesEnd[here]) break;
+      walked.push_back(here);
       Command c;
       size_t size;
       if (!ReadCommand(p, &c, &size)) {
@@ -119,6 +127,7 @@ bool CBWImage::CheckRows() const {
       p += size;
       if (p >= m_image.data() + m_image.size()) return Refuse("row runs past the end of the image");
     }
+    for (size_t here : walked) reachesEnd[here] = true;
   }
   return true;
 }

@@ -169,39 +169,44 @@ bool ReadBmpFile(CBitmapImage& image, const uint8_t* data, size_t size) {
 }
 
 // --- Targa ------------------------------------------------------------------------------------
-std::vector<uint8_t> DecodeTargaRle(const uint8_t* data, size_t size) {
-  TargaInfo info;
-  if (!ParseTargaHeader(data, size, &info) || data[2] != 10 || info.pixelStart > size) return {};
+namespace {
+
+// Walks the packets of a type 10 file from its pixel start; writes the pixels to to when it is
+// not null. False (logged) when the runs do not cover the picture exactly within the file.
+bool WalkTargaRuns(const uint8_t* data, size_t size, const TargaInfo& info, uint8_t* to) {
   const size_t total = static_cast<size_t>(info.width) * info.height;
-  std::vector<uint8_t> out(info.pixelStart + total * info.bytes);
-  std::memcpy(out.data(), data, info.pixelStart);
-  uint8_t* to = out.data() + info.pixelStart;
   size_t at = info.pixelStart, done = 0;
   // A packet may cross the end of a row: rows are only a view of one pixel stream here.
   while (done < total) {
-    if (at >= size) {
-      Refuse("Targa", "runs end before the picture");
-      return {};
-    }
+    if (at >= size) return Refuse("Targa", "runs end before the picture");
     const uint8_t h = data[at++];
     const size_t n = static_cast<size_t>(h & 127) + 1;
-    if (n > total - done) {
-      Refuse("Targa", "run past the end of the picture");
-      return {};
-    }
+    if (n > total - done) return Refuse("Targa", "run past the end of the picture");
     const size_t need = (h & 128) ? static_cast<size_t>(info.bytes) : n * info.bytes;
-    if (size - at < need) {
-      Refuse("Targa", "packet outside the file");
-      return {};
-    }
-    if (h & 128) {
+    if (size - at < need) return Refuse("Targa", "packet outside the file");
+    if (to && (h & 128)) {
       for (size_t i = 0; i < n; ++i) std::memcpy(to + (done + i) * info.bytes, data + at, info.bytes);
-    } else {
+    } else if (to) {
       std::memcpy(to + done * info.bytes, data + at, need);
     }
     at += need;
     done += n;
   }
+  return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> DecodeTargaRle(const uint8_t* data, size_t size) {
+  TargaInfo info;
+  if (!ParseTargaHeader(data, size, &info) || data[2] != 10 || info.pixelStart > size) return {};
+  // The runs are walked once before the picture is allocated, so a header that claims far more
+  // pixels than its packets hold costs nothing.
+  if (!WalkTargaRuns(data, size, info, nullptr)) return {};
+  const size_t total = static_cast<size_t>(info.width) * info.height;
+  std::vector<uint8_t> out(info.pixelStart + total * info.bytes);
+  std::memcpy(out.data(), data, info.pixelStart);
+  WalkTargaRuns(data, size, info, out.data() + info.pixelStart);
   return out;
 }
 
@@ -333,19 +338,27 @@ bool ReadTiffFile(CBitmapImage& image, const uint8_t* data, size_t size) {
   in.Count(f.stripEntry, &strips);
   if (static_cast<uint64_t>(strips) * perStrip < f.height) return Refuse("TIFF", "too few strips");
   const size_t rowBytes = static_cast<size_t>(f.width) * f.samples;
+  // Uncompressed strips hold every row once, so the rows cannot outweigh the file; strips that
+  // all name the same bytes would otherwise make a picture far larger than its file.
+  if (static_cast<uint64_t>(rowBytes) * f.height > size) return Refuse("TIFF", "rows larger than the file");
+  auto rowAt = [&](uint32_t y, size_t* at) {
+    uint32_t offset;
+    if (!in.Value(f.stripEntry, y / perStrip, &offset)) return Refuse("TIFF", "strip offset unreadable");
+    const uint64_t start = offset + static_cast<uint64_t>(y % perStrip) * rowBytes;
+    if (start > size || size - start < rowBytes) return Refuse("TIFF", "strip outside the file");
+    *at = static_cast<size_t>(start);
+    return true;
+  };
+  // Every strip is checked before the picture is allocated.
+  for (uint32_t y = 0; y < f.height; ++y) {
+    size_t at;
+    if (!rowAt(y, &at)) return false;
+  }
   if (!image.CreateSection(static_cast<int>(f.width), static_cast<int>(f.height), 24)) return Refuse("TIFF", "no DIB section");
   uint8_t* alpha = f.samples == 4 ? image.AlphaPlaneForWrite() : nullptr;
   for (uint32_t y = 0; y < f.height; ++y) {
-    uint32_t offset;
-    if (!in.Value(f.stripEntry, y / perStrip, &offset)) {
-      image.flags &= ~CImage::kValid;
-      return Refuse("TIFF", "strip offset unreadable");
-    }
-    const uint64_t at = offset + static_cast<uint64_t>(y % perStrip) * rowBytes;
-    if (at > size || size - at < rowBytes) {
-      image.flags &= ~CImage::kValid;
-      return Refuse("TIFF", "strip outside the file");
-    }
+    size_t at = 0;
+    rowAt(y, &at);
     const uint8_t* src = data + at;
     uint8_t* out = image.pixels + static_cast<size_t>(y) * image.pitch;
     for (uint32_t x = 0; x < f.width; ++x) {

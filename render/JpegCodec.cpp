@@ -126,6 +126,33 @@ void MergeAlpha(const uint8_t* bgrx, const uint8_t* alpha, uint8_t* out, int wid
   }
 }
 
+// Whether the header just read describes a stream this codec can decode into width x height
+// with memory and time bound by its bytes: three components, sequential Huffman coding (the
+// writer makes nothing else; a progressive stream makes the library hold every coefficient of
+// the picture first, and arithmetic coding has no least cost a block), and at least the two
+// bits a block of the full-size component needs.
+bool HeaderFits(const jpeg_decompress_struct& info, size_t size, int width, int height, char* message) {
+  if (info.num_components != 3) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "stream has %d components, not 3", info.num_components);
+    return false;
+  }
+  if (static_cast<int64_t>(info.image_width) != width || static_cast<int64_t>(info.image_height) != height) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "stream is %ux%u, the level %dx%d", info.image_width, info.image_height,
+                  width, height);
+    return false;
+  }
+  if (info.progressive_mode || info.arith_code) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "stream is not sequential Huffman coded");
+    return false;
+  }
+  const uint64_t blocks = (static_cast<uint64_t>(width) + 7) / 8 * ((static_cast<uint64_t>(height) + 7) / 8);
+  if (size < blocks / 4) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "stream of %zu bytes cannot hold %dx%d pixels", size, width, height);
+    return false;
+  }
+  return true;
+}
+
 // With components 4: without alpha the library writes the fourth byte itself (0xFF, or whatever
 // BGRX leaves); with alpha each row is decoded into a scratch row and merged, so the destination
 // is written once.
@@ -143,8 +170,8 @@ bool DecodeInto(const uint8_t* data, size_t size, int width, int height, J_COLOR
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
   jpeg_read_header(&info, TRUE);
-  if (info.num_components != 3) {
-    std::snprintf(errors.message, sizeof(errors.message), "stream has %d components, not 3", info.num_components);
+  // Checked before the library sizes its buffers from the stream's own dimensions.
+  if (!HeaderFits(info, size, width, height, errors.message)) {
     jpeg_destroy_decompress(&info);
     if (error) *error = errors.message;
     return false;
@@ -176,6 +203,26 @@ bool DecodeInto(const uint8_t* data, size_t size, int width, int height, J_COLOR
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   return true;
+}
+
+// Reads only the header of a stream and checks it as DecodeInto would, holding no pixels.
+bool ProbeStream(const uint8_t* data, size_t size, int width, int height, std::string* error) {
+  jpeg_decompress_struct info;
+  ErrorManager errors;
+  info.err = &errors.base;
+  InstallErrors(errors);
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_decompress(&info);
+    if (error) *error = errors.message;
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+  jpeg_read_header(&info, TRUE);
+  const bool fits = HeaderFits(info, size, width, height, errors.message);
+  jpeg_destroy_decompress(&info);
+  if (!fits && error) *error = errors.message;
+  return fits;
 }
 
 }  // namespace
@@ -239,6 +286,8 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
   const uint32_t pixelCount = t.GetPixelCount();
   const uint8_t* alpha = nullptr;  // every level's alpha bytes, in the file or expanded from runs
   std::unique_ptr<uint8_t[]> expanded;
+  const uint8_t* runs = nullptr;  // alpha runs, expanded once the streams are known to fit
+  uint32_t runsLength = 0;
   if (HasAlphaPart(t)) {
     if (!need(4)) return Fail("alpha part outside the file");
     const uint32_t length = le::ReadU32(file + at);
@@ -248,16 +297,17 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
       alpha = file + at;
     } else {
       if (length % 2) return Fail("alpha runs cut short");
-      expanded.reset(new uint8_t[pixelCount]);
+      // The runs are summed before the plane is allocated, so levels larger than the runs can
+      // fill cost nothing.
       size_t filled = 0;
       for (uint32_t i = 0; i < length; i += 2) {
-        const uint8_t value = file[at + i], run = file[at + i + 1];
+        const uint8_t run = file[at + i + 1];
         if (run == 0 || run > pixelCount - filled) return Fail("alpha runs do not fit the levels");
-        std::memset(expanded.get() + filled, value, run);
         filled += run;
       }
       if (filled != pixelCount) return Fail("alpha runs do not fill the levels");
-      alpha = expanded.get();
+      runs = file + at;
+      runsLength = length;
     }
     at += length;
   }
@@ -271,6 +321,22 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
   }
 
   const uint32_t first = dropTop && t.mipCount >= 4 ? 1 : 0;
+  // Every kept stream's header must match its level before the levels are allocated.
+  for (uint32_t level = first; level < t.mipCount; ++level) {
+    const uint32_t end = level + 1 < t.mipCount ? positions[level + 1] : static_cast<uint32_t>(size);
+    std::string error;
+    if (!ProbeStream(file + positions[level], end - positions[level], static_cast<int>(t.GetLevelWidth(level)),
+                     static_cast<int>(t.GetLevelHeight(level)), &error)) {
+      LogFailure("JPEG Decompression failed", t, error);
+      return false;
+    }
+  }
+  if (runs) {
+    expanded.reset(new uint8_t[pixelCount]);
+    for (uint32_t i = 0, filled = 0; i < runsLength; filled += runs[i + 1], i += 2)
+      std::memset(expanded.get() + filled, runs[i], runs[i + 1]);
+    alpha = expanded.get();
+  }
   const size_t skippedPixels = first ? static_cast<size_t>(t.GetLevelWidth(0)) * t.GetLevelHeight(0) : 0;
   const uint32_t w0 = t.GetLevelWidth(first), h0 = t.GetLevelHeight(first);
   const uint32_t oldCount = t.mipCount;

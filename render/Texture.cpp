@@ -118,10 +118,13 @@ bool CTexture::CheckGeometry() const {
   if (log2Width != FloorLog2(width) || log2Height != FloorLog2(height)) return Fail("log2 sizes do not match");
   if (mipCount == 0 || mipCount > std::min(log2Width, log2Height) + 1 || mipCount > kMaxLevels)
     return Fail("mip count does not fit the size");
-  if (level0Size != width * height * bytesPerPixel) return Fail("level 0 size does not match");
-  uint32_t total = 0;
-  for (uint32_t level = 0; level < mipCount; ++level) total += GetLevelSize(level);
-  if (total != totalSize) return Fail("total size does not match the levels");
+  // Sizes are summed wide: at the largest sides they pass 32 bits, and a wrapped sum would name a
+  // block far smaller than the levels drawn from it.
+  if (level0Size != uint64_t{width} * height * bytesPerPixel) return Fail("level 0 size does not match");
+  uint64_t total = 0;
+  for (uint32_t level = 0; level < mipCount; ++level)
+    total += uint64_t{GetLevelWidth(level)} * GetLevelHeight(level) * bytesPerPixel;
+  if (total != totalSize || total > UINT32_MAX - 3) return Fail("total size does not match the levels");
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "render/BWCodec.h"
+#include "tests/support/InputCost.h"
 
 namespace {
 
@@ -159,14 +160,17 @@ TEST(BWCodec, EveryTruncationAndRandomMutationFailsCleanly) {
   for (uint64_t cut = 0; cut < bits; ++cut) {
     // The buffer ends with the stream, so a reader that runs on would be caught by ASan.
     std::vector<uint8_t> prefix(encoded.begin(), encoded.begin() + static_cast<ptrdiff_t>((cut + 7) / 8));
-    ASSERT_FALSE(bwcodec::Decode(prefix.data(), prefix.size(), cut, data.size(), out)) << cut;
+    ASSERT_FALSE(testing_support::WithinLinearCost(
+        prefix.size(), [&] { return bwcodec::Decode(prefix.data(), prefix.size(), cut, data.size(), out); }))
+        << cut;
   }
   EXPECT_FALSE(bwcodec::Decode(encoded.data(), encoded.size(), bits + 8 * 64, data.size(), out));
   int decodedSomething = 0;
   for (int round = 0; round < 2000; ++round) {
     std::vector<uint8_t> broken = encoded;
     for (int k = 0; k < 1 + round % 3; ++k) broken[rng() % broken.size()] ^= static_cast<uint8_t>(1 << (rng() % 8));
-    if (bwcodec::Decode(broken.data(), broken.size(), bits, data.size(), out)) {
+    if (testing_support::WithinLinearCost(broken.size(),
+                                          [&] { return bwcodec::Decode(broken.data(), broken.size(), bits, data.size(), out); })) {
       ++decodedSomething;
       ASSERT_EQ(data.size(), out.size());
     }

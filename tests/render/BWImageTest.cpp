@@ -11,6 +11,7 @@
 #include "render/B2Image.h"
 #include "render/BWImage.h"
 #include "render/BitmapImage.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -199,11 +200,12 @@ TEST(BWImage, SavedCompressedAndPlainLoadBackAndBrokenFilesFail) {
     EXPECT_EQ(15, file[13]);
     testing_support::DebugCapture log;
     for (size_t cut = 0; cut < file.size(); ++cut)
-      ASSERT_TRUE(LoadImageFromMemory(file.data(), cut).IsNull()) << compress << " " << cut;
+      ASSERT_TRUE(testing_support::WithinLinearCost(cut, [&] { return LoadImageFromMemory(file.data(), cut); }).IsNull())
+          << compress << " " << cut;
     for (int round = 0; round < 300; ++round) {
       std::vector<uint8_t> broken = file;
       broken[rng() % broken.size()] ^= static_cast<uint8_t>(1 << (rng() % 8));
-      CImageRef maybe = LoadImageFromMemory(broken.data(), broken.size());
+      CImageRef maybe = testing_support::WithinLinearCost(broken.size(), [&] { return LoadImageFromMemory(broken.data(), broken.size()); });
       if (!maybe.IsNull()) {
         std::vector<uint16_t> screen(40 * 30);
         maybe->BltRaw(RawSurface{reinterpret_cast<uint8_t*>(screen.data()), 40, 30, 80, 15}, ImageRect{0, 0, 39, 29},
@@ -295,7 +297,8 @@ TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {
   CImageRef loaded = LoadImageFile((temp.Path() + "s.b2").c_str());
   ASSERT_FALSE(loaded.IsNull());
   EXPECT_EQ(15, loaded->depth);
-  for (size_t cut = 0; cut < file.size(); ++cut) ASSERT_TRUE(LoadImageFromMemory(file.data(), cut).IsNull()) << cut;
+  for (size_t cut = 0; cut < file.size(); ++cut)
+    ASSERT_TRUE(testing_support::WithinLinearCost(cut, [&] { return LoadImageFromMemory(file.data(), cut); }).IsNull()) << cut;
 }
 
 TEST(BWBuild, PalettesIndicesAndRowCodingFromTrueColour) {

@@ -12,6 +12,7 @@
 
 #include "render/BitmapImage.h"
 #include "render/ImageReaders.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -125,7 +126,7 @@ TEST(TargaReader, RunPacketCrossingARowEnd) {
   longer.insert(longer.end(), {1, 2, 3});
   EXPECT_TRUE(LoadImageFromMemory(longer.data(), longer.size()).IsNull());
   for (size_t cut = 0; cut < file.size(); ++cut)
-    ASSERT_TRUE(LoadImageFromMemory(file.data(), cut).IsNull()) << cut;
+    ASSERT_TRUE(testing_support::WithinLinearCost(cut, [&] { return LoadImageFromMemory(file.data(), cut); }).IsNull()) << cut;
 }
 
 TEST(TargaCodec, RunHelpersAndHeaderListing) {
@@ -160,7 +161,8 @@ TEST(BmpReader, HonoursTheBitsOffsetAndRefusesHostileFiles) {
   ASSERT_FALSE(image.IsNull());
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 5; ++x) EXPECT_EQ(source->GetPixel(x, y), image->GetPixel(x, y));
-  for (size_t cut = 0; cut < moved.size(); ++cut) ASSERT_TRUE(LoadImageFromMemory(moved.data(), cut).IsNull()) << cut;
+  for (size_t cut = 0; cut < moved.size(); ++cut)
+    ASSERT_TRUE(testing_support::WithinLinearCost(cut, [&] { return LoadImageFromMemory(moved.data(), cut); }).IsNull()) << cut;
   std::vector<uint8_t> hostile = file;
   hostile[10] = 0xF0;  // bits past the end
   EXPECT_TRUE(LoadImageFromMemory(hostile.data(), hostile.size()).IsNull());
@@ -233,7 +235,10 @@ TEST(TiffReader, BothByteOrdersEqualLibtiffAndCompressionIsRefused) {
         TIFFClose(tif);
         if (!big && bytes == 3 && rowsPerStrip == 3) {
           for (size_t cut = 0; cut < file.size(); ++cut)
-            ASSERT_TRUE(LoadImageFromMemory(reinterpret_cast<const uint8_t*>(file.data()), cut).IsNull()) << cut;
+            ASSERT_TRUE(testing_support::WithinLinearCost(cut, [&] {
+                          return LoadImageFromMemory(reinterpret_cast<const uint8_t*>(file.data()), cut);
+                        }).IsNull())
+                << cut;
         }
       }
   const Picture p = MakePicture(9, 6, 3, 1);

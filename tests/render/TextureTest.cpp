@@ -17,6 +17,7 @@
 #include "render/JpegCodec.h"
 #include "core/math/ResourceTable.h"
 #include "render/Texture.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -203,7 +204,8 @@ TEST(TextureFile, RawSaveLoadIsByteIdenticalAndHostileFilesFailCleanly) {
   EXPECT_EQ(3u, back.mipCount);
 
   testing_support::DebugCapture log;
-  for (size_t cut = 0; cut < small.size(); ++cut) ASSERT_FALSE(back.Parse(small.data(), cut, false, true)) << cut;
+  for (size_t cut = 0; cut < small.size(); ++cut)
+    ASSERT_FALSE(testing_support::WithinLinearCost(cut, [&] { return back.Parse(small.data(), cut, false, true); })) << cut;
   std::vector<uint8_t> bad = small;
   const size_t header = PayloadOffset(bad) - CTexture::kHeaderBlockBytes;
   le::WriteU32(bad.data() + header + 68 + 4 * 13, 9);  // mip count beyond the size
@@ -301,14 +303,15 @@ TEST(TextureFile, JpegFormsThatMustBeRefused) {
   CTexture back;
   testing_support::DebugCapture log;
   // Every prefix fails without reading past it (ASan watches).
-  for (size_t cut = 0; cut < file.size(); cut += 7) ASSERT_FALSE(back.Parse(file.data(), cut, false, true)) << cut;
+  for (size_t cut = 0; cut < file.size(); cut += 7)
+    ASSERT_FALSE(testing_support::WithinLinearCost(cut, [&] { return back.Parse(file.data(), cut, false, true); })) << cut;
   EXPECT_NE(std::string::npos, log.Text().find("JPEG Decompression failed on image Refused."));
   // Random byte changes inside the streams: a clean failure or a picture, never a crash.
   std::mt19937 rng(9);
   for (int round = 0; round < 60; ++round) {
     std::vector<uint8_t> broken = file;
     for (int k = 0; k < 4; ++k) broken[PayloadOffset(file) + rng() % (file.size() - PayloadOffset(file))] ^= 1 << (rng() % 8);
-    back.Parse(broken.data(), broken.size(), false, true);
+    testing_support::WithinLinearCost(broken.size(), [&] { return back.Parse(broken.data(), broken.size(), false, true); });
   }
   // Alpha runs that overflow the levels.
   std::vector<uint8_t> runs = file;
