@@ -247,7 +247,9 @@ void CGameWorld::LoadVisibilityNodes(const char* path) {
   const bool loaded = m_octree.LoadVisibility(reinterpret_cast<const uint8_t*>(data), size);
   DebugPrintf("CGameWorld: Loading Visibility Nodes from: %s\n", path);
   FreeFileBuffer(data);
-  // Only records the octree accepted count as loaded; otherwise the scene falls back to culling.
+  // Only records the octree accepted count as loaded. The old records are gone either way, so a
+  // flag set after a refusal would have the scene start its search from no recorded cell and
+  // draw nothing but the root's own objects; with the flag clear it culls the whole tree.
   m_visibilityLoaded = loaded ? 1 : 0;
 }
 

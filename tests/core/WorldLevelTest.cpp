@@ -61,6 +61,39 @@ TEST(WorldLevel, LightDataFailuresMakeTheTerrainLitAtRunTime) {
   EXPECT_EQ(world.GetSkyInstance(), nullptr);
 }
 
+std::string Words(std::initializer_list<uint32_t> words) {
+  std::string bytes;
+  for (uint32_t w : words)
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((w >> (8 * i)) & 0xFF));
+  return bytes;
+}
+
+TEST(WorldLevel, OnlyAcceptedVisibilityDataMarksTheWorldAsHavingIt) {
+  DebugCapture log;
+  TempFolder folder;
+  CGameWorld world(nullptr, nullptr);
+  world.SetLevelDirectory(folder.Path());
+
+  // One record: the root (code 0) sees its child 0 (code 1).
+  folder.Write("visnodes.bin", Words({1, 0, 0, 1, 0, 1}));
+  world.LoadVisibilityNodes(nullptr);
+  EXPECT_TRUE(world.IsVisibilityLoaded());
+  ASSERT_NE(world.GetOctree().GetRoot()->visibility, nullptr);
+  EXPECT_EQ(1u, world.GetOctree().GetRoot()->visibility->cells.size());
+
+  // A record that claims two listed cells but holds one is refused: the scene must not start its
+  // search from cells that were never read, so the flag stays clear and it culls the whole tree.
+  folder.Write("visnodes.bin", Words({1, 0, 0, 2, 0, 1}));
+  log.Clear();
+  world.LoadVisibilityNodes(nullptr);
+  EXPECT_FALSE(world.IsVisibilityLoaded());
+  EXPECT_NE(log.Text().find("CGameWorld: Loading Visibility Nodes from: "), std::string::npos);
+
+  // A missing file clears the flag as well.
+  world.LoadVisibilityNodes((folder.Path() + "none.bin").c_str());
+  EXPECT_FALSE(world.IsVisibilityLoaded());
+}
+
 TEST(WorldLevel, ManagersFollowTheWorldsResetsAndTicks) {
   DebugCapture quiet;
   CResourceTable table;  // the world holds these without owning them, so they outlive it
