@@ -478,6 +478,15 @@ void ShadedMesh::CompressNormals() {
   m_owned |= kOwnCompressed;
 }
 
+bool ShadedMesh::BuildVertexSharing() {
+  if (sharingTable) return true;
+  if (!faceRecords || faceCount == 0 || !BuildEdgeAdjacency()) return false;
+  auto table = std::make_unique<VertexSharingTable>();
+  if (!table->Build(*this, reinterpret_cast<const VertexSharingFace*>(faceRecords))) return false;
+  sharingTable = std::move(table);
+  return true;
+}
+
 bool ShadedMesh::ComputeNormalsAndBounds(float smoothingAngle) {
   if (!IndicesValid() && faceCount > 0) {
     OutputDebugStringA("ShadedMesh: normals not rebuilt, face indices out of range\n");

@@ -179,6 +179,9 @@ class ShadedMesh : public TriMesh {
   void ComputeVertexNormals();
   // Rebuilds the shared normal records with the given smoothing angle, then the bounds.
   bool ComputeNormalsAndBounds(float smoothingAngle);
+  // The render groups of a mesh that has none (the vertex-sharing table over its face records);
+  // true when the mesh has a table afterwards. Needs the edge adjacency, which it builds.
+  bool BuildVertexSharing();
   // Texture coverage of the whole family, run from its texture owner.
   void ResolveTextures();
 

@@ -14,6 +14,8 @@
 #include "effects/ParticleManager.h"
 #include "effects/WeatherManager.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/mesh/VertexSharingTable.h"
 #include "sound/SoundManager.h"
 #include "tests/support/TempFolder.h"
 
@@ -59,6 +61,51 @@ TEST(WorldLevel, LightDataFailuresMakeTheTerrainLitAtRunTime) {
   world.ResetWorld();
   EXPECT_TRUE(world.GetTerrainInstances().empty());
   EXPECT_EQ(world.GetSkyInstance(), nullptr);
+}
+
+// A 3 x 3 grid folded along its middle column into a ridge whose two sides meet at about 127
+// degrees (slope 2 on each side), so only a smoothing angle above that joins their normals.
+void MakeRidge(ShadedMesh& mesh) {
+  ASSERT_TRUE(mesh.CreateGrid(3, nullptr, 1));
+  for (uint32_t r = 0; r < 3; ++r)
+    for (uint32_t c = 0; c < 3; ++c) mesh.allPositions[3 * r + c] = Vector3(float(c), float(r), c == 1 ? 0.0f : -2.0f);
+  mesh.SetFrame(0);
+}
+
+TEST(WorldLevel, TheSkyGetsTheNormalsBoundsAndRenderGroupsItLacks) {
+  DebugCapture quiet;
+  CGameWorld world(nullptr, nullptr);
+  ShadedMesh sky;
+  MakeRidge(sky);
+  ASSERT_EQ(0u, sky.normalCount);
+  ASSERT_EQ(nullptr, sky.sharingTable);
+  CMeshInstance* instance = world.SetSkyMesh(&sky, nullptr);
+  ASSERT_NE(instance, nullptr);
+  EXPECT_EQ(instance, world.GetSkyInstance());
+  EXPECT_EQ(&sky, instance->GetMesh());
+  // Smoothed over a full turn: one normal per vertex, the ridge's three included.
+  EXPECT_EQ(9u, sky.normalCount);
+  EXPECT_NE(0u, sky.flags & ShadedMesh::kFlagCompressedNormals);
+  for (uint32_t f = 0; f < sky.faceCount; ++f)
+    for (uint32_t k = 0; k < 3; ++k)
+      EXPECT_EQ(sky.indices[3 * f + k], sky.normalRecords[sky.faceRecords[f].corners[k].normal].vertex);
+  EXPECT_EQ(Vector3(0.0f, 0.0f, -2.0f), sky.bounds.min);
+  EXPECT_EQ(Vector3(2.0f, 2.0f, 0.0f), sky.bounds.max);
+  // Every face agrees with its neighbours at each shared vertex: one render group of all 8.
+  ASSERT_NE(sky.sharingTable, nullptr);
+  ASSERT_EQ(1u, sky.sharingTable->GetGroupCount());
+  EXPECT_EQ(8u, sky.sharingTable->GetGroupSize(0));
+
+  // A sky that has its own normals keeps them: here split along the ridge (3 vertices twice).
+  ShadedMesh creased;
+  MakeRidge(creased);
+  ASSERT_TRUE(creased.ComputeNormalsAndBounds(1.0f));
+  ASSERT_EQ(12u, creased.normalCount);
+  ASSERT_NE(world.SetSkyMesh(&creased, nullptr), nullptr);
+  EXPECT_EQ(12u, creased.normalCount);
+  ASSERT_NE(creased.sharingTable, nullptr);
+  EXPECT_EQ(2u, creased.sharingTable->GetGroupCount()) << "the crease parts the two sides";
+  world.ResetWorld();  // drops the sky instance before the meshes go
 }
 
 std::string Words(std::initializer_list<uint32_t> words) {
