@@ -11,6 +11,7 @@
 #include "core/math/ViewFrustum.h"
 #include "core/math/Vector2.h"
 #include "platform/Win32.h"
+#include "scene/mesh/MeshInstance.h"
 #include "scene/patch/CurvedPatch.h"
 
 namespace {
@@ -275,8 +276,14 @@ void CurvedPatchInstance::SetPlacement(const COrientation& world, float worldSca
   m_meshRadius = meshRadius;
 }
 
+void CurvedPatchInstance::RefreshPlacement() const {
+  // Without an owner (patches tested on their own) the placement given last stands.
+  if (m_instance != nullptr) m_instance->RefreshWorld();
+}
+
 void CurvedPatchInstance::UpdateLOD(const ViewFrustum& camera) {
   if (!m_patches || m_render.empty()) return;
+  RefreshPlacement();
   // A zero (or broken) field of view would divide by zero below; the smallest positive
   // tangent gives the finest levels, which is what an infinitely narrow view wants.
   float t = camera.GetTanHalfFov();
@@ -395,6 +402,7 @@ void CurvedPatchInstance::Tessellate(CurvedPatchLOD& lod, void* triangles, size_
 }
 
 Box CurvedPatchInstance::GetWorldBounds(uint32_t patch) const {
+  RefreshPlacement();
   if (!m_patches || !m_patches->IsGridInside(patch)) return Box(m_world.position, m_world.position);
   const Vector3 first = m_world.LocalToWorldPoint(m_patches->GetControlVertex(patch, 0, 0).position);
   Box box(first, first);
@@ -407,6 +415,7 @@ Box CurvedPatchInstance::GetWorldBounds(uint32_t patch) const {
 }
 
 Box CurvedPatchInstance::GetAllWorldBounds() const {
+  RefreshPlacement();
   if (!m_patches || m_patches->GetControlVertexCount() == 0) return Box(m_world.position, m_world.position);
   const Vector3 first = m_world.LocalToWorldPoint(m_patches->GetVertex(0).position);
   Box box(first, first);
