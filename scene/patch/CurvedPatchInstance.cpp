@@ -12,6 +12,8 @@
 #include "core/math/Vector2.h"
 #include "platform/Win32.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/mesh/TextureProperties.h"
 #include "scene/patch/CurvedPatch.h"
 
 namespace {
@@ -22,6 +24,7 @@ constexpr float kObjectLevelSlack = 0.1f;
 constexpr float kCameraMoveSquared = 1024.0f;  // 32 units
 constexpr float kNearestPatchDistance = 32.0f;
 constexpr uint16_t kInitialLevel = 3;
+constexpr uint32_t kTranslucentTextureFlags = 0xC;
 constexpr int kMaxEdgeVertices = CurvedPatchLOD::kMaxSegments + 1;
 constexpr int kMaxVertices = (CurvedPatchLOD::kMaxSegments - 1) * (CurvedPatchLOD::kMaxSegments - 1) +
                              4 * CurvedPatchLOD::kMaxSegments;
@@ -399,6 +402,17 @@ void CurvedPatchInstance::Tessellate(CurvedPatchLOD& lod, void* triangles, size_
   } else {
     TessellateBorder(layout, uv, sink);
   }
+}
+
+bool CurvedPatchInstance::IsFaceTranslucent(uint32_t face) const {
+  const ShadedMesh* mesh = m_instance != nullptr ? m_instance->GetMesh() : nullptr;
+  if (!mesh || !m_patches || face >= m_patches->GetFaceCount()) return false;
+  const std::vector<CTextureProperties*>& table = mesh->textureOwner->textures;
+  for (uint16_t index : m_patches->GetFace(face).textures) {
+    const CTextureProperties* texture = index < table.size() ? table[index] : nullptr;
+    if (texture && texture->HasAnyFlag(kTranslucentTextureFlags)) return true;
+  }
+  return false;
 }
 
 Box CurvedPatchInstance::GetWorldBounds(uint32_t patch) const {

@@ -54,6 +54,10 @@ class CurvedPatchInstance {
   Box GetWorldBounds(uint32_t patch) const;
   Box GetAllWorldBounds() const;
 
+  // True when one of the face's three textures is translucent (texture flag 0x4 or 0x8); an
+  // index past the mesh's texture table, or a face past the patch faces, counts as opaque.
+  bool IsFaceTranslucent(uint32_t face) const;
+
   CMeshInstance* GetInstance() const { return m_instance; }
   const CurvedPatch* GetPatches() const { return m_patches; }
   uint32_t GetPatchCount() const { return static_cast<uint32_t>(m_render.size()); }
