@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/math/BoundedObjectLink.h"
 #include "core/math/Box.h"
 #include "core/math/GenericIntersection.h"
 
@@ -85,6 +86,13 @@ class CBoundedObject {
   const std::vector<CellRef>& GetCellRefs() const { return m_cellRefs; }
   CMeshInstance* GetOwnerInstance() const { return m_ownerInstance; }
 
+  // Link chain: entries other structures hold on this object. A new entry goes to the front (an
+  // entry linked elsewhere leaves that chain first); the destructor unlinks and resets them all.
+  void AddLink(BoundedObjectLink* link);
+  const BoundedObjectLink* GetFirstLink() const { return m_links; }
+  // Writes value into the index word of every entry (drawing stamps the view's frame number).
+  void StampLinks(int32_t value);
+
  protected:
   CMeshInstance* m_ownerInstance = nullptr;
 
@@ -96,4 +104,5 @@ class CBoundedObject {
   Box m_bounds{};
   uint32_t m_boundFlags = 0;
   COctree* m_octree = nullptr;  // the tree the object is filed in
+  BoundedObjectLink* m_links = nullptr;
 };

@@ -15,7 +15,9 @@
 #include "physics/terrain/TerrainCollision.h"
 #include "physics/terrain/TerrainCollisionEdge.h"
 #include "physics/terrain/TerrainPatch.h"
+#include "render/RenderView.h"
 #include "render/Texture.h"
+#include "physics/terrain/TerrainCollisionPoint.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexSharingTable.h"
@@ -312,6 +314,46 @@ TEST(TerrainPolygonTest, OwnerHearsContactsOnlyWhileAskingAndPartialDrawTakesEac
   EXPECT_TRUE(log.Text().empty());
   p.Render(nullptr);
   EXPECT_NE(log.Text().find("Error - Adding active face twice in partial render!\n"), std::string::npos);
+}
+
+TEST(TerrainPolygonTest, DrawnPrimitivesStampTheirLinkEntriesWithTheFrame) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildPatchMesh());
+  AddSharingTable(*mesh);
+  CMeshInstance instance;
+  instance.SetMesh(mesh.get(), true, false, false, 0, 10, nullptr, true, nullptr);
+  BuildTerrainCollisionPolygons(nullptr, &instance, nullptr, 7, nullptr, false, true);
+  ASSERT_GE(instance.GetTerrainPolygonCount(), 1u);
+  ASSERT_EQ(instance.GetTerrainPatchCount(), 1u);
+  CTerrainPolygon& polygon = instance.GetTerrainPolygons()[0];
+  CTerrainPatch& patch = instance.GetTerrainPatches()[0];
+  CTerrainEdge edge;
+  CTerrainPoint point;
+  ASSERT_TRUE(edge.Setup(&instance, 0, 1, 0, nullptr));
+  ASSERT_TRUE(point.Setup(&instance, 2, 0, nullptr));
+  CCollisionObject plain;
+  BoundedObjectLink onPolygon, onPatch, onEdge, onPoint, onPlain;
+  polygon.AddLink(&onPolygon);
+  patch.AddLink(&onPatch);
+  edge.AddLink(&onEdge);
+  point.AddLink(&onPoint);
+  plain.AddLink(&onPlain);
+
+  CRenderView view;
+  const int32_t frame = static_cast<int32_t>(view.GetFrameNumber());
+  physics_test::DebugCapture log;
+  for (CBoundedObject* drawn : std::initializer_list<CBoundedObject*>{&polygon, &patch, &edge, &point, &plain})
+    drawn->Render(&view);
+  for (const BoundedObjectLink* link : {&onPolygon, &onEdge, &onPoint, &onPlain}) EXPECT_EQ(frame, link->index);
+  EXPECT_EQ(-1, onPatch.index) << "patches are drawn by their section, which stamps its own entries";
+  const uint32_t group = mesh->sharingTable->GetGroupOfFace(0);
+  EXPECT_EQ(1u, instance.GetPartialDrawCount(group));
+
+  // A full list takes no more faces, but the face was still met by this frame.
+  while (instance.GetPartialDrawCount(group) < mesh->sharingTable->GetGroupSize(group)) polygon.Render(&view);
+  onPolygon.index = -5;
+  polygon.Render(&view);
+  EXPECT_NE(log.Text().find("Error - Adding active face twice in partial render!\n"), std::string::npos);
+  EXPECT_EQ(frame, onPolygon.index);
 }
 
 // The demo bump with its patch face showing the three given texture indices.
