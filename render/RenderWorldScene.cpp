@@ -104,8 +104,8 @@ CMeshInstance* CRenderWorldScene::SetSkyMesh(ShadedMesh* mesh, const COrientatio
 void CRenderWorldScene::RelightBox(const Box& box) {
   COctree& octree = m_world.GetOctree();
   octree.QueryBox(box, CBoundedObject::kReceivesLights);
-  for (CBoundedObject* object : octree.GetResults())
-    if (CMeshInstance* instance = object->GetOwnerInstance()) instance->InvalidateLighting();
+  // Each object marks what it lights: a terrain face only its corners, not the whole level.
+  for (CBoundedObject* object : octree.GetResults()) object->MarkLightingStale();
   octree.ClearResults();
 }
 

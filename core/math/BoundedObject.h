@@ -69,6 +69,9 @@ class CBoundedObject {
   virtual bool Intersect(GenericIntersection* query) { return query->IntersectBox(m_bounds); }
   // Draws through the scene's drawing interface, which the renderer's view implements.
   virtual void Render(CSceneDrawInterface* view) {}
+  // Lights changed near the object: whatever it lights gets relit. Plain objects light nothing;
+  // collision objects mark their mesh instance, terrain faces only their own corners.
+  virtual void MarkLightingStale() {}
 
   const Box& GetBounds() const { return m_bounds; }
   void SetBounds(const Box& box) { m_bounds = box; }

@@ -21,6 +21,10 @@ void CCollisionObject::Render(CSceneDrawInterface* view) {
   if (m_meshInstance != nullptr) view->DrawMesh(m_meshInstance);
 }
 
+void CCollisionObject::MarkLightingStale() {
+  if (m_meshInstance != nullptr) m_meshInstance->InvalidateLighting(true);
+}
+
 void CCollisionObject::StampDrawn(CSceneDrawInterface* view) {
   if (view == nullptr) return;
   m_drawnFrame = view->GetFrameNumber();

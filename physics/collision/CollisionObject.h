@@ -23,6 +23,9 @@ class CCollisionObject : public CBoundedObject {
   // mesh instance.
   void Render(CSceneDrawInterface* view) override;
 
+  // The mesh instance and its children are relit.
+  void MarkLightingStale() override;
+
   // What this object tells `asker` about itself at a contact; null = nothing to say.
   virtual const CollisionInfo* GetCollisionInfo(CCollisionObject* asker) { return nullptr; }
   virtual bool CanCollideWith(CCollisionObject* other) { return true; }

@@ -111,6 +111,10 @@ bool CTerrainPolygon::PassesAlphaTest(const GenericIntersection& query) const {
   return texel.a > kAlphaThreshold;
 }
 
+void CTerrainPolygon::MarkLightingStale() {
+  if (IsBound()) GetInstance()->InvalidateFaceLighting(static_cast<uint32_t>(m_face));
+}
+
 void CTerrainPolygon::Render(CSceneDrawInterface* view) {
   if (!IsBound()) return;
   CMeshInstance* instance = GetInstance();

@@ -13,11 +13,14 @@
 #include "core/math/ResourceTable.h"
 #include "effects/ParticleManager.h"
 #include "effects/WeatherManager.h"
+#include "physics/collision/CollisionObject.h"
+#include "physics/terrain/TerrainPolygon.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexSharingTable.h"
 #include "sound/SoundManager.h"
 #include "tests/support/TempFolder.h"
+#include "tools/DemoContent.h"
 
 namespace {
 
@@ -106,6 +109,60 @@ TEST(WorldLevel, TheSkyGetsTheNormalsBoundsAndRenderGroupsItLacks) {
   ASSERT_NE(creased.sharingTable, nullptr);
   EXPECT_EQ(2u, creased.sharingTable->GetGroupCount()) << "the crease parts the two sides";
   world.ResetWorld();  // drops the sky instance before the meshes go
+}
+
+TEST(WorldLevel, RelightingABoxMarksTerrainCornersAndWholeObjectInstances) {
+  DebugCapture quiet;
+  CGameWorld world(nullptr, nullptr);
+  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(9, 2.0f));
+  CMeshInstance* terrain = world.AddTerrainMesh(ground.get(), nullptr, true, false);
+  ASSERT_NE(terrain, nullptr);
+  ASSERT_EQ(ground->faceCount, terrain->GetTerrainPolygonCount());
+  std::unique_ptr<ShadedMesh> crateMesh(DemoContent::BuildGroundGrid(2, 1.0f));
+  struct Piece {
+    CCollisionObject object;
+    CMeshInstance instance;
+  } lit, unlit;
+  for (Piece* piece : {&lit, &unlit}) {
+    ASSERT_TRUE(piece->instance.SetMesh(crateMesh.get(), false, false, true, 0, 10, nullptr, true, nullptr));
+    piece->object.SetMeshInstance(&piece->instance, false);
+    piece->object.SetBounds(Box(Vector3(3, 3, -1), Vector3(4, 4, 1)));
+  }
+  lit.object.AddBoundFlags(CBoundedObject::kReceivesLights);
+  world.GetOctree().InsertObject(&lit.object);
+  world.GetOctree().InsertObject(&unlit.object);
+
+  const uint32_t kFresh = 77;
+  auto freshen = [&](CMeshInstance& instance) {
+    for (uint32_t n = 0; n < instance.GetMesh()->normalCount; ++n) instance.SetNormalStamp(n, kFresh);
+  };
+  for (CMeshInstance* instance : {terrain, &lit.instance, &unlit.instance}) freshen(*instance);
+
+  const Box box(Vector3(2.5f, 2.5f, -5.0f), Vector3(4.5f, 3.5f, 5.0f));
+  world.RelightBox(box);
+  // Reference: the corners of every face whose box touches the query box (touching counts).
+  std::vector<bool> stale(ground->normalCount, false);
+  uint32_t touched = 0;
+  for (uint32_t f = 0; f < ground->faceCount; ++f) {
+    const Box& face = terrain->GetTerrainPolygons()[f].GetBounds();
+    const bool overlap = face.min.x <= box.max.x && box.min.x <= face.max.x && face.min.y <= box.max.y &&
+                         box.min.y <= face.max.y && face.min.z <= box.max.z && box.min.z <= face.max.z;
+    if (!overlap) continue;
+    ++touched;
+    for (const MeshCorner& corner : ground->faceRecords[f].corners) stale[corner.normal] = true;
+  }
+  ASSERT_GT(touched, 0u);
+  ASSERT_LT(touched, ground->faceCount / 4) << "the box must leave most of the terrain alone";
+  for (uint32_t n = 0; n < ground->normalCount; ++n)
+    EXPECT_EQ(stale[n] ? 0u : kFresh, terrain->GetNormalStamp(n)) << "normal " << n;
+  // Objects that receive lights are relit whole; the others are left alone.
+  for (uint32_t n = 0; n < crateMesh->normalCount; ++n) {
+    EXPECT_EQ(0u, lit.instance.GetNormalStamp(n));
+    EXPECT_EQ(kFresh, unlit.instance.GetNormalStamp(n));
+  }
+  world.GetOctree().RemoveObject(&lit.object);
+  world.GetOctree().RemoveObject(&unlit.object);
+  world.ResetWorld();
 }
 
 std::string Words(std::initializer_list<uint32_t> words) {
