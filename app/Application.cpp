@@ -153,6 +153,8 @@ bool RegisterMainClass(HINSTANCE instance) {
   windowClass.lpfnWndProc = MainWndProc;
   windowClass.hInstance = instance;
   windowClass.hIcon = 101;
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = COLOR_WINDOW + 1;
   windowClass.lpszMenuName = kClassName;
   windowClass.lpszClassName = kClassName;
   return RegisterClassA(&windowClass) != 0;

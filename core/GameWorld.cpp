@@ -247,6 +247,7 @@ void CGameWorld::LoadVisibilityNodes(const char* path) {
   const bool loaded = m_octree.LoadVisibility(reinterpret_cast<const uint8_t*>(data), size);
   DebugPrintf("CGameWorld: Loading Visibility Nodes from: %s\n", path);
   FreeFileBuffer(data);
+  // A refused file leaves the octree's old records in place, and with them the loaded state.
   if (loaded) m_visibilityLoaded = 1;
 }
 

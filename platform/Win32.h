@@ -60,8 +60,8 @@ struct WNDCLASSA {
   int cbWndExtra;
   HINSTANCE hInstance;
   int hIcon;          // resource number; no icons are loaded here
-  int hCursor;
-  int hbrBackground;
+  int hCursor;        // a cursor from LoadCursorA, 0 for none
+  int hbrBackground;  // a system colour index + 1 (COLOR_WINDOW + 1), 0 for none
   const char* lpszMenuName;
   const char* lpszClassName;
 };
@@ -112,6 +112,9 @@ constexpr DWORD WS_SYSMENU = 0x00080000u;
 constexpr DWORD WS_THICKFRAME = 0x00040000u;
 constexpr UINT CS_VREDRAW = 0x0001;
 constexpr UINT CS_HREDRAW = 0x0002;
+// System cursor and colour numbers for a window class.
+constexpr int IDC_ARROW = 32512;
+constexpr int COLOR_WINDOW = 5;
 constexpr int GWL_STYLE = -16;
 
 // ShowWindow commands.
@@ -210,6 +213,11 @@ inline short GET_WHEEL_DELTA_WPARAM(WPARAM w) { return static_cast<short>(HIWORD
 // pending SDL events into messages first. FindWindowA (class, null) also finds
 // the first instance's window in another process (see plat::RestoreRequestsReceived).
 UINT RegisterClassA(const WNDCLASSA* windowClass);
+// A copy of a registered class's record (its name and menu name are not kept); FALSE when no
+// class of that name is registered.
+BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* out);
+// The system cursors only (instance null): the cursor's number, 0 for one that does not exist.
+int LoadCursorA(HINSTANCE instance, int cursorId);
 HWND CreateWindowA(const char* className, const char* title, DWORD style, int x, int y, int width, int height,
                    HWND parent, void* menu, HINSTANCE instance, void* param);
 HWND FindWindowA(const char* className, const char* title);

@@ -435,6 +435,21 @@ UINT RegisterClassA(const WNDCLASSA* windowClass) {
   return atom;
 }
 
+BOOL GetClassInfoA(HINSTANCE, const char* className, WNDCLASSA* out) {
+  if (!className || !out) return FALSE;
+  Registry& registry = Reg();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  auto found = registry.classes.find(Lower(className));
+  if (found == registry.classes.end()) return FALSE;
+  *out = found->second.record;
+  return TRUE;
+}
+
+int LoadCursorA(HINSTANCE instance, int cursorId) {
+  // Only the arrow is offered; the program draws its own cursor over it in the game.
+  return instance == nullptr && cursorId == IDC_ARROW ? cursorId : 0;
+}
+
 HWND CreateWindowA(const char* className, const char* title, DWORD style, int x, int y, int width, int height,
                    HWND parent, void* menu, HINSTANCE instance, void* param) {
   Registry& registry = Reg();

@@ -21,9 +21,11 @@
 #include "scene/lighting/ShadowRenderer.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshSection.h"
+#include "scene/mesh/ShadedMesh.h"
 
 namespace {
 constexpr uint32_t kSectionDepth = 5;  // octree depth the level sections are filed at
+constexpr float kFullTurn = 6.2831855f;  // smoothing angle of the sky's normals
 }  // namespace
 
 CRenderWorldScene::CRenderWorldScene(CGameWorld& world)
@@ -87,6 +89,12 @@ CMeshInstance* CRenderWorldScene::AddTerrainMesh(ShadedMesh* mesh, const COrient
 }
 
 CMeshInstance* CRenderWorldScene::SetSkyMesh(ShadedMesh* mesh, const COrientation* transform) {
+  if (mesh != nullptr) {
+    // A sky made without normals still needs them to be shaded and its bounds to be placed; a
+    // full turn joins every corner around a vertex, so the dome shades without creases.
+    if (mesh->normalCount == 0 || mesh->normalRecords == nullptr) mesh->ComputeNormalsAndBounds(kFullTurn);
+    mesh->BuildVertexSharing();  // the drawing takes its render groups from the table
+  }
   m_sky = std::make_unique<CMeshInstance>();
   const Matrix4 place = transform ? transform->ToMatrix4() : Matrix4();
   m_sky->SetMesh(mesh, false, false, false, 0x0FFFFFFFu, 0x0FFFFFFFu, transform ? &place : nullptr, true, nullptr);
@@ -96,8 +104,8 @@ CMeshInstance* CRenderWorldScene::SetSkyMesh(ShadedMesh* mesh, const COrientatio
 void CRenderWorldScene::RelightBox(const Box& box) {
   COctree& octree = m_world.GetOctree();
   octree.QueryBox(box, CBoundedObject::kReceivesLights);
-  for (CBoundedObject* object : octree.GetResults())
-    if (CMeshInstance* instance = object->GetOwnerInstance()) instance->InvalidateLighting();
+  // Each object marks what it lights: a terrain face only its corners, not the whole level.
+  for (CBoundedObject* object : octree.GetResults()) object->MarkLightingStale();
   octree.ClearResults();
 }
 

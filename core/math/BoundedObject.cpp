@@ -45,6 +45,20 @@ const char* CBoundedObject::FlagName(uint32_t bit) {
 
 CBoundedObject::~CBoundedObject() {
   if (m_octree != nullptr) m_octree->RemoveObject(this);
+  while (m_links != nullptr) m_links->Unlink();
+}
+
+void CBoundedObject::AddLink(BoundedObjectLink* link) {
+  if (link == nullptr) return;
+  link->Unlink();
+  link->next = m_links;
+  link->prevNext = &m_links;
+  if (m_links != nullptr) m_links->prevNext = &link->next;
+  m_links = link;
+}
+
+void CBoundedObject::StampLinks(int32_t value) {
+  for (BoundedObjectLink* link = m_links; link != nullptr; link = link->next) link->index = value;
 }
 
 void CBoundedObject::SetFlags(bool renderable, bool receivesLights, bool castsShadows, bool receivesProjected,

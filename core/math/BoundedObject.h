@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/math/BoundedObjectLink.h"
 #include "core/math/Box.h"
 #include "core/math/GenericIntersection.h"
 
@@ -68,6 +69,9 @@ class CBoundedObject {
   virtual bool Intersect(GenericIntersection* query) { return query->IntersectBox(m_bounds); }
   // Draws through the scene's drawing interface, which the renderer's view implements.
   virtual void Render(CSceneDrawInterface* view) {}
+  // Lights changed near the object: whatever it lights gets relit. Plain objects light nothing;
+  // collision objects mark their mesh instance, terrain faces only their own corners.
+  virtual void MarkLightingStale() {}
 
   const Box& GetBounds() const { return m_bounds; }
   void SetBounds(const Box& box) { m_bounds = box; }
@@ -85,6 +89,13 @@ class CBoundedObject {
   const std::vector<CellRef>& GetCellRefs() const { return m_cellRefs; }
   CMeshInstance* GetOwnerInstance() const { return m_ownerInstance; }
 
+  // Link chain: entries other structures hold on this object. A new entry goes to the front (an
+  // entry linked elsewhere leaves that chain first); the destructor unlinks and resets them all.
+  void AddLink(BoundedObjectLink* link);
+  const BoundedObjectLink* GetFirstLink() const { return m_links; }
+  // Writes value into the index word of every entry (drawing stamps the view's frame number).
+  void StampLinks(int32_t value);
+
  protected:
   CMeshInstance* m_ownerInstance = nullptr;
 
@@ -96,4 +107,5 @@ class CBoundedObject {
   Box m_bounds{};
   uint32_t m_boundFlags = 0;
   COctree* m_octree = nullptr;  // the tree the object is filed in
+  BoundedObjectLink* m_links = nullptr;
 };

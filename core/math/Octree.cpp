@@ -201,7 +201,9 @@ void COctree::FileAt(COctreeNode* cell, CBoundedObject* object, uint32_t target,
   if (depth >= target || depth >= kDepthLimit) return AddToCell(cell, object);
   const uint8_t m = cell->ChildMask(object->GetBounds());
   if (depth >= split && PopCount(m) > 4) return AddToCell(cell, object);
-  // Skeleton cells are fixed: filing follows them but never grows them.
+  // Skeleton cells are fixed: filing follows them but never grows them, so a level restored from
+  // its skeleton keeps exactly the cells that were saved. Cells below a skeleton cell still
+  // appear when visibility records name them by code; pruning stops at the skeleton for those.
   if (depth < split && (object->GetBoundFlags() & CBoundedObject::kCreatesCells) != 0 && !cell->IsSkeleton()) {
     for (uint32_t i = 0; i < 8; ++i) {
       if ((m & (1u << i)) == 0) continue;

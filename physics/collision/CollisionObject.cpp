@@ -17,8 +17,18 @@ CCollisionObject::~CCollisionObject() {
 
 void CCollisionObject::Render(CSceneDrawInterface* view) {
   if (view == nullptr) return;
-  m_drawnFrame = view->GetFrameNumber();
+  StampDrawn(view);
   if (m_meshInstance != nullptr) view->DrawMesh(m_meshInstance);
+}
+
+void CCollisionObject::MarkLightingStale() {
+  if (m_meshInstance != nullptr) m_meshInstance->InvalidateLighting(true);
+}
+
+void CCollisionObject::StampDrawn(CSceneDrawInterface* view) {
+  if (view == nullptr) return;
+  m_drawnFrame = view->GetFrameNumber();
+  StampLinks(static_cast<int32_t>(m_drawnFrame));
 }
 
 void CCollisionObject::SetCollisionFlags(bool candidate, bool offersExtraInfos, bool pushable, bool subSteps,

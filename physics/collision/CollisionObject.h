@@ -20,8 +20,12 @@ class CCollisionObject : public CBoundedObject {
 
   // Plain collision objects are their world box.
   bool Intersect(GenericIntersection* query) override { return query->IntersectBox(GetBounds()); }
-  // Records the view's frame number as drawn, then draws the mesh instance.
+  // Records the view's frame number as drawn (here and in every link entry), then draws the
+  // mesh instance.
   void Render(CSceneDrawInterface* view) override;
+
+  // The mesh instance and its children are relit.
+  void MarkLightingStale() override;
 
   // What this object tells `asker` about itself at a contact; null = nothing to say.
   virtual const CollisionInfo* GetCollisionInfo(CCollisionObject* asker) { return nullptr; }
@@ -50,6 +54,10 @@ class CCollisionObject : public CBoundedObject {
   // Infos handed to movers besides GetCollisionInfo (owned by whoever added them).
   std::vector<const CollisionInfo*>& ExtraInfos() { return m_extraInfos; }
   const std::vector<const CollisionInfo*>& ExtraInfos() const { return m_extraInfos; }
+
+ protected:
+  // Records the view's frame number as drawn and stamps it into every link entry.
+  void StampDrawn(CSceneDrawInterface* view);
 
  private:
   std::unique_ptr<CMeshInstance> m_ownedMeshInstance;

@@ -46,8 +46,6 @@ void BuildPolygons(COctree* octree, CMeshInstance& instance, std::vector<CStatic
   if (faces == 0) return;
   std::shared_ptr<CTerrainPolygon> array(new CTerrainPolygon[faces], std::default_delete<CTerrainPolygon[]>());
   instance.SetTerrainPolygons(array, faces);
-  // An owner that casts no shadows keeps its polygons from casting them too.
-  const bool castsShadows = mark && !(owner && (owner->GetBoundFlags() & CBoundedObject::kCastsShadows));
   for (uint32_t i = 0; i < faces; ++i) {
     CTerrainPolygon& polygon = array.get()[i];
     if (IsDegenerate(instance.GetWorldFaceNormal(i))) {
@@ -56,7 +54,8 @@ void BuildPolygons(COctree* octree, CMeshInstance& instance, std::vector<CStatic
     }
     if (!polygon.Setup(&instance, i, owner)) continue;
     polygon.AddBoundFlags(kBuiltPrimitiveBits);
-    if (castsShadows)
+    // The caller decides whether these faces block shadow rays, whatever the owner casts.
+    if (mark)
       polygon.AddBoundFlags(CBoundedObject::kCastsShadows);
     else
       polygon.ClearBoundFlags(CBoundedObject::kCastsShadows);

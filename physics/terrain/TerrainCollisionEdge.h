@@ -16,8 +16,8 @@ class CTerrainEdge : public CStaticCollisionPrimative {
 
   // Edges answer no query; they exist for tools that show them.
   bool Intersect(GenericIntersection* query) override { return false; }
-  // The render view offers no line drawing yet, so an edge draws nothing.
-  void Render(CSceneDrawInterface* view) override {}
+  // The render view offers no line drawing yet, so an edge only records that it was drawn.
+  void Render(CSceneDrawInterface* view) override { StampDrawn(view); }
 
   int32_t GetFirstVertex() const { return m_vertices[0]; }
   int32_t GetSecondVertex() const { return m_vertices[1]; }

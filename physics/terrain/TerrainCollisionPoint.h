@@ -15,7 +15,8 @@ class CTerrainPoint : public CStaticCollisionPrimative {
   bool Setup(CMeshInstance* instance, uint32_t vertex, uint32_t face, CCollisionObject* owner);
 
   bool Intersect(GenericIntersection* query) override { return false; }
-  void Render(CSceneDrawInterface* view) override {}
+  // A point draws nothing; it only records that it was drawn.
+  void Render(CSceneDrawInterface* view) override { StampDrawn(view); }
 
   int32_t GetVertex() const { return m_vertex; }
 

@@ -25,8 +25,10 @@ bool CTerrainPatch::Setup(CMeshInstance* instance, uint32_t patch, CCollisionObj
     DebugPrintf("CTerrainPatch: patch %u is not a patch of the instance\n", patch);
     return false;
   }
+  // The surface and flags follow the face's first texture; any of its three textures being
+  // translucent makes the patch translucent.
   const CTextureProperties* texture = PatchTexture(instance, patch);
-  const bool translucent = texture && texture->HasAnyFlag(kTranslucentMask);
+  const bool translucent = state->IsFaceTranslucent(state->GetPatches()->GetPatch(patch).face);
   BindAndChooseFlags(instance, patch, owner, texture,
                      FlagChoice{!translucent, !translucent, kCastsProjectedShadow, kTextureNoSections});
   AddBoundFlags(kPatchMark);

@@ -23,6 +23,9 @@ class CTerrainPatch : public CTerrainPolygon {
 
   // The query over the patch's cached triangle tree (built on first use).
   bool Intersect(GenericIntersection* query) override;
+  // The index names a patch, not a mesh face: marking that face's corners would relight an
+  // unrelated face. Patches keep no per-normal lighting to mark.
+  void MarkLightingStale() override {}
   // Patches are drawn by their mesh section.
   void Render(CSceneDrawInterface* view) override {}
 

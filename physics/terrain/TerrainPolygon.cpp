@@ -111,15 +111,20 @@ bool CTerrainPolygon::PassesAlphaTest(const GenericIntersection& query) const {
   return texel.a > kAlphaThreshold;
 }
 
+void CTerrainPolygon::MarkLightingStale() {
+  if (IsBound()) GetInstance()->InvalidateFaceLighting(static_cast<uint32_t>(m_face));
+}
+
 void CTerrainPolygon::Render(CSceneDrawInterface* view) {
   if (!IsBound()) return;
   CMeshInstance* instance = GetInstance();
   if (instance->GetPartialDrawGroupCount() == 0) {
     OutputDebugStringA("Error! Trying to partial render a non-partial render mesh!\n");
-    return;
-  }
-  if (!instance->AddPartialDrawFace(static_cast<uint32_t>(m_face)))
+  } else if (!instance->AddPartialDrawFace(static_cast<uint32_t>(m_face))) {
     OutputDebugStringA("Error - Adding active face twice in partial render!\n");
+  }
+  // The face was met by this frame's visibility pass even when it could not be listed.
+  StampDrawn(view);
 }
 
 HalfEdgeMesh* CTerrainPolygon::GetOccluderMesh() {

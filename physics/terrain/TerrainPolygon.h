@@ -32,6 +32,9 @@ class CTerrainPolygon : public CStaticCollisionPrimative, public COccluderObject
   // One-sided against opaque faces (flag 0x100), two-sided otherwise; an alpha-tested query
   // passes through faint texels. An unbound primitive is never hit.
   bool Intersect(GenericIntersection* query) override;
+  // Only the face's three corners: a level's terrain is one instance, and relighting all of it
+  // for every change nearby would redo the whole level each time.
+  void MarkLightingStale() override;
   // Lists the face in the instance's partial-draw lists.
   void Render(CSceneDrawInterface* view) override;
 

@@ -434,6 +434,8 @@ void CMeshInstance::SetAlpha(float alpha, bool recurse) {
 void CMeshInstance::SetFadeDivisor(uint32_t divisor, bool recurse) {
   // The stored alpha is the set alpha over (divisor + 1); rescaling by that same ratio keeps
   // it equal to what SetAlpha would store, and a divisor of 0 (none) needs no special case.
+  // A plain old / new ratio would not: from divisor 1 to 2 it turns a stored 0.5 into 0.25
+  // where SetAlpha(1) stores 1/3, and to or from "none" it divides by zero or zeroes the alpha.
   const double ratio = (static_cast<double>(m_fadeDivisor) + 1.0) / (static_cast<double>(divisor) + 1.0);
   m_alpha = static_cast<float>(std::min(1.0, std::max(0.0, m_alpha * ratio)));
   ClearStampsRecursive();

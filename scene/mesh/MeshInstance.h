@@ -227,6 +227,8 @@ class CMeshInstance : public CXFormNode {
   HalfEdgeMesh* BuildHalfEdgeMesh();
   HalfEdgeMesh* GetHalfEdgeMesh() const { return m_halfEdges.get(); }
   CurvedPatchInstance* GetPatchState() const { return m_patchState.get(); }
+  // Brings the world matrix up to date and tells the patch state where the instance stands.
+  const COrientation& RefreshWorld();
   uint32_t* GetScratch() { return m_scratch.empty() ? nullptr : m_scratch.data(); }
 
  private:
@@ -240,8 +242,6 @@ class CMeshInstance : public CXFormNode {
   // Stops using borrowed nodes (here and in descendants that borrowed the same ones): they
   // belong to an instance this one no longer hangs under.
   void DropBorrowedSkeleton(const CSkeletonNodeInstance* nodes);
-  // Brings the world matrix up to date and tells the patch state where the instance stands.
-  const COrientation& RefreshWorld();
   void ClearStampsRecursive();
   void RestoreColours(bool useStatic);
   bool IntersectOwnMesh(RayInfo& query, int32_t& face);

@@ -199,6 +199,7 @@ void CMeshSection::Render(CSceneDrawInterface* view) {
     DrawPartial(view);
   }
   m_drawnFrame = view->GetFrameNumber();
+  StampLinks(static_cast<int32_t>(m_drawnFrame));
 }
 
 void CMeshSection::DrawPartial(CSceneDrawInterface* view) {

@@ -80,6 +80,7 @@ void ShadedMesh::Release() {
   coverage.clear();
   children.clear();
   childAttach.clear();
+  attachedObject.reset();
   patches.reset();
   animation.reset();
   skin.reset();
@@ -478,6 +479,15 @@ void ShadedMesh::CompressNormals() {
   m_owned |= kOwnCompressed;
 }
 
+bool ShadedMesh::BuildVertexSharing() {
+  if (sharingTable) return true;
+  if (!faceRecords || faceCount == 0 || !BuildEdgeAdjacency()) return false;
+  auto table = std::make_unique<VertexSharingTable>();
+  if (!table->Build(*this, reinterpret_cast<const VertexSharingFace*>(faceRecords))) return false;
+  sharingTable = std::move(table);
+  return true;
+}
+
 bool ShadedMesh::ComputeNormalsAndBounds(float smoothingAngle) {
   if (!IndicesValid() && faceCount > 0) {
     OutputDebugStringA("ShadedMesh: normals not rebuilt, face indices out of range\n");
@@ -558,6 +568,37 @@ bool ShadedMesh::ComputeNormalsAndBounds(float smoothingAngle) {
   return true;
 }
 
+namespace {
+
+// The patches' share of the coverage: every edge between neighbouring control vertices of a
+// patch, for each texture its face shows (texture i is slot i's starting texture).
+void AddPatchCoverage(const CurvedPatch& patches, std::vector<float>& coverage) {
+  auto offer = [&](const CurvedPatchFace& face, const CurvedPatchControlVertex& a, const CurvedPatchControlVertex& b) {
+    const float world = (b.position - a.position).Length();
+    const float du = b.u - a.u, dv = b.v - a.v;
+    const float texture = std::sqrt(du * du + dv * dv);
+    if (!(texture > 0.0f)) return;
+    for (int t = 0; t < 3; ++t) {
+      const uint16_t slot = face.textures[t];
+      if (slot < coverage.size()) coverage[slot] = std::max(coverage[slot], world / texture);
+    }
+  };
+  for (uint32_t p = 0; p < patches.GetPatchCount(); ++p) {
+    const CurvedPatchRecord& record = patches.GetPatch(p);
+    if (record.IsEmpty() || !patches.IsGridInside(p) || record.face >= patches.GetFaceCount()) continue;
+    const CurvedPatchFace& face = patches.GetFace(record.face);
+    for (int r = 0; r < 4; ++r) {
+      for (int c = 0; c < 4; ++c) {
+        const CurvedPatchControlVertex& here = patches.GetControlVertex(p, c, r);
+        if (c < 3) offer(face, here, patches.GetControlVertex(p, c + 1, r));
+        if (r < 3) offer(face, here, patches.GetControlVertex(p, c, r + 1));
+      }
+    }
+  }
+}
+
+}  // namespace
+
 void ShadedMesh::ResolveTextures() {
   ShadedMesh* owner = textureOwner;
   if (owner != this) {
@@ -572,6 +613,7 @@ void ShadedMesh::ResolveTextures() {
     for (const std::unique_ptr<ShadedMesh>& child : mesh->children) {
       if (child) family.push_back(child.get());
     }
+    if (mesh->patches) AddPatchCoverage(*mesh->patches, coverage);
     if (!mesh->allPositions || !mesh->faceRecords || !mesh->indices) continue;
     for (uint32_t t = 0; t < mesh->frameCount; ++t) {
       const Vector3* frame = mesh->allPositions + static_cast<size_t>(t) * mesh->vertexCount;

@@ -13,6 +13,7 @@
 #include "scene/mesh/TriMesh.h"
 #include "platform/FileMapping.h"
 #include "scene/mesh/AttachPoint.h"
+#include "scene/mesh/MeshAttachedObject.h"
 
 class CTextureProperties;
 class CurvedPatch;
@@ -103,6 +104,8 @@ class ShadedMesh : public TriMesh {
   uint16_t* allVertexNormals = nullptr;  // T x V, or null
   uint16_t* vertexNormals = nullptr;     // current frame
 
+  // Hung on the mesh by the resource loader that built it; released with the mesh.
+  std::unique_ptr<MeshAttachedObject> attachedObject;
   std::unique_ptr<CurvedPatch> patches;
   std::unique_ptr<ControllerSet> animation;
   std::unique_ptr<Skin> skin;
@@ -179,7 +182,12 @@ class ShadedMesh : public TriMesh {
   void ComputeVertexNormals();
   // Rebuilds the shared normal records with the given smoothing angle, then the bounds.
   bool ComputeNormalsAndBounds(float smoothingAngle);
-  // Texture coverage of the whole family, run from its texture owner.
+  // The render groups of a mesh that has none (the vertex-sharing table over its face records);
+  // true when the mesh has a table afterwards. Needs the edge adjacency, which it builds.
+  bool BuildVertexSharing();
+  // Texture coverage of the whole family, run from its texture owner: the largest world length
+  // per texture unit of any face edge, and of any control-net edge of a curved patch (for each
+  // texture its face shows), per slot.
   void ResolveTextures();
 
   // Appends, for the first texture-list point driving the slot, the owner's texture of every

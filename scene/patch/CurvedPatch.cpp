@@ -125,6 +125,8 @@ void WritePatch(SectionSink& s, const CurvedPatchRecord& r) {
   for (uint8_t p : r.padding) s.U8(p);
 }
 
+constexpr uint8_t kMaxLevelOffset = 4;
+
 CurvedPatchRecord ReadPatch(SectionSource& s) {
   CurvedPatchRecord r;
   r.firstVertex = s.U32();
@@ -132,7 +134,10 @@ CurvedPatchRecord ReadPatch(SectionSource& s) {
   r.flags = s.U8();
   r.edgeMap = s.U8();
   for (uint16_t& n : r.neighbours) n = s.U16();
-  for (uint8_t& o : r.levelOffsets) o = s.U8();
+  // An offset is the exponent of an edge's segment count, which cannot pass 16 (level 4). Files
+  // made by older tools carry larger ones; they are clamped here rather than costing the whole
+  // mesh its load, and the clamped value is what the level rules would reach anyway.
+  for (uint8_t& o : r.levelOffsets) o = std::min<uint8_t>(s.U8(), kMaxLevelOffset);
   r.face = s.U16();
   for (uint8_t& c : r.curvature) c = s.U8();
   for (uint8_t& p : r.padding) p = s.U8();
@@ -159,7 +164,7 @@ bool RecordValid(const CurvedPatchRecord& r, uint64_t vertexCount, uint64_t face
       return false;
     }
     // Offsets are exponents of segment counts that must stay within 1..16.
-    if (r.levelOffsets[k] > 4) {
+    if (r.levelOffsets[k] > kMaxLevelOffset) {
       *why = "CurvedPatch: edge level offset above 4\n";
       return false;
     }

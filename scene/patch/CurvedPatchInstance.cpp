@@ -11,6 +11,9 @@
 #include "core/math/ViewFrustum.h"
 #include "core/math/Vector2.h"
 #include "platform/Win32.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/mesh/TextureProperties.h"
 #include "scene/patch/CurvedPatch.h"
 
 namespace {
@@ -21,6 +24,7 @@ constexpr float kObjectLevelSlack = 0.1f;
 constexpr float kCameraMoveSquared = 1024.0f;  // 32 units
 constexpr float kNearestPatchDistance = 32.0f;
 constexpr uint16_t kInitialLevel = 3;
+constexpr uint32_t kTranslucentTextureFlags = 0xC;
 constexpr int kMaxEdgeVertices = CurvedPatchLOD::kMaxSegments + 1;
 constexpr int kMaxVertices = (CurvedPatchLOD::kMaxSegments - 1) * (CurvedPatchLOD::kMaxSegments - 1) +
                              4 * CurvedPatchLOD::kMaxSegments;
@@ -275,8 +279,14 @@ void CurvedPatchInstance::SetPlacement(const COrientation& world, float worldSca
   m_meshRadius = meshRadius;
 }
 
+void CurvedPatchInstance::RefreshPlacement() const {
+  // Without an owner (patches tested on their own) the placement given last stands.
+  if (m_instance != nullptr) m_instance->RefreshWorld();
+}
+
 void CurvedPatchInstance::UpdateLOD(const ViewFrustum& camera) {
   if (!m_patches || m_render.empty()) return;
+  RefreshPlacement();
   // A zero (or broken) field of view would divide by zero below; the smallest positive
   // tangent gives the finest levels, which is what an infinitely narrow view wants.
   float t = camera.GetTanHalfFov();
@@ -394,7 +404,19 @@ void CurvedPatchInstance::Tessellate(CurvedPatchLOD& lod, void* triangles, size_
   }
 }
 
+bool CurvedPatchInstance::IsFaceTranslucent(uint32_t face) const {
+  const ShadedMesh* mesh = m_instance != nullptr ? m_instance->GetMesh() : nullptr;
+  if (!mesh || !m_patches || face >= m_patches->GetFaceCount()) return false;
+  const std::vector<CTextureProperties*>& table = mesh->textureOwner->textures;
+  for (uint16_t index : m_patches->GetFace(face).textures) {
+    const CTextureProperties* texture = index < table.size() ? table[index] : nullptr;
+    if (texture && texture->HasAnyFlag(kTranslucentTextureFlags)) return true;
+  }
+  return false;
+}
+
 Box CurvedPatchInstance::GetWorldBounds(uint32_t patch) const {
+  RefreshPlacement();
   if (!m_patches || !m_patches->IsGridInside(patch)) return Box(m_world.position, m_world.position);
   const Vector3 first = m_world.LocalToWorldPoint(m_patches->GetControlVertex(patch, 0, 0).position);
   Box box(first, first);
@@ -407,6 +429,7 @@ Box CurvedPatchInstance::GetWorldBounds(uint32_t patch) const {
 }
 
 Box CurvedPatchInstance::GetAllWorldBounds() const {
+  RefreshPlacement();
   if (!m_patches || m_patches->GetControlVertexCount() == 0) return Box(m_world.position, m_world.position);
   const Vector3 first = m_world.LocalToWorldPoint(m_patches->GetVertex(0).position);
   Box box(first, first);

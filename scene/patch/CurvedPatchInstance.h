@@ -34,7 +34,8 @@ class CurvedPatchInstance {
   // refreshed, since level updates and world bounds read these values.
   void SetPlacement(const COrientation& world, float worldScale, float meshRadius);
 
-  // Refreshes the render levels from the camera (throttled) and then the edge counts.
+  // Refreshes the render levels from the camera (throttled) and then the edge counts. The
+  // owner's world matrix is brought up to date first.
   void UpdateLOD(const ViewFrustum& camera);
   // Segment counts of every edge from the patch levels, then each record's tessellation size.
   void SetEdgeLevels();
@@ -48,9 +49,14 @@ class CurvedPatchInstance {
   static void Tessellate(CurvedPatchLOD& lod, void* triangles, size_t triangleStride, void* vertices,
                          size_t vertexStride);
 
-  // Box of the patch's 16 control vertices (of all control vertices) in world space.
+  // Box of the patch's 16 control vertices (of all control vertices) in world space, after the
+  // owner's world matrix is brought up to date.
   Box GetWorldBounds(uint32_t patch) const;
   Box GetAllWorldBounds() const;
+
+  // True when one of the face's three textures is translucent (texture flag 0x4 or 0x8); an
+  // index past the mesh's texture table, or a face past the patch faces, counts as opaque.
+  bool IsFaceTranslucent(uint32_t face) const;
 
   CMeshInstance* GetInstance() const { return m_instance; }
   const CurvedPatch* GetPatches() const { return m_patches; }
@@ -64,6 +70,9 @@ class CurvedPatchInstance {
   void UpdateObjectLevel(const ViewFrustum& camera, float distance, float tanHalfFov);
   void UpdateFaceLevel(const ViewFrustum& camera, float tanHalfFov);
   float PatchError(uint32_t patch) const;  // world scale x curvature angle x corner span
+  // The placement is a copy of the owner's world matrix, taken whenever the owner refreshes it.
+  // An owner moved since then has a stale matrix: this refreshes it (and so the copy) first.
+  void RefreshPlacement() const;
 
   CMeshInstance* m_instance = nullptr;
   const CurvedPatch* m_patches = nullptr;

@@ -314,6 +314,14 @@ TEST_F(ShellTest, WinMainWorksFromTheProgramFolderWhateverTheArgumentsSay) {
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(fs::canonical(folder), fs::canonical(fs::current_path()));
   EXPECT_EQ(nullptr, FindWindowA("Kelvarun", nullptr)) << "the window goes with the program";
+  // The class outlives the window: it shows the arrow cursor over the window colour.
+  WNDCLASSA windowClass{};
+  ASSERT_TRUE(GetClassInfoA(nullptr, "kelvarun", &windowClass));
+  EXPECT_EQ(IDC_ARROW, windowClass.hCursor);
+  EXPECT_EQ(COLOR_WINDOW + 1, windowClass.hbrBackground);
+  EXPECT_EQ(CS_HREDRAW | CS_VREDRAW, windowClass.style);
+  EXPECT_EQ(101, windowClass.hIcon);
+  EXPECT_EQ(0, LoadCursorA(nullptr, IDC_ARROW + 1)) << "no other system cursor exists";
 }
 
 TEST_F(ShellTest, ClosingTheWindowShutsDownOnceAndASecondCopyHandsOver) {

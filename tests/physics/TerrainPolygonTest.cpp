@@ -15,10 +15,14 @@
 #include "physics/terrain/TerrainCollision.h"
 #include "physics/terrain/TerrainCollisionEdge.h"
 #include "physics/terrain/TerrainPatch.h"
+#include "render/RenderView.h"
 #include "render/Texture.h"
+#include "physics/terrain/TerrainCollisionPoint.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexSharingTable.h"
+#include "scene/patch/CurvedPatch.h"
+#include "scene/patch/CurvedPatchInstance.h"
 #include "tests/physics/PolyTestUtil.h"
 #include "tools/DemoContent.h"
 
@@ -287,10 +291,14 @@ TEST(TerrainPolygonTest, OwnerHearsContactsOnlyWhileAskingAndPartialDrawTakesEac
   CMeshInstance instance;
   instance.SetMesh(mesh.get(), true, false, false, 0, 10, nullptr, true, nullptr);
   CountingOwner owner;
-  owner.AddBoundFlags(CBoundedObject::kCastsShadows);  // a structure asking for unshadowed polygons
+  // The mark flag alone decides whether the polygons block shadow rays; an owner that casts
+  // shadows only keeps them out of the static lighting's rays (no 0x10000000).
+  owner.AddBoundFlags(CBoundedObject::kCastsShadows);
+  BuildTerrainCollisionPolygons(nullptr, &instance, nullptr, 7, &owner, false, false);
+  EXPECT_EQ(instance.GetTerrainPolygons()[0].GetBoundFlags() & (0x400u | 0x10000000u), 0u);
   BuildTerrainCollisionPolygons(nullptr, &instance, nullptr, 7, &owner, false, true);
   CTerrainPolygon& p = instance.GetTerrainPolygons()[0];
-  EXPECT_EQ(p.GetBoundFlags() & (0x400u | 0x10000000u), 0u);
+  EXPECT_EQ(p.GetBoundFlags() & (0x400u | 0x10000000u), 0x400u);
   EXPECT_FALSE(p.OwnsMeshInstance());
   owner.ClearBoundFlags(CBoundedObject::kColliderObject);
   EXPECT_FALSE(p.HandleCollision(p.GetCollisionInfo(nullptr), nullptr));
@@ -306,6 +314,95 @@ TEST(TerrainPolygonTest, OwnerHearsContactsOnlyWhileAskingAndPartialDrawTakesEac
   EXPECT_TRUE(log.Text().empty());
   p.Render(nullptr);
   EXPECT_NE(log.Text().find("Error - Adding active face twice in partial render!\n"), std::string::npos);
+}
+
+TEST(TerrainPolygonTest, DrawnPrimitivesStampTheirLinkEntriesWithTheFrame) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildPatchMesh());
+  AddSharingTable(*mesh);
+  CMeshInstance instance;
+  instance.SetMesh(mesh.get(), true, false, false, 0, 10, nullptr, true, nullptr);
+  BuildTerrainCollisionPolygons(nullptr, &instance, nullptr, 7, nullptr, false, true);
+  ASSERT_GE(instance.GetTerrainPolygonCount(), 1u);
+  ASSERT_EQ(instance.GetTerrainPatchCount(), 1u);
+  CTerrainPolygon& polygon = instance.GetTerrainPolygons()[0];
+  CTerrainPatch& patch = instance.GetTerrainPatches()[0];
+  CTerrainEdge edge;
+  CTerrainPoint point;
+  ASSERT_TRUE(edge.Setup(&instance, 0, 1, 0, nullptr));
+  ASSERT_TRUE(point.Setup(&instance, 2, 0, nullptr));
+  CCollisionObject plain;
+  BoundedObjectLink onPolygon, onPatch, onEdge, onPoint, onPlain;
+  polygon.AddLink(&onPolygon);
+  patch.AddLink(&onPatch);
+  edge.AddLink(&onEdge);
+  point.AddLink(&onPoint);
+  plain.AddLink(&onPlain);
+
+  CRenderView view;
+  const int32_t frame = static_cast<int32_t>(view.GetFrameNumber());
+  physics_test::DebugCapture log;
+  for (CBoundedObject* drawn : std::initializer_list<CBoundedObject*>{&polygon, &patch, &edge, &point, &plain})
+    drawn->Render(&view);
+  for (const BoundedObjectLink* link : {&onPolygon, &onEdge, &onPoint, &onPlain}) EXPECT_EQ(frame, link->index);
+  EXPECT_EQ(-1, onPatch.index) << "patches are drawn by their section, which stamps its own entries";
+  const uint32_t group = mesh->sharingTable->GetGroupOfFace(0);
+  EXPECT_EQ(1u, instance.GetPartialDrawCount(group));
+
+  // A full list takes no more faces, but the face was still met by this frame.
+  while (instance.GetPartialDrawCount(group) < mesh->sharingTable->GetGroupSize(group)) polygon.Render(&view);
+  onPolygon.index = -5;
+  polygon.Render(&view);
+  EXPECT_NE(log.Text().find("Error - Adding active face twice in partial render!\n"), std::string::npos);
+  EXPECT_EQ(frame, onPolygon.index);
+}
+
+// The demo bump with its patch face showing the three given texture indices.
+std::unique_ptr<ShadedMesh> BumpWithFaceTextures(uint16_t a, uint16_t b, uint16_t c) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildPatchMesh());
+  const CurvedPatch& old = *mesh->patches;
+  auto patch = std::make_unique<CurvedPatch>();
+  for (uint32_t i = 0; i < old.GetControlVertexCount(); ++i) patch->AddControlVertex(old.GetVertex(i));
+  CurvedPatchFace face;
+  face.textures[0] = a;
+  face.textures[1] = b;
+  face.textures[2] = c;
+  EXPECT_EQ(0, patch->AddFace(face));
+  EXPECT_TRUE(patch->AddPatch(old.GetPatch(0)));
+  mesh->SetCurvedPatches(std::move(patch));
+  return mesh;
+}
+
+TEST(TerrainPolygonTest, APatchIsTranslucentWhenAnyOfItsFaceTexturesIs) {
+  CTexture opaque, glass, tinted;
+  glass.flags = 0x4;
+  tinted.flags = 0x8 | (3u << 24);
+  struct Case {
+    uint16_t textures[3];
+    bool translucent;
+  };
+  // Table: 0 the mesh's own (null) texture, 1 opaque, 2 glass, 3 tinted; 7 is past the table.
+  const Case cases[] = {{{1, 1, 1}, false}, {{1, 1, 2}, true}, {{1, 3, 1}, true},
+                        {{2, 1, 1}, true},  {{1, 7, 0}, false}, {{7, 7, 7}, false}};
+  for (const Case& c : cases) {
+    std::unique_ptr<ShadedMesh> mesh = BumpWithFaceTextures(c.textures[0], c.textures[1], c.textures[2]);
+    for (CTexture* t : {&opaque, &glass, &tinted}) {
+      mesh->textures.push_back(t);
+      mesh->textureNames.push_back("t.texture");
+    }
+    CMeshInstance instance;
+    instance.SetMesh(mesh.get(), true, false, false, 0, 10, nullptr, true, nullptr);
+    const CurvedPatchInstance* state = instance.GetPatchState();
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(c.translucent, state->IsFaceTranslucent(0)) << c.textures[0] << c.textures[1] << c.textures[2];
+    EXPECT_FALSE(state->IsFaceTranslucent(1)) << "no such face";
+    BuildTerrainCollisionPolygons(nullptr, &instance, nullptr, 7, nullptr, false, true);
+    ASSERT_EQ(instance.GetTerrainPatchCount(), 1u);
+    const uint32_t flags = instance.GetTerrainPatches()[0].GetBoundFlags();
+    // Opaque patches cull back faces, occlude and receive projected shadows; translucent ones none.
+    EXPECT_EQ(c.translucent ? 0u : 0x41100u, flags & 0x41100u) << std::hex << flags;
+    // The surface still comes from the first texture alone.
+    EXPECT_EQ(SurfaceType::Get(0), instance.GetTerrainPatches()[0].GetSurface());
+  }
 }
 
 TEST(TerrainPolygonTest, PatchesAreFiledMarkedAndAnsweredByTheirBulge) {

@@ -492,7 +492,17 @@ TEST(CurvedPatchSection, TruncationFlipsAndHostileIndicesFailCleanly) {
   EXPECT_TRUE(refused(32, {0xFF, 0xFF, 0, 0}));                        // more patches than 16 bits
   EXPECT_TRUE(refused(patches + 0, {0xFF, 0xFF, 0, 0}));               // grid past the vertices
   EXPECT_TRUE(refused(patches + 10, {uint8_t(count), uint8_t(count >> 8)}));  // missing neighbour
-  EXPECT_TRUE(refused(patches + 17, {5}));                             // offset above 4
+  // An edge offset above 4 is clamped to 4 on reading; the rest of the section still loads.
+  for (uint8_t offset : {5, 9, 255}) {
+    std::vector<uint8_t> large = good;
+    large[patches + 17] = offset;
+    CurvedPatch r;
+    ASSERT_TRUE(r.Read(large.data(), large.size(), nullptr)) << int(offset);
+    EXPECT_EQ(4, r.GetPatch(0).levelOffsets[1]);
+    EXPECT_EQ(r.GetPatchCount(), cp.GetPatchCount());
+    large[patches + 17] = 4;
+    EXPECT_EQ(WriteAll(r), large) << "everything else reads back as it was";
+  }
   EXPECT_TRUE(refused(patches + 20, {2, 0}));                          // missing face
   const size_t groups = patches + 28 * size_t(count) + 8 * size_t(cp.GetFaceCount());
   EXPECT_TRUE(refused(groups + 28, {0xFF, 0, 0, 0}));   // group ends past the patches

@@ -2,11 +2,14 @@
 // slots, normals against a brute-force reference, bounds and coverage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
 #include "core/math/MathUtil.h"
 #include "scene/mesh/NormalTable.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "scene/patch/CurvedPatch.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tests/support/TempFolder.h"
 
@@ -188,6 +191,42 @@ TEST(MeshDataTest, BoundsCoverEveryFrameUnlessAFixedBoxIsGiven) {
   ShadedMesh empty;
   empty.ComputeBounds();
   EXPECT_EQ(0.0f, empty.radius);
+}
+
+TEST(MeshDataTest, CurvedPatchesAddTheirControlNetToTheCoverage) {
+  DebugCapture quiet;
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildPatchMesh());
+  ASSERT_TRUE(mesh->patches);
+  // Without its patches: the faces' share alone.
+  std::unique_ptr<CurvedPatch> patches = std::move(mesh->patches);
+  mesh->ResolveTextures();
+  ASSERT_EQ(1u, mesh->coverage.size());
+  const float faces = mesh->coverage[0];
+  mesh->patches = std::move(patches);
+  mesh->ResolveTextures();
+  // The bump's control net: 1 world unit per 1/3 texture unit on the flat rim (ratio 3), and
+  // sqrt(2) per 1/3 on the edges climbing to the raised inner points (ratio 3 sqrt 2).
+  const float net = 3.0f * std::sqrt(2.0f);
+  EXPECT_FLOAT_EQ(std::max(faces, net), mesh->coverage[0]);
+  EXPECT_LT(faces, net) << "the patch, not the faces, sets the value here";
+}
+
+TEST(MeshDataTest, TheAttachedObjectLivesAsLongAsTheMesh) {
+  struct Counted : MeshAttachedObject {
+    explicit Counted(int* count) : deleted(count) {}
+    ~Counted() override { ++*deleted; }
+    int* deleted;
+  };
+  int deleted = 0;
+  {
+    ShadedMesh mesh;
+    mesh.attachedObject = std::make_unique<Counted>(&deleted);
+    mesh.Release();
+    EXPECT_EQ(1, deleted);
+    EXPECT_EQ(nullptr, mesh.attachedObject);
+    mesh.attachedObject = std::make_unique<Counted>(&deleted);
+  }
+  EXPECT_EQ(2, deleted) << "the mesh's destructor deletes it too";
 }
 
 TEST(MeshDataTest, CoverageIsTheLargestWorldPerTextureRatioOfTheFamily) {

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "core/math/RayInfo.h"
+#include "core/math/ViewFrustum.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/animation/Skin.h"
 #include "scene/mesh/MeshInstance.h"
@@ -17,8 +18,10 @@
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexFetchInterface.h"
 #include "scene/mesh/VertexSharingTable.h"
+#include "scene/patch/CurvedPatchInstance.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tests/support/MathCompare.h"
+#include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 
 namespace {
@@ -297,6 +300,39 @@ TEST(MeshInstance, AlphaFadeStampsAndLighting) {
   inst.SetDynamicLighting(false, 0, true, false);
   EXPECT_EQ(inst.GetFaceColour(1, 2).ToWord(), 0x11223344u);
   EXPECT_EQ(inst.SampleFaceColor(mesh->faceCount, 0, 0, false, true).ToWord(), 0xFFFFFFFFu);
+}
+
+void ExpectBox(const Vector3& min, const Vector3& max, const Box& box) {
+  EXPECT_EQ(min, box.min);
+  EXPECT_EQ(max, box.max);
+}
+
+TEST(MeshInstance, PatchStateFollowsAnInstanceMovedSinceItsLastRefresh) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildPatchMesh());
+  CMeshInstance inst;
+  ASSERT_TRUE(inst.SetMesh(mesh.get(), false, false, false, 0, 10, nullptr, true, nullptr));
+  CurvedPatchInstance* patches = inst.GetPatchState();
+  ASSERT_NE(patches, nullptr);
+  // The bump's control points span (0, 0, 0) to (3, 3, 1); its mesh radius is about 4.4.
+  ExpectBox(Vector3(0, 0, 0), Vector3(3, 3, 1), patches->GetWorldBounds(0));
+
+  // Moved without updating: the world matrix is stale until someone asks for it.
+  COrientation moved;
+  moved.SetPosition(Vector3(20, 0, 0));
+  inst.SetPivotTransform(&moved, false);
+  ExpectBox(Vector3(20, 0, 0), Vector3(23, 3, 1), patches->GetWorldBounds(0));
+  ExpectBox(Vector3(20, 0, 0), Vector3(23, 3, 1), patches->GetAllWorldBounds());
+
+  // From (21.5, 1.5, 0) the moved instance is near (face-level pass), while its old place is
+  // 20 units off, beyond three radii (object-level pass).
+  inst.SetPivotTransform(nullptr, true);
+  inst.SetPivotTransform(&moved, false);
+  ViewFrustum camera;
+  camera.GetFrame().SetPosition(Vector3(21.5f, 1.5f, 0));
+  testing_support::DebugCapture log;
+  patches->UpdateLOD(camera);
+  EXPECT_NE(log.Text().find("Patch Updating Face-Level LOD"), std::string::npos) << log.Text();
+  EXPECT_EQ(log.Text().find("Object-Level"), std::string::npos);
 }
 
 TEST(MeshInstance, PartialDrawListsHoldEachFaceOnce) {

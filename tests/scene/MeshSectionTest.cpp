@@ -224,9 +224,15 @@ TEST(MeshSection, DrawingFillsTheRenderGroupListsOnceAndStampsTheFrame) {
   const uint32_t group = table->GetGroupOfFace(sections[0]->GetGroups()[0].faces[0]);
   for (uint32_t i = 0; i < table->GetGroupSize(group); ++i)
     ASSERT_TRUE(instance.AddPartialDrawFace(table->GetGroupMembers(group)[i]));
+  BoundedObjectLink first, second;
+  sections[0]->AddLink(&first);
+  sections[0]->AddLink(&second);
   sections[0]->Render(&view);
   for (uint32_t g = 0; g < instance.GetPartialDrawGroupCount(); ++g) EXPECT_EQ(instance.GetPartialDrawCount(g), 0u);
   EXPECT_EQ(sections[0]->GetLastDrawnFrame(), view.GetFrameNumber());
+  // Every link entry held on the section carries the frame it was drawn in.
+  EXPECT_EQ(static_cast<int32_t>(view.GetFrameNumber()), first.index);
+  EXPECT_EQ(static_cast<int32_t>(view.GetFrameNumber()), second.index);
 
   // With vertex buffers the section gathers its lights and goes to the back end's buffer.
   back.buffers = true;
