@@ -43,7 +43,10 @@ bool PresentPixels(HWND window, const void* pixels, int width, int height, int p
 // Shows the window as a borderless window over the whole desktop (or back); the frames
 // presented keep their own size and are scaled to fit with their aspect kept.
 bool ShowFullScreen(HWND window, bool on);
-// Writes a line of text in a 5 x 7 font (capitals, digits and commas; six pixels a character)
+// The built-in 5 x 7 font: row bits of a character's glyph, top row first, bit 4 the left
+// column (capitals, digits and commas; lower case answers as capitals); null for any other.
+const uint8_t* TinyGlyph(char c);
+// Writes a line of text in the 5 x 7 font (capitals, digits and commas; six pixels a character)
 // with its top-left corner at (x, y) into a 15- or 16-bit frame, clipped to it. Returns the
 // pixels written.
 int DrawTextLine(void* pixels, int width, int height, int pitch, int x, int y, const char* text, uint16_t colour);

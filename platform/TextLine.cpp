@@ -54,7 +54,11 @@ const uint8_t kDigits[10][7] = {
 
 const uint8_t kComma[7] = {0, 0, 0, 0, 0x04, 0x04, 0x08};
 
-const uint8_t* GlyphOf(char c) {
+}  // namespace
+
+namespace plat {
+
+const uint8_t* TinyGlyph(char c) {
   const int up = std::toupper(static_cast<unsigned char>(c));
   if (up >= 'A' && up <= 'Z') return kLetters[up - 'A'];
   if (c >= '0' && c <= '9') return kDigits[c - '0'];
@@ -62,15 +66,11 @@ const uint8_t* GlyphOf(char c) {
   return nullptr;
 }
 
-}  // namespace
-
-namespace plat {
-
 int DrawTextLine(void* pixels, int width, int height, int pitch, int x, int y, const char* text, uint16_t colour) {
   if (!pixels || !text || width <= 0 || height <= 0) return 0;
   int written = 0;
   for (int pen = x; *text; ++text, pen += 6) {
-    const uint8_t* glyph = GlyphOf(*text);
+    const uint8_t* glyph = TinyGlyph(*text);
     if (!glyph) continue;
     for (int row = 0; row < 7; ++row) {
       const int py = y + row;
