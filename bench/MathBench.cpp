@@ -1,4 +1,5 @@
 // Benchmarks of the math value types, each paired with the same work done by Eigen.
+#include "core/math/ConvexHullFaces.h"
 #include "core/math/Matrix4.h"
 #include "core/math/Orientation.h"
 #include "core/math/Quaternion.h"
@@ -8,6 +9,7 @@
 #include <Eigen/Geometry>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -182,3 +184,24 @@ void BM_EigenQuaternionSlerp(benchmark::State& state) {
 BENCHMARK(BM_EigenQuaternionSlerp);
 
 }  // namespace
+
+// Hull of n points on a unit sphere, sorted by height (the order that made the old builder scan
+// every face for every point): the cost should grow near n log n.
+static void BM_ConvexHullSphere(benchmark::State& state) {
+  std::mt19937 rng(31);
+  std::normal_distribution<float> normal;
+  std::vector<Vector3> points;
+  while (points.size() < static_cast<size_t>(state.range(0))) {
+    const Vector3 q(normal(rng), normal(rng), normal(rng));
+    const float length = q.Length();
+    if (length > 1e-3f) points.push_back(q * (1.0f / length));
+  }
+  std::sort(points.begin(), points.end(), [](const Vector3& a, const Vector3& b) { return a.z < b.z; });
+  std::vector<ConvexHullTriangle> faces;
+  for (auto _ : state) {
+    BuildConvexHullFaces(points.data(), static_cast<uint32_t>(points.size()), faces);
+    benchmark::DoNotOptimize(faces.data());
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_ConvexHullSphere)->RangeMultiplier(4)->Range(1024, 65536)->Unit(benchmark::kMillisecond)->Complexity();
