@@ -25,7 +25,7 @@
 #include "platform/Platform.h"
 #include "render/ColourDepth.h"
 #include "render/DisplayMode.h"
-#include "render/DriverDialog.h"
+#include "render/DisplayDrivers.h"
 #include "render/RenderView.h"
 #include "render/SoftwareRasterizer.h"
 #include "render/Texture.h"

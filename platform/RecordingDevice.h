@@ -1,0 +1,77 @@
+// CRecordingDevice: a Direct3D device that draws nothing but logs every state change, texture
+// binding, transform, scene bracket, draw and clear in order, keeps the current state for
+// queries, and fills its memory render target on Clear so that locks and screenshots see it.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "platform/Direct3DDevice.h"
+
+enum class DeviceCallKind {
+  RenderState,
+  StageState,
+  Texture,
+  Transform,
+  BeginScene,
+  EndScene,
+  DrawTriangles,
+  DrawLines,
+  Clear,
+  RenderTarget,
+  Viewport,
+};
+
+struct DeviceCall {
+  explicit DeviceCall(DeviceCallKind k) : kind(k) {}
+  DeviceCallKind kind;
+  DWORD a = 0;  // state, stage, transform type, primitive vertex count or clear flags
+  DWORD b = 0;  // stage state type, index count or clear colour
+  DWORD c = 0;  // value
+  const void* object = nullptr;  // texture, render target or vertex data
+  D3DMATRIX matrix;              // for transforms
+};
+
+class CRecordingDevice : public IDirect3DDevice3 {
+ public:
+  CRecordingDevice(std::shared_ptr<IDirectDrawSurface4> target, const D3DDEVICEDESC& hardware,
+                   const D3DDEVICEDESC& emulation, std::vector<DDPIXELFORMAT> textureFormats);
+
+  HRESULT GetCaps(D3DDEVICEDESC* hardware, D3DDEVICEDESC* emulation) const override;
+  HRESULT EnumTextureFormats(TextureFormatCallback callback, void* context) const override;
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) const override;
+  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) const override;
+  HRESULT SetTexture(DWORD stage, IDirectDrawSurface4* texture) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE type, const D3DMATRIX& matrix) override;
+  HRESULT BeginScene() override;
+  HRESULT EndScene() override;
+  HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat, const void* vertices, DWORD vertexCount,
+                               const uint16_t* indices, DWORD indexCount, DWORD flags) override;
+  HRESULT Clear(DWORD rectCount, const D3DRECT* rects, DWORD flags, DWORD colour, float z, DWORD stencil) override;
+  HRESULT SetRenderTarget(std::shared_ptr<IDirectDrawSurface4> target) override;
+  std::shared_ptr<IDirectDrawSurface4> GetRenderTarget() const override { return m_target; }
+  HRESULT SetViewport(const D3DVIEWPORT2& viewport) override;
+  HRESULT GetViewport(D3DVIEWPORT2* viewport) const override;
+
+  const std::vector<DeviceCall>& Log() const { return m_log; }
+  void ClearLog() { m_log.clear(); }
+  // The next draw fails once (as a device may when its surfaces are lost).
+  void FailNextDraw() { m_failNextDraw = true; }
+  IDirectDrawSurface4* BoundTexture(DWORD stage) const { return stage < 2 ? m_textures[stage] : nullptr; }
+
+ private:
+  std::shared_ptr<IDirectDrawSurface4> m_target;
+  D3DDEVICEDESC m_hardware;
+  D3DDEVICEDESC m_emulation;
+  std::vector<DDPIXELFORMAT> m_textureFormats;
+  std::array<DWORD, D3DRENDERSTATE_COUNT> m_renderStates{};
+  std::array<std::array<DWORD, D3DTSS_COUNT>, 2> m_stageStates{};
+  std::array<IDirectDrawSurface4*, 2> m_textures{};
+  D3DVIEWPORT2 m_viewport;
+  bool m_inScene = false;
+  bool m_failNextDraw = false;
+  std::vector<DeviceCall> m_log;
+};

@@ -1,0 +1,216 @@
+// The DirectDraw layer: memory surfaces, chains, video memory, faults and the recording device.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/DirectDraw.h"
+#include "platform/Gdi.h"
+#include "platform/RecordingDevice.h"
+
+namespace {
+
+class DirectDrawTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetDisplayMachine();
+    GetDisplayMachine().videoMemory = 1u << 20;
+    ASSERT_EQ(DirectDrawCreate(nullptr, &dd), DD_OK);
+  }
+  void TearDown() override { ResetDisplayMachine(); }
+
+  std::shared_ptr<IDirectDrawSurface4> Make(DWORD w, DWORD h, const DDPIXELFORMAT& f, DWORD caps, DWORD mips = 0) {
+    DDSURFACEDESC2 desc;
+    desc.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT | DDSD_CAPS | (mips ? DDSD_MIPMAPCOUNT : 0);
+    desc.dwWidth = w;
+    desc.dwHeight = h;
+    desc.dwMipMapCount = mips;
+    desc.ddpfPixelFormat = f;
+    desc.ddsCaps.dwCaps = caps;
+    std::shared_ptr<IDirectDrawSurface4> s;
+    last = dd->CreateSurface(desc, &s);
+    return s;
+  }
+  static uint16_t At16(IDirectDrawSurface4& s, int x, int y) {
+    uint16_t v;
+    std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * 2, 2);
+    return v;
+  }
+
+  std::unique_ptr<IDirectDraw4> dd;
+  HRESULT last = DD_OK;
+};
+
+TEST_F(DirectDrawTest, FormatsLocksAndBlits) {
+  struct {
+    DDPIXELFORMAT format;
+    LONG pitch;
+  } cases[] = {{PixelFormat565(), 20}, {PixelFormat1555(), 20}, {PixelFormat4444(), 20}, {PixelFormat8888(), 40},
+               {PixelFormatZ16(), 20}};
+  for (const auto& c : cases) {
+    auto s = Make(10, 6, c.format, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY);
+    ASSERT_TRUE(s);
+    DDSURFACEDESC2 desc;
+    ASSERT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(desc.lPitch, c.pitch);
+    EXPECT_TRUE(SamePixelFormat(desc.ddpfPixelFormat, c.format));
+    EXPECT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DDERR_SURFACEBUSY);
+    EXPECT_EQ(s->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, 1), DDERR_SURFACEBUSY);
+    EXPECT_EQ(s->Unlock(nullptr), DD_OK);
+    EXPECT_EQ(s->Unlock(nullptr), DDERR_NOTLOCKED);
+  }
+  // A filled rectangle copied with a 2x stretch, then back with BltFast, lands exactly.
+  auto a = Make(8, 8, PixelFormat565(), DDSCAPS_SYSTEMMEMORY);
+  auto b = Make(16, 16, PixelFormat565(), DDSCAPS_SYSTEMMEMORY);
+  RECT r{2, 3, 4, 5};
+  ASSERT_EQ(a->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL, 0xF81F), DD_OK);
+  ASSERT_EQ(b->Blt(nullptr, a.get(), nullptr, DDBLT_WAIT, 0), DD_OK);
+  int magenta = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) {
+      const bool inside = x >= 4 && x < 8 && y >= 6 && y < 10;
+      EXPECT_EQ(At16(*b, x, y), inside ? 0xF81F : 0) << x << "," << y;
+      magenta += inside;
+    }
+  EXPECT_EQ(magenta, 16);
+  RECT from{4, 6, 8, 10};
+  auto c = Make(8, 8, PixelFormat565(), DDSCAPS_SYSTEMMEMORY);
+  ASSERT_EQ(c->BltFast(4, 4, b.get(), &from, DDBLTFAST_WAIT), DD_OK);
+  EXPECT_EQ(At16(*c, 4, 4), 0xF81F);
+  EXPECT_EQ(At16(*c, 7, 7), 0xF81F);
+  EXPECT_EQ(At16(*c, 3, 4), 0);
+  EXPECT_EQ(c->BltFast(5, 5, b.get(), &from, DDBLTFAST_WAIT), DDERR_INVALIDRECT);
+  auto other = Make(8, 8, PixelFormat4444(), DDSCAPS_SYSTEMMEMORY);
+  EXPECT_EQ(other->BltFast(0, 0, a.get(), nullptr, 0), DDERR_INVALIDPIXELFORMAT);
+}
+
+TEST_F(DirectDrawTest, FlipChainLossGammaAndDc) {
+  GetDisplayMachine().videoMemory = 4u << 20;
+  ASSERT_EQ(DirectDrawCreate(nullptr, &dd), DD_OK);
+  DDSURFACEDESC2 desc;
+  desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+  desc.dwBackBufferCount = 1;
+  desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
+  ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 0, 0), DD_OK);
+  std::shared_ptr<IDirectDrawSurface4> primary;
+  ASSERT_EQ(dd->CreateSurface(desc, &primary), DD_OK);
+  EXPECT_EQ(primary->Width(), 640u);
+  std::shared_ptr<IDirectDrawSurface4> back;
+  DDSCAPS2 caps;
+  caps.dwCaps = DDSCAPS_BACKBUFFER;
+  ASSERT_EQ(primary->GetAttachedSurface(caps, &back), DD_OK);
+  ASSERT_EQ(back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, 0x1234), DD_OK);
+  ASSERT_EQ(primary->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+  EXPECT_EQ(At16(*primary, 639, 479), 0x1234);
+  EXPECT_EQ(At16(*back, 0, 0), 0);
+
+  dd->LoseAllSurfaces();
+  EXPECT_EQ(primary->IsLost(), DDERR_SURFACELOST);
+  DDSURFACEDESC2 locked;
+  EXPECT_EQ(back->Lock(nullptr, &locked, 0, nullptr), DDERR_SURFACELOST);
+  EXPECT_EQ(primary->Flip(nullptr, 0), DDERR_SURFACELOST);
+  EXPECT_EQ(primary->Restore(), DD_OK);
+  EXPECT_EQ(back->Restore(), DD_OK);
+  EXPECT_EQ(primary->Flip(nullptr, 0), DD_OK);
+
+  DDGAMMARAMP ramp;
+  ASSERT_EQ(primary->GetGammaRamp(0, &ramp), DD_OK);
+  EXPECT_EQ(ramp.green[255], 0xFFFF);
+  ramp.red[3] = 7;
+  ASSERT_EQ(primary->SetGammaRamp(0, &ramp), DD_OK);
+  DDGAMMARAMP again;
+  primary->GetGammaRamp(0, &again);
+  EXPECT_EQ(again.red[3], 7);
+  EXPECT_EQ(back->GetGammaRamp(0, &again), DDERR_UNSUPPORTED);
+
+  // What GDI draws into the surface's DC is in the surface after the release, in its 5-6-5 layout.
+  HDC dc = nullptr;
+  ASSERT_EQ(back->GetDC(&dc), DD_OK);
+  EXPECT_EQ(back->Lock(nullptr, &locked, 0, nullptr), DDERR_SURFACEBUSY);
+  SetPixel(dc, 5, 6, RGB(255, 0, 0));
+  ASSERT_EQ(back->ReleaseDC(dc), DD_OK);
+  EXPECT_EQ(At16(*back, 5, 6), 0xF800);
+}
+
+TEST_F(DirectDrawTest, VideoMemoryMipChainsAndFaults) {
+  const DWORD start = 1u << 20;
+  DWORD total = 0, free = 0;
+  dd->GetAvailableVidMem(DDSCAPS2{}, &total, &free);
+  EXPECT_EQ(total, start);
+  {
+    auto tex = Make(64, 64, PixelFormat565(), DDSCAPS_TEXTURE | DDSCAPS_MIPMAP | DDSCAPS_COMPLEX, 5);
+    ASSERT_TRUE(tex);
+    // 64, 32, 16, 8 and 4 texels a side, two bytes each.
+    dd->GetAvailableVidMem(DDSCAPS2{}, &total, &free);
+    EXPECT_EQ(free, start - 2 * (64 * 64 + 32 * 32 + 16 * 16 + 8 * 8 + 4 * 4));
+    int levels = 0;
+    for (IDirectDrawSurface4* s = tex.get(); s; s = s->NextMipLevel()) {
+      EXPECT_EQ(s->Width(), 64u >> levels);
+      ++levels;
+    }
+    EXPECT_EQ(levels, 5);
+    auto sys = Make(256, 256, PixelFormat8888(), DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY);
+    dd->GetAvailableVidMem(DDSCAPS2{}, &total, &free);
+    EXPECT_EQ(free, start - 2 * (64 * 64 + 32 * 32 + 16 * 16 + 8 * 8 + 4 * 4));
+  }
+  dd->GetAvailableVidMem(DDSCAPS2{}, &total, &free);
+  EXPECT_EQ(free, start);
+
+  // The memory runs out exactly at the budget: two 512x512 16-bit surfaces fill 1 MB.
+  auto big1 = Make(512, 512, PixelFormat565(), DDSCAPS_TEXTURE);
+  auto big2 = Make(512, 512, PixelFormat565(), DDSCAPS_TEXTURE);
+  EXPECT_TRUE(big1 && big2);
+  EXPECT_FALSE(Make(1, 1, PixelFormat565(), DDSCAPS_TEXTURE));
+  EXPECT_EQ(last, DDERR_OUTOFVIDEOMEMORY);
+  EXPECT_TRUE(Make(1, 1, PixelFormat565(), DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY));
+  big1.reset();
+  big2.reset();
+
+  GetDisplayMachine().faults.failCreateSurfaceAt = 3;
+  EXPECT_TRUE(Make(4, 4, PixelFormat565(), DDSCAPS_TEXTURE));
+  EXPECT_TRUE(Make(4, 4, PixelFormat565(), DDSCAPS_TEXTURE));
+  EXPECT_FALSE(Make(4, 4, PixelFormat565(), DDSCAPS_TEXTURE));
+  EXPECT_EQ(last, DDERR_GENERIC);
+  EXPECT_TRUE(Make(4, 4, PixelFormat565(), DDSCAPS_TEXTURE));
+  GetDisplayMachine().faults.outOfVideoMemory = true;
+  EXPECT_FALSE(Make(4, 4, PixelFormat565(), DDSCAPS_TEXTURE));
+  EXPECT_EQ(last, DDERR_OUTOFVIDEOMEMORY);
+}
+
+TEST_F(DirectDrawTest, RecordingDeviceLogsAndClears) {
+  auto target = Make(4, 2, PixelFormat565(), DDSCAPS_3DDEVICE | DDSCAPS_OFFSCREENPLAIN);
+  IDirect3D3* d3d = nullptr;
+  ASSERT_EQ(dd->QueryDirect3D(&d3d), DD_OK);
+  std::unique_ptr<IDirect3DDevice3> device;
+  ASSERT_EQ(d3d->CreateDevice(IID_IDirect3DHALDevice, target, &device), D3D_OK);
+  auto* rec = dynamic_cast<CRecordingDevice*>(device.get());
+  ASSERT_TRUE(rec);
+  device->SetRenderState(D3DRENDERSTATE_ZENABLE, D3DZB_TRUE);
+  device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+  EXPECT_EQ(device->EndScene(), D3DERR_SCENE_NOT_IN_SCENE);
+  EXPECT_EQ(device->BeginScene(), D3D_OK);
+  EXPECT_EQ(device->BeginScene(), D3DERR_SCENE_IN_SCENE);
+  float verts[30] = {};
+  const uint16_t good[3] = {0, 1, 2}, bad[3] = {0, 1, 3};
+  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, verts, 3, good, 3, 0), D3D_OK);
+  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, verts, 3, bad, 3, 0), DDERR_INVALIDPARAMS);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF00FF00u, 1.0f, 0);
+  ASSERT_EQ(rec->Log().size(), 5u);
+  EXPECT_EQ(rec->Log()[0].kind, DeviceCallKind::RenderState);
+  EXPECT_EQ(rec->Log()[0].a, D3DRENDERSTATE_ZENABLE);
+  EXPECT_EQ(rec->Log()[1].kind, DeviceCallKind::StageState);
+  EXPECT_EQ(rec->Log()[1].c, D3DTOP_DISABLE);
+  EXPECT_EQ(rec->Log()[2].kind, DeviceCallKind::BeginScene);
+  EXPECT_EQ(rec->Log()[3].kind, DeviceCallKind::DrawTriangles);
+  EXPECT_EQ(rec->Log()[3].b, 3u);
+  EXPECT_EQ(rec->Log()[4].kind, DeviceCallKind::Clear);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(At16(*target, x, 1), 0x07E0);
+  DWORD value = 0;
+  device->GetTextureStageState(1, D3DTSS_COLOROP, &value);
+  EXPECT_EQ(value, D3DTOP_DISABLE);
+
+  GetDisplayMachine().faults.failCreateDevice = true;
+  EXPECT_EQ(d3d->CreateDevice(IID_IDirect3DHALDevice, target, &device), D3DERR_INITFAILED);
+  EXPECT_FALSE(device);
+}
+
+}  // namespace
