@@ -65,7 +65,6 @@ bool CRenderView::BeginFrame(ViewFrustum* view, FrameViewport viewport, FrameBac
                              const Box* viewportBox) {
   if (view) m_view = view;
   m_current = output != FrameOutput::kTransformOnly ? m_default : nullptr;
-  m_transformed.clear();
   ResetQueue();
   ResetBatch();
   m_frameStartStamp = m_batchStamp;
@@ -126,24 +125,6 @@ void CRenderView::SetupCamera() {
   }
 }
 
-ProjectedPoint CRenderView::ProjectPoint(const Vector3& p) const {
-  if (p.x <= m_near) return ProjectedPoint{0.0f, 0.0f, kBehindDepth, kBehindNearPlane};
-  ProjectedPoint out;
-  if (m_orthographic) {
-    out.x = m_centreX - p.y * m_orthoScale;
-    out.y = m_centreY - p.z * m_orthoScale;
-    out.z = (p.x - m_near) * m_invRange;
-    out.rhw = m_invNear;
-  } else {
-    out.rhw = 1.0f / p.x;
-    const float k = out.rhw * m_perspectiveScale;
-    out.x = m_centreX - p.y * k;
-    out.y = m_centreY - p.z * k;
-    out.z = (m_far - out.rhw * m_farTimesNear) * m_invRange;
-  }
-  return out;
-}
-
 void CRenderView::EndFrame() {
   ++m_frameStamp;
   if (m_current) m_current->EndScene();
@@ -176,7 +157,6 @@ void CRenderView::SetObjectTransform(const COrientation& world) {
   ++m_batchStamp;
   m_objectStamp = m_batchStamp;
   m_lightsSelected = false;
-  m_transformed.clear();
   m_modelView = world.ToMatrix4() * m_viewMatrix;
   for (int i = 0; i < 3; ++i) m_mvRows[i] = Vector3(m_modelView.m[0][i], m_modelView.m[1][i], m_modelView.m[2][i]);
   m_mvTranslation = m_modelView.GetTranslation();

@@ -197,22 +197,52 @@ class CRenderView : public CSceneDrawInterface {
   float GetOrthoScale() const { return m_orthoScale; }
   float GetTextureScale() const { return m_textureScale; }
   // View-space point (x = depth along the view, y left, z up) to screen pixels.
-  ProjectedPoint ProjectPoint(const Vector3& p) const;
+  // Inline: the mesh path projects every vertex through it.
+  ProjectedPoint ProjectPoint(const Vector3& p) const {
+    if (p.x <= m_near) return ProjectedPoint{0.0f, 0.0f, kBehindDepth, kBehindNearPlane};
+    ProjectedPoint out;
+    if (m_orthographic) {
+      out.x = m_centreX - p.y * m_orthoScale;
+      out.y = m_centreY - p.z * m_orthoScale;
+      out.z = (p.x - m_near) * m_invRange;
+      out.rhw = m_invNear;
+    } else {
+      out.rhw = 1.0f / p.x;
+      const float k = out.rhw * m_perspectiveScale;
+      out.x = m_centreX - p.y * k;
+      out.y = m_centreY - p.z * k;
+      out.z = (m_far - out.rhw * m_farTimesNear) * m_invRange;
+    }
+    return out;
+  }
 
  private:
-  // A mesh vertex transformed for the current object.
+  // A mesh vertex transformed for the current object, kept at the vertex's own index and valid
+  // while its stamp is the object stamp; a new object only moves the stamp on.
   struct TransformedVertex {
     Vector3 view;
-    int32_t output;        // renderer vertex in the current batch, when outputBatch is the batch stamp
-    uint32_t outputBatch;
+    uint32_t stamp;
     ProjectedPoint screen;
     uint32_t specular;     // fog byte on top
+    int32_t output;        // renderer vertex in the current batch, when outputBatch is the batch stamp
+    uint32_t outputBatch;
+    // The output's colour and uv, kept here so sharing needs no read of the batch.
+    uint32_t outputDiffuse;
+    float outputU;
+    float outputV;
   };
-  // Where the transformed record of a mesh vertex is, valid while stamp is not older than the object.
-  struct VertexCacheEntry {
-    int32_t record;
-    uint32_t stamp;
+  static constexpr uint32_t kNoStamp = 0xFFFFFFFFu;
+  // What the per-vertex work of one object needs, looked up once rather than per corner.
+  struct VertexSource {
+    CMeshInstance* instance;
+    const Vector3* positions;  // the shown frame when the fetch is the plain rigid one, else null
+    uint32_t positionCount;
+    bool identity;             // world geometry: fogged by each vertex's own height
+    bool fog;
+    float objectHeightFog;
   };
+  // The per-corner state of a material group, looked up once per batch (RenderViewMesh.cpp).
+  struct CornerSource;
   // A corner on its way to a triangle: its view-space point, screen vertex and behind flag.
   struct ClipCorner {
     Vector3 view;
@@ -244,10 +274,17 @@ class CRenderView : public CSceneDrawInterface {
   void DrawMaterialGroups(CMeshInstance* instance, bool background);
   void DrawFlatInstance(CMeshInstance* instance, uint32_t colour);
   void DrawFaceBatch(CMeshInstance* instance, const uint32_t* faces, uint32_t count, BatchSink sink);
-  bool IsFaceHidden(const CMeshInstance* instance, uint32_t face, const Vector3* faceNormals, bool skinned);
+  bool IsFaceHidden(const VertexSource& source, uint32_t face, const Vector3* faceNormals,
+                    const Vector3* framePositions, bool skinned);
   int32_t TransformVertex(CMeshInstance* instance, uint32_t vertex, bool identity);
-  uint16_t EmitCorner(CMeshInstance* instance, uint32_t face, uint32_t corner, int32_t record, CTexture* texture,
-                      const FaceLightRecord* light, bool lighting);
+  VertexSource MakeVertexSource(CMeshInstance* instance, bool identity) const;
+  // The vertex's transformed record (its own index), transformed now if stale.
+  int32_t TransformCached(const VertexSource& source, uint32_t vertex);
+  void TransformInto(const VertexSource& source, uint32_t vertex, TransformedVertex& t);
+  // Every vertex of a rigid source at once, so the divides of neighbouring vertices overlap.
+  void TransformAll(const VertexSource& source);
+  uint16_t EmitCorner(const CornerSource& source, uint32_t face, uint32_t corner, int32_t record,
+                      const FaceLightRecord* light);
   void FinishBatch(BatchSink sink, CTexture* texture);
   void AppendClippedTriangle(const ClipCorner corners[3]);
   ScreenVertex ClipEdge(const ClipCorner& behind, const ClipCorner& front);
@@ -314,7 +351,6 @@ class CRenderView : public CSceneDrawInterface {
   RenderStatistics m_stats;
 
   std::vector<TransformedVertex> m_transformed;
-  std::vector<VertexCacheEntry> m_vertexCache;
   std::vector<ScreenVertex> m_vertices;
   std::vector<uint16_t> m_indices;
   const void* m_batchLightPage = nullptr;  // light-map page of the batch's faces

@@ -2,6 +2,7 @@
 // relighting, near-plane clipping and the batches handed to the back end.
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 
 #include "core/math/DebugPrintf.h"
 #include "core/math/ViewFrustum.h"
@@ -190,90 +191,145 @@ void CRenderView::DrawMaterialGroups(CMeshInstance* instance, bool background) {
 
 // ---- one material group ----
 
-bool CRenderView::IsFaceHidden(const CMeshInstance* instance, uint32_t face, const Vector3* faceNormals, bool skinned) {
-  const ShadedMesh& mesh = *instance->GetMesh();
+struct CRenderView::CornerSource {
+  const ShadedMesh* mesh;
+  CMeshInstance* instance;
+  const CMeshInstance::FaceColours* colours;
+  uint32_t colourCount;
+  CTexture* texture;
+  bool relight;   // the instance relights corners as their normals come due
+  bool lighting;  // the texture takes light
+};
+
+bool CRenderView::IsFaceHidden(const VertexSource& source, uint32_t face, const Vector3* faceNormals,
+                               const Vector3* framePositions, bool skinned) {
+  const ShadedMesh& mesh = *source.instance->GetMesh();
   const uint16_t* corners = mesh.indices + 3 * static_cast<size_t>(face);
   if (skinned) {
-    const TransformedVertex& a = m_transformed[TransformVertex(const_cast<CMeshInstance*>(instance), corners[0], false)];
-    const TransformedVertex& b = m_transformed[TransformVertex(const_cast<CMeshInstance*>(instance), corners[1], false)];
-    const TransformedVertex& c = m_transformed[TransformVertex(const_cast<CMeshInstance*>(instance), corners[2], false)];
+    const TransformedVertex& a = m_transformed[TransformCached(source, corners[0])];
+    const TransformedVertex& b = m_transformed[TransformCached(source, corners[1])];
+    const TransformedVertex& c = m_transformed[TransformCached(source, corners[2])];
     // The face-normal rule of the mesh, (p2 - p0) x (p1 - p0), with the eye at the origin.
     const Vector3 n = (c.view - a.view).Cross(b.view - a.view);
     return m_orthographic ? n.x > 0.0f : n.Dot(a.view) > 0.0f;
   }
   const Vector3& n = faceNormals[face];
   if (m_orthographic) return m_viewDirInObject.Dot(n) > 0.0f;
-  const Vector3* positions = instance->GetFramePositions();
-  return n.Dot(positions[corners[0]] - m_eyeInObject) > 0.0f;
+  return n.Dot(framePositions[corners[0]] - m_eyeInObject) > 0.0f;
 }
 
-int32_t CRenderView::TransformVertex(CMeshInstance* instance, uint32_t vertex, bool identity) {
-  if (m_vertexCache.size() <= vertex) m_vertexCache.resize(vertex + 1, VertexCacheEntry{-1, 0});
-  VertexCacheEntry& entry = m_vertexCache[vertex];
-  if (entry.stamp >= m_objectStamp && entry.record >= 0) return entry.record;
-  float p[3] = {0.0f, 0.0f, 0.0f};
-  instance->GetVertexFetch()->GetPosition(vertex, p);
-  const Vector3 local(p[0], p[1], p[2]);
-  TransformedVertex t;
+CRenderView::VertexSource CRenderView::MakeVertexSource(CMeshInstance* instance, bool identity) const {
+  VertexSource source{instance, nullptr, 0, identity, m_fog && m_fog->enabled, 1.0f};
+  // The plain rigid fetch only reads the shown frame, so the frame is read here directly; any
+  // other fetch (skins) is asked per vertex.
+  const CVertexFetchInterface* fetch = instance->GetVertexFetch();
+  if (fetch && typeid(*fetch) == typeid(CRigidVertexFetchInterface)) {
+    source.positions = instance->GetFramePositions();
+    source.positionCount = instance->GetMesh()->vertexCount;
+  }
+  // Objects fog as a whole, by their origin.
+  if (source.fog && !identity) source.objectHeightFog = HeightFog(m_objectPosition.z);
+  return source;
+}
+
+void CRenderView::TransformInto(const VertexSource& source, uint32_t vertex, TransformedVertex& t) {
+  Vector3 local;
+  if (source.positions) {
+    if (vertex < source.positionCount) local = source.positions[vertex];
+  } else {
+    float p[3] = {0.0f, 0.0f, 0.0f};
+    source.instance->GetVertexFetch()->GetPosition(vertex, p);
+    local = Vector3(p[0], p[1], p[2]);
+  }
   t.view = Vector3(local.Dot(m_mvRows[0]), local.Dot(m_mvRows[1]), local.Dot(m_mvRows[2])) + m_mvTranslation;
-  // World geometry fogs by its own height; objects fog as a whole, by their origin.
-  const float height = HeightFog(identity ? local.z : m_objectPosition.z);
-  t.specular = FogWord(DistanceFog(t.view, height));
+  // World geometry fogs by its own height; without fog every vertex is clear.
+  static constexpr uint32_t kClear = 255u << 24;
+  t.specular =
+      source.fog ? FogWord(DistanceFog(t.view, source.identity ? HeightFog(local.z) : source.objectHeightFog)) : kClear;
   t.screen = ProjectPoint(t.view);
   t.output = -1;
   t.outputBatch = 0;
-  entry.record = static_cast<int32_t>(m_transformed.size());
-  entry.stamp = m_objectStamp;
-  m_transformed.push_back(t);
+  t.stamp = m_objectStamp;
   ++m_stats.verticesTransformed;
-  return entry.record;
 }
 
-uint16_t CRenderView::EmitCorner(CMeshInstance* instance, uint32_t face, uint32_t corner, int32_t record,
-                                 CTexture* texture, const FaceLightRecord* light, bool lighting) {
-  const ShadedMesh& mesh = *instance->GetMesh();
+inline int32_t CRenderView::TransformCached(const VertexSource& source, uint32_t vertex) {
+  if (vertex >= m_transformed.size()) {
+    TransformedVertex stale{};
+    stale.stamp = kNoStamp;
+    m_transformed.resize(vertex + 1, stale);
+  }
+  TransformedVertex& t = m_transformed[vertex];
+  if (t.stamp != m_objectStamp) TransformInto(source, vertex, t);
+  return static_cast<int32_t>(vertex);
+}
+
+void CRenderView::TransformAll(const VertexSource& source) {
+  if (m_transformed.size() < source.positionCount) {
+    TransformedVertex stale{};
+    stale.stamp = kNoStamp;
+    m_transformed.resize(source.positionCount, stale);
+  }
+  TransformedVertex* records = m_transformed.data();
+  for (uint32_t v = 0; v < source.positionCount; ++v) {
+    if (records[v].stamp != m_objectStamp) TransformInto(source, v, records[v]);
+  }
+}
+
+int32_t CRenderView::TransformVertex(CMeshInstance* instance, uint32_t vertex, bool identity) {
+  return TransformCached(MakeVertexSource(instance, identity), vertex);
+}
+
+inline uint16_t CRenderView::EmitCorner(const CornerSource& source, uint32_t face, uint32_t corner, int32_t record,
+                                        const FaceLightRecord* light) {
+  const ShadedMesh& mesh = *source.mesh;
   const MeshCorner& c = mesh.faceRecords[face].corners[corner];
   const bool lightMapped = light && light->page;
   // Relight when the corner's normal has come due; dynamic lighting off means the colours are final.
-  if (c.normal < mesh.normalCount && instance->HasDynamicLighting() &&
-      instance->GetNormalStamp(c.normal) <= m_frameStamp) {
-    instance->SetNormalStamp(c.normal, m_frameStamp + instance->GetStampLimit());
-    if (lighting) {
-      ComputeFaceLight(instance, face, corner, light);
+  if (source.relight && c.normal < mesh.normalCount && source.instance->GetNormalStamp(c.normal) <= m_frameStamp) {
+    source.instance->SetNormalStamp(c.normal, m_frameStamp + source.instance->GetStampLimit());
+    if (source.lighting) {
+      ComputeFaceLight(source.instance, face, corner, light);
       ++m_stats.cornersRelit;
     }
   }
-  const uint32_t diffuse = instance->GetFaceColour(face, corner).ToWord();
-  TransformedVertex& t = m_transformed[record];
-  // A vertex is shared within the batch only by corners that look the same.
-  if (t.outputBatch == m_batchStamp && t.output >= 0 && !lightMapped) {
-    const ScreenVertex& shared = m_vertices[t.output];
-    if (shared.diffuse == diffuse) {
-      float u = 0.0f, v = 0.0f;
-      if (c.uv != ShadedMesh::kNone && c.uv < mesh.uvCount) {
-        u = mesh.uvs[c.uv].x;
-        v = mesh.uvs[c.uv].y;
-      }
-      if (shared.u == u && shared.v == v) return static_cast<uint16_t>(t.output);
+  const uint32_t diffuse = face < source.colourCount ? source.colours[face].corners[corner].ToWord() : 0u;
+  float u = 0.0f, v = 0.0f;
+  bool bogusUV = false;
+  if (c.uv != ShadedMesh::kNone) {
+    bogusUV = c.uv >= mesh.uvCount || !mesh.uvs;
+    if (!bogusUV) {
+      u = mesh.uvs[c.uv].x;
+      v = mesh.uvs[c.uv].y;
     }
   }
-  ScreenVertex out{t.screen.x, t.screen.y, t.screen.z, t.screen.rhw, diffuse, t.specular, 0.0f, 0.0f, 0.0f, 0.0f};
-  if (c.uv == ShadedMesh::kNone) {
-    // untextured corner: (0, 0)
-  } else if (c.uv < mesh.uvCount && mesh.uvs) {
-    out.u = mesh.uvs[c.uv].x;
-    out.v = mesh.uvs[c.uv].y;
-  } else {
-    if (texture) DebugPrintf("%s\n", texture->name.c_str());
+  TransformedVertex& t = m_transformed[record];
+  // A vertex is shared within the batch only by corners that look the same.
+  if (t.outputBatch == m_batchStamp && t.output >= 0 && !lightMapped && t.outputDiffuse == diffuse &&
+      t.outputU == u && t.outputV == v)
+    return static_cast<uint16_t>(t.output);
+  if (bogusUV) {
+    // An index past the UVs draws at (0, 0).
+    if (source.texture) DebugPrintf("%s\n", source.texture->name.c_str());
     DebugPrintf("Bogus UV Index\n");
-  }
-  if (lightMapped) {
-    out.u2 = light->uv[corner][0];
-    out.v2 = light->uv[corner][1];
   }
   t.output = static_cast<int32_t>(m_vertices.size());
   t.outputBatch = m_batchStamp;
-  m_vertices.push_back(out);
+  t.outputDiffuse = diffuse;
+  t.outputU = u;
+  t.outputV = v;
+  // Filled in place: a copy built on the stack stalls on its partial stores.
+  ScreenVertex& out = m_vertices.emplace_back();
+  out.x = t.screen.x;
+  out.y = t.screen.y;
+  out.z = t.screen.z;
+  out.rhw = t.screen.rhw;
+  out.diffuse = diffuse;
+  out.specular = t.specular;
+  out.u = u;
+  out.v = v;
+  out.u2 = lightMapped ? light->uv[corner][0] : 0.0f;
+  out.v2 = lightMapped ? light->uv[corner][1] : 0.0f;
   ++m_stats.verticesEmitted;
   return static_cast<uint16_t>(t.output);
 }
@@ -310,24 +366,33 @@ void CRenderView::DrawFaceBatch(CMeshInstance* instance, const uint32_t* faces, 
   if (!faces || count == 0 || faces[0] >= mesh.faceCount) return;
   CTexture* texture = FaceTexture(instance, faces[0]);
   const Vector3* faceNormals = instance->GetFrameFaceNormals();
+  const Vector3* framePositions = instance->GetFramePositions();
   const bool skinned = mesh.skin && !mesh.skin->bones.empty();
   const bool backEndCulls = !m_current || m_current->GetBackfaceCulling();
   const bool cull = (skinned || faceNormals) && (!texture || (!NeedsBlending(texture) && backEndCulls));
-  const bool lighting = !(texture && (texture->flags & CTexture::kUnlit));
-  const bool identity = instance->IsIdentity();
-  CMeshInstance::FaceColours* colours = instance->GetFaceColours();
+  const VertexSource vertices = MakeVertexSource(instance, instance->IsIdentity());
+  const CornerSource source{&mesh,
+                            instance,
+                            instance->GetFaceColours(),
+                            instance->GetFaceColourCount(),
+                            texture,
+                            instance->HasDynamicLighting(),
+                            !(texture && (texture->flags & CTexture::kUnlit))};
+  // A group with a corner for every vertex of a rigid mesh likely touches them all.
+  if (vertices.positions && 3 * static_cast<uint64_t>(count) >= vertices.positionCount) TransformAll(vertices);
 
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t face = faces[i];
     if (face >= mesh.faceCount) continue;
-    const FaceLightRecord* light = colours ? static_cast<const FaceLightRecord*>(colours[face].lightRecord) : nullptr;
+    const FaceLightRecord* light =
+        face < source.colourCount ? static_cast<const FaceLightRecord*>(source.colours[face].lightRecord) : nullptr;
     const void* page = light ? light->page : nullptr;
     if (page != m_batchLightPage) {
       // One light-map page per batch.
       if (!m_indices.empty()) FinishBatch(sink, texture);
       m_batchLightPage = page;
     }
-    if (cull && IsFaceHidden(instance, face, faceNormals, skinned)) continue;
+    if (cull && IsFaceHidden(vertices, face, faceNormals, framePositions, skinned)) continue;
     // 16-bit indices: a batch that might pass the limit with this face (three corners and up to
     // four clipped ones) is sent first.
     if (m_vertices.size() + 7 > kBatchVertexLimit) {
@@ -338,14 +403,15 @@ void CRenderView::DrawFaceBatch(CMeshInstance* instance, const uint32_t* faces, 
     int32_t records[3];
     bool behind = false;
     for (int k = 0; k < 3; ++k) {
-      records[k] = TransformVertex(instance, corners[k], identity);
+      records[k] = TransformCached(vertices, corners[k]);
       behind = behind || m_transformed[records[k]].screen.rhw == kBehindNearPlane;
     }
     uint16_t emitted[3];
-    for (int k = 0; k < 3; ++k)
-      emitted[k] = EmitCorner(instance, face, static_cast<uint32_t>(k), records[k], texture, light, lighting);
+    for (int k = 0; k < 3; ++k) emitted[k] = EmitCorner(source, face, static_cast<uint32_t>(k), records[k], light);
     if (!behind) {
-      m_indices.insert(m_indices.end(), {emitted[0], emitted[1], emitted[2]});
+      m_indices.push_back(emitted[0]);
+      m_indices.push_back(emitted[1]);
+      m_indices.push_back(emitted[2]);
       continue;
     }
     ClipCorner clip[3];

@@ -58,6 +58,9 @@ void CRenderView::DrawFlatInstance(CMeshInstance* instance, uint32_t colour) {
       if (t.outputBatch != m_batchStamp || t.output < 0) {
         t.output = static_cast<int32_t>(m_vertices.size());
         t.outputBatch = m_batchStamp;
+        t.outputDiffuse = colour;
+        t.outputU = 0.0f;
+        t.outputV = 0.0f;
         m_vertices.push_back(ScreenVertex{t.screen.x, t.screen.y, t.screen.z, t.screen.rhw, colour, 0xFF000000u, 0.0f,
                                           0.0f, 0.0f, 0.0f});
       }

@@ -132,6 +132,7 @@ class CMeshInstance : public CXFormNode {
   Color GetFaceColour(uint32_t face, uint32_t corner) const;
   void SetFaceColour(uint32_t face, uint32_t corner, Color colour);
   FaceColours* GetFaceColours() { return m_faceColours.empty() ? nullptr : m_faceColours.data(); }
+  uint32_t GetFaceColourCount() const { return static_cast<uint32_t>(m_faceColours.size()); }
   // Baked light: the pages and face records the faces' light records point into. Replacing it
   // (or passing null) first detaches every face from the old records.
   LightMapData* GetLightMapData() const { return m_lightMaps.get(); }

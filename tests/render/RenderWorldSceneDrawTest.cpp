@@ -1,0 +1,138 @@
+// The world's scene pass drawing the generated demo level and a few meshes (each large enough on
+// screen to be drawn) from fixed cameras
+// into the recording back end.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "core/GameWorld.h"
+#include "core/math/Orientation.h"
+#include "render/RenderView.h"
+#include "scene/camera/ObserverCam.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "tests/support/RecordingRasterizer.h"
+#include "tests/support/TempFolder.h"
+#include "tools/DemoContent.h"
+#include "tools/DemoContentLevel.h"
+
+namespace {
+
+using testing_support::DebugCapture;
+
+constexpr uint32_t kWidth = 640;
+constexpr uint32_t kHeight = 480;
+
+struct DemoScene {
+  DemoScene() : rasterizer(kWidth, kHeight), world(nullptr, nullptr) {
+    view.Setup(&rasterizer, nullptr, world.GetFogState(), world.GetLightList(), 31);
+    world.SetRenderView(&view);
+    meshes.push_back(DemoContent::BuildLevelMesh());
+    meshes.push_back(DemoContent::BuildBox(2.0f, 2.0f, 2.0f));
+    meshes.push_back(DemoContent::BuildRamp(8.0f, 4.0f, 2.0f));
+    meshes.push_back(DemoContent::BuildBox(1.0f, 2.0f, 3.0f));
+    const Vector3 places[] = {Vector3(0, 0, 0), Vector3(20, 30, 2), Vector3(45, 15, 2), Vector3(30, 50, 5)};
+    for (size_t i = 0; i < meshes.size(); ++i) {
+      EXPECT_NE(meshes[i], nullptr);
+      COrientation at;
+      at.SetPosition(places[i]);
+      instances.push_back(world.AddTerrainMesh(meshes[i].get(), &at, true, false));
+      EXPECT_NE(instances.back(), nullptr);
+    }
+    auto owned = std::make_unique<CObserverCam>();
+    camera = owned.get();
+    world.AddCamera(std::move(owned));
+    world.SetCurrentCamera(0);
+  }
+
+  void Look(const Vector3& from, const Vector3& at) {
+    camera->GetView().GetFrame().SetPosition(from);
+    camera->GetView().GetFrame().LookAtWithUp(at, Vector3(0, 0, 1));
+    rasterizer.Forget();
+    PixelBufferDesc* locked = nullptr;
+    world.RenderScene(&view, &locked);
+  }
+
+  // Faces of every instance turned towards the eye, counted from world-space corners.
+  uint32_t FacesTowards(const Vector3& eye) const {
+    uint32_t front = 0;
+    for (CMeshInstance* instance : instances) {
+      const ShadedMesh& mesh = *instance->GetMesh();
+      const COrientation& placed = instance->GetWorldMatrix();
+      for (uint32_t f = 0; f < mesh.faceCount; ++f) {
+        Vector3 p[3];
+        for (int k = 0; k < 3; ++k) p[k] = placed.LocalToWorldPoint(mesh.positions[mesh.indices[3 * f + k]]);
+        const Vector3 n = (p[2] - p[0]).Cross(p[1] - p[0]);
+        front += n.Dot(p[0] - eye) < 0.0f ? 1 : 0;
+      }
+    }
+    return front;
+  }
+
+  uint32_t TotalFaces() const {
+    uint32_t total = 0;
+    for (CMeshInstance* instance : instances) total += instance->GetMesh()->faceCount;
+    return total;
+  }
+
+  DebugCapture quiet;
+  RecordingRasterizer rasterizer;
+  CRenderView view;
+  CGameWorld world;
+  std::vector<std::unique_ptr<ShadedMesh>> meshes;
+  std::vector<CMeshInstance*> instances;
+  CObserverCam* camera = nullptr;
+};
+
+bool Finite(const ScreenVertex& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.rhw) &&
+         std::isfinite(v.u) && std::isfinite(v.v) && std::isfinite(v.u2) && std::isfinite(v.v2);
+}
+
+TEST(RenderWorldSceneDraw, TheWholeLevelSeenFromOutsideLiesOnScreenInDepthRange) {
+  DemoScene scene;
+  const Vector3 eye(34, -90, 80);
+  scene.Look(eye, Vector3(34, 34, 4));
+  ASSERT_EQ(scene.rasterizer.Count("EndScene"), 1);
+  const std::vector<ScreenVertex> corners = scene.rasterizer.TriangleCorners();
+  ASSERT_EQ(corners.size() % 3, 0u);
+  for (const ScreenVertex& v : corners) {
+    ASSERT_TRUE(Finite(v));
+    EXPECT_GE(v.x, 0.0f);
+    EXPECT_LE(v.x, static_cast<float>(kWidth));
+    EXPECT_GE(v.y, 0.0f);
+    EXPECT_LE(v.y, static_cast<float>(kHeight));
+    EXPECT_GE(v.z, 0.0f);
+    EXPECT_LE(v.z, 1.0f);
+    EXPECT_GT(v.rhw, 0.0f);
+  }
+  // Nothing is behind the eye, so every face turned towards it arrives; faces the view does not
+  // cull (translucent ones) may add to that, never more than the meshes hold.
+  const uint32_t triangles = static_cast<uint32_t>(corners.size() / 3);
+  EXPECT_GE(triangles, scene.FacesTowards(eye));
+  EXPECT_LE(triangles, scene.TotalFaces());
+  EXPECT_GT(scene.FacesTowards(eye), scene.TotalFaces() / 4);
+}
+
+TEST(RenderWorldSceneDraw, AnEyeInsideTheLevelGetsOnlyClippedFiniteCornersInFront) {
+  DemoScene scene;
+  const Vector3 eye(10, 10, 3);
+  scene.Look(eye, Vector3(40, 40, 2));
+  const std::vector<ScreenVertex> corners = scene.rasterizer.TriangleCorners();
+  ASSERT_EQ(corners.size() % 3, 0u);
+  ASSERT_FALSE(corners.empty());
+  for (const ScreenVertex& v : corners) {
+    ASSERT_TRUE(Finite(v));
+    EXPECT_GE(v.z, 0.0f);
+    EXPECT_LE(v.z, 1.0f);
+    // In front of the near plane: rhw no larger than its reciprocal.
+    EXPECT_GT(v.rhw, 0.0f);
+    EXPECT_LE(v.rhw, 1.0f / scene.view.GetNearDistance() * 1.0001f);
+  }
+  EXPECT_GT(scene.view.GetStatistics().clipVertices, 0u) << "the ground runs under the eye, so faces are clipped";
+  EXPECT_LE(corners.size() / 3, 2u * scene.TotalFaces());
+}
+
+}  // namespace
