@@ -12,7 +12,10 @@
 #include "park/PathEdgeInfo.h"
 #include "park/PathSkills.h"
 
+class CMeshInstance;
+class COctree;
 class CPathLinkOwner;
+class CVerezIvor;
 
 struct GridCell {
   int column;
@@ -96,6 +99,22 @@ class CGrid : public CDirectedGraph {
   // no node, and chains that never close, leave the square alone in a ring.
   void ResolveRings();
 
+  // --- Set-up from the terrain (GridSetup.cpp) ---
+  // Attach-point types of the terrain mesh the set-up reads.
+  static constexpr uint32_t kAttachGridOrigin = 50000;  // text naming "gridorigin", columns and rows
+  static constexpr uint32_t kAttachCacheKey = 50002;    // 16 bytes heading "grid_data.bin"
+  static constexpr uint32_t kAttachRegion = 50003;      // six floats (a box about the point), then text
+  // Level start: the park's grid from the first terrain instance with a grid origin, classified or
+  // taken from the level folder's "grid_data.bin" (which is rewritten when stale), components
+  // computed. Null (logged) when no terrain instance names a grid origin; the park then has none.
+  static CGrid* InitFromTerrain(CVerezIvor& park);
+  // The grid the terrain's "gridorigin" point describes, unclassified; null when it has none.
+  static std::unique_ptr<CGrid> CreateFromTerrain(CMeshInstance& terrain);
+  // The terrain fields of every square: heights and flatness from vertical rays through the
+  // octree's root box against its terrain objects, the terrain's regions, the gate lists, the
+  // clearance around gates, corner heights and direction masks.
+  void ClassifySquares(COctree& octree, CMeshInstance& terrain);
+
   // --- Terrain cache ("grid_data.bin" after its key) ---
   // The cache body from the version word on.
   void WriteCache(std::vector<uint8_t>& out) const;
@@ -104,6 +123,11 @@ class CGrid : public CDirectedGraph {
   bool ReadCache(const uint8_t* data, size_t size);
 
  private:
+  void ApplyRegions(CMeshInstance& terrain);
+  void ClearAroundGates();
+  // A corner stands as high as the highest of the four centres around it.
+  void RaiseCorners();
+  bool IsMoveAllowed(const CGridSquare& square, int direction) const;
   bool IsBlockedAt(int column, int row) const;
   void AddSquareSuccessors(const CGridSquare& square, SuccessorList& out) const;
   void AddPieceSuccessors(const CSkatePathNode& node, SuccessorList& out) const;

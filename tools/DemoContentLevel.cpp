@@ -7,7 +7,11 @@
 
 #include "core/GameWorld.h"
 #include "core/math/DebugPrintf.h"
+#include "core/math/LittleEndian.h"
 #include "core/math/OctreeNode.h"
+#include "park/Grid.h"
+#include "park/VerezIvor.h"
+#include "platform/FileSystem.h"
 #include "platform/FileWrite.h"
 #include "scene/lighting/LevelLights.h"
 #include "scene/lighting/LightRecord.h"
@@ -28,6 +32,7 @@ constexpr uint32_t kCells = 16;
 constexpr float kCellSize = 4.0f;
 constexpr float kOrigin = 2.0f;
 constexpr float kGround = 2.0f;
+constexpr int kGridSide = static_cast<int>(kCells * kCellSize);  // one square per unit
 
 struct Block {
   float x0, y0, x1, y1, height;
@@ -210,7 +215,56 @@ bool BakeLighting(const std::string& levelDir) {
   return ok;
 }
 
+// The build grid: one square per unit over the whole ground, from its lower-left corner.
+void AddGridPoints(ShadedMesh& mesh) {
+  const std::string origin = "name = gridorigin, columns = " + std::to_string(kGridSide) + ", rows = " +
+                             std::to_string(kGridSide);
+  COrientation at;
+  at.position = Vector3(kOrigin, kOrigin, kGround);
+  mesh.AddAttachPoint(at, CGrid::kAttachGridOrigin, static_cast<uint32_t>(origin.size() + 1), origin.c_str(), false);
+  for (const LevelRegion& region : LevelRegions()) {
+    // The box is stored about the point; the point stands at the box's centre.
+    const Vector3 centre = (region.box.min + region.box.max) * 0.5f;
+    std::vector<uint8_t> data;
+    for (const Vector3& v : {region.box.min - centre, region.box.max - centre})
+      for (float f : {v.x, v.y, v.z}) le::PutF32(data, f);
+    const std::string text = std::string("region = type = ") + region.word;
+    data.insert(data.end(), text.begin(), text.end());
+    data.push_back(0);
+    at.position = centre;
+    mesh.AddAttachPoint(at, CGrid::kAttachRegion, static_cast<uint32_t>(data.size()), data.data(), false);
+  }
+}
+
+// Sets the park's grid up from the written level the way a level start does, which writes
+// "grid_data.bin" beside the mesh.
+bool WriteGridData(const std::string& levelDir) {
+  ShadedMesh mesh;
+  if (!mesh.Load((levelDir + kLevelMeshFile).c_str(), nullptr, 0, false, false, false)) return false;
+  bool ok = false;
+  {
+    CVerezIvor park(nullptr, nullptr);
+    park.SetLevelDirectory(levelDir);
+    park.AddTerrainMesh(&mesh, nullptr, true, false);
+    ok = CGrid::InitFromTerrain(park) != nullptr && plat::FileExists((levelDir + "grid_data.bin").c_str());
+    park.ClearWorld();  // the terrain instance goes before the mesh it shows
+  }
+  if (!ok) DebugPrintf("DemoContent: could not set up the demo level's grid\n");
+  return ok;
+}
+
 }  // namespace
+
+std::vector<LevelRegion> LevelRegions() {
+  const float z0 = kGround - 1.0f, z1 = kGround + 8.0f;
+  const float mid = kOrigin + 0.5f * kGridSide;
+  return {
+      {"entrance", Box(Vector3(mid - 2.0f, kOrigin + 1.0f, z0), Vector3(mid + 2.0f, kOrigin + 2.0f, z1))},
+      {"exit", Box(Vector3(mid - 2.0f, kOrigin + kGridSide - 2.0f, z0), Vector3(mid + 2.0f, kOrigin + kGridSide - 1.0f, z1))},
+      {"grass", Box(Vector3(kOrigin, kOrigin + 28.0f, z0), Vector3(kOrigin + 8.0f, kOrigin + 38.0f, z1))},
+      {"no_build", Box(Vector3(kOrigin + kGridSide - 2.0f, kOrigin, z0), Vector3(kOrigin + kGridSide, kOrigin + kGridSide, z1))},
+  };
+}
 
 Box LevelWorldBox() { return Box(Vector3(0, 0, 0), Vector3(68, 68, 40)); }
 
@@ -221,6 +275,7 @@ std::unique_ptr<ShadedMesh> BuildLevelMesh() {
   std::unique_ptr<ShadedMesh> mesh = builder.Make();
   if (!mesh) return nullptr;
   AddLevelLightPoints(*mesh);
+  AddGridPoints(*mesh);
   const uint32_t key[4] = {0x6C657665u, 0x64656D6Fu, 1, 0};
   mesh->AddAttachPoint(COrientation(), kAttachMeshKey, sizeof(key), key, false);
   if (!Finish(*mesh)) {
@@ -306,7 +361,8 @@ bool WriteLevel(const std::string& dataFolder) {
   const std::vector<uint8_t> visibility = WriteVisibilityFile(LevelVisibilityRecords());
   bool ok = WriteFile(levelDir + "terrain.ini", terrain.data(), terrain.size());
   ok = WriteFile(levelDir + "visnodes.bin", visibility.data(), visibility.size()) && ok;
-  return BakeLighting(levelDir) && ok;
+  ok = BakeLighting(levelDir) && ok;
+  return WriteGridData(levelDir) && ok;
 }
 
 }  // namespace DemoContent

@@ -26,7 +26,15 @@ constexpr float kLevelTexelSize = 1.0f;
 // loader raises light regions to 1.0 and cuts negative light boxes at 0.
 Box LevelWorldBox();
 
-// A ground grid with a few raised blocks, one light attach point per light kind (a 120-byte light
+// The regions of the park's build grid: a gate strip near the middle of the south and of the
+// north edge (one row in, since a square on the edge row has no moves), a lawn on the west side and an unbuildable east edge. Boxes in world coordinates.
+struct LevelRegion {
+  const char* word;
+  Box box;
+};
+std::vector<LevelRegion> LevelRegions();
+
+// A ground grid with a few raised blocks, the build grid's origin and regions, one light attach point per light kind (a 120-byte light
 // record each), a mesh key and a vertex-sharing table (so the terrain's polygons are drawn and take
 // part in static lighting). Null (logged) when building failed; the caller owns the result.
 std::unique_ptr<ShadedMesh> BuildLevelMesh();
@@ -44,7 +52,7 @@ std::string LevelTerrainText();
 std::vector<VisibilityFileRecord> LevelVisibilityRecords();
 
 // Writes the level folder (dataFolder/levels/demo/): the level mesh, "terrain.ini",
-// "visnodes.bin", and the lighting that a world built from the written mesh computes:
+// "visnodes.bin", the build grid's "grid_data.bin", and the lighting that a world built from the written mesh computes:
 // "vlights.bin", "lights.bin" and its light-map pages. The lighting is baked in a world of its
 // own, which is the world singleton while it lasts, so no other world may be in use meanwhile.
 // False (logged) when any file failed.

@@ -1,4 +1,4 @@
-// make_demo_data: writes the demo data folder (meshes, pictures, sounds and the demo level) with the engine's own writers.
+// make_demo_data: writes the demo data folder (meshes, pictures, sounds, catalogs and the demo level) with the engine's own writers.
 // Usage: make_demo_data <data folder>. A missing folder is built beside its final name and
 // renamed into place at the end, so an interrupted run never leaves a half-filled folder.
 #include <cstdio>
@@ -7,6 +7,7 @@
 
 #include "app/EngineRegistration.h"
 #include "tools/DemoContent.h"
+#include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentLevel.h"
 #include "tools/DemoContentSounds.h"
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
   if (fresh) fs::remove_all(work, error);
   fs::create_directories(work, error);
   if (!DemoContent::WriteAll(work.string()) || !DemoContent::WriteLevel(work.string()) ||
-      !DemoContent::WriteImages(work.string()) || !DemoContent::WriteSounds(work.string())) {
+      !DemoContent::WriteImages(work.string()) || !DemoContent::WriteSounds(work.string()) ||
+      !DemoContent::WriteCatalogs(work.string())) {
     std::fprintf(stderr, "make_demo_data: writing %s failed\n", work.string().c_str());
     return 1;
   }

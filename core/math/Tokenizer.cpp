@@ -65,6 +65,7 @@ CTokenizer& CTokenizer::operator=(const CTokenizer& other) {
   token_ = other.token_;
   size_ = other.size_;
   lastWasDelimiter_ = other.lastWasDelimiter_;
+  skipDelimiters_ = other.skipDelimiters_;
   textLength_ = other.textLength_;
   return *this;
 }
@@ -97,7 +98,11 @@ bool CTokenizer::SkipComment() {
 }
 
 const char* CTokenizer::NextToken() {
-  while (SkipComment()) {
+  for (;;) {
+    while (SkipComment()) {
+    }
+    if (skipDelimiters_ == 0 || !IsDelimiter(*cursor_)) break;
+    ++cursor_;
   }
   if (IsDelimiter(*cursor_)) {
     token_[0] = *cursor_++;

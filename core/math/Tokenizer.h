@@ -21,6 +21,11 @@ class CTokenizer {
   ~CTokenizer() = default;
 
   void SetDelimiters(const char* delimiters);
+  // By default every delimiter is a token of its own, so that a reader can count positions
+  // ("a = b" is three tokens). With skipping on, delimiters only separate words, like white
+  // space, for texts whose readers want the words alone. Copies take the mode with the delimiters.
+  void SetSkipDelimiters(bool skip) { skipDelimiters_ = skip ? 1 : 0; }
+  bool GetSkipDelimiters() const { return skipDelimiters_ != 0; }
   // Moves the cursor to p, which must point into the text (up to its NUL);
   // any other pointer is refused and logged.
   void SetPosition(const char* p);
@@ -54,5 +59,6 @@ class CTokenizer {
   std::string commentMarker_;
   uint32_t size_;
   uint8_t lastWasDelimiter_;
+  uint8_t skipDelimiters_ = 0;
   size_t textLength_;
 };

@@ -21,6 +21,8 @@
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/lighting/StaticLighting.h"
 #include "tests/support/TempFolder.h"
+#include "park/Grid.h"
+#include "park/VerezIvor.h"
 #include "tools/DemoContentLevel.h"
 
 using testing_support::DebugCapture;
@@ -214,4 +216,47 @@ TEST(DemoLevel, TheWrittenFolderLoadsBackThroughTheLevelReaders) {
     EXPECT_EQ(got.outsideColor, want.outsideColor);
   }
   world.ClearWorld();  // the terrain instance goes before the mesh it shows
+}
+
+TEST(DemoLevel, TheWrittenGridDataIsTheGridALevelStartSetsUp) {
+  TempFolder folder;
+  DebugCapture log;
+  LightDataSettings settings;
+  const std::string data = folder.MakeFolder("data");
+  ASSERT_TRUE(DemoContent::WriteLevel(data));
+  const std::string level = data + "/" + DemoContent::kLevelFolder + "/";
+  const std::vector<uint8_t> file = ReadAll(level + "grid_data.bin");
+  ASSERT_EQ(file.size(), 16u + 12u + 64u * 64u * 31u);
+
+  ShadedMesh mesh;
+  ASSERT_TRUE(mesh.Load((level + DemoContent::kLevelMeshFile).c_str(), nullptr, 0, false, false, false));
+  CVerezIvor park(nullptr, nullptr);
+  park.SetLevelDirectory(level);
+  park.AddTerrainMesh(&mesh, nullptr, true, false);
+  log.Clear();
+  CGrid* grid = CGrid::InitFromTerrain(park);
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(log.Text().find("re-calculating"), std::string::npos);  // the written cache is taken
+  EXPECT_EQ(grid->GetSize().column, 64);
+  EXPECT_EQ(grid->GetSize().row, 64);
+  EXPECT_EQ(grid->GetOrigin().x, 2.0f);
+  // Four gate squares at each end, an 8 x 10 lawn, and ground under every square.
+  ASSERT_EQ(grid->GetEntrances().size(), 4u);
+  ASSERT_EQ(grid->GetExits().size(), 4u);
+  EXPECT_EQ(grid->GetEntrances()[0], grid->GetSquare(30, 1));
+  EXPECT_EQ(grid->GetExits()[3], grid->GetSquare(33, 62));
+  int grass = 0, unskateable = 0;
+  for (int i = 0; i < grid->GetSquareCount(); ++i) {
+    grass += grid->GetSquareByIndex(i)->grass;
+    unskateable += grid->GetSquareByIndex(i)->skateable == 0;
+  }
+  EXPECT_EQ(grass, 80);
+  EXPECT_EQ(unskateable, 0);
+  EXPECT_EQ(grid->GetSquare(63, 10)->buildable, 0);
+  EXPECT_FLOAT_EQ(grid->GetSquare(12, 14)->centre.z, 5.0f);  // on the first block
+  EXPECT_TRUE(grid->IsConnected(*grid->GetExits()[0]));  // skaters can walk from the gate to the exit
+  std::vector<uint8_t> body;
+  grid->WriteCache(body);
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 16, file.end()), body);
+  park.ClearWorld();
 }

@@ -35,7 +35,7 @@ using Strings = std::vector<std::string>;
 // The same splitting done the plain way: cut every line at its first "//",
 // split at white space, give each delimiter a token of its own, and cut each
 // word into runs of at most size - 1 characters.
-Strings ReferenceTokens(const std::string& text, const std::string& delimiters, size_t size) {
+Strings ReferenceTokens(const std::string& text, const std::string& delimiters, size_t size, bool skip = false) {
   Strings tokens;
   std::string word;
   auto flush = [&]() {
@@ -51,7 +51,7 @@ Strings ReferenceTokens(const std::string& text, const std::string& delimiters, 
       flush();
     } else if (delimiters.find(c) != std::string::npos) {
       flush();
-      tokens.push_back(std::string(1, c));
+      if (!skip) tokens.push_back(std::string(1, c));
     } else {
       word += c;
     }
@@ -121,8 +121,12 @@ TEST(TokenizerTest, MatchesReferenceOnRandomTexts) {
     const int length = static_cast<int>(random() % 60);
     for (int i = 0; i < length; ++i) text += alphabet[random() % sizeof(alphabet)];
     const uint32_t size = 2 + random() % 6;
-    CTokenizer tokenizer(text.c_str(), "=,", "//", size);
-    ASSERT_EQ(AllTokens(tokenizer), ReferenceTokens(text, "=,", size)) << "text: '" << text << "' size " << size;
+    for (bool skip : {false, true}) {
+      CTokenizer tokenizer(text.c_str(), "=,", "//", size);
+      tokenizer.SetSkipDelimiters(skip);
+      ASSERT_EQ(AllTokens(tokenizer), ReferenceTokens(text, "=,", size, skip))
+          << "text: '" << text << "' size " << size << " skip " << skip;
+    }
   }
 }
 
@@ -199,4 +203,32 @@ TEST(TokenizerTest, CopiesAreIndependent) {
   target = alias;  // self-assignment leaves it intact
   EXPECT_STREQ(target.GetToken(), "");
   EXPECT_STREQ(target.NextToken(), "");
+}
+
+TEST(TokenizerTest, DelimitersCountAsTokensUnlessSkipped) {
+  // Counted: the third, seventh and eleventh tokens are the words a reader picks by position.
+  const char text[] = "name = gridorigin, columns = 64, rows = 32";
+  CTokenizer counted(text, ",=", "//", 256);
+  EXPECT_FALSE(counted.GetSkipDelimiters());
+  const Strings all = AllTokens(counted);
+  ASSERT_EQ(all.size(), 11u);
+  EXPECT_EQ(all[2], "gridorigin");
+  EXPECT_EQ(all[6], "64");
+  EXPECT_EQ(all[10], "32");
+  // Skipped: runs of delimiters, white space and comments between words all vanish, and a
+  // text of nothing but delimiters ends at once.
+  CTokenizer skipped("a ,= b,,c// d\n=e\n", ",=", "//", 256);
+  skipped.SetSkipDelimiters(true);
+  EXPECT_EQ(AllTokens(skipped), (Strings{"a", "b", "c", "e"}));
+  CTokenizer only(",,=,", ",=", "//", 256);
+  only.SetSkipDelimiters(true);
+  EXPECT_STREQ(only.NextToken(), "");
+  EXPECT_FALSE(only.LastWasDelimiter());
+  EXPECT_EQ(only.GetPosition(), only.GetText() + 4);
+  // The mode travels with copies and assignments.
+  CTokenizer copy(skipped);
+  EXPECT_TRUE(copy.GetSkipDelimiters());
+  CTokenizer assigned("x", "=", "//", 256);
+  assigned = skipped;
+  EXPECT_TRUE(assigned.GetSkipDelimiters());
 }
