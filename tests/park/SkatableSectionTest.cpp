@@ -472,3 +472,45 @@ TEST_F(Pieces, CorruptRecordsFailCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Pieces, FacilityRecordKeepsItsFeeAndRefusesOtherVersions) {
+  auto* f = Make<CSkatableFacility>(2, 4.0f, 4.0f);
+  f->SetUseFee(9.0f);
+  f->Use();
+  std::vector<uint8_t> saved;
+  f->Save(saved);
+  const uint32_t id = f->GetID();
+  park.RemoveObject(id);
+  park.UpdateObjects(0.0f);
+  g_defs[2].useFee = 1.0f;  // the catalog changed since the game was saved
+  std::vector<uint8_t> bad = saved;
+  le::WriteU32(&bad[saved.size() - 20], 1);  // facility version
+  EXPECT_EQ(CSkatableSection::LoadRecord(bad.data(), bad.size(), nullptr), 0u);
+  EXPECT_EQ(park.GetObjectByID(id), nullptr);
+  ASSERT_EQ(CSkatableSection::LoadRecord(saved.data(), saved.size(), nullptr), id);
+  auto* loaded = dynamic_cast<CSkatableFacility*>(park.GetObjectByID(id));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->GetUseFee(), 9.0f);
+  EXPECT_EQ(loaded->GetUseCount(), 1u);
+  EXPECT_EQ(loaded->GetRevenue(), 9.0);
+}
+
+TEST_F(Pieces, TerrainChargesNothingAndIsNeverHeld) {
+  auto terrain = std::make_unique<CSkatableSection>();
+  CSkatableSection* raw = terrain.get();
+  ASSERT_TRUE(raw->InitFromMeshData(COrientation(), kicker.get(), -1, true));
+  raw->SetDefinition(&g_defs[0], true);
+  ASSERT_NE(park.RegisterNewObject(std::move(terrain)), 0u);
+  EXPECT_FALSE(raw->IsHeld());
+  raw->AddUsage(5.0f);
+  EXPECT_EQ(raw->GetUsage(), 0.0f);
+  const double before = park.GetMoney();
+  park.UpdateObjects(10.0f);
+  EXPECT_EQ(park.GetMoney(), before);
+  raw->PickUp();  // the terrain stays down
+  EXPECT_FALSE(raw->IsHeld());
+}
+
+}  // namespace
