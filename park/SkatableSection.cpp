@@ -9,6 +9,7 @@
 #include "core/WorldAccess.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/LittleEndian.h"
+#include "core/math/Octree.h"
 #include "park/Grid.h"
 #include "park/ObjectCatalog.h"
 #include "park/ObjectDefinition.h"
@@ -87,6 +88,9 @@ void CSkatableSection::Place() {
   m_held = false;
   GetMeshInstance()->SetAlpha(1.0f, true);
   RebuildCollision();
+  // The world filed the piece when it was registered; its box has changed since.
+  if (COctree* octree = GetWorldOctree())
+    if (octree->Contains(this)) octree->UpdateObject(this);
   BuildPathNodes();
   CVerezIvor* park = GetPark();
   if (park != nullptr && park->GetGrid() != nullptr) {

@@ -13,10 +13,12 @@
 
 #include "core/math/LittleEndian.h"
 #include "park/Grid.h"
+#include "physics/collision/StaticObstacle.h"
 #include "park/ObjectDefinition.h"
 #include "park/SkatableFacility.h"
 #include "park/SkatableSection.h"
 #include "park/SkateNodeText.h"
+#include "core/math/Octree.h"
 #include "park/VerezIvor.h"
 #include "scene/mesh/ShadedMesh.h"
 
@@ -101,6 +103,12 @@ std::unique_ptr<ShadedMesh> PieceMesh(const std::vector<std::pair<Vector3, std::
     mesh->AddAttachPoint(at, 50000, static_cast<uint32_t>(n.second.size() + 1), n.second.c_str(), false);
   }
   mesh->AddAttachPoint(COrientation(), 50000, 9, "lamp 3 x", false);  // not a node
+  // A collision sphere, so a placed piece files an obstacle of its own.
+  COrientation centre;
+  centre.SetPosition(Vector3(0.5f, 0.5f, 0.5f));
+  uint8_t radius[4];
+  le::WriteF32(radius, 0.5f);
+  mesh->AddAttachPoint(centre, 2, 4, radius, false);
   return mesh;
 }
 
@@ -155,8 +163,10 @@ struct Pieces : ::testing::Test {
     std::vector<std::set<uint32_t>> rings;
     std::vector<uint32_t> components;
     std::vector<uint32_t> placed;
+    size_t octreeObjects = 0;
     bool operator==(const Snapshot& o) const {
-      return squareIds == o.squareIds && rings == o.rings && components == o.components && placed == o.placed;
+      return squareIds == o.squareIds && rings == o.rings && components == o.components && placed == o.placed &&
+             octreeObjects == o.octreeObjects;
     }
   };
   Snapshot Take() {
@@ -180,6 +190,7 @@ struct Pieces : ::testing::Test {
       s.components.push_back(renumber[c]);
     }
     s.placed = GetPlacedSectionList();
+    s.octreeObjects = park.GetOctree().GetObjectCount();
     return s;
   }
 
@@ -255,10 +266,16 @@ TEST_F(Pieces, PlaceThenPickUpRestoresTheParkExactly) {
     } else {
       pieces.push_back(Make(def(rng) == 2 ? 2 : 0, static_cast<float>(cell(rng)), static_cast<float>(cell(rng))));
     }
-    const Snapshot before = Take();
+    Snapshot unbought = Take();
     CSkatableSection* probe = Make(def(rng), static_cast<float>(cell(rng)), static_cast<float>(cell(rng)), false);
-    EXPECT_TRUE(Take() == before);  // held: nothing yet
+    const Snapshot before = Take();
+    // Held: the world files the new object, nothing else changes yet.
+    EXPECT_EQ(before.octreeObjects, unbought.octreeObjects + 1);
+    unbought.octreeObjects = before.octreeObjects;
+    EXPECT_TRUE(unbought == before);
     probe->Place();
+    ASSERT_NE(probe->GetObstacle(), nullptr);
+    EXPECT_TRUE(park.GetOctree().Contains(probe->GetObstacle()));
     EXPECT_FALSE(Take() == before);
     probe->PickUp();
     ASSERT_TRUE(Take() == before) << "round " << round;
