@@ -13,6 +13,7 @@
 #include "effects/EffectSystem.h"
 #include "effects/EffectsLoaders.h"
 #include "net/NetObjectTypes.h"
+#include "park/ParkObjectTypes.h"
 #include "park/ParkScreens.h"
 #include "physics/rigid/PhysicsLoaders.h"
 #include "render/RenderLoaders.h"
@@ -25,6 +26,7 @@ void RegisterEngineObjectTypes() {
   CObjectFactory& factory = GetObjectFactory();
   RegisterNetObjectTypes(factory);
   RegisterCombatObjectTypes(factory);
+  RegisterParkObjectTypes(factory);
 }
 
 void RegisterEngineWorldServices() {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/math/LittleEndian.h"
 
@@ -24,6 +25,23 @@ class CByteCursor {
   bool ReadF32(float& v) {
     if (!Take(4)) return false;
     v = le::ReadF32(m_data + m_pos - 4);
+    return true;
+  }
+  bool ReadU16(uint16_t& v) {
+    if (!Take(2)) return false;
+    v = le::ReadU16(m_data + m_pos - 2);
+    return true;
+  }
+  bool ReadF64(double& v) {
+    if (!Take(8)) return false;
+    const uint64_t bits = static_cast<uint64_t>(le::ReadU32(m_data + m_pos - 8)) |
+                          static_cast<uint64_t>(le::ReadU32(m_data + m_pos - 4)) << 32;
+    std::memcpy(&v, &bits, sizeof(v));
+    return true;
+  }
+  bool ReadBytes(void* out, size_t n) {
+    if (!Take(n)) return false;
+    std::memcpy(out, m_data + m_pos - n, n);
     return true;
   }
   bool Skip(size_t n) { return Take(n); }

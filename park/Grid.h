@@ -41,6 +41,8 @@ class CGrid : public CDirectedGraph {
   GridCell GetSize() const { return GridCell{m_columns, m_rows}; }
   int GetSquareCount() const { return m_columns * m_rows; }
   const Vector3& GetOrigin() const { return m_origin; }
+  float GetSquareWidth() const { return m_squareWidth; }
+  float GetSquareDepth() const { return m_squareDepth; }
   CGridSquare* GetSquare(int column, int row) const;
   CGridSquare* GetSquareByIndex(int index) const;
   // The square containing the point (x, y) given in cells from the origin.

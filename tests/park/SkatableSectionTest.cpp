@@ -1,0 +1,533 @@
+// Placed pieces: skatenode texts, link difficulty, rings with the grid and neighbours, place and
+// pick-up leaving the park exactly as before, running costs, resale, and the saved records.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/math/LittleEndian.h"
+#include "park/Grid.h"
+#include "physics/collision/StaticObstacle.h"
+#include "park/ObjectDefinition.h"
+#include "park/SkatableFacility.h"
+#include "park/SkatableSection.h"
+#include "park/SkateNodeText.h"
+#include "core/math/Octree.h"
+#include "park/VerezIvor.h"
+#include "scene/mesh/ShadedMesh.h"
+
+namespace {
+
+// --- Texts ---
+
+TEST(SkateNodeText, KindsFlagsAndLinks) {
+  struct Case {
+    const char* text;
+    bool parsed;
+    int number;
+    uint32_t kind;
+    int flags;  // 1 external, 2 line, 4 action
+    std::vector<std::pair<int, uint32_t>> links;
+  };
+  const Case cases[] = {
+      {"skatenode 3, target grind, external, link dest=4 type=grind_left, link dest=7 type=walk", true, 3, 3, 1,
+       {{4, 0x1001}, {7, 2}}},
+      {"string skatenode 12 target buy_food line action", true, 12, 9, 6, {}},
+      {"skatenode 1 target external", true, 1, 5, 1, {}},          // no kind word: 5, word reread
+      {"skatenode 1 target spin link dest=2", true, 1, 5, 0, {}},  // "spin" is reread and ends the node
+      {"skatenode 2 bogus link dest=3", true, 2, 0, 0, {}},         // other word: node ends, no links
+      {"skatenode 4 link type=ollie, link dest=9 type=sideways diff=0.7", true, 4, 0, 0, {{9, 4}}},
+      {"skatenode 5 link dest=1 type=skate_to_top // link dest=2\n link dest=3 type=free_air", true, 5, 0, 0,
+       {{1, 5}, {3, 1}}},
+      {"skatenode 6 target pee link dest=1 type=air link dest=2 type=grind_right link dest=3 type=ollie", true, 6, 6, 0,
+       {{1, 0}, {2, 0x1002}, {3, 3}}},
+      {"light 3", false, 0, 0, 0, {}},
+      {"string", false, 0, 0, 0, {}},
+      {"Skatenode 3", false, 0, 0, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    SkateNodeText out;
+    ASSERT_EQ(ParseSkateNodeText(c.text, std::strlen(c.text), out), c.parsed);
+    if (!c.parsed) continue;
+    EXPECT_EQ(out.number, c.number);
+    EXPECT_EQ(out.kind, c.kind);
+    EXPECT_EQ((out.external ? 1 : 0) | (out.line ? 2 : 0) | (out.action ? 4 : 0), c.flags);
+    ASSERT_EQ(out.links.size(), c.links.size());
+    for (size_t i = 0; i < c.links.size(); ++i) {
+      EXPECT_EQ(out.links[i].dest, c.links[i].first);
+      EXPECT_EQ(out.links[i].type, c.links[i].second);
+    }
+  }
+  const char* kinds[] = {"grind", "ollie", "air", "pee", "first_aid", "cash_machine",
+                         "buy_food", "buy_drink", "buy_tshirt", "buy_skateboard"};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(SkateNodeKindFromWord(kinds[i]), i + 3);
+}
+
+TEST(SkateNodeText, LinkDifficultyPerType) {
+  const Vector3 a(0.0f, 0.0f, 0.0f);
+  const Vector3 b(3.0f, 4.0f, 5.0f);  // d 5, h 5: 45 degrees
+  EXPECT_FLOAT_EQ(ComputeLinkDifficulty(kLinkAir, a, b), 0.625f);
+  EXPECT_EQ(ComputeLinkDifficulty(kLinkAir, a, Vector3(30.0f, 40.0f, 0.0f)), 1.0f);
+  EXPECT_EQ(ComputeLinkDifficulty(kLinkFreeAir, a, b), 1.0f);
+  EXPECT_EQ(ComputeLinkDifficulty(kLinkOllie, a, b), 1.0f);                        // (5 + 5) / 4 clamped
+  EXPECT_FLOAT_EQ(ComputeLinkDifficulty(kLinkOllie, b, a), 1.0f);                  // down: d only, 1.25
+  EXPECT_FLOAT_EQ(ComputeLinkDifficulty(kLinkOllie, a, Vector3(1.0f, 0.0f, 1.0f)), 0.5f);
+  EXPECT_FLOAT_EQ(ComputeLinkDifficulty(kLinkOllie, Vector3(0, 0, 1), Vector3(2.0f, 0.0f, 0.0f)), 0.5f);
+  for (uint32_t t : {4u, 5u, 0x1001u, 0x1002u}) EXPECT_NEAR(ComputeLinkDifficulty(t, a, b), 0.5f, 1e-6f);
+  EXPECT_EQ(ComputeLinkDifficulty(kLinkWalk, a, b), 0.0f);
+  EXPECT_EQ(ComputeLinkDifficulty(kLinkFreeAir, a, Vector3(0.0f, 0.0f, 3.0f)), 0.0f);  // vertical
+}
+
+// --- A park with pieces ---
+
+ObjectDefinition g_defs[4];
+std::map<int, ShadedMesh*> g_meshes;
+
+ShadedMesh* TestMesh(int id) { return g_meshes.count(id) != 0 ? g_meshes[id] : nullptr; }
+const ObjectDefinition* TestDefinition(int index) { return index >= 0 && index < 4 ? &g_defs[index] : nullptr; }
+ShadedMesh* NoTerrain() { return nullptr; }
+
+std::unique_ptr<ShadedMesh> PieceMesh(const std::vector<std::pair<Vector3, std::string>>& nodes) {
+  auto mesh = std::make_unique<ShadedMesh>();
+  EXPECT_TRUE(mesh->CreateGrid(2, nullptr, 0));
+  for (const auto& n : nodes) {
+    COrientation at;
+    at.SetPosition(n.first);
+    mesh->AddAttachPoint(at, 50000, static_cast<uint32_t>(n.second.size() + 1), n.second.c_str(), false);
+  }
+  mesh->AddAttachPoint(COrientation(), 50000, 9, "lamp 3 x", false);  // not a node
+  // A collision sphere, so a placed piece files an obstacle of its own.
+  COrientation centre;
+  centre.SetPosition(Vector3(0.5f, 0.5f, 0.5f));
+  uint8_t radius[4];
+  le::WriteF32(radius, 0.5f);
+  mesh->AddAttachPoint(centre, 2, 4, radius, false);
+  return mesh;
+}
+
+struct Pieces : ::testing::Test {
+  Pieces() : park(nullptr, nullptr) {
+    ClearPlacedSectionList();
+    auto grid = std::make_unique<CGrid>(8, 8, Vector3(), 1.0f, 1.0f);
+    // Open ground: every square steps to its four neighbours; the gate away from the pieces.
+    for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = 0xF;
+    grid->AddEntrance(grid->GetSquare(3, 3));
+    park.SetGrid(std::move(grid));
+    // A 1 x 1 kicker: entry on the square corner, a top in the middle, an exit on the far corner.
+    kicker = PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
+                        {Vector3(0.5f, 0.5f, 1.0f), "skatenode 2 target air link dest=3 type=skate"},
+                        {Vector3(1, 1, 0), "skatenode 3 external link dest=1 type=walk"}});
+    stand = PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external line link dest=2 type=walk"},
+                       {Vector3(0.5f, 0.5f, 0), "skatenode 2 target buy_food action link dest=1 type=walk"}});
+    g_meshes = {{100, kicker.get()}, {101, stand.get()}};
+    CSkatableSection::SetSources({&TestMesh, &TestDefinition, &NoTerrain});
+    for (int i = 0; i < 4; ++i) {
+      g_defs[i] = ObjectDefinition();
+      g_defs[i].catalogNumber = static_cast<uint16_t>(i);
+      g_defs[i].mesh = i == 2 ? 101 : 100;
+      g_defs[i].footprint[0][0] = 1;
+      g_defs[i].cost = 700.0;
+      g_defs[i].operatingCost = 36.0f;
+      g_defs[i].useFee = 2.5f;
+    }
+    g_defs[1].type = CSkatableSection::kSponsorType;
+    std::snprintf(g_defs[0].name, sizeof(g_defs[0].name), "Kicker");
+  }
+  ~Pieces() override {
+    CSkatableSection::SetSources({nullptr, nullptr, nullptr});
+  }
+  template <typename T = CSkatableSection>
+  T* Make(int def, float x, float y, bool place = true) {
+    auto section = std::make_unique<T>();
+    T* raw = section.get();
+    COrientation frame;
+    frame.SetPosition(Vector3(x, y, 0.0f));
+    EXPECT_TRUE(raw->InitFromMesh(frame, g_defs[def].mesh, false));
+    raw->SetDefinition(&g_defs[def], true);
+    EXPECT_NE(park.RegisterNewObject(std::move(section)), 0u);
+    if (place) raw->Place();
+    return raw;
+  }
+  CGrid& Grid() { return *park.GetGrid(); }
+
+  // Everything a placement may touch, in plain values.
+  struct Snapshot {
+    std::vector<std::vector<uint32_t>> squareIds;
+    std::vector<std::set<uint32_t>> rings;
+    std::vector<uint32_t> components;
+    std::vector<uint32_t> placed;
+    size_t octreeObjects = 0;
+    bool operator==(const Snapshot& o) const {
+      return squareIds == o.squareIds && rings == o.rings && components == o.components && placed == o.placed &&
+             octreeObjects == o.octreeObjects;
+    }
+  };
+  Snapshot Take() {
+    Grid().UpdateComponents();
+    Snapshot s;
+    std::map<uint32_t, uint32_t> renumber;  // component ids are fresh per run: compare the partition
+    for (int i = 0; i < Grid().GetSquareCount(); ++i) {
+      CGridSquare* sq = Grid().GetSquareByIndex(i);
+      s.squareIds.push_back(sq->GetObjectIds());
+      std::set<uint32_t> ring;
+      const CSkatePathNode* n = sq;
+      do {
+        ring.insert(n->GetNodeId());
+        n = n->GetRingNext();
+      } while (n != sq);
+      s.rings.push_back(ring);
+      uint32_t c = sq->GetComponentId();
+      // Nodes this run did not reach keep older ids: they count as one "unreached" class.
+      if (c < Grid().GetFirstComponentId() || c >= Grid().GetNextComponentId()) c = CGraphNode::kNoComponent;
+      if (renumber.count(c) == 0) renumber[c] = static_cast<uint32_t>(renumber.size());
+      s.components.push_back(renumber[c]);
+    }
+    s.placed = GetPlacedSectionList();
+    s.octreeObjects = park.GetOctree().GetObjectCount();
+    return s;
+  }
+
+  CVerezIvor park;
+  std::unique_ptr<ShadedMesh> kicker;
+  std::unique_ptr<ShadedMesh> stand;
+};
+
+std::set<uint32_t> RingIds(const CSkatePathNode* node) {
+  std::set<uint32_t> out;
+  const CSkatePathNode* n = node;
+  do {
+    out.insert(n->GetNodeId());
+    n = n->GetRingNext();
+  } while (n != node);
+  return out;
+}
+
+TEST_F(Pieces, NodesJoinTheGridAndNeighboursIntoRings) {
+  CSkatableSection* a = Make(0, 2.0f, 2.0f);
+  ASSERT_EQ(a->GetPathNodes().size(), 3u);
+  ASSERT_EQ(a->GetPathLinks().size(), 3u);
+  const auto& n = a->GetPathNodes();
+  EXPECT_EQ(n[0]->GetPosition().x, 2.0f);
+  EXPECT_NEAR(a->GetPathLinks()[0].edge.difficulty, std::atan(1.0f / std::sqrt(0.5f)) * 0.63661975f, 1e-6f);
+  EXPECT_EQ(a->GetPathLinks()[2].edge.kind, kLinkWalk);
+  const uint32_t sq22 = Grid().GetSquare(2, 2)->GetNodeId();
+  const uint32_t sq33 = Grid().GetSquare(3, 3)->GetNodeId();
+  EXPECT_EQ(RingIds(n[0].get()), (std::set<uint32_t>{n[0]->GetNodeId(), sq22}));
+  EXPECT_EQ(RingIds(n[1].get()), (std::set<uint32_t>{n[1]->GetNodeId()}));
+  EXPECT_EQ(RingIds(n[2].get()), (std::set<uint32_t>{n[2]->GetNodeId(), sq33}));
+  EXPECT_EQ(a->GetFootprintSquares(), std::vector<int>{static_cast<int>(Grid().GetSquare(2, 2)->GetNodeId())});
+  // A second piece on the same square, 0.005 off: its top joins; its corners join the same rings
+  // once each (no double merge).
+  CSkatableSection* b = Make(0, 2.005f, 2.0f);
+  const auto& m = b->GetPathNodes();
+  EXPECT_EQ(RingIds(m[1].get()), (std::set<uint32_t>{n[1]->GetNodeId(), m[1]->GetNodeId()}));
+  EXPECT_EQ(RingIds(n[0].get()), (std::set<uint32_t>{n[0]->GetNodeId(), m[0]->GetNodeId(), sq22}));
+  EXPECT_EQ(n[0]->GetRingSize(), 3);
+  // The representative: a piece node over the square, the lower owner id among external ones.
+  EXPECT_EQ(Grid().GetSquare(2, 2)->GetRingRepresentative(), a->GetID() < b->GetID() ? n[0].get() : m[0].get());
+  // 0.02 off: nothing joins.
+  CSkatableSection* c = Make(0, 2.02f, 2.0f);
+  for (const auto& node : c->GetPathNodes()) EXPECT_EQ(node->GetRingSize(), 1);
+  EXPECT_EQ(FindNodeByID(m[1]->GetNodeId()), m[1].get());
+  EXPECT_EQ(FindNodeByID(sq22), Grid().GetSquare(2, 2));
+  EXPECT_EQ(FindNodeByID(CSkatePathNode::kNone), nullptr);
+}
+
+TEST_F(Pieces, InternalNodeRepresentsARingBeforeExternalAndSquare) {
+  // The stand's entry is external; a kicker whose internal top sits on the stand's entry corner.
+  auto top = PieceMesh({{Vector3(0, 0, 0), "skatenode 7 target grind"}});
+  g_meshes[102] = top.get();
+  g_defs[3].mesh = 102;
+  CSkatableSection* s = Make(2, 4.0f, 4.0f);
+  CSkatableSection* t = Make(3, 4.0f, 4.0f);
+  CSkatePathNode* square = Grid().GetSquare(4, 4);
+  EXPECT_EQ(square->GetRingSize(), 3);
+  EXPECT_EQ(square->GetRingRepresentative(), t->GetPathNodes()[0].get());
+  t->PickUp();
+  EXPECT_EQ(square->GetRingRepresentative(), s->GetPathNodes()[0].get());
+}
+
+TEST_F(Pieces, PlaceThenPickUpRestoresTheParkExactly) {
+  std::mt19937 rng(20);
+  std::uniform_int_distribution<int> cell(0, 6), def(0, 3), coin(0, 2);
+  std::vector<CSkatableSection*> pieces;
+  for (int round = 0; round < 60; ++round) {
+    // Change the park at random, then check one placement and pick-up against it.
+    if (!pieces.empty() && coin(rng) == 0) {
+      CSkatableSection* p = pieces[static_cast<size_t>(rng() % pieces.size())];
+      if (p->IsHeld()) p->Place(); else p->PickUp();
+    } else {
+      pieces.push_back(Make(def(rng) == 2 ? 2 : 0, static_cast<float>(cell(rng)), static_cast<float>(cell(rng))));
+    }
+    Snapshot unbought = Take();
+    CSkatableSection* probe = Make(def(rng), static_cast<float>(cell(rng)), static_cast<float>(cell(rng)), false);
+    const Snapshot before = Take();
+    // Held: the world files the new object, nothing else changes yet.
+    EXPECT_EQ(before.octreeObjects, unbought.octreeObjects + 1);
+    unbought.octreeObjects = before.octreeObjects;
+    EXPECT_TRUE(unbought == before);
+    probe->Place();
+    ASSERT_NE(probe->GetObstacle(), nullptr);
+    EXPECT_TRUE(park.GetOctree().Contains(probe->GetObstacle()));
+    EXPECT_FALSE(Take() == before);
+    probe->PickUp();
+    ASSERT_TRUE(Take() == before) << "round " << round;
+    pieces.push_back(probe);
+  }
+}
+
+TEST_F(Pieces, RunningCostOfOneParkDay) {
+  Make(0, 1.0f, 1.0f);
+  Make(1, 2.0f, 1.0f);                           // sponsor piece: booked to the sponsors
+  Make(0, 3.0f, 1.0f, false);                    // held: free
+  auto* fac = Make<CSkatableFacility>(2, 5.0f, 5.0f);
+  ParkState& state = park.GetParkState();
+  const double before = state.GetMoney();
+  // 90 real seconds are one park day at the default rate.
+  for (int i = 0; i < 180; ++i) park.UpdateObjects(0.5f);
+  EXPECT_NEAR(before - state.GetMoney(), 3 * 36.0, 1e-9);
+  EXPECT_NEAR(state.spentOnMaintenance, 36.0, 1e-9);
+  EXPECT_NEAR(state.contributedBySponsors, -36.0, 1e-9);
+  EXPECT_NEAR(state.spentOnFacilityOperation, 36.0, 1e-9);
+  EXPECT_GT(fac->GetFlashTimer(), -1.0f);
+}
+
+TEST_F(Pieces, NoDefinitionNoCostNoPopupNoValue) {
+  auto section = std::make_unique<CSkatableSection>();
+  CSkatableSection* raw = section.get();
+  ASSERT_TRUE(raw->InitFromMesh(COrientation(), 100, false));
+  EXPECT_NE(raw->GetFlags() & CGameObject::kNetworked, 0u);  // still ticks after the structure set-up
+  ASSERT_NE(park.RegisterNewObject(std::move(section)), 0u);
+  raw->Place();
+  const double before = park.GetMoney();
+  park.UpdateObjects(10.0f);
+  EXPECT_EQ(park.GetMoney(), before);
+  EXPECT_FALSE(raw->HasPopup());
+  EXPECT_EQ(raw->GetResaleValue(), 0.0);
+}
+
+TEST_F(Pieces, ResaleValues) {
+  park.GetClock().SetTime(3, 1, 12.0);
+  CSkatableSection* s = Make(0, 1.0f, 1.0f);
+  auto* f = Make<CSkatableFacility>(2, 4.0f, 4.0f);
+  EXPECT_DOUBLE_EQ(s->GetResaleValue(), 700.0);
+  for (int i = 0; i < 20; ++i) f->Use();
+  EXPECT_NEAR(f->GetResaleValue(), 700.0 * std::exp(-1.0), 1e-9);
+  s->AddUsage(90.0f);
+  f->AddUsage(90.0f);  // skating usage does not wear a facility
+  park.GetClock().SetTime(4, 3, 12.0);  // nine days later
+  EXPECT_NEAR(s->GetResaleValue(), 700.0 * std::exp(-9.0 / 7.0) * std::exp(-0.5), 1e-9);
+  EXPECT_NEAR(f->GetResaleValue(), 700.0 * std::exp(-9.0 / 7.0) * std::exp(-1.0), 1e-9);
+  park.GetClock().SetTime(2, 1, 12.0);  // before the purchase: as on the day itself
+  EXPECT_NEAR(s->GetResaleValue(), 700.0 * std::exp(-0.5), 1e-9);
+  EXPECT_FALSE(Make(1, 6.0f, 6.0f)->HasPopup());
+  EXPECT_TRUE(s->HasPopup());
+}
+
+TEST_F(Pieces, FacilityFeesOneValueEverywhere) {
+  auto* f = Make<CSkatableFacility>(2, 4.0f, 4.0f);
+  EXPECT_EQ(f->GetUseFee(), 2.5f);
+  f->SetUseFee(1.75f);
+  EXPECT_EQ(f->Use(), 1.75f);
+  f->SetUseFee(-3.0f);
+  EXPECT_EQ(f->Use(), 0.0f);
+  EXPECT_EQ(f->GetUseCount(), 2u);
+  EXPECT_EQ(f->GetRevenue(), 1.75);
+  EXPECT_EQ(std::string(f->GetInfoString()), "<Skatable Facility>");
+}
+
+TEST_F(Pieces, QueriesOverPlacedNodes) {
+  CSkatableSection* a = Make(0, 0.0f, 0.0f);
+  CSkatableSection* b = Make(0, 0.005f, 0.0f);  // tops share a ring
+  CSkatableSection* shop = Make(2, 5.0f, 5.0f);
+  // Components as a search would leave them: the entrance and the kickers' rings in 7, the stand in 8.
+  for (int i = 0; i < Grid().GetSquareCount(); ++i) Grid().GetSquareByIndex(i)->componentId = 7;
+  for (CSkatableSection* piece : {a, b})
+    for (const auto& node : piece->GetPathNodes()) node->GetRingRepresentative()->componentId = 7;
+  for (const auto& node : shop->GetPathNodes()) node->GetRingRepresentative()->componentId = 8;
+  std::vector<CSkatePathNode*> targets;
+  CSkatePathNode* entry = Grid().GetSquare(0, 0)->GetRingRepresentative();
+  FindTargetNodes(targets, entry, 1);
+  ASSERT_EQ(targets.size(), 1u);  // one ring, listed once
+  EXPECT_TRUE(targets[0] == a->GetPathNodes()[1].get() || targets[0] == b->GetPathNodes()[1].get());
+  targets.clear();
+  FindTargetNodes(targets, entry, 9);
+  EXPECT_TRUE(targets.empty());  // another component
+  shop->GetPathNodes()[1]->componentId = 7;
+  FindTargetNodes(targets, entry, 9);
+  ASSERT_EQ(targets.size(), 1u);
+  EXPECT_EQ(targets[0], shop->GetPathNodes()[1].get());
+  entry->componentId = CGraphNode::kNoComponent;
+  targets.clear();
+  FindTargetNodes(targets, entry, 9);
+  EXPECT_TRUE(targets.empty());
+  entry->componentId = 7;
+  targets.clear();
+  FindTargetNodes(targets, entry, 7);
+  EXPECT_TRUE(targets.empty());
+  std::vector<const SectionLink*> links;
+  FindLinksNear(links, Vector3(0.25f, 0.25f, 0.5f), 0.01f, kLinkSkateToTop);
+  EXPECT_EQ(links.size(), 2u);  // both pieces' climbs pass through the point
+  links.clear();
+  FindLinksNear(links, Vector3(0.25f, 0.25f, 0.5f), 0.01f, kLinkGrindLeft);
+  EXPECT_TRUE(links.empty());
+  // Reference: every candidate of the 3 x 3 squares, connected ones only, nearest first.
+  const Vector3 p(0.45f, 0.5f, 0.9f);
+  CSkatePathNode* expected = nullptr;
+  float best = 1e30f;
+  std::vector<CSkatePathNode*> candidates;
+  for (int c = 0; c <= 1; ++c)
+    for (int r = 0; r <= 1; ++r) candidates.push_back(Grid().GetSquare(c, r));
+  for (CSkatableSection* piece : {a, b})
+    for (const auto& node : piece->GetPathNodes()) candidates.push_back(node->GetRingRepresentative());
+  for (CSkatePathNode* n : candidates) {
+    const bool square = !n->IsPieceNode();
+    if (square && !Grid().IsCornerWalkable(*static_cast<CGridSquare*>(n))) continue;
+    if (!Grid().IsConnected(*n)) continue;
+    const Vector3 d = n->GetPosition() - p;
+    const float d2 = d.x * d.x + d.y * d.y + d.z * d.z;
+    if (d2 < best) best = d2, expected = n;
+  }
+  ASSERT_NE(expected, nullptr);
+  EXPECT_EQ(FindNearestNode(p), expected);
+  EXPECT_TRUE(expected->IsPieceNode());  // the top, 0.14 away, before any corner
+  EXPECT_EQ(FindNearestNode(Vector3(-3.0f, 0.5f, 0.0f)), nullptr);
+}
+
+std::vector<uint8_t> SaveOf(const CSkatableSection& s) {
+  std::vector<uint8_t> out;
+  s.Save(out);
+  return out;
+}
+
+TEST_F(Pieces, SavedRecordsRoundTripAndRefuseDamage) {
+  CSkatableSection* s = Make(0, 1.0f, 2.0f);
+  s->Rotate(90.0f);
+  s->AddUsage(12.5f);
+  s->SetSponsorshipIndex(2);
+  auto* f = Make<CSkatableFacility>(2, 4.0f, 4.0f);
+  f->Use();
+  f->SetUseFee(9.0f);  // the saved fee wins over the catalog's
+  uint32_t number = 0;
+  s->NumberLinks(number);
+  for (CSkatableSection* piece : {static_cast<CSkatableSection*>(s), static_cast<CSkatableSection*>(f)}) {
+    const std::vector<uint8_t> saved = SaveOf(*piece);
+    std::vector<uint8_t> gridBlock;
+    Grid().Save(gridBlock);
+    const uint32_t id = piece->GetID();
+    // Every cut-short record is refused, and refused without leaving anything in the world.
+    for (size_t n = 0; n < saved.size(); ++n) {
+      ASSERT_EQ(CSkatableSection::LoadRecord(saved.data(), n, nullptr), 0u) << n;
+    }
+    // The id is taken while the original lives.
+    EXPECT_EQ(CSkatableSection::LoadRecord(saved.data(), saved.size(), nullptr), 0u);
+    park.RemoveObject(id);
+    park.UpdateObjects(0.0f);
+    ASSERT_EQ(park.GetObjectByID(id), nullptr);
+    // A game loads the grid block (with the squares' rings) before the objects.
+    size_t gridRead = 0;
+    ASSERT_TRUE(Grid().Load(gridBlock.data(), gridBlock.size(), &gridRead));
+    size_t consumed = 0;
+    ASSERT_EQ(CSkatableSection::LoadRecord(saved.data(), saved.size(), &consumed), id);
+    EXPECT_EQ(consumed, saved.size());
+    auto* loaded = dynamic_cast<CSkatableSection*>(park.GetObjectByID(id));
+    ASSERT_NE(loaded, nullptr);
+    loaded->ResolveNodeLinks();
+    Grid().ResolveRings();
+    CSkatableSection::CloseLoadedRings();
+    loaded->ResolveLinkRecords();
+    EXPECT_EQ(loaded->GetPathNodes()[0]->GetRingSize(), 2);
+    const std::vector<uint8_t> again = SaveOf(*loaded);
+    ASSERT_EQ(again.size(), saved.size());
+    for (size_t i = 0; i < saved.size(); ++i) ASSERT_EQ(again[i], saved[i]) << "byte " << i;
+    EXPECT_EQ(GetPlacedSectionList().back(), id);
+  }
+}
+
+TEST_F(Pieces, CorruptRecordsFailCleanly) {
+  CSkatableSection* s = Make(0, 1.0f, 2.0f);
+  std::vector<uint8_t> saved = SaveOf(*s);
+  park.RemoveObject(s->GetID());
+  park.UpdateObjects(0.0f);
+  const size_t objects = park.GetObjectCount();
+  auto refused = [&](std::vector<uint8_t> bad) {
+    return CSkatableSection::LoadRecord(bad.data(), bad.size(), nullptr) == 0 && park.GetObjectCount() == objects;
+  };
+  // Markers: after the fixed fields (1 + 4 + 4 + 4 + 1 + 48 + 2 + 4 + 100 + 8 = 176).
+  std::vector<uint8_t> bad = saved;
+  bad[176] ^= 1;
+  EXPECT_TRUE(refused(bad));
+  bad = saved;
+  bad[saved.size() - 3 * 20 - 8] ^= 0x80;  // the link marker
+  EXPECT_TRUE(refused(bad));
+  bad = saved;
+  le::WriteU32(&bad[1], 2);  // unknown version
+  EXPECT_TRUE(refused(bad));
+  bad = saved;
+  bad[0] = 2;  // unknown kind
+  EXPECT_TRUE(refused(bad));
+  bad = saved;
+  le::WriteU16(&bad[62], 3999);  // a definition that no longer exists
+  EXPECT_TRUE(refused(bad));
+  bad = saved;
+  le::WriteU32(&bad[180], 0x7FFFFFFF);  // node count past the data
+  EXPECT_TRUE(refused(bad));
+  // A version-0 record has no sponsorship index and loads with none.
+  std::vector<uint8_t> v0(saved.begin(), saved.begin() + 1);
+  le::PutU32(v0, 0);
+  v0.insert(v0.end(), saved.begin() + 9, saved.end());
+  const uint32_t id = CSkatableSection::LoadRecord(v0.data(), v0.size(), nullptr);
+  ASSERT_NE(id, 0u);
+  EXPECT_EQ(GetPlacedSection(id)->GetSponsorshipIndex(), -1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Pieces, FacilityRecordKeepsItsFeeAndRefusesOtherVersions) {
+  auto* f = Make<CSkatableFacility>(2, 4.0f, 4.0f);
+  f->SetUseFee(9.0f);
+  f->Use();
+  std::vector<uint8_t> saved;
+  f->Save(saved);
+  const uint32_t id = f->GetID();
+  park.RemoveObject(id);
+  park.UpdateObjects(0.0f);
+  g_defs[2].useFee = 1.0f;  // the catalog changed since the game was saved
+  std::vector<uint8_t> bad = saved;
+  le::WriteU32(&bad[saved.size() - 20], 1);  // facility version
+  EXPECT_EQ(CSkatableSection::LoadRecord(bad.data(), bad.size(), nullptr), 0u);
+  EXPECT_EQ(park.GetObjectByID(id), nullptr);
+  ASSERT_EQ(CSkatableSection::LoadRecord(saved.data(), saved.size(), nullptr), id);
+  auto* loaded = dynamic_cast<CSkatableFacility*>(park.GetObjectByID(id));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->GetUseFee(), 9.0f);
+  EXPECT_EQ(loaded->GetUseCount(), 1u);
+  EXPECT_EQ(loaded->GetRevenue(), 9.0);
+}
+
+TEST_F(Pieces, TerrainChargesNothingAndIsNeverHeld) {
+  auto terrain = std::make_unique<CSkatableSection>();
+  CSkatableSection* raw = terrain.get();
+  ASSERT_TRUE(raw->InitFromMeshData(COrientation(), kicker.get(), -1, true));
+  raw->SetDefinition(&g_defs[0], true);
+  ASSERT_NE(park.RegisterNewObject(std::move(terrain)), 0u);
+  EXPECT_FALSE(raw->IsHeld());
+  raw->AddUsage(5.0f);
+  EXPECT_EQ(raw->GetUsage(), 0.0f);
+  const double before = park.GetMoney();
+  park.UpdateObjects(10.0f);
+  EXPECT_EQ(park.GetMoney(), before);
+  raw->PickUp();  // the terrain stays down
+  EXPECT_FALSE(raw->IsHeld());
+}
+
+}  // namespace
