@@ -290,7 +290,8 @@ uint16_t CSoftwareRasterizer::Fogged(uint16_t colour, uint16_t fog, int level) {
   uint16_t out = 0;
   for (int shift : {10, 5, 0}) {
     const int c = (colour >> shift) & 31, f = (fog >> shift) & 31;
-    out |= static_cast<uint16_t>((c + ((f - c) * level + (kFogLevels - 1) / 2) / (kFogLevels - 1)) << shift);
+    out |= static_cast<uint16_t>(((c * (kFogLevels - 1 - level) + f * level + (kFogLevels - 1) / 2) / (kFogLevels - 1))
+                                 << shift);
   }
   return out;
 }
