@@ -230,7 +230,11 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
     for (CBoundedObject* object : m_visible) object->Render(view);
     // Terrain sections drawn through vertex buffers come with the mesh-section work; neither back end
     // offers vertex buffers, so the terrain is drawn as whole instances.
-    for (CMeshInstance* instance : m_terrainView) view->DrawMesh(instance);
+    for (CMeshInstance* instance : m_terrainView) {
+      view->DrawMesh(instance);
+      // The visibility pass lists the faces afresh every frame.
+      instance->ResetPartialDrawLists();
+    }
     if (hardware) {
       if (CWorldEffects* effects = m_world.GetEffects()) effects->Render(view);
       view->EnableAlphaSorting(false);

@@ -8,6 +8,7 @@
 
 #include "platform/Platform.h"
 #include "render/BitmapImage.h"
+#include "render/SoftwarePalette.h"
 #include "render/SoftwareTexture.h"
 #include "render/SoftwareTextureStore.h"
 #include "render/Texture.h"
@@ -201,6 +202,12 @@ void CSoftwareRasterizer::Queue(const ScreenVertex* v[3], CTexture* texture) {
     if ((i0 ^ i1) >= 8 || (i2 ^ i1) >= 8) q.mode |= kModeShaded;
     if (seeThrough) q.mode |= kModeKeyed | kModeTextured;
   }
+  q.fog = 0;
+  if (m_fogEnabled) {
+    // The top byte of the specular word is how much of the surface shows (255: no fog).
+    const int hidden = 3 * 255 - static_cast<int>((v[0]->specular >> 24) + (v[1]->specular >> 24) + (v[2]->specular >> 24));
+    q.fog = static_cast<uint8_t>((hidden * (kFogLevels - 1) + 3 * 127) / (3 * 255));
+  }
   queue->push_back(q);
 }
 
@@ -241,14 +248,13 @@ void CSoftwareRasterizer::DrawQueued(const QueuedTriangle& t, bool zWrite) {
   // A texture that cannot be converted (no pixels, no file) is drawn in its vertex colour.
   if (!copy) mode = 0;
   FillState& state = m_filler.GetState();
-  const CSoftwarePalette& palette = m_store->GetPalette();
   const int level = std::clamp(static_cast<int>(v[0].intensity) / 8, 0, 31);
-  state.lightTable = palette.GetLightTable(level);
-  state.lightTables = palette.GetLightTables();
+  state.lightTables = LightTablesFor(t.fog);
+  state.lightTable = state.lightTables + level * CSoftwarePalette::kColours;
   const float width = copy ? static_cast<float>(copy->GetWidth()) : 0.0f;
   const float height = copy ? static_cast<float>(copy->GetHeight()) : 0.0f;
   if (mode == 0 && !copy) {
-    state.flatColour = To555(t.colour);
+    state.flatColour = Fogged(To555(t.colour), m_fogColour, t.fog);
   } else if (mode == 0) {
     // A tiny textured triangle: one texel, from the middle of its texture coordinates.
     const float u = (v[0].u + v[1].u + v[2].u) * width / 3, vv = (v[0].v + v[1].v + v[2].v) * height / 3;
@@ -271,6 +277,38 @@ void CSoftwareRasterizer::DrawQueued(const QueuedTriangle& t, bool zWrite) {
   m_filler.SetFiller(entry.filler, entry.attributes);
   m_filler.SetSpanBuffer(t.depthMode == ZBufferMode::kOff ? nullptr : &m_spans, zWrite);
   m_filler.DrawTriangle(v[0], v[1], v[2], !t.culling);
+}
+
+void CSoftwareRasterizer::SetFogColour(uint32_t colour) {
+  const uint16_t fog = To555(colour);
+  if (fog != m_fogColour) m_fogPalette = nullptr;
+  m_fogColour = fog;
+}
+
+uint16_t CSoftwareRasterizer::Fogged(uint16_t colour, uint16_t fog, int level) {
+  if (level <= 0) return colour;
+  uint16_t out = 0;
+  for (int shift : {10, 5, 0}) {
+    const int c = (colour >> shift) & 31, f = (fog >> shift) & 31;
+    out |= static_cast<uint16_t>(((c * (kFogLevels - 1 - level) + f * level + (kFogLevels - 1) / 2) / (kFogLevels - 1))
+                                 << shift);
+  }
+  return out;
+}
+
+const uint16_t* CSoftwareRasterizer::LightTablesFor(int fog) {
+  const CSoftwarePalette& palette = m_store->GetPalette();
+  if (fog <= 0) return palette.GetLightTables();
+  constexpr size_t kLevelSize = static_cast<size_t>(CSoftwarePalette::kLevels) * CSoftwarePalette::kColours;
+  // Rebuilt after a fog colour change or a new palette: a few hundred thousand blends, once.
+  if (m_fogPalette != &palette || m_fogTables.empty()) {
+    m_fogTables.resize((kFogLevels - 1) * kLevelSize);
+    const uint16_t* lit = palette.GetLightTables();
+    for (int f = 1; f < kFogLevels; ++f)
+      for (size_t i = 0; i < kLevelSize; ++i) m_fogTables[(f - 1) * kLevelSize + i] = Fogged(lit[i], m_fogColour, f);
+    m_fogPalette = &palette;
+  }
+  return m_fogTables.data() + (std::min(fog, kFogLevels - 1) - 1) * kLevelSize;
 }
 
 void CSoftwareRasterizer::DrawLines(ScreenVertex* vertices, uint32_t vertexCount, const uint16_t* indices,
@@ -365,10 +403,12 @@ bool CSoftwareRasterizer::LoadTexture(CTexture* texture, uint32_t) {
 
 bool CSoftwareRasterizer::LoadTextureCache(const char* prefix, int detail) {
   ReleaseAllTextures();
+  m_fogPalette = nullptr;  // the fog tables follow the palette
   return m_store->LoadCached(prefix, detail);
 }
 
 bool CSoftwareRasterizer::CacheSoftwareTextures(const std::vector<CTexture*>& textures, const char* prefix) {
   ReleaseAllTextures();
+  m_fogPalette = nullptr;
   return m_store->CacheSoftwareTextures(textures, prefix);
 }

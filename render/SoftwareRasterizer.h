@@ -1,7 +1,8 @@
 // CSoftwareRasterizer: the back end that draws without a 3D card into a 15-bit (x1r5g5b5) frame
 // image held in memory and shows it through the platform's frame presenter. Triangles are
 // queued during a scene and filled at its end: large ones nearest first, then the rest in
-// submission order, then the see-through ones.
+// submission order, then the see-through ones. Fog is one level a triangle, taken from its
+// corners' fog factors, through light tables blended towards the fog colour.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include "render/SpanBuffer.h"
 #include "render/TriangleFiller.h"
 
+class CSoftwarePalette;
 class CSoftwareTexture;
 class CSoftwareTextureStore;
 
@@ -25,6 +27,8 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   static constexpr size_t kMaxTranslucent = 3000;
   // Triangles whose bounding box covers fewer pixels are filled with one colour.
   static constexpr int32_t kTinyArea = 49;
+  // Fog strengths a triangle can take (level 0 is no fog).
+  static constexpr int kFogLevels = 16;
 
   // Drawing-mode bits of a queued triangle (0: one flat colour).
   static constexpr uint8_t kModeKeyed = 2;
@@ -76,6 +80,8 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   void SetZWrite(bool on) override { m_zWrite = on; }
   void SetZBufferMode(ZBufferMode mode, bool preferWBuffer) override { m_depthMode = mode; }
   void SetClipping(bool on) override { m_drawingEnabled = on; }
+  void SetFogEnable(bool on) override { m_fogEnabled = on; }
+  void SetFogColour(uint32_t colour) override;
   void SetOption41(bool on) override { m_statisticsShown = on; }
   void ReleaseAllTextures() override;
   bool IsWindowed() override { return m_windowed; }
@@ -114,6 +120,7 @@ class CSoftwareRasterizer : public CRasterizerInterface {
     bool zWrite;
     ZBufferMode depthMode;
     uint8_t mode;
+    uint8_t fog;  // 0 .. kFogLevels - 1
     int32_t area;
   };
 
@@ -123,6 +130,9 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   CSoftwareTexture* ConvertedCopy(CTexture* texture);
   void DrawLine(int x0, int y0, int x1, int y1, uint16_t colour);
   uint16_t* Row(int y) const;
+  // The 32 light tables of the fog level (level 0: the palette's own).
+  const uint16_t* LightTablesFor(int fog);
+  static uint16_t Fogged(uint16_t colour, uint16_t fog, int level);
 
   CSoftwareTextureStore* m_store;
   CImageRef m_frame;
@@ -137,6 +147,10 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   bool m_zWrite = true;
   bool m_clamp = false;
   ZBufferMode m_depthMode = ZBufferMode::kZBuffer;
+  bool m_fogEnabled = false;
+  uint16_t m_fogColour = 0;
+  std::vector<uint16_t> m_fogTables;  // levels 1 .. kFogLevels - 1, built when first needed
+  const CSoftwarePalette* m_fogPalette = nullptr;  // the palette the fog tables were built from
   int64_t m_screenArea = 0;
   std::vector<QueuedTriangle> m_normal, m_large, m_translucent;
   std::vector<CTexture*> m_registered;  // textures whose device pointer is one of our copies

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "render/SoftwareRasterizer.h"
 #include "render/SoftwareTextureStore.h"
 #include "render/Texture.h"
@@ -176,4 +177,65 @@ TEST(SoftwareBackEnd, StatisticsLineAndCountsOfAFrame) {
   for (int y = 0; y < 7; ++y)
     for (int x = 0; x < 64; ++x) green += Pixel(b.r, x, y) == 0x03E0;
   EXPECT_GT(green, 20) << "the line is drawn in green below 1201 triangles";
+}
+
+TEST(SoftwareBackEnd, FogDepthModeOffAndBadCoordinates) {
+  // Fog: the top byte of the specular word is how much of the surface shows.
+  BackEnd b;
+  b.r.SetFogColour(0xFF0000F8);
+  ScreenVertex v[6] = {SV(2, 2, 0xFFF80000), SV(20, 2, 0xFFF80000), SV(2, 20, 0xFFF80000),
+                       SV(30, 2, 0xFFF80000), SV(48, 2, 0xFFF80000), SV(30, 20, 0xFFF80000)};
+  for (int i = 3; i < 6; ++i) v[i].specular = 0x00000000;  // wholly fogged
+  const uint16_t both[6] = {0, 1, 2, 3, 4, 5};
+  b.r.DrawTriangles(v, 6, both, 2, nullptr, nullptr, 1.0f);
+  b.r.EndScene();
+  EXPECT_EQ(0x7C00, Pixel(b.r, 4, 4)) << "fog off: the triangle's own colour";
+  EXPECT_EQ(0x7C00, Pixel(b.r, 32, 4));
+  b.r.SetFogEnable(true);
+  v[3].specular = v[4].specular = 0x00000000, v[5].specular = 0xFF000000;  // two thirds fogged
+  b.r.Clear(true, true, 0);
+  b.r.BeginScene(nullptr, 0);
+  b.r.DrawTriangles(v, 6, both, 2, nullptr, nullptr, 1.0f);
+  b.r.EndScene();
+  EXPECT_EQ(0x7C00, Pixel(b.r, 4, 4));
+  EXPECT_EQ((10 << 10) | 21, Pixel(b.r, 32, 4)) << "level 10 of 15: red 31 -> 10, blue 0 -> 21";
+
+  // Depth mode 0: neither tested nor recorded. Drawn nearest first: the red one records its
+  // spans, the farther green one ignores them and paints over, the farthest blue one is tested
+  // against red's spans and hidden.
+  BackEnd d;
+  d.Triangle(SV(0, 0, 0xFFFF0000, 0.5f), SV(30, 0, 0xFFFF0000, 0.5f), SV(0, 30, 0xFFFF0000, 0.5f));
+  d.r.SetZBufferMode(ZBufferMode::kOff, false);
+  d.Triangle(SV(0, 0, 0xFF00FF00, 0.1f), SV(30, 0, 0xFF00FF00, 0.1f), SV(0, 30, 0xFF00FF00, 0.1f));
+  d.r.SetZBufferMode(ZBufferMode::kZBuffer, false);
+  d.Triangle(SV(0, 0, 0xFF0000FF, 0.05f), SV(30, 0, 0xFF0000FF, 0.05f), SV(0, 30, 0xFF0000FF, 0.05f));
+  d.r.EndScene();
+  EXPECT_EQ(0x03E0, Pixel(d.r, 5, 5));
+
+  // A texture coordinate beyond any texture's reach is logged once per corner and drawn as 0.
+  BackEnd t;
+  auto tex = Checker("bad", 0xFFF80000, 0xFF0000F8);
+  std::vector<std::string> log;
+  plat::DebugSink old = plat::SetDebugSink([&](const char* text) { log.push_back(text); });
+  t.Triangle(SV(0, 0, 0xFFFFFFFF, 1, 1e9f, 0), SV(40, 0, 0xFFFFFFFF, 1, 1, 0), SV(0, 40, 0xFFFFFFFF, 1, 0, 1), tex.get());
+  t.r.EndScene();
+  plat::SetDebugSink(old);
+  ASSERT_EQ(1u, log.size());
+  EXPECT_EQ("Bad Texture U.\n", log[0]);
+}
+
+TEST(SoftwareBackEnd, StatisticsTextTurnsRedAt1201DrawnTriangles) {
+  for (uint32_t drawn : {1200u, 1201u}) {
+    BackEnd b;
+    for (uint32_t i = 0; i < drawn; ++i) b.Triangle(SV(60, 40), SV(62, 40), SV(60, 42));
+    b.r.EndScene();
+    b.r.SetOption41(true);
+    b.r.Clear(false, true, 0);
+    b.r.PresentFrame();
+    int red = 0, green = 0;
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 64; ++x) red += Pixel(b.r, x, y) == 0x7C00, green += Pixel(b.r, x, y) == 0x03E0;
+    EXPECT_EQ(drawn < 1201, green > 20) << drawn;
+    EXPECT_EQ(drawn >= 1201, red > 20) << drawn;
+  }
 }
