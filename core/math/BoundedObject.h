@@ -12,6 +12,7 @@ class CSceneDrawInterface;
 class CMeshInstance;
 class COctree;
 struct COctreeNode;
+struct OctreeListEntry;
 
 class CBoundedObject {
  public:
@@ -53,10 +54,10 @@ class CBoundedObject {
   // The display name of a named flag bit ("Collider Object", "Renderable", ...); null for others.
   static const char* FlagName(uint32_t bit);
 
-  // One cell that lists the object and where in that cell's list it sits.
+  // One cell that lists the object and the object's entry in that cell's list.
   struct CellRef {
     COctreeNode* cell;
-    uint32_t slot;
+    OctreeListEntry* entry;
   };
 
   CBoundedObject() = default;

@@ -90,12 +90,13 @@ std::vector<CBoundedObject*> COctree::TakeAllObjects() {
 }
 
 void COctree::UnfileAll(COctreeNode* cell) {
-  for (CBoundedObject* object : cell->objects) {
+  while (OctreeListEntry* entry = cell->objects.First()) {
+    CBoundedObject* object = entry->object;
     object->ClearBoundFlags(CBoundedObject::kFiled);
     object->m_cellRefs.clear();
     object->m_octree = nullptr;
+    EraseFromCell(cell, entry);
   }
-  cell->objects.clear();
   for (COctreeNode* child : cell->children)
     if (child != nullptr) UnfileAll(child);
 }
@@ -241,27 +242,20 @@ void COctree::FileToDepth(COctreeNode* cell, CBoundedObject* object, int levels)
 void COctree::AddToCell(COctreeNode* cell, CBoundedObject* object) {
   // Objects at the root are met by every query; many of them mean a root box that is too small.
   if (cell->parent == nullptr) DebugPrintf("Ojbect added to root\n");
-  object->m_cellRefs.push_back({cell, static_cast<uint32_t>(cell->objects.size())});
-  cell->objects.push_back(object);
+  // The newest object comes first, so a first-hit ray within one cell finds the latest arrival.
+  OctreeListEntry* entry = m_entries.Take(object);
+  cell->objects.PushFront(entry);
+  object->m_cellRefs.push_back({cell, entry});
 }
 
-void COctree::EraseFromCell(COctreeNode* cell, uint32_t slot) {
-  const uint32_t last = static_cast<uint32_t>(cell->objects.size() - 1);
-  CBoundedObject* moved = cell->objects[last];
-  cell->objects[slot] = moved;
-  cell->objects.pop_back();
-  if (slot == last) return;
-  for (CBoundedObject::CellRef& ref : moved->m_cellRefs) {
-    if (ref.cell == cell && ref.slot == last) {
-      ref.slot = slot;
-      return;
-    }
-  }
+void COctree::EraseFromCell(COctreeNode* cell, OctreeListEntry* entry) {
+  cell->objects.Erase(entry);
+  m_entries.Give(entry);
 }
 
 void COctree::DropRef(CBoundedObject* object, size_t refIndex) {
   std::vector<CBoundedObject::CellRef>& refs = object->m_cellRefs;
-  EraseFromCell(refs[refIndex].cell, refs[refIndex].slot);
+  EraseFromCell(refs[refIndex].cell, refs[refIndex].entry);
   refs[refIndex] = refs.back();
   refs.pop_back();
 }
@@ -332,8 +326,10 @@ void COctree::CoarsenCell(COctreeNode* cell, uint32_t limit) {
 
 void COctree::MoveUp(COctreeNode* cell) {
   COctreeNode* parent = cell->parent;
-  const std::vector<CBoundedObject*> objects = cell->objects;
-  for (CBoundedObject* object : objects) {
+  // Each object drops its own entry here and no other, so the walk fetches the next one first.
+  for (OctreeListEntry *entry = cell->objects.First(), *next = nullptr; entry != nullptr; entry = next) {
+    next = cell->objects.After(entry);
+    CBoundedObject* object = entry->object;
     bool inParent = false;
     for (size_t i = object->m_cellRefs.size(); i-- > 0;) {
       COctreeNode* at = object->m_cellRefs[i].cell;

@@ -64,14 +64,19 @@ Set Unique(const std::vector<CBoundedObject*>& list) {
   return s;
 }
 
-// Each reference names a cell listing the object at that slot and each listing has its reference;
-// unless the tree was coarsened, no empty childless cell survives below the root.
+// Each reference names a cell listing the object at that entry and each listing has its reference;
+// the list's links agree both ways; unless the tree was coarsened, no empty childless cell survives
+// below the root.
 size_t CheckCells(const COctreeNode* cell, const COctree& tree, bool noDeadCells) {
-  for (uint32_t slot = 0; slot < cell->objects.size(); ++slot) {
-    const std::vector<CBoundedObject::CellRef>& refs = cell->objects[slot]->GetCellRefs();
-    EXPECT_TRUE(tree.Contains(cell->objects[slot]));
-    EXPECT_EQ(std::count_if(refs.begin(), refs.end(), [&](auto& r) { return r.cell == cell && r.slot == slot; }), 1);
+  size_t walked = 0;
+  for (OctreeListEntry* entry = cell->objects.First(); entry != nullptr; entry = cell->objects.After(entry)) {
+    ++walked;
+    const std::vector<CBoundedObject::CellRef>& refs = entry->object->GetCellRefs();
+    EXPECT_TRUE(tree.Contains(entry->object));
+    EXPECT_EQ(entry->next->prev, entry);
+    EXPECT_EQ(std::count_if(refs.begin(), refs.end(), [&](auto& r) { return r.cell == cell && r.entry == entry; }), 1);
   }
+  EXPECT_EQ(walked, cell->objects.size());
   if (noDeadCells && cell->parent != nullptr) {
     EXPECT_TRUE(!cell->objects.empty() || cell->HasChildren());
   }
