@@ -12,7 +12,6 @@ class CSceneDrawInterface;
 class CMeshInstance;
 class COctree;
 struct COctreeNode;
-struct OctreeListEntry;
 
 class CBoundedObject {
  public:
@@ -54,10 +53,10 @@ class CBoundedObject {
   // The display name of a named flag bit ("Collider Object", "Renderable", ...); null for others.
   static const char* FlagName(uint32_t bit);
 
-  // One cell that lists the object and the object's entry in that cell's list.
+  // One cell that lists the object and the object's slot in that cell's list.
   struct CellRef {
     COctreeNode* cell;
-    OctreeListEntry* entry;
+    uint32_t slot;
   };
 
   CBoundedObject() = default;

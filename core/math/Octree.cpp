@@ -90,13 +90,12 @@ std::vector<CBoundedObject*> COctree::TakeAllObjects() {
 }
 
 void COctree::UnfileAll(COctreeNode* cell) {
-  while (OctreeListEntry* entry = cell->objects.First()) {
-    CBoundedObject* object = entry->object;
+  for (CBoundedObject* object : cell->objects) {
     object->ClearBoundFlags(CBoundedObject::kFiled);
     object->m_cellRefs.clear();
     object->m_octree = nullptr;
-    EraseFromCell(cell, entry);
   }
+  cell->objects.Clear();
   for (COctreeNode* child : cell->children)
     if (child != nullptr) UnfileAll(child);
 }
@@ -243,19 +242,26 @@ void COctree::AddToCell(COctreeNode* cell, CBoundedObject* object) {
   // Objects at the root are met by every query; many of them mean a root box that is too small.
   if (cell->parent == nullptr) DebugPrintf("Ojbect added to root\n");
   // The newest object comes first, so a first-hit ray within one cell finds the latest arrival.
-  OctreeListEntry* entry = m_entries.Take(object);
-  cell->objects.PushFront(entry);
-  object->m_cellRefs.push_back({cell, entry});
+  object->m_cellRefs.push_back({cell, cell->objects.PushFront(object)});
 }
 
-void COctree::EraseFromCell(COctreeNode* cell, OctreeListEntry* entry) {
-  cell->objects.Erase(entry);
-  m_entries.Give(entry);
+void COctree::EraseFromCell(COctreeNode* cell, uint32_t slot) {
+  cell->objects.Erase(slot);
+  if (!cell->objects.WantsCompacting()) return;
+  // An object is listed once per cell, so its reference to this cell is the one to move.
+  cell->objects.Compact([cell](CBoundedObject* moved, uint32_t from, uint32_t to) {
+    for (CBoundedObject::CellRef& ref : moved->m_cellRefs) {
+      if (ref.cell == cell && ref.slot == from) {
+        ref.slot = to;
+        return;
+      }
+    }
+  });
 }
 
 void COctree::DropRef(CBoundedObject* object, size_t refIndex) {
   std::vector<CBoundedObject::CellRef>& refs = object->m_cellRefs;
-  EraseFromCell(refs[refIndex].cell, refs[refIndex].entry);
+  EraseFromCell(refs[refIndex].cell, refs[refIndex].slot);
   refs[refIndex] = refs.back();
   refs.pop_back();
 }
@@ -326,10 +332,9 @@ void COctree::CoarsenCell(COctreeNode* cell, uint32_t limit) {
 
 void COctree::MoveUp(COctreeNode* cell) {
   COctreeNode* parent = cell->parent;
-  // Each object drops its own entry here and no other, so the walk fetches the next one first.
-  for (OctreeListEntry *entry = cell->objects.First(), *next = nullptr; entry != nullptr; entry = next) {
-    next = cell->objects.After(entry);
-    CBoundedObject* object = entry->object;
+  // Dropping references may compact this cell's list, so the walk goes over a copy.
+  const std::vector<CBoundedObject*> objects(cell->objects.begin(), cell->objects.end());
+  for (CBoundedObject* object : objects) {
     bool inParent = false;
     for (size_t i = object->m_cellRefs.size(); i-- > 0;) {
       COctreeNode* at = object->m_cellRefs[i].cell;

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "core/math/Box.h"
-#include "core/math/OctreeEntryPool.h"
 #include "core/math/OctreeNode.h"
 
 class CBoundedObject;
@@ -140,7 +139,7 @@ class COctree {
   void FileAt(COctreeNode* cell, CBoundedObject* object, uint32_t target, uint32_t split);
   void FileToDepth(COctreeNode* cell, CBoundedObject* object, int levels);
   void AddToCell(COctreeNode* cell, CBoundedObject* object);
-  void EraseFromCell(COctreeNode* cell, OctreeListEntry* entry);
+  void EraseFromCell(COctreeNode* cell, uint32_t slot);
   void DropRef(CBoundedObject* object, size_t refIndex);
   void Prune(COctreeNode* cell, std::vector<COctreeNode*>* deleted);
   bool Prunable(const COctreeNode* cell) const;
@@ -170,5 +169,4 @@ class COctree {
   CMeshInstance* m_rayExclusion = nullptr;
   ObjectList m_results;
   size_t m_objectCount = 0;
-  OctreeEntryPool m_entries;  // every cell list entry of this tree
 };

@@ -64,17 +64,18 @@ Set Unique(const std::vector<CBoundedObject*>& list) {
   return s;
 }
 
-// Each reference names a cell listing the object at that entry and each listing has its reference;
-// the list's links agree both ways; unless the tree was coarsened, no empty childless cell survives
-// below the root.
+// Each reference names a cell listing the object at that slot and each listing has its reference;
+// the list's count agrees with its slots; unless the tree was coarsened, no empty childless cell
+// survives below the root.
 size_t CheckCells(const COctreeNode* cell, const COctree& tree, bool noDeadCells) {
   size_t walked = 0;
-  for (OctreeListEntry* entry = cell->objects.First(); entry != nullptr; entry = cell->objects.After(entry)) {
+  for (uint32_t slot = 0; slot < cell->objects.SlotCount(); ++slot) {
+    CBoundedObject* object = cell->objects.At(slot);
+    if (object == nullptr) continue;
     ++walked;
-    const std::vector<CBoundedObject::CellRef>& refs = entry->object->GetCellRefs();
-    EXPECT_TRUE(tree.Contains(entry->object));
-    EXPECT_EQ(entry->next->prev, entry);
-    EXPECT_EQ(std::count_if(refs.begin(), refs.end(), [&](auto& r) { return r.cell == cell && r.entry == entry; }), 1);
+    const std::vector<CBoundedObject::CellRef>& refs = object->GetCellRefs();
+    EXPECT_TRUE(tree.Contains(object));
+    EXPECT_EQ(std::count_if(refs.begin(), refs.end(), [&](auto& r) { return r.cell == cell && r.slot == slot; }), 1);
   }
   EXPECT_EQ(walked, cell->objects.size());
   if (noDeadCells && cell->parent != nullptr) {
