@@ -53,7 +53,7 @@ class CBoundedObject {
   // The display name of a named flag bit ("Collider Object", "Renderable", ...); null for others.
   static const char* FlagName(uint32_t bit);
 
-  // One cell that lists the object and where in that cell's list it sits.
+  // One cell that lists the object and the object's slot in that cell's list.
   struct CellRef {
     COctreeNode* cell;
     uint32_t slot;

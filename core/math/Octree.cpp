@@ -95,7 +95,7 @@ void COctree::UnfileAll(COctreeNode* cell) {
     object->m_cellRefs.clear();
     object->m_octree = nullptr;
   }
-  cell->objects.clear();
+  cell->objects.Clear();
   for (COctreeNode* child : cell->children)
     if (child != nullptr) UnfileAll(child);
 }
@@ -241,22 +241,22 @@ void COctree::FileToDepth(COctreeNode* cell, CBoundedObject* object, int levels)
 void COctree::AddToCell(COctreeNode* cell, CBoundedObject* object) {
   // Objects at the root are met by every query; many of them mean a root box that is too small.
   if (cell->parent == nullptr) DebugPrintf("Ojbect added to root\n");
-  object->m_cellRefs.push_back({cell, static_cast<uint32_t>(cell->objects.size())});
-  cell->objects.push_back(object);
+  // The newest object comes first, so a first-hit ray within one cell finds the latest arrival.
+  object->m_cellRefs.push_back({cell, cell->objects.PushFront(object)});
 }
 
 void COctree::EraseFromCell(COctreeNode* cell, uint32_t slot) {
-  const uint32_t last = static_cast<uint32_t>(cell->objects.size() - 1);
-  CBoundedObject* moved = cell->objects[last];
-  cell->objects[slot] = moved;
-  cell->objects.pop_back();
-  if (slot == last) return;
-  for (CBoundedObject::CellRef& ref : moved->m_cellRefs) {
-    if (ref.cell == cell && ref.slot == last) {
-      ref.slot = slot;
-      return;
+  cell->objects.Erase(slot);
+  if (!cell->objects.WantsCompacting()) return;
+  // An object is listed once per cell, so its reference to this cell is the one to move.
+  cell->objects.Compact([cell](CBoundedObject* moved, uint32_t from, uint32_t to) {
+    for (CBoundedObject::CellRef& ref : moved->m_cellRefs) {
+      if (ref.cell == cell && ref.slot == from) {
+        ref.slot = to;
+        return;
+      }
     }
-  }
+  });
 }
 
 void COctree::DropRef(CBoundedObject* object, size_t refIndex) {
@@ -332,7 +332,8 @@ void COctree::CoarsenCell(COctreeNode* cell, uint32_t limit) {
 
 void COctree::MoveUp(COctreeNode* cell) {
   COctreeNode* parent = cell->parent;
-  const std::vector<CBoundedObject*> objects = cell->objects;
+  // Dropping references may compact this cell's list, so the walk goes over a copy.
+  const std::vector<CBoundedObject*> objects(cell->objects.begin(), cell->objects.end());
   for (CBoundedObject* object : objects) {
     bool inParent = false;
     for (size_t i = object->m_cellRefs.size(); i-- > 0;) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/math/Box.h"
+#include "core/math/OctreeCellList.h"
 #include "core/math/Vector3.h"
 
 class CBoundedObject;
@@ -33,7 +34,7 @@ struct COctreeNode {
   Vector3 centre{};
   COctreeNode* children[8] = {};
   COctreeNode* parent = nullptr;
-  std::vector<CBoundedObject*> objects;
+  OctreeCellList objects;  // newest first
   uint32_t visitStamp = 0;
   uint32_t flags = kLeaf;
   std::unique_ptr<OctreeVisibilityRecord> visibility;

@@ -65,13 +65,19 @@ Set Unique(const std::vector<CBoundedObject*>& list) {
 }
 
 // Each reference names a cell listing the object at that slot and each listing has its reference;
-// unless the tree was coarsened, no empty childless cell survives below the root.
+// the list's count agrees with its slots; unless the tree was coarsened, no empty childless cell
+// survives below the root.
 size_t CheckCells(const COctreeNode* cell, const COctree& tree, bool noDeadCells) {
-  for (uint32_t slot = 0; slot < cell->objects.size(); ++slot) {
-    const std::vector<CBoundedObject::CellRef>& refs = cell->objects[slot]->GetCellRefs();
-    EXPECT_TRUE(tree.Contains(cell->objects[slot]));
+  size_t walked = 0;
+  for (uint32_t slot = 0; slot < cell->objects.SlotCount(); ++slot) {
+    CBoundedObject* object = cell->objects.At(slot);
+    if (object == nullptr) continue;
+    ++walked;
+    const std::vector<CBoundedObject::CellRef>& refs = object->GetCellRefs();
+    EXPECT_TRUE(tree.Contains(object));
     EXPECT_EQ(std::count_if(refs.begin(), refs.end(), [&](auto& r) { return r.cell == cell && r.slot == slot; }), 1);
   }
+  EXPECT_EQ(walked, cell->objects.size());
   if (noDeadCells && cell->parent != nullptr) {
     EXPECT_TRUE(!cell->objects.empty() || cell->HasChildren());
   }
