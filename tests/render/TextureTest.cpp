@@ -15,6 +15,7 @@
 #include "core/math/LittleEndian.h"
 #include "render/BitmapImage.h"
 #include "render/JpegCodec.h"
+#include "render/SoftwareTextureStore.h"
 #include "core/math/ResourceTable.h"
 #include "render/Texture.h"
 #include "tests/support/InputCost.h"
@@ -123,6 +124,37 @@ TEST(TextureBuild, FlagsSizesAndMipLevels) {
   ASSERT_TRUE(header.CreateFromPixels(nullptr, 4, 64, 32, kR, kG, kB, kA, 0x80, std::string(80, 'x').c_str()));
   EXPECT_EQ(nullptr, header.pixels);
   EXPECT_EQ("NoName", header.name);
+}
+
+TEST(TextureBuild, CopiesTakeFieldsAndOwnPixelsButNoDeviceTexture) {
+  const std::vector<uint32_t> blocks = Smooth(16, 8, 2), noise = Smooth(8, 8, 1);
+  CTexture source, target;
+  ASSERT_TRUE(source.CreateFromPixels(blocks.data(), 4, 16, 8, kR, kG, kB, kA, 0x10, "Blocks"));
+  ASSERT_TRUE(target.CreateFromPixels(noise.data(), 4, 8, 8, kR, kG, kB, kA, 0x10, "Noise"));
+  source.fileName = "blocks.texture";
+  target.fileName = "noise.texture";
+  // Both have been made device textures by the software back end's store.
+  CSoftwareTextureStore store;
+  ASSERT_NE(nullptr, store.ConvertTexture(source));
+  ASSERT_NE(nullptr, store.ConvertTexture(target));
+  const std::vector<uint8_t> sourceFile = Encoded(source, 0);
+
+  // The pixel copy keeps the target's names; the device copy of its old pixels is no longer its own.
+  target.CopyPixelsFrom(source);
+  EXPECT_EQ(nullptr, target.deviceTexture);
+  EXPECT_EQ("Noise", target.name);
+  EXPECT_EQ("noise.texture", target.fileName);
+  target.name = source.name;
+  EXPECT_EQ(sourceFile, Encoded(target, 0));
+  // Its pixels are its own.
+  target.pixels[0] ^= 0xFF;
+  EXPECT_EQ(sourceFile, Encoded(source, 0));
+
+  CTexture whole;
+  whole.CopyFrom(source);
+  EXPECT_EQ(nullptr, whole.deviceTexture);
+  EXPECT_EQ("blocks.texture", whole.fileName);
+  EXPECT_EQ(sourceFile, Encoded(whole, 0));
 }
 
 TEST(TextureBuild, RepackingBetweenLayouts) {
