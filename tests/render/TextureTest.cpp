@@ -157,6 +157,33 @@ TEST(TextureBuild, CopiesTakeFieldsAndOwnPixelsButNoDeviceTexture) {
   EXPECT_EQ(sourceFile, Encoded(whole, 0));
 }
 
+TEST(TextureBuild, RawBlocksHeaderWordsAndEmptySides) {
+  // A raw block in b, g, r, a bytes samples through all four masks given with it.
+  std::unique_ptr<uint8_t[]> block(new uint8_t[4 + 3]{0x30, 0x20, 0x10, 0x80});
+  CTexture raw;
+  raw.InitFromRawPixels(std::move(block), 4, 1, 1, kR, kG, kB, kA, "raw");
+  raw.flags |= CTexture::kHasPartial;
+  Color c;
+  raw.SampleColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(Color::FromRGBA(0x10, 0x20, 0x30, 0x80), c);
+  // The header block's unused words are written as zero, and so is the rest of the field block
+  // whatever the buffer held.
+  const std::vector<uint32_t> pixels = Smooth(4, 4, 0);
+  CTexture t;
+  ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0x10, "W"));
+  std::vector<uint8_t> image(t.GetSerializedSize(), 0xAB);
+  t.SerializeToMemory(image.data());
+  for (int word : {3, 10, 16, 17}) EXPECT_EQ(0u, le::ReadU32(image.data() + 4 + 68 + 4 * word)) << word;
+  for (size_t at = 4 + CTexture::kHeaderBlockBytes + 8; at < CTexture::kFieldBlockBytes; ++at) ASSERT_EQ(0, image[at]) << at;
+  // Pixels over no width are black: opaque without an alpha mask, clear with one.
+  t.width = 0;
+  t.SampleColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 0), c);
+  t.alphaMask = 0;
+  t.SampleColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 255), c);
+}
+
 TEST(TextureBuild, RepackingBetweenLayouts) {
   const uint8_t bgra[4] = {0x1F, 0xC4, 0xF8, 0xA0};  // b, g, r, a
   const uint32_t standard[4] = {kR, kG, kB, kA};
