@@ -67,6 +67,23 @@ TEST(VehicleDefParts, TextsAreCopiedUpToTheirFieldsAndMissingOnesStay) {
   for (char c : def.description) ASSERT_EQ('d', c);
 }
 
+TEST(VehicleDefParts, TextsComeFromTheMeshFilesAttachTypes51And52And59Only) {
+  // The numbers as mesh files carry them, not through the engine's names for them.
+  std::unique_ptr<ShadedMesh> bodyOwner = MakeBody("Hauler");
+  ShadedMesh* body = bodyOwner.get();
+  ASSERT_EQ(body->FindAttachPoint(kAttachVehicleDef), body->FindAttachPoint(51));
+  AddText(body, 53, "not a kind");
+  AddText(body, 52, "truck");
+  AddText(body, 60, "not a description");
+  AddText(body, 59, "Slow but steady.");
+  AddText(body, 58, "not a description either");
+  CVehicleDef def;
+  ASSERT_TRUE(def.BuildFromVehicleMesh(std::move(bodyOwner)));
+  EXPECT_EQ("Hauler", def.GetName());
+  EXPECT_EQ("truck", def.GetKind());
+  EXPECT_EQ("Slow but steady.", def.GetDescription());
+}
+
 TEST(VehicleDefParts, ShortOrEmptyDataOverwritesOnlyWhatItHolds) {
   std::unique_ptr<ShadedMesh> bodyOwner = MakeBody("ab");  // two bytes of a 168-byte field
   ShadedMesh* body = bodyOwner.get();

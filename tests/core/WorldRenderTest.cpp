@@ -42,6 +42,20 @@ class Drawable : public CBoundedObject {
   int renders = 0;
 };
 
+// Notes for each draw whether the view picked levels of detail while drawing it.
+class LodWatcher : public CBoundedObject {
+ public:
+  explicit LodWatcher(const CRenderView* view) : m_view(view) {
+    SetBoundFlags(kRenderable);
+    SetBounds(Box(Vector3(-10, -10, -10), Vector3(10, 10, 10)));
+  }
+  void Render(CSceneDrawInterface*) override { lodOn.push_back((m_view->GetFlags() & CRenderView::kLODOff) == 0); }
+  std::vector<bool> lodOn;
+
+ private:
+  const CRenderView* m_view;
+};
+
 class RenderWorld : public ::testing::Test {
  protected:
   explicit RenderWorld(RasterizerKind kind = kRasterizerHardware)
@@ -120,6 +134,20 @@ TEST_F(RenderWorld, ScenePassDrawsRenderableObjectsOnceAndClearsTheOverview) {
     world.GetOctree().RemoveObject(d);
     delete d;
   }
+}
+
+TEST_F(RenderWorld, TheOverviewDrawsWithoutLevelsOfDetailAndTheNextFrameHasThemBack) {
+  LodWatcher watcher(&view);
+  world.GetOctree().InsertObject(&watcher);
+  world.AddCamera(std::make_unique<CObserverCam>());
+  world.SetCurrentCamera(0);
+  PixelBufferDesc* locked = nullptr;
+  world.RenderScene(&view, &locked);
+  world.SetOverview(true);
+  world.RenderScene(&view, &locked);
+  world.RenderScene(&view, &locked);
+  EXPECT_EQ(watcher.lodOn, (std::vector<bool>{true, false, true}));
+  world.GetOctree().RemoveObject(&watcher);
 }
 
 TEST_F(RenderWorld, VisibilityModeChoosesWhatTheScenePassDraws) {

@@ -9,6 +9,7 @@
 #include "core/GameActionLayer.h"
 #include "core/GameWorld.h"
 #include "core/ObjectFactory.h"
+#include "core/WorldScene.h"
 #include "core/SpriteSheet.h"
 #include "core/WorldServices.h"
 #include "scene/camera/ObserverCam.h"
@@ -86,6 +87,7 @@ TEST(WorldServices, AWorldWithoutItsHigherPartsStillRunsAndRefusesWhatItCannotHo
   EXPECT_EQ(world.GetEffects(), nullptr);
   EXPECT_EQ(world.GetMouseCursor(), nullptr);
   EXPECT_EQ(world.GetLightList(), nullptr);
+  EXPECT_EQ(world.GetShadowRenderer(), nullptr);
   EXPECT_EQ(world.GetCurrentCamera(), nullptr);
   EXPECT_TRUE(world.GetTerrainInstances().empty());
   EXPECT_EQ(world.AddTerrainMesh(nullptr, nullptr, false, false), nullptr);
@@ -119,6 +121,9 @@ TEST(WorldServices, TheRegisteredPartsAreMadeForEachWorld) {
   CGameWorld second(nullptr, nullptr);
   EXPECT_NE(second.GetScene(), first.GetScene());
   EXPECT_NE(second.GetLightList(), first.GetLightList());
+  ASSERT_NE(first.GetShadowRenderer(), nullptr);
+  EXPECT_EQ(first.GetShadowRenderer(), first.GetScene()->GetShadowRenderer());
+  EXPECT_NE(second.GetShadowRenderer(), first.GetShadowRenderer());
   // Each scene side holds its own cameras.
   EXPECT_EQ(first.AddCamera(std::make_unique<CObserverCam>()), 0u);
   EXPECT_EQ(first.AddCamera(std::make_unique<CObserverCam>()), 1u);

@@ -128,6 +128,35 @@ TEST(BWCodec, HandWrittenStreamsFromTheRules) {
   }
 }
 
+// The encoder's model: per context the count n whose estimated size is smallest, the estimate
+// being 8 x 2^n bits for the list, n bits for each of the first 2^n - 1 successors by frequency
+// and 8 for each one from place 2^n on; a context's own byte counts as often as it was entered.
+TEST(BWCodec, EncoderChoosesEachContextsCountByItsEstimate) {
+  // Context 1: itself 9, then 2, 3, 4, 5 twice each. n = 0 costs 8 + 8 x 8 = 72; n = 1 costs
+  // 16 + 9 + 8 x 6 = 73; n = 2 costs 32 + 2 x 13 + 8 x 2 = 74: it stays at 0.
+  // Contexts 2 to 5: byte 1 twice, itself twice: n = 1 (16 + 2 = 18 against 8 + 16 = 24), successor 1.
+  const std::vector<uint8_t> data = {0, 1, 2, 1, 2, 1, 3, 1, 3, 1, 4, 1, 4, 1, 5, 1, 5, 1};
+  HandStream s;
+  for (int c = 0; c < 256; ++c) {
+    const bool listed = c >= 2 && c <= 5;
+    s.Put(listed ? 1 : 0, 3);
+    if (listed) s.Put(1, 8);
+  }
+  s.Put(0, 8);  // first byte
+  s.Put(1, 8);  // context 0 has n = 0: a literal
+  for (size_t i = 2; i < data.size(); i += 2) {
+    s.Put(data[i], 8);  // context 1: a literal
+    s.Put(0, 1);        // contexts 2 to 5: successor 0, back to 1
+  }
+  ASSERT_EQ(888u, s.bits);
+  std::vector<uint8_t> encoded;
+  EXPECT_EQ(s.bits, bwcodec::Encode(data.data(), data.size(), encoded));
+  EXPECT_EQ(s.bytes, encoded);
+  bool ok = false;
+  EXPECT_EQ(data, Decoded(s, data.size(), &ok));
+  EXPECT_TRUE(ok);
+}
+
 TEST(BWCodec, RoundTripsOnRandomAndStructuredData) {
   std::mt19937 rng(17);
   for (int round = 0; round < 40; ++round) {

@@ -218,6 +218,15 @@ TEST(BWImage, SavedCompressedAndPlainLoadBackAndBrokenFilesFail) {
   std::vector<uint8_t> bad = coded;
   le::WriteU32(bad.data() + 33 + 8 + 4, 5000);
   EXPECT_TRUE(LoadImageFromMemory(bad.data(), bad.size()).IsNull());
+  for (int row = 0; row < 3; ++row) {  // the first row as well as the others
+    bad = coded;
+    le::WriteU32(bad.data() + 33 + 8 + 4 * row, static_cast<uint32_t>(bad.size()));
+    EXPECT_TRUE(LoadImageFromMemory(bad.data(), bad.size()).IsNull()) << row;
+  }
+  bad = coded;
+  bad[33 + 8 + 12 + 1] = 200;  // row 0 starts with a skip whose count now reaches past the file
+  bad[33 + 8 + 12] = 3;        // ...as a literal run
+  EXPECT_TRUE(LoadImageFromMemory(bad.data(), bad.size()).IsNull());
   bad = coded;
   bad.pop_back();  // the last row loses its end byte...
   le::WriteU32(bad.data() + 2, static_cast<uint32_t>(bad.size()));
@@ -231,6 +240,54 @@ TEST(BWImage, SavedCompressedAndPlainLoadBackAndBrokenFilesFail) {
   testing_support::DebugCapture log;
   EXPECT_EQ(-1, corrupt->GetPixel(4, 0));
   EXPECT_NE(std::string::npos, log.Text().find("Corrupted Bitmap File"));
+}
+
+TEST(BWImage, SavedHeaderHoldsTheDrawnBoxOfRowCodedPictures) {
+  // Row 0 empty; row 1 skips 2 then two literals; row 2 skips 3 then one fill; row 3 empty:
+  // columns 2 to 3, rows 1 to 2. The loaded file's box fields say something else.
+  std::vector<uint8_t> file = BWFile(6, 4, kPalette, {{0}, {1, 2, 0, 0xC2, 1, 3, 0}, {1, 3, 0, 0x81, 2, 0}, {0}}, true);
+  for (int i = 0; i < 4; ++i) le::WriteU32(file.data() + 17 + 4 * i, 77);
+  CImageRef image = LoadImageFromMemory(file.data(), file.size());
+  ASSERT_FALSE(image.IsNull());
+  const std::vector<uint32_t> want = {2, 1, 3, 2};
+  for (bool compress : {false, true}) {
+    image->flags = static_cast<uint16_t>(compress ? image->flags | CImage::kCompressOnSave : image->flags & ~CImage::kCompressOnSave);
+    std::vector<uint8_t> saved(static_cast<size_t>(image->SaveToMemory(nullptr, 0)));
+    ASSERT_EQ(static_cast<int32_t>(saved.size()), image->SaveToMemory(saved.data(), saved.size()));
+    std::vector<uint32_t> box;
+    for (int i = 0; i < 4; ++i) box.push_back(le::ReadU32(saved.data() + 17 + 4 * i));
+    EXPECT_EQ(want, box) << compress;
+    CImageRef back = LoadImageFromMemory(saved.data(), saved.size());
+    ASSERT_FALSE(back.IsNull()) << compress;
+    int32_t reread[4];
+    back->GetHeaderInfo(reread);
+    EXPECT_EQ(std::vector<uint32_t>(reread, reread + 4), box) << compress;
+  }
+}
+
+TEST(B2Image, KeyColourOfTrueColourSourcesBecomesTransparent) {
+  // 24-bit: the key colour's pixels are skipped, also at the row's end; other depths ignore the key.
+  CImageRef source = CreateDibImage(6, 1, 24);
+  const uint32_t colours[6] = {0xFF00FF, 0xFF00FF, 0x102030, 0xFF00FE, 0xFF00FF, 0x405060};
+  for (int x = 0; x < 6; ++x)
+    for (int k = 0; k < 3; ++k) source->pixels[3 * x + k] = static_cast<uint8_t>(colours[x] >> (8 * k));
+  ASSERT_EQ(1, source->SetColourKey(0xFF00FF));
+  CB2Image b2;
+  ASSERT_EQ(1, b2.CopyFrom(*source.Get(), nullptr, nullptr));
+  ASSERT_TRUE(b2.IsRowCoded());
+  const int32_t kinds[6] = {-1, -1, CB2Image::kPixelSolid, CB2Image::kPixelSolid, -1, CB2Image::kPixelSolid};
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(kinds[x], b2.GetPixel(x, 0)) << x;
+  std::vector<uint16_t> screen(6, 0x1234);
+  ASSERT_EQ(1, b2.BltRaw(RawSurface{reinterpret_cast<uint8_t*>(screen.data()), 6, 1, 12, 16}, ImageRect{0, 0, 5, 0},
+                         ImageRect{0, 0, 5, 0}));
+  EXPECT_EQ((std::vector<uint16_t>{0x1234, 0x1234, 0x1106, 0xF81F, 0x1234, 0x428C}), screen);
+  CImageRef wide = CreateDibImage(2, 1, 16);
+  std::memset(wide->pixels, 0, 4);
+  ASSERT_EQ(1, wide->SetColourKey(0));
+  CB2Image fromWide;
+  ASSERT_EQ(1, fromWide.CopyFrom(*wide.Get(), nullptr, nullptr));
+  EXPECT_EQ(CB2Image::kPixelSolid, fromWide.GetPixel(0, 0));
+  EXPECT_EQ(CB2Image::kPixelSolid, fromWide.GetPixel(1, 0));
 }
 
 TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {

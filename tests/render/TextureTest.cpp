@@ -15,6 +15,7 @@
 #include "core/math/LittleEndian.h"
 #include "render/BitmapImage.h"
 #include "render/JpegCodec.h"
+#include "render/SoftwareTextureStore.h"
 #include "core/math/ResourceTable.h"
 #include "render/Texture.h"
 #include "tests/support/InputCost.h"
@@ -123,6 +124,64 @@ TEST(TextureBuild, FlagsSizesAndMipLevels) {
   ASSERT_TRUE(header.CreateFromPixels(nullptr, 4, 64, 32, kR, kG, kB, kA, 0x80, std::string(80, 'x').c_str()));
   EXPECT_EQ(nullptr, header.pixels);
   EXPECT_EQ("NoName", header.name);
+}
+
+TEST(TextureBuild, CopiesTakeFieldsAndOwnPixelsButNoDeviceTexture) {
+  const std::vector<uint32_t> blocks = Smooth(16, 8, 2), noise = Smooth(8, 8, 1);
+  CTexture source, target;
+  ASSERT_TRUE(source.CreateFromPixels(blocks.data(), 4, 16, 8, kR, kG, kB, kA, 0x10, "Blocks"));
+  ASSERT_TRUE(target.CreateFromPixels(noise.data(), 4, 8, 8, kR, kG, kB, kA, 0x10, "Noise"));
+  source.fileName = "blocks.texture";
+  target.fileName = "noise.texture";
+  // Both have been made device textures by the software back end's store.
+  CSoftwareTextureStore store;
+  ASSERT_NE(nullptr, store.ConvertTexture(source));
+  ASSERT_NE(nullptr, store.ConvertTexture(target));
+  const std::vector<uint8_t> sourceFile = Encoded(source, 0);
+
+  // The pixel copy keeps the target's names; the device copy of its old pixels is no longer its own.
+  target.CopyPixelsFrom(source);
+  EXPECT_EQ(nullptr, target.deviceTexture);
+  EXPECT_EQ("Noise", target.name);
+  EXPECT_EQ("noise.texture", target.fileName);
+  target.name = source.name;
+  EXPECT_EQ(sourceFile, Encoded(target, 0));
+  // Its pixels are its own.
+  target.pixels[0] ^= 0xFF;
+  EXPECT_EQ(sourceFile, Encoded(source, 0));
+
+  CTexture whole;
+  whole.CopyFrom(source);
+  EXPECT_EQ(nullptr, whole.deviceTexture);
+  EXPECT_EQ("blocks.texture", whole.fileName);
+  EXPECT_EQ(sourceFile, Encoded(whole, 0));
+}
+
+TEST(TextureBuild, RawBlocksHeaderWordsAndEmptySides) {
+  // A raw block in b, g, r, a bytes samples through all four masks given with it.
+  std::unique_ptr<uint8_t[]> block(new uint8_t[4 + 3]{0x30, 0x20, 0x10, 0x80});
+  CTexture raw;
+  raw.InitFromRawPixels(std::move(block), 4, 1, 1, kR, kG, kB, kA, "raw");
+  raw.flags |= CTexture::kHasPartial;
+  Color c;
+  raw.SampleColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(Color::FromRGBA(0x10, 0x20, 0x30, 0x80), c);
+  // The header block's unused words are written as zero, and so is the rest of the field block
+  // whatever the buffer held.
+  const std::vector<uint32_t> pixels = Smooth(4, 4, 0);
+  CTexture t;
+  ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0x10, "W"));
+  std::vector<uint8_t> image(t.GetSerializedSize(), 0xAB);
+  t.SerializeToMemory(image.data());
+  for (int word : {3, 10, 16, 17}) EXPECT_EQ(0u, le::ReadU32(image.data() + 4 + 68 + 4 * word)) << word;
+  for (size_t at = 4 + CTexture::kHeaderBlockBytes + 8; at < CTexture::kFieldBlockBytes; ++at) ASSERT_EQ(0, image[at]) << at;
+  // Pixels over no width are black: opaque without an alpha mask, clear with one.
+  t.width = 0;
+  t.SampleColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 0), c);
+  t.alphaMask = 0;
+  t.SampleColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 255), c);
 }
 
 TEST(TextureBuild, RepackingBetweenLayouts) {

@@ -38,6 +38,21 @@ TEST(DemoImages, EveryPictureLoadsThroughItsReader) {
             spinner.flags & (CTexture::kHasTransparent | CTexture::kHasPartial));
   const std::string groundBytes = testing_support::ReadBytes(folder.Path() + "textures/ground.texture");
   EXPECT_EQ(CTexture::kCompressionJpeg, static_cast<uint8_t>(groundBytes[2]) | static_cast<uint8_t>(groundBytes[3]) << 8);
+  // The box texture is a checker board of 8-texel squares, light in the corner.
+  CTexture box;
+  ASSERT_TRUE(box.Load((folder.Path() + "textures/box.texture").c_str(), true));
+  ASSERT_EQ(64u, box.width);
+  const Color light = Color::FromRGBA(200, 160, 90, 255), dark = Color::FromRGBA(120, 80, 40, 255);
+  const struct {
+    int x, y;
+    Color want;
+  } texels[] = {{0, 0, light},  {7, 7, light},   {8, 0, dark},   {0, 8, dark},   {7, 8, dark},
+                {8, 8, light},  {16, 0, light},  {24, 0, dark},  {8, 16, dark},  {63, 63, light}};
+  for (const auto& t : texels) {
+    Color c;
+    box.SampleColour(c, (t.x + 0.5f) / 64, (t.y + 0.5f) / 64);
+    EXPECT_EQ(t.want, c) << t.x << "," << t.y;
+  }
   // Icons are Targa files with alpha; the bubbles load as textures as the park does.
   CTexture bubble;
   ASSERT_TRUE(bubble.LoadTarga((folder.Path() + "textures/thoughtbubbles/hungry.tga").c_str(), 0));
