@@ -14,6 +14,7 @@
 
 class CMeshInstance;
 class COctree;
+class CSceneDrawInterface;
 class CPathLinkOwner;
 class CVerezIvor;
 
@@ -100,6 +101,19 @@ class CGrid : public CDirectedGraph {
   // After every block is loaded: links each square to its saved ring successor; links that name
   // no node, and chains that never close, leave the square alone in a ring.
   void ResolveRings();
+
+  // --- Debug drawing (GridDraw.cpp) ---
+  // The square as two flat triangles just above its corner point; nothing outside the grid.
+  void DrawSquare(CSceneDrawInterface& view, int column, int row, uint32_t colour) const;
+  // The moves the terrain allows from the square's corner: a line to each neighbour's corner,
+  // with a small box three quarters along it showing which way the move goes.
+  void DrawSquareDirections(CSceneDrawInterface& view, int column, int row, uint32_t colour) const;
+  // Every square that cannot be skated, cannot be built on or lies near a piece, in that order
+  // of precedence, each state in its own colour.
+  void DrawSquareStates(CSceneDrawInterface& view) const;
+  static constexpr uint32_t kUnskateableColour = 0xFFFF0000u;
+  static constexpr uint32_t kUnbuildableColour = 0xFFFFFF00u;
+  static constexpr uint32_t kNearPieceColour = 0xFF0000FFu;
 
   // --- Set-up from the terrain (GridSetup.cpp) ---
   // Attach-point types of the terrain mesh the set-up reads.

@@ -46,3 +46,7 @@ bool CGridSquare::HasReservedNeighbour() const {
     }
   return false;
 }
+
+void CGridSquare::Draw(CSceneDrawInterface& view, uint32_t colour) const {
+  if (m_grid != nullptr) m_grid->DrawSquare(view, m_column, m_row, colour);
+}

@@ -9,6 +9,7 @@
 #include "park/SkatePathNode.h"
 
 class CGrid;
+class CSceneDrawInterface;
 
 class CGridSquare : public CSkatePathNode {
  public:
@@ -33,6 +34,9 @@ class CGridSquare : public CSkatePathNode {
   void RemoveListedObjects() const;
   // Another skater holds a square of the 3 x 3 block around this one.
   bool HasReservedNeighbour() const;
+
+  // Debug overlay: the square's two triangles in the colour.
+  void Draw(CSceneDrawInterface& view, uint32_t colour) const;
 
   // Terrain classification; fixed once the grid is set up.
   uint8_t buildable = 1;

@@ -135,11 +135,18 @@ void CSkatableSection::OccupyFootprint(CGrid& grid, bool listInSquares) {
 
 void CSkatableSection::ReleaseFootprint(CGrid* grid) {
   if (grid != nullptr) {
+    // The terrain is listed in every square, not in a footprint.
+    if (m_terrain)
+      for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->RemoveObjectId(GetID());
     for (int index : m_footprint)
       if (CGridSquare* square = grid->GetSquareByIndex(index)) square->RemoveObjectId(GetID());
     grid->RemovePiece(GetID());
   }
   m_footprint.clear();
+}
+
+void CSkatableSection::Render(CSceneDrawInterface* view) {
+  if (!m_terrain) CStructureBody::Render(view);
 }
 
 void CSkatableSection::MoveTo(const COrientation& frame) {

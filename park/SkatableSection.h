@@ -38,6 +38,13 @@ class CSkatableSection : public CStructureBody, public CPathLinkOwner {
   CSkatableSection();
   ~CSkatableSection() override;
 
+  // Level start, once the grid is set up: the level's terrain as a section. Its mesh is the level
+  // folder's "terrain.mesh" (or, when that is not to be had, the first terrain instance's), placed
+  // at the terrain instance's frame; every square lists it first, the grid takes it as its
+  // terrain (never blocking), and its path nodes join the squares they stand on. Null (logged)
+  // without a grid or a terrain mesh.
+  static CSkatableSection* AddTerrainSection(CVerezIvor& park);
+
   // A piece (held until placed), or the level's terrain (which is never held).
   bool InitFromMesh(const COrientation& frame, int meshId, bool terrain);
   bool InitFromMeshData(const COrientation& frame, ShadedMesh* mesh, int meshId, bool terrain);
@@ -69,6 +76,8 @@ class CSkatableSection : public CStructureBody, public CPathLinkOwner {
   virtual bool HasPopup() const;
   float GetFootprintArea() const;
   const char* GetInfoString() const override { return "<Skatable Section>"; }
+  // The terrain is drawn as the level's scenery already; its section adds nothing.
+  void Render(CSceneDrawInterface* view) override;
   const char* GetName() const { return m_name; }
   uint32_t GetPlacedDay() const { return m_placedDay; }
   uint32_t GetPlacedWeek() const { return m_placedWeek; }

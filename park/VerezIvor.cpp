@@ -262,6 +262,10 @@ bool CVerezIvor::GetDebugFlag(int index) const {
   return index >= 0 && index < kDebugFlagCount && m_debugFlags[index] != 0;
 }
 
+void CVerezIvor::DrawDebugOverlays(CSceneDrawInterface& view) const {
+  if (m_grid != nullptr && GetDebugFlag(kDebugSquareStates)) m_grid->DrawSquareStates(view);
+}
+
 void CVerezIvor::ToggleDebugFlag(int index) {
   if (index >= 0 && index < kDebugFlagCount) m_debugFlags[index] ^= 1;
 }

@@ -14,6 +14,7 @@
 
 class CGameLogic;
 class CRenderView;
+class CSceneDrawInterface;
 class CParkStatusLabel;
 class CTexture;
 class CUILabel;
@@ -31,6 +32,7 @@ class CVerezIvor : public CGameWorld {
   static constexpr size_t kStatusCapacity = 100;
   static constexpr size_t kMaxStatusLength = kStatusCapacity - 3;  // 97 characters
   static constexpr int kDebugFlagCount = 9;
+  static constexpr int kDebugSquareStates = 3;  // the grid's squares coloured by what they allow
   // Held together, then let go, these letters switch the debug keys on or off.
   static constexpr int kDebugChord[3] = {'D', 'B', 'G'};
   static constexpr int kSlowMotionKey = 0xC0;  // the key left of the 1 key
@@ -111,6 +113,8 @@ class CVerezIvor : public CGameWorld {
   NonNegativeDouble* GetCounter() const { return m_counter.get(); }
   void CreateCounter() { m_counter = std::make_unique<NonNegativeDouble>(); }
   bool GetDebugFlag(int index) const;
+  // The overlays the debug flags switch on, drawn by the in-game controller inside its frame.
+  void DrawDebugOverlays(CSceneDrawInterface& view) const;
   void ToggleDebugFlag(int index);
 
  private:
