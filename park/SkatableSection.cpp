@@ -13,9 +13,11 @@
 #include "park/Grid.h"
 #include "park/ObjectCatalog.h"
 #include "park/ObjectDefinition.h"
+#include "park/SectionDebugDraw.h"
 #include "park/SkatableFacility.h"
 #include "park/SkateNodeText.h"
 #include "park/VerezIvor.h"
+#include "render/RenderDebug.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 
@@ -145,10 +147,6 @@ void CSkatableSection::ReleaseFootprint(CGrid* grid) {
   m_footprint.clear();
 }
 
-void CSkatableSection::Render(CSceneDrawInterface* view) {
-  if (!m_terrain) CStructureBody::Render(view);
-}
-
 void CSkatableSection::MoveTo(const COrientation& frame) {
   GetMeshInstance()->SetTransform(&frame, true);
   RecomputeBounds();
@@ -171,6 +169,17 @@ void CSkatableSection::Rotate(float degrees) {
 void CSkatableSection::FlashHighlight(uint32_t colour) {
   m_flashTimer = kFlashSeconds;
   m_flashColour = colour;
+}
+
+void CSkatableSection::Render(CSceneDrawInterface* view) {
+  if (!m_terrain) CStructureBody::Render(view);
+  const CVerezIvor* park = GetPark();
+  if (view == nullptr || park == nullptr) return;
+  const CGrid* grid = park->GetGrid();
+  if (grid != nullptr && park->GetDebugFlag(kDebugLinks)) DrawSectionLinks(*view, *this, *grid);
+  if (park->GetDebugFlag(kDebugNodes)) DrawSectionNodes(*view, *this);
+  if (park->GetDebugFlag(kDebugBounds)) DrawDebugBounds(*view, GetBounds(), kBoundsColour);
+  if (grid != nullptr && m_flashTimer > 0.0f && !m_terrain) DrawSectionFlash(*view, *this, *grid);
 }
 
 // --- Use and money ---

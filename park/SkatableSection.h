@@ -76,8 +76,13 @@ class CSkatableSection : public CStructureBody, public CPathLinkOwner {
   virtual bool HasPopup() const;
   float GetFootprintArea() const;
   const char* GetInfoString() const override { return "<Skatable Section>"; }
-  // The terrain is drawn as the level's scenery already; its section adds nothing.
+  // The piece (never the terrain), then what the park's debug flags ask for: links (flag 2),
+  // nodes (flag 0), bounds (flag 4); and the placement flash while it runs.
   void Render(CSceneDrawInterface* view) override;
+  static constexpr int kDebugNodes = 0;
+  static constexpr int kDebugLinks = 2;
+  static constexpr int kDebugBounds = 4;
+  static constexpr uint32_t kBoundsColour = 0xFFFFFF00u;
   const char* GetName() const { return m_name; }
   uint32_t GetPlacedDay() const { return m_placedDay; }
   uint32_t GetPlacedWeek() const { return m_placedWeek; }

@@ -14,6 +14,7 @@
 #include "scene/mesh/NormalTable.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/animation/Skin.h"
+#include "tools/DemoContentPieces.h"
 
 namespace DemoContent {
 namespace {
@@ -142,6 +143,34 @@ std::unique_ptr<ShadedMesh> BuildRamp(float length, float width, float height) {
   b.Triangle(a, c, e, 0, 1, 2);     // -y side
   b.Triangle(a2, e2, c2, 0, 2, 1);  // +y side
   return Finish(b.Make("ramp", "ramp.texture"));
+}
+
+std::unique_ptr<ShadedMesh> BuildSolid(const char* name, const char* texture, const std::vector<SolidPart>& parts) {
+  Builder b;
+  for (const SolidPart& part : parts) {
+    const Vector3 lo = part.min, hi = part.max;
+    if (!part.wedge) {
+      uint32_t v[8];
+      for (int i = 0; i < 8; ++i) v[i] = b.Vertex(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z);
+      b.Quad(v[4], v[5], v[7], v[6]);  // top
+      b.Quad(v[0], v[2], v[3], v[1]);  // bottom
+      b.Quad(v[1], v[3], v[7], v[5]);  // +x
+      b.Quad(v[0], v[4], v[6], v[2]);  // -x
+      b.Quad(v[2], v[6], v[7], v[3]);  // +y
+      b.Quad(v[0], v[1], v[5], v[4]);  // -y
+      continue;
+    }
+    // Rising along +y: the slope's low edge on the -y side, a wall on the +y side.
+    const uint32_t a = b.Vertex(lo.x, lo.y, lo.z), c = b.Vertex(hi.x, lo.y, lo.z);
+    const uint32_t d = b.Vertex(lo.x, hi.y, lo.z), e = b.Vertex(hi.x, hi.y, lo.z);
+    const uint32_t dt = b.Vertex(lo.x, hi.y, hi.z), et = b.Vertex(hi.x, hi.y, hi.z);
+    b.Quad(a, c, et, dt);        // slope
+    b.Quad(a, d, e, c);          // bottom
+    b.Quad(e, d, dt, et);        // wall
+    b.Triangle(a, dt, d, 0, 1, 2);  // -x side
+    b.Triangle(c, e, et, 0, 1, 2);  // +x side
+  }
+  return Finish(b.Make(name, texture));
 }
 
 std::unique_ptr<ShadedMesh> BuildLodRamp() {
@@ -340,6 +369,7 @@ std::vector<DemoFile> BuildAll() {
   files.push_back({"meshes/figure.mesh", BuildSkinnedFigure()});
   files.push_back({"meshes/crate.mesh", BuildCrate()});
   files.push_back({"meshes/buggy.mesh", BuildBuggy()});
+  for (const PieceSpec& piece : PieceSpecs()) files.push_back({std::string("meshes/") + piece.name + ".mesh", BuildPiece(piece)});
   return files;
 }
 

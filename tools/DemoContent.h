@@ -37,6 +37,15 @@ std::unique_ptr<ShadedMesh> BuildPatchMesh();
 // the spine and chest and twists the hips.
 std::unique_ptr<ShadedMesh> BuildSkinnedFigure();
 
+// One block of a solid: a box, or a wedge rising along +y from min.z at min.y to max.z at max.y.
+struct SolidPart {
+  Vector3 min;
+  Vector3 max;
+  bool wedge = false;
+};
+// A mesh of the given blocks (overlaps are left as they are), named and textured as asked.
+std::unique_ptr<ShadedMesh> BuildSolid(const char* name, const char* texture, const std::vector<SolidPart>& parts);
+
 // One bone's share of a vertex.
 struct BoneInfluence {
   uint16_t bone;

@@ -13,37 +13,51 @@ namespace {
 // inside the facility part of the table.
 const char kCategories[] =
     "; Skatable sections, one INI per category\n"
-    "[header]\nNumCategories=3\n"
+    "[header]\nNumCategories=4\n"
     "[Cat1]\nINIFile=ramps.ini\nTarga=ramp.tga\nPopUpText=Ramps\nCategoryID=2\n"
     "[Cat2]\nINIFile=funboxes.ini\nTarga=box.tga\nPopUpText=Funboxes\nCategoryID=8\n"
-    "[Cat3]\nINIFile=decor.ini\nTarga=spinner.tga\nPopUpText=Decoration\nCategoryID=11\n";
+    "[Cat3]\nINIFile=decor.ini\nTarga=spinner.tga\nPopUpText=Decoration\nCategoryID=11\n"
+    "[Cat4]\nINIFile=street.ini\nTarga=rail.tga\nPopUpText=Street\nCategoryID=4\n";
 
+// Sizes are columns, rows and height; every mesh is a piece with path nodes.
 const char kRamps[] =
     "[Header]\nNumInCategory=2\n"
-    "[Object1]\nTarga=ramp.tga\ntype=street_ramp\nidx=0\nname=Launch ramp\n"
-    "[Object2]\nTarga=lodramp.tga\ntype=street_ramp\nidx=1\nname=Long ramp\nsponsorship=1\n"
-    "[object100]\nsize=2,4,1.5\nmesh=ramp.mesh\ncost=800\nratings_points=2\nname=Launch ramp\n"
-    "[object101]\nsize=2,4,2\nmesh=ramp.mesh\ncost=1000\nratings_points=2.5\nname=Tall launch ramp\n"
-    "[object110]\nsize=2,4,1\nmesh=lodramp.mesh\ncost=1200\nname=Long ramp\n";
+    "[Object1]\nTarga=kicker.tga\ntype=street_ramp\nidx=0\nname=Launch ramp\n"
+    "[Object2]\nTarga=quarterpipe.tga\ntype=half_pipe\nidx=1\nname=Quarter pipe\nsponsorship=1\n"
+    "[object100]\nsize=1,2,0.5\nmesh=kicker.mesh\ncost=800\noperating_cost=8\nratings_points=2\nname=Launch ramp\n"
+    "[object101]\nsize=1,2,2\nmesh=kicker.mesh\ncost=1000\noperating_cost=10\nratings_points=2.5\nname=Tall launch ramp\n"
+    "[object110]\nsize=2,2,2\nmesh=quarterpipe.mesh\ncost=1200\noperating_cost=12\nname=Quarter pipe\n";
 
 const char kFunboxes[] =
     "[Header]\nNumInCategory=2\n"
-    "[Object1]\nTarga=box.tga\ntype=funbox\nidx=0\nname=Funbox\n"
-    "[Object2]\nTarga=crate.tga\ntype=funbox\nidx=1\nname=Crate stack\n"
-    "[object100]\nsize=2,2,0.5\nmesh=box.mesh\ncost=500\nname=Funbox\n"
-    "[object110]\nsize=2,2,1\nfootprint=1101\nmesh=crate.mesh\ncost=350\nname=Crate stack\n";
+    "[Object1]\nTarga=funbox.tga\ntype=funbox\nidx=0\nname=Funbox\n"
+    "[Object2]\nTarga=cornerdeck.tga\ntype=decking\nidx=1\nname=Corner decking\n"
+    "[object100]\nsize=2,2,0.5\nmesh=funbox.mesh\ncost=500\noperating_cost=5\nname=Funbox\n"
+    "[object110]\nsize=2,2,0.5\nfootprint=1101\nmesh=cornerdeck.mesh\ncost=350\noperating_cost=3\nname=Corner decking\n";
 
 const char kDecor[] =
     "[Header]\nNumInCategory=1\n"
     "[Object1]\nTarga=spinner.tga\ntype=decor\nidx=0\nname=Spinner\n"
     "[object100]\nsize=1,1,2\nmesh=spinner.mesh\ncost=300\nratings_points=0.5\ngridsnap=0\nname=Spinner\n";
 
+const char kStreet[] =
+    "[Header]\nNumInCategory=4\n"
+    "[Object1]\nTarga=rail.tga\ntype=rail\nidx=0\nname=Rail\n"
+    "[Object2]\nTarga=bench.tga\ntype=bench\nidx=1\nname=Bench\n"
+    "[Object3]\nTarga=stairs.tga\ntype=stairs\nidx=2\nname=Stairs\n"
+    "[Object4]\nTarga=decking.tga\ntype=decking\nidx=3\nname=Decking\n"
+    "[object100]\nsize=1,4,0.4\nmesh=rail.mesh\ncost=400\noperating_cost=4\nname=Rail\n"
+    "[object110]\nsize=2,1,0.5\nmesh=bench.mesh\ncost=250\noperating_cost=2\nname=Bench\n"
+    "[object120]\nsize=2,3,0.75\nmesh=stairs.mesh\ncost=600\noperating_cost=6\nname=Stairs\n"
+    "[object130]\nsize=2,2,0.5\nmesh=decking.mesh\ncost=450\noperating_cost=4\nname=Decking\n";
+
 const char kFacilities[] =
-    "[header]\nNumCategories=4\n"
-    "[Cat1]\nINIFile=food.ini\nTarga=crate.tga\nPopUpText=Food\nCategoryID=1\n"
-    "[Cat2]\nINIFile=drink.ini\nTarga=box.tga\nPopUpText=Drinks\nCategoryID=2\n"
-    "[Cat3]\nINIFile=restroom.ini\nTarga=bump.tga\nPopUpText=Restrooms\nCategoryID=3\n"
-    "[Cat4]\nINIFile=firstaid.ini\nTarga=figure.tga\nPopUpText=First aid\nCategoryID=4\n";
+    "[header]\nNumCategories=5\n"
+    "[Cat1]\nINIFile=food.ini\nTarga=foodstand.tga\nPopUpText=Food\nCategoryID=1\n"
+    "[Cat2]\nINIFile=drink.ini\nTarga=drinkstand.tga\nPopUpText=Drinks\nCategoryID=2\n"
+    "[Cat3]\nINIFile=restroom.ini\nTarga=restroom.tga\nPopUpText=Restrooms\nCategoryID=3\n"
+    "[Cat4]\nINIFile=firstaid.ini\nTarga=firstaid.tga\nPopUpText=First aid\nCategoryID=4\n"
+    "[Cat5]\nINIFile=shop.ini\nTarga=skateshop.tga\nPopUpText=Shops\nCategoryID=5\n";
 
 std::string Facility(const char* type, const char* name, const char* mesh, const char* size, int cost, int fee) {
   return std::string("[Header]\nNumInCategory=1\n[Object1]\ntype=") + type + "\nidx=0\nname=" + name +
@@ -53,7 +67,7 @@ std::string Facility(const char* type, const char* name, const char* mesh, const
 
 const char kSponsors[] =
     "[header]\nNumSponsors=1\n"
-    "[object110]\nsize=2,1,3\nmesh=buggy.mesh\ncost=0\noperating_cost=-25\nname=Sponsor buggy\n";
+    "[object110]\nsize=2,1,0.5\nmesh=bench.mesh\ncost=0\noperating_cost=-25\nname=Sponsor bench\n";
 
 }  // namespace
 
@@ -63,11 +77,13 @@ std::vector<CatalogFile> CatalogFiles() {
       {"objects/ramps.ini", kRamps},
       {"objects/funboxes.ini", kFunboxes},
       {"objects/decor.ini", kDecor},
+      {"objects/street.ini", kStreet},
       {"objects/facilities.ini", kFacilities},
-      {"objects/food.ini", Facility("food_stand", "Snack stand", "crate.mesh", "2,2,2", 1500, 3)},
-      {"objects/drink.ini", Facility("drink_stand", "Drinks stand", "box.mesh", "1,1,2", 900, 2)},
-      {"objects/restroom.ini", Facility("bathroom", "Restroom", "bump.mesh", "2,3,2.5", 2000, 0)},
-      {"objects/firstaid.ini", Facility("medic", "First aid", "figure.mesh", "2,2,2", 2500, 0)},
+      {"objects/food.ini", Facility("food_stand", "Snack stand", "foodstand.mesh", "2,2,2", 1500, 3)},
+      {"objects/drink.ini", Facility("drink_stand", "Drinks stand", "drinkstand.mesh", "2,2,2", 900, 2)},
+      {"objects/restroom.ini", Facility("bathroom", "Restroom", "restroom.mesh", "2,3,2.5", 2000, 0)},
+      {"objects/firstaid.ini", Facility("medic", "First aid", "firstaid.mesh", "2,2,2", 2500, 0)},
+      {"objects/shop.ini", Facility("skate_shop", "Skate shop", "skateshop.mesh", "2,2,2", 3000, 40)},
       {"objects/sponsors.ini", kSponsors},
   };
 }

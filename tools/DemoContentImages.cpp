@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 
 #include "core/math/DebugPrintf.h"
 #include "render/B2Image.h"
 #include "render/BWImage.h"
 #include "render/BitmapImage.h"
 #include "render/Texture.h"
+#include "tools/DemoContentPieces.h"
 
 namespace DemoContent {
 namespace {
@@ -92,6 +94,13 @@ struct TextureSpec {
 const char* const kBubbles[] = {"hungry", "thirsty", "pee", "buystuff", "injured", "tired", "cost"};
 const char* const kIcons[] = {"ground", "box", "ramp", "lodramp", "spinner", "bump", "figure", "crate", "buggy", "missing"};
 
+// Every demo mesh has an icon beside it: the build dialog shows it.
+std::vector<std::string> IconNames() {
+  std::vector<std::string> names(std::begin(kIcons), std::end(kIcons));
+  for (const PieceSpec& piece : PieceSpecs()) names.push_back(piece.name);
+  return names;
+}
+
 }  // namespace
 
 std::vector<std::string> ImageFiles() {
@@ -99,7 +108,7 @@ std::vector<std::string> ImageFiles() {
   for (const char* name : {"box", "ramp", "spinner", "bump", "figure", "ground", "block"})
     files.push_back(std::string("textures/") + name + ".texture");
   for (const char* bubble : kBubbles) files.push_back(std::string("textures/thoughtbubbles/") + bubble + ".tga");
-  for (const char* icon : kIcons) files.push_back(std::string("meshes/") + icon + ".tga");
+  for (const std::string& icon : IconNames()) files.push_back("meshes/" + icon + ".tga");
   for (const char* ui : {"ui/images/panel.bw", "ui/images/badge.bw", "ui/images/marker.b2"}) files.push_back(ui);
   return files;
 }
@@ -131,10 +140,10 @@ bool WriteImages(const std::string& folder) {
     hue += 36;
     check(WriteTarga(path, 32, 32, Disc(32, 255, 255 - hue, hue)), path);
   }
-  for (const char* icon : kIcons) {
+  for (const std::string& icon : IconNames()) {
     const std::string path = folder + "/meshes/" + icon + ".tga";
     hue = (hue + 53) % 256;
-    const Painter painter = std::string(icon) == "missing" ? Checker(4, Argb(255, 255, 0, 255), Argb(255, 0, 0, 0))
+    const Painter painter = icon == "missing" ? Checker(4, Argb(255, 255, 0, 255), Argb(255, 0, 0, 0))
                                                            : Checker(8, Argb(255, hue, 128, 255 - hue), Argb(255, 40, 40, 40));
     check(WriteTarga(path, 48, 32, painter), path);
   }

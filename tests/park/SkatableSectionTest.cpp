@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -17,10 +18,15 @@
 #include "park/ObjectDefinition.h"
 #include "park/SkatableFacility.h"
 #include "park/SkatableSection.h"
+#include "park/SectionDebugDraw.h"
 #include "park/SkateNodeText.h"
 #include "core/math/Octree.h"
 #include "park/VerezIvor.h"
+#include "render/RenderDebug.h"
+#include "render/RenderView.h"
+#include "core/math/ViewFrustum.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/RecordingRasterizer.h"
 
 namespace {
 
@@ -528,6 +534,108 @@ TEST_F(Pieces, TerrainChargesNothingAndIsNeverHeld) {
   EXPECT_EQ(park.GetMoney(), before);
   raw->PickUp();  // the terrain stays down
   EXPECT_FALSE(raw->IsHeld());
+}
+
+// --- Debug drawing ---
+
+// The lines a draw reached the back end as: screen ends and colour.
+std::vector<std::vector<float>> Lines(const RecordingRasterizer& r) {
+  std::vector<std::vector<float>> out;
+  for (const RecordingRasterizer::Draw& d : r.draws) {
+    if (!d.lines) continue;
+    for (size_t i = 0; i + 1 < d.indices.size(); i += 2) {
+      const ScreenVertex& a = d.vertices[d.indices[i]];
+      const ScreenVertex& b = d.vertices[d.indices[i + 1]];
+      out.push_back({a.x, a.y, b.x, b.y, static_cast<float>(a.diffuse >> 8), static_cast<float>(a.diffuse & 0xFF)});
+    }
+  }
+  return out;
+}
+
+TEST_F(Pieces, DebugDrawingShowsLinksNodesBoundsAndFlashOfThePark) {
+  RecordingRasterizer rasterizer(640, 480);
+  ViewFrustum camera;
+  camera.SetFieldOfView(1.2f);
+  camera.SetFar(1000.0f);
+  camera.SetFrame(COrientation(TMatrix(), Vector3(-10.0f, 4.0f, 2.0f)));  // looking along +x at the grid
+  CRenderView view;
+  view.Setup(&rasterizer, &camera, park.GetFogState(), park.GetLightList(), 1 | 16);
+  ASSERT_TRUE(view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                              CRenderView::FrameOutput::kDraw));
+  // A kicker whose entry and exit stand a square clear of its own, on open ground.
+  auto clear = PieceMesh({{Vector3(-1, 0, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
+                          {Vector3(0.5f, 0.5f, 1.0f), "skatenode 2 target air link dest=3 type=skate"},
+                          {Vector3(2, 0, 0), "skatenode 3 external link dest=1 type=walk"}});
+  g_meshes[103] = clear.get();
+  g_defs[3].mesh = 103;
+  CSkatableSection* piece = Make(3, 5.0f, 1.0f);
+  // Half a square off: nothing joins, so none of its links belong to the park.
+  CSkatableSection* loose = Make(0, 1.5f, 5.5f);
+  park.UpdateObjects(1.0f);  // the placement flash is over
+  Grid().UpdateComponents();
+  const auto& n = piece->GetPathNodes();
+  auto drawn = [&](CSkatableSection* s) {
+    rasterizer.Forget();
+    s->Render(&view);
+    return Lines(rasterizer);
+  };
+  auto expected = [&](const std::function<void()>& draw) {
+    rasterizer.Forget();
+    draw();
+    return Lines(rasterizer);
+  };
+  EXPECT_TRUE(drawn(piece).empty());
+  // Links: to the top straight (skate to top), down straight (skate), the walk back raised.
+  park.ToggleDebugFlag(CSkatableSection::kDebugLinks);
+  const Vector3 lift(0, 0, 0.1f);
+  const auto links = expected([&] {
+    view.DrawLine3D(n[0]->GetPosition(), n[1]->GetPosition(), 0xFF00FFFFu);
+    view.DrawLine3D(n[1]->GetPosition(), n[2]->GetPosition(), 0xFFFFFF00u);
+    view.DrawLine3D(n[2]->GetPosition() + lift, n[0]->GetPosition() + lift, 0xFF0000FFu);
+  });
+  ASSERT_EQ(links.size(), 3u);
+  EXPECT_EQ(drawn(piece), links);
+  EXPECT_TRUE(drawn(loose).empty());
+  park.ToggleDebugFlag(CSkatableSection::kDebugLinks);
+
+  // Nodes: the two joined corners in the ring-of-two colour, the air top by its kind.
+  park.ToggleDebugFlag(CSkatableSection::kDebugNodes);
+  const Vector3 s(0.1f, 0.1f, 0.1f), l(0.3f, 0.3f, 0.3f);
+  const auto nodes = expected([&] {
+    DrawDebugBounds(view, Box(n[0]->GetPosition() - s, n[0]->GetPosition() + s), 0xFFFF0000u);
+    DrawDebugBounds(view, Box(n[1]->GetPosition() - l, n[1]->GetPosition() + l), 0xFFFF0000u);
+    DrawDebugBounds(view, Box(n[2]->GetPosition() - s, n[2]->GetPosition() + s), 0xFFFF0000u);
+  });
+  ASSERT_EQ(nodes.size(), 36u);
+  EXPECT_EQ(drawn(piece), nodes);
+  park.ToggleDebugFlag(CSkatableSection::kDebugNodes);
+
+  park.ToggleDebugFlag(CSkatableSection::kDebugBounds);
+  EXPECT_EQ(drawn(piece), expected([&] { DrawDebugBounds(view, piece->GetBounds(), 0xFFFFFF00u); }));
+  park.ToggleDebugFlag(CSkatableSection::kDebugBounds);
+
+  // The flash marks the joined nodes of the park only, and stops with its timer.
+  piece->FlashHighlight(0xFFFFFFFFu);
+  loose->FlashHighlight(0xFFFFFFFFu);
+  const auto flash = expected([&] {
+    DrawDebugCross(view, n[0]->GetPosition(), 0.4f, 0xFFFFFFFFu);
+    DrawDebugCross(view, n[2]->GetPosition(), 0.4f, 0xFFFFFFFFu);
+  });
+  ASSERT_EQ(flash.size(), 6u);
+  EXPECT_EQ(drawn(piece), flash);
+  EXPECT_TRUE(drawn(loose).empty());
+  park.UpdateObjects(0.7f);
+  EXPECT_TRUE(drawn(piece).empty());
+  view.EndFrame();
+
+  EXPECT_EQ(LinkDebugColour(kLinkAir), 0xFFFF0000u);
+  EXPECT_EQ(LinkDebugColour(kLinkGrindRight), 0xFFFF8080u);
+  EXPECT_EQ(LinkDebugColour(77), 0u);
+  EXPECT_EQ(RingSizeDebugColour(1), 0u);
+  EXPECT_EQ(RingSizeDebugColour(5), 0xFF00FF00u);
+  EXPECT_EQ(RingSizeDebugColour(9), 0xFF0000FFu);
+  EXPECT_EQ(NodeKindDebugColour(12), 0xFFFF00FFu);
+  EXPECT_EQ(NodeKindDebugColour(7), 0u);
 }
 
 }  // namespace

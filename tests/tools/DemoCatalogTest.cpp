@@ -24,7 +24,7 @@ TEST(DemoCatalog, LoadsThroughTheCatalogReader) {
   EXPECT_EQ(log.Text().find("two definitions"), std::string::npos);
 
   const auto& sections = catalog.GetSectionCategories();
-  ASSERT_EQ(sections.size(), 3u);
+  ASSERT_EQ(sections.size(), 4u);
   EXPECT_EQ(sections[0].popUpText, "Ramps");
   EXPECT_EQ(sections[0].iconName, "ramp.tga");
   EXPECT_EQ(sections[0].items.size(), 2u);
@@ -32,8 +32,9 @@ TEST(DemoCatalog, LoadsThroughTheCatalogReader) {
   EXPECT_EQ(sections[2].items.size(), 1u);
   EXPECT_EQ(sections[0].items[0].variantCount, 2);
   EXPECT_EQ(sections[0].items[1].sponsorshipIndex, 1);
-  ASSERT_EQ(catalog.GetFacilityCategories().size(), 4u);
-  EXPECT_EQ(catalog.CountDefinitions(), 6 + 4 + 1);
+  ASSERT_EQ(catalog.GetFacilityCategories().size(), 5u);
+  EXPECT_EQ(sections[3].items.size(), 4u);
+  EXPECT_EQ(catalog.CountDefinitions(), 10 + 5 + 1);
 
   const ObjectDefinition* tall = catalog.GetEntry(2, 0, 1, false);
   ASSERT_NE(tall, nullptr);
@@ -43,7 +44,7 @@ TEST(DemoCatalog, LoadsThroughTheCatalogReader) {
   EXPECT_EQ(tall->height, 2.0f);
   EXPECT_EQ(tall->cost, 1000.0);
   const ObjectDefinition* crates = catalog.GetEntry(8, 1, 0, false);
-  ASSERT_NE(crates, nullptr);  // footprint "1101", two wide
+  ASSERT_NE(crates, nullptr);  // corner decking: footprint "1101", two wide
   EXPECT_EQ(crates->footprint[0][0] + 2 * crates->footprint[0][1] + 4 * crates->footprint[1][0] +
                 8 * crates->footprint[1][1], 1 + 2 + 8);
   const ObjectDefinition* spinner = catalog.GetEntry(11, 0, 0, false);
