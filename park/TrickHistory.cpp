@@ -18,7 +18,8 @@ bool IsSlideOrGrind(uint32_t category) { return category == 4 || category == 5; 
 
 bool ReadRecord(CByteCursor& in, uint32_t version, TrickRecord& r) {
   uint8_t offBalance = 0, finished = 0, landed = 0;
-  if (version >= 1 && !(in.ReadU8(offBalance) && in.ReadU32(reinterpret_cast<uint32_t&>(r.sequence)) &&
+  uint32_t sequence = 0xFFFFFFFFu;
+  if (version >= 1 && !(in.ReadU8(offBalance) && in.ReadU32(sequence) &&
                         in.ReadF32(r.startSpin) && in.ReadF32(r.endSpin) && in.ReadF32(r.startTime) &&
                         in.ReadF32(r.endTime)))
     return false;
@@ -28,6 +29,7 @@ bool ReadRecord(CByteCursor& in, uint32_t version, TrickRecord& r) {
   r.offBalance = offBalance != 0;
   r.finished = finished != 0;
   r.landed = landed != 0;
+  r.sequence = static_cast<int32_t>(sequence);
   r.halfTurns = 0;
   return true;
 }
