@@ -5,6 +5,7 @@
 #include "core/ObjectFactory.h"
 #include "park/SkatableFacility.h"
 #include "park/SkatableSection.h"
+#include "park/Skater.h"
 
 namespace {
 template <typename T>
@@ -16,4 +17,5 @@ std::unique_ptr<CGameObject> Make() {
 void RegisterParkObjectTypes(CObjectFactory& factory) {
   factory.Register(CSkatableSection::kTypeCode, &Make<CSkatableSection>);
   factory.Register(CSkatableFacility::kTypeCode, &Make<CSkatableFacility>);
+  factory.Register(CSkater::kTypeCode, &Make<CSkater>);
 }

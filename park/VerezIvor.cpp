@@ -204,7 +204,7 @@ uint32_t CVerezIvor::SpawnSkater() {
   auto owned = std::make_unique<CSkater>();
   CSkater* skater = owned.get();
   const Vector3 start(square->GetPosition().x + 0.5f, square->GetPosition().y + 0.5f,
-                      square->GetPosition().z + skater->heightOffset + 2.0f);
+                      square->GetPosition().z + skater->GetHeightOffset() + 2.0f);
   COrientation frame;
   frame.SetPosition(start);
   frame.LookAt(Vector3(start.x + 1.0f, start.y + 1.0f, start.z), true);
@@ -217,7 +217,10 @@ uint32_t CVerezIvor::SpawnSkater() {
 
   // A refused skater goes with the pointer.
   std::unique_ptr<CGameObject> object = std::move(owned);
-  return RegisterNewObject(std::move(object), kFreshID);
+  const uint32_t id = RegisterNewObject(std::move(object), kFreshID);
+  // Arrivals are counted here, where they happen; a loaded skater has arrived before.
+  if (id != 0) ++m_state.skatersEntered;
+  return id;
 }
 
 // --- Drawing and level set-up ---

@@ -108,6 +108,9 @@ class CVerezIvor : public CGameWorld {
   void ClearGrid();
   ParkFontSet* GetFontSet() const { return m_fontSet.get(); }
   CGameLogic* GetController() const { return m_controller; }
+  // The skater the player drives, by object ID; 0xFFFFFFFF while the player drives none.
+  uint32_t GetPlayerSkaterId() const { return m_playerSkaterId; }
+  void SetPlayerSkaterId(uint32_t id) { m_playerSkaterId = id; }
   void SetController(CGameLogic* controller) { m_controller = controller; }
   // The counter a new game creates; null before one starts.
   NonNegativeDouble* GetCounter() const { return m_counter.get(); }
@@ -130,6 +133,7 @@ class CVerezIvor : public CGameWorld {
   uint8_t m_debugFlags[kDebugFlagCount] = {};
   std::unique_ptr<CParkStatusLabel> m_statusLabel;
   std::vector<CTexture*> m_levelTextures;
+  uint32_t m_playerSkaterId = 0xFFFFFFFFu;
   float m_averagesTimer = 0.0f;  // real seconds since the skater averages were refreshed
   bool m_chordLatched = false;
 };

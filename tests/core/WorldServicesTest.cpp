@@ -52,8 +52,8 @@ TEST(ObjectFactory, RegistrationReplacesRemovesAndCoversExactlyTheGamesCodes) {
   EXPECT_EQ(factory.Make(5), nullptr);
 
   // The program's factory, as the start-up registration filled it: every code of the game, no other
-  // (40 and 41 are the park's sections and facilities).
-  const std::set<uint32_t> expected = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18, 40, 41};
+  // (40, 41 and 42 are the park's sections, facilities and skaters).
+  const std::set<uint32_t> expected = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18, 40, 41, 42};
   std::set<uint32_t> registered;
   for (uint32_t code = 0; code < 1024; ++code)
     if (GetObjectFactory().IsRegistered(code)) registered.insert(code);

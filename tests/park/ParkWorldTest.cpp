@@ -67,7 +67,7 @@ TEST_F(Park, ArrivalsFollowFeeAndFillAndNeedAnEntrance) {
   const CSkater* first = GetSkaterList()[0];
   EXPECT_STREQ(first->GetName(), "Skater #10");
   EXPECT_EQ(first->GetFrame().GetPosition().y, 20.5f);
-  EXPECT_EQ(first->GetFrame().GetPosition().z, 5.0f + first->heightOffset);
+  EXPECT_EQ(first->GetFrame().GetPosition().z, 5.0f + first->GetHeightOffset());
   EXPECT_NEAR(first->GetFrame().GetXAxis().x, first->GetFrame().GetXAxis().y, 1e-6f);  // facing +x +y
   // Fee 40: 1800 simulated seconds (4.5 real), stretched by 1 / (1 - count / target).
   for (int count = 1; count < 20; ++count)
@@ -96,7 +96,10 @@ TEST_F(Park, AveragesDivideByOneMoreThanTheCount) {
   const float skills[3][4] = {{0.3f, 0.6f, 0.9f, 0.5f}, {0.0f, 0.0f, 0.3f, 0.25f}, {1, 1, 1, 1}};
   for (const auto& s : skills) {
     CSkater* skater = new CSkater();
-    skater->ollieSkill = s[0], skater->airSkill = s[1], skater->grindSkill = s[2], skater->happiness = s[3];
+    skater->ability.trickSkill[2] = s[0], skater->ability.trickSkill[3] = s[1], skater->ability.trickSkill[4] = s[2];
+    // Happiness is 1 less a fifth of five worries: equal worries of 1 - h give h.
+    CSkater::Needs& n = skater->needs;
+    n.mood = n.injury = n.bladder = n.thirst = n.hunger = 1.0f - s[3];
     park.RegisterNewObject(std::unique_ptr<CGameObject>(skater));
   }
   park.UpdateSkaterAverages();  // skills 0.6, 0.1, 1.0 and three skaters: divided by four

@@ -1,0 +1,234 @@
+// The skater record of the saved game: written at the newest version, read at any older one.
+#include <cmath>
+#include <cstring>
+
+#include "core/WorldAccess.h"
+#include "park/VerezIvor.h"
+
+#include "core/math/DebugPrintf.h"
+#include "core/math/LittleEndian.h"
+#include "park/ByteCursor.h"
+#include "park/Grid.h"
+#include "park/SkatableSection.h"
+#include "park/Skater.h"
+#include "park/SkatePathNode.h"
+
+namespace {
+// A route longer than this is no route a search could have made.
+constexpr uint32_t kMaxRouteSteps = 1u << 20;
+
+void PutU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
+void PutF64(std::vector<uint8_t>& out, double v) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof(v));
+  le::PutU32(out, static_cast<uint32_t>(bits));
+  le::PutU32(out, static_cast<uint32_t>(bits >> 32));
+}
+void PutVec(std::vector<uint8_t>& out, const Vector3& v) {
+  le::PutF32(out, v.x);
+  le::PutF32(out, v.y);
+  le::PutF32(out, v.z);
+}
+bool ReadVec(CByteCursor& in, Vector3& v) { return in.ReadF32(v.x) && in.ReadF32(v.y) && in.ReadF32(v.z); }
+bool ReadI32(CByteCursor& in, int32_t& v) {
+  uint32_t u = 0;
+  if (!in.ReadU32(u)) return false;
+  v = static_cast<int32_t>(u);
+  return true;
+}
+bool ReadBool(CByteCursor& in, bool& v) {
+  uint8_t b = 0;
+  if (!in.ReadU8(b)) return false;
+  v = b != 0;
+  return true;
+}
+void PutFrame(std::vector<uint8_t>& out, const COrientation& frame) {
+  for (int r = 0; r < 3; ++r) PutVec(out, frame.GetMatrix().m[r]);
+  PutVec(out, frame.GetPosition());
+}
+bool ReadFrame(CByteCursor& in, COrientation& frame) {
+  for (int r = 0; r < 3; ++r)
+    if (!ReadVec(in, frame.GetMatrix().m[r])) return false;
+  return ReadVec(in, frame.GetPosition());
+}
+
+// The link that leads from one node to the next, found again among the graph's successors.
+bool FindEdge(uint32_t fromId, uint32_t toId, PathEdgeInfo& edge) {
+  CSkatePathNode* from = FindNodeByID(fromId);
+  CSkatePathNode* to = FindNodeByID(toId);
+  CVerezIvor* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  CGrid* grid = park != nullptr ? park->GetGrid() : nullptr;
+  if (from == nullptr || to == nullptr || grid == nullptr) return false;
+  SuccessorList successors;
+  grid->GetSuccessors(from, successors);
+  for (const GraphStep& s : successors) {
+    if (s.node != to || s.edge == nullptr) continue;
+    edge = *static_cast<const PathEdgeInfo*>(s.edge);
+    return true;
+  }
+  return false;
+}
+}  // namespace
+
+void CSkater::Save(std::vector<uint8_t>& out) const {
+  le::PutU32(out, kRecordVersion);
+  le::PutF32(out, times.decisionTime);
+  PutU8(out, appearance.head);
+  PutU8(out, appearance.body);
+  PutU8(out, appearance.board);
+  PutVec(out, body.targetPoint);
+  le::PutF32(out, body.restTurnTimer);
+  le::PutF32(out, needs.tiredness);
+  PutF64(out, times.timeSinceShopping);
+  PutU8(out, mind.evicted ? 1 : 0);
+  out.insert(out.end(), m_name, m_name + kNameSize);
+  le::PutF32(out, needs.thirst);
+  le::PutU32(out, body.carried[0]);
+  le::PutU32(out, body.carried[1]);
+  le::PutU32(out, GetID());
+  PutFrame(out, GetOrientation());
+  le::PutF32(out, body.lean);
+  PutVec(out, body.backContact);
+  PutVec(out, body.crashBackContact);
+  PutU8(out, body.moved);
+  le::PutF32(out, GetRestitution());
+  le::PutF32(out, body.crashTimer);
+  le::PutU32(out, static_cast<uint32_t>(body.animIndex));
+  le::PutU32(out, mind.goal);
+  le::PutF32(out, body.airTime);
+  le::PutF32(out, GetFriction());
+  PutVec(out, body.frontContact);
+  PutVec(out, body.crashFrontContact);
+  le::PutU32(out, route.grindSteps);
+  const Quaternion& q = body.takeOffRotation;
+  for (float f : {q.x, q.y, q.z, q.w}) le::PutF32(out, f);
+  for (uint32_t w : body.contactBlock) le::PutU32(out, w);
+  le::PutU32(out, mind.state);
+  le::PutU32(out, mind.subState);
+  le::PutU32(out, route.mode);
+  le::PutU32(out, body.motionMode);
+  le::PutU32(out, mind.targetNodeId);
+  le::PutF32(out, body.turnRate);
+  le::PutF32(out, body.forwardInput);
+  PutF64(out, times.timeInPark);
+  for (float f : {ability.skill, needs.mood, needs.money, needs.hunger, needs.injury, ability.shoppingFactor})
+    le::PutF32(out, f);
+  for (int c = 0; c < kCategories; ++c) {
+    le::PutF32(out, ability.trickCountA[c]);
+    le::PutF32(out, ability.trickCountB[c]);
+    le::PutF32(out, ability.trickSkill[c]);
+  }
+  le::PutF32(out, ability.totalA);
+  le::PutF32(out, ability.totalB);
+  le::PutF32(out, needs.bladder);
+  le::PutU32(out, static_cast<uint32_t>(route.index));
+  le::PutF32(out, body.takeOffTime);
+  le::PutF32(out, body.timeOnGround);
+  le::PutF32(out, body.timeWithoutContact);
+  le::PutU32(out, body.landingTakeOffWord);
+  le::PutF32(out, body.animSpeed);
+  le::PutF32(out, body.steerInput);
+  PutVec(out, GetVelocity());
+  le::PutF32(out, GetRadius());
+  le::PutF32(out, times.stateTime);
+  le::PutU32(out, static_cast<uint32_t>(route.steps.size()));
+  for (const RouteStep& step : route.steps) {
+    le::PutU32(out, step.nodeId);
+    // "No link" must not read back as the grid's own link (number 0).
+    le::PutU32(out, step.hasLink ? step.linkNumber : kNone);
+  }
+  m_tricks.Save(out);
+  m_thoughts.Save(out);
+}
+
+bool CSkater::LoadLeading(CByteCursor& in, uint32_t version) {
+  if (version >= 7 && !in.ReadF32(times.decisionTime)) return false;
+  if (version >= 6 && !(in.ReadU8(appearance.head) && in.ReadU8(appearance.body) && in.ReadU8(appearance.board)))
+    return false;
+  if (version >= 5 && !(ReadVec(in, body.targetPoint) && in.ReadF32(body.restTurnTimer))) return false;
+  if (version >= 4 && !(in.ReadF32(needs.tiredness) && in.ReadF64(times.timeSinceShopping))) return false;
+  if (version >= 3 && !ReadBool(in, mind.evicted)) return false;
+  if (version >= 2) {
+    if (!in.ReadBytes(m_name, kNameSize) || !in.ReadF32(needs.thirst)) return false;
+    m_name[kNameSize - 1] = '\0';
+  }
+  if (version >= 1 && !(in.ReadU32(body.carried[0]) && in.ReadU32(body.carried[1]))) return false;
+  return true;
+}
+
+bool CSkater::LoadRest(CByteCursor& in) {
+  float restitution = 0.0f, friction = 0.0f, radius = 0.0f;
+  uint32_t animIndex = 0;
+  Vector3 velocity;
+  Quaternion& q = body.takeOffRotation;
+  bool ok = in.ReadF32(body.lean) && ReadVec(in, body.backContact) && ReadVec(in, body.crashBackContact) &&
+            in.ReadU8(body.moved) && in.ReadF32(restitution) && in.ReadF32(body.crashTimer) &&
+            in.ReadU32(animIndex) && in.ReadU32(mind.goal) && in.ReadF32(body.airTime) && in.ReadF32(friction) &&
+            ReadVec(in, body.frontContact) && ReadVec(in, body.crashFrontContact) && in.ReadU32(route.grindSteps) &&
+            in.ReadF32(q.x) && in.ReadF32(q.y) && in.ReadF32(q.z) && in.ReadF32(q.w);
+  for (uint32_t& w : body.contactBlock) ok = ok && in.ReadU32(w);
+  ok = ok && in.ReadU32(mind.state) && in.ReadU32(mind.subState) && in.ReadU32(route.mode) &&
+       in.ReadU32(body.motionMode) && in.ReadU32(mind.targetNodeId) && in.ReadF32(body.turnRate) &&
+       in.ReadF32(body.forwardInput) && in.ReadF64(times.timeInPark);
+  for (float* f : {&ability.skill, &needs.mood, &needs.money, &needs.hunger, &needs.injury, &ability.shoppingFactor})
+    ok = ok && in.ReadF32(*f);
+  for (int c = 0; c < kCategories; ++c)
+    ok = ok && in.ReadF32(ability.trickCountA[c]) && in.ReadF32(ability.trickCountB[c]) &&
+         in.ReadF32(ability.trickSkill[c]);
+  ok = ok && in.ReadF32(ability.totalA) && in.ReadF32(ability.totalB) && in.ReadF32(needs.bladder) &&
+       ReadI32(in, route.index) && in.ReadF32(body.takeOffTime) && in.ReadF32(body.timeOnGround) &&
+       in.ReadF32(body.timeWithoutContact) && in.ReadU32(body.landingTakeOffWord) && in.ReadF32(body.animSpeed) &&
+       in.ReadF32(body.steerInput) && ReadVec(in, velocity) && in.ReadF32(radius) && in.ReadF32(times.stateTime);
+  uint32_t count = 0;
+  if (!ok || !in.ReadU32(count) || count > kMaxRouteSteps || count > in.GetRemaining() / 8) return false;
+  body.animIndex = static_cast<int32_t>(animIndex);
+  route.steps.assign(count, RouteStep());
+  for (RouteStep& step : route.steps) {
+    uint32_t link = 0;
+    if (!in.ReadU32(step.nodeId) || !in.ReadU32(link)) return false;
+    step.hasLink = link != kNone;
+    step.linkNumber = step.hasLink ? link : 0;
+  }
+  if (!m_tricks.Load(in) || !m_thoughts.Load(in)) return false;
+  SetVelocity(velocity);
+  m_restitution = restitution;
+  m_friction = friction;
+  if (radius > 0.0f && std::isfinite(radius)) SetRadius(radius, nullptr);
+  return true;
+}
+
+bool CSkater::Load(const uint8_t* data, size_t size, size_t* consumed, uint32_t* savedId) {
+  CByteCursor in(data, size);
+  uint32_t version = 0, id = 0;
+  COrientation frame;
+  if (!in.ReadU32(version)) {
+    DebugPrintf("Skater: Record cut short\n");
+    return false;
+  }
+  if (version > kRecordVersion) {
+    DebugPrintf("Skater: Unknown record version %u\n", version);
+    return false;
+  }
+  if (!LoadLeading(in, version) || !in.ReadU32(id) || !ReadFrame(in, frame)) {
+    DebugPrintf("Skater: Record cut short\n");
+    return false;
+  }
+  LoadBody(frame, nullptr);
+  PickAppearance(false);
+  if (!LoadRest(in)) {
+    DebugPrintf("Skater: Record cut short or broken\n");
+    return false;
+  }
+  // The record has no room for the reserved node, but a skater only ever reserves its target, and
+  // the nodes keep their reservations: a target that names this skater is its reservation.
+  mind.reservedNodeId = kNone;
+  const CSkatePathNode* target = FindNodeByID(mind.targetNodeId);
+  if (target != nullptr && target->GetReservingSkaterId() == id) mind.reservedNodeId = mind.targetNodeId;
+  for (size_t i = 1; i < route.steps.size(); ++i) {
+    RouteStep& step = route.steps[i];
+    if (step.hasLink && !FindEdge(route.steps[i - 1].nodeId, step.nodeId, step.edge)) step.edge = PathEdgeInfo{0.2f, kLinkSkate, 0};
+  }
+  if (consumed != nullptr) *consumed = in.GetPosition();
+  if (savedId != nullptr) *savedId = id;
+  return true;
+}
