@@ -9,6 +9,7 @@
 #include "core/math/LittleEndian.h"
 #include "render/BitmapImage.h"
 #include "render/ImageFileIo.h"
+#include "render/RowCodedBox.h"
 
 namespace {
 
@@ -293,39 +294,19 @@ int32_t CB2Image::GetPixel(int x, int y) const {
 }
 
 void CB2Image::GetHeaderInfo(int32_t box[4]) const {
-  if (!m_rowCoded) {
-    box[0] = 0;
-    box[1] = 0;
-    box[2] = width - 1;
-    box[3] = height - 1;
-    return;
-  }
-  int minX = INT32_MAX, maxX = -1, firstRow = -1, lastRow = -1;
-  for (int y = 0; y < height; ++y) {
-    uint8_t* p = RowStart(y);
-    if (firstRow < 0 && *p != kEnd) firstRow = y;
-    int column = 0;
-    for (;;) {
-      Command c;
-      size_t size;
-      if (!ReadCommand(p, &c, &size) || c.kind == kEnd) break;
-      if (c.kind != kSkip && c.count > 0) {
-        minX = std::min(minX, column);
-        maxX = std::max(maxX, column + c.count - 1);
-        lastRow = y;
-      }
-      column += c.count;
-      p += size;
-    }
-  }
-  if (lastRow < 0) {
-    box[0] = box[1] = box[2] = box[3] = 0;
-    return;
-  }
-  box[0] = minX;
-  box[1] = firstRow;
-  box[2] = maxX;
-  box[3] = lastRow;
+  // Short fills count as drawn.
+  FindDrawnBox(
+      width, height, m_rowCoded, kEnd, [this](int y) -> const uint8_t* { return RowStart(y); },
+      [this](const uint8_t* p) {
+        Command c;
+        RowCodedRun run;
+        if (!ReadCommand(const_cast<uint8_t*>(p), &c, &run.size) || c.kind == kEnd) return run;
+        run.end = false;
+        run.drawn = c.kind != kSkip;
+        run.count = c.count;
+        return run;
+      },
+      box);
 }
 
 std::vector<uint8_t> CB2Image::FileImage() const {
