@@ -127,6 +127,10 @@ class CRenderView : public CSceneDrawInterface {
   void DrawLine3D(const Vector3& a, const Vector3& b, uint32_t colour) override;
   void DrawTriangle3D(const Vector3& a, const Vector3& b, const Vector3& c, uint32_t colour, bool twoSided) override;
   void DrawQuad3D(const Vector3 corners[4], uint32_t colour, CTexture* texture, CTexture* lightMap);
+  void DrawDebugSphere(const Vector3& centre, float radius, uint32_t colour) override;
+  // Which diagnostic overlays the scene draws (CSceneDrawInterface::DebugFlag bits); none at start.
+  void SetDebugFlags(uint32_t flags) { m_debugFlags = flags; }
+  uint32_t GetDebugFlags() const override { return m_debugFlags; }
 
   // ---- sprites and the sorted queue (RenderViewSprites.cpp) ----
   void QueueTranslucentBatch(CTexture* texture);
@@ -307,6 +311,7 @@ class CRenderView : public CSceneDrawInterface {
   FogState* m_fog = nullptr;
   LightList* m_lights = nullptr;
   uint32_t m_flags = 0;
+  uint32_t m_debugFlags = 0;
   uint32_t m_frameStamp = kFirstFrameStamp;
   uint32_t m_batchStamp = 0;
   uint32_t m_objectStamp = 0;
