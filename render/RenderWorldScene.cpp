@@ -238,6 +238,7 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
       view->Clear(true, false, 0);
     }
     CMeshInstance::ClearLightCounters();
+    view->SetWorldTime(static_cast<float>(m_world.GetWorldTime()));
     for (CBoundedObject* object : m_visible) object->Render(view);
     // Terrain sections drawn through vertex buffers come with the mesh-section work; neither back end
     // offers vertex buffers, so the terrain is drawn as whole instances.
