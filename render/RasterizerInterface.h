@@ -11,7 +11,9 @@
 #include "render/ZBufferMode.h"
 
 class CTexture;
+class CMeshInstance;
 class CMeshSection;
+class CRenderView;
 struct FogState;
 class ViewFrustum;
 
@@ -57,8 +59,10 @@ class CRasterizerInterface {
   virtual void DrawLines(ScreenVertex* vertices, uint32_t vertexCount, const uint16_t* indices,
                          uint32_t lineCount) {}                               // 22
   virtual bool IsVertexBufferAvailable() { return false; }                    // 23
-  virtual bool DrawQueuedBuffer(uint32_t, uint32_t) { return false; }         // 24
-  virtual void FillVertexBuffer(CMeshSection* section, void* vertexList) {}   // 25
+  // Stage 1 when the view meets the instance (true: queue it), stage 2 when the sorted queue draws it.
+  virtual bool DrawQueuedBuffer(CMeshInstance* instance, uint32_t stage) { return false; }  // 24
+  // Queues the section's buffered pieces on the view (CRenderView::QueueBufferRange).
+  virtual void FillVertexBuffer(CMeshSection* section, CRenderView* view) {}  // 25
   virtual void DrawBufferRange(uint32_t, uint32_t) {}                         // 26
   virtual void SetGamma(float factor) {}                                      // 27
   virtual void Clear(bool depth, bool target, uint32_t colour) {}             // 28

@@ -111,6 +111,21 @@ class CRenderView : public CSceneDrawInterface {
   // The vertex-buffer path of a world mesh section; runs only when the back end offers vertex buffers.
   void DrawMeshSection(CMeshSection* section) override;
   bool CanDrawVertexBuffers() const override;
+
+  // ---- buffered meshes (RenderViewBuffered.cpp) ----
+  // One level-of-detail instance through the back end's own buffers, queued for the sorted pass.
+  void DrawBufferedInstance(CMeshInstance* instance);
+  // Texture scale hints of the buffered paths, which never see their screen vertices: the
+  // nearest point of the bounds stands in for the nearest vertex.
+  void UpdateInstanceTextureHints(CMeshInstance* instance);
+  void UpdateSectionTextureHints(CMeshSection* section);
+  // For back ends filling a section's buffers: one range of their own, drawn by the sorted pass
+  // through DrawBufferRange(first, count) at camera depth key.
+  void QueueBufferRange(float key, uint32_t first, uint32_t count);
+  // Whether sections and buffered instances refine their curved patches for the camera (on at start).
+  void EnablePatchLOD(bool on) { m_patchLOD = on; }
+  // The clock the buffered instances' light caches are refreshed by.
+  void SetWorldTime(float now) { m_worldTime = now; }
   // The relight interval grows from the first to the last bound as objects shrink from
   // start + 1/scale pixels to start pixels.
   void SetRelightRamp(float start, float scale);
@@ -127,6 +142,10 @@ class CRenderView : public CSceneDrawInterface {
   void DrawLine3D(const Vector3& a, const Vector3& b, uint32_t colour) override;
   void DrawTriangle3D(const Vector3& a, const Vector3& b, const Vector3& c, uint32_t colour, bool twoSided) override;
   void DrawQuad3D(const Vector3 corners[4], uint32_t colour, CTexture* texture, CTexture* lightMap);
+  void DrawDebugSphere(const Vector3& centre, float radius, uint32_t colour) override;
+  // Which diagnostic overlays the scene draws (CSceneDrawInterface::DebugFlag bits); none at start.
+  void SetDebugFlags(uint32_t flags) { m_debugFlags = flags; }
+  uint32_t GetDebugFlags() const override { return m_debugFlags; }
 
   // ---- sprites and the sorted queue (RenderViewSprites.cpp) ----
   void QueueTranslucentBatch(CTexture* texture);
@@ -256,6 +275,7 @@ class CRenderView : public CSceneDrawInterface {
     uint32_t second;    // quad count of a run, second corner or back-end word
     uint32_t third;     // third corner
     CTexture* texture;
+    CMeshInstance* instance = nullptr;  // a buffered instance (kind 3)
   };
   struct QuadRunRecord {
     float depth;
@@ -293,6 +313,9 @@ class CRenderView : public CSceneDrawInterface {
   static uint32_t FogWord(float fog);
   void HintTextureScale(CTexture* texture, float scale);
   void HintBatchTexture(CTexture* texture, float meshScale);
+  // The hint of one texture of a buffered path from the nearest depth's reciprocal.
+  void HintBufferedTexture(CTextureProperties* texture, float start);
+  float StartFromDepth(float depth) const;
   CTexture* FaceTexture(const CMeshInstance* instance, uint32_t face) const;
   void SendTriangles(ScreenVertex* vertices, uint32_t vertexCount, const uint16_t* indices, uint32_t triangles,
                      CTexture* texture, CTexture* lightMap, float drawFactor);
@@ -307,6 +330,9 @@ class CRenderView : public CSceneDrawInterface {
   FogState* m_fog = nullptr;
   LightList* m_lights = nullptr;
   uint32_t m_flags = 0;
+  uint32_t m_debugFlags = 0;
+  bool m_patchLOD = true;
+  float m_worldTime = 0.0f;
   uint32_t m_frameStamp = kFirstFrameStamp;
   uint32_t m_batchStamp = 0;
   uint32_t m_objectStamp = 0;
@@ -347,7 +373,6 @@ class CRenderView : public CSceneDrawInterface {
   float m_nearPixelScale = 0.0f;
   float m_textureScale = 0.0f;
   bool m_orthographic = false;
-  bool m_patchLOD = true;
   RenderStatistics m_stats;
 
   std::vector<TransformedVertex> m_transformed;

@@ -4,6 +4,7 @@
 
 #include "core/math/ViewFrustum.h"
 #include "render/RasterizerInterface.h"
+#include "render/RenderDebug.h"
 #include "render/RenderView.h"
 
 namespace {
@@ -72,4 +73,10 @@ void CRenderView::DrawQuad3D(const Vector3 corners[4], uint32_t colour, CTexture
     quad[i] = ScreenVertex{p.x, p.y, p.z, p.rhw, colour, kNoFog, u, v, u, v};
   }
   SendTriangles(quad, 4, kQuadIndices, 2, texture, lightMap, 0.0f);
+}
+
+void CRenderView::DrawDebugSphere(const Vector3& centre, float radius, uint32_t colour) {
+  COrientation frame;
+  frame.SetPosition(centre);
+  ::DrawDebugSphere(*this, frame, radius, colour);
 }

@@ -145,7 +145,11 @@ void CRenderView::RenderMeshInstance(CMeshInstance* instance) {
   if (instance->GetAlpha() > 0.0f) {
     lod->UpdateWorldMatrix();
     SetObjectTransform(lod->GetWorldMatrix());
-    DrawMaterialGroups(lod, false);
+    // Partial-draw lists change every frame, so an instance with them is never buffered.
+    if (CanDrawVertexBuffers() && lod->GetPartialDrawGroupCount() == 0)
+      DrawBufferedInstance(lod);
+    else
+      DrawMaterialGroups(lod, false);
   }
   for (CMeshLayer* layer : lod->GetLayers()) DrawMeshLayer(layer);
   for (const CMeshInstance::ChildEntry& child : lod->GetChildren()) {

@@ -1,4 +1,4 @@
-// CRenderView: the shadow textures (made, loaded, drawn as flat silhouettes) and the section vertex-buffer hand-off.
+// CRenderView: the shadow textures (made, loaded, drawn as flat silhouettes).
 #include <vector>
 
 #include "core/math/ViewFrustum.h"
@@ -83,12 +83,6 @@ void CRenderView::DrawFlatInstance(CMeshInstance* instance, uint32_t colour) {
   for (uint32_t face = 0; face < mesh.faceCount; ++face) drawFace(face);
 }
 
-void CRenderView::DrawMeshSection(CMeshSection* section) {
-  if (!section || !m_current || !m_current->IsVertexBufferAvailable()) return;
-  m_current->FillVertexBuffer(section, nullptr);
-}
-
-bool CRenderView::CanDrawVertexBuffers() const { return m_current != nullptr && m_current->IsVertexBufferAvailable(); }
 
 std::unique_ptr<CTextureProperties> CRenderView::CreateShadowTexture(uint32_t side) const {
   auto texture = std::make_unique<CTexture>();

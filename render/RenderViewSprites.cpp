@@ -226,7 +226,7 @@ void CRenderView::FlushSortedQueue() {
         break;
       }
       case QueueKind::kBuffer:
-        if (m_current) m_current->DrawQueuedBuffer(e.first, 2);
+        if (m_current) m_current->DrawQueuedBuffer(e.instance, 2);
         break;
       case QueueKind::kQuadRun:
         for (uint32_t r = e.first; r < e.first + e.second && r < m_quadRuns.size(); ++r) {

@@ -7,10 +7,13 @@
 #include "core/math/CullVolume.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
+#include "core/math/Octree.h"
+#include "core/math/OctreeNode.h"
 #include "core/math/ViewFrustum.h"
 #include "physics/terrain/TerrainCollision.h"
 #include "render/PixelBufferDesc.h"
 #include "render/RasterizerInterface.h"
+#include "render/RenderDebug.h"
 #include "render/RenderView.h"
 #include "scene/camera/GenericCam.h"
 #include "scene/camera/ObserverCam.h"
@@ -26,6 +29,14 @@
 namespace {
 constexpr uint32_t kSectionDepth = 5;  // octree depth the level sections are filed at
 constexpr float kFullTurn = 6.2831855f;  // smoothing angle of the sky's normals
+constexpr uint32_t kCellColour = 0xFF00FFFFu;
+
+// Only cells holding objects: the empty ones would bury the picture in lines.
+void DrawOccupiedCells(CSceneDrawInterface& view, const COctreeNode& cell) {
+  if (!cell.objects.empty()) DrawDebugBounds(view, cell.bounds, kCellColour);
+  for (const COctreeNode* child : cell.children)
+    if (child != nullptr) DrawOccupiedCells(view, *child);
+}
 }  // namespace
 
 CRenderWorldScene::CRenderWorldScene(CGameWorld& world)
@@ -227,6 +238,7 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
       view->Clear(true, false, 0);
     }
     CMeshInstance::ClearLightCounters();
+    view->SetWorldTime(static_cast<float>(m_world.GetWorldTime()));
     for (CBoundedObject* object : m_visible) object->Render(view);
     // Terrain sections drawn through vertex buffers come with the mesh-section work; neither back end
     // offers vertex buffers, so the terrain is drawn as whole instances.
@@ -244,6 +256,7 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
       r->SetPerspectiveCorrection(true);
       r->SetZWrite(false);
     }
+    DrawDebugOverlays(view);
     view->FlushSortedQueue();
     view->EndFrame();
     m_visible.clear();
@@ -258,6 +271,13 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
       r->SetClipping(true);
     }
   }
+}
+
+void CRenderWorldScene::DrawDebugOverlays(CRenderView* view) const {
+  const uint32_t flags = view->GetDebugFlags();
+  if ((flags & CSceneDrawInterface::kDebugOctree) && m_world.GetOctree().GetRoot() != nullptr)
+    DrawOccupiedCells(*view, *m_world.GetOctree().GetRoot());
+  if ((flags & CSceneDrawInterface::kDebugLights) && m_lightList != nullptr) DrawDebugLights(*view, *m_lightList);
 }
 
 void CRenderWorldScene::ReleaseLock(CRenderView* view, PixelBufferDesc** locked) {

@@ -47,6 +47,9 @@ class CRenderWorldScene : public CWorldScene {
   bool GetBackBufferSize(const CRenderView* view, int* width, int* height) const override;
 
  private:
+  // The octree and light overlays the view's debug flags ask for.
+  void DrawDebugOverlays(CRenderView* view) const;
+
   CGameWorld& m_world;
   std::unique_ptr<LightList> m_lightList;
   std::unique_ptr<FogState> m_fogState;

@@ -320,7 +320,6 @@ bool CTexture::CreateFromPixels(const void* sourcePixels, uint32_t bpp, uint32_t
       }
     }
     flags |= (transparent ? kHasTransparent : 0) | (partial ? kHasPartial : 0);
-    if (!transparent && !partial) flags |= kAllOpaque;
   }
   if (red || green || blue) flags |= kMasksSet;
   uint32_t tw = w, th = h;

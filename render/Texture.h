@@ -29,7 +29,6 @@ class CTexture : public CTextureProperties {
   static constexpr uint32_t kMasksSet = 0x20;
   static constexpr uint32_t kNoDevice = 0x40;
   static constexpr uint32_t kPixelsFreed = 0x80;
-  static constexpr uint32_t kAllOpaque = 0x400;
   static constexpr uint32_t kTargaSource = 0x8000;
 
   static constexpr uint16_t kFormatCurrent = 4098;
@@ -74,6 +73,10 @@ class CTexture : public CTextureProperties {
   std::unique_ptr<CTexture> attached;
 
   uint32_t GetFlags() const override { return flags; }
+  // An alpha channel whose every pixel is full. Worked out from the flags rather than kept as a
+  // bit of its own: the scene reads 0x400 of the flag word as "kept out of world mesh sections",
+  // and a survey bit there would hide every opaque terrain texture from the draw lists.
+  bool IsAlphaAllOpaque() const { return alphaMask != 0 && (flags & (kHasTransparent | kHasPartial)) == 0; }
 
   // Loads name (or, when null, fileName) as a ".texture", or a Targa / bitmap when the flags
   // say so. The top level is dropped when the texture-detail setting is not full.

@@ -1,6 +1,8 @@
 // CTestEdge: a free world segment with the flags of a drawn helper line.
 #include "physics/collision/StaticCollisionPrimativeTestEdge.h"
 
+#include "scene/mesh/SceneDrawInterface.h"
+
 CTestEdge::CTestEdge(float ax, float ay, float az, float bx, float by, float bz)
     : m_first(ax, ay, az), m_second(bx, by, bz) {
   SetStaticCollisionFlags();
@@ -9,4 +11,8 @@ CTestEdge::CTestEdge(float ax, float ay, float az, float bx, float by, float bz)
   Box box;
   box.SetFromPoints(m_first, m_second);
   SetBounds(box);
+}
+
+void CTestEdge::Render(CSceneDrawInterface* view) {
+  if (view != nullptr) view->DrawLine3D(m_first, m_second, kColour);
 }

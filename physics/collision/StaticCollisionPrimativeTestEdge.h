@@ -10,8 +10,9 @@ class CTestEdge : public CStaticCollisionPrimative {
   ~CTestEdge() override = default;
 
   bool Intersect(GenericIntersection* query) override { return false; }
-  // The render view offers no line drawing yet, so the edge draws nothing.
-  void Render(CSceneDrawInterface* view) override {}
+  // A red line: the edge exists only to be seen.
+  void Render(CSceneDrawInterface* view) override;
+  static constexpr uint32_t kColour = 0xFFFF0000u;
 
   const Vector3& GetFirst() const { return m_first; }
   const Vector3& GetSecond() const { return m_second; }

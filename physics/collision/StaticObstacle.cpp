@@ -5,6 +5,8 @@
 #include "core/math/GenericIntersection.h"
 #include "core/math/RayInfo.h"
 #include "physics/collision/SphereTree.h"
+#include "physics/collision/SphereTreeDraw.h"
+#include "scene/mesh/SceneDrawInterface.h"
 #include "physics/collision/SphereTreeWalk.h"
 #include "physics/collision/SurfaceType.h"
 #include "scene/mesh/MeshInstance.h"
@@ -57,4 +59,11 @@ bool CStaticObstacle::Intersect(GenericIntersection* query) {
   ref.orientation = nullptr;
   ref.stamp = m_tree->stamp;
   return IntersectSphereTree(*query, ref);
+}
+
+void CStaticObstacle::Render(CSceneDrawInterface* view) {
+  if (view == nullptr) return;
+  CStaticCollisionPrimative::Render(view);
+  if (m_tree && (view->GetDebugFlags() & CSceneDrawInterface::kDebugCollision))
+    DrawSphereTreeDebug(*view, *m_tree, nullptr, kTreeColour, kLeafColour);
 }

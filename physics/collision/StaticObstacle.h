@@ -23,6 +23,10 @@ class CStaticObstacle : public CStaticCollisionPrimative {
   // Segment queries asking for mesh triangles (mode 0x20) test the instance's triangles;
   // every other query walks the sphere tree, whose centres are already in world space.
   bool Intersect(GenericIntersection* query) override;
+  // The instance, and with the collision overlay on the sphere tree.
+  void Render(CSceneDrawInterface* view) override;
+  static constexpr uint32_t kTreeColour = 0xFF808080u;
+  static constexpr uint32_t kLeafColour = 0xFF00C8C8u;
 
   const SphereTreeNode* GetTree() const { return m_tree.get(); }
 

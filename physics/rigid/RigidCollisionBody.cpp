@@ -12,7 +12,9 @@
 #include "physics/rigid/RigidBodyMath.h"
 #include "physics/rigid/RigidConst.h"
 #include "physics/collision/SphereTree.h"
+#include "physics/collision/SphereTreeDraw.h"
 #include "physics/collision/SphereTreeNode.h"
+#include "scene/mesh/SceneDrawInterface.h"
 #include "physics/collision/SphereTreeWalk.h"
 #include "physics/collision/SurfaceType.h"
 
@@ -251,4 +253,13 @@ void CRigidCollisionBody::SetContact(CCollisionObject* object, const Vector3& po
   m_touchObject = object;
   m_touchPoint = point;
   m_touchNormal = normal;
+}
+
+void CRigidCollisionBody::Render(CSceneDrawInterface* view) {
+  if (view == nullptr) return;
+  CActiveCollisionObject::Render(view);
+  if (!(view->GetDebugFlags() & CSceneDrawInterface::kDebugCollision)) return;
+  if (const SphereTreeNode* tree = GetSphereTree()) DrawSphereTreeDebug(*view, *tree, &m_frame, kSphereColour, kSphereColour);
+  if (m_touchObject != nullptr)
+    view->DrawLine3D(m_touchPoint, m_touchPoint + m_touchNormal * kContactNormalLength, kContactColour);
 }

@@ -21,6 +21,12 @@ class CRigidCollisionBody : public CActiveCollisionObject {
   ~CRigidCollisionBody() override;
 
   bool Intersect(GenericIntersection* query) override;
+  // The instance; with the collision overlay on, the model's spheres where the body stands and
+  // the last contact's normal.
+  void Render(CSceneDrawInterface* view) override;
+  static constexpr uint32_t kSphereColour = 0xFF0000C8u;
+  static constexpr uint32_t kContactColour = 0xFFFFFF00u;
+  static constexpr float kContactNormalLength = 0.5f;
   const CollisionInfo* GetCollisionInfo(CCollisionObject* asker) override { return &m_info; }
   // Kind 1 (static primitive) and kind 2 (rigid body) get a response; anything else is ignored.
   bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override;

@@ -3,6 +3,7 @@
 
 #include "core/math/DebugPrintf.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/SceneDrawInterface.h"
 #include "scene/mesh/ShadedMesh.h"
 
 bool CTerrainEdge::Setup(CMeshInstance* instance, uint32_t a, uint32_t b, uint32_t face, CCollisionObject* owner) {
@@ -23,4 +24,13 @@ bool CTerrainEdge::Setup(CMeshInstance* instance, uint32_t a, uint32_t b, uint32
   box.SetFromPoints(VertexWorldPosition(instance, a), VertexWorldPosition(instance, b));
   SetBounds(box);
   return true;
+}
+
+void CTerrainEdge::Render(CSceneDrawInterface* view) {
+  if (view == nullptr) return;
+  StampDrawn(view);
+  CMeshInstance* instance = GetInstance();
+  if (instance == nullptr || m_vertices[0] < 0) return;
+  view->DrawLine3D(VertexWorldPosition(instance, static_cast<uint32_t>(m_vertices[0])),
+                   VertexWorldPosition(instance, static_cast<uint32_t>(m_vertices[1])), kColour);
 }

@@ -16,8 +16,9 @@ class CTerrainEdge : public CStaticCollisionPrimative {
 
   // Edges answer no query; they exist for tools that show them.
   bool Intersect(GenericIntersection* query) override { return false; }
-  // The render view offers no line drawing yet, so an edge only records that it was drawn.
-  void Render(CSceneDrawInterface* view) override { StampDrawn(view); }
+  // A green line between the two vertices where the instance places them.
+  void Render(CSceneDrawInterface* view) override;
+  static constexpr uint32_t kColour = 0xFF00FF00u;
 
   int32_t GetFirstVertex() const { return m_vertices[0]; }
   int32_t GetSecondVertex() const { return m_vertices[1]; }

@@ -115,6 +115,10 @@ class CMeshInstance : public CXFormNode {
   uint32_t GetStampLast() const { return m_stampLast; }
   uint32_t GetStampSpan() const { return m_stampSpan; }
   uint32_t GetStampLimit() const { return m_stampLimit; }
+  // Frame whose texture hints this (root) instance last gave; several instances under one root
+  // share textures, so only the first drawn in a frame hints them.
+  uint32_t GetTextureHintFrame() const { return m_textureHintFrame; }
+  void SetTextureHintFrame(uint32_t frame) { m_textureHintFrame = frame; }
   void SetShadowCaster(bool on) { m_shadowCaster = on ? 1 : 0; }
   bool IsShadowCaster() const { return m_shadowCaster != 0; }
   void SetColourScale(float r, float g, float b);
@@ -276,6 +280,7 @@ class CMeshInstance : public CXFormNode {
   uint32_t m_stampLast = kStampNever;
   uint32_t m_stampSpan = 0;
   uint32_t m_stampLimit = kStampNever;
+  uint32_t m_textureHintFrame = 0;
   std::vector<uint32_t> m_drawCounts;
   std::vector<std::vector<uint32_t>> m_drawFaces;
   bool m_listed = false;  // in the global instance list

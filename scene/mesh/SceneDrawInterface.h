@@ -17,6 +17,13 @@ struct FogState;
 // the renderer than this.
 class CSceneDrawInterface {
  public:
+  // Diagnostic overlays; the drawing context carries them so that every object asks the same place.
+  enum DebugFlag : uint32_t {
+    kDebugCollision = 0x1,  // collision edges' lines, sphere trees, rigid bodies' spheres and contacts
+    kDebugOctree = 0x2,     // the cells of the world octree that hold objects
+    kDebugLights = 0x4,     // every light of the light list
+  };
+
   virtual ~CSceneDrawInterface() = default;
 
   // Stamp of the frame being drawn.
@@ -31,6 +38,9 @@ class CSceneDrawInterface {
   // Flat world-space triangle in one colour; two-sided draws both windings.
   virtual void DrawTriangle3D(const Vector3& a, const Vector3& b, const Vector3& c, uint32_t colour,
                               bool twoSided) = 0;
+  // Wire sphere of 32 lines around centre.
+  virtual void DrawDebugSphere(const Vector3& centre, float radius, uint32_t colour) = 0;
+  virtual uint32_t GetDebugFlags() const = 0;
   // The vertex-buffer path of a world mesh section; only when CanDrawVertexBuffers.
   virtual void DrawMeshSection(CMeshSection* section) = 0;
   // True when a back end is bound and offers vertex buffers.

@@ -10,6 +10,7 @@
 #include "core/GameWorld.h"
 #include "core/math/Orientation.h"
 #include "render/RenderView.h"
+#include "render/Texture.h"
 #include "scene/camera/ObserverCam.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
@@ -26,11 +27,18 @@ constexpr uint32_t kWidth = 640;
 constexpr uint32_t kHeight = 480;
 
 struct DemoScene {
-  DemoScene() : rasterizer(kWidth, kHeight), world(nullptr, nullptr) {
+  // boxTexture, when given, textures every face of the first box, which is then drawn face by
+  // face from the lists its terrain polygons fill, as a loaded level is.
+  explicit DemoScene(CTexture* boxTexture = nullptr) : rasterizer(kWidth, kHeight), world(nullptr, nullptr) {
     view.Setup(&rasterizer, nullptr, world.GetFogState(), world.GetLightList(), 31);
     world.SetRenderView(&view);
     meshes.push_back(DemoContent::BuildLevelMesh());
     meshes.push_back(DemoContent::BuildBox(2.0f, 2.0f, 2.0f));
+    if (boxTexture) {
+      meshes.back()->SetTextureName(0, boxTexture, "box.texture");
+      meshes.back()->SetTexture(0, boxTexture);
+      meshes.back()->BuildVertexSharing();
+    }
     meshes.push_back(DemoContent::BuildRamp(8.0f, 4.0f, 2.0f));
     meshes.push_back(DemoContent::BuildBox(1.0f, 2.0f, 3.0f));
     const Vector3 places[] = {Vector3(0, 0, 0), Vector3(20, 30, 2), Vector3(45, 15, 2), Vector3(30, 50, 5)};
@@ -133,6 +141,38 @@ TEST(RenderWorldSceneDraw, AnEyeInsideTheLevelGetsOnlyClippedFiniteCornersInFron
   }
   EXPECT_GT(scene.view.GetStatistics().clipVertices, 0u) << "the ground runs under the eye, so faces are clipped";
   EXPECT_LE(corners.size() / 3, 2u * scene.TotalFaces());
+}
+
+uint32_t TrianglesWithTexture(const RecordingRasterizer& rasterizer, const CTexture* texture) {
+  uint32_t triangles = 0;
+  for (const RecordingRasterizer::Draw& draw : rasterizer.draws)
+    if (!draw.lines && draw.texture == texture) triangles += static_cast<uint32_t>(draw.indices.size() / 3);
+  return triangles;
+}
+
+// A texture with an alpha channel and no see-through pixel is plain opaque terrain: its faces
+// reach the back end. Only a texture whose author keeps it out of the world's draw lists stays away.
+TEST(RenderWorldSceneDraw, TerrainWithAnOpaqueAlphaTextureIsDrawn) {
+  const std::vector<uint32_t> pixels(8 * 8, 0xFF4080C0u);
+  CTexture opaque;
+  ASSERT_TRUE(opaque.CreateFromPixels(pixels.data(), 4, 8, 8, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u, 0, "opaque"));
+  EXPECT_TRUE(opaque.IsAlphaAllOpaque());
+  EXPECT_EQ(opaque.flags & (CTexture::kNoSections | CTexture::kTranslucent | CTexture::kTranslucentAdd), 0u);
+  const Vector3 eye(20, 18, 9);
+  {
+    DemoScene scene(&opaque);
+    scene.Look(eye, Vector3(20, 30, 2));
+    // The box (z 2 to 6) seen from above its -y side shows that wall and its lid, two faces each.
+    EXPECT_EQ(TrianglesWithTexture(scene.rasterizer, &opaque), 4u);
+  }
+  CTexture authored;
+  ASSERT_TRUE(authored.CreateFromPixels(pixels.data(), 4, 8, 8, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u,
+                                        CTexture::kNoSections, "authored"));
+  EXPECT_TRUE(authored.HasAnyFlag(CTexture::kNoSections));
+  DemoScene scene(&authored);
+  scene.Look(eye, Vector3(20, 30, 2));
+  EXPECT_EQ(TrianglesWithTexture(scene.rasterizer, &authored), 0u);
+  EXPECT_FALSE(scene.rasterizer.draws.empty()) << "the rest of the level still draws";
 }
 
 }  // namespace

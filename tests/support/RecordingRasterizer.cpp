@@ -3,6 +3,9 @@
 
 #include <cstdio>
 
+#include "render/RenderView.h"
+#include "scene/mesh/MeshSection.h"
+
 namespace {
 
 std::string B(bool v) { return v ? "1" : "0"; }
@@ -126,13 +129,20 @@ std::vector<ScreenVertex> RecordingRasterizer::TriangleCorners() const {
 }
 bool RecordingRasterizer::IsVertexBufferAvailable() {
   Record("IsVertexBufferAvailable");
-  return false;
+  return vertexBuffers;
 }
-bool RecordingRasterizer::DrawQueuedBuffer(uint32_t a, uint32_t b) {
-  Record("DrawQueuedBuffer(" + U(a) + "," + U(b) + ")");
-  return false;
+bool RecordingRasterizer::DrawQueuedBuffer(CMeshInstance* instance, uint32_t stage) {
+  Record("DrawQueuedBuffer(" + U(stage) + ")");
+  bufferedInstances.push_back(instance);
+  return stage == 1 ? acceptBuffers : true;
 }
-void RecordingRasterizer::FillVertexBuffer(CMeshSection*, void*) { Record("FillVertexBuffer"); }
+void RecordingRasterizer::FillVertexBuffer(CMeshSection* section, CRenderView* view) {
+  Record("FillVertexBuffer");
+  if (!section || !view) return;
+  const std::vector<MeshFaceGroup>& groups = section->GetGroups();
+  for (size_t g = 0; g < groups.size(); ++g)
+    view->QueueBufferRange(sectionKey, static_cast<uint32_t>(g), static_cast<uint32_t>(groups[g].faces.size()));
+}
 void RecordingRasterizer::DrawBufferRange(uint32_t a, uint32_t b) {
   Record("DrawBufferRange(" + U(a) + "," + U(b) + ")");
 }

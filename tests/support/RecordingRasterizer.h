@@ -38,6 +38,12 @@ class RecordingRasterizer : public CRasterizerInterface {
   bool beginSceneResult = true;
   bool windowed = true;
   std::vector<uint16_t> frame;
+  // Vertex buffers: offered when set; stage-1 DrawQueuedBuffer answers acceptBuffers; a filled
+  // section queues one range per face group (first = group index, count = its faces) at sectionKey.
+  bool vertexBuffers = false;
+  bool acceptBuffers = true;
+  float sectionKey = 0.0f;
+  std::vector<CMeshInstance*> bufferedInstances;  // every DrawQueuedBuffer, in call order
 
   void Reserved1(uint32_t, uint32_t) override;
   PixelBufferDesc* GetBackBufferDesc() override;
@@ -63,8 +69,8 @@ class RecordingRasterizer : public CRasterizerInterface {
                      CTexture* texture, CTexture* lightMap, float drawFactor) override;
   void DrawLines(ScreenVertex* vertices, uint32_t vertexCount, const uint16_t* indices, uint32_t lineCount) override;
   bool IsVertexBufferAvailable() override;
-  bool DrawQueuedBuffer(uint32_t, uint32_t) override;
-  void FillVertexBuffer(CMeshSection* section, void* vertexList) override;
+  bool DrawQueuedBuffer(CMeshInstance* instance, uint32_t stage) override;
+  void FillVertexBuffer(CMeshSection* section, CRenderView* view) override;
   void DrawBufferRange(uint32_t, uint32_t) override;
   void SetGamma(float factor) override;
   void Clear(bool depth, bool target, uint32_t colour) override;
