@@ -4,7 +4,6 @@
 
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
-#include "render/DDTexture.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
 #include "render/Texture.h"
