@@ -364,6 +364,61 @@ TEST(RenderViewQueue, TranslucentWorkDrawsFarToNearAndTheQueueEmpties) {
   EXPECT_EQ(s.view.GetQueuedCount(), 0u);
 }
 
+TEST(RenderViewQueue, SpritesCarryTheFogOfTheirDistance) {
+  // Without fog a sprite is fully clear; with it the fog byte falls with the distance like a mesh's.
+  Scene clear;
+  ASSERT_TRUE(clear.Begin());
+  clear.view.DrawSprite(Vector3(10, 0, 0), 1.0f, nullptr, 0xFFFFFFFFu);
+  clear.view.FlushSortedQueue();
+  ASSERT_EQ(clear.rasterizer.draws.size(), 1u);
+  for (const ScreenVertex& v : clear.rasterizer.draws[0].vertices) EXPECT_EQ(v.specular, 0xFF000000u);
+
+  Scene s;
+  FogSettings settings;
+  settings.constantFog = 1;
+  settings.zeroVisibilityDistance = 100.0f;
+  s.fog.Set(settings);
+  ASSERT_TRUE(s.Begin());
+  // Straight ahead the approximate distance is d itself: bytes 229, 178, 2 and 0.
+  const std::pair<float, uint32_t> cases[] = {{10.0f, 229u}, {30.0f, 178u}, {99.0f, 2u}, {150.0f, 0u}};
+  for (const auto& [d, byte] : cases) {
+    s.rasterizer.Forget();
+    s.view.DrawSprite(Vector3(d, 0, 0), 1.0f, nullptr, 0xFFFFFFFFu);
+    s.view.FlushSortedQueue();
+    ASSERT_EQ(s.rasterizer.draws.size(), 1u) << d;
+    ASSERT_EQ(s.rasterizer.draws[0].vertices.size(), 4u) << d;
+    for (const ScreenVertex& v : s.rasterizer.draws[0].vertices) EXPECT_EQ(v.specular, byte << 24) << d;
+  }
+}
+
+TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
+  auto mesh = std::make_unique<ShadedMesh>();
+  ASSERT_TRUE(mesh->Create("quad", 4, 2, 0, 0, 1, 1));
+  const Vector3 p[4] = {Vector3(5, 1, -1), Vector3(5, -1, -1), Vector3(5, 1, 1), Vector3(5, -1, 1)};
+  const uint16_t idx[6] = {0, 1, 2, 2, 1, 3};
+  for (int i = 0; i < 4; ++i) mesh->allPositions[i] = p[i];
+  for (int i = 0; i < 6; ++i) mesh->indices[i] = idx[i];
+  mesh->SetFrame(0);
+  mesh->ComputeBounds();
+  Placed quad(std::move(mesh));
+  quad.instance.SetAlpha(0.5f, true);
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.rasterizer.Forget();
+  s.view.DrawShadowCaster(&quad.instance);
+  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
+  const RecordingRasterizer::Draw& d = s.rasterizer.draws[0];
+  ASSERT_EQ(d.vertices.size(), 4u);
+  EXPECT_EQ(d.indices, (std::vector<uint16_t>{0, 1, 2, 2, 1, 3}));
+  for (int i = 0; i < 4; ++i) {
+    const ProjectedPoint want = s.view.ProjectPoint(s.camera.frame.WorldToLocalPoint(p[i]));
+    EXPECT_FLOAT_EQ(d.vertices[i].x, want.x) << i;
+    EXPECT_FLOAT_EQ(d.vertices[i].y, want.y) << i;
+    EXPECT_EQ(d.vertices[i].diffuse, 0x7FFFFFFFu) << i;  // white tint, half alpha (127)
+    EXPECT_EQ(d.vertices[i].specular, 0xFF000000u) << i;
+  }
+}
+
 TEST(RenderViewQueue, ScreenPolygonsFanAroundTheirLastPoint) {
   Scene s;
   ASSERT_TRUE(s.Begin());
