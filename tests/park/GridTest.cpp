@@ -14,6 +14,7 @@
 #include "core/WorldAccess.h"
 #include "park/Grid.h"
 #include "park/NodeReserver.h"
+#include "park/PathLinkOwner.h"
 #include "park/VerezIvor.h"
 #include "core/math/LittleEndian.h"
 #include "tests/support/TempFolder.h"
@@ -389,6 +390,43 @@ TEST(Grid, SuccessorsNeedClearCellsBesideTheMove) {
   bool grassStep = false;
   for (const GraphStep& step : out) grassStep |= step.node == grid.GetSquare(2, 3) && step.edge == &grid.GetGrassEdge();
   EXPECT_TRUE(grassStep);
+}
+
+// A placed piece with one link: from its node `from` to its node `to`.
+struct LinkPiece : CGameObject, CPathLinkOwner {
+  LinkPiece() : from(0, true), to(0, true) { SetFlags(kNetworked); }
+  void AppendLinkSuccessors(const CSkatePathNode* node, SuccessorList& out) override {
+    if (node->IsInRingOf(&from)) out.push_back(GraphStep{to.GetRingRepresentative(), &link});
+  }
+  CSkatePathNode* FindPathNode(uint32_t) override { return nullptr; }
+  PieceNode from, to;
+  PathEdgeInfo link{0.5f, kLinkAir, 0};
+};
+
+TEST(Grid, PieceLinksJoinSquaresTheGridDoesNotJoin) {
+  CVerezIvor park(nullptr, nullptr);
+  const uint32_t id = park.RegisterNewObject(std::make_unique<LinkPiece>());
+  auto* piece = dynamic_cast<LinkPiece*>(park.GetObjectByID(id));
+  ASSERT_NE(piece, nullptr);
+  piece->from.SetOwnerPieceId(id);
+  piece->to.SetOwnerPieceId(id);
+  CGrid grid(4, 1, Vector3(), 1.0f, 1.0f);  // no square allows a move: only the link crosses
+  CGridSquare* start = grid.GetSquare(0, 0);
+  CGridSquare* end = grid.GetSquare(3, 0);
+  start->JoinRing(&piece->from);
+  end->JoinRing(&piece->to);
+  // From the square, its ring's piece node offers the link, landing on the far ring.
+  SuccessorList out;
+  grid.GetSuccessors(start, out);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].node, &piece->to);
+  EXPECT_EQ(out[0].edge, &piece->link);
+  GraphPath path;
+  const PathSkills skills{0.0f, 0.0f, 0.0f, 0.0f};
+  ASSERT_TRUE(grid.FindPathForSkater(&skills, start, &piece->to, &path));
+  EXPECT_EQ(path.size(), 2u);
+  start->LeaveRing();
+  end->LeaveRing();
 }
 
 TEST(Grid, ConnectedMeansTheFirstEntrancesComponent) {

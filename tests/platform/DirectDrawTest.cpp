@@ -44,7 +44,7 @@ TEST_F(DirectDrawTest, FormatsLocksAndBlits) {
   struct {
     DDPIXELFORMAT format;
     LONG pitch;
-  } cases[] = {{PixelFormat565(), 20}, {PixelFormat1555(), 20}, {PixelFormat4444(), 20}, {PixelFormat8888(), 40},
+  } cases[] = {{PixelFormat565(), 20}, {PixelFormat555(), 20}, {PixelFormat1555(), 20}, {PixelFormat4444(), 20}, {PixelFormat8888(), 40},
                {PixelFormatZ16(), 20}};
   for (const auto& c : cases) {
     auto s = Make(10, 6, c.format, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY);
@@ -129,6 +129,8 @@ TEST_F(DirectDrawTest, FlipChainLossGammaAndDc) {
   SetPixel(dc, 5, 6, RGB(255, 0, 0));
   ASSERT_EQ(back->ReleaseDC(dc), DD_OK);
   EXPECT_EQ(At16(*back, 5, 6), 0xF800);
+  // The screen's DC is a token; giving it back reports a release as GDI does, with 1.
+  EXPECT_EQ(ReleaseDC(nullptr, GetDC(nullptr)), 1);
 }
 
 TEST_F(DirectDrawTest, VideoMemoryMipChainsAndFaults) {

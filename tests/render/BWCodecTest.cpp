@@ -177,6 +177,16 @@ TEST(BWCodec, RoundTripsOnRandomAndStructuredData) {
     ASSERT_EQ(data, back) << round;
     if (style == 2 && length > 2000) EXPECT_LT(encoded.size(), data.size() / 2);  // past the model's fixed cost
   }
+  // A run that reaches the end of the given length stops there even when the buffer goes on with
+  // the same value (rows are encoded out of larger images).
+  const std::vector<uint8_t> run(40, 9);
+  for (size_t length : {2u, 6u, 30u}) {
+    std::vector<uint8_t> encoded;
+    const uint64_t bits = bwcodec::Encode(run.data(), length, encoded);
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(bwcodec::Decode(encoded.data(), encoded.size(), bits, length, back)) << length;
+    EXPECT_EQ(back, std::vector<uint8_t>(length, 9)) << length;
+  }
 }
 
 TEST(BWCodec, EveryTruncationAndRandomMutationFailsCleanly) {

@@ -253,11 +253,15 @@ TEST_F(FrameworkTest, WindowedPresentsByBlitAndSwitchesRenderTargets) {
   EXPECT_EQ(framework.CurrentTarget(), target.get());
   EXPECT_EQ(framework.Viewport().dwWidth, 32u);
   desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE;  // not a 3D target: the device refuses it
+  desc.dwWidth = 16;                      // and a size of its own, so a refusal that kept it would show
+  desc.dwHeight = 8;
   std::shared_ptr<IDirectDrawSurface4> plain;
   ASSERT_EQ(framework.DirectDraw()->CreateSurface(desc, &plain), DD_OK);
   EXPECT_EQ(framework.SetRenderTarget(plain), kFrameworkNoRenderTarget);
   EXPECT_EQ(framework.CurrentTarget(), target.get());
   EXPECT_EQ(framework.RenderWidth(), 32u);
+  EXPECT_EQ(framework.RenderHeight(), 32u);
+  EXPECT_EQ(framework.Viewport().dwWidth, 32u);
   ASSERT_EQ(framework.RestoreRenderTarget(), DD_OK);
   EXPECT_EQ(framework.CurrentTarget(), framework.BackBuffer());
   target.reset();

@@ -255,21 +255,31 @@ TEST(RenderViewMesh, FogByteFollowsTheDistanceAndBadUVsGiveZero) {
 }
 
 TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
-  Scene s;
-  Placed tri(TriangleMesh({Vector3(5, 1, 0), Vector3(5, -1, 0), Vector3(5, 0, 1)}, {0xFF808080u}));
-  tri.mesh->ComputeNormalsAndBounds(0.5f);
-  ASSERT_TRUE(tri.instance.SetMesh(tri.mesh.get(), false, false, true, 5, 5, nullptr, true, nullptr));
-  s.lights.SetBaseColor(Vector3(0.5f, 0.5f, 0.5f));
-  uint32_t relit = 0;
-  for (int frame = 0; frame < 11; ++frame) {
-    ASSERT_TRUE(s.Begin());
-    s.view.DrawMesh(&tri.instance);
-    relit += s.view.GetStatistics().cornersRelit;
-    s.view.EndFrame();
+  // Corners are relit through their normal's corner list; a mesh with normals but no corner lists
+  // relights each corner on its own.
+  for (bool sharedNormals : {true, false}) {
+    Scene s;
+    Placed tri(TriangleMesh({Vector3(5, 1, 0), Vector3(5, -1, 0), Vector3(5, 0, 1)}, {0xFF808080u}));
+    tri.mesh->ComputeNormalsAndBounds(0.5f);
+    std::unique_ptr<uint32_t[]> taken;
+    if (!sharedNormals) {  // the mesh's delete of a null list is harmless; the test frees the list
+      taken.reset(tri.mesh->cornerList);
+      tri.mesh->cornerList = nullptr;
+    }
+    ASSERT_TRUE(tri.instance.SetMesh(tri.mesh.get(), false, false, true, 5, 5, nullptr, true, nullptr));
+    s.lights.SetBaseColor(Vector3(0.5f, 0.5f, 0.5f));
+    uint32_t relit = 0;
+    for (int frame = 0; frame < 11; ++frame) {
+      ASSERT_TRUE(s.Begin());
+      s.view.DrawMesh(&tri.instance);
+      relit += s.view.GetStatistics().cornersRelit;
+      s.view.EndFrame();
+    }
+    // Relit at frames 1000, 1005 and 1010: three corners each time.
+    EXPECT_EQ(relit, 9u) << sharedNormals;
+    for (uint32_t k = 0; k < 3; ++k)  // grey 128 x light 0.5
+      EXPECT_EQ(tri.instance.GetFaceColour(0, k).ToWord(), 0xFF404040u) << sharedNormals << " corner " << k;
   }
-  // Relit at frames 1000, 1005 and 1010: three corners each time.
-  EXPECT_EQ(relit, 9u);
-  EXPECT_EQ(tri.instance.GetFaceColour(0, 0).ToWord(), 0xFF404040u);  // grey 128 x light 0.5
 }
 
 TEST(RenderViewMesh, BatchesNeverPassTheSixteenBitIndexLimit) {
@@ -362,6 +372,84 @@ TEST(RenderViewQueue, TranslucentWorkDrawsFarToNearAndTheQueueEmpties) {
   EXPECT_EQ(s.view.GetQueuedCount(), 1u);
   s.view.FlushSortedQueue();
   EXPECT_EQ(s.view.GetQueuedCount(), 0u);
+}
+
+TEST(RenderViewQueue, SpritesCarryTheFogOfTheirDistance) {
+  // Without fog a sprite is fully clear; with it the fog byte falls with the distance like a mesh's.
+  Scene clear;
+  ASSERT_TRUE(clear.Begin());
+  clear.view.DrawSprite(Vector3(10, 0, 0), 1.0f, nullptr, 0xFFFFFFFFu);
+  clear.view.FlushSortedQueue();
+  ASSERT_EQ(clear.rasterizer.draws.size(), 1u);
+  for (const ScreenVertex& v : clear.rasterizer.draws[0].vertices) EXPECT_EQ(v.specular, 0xFF000000u);
+
+  Scene s;
+  FogSettings settings;
+  settings.constantFog = 1;
+  settings.zeroVisibilityDistance = 100.0f;
+  s.fog.Set(settings);
+  ASSERT_TRUE(s.Begin());
+  // Straight ahead the approximate distance is d itself: bytes 229, 178, 2 and 0.
+  const std::pair<float, uint32_t> cases[] = {{10.0f, 229u}, {30.0f, 178u}, {99.0f, 2u}, {150.0f, 0u}};
+  for (const auto& [d, byte] : cases) {
+    s.rasterizer.Forget();
+    s.view.DrawSprite(Vector3(d, 0, 0), 1.0f, nullptr, 0xFFFFFFFFu);
+    s.view.FlushSortedQueue();
+    ASSERT_EQ(s.rasterizer.draws.size(), 1u) << d;
+    ASSERT_EQ(s.rasterizer.draws[0].vertices.size(), 4u) << d;
+    for (const ScreenVertex& v : s.rasterizer.draws[0].vertices) EXPECT_EQ(v.specular, byte << 24) << d;
+  }
+}
+
+TEST(RenderViewQueue, DirectedSpritesTurnTheirSquareToTheDirection) {
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawDirectedSprite(Vector3(-10, 0, 0), Vector2(1, 0), 1.0f, nullptr, 0xFFFFFFFFu);  // behind: nothing
+  EXPECT_EQ(s.view.GetQueuedCount(), 0u);
+  // At distance 10 straight ahead the centre is the screen's and a unit of size spans
+  // 320 / tan(0.6) / 10 pixels; the corners sit at centre + h * (ox, oy) for direction (0.6, 0.8).
+  s.view.DrawDirectedSprite(Vector3(10, 0, 0), Vector2(0.6f, 0.8f), 2.0f, nullptr, 0xFF102030u);
+  EXPECT_EQ(s.view.GetQueuedCount(), 1u);
+  s.view.FlushSortedQueue();
+  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
+  const std::vector<ScreenVertex>& v = s.rasterizer.draws[0].vertices;
+  ASSERT_EQ(v.size(), 4u);
+  const float h = 2.0f * 320.0f / std::tan(0.6f) / 10.0f;
+  const float offsets[4][2] = {{-0.2f, 1.4f}, {1.4f, 0.2f}, {-1.4f, -0.2f}, {0.2f, -1.4f}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NEAR(v[i].x, 320.0f + h * offsets[i][0], 1e-2f) << i;
+    EXPECT_NEAR(v[i].y, 240.0f + h * offsets[i][1], 1e-2f) << i;
+    EXPECT_NEAR(v[i].rhw, 0.1f, 1e-6f) << i;
+    EXPECT_EQ(v[i].diffuse, 0xFF102030u) << i;
+  }
+}
+
+TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
+  auto mesh = std::make_unique<ShadedMesh>();
+  ASSERT_TRUE(mesh->Create("quad", 4, 2, 0, 0, 1, 1));
+  const Vector3 p[4] = {Vector3(5, 1, -1), Vector3(5, -1, -1), Vector3(5, 1, 1), Vector3(5, -1, 1)};
+  const uint16_t idx[6] = {0, 1, 2, 2, 1, 3};
+  for (int i = 0; i < 4; ++i) mesh->allPositions[i] = p[i];
+  for (int i = 0; i < 6; ++i) mesh->indices[i] = idx[i];
+  mesh->SetFrame(0);
+  mesh->ComputeBounds();
+  Placed quad(std::move(mesh));
+  quad.instance.SetAlpha(0.5f, true);
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.rasterizer.Forget();
+  s.view.DrawShadowCaster(&quad.instance);
+  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
+  const RecordingRasterizer::Draw& d = s.rasterizer.draws[0];
+  ASSERT_EQ(d.vertices.size(), 4u);
+  EXPECT_EQ(d.indices, (std::vector<uint16_t>{0, 1, 2, 2, 1, 3}));
+  for (int i = 0; i < 4; ++i) {
+    const ProjectedPoint want = s.view.ProjectPoint(s.camera.frame.WorldToLocalPoint(p[i]));
+    EXPECT_FLOAT_EQ(d.vertices[i].x, want.x) << i;
+    EXPECT_FLOAT_EQ(d.vertices[i].y, want.y) << i;
+    EXPECT_EQ(d.vertices[i].diffuse, 0x7FFFFFFFu) << i;  // white tint, half alpha (127)
+    EXPECT_EQ(d.vertices[i].specular, 0xFF000000u) << i;
+  }
 }
 
 TEST(RenderViewQueue, ScreenPolygonsFanAroundTheirLastPoint) {

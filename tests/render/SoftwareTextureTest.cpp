@@ -2,6 +2,8 @@
 // the cache file read back against what was written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -143,6 +145,30 @@ TEST(SoftwareTextureStore, SharesCopiesByNameAndStopsAt512) {
   auto extra = MakeTexture("one too many", 1, 1, [](uint32_t, uint32_t) { return Grey(1); });
   EXPECT_EQ(nullptr, store.ConvertTexture(*extra));
   EXPECT_EQ(first, store.ConvertTexture(*a)) << "a full store still finds what it holds";
+}
+
+TEST(SoftwareTextureStore, MoreColoursThanEntriesShareThemEvenly) {
+  // 256 colours two steps apart on a red-green grid, one texel each, for the 240 free entries.
+  // An even median cut leaves 224 colours alone and averages 16 neighbouring pairs, so no colour
+  // is further than one step (per channel) from its nearest entry.
+  testing_support::TempFolder folder;
+  auto grid = MakeTexture("grid", 16, 16, [](uint32_t x, uint32_t y) {
+    return 0xFF000000u | (2 * x) << 19 | (2 * y) << 11 | 15u << 3;
+  });
+  CSoftwareTextureStore store;
+  ASSERT_TRUE(store.CacheSoftwareTextures({grid.get()}, folder.Path().c_str()));
+  const CSoftwarePalette& palette = store.GetPalette();
+  EXPECT_EQ(256u, palette.GetCount());
+  int exact = 0, worst = 0;
+  for (int x = 0; x < 16; ++x)
+    for (int y = 0; y < 16; ++y) {
+      const uint16_t want = Pack(2 * x, 2 * y, 15);
+      const uint16_t got = palette.GetColour(palette.Nearest(want));
+      exact += got == want;
+      for (int shift : {10, 5, 0}) worst = std::max(worst, std::abs((got >> shift & 31) - (want >> shift & 31)));
+    }
+  EXPECT_EQ(224, exact);
+  EXPECT_LE(worst, 1);
 }
 
 TEST(SoftwareTextureStore, CacheFileRoundTripAndHostileFiles) {

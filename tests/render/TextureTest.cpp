@@ -279,6 +279,15 @@ TEST(TextureFile, RawSaveLoadIsByteIdenticalAndHostileFilesFailCleanly) {
   le::WriteU16(bad.data(), 77);
   EXPECT_FALSE(back.Parse(bad.data(), bad.size(), false, true));
   EXPECT_NE(std::string::npos, log.Text().find("CTexture: Unknown Texture Data Format!"));
+  // A texture without pixels writes its header alone; one that claims pixels it lacks is refused.
+  CTexture empty;
+  empty.name = "Empty";
+  std::vector<uint8_t> headerOnly;
+  ASSERT_TRUE(empty.Encode(0, headerOnly));
+  EXPECT_EQ(headerOnly.size(), PayloadOffset(headerOnly));
+  empty.totalSize = 1;
+  EXPECT_FALSE(empty.Encode(0, headerOnly));
+  EXPECT_NE(std::string::npos, log.Text().find("no pixels to write"));
   // A failed write is reported.
   EXPECT_FALSE(t.Save((temp.Path() + "missing/folder/raw.texture").c_str(), 0));
   EXPECT_NE(std::string::npos, log.Text().find("Error Creating File: '"));

@@ -59,6 +59,16 @@ TEST(DemoCatalog, LoadsThroughTheCatalogReader) {
     EXPECT_EQ(f->catalogNumber, 20000 + (id * 100 + 10) * 10);
   }
   EXPECT_EQ(catalog.GetEntry(1, 0, 0, true)->useFee, 3.0f);
+  const ObjectDefinition* drinks = catalog.GetEntry(2, 0, 0, true);
+  EXPECT_EQ(drinks->cost, 900.0);
+  EXPECT_EQ(drinks->useFee, 2.0f);
+  // Prices are whole hundreds and a facility costs a hundredth of its price to run each day.
+  for (int id = 1; id <= 5; ++id) {
+    const ObjectDefinition* f = catalog.GetEntry(id, 0, 0, true);
+    ASSERT_NE(f, nullptr) << id;
+    EXPECT_GT(f->operatingCost, 0.0f) << id;
+    EXPECT_EQ(static_cast<double>(f->operatingCost) * 100.0, f->cost) << id;
+  }
   const ObjectDefinition* sponsor = catalog.GetSponsorEntry(0);
   ASSERT_NE(sponsor, nullptr);
   EXPECT_EQ(sponsor->type, 19);
