@@ -14,6 +14,7 @@
 #include "scene/patch/CurvedPatch.h"
 #include "scene/patch/MeshFilePatches.h"
 #include "scene/mesh/NormalTable.h"
+#include "scene/mesh/TextureFactory.h"
 #include "scene/animation/Skin.h"
 #include "scene/mesh/VertexSharingTable.h"
 
@@ -73,10 +74,10 @@ void ShadedMesh::Release() {
   m_image.reset();
   FreeAdjacency();
   sharingTable.reset();
-  // Texture objects belong to the texture work; none are created here, so none are deleted.
   textures.clear();
   textureNames.clear();
   slots.clear();
+  ownedTextures.clear();
   coverage.clear();
   children.clear();
   childAttach.clear();
@@ -222,9 +223,24 @@ void ShadedMesh::SetTextureName(uint32_t index, CTextureProperties* texture, con
   textureNames[index] = cut;
 }
 
-void ShadedMesh::LoadTextures(bool) {
+void ShadedMesh::LoadTextures(bool textureFlag) {
   if (texturesLoaded) return;
   texturesLoaded = true;
+  const CTextureFactory* factory = CTextureFactory::Get();
+  const std::string folder = FolderOf(path);
+  for (size_t i = 0; i < textures.size(); ++i) {
+    if (!factory || i >= textureNames.size() || textureNames[i].empty()) continue;
+    std::string file = folder + "/" + textureNames[i];
+    if (file.size() > kMaxTexturePath) file.resize(kMaxTexturePath);
+    CTextureFactory::Result loaded = factory->LoadTexture(file.c_str(), textureFlag);
+    if (!loaded.texture) {
+      DebugPrintf("ShadedMesh: texture \"%s\" of \"%s\" did not load\n", file.c_str(), path.c_str());
+      continue;
+    }
+    if (loaded.converted) flags |= kFlagNeedsRewrite;
+    textures[i] = loaded.texture.get();
+    ownedTextures.push_back(std::move(loaded.texture));
+  }
   ResetSlots();
 }
 

@@ -14,8 +14,8 @@
 #include "platform/FileMapping.h"
 #include "scene/mesh/AttachPoint.h"
 #include "scene/mesh/MeshAttachedObject.h"
+#include "scene/mesh/TextureProperties.h"
 
-class CTextureProperties;
 class CurvedPatch;
 class ControllerSet;
 class Skin;
@@ -52,6 +52,8 @@ class ShadedMesh : public TriMesh {
   static constexpr uint32_t kVersion = 52;
   static constexpr size_t kNameSize = 32;
   static constexpr size_t kTextureNameSize = 32;
+  // Texture paths are cut to this length: the path limit the mesh files were authored against.
+  static constexpr size_t kMaxTexturePath = 260;
 
   // Kind bits.
   static constexpr uint32_t kKindLod = 0x1;
@@ -94,8 +96,10 @@ class ShadedMesh : public TriMesh {
   Vector3* allFaceNormals = nullptr;        // T x F, or null
   uint16_t* allCompressedNormals = nullptr; // T x N
 
-  // Root meshes only: texture objects (loaded by the texture work; none yet) and names.
+  // Root meshes only: texture objects and names. An entry is either one the mesh loaded itself
+  // (kept alive by ownedTextures) or one a builder lent it.
   std::vector<CTextureProperties*> textures;
+  std::vector<std::unique_ptr<CTextureProperties>> ownedTextures;
   std::vector<std::string> textureNames;
   uint32_t slotCount = 0;         // K, also for a child (whose slot table lives with its owner)
   std::vector<CTextureProperties*> slots;   // K entries on a root; faces name slots
@@ -147,7 +151,9 @@ class ShadedMesh : public TriMesh {
   void SetTexture(uint32_t slot, CTextureProperties* texture);
   void ResetSlots();
   void SetTextureName(uint32_t index, CTextureProperties* texture, const char* textureName);
-  // Textures have no pixels to load yet: marks the textures loaded and resets the slots.
+  // Once per mesh: loads every named texture from the folder of the mesh's path through the
+  // registered texture factory (a file that does not load leaves its entry null), then slot
+  // i = texture i. A texture that had to be repacked to ARGB marks the mesh for rewriting.
   void LoadTextures(bool textureFlag);
 
   int AddAttachPoint(const COrientation& transform, uint32_t type, uint32_t length, const void* data, bool animated);
@@ -193,7 +199,8 @@ class ShadedMesh : public TriMesh {
   // Appends, for the first texture-list point driving the slot, the owner's texture of every
   // listed index (null past the owner's textures), then the slot's own texture (or null).
   void GetAttachPointTextures(uint32_t slot, std::vector<CTextureProperties*>& out) const;
-  // Clears an owner texture's pointer and name and every slot that shows it.
+  // Clears an owner texture's pointer and name and every slot that shows it; a texture the
+  // mesh loaded itself stays alive until the mesh is released.
   void DetachTexture(uint32_t index);
   void DetachTextures();
 

@@ -1,0 +1,16 @@
+// CMeshTextureFactory: the renderer's texture factory for meshes - CTexture files repacked to 32-bit ARGB.
+#pragma once
+
+#include "scene/mesh/TextureFactory.h"
+
+class CMeshTextureFactory : public CTextureFactory {
+ public:
+  static constexpr uint32_t kAlpha = 0xFF000000u;
+  static constexpr uint32_t kRed = 0xFF0000u;
+  static constexpr uint32_t kGreen = 0xFF00u;
+  static constexpr uint32_t kBlue = 0xFFu;
+
+  // Loads a CTexture (".texture", or Targa / bitmap as its flags say); the mesh drawing code
+  // reads texels as ARGB words, so pixels in any other layout are repacked.
+  Result LoadTexture(const char* path, bool loadPixels) const override;
+};
