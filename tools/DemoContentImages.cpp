@@ -105,8 +105,11 @@ std::vector<std::string> IconNames() {
 
 std::vector<std::string> ImageFiles() {
   std::vector<std::string> files;
-  for (const char* name : {"box", "ramp", "spinner", "bump", "figure", "ground", "block"})
+  // Meshes read their textures from their own folder, so the meshes' folder has a copy too.
+  for (const char* name : {"box", "ramp", "spinner", "bump", "figure", "ground", "block"}) {
     files.push_back(std::string("textures/") + name + ".texture");
+    files.push_back(std::string("meshes/") + name + ".texture");
+  }
   for (const char* bubble : kBubbles) files.push_back(std::string("textures/thoughtbubbles/") + bubble + ".tga");
   for (const std::string& icon : IconNames()) files.push_back("meshes/" + icon + ".tga");
   for (const char* ui : {"ui/images/panel.bw", "ui/images/badge.bw", "ui/images/marker.b2"}) files.push_back(ui);
@@ -131,8 +134,10 @@ bool WriteImages(const std::string& folder) {
     }
   };
   for (const TextureSpec& t : textures) {
-    const std::string path = folder + "/textures/" + t.name + ".texture";
-    check(WriteTexture(path, t.name, t.w, t.h, t.painter, t.mode), path);
+    for (const char* place : {"/textures/", "/meshes/"}) {
+      const std::string path = folder + place + t.name + ".texture";
+      check(WriteTexture(path, t.name, t.w, t.h, t.painter, t.mode), path);
+    }
   }
   uint32_t hue = 0;
   for (const char* bubble : kBubbles) {
