@@ -26,6 +26,7 @@
 #include "render/RenderView.h"
 #include "core/math/ViewFrustum.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkState.h"
 #include "tests/support/RecordingRasterizer.h"
 
 namespace {
@@ -163,57 +164,15 @@ struct Pieces : ::testing::Test {
   }
   CGrid& Grid() { return *park.GetGrid(); }
 
-  // Everything a placement may touch, in plain values.
-  struct Snapshot {
-    std::vector<std::vector<uint32_t>> squareIds;
-    std::vector<std::set<uint32_t>> rings;
-    std::vector<uint32_t> components;
-    std::vector<uint32_t> placed;
-    size_t octreeObjects = 0;
-    bool operator==(const Snapshot& o) const {
-      return squareIds == o.squareIds && rings == o.rings && components == o.components && placed == o.placed &&
-             octreeObjects == o.octreeObjects;
-    }
-  };
-  Snapshot Take() {
-    Grid().UpdateComponents();
-    Snapshot s;
-    std::map<uint32_t, uint32_t> renumber;  // component ids are fresh per run: compare the partition
-    for (int i = 0; i < Grid().GetSquareCount(); ++i) {
-      CGridSquare* sq = Grid().GetSquareByIndex(i);
-      s.squareIds.push_back(sq->GetObjectIds());
-      std::set<uint32_t> ring;
-      const CSkatePathNode* n = sq;
-      do {
-        ring.insert(n->GetNodeId());
-        n = n->GetRingNext();
-      } while (n != sq);
-      s.rings.push_back(ring);
-      uint32_t c = sq->GetComponentId();
-      // Nodes this run did not reach keep older ids: they count as one "unreached" class.
-      if (c < Grid().GetFirstComponentId() || c >= Grid().GetNextComponentId()) c = CGraphNode::kNoComponent;
-      if (renumber.count(c) == 0) renumber[c] = static_cast<uint32_t>(renumber.size());
-      s.components.push_back(renumber[c]);
-    }
-    s.placed = GetPlacedSectionList();
-    s.octreeObjects = park.GetOctree().GetObjectCount();
-    return s;
-  }
+  using Snapshot = testing_support::ParkGridState;
+  Snapshot Take() { return testing_support::TakeParkGridState(park); }
 
   CVerezIvor park;
   std::unique_ptr<ShadedMesh> kicker;
   std::unique_ptr<ShadedMesh> stand;
 };
 
-std::set<uint32_t> RingIds(const CSkatePathNode* node) {
-  std::set<uint32_t> out;
-  const CSkatePathNode* n = node;
-  do {
-    out.insert(n->GetNodeId());
-    n = n->GetRingNext();
-  } while (n != node);
-  return out;
-}
+using testing_support::RingIds;
 
 TEST_F(Pieces, NodesJoinTheGridAndNeighboursIntoRings) {
   CSkatableSection* a = Make(0, 2.0f, 2.0f);

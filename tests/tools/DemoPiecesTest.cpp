@@ -17,6 +17,7 @@
 #include "park/SkatableFacility.h"
 #include "park/SkatableSection.h"
 #include "park/VerezIvor.h"
+#include "tests/support/ParkState.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"
@@ -26,19 +27,13 @@
 namespace {
 
 using testing_support::DebugCapture;
+using testing_support::ParkGridState;
+using testing_support::RingIds;
+using testing_support::TakeParkGridState;
 using testing_support::TempFolder;
 
 ShadedMesh* WorldMesh(int id) { return static_cast<ShadedMesh*>(GetWorldResource(id)); }
 
-std::set<uint32_t> RingIds(const CSkatePathNode* node) {
-  std::set<uint32_t> out;
-  const CSkatePathNode* n = node;
-  do {
-    out.insert(n->GetNodeId());
-    n = n->GetRingNext();
-  } while (n != node);
-  return out;
-}
 
 bool RingConnected(const CGrid& grid, const CSkatePathNode* node) {
   const CSkatePathNode* n = node;
@@ -47,39 +42,6 @@ bool RingConnected(const CGrid& grid, const CSkatePathNode* node) {
     n = n->GetRingNext();
   } while (n != node);
   return false;
-}
-
-// The grid as a placement may change it: square lists, rings, the component partition, the
-// placed list and the octree's count.
-struct GridState {
-  std::vector<std::vector<uint32_t>> squareIds;
-  std::vector<std::set<uint32_t>> rings;
-  std::vector<uint32_t> components;
-  std::vector<uint32_t> placed;
-  size_t octreeObjects = 0;
-  bool operator==(const GridState& o) const {
-    return squareIds == o.squareIds && rings == o.rings && components == o.components && placed == o.placed &&
-           octreeObjects == o.octreeObjects;
-  }
-};
-
-GridState Take(CVerezIvor& park) {
-  CGrid& grid = *park.GetGrid();
-  grid.UpdateComponents();
-  GridState s;
-  std::map<uint32_t, uint32_t> renumber;
-  for (int i = 0; i < grid.GetSquareCount(); ++i) {
-    const CGridSquare* sq = grid.GetSquareByIndex(i);
-    s.squareIds.push_back(sq->GetObjectIds());
-    s.rings.push_back(RingIds(sq));
-    uint32_t c = sq->GetComponentId();
-    if (c < grid.GetFirstComponentId() || c >= grid.GetNextComponentId()) c = CGraphNode::kNoComponent;
-    if (renumber.count(c) == 0) renumber[c] = static_cast<uint32_t>(renumber.size());
-    s.components.push_back(renumber[c]);
-  }
-  s.placed = GetPlacedSectionList();
-  s.octreeObjects = park.GetOctree().GetObjectCount();
-  return s;
 }
 
 size_t CountLinks(const DemoContent::PieceSpec& spec) {
@@ -140,7 +102,7 @@ TEST(DemoPieces, EveryCatalogPieceJoinsTheDemoGridAndLeavesItAsItWas) {
       section->SetDefinition(def, true);
       if (facility) EXPECT_EQ(static_cast<CSkatableFacility*>(section)->GetUseFee(), def->useFee);
       ASSERT_NE(park.RegisterNewObject(std::move(made)), 0u);
-      const GridState before = Take(park);
+      const ParkGridState before = TakeParkGridState(park);
       section->Place();
       EXPECT_FALSE(section->IsHeld());
 
@@ -168,7 +130,7 @@ TEST(DemoPieces, EveryCatalogPieceJoinsTheDemoGridAndLeavesItAsItWas) {
       for (const auto& node : nodes)
         if (node->external) EXPECT_TRUE(RingConnected(*grid, node.get())) << node->GetNodeId();
       section->PickUp();
-      EXPECT_TRUE(Take(park) == before);
+      EXPECT_TRUE(TakeParkGridState(park) == before);
     }
     EXPECT_EQ(placedCount, 16);
     park.ClearWorld();  // the terrain instance goes before the level mesh
