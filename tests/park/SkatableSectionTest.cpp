@@ -26,6 +26,7 @@
 #include "render/RenderDebug.h"
 #include "render/RenderView.h"
 #include "core/math/ViewFrustum.h"
+#include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/RecordingRasterizer.h"
 
@@ -576,6 +577,11 @@ TEST_F(Pieces, APieceDrawsItsBodyWhileTerrainLeavesItToTheScene) {
   terrain->Render(&view);
   EXPECT_EQ(piece->GetDrawnFrame(), view.GetFrameNumber());
   EXPECT_EQ(terrain->GetDrawnFrame(), 0u);
+  // A piece still in the hand shows see-through; terrain is never held and stays opaque.
+  CSkatableSection* held = Make(0, 8.0f, 1.0f, false);
+  EXPECT_FLOAT_EQ(held->GetMeshInstance()->GetAlpha(), 0.5f);
+  EXPECT_FLOAT_EQ(terrain->GetMeshInstance()->GetAlpha(), 1.0f);
+  EXPECT_FALSE(terrain->IsHeld());
 }
 
 TEST_F(Pieces, AQueueIsWalkedAlongItsLineNodesToTheServicePoint) {
