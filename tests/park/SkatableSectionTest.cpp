@@ -18,6 +18,7 @@
 #include "park/ObjectDefinition.h"
 #include "park/SkatableFacility.h"
 #include "park/SkatableSection.h"
+#include "park/Skater.h"
 #include "park/SectionDebugDraw.h"
 #include "park/SkateNodeText.h"
 #include "core/math/Octree.h"
@@ -25,6 +26,7 @@
 #include "render/RenderDebug.h"
 #include "render/RenderView.h"
 #include "core/math/ViewFrustum.h"
+#include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ParkState.h"
 #include "tests/support/RecordingRasterizer.h"
@@ -509,6 +511,58 @@ std::vector<std::vector<float>> Lines(const RecordingRasterizer& r) {
     }
   }
   return out;
+}
+
+TEST_F(Pieces, APieceDrawsItsBodyWhileTerrainLeavesItToTheScene) {
+  RecordingRasterizer rasterizer(640, 480);
+  ViewFrustum camera;
+  camera.SetFieldOfView(1.2f);
+  camera.SetFar(1000.0f);
+  camera.SetFrame(COrientation(TMatrix(), Vector3(-10.0f, 4.0f, 2.0f)));
+  CRenderView view;
+  view.Setup(&rasterizer, &camera, park.GetFogState(), park.GetLightList(), 1 | 16);
+  for (int frame = 0; frame < 2; ++frame)
+    ASSERT_TRUE(view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer,
+                                CRenderView::FrameBackEnd::kDefault, CRenderView::FrameOutput::kDraw));
+  ASSERT_NE(view.GetFrameNumber(), 0u);
+  CSkatableSection* piece = Make(0, 5.0f, 1.0f);
+  auto terrainOwned = std::make_unique<CSkatableSection>();
+  CSkatableSection* terrain = terrainOwned.get();
+  COrientation frame;
+  frame.SetPosition(Vector3(2.0f, 6.0f, 0.0f));
+  ASSERT_TRUE(terrain->InitFromMesh(frame, g_defs[0].mesh, true));
+  park.RegisterNewObject(std::move(terrainOwned));
+  piece->Render(&view);
+  terrain->Render(&view);
+  EXPECT_EQ(piece->GetDrawnFrame(), view.GetFrameNumber());
+  EXPECT_EQ(terrain->GetDrawnFrame(), 0u);
+  // A piece still in the hand shows see-through; terrain is never held and stays opaque.
+  CSkatableSection* held = Make(0, 8.0f, 1.0f, false);
+  EXPECT_FLOAT_EQ(held->GetMeshInstance()->GetAlpha(), 0.5f);
+  EXPECT_FLOAT_EQ(terrain->GetMeshInstance()->GetAlpha(), 1.0f);
+  EXPECT_FALSE(terrain->IsHeld());
+}
+
+TEST_F(Pieces, AQueueIsWalkedAlongItsLineNodesToTheServicePoint) {
+  // The entry offers the queue and, beside it, a counter that is not part of the line.
+  auto queue = PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external line link dest=2 type=walk link dest=4 type=walk"},
+                          {Vector3(0.3f, 0.3f, 0), "skatenode 2 line link dest=3 type=walk"},
+                          {Vector3(0.6f, 0.6f, 0), "skatenode 3 target buy_food action line link dest=1 type=walk"},
+                          {Vector3(0.3f, 0.6f, 0), "skatenode 4 target buy_food action link dest=1 type=walk"}});
+  g_meshes[104] = queue.get();
+  g_defs[3].mesh = 104;
+  CSkatableSection* counter = Make(3, 5.0f, 5.0f);
+  const auto& n = counter->GetPathNodes();
+  ASSERT_EQ(n.size(), 4u);
+  auto owned = std::make_unique<CSkater>();
+  CSkater* skater = owned.get();
+  park.RegisterNewObject(std::move(owned));
+  skater->route.steps.resize(1);
+  skater->route.steps[0].nodeId = n[0]->GetNodeId();
+  ASSERT_TRUE(skater->ExtendToServicePoint());
+  ASSERT_EQ(skater->route.steps.size(), 3u);
+  EXPECT_EQ(skater->route.steps[1].nodeId, n[1]->GetNodeId());
+  EXPECT_EQ(skater->route.steps[2].nodeId, n[2]->GetNodeId());
 }
 
 TEST_F(Pieces, DebugDrawingShowsLinksNodesBoundsAndFlashOfThePark) {

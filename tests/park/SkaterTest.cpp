@@ -49,6 +49,18 @@ void ExpectNeedsInRange(const CSkater& s) {
   EXPECT_LE(s.GetHappiness(), 1.0f);
 }
 
+TEST_F(SkaterPark, StatusInLineNamesTheQueueOnlyWhereItHasAName) {
+  CSkater* s = Add(Vector3(0.0f, 0.0f, 0.0f));
+  char text[64];
+  s->mind.state = CSkater::kInLine;
+  s->mind.goal = CSkater::kGoalFood;
+  s->GetStatusText(text, sizeof text);
+  EXPECT_STREQ(text, "Standing in line for food");
+  s->mind.goal = CSkater::kGoalRest;  // a bench has no queue name of its own
+  s->GetStatusText(text, sizeof text);
+  EXPECT_STREQ(text, "Standing in line");
+}
+
 TEST_F(SkaterPark, ConstructorDrawsStayInTheirRangesAndRepeatWithTheSeed) {
   std::vector<float> first;
   for (int run = 0; run < 2; ++run) {

@@ -209,6 +209,14 @@ TEST_F(DirectDrawTest, RecordingDeviceLogsAndClears) {
   DWORD value = 0;
   device->GetTextureStageState(1, D3DTSS_COLOROP, &value);
   EXPECT_EQ(value, D3DTOP_DISABLE);
+  // A texture binding is logged with the stage it went to, so a replay binds the same unit.
+  rec->ClearLog();
+  EXPECT_EQ(device->SetTexture(1, target.get()), D3D_OK);
+  EXPECT_EQ(device->SetTexture(2, target.get()), DDERR_INVALIDPARAMS);
+  ASSERT_EQ(rec->Log().size(), 1u);
+  EXPECT_EQ(rec->Log()[0].kind, DeviceCallKind::Texture);
+  EXPECT_EQ(rec->Log()[0].a, 1u);
+  EXPECT_EQ(rec->Log()[0].object, target.get());
 
   GetDisplayMachine().faults.failCreateDevice = true;
   EXPECT_EQ(d3d->CreateDevice(IID_IDirect3DHALDevice, target, &device), D3DERR_INITFAILED);

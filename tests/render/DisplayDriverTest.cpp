@@ -67,6 +67,20 @@ TEST_F(DisplayDriverTest, ScoresFollowTheTable) {
   FreeDriverList();
 }
 
+TEST_F(DisplayDriverTest, ModesAreListedOnlyAtDepthsTheDeviceRendersAndNeverInPalette) {
+  ScriptedDriver& driver = GetDisplayMachine().drivers[0];
+  driver.devices[0].hardware.dwDeviceRenderBitDepth = DDBD_16;
+  driver.modes = {DisplayModeDesc(640, 480, 8), DisplayModeDesc(640, 480, 16), DisplayModeDesc(640, 480, 24),
+                  DisplayModeDesc(640, 480, 32), DisplayModeDesc(800, 600, 16)};
+  ASSERT_EQ(EnumerateDirectDrawDrivers(), 0);
+  const DisplayDeviceRecord& device = GetDriverEnumeration().drivers[0].devices[0];
+  ASSERT_EQ(device.modes.size(), 2u);
+  EXPECT_EQ(device.modes[0].text, "640 x 480 x 16");
+  EXPECT_EQ(device.modes[1].text, "800 x 600 x 16");
+  EXPECT_EQ(device.defaultMode, 0);
+  FreeDriverList();
+}
+
 TEST_F(DisplayDriverTest, ChoiceKeepsTheFirstOfEqualsAndFollowsThePick) {
   GetDisplayMachine().drivers.push_back(SecondCard());
   DeviceChoice choice;

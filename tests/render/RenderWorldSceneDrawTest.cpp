@@ -7,7 +7,10 @@
 #include <memory>
 #include <vector>
 
+#include "core/GameActionLayer.h"
 #include "core/GameWorld.h"
+#include "core/WorldPointer.h"
+#include "core/WorldServices.h"
 #include "core/math/Orientation.h"
 #include "render/RenderView.h"
 #include "render/Texture.h"
@@ -25,6 +28,57 @@ using testing_support::DebugCapture;
 
 constexpr uint32_t kWidth = 640;
 constexpr uint32_t kHeight = 480;
+
+// Counts the hook a world gets before its scene is drawn (where a game adds its own set-up).
+class HookedWorld : public CGameWorld {
+ public:
+  using CGameWorld::CGameWorld;
+  void OnBeforeSceneDraw(CRenderView* view) override { ++beforeDraws; }
+  int beforeDraws = 0;
+};
+
+// The pointer the world draws over each frame, counting what the world asks of it.
+struct CountingPointer : CWorldPointer {
+  static int draws;
+  static int invalidates;
+  static const RecordingRasterizer* rasterizer;  // when set, its back-buffer lock is noted at the draw
+  static int locksAtDraw;
+  void Update() override {}
+  void Invalidate() override { ++invalidates; }
+  void Draw(CRenderView* view, bool toBackBuffer) override {
+    draws += toBackBuffer ? 1 : 100;
+    if (rasterizer != nullptr) locksAtDraw = rasterizer->lockDepth;
+  }
+  void SetFrame(int frame) override {}
+};
+int CountingPointer::draws = 0;
+int CountingPointer::invalidates = 0;
+const RecordingRasterizer* CountingPointer::rasterizer = nullptr;
+int CountingPointer::locksAtDraw = -1;
+
+// A layer that leaves the back buffer locked, as one drawing straight into it does.
+struct LockingLayer : CGameActionLayer {
+  explicit LockingLayer(RecordingRasterizer* r) : rasterizer(r) {}
+  void Draw(CRenderView* view, PixelBufferDesc** locked) override { *locked = rasterizer->LockBackBuffer(); }
+  RecordingRasterizer* rasterizer;
+};
+
+// Worlds built while this lives get the counting pointer; the program's factory comes back after.
+class CountingPointerScope {
+ public:
+  CountingPointerScope() : m_saved(GetWorldServices().createPointer) {
+    GetWorldServices().createPointer = [] { return std::unique_ptr<CWorldPointer>(std::make_unique<CountingPointer>()); };
+    CountingPointer::draws = CountingPointer::invalidates = 0;
+    CountingPointer::locksAtDraw = -1;
+  }
+  ~CountingPointerScope() {
+    GetWorldServices().createPointer = m_saved;
+    CountingPointer::rasterizer = nullptr;
+  }
+
+ private:
+  WorldServices::PointerFactory m_saved;
+};
 
 struct DemoScene {
   // boxTexture, when given, textures every face of the first box, which is then drawn face by
@@ -88,7 +142,7 @@ struct DemoScene {
   DebugCapture quiet;
   RecordingRasterizer rasterizer;
   CRenderView view;
-  CGameWorld world;
+  HookedWorld world;
   std::vector<std::unique_ptr<ShadedMesh>> meshes;
   std::vector<CMeshInstance*> instances;
   CObserverCam* camera = nullptr;
@@ -104,6 +158,7 @@ TEST(RenderWorldSceneDraw, TheWholeLevelSeenFromOutsideLiesOnScreenInDepthRange)
   const Vector3 eye(34, -90, 80);
   scene.Look(eye, Vector3(34, 34, 4));
   ASSERT_EQ(scene.rasterizer.Count("EndScene"), 1);
+  EXPECT_EQ(scene.world.beforeDraws, 1);
   const std::vector<ScreenVertex> corners = scene.rasterizer.TriangleCorners();
   ASSERT_EQ(corners.size() % 3, 0u);
   for (const ScreenVertex& v : corners) {
@@ -122,6 +177,29 @@ TEST(RenderWorldSceneDraw, TheWholeLevelSeenFromOutsideLiesOnScreenInDepthRange)
   EXPECT_GE(triangles, scene.FacesTowards(eye));
   EXPECT_LE(triangles, scene.TotalFaces());
   EXPECT_GT(scene.FacesTowards(eye), scene.TotalFaces() / 4);
+}
+
+TEST(RenderWorldSceneDraw, AWholeFrameDrawsThePointerOnceOverAFreshBackground) {
+  CountingPointerScope pointer;
+  DemoScene scene;
+  scene.camera->GetView().GetFrame().SetPosition(Vector3(34, -90, 80));
+  scene.camera->GetView().GetFrame().LookAtWithUp(Vector3(34, 34, 4), Vector3(0, 0, 1));
+  scene.world.Render(&scene.view);
+  EXPECT_EQ(CountingPointer::invalidates, 1);
+  EXPECT_EQ(CountingPointer::draws, 1);  // once, into the back buffer
+}
+
+TEST(RenderWorldSceneDraw, ABackBufferALayerLeftLockedIsUnlockedOnceBeforeThePointerDraws) {
+  CountingPointerScope pointer;
+  DemoScene scene;
+  CountingPointer::rasterizer = &scene.rasterizer;
+  scene.world.AddLayerOnTop(std::make_unique<LockingLayer>(&scene.rasterizer));
+  scene.rasterizer.Forget();
+  scene.world.Render(&scene.view);
+  EXPECT_EQ(CountingPointer::draws, 1);
+  EXPECT_EQ(CountingPointer::locksAtDraw, 0);
+  EXPECT_EQ(scene.rasterizer.Count("UnlockBackBuffer"), 1);
+  EXPECT_EQ(scene.rasterizer.lockDepth, 0);
 }
 
 TEST(RenderWorldSceneDraw, AnEyeInsideTheLevelGetsOnlyClippedFiniteCornersInFront) {

@@ -68,6 +68,10 @@ TEST(DemoImages, EveryPictureLoadsThroughItsReader) {
   CImageRef marker = LoadImageFile((folder.Path() + "ui/images/marker.b2").c_str());
   ASSERT_FALSE(marker.IsNull());
   EXPECT_EQ(CB2Image::kPixelSolid, marker->GetPixel(12, 12));
+  // The disc's soft edge reaches the first and last rows at the middle (alpha 62 of 255 there).
+  EXPECT_EQ(CB2Image::kPixelBlended, marker->GetPixel(12, 0));
+  EXPECT_EQ(CB2Image::kPixelBlended, marker->GetPixel(12, 23));
+  EXPECT_EQ(-1, marker->GetPixel(0, 0));
 }
 
 TEST(DemoImages, ConverterMakesTexturesFromTargaAndBmp) {
