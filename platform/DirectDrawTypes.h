@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-#include "platform/Profile.h"  // GUID, HRESULT
 #include "platform/Win32.h"
 
 constexpr HRESULT MakeDDResult(uint32_t code) { return static_cast<HRESULT>(0x88760000u + code); }

@@ -7,9 +7,6 @@
 
 #include "platform/Win32.h"
 
-typedef int32_t HRESULT;
-typedef uint32_t ULONG;
-struct GUID;
 
 // Result codes. Numeric values are part of the interface: logs and tables key on them.
 constexpr HRESULT DS_OK = 0;
@@ -29,8 +26,6 @@ constexpr HRESULT DSERR_ALREADYINITIALIZED = static_cast<HRESULT>(0x88780082u);
 constexpr HRESULT DSERR_BUFFERLOST = static_cast<HRESULT>(0x88780096u);
 constexpr HRESULT DSERR_OTHERAPPHASPRIO = static_cast<HRESULT>(0x887800A0u);
 constexpr HRESULT DSERR_UNINITIALIZED = static_cast<HRESULT>(0x887800AAu);
-
-inline bool FAILED(HRESULT result) { return result < 0; }
 
 // Cooperative levels.
 constexpr DWORD DSSCL_NORMAL = 1;

@@ -15,15 +15,5 @@
 DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue, char* buffer,
                                DWORD size, const char* fileName);
 
-struct GUID {
-  uint32_t Data1;
-  uint16_t Data2;
-  uint16_t Data3;
-  uint8_t Data4[8];
-};
-typedef int32_t HRESULT;
-constexpr HRESULT S_OK = 0;
-constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
-
 // A random (version 4) GUID from the system's random source, never the game's own generator.
 HRESULT CoCreateGuid(GUID* guid);

@@ -17,6 +17,19 @@ typedef int16_t SHORT;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
+typedef uint32_t ULONG;
+// Result word of the COM-style interfaces (sound, display): negative is failure.
+typedef int32_t HRESULT;
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+inline bool FAILED(HRESULT result) { return result < 0; }
+
+struct GUID {
+  uint32_t Data1;
+  uint16_t Data2;
+  uint16_t Data3;
+  uint8_t Data4[8];
+};
 
 #ifndef TRUE
 #define TRUE 1
