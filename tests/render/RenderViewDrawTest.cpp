@@ -199,18 +199,27 @@ TEST(RenderViewMesh, NearPlaneClipGivesOneTwoOneOrNoTrianglesWithInterpolatedCor
   }
 }
 
-TEST(RenderViewMesh, SharedCornersAreSentOnceAndSmallObjectsAreSkipped) {
-  // Two triangles sharing an edge with equal colours and UVs: four vertices, two triangles.
+// A 2 x 2 quad of two triangles sharing an edge, 5 ahead of the camera and facing it; null when
+// the mesh cannot be made.
+const Vector3 kQuadCorners[4] = {Vector3(5, 1, -1), Vector3(5, -1, -1), Vector3(5, 1, 1), Vector3(5, -1, 1)};
+
+std::unique_ptr<ShadedMesh> MakeFacingQuad() {
   auto mesh = std::make_unique<ShadedMesh>();
-  ASSERT_TRUE(mesh->Create("quad", 4, 2, 0, 0, 1, 1));
-  const Vector3 p[4] = {Vector3(5, 1, -1), Vector3(5, -1, -1), Vector3(5, 1, 1), Vector3(5, -1, 1)};
+  if (!mesh->Create("quad", 4, 2, 0, 0, 1, 1)) return nullptr;
   const uint16_t idx[6] = {0, 1, 2, 2, 1, 3};
-  for (int i = 0; i < 4; ++i) mesh->allPositions[i] = p[i];
+  for (int i = 0; i < 4; ++i) mesh->allPositions[i] = kQuadCorners[i];
   for (int i = 0; i < 6; ++i) mesh->indices[i] = idx[i];
-  for (int f = 0; f < 2; ++f)
-    for (MeshCorner& c : mesh->faceRecords[f].corners) c.uv = 0;
   mesh->SetFrame(0);
   mesh->ComputeBounds();
+  return mesh;
+}
+
+TEST(RenderViewMesh, SharedCornersAreSentOnceAndSmallObjectsAreSkipped) {
+  // Two triangles sharing an edge with equal colours and UVs: four vertices, two triangles.
+  std::unique_ptr<ShadedMesh> mesh = MakeFacingQuad();
+  ASSERT_TRUE(mesh);
+  for (int f = 0; f < 2; ++f)
+    for (MeshCorner& c : mesh->faceRecords[f].corners) c.uv = 0;
   Placed quad(std::move(mesh));
   Scene s;
   ASSERT_TRUE(s.Begin());
@@ -425,14 +434,8 @@ TEST(RenderViewQueue, DirectedSpritesTurnTheirSquareToTheDirection) {
 }
 
 TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
-  auto mesh = std::make_unique<ShadedMesh>();
-  ASSERT_TRUE(mesh->Create("quad", 4, 2, 0, 0, 1, 1));
-  const Vector3 p[4] = {Vector3(5, 1, -1), Vector3(5, -1, -1), Vector3(5, 1, 1), Vector3(5, -1, 1)};
-  const uint16_t idx[6] = {0, 1, 2, 2, 1, 3};
-  for (int i = 0; i < 4; ++i) mesh->allPositions[i] = p[i];
-  for (int i = 0; i < 6; ++i) mesh->indices[i] = idx[i];
-  mesh->SetFrame(0);
-  mesh->ComputeBounds();
+  std::unique_ptr<ShadedMesh> mesh = MakeFacingQuad();
+  ASSERT_TRUE(mesh);
   Placed quad(std::move(mesh));
   quad.instance.SetAlpha(0.5f, true);
   Scene s;
@@ -444,7 +447,7 @@ TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
   ASSERT_EQ(d.vertices.size(), 4u);
   EXPECT_EQ(d.indices, (std::vector<uint16_t>{0, 1, 2, 2, 1, 3}));
   for (int i = 0; i < 4; ++i) {
-    const ProjectedPoint want = s.view.ProjectPoint(s.camera.frame.WorldToLocalPoint(p[i]));
+    const ProjectedPoint want = s.view.ProjectPoint(s.camera.frame.WorldToLocalPoint(kQuadCorners[i]));
     EXPECT_FLOAT_EQ(d.vertices[i].x, want.x) << i;
     EXPECT_FLOAT_EQ(d.vertices[i].y, want.y) << i;
     EXPECT_EQ(d.vertices[i].diffuse, 0x7FFFFFFFu) << i;  // white tint, half alpha (127)
