@@ -9,6 +9,7 @@
 #include "core/WorldAccess.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/ResourceTable.h"
+#include "core/math/TextCompare.h"
 #include "park/ParkState.h"
 #include "platform/Profile.h"
 
@@ -32,11 +33,7 @@ std::string SectionName(const char* format, int n) {
   return name;
 }
 
-bool SameWord(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b)
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) return false;
-  return *a == *b;
-}
+bool SameWord(const char* a, const char* b) { return EqualNoCase(a, b); }
 
 int ClampInt(int v, int low, int high) { return v < low ? low : v > high ? high : v; }
 

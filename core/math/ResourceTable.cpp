@@ -13,22 +13,12 @@
 
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
+#include "core/math/TextCompare.h"
 #include "core/math/Tokenizer.h"
 #include "platform/Win32.h"
 #include "platform/Win32Files.h"
 
 namespace {
-
-// Case-insensitive comparisons of at most n characters (ASCII), like the C library's.
-int CompareNoCase(const char* a, const char* b, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-    const int cb = std::tolower(static_cast<unsigned char>(b[i]));
-    if (ca != cb || ca == 0) return ca - cb;
-  }
-  return 0;
-}
-int CompareNoCase(const char* a, const char* b) { return CompareNoCase(a, b, SIZE_MAX); }
 
 // Extension -> type code, compared without regard to case, first match wins.
 struct ExtensionType {

@@ -11,6 +11,7 @@
 
 #include "core/math/DebugPrintf.h"
 #include "core/math/Params.h"
+#include "core/math/TextCompare.h"
 #include "core/math/Tokenizer.h"
 #include "platform/Win32.h"
 #include "scene/animation/AnimationSet.h"
@@ -156,11 +157,7 @@ void CompileBlock(const char* block, ScriptState& s) {
   }
 }
 
-bool SameWord(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) return false;
-  return *a == *b;
-}
+bool SameWord(const char* a, const char* b) { return EqualNoCase(a, b); }
 
 bool IsBlockKeyword(const char* token) { return SameWord(token, "sequence") || SameWord(token, "subsequence"); }
 

@@ -12,6 +12,7 @@
 #include "core/math/DebugPrintf.h"
 #include "core/math/LittleEndian.h"
 #include "core/math/Params.h"
+#include "core/math/TextCompare.h"
 #include "core/math/Tokenizer.h"
 #include "platform/Win32.h"
 
@@ -22,11 +23,7 @@ namespace {
 
 constexpr float kZoomExtent = 35.0f;
 
-bool SameNoCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b)
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) return false;
-  return *a == *b;
-}
+bool SameNoCase(const char* a, const char* b) { return EqualNoCase(a, b); }
 
 // One value token: a whole number (no trailing characters), not a delimiter, not the end.
 bool ReadNumber(CTokenizer& tok, double* out) {
