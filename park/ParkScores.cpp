@@ -33,17 +33,6 @@ void ForEachScoredSection(const CVerezIvor& park, Visit visit) {
   }
 }
 
-// A ring is one place for the path search, which gives a component to just one of its nodes; so
-// an entry point counts as connected when any node of its ring is.
-bool IsRingConnected(const CGrid& grid, const CSkatePathNode& node) {
-  const CSkatePathNode* n = &node;
-  do {
-    if (grid.IsConnected(*n)) return true;
-    n = n->GetRingNext();
-  } while (n != &node);
-  return false;
-}
-
 bool WithinXY(const Vector3& p, const Box& box) {
   const float x0 = std::min(box.min.x, box.max.x), x1 = std::max(box.min.x, box.max.x);
   const float y0 = std::min(box.min.y, box.max.y), y1 = std::max(box.min.y, box.max.y);
@@ -77,6 +66,17 @@ bool IsInBoxOrRoute(const CSkater& skater, const Box& box) {
 
 }  // namespace
 
+// A ring is one place for the path search, which gives a component to just one of its nodes; so
+// an entry point counts as connected when any node of its ring is.
+bool IsEntryConnected(const CGrid& grid, const CSkatePathNode& node) {
+  const CSkatePathNode* n = &node;
+  do {
+    if (grid.IsConnected(*n)) return true;
+    n = n->GetRingNext();
+  } while (n != &node);
+  return false;
+}
+
 float ComputeVariety(const CVerezIvor& park) {
   int perType[kSkatableTypes] = {};
   int total = 0;
@@ -102,7 +102,7 @@ float ComputeConnectivity(const CVerezIvor& park) {
     for (const auto& node : section.GetPathNodes()) {
       if (!node->external) continue;
       ++counted;
-      if (grid != nullptr && IsRingConnected(*grid, *node)) ++connected;
+      if (grid != nullptr && IsEntryConnected(*grid, *node)) ++connected;
     }
   });
   return static_cast<float>(connected) / static_cast<float>(counted + 1);
