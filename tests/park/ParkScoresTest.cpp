@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "core/math/LittleEndian.h"
