@@ -2,6 +2,7 @@
 // and the park-level placement, lift and sale leaving the park as it was before.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -317,19 +318,69 @@ TEST_F(ScoredPark, SkatersInTheWayAreLiftedAndThoseRoutedAcrossDecideAgain) {
 
 struct Snapshot {
   testing_support::ParkGridState grid;
+  std::vector<uint8_t> nearPiece;
   float variety, connectivity, capacity;
   int32_t sponsors[ParkState::kSponsorshipSlots];
   bool operator==(const Snapshot& o) const {
     for (int i = 0; i < ParkState::kSponsorshipSlots; ++i)
       if (sponsors[i] != o.sponsors[i]) return false;
-    return grid == o.grid && variety == o.variety && connectivity == o.connectivity && capacity == o.capacity;
+    return grid == o.grid && nearPiece == o.nearPiece && variety == o.variety && connectivity == o.connectivity &&
+           capacity == o.capacity;
   }
 };
+
+std::vector<uint8_t> NearPieceMarks(const CGrid& grid) {
+  std::vector<uint8_t> out;
+  for (int i = 0; i < grid.GetSquareCount(); ++i) out.push_back(grid.GetSquareByIndex(i)->nearPiece);
+  return out;
+}
+
+// The marks the pieces' margins of three give, worked out square by square.
+std::vector<uint8_t> ExpectedMarks(const CGrid& grid, const std::vector<std::vector<int>>& footprints) {
+  std::vector<uint8_t> out(static_cast<size_t>(grid.GetSquareCount()), 0);
+  for (int i = 0; i < grid.GetSquareCount(); ++i) {
+    const CGridSquare* s = grid.GetSquareByIndex(i);
+    for (const std::vector<int>& footprint : footprints) {
+      int c0 = 1 << 20, r0 = 1 << 20, c1 = -1, r1 = -1;
+      for (int index : footprint) {
+        const CGridSquare* f = grid.GetSquareByIndex(index);
+        c0 = std::min(c0, f->GetColumn()), c1 = std::max(c1, f->GetColumn());
+        r0 = std::min(r0, f->GetRow()), r1 = std::max(r1, f->GetRow());
+      }
+      if (s->GetColumn() >= c0 - 3 && s->GetColumn() <= c1 + 3 && s->GetRow() >= r0 - 3 && s->GetRow() <= r1 + 3)
+        out[static_cast<size_t>(i)] = 1;
+    }
+  }
+  return out;
+}
+
+TEST_F(ScoredPark, SquaresNearAPieceAreMarkedAndGivenBackWhenItGoes) {
+  CGrid& grid = *park.GetGrid();
+  g_defs[5].footprintWidth = 10, g_defs[5].footprintLength = 10;
+  for (int r = 0; r < 10; ++r)
+    for (int c = 0; c < 10; ++c) g_defs[5].footprint[r][c] = 1;
+  CSkatableSection* big = Put(5, 0.0f, 0.0f);
+  ASSERT_EQ(big->GetFootprintSquares().size(), 100u);
+  std::vector<uint8_t> bigOnly = ExpectedMarks(grid, {big->GetFootprintSquares()});
+  EXPECT_EQ(std::count(bigOnly.begin(), bigOnly.end(), 1), 13 * 13);
+  EXPECT_EQ(NearPieceMarks(grid), bigOnly);
+  // A small piece whose margin overlaps the big one's, though the two stand far apart.
+  CSkatableSection* small = Put(0, 14.0f, 14.0f);
+  EXPECT_EQ(NearPieceMarks(grid), ExpectedMarks(grid, {big->GetFootprintSquares(), small->GetFootprintSquares()}));
+  ASSERT_TRUE(LiftPieceFromPark(park, small->GetID()));
+  EXPECT_EQ(NearPieceMarks(grid), bigOnly);
+  ASSERT_TRUE(PlacePieceInPark(park, small->GetID()));
+  ASSERT_TRUE(SellPiece(park, big->GetID()));
+  EXPECT_EQ(NearPieceMarks(grid), ExpectedMarks(grid, {small->GetFootprintSquares()}));
+  ASSERT_TRUE(SellPiece(park, small->GetID()));
+  EXPECT_EQ(NearPieceMarks(grid), std::vector<uint8_t>(256, 0));
+}
 
 // The park as the last operation left it: its components are taken as they are, not recomputed.
 Snapshot Take(CVerezIvor& park) {
   Snapshot s;
   s.grid = testing_support::TakeParkGridState(park, false);
+  s.nearPiece = NearPieceMarks(*park.GetGrid());
   const ParkState& st = park.GetParkState();
   s.variety = st.variety, s.connectivity = st.connectivity, s.capacity = st.capacity;
   for (int i = 0; i < ParkState::kSponsorshipSlots; ++i) s.sponsors[i] = st.sponsorships[i].sponsorObjectID;
