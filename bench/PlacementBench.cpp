@@ -17,8 +17,8 @@
 namespace {
 
 constexpr int kPieces = 200;
-constexpr int kSide = 64;        // squares per grid side
-constexpr int kSpacing = 4;      // squares between piece corners: room for a 2 x 3 footprint and a path
+constexpr int kSide = 64;    // squares per grid side
+constexpr int kSpacing = 4;  // squares between piece corners: room for a 2 x 3 footprint and a path
 constexpr int kFirstMeshId = 7000;
 
 struct BenchPark {
@@ -32,11 +32,13 @@ BenchPark* g_bench = nullptr;
 
 ShadedMesh* Mesh(int id) {
   const int i = id - kFirstMeshId;
-  return i >= 0 && i < static_cast<int>(g_bench->meshes.size()) ? g_bench->meshes[static_cast<size_t>(i)].get() : nullptr;
+  return i >= 0 && i < static_cast<int>(g_bench->meshes.size()) ? g_bench->meshes[static_cast<size_t>(i)].get()
+                                                                : nullptr;
 }
 const ObjectDefinition* Definition(int i) {
-  return i >= 0 && i < static_cast<int>(g_bench->definitions.size()) ? g_bench->definitions[static_cast<size_t>(i)].get()
-                                                                     : nullptr;
+  return i >= 0 && i < static_cast<int>(g_bench->definitions.size())
+             ? g_bench->definitions[static_cast<size_t>(i)].get()
+             : nullptr;
 }
 ShadedMesh* NoTerrain() { return nullptr; }
 
@@ -104,8 +106,8 @@ void BM_PlaceAndPickUp(benchmark::State& state) {
     }
   }
   state.counters["placed"] = static_cast<double>(GetPlacedSectionList().size());
-  state.counters["place+pickup/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["place+pickup/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
+                                                        benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PlaceAndPickUp)->Unit(benchmark::kMicrosecond);
 

@@ -6,7 +6,8 @@
 
 class CVerezIvor;
 
-// The report of the park (its pieces' frames are brought up to date) as its last component run left it (nothing is recomputed):
+// The report of the park as its last component run left it (nothing is recomputed; only the
+// pieces' frames are brought up to date):
 //   "Connectivity report" header;
 //   "pieces: P placed, N nodes (E external), L links";
 //   "rings: J joined (S2 of 2, S3 of 3, S4 of 4, S5 of 5 or more), A nodes alone";

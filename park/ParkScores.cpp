@@ -13,12 +13,12 @@
 
 namespace {
 
-constexpr int kSkatableTypes = 10;         // catalog types 0 to 9; higher ones are decor and facilities
+constexpr int kSkatableTypes = 10;          // catalog types 0 to 9; higher ones are decor and facilities
 constexpr float kVarietyNorm = 1.1111112f;  // brings each variety term to 1.0 with all ten types even
 constexpr float kCapacityCap = 50.0f;
-constexpr int kSquaresPerSkater = 16;       // footprint squares that give room to one skater
-constexpr float kLiftRadii = 1.5f;          // a lifted skater's centre above the piece, in radii
-constexpr float kRouteMargin = 1.0f;        // how near a skater may stand beside a piece unaffected
+constexpr int kSquaresPerSkater = 16;  // footprint squares that give room to one skater
+constexpr float kLiftRadii = 1.5f;     // a lifted skater's centre above the piece, in radii
+constexpr float kRouteMargin = 1.0f;   // how near a skater may stand beside a piece unaffected
 
 // The placed skatable pieces the scores look at: in the park's placed list, not the terrain,
 // with a definition (the terrain loaded from a saved game has none) of a skatable type.

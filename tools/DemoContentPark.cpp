@@ -75,8 +75,8 @@ std::unique_ptr<ObjectDefinition> Definition(const Placement& p, int meshIndex, 
 }
 
 bool PlaceOne(CVerezIvor& park, const Placement& p, const ObjectDefinition& def, uint32_t* id) {
-  std::unique_ptr<CSkatableSection> made =
-      p.type >= 13 ? std::make_unique<CSkatableFacility>() : std::make_unique<CSkatableSection>();
+  std::unique_ptr<CSkatableSection> made = p.type >= 13 ? std::make_unique<CSkatableFacility>()
+                                                        : std::make_unique<CSkatableSection>();
   CSkatableSection* piece = made.get();
   COrientation frame;
   frame.SetPosition(Vector3(p.x, p.y, 0.0f));

@@ -18,10 +18,10 @@ namespace DemoContent {
 
 // What the park's pieces refer to; it must outlive them (see BuildDemoPark).
 struct DemoPark {
-  std::vector<std::unique_ptr<ShadedMesh>> meshes;         // one per demo piece, in PieceSpecs order
+  std::vector<std::unique_ptr<ShadedMesh>> meshes;  // one per demo piece, in PieceSpecs order
   std::vector<std::unique_ptr<ObjectDefinition>> definitions;
-  std::vector<uint32_t> pieceIds;                          // in placement order
-  uint32_t offsetPieceId = 0;                              // the funbox half a square off
+  std::vector<uint32_t> pieceIds;  // in placement order
+  uint32_t offsetPieceId = 0;      // the funbox half a square off
 };
 
 // Gives the park a 24 x 24 grid of open ground entered at square (0, 0) and places the pieces

@@ -10,8 +10,8 @@
 #include "park/Grid.h"
 #include "park/ParkConnectivityReport.h"
 #include "park/ParkScores.h"
-#include "park/PieceSale.h"
 #include "park/PiecePlacement.h"
+#include "park/PieceSale.h"
 #include "park/SkatableSection.h"
 #include "park/VerezIvor.h"
 #include "tools/DemoContentPark.h"
@@ -83,7 +83,8 @@ TEST_F(DemoParkReport, CountsMatchThePiecesTextsAndTheSearch) {
       for (const DemoContent::PieceNode& n : spec.nodes) {
         ++nodes;
         external += n.text.find(" external") != std::string::npos ? 1 : 0;
-        for (size_t at = n.text.find("link dest"); at != std::string::npos; at = n.text.find("link dest", at + 1)) ++links;
+        for (size_t at = n.text.find("link dest"); at != std::string::npos; at = n.text.find("link dest", at + 1))
+          ++links;
       }
     }
   }
@@ -94,7 +95,8 @@ TEST_F(DemoParkReport, CountsMatchThePiecesTextsAndTheSearch) {
   std::snprintf(line, sizeof line, "pieces: 11 placed, %d nodes (%d external), %d links", nodes, external, links);
   EXPECT_TRUE(HasLine(report, line));
   // The bench's far corner, the second kicker's entry and the square there share one ring.
-  EXPECT_NE(report.find("rings: 28 joined (27 of 2, 1 of 3, 0 of 4, 0 of 5 or more), 18 nodes alone"), std::string::npos);
+  EXPECT_NE(report.find("rings: 28 joined (27 of 2, 1 of 3, 0 of 4, 0 of 5 or more), 18 nodes alone"),
+            std::string::npos);
   EXPECT_EQ(park.GetGrid()->GetSquare(12, 9)->GetRingSize(), 3);
 
   // The second kicker's right entry is joined to its square, but that square lies in the lane of

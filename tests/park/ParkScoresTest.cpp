@@ -239,8 +239,8 @@ TEST_F(ScoredPark, SkaterAveragesDivideByOneMoreThanTheSkaters) {
   a->ability.trickSkill[2] = 0.3f, a->ability.trickSkill[3] = 0.6f, a->ability.trickSkill[4] = 0.9f;  // 0.6
   b->ability.trickSkill[2] = 0.0f, b->ability.trickSkill[3] = 0.0f, b->ability.trickSkill[4] = 0.3f;  // 0.1
   a->ability.trickSkill[5] = b->ability.trickSkill[5] = 1.0f;  // not one of the three
-  a->needs.hunger = 0.5f;                                       // happiness 0.9
-  b->needs.mood = 1.0f, b->needs.thirst = 1.0f;                 // happiness 0.6
+  a->needs.hunger = 0.5f;                                      // happiness 0.9
+  b->needs.mood = 1.0f, b->needs.thirst = 1.0f;                // happiness 0.6
   park.UpdateSkaterAverages();
   EXPECT_NEAR(State().averageSkill, 0.7f / 3.0f, 1e-6f);
   EXPECT_NEAR(State().averageHappiness, 1.5f / 3.0f, 1e-6f);
@@ -405,7 +405,8 @@ TEST_F(ScoredPark, PlaceThenLiftOrSellGivesBackThePark) {
     }
     // One more piece (now and then a sponsor piece of slot 2, always sold), placed and given up again.
     const bool sponsor = round % 4 == 0;
-    CSkatableSection* probe = Buy(sponsor ? 19 : def(rng), static_cast<float>(cell(rng)), static_cast<float>(cell(rng)));
+    CSkatableSection* probe = Buy(sponsor ? 19 : def(rng), static_cast<float>(cell(rng)),
+                                  static_cast<float>(cell(rng)));
     if (sponsor) probe->SetSponsorshipIndex(2);
     park.GetGrid()->UpdateComponents();
     UpdateParkScores(park);
