@@ -78,12 +78,15 @@ double CParkRunner::BookedBalance() const {
 void CParkRunner::CheckInvariants(double moneyBefore, double balanceBefore) {
   CheckMoney(moneyBefore, balanceBefore);
   const ParkState& s = m_park.GetParkState();
-  const size_t live = GetSkaterList().size();
+  // A skater that left this tick is counted out already and goes at the world's next update.
+  size_t live = 0;
+  for (const CSkater* skater : GetSkaterList()) live += skater->IsMarkedForRemoval() ? 0 : 1;
   if (static_cast<int64_t>(s.skatersEntered) - static_cast<int64_t>(s.skatersExited) != static_cast<int64_t>(live)) {
     Report("entered " + std::to_string(s.skatersEntered) + " - exited " + std::to_string(s.skatersExited) +
            " != live " + std::to_string(live));
   }
   for (const CSkater* skater : GetSkaterList()) {
+    if (skater->IsMarkedForRemoval()) continue;
     CheckSkater(*skater);
     CheckStuck(*skater);
   }
