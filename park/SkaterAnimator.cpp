@@ -36,6 +36,10 @@ std::unique_ptr<CSkaterAnimation> MakeSkaterAnimator(CSkater& skater) {
 CSkaterAnimator::CSkaterAnimator(CSkater& skater, std::unique_ptr<CSkaterAnimatorLink> link)
     : m_skater(skater), m_link(std::move(link)) {}
 
+CSkaterAnimator::~CSkaterAnimator() {
+  if (m_loopHandle >= 0) m_link->StopSound(m_loopHandle);
+}
+
 // --- The table ---
 
 CMeshInstance* CSkaterAnimator::Instance() const { return m_skater.GetMeshInstance(); }

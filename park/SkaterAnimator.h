@@ -26,6 +26,8 @@ class CSkaterAnimator : public CSkaterAnimation {
   };
 
   CSkaterAnimator(CSkater& skater, std::unique_ptr<CSkaterAnimatorLink> link);
+  // A skater that leaves takes its rolling loop with it.
+  ~CSkaterAnimator() override;
 
   // --- Playback ---
   void Play(int entry, bool loop) override;

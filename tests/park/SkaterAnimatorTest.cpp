@@ -11,6 +11,10 @@
 #include <vector>
 
 #include "core/math/ResourceTable.h"
+#include "park/Grid.h"
+#include "park/GridSquare.h"
+#include "park/SkaterAnimatorWorldLink.h"
+#include "park/VerezIvor.h"
 #include "park/Skater.h"
 #include "park/SkaterAnimationTable.h"
 #include "park/SkaterAnimator.h"
@@ -38,7 +42,10 @@ struct RecordingLink : CSkaterAnimatorLink {
     plays.push_back({id, loop, volume, nextHandle});
     return nextHandle++;
   }
-  void StopSound(int handle) override { stops.push_back(handle); }
+  void StopSound(int handle) override {
+    stops.push_back(handle);
+    if (stopLog != nullptr) stopLog->push_back(handle);
+  }
   void SetSoundVolume(int handle, int32_t volume) override { volumes.push_back({handle, volume}); }
   CResourceTable* GetResources() override { return resources; }
   bool GetCamera(COrientation& frame, bool& orthographic) override {
@@ -55,6 +62,7 @@ struct RecordingLink : CSkaterAnimatorLink {
 
   std::vector<Play> plays;
   std::vector<int> stops;
+  std::vector<int>* stopLog = nullptr;  // outlives the link
   std::vector<std::pair<int, int32_t>> volumes;
   CResourceTable* resources = nullptr;
   bool hasCamera = true;
@@ -870,6 +878,151 @@ TEST_F(Animated, IsDoingTrickNeedsFlightAirTimeTheFlagAndANonCoastingAnimation) 
   EXPECT_TRUE(anim->IsDoingTrick());
   motion->contact = true;
   EXPECT_FALSE(anim->IsDoingTrick());
+}
+
+TEST_F(Animated, ASkaterThatLeavesStopsItsRollingLoop) {
+  std::vector<int> stopped;
+  Rig leaving = Make(boarder.get());
+  leaving.link->stopLog = &stopped;
+  leaving.link->camera.position = Vector3(0, 0, 4);
+  leaving.animator->UpdateRollingSound(0.03f);
+  ASSERT_EQ(1u, leaving.link->plays.size());
+  const int handle = leaving.link->plays[0].handle;
+  leaving.skater.reset();
+  EXPECT_EQ((std::vector<int>{handle}), stopped);
+  // One that never started a loop stops nothing.
+  std::vector<int> none;
+  Rig quiet = Make(boarder.get());
+  quiet.link->stopLog = &none;
+  quiet.skater.reset();
+  EXPECT_TRUE(none.empty());
+}
+
+// Skaters on routes over the park's grid squares.
+struct AnimatedInPark : Animated {
+  AnimatedInPark() : park(nullptr, nullptr) {
+    park.GetOctree().Reset(Box(Vector3(-100.0f, -100.0f, -100.0f), Vector3(100.0f, 100.0f, 100.0f)));
+    park.SetGrid(std::make_unique<CGrid>(10, 10, Vector3(0, 0, 0), 1.0f, 1.0f));
+  }
+  ~AnimatedInPark() override { rig.skater.reset(); }
+  CGridSquare* Square(int column, int row) const { return park.GetGrid()->GetSquare(column, row); }
+  // The skater stands on the first square, facing +x, and follows the route through the others.
+  void Route(std::vector<std::pair<int, int>> squares, const std::vector<uint32_t>& links = {}) {
+    s->SetCentre(Square(squares[0].first, squares[0].second)->GetPosition());
+    s->route.steps.clear();
+    for (size_t i = 0; i < squares.size(); ++i) {
+      CSkater::RouteStep step;
+      step.nodeId = Square(squares[i].first, squares[i].second)->GetNodeId();
+      step.hasLink = i > 0;
+      step.edge = PathEdgeInfo{0.0f, i < links.size() ? links[i] : kLinkSkate, 0};
+      s->route.steps.push_back(step);
+    }
+    s->route.index = 1;
+    s->route.mode = 1;
+  }
+  CVerezIvor park;
+};
+
+TEST_F(AnimatedInPark, AnAISkaterLeansTowardTheRoutePointFourAhead) {
+  // Straight ahead along the first leg (4 of 4.75 approximate units), leaning left.
+  Route({{0, 0}, {4, 3}});
+  anim->Play(CSkaterAnimation::kCoast, true);
+  anim->Step(0.03f);
+  const Vector3 here = s->GetCentre(), to = Square(4, 3)->GetPosition();
+  const float expected = -((to - here) * (4.0f / (to - here).ApproxLength())).y;
+  EXPECT_FLOAT_EQ(expected, s->body.lean);
+  EXPECT_LT(s->body.lean, -1.0f);
+  EXPECT_EQ(A::kLeanLeftIn, anim->GetCurrent());
+
+  // Round a corner: 2 along x, then 2 more along y.
+  Route({{0, 0}, {2, 0}, {2, 5}});
+  anim->Play(CSkaterAnimation::kCoast, true);
+  anim->Step(0.03f);
+  EXPECT_FLOAT_EQ(-2.0f, s->body.lean);
+
+  // To the right.
+  Route({{0, 5}, {4, 2}});
+  anim->Play(CSkaterAnimation::kCoast, true);
+  anim->Step(0.03f);
+  EXPECT_GT(s->body.lean, 1.0f);
+  EXPECT_EQ(A::kLeanRightIn, anim->GetCurrent());
+
+  // A route that ends nearer than 4 leans toward its end: exactly -1 is not yet a lean.
+  Route({{0, 0}, {1, 1}});
+  anim->Play(CSkaterAnimation::kCoast, true);
+  anim->Step(0.03f);
+  EXPECT_FLOAT_EQ(-1.0f, s->body.lean);
+  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+}
+
+TEST_F(AnimatedInPark, AJumpWithinTwoAndAHalfAheadMakesTheSkaterCrouch) {
+  for (uint32_t kind : {kLinkAir, kLinkFreeAir, kLinkOllie}) {
+    Route({{0, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kind});
+    anim->Play(CSkaterAnimation::kCoast, true);
+    anim->Step(0.03f);
+    EXPECT_EQ(A::kCrouch, anim->GetCurrent()) << kind;
+  }
+  // Further than 2.5, or a link that is no jump: coasting goes on.
+  Route({{0, 0}, {3, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkOllie});
+  anim->Play(CSkaterAnimation::kCoast, true);
+  anim->Step(0.03f);
+  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  Route({{0, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkWalk});
+  anim->Play(CSkaterAnimation::kCoast, true);
+  anim->Step(0.03f);
+  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  // Two short legs still count: 1 + 1 walked before the ollie begins.
+  Route({{0, 0}, {1, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkSkate, kLinkOllie});
+  anim->Play(CSkaterAnimation::kCoast, true);
+  anim->Step(0.03f);
+  EXPECT_EQ(A::kCrouch, anim->GetCurrent());
+}
+
+// The game's own maker: the world's resource table and the controller's hooks.
+float g_bonusFactor = 0.0f;
+std::vector<float> g_awards;
+
+TEST(SkaterAnimatorWorld, TheGamesAnimatorUsesTheWorldsSoundsAndTheControllersBonus) {
+  plat::srand(3);
+  CVerezIvor park(nullptr, nullptr);
+  park.GetOctree().Reset(Box(Vector3(-100.0f, -100.0f, -100.0f), Vector3(100.0f, 100.0f, 100.0f)));
+  CResourceTable resources;
+  for (const std::string& path : SoundPaths()) resources.Add(path.c_str());
+  park.SetResourceTable(&resources);
+  CSkaterAnimatorWorldLink::Hooks hooks;
+  hooks.bonusFactor = [] { return g_bonusFactor; };
+  hooks.awardTrickBonus = [](float amount) { g_awards.push_back(amount); };
+  CSkaterAnimatorWorldLink::SetHooks(hooks);
+  CSkater::SetBodyFactory(MakeMotion, MakeSkaterAnimator);
+  auto owned = std::make_unique<CSkater>();
+  CSkater* skater = owned.get();
+  skater->LoadBody(COrientation());
+  park.RegisterNewObject(std::move(owned));
+  CSkater::SetBodyFactory(nullptr, nullptr);
+  auto* anim = dynamic_cast<CSkaterAnimator*>(&skater->GetAnimation());
+  ASSERT_NE(anim, nullptr);
+  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(resources.FindByName("data/sounds/push.wav"), anim->Table().GetSingleSound(CSkaterAnimationTable::kPush));
+  EXPECT_EQ(resources.FindByName("data/sounds/grindmetal.wav"), anim->Table().GetSurfaceSound(2, 2));
+  // No sound device in the tests: nothing plays, nothing breaks.
+  skater->SetSoundRank(0);
+  anim->UpdateRollingSound(0.03f);
+  EXPECT_EQ(-1, anim->GetRollingSoundHandle());
+
+  park.SetPlayerSkaterId(skater->GetID());
+  ASSERT_TRUE(skater->IsPlayerControlled());
+  for (float factor : {0.0f, 1.0f}) {
+    g_bonusFactor = factor;
+    skater->GetTricks().AddTrick(24, 3, 1, 0.0f, 0.0f);  // Indy: 12.0
+    anim->Play(24, true);
+    g_motion->contact = false;
+    anim->Step(0.03f);
+    g_motion->contact = true;
+    anim->Step(0.03f);
+  }
+  EXPECT_EQ((std::vector<float>{12.0f}), g_awards);
+  CSkaterAnimatorWorldLink::SetHooks(CSkaterAnimatorWorldLink::Hooks());
+  park.SetResourceTable(nullptr);
 }
 
 }  // namespace
