@@ -62,6 +62,11 @@ const std::vector<int>& CSkaterAnimator::GetKeys(int entry) const {
 
 void CSkaterAnimator::Play(int entry, bool loop) {
   if (Table().Get(entry) == nullptr) return;
+  // A jump starts now: only flight seen from here on ends it (a launch hands its flight on to
+  // the trick that follows it).
+  const int category = GetCategory(entry);
+  const bool trick = category == AnimTable::kFlip || category == AnimTable::kAir;
+  if (entry == kTakeOff || (trick && m_current != kTakeOff)) m_airborne = false;
   m_loop = loop;
   PlayAt(entry, 0.0f);
 }
@@ -138,36 +143,14 @@ void CSkaterAnimator::StepBoardHandling() {
   CSkater::Body& body = m_skater.body;
   switch (m_current) {
     case kWalk:
-    case kWalkStairs: {
-      body.animSpeed = 1.5f;
-      if (ApproxSpeed() < kWalkingSpeed) {
-        Play(kPickupBoard, true);
-        break;
-      }
-      const Vector3 normal = m_skater.GetMotion().GetGroundNormal();
-      const int want = normal.z >= 0.8f ? kWalk : kWalkStairs;
-      if (want != m_current) PlayAt(want, m_time);
-      break;
-    }
+    case kWalkStairs: StepWalk(); break;
     case kWalkInjured:
       if (!m_skater.mind.needWalk) Play(kPickupBoard, true);
       break;
     case kCrouch:
       if (m_link->IsPlayer(m_skater) && !body.crouchKey) Play(kCoast, true);
       break;
-    case kTakeOff: {
-      const float launch = GetLength(kTakeOff);
-      if (m_time <= launch) break;
-      const int trick = Table().Get(static_cast<int>(body.currentTrick)) != nullptr ? static_cast<int>(body.currentTrick)
-                                                                                    : static_cast<int>(CTrickHistory::kNoTrick);
-      Play(trick, true);
-      body.currentTrick = static_cast<uint32_t>(trick);
-      if (m_link->IsPlayer(m_skater)) break;
-      // The trick fills the rest of the flight.
-      const float rest = body.airTime - launch;
-      body.animSpeed = rest > 0.0f ? Clamp(GetLength(trick) / rest, 0.2f, 2.0f) : 1.0f;
-      break;
-    }
+    case kTakeOff: StepLaunch(); break;
     case kLandPerfect:
     case kLandOffBalance:
       if (Finished()) Play(kCoast, true);
@@ -186,6 +169,30 @@ void CSkaterAnimator::StepBoardHandling() {
       break;
     default: break;
   }
+}
+
+void CSkaterAnimator::StepWalk() {
+  m_skater.body.animSpeed = 1.5f;
+  if (ApproxSpeed() < kWalkingSpeed) {
+    Play(kPickupBoard, true);
+    return;
+  }
+  const int want = m_skater.GetMotion().GetGroundNormal().z >= 0.8f ? kWalk : kWalkStairs;
+  if (want != m_current) PlayAt(want, m_time);  // the stride goes on where it was
+}
+
+void CSkaterAnimator::StepLaunch() {
+  CSkater::Body& body = m_skater.body;
+  const float launch = GetLength(kTakeOff);
+  if (m_time <= launch) return;
+  const int chosen = static_cast<int>(body.currentTrick);
+  const int trick = Table().Get(chosen) != nullptr ? chosen : static_cast<int>(CTrickHistory::kNoTrick);
+  Play(trick, true);
+  body.currentTrick = static_cast<uint32_t>(trick);
+  if (m_link->IsPlayer(m_skater)) return;
+  // The trick fills the rest of the flight.
+  const float rest = body.airTime - launch;
+  body.animSpeed = rest > 0.0f ? Clamp(GetLength(trick) / rest, 0.2f, 2.0f) : 1.0f;
 }
 
 void CSkaterAnimator::StepCoasting() {
@@ -330,14 +337,18 @@ void CSkaterAnimator::StepLanding() {
       open ? tricks.ComputeTrickBonus(tricks.GetEntry(0)->sequence, now,
                                       [&table](uint32_t trick) { return table.GetDifficulty(static_cast<int>(trick)); })
            : 0.0f;
+  RewardLanding(value, player);
+  body.spinAngle = 0.0f;
+}
+
+void CSkaterAnimator::RewardLanding(float value, bool player) {
   if (player && value > 0.0f && m_link->GetBonusFactor() > 0.0f) {
-    PlayOneShot(table.GetSingleSound(AnimTable::kCash), true);
+    PlayOneShot(Table().GetSingleSound(AnimTable::kCash), true);  // heard at any rank
     m_link->AwardTrickBonus(value);
   }
   if (value > (player ? 30.0f : 10.0f) && static_cast<float>(plat::rand()) * kInvRandMax < 0.75f) {
-    PlayOneShot(table.GetSingleSound(AnimTable::kCoolTrickVoice), false);
+    PlayOneShot(Table().GetSingleSound(AnimTable::kCoolTrickVoice), false);
   }
-  body.spinAngle = 0.0f;
 }
 
 void CSkaterAnimator::CloseOpenTricks(bool offBalance, float now) {

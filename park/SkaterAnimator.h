@@ -69,9 +69,12 @@ class CSkaterAnimator : public CSkaterAnimation {
   bool IsAudible() const;
   int PlayOneShot(int id, bool anyRank);
   void StepBoardHandling();
+  void StepWalk();
+  void StepLaunch();
   void StepCoasting();
   void StepLean(float lean);
   void StepLanding();
+  void RewardLanding(float value, bool player);
   void CloseOpenTricks(bool offBalance, float now);
   float Lean() const;
   bool JumpAhead() const;

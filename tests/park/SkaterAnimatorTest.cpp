@@ -614,6 +614,35 @@ TEST_F(Animated, ALaunchedTrickFillsTheFlightAndLandsPerfectlyThenCoasts) {
   EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
 }
 
+TEST_F(Animated, OnlyFlightSinceTheJumpLandsATrick) {
+  // Off a step while walking, down again: a trick started on the ground after that waits for flight.
+  anim->Play(CSkaterAnimation::kWalk, true);
+  s->SetVelocity(Vector3(1, 0, 0));
+  motion->contact = false;
+  anim->Step(0.03f);
+  motion->contact = true;
+  anim->Step(0.03f);
+  anim->Play(22, true);
+  anim->Step(0.03f);
+  EXPECT_EQ(22, anim->GetCurrent());
+  motion->contact = false;
+  anim->Step(0.03f);
+  motion->contact = true;
+  anim->Step(0.03f);
+  EXPECT_EQ(A::kLandPerfect, anim->GetCurrent());
+  // Flight during the launch carries over to its trick, which lands as soon as the ground is back.
+  s->body.currentTrick = 25;
+  anim->Play(CSkaterAnimation::kTakeOff, true);
+  motion->contact = false;
+  anim->Step(0.03f);
+  motion->contact = true;
+  anim->Advance(anim->GetLength(CSkaterAnimation::kTakeOff) + 0.01f, 1.0f);
+  anim->Step(0.03f);
+  EXPECT_EQ(25, anim->GetCurrent());
+  anim->Step(0.03f);
+  EXPECT_EQ(A::kLandPerfect, anim->GetCurrent());
+}
+
 TEST_F(Animated, TheLaunchSpeedIsClampedAndThePlayerKeepsItsOwn) {
   const float launch = anim->GetLength(CSkaterAnimation::kTakeOff);
   const struct {
@@ -896,6 +925,58 @@ TEST_F(Animated, ASkaterThatLeavesStopsItsRollingLoop) {
   quiet.link->stopLog = &none;
   quiet.skater.reset();
   EXPECT_TRUE(none.empty());
+}
+
+TEST_F(Animated, ALongRandomRideKeepsOneLoopAtMostAndEveryVolumeInRange) {
+  plat::srand(2024);
+  const auto uniform = [] { return static_cast<float>(plat::rand()) / 32767.0f; };
+  std::set<int> live;  // loop handles started and not yet stopped
+  size_t seenPlays = 0, seenStops = 0;
+  for (int tick = 0; tick < 6000; ++tick) {
+    link->time += 0.033;
+    if (plat::rand() % 40 == 0) motion->contact = !motion->contact;
+    if (plat::rand() % 50 == 0) s->SetSoundRank(static_cast<uint32_t>(plat::rand() % 7));
+    if (plat::rand() % 60 == 0) s->body.motionMode = static_cast<uint32_t>(plat::rand() % 4);
+    if (plat::rand() % 30 == 0) s->body.steerInput = uniform() * 2.0f - 1.0f;
+    if (plat::rand() % 30 == 0) s->body.forwardInput = uniform();
+    if (plat::rand() % 70 == 0) link->player = !link->player;
+    if (plat::rand() % 90 == 0) {
+      s->body.currentTrick = static_cast<uint32_t>(21 + plat::rand() % 19);
+      s->body.airTime = uniform() * 2.0f;
+      s->body.landingError = uniform() * 0.6f;
+      s->GetTricks().AddTrick(s->body.currentTrick, 3, 1, static_cast<float>(link->time), 0.0f);
+      anim->Play(CSkaterAnimation::kTakeOff, false);
+    }
+    if (plat::rand() % 200 == 0) anim->Play(plat::rand() % 60 - 2, plat::rand() % 2 == 0);
+    s->body.animIndex = plat::rand() % 3 == 0 ? 40 + plat::rand() % 11 : s->body.animIndex;
+    s->body.underfootObject = plat::rand() % 5 == 0 ? 77u : CSkater::kNone;
+    link->material = static_cast<uint32_t>(plat::rand() % 3);
+    s->SetVelocity(Vector3(uniform() * 8.0f, uniform() * 2.0f, 0.0f));
+    link->camera.position = Vector3(uniform() * 40.0f, 0.0f, 0.0f);
+    anim->UpdateRollingSound(0.033f);
+    anim->Step(0.033f);
+    anim->Advance(0.033f, s->body.animSpeed);
+
+    ASSERT_GE(anim->GetCurrent(), 0);
+    ASSERT_LT(anim->GetCurrent(), CSkaterAnimationTable::kEntryCount);
+    EXPECT_GE(s->body.animSpeed, 0.2f);
+    EXPECT_LE(s->body.animSpeed, 2.0f);
+    for (; seenStops < link->stops.size(); ++seenStops) EXPECT_EQ(1u, live.erase(link->stops[seenStops])) << tick;
+    for (; seenPlays < link->plays.size(); ++seenPlays) {
+      const RecordingLink::Play& p = link->plays[seenPlays];
+      EXPECT_GE(p.volume, -10000);
+      EXPECT_LE(p.volume, 0);
+      if (p.loop) live.insert(p.handle);
+    }
+    ASSERT_LE(live.size(), 1u) << tick;
+    if (s->GetSoundRank() >= 4) EXPECT_TRUE(live.empty()) << tick;
+    for (const auto& v : link->volumes) {
+      EXPECT_GE(v.second, -10000);
+      EXPECT_LE(v.second, 0);
+    }
+    link->volumes.clear();
+  }
+  EXPECT_GT(seenPlays, 200u);
 }
 
 // Skaters on routes over the park's grid squares.
