@@ -91,8 +91,9 @@ void CSkaterAnimator::Advance(float dt, float speed) {
   const AnimationRecord* animation = Table().GetAnimation(m_current);
   CMeshInstance* instance = Instance();
   if (animation == nullptr || instance == nullptr || instance->GetSequencePlayer().sequence != animation) return;
-  // A play that does not loop holds its last pose.
-  instance->GetSequencePlayer().time = m_loop ? m_time : std::min(m_time, animation->length);
+  // A play that does not loop holds its last frame (the end itself would wrap round to the first).
+  const float lastFrame = animation->frameRate > 0.0f ? animation->length - 1.0f / animation->frameRate : animation->length;
+  instance->GetSequencePlayer().time = m_loop ? m_time : std::min(m_time, std::max(0.0f, lastFrame));
   instance->SyncAnimation(instance);
 }
 

@@ -367,7 +367,10 @@ TEST_F(Animated, CoastingRunsAtOneMoreThanTheAnimationSpeed) {
   anim->Play(A::kLandPerfect, false);
   anim->Advance(3.0f, 1.0f);
   EXPECT_FLOAT_EQ(3.0f, anim->GetTime());
-  EXPECT_FLOAT_EQ(anim->GetLength(A::kLandPerfect), s->GetMeshInstance()->GetSequencePlayer().time);
+  EXPECT_FLOAT_EQ(anim->GetLength(A::kLandPerfect) - 1.0f / 30.0f, s->GetMeshInstance()->GetSequencePlayer().time);
+  anim->Play(A::kLandPerfect, true);  // a looping one runs on
+  anim->Advance(3.0f, 1.0f);
+  EXPECT_FLOAT_EQ(3.0f, s->GetMeshInstance()->GetSequencePlayer().time);
 }
 
 // --- Sound level and the volume rule ---
