@@ -209,18 +209,24 @@ void CGameLogic::PlaceHeldObject(uint32_t id) {
 }
 
 void CGameLogic::PickUpObject(uint32_t id) {
-  CVerezIvor* park = GetPark();
   CSkatableSection* piece = GetSection(id);
-  if (park == nullptr || piece == nullptr || piece->IsHeld() || piece->IsTerrain()) return;
-  if (IsSponsorSlot(piece->GetSponsorshipIndex()))
-    park->GetParkState().sponsorships[piece->GetSponsorshipIndex()].sponsorObjectID = -1;
-  park->RelightBox(piece->GetBounds());
-  m_heldOrigin = piece->GetWorldMatrix();
-  piece->PickUp();
-  AfterPlacementChange(*piece, false);
+  // One piece in hand at a time: lifting another would lose track of the first.
+  if (piece == nullptr || m_heldId != kNone || !LiftPiece(*piece)) return;
   m_heldId = id;
   m_heldHasOrigin = true;
-  park->SetPlacementRefresh(0);
+  GetPark()->SetPlacementRefresh(0);
+}
+
+bool CGameLogic::LiftPiece(CSkatableSection& piece) {
+  CVerezIvor* park = GetPark();
+  if (park == nullptr || piece.IsHeld() || piece.IsTerrain()) return false;
+  if (IsSponsorSlot(piece.GetSponsorshipIndex()))
+    park->GetParkState().sponsorships[piece.GetSponsorshipIndex()].sponsorObjectID = -1;
+  park->RelightBox(piece.GetBounds());
+  m_heldOrigin = piece.GetWorldMatrix();
+  piece.PickUp();
+  AfterPlacementChange(piece, false);
+  return true;
 }
 
 // What every placement and pick-up changes around the piece: the graph's components, the
@@ -300,7 +306,11 @@ void CGameLogic::SellObject(uint32_t id) {
   CSkatableSection* piece = GetSection(id);
   if (park == nullptr || piece == nullptr || piece->IsTerrain() || piece->IsMarkedForRemoval()) return;
   // A placed piece leaves the park's grid, rings and scores now, not when the world deletes it.
-  if (!piece->IsHeld()) PickUpObject(id);
+  if (!piece->IsHeld()) {
+    const COrientation origin = m_heldOrigin;
+    LiftPiece(*piece);
+    m_heldOrigin = origin;  // the origin of a piece still in hand, if another one is
+  }
   SellPieceFromPark(*park, *piece);
   if (m_heldId == id) {
     m_heldId = kNone;
@@ -374,10 +384,15 @@ void CGameLogic::SetSkaterControl(bool on) {
     }
     return;
   }
+  // Only a skater that was driven gives the view and the layers back; letting go of a merely
+  // selected one must not pull the player out of the view from a piece.
+  const bool wasControlling = m_skaterControl != 0;
   m_skaterControl = 0;
-  park->SetPlayerSkaterId(kNone);
-  park->SetCurrentCamera(kParkCamera);
-  park->ActivateAllLayers();
+  if (wasControlling) {
+    park->SetPlayerSkaterId(kNone);
+    park->SetCurrentCamera(kParkCamera);
+    park->ActivateAllLayers();
+  }
   if (skater != nullptr && skater->GetMeshInstance() != nullptr) skater->GetMeshInstance()->SetAlpha(1.0f, true);
   ClosePopup();
   m_selectedSkaterId = kNone;

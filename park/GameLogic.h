@@ -156,6 +156,8 @@ class CGameLogic : public CGameActionLayer {
   void ToggleInterface();
 
   // Pieces.
+  // The pick-up's side effects without taking the piece in hand; false when it cannot be lifted.
+  bool LiftPiece(CSkatableSection& piece);
   void AfterPlacementChange(CSkatableSection& piece, bool placed);
   void RecomputeNearPieceMarks();
   void ReturnHeldPiece();
