@@ -435,6 +435,8 @@ bool CGameLogic::SaveGame(const char* path) {
 bool CGameLogic::LoadGame(const char* path) {
   CVerezIvor* park = GetPark();
   if (park == nullptr || path == nullptr) return false;
+  // Settled first, so that no piece is left in hand whichever way the load goes.
+  ReturnHeldPiece();
   ControllerSaveFields fields = GetSaveFields();
   if (!CSavedGame::LoadFromFile(*park, fields, path)) return false;
   // Whatever the controller pointed at belonged to the park that was replaced.
