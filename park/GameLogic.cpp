@@ -367,6 +367,7 @@ void CGameLogic::ClosePopup() {
 
 void CGameLogic::SetSkaterControl(bool on) {
   CVerezIvor* park = GetPark();
+  if (park == nullptr) return;
   CSkater* skater = GetSkater(m_selectedSkaterId);
   CParkPopupFactory* screens = GetParkPopupFactory();
   if (on && skater != nullptr) {
@@ -399,6 +400,7 @@ void CGameLogic::SetSkaterControl(bool on) {
 }
 
 void CGameLogic::AwardTrickBonus(float amount) {
+  if (GetPark() == nullptr) return;
   m_largestBonus = std::max(m_largestBonus, amount);
   m_exhibitionMoney += amount;
   m_exhibitionTotal += amount;

@@ -121,6 +121,7 @@ class CGameLogic : public CGameActionLayer {
 
   // --- Debug (GameLogicDebug.cpp) ---
   void HandleDebugKeys();
+  void RebuildSoftwareTextures();
   void ClearPark();
   // Forgets every piece and skater of the park but the terrain, deleting them at once.
   static void ClearParkObjects(CVerezIvor& park);

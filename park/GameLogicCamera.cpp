@@ -83,6 +83,7 @@ void CGameLogic::FollowSelectedSkater(float dt) {
 
 void CGameLogic::ScrollAtScreenEdges() {
   const CVerezIvor* park = GetPark();
+  if (park == nullptr) return;
   const POINT cursor = GetCursor();
   if (cursor.x <= 0)
     PanCamera(180.0f);
@@ -136,7 +137,7 @@ void CGameLogic::PanCamera(float degrees) {
     }
   const float a = degrees * kDegrees;
   m_focus += (x * std::sin(a) - y * std::cos(a)) * step;
-  const CGrid* grid = GetPark()->GetGrid();
+  const CGrid* grid = GetPark() != nullptr ? GetPark()->GetGrid() : nullptr;
   if (grid == nullptr) return;
   const Vector3& o = grid->GetOrigin();
   const float width = grid->GetSize().column * grid->GetSquareWidth();
@@ -147,8 +148,8 @@ void CGameLogic::PanCamera(float degrees) {
 
 void CGameLogic::KeepHeldPieceOnGrid() {
   CSkatableSection* piece = GetSection(m_heldId);
-  const CGrid* grid = GetPark()->GetGrid();
-  if (piece == nullptr || grid == nullptr) return;
+  const CGrid* grid = piece != nullptr ? GetPark()->GetGrid() : nullptr;
+  if (grid == nullptr) return;
   COrientation frame = piece->GetWorldMatrix();
   const Box box = FootprintRectangle(piece->GetDefinition(), frame, *grid);
   const Vector3& o = grid->GetOrigin();
@@ -170,7 +171,7 @@ void CGameLogic::KeepHeldPieceOnGrid() {
 
 void CGameLogic::UpdateCamera(float dt) {
   m_runningTime += dt;
-  CGenericCam* camera = GetCamera();
+  CGenericCam* camera = GetCamera();  // null without a park
   if (camera == nullptr) return;
   if (camera->GetView().IsOrthographic())
     PlaceOrthographicCamera(*camera);

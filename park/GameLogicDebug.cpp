@@ -12,6 +12,7 @@
 #include "platform/Platform.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
+#include "render/SoftwareRasterizer.h"
 #include "scene/camera/GenericCam.h"
 
 namespace {
@@ -111,6 +112,7 @@ void CGameLogic::HandleDebugKeys() {
   for (int k = 0; k < 26; ++k) pressed[k] = Pressed('A' + k);
   auto key = [&pressed](char c) { return pressed[c - 'A']; };
   if (ctrl && key('C')) ClearPark();
+  if (ctrl && Held('L')) RebuildSoftwareTextures();
   if (ctrl && shift && key('L'))
     DebugPrintf(LoadGame(kQuickSaveFile) ? "Game loaded from file.\n" : "ERROR: Game could not be loaded from file.\n");
   if (ctrl && shift && key('S'))
@@ -139,6 +141,16 @@ void CGameLogic::HandleDebugKeys() {
   if (key('T') && spawn()) skater->needs.tiredness = 0.47f;
   if (key('K') && spawn())
     for (float& skill : skater->ability.trickSkill) skill = 1.0f;
+}
+
+// The software renderer's converted textures of the level, and their cache files beside it.
+void CGameLogic::RebuildSoftwareTextures() {
+  CVerezIvor* park = GetPark();
+  CRenderView* view = park->GetRenderView();
+  auto* software = view != nullptr ? dynamic_cast<CSoftwareRasterizer*>(view->GetRasterizer()) : nullptr;
+  if (software == nullptr) return;
+  if (!software->CacheSoftwareTextures(park->GetLevelTextures(), park->GetLevelDirectory().c_str()))
+    DebugPrintf("GameLogic: the software texture cache could not be written\n");
 }
 
 // --- Clearing ---

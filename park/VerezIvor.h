@@ -97,6 +97,7 @@ class CVerezIvor : public CGameWorld {
   void RenderScene(CRenderView* view, PixelBufferDesc** locked);
   // The textures a level wants uploaded before play (not owned).
   void SetLevelTextures(const std::vector<CTexture*>& textures) { m_levelTextures = textures; }
+  const std::vector<CTexture*>& GetLevelTextures() const { return m_levelTextures; }
   void PreloadLevelTextures();
   // The detail level handed to the renderer: 0 full detail, 2 the coarsest.
   static uint32_t TextureDetailLevel(float textureDetailSetting);
