@@ -24,8 +24,7 @@
 namespace {
 constexpr int kFacilityType = 13;  // definition types from here on are facilities
 constexpr const char* kMusicTracks[3] = {"data/sounds/music/tessary1_three_twelve.wav",
-                                         "data/sounds/music/tessary1_kids.wav",
-                                         "data/sounds/music/tessary1_lucky.wav"};
+                                         "data/sounds/music/tessary1_kids.wav", "data/sounds/music/tessary1_lucky.wav"};
 
 bool IsSponsorSlot(int32_t index) { return index >= 0 && index < ParkState::kSponsorshipSlots; }
 }  // namespace
@@ -73,8 +72,8 @@ void CGameLogic::Init(bool) {
   if (CGrid* grid = CGrid::InitFromTerrain(*park)) {
     CSkatableSection::AddTerrainSection(*park);
     const GridCell size = grid->GetSize();
-    m_focus = grid->GetOrigin() + Vector3(size.column * grid->GetSquareWidth() * 0.5f,
-                                          size.row * grid->GetSquareDepth() * 0.5f, 0.0f);
+    m_focus = grid->GetOrigin() +
+              Vector3(size.column * grid->GetSquareWidth() * 0.5f, size.row * grid->GetSquareDepth() * 0.5f, 0.0f);
   }
   EnsureCameras();
   if (NonNegativeDouble* counter = park->GetCounter()) {

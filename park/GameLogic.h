@@ -26,11 +26,22 @@ class CGameLogic : public CGameActionLayer {
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
   // Input actions.
   enum Action : uint32_t {
-    kActionPrimary = 49, kActionSecondary = 50, kActionSell = 51,
-    kActionPanLeft = 52, kActionPanRight = 53, kActionPanUp = 54, kActionPanDown = 55,
-    kActionZoomIn = 56, kActionZoomOut = 57, kActionTiltUp = 58, kActionTiltDown = 59,
-    kActionTurnLeft = 60, kActionTurnRight = 61,
-    kActionCancel = 71, kActionControl = 72, kActionHideInterface = 73
+    kActionPrimary = 49,
+    kActionSecondary = 50,
+    kActionSell = 51,
+    kActionPanLeft = 52,
+    kActionPanRight = 53,
+    kActionPanUp = 54,
+    kActionPanDown = 55,
+    kActionZoomIn = 56,
+    kActionZoomOut = 57,
+    kActionTiltUp = 58,
+    kActionTiltDown = 59,
+    kActionTurnLeft = 60,
+    kActionTurnRight = 61,
+    kActionCancel = 71,
+    kActionControl = 72,
+    kActionHideInterface = 73
   };
   // The world's cameras by index.
   static constexpr uint32_t kPieceCamera = 0;
@@ -40,8 +51,8 @@ class CGameLogic : public CGameActionLayer {
   static constexpr uint32_t kBlockedColour = 0x3FFF0000u;
   static constexpr uint32_t kCursorSquareColour = 0x3FFFFFFFu;
   static constexpr float kPerspectiveFov = 1.2566371f;  // 72 degrees, from a piece or behind a skater
-  static constexpr float kTiltStep = 0.15707963f;  // pi / 20
-  static constexpr float kMaxHeightStep = 0.005f;  // the most a footprint's squares may differ
+  static constexpr float kTiltStep = 0.15707963f;       // pi / 20
+  static constexpr float kMaxHeightStep = 0.005f;       // the most a footprint's squares may differ
   static constexpr int kNearPieceMargin = 3;
   static constexpr const char* kQuickSaveFile = "BrimwellSavedGame";
 

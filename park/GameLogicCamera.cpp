@@ -206,8 +206,7 @@ void CGameLogic::PlaceFollowCamera(CGenericCam& camera, float dt) {
   park->SetPlacementRefresh(0);
   CSkater* skater = GetSkater(m_selectedSkaterId);
   const COrientation identity;
-  camera.UpdateCamera(skater != nullptr ? &skater->GetFrame() : &identity, dt, park->GetInputManager(), 0, 0,
-                      skater);
+  camera.UpdateCamera(skater != nullptr ? &skater->GetFrame() : &identity, dt, park->GetInputManager(), 0, 0, skater);
   const float far = 20.0f + 180.0f * park->GetParkState().viewDistance;
   camera.GetView().SetFar(far);
   camera.GetView().SetNear(kFollowNear);
@@ -238,8 +237,9 @@ void CGameLogic::RankSkatersByCameraDistance() {
     if (alongLine) d -= v.Dot(frame.GetXAxis()) * v.Dot(frame.GetXAxis());
     order.emplace_back(d, skater->GetID());
   }
-  std::stable_sort(order.begin(), order.end(),
-                   [](const std::pair<float, uint32_t>& a, const std::pair<float, uint32_t>& b) { return a.first < b.first; });
+  std::stable_sort(
+      order.begin(), order.end(),
+      [](const std::pair<float, uint32_t>& a, const std::pair<float, uint32_t>& b) { return a.first < b.first; });
   for (const auto& entry : order) m_ranking.push_back(entry.second);
 }
 
@@ -257,7 +257,8 @@ void CGameLogic::SetPerspectiveView(bool on, const float* frame12) {
     if (!IsOrthographicView() || frame12 == nullptr || park->GetCameraCount() <= kPieceCamera) return;
     park->SetCurrentCamera(kPieceCamera);
     COrientation& frame = park->GetCurrentCamera()->GetFrame();
-    for (int row = 0; row < 3; ++row) frame.axes.m[row] = Vector3(frame12[row * 3], frame12[row * 3 + 1], frame12[row * 3 + 2]);
+    for (int row = 0; row < 3; ++row)
+      frame.axes.m[row] = Vector3(frame12[row * 3], frame12[row * 3 + 1], frame12[row * 3 + 2]);
     frame.position = Vector3(frame12[9], frame12[10], frame12[11]);
     m_perspective = 1;
     park->DeactivateAllLayers();

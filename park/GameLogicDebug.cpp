@@ -64,7 +64,8 @@ void CGameLogic::DrawHighlights(CSceneDrawInterface& view) {
     return;
   }
   GridCell cell{0, 0};
-  if (m_selectedSkaterId == kNone && PickGridCell(cell)) grid->DrawSquare(view, cell.column, cell.row, kCursorSquareColour);
+  if (m_selectedSkaterId == kNone && PickGridCell(cell))
+    grid->DrawSquare(view, cell.column, cell.row, kCursorSquareColour);
 }
 
 // A line from each covered square's centre up to its owner piece.
@@ -123,7 +124,8 @@ void CGameLogic::HandleDebugKeys() {
   if (sHeld && key('P') && !alt) {
     for (int slot = 0; slot < ParkState::kSponsorshipSlots; ++slot) {
       if (park->GetParkState().sponsorships[slot].offered != 0) continue;
-      if (ParkScreens::NoticeFactory create = GetParkScreens().createSponsorshipNotice) park->AddLayerOnTop(create(slot));
+      if (ParkScreens::NoticeFactory create = GetParkScreens().createSponsorshipNotice)
+        park->AddLayerOnTop(create(slot));
       park->GetParkState().sponsorships[slot].offered = 1;
       break;
     }

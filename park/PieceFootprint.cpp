@@ -44,6 +44,7 @@ Box FootprintRectangle(const ObjectDefinition* definition, const COrientation& f
   const float length = static_cast<float>(definition != nullptr ? Side(definition->footprintLength) : 1);
   const Vector3 p = frame.GetPosition();
   Box box(p, p);
-  for (int k = 1; k < 4; ++k) box.ExtendByPoint(CellPoint(frame, grid, (k & 1) ? width : 0.0f, (k & 2) ? length : 0.0f));
+  for (int k = 1; k < 4; ++k)
+    box.ExtendByPoint(CellPoint(frame, grid, (k & 1) ? width : 0.0f, (k & 2) ? length : 0.0f));
   return box;
 }

@@ -109,8 +109,8 @@ TEST_F(ControllerPark, WhereAHeldPieceMayGo) {
   EXPECT_EQ(logic->GetHighlightSquares().size(), 4u);
   Grid().GetSquare(3, 10)->centre.z = 0.0f;
 
-  EXPECT_TRUE(moveTo(14.0f, 14.0f));   // the last two columns and rows
-  EXPECT_FALSE(moveTo(15.0f, 3.0f));   // one column past the edge
+  EXPECT_TRUE(moveTo(14.0f, 14.0f));  // the last two columns and rows
+  EXPECT_FALSE(moveTo(15.0f, 3.0f));  // one column past the edge
   EXPECT_EQ(logic->GetHighlightSquares().size(), 2u);
   EXPECT_FALSE(moveTo(-1.0f, 3.0f));
   EXPECT_FALSE(moveTo(11.0f, 11.0f));  // one corner on the unbuildable patch

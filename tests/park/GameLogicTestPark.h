@@ -45,9 +45,15 @@ struct RecordingScreens : CParkPopupFactory {
     made.push_back(kind);
     return std::make_unique<Layer>(kind);
   }
-  std::unique_ptr<CGameActionLayer> CreateSectionPopup(uint32_t id) override { return Make("section " + std::to_string(id)); }
-  std::unique_ptr<CGameActionLayer> CreateFacilityPopup(uint32_t id) override { return Make("facility " + std::to_string(id)); }
-  std::unique_ptr<CGameActionLayer> CreateSkaterPopup(uint32_t id) override { return Make("skater " + std::to_string(id)); }
+  std::unique_ptr<CGameActionLayer> CreateSectionPopup(uint32_t id) override {
+    return Make("section " + std::to_string(id));
+  }
+  std::unique_ptr<CGameActionLayer> CreateFacilityPopup(uint32_t id) override {
+    return Make("facility " + std::to_string(id));
+  }
+  std::unique_ptr<CGameActionLayer> CreateSkaterPopup(uint32_t id) override {
+    return Make("skater " + std::to_string(id));
+  }
   std::unique_ptr<CGameActionLayer> CreateEscapeMenu() override { return Make("escape"); }
   bool IsEscapeMenuOpen() const override { return escapeOpen; }
   std::unique_ptr<CGameActionLayer> CreateExitPerspective() override { return Make("exit"); }
@@ -87,7 +93,8 @@ inline std::unique_ptr<ShadedMesh> FlatTerrain() {
   const uint32_t n = kSide + 1;
   EXPECT_TRUE(mesh->CreateGrid(n, nullptr, 0));
   for (uint32_t r = 0; r < n; ++r)
-    for (uint32_t c = 0; c < n; ++c) mesh->allPositions[r * n + c] = Vector3(static_cast<float>(c), static_cast<float>(r), 0.0f);
+    for (uint32_t c = 0; c < n; ++c)
+      mesh->allPositions[r * n + c] = Vector3(static_cast<float>(c), static_cast<float>(r), 0.0f);
   mesh->ComputeAllFaceNormals();
   EXPECT_TRUE(mesh->ComputeNormalsAndBounds(1.0f));
   mesh->ComputeVertexNormals();
@@ -146,7 +153,8 @@ struct ControllerPark : ::testing::Test {
     park->AddLayerOnTop(std::move(owned));
   }
   ~ControllerPark() override {
-    for (int key : {VK_CONTROL, VK_SHIFT, VK_MENU, int('S'), int('P'), int('C'), int('M')}) plat::SetKeyState(key, false);
+    for (int key : {VK_CONTROL, VK_SHIFT, VK_MENU, int('S'), int('P'), int('C'), int('M')})
+      plat::SetKeyState(key, false);
     SetDebugKeysEnabled(false);
     park->SetRenderView(nullptr);
     park.reset();
@@ -165,8 +173,8 @@ struct ControllerPark : ::testing::Test {
   ProjectedPoint Project(const Vector3& world) {
     CGenericCam* camera = park->GetCurrentCamera();
     const Box viewport(Vector3(0, 0, 0), Vector3(640, 480, 0));
-    renderView.BeginFrame(&camera->GetView(), CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
-                    CRenderView::FrameOutput::kTransformOnly, &viewport);
+    renderView.BeginFrame(&camera->GetView(), CRenderView::FrameViewport::kBackBuffer,
+                          CRenderView::FrameBackEnd::kDefault, CRenderView::FrameOutput::kTransformOnly, &viewport);
     const ProjectedPoint p = renderView.ProjectPoint(camera->GetFrame().WorldToLocalPoint(world));
     renderView.EndFrame();
     return p;
