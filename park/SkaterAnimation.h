@@ -2,6 +2,7 @@
 // mind sees them. The skater owns one; see CSkater::SetBodyFactory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class CSkaterAnimation {
@@ -33,4 +34,11 @@ class CSkaterAnimation {
   // The entries a trick of the category is chosen from.
   virtual int GetCategoryFirst(uint32_t category) const = 0;
   virtual int GetCategoryCount(uint32_t category) const = 0;
+
+  // --- Added for the trick choice and landing checks; defaults keep older players compiling ---
+  // The trick keys an entry is typed with, in order.
+  virtual size_t GetKeyCount(int entry) const { return 0; }
+  virtual uint32_t GetKey(int entry, size_t i) const { return 0; }
+  // The part of the current animation played so far, times its rate; 1 when it has run through.
+  virtual float GetPlayedPart() const { return 1.0f; }
 };
