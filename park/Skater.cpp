@@ -199,6 +199,9 @@ void CSkater::SetName(const char* name) {
 // --- Mind ---
 
 void CSkater::SetState(uint32_t state, uint32_t subState) {
+  // The restroom hides the skater; whatever ends the visit (service, eviction, the player taking
+  // over) shows it again.
+  if (mind.state == kUsingFacility && state != kUsingFacility) AddBoundFlags(0x200);
   mind.state = state;
   mind.subState = subState;
   times.stateTime = 0.0f;
@@ -273,6 +276,9 @@ void CSkater::CheckWorldBounds() {
 }
 
 void CSkater::ThinkTick(float dt) {
+  // A state entered during this tick starts its clock at 0 for the next one, so that the state's
+  // first tick can be told by a state time of 0.
+  const uint32_t entered = mind.state;
   times.decisionTime += dt;
   m_thoughts.AgeThoughts(dt);
   body.steerInput = body.forwardInput = 0.0f;
@@ -304,6 +310,7 @@ void CSkater::ThinkTick(float dt) {
     }
     case kUsingFacility:
       UseFacilityStep(dt);
+      if (mind.state == kSkating) CheckRouteNodes();
       return;  // the step keeps its own state time
     case kCrashing:
       m_motion->CrashStep(dt);
@@ -318,7 +325,12 @@ void CSkater::ThinkTick(float dt) {
       SetState(kDeciding, 0);
       break;
   }
-  times.stateTime += dt;
+  if (mind.state == entered) {
+    times.stateTime += dt;
+  } else if (mind.state == kSkating || mind.state == kHeadingToGoal) {
+    // A route taken up again after a wait may run over a piece picked up meanwhile.
+    CheckRouteNodes();
+  }
 }
 
 void CSkater::RunStuckWatch(float dt) {

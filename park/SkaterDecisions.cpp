@@ -414,7 +414,6 @@ void CSkater::UseFacilityStep(float dt) {
     if (mind.goal == kGoalRestroom) ClearBoundFlags(0x200);
   }
   const auto finish = [this]() {
-    AddBoundFlags(0x200);  // the restroom hid the skater
     ReleaseReservedNode();
     SetState(kSkating, 0);
     AdvanceRoute();
@@ -436,7 +435,8 @@ void CSkater::UseFacilityStep(float dt) {
     // The facility is looked up by id: one sold while serving takes no money.
     auto* facility = node != nullptr ? dynamic_cast<CSkatableFacility*>(GetPlacedSection(node->GetOwnerPieceId())) : nullptr;
     if (facility != nullptr) {
-      const float fee = facility->Use();
+      // One whole-unit fee for the skater, the park and its concessions total alike.
+      const float fee = std::trunc(facility->Use());
       needs.money -= fee;
       if (CVerezIvor* park = GetPark()) {
         park->AddMoney(fee);

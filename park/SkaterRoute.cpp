@@ -177,8 +177,10 @@ void CSkater::AdvanceRoute() {
   // The next queue place is taken by the skater ahead: wait in line.
   CSkatePathNode* node = FindNodeByID(next.nodeId);
   const CObjectSkatePathNode* piece = AsPieceNode(node);
-  if (piece != nullptr && (piece->line || piece->action) && IsFacilityGoal(mind.goal) &&
-      next.nodeId != mind.reservedNodeId && !ReserveNode(node)) {
+  // Only a skater still on its way to be served queues; one leaving walks out past the line.
+  const bool queueing = IsFacilityGoal(mind.goal) && mind.reservedNodeId != kNone;
+  if (piece != nullptr && (piece->line || piece->action) && queueing && next.nodeId != mind.reservedNodeId &&
+      !ReserveNode(node)) {
     --route.index;
     SetState(kInLine, 0);
     return;
