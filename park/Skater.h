@@ -287,6 +287,7 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   void PlayTrickSound();
   bool FindWanderSquare(CGrid& grid, const CGridSquare& from, int radius, std::vector<RouteStep>& leg);
   void RestTurnStep(float dt);
+  void FaceServiceNode();
   float WorldTime() const;
   void ReadContactPoints(const ShadedMesh* mesh);
   bool LoadLeading(CByteCursor& in, uint32_t version);

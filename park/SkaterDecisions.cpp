@@ -389,6 +389,19 @@ bool CSkater::ChooseSkatingRoute() {
 
 // --- Facility use ---
 
+void CSkater::FaceServiceNode() {
+  const RouteStep* here = GetCurrentStep();
+  const CObjectSkatePathNode* node = here != nullptr ? AsPieceNode(FindNodeByID(here->nodeId)) : nullptr;
+  CSkatableSection* section = node != nullptr ? GetPlacedSection(node->GetOwnerPieceId()) : nullptr;
+  if (section == nullptr) return;
+  // The node's frame in the world: the way the counter faces the one it serves.
+  const COrientation world =
+      section->GetWorldMatrix().LocalToWorldOrientation(COrientation(node->attachRotation, node->attachPosition));
+  COrientation frame = GetOrientation();
+  frame.GetMatrix() = world.GetMatrix();
+  SetFrame(frame);
+}
+
 void CSkater::UseFacilityStep(float dt) {
   struct Service {
     float time;
@@ -410,6 +423,7 @@ void CSkater::UseFacilityStep(float dt) {
       return;
   }
   if (times.stateTime == 0.0f) {
+    FaceServiceNode();
     m_animation->Play(CSkaterAnimation::kIdle, true);
     if (mind.goal == kGoalRestroom) ClearBoundFlags(0x200);
   }

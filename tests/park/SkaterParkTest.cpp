@@ -250,6 +250,9 @@ TEST_F(SkaterPieces, ServiceTakesLongerThanTheTableAndTheFeeMovesOnce) {
   ASSERT_EQ(s->FindFacility(9, 100.0f), 0);
   s->mind.goal = CSkater::kGoalFood;
   ASSERT_TRUE(ThinkUntilServed(s));
+  COrientation turned = s->GetFrame();
+  turned.RotateZ(1.0f);
+  s->SetFrame(turned);
   ParkState& state = park.GetParkState();
   const double money = state.GetMoney();
   const double concessions = state.earnedFromConcessions;
@@ -259,6 +262,8 @@ TEST_F(SkaterPieces, ServiceTakesLongerThanTheTableAndTheFeeMovesOnce) {
     s->ThinkTick(0.05f);
     served += 0.05f;
   }
+  // The first tick at the counter turned the skater to face it (the node's frame: unrotated).
+  EXPECT_NEAR(s->GetFrame().GetXAxis().x, 1.0f, 1e-5f);
   EXPECT_GT(served, 6.0f);
   EXPECT_LT(served, 6.0f + 0.11f);
   EXPECT_NEAR(state.GetMoney() - money, 3.0, 1e-9);
