@@ -172,6 +172,36 @@ TEST_F(SkaterPieces, FacilitySearchCodes) {
   EXPECT_EQ(ServiceNode(food)->GetReservingSkaterId(), u->GetID());
 }
 
+// Cuts the squares around a point out of the graph without recomputing the components, so that
+// targets still look connected while no path leads to them.
+void Isolate(CGrid& grid, int column, int row, uint8_t mask = 0) {
+  for (int dr = -2; dr <= 2; ++dr)
+    for (int dc = -2; dc <= 2; ++dc) grid.GetSquare(column + dc, row + dr)->directionMask = mask;
+}
+
+TEST_F(SkaterPieces, AFailedPathSearchLeavesNoReservationBehind) {
+  CSkatableFacility* food = Stand(kFood, 8, 8);
+  CSkater* s = Add(3.2f, 3.2f);
+  Isolate(Grid(), 3, 3);
+  EXPECT_EQ(s->FindFacility(9, 100.0f), 5);
+  EXPECT_NE(capture.Text().find("Target is not reachable from start node!\n"), std::string::npos);
+  EXPECT_EQ(s->mind.reservedNodeId, CSkater::kNone);
+  EXPECT_EQ(ServiceNode(food)->GetReservingSkaterId(), CSkater::kNone);
+  // Skating targets that cannot be reached are skipped, each once; the route stays at its start.
+  Isolate(Grid(), 3, 3, 0xFF);
+  Make(kKicker, 12, 12);
+  Make(kKicker, 14, 6);
+  Isolate(Grid(), 3, 3);
+  capture.Clear();
+  ASSERT_TRUE(s->ChooseSkatingRoute());
+  EXPECT_EQ(s->route.steps.size(), 1u);
+  size_t reported = 0;
+  for (size_t at = capture.Text().find("Target is not reachable"); at != std::string::npos;
+       at = capture.Text().find("Target is not reachable", at + 1))
+    ++reported;
+  EXPECT_EQ(reported, 2u);
+}
+
 TEST_F(SkaterPieces, ThePriceRuleComparesTheFeeWithTheCatalogFeeAndTheShoppingFactor) {
   CSkatableFacility* food = Stand(kFood, 8, 8);
   struct Case {
