@@ -453,6 +453,18 @@ TEST_F(Rig, GrindsStartOnTheGroundAndSometimesPopIntoAnAir) {
     }
   }
   EXPECT_TRUE(popped);
+  // A skater with no grind within its ability grinds without a trick and plays nothing new.
+  s->body.motionMode = CSkater::kRolling;
+  s->ability.skill = 0.0f;
+  s->ability.trickSkill[4] = 0.0f;
+  const size_t records = s->GetTricks().GetCount();
+  const int showing = animation->current;
+  s->StartGrind();
+  EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kGrinding));
+  EXPECT_EQ(s->GetTricks().GetCount(), records);
+  EXPECT_EQ(s->body.currentTrick, CTrickHistory::kNoTrick);
+  EXPECT_EQ(animation->current, showing);
+  EXPECT_EQ(animation->played.back(), -1);
   // The player's skater grinds by its own keys: the route step leaves it alone.
   MakePlayer(s);
   s->body.motionMode = CSkater::kRolling;
