@@ -126,6 +126,10 @@ void CSkater::LoadBody(const COrientation& frame, const SkaterParams* params) {
   ReadContactPoints(mesh);
   body.animSpeed = 1.0f;
   m_animation->Play(CSkaterAnimation::kCoast, true);
+  m_collisionInfo.object = this;
+  m_collisionInfo.owner = this;
+  std::vector<const CollisionInfo*>& infos = ExtraInfos();
+  if (std::find(infos.begin(), infos.end(), &m_collisionInfo) == infos.end()) infos.push_back(&m_collisionInfo);
   m_stuck.position = frame.GetPosition();
 }
 

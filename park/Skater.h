@@ -18,6 +18,7 @@
 #include "park/SkaterParams.h"
 #include "park/ThoughtHistory.h"
 #include "park/TrickHistory.h"
+#include "physics/collision/CollisionInfo.h"
 #include "physics/collision/SphereCollisionObject.h"
 
 class CByteCursor;
@@ -36,6 +37,7 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   static constexpr uint32_t kRecordVersion = 7;
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
   static constexpr int kCategories = 8;
+  static constexpr uint32_t kSkaterCollisionKind = 4;
   // Teleports in a row (without real progress between) after which a stuck skater is taken out.
   static constexpr int kMaxRescues = 3;
 
@@ -294,6 +296,8 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   bool LoadRest(CByteCursor& in);
 
   SkaterParams m_params;
+  // What the skater tells what it runs into: a skater (kind 4), answering for itself.
+  CollisionInfo m_collisionInfo{kSkaterCollisionKind, nullptr, nullptr, nullptr};
   std::unique_ptr<CSkaterMotion> m_motion;
   std::unique_ptr<CSkaterAnimation> m_animation;
   CThoughtHistory m_thoughts;

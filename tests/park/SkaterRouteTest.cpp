@@ -647,6 +647,11 @@ TEST_F(Rig, ContactPointsComeFromTheMeshTextsAndNeverBothSitAtTheCentre) {
   EXPECT_EQ(s->body.crashBackContact, Vector3(-0.5f, 0, 0.1f));
   ASSERT_NE(s->GetMeshInstance(), nullptr);
   EXPECT_EQ(s->GetMeshInstance()->GetMesh(), &boarder.mesh);
+  // The skater tells what it runs into that it is a skater, once however often the body loads.
+  s->LoadBody(s->GetFrame());
+  ASSERT_EQ(s->ExtraInfos().size(), 1u);
+  EXPECT_EQ(s->ExtraInfos()[0]->kind, CSkater::kSkaterCollisionKind);
+  EXPECT_EQ(s->ExtraInfos()[0]->owner, s);
 
   // Only one contact text: both points fall back to a board's length, and the crash points follow.
   BoarderMesh& half = boarders[1];
