@@ -379,6 +379,51 @@ TEST_F(SkaterPieces, AnUrgentNeedSkipsTheLesserOnesAndLeavesWhenUnserved) {
   EXPECT_EQ(t->GetThoughts().GetEntry(0)->number, thoughts::kRestroom);
 }
 
+TEST_F(SkaterPieces, TheDecisionTableWithEveryFacilityAtHand) {
+  Stand(kFood, 8, 8);
+  Stand(kDrink, 12, 8);
+  Stand(kRestroom, 8, 12);
+  Stand(kFirstAid, 12, 12);
+  Make(kKicker, 5, 12);
+  struct Row {
+    float hunger, thirst, bladder, injury, tiredness;
+    uint32_t goal, state;
+    int thought;  // newest thought, -1 none
+    bool walk;
+  };
+  using S = CSkater;
+  const Row rows[] = {
+      {0, 0, 0, 0, 0, S::kGoalSkate, S::kDeciding, -1, false},          // content: waits for the timer
+      {0.6f, 0, 0, 0, 0, S::kGoalFood, S::kHeadingToGoal, 0, false},
+      {0.6f, 0.6f, 0, 0, 0, S::kGoalDrink, S::kHeadingToGoal, 5, false},  // drink before food
+      {0.6f, 0.6f, 0.6f, 0, 0, S::kGoalRestroom, S::kHeadingToGoal, 10, false},
+      {0.6f, 0.6f, 0.6f, 0.6f, 0, S::kGoalDoctor, S::kHeadingToGoal, 25, true},
+      {0, 0, 0, 0.995f, 0, S::kGoalSkate, S::kInjured, -1, false},
+      {0, 0, 0, 0, 0.6f, S::kGoalRest, S::kHeadingToGoal, 30, false},
+      {0.995f, 0, 0, 0, 0.6f, S::kGoalFood, S::kHeadingToGoal, 0, false},  // not calm: no rest first
+      {0, 0, 0.5f, 0.5f, 0.5f, S::kGoalSkate, S::kDeciding, -1, false},  // at 0.5 nothing is "above"
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::to_string(r.hunger) + " " + std::to_string(r.thirst) + " " + std::to_string(r.bladder) + " " +
+                 std::to_string(r.injury) + " " + std::to_string(r.tiredness));
+    CSkater* s = Add(3.2f, 3.2f);
+    s->needs.hunger = r.hunger, s->needs.thirst = r.thirst, s->needs.bladder = r.bladder;
+    s->needs.injury = r.injury, s->needs.tiredness = r.tiredness;
+    s->DecideWhatToDo();
+    EXPECT_EQ(s->mind.goal, r.goal);
+    EXPECT_EQ(s->mind.state, r.state);
+    EXPECT_EQ(s->mind.needWalk, r.walk);
+    if (r.thought < 0) {
+      EXPECT_EQ(s->GetThoughts().GetCount(), 0u);
+    } else {
+      ASSERT_EQ(s->GetThoughts().GetCount(), 1u);
+      EXPECT_EQ(s->GetThoughts().GetEntry(0)->number, static_cast<uint32_t>(r.thought));
+      EXPECT_EQ(s->GetThoughts().GetEntry(0)->bubble, r.thought != 30);  // resting shows no bubble
+    }
+    s->Remove();
+  }
+}
+
 TEST_F(SkaterPieces, AnInjuredSkaterWalksToFirstAidAndIsHealedThere) {
   CSkatableFacility* medic = Stand(kFirstAid, 8, 8);
   CSkater* s = Add(3.2f, 3.2f);
