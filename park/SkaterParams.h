@@ -18,8 +18,6 @@ struct SkaterParams {
     kMinJumpHeight = 19,
     kMaxJumpHeight = 20,
     kRouteEndSlowDown = 21,  // a count, kept as a whole number
-    kLandingToleranceLow = 27,
-    kLandingToleranceHigh = 28,
     kStuckTime = 29,
     kStuckDistance = 30,
     kWalkingBlock = 31,

@@ -22,6 +22,9 @@ constexpr float kTwoPi = 6.2831853f;
 constexpr uint32_t kTerrainPieceType = 12;
 // A ring of squares for the stroll is tried while it has fewer squares than this.
 constexpr int kMaxWanderRingSquares = 248;
+// The parameter block's two landing tolerances (radians): at a standstill and at full impact speed.
+constexpr size_t kLandingToleranceLow = 27;
+constexpr size_t kLandingToleranceHigh = 28;
 
 float Uniform() { return static_cast<float>(plat::rand()) / 32767.0f; }
 
@@ -365,8 +368,8 @@ void CSkater::CheckLanding(float impactSpeed, const LandingAngles& angles) {
     return;
   }
   if (body.motionMode == kGrinding) return;
-  const float a = m_params[SkaterParams::kLandingToleranceLow];
-  const float b = m_params[SkaterParams::kLandingToleranceHigh];
+  const float a = m_params[kLandingToleranceLow];
+  const float b = m_params[kLandingToleranceHigh];
   const float tolerance = a + (b - a) * std::min(std::max(std::fabs(impactSpeed) * 0.1f, 0.0f), 1.0f);
   const Vector3 v = GetVelocity();
   const float speed = Vector3(std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)).ApproxLength();
