@@ -41,9 +41,11 @@ class CSkaterAnimation {
   // The entries a trick of the category is chosen from.
   virtual int GetCategoryFirst(uint32_t category) const = 0;
   virtual int GetCategoryCount(uint32_t category) const = 0;
-  // The input action codes that perform the trick when the player drives the skater.
+  // The input action codes that perform the trick when the player drives the skater, in order.
   virtual const std::vector<int>& GetKeys(int entry) const {
     static const std::vector<int> none;
     return none;
   }
+  // The part of the current animation played so far, times its rate; 1 when it has run through.
+  virtual float GetPlayedPart() const { return 1.0f; }
 };
