@@ -282,7 +282,7 @@ bool Stage(const CVerezIvor& park, const uint8_t* data, size_t size, StagedFile&
 
 // --- Applying a staged file to the cleared park ---
 
-bool ApplySection(CVerezIvor& park, CGrid& grid, const uint8_t* data, const StagedSection& s, const StagedFile& file) {
+bool ApplySection(CGrid& grid, const uint8_t* data, const StagedSection& s, const StagedFile& file) {
   CSkatableSection* live = LiveTerrain(grid);
   if (s.terrain && live != nullptr) {
     const auto& nodes = live->GetPathNodes();
@@ -305,7 +305,6 @@ bool ApplySection(CVerezIvor& park, CGrid& grid, const uint8_t* data, const Stag
   if (id != s.id || section == nullptr) return false;
   if (s.terrain) grid.SetTerrainId(id);
   for (const auto& node : section->GetPathNodes()) node->SetSavedRingId(file.MapNode(node->GetSavedRingId()));
-  (void)park;
   return true;
 }
 
@@ -347,7 +346,7 @@ bool Apply(CVerezIvor& park, const uint8_t* data, const StagedFile& file, Contro
   ClearParkContents(park);
   CGrid& grid = *park.GetGrid();
   for (const StagedSection& s : file.sections)
-    if (!ApplySection(park, grid, data, s, file)) return Fail("a staged piece did not load");
+    if (!ApplySection(grid, data, s, file)) return Fail("a staged piece did not load");
   if (!ApplyGrid(grid, data, file)) return Fail("the staged grid block did not load");
   // Relink: every node's ring and every link's ends, then the squares' rings. Routes are checked
   // against the graph, so the skaters come once every ring is closed.
