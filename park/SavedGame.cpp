@@ -17,6 +17,7 @@
 #include "park/VerezIvor.h"
 #include "platform/FileSystem.h"
 #include "platform/FileWrite.h"
+#include "platform/Win32.h"
 #include "scene/camera/GenericCam.h"
 
 namespace {
@@ -184,6 +185,9 @@ bool CSavedGame::LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(path, bytes)) {
     DebugPrintf("Error Loading File: '%s' - Check Path and File Exists!\n", path != nullptr ? path : "");
+    char folder[512] = {};
+    GetCurrentDirectoryA(sizeof(folder), folder);
+    DebugPrintf("Current Working Directory: %s\n", folder);
     return false;
   }
   return Load(park, controller, bytes.data(), bytes.size());

@@ -1,6 +1,7 @@
 // Reading a saved game: every block is parsed and checked into staging records first, and only a
 // file that reads whole replaces the park. References to the level's terrain, which the park keeps,
 // are carried over to the terrain the park has.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -8,6 +9,7 @@
 #include <unordered_set>
 
 #include "core/math/DebugPrintf.h"
+#include "core/math/LittleEndian.h"
 #include "park/ByteCursor.h"
 #include "park/Grid.h"
 #include "park/ParkClearing.h"
@@ -69,12 +71,18 @@ struct StagedFile {
   uint32_t fileTerrainId = kNone;
   uint32_t liveTerrainId = kNone;
   std::unordered_map<uint32_t, uint32_t> nodeMap;
+  // Saved object id -> the id it gets: the park's terrain for the saved one, a fresh id for one
+  // that an object the park keeps already has.
+  std::unordered_map<uint32_t, uint32_t> objectMap;
 
   uint32_t MapNode(uint32_t id) const {
     auto it = nodeMap.find(id);
     return it != nodeMap.end() ? it->second : id;
   }
-  uint32_t MapObject(uint32_t id) const { return id == fileTerrainId && liveTerrainId != kNone ? liveTerrainId : id; }
+  uint32_t MapObject(uint32_t id) const {
+    auto it = objectMap.find(id);
+    return it != objectMap.end() ? it->second : id;
+  }
 };
 
 bool Fail(const char* why) {
@@ -241,22 +249,35 @@ bool SurvivesClearing(const CVerezIvor& park, uint32_t id, uint32_t liveTerrain)
   return true;  // a held piece
 }
 
-bool CheckIds(const CVerezIvor& park, const CGrid& grid, const StagedFile& file) {
+// Saved ids must be distinct; one that an object the park keeps already has is given a fresh id,
+// and every reference to it follows.
+bool AssignIds(const CVerezIvor& park, const CGrid& grid, StagedFile& file) {
   std::unordered_set<uint32_t> objects, nodes;
+  std::vector<uint32_t> clashing;
+  uint32_t highest = 0;
   auto claim = [&](uint32_t id) {
     if (!objects.insert(id).second) return Fail("two saved objects share an id");
-    if (id != file.liveTerrainId && SurvivesClearing(park, id, file.liveTerrainId))
-      return Fail("a saved id is taken by an object the park keeps");
+    highest = std::max(highest, id);
+    if (id != file.fileTerrainId && SurvivesClearing(park, id, file.liveTerrainId)) clashing.push_back(id);
     return true;
   };
   for (const StagedSection& s : file.sections) {
-    if (!claim(file.MapObject(s.id))) return false;
+    if (!claim(s.id)) return false;
     for (uint32_t node : s.nodeIds)
       if (node < static_cast<uint32_t>(grid.GetSquareCount()) || !nodes.insert(file.MapNode(node)).second)
         return Fail("two saved nodes share an id");
   }
   for (const StagedSkater& s : file.skaters)
     if (!claim(s.id)) return false;
+  if (file.liveTerrainId != kNone) file.objectMap[file.fileTerrainId] = file.liveTerrainId;
+  uint32_t next = std::max(park.GetNextObjectID(), highest + 1);
+  for (uint32_t id : clashing) {
+    while (next == 0 || next == kNone || objects.count(next) != 0 || park.GetObjectByID(next) != nullptr) ++next;
+    if (next == 0) return Fail("no id is left for a saved object");
+    DebugPrintf("SavedGame: saved object %u takes id %u: the park keeps an object with its id\n", id, next);
+    file.objectMap[id] = next;
+    objects.insert(next);
+  }
   return true;
 }
 
@@ -277,7 +298,7 @@ bool Stage(const CVerezIvor& park, const uint8_t* data, size_t size, StagedFile&
   if (!w.Marker(CSavedGame::kSkatersMarker)) return Fail("the skater block marker is wrong");
   if (!StageSkaters(w, file)) return false;
   if (w.Remaining() != 0) return Fail("bytes follow the skater block");
-  return MatchTerrain(*grid, file) && CheckIds(park, *grid, file);
+  return MatchTerrain(*grid, file) && AssignIds(park, *grid, file);
 }
 
 // --- Applying a staged file to the cleared park ---
@@ -288,7 +309,7 @@ bool ApplySection(CGrid& grid, const uint8_t* data, const StagedSection& s, cons
     const auto& nodes = live->GetPathNodes();
     for (size_t i = 0; i < nodes.size(); ++i) {
       nodes[i]->SetSavedRingId(file.MapNode(s.ringIds[i]));
-      nodes[i]->SetReservingSkaterId(s.reservations[i]);
+      nodes[i]->SetReservingSkaterId(file.MapObject(s.reservations[i]));
     }
     uint32_t first = s.linkNumbers.empty() ? 0 : s.linkNumbers[0];
     live->NumberLinks(first);
@@ -299,12 +320,22 @@ bool ApplySection(CGrid& grid, const uint8_t* data, const StagedSection& s, cons
     grid.AddPiece(live->GetID());
     return true;
   }
+  // A piece moved to a fresh id reads from a copy of its record that carries that id.
+  std::vector<uint8_t> record(data + s.offset, data + s.offset + s.size);
+  const uint32_t wanted = file.MapObject(s.id);
+  if (wanted != s.id) {
+    const size_t at = 1 + 4 + (le::ReadU32(record.data() + 1) == 1 ? 4 : 0);
+    le::WriteU32(record.data() + at, wanted);
+  }
   size_t used = 0;
-  const uint32_t id = CSkatableSection::LoadRecord(data + s.offset, s.size, &used);
+  const uint32_t id = CSkatableSection::LoadRecord(record.data(), record.size(), &used);
   CSkatableSection* section = GetPlacedSection(id);
-  if (id != s.id || section == nullptr) return false;
+  if (id != wanted || section == nullptr) return false;
   if (s.terrain) grid.SetTerrainId(id);
-  for (const auto& node : section->GetPathNodes()) node->SetSavedRingId(file.MapNode(node->GetSavedRingId()));
+  for (const auto& node : section->GetPathNodes()) {
+    node->SetSavedRingId(file.MapNode(node->GetSavedRingId()));
+    node->SetReservingSkaterId(file.MapObject(node->GetReservingSkaterId()));
+  }
   return true;
 }
 
@@ -317,6 +348,7 @@ bool ApplyGrid(CGrid& grid, const uint8_t* data, const StagedFile& file) {
     for (uint32_t& id : ids) id = file.MapObject(id);
     square->SetObjectIds(std::move(ids));
     square->SetSavedRingId(file.MapNode(square->GetSavedRingId()));
+    square->SetReservingSkaterId(file.MapObject(square->GetReservingSkaterId()));
   }
   return true;
 }
@@ -329,6 +361,7 @@ bool ApplySkater(CVerezIvor& park, const uint8_t* data, const StagedSkater& s, c
     skater->mind.reservedNodeId = kNone;
     return false;
   }
+  id = file.MapObject(id);
   CSkater::Mind& mind = skater->mind;
   mind.targetNodeId = file.MapNode(mind.targetNodeId);
   for (CSkater::RouteStep& step : skater->route.steps) {
@@ -360,7 +393,11 @@ bool Apply(CVerezIvor& park, const uint8_t* data, const StagedFile& file, Contro
   for (const StagedSkater& s : file.skaters)
     if (!ApplySkater(park, data, s, file)) return Fail("a staged skater did not load");
   grid.UpdateComponents();
-  CSavedGame::ApplyParkBlock(park, file.park, controller);
+  SavedParkBlock block = file.park;
+  for (SponsorshipSlot& slot : block.state.sponsorships)
+    if (slot.sponsorObjectID != -1)
+      slot.sponsorObjectID = static_cast<int32_t>(file.MapObject(static_cast<uint32_t>(slot.sponsorObjectID)));
+  CSavedGame::ApplyParkBlock(park, block, controller);
   // A slot whose sponsor piece the file does not hold has none down.
   for (SponsorshipSlot& slot : park.GetParkState().sponsorships)
     if (slot.sponsorObjectID != -1 && GetPlacedSection(static_cast<uint32_t>(slot.sponsorObjectID)) == nullptr)

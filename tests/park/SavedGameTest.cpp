@@ -3,6 +3,7 @@
 // the running park failing without touching it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -525,21 +526,60 @@ TEST_F(SavedPark, WrongMarkersTrailersAndCountsAreRefused) {
   EXPECT_TRUE(refused(0, 13));  // a newer park block
 }
 
-TEST_F(SavedPark, SavedIdsTakenByObjectsTheParkKeepsAreRefused) {
+TEST_F(SavedPark, SavedIdsTakenByObjectsTheParkKeepsMoveToFreshIdsWithTheirReferences) {
   Build();
   const std::vector<uint8_t> file = SaveNow();
-  const uint32_t id = kickerPiece->GetID();
-  park.RemoveObject(id);
-  auto blocker = std::make_unique<COtherObject>();
-  ASSERT_EQ(park.RegisterNewObject(std::move(blocker), id), id);
-  const std::vector<uint8_t> running = SaveNow();
+  const Relations saved = TakeRelations(park);
+  const uint32_t kickerId = kickerPiece->GetID(), sponsorId = sponsor->GetID(), buyerId = buyer->GetID();
+  const uint32_t riderId = rider->GetID();
+  const uint32_t serviceNode = facility->GetPathNodes()[1]->GetNodeId();
+  const std::set<uint32_t> kickerSquares(kickerPiece->GetFootprintSquares().begin(), kickerPiece->GetFootprintSquares().end());
+  // Objects that are not the park's take three saved ids: a piece, the sponsor piece and a skater.
+  for (uint32_t id : {kickerId, sponsorId, buyerId}) {
+    park.RemoveObject(id);
+    ASSERT_EQ(park.RegisterNewObject(std::make_unique<COtherObject>(), id), id);
+  }
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  for (uint32_t id : {kickerId, sponsorId, buyerId})
+    EXPECT_NE(dynamic_cast<COtherObject*>(park.GetObjectByID(id)), nullptr) << id;
+  // The pieces stand where they stood under new ids, and what named them names the new ones.
+  const uint32_t newKicker = FindNodeByID(saved.routes.at(riderId).back())->GetOwnerPieceId();
+  EXPECT_NE(newKicker, kickerId);
+  ASSERT_NE(GetPlacedSection(newKicker), nullptr);
+  for (int index : kickerSquares)
+    EXPECT_EQ(Grid().GetSquareByIndex(index)->GetObjectIds().back(), newKicker);
+  const int32_t slot = park.GetParkState().sponsorships[0].sponsorObjectID;
+  EXPECT_NE(slot, static_cast<int32_t>(sponsorId));
+  ASSERT_NE(GetPlacedSection(static_cast<uint32_t>(slot)), nullptr);
+  EXPECT_EQ(GetPlacedSection(static_cast<uint32_t>(slot))->GetSponsorshipIndex(), 0);
+  const uint32_t newBuyer = FindNodeByID(serviceNode)->GetReservingSkaterId();
+  EXPECT_NE(newBuyer, buyerId);
+  auto* moved = dynamic_cast<CSkater*>(park.GetObjectByID(newBuyer));
+  ASSERT_NE(moved, nullptr);
+  EXPECT_EQ(moved->mind.reservedNodeId, serviceNode);
+  EXPECT_EQ(GetSkaterList().size(), 4u);
+  EXPECT_EQ(GetPlacedSectionList().size(), 5u);
+  // The moved park saves and loads as itself.
+  const std::vector<uint8_t> again = SaveNow();
+  ASSERT_TRUE(CSavedGame::Load(park, controller, again.data(), again.size()));
+  EXPECT_EQ(SaveNow(), again);
+}
+
+TEST_F(SavedPark, TwoSavedObjectsWithOneIdAreRefused) {
+  Build();
+  std::vector<uint8_t> file = SaveNow();
+  const std::vector<uint8_t> running = file;
+  // The walker's record carries its id after its leading fields (version 7: 4 + 4 + 3 + 16 + 12 +
+  // 1 + 30 + 4 + 8 bytes); give it the rider's.
+  std::vector<uint8_t> walkerRecord;
+  walker->Save(walkerRecord);
+  const size_t idInRecord = 4 + 4 + 3 + 16 + 12 + 1 + 30 + 4 + 8;
+  ASSERT_EQ(le::ReadU32(walkerRecord.data() + idInRecord), walker->GetID());
+  const auto at = std::search(file.begin(), file.end(), walkerRecord.begin(), walkerRecord.end());
+  ASSERT_NE(at, file.end());
+  le::WriteU32(file.data() + (at - file.begin()) + idInRecord, rider->GetID());
   EXPECT_FALSE(CSavedGame::Load(park, controller, file.data(), file.size()));
   EXPECT_EQ(SaveNow(), running);
-  EXPECT_NE(park.GetObjectByID(id), nullptr);
-  // Once the blocker goes, the same file loads.
-  park.RemoveObject(id);
-  EXPECT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
-  EXPECT_EQ(SaveNow(), file);
 }
 
 TEST_F(SavedPark, FilesAreReplacedWholeOrNotAtAll) {
