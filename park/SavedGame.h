@@ -31,6 +31,8 @@ class CSavedGame {
   // Writes beside the old file and replaces it only once the new one is complete.
   static bool SaveToFile(CVerezIvor& park, const ControllerSaveFields& controller, const char* path);
   // Validates the whole file before the park is cleared; on failure (logged) the park is untouched.
+  // The park keeps its level terrain: the saved terrain's nodes and links are carried onto it. Saved
+  // ids that objects the park keeps already hold are given fresh ids, and their references follow.
   static bool Load(CVerezIvor& park, ControllerSaveFields& controller, const uint8_t* data, size_t size);
   static bool LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller, const char* path);
 

@@ -343,6 +343,46 @@ TEST_F(SavedPark, TheTerrainIsTheSameAfterALoadAsAfterANewGame) {
   EXPECT_TRUE(terrain->GetFootprintSquares().empty());
 }
 
+TEST_F(SavedPark, AFileOfTheSameLevelLoadsOntoATerrainMadeAnew) {
+  Build();
+  const auto& ground = terrain->GetPathNodes();
+  CSkater* climber = AddSkater(Vector3(1.0f, 2.0f, 0.5f));
+  Route(climber, ground[0]->GetRingRepresentative(), ground[1]->GetRingRepresentative());
+  ASSERT_TRUE(ground[1]->GetRingRepresentative() == ground[1].get());
+  climber->ReserveNode(ground[1].get());
+  const uint32_t climberId = climber->GetID();
+  const std::vector<uint8_t> file = SaveNow();
+  const Relations saved = TakeRelations(park);
+  const std::set<uint32_t> oldGround = {ground[0]->GetNodeId(), ground[1]->GetNodeId()};
+  // A new session: the level's terrain is made again, under another id with other node ids.
+  ClearParkContents(park);
+  park.RemoveObject(terrain->GetID());
+  terrain = CSkatableSection::AddTerrainSection(park);
+  ASSERT_NE(terrain, nullptr);
+  const uint32_t a = terrain->GetPathNodes()[0]->GetNodeId(), b = terrain->GetPathNodes()[1]->GetNodeId();
+  EXPECT_EQ(oldGround.count(a) + oldGround.count(b), 0u);
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  EXPECT_EQ(GetPlacedSectionList().front(), terrain->GetID());
+  for (int i = 0; i < Grid().GetSquareCount(); ++i) EXPECT_EQ(Grid().GetSquareByIndex(i)->GetObjectIds()[0], terrain->GetID());
+  // The terrain's nodes stand in the rings and routes their saved namesakes stood in.
+  const Relations loaded = TakeRelations(park);
+  auto translate = [&](uint32_t id) { return id == *oldGround.begin() ? a : id == *oldGround.rbegin() ? b : id; };
+  for (const auto& ring : saved.rings) {
+    std::set<uint32_t> expected;
+    for (uint32_t id : ring.second) expected.insert(translate(id));
+    EXPECT_EQ(loaded.rings.at(translate(ring.first)), expected) << ring.first;
+  }
+  std::vector<uint32_t> route;
+  for (uint32_t id : saved.routes.at(climberId)) route.push_back(translate(id));
+  EXPECT_EQ(loaded.routes.at(climberId), route);
+  EXPECT_EQ(loaded.routeEdges.at(climberId), saved.routeEdges.at(climberId));
+  EXPECT_EQ(loaded.minds.at(climberId), std::make_pair(b, b));
+  EXPECT_EQ(terrain->GetPathNodes()[1]->GetReservingSkaterId(), climberId);
+  const std::vector<uint8_t> again = SaveNow();
+  ASSERT_TRUE(CSavedGame::Load(park, controller, again.data(), again.size()));
+  EXPECT_EQ(SaveNow(), again);
+}
+
 // --- The park block ---
 
 void PutRows(std::vector<uint8_t>& b, uint32_t version) {
