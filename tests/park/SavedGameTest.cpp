@@ -524,12 +524,18 @@ TEST_F(SavedPark, EveryCutShortFileFailsAndLeavesTheParkAsItWas) {
 TEST_F(SavedPark, RandomDamageFailsCleanlyOrLoadsAParkThatSavesStably) {
   Build();
   const std::vector<uint8_t> file = SaveNow();
-  std::mt19937 rng(77);
+  std::mt19937 rng(12345);
   int failed = 0, loaded = 0;
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 400; ++round) {
     std::vector<uint8_t> damaged = file;
     const int flips = 1 + static_cast<int>(rng() % 4);
-    for (int k = 0; k < flips; ++k) damaged[rng() % damaged.size()] ^= static_cast<uint8_t>(1 + rng() % 255);
+    for (int k = 0; k < flips; ++k) {
+      // Byte flips, and whole words set to small numbers or to anything (counts, ids, indices).
+      const size_t at = rng() % (damaged.size() - 3);
+      const uint32_t kind = rng() % 3;
+      if (kind == 0) damaged[at] ^= static_cast<uint8_t>(1 + rng() % 255);
+      else le::WriteU32(damaged.data() + at, kind == 1 ? rng() % 64 : static_cast<uint32_t>(rng()));
+    }
     const std::vector<uint8_t> before = SaveNow();
     if (!CSavedGame::Load(park, controller, damaged.data(), damaged.size())) {
       ++failed;
