@@ -327,6 +327,46 @@ TEST(Path3D, EveryCutShortRecordFailsCleanly) {
   }
 }
 
+TEST(Path3D, RandomDamageIsRefusedOrGivesAPathWhoseWalksStayInside) {
+  std::mt19937 rng(9);
+  const std::vector<uint8_t> good = RandomPath(rng, 12, 30).Bytes();
+  int refused = 0;
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<uint8_t> bytes = good;
+    for (int k = 0; k < 1 + static_cast<int>(rng() % 3); ++k) {
+      const size_t at = rng() % (bytes.size() - 3);
+      if (rng() % 2 == 0)
+        bytes[at] ^= static_cast<uint8_t>(1 + rng() % 255);
+      else
+        le::WriteU32(bytes.data() + at, static_cast<uint32_t>(rng() % 40) - 2u);
+    }
+    C3DPath path;
+    if (!path.LoadFromData(bytes.data(), bytes.size())) {
+      ++refused;
+      ASSERT_EQ(path.GetNodeCount(), 0u);
+      continue;
+    }
+    const int edges = static_cast<int>(path.GetEdges().size());
+    int inRings = 0;
+    for (size_t n = 0; n < path.GetNodeCount(); ++n) {
+      const int count = path.CountEdgesOfNode(static_cast<int>(n));
+      inRings += count;
+      for (int k = 0; k < count; ++k) {
+        const int e = path.GetEdgeOfNode(static_cast<int>(n), k);
+        ASSERT_TRUE(e >= 0 && e < edges);
+        ASSERT_EQ(path.GetEdges()[static_cast<size_t>(e)].from, static_cast<int32_t>(n));
+      }
+      SuccessorList out;
+      path.GetSuccessors(path.GetNodePointer(n), out);
+      ASSERT_EQ(out.size(), static_cast<size_t>(count));
+    }
+    ASSERT_LE(inRings, edges);
+    const int nearest = path.FindNearestEdge(Vector3(1.0f, 2.0f, 3.0f));
+    ASSERT_TRUE(nearest >= -1 && nearest < edges);
+  }
+  EXPECT_GT(refused, 0);
+}
+
 TEST(Path3D, NewPathsHaveDistinctRandomGuids) {
   std::set<std::vector<uint8_t>> seen;
   for (int i = 0; i < 64; ++i) {
