@@ -275,6 +275,7 @@ bool IDirectDrawSurface4::HasGammaControl() const { return m_gamma != nullptr; }
 HRESULT IDirectDrawSurface4::GetGammaRamp(DWORD flags, DDGAMMARAMP* ramp) const {
   if (!m_gamma) return DDERR_UNSUPPORTED;
   if (!ramp) return DDERR_INVALIDPARAMS;
+  if (m_lost) return DDERR_SURFACELOST;  // a lost primary has no display to ramp
   *ramp = *m_gamma;
   return DD_OK;
 }
@@ -282,6 +283,7 @@ HRESULT IDirectDrawSurface4::GetGammaRamp(DWORD flags, DDGAMMARAMP* ramp) const 
 HRESULT IDirectDrawSurface4::SetGammaRamp(DWORD flags, const DDGAMMARAMP* ramp) {
   if (!m_gamma) return DDERR_UNSUPPORTED;
   if (!ramp) return DDERR_INVALIDPARAMS;
+  if (m_lost) return DDERR_SURFACELOST;
   *m_gamma = *ramp;
   return DD_OK;
 }
