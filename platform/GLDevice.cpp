@@ -424,6 +424,14 @@ HRESULT CGLDevice::GetViewport(D3DVIEWPORT2* viewport) const {
 HRESULT CGLDevice::Clear(DWORD rectCount, const D3DRECT* rects, DWORD flags, DWORD colour, float z, DWORD stencil) {
   if (!m_target || !glctx::MakeCurrent()) return D3DERR_INITFAILED;
   if (!(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER))) return D3D_OK;
+  const LONG w = static_cast<LONG>(m_target->Width()), h = static_cast<LONG>(m_target->Height());
+  if ((flags & D3DCLEAR_TARGET) && rectCount <= 1 &&
+      (!rects || !rectCount || (rects[0].x1 <= 0 && rects[0].y1 <= 0 && rects[0].x2 >= w && rects[0].y2 >= h))) {
+    // Every pixel is about to be replaced: what the CPU last left in the surface (after a flip,
+    // the previous frame) need not be taken up first.
+    Target& target = *TargetFor(m_target);
+    target.knownStamp = m_target->ContentStamp();
+  }
   BindTarget();
   const GLFunctions& gl = glctx::GL();
   gl.ClearColor(((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f, (colour & 0xFF) / 255.0f,
@@ -433,7 +441,6 @@ HRESULT CGLDevice::Clear(DWORD rectCount, const D3DRECT* rects, DWORD flags, DWO
   gl.Enable(GL_SCISSOR_TEST);
   const GLbitfield bits = ((flags & D3DCLEAR_TARGET) ? GL_COLOR_BUFFER_BIT : 0) |
                           ((flags & D3DCLEAR_ZBUFFER) ? GL_DEPTH_BUFFER_BIT : 0);
-  const LONG w = static_cast<LONG>(m_target->Width()), h = static_cast<LONG>(m_target->Height());
   for (DWORD i = 0; i < std::max<DWORD>(rectCount, 1); ++i) {
     D3DRECT r;
     r.x2 = w;
