@@ -3,6 +3,7 @@
 // compared with an image worked out here. No GL context is a failure, not a skip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -250,6 +251,104 @@ TEST_F(GLDeviceTest, CpuChangesAreTakenUpAndRenderTargetsSwitch) {
   EXPECT_EQ(green, (Rgb{0, 255, 0}));
   EXPECT_EQ(device->SetRenderTarget(nullptr), DDERR_INVALIDPARAMS);
   slot.reset();
+}
+
+// A row of pixels across a quad whose u runs from -1 to 2 over a four-texel texture, for each
+// addressing mode; then a second stage, the mip level chosen through the LOD bias, and wireframe.
+TEST_F(GLDeviceTest, AddressingSecondStageLodBiasAndWireframe) {
+  Open(PixelFormatX888());
+  texture = MakeSurface(4, 1, PixelFormat8888(), DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY);
+  const uint32_t texels[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+  std::memcpy(texture->Pixels(), texels, sizeof(texels));
+  texture->TouchContent();
+  const Rgb colours[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+  device->SetTexture(0, texture.get());
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  const DWORD modes[3] = {D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR};
+  for (int m = 0; m < 3; ++m) {
+    device->SetTextureStageState(0, D3DTSS_ADDRESSU, modes[m]);
+    const float top = 2.5f + 6 * m;
+    Vertex v[4] = {{3.5f, top, 0.5f, 1, 0xFFFFFFFFu, 0xFF000000u, -1, 0, 0, 0},
+                   {51.5f, top, 0.5f, 1, 0xFFFFFFFFu, 0xFF000000u, 2, 0, 0, 0},
+                   {51.5f, top + 4, 0.5f, 1, 0xFFFFFFFFu, 0xFF000000u, 2, 1, 0, 0},
+                   {3.5f, top + 4, 0.5f, 1, 0xFFFFFFFFu, 0xFF000000u, -1, 1, 0, 0}};
+    const uint16_t quad[6] = {0, 1, 2, 0, 2, 3};
+    ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, v, 4, quad, 6, 0), D3D_OK);
+  }
+  device->EndScene();
+  device->SyncToSurface();
+  for (int m = 0; m < 3; ++m) {
+    const int y = 5 + 6 * m;
+    for (int x = 4; x <= 51; ++x) {
+      const float u = -1.0f + 3.0f * (x - 3.5f) / 48.0f;
+      const float t = u * 4;
+      if (std::fabs(t - std::round(t)) < 0.2f) continue;  // on a texel edge
+      int i = static_cast<int>(std::floor(t));
+      if (modes[m] == D3DTADDRESS_WRAP) i = ((i % 4) + 4) % 4;
+      if (modes[m] == D3DTADDRESS_CLAMP) i = std::clamp(i, 0, 3);
+      if (modes[m] == D3DTADDRESS_MIRROR) {
+        const int period = static_cast<int>(std::floor(t / 4));
+        const int within = ((i % 4) + 4) % 4;
+        i = (period & 1) ? 3 - within : within;
+      }
+      EXPECT_EQ(Read(x, y), colours[i]) << "mode " << modes[m] << " x " << x;
+    }
+  }
+
+  // A second stage modulates by its texture through the second coordinates.
+  auto half = MakeSurface(1, 1, PixelFormat8888(), DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY);
+  const uint32_t grey = 0xFF808080u;
+  std::memcpy(half->Pixels(), &grey, 4);
+  half->TouchContent();
+  auto mips = [&] {
+    DDSURFACEDESC2 desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT | DDSD_MIPMAPCOUNT;
+    desc.dwWidth = desc.dwHeight = 8;
+    desc.dwMipMapCount = 2;
+    desc.ddpfPixelFormat = PixelFormat8888();
+    desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_MIPMAP | DDSCAPS_COMPLEX | DDSCAPS_SYSTEMMEMORY;
+    std::shared_ptr<IDirectDrawSurface4> s;
+    EXPECT_EQ(directDraw->CreateSurface(desc, &s), DD_OK);
+    return s;
+  }();
+  ASSERT_TRUE(mips && mips->NextMipLevel());
+  for (int i = 0; i < 64; ++i) std::memcpy(mips->Pixels() + 4 * i, &texels[0], 4);  // level 0 red
+  for (int i = 0; i < 16; ++i) std::memcpy(mips->NextMipLevel()->Pixels() + 4 * i, &texels[1], 4);  // level 1 green
+  mips->TouchContent();
+  device->SetTexture(0, texture.get());
+  device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+  device->SetTexture(1, half.get());
+  device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0), D3D_OK);
+  Rect(2, 2, 9, 9, 0xFFFFFFFFu);  // u 0..1: the four colours, halved
+  device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+  device->SetTexture(1, nullptr);
+  // An 8-texel texture over 8 pixels uses level 0; a bias of +1.5 moves to level 1.
+  device->SetTexture(0, mips.get());
+  device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTFP_POINT);
+  Rect(20, 2, 27, 9, 0xFFFFFFFFu);
+  float bias = 1.5f;
+  DWORD bits;
+  std::memcpy(&bits, &bias, 4);
+  device->SetTextureStageState(0, D3DTSS_MIPMAPLODBIAS, bits);
+  Rect(30, 2, 37, 9, 0xFFFFFFFFu);
+  // Wireframe: the outline only.
+  device->SetTexture(0, nullptr);
+  device->SetRenderState(D3DRENDERSTATE_FILLMODE, D3DFILL_WIREFRAME);
+  Rect(40, 20, 59, 39, 0xFFFFFF00u);
+  device->EndScene();
+  device->SyncToSurface();
+  for (int x = 2; x <= 9; ++x) {
+    const Rgb c = colours[(x - 2) / 2];
+    EXPECT_EQ(Read(x, 5), (Rgb{c[0] * 128 / 255, c[1] * 128 / 255, c[2] * 128 / 255})) << x;
+  }
+  EXPECT_EQ(Read(24, 5), (Rgb{255, 0, 0}));
+  EXPECT_EQ(Read(34, 5), (Rgb{0, 255, 0}));
+  EXPECT_EQ(Read(52, 26), (Rgb{0, 0, 0})) << "inside a wireframe rectangle, off its diagonal";
+  int outline = 0;
+  for (int y = 20; y <= 39; ++y) outline += Read(40, y) == Rgb{255, 255, 0} || Read(39, y) == Rgb{255, 255, 0};
+  EXPECT_GE(outline, 18) << "its left edge is drawn";
 }
 
 }  // namespace
