@@ -466,7 +466,7 @@ unsigned CGLDevice::TextureFor(IDirectDrawSurface4* surface) {
   Texture& texture = m_textureObjects[surface];
   if (!texture.id) gl.GenTextures(1, &texture.id);
   gl.BindTexture(GL_TEXTURE_2D, texture.id);
-  if (texture.stamp == surface->ContentStamp() && texture.width == surface->Width()) return texture.id;
+  if (texture.serial == surface->Serial() && texture.stamp == surface->ContentStamp()) return texture.id;
   int level = 0;
   for (IDirectDrawSurface4* s = surface; s; s = s->NextMipLevel(), ++level) {
     ToRgba(*s, m_readBack);
@@ -475,6 +475,7 @@ unsigned CGLDevice::TextureFor(IDirectDrawSurface4* surface) {
   }
   gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
   gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, level - 1);
+  texture.serial = surface->Serial();
   texture.stamp = surface->ContentStamp();
   texture.width = surface->Width();
   texture.height = surface->Height();
@@ -483,9 +484,11 @@ unsigned CGLDevice::TextureFor(IDirectDrawSurface4* surface) {
 
 void CGLDevice::ApplyStage(int stage) {
   const GLFunctions& gl = glctx::GL();
-  gl.ActiveTexture(GL_TEXTURE0 + stage);
-  TextureFor(m_textures[stage]);
   const auto& s = m_stageStates[stage];
+  gl.ActiveTexture(GL_TEXTURE0 + stage);
+  // A disabled second stage is never read, and the surface left bound to it may be gone.
+  const bool used = stage == 0 || s[D3DTSS_COLOROP] != D3DTOP_DISABLE;
+  TextureFor(used ? m_textures[stage] : nullptr);
   gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, Addressing(s[D3DTSS_ADDRESSU]));
   gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, Addressing(s[D3DTSS_ADDRESSV]));
   gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, s[D3DTSS_MAGFILTER] == D3DTFG_LINEAR ? GL_LINEAR : GL_NEAREST);

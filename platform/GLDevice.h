@@ -57,6 +57,7 @@ class CGLDevice : public IDirect3DDevice3 {
   };
   struct Texture {
     unsigned id = 0;
+    uint64_t serial = 0;
     uint64_t stamp = ~0ull;
     DWORD width = 0, height = 0;
   };

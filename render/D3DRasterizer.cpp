@@ -200,20 +200,30 @@ void CD3DRasterizer::SetTextureAddressing(bool wrap) {
   SetStageState(0, D3DTSS_ADDRESSV, wrap ? D3DTADDRESS_WRAP : D3DTADDRESS_CLAMP);
 }
 
-void CD3DRasterizer::ReleaseAllTextures() {
+// The device must not keep surfaces the cache is about to free.
+void CD3DRasterizer::UnbindTextures() {
   m_stageTextures = {};
+  m_textureMode = kNoTextureMode;
+  if (IDirect3DDevice3* device = Device()) {
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
+  }
+}
+
+void CD3DRasterizer::ReleaseAllTextures() {
+  UnbindTextures();
   m_cache->ReleaseAll();
 }
 
 void CD3DRasterizer::ReleaseTextureSurfaces() {
-  m_stageTextures = {};
+  UnbindTextures();
   m_cache->ReleaseSurfaces();
 }
 
 void CD3DRasterizer::ReleaseTexture(CTexture* texture) {
   if (!texture || !texture->deviceTexture) return;
   if (auto* cached = dynamic_cast<CCachedTexture*>(texture->deviceTexture)) {
-    m_stageTextures = {};  // its slot may be bound; the next draw binds again
+    UnbindTextures();  // its slot may be bound; the next draw binds again
     m_cache->RemoveTexture(cached);
   }
 }

@@ -114,6 +114,7 @@ class CD3DRasterizer : public CRasterizerInterface {
   PixelBufferDesc* LockSurface(IDirectDrawSurface4* surface, PixelBufferDesc* desc);
   void UnlockSurface(IDirectDrawSurface4* surface);
   void ReadTargetDesc();
+  void UnbindTextures();
   void DrawStatistics(HDC dc);
 
   std::unique_ptr<CDisplayFramework> m_framework;

@@ -502,4 +502,32 @@ TEST_F(D3DRasterizerTest, NoChoiceShowsTheDisplayMessage) {
   EXPECT_FALSE(rasterizer->BeginScene(&camera, 0));
 }
 
+TEST_F(D3DRasterizerTest, ReleasedTextureSurfacesAreUnboundFromTheDevice) {
+  Start();
+  CTexture* a = MakeTexture();
+  CTexture* b = MakeTexture();
+  for (int how = 0; how < 3; ++how) {
+    ASSERT_TRUE(rasterizer->BeginScene(&camera, 0));
+    Triangle(a, b);
+    rasterizer->EndScene();
+    ASSERT_NE(device->BoundTexture(0), nullptr);
+    ASSERT_NE(device->BoundTexture(1), nullptr);
+    if (how == 0) rasterizer->ReleaseTextureSurfaces();
+    if (how == 1) rasterizer->ReleaseTexture(b);
+    if (how == 2) rasterizer->ReleaseAllTextures();
+    // The surfaces may be gone: nothing may stay bound to either stage.
+    EXPECT_EQ(device->BoundTexture(0), nullptr) << how;
+    EXPECT_EQ(device->BoundTexture(1), nullptr) << how;
+    // Lines first (they leave stage 1 as it is), then a one-texture draw: both bind afresh.
+    ASSERT_TRUE(rasterizer->BeginScene(&camera, 0));
+    ScreenVertex line[2] = {quad[0], quad[2]};
+    const uint16_t pair[2] = {0, 1};
+    rasterizer->DrawLines(line, 2, pair, 1);
+    EXPECT_EQ(device->BoundTexture(1), nullptr) << how;
+    Triangle(a);
+    EXPECT_NE(device->BoundTexture(0), nullptr) << how;
+    rasterizer->EndScene();
+  }
+}
+
 }  // namespace

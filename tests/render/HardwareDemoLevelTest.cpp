@@ -133,15 +133,21 @@ std::vector<Rgb> HardwareFrame(HWND window) {
   return frame;
 }
 
+HWND MakeWindow() {
+  static const UINT registered = [] {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpszClassName = "KelvarunHardwareDemo";
+    return RegisterClassA(&windowClass);
+  }();
+  EXPECT_NE(0u, registered);
+  return CreateWindowA("KelvarunHardwareDemo", "demo", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+}
+
 TEST(HardwareDemoLevel, OpenGLAndSoftwareFramesAgree) {
   ResetDisplayMachine();
   ASSERT_TRUE(CGLDevice::Install()) << "the hardware back end needs OpenGL here";
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.lpszClassName = "KelvarunHardwareDemo";
-  static const UINT registered = RegisterClassA(&windowClass);
-  ASSERT_NE(0u, registered);
-  HWND window = CreateWindowA("KelvarunHardwareDemo", "demo", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+  HWND window = MakeWindow();
   const std::vector<Rgb> hardware = HardwareFrame(window);
   const std::vector<Rgb> software = SoftwareFrame();
   DestroyWindow(window);
