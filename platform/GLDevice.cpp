@@ -389,8 +389,8 @@ void CGLDevice::SyncToSurface() {
 }
 
 void CGLDevice::SyncFromSurface() {
-  if (!m_target || !glctx::MakeCurrent()) return;
-  TakeUp(*TargetFor(m_target));
+  // Nothing to do yet: every GL use of a target first takes up what the CPU changed (BindTarget),
+  // so a frame the CPU only wrote text on before a full clear is never uploaded at all.
 }
 
 void CGLDevice::BindTarget() {
