@@ -384,8 +384,10 @@ void CGLDevice::TakeUp(Target& target) {
 }
 
 void CGLDevice::SyncToSurface() {
-  if (!m_target || !glctx::MakeCurrent()) return;
-  ReadBack(*TargetFor(m_target));
+  if (!glctx::MakeCurrent()) return;
+  // Every target GL has drawn on since its last read, not only the current one: the CPU may lock
+  // the back buffer while a texture is the target.
+  for (Target& t : m_targets) ReadBack(t);
 }
 
 void CGLDevice::SyncFromSurface() {
@@ -404,8 +406,7 @@ void CGLDevice::BindTarget() {
 
 HRESULT CGLDevice::SetRenderTarget(std::shared_ptr<IDirectDrawSurface4> target) {
   if (!target || !(target->Caps() & DDSCAPS_3DDEVICE)) return DDERR_INVALIDPARAMS;
-  // The old target's drawing must reach its surface: a texture slot drawn into is read as a texture next.
-  SyncToSurface();
+  // The old target keeps its drawing in GL until the CPU or a texture stage asks for it.
   m_target = std::move(target);
   return D3D_OK;
 }
@@ -549,6 +550,8 @@ HRESULT CGLDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD vertexForma
   BindTarget();
   ApplyState();
   const GLFunctions& gl = glctx::GL();
+  // Binding the stages may have read back another target through its frame buffer.
+  gl.BindFramebuffer(GL_FRAMEBUFFER, TargetFor(m_target)->fbo);
   gl.BindBuffer(GL_ARRAY_BUFFER, m_vertexBuffer);
   gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertexCount) * 40, vertices, GL_STREAM_DRAW);
   gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indexCount) * 2, indices, GL_STREAM_DRAW);

@@ -237,9 +237,6 @@ TEST_F(GLDeviceTest, CpuChangesAreTakenUpAndRenderTargetsSwitch) {
   target = slot;
   ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0), D3D_OK);
   ASSERT_EQ(device->SetRenderTarget(first), D3D_OK);
-  uint16_t texel;
-  std::memcpy(&texel, slot->Pixels(), 2);
-  EXPECT_EQ(texel, 0x07E0) << "the slot's pixels reached its surface when the target changed";
   target = first;
   device->SetTexture(0, slot.get());
   device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
@@ -249,6 +246,16 @@ TEST_F(GLDeviceTest, CpuChangesAreTakenUpAndRenderTargetsSwitch) {
   device->SyncToSurface();
   const Rgb green = Read(30, 30);
   EXPECT_EQ(green, (Rgb{0, 255, 0}));
+  uint16_t texel;
+  std::memcpy(&texel, slot->Pixels(), 2);
+  EXPECT_EQ(texel, 0x07E0) << "the slot's drawing reached its surface when it was used as a texture";
+  // Drawn on again while another target is current: a CPU sync still brings it to the surface.
+  ASSERT_EQ(device->SetRenderTarget(slot), D3D_OK);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(device->SetRenderTarget(first), D3D_OK);
+  device->SyncToSurface();
+  std::memcpy(&texel, slot->Pixels(), 2);
+  EXPECT_EQ(texel, 0xF800);
   EXPECT_EQ(device->SetRenderTarget(nullptr), DDERR_INVALIDPARAMS);
   slot.reset();
 }
