@@ -12,17 +12,10 @@
 #include "render/DisplayFramework.h"
 #include "render/FixedTextureCache.h"
 #include "render/BitmapImage.h"
+#include "render/D3DStartOptions.h"
 #include "render/RasterizerInterface.h"
 
 class CSettings;
-
-// The device start-up's inputs beside the window and the chosen driver.
-struct D3DStartOptions {
-  bool fullScreen = false;
-  bool safeMode = false;
-  float antiAlias = 0.0f;  // on above 0.9, where the device can
-  float mipFilter = 0.0f;  // linear mip filtering above 0.9, where the device can
-};
 
 class CD3DRasterizer : public CRasterizerInterface {
  public:
