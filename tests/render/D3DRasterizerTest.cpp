@@ -530,4 +530,72 @@ TEST_F(D3DRasterizerTest, ReleasedTextureSurfacesAreUnboundFromTheDevice) {
   }
 }
 
+TEST_F(D3DRasterizerTest, LocksAndDeviceContextsOfEachBuffer) {
+  Start();
+  PixelBufferDesc* depth = rasterizer->LockZBuffer();
+  ASSERT_TRUE(depth);
+  EXPECT_EQ(depth, rasterizer->GetBackBufferDesc()) << "the depth buffer is described in the back-buffer record";
+  EXPECT_EQ(depth->width, 640u);
+  EXPECT_EQ(depth->bytesPerPixel, 2u);
+  rasterizer->UnlockZBuffer();
+  PixelBufferDesc* front = rasterizer->LockFrontBuffer();
+  ASSERT_TRUE(front);
+  EXPECT_NE(front, rasterizer->GetBackBufferDesc());
+  EXPECT_EQ(front->pixels, rasterizer->Framework().Primary()->Pixels());
+  rasterizer->UnlockFrontBuffer();
+  // Full screen: the front DC is the primary surface's; a second one while it is out fails, logged.
+  HDC dc = nullptr, second = nullptr;
+  ASSERT_EQ(rasterizer->GetFrontBufferDC(&dc), DD_OK);
+  ASSERT_TRUE(dc);
+  testing_support::DebugCapture log;
+  EXPECT_NE(rasterizer->GetFrontBufferDC(&second), DD_OK);
+  EXPECT_EQ(second, nullptr);
+  EXPECT_NE(log.Text().find("Error GetFrontBufferDC\n"), std::string::npos);
+  EXPECT_EQ(rasterizer->ReleaseFrontBufferDC(dc), DD_OK);
+  EXPECT_NE(rasterizer->ReleaseFrontBufferDC(dc), DD_OK);
+  EXPECT_NE(log.Text().find("Error ReleaseFrontBufferDC\n"), std::string::npos);
+  // A back buffer that is locked cannot be locked again: null and the error's text.
+  ASSERT_TRUE(rasterizer->LockBackBuffer());
+  log.Clear();
+  EXPECT_EQ(rasterizer->LockBackBuffer(), nullptr);
+  EXPECT_NE(log.Text().find("being refused"), std::string::npos);
+  rasterizer->UnlockBackBuffer();
+
+  // A locked texture is written through its first source image and uploaded into its slot.
+  CTexture target;
+  target.width = target.height = 16;
+  target.bytesPerPixel = 2;
+  target.redMask = 0xF800;
+  target.greenMask = 0x7E0;
+  target.blueMask = 0x1F;
+  target.flags = 0;
+  PixelBufferDesc texels;
+  PixelBufferDesc* out = &texels;
+  EXPECT_FALSE(rasterizer->LockTexture(&target, &out)) << "no device texture yet";
+  ASSERT_TRUE(rasterizer->SelectTexture(&target));
+  ASSERT_TRUE(rasterizer->LockTexture(&target, &out));
+  ASSERT_EQ(texels.width, 16u);
+  for (uint32_t y = 0; y < 16; ++y)
+    for (uint32_t x = 0; x < 16; ++x) {
+      const uint16_t p = static_cast<uint16_t>(y * 16 + x + 1);
+      std::memcpy(static_cast<uint8_t*>(texels.pixels) + y * texels.pitch + x * texels.bytesPerPixel, &p, 2);
+    }
+  rasterizer->UnlockTexture(&target);
+  auto* cached = dynamic_cast<CCachedTexture*>(target.deviceTexture);
+  ASSERT_TRUE(cached);
+  TextureSlot* slot = rasterizer->Cache().FindSlotRecord(cached);
+  ASSERT_TRUE(slot);
+  const IDirectDrawSurface4& uploaded = *slot->surface;
+  ASSERT_EQ(uploaded.Width(), 16u);
+  size_t same = 0;
+  for (uint32_t y = 0; y < 16; ++y)
+    for (uint32_t x = 0; x < 16; ++x) {
+      uint16_t p;
+      std::memcpy(&p, uploaded.Pixels() + y * uploaded.Pitch() + x * 2, 2);
+      same += p == y * 16 + x + 1;
+    }
+  EXPECT_EQ(same, 256u);
+  rasterizer->ReleaseTexture(&target);
+}
+
 }  // namespace
