@@ -104,7 +104,8 @@ bool MakeCurrent() {
     OutputDebugStringA(("GLContext: " + s.description + "\n").c_str());
     return s.ok;
   }
-  return s.ok && eglMakeCurrent(s.display, s.surface, s.surface, s.context);
+  if (!s.ok) return false;
+  return eglGetCurrentContext() == s.context || eglMakeCurrent(s.display, s.surface, s.surface, s.context);
 }
 
 const GLFunctions& GL() { return State().gl; }
