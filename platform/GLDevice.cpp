@@ -194,11 +194,7 @@ CGLDevice::CGLDevice(std::shared_ptr<IDirectDrawSurface4> target, const D3DDEVIC
 CGLDevice::~CGLDevice() {
   if (!glctx::MakeCurrent()) return;
   const GLFunctions& gl = glctx::GL();
-  for (Target& t : m_targets) {
-    gl.DeleteFramebuffers(1, &t.fbo);
-    gl.DeleteTextures(1, &t.colour);
-    gl.DeleteRenderbuffers(1, &t.depth);
-  }
+  for (Target& t : m_targets) DeleteTarget(t);
   for (auto& entry : m_textureObjects) gl.DeleteTextures(1, &entry.second.id);
   gl.DeleteTextures(1, &m_white);
   gl.DeleteBuffers(1, &m_vertexBuffer);
@@ -329,11 +325,13 @@ HRESULT CGLDevice::EndScene() {
 }
 
 CGLDevice::Target* CGLDevice::TargetFor(const std::shared_ptr<IDirectDrawSurface4>& surface) {
+  DropGoneTargets();
   for (Target& t : m_targets)
-    if (t.surface == surface) return &t;
+    if (t.address == surface.get()) return &t;
   const GLFunctions& gl = glctx::GL();
   Target t;
   t.surface = surface;
+  t.address = surface.get();
   const GLsizei w = static_cast<GLsizei>(surface->Width()), h = static_cast<GLsizei>(surface->Height());
   gl.GenTextures(1, &t.colour);
   gl.BindTexture(GL_TEXTURE_2D, t.colour);
@@ -356,9 +354,26 @@ CGLDevice::Target* CGLDevice::TargetFor(const std::shared_ptr<IDirectDrawSurface
   return &m_targets.back();
 }
 
+void CGLDevice::DeleteTarget(Target& target) {
+  const GLFunctions& gl = glctx::GL();
+  gl.DeleteFramebuffers(1, &target.fbo);
+  gl.DeleteTextures(1, &target.colour);
+  gl.DeleteRenderbuffers(1, &target.depth);
+}
+
+void CGLDevice::DropGoneTargets() {
+  for (size_t i = m_targets.size(); i-- > 0;)
+    if (m_targets[i].surface.expired()) {
+      DeleteTarget(m_targets[i]);
+      m_targets.erase(m_targets.begin() + static_cast<ptrdiff_t>(i));
+    }
+}
+
 void CGLDevice::ReadBack(Target& target) {
   if (!target.drawnSince) return;
-  IDirectDrawSurface4& surface = *target.surface;
+  const std::shared_ptr<IDirectDrawSurface4> held = target.surface.lock();
+  if (!held) return;
+  IDirectDrawSurface4& surface = *held;
   if (surface.IsLocked()) return;  // never under a CPU lock; the next sync brings it
   const GLFunctions& gl = glctx::GL();
   gl.BindFramebuffer(GL_FRAMEBUFFER, target.fbo);
@@ -372,7 +387,9 @@ void CGLDevice::ReadBack(Target& target) {
 }
 
 void CGLDevice::TakeUp(Target& target) {
-  IDirectDrawSurface4& surface = *target.surface;
+  const std::shared_ptr<IDirectDrawSurface4> held = target.surface.lock();
+  if (!held) return;
+  IDirectDrawSurface4& surface = *held;
   if (surface.ContentStamp() == target.knownStamp) return;
   const GLFunctions& gl = glctx::GL();
   ToRgba(surface, m_readBack);
@@ -387,6 +404,7 @@ void CGLDevice::SyncToSurface() {
   if (!glctx::MakeCurrent()) return;
   // Every target GL has drawn on since its last read, not only the current one: the CPU may lock
   // the back buffer while a texture is the target.
+  DropGoneTargets();
   for (Target& t : m_targets) ReadBack(t);
 }
 
@@ -463,7 +481,14 @@ unsigned CGLDevice::TextureFor(IDirectDrawSurface4* surface) {
   }
   // A slot drawn into as a render target brings its pixels to the surface first.
   for (Target& t : m_targets)
-    if (t.surface.get() == surface && t.surface != m_target) ReadBack(t);
+    if (t.address == surface && surface != m_target.get()) ReadBack(t);
+  // Copies are kept by address and the cache frees and makes surfaces as levels change: past a
+  // bound, start again rather than keep copies of surfaces long gone.
+  constexpr size_t kMaxTextureCopies = 4096;
+  if (m_textureObjects.size() >= kMaxTextureCopies && !m_textureObjects.count(surface)) {
+    for (auto& entry : m_textureObjects) gl.DeleteTextures(1, &entry.second.id);
+    m_textureObjects.clear();
+  }
   Texture& texture = m_textureObjects[surface];
   if (!texture.id) gl.GenTextures(1, &texture.id);
   gl.BindTexture(GL_TEXTURE_2D, texture.id);

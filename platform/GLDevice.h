@@ -50,7 +50,9 @@ class CGLDevice : public IDirect3DDevice3 {
 
  private:
   struct Target {
-    std::shared_ptr<IDirectDrawSurface4> surface;
+    // Not an owner: a texture slot drawn into once must still go when the cache frees it.
+    std::weak_ptr<IDirectDrawSurface4> surface;
+    const IDirectDrawSurface4* address = nullptr;
     unsigned fbo = 0, colour = 0, depth = 0;
     uint64_t knownStamp = ~0ull;  // the surface contents the frame buffer holds
     bool drawnSince = false;      // GL has drawn since the surface was last brought up to date
@@ -66,6 +68,8 @@ class CGLDevice : public IDirect3DDevice3 {
             const D3DDEVICEDESC& emulation, std::vector<DDPIXELFORMAT> textureFormats);
   bool BuildProgram();
   Target* TargetFor(const std::shared_ptr<IDirectDrawSurface4>& surface);
+  void DropGoneTargets();
+  void DeleteTarget(Target& target);
   void ReadBack(Target& target);
   void TakeUp(Target& target);
   void BindTarget();

@@ -257,7 +257,17 @@ TEST_F(GLDeviceTest, CpuChangesAreTakenUpAndRenderTargetsSwitch) {
   std::memcpy(&texel, slot->Pixels(), 2);
   EXPECT_EQ(texel, 0xF800);
   EXPECT_EQ(device->SetRenderTarget(nullptr), DDERR_INVALIDPARAMS);
+  // A surface that was a target is not kept alive by the device once its owner lets it go.
+  const std::weak_ptr<IDirectDrawSurface4> gone = slot;
   slot.reset();
+  EXPECT_TRUE(gone.expired());
+  device->SyncToSurface();
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  device->SetTexture(0, nullptr);
+  Rect(0, 0, 3, 3, 0xFF0000FFu);
+  device->EndScene();
+  device->SyncToSurface();
+  EXPECT_EQ(Read(1, 1), (Rgb{0, 0, 255}));
 }
 
 // A row of pixels across a quad whose u runs from -1 to 2 over a four-texel texture, for each
