@@ -12,9 +12,14 @@ class CSkaterAnimation {
   static constexpr int kTakeOff = 5;
   static constexpr int kPutDownBoard = 9;
   static constexpr int kCoast = 11;
+  static constexpr int kCrouch = 4;
+  static constexpr int kLandOffBalance = 7;
+  static constexpr int kFootStop = 10;
+  static constexpr int kOllie = 21;
   static constexpr int kEntryCount = 56;
   // Sounds the route steps ask for.
-  enum class Sound { kTrick, kGrind, kSlide };
+  // Sounds the route steps and the motion ask for.
+  enum class Sound { kTrick, kGrind, kSlide, kExitGrind, kExitSlide, kChangeDirection, kOllie, kPutDownBoard };
 
   virtual ~CSkaterAnimation() = default;
 
@@ -25,6 +30,11 @@ class CSkaterAnimation {
   virtual void Advance(float dt, float speed) = 0;
   virtual void UpdateRollingSound(float dt) = 0;
   virtual void PlaySound(Sound sound) = 0;
+  // Play time and length of the current animation (0 when none).
+  virtual float GetTime() const { return 0.0f; }
+  virtual float GetLength() const { return 0.0f; }
+  // The step after motion that moves the skater from one animation to the next.
+  virtual void Step(float dt) {}
 
   // --- The shared table; -1 / 0 / "" for entries outside it ---
   virtual int GetCategory(int entry) const = 0;
