@@ -50,8 +50,10 @@ bool CSkaterBody::BuildSweepQuery(float dt, SweepQuery& out) {
     const float len2 = toAim.LengthSquared();
     if (len2 > 0.0f) {
       const float t = Horizontal(end - start).Dot(toAim) / len2;
-      // Beyond the point the move stops at it: a long tick must not carry the skater past.
-      if (t >= 0.0f) end = start + (aim - start) * std::min(t, 1.0f);
+      // Beyond the point the move stops at it: a long tick must not carry the skater past. The
+      // height keeps the velocity's own fall, so the sphere presses onto the ground it rides
+      // instead of skimming it at the route point's height.
+      if (t >= 0.0f) end = start + toAim * std::min(t, 1.0f) + Vector3(0.0f, 0.0f, v.z * dt);
     }
   }
   if (!std::isfinite(end.x) || !std::isfinite(end.y) || !std::isfinite(end.z)) end = start;
