@@ -186,4 +186,266 @@ TEST_F(BodyWorld, NoTickCarriesARouteFollowingSkaterPastItsRoutePoint) {
   }
 }
 
+// A 45-degree slope (steeper than the 0.8 up-limit) rising along +y from y = 0.
+std::vector<DemoContent::SolidPart> Slope(float degrees) {
+  return {DemoContent::SolidPart{Vector3(-3.0f, 0.0f, 0.0f), Vector3(3.0f, 4.0f, 4.0f * std::tan(degrees * kPi / 180.0f)), true}};
+}
+
+TEST_F(BodyWorld, RollingBackwardsUpASteepSlopeTurnsRoundWithTheChangeDirectionSound) {
+  for (float degrees : {45.0f, 30.0f}) {
+    AddSolid(Slope(degrees));
+    const float rise = std::tan(degrees * kPi / 180.0f);
+    Vector3 n(0.0f, -rise, 1.0f);
+    n.Normalize();
+    const Vector3 downhill(0.0f, -1.0f / std::sqrt(1.0f + rise * rise), -rise / std::sqrt(1.0f + rise * rise));
+    auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
+    COrientation frame;
+    frame.SetXAxis(downhill);  // facing down the slope ...
+    frame.SetZAxis(n);
+    frame.SetYAxis(n.Cross(downhill));
+    frame.SetPosition(Vector3(0.0f, 2.0f, 2.0f * rise) + n * 0.46f);
+    s->SetFrame(frame);
+    s->SetVelocity(downhill * -3.0f);  // ... while rolling up it
+    CSkaterBody& b = Body(*s);
+    for (int i = 0; i < 10 && !b.HasGroundContact(); ++i) b.MoveStep(kDt);
+    ASSERT_TRUE(b.HasGroundContact()) << degrees;
+    ASSERT_LT(s->GetFrame().GetXAxis().Dot(s->GetVelocity()), -0.2f);
+    b.OrientStep(kDt);
+    RecordingAnimation& anim = Anim(*s);
+    if (degrees > 40.0f) {
+      EXPECT_EQ(anim.CountSound(CSkaterAnimation::Sound::kChangeDirection), 1);
+      EXPECT_GT(s->GetFrame().GetXAxis().Dot(s->GetVelocity()), 0.0f);  // now facing the way it goes
+      EXPECT_NEAR(s->GetFrame().GetZAxis().Dot(n), 1.0f, 0.02f);          // still standing on the slope
+    } else {
+      // A slope whose normal is above the 0.8 limit is no slope for turning round.
+      EXPECT_EQ(anim.CountSound(CSkaterAnimation::Sound::kChangeDirection), 0);
+      EXPECT_LT(s->GetFrame().GetXAxis().Dot(s->GetVelocity()), 0.0f);
+    }
+    instances.clear();
+    meshes.clear();
+  }
+}
+
+TEST_F(BodyWorld, ACrashSettlesForTwoSecondsThenDecidesAndSkatesAgain) {
+  AddPlane();
+  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
+  Settle(*s);
+  SetRoute(*s, {Vector3(0, 0, 0), Vector3(10, 0, 0), Vector3(20, 0, 0)});
+  s->SetVelocity(Vector3(4.0f, 0.0f, 0.0f));
+  CSkaterBody& b = Body(*s);
+  b.Crash(0.5f);
+  EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kCrashed));
+  EXPECT_EQ(s->mind.state, static_cast<uint32_t>(CSkater::kCrashing));
+  EXPECT_NEAR(s->GetVelocity().z, 0.5f * 1.0f, 1e-6);
+  EXPECT_NEAR(s->needs.injury, 0.5f, 1e-6);
+  RecordingAnimation& anim = Anim(*s);
+  ASSERT_GE(anim.current, 53);
+  ASSERT_LE(anim.current, 55);
+  anim.length = 0.0f;  // the crash animation has played out
+  int settledAt = -1, decidedAt = -1;
+  for (int tick = 0; tick < 400 && decidedAt < 0; ++tick) {
+    s->ThinkTick(kDt);
+    if (settledAt < 0 && s->GetVelocity().ApproxLength() <= 1.0f) settledAt = tick;
+    if (s->mind.state != CSkater::kCrashing) decidedAt = tick;
+  }
+  ASSERT_GE(settledAt, 0);
+  ASSERT_GE(decidedAt, 0);
+  // The timer runs from the tick the body came to rest and ends once past 2.0 seconds.
+  EXPECT_NEAR((decidedAt - settledAt) * kDt, 2.0f, 2.5f * kDt);
+  EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kRolling));  // not stuck crashed
+  SetRoute(*s, {s->GetCentre() - Vector3(0, 0, 0.45f), Vector3(10, 0, 0), Vector3(20, 0, 0), Vector3(30, 0, 0),
+                Vector3(40, 0, 0), Vector3(50, 0, 0)});
+  s->route.index = 1;
+  const Vector3 start = s->GetCentre();
+  RunRoute(*s, 30);
+  EXPECT_GT(s->GetCentre().x - start.x, 2.0f);
+}
+
+TEST_F(BodyWorld, TakeOffToAnUnreachableHeightRaisesTheVerticalSpeedToTheApex) {
+  auto s = MakeSkater(Vector3(0.0f, 0.0f, 1.0f));  // centre at 1.45, no geometry
+  CSkaterBody& b = Body(*s);
+  s->SetVelocity(Vector3(1.0f, 0.0f, 0.5f));
+  const float t = b.TakeOffTime(4.45f);
+  const double vz = std::sqrt(4.0 * 4.9 * 3.0);
+  EXPECT_NEAR(s->GetVelocity().z, vz, 1e-4);
+  EXPECT_NEAR(t, vz / 9.8, 1e-5);
+  EXPECT_NEAR(1.45 + vz * t - 4.9 * t * t, 4.45, 1e-4);  // the flight peaks at the height
+  EXPECT_FALSE(b.HasGroundContact());
+  EXPECT_FLOAT_EQ(s->body.airTime, t);
+  // A reachable landing below: the later root of z + vz t - 4.9 t^2 = h.
+  s->SetVelocity(Vector3(0.0f, 0.0f, 3.0f));
+  const float t2 = b.TakeOffTime(0.45f);
+  EXPECT_FLOAT_EQ(s->GetVelocity().z, 3.0f);
+  const double want = (3.0 + std::sqrt(9.0 + 4.0 * 4.9 * 1.0)) / 9.8;
+  EXPECT_NEAR(t2, want, 1e-5);
+  // The simulated flight lands when the kinematics say (to the tick the integration adds).
+  int ticks = 0;
+  while (s->GetCentre().z > 0.45f && ticks < 200) {
+    b.MoveStep(kDt);
+    ++ticks;
+  }
+  EXPECT_NEAR(ticks * kDt, want, 2.0f * kDt);
+}
+
+TEST_F(BodyWorld, TakeOffRefusesABlockWithoutGravity) {
+  SkaterParams params;
+  params[SkaterParams::kGravity] = 0.0f;
+  CSkater s;
+  COrientation frame;
+  s.LoadBody(frame, &params);
+  s.SetVelocity(Vector3(0.0f, 0.0f, 0.0f));
+  EXPECT_EQ(Body(s).TakeOffTime(2.0f), 0.0f);
+  EXPECT_EQ(s.GetVelocity(), Vector3(0.0f, 0.0f, 0.0f));
+  EXPECT_NE(capture.Text().find("take-off needs gravity"), std::string::npos);
+}
+
+TEST_F(BodyWorld, RoutePointsSitShortOfATakeOffAndPastADropLip) {
+  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
+  const CSkaterMotion& m = s->GetMotion();
+  // Air link after node 1: aim 0.55 short of it along the approach (approximate length 4.75).
+  SetRoute(*s, {Vector3(0, 0, 0), Vector3(3, 4, 0), Vector3(9, 8, 1)}, {kLinkSkate, kLinkSkate, kLinkAir});
+  Vector3 p = m.RoutePoint(1);
+  EXPECT_NEAR(p.x, 3.0f - 0.55f * 3.0f / 4.75f, 1e-5);
+  EXPECT_NEAR(p.y, 4.0f - 0.55f * 4.0f / 4.75f, 1e-5);
+  EXPECT_FLOAT_EQ(p.z, 0.0f);
+  // A drop: node 1 is higher than node 2 and the link is a skate link: aim past the lip.
+  SetRoute(*s, {Vector3(0, 0, 2), Vector3(4, 0, 2), Vector3(6, 0, 0)});
+  p = m.RoutePoint(1);
+  EXPECT_NEAR(p.x, 4.55f, 1e-5);
+  EXPECT_FLOAT_EQ(p.y, 0.0f);
+  EXPECT_FLOAT_EQ(p.z, 2.0f);
+  // Anything else (and the last node): the node raised by the radius.
+  p = m.RoutePoint(2);
+  EXPECT_EQ(p, Vector3(6.0f, 0.0f, 0.45f));
+  p = m.RoutePoint(0);
+  EXPECT_EQ(p, Vector3(0.0f, 0.0f, 2.45f));
+  // A node straight above the next one has no direction: the zero length counts as 1.
+  SetRoute(*s, {Vector3(0, 0, 2), Vector3(4, 0, 2), Vector3(4, 0, 0)});
+  EXPECT_EQ(m.RoutePoint(1), Vector3(4.0f, 0.0f, 2.0f));
+}
+
+TEST_F(BodyWorld, PushOutGrowsWithFailedStepsUpToItsCap) {
+  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
+  CSkaterBody& b = Body(*s);
+  // The sphere's contact normal starts as +x; the friction directions lie across it.
+  for (int steps : {0, 5, 19, 20, 100}) {
+    while (b.GetContactSteps() < static_cast<uint32_t>(steps)) b.IncrementStepCounter();
+    s->SetVelocity(Vector3(0.0f, 0.0f, 0.0f));
+    b.RespondToContact(CollisionInfo::kStatic);
+    EXPECT_NEAR(s->GetVelocity().x, std::min(0.1f * steps, CSkaterBody::kMaxPushOut), 1e-5) << steps;
+  }
+}
+
+TEST_F(BodyWorld, TheBoardLiesOnTheGroundAndCoincidentContactsStayFinite) {
+  AddPlane();
+  auto s = MakeSkater(Vector3(1.0f, 1.0f, 0.0f));
+  Settle(*s, 20);
+  CSkaterBody& b = Body(*s);
+  b.PlaceBody();
+  EXPECT_NEAR(b.GetBoardPitch(), 0.0f, 1e-3);
+  EXPECT_NEAR(b.GetBoardPoint().z, -(s->GetCentre().z), 0.02f);  // the plane at z = 0, in the body frame
+  EXPECT_NEAR(b.GetBoardPoint().x, 0.0f, 1e-4);
+  s->body.frontContact = s->body.backContact = Vector3(0.1f, 0.0f, -0.45f);
+  b.PlaceBody();
+  EXPECT_TRUE(std::isfinite(b.GetBoardPoint().x) && std::isfinite(b.GetBoardPoint().z));
+  EXPECT_TRUE(std::isfinite(b.GetBoardPitch()));
+  // The crashed pair is used while crashed: a front point raised over a back point pitches up.
+  s->body.motionMode = CSkater::kCrashed;
+  s->body.crashFrontContact = Vector3(0.4f, 0.0f, -0.45f);
+  s->body.crashBackContact = Vector3(-0.4f, 0.0f, -0.45f);
+  b.PlaceBody();
+  EXPECT_NEAR(b.GetBoardPitch(), 0.0f, 1e-3);
+}
+
+// --- Skaters meeting ---
+
+struct Pair {
+  std::unique_ptr<CSkater> a, b;
+};
+
+TEST_F(BodyWorld, SkaterMeetingsFollowTheLoserRules) {
+  auto make = [&](bool groundA, bool groundB, float speedA, float speedB) {
+    Pair p{MakeSkater(Vector3(0, 0, 0)), MakeSkater(Vector3(1, 0, 0))};
+    p.a->body.timeWithoutContact = groundA ? 0.0f : 10.0f;
+    p.b->body.timeWithoutContact = groundB ? 0.0f : 10.0f;
+    p.a->SetVelocity(Vector3(speedA, 0, 0));
+    p.b->SetVelocity(Vector3(-speedB, 0, 0));
+    p.a->body.forwardInput = p.b->body.forwardInput = 0.8f;  // the loser crashes for sure
+    return p;
+  };
+  auto crashed = [](const std::unique_ptr<CSkater>& k) { return k->body.motionMode == CSkater::kCrashed; };
+  {  // the airborne one loses, though faster
+    Pair p = make(false, true, 5.0f, 1.0f);
+    Body(*p.a).HandleSkaterCollision(*p.b);
+    EXPECT_TRUE(crashed(p.a));
+    EXPECT_FALSE(crashed(p.b));
+    Pair q = make(true, false, 1.0f, 5.0f);
+    Body(*q.a).HandleSkaterCollision(*q.b);
+    EXPECT_FALSE(crashed(q.a));
+    EXPECT_TRUE(crashed(q.b));
+  }
+  {  // equal speed: the skater whose collision is handled loses; otherwise the slower
+    Pair p = make(true, true, 2.0f, 2.0f);
+    Body(*p.a).HandleSkaterCollision(*p.b);
+    EXPECT_TRUE(crashed(p.a));
+    EXPECT_FALSE(crashed(p.b));
+    Pair q = make(true, true, 3.0f, 2.0f);
+    Body(*q.a).HandleSkaterCollision(*q.b);
+    EXPECT_FALSE(crashed(q.a));
+    EXPECT_TRUE(crashed(q.b));
+  }
+  {  // the player always wins, whichever side it is on
+    Pair p = make(true, true, 1.0f, 4.0f);
+    CSkater* a = p.a.get();
+    park.RegisterNewObject(std::move(p.a));
+    park.SetPlayerSkaterId(a->GetID());
+    Body(*a).HandleSkaterCollision(*p.b);
+    EXPECT_FALSE(a->body.motionMode == CSkater::kCrashed);
+    EXPECT_TRUE(crashed(p.b));
+    Pair q = make(true, true, 4.0f, 1.0f);
+    Body(*q.a).HandleSkaterCollision(*a);
+    EXPECT_TRUE(crashed(q.a));
+    EXPECT_FALSE(a->body.motionMode == CSkater::kCrashed);
+    park.SetPlayerSkaterId(0);
+  }
+  {  // in line or at a facility: nothing at all
+    for (uint32_t state : {CSkater::kInLine, CSkater::kUsingFacility}) {
+      Pair p = make(false, true, 1.0f, 1.0f);
+      p.a->mind.state = state;
+      Body(*p.a).HandleSkaterCollision(*p.b);
+      Body(*p.b).HandleSkaterCollision(*p.a);
+      EXPECT_FALSE(crashed(p.a) || crashed(p.b));
+      EXPECT_TRUE(Anim(*p.a).played.size() == 1 && Anim(*p.b).played.size() == 1);  // only LoadBody's coast
+    }
+  }
+  {  // meeting a crashed skater on the ground: off balance, nothing more
+    Pair p = make(true, true, 1.0f, 1.0f);
+    p.b->body.motionMode = CSkater::kCrashed;
+    Body(*p.a).HandleSkaterCollision(*p.b);
+    EXPECT_FALSE(crashed(p.a));
+    EXPECT_EQ(Anim(*p.a).current, CSkaterAnimation::kLandOffBalance);
+  }
+}
+
+TEST_F(BodyWorld, AFastOtherSkaterCrashesACalmLoserSevenTimesInTen) {
+  plat::srand(4242);
+  int crashes = 0, offBalance = 0;
+  const int runs = 2000;
+  for (int i = 0; i < runs; ++i) {
+    auto a = MakeSkater(Vector3(0, 0, 0));
+    auto b = MakeSkater(Vector3(1, 0, 0));
+    a->body.timeWithoutContact = b->body.timeWithoutContact = 0.0f;
+    a->SetVelocity(Vector3(1.0f, 0, 0));
+    b->SetVelocity(Vector3(-3.0f, 0, 0));
+    a->body.forwardInput = 0.5f;  // the loser is calm
+    b->body.forwardInput = 0.9f;  // the other is pushing hard
+    Body(*a).HandleSkaterCollision(*b);
+    if (a->body.motionMode == CSkater::kCrashed) ++crashes;
+    if (Anim(*a).current == CSkaterAnimation::kLandOffBalance) ++offBalance;
+    EXPECT_EQ(Anim(*b).current, CSkaterAnimation::kLandOffBalance);  // the winner wobbles too
+  }
+  EXPECT_EQ(crashes + offBalance, runs);
+  EXPECT_NEAR(static_cast<double>(crashes) / runs, 0.7, 0.03);
+}
+
 }  // namespace
