@@ -48,7 +48,9 @@ bool CSkaterBody::BuildSweepQuery(float dt, SweepQuery& out) {
   if (following && (std::fabs(v.x) + std::fabs(v.y)) * dt > 0.01f) {
     const Vector3 toAim = Horizontal(aim - start);
     const float len2 = toAim.LengthSquared();
-    if (len2 > 0.0f) {
+    if (len2 == 0.0f) {
+      end = start + Vector3(0.0f, 0.0f, v.z * dt);  // already there: the committed move arrives
+    } else {
       const float t = Horizontal(end - start).Dot(toAim) / len2;
       // Beyond the point the move stops at it: a long tick must not carry the skater past. The
       // height keeps the velocity's own fall, so the sphere presses onto the ground it rides
