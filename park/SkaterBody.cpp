@@ -12,6 +12,7 @@
 #include "core/math/DebugPrintf.h"
 #include "core/math/MathUtil.h"
 #include "core/math/TMatrix.h"
+#include "park/ObjectSkatePathNode.h"
 #include "park/SkatableSection.h"
 #include "park/SkatePathNode.h"
 #include "park/Skater.h"
@@ -120,6 +121,11 @@ void CSkaterBody::SteerToward(const Vector3& point) {
   if (turn < 0.0f) turn += 2.0f * kPi;
   if (turn < 0.01f) return;
   m_skater.SetVelocity(TurnAboutVertical(v, turn));
+  // The board turns with its travel: the drive and the rolling and side friction act along the
+  // body's own axes, which must keep facing the way the skater goes.
+  COrientation frame = m_skater.GetFrame();
+  for (int row = 0; row < 3; ++row) frame.axes.m[row] = TurnAboutVertical(frame.axes.m[row], turn);
+  m_skater.SetFrame(frame);
 }
 
 float CSkaterBody::SegmentProgress() const {
@@ -181,10 +187,37 @@ void CSkaterBody::FollowRoute(float dt) {
     return;
   }
   s.body.forwardInput = RouteThrottle(1.0f);
+  if (LinkKind(static_cast<size_t>(s.route.index)) == kLinkAir && !HasGroundContact()) OrientOnAirLink();
   const CSkatePathNode* node = RouteNode(static_cast<size_t>(s.route.index));
   if (node != nullptr && node->IsPieceNode()) {
     if (CSkatableSection* section = GetPlacedSection(node->GetOwnerPieceId())) section->AddUsage(dt);
   }
+}
+
+void CSkaterBody::OrientOnAirLink() {
+  CSkater& s = m_skater;
+  const size_t i = static_cast<size_t>(s.route.index);
+  const auto* node = dynamic_cast<const CObjectSkatePathNode*>(RouteNode(i));
+  const CSkatePathNode* previous = i > 0 ? RouteNode(i - 1) : nullptr;
+  if (node == nullptr || previous == nullptr) return;
+  CSkatableSection* section = GetPlacedSection(node->GetOwnerPieceId());
+  if (section == nullptr) return;
+  const Vector3 ab = node->GetPosition() - previous->GetPosition();
+  const float len2 = ab.LengthSquared();
+  const float t = len2 > 0.0f ? Clamp((s.GetCentre() - previous->GetPosition()).Dot(ab) / len2, 0.0f, 1.0f) : 0.0f;
+  // The node's frame in the world: the section's frame applied to the node's attach frame.
+  const COrientation landing = section->GetWorldMatrix().LocalToWorldOrientation(
+      COrientation(node->attachRotation, node->attachPosition));
+  Quaternion target;
+  target.SetFromMatrix(landing.axes);
+  Quaternion q;
+  Quaternion::Slerp(q, s.body.takeOffRotation, target, t);
+  COrientation frame = s.GetFrame();
+  q.ToMatrix(frame.axes);
+  TMatrix spin;
+  MakeAxisRotation(spin, frame.GetZAxis(), t * s.body.spinAngle);
+  frame.axes = frame.axes * spin;
+  s.SetFrame(frame);
 }
 
 // --- DriveStep ---

@@ -126,6 +126,8 @@ class CSkaterBody : public CSkaterMotion {
   float SegmentProgress() const;
   bool DropAhead() const;
   float RouteThrottle(float throttle) const;
+  // In flight along an air link: the body turns from its take-off frame to the landing node's.
+  void OrientOnAirLink();
   void Steer(float dt);
   void Arrive();
   void UpdateContactClock(float dt, bool contactNow);

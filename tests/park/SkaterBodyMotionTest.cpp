@@ -448,4 +448,151 @@ TEST_F(BodyWorld, AFastOtherSkaterCrashesACalmLoserSevenTimesInTen) {
   EXPECT_NEAR(static_cast<double>(crashes) / runs, 0.7, 0.03);
 }
 
+// --- Steering, throttle and the box test ---
+
+TEST_F(BodyWorld, SteeringTurnsTheVelocityAndTheBoardAboutTheVerticalOnly) {
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  CSkaterMotion& m = s->GetMotion();
+  s->SetVelocity(Vector3(2.0f, 0.0f, -1.0f));
+  m.SteerToward(s->GetCentre() + Vector3(-3.0f, 3.0f, 7.0f));  // up and to the back left
+  EXPECT_NEAR(s->GetVelocity().x, -std::sqrt(2.0f), 1e-5);
+  EXPECT_NEAR(s->GetVelocity().y, std::sqrt(2.0f), 1e-5);
+  EXPECT_FLOAT_EQ(s->GetVelocity().z, -1.0f);
+  EXPECT_NEAR(s->GetFrame().GetXAxis().Dot(Vector3(-1, 1, 0) * (1.0f / std::sqrt(2.0f))), 1.0f, 1e-5);
+  EXPECT_NEAR(s->GetFrame().GetZAxis().z, 1.0f, 1e-6);
+  // Nothing for a point straight above, a standing skater or a heading already within 0.01.
+  const Vector3 v = s->GetVelocity();
+  m.SteerToward(s->GetCentre() + Vector3(0, 0, 5));
+  EXPECT_EQ(s->GetVelocity(), v);
+  m.SteerToward(s->GetCentre() + Vector3(-1.0f - 0.009f, 1.0f, 0));  // 0.0045 radians to the left
+  EXPECT_EQ(s->GetVelocity(), v);
+  // The difference is taken modulo a whole turn: 0.0045 to the right is almost a turn to the left,
+  // and is made, ending on the point's heading.
+  m.SteerToward(s->GetCentre() + Vector3(-1.0f, 1.0f + 0.009f, 0));
+  EXPECT_NE(s->GetVelocity(), v);
+  EXPECT_NEAR(std::atan2(s->GetVelocity().y, s->GetVelocity().x), std::atan2(1.009f, -1.0f), 1e-5);
+  s->SetVelocity(Vector3(0, 0, 3));
+  m.SteerToward(s->GetCentre() + Vector3(5, 0, 0));
+  EXPECT_EQ(s->GetVelocity(), Vector3(0, 0, 3));
+}
+
+TEST_F(BodyWorld, TheRouteThrottleSlowsAtDropsSkateToTopAndTheRouteEnd) {
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  CSkaterBody& b = Body(*s);
+  s->body.timeWithoutContact = 0.0f;
+  b.RespondToContact(CollisionInfo::kBody);  // record a contact normal ...
+  s->SetVelocity(Vector3(0.5f, 0, 0));
+  std::vector<Vector3> flat;
+  for (int i = 0; i < 10; ++i) flat.push_back(Vector3(2.0f * i, 0, 0));
+  // With many pairs left and nothing special ahead: full throttle.
+  SetRoute(*s, flat);
+  s->route.index = 2;
+  b.FollowRoute(kDt);
+  EXPECT_FLOAT_EQ(s->body.forwardInput, 1.0f);
+  // Fewer than four pairs left: remaining / 4 while slow, -0.2 while fast, and a floor on the last.
+  for (int index : {6, 7, 8, 9}) {
+    s->route.index = index;
+    s->SetVelocity(Vector3(0.5f, 0, 0));
+    b.FollowRoute(kDt);
+    const float want = index == 9 ? CSkaterBody::kFinalThrottleFloor : (9 - index) / 4.0f;
+    EXPECT_FLOAT_EQ(s->body.forwardInput, want) << index;
+    s->SetVelocity(Vector3(1.5f, 0, 0));
+    b.FollowRoute(kDt);
+    EXPECT_FLOAT_EQ(s->body.forwardInput, -0.2f) << index;
+  }
+  // Walking skaters do not slow down for the route's end.
+  s->body.motionMode = CSkater::kWalking;
+  b.FollowRoute(kDt);
+  EXPECT_FLOAT_EQ(s->body.forwardInput, 1.0f);
+  s->body.motionMode = CSkater::kRolling;
+  // Skate-to-top: (1 - p^2) x 0.6 + 0.4 along the segment, then p x 0.8 + 0.2 after it.
+  SetRoute(*s, flat, {kLinkSkate, kLinkSkate, kLinkSkate, kLinkSkateToTop, kLinkSkate});
+  s->route.index = 3;
+  s->SetCentre(Vector3(5.0f, 0, 0.45f));  // halfway from node 2 to node 3
+  b.FollowRoute(kDt);
+  EXPECT_NEAR(s->body.forwardInput, 0.75f * 0.6f + 0.4f, 1e-5);
+  s->route.index = 4;
+  s->SetCentre(Vector3(6.5f, 0, 0.45f));  // a quarter from node 3 to node 4
+  b.FollowRoute(kDt);
+  EXPECT_NEAR(s->body.forwardInput, 0.25f * 0.8f + 0.2f, 1e-5);
+}
+
+TEST_F(BodyWorld, ADropAheadBrakesAFastSkaterOnLevelGround) {
+  AddPlane();
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  Settle(*s);
+  CSkaterBody& b = Body(*s);
+  ASSERT_GT(b.GetContactNormal().z, 0.7f);
+  // Nodes 1 and 2 level, node 3 more than 1.0 below node 2: a drop ahead at node 2.
+  SetRoute(*s, {Vector3(0, 0, 0), Vector3(2, 0, 0), Vector3(4, 0, 0), Vector3(6, 0, -1.5f), Vector3(8, 0, -1.5f),
+                Vector3(10, 0, -1.5f), Vector3(12, 0, -1.5f), Vector3(14, 0, -1.5f)});
+  s->route.index = 2;
+  s->SetVelocity(Vector3(2.0f, 0, 0));
+  b.FollowRoute(kDt);
+  EXPECT_FLOAT_EQ(s->body.forwardInput, -1.0f);
+  s->SetVelocity(Vector3(0.1f, 0, 0));
+  b.FollowRoute(kDt);
+  EXPECT_FLOAT_EQ(s->body.forwardInput, 0.5f);
+}
+
+TEST_F(BodyWorld, ASkaterWhoseRouteHasEndedDecidesInTheSameTick) {
+  AddPlane();
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  SetRoute(*s, {Vector3(0, 0, 0), Vector3(2, 0, 0)});
+  s->route.index = 2;
+  s->times.decisionTime = 5.0f;
+  s->GetMotion().RouteStep(kDt);
+  EXPECT_NE(s->mind.state, static_cast<uint32_t>(CSkater::kSkating));
+}
+
+TEST_F(BodyWorld, TheBoxTestFindsTheSkaterOrItsRemainingRoute) {
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  CSkaterMotion& m = s->GetMotion();
+  const Box near(Vector3(1.2f, -1, 0), Vector3(3, 1, 1));  // 1.2 away: within radius + 1.0 = 1.45
+  EXPECT_TRUE(m.IsInBoxOrRoute(near));
+  const Box beside(Vector3(1.5f, -1, 0), Vector3(3, 1, 1));
+  EXPECT_FALSE(m.IsInBoxOrRoute(beside));
+  // Any height counts for the skater itself.
+  EXPECT_TRUE(m.IsInBoxOrRoute(Box(Vector3(-1, -1, 300), Vector3(1, 1, 301))));
+  // Following a route that crosses the box: found; the part already skated does not count.
+  SetRoute(*s, {Vector3(-10, 0, 0), Vector3(0, 10, 0), Vector3(5, 10, 0), Vector3(5, 20, 0)});
+  s->route.index = 1;
+  const Box onRoute(Vector3(2, 9, -1), Vector3(3, 11, 1));
+  EXPECT_TRUE(m.IsInBoxOrRoute(onRoute));
+  const Box behind(Vector3(-6, -1, -1), Vector3(-4, 1, 1));
+  EXPECT_FALSE(m.IsInBoxOrRoute(behind));
+  s->route.mode = 0;
+  EXPECT_FALSE(m.IsInBoxOrRoute(onRoute));
+}
+
+TEST_F(BodyWorld, OnASlopeTheBodyTurnsUprightAgainstTheGroundAtTheAlignmentRate) {
+  AddSolid(Slope(30.0f));
+  const float rise = std::tan(30.0f * kPi / 180.0f);
+  Vector3 n(0.0f, -rise, 1.0f);
+  n.Normalize();
+  auto s = MakeSkater(Vector3(0, 2.0f, 2.0f * rise), kPi * 0.5f);  // level, facing up the slope
+  s->SetCentre(Vector3(0, 2.0f, 2.0f * rise) + n * 0.5f);
+  CSkaterBody& b = Body(*s);
+  for (int i = 0; i < 10 && !b.HasGroundContact(); ++i) b.MoveStep(kDt);
+  ASSERT_TRUE(b.HasGroundContact());
+  ASSERT_NEAR(b.GetContactNormal().Dot(n), 1.0f, 1e-3);
+  float angle = std::acos(std::min(1.0f, s->GetFrame().GetZAxis().Dot(n)));
+  ASSERT_NEAR(angle, kPi / 6.0f, 1e-3);
+  s->SetVelocity(Vector3(0, 1.0f, rise));
+  int ticks = 0;
+  while (angle > 4.0f * kDt && ticks < 100) {
+    s->SetVelocity(Vector3(0, 1.0f, rise));
+    b.OrientStep(kDt);
+    const float next = std::acos(std::min(1.0f, s->GetFrame().GetZAxis().Dot(n)));
+    EXPECT_NEAR(angle - next, 4.0f * kDt, 1e-3) << ticks;  // the AI's rate, 4 radians a second
+    angle = next;
+    ++ticks;
+  }
+  EXPECT_EQ(ticks, static_cast<int>(std::ceil((kPi / 6.0f - 4.0f * kDt) / (4.0f * kDt))));
+  // A remaining angle below one step is left as it is.
+  const Vector3 up = s->GetFrame().GetZAxis();
+  b.OrientStep(kDt);
+  EXPECT_EQ(s->GetFrame().GetZAxis(), up);
+}
+
 }  // namespace
