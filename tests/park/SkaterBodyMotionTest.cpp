@@ -1,5 +1,7 @@
 // The skater's motion on generated ground: route throttle and drive, the sweep that never passes
 // the route point, slopes, crashes, take-offs and route points at drops and take-offs.
+#include <algorithm>
+
 #include "tests/park/SkaterBodyFixture.h"
 
 namespace {
@@ -595,4 +597,87 @@ TEST_F(BodyWorld, OnASlopeTheBodyTurnsUprightAgainstTheGroundAtTheAlignmentRate)
   EXPECT_EQ(s->GetFrame().GetZAxis(), up);
 }
 
+// --- Whole rides over generated pieces ---
+
+TEST_F(BodyWorld, ARouteUpAThirtyDegreeRampReachesTheTop) {
+  AddPlane();
+  AddSolid(Slope(30.0f));
+  const float rise = std::tan(30.0f * kPi / 180.0f);
+  auto s = MakeSkater(Vector3(0, -4, 0), kPi * 0.5f);
+  Settle(*s);
+  const std::vector<Vector3> route{Vector3(0, -4, 0), Vector3(0, -1, 0), Vector3(0, 1, rise), Vector3(0, 3, 3 * rise),
+                                   Vector3(0, 3.8f, 3.8f * rise)};
+  SetRoute(*s, route);
+  float highest = 0.0f;
+  int tick = 0;
+  for (; tick < 300 && s->route.index < static_cast<int32_t>(route.size()); ++tick) {
+    s->GetMotion().RouteStep(kDt);
+    highest = std::max(highest, s->GetCentre().z);
+    // Never below the ramp's surface (the sphere rides on it).
+    const float y = s->GetCentre().y;
+    const float surface = y > 0.0f && y < 4.0f ? y * rise : 0.0f;
+    EXPECT_GT(s->GetCentre().z, surface + 0.3f) << tick;
+  }
+  EXPECT_EQ(s->route.index, static_cast<int32_t>(route.size()));
+  EXPECT_GT(highest, 3.7f * rise);
+}
+
+TEST_F(BodyWorld, ARouteOverADropCreepsToTheLipAndGoesDown) {
+  AddPlane();
+  AddSolid({{Vector3(-4, -2, 0), Vector3(0, 2, 1.5f)}});  // a platform whose lip is at x = 0
+  auto s = MakeSkater(Vector3(-3, 0, 1.5f));
+  Settle(*s);
+  ASSERT_NEAR(s->GetCentre().z, 1.95f, 0.08f);
+  // Two level nodes on the platform, then the drop: the skater aims 0.55 past the lip.
+  SetRoute(*s, {Vector3(-3, 0, 1.5f), Vector3(-1.5f, 0, 1.5f), Vector3(0, 0, 1.5f), Vector3(3, 0, 0), Vector3(6, 0, 0),
+                Vector3(9, 0, 0), Vector3(12, 0, 0), Vector3(15, 0, 0)});
+  EXPECT_NEAR(s->GetMotion().RoutePoint(2).x, 0.55f, 1e-5);
+  float fastestNearLip = 0.0f;
+  for (int tick = 0; tick < 600 && s->route.index < 5; ++tick) {
+    s->GetMotion().RouteStep(kDt);
+    EXPECT_GT(s->GetCentre().z, 0.3f) << tick;  // never through the ground
+    if (s->GetCentre().x > -1.0f && s->GetCentre().x < 0.0f && s->GetCentre().z > 1.8f) {
+      fastestNearLip = std::max(fastestNearLip, s->GetVelocity().Length());
+    }
+  }
+  EXPECT_EQ(s->route.index, 5);
+  EXPECT_NEAR(s->GetCentre().z, 0.45f, 0.08f);
+  EXPECT_LE(fastestNearLip, 1.6f);  // braked to a crawl before the lip
+}
+
+TEST_F(BodyWorld, CoastingOffAnEdgeForLongerThanPointFourSecondsPlaysTheOllie) {
+  AddPlane();
+  AddSolid({{Vector3(-4, -2, 0), Vector3(0, 2, 1.5f)}});
+  auto s = MakeSkater(Vector3(-1, 0, 1.5f));
+  Settle(*s);
+  s->SetVelocity(Vector3(4.0f, 0, 0));
+  CSkaterBody& b = Body(*s);
+  float airborne = 0.0f;
+  for (int tick = 0; tick < 40; ++tick) {
+    b.MoveStep(kDt);
+    if (!b.HasGroundContact()) airborne = s->body.timeWithoutContact;
+  }
+  EXPECT_GT(airborne, 0.4f);
+  EXPECT_EQ(Anim(*s).played.back(), CSkaterAnimation::kOllie);
+  EXPECT_NEAR(s->GetCentre().z, 0.45f, 0.08f);
+}
+
+TEST_F(BodyWorld, AWallStopsASkaterThatRunsIntoIt) {
+  AddPlane();
+  AddSolid({{Vector3(3, -5, 0), Vector3(3.5f, 5, 3)}});
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  Settle(*s);
+  s->SetVelocity(Vector3(5.0f, 0.5f, 0));
+  CSkaterBody& b = Body(*s);
+  for (int tick = 0; tick < 60; ++tick) {
+    s->body.forwardInput = 1.0f;
+    b.DriveStep(kDt);
+    b.MoveStep(kDt);
+    EXPECT_LE(s->GetCentre().x, 3.0f - 0.45f + 1e-3f) << tick;
+    EXPECT_LT(s->GetVelocity().Length(), 6.0f + 2.0f) << tick;  // the push-out stays bounded
+  }
+  EXPECT_GT(s->GetCentre().x, 2.3f);  // it got there and stays at the wall
+}
+
 }  // namespace
+
