@@ -8,6 +8,8 @@
 #include "core/math/DebugPrintf.h"
 #include "core/math/MathUtil.h"
 #include "core/math/Octree.h"
+#include "park/ObjectSkatePathNode.h"
+#include "park/SkatableSection.h"
 #include "park/Skater.h"
 #include "park/SkaterAnimation.h"
 #include "park/SkaterBody.h"
@@ -151,6 +153,18 @@ void CSkaterBody::FindGrindEdges(const Vector3& centre, float radius, std::vecto
 
 void CSkaterBody::CollectGrindCandidates(const Vector3& centre, float radius, std::vector<GrindEdge>& out) const {
   FindGrindEdges(centre, radius, out);
+  // The pieces' own grind links whose nodes lie within reach.
+  const Box reach(centre - Vector3(radius, radius, radius), centre + Vector3(radius, radius, radius));
+  const float r2 = radius * radius;
+  for (uint32_t id : GetPlacedSectionList()) {
+    const CSkatableSection* section = GetPlacedSection(id);
+    if (section == nullptr || !section->GetBounds().Overlaps(reach)) continue;
+    for (const SectionLink& link : section->GetPathLinks()) {
+      if ((link.edge.kind & 0x1000u) == 0 || link.from == nullptr || link.to == nullptr) continue;
+      const Vector3 a = link.from->GetPosition(), b = link.to->GetPosition();
+      if ((a - centre).LengthSquared() <= r2 || (b - centre).LengthSquared() <= r2) out.push_back(GrindEdge{a, b});
+    }
+  }
 }
 
 // --- The player's grinds ---
