@@ -104,6 +104,8 @@ class CSkaterBody : public CSkaterMotion {
   float ApproxSpeed() const;
   float GetAirProgress() const { return m_airProgress; }
   bool GetTrickFlag() const { return m_trickFlag; }
+  // Set for a jump that carries a trick (the route's air tricks, the player's vert jumps).
+  void SetTrickFlag(bool on) { m_trickFlag = on; }
   bool GetCrouchFlag() const { return m_crouch; }
   bool GetGrindKey() const { return m_grindKey; }
   const std::vector<int>& GetPressedKeys() const { return m_pressedKeys; }

@@ -679,5 +679,37 @@ TEST_F(BodyWorld, AWallStopsASkaterThatRunsIntoIt) {
   EXPECT_GT(s->GetCentre().x, 2.3f);  // it got there and stays at the wall
 }
 
-}  // namespace
+TEST_F(BodyWorld, ATrickOffAWallTurnsTheSkaterToComeBackDownFacingTheWayItWentUp) {
+  auto s = MakeSkater(Vector3(0, 0, 5));
+  CSkaterBody& b = Body(*s);
+  const float c = std::sqrt(0.5f);
+  COrientation frame;  // on a 45-degree wall rising along +y, facing up it
+  frame.SetXAxis(Vector3(0, c, c));
+  frame.SetYAxis(Vector3(-1, 0, 0));
+  frame.SetZAxis(Vector3(0, -c, c));
+  frame.SetPosition(s->GetCentre());
+  s->SetFrame(frame);
+  s->SetVelocity(Vector3(0, 0, 4.0f));
+  const float t = b.TakeOffTime(s->GetCentre().z);
+  ASSERT_GT(t, 0.0f);
+  b.SetTrickFlag(true);
+  Anim(*s).Play(CSkaterAnimation::kTakeOff, false);
+  for (float progress : {0.5f, 1.0f}) {
+    s->body.takeOffTime = static_cast<float>(park.GetWorldTime()) - progress * t;
+    b.OrientStep(kDt);
+    EXPECT_NEAR(b.GetAirProgress(), progress, 1e-4);
+    const Vector3 x = s->GetFrame().GetXAxis();
+    if (progress == 1.0f) {
+      EXPECT_NEAR(x.Dot(Vector3(0, -c, -c)), 1.0f, 1e-4);  // facing back down the wall
+    } else {
+      EXPECT_NEAR(std::fabs(x.x), 1.0f, 1e-4);  // halfway round, along the wall
+    }
+    EXPECT_NEAR(s->GetFrame().GetZAxis().Dot(Vector3(0, -c, c)), 1.0f, 1e-4);  // still square to the wall
+  }
+  // A spin turns the body about its height axis on top of that.
+  s->body.spinAngle = kPi;
+  b.OrientStep(kDt);
+  EXPECT_NEAR(s->GetFrame().GetXAxis().Dot(Vector3(0, c, c)), 1.0f, 1e-4);
+}
 
+}  // namespace
