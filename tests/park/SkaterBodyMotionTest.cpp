@@ -2,6 +2,7 @@
 // the route point, slopes, crashes, take-offs and route points at drops and take-offs.
 #include <algorithm>
 
+#include "scene/mesh/SceneDrawInterface.h"
 #include "tests/park/SkaterBodyFixture.h"
 
 namespace {
@@ -710,6 +711,71 @@ TEST_F(BodyWorld, ATrickOffAWallTurnsTheSkaterToComeBackDownFacingTheWayItWentUp
   s->body.spinAngle = kPi;
   b.OrientStep(kDt);
   EXPECT_NEAR(s->GetFrame().GetXAxis().Dot(Vector3(0, c, c)), 1.0f, 1e-4);
+}
+
+// --- Debug drawing ---
+
+class LineRecorder : public CSceneDrawInterface {
+ public:
+  struct Line {
+    Vector3 a, b;
+    uint32_t colour;
+  };
+  struct Sphere {
+    Vector3 centre;
+    float radius;
+    uint32_t colour;
+  };
+  uint32_t GetFrameNumber() const override { return 7; }
+  ViewFrustum* GetView() const override { return nullptr; }
+  FogState* GetFogState() const override { return nullptr; }
+  LightList* GetLightList() const override { return nullptr; }
+  void DrawMesh(CMeshInstance*) override {}
+  void DrawLine3D(const Vector3& a, const Vector3& b, uint32_t colour) override { lines.push_back({a, b, colour}); }
+  void DrawTriangle3D(const Vector3&, const Vector3&, const Vector3&, uint32_t, bool) override {}
+  void DrawDebugSphere(const Vector3& c, float r, uint32_t colour) override { spheres.push_back({c, r, colour}); }
+  uint32_t GetDebugFlags() const override { return 0; }
+  void DrawMeshSection(CMeshSection*) override {}
+  bool CanDrawVertexBuffers() const override { return false; }
+  bool HasBackEnd() const override { return false; }
+  std::unique_ptr<CTextureProperties> CreateShadowTexture(uint32_t) const override { return nullptr; }
+  void LoadTexture(CTextureProperties*) override {}
+  bool DrawShadowTexture(CTextureProperties*, ViewFrustum*, CMeshInstance*) override { return false; }
+
+  std::vector<Line> lines;
+  std::vector<Sphere> spheres;
+};
+
+TEST_F(BodyWorld, DebugDrawingShowsTheSphereTheContactAndTheRouteAhead) {
+  AddPlane();
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  Settle(*s);
+  SetRoute(*s, {Vector3(0, 0, 0), Vector3(2, 0, 0), Vector3(4, 1, 0), Vector3(6, 3, 0)});
+  s->route.index = 1;
+  LineRecorder view;
+  s->Render(&view);
+  EXPECT_TRUE(view.lines.empty() && view.spheres.empty());  // no debug flag, no overlay
+  park.ToggleDebugFlag(CSkaterBody::kCollisionDebugFlag);
+  park.ToggleDebugFlag(CSkaterBody::kRouteDebugFlag);
+  s->Render(&view);
+  ASSERT_EQ(view.spheres.size(), 1u);
+  EXPECT_EQ(view.spheres[0].colour, 0xFF0000C8u);
+  EXPECT_FLOAT_EQ(view.spheres[0].radius, 0.45f);
+  // The contact normal as a yellow line of the radius, then the route from the current pair on.
+  ASSERT_EQ(view.lines.size(), 3u);
+  EXPECT_EQ(view.lines[0].colour, 0xFFFFFF00u);
+  EXPECT_NEAR((view.lines[0].b - view.lines[0].a).Length(), 0.45f, 1e-4);
+  EXPECT_GT(view.lines[0].b.z, view.lines[0].a.z);
+  for (size_t i = 1; i < 3; ++i) {
+    EXPECT_EQ(view.lines[i].colour, 0xFFFF0000u);
+    EXPECT_EQ(view.lines[i].a, s->GetMotion().RoutePoint(i) + Vector3(0, 0, 0.1f));
+    EXPECT_EQ(view.lines[i].b, s->GetMotion().RoutePoint(i + 1) + Vector3(0, 0, 0.1f));
+  }
+  view.spheres.clear();
+  s->body.motionMode = CSkater::kCrashed;
+  s->Render(&view);
+  ASSERT_EQ(view.spheres.size(), 1u);
+  EXPECT_TRUE(view.spheres[0].colour == 0xFFC80000u || view.spheres[0].colour == 0xFFFF00FFu);
 }
 
 }  // namespace
