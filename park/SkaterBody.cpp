@@ -284,7 +284,6 @@ void CSkaterBody::MoveStep(float dt) {
   Vector3 v = s.GetVelocity();
   v.z += dt * s.GetParams()[SkaterParams::kGravity];
   s.SetVelocity(v);
-  const bool hadContact = HasGroundContact();
   m_tickDt = dt;
   m_hasContact = false;
   s.Move(GetWorldOctree(), dt, false, CActiveCollisionObject::kTopDepth, nullptr);
@@ -304,8 +303,8 @@ void CSkaterBody::MoveStep(float dt) {
     }
     m_moved = false;
   }
+  // The landing check (impact speed, landing error) is the mind's; it reads the contact clock.
   UpdateContactClock(dt, m_hasContact);
-  (void)hadContact;  // the landing check belongs to the mind
 }
 
 void CSkaterBody::Arrive() {

@@ -778,4 +778,50 @@ TEST_F(BodyWorld, DebugDrawingShowsTheSphereTheContactAndTheRouteAhead) {
   EXPECT_TRUE(view.spheres[0].colour == 0xFFC80000u || view.spheres[0].colour == 0xFFFF00FFu);
 }
 
+TEST_F(BodyWorld, JumpToReachesTheTargetWithinTheModesTopSpeed) {
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  CSkaterMotion& m = s->GetMotion();
+  struct Case {
+    uint32_t routeMode;
+    Vector3 target;
+    float speed;
+  };
+  const float flight = 2.0f * 6.0f / 9.8f;  // landing at the take-off height
+  for (const Case c : {Case{1, Vector3(0, 3, 0), 3.0f / flight}, Case{1, Vector3(30, 0, 0), 6.0f},
+                       Case{0, Vector3(30, 0, 0), 2.5f}, Case{1, Vector3(0, 0, 0), 0.0f}}) {
+    s->SetCentre(Vector3(0, 0, 0.45f));
+    s->SetVelocity(Vector3(1.0f, 1.0f, 6.0f));
+    s->route.mode = c.routeMode;
+    m.JumpTo(c.target);
+    EXPECT_NEAR(s->body.airTime, flight, 1e-5);
+    EXPECT_FLOAT_EQ(s->GetVelocity().z, 6.0f);
+    const Vector3 v = s->GetVelocity();
+    EXPECT_NEAR(std::hypot(v.x, v.y), c.speed, 1e-4) << c.target.x << " " << c.target.y;
+    if (c.speed > 0.0f) {
+      const Vector3 d = c.target * (1.0f / c.target.Length());
+      EXPECT_NEAR(v.x * d.x + v.y * d.y, c.speed, 1e-4);
+    }
+  }
+}
+
+TEST_F(BodyWorld, AStuckSkaterIsDroppedOntoTheGroundBelowItsRoutePoint) {
+  AddPlane();
+  AddSolid({{Vector3(4, -1, 0), Vector3(6, 1, 2)}});
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  COrientation tilted;
+  tilted.RotateX(0.4f);
+  tilted.SetPosition(Vector3(0, 0, 3));
+  s->SetFrame(tilted);
+  CSkaterMotion& m = s->GetMotion();
+  m.PlaceOnGroundAt(Vector3(2, 2, 0.45f));  // on the plane: just above its resting height
+  EXPECT_NEAR(s->GetCentre().x, 2.0f, 1e-4);
+  EXPECT_NEAR(s->GetCentre().z, 0.45f + 0.1f, 1e-3);
+  EXPECT_EQ(s->GetFrame().GetXAxis(), Vector3(1, 0, 0));
+  EXPECT_EQ(s->GetFrame().GetZAxis(), Vector3(0, 0, 1));
+  m.PlaceOnGroundAt(Vector3(5, 0, 0.45f));  // inside the block: onto its top
+  EXPECT_NEAR(s->GetCentre().z, 2.0f + 0.45f + 0.1f, 1e-3);
+  m.PlaceOnGroundAt(Vector3(90, 90, 0.45f));  // nothing below: the point itself
+  EXPECT_EQ(s->GetCentre(), Vector3(90, 90, 0.45f));
+}
+
 }  // namespace
