@@ -824,4 +824,30 @@ TEST_F(BodyWorld, AStuckSkaterIsDroppedOntoTheGroundBelowItsRoutePoint) {
   EXPECT_EQ(s->GetCentre(), Vector3(90, 90, 0.45f));
 }
 
+TEST_F(BodyWorld, ThePlayersSteeringTurnsRightForPositiveInputAndSpinsInTheAir) {
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  CSkaterBody& b = Body(*s);
+  s->body.timeWithoutContact = 0.0f;
+  s->SetVelocity(Vector3(2.0f, 0, 0));
+  s->body.steerInput = 1.0f;
+  // The turn rate grows by 8 a second up to the skating limit of 2.5.
+  for (int i = 0; i < 20; ++i) b.DriveStep(kDt);
+  EXPECT_FLOAT_EQ(s->body.turnRate, 2.5f);
+  EXPECT_LT(s->GetFrame().GetXAxis().y, -0.5f);  // turned clockwise seen from above: to the right
+  const Vector3 x = s->GetFrame().GetXAxis(), v = s->GetVelocity();
+  EXPECT_NEAR(v.x * x.y - v.y * x.x, 0.0f, 1e-4);  // the velocity turned with the board
+  // Letting go winds the rate down to 0 without crossing it.
+  s->body.steerInput = 0.0f;
+  for (int i = 0; i < 20; ++i) b.DriveStep(kDt);
+  EXPECT_EQ(s->body.turnRate, 0.0f);
+  // In the air the rate spins the trick instead of the board.
+  s->body.timeWithoutContact = 10.0f;
+  s->body.steerInput = -1.0f;
+  const Vector3 before = s->GetFrame().GetXAxis();
+  b.DriveStep(kDt);
+  EXPECT_FLOAT_EQ(s->body.turnRate, -8.0f * kDt);
+  EXPECT_FLOAT_EQ(s->body.spinAngle, kDt * 3.0f * -8.0f * kDt);
+  EXPECT_EQ(s->GetFrame().GetXAxis(), before);
+}
+
 }  // namespace
