@@ -850,4 +850,40 @@ TEST_F(BodyWorld, ThePlayersSteeringTurnsRightForPositiveInputAndSpinsInTheAir) 
   EXPECT_EQ(s->GetFrame().GetXAxis(), before);
 }
 
+TEST_F(BodyWorld, LongSeededRidesOverRampsAndStepsKeepTheBodySound) {
+  // Low enough to be ridden over from any side (a route through a tall block would only push
+  // against it until the mind's stuck watch steps in).
+  AddPlane();
+  AddSolid({{Vector3(-3, 4, 0), Vector3(3, 8, 0.3f), true}, {Vector3(6, -6, 0), Vector3(8, -2, 0.15f)},
+            {Vector3(-8, -8, 0), Vector3(-5, -5, 0.1f)}});
+  plat::srand(777);
+  auto coordinate = [] { return static_cast<float>(plat::rand() % 2000) * 0.01f - 10.0f; };
+  for (int rider = 0; rider < 6; ++rider) {
+    auto s = MakeSkater(Vector3(coordinate(), coordinate(), 3.0f));
+    Settle(*s, 60);
+    std::vector<Vector3> route{Vector3(s->GetCentre().x, s->GetCentre().y, 0)};
+    for (int i = 0; i < 12; ++i) route.push_back(Vector3(coordinate(), coordinate(), 0));
+    SetRoute(*s, route);
+    int32_t lastIndex = 0;
+    float travelled = 0.0f;
+    for (int tick = 0; tick < 400 && s->route.index < static_cast<int32_t>(route.size()); ++tick) {
+      const Vector3 before = s->GetCentre();
+      s->GetMotion().RouteStep(kDt);
+      s->GetMotion().PlaceBody();
+      const Vector3 c = s->GetCentre(), v = s->GetVelocity();
+      travelled += (c - before).Length();
+      ASSERT_TRUE(std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z)) << rider << " " << tick;
+      ASSERT_GT(c.z, 0.3f) << rider << " " << tick;  // never sunk into the plane
+      ASSERT_LT(v.Length(), 12.0f) << rider << " " << tick;
+      ASSERT_TRUE(s->GetFrame().IsOrthonormal(1e-3f)) << rider << " " << tick;
+      ASSERT_TRUE(std::isfinite(Body(*s).GetBoardPitch()));
+      ASSERT_GE(s->route.index, lastIndex);  // the route only moves forward
+      lastIndex = s->route.index;
+    }
+    EXPECT_GT(travelled, 20.0f) << rider;  // and it does get about
+    EXPECT_GE(s->route.index, 2) << rider;
+  }
+}
+
 }  // namespace
+
