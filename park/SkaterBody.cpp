@@ -288,10 +288,10 @@ void CSkaterBody::MoveStep(float dt) {
   m_hasContact = false;
   s.Move(GetWorldOctree(), dt, false, CActiveCollisionObject::kTopDepth, nullptr);
   if (m_hasContact) {
-    m_underfootObject = 0xFFFFFFFFu;
+    m_skater.body.underfootObject = 0xFFFFFFFFu;
     if (const auto* primitive = dynamic_cast<const CStaticCollisionPrimative*>(s.GetLastHit())) {
       if (const auto* section = dynamic_cast<const CSkatableSection*>(primitive->GetOwner())) {
-        m_underfootObject = section->GetID();
+        m_skater.body.underfootObject = section->GetID();
       }
     }
   }
@@ -340,7 +340,7 @@ void CSkaterBody::UpdateContactClock(float dt, bool contactNow) {
 void CSkaterBody::OrientStep(float dt) {
   CSkater& s = m_skater;
   CSkaterAnimation& anim = s.GetAnimation();
-  const bool doingTrick = !HasGroundContact() && s.body.airTime > 0.0f && m_trickFlag && anim.GetCurrent() >= 0 &&
+  const bool doingTrick = !HasGroundContact() && s.body.airTime > 0.0f && s.body.trickFlag && anim.GetCurrent() >= 0 &&
                           anim.GetCategory(anim.GetCurrent()) != 1;
   const bool onAirLink = IsFollowingRoute() && LinkKind(static_cast<size_t>(s.route.index)) == kLinkAir;
   if (!HasGroundContact() && !IsFollowingRoute() && doingTrick) {
@@ -469,7 +469,7 @@ bool CSkaterBody::CrashSettling(float dt) {
                             std::tolower(static_cast<unsigned char>(name[2])) == 'a' &&
                             std::tolower(static_cast<unsigned char>(name[3])) == 's' &&
                             std::tolower(static_cast<unsigned char>(name[4])) == 'h' &&
-                            anim.GetTime() < anim.GetLength();
+                            anim.GetTime() < anim.GetLength(anim.GetCurrent());
   if (ApproxSpeed() > s.GetParams()[18] || crashPlaying) {
     s.body.crashTimer = 0.0f;
     return false;

@@ -8,9 +8,9 @@
 
 #include "core/math/Box.h"
 #include "core/math/Vector3.h"
+#include "park/Skater.h"
 #include "park/SkaterMotion.h"
 
-class CSkater;
 class CSkatePathNode;
 
 // One grindable edge of the world's collision faces.
@@ -67,6 +67,7 @@ class CSkaterBody : public CSkaterMotion {
   void PlaceOnGroundAt(const Vector3& point) override;
   bool HasGroundContact() const override;
   bool IsFreshLanding() const override;
+  Vector3 GetGroundNormal() const override { return m_contactNormal; }
   bool BuildSweepQuery(float dt, SweepQuery& out) override;
   void CommitMove() override { m_moved = true; }
   void IncrementStepCounter() override { ++m_contactSteps; }
@@ -103,17 +104,17 @@ class CSkaterBody : public CSkaterMotion {
   bool IsWalking() const;
   float ApproxSpeed() const;
   float GetAirProgress() const { return m_airProgress; }
-  bool GetTrickFlag() const { return m_trickFlag; }
+  bool GetTrickFlag() const { return m_skater.body.trickFlag; }
   // Set for a jump that carries a trick (the route's air tricks, the player's vert jumps).
-  void SetTrickFlag(bool on) { m_trickFlag = on; }
-  bool GetCrouchFlag() const { return m_crouch; }
+  void SetTrickFlag(bool on) { m_skater.body.trickFlag = on; }
+  bool GetCrouchFlag() const { return m_skater.body.crouchKey; }
   bool GetGrindKey() const { return m_grindKey; }
   const std::vector<int>& GetPressedKeys() const { return m_pressedKeys; }
   const std::vector<Vector3>& GetGrindPoints() const { return m_grindPoints; }
   uint32_t GetContactSteps() const { return m_contactSteps; }
   bool HasContact() const { return m_hasContact; }
   const Vector3& GetContactNormal() const { return m_contactNormal; }
-  uint32_t GetUnderfootObject() const { return m_underfootObject; }
+  uint32_t GetUnderfootObject() const { return m_skater.body.underfootObject; }
   // Board pitch placed by the last PlaceBody, in radians about the side axis.
   float GetBoardPitch() const { return m_boardPitch; }
   const Vector3& GetBoardPoint() const { return m_boardPoint; }
@@ -162,17 +163,13 @@ class CSkaterBody : public CSkaterMotion {
   Vector3 m_contactNormal{0.0f, 0.0f, 1.0f};
   bool m_moved = false;
   uint32_t m_contactSteps = 0;
-  uint32_t m_underfootObject = 0xFFFFFFFFu;
   float m_airProgress = 0.0f;
   float m_tickDt = 0.0f;  // the tick the contact responses' friction acts over
   float m_grindEntrySpeed = 0.0f;
-  float m_lastPushTime = 0.0f;
   // Player keys.
-  bool m_crouch = false;
   double m_crouchTime = 0.0;
   bool m_grindKey = false;
   bool m_thirdKey = false;
-  bool m_trickFlag = false;
   std::vector<int> m_pressedKeys;
   // Points of an ad-hoc grind; while set they stand in for the route's nodes.
   std::vector<Vector3> m_grindPoints;

@@ -35,7 +35,7 @@ void CSkaterBody::HandleInputEvent(const InputEvent& event) {
   const int code = static_cast<int>(static_cast<int32_t>(event.code));
   const bool crashed = s.body.motionMode == CSkater::kCrashed;
   if (IsWalking() || crashed) {
-    m_crouch = m_grindKey = m_thirdKey = false;
+    m_skater.body.crouchKey = m_grindKey = m_thirdKey = false;
     if (crashed) return;
   }
   const bool ground = HasGroundContact();
@@ -45,14 +45,14 @@ void CSkaterBody::HandleInputEvent(const InputEvent& event) {
   switch (code) {
     case kActionJump:
       if (ground) {
-        m_crouch = true;
+        m_skater.body.crouchKey = true;
         m_crouchTime = Now();
       }
       break;
     case -kActionJump:
-      if (!m_crouch) break;
+      if (!m_skater.body.crouchKey) break;
       m_pressedKeys.clear();
-      m_crouch = false;
+      m_skater.body.crouchKey = false;
       if (ground) Jump();
       break;
     case kActionGrind:
@@ -72,7 +72,7 @@ void CSkaterBody::HandleInputEvent(const InputEvent& event) {
 
 bool CSkaterBody::IsVertJump() const {
   const CSkatableSection* section =
-      m_underfootObject != 0xFFFFFFFFu ? GetPlacedSection(m_underfootObject) : nullptr;
+      m_skater.body.underfootObject != 0xFFFFFFFFu ? GetPlacedSection(m_skater.body.underfootObject) : nullptr;
   const ObjectDefinition* definition = section != nullptr ? section->GetDefinition() : nullptr;
   return definition != nullptr && definition->vertical != 0 && m_contactNormal.z < 0.85f &&
          m_skater.GetFrame().GetXAxis().z > 0.0f;
@@ -86,7 +86,7 @@ void CSkaterBody::Jump() {
   const float charge = full > 0.0f ? std::clamp(static_cast<float>(Now() - m_crouchTime) / full, 0.0f, 1.0f) : 1.0f;
   Vector3 v = s.GetVelocity();
   v.z += p[12] + (p[13] - p[12]) * std::pow(charge, p[25]);
-  m_trickFlag = vert;
+  m_skater.body.trickFlag = vert;
   if (vert) {
     // Straight up the wall and back down onto it: no speed away from or into the wall.
     Vector3 out(m_contactNormal.x, m_contactNormal.y, 0.0f);
@@ -95,7 +95,7 @@ void CSkaterBody::Jump() {
   s.SetVelocity(v);
   TakeOffTime(s.GetCentre().z);
   s.GetAnimation().Play(CSkaterAnimation::kTakeOff, false);
-  s.GetAnimation().PlaySound(CSkaterAnimation::Sound::kOllie);
+  s.GetAnimation().PlaySound(CSkaterAnimation::Sound::kTrick);
 }
 
 void CSkaterBody::ToggleBoard() {
@@ -104,7 +104,7 @@ void CSkaterBody::ToggleBoard() {
   if (IsWalking()) {
     s.body.motionMode = CSkater::kRolling;
     anim.Play(CSkaterAnimation::kPutDownBoard, false);
-    anim.PlaySound(CSkaterAnimation::Sound::kPutDownBoard);
+    anim.PlaySound(CSkaterAnimation::Sound::kPutBoardDown);
   } else if (s.body.motionMode == CSkater::kRolling && ApproxSpeed() < 1.0f) {
     s.body.motionMode = CSkater::kWalking;
     anim.Play(CSkaterAnimation::kFootStop, false);

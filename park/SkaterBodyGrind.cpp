@@ -214,7 +214,7 @@ void CSkaterBody::EngageGrind() {
   }
   if (winner == nullptr) return;
   DebugPrintf("Engaging Grind Path!\n");
-  m_trickFlag = false;
+  m_skater.body.trickFlag = false;
   const Vector3 ab = winner->b - winner->a;
   const float len2 = ab.LengthSquared();
   const float t = len2 > 0.0f ? std::clamp((position - winner->a).Dot(ab) / len2, 0.0f, 1.0f) : 0.0f;
@@ -317,11 +317,11 @@ void CSkaterBody::StartAirTrick() {
   const int current = anim.GetCurrent();
   const int category = anim.GetCategory(current);
   const bool underWay = current != CSkaterAnimation::kOllie && (category == 2 || category == 3) &&
-                        anim.GetTime() < 0.8f * anim.GetLength();
+                        anim.GetTime() < 0.8f * anim.GetLength(anim.GetCurrent());
   if (underWay) return;
   const int first = anim.GetCategoryFirst(3);
   s.body.animIndex = first >= 0 ? first : CSkaterAnimation::kOllie;
-  m_trickFlag = true;
+  m_skater.body.trickFlag = true;
   m_pressedKeys.clear();
   anim.Play(CSkaterAnimation::kTakeOff, false);
 }

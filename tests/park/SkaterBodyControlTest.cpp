@@ -35,7 +35,7 @@ TEST_F(ControlWorld, TheJumpSpeedGrowsWithTheCrouchTimeFromThreeToSix) {
     EXPECT_FALSE(s->GetMotion().HasGroundContact());
     EXPECT_NEAR(s->body.airTime, 2.0f * c.speed / 9.8f, 1e-3);  // lands at the height it left
     EXPECT_EQ(Anim(*s).current, CSkaterAnimation::kTakeOff);
-    EXPECT_EQ(Anim(*s).CountSound(CSkaterAnimation::Sound::kOllie), 1);
+    EXPECT_EQ(Anim(*s).CountSound(CSkaterAnimation::Sound::kTrick), 1);
   }
 }
 
@@ -73,7 +73,7 @@ TEST_F(ControlWorld, TheBoardKeyPutsTheBoardDownOrStepsOffOnlyWhenSlow) {
   Send(*s, CSkaterBody::kActionBoard);
   EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kRolling));
   EXPECT_EQ(anim.current, CSkaterAnimation::kPutDownBoard);
-  EXPECT_EQ(anim.CountSound(CSkaterAnimation::Sound::kPutDownBoard), 1);
+  EXPECT_EQ(anim.CountSound(CSkaterAnimation::Sound::kPutBoardDown), 1);
   s->SetVelocity(Vector3(1.0f, 0, 0));  // 1.0 is too fast to step off
   Send(*s, CSkaterBody::kActionBoard);
   EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kRolling));

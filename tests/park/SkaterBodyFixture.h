@@ -60,7 +60,7 @@ class RecordingAnimation : public CSkaterAnimation {
     return c < 8 ? count[c] : 0;
   }
   float GetTime() const override { return time; }
-  float GetLength() const override { return length; }
+  float GetLength(int entry) const override { return entry == current ? length : 0.0f; }
 
   int CountSound(Sound s) const {
     int n = 0;
