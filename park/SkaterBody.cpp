@@ -17,7 +17,7 @@
 #include "park/SkatePathNode.h"
 #include "park/Skater.h"
 #include "park/SkaterAnimation.h"
-#include "park/SkaterStandInAnimation.h"
+#include "park/SkaterAnimator.h"
 #include "physics/collision/BeamInfo.h"
 #include "physics/collision/StaticCollisionPrimative.h"
 #include "platform/Platform.h"
@@ -40,12 +40,9 @@ Vector3 TurnAboutVertical(const Vector3& v, float angle) {
 }
 
 std::unique_ptr<CSkaterMotion> MakeBody(CSkater& skater) { return std::make_unique<CSkaterBody>(skater); }
-std::unique_ptr<CSkaterAnimation> MakeStandInAnimation(CSkater& skater) {
-  return std::make_unique<CSkaterStandInAnimation>(skater);
-}
 }  // namespace
 
-void RegisterSkaterBody() { CSkater::SetBodyFactory(MakeBody, MakeStandInAnimation); }
+void RegisterSkaterBody() { CSkater::SetBodyFactory(MakeBody, MakeSkaterAnimator); }
 
 CSkaterBody::CSkaterBody(CSkater& skater) : m_skater(skater) {}
 

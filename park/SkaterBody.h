@@ -177,5 +177,5 @@ class CSkaterBody : public CSkaterMotion {
   Vector3 m_boardPoint{0.0f, 0.0f, 0.0f};
 };
 
-// Makes every new skater's motion a CSkaterBody (the animation stays with its maker).
+// Makes every new skater's motion a CSkaterBody and its animation a CSkaterAnimator.
 void RegisterSkaterBody();
