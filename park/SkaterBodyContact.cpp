@@ -235,7 +235,8 @@ bool CSkaterBody::IsInBoxOrRoute(const Box& box) const {
   Vector3 from = c;
   for (size_t i = static_cast<size_t>(s.route.index); i < s.route.steps.size(); ++i) {
     const CSkatePathNode* node = RouteNode(i);
-    if (node == nullptr) continue;
+    // A node that went away (with the piece just picked up) leaves a route that must be replanned.
+    if (node == nullptr) return true;
     RayInfo ray(from, node->GetPosition());
     Box target = box;
     if (ray.IntersectBox(target)) return true;

@@ -564,6 +564,8 @@ TEST_F(BodyWorld, TheBoxTestFindsTheSkaterOrItsRemainingRoute) {
   EXPECT_TRUE(m.IsInBoxOrRoute(onRoute));
   const Box behind(Vector3(-6, -1, -1), Vector3(-4, 1, 1));
   EXPECT_FALSE(m.IsInBoxOrRoute(behind));
+  s->route.steps[3].nodeId = 99999;  // a node gone with its piece: the route must be replanned
+  EXPECT_TRUE(m.IsInBoxOrRoute(behind));
   s->route.mode = 0;
   EXPECT_FALSE(m.IsInBoxOrRoute(onRoute));
 }
