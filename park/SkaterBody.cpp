@@ -2,7 +2,6 @@
 #include "park/SkaterBody.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "core/math/DebugPrintf.h"
 #include "core/math/MathUtil.h"
 #include "core/math/TMatrix.h"
+#include "core/math/TextCompare.h"
 #include "park/ObjectSkatePathNode.h"
 #include "park/SkatableSection.h"
 #include "park/SkatePathNode.h"
@@ -460,12 +460,7 @@ bool CSkaterBody::CrashSettling(float dt) {
   CSkater& s = m_skater;
   CSkaterAnimation& anim = s.GetAnimation();
   const char* name = anim.GetDisplayName(anim.GetCurrent());
-  const bool crashPlaying = name != nullptr && std::strlen(name) >= 5 &&
-                            std::tolower(static_cast<unsigned char>(name[0])) == 'c' &&
-                            std::tolower(static_cast<unsigned char>(name[1])) == 'r' &&
-                            std::tolower(static_cast<unsigned char>(name[2])) == 'a' &&
-                            std::tolower(static_cast<unsigned char>(name[3])) == 's' &&
-                            std::tolower(static_cast<unsigned char>(name[4])) == 'h' &&
+  const bool crashPlaying = name != nullptr && CompareNoCase(name, "crash", 5) == 0 &&
                             anim.GetTime() < anim.GetLength(anim.GetCurrent());
   if (ApproxSpeed() > s.GetParams()[18] || crashPlaying) {
     s.body.crashTimer = 0.0f;

@@ -244,6 +244,10 @@ TEST_F(BodyWorld, ACrashSettlesForTwoSecondsThenDecidesAndSkatesAgain) {
   RecordingAnimation& anim = Anim(*s);
   ASSERT_GE(anim.current, 53);
   ASSERT_LE(anim.current, 55);
+  // While the crash animation still plays the timer stays at 0, however still the body lies.
+  for (int tick = 0; tick < 100; ++tick) s->ThinkTick(kDt);
+  EXPECT_EQ(s->mind.state, static_cast<uint32_t>(CSkater::kCrashing));
+  EXPECT_EQ(s->body.crashTimer, 0.0f);
   anim.length = 0.0f;  // the crash animation has played out
   int settledAt = -1, decidedAt = -1;
   for (int tick = 0; tick < 400 && decidedAt < 0; ++tick) {
