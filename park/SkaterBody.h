@@ -13,20 +13,18 @@
 
 class CSkatePathNode;
 
-// One grindable edge of the world's collision faces.
-struct GrindEdge {
-  Vector3 a;
-  Vector3 b;
-};
-
-// A collision triangle as the grind search sees it: corners and face normal.
-struct GrindTriangle {
-  Vector3 corner[3];
-  Vector3 normal;
-};
-
 class CSkaterBody : public CSkaterMotion {
  public:
+  // One grindable edge of the world's collision faces.
+  struct GrindEdge {
+    Vector3 a;
+    Vector3 b;
+  };
+  // A collision triangle as the grind search sees it: corners and face normal.
+  struct GrindTriangle {
+    Vector3 corner[3];
+    Vector3 normal;
+  };
   // One mode's eight entries of the motion parameter block (walking, skating, grinding, crashed).
   struct ModeBlock {
     float acceleration, drag, maxSpeed, minRouteSpeed, turnAcceleration, maxTurnRate, rollingFriction, sideFriction;

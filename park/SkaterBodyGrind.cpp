@@ -17,6 +17,9 @@
 #include "scene/mesh/MeshInstance.h"
 
 namespace {
+using Edge = CSkaterBody::GrindEdge;
+using Triangle = CSkaterBody::GrindTriangle;
+
 constexpr float kPi = 3.14159265f;
 constexpr uint32_t kStaticWorldMask = 0x100000;
 constexpr float kCoincident2 = 0.0025f;  // vertices this close (squared) are one
@@ -43,7 +46,7 @@ CellKey CellOf(const Vector3& p) {
 // Triangles by the cells of their corners; a query looks at the 27 cells around a point.
 class CornerIndex {
  public:
-  explicit CornerIndex(const std::vector<GrindTriangle>& triangles) {
+  explicit CornerIndex(const std::vector<Triangle>& triangles) {
     for (size_t t = 0; t < triangles.size(); ++t) {
       for (const Vector3& c : triangles[t].corner) m_cells[CellOf(c)].push_back(static_cast<uint32_t>(t));
     }
@@ -66,33 +69,33 @@ class CornerIndex {
   std::unordered_map<CellKey, std::vector<uint32_t>, CellHash> m_cells;
 };
 
-int CoincidentCount(const GrindTriangle& t, const Vector3& p) {
+int CoincidentCount(const Triangle& t, const Vector3& p) {
   int n = 0;
   for (const Vector3& c : t.corner) n += Near(c, p) ? 1 : 0;
   return n;
 }
 
 // The shared edge of two triangles: exactly two corners of i coincide with corners of j.
-bool SharedEdge(const GrindTriangle& i, const GrindTriangle& j, GrindEdge& edge) {
+bool SharedEdge(const Triangle& i, const Triangle& j, Edge& edge) {
   Vector3 shared[3];
   int n = 0;
   for (const Vector3& c : i.corner) {
     if (CoincidentCount(j, c) > 0) shared[n++] = c;
   }
   if (n != 2) return false;
-  edge = GrindEdge{shared[0], shared[1]};
+  edge = Edge{shared[0], shared[1]};
   return true;
 }
 
-bool IsSteep(const GrindEdge& e) {
+bool IsSteep(const Edge& e) {
   const Vector3 d = e.b - e.a;
   const float approx = d.ApproxLength();
   return approx == 0.0f || std::fabs(d.z) / approx >= 0.707f;
 }
 
 // True when a triangle other than i and j has two or more corners on the edge's ends.
-bool SharedByThird(const std::vector<GrindTriangle>& triangles, const CornerIndex& index, uint32_t i, uint32_t j,
-                   const GrindEdge& e, std::vector<uint32_t>& scratch) {
+bool SharedByThird(const std::vector<Triangle>& triangles, const CornerIndex& index, uint32_t i, uint32_t j,
+                   const Edge& e, std::vector<uint32_t>& scratch) {
   std::vector<uint32_t> atB;
   index.Near(e.a, scratch);
   index.Near(e.b, atB);
@@ -123,7 +126,7 @@ void CSkaterBody::QualifyingEdges(const std::vector<GrindTriangle>& triangles, s
       if (j <= i) continue;
       const float c = triangles[i].normal.Dot(triangles[j].normal);
       if (!(c < 0.1f && c >= -0.8f)) continue;
-      GrindEdge edge;
+      Edge edge;
       if (!SharedEdge(triangles[i], triangles[j], edge) || IsSteep(edge)) continue;
       if (SharedByThird(triangles, index, i, j, edge, scratch)) continue;
       out.push_back(edge);
@@ -131,19 +134,19 @@ void CSkaterBody::QualifyingEdges(const std::vector<GrindTriangle>& triangles, s
   }
 }
 
-void CSkaterBody::FindGrindEdges(const Vector3& centre, float radius, std::vector<GrindEdge>& out) const {
+void CSkaterBody::FindGrindEdges(const Vector3& centre, float radius, std::vector<Edge>& out) const {
   COctree* octree = GetWorldOctree();
   if (octree == nullptr) return;
   const Box box(centre - Vector3(radius, radius, radius), centre + Vector3(radius, radius, radius));
   COctree::ObjectList found;
   octree->QueryBox(box, &found, kStaticWorldMask);
-  std::vector<GrindTriangle> triangles;
+  std::vector<Triangle> triangles;
   for (CBoundedObject* object : found) {
     const auto* polygon = dynamic_cast<const CTerrainPolygon*>(object);
     if (polygon == nullptr || !polygon->IsBound()) continue;
     CMeshInstance* instance = polygon->GetInstance();
     const uint32_t face = static_cast<uint32_t>(polygon->GetFace());
-    GrindTriangle t;
+    Triangle t;
     for (uint32_t k = 0; k < 3; ++k) t.corner[k] = instance->GetCornerWorldPosition(face, k);
     t.normal = instance->GetWorldFaceNormal(face);
     triangles.push_back(t);
@@ -151,7 +154,7 @@ void CSkaterBody::FindGrindEdges(const Vector3& centre, float radius, std::vecto
   QualifyingEdges(triangles, out);
 }
 
-void CSkaterBody::CollectGrindCandidates(const Vector3& centre, float radius, std::vector<GrindEdge>& out) const {
+void CSkaterBody::CollectGrindCandidates(const Vector3& centre, float radius, std::vector<Edge>& out) const {
   FindGrindEdges(centre, radius, out);
   // The pieces' own grind links whose nodes lie within reach.
   const Box reach(centre - Vector3(radius, radius, radius), centre + Vector3(radius, radius, radius));
@@ -162,7 +165,7 @@ void CSkaterBody::CollectGrindCandidates(const Vector3& centre, float radius, st
     for (const SectionLink& link : section->GetPathLinks()) {
       if ((link.edge.kind & 0x1000u) == 0 || link.from == nullptr || link.to == nullptr) continue;
       const Vector3 a = link.from->GetPosition(), b = link.to->GetPosition();
-      if ((a - centre).LengthSquared() <= r2 || (b - centre).LengthSquared() <= r2) out.push_back(GrindEdge{a, b});
+      if ((a - centre).LengthSquared() <= r2 || (b - centre).LengthSquared() <= r2) out.push_back(Edge{a, b});
     }
   }
 }
@@ -192,14 +195,14 @@ void CSkaterBody::EngageGrind() {
   CSkater& s = m_skater;
   const float radius = s.GetRadius();
   const Vector3 position = s.GetCentre();
-  std::vector<GrindEdge> edges;
+  std::vector<Edge> edges;
   CollectGrindCandidates(position - Vector3(0.0f, 0.0f, radius), radius * s.GetParams()[23], edges);
   Vector3 direction = s.GetVelocity();
   if (direction.LengthSquared() < 0.5f) direction += s.GetFrame().GetXAxis();
   float best = -1.0f;
-  const GrindEdge* winner = nullptr;
+  const Edge* winner = nullptr;
   Vector3 end;
-  for (const GrindEdge& e : edges) {
+  for (const Edge& e : edges) {
     const float theta = AngleBetween(e.b - e.a, direction);
     if ((e.a - position).Dot(direction) > 0.0f && theta > best) {
       best = theta;
@@ -231,12 +234,12 @@ void CSkaterBody::ExtendGrind() {
   Vector3 d = s.GetCentre() - last;
   if (d.LengthSquared() == 0.0f) d = Vector3(1.0f, 0.0f, 0.0f);
   const float radius = s.GetRadius();
-  std::vector<GrindEdge> edges;
+  std::vector<Edge> edges;
   CollectGrindCandidates(last, radius * s.GetParams()[23], edges);
   float best = kLeastTurnScore;
   bool found = false;
   Vector3 next;
-  for (const GrindEdge& e : edges) {
+  for (const Edge& e : edges) {
     const float theta = AngleBetween(e.b - e.a, d);
     if ((e.a - last).LengthSquared() < kChainReach2 && theta > best) {
       best = theta;

@@ -7,6 +7,8 @@
 namespace {
 
 using namespace skater_body_test;
+using GrindEdge = CSkaterBody::GrindEdge;
+using GrindTriangle = CSkaterBody::GrindTriangle;
 
 GrindTriangle Tri(const Vector3& a, const Vector3& b, const Vector3& c, const Vector3& n) {
   GrindTriangle t;
