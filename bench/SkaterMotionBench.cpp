@@ -77,9 +77,9 @@ void BM_SkaterRouteStep(benchmark::State& state) {
       }
     }
     // Seconds per (skater-tick x 1e-6): microseconds per skater-tick.
-    state.counters["us_per_skater_tick"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * count * 1e-6,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["us_per_skater_tick"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * count * 1e-6,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     // A check that the skaters really ride the level: the share in ground contact, their mean speed.
     double grounded = 0.0, speed = 0.0;
     for (auto& s : skaters) {

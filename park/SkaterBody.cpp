@@ -64,9 +64,7 @@ double CSkaterBody::Now() const {
   return world != nullptr ? world->GetWorldTime() : 0.0;
 }
 
-bool CSkaterBody::HasGroundContact() const {
-  return m_skater.body.timeWithoutContact < m_skater.GetParams()[2];
-}
+bool CSkaterBody::HasGroundContact() const { return m_skater.body.timeWithoutContact < m_skater.GetParams()[2]; }
 
 bool CSkaterBody::IsFreshLanding() const {
   return HasGroundContact() && m_skater.body.timeOnGround < m_skater.GetParams()[3] && !IsGrinding();
@@ -82,9 +80,7 @@ const CSkatePathNode* CSkaterBody::RouteNode(size_t i) const { return m_skater.G
 
 bool CSkaterBody::HasLink(size_t i) const { return i < m_skater.route.steps.size() && m_skater.route.steps[i].hasLink; }
 
-uint32_t CSkaterBody::LinkKind(size_t i) const {
-  return HasLink(i) ? m_skater.route.steps[i].edge.kind : 0xFFFFFFFFu;
-}
+uint32_t CSkaterBody::LinkKind(size_t i) const { return HasLink(i) ? m_skater.route.steps[i].edge.kind : 0xFFFFFFFFu; }
 
 // --- Route points ---
 

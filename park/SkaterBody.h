@@ -31,8 +31,15 @@ class CSkaterBody : public CSkaterMotion {
   };
   // Input action codes the player's skater reads.
   enum Action : int {
-    kActionUp = 62, kActionDown = 63, kActionLeft = 64, kActionRight = 65, kActionJump = 66, kActionGrind = 67,
-    kActionBoard = 68, kActionAirLeft = 69, kActionAirRight = 70
+    kActionUp = 62,
+    kActionDown = 63,
+    kActionLeft = 64,
+    kActionRight = 65,
+    kActionJump = 66,
+    kActionGrind = 67,
+    kActionBoard = 68,
+    kActionAirLeft = 69,
+    kActionAirRight = 70
   };
   // The pressed-key list grows only while airborne; the longest trick sequence has five keys, so
   // anything far beyond is a stuck key and must not grow memory without end.

@@ -55,24 +55,20 @@ void CSkaterBody::HandleInputEvent(const InputEvent& event) {
       m_skater.body.crouchKey = false;
       if (ground) Jump();
       break;
-    case kActionGrind:
-      m_grindKey = true;
-      break;
+    case kActionGrind: m_grindKey = true; break;
     case -kActionGrind:
       m_grindKey = false;
       if (IsGrinding()) ExitGrind();
       break;
-    case kActionBoard:
-      ToggleBoard();
-      break;
-    default:
-      break;
+    case kActionBoard: ToggleBoard(); break;
+    default: break;
   }
 }
 
 bool CSkaterBody::IsVertJump() const {
-  const CSkatableSection* section =
-      m_skater.body.underfootObject != 0xFFFFFFFFu ? GetPlacedSection(m_skater.body.underfootObject) : nullptr;
+  const CSkatableSection* section = m_skater.body.underfootObject != 0xFFFFFFFFu
+                                        ? GetPlacedSection(m_skater.body.underfootObject)
+                                        : nullptr;
   const ObjectDefinition* definition = section != nullptr ? section->GetDefinition() : nullptr;
   return definition != nullptr && definition->vertical != 0 && m_contactNormal.z < 0.85f &&
          m_skater.GetFrame().GetXAxis().z > 0.0f;

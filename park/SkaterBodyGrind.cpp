@@ -35,7 +35,8 @@ struct CellKey {
 };
 struct CellHash {
   size_t operator()(const CellKey& k) const {
-    return static_cast<size_t>(k.x) * 73856093u ^ static_cast<size_t>(k.y) * 19349663u ^ static_cast<size_t>(k.z) * 83492791u;
+    return static_cast<size_t>(k.x) * 73856093u ^ static_cast<size_t>(k.y) * 19349663u ^
+           static_cast<size_t>(k.z) * 83492791u;
   }
 };
 CellKey CellOf(const Vector3& p) {

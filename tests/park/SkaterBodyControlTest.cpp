@@ -21,7 +21,8 @@ TEST_F(ControlWorld, TheJumpSpeedGrowsWithTheCrouchTimeFromThreeToSix) {
   struct Case {
     float hold, speed;
   };
-  for (const Case c : {Case{0.0f, 3.0f}, Case{0.2f, 3.0f + 3.0f * std::sqrt(0.4f)}, Case{0.5f, 6.0f}, Case{1.5f, 6.0f}}) {
+  for (const Case c :
+       {Case{0.0f, 3.0f}, Case{0.2f, 3.0f + 3.0f * std::sqrt(0.4f)}, Case{0.5f, 6.0f}, Case{1.5f, 6.0f}}) {
     auto s = MakeSkater(Vector3(0, 0, 0));
     s->body.timeWithoutContact = 0.0f;
     s->SetVelocity(Vector3(2.0f, 0, 0));

@@ -25,7 +25,8 @@ TEST_F(BodyWorld, AStandingSkaterOnARouteGetsTheMinimumSpeedAtOnce) {
   AddPlane();
   auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
   Settle(*s);
-  SetRoute(*s, {Vector3(0, 0, 0), Vector3(10, 0, 0), Vector3(20, 0, 0), Vector3(30, 0, 0), Vector3(40, 0, 0), Vector3(50, 0, 0)});
+  SetRoute(*s, {Vector3(0, 0, 0), Vector3(10, 0, 0), Vector3(20, 0, 0), Vector3(30, 0, 0), Vector3(40, 0, 0),
+                Vector3(50, 0, 0)});
   s->route.index = 1;
   s->SetVelocity(Vector3(0.0f, 0.0f, 0.0f));
   CSkaterBody& b = Body(*s);
@@ -191,7 +192,8 @@ TEST_F(BodyWorld, NoTickCarriesARouteFollowingSkaterPastItsRoutePoint) {
 
 // A 45-degree slope (steeper than the 0.8 up-limit) rising along +y from y = 0.
 std::vector<DemoContent::SolidPart> Slope(float degrees) {
-  return {DemoContent::SolidPart{Vector3(-3.0f, 0.0f, 0.0f), Vector3(3.0f, 4.0f, 4.0f * std::tan(degrees * kPi / 180.0f)), true}};
+  return {DemoContent::SolidPart{Vector3(-3.0f, 0.0f, 0.0f),
+                                 Vector3(3.0f, 4.0f, 4.0f * std::tan(degrees * kPi / 180.0f)), true}};
 }
 
 TEST_F(BodyWorld, RollingBackwardsUpASteepSlopeTurnsRoundWithTheChangeDirectionSound) {
@@ -218,7 +220,7 @@ TEST_F(BodyWorld, RollingBackwardsUpASteepSlopeTurnsRoundWithTheChangeDirectionS
     if (degrees > 40.0f) {
       EXPECT_EQ(anim.CountSound(CSkaterAnimation::Sound::kChangeDirection), 1);
       EXPECT_GT(s->GetFrame().GetXAxis().Dot(s->GetVelocity()), 0.0f);  // now facing the way it goes
-      EXPECT_NEAR(s->GetFrame().GetZAxis().Dot(n), 1.0f, 0.02f);          // still standing on the slope
+      EXPECT_NEAR(s->GetFrame().GetZAxis().Dot(n), 1.0f, 0.02f);        // still standing on the slope
     } else {
       // A slope whose normal is above the 0.8 limit is no slope for turning round.
       EXPECT_EQ(anim.CountSound(CSkaterAnimation::Sound::kChangeDirection), 0);
@@ -860,7 +862,8 @@ TEST_F(BodyWorld, LongSeededRidesOverRampsAndStepsKeepTheBodySound) {
   // Low enough to be ridden over from any side (a route through a tall block would only push
   // against it until the mind's stuck watch steps in).
   AddPlane();
-  AddSolid({{Vector3(-3, 4, 0), Vector3(3, 8, 0.3f), true}, {Vector3(6, -6, 0), Vector3(8, -2, 0.15f)},
+  AddSolid({{Vector3(-3, 4, 0), Vector3(3, 8, 0.3f), true},
+            {Vector3(6, -6, 0), Vector3(8, -2, 0.15f)},
             {Vector3(-8, -8, 0), Vector3(-5, -5, 0.1f)}});
   plat::srand(777);
   auto coordinate = [] { return static_cast<float>(plat::rand() % 2000) * 0.01f - 10.0f; };
@@ -892,4 +895,3 @@ TEST_F(BodyWorld, LongSeededRidesOverRampsAndStepsKeepTheBodySound) {
 }
 
 }  // namespace
-
