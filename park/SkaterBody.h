@@ -152,6 +152,9 @@ class CSkaterBody : public CSkaterMotion {
   void EngageGrind();
   // Button 1 in the air starts a further trick unless one is under way.
   void StartAirTrick();
+  // The player's trick of the category from the typed keys (the last entry whose keys begin them,
+  // its keys then used up), or the category's first entry with the keys cleared.
+  int ChooseTypedTrick(uint32_t category);
   void ExtendGrind();
   void SetGrindRoute(const Vector3& first, const Vector3& second);
   void AppendGrindPoint(const Vector3& p);

@@ -1,8 +1,10 @@
 // CSkaterBody: the grind edge search and the player's grinds.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 #include "core/WorldAccess.h"
 #include "core/math/DebugPrintf.h"
@@ -262,8 +264,7 @@ void CSkaterBody::StartGrind() {
   CSkater& s = m_skater;
   CSkaterAnimation& anim = s.GetAnimation();
   s.body.motionMode = CSkater::kGrinding;
-  const int first = anim.GetCategoryFirst(4);
-  s.body.animIndex = first >= 0 ? first : 40;
+  s.body.animIndex = ChooseTypedTrick(4);
   anim.Play(s.body.animIndex, true);
   anim.PlaySound(s.body.animIndex > 46 ? CSkaterAnimation::Sound::kGrind : CSkaterAnimation::Sound::kSlide);
 }
@@ -323,9 +324,30 @@ void CSkaterBody::StartAirTrick() {
   const bool underWay = current != CSkaterAnimation::kOllie && (category == 2 || category == 3) &&
                         anim.GetTime() < 0.8f * anim.GetLength(anim.GetCurrent());
   if (underWay) return;
-  const int first = anim.GetCategoryFirst(3);
-  s.body.animIndex = first >= 0 ? first : CSkaterAnimation::kOllie;
-  m_skater.body.trickFlag = true;
-  m_pressedKeys.clear();
+  s.body.animIndex = ChooseTypedTrick(3);
+  s.body.trickFlag = true;
   anim.Play(CSkaterAnimation::kTakeOff, false);
+}
+
+int CSkaterBody::ChooseTypedTrick(uint32_t category) {
+  const CSkaterAnimation& anim = m_skater.GetAnimation();
+  const int first = anim.GetCategoryFirst(category);
+  const int count = anim.GetCategoryCount(category);
+  int chosen = -1;
+  size_t used = 0;
+  // The last entry of the category whose key list begins the typed keys wins.
+  for (int entry = first; first >= 0 && entry < first + count; ++entry) {
+    const std::vector<int>& keys = anim.GetKeys(entry);
+    if (keys.empty() || keys.size() > m_pressedKeys.size()) continue;
+    if (std::equal(keys.begin(), keys.end(), m_pressedKeys.begin())) {
+      chosen = entry;
+      used = keys.size();
+    }
+  }
+  if (chosen < 0) {
+    m_pressedKeys.clear();
+    return first >= 0 ? first : CSkaterAnimation::kOllie;
+  }
+  m_pressedKeys.erase(m_pressedKeys.begin(), m_pressedKeys.begin() + static_cast<std::ptrdiff_t>(used));
+  return chosen;
 }

@@ -117,4 +117,38 @@ TEST_F(ControlWorld, WithoutAnInputManagerTheAxesReadZero) {
   EXPECT_EQ(s->body.steerInput, 0.0f);
 }
 
+TEST_F(ControlWorld, ButtonOneInTheAirStartsTheTrickTheTypedKeysSpell) {
+  struct Case {
+    std::vector<int> typed;
+    int trick;
+    size_t left;
+  };
+  // "LL1" is Method; "L1" does not begin "LL1"; "U1" then leaves the rest typed; nothing known
+  // gives the category's first entry and clears the keys.
+  for (const Case& c : {Case{{64, 64, 66}, 26, 0}, Case{{62, 66, 64}, 24, 1}, Case{{65, 63, 66}, 21, 0}}) {
+    auto s = MakeSkater(Vector3(0, 0, 0));
+    CSkaterBody& b = Body(*s);
+    s->body.timeWithoutContact = 10.0f;
+    for (int key : c.typed) Send(*s, key);
+    b.PlayerGrindStep(kDt);
+    EXPECT_EQ(s->body.animIndex, c.trick);
+    EXPECT_EQ(b.GetPressedKeys().size(), c.left);
+    EXPECT_TRUE(s->body.trickFlag);
+    EXPECT_EQ(Anim(*s).current, CSkaterAnimation::kTakeOff);
+  }
+  // A flip or air trick still well under way is not interrupted.
+  auto s = MakeSkater(Vector3(0, 0, 0));
+  s->body.timeWithoutContact = 10.0f;
+  Anim(*s).Play(26, false);
+  Anim(*s).time = 0.5f;  // of 1.0
+  Send(*s, 64);
+  Send(*s, 66);
+  Body(*s).PlayerGrindStep(kDt);
+  EXPECT_EQ(Anim(*s).current, 26);
+  Anim(*s).time = 0.85f;
+  Body(*s).PlayerGrindStep(kDt);
+  EXPECT_EQ(Anim(*s).current, CSkaterAnimation::kTakeOff);
+  EXPECT_EQ(s->body.animIndex, 31);  // "L1"
+}
+
 }  // namespace

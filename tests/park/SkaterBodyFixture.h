@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/math/Octree.h"
@@ -58,6 +59,16 @@ class RecordingAnimation : public CSkaterAnimation {
   int GetCategoryCount(uint32_t c) const override {
     static const int count[8] = {11, 10, 3, 19, 11, 2, 0, 3};
     return c < 8 ? count[c] : 0;
+  }
+  // A few entries' key texts: "1", "UD1", "U1", "LL1", "L1", "2", "L2", "U2", "D2".
+  const std::vector<int>& GetKeys(int entry) const override {
+    static const std::vector<std::pair<int, std::vector<int>>> table{
+        {21, {66}}, {22, {62, 63, 66}}, {24, {62, 66}}, {26, {64, 64, 66}}, {31, {64, 66}},
+        {40, {67}}, {41, {64, 67}},     {47, {62, 67}}, {48, {63, 67}}};
+    static const std::vector<int> none;
+    for (const auto& row : table)
+      if (row.first == entry) return row.second;
+    return none;
   }
   float GetTime() const override { return time; }
   float GetLength(int entry) const override { return entry == current ? length : 0.0f; }

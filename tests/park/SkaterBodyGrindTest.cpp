@@ -268,4 +268,19 @@ TEST_F(GrindWorld, ASquareCornerIsTooSharpToTurnAndTheGrindEndsThere) {
   EXPECT_EQ(capture.Text().find("Appending Grind Path!\n"), std::string::npos);
 }
 
+TEST_F(GrindWorld, KeysTypedInTheAirPickTheGrindAndItsSound) {
+  AddSolid({{Vector3(-2, -0.25f, 0), Vector3(2, 0.25f, 1)}});
+  CSkater* s = MakePlayer(Vector3(-1.0f, 0.0f, 1.1f));
+  s->body.timeWithoutContact = 10.0f;  // dropping onto the rail
+  Press(*s, 63);
+  Press(*s, CSkaterBody::kActionGrind);  // "D2": the 50-50 grind
+  s->SetVelocity(Vector3(4.0f, 0, -1.0f));
+  Body(*s).PlayerGrindStep(kDt);
+  ASSERT_TRUE(Body(*s).IsGrinding());
+  EXPECT_EQ(s->body.animIndex, 48);
+  EXPECT_EQ(Anim(*s).current, 48);
+  EXPECT_EQ(Anim(*s).CountSound(CSkaterAnimation::Sound::kGrind), 1);
+  EXPECT_TRUE(Body(*s).GetPressedKeys().empty());
+}
+
 }  // namespace
