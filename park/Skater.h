@@ -310,7 +310,6 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   void HandleInputEvent(const InputEvent& event) override { m_motion->HandleInputEvent(event); }
   // The normal of the contact being handled (it faces the skater).
   const Vector3& GetContactNormal() const { return m_contactNormal; }
-  static constexpr uint32_t kSkaterCollisionKind = 4;
 
  private:
   void RunStuckWatch(float dt);
@@ -350,7 +349,6 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   bool m_frozen = false;
   bool m_freezeKeyLatched = false;
   bool m_listed = false;
-  CollisionInfo m_collisionInfo{kSkaterCollisionKind, this, nullptr, this};
 };
 
 // Every live skater, in order of joining the park.
