@@ -163,7 +163,8 @@ void CParkRunner::CheckStuck(const CSkater& skater) {
   w.seconds += kTickSeconds;
   if (w.seconds > kStuckSeconds && !w.reported) {
     w.reported = true;
-    Report("skater " + std::to_string(skater.GetID()) + " stuck in state " + std::to_string(w.state));
+    Report("skater " + std::to_string(skater.GetID()) + " stuck in state " + std::to_string(w.state) + " with goal " +
+           std::to_string(skater.mind.goal) + " and " + std::to_string(skater.route.steps.size()) + " route steps");
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/math/Box.h"
 #include "park/ParkRunner.h"
+#include "park/SavedGame.h"
 #include "park/Skater.h"
 #include "park/VerezIvor.h"
 #include "platform/Platform.h"
@@ -65,6 +66,32 @@ TEST(ParkRunner, ADemoParkRunsForDaysWithEveryInvariantHolding) {
   EXPECT_EQ(d.entered - d.exited, d.skaterCount);
   EXPECT_GT(d.totals[1], 0.0);  // maintenance was charged every day
   EXPECT_GT(runner.GetSkaterTicks(), 0u);
+}
+
+// A park saved mid-run and loaded again carries on exactly as if it had never stopped.
+TEST(ParkRunner, SavingAndLoadingMidRunChangesNothingThatFollows) {
+  ParkRunDigest straight;
+  {
+    DemoRun run(21);
+    ASSERT_TRUE(run.built);
+    CParkRunner runner(run.park);
+    runner.SpawnSkaters(10);
+    runner.RunDays(3);
+    straight = runner.Digest();
+  }
+  DemoRun run(21);
+  ASSERT_TRUE(run.built);
+  CParkRunner runner(run.park);
+  runner.SpawnSkaters(10);
+  runner.RunDays(1);
+  std::vector<uint8_t> bytes;
+  ControllerSaveFields controller;
+  ASSERT_TRUE(CSavedGame::Save(run.park, controller, bytes));
+  ASSERT_TRUE(CSavedGame::Load(run.park, controller, bytes.data(), bytes.size()));
+  runner.RunDays(2);
+  for (const std::string& v : runner.GetViolations()) ADD_FAILURE() << v;
+  const ParkRunDigest resumed = runner.Digest();
+  EXPECT_EQ(straight, resumed) << straight.Describe() << "---\n" << resumed.Describe();
 }
 
 }  // namespace
