@@ -168,13 +168,7 @@ class CGameLogic : public CGameActionLayer {
   void ToggleInterface();
 
   // Pieces.
-  // The pick-up's side effects without taking the piece in hand; false when it cannot be lifted.
-  bool LiftPiece(CSkatableSection& piece);
-  void AfterPlacementChange(CSkatableSection& piece, bool placed);
-  void RecomputeNearPieceMarks();
   void ReturnHeldPiece();
-  // The sale's park side: the sponsor slot, the money and the removal.
-  static void SellPieceFromPark(CVerezIvor& park, CSkatableSection& piece);
   void OpenPopup(std::unique_ptr<CGameActionLayer> layer);
   void ClosePopup();
   CGameActionLayer* GetPopup() const;
