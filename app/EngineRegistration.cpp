@@ -27,6 +27,7 @@ void RegisterEngineObjectTypes() {
   RegisterNetObjectTypes(factory);
   RegisterCombatObjectTypes(factory);
   RegisterParkObjectTypes(factory);
+  RegisterParkSkaterLinks();
 }
 
 void RegisterEngineWorldServices() {

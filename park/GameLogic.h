@@ -94,6 +94,9 @@ class CGameLogic : public CGameActionLayer {
   void SetSkaterControl(bool on);
   bool IsControllingSkater() const { return m_skaterControl != 0; }
   void AwardTrickBonus(float amount);
+  // What a landed trick sequence of the player's skater earns per unit of its value: 1 while the
+  // player drives a skater, 0 otherwise.
+  float GetTrickBonusFactor() const { return m_skaterControl != 0 ? 1.0f : 0.0f; }
   float GetLargestTrickBonus() const { return m_largestBonus; }
   float GetExhibitionMoney() const { return m_exhibitionMoney; }
   float GetExhibitionTotal() const { return m_exhibitionTotal; }
