@@ -16,6 +16,7 @@
 #include "park/SkatableFacility.h"
 #include "park/SkatableSection.h"
 #include "park/Skater.h"
+#include "park/ThoughtTexts.h"
 #include "park/VerezIvor.h"
 #include "platform/Platform.h"
 #include "scene/camera/GenericCam.h"
@@ -68,6 +69,7 @@ void CGameLogic::Init(bool) {
   CVerezIvor* park = GetPark();
   if (park == nullptr) return;
   park->SetPlacementRefresh(0);
+  thoughts::LoadThoughtBubbleTextures(park->GetResourceTable());
   if (CGrid* grid = CGrid::InitFromTerrain(*park)) {
     CSkatableSection::AddTerrainSection(*park);
     const GridCell size = grid->GetSize();
