@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "core/math/ResourceTable.h"
 #include "park/ParkObjectTypes.h"
@@ -15,6 +16,7 @@
 #include "park/ThoughtTexts.h"
 #include "render/Texture.h"
 #include "tests/support/ParkState.h"
+#include "tools/DemoContentPark.h"
 
 namespace control_test {
 namespace {
@@ -130,6 +132,49 @@ TEST_F(ControllerPark, ATurnedLOccupiesExactlyTheSquaresThatWereChecked) {
   }
   EXPECT_EQ(seen.size(), 4u);
   logic->SellObject(id);
+}
+
+// The demo park still stands where it was laid out: a piece on a square corner covers its
+// footprint from that corner, the funbox half a square off covers the squares under its cell
+// centres, and no square is covered twice.
+TEST(DemoParkFootprints, EveryPieceCoversItsFootprintFromItsCorner) {
+  ClearPlacedSectionList();
+  {
+    CVerezIvor park(nullptr, nullptr);
+    DemoContent::DemoPark demo;
+    ASSERT_TRUE(DemoContent::BuildDemoPark(park, demo));
+    const int side = park.GetGrid()->GetSize().column;
+    std::map<std::pair<int, int>, uint32_t> coveredBy;
+    for (size_t k = 0; k < demo.pieceIds.size(); ++k) {
+      CSkatableSection* piece = GetPlacedSection(demo.pieceIds[k]);
+      ASSERT_NE(piece, nullptr);
+      const ObjectDefinition& def = *demo.definitions[k];
+      const Vector3 corner = piece->GetWorldMatrix().position;
+      SquareSet expected;
+      if (demo.pieceIds[k] == demo.offsetPieceId) {
+        ASSERT_EQ(corner.x, 10.5f);
+        ASSERT_EQ(corner.y, 14.5f);
+        expected = {{11, 15}, {12, 15}, {11, 16}, {12, 16}};
+      } else {
+        const int x = static_cast<int>(corner.x), y = static_cast<int>(corner.y);
+        ASSERT_EQ(static_cast<float>(x), corner.x) << def.name;
+        ASSERT_EQ(static_cast<float>(y), corner.y) << def.name;
+        for (int j = 0; j < def.footprintLength; ++j)
+          for (int i = 0; i < def.footprintWidth; ++i)
+            if (def.footprint[j][i] != 0) expected.insert({x + i, y + j});
+      }
+      SquareSet covered;
+      for (int index : piece->GetFootprintSquares()) {
+        covered.insert({index % side, index / side});
+        EXPECT_EQ(coveredBy.count({index % side, index / side}), 0u) << def.name;
+        coveredBy[{index % side, index / side}] = demo.pieceIds[k];
+      }
+      EXPECT_EQ(covered, expected) << def.name;
+    }
+    park.ClearWorld();
+    DemoContent::ReleaseDemoPark();
+  }
+  ClearPlacedSectionList();
 }
 
 // --- The player's trick bonus ---
