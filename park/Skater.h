@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/GameObject.h"
@@ -15,6 +16,7 @@
 #include "park/NodeReserver.h"
 #include "park/PathEdgeInfo.h"
 #include "park/PathSkills.h"
+#include "park/SkaterMotion.h"
 #include "park/SkaterParams.h"
 #include "park/ThoughtHistory.h"
 #include "park/TrickHistory.h"
@@ -277,6 +279,38 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
 
   // The skater's random draw, as the constructor uses it: mean + sigma x a normal deviate.
   static float Gauss(float mean, float sigma);
+
+  // --- Collision slots: the motion answers, else the sphere's own handling ---
+  SweepQuery CreateSweepQuery(float dt) override {
+    SweepQuery query;
+    return m_motion->BuildSweepQuery(dt, query) ? std::move(query) : CSphereCollisionObject::CreateSweepQuery(dt);
+  }
+  void ApplySweep(COctree* octree, GenericIntersection* query) override {
+    CSphereCollisionObject::ApplySweep(octree, query);
+    m_motion->CommitMove();
+  }
+  void OnMoveComplete() override { m_motion->IncrementStepCounter(); }
+  bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override {
+    if (info != nullptr && info->kind == kSkaterCollisionKind && info->owner != nullptr) {
+      if (auto* other = dynamic_cast<CSkater*>(info->owner)) return m_motion->HandleSkaterCollision(*other);
+    }
+    return CSphereCollisionObject::HandleCollision(info, hit);
+  }
+  void CollideWithStatic(const CollisionInfo* info, const IntersectionResult* hit) override {
+    if (!m_motion->RespondToContact(CollisionInfo::kStatic)) CSphereCollisionObject::CollideWithStatic(info, hit);
+  }
+  void CollideWithBody(const CollisionInfo* info, const IntersectionResult* hit) override {
+    if (!m_motion->RespondToContact(CollisionInfo::kBody)) CSphereCollisionObject::CollideWithBody(info, hit);
+  }
+  const CollisionInfo* GetCollisionInfo(CCollisionObject* asker) override { return &m_collisionInfo; }
+  void Render(CSceneDrawInterface* view) override {
+    if (!m_motion->Render(view)) CSphereCollisionObject::Render(view);
+  }
+  // The mesh and attachments only (the motion adds its debug drawing around it).
+  void RenderBody(CSceneDrawInterface* view) { CSphereCollisionObject::Render(view); }
+  void HandleInputEvent(const InputEvent& event) override { m_motion->HandleInputEvent(event); }
+  // The normal of the contact being handled (it faces the skater).
+  const Vector3& GetContactNormal() const { return m_contactNormal; }
 
  private:
   void RunStuckWatch(float dt);

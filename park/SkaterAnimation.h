@@ -13,6 +13,9 @@ class CSkaterAnimation {
   static constexpr int kTakeOff = 5;
   static constexpr int kPutDownBoard = 9;
   static constexpr int kCoast = 11;
+  static constexpr int kCrouch = 4;
+  static constexpr int kLandOffBalance = 7;
+  static constexpr int kFootStop = 10;
   static constexpr int kOllie = 21;
   static constexpr int kEntryCount = 56;
   // Sounds the route, grind and motion steps ask for (played by the volume rule of the rank).

@@ -12,6 +12,7 @@
 #include "park/ParkObjectTypes.h"
 #include "park/SkaterAnimator.h"
 #include "park/SkaterAnimatorLink.h"
+#include "park/SkaterBody.h"
 #include "park/SkaterMotion.h"
 #include "park/ThoughtTexts.h"
 #include "render/Texture.h"
@@ -211,7 +212,7 @@ struct AnimatedController : ControllerPark {
     CSkater::SetBodyFactory(MakeContactBody, MakeSkaterAnimator);
   }
   ~AnimatedController() override {
-    CSkater::SetBodyFactory(nullptr, nullptr);
+    RegisterSkaterBody();  // the game's own, for the tests after
     g_bodies.clear();
   }
   CSkaterAnimator& Animator(CSkater* s) { return dynamic_cast<CSkaterAnimator&>(s->GetAnimation()); }
@@ -377,7 +378,7 @@ TEST_F(ControllerPark, TheCameraRankingIsEverySkatersSoundRank) {
   std::vector<CSkater*> skaters;
   // Farther and farther from the focus (8, 8), across the view.
   for (int k = 0; k < 6; ++k) skaters.push_back(AddSkater(Vector3(8.0f + 1.5f * k, 8.0f - 1.5f * k, 0.5f)));
-  CSkater::SetBodyFactory(nullptr, nullptr);
+  RegisterSkaterBody();
   for (CSkater* s : skaters) {
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->GetSoundRank(), CSkater::kNone);  // before any ranking
