@@ -53,7 +53,6 @@ class CGameLogic : public CGameActionLayer {
   static constexpr float kPerspectiveFov = 1.2566371f;  // 72 degrees, from a piece or behind a skater
   static constexpr float kTiltStep = 0.15707963f;       // pi / 20
   static constexpr float kMaxHeightStep = 0.005f;       // the most a footprint's squares may differ
-  static constexpr int kNearPieceMargin = 3;
   static constexpr const char* kQuickSaveFile = "BrimwellSavedGame";
 
   CGameLogic();
