@@ -16,6 +16,8 @@ const char* const kBubblePaths[kBubbleCount] = {
 // The resource index of each loaded texture, -1 when it is not loaded. Indices, not pointers:
 // the table frees and reloads its objects between levels.
 int g_bubbleIndex[kBubbleCount] = {-1, -1, -1, -1, -1, -1, -1};
+// The table the indices belong to; another table's entries at those indices are other files.
+const CResourceTable* g_bubbleTable = nullptr;
 
 // The bubble of a thought number, -1 for none.
 int BubbleOf(uint32_t number) {
@@ -88,6 +90,7 @@ const char* GetBubbleTexture(uint32_t number) {
 
 int LoadThoughtBubbleTextures(CResourceTable* table) {
   int loaded = 0;
+  g_bubbleTable = table;
   for (int i = 0; i < kBubbleCount; ++i) {
     g_bubbleIndex[i] = -1;
     const int index = table != nullptr ? table->FindByName(kBubblePaths[i]) : -1;
@@ -103,7 +106,7 @@ int LoadThoughtBubbleTextures(CResourceTable* table) {
 
 CTexture* GetBubbleTextureObject(CResourceTable& table, uint32_t number) {
   const int bubble = BubbleOf(number);
-  const int index = bubble >= 0 ? g_bubbleIndex[bubble] : -1;
+  const int index = bubble >= 0 && &table == g_bubbleTable ? g_bubbleIndex[bubble] : -1;
   if (index < 0 || !IsTextureType(table.GetType(index))) return nullptr;
   return static_cast<CTexture*>(table.GetResource(index));
 }

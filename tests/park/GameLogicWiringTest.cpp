@@ -462,6 +462,11 @@ TEST(ThoughtBubbles, AGameStartLoadsEveryTextureThereIsOnce) {
     const std::string path = folder.Path() + "data/textures/thoughtbubbles/" + names[expectedGroup] + ".tga";
     EXPECT_EQ(texture, table.GetResource(table.FindByName(path.c_str()))) << n;
   }
+  // Only through the table they were loaded from: another table (here one listing the same files,
+  // which it would load afresh) is not asked.
+  CResourceTable other;
+  for (const char* name : names) other.Add((folder.Path() + "data/textures/thoughtbubbles/" + name + ".tga").c_str());
+  for (uint32_t n = 0; n < 72; ++n) EXPECT_EQ(thoughts::GetBubbleTextureObject(other, n), nullptr) << n;
   // Once loaded, a second start finds the same objects.
   CTexture* hungry = thoughts::GetBubbleTextureObject(table, 0);
   EXPECT_EQ(thoughts::LoadThoughtBubbleTextures(&table), 6);
