@@ -9,6 +9,7 @@
 
 #include "app/EngineRegistration.h"
 #include "core/AssetPreloader.h"
+#include "core/GameActionLayer.h"
 #include "core/ObjectFactory.h"
 #include "core/WorldServices.h"
 #include "core/GameWorld.h"
@@ -30,6 +31,7 @@
 #include "render/SoftwareRasterizer.h"
 #include "render/Texture.h"
 #include "sound/SoundManager.h"
+#include "ui/GameHooks.h"
 #include "ui/SplashScreenLogic.h"
 
 namespace {
@@ -178,6 +180,19 @@ int LeaveWinMain() {
   if (App().mainWindow) DestroyWindow(App().mainWindow);
   App().mainWindow = nullptr;
   return 0;
+}
+
+// The single place the in-game controller is wired in (see ui/GameHooks.h): it makes the
+// controller layer for the park and registers it with CVerezIvor::SetController. Until the
+// controller class is part of the program, a game runs without one.
+std::unique_ptr<CGameActionLayer> CreateGameController(CVerezIvor& park) { return nullptr; }
+
+// What the interface asks of the shell and the controller.
+void RegisterGameHooks() {
+  GameHooks& hooks = GetGameHooks();
+  hooks.createController = CreateGameController;
+  hooks.switchToGameRenderer = SwitchToGameRasterizer;
+  hooks.switchToMenuRenderer = SwitchToMenuRasterizer;
 }
 
 void WaitForPauseRelease() {
@@ -351,6 +366,7 @@ void InitApplication(HWND window, HINSTANCE instance) {
   // The higher folders' parts before anything builds a world.
   RegisterEngineObjectTypes();
   RegisterEngineWorldServices();
+  RegisterGameHooks();
 
   // Settings first; key bindings never survive a restart.
   auto settings = std::make_unique<CSkateSettings>();

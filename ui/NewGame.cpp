@@ -55,8 +55,9 @@ bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, c
   }
   loader.LoadCatalogs(*park);  // items without meshes are logged and simply not offered
   const GameHooks& hooks = GetGameHooks();
-  if (hooks.createController != nullptr) {
-    park->AddLayerOnTop(hooks.createController(*park));
+  std::unique_ptr<CGameActionLayer> controller = hooks.createController != nullptr ? hooks.createController(*park) : nullptr;
+  if (controller != nullptr) {
+    park->AddLayerOnTop(std::move(controller));
   } else {
     DebugPrintf("NewGame: no in-game controller is registered\n");
   }

@@ -23,6 +23,7 @@
 #include "platform/Platform.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
+#include "ui/MainScreen.h"
 
 namespace fs = std::filesystem;
 
@@ -237,6 +238,40 @@ TEST_F(ShellTest, ALevelSwitchStartsWithNoLayerAndTheFirstFrameShutsDownOnce) {
   MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(WM_QUIT, msg.message);
+}
+
+TEST_F(ShellTest, TheTitleHandsOnToTheMainMenuWhoseQuitEndsTheProgram) {
+  Start("kelvarun");
+  ASSERT_EQ(1u, GetGameWorld()->GetLayerCount());
+  GetAsyncKeyState(VK_ESCAPE);  // forget any earlier press
+  plat::SetKeyState(VK_ESCAPE, true);
+  plat::SetKeyState(VK_ESCAPE, false);
+  plat::AdvanceClock(33);
+  ASSERT_EQ(1, RunFrame());
+  plat::AdvanceClock(33);
+  ASSERT_EQ(1, RunFrame()) << "the menu keeps the program running";
+  CGameWorld* world = GetGameWorld();
+  ASSERT_NE(nullptr, world);
+  ASSERT_EQ(1u, world->GetLayerCount()) << "the title went";
+  auto* menu = dynamic_cast<CMainScreen*>(world->GetLayer(0));
+  ASSERT_NE(nullptr, menu);
+  for (int i = 0; i < 5; ++i) {
+    plat::AdvanceClock(33);
+    ASSERT_EQ(1, RunFrame());
+  }
+  InputEvent quit;
+  quit.code = InputEvent::kKey;
+  quit.x = 'Q';
+  menu->HandleInputEvent(quit);
+  int frames = 0;
+  while (GetGameWorld() != nullptr && frames < 10) {
+    plat::AdvanceClock(33);
+    RunFrame();
+    ++frames;
+  }
+  EXPECT_EQ(nullptr, GetGameWorld());
+  EXPECT_LE(frames, 2);
+  EXPECT_EQ(1, LogCount(kQuitLine));
 }
 
 TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) {
