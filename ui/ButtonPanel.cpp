@@ -154,9 +154,11 @@ void CButtonPanel::Draw(DrawSurface& surface) {
       FillRect(surface, r, lit ? kLitButtonColour : kButtonColour);
       Outline(surface, r, kBorderColour);
     }
+    // An alphabet has one colour, so a disabled button's text is the built-in font in grey.
+    const CSprite* font = m_buttons[i].enabled ? m_font : nullptr;
     const char* text = m_buttons[i].text.c_str();
-    const int tx = r.left + (kButtonWidth - SpriteText::Width(m_font, text)) / 2;
-    const int ty = r.top + (kButtonHeight - SpriteText::Height(m_font)) / 2;
-    SpriteText::Draw(surface, m_font, tx, ty, text, m_buttons[i].enabled ? kTextColour : kDisabledTextColour);
+    const int tx = r.left + (kButtonWidth - SpriteText::Width(font, text)) / 2;
+    const int ty = r.top + (kButtonHeight - SpriteText::Height(font)) / 2;
+    SpriteText::Draw(surface, font, tx, ty, text, m_buttons[i].enabled ? kTextColour : kDisabledTextColour);
   }
 }

@@ -9,7 +9,7 @@
 
 CSponsorshipNotice::CSponsorshipNotice(int slot) : m_slot(slot) {
   char text[64];
-  std::snprintf(text, sizeof(text), "A SPONSOR OFFERS SUPPORT - OFFER %d", slot + 1);
+  std::snprintf(text, sizeof(text), "A SPONSOR OFFERS SUPPORT, OFFER %d", slot + 1);
   m_modal = true;
   m_panel->SetCentred();
   m_panel->SetTitle(text);
