@@ -274,6 +274,51 @@ TEST_F(ShellTest, TheTitleHandsOnToTheMainMenuWhoseQuitEndsTheProgram) {
   EXPECT_EQ(1, LogCount(kQuitLine));
 }
 
+// The same through the window: key and mouse messages pass the input hooks and the input
+// manager's queue to the layers, as real input would.
+TEST_F(ShellTest, AClickOnQuitInTheMenuEndsTheProgramThroughTheInputPath) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.lpszClassName = "KelvarunMenuTest";
+  static const UINT registered = RegisterClassA(&windowClass);
+  ASSERT_NE(0u, registered);
+  HWND window = CreateWindowA("KelvarunMenuTest", "menu", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  SetApplicationCommandLine("kelvarun");
+  InitApplication(window, nullptr);
+  OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
+  GetAsyncKeyState(VK_ESCAPE);
+  plat::InjectMessage(window, WM_KEYDOWN, VK_ESCAPE, 0);
+  plat::InjectMessage(window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+  for (int i = 0; i < 3; ++i) {
+    plat::AdvanceClock(33);
+    ASSERT_EQ(1, RunFrame());
+  }
+  auto* menu = dynamic_cast<CMainScreen*>(GetGameWorld()->GetLayer(GetGameWorld()->GetLayerCount() - 1));
+  ASSERT_NE(nullptr, menu);
+  // A click beside the buttons does nothing; one on Quit ends the program.
+  const LPARAM beside = MAKELPARAM(2, 2);
+  plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, beside);
+  plat::InjectMessage(window, WM_LBUTTONUP, 0, beside);
+  plat::AdvanceClock(33);
+  ASSERT_EQ(1, RunFrame());
+  plat::AdvanceClock(33);
+  ASSERT_EQ(1, RunFrame());
+  ASSERT_NE(nullptr, GetGameWorld());
+  const RECT quit = menu->GetPanel().GetButtonRect(CMainScreen::kQuit);
+  const LPARAM at = MAKELPARAM((quit.left + quit.right) / 2, (quit.top + quit.bottom) / 2);
+  plat::InjectMessage(window, WM_MOUSEMOVE, 0, at);
+  plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  plat::InjectMessage(window, WM_LBUTTONUP, 0, at);
+  int frames = 0;
+  while (GetGameWorld() != nullptr && frames < 10) {
+    plat::AdvanceClock(33);
+    RunFrame();
+    ++frames;
+  }
+  EXPECT_EQ(nullptr, GetGameWorld()) << "the quit button ended the program";
+  EXPECT_EQ(1, LogCount(kQuitLine));
+}
+
 TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) {
   Start("kelvarun");
   EXPECT_EQ(1u, GetGameWorld()->GetLayerCount()) << "the splash layer";
