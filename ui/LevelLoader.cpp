@@ -1,6 +1,7 @@
 // CLevelLoader: the steps of a level load, each on the parts of the engine that own them.
 #include "ui/LevelLoader.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "core/AssetPreloader.h"
@@ -15,6 +16,8 @@
 #include "physics/terrain/TerrainPolygon.h"
 #include "platform/FileSystem.h"
 #include "render/Texture.h"
+#include "scene/camera/ObserverCam.h"
+#include "scene/camera/SkateCam.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LevelLights.h"
 #include "scene/lighting/LightList.h"
@@ -76,6 +79,33 @@ void CLevelLoader::AddLights(CVerezIvor& park, const ShadedMesh& mesh) {
     StaticLighting::LoadOrRebuild(park.GetOctree(), *lights, park.GetLevelDirectory());
 }
 
+void CLevelLoader::AddCameras(CVerezIvor& park) {
+  const Box box = park.GetOctree().GetRootBox();
+  const Vector3 centre = (box.min + box.max) * 0.5f;
+  // The view from a piece: an observer the controller places at the piece's frame.
+  auto fromPiece = std::make_unique<CObserverCam>();
+  const float frame[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, centre.x, centre.y, centre.z};
+  fromPiece->SetPlacement(frame, 0, kObserverDamping);
+  // The chase camera behind a controlled skater: eye behind and above, looking at its head.
+  auto chase = std::make_unique<CSkateCam>();
+  chase->SetParams(0.0f, 0.0f, 0.0f, -4.0f, 0.0f, 2.0f, 0.0f, 0.0f, 1.0f);
+  // The park camera: orthographic over the whole level, looking down the controller's start
+  // direction at the middle.
+  auto parkCamera = std::make_unique<CObserverCam>();
+  ViewFrustum& view = parkCamera->GetView();
+  view.SetOrthographic();
+  view.SetOrthoWidth(std::max(box.max.x - box.min.x, box.max.y - box.min.y));
+  Vector3 direction(-1.0f, -1.0f, -2.0f);
+  direction.Normalize();
+  COrientation& eye = parkCamera->GetFrame();
+  eye.SetPosition(centre - direction * kParkCameraDistance);
+  eye.LookAtWithUp(centre, Vector3(0, 0, 1));
+  park.AddCamera(std::move(fromPiece));
+  park.AddCamera(std::move(chase));
+  park.AddCamera(std::move(parkCamera));
+  park.SetCurrentCamera(kParkCamera);
+}
+
 void CLevelLoader::LoadVisibility(CVerezIvor& park) {
   COctree& octree = park.GetOctree();
   octree.Reset(octree.GetRootBox());
@@ -103,6 +133,7 @@ bool CLevelLoader::LoadLevel(CVerezIvor& park, int levelIndex) {
     return false;
   }
   MarkWalkable(*m_terrain);
+  AddCameras(park);
   ListLevelTextures(park, *mesh);
   AddLights(park, *mesh);
   LoadVisibility(park);

@@ -1,8 +1,9 @@
 // CLevelLoader: the level loading sequence of a new or loaded game - the level folder, its terrain
-// mesh with collision and walkable faces, texture list, lights, static vertex lights, visibility
-// and fog, then the park's grid with the terrain as a section, and the object catalogs.
+// mesh with collision and walkable faces, the cameras, texture list, lights, static vertex lights,
+// visibility and fog, then the park's grid with the terrain as a section, and the object catalogs.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,12 @@ class CLevelLoader {
   static constexpr const char* kPieceFolder = "data/meshes";
   // Cells kept per octree leaf when the tree is coarsened around the visibility step.
   static constexpr unsigned kCoarsenLimit = 12;
+  // The cameras a level gets, by world camera index; the park camera starts current.
+  static constexpr uint32_t kViewFromPieceCamera = 0;
+  static constexpr uint32_t kChaseCamera = 1;
+  static constexpr uint32_t kParkCamera = 2;
+  static constexpr float kObserverDamping = 0.9f;
+  static constexpr float kParkCameraDistance = 200.0f;
 
   // dataRoot: the folder that holds "data/" (the working directory when empty).
   explicit CLevelLoader(std::string dataRoot = std::string());
@@ -51,6 +58,7 @@ class CLevelLoader {
   static void ListLevelTextures(CVerezIvor& park, const ShadedMesh& mesh);
   static void AddLights(CVerezIvor& park, const ShadedMesh& mesh);
   static void LoadVisibility(CVerezIvor& park);
+  static void AddCameras(CVerezIvor& park);
   void RegisterPieceFiles(CResourceTable& table) const;
 
   std::string m_root;

@@ -3,6 +3,7 @@
 // while the park stays usable.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "park/ObjectCatalog.h"
 #include "park/VerezIvor.h"
 #include "physics/terrain/TerrainPolygon.h"
+#include "scene/camera/GenericCam.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
 #include "scene/mesh/MeshInstance.h"
@@ -75,6 +77,14 @@ TEST_F(DemoLevel, EveryStepLandsOnThePark) {
   ASSERT_EQ(terrain->GetTerrainPolygonCount(), mesh->faceCount);
   for (uint32_t i = 0; i < terrain->GetTerrainPolygonCount(); ++i)
     ASSERT_NE(terrain->GetTerrainPolygons()[i].GetBoundFlags() & CBoundedObject::kWalkable, 0u) << i;
+  // The view-from-a-piece, chase and park cameras; the orthographic park camera is current.
+  ASSERT_EQ(park->GetCameraCount(), 3u);
+  EXPECT_EQ(park->GetCurrentCameraIndex(), CLevelLoader::kParkCamera);
+  EXPECT_TRUE(park->GetCamera(CLevelLoader::kParkCamera)->GetView().IsOrthographic());
+  EXPECT_FALSE(park->GetCamera(CLevelLoader::kViewFromPieceCamera)->GetView().IsOrthographic());
+  EXPECT_EQ(park->GetCamera(CLevelLoader::kChaseCamera)->GetCameraType(), 2u);
+  const Vector3 look = park->GetCamera(CLevelLoader::kParkCamera)->GetFrame().axes.m[0];
+  EXPECT_NEAR(look.z, -2.0f / std::sqrt(6.0f), 1e-5f);
   // The four light records, no default lights, and the baked vertex lights taken as written.
   EXPECT_EQ(park->GetLightList()->GetCount(), 4u);
   EXPECT_EQ(log.Text().find("Default Lights"), std::string::npos);
