@@ -76,6 +76,15 @@ void CBuildPalette::Refresh() {
     m_panel->SetButtonEnabled(static_cast<int>(i), entries[i].unlocked && park->GetMoney() >= entries[i].definition->cost);
 }
 
+std::string CBuildPalette::StatusFor(int command) const {
+  if (m_category < 0 || command == kBack) return std::string();
+  const std::vector<Entry> entries = Entries();
+  if (command < 0 || command >= static_cast<int>(entries.size())) return std::string();
+  const Entry& entry = entries[static_cast<size_t>(command)];
+  if (!entry.unlocked) return "NEEDS A SPONSOR";
+  return std::string(entry.definition->name) + ", COST " + std::to_string(static_cast<long long>(entry.definition->cost));
+}
+
 void CBuildPalette::OnCommand(int command) {
   CVerezIvor* park = GetPark();
   if (park == nullptr) return;

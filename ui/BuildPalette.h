@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "ui/MenuLayer.h"
@@ -26,6 +27,8 @@ class CBuildPalette : public CMenuLayer {
  protected:
   void OnCommand(int command) override;
   void Refresh() override;
+  // An item's name and price, or why it cannot be bought.
+  std::string StatusFor(int command) const override;
 
  private:
   struct Entry {

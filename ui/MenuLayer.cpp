@@ -40,6 +40,11 @@ void CMenuLayer::Update(float dt) {
   CUIActionLayer::Update(dt);
   Dispatch();
   CGameWorld* world = GetGameWorld();
-  if (world != nullptr && !IsMarkedForRemoval() && m_panel->Contains(m_panel->GetMouseX(), m_panel->GetMouseY()))
-    world->mouseOverUI = 1;
+  if (world == nullptr || IsMarkedForRemoval() || !m_panel->Contains(m_panel->GetMouseX(), m_panel->GetMouseY())) return;
+  world->mouseOverUI = 1;
+  const int hover = m_panel->GetHover();
+  CVerezIvor* park = GetPark();
+  if (park == nullptr || hover < 0) return;
+  const std::string status = StatusFor(m_panel->GetButtons()[static_cast<size_t>(hover)].command);
+  if (!status.empty()) park->SetStatusText(status.c_str());
 }

@@ -2,6 +2,8 @@
 // pop-ups derive from it and act on the commands of its buttons.
 #pragma once
 
+#include <string>
+
 #include "ui/ButtonPanel.h"
 #include "ui/UIActionLayer.h"
 
@@ -16,8 +18,8 @@ class CMenuLayer : public CUIActionLayer {
   ~CMenuLayer() override;
 
   void HandleInputEvent(const InputEvent& event) override;
-  // Tracks the pointer, acts on a pressed button and marks the tick as over the interface when
-  // the pointer lies over the panel.
+  // Tracks the pointer, acts on a pressed button, marks the tick as over the interface when the
+  // pointer lies over the panel and shows the hovered button's status text.
   void Update(float dt) override;
   bool IsModal() const override { return m_modal; }
 
@@ -28,6 +30,8 @@ class CMenuLayer : public CUIActionLayer {
   virtual void OnCommand(int command) = 0;
   // Refreshes the panel's text each tick (before the pointer is looked at).
   virtual void Refresh() {}
+  // The status text beside the cursor while it is over the button of that command; empty for none.
+  virtual std::string StatusFor(int command) const { return std::string(); }
   // Acts on a pending command, unless the layer is on its way out.
   void Dispatch();
   static CVerezIvor* GetPark();

@@ -11,6 +11,7 @@
 
 #include "core/GameActionLayer.h"
 #include "core/InputEvent.h"
+#include "core/InputMan.h"
 #include "core/math/ResourceTable.h"
 #include "park/Grid.h"
 #include "park/ObjectCatalog.h"
@@ -18,6 +19,7 @@
 #include "park/SkatableSection.h"
 #include "park/Skater.h"
 #include "park/VerezIvor.h"
+#include "platform/Platform.h"
 #include "render/RenderView.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/TempFolder.h"
@@ -292,6 +294,25 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
   EXPECT_FALSE(buttons[1].enabled) << "the quarter pipe waits for its sponsorship";
   palette->HandleInputEvent(Key('2'));
   EXPECT_EQ(palette->GetLastPurchase(), 0u);
+  // Over an item the status text beside the cursor names it and its price.
+  CInputMan input;  // the layers read the pointer from the world's input manager
+  park->SetInputManager(&input);
+  const RECT first = palette->GetPanel().GetButtonRect(0);
+  plat::SetCursorScreenPos((first.left + first.right) / 2, (first.top + first.bottom) / 2);
+  park->mouseOverUI = 0;
+  palette->Update(0.033f);
+  EXPECT_EQ(park->mouseOverUI, 1) << "the park does no picking under the palette";
+  EXPECT_STREQ(park->GetStatusLabelText(), "\x01" "Launch ramp, COST 800" "\x02");
+  const RECT second = palette->GetPanel().GetButtonRect(1);
+  plat::SetCursorScreenPos((second.left + second.right) / 2, (second.top + second.bottom) / 2);
+  park->mouseOverUI = 0;  // the layer pass clears it every tick
+  palette->Update(0.033f);
+  EXPECT_STREQ(park->GetStatusLabelText(), "\x01" "NEEDS A SPONSOR" "\x02");
+  plat::SetCursorScreenPos(600, 470);
+  park->mouseOverUI = 0;
+  palette->Update(0.033f);
+  EXPECT_EQ(park->mouseOverUI, 0) << "away from the palette the park picks again";
+  park->SetInputManager(nullptr);
 
   Click(*palette, 0);
   const uint32_t id = palette->GetLastPurchase();
