@@ -23,6 +23,13 @@
 #include "platform/Platform.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
+#include "park/VerezIvor.h"
+#include "tests/support/TempFolder.h"
+#include "tools/DemoContent.h"
+#include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentLevel.h"
+#include "tools/DemoContentUi.h"
+#include "ui/BuildPalette.h"
 #include "ui/MainScreen.h"
 
 namespace fs = std::filesystem;
@@ -317,6 +324,54 @@ TEST_F(ShellTest, AClickOnQuitInTheMenuEndsTheProgramThroughTheInputPath) {
   }
   EXPECT_EQ(nullptr, GetGameWorld()) << "the quit button ended the program";
   EXPECT_EQ(1, LogCount(kQuitLine));
+}
+
+// The whole front end on the generated demo data: title, menu, a new game on the demo level with
+// the game renderer, the build palette buying a piece, frames drawn throughout.
+TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
+  {
+    testing_support::DebugCapture quiet;
+    ASSERT_TRUE(DemoContent::WriteAll("data") && DemoContent::WriteLevel("data") && DemoContent::WriteCatalogs("data") &&
+                DemoContent::WriteUi("data"));
+  }
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.lpszClassName = "KelvarunGameTest";
+  static const UINT registered = RegisterClassA(&windowClass);
+  ASSERT_NE(0u, registered);
+  HWND window = CreateWindowA("KelvarunGameTest", "game", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  SetApplicationCommandLine("kelvarun");
+  InitApplication(window, nullptr);
+  OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
+  auto frame = [] {
+    plat::AdvanceClock(33);
+    return RunFrame();
+  };
+  GetAsyncKeyState(VK_ESCAPE);
+  plat::InjectMessage(window, WM_KEYDOWN, VK_ESCAPE, 0);
+  plat::InjectMessage(window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(1, frame());
+  // N on the menu: the key reaches it through the front end's text keys.
+  plat::InjectMessage(window, WM_KEYDOWN, 'N', 0);
+  plat::InjectMessage(window, WM_KEYUP, 'N', 0xC0000000);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(1, frame());
+  auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  ASSERT_NE(nullptr, park);
+  EXPECT_EQ(kGameRasterizer, GetRasterizerState());
+  ASSERT_NE(nullptr, park->GetGrid());
+  EXPECT_EQ(10000, park->GetParkState().money);
+  ASSERT_EQ(1u, park->GetLayerCount());
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(0));
+  ASSERT_NE(nullptr, palette);
+  // The palette's keys: the first category, then its first item.
+  for (int key : {'1', '1'}) {
+    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
+    ASSERT_EQ(1, frame());
+  }
+  EXPECT_NE(0u, palette->GetLastPurchase());
+  EXPECT_EQ(10000 - 800, park->GetParkState().money);
+  EXPECT_EQ(1, frame());
 }
 
 TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) {
