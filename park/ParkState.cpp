@@ -26,6 +26,7 @@ void ParkState::Reset() {
   earnedFromAdmission = 0.0;
   earnedFromConcessions = 0.0;
   contributedBySponsors = 0.0;
+  earnedFromResale = 0.0;
   skatersEntered = 0;
   skatersExited = 0;
 }

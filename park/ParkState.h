@@ -59,6 +59,9 @@ struct ParkState {
   double earnedFromAdmission = 0.0;
   double earnedFromConcessions = 0.0;
   double contributedBySponsors = 0.0;
+  // Running total of what sold pieces brought back; kept apart from the totals spent so that the
+  // statistics can show what building cost net of sales.
+  double earnedFromResale = 0.0;
   uint32_t skatersEntered = 0;
   uint32_t skatersExited = 0;
 };

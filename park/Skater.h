@@ -111,6 +111,11 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
     float landingError = 0.0f;
     uint32_t currentTrick = CTrickHistory::kNoTrick;
     uint32_t carried[2] = {};
+    // Set while a chosen trick is under way; the landing clears it.
+    bool trickFlag = false;
+    bool crouchKey = false;  // the player's crouch key is held
+    uint32_t underfootObject = kNone;  // the section last stood on; its material picks surface sounds
+    float lastPushTime = 0.0f;         // world time of the last push
   };
   struct Appearance {
     uint8_t head = 0, body = 0, board = 0;
@@ -209,6 +214,9 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   CTrickHistory& GetTricks() { return m_tricks; }
   const CTrickHistory& GetTricks() const { return m_tricks; }
   bool IsFrozen() const { return m_frozen; }
+  // Place in the park's distance order from the camera (0 nearest); kNone before the first ranking.
+  uint32_t GetSoundRank() const { return m_soundRank; }
+  void SetSoundRank(uint32_t rank) { m_soundRank = rank; }
   const StuckWatch& GetStuckWatch() const { return m_stuck; }
 
   Ability ability;

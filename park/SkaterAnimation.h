@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 class CSkaterAnimation {
  public:
@@ -13,8 +14,8 @@ class CSkaterAnimation {
   static constexpr int kPutDownBoard = 9;
   static constexpr int kCoast = 11;
   static constexpr int kEntryCount = 56;
-  // Sounds the route steps ask for.
-  enum class Sound { kTrick, kGrind, kSlide };
+  // Sounds the route, grind and motion steps ask for (played by the volume rule of the rank).
+  enum class Sound { kTrick, kGrind, kSlide, kExitGrind, kExitSlide, kCrash, kChangeDirection, kPutBoardDown, kPush };
 
   virtual ~CSkaterAnimation() = default;
 
@@ -25,6 +26,13 @@ class CSkaterAnimation {
   virtual void Advance(float dt, float speed) = 0;
   virtual void UpdateRollingSound(float dt) = 0;
   virtual void PlaySound(Sound sound) = 0;
+  // The step after the motion that moves the skater from one animation to the next.
+  virtual void Step(float dt) {}
+  // In the air with a chosen trick whose animation is not a coasting one (the skate camera asks).
+  virtual bool IsDoingTrick() const { return false; }
+  // Play time of the current animation, and the length of an entry's animation (0 when missing).
+  virtual float GetTime() const { return 0.0f; }
+  virtual float GetLength(int entry) const { return 0.0f; }
 
   // --- The shared table; -1 / 0 / "" for entries outside it ---
   virtual int GetCategory(int entry) const = 0;
@@ -33,4 +41,9 @@ class CSkaterAnimation {
   // The entries a trick of the category is chosen from.
   virtual int GetCategoryFirst(uint32_t category) const = 0;
   virtual int GetCategoryCount(uint32_t category) const = 0;
+  // The input action codes that perform the trick when the player drives the skater.
+  virtual const std::vector<int>& GetKeys(int entry) const {
+    static const std::vector<int> none;
+    return none;
+  }
 };

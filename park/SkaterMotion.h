@@ -34,4 +34,7 @@ class CSkaterMotion {
   virtual void PlaceOnGroundAt(const Vector3& point) = 0;
   virtual bool HasGroundContact() const = 0;
   virtual bool IsFreshLanding() const = 0;
+  // The normal of the ground last ridden (straight up until there is one); walking up stairs
+  // shows by a steep one.
+  virtual Vector3 GetGroundNormal() const { return Vector3(0.0f, 0.0f, 1.0f); }
 };

@@ -10,6 +10,7 @@
 #include "core/Settings.h"
 #include "core/WorldAccess.h"
 #include "core/math/DebugPrintf.h"
+#include "park/GameLogic.h"
 #include "park/Grid.h"
 #include "park/ParkFontSet.h"
 #include "park/ParkScreens.h"
@@ -47,6 +48,14 @@ CVerezIvor::~CVerezIvor() {
 void CVerezIvor::HandleMessage(uint32_t senderID, const uint8_t* message) { CGameWorld::HandleMessage(senderID, message); }
 
 void CVerezIvor::ClearWorld() { CGameWorld::ClearWorld(); }
+
+void CVerezIvor::OnBeforeSceneDraw(CRenderView* view) {
+  if (view == nullptr) return;
+  if (m_controller != nullptr)
+    m_controller->DrawSceneOverlays(*view);
+  else
+    DrawDebugOverlays(*view);
+}
 
 std::unique_ptr<CGameObject> CVerezIvor::CreateObject(uint32_t typeCode) { return CreateGameObject(typeCode); }
 

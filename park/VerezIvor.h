@@ -44,6 +44,8 @@ class CVerezIvor : public CGameWorld {
   // The status text beside the cursor, then the base overlay (the cursor itself).
   void DrawOverlay(CRenderView* view, PixelBufferDesc** locked) override;
   void ClearWorld() override;
+  // Inside the scene's frame: the controller's highlights and the debug overlays.
+  void OnBeforeSceneDraw(CRenderView* view) override;
   std::unique_ptr<CGameObject> CreateObject(uint32_t typeCode) override;
 
   // --- Park record and money ---
@@ -95,6 +97,7 @@ class CVerezIvor : public CGameWorld {
   void RenderScene(CRenderView* view, PixelBufferDesc** locked);
   // The textures a level wants uploaded before play (not owned).
   void SetLevelTextures(const std::vector<CTexture*>& textures) { m_levelTextures = textures; }
+  const std::vector<CTexture*>& GetLevelTextures() const { return m_levelTextures; }
   void PreloadLevelTextures();
   // The detail level handed to the renderer: 0 full detail, 2 the coarsest.
   static uint32_t TextureDetailLevel(float textureDetailSetting);
@@ -115,6 +118,10 @@ class CVerezIvor : public CGameWorld {
   // The counter a new game creates; null before one starts.
   NonNegativeDouble* GetCounter() const { return m_counter.get(); }
   void CreateCounter() { m_counter = std::make_unique<NonNegativeDouble>(); }
+  // The three placement refresh flags, set together: 1 after a placement and while the park
+  // camera looks on, 0 while a piece is held and under the other cameras.
+  void SetPlacementRefresh(uint32_t value) { m_placementRefresh[0] = m_placementRefresh[1] = m_placementRefresh[2] = value; }
+  uint32_t GetPlacementRefresh(int index) const { return index >= 0 && index < 3 ? m_placementRefresh[index] : 0; }
   bool GetDebugFlag(int index) const;
   // The overlays the debug flags switch on, drawn by the in-game controller inside its frame.
   void DrawDebugOverlays(CSceneDrawInterface& view) const;
@@ -131,6 +138,7 @@ class CVerezIvor : public CGameWorld {
   std::unique_ptr<CGrid> m_detachedGrid;  // let go of by ClearGrid
   CSimClock m_clock;
   uint8_t m_debugFlags[kDebugFlagCount] = {};
+  uint32_t m_placementRefresh[3] = {};
   std::unique_ptr<CParkStatusLabel> m_statusLabel;
   std::vector<CTexture*> m_levelTextures;
   uint32_t m_playerSkaterId = 0xFFFFFFFFu;

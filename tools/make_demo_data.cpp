@@ -7,6 +7,7 @@
 
 #include "app/EngineRegistration.h"
 #include "tools/DemoContent.h"
+#include "tools/DemoContentBoarder.h"
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentLevel.h"
@@ -34,8 +35,8 @@ int main(int argc, char** argv) {
   fs::create_directories(work, error);
   if (!DemoContent::WriteAll(work.string()) || !DemoContent::WriteLevel(work.string()) ||
       !DemoContent::WriteImages(work.string()) || !DemoContent::WriteSounds(work.string()) ||
-      !DemoContent::WriteCatalogs(work.string()) || !DemoContent::WriteUi(work.string()) ||
-      !DemoContent::WriteGeneratorStamp(work.string())) {
+      !DemoContent::WriteCatalogs(work.string()) || !DemoContent::WriteBoarder(work.string()) ||
+      !DemoContent::WriteUi(work.string()) || !DemoContent::WriteGeneratorStamp(work.string())) {
     std::fprintf(stderr, "make_demo_data: writing %s failed\n", work.string().c_str());
     return 1;
   }

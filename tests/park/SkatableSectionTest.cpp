@@ -255,6 +255,11 @@ TEST_F(Pieces, RunningCostOfOneParkDay) {
   Make(1, 2.0f, 1.0f);                           // sponsor piece: booked to the sponsors
   Make(0, 3.0f, 1.0f, false);                    // held: free
   auto* fac = Make<CSkatableFacility>(2, 5.0f, 5.0f);
+  // The level's terrain, even with a definition to charge by, costs nothing.
+  auto terrain = std::make_unique<CSkatableSection>();
+  ASSERT_TRUE(terrain->InitFromMeshData(COrientation(), kicker.get(), -1, true));
+  terrain->SetDefinition(&g_defs[0], true);
+  ASSERT_NE(park.RegisterNewObject(std::move(terrain)), 0u);
   ParkState& state = park.GetParkState();
   const double before = state.GetMoney();
   // 90 real seconds are one park day at the default rate.

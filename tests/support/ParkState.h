@@ -37,10 +37,11 @@ struct ParkGridState {
   }
 };
 
-// Recomputes the components first; component ids are fresh per run, so the partition is compared.
-inline ParkGridState TakeParkGridState(CVerezIvor& park) {
+// Recomputes the components first unless asked to take them as the park left them; component ids
+// are fresh per run, so the partition is compared.
+inline ParkGridState TakeParkGridState(CVerezIvor& park, bool recomputeComponents = true) {
   CGrid& grid = *park.GetGrid();
-  grid.UpdateComponents();
+  if (recomputeComponents) grid.UpdateComponents();
   ParkGridState s;
   std::map<uint32_t, uint32_t> renumber;
   for (int i = 0; i < grid.GetSquareCount(); ++i) {

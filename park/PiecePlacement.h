@@ -1,0 +1,15 @@
+// The park's side of putting a held piece down and lifting a placed one: the piece's own set-up,
+// then what the rest of the park must learn of it (sponsorship slot, path components, skaters in
+// the way, scores). The controller adds its own cursor, lighting and near-piece work around these.
+#pragma once
+
+#include <cstdint>
+
+class CVerezIvor;
+
+// Puts the held piece with this id down. False, with nothing changed, when the id names no held
+// section of the park.
+bool PlacePieceInPark(CVerezIvor& park, uint32_t sectionId);
+// Lifts the placed piece with this id so that it can be moved or sold. False, with nothing
+// changed, when the id names no placed section of the park or names the level's terrain.
+bool LiftPieceFromPark(CVerezIvor& park, uint32_t sectionId);

@@ -1,0 +1,122 @@
+// The demo boarder: written with the engine's writers, it loads back as a skinned body whose
+// animation table names every skater animation, with its contact points and texture choices.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "park/SkaterAnimationTable.h"
+#include "render/Texture.h"
+#include "scene/animation/AnimationRecord.h"
+#include "scene/animation/SkeletonNodeInstance.h"
+#include "scene/animation/Skin.h"
+#include "scene/mesh/AttachPoint.h"
+#include "scene/mesh/MeshInstance.h"
+#include "tests/support/TempFolder.h"
+#include "tools/DemoContentBoarder.h"
+
+namespace {
+
+struct WrittenBoarder : ::testing::Test {
+  void SetUp() override {
+    ASSERT_TRUE(DemoContent::WriteBoarder(folder.Path()));
+    ASSERT_TRUE(mesh.Load((folder.Path() + DemoContent::kBoarderMeshPath).c_str(), nullptr, 0, false, false, false));
+  }
+  testing_support::TempFolder folder;
+  ShadedMesh mesh;
+};
+
+TEST_F(WrittenBoarder, EveryTableEntryFindsAnAnimationThatTakesTime) {
+  ASSERT_NE(mesh.skin, nullptr);
+  EXPECT_EQ(4u, mesh.skin->bones.size());
+  ASSERT_NE(mesh.animation, nullptr);
+  const CSkaterAnimationTable table(&mesh, nullptr);
+  std::set<const AnimationRecord*> distinct;
+  for (int i = 0; i < CSkaterAnimationTable::kEntryCount; ++i) {
+    const AnimationRecord* animation = table.GetAnimation(i);
+    ASSERT_NE(animation, nullptr) << CSkaterAnimationTable::GetAnimationName(i);
+    EXPECT_GT(table.GetLength(i), 0.0f) << i;
+    EXPECT_EQ(AnimationRecord::kXForm, animation->dataType) << i;
+    // The sequence's frames lie on the controllers' timeline.
+    EXPECT_EQ(animation->length * animation->frameRate, static_cast<float>(animation->frameCount)) << i;
+    distinct.insert(animation);
+  }
+  EXPECT_EQ(56u, distinct.size());  // no two entries share a sequence
+}
+
+TEST_F(WrittenBoarder, PlayingASequenceBendsTheBody) {
+  CMeshInstance instance;
+  ASSERT_TRUE(instance.SetMesh(&mesh, false, false, false, 0, 0, nullptr, true, nullptr));
+  ASSERT_EQ(4u, instance.GetSkeletonNodeCount());
+  const CSkaterAnimationTable table(&mesh, nullptr);
+  for (int entry : {11, 22, 48, 53}) {
+    const AnimationRecord* animation = table.GetAnimation(entry);
+    instance.PlayAnimation(animation, 0.0f, 0.0f, true, nullptr);
+    instance.SyncAnimation(&instance);
+    instance.UpdateAnimation();
+    const COrientation rest = instance.GetSkeletonNodes()[2].GetSkinMatrix();
+    instance.GetSequencePlayer().time = 0.5f * animation->length;  // the middle key: the swing's height
+    instance.SyncAnimation(&instance);
+    instance.UpdateAnimation();
+    const COrientation bent = instance.GetSkeletonNodes()[2].GetSkinMatrix();
+    float change = 0.0f;
+    for (int r = 0; r < 3; ++r) change += (bent.GetMatrix().m[r] - rest.GetMatrix().m[r]).Length();
+    EXPECT_GT(change, 0.1f) << entry;
+  }
+}
+
+TEST_F(WrittenBoarder, ContactPointsSitUnderTheBoard) {
+  const char* names[] = {"frontcontact", "backcontact", "crashfrontcontact", "crashbackcontact"};
+  const float x[] = {0.3f, -0.3f, 0.5f, -0.5f};
+  for (int i = 0; i < 4; ++i) {
+    const AttachPoint* point = mesh.FindNamedAttachPoint(names[i]);
+    ASSERT_NE(point, nullptr) << names[i];
+    EXPECT_EQ(kAttachNamedPoint, point->type);
+    EXPECT_FLOAT_EQ(x[i], point->transform.GetPosition().x);
+    EXPECT_FLOAT_EQ(-0.45f, point->transform.GetPosition().z);
+  }
+}
+
+TEST_F(WrittenBoarder, TextureChoicesOfferTexturesThatExist) {
+  const struct {
+    const char* name;
+    uint32_t slot;
+    uint32_t count;
+  } wanted[] = {{"Multitexture_skaterHEAD", 0, 3}, {"Multitexture_skaterBODY", 1, 3}, {"Multitexture_skateboards", 2, 2}};
+  std::vector<int> lists;
+  mesh.CollectAttachPoints(kAttachTextureList, lists);
+  ASSERT_EQ(3u, lists.size());
+  std::set<uint32_t> used;
+  for (size_t i = 0; i < lists.size(); ++i) {
+    const AttachPoint& point = mesh.attachPoints[static_cast<size_t>(lists[i])];
+    ASSERT_GE(point.GetLength(), 76u);
+    EXPECT_STREQ(wanted[i].name, reinterpret_cast<const char*>(point.GetData()));
+    uint32_t words[3];
+    std::memcpy(words, point.GetData() + 64, sizeof words);
+    EXPECT_EQ(wanted[i].count, words[0]);
+    EXPECT_EQ(wanted[i].slot, words[1]);
+    ASSERT_EQ(76u + 4u * words[0], point.GetLength());
+    for (uint32_t k = 0; k < words[0]; ++k) {
+      uint32_t texture = 0;
+      std::memcpy(&texture, point.GetData() + 76 + 4 * k, 4);
+      ASSERT_LT(texture, mesh.GetTextureCount());
+      EXPECT_TRUE(used.insert(texture).second) << "texture " << texture << " offered twice";
+    }
+  }
+  EXPECT_EQ(mesh.GetTextureCount(), used.size());
+  // Each slot first shows the first texture its record offers, and the faces use all three slots.
+  std::set<uint32_t> slots;
+  for (uint32_t f = 0; f < mesh.faceCount; ++f) slots.insert(mesh.faceRecords[f].textureSlot);
+  EXPECT_EQ((std::set<uint32_t>{0, 1, 2}), slots);
+  for (const std::string& file : DemoContent::BoarderTextureFiles()) {
+    const std::string path = folder.Path() + file;
+    CTexture texture;
+    EXPECT_TRUE(texture.Load(path.c_str(), true)) << file;
+    EXPECT_EQ(std::filesystem::path(path).parent_path(),
+              std::filesystem::path(folder.Path() + DemoContent::kBoarderMeshPath).parent_path());
+  }
+}
+
+}  // namespace
