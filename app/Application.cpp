@@ -31,7 +31,11 @@
 #include "render/SoftwareRasterizer.h"
 #include "render/Texture.h"
 #include "sound/SoundManager.h"
+#include "park/GameLogic.h"
+#include "park/ParkPopupFactory.h"
+#include "park/SkatableSection.h"
 #include "ui/GameHooks.h"
+#include "ui/UIPopupFactory.h"
 #include "ui/SplashScreenLogic.h"
 
 namespace {
@@ -183,16 +187,66 @@ int LeaveWinMain() {
 }
 
 // The single place the in-game controller is wired in (see ui/GameHooks.h): it makes the
-// controller layer for the park and registers it with CVerezIvor::SetController. Until the
-// controller class is part of the program, a game runs without one.
-std::unique_ptr<CGameActionLayer> CreateGameController(CVerezIvor& park) { return nullptr; }
+// controller layer for the park and registers it as the park's controller.
+std::unique_ptr<CGameActionLayer> CreateGameController(CVerezIvor& park) {
+  auto logic = std::make_unique<CGameLogic>();
+  park.SetController(logic.get());
+  return logic;
+}
 
-// What the interface asks of the shell and the controller.
+// What the interface asks of the controller, answered by the park's current one.
+uint32_t BuyThroughController(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) {
+  CGameLogic* logic = park.GetController();
+  if (logic == nullptr) return 0;
+  COrientation frame;
+  frame.SetPosition(logic->GetFocus());
+  const uint32_t id = logic->BuyObject(definition, frame);
+  if (id == CGameLogic::kNone) return 0;
+  if (auto* piece = dynamic_cast<CSkatableSection*>(park.GetObjectByID(id))) piece->SetSponsorshipIndex(sponsorSlot);
+  return id;
+}
+
+void SellThroughController(CVerezIvor& park, uint32_t id) {
+  if (CGameLogic* logic = park.GetController()) logic->SellObject(id);
+}
+
+void ControlThroughController(CVerezIvor& park, uint32_t skaterId) {
+  CGameLogic* logic = park.GetController();
+  if (logic == nullptr) return;
+  logic->SetSelectedSkater(skaterId);
+  logic->SetSkaterControl(true);
+}
+
+void LeaveThroughController(CVerezIvor& park) {
+  CGameLogic* logic = park.GetController();
+  if (logic == nullptr) return;
+  if (logic->IsControllingSkater())
+    logic->SetSkaterControl(false);
+  else
+    logic->SetPerspectiveView(false, nullptr);
+}
+
+bool SaveThroughController(CVerezIvor& park, const char* path) {
+  return park.GetController() != nullptr && park.GetController()->SaveGame(path);
+}
+
+bool LoadThroughController(CVerezIvor& park, const char* path) {
+  return park.GetController() != nullptr && park.GetController()->LoadGame(path);
+}
+
+// What the interface asks of the shell and the controller, and the layers the controller opens.
 void RegisterGameHooks() {
   GameHooks& hooks = GetGameHooks();
   hooks.createController = CreateGameController;
   hooks.switchToGameRenderer = SwitchToGameRasterizer;
   hooks.switchToMenuRenderer = SwitchToMenuRasterizer;
+  hooks.buyPiece = BuyThroughController;
+  hooks.sellPiece = SellThroughController;
+  hooks.takeSkaterControl = ControlThroughController;
+  hooks.leavePerspective = LeaveThroughController;
+  hooks.saveGame = SaveThroughController;
+  hooks.loadGame = LoadThroughController;
+  SetParkPopupFactory(std::make_unique<CUIPopupFactory>());
 }
 
 void WaitForPauseRelease() {

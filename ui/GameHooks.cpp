@@ -26,6 +26,7 @@ COrientation StartFrame(const CVerezIvor& park) {
 }  // namespace
 
 uint32_t BuyPiece(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) {
+  if (GetGameHooks().buyPiece != nullptr) return GetGameHooks().buyPiece(park, definition, sponsorSlot);
   if (park.GetMoney() < definition.cost) return 0;
   std::unique_ptr<CSkatableSection> piece = definition.type >= kFirstFacilityType && definition.type != CSkatableSection::kSponsorType
                                                 ? std::make_unique<CSkatableFacility>()
@@ -40,7 +41,6 @@ uint32_t BuyPiece(CVerezIvor& park, const ObjectDefinition& definition, int spon
   if (id == 0) return 0;
   park.AddMoney(static_cast<float>(-definition.cost));
   park.GetParkState().spentOnBuilding += definition.cost;
-  if (GetGameHooks().holdPiece != nullptr) GetGameHooks().holdPiece(park, id);
   return id;
 }
 

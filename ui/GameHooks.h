@@ -22,9 +22,9 @@ struct GameHooks {
   // Empty: the saved-game file is written and read with the controller's figures at their defaults.
   bool (*saveGame)(CVerezIvor& park, const char* path) = nullptr;
   bool (*loadGame)(CVerezIvor& park, const char* path) = nullptr;
-  // The controller takes a bought piece under the cursor. Empty: the piece waits, held, where it
-  // was made.
-  void (*holdPiece)(CVerezIvor& park, uint32_t id) = nullptr;
+  // The controller's purchase, which takes the piece in hand: the new piece's ID, 0 when nothing
+  // was bought. Empty: BuyPiece makes the piece itself, held where it was made.
+  uint32_t (*buyPiece)(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) = nullptr;
   // The controller's sale (grid squares, selection). Empty: SellPiece below.
   void (*sellPiece)(CVerezIvor& park, uint32_t id) = nullptr;
   // The controller's take and give up control of a skater, and its leaving of the
@@ -35,10 +35,11 @@ struct GameHooks {
 
 GameHooks& GetGameHooks();
 
-// Buys a piece of the definition: refused (0) when the park's money is below the cost or the
-// piece cannot be made; otherwise the cost is charged and booked as spent on building, and the
-// new piece (held, half transparent, at the grid's centre) is registered with the park and handed
-// to the controller. sponsorSlot is 0 to 3 for a sponsor piece, else -1. Returns its object ID.
+// Buys a piece of the definition through the controller, or, without one: refused (0) when the
+// park's money is below the cost or the piece cannot be made; otherwise the cost is charged and
+// booked as spent on building, and the new piece (held, half transparent, at the grid's centre)
+// is registered with the park. sponsorSlot is 0 to 3 for a sponsor piece, else -1. Returns its
+// object ID.
 uint32_t BuyPiece(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot);
 // Sells a section or facility through the controller, or, without one, refunds its resale
 // value, takes it out of the park and marks it for removal. False when the ID names no piece.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/GameActionLayer.h"
+#include "core/InputMan.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
 #include "core/math/LittleEndian.h"
@@ -63,6 +64,8 @@ bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, c
   }
   loader.SetUpGrid(*park);  // after the controller, which may have set it up itself
   park->AddLayerOnTop(std::make_unique<CBuildPalette>());
+  // In the game the keys and buttons become the controller's actions.
+  if (CInputMan* input = park->GetInputManager()) input->SetFrontEndMode(false);
   if (hooks.switchToGameRenderer != nullptr) hooks.switchToGameRenderer();
   return true;
 }
@@ -115,6 +118,7 @@ void QuitToMainMenu(CVerezIvor* park) {
   if (park == nullptr) return;
   for (size_t i = 0; i < park->GetLayerCount(); ++i) park->GetLayer(i)->MarkForRemoval();
   ClearRunningGame(*park);
+  if (CInputMan* input = park->GetInputManager()) input->SetFrontEndMode(true);
   if (GetGameHooks().switchToMenuRenderer != nullptr) GetGameHooks().switchToMenuRenderer();
   park->AddLayerOnTop(std::make_unique<CMainScreen>());
 }

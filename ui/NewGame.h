@@ -21,8 +21,9 @@ bool ResetParkRecord(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney
 
 // A whole new game: whatever game was running is cleared, the park record is reset as above,
 // the level is loaded, the catalogs are read, the in-game controller (GetGameHooks) is made,
-// registered and put on the layer stack, the grid is set up, the build palette goes on top and
-// the game renderer is switched in. dataRoot holds "data/" (the working directory when empty).
+// registered and put on the layer stack, the grid is set up, the build palette goes on top, the
+// input manager leaves its front-end mode (keys become game actions) and the game renderer is
+// switched in. dataRoot holds "data/" (the working directory when empty).
 // False (logged) when the level cannot be loaded; the park is then cleared and usable.
 bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName,
                   const std::string& dataRoot = std::string());
@@ -37,7 +38,8 @@ bool SaveRunningGame(CVerezIvor* park, const char* path);
 
 // Ends the running game: every layer is marked for removal (the layer pass deletes them, so this
 // is safe from inside a layer's tick), the park's objects, grid, terrain and lights are cleared,
-// the controller is forgotten, the menu renderer comes back and a main screen goes on top.
+// the controller is forgotten, the input manager's front-end mode and the menu renderer come
+// back and a main screen goes on top.
 void QuitToMainMenu(CVerezIvor* park);
 // Clears the park's game (objects, grid, terrain, lights) and forgets its controller.
 void ClearRunningGame(CVerezIvor& park);

@@ -29,7 +29,9 @@
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentLevel.h"
 #include "tools/DemoContentUi.h"
+#include "park/GameLogic.h"
 #include "ui/BuildPalette.h"
+#include "ui/EscapeMenuScreen.h"
 #include "ui/MainScreen.h"
 
 namespace fs = std::filesystem;
@@ -360,8 +362,11 @@ TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
   EXPECT_EQ(kGameRasterizer, GetRasterizerState());
   ASSERT_NE(nullptr, park->GetGrid());
   EXPECT_EQ(10000, park->GetParkState().money);
-  ASSERT_EQ(1u, park->GetLayerCount());
-  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(0));
+  ASSERT_EQ(2u, park->GetLayerCount());
+  auto* logic = dynamic_cast<CGameLogic*>(park->GetLayer(0));
+  ASSERT_NE(nullptr, logic);
+  EXPECT_EQ(logic, park->GetController());
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
   ASSERT_NE(nullptr, palette);
   // The palette's keys: the first category, then its first item.
   for (int key : {'1', '1'}) {
@@ -370,8 +375,25 @@ TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
     ASSERT_EQ(1, frame());
   }
   EXPECT_NE(0u, palette->GetLastPurchase());
+  EXPECT_EQ(palette->GetLastPurchase(), logic->GetHeldObjectId()) << "the controller holds the bought piece";
   EXPECT_EQ(10000 - 800, park->GetParkState().money);
   EXPECT_EQ(1, frame());
+  // Escape (the cancel action) sells the held piece back; a second one opens the escape menu,
+  // whose Quit to menu ends the game.
+  for (int i = 0; i < 2; ++i) {
+    plat::InjectMessage(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    plat::InjectMessage(window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+    ASSERT_EQ(1, frame());
+  }
+  EXPECT_EQ(10000, park->GetParkState().money);
+  ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
+  plat::InjectMessage(window, WM_KEYDOWN, 'Q', 0);
+  plat::InjectMessage(window, WM_KEYUP, 'Q', 0xC0000000);
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(1, frame());
+  ASSERT_EQ(1u, park->GetLayerCount());
+  EXPECT_NE(nullptr, dynamic_cast<CMainScreen*>(park->GetLayer(0)));
+  EXPECT_EQ(nullptr, park->GetController());
+  EXPECT_EQ(kMenuRasterizer, GetRasterizerState());
 }
 
 TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) {
