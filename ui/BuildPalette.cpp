@@ -99,6 +99,6 @@ void CBuildPalette::OnCommand(int command) {
   }
   const std::vector<Entry> entries = Entries();
   if (command < 0 || command >= static_cast<int>(entries.size()) || !entries[static_cast<size_t>(command)].unlocked) return;
-  m_lastPurchase = BuyPiece(*park, *entries[static_cast<size_t>(command)].definition, -1);
+  m_lastPurchase = BuyPieceForPlayer(*park, *entries[static_cast<size_t>(command)].definition, -1);
   Refresh();
 }

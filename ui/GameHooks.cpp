@@ -4,6 +4,7 @@
 #include "core/math/DebugPrintf.h"
 #include "park/Grid.h"
 #include "park/ObjectDefinition.h"
+#include "park/PieceSale.h"
 #include "park/SkatableFacility.h"
 #include "park/SkatableSection.h"
 #include "park/VerezIvor.h"
@@ -25,14 +26,14 @@ COrientation StartFrame(const CVerezIvor& park) {
 }
 }  // namespace
 
-uint32_t BuyPiece(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) {
+uint32_t BuyPieceForPlayer(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) {
   if (GetGameHooks().buyPiece != nullptr) return GetGameHooks().buyPiece(park, definition, sponsorSlot);
   if (park.GetMoney() < definition.cost) return 0;
   std::unique_ptr<CSkatableSection> piece = definition.type >= kFirstFacilityType && definition.type != CSkatableSection::kSponsorType
                                                 ? std::make_unique<CSkatableFacility>()
                                                 : std::make_unique<CSkatableSection>();
   if (!piece->InitFromMesh(StartFrame(park), definition.mesh, false)) {
-    DebugPrintf("BuyPiece: no mesh for '%s'\n", definition.name);
+    DebugPrintf("BuyPieceForPlayer: no mesh for '%s'\n", definition.name);
     return 0;
   }
   piece->SetDefinition(&definition, true);
@@ -44,15 +45,10 @@ uint32_t BuyPiece(CVerezIvor& park, const ObjectDefinition& definition, int spon
   return id;
 }
 
-bool SellPiece(CVerezIvor& park, uint32_t id) {
+bool SellPieceForPlayer(CVerezIvor& park, uint32_t id) {
   auto* piece = dynamic_cast<CSkatableSection*>(park.GetObjectByID(id));
   if (piece == nullptr || piece->IsTerrain()) return false;
-  if (GetGameHooks().sellPiece != nullptr) {
-    GetGameHooks().sellPiece(park, id);
-    return true;
-  }
-  park.AddMoney(static_cast<float>(piece->GetResaleValue()));
-  if (!piece->IsHeld()) piece->PickUp();
-  piece->MarkForRemoval();
+  if (GetGameHooks().sellPiece == nullptr) return SellPiece(park, id);
+  GetGameHooks().sellPiece(park, id);
   return true;
 }

@@ -23,9 +23,9 @@ struct GameHooks {
   bool (*saveGame)(CVerezIvor& park, const char* path) = nullptr;
   bool (*loadGame)(CVerezIvor& park, const char* path) = nullptr;
   // The controller's purchase, which takes the piece in hand: the new piece's ID, 0 when nothing
-  // was bought. Empty: BuyPiece makes the piece itself, held where it was made.
+  // was bought. Empty: BuyPieceForPlayer makes the piece itself, held where it was made.
   uint32_t (*buyPiece)(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) = nullptr;
-  // The controller's sale (grid squares, selection). Empty: SellPiece below.
+  // The controller's sale (grid squares, selection). Empty: the park's own sale (SellPiece).
   void (*sellPiece)(CVerezIvor& park, uint32_t id) = nullptr;
   // The controller's take and give up control of a skater, and its leaving of the
   // view-from-a-piece or control mode. Empty: nothing happens.
@@ -40,7 +40,7 @@ GameHooks& GetGameHooks();
 // booked as spent on building, and the new piece (held, half transparent, at the grid's centre)
 // is registered with the park. sponsorSlot is 0 to 3 for a sponsor piece, else -1. Returns its
 // object ID.
-uint32_t BuyPiece(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot);
-// Sells a section or facility through the controller, or, without one, refunds its resale
-// value, takes it out of the park and marks it for removal. False when the ID names no piece.
-bool SellPiece(CVerezIvor& park, uint32_t id);
+uint32_t BuyPieceForPlayer(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot);
+// Sells a section or facility through the controller, or, without one, with the park's own sale
+// (SellPiece: lifted, refunded, marked for removal). False when the ID names no piece.
+bool SellPieceForPlayer(CVerezIvor& park, uint32_t id);

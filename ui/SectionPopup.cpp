@@ -32,6 +32,6 @@ void CSectionPopup::Refresh() {
 
 void CSectionPopup::OnCommand(int command) {
   CVerezIvor* park = GetPark();
-  if (command == kSell && park != nullptr) SellPiece(*park, m_objectId);
+  if (command == kSell && park != nullptr) SellPieceForPlayer(*park, m_objectId);
   MarkForRemoval();
 }

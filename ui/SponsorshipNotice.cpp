@@ -30,7 +30,7 @@ void CSponsorshipNotice::OnCommand(int command) {
     // Each slot has its own sponsor where the catalog lists one; otherwise the first sponsor's.
     const ObjectDefinition* piece = GetSponsorEntry(m_slot);
     if (piece == nullptr) piece = GetSponsorEntry(0);
-    if (piece != nullptr) m_piece = BuyPiece(*park, *piece, m_slot);
+    if (piece != nullptr) m_piece = BuyPieceForPlayer(*park, *piece, m_slot);
     if (m_piece == 0) DebugPrintf("SponsorshipNotice: no sponsor piece for slot %d\n", m_slot);
   }
   MarkForRemoval();

@@ -340,8 +340,8 @@ TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
   const ObjectDefinition* ramp = Definition("Launch ramp");
   const ObjectDefinition* snacks = Definition("Snack stand");
   ASSERT_TRUE(ramp != nullptr && snacks != nullptr);
-  const uint32_t rampId = BuyPiece(*park, *ramp, -1);
-  const uint32_t standId = BuyPiece(*park, *snacks, -1);
+  const uint32_t rampId = BuyPieceForPlayer(*park, *ramp, -1);
+  const uint32_t standId = BuyPieceForPlayer(*park, *snacks, -1);
   ASSERT_TRUE(rampId != 0 && standId != 0);
   ASSERT_NE(dynamic_cast<CSkatableFacility*>(park->GetObjectByID(standId)), nullptr);
   const double before = park->GetMoney();
@@ -468,8 +468,8 @@ TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
 
 TEST_F(Screens, ThePopupFactoryMakesTheLayersTheControllerAsksFor) {
   ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
-  const uint32_t stand = BuyPiece(*park, *Definition("Snack stand"), -1);
-  const uint32_t ramp = BuyPiece(*park, *Definition("Launch ramp"), -1);
+  const uint32_t stand = BuyPieceForPlayer(*park, *Definition("Snack stand"), -1);
+  const uint32_t ramp = BuyPieceForPlayer(*park, *Definition("Launch ramp"), -1);
   CUIPopupFactory factory;
   EXPECT_STREQ(factory.CreateSectionPopup(ramp)->GetInfoString(), "SectionPopup");
   EXPECT_STREQ(factory.CreateFacilityPopup(stand)->GetInfoString(), "FacilityPopup");
