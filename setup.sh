@@ -10,6 +10,7 @@ packages=(
   libccd-dev python3
   libsdl2-image-dev libtiff-dev libpixman-1-dev
   libboost-graph-dev
+  libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
 )
 
 missing=()

@@ -28,6 +28,8 @@
 #include "render/DisplayMode.h"
 #include "render/DisplayDrivers.h"
 #include "render/RenderView.h"
+#include "platform/GLDevice.h"
+#include "render/D3DRasterizer.h"
 #include "render/SoftwareRasterizer.h"
 #include "render/Texture.h"
 #include "sound/SoundManager.h"
@@ -105,6 +107,21 @@ std::unique_ptr<CRasterizerInterface> CreateSoftwareRasterizer(const DisplayMode
   auto rasterizer = std::make_unique<CSoftwareRasterizer>();
   if (!rasterizer->Init(App().mainWindow, mode))
     DebugPrintf("Application: The software renderer could not set up a %ux%u frame\n", mode.width, mode.height);
+  return rasterizer;
+}
+
+// The hardware back end on the OpenGL device; null (logged) when there is no usable OpenGL
+// or the device does not start, so the caller falls back to the software one.
+std::unique_ptr<CRasterizerInterface> CreateHardwareRasterizer() {
+  if (!CGLDevice::Install()) {
+    OutputDebugStringA("Application: No usable OpenGL for the hardware renderer; using the software renderer\n");
+    return nullptr;
+  }
+  auto rasterizer = std::make_unique<CD3DRasterizer>();
+  if (!rasterizer->Create(App().mainWindow, *App().settings, IsSafeMode())) {
+    OutputDebugStringA("Application: The hardware renderer did not start; using the software renderer\n");
+    return nullptr;
+  }
   return rasterizer;
 }
 
@@ -597,13 +614,14 @@ void SwitchToGameRasterizer() {
   mode.height = app.settings->displayHeight;
   mode.bits = app.settings->displayBits;
   mode.fullScreen = app.settings->IsFullScreen() ? 1 : 0;
+  std::unique_ptr<CRasterizerInterface> rasterizer;
   if (app.settings->renderer == 0) {
-    OutputDebugStringA("Application: No hardware renderer in this build; using the software renderer\n");
+    rasterizer = CreateHardwareRasterizer();
   } else if (app.settings->renderer != 1) {
     // Never go on with the deleted renderer: any unknown choice gets the software one.
     DebugPrintf("Application: Unknown renderer option %u; using the software renderer\n", app.settings->renderer);
   }
-  std::unique_ptr<CRasterizerInterface> rasterizer = CreateSoftwareRasterizer(mode);
+  if (!rasterizer) rasterizer = CreateSoftwareRasterizer(mode);
   app.renderView->SetScaleFactor(0.5f);
   ViewFrustum* view = app.renderView->GetView() ? app.renderView->GetView() : &defaultView;
   AdoptRasterizer(std::move(rasterizer), view, kGameRasterizer);

@@ -15,6 +15,7 @@
 #include "net/NetObjectTypes.h"
 #include "park/ParkObjectTypes.h"
 #include "park/ParkScreens.h"
+#include "park/SkaterBody.h"
 #include "physics/rigid/PhysicsLoaders.h"
 #include "render/RenderLoaders.h"
 #include "render/RenderWorldScene.h"
@@ -37,6 +38,7 @@ void RegisterEngineWorldServices() {
   RegisterUIServices(services);
   RegisterCombatWorldHooks(services);
   RegisterParkScreens(GetParkScreens());
+  RegisterSkaterBody();
 }
 
 void RegisterEngineLoaders() {

@@ -193,6 +193,8 @@ class CGameWorld : public CMessageReceiver {
   CWeatherManager* GetWeatherManager() const;
   uint32_t GetStepCount() const { return m_stepCount; }
   double GetWorldTime() const { return m_worldTime; }
+  // A loaded game carries its world time on.
+  void SetWorldTime(double t) { m_worldTime = t; }
   float GetTickLength() const { return m_tickLength; }
   float GetTickRate() const { return m_tickRate; }
   VisibilityMode GetVisibilityMode() const { return m_visibilityMode; }

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "core/GameWorld.h"
 #include "core/WorldAccess.h"
 #include "core/math/DebugPrintf.h"
+#include "core/math/TextCompare.h"
 #include "park/Grid.h"
 #include "park/SkatableSection.h"
 #include "park/SkatePathNode.h"
@@ -16,12 +18,38 @@
 #include "park/SkaterStandInMotion.h"
 #include "park/VerezIvor.h"
 #include "platform/Platform.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
 
 namespace {
 constexpr float kInvRandMax = 1.0f / 32767.0f;
 
 CSkater::MotionMaker g_makeMotion = nullptr;
 CSkater::AnimationMaker g_makeAnimation = nullptr;
+
+ShadedMesh* WorldBodyMesh() { return static_cast<ShadedMesh*>(GetWorldResource(CSkater::kBodyMeshName)); }
+CSkater::BodyMeshSource g_bodyMesh = &WorldBodyMesh;
+
+// A texture-choice record of the body mesh: which slot it drives and the textures it offers.
+struct TextureChoice {
+  char name[65] = {};
+  uint32_t slot = 0;
+  std::vector<uint32_t> indices;
+};
+
+bool ReadTextureChoice(const AttachPoint& point, TextureChoice& out) {
+  constexpr uint32_t kHeader = 64 + 12;
+  if (point.type != kAttachTextureList || point.GetLength() < kHeader || point.GetData() == nullptr) return false;
+  std::memcpy(out.name, point.GetData(), 64);
+  uint32_t count = 0;
+  std::memcpy(&count, point.GetData() + 64, 4);
+  std::memcpy(&out.slot, point.GetData() + 68, 4);
+  // Indices past the record's bytes are not there to read.
+  count = std::min(count, (point.GetLength() - kHeader) / 4);
+  out.indices.resize(count);
+  if (count > 0) std::memcpy(out.indices.data(), point.GetData() + kHeader, count * 4);
+  return true;
+}
 
 float Uniform() { return static_cast<float>(plat::rand()) * kInvRandMax; }
 float Clamp(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -33,6 +61,8 @@ std::vector<CSkater*>& GetSkaterList() {
   static std::vector<CSkater*> list;
   return list;
 }
+
+void CSkater::SetBodyMeshSource(BodyMeshSource source) { g_bodyMesh = source != nullptr ? source : &WorldBodyMesh; }
 
 void CSkater::SetBodyFactory(MotionMaker motion, AnimationMaker animation) {
   g_makeMotion = motion;
@@ -91,27 +121,78 @@ void CSkater::LoadBody(const COrientation& frame, const SkaterParams* params) {
   rows[9] = frame.GetPosition().x;
   rows[10] = frame.GetPosition().y;
   rows[11] = frame.GetPosition().z;
-  Setup(rows, Vector3(0.0f, 0.0f, 0.0f), m_params[SkaterParams::kRadius], nullptr, 0.0f, 0.0f);
-  // Without contact points in the mesh both would sit at the centre and the body could not be
-  // placed between them: a board's length about the feet stands in.
-  const float r = m_params[SkaterParams::kRadius];
-  body.frontContact = Vector3(0.4f, 0.0f, -r);
-  body.backContact = Vector3(-0.4f, 0.0f, -r);
-  body.crashFrontContact = Vector3(0.4f, 0.0f, -r);
-  body.crashBackContact = Vector3(-0.4f, 0.0f, -r);
+  ShadedMesh* mesh = g_bodyMesh();
+  Setup(rows, Vector3(0.0f, 0.0f, 0.0f), m_params[SkaterParams::kRadius], mesh, 0.0f, 0.0f);
+  ReadContactPoints(mesh);
   body.animSpeed = 1.0f;
   m_animation->Play(CSkaterAnimation::kCoast, true);
+  m_collisionInfo.object = this;
+  m_collisionInfo.owner = this;
+  std::vector<const CollisionInfo*>& infos = ExtraInfos();
+  if (std::find(infos.begin(), infos.end(), &m_collisionInfo) == infos.end()) infos.push_back(&m_collisionInfo);
   m_stuck.position = frame.GetPosition();
 }
 
+void CSkater::ReadContactPoints(const ShadedMesh* mesh) {
+  // The crash words contain the plain ones, so they are looked for first.
+  static const char* const kWords[4] = {"crashfrontcontact", "crashbackcontact", "frontcontact", "backcontact"};
+  Vector3* const targets[4] = {&body.crashFrontContact, &body.crashBackContact, &body.frontContact,
+                               &body.backContact};
+  bool found[4] = {};
+  if (mesh != nullptr) {
+    for (const AttachPoint& point : mesh->attachPoints) {
+      if (point.type != kAttachNamedPoint || point.GetData() == nullptr || point.GetLength() == 0) continue;
+      const std::string text(reinterpret_cast<const char*>(point.GetData()),
+                             strnlen(reinterpret_cast<const char*>(point.GetData()), point.GetLength()));
+      for (int w = 0; w < 4; ++w) {
+        if (FindSubstringNoCase(text.c_str(), kWords[w]) == nullptr) continue;
+        *targets[w] = point.transform.GetPosition();
+        found[w] = true;
+        break;
+      }
+    }
+  }
+  // A body needs two distinct points to stand between: a board's length about the feet stands in
+  // for what the mesh does not give.
+  const float r = m_params[SkaterParams::kRadius];
+  if (!found[2] || !found[3] || body.frontContact == body.backContact) {
+    body.frontContact = Vector3(0.4f, 0.0f, -r);
+    body.backContact = Vector3(-0.4f, 0.0f, -r);
+  }
+  if (!found[0] || !found[1] || body.crashFrontContact == body.crashBackContact) {
+    body.crashFrontContact = body.frontContact;
+    body.crashBackContact = body.backContact;
+  }
+}
+
 void CSkater::PickAppearance(bool randomise) {
-  // The texture choices live in the body mesh; without one only the indices are drawn, in the
-  // order the mesh's records would draw them (head and body share one draw, then the board).
-  if (!randomise) return;
-  const int r = plat::rand();
-  appearance.head = static_cast<uint8_t>(r & 0xFF);
-  appearance.body = static_cast<uint8_t>(r & 0xFF);
-  appearance.board = static_cast<uint8_t>(plat::rand() & 0xFF);
+  CMeshInstance* instance = GetMeshInstance();
+  ShadedMesh* mesh = instance != nullptr ? instance->GetMesh() : nullptr;
+  if (mesh == nullptr) return;
+  int shared = -1;  // head and body share one draw, made for whichever record comes first
+  for (const AttachPoint& point : mesh->attachPoints) {
+    TextureChoice choice;
+    if (!ReadTextureChoice(point, choice) || choice.indices.empty()) continue;
+    const uint32_t n = static_cast<uint32_t>(choice.indices.size());
+    const bool head = EqualNoCase(choice.name, "Multitexture_skaterHEAD");
+    const bool torso = EqualNoCase(choice.name, "Multitexture_skaterBODY");
+    const bool board = EqualNoCase(choice.name, "Multitexture_skateboards");
+    if (!head && !torso && !board) continue;
+    uint8_t& stored = head ? appearance.head : (torso ? appearance.body : appearance.board);
+    if (randomise) {
+      if (board) {
+        stored = static_cast<uint8_t>(static_cast<uint32_t>(plat::rand()) % n);
+      } else {
+        if (shared < 0) shared = static_cast<int>(static_cast<uint32_t>(plat::rand()) % n);
+        stored = static_cast<uint8_t>(std::min(static_cast<uint32_t>(shared), n - 1));
+      }
+    }
+    // A saved index beyond this mesh's choices shows the last one.
+    const uint32_t texture = choice.indices[std::min<uint32_t>(stored, n - 1)];
+    ShadedMesh* owner = mesh->textureOwner;
+    if (texture < owner->textures.size() && owner->textures[texture] == nullptr) owner->LoadTextures(true);
+    instance->SetTexture(choice.slot, texture < owner->textures.size() ? owner->textures[texture] : nullptr);
+  }
 }
 
 void CSkater::SetName(const char* name) {
@@ -122,6 +203,9 @@ void CSkater::SetName(const char* name) {
 // --- Mind ---
 
 void CSkater::SetState(uint32_t state, uint32_t subState) {
+  // The restroom hides the skater; whatever ends the visit (service, eviction, the player taking
+  // over) shows it again.
+  if (mind.state == kUsingFacility && state != kUsingFacility) AddBoundFlags(0x200);
   mind.state = state;
   mind.subState = subState;
   times.stateTime = 0.0f;
@@ -196,6 +280,9 @@ void CSkater::CheckWorldBounds() {
 }
 
 void CSkater::ThinkTick(float dt) {
+  // A state entered during this tick starts its clock at 0 for the next one, so that the state's
+  // first tick can be told by a state time of 0.
+  const uint32_t entered = mind.state;
   times.decisionTime += dt;
   m_thoughts.AgeThoughts(dt);
   body.steerInput = body.forwardInput = 0.0f;
@@ -227,6 +314,7 @@ void CSkater::ThinkTick(float dt) {
     }
     case kUsingFacility:
       UseFacilityStep(dt);
+      if (mind.state == kSkating) CheckRouteNodes();
       return;  // the step keeps its own state time
     case kCrashing:
       m_motion->CrashStep(dt);
@@ -241,7 +329,12 @@ void CSkater::ThinkTick(float dt) {
       SetState(kDeciding, 0);
       break;
   }
-  times.stateTime += dt;
+  if (mind.state == entered) {
+    times.stateTime += dt;
+  } else if (mind.state == kSkating || mind.state == kHeadingToGoal) {
+    // A route taken up again after a wait may run over a piece picked up meanwhile.
+    CheckRouteNodes();
+  }
 }
 
 void CSkater::RunStuckWatch(float dt) {
@@ -359,19 +452,26 @@ uint32_t LinkNumberOf(const CSkatePathNode* to, const void* edge) {
 }
 }  // namespace
 
+CSkater::RouteStep CSkater::MakeStep(const GraphStep& s) {
+  auto* node = static_cast<CSkatePathNode*>(s.node);
+  RouteStep step;
+  step.nodeId = node->GetNodeId();
+  if (s.edge != nullptr) {
+    step.hasLink = true;
+    step.edge = *static_cast<const PathEdgeInfo*>(s.edge);
+    step.linkNumber = LinkNumberOf(node, s.edge);
+  }
+  return step;
+}
+
+void CSkater::AppendPath(const GraphPath& goalFirst, std::vector<RouteStep>& steps) {
+  if (goalFirst.empty()) return;
+  for (auto it = goalFirst.rbegin() + 1; it != goalFirst.rend(); ++it) steps.push_back(MakeStep(*it));
+}
+
 void CSkater::SetRouteFromPath(const GraphPath& goalFirst, CSkatePathNode* startIfEmpty) {
   route.steps.clear();
-  for (auto it = goalFirst.rbegin(); it != goalFirst.rend(); ++it) {
-    auto* node = static_cast<CSkatePathNode*>(it->node);
-    RouteStep step;
-    step.nodeId = node->GetNodeId();
-    if (it->edge != nullptr) {
-      step.hasLink = true;
-      step.edge = *static_cast<const PathEdgeInfo*>(it->edge);
-      step.linkNumber = LinkNumberOf(node, it->edge);
-    }
-    route.steps.push_back(step);
-  }
+  for (auto it = goalFirst.rbegin(); it != goalFirst.rend(); ++it) route.steps.push_back(MakeStep(*it));
   if (route.steps.empty() && startIfEmpty != nullptr) {
     RouteStep step;
     step.nodeId = startIfEmpty->GetNodeId();

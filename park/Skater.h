@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/GameObject.h"
@@ -15,9 +16,11 @@
 #include "park/NodeReserver.h"
 #include "park/PathEdgeInfo.h"
 #include "park/PathSkills.h"
+#include "park/SkaterMotion.h"
 #include "park/SkaterParams.h"
 #include "park/ThoughtHistory.h"
 #include "park/TrickHistory.h"
+#include "physics/collision/CollisionInfo.h"
 #include "physics/collision/SphereCollisionObject.h"
 
 class CByteCursor;
@@ -25,7 +28,9 @@ class CSkatePathNode;
 class CSkaterAnimation;
 class CSkaterMotion;
 class CGrid;
+class CGridSquare;
 class CVerezIvor;
+class ShadedMesh;
 
 class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeReserver {
  public:
@@ -34,6 +39,7 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   static constexpr uint32_t kRecordVersion = 7;
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
   static constexpr int kCategories = 8;
+  static constexpr uint32_t kSkaterCollisionKind = 4;
   // Teleports in a row (without real progress between) after which a stuck skater is taken out.
   static constexpr int kMaxRescues = 3;
 
@@ -110,11 +116,12 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
     float restTurnTimer = 0.0f;
     float landingError = 0.0f;
     uint32_t currentTrick = CTrickHistory::kNoTrick;
+    std::vector<uint32_t> typedKeys;   // the player's trick keys, oldest first
     uint32_t carried[2] = {};
     // Set while a chosen trick is under way; the landing clears it.
     bool trickFlag = false;
     bool crouchKey = false;  // the player's crouch key is held
-    uint32_t underfootObject = kNone;  // the section last stood on; its material picks surface sounds
+    uint32_t underfootObject = kNone;  // the piece last stood on; its material picks surface sounds
     float lastPushTime = 0.0f;         // world time of the last push
   };
   struct Appearance {
@@ -126,6 +133,20 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
     float timer = 0.0f;
     int rescues = 0;
   };
+
+  // What a landing is measured by (radians): the body's tilt against the ground, and the angle
+  // between the travel direction and the board.
+  struct LandingAngles {
+    float body = 0.0f;
+    float travel = 0.0f;
+  };
+  // Where the player's trick bonus goes; the in-game controller registers its award.
+  using TrickBonusSink = void (*)(CVerezIvor& park, float amount);
+  static void SetTrickBonusSink(TrickBonusSink sink);
+  // Where the boarder mesh comes from; by default the world's resource table.
+  using BodyMeshSource = ShadedMesh* (*)();
+  static void SetBodyMeshSource(BodyMeshSource source);
+  static constexpr const char* kBodyMeshName = "data/people/boarder/boarder.mesh";
 
   // Makers of the collaborators; stand-ins until a body registers its own.
   using MotionMaker = std::unique_ptr<CSkaterMotion> (*)(CSkater& skater);
@@ -185,6 +206,30 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   float GetSkill() const { return GetAverageSkill(); }
   PathSkills GetPathSkills() const;
 
+  // --- Route steps and tricks ---
+  // Picks, records and practises a trick of the category; -1 when none qualifies (nothing is
+  // recorded and nothing should play).
+  int ChooseTrick(uint32_t category);
+  void PracticeTrick(uint32_t category);
+  void CountLanded(uint32_t category);
+  // Consecutive route pairs from the current one whose link has the type.
+  size_t CountLinksAhead(uint32_t type) const;
+  bool IsDropAhead() const;
+  void StartGrind();
+  // First place in text where word occurs, letters compared case-blind; null when none.
+  static const char* FindSubstringNoCase(const char* text, const char* word);
+  // Appends a stroll to a free open square on a ring around the route's end; false when none.
+  bool AddWanderLeg();
+
+  // --- Crashes and landings ---
+  void Crash(float severity);
+  void CheckLanding(float impactSpeed, const LandingAngles& angles);
+  // An air trick touches down: closes the open tricks (off balance at a landing error of 0.3 or
+  // more), resets the spin, and awards the player a positive trick bonus. Returns the value.
+  float FinishAirTrick();
+  // Catalog type of the piece under the board: 12 the level terrain, kNone off any piece.
+  uint32_t GetUnderfootPieceType() const;
+
   // --- Reservations (nodes by id; a node that goes away calls ReleaseReservedNode) ---
   bool ReserveNode(CSkatePathNode* node);
   void ReleaseReservedNode();
@@ -193,6 +238,10 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   // --- Route ---
   // Replaces the route with a path found by the search (goal first, as the search gives it).
   void SetRouteFromPath(const GraphPath& goalFirst, CSkatePathNode* startIfEmpty);
+  // One route pair for a step of the graph (the node and the link that leads to it).
+  static RouteStep MakeStep(const GraphStep& step);
+  // Appends a path found by the search in travel order, less its first pair (where it starts).
+  static void AppendPath(const GraphPath& goalFirst, std::vector<RouteStep>& steps);
   const RouteStep* GetCurrentStep() const;
   CSkatePathNode* GetRouteNode(size_t i) const;
   bool IsFollowingRoute() const { return route.mode == 1; }
@@ -230,6 +279,38 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   // The skater's random draw, as the constructor uses it: mean + sigma x a normal deviate.
   static float Gauss(float mean, float sigma);
 
+  // --- Collision slots: the motion answers, else the sphere's own handling ---
+  SweepQuery CreateSweepQuery(float dt) override {
+    SweepQuery query;
+    return m_motion->BuildSweepQuery(dt, query) ? std::move(query) : CSphereCollisionObject::CreateSweepQuery(dt);
+  }
+  void ApplySweep(COctree* octree, GenericIntersection* query) override {
+    CSphereCollisionObject::ApplySweep(octree, query);
+    m_motion->CommitMove();
+  }
+  void OnMoveComplete() override { m_motion->IncrementStepCounter(); }
+  bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override {
+    if (info != nullptr && info->kind == kSkaterCollisionKind && info->owner != nullptr) {
+      if (auto* other = dynamic_cast<CSkater*>(info->owner)) return m_motion->HandleSkaterCollision(*other);
+    }
+    return CSphereCollisionObject::HandleCollision(info, hit);
+  }
+  void CollideWithStatic(const CollisionInfo* info, const IntersectionResult* hit) override {
+    if (!m_motion->RespondToContact(CollisionInfo::kStatic)) CSphereCollisionObject::CollideWithStatic(info, hit);
+  }
+  void CollideWithBody(const CollisionInfo* info, const IntersectionResult* hit) override {
+    if (!m_motion->RespondToContact(CollisionInfo::kBody)) CSphereCollisionObject::CollideWithBody(info, hit);
+  }
+  const CollisionInfo* GetCollisionInfo(CCollisionObject* asker) override { return &m_collisionInfo; }
+  void Render(CSceneDrawInterface* view) override {
+    if (!m_motion->Render(view)) CSphereCollisionObject::Render(view);
+  }
+  // The mesh and attachments only (the motion adds its debug drawing around it).
+  void RenderBody(CSceneDrawInterface* view) { CSphereCollisionObject::Render(view); }
+  void HandleInputEvent(const InputEvent& event) override { m_motion->HandleInputEvent(event); }
+  // The normal of the contact being handled (it faces the skater).
+  const Vector3& GetContactNormal() const { return m_contactNormal; }
+
  private:
   void RunStuckWatch(float dt);
   void RescueStuck();
@@ -241,10 +322,23 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   void UpdateMood();
   // One need's rule of the decision: true when it took the skater somewhere.
   bool TryNeed(float need, uint32_t kind, uint32_t goal, uint32_t thoughtGroup, bool calm);
+  void ArriveAtLinkEnd();
+  void TakeLink(uint32_t type);
+  void GrindLinkStep(uint32_t type);
+  void JumpLink(uint32_t type);
+  void OllieLink();
+  void PlayTrickSound();
+  bool FindWanderSquare(CGrid& grid, const CGridSquare& from, int radius, std::vector<RouteStep>& leg);
+  void RestTurnStep(float dt);
+  void FaceServiceNode();
+  float WorldTime() const;
+  void ReadContactPoints(const ShadedMesh* mesh);
   bool LoadLeading(CByteCursor& in, uint32_t version);
   bool LoadRest(CByteCursor& in);
 
   SkaterParams m_params;
+  // What the skater tells what it runs into: a skater (kind 4), answering for itself.
+  CollisionInfo m_collisionInfo{kSkaterCollisionKind, nullptr, nullptr, nullptr};
   std::unique_ptr<CSkaterMotion> m_motion;
   std::unique_ptr<CSkaterAnimation> m_animation;
   CThoughtHistory m_thoughts;

@@ -13,6 +13,10 @@ class CSkaterAnimation {
   static constexpr int kTakeOff = 5;
   static constexpr int kPutDownBoard = 9;
   static constexpr int kCoast = 11;
+  static constexpr int kCrouch = 4;
+  static constexpr int kLandOffBalance = 7;
+  static constexpr int kFootStop = 10;
+  static constexpr int kOllie = 21;
   static constexpr int kEntryCount = 56;
   // Sounds the route, grind and motion steps ask for (played by the volume rule of the rank).
   enum class Sound { kTrick, kGrind, kSlide, kExitGrind, kExitSlide, kCrash, kChangeDirection, kPutBoardDown, kPush };
@@ -41,9 +45,11 @@ class CSkaterAnimation {
   // The entries a trick of the category is chosen from.
   virtual int GetCategoryFirst(uint32_t category) const = 0;
   virtual int GetCategoryCount(uint32_t category) const = 0;
-  // The input action codes that perform the trick when the player drives the skater.
+  // The input action codes that perform the trick when the player drives the skater, in order.
   virtual const std::vector<int>& GetKeys(int entry) const {
     static const std::vector<int> none;
     return none;
   }
+  // The part of the current animation played so far, times its rate; 1 when it has run through.
+  virtual float GetPlayedPart() const { return 1.0f; }
 };

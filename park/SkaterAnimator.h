@@ -35,6 +35,11 @@ class CSkaterAnimator : public CSkaterAnimation {
   void Advance(float dt, float speed) override;
   float GetTime() const override { return m_time; }
   float GetLength(int entry) const override { return Table().GetLength(entry); }
+  // Time over length of what plays; an animation without length counts as played through.
+  float GetPlayedPart() const override {
+    const float length = GetLength(m_current);
+    return length > 0.0f ? m_time / length : 1.0f;
+  }
   void Step(float dt) override;
   bool IsDoingTrick() const override;
 

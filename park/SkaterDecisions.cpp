@@ -31,7 +31,6 @@ const CObjectSkatePathNode* AsPieceNode(const CSkatePathNode* node) {
   return node != nullptr && node->IsPieceNode() ? static_cast<const CObjectSkatePathNode*>(node) : nullptr;
 }
 
-bool IsFacilityGoal(uint32_t goal) { return goal >= CSkater::kGoalFood && goal <= CSkater::kGoalDoctor; }
 }  // namespace
 
 CGrid* CSkater::GetGrid() const {
@@ -226,6 +225,7 @@ int CSkater::FindFacility(uint32_t kind, float maxDistance) {
   }
   SetRouteFromPath(path, start);
   ExtendToServicePoint();
+  AddWanderLeg();
   AimAtFirstRoutePoint();
   SetState(kHeadingToGoal, 0);
   m_animation->Play(CSkaterAnimation::kCoast, true);
@@ -254,12 +254,7 @@ bool CSkater::ExtendToServicePoint() {
       if (!seen) lines.push_back(s);
     }
     if (lines.empty()) return false;
-    const GraphStep& pick = lines[static_cast<size_t>(plat::rand()) % lines.size()];
-    auto* node = static_cast<CSkatePathNode*>(pick.node);
-    RouteStep added;
-    added.nodeId = node->GetNodeId();
-    added.hasLink = pick.edge != nullptr;
-    if (added.hasLink) added.edge = *static_cast<const PathEdgeInfo*>(pick.edge);
+    const RouteStep added = MakeStep(lines[static_cast<size_t>(plat::rand()) % lines.size()]);
     route.steps.push_back(added);
     visited.push_back(added.nodeId);
   }
@@ -354,8 +349,8 @@ bool CSkater::ChooseSkatingRoute() {
   CSkatePathNode* current = start;
   const PathSkills skills = GetPathSkills();
   for (int budget = 16; budget >= 1;) {
-    const Vector3 reference(grid->GetSquareCorner(plat::rand() % grid->GetSquareCount()).x,
-                            grid->GetSquareCorner(0).y, GetCentre().z);
+    const Vector3 corner = grid->GetSquareCorner(plat::rand() % grid->GetSquareCount());
+    const Vector3 reference(corner.x, corner.y, GetCentre().z);
     CSkatePathNode* best = nullptr;
     float bestScore = 0.0f;
     for (CSkatePathNode* c : candidates) {
@@ -379,63 +374,33 @@ bool CSkater::ChooseSkatingRoute() {
       DebugPrintf("Target is not reachable from start node!\n");
       continue;
     }
-    for (auto it = path.rbegin() + 1; it < path.rend(); ++it) {
-      auto* node = static_cast<CSkatePathNode*>(it->node);
-      RouteStep step;
-      step.nodeId = node->GetNodeId();
-      step.hasLink = it->edge != nullptr;
-      if (step.hasLink) step.edge = *static_cast<const PathEdgeInfo*>(it->edge);
-      steps.push_back(step);
-      if (node->IsPieceNode()) --budget;
-    }
+    const size_t before = steps.size();
+    AppendPath(path, steps);
+    for (size_t i = before; i < steps.size(); ++i)
+      if (steps[i].nodeId >= CObjectSkatePathNode::kFirstPieceNodeId) --budget;
     current = best;
   }
   route.steps.swap(steps);
+  AddWanderLeg();
   SetState(kSkating, 0);
   AimAtFirstRoutePoint();
   return true;
 }
 
-// --- Route steps ---
-
-void CSkater::AdvanceRoute() {
-  if (mind.goal == kGoalLeave && IsOnExitOrOffGrid()) {
-    Remove();
-    return;
-  }
-  // Arrived at the reserved place: a service point or rest square is used, a queue place waited at.
-  const RouteStep* here = GetCurrentStep();
-  if (here != nullptr && here->nodeId == mind.reservedNodeId && (IsFacilityGoal(mind.goal))) {
-    const CObjectSkatePathNode* piece = AsPieceNode(FindNodeByID(here->nodeId));
-    if (piece == nullptr || piece->action) {
-      SetState(kUsingFacility, 0);
-      return;
-    }
-  }
-  ++route.index;
-  if (route.index >= static_cast<int32_t>(route.steps.size())) return;
-  const RouteStep& next = route.steps[static_cast<size_t>(route.index)];
-  // The next queue place is taken by the skater ahead: wait in line.
-  CSkatePathNode* node = FindNodeByID(next.nodeId);
-  const CObjectSkatePathNode* piece = AsPieceNode(node);
-  if (piece != nullptr && (piece->line || piece->action) && IsFacilityGoal(mind.goal) &&
-      next.nodeId != mind.reservedNodeId && !ReserveNode(node)) {
-    --route.index;
-    SetState(kInLine, 0);
-    return;
-  }
-  m_motion->SteerToward(m_motion->RoutePoint(static_cast<size_t>(route.index)));
-  if (!next.hasLink) return;
-  const uint32_t type = mind.needWalk ? kLinkWalk : next.edge.kind;
-  if (type == kLinkWalk && body.motionMode != kWalking) {
-    body.motionMode = kWalking;
-    m_animation->Play(CSkaterAnimation::kWalk, true);
-  } else if (type == kLinkSkate) {
-    body.motionMode = kRolling;
-  }
-}
-
 // --- Facility use ---
+
+void CSkater::FaceServiceNode() {
+  const RouteStep* here = GetCurrentStep();
+  const CObjectSkatePathNode* node = here != nullptr ? AsPieceNode(FindNodeByID(here->nodeId)) : nullptr;
+  CSkatableSection* section = node != nullptr ? GetPlacedSection(node->GetOwnerPieceId()) : nullptr;
+  if (section == nullptr) return;
+  // The node's frame in the world: the way the counter faces the one it serves.
+  const COrientation world =
+      section->GetWorldMatrix().LocalToWorldOrientation(COrientation(node->attachRotation, node->attachPosition));
+  COrientation frame = GetOrientation();
+  frame.GetMatrix() = world.GetMatrix();
+  SetFrame(frame);
+}
 
 void CSkater::UseFacilityStep(float dt) {
   struct Service {
@@ -458,11 +423,11 @@ void CSkater::UseFacilityStep(float dt) {
       return;
   }
   if (times.stateTime == 0.0f) {
+    FaceServiceNode();
     m_animation->Play(CSkaterAnimation::kIdle, true);
     if (mind.goal == kGoalRestroom) ClearBoundFlags(0x200);
   }
   const auto finish = [this]() {
-    AddBoundFlags(0x200);  // the restroom hid the skater
     ReleaseReservedNode();
     SetState(kSkating, 0);
     AdvanceRoute();
@@ -474,6 +439,7 @@ void CSkater::UseFacilityStep(float dt) {
       finish();
       return;
     }
+    if (times.stateTime > 0.0f) RestTurnStep(dt);
     times.stateTime += dt;
     return;
   }
@@ -483,7 +449,8 @@ void CSkater::UseFacilityStep(float dt) {
     // The facility is looked up by id: one sold while serving takes no money.
     auto* facility = node != nullptr ? dynamic_cast<CSkatableFacility*>(GetPlacedSection(node->GetOwnerPieceId())) : nullptr;
     if (facility != nullptr) {
-      const float fee = facility->Use();
+      // One whole-unit fee for the skater, the park and its concessions total alike.
+      const float fee = std::trunc(facility->Use());
       needs.money -= fee;
       if (CVerezIvor* park = GetPark()) {
         park->AddMoney(fee);

@@ -3,8 +3,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
+#include "core/InputEvent.h"
+#include "core/math/Box.h"
 #include "core/math/Vector3.h"
+#include "physics/collision/SweepQuery.h"
+
+class CSceneDrawInterface;
+class CSkater;
 
 class CSkaterMotion {
  public:
@@ -34,6 +41,19 @@ class CSkaterMotion {
   virtual void PlaceOnGroundAt(const Vector3& point) = 0;
   virtual bool HasGroundContact() const = 0;
   virtual bool IsFreshLanding() const = 0;
+
+  // --- The skater's collision slots; false leaves the sphere's own handling ---
+  virtual bool BuildSweepQuery(float dt, SweepQuery& out) { return false; }
+  // A sweep's move was committed / a move ended on its last allowed contact.
+  virtual void CommitMove() {}
+  virtual void IncrementStepCounter() {}
+  // Contact of kind 1 (static world) or 2 (bodies); the normal is the skater's contact normal.
+  virtual bool RespondToContact(uint32_t kind) { return false; }
+  virtual bool HandleSkaterCollision(CSkater& other) { return false; }
+  virtual bool Render(CSceneDrawInterface* view) { return false; }
+  virtual void HandleInputEvent(const InputEvent& event) {}
+  // True when the skater stands in the box or its remaining route crosses it.
+  virtual bool IsInBoxOrRoute(const Box& box) const { return false; }
   // The normal of the ground last ridden (straight up until there is one); walking up stairs
   // shows by a steep one.
   virtual Vector3 GetGroundNormal() const { return Vector3(0.0f, 0.0f, 1.0f); }

@@ -46,8 +46,13 @@ uint64_t IDirectDrawSurface4::ByteSize(DWORD width, DWORD height, const DDPIXELF
   return uint64_t{width} * height * ((format.dwRGBBitCount + 7) / 8);
 }
 
+uint64_t IDirectDrawSurface4::NextSerial() {
+  static uint64_t next = 0;  // surfaces are made on the main thread only
+  return ++next;
+}
+
 IDirectDrawSurface4::IDirectDrawSurface4(const DDSURFACEDESC2& desc, std::shared_ptr<VideoMemoryBudget> budget)
-    : m_desc(desc), m_budget(std::move(budget)) {
+    : m_desc(desc), m_budget(std::move(budget)), m_serial(NextSerial()) {
   const DWORD bytes = (m_desc.ddpfPixelFormat.dwRGBBitCount + 7) / 8;
   m_desc.lPitch = static_cast<LONG>(m_desc.dwWidth * bytes);
   m_desc.dwFlags |= DDSD_PITCH | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT | DDSD_CAPS;
@@ -275,6 +280,7 @@ bool IDirectDrawSurface4::HasGammaControl() const { return m_gamma != nullptr; }
 HRESULT IDirectDrawSurface4::GetGammaRamp(DWORD flags, DDGAMMARAMP* ramp) const {
   if (!m_gamma) return DDERR_UNSUPPORTED;
   if (!ramp) return DDERR_INVALIDPARAMS;
+  if (m_lost) return DDERR_SURFACELOST;  // a lost primary has no display to ramp
   *ramp = *m_gamma;
   return DD_OK;
 }
@@ -282,6 +288,7 @@ HRESULT IDirectDrawSurface4::GetGammaRamp(DWORD flags, DDGAMMARAMP* ramp) const 
 HRESULT IDirectDrawSurface4::SetGammaRamp(DWORD flags, const DDGAMMARAMP* ramp) {
   if (!m_gamma) return DDERR_UNSUPPORTED;
   if (!ramp) return DDERR_INVALIDPARAMS;
+  if (m_lost) return DDERR_SURFACELOST;
   *m_gamma = *ramp;
   return DD_OK;
 }

@@ -61,6 +61,9 @@ class IDirectDrawSurface4 {
   // Counts changes of the pixels through locks, blits and DCs, so a device that keeps its own
   // copy (the GL device) knows when to upload again.
   uint64_t ContentStamp() const { return m_contentStamp; }
+  // Unique for the life of the process: a device keeping copies keyed by surface address tells
+  // a new surface at a reused address from the old one.
+  uint64_t Serial() const { return m_serial; }
   void TouchContent() { ++m_contentStamp; }
   // Attached chain members, for the flip chain and mip levels.
   IDirectDrawSurface4* BackBuffer() const { return m_backBuffer.get(); }
@@ -68,6 +71,7 @@ class IDirectDrawSurface4 {
   IDirectDrawSurface4* DepthBuffer() const { return m_depth.get(); }
 
  private:
+  static uint64_t NextSerial();
   HRESULT CheckUsable() const;
   HRESULT Fill(const RECT& rect, DWORD colour);
   HRESULT Copy(const RECT& dst, const IDirectDrawSurface4& src, const RECT& srcRect);
@@ -80,6 +84,7 @@ class IDirectDrawSurface4 {
   bool m_locked = false;
   bool m_lost = false;
   uint64_t m_contentStamp = 0;
+  uint64_t m_serial;
   std::shared_ptr<IDirectDrawSurface4> m_backBuffer;
   std::shared_ptr<IDirectDrawSurface4> m_nextMip;
   std::shared_ptr<IDirectDrawSurface4> m_depth;

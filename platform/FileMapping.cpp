@@ -112,33 +112,4 @@ int64_t GetMappingHandleSize(HANDLE handle) {
   return h->size;
 }
 
-bool ReplaceFileContents(const char* path, const void* data, size_t size) {
-  if (!path || (!data && size)) return false;
-  const std::string target = ResolvePath(path);
-  char suffix[32];
-  std::snprintf(suffix, sizeof(suffix), ".new%ld", static_cast<long>(getpid()));
-  const std::string temporary = target + suffix;
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    OutputDebugStringA(("FileMapping: cannot create \"" + temporary + "\"\n").c_str());
-    return false;
-  }
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = write(fd, bytes + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  const bool written = done == size && fsync(fd) == 0;
-  const bool closed = close(fd) == 0;
-  if (!written || !closed || rename(temporary.c_str(), target.c_str()) != 0) {
-    unlink(temporary.c_str());
-    OutputDebugStringA(("FileMapping: short or failed write of \"" + target + "\"\n").c_str());
-    return false;
-  }
-  return true;
-}
-
 }  // namespace plat

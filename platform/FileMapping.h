@@ -3,6 +3,8 @@
 // to the process, so the file on disk never changes through it.
 #pragma once
 
+#include "platform/FileWrite.h"  // ReplaceFileContents, for the writers of mapped files
+
 #include <cstddef>
 #include <cstdint>
 
@@ -35,10 +37,5 @@ void CloseMappingHandle(HANDLE handle);
 // Byte size of an open file or mapping handle; -1 for anything else.
 int64_t GetMappingHandleSize(HANDLE handle);
 
-// Writes data as the whole new content of path: a new file beside it is written, flushed and
-// renamed over the old one, so a view mapped from the old file keeps its bytes and a reader
-// never sees a half-written file. False (nothing changed, logged) on any failure, a short
-// write included.
-bool ReplaceFileContents(const char* path, const void* data, size_t size);
 
 }  // namespace plat

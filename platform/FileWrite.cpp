@@ -2,6 +2,7 @@
 #include "platform/FileWrite.h"
 
 #include "platform/FileSystem.h"
+#include "platform/Win32.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -44,6 +45,7 @@ bool ReplaceFileContents(const char* path, const void* data, size_t size) {
   const std::string temporary = target + ".new";
   if (!WriteNewFile(temporary, data, size) || ::rename(temporary.c_str(), target.c_str()) != 0) {
     ::unlink(temporary.c_str());
+    OutputDebugStringA(("FileWrite: short or failed write of \"" + target + "\"\n").c_str());
     return false;
   }
   return true;

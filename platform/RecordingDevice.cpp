@@ -137,6 +137,10 @@ HRESULT CRecordingDevice::Clear(DWORD rectCount, const D3DRECT* rects, DWORD fla
 
 HRESULT CRecordingDevice::SetRenderTarget(std::shared_ptr<IDirectDrawSurface4> target) {
   if (!target || !(target->Caps() & DDSCAPS_3DDEVICE)) return DDERR_INVALIDPARAMS;
+  if (m_failNextTarget) {
+    m_failNextTarget = false;
+    return DDERR_INVALIDCAPS;
+  }
   m_target = std::move(target);
   DeviceCall call{DeviceCallKind::RenderTarget};
   call.object = m_target.get();

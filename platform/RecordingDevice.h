@@ -60,6 +60,8 @@ class CRecordingDevice : public IDirect3DDevice3 {
   void ClearLog() { m_log.clear(); }
   // The next draw fails once (as a device may when its surfaces are lost).
   void FailNextDraw() { m_failNextDraw = true; }
+  // The next render-target change is refused once (a surface the card cannot draw into).
+  void FailNextRenderTarget() { m_failNextTarget = true; }
   IDirectDrawSurface4* BoundTexture(DWORD stage) const { return stage < 2 ? m_textures[stage] : nullptr; }
 
  private:
@@ -73,5 +75,6 @@ class CRecordingDevice : public IDirect3DDevice3 {
   D3DVIEWPORT2 m_viewport;
   bool m_inScene = false;
   bool m_failNextDraw = false;
+  bool m_failNextTarget = false;
   std::vector<DeviceCall> m_log;
 };

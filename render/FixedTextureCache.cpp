@@ -176,7 +176,8 @@ std::shared_ptr<IDirectDrawSurface4> CFixedTextureCache::MakeSurface(uint32_t ed
     desc.dwMipMapCount = static_cast<DWORD>(mips);
     desc.ddsCaps.dwCaps |= DDSCAPS_MIPMAP | DDSCAPS_COMPLEX;
   } else if (video) {
-    desc.ddsCaps.dwCaps |= DDSCAPS_ALLOCONLOAD;
+    // Single-image slots are where render-to-texture draws, so the device must accept them as targets.
+    desc.ddsCaps.dwCaps |= DDSCAPS_ALLOCONLOAD | DDSCAPS_3DDEVICE;
   }
   std::shared_ptr<IDirectDrawSurface4> surface;
   if (m_directDraw->CreateSurface(desc, &surface) != DD_OK) return nullptr;

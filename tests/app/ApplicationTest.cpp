@@ -407,7 +407,11 @@ TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) 
     SwitchToGameRasterizer();
     CRasterizerInterface* game = GetRasterizer();
     ASSERT_NE(nullptr, game);
+    // Option 0 asks for the hardware back end, which cannot start without a window: it says so
+    // and the software one takes over.
     EXPECT_EQ(kRasterizerSoftware, game->GetUserValue());
+    if (option == 0)
+      EXPECT_EQ(1, LogCount("Application: The hardware renderer did not start; using the software renderer\n"));
     EXPECT_EQ(800u, game->GetBackBufferDesc()->width);
     game->Clear(false, true, 0xFFFFFFFF);  // the new back end draws
     game->PresentFrame();

@@ -1,6 +1,8 @@
 // Driver enumeration and choice, the video-card question, the display framework and error texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "render/DDErrorText.h"
@@ -292,6 +294,41 @@ TEST(DDErrorText, QuotedTextsAndUnknownCodes) {
   EXPECT_STREQ(DDErrorToString(DDERR_OUTOFVIDEOMEMORY), DDErrorToString(DDERR_OUTOFMEMORY));
   EXPECT_STREQ(DDErrorToString(0), "No error.\n");
   EXPECT_STREQ(DDErrorToString(static_cast<HRESULT>(0x88760001u)), "Unrecognized error value.\n");
+}
+
+TEST(DDErrorText, EveryListedCodeHasALineAndNoOtherDoes) {
+  std::vector<uint32_t> listed = {5,   10,  20,  40,  55,  90,  95,  100, 110, 120, 130, 145, 150, 160, 170, 180,
+                                  205, 210, 212, 215, 220, 225, 230, 240, 250, 255, 260, 280, 290, 310, 316, 317,
+                                  320, 330, 335, 340, 350, 360, 380, 382, 384, 387, 400, 410, 420, 430, 440, 450,
+                                  460, 470, 480, 490, 510, 520, 537, 540, 700, 701, 705, 706, 707, 750, 751, 752,
+                                  2048, 2050, 2060, 2061, 2062, 2081, 2082, 2083, 2084, 2086};
+  for (uint32_t c = 560; c <= 589; ++c) listed.push_back(c);
+  for (uint32_t c = 710; c <= 717; ++c) listed.push_back(c);
+  for (uint32_t c = 720; c <= 747; ++c) listed.push_back(c);
+  for (uint32_t c = 760; c <= 763; ++c) listed.push_back(c);
+  for (uint32_t c = 770; c <= 775; ++c) listed.push_back(c);
+  for (uint32_t c = 2070; c <= 2079; ++c) listed.push_back(c);
+  ASSERT_EQ(listed.size(), 160u);
+  EXPECT_EQ(DDErrorTextCount(), 165u);
+  const std::string unknown = DDErrorToString(static_cast<HRESULT>(0x88760001u));
+  size_t known = 0;
+  for (uint32_t offset = 0; offset <= 4096; ++offset) {
+    const std::string text = DDErrorToString(static_cast<HRESULT>(0x88760000u + offset));
+    const bool isListed = std::find(listed.begin(), listed.end(), offset) != listed.end();
+    EXPECT_EQ(text != unknown, isListed) << offset;
+    if (!isListed) continue;
+    ++known;
+    ASSERT_GE(text.size(), 3u) << offset;
+    EXPECT_EQ(text.back(), '\n') << offset;
+    EXPECT_EQ(text.find('\n'), text.size() - 1) << "one line: " << offset;
+  }
+  EXPECT_EQ(known, 160u);
+  for (HRESULT generic : {DD_OK, DDERR_UNSUPPORTED, DDERR_GENERIC, DDERR_OUTOFMEMORY, DDERR_INVALIDPARAMS})
+    EXPECT_NE(DDErrorToString(generic), unknown);
+  // The codes the display layer returns by name all have their own line.
+  for (HRESULT named : {DDERR_NOZBUFFERHW, DDERR_NODC, DDERR_NOTLOCKED, DDERR_NOTFLIPPABLE, D3DERR_SCENE_IN_SCENE,
+                        D3DERR_ZBUFFER_NOTPRESENT, D3DERR_NOCURRENTVIEWPORT})
+    EXPECT_NE(DDErrorToString(named), unknown);
 }
 
 }  // namespace

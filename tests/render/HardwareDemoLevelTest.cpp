@@ -1,0 +1,187 @@
+// The demo level drawn through the hardware back end on the OpenGL device and through the
+// software back end, from the same camera: the same pixels covered and close colours.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <memory>
+#include <vector>
+
+#include "core/GameWorld.h"
+#include "platform/GLDevice.h"
+#include "render/D3DRasterizer.h"
+#include "render/RenderView.h"
+#include "render/SoftwareRasterizer.h"
+#include "render/SoftwareTextureStore.h"
+#include "render/Texture.h"
+#include "scene/camera/ObserverCam.h"
+#include "scene/lighting/FogState.h"
+#include "scene/lighting/LevelLights.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "tests/support/TempFolder.h"
+#include "tools/DemoContentLevel.h"
+
+namespace {
+
+constexpr uint32_t kW = 640, kH = 480;
+
+std::unique_ptr<CTexture> Checker(const char* name, int size, int cell, uint32_t a, uint32_t b) {
+  std::vector<uint32_t> texels(static_cast<size_t>(size) * size);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) texels[static_cast<size_t>(y) * size + x] = ((x / cell) ^ (y / cell)) & 1 ? a : b;
+  auto t = std::make_unique<CTexture>();
+  t->CreateFromPixels(texels.data(), 4, size, size, 0xFF0000, 0xFF00, 0xFF, 0, 0, name);
+  t->flags &= ~CTexture::kNoDevice;
+  return t;
+}
+
+struct Rgb {
+  int r, g, b;
+};
+
+// The demo level as the world's terrain with its lights and fog, seen by one camera, drawn by
+// whichever back end is given.
+struct DemoScene {
+  testing_support::DebugCapture quiet;
+  CRenderView view;
+  std::unique_ptr<CTexture> ground = Checker("ground", 128, 16, 0xFF5A9646u, 0xFF467832u);
+  std::unique_ptr<CTexture> block = Checker("block", 32, 16, 0xFFB4B4B4u, 0xFF8C8C8Cu);
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildLevelMesh();
+  CGameWorld world{nullptr, nullptr};
+
+  explicit DemoScene(CRasterizerInterface* back) {
+    view.Setup(back, nullptr, world.GetFogState(), world.GetLightList(),
+               CRenderView::kPerspectiveCorrection | CRenderView::kFog);
+    world.SetRenderView(&view);
+    if (!mesh) return;
+    mesh->SetTextureName(0, ground.get(), "ground.texture");
+    mesh->SetTextureName(1, block.get(), "block.texture");
+    mesh->ResetSlots();
+    world.AddTerrainMesh(mesh.get(), nullptr, true, true);
+    std::vector<LevelLightSource> sources;
+    CollectLevelLightSources(*mesh, COrientation(), sources);
+    AddLevelLights(world, sources, DemoContent::LevelWorldBox());
+    world.GetFogState()->Set(DemoContent::LevelFogBlocks()[1].settings);
+    auto camera = std::make_unique<CObserverCam>();
+    ViewFrustum& v = camera->GetView();
+    v.GetFrame().SetPosition(Vector3(8, 8, 18));
+    v.GetFrame().LookAtWithUp(Vector3(24, 24, 2), Vector3(0, 0, 1));
+    v.SetFieldOfView(1.2f);
+    world.AddCamera(std::move(camera));
+    world.SetCurrentCamera(0);
+  }
+  ~DemoScene() { world.ClearWorld(); }
+
+  void Draw(CRasterizerInterface& back) {
+    back.Clear(true, true, 0xFF000000u);
+    PixelBufferDesc* locked = nullptr;
+    world.RenderScene(&view, &locked);
+  }
+};
+
+// The frame as 8-bit channels, whatever the 16-bit layout of the back buffer.
+std::vector<Rgb> Capture(CRasterizerInterface& back) {
+  PixelBufferDesc* d = back.LockBackBuffer();
+  std::vector<Rgb> out;
+  if (!d || !d->pixels) return out;
+  const bool is565 = d->greenMask == kGreenMask565;
+  for (uint32_t y = 0; y < d->height; ++y)
+    for (uint32_t x = 0; x < d->width; ++x) {
+      const uint16_t p = reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(d->pixels) + d->pitch * y)[x];
+      out.push_back(is565 ? Rgb{(p >> 11) << 3, ((p >> 5) & 63) << 2, (p & 31) << 3}
+                          : Rgb{((p >> 10) & 31) << 3, ((p >> 5) & 31) << 3, (p & 31) << 3});
+    }
+  back.UnlockBackBuffer();
+  return out;
+}
+
+std::vector<Rgb> SoftwareFrame() {
+  CSoftwareTextureStore store;
+  CSoftwareRasterizer back(&store);
+  DisplayMode mode;
+  mode.width = kW, mode.height = kH, mode.bits = 16, mode.fullScreen = 1;
+  EXPECT_TRUE(back.Init(nullptr, mode));
+  back.SetClipping(true);
+  DemoScene scene(&back);
+  EXPECT_TRUE(scene.mesh);
+  scene.Draw(back);
+  return Capture(back);
+}
+
+std::vector<Rgb> HardwareFrame(HWND window) {
+  std::vector<Rgb> frame;
+  CD3DRasterizer back;
+  DeviceChoice choice;
+  choice.chosen = true;
+  choice.deviceGuid = IID_IDirect3DHALDevice;
+  choice.mode = DisplayModeDesc(kW, kH, 16);
+  choice.hardware = true;
+  D3DStartOptions options;
+  options.fullScreen = true;
+  EXPECT_EQ(back.InitDevice(window, choice, options), 1);
+  EXPECT_NE(dynamic_cast<CGLDevice*>(back.Framework().Device()), nullptr) << "drawn by OpenGL";
+  {
+    DemoScene scene(&back);
+    EXPECT_TRUE(scene.mesh);
+    scene.Draw(back);
+    frame = Capture(back);
+  }
+  return frame;
+}
+
+HWND MakeWindow() {
+  static const UINT registered = [] {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpszClassName = "KelvarunHardwareDemo";
+    return RegisterClassA(&windowClass);
+  }();
+  EXPECT_NE(0u, registered);
+  return CreateWindowA("KelvarunHardwareDemo", "demo", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+}
+
+TEST(HardwareDemoLevel, OpenGLAndSoftwareFramesAgree) {
+  ResetDisplayMachine();
+  ASSERT_TRUE(CGLDevice::Install()) << "the hardware back end needs OpenGL here";
+  HWND window = MakeWindow();
+  const std::vector<Rgb> hardware = HardwareFrame(window);
+  const std::vector<Rgb> software = SoftwareFrame();
+  DestroyWindow(window);
+  ResetDisplayMachine();
+  ASSERT_EQ(hardware.size(), static_cast<size_t>(kW) * kH);
+  ASSERT_EQ(software.size(), hardware.size());
+  // KELVARUN_KEEP_FRAME=<prefix> keeps both frames as PPM files for looking at.
+  if (const char* keep = std::getenv("KELVARUN_KEEP_FRAME")) {
+    for (const auto* frame : {&hardware, &software}) {
+      std::string ppm = "P6\n640 480\n255\n";
+      for (const Rgb& p : *frame) ppm += {static_cast<char>(p.r), static_cast<char>(p.g), static_cast<char>(p.b)};
+      std::ofstream(std::string(keep) + (frame == &hardware ? "hardware.ppm" : "software.ppm"), std::ios::binary) << ppm;
+    }
+  }
+  // The two back ends light and fog differently by design: the software one fogs a whole
+  // triangle at one of sixteen levels and lights by one intensity, the OpenGL device fogs and
+  // colours every pixel. So the geometry must match almost exactly, the colours closely.
+  size_t within8 = 0, within32 = 0, coverageMismatch = 0, drawn = 0;
+  for (size_t i = 0; i < software.size(); ++i) {
+    const Rgb& a = hardware[i];
+    const Rgb& b = software[i];
+    const int difference = std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+    within8 += difference <= 8;
+    within32 += difference < 32;
+    const bool hardwareDrawn = a.r + a.g + a.b > 0, softwareDrawn = b.r + b.g + b.b > 0;
+    drawn += hardwareDrawn;
+    coverageMismatch += hardwareDrawn != softwareDrawn;
+  }
+  RecordProperty("PixelsWithin8", static_cast<int>(within8));
+  std::printf("hardware vs software: %.1f%% of pixels within 8 levels, %.1f%% within 32\n",
+              100.0 * within8 / software.size(), 100.0 * within32 / software.size());
+  EXPECT_GT(drawn, software.size() * 8 / 10) << "the hardware frame shows the park";
+  EXPECT_LE(coverageMismatch * 100, software.size()) << "the same pixels are covered";
+  EXPECT_GE(within32 * 100, software.size() * 98) << "close colours: " << within32 << " of " << software.size();
+}
+
+}  // namespace
