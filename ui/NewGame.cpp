@@ -1,6 +1,7 @@
 // The start-game routines: the order of a game's start, and its end.
 #include "ui/NewGame.h"
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -85,12 +86,19 @@ bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& data
   const auto* bytes = reinterpret_cast<const uint8_t*>(data);
   const bool readable = size >= 5 && le::ReadU32(bytes) >= kFirstVersionWithLevel;
   const uint8_t level = readable ? bytes[4] : 0;
+  // The file's loader leaves the park name to this screen: it is the name stored after the level
+  // index, or, in a file too short to hold it, the file's own name.
+  std::string name = std::filesystem::path(path).stem().string();
+  if (readable && size >= 5 + ParkState::kParkNameSize) {
+    const char* stored = reinterpret_cast<const char*>(bytes + 5);
+    name.assign(stored, strnlen(stored, ParkState::kParkNameSize));
+  }
   FreeFileBuffer(data);
   if (!readable) {
     DebugPrintf("LoadGame: %s has no readable park block\n", path);
     return false;
   }
-  if (!StartNewGame(park, level, kStartingMoneyMedium, "", dataRoot)) return false;
+  if (!StartNewGame(park, level, kStartingMoneyMedium, name.c_str(), dataRoot)) return false;
   const GameHooks& hooks = GetGameHooks();
   bool loaded = false;
   if (hooks.loadGame != nullptr) {

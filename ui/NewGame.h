@@ -29,8 +29,8 @@ bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, c
                   const std::string& dataRoot = std::string());
 // The first level with the most money, under a fixed name.
 bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot = std::string());
-// A game from a saved-game file: its level (read from the file's park block) is started as a new
-// game, then the file is loaded over it. False (logged) when the file is missing or its park
+// A game from a saved-game file: its level and park name (read from the file's park block) are
+// started as a new game, then the file is loaded over it. False (logged) when the file is missing or its park
 // block cannot be read, before anything changes; a file that fails later leaves the fresh game.
 bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& dataRoot = std::string());
 // Saves the running game (creating the folder); false (logged) on failure.

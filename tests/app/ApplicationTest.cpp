@@ -33,6 +33,7 @@
 #include "ui/BuildPalette.h"
 #include "ui/EscapeMenuScreen.h"
 #include "ui/MainScreen.h"
+#include "ui/NewGame.h"
 
 namespace fs = std::filesystem;
 
@@ -387,13 +388,29 @@ TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
   }
   EXPECT_EQ(10000, park->GetParkState().money);
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
-  plat::InjectMessage(window, WM_KEYDOWN, 'Q', 0);
-  plat::InjectMessage(window, WM_KEYUP, 'Q', 0xC0000000);
-  for (int i = 0; i < 2; ++i) ASSERT_EQ(1, frame());
+  auto press = [&](int key) {
+    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(1, frame());
+  };
+  // Save, then quit to the menu.
+  park->GetParkState().money = 4321;
+  press('S');
+  EXPECT_TRUE(fs::exists(kSaveFile));
+  press('Q');
   ASSERT_EQ(1u, park->GetLayerCount());
-  EXPECT_NE(nullptr, dynamic_cast<CMainScreen*>(park->GetLayer(0)));
+  auto* menu = dynamic_cast<CMainScreen*>(park->GetLayer(0));
+  ASSERT_NE(nullptr, menu);
   EXPECT_EQ(nullptr, park->GetController());
   EXPECT_EQ(kMenuRasterizer, GetRasterizerState());
+  // Load from the menu: the saved park comes back under a new controller.
+  log.clear();
+  press('L');
+  EXPECT_EQ(4321, park->GetParkState().money);
+  EXPECT_STREQ(CMainScreen::kDefaultParkName, park->GetParkState().parkName);
+  ASSERT_EQ(2u, park->GetLayerCount());
+  EXPECT_NE(nullptr, park->GetController());
+  for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("fresh park")) << line;
 }
 
 TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) {

@@ -278,6 +278,7 @@ TEST_F(Screens, ALoadRefusesMissingShortAndOldFilesBeforeTouchingThePark) {
   // the fresh park keeps running.
   EXPECT_TRUE(StartLoadedGame(park.get(), std::string(files.Write("fresh.sav", std::string("\x0c\x00\x00\x00\x00", 5))).c_str(), Root()));
   EXPECT_NE(log.Text().find("a fresh park is running"), std::string::npos);
+  EXPECT_STREQ(park->GetParkState().parkName, "fresh") << "too short to hold a name: the file's own";
   EXPECT_NE(park->GetGrid(), nullptr);
 }
 
