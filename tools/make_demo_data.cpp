@@ -11,6 +11,7 @@
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentLevel.h"
+#include "tools/DemoContentLevelArt.h"
 #include "tools/DemoContentSounds.h"
 #include "tools/DemoContentUi.h"
 
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
   if (!DemoContent::WriteAll(work.string()) || !DemoContent::WriteLevel(work.string()) ||
       !DemoContent::WriteImages(work.string()) || !DemoContent::WriteSounds(work.string()) ||
       !DemoContent::WriteCatalogs(work.string()) || !DemoContent::WriteBoarder(work.string()) ||
-      !DemoContent::WriteUi(work.string()) || !DemoContent::WriteGeneratorStamp(work.string())) {
+      !DemoContent::WriteUi(work.string()) || !DemoContent::WriteLevelTextures(work.string()) ||
+      !DemoContent::WriteGeneratorStamp(work.string())) {
     std::fprintf(stderr, "make_demo_data: writing %s failed\n", work.string().c_str());
     return 1;
   }

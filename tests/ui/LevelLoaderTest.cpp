@@ -22,7 +22,9 @@
 #include "tests/support/WorkingFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentImages.h"
 #include "tools/DemoContentLevel.h"
+#include "tools/DemoContentLevelArt.h"
 #include "ui/LevelLoader.h"
 
 using testing_support::DebugCapture;
@@ -39,7 +41,8 @@ class DemoLevel : public ::testing::Test {
     settings.detailFlags = 1;  // baked light may be read
     previous = GetSettings();
     SetSettings(&settings);
-    ASSERT_TRUE(DemoContent::WriteAll("data") && DemoContent::WriteLevel("data") && DemoContent::WriteCatalogs("data"));
+    ASSERT_TRUE(DemoContent::WriteAll("data") && DemoContent::WriteLevel("data") && DemoContent::WriteCatalogs("data") &&
+                DemoContent::WriteImages("data") && DemoContent::WriteLevelTextures("data"));
     PreloadAssets(&table);
     park = std::make_unique<CVerezIvor>(nullptr, nullptr);
     park->SetResourceTable(&table);
@@ -69,6 +72,8 @@ TEST_F(DemoLevel, EveryStepLandsOnThePark) {
   EXPECT_EQ(loader.GetLevelFolder(0), "data/levels/demo/");
   ASSERT_TRUE(loader.LoadLevel(*park, 0)) << log.Text();
   EXPECT_EQ(park->GetLevelDirectory(), "data/levels/demo/");
+  // The level's textures are found beside its mesh.
+  EXPECT_EQ(log.Text().find("did not load"), std::string::npos) << log.Text();
   CMeshInstance* terrain = loader.GetTerrain();
   ASSERT_NE(terrain, nullptr);
   ASSERT_EQ(park->GetTerrainInstances().size(), 1u);
