@@ -143,6 +143,7 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   // Where the player's trick bonus goes; the in-game controller registers its award.
   using TrickBonusSink = void (*)(CVerezIvor& park, float amount);
   static void SetTrickBonusSink(TrickBonusSink sink);
+  static TrickBonusSink GetTrickBonusSink();
   // Where the boarder mesh comes from; by default the world's resource table.
   using BodyMeshSource = ShadedMesh* (*)();
   static void SetBodyMeshSource(BodyMeshSource source);

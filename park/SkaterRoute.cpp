@@ -47,6 +47,7 @@ GridCell RingCell(int k, int r) {
 }  // namespace
 
 void CSkater::SetTrickBonusSink(TrickBonusSink sink) { g_bonusSink = sink; }
+CSkater::TrickBonusSink CSkater::GetTrickBonusSink() { return g_bonusSink; }
 
 float CSkater::WorldTime() const {
   const CGameWorld* world = GetGameWorld();

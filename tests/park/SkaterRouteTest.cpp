@@ -165,13 +165,15 @@ struct Rig : ::testing::Test {
           return a;
         });
     g_awards.clear();
+    registeredSink = CSkater::GetTrickBonusSink();
     CSkater::SetTrickBonusSink(&RecordAward);
   }
   ~Rig() override {
     CSkater::SetBodyFactory(nullptr, nullptr);
-    CSkater::SetTrickBonusSink(nullptr);
+    CSkater::SetTrickBonusSink(registeredSink);  // the start-up registration, for the tests after
     CSkater::SetBodyMeshSource(nullptr);
   }
+  CSkater::TrickBonusSink registeredSink = CSkater::GetTrickBonusSink();
   CSkater* Add() {
     auto owned = std::make_unique<CSkater>();
     CSkater* s = owned.get();
