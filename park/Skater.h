@@ -140,9 +140,6 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
     float body = 0.0f;
     float travel = 0.0f;
   };
-  // Where the player's trick bonus goes; the in-game controller registers its award.
-  using TrickBonusSink = void (*)(CVerezIvor& park, float amount);
-  static void SetTrickBonusSink(TrickBonusSink sink);
   // Where the boarder mesh comes from; by default the world's resource table.
   using BodyMeshSource = ShadedMesh* (*)();
   static void SetBodyMeshSource(BodyMeshSource source);
@@ -225,7 +222,8 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   void Crash(float severity);
   void CheckLanding(float impactSpeed, const LandingAngles& angles);
   // An air trick touches down: closes the open tricks (off balance at a landing error of 0.3 or
-  // more), resets the spin, and awards the player a positive trick bonus. Returns the value.
+  // more) and resets the spin. Returns the sequence's bonus value (0 when nothing was open); the
+  // animator, which also picks the sounds, pays it to the player through the controller.
   float FinishAirTrick();
   // Catalog type of the piece under the board: 12 the level terrain, kNone off any piece.
   uint32_t GetUnderfootPieceType() const;

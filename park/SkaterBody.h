@@ -91,10 +91,6 @@ class CSkaterBody : public CSkaterMotion {
   void ExitGrind();
   // Starts a flight that lands at the height; returns the flight time (0 when the block has no gravity).
   float TakeOffTime(float landingHeight);
-  // Crash of the given severity: crashed mode, a kick, a crash animation, injury.
-  void Crash(float severity);
-  // Engages a grind along the skater's route (motion mode, trick and sound).
-  void StartGrind();
 
   // --- Grind edges ---
   // Every qualifying edge of the triangles (all pairs sharing an edge at a grindable angle, not
@@ -114,7 +110,7 @@ class CSkaterBody : public CSkaterMotion {
   void SetTrickFlag(bool on) { m_skater.body.trickFlag = on; }
   bool GetCrouchFlag() const { return m_skater.body.crouchKey; }
   bool GetGrindKey() const { return m_grindKey; }
-  const std::vector<int>& GetPressedKeys() const { return m_pressedKeys; }
+  const std::vector<uint32_t>& GetPressedKeys() const { return m_skater.body.typedKeys; }
   const std::vector<Vector3>& GetGrindPoints() const { return m_grindPoints; }
   uint32_t GetContactSteps() const { return m_contactSteps; }
   bool HasContact() const { return m_hasContact; }
@@ -138,6 +134,8 @@ class CSkaterBody : public CSkaterMotion {
   void OrientOnAirLink();
   void Steer(float dt);
   void Arrive();
+  // Touch-down after a flight: the mind judges the landing from the impact and the board's angles.
+  void Land(const Vector3& velocityBefore);
   void UpdateContactClock(float dt, bool contactNow);
   void OrientInAir();
   void AlignToGround(float dt);
@@ -152,9 +150,6 @@ class CSkaterBody : public CSkaterMotion {
   void EngageGrind();
   // Button 1 in the air starts a further trick unless one is under way.
   void StartAirTrick();
-  // The player's trick of the category from the typed keys (the last entry whose keys begin them,
-  // its keys then used up), or the category's first entry with the keys cleared.
-  int ChooseTypedTrick(uint32_t category);
   void ExtendGrind();
   void SetGrindRoute(const Vector3& first, const Vector3& second);
   void AppendGrindPoint(const Vector3& p);
@@ -178,7 +173,6 @@ class CSkaterBody : public CSkaterMotion {
   double m_crouchTime = 0.0;
   bool m_grindKey = false;
   bool m_thirdKey = false;
-  std::vector<int> m_pressedKeys;
   // Points of an ad-hoc grind; while set they stand in for the route's nodes.
   std::vector<Vector3> m_grindPoints;
   float m_boardPitch = 0.0f;

@@ -172,9 +172,9 @@ bool CSkaterBody::HandleSkaterCollision(CSkater& other) {
   CSkater& o = aLoses ? other : a;
   if (loser != nullptr && l.body.motionMode == CSkater::kRolling) {
     if (l.body.forwardInput > 0.7f) {
-      loser->Crash(0.05f);
+      l.Crash(0.05f);
     } else if (o.body.forwardInput > 0.7f && static_cast<float>(plat::rand()) * kInvRandMax < 0.7f) {
-      loser->Crash(0.05f);
+      l.Crash(0.05f);
     } else if (loser->HasGroundContact()) {
       loser->PlayIfNotPlaying(CSkaterAnimation::kLandOffBalance);
     }

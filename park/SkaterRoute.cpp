@@ -34,7 +34,6 @@ const CObjectSkatePathNode* AsPieceNode(const CSkatePathNode* node) {
 
 bool IsFacilityGoal(uint32_t goal) { return goal >= CSkater::kGoalFood && goal <= CSkater::kGoalDoctor; }
 
-CSkater::TrickBonusSink g_bonusSink = nullptr;
 
 // Square k of the ring of radius r around the centre, walked from the low corner.
 GridCell RingCell(int k, int r) {
@@ -46,7 +45,6 @@ GridCell RingCell(int k, int r) {
 }
 }  // namespace
 
-void CSkater::SetTrickBonusSink(TrickBonusSink sink) { g_bonusSink = sink; }
 
 float CSkater::WorldTime() const {
   const CGameWorld* world = GetGameWorld();
@@ -103,7 +101,8 @@ int CSkater::ChooseTrick(uint32_t category) {
     for (int e = first; e < first + count; ++e) {
       const std::vector<int>& keys = m_animation->GetKeys(e);
       const size_t n = keys.size();
-      if (n > typed.size()) continue;
+      // An entry without keys cannot be typed; matching it vacuously would trump every real match.
+      if (n == 0 || n > typed.size()) continue;
       bool match = true;
       for (size_t k = 0; k < n && match; ++k) match = static_cast<uint32_t>(keys[k]) == typed[k];
       if (match) trick = e, used = n;
@@ -341,6 +340,7 @@ bool CSkater::AddWanderLeg() {
 
 void CSkater::Crash(float severity) {
   body.motionMode = kCrashed;
+  body.crashTimer = 0.0f;  // the settling clock starts afresh, not from the last crash's count
   if (!IsPlayerControlled()) SetState(kCrashing, 0);
   const float angle = Uniform() * kTwoPi;
   const float push = severity * m_params[SkaterParams::kCrashHorizontalFactor];
@@ -398,11 +398,6 @@ float CSkater::FinishAirTrick() {
     });
   }
   body.spinAngle = 0.0f;
-  CVerezIvor* park = GetPark();
-  if (value > 0.0f && park != nullptr && IsPlayerControlled()) {
-    if (g_bonusSink != nullptr) g_bonusSink(*park, value);
-    else park->AddMoney(value);
-  }
   return value;
 }
 

@@ -162,6 +162,7 @@ TEST_F(BodyWorld, NoTickCarriesARouteFollowingSkaterPastItsRoutePoint) {
   plat::srand(99);
   for (int trial = 0; trial < 12; ++trial) {
     auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f), static_cast<float>(plat::rand() % 628) * 0.01f);
+    s->body.timeWithoutContact = 0.0f;  // standing on the plane already: no landing to judge
     Settle(*s);
     std::vector<Vector3> route{Vector3(0, 0, 0)};
     for (int i = 0; i < 6; ++i) {
@@ -237,8 +238,7 @@ TEST_F(BodyWorld, ACrashSettlesForTwoSecondsThenDecidesAndSkatesAgain) {
   Settle(*s);
   SetRoute(*s, {Vector3(0, 0, 0), Vector3(10, 0, 0), Vector3(20, 0, 0)});
   s->SetVelocity(Vector3(4.0f, 0.0f, 0.0f));
-  CSkaterBody& b = Body(*s);
-  b.Crash(0.5f);
+  s->Crash(0.5f);
   EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kCrashed));
   EXPECT_EQ(s->mind.state, static_cast<uint32_t>(CSkater::kCrashing));
   EXPECT_NEAR(s->GetVelocity().z, 0.5f * 1.0f, 1e-6);
