@@ -217,6 +217,9 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   static const char* FindSubstringNoCase(const char* text, const char* word);
   // Appends a stroll to a free open square on a ring around the route's end; false when none.
   bool AddWanderLeg();
+  // True when the skater stands beside the box (within its radius and 1.0, at any height) or the
+  // route still ahead of it crosses the box, or runs through a node that has gone away.
+  bool IsInBoxOrRoute(const Box& box) const;
 
   // --- Crashes and landings ---
   void Crash(float severity);

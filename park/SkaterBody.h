@@ -80,7 +80,6 @@ class CSkaterBody : public CSkaterMotion {
   bool HandleSkaterCollision(CSkater& other) override;
   bool Render(CSceneDrawInterface* view) override;
   void HandleInputEvent(const InputEvent& event) override;
-  bool IsInBoxOrRoute(const Box& box) const override;
 
   // --- The steps, as the updates combine them ---
   void FollowRoute(float dt);

@@ -221,30 +221,6 @@ void CSkaterBody::PlaceBody() {
   instance->SetTransform(&placed, true);
 }
 
-// --- The controller's box test ---
-
-bool CSkaterBody::IsInBoxOrRoute(const Box& box) const {
-  const CSkater& s = m_skater;
-  const Vector3 c = s.GetCentre();
-  const float grow = s.GetRadius() + 1.0f;
-  if (c.x >= box.min.x - grow && c.x <= box.max.x + grow && c.y >= box.min.y - grow && c.y <= box.max.y + grow &&
-      c.z >= -1000.0f && c.z <= 5000.0f) {
-    return true;
-  }
-  if (!IsFollowingRoute()) return false;
-  Vector3 from = c;
-  for (size_t i = static_cast<size_t>(s.route.index); i < s.route.steps.size(); ++i) {
-    const CSkatePathNode* node = RouteNode(i);
-    // A node that went away (with the piece just picked up) leaves a route that must be replanned.
-    if (node == nullptr) return true;
-    RayInfo ray(from, node->GetPosition());
-    Box target = box;
-    if (ray.IntersectBox(target)) return true;
-    from = node->GetPosition();
-  }
-  return false;
-}
-
 // --- Debug drawing ---
 
 bool CSkaterBody::Render(CSceneDrawInterface* view) {

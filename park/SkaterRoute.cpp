@@ -7,6 +7,7 @@
 #include "core/GameWorld.h"
 #include "core/WorldAccess.h"
 #include "core/math/DebugPrintf.h"
+#include "core/math/RayInfo.h"
 #include "park/Grid.h"
 #include "park/ObjectDefinition.h"
 #include "park/ObjectSkatePathNode.h"
@@ -25,6 +26,8 @@ constexpr int kMaxWanderRingSquares = 248;
 // The parameter block's two landing tolerances (radians): at a standstill and at full impact speed.
 constexpr size_t kLandingToleranceLow = 27;
 constexpr size_t kLandingToleranceHigh = 28;
+
+constexpr float kBoxMargin = 1.0f;  // how near beside a piece a skater counts as in its way
 
 float Uniform() { return static_cast<float>(plat::rand()) / 32767.0f; }
 
@@ -332,6 +335,31 @@ bool CSkater::AddWanderLeg() {
     if (!FindWanderSquare(*grid, *from, radius, leg)) continue;
     route.steps.insert(route.steps.end(), leg.begin(), leg.end());
     return true;
+  }
+  return false;
+}
+
+// --- The box a piece is placed in or picked up from ---
+
+bool CSkater::IsInBoxOrRoute(const Box& box) const {
+  const Vector3 c = GetCentre();
+  const float grow = GetRadius() + kBoxMargin;
+  if (c.x >= box.min.x - grow && c.x <= box.max.x + grow && c.y >= box.min.y - grow && c.y <= box.max.y + grow &&
+      c.z >= -1000.0f && c.z <= 5000.0f) {
+    return true;
+  }
+  // A grind follows its route whatever the route mode says.
+  const bool following = route.mode == 1 || body.motionMode == kGrinding;
+  if (!following || route.index < 0) return false;
+  Vector3 from = c;
+  for (size_t i = static_cast<size_t>(route.index); i < route.steps.size(); ++i) {
+    const CSkatePathNode* node = GetRouteNode(i);
+    // A node that went away (with the piece just picked up) leaves a route that must be replanned.
+    if (node == nullptr) return true;
+    RayInfo ray(from, node->GetPosition());
+    Box target = box;
+    if (ray.IntersectBox(target)) return true;
+    from = node->GetPosition();
   }
   return false;
 }

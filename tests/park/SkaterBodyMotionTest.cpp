@@ -556,7 +556,7 @@ TEST_F(BodyWorld, ASkaterWhoseRouteHasEndedDecidesInTheSameTick) {
 
 TEST_F(BodyWorld, TheBoxTestFindsTheSkaterOrItsRemainingRoute) {
   auto s = MakeSkater(Vector3(0, 0, 0));
-  CSkaterMotion& m = s->GetMotion();
+  const CSkater& m = *s;
   const Box near(Vector3(1.2f, -1, 0), Vector3(3, 1, 1));  // 1.2 away: within radius + 1.0 = 1.45
   EXPECT_TRUE(m.IsInBoxOrRoute(near));
   const Box beside(Vector3(1.5f, -1, 0), Vector3(3, 1, 1));
