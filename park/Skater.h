@@ -233,6 +233,10 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
 
   // --- Reservations (nodes by id; a node that goes away calls ReleaseReservedNode) ---
   bool ReserveNode(CSkatePathNode* node);
+  // A skater in line takes the place ahead when it is free - or when the one holding it waits in
+  // the same line behind this skater (it claimed the counter before joining the line), which
+  // would otherwise leave both waiting for each other for ever.
+  bool TakeQueuePlaceAhead(CSkatePathNode* ahead);
   void ReleaseReservedNode();
   void ReleaseReservedNode(uint32_t nodeId) override;
 

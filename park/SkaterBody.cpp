@@ -72,6 +72,10 @@ bool CSkaterBody::IsFreshLanding() const {
 
 bool CSkaterBody::IsFollowingRoute() const {
   const CSkater& s = m_skater;
+  // A crashed skater slides where the crash threw it. Steered on toward its route point it can be
+  // pressed into the side of a piece tick after tick, the push-out keeping it too fast to ever
+  // get up; it takes its route again once it has decided anew.
+  if (s.body.motionMode == CSkater::kCrashed) return false;
   return (s.route.mode == 1 || IsGrinding()) && s.route.index >= 0 &&
          static_cast<size_t>(s.route.index) < s.route.steps.size();
 }

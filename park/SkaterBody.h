@@ -143,7 +143,8 @@ class CSkaterBody : public CSkaterMotion {
   bool CrashSettling(float dt);
   void ApplyFriction(float dt);
   void RespondToStatic();
-  void RespondToObject();
+  // The bounce off a body (a skater too) along the contact normal.
+  void RespondToObject(const Vector3& normal);
   Vector3 PlayerAirGroundNormal() const;
   void CollectGrindCandidates(const Vector3& centre, float radius, std::vector<GrindEdge>& out) const;
   void EngageGrind();

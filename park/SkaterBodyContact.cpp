@@ -74,7 +74,7 @@ bool CSkaterBody::RespondToContact(uint32_t kind) {
   if (kind == CollisionInfo::kStatic) {
     RespondToStatic();
   } else {
-    RespondToObject();
+    RespondToObject(m_contactNormal);
   }
   return true;
 }
@@ -121,9 +121,9 @@ void CSkaterBody::ApplyFriction(float dt) {
   s.SetVelocity(v);
 }
 
-void CSkaterBody::RespondToObject() {
+void CSkaterBody::RespondToObject(const Vector3& normal) {
   CSkater& s = m_skater;
-  Vector3 n = m_contactNormal;
+  Vector3 n = normal;
   Vector3 v = s.GetVelocity();
   if (IsFollowingRoute()) {
     // The bounce keeps to the route: the part of the normal across the travel is dropped.
@@ -145,6 +145,10 @@ void CSkaterBody::PlayIfNotPlaying(int entry) {
 
 bool CSkaterBody::HandleSkaterCollision(CSkater& other) {
   CSkater& a = m_skater;
+  // The other skater stops the move like any body does. Without the bounce a skater that lies on
+  // another would press into it every tick, its fall speed growing without end - and a crash never
+  // settles at such a speed.
+  RespondToObject(a.GetContactNormal());
   auto busy = [](const CSkater& s) {
     return s.mind.state == CSkater::kInLine || s.mind.state == CSkater::kUsingFacility;
   };

@@ -339,6 +339,25 @@ bool CSkater::AddWanderLeg() {
   return false;
 }
 
+// --- Waiting in line ---
+
+bool CSkater::TakeQueuePlaceAhead(CSkatePathNode* ahead) {
+  if (ahead == nullptr) return false;
+  if (ReserveNode(ahead)) return true;
+  CGameWorld* world = GetGameWorld();
+  auto* holder = world != nullptr ? dynamic_cast<CSkater*>(world->GetObjectByID(ahead->GetReservingSkaterId())) : nullptr;
+  const RouteStep* here = GetCurrentStep();
+  if (holder == nullptr || holder == this || here == nullptr || holder->mind.state != kInLine || holder->route.index < 0)
+    return false;
+  // Behind this skater: the place this one stands on still lies ahead on the holder's route.
+  bool behind = false;
+  for (size_t i = static_cast<size_t>(holder->route.index) + 1; i < holder->route.steps.size() && !behind; ++i)
+    behind = holder->route.steps[i].nodeId == here->nodeId;
+  if (!behind) return false;
+  holder->ReleaseReservedNode();
+  return ReserveNode(ahead);
+}
+
 // --- The box a piece is placed in or picked up from ---
 
 bool CSkater::IsInBoxOrRoute(const Box& box) const {

@@ -138,4 +138,27 @@ TEST_F(LandingWorld, ThePlayersAirTrickFromTypedKeysIsRecordedAndAStalledGrindCr
   EXPECT_FALSE(s->GetTricks().IsLanded(0));
 }
 
+TEST_F(LandingWorld, ASkaterLyingOnAnotherKeepsABoundedSpeedAndGetsUp) {
+  AddPlane();
+  auto lowOwned = MakeSkater(Vector3(0, 0, 0));
+  CSkater* low = lowOwned.get();
+  park.RegisterNewObject(std::move(lowOwned));
+  low->body.timeWithoutContact = 0.0f;
+  for (int tick = 0; tick < 10; ++tick) Body(*low).MoveStep(kDt);
+  // The other crashed right on top of it: its sphere rests on the lower one's.
+  auto highOwned = MakeSkater(Vector3(0, 0, 0.9f));
+  CSkater* high = highOwned.get();
+  park.RegisterNewObject(std::move(highOwned));
+  high->Crash(0.05f);
+  high->SetVelocity(Vector3(0, 0, -1.0f));
+  float fastest = 0.0f;
+  for (int tick = 0; tick < 300 && high->mind.state == CSkater::kCrashing; ++tick) {
+    Anim(*high).length = 0.0f;  // the crash animation has played out
+    high->GetMotion().CrashStep(kDt);
+    fastest = std::max(fastest, high->GetVelocity().Length());
+  }
+  EXPECT_LT(fastest, 5.0f);  // a touch of gravity per tick, taken off again by each contact
+  EXPECT_NE(high->mind.state, static_cast<uint32_t>(CSkater::kCrashing));
+}
+
 }  // namespace
