@@ -5,7 +5,14 @@ cd "$(dirname "$0")"
 ./setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVARUN_TESTS=OFF >/dev/null
 cmake --build build/release
-if [ -x build/release/make_demo_data ] && [ ! -d build/release/data ]; then
-  build/release/make_demo_data build/release/data
+# The data is written again when it is missing or an older generator wrote it.
+data=build/release/data
+if [ -x build/release/make_demo_data ]; then
+  want="$(build/release/make_demo_data --version)"
+  have="$(cat "$data/generator_version" 2>/dev/null || true)"
+  if [ "$have" != "$want" ]; then
+    rm -rf "$data"
+    build/release/make_demo_data "$data"
+  fi
 fi
 exec build/release/kelvarun "$@"

@@ -9,6 +9,7 @@
 
 #include "app/EngineRegistration.h"
 #include "core/AssetPreloader.h"
+#include "core/GameActionLayer.h"
 #include "core/ObjectFactory.h"
 #include "core/WorldServices.h"
 #include "core/GameWorld.h"
@@ -32,6 +33,11 @@
 #include "render/SoftwareRasterizer.h"
 #include "render/Texture.h"
 #include "sound/SoundManager.h"
+#include "park/GameLogic.h"
+#include "park/ParkPopupFactory.h"
+#include "park/SkatableSection.h"
+#include "ui/GameHooks.h"
+#include "ui/UIPopupFactory.h"
 #include "ui/SplashScreenLogic.h"
 
 namespace {
@@ -195,6 +201,69 @@ int LeaveWinMain() {
   if (App().mainWindow) DestroyWindow(App().mainWindow);
   App().mainWindow = nullptr;
   return 0;
+}
+
+// The single place the in-game controller is wired in (see ui/GameHooks.h): it makes the
+// controller layer for the park and registers it as the park's controller.
+std::unique_ptr<CGameActionLayer> CreateGameController(CVerezIvor& park) {
+  auto logic = std::make_unique<CGameLogic>();
+  park.SetController(logic.get());
+  return logic;
+}
+
+// What the interface asks of the controller, answered by the park's current one.
+uint32_t BuyThroughController(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) {
+  CGameLogic* logic = park.GetController();
+  if (logic == nullptr) return 0;
+  COrientation frame;
+  frame.SetPosition(logic->GetFocus());
+  const uint32_t id = logic->BuyObject(definition, frame);
+  if (id == CGameLogic::kNone) return 0;
+  if (auto* piece = dynamic_cast<CSkatableSection*>(park.GetObjectByID(id))) piece->SetSponsorshipIndex(sponsorSlot);
+  return id;
+}
+
+void SellThroughController(CVerezIvor& park, uint32_t id) {
+  if (CGameLogic* logic = park.GetController()) logic->SellObject(id);
+}
+
+void ControlThroughController(CVerezIvor& park, uint32_t skaterId) {
+  CGameLogic* logic = park.GetController();
+  if (logic == nullptr) return;
+  logic->SetSelectedSkater(skaterId);
+  logic->SetSkaterControl(true);
+}
+
+void LeaveThroughController(CVerezIvor& park) {
+  CGameLogic* logic = park.GetController();
+  if (logic == nullptr) return;
+  if (logic->IsControllingSkater())
+    logic->SetSkaterControl(false);
+  else
+    logic->SetPerspectiveView(false, nullptr);
+}
+
+bool SaveThroughController(CVerezIvor& park, const char* path) {
+  return park.GetController() != nullptr && park.GetController()->SaveGame(path);
+}
+
+bool LoadThroughController(CVerezIvor& park, const char* path) {
+  return park.GetController() != nullptr && park.GetController()->LoadGame(path);
+}
+
+// What the interface asks of the shell and the controller, and the layers the controller opens.
+void RegisterGameHooks() {
+  GameHooks& hooks = GetGameHooks();
+  hooks.createController = CreateGameController;
+  hooks.switchToGameRenderer = SwitchToGameRasterizer;
+  hooks.switchToMenuRenderer = SwitchToMenuRasterizer;
+  hooks.buyPiece = BuyThroughController;
+  hooks.sellPiece = SellThroughController;
+  hooks.takeSkaterControl = ControlThroughController;
+  hooks.leavePerspective = LeaveThroughController;
+  hooks.saveGame = SaveThroughController;
+  hooks.loadGame = LoadThroughController;
+  SetParkPopupFactory(std::make_unique<CUIPopupFactory>());
 }
 
 void WaitForPauseRelease() {
@@ -368,6 +437,7 @@ void InitApplication(HWND window, HINSTANCE instance) {
   // The higher folders' parts before anything builds a world.
   RegisterEngineObjectTypes();
   RegisterEngineWorldServices();
+  RegisterGameHooks();
 
   // Settings first; key bindings never survive a restart.
   auto settings = std::make_unique<CSkateSettings>();

@@ -28,6 +28,7 @@ void RegisterEngineObjectTypes() {
   RegisterNetObjectTypes(factory);
   RegisterCombatObjectTypes(factory);
   RegisterParkObjectTypes(factory);
+  RegisterParkSkaterLinks();
 }
 
 void RegisterEngineWorldServices() {

@@ -9,12 +9,14 @@
 #include "core/math/ResourceTable.h"
 #include "park/ObjectDefinition.h"
 #include "park/ParkPopupFactory.h"
-#include "park/ParkScores.h"
 #include "park/PieceFootprint.h"
+#include "park/PiecePlacement.h"
+#include "park/PieceSale.h"
 #include "park/SavedGame.h"
 #include "park/SkatableFacility.h"
 #include "park/SkatableSection.h"
 #include "park/Skater.h"
+#include "park/ThoughtTexts.h"
 #include "park/VerezIvor.h"
 #include "platform/Platform.h"
 #include "scene/camera/GenericCam.h"
@@ -25,8 +27,6 @@ namespace {
 constexpr int kFacilityType = 13;  // definition types from here on are facilities
 constexpr const char* kMusicTracks[3] = {"data/sounds/music/tessary1_three_twelve.wav",
                                          "data/sounds/music/tessary1_kids.wav", "data/sounds/music/tessary1_lucky.wav"};
-
-bool IsSponsorSlot(int32_t index) { return index >= 0 && index < ParkState::kSponsorshipSlots; }
 }  // namespace
 
 CGameLogic::CGameLogic() { SetActive(true); }
@@ -69,6 +69,7 @@ void CGameLogic::Init(bool) {
   CVerezIvor* park = GetPark();
   if (park == nullptr) return;
   park->SetPlacementRefresh(0);
+  thoughts::LoadThoughtBubbleTextures(park->GetResourceTable());
   if (CGrid* grid = CGrid::InitFromTerrain(*park)) {
     CSkatableSection::AddTerrainSection(*park);
     const GridCell size = grid->GetSize();
@@ -192,12 +193,8 @@ bool CGameLogic::CanPlaceHeldObject() {
 void CGameLogic::PlaceHeldObject(uint32_t id) {
   CVerezIvor* park = GetPark();
   CSkatableSection* piece = GetSection(id);
-  if (park == nullptr || piece == nullptr || !piece->IsHeld() || piece->IsTerrain()) return;
-  // Place lists the piece in its footprint's squares and joins its nodes to the grid.
-  piece->Place();
-  if (IsSponsorSlot(piece->GetSponsorshipIndex()))
-    park->GetParkState().sponsorships[piece->GetSponsorshipIndex()].sponsorObjectID = static_cast<int32_t>(id);
-  AfterPlacementChange(*piece, true);
+  // The park's placement sets the piece up and tells the grid, skaters, scores and marks.
+  if (park == nullptr || piece == nullptr || !PlacePieceInPark(*park, id)) return;
   park->RelightBox(piece->GetBounds());
   park->SetPlacementRefresh(1);
   if (m_heldId == id) {
@@ -208,55 +205,19 @@ void CGameLogic::PlaceHeldObject(uint32_t id) {
 }
 
 void CGameLogic::PickUpObject(uint32_t id) {
+  CVerezIvor* park = GetPark();
   CSkatableSection* piece = GetSection(id);
   // One piece in hand at a time: lifting another would lose track of the first.
-  if (piece == nullptr || m_heldId != kNone || !LiftPiece(*piece)) return;
+  if (park == nullptr || piece == nullptr || m_heldId != kNone) return;
+  // Taken while the piece still stands: the lift changes its box.
+  const Box box = piece->GetBounds();
+  const COrientation origin = piece->GetWorldMatrix();
+  if (!LiftPieceFromPark(*park, id)) return;
+  park->RelightBox(box);
   m_heldId = id;
+  m_heldOrigin = origin;
   m_heldHasOrigin = true;
-  GetPark()->SetPlacementRefresh(0);
-}
-
-bool CGameLogic::LiftPiece(CSkatableSection& piece) {
-  CVerezIvor* park = GetPark();
-  if (park == nullptr || piece.IsHeld() || piece.IsTerrain()) return false;
-  if (IsSponsorSlot(piece.GetSponsorshipIndex()))
-    park->GetParkState().sponsorships[piece.GetSponsorshipIndex()].sponsorObjectID = -1;
-  park->RelightBox(piece.GetBounds());
-  m_heldOrigin = piece.GetWorldMatrix();
-  piece.PickUp();
-  AfterPlacementChange(piece, false);
-  return true;
-}
-
-// What every placement and pick-up changes around the piece: the graph's components, the
-// skaters near or routed over it, the scores and the near-piece marks.
-void CGameLogic::AfterPlacementChange(CSkatableSection& piece, bool placed) {
-  CVerezIvor& park = *GetPark();
-  if (CGrid* grid = park.GetGrid()) grid->UpdateComponents();
-  ReplanSkatersAroundObject(park, piece.GetBounds(), placed);
-  UpdateParkScores(park);
-  RecomputeNearPieceMarks();
-}
-
-// From every placed piece afresh: clearing one piece's margin would take marks that a
-// neighbour's margin still needs.
-void CGameLogic::RecomputeNearPieceMarks() {
-  CGrid* grid = GetPark()->GetGrid();
-  if (grid == nullptr) return;
-  for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->nearPiece = 0;
-  const int columns = grid->GetSize().column;
-  for (uint32_t id : GetPlacedSectionList()) {
-    const CSkatableSection* piece = GetSection(id);
-    if (piece == nullptr || piece->IsTerrain() || piece->GetFootprintSquares().empty()) continue;
-    int c0 = 1 << 30, r0 = 1 << 30, c1 = -1, r1 = -1;
-    for (int index : piece->GetFootprintSquares()) {
-      c0 = std::min(c0, index % columns), c1 = std::max(c1, index % columns);
-      r0 = std::min(r0, index / columns), r1 = std::max(r1, index / columns);
-    }
-    for (int r = r0 - kNearPieceMargin; r <= r1 + kNearPieceMargin; ++r)
-      for (int c = c0 - kNearPieceMargin; c <= c1 + kNearPieceMargin; ++c)
-        if (CGridSquare* square = grid->GetSquare(c, r)) square->nearPiece = 1;
-  }
+  park->SetPlacementRefresh(0);
 }
 
 uint32_t CGameLogic::BuyObject(const ObjectDefinition& definition, const COrientation& frame) {
@@ -291,26 +252,16 @@ void CGameLogic::CloneObject(uint32_t id) {
   BuyObject(*source->GetDefinition(), source->GetWorldMatrix());
 }
 
-void CGameLogic::SellPieceFromPark(CVerezIvor& park, CSkatableSection& piece) {
-  if (IsSponsorSlot(piece.GetSponsorshipIndex())) {
-    SponsorshipSlot& slot = park.GetParkState().sponsorships[piece.GetSponsorshipIndex()];
-    if (slot.sponsorObjectID == static_cast<int32_t>(piece.GetID())) slot.sponsorObjectID = -1;
-  }
-  park.AddMoney(static_cast<float>(piece.GetResaleValue()));
-  piece.MarkForRemoval();
-}
-
 void CGameLogic::SellObject(uint32_t id) {
   CVerezIvor* park = GetPark();
   CSkatableSection* piece = GetSection(id);
-  if (park == nullptr || piece == nullptr || piece->IsTerrain() || piece->IsMarkedForRemoval()) return;
-  // A placed piece leaves the park's grid, rings and scores now, not when the world deletes it.
-  if (!piece->IsHeld()) {
-    const COrientation origin = m_heldOrigin;
-    LiftPiece(*piece);
-    m_heldOrigin = origin;  // the origin of a piece still in hand, if another one is
-  }
-  SellPieceFromPark(*park, *piece);
+  if (park == nullptr || piece == nullptr) return;
+  const bool placed = !piece->IsHeld();
+  const Box box = piece->GetBounds();
+  // The park's sale lifts a placed piece out of the grid, rings and scores now, not when the
+  // world deletes it, and books the resale value.
+  if (!SellPiece(*park, id)) return;
+  if (placed) park->RelightBox(box);
   if (m_heldId == id) {
     m_heldId = kNone;
     m_heldHasOrigin = false;
@@ -447,6 +398,6 @@ bool CGameLogic::LoadGame(const char* path) {
   m_heldHasOrigin = false;
   m_highlight.clear();
   ApplySaveFields(fields);
-  RecomputeNearPieceMarks();
+  RecomputeNearPieceMarks(*park);
   return true;
 }

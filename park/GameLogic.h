@@ -53,7 +53,6 @@ class CGameLogic : public CGameActionLayer {
   static constexpr float kPerspectiveFov = 1.2566371f;  // 72 degrees, from a piece or behind a skater
   static constexpr float kTiltStep = 0.15707963f;       // pi / 20
   static constexpr float kMaxHeightStep = 0.005f;       // the most a footprint's squares may differ
-  static constexpr int kNearPieceMargin = 3;
   static constexpr const char* kQuickSaveFile = "BrimwellSavedGame";
 
   CGameLogic();
@@ -94,6 +93,9 @@ class CGameLogic : public CGameActionLayer {
   void SetSkaterControl(bool on);
   bool IsControllingSkater() const { return m_skaterControl != 0; }
   void AwardTrickBonus(float amount);
+  // What a landed trick sequence of the player's skater earns per unit of its value: 1 while the
+  // player drives a skater, 0 otherwise.
+  float GetTrickBonusFactor() const { return m_skaterControl != 0 ? 1.0f : 0.0f; }
   float GetLargestTrickBonus() const { return m_largestBonus; }
   float GetExhibitionMoney() const { return m_exhibitionMoney; }
   float GetExhibitionTotal() const { return m_exhibitionTotal; }
@@ -168,13 +170,7 @@ class CGameLogic : public CGameActionLayer {
   void ToggleInterface();
 
   // Pieces.
-  // The pick-up's side effects without taking the piece in hand; false when it cannot be lifted.
-  bool LiftPiece(CSkatableSection& piece);
-  void AfterPlacementChange(CSkatableSection& piece, bool placed);
-  void RecomputeNearPieceMarks();
   void ReturnHeldPiece();
-  // The sale's park side: the sponsor slot, the money and the removal.
-  static void SellPieceFromPark(CVerezIvor& park, CSkatableSection& piece);
   void OpenPopup(std::unique_ptr<CGameActionLayer> layer);
   void ClosePopup();
   CGameActionLayer* GetPopup() const;

@@ -226,21 +226,29 @@ void CGameLogic::SetFog(bool on, float distance) {
 void CGameLogic::RankSkatersByCameraDistance() {
   const CGenericCam* camera = GetCamera();
   m_ranking.clear();
-  if (camera == nullptr) return;
+  // The rank is each skater's sound rank too: only the nearest few are heard. Without a camera
+  // there is no one to hear them.
+  if (camera == nullptr) {
+    for (CSkater* skater : GetSkaterList()) skater->SetSoundRank(CSkater::kNone);
+    return;
+  }
   const COrientation& frame = camera->GetFrame();
   const bool alongLine = camera->GetView().IsOrthographic();
-  std::vector<std::pair<float, uint32_t>> order;
-  for (const CSkater* skater : GetSkaterList()) {
+  std::vector<std::pair<float, CSkater*>> order;
+  for (CSkater* skater : GetSkaterList()) {
     const Vector3 v = skater->GetFrame().GetPosition() - frame.GetPosition();
     float d = v.LengthSquared();
     // The overhead camera sees the park from far away: what matters is the distance from its line.
     if (alongLine) d -= v.Dot(frame.GetXAxis()) * v.Dot(frame.GetXAxis());
-    order.emplace_back(d, skater->GetID());
+    order.emplace_back(d, skater);
   }
   std::stable_sort(
       order.begin(), order.end(),
-      [](const std::pair<float, uint32_t>& a, const std::pair<float, uint32_t>& b) { return a.first < b.first; });
-  for (const auto& entry : order) m_ranking.push_back(entry.second);
+      [](const std::pair<float, CSkater*>& a, const std::pair<float, CSkater*>& b) { return a.first < b.first; });
+  for (size_t rank = 0; rank < order.size(); ++rank) {
+    m_ranking.push_back(order[rank].second->GetID());
+    order[rank].second->SetSoundRank(static_cast<uint32_t>(rank));
+  }
 }
 
 int CGameLogic::GetSkaterRank(uint32_t skaterId) const {

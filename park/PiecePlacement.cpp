@@ -89,6 +89,18 @@ bool PlacePieceInPark(CVerezIvor& park, uint32_t sectionId) {
   return true;
 }
 
+void RecomputeNearPieceMarks(CVerezIvor& park) {
+  CGrid* grid = park.GetGrid();
+  if (grid == nullptr) return;
+  for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->nearPiece = 0;
+  for (uint32_t id : GetPlacedSectionList()) {
+    const auto* section = dynamic_cast<const CSkatableSection*>(park.GetObjectByID(id));
+    if (section == nullptr || section->IsTerrain()) continue;
+    const Margin m = MarginOf(*grid, *section);
+    if (m.c1 >= m.c0) MarkNearPiece(*grid, m, 1);
+  }
+}
+
 bool LiftPieceFromPark(CVerezIvor& park, uint32_t sectionId) {
   CSkatableSection* section = FindSection(park, sectionId);
   if (section == nullptr || section->IsHeld()) return false;

@@ -15,8 +15,9 @@ class CSkatableFacility : public CSkatableSection {
 
   // Copying the name also takes the catalog's fee; a load keeps the fee saved with the facility.
   void SetDefinition(const ObjectDefinition* definition, bool copyName) override;
-  // One use: counts it and books the fee as revenue. Returns the fee the skater pays; a negative
-  // fee is taken as free, so a use never makes money out of nothing.
+  // One use: counts it and books the fee as revenue. Returns the fee the skater pays, in whole
+  // units, the same value that is booked; a negative fee is taken as free, so a use never makes
+  // money out of nothing.
   float Use();
   void Update(float dt) override;
   double GetResaleValue() const override;

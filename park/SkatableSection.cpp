@@ -13,6 +13,7 @@
 #include "park/Grid.h"
 #include "park/ObjectCatalog.h"
 #include "park/ObjectDefinition.h"
+#include "park/PieceFootprint.h"
 #include "park/SectionDebugDraw.h"
 #include "park/SkatableFacility.h"
 #include "park/SkateNodeText.h"
@@ -121,18 +122,16 @@ void CSkatableSection::PickUp() {
 }
 
 void CSkatableSection::OccupyFootprint(CGrid& grid, bool listInSquares) {
-  const Vector3 p = GetWorldMatrix().position;
-  const GridCell anchor = grid.GetCellClamped(p.x, p.y);
-  const int width = m_definition != nullptr ? std::min(m_definition->footprintWidth, ObjectDefinition::kMaxFootprint) : 1;
-  const int length = m_definition != nullptr ? std::min(m_definition->footprintLength, ObjectDefinition::kMaxFootprint) : 1;
-  for (int r = 0; r < length; ++r)
-    for (int c = 0; c < width; ++c) {
-      if (m_definition != nullptr && m_definition->footprint[r][c] == 0) continue;
-      CGridSquare* square = grid.GetSquare(anchor.column + c, anchor.row + r);
-      if (square == nullptr) continue;
-      m_footprint.push_back(static_cast<int>(square->GetNodeId()));
-      if (listInSquares && !m_terrain) square->AddObjectId(GetID());
-    }
+  // The controller's own mapping: the squares taken are the squares it checked, at any turn.
+  for (const FootprintCell& cell : MapFootprintCells(m_definition, GetWorldMatrix(), grid)) {
+    CGridSquare* square = cell.inside ? grid.GetSquare(cell.column, cell.row) : nullptr;
+    if (square == nullptr) continue;
+    const int index = static_cast<int>(square->GetNodeId());
+    // Off the quarter turns two cells can fall on one square; it is listed once.
+    if (std::find(m_footprint.begin(), m_footprint.end(), index) != m_footprint.end()) continue;
+    m_footprint.push_back(index);
+    if (listInSquares && !m_terrain) square->AddObjectId(GetID());
+  }
 }
 
 void CSkatableSection::ReleaseFootprint(CGrid* grid) {

@@ -127,7 +127,9 @@ class CSkatableSection : public CStructureBody, public CPathLinkOwner {
   CVerezIvor* GetPark() const;
 
  private:
-  // Notes the squares under the footprint; lists the piece in them when asked.
+  // Notes the footprint's squares as the controller maps them (MapFootprintCells: the frame's
+  // position is the corner of cell (0, 0), cells turn with the piece); lists the piece in them
+  // when asked.
   void OccupyFootprint(CGrid& grid, bool listInSquares);
   void ReleaseFootprint(CGrid* grid);
 

@@ -187,9 +187,10 @@ void CSkaterAnimator::StepLaunch() {
   const float launch = GetLength(kTakeOff);
   if (m_time <= launch) return;
   const int chosen = static_cast<int>(body.currentTrick);
-  const int trick = Table().Get(chosen) != nullptr ? chosen : static_cast<int>(CTrickHistory::kNoTrick);
+  // A jump without a chosen trick still shows one: the ollie. It is not recorded, so the current
+  // trick stays as it is.
+  const int trick = Table().Get(chosen) != nullptr ? chosen : kOllie;
   Play(trick, true);
-  body.currentTrick = static_cast<uint32_t>(trick);
   if (m_link->IsPlayer(m_skater)) return;
   // The trick fills the rest of the flight.
   const float rest = body.airTime - launch;

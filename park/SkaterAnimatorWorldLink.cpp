@@ -13,6 +13,7 @@ CSkaterAnimatorWorldLink::Hooks g_hooks;
 }  // namespace
 
 void CSkaterAnimatorWorldLink::SetHooks(const Hooks& hooks) { g_hooks = hooks; }
+const CSkaterAnimatorWorldLink::Hooks& CSkaterAnimatorWorldLink::GetHooks() { return g_hooks; }
 
 CSoundManager* CSkaterAnimatorWorldLink::Sounds() {
   CGameWorld* world = GetGameWorld();

@@ -15,6 +15,7 @@ class CSkaterAnimatorWorldLink : public CSkaterAnimatorLink {
     void (*awardTrickBonus)(float amount) = nullptr;
   };
   static void SetHooks(const Hooks& hooks);
+  static const Hooks& GetHooks();
 
   int PlaySound(int id, bool loop, int32_t volume) override;
   void StopSound(int handle) override;

@@ -449,8 +449,9 @@ void CSkater::UseFacilityStep(float dt) {
     // The facility is looked up by id: one sold while serving takes no money.
     auto* facility = node != nullptr ? dynamic_cast<CSkatableFacility*>(GetPlacedSection(node->GetOwnerPieceId())) : nullptr;
     if (facility != nullptr) {
-      // One whole-unit fee for the skater, the park and its concessions total alike.
-      const float fee = std::trunc(facility->Use());
+      // One whole-unit fee for the skater, the park, its concessions total and the facility's
+      // revenue alike.
+      const float fee = facility->Use();
       needs.money -= fee;
       if (CVerezIvor* park = GetPark()) {
         park->AddMoney(fee);

@@ -1,6 +1,34 @@
 #include "park/ThoughtTexts.h"
 
+#include "core/math/DebugPrintf.h"
+#include "core/math/ResourceTable.h"
+#include "render/Texture.h"
+
 namespace {
+// One texture per group of thoughts: five for each need, ten for shopping, five for prices.
+constexpr int kBubbleCount = 7;
+const char* const kBubblePaths[kBubbleCount] = {
+    "data/textures/thoughtbubbles/hungry.tga",  "data/textures/thoughtbubbles/thirsty.tga",
+    "data/textures/thoughtbubbles/pee.tga",     "data/textures/thoughtbubbles/buystuff.tga",
+    "data/textures/thoughtbubbles/injured.tga", "data/textures/thoughtbubbles/tired.tga",
+    "data/textures/thoughtbubbles/cost.tga",
+};
+// The resource index of each loaded texture, -1 when it is not loaded. Indices, not pointers:
+// the table frees and reloads its objects between levels.
+int g_bubbleIndex[kBubbleCount] = {-1, -1, -1, -1, -1, -1, -1};
+// The table the indices belong to; another table's entries at those indices are other files.
+const CResourceTable* g_bubbleTable = nullptr;
+
+// The bubble of a thought number, -1 for none.
+int BubbleOf(uint32_t number) {
+  if (number >= 40) return -1;
+  if (number < 15) return static_cast<int>(number / 5);  // hungry, thirsty, pee
+  if (number < 25) return 3;                             // buying things
+  return static_cast<int>(number / 5) - 1;               // injured, tired, cost
+}
+
+bool IsTextureType(uint16_t type) { return type == kResourceTexture || type == kResourceTarga; }
+
 // The spelling is as shipped with the game's data, slips included.
 const char* const kTexts[thoughts::kCount] = {
     "Going to get something to eat.",
@@ -56,14 +84,31 @@ namespace thoughts {
 const char* GetText(uint32_t number) { return number < kCount ? kTexts[number] : ""; }
 
 const char* GetBubbleTexture(uint32_t number) {
-  if (number < 5) return "data/textures/thoughtbubbles/hungry.tga";
-  if (number < 10) return "data/textures/thoughtbubbles/thirsty.tga";
-  if (number < 15) return "data/textures/thoughtbubbles/pee.tga";
-  if (number < 25) return "data/textures/thoughtbubbles/buystuff.tga";
-  if (number < 30) return "data/textures/thoughtbubbles/injured.tga";
-  if (number < 35) return "data/textures/thoughtbubbles/tired.tga";
-  if (number < 40) return "data/textures/thoughtbubbles/cost.tga";
-  return nullptr;
+  const int bubble = BubbleOf(number);
+  return bubble >= 0 ? kBubblePaths[bubble] : nullptr;
+}
+
+int LoadThoughtBubbleTextures(CResourceTable* table) {
+  int loaded = 0;
+  g_bubbleTable = table;
+  for (int i = 0; i < kBubbleCount; ++i) {
+    g_bubbleIndex[i] = -1;
+    const int index = table != nullptr ? table->FindByName(kBubblePaths[i]) : -1;
+    if (index < 0 || !IsTextureType(table->GetType(index)) || table->GetResource(index) == nullptr) continue;
+    g_bubbleIndex[i] = index;
+    ++loaded;
+  }
+  if (loaded < kBubbleCount)
+    DebugPrintf("ThoughtTexts: %d of %d thought bubble textures could not be loaded; those thoughts show no bubble\n",
+                kBubbleCount - loaded, kBubbleCount);
+  return loaded;
+}
+
+CTexture* GetBubbleTextureObject(CResourceTable& table, uint32_t number) {
+  const int bubble = BubbleOf(number);
+  const int index = bubble >= 0 && &table == g_bubbleTable ? g_bubbleIndex[bubble] : -1;
+  if (index < 0 || !IsTextureType(table.GetType(index))) return nullptr;
+  return static_cast<CTexture*>(table.GetResource(index));
 }
 
 }  // namespace thoughts

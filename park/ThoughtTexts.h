@@ -3,6 +3,9 @@
 
 #include <cstdint>
 
+class CResourceTable;
+class CTexture;
+
 namespace thoughts {
 constexpr uint32_t kCount = 72;
 // Numbers 0-34 come in groups of five per need; the offset inside a group is the facility search's
@@ -16,4 +19,13 @@ constexpr uint32_t kBored = 70;
 const char* GetText(uint32_t number);
 // Path of the bubble texture, or null when the thought shows no bubble.
 const char* GetBubbleTexture(uint32_t number);
+
+// The bubble textures, looked up and loaded through the table into the handle table (the
+// controller does it when a game starts). A texture that is not there leaves its thoughts without
+// a bubble; what is missing is logged in one line, and the game goes on. Returns how many of the
+// distinct textures were loaded.
+int LoadThoughtBubbleTextures(CResourceTable* table);
+// The loaded bubble texture of a thought from the table it was loaded through; null when the
+// thought has no bubble or its texture could not be loaded.
+CTexture* GetBubbleTextureObject(CResourceTable& table, uint32_t number);
 }  // namespace thoughts

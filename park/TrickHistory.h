@@ -29,7 +29,9 @@ class CTrickHistory {
  public:
   static constexpr size_t kMaxRecords = 20;
   static constexpr uint32_t kVersion = 1;
-  static constexpr uint32_t kNoTrick = 21;  // what the chooser reports when nothing is done
+  // What the chooser reports when nothing is done: outside the animation table, whose every
+  // entry (the ollie at 21 among them) is a trick that can be recorded.
+  static constexpr uint32_t kNoTrick = 0xFFFFFFFFu;
   // The table's data about a trick, which lives with the animations.
   using DifficultyOf = std::function<float(uint32_t trick)>;
   using NameOf = std::function<const char*(uint32_t trick)>;

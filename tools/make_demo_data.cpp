@@ -11,9 +11,16 @@
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentLevel.h"
+#include "tools/DemoContentLevelArt.h"
 #include "tools/DemoContentSounds.h"
+#include "tools/DemoContentUi.h"
 
 int main(int argc, char** argv) {
+  // ./run.sh compares this with the stamp of an existing data folder.
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("%u\n", DemoContent::kGeneratorVersion);
+    return 0;
+  }
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s <data folder>\n", argv[0]);
     return 2;
@@ -29,7 +36,9 @@ int main(int argc, char** argv) {
   fs::create_directories(work, error);
   if (!DemoContent::WriteAll(work.string()) || !DemoContent::WriteLevel(work.string()) ||
       !DemoContent::WriteImages(work.string()) || !DemoContent::WriteSounds(work.string()) ||
-      !DemoContent::WriteCatalogs(work.string()) || !DemoContent::WriteBoarder(work.string())) {
+      !DemoContent::WriteCatalogs(work.string()) || !DemoContent::WriteBoarder(work.string()) ||
+      !DemoContent::WriteUi(work.string()) || !DemoContent::WriteLevelTextures(work.string()) ||
+      !DemoContent::WriteGeneratorStamp(work.string())) {
     std::fprintf(stderr, "make_demo_data: writing %s failed\n", work.string().c_str());
     return 1;
   }

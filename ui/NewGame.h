@@ -1,10 +1,45 @@
-// StartNewGame: begins a park from the new-game screen's choices.
+// The start-game routines (new game, instant action, a loaded game) and leaving a game for the
+// main menu.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class CVerezIvor;
 
+// Starting money by the player's choice of challenge.
+constexpr int32_t kStartingMoneyHard = 5000;
+constexpr int32_t kStartingMoneyMedium = 10000;
+constexpr int32_t kStartingMoneyEasy = 50000;
+// Where the escape menu saves and the menus load from (below the program's folder).
+constexpr const char* kSavedGamesFolder = "saved_games";
+constexpr const char* kSaveFile = "saved_games/park.sav";
+
 // Resets the park record and the clock, then sets the level, the starting money and the park
 // name (cut to fit), and gives the park a fresh counter. Returns false without a park.
-bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName);
+bool ResetParkRecord(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName);
+
+// A whole new game: whatever game was running is cleared, the park record is reset as above,
+// the level is loaded, the catalogs are read, the in-game controller (GetGameHooks) is made,
+// registered and put on the layer stack, the grid is set up, the build palette goes on top, the
+// input manager leaves its front-end mode (keys become game actions) and the game renderer is
+// switched in. dataRoot holds "data/" (the working directory when empty).
+// False (logged) when the level cannot be loaded; the park is then cleared and usable.
+bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName,
+                  const std::string& dataRoot = std::string());
+// The first level with the most money, under a fixed name.
+bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot = std::string());
+// A game from a saved-game file: its level and park name (read from the file's park block) are
+// started as a new game, then the file is loaded over it. False (logged) when the file is missing or its park
+// block cannot be read, before anything changes; a file that fails later leaves the fresh game.
+bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& dataRoot = std::string());
+// Saves the running game (creating the folder); false (logged) on failure.
+bool SaveRunningGame(CVerezIvor* park, const char* path);
+
+// Ends the running game: every layer is marked for removal (the layer pass deletes them, so this
+// is safe from inside a layer's tick), the park's objects, grid, terrain and lights are cleared,
+// the controller is forgotten, the input manager's front-end mode and the menu renderer come
+// back and a main screen goes on top.
+void QuitToMainMenu(CVerezIvor* park);
+// Clears the park's game (objects, grid, terrain, lights) and forgets its controller.
+void ClearRunningGame(CVerezIvor& park);

@@ -1,21 +1,33 @@
 // CSplashScreenLogic: title frame and the input that dismisses it.
 #include "ui/SplashScreenLogic.h"
 
+#include <memory>
+
+#include "core/GameWorld.h"
+#include "core/WorldAccess.h"
 #include "platform/Win32.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
 #include "ui/DrawSurface.h"
+#include "ui/MainScreen.h"
 #include "ui/TinyFont.h"
+
+void CSplashScreenLogic::Dismiss() {
+  if (IsMarkedForRemoval()) return;
+  MarkForRemoval();
+  // The front end goes on at the main menu.
+  if (CGameWorld* world = GetGameWorld()) world->AddLayerOnTop(std::make_unique<CMainScreen>());
+}
 
 void CSplashScreenLogic::HandleInputEvent(const InputEvent& event) {
   const bool escape = event.code == InputEvent::kKey && static_cast<int>(event.x) == VK_ESCAPE;
-  if (escape || event.code == InputEvent::kButtonPress) MarkForRemoval();
+  if (escape || event.code == InputEvent::kButtonPress) Dismiss();
   CUIActionLayer::HandleInputEvent(event);
 }
 
 void CSplashScreenLogic::Update(float dt) {
   // Down now, or pressed and released since the last look.
-  if (GetAsyncKeyState(VK_ESCAPE) & 0x8001) MarkForRemoval();
+  if (GetAsyncKeyState(VK_ESCAPE) & 0x8001) Dismiss();
   CUIActionLayer::Update(dt);
 }
 

@@ -1,5 +1,5 @@
-// CSplashScreenLogic: the first screen of the front end. It shows the title on a plain frame and
-// leaves the stack when the player presses Escape or clicks.
+// CSplashScreenLogic: the first screen of the front end. It shows the title on a plain frame and,
+// when the player presses Escape or clicks, hands on to the main menu.
 #pragma once
 
 #include <cstdint>
@@ -20,4 +20,8 @@ class CSplashScreenLogic : public CUIActionLayer {
   // Escape is read from the keyboard state once per tick.
   void Update(float dt) override;
   void Draw(CRenderView* view, PixelBufferDesc** locked) override;
+
+ private:
+  // Leaves the stack and puts the main menu on top (once).
+  void Dismiss();
 };

@@ -2,35 +2,36 @@
 
 #include <cstdio>
 
-#include "core/WorldAccess.h"
 #include "core/math/DebugPrintf.h"
+#include "park/ObjectCatalog.h"
 #include "park/VerezIvor.h"
-#include "render/RasterizerInterface.h"
-#include "render/RenderView.h"
+#include "ui/GameHooks.h"
 
-CSponsorshipNotice::CSponsorshipNotice(int slot) : m_slot(slot), m_label(nullptr, nullptr, nullptr, 0, 0, 0, 0) {
+CSponsorshipNotice::CSponsorshipNotice(int slot) : m_slot(slot) {
   char text[64];
-  std::snprintf(text, sizeof(text), "\x01" "A SPONSOR OFFERS SUPPORT - OFFER %d" "\x02", slot + 1);
-  m_label.SetText(text);
-  CVerezIvor* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  std::snprintf(text, sizeof(text), "A SPONSOR OFFERS SUPPORT, OFFER %d", slot + 1);
+  m_modal = true;
+  m_panel->SetCentred();
+  m_panel->SetTitle(text);
+  m_panel->AddButton("ACCEPT", kAccept, 'A');
+  m_panel->AddButton("DECLINE", kDecline, 'D');
+  CVerezIvor* park = GetPark();
   if (park == nullptr || slot < 0 || slot >= ParkState::kSponsorshipSlots) {
     DebugPrintf("SponsorshipNotice: no slot %d to offer\n", slot);
+    m_panel->SetButtonEnabled(kAccept, false);
     return;
   }
   park->GetParkState().sponsorships[slot].offered = 1;
 }
 
-void CSponsorshipNotice::HandleInputEvent(const InputEvent& event) {
-  if (event.code == InputEvent::kKey || event.code == InputEvent::kButtonPress) MarkForRemoval();
-}
-
-void CSponsorshipNotice::Draw(CRenderView* view, PixelBufferDesc** locked) {
-  CRasterizerInterface* rasterizer = view != nullptr ? view->GetRasterizer() : nullptr;
-  if (rasterizer == nullptr || locked == nullptr) return;
-  if (*locked == nullptr) *locked = rasterizer->LockBackBuffer();
-  if (*locked == nullptr) return;
-  DrawSurface surface = MakeDrawSurface(**locked);
-  const int x = (static_cast<int>(surface.width) - m_label.GetWidth()) / 2;
-  const int y = static_cast<int>(surface.height) / 3;
-  m_label.Draw(surface, x < 0 ? 0 : x, y);
+void CSponsorshipNotice::OnCommand(int command) {
+  CVerezIvor* park = GetPark();
+  if (command == kAccept && park != nullptr) {
+    // Each slot has its own sponsor where the catalog lists one; otherwise the first sponsor's.
+    const ObjectDefinition* piece = GetSponsorEntry(m_slot);
+    if (piece == nullptr) piece = GetSponsorEntry(0);
+    if (piece != nullptr) m_piece = BuyPieceForPlayer(*park, *piece, m_slot);
+    if (m_piece == 0) DebugPrintf("SponsorshipNotice: no sponsor piece for slot %d\n", m_slot);
+  }
+  MarkForRemoval();
 }

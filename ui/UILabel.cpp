@@ -2,23 +2,22 @@
 
 #include <cstring>
 
+#include "ui/SpriteText.h"
 #include "ui/TinyFont.h"
 
 namespace {
 
-// Number of drawn characters (markers excluded) and whether any highlighted run is present.
-void Measure(const std::string& text, int& characters, bool& highlighted) {
-  characters = 0;
+// The drawn characters (markers removed) and whether any highlighted run is present.
+void Measure(const std::string& text, std::string& characters, bool& highlighted) {
+  characters.clear();
   highlighted = false;
   for (char c : text) {
     if (c == CUILabel::kHighlightStart || c == CUILabel::kHighlightEnd)
       highlighted = true;
     else
-      ++characters;
+      characters.push_back(c);
   }
 }
-
-int RunWidth(int characters) { return characters == 0 ? 0 : characters * TinyFont::kAdvance - 1; }
 
 // Fills a rectangle, clipped to the surface.
 int FillRect(DrawSurface& s, int left, int top, int right, int bottom, uint32_t colour) {
@@ -48,18 +47,19 @@ CUILabel::CUILabel(CGameObject* parent, CSprite* font, const char* text, int x, 
 
 void CUILabel::SetText(const char* text) {
   m_text = text != nullptr ? text : "";
-  int characters = 0;
+  std::string characters;
   bool highlighted = false;
   Measure(m_text, characters, highlighted);
-  m_width = RunWidth(characters) + (highlighted ? 2 * kPadding : 0);
-  m_height = TinyFont::kGlyphHeight + (highlighted ? 2 * kPadding : 0);
+  m_width = SpriteText::Width(m_font, characters.c_str()) + (highlighted ? 2 * kPadding : 0);
+  m_height = SpriteText::Height(m_font) + (highlighted ? 2 * kPadding : 0);
 }
 
 int CUILabel::Draw(DrawSurface& surface, int x, int y) const {
   if (m_text.empty()) return 0;
-  int characters = 0;
+  std::string characters;
   bool highlighted = false;
   Measure(m_text, characters, highlighted);
+  const int glyphHeight = SpriteText::Height(m_font);
   const int textTop = y + (highlighted ? kPadding : 0);
   int penX = x + (highlighted ? kPadding : 0);
   int written = 0;
@@ -68,12 +68,18 @@ int CUILabel::Draw(DrawSurface& surface, int x, int y) const {
   std::string run;
   auto flush = [&]() {
     if (run.empty()) return;
-    const int width = RunWidth(static_cast<int>(run.size()));
+    const int width = SpriteText::Width(m_font, run.c_str());
     if (inHighlight)
       written += FillRect(surface, penX - kPadding, textTop - kPadding, penX + width + kPadding,
-                          textTop + TinyFont::kGlyphHeight + kPadding, kBackdropColour);
-    written += TinyFont::DrawText(surface, penX, textTop, run.c_str(), 1, kTextColour);
-    penX += static_cast<int>(run.size()) * TinyFont::kAdvance;
+                          textTop + glyphHeight + kPadding, kBackdropColour);
+    if (SpriteText::IsUsable(m_font)) {
+      SpriteText::Draw(surface, m_font, penX, textTop, run.c_str(), kTextColour);
+      written += width * glyphHeight;  // the cells covered; the picture decides which pixels change
+      penX += width;
+    } else {
+      written += TinyFont::DrawText(surface, penX, textTop, run.c_str(), 1, kTextColour);
+      penX += static_cast<int>(run.size()) * TinyFont::kAdvance;
+    }
     run.clear();
   };
   for (char c : m_text) {

@@ -1,4 +1,5 @@
-// CUILabel: a line of text drawn with the built-in bitmap font straight onto a locked surface.
+// CUILabel: a line of text drawn with its alphabet sprite (the built-in bitmap font when it has
+// none) straight onto a locked surface.
 // The bytes 0x01 and 0x02 open and close a highlighted run: its characters are drawn on a dark
 // backdrop so that text beside the cursor stays readable over any scene. Markers take no room.
 #pragma once
@@ -18,8 +19,7 @@ class CUILabel {
   static constexpr uint32_t kTextColour = 0xFFFF9900;  // orange
   static constexpr uint32_t kBackdropColour = 0xFF000000;
 
-  // font: the alphabet sprite the label would use once sprite images draw; the built-in font is
-  // used meanwhile. width and height bound the label until a text is measured.
+  // font: the alphabet sprite (may be null). width and height bound the label until a text is measured.
   CUILabel(CGameObject* parent, CSprite* font, const char* text, int x, int y, int width, int height);
 
   // Replaces the text (null clears it) and measures it: the width becomes the drawn width.

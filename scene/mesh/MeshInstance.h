@@ -153,7 +153,8 @@ class CMeshInstance : public CXFormNode {
   void GetWorldBounds(Box& out);
   void BuildWorldVertices();
   void FreeWorldVertices();
-  bool HasWorldVertices() const { return m_worldPositions != nullptr || m_worldBorrowed; }
+  // The mesh's own arrays stand in for world copies only while the instance stays at the identity.
+  bool HasWorldVertices() { return m_worldPositions != nullptr || (m_worldBorrowed && IsIdentity()); }
   Vector3 GetCornerWorldPosition(uint32_t face, uint32_t corner);
   Vector3 GetWorldFaceNormal(uint32_t face);
   // The vertex pushed 0.03 along its vertex normal, in world space.

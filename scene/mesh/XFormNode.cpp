@@ -38,36 +38,49 @@ void CXFormNode::Dirty() {
 void CXFormNode::MarkSubtreeDirty() { Dirty(); }
 
 void CXFormNode::SetTransform(const COrientation* transform, bool update) {
-  if (transform) StoreFrame(m_local, m_localFlags, *transform, update);
+  if (transform) StoreFrame(m_local, m_localFlags, m_localStale, *transform, update);
 }
 
 void CXFormNode::SetPivotTransform(const COrientation* transform, bool update) {
-  if (transform) StoreFrame(m_pivot, m_ownFlags, *transform, update);
+  if (transform) StoreFrame(m_pivot, m_ownFlags, m_ownStale, *transform, update);
 }
 
-void CXFormNode::StoreFrame(COrientation& frame, uint16_t& flags, const COrientation& transform, bool update) {
+void CXFormNode::StoreFrame(COrientation& frame, uint16_t& flags, bool& stale, const COrientation& transform,
+                            bool update) {
   frame = transform;
   Dirty();
   if (update) {
     flags = Classify(frame);
+    stale = false;
     UpdateWorldMatrix();
   } else {
     flags |= kClean;
+    stale = true;
   }
+}
+
+void CXFormNode::ClassifyStaleFrames() {
+  if (m_ownStale) m_ownFlags = Classify(m_pivot);
+  if (m_localStale) m_localFlags = Classify(m_local);
+  m_ownStale = m_localStale = false;
 }
 
 void CXFormNode::UpdateWorldMatrix() {
   if (m_effectiveFlags & kClean) return;
   m_prevWorld = m_world;
   const COrientation inParent = m_pivot.LocalToWorldOrientation(m_local);
+  // Both frames of the node count: a node moved only by its local transform is no identity,
+  // and its scale and mirror reach the world scale and the face-normal rules.
+  ClassifyStaleFrames();
+  const uint16_t own = m_ownFlags | m_localFlags;
   if (!m_parent) {
-    m_effectiveFlags = m_ownFlags;
+    m_effectiveFlags = own;
     m_world = inParent;
   } else {
     // The parent is brought up to date before its flags are taken, so a child never
     // inherits the classification of a parent transform that has since changed.
     m_parent->UpdateWorldMatrix();
-    m_effectiveFlags = m_parent->m_effectiveFlags | m_ownFlags;
+    m_effectiveFlags = m_parent->m_effectiveFlags | own;
     m_world = m_parent->m_world.LocalToWorldOrientation(inParent);
   }
   m_worldScale = 1.0f;

@@ -11,9 +11,11 @@ struct AnimationRecord;
 
 class CXFormNode {
  public:
-  // Bits of the own and effective flag words.
+  // Bits of the flag words. The own word classifies the pivot, the local word the local
+  // transform; the effective word ORs both with the parent's effective word, so it describes
+  // the whole world transform.
   enum : uint16_t {
-    kClean = 0x01,        // own word: always set; effective word: world matrix up to date
+    kClean = 0x01,        // own and local words: always set; effective word: world matrix up to date
     kNotIdentity = 0x02,
     kScaled = 0x04,       // the world scale must be computed
     kNonUniform = 0x08,
@@ -45,6 +47,7 @@ class CXFormNode {
   const COrientation& GetWorldMatrix();
   const COrientation& GetPrevWorldMatrix();
   float GetWorldScale();
+  // True only when the world transform (local, pivot and every ancestor) is the identity.
   bool IsIdentity();
 
   // Attaches child under this node at the given pivot. A child still attached elsewhere is
@@ -60,8 +63,9 @@ class CXFormNode {
   CXFormNode* GetChild(uint32_t i) const { return i < m_children.size() ? m_children[i] : nullptr; }
   const COrientation& GetPivotTransform() const { return m_pivot; }
   const COrientation& GetLocalTransform() const { return m_local; }
+  // Raw words: they do not bring the node up to date. A frame stored without update is
+  // classified by the next world-matrix update, so its word is current only after that.
   uint16_t GetOwnFlags() const { return m_ownFlags; }
-  // Raw word: does not bring the node up to date.
   uint16_t GetEffectiveFlags() const { return m_effectiveFlags; }
   uint16_t GetLocalFlags() const { return m_localFlags; }
   bool IsClean() const { return (m_effectiveFlags & kClean) != 0; }
@@ -76,12 +80,17 @@ class CXFormNode {
   // Clears the clean bit here and below (the walk stops at nodes already dirty).
   void Dirty();
   // Takes a new local or pivot frame into `frame`, with `flags` its flags word: classified and the
-  // world matrix brought up to date at once with `update`, else only marked clean for later.
-  void StoreFrame(COrientation& frame, uint16_t& flags, const COrientation& transform, bool update);
+  // world matrix brought up to date at once with `update`, else marked `stale` so that the next
+  // update classifies it (animation writes every frame and rarely reads the world matrix).
+  void StoreFrame(COrientation& frame, uint16_t& flags, bool& stale, const COrientation& transform, bool update);
+  // Classifies the frames stored without update since the last world-matrix update.
+  void ClassifyStaleFrames();
 
   uint16_t m_ownFlags;
   uint16_t m_effectiveFlags;
   uint16_t m_localFlags;
+  bool m_ownStale = false;
+  bool m_localStale = false;
   COrientation m_pivot;
   COrientation m_local;
   CXFormNode* m_parent;

@@ -23,6 +23,17 @@
 #include "platform/Platform.h"
 #include "render/RasterizerInterface.h"
 #include "render/RenderView.h"
+#include "park/VerezIvor.h"
+#include "tests/support/TempFolder.h"
+#include "tools/DemoContent.h"
+#include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentLevel.h"
+#include "tools/DemoContentUi.h"
+#include "park/GameLogic.h"
+#include "ui/BuildPalette.h"
+#include "ui/EscapeMenuScreen.h"
+#include "ui/MainScreen.h"
+#include "ui/NewGame.h"
 
 namespace fs = std::filesystem;
 
@@ -237,6 +248,169 @@ TEST_F(ShellTest, ALevelSwitchStartsWithNoLayerAndTheFirstFrameShutsDownOnce) {
   MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(WM_QUIT, msg.message);
+}
+
+TEST_F(ShellTest, TheTitleHandsOnToTheMainMenuWhoseQuitEndsTheProgram) {
+  Start("kelvarun");
+  ASSERT_EQ(1u, GetGameWorld()->GetLayerCount());
+  GetAsyncKeyState(VK_ESCAPE);  // forget any earlier press
+  plat::SetKeyState(VK_ESCAPE, true);
+  plat::SetKeyState(VK_ESCAPE, false);
+  plat::AdvanceClock(33);
+  ASSERT_EQ(1, RunFrame());
+  plat::AdvanceClock(33);
+  ASSERT_EQ(1, RunFrame()) << "the menu keeps the program running";
+  CGameWorld* world = GetGameWorld();
+  ASSERT_NE(nullptr, world);
+  ASSERT_EQ(1u, world->GetLayerCount()) << "the title went";
+  auto* menu = dynamic_cast<CMainScreen*>(world->GetLayer(0));
+  ASSERT_NE(nullptr, menu);
+  for (int i = 0; i < 5; ++i) {
+    plat::AdvanceClock(33);
+    ASSERT_EQ(1, RunFrame());
+  }
+  InputEvent quit;
+  quit.code = InputEvent::kKey;
+  quit.x = 'Q';
+  menu->HandleInputEvent(quit);
+  int frames = 0;
+  while (GetGameWorld() != nullptr && frames < 10) {
+    plat::AdvanceClock(33);
+    RunFrame();
+    ++frames;
+  }
+  EXPECT_EQ(nullptr, GetGameWorld());
+  EXPECT_LE(frames, 2);
+  EXPECT_EQ(1, LogCount(kQuitLine));
+}
+
+// The same through the window: key and mouse messages pass the input hooks and the input
+// manager's queue to the layers, as real input would.
+TEST_F(ShellTest, AClickOnQuitInTheMenuEndsTheProgramThroughTheInputPath) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.lpszClassName = "KelvarunMenuTest";
+  static const UINT registered = RegisterClassA(&windowClass);
+  ASSERT_NE(0u, registered);
+  HWND window = CreateWindowA("KelvarunMenuTest", "menu", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  SetApplicationCommandLine("kelvarun");
+  InitApplication(window, nullptr);
+  OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
+  GetAsyncKeyState(VK_ESCAPE);
+  plat::InjectMessage(window, WM_KEYDOWN, VK_ESCAPE, 0);
+  plat::InjectMessage(window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+  for (int i = 0; i < 3; ++i) {
+    plat::AdvanceClock(33);
+    ASSERT_EQ(1, RunFrame());
+  }
+  auto* menu = dynamic_cast<CMainScreen*>(GetGameWorld()->GetLayer(GetGameWorld()->GetLayerCount() - 1));
+  ASSERT_NE(nullptr, menu);
+  // A click beside the buttons does nothing; one on Quit ends the program.
+  const LPARAM beside = MAKELPARAM(2, 2);
+  plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, beside);
+  plat::InjectMessage(window, WM_LBUTTONUP, 0, beside);
+  plat::AdvanceClock(33);
+  ASSERT_EQ(1, RunFrame());
+  plat::AdvanceClock(33);
+  ASSERT_EQ(1, RunFrame());
+  ASSERT_NE(nullptr, GetGameWorld());
+  const RECT quit = menu->GetPanel().GetButtonRect(CMainScreen::kQuit);
+  const LPARAM at = MAKELPARAM((quit.left + quit.right) / 2, (quit.top + quit.bottom) / 2);
+  plat::InjectMessage(window, WM_MOUSEMOVE, 0, at);
+  plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  plat::InjectMessage(window, WM_LBUTTONUP, 0, at);
+  int frames = 0;
+  while (GetGameWorld() != nullptr && frames < 10) {
+    plat::AdvanceClock(33);
+    RunFrame();
+    ++frames;
+  }
+  EXPECT_EQ(nullptr, GetGameWorld()) << "the quit button ended the program";
+  EXPECT_EQ(1, LogCount(kQuitLine));
+}
+
+// The whole front end on the generated demo data: title, menu, a new game on the demo level with
+// the game renderer, the build palette buying a piece, frames drawn throughout.
+TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
+  {
+    testing_support::DebugCapture quiet;
+    ASSERT_TRUE(DemoContent::WriteAll("data") && DemoContent::WriteLevel("data") && DemoContent::WriteCatalogs("data") &&
+                DemoContent::WriteUi("data"));
+  }
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.lpszClassName = "KelvarunGameTest";
+  static const UINT registered = RegisterClassA(&windowClass);
+  ASSERT_NE(0u, registered);
+  HWND window = CreateWindowA("KelvarunGameTest", "game", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  SetApplicationCommandLine("kelvarun");
+  InitApplication(window, nullptr);
+  OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
+  auto frame = [] {
+    plat::AdvanceClock(33);
+    return RunFrame();
+  };
+  GetAsyncKeyState(VK_ESCAPE);
+  plat::InjectMessage(window, WM_KEYDOWN, VK_ESCAPE, 0);
+  plat::InjectMessage(window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(1, frame());
+  // N on the menu: the key reaches it through the front end's text keys.
+  plat::InjectMessage(window, WM_KEYDOWN, 'N', 0);
+  plat::InjectMessage(window, WM_KEYUP, 'N', 0xC0000000);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(1, frame());
+  auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  ASSERT_NE(nullptr, park);
+  EXPECT_EQ(kGameRasterizer, GetRasterizerState());
+  ASSERT_NE(nullptr, park->GetGrid());
+  EXPECT_EQ(10000, park->GetParkState().money);
+  ASSERT_EQ(2u, park->GetLayerCount());
+  auto* logic = dynamic_cast<CGameLogic*>(park->GetLayer(0));
+  ASSERT_NE(nullptr, logic);
+  EXPECT_EQ(logic, park->GetController());
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_NE(nullptr, palette);
+  // The palette's keys: the first category, then its first item.
+  for (int key : {'1', '1'}) {
+    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
+    ASSERT_EQ(1, frame());
+  }
+  EXPECT_NE(0u, palette->GetLastPurchase());
+  EXPECT_EQ(palette->GetLastPurchase(), logic->GetHeldObjectId()) << "the controller holds the bought piece";
+  EXPECT_EQ(10000 - 800, park->GetParkState().money);
+  EXPECT_EQ(1, frame());
+  // Escape (the cancel action) sells the held piece back; a second one opens the escape menu,
+  // whose Quit to menu ends the game.
+  for (int i = 0; i < 2; ++i) {
+    plat::InjectMessage(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    plat::InjectMessage(window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+    ASSERT_EQ(1, frame());
+  }
+  EXPECT_EQ(10000, park->GetParkState().money);
+  ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
+  auto press = [&](int key) {
+    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(1, frame());
+  };
+  // Save, then quit to the menu.
+  park->GetParkState().money = 4321;
+  press('S');
+  EXPECT_TRUE(fs::exists(kSaveFile));
+  press('Q');
+  ASSERT_EQ(1u, park->GetLayerCount());
+  auto* menu = dynamic_cast<CMainScreen*>(park->GetLayer(0));
+  ASSERT_NE(nullptr, menu);
+  EXPECT_EQ(nullptr, park->GetController());
+  EXPECT_EQ(kMenuRasterizer, GetRasterizerState());
+  // Load from the menu: the saved park comes back under a new controller.
+  log.clear();
+  press('L');
+  EXPECT_EQ(4321, park->GetParkState().money);
+  EXPECT_STREQ(CMainScreen::kDefaultParkName, park->GetParkState().parkName);
+  ASSERT_EQ(2u, park->GetLayerCount());
+  EXPECT_NE(nullptr, park->GetController());
+  for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("fresh park")) << line;
 }
 
 TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) {

@@ -1108,6 +1108,8 @@ TEST(SkaterAnimatorWorld, TheGamesAnimatorUsesTheWorldsSoundsAndTheControllersBo
   CResourceTable resources;
   for (const std::string& path : SoundPaths()) resources.Add(path.c_str());
   park.SetResourceTable(&resources);
+  g_awards.clear();
+  const CSkaterAnimatorWorldLink::Hooks registered = CSkaterAnimatorWorldLink::GetHooks();
   CSkaterAnimatorWorldLink::Hooks hooks;
   hooks.bonusFactor = [] { return g_bonusFactor; };
   hooks.awardTrickBonus = [](float amount) { g_awards.push_back(amount); };
@@ -1140,7 +1142,7 @@ TEST(SkaterAnimatorWorld, TheGamesAnimatorUsesTheWorldsSoundsAndTheControllersBo
     anim->Step(0.03f);
   }
   EXPECT_EQ((std::vector<float>{12.0f}), g_awards);
-  CSkaterAnimatorWorldLink::SetHooks(CSkaterAnimatorWorldLink::Hooks());
+  CSkaterAnimatorWorldLink::SetHooks(registered);
   park.SetResourceTable(nullptr);
 }
 

@@ -342,6 +342,40 @@ TEST_F(SkaterPieces, ServiceTakesLongerThanTheTableAndTheFeeMovesOnce) {
   EXPECT_EQ(ServiceNode(food)->GetReservingSkaterId(), CSkater::kNone);
 }
 
+// One value everywhere: the park's money, its concessions total and the facility's revenue gain
+// exactly what the skater loses, in whole units; a negative fee moves no money at all.
+TEST_F(SkaterPieces, AFeeIsOneWholeValueForTheSkaterTheParkTheConcessionsAndTheRevenue) {
+  CSkatableFacility* food = Stand(kFood, 8, 8);
+  ParkState& state = park.GetParkState();
+  const struct {
+    float fee;
+    double paid;
+  } cases[] = {{3.75f, 3.0}, {0.6f, 0.0}, {-2.5f, 0.0}, {6.99f, 6.0}, {-0.4f, 0.0}};
+  uint32_t uses = 0;
+  for (const auto& c : cases) {
+    food->SetUseFee(c.fee);
+    CSkater* s = Add(3.2f, 3.2f);
+    s->ability.shoppingFactor = 0.0f;
+    s->needs.hunger = 0.8f;
+    ASSERT_EQ(s->FindFacility(9, 100.0f), 0) << c.fee;
+    s->mind.goal = CSkater::kGoalFood;
+    ASSERT_TRUE(ThinkUntilServed(s)) << c.fee;
+    const double money = state.GetMoney();
+    const double concessions = state.earnedFromConcessions;
+    const double revenue = food->GetRevenue();
+    const float own = s->needs.money;
+    for (int i = 0; i < 400 && s->mind.state == CSkater::kUsingFacility; ++i) s->ThinkTick(0.05f);
+    ASSERT_NE(s->mind.state, static_cast<uint32_t>(CSkater::kUsingFacility)) << c.fee;
+    EXPECT_EQ(food->GetUseCount(), ++uses);
+    EXPECT_EQ(state.GetMoney() - money, c.paid) << c.fee;
+    EXPECT_EQ(state.earnedFromConcessions - concessions, c.paid) << c.fee;
+    EXPECT_EQ(food->GetRevenue() - revenue, c.paid) << c.fee;
+    EXPECT_EQ(static_cast<double>(own - s->needs.money), c.paid) << c.fee;
+    s->Remove();
+    park.UpdateObjects(0.0f);
+  }
+}
+
 TEST_F(SkaterPieces, TheRestroomHidesTheSkaterForTheWholeVisitAndAnEvictionShowsItAgain) {
   Stand(kRestroom, 8, 8);
   CSkater* s = Add(3.2f, 3.2f);

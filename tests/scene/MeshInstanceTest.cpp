@@ -530,3 +530,159 @@ TEST(MeshInstance, SkinnedMeshBlendsFromItsBones) {
   ASSERT_TRUE(inst.GetVertexFetch()->GetPosition(3, out));
   EXPECT_PRED_FORMAT3(ElementsNear, Vector3(out[0], out[1], out[2]), want, 1e-5);
 }
+
+namespace {
+
+// How a placement test puts the instance: moved only, turned only, left alone, or hung at the
+// identity under a moved parent node.
+enum Placement { kMoved, kTurned, kUnplaced, kUnderMovedParent, kPlacementCount };
+
+// The frame the placement gives (for kUnderMovedParent, the parent's).
+COrientation PlacementFrame(int placement) {
+  COrientation o;
+  if (placement == kMoved || placement == kUnderMovedParent) o.position = Vector3(23.0f, -17.5f, 4.25f);
+  if (placement == kTurned) MakeAxisRotation(o.axes, Vector3(0.6f, -0.48f, 0.64f), 1.1f);
+  return o;
+}
+
+// Places the instance as the park places a piece (its local frame) or under the parent node.
+void Place(CMeshInstance& inst, CXFormNode& parent, int placement, bool update) {
+  const COrientation frame = PlacementFrame(placement);
+  if (placement == kUnderMovedParent) {
+    parent.SetTransform(&frame, update);
+    ASSERT_TRUE(parent.AddChild(&inst, nullptr));
+  } else {
+    inst.SetTransform(&frame, update);
+  }
+}
+
+// Mesh positions of the shown frame carried by a double-precision map.
+std::vector<Eigen::Vector3d> MapPositions(const CMeshInstance& inst, const Affine& w) {
+  std::vector<Eigen::Vector3d> out;
+  const Vector3* p = inst.GetMesh()->allPositions + size_t(inst.GetFrame()) * inst.GetMesh()->vertexCount;
+  for (uint32_t v = 0; v < inst.GetMesh()->vertexCount; ++v) out.push_back(w * E(p[v]));
+  return out;
+}
+
+}  // namespace
+
+TEST(MeshInstancePlacement, RaysHitAMovedOrTurnedInstanceWhereItIsDrawn) {
+  std::mt19937 rng(23);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  auto meshes = DemoMeshes();
+  int hits[kPlacementCount] = {}, misses[kPlacementCount] = {};
+  for (int placement = 0; placement < kPlacementCount; ++placement) {
+    for (size_t m = 0; m < meshes.size(); ++m) {
+      ShadedMesh* mesh = meshes[m].get();
+      CXFormNode parent;
+      CMeshInstance inst;
+      ASSERT_TRUE(inst.SetMesh(mesh, false, false, false, 0, 0, nullptr, true, nullptr));
+      // Animation writes the local frame without update; that frame must count as well.
+      Place(inst, parent, placement, m % 2 == 0);
+      inst.SetFrame(int32_t(rng() % mesh->frameCount));
+      ASSERT_EQ(inst.IsIdentity(), placement == kUnplaced) << "placement " << placement;
+      const Affine w = ToEigen(PlacementFrame(placement));
+      const std::vector<Eigen::Vector3d> drawn = MapPositions(inst, w);
+      // Rays go at the drawn instance and at the place the mesh has at the origin: with the
+      // instance moved away, the second kind must miss.
+      Eigen::Vector3d lo = drawn[0], hi = drawn[0];
+      for (const auto& p : drawn) {
+        lo = lo.cwiseMin(p);
+        hi = hi.cwiseMax(p);
+      }
+      const Eigen::Vector3d centres[2] = {0.5 * (lo + hi), w.inverse() * (0.5 * (lo + hi))};
+      const Eigen::Vector3d half = 0.5 * (hi - lo) + Eigen::Vector3d::Constant(0.1);
+      for (int r = 0; r < 200; ++r) {
+        const Eigen::Vector3d& centre = centres[r % 2];
+        const Eigen::Vector3d target = centre + Eigen::Vector3d(u(rng), u(rng), u(rng)).cwiseProduct(half);
+        const Eigen::Vector3d from = centre + Eigen::Vector3d(u(rng), u(rng), u(rng)).normalized() * (half.norm() * 2 + 1);
+        const Eigen::Vector3d to = from + (target - from) * 2.0;
+        RefHit ref;
+        int ties = 0;
+        ReferenceHits(drawn, mesh->indices, mesh->faceCount, from, to, &inst, ref, ties);
+        RayInfo query(Vector3(float(from.x()), float(from.y()), float(from.z())),
+                      Vector3(float(to.x()), float(to.y()), float(to.z())));
+        CMeshInstance* hitInstance = nullptr;
+        int32_t face = -1;
+        const bool hit = inst.IntersectRay(query, &hitInstance, &face);
+        if (ties || (ref.face >= 0 && ref.margin < 1e-3)) continue;
+        ASSERT_EQ(hit, ref.face >= 0) << "placement " << placement << " mesh " << m << " ray " << r;
+        if (!hit) {
+          ++misses[placement];
+          continue;
+        }
+        ++hits[placement];
+        EXPECT_NEAR(query.result.time, ref.time, 1e-4);
+        EXPECT_EQ(hitInstance, &inst);
+        EXPECT_EQ(face, ref.face);
+        EXPECT_PRED_FORMAT3(ElementsNear, query.result.point, from + (to - from) * ref.time, 1e-3);
+      }
+      if (placement == kUnderMovedParent) parent.RemoveChild(&inst);
+    }
+  }
+  for (int placement = 0; placement < kPlacementCount; ++placement) {
+    EXPECT_GT(hits[placement], 150) << "placement " << placement;
+    // Moved away, the rays at the origin's place (half of them) find nothing.
+    EXPECT_GT(misses[placement], placement == kMoved || placement == kUnderMovedParent ? 400 : 100)
+        << "placement " << placement;
+  }
+}
+
+TEST(MeshInstancePlacement, WorldPositionsNormalsAndCopiesFollowTheLocalFrame) {
+  auto meshes = DemoMeshes();
+  // A scaled, mirrored local frame also reaches the world scale and the normal rules.
+  COrientation bent;
+  MakeAxisRotation(bent.axes, Vector3(0.0f, 0.6f, 0.8f), -0.7f);
+  bent.axes = bent.axes * TMatrix().Set(-2, 0, 0, 0, 2, 0, 0, 0, 2);
+  bent.position = Vector3(-4.0f, 9.0f, 1.0f);
+  for (int placement = 0; placement <= kPlacementCount; ++placement) {
+    for (size_t m = 0; m + 1 < meshes.size(); ++m) {
+      ShadedMesh* mesh = meshes[m].get();
+      CXFormNode parent;
+      CMeshInstance inst;
+      ASSERT_TRUE(inst.SetMesh(mesh, false, false, false, 0, 0, nullptr, true, nullptr));
+      // Bound at the identity as a root, the mesh's own arrays serve as world copies.
+      ASSERT_EQ(inst.HasWorldVertices(), mesh->allFaceNormals != nullptr);
+      if (placement < kPlacementCount) {
+        Place(inst, parent, placement, true);
+      } else {
+        inst.SetTransform(&bent, false);
+      }
+      const COrientation frame = placement < kPlacementCount ? PlacementFrame(placement) : bent;
+      const Affine w = ToEigen(frame);
+      const Eigen::Matrix3d normalMap = w.linear().inverse().transpose();
+      const Vector3* positions = mesh->allPositions + size_t(inst.GetFrame()) * mesh->vertexCount;
+      const uint16_t* vnormals = mesh->allVertexNormals + size_t(inst.GetFrame()) * mesh->vertexCount;
+      EXPECT_EQ(inst.HasWorldVertices(), placement == kUnplaced && mesh->allFaceNormals) << "placement " << placement;
+      // The cheap largest-row estimate, which only a scaled frame computes.
+      float wantScale = 1.0f;
+      if (placement == kPlacementCount) {
+        wantScale = std::max({frame.axes.m[0].ApproxLength(), frame.axes.m[1].ApproxLength(), frame.axes.m[2].ApproxLength()});
+        EXPECT_GE(wantScale, 2.0f);
+      }
+      EXPECT_FLOAT_EQ(inst.GetWorldScale(), wantScale);
+      Box sphere;
+      inst.GetSphereBox(sphere);
+      EXPECT_NEAR(sphere.GetSize().x, 2 * mesh->radius * inst.GetWorldScale(), 1e-4);
+      EXPECT_PRED_FORMAT3(ElementsNear, sphere.GetCenter(), w.translation(), 1e-5);
+      // Read on the spot first, then from the world copies.
+      for (int copies = 0; copies < 2; ++copies) {
+        if (copies) inst.BuildWorldVertices();
+        ASSERT_EQ(inst.HasWorldVertices(), copies == 1 || (placement == kUnplaced && mesh->allFaceNormals));
+        for (uint32_t v = 0; v < mesh->vertexCount; ++v) {
+          const Eigen::Vector3d pushed = E(positions[v]) + 0.03 * E(NormalTable::Decode(vnormals[v]));
+          ASSERT_PRED_FORMAT3(ElementsNear, inst.GetVertexWorldPosition(v), w * pushed, 2e-4) << "vertex " << v;
+        }
+        for (uint32_t f = 0; f < mesh->faceCount; ++f) {
+          const uint16_t* tri = mesh->indices + 3 * f;
+          for (uint32_t k = 0; k < 3; ++k)
+            ASSERT_PRED_FORMAT3(ElementsNear, inst.GetCornerWorldPosition(f, k), w * E(positions[tri[k]]), 2e-4);
+          const Vector3 ln = TriMesh::FaceNormal(positions[tri[0]], positions[tri[1]], positions[tri[2]]);
+          ASSERT_PRED_FORMAT3(ElementsNear, inst.GetWorldFaceNormal(f), (normalMap * E(ln)).normalized(), 2e-4)
+              << "placement " << placement << " face " << f;
+        }
+      }
+      if (placement == kUnderMovedParent) parent.RemoveChild(&inst);
+    }
+  }
+}

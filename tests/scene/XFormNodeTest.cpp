@@ -89,12 +89,18 @@ TEST(XFormNodeTree, WorldMatricesFollowRandomEdits) {
         const COrientation& world = n->GetWorldMatrix();
         const Eigen::Matrix4d expected = ReferenceWorld(n);
         ASSERT_LT((ToEigen(world) - expected).norm(), 1e-5 * (1.0 + expected.norm())) << "step " << step;
+        // Both frames of every node up the chain count, classified afresh here so that a frame
+        // stored without update is judged by what it holds now.
         uint16_t flags = 0;
+        bool allIdentity = true;
         for (const CXFormNode* a = n; a; a = a->GetParent()) {
-          flags |= a->GetOwnFlags();
+          flags |= CXFormNode::Classify(a->GetPivotTransform()) | CXFormNode::Classify(a->GetLocalTransform());
+          allIdentity = allIdentity && a->GetPivotTransform().IsIdentity() && a->GetLocalTransform().IsIdentity();
           ASSERT_TRUE(a->IsClean());
         }
-        ASSERT_EQ(n->GetEffectiveFlags(), flags);
+        ASSERT_EQ(n->GetEffectiveFlags(), flags) << "step " << step;
+        ASSERT_EQ(n->IsIdentity(), allIdentity) << "step " << step;
+        if (allIdentity) ASSERT_TRUE(world.IsIdentity());
         const float scale = std::max(world.axes[0].ApproxLength(), std::max(world.axes[1].ApproxLength(), world.axes[2].ApproxLength()));
         ASSERT_EQ(n->GetWorldScale(), (flags & CXFormNode::kScaled) ? scale : 1.0f);
       }
@@ -121,6 +127,49 @@ TEST(XFormNodeTree, ChildSeesItsAncestorsLatestFlags) {
   grand.SetPivotTransform(&big, true);
   EXPECT_FALSE(parent.IsClean());
   EXPECT_FLOAT_EQ(child.GetWorldScale(), 4.0f);
+}
+
+TEST(XFormNodeTree, IdentityOnlyWhenEveryFrameUpTheChainIsTheIdentity) {
+  CXFormNode root, node;
+  root.AddChild(&node, nullptr);
+  EXPECT_TRUE(node.IsIdentity());
+  COrientation moved, identity;
+  moved.position = Vector3(0.0f, 0.0f, 1e-3f);
+  // Each frame on its own, with and without update: the identity test sees all four.
+  for (int which = 0; which < 4; ++which) {
+    CXFormNode* target = which < 2 ? &node : &root;
+    for (bool update : {true, false}) {
+      if (which % 2) {
+        target->SetPivotTransform(&moved, update);
+      } else {
+        target->SetTransform(&moved, update);
+      }
+      EXPECT_FALSE(node.IsIdentity()) << "frame " << which << " update " << update;
+      EXPECT_EQ(node.GetWorldMatrix().position.z, 1e-3f);
+      if (which % 2) {
+        target->SetPivotTransform(&identity, update);
+      } else {
+        target->SetTransform(&identity, update);
+      }
+      EXPECT_TRUE(node.IsIdentity()) << "back at the identity, frame " << which << " update " << update;
+    }
+  }
+  // A local scale reaches the world scale, and a local mirror the effective word.
+  COrientation scaled;
+  scaled.axes = scaled.axes * TMatrix().Set(3, 0, 0, 0, 3, 0, 0, 0, 3);
+  node.SetTransform(&scaled, false);
+  EXPECT_FLOAT_EQ(node.GetWorldScale(), 3.0f);
+  COrientation mirror;
+  mirror.axes.m[2] = -mirror.axes.m[2];
+  node.SetTransform(&mirror, true);
+  EXPECT_EQ(node.GetEffectiveFlags(), CXFormNode::kClean | CXFormNode::kClassBits);
+  EXPECT_EQ(node.GetWorldScale(), mirror.axes.m[0].ApproxLength());
+  // Detached again, the node no longer takes the root's translation.
+  root.SetTransform(&moved, true);
+  node.SetTransform(&identity, true);
+  EXPECT_FALSE(node.IsIdentity());
+  root.RemoveChild(&node);
+  EXPECT_TRUE(node.IsIdentity());
 }
 
 TEST(XFormNodeTree, AttachmentAndDestruction) {

@@ -1,0 +1,177 @@
+// The level loader on the generated demo level: every step lands on the park, and broken content
+// (no grid origin, catalog items naming missing meshes, unknown levels) fails with a logged line
+// while the park stays usable.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "core/AssetPreloader.h"
+#include "core/SkateSettings.h"
+#include "core/math/ResourceTable.h"
+#include "park/Grid.h"
+#include "park/ObjectCatalog.h"
+#include "park/VerezIvor.h"
+#include "physics/terrain/TerrainPolygon.h"
+#include "scene/camera/GenericCam.h"
+#include "scene/lighting/FogState.h"
+#include "scene/lighting/LightList.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "tests/support/WorkingFolder.h"
+#include "tools/DemoContent.h"
+#include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentImages.h"
+#include "tools/DemoContentLevel.h"
+#include "tools/DemoContentLevelArt.h"
+#include "ui/LevelLoader.h"
+
+using testing_support::DebugCapture;
+using testing_support::WorkingFolder;
+
+namespace {
+
+// The demo data in a fresh working folder, and a park whose resource table knows its files.
+class DemoLevel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder.Entered());
+    settings.meshDetail = 0.5f;
+    settings.detailFlags = 1;  // baked light may be read
+    previous = GetSettings();
+    SetSettings(&settings);
+    ASSERT_TRUE(DemoContent::WriteAll("data") && DemoContent::WriteLevel("data") && DemoContent::WriteCatalogs("data") &&
+                DemoContent::WriteImages("data") && DemoContent::WriteLevelTextures("data"));
+    PreloadAssets(&table);
+    park = std::make_unique<CVerezIvor>(nullptr, nullptr);
+    park->SetResourceTable(&table);
+    log.Clear();
+  }
+  void TearDown() override {
+    FreeObjectCatalog();
+    park->ClearGrid();
+    park->ClearWorld();
+    park.reset();
+    SetSettings(previous);
+  }
+
+  CSkateSettings settings;
+  CSettings* previous = nullptr;
+
+  WorkingFolder folder;
+  DebugCapture log;
+  CResourceTable table;
+  std::unique_ptr<CVerezIvor> park;
+};
+
+}  // namespace
+
+TEST_F(DemoLevel, EveryStepLandsOnThePark) {
+  CLevelLoader loader;
+  EXPECT_EQ(loader.GetLevelFolder(0), "data/levels/demo/");
+  ASSERT_TRUE(loader.LoadLevel(*park, 0)) << log.Text();
+  EXPECT_EQ(park->GetLevelDirectory(), "data/levels/demo/");
+  // The level's textures are found beside its mesh.
+  EXPECT_EQ(log.Text().find("did not load"), std::string::npos) << log.Text();
+  CMeshInstance* terrain = loader.GetTerrain();
+  ASSERT_NE(terrain, nullptr);
+  ASSERT_EQ(park->GetTerrainInstances().size(), 1u);
+  // One walkable polygon per face of the terrain, for the controller's picking.
+  const ShadedMesh* mesh = terrain->GetMesh();
+  ASSERT_EQ(terrain->GetTerrainPolygonCount(), mesh->faceCount);
+  for (uint32_t i = 0; i < terrain->GetTerrainPolygonCount(); ++i)
+    ASSERT_NE(terrain->GetTerrainPolygons()[i].GetBoundFlags() & CBoundedObject::kWalkable, 0u) << i;
+  // The view-from-a-piece, chase and park cameras; the orthographic park camera is current.
+  ASSERT_EQ(park->GetCameraCount(), 3u);
+  EXPECT_EQ(park->GetCurrentCameraIndex(), CLevelLoader::kParkCamera);
+  EXPECT_TRUE(park->GetCamera(CLevelLoader::kParkCamera)->GetView().IsOrthographic());
+  EXPECT_FALSE(park->GetCamera(CLevelLoader::kViewFromPieceCamera)->GetView().IsOrthographic());
+  EXPECT_EQ(park->GetCamera(CLevelLoader::kChaseCamera)->GetCameraType(), 2u);
+  const Vector3 look = park->GetCamera(CLevelLoader::kParkCamera)->GetFrame().axes.m[0];
+  EXPECT_NEAR(look.z, -2.0f / std::sqrt(6.0f), 1e-5f);
+  // The four light records, no default lights, and the baked vertex lights taken as written.
+  EXPECT_EQ(park->GetLightList()->GetCount(), 4u);
+  EXPECT_EQ(log.Text().find("Default Lights"), std::string::npos);
+  EXPECT_NE(log.Text().find("Loading Static Vertex Lights.\n"), std::string::npos);
+  EXPECT_EQ(log.Text().find("Saving Static lights"), std::string::npos);
+  // Visibility between the two octree counts.
+  const size_t before = log.Text().find("Octree Nodes Before Visibility: ");
+  const size_t after = log.Text().find("Octree Nodes After Visibility: ");
+  ASSERT_NE(before, std::string::npos);
+  ASSERT_NE(after, std::string::npos);
+  EXPECT_LT(before, after);
+  EXPECT_TRUE(park->IsVisibilityLoaded());
+  // Fog: the default mesh detail of 0.5 takes the "medfog" block.
+  const FogState* fog = park->GetFogState();
+  ASSERT_TRUE(fog->enabled);
+  const FogSettings want = DemoContent::LevelFogBlocks()[1].settings;
+  EXPECT_EQ(fog->settings.zeroVisibilityDistance, want.zeroVisibilityDistance);
+  EXPECT_EQ(fog->settings.startElevation, want.startElevation);
+  EXPECT_EQ(fog->settings.offsetCoefficient, want.offsetCoefficient);
+
+  // The grid comes from the written "grid_data.bin"; the terrain joins it as a section.
+  log.Clear();
+  ASSERT_TRUE(loader.SetUpGrid(*park)) << log.Text();
+  CGrid* grid = park->GetGrid();
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(log.Text().find("re-calculating"), std::string::npos);
+  EXPECT_EQ(grid->GetSize().column, 64);
+  EXPECT_EQ(grid->GetEntrances().size(), 4u);
+  EXPECT_NE(park->GetObjectByID(grid->GetTerrainId()), nullptr);
+  // A grid already there (the controller's) is kept.
+  EXPECT_TRUE(loader.SetUpGrid(*park));
+  EXPECT_EQ(park->GetGrid(), grid);
+
+  // Every catalog item of the demo names a mesh the data holds.
+  log.Clear();
+  EXPECT_TRUE(loader.LoadCatalogs(*park)) << log.Text();
+  EXPECT_EQ(GetObjectCatalog().GetSectionCategories().size(), 4u);
+  EXPECT_EQ(GetObjectCatalog().GetFacilityCategories().size(), 5u);
+}
+
+TEST_F(DemoLevel, ALevelWithoutAGridOriginFailsTheGridAndLeavesAUsablePark) {
+  std::unique_ptr<ShadedMesh> bare = DemoContent::BuildGroundGrid(9, 4.0f);
+  ASSERT_TRUE(bare->Save("data/levels/demo/terrain.mesh", nullptr));
+  CLevelLoader loader;
+  ASSERT_TRUE(loader.LoadLevel(*park, 0));
+  log.Clear();
+  EXPECT_FALSE(loader.SetUpGrid(*park));
+  EXPECT_NE(log.Text().find("LevelLoader: the level has no build grid\n"), std::string::npos);
+  EXPECT_EQ(park->GetGrid(), nullptr);
+  // Still usable: nobody can arrive, the park ticks and clears.
+  EXPECT_EQ(park->SpawnSkater(), 0u);
+  park->Simulate(0.033f);
+  park->TickParkState(0.033f);
+}
+
+TEST_F(DemoLevel, CatalogItemsNamingMissingMeshesAreReportedAndTheRestLoads) {
+  std::string ramps;
+  for (const auto& file : DemoContent::CatalogFiles())
+    if (file.relativePath == "objects/ramps.ini") ramps = file.text;
+  ASSERT_FALSE(ramps.empty());
+  const std::string broken = "mesh=nosuch.mesh";
+  ramps.replace(ramps.find("mesh=quarterpipe.mesh"), std::string("mesh=quarterpipe.mesh").size(), broken);
+  folder.Write("data/objects/ramps.ini", ramps);
+  CLevelLoader loader;
+  log.Clear();
+  EXPECT_FALSE(loader.LoadCatalogs(*park));
+  EXPECT_NE(log.Text().find("names a mesh that was not found"), std::string::npos);
+  int missing = 0, found = 0;
+  for (int i = 0; i < CObjectCatalog::kTableSize; ++i)
+    if (const ObjectDefinition* d = GetObjectCatalog().GetDefinition(i)) ++(d->mesh < 0 ? missing : found);
+  EXPECT_EQ(missing, 1);
+  EXPECT_GT(found, 10);
+}
+
+TEST_F(DemoLevel, UnknownLevelsAndUnreadableTerrainFailWithoutTouchingThePark) {
+  CLevelLoader loader;
+  log.Clear();
+  EXPECT_FALSE(loader.LoadLevel(*park, 7));
+  EXPECT_FALSE(loader.LoadLevel(*park, -1));
+  EXPECT_NE(log.Text().find("LevelLoader: there is no level 7\n"), std::string::npos);
+  folder.Write("data/levels/demo/terrain.mesh", "not a mesh");
+  EXPECT_FALSE(loader.LoadLevel(*park, 0));
+  EXPECT_TRUE(park->GetTerrainInstances().empty());
+  EXPECT_TRUE(park->GetLevelDirectory().empty());
+}

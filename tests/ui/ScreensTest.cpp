@@ -1,0 +1,487 @@
+// The front-end and in-game screens driven by injected input events on a park running the
+// generated demo level: what each button starts, buys, sells or changes, and how the screens
+// leave the layer stack.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "core/GameActionLayer.h"
+#include "core/InputEvent.h"
+#include "core/InputMan.h"
+#include "core/math/ResourceTable.h"
+#include "park/Grid.h"
+#include "park/ObjectCatalog.h"
+#include "park/SkatableFacility.h"
+#include "park/SkatableSection.h"
+#include "park/Skater.h"
+#include "park/VerezIvor.h"
+#include "platform/Platform.h"
+#include "render/RenderView.h"
+#include "tests/support/RecordingRasterizer.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/WorkingFolder.h"
+#include "tools/DemoContent.h"
+#include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentLevel.h"
+#include "ui/BuildPalette.h"
+#include "ui/EscapeMenuScreen.h"
+#include "ui/ExitPerspective.h"
+#include "ui/FacilityPopup.h"
+#include "ui/GameHooks.h"
+#include "ui/MainScreen.h"
+#include "ui/NewGame.h"
+#include "ui/SectionPopup.h"
+#include "ui/SkaterPlayerInterface.h"
+#include "ui/SkaterPopup.h"
+#include "ui/SponsorshipNotice.h"
+#include "ui/TinyFont.h"
+#include "ui/UIPopupFactory.h"
+
+using testing_support::DebugCapture;
+using testing_support::TempFolder;
+
+namespace {
+
+InputEvent Key(int virtualKey) {
+  InputEvent e;
+  e.code = InputEvent::kKey;
+  e.x = static_cast<float>(virtualKey);
+  e.y = static_cast<float>(virtualKey);
+  return e;
+}
+
+InputEvent Mouse(uint32_t code, const RECT& r) {
+  InputEvent e;
+  e.code = code;
+  e.x = static_cast<float>((r.left + r.right) / 2);
+  e.y = static_cast<float>((r.top + r.bottom) / 2);
+  return e;
+}
+
+// A press and release on the button of that command.
+void Click(CMenuLayer& layer, int command) {
+  const auto& buttons = layer.GetPanel().GetButtons();
+  for (size_t i = 0; i < buttons.size(); ++i)
+    if (buttons[i].command == command) {
+      const RECT r = layer.GetPanel().GetButtonRect(i);
+      layer.HandleInputEvent(Mouse(InputEvent::kButtonPress, r));
+      layer.HandleInputEvent(Mouse(InputEvent::kButtonRelease, r));
+      return;
+    }
+  ADD_FAILURE() << "no button for command " << command;
+}
+
+// The layers that are not on their way out, by info string.
+std::vector<std::string> LiveLayers(const CVerezIvor& park) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < park.GetLayerCount(); ++i)
+    if (!park.GetLayer(i)->IsMarkedForRemoval()) out.push_back(park.GetLayer(i)->GetInfoString());
+  return out;
+}
+
+struct StandInController : CGameActionLayer {
+  const char* GetInfoString() const override { return "Controller"; }
+};
+int g_controllersMade = 0;
+std::unique_ptr<CGameActionLayer> MakeController(CVerezIvor&) {
+  ++g_controllersMade;
+  return std::make_unique<StandInController>();
+}
+
+// The demo data, written once for every test here.
+class Screens : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    data = new TempFolder();
+    DebugCapture quiet;
+    const std::string folder = data->MakeFolder("data");
+    ASSERT_TRUE(DemoContent::WriteAll(folder) && DemoContent::WriteLevel(folder) && DemoContent::WriteCatalogs(folder));
+  }
+  static void TearDownTestSuite() {
+    delete data;
+    data = nullptr;
+  }
+  void SetUp() override {
+    GetGameHooks() = GameHooks();
+    GetGameHooks().createController = MakeController;
+    g_controllersMade = 0;
+    park = std::make_unique<CVerezIvor>(nullptr, nullptr);
+    park->SetResourceTable(&table);
+  }
+  void TearDown() override {
+    park->RemoveAllLayers();
+    ClearRunningGame(*park);
+    FreeObjectCatalog();
+    park.reset();
+    GetGameHooks() = GameHooks();
+  }
+  std::string Root() const { return data->Path(); }
+  bool StartDemo(int32_t money = kStartingMoneyMedium) { return StartNewGame(park.get(), 0, money, "Harbour Bowl", Root()); }
+  // Adds a layer on top and keeps a pointer to it.
+  template <class T>
+  T* Push(std::unique_ptr<T> layer) {
+    T* raw = layer.get();
+    park->AddLayerOnTop(std::move(layer));
+    return raw;
+  }
+  const ObjectDefinition* Definition(const char* name) const {
+    for (int i = 0; i < CObjectCatalog::kTableSize; ++i)
+      if (const ObjectDefinition* d = GetObjectCatalog().GetDefinition(i); d != nullptr && std::string(d->name) == name)
+        return d;
+    return nullptr;
+  }
+
+  static TempFolder* data;
+  // An empty working folder: no interface art or fonts are found, so the screens draw with the
+  // built-in font and plain fills, and nothing is written beside the tests.
+  testing_support::WorkingFolder work;
+  DebugCapture log;
+  CResourceTable table;
+  std::unique_ptr<CVerezIvor> park;
+};
+TempFolder* Screens::data = nullptr;
+
+}  // namespace
+
+TEST_F(Screens, ResetParkRecordSetsTheChosenStart) {
+  EXPECT_FALSE(ResetParkRecord(nullptr, 1, 5000, "x"));
+  park->GetParkState().sponsorships[0].offered = 1;
+  park->GetClock().SetTime(3, 4, 15.5);
+  ASSERT_TRUE(ResetParkRecord(park.get(), 2, kStartingMoneyEasy, "Harbour Bowl"));
+  const ParkState& state = park->GetParkState();
+  EXPECT_TRUE(state.levelIndex == 2 && state.money == 50000);
+  EXPECT_TRUE(state.sponsorships[0].offered == 0 && std::string(state.parkName) == "Harbour Bowl");
+  EXPECT_TRUE(park->GetClock().GetWeek() == 1 && park->GetClock().GetDay() == 1 && park->GetClock().GetHour() == 10.0);
+  EXPECT_NE(park->GetCounter(), nullptr);
+}
+
+TEST_F(Screens, NewGameFromTheMainMenuStartsTheWholeGame) {
+  CMainScreen* menu = Push(std::make_unique<CMainScreen>(Root(), Root() + "none.sav"));
+  EXPECT_TRUE(menu->IsModal());
+  EXPECT_FALSE(menu->GetPanel().GetButtons()[CMainScreen::kLoad].enabled) << "no saved game yet";
+  Click(*menu, CMainScreen::kNewGame);
+  EXPECT_EQ(LiveLayers(*park), (std::vector<std::string>{"Controller", "BuildPalette"}));
+  EXPECT_EQ(g_controllersMade, 1);
+  const ParkState& state = park->GetParkState();
+  EXPECT_EQ(state.money, kStartingMoneyMedium);
+  EXPECT_EQ(state.levelIndex, 0);
+  EXPECT_STREQ(state.parkName, CMainScreen::kDefaultParkName);
+  ASSERT_NE(park->GetGrid(), nullptr);
+  EXPECT_EQ(park->GetGrid()->GetSize().column, 64);
+  EXPECT_NE(park->GetCounter(), nullptr);
+  EXPECT_EQ(GetObjectCatalog().GetSectionCategories().size(), 4u);
+  park->Tick(0.033f);
+  EXPECT_EQ(park->GetLayerCount(), 2u) << "the menu left the stack";
+
+  // Starting again (instant action) replaces the running game: one terrain, the most money.
+  ASSERT_TRUE(StartInstantAction(park.get(), Root()));
+  EXPECT_EQ(park->GetTerrainInstances().size(), 1u);
+  EXPECT_EQ(park->GetParkState().money, kStartingMoneyEasy);
+}
+
+TEST_F(Screens, MenuKeysPressTheirButtonsAndQuitEmptiesTheStack) {
+  CMainScreen* menu = Push(std::make_unique<CMainScreen>(Root(), Root() + "none.sav"));
+  menu->HandleInputEvent(Key('L'));  // disabled: nothing happens
+  EXPECT_EQ(LiveLayers(*park), std::vector<std::string>{"MainScreen"});
+  menu->HandleInputEvent(Key('I'));
+  EXPECT_EQ(park->GetParkState().money, kStartingMoneyEasy);
+  EXPECT_TRUE(menu->IsMarkedForRemoval());
+
+  park->RemoveAllLayers();
+  Push(std::make_unique<StandInController>());
+  CMainScreen* again = Push(std::make_unique<CMainScreen>(Root(), Root() + "none.sav"));
+  again->HandleInputEvent(Key('Q'));
+  EXPECT_TRUE(LiveLayers(*park).empty());
+  park->Tick(0.033f);
+  EXPECT_FALSE(park->HasLayers()) << "a world without layers ends the program";
+}
+
+TEST_F(Screens, AGameThatCannotStartKeepsTheMenu) {
+  TempFolder empty;
+  CMainScreen* menu = Push(std::make_unique<CMainScreen>(empty.Path(), empty.Path() + "none.sav"));
+  Click(*menu, CMainScreen::kNewGame);
+  EXPECT_FALSE(menu->IsMarkedForRemoval());
+  EXPECT_EQ(menu->GetPanel().GetButtons().size(), 4u);
+  EXPECT_EQ(g_controllersMade, 0);
+  EXPECT_TRUE(park->GetTerrainInstances().empty());
+  EXPECT_NE(log.Text().find("NewGame: level 0 could not be loaded"), std::string::npos);
+}
+
+TEST_F(Screens, TheEscapeMenuPausesSavesLoadsAndQuitsToTheMenu) {
+  ASSERT_TRUE(StartDemo());
+  static std::string saved;
+  GetGameHooks().saveGame = [](CVerezIvor& p, const char* path) {
+    // The park block's head: version 12 and the level index.
+    std::ofstream out(path, std::ios::binary);
+    const char head[5] = {12, 0, 0, 0, static_cast<char>(p.GetParkState().levelIndex)};
+    out.write(head, 5);
+    saved = path;
+    return true;
+  };
+  static int loads = 0;
+  GetGameHooks().loadGame = [](CVerezIvor& p, const char*) {
+    ++loads;
+    p.GetParkState().money = 777;
+    return true;
+  };
+  const std::string path = Root() + "saves/park.sav";
+  EXPECT_FALSE(CEscapeMenuScreen::IsOpen());
+  CEscapeMenuScreen* menu = Push(std::make_unique<CEscapeMenuScreen>(path, Root()));
+  EXPECT_TRUE(CEscapeMenuScreen::IsOpen());
+  EXPECT_TRUE(menu->IsModal());
+  menu->HandleInputEvent(Key('S'));
+  EXPECT_EQ(saved, path) << "the folder is made and the controller saves";
+  EXPECT_TRUE(std::filesystem::exists(path));
+  // The cancel action resumes.
+  InputEvent cancel;
+  cancel.code = CEscapeMenuScreen::kCancelAction;
+  menu->HandleInputEvent(cancel);
+  EXPECT_TRUE(menu->IsMarkedForRemoval());
+  park->Tick(0.033f);
+  EXPECT_FALSE(CEscapeMenuScreen::IsOpen());
+
+  // Load: the file's level is started afresh, then the file is loaded over it.
+  menu = Push(std::make_unique<CEscapeMenuScreen>(path, Root()));
+  Click(*menu, CEscapeMenuScreen::kLoad);
+  EXPECT_EQ(loads, 1);
+  EXPECT_EQ(park->GetParkState().money, 777);
+  EXPECT_EQ(LiveLayers(*park), (std::vector<std::string>{"Controller", "BuildPalette"}));
+  park->Tick(0.033f);
+
+  menu = Push(std::make_unique<CEscapeMenuScreen>(path, Root()));
+  Click(*menu, CEscapeMenuScreen::kQuitToMenu);
+  EXPECT_EQ(LiveLayers(*park), std::vector<std::string>{"MainScreen"});
+  EXPECT_EQ(park->GetGrid(), nullptr);
+  EXPECT_TRUE(park->GetTerrainInstances().empty());
+  EXPECT_EQ(park->GetController(), nullptr);
+}
+
+TEST_F(Screens, ALoadRefusesMissingShortAndOldFilesBeforeTouchingThePark) {
+  ASSERT_TRUE(StartDemo());
+  CGrid* grid = park->GetGrid();
+  TempFolder files;
+  const std::string shortFile = files.Write("short.sav", std::string("\x0c\x00\x00", 3));
+  const std::string oldFile = files.Write("old.sav", std::string("\x07\x00\x00\x00\x00", 5));
+  const std::string strange = files.Write("level9.sav", std::string("\x0c\x00\x00\x00\x09", 5));
+  for (const std::string& path : {files.Path() + "missing.sav", shortFile, oldFile}) {
+    EXPECT_FALSE(StartLoadedGame(park.get(), path.c_str(), Root())) << path;
+    EXPECT_EQ(park->GetGrid(), grid) << path;
+  }
+  // A level this build does not have: the park is cleared and usable, and the caller is told.
+  EXPECT_FALSE(StartLoadedGame(park.get(), strange.c_str(), Root()));
+  EXPECT_EQ(park->GetGrid(), nullptr);
+  // Without a controller's loader the saved-game file reader is used; it refuses this file and
+  // the fresh park keeps running.
+  EXPECT_TRUE(StartLoadedGame(park.get(), std::string(files.Write("fresh.sav", std::string("\x0c\x00\x00\x00\x00", 5))).c_str(), Root()));
+  EXPECT_NE(log.Text().find("a fresh park is running"), std::string::npos);
+  EXPECT_STREQ(park->GetParkState().parkName, "fresh") << "too short to hold a name: the file's own";
+  EXPECT_NE(park->GetGrid(), nullptr);
+}
+
+TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
+  ASSERT_TRUE(StartDemo(1000));
+  CBuildPalette* palette = nullptr;
+  for (size_t i = 0; i < park->GetLayerCount(); ++i)
+    if (auto* p = dynamic_cast<CBuildPalette*>(park->GetLayer(i))) palette = p;
+  ASSERT_NE(palette, nullptr);
+  EXPECT_EQ(palette->GetPanel().GetButtons().size(), 9u) << "four section and five facility categories";
+  palette->HandleInputEvent(Key('1'));  // Ramps
+  ASSERT_EQ(palette->GetOpenCategory(), 0);
+  const auto& buttons = palette->GetPanel().GetButtons();
+  ASSERT_EQ(buttons.size(), 3u);  // launch ramp, quarter pipe, back
+  EXPECT_EQ(buttons[0].text, "Launch ramp 800");
+  EXPECT_TRUE(buttons[0].enabled);
+  EXPECT_FALSE(buttons[1].enabled) << "the quarter pipe waits for its sponsorship";
+  palette->HandleInputEvent(Key('2'));
+  EXPECT_EQ(palette->GetLastPurchase(), 0u);
+  // Over an item the status text beside the cursor names it and its price.
+  CInputMan input;  // the layers read the pointer from the world's input manager
+  park->SetInputManager(&input);
+  const RECT first = palette->GetPanel().GetButtonRect(0);
+  plat::SetCursorScreenPos((first.left + first.right) / 2, (first.top + first.bottom) / 2);
+  park->mouseOverUI = 0;
+  palette->Update(0.033f);
+  EXPECT_EQ(park->mouseOverUI, 1) << "the park does no picking under the palette";
+  EXPECT_STREQ(park->GetStatusLabelText(), "\x01" "Launch ramp, COST 800" "\x02");
+  const RECT second = palette->GetPanel().GetButtonRect(1);
+  plat::SetCursorScreenPos((second.left + second.right) / 2, (second.top + second.bottom) / 2);
+  park->mouseOverUI = 0;  // the layer pass clears it every tick
+  palette->Update(0.033f);
+  EXPECT_STREQ(park->GetStatusLabelText(), "\x01" "NEEDS A SPONSOR" "\x02");
+  plat::SetCursorScreenPos(600, 470);
+  park->mouseOverUI = 0;
+  palette->Update(0.033f);
+  EXPECT_EQ(park->mouseOverUI, 0) << "away from the palette the park picks again";
+  park->SetInputManager(nullptr);
+
+  Click(*palette, 0);
+  const uint32_t id = palette->GetLastPurchase();
+  ASSERT_NE(id, 0u);
+  auto* piece = dynamic_cast<CSkatableSection*>(park->GetObjectByID(id));
+  ASSERT_NE(piece, nullptr);
+  EXPECT_TRUE(piece->IsHeld());
+  EXPECT_STREQ(piece->GetName(), "Launch ramp");
+  EXPECT_EQ(park->GetMoney(), 200.0);
+  EXPECT_EQ(park->GetParkState().spentOnBuilding, 800.0);
+  // 200 left: the ramp is out of reach now, and pressing it buys nothing.
+  palette->Update(0.033f);
+  EXPECT_FALSE(palette->GetPanel().GetButtons()[0].enabled);
+  palette->HandleInputEvent(Key('1'));
+  EXPECT_EQ(park->GetMoney(), 200.0);
+  palette->HandleInputEvent(Key('B'));
+  EXPECT_EQ(palette->GetOpenCategory(), -1);
+}
+
+TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  const ObjectDefinition* ramp = Definition("Launch ramp");
+  const ObjectDefinition* snacks = Definition("Snack stand");
+  ASSERT_TRUE(ramp != nullptr && snacks != nullptr);
+  const uint32_t rampId = BuyPieceForPlayer(*park, *ramp, -1);
+  const uint32_t standId = BuyPieceForPlayer(*park, *snacks, -1);
+  ASSERT_TRUE(rampId != 0 && standId != 0);
+  ASSERT_NE(dynamic_cast<CSkatableFacility*>(park->GetObjectByID(standId)), nullptr);
+  const double before = park->GetMoney();
+
+  CSectionPopup* popup = Push(std::make_unique<CSectionPopup>(rampId));
+  EXPECT_EQ(popup->GetPanel().GetButtons().size(), 2u);
+  const double resale = dynamic_cast<CSkatableSection*>(park->GetObjectByID(rampId))->GetResaleValue();
+  Click(*popup, CSectionPopup::kSell);
+  EXPECT_DOUBLE_EQ(park->GetMoney(), before + resale);
+  EXPECT_TRUE(park->GetObjectByID(rampId)->IsMarkedForRemoval());
+  EXPECT_TRUE(popup->IsMarkedForRemoval());
+
+  CFacilityPopup* fees = Push(std::make_unique<CFacilityPopup>(standId));
+  auto* stand = dynamic_cast<CSkatableFacility*>(park->GetObjectByID(standId));
+  const float fee = stand->GetUseFee();
+  fees->HandleInputEvent(Key('U'));
+  EXPECT_EQ(stand->GetUseFee(), fee + 1.0f);
+  for (int i = 0; i < 10; ++i) fees->HandleInputEvent(Key('D'));
+  EXPECT_EQ(stand->GetUseFee(), 0.0f) << "never below nothing";
+  EXPECT_FALSE(fees->IsMarkedForRemoval());
+  stand->MarkForRemoval();
+  fees->Update(0.033f);
+  EXPECT_TRUE(fees->IsMarkedForRemoval()) << "its facility went";
+  // A pop-up for something that is not there closes at once.
+  EXPECT_TRUE(CSectionPopup(123456).IsMarkedForRemoval());
+  EXPECT_TRUE(CFacilityPopup(rampId).IsMarkedForRemoval());
+}
+
+TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
+  ASSERT_TRUE(StartDemo());
+  const uint32_t id = park->SpawnSkater();
+  ASSERT_NE(id, 0u);
+  auto* skater = dynamic_cast<CSkater*>(park->GetObjectByID(id));
+  ASSERT_NE(skater, nullptr);
+  CSkaterPopup* popup = Push(std::make_unique<CSkaterPopup>(id));
+  EXPECT_FALSE(popup->GetPanel().GetButtons()[CSkaterPopup::kTakeControl].enabled) << "no controller to take it";
+  Click(*popup, CSkaterPopup::kEvict);
+  EXPECT_TRUE(skater->mind.evicted);
+  EXPECT_GE(skater->GetThoughts().GetCount(), 1u);
+  EXPECT_TRUE(popup->IsMarkedForRemoval());
+
+  static uint32_t controlled = 0;
+  GetGameHooks().takeSkaterControl = [](CVerezIvor& p, uint32_t skaterId) {
+    controlled = skaterId;
+    p.SetPlayerSkaterId(skaterId);
+  };
+  CSkaterPopup* again = Push(std::make_unique<CSkaterPopup>(id));
+  again->HandleInputEvent(Key('T'));
+  EXPECT_EQ(controlled, id);
+  CSkaterPlayerInterface* hud = Push(std::make_unique<CSkaterPlayerInterface>());
+  EXPECT_FALSE(hud->IsMarkedForRemoval());
+  park->SetPlayerSkaterId(CSkater::kNone);
+  hud->Update(0.033f);
+  EXPECT_TRUE(hud->IsMarkedForRemoval()) << "no skater under control: the heads-up layer goes";
+
+  static int left = 0;
+  GetGameHooks().leavePerspective = [](CVerezIvor&) { ++left; };
+  CExitPerspective* exitView = Push(std::make_unique<CExitPerspective>());
+  Click(*exitView, CExitPerspective::kExit);
+  EXPECT_EQ(left, 1);
+  EXPECT_TRUE(exitView->IsMarkedForRemoval());
+}
+
+TEST_F(Screens, TheSponsorshipNoticeMarksItsSlotAndAcceptingBuysTheSponsorPiece) {
+  ASSERT_TRUE(StartDemo(0));
+  CSponsorshipNotice* notice = Push(std::make_unique<CSponsorshipNotice>(2));
+  EXPECT_TRUE(park->GetParkState().sponsorships[2].offered == 1 && park->GetParkState().sponsorships[1].offered == 0);
+  Click(*notice, CSponsorshipNotice::kAccept);
+  ASSERT_NE(notice->GetSponsorPiece(), 0u) << "a sponsor piece costs nothing";
+  auto* piece = dynamic_cast<CSkatableSection*>(park->GetObjectByID(notice->GetSponsorPiece()));
+  ASSERT_NE(piece, nullptr);
+  EXPECT_EQ(piece->GetSponsorshipIndex(), 2);
+  EXPECT_TRUE(notice->IsMarkedForRemoval());
+
+  CSponsorshipNotice* declined = Push(std::make_unique<CSponsorshipNotice>(3));
+  declined->HandleInputEvent(Key('D'));
+  EXPECT_TRUE(declined->IsMarkedForRemoval());
+  EXPECT_EQ(declined->GetSponsorPiece(), 0u);
+  log.Clear();
+  CSponsorshipNotice stray(4);
+  EXPECT_NE(log.Text().find("SponsorshipNotice: no slot 4"), std::string::npos);
+  EXPECT_FALSE(stray.GetPanel().GetButtons()[CSponsorshipNotice::kAccept].enabled);
+}
+
+TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
+  RecordingRasterizer r(640, 480);
+  CRenderView view;
+  view.Setup(&r, nullptr, nullptr, nullptr, 31);
+  CMainScreen menu(Root(), Root() + "none.sav");
+  PixelBufferDesc* locked = nullptr;
+  menu.Draw(&view, &locked);
+  ASSERT_NE(locked, nullptr);
+  const int cleared = r.IndexOf("Clear(1,1,0x00000000)");
+  EXPECT_GE(cleared, 0) << "the menu clears the frame under it";
+  EXPECT_LT(cleared, r.IndexOf("LockBackBuffer"));
+  EXPECT_EQ(r.Count("LockBackBuffer"), 1);
+  DrawSurface s = MakeDrawSurface(*locked);
+  const uint16_t panel = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kPanelColour));
+  const uint16_t text = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kTextColour));
+  const RECT box = menu.GetPanel().GetPanelRect();
+  EXPECT_EQ(box.left, (640 - (box.right - box.left)) / 2) << "centred";
+  int panelPixels = 0, textPixels = 0, outside = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const uint16_t p = r.frame[static_cast<size_t>(y) * 640 + x];
+      const bool in = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+      if (!in && p != 0) ++outside;
+      panelPixels += in && p == panel;
+      textPixels += in && p == text;
+    }
+  EXPECT_EQ(outside, 0);
+  EXPECT_GT(panelPixels, 1000);
+  // The title and four labels in the built-in font: every glyph bit of them is drawn.
+  int bits = 0;
+  for (const char* label : {"KELVARUN", "NEW GAME", "INSTANT ACTION", "LOAD GAME", "QUIT"})
+    for (const char* c = label; *c; ++c)
+      for (int row = 0; TinyFont::Glyph(*c) && row < TinyFont::kGlyphHeight; ++row) bits += __builtin_popcount(TinyFont::Glyph(*c)[row]);
+  const uint16_t grey = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kDisabledTextColour));
+  int greyPixels = 0;
+  for (uint16_t p : r.frame) greyPixels += p == grey;
+  EXPECT_EQ(textPixels + greyPixels, bits) << "the disabled load button in grey";
+  EXPECT_GT(greyPixels, 0);
+}
+
+TEST_F(Screens, ThePopupFactoryMakesTheLayersTheControllerAsksFor) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  const uint32_t stand = BuyPieceForPlayer(*park, *Definition("Snack stand"), -1);
+  const uint32_t ramp = BuyPieceForPlayer(*park, *Definition("Launch ramp"), -1);
+  CUIPopupFactory factory;
+  EXPECT_STREQ(factory.CreateSectionPopup(ramp)->GetInfoString(), "SectionPopup");
+  EXPECT_STREQ(factory.CreateFacilityPopup(stand)->GetInfoString(), "FacilityPopup");
+  EXPECT_STREQ(factory.CreateSkaterPopup(park->SpawnSkater())->GetInfoString(), "SkaterPopup");
+  EXPECT_STREQ(factory.CreateExitPerspective()->GetInfoString(), "ExitPerspective");
+  EXPECT_STREQ(factory.CreateSkaterPlayerInterface()->GetInfoString(), "SkaterPlayerInterface");
+  EXPECT_STREQ(factory.CreateMainScreen()->GetInfoString(), "MainScreen");
+  EXPECT_FALSE(factory.IsEscapeMenuOpen());
+  {
+    std::unique_ptr<CGameActionLayer> menu = factory.CreateEscapeMenu();
+    EXPECT_TRUE(factory.IsEscapeMenuOpen());
+  }
+  EXPECT_FALSE(factory.IsEscapeMenuOpen());
+}

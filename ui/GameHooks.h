@@ -1,0 +1,46 @@
+// GameHooks: what the interface asks of the in-game controller and the program shell, which live
+// above it or are still being written. The program fills these in at start-up
+// (app/Application.cpp, RegisterGameHooks); each empty entry has the fallback named beside it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class CGameActionLayer;
+class CVerezIvor;
+struct ObjectDefinition;
+
+struct GameHooks {
+  // THE place the in-game controller is wired in: makes the controller layer for the park and
+  // registers it as the park's controller (CVerezIvor::SetController). Empty: a game runs
+  // without a controller layer (nothing steps the park).
+  std::unique_ptr<CGameActionLayer> (*createController)(CVerezIvor& park) = nullptr;
+  // The renderer switches of the shell. Empty: the renderer stays as it is.
+  void (*switchToGameRenderer)() = nullptr;
+  void (*switchToMenuRenderer)() = nullptr;
+  // Saving and loading through the controller, which carries its own figures in the file.
+  // Empty: the saved-game file is written and read with the controller's figures at their defaults.
+  bool (*saveGame)(CVerezIvor& park, const char* path) = nullptr;
+  bool (*loadGame)(CVerezIvor& park, const char* path) = nullptr;
+  // The controller's purchase, which takes the piece in hand: the new piece's ID, 0 when nothing
+  // was bought. Empty: BuyPieceForPlayer makes the piece itself, held where it was made.
+  uint32_t (*buyPiece)(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) = nullptr;
+  // The controller's sale (grid squares, selection). Empty: the park's own sale (SellPiece).
+  void (*sellPiece)(CVerezIvor& park, uint32_t id) = nullptr;
+  // The controller's take and give up control of a skater, and its leaving of the
+  // view-from-a-piece or control mode. Empty: nothing happens.
+  void (*takeSkaterControl)(CVerezIvor& park, uint32_t skaterId) = nullptr;
+  void (*leavePerspective)(CVerezIvor& park) = nullptr;
+};
+
+GameHooks& GetGameHooks();
+
+// Buys a piece of the definition through the controller, or, without one: refused (0) when the
+// park's money is below the cost or the piece cannot be made; otherwise the cost is charged and
+// booked as spent on building, and the new piece (held, half transparent, at the grid's centre)
+// is registered with the park. sponsorSlot is 0 to 3 for a sponsor piece, else -1. Returns its
+// object ID.
+uint32_t BuyPieceForPlayer(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot);
+// Sells a section or facility through the controller, or, without one, with the park's own sale
+// (SellPiece: lifted, refunded, marked for removal). False when the ID names no piece.
+bool SellPieceForPlayer(CVerezIvor& park, uint32_t id);
