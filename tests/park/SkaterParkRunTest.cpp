@@ -17,7 +17,6 @@
 #include "park/PathEdgeInfo.h"
 #include "park/SkatableSection.h"
 #include "park/Skater.h"
-#include "park/SkaterAnimation.h"
 #include "park/SkaterBody.h"
 #include "park/VerezIvor.h"
 #include "physics/terrain/TerrainCollision.h"
@@ -51,7 +50,7 @@ struct Watch {
 
 struct Counts {
   std::map<uint32_t, int> linksTaken;  // by link type
-  int crashes = 0, recoveries = 0, landings = 0, foodVisits = 0, maxSkaters = 0;
+  int crashes = 0, recoveries = 0, foodVisits = 0, maxSkaters = 0;
 };
 
 struct DemoParkRun : ::testing::Test {
@@ -79,39 +78,38 @@ struct DemoParkRun : ::testing::Test {
     ASSERT_TRUE(groundInstance->SetMesh(ground.get(), true, false, false, 0, 10, nullptr, true, nullptr));
     BuildTerrainCollisionPolygons(&park.GetOctree(), groundInstance.get(), nullptr, 7, nullptr, false, false);
   }
-  void Observe(CSkater& s, float dt) {
+  // Prints what a skater that stopped for too long is doing, and everyone around it.
+  static void Describe(const CSkater& s) {
+    const Vector3 v = s.GetVelocity();
+    std::printf("v %.3f %.3f %.3f mode %u crash timer %.3f animation %d route %d/%zu\n", v.x, v.y, v.z,
+                s.body.motionMode, s.body.crashTimer, s.body.animIndex, s.route.index, s.route.steps.size());
+    for (const CSkater* o : GetSkaterList())
+      std::printf("  skater %u at %.2f %.2f %.2f state %u goal %u reserved %u\n", o->GetID(), o->GetCentre().x,
+                  o->GetCentre().y, o->GetCentre().z, o->mind.state, o->mind.goal, o->mind.reservedNodeId);
+  }
+  // No skater stays put in one state for a minute unless it rests, nor decides to skate for long
+  // without finding a route, nor lies crashed for half a minute.
+  void CheckProgress(const CSkater& s, Watch& w, float dt) {
     const Vector3 p = s.GetCentre();
-    ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) << s.GetID();
-    ASSERT_TRUE(kWorld.ContainsBox(Box(p, p))) << s.GetID() << " at " << p.x << ", " << p.y << ", " << p.z;
-    Watch& w = watch[s.GetID()];
     const bool resting = s.mind.state == CSkater::kResting ||
                          (s.mind.goal == CSkater::kGoalRest && s.mind.state == CSkater::kUsingFacility);
     if (w.state != s.mind.state || (p - w.since).Length() > 0.5f || resting) {
-      w.state = s.mind.state;
       w.since = p;
       w.stillTime = 0.0f;
     } else {
       w.stillTime += dt;
-      if (w.stillTime > 60.0f) {
-        const Vector3 v = s.GetVelocity();
-        std::printf("v %.3f %.3f %.3f mode %u crashTimer %.3f anim %d time %.3f len %.3f twc %.3f route %d/%zu\n", v.x, v.y,
-                    v.z, s.body.motionMode, s.body.crashTimer, s.GetAnimation().GetCurrent(), s.GetAnimation().GetTime(),
-                    s.GetAnimation().GetLength(s.GetAnimation().GetCurrent()), s.body.timeWithoutContact, s.route.index,
-                    s.route.steps.size());
-        for (CSkater* o : GetSkaterList())
-          std::printf("  other %u at %.2f %.2f %.2f state %u goal %u reserved %u route %d/%zu\n", o->GetID(),
-                      o->GetCentre().x, o->GetCentre().y, o->GetCentre().z, o->mind.state, o->mind.goal,
-                      o->mind.reservedNodeId, o->route.index, o->route.steps.size());
-      }
+      if (w.stillTime > 60.0f) Describe(s);
       ASSERT_LE(w.stillTime, 60.0f) << "skater " << s.GetID() << " in state " << s.mind.state << " goal "
                                     << s.mind.goal << " at " << p.x << ", " << p.y << ", " << p.z;
     }
-    if (s.mind.state == CSkater::kDeciding && s.mind.goal == CSkater::kGoalSkate && s.route.steps.empty()) {
-      w.noRouteTime += dt;
-      ASSERT_LE(w.noRouteTime, 10.0f) << "skater " << s.GetID() << " finds no skating route";
-    } else {
-      w.noRouteTime = 0.0f;
-    }
+    const bool planless = s.mind.state == CSkater::kDeciding && s.mind.goal == CSkater::kGoalSkate && s.route.steps.empty();
+    w.noRouteTime = planless ? w.noRouteTime + dt : 0.0f;
+    ASSERT_LE(w.noRouteTime, 10.0f) << "skater " << s.GetID() << " finds no skating route";
+    w.crashedFor = s.body.motionMode == CSkater::kCrashed ? w.crashedFor + dt : 0.0f;
+    ASSERT_LE(w.crashedFor, 30.0f) << "skater " << s.GetID() << " does not get up";
+  }
+  // Links taken, tricks landed, crashes and recoveries, visits to the food stand.
+  void Count(const CSkater& s, Watch& w) {
     if (s.route.index != w.routeIndex && s.route.index >= 0 &&
         static_cast<size_t>(s.route.index) < s.route.steps.size()) {
       const CSkater::RouteStep& step = s.route.steps[static_cast<size_t>(s.route.index)];
@@ -119,17 +117,23 @@ struct DemoParkRun : ::testing::Test {
     }
     w.routeIndex = s.route.index;
     w.landed = s.ability.totalB;
-    w.crashedFor = s.body.motionMode == CSkater::kCrashed ? w.crashedFor + dt : 0.0f;
-    ASSERT_LE(w.crashedFor, 30.0f) << "skater " << s.GetID() << " does not get up";
     if (s.body.motionMode != w.motionMode) {
       if (s.body.motionMode == CSkater::kCrashed) ++counts.crashes;
       if (w.motionMode == CSkater::kCrashed) ++counts.recoveries;
       w.motionMode = s.body.motionMode;
     }
-    if (s.mind.state == CSkater::kUsingFacility && s.mind.goal == CSkater::kGoalFood && w.state == s.mind.state &&
-        w.stillTime == 0.0f) {
+    if (s.mind.state != w.state && s.mind.state == CSkater::kUsingFacility && s.mind.goal == CSkater::kGoalFood)
       ++counts.foodVisits;
-    }
+    w.state = s.mind.state;
+  }
+  void Observe(const CSkater& s, float dt) {
+    const Vector3 p = s.GetCentre();
+    ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) << s.GetID();
+    ASSERT_TRUE(kWorld.ContainsBox(Box(p, p))) << s.GetID() << " at " << p.x << ", " << p.y << ", " << p.z;
+    Watch& w = watch[s.GetID()];
+    CheckProgress(s, w, dt);
+    if (HasFatalFailure()) return;
+    Count(s, w);
   }
 
   testing_support::DebugCapture capture;
