@@ -153,13 +153,13 @@ TEST_F(DemoParkRun, TenSkatersSkateTwoParkDays) {
   const uint32_t firstDay = park.GetClock().GetDay();
   int ticks = 0;
   for (; ticks < 20000 && park.GetClock().GetDay() < firstDay + 2; ++ticks) {
-    // The world's own tick first, as the game runs it: it sets the tick length the skaters' decision
-    // clock reads, and with no layers it runs nothing else; then the controller's park steps.
     // Ten arrivals through the one entrance, three seconds apart, as the gate would let them in.
     if (spawned < 10 && ticks % 91 == 0) {
       ASSERT_NE(park.SpawnSkater(), 0u);
       ++spawned;
     }
+    // The world's own tick first, as the game runs it: it sets the tick length the skaters' decision
+    // clock reads, and with no layers it runs nothing else; then the controller's park steps.
     park.Tick(kTick);
     park.TickParkState(kTick);
     park.TickSimulation(kTick);
