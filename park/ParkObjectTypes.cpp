@@ -32,14 +32,6 @@ void AwardToController(float amount) {
   if (CGameLogic* controller = CurrentController()) controller->AwardTrickBonus(amount);
 }
 
-void AwardToParkController(CVerezIvor& park, float amount) {
-  if (CGameLogic* controller = park.GetController())
-    controller->AwardTrickBonus(amount);
-  else
-    park.AddMoney(amount);  // a park run without a controller (tools) still keeps the money
-}
-
-void StartRouteGrind(CSkater& skater) { skater.StartGrind(); }
 }  // namespace
 
 void RegisterParkObjectTypes(CObjectFactory& factory) {
@@ -49,10 +41,8 @@ void RegisterParkObjectTypes(CObjectFactory& factory) {
 }
 
 void RegisterParkSkaterLinks() {
-  CSkater::SetTrickBonusSink(&AwardToParkController);
   CSkaterAnimatorWorldLink::Hooks hooks;
   hooks.bonusFactor = &ControllerBonusFactor;
   hooks.awardTrickBonus = &AwardToController;
-  hooks.startGrind = &StartRouteGrind;
   CSkaterAnimatorWorldLink::SetHooks(hooks);
 }

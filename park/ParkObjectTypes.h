@@ -6,6 +6,5 @@ class CObjectFactory;
 
 // Skatable sections and facilities.
 void RegisterParkObjectTypes(CObjectFactory& factory);
-// The skaters' trick bonuses go to the park's current controller, and a grinding skater's
-// landing starts its route's grind.
+// The skaters' trick bonuses go to the park's current controller.
 void RegisterParkSkaterLinks();

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "core/math/Box.h"
-#include "core/math/RayInfo.h"
 #include "park/Grid.h"
 #include "park/ObjectDefinition.h"
 #include "park/SkatableSection.h"
@@ -18,7 +17,6 @@ constexpr float kVarietyNorm = 1.1111112f;  // brings each variety term to 1.0 w
 constexpr float kCapacityCap = 50.0f;
 constexpr int kSquaresPerSkater = 16;  // footprint squares that give room to one skater
 constexpr float kLiftRadii = 1.5f;     // a lifted skater's centre above the piece, in radii
-constexpr float kRouteMargin = 1.0f;   // how near a skater may stand beside a piece unaffected
 
 // The placed skatable pieces the scores look at: in the park's placed list, not the terrain,
 // with a definition (the terrain loaded from a saved game has none) of a skatable type.
@@ -33,35 +31,11 @@ void ForEachScoredSection(const CVerezIvor& park, Visit visit) {
   }
 }
 
+// Over the piece's footprint, at any height.
 bool WithinXY(const Vector3& p, const Box& box) {
   const float x0 = std::min(box.min.x, box.max.x), x1 = std::max(box.min.x, box.max.x);
   const float y0 = std::min(box.min.y, box.max.y), y1 = std::max(box.min.y, box.max.y);
   return p.x >= x0 && p.x <= x1 && p.y >= y0 && p.y <= y1;
-}
-
-bool SegmentCrosses(const Vector3& a, const Vector3& b, const Box& box) {
-  RayInfo ray(a, b);
-  return ray.IntersectBox(box);
-}
-
-// The skater is beside the piece (within its radius and a margin, at any height), or its route
-// from where it stands through the steps still ahead crosses the piece. A step whose node went
-// away with the piece counts as crossing it.
-bool IsInBoxOrRoute(const CSkater& skater, const Box& box) {
-  const Vector3& p = skater.GetCentre();
-  const float grow = skater.GetRadius() + kRouteMargin;
-  Box near(Vector3(box.min.x - grow, box.min.y - grow, -1000.0f), Vector3(box.max.x + grow, box.max.y + grow, 5000.0f));
-  if (WithinXY(p, near)) return true;
-  if (!skater.IsFollowingRoute()) return false;
-  Vector3 from = p;
-  const size_t first = skater.route.index < 0 ? 0 : static_cast<size_t>(skater.route.index);
-  for (size_t i = first; i < skater.route.steps.size(); ++i) {
-    const CSkatePathNode* node = skater.GetRouteNode(i);
-    if (node == nullptr) return true;
-    if (SegmentCrosses(from, node->GetPosition(), box)) return true;
-    from = node->GetPosition();
-  }
-  return false;
 }
 
 }  // namespace
@@ -140,6 +114,6 @@ void ReplanSkatersAroundObject(CVerezIvor& park, const Box& pieceBox, bool place
       skater->SetState(CSkater::kDeciding, 0);
       continue;
     }
-    if (IsInBoxOrRoute(*skater, pieceBox)) skater->SetState(CSkater::kDeciding, 0);
+    if (skater->IsInBoxOrRoute(pieceBox)) skater->SetState(CSkater::kDeciding, 0);
   }
 }

@@ -306,7 +306,7 @@ void CSkater::ThinkTick(float dt) {
       CSkatePathNode* ahead = GetRouteNode(static_cast<size_t>(route.index + 1));
       if (route.index < 0 || ahead == nullptr) {
         SetState(kDeciding, 0);
-      } else if (ReserveNode(ahead)) {
+      } else if (TakeQueuePlaceAhead(ahead)) {
         SetState(kHeadingToGoal, 0);
         AdvanceRoute();
       }

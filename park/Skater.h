@@ -140,10 +140,6 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
     float body = 0.0f;
     float travel = 0.0f;
   };
-  // Where the player's trick bonus goes; the in-game controller registers its award.
-  using TrickBonusSink = void (*)(CVerezIvor& park, float amount);
-  static void SetTrickBonusSink(TrickBonusSink sink);
-  static TrickBonusSink GetTrickBonusSink();
   // Where the boarder mesh comes from; by default the world's resource table.
   using BodyMeshSource = ShadedMesh* (*)();
   static void SetBodyMeshSource(BodyMeshSource source);
@@ -221,18 +217,26 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   static const char* FindSubstringNoCase(const char* text, const char* word);
   // Appends a stroll to a free open square on a ring around the route's end; false when none.
   bool AddWanderLeg();
+  // True when the skater stands beside the box (within its radius and 1.0, at any height) or the
+  // route still ahead of it crosses the box, or runs through a node that has gone away.
+  bool IsInBoxOrRoute(const Box& box) const;
 
   // --- Crashes and landings ---
   void Crash(float severity);
   void CheckLanding(float impactSpeed, const LandingAngles& angles);
   // An air trick touches down: closes the open tricks (off balance at a landing error of 0.3 or
-  // more), resets the spin, and awards the player a positive trick bonus. Returns the value.
+  // more) and resets the spin. Returns the sequence's bonus value (0 when nothing was open); the
+  // animator, which also picks the sounds, pays it to the player through the controller.
   float FinishAirTrick();
   // Catalog type of the piece under the board: 12 the level terrain, kNone off any piece.
   uint32_t GetUnderfootPieceType() const;
 
   // --- Reservations (nodes by id; a node that goes away calls ReleaseReservedNode) ---
   bool ReserveNode(CSkatePathNode* node);
+  // A skater in line takes the place ahead when it is free - or when the one holding it waits in
+  // the same line behind this skater (it claimed the counter before joining the line), which
+  // would otherwise leave both waiting for each other for ever.
+  bool TakeQueuePlaceAhead(CSkatePathNode* ahead);
   void ReleaseReservedNode();
   void ReleaseReservedNode(uint32_t nodeId) override;
 

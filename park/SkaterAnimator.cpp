@@ -320,25 +320,17 @@ void CSkaterAnimator::StepLanding() {
     body.spinAngle = 0.0f;
     return;
   }
-  const float now = static_cast<float>(m_link->GetWorldTime());
-  CTrickHistory& tricks = m_skater.GetTricks();
-  const bool open = tricks.GetCount() > 0 && !tricks.IsFinished(0);
   if (body.landingError >= kOffBalanceError) {
     Play(kLandOffBalance, true);
-    CloseOpenTricks(true, now);
     PlayOneShot(Table().GetSingleSound(AnimTable::kLandOffBalance), false);
   } else {
     Play(kLandPerfect, true);
-    CloseOpenTricks(false, now);
     PlayOneShot(Table().GetSingleSound(AnimTable::kPush), false);
     const uint32_t material = m_link->GetSurfaceMaterial(body.underfootObject);
     PlayOneShot(Table().GetSurfaceSound(material, AnimTable::kLand), false);
   }
-  const CSkaterAnimationTable& table = Table();
-  const float value =
-      open ? tricks.ComputeTrickBonus(tricks.GetEntry(0)->sequence, now,
-                                      [&table](uint32_t trick) { return table.GetDifficulty(static_cast<int>(trick)); })
-           : 0.0f;
+  // The mind closes the open tricks (off balance by the same landing error) and values them.
+  const float value = m_skater.FinishAirTrick();
   RewardLanding(value, player);
   body.spinAngle = 0.0f;
 }
@@ -353,11 +345,6 @@ void CSkaterAnimator::RewardLanding(float value, bool player) {
   }
 }
 
-void CSkaterAnimator::CloseOpenTricks(bool offBalance, float now) {
-  CTrickHistory& tricks = m_skater.GetTricks();
-  if (tricks.GetCount() == 0 || tricks.IsFinished(0)) return;
-  tricks.CloseTricks(true, offBalance, now, m_skater.body.spinAngle);
-}
 
 // --- Sounds ---
 

@@ -80,7 +80,6 @@ class CSkaterAnimator : public CSkaterAnimation {
   void StepLean(float lean);
   void StepLanding();
   void RewardLanding(float value, bool player);
-  void CloseOpenTricks(bool offBalance, float now);
   float Lean() const;
   bool JumpAhead() const;
 

@@ -75,6 +75,4 @@ void CSkaterAnimatorWorldLink::AwardTrickBonus(float amount) {
   if (g_hooks.awardTrickBonus != nullptr) g_hooks.awardTrickBonus(amount);
 }
 
-void CSkaterAnimatorWorldLink::StartGrind(CSkater& skater) {
-  if (g_hooks.startGrind != nullptr) g_hooks.startGrind(skater);
-}
+void CSkaterAnimatorWorldLink::StartGrind(CSkater& skater) { skater.StartGrind(); }

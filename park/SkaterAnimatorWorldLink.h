@@ -8,12 +8,11 @@ class CSoundManager;
 
 class CSkaterAnimatorWorldLink : public CSkaterAnimatorLink {
  public:
-  // What the in-game controller and the route steps lend the animator; a null hook does nothing
+  // What the in-game controller lends the animator; a null hook does nothing
   // (a null bonus factor counts as 0).
   struct Hooks {
     float (*bonusFactor)() = nullptr;
     void (*awardTrickBonus)(float amount) = nullptr;
-    void (*startGrind)(CSkater& skater) = nullptr;
   };
   static void SetHooks(const Hooks& hooks);
   static const Hooks& GetHooks();

@@ -72,6 +72,10 @@ bool CSkaterBody::IsFreshLanding() const {
 
 bool CSkaterBody::IsFollowingRoute() const {
   const CSkater& s = m_skater;
+  // A crashed skater slides where the crash threw it. Steered on toward its route point it can be
+  // pressed into the side of a piece tick after tick, the push-out keeping it too fast to ever
+  // get up; it takes its route again once it has decided anew.
+  if (s.body.motionMode == CSkater::kCrashed) return false;
   return (s.route.mode == 1 || IsGrinding()) && s.route.index >= 0 &&
          static_cast<size_t>(s.route.index) < s.route.steps.size();
 }
@@ -278,6 +282,8 @@ void CSkaterBody::MoveStep(float dt) {
   v.z += dt * s.GetParams()[SkaterParams::kGravity];
   s.SetVelocity(v);
   m_tickDt = dt;
+  const bool groundBefore = HasGroundContact();
+  const Vector3 velocityBefore = v;
   m_hasContact = false;
   s.Move(GetWorldOctree(), dt, false, CActiveCollisionObject::kTopDepth, nullptr);
   if (m_hasContact) {
@@ -296,8 +302,20 @@ void CSkaterBody::MoveStep(float dt) {
     }
     m_moved = false;
   }
-  // The landing check (impact speed, landing error) is the mind's; it reads the contact clock.
   UpdateContactClock(dt, m_hasContact);
+  const uint32_t mode = s.body.motionMode;
+  if (!groundBefore && HasGroundContact() && (mode == CSkater::kRolling || mode == CSkater::kGrinding)) Land(velocityBefore);
+}
+
+void CSkaterBody::Land(const Vector3& velocityBefore) {
+  CSkater& s = m_skater;
+  const COrientation& frame = s.GetFrame();
+  CSkater::LandingAngles angles;
+  angles.body = AngleBetween(frame.GetZAxis(), m_contactNormal);
+  // A board that came down straight along its travel has nothing to correct sideways.
+  const Vector3 travel = s.GetVelocity();
+  angles.travel = travel.LengthSquared() > 0.0f ? AngleBetween(travel, frame.GetXAxis()) : 0.0f;
+  s.CheckLanding(velocityBefore.Dot(m_contactNormal), angles);
 }
 
 void CSkaterBody::Arrive() {
@@ -431,26 +449,6 @@ void CSkaterBody::TurnRoundOnSlope() {
 }
 
 // --- Crash and injury ---
-
-void CSkaterBody::Crash(float severity) {
-  CSkater& s = m_skater;
-  const SkaterParams& p = s.GetParams();
-  s.body.motionMode = CSkater::kCrashed;
-  s.body.crashTimer = 0.0f;
-  if (!IsPlayer()) s.SetState(CSkater::kCrashing, 0);
-  Vector3 v = s.GetVelocity();
-  v.z += severity * p[SkaterParams::kCrashVerticalFactor];
-  const float angle = static_cast<float>(plat::rand()) * kInvRandMax * 2.0f * kPi;
-  const float kick = severity * p[SkaterParams::kCrashHorizontalFactor];
-  v.x += kick * std::cos(angle);
-  v.y += kick * std::sin(angle);
-  s.SetVelocity(v);
-  CSkaterAnimation& anim = s.GetAnimation();
-  const int count = anim.GetCategoryCount(7);
-  const int first = anim.GetCategoryFirst(7);
-  if (count > 0) anim.Play(first + plat::rand() % count, false);
-  s.needs.injury = Clamp(s.needs.injury + severity, 0.0f, 1.0f);
-}
 
 bool CSkaterBody::CrashSettling(float dt) {
   CSkater& s = m_skater;

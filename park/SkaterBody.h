@@ -80,7 +80,6 @@ class CSkaterBody : public CSkaterMotion {
   bool HandleSkaterCollision(CSkater& other) override;
   bool Render(CSceneDrawInterface* view) override;
   void HandleInputEvent(const InputEvent& event) override;
-  bool IsInBoxOrRoute(const Box& box) const override;
 
   // --- The steps, as the updates combine them ---
   void FollowRoute(float dt);
@@ -91,10 +90,6 @@ class CSkaterBody : public CSkaterMotion {
   void ExitGrind();
   // Starts a flight that lands at the height; returns the flight time (0 when the block has no gravity).
   float TakeOffTime(float landingHeight);
-  // Crash of the given severity: crashed mode, a kick, a crash animation, injury.
-  void Crash(float severity);
-  // Engages a grind along the skater's route (motion mode, trick and sound).
-  void StartGrind();
 
   // --- Grind edges ---
   // Every qualifying edge of the triangles (all pairs sharing an edge at a grindable angle, not
@@ -114,7 +109,7 @@ class CSkaterBody : public CSkaterMotion {
   void SetTrickFlag(bool on) { m_skater.body.trickFlag = on; }
   bool GetCrouchFlag() const { return m_skater.body.crouchKey; }
   bool GetGrindKey() const { return m_grindKey; }
-  const std::vector<int>& GetPressedKeys() const { return m_pressedKeys; }
+  const std::vector<uint32_t>& GetPressedKeys() const { return m_skater.body.typedKeys; }
   const std::vector<Vector3>& GetGrindPoints() const { return m_grindPoints; }
   uint32_t GetContactSteps() const { return m_contactSteps; }
   bool HasContact() const { return m_hasContact; }
@@ -138,6 +133,8 @@ class CSkaterBody : public CSkaterMotion {
   void OrientOnAirLink();
   void Steer(float dt);
   void Arrive();
+  // Touch-down after a flight: the mind judges the landing from the impact and the board's angles.
+  void Land(const Vector3& velocityBefore);
   void UpdateContactClock(float dt, bool contactNow);
   void OrientInAir();
   void AlignToGround(float dt);
@@ -146,15 +143,13 @@ class CSkaterBody : public CSkaterMotion {
   bool CrashSettling(float dt);
   void ApplyFriction(float dt);
   void RespondToStatic();
-  void RespondToObject();
+  // The bounce off a body (a skater too) along the contact normal.
+  void RespondToObject(const Vector3& normal);
   Vector3 PlayerAirGroundNormal() const;
   void CollectGrindCandidates(const Vector3& centre, float radius, std::vector<GrindEdge>& out) const;
   void EngageGrind();
   // Button 1 in the air starts a further trick unless one is under way.
   void StartAirTrick();
-  // The player's trick of the category from the typed keys (the last entry whose keys begin them,
-  // its keys then used up), or the category's first entry with the keys cleared.
-  int ChooseTypedTrick(uint32_t category);
   void ExtendGrind();
   void SetGrindRoute(const Vector3& first, const Vector3& second);
   void AppendGrindPoint(const Vector3& p);
@@ -178,7 +173,6 @@ class CSkaterBody : public CSkaterMotion {
   double m_crouchTime = 0.0;
   bool m_grindKey = false;
   bool m_thirdKey = false;
-  std::vector<int> m_pressedKeys;
   // Points of an ad-hoc grind; while set they stand in for the route's nodes.
   std::vector<Vector3> m_grindPoints;
   float m_boardPitch = 0.0f;

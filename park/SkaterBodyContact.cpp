@@ -74,7 +74,7 @@ bool CSkaterBody::RespondToContact(uint32_t kind) {
   if (kind == CollisionInfo::kStatic) {
     RespondToStatic();
   } else {
-    RespondToObject();
+    RespondToObject(m_contactNormal);
   }
   return true;
 }
@@ -121,9 +121,9 @@ void CSkaterBody::ApplyFriction(float dt) {
   s.SetVelocity(v);
 }
 
-void CSkaterBody::RespondToObject() {
+void CSkaterBody::RespondToObject(const Vector3& normal) {
   CSkater& s = m_skater;
-  Vector3 n = m_contactNormal;
+  Vector3 n = normal;
   Vector3 v = s.GetVelocity();
   if (IsFollowingRoute()) {
     // The bounce keeps to the route: the part of the normal across the travel is dropped.
@@ -145,6 +145,10 @@ void CSkaterBody::PlayIfNotPlaying(int entry) {
 
 bool CSkaterBody::HandleSkaterCollision(CSkater& other) {
   CSkater& a = m_skater;
+  // The other skater stops the move like any body does. Without the bounce a skater that lies on
+  // another would press into it every tick, its fall speed growing without end - and a crash never
+  // settles at such a speed.
+  RespondToObject(a.GetContactNormal());
   auto busy = [](const CSkater& s) {
     return s.mind.state == CSkater::kInLine || s.mind.state == CSkater::kUsingFacility;
   };
@@ -172,9 +176,9 @@ bool CSkaterBody::HandleSkaterCollision(CSkater& other) {
   CSkater& o = aLoses ? other : a;
   if (loser != nullptr && l.body.motionMode == CSkater::kRolling) {
     if (l.body.forwardInput > 0.7f) {
-      loser->Crash(0.05f);
+      l.Crash(0.05f);
     } else if (o.body.forwardInput > 0.7f && static_cast<float>(plat::rand()) * kInvRandMax < 0.7f) {
-      loser->Crash(0.05f);
+      l.Crash(0.05f);
     } else if (loser->HasGroundContact()) {
       loser->PlayIfNotPlaying(CSkaterAnimation::kLandOffBalance);
     }
@@ -219,30 +223,6 @@ void CSkaterBody::PlaceBody() {
   local.position = m_boardPoint;
   COrientation placed = s.GetFrame().LocalToWorldOrientation(local);
   instance->SetTransform(&placed, true);
-}
-
-// --- The controller's box test ---
-
-bool CSkaterBody::IsInBoxOrRoute(const Box& box) const {
-  const CSkater& s = m_skater;
-  const Vector3 c = s.GetCentre();
-  const float grow = s.GetRadius() + 1.0f;
-  if (c.x >= box.min.x - grow && c.x <= box.max.x + grow && c.y >= box.min.y - grow && c.y <= box.max.y + grow &&
-      c.z >= -1000.0f && c.z <= 5000.0f) {
-    return true;
-  }
-  if (!IsFollowingRoute()) return false;
-  Vector3 from = c;
-  for (size_t i = static_cast<size_t>(s.route.index); i < s.route.steps.size(); ++i) {
-    const CSkatePathNode* node = RouteNode(i);
-    // A node that went away (with the piece just picked up) leaves a route that must be replanned.
-    if (node == nullptr) return true;
-    RayInfo ray(from, node->GetPosition());
-    Box target = box;
-    if (ray.IntersectBox(target)) return true;
-    from = node->GetPosition();
-  }
-  return false;
 }
 
 // --- Debug drawing ---

@@ -39,8 +39,9 @@ void CSkaterBody::HandleInputEvent(const InputEvent& event) {
     if (crashed) return;
   }
   const bool ground = HasGroundContact();
-  if (!ground && code >= kActionUp && code <= kActionGrind && m_pressedKeys.size() < kMaxPressedKeys) {
-    m_pressedKeys.push_back(code);
+  std::vector<uint32_t>& typed = s.body.typedKeys;
+  if (!ground && code >= kActionUp && code <= kActionGrind && typed.size() < kMaxPressedKeys) {
+    typed.push_back(static_cast<uint32_t>(code));
   }
   switch (code) {
     case kActionJump:
@@ -51,7 +52,7 @@ void CSkaterBody::HandleInputEvent(const InputEvent& event) {
       break;
     case -kActionJump:
       if (!m_skater.body.crouchKey) break;
-      m_pressedKeys.clear();
+      typed.clear();
       m_skater.body.crouchKey = false;
       if (ground) Jump();
       break;

@@ -227,7 +227,7 @@ void CSkaterBody::EngageGrind() {
   SetGrindRoute(winner->a + ab * t, end);
   m_grindEntrySpeed = s.GetVelocity().Length();
   s.SetCentre(RoutePoint(0));
-  StartGrind();
+  s.StartGrind();
 }
 
 void CSkaterBody::ExtendGrind() {
@@ -260,15 +260,6 @@ void CSkaterBody::ExtendGrind() {
   AppendGrindPoint(next);
 }
 
-void CSkaterBody::StartGrind() {
-  CSkater& s = m_skater;
-  CSkaterAnimation& anim = s.GetAnimation();
-  s.body.motionMode = CSkater::kGrinding;
-  s.body.animIndex = ChooseTypedTrick(4);
-  anim.Play(s.body.animIndex, true);
-  anim.PlaySound(s.body.animIndex > 46 ? CSkaterAnimation::Sound::kGrind : CSkaterAnimation::Sound::kSlide);
-}
-
 void CSkaterBody::ExitGrind() {
   CSkater& s = m_skater;
   CSkaterAnimation& anim = s.GetAnimation();
@@ -279,7 +270,7 @@ void CSkaterBody::ExitGrind() {
   s.route.index = -1;
   s.route.steps.clear();
   m_grindPoints.clear();
-  m_pressedKeys.clear();
+  s.body.typedKeys.clear();
   Vector3 v = s.GetVelocity();
   v.z += kGrindExitHop;
   s.SetVelocity(v);
@@ -300,7 +291,7 @@ void CSkaterBody::PlayerGrindStep(float dt) {
   if (IsGrinding()) {
     const bool inside = s.route.index >= 0 && s.route.index < static_cast<int32_t>(s.route.steps.size());
     if (inside && s.GetVelocity().LengthSquared() < least * least) {
-      Crash(0.5f);
+      s.Crash(0.5f);
     } else if (!inside) {
       ExitGrind();
     }
@@ -317,37 +308,15 @@ void CSkaterBody::PlayerGrindStep(float dt) {
 
 void CSkaterBody::StartAirTrick() {
   CSkater& s = m_skater;
-  if (std::find(m_pressedKeys.begin(), m_pressedKeys.end(), kActionJump) == m_pressedKeys.end()) return;
+  const std::vector<uint32_t>& typed = s.body.typedKeys;
+  if (std::find(typed.begin(), typed.end(), static_cast<uint32_t>(kActionJump)) == typed.end()) return;
   CSkaterAnimation& anim = s.GetAnimation();
   const int current = anim.GetCurrent();
   const int category = anim.GetCategory(current);
   const bool underWay = current != CSkaterAnimation::kOllie && (category == 2 || category == 3) &&
                         anim.GetTime() < 0.8f * anim.GetLength(anim.GetCurrent());
   if (underWay) return;
-  s.body.animIndex = ChooseTypedTrick(3);
+  s.ChooseTrick(3);  // the trick the launch then plays
   s.body.trickFlag = true;
   anim.Play(CSkaterAnimation::kTakeOff, false);
-}
-
-int CSkaterBody::ChooseTypedTrick(uint32_t category) {
-  const CSkaterAnimation& anim = m_skater.GetAnimation();
-  const int first = anim.GetCategoryFirst(category);
-  const int count = anim.GetCategoryCount(category);
-  int chosen = -1;
-  size_t used = 0;
-  // The last entry of the category whose key list begins the typed keys wins.
-  for (int entry = first; first >= 0 && entry < first + count; ++entry) {
-    const std::vector<int>& keys = anim.GetKeys(entry);
-    if (keys.empty() || keys.size() > m_pressedKeys.size()) continue;
-    if (std::equal(keys.begin(), keys.end(), m_pressedKeys.begin())) {
-      chosen = entry;
-      used = keys.size();
-    }
-  }
-  if (chosen < 0) {
-    m_pressedKeys.clear();
-    return first >= 0 ? first : CSkaterAnimation::kOllie;
-  }
-  m_pressedKeys.erase(m_pressedKeys.begin(), m_pressedKeys.begin() + static_cast<std::ptrdiff_t>(used));
-  return chosen;
 }

@@ -52,8 +52,6 @@ class CSkaterMotion {
   virtual bool HandleSkaterCollision(CSkater& other) { return false; }
   virtual bool Render(CSceneDrawInterface* view) { return false; }
   virtual void HandleInputEvent(const InputEvent& event) {}
-  // True when the skater stands in the box or its remaining route crosses it.
-  virtual bool IsInBoxOrRoute(const Box& box) const { return false; }
   // The normal of the ground last ridden (straight up until there is one); walking up stairs
   // shows by a steep one.
   virtual Vector3 GetGroundNormal() const { return Vector3(0.0f, 0.0f, 1.0f); }

@@ -7,6 +7,7 @@
 #include "core/GameWorld.h"
 #include "core/WorldAccess.h"
 #include "core/math/DebugPrintf.h"
+#include "core/math/RayInfo.h"
 #include "park/Grid.h"
 #include "park/ObjectDefinition.h"
 #include "park/ObjectSkatePathNode.h"
@@ -26,6 +27,8 @@ constexpr int kMaxWanderRingSquares = 248;
 constexpr size_t kLandingToleranceLow = 27;
 constexpr size_t kLandingToleranceHigh = 28;
 
+constexpr float kBoxMargin = 1.0f;  // how near beside a piece a skater counts as in its way
+
 float Uniform() { return static_cast<float>(plat::rand()) / 32767.0f; }
 
 const CObjectSkatePathNode* AsPieceNode(const CSkatePathNode* node) {
@@ -34,7 +37,6 @@ const CObjectSkatePathNode* AsPieceNode(const CSkatePathNode* node) {
 
 bool IsFacilityGoal(uint32_t goal) { return goal >= CSkater::kGoalFood && goal <= CSkater::kGoalDoctor; }
 
-CSkater::TrickBonusSink g_bonusSink = nullptr;
 
 // Square k of the ring of radius r around the centre, walked from the low corner.
 GridCell RingCell(int k, int r) {
@@ -46,8 +48,6 @@ GridCell RingCell(int k, int r) {
 }
 }  // namespace
 
-void CSkater::SetTrickBonusSink(TrickBonusSink sink) { g_bonusSink = sink; }
-CSkater::TrickBonusSink CSkater::GetTrickBonusSink() { return g_bonusSink; }
 
 float CSkater::WorldTime() const {
   const CGameWorld* world = GetGameWorld();
@@ -104,7 +104,8 @@ int CSkater::ChooseTrick(uint32_t category) {
     for (int e = first; e < first + count; ++e) {
       const std::vector<int>& keys = m_animation->GetKeys(e);
       const size_t n = keys.size();
-      if (n > typed.size()) continue;
+      // An entry without keys cannot be typed; matching it vacuously would trump every real match.
+      if (n == 0 || n > typed.size()) continue;
       bool match = true;
       for (size_t k = 0; k < n && match; ++k) match = static_cast<uint32_t>(keys[k]) == typed[k];
       if (match) trick = e, used = n;
@@ -338,10 +339,55 @@ bool CSkater::AddWanderLeg() {
   return false;
 }
 
+// --- Waiting in line ---
+
+bool CSkater::TakeQueuePlaceAhead(CSkatePathNode* ahead) {
+  if (ahead == nullptr) return false;
+  if (ReserveNode(ahead)) return true;
+  CGameWorld* world = GetGameWorld();
+  auto* holder = world != nullptr ? dynamic_cast<CSkater*>(world->GetObjectByID(ahead->GetReservingSkaterId())) : nullptr;
+  const RouteStep* here = GetCurrentStep();
+  if (holder == nullptr || holder == this || here == nullptr || holder->mind.state != kInLine || holder->route.index < 0)
+    return false;
+  // Behind this skater: the place this one stands on still lies ahead on the holder's route.
+  bool behind = false;
+  for (size_t i = static_cast<size_t>(holder->route.index) + 1; i < holder->route.steps.size() && !behind; ++i)
+    behind = holder->route.steps[i].nodeId == here->nodeId;
+  if (!behind) return false;
+  holder->ReleaseReservedNode();
+  return ReserveNode(ahead);
+}
+
+// --- The box a piece is placed in or picked up from ---
+
+bool CSkater::IsInBoxOrRoute(const Box& box) const {
+  const Vector3 c = GetCentre();
+  const float grow = GetRadius() + kBoxMargin;
+  if (c.x >= box.min.x - grow && c.x <= box.max.x + grow && c.y >= box.min.y - grow && c.y <= box.max.y + grow &&
+      c.z >= -1000.0f && c.z <= 5000.0f) {
+    return true;
+  }
+  // A grind follows its route whatever the route mode says.
+  const bool following = route.mode == 1 || body.motionMode == kGrinding;
+  if (!following || route.index < 0) return false;
+  Vector3 from = c;
+  for (size_t i = static_cast<size_t>(route.index); i < route.steps.size(); ++i) {
+    const CSkatePathNode* node = GetRouteNode(i);
+    // A node that went away (with the piece just picked up) leaves a route that must be replanned.
+    if (node == nullptr) return true;
+    RayInfo ray(from, node->GetPosition());
+    Box target = box;
+    if (ray.IntersectBox(target)) return true;
+    from = node->GetPosition();
+  }
+  return false;
+}
+
 // --- Crashes and landings ---
 
 void CSkater::Crash(float severity) {
   body.motionMode = kCrashed;
+  body.crashTimer = 0.0f;  // the settling clock starts afresh, not from the last crash's count
   if (!IsPlayerControlled()) SetState(kCrashing, 0);
   const float angle = Uniform() * kTwoPi;
   const float push = severity * m_params[SkaterParams::kCrashHorizontalFactor];
@@ -399,11 +445,6 @@ float CSkater::FinishAirTrick() {
     });
   }
   body.spinAngle = 0.0f;
-  CVerezIvor* park = GetPark();
-  if (value > 0.0f && park != nullptr && IsPlayerControlled()) {
-    if (g_bonusSink != nullptr) g_bonusSink(*park, value);
-    else park->AddMoney(value);
-  }
   return value;
 }
 

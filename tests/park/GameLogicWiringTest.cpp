@@ -254,13 +254,14 @@ TEST_F(AnimatedController, ThePlayersLandingsPayThroughTheControllerAndAnAisPays
   EXPECT_EQ(park->GetMoney() - money, 12.0);
   ExpectFigures(30.0f, 42.0f);
 
-  // The skater's own landing step pays the same way.
+  // Valuing the touch-down alone pays nothing: the animator's landing step is the one payer, so a
+  // landing is never paid twice.
   money = park->GetMoney();
   player->GetTricks().AddTrick(24, 3, 1, 0.0f, 0.0f);
   player->body.landingError = 0.0f;
   EXPECT_EQ(player->FinishAirTrick(), 12.0f);
-  EXPECT_EQ(park->GetMoney() - money, 12.0);
-  ExpectFigures(30.0f, 54.0f);
+  EXPECT_EQ(park->GetMoney(), money);
+  ExpectFigures(30.0f, 42.0f);
 
   // The AI skater's landings have their value but pay nobody.
   money = park->GetMoney();
@@ -269,14 +270,14 @@ TEST_F(AnimatedController, ThePlayersLandingsPayThroughTheControllerAndAnAisPays
   ai->GetTricks().AddTrick(30, 3, 1, 0.0f, 0.0f);
   EXPECT_EQ(ai->FinishAirTrick(), 30.0f);
   EXPECT_EQ(park->GetMoney(), money);
-  ExpectFigures(30.0f, 54.0f);
+  ExpectFigures(30.0f, 42.0f);
 
   // Let go, the skater is an AI skater again and earns nothing.
   logic->SetSkaterControl(false);
   EXPECT_EQ(logic->GetTrickBonusFactor(), 0.0f);
   LandAirTrick(player, 0, 30);
   EXPECT_EQ(park->GetMoney(), money);
-  ExpectFigures(30.0f, 54.0f);
+  ExpectFigures(30.0f, 42.0f);
 }
 
 // An AI skater that comes down in grinding mode starts its route's grind: a grind chosen and

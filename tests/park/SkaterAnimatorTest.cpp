@@ -688,6 +688,41 @@ TEST_F(Animated, AnOffBalanceLandingHasItsOwnAnimationAndSound) {
   EXPECT_EQ((std::vector<int>{Sound("landoffbalance.wav")}), PlayedIds());
 }
 
+TEST_F(Animated, TheTouchDownIsValuedByTheMindAndOnlyAPositiveValueIsPaidToThePlayer) {
+  link->player = true;
+  link->bonusFactor = 1.0f;
+  const auto land = [&](float error, bool crashFirst) {
+    s->GetTricks().AddTrick(37, 3, 1, 0.0f, 0.0f);  // McTwist, difficulty 1
+    anim->Play(37, true);
+    motion->contact = false;
+    anim->Step(0.03f);
+    if (crashFirst) s->GetTricks().CloseTricks(false, false, 0.0f, 0.0f);
+    motion->contact = true;
+    s->body.landingError = error;
+    s->body.spinAngle = 0.5f;
+    anim->Step(0.03f);
+    EXPECT_EQ(s->body.spinAngle, 0.0f);
+  };
+  land(0.29f, false);
+  EXPECT_EQ(A::kLandPerfect, anim->GetCurrent());
+  EXPECT_FALSE(s->GetTricks().GetEntry(0)->offBalance);
+  EXPECT_TRUE(s->GetTricks().IsLanded(0));
+  land(0.3f, false);
+  EXPECT_EQ(A::kLandOffBalance, anim->GetCurrent());
+  EXPECT_TRUE(s->GetTricks().GetEntry(0)->offBalance);
+  ASSERT_EQ(2u, link->awards.size());
+  EXPECT_GT(link->awards[0], 0.0f);
+  EXPECT_FLOAT_EQ(link->awards[1], link->awards[0] * 0.75f);  // off balance pays three quarters
+  // A trick already closed as crashed is worth nothing: nothing is paid.
+  land(0.0f, true);
+  EXPECT_EQ(2u, link->awards.size());
+  // An AI skater's clean landing closes its trick but pays nobody.
+  link->player = false;
+  land(0.0f, false);
+  EXPECT_TRUE(s->GetTricks().IsLanded(0));
+  EXPECT_EQ(2u, link->awards.size());
+}
+
 TEST_F(Animated, ThePlayersLandedTrickPaysAndRingsTheCashAtAnyRank) {
   link->camera.position = Vector3(0, 0, 4);
   link->player = true;

@@ -12,6 +12,14 @@ struct ControlWorld : BodyWorld {
     e.code = static_cast<uint32_t>(code);
     s.HandleInputEvent(e);
   }
+  // Trick keys choose tricks only for the player's own skater.
+  CSkater* MakePlayer() {
+    auto owned = MakeSkater(Vector3(0, 0, 0));
+    CSkater* s = owned.get();
+    park.RegisterNewObject(std::move(owned));
+    park.SetPlayerSkaterId(s->GetID());
+    return s;
+  }
   void Wait(float seconds) {
     for (float t = 0.0f; t < seconds - 1e-4f; t += 0.05f) park.UpdateObjects(0.05f);
   }
@@ -62,7 +70,7 @@ TEST_F(ControlWorld, TrickKeysAreCollectedOnlyInTheAirAndTheListIsBounded) {
   s->body.timeWithoutContact = 10.0f;
   for (int code = 60; code <= 70; ++code) Send(*s, code);
   Send(*s, -62);  // releases are no keys
-  EXPECT_EQ(b.GetPressedKeys(), (std::vector<int>{62, 63, 64, 65, 66, 67}));
+  EXPECT_EQ(b.GetPressedKeys(), (std::vector<uint32_t>{62, 63, 64, 65, 66, 67}));
   for (int i = 0; i < 100; ++i) Send(*s, 62);
   EXPECT_EQ(b.GetPressedKeys().size(), CSkaterBody::kMaxPressedKeys);
 }
@@ -126,18 +134,18 @@ TEST_F(ControlWorld, ButtonOneInTheAirStartsTheTrickTheTypedKeysSpell) {
   // "LL1" is Method; "L1" does not begin "LL1"; "U1" then leaves the rest typed; nothing known
   // gives the category's first entry and clears the keys.
   for (const Case& c : {Case{{64, 64, 66}, 26, 0}, Case{{62, 66, 64}, 24, 1}, Case{{65, 63, 66}, 21, 0}}) {
-    auto s = MakeSkater(Vector3(0, 0, 0));
+    CSkater* s = MakePlayer();
     CSkaterBody& b = Body(*s);
     s->body.timeWithoutContact = 10.0f;
     for (int key : c.typed) Send(*s, key);
     b.PlayerGrindStep(kDt);
-    EXPECT_EQ(s->body.animIndex, c.trick);
+    EXPECT_EQ(s->body.currentTrick, static_cast<uint32_t>(c.trick));
     EXPECT_EQ(b.GetPressedKeys().size(), c.left);
     EXPECT_TRUE(s->body.trickFlag);
     EXPECT_EQ(Anim(*s).current, CSkaterAnimation::kTakeOff);
   }
   // A flip or air trick still well under way is not interrupted.
-  auto s = MakeSkater(Vector3(0, 0, 0));
+  CSkater* s = MakePlayer();
   s->body.timeWithoutContact = 10.0f;
   Anim(*s).Play(26, false);
   Anim(*s).time = 0.5f;  // of 1.0
@@ -148,7 +156,7 @@ TEST_F(ControlWorld, ButtonOneInTheAirStartsTheTrickTheTypedKeysSpell) {
   Anim(*s).time = 0.85f;
   Body(*s).PlayerGrindStep(kDt);
   EXPECT_EQ(Anim(*s).current, CSkaterAnimation::kTakeOff);
-  EXPECT_EQ(s->body.animIndex, 31);  // "L1"
+  EXPECT_EQ(s->body.currentTrick, 31u);  // "L1"
 }
 
 }  // namespace

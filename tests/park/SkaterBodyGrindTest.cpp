@@ -128,6 +128,7 @@ struct GrindWorld : BodyWorld {
     CSkater* s = owned.get();
     park.RegisterNewObject(std::move(owned));
     park.SetPlayerSkaterId(s->GetID());
+    s->SetSoundRank(0);  // the one nearest the camera: its trick sounds are heard
     s->body.timeWithoutContact = 0.0f;
     return s;
   }
@@ -277,7 +278,7 @@ TEST_F(GrindWorld, KeysTypedInTheAirPickTheGrindAndItsSound) {
   s->SetVelocity(Vector3(4.0f, 0, -1.0f));
   Body(*s).PlayerGrindStep(kDt);
   ASSERT_TRUE(Body(*s).IsGrinding());
-  EXPECT_EQ(s->body.animIndex, 48);
+  EXPECT_EQ(s->body.currentTrick, 48u);
   EXPECT_EQ(Anim(*s).current, 48);
   EXPECT_EQ(Anim(*s).CountSound(CSkaterAnimation::Sound::kGrind), 1);
   EXPECT_TRUE(Body(*s).GetPressedKeys().empty());

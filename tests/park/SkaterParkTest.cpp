@@ -269,6 +269,39 @@ TEST_F(SkaterPieces, InLineTheSkaterMovesUpOnlyWhenTheNextPlaceExistsAndIsFree) 
   EXPECT_EQ(ServiceNode(food)->GetReservingSkaterId(), s->GetID());
 }
 
+TEST_F(SkaterPieces, TheFrontOfALineTakesTheCounterFromASkaterWaitingBehindIt) {
+  // The one behind claimed the counter while the front skater had already traded its own claim for
+  // its queue place; each waited for the other.
+  CSkatableFacility* food = Stand(kFood, 8, 8);
+  const uint32_t entry = food->GetPathNodes()[0]->GetNodeId();
+  const uint32_t counter = ServiceNode(food)->GetNodeId();
+  const auto queue = [&](CSkater* s, std::vector<uint32_t> nodes) {
+    s->route.steps.clear();
+    for (uint32_t id : nodes) s->route.steps.push_back(CSkater::RouteStep{id, !s->route.steps.empty(), {0.0f, kLinkWalk, 0}, 0});
+    s->route.index = 0;
+    s->route.mode = 1;
+    s->mind.goal = CSkater::kGoalFood;
+    s->SetState(CSkater::kInLine, 0);
+  };
+  CSkater* front = Add(8.0f, 8.0f);
+  CSkater* back = Add(7.2f, 7.2f);
+  queue(front, {entry, counter});
+  queue(back, {static_cast<uint32_t>(Grid().GetSquare(7, 7)->GetNodeId()), entry, counter});
+  ASSERT_TRUE(back->ReserveNode(ServiceNode(food)));
+  // A holder that is not behind (its way never passes the front skater's place) keeps the counter.
+  back->route.steps.erase(back->route.steps.begin() + 1);
+  for (int i = 0; i < 3; ++i) front->ThinkTick(0.05f);
+  EXPECT_EQ(front->mind.state, static_cast<uint32_t>(CSkater::kInLine));
+  EXPECT_EQ(ServiceNode(food)->GetReservingSkaterId(), back->GetID());
+  // Behind it: the front skater moves up to the counter; the other waits for its turn.
+  queue(back, {static_cast<uint32_t>(Grid().GetSquare(7, 7)->GetNodeId()), entry, counter});
+  front->ThinkTick(0.05f);
+  EXPECT_EQ(ServiceNode(food)->GetReservingSkaterId(), front->GetID());
+  EXPECT_EQ(front->route.index, 1);
+  EXPECT_EQ(back->mind.reservedNodeId, CSkater::kNone);
+  EXPECT_EQ(back->mind.state, static_cast<uint32_t>(CSkater::kInLine));
+}
+
 // --- Using a facility ---
 
 TEST_F(SkaterPieces, ServiceTakesLongerThanTheTableAndTheFeeMovesOnce) {
