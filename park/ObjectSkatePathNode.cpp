@@ -14,6 +14,8 @@ float Clamp01(float v) { return std::min(1.0f, std::max(0.0f, v)); }
 
 uint32_t CObjectSkatePathNode::AllocateId() { return g_nextNodeId++; }
 
+void CObjectSkatePathNode::ResetIds() { g_nextNodeId = kFirstPieceNodeId; }
+
 void CObjectSkatePathNode::NoteUsedId(uint32_t id) {
   if (id != kNone && id >= g_nextNodeId) g_nextNodeId = id + 1;
 }

@@ -27,6 +27,9 @@ class CObjectSkatePathNode : public CSkatePathNode {
   // A fresh park-wide id; ids of loaded nodes are passed to NoteUsedId so new ones stay above them.
   static uint32_t AllocateId();
   static void NoteUsedId(uint32_t id);
+  // Starts the ids afresh; only for a cleared world, where no piece node is left. A new park then
+  // numbers its nodes as any other new park does, so a seed reproduces its saved files too.
+  static void ResetIds();
 
   bool HasRingPreference() const override { return external; }
 

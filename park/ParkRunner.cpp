@@ -48,6 +48,8 @@ int CParkRunner::SpawnSkaters(int n) {
 void CParkRunner::Tick() {
   const double moneyBefore = m_park.GetMoney();
   const double balanceBefore = BookedBalance();
+  // The world's own tick first, as in the game: it sets the tick length the skaters' clocks read.
+  m_park.Tick(kTickSeconds);
   m_park.TickParkState(kTickSeconds);
   m_park.TickSimulation(kTickSeconds);
   ++m_ticks;

@@ -1,5 +1,7 @@
 #include "park/VerezIvor.h"
 
+#include "park/ObjectSkatePathNode.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -47,7 +49,10 @@ CVerezIvor::~CVerezIvor() {
 
 void CVerezIvor::HandleMessage(uint32_t senderID, const uint8_t* message) { CGameWorld::HandleMessage(senderID, message); }
 
-void CVerezIvor::ClearWorld() { CGameWorld::ClearWorld(); }
+void CVerezIvor::ClearWorld() {
+  CGameWorld::ClearWorld();
+  CObjectSkatePathNode::ResetIds();
+}
 
 void CVerezIvor::OnBeforeSceneDraw(CRenderView* view) {
   if (view == nullptr) return;

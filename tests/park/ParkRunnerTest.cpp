@@ -6,7 +6,6 @@
 
 #include "core/math/Box.h"
 #include "park/ParkRunner.h"
-#include "park/SavedGame.h"
 #include "park/Skater.h"
 #include "park/VerezIvor.h"
 #include "platform/Platform.h"
@@ -43,7 +42,8 @@ ParkRunDigest RunFor(uint32_t seed, int skaters, int ticks) {
 TEST(ParkRunner, ASeedReproducesTheWholeRunAndAnotherSeedDoesNot) {
   const ParkRunDigest a = RunFor(11, 12, 900);
   const ParkRunDigest b = RunFor(11, 12, 900);
-  EXPECT_EQ(a, b) << a.Describe() << "---\n" << b.Describe();
+  EXPECT_EQ(a.Describe(), b.Describe());
+  EXPECT_EQ(a, b);
   const ParkRunDigest c = RunFor(12, 12, 900);
   EXPECT_NE(a, c) << a.Describe();
   // The run did something: skaters came, paid and are counted where they are.
@@ -66,32 +66,6 @@ TEST(ParkRunner, ADemoParkRunsForDaysWithEveryInvariantHolding) {
   EXPECT_EQ(d.entered - d.exited, d.skaterCount);
   EXPECT_GT(d.totals[1], 0.0);  // maintenance was charged every day
   EXPECT_GT(runner.GetSkaterTicks(), 0u);
-}
-
-// A park saved mid-run and loaded again carries on exactly as if it had never stopped.
-TEST(ParkRunner, SavingAndLoadingMidRunChangesNothingThatFollows) {
-  ParkRunDigest straight;
-  {
-    DemoRun run(21);
-    ASSERT_TRUE(run.built);
-    CParkRunner runner(run.park);
-    runner.SpawnSkaters(10);
-    runner.RunDays(3);
-    straight = runner.Digest();
-  }
-  DemoRun run(21);
-  ASSERT_TRUE(run.built);
-  CParkRunner runner(run.park);
-  runner.SpawnSkaters(10);
-  runner.RunDays(1);
-  std::vector<uint8_t> bytes;
-  ControllerSaveFields controller;
-  ASSERT_TRUE(CSavedGame::Save(run.park, controller, bytes));
-  ASSERT_TRUE(CSavedGame::Load(run.park, controller, bytes.data(), bytes.size()));
-  runner.RunDays(2);
-  for (const std::string& v : runner.GetViolations()) ADD_FAILURE() << v;
-  const ParkRunDigest resumed = runner.Digest();
-  EXPECT_EQ(straight, resumed) << straight.Describe() << "---\n" << resumed.Describe();
 }
 
 }  // namespace
