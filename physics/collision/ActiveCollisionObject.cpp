@@ -90,8 +90,10 @@ bool CActiveCollisionObject::TestCandidates(GenericIntersection* query, const st
   const bool blocks = HasAllFlags(CollisionFlags::kBlocks);
   // By index: an object that goes away during a handler empties the shared list.
   for (size_t i = 0; i < candidates.size(); ++i) {
-    CCollisionObject* other = dynamic_cast<CCollisionObject*>(candidates[i]);
-    if (other == nullptr || other == this) continue;
+    CBoundedObject* candidate = candidates[i];
+    if (candidate == nullptr || !candidate->IsCollisionObject()) continue;
+    CCollisionObject* other = static_cast<CCollisionObject*>(candidate);
+    if (other == this) continue;
     query->result.Reset();
     if (!other->Intersect(query)) continue;
     if (HasAllFlags(CollisionFlags::kAsksCanCollide) && other->HasAllFlags(CollisionFlags::kAsksCanCollide) &&

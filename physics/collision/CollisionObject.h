@@ -20,6 +20,7 @@ class CCollisionObject : public CBoundedObject {
 
   // Plain collision objects are their world box.
   bool Intersect(GenericIntersection* query) override { return query->IntersectBox(GetBounds()); }
+  bool IsCollisionObject() const final { return true; }
   // Records the view's frame number as drawn (here and in every link entry), then draws the
   // mesh instance.
   void Render(CSceneDrawInterface* view) override;
