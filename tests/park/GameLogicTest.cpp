@@ -5,6 +5,9 @@
 #include "tests/park/GameLogicTestPark.h"
 
 #include "park/SkatableFacility.h"
+#include "platform/FileSystem.h"
+#include "render/SoftwareRasterizer.h"
+#include "render/Texture.h"
 
 namespace control_test {
 namespace {
@@ -329,6 +332,33 @@ TEST_F(ControllerPark, DebugKeysOnlyWhenEnabled) {
   Tick();
   EXPECT_FALSE(park->GetDebugFlag(8));
   plat::SetKeyState(VK_F1 + 7, false);
+}
+
+// Ctrl and L under the software renderer rebuild the level's converted textures and their cache
+// files beside the level, three details; a level folder that cannot take them is logged.
+TEST_F(ControllerPark, CtrlLWritesTheSoftwareTextureCacheAndSaysWhenItCannot) {
+  std::vector<uint32_t> pixels(8 * 8);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x030507u);
+  CTexture texture;
+  ASSERT_TRUE(texture.CreateFromPixels(pixels.data(), 4, 8, 8, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x10, "ground"));
+  park->SetLevelTextures({&texture});
+  CSoftwareRasterizer software;
+  CRenderView softwareView;
+  softwareView.Setup(&software, nullptr, park->GetFogState(), park->GetLightList(), 31);
+  park->SetRenderView(&softwareView);
+  SetDebugKeysEnabled(true);
+  plat::SetKeyState(VK_CONTROL, true);
+  plat::SetKeyState('L', true);
+  log.Clear();
+  Tick();
+  for (int detail = 0; detail < 3; ++detail)
+    EXPECT_TRUE(plat::FileExists((folder.Path() + "texture" + std::to_string(detail) + ".bin").c_str())) << detail;
+  EXPECT_EQ(log.Text().find("software texture cache"), std::string::npos) << log.Text();
+  park->SetLevelDirectory(folder.Path() + "missing/");
+  Tick();
+  EXPECT_NE(log.Text().find("GameLogic: the software texture cache could not be written\n"), std::string::npos);
+  plat::SetKeyState('L', false), plat::SetKeyState(VK_CONTROL, false);
+  park->SetRenderView(&renderView);
 }
 
 // Before a save a lifted piece goes back where it stood, and a bought one is refunded.

@@ -572,6 +572,46 @@ TEST_F(SavedPark, WrongMarkersTrailersAndCountsAreRefused) {
   EXPECT_TRUE(refused(0, 13));  // a newer park block
 }
 
+// The level's terrain numbers its links in a row from its first; a file whose terrain links are
+// numbered otherwise cannot be carried onto it and is refused, whichever link is out of step.
+TEST_F(SavedPark, TerrainLinksNotNumberedInARowAreRefused) {
+  Build();
+  const std::vector<uint8_t> file = SaveNow();
+  const std::vector<uint8_t> running = SaveNow();
+  std::vector<uint8_t> record;
+  terrain->Save(record);
+  ASSERT_EQ(terrain->GetPathLinks().size(), 2u);
+  // The terrain is the first record; its two links close it, each ending on its number.
+  const size_t second = SavedParkBlock::kSize + 8 + record.size() - 4, first = second - 20;
+  const uint32_t number = le::ReadU32(file.data() + first);
+  ASSERT_EQ(le::ReadU32(file.data() + second), number + 1);
+  auto loads = [&](uint32_t firstNumber, uint32_t secondNumber) {
+    std::vector<uint8_t> changed = file;
+    le::WriteU32(changed.data() + first, firstNumber);
+    le::WriteU32(changed.data() + second, secondNumber);
+    return CSavedGame::Load(park, controller, changed.data(), changed.size());
+  };
+  EXPECT_FALSE(loads(number, number + 2));
+  EXPECT_EQ(SaveNow(), running);
+  EXPECT_FALSE(loads(number, number));
+  EXPECT_FALSE(loads(number + 1, number));
+  EXPECT_EQ(SaveNow(), running);
+  EXPECT_TRUE(loads(number, number + 1));
+  EXPECT_EQ(SaveNow(), running);
+}
+
+// A save fills the vector with exactly the file, whatever it held before.
+TEST_F(SavedPark, SavingIntoAUsedVectorGivesJustTheFile) {
+  Build();
+  const std::vector<uint8_t> file = SaveNow();
+  std::vector<uint8_t> used(37, 0xAB);
+  ASSERT_TRUE(CSavedGame::Save(park, controller, used));
+  EXPECT_EQ(used, file);
+  ASSERT_TRUE(CSavedGame::Save(park, controller, used));
+  EXPECT_EQ(used, file) << "saved twice into one vector";
+  ASSERT_TRUE(CSavedGame::Load(park, controller, used.data(), used.size()));
+}
+
 TEST_F(SavedPark, SavedIdsTakenByObjectsTheParkKeepsMoveToFreshIdsWithTheirReferences) {
   Build();
   const std::vector<uint8_t> file = SaveNow();

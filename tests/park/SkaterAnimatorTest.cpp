@@ -260,6 +260,90 @@ TEST(SkaterAnimationTable, EntriesCategoriesKeysAndRangesAreAsTheGameDefinesThem
   }
 }
 
+// Every entry as the game defines it: animation name, display name, category, difficulty and keys.
+// The keys are spelled out in letters here and turned into action codes independently of the table.
+TEST(SkaterAnimationTable, EveryEntryIsTheGamesOwn) {
+  struct Row {
+    const char* animation;
+    const char* displayName;
+    int category;
+    float difficulty;
+    const char* keys;
+  };
+  const Row rows[Table::kEntryCount] = {
+      {"idle", "Idle", 0, 0.0f, ""},
+      {"walk", "Walk", 0, 0.0f, ""},
+      {"walkstairs", "Walk up Stairs", 0, 0.0f, ""},
+      {"walkinjured", "Walk Injured", 0, 0.0f, ""},
+      {"crouch", "Crouch", 0, 0.0f, ""},
+      {"takeoff", "Launch", 0, 0.0f, ""},
+      {"landperfect", "Land Perfect", 0, 0.0f, ""},
+      {"LandOffBalance1", "Land Off Balance", 0, 0.0f, ""},
+      {"PickupBoard", "Pickup Board", 0, 0.0f, ""},
+      {"PutBoardDown", "Put Down Board", 0, 0.0f, ""},
+      {"footstop", "Foot Stop", 0, 0.0f, ""},
+      {"coast", "Coast", 1, 0.0f, ""},
+      {"coastleftin", "Coast Lean Left In", 1, 0.0f, ""},
+      {"coastleft", "Coast Lean Left", 1, 0.0f, ""},
+      {"coastleftout", "Coast Lean Left Out", 1, 0.0f, ""},
+      {"coastrightin", "Coast Lean Right In", 1, 0.0f, ""},
+      {"coastright", "Coast Lean Right", 1, 0.0f, ""},
+      {"coastrightout", "Coast Lean Right Out", 1, 0.0f, ""},
+      {"Pushin", "Push In", 1, 0.0f, ""},
+      {"Push", "Push", 1, 0.0f, ""},
+      {"Pushout", "Push Out", 1, 0.0f, ""},
+      {"ollie", "Ollie", 2, 0.0f, "1"},
+      {"KICKFLIP", "Kick Flip", 2, 0.12f, "UD1"},
+      {"SHUVIT", "Shuvit", 2, 0.1f, "LR1"},
+      {"indy", "Indy", 3, 0.2f, "U1"},
+      {"INDYNOSEBONE", "Indy Nosebone", 3, 0.2f, "D1"},
+      {"METHOD", "Method", 3, 0.25f, "LL1"},
+      {"Judo", "Judo", 3, 0.25f, "RR1"},
+      {"stiffy", "Stiffy", 3, 0.3f, "UU1"},
+      {"BENIHANA", "Benihana", 3, 0.3f, "DD1"},
+      {"JAPAN", "Japan Air", 3, 0.5f, "LRLR1"},
+      {"TAILGRAB", "Tailgrab", 3, 0.2f, "L1"},
+      {"NOSEGRAB", "Nosegrab", 3, 0.2f, "R1"},
+      {"MADONNA", "Madonna", 3, 0.6f, "UDUD1"},
+      {"rocket", "Rocket", 3, 0.6f, "UUU1"},
+      {"airwalk", "Airwalk", 3, 0.8f, "RRR1"},
+      {"christ", "Christ", 3, 0.6f, "LLRR1"},
+      {"migtwist", "McTwist", 3, 1.0f, "LRUD1"},
+      {"frontflip", "Frontflip", 3, 1.0f, "LURD1"},
+      {"backflip", "Backflip", 3, 1.0f, "DRUL1"},
+      {"RAILSLIDE", "Rail Slide", 4, 0.2f, "2"},
+      {"TAILSLIDE", "Tail Slide", 4, 0.4f, "L2"},
+      {"NOSESLIDE", "Nose Slide", 4, 0.4f, "R2"},
+      {"NoseGrabTailSlide", "Nose Grab Tail Slide", 4, 0.5f, "LR2"},
+      {"BluntSlide", "Blunt Slide", 4, 0.5f, "LL2"},
+      {"NoseGrabBluntSlide", "Nose Grab Blunt Slide", 4, 0.6f, "RR2"},
+      {"DARKSLIDE", "Dark Slide", 4, 0.8f, "DD2"},
+      {"NOSEGRIND", "Nose Grind", 4, 0.4f, "U2"},
+      {"5050GRIND", "50-50 Grind", 4, 0.4f, "D2"},
+      {"5oGrind", "50 Grind", 4, 1.0f, "UD2"},
+      {"SMITHGRIND", "Smith Grind", 4, 1.0f, "UU2"},
+      {"MANUAL", "Manual", 5, 0.0f, ""},
+      {"NOSEMANUAL", "Nose Manual", 5, 0.0f, ""},
+      {"crash1", "Crash1", 7, 0.0f, ""},
+      {"crash2", "Crash2", 7, 0.0f, ""},
+      {"crash3", "Crash3", 7, 0.0f, ""},
+  };
+  auto codes = [](const char* text) {
+    std::vector<int> out;
+    for (const char* c = text; *c != '\0'; ++c) out.push_back(62 + static_cast<int>(std::string("UDLR12").find(*c)));
+    return out;
+  };
+  const Table table(nullptr, nullptr);
+  for (int i = 0; i < Table::kEntryCount; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_STREQ(rows[i].animation, Table::GetAnimationName(i));
+    EXPECT_STREQ(rows[i].displayName, table.GetDisplayName(i));
+    EXPECT_EQ(rows[i].category, table.GetCategory(i));
+    EXPECT_EQ(rows[i].difficulty, table.GetDifficulty(i));
+    EXPECT_EQ(codes(rows[i].keys), table.Get(i)->keys);
+  }
+}
+
 TEST(SkaterAnimationTable, SoundIdsComeFromTheResourceTable) {
   CResourceTable resources;
   resources.Add("data/meshes/box.mesh");

@@ -530,6 +530,38 @@ TEST_F(D3DRasterizerTest, ReleasedTextureSurfacesAreUnboundFromTheDevice) {
   }
 }
 
+// A target clear fills the whole render rectangle, first row to last, with the colour in the
+// buffer's own format; a depth-only clear leaves the picture alone.
+TEST_F(D3DRasterizerTest, ClearingTheTargetFillsTheWholeScreen) {
+  Start(640, 480, 16);
+  auto fill = [this](uint16_t value) {
+    PixelBufferDesc* desc = rasterizer->LockBackBuffer();
+    ASSERT_TRUE(desc);
+    for (uint32_t y = 0; y < desc->height; ++y)
+      for (uint32_t x = 0; x < desc->width; ++x)
+        std::memcpy(static_cast<uint8_t*>(desc->pixels) + y * desc->pitch + x * 2, &value, 2);
+    rasterizer->UnlockBackBuffer();
+  };
+  auto count = [this](uint16_t value) {
+    size_t n = 0;
+    PixelBufferDesc* desc = rasterizer->LockBackBuffer();
+    if (!desc) return n;
+    for (uint32_t y = 0; y < desc->height; ++y)
+      for (uint32_t x = 0; x < desc->width; ++x) {
+        uint16_t pixel = 0;
+        std::memcpy(&pixel, static_cast<uint8_t*>(desc->pixels) + y * desc->pitch + x * 2, 2);
+        n += pixel == value;
+      }
+    rasterizer->UnlockBackBuffer();
+    return n;
+  };
+  fill(0x1234);
+  rasterizer->Clear(true, false, 0xFFFF0000u);
+  EXPECT_EQ(count(0x1234), 640u * 480u) << "depth only";
+  rasterizer->Clear(false, true, 0xFFFF0000u);
+  EXPECT_EQ(count(0xF800), 640u * 480u) << "red in 5-6-5, everywhere";
+}
+
 TEST_F(D3DRasterizerTest, LocksAndDeviceContextsOfEachBuffer) {
   Start();
   PixelBufferDesc* depth = rasterizer->LockZBuffer();

@@ -114,6 +114,12 @@ TEST_F(WrittenBoarder, TextureChoicesOfferTexturesThatExist) {
     const std::string path = folder.Path() + file;
     CTexture texture;
     EXPECT_TRUE(texture.Load(path.c_str(), true)) << file;
+    // Square power-of-two sides: both renderers take them as they are, with a full mip chain,
+    // rather than cutting them down to the power of two below.
+    EXPECT_EQ(32u, texture.width) << file;
+    EXPECT_EQ(32u, texture.height) << file;
+    EXPECT_TRUE(texture.flags & CTexture::kPowerOfTwo) << file;
+    EXPECT_EQ(6u, texture.mipCount) << file;
     EXPECT_EQ(std::filesystem::path(path).parent_path(),
               std::filesystem::path(folder.Path() + DemoContent::kBoarderMeshPath).parent_path());
   }

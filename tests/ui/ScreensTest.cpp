@@ -410,6 +410,9 @@ TEST_F(Screens, TheSponsorshipNoticeMarksItsSlotAndAcceptingBuysTheSponsorPiece)
   ASSERT_TRUE(StartDemo(0));
   CSponsorshipNotice* notice = Push(std::make_unique<CSponsorshipNotice>(2));
   EXPECT_TRUE(park->GetParkState().sponsorships[2].offered == 1 && park->GetParkState().sponsorships[1].offered == 0);
+  const RECT box = notice->GetPanel().GetPanelRect();
+  EXPECT_EQ(box.left, (640 - (box.right - box.left)) / 2) << "centred";
+  EXPECT_EQ(box.top, (480 - (box.bottom - box.top)) / 2) << "centred";
   Click(*notice, CSponsorshipNotice::kAccept);
   ASSERT_NE(notice->GetSponsorPiece(), 0u) << "a sponsor piece costs nothing";
   auto* piece = dynamic_cast<CSkatableSection*>(park->GetObjectByID(notice->GetSponsorPiece()));
@@ -425,6 +428,38 @@ TEST_F(Screens, TheSponsorshipNoticeMarksItsSlotAndAcceptingBuysTheSponsorPiece)
   CSponsorshipNotice stray(4);
   EXPECT_NE(log.Text().find("SponsorshipNotice: no slot 4"), std::string::npos);
   EXPECT_FALSE(stray.GetPanel().GetButtons()[CSponsorshipNotice::kAccept].enabled);
+}
+
+// The controller is told which purchases are sponsor pieces: the palette's never are (slot -1, so
+// the piece may be copied and frees no sponsorship when sold), the notice's are for its slot.
+namespace {
+std::vector<int> g_slotsAskedFor;
+uint32_t RecordSlot(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) {
+  g_slotsAskedFor.push_back(sponsorSlot);
+  GetGameHooks().buyPiece = nullptr;
+  const uint32_t id = BuyPieceForPlayer(park, definition, sponsorSlot);
+  GetGameHooks().buyPiece = RecordSlot;
+  return id;
+}
+}  // namespace
+
+TEST_F(Screens, ThePaletteBuysOrdinaryPiecesAndTheNoticeTheSponsorsThroughTheController) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  g_slotsAskedFor.clear();
+  GetGameHooks().buyPiece = RecordSlot;
+  CBuildPalette* palette = nullptr;
+  for (size_t i = 0; i < park->GetLayerCount(); ++i)
+    if (auto* p = dynamic_cast<CBuildPalette*>(park->GetLayer(i))) palette = p;
+  ASSERT_NE(palette, nullptr);
+  palette->HandleInputEvent(Key('1'));
+  palette->HandleInputEvent(Key('1'));
+  const uint32_t bought = palette->GetLastPurchase();
+  ASSERT_NE(bought, 0u);
+  EXPECT_EQ(dynamic_cast<CSkatableSection*>(park->GetObjectByID(bought))->GetSponsorshipIndex(), -1);
+  CSponsorshipNotice* notice = Push(std::make_unique<CSponsorshipNotice>(1));
+  Click(*notice, CSponsorshipNotice::kAccept);
+  ASSERT_NE(notice->GetSponsorPiece(), 0u);
+  EXPECT_EQ(g_slotsAskedFor, (std::vector<int>{-1, 1}));
 }
 
 TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
