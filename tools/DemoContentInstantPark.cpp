@@ -105,6 +105,13 @@ std::vector<InstantPiece> InstantParkLayout() {
   };
 }
 
+Vector3 InstantParkFocus(const CGrid& grid) {
+  // The layout spans columns 18 to 36 and rows 6 to 30; the look point moves 5 squares along each
+  // axis so that the view's left part, under the palette, shows open ground.
+  const Vector3 middle(27.0f + 5.0f, 18.0f - 5.0f, 0.0f);
+  return grid.GetOrigin() + Vector3(middle.x * grid.GetSquareWidth(), middle.y * grid.GetSquareDepth(), 0.0f);
+}
+
 bool PlaceInstantPark(CVerezIvor& park) {
   for (const InstantPiece& piece : InstantParkLayout())
     if (!PlaceOne(park, piece)) return false;
@@ -129,11 +136,11 @@ bool WriteInstantActionPark(const std::string& dataFolder) {
     ResetParkRecord(&park, 0, kStartingMoneyEasy, "Instant Action");
     ok = loader.LoadLevel(park, 0) && loader.SetUpGrid(park) && loader.LoadCatalogs(park) && PlaceInstantPark(park);
     if (ok) {
-      // The controller's view of a fresh game: the middle of the grid, looking down the level's way.
+      // The gates open with the game: the first skater comes one arrival interval in, not at once.
+      park.GetParkState().timeSinceLastArrival = 0.0;
+      // The controller looks at the pieces, down the way it looks in a fresh game.
       ControllerSaveFields fields;
-      const CGrid& grid = *park.GetGrid();
-      fields.focus = grid.GetOrigin() + Vector3(grid.GetSize().column * grid.GetSquareWidth() * 0.5f,
-                                                grid.GetSize().row * grid.GetSquareDepth() * 0.5f, 0.0f);
+      fields.focus = InstantParkFocus(*park.GetGrid());
       fields.viewDirection = Vector3(-1.0f, -1.0f, -2.0f);
       fields.viewDirection.Normalize();
       const std::string path = loader.GetLevelFolder(0) + kInstantActionFile;

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/math/Vector3.h"
+
+class CGrid;
 class CVerezIvor;
 
 namespace DemoContent {
@@ -18,6 +21,10 @@ struct InstantPiece {
 };
 // The skatable pieces first, then the facilities.
 std::vector<InstantPiece> InstantParkLayout();
+
+// Where the park camera looks at the start: past the layout's middle, so that the build palette on
+// the left of the screen leaves the pieces in view.
+Vector3 InstantParkFocus(const CGrid& grid);
 
 // Places the layout in a park that has the demo level, its grid and the catalogs loaded (the game's
 // level loader does that): every piece through the park's own placement, each footprint on free,

@@ -13,6 +13,7 @@
 
 #include "core/WorldAccess.h"
 #include "core/math/ResourceTable.h"
+#include "scene/mesh/MeshInstance.h"
 #include "park/Grid.h"
 #include "park/ObjectCatalog.h"
 #include "park/ParkScores.h"
@@ -145,13 +146,17 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
   // Every entry of every piece stands in a ring with a grid square that the entrance reaches.
   int entries = 0;
   for (const auto* list : {&pieces.sections, &pieces.facilities})
-    for (const CSkatableSection* piece : *list)
+    for (const CSkatableSection* piece : *list) {
+      // Placed pieces come back solid, not at the half alpha of a piece in hand.
+      EXPECT_FALSE(piece->IsHeld());
+      EXPECT_EQ(piece->GetMeshInstance()->GetAlpha(), 1.0f) << piece->GetName();
       for (const auto& node : piece->GetPathNodes()) {
         if (!node->external) continue;
         ++entries;
         EXPECT_TRUE(JoinsGridSquare(*node)) << piece->GetName();
         EXPECT_TRUE(IsEntryConnected(*grid, *node)) << piece->GetName();
       }
+    }
   EXPECT_EQ(entries, 36 + 4);
 
   // The stored scores are those of the loaded pieces, and they call about ten skaters.
@@ -163,6 +168,12 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
   EXPECT_FLOAT_EQ(state.connectivity, 36.0f / 37.0f);
   const double target = std::trunc((state.variety + state.connectivity + 0.001) * 0.5 * std::trunc(state.capacity));
   EXPECT_EQ(target, 10.0);
+
+  // Skaters come in at the level's entrances.
+  EXPECT_EQ(grid->GetEntrances().size(), 4u);
+  log.Clear();
+  const uint32_t skater = park->SpawnSkater();
+  EXPECT_NE(skater, 0u) << log.Text();
 }
 
 TEST_F(InstantAction, AMissingOrCutParkFileLeavesAnEmptyParkAndANotice) {
