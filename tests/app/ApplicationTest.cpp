@@ -46,6 +46,7 @@
 #include "ui/BuildPalette.h"
 #include "ui/EscapeMenuScreen.h"
 #include "ui/MainScreen.h"
+#include "ui/MenuLayer.h"
 #include "ui/NewGame.h"
 
 namespace fs = std::filesystem;
@@ -832,4 +833,100 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_EQ(1, LogCount(kQuitLine));
   for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("could not be loaded")) << line;
+}
+
+// Broken content through the window: a cut instant-action park and a catalog item without its
+// mesh, then a level without a grid origin. Each start runs on with a notice saying what it
+// lacks, Enter dismisses it, and the player can still leave for the menu, start again and quit.
+TEST_F(ShellTest, BrokenContentStartsWithANoticeAndTheProgramStaysUsable) {
+  ASSERT_TRUE(WriteDemoData());
+  const std::string parkFile = std::string("data/levels/demo/") + kInstantActionFile;
+  const std::string whole = testing_support::ReadBytes(parkFile);
+  ASSERT_GT(whole.size(), 1000u);
+  {
+    std::ofstream cut(parkFile, std::ios::binary | std::ios::trunc);
+    cut.write(whole.data(), static_cast<std::streamsize>(whole.size() / 3));
+  }
+  std::string ramps;
+  for (const auto& file : DemoContent::CatalogFiles())
+    if (file.relativePath == "objects/ramps.ini") ramps = file.text;
+  const std::string mesh = "mesh=quarterpipe.mesh";
+  ramps.replace(ramps.find(mesh), mesh.size(), "mesh=nosuch.mesh");
+  std::ofstream("data/objects/ramps.ini", std::ios::binary | std::ios::trunc) << ramps;
+
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.lpszClassName = "KelvarunBrokenTest";
+  static const UINT registered = RegisterClassA(&windowClass);
+  ASSERT_NE(0u, registered);
+  HWND window = CreateWindowA("KelvarunBrokenTest", "game", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  ShowWindow(window, SW_SHOWNORMAL);
+  SetApplicationCommandLine("kelvarun");
+  InitApplication(window, nullptr);
+  auto press = [&](int key) {
+    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
+    for (int i = 0; i < 2; ++i) {
+      plat::AdvanceClock(33);
+      if (RunFrame() != 1) return false;
+    }
+    return true;
+  };
+  plat::SetCursorScreenPos(320, 240);
+  plat::InjectMessage(window, WM_MOUSEMOVE, 0, MAKELPARAM(320, 240));
+  GetAsyncKeyState(VK_ESCAPE);
+  ASSERT_TRUE(press(VK_ESCAPE));
+  auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  ASSERT_NE(nullptr, park);
+  auto top = [&]() { return std::string(park->GetLayer(park->GetLayerCount() - 1)->GetInfoString()); };
+
+  log.clear();
+  ASSERT_TRUE(press('I'));
+  ASSERT_EQ("NoticeScreen", top());
+  auto* notice = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 1));
+  EXPECT_EQ(notice->GetPanel().GetLines(),
+            (std::vector<std::string>{"SOME BUILD ITEMS HAVE NO MESH AND ARE NOT OFFERED",
+                                      "THE INSTANT ACTION PARK COULD NOT BE LOADED", "AN EMPTY PARK IS RUNNING"}));
+  EXPECT_EQ(1, LogCount("InstantAction: the park " + parkFile + " could not be loaded; an empty park is running\n"));
+  ASSERT_TRUE(press(VK_RETURN));
+  EXPECT_EQ("BuildPalette", top()) << "the notice went; the empty park runs";
+  ASSERT_NE(nullptr, park->GetGrid());
+  EXPECT_EQ(0u, PiecesOf(*park).all.size());
+  // The palette still sells what has its mesh.
+  ASSERT_TRUE(press('1') && press('1'));
+  EXPECT_NE(CGameLogic::kNone, park->GetController()->GetHeldObjectId());
+  ASSERT_TRUE(press(VK_ESCAPE) && press(VK_ESCAPE));  // sell it back, then the escape menu
+  ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
+  ASSERT_TRUE(press('Q'));
+  ASSERT_EQ("MainScreen", top());
+
+  // A level whose mesh names no grid origin (and no cached grid beside it).
+  std::unique_ptr<ShadedMesh> bare = DemoContent::BuildGroundGrid(9, 4.0f);
+  ASSERT_TRUE(bare->Save("data/levels/demo/terrain.mesh", nullptr));
+  fs::remove("data/levels/demo/grid_data.bin");
+  fs::remove("data/levels/demo/vlights.bin");
+  ASSERT_TRUE(press('N'));
+  ASSERT_EQ("NoticeScreen", top());
+  notice = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 1));
+  EXPECT_EQ(notice->GetPanel().GetLines().back(), "THIS LEVEL HAS NO BUILD GRID: NOTHING CAN BE BUILT");
+  EXPECT_EQ(nullptr, park->GetGrid());
+  ASSERT_TRUE(press(VK_RETURN));
+  for (int i = 0; i < 10; ++i) {
+    plat::AdvanceClock(33);
+    ASSERT_EQ(1, RunFrame()) << "the gridless game runs";
+  }
+  ASSERT_TRUE(press(VK_ESCAPE));
+  ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
+  ASSERT_TRUE(press('Q'));
+  ASSERT_EQ("MainScreen", top());
+  plat::InjectMessage(window, WM_KEYDOWN, 'Q', 0);
+  plat::InjectMessage(window, WM_KEYUP, 'Q', 0xC0000000);
+  int frames = 0;
+  while (GetGameWorld() != nullptr && frames < 10) {
+    plat::AdvanceClock(33);
+    RunFrame();
+    ++frames;
+  }
+  EXPECT_EQ(nullptr, GetGameWorld());
+  EXPECT_EQ(1, LogCount(kQuitLine));
 }
