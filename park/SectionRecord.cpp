@@ -16,6 +16,7 @@
 #include "park/SkatableFacility.h"
 #include "park/SkatableSection.h"
 #include "park/VerezIvor.h"
+#include "scene/mesh/MeshInstance.h"
 
 namespace {
 constexpr size_t kLinkRecordSize = 20;
@@ -95,7 +96,9 @@ bool CSkatableSection::LoadBody(CByteCursor& in, uint32_t* savedId) {
   SetID(id);
   SetDefinition(definition, false);
   m_sponsorshipIndex = static_cast<int32_t>(sponsorship);
+  // Saved pieces stand placed: drawn solid, not at the half alpha of a piece in hand.
   m_held = false;
+  if (CMeshInstance* instance = GetMeshInstance()) instance->SetAlpha(1.0f, true);
   uint32_t marker = 0, count = 0;
   in.ReadF32(m_usage);
   in.ReadBytes(m_name, sizeof(m_name));

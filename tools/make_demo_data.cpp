@@ -1,6 +1,8 @@
 // make_demo_data: writes the demo data folder (meshes, pictures, sounds, catalogs and the demo level) with the engine's own writers.
-// Usage: make_demo_data <data folder>. A missing folder is built beside its final name and
-// renamed into place at the end, so an interrupted run never leaves a half-filled folder.
+// Usage: make_demo_data <data folder>. A missing folder is built under its own name inside a
+// "<name>.partial" folder beside it and moved into place at the end, so an interrupted run never
+// leaves a half-filled folder; the instant-action park is built by loading the written level the
+// way the game does, which finds the data by its folder's name ("data").
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -10,6 +12,7 @@
 #include "tools/DemoContentBoarder.h"
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentImages.h"
+#include "tools/DemoContentInstantPark.h"
 #include "tools/DemoContentLevel.h"
 #include "tools/DemoContentLevelArt.h"
 #include "tools/DemoContentSounds.h"
@@ -28,22 +31,25 @@ int main(int argc, char** argv) {
   // The level's lighting bake builds a world, which needs its scene side.
   RegisterEngine();
   namespace fs = std::filesystem;
-  const fs::path target = argv[1];
+  fs::path target = fs::path(argv[1]).lexically_normal();
+  if (target.filename().empty()) target = target.parent_path();  // "data/" names the folder "data"
   std::error_code error;
   const bool fresh = !fs::exists(target, error);
-  const fs::path work = fresh ? fs::path(target.string() + ".partial") : target;
-  if (fresh) fs::remove_all(work, error);
+  const fs::path partial = target.string() + ".partial";
+  const fs::path work = fresh ? partial / target.filename() : target;
+  if (fresh) fs::remove_all(partial, error);
   fs::create_directories(work, error);
   if (!DemoContent::WriteAll(work.string()) || !DemoContent::WriteLevel(work.string()) ||
       !DemoContent::WriteImages(work.string()) || !DemoContent::WriteSounds(work.string()) ||
       !DemoContent::WriteCatalogs(work.string()) || !DemoContent::WriteBoarder(work.string()) ||
       !DemoContent::WriteUi(work.string()) || !DemoContent::WriteLevelTextures(work.string()) ||
-      !DemoContent::WriteGeneratorStamp(work.string())) {
+      !DemoContent::WriteInstantActionPark(work.string()) || !DemoContent::WriteGeneratorStamp(work.string())) {
     std::fprintf(stderr, "make_demo_data: writing %s failed\n", work.string().c_str());
     return 1;
   }
   if (fresh) {
     fs::rename(work, target, error);
+    if (!error) fs::remove(partial, error);
     if (error) {
       std::fprintf(stderr, "make_demo_data: cannot move %s into place\n", work.string().c_str());
       return 1;

@@ -35,6 +35,7 @@ class CButtonPanel : public CUIManager {
 
   void SetTitle(const std::string& title) { m_title = title; }
   void SetLines(const std::vector<std::string>& lines) { m_lines = lines; }
+  const std::vector<std::string>& GetLines() const { return m_lines; }
   void AddButton(const std::string& text, int command, int key);
   void SetButtonEnabled(int command, bool enabled);
   void ClearButtons();

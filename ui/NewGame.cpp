@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "core/GameActionLayer.h"
 #include "core/InputMan.h"
@@ -16,11 +17,57 @@
 #include "ui/GameHooks.h"
 #include "ui/LevelLoader.h"
 #include "ui/MainScreen.h"
+#include "ui/NoticeScreen.h"
 
 namespace {
 constexpr const char* kInstantActionName = "Instant Action";
 // The saved park block begins with its version word and, from version 8 on, the level index.
 constexpr uint32_t kFirstVersionWithLevel = 8;
+
+using Problems = std::vector<std::string>;
+
+// What went wrong in a start that still runs, told in one notice on top.
+void TellProblems(CVerezIvor& park, const Problems& problems) {
+  if (!problems.empty()) park.AddLayerOnTop(std::make_unique<CNoticeScreen>(problems));
+}
+
+// A saved game over the running one, through the controller when one is registered.
+bool LoadIntoRunningGame(CVerezIvor& park, const char* path) {
+  const GameHooks& hooks = GetGameHooks();
+  if (hooks.loadGame != nullptr) return hooks.loadGame(park, path);
+  ControllerSaveFields fields;
+  return CSavedGame::LoadFromFile(park, fields, path);
+}
+
+// The whole start of StartNewGame; what a running start lacks goes into problems.
+bool StartGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName,
+               const std::string& dataRoot, Problems& problems) {
+  if (park == nullptr) return ResetParkRecord(park, levelIndex, startingMoney, parkName);
+  ClearRunningGame(*park);
+  ResetParkRecord(park, levelIndex, startingMoney, parkName);
+  CLevelLoader loader(dataRoot);
+  if (!loader.LoadLevel(*park, levelIndex)) {
+    DebugPrintf("NewGame: level %d could not be loaded\n", levelIndex);
+    ClearRunningGame(*park);
+    return false;
+  }
+  // Items without meshes are logged and simply not offered.
+  if (!loader.LoadCatalogs(*park)) problems.push_back("SOME BUILD ITEMS HAVE NO MESH AND ARE NOT OFFERED");
+  const GameHooks& hooks = GetGameHooks();
+  std::unique_ptr<CGameActionLayer> controller = hooks.createController != nullptr ? hooks.createController(*park) : nullptr;
+  if (controller != nullptr) {
+    park->AddLayerOnTop(std::move(controller));
+  } else {
+    DebugPrintf("NewGame: no in-game controller is registered\n");
+  }
+  // After the controller, which may have set it up itself.
+  if (!loader.SetUpGrid(*park)) problems.push_back("THIS LEVEL HAS NO BUILD GRID: NOTHING CAN BE BUILT");
+  park->AddLayerOnTop(std::make_unique<CBuildPalette>());
+  // In the game the keys and buttons become the controller's actions.
+  if (CInputMan* input = park->GetInputManager()) input->SetFrontEndMode(false);
+  if (hooks.switchToGameRenderer != nullptr) hooks.switchToGameRenderer();
+  return true;
+}
 }  // namespace
 
 bool ResetParkRecord(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName) {
@@ -46,33 +93,23 @@ void ClearRunningGame(CVerezIvor& park) {
 
 bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName,
                   const std::string& dataRoot) {
-  if (park == nullptr) return ResetParkRecord(park, levelIndex, startingMoney, parkName);
-  ClearRunningGame(*park);
-  ResetParkRecord(park, levelIndex, startingMoney, parkName);
-  CLevelLoader loader(dataRoot);
-  if (!loader.LoadLevel(*park, levelIndex)) {
-    DebugPrintf("NewGame: level %d could not be loaded\n", levelIndex);
-    ClearRunningGame(*park);
-    return false;
-  }
-  loader.LoadCatalogs(*park);  // items without meshes are logged and simply not offered
-  const GameHooks& hooks = GetGameHooks();
-  std::unique_ptr<CGameActionLayer> controller = hooks.createController != nullptr ? hooks.createController(*park) : nullptr;
-  if (controller != nullptr) {
-    park->AddLayerOnTop(std::move(controller));
-  } else {
-    DebugPrintf("NewGame: no in-game controller is registered\n");
-  }
-  loader.SetUpGrid(*park);  // after the controller, which may have set it up itself
-  park->AddLayerOnTop(std::make_unique<CBuildPalette>());
-  // In the game the keys and buttons become the controller's actions.
-  if (CInputMan* input = park->GetInputManager()) input->SetFrontEndMode(false);
-  if (hooks.switchToGameRenderer != nullptr) hooks.switchToGameRenderer();
+  Problems problems;
+  if (!StartGame(park, levelIndex, startingMoney, parkName, dataRoot, problems)) return false;
+  if (park != nullptr) TellProblems(*park, problems);
   return true;
 }
 
 bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot) {
-  return StartNewGame(park, 0, kStartingMoneyEasy, kInstantActionName, dataRoot);
+  Problems problems;
+  if (!StartGame(park, 0, kStartingMoneyEasy, kInstantActionName, dataRoot, problems) || park == nullptr) return false;
+  const std::string path = CLevelLoader(dataRoot).GetLevelFolder(0) + kInstantActionFile;
+  if (!std::filesystem::exists(path) || !LoadIntoRunningGame(*park, path.c_str())) {
+    DebugPrintf("InstantAction: the park %s could not be loaded; an empty park is running\n", path.c_str());
+    problems.push_back("THE INSTANT ACTION PARK COULD NOT BE LOADED");
+    problems.push_back("AN EMPTY PARK IS RUNNING");
+  }
+  TellProblems(*park, problems);
+  return true;
 }
 
 bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& dataRoot) {
@@ -98,16 +135,14 @@ bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& data
     DebugPrintf("LoadGame: %s has no readable park block\n", path);
     return false;
   }
-  if (!StartNewGame(park, level, kStartingMoneyMedium, name.c_str(), dataRoot)) return false;
-  const GameHooks& hooks = GetGameHooks();
-  bool loaded = false;
-  if (hooks.loadGame != nullptr) {
-    loaded = hooks.loadGame(*park, path);
-  } else {
-    ControllerSaveFields fields;
-    loaded = CSavedGame::LoadFromFile(*park, fields, path);
+  Problems problems;
+  if (!StartGame(park, level, kStartingMoneyMedium, name.c_str(), dataRoot, problems)) return false;
+  if (!LoadIntoRunningGame(*park, path)) {
+    DebugPrintf("LoadGame: %s could not be loaded; a fresh park is running\n", path);
+    problems.push_back("THE SAVED GAME COULD NOT BE LOADED");
+    problems.push_back("A FRESH PARK IS RUNNING");
   }
-  if (!loaded) DebugPrintf("LoadGame: %s could not be loaded; a fresh park is running\n", path);
+  TellProblems(*park, problems);
   return true;
 }
 

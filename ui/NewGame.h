@@ -14,6 +14,8 @@ constexpr int32_t kStartingMoneyEasy = 50000;
 // Where the escape menu saves and the menus load from (below the program's folder).
 constexpr const char* kSavedGamesFolder = "saved_games";
 constexpr const char* kSaveFile = "saved_games/park.sav";
+// The park instant action starts with, a saved game in the first level's folder.
+constexpr const char* kInstantActionFile = "instant_action.sav";
 
 // Resets the park record and the clock, then sets the level, the starting money and the park
 // name (cut to fit), and gives the park a fresh counter. Returns false without a park.
@@ -24,14 +26,19 @@ bool ResetParkRecord(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney
 // registered and put on the layer stack, the grid is set up, the build palette goes on top, the
 // input manager leaves its front-end mode (keys become game actions) and the game renderer is
 // switched in. dataRoot holds "data/" (the working directory when empty).
-// False (logged) when the level cannot be loaded; the park is then cleared and usable.
+// False (logged) when the level cannot be loaded; the park is then cleared and usable. A level
+// without a build grid or catalog items without meshes still start (the level's rest runs
+// without them); a notice on top tells the player.
 bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName,
                   const std::string& dataRoot = std::string());
-// The first level with the most money, under a fixed name.
+// The first level with the most money, under a fixed name, with the level's instant-action park
+// (kInstantActionFile) loaded over it. A missing or unreadable park file is logged and told in a
+// notice, and the empty park keeps running.
 bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot = std::string());
 // A game from a saved-game file: its level and park name (read from the file's park block) are
 // started as a new game, then the file is loaded over it. False (logged) when the file is missing or its park
-// block cannot be read, before anything changes; a file that fails later leaves the fresh game.
+// block cannot be read, before anything changes; a file that fails later leaves the fresh game,
+// and a notice says so.
 bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& dataRoot = std::string());
 // Saves the running game (creating the folder); false (logged) on failure.
 bool SaveRunningGame(CVerezIvor* park, const char* path);

@@ -26,13 +26,27 @@
 #include "park/VerezIvor.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
+#include "tools/DemoContentBoarder.h"
 #include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentImages.h"
+#include "tools/DemoContentInstantPark.h"
 #include "tools/DemoContentLevel.h"
+#include "tools/DemoContentLevelArt.h"
+#include "tools/DemoContentSounds.h"
 #include "tools/DemoContentUi.h"
+#include "core/math/Matrix4.h"
 #include "park/GameLogic.h"
+#include "park/Grid.h"
+#include "park/SkatableFacility.h"
+#include "park/SkatableSection.h"
+#include "park/Skater.h"
+#include "render/BitmapImage.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "ui/BuildPalette.h"
 #include "ui/EscapeMenuScreen.h"
 #include "ui/MainScreen.h"
+#include "ui/MenuLayer.h"
 #include "ui/NewGame.h"
 
 namespace fs = std::filesystem;
@@ -545,4 +559,374 @@ TEST(WholeProgram, RunsHeadlessAndEndsCleanlyAtTheFirstFrameOfALevelSwitch) {
   const std::string text = ReadAll(output);
   EXPECT_NE(std::string::npos, text.find(kQuitLine)) << text;
   EXPECT_EQ(std::string::npos, text.find("Adding Layer")) << text;
+}
+
+namespace {
+
+// The whole demo data set as make_demo_data writes it, below folder "data".
+bool WriteDemoData() {
+  testing_support::DebugCapture quiet;
+  const std::string data = "data";
+  return DemoContent::WriteAll(data) && DemoContent::WriteLevel(data) && DemoContent::WriteImages(data) &&
+         DemoContent::WriteSounds(data) && DemoContent::WriteCatalogs(data) && DemoContent::WriteBoarder(data) &&
+         DemoContent::WriteUi(data) && DemoContent::WriteLevelTextures(data) &&
+         DemoContent::WriteInstantActionPark(data);
+}
+
+// A frame the software back end presented, written to a BMP and read back.
+struct Shot {
+  std::unique_ptr<CBitmapImage> image;
+  Matrix4 view;  // the render view's camera when it was drawn
+  uint32_t At(int x, int y) const { return static_cast<uint32_t>(image->GetPixel(x, y)); }
+};
+
+Shot TakeShot(const std::string& path) {
+  Shot shot;
+  GetRasterizer()->SaveScreenShot(path.c_str());
+  const std::string bytes = testing_support::ReadBytes(path);
+  shot.image = std::make_unique<CBitmapImage>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  shot.view = GetRenderView()->GetViewMatrix();
+  return shot;
+}
+
+// A world point through the render view's own camera and projection, in whole pixels; false
+// behind the camera or off the frame.
+bool ProjectToPixel(const Vector3& world, int& x, int& y) {
+  const CRenderView* view = GetRenderView();
+  Vector4 eye;
+  TransformPoint4(eye, view->GetViewMatrix(), world);
+  const ProjectedPoint p = view->ProjectPoint(Vector3(eye.x, eye.y, eye.z));
+  if (p.rhw == CRenderView::kBehindNearPlane) return false;
+  x = static_cast<int>(p.x);
+  y = static_cast<int>(p.y);
+  return x >= 2 && y >= 2 && x < static_cast<int>(view->GetViewportWidth()) - 2 &&
+         y < static_cast<int>(view->GetViewportHeight()) - 2;
+}
+
+// Whether any pixel of the 5 x 5 window around (x, y) differs between the two frames.
+bool WindowDiffers(const Shot& a, const Shot& b, int x, int y) {
+  for (int dy = -2; dy <= 2; ++dy)
+    for (int dx = -2; dx <= 2; ++dx)
+      if (a.At(x + dx, y + dy) != b.At(x + dx, y + dy)) return true;
+  return false;
+}
+
+bool Inside(const RECT& r, int x, int y, int margin) {
+  return x >= r.left - margin && x < r.right + margin && y >= r.top - margin && y < r.bottom + margin;
+}
+
+struct PlacedPieces {
+  std::vector<const CSkatableSection*> all;
+  size_t facilities = 0;
+};
+PlacedPieces PiecesOf(const CVerezIvor& park) {
+  PlacedPieces out;
+  for (uint32_t id = 1; id < park.GetNextObjectID(); ++id) {
+    const auto* piece = dynamic_cast<const CSkatableSection*>(park.GetObjectByID(id));
+    if (piece == nullptr || piece->IsTerrain() || piece->IsMarkedForRemoval()) continue;
+    out.all.push_back(piece);
+    if (dynamic_cast<const CSkatableFacility*>(piece) != nullptr) ++out.facilities;
+  }
+  return out;
+}
+
+}  // namespace
+
+// A whole session through the window's key path on the software back end: title, menu, instant
+// action on the generated park, skaters arriving, a piece bought, placed, picked up and sold, the
+// game saved, left for the menu, loaded and quit. The park's frames are checked against the render
+// view's own projection: terrain, pieces and a skater fill the pixels where their bounds fall.
+TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
+  ASSERT_TRUE(WriteDemoData());
+  testing_support::TempFolder shots;
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.lpszClassName = "KelvarunInstantTest";
+  static const UINT registered = RegisterClassA(&windowClass);
+  ASSERT_NE(0u, registered);
+  HWND window = CreateWindowA("KelvarunInstantTest", "game", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  ShowWindow(window, SW_SHOWNORMAL);  // shown, the window is the active one, as the program's is
+  SetApplicationCommandLine("kelvarun");
+  InitApplication(window, nullptr);
+  OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
+  auto frames = [](int count, DWORD step = 33) {
+    for (int i = 0; i < count; ++i) {
+      plat::AdvanceClock(step);
+      if (RunFrame() != 1) return false;
+    }
+    return true;
+  };
+  auto press = [&](int key, int after = 2) {
+    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
+    return frames(after);
+  };
+  // A park this good draws sponsorship offers, whose notices take the keys until they are
+  // answered; the player declines them here.
+  auto declineOffers = [&]() {
+    CGameWorld* world = GetGameWorld();
+    for (int i = 0; i < 8 && world->GetLayerCount() > 0; ++i) {
+      const std::string top = world->GetLayer(world->GetLayerCount() - 1)->GetInfoString();
+      if (top != "SponsorshipNotice") return true;
+      if (!press('D', 1)) return false;
+    }
+    return true;
+  };
+  auto pointAt = [&](int x, int y) {
+    plat::SetCursorScreenPos(x, y);
+    plat::InjectMessage(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+  };
+  GetAsyncKeyState(VK_ESCAPE);
+  ASSERT_TRUE(press(VK_ESCAPE, 3)) << "the title hands on to the menu";
+  // Away from the frame's edges, where the park camera would pan.
+  const POINT rest = {320, 90};
+  pointAt(rest.x, rest.y);
+  auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  ASSERT_NE(nullptr, park);
+  ASSERT_NE(nullptr, dynamic_cast<CMainScreen*>(park->GetLayer(park->GetLayerCount() - 1)));
+
+  // A new game first: the same level and camera with nothing built, the frame without pieces.
+  constexpr int kSettle = 20;
+  ASSERT_TRUE(press('N', kSettle));
+  ASSERT_EQ(nullptr, park->GetLayer(2)) << "controller and palette only";
+  // Looking where instant action's park will stand, as its saved controller does.
+  auto* newGame = dynamic_cast<CGameLogic*>(park->GetLayer(0));
+  ASSERT_NE(nullptr, newGame);
+  newGame->SetFocus(DemoContent::InstantParkFocus(*park->GetGrid()));
+  ASSERT_TRUE(frames(kSettle));
+  const Shot empty = TakeShot(shots.Path() + "empty.bmp");
+  ASSERT_TRUE(press(VK_ESCAPE));
+  ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
+  ASSERT_TRUE(press('Q'));
+  ASSERT_NE(nullptr, dynamic_cast<CMainScreen*>(park->GetLayer(0)));
+
+  // Instant action: the generated park, with the most money.
+  log.clear();
+  ASSERT_TRUE(press('I', kSettle));
+  ASSERT_TRUE(declineOffers());
+  ASSERT_EQ(2u, park->GetLayerCount()) << "no notice: the park loaded";
+  auto* logic = dynamic_cast<CGameLogic*>(park->GetLayer(0));
+  ASSERT_NE(nullptr, logic);
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_NE(nullptr, palette);
+  PlacedPieces pieces = PiecesOf(*park);
+  ASSERT_EQ(16u, pieces.all.size());
+  EXPECT_EQ(4u, pieces.facilities);
+  EXPECT_NEAR(kStartingMoneyEasy, park->GetParkState().money, 10) << "less the pieces' running costs";
+  ASSERT_TRUE(GetSkaterList().empty()) << "nobody has arrived yet";
+  const Shot built = TakeShot(shots.Path() + "built.bmp");
+
+  // The park runs: the first skater arrives within the arrival interval.
+  int waited = 0;
+  while (GetSkaterList().empty() && waited < 200) {
+    ASSERT_TRUE(frames(1, 6 * 33));
+    ++waited;
+  }
+  ASSERT_FALSE(GetSkaterList().empty()) << "no skater arrived";
+  ASSERT_TRUE(declineOffers() && frames(3));
+  const CSkater* skater = GetSkaterList().front();
+  const CGrid* grid = park->GetGrid();
+  const Box skaterBox = skater->GetBounds();
+  const Vector3 skaterCentre = (skaterBox.min + skaterBox.max) * 0.5f;
+  EXPECT_GE(skaterCentre.x, grid->GetOrigin().x);
+  EXPECT_LE(skaterCentre.x, grid->GetOrigin().x + 64.0f);
+  EXPECT_GE(skaterCentre.y, grid->GetOrigin().y);
+  EXPECT_LE(skaterCentre.y, grid->GetOrigin().y + 64.0f);
+  const std::string lastPath = shots.Path() + "park.bmp";
+  const Shot last = TakeShot(lastPath);
+  ASSERT_TRUE(fs::exists(lastPath));
+  ASSERT_TRUE(last.image->flags & CImage::kValid);
+  EXPECT_EQ(640, last.image->width);
+  EXPECT_EQ(480, last.image->height);
+
+  // The three frames share one camera, so their pixels compare.
+  for (const Shot* shot : {&empty, &built})
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 4; ++c) ASSERT_NEAR(last.view.m[r][c], shot->view.m[r][c], 1e-4f) << r << "," << c;
+  const RECT paletteRect = palette->GetPanel().GetPanelRect();
+  auto hidden = [&](int x, int y) { return Inside(paletteRect, x, y, 3) || (std::abs(x - rest.x) < 24 && std::abs(y - rest.y) < 24); };
+  // Terrain: the ground at every eighth square is drawn (the screens clear to black).
+  int ground = 0;
+  for (int row = 4; row < 64; row += 8)
+    for (int column = 4; column < 64; column += 8) {
+      int x = 0, y = 0;
+      const CGridSquare* square = grid->GetSquare(column, row);
+      if (!ProjectToPixel(square->centre, x, y) || hidden(x, y)) continue;
+      ++ground;
+      EXPECT_NE(0u, last.At(x, y)) << column << "," << row << " at " << x << "," << y;
+    }
+  EXPECT_GE(ground, 30);
+  // Pieces: where each one's bounds centre falls, the frame differs from the empty park's.
+  int seen = 0;
+  for (const CSkatableSection* piece : pieces.all) {
+    const Box box = piece->GetBounds();
+    int x = 0, y = 0;
+    if (!ProjectToPixel((box.min + box.max) * 0.5f, x, y) || hidden(x, y)) continue;
+    ++seen;
+    EXPECT_TRUE(WindowDiffers(built, empty, x, y)) << piece->GetName() << " at " << x << "," << y;
+  }
+  EXPECT_GE(seen, 12);
+  // The skater: its pixels differ from the frame before anyone arrived.
+  int sx = 0, sy = 0;
+  ASSERT_TRUE(ProjectToPixel(skaterCentre, sx, sy));
+  ASSERT_FALSE(hidden(sx, sy)) << sx << "," << sy;
+  EXPECT_TRUE(WindowDiffers(last, built, sx, sy)) << sx << "," << sy;
+
+  // Buy a launch ramp from the palette, put it down on open ground, pick it up and sell it.
+  ASSERT_TRUE(declineOffers());
+  const int32_t beforeBuying = park->GetParkState().money;
+  ASSERT_TRUE(press('1', 1) && press('1', 1));
+  const uint32_t bought = logic->GetHeldObjectId();
+  ASSERT_NE(CGameLogic::kNone, bought);
+  EXPECT_NEAR(beforeBuying - 800, park->GetParkState().money, 2) << "the ramp's price, less a tick's running costs";
+  int px = 0, py = 0;
+  ASSERT_TRUE(ProjectToPixel(grid->GetOrigin() + Vector3(48.5f, 29.5f, 0.0f), px, py));
+  pointAt(px, py);
+  ASSERT_TRUE(frames(3));
+  ASSERT_TRUE(press(VK_RETURN, 1));
+  EXPECT_EQ(CGameLogic::kNone, logic->GetHeldObjectId()) << "placed";
+  auto* ramp = dynamic_cast<CSkatableSection*>(park->GetObjectByID(bought));
+  ASSERT_NE(nullptr, ramp);
+  EXPECT_FALSE(ramp->IsHeld());
+  EXPECT_EQ(17u, PiecesOf(*park).all.size());
+  ASSERT_TRUE(press(VK_RETURN, 1));
+  ASSERT_EQ(bought, logic->GetHeldObjectId()) << "picked up again";
+  const int32_t before = park->GetParkState().money;
+  ASSERT_TRUE(press(VK_DELETE, 2));
+  EXPECT_EQ(CGameLogic::kNone, logic->GetHeldObjectId());
+  EXPECT_EQ(nullptr, park->GetObjectByID(bought)) << "sold";
+  EXPECT_GT(park->GetParkState().money, before);
+  pointAt(rest.x, rest.y);
+  ASSERT_TRUE(frames(2));
+
+  // Save, quit to the menu, load it back, then quit the program.
+  ASSERT_TRUE(declineOffers());
+  ASSERT_TRUE(press(VK_ESCAPE));
+  ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
+  const int32_t savedMoney = park->GetParkState().money;
+  const size_t savedSkaters = GetSkaterList().size();
+  ASSERT_TRUE(press('S'));
+  EXPECT_TRUE(fs::exists(kSaveFile));
+  ASSERT_TRUE(press('Q'));
+  ASSERT_EQ(1u, park->GetLayerCount());
+  EXPECT_EQ(0u, PiecesOf(*park).all.size());
+  ASSERT_TRUE(press('L'));
+  ASSERT_TRUE(declineOffers());
+  ASSERT_EQ(2u, park->GetLayerCount());
+  pieces = PiecesOf(*park);
+  EXPECT_EQ(16u, pieces.all.size());
+  EXPECT_EQ(4u, pieces.facilities);
+  EXPECT_EQ(savedMoney, park->GetParkState().money);
+  EXPECT_EQ(savedSkaters, GetSkaterList().size());
+  ASSERT_TRUE(declineOffers());
+  ASSERT_TRUE(press(VK_ESCAPE));
+  ASSERT_TRUE(press('Q'));
+  ASSERT_NE(nullptr, dynamic_cast<CMainScreen*>(park->GetLayer(0)));
+  plat::InjectMessage(window, WM_KEYDOWN, 'Q', 0);
+  plat::InjectMessage(window, WM_KEYUP, 'Q', 0xC0000000);
+  int ended = 0;
+  while (GetGameWorld() != nullptr && ended < 10) {
+    plat::AdvanceClock(33);
+    RunFrame();
+    ++ended;
+  }
+  EXPECT_EQ(nullptr, GetGameWorld());
+  EXPECT_EQ(1, LogCount(kQuitLine));
+  for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("could not be loaded")) << line;
+}
+
+// Broken content through the window: a cut instant-action park and a catalog item without its
+// mesh, then a level without a grid origin. Each start runs on with a notice saying what it
+// lacks, Enter dismisses it, and the player can still leave for the menu, start again and quit.
+TEST_F(ShellTest, BrokenContentStartsWithANoticeAndTheProgramStaysUsable) {
+  ASSERT_TRUE(WriteDemoData());
+  const std::string parkFile = std::string("data/levels/demo/") + kInstantActionFile;
+  const std::string whole = testing_support::ReadBytes(parkFile);
+  ASSERT_GT(whole.size(), 1000u);
+  {
+    std::ofstream cut(parkFile, std::ios::binary | std::ios::trunc);
+    cut.write(whole.data(), static_cast<std::streamsize>(whole.size() / 3));
+  }
+  std::string ramps;
+  for (const auto& file : DemoContent::CatalogFiles())
+    if (file.relativePath == "objects/ramps.ini") ramps = file.text;
+  const std::string mesh = "mesh=quarterpipe.mesh";
+  ramps.replace(ramps.find(mesh), mesh.size(), "mesh=nosuch.mesh");
+  std::ofstream("data/objects/ramps.ini", std::ios::binary | std::ios::trunc) << ramps;
+
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.lpszClassName = "KelvarunBrokenTest";
+  static const UINT registered = RegisterClassA(&windowClass);
+  ASSERT_NE(0u, registered);
+  HWND window = CreateWindowA("KelvarunBrokenTest", "game", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  ShowWindow(window, SW_SHOWNORMAL);
+  SetApplicationCommandLine("kelvarun");
+  InitApplication(window, nullptr);
+  auto press = [&](int key) {
+    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
+    for (int i = 0; i < 2; ++i) {
+      plat::AdvanceClock(33);
+      if (RunFrame() != 1) return false;
+    }
+    return true;
+  };
+  plat::SetCursorScreenPos(320, 240);
+  plat::InjectMessage(window, WM_MOUSEMOVE, 0, MAKELPARAM(320, 240));
+  GetAsyncKeyState(VK_ESCAPE);
+  ASSERT_TRUE(press(VK_ESCAPE));
+  auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  ASSERT_NE(nullptr, park);
+  auto top = [&]() { return std::string(park->GetLayer(park->GetLayerCount() - 1)->GetInfoString()); };
+
+  log.clear();
+  ASSERT_TRUE(press('I'));
+  ASSERT_EQ("NoticeScreen", top());
+  auto* notice = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 1));
+  EXPECT_EQ(notice->GetPanel().GetLines(),
+            (std::vector<std::string>{"SOME BUILD ITEMS HAVE NO MESH AND ARE NOT OFFERED",
+                                      "THE INSTANT ACTION PARK COULD NOT BE LOADED", "AN EMPTY PARK IS RUNNING"}));
+  EXPECT_EQ(1, LogCount("InstantAction: the park " + parkFile + " could not be loaded; an empty park is running\n"));
+  ASSERT_TRUE(press(VK_RETURN));
+  EXPECT_EQ("BuildPalette", top()) << "the notice went; the empty park runs";
+  ASSERT_NE(nullptr, park->GetGrid());
+  EXPECT_EQ(0u, PiecesOf(*park).all.size());
+  // The palette still sells what has its mesh.
+  ASSERT_TRUE(press('1') && press('1'));
+  EXPECT_NE(CGameLogic::kNone, park->GetController()->GetHeldObjectId());
+  ASSERT_TRUE(press(VK_ESCAPE) && press(VK_ESCAPE));  // sell it back, then the escape menu
+  ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
+  ASSERT_TRUE(press('Q'));
+  ASSERT_EQ("MainScreen", top());
+
+  // A level whose mesh names no grid origin (and no cached grid beside it).
+  std::unique_ptr<ShadedMesh> bare = DemoContent::BuildGroundGrid(9, 4.0f);
+  ASSERT_TRUE(bare->Save("data/levels/demo/terrain.mesh", nullptr));
+  fs::remove("data/levels/demo/grid_data.bin");
+  fs::remove("data/levels/demo/vlights.bin");
+  ASSERT_TRUE(press('N'));
+  ASSERT_EQ("NoticeScreen", top());
+  notice = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 1));
+  EXPECT_EQ(notice->GetPanel().GetLines().back(), "THIS LEVEL HAS NO BUILD GRID: NOTHING CAN BE BUILT");
+  EXPECT_EQ(nullptr, park->GetGrid());
+  ASSERT_TRUE(press(VK_RETURN));
+  for (int i = 0; i < 10; ++i) {
+    plat::AdvanceClock(33);
+    ASSERT_EQ(1, RunFrame()) << "the gridless game runs";
+  }
+  ASSERT_TRUE(press(VK_ESCAPE));
+  ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
+  ASSERT_TRUE(press('Q'));
+  ASSERT_EQ("MainScreen", top());
+  plat::InjectMessage(window, WM_KEYDOWN, 'Q', 0);
+  plat::InjectMessage(window, WM_KEYUP, 'Q', 0xC0000000);
+  int frames = 0;
+  while (GetGameWorld() != nullptr && frames < 10) {
+    plat::AdvanceClock(33);
+    RunFrame();
+    ++frames;
+  }
+  EXPECT_EQ(nullptr, GetGameWorld());
+  EXPECT_EQ(1, LogCount(kQuitLine));
 }

@@ -89,6 +89,8 @@ TEST(DemoContentTest, TheGeneratorFillsAMissingFolderOnly) {
   ASSERT_EQ(0, std::system((program + " " + target).c_str()));
   EXPECT_TRUE(std::filesystem::exists(target + "/meshes/lodramp-a-a.mesh"));
   EXPECT_FALSE(std::filesystem::exists(target + ".partial"));
+  // The instant-action park is built from the written level, inside the unfinished folder.
+  EXPECT_GT(std::filesystem::file_size(target + "/levels/demo/instant_action.sav"), 1000u);
   ShadedMesh ground;
   EXPECT_TRUE(ground.Load((target + "/meshes/ground.mesh").c_str(), nullptr, 0, false, true, false));
   EXPECT_EQ(2u * 16 * 16, ground.faceCount);
