@@ -219,7 +219,10 @@ uint32_t BuyThroughController(CVerezIvor& park, const ObjectDefinition& definiti
   frame.SetPosition(logic->GetFocus());
   const uint32_t id = logic->BuyObject(definition, frame);
   if (id == CGameLogic::kNone) return 0;
-  if (auto* piece = dynamic_cast<CSkatableSection*>(park.GetObjectByID(id))) piece->SetSponsorshipIndex(sponsorSlot);
+  // Any slot outside the park's four is an ordinary piece, as the purchase without a controller
+  // treats it: a stray slot would keep the piece from ever being cloned.
+  const bool sponsor = sponsorSlot >= 0 && sponsorSlot < ParkState::kSponsorshipSlots;
+  if (auto* piece = dynamic_cast<CSkatableSection*>(park.GetObjectByID(id))) piece->SetSponsorshipIndex(sponsor ? sponsorSlot : -1);
   return id;
 }
 

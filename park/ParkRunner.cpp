@@ -48,10 +48,13 @@ int CParkRunner::SpawnSkaters(int n) {
 void CParkRunner::Tick() {
   const double moneyBefore = m_park.GetMoney();
   const double balanceBefore = BookedBalance();
-  // The world's own tick first, as in the game: it sets the tick length the skaters' clocks read.
+  // The world's own tick first, as in the game: it sets the tick length the skaters' clocks read,
+  // and a park started by the game's start routines has its controller, which steps the park.
   m_park.Tick(kTickSeconds);
-  m_park.TickParkState(kTickSeconds);
-  m_park.TickSimulation(kTickSeconds);
+  if (m_park.GetController() == nullptr) {
+    m_park.TickParkState(kTickSeconds);
+    m_park.TickSimulation(kTickSeconds);
+  }
   ++m_ticks;
   m_skaterTicks += GetSkaterList().size();
   if (m_check) CheckInvariants(moneyBefore, balanceBefore);

@@ -24,7 +24,8 @@ class CParkRunner {
 
   // Lets n skaters in at once, as arrivals would; returns how many the park took.
   int SpawnSkaters(int n);
-  // One tick: the park state's step and the simulation, as the in-game controller runs them.
+  // One tick: the world's tick, then the park state's step and the simulation as the in-game
+  // controller runs them (the controller itself, when the park has one).
   void Tick();
   void RunTicks(int ticks);
   // Ticks until the calendar has moved on by that many park days.
