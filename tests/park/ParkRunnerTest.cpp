@@ -2,9 +2,11 @@
 // the whole run while another seed does not.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "core/math/Box.h"
+#include "park/ByteCursor.h"
 #include "park/ParkRunner.h"
 #include "park/SavedGame.h"
 #include "park/SkaterBody.h"
@@ -101,6 +103,41 @@ TEST(ParkRunner, SavingAndLoadingMidRunChangesNothingThatFollows) {
     EXPECT_EQ(straight.Describe(), resumed.Describe());
     EXPECT_EQ(straight, resumed);
     EXPECT_GT(resumed.entered, 10u);  // the day after the load let more skaters in
+  }
+}
+
+// Every skater's tick state, taken mid-run (some rolling, some in the air or in line), reads back
+// into a skater made from its record to the same bytes; every cut-short part and another
+// skater's part are refused.
+TEST(ParkRunner, EverySkatersTickStateReadsBackWholeAndCutShortOnesFail) {
+  DemoRun run(8);
+  ASSERT_TRUE(run.built);
+  CParkRunner runner(run.park);
+  runner.SpawnSkaters(10);
+  runner.RunTicks(2500);
+  ASSERT_FALSE(GetSkaterList().empty());
+  for (const CSkater* skater : GetSkaterList()) {
+    std::vector<uint8_t> record, state;
+    skater->Save(record);
+    skater->SaveTickState(state);
+    auto readBack = [&](size_t size, uint32_t id, std::vector<uint8_t>* again) {
+      CSkater copy{CSkater::ForLoading{}};
+      size_t used = 0;
+      uint32_t savedId = 0;
+      EXPECT_TRUE(copy.Load(record.data(), record.size(), &used, &savedId));
+      CByteCursor in(state.data(), size);
+      const bool read = copy.LoadTickState(in, id) && in.GetRemaining() == 0;
+      if (read && again != nullptr) copy.SaveTickState(*again);
+      copy.mind.reservedNodeId = CSkater::kNone;  // the running skater keeps its reservation
+      return read;
+    };
+    std::vector<uint8_t> again;
+    ASSERT_TRUE(readBack(state.size(), skater->GetID(), &again)) << skater->GetID();
+    // Past the version and the id (the copy is filed under none).
+    ASSERT_EQ(again.size(), state.size());
+    EXPECT_TRUE(std::equal(state.begin() + 5, state.end(), again.begin() + 5)) << skater->GetID();
+    for (size_t n = 0; n < state.size(); ++n) ASSERT_FALSE(readBack(n, skater->GetID(), nullptr)) << n;
+    EXPECT_FALSE(readBack(state.size(), skater->GetID() + 1, nullptr));
   }
 }
 
