@@ -1,4 +1,4 @@
-// CSavedGame: the saved-game file of a running park - park block, placed pieces, grid and skaters.
+// CSavedGame: the saved-game file of a running park - park block, placed pieces, grid, skaters and their tick state.
 #pragma once
 
 #include <cstddef>

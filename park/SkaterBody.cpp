@@ -51,8 +51,8 @@ CSkaterBody::CSkaterBody(CSkater& skater) : m_skater(skater) {}
 // --- Tick state of a saved game ---
 
 namespace {
-// An ad-hoc grind is a handful of points; more is no grind this body made.
-constexpr uint32_t kMaxGrindPoints = 64;
+// Each grind point has its route step, and no route is longer than the skater record allows.
+constexpr uint32_t kMaxGrindPoints = 1u << 20;
 
 void PutVec(std::vector<uint8_t>& out, const Vector3& v) {
   le::PutF32(out, v.x);
@@ -95,7 +95,8 @@ bool CSkaterBody::LoadTickState(CByteCursor& in) {
   double crouch = 0.0;
   if (!in.ReadU8(version) || version != 1 || !in.ReadU8(flags) || !ReadVec(in, normal) || !in.ReadU32(steps) ||
       !in.ReadF32(air) || !in.ReadF32(tick) || !in.ReadF32(entry) || !in.ReadF64(crouch) || !in.ReadF32(pitch) ||
-      !ReadVec(in, boardPoint) || !in.ReadU32(points) || points > kMaxGrindPoints)
+      !ReadVec(in, boardPoint) || !in.ReadU32(points) || points > kMaxGrindPoints ||
+      points > in.GetRemaining() / 12)
     return false;
   std::vector<Vector3> grind(points);
   for (Vector3& p : grind)

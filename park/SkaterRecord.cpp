@@ -181,12 +181,17 @@ bool CSkater::LoadTickState(CByteCursor& in, uint32_t savedId) {
   body.trickFlag = (flags & 2) != 0;
   m_stuck.rescues = static_cast<int>(rescues);
   m_tricks.SetNextSequence(sequence);
+  // An empty part (written by a stand-in that keeps nothing) leaves the body or the animation as
+  // it was made; a stand-in that keeps nothing reads nothing and passes over its part.
   for (int part = 0; part < 2; ++part) {
     uint32_t size = 0;
     if (!in.ReadU32(size) || size > in.GetRemaining()) return false;
+    if (size == 0) continue;
     const size_t start = in.GetPosition();
-    const bool read = part == 0 ? m_motion->LoadTickState(in) : m_animation->LoadTickState(in);
-    if (!read || in.GetPosition() - start != size) return false;
+    if (!(part == 0 ? m_motion->LoadTickState(in) : m_animation->LoadTickState(in))) return false;
+    const size_t read = in.GetPosition() - start;
+    if (read == 0) in.Skip(size);
+    else if (read != size) return false;
   }
   return true;
 }

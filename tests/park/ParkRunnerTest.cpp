@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/math/Box.h"
+#include "core/math/LittleEndian.h"
 #include "park/ByteCursor.h"
 #include "park/ParkRunner.h"
 #include "park/SavedGame.h"
@@ -138,6 +139,18 @@ TEST(ParkRunner, EverySkatersTickStateReadsBackWholeAndCutShortOnesFail) {
     EXPECT_TRUE(std::equal(state.begin() + 5, state.end(), again.begin() + 5)) << skater->GetID();
     for (size_t n = 0; n < state.size(); ++n) ASSERT_FALSE(readBack(n, skater->GetID(), nullptr)) << n;
     EXPECT_FALSE(readBack(state.size(), skater->GetID() + 1, nullptr));
+    // Empty body and animation parts (a stand-in's) leave the body and the animation as made.
+    constexpr size_t kSkaterPart = 54;
+    std::vector<uint8_t> bare(state.begin(), state.begin() + kSkaterPart);
+    le::PutU32(bare, 0);
+    le::PutU32(bare, 0);
+    state.swap(bare);
+    EXPECT_TRUE(readBack(state.size(), skater->GetID(), nullptr));
+    state.swap(bare);
+    // And stand-ins, which keep nothing, pass over the game's parts.
+    CSkater::SetBodyFactory(nullptr, nullptr);
+    EXPECT_TRUE(readBack(state.size(), skater->GetID(), nullptr));
+    RegisterSkaterBody();
   }
 }
 
