@@ -160,13 +160,18 @@ bool CSavedGame::Save(CVerezIvor& park, const ControllerSaveFields& controller, 
   }
   le::PutU32(out, kGridMarker);
   grid->Save(out);
-  le::PutU32(out, kSkatersMarker);
+  le::PutU32(out, kSkatersThenTickMarker);
   // A skater on its way out (marked for removal) has left the park.
   std::vector<const CSkater*> skaters;
   for (const CSkater* skater : GetSkaterList())
     if (!skater->IsMarkedForRemoval() && park.GetObjectByID(skater->GetID()) == skater) skaters.push_back(skater);
   le::PutU32(out, static_cast<uint32_t>(skaters.size()));
   for (const CSkater* skater : skaters) skater->Save(out);
+  // The tick state: what the records leave out but the next ticks depend on.
+  le::PutU32(out, kTickStateVersion);
+  le::PutF32(out, park.GetAveragesTimer());
+  le::PutU32(out, static_cast<uint32_t>(skaters.size()));
+  for (const CSkater* skater : skaters) skater->SaveTickState(out);
   return true;
 }
 

@@ -1,4 +1,4 @@
-// CSavedGame: the saved-game file of a running park - park block, placed pieces, grid and skaters.
+// CSavedGame: the saved-game file of a running park - park block, placed pieces, grid, skaters and their tick state.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +17,11 @@ class CSavedGame {
   // Markers between the blocks, and the trailer after object record i (kObjectTrailer - i).
   static constexpr uint32_t kObjectsMarker = 0xABCDEF01u;
   static constexpr uint32_t kGridMarker = 0xBEEFFACEu;
+  // Older files end with the skater block; a skater block under kSkatersThenTickMarker is
+  // followed by the tick-state block, so a file cut just before that block still reads as cut.
   static constexpr uint32_t kSkatersMarker = 0xFACEBEEFu;
+  static constexpr uint32_t kSkatersThenTickMarker = 0xFACEBEF0u;
+  static constexpr uint32_t kTickStateVersion = 1;
   static constexpr uint32_t kObjectTrailer = 0xDA4A9833u;
   // Link numbers of the grid's own steps; piece links are numbered from kFirstPieceLink.
   static constexpr uint32_t kPlainGridLink = 0;

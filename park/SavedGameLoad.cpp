@@ -59,6 +59,9 @@ struct StagedSkater {
   size_t offset = 0;
   size_t size = 0;
   uint32_t id = 0;
+  // Its part of the tick-state block, when the file has one.
+  size_t tickOffset = 0;
+  size_t tickSize = 0;
 };
 
 struct StagedFile {
@@ -67,6 +70,8 @@ struct StagedFile {
   size_t gridOffset = 0;
   size_t gridSize = 0;
   std::vector<StagedSkater> skaters;
+  bool hasTickState = false;
+  float averagesTimer = 0.0f;
   // Saved terrain -> the park's terrain.
   uint32_t fileTerrainId = kNone;
   uint32_t liveTerrainId = kNone;
@@ -193,7 +198,7 @@ bool StageSkaters(Walker& w, StagedFile& file) {
   uint32_t count = 0;
   if (!w.ReadU32(count) || count > w.Remaining() / kMinSkaterRecord) return Fail("the skater count is damaged");
   for (uint32_t i = 0; i < count; ++i) {
-    CSkater probe;
+    CSkater probe{CSkater::ForLoading{}};
     StagedSkater skater;
     size_t used = 0;
     if (!probe.Load(w.At(), w.Remaining(), &used, &skater.id) || used == 0) {
@@ -208,6 +213,37 @@ bool StageSkaters(Walker& w, StagedFile& file) {
     w.Advance(used);
     file.skaters.push_back(skater);
   }
+  return true;
+}
+
+// The tick-state block (version 1): the park's averages timer (f32), the skater count (the skater
+// block's), then each skater's part in the skater block's order - see CSkater::SaveTickState. Each
+// part is read into a probe made from its skater's record, so a part the body or the animation
+// would refuse stops the load before the park is touched.
+bool StageTickState(Walker& w, const uint8_t* data, StagedFile& file) {
+  CByteCursor in = w.Here();
+  uint32_t version = 0, count = 0;
+  if (!in.ReadU32(version) || version == 0 || version > CSavedGame::kTickStateVersion ||
+      !in.ReadF32(file.averagesTimer) || !std::isfinite(file.averagesTimer) || !in.ReadU32(count))
+    return Fail("the tick-state block is cut short or of an unknown version");
+  if (count != file.skaters.size()) return Fail("the tick-state block is for another number of skaters");
+  for (size_t i = 0; i < file.skaters.size(); ++i) {
+    StagedSkater& s = file.skaters[i];
+    CSkater probe{CSkater::ForLoading{}};
+    size_t used = 0;
+    uint32_t id = 0;
+    const size_t start = in.GetPosition();
+    const bool read = probe.Load(data + s.offset, s.size, &used, &id) && probe.LoadTickState(in, s.id);
+    probe.mind.reservedNodeId = kNone;  // as in StageSkaters
+    if (!read) {
+      DebugPrintf("SavedGame: the tick state of skater record %u does not read\n", static_cast<unsigned>(i));
+      return false;
+    }
+    s.tickOffset = w.Position() + start;
+    s.tickSize = in.GetPosition() - start;
+  }
+  w.Advance(in.GetPosition());
+  file.hasTickState = true;
   return true;
 }
 
@@ -295,9 +331,12 @@ bool Stage(const CVerezIvor& park, const uint8_t* data, size_t size, StagedFile&
   std::unordered_set<uint32_t> pieces;
   for (const StagedSection& s : file.sections) pieces.insert(s.id);
   if (!StageGrid(w, *grid, file, pieces)) return false;
-  if (!w.Marker(CSavedGame::kSkatersMarker)) return Fail("the skater block marker is wrong");
+  uint32_t skaters = 0;
+  if (!w.ReadU32(skaters) || (skaters != CSavedGame::kSkatersMarker && skaters != CSavedGame::kSkatersThenTickMarker))
+    return Fail("the skater block marker is wrong");
   if (!StageSkaters(w, file)) return false;
-  if (w.Remaining() != 0) return Fail("bytes follow the skater block");
+  if (skaters == CSavedGame::kSkatersThenTickMarker && !StageTickState(w, data, file)) return false;
+  if (w.Remaining() != 0) return Fail("bytes follow the last block");
   return MatchTerrain(*grid, file) && AssignIds(park, *grid, file);
 }
 
@@ -354,12 +393,20 @@ bool ApplyGrid(CGrid& grid, const uint8_t* data, const StagedFile& file) {
 }
 
 bool ApplySkater(CVerezIvor& park, const uint8_t* data, const StagedSkater& s, const StagedFile& file) {
-  auto skater = std::make_unique<CSkater>();
+  auto skater = std::make_unique<CSkater>(CSkater::ForLoading{});
   size_t used = 0;
   uint32_t id = 0;
   if (!skater->Load(data + s.offset, s.size, &used, &id) || id != s.id) {
     skater->mind.reservedNodeId = kNone;
     return false;
+  }
+  if (file.hasTickState) {
+    CByteCursor in(data + s.tickOffset, s.tickSize);
+    if (!skater->LoadTickState(in, s.id)) {
+      skater->mind.reservedNodeId = kNone;
+      return false;
+    }
+    skater->body.underfootObject = file.MapObject(skater->body.underfootObject);
   }
   id = file.MapObject(id);
   CSkater::Mind& mind = skater->mind;
@@ -398,6 +445,8 @@ bool Apply(CVerezIvor& park, const uint8_t* data, const StagedFile& file, Contro
     if (slot.sponsorObjectID != -1)
       slot.sponsorObjectID = static_cast<int32_t>(file.MapObject(static_cast<uint32_t>(slot.sponsorObjectID)));
   CSavedGame::ApplyParkBlock(park, block, controller);
+  // A file without tick state starts the averages' interval afresh.
+  park.SetAveragesTimer(file.hasTickState ? file.averagesTimer : 0.0f);
   // A slot whose sponsor piece the file does not hold has none down.
   for (SponsorshipSlot& slot : park.GetParkState().sponsorships)
     if (slot.sponsorObjectID != -1 && GetPlacedSection(static_cast<uint32_t>(slot.sponsorObjectID)) == nullptr)

@@ -155,6 +155,12 @@ uint32_t CSkatableSection::LoadRecord(const uint8_t* data, size_t size, size_t* 
   CSkatableSection* raw = section.get();
   section->SetID(0);
   if (world->RegisterNewObject(std::move(section), id) != id) return 0;
+  // A loaded piece stands as a placed one does: opaque, solid, its box taking in its collision.
+  // (The record is read as a held piece would be made, without either.)
+  if (!raw->IsTerrain()) {
+    raw->GetMeshInstance()->SetAlpha(1.0f, true);
+    raw->RebuildCollision();
+  }
   AddToPlacedSectionList(id);
   if (CVerezIvor* park = raw->GetPark())
     if (CGrid* grid = park->GetGrid()) {

@@ -76,11 +76,18 @@ float CSkater::Gauss(float mean, float sigma) {
   return mean + sigma * std::sqrt(-2.0f * std::log(u1)) * std::cos(6.2831853f * u2);
 }
 
-CSkater::CSkater() {
+CSkater::CSkater(ForLoading) : m_tricks(0) {
   CGameObject::SetFlags(kNetworked | kLocalUpdate);
   m_motion = g_makeMotion != nullptr ? g_makeMotion(*this) : std::make_unique<CSkaterStandInMotion>(*this);
   m_animation =
       g_makeAnimation != nullptr ? g_makeAnimation(*this) : std::make_unique<CSkaterStandInAnimation>(*this);
+  SetState(kDeciding, 0);
+  mind.goal = kGoalNone;
+}
+
+// The draws keep their order: the trick history's first number, then abilities and needs.
+CSkater::CSkater() : CSkater(ForLoading{}) {
+  m_tricks.SetNextSequence(static_cast<uint32_t>(plat::rand()));
   ability.skill = Clamp01(Gauss(0.5f, 0.25f));
   ability.shoppingFactor = Clamp(Gauss(0.4f, 0.2f), 0.0f, 0.74f);
   for (int category : {3, 5, 4, 2}) ability.trickSkill[category] = std::exp(-4.0f * Uniform());
@@ -88,8 +95,6 @@ CSkater::CSkater() {
   needs.thirst = Uniform() * 0.4f;
   needs.bladder = Uniform() * 0.4f;
   needs.tiredness = Uniform() * 0.4f;
-  SetState(kDeciding, 0);
-  mind.goal = kGoalNone;
 }
 
 CSkater::~CSkater() {

@@ -152,6 +152,10 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
 
   // Draws the abilities and starting needs from the game's generator, in a fixed order.
   CSkater();
+  // A skater about to be read from a saved record: nothing is drawn, so loading a park leaves the
+  // game's generator where the running park had it.
+  struct ForLoading {};
+  explicit CSkater(ForLoading);
   ~CSkater() override;
 
   // --- Game object ---
@@ -260,6 +264,12 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   // Reads one record into this skater, made by the constructor. False (logged) for a cut-short
   // record, a version above kRecordVersion or broken histories; *consumed gets the bytes read.
   bool Load(const uint8_t* data, size_t size, size_t* consumed, uint32_t* savedId);
+  // What the skater, its body and its animation carry from tick to tick beyond the record, for
+  // the saved game's tick-state block: with it a loaded park goes on exactly as it would have.
+  void SaveTickState(std::vector<uint8_t>& out) const;
+  // False for a block cut short, another skater's (savedId differs) or a part its body or
+  // animation does not take; the skater may then be half set and is to be thrown away.
+  bool LoadTickState(CByteCursor& in, uint32_t savedId);
 
   CSkaterMotion& GetMotion() { return *m_motion; }
   CSkaterAnimation& GetAnimation() { return *m_animation; }

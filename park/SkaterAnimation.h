@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+class CByteCursor;
+
 class CSkaterAnimation {
  public:
   // Table entries the park's own code plays by name.
@@ -52,4 +54,8 @@ class CSkaterAnimation {
   }
   // The part of the current animation played so far, times its rate; 1 when it has run through.
   virtual float GetPlayedPart() const { return 1.0f; }
+
+  // What plays and how far it has run, for a saved game to carry on exactly (see CSkaterMotion).
+  virtual void SaveTickState(std::vector<uint8_t>& out) const {}
+  virtual bool LoadTickState(CByteCursor& in) { return true; }
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/math/LittleEndian.h"
+#include "park/ByteCursor.h"
 #include "park/PathEdgeInfo.h"
 #include "park/SkatePathNode.h"
 #include "park/Skater.h"
@@ -95,6 +97,37 @@ void CSkaterAnimator::Advance(float dt, float speed) {
   const float lastFrame = animation->frameRate > 0.0f ? animation->length - 1.0f / animation->frameRate : animation->length;
   instance->GetSequencePlayer().time = m_loop ? m_time : std::min(m_time, std::max(0.0f, lastFrame));
   instance->SyncAnimation(instance);
+}
+
+// Version 1: the entry playing, its time, the loop and airborne flags, the rolling sound wanted.
+void CSkaterAnimator::SaveTickState(std::vector<uint8_t>& out) const {
+  out.push_back(1);
+  le::PutU32(out, static_cast<uint32_t>(m_current));
+  le::PutF32(out, m_time);
+  out.push_back(static_cast<uint8_t>((m_loop ? 1 : 0) | (m_airborne ? 2 : 0)));
+  le::PutU32(out, static_cast<uint32_t>(m_loopChoice));
+}
+
+bool CSkaterAnimator::LoadTickState(CByteCursor& in) {
+  uint8_t version = 0, flags = 0;
+  uint32_t current = 0, choice = 0;
+  float time = 0.0f;
+  if (!in.ReadU8(version) || version != 1 || !in.ReadU32(current) || !in.ReadF32(time) || !in.ReadU8(flags) ||
+      !in.ReadU32(choice) || !std::isfinite(time))
+    return false;
+  const int entry = static_cast<int>(current);
+  if (entry != -1 && Table().Get(entry) == nullptr) return false;
+  m_loop = (flags & 1) != 0;
+  m_airborne = (flags & 2) != 0;
+  m_loopChoice = static_cast<int>(choice);
+  if (entry == -1) {
+    m_current = -1;
+    m_time = time;
+    return true;
+  }
+  PlayAt(entry, time);
+  Advance(0.0f, 0.0f);  // the pose as the running park's last step left it (a held last frame)
+  return true;
 }
 
 bool CSkaterAnimator::HasGroundContact() const { return m_skater.GetMotion().HasGroundContact(); }

@@ -42,6 +42,9 @@ class CSkaterAnimator : public CSkaterAnimation {
   }
   void Step(float dt) override;
   bool IsDoingTrick() const override;
+  void SaveTickState(std::vector<uint8_t>& out) const override;
+  // Plays the saved entry from the saved time (the rolling sound is chosen again as it plays).
+  bool LoadTickState(CByteCursor& in) override;
 
   // --- Sounds ---
   void UpdateRollingSound(float dt) override;

@@ -73,6 +73,8 @@ class CSkaterBody : public CSkaterMotion {
   bool HasGroundContact() const override;
   bool IsFreshLanding() const override;
   Vector3 GetGroundNormal() const override { return m_contactNormal; }
+  void SaveTickState(std::vector<uint8_t>& out) const override;
+  bool LoadTickState(CByteCursor& in) override;
   bool BuildSweepQuery(float dt, SweepQuery& out) override;
   void CommitMove() override { m_moved = true; }
   void IncrementStepCounter() override { ++m_contactSteps; }

@@ -4,12 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/InputEvent.h"
 #include "core/math/Box.h"
 #include "core/math/Vector3.h"
 #include "physics/collision/SweepQuery.h"
 
+class CByteCursor;
 class CSceneDrawInterface;
 class CSkater;
 
@@ -55,4 +57,10 @@ class CSkaterMotion {
   // The normal of the ground last ridden (straight up until there is one); walking up stairs
   // shows by a steep one.
   virtual Vector3 GetGroundNormal() const { return Vector3(0.0f, 0.0f, 1.0f); }
+
+  // --- What the body carries from tick to tick beyond the skater's record ---
+  // A saved game keeps it so that a loaded park moves on exactly as the running one would. The
+  // reader takes what its own writer wrote and answers false for anything cut short.
+  virtual void SaveTickState(std::vector<uint8_t>& out) const {}
+  virtual bool LoadTickState(CByteCursor& in) { return true; }
 };

@@ -11,6 +11,7 @@
 #include "park/Grid.h"
 #include "park/SkatableSection.h"
 #include "park/Skater.h"
+#include "park/SkaterAnimation.h"
 #include "park/SkatePathNode.h"
 
 namespace {
@@ -139,6 +140,60 @@ void CSkater::Save(std::vector<uint8_t>& out) const {
   }
   m_tricks.Save(out);
   m_thoughts.Save(out);
+}
+
+// The tick-state part of a skater (version 1): its saved id, the mind's and body's timers and
+// flags the record lacks, the stuck watch, the trick history's next number, then the body's and
+// the animation's own parts, each behind its length.
+void CSkater::SaveTickState(std::vector<uint8_t>& out) const {
+  PutU8(out, 1);
+  le::PutU32(out, GetID());
+  le::PutF32(out, times.decisionTimer);
+  PutU8(out, static_cast<uint8_t>((mind.needWalk ? 1 : 0) | (body.trickFlag ? 2 : 0)));
+  le::PutF32(out, body.spinAngle);
+  le::PutF32(out, body.landingError);
+  le::PutF32(out, body.lastPushTime);
+  le::PutU32(out, body.currentTrick);
+  le::PutU32(out, body.underfootObject);
+  PutVec(out, m_stuck.position);
+  le::PutF32(out, m_stuck.timer);
+  le::PutU32(out, static_cast<uint32_t>(m_stuck.rescues));
+  le::PutU32(out, m_tricks.GetNextSequence());
+  for (int part = 0; part < 2; ++part) {
+    std::vector<uint8_t> bytes;
+    if (part == 0) m_motion->SaveTickState(bytes);
+    else m_animation->SaveTickState(bytes);
+    le::PutU32(out, static_cast<uint32_t>(bytes.size()));
+    out.insert(out.end(), bytes.begin(), bytes.end());
+  }
+}
+
+bool CSkater::LoadTickState(CByteCursor& in, uint32_t savedId) {
+  uint8_t version = 0, flags = 0;
+  uint32_t id = 0, rescues = 0, sequence = 0;
+  if (!in.ReadU8(version) || version != 1 || !in.ReadU32(id) || id != savedId || !in.ReadF32(times.decisionTimer) ||
+      !in.ReadU8(flags) || !in.ReadF32(body.spinAngle) || !in.ReadF32(body.landingError) ||
+      !in.ReadF32(body.lastPushTime) || !in.ReadU32(body.currentTrick) || !in.ReadU32(body.underfootObject) ||
+      !ReadVec(in, m_stuck.position) || !in.ReadF32(m_stuck.timer) || !in.ReadU32(rescues) ||
+      rescues > static_cast<uint32_t>(kMaxRescues) || !in.ReadU32(sequence))
+    return false;
+  mind.needWalk = (flags & 1) != 0;
+  body.trickFlag = (flags & 2) != 0;
+  m_stuck.rescues = static_cast<int>(rescues);
+  m_tricks.SetNextSequence(sequence);
+  // An empty part (written by a stand-in that keeps nothing) leaves the body or the animation as
+  // it was made; a stand-in that keeps nothing reads nothing and passes over its part.
+  for (int part = 0; part < 2; ++part) {
+    uint32_t size = 0;
+    if (!in.ReadU32(size) || size > in.GetRemaining()) return false;
+    if (size == 0) continue;
+    const size_t start = in.GetPosition();
+    if (!(part == 0 ? m_motion->LoadTickState(in) : m_animation->LoadTickState(in))) return false;
+    const size_t read = in.GetPosition() - start;
+    if (read == 0) in.Skip(size);
+    else if (read != size) return false;
+  }
+  return true;
 }
 
 bool CSkater::LoadLeading(CByteCursor& in, uint32_t version) {

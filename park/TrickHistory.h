@@ -38,6 +38,8 @@ class CTrickHistory {
 
   // The first sequence number is drawn from the game's generator.
   CTrickHistory();
+  // A history whose first number is given (one about to be read back draws nothing).
+  explicit CTrickHistory(uint32_t firstSequence) : m_nextSequence(firstSequence) {}
 
   void AddTrick(uint32_t trick, uint32_t category, uint32_t pieceType, float worldTime, float startSpin);
   // Gives every open record, newest first, its outcome and the next sequence number.
@@ -50,6 +52,7 @@ class CTrickHistory {
   bool IsFinished(size_t i) const { return i < m_records.size() && m_records[i].finished; }
   const TrickRecord* GetEntry(size_t i) const { return i < m_records.size() ? &m_records[i] : nullptr; }
   uint32_t GetNextSequence() const { return m_nextSequence; }
+  void SetNextSequence(uint32_t next) { m_nextSequence = next; }
   // "<degrees> <name>" (degrees only with half turns); empty past the end; cut to size.
   void FormatEntry(size_t i, const NameOf& nameOf, char* out, size_t size) const;
 

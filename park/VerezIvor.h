@@ -60,6 +60,9 @@ class CVerezIvor : public CGameWorld {
   // --- Clock ---
   CSimClock& GetClock() { return m_clock; }
   const CSimClock& GetClock() const { return m_clock; }
+  // Real seconds since the skater averages were refreshed; a saved game carries it on.
+  float GetAveragesTimer() const { return m_averagesTimer; }
+  void SetAveragesTimer(float seconds) { m_averagesTimer = seconds; }
 
   // --- Status text ---
   // Text shown beside the cursor; null or empty clears it; longer texts are cut to kMaxStatusLength.

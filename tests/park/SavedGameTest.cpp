@@ -26,6 +26,7 @@
 #include "park/VerezIvor.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
+#include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ParkState.h"
 #include "tests/support/TempFolder.h"
@@ -253,7 +254,7 @@ TEST_F(SavedPark, FrameBlocksAndTrailersStandWhereTheFormatSays) {
   std::vector<uint8_t> grid;
   Grid().Save(grid);
   at += 4 + grid.size();
-  EXPECT_EQ(U32At(bytes, at), CSavedGame::kSkatersMarker);
+  EXPECT_EQ(U32At(bytes, at), CSavedGame::kSkatersThenTickMarker);
   EXPECT_EQ(U32At(bytes, at + 4), 4u);
 }
 
@@ -683,6 +684,94 @@ TEST_F(SavedPark, FilesAreReplacedWholeOrNotAtAll) {
   EXPECT_EQ(SaveNow(), first);
   EXPECT_FALSE(CSavedGame::LoadFromFile(park, controller, (folder.Path() + "none.sav").c_str()));
   EXPECT_EQ(SaveNow(), first);
+}
+
+// The tick-state block: what it holds and where, and files from before it (whose skater block
+// ends the file) still loading, with the averages' interval started afresh.
+TEST_F(SavedPark, TheTickStateFollowsTheSkatersAndOlderFilesWithoutItStillLoad) {
+  Build();
+  park.SetAveragesTimer(1.25f);
+  const std::vector<uint8_t> file = SaveNow();
+  size_t tick = 12;
+  for (const CSkater* skater : GetSkaterList()) {
+    std::vector<uint8_t> part;
+    skater->SaveTickState(part);
+    EXPECT_EQ(le::ReadU32(part.data() + 1), skater->GetID());
+    tick += part.size();
+  }
+  const size_t start = file.size() - tick;
+  EXPECT_EQ(U32At(file, start), CSavedGame::kTickStateVersion);
+  EXPECT_EQ(le::ReadF32(file.data() + start + 4), 1.25f);
+  EXPECT_EQ(U32At(file, start + 8), 4u);
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  EXPECT_EQ(park.GetAveragesTimer(), 1.25f);
+  EXPECT_EQ(SaveNow(), file);
+
+  // The same park as an older program wrote it.
+  std::vector<uint8_t> older(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(start));
+  size_t records = 0;
+  for (const CSkater* skater : GetSkaterList()) {
+    std::vector<uint8_t> record;
+    skater->Save(record);
+    records += record.size();
+  }
+  const size_t markerAt = start - records - 8;
+  ASSERT_EQ(U32At(file, markerAt), CSavedGame::kSkatersThenTickMarker);
+  le::WriteU32(older.data() + markerAt, CSavedGame::kSkatersMarker);
+  ASSERT_TRUE(CSavedGame::Load(park, controller, older.data(), older.size()));
+  EXPECT_EQ(park.GetAveragesTimer(), 0.0f);
+  std::vector<uint8_t> again = SaveNow();
+  ASSERT_GT(again.size(), older.size());
+  le::WriteU32(again.data() + markerAt, CSavedGame::kSkatersMarker);
+  EXPECT_TRUE(std::equal(older.begin(), older.end(), again.begin()));  // every record as it was
+
+  // An older marker with a block after it, a newer block, another count or another skater's part.
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  const std::vector<uint8_t> running = SaveNow();
+  auto refused = [&](size_t offset, uint32_t value) {
+    std::vector<uint8_t> bad = file;
+    le::WriteU32(bad.data() + offset, value);
+    return !CSavedGame::Load(park, controller, bad.data(), bad.size()) && SaveNow() == running;
+  };
+  EXPECT_TRUE(refused(markerAt, CSavedGame::kSkatersMarker));
+  EXPECT_TRUE(refused(start, CSavedGame::kTickStateVersion + 1));
+  EXPECT_TRUE(refused(start, 0));
+  EXPECT_TRUE(refused(start + 8, 3));
+  EXPECT_TRUE(refused(start + 8, 5));
+  EXPECT_TRUE(refused(start + 12 + 1, GetSkaterList()[1]->GetID()));
+}
+
+// A loaded piece is solid and opaque, as the placed one it was saved from.
+TEST_F(SavedPark, LoadedPiecesAreSolidAndOpaqueLikePlacedOnes) {
+  Build();
+  std::map<uint32_t, Box> boxes;
+  for (uint32_t id : GetPlacedSectionList())
+    if (CSkatableSection* section = GetPlacedSection(id); !section->IsTerrain()) {
+      ASSERT_TRUE(section->HasPolygonCollision());
+      boxes[id] = section->GetBounds();
+    }
+  const std::vector<uint8_t> file = SaveNow();
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  ASSERT_EQ(boxes.size(), 4u);
+  for (const auto& [id, box] : boxes) {
+    CSkatableSection* section = GetPlacedSection(id);
+    ASSERT_NE(section, nullptr);
+    EXPECT_TRUE(section->HasPolygonCollision()) << id;
+    EXPECT_EQ(section->GetMeshInstance()->GetAlpha(), 1.0f) << id;
+    EXPECT_EQ(section->GetBounds().min, box.min) << id;
+    EXPECT_EQ(section->GetBounds().max, box.max) << id;
+  }
+}
+
+// Loading takes nothing from the game's generator: a run goes on with the numbers it would have had.
+TEST_F(SavedPark, LoadingDrawsNothingFromTheGenerator) {
+  Build();
+  const std::vector<uint8_t> file = SaveNow();
+  plat::srand(99);
+  const int first = plat::rand();
+  plat::srand(99);
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  EXPECT_EQ(plat::rand(), first);
 }
 
 }  // namespace
