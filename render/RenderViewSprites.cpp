@@ -26,6 +26,14 @@ float CornerV(int c) { return c < 2 ? 0.02f : 0.98f; }
 // A NaN key would break the ordering; it sorts as nearest.
 float SortKey(float key) { return std::isnan(key) ? -3.4e38f : key; }
 
+// A queued triangle's key is a third of its harmonic-mean depth. An orthographic camera gives
+// every corner the rhw of the near plane, which would leave a see-through mesh's faces in mesh
+// order, far ones over near ones; there the corners' depths are read back from z (linear in
+// depth) and a third of their mean is the key.
+float OrthographicKey(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, float nearD, float farD) {
+  return (3.0f * nearD + (a.z + b.z + c.z) * (farD - nearD)) / 9.0f;
+}
+
 }  // namespace
 
 void CRenderView::QueueTranslucentBatch(CTexture* texture) {
@@ -33,7 +41,8 @@ void CRenderView::QueueTranslucentBatch(CTexture* texture) {
   m_store.insert(m_store.end(), m_vertices.begin(), m_vertices.end());
   for (size_t i = 0; i + 2 < m_indices.size(); i += 3) {
     const uint32_t a = base + m_indices[i], b = base + m_indices[i + 1], c = base + m_indices[i + 2];
-    const float key = 1.0f / (m_store[a].rhw + m_store[b].rhw + m_store[c].rhw);
+    const float key = m_orthographic ? OrthographicKey(m_store[a], m_store[b], m_store[c], m_near, m_far)
+                                     : 1.0f / (m_store[a].rhw + m_store[b].rhw + m_store[c].rhw);
     m_sortOrder.push_back(static_cast<uint32_t>(m_queue.size()));
     m_queue.push_back(QueueEntry{QueueKind::kTriangle, key, a, b, c, texture});
   }

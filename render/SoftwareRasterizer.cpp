@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/math/ViewFrustum.h"
 #include "platform/Platform.h"
 #include "render/BitmapImage.h"
 #include "render/SoftwarePalette.h"
@@ -139,6 +140,7 @@ void CSoftwareRasterizer::SaveScreenShot(const char* path) {
 }
 
 bool CSoftwareRasterizer::BeginScene(ViewFrustum* camera, uint32_t unused) {
+  m_orthographic = camera && camera->IsOrthographic();
   m_perspective = true;
   m_culling = true;
   m_zWrite = true;
@@ -184,8 +186,13 @@ void CSoftwareRasterizer::Queue(const ScreenVertex* v[3], CTexture* texture) {
     return;
   }
   QueuedTriangle q;
-  for (int i = 0; i < 3; ++i)
-    q.v[i] = FillVertex{v[i]->x, v[i]->y, v[i]->rhw, v[i]->u, v[i]->v, Intensity(v[i]->diffuse)};
+  for (int i = 0; i < 3; ++i) {
+    // An orthographic camera gives every point the same 1/w, which would leave the span buffer
+    // nothing to tell surfaces apart by: whatever came first would hide all that follows, the
+    // see-through pass included. Its z runs linearly over the screen instead, nearest at 0.
+    const float depth = m_orthographic ? 1.0f - v[i]->z : v[i]->rhw;
+    q.v[i] = FillVertex{v[i]->x, v[i]->y, v[i]->rhw, v[i]->u, v[i]->v, Intensity(v[i]->diffuse), depth};
+  }
   q.colour = v[0]->diffuse;
   q.texture = texture;
   q.culling = m_culling;
@@ -214,7 +221,7 @@ void CSoftwareRasterizer::Queue(const ScreenVertex* v[3], CTexture* texture) {
 void CSoftwareRasterizer::EndScene() {
   // Nearest large triangles first, so the span buffer hides most of what follows.
   std::stable_sort(m_large.begin(), m_large.end(), [](const QueuedTriangle& a, const QueuedTriangle& b) {
-    return std::max({a.v[0].rhw, a.v[1].rhw, a.v[2].rhw}) > std::max({b.v[0].rhw, b.v[1].rhw, b.v[2].rhw});
+    return std::max({a.v[0].depth, a.v[1].depth, a.v[2].depth}) > std::max({b.v[0].depth, b.v[1].depth, b.v[2].depth});
   });
   if (m_drawingEnabled && m_desc.pixels) {
     for (const QueuedTriangle& t : m_large) DrawQueued(t, t.zWrite);

@@ -1,8 +1,9 @@
 // CSoftwareRasterizer: the back end that draws without a 3D card into a 15-bit (x1r5g5b5) frame
 // image held in memory and shows it through the platform's frame presenter. Triangles are
 // queued during a scene and filled at its end: large ones nearest first, then the rest in
-// submission order, then the see-through ones. Fog is one level a triangle, taken from its
-// corners' fog factors, through light tables blended towards the fog colour.
+// submission order, then the see-through ones, which are tested against what came before but
+// hide nothing. Fog is one level a triangle, taken from its corners' fog factors, through light
+// tables blended towards the fog colour.
 #pragma once
 
 #include <cstdint>
@@ -67,6 +68,8 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   long GetFrontBufferDC(HDC* dc) override;
   long ReleaseFrontBufferDC(HDC dc) override;
   void SaveScreenShot(const char* path) override;
+  // Empties the queues and resets the drawing state; the camera (may be null: perspective) says
+  // what the span buffer orders by.
   bool BeginScene(ViewFrustum* camera, uint32_t unused) override;
   void DrawTriangles(ScreenVertex* vertices, uint32_t vertexCount, const uint16_t* indices, uint32_t triangleCount,
                      CTexture* texture, CTexture* lightMap, float drawFactor) override;
@@ -143,6 +146,7 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   bool m_drawingEnabled = false;
   bool m_statisticsShown = false;
   bool m_perspective = true;
+  bool m_orthographic = false;  // the scene's camera: the span buffer orders by z, not 1/w
   bool m_culling = true;
   bool m_zWrite = true;
   bool m_clamp = false;

@@ -1,6 +1,7 @@
 // SpanBuffer: hidden-surface removal by rows of spans. Each frame row keeps the visible spans
-// drawn so far, sorted by x and never overlapping, with their 1/w depth; a new span is drawn
-// only where it is in front, and (with depth writing) takes those parts over.
+// drawn so far, sorted by x and never overlapping, with their depth (1/w, or how near z is under
+// an orthographic camera: larger is nearer); a new span is drawn only where it is in front, and
+// (with depth writing) takes those parts over.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +10,7 @@
 
 class SpanBuffer {
  public:
-  // Covers pixels [x0, x1); the depth (1/w, larger is nearer) at pixel x is z0 + (x - x0) * dz.
+  // Covers pixels [x0, x1); the depth (larger is nearer) at pixel x is z0 + (x - x0) * dz.
   struct Span {
     int32_t x0;
     int32_t x1;

@@ -61,13 +61,13 @@ int ClipPolygon(const FillVertex* in, int n, FillVertex* out, Inside inside, Cro
 
 FillVertex Lerp(const FillVertex& a, const FillVertex& b, double t) {
   auto mix = [t](float p, float q) { return static_cast<float>(p + (static_cast<double>(q) - p) * t); };
-  return FillVertex{mix(a.x, b.x), mix(a.y, b.y), mix(a.rhw, b.rhw), mix(a.u, b.u), mix(a.v, b.v),
-                    mix(a.intensity, b.intensity)};
+  return FillVertex{mix(a.x, b.x), mix(a.y, b.y), mix(a.rhw, b.rhw), mix(a.u, b.u),
+                    mix(a.v, b.v), mix(a.intensity, b.intensity), mix(a.depth, b.depth)};
 }
 
 bool Finite(const FillVertex& v) {
   return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.rhw) && std::isfinite(v.u) &&
-         std::isfinite(v.v) && std::isfinite(v.intensity);
+         std::isfinite(v.v) && std::isfinite(v.intensity) && std::isfinite(v.depth);
 }
 
 }  // namespace
@@ -137,6 +137,7 @@ void CTriangleFiller::SetPlanes(const FillVertex* v[3], const double x[3], const
     out.a = a0 + out.dx * (0.5 - x[0]) + out.dy * (0.5 - y[0]);
   };
   plane(&FillVertex::rhw, m_state.rhw);
+  if (m_spans) plane(&FillVertex::depth, m_depth);
   if (m_attributes & kTexture) {
     plane(&FillVertex::u, m_state.u);
     plane(&FillVertex::v, m_state.v);
@@ -190,8 +191,8 @@ void CTriangleFiller::EmitSpan(int y, int x0, int x1) {
   }
   m_row = row;
   m_rowY = y;
-  const float z0 = static_cast<float>(m_state.rhw.At(x0, y));
-  if (!m_spans->Insert(y, x0, x1, z0, static_cast<float>(m_state.rhw.dx), m_zWrite, &CTriangleFiller::FillPiece, this))
+  const float z0 = static_cast<float>(m_depth.At(x0, y));
+  if (!m_spans->Insert(y, x0, x1, z0, static_cast<float>(m_depth.dx), m_zWrite, &CTriangleFiller::FillPiece, this))
     ++m_refusedSpans;
 }
 

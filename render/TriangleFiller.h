@@ -12,9 +12,11 @@
 
 class SpanBuffer;
 
-// A vertex as the filler takes it: u, v and intensity already multiplied by rhw.
+// A vertex as the filler takes it: u, v and intensity already multiplied by rhw. depth is what
+// the span buffer orders by (larger is nearer); it must run linearly over the screen, as 1/w does
+// under a perspective camera and z does under an orthographic one.
 struct FillVertex {
-  float x, y, rhw, u, v, intensity;
+  float x, y, rhw, u, v, intensity, depth;
 };
 
 class CTriangleFiller {
@@ -55,6 +57,7 @@ class CTriangleFiller {
   SpanFiller m_filler = SpanFillers::Solid;
   uint8_t m_attributes = 0;
   FillState m_state;
+  ScreenPlane m_depth;  // the span buffer's depth over the current triangle
   uint16_t* m_row = nullptr;  // the row of the span being inserted
   int m_rowY = 0;
   size_t m_refusedSpans = 0;

@@ -30,7 +30,7 @@ struct Frame {
   uint16_t At(int x, int y) const { return pixels[y * kW + x]; }
 };
 
-FillVertex V(double x, double y) { return FillVertex{float(x), float(y), 1.0f, 0.0f, 0.0f, 0.0f}; }
+FillVertex V(double x, double y) { return FillVertex{float(x), float(y), 1.0f, 0.0f, 0.0f, 0.0f, 1.0f}; }
 
 // The fill rule, stated independently of the walk: vertices snap down to 1/16 pixel; a pixel
 // centre belongs to a clockwise (y down) triangle when every edge function is positive, or zero
