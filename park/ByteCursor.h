@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/math/LittleEndian.h"
+#include "core/math/Vector3.h"
 
 class CByteCursor {
  public:
@@ -39,6 +40,13 @@ class CByteCursor {
     std::memcpy(&v, &bits, sizeof(v));
     return true;
   }
+  bool ReadI32(int32_t& v) {
+    uint32_t u = 0;
+    if (!ReadU32(u)) return false;
+    v = static_cast<int32_t>(u);
+    return true;
+  }
+  bool ReadVector3(Vector3& v) { return ReadF32(v.x) && ReadF32(v.y) && ReadF32(v.z); }
   bool ReadBytes(void* out, size_t n) {
     if (!Take(n)) return false;
     std::memcpy(out, m_data + m_pos - n, n);

@@ -21,12 +21,6 @@ float ApproxDistance(const Vector3& a, const Vector3& b) {
 
 bool Finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-bool ReadI32(CByteCursor& in, int32_t& v) {
-  uint32_t u = 0;
-  if (!in.ReadU32(u)) return false;
-  v = static_cast<int32_t>(u);
-  return true;
-}
 
 bool ReadGuid(CByteCursor& in, GUID& guid) {
   return in.ReadU32(guid.Data1) && in.ReadU16(guid.Data2) && in.ReadU16(guid.Data3) &&
@@ -87,7 +81,7 @@ bool C3DPath::ReadRecord(const uint8_t* data, size_t size) {
   for (uint32_t i = 0; i < nodes; ++i) {
     auto node = std::make_unique<CPathNode>();
     in.Skip(9 * 4);  // another program's search fields
-    ReadI32(in, node->firstEdge);
+    in.ReadI32(node->firstEdge);
     in.ReadF32(node->position.x);
     in.ReadF32(node->position.y);
     in.ReadF32(node->position.z);
@@ -100,7 +94,7 @@ bool C3DPath::ReadRecord(const uint8_t* data, size_t size) {
   for (uint32_t i = 0; i < edges; ++i) {
     PathEdgeRecord& r = m_edges[i];
     in.ReadU32(r.visitMark);
-    for (int32_t* w : {&r.from, &r.to, &r.opposite, &r.next, &r.previous, &r.name}) ReadI32(in, *w);
+    for (int32_t* w : {&r.from, &r.to, &r.opposite, &r.next, &r.previous, &r.name}) in.ReadI32(*w);
     in.ReadF32(r.length);
     if (r.from == -1) continue;  // deleted: nothing of it is followed
     if (r.from < 0 || r.from >= n || r.to < 0 || r.to >= n || r.opposite < -1 || r.opposite >= e || r.next < 0 ||

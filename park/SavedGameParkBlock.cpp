@@ -8,25 +8,6 @@
 
 namespace {
 
-void PutU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
-void PutF64(std::vector<uint8_t>& out, double v) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &v, sizeof(v));
-  le::PutU32(out, static_cast<uint32_t>(bits));
-  le::PutU32(out, static_cast<uint32_t>(bits >> 32));
-}
-void PutVec(std::vector<uint8_t>& out, const Vector3& v) {
-  le::PutF32(out, v.x);
-  le::PutF32(out, v.y);
-  le::PutF32(out, v.z);
-}
-bool ReadVec(CByteCursor& in, Vector3& v) { return in.ReadF32(v.x) && in.ReadF32(v.y) && in.ReadF32(v.z); }
-bool ReadI32(CByteCursor& in, int32_t& v) {
-  uint32_t u = 0;
-  if (!in.ReadU32(u)) return false;
-  v = static_cast<int32_t>(u);
-  return true;
-}
 
 // One row of the block: the oldest version whose files hold it, and how it is read. The rows stand
 // newest first, so a file of version v holds exactly the rows whose version is not above v.
@@ -42,7 +23,7 @@ bool ReadSponsorships(CByteCursor& in, SavedParkBlock& b) {
     uint8_t offered = 0;
     int32_t sponsor = -1;
     // Three bytes after the offered flag carry nothing.
-    if (!in.ReadU8(offered) || !in.Skip(3) || !ReadI32(in, sponsor)) return false;
+    if (!in.ReadU8(offered) || !in.Skip(3) || !in.ReadI32(sponsor)) return false;
     if (i >= static_cast<uint32_t>(ParkState::kSponsorshipSlots)) continue;
     b.state.sponsorships[i].offered = offered;
     b.state.sponsorships[i].sponsorObjectID = sponsor;
@@ -52,8 +33,8 @@ bool ReadSponsorships(CByteCursor& in, SavedParkBlock& b) {
 
 bool ReadCamera(CByteCursor& in, SavedParkBlock& b) {
   for (int r = 0; r < 3; ++r)
-    if (!ReadVec(in, b.cameraFrame.axes.m[r])) return false;
-  return ReadVec(in, b.cameraFrame.position) && in.ReadF32(b.cameraOrthoWidth);
+    if (!in.ReadVector3(b.cameraFrame.axes.m[r])) return false;
+  return in.ReadVector3(b.cameraFrame.position) && in.ReadF32(b.cameraOrthoWidth);
 }
 
 bool ReadTotals(CByteCursor& in, SavedParkBlock& b) {
@@ -76,15 +57,15 @@ const Row kRows[] = {
      }},
     {9, [](CByteCursor& in, SavedParkBlock& b) { return in.ReadF32(b.state.averageHappiness); }},
     {7, &ReadSponsorships},
-    {6, [](CByteCursor& in, SavedParkBlock& b) { return ReadI32(in, b.state.nextSkaterNumber); }},
+    {6, [](CByteCursor& in, SavedParkBlock& b) { return in.ReadI32(b.state.nextSkaterNumber); }},
     {5, [](CByteCursor& in, SavedParkBlock& b) { return in.ReadF64(b.state.timeSinceLastArrival); }},
     {4, [](CByteCursor& in, SavedParkBlock& b) { return in.ReadF64(b.worldTime); }},
     {3, [](CByteCursor& in, SavedParkBlock& b) {
-       return ReadI32(in, b.state.money) && in.ReadF64(b.state.moneyFraction);
+       return in.ReadI32(b.state.money) && in.ReadF64(b.state.moneyFraction);
      }},
     {2, [](CByteCursor& in, SavedParkBlock& b) { return in.ReadF32(b.state.averageSkill); }},
     {1, [](CByteCursor& in, SavedParkBlock& b) {
-       return ReadCamera(in, b) && ReadVec(in, b.controller.focus) && ReadVec(in, b.controller.viewDirection);
+       return ReadCamera(in, b) && in.ReadVector3(b.controller.focus) && in.ReadVector3(b.controller.viewDirection);
      }},
     {0, [](CByteCursor& in, SavedParkBlock& b) {
        ParkState& s = b.state;
@@ -101,7 +82,7 @@ const Row kRows[] = {
 void SavedParkBlock::Write(std::vector<uint8_t>& out) const {
   const ParkState& s = state;
   le::PutU32(out, kVersion);
-  PutU8(out, s.levelIndex);
+  le::PutU8(out, s.levelIndex);
   out.insert(out.end(), s.parkName, s.parkName + ParkState::kParkNameSize);
   le::PutU32(out, static_cast<uint32_t>(s.savedWord));
   le::PutF32(out, controller.largestTrickBonus);
@@ -109,40 +90,40 @@ void SavedParkBlock::Write(std::vector<uint8_t>& out) const {
   le::PutF32(out, controller.exhibitionTotal);
   for (double d : {s.spentOnBuilding, s.spentOnMaintenance, s.spentOnFacilityOperation, s.spentEnteringExhibitions,
                    s.earnedFromAdmission, s.earnedFromConcessions, s.contributedBySponsors})
-    PutF64(out, d);
+    le::PutF64(out, d);
   le::PutU32(out, s.skatersEntered);
   le::PutU32(out, s.skatersExited);
-  PutU8(out, s.fogEnabled);
+  le::PutU8(out, s.fogEnabled);
   le::PutF32(out, s.viewDistance);
   le::PutF32(out, s.averageHappiness);
-  PutU8(out, ParkState::kSponsorshipSlots);
+  le::PutU8(out, ParkState::kSponsorshipSlots);
   for (const SponsorshipSlot& slot : s.sponsorships) {
-    PutU8(out, slot.offered);
-    for (int i = 0; i < 3; ++i) PutU8(out, 0);
+    le::PutU8(out, slot.offered);
+    for (int i = 0; i < 3; ++i) le::PutU8(out, 0);
     le::PutU32(out, static_cast<uint32_t>(slot.sponsorObjectID));
   }
   le::PutU32(out, static_cast<uint32_t>(s.nextSkaterNumber));
-  PutF64(out, s.timeSinceLastArrival);
-  PutF64(out, worldTime);
+  le::PutF64(out, s.timeSinceLastArrival);
+  le::PutF64(out, worldTime);
   le::PutU32(out, static_cast<uint32_t>(s.money));
-  PutF64(out, s.moneyFraction);
+  le::PutF64(out, s.moneyFraction);
   le::PutF32(out, s.averageSkill);
-  for (int r = 0; r < 3; ++r) PutVec(out, cameraFrame.axes.m[r]);
-  PutVec(out, cameraFrame.position);
+  for (int r = 0; r < 3; ++r) le::PutVector3(out, cameraFrame.axes.m[r]);
+  le::PutVector3(out, cameraFrame.position);
   le::PutF32(out, cameraOrthoWidth);
-  PutVec(out, controller.focus);
-  PutVec(out, controller.viewDirection);
+  le::PutVector3(out, controller.focus);
+  le::PutVector3(out, controller.viewDirection);
   out.insert(out.end(), s.savedPair, s.savedPair + sizeof(s.savedPair));
   le::PutF32(out, s.capacity);
   le::PutF32(out, s.connectivity);
   le::PutF32(out, s.connectivity);
   le::PutF32(out, s.variety);
-  PutU8(out, s.levelIndex);
+  le::PutU8(out, s.levelIndex);
   le::PutF32(out, s.admissionFee);
   le::PutF32(out, s.statisticsScore);
   le::PutU32(out, clockWeek);
   le::PutU32(out, clockDay);
-  PutF64(out, clockHour);
+  le::PutF64(out, clockHour);
 }
 
 bool SavedParkBlock::Read(CByteCursor& in) {
@@ -156,7 +137,7 @@ bool SavedParkBlock::Read(CByteCursor& in) {
     return false;
   }
   if (version >= 8 && !(in.ReadU8(state.levelIndex) && in.Skip(ParkState::kParkNameSize) &&
-                        ReadI32(in, state.savedWord))) {
+                        in.ReadI32(state.savedWord))) {
     DebugPrintf("SavedGame: the park block is cut short\n");
     return false;
   }

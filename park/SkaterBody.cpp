@@ -54,18 +54,6 @@ namespace {
 // Each grind point has its route step, and no route is longer than the skater record allows.
 constexpr uint32_t kMaxGrindPoints = 1u << 20;
 
-void PutVec(std::vector<uint8_t>& out, const Vector3& v) {
-  le::PutF32(out, v.x);
-  le::PutF32(out, v.y);
-  le::PutF32(out, v.z);
-}
-bool ReadVec(CByteCursor& in, Vector3& v) { return in.ReadF32(v.x) && in.ReadF32(v.y) && in.ReadF32(v.z); }
-void PutF64(std::vector<uint8_t>& out, double v) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &v, sizeof(v));
-  le::PutU32(out, static_cast<uint32_t>(bits));
-  le::PutU32(out, static_cast<uint32_t>(bits >> 32));
-}
 }  // namespace
 
 // Version 1: flags (contact, moved, grind key, third key), contact normal, contact steps, air
@@ -74,16 +62,16 @@ void CSkaterBody::SaveTickState(std::vector<uint8_t>& out) const {
   out.push_back(1);
   out.push_back(static_cast<uint8_t>((m_hasContact ? 1 : 0) | (m_moved ? 2 : 0) | (m_grindKey ? 4 : 0) |
                                      (m_thirdKey ? 8 : 0)));
-  PutVec(out, m_contactNormal);
+  le::PutVector3(out, m_contactNormal);
   le::PutU32(out, m_contactSteps);
   le::PutF32(out, m_airProgress);
   le::PutF32(out, m_tickDt);
   le::PutF32(out, m_grindEntrySpeed);
-  PutF64(out, m_crouchTime);
+  le::PutF64(out, m_crouchTime);
   le::PutF32(out, m_boardPitch);
-  PutVec(out, m_boardPoint);
+  le::PutVector3(out, m_boardPoint);
   le::PutU32(out, static_cast<uint32_t>(m_grindPoints.size()));
-  for (const Vector3& p : m_grindPoints) PutVec(out, p);
+  for (const Vector3& p : m_grindPoints) le::PutVector3(out, p);
 }
 
 bool CSkaterBody::LoadTickState(CByteCursor& in) {
@@ -93,14 +81,14 @@ bool CSkaterBody::LoadTickState(CByteCursor& in) {
   uint32_t steps = 0;
   float air = 0.0f, tick = 0.0f, entry = 0.0f, pitch = 0.0f;
   double crouch = 0.0;
-  if (!in.ReadU8(version) || version != 1 || !in.ReadU8(flags) || !ReadVec(in, normal) || !in.ReadU32(steps) ||
+  if (!in.ReadU8(version) || version != 1 || !in.ReadU8(flags) || !in.ReadVector3(normal) || !in.ReadU32(steps) ||
       !in.ReadF32(air) || !in.ReadF32(tick) || !in.ReadF32(entry) || !in.ReadF64(crouch) || !in.ReadF32(pitch) ||
-      !ReadVec(in, boardPoint) || !in.ReadU32(points) || points > kMaxGrindPoints ||
+      !in.ReadVector3(boardPoint) || !in.ReadU32(points) || points > kMaxGrindPoints ||
       points > in.GetRemaining() / 12)
     return false;
   std::vector<Vector3> grind(points);
   for (Vector3& p : grind)
-    if (!ReadVec(in, p)) return false;
+    if (!in.ReadVector3(p)) return false;
   m_hasContact = (flags & 1) != 0;
   m_moved = (flags & 2) != 0;
   m_grindKey = (flags & 4) != 0;

@@ -18,25 +18,6 @@ namespace {
 // A route longer than this is no route a search could have made.
 constexpr uint32_t kMaxRouteSteps = 1u << 20;
 
-void PutU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
-void PutF64(std::vector<uint8_t>& out, double v) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &v, sizeof(v));
-  le::PutU32(out, static_cast<uint32_t>(bits));
-  le::PutU32(out, static_cast<uint32_t>(bits >> 32));
-}
-void PutVec(std::vector<uint8_t>& out, const Vector3& v) {
-  le::PutF32(out, v.x);
-  le::PutF32(out, v.y);
-  le::PutF32(out, v.z);
-}
-bool ReadVec(CByteCursor& in, Vector3& v) { return in.ReadF32(v.x) && in.ReadF32(v.y) && in.ReadF32(v.z); }
-bool ReadI32(CByteCursor& in, int32_t& v) {
-  uint32_t u = 0;
-  if (!in.ReadU32(u)) return false;
-  v = static_cast<int32_t>(u);
-  return true;
-}
 bool ReadBool(CByteCursor& in, bool& v) {
   uint8_t b = 0;
   if (!in.ReadU8(b)) return false;
@@ -44,13 +25,13 @@ bool ReadBool(CByteCursor& in, bool& v) {
   return true;
 }
 void PutFrame(std::vector<uint8_t>& out, const COrientation& frame) {
-  for (int r = 0; r < 3; ++r) PutVec(out, frame.GetMatrix().m[r]);
-  PutVec(out, frame.GetPosition());
+  for (int r = 0; r < 3; ++r) le::PutVector3(out, frame.GetMatrix().m[r]);
+  le::PutVector3(out, frame.GetPosition());
 }
 bool ReadFrame(CByteCursor& in, COrientation& frame) {
   for (int r = 0; r < 3; ++r)
-    if (!ReadVec(in, frame.GetMatrix().m[r])) return false;
-  return ReadVec(in, frame.GetPosition());
+    if (!in.ReadVector3(frame.GetMatrix().m[r])) return false;
+  return in.ReadVector3(frame.GetPosition());
 }
 
 // The link that leads from one node to the next, found again among the graph's successors.
@@ -74,14 +55,14 @@ bool FindEdge(uint32_t fromId, uint32_t toId, PathEdgeInfo& edge) {
 void CSkater::Save(std::vector<uint8_t>& out) const {
   le::PutU32(out, kRecordVersion);
   le::PutF32(out, times.decisionTime);
-  PutU8(out, appearance.head);
-  PutU8(out, appearance.body);
-  PutU8(out, appearance.board);
-  PutVec(out, body.targetPoint);
+  le::PutU8(out, appearance.head);
+  le::PutU8(out, appearance.body);
+  le::PutU8(out, appearance.board);
+  le::PutVector3(out, body.targetPoint);
   le::PutF32(out, body.restTurnTimer);
   le::PutF32(out, needs.tiredness);
-  PutF64(out, times.timeSinceShopping);
-  PutU8(out, mind.evicted ? 1 : 0);
+  le::PutF64(out, times.timeSinceShopping);
+  le::PutU8(out, mind.evicted ? 1 : 0);
   out.insert(out.end(), m_name, m_name + kNameSize);
   le::PutF32(out, needs.thirst);
   le::PutU32(out, body.carried[0]);
@@ -89,17 +70,17 @@ void CSkater::Save(std::vector<uint8_t>& out) const {
   le::PutU32(out, GetID());
   PutFrame(out, GetOrientation());
   le::PutF32(out, body.lean);
-  PutVec(out, body.backContact);
-  PutVec(out, body.crashBackContact);
-  PutU8(out, body.moved);
+  le::PutVector3(out, body.backContact);
+  le::PutVector3(out, body.crashBackContact);
+  le::PutU8(out, body.moved);
   le::PutF32(out, GetRestitution());
   le::PutF32(out, body.crashTimer);
   le::PutU32(out, static_cast<uint32_t>(body.animIndex));
   le::PutU32(out, mind.goal);
   le::PutF32(out, body.airTime);
   le::PutF32(out, GetFriction());
-  PutVec(out, body.frontContact);
-  PutVec(out, body.crashFrontContact);
+  le::PutVector3(out, body.frontContact);
+  le::PutVector3(out, body.crashFrontContact);
   le::PutU32(out, route.grindSteps);
   const Quaternion& q = body.takeOffRotation;
   for (float f : {q.x, q.y, q.z, q.w}) le::PutF32(out, f);
@@ -111,7 +92,7 @@ void CSkater::Save(std::vector<uint8_t>& out) const {
   le::PutU32(out, mind.targetNodeId);
   le::PutF32(out, body.turnRate);
   le::PutF32(out, body.forwardInput);
-  PutF64(out, times.timeInPark);
+  le::PutF64(out, times.timeInPark);
   for (float f : {ability.skill, needs.mood, needs.money, needs.hunger, needs.injury, ability.shoppingFactor})
     le::PutF32(out, f);
   for (int c = 0; c < kCategories; ++c) {
@@ -129,7 +110,7 @@ void CSkater::Save(std::vector<uint8_t>& out) const {
   le::PutU32(out, body.landingTakeOffWord);
   le::PutF32(out, body.animSpeed);
   le::PutF32(out, body.steerInput);
-  PutVec(out, GetVelocity());
+  le::PutVector3(out, GetVelocity());
   le::PutF32(out, GetRadius());
   le::PutF32(out, times.stateTime);
   le::PutU32(out, static_cast<uint32_t>(route.steps.size()));
@@ -146,16 +127,16 @@ void CSkater::Save(std::vector<uint8_t>& out) const {
 // flags the record lacks, the stuck watch, the trick history's next number, then the body's and
 // the animation's own parts, each behind its length.
 void CSkater::SaveTickState(std::vector<uint8_t>& out) const {
-  PutU8(out, 1);
+  le::PutU8(out, 1);
   le::PutU32(out, GetID());
   le::PutF32(out, times.decisionTimer);
-  PutU8(out, static_cast<uint8_t>((mind.needWalk ? 1 : 0) | (body.trickFlag ? 2 : 0)));
+  le::PutU8(out, static_cast<uint8_t>((mind.needWalk ? 1 : 0) | (body.trickFlag ? 2 : 0)));
   le::PutF32(out, body.spinAngle);
   le::PutF32(out, body.landingError);
   le::PutF32(out, body.lastPushTime);
   le::PutU32(out, body.currentTrick);
   le::PutU32(out, body.underfootObject);
-  PutVec(out, m_stuck.position);
+  le::PutVector3(out, m_stuck.position);
   le::PutF32(out, m_stuck.timer);
   le::PutU32(out, static_cast<uint32_t>(m_stuck.rescues));
   le::PutU32(out, m_tricks.GetNextSequence());
@@ -174,7 +155,7 @@ bool CSkater::LoadTickState(CByteCursor& in, uint32_t savedId) {
   if (!in.ReadU8(version) || version != 1 || !in.ReadU32(id) || id != savedId || !in.ReadF32(times.decisionTimer) ||
       !in.ReadU8(flags) || !in.ReadF32(body.spinAngle) || !in.ReadF32(body.landingError) ||
       !in.ReadF32(body.lastPushTime) || !in.ReadU32(body.currentTrick) || !in.ReadU32(body.underfootObject) ||
-      !ReadVec(in, m_stuck.position) || !in.ReadF32(m_stuck.timer) || !in.ReadU32(rescues) ||
+      !in.ReadVector3(m_stuck.position) || !in.ReadF32(m_stuck.timer) || !in.ReadU32(rescues) ||
       rescues > static_cast<uint32_t>(kMaxRescues) || !in.ReadU32(sequence))
     return false;
   mind.needWalk = (flags & 1) != 0;
@@ -200,7 +181,7 @@ bool CSkater::LoadLeading(CByteCursor& in, uint32_t version) {
   if (version >= 7 && !in.ReadF32(times.decisionTime)) return false;
   if (version >= 6 && !(in.ReadU8(appearance.head) && in.ReadU8(appearance.body) && in.ReadU8(appearance.board)))
     return false;
-  if (version >= 5 && !(ReadVec(in, body.targetPoint) && in.ReadF32(body.restTurnTimer))) return false;
+  if (version >= 5 && !(in.ReadVector3(body.targetPoint) && in.ReadF32(body.restTurnTimer))) return false;
   if (version >= 4 && !(in.ReadF32(needs.tiredness) && in.ReadF64(times.timeSinceShopping))) return false;
   if (version >= 3 && !ReadBool(in, mind.evicted)) return false;
   if (version >= 2) {
@@ -216,10 +197,10 @@ bool CSkater::LoadRest(CByteCursor& in) {
   uint32_t animIndex = 0;
   Vector3 velocity;
   Quaternion& q = body.takeOffRotation;
-  bool ok = in.ReadF32(body.lean) && ReadVec(in, body.backContact) && ReadVec(in, body.crashBackContact) &&
+  bool ok = in.ReadF32(body.lean) && in.ReadVector3(body.backContact) && in.ReadVector3(body.crashBackContact) &&
             in.ReadU8(body.moved) && in.ReadF32(restitution) && in.ReadF32(body.crashTimer) &&
             in.ReadU32(animIndex) && in.ReadU32(mind.goal) && in.ReadF32(body.airTime) && in.ReadF32(friction) &&
-            ReadVec(in, body.frontContact) && ReadVec(in, body.crashFrontContact) && in.ReadU32(route.grindSteps) &&
+            in.ReadVector3(body.frontContact) && in.ReadVector3(body.crashFrontContact) && in.ReadU32(route.grindSteps) &&
             in.ReadF32(q.x) && in.ReadF32(q.y) && in.ReadF32(q.z) && in.ReadF32(q.w);
   for (uint32_t& w : body.contactBlock) ok = ok && in.ReadU32(w);
   ok = ok && in.ReadU32(mind.state) && in.ReadU32(mind.subState) && in.ReadU32(route.mode) &&
@@ -231,9 +212,9 @@ bool CSkater::LoadRest(CByteCursor& in) {
     ok = ok && in.ReadF32(ability.trickCountA[c]) && in.ReadF32(ability.trickCountB[c]) &&
          in.ReadF32(ability.trickSkill[c]);
   ok = ok && in.ReadF32(ability.totalA) && in.ReadF32(ability.totalB) && in.ReadF32(needs.bladder) &&
-       ReadI32(in, route.index) && in.ReadF32(body.takeOffTime) && in.ReadF32(body.timeOnGround) &&
+       in.ReadI32(route.index) && in.ReadF32(body.takeOffTime) && in.ReadF32(body.timeOnGround) &&
        in.ReadF32(body.timeWithoutContact) && in.ReadU32(body.landingTakeOffWord) && in.ReadF32(body.animSpeed) &&
-       in.ReadF32(body.steerInput) && ReadVec(in, velocity) && in.ReadF32(radius) && in.ReadF32(times.stateTime);
+       in.ReadF32(body.steerInput) && in.ReadVector3(velocity) && in.ReadF32(radius) && in.ReadF32(times.stateTime);
   uint32_t count = 0;
   if (!ok || !in.ReadU32(count) || count > kMaxRouteSteps || count > in.GetRemaining() / 8) return false;
   body.animIndex = static_cast<int32_t>(animIndex);

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/math/Vector3.h"
+
 namespace le {
 
 inline uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -53,6 +55,21 @@ inline void PutF32(std::vector<uint8_t>& out, float f) {
   uint32_t bits;
   std::memcpy(&bits, &f, sizeof(bits));
   PutU32(out, bits);
+}
+
+inline void PutU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
+
+inline void PutF64(std::vector<uint8_t>& out, double v) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof(v));
+  PutU32(out, static_cast<uint32_t>(bits));
+  PutU32(out, static_cast<uint32_t>(bits >> 32));
+}
+
+inline void PutVector3(std::vector<uint8_t>& out, const Vector3& v) {
+  PutF32(out, v.x);
+  PutF32(out, v.y);
+  PutF32(out, v.z);
 }
 
 }  // namespace le
