@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr uint32_t kW = 640, kH = 480;
+constexpr uint32_t kW = DemoContent::DemoLevelScene::kWidth, kH = DemoContent::DemoLevelScene::kHeight;
 
 HWND BenchWindow() {
   static HWND window = [] {
@@ -33,17 +33,6 @@ HWND BenchWindow() {
   return window;
 }
 
-bool StartHardware(CD3DRasterizer& back) {
-  DeviceChoice choice;
-  choice.chosen = true;
-  choice.deviceGuid = IID_IDirect3DHALDevice;
-  choice.mode = DisplayModeDesc(kW, kH, 16);
-  choice.hardware = true;
-  D3DStartOptions options;
-  options.fullScreen = true;
-  return back.InitDevice(BenchWindow(), choice, options) == 1;
-}
-
 void BM_OpenGLDemoLevelFrame(benchmark::State& state) {
   RegisterEngine();
   plat::SetDebugSink([](const char*) {});
@@ -51,7 +40,7 @@ void BM_OpenGLDemoLevelFrame(benchmark::State& state) {
   if (!CGLDevice::Install()) return state.SkipWithError("no OpenGL");
   {
     CD3DRasterizer back;
-    if (!StartHardware(back)) return state.SkipWithError("the device did not start");
+    if (!DemoContent::DemoLevelScene::StartHardware(back, BenchWindow())) return state.SkipWithError("the device did not start");
     DemoContent::DemoLevelScene demo(&back);
     for (auto _ : state) {
       demo.Draw(back);
@@ -68,10 +57,7 @@ void BM_SoftwareDemoLevelFrame(benchmark::State& state) {
   plat::SetDebugSink([](const char*) {});
   CSoftwareTextureStore store;
   CSoftwareRasterizer back(&store);
-  DisplayMode mode;
-  mode.width = kW, mode.height = kH, mode.bits = 16, mode.fullScreen = 1;
-  back.Init(nullptr, mode);
-  back.SetClipping(true);
+  DemoContent::DemoLevelScene::StartSoftware(back);
   DemoContent::DemoLevelScene demo(&back);
   for (auto _ : state) {
     demo.Draw(back);
@@ -120,7 +106,7 @@ void BM_BackEndCostOnRecordingDevice(benchmark::State& state) {
     demo.Draw(capture);
     capture.PresentFrame();
     CD3DRasterizer back;
-    if (!StartHardware(back)) return state.SkipWithError("the device did not start");
+    if (!DemoContent::DemoLevelScene::StartHardware(back, BenchWindow())) return state.SkipWithError("the device did not start");
     auto* device = dynamic_cast<CRecordingDevice*>(back.Framework().Device());
     ViewFrustum camera;
     uint64_t triangles = 0;

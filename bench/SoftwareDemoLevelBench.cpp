@@ -18,10 +18,7 @@ void BM_SoftwareDemoLevelFrame(benchmark::State& state) {
   plat::SetDebugSink([](const char*) {});
   CSoftwareTextureStore store;
   CSoftwareRasterizer back(&store);
-  DisplayMode mode;
-  mode.width = 640, mode.height = 480, mode.bits = 16, mode.fullScreen = 1;
-  back.Init(nullptr, mode);
-  back.SetClipping(true);
+  DemoContent::DemoLevelScene::StartSoftware(back);
   DemoContent::DemoLevelScene scene(&back);
   for (auto _ : state) {
     scene.Draw(back);

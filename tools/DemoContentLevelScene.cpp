@@ -3,7 +3,9 @@
 #include <utility>
 #include <vector>
 
+#include "render/D3DRasterizer.h"
 #include "render/RasterizerInterface.h"
+#include "render/SoftwareRasterizer.h"
 #include "render/Texture.h"
 #include "scene/camera/ObserverCam.h"
 #include "scene/lighting/FogState.h"
@@ -27,6 +29,25 @@ std::unique_ptr<CTexture> Checker(const char* name, int size, int cell, uint32_t
 }
 
 }  // namespace
+
+bool DemoLevelScene::StartSoftware(CSoftwareRasterizer& back) {
+  DisplayMode mode;
+  mode.width = kWidth, mode.height = kHeight, mode.bits = 16, mode.fullScreen = 1;
+  if (!back.Init(nullptr, mode)) return false;
+  back.SetClipping(true);
+  return true;
+}
+
+bool DemoLevelScene::StartHardware(CD3DRasterizer& back, HWND window) {
+  DeviceChoice choice;
+  choice.chosen = true;
+  choice.deviceGuid = IID_IDirect3DHALDevice;
+  choice.mode = DisplayModeDesc(kWidth, kHeight, 16);
+  choice.hardware = true;
+  D3DStartOptions options;
+  options.fullScreen = true;
+  return back.InitDevice(window, choice, options) == 1;
+}
 
 DemoLevelScene::DemoLevelScene(CRasterizerInterface* back)
     : m_ground(Checker("ground", 128, 16, 0xFF5A9646u, 0xFF467832u)),

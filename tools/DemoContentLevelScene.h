@@ -8,9 +8,12 @@
 #include <memory>
 
 #include "core/GameWorld.h"
+#include "platform/Win32.h"
 #include "render/RenderView.h"
 
+class CD3DRasterizer;
 class CRasterizerInterface;
+class CSoftwareRasterizer;
 class CTexture;
 class ShadedMesh;
 
@@ -18,6 +21,12 @@ namespace DemoContent {
 
 class DemoLevelScene {
  public:
+  // The frame the scene is drawn into: full screen, 16 bits a pixel.
+  static constexpr uint32_t kWidth = 640, kHeight = 480;
+  // Start a back end on that frame, the software one clipping; false when it did not start.
+  static bool StartSoftware(CSoftwareRasterizer& back);
+  static bool StartHardware(CD3DRasterizer& back, HWND window);
+
   // The back end must be started first: the view reads its frame as it is set up. With no level
   // mesh (its builder logs why), the world stays empty and draws nothing.
   explicit DemoLevelScene(CRasterizerInterface* back);

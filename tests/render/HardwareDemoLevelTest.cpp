@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr uint32_t kW = 640, kH = 480;
+constexpr uint32_t kW = DemoContent::DemoLevelScene::kWidth, kH = DemoContent::DemoLevelScene::kHeight;
 
 struct Rgb {
   int r, g, b;
@@ -52,10 +52,7 @@ std::vector<Rgb> Capture(CRasterizerInterface& back) {
 std::vector<Rgb> SoftwareFrame() {
   CSoftwareTextureStore store;
   CSoftwareRasterizer back(&store);
-  DisplayMode mode;
-  mode.width = kW, mode.height = kH, mode.bits = 16, mode.fullScreen = 1;
-  EXPECT_TRUE(back.Init(nullptr, mode));
-  back.SetClipping(true);
+  EXPECT_TRUE(DemoContent::DemoLevelScene::StartSoftware(back));
   DemoScene scene(&back);
   EXPECT_TRUE(scene.level.IsBuilt());
   scene.level.Draw(back);
@@ -65,14 +62,7 @@ std::vector<Rgb> SoftwareFrame() {
 std::vector<Rgb> HardwareFrame(HWND window) {
   std::vector<Rgb> frame;
   CD3DRasterizer back;
-  DeviceChoice choice;
-  choice.chosen = true;
-  choice.deviceGuid = IID_IDirect3DHALDevice;
-  choice.mode = DisplayModeDesc(kW, kH, 16);
-  choice.hardware = true;
-  D3DStartOptions options;
-  options.fullScreen = true;
-  EXPECT_EQ(back.InitDevice(window, choice, options), 1);
+  EXPECT_TRUE(DemoContent::DemoLevelScene::StartHardware(back, window));
   EXPECT_NE(dynamic_cast<CGLDevice*>(back.Framework().Device()), nullptr) << "drawn by OpenGL";
   {
     DemoScene scene(&back);

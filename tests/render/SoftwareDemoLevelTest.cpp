@@ -25,7 +25,7 @@ namespace {
 using testing_support::DebugCapture;
 using testing_support::TempFolder;
 
-constexpr uint32_t kW = 640, kH = 480;
+constexpr uint32_t kW = DemoContent::DemoLevelScene::kWidth, kH = DemoContent::DemoLevelScene::kHeight;
 constexpr uint32_t kClear = 0xFF000000u;  // black: never a colour of the lit, fogged park
 
 struct Rgb {
@@ -41,10 +41,7 @@ struct DemoScene {
   std::unique_ptr<DemoContent::DemoLevelScene> level;  // once the back end has started
 
   DemoScene() {
-    DisplayMode mode;
-    mode.width = kW, mode.height = kH, mode.bits = 16, mode.fullScreen = 1;
-    EXPECT_TRUE(back.Init(nullptr, mode));
-    back.SetClipping(true);
+    EXPECT_TRUE(DemoContent::DemoLevelScene::StartSoftware(back));
     level = std::make_unique<DemoContent::DemoLevelScene>(&back);
   }
 
