@@ -44,8 +44,7 @@ struct ScoredPark : ::testing::Test {
     plat::srand(11);
     ClearPlacedSectionList();
     park.GetOctree().Reset(Box(Vector3(-50.0f, -50.0f, -50.0f), Vector3(50.0f, 50.0f, 50.0f)));
-    auto grid = std::make_unique<CGrid>(16, 16, Vector3(), 1.0f, 1.0f);
-    for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = 0xFF;
+    auto grid = testing_support::OpenGroundGrid(16, 16, 0xFF);
     grid->AddEntrance(grid->GetSquare(0, 0));
     park.SetGrid(std::move(grid));
     park.GetGrid()->UpdateComponents();

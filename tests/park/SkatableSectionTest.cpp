@@ -109,9 +109,8 @@ std::unique_ptr<ShadedMesh> PieceMesh(const std::vector<std::pair<Vector3, std::
 struct Pieces : ::testing::Test {
   Pieces() : park(nullptr, nullptr) {
     ClearPlacedSectionList();
-    auto grid = std::make_unique<CGrid>(8, 8, Vector3(), 1.0f, 1.0f);
     // Open ground: every square steps to its four neighbours; the gate away from the pieces.
-    for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = 0xF;
+    auto grid = testing_support::OpenGroundGrid(8, 8, 0xF);
     grid->AddEntrance(grid->GetSquare(3, 3));
     park.SetGrid(std::move(grid));
     kicker = PieceMesh(testing_support::KickerNodes());

@@ -45,11 +45,8 @@ struct SkaterPieces : ::testing::Test {
     plat::srand(2024);
     ClearPlacedSectionList();
     park.GetOctree().Reset(Box(Vector3(-50.0f, -50.0f, -50.0f), Vector3(100.0f, 100.0f, 100.0f)));
-    auto grid = std::make_unique<CGrid>(side, side, Vector3(), 1.0f, 1.0f);
-    for (int i = 0; i < grid->GetSquareCount(); ++i) {
-      grid->GetSquareByIndex(i)->directionMask = 0xFF;
-      grid->GetSquareByIndex(i)->flat = 1;
-    }
+    auto grid = testing_support::OpenGroundGrid(side, side, 0xFF);
+    for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->flat = 1;
     grid->GetSquare(1, 1)->entrance = 1;
     grid->GetSquare(side - 2, side - 2)->exit = 1;
     grid->CollectGates();

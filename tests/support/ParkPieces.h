@@ -90,6 +90,13 @@ inline void AddCentreSphere(ShadedMesh& mesh) {
   mesh.AddAttachPoint(centre, 2, 4, radius, false);
 }
 
+// A grid of unit squares from the origin whose every square allows the moves in `directionMask`.
+inline std::unique_ptr<CGrid> OpenGroundGrid(int columns, int rows, uint8_t directionMask) {
+  auto grid = std::make_unique<CGrid>(columns, rows, Vector3(), 1.0f, 1.0f);
+  for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = directionMask;
+  return grid;
+}
+
 // A held piece from mesh `meshId` with definition `def` (none when null), its corner at (x, y) on
 // the ground, filed in the park.
 template <typename T = CSkatableSection>
