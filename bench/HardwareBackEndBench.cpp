@@ -8,71 +8,19 @@
 #include <vector>
 
 #include "app/EngineRegistration.h"
-#include "core/GameWorld.h"
+#include "core/math/ViewFrustum.h"
 #include "platform/GLDevice.h"
 #include "platform/Platform.h"
 #include "platform/RecordingDevice.h"
 #include "render/D3DRasterizer.h"
-#include "render/RenderView.h"
 #include "render/SoftwareRasterizer.h"
 #include "render/SoftwareTextureStore.h"
 #include "render/Texture.h"
-#include "scene/camera/ObserverCam.h"
-#include "scene/lighting/FogState.h"
-#include "scene/lighting/LevelLights.h"
-#include "scene/mesh/ShadedMesh.h"
-#include "tools/DemoContentLevel.h"
+#include "tools/DemoContentLevelScene.h"
 
 namespace {
 
-constexpr uint32_t kW = 640, kH = 480;
-
-std::unique_ptr<CTexture> Checker(const char* name, int size, int cell, uint32_t a, uint32_t b) {
-  std::vector<uint32_t> texels(static_cast<size_t>(size) * size);
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) texels[static_cast<size_t>(y) * size + x] = ((x / cell) ^ (y / cell)) & 1 ? a : b;
-  auto t = std::make_unique<CTexture>();
-  t->CreateFromPixels(texels.data(), 4, size, size, 0xFF0000, 0xFF00, 0xFF, 0, 0, name);
-  t->flags &= ~CTexture::kNoDevice;
-  return t;
-}
-
-// The demo level's world seen from one corner, drawn by whichever back end is given.
-struct DemoWorld {
-  std::unique_ptr<CTexture> ground = Checker("ground", 128, 16, 0xFF5A9646u, 0xFF467832u);
-  std::unique_ptr<CTexture> block = Checker("block", 32, 16, 0xFFB4B4B4u, 0xFF8C8C8Cu);
-  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildLevelMesh();
-  CGameWorld world{nullptr, nullptr};
-  CRenderView view;
-
-  explicit DemoWorld(CRasterizerInterface* back) {
-    view.Setup(back, nullptr, world.GetFogState(), world.GetLightList(),
-               CRenderView::kPerspectiveCorrection | CRenderView::kFog);
-    world.SetRenderView(&view);
-    mesh->SetTextureName(0, ground.get(), "ground.texture");
-    mesh->SetTextureName(1, block.get(), "block.texture");
-    mesh->ResetSlots();
-    world.AddTerrainMesh(mesh.get(), nullptr, true, true);
-    std::vector<LevelLightSource> sources;
-    CollectLevelLightSources(*mesh, COrientation(), sources);
-    AddLevelLights(world, sources, DemoContent::LevelWorldBox());
-    world.GetFogState()->Set(DemoContent::LevelFogBlocks()[1].settings);
-    auto camera = std::make_unique<CObserverCam>();
-    camera->GetView().GetFrame().SetPosition(Vector3(8, 8, 18));
-    camera->GetView().GetFrame().LookAtWithUp(Vector3(24, 24, 2), Vector3(0, 0, 1));
-    camera->GetView().SetFieldOfView(1.2f);
-    world.AddCamera(std::move(camera));
-    world.SetCurrentCamera(0);
-  }
-  ~DemoWorld() { world.ClearWorld(); }
-
-  void Frame(CRasterizerInterface& back) {
-    back.Clear(true, true, 0xFF000000u);
-    PixelBufferDesc* locked = nullptr;
-    world.RenderScene(&view, &locked);
-    back.PresentFrame();
-  }
-};
+constexpr uint32_t kW = DemoContent::DemoLevelScene::kWidth, kH = DemoContent::DemoLevelScene::kHeight;
 
 HWND BenchWindow() {
   static HWND window = [] {
@@ -85,17 +33,6 @@ HWND BenchWindow() {
   return window;
 }
 
-bool StartHardware(CD3DRasterizer& back) {
-  DeviceChoice choice;
-  choice.chosen = true;
-  choice.deviceGuid = IID_IDirect3DHALDevice;
-  choice.mode = DisplayModeDesc(kW, kH, 16);
-  choice.hardware = true;
-  D3DStartOptions options;
-  options.fullScreen = true;
-  return back.InitDevice(BenchWindow(), choice, options) == 1;
-}
-
 void BM_OpenGLDemoLevelFrame(benchmark::State& state) {
   RegisterEngine();
   plat::SetDebugSink([](const char*) {});
@@ -103,9 +40,12 @@ void BM_OpenGLDemoLevelFrame(benchmark::State& state) {
   if (!CGLDevice::Install()) return state.SkipWithError("no OpenGL");
   {
     CD3DRasterizer back;
-    if (!StartHardware(back)) return state.SkipWithError("the device did not start");
-    DemoWorld demo(&back);
-    for (auto _ : state) demo.Frame(back);
+    if (!DemoContent::DemoLevelScene::StartHardware(back, BenchWindow())) return state.SkipWithError("the device did not start");
+    DemoContent::DemoLevelScene demo(&back);
+    for (auto _ : state) {
+      demo.Draw(back);
+      back.PresentFrame();
+    }
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   }
   ResetDisplayMachine();
@@ -117,12 +57,12 @@ void BM_SoftwareDemoLevelFrame(benchmark::State& state) {
   plat::SetDebugSink([](const char*) {});
   CSoftwareTextureStore store;
   CSoftwareRasterizer back(&store);
-  DisplayMode mode;
-  mode.width = kW, mode.height = kH, mode.bits = 16, mode.fullScreen = 1;
-  back.Init(nullptr, mode);
-  back.SetClipping(true);
-  DemoWorld demo(&back);
-  for (auto _ : state) demo.Frame(back);
+  DemoContent::DemoLevelScene::StartSoftware(back);
+  DemoContent::DemoLevelScene demo(&back);
+  for (auto _ : state) {
+    demo.Draw(back);
+    back.PresentFrame();
+  }
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_SoftwareDemoLevelFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -162,10 +102,11 @@ void BM_BackEndCostOnRecordingDevice(benchmark::State& state) {
   ResetDisplayMachine();  // the recording device
   CaptureBackEnd capture;
   {
-    DemoWorld demo(&capture);
-    demo.Frame(capture);
+    DemoContent::DemoLevelScene demo(&capture);
+    demo.Draw(capture);
+    capture.PresentFrame();
     CD3DRasterizer back;
-    if (!StartHardware(back)) return state.SkipWithError("the device did not start");
+    if (!DemoContent::DemoLevelScene::StartHardware(back, BenchWindow())) return state.SkipWithError("the device did not start");
     auto* device = dynamic_cast<CRecordingDevice*>(back.Framework().Device());
     ViewFrustum camera;
     uint64_t triangles = 0;

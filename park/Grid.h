@@ -90,6 +90,9 @@ class CGrid : public CDirectedGraph {
   void UpdateComponents();
   // In the component of the first entrance; false for every node of a grid without entrances.
   bool IsConnected(const CSkatePathNode& node) const;
+  // The search takes a ring of co-located nodes as one place and gives a component to just one of
+  // them, so a node's place is connected when any node of its ring is.
+  bool IsRingConnected(const CSkatePathNode& node) const;
   const PathEdgeInfo& GetPlainEdge() const { return m_plainEdge; }
   const PathEdgeInfo& GetGrassEdge() const { return m_grassEdge; }
 

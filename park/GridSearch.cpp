@@ -119,3 +119,12 @@ bool CGrid::IsConnected(const CSkatePathNode& node) const {
   if (m_entrances.empty() || m_entrances.front()->GetComponentId() == CGraphNode::kNoComponent) return false;
   return node.GetComponentId() == m_entrances.front()->GetComponentId();
 }
+
+bool CGrid::IsRingConnected(const CSkatePathNode& node) const {
+  const CSkatePathNode* n = &node;
+  do {
+    if (IsConnected(*n)) return true;
+    n = n->GetRingNext();
+  } while (n != &node);
+  return false;
+}

@@ -7,7 +7,6 @@
 
 #include "park/Grid.h"
 #include "park/ObjectDefinition.h"
-#include "park/ParkScores.h"
 #include "park/SkatableSection.h"
 #include "park/VerezIvor.h"
 
@@ -92,7 +91,7 @@ std::string BuildConnectivityReport(CVerezIvor& park) {
       if (!node->external) continue;
       ++external;
       const bool isJoined = node->GetRingSize() > 1;
-      const bool isConnected = grid != nullptr && IsEntryConnected(*grid, *node);
+      const bool isConnected = grid != nullptr && grid->IsRingConnected(*node);
       joined += isJoined ? 1 : 0;
       connected += isConnected ? 1 : 0;
       if (isJoined && isConnected) continue;

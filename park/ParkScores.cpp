@@ -40,17 +40,6 @@ bool WithinXY(const Vector3& p, const Box& box) {
 
 }  // namespace
 
-// A ring is one place for the path search, which gives a component to just one of its nodes; so
-// an entry point counts as connected when any node of its ring is.
-bool IsEntryConnected(const CGrid& grid, const CSkatePathNode& node) {
-  const CSkatePathNode* n = &node;
-  do {
-    if (grid.IsConnected(*n)) return true;
-    n = n->GetRingNext();
-  } while (n != &node);
-  return false;
-}
-
 float ComputeVariety(const CVerezIvor& park) {
   int perType[kSkatableTypes] = {};
   int total = 0;
@@ -76,7 +65,7 @@ float ComputeConnectivity(const CVerezIvor& park) {
     for (const auto& node : section.GetPathNodes()) {
       if (!node->external) continue;
       ++counted;
-      if (grid != nullptr && IsEntryConnected(*grid, *node)) ++connected;
+      if (grid != nullptr && grid->IsRingConnected(*node)) ++connected;
     }
   });
   return static_cast<float>(connected) / static_cast<float>(counted + 1);

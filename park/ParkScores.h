@@ -3,17 +3,12 @@
 #pragma once
 
 struct Box;
-class CGrid;
-class CSkatePathNode;
 class CVerezIvor;
 
 // Each over the placed skatable sections (definition type below 10, never the terrain).
 float ComputeVariety(const CVerezIvor& park);
 float ComputeConnectivity(const CVerezIvor& park);
 float ComputeCapacity(const CVerezIvor& park);
-// Whether a node's place is reachable from the park's entrance and back: any node of its ring in
-// the entrance's component (the search marks only one node of a ring).
-bool IsEntryConnected(const CGrid& grid, const CSkatePathNode& node);
 // Writes the three scores into the park state; after every placement and pick-up.
 void UpdateParkScores(CVerezIvor& park);
 // After a piece with that box is placed (placed true) or picked up: skaters inside it are lifted

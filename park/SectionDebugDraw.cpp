@@ -73,19 +73,10 @@ uint32_t NodeKindDebugColour(uint32_t kind) {
   }
 }
 
-bool IsRingConnected(const CGrid& grid, const CSkatePathNode& node) {
-  const CSkatePathNode* n = &node;
-  do {
-    if (grid.IsConnected(*n)) return true;
-    n = n->GetRingNext();
-  } while (n != &node);
-  return false;
-}
-
 void DrawSectionLinks(CSceneDrawInterface& view, const CSkatableSection& section, const CGrid& grid) {
   for (const SectionLink& link : section.GetPathLinks()) {
     if (link.from == nullptr || link.to == nullptr) continue;
-    if (!IsRingConnected(grid, *link.from) || !IsRingConnected(grid, *link.to)) continue;
+    if (!grid.IsRingConnected(*link.from) || !grid.IsRingConnected(*link.to)) continue;
     const uint32_t colour = LinkDebugColour(link.edge.kind);
     if (colour == 0) continue;
     const Vector3 a = link.from->GetPosition(), b = link.to->GetPosition();
@@ -112,6 +103,6 @@ void DrawSectionNodes(CSceneDrawInterface& view, const CSkatableSection& section
 
 void DrawSectionFlash(CSceneDrawInterface& view, const CSkatableSection& section, const CGrid& grid) {
   for (const auto& node : section.GetPathNodes())
-    if (node->GetRingSize() >= 2 && IsRingConnected(grid, *node))
+    if (node->GetRingSize() >= 2 && grid.IsRingConnected(*node))
       DrawDebugCross(view, node->GetPosition(), kFlashCross, section.GetFlashColour());
 }

@@ -7,16 +7,11 @@
 class CGrid;
 class CSceneDrawInterface;
 class CSkatableSection;
-class CSkatePathNode;
 
 // Colours are words with bytes b, g, r, a (0xAARRGGBB); 0 means "draw nothing".
 uint32_t LinkDebugColour(uint32_t linkType);
 uint32_t RingSizeDebugColour(int ringSize);
 uint32_t NodeKindDebugColour(uint32_t kind);
-
-// The path search takes a ring as one place: it counts as part of the park when any of its
-// nodes was reached from the first entrance.
-bool IsRingConnected(const CGrid& grid, const CSkatePathNode& node);
 
 // Links whose two ends belong to the park: air-like types as arcs, walks raised a little,
 // the others straight.

@@ -10,7 +10,6 @@
 #include "park/ControllerSaveFields.h"
 #include "park/Grid.h"
 #include "park/ObjectCatalog.h"
-#include "park/ParkScores.h"
 #include "park/PieceFootprint.h"
 #include "park/PiecePlacement.h"
 #include "park/SavedGame.h"
@@ -83,7 +82,7 @@ bool PlaceOne(CVerezIvor& park, const InstantPiece& piece) {
   section->SetDefinition(definition, true);
   if (!PlacePieceInPark(park, id)) return false;
   for (const auto& node : section->GetPathNodes()) {
-    if (!node->external || (JoinsGrid(*node) && IsEntryConnected(*grid, *node))) continue;
+    if (!node->external || (JoinsGrid(*node) && grid->IsRingConnected(*node))) continue;
     DebugPrintf("DemoContent: an entry of the instant park's %s joins no reachable square\n", piece.item);
     return false;
   }

@@ -136,10 +136,51 @@ class ShellTest : public ::testing::Test {
     plat::UseRealClock();
     fs::current_path(m_oldDir);
   }
-  void Start(const char* commandLine) {
+  // The shell started on the window (none for a headless run), then made the active program.
+  void Start(const char* commandLine, HWND window = nullptr) {
     SetApplicationCommandLine(commandLine);
-    InitApplication(nullptr, nullptr);
-    OnActivate(nullptr, MAKEWPARAM(WA_ACTIVE, 0));
+    InitApplication(window, nullptr);
+    OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
+  }
+  // A window of the tests' own class, served by the program's window procedure; null when the
+  // class could not be registered.
+  static HWND OpenWindow(const char* title, int width, int height) {
+    static const UINT registered = [] {
+      WNDCLASSA windowClass = {};
+      windowClass.lpfnWndProc = MainWndProc;
+      windowClass.lpszClassName = "KelvarunShellTest";
+      return RegisterClassA(&windowClass);
+    }();
+    if (registered == 0) return nullptr;
+    return CreateWindowA("KelvarunShellTest", title, 0, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+  }
+  // `count` frames, each a step of the clock later; false at the first after which the program
+  // does not run on.
+  static bool Frames(int count, DWORD step = 33) {
+    for (int i = 0; i < count; ++i) {
+      plat::AdvanceClock(step);
+      if (RunFrame() != 1) return false;
+    }
+    return true;
+  }
+  // A key pressed and let go in the window, as the message pump passes real input on.
+  static void PressKey(HWND window, int key) {
+    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
+  }
+  static bool Press(HWND window, int key, int framesAfter = 2) {
+    PressKey(window, key);
+    return Frames(framesAfter);
+  }
+  // Frames until the program has ended, at most `most` of them; how many ran.
+  static int FramesUntilTheEnd(int most = 10) {
+    int frames = 0;
+    while (GetGameWorld() != nullptr && frames < most) {
+      plat::AdvanceClock(33);
+      RunFrame();
+      ++frames;
+    }
+    return frames;
   }
   CountingLayer* AddCounter() {
     auto* layer = new CountingLayer(&counts);
@@ -287,12 +328,7 @@ TEST_F(ShellTest, TheTitleHandsOnToTheMainMenuWhoseQuitEndsTheProgram) {
   quit.code = InputEvent::kKey;
   quit.x = 'Q';
   menu->HandleInputEvent(quit);
-  int frames = 0;
-  while (GetGameWorld() != nullptr && frames < 10) {
-    plat::AdvanceClock(33);
-    RunFrame();
-    ++frames;
-  }
+  const int frames = FramesUntilTheEnd();
   EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_LE(frames, 2);
   EXPECT_EQ(1, LogCount(kQuitLine));
@@ -301,22 +337,11 @@ TEST_F(ShellTest, TheTitleHandsOnToTheMainMenuWhoseQuitEndsTheProgram) {
 // The same through the window: key and mouse messages pass the input hooks and the input
 // manager's queue to the layers, as real input would.
 TEST_F(ShellTest, AClickOnQuitInTheMenuEndsTheProgramThroughTheInputPath) {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = MainWndProc;
-  windowClass.lpszClassName = "KelvarunMenuTest";
-  static const UINT registered = RegisterClassA(&windowClass);
-  ASSERT_NE(0u, registered);
-  HWND window = CreateWindowA("KelvarunMenuTest", "menu", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
-  SetApplicationCommandLine("kelvarun");
-  InitApplication(window, nullptr);
-  OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
+  HWND window = OpenWindow("menu", 640, 480);
+  ASSERT_NE(nullptr, window);
+  Start("kelvarun", window);
   GetAsyncKeyState(VK_ESCAPE);
-  plat::InjectMessage(window, WM_KEYDOWN, VK_ESCAPE, 0);
-  plat::InjectMessage(window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
-  for (int i = 0; i < 3; ++i) {
-    plat::AdvanceClock(33);
-    ASSERT_EQ(1, RunFrame());
-  }
+  ASSERT_TRUE(Press(window, VK_ESCAPE, 3));
   auto* menu = dynamic_cast<CMainScreen*>(GetGameWorld()->GetLayer(GetGameWorld()->GetLayerCount() - 1));
   ASSERT_NE(nullptr, menu);
   // A click beside the buttons does nothing; one on Quit ends the program.
@@ -333,12 +358,7 @@ TEST_F(ShellTest, AClickOnQuitInTheMenuEndsTheProgramThroughTheInputPath) {
   plat::InjectMessage(window, WM_MOUSEMOVE, 0, at);
   plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
   plat::InjectMessage(window, WM_LBUTTONUP, 0, at);
-  int frames = 0;
-  while (GetGameWorld() != nullptr && frames < 10) {
-    plat::AdvanceClock(33);
-    RunFrame();
-    ++frames;
-  }
+  FramesUntilTheEnd();
   EXPECT_EQ(nullptr, GetGameWorld()) << "the quit button ended the program";
   EXPECT_EQ(1, LogCount(kQuitLine));
 }
@@ -351,27 +371,13 @@ TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
     ASSERT_TRUE(DemoContent::WriteAll("data") && DemoContent::WriteLevel("data") && DemoContent::WriteCatalogs("data") &&
                 DemoContent::WriteUi("data"));
   }
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = MainWndProc;
-  windowClass.lpszClassName = "KelvarunGameTest";
-  static const UINT registered = RegisterClassA(&windowClass);
-  ASSERT_NE(0u, registered);
-  HWND window = CreateWindowA("KelvarunGameTest", "game", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
-  SetApplicationCommandLine("kelvarun");
-  InitApplication(window, nullptr);
-  OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
-  auto frame = [] {
-    plat::AdvanceClock(33);
-    return RunFrame();
-  };
+  HWND window = OpenWindow("game", 640, 480);
+  ASSERT_NE(nullptr, window);
+  Start("kelvarun", window);
   GetAsyncKeyState(VK_ESCAPE);
-  plat::InjectMessage(window, WM_KEYDOWN, VK_ESCAPE, 0);
-  plat::InjectMessage(window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(1, frame());
+  ASSERT_TRUE(Press(window, VK_ESCAPE, 3));
   // N on the menu: the key reaches it through the front end's text keys.
-  plat::InjectMessage(window, WM_KEYDOWN, 'N', 0);
-  plat::InjectMessage(window, WM_KEYUP, 'N', 0xC0000000);
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(1, frame());
+  ASSERT_TRUE(Press(window, 'N', 3));
   auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
   ASSERT_NE(nullptr, park);
   EXPECT_EQ(kGameRasterizer, GetRasterizerState());
@@ -384,34 +390,21 @@ TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
   auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
   ASSERT_NE(nullptr, palette);
   // The palette's keys: the first category, then its first item.
-  for (int key : {'1', '1'}) {
-    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
-    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
-    ASSERT_EQ(1, frame());
-  }
+  for (int key : {'1', '1'}) ASSERT_TRUE(Press(window, key, 1));
   EXPECT_NE(0u, palette->GetLastPurchase());
   EXPECT_EQ(palette->GetLastPurchase(), logic->GetHeldObjectId()) << "the controller holds the bought piece";
   EXPECT_EQ(10000 - 800, park->GetParkState().money);
-  EXPECT_EQ(1, frame());
+  EXPECT_TRUE(Frames(1));
   // Escape (the cancel action) sells the held piece back; a second one opens the escape menu,
   // whose Quit to menu ends the game.
-  for (int i = 0; i < 2; ++i) {
-    plat::InjectMessage(window, WM_KEYDOWN, VK_ESCAPE, 0);
-    plat::InjectMessage(window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
-    ASSERT_EQ(1, frame());
-  }
+  for (int i = 0; i < 2; ++i) ASSERT_TRUE(Press(window, VK_ESCAPE, 1));
   EXPECT_EQ(10000, park->GetParkState().money);
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
-  auto press = [&](int key) {
-    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
-    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
-    for (int i = 0; i < 2; ++i) ASSERT_EQ(1, frame());
-  };
   // Save, then quit to the menu.
   park->GetParkState().money = 4321;
-  press('S');
+  ASSERT_TRUE(Press(window, 'S'));
   EXPECT_TRUE(fs::exists(kSaveFile));
-  press('Q');
+  ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_EQ(1u, park->GetLayerCount());
   auto* menu = dynamic_cast<CMainScreen*>(park->GetLayer(0));
   ASSERT_NE(nullptr, menu);
@@ -419,7 +412,7 @@ TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
   EXPECT_EQ(kMenuRasterizer, GetRasterizerState());
   // Load from the menu: the saved park comes back under a new controller.
   log.clear();
-  press('L');
+  ASSERT_TRUE(Press(window, 'L'));
   EXPECT_EQ(4321, park->GetParkState().money);
   EXPECT_STREQ(CMainScreen::kDefaultParkName, park->GetParkState().parkName);
   ASSERT_EQ(2u, park->GetLayerCount());
@@ -469,15 +462,9 @@ TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {
 }
 
 TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = MainWndProc;
-  windowClass.lpszClassName = "KelvarunPauseTest";
-  static const UINT registered = RegisterClassA(&windowClass);
-  ASSERT_NE(0u, registered);
-  HWND window = CreateWindowA("KelvarunPauseTest", "pause", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
-  SetApplicationCommandLine("kelvarun");
-  InitApplication(window, nullptr);
-  OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
+  HWND window = OpenWindow("pause", 64, 48);
+  ASSERT_NE(nullptr, window);
+  Start("kelvarun", window);
   SetDebugMode(true);
   // While the frame is drawn, Pause goes down and up and the player closes the window.
   struct PauseAndClose : CGameActionLayer {
@@ -639,28 +626,10 @@ PlacedPieces PiecesOf(const CVerezIvor& park) {
 TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   ASSERT_TRUE(WriteDemoData());
   testing_support::TempFolder shots;
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = MainWndProc;
-  windowClass.lpszClassName = "KelvarunInstantTest";
-  static const UINT registered = RegisterClassA(&windowClass);
-  ASSERT_NE(0u, registered);
-  HWND window = CreateWindowA("KelvarunInstantTest", "game", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  HWND window = OpenWindow("game", 640, 480);
+  ASSERT_NE(nullptr, window);
   ShowWindow(window, SW_SHOWNORMAL);  // shown, the window is the active one, as the program's is
-  SetApplicationCommandLine("kelvarun");
-  InitApplication(window, nullptr);
-  OnActivate(window, MAKEWPARAM(WA_ACTIVE, 0));
-  auto frames = [](int count, DWORD step = 33) {
-    for (int i = 0; i < count; ++i) {
-      plat::AdvanceClock(step);
-      if (RunFrame() != 1) return false;
-    }
-    return true;
-  };
-  auto press = [&](int key, int after = 2) {
-    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
-    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
-    return frames(after);
-  };
+  Start("kelvarun", window);
   // A park this good draws sponsorship offers, whose notices take the keys until they are
   // answered; the player declines them here.
   auto declineOffers = [&]() {
@@ -668,7 +637,7 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
     for (int i = 0; i < 8 && world->GetLayerCount() > 0; ++i) {
       const std::string top = world->GetLayer(world->GetLayerCount() - 1)->GetInfoString();
       if (top != "SponsorshipNotice") return true;
-      if (!press('D', 1)) return false;
+      if (!Press(window, 'D', 1)) return false;
     }
     return true;
   };
@@ -677,7 +646,7 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
     plat::InjectMessage(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
   };
   GetAsyncKeyState(VK_ESCAPE);
-  ASSERT_TRUE(press(VK_ESCAPE, 3)) << "the title hands on to the menu";
+  ASSERT_TRUE(Press(window, VK_ESCAPE, 3)) << "the title hands on to the menu";
   // Away from the frame's edges, where the park camera would pan.
   const POINT rest = {320, 90};
   pointAt(rest.x, rest.y);
@@ -687,22 +656,22 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
 
   // A new game first: the same level and camera with nothing built, the frame without pieces.
   constexpr int kSettle = 20;
-  ASSERT_TRUE(press('N', kSettle));
+  ASSERT_TRUE(Press(window, 'N', kSettle));
   ASSERT_EQ(nullptr, park->GetLayer(2)) << "controller and palette only";
   // Looking where instant action's park will stand, as its saved controller does.
   auto* newGame = dynamic_cast<CGameLogic*>(park->GetLayer(0));
   ASSERT_NE(nullptr, newGame);
   newGame->SetFocus(DemoContent::InstantParkFocus(*park->GetGrid()));
-  ASSERT_TRUE(frames(kSettle));
+  ASSERT_TRUE(Frames(kSettle));
   const Shot empty = TakeShot(shots.Path() + "empty.bmp");
-  ASSERT_TRUE(press(VK_ESCAPE));
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
-  ASSERT_TRUE(press('Q'));
+  ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_NE(nullptr, dynamic_cast<CMainScreen*>(park->GetLayer(0)));
 
   // Instant action: the generated park, with the most money.
   log.clear();
-  ASSERT_TRUE(press('I', kSettle));
+  ASSERT_TRUE(Press(window, 'I', kSettle));
   ASSERT_TRUE(declineOffers());
   ASSERT_EQ(2u, park->GetLayerCount()) << "no notice: the park loaded";
   auto* logic = dynamic_cast<CGameLogic*>(park->GetLayer(0));
@@ -719,11 +688,11 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   // The park runs: the first skater arrives within the arrival interval.
   int waited = 0;
   while (GetSkaterList().empty() && waited < 200) {
-    ASSERT_TRUE(frames(1, 6 * 33));
+    ASSERT_TRUE(Frames(1, 6 * 33));
     ++waited;
   }
   ASSERT_FALSE(GetSkaterList().empty()) << "no skater arrived";
-  ASSERT_TRUE(declineOffers() && frames(3));
+  ASSERT_TRUE(declineOffers() && Frames(3));
   const CSkater* skater = GetSkaterList().front();
   const CGrid* grid = park->GetGrid();
   const Box skaterBox = skater->GetBounds();
@@ -775,42 +744,42 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   // Buy a launch ramp from the palette, put it down on open ground, pick it up and sell it.
   ASSERT_TRUE(declineOffers());
   const int32_t beforeBuying = park->GetParkState().money;
-  ASSERT_TRUE(press('1', 1) && press('1', 1));
+  ASSERT_TRUE(Press(window, '1', 1) && Press(window, '1', 1));
   const uint32_t bought = logic->GetHeldObjectId();
   ASSERT_NE(CGameLogic::kNone, bought);
   EXPECT_NEAR(beforeBuying - 800, park->GetParkState().money, 2) << "the ramp's price, less a tick's running costs";
   int px = 0, py = 0;
   ASSERT_TRUE(ProjectToPixel(grid->GetOrigin() + Vector3(48.5f, 29.5f, 0.0f), px, py));
   pointAt(px, py);
-  ASSERT_TRUE(frames(3));
-  ASSERT_TRUE(press(VK_RETURN, 1));
+  ASSERT_TRUE(Frames(3));
+  ASSERT_TRUE(Press(window, VK_RETURN, 1));
   EXPECT_EQ(CGameLogic::kNone, logic->GetHeldObjectId()) << "placed";
   auto* ramp = dynamic_cast<CSkatableSection*>(park->GetObjectByID(bought));
   ASSERT_NE(nullptr, ramp);
   EXPECT_FALSE(ramp->IsHeld());
   EXPECT_EQ(17u, PiecesOf(*park).all.size());
-  ASSERT_TRUE(press(VK_RETURN, 1));
+  ASSERT_TRUE(Press(window, VK_RETURN, 1));
   ASSERT_EQ(bought, logic->GetHeldObjectId()) << "picked up again";
   const int32_t before = park->GetParkState().money;
-  ASSERT_TRUE(press(VK_DELETE, 2));
+  ASSERT_TRUE(Press(window, VK_DELETE, 2));
   EXPECT_EQ(CGameLogic::kNone, logic->GetHeldObjectId());
   EXPECT_EQ(nullptr, park->GetObjectByID(bought)) << "sold";
   EXPECT_GT(park->GetParkState().money, before);
   pointAt(rest.x, rest.y);
-  ASSERT_TRUE(frames(2));
+  ASSERT_TRUE(Frames(2));
 
   // Save, quit to the menu, load it back, then quit the program.
   ASSERT_TRUE(declineOffers());
-  ASSERT_TRUE(press(VK_ESCAPE));
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
   const int32_t savedMoney = park->GetParkState().money;
   const size_t savedSkaters = GetSkaterList().size();
-  ASSERT_TRUE(press('S'));
+  ASSERT_TRUE(Press(window, 'S'));
   EXPECT_TRUE(fs::exists(kSaveFile));
-  ASSERT_TRUE(press('Q'));
+  ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_EQ(1u, park->GetLayerCount());
   EXPECT_EQ(0u, PiecesOf(*park).all.size());
-  ASSERT_TRUE(press('L'));
+  ASSERT_TRUE(Press(window, 'L'));
   ASSERT_TRUE(declineOffers());
   ASSERT_EQ(2u, park->GetLayerCount());
   pieces = PiecesOf(*park);
@@ -819,17 +788,11 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   EXPECT_EQ(savedMoney, park->GetParkState().money);
   EXPECT_EQ(savedSkaters, GetSkaterList().size());
   ASSERT_TRUE(declineOffers());
-  ASSERT_TRUE(press(VK_ESCAPE));
-  ASSERT_TRUE(press('Q'));
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
+  ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_NE(nullptr, dynamic_cast<CMainScreen*>(park->GetLayer(0)));
-  plat::InjectMessage(window, WM_KEYDOWN, 'Q', 0);
-  plat::InjectMessage(window, WM_KEYUP, 'Q', 0xC0000000);
-  int ended = 0;
-  while (GetGameWorld() != nullptr && ended < 10) {
-    plat::AdvanceClock(33);
-    RunFrame();
-    ++ended;
-  }
+  PressKey(window, 'Q');
+  FramesUntilTheEnd();
   EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_EQ(1, LogCount(kQuitLine));
   for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("could not be loaded")) << line;
@@ -854,50 +817,37 @@ TEST_F(ShellTest, BrokenContentStartsWithANoticeAndTheProgramStaysUsable) {
   ramps.replace(ramps.find(mesh), mesh.size(), "mesh=nosuch.mesh");
   std::ofstream("data/objects/ramps.ini", std::ios::binary | std::ios::trunc) << ramps;
 
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = MainWndProc;
-  windowClass.lpszClassName = "KelvarunBrokenTest";
-  static const UINT registered = RegisterClassA(&windowClass);
-  ASSERT_NE(0u, registered);
-  HWND window = CreateWindowA("KelvarunBrokenTest", "game", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  HWND window = OpenWindow("game", 640, 480);
+  ASSERT_NE(nullptr, window);
   ShowWindow(window, SW_SHOWNORMAL);
   SetApplicationCommandLine("kelvarun");
   InitApplication(window, nullptr);
-  auto press = [&](int key) {
-    plat::InjectMessage(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
-    plat::InjectMessage(window, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000000);
-    for (int i = 0; i < 2; ++i) {
-      plat::AdvanceClock(33);
-      if (RunFrame() != 1) return false;
-    }
-    return true;
-  };
   plat::SetCursorScreenPos(320, 240);
   plat::InjectMessage(window, WM_MOUSEMOVE, 0, MAKELPARAM(320, 240));
   GetAsyncKeyState(VK_ESCAPE);
-  ASSERT_TRUE(press(VK_ESCAPE));
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
   auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
   ASSERT_NE(nullptr, park);
   auto top = [&]() { return std::string(park->GetLayer(park->GetLayerCount() - 1)->GetInfoString()); };
 
   log.clear();
-  ASSERT_TRUE(press('I'));
+  ASSERT_TRUE(Press(window, 'I'));
   ASSERT_EQ("NoticeScreen", top());
   auto* notice = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 1));
   EXPECT_EQ(notice->GetPanel().GetLines(),
             (std::vector<std::string>{"SOME BUILD ITEMS HAVE NO MESH AND ARE NOT OFFERED",
                                       "THE INSTANT ACTION PARK COULD NOT BE LOADED", "AN EMPTY PARK IS RUNNING"}));
   EXPECT_EQ(1, LogCount("InstantAction: the park " + parkFile + " could not be loaded; an empty park is running\n"));
-  ASSERT_TRUE(press(VK_RETURN));
+  ASSERT_TRUE(Press(window, VK_RETURN));
   EXPECT_EQ("BuildPalette", top()) << "the notice went; the empty park runs";
   ASSERT_NE(nullptr, park->GetGrid());
   EXPECT_EQ(0u, PiecesOf(*park).all.size());
   // The palette still sells what has its mesh.
-  ASSERT_TRUE(press('1') && press('1'));
+  ASSERT_TRUE(Press(window, '1') && Press(window, '1'));
   EXPECT_NE(CGameLogic::kNone, park->GetController()->GetHeldObjectId());
-  ASSERT_TRUE(press(VK_ESCAPE) && press(VK_ESCAPE));  // sell it back, then the escape menu
+  ASSERT_TRUE(Press(window, VK_ESCAPE) && Press(window, VK_ESCAPE));  // sell it back, then the escape menu
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
-  ASSERT_TRUE(press('Q'));
+  ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_EQ("MainScreen", top());
 
   // A level whose mesh names no grid origin (and no cached grid beside it).
@@ -905,28 +855,19 @@ TEST_F(ShellTest, BrokenContentStartsWithANoticeAndTheProgramStaysUsable) {
   ASSERT_TRUE(bare->Save("data/levels/demo/terrain.mesh", nullptr));
   fs::remove("data/levels/demo/grid_data.bin");
   fs::remove("data/levels/demo/vlights.bin");
-  ASSERT_TRUE(press('N'));
+  ASSERT_TRUE(Press(window, 'N'));
   ASSERT_EQ("NoticeScreen", top());
   notice = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 1));
   EXPECT_EQ(notice->GetPanel().GetLines().back(), "THIS LEVEL HAS NO BUILD GRID: NOTHING CAN BE BUILT");
   EXPECT_EQ(nullptr, park->GetGrid());
-  ASSERT_TRUE(press(VK_RETURN));
-  for (int i = 0; i < 10; ++i) {
-    plat::AdvanceClock(33);
-    ASSERT_EQ(1, RunFrame()) << "the gridless game runs";
-  }
-  ASSERT_TRUE(press(VK_ESCAPE));
+  ASSERT_TRUE(Press(window, VK_RETURN));
+  ASSERT_TRUE(Frames(10)) << "the gridless game runs";
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
-  ASSERT_TRUE(press('Q'));
+  ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_EQ("MainScreen", top());
-  plat::InjectMessage(window, WM_KEYDOWN, 'Q', 0);
-  plat::InjectMessage(window, WM_KEYUP, 'Q', 0xC0000000);
-  int frames = 0;
-  while (GetGameWorld() != nullptr && frames < 10) {
-    plat::AdvanceClock(33);
-    RunFrame();
-    ++frames;
-  }
+  PressKey(window, 'Q');
+  FramesUntilTheEnd();
   EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_EQ(1, LogCount(kQuitLine));
 }

@@ -25,6 +25,7 @@
 #include "scene/camera/GenericCam.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkPieces.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContentPieces.h"
@@ -70,21 +71,8 @@ inline ShadedMesh* MeshById(int id) {
 }
 inline ShadedMesh* NoLevelTerrain() { return nullptr; }
 
-inline void AddText(ShadedMesh& mesh, const Vector3& at, uint32_t type, const std::vector<uint8_t>& head,
-                    const std::string& text) {
-  std::vector<uint8_t> data(head);
-  data.insert(data.end(), text.begin(), text.end());
-  data.push_back(0);
-  COrientation frame;
-  frame.position = at;
-  mesh.AddAttachPoint(frame, type, static_cast<uint32_t>(data.size()), data.data(), false);
-}
-
-inline void AddRegion(ShadedMesh& mesh, const Vector3& at, const Box& box, const std::string& text) {
-  std::vector<uint8_t> head;
-  for (float v : {box.min.x, box.min.y, box.min.z, box.max.x, box.max.y, box.max.z}) le::PutF32(head, v);
-  AddText(mesh, at, CGrid::kAttachRegion, head, text);
-}
+using testing_support::AddRegion;
+using testing_support::AddText;
 
 // A flat sheet at height 0 over the grid, the grid's origin at (0, 0), an entrance at square
 // (8, 1) and an unbuildable 2 x 2 patch at squares (12..13, 12..13).

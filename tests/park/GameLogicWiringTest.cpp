@@ -16,6 +16,7 @@
 #include "park/SkaterMotion.h"
 #include "park/ThoughtTexts.h"
 #include "render/Texture.h"
+#include "tests/support/ContactMotion.h"
 #include "tests/support/ParkState.h"
 #include "tools/DemoContentPark.h"
 
@@ -180,23 +181,8 @@ TEST(DemoParkFootprints, EveryPieceCoversItsFootprintFromItsCorner) {
 
 // --- The player's trick bonus ---
 
-// A body that touches the ground only when the test says so.
-struct ContactBody : CSkaterMotion {
-  void RouteStep(float) override {}
-  void CrashStep(float) override {}
-  void InjuredStep(float) override {}
-  void OrientStep(float) override {}
-  void PlayerStep(float) override {}
-  void PlaceBody() override {}
-  Vector3 RoutePoint(size_t) const override { return Vector3(0, 0, 0); }
-  void SteerToward(const Vector3&) override {}
-  void JumpTo(const Vector3&) override {}
-  void TakeOff(float) override {}
-  void PlaceOnGroundAt(const Vector3&) override {}
-  bool HasGroundContact() const override { return contact; }
-  bool IsFreshLanding() const override { return false; }
-  bool contact = true;
-};
+// Bodies that touch the ground only when the test says so.
+using ContactBody = testing_support::ContactMotion;
 
 std::vector<ContactBody*> g_bodies;
 std::unique_ptr<CSkaterMotion> MakeContactBody(CSkater&) {

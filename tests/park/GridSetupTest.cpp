@@ -17,6 +17,7 @@
 #include "platform/FileWrite.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkPieces.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -28,20 +29,8 @@ using testing_support::TempFolder;
 const Vector3 kOrigin(10.0f, 20.0f, 0.0f);
 using HeightFn = std::function<float(int column, int row, float x, float y)>;
 
-void AddText(ShadedMesh& mesh, const Vector3& at, uint32_t type, const std::vector<uint8_t>& head, const std::string& text) {
-  std::vector<uint8_t> data(head);
-  data.insert(data.end(), text.begin(), text.end());
-  data.push_back(0);
-  COrientation frame;
-  frame.position = at;
-  mesh.AddAttachPoint(frame, type, static_cast<uint32_t>(data.size()), data.data(), false);
-}
-
-void AddRegion(ShadedMesh& mesh, const Vector3& at, const Box& box, const std::string& text) {
-  std::vector<uint8_t> head;
-  for (float v : {box.min.x, box.min.y, box.min.z, box.max.x, box.max.y, box.max.z}) le::PutF32(head, v);
-  AddText(mesh, at, CGrid::kAttachRegion, head, text);
-}
+using testing_support::AddRegion;
+using testing_support::AddText;
 
 // One top per grid square, fanned from an inner point that lies on no line the rays follow, so
 // that no centre or flatness sample falls on an edge between triangles. Heights come from h.

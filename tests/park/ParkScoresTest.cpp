@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
 #include "core/math/Octree.h"
 #include "park/Grid.h"
 #include "park/ObjectDefinition.h"
@@ -24,31 +23,17 @@
 #include "park/VerezIvor.h"
 #include "platform/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkPieces.h"
 #include "tests/support/ParkState.h"
 
 namespace {
 
 constexpr int kDefs = 24;
-ObjectDefinition g_defs[kDefs];
-std::map<int, ShadedMesh*> g_meshes;
 
-ShadedMesh* TestMesh(int id) { return g_meshes.count(id) != 0 ? g_meshes[id] : nullptr; }
-const ObjectDefinition* TestDefinition(int index) { return index >= 0 && index < kDefs ? &g_defs[index] : nullptr; }
-ShadedMesh* NoTerrain() { return nullptr; }
-
+// A piece mesh with a collision sphere, so a placed piece files an obstacle of its own.
 std::unique_ptr<ShadedMesh> PieceMesh(const std::vector<std::pair<Vector3, std::string>>& nodes) {
-  auto mesh = std::make_unique<ShadedMesh>();
-  EXPECT_TRUE(mesh->CreateGrid(2, nullptr, 0));
-  for (const auto& n : nodes) {
-    COrientation at;
-    at.SetPosition(n.first);
-    mesh->AddAttachPoint(at, 50000, static_cast<uint32_t>(n.second.size() + 1), n.second.c_str(), false);
-  }
-  COrientation centre;
-  centre.SetPosition(Vector3(0.5f, 0.5f, 0.5f));
-  uint8_t radius[4];
-  le::WriteF32(radius, 0.5f);
-  mesh->AddAttachPoint(centre, 2, 4, radius, false);
+  std::unique_ptr<ShadedMesh> mesh = testing_support::PieceMesh(nodes);
+  testing_support::AddCentreSphere(*mesh);
   return mesh;
 }
 
@@ -59,46 +44,30 @@ struct ScoredPark : ::testing::Test {
     plat::srand(11);
     ClearPlacedSectionList();
     park.GetOctree().Reset(Box(Vector3(-50.0f, -50.0f, -50.0f), Vector3(50.0f, 50.0f, 50.0f)));
-    auto grid = std::make_unique<CGrid>(16, 16, Vector3(), 1.0f, 1.0f);
-    for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = 0xFF;
+    auto grid = testing_support::OpenGroundGrid(16, 16, 0xFF);
     grid->AddEntrance(grid->GetSquare(0, 0));
     park.SetGrid(std::move(grid));
     park.GetGrid()->UpdateComponents();
-    // Entry on the square corner, a top, a way back down on the far corner.
-    kicker = PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
-                        {Vector3(0.5f, 0.5f, 1.0f), "skatenode 2 target air link dest=3 type=skate"},
-                        {Vector3(1, 1, 0), "skatenode 3 external link dest=1 type=walk"}});
+    kicker = PieceMesh(testing_support::KickerNodes());
     // Its second entry stands off every corner: it joins nothing and leads nowhere.
     stray = PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external link dest=2 type=skate"},
                        {Vector3(0.3f, 0.6f, 0), "skatenode 2 external"}});
-    g_meshes = {{100, kicker.get()}, {101, stray.get()}};
-    CSkatableSection::SetSources({&TestMesh, &TestDefinition, &NoTerrain});
+    catalog.meshes = {{100, kicker.get()}, {101, stray.get()}};
     for (int i = 0; i < kDefs; ++i) {
-      g_defs[i] = ObjectDefinition();
-      g_defs[i].catalogNumber = static_cast<uint16_t>(i);
-      g_defs[i].type = i;
-      g_defs[i].mesh = 100;
-      g_defs[i].footprint[0][0] = 1;
-      g_defs[i].cost = 500.0 + 10.0 * i;
-      g_defs[i].operatingCost = 5.0f;
-      std::snprintf(g_defs[i].name, sizeof g_defs[i].name, "Piece %d", i);
+      ObjectDefinition& def = catalog.defs[i];
+      def.type = i;
+      def.mesh = 100;
+      def.cost = 500.0 + 10.0 * i;
+      def.operatingCost = 5.0f;
+      std::snprintf(def.name, sizeof def.name, "Piece %d", i);
     }
   }
-  ~ScoredPark() override {
-    CSkatableSection::SetSources({nullptr, nullptr, nullptr});
-    ClearPlacedSectionList();
-  }
+  ~ScoredPark() override { ClearPlacedSectionList(); }
   // A held piece of that definition (none for -1) at the corner (x, y).
   template <typename T = CSkatableSection>
   T* Buy(int def, float x, float y) {
-    auto section = std::make_unique<T>();
-    T* raw = section.get();
-    COrientation frame;
-    frame.SetPosition(Vector3(x, y, 0.0f));
-    EXPECT_TRUE(raw->InitFromMesh(frame, def >= 0 ? g_defs[def].mesh : 100, false));
-    if (def >= 0) raw->SetDefinition(&g_defs[def], true);
-    EXPECT_NE(park.RegisterNewObject(std::move(section)), 0u);
-    return raw;
+    const ObjectDefinition* definition = def >= 0 ? &catalog.defs[def] : nullptr;
+    return testing_support::AddHeldPiece<T>(park, definition != nullptr ? definition->mesh : 100, definition, x, y);
   }
   CSkatableSection* Put(int def, float x, float y) {
     CSkatableSection* s = Buy(def, x, y);
@@ -120,6 +89,7 @@ struct ScoredPark : ::testing::Test {
   CVerezIvor park;
   std::unique_ptr<ShadedMesh> kicker;
   std::unique_ptr<ShadedMesh> stray;
+  testing_support::TestPieceCatalog catalog{kDefs};  // last: the sources go before the park does
 };
 
 // --- Scores ---
@@ -160,10 +130,10 @@ TEST_F(ScoredPark, VarietyRewardsManyTypesInEvenNumbers) {
 }
 
 TEST_F(ScoredPark, CapacityBySixteenSquaresWithAFloorOfOneAndACapOfFifty) {
-  g_defs[0].footprintWidth = 2, g_defs[0].footprintLength = 2;  // 4 squares: still room for one
-  g_defs[1].footprintWidth = 8, g_defs[1].footprintLength = 4;  // 32: two
-  g_defs[2].footprintWidth = 5, g_defs[2].footprintLength = 4;  // 20: one and a quarter
-  g_defs[3].footprintWidth = 8, g_defs[3].footprintLength = 8;  // 64: four
+  catalog.defs[0].footprintWidth = 2, catalog.defs[0].footprintLength = 2;  // 4 squares: still room for one
+  catalog.defs[1].footprintWidth = 8, catalog.defs[1].footprintLength = 4;  // 32: two
+  catalog.defs[2].footprintWidth = 5, catalog.defs[2].footprintLength = 4;  // 20: one and a quarter
+  catalog.defs[3].footprintWidth = 8, catalog.defs[3].footprintLength = 8;  // 64: four
   Put(0, 1.0f, 1.0f);
   EXPECT_EQ(ComputeCapacity(park), 1.0f);
   Put(1, 3.0f, 1.0f);
@@ -210,7 +180,7 @@ TEST_F(ScoredPark, ConnectivityCountsEntriesTheEntranceReachesAndReturnsFrom) {
   ASSERT_EQ(ConnectedEntriesBySearch(*park.GetGrid()), 4);
   EXPECT_FLOAT_EQ(ComputeConnectivity(park), 4.0f / 5.0f);
   // An entry off every corner joins nothing: counted, not connected.
-  g_defs[2].mesh = 101;
+  catalog.defs[2].mesh = 101;
   Put(2, 8.0f, 8.0f);
   ASSERT_EQ(ConnectedEntriesBySearch(*park.GetGrid()), 5);
   EXPECT_FLOAT_EQ(ComputeConnectivity(park), 5.0f / 7.0f);
@@ -356,9 +326,9 @@ std::vector<uint8_t> ExpectedMarks(const CGrid& grid, const std::vector<std::vec
 
 TEST_F(ScoredPark, SquaresNearAPieceAreMarkedAndGivenBackWhenItGoes) {
   CGrid& grid = *park.GetGrid();
-  g_defs[5].footprintWidth = 10, g_defs[5].footprintLength = 10;
+  catalog.defs[5].footprintWidth = 10, catalog.defs[5].footprintLength = 10;
   for (int r = 0; r < 10; ++r)
-    for (int c = 0; c < 10; ++c) g_defs[5].footprint[r][c] = 1;
+    for (int c = 0; c < 10; ++c) catalog.defs[5].footprint[r][c] = 1;
   CSkatableSection* big = Put(5, 0.0f, 0.0f);
   ASSERT_EQ(big->GetFootprintSquares().size(), 100u);
   std::vector<uint8_t> bigOnly = ExpectedMarks(grid, {big->GetFootprintSquares()});

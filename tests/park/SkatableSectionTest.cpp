@@ -28,6 +28,7 @@
 #include "core/math/ViewFrustum.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkPieces.h"
 #include "tests/support/ParkState.h"
 #include "tests/support/RecordingRasterizer.h"
 
@@ -96,71 +97,40 @@ TEST(SkateNodeText, LinkDifficultyPerType) {
 
 // --- A park with pieces ---
 
-ObjectDefinition g_defs[4];
-std::map<int, ShadedMesh*> g_meshes;
-
-ShadedMesh* TestMesh(int id) { return g_meshes.count(id) != 0 ? g_meshes[id] : nullptr; }
-const ObjectDefinition* TestDefinition(int index) { return index >= 0 && index < 4 ? &g_defs[index] : nullptr; }
-ShadedMesh* NoTerrain() { return nullptr; }
-
+// A piece mesh with an attach point that is not a node, and a collision sphere, so a placed piece
+// files an obstacle of its own.
 std::unique_ptr<ShadedMesh> PieceMesh(const std::vector<std::pair<Vector3, std::string>>& nodes) {
-  auto mesh = std::make_unique<ShadedMesh>();
-  EXPECT_TRUE(mesh->CreateGrid(2, nullptr, 0));
-  for (const auto& n : nodes) {
-    COrientation at;
-    at.SetPosition(n.first);
-    mesh->AddAttachPoint(at, 50000, static_cast<uint32_t>(n.second.size() + 1), n.second.c_str(), false);
-  }
-  mesh->AddAttachPoint(COrientation(), 50000, 9, "lamp 3 x", false);  // not a node
-  // A collision sphere, so a placed piece files an obstacle of its own.
-  COrientation centre;
-  centre.SetPosition(Vector3(0.5f, 0.5f, 0.5f));
-  uint8_t radius[4];
-  le::WriteF32(radius, 0.5f);
-  mesh->AddAttachPoint(centre, 2, 4, radius, false);
+  std::unique_ptr<ShadedMesh> mesh = testing_support::PieceMesh(nodes);
+  mesh->AddAttachPoint(COrientation(), 50000, 9, "lamp 3 x", false);
+  testing_support::AddCentreSphere(*mesh);
   return mesh;
 }
 
 struct Pieces : ::testing::Test {
   Pieces() : park(nullptr, nullptr) {
     ClearPlacedSectionList();
-    auto grid = std::make_unique<CGrid>(8, 8, Vector3(), 1.0f, 1.0f);
     // Open ground: every square steps to its four neighbours; the gate away from the pieces.
-    for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = 0xF;
+    auto grid = testing_support::OpenGroundGrid(8, 8, 0xF);
     grid->AddEntrance(grid->GetSquare(3, 3));
     park.SetGrid(std::move(grid));
-    // A 1 x 1 kicker: entry on the square corner, a top in the middle, an exit on the far corner.
-    kicker = PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
-                        {Vector3(0.5f, 0.5f, 1.0f), "skatenode 2 target air link dest=3 type=skate"},
-                        {Vector3(1, 1, 0), "skatenode 3 external link dest=1 type=walk"}});
+    kicker = PieceMesh(testing_support::KickerNodes());
     stand = PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external line link dest=2 type=walk"},
                        {Vector3(0.5f, 0.5f, 0), "skatenode 2 target buy_food action link dest=1 type=walk"}});
-    g_meshes = {{100, kicker.get()}, {101, stand.get()}};
-    CSkatableSection::SetSources({&TestMesh, &TestDefinition, &NoTerrain});
+    catalog.meshes = {{100, kicker.get()}, {101, stand.get()}};
     for (int i = 0; i < 4; ++i) {
-      g_defs[i] = ObjectDefinition();
-      g_defs[i].catalogNumber = static_cast<uint16_t>(i);
-      g_defs[i].mesh = i == 2 ? 101 : 100;
-      g_defs[i].footprint[0][0] = 1;
-      g_defs[i].cost = 700.0;
-      g_defs[i].operatingCost = 36.0f;
-      g_defs[i].useFee = 2.5f;
+      ObjectDefinition& def = catalog.defs[i];
+      def.mesh = i == 2 ? 101 : 100;
+      def.cost = 700.0;
+      def.operatingCost = 36.0f;
+      def.useFee = 2.5f;
     }
-    g_defs[1].type = CSkatableSection::kSponsorType;
-    std::snprintf(g_defs[0].name, sizeof(g_defs[0].name), "Kicker");
-  }
-  ~Pieces() override {
-    CSkatableSection::SetSources({nullptr, nullptr, nullptr});
+    catalog.defs[1].type = CSkatableSection::kSponsorType;
+    std::snprintf(catalog.defs[0].name, sizeof(catalog.defs[0].name), "Kicker");
   }
   template <typename T = CSkatableSection>
   T* Make(int def, float x, float y, bool place = true) {
-    auto section = std::make_unique<T>();
-    T* raw = section.get();
-    COrientation frame;
-    frame.SetPosition(Vector3(x, y, 0.0f));
-    EXPECT_TRUE(raw->InitFromMesh(frame, g_defs[def].mesh, false));
-    raw->SetDefinition(&g_defs[def], true);
-    EXPECT_NE(park.RegisterNewObject(std::move(section)), 0u);
+    const ObjectDefinition& definition = catalog.defs[def];
+    T* raw = testing_support::AddHeldPiece<T>(park, definition.mesh, &definition, x, y);
     if (place) raw->Place();
     return raw;
   }
@@ -172,6 +142,7 @@ struct Pieces : ::testing::Test {
   CVerezIvor park;
   std::unique_ptr<ShadedMesh> kicker;
   std::unique_ptr<ShadedMesh> stand;
+  testing_support::TestPieceCatalog catalog{4};  // last: the sources go before the park does
 };
 
 using testing_support::RingIds;
@@ -210,8 +181,8 @@ TEST_F(Pieces, NodesJoinTheGridAndNeighboursIntoRings) {
 TEST_F(Pieces, InternalNodeRepresentsARingBeforeExternalAndSquare) {
   // The stand's entry is external; a kicker whose internal top sits on the stand's entry corner.
   auto top = PieceMesh({{Vector3(0, 0, 0), "skatenode 7 target grind"}});
-  g_meshes[102] = top.get();
-  g_defs[3].mesh = 102;
+  catalog.meshes[102] = top.get();
+  catalog.defs[3].mesh = 102;
   CSkatableSection* s = Make(2, 4.0f, 4.0f);
   CSkatableSection* t = Make(3, 4.0f, 4.0f);
   CSkatePathNode* square = Grid().GetSquare(4, 4);
@@ -258,7 +229,7 @@ TEST_F(Pieces, RunningCostOfOneParkDay) {
   // The level's terrain, even with a definition to charge by, costs nothing.
   auto terrain = std::make_unique<CSkatableSection>();
   ASSERT_TRUE(terrain->InitFromMeshData(COrientation(), kicker.get(), -1, true));
-  terrain->SetDefinition(&g_defs[0], true);
+  terrain->SetDefinition(&catalog.defs[0], true);
   ASSERT_NE(park.RegisterNewObject(std::move(terrain)), 0u);
   ParkState& state = park.GetParkState();
   const double before = state.GetMoney();
@@ -478,7 +449,7 @@ TEST_F(Pieces, FacilityRecordKeepsItsFeeAndRefusesOtherVersions) {
   const uint32_t id = f->GetID();
   park.RemoveObject(id);
   park.UpdateObjects(0.0f);
-  g_defs[2].useFee = 1.0f;  // the catalog changed since the game was saved
+  catalog.defs[2].useFee = 1.0f;  // the catalog changed since the game was saved
   std::vector<uint8_t> bad = saved;
   le::WriteU32(&bad[saved.size() - 20], 1);  // facility version
   EXPECT_EQ(CSkatableSection::LoadRecord(bad.data(), bad.size(), nullptr), 0u);
@@ -495,7 +466,7 @@ TEST_F(Pieces, TerrainChargesNothingAndIsNeverHeld) {
   auto terrain = std::make_unique<CSkatableSection>();
   CSkatableSection* raw = terrain.get();
   ASSERT_TRUE(raw->InitFromMeshData(COrientation(), kicker.get(), -1, true));
-  raw->SetDefinition(&g_defs[0], true);
+  raw->SetDefinition(&catalog.defs[0], true);
   ASSERT_NE(park.RegisterNewObject(std::move(terrain)), 0u);
   EXPECT_FALSE(raw->IsHeld());
   raw->AddUsage(5.0f);
@@ -540,7 +511,7 @@ TEST_F(Pieces, APieceDrawsItsBodyWhileTerrainLeavesItToTheScene) {
   CSkatableSection* terrain = terrainOwned.get();
   COrientation frame;
   frame.SetPosition(Vector3(2.0f, 6.0f, 0.0f));
-  ASSERT_TRUE(terrain->InitFromMesh(frame, g_defs[0].mesh, true));
+  ASSERT_TRUE(terrain->InitFromMesh(frame, catalog.defs[0].mesh, true));
   park.RegisterNewObject(std::move(terrainOwned));
   piece->Render(&view);
   terrain->Render(&view);
@@ -559,8 +530,8 @@ TEST_F(Pieces, AQueueIsWalkedAlongItsLineNodesToTheServicePoint) {
                           {Vector3(0.3f, 0.3f, 0), "skatenode 2 line link dest=3 type=walk"},
                           {Vector3(0.6f, 0.6f, 0), "skatenode 3 target buy_food action line link dest=1 type=walk"},
                           {Vector3(0.3f, 0.6f, 0), "skatenode 4 target buy_food action link dest=1 type=walk"}});
-  g_meshes[104] = queue.get();
-  g_defs[3].mesh = 104;
+  catalog.meshes[104] = queue.get();
+  catalog.defs[3].mesh = 104;
   CSkatableSection* counter = Make(3, 5.0f, 5.0f);
   const auto& n = counter->GetPathNodes();
   ASSERT_EQ(n.size(), 4u);
@@ -589,8 +560,8 @@ TEST_F(Pieces, DebugDrawingShowsLinksNodesBoundsAndFlashOfThePark) {
   auto clear = PieceMesh({{Vector3(-1, 0, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
                           {Vector3(0.5f, 0.5f, 1.0f), "skatenode 2 target air link dest=3 type=skate"},
                           {Vector3(2, 0, 0), "skatenode 3 external link dest=1 type=walk"}});
-  g_meshes[103] = clear.get();
-  g_defs[3].mesh = 103;
+  catalog.meshes[103] = clear.get();
+  catalog.defs[3].mesh = 103;
   CSkatableSection* piece = Make(3, 5.0f, 1.0f);
   // Half a square off: nothing joins, so none of its links belong to the park.
   CSkatableSection* loose = Make(0, 1.5f, 5.5f);

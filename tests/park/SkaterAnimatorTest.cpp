@@ -22,6 +22,7 @@
 #include "platform/Platform.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/mesh/MeshInstance.h"
+#include "tests/support/ContactMotion.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentBoarder.h"
 
@@ -77,25 +78,7 @@ struct RecordingLink : CSkaterAnimatorLink {
   int nextHandle = 100;
 };
 
-// A body that only reports ground contact as the test sets it.
-struct ContactMotion : CSkaterMotion {
-  void RouteStep(float) override {}
-  void CrashStep(float) override {}
-  void InjuredStep(float) override {}
-  void OrientStep(float) override {}
-  void PlayerStep(float) override {}
-  void PlaceBody() override {}
-  Vector3 RoutePoint(size_t) const override { return Vector3(0, 0, 0); }
-  void SteerToward(const Vector3&) override {}
-  void JumpTo(const Vector3&) override {}
-  void TakeOff(float) override {}
-  void PlaceOnGroundAt(const Vector3&) override {}
-  bool HasGroundContact() const override { return contact; }
-  bool IsFreshLanding() const override { return false; }
-  Vector3 GetGroundNormal() const override { return normal; }
-  bool contact = true;
-  Vector3 normal{0.0f, 0.0f, 1.0f};
-};
+using testing_support::ContactMotion;
 
 RecordingLink* g_link = nullptr;
 ContactMotion* g_motion = nullptr;

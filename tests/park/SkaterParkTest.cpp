@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
 #include "park/Grid.h"
 #include "park/ObjectDefinition.h"
 #include "park/ObjectSkatePathNode.h"
@@ -24,6 +23,7 @@
 #include "park/VerezIvor.h"
 #include "platform/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkPieces.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -31,22 +31,7 @@ namespace {
 // Piece kinds by definition index.
 enum Def { kKicker, kFood, kDrink, kRestroom, kFirstAid, kLoop, kDrop, kDefCount };
 
-ObjectDefinition g_defs[kDefCount];
-std::map<int, ShadedMesh*> g_meshes;
-ShadedMesh* TestMesh(int id) { return g_meshes.count(id) != 0 ? g_meshes[id] : nullptr; }
-const ObjectDefinition* TestDefinition(int index) { return index >= 0 && index < kDefCount ? &g_defs[index] : nullptr; }
-ShadedMesh* NoTerrain() { return nullptr; }
-
-std::unique_ptr<ShadedMesh> PieceMesh(const std::vector<std::pair<Vector3, std::string>>& nodes) {
-  auto mesh = std::make_unique<ShadedMesh>();
-  EXPECT_TRUE(mesh->CreateGrid(2, nullptr, 0));
-  for (const auto& n : nodes) {
-    COrientation at;
-    at.SetPosition(n.first);
-    mesh->AddAttachPoint(at, 50000, static_cast<uint32_t>(n.second.size() + 1), n.second.c_str(), false);
-  }
-  return mesh;
-}
+using testing_support::PieceMesh;
 
 // A stand: its entry on the square corner queues to the service point in the middle.
 std::unique_ptr<ShadedMesh> StandMesh(const char* word) {
@@ -60,19 +45,14 @@ struct SkaterPieces : ::testing::Test {
     plat::srand(2024);
     ClearPlacedSectionList();
     park.GetOctree().Reset(Box(Vector3(-50.0f, -50.0f, -50.0f), Vector3(100.0f, 100.0f, 100.0f)));
-    auto grid = std::make_unique<CGrid>(side, side, Vector3(), 1.0f, 1.0f);
-    for (int i = 0; i < grid->GetSquareCount(); ++i) {
-      grid->GetSquareByIndex(i)->directionMask = 0xFF;
-      grid->GetSquareByIndex(i)->flat = 1;
-    }
+    auto grid = testing_support::OpenGroundGrid(side, side, 0xFF);
+    for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->flat = 1;
     grid->GetSquare(1, 1)->entrance = 1;
     grid->GetSquare(side - 2, side - 2)->exit = 1;
     grid->CollectGates();
     grid->UpdateComponents();
     park.SetGrid(std::move(grid));
-    meshes.push_back(PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
-                                {Vector3(0.5f, 0.5f, 1.0f), "skatenode 2 target air link dest=3 type=skate"},
-                                {Vector3(1, 1, 0), "skatenode 3 external link dest=1 type=walk"}}));
+    meshes.push_back(PieceMesh(testing_support::KickerNodes()));
     meshes.push_back(StandMesh("buy_food"));
     meshes.push_back(StandMesh("buy_drink"));
     meshes.push_back(StandMesh("pee"));
@@ -86,30 +66,21 @@ struct SkaterPieces : ::testing::Test {
                                 {Vector3(0.5f, 0.5f, 2.0f), "skatenode 2 target grind link dest=3 type=skate"},
                                 {Vector3(0.5f, 0.7f, 0.5f), "skatenode 3 link dest=4 type=skate"},
                                 {Vector3(1, 1, 0), "skatenode 4 external link dest=1 type=walk"}}));
-    g_meshes.clear();
     for (int i = 0; i < kDefCount; ++i) {
-      g_meshes[200 + i] = meshes[static_cast<size_t>(i)].get();
-      g_defs[i] = ObjectDefinition();
-      g_defs[i].catalogNumber = static_cast<uint16_t>(i);
-      g_defs[i].type = 30 + i;
-      g_defs[i].mesh = 200 + i;
-      g_defs[i].footprint[0][0] = 1;
-      g_defs[i].cost = 100.0;
-      g_defs[i].useFee = 2.5f;
+      catalog.meshes[200 + i] = meshes[static_cast<size_t>(i)].get();
+      ObjectDefinition& def = catalog.defs[i];
+      def.type = 30 + i;
+      def.mesh = 200 + i;
+      def.cost = 100.0;
+      def.useFee = 2.5f;
     }
-    CSkatableSection::SetSources({&TestMesh, &TestDefinition, &NoTerrain});
   }
-  ~SkaterPieces() override { CSkatableSection::SetSources({nullptr, nullptr, nullptr}); }
 
   template <typename T = CSkatableSection>
   T* Make(int def, int column, int row) {
-    auto section = std::make_unique<T>();
-    T* raw = section.get();
-    COrientation frame;
-    frame.SetPosition(Vector3(static_cast<float>(column), static_cast<float>(row), 0.0f));
-    EXPECT_TRUE(raw->InitFromMesh(frame, g_defs[def].mesh, false));
-    raw->SetDefinition(&g_defs[def], true);
-    EXPECT_NE(park.RegisterNewObject(std::move(section)), 0u);
+    const ObjectDefinition& definition = catalog.defs[def];
+    T* raw = testing_support::AddHeldPiece<T>(park, definition.mesh, &definition, static_cast<float>(column),
+                                              static_cast<float>(row));
     raw->Place();
     Grid().UpdateComponents();
     return raw;
@@ -136,6 +107,7 @@ struct SkaterPieces : ::testing::Test {
   testing_support::DebugCapture capture;
   std::vector<std::unique_ptr<ShadedMesh>> meshes;
   CVerezIvor park;
+  testing_support::TestPieceCatalog catalog{kDefCount};  // last: the sources go before the park does
 };
 
 // --- The facility search ---
@@ -223,7 +195,7 @@ TEST_F(SkaterPieces, ThePriceRuleComparesTheFeeWithTheCatalogFeeAndTheShoppingFa
   food->SetDefinition(nullptr, false);
   CSkater* s = Add(3.2f, 3.2f);
   EXPECT_EQ(s->FindFacility(9, 100.0f), 0);
-  food->SetDefinition(&g_defs[kFood], false);
+  food->SetDefinition(&catalog.defs[kFood], false);
 }
 
 TEST_F(SkaterPieces, AQueueWithoutACounterEndsTheExtensionWithoutLooping) {

@@ -16,6 +16,7 @@
 #include "platform/Platform.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ContactMotion.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -23,26 +24,18 @@ namespace {
 constexpr float kPi = 3.14159265f;
 
 // A body that moves only when told and notes what the route steps ask of it.
-struct RecordingMotion : CSkaterMotion {
+struct RecordingMotion : testing_support::ContactMotion {
   explicit RecordingMotion(CSkater& s) : skater(s) {}
-  void RouteStep(float) override {}
-  void CrashStep(float) override {}
-  void InjuredStep(float) override {}
-  void OrientStep(float) override {}
-  void PlayerStep(float) override {}
-  void PlaceBody() override {}
   Vector3 RoutePoint(size_t i) const override { return i < points.size() ? points[i] : Vector3(); }
   void SteerToward(const Vector3& p) override { steeredAt.push_back(p); }
   void JumpTo(const Vector3& p) override { jumpedTo.push_back(p); }
   void TakeOff(float h) override { tookOffFor.push_back(h); }
   void PlaceOnGroundAt(const Vector3& p) override { skater.SetCentre(p); }
-  bool HasGroundContact() const override { return ground; }
   bool IsFreshLanding() const override { return fresh; }
   CSkater& skater;
   std::vector<Vector3> points;
   std::vector<Vector3> steeredAt, jumpedTo;
   std::vector<float> tookOffFor;
-  bool ground = true;
   bool fresh = false;
 };
 
@@ -421,14 +414,14 @@ TEST_F(Rig, GrindsStartOnTheGroundAndSometimesPopIntoAnAir) {
   std::vector<uint32_t> kinds(12, kLinkGrindLeft);
   kinds[0] = kLinkSkate;
   SetRoute(s, kinds);
-  motion->ground = false;
+  motion->contact = false;
   s->AdvanceRoute();
   EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kGrinding));
   EXPECT_EQ(s->GetTricks().GetCount(), 0u);  // in the air: grinding without a trick
   EXPECT_EQ(s->route.grindSteps, 1u);
 
   s->body.motionMode = CSkater::kRolling;
-  motion->ground = true;
+  motion->contact = true;
   s->ability.skill = 1.0f;
   s->SetVelocity(Vector3(1.0f, 0.0f, 2.0f));
   s->AdvanceRoute();  // on the ground: the grind starts with a grind trick

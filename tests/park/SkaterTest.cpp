@@ -14,6 +14,7 @@
 #include "park/ThoughtTexts.h"
 #include "park/VerezIvor.h"
 #include "platform/Platform.h"
+#include "tests/support/ContactMotion.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -131,24 +132,14 @@ TEST_F(SkaterPark, OneSkaterOverOneParkDayPaysTheFeeAndThePlayersSkaterNothing) 
 }
 
 // A body that never moves by itself and notes where it is put.
-struct StillMotion : CSkaterMotion {
+struct StillMotion : testing_support::ContactMotion {
   explicit StillMotion(CSkater& s) : skater(s) {}
   void RouteStep(float) override { ++steps; }
-  void CrashStep(float) override {}
-  void InjuredStep(float) override {}
-  void OrientStep(float) override {}
-  void PlayerStep(float) override {}
-  void PlaceBody() override {}
   Vector3 RoutePoint(size_t i) const override { return Vector3(3.0f, 3.0f, 0.0f); }
-  void SteerToward(const Vector3&) override {}
-  void JumpTo(const Vector3&) override {}
-  void TakeOff(float) override {}
   void PlaceOnGroundAt(const Vector3& p) override {
     skater.SetCentre(p);
     ++placed;
   }
-  bool HasGroundContact() const override { return true; }
-  bool IsFreshLanding() const override { return false; }
   CSkater& skater;
   int steps = 0;
   int placed = 0;

@@ -10,77 +10,27 @@
 #include <memory>
 #include <vector>
 
-#include "core/GameWorld.h"
 #include "platform/GLDevice.h"
 #include "render/D3DRasterizer.h"
-#include "render/RenderView.h"
 #include "render/SoftwareRasterizer.h"
 #include "render/SoftwareTextureStore.h"
-#include "render/Texture.h"
-#include "scene/camera/ObserverCam.h"
-#include "scene/lighting/FogState.h"
-#include "scene/lighting/LevelLights.h"
-#include "scene/mesh/MeshInstance.h"
-#include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"
-#include "tools/DemoContentLevel.h"
+#include "tools/DemoContentLevelScene.h"
 
 namespace {
 
-constexpr uint32_t kW = 640, kH = 480;
-
-std::unique_ptr<CTexture> Checker(const char* name, int size, int cell, uint32_t a, uint32_t b) {
-  std::vector<uint32_t> texels(static_cast<size_t>(size) * size);
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) texels[static_cast<size_t>(y) * size + x] = ((x / cell) ^ (y / cell)) & 1 ? a : b;
-  auto t = std::make_unique<CTexture>();
-  t->CreateFromPixels(texels.data(), 4, size, size, 0xFF0000, 0xFF00, 0xFF, 0, 0, name);
-  t->flags &= ~CTexture::kNoDevice;
-  return t;
-}
+constexpr uint32_t kW = DemoContent::DemoLevelScene::kWidth, kH = DemoContent::DemoLevelScene::kHeight;
 
 struct Rgb {
   int r, g, b;
 };
 
-// The demo level as the world's terrain with its lights and fog, seen by one camera, drawn by
-// whichever back end is given.
+// The demo level, drawn by whichever back end is given, with what it logs kept out of the output.
 struct DemoScene {
   testing_support::DebugCapture quiet;
-  CRenderView view;
-  std::unique_ptr<CTexture> ground = Checker("ground", 128, 16, 0xFF5A9646u, 0xFF467832u);
-  std::unique_ptr<CTexture> block = Checker("block", 32, 16, 0xFFB4B4B4u, 0xFF8C8C8Cu);
-  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildLevelMesh();
-  CGameWorld world{nullptr, nullptr};
+  DemoContent::DemoLevelScene level;
 
-  explicit DemoScene(CRasterizerInterface* back) {
-    view.Setup(back, nullptr, world.GetFogState(), world.GetLightList(),
-               CRenderView::kPerspectiveCorrection | CRenderView::kFog);
-    world.SetRenderView(&view);
-    if (!mesh) return;
-    mesh->SetTextureName(0, ground.get(), "ground.texture");
-    mesh->SetTextureName(1, block.get(), "block.texture");
-    mesh->ResetSlots();
-    world.AddTerrainMesh(mesh.get(), nullptr, true, true);
-    std::vector<LevelLightSource> sources;
-    CollectLevelLightSources(*mesh, COrientation(), sources);
-    AddLevelLights(world, sources, DemoContent::LevelWorldBox());
-    world.GetFogState()->Set(DemoContent::LevelFogBlocks()[1].settings);
-    auto camera = std::make_unique<CObserverCam>();
-    ViewFrustum& v = camera->GetView();
-    v.GetFrame().SetPosition(Vector3(8, 8, 18));
-    v.GetFrame().LookAtWithUp(Vector3(24, 24, 2), Vector3(0, 0, 1));
-    v.SetFieldOfView(1.2f);
-    world.AddCamera(std::move(camera));
-    world.SetCurrentCamera(0);
-  }
-  ~DemoScene() { world.ClearWorld(); }
-
-  void Draw(CRasterizerInterface& back) {
-    back.Clear(true, true, 0xFF000000u);
-    PixelBufferDesc* locked = nullptr;
-    world.RenderScene(&view, &locked);
-  }
+  explicit DemoScene(CRasterizerInterface* back) : level(back) {}
 };
 
 // The frame as 8-bit channels, whatever the 16-bit layout of the back buffer.
@@ -102,32 +52,22 @@ std::vector<Rgb> Capture(CRasterizerInterface& back) {
 std::vector<Rgb> SoftwareFrame() {
   CSoftwareTextureStore store;
   CSoftwareRasterizer back(&store);
-  DisplayMode mode;
-  mode.width = kW, mode.height = kH, mode.bits = 16, mode.fullScreen = 1;
-  EXPECT_TRUE(back.Init(nullptr, mode));
-  back.SetClipping(true);
+  EXPECT_TRUE(DemoContent::DemoLevelScene::StartSoftware(back));
   DemoScene scene(&back);
-  EXPECT_TRUE(scene.mesh);
-  scene.Draw(back);
+  EXPECT_TRUE(scene.level.IsBuilt());
+  scene.level.Draw(back);
   return Capture(back);
 }
 
 std::vector<Rgb> HardwareFrame(HWND window) {
   std::vector<Rgb> frame;
   CD3DRasterizer back;
-  DeviceChoice choice;
-  choice.chosen = true;
-  choice.deviceGuid = IID_IDirect3DHALDevice;
-  choice.mode = DisplayModeDesc(kW, kH, 16);
-  choice.hardware = true;
-  D3DStartOptions options;
-  options.fullScreen = true;
-  EXPECT_EQ(back.InitDevice(window, choice, options), 1);
+  EXPECT_TRUE(DemoContent::DemoLevelScene::StartHardware(back, window));
   EXPECT_NE(dynamic_cast<CGLDevice*>(back.Framework().Device()), nullptr) << "drawn by OpenGL";
   {
     DemoScene scene(&back);
-    EXPECT_TRUE(scene.mesh);
-    scene.Draw(back);
+    EXPECT_TRUE(scene.level.IsBuilt());
+    scene.level.Draw(back);
     frame = Capture(back);
   }
   return frame;

@@ -1,5 +1,5 @@
 // The demo level drawn by the software back end through the render view and the world's scene
-// pass: textured terrain, lit by the level's own lights and fogged by its low-detail fog, from
+// pass: textured terrain, lit by the level's own lights and fogged by its medium-detail fog, from
 // a camera at one corner looking across the park. The frame is written to a BMP in a temporary
 // folder; set KELVARUN_KEEP_FRAME to a path to keep a copy for looking at.
 #include <gtest/gtest.h>
@@ -11,90 +11,41 @@
 #include <string>
 #include <vector>
 
-#include "core/GameWorld.h"
 #include "render/BitmapImage.h"
 #include "render/ImageFileIo.h"
-#include "render/RenderView.h"
 #include "render/SoftwareRasterizer.h"
 #include "render/SoftwareTextureStore.h"
-#include "render/Texture.h"
-#include "scene/camera/ObserverCam.h"
+#include "scene/camera/GenericCam.h"
 #include "scene/lighting/FogState.h"
-#include "scene/lighting/LevelLights.h"
-#include "scene/mesh/MeshInstance.h"
-#include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"
-#include "tools/DemoContentLevel.h"
+#include "tools/DemoContentLevelScene.h"
 
 namespace {
 
 using testing_support::DebugCapture;
 using testing_support::TempFolder;
 
-constexpr uint32_t kW = 640, kH = 480;
+constexpr uint32_t kW = DemoContent::DemoLevelScene::kWidth, kH = DemoContent::DemoLevelScene::kHeight;
 constexpr uint32_t kClear = 0xFF000000u;  // black: never a colour of the lit, fogged park
-
-std::unique_ptr<CTexture> Checker(const char* name, int size, int cell, uint32_t a, uint32_t b) {
-  std::vector<uint32_t> texels(static_cast<size_t>(size) * size);
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) texels[static_cast<size_t>(y) * size + x] = ((x / cell) ^ (y / cell)) & 1 ? a : b;
-  // No alpha mask: the "every pixel opaque" bit of an alpha texture shares its value with the
-  // surface bit that keeps terrain faces out of the partial-draw lists.
-  auto t = std::make_unique<CTexture>();
-  t->CreateFromPixels(texels.data(), 4, size, size, 0xFF0000, 0xFF00, 0xFF, 0, 0, name);
-  return t;
-}
 
 struct Rgb {
   int r, g, b;
 };
 Rgb Of555(uint16_t p) { return Rgb{((p >> 10) & 31) << 3, ((p >> 5) & 31) << 3, (p & 31) << 3}; }
 
-// The world with the demo level as its terrain, the level's lights and fog, and one camera.
+// The demo level drawn by the software back end at 640 x 480.
 struct DemoScene {
   DebugCapture quiet;
   CSoftwareTextureStore store;
   CSoftwareRasterizer back{&store};
-  CRenderView view;
-  std::unique_ptr<CTexture> ground = Checker("ground", 128, 16, 0xFF5A9646u, 0xFF467832u);
-  std::unique_ptr<CTexture> block = Checker("block", 32, 16, 0xFFB4B4B4u, 0xFF8C8C8Cu);
-  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildLevelMesh();
-  CGameWorld world{nullptr, nullptr};
-  FogSettings fog;
+  std::unique_ptr<DemoContent::DemoLevelScene> level;  // once the back end has started
 
   DemoScene() {
-    DisplayMode mode;
-    mode.width = kW, mode.height = kH, mode.bits = 16, mode.fullScreen = 1;
-    EXPECT_TRUE(back.Init(nullptr, mode));
-    back.SetClipping(true);
-    view.Setup(&back, nullptr, world.GetFogState(), world.GetLightList(),
-               CRenderView::kPerspectiveCorrection | CRenderView::kFog);
-    world.SetRenderView(&view);
-    if (!mesh) return;
-    mesh->SetTextureName(0, ground.get(), "ground.texture");
-    mesh->SetTextureName(1, block.get(), "block.texture");
-    mesh->ResetSlots();
-    world.AddTerrainMesh(mesh.get(), nullptr, true, true);
-    std::vector<LevelLightSource> sources;
-    CollectLevelLightSources(*mesh, COrientation(), sources);
-    AddLevelLights(world, sources, DemoContent::LevelWorldBox());
-    fog = DemoContent::LevelFogBlocks()[1].settings;  // the medium-detail fog
-    world.GetFogState()->Set(fog);
-    auto camera = std::make_unique<CObserverCam>();
-    ViewFrustum& v = camera->GetView();
-    v.GetFrame().SetPosition(Vector3(8, 8, 18));
-    v.GetFrame().LookAtWithUp(Vector3(24, 24, 2), Vector3(0, 0, 1));
-    v.SetFieldOfView(1.2f);
-    world.AddCamera(std::move(camera));
-    world.SetCurrentCamera(0);
+    EXPECT_TRUE(DemoContent::DemoLevelScene::StartSoftware(back));
+    level = std::make_unique<DemoContent::DemoLevelScene>(&back);
   }
-  ~DemoScene() { world.ClearWorld(); }  // the terrain instance goes before the mesh it shows
 
-  void Draw() {
-    back.Clear(true, true, kClear);
-    PixelBufferDesc* locked = nullptr;
-    world.RenderScene(&view, &locked);
-  }
+  void Draw() { level->Draw(back, kClear); }
   uint16_t Pixel(uint32_t x, uint32_t y) {
     const PixelBufferDesc& d = *back.GetBackBufferDesc();
     return reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(d.pixels) + d.pitch * y)[x];
@@ -111,7 +62,7 @@ int Difference(uint16_t a, uint16_t b) {
 
 TEST(SoftwareDemoLevel, DrawnTexturedLitAndFoggedThroughTheScenePass) {
   DemoScene s;
-  ASSERT_NE(nullptr, s.mesh);
+  ASSERT_TRUE(s.level->IsBuilt());
   s.Draw();
   const CSoftwareRasterizer::Statistics stats = s.back.GetStatistics();
   EXPECT_GT(stats.submitted, 300u) << s.quiet.Text();
@@ -140,7 +91,7 @@ TEST(SoftwareDemoLevel, DrawnTexturedLitAndFoggedThroughTheScenePass) {
   // Fog grows with distance: the far (top) band of the ground is near the fog colour, the near
   // band (below the middle, clear of the nearest block) far from it and full of the ground's texture.
   Color fogColour;
-  s.world.GetFogState()->ComputeColor(fogColour);
+  s.level->World().GetFogState()->ComputeColor(fogColour);
   const uint16_t fog = CSoftwareRasterizer::To555(fogColour.ToWord());
   auto band = [&](uint32_t y0, uint32_t y1, double* meanDifference, size_t* colours) {
     double sum = 0;
@@ -187,7 +138,7 @@ TEST(SoftwareDemoLevel, DrawnTexturedLitAndFoggedThroughTheScenePass) {
 // ground draw without upsetting the back end (the sanitizers stop on any float overflow).
 TEST(SoftwareDemoLevel, AwkwardCamerasDrawWithoutFault) {
   DemoScene s;
-  ASSERT_NE(nullptr, s.mesh);
+  ASSERT_TRUE(s.level->IsBuilt());
   struct Pose {
     Vector3 eye, target, up;
   };
@@ -196,7 +147,7 @@ TEST(SoftwareDemoLevel, AwkwardCamerasDrawWithoutFault) {
                         {Vector3(34, 34, 60), Vector3(34, 34, 2), Vector3(1, 0, 0)},      // straight down
                         {Vector3(14, 16, 5), Vector3(14, 40, 5), Vector3(0, 0, 1)}};       // inside a block
   for (const Pose& pose : poses) {
-    ViewFrustum& v = s.world.GetCamera(0)->GetView();
+    ViewFrustum& v = s.level->World().GetCamera(0)->GetView();
     v.GetFrame().SetPosition(pose.eye);
     v.GetFrame().LookAtWithUp(pose.target, pose.up);
     s.Draw();

@@ -154,7 +154,7 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
         if (!node->external) continue;
         ++entries;
         EXPECT_TRUE(JoinsGridSquare(*node)) << piece->GetName();
-        EXPECT_TRUE(IsEntryConnected(*grid, *node)) << piece->GetName();
+        EXPECT_TRUE(grid->IsRingConnected(*node)) << piece->GetName();
       }
     }
   EXPECT_EQ(entries, 36 + 4);
