@@ -345,6 +345,61 @@ TEST_F(BodyWorld, PushOutGrowsWithFailedStepsUpToItsCap) {
   }
 }
 
+// A skater coasting on flat ground loses its mode's rolling friction x dt along the board and its
+// side friction x dt across it at every contact, down to a stop and never past it.
+TEST_F(BodyWorld, GroundFrictionSlowsACoastingSkaterByAFixedStepToAStandstill) {
+  AddPlane();
+  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
+  Settle(*s, 30);
+  CSkaterBody& b = Body(*s);
+  ASSERT_EQ(b.GetContactSteps(), 0u);
+  ASSERT_GT(b.GetContactNormal().z, 0.999f);
+  struct Mode {
+    uint32_t mode;
+    float rolling, side;
+  };
+  for (const Mode m : {Mode{CSkater::kRolling, 0.1f, 4.0f}, Mode{CSkater::kWalking, 5.0f, 5.0f},
+                       Mode{CSkater::kCrashed, 1.0f, 1.0f}}) {
+    s->body.motionMode = m.mode;
+    float along = 0.5f, side = 0.3f;
+    s->SetVelocity(Vector3(along, side, 0.0f));
+    for (int tick = 0; tick < 400 && (along > 0.0f || side > 0.0f); ++tick) {
+      b.RespondToContact(CollisionInfo::kStatic);
+      along = std::max(0.0f, along - m.rolling * kDt);
+      side = std::max(0.0f, side - m.side * kDt);
+      EXPECT_NEAR(s->GetVelocity().x, along, 1e-5) << m.mode << " " << tick;
+      EXPECT_NEAR(s->GetVelocity().y, side, 1e-5) << m.mode << " " << tick;
+    }
+    EXPECT_EQ(s->GetVelocity().x, 0.0f) << m.mode;
+    EXPECT_EQ(s->GetVelocity().y, 0.0f) << m.mode;
+  }
+}
+
+// A crash's settling clock starts at nought, whatever the last crash left on it: a skater already
+// at rest with no crash animation to wait for lies its full two seconds.
+TEST_F(BodyWorld, ACrashOfASkaterAtRestLastsTheFullRecoveryTimeEvenWhenCrashedAgain) {
+  AddPlane();
+  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
+  Settle(*s, 30);
+  SetRoute(*s, {Vector3(0, 0, 0), Vector3(10, 0, 0), Vector3(20, 0, 0)});
+  RecordingAnimation& anim = Anim(*s);
+  anim.length = 0.0f;  // no crash animation holds the clock
+  s->SetVelocity(Vector3(0.0f, 0.0f, 0.0f));
+  s->Crash(0.0f);
+  for (int tick = 0; tick < 45; ++tick) s->ThinkTick(kDt);  // most of the way through
+  ASSERT_EQ(s->mind.state, static_cast<uint32_t>(CSkater::kCrashing));
+  ASSERT_GT(s->body.crashTimer, 1.4f);
+  s->Crash(0.0f);
+  EXPECT_EQ(s->body.crashTimer, 0.0f);
+  int decidedAt = -1;
+  for (int tick = 1; tick <= 200 && decidedAt < 0; ++tick) {
+    s->ThinkTick(kDt);
+    if (s->mind.state != CSkater::kCrashing) decidedAt = tick;
+  }
+  // Past 2.0 seconds: 61 ticks of 0.033 (60 make only 1.98).
+  EXPECT_EQ(decidedAt, 61);
+}
+
 TEST_F(BodyWorld, TheBoardLiesOnTheGroundAndCoincidentContactsStayFinite) {
   AddPlane();
   auto s = MakeSkater(Vector3(1.0f, 1.0f, 0.0f));
