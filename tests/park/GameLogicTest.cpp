@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "render/SoftwareRasterizer.h"
 #include "render/Texture.h"
+#include "tools/DemoContentBoarder.h"
 
 namespace control_test {
 namespace {
@@ -189,8 +190,14 @@ TEST_F(ControllerPark, TheCancelChain) {
   EXPECT_TRUE(popup->IsMarkedForRemoval());
   EXPECT_EQ(logic->GetSelectedPieceId(), CGameLogic::kNone);
 
+  // The closed pop-up is still listed until the world sweeps it away, yet counts as closed: the
+  // next right-click selects again.
+  const size_t madeBefore = screens->made.size();
   Action(CGameLogic::kActionSecondary);
+  EXPECT_EQ(logic->GetSelectedPieceId(), placed);
+  EXPECT_EQ(screens->made.size(), madeBefore + 1);
   popup = park->GetLayer(park->GetLayerCount() - 1);
+  EXPECT_FALSE(popup->IsMarkedForRemoval());
   Action(CGameLogic::kActionCancel);  // with a piece selected: its pop-up closes
   EXPECT_TRUE(popup->IsMarkedForRemoval());
   Action(CGameLogic::kActionCancel);  // nothing selected: the escape menu
@@ -380,6 +387,51 @@ TEST_F(ControllerPark, SavingPutsTheHeldPieceBackOrRefundsIt) {
   EXPECT_EQ(park->GetMoney(), money);
   EXPECT_EQ(Piece(bought), nullptr);
   EXPECT_EQ(logic->GetHeldObjectId(), CGameLogic::kNone);
+}
+
+// A right-click on a skater's body selects it and opens its pop-up; one on bare ground far from
+// it selects nobody.
+ShadedMesh* g_boarder = nullptr;
+ShadedMesh* Boarder() { return g_boarder; }
+
+TEST_F(ControllerPark, RightClickingASkaterSelectsItAndOpensItsPopup) {
+  const std::unique_ptr<ShadedMesh> boarder = DemoContent::BuildBoarder();
+  g_boarder = boarder.get();
+  CSkater::SetBodyMeshSource(&Boarder);
+  CSkater* skater = AddSkater(Vector3(10.0f, 6.0f, 0.5f));
+  CSkater::SetBodyMeshSource(nullptr);
+  ASSERT_NE(skater, nullptr);
+  ASSERT_NE(skater->GetMeshInstance(), nullptr);
+  logic->UpdateCamera(0.0f);
+  PointAt(Vector3(3.0f, 12.0f, 0.0f));
+  Action(CGameLogic::kActionSecondary);
+  EXPECT_EQ(logic->GetSelectedSkaterId(), CGameLogic::kNone);
+  Box bounds;
+  skater->GetMeshInstance()->GetWorldBounds(bounds);
+  PointAt(bounds.GetCenter());
+  Action(CGameLogic::kActionSecondary);
+  ASSERT_EQ(logic->GetSelectedSkaterId(), skater->GetID());
+  EXPECT_EQ(screens->made.back(), "skater " + std::to_string(skater->GetID()));
+  g_boarder = nullptr;
+}
+
+// What the controller hands a save, given back by a load, brings back where the camera looked and
+// the bonuses (the file keeps these fields as they are: see the saved-game tests).
+TEST_F(ControllerPark, SaveFieldsBringBackTheCameraFocusViewDirectionAndBonuses) {
+  const Vector3 focus(5.5f, 9.25f, 0.0f), direction(0.0f, -0.6f, -0.8f);
+  logic->SetFocus(focus);
+  logic->SetViewDirection(direction);
+  logic->AwardTrickBonus(40.0f);
+  const ControllerSaveFields saved = logic->GetSaveFields();
+  logic->SetFocus(Vector3(1.0f, 1.0f, 0.0f));
+  logic->SetViewDirection(Vector3(-1.0f, 0.0f, 0.0f));
+  logic->AwardTrickBonus(60.0f);
+  logic->ApplySaveFields(saved);
+  EXPECT_EQ(logic->GetFocus(), focus);
+  EXPECT_EQ(logic->GetViewDirection(), direction);
+  EXPECT_EQ(logic->GetLargestTrickBonus(), 40.0f);
+  EXPECT_EQ(logic->GetExhibitionMoney(), 40.0f);
+  EXPECT_EQ(logic->GetExhibitionTotal(), 40.0f);
 }
 
 TEST_F(ControllerPark, TrickBonusesAddUp) {

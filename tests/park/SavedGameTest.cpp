@@ -273,6 +273,7 @@ TEST_F(SavedPark, AnEmptyParkHasNoObjectsAndTheGridBlockFollowsTheCount) {
 
 TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
   Build();
+  park.SetWorldTime(321.5);
   const std::vector<uint8_t> first = SaveNow();  // numbers the links the routes name
   const Relations before = TakeRelations(park);
   const uint32_t facilityId = facility->GetID();
@@ -282,8 +283,10 @@ TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
   AddSkater(Vector3(2.0f, 2.0f, 0.5f));
   park.RemoveObject(rider->GetID());
   park.GetParkState().money = 1;
+  park.SetWorldTime(2.0);
   ControllerSaveFields loaded;
   ASSERT_TRUE(CSavedGame::Load(park, loaded, first.data(), first.size()));
+  EXPECT_EQ(park.GetWorldTime(), 321.5);
   EXPECT_EQ(SaveNow(), first);
   EXPECT_TRUE(TakeRelations(park) == before);
   // Spot checks of what the comparison covers.
