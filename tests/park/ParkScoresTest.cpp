@@ -346,6 +346,20 @@ TEST_F(ScoredPark, SquaresNearAPieceAreMarkedAndGivenBackWhenItGoes) {
   EXPECT_EQ(NearPieceMarks(grid), std::vector<uint8_t>(256, 0));
 }
 
+// On a grid one column wide every margin is one column wide too; lifting a piece still gives the
+// shared squares back to the neighbour's margin.
+TEST_F(ScoredPark, OnAOneColumnGridANeighbourKeepsItsMarksWhenAPieceIsLifted) {
+  park.SetGrid(testing_support::OpenGroundGrid(1, 16, 0xFF));
+  CGrid& grid = *park.GetGrid();
+  CSkatableSection* lower = Put(0, 0.0f, 2.0f);
+  CSkatableSection* upper = Put(1, 0.0f, 7.0f);  // margins share rows 4 and 5
+  const std::vector<uint8_t> upperOnly = ExpectedMarks(grid, {upper->GetFootprintSquares()});
+  EXPECT_EQ(std::count(upperOnly.begin(), upperOnly.end(), 1), 7);
+  EXPECT_EQ(NearPieceMarks(grid), ExpectedMarks(grid, {lower->GetFootprintSquares(), upper->GetFootprintSquares()}));
+  ASSERT_TRUE(LiftPieceFromPark(park, lower->GetID()));
+  EXPECT_EQ(NearPieceMarks(grid), upperOnly);
+}
+
 // The park as the last operation left it: its components are taken as they are, not recomputed.
 Snapshot Take(CVerezIvor& park) {
   Snapshot s;
