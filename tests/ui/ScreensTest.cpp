@@ -382,6 +382,36 @@ TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
   EXPECT_TRUE(CFacilityPopup(rampId).IsMarkedForRemoval());
 }
 
+TEST_F(Screens, HoldingTheMouseOnAPaletteItemBuysOnePiece) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  CBuildPalette* palette = nullptr;
+  for (size_t i = 0; i < park->GetLayerCount(); ++i)
+    if (auto* p = dynamic_cast<CBuildPalette*>(park->GetLayer(i))) palette = p;
+  ASSERT_NE(palette, nullptr);
+  palette->HandleInputEvent(Key('1'));  // Ramps
+  CInputMan input;
+  park->SetInputManager(&input);
+  const RECT ramp = palette->GetPanel().GetButtonRect(0);
+  plat::SetCursorScreenPos((ramp.left + ramp.right) / 2, (ramp.top + ramp.bottom) / 2);
+  auto tick = [&] {
+    park->mouseOverUI = 0;  // the layer pass clears it every tick
+    palette->Update(0.033f);
+  };
+  const double before = park->GetMoney();
+  input.SetButtonDown(0, true);
+  for (int i = 0; i < 10; ++i) tick();
+  const uint32_t first = palette->GetLastPurchase();
+  EXPECT_NE(first, 0u);
+  EXPECT_EQ(park->GetMoney(), before - 800.0) << "ten ticks held, one ramp";
+  input.SetButtonDown(0, false);
+  tick();
+  input.SetButtonDown(0, true);
+  tick();
+  EXPECT_EQ(park->GetMoney(), before - 1600.0) << "released and pressed again: a second ramp";
+  EXPECT_NE(palette->GetLastPurchase(), first);
+  park->SetInputManager(nullptr);
+}
+
 TEST_F(Screens, TheSectionPopupIsDrawnInTheTopLeftCorner) {
   ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
   const uint32_t rampId = BuyPieceForPlayer(*park, *Definition("Launch ramp"), -1);
