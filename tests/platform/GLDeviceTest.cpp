@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #include "platform/DirectDraw.h"
 #include "platform/GLContext.h"
@@ -211,6 +212,38 @@ TEST_F(GLDeviceTest, DrawsAKnownFrameAndReadsItBackInTheSurfaceFormat) {
     EXPECT_EQ(wrong, 0) << format.dwRGBBitCount;
     EXPECT_GT(checked, kW * kH * 9 / 10);
   }
+}
+
+// A fresh device reports the states it starts with, and a caller that saves a blend factor and
+// puts it back gets the start-up blend again: ONE, ZERO, the drawn colour replacing the frame
+// whatever its alpha.
+TEST_F(GLDeviceTest, StartUpStatesAreReportedAndABlendedDrawWithThemReplacesTheFrame) {
+  Open(PixelFormatX888());
+  const std::pair<D3DRENDERSTATETYPE, DWORD> startUp[] = {
+      {D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE},    {D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO},
+      {D3DRENDERSTATE_ZWRITEENABLE, 1},           {D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID},
+      {D3DRENDERSTATE_CULLMODE, D3DCULL_CCW},     {D3DRENDERSTATE_ALPHABLENDENABLE, 0}};
+  for (const auto& [state, want] : startUp) {
+    DWORD got = 0xDEAD;
+    ASSERT_EQ(device->GetRenderState(state, &got), D3D_OK);
+    EXPECT_EQ(got, want) << "state " << state;
+  }
+  DWORD savedSource = 0;
+  device->GetRenderState(D3DRENDERSTATE_SRCBLEND, &savedSource);
+  device->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRENDERSTATE_SRCBLEND, savedSource);
+  DWORD restored = 0;
+  device->GetRenderState(D3DRENDERSTATE_SRCBLEND, &restored);
+  EXPECT_EQ(restored, static_cast<DWORD>(D3DBLEND_ONE));
+  device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+  device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030u, 1.0f, 0), D3D_OK);
+  Rect(4, 4, 20, 20, 0x40C08040u);  // a quarter alpha: ignored by ONE, ZERO
+  ASSERT_EQ(device->EndScene(), D3D_OK);
+  device->SyncToSurface();
+  EXPECT_EQ(Read(10, 10), (Rgb{0xC0, 0x80, 0x40}));
+  EXPECT_EQ(Read(30, 30), (Rgb{0x10, 0x20, 0x30}));
 }
 
 TEST_F(GLDeviceTest, CpuChangesAreTakenUpAndRenderTargetsSwitch) {

@@ -289,6 +289,8 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
     if (auto* p = dynamic_cast<CBuildPalette*>(park->GetLayer(i))) palette = p;
   ASSERT_NE(palette, nullptr);
   EXPECT_EQ(palette->GetPanel().GetButtons().size(), 9u) << "four section and five facility categories";
+  std::vector<std::string> categories;
+  for (const CButtonPanel::Button& b : palette->GetPanel().GetButtons()) categories.push_back(b.text);
   palette->HandleInputEvent(Key('1'));  // Ramps
   ASSERT_EQ(palette->GetOpenCategory(), 0);
   const auto& buttons = palette->GetPanel().GetButtons();
@@ -334,6 +336,15 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
   EXPECT_EQ(park->GetMoney(), 200.0);
   palette->HandleInputEvent(Key('B'));
   EXPECT_EQ(palette->GetOpenCategory(), -1);
+  // Back at the categories, and again after another round trip: the same nine, none doubled.
+  for (int round = 0; round < 2; ++round) {
+    std::vector<std::string> shown;
+    for (const CButtonPanel::Button& b : palette->GetPanel().GetButtons()) shown.push_back(b.text);
+    EXPECT_EQ(shown, categories) << round;
+    palette->HandleInputEvent(Key('2'));
+    EXPECT_EQ(palette->GetOpenCategory(), 1);
+    palette->HandleInputEvent(Key('B'));
+  }
 }
 
 TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
@@ -369,6 +380,66 @@ TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
   // A pop-up for something that is not there closes at once.
   EXPECT_TRUE(CSectionPopup(123456).IsMarkedForRemoval());
   EXPECT_TRUE(CFacilityPopup(rampId).IsMarkedForRemoval());
+}
+
+TEST_F(Screens, HoldingTheMouseOnAPaletteItemBuysOnePiece) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  CBuildPalette* palette = nullptr;
+  for (size_t i = 0; i < park->GetLayerCount(); ++i)
+    if (auto* p = dynamic_cast<CBuildPalette*>(park->GetLayer(i))) palette = p;
+  ASSERT_NE(palette, nullptr);
+  palette->HandleInputEvent(Key('1'));  // Ramps
+  CInputMan input;
+  park->SetInputManager(&input);
+  const RECT ramp = palette->GetPanel().GetButtonRect(0);
+  plat::SetCursorScreenPos((ramp.left + ramp.right) / 2, (ramp.top + ramp.bottom) / 2);
+  auto tick = [&] {
+    park->mouseOverUI = 0;  // the layer pass clears it every tick
+    palette->Update(0.033f);
+  };
+  const double before = park->GetMoney();
+  input.SetButtonDown(0, true);
+  for (int i = 0; i < 10; ++i) tick();
+  const uint32_t first = palette->GetLastPurchase();
+  EXPECT_NE(first, 0u);
+  EXPECT_EQ(park->GetMoney(), before - 800.0) << "ten ticks held, one ramp";
+  input.SetButtonDown(0, false);
+  tick();
+  input.SetButtonDown(0, true);
+  tick();
+  EXPECT_EQ(park->GetMoney(), before - 1600.0) << "released and pressed again: a second ramp";
+  EXPECT_NE(palette->GetLastPurchase(), first);
+  park->SetInputManager(nullptr);
+}
+
+TEST_F(Screens, TheSectionPopupIsDrawnInTheTopLeftCorner) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  const uint32_t rampId = BuyPieceForPlayer(*park, *Definition("Launch ramp"), -1);
+  ASSERT_NE(rampId, 0u);
+  CSectionPopup popup(rampId);
+  RecordingRasterizer r(640, 480);
+  CRenderView view;
+  view.Setup(&r, nullptr, nullptr, nullptr, 31);
+  PixelBufferDesc* locked = nullptr;
+  popup.Draw(&view, &locked);
+  ASSERT_NE(locked, nullptr);
+  // The bounds of everything it drew: its border, 8 pixels in from the top and left edges.
+  int left = 640, top = 480, right = -1, bottom = -1;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x)
+      if (r.frame[static_cast<size_t>(y) * 640 + x] != 0) {
+        left = std::min(left, x);
+        top = std::min(top, y);
+        right = std::max(right, x);
+        bottom = std::max(bottom, y);
+      }
+  EXPECT_EQ(left, 8);
+  EXPECT_EQ(top, 8);
+  const DrawSurface s = MakeDrawSurface(*locked);
+  EXPECT_EQ(r.frame[8 * 640 + 8], static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kBorderColour)));
+  const RECT box = popup.GetPanel().GetPanelRect();
+  EXPECT_TRUE(box.left == left && box.top == top && box.right == right + 1 && box.bottom == bottom + 1)
+      << "its buttons answer where they are drawn";
 }
 
 TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
