@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "core/GameObject.h"
+#include "core/WorldAccess.h"
 #include "core/math/Box.h"
 #include "core/math/LittleEndian.h"
 #include "park/ByteCursor.h"
@@ -152,6 +154,36 @@ TEST(ParkRunner, EverySkatersTickStateReadsBackWholeAndCutShortOnesFail) {
     EXPECT_TRUE(readBack(state.size(), skater->GetID(), nullptr));
     RegisterSkaterBody();
   }
+}
+
+// The runner's checks speak up: money that moves without a booking and a head count that does
+// not add up are reported with the tick they were seen at.
+struct UnbookedMoney : CGameObject {
+  UnbookedMoney() { AddFlags(kLocalUpdate); }
+  void Update(float) override {
+    if (auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld())) park->AddMoney(1.0f);
+  }
+};
+
+TEST(ParkRunner, MoneyOutsideTheBooksAndAWrongHeadCountAreReported) {
+  DemoRun run(9);
+  ASSERT_TRUE(run.built);
+  CParkRunner runner(run.park);
+  runner.RunTicks(3);
+  EXPECT_TRUE(runner.GetViolations().empty());
+  std::unique_ptr<CGameObject> leak = std::make_unique<UnbookedMoney>();
+  run.park.RegisterNewObject(std::move(leak));
+  ASSERT_EQ(leak, nullptr);  // taken: a local object is filed without an id
+  runner.RunTicks(1);
+  ASSERT_EQ(runner.GetViolations().size(), 1u);
+  // The unbooked unit on top of the tick's booked running costs.
+  EXPECT_EQ(runner.GetViolations()[0].rfind("tick 4: money moved 0.99", 0), 0u) << runner.GetViolations()[0];
+  ++run.park.GetParkState().skatersEntered;
+  runner.SetCheckInvariants(true);
+  runner.RunTicks(1);
+  bool counted = false;
+  for (const std::string& v : runner.GetViolations()) counted = counted || v.rfind("tick 5: entered", 0) == 0;
+  EXPECT_TRUE(counted);
 }
 
 }  // namespace
