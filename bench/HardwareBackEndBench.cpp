@@ -12,10 +12,10 @@
 #include "platform/GLDevice.h"
 #include "platform/Platform.h"
 #include "platform/RecordingDevice.h"
-#include "render/D3DRasterizer.h"
-#include "render/SoftwareRasterizer.h"
-#include "render/SoftwareTextureStore.h"
-#include "render/Texture.h"
+#include "render/hardware/D3DRasterizer.h"
+#include "render/image/Texture.h"
+#include "render/software/SoftwareRasterizer.h"
+#include "render/software/SoftwareTextureStore.h"
 #include "tools/DemoContentLevelScene.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "core/math/LittleEndian.h"
-#include "render/BWImage.h"
-#include "render/BitmapImage.h"
-#include "render/JpegCodec.h"
-#include "render/Texture.h"
+#include "render/image/BWImage.h"
+#include "render/image/BitmapImage.h"
+#include "render/image/JpegCodec.h"
+#include "render/image/Texture.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <string>
 
 #include "app/EngineRegistration.h"
-#include "core/math/Box.h"
 #include "core/WorldAccess.h"
+#include "core/math/Box.h"
 #include "core/math/ResourceTable.h"
-#include "park/ObjectCatalog.h"
-#include "park/ParkRunner.h"
-#include "park/VerezIvor.h"
+#include "park/pieces/ObjectCatalog.h"
+#include "park/runner/ParkRunner.h"
+#include "park/world/VerezIvor.h"
 #include "platform/Platform.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"

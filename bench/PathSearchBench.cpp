@@ -13,7 +13,7 @@
 #include <random>
 #include <vector>
 
-#include "park/DirectedGraph.h"
+#include "park/grid/DirectedGraph.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "app/EngineRegistration.h"
-#include "park/Grid.h"
-#include "park/ObjectDefinition.h"
-#include "park/PiecePlacement.h"
-#include "park/SkatableSection.h"
-#include "park/VerezIvor.h"
+#include "park/grid/Grid.h"
+#include "park/pieces/ObjectDefinition.h"
+#include "park/pieces/PiecePlacement.h"
+#include "park/pieces/SkatableSection.h"
+#include "park/world/VerezIvor.h"
 #include "tools/DemoContentPieces.h"
 
 namespace {

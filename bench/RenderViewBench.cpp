@@ -7,8 +7,8 @@
 
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
-#include "render/RasterizerInterface.h"
-#include "render/RenderView.h"
+#include "render/view/RasterizerInterface.h"
+#include "render/view/RenderView.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
 #include "scene/mesh/MeshInstance.h"

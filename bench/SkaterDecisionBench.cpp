@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "park/Grid.h"
-#include "park/ObjectDefinition.h"
-#include "park/SkatableFacility.h"
-#include "park/SkatableSection.h"
-#include "park/Skater.h"
-#include "park/VerezIvor.h"
+#include "park/grid/Grid.h"
+#include "park/pieces/ObjectDefinition.h"
+#include "park/pieces/SkatableFacility.h"
+#include "park/pieces/SkatableSection.h"
+#include "park/skater/Skater.h"
+#include "park/world/VerezIvor.h"
 #include "platform/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 

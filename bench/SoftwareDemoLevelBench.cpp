@@ -7,8 +7,8 @@
 
 #include "app/EngineRegistration.h"
 #include "platform/Platform.h"
-#include "render/SoftwareRasterizer.h"
-#include "render/SoftwareTextureStore.h"
+#include "render/software/SoftwareRasterizer.h"
+#include "render/software/SoftwareTextureStore.h"
 #include "tools/DemoContentLevelScene.h"
 
 namespace {

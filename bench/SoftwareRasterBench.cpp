@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "render/SoftwareRasterizer.h"
-#include "render/SoftwareTextureStore.h"
-#include "render/Texture.h"
+#include "render/image/Texture.h"
+#include "render/software/SoftwareRasterizer.h"
+#include "render/software/SoftwareTextureStore.h"
 
 namespace {
 

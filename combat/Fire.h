@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/GameObject.h"
-#include "park/StructureFire.h"
+#include "park/pieces/StructureFire.h"
 
 class CFire : public CGameObject, public CStructureFire {
  public:

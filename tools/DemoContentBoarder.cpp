@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "core/math/DebugPrintf.h"
-#include "park/SkaterAnimationTable.h"
-#include "render/Texture.h"
+#include "park/skater/SkaterAnimationTable.h"
+#include "render/image/Texture.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/animation/AnimationSet.h"
 #include "scene/animation/ControllerSet.h"

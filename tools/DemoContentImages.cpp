@@ -8,10 +8,10 @@
 #include <iterator>
 
 #include "core/math/DebugPrintf.h"
-#include "render/B2Image.h"
-#include "render/BWImage.h"
-#include "render/BitmapImage.h"
-#include "render/Texture.h"
+#include "render/image/B2Image.h"
+#include "render/image/BWImage.h"
+#include "render/image/BitmapImage.h"
+#include "render/image/Texture.h"
 #include "tools/DemoContentPieces.h"
 
 namespace DemoContent {

@@ -9,15 +9,15 @@
 #include "core/math/DebugPrintf.h"
 #include "core/math/LittleEndian.h"
 #include "core/math/OctreeNode.h"
-#include "park/Grid.h"
-#include "park/VerezIvor.h"
+#include "park/grid/Grid.h"
+#include "park/world/VerezIvor.h"
 #include "platform/FileSystem.h"
 #include "platform/FileWrite.h"
 #include "scene/lighting/LevelLights.h"
 #include "scene/lighting/LightRecord.h"
+#include "scene/lighting/StaticLighting.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
-#include "scene/lighting/StaticLighting.h"
 #include "scene/mesh/VertexSharingTable.h"
 
 namespace DemoContent {

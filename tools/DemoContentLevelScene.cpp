@@ -3,10 +3,10 @@
 #include <utility>
 #include <vector>
 
-#include "render/D3DRasterizer.h"
-#include "render/RasterizerInterface.h"
-#include "render/SoftwareRasterizer.h"
-#include "render/Texture.h"
+#include "render/hardware/D3DRasterizer.h"
+#include "render/image/Texture.h"
+#include "render/software/SoftwareRasterizer.h"
+#include "render/view/RasterizerInterface.h"
 #include "scene/camera/ObserverCam.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LevelLights.h"

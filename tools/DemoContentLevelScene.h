@@ -9,7 +9,7 @@
 
 #include "core/GameWorld.h"
 #include "platform/Win32.h"
-#include "render/RenderView.h"
+#include "render/view/RenderView.h"
 
 class CD3DRasterizer;
 class CRasterizerInterface;

@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "core/math/DebugPrintf.h"
-#include "park/Grid.h"
-#include "park/PiecePlacement.h"
-#include "park/SkatableFacility.h"
-#include "park/SkatableSection.h"
-#include "park/VerezIvor.h"
+#include "park/grid/Grid.h"
+#include "park/pieces/PiecePlacement.h"
+#include "park/pieces/SkatableFacility.h"
+#include "park/pieces/SkatableSection.h"
+#include "park/world/VerezIvor.h"
 #include "tools/DemoContentPieces.h"
 
 namespace DemoContent {

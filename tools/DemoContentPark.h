@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "park/ObjectDefinition.h"
+#include "park/pieces/ObjectDefinition.h"
 #include "scene/mesh/ShadedMesh.h"
 
 class CVerezIvor;

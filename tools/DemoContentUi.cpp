@@ -7,8 +7,8 @@
 
 #include "core/math/DebugPrintf.h"
 #include "platform/FileWrite.h"
-#include "render/BWImage.h"
-#include "render/BitmapImage.h"
+#include "render/image/BWImage.h"
+#include "render/image/BitmapImage.h"
 #include "ui/TinyFont.h"
 
 namespace DemoContent {

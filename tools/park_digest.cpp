@@ -6,8 +6,8 @@
 
 #include "app/EngineRegistration.h"
 #include "core/math/Box.h"
-#include "park/ParkRunner.h"
-#include "park/VerezIvor.h"
+#include "park/runner/ParkRunner.h"
+#include "park/world/VerezIvor.h"
 #include "platform/Platform.h"
 #include "tools/DemoContentPark.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "app/EngineRegistration.h"
-#include "park/ParkConnectivityReport.h"
-#include "park/SkatableSection.h"
-#include "park/VerezIvor.h"
+#include "park/pieces/SkatableSection.h"
+#include "park/runner/ParkConnectivityReport.h"
+#include "park/world/VerezIvor.h"
 #include "tools/DemoContentPark.h"
 
 int main(int argc, char** argv) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "render/BitmapImage.h"
-#include "render/Texture.h"
+#include "render/image/BitmapImage.h"
+#include "render/image/Texture.h"
 
 int main(int argc, char** argv) {
   const bool jpeg = argc == 4 && std::strcmp(argv[3], "--jpeg") == 0;

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "park/ObjectCatalog.h"
-#include "park/VerezIvor.h"
+#include "park/pieces/ObjectCatalog.h"
+#include "park/world/VerezIvor.h"
 #include "ui/GameHooks.h"
 
 namespace {

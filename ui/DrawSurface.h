@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "render/PixelBufferDesc.h"
+#include "render/view/PixelBufferDesc.h"
 
 struct DrawSurface {
   void* pixels = nullptr;

@@ -1,7 +1,7 @@
 // CEscapeMenuScreen: the escape menu's commands.
 #include "ui/EscapeMenuScreen.h"
 
-#include "park/VerezIvor.h"
+#include "park/world/VerezIvor.h"
 #include "platform/FileSystem.h"
 #include "ui/NewGame.h"
 

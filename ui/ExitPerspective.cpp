@@ -1,7 +1,7 @@
 // CExitPerspective: leaving the mode through the controller.
 #include "ui/ExitPerspective.h"
 
-#include "park/VerezIvor.h"
+#include "park/world/VerezIvor.h"
 #include "ui/GameHooks.h"
 
 CExitPerspective::CExitPerspective() {

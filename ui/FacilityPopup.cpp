@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "park/SkatableFacility.h"
+#include "park/pieces/SkatableFacility.h"
 
 CFacilityPopup::CFacilityPopup(uint32_t objectId) : CSectionPopup(objectId) {
   m_panel->AddButton("FEE UP", kFeeUp, 'U');

@@ -2,12 +2,12 @@
 #include "ui/GameHooks.h"
 
 #include "core/math/DebugPrintf.h"
-#include "park/Grid.h"
-#include "park/ObjectDefinition.h"
-#include "park/PieceSale.h"
-#include "park/SkatableFacility.h"
-#include "park/SkatableSection.h"
-#include "park/VerezIvor.h"
+#include "park/grid/Grid.h"
+#include "park/pieces/ObjectDefinition.h"
+#include "park/pieces/PieceSale.h"
+#include "park/pieces/SkatableFacility.h"
+#include "park/pieces/SkatableSection.h"
+#include "park/world/VerezIvor.h"
 
 GameHooks& GetGameHooks() {
   static GameHooks hooks;

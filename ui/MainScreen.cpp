@@ -1,7 +1,7 @@
 // CMainScreen: the menu's buttons and what each starts.
 #include "ui/MainScreen.h"
 
-#include "park/VerezIvor.h"
+#include "park/world/VerezIvor.h"
 #include "platform/FileSystem.h"
 #include "ui/NewGame.h"
 

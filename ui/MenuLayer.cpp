@@ -5,8 +5,8 @@
 
 #include "core/GameWorld.h"
 #include "core/WorldAccess.h"
-#include "park/ParkFontSet.h"
-#include "park/VerezIvor.h"
+#include "park/world/ParkFontSet.h"
+#include "park/world/VerezIvor.h"
 #include "ui/SpriteFile.h"
 
 CMenuLayer::CMenuLayer() {

@@ -4,8 +4,8 @@
 #include "core/GameWorld.h"
 #include "core/InputMan.h"
 #include "core/WorldAccess.h"
-#include "render/RasterizerInterface.h"
-#include "render/RenderView.h"
+#include "render/view/RasterizerInterface.h"
+#include "render/view/RenderView.h"
 #include "ui/Sprite.h"
 #include "ui/SpriteFile.h"
 

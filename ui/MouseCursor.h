@@ -6,7 +6,7 @@
 
 #include "core/WorldPointer.h"
 #include "platform/Win32.h"
-#include "render/CursorBackground.h"
+#include "render/image/CursorBackground.h"
 
 class CRenderView;
 class CSprite;

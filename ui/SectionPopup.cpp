@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "park/SkatableSection.h"
-#include "park/VerezIvor.h"
+#include "park/pieces/SkatableSection.h"
+#include "park/world/VerezIvor.h"
 #include "ui/GameHooks.h"
 
 CSectionPopup::CSectionPopup(uint32_t objectId) : m_objectId(objectId) {

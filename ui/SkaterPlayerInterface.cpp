@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "park/Skater.h"
-#include "park/VerezIvor.h"
+#include "park/skater/Skater.h"
+#include "park/world/VerezIvor.h"
 
 CSkaterPlayerInterface::CSkaterPlayerInterface() {
   m_panel->SetPosition(400, 8);

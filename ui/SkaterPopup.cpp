@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "park/Skater.h"
-#include "park/VerezIvor.h"
+#include "park/skater/Skater.h"
+#include "park/world/VerezIvor.h"
 #include "ui/GameHooks.h"
 
 CSkaterPopup::CSkaterPopup(uint32_t skaterId) : m_skaterId(skaterId) {

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "core/math/DebugPrintf.h"
-#include "park/ObjectCatalog.h"
-#include "park/VerezIvor.h"
+#include "park/pieces/ObjectCatalog.h"
+#include "park/world/VerezIvor.h"
 #include "ui/GameHooks.h"
 
 CSponsorshipNotice::CSponsorshipNotice(int slot) : m_slot(slot) {

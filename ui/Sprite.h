@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/Win32.h"
-#include "render/Image.h"
+#include "render/image/Image.h"
 #include "ui/DrawSurface.h"
 
 class CSprite {

@@ -8,7 +8,7 @@
 #include "core/math/FileBuffer.h"
 #include "platform/FileSystem.h"
 #include "platform/Win32.h"
-#include "render/ColourDepth.h"
+#include "render/image/ColourDepth.h"
 
 namespace {
 

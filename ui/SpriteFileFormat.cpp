@@ -3,10 +3,10 @@
 
 #include <cstring>
 
+#include "core/math/ByteCursor.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/LittleEndian.h"
-#include "park/ByteCursor.h"
-#include "render/Image.h"
+#include "render/image/Image.h"
 
 namespace SpriteFileFormat {
 namespace {

@@ -2,7 +2,7 @@
 // menu, exit button, the driven skater's heads-up display and the main menu.
 #pragma once
 
-#include "park/ParkPopupFactory.h"
+#include "park/controller/ParkPopupFactory.h"
 
 class CUIPopupFactory : public CParkPopupFactory {
  public:

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "core/WorldServices.h"
-#include "park/ParkScreens.h"
+#include "park/world/ParkScreens.h"
 #include "ui/DrawSurface.h"
 #include "ui/MouseCursor.h"
 #include "ui/SponsorshipNotice.h"

@@ -12,7 +12,7 @@
 #include "core/GameActionLayer.h"
 #include "core/GameWorld.h"
 #include "core/InputMan.h"
-#include "render/RenderView.h"
+#include "render/view/RenderView.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

@@ -9,16 +9,16 @@
 
 #include "core/GameWorld.h"
 #include "core/InputMan.h"
-#include "ui/UIActionLayer.h"
 #include "core/math/BoundedObject.h"
 #include "core/math/VisibilityFile.h"
 #include "platform/Platform.h"
-#include "render/RenderView.h"
+#include "render/view/RenderView.h"
+#include "scene/camera/ObserverCam.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
-#include "scene/camera/ObserverCam.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/TempFolder.h"
+#include "ui/UIActionLayer.h"
 #include "ui/UIManager.h"
 
 namespace {

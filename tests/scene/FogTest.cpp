@@ -7,7 +7,7 @@
 
 #include "core/math/ViewFrustum.h"
 #include "platform/Platform.h"
-#include "render/RenderView.h"
+#include "render/view/RenderView.h"
 #include "scene/lighting/FogState.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/TempFolder.h"

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "core/math/Octree.h"
-#include "render/RenderView.h"
-#include "render/Texture.h"
-#include "scene/lighting/Light.h"
+#include "render/image/Texture.h"
+#include "render/view/RenderView.h"
 #include "scene/lighting/AmbientLight.h"
+#include "scene/lighting/Light.h"
 #include "scene/lighting/LightList.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshSection.h"

@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "core/math/Vector3.h"
-#include "park/SkaterMotion.h"
+#include "park/skater/SkaterMotion.h"
 
 namespace testing_support {
 

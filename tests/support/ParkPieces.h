@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "core/math/LittleEndian.h"
-#include "park/Grid.h"
-#include "park/ObjectDefinition.h"
-#include "park/SkatableSection.h"
-#include "park/VerezIvor.h"
+#include "park/grid/Grid.h"
+#include "park/pieces/ObjectDefinition.h"
+#include "park/pieces/SkatableSection.h"
+#include "park/world/VerezIvor.h"
 #include "scene/mesh/ShadedMesh.h"
 
 namespace testing_support {

@@ -8,9 +8,9 @@
 #include <set>
 #include <vector>
 
-#include "park/Grid.h"
-#include "park/SkatableSection.h"
-#include "park/VerezIvor.h"
+#include "park/grid/Grid.h"
+#include "park/pieces/SkatableSection.h"
+#include "park/world/VerezIvor.h"
 
 namespace testing_support {
 

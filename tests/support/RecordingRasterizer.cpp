@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "render/RenderView.h"
+#include "render/view/RenderView.h"
 #include "scene/mesh/MeshSection.h"
 
 namespace {

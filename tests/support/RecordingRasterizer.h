@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "render/RasterizerInterface.h"
+#include "render/view/RasterizerInterface.h"
 
 class RecordingRasterizer : public CRasterizerInterface {
  public:

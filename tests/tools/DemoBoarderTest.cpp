@@ -7,8 +7,8 @@
 #include <set>
 #include <string>
 
-#include "park/SkaterAnimationTable.h"
-#include "render/Texture.h"
+#include "park/skater/SkaterAnimationTable.h"
+#include "render/image/Texture.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/animation/SkeletonNodeInstance.h"
 #include "scene/animation/Skin.h"

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "park/ObjectCatalog.h"
+#include "park/pieces/ObjectCatalog.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
-#include "render/B2Image.h"
-#include "render/BWImage.h"
-#include "render/BitmapImage.h"
-#include "render/Texture.h"
+#include "render/image/B2Image.h"
+#include "render/image/BWImage.h"
+#include "render/image/BitmapImage.h"
+#include "render/image/Texture.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContentImages.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/GlobalArt.h"
-#include "park/ParkFontSet.h"
-#include "render/ColourDepth.h"
+#include "park/world/ParkFontSet.h"
+#include "render/image/ColourDepth.h"
 #include "tests/support/WorkingFolder.h"
 #include "tools/DemoContentUi.h"
 #include "ui/MenuLayer.h"

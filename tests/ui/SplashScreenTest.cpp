@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "core/InputEvent.h"
+#include "platform/Platform.h"
 #include "platform/Win32.h"
-#include "render/RenderView.h"
+#include "render/view/RenderView.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "ui/DrawSurface.h"
-#include "platform/Platform.h"
 #include "ui/SplashScreenLogic.h"
 #include "ui/TinyFont.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/math/LittleEndian.h"
-#include "render/ColourDepth.h"
+#include "render/image/ColourDepth.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContentUi.h"
 #include "ui/Sprite.h"

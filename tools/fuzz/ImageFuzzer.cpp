@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "render/Image.h"
+#include "render/image/Image.h"
 #include "tools/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

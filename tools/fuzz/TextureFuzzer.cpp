@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "render/Texture.h"
+#include "render/image/Texture.h"
 #include "tools/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,6 +1,0 @@
-#include "park/ParkScreens.h"
-
-ParkScreens& GetParkScreens() {
-  static ParkScreens screens;
-  return screens;
-}

@@ -1,0 +1,211 @@
+// CGameLogic: the in-game controller, the game-mode layer that runs a park: its tick drives the
+// park and the camera, and it turns the player's clicks and keys into picking, placing, moving,
+// cloning and selling pieces, selecting skaters and pieces, and driving a skater.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/GameActionLayer.h"
+#include "core/math/Box.h"
+#include "core/math/Orientation.h"
+#include "core/math/Vector3.h"
+#include "park/grid/Grid.h"
+#include "park/saved/ControllerSaveFields.h"
+#include "platform/Win32.h"
+
+class CGenericCam;
+class CSceneDrawInterface;
+class CSkatableSection;
+class CSkater;
+class CVerezIvor;
+struct ObjectDefinition;
+
+class CGameLogic : public CGameActionLayer {
+ public:
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
+  // Input actions.
+  enum Action : uint32_t {
+    kActionPrimary = 49,
+    kActionSecondary = 50,
+    kActionSell = 51,
+    kActionPanLeft = 52,
+    kActionPanRight = 53,
+    kActionPanUp = 54,
+    kActionPanDown = 55,
+    kActionZoomIn = 56,
+    kActionZoomOut = 57,
+    kActionTiltUp = 58,
+    kActionTiltDown = 59,
+    kActionTurnLeft = 60,
+    kActionTurnRight = 61,
+    kActionCancel = 71,
+    kActionControl = 72,
+    kActionHideInterface = 73
+  };
+  // The world's cameras by index.
+  static constexpr uint32_t kPieceCamera = 0;
+  static constexpr uint32_t kChaseCamera = 1;
+  static constexpr uint32_t kParkCamera = 2;
+  static constexpr uint32_t kPlaceableColour = 0x3F00FF00u;
+  static constexpr uint32_t kBlockedColour = 0x3FFF0000u;
+  static constexpr uint32_t kCursorSquareColour = 0x3FFFFFFFu;
+  static constexpr float kPerspectiveFov = 1.2566371f;  // 72 degrees, from a piece or behind a skater
+  static constexpr float kTiltStep = 0.15707963f;       // pi / 20
+  static constexpr float kMaxHeightStep = 0.005f;       // the most a footprint's squares may differ
+  static constexpr const char* kQuickSaveFile = "BrimwellSavedGame";
+
+  CGameLogic();
+  ~CGameLogic() override;
+
+  // --- Layer ---
+  void Init(bool created) override;
+  void Update(float dt) override { Tick(dt); }
+  void Tick(float dt);
+  void HandleInputEvent(const InputEvent& event) override;
+  void Draw(CRenderView* view, PixelBufferDesc** locked) override;
+  // The highlights and debug overlays, drawn inside the scene's frame (the park calls it).
+  void DrawSceneOverlays(CSceneDrawInterface& view);
+  // Never over in this game; a true answer puts the main menu on top.
+  virtual bool IsGameOver() const { return false; }
+  const char* GetInfoString() const override { return "<Game Logic>"; }
+
+  // --- Pieces ---
+  // True when the held piece may be placed where it stands; fills the highlight either way.
+  bool CanPlaceHeldObject();
+  void PlaceHeldObject(uint32_t id);
+  void PickUpObject(uint32_t id);
+  // A paid copy of a placed piece becomes the held piece; nothing without the money.
+  void CloneObject(uint32_t id);
+  // A new piece of the definition at the frame, paid for, becomes the held piece (the build
+  // menus buy through this). Returns its id, or kNone when nothing was bought.
+  uint32_t BuyObject(const ObjectDefinition& definition, const COrientation& frame);
+  // Sells a placed or held piece at its resale value, lifting it out of the park first.
+  void SellObject(uint32_t id);
+  uint32_t GetHeldObjectId() const { return m_heldId; }
+  uint32_t GetSelectedSkaterId() const { return m_selectedSkaterId; }
+  uint32_t GetSelectedPieceId() const { return m_selectedPieceId; }
+  void SetSelectedSkater(uint32_t id) { m_selectedSkaterId = id; }
+  const std::vector<GridCell>& GetHighlightSquares() const { return m_highlight; }
+  uint32_t GetHighlightColour() const { return m_highlightColour; }
+
+  // --- Skaters and bonuses ---
+  void SetSkaterControl(bool on);
+  bool IsControllingSkater() const { return m_skaterControl != 0; }
+  void AwardTrickBonus(float amount);
+  // What a landed trick sequence of the player's skater earns per unit of its value: 1 while the
+  // player drives a skater, 0 otherwise.
+  float GetTrickBonusFactor() const { return m_skaterControl != 0 ? 1.0f : 0.0f; }
+  float GetLargestTrickBonus() const { return m_largestBonus; }
+  float GetExhibitionMoney() const { return m_exhibitionMoney; }
+  float GetExhibitionTotal() const { return m_exhibitionTotal; }
+  void ResetExhibitionMoney() { m_exhibitionMoney = 0.0f; }
+
+  // --- Camera (GameLogicCamera.cpp) ---
+  void RotateView(float angle);
+  void TiltView(float change);
+  void FollowSelectedSkater(float dt);
+  void ScrollAtScreenEdges();
+  void UpdateCamera(float dt);
+  void RankSkatersByCameraDistance();
+  // Skater ids, nearest to the camera first, as last ranked; and one skater's place (-1 none).
+  const std::vector<uint32_t>& GetSkaterRanking() const { return m_ranking; }
+  int GetSkaterRank(uint32_t skaterId) const;
+  // frame12: three axis rows, then the position; required to enter.
+  void SetPerspectiveView(bool on, const float* frame12);
+  bool IsPerspectiveView() const { return m_perspective != 0; }
+  bool ZoomIn();
+  bool ZoomOut();
+  void PanCamera(float degrees);
+  void KeepHeldPieceOnGrid();
+  const Vector3& GetFocus() const { return m_focus; }
+  void SetFocus(const Vector3& focus) { m_focus = focus; }
+  const Vector3& GetViewDirection() const { return m_viewDirection; }
+  void SetViewDirection(const Vector3& direction) { m_viewDirection = direction; }
+
+  // --- Picking (GameLogicPicking.cpp) ---
+  // The cursor's ray, 2000 units long: perspective from the camera through the cursor's point on
+  // the view plane; orthographic from that point along the view axis.
+  bool GetCursorRay(Vector3& start, Vector3& end) const;
+  uint32_t PickPieceUnderCursor() const;
+  // inflated: try the skaters' bounds grown by half a unit.
+  uint32_t PickSkaterUnderCursor(bool inflated) const;
+  bool PickGridCell(GridCell& out) const;
+
+  // --- Debug (GameLogicDebug.cpp) ---
+  void HandleDebugKeys();
+  void RebuildSoftwareTextures();
+  void ClearPark();
+  // Forgets every piece and skater of the park but the terrain, deleting them at once.
+  static void ClearParkObjects(CVerezIvor& park);
+
+  // --- Saved games ---
+  bool SaveGame(const char* path);
+  bool LoadGame(const char* path);
+  ControllerSaveFields GetSaveFields() const;
+  void ApplySaveFields(const ControllerSaveFields& fields);
+
+  static bool IsInterfaceHidden();
+
+ private:
+  CVerezIvor* GetPark() const;
+  CSkatableSection* GetSection(uint32_t id) const;
+  CSkater* GetSkater(uint32_t id) const;
+  CGenericCam* GetCamera() const;
+  POINT GetCursor() const;
+  bool IsOrthographicView() const;
+
+  // Tick steps.
+  void ServeMusic();
+  void CheckSelectedSkater();
+  void MoveHeldPieceToCursor();
+  void ReadHeldKeys(float dt);
+  bool IsWindowInactive() const;
+
+  // Input steps (GameLogicInput.cpp).
+  void Cancel();
+  void PrimaryAction();
+  void SecondaryAction();
+  void SelectUnderCursor();
+  void ToggleInterface();
+
+  // Pieces.
+  void ReturnHeldPiece();
+  void OpenPopup(std::unique_ptr<CGameActionLayer> layer);
+  void ClosePopup();
+  CGameActionLayer* GetPopup() const;
+
+  // Camera helpers.
+  void PlaceOrthographicCamera(CGenericCam& camera);
+  void PlaceFollowCamera(CGenericCam& camera, float dt);
+  void SetFog(bool on, float distance);
+  void EnsureCameras();
+
+  // Drawing (GameLogicDebug.cpp).
+  void DrawHighlights(CSceneDrawInterface& view);
+  void DrawOwnerLines(CSceneDrawInterface& view) const;
+  void DrawStatistics(CRenderView& view, PixelBufferDesc** locked) const;
+
+  uint8_t m_firstTick = 0;
+  uint32_t m_heldId = kNone;
+  uint32_t m_selectedSkaterId = kNone;
+  uint32_t m_selectedPieceId = kNone;
+  uint8_t m_skaterControl = 0;
+  uint8_t m_perspective = 0;
+  CGameActionLayer* m_popup = nullptr;  // owned by the world's stack; checked there before use
+  std::vector<GridCell> m_highlight;
+  uint32_t m_highlightColour = kBlockedColour;
+  Vector3 m_focus;
+  Vector3 m_viewDirection;
+  float m_countdownA = -1.0f;
+  uint8_t m_mouseOverUI = 0;
+  float m_countdownB = 0.0f;
+  float m_largestBonus = 0.0f;
+  float m_exhibitionMoney = 0.0f;
+  float m_exhibitionTotal = 0.0f;
+  // Where the held piece stood before it was lifted, so that it can be put back.
+  bool m_heldHasOrigin = false;
+  COrientation m_heldOrigin;
+  std::vector<uint32_t> m_ranking;
+  float m_runningTime = 0.0f;
+};

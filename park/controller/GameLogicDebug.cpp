@@ -1,0 +1,195 @@
+// CGameLogic: the draw, the overlays inside the scene's frame, the debug keys and clearing the park.
+#include "park/controller/GameLogic.h"
+
+#include <cstdio>
+
+#include "core/math/DebugPrintf.h"
+#include "park/pieces/SkatableSection.h"
+#include "park/skater/Skater.h"
+#include "park/world/ParkScores.h"
+#include "park/world/ParkScreens.h"
+#include "park/world/VerezIvor.h"
+#include "platform/Platform.h"
+#include "render/software/SoftwareRasterizer.h"
+#include "render/view/RasterizerInterface.h"
+#include "render/view/RenderView.h"
+#include "scene/camera/GenericCam.h"
+
+namespace {
+constexpr int kDebugOwnerLines = 5;
+constexpr int kDebugStatistics = 8;
+constexpr uint32_t kOwnerLineColour = 0xFFFF00FFu;
+constexpr uint16_t kTextColour = 0x7FFF;  // white in 5-5-5
+
+bool Held(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
+bool Pressed(int key) { return (GetAsyncKeyState(key) & 1) != 0; }
+
+// The keys F5, F6, F3, F4, F7, F1, F2, F8 toggle the park's debug flags 0, 2, 3, 4, 5, 6, 7, 8.
+struct FlagKey {
+  int key;
+  int flag;
+};
+constexpr FlagKey kFlagKeys[] = {{VK_F1 + 4, 0}, {VK_F1 + 5, 2}, {VK_F1 + 2, 3}, {VK_F1 + 3, 4},
+                                 {VK_F1 + 6, 5}, {VK_F1, 6},     {VK_F1 + 1, 7}, {VK_F1 + 7, 8}};
+}  // namespace
+
+// --- Drawing ---
+
+void CGameLogic::Draw(CRenderView* view, PixelBufferDesc** locked) {
+  CVerezIvor* park = GetPark();
+  if (!IsActive() || park == nullptr || view == nullptr) return;
+  // The overlays inside the scene's frame come through the park (DrawSceneOverlays).
+  park->RenderScene(view, locked);
+  if (park->GetDebugFlag(kDebugStatistics)) DrawStatistics(*view, locked);
+  CGenericCam* camera = GetCamera();
+  if (camera != nullptr && !camera->GetView().IsOrthographic()) {
+    camera->SetFovRange(kPerspectiveFov, kPerspectiveFov);
+    camera->GetView().SetFieldOfView(kPerspectiveFov);
+  }
+}
+
+void CGameLogic::DrawSceneOverlays(CSceneDrawInterface& view) {
+  CVerezIvor* park = GetPark();
+  if (park == nullptr) return;
+  park->DrawDebugOverlays(view);
+  if (park->GetDebugFlag(kDebugOwnerLines)) DrawOwnerLines(view);
+  if (IsOrthographicView()) DrawHighlights(view);
+}
+
+void CGameLogic::DrawHighlights(CSceneDrawInterface& view) {
+  const CGrid* grid = GetPark()->GetGrid();
+  if (grid == nullptr) return;
+  if (m_heldId != kNone) {
+    for (const GridCell& cell : m_highlight) grid->DrawSquare(view, cell.column, cell.row, m_highlightColour);
+    return;
+  }
+  GridCell cell{0, 0};
+  if (m_selectedSkaterId == kNone && PickGridCell(cell))
+    grid->DrawSquare(view, cell.column, cell.row, kCursorSquareColour);
+}
+
+// A line from each covered square's centre up to its owner piece.
+void CGameLogic::DrawOwnerLines(CSceneDrawInterface& view) const {
+  const CGrid* grid = GetPark()->GetGrid();
+  if (grid == nullptr) return;
+  for (int i = 0; i < grid->GetSquareCount(); ++i) {
+    const CGridSquare* square = grid->GetSquareByIndex(i);
+    for (uint32_t id : square->GetObjectIds()) {
+      const CSkatableSection* piece = id != grid->GetTerrainId() ? GetSection(id) : nullptr;
+      if (piece != nullptr) view.DrawLine3D(square->centre, piece->GetBounds().GetCenter(), kOwnerLineColour);
+    }
+  }
+}
+
+void CGameLogic::DrawStatistics(CRenderView& view, PixelBufferDesc** locked) const {
+  const CVerezIvor* park = GetPark();
+  CRasterizerInterface* rasterizer = view.GetRasterizer();
+  if (rasterizer == nullptr || locked == nullptr) return;
+  if (*locked == nullptr) *locked = rasterizer->LockBackBuffer();
+  PixelBufferDesc* buffer = *locked;
+  if (buffer == nullptr || buffer->bytesPerPixel != 2) return;
+  const ParkState& s = park->GetParkState();
+  char time[16];
+  park->GetClock().FormatTimeOfDay(time, sizeof(time), false);
+  char lines[3][128];
+  std::snprintf(lines[0], sizeof(lines[0]), "Variety: %f Connectivity: %f Capcity: %f", s.variety, s.connectivity,
+                s.capacity);
+  std::snprintf(lines[1], sizeof(lines[1]), "Simulation Game Time -- Day %d at %s",
+                static_cast<int>(park->GetClock().GetDay()), time);
+  std::snprintf(lines[2], sizeof(lines[2]), "Money: %d Num skaters: %d Avg skill: %f", s.money,
+                static_cast<int>(GetSkaterList().size()), s.averageSkill);
+  for (int i = 0; i < 3; ++i)
+    plat::DrawTextLine(buffer->pixels, static_cast<int>(buffer->width), static_cast<int>(buffer->height),
+                       static_cast<int>(buffer->pitch), 4, 4 + 10 * i, lines[i], kTextColour);
+}
+
+// --- Debug keys ---
+
+void CGameLogic::HandleDebugKeys() {
+  if (!AreDebugKeysEnabled()) return;
+  CVerezIvor* park = GetPark();
+  const bool ctrl = Held(VK_CONTROL), shift = Held(VK_SHIFT), alt = Held(VK_MENU), sHeld = Held('S');
+  bool pressed[26];
+  for (int k = 0; k < 26; ++k) pressed[k] = Pressed('A' + k);
+  auto key = [&pressed](char c) { return pressed[c - 'A']; };
+  if (ctrl && key('C')) ClearPark();
+  if (ctrl && Held('L')) RebuildSoftwareTextures();
+  if (ctrl && shift && key('L'))
+    DebugPrintf(LoadGame(kQuickSaveFile) ? "Game loaded from file.\n" : "ERROR: Game could not be loaded from file.\n");
+  if (ctrl && shift && key('S'))
+    DebugPrintf(SaveGame(kQuickSaveFile) ? "Game saved to file.\n" : "ERROR: Game could not be saved to file.\n");
+  for (const FlagKey& f : kFlagKeys)
+    if (Pressed(f.key)) park->ToggleDebugFlag(f.flag);
+  if (ctrl && key('M')) park->AddMoney(10000.0f);
+  if (sHeld && key('P') && !alt) {
+    for (int slot = 0; slot < ParkState::kSponsorshipSlots; ++slot) {
+      if (park->GetParkState().sponsorships[slot].offered != 0) continue;
+      if (ParkScreens::NoticeFactory create = GetParkScreens().createSponsorshipNotice)
+        park->AddLayerOnTop(create(slot));
+      park->GetParkState().sponsorships[slot].offered = 1;
+      break;
+    }
+  }
+  if (!alt) return;
+  CSkater* skater = nullptr;
+  auto spawn = [this, park, &skater]() {
+    skater = GetSkater(park->SpawnSkater());
+    return skater != nullptr;
+  };
+  if (key('S')) spawn();
+  if (key('I') && spawn()) skater->needs.injury = 0.95f;
+  if (key('P') && spawn()) skater->needs.bladder = 0.95f;
+  if (key('H') && spawn()) skater->needs.hunger = 0.95f;
+  if (key('T') && spawn()) skater->needs.tiredness = 0.47f;
+  if (key('K') && spawn())
+    for (float& skill : skater->ability.trickSkill) skill = 1.0f;
+}
+
+// The software renderer's converted textures of the level, and their cache files beside it.
+void CGameLogic::RebuildSoftwareTextures() {
+  CVerezIvor* park = GetPark();
+  CRenderView* view = park->GetRenderView();
+  auto* software = view != nullptr ? dynamic_cast<CSoftwareRasterizer*>(view->GetRasterizer()) : nullptr;
+  if (software == nullptr) return;
+  if (!software->CacheSoftwareTextures(park->GetLevelTextures(), park->GetLevelDirectory().c_str()))
+    DebugPrintf("GameLogic: the software texture cache could not be written\n");
+}
+
+// --- Clearing ---
+
+void CGameLogic::ClearPark() {
+  CVerezIvor* park = GetPark();
+  if (park == nullptr) return;
+  if (m_skaterControl != 0) SetSkaterControl(false);
+  ClosePopup();
+  m_heldId = m_selectedSkaterId = kNone;
+  m_heldHasOrigin = false;
+  m_highlight.clear();
+  ClearParkObjects(*park);
+}
+
+void CGameLogic::ClearParkObjects(CVerezIvor& park) {
+  CGrid* grid = park.GetGrid();
+  const uint32_t terrain = grid != nullptr ? grid->GetTerrainId() : kNone;
+  if (grid != nullptr)
+    for (int i = 0; i < grid->GetSquareCount(); ++i) {
+      CGridSquare* square = grid->GetSquareByIndex(i);
+      // The level's terrain stays: it is the ground, not a piece of the park.
+      std::vector<uint32_t> kept;
+      for (uint32_t id : square->GetObjectIds())
+        if (id == terrain) kept.push_back(id);
+      square->SetObjectIds(std::move(kept));
+      square->nearPiece = 0;
+    }
+  // Held pieces too, which are in no square and no placed list.
+  for (uint32_t id = 1; id < park.GetNextObjectID(); ++id) {
+    CGameObject* object = park.GetObjectByID(id);
+    auto* section = dynamic_cast<CSkatableSection*>(object);
+    if ((section != nullptr && !section->IsTerrain()) || dynamic_cast<CSkater*>(object) != nullptr)
+      object->MarkForRemoval();
+  }
+  park.SetPlayerSkaterId(kNone);
+  park.UpdateObjects(0.0f);
+  if (grid != nullptr) grid->UpdateComponents();
+  UpdateParkScores(park);
+}

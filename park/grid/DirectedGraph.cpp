@@ -1,0 +1,151 @@
+#include "park/grid/DirectedGraph.h"
+
+#include "core/math/DebugPrintf.h"
+#include "core/math/PriorityQueue.h"
+#include "platform/Win32.h"
+
+namespace {
+// One open queue for every search of the program: searches run one at a time on the main thread,
+// and its storage then settles on the largest search seen.
+CPriorityQueue& OpenQueue() {
+  static CPriorityQueue queue;
+  return queue;
+}
+}  // namespace
+
+void CDirectedGraph::GetSuccessors(CGraphNode*, SuccessorList&) {}
+
+float CDirectedGraph::EdgeCost(const CGraphNode*, const CGraphNode*, const void*) { return 1.0f; }
+
+float CDirectedGraph::Heuristic(const CGraphNode*, const CGraphNode*) { return 0.0f; }
+
+bool CDirectedGraph::FindPath(CGraphNode* start, CGraphNode* goal, GraphPath* path) {
+  if (start == nullptr || goal == nullptr || path == nullptr) return false;
+  const uint32_t stamp = ++m_searchStamp;
+  m_expandedCount = 0;
+  CPriorityQueue& open = OpenQueue();
+  start->costSoFar = start->estimate = start->total = 0.0f;
+  start->parent = nullptr;
+  start->reachedBy = nullptr;
+  open.Push(start);
+  SuccessorList successors;
+  bool found = false;
+  while (!open.IsEmpty()) {
+    CGraphNode* node = static_cast<CGraphNode*>(open.Pop());
+    ++m_expandedCount;
+    node->closedStamp = stamp;
+    if (node == goal) {
+      found = true;
+      break;
+    }
+    successors.clear();
+    GetSuccessors(node, successors);
+    for (const GraphStep& step : successors) {
+      CGraphNode* next = step.node;
+      if (next == nullptr || next->closedStamp == stamp) continue;
+      const float g = EdgeCost(node, next, step.edge) + node->costSoFar;
+      if (next->IsQueued()) {
+        // A later route of equal cost never replaces the first parent.
+        if (!(g < next->costSoFar)) continue;
+        next->costSoFar = g;
+        next->parent = node;
+        next->total = g + next->estimate;
+        next->reachedBy = step.edge;
+        open.Update(next);
+      } else {
+        next->costSoFar = g;
+        next->estimate = Heuristic(next, goal);
+        next->total = next->estimate + g;
+        next->parent = node;
+        next->reachedBy = step.edge;
+        open.Push(next);
+      }
+    }
+  }
+  open.Clear();
+  if (!found) return false;
+  for (CGraphNode* node = goal; node != nullptr; node = node == start ? nullptr : node->parent)
+    path->push_back(GraphStep{node, node == start ? nullptr : node->reachedBy});
+  return true;
+}
+
+// Tarjan's algorithm with an explicit stack of frames, so that long chains of nodes (a park's
+// grid can hold a million squares) cannot overflow the call stack. Stamps mark the state:
+// below s unvisited, s on the node stack, s + 1 finished into a component.
+void CDirectedGraph::CalculateStronglyConnectedComponents(const std::vector<CGraphNode*>& roots,
+                                                          std::vector<std::vector<CGraphNode*>>* components) {
+  const DWORD started = timeGetTime();
+  const uint32_t stamp = ++m_searchStamp;
+  m_firstComponentId = ++m_nextComponentId;
+  m_visitCounter = 0.0f;
+  for (CGraphNode* root : roots)
+    if (root != nullptr && root->closedStamp < stamp) VisitComponents(root, stamp, components);
+  ++m_searchStamp;
+  DebugPrintf("Time to CalculateStronglyConnectedComponents: %d\n", static_cast<int>(timeGetTime() - started));
+}
+
+void CDirectedGraph::VisitComponents(CGraphNode* root, uint32_t stamp,
+                                     std::vector<std::vector<CGraphNode*>>* components) {
+  // Frames above depth are kept, not destroyed, so their successor vectors are reused.
+  size_t depth = 0;
+  auto push = [&](CGraphNode* node) {
+    if (m_frames.size() <= depth) m_frames.emplace_back();
+    Frame& frame = m_frames[depth++];
+    frame.node = node;
+    frame.started = false;
+    frame.next = 0;
+    frame.successors.clear();
+  };
+  push(root);
+  while (depth > 0) {
+    Frame& frame = m_frames[depth - 1];
+    if (!AdvanceFrame(frame, stamp)) {
+      CGraphNode* child = frame.successors[frame.next].node;
+      push(child);
+      continue;
+    }
+    CGraphNode* node = frame.node;
+    --depth;
+    if (node->total == node->costSoFar) CloseComponent(node, stamp, components);
+  }
+}
+
+// Starts or resumes a frame; false when it stopped at an unvisited successor (at frame.next) that
+// must be visited first, true when every successor is done.
+bool CDirectedGraph::AdvanceFrame(Frame& frame, uint32_t stamp) {
+  CGraphNode* node = frame.node;
+  if (!frame.started) {
+    frame.started = true;
+    GetSuccessors(node, frame.successors);
+    node->closedStamp = stamp;
+    node->total = node->costSoFar = m_visitCounter;
+    m_visitCounter += 1.0f;
+    m_nodeStack.push_back(node);
+  } else {
+    const CGraphNode* child = frame.successors[frame.next].node;
+    if (child->costSoFar < node->costSoFar) node->costSoFar = child->costSoFar;
+    ++frame.next;
+  }
+  for (; frame.next < frame.successors.size(); ++frame.next) {
+    const CGraphNode* next = frame.successors[frame.next].node;
+    if (next == nullptr) continue;
+    if (next->closedStamp < stamp) return false;
+    if (next->closedStamp == stamp && next->total < node->costSoFar) node->costSoFar = next->total;
+  }
+  return true;
+}
+
+void CDirectedGraph::CloseComponent(CGraphNode* node, uint32_t stamp,
+                                    std::vector<std::vector<CGraphNode*>>* components) {
+  std::vector<CGraphNode*> members;
+  CGraphNode* member = nullptr;
+  do {
+    member = m_nodeStack.back();
+    m_nodeStack.pop_back();
+    member->closedStamp = stamp + 1;
+    member->componentId = m_nextComponentId;
+    if (components != nullptr) members.push_back(member);
+  } while (member != node);
+  if (components != nullptr) components->push_back(std::move(members));
+  ++m_nextComponentId;
+}

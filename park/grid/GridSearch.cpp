@@ -1,0 +1,130 @@
+// The grid as a graph: corner-to-corner moves over the squares, piece links through node rings,
+// the skater's edge costs and the goal estimate.
+#include <algorithm>
+#include <cmath>
+
+#include "park/grid/Grid.h"
+#include "park/grid/PathLinkOwner.h"
+
+// Offsets are (column, row). For a straight move P1 and P2 border the edge walked along, P3/P4 and
+// P5/P6 are the pairs beside them and P0 repeats the neighbour; diagonal moves need all seven.
+const GridCell CGrid::kNeighbour[kDirections] = {{0, 1}, {0, -1}, {1, 0}, {-1, 0}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+const GridCell CGrid::kClearance[kDirections][kClearanceCells] = {
+    {{0, 1}, {-1, 0}, {0, 0}, {-1, 1}, {0, 1}, {0, -1}, {-1, -1}},
+    {{0, -1}, {-1, -1}, {0, -1}, {-1, -2}, {0, -2}, {0, 0}, {-1, 0}},
+    {{1, 0}, {0, -1}, {0, 0}, {1, -1}, {1, 0}, {-1, 0}, {-1, -1}},
+    {{-1, 0}, {-1, -1}, {-1, 0}, {-2, -1}, {-2, 0}, {0, 0}, {0, -1}},
+    {{-1, 0}, {0, 0}, {1, 0}, {0, 1}, {-1, 1}, {1, -1}, {0, -1}},
+    {{0, 0}, {0, -1}, {1, -1}, {0, -2}, {1, 0}, {-1, -2}, {-1, -1}},
+    {{0, 0}, {-1, 0}, {-2, 0}, {-1, 1}, {-2, -1}, {0, 1}, {-1, -1}},
+    {{-1, 0}, {-1, -1}, {-2, -1}, {-1, -2}, {-2, 0}, {0, -2}, {0, -1}},
+};
+
+namespace {
+// Largest axis difference plus a quarter of the other two: the park's cheap distance.
+float ApproxDistance(const Vector3& a, const Vector3& b) {
+  float d[3] = {std::fabs(b.x - a.x), std::fabs(b.y - a.y), std::fabs(b.z - a.z)};
+  std::sort(d, d + 3);
+  return d[2] + 0.25f * (d[0] + d[1]);
+}
+
+float Clamp01(float v) { return v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v; }
+}  // namespace
+
+void CGrid::GetSuccessors(CGraphNode* node, SuccessorList& out) {
+  CSkatePathNode* start = static_cast<CSkatePathNode*>(node);
+  CSkatePathNode* r = start;
+  do {
+    if (r->IsPieceNode())
+      AddPieceSuccessors(*r, out);
+    else
+      AddSquareSuccessors(*static_cast<const CGridSquare*>(r), out);
+    r = r->GetRingNext();
+  } while (r != start);
+}
+
+void CGrid::AddPieceSuccessors(const CSkatePathNode& node, SuccessorList& out) const {
+  if (CPathLinkOwner* piece = FindPiece(node.GetOwnerPieceId())) piece->AppendLinkSuccessors(&node, out);
+}
+
+void CGrid::AddSquareSuccessors(const CGridSquare& square, SuccessorList& out) const {
+  const int c = square.GetColumn(), r = square.GetRow();
+  auto blocked = [&](int d, int k) { return IsBlockedAt(c + kClearance[d][k].column, r + kClearance[d][k].row); };
+  for (int d = 0; d < 4; ++d) {
+    if ((square.directionMask & (1u << d)) == 0) continue;
+    CGridSquare* target = GetSquare(c + kNeighbour[d].column, r + kNeighbour[d].row);
+    if (target == nullptr || blocked(d, 1) || blocked(d, 2)) continue;
+    if (blocked(d, 3) != blocked(d, 4) || blocked(d, 5) != blocked(d, 6)) continue;
+    out.push_back(GraphStep{target, target->grass != 0 ? &m_grassEdge : &m_plainEdge});
+  }
+  for (int d = 4; d < kDirections; ++d) {
+    if ((square.directionMask & (1u << d)) == 0) continue;
+    CGridSquare* target = GetSquare(c + kNeighbour[d].column, r + kNeighbour[d].row);
+    if (target == nullptr) continue;
+    bool clear = true;
+    for (int k = 0; k < kClearanceCells && clear; ++k) clear = !blocked(d, k);
+    if (clear) out.push_back(GraphStep{target, &m_plainEdge});
+  }
+}
+
+float CGrid::EdgeCost(const CGraphNode* fromNode, const CGraphNode* toNode, const void* edgeRecord) {
+  const auto* from = static_cast<const CSkatePathNode*>(fromNode);
+  const auto* to = static_cast<const CSkatePathNode*>(toNode);
+  const auto* edge = static_cast<const PathEdgeInfo*>(edgeRecord);
+  const float dist = ApproxDistance(from->GetPosition(), to->GetPosition());
+  if (edge == nullptr) return dist;
+  // Without a searching skater (the park's own queries) every skill counts as zero.
+  const PathSkills none;
+  const PathSkills& skill = m_searchSkills != nullptr ? *m_searchSkills : none;
+  const float v = edge->difficulty;
+  // The detour mark is the piece node's queue-place flag: skaters pass through a line only when
+  // it is where they are going.
+  const float detour = to->IsPieceNode() && to->IsDetour() ? 10.0f : 0.0f;
+  float factor;
+  switch (edge->kind) {
+    case kLinkAir: factor = std::min(std::fabs(v - skill.air), 1.0f) + 1.0f; break;
+    case kLinkFreeAir: factor = v + 1.0f; break;
+    case kLinkWalk: factor = Clamp01(v - skill.skating) + 0.5f + 1.0f + detour; break;
+    case kLinkOllie: factor = std::min(std::fabs(v - skill.ollie), 1.0f) + 1.0f; break;
+    case kLinkSkate:
+    case kLinkSkateToTop: factor = Clamp01(v - skill.skating) + 1.0f + detour; break;
+    case kLinkGrindLeft:
+    case kLinkGrindRight: factor = Clamp01(1.0f - skill.grind) + 1.0f; break;
+    default: factor = v + 1.0f; break;
+  }
+  return factor * dist;
+}
+
+// Four times the distance overshoots the cheapest remaining cost on purpose: the search heads
+// for the goal and closes far fewer nodes, at the price of routes that are not always cheapest.
+float CGrid::Heuristic(const CGraphNode* node, const CGraphNode* goal) {
+  return 4.0f * ApproxDistance(static_cast<const CSkatePathNode*>(node)->GetPosition(),
+                               static_cast<const CSkatePathNode*>(goal)->GetPosition());
+}
+
+bool CGrid::FindPathForSkater(const PathSkills* skills, CSkatePathNode* start, CSkatePathNode* goal,
+                              GraphPath* path) {
+  m_searchSkills = skills;
+  const bool found = FindPath(start, goal, path);
+  m_searchSkills = nullptr;
+  return found;
+}
+
+void CGrid::UpdateComponents() {
+  const std::vector<CGraphNode*> roots(m_entrances.begin(), m_entrances.end());
+  CalculateStronglyConnectedComponents(roots, nullptr);
+}
+
+bool CGrid::IsConnected(const CSkatePathNode& node) const {
+  if (m_entrances.empty() || m_entrances.front()->GetComponentId() == CGraphNode::kNoComponent) return false;
+  return node.GetComponentId() == m_entrances.front()->GetComponentId();
+}
+
+bool CGrid::IsRingConnected(const CSkatePathNode& node) const {
+  const CSkatePathNode* n = &node;
+  do {
+    if (IsConnected(*n)) return true;
+    n = n->GetRingNext();
+  } while (n != &node);
+  return false;
+}

@@ -1,0 +1,261 @@
+#include "park/pieces/ObjectCatalog.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/GameWorld.h"
+#include "core/WorldAccess.h"
+#include "core/math/DebugPrintf.h"
+#include "core/math/ResourceTable.h"
+#include "core/math/TextCompare.h"
+#include "park/world/ParkState.h"
+#include "platform/Profile.h"
+
+namespace {
+
+constexpr DWORD kValueSize = 256;
+
+std::string ReadKey(const std::string& path, const char* section, const char* key, const char* fallback = "") {
+  char buffer[kValueSize];
+  GetPrivateProfileStringA(section, key, fallback, buffer, kValueSize, path.c_str());
+  return buffer;
+}
+
+int ReadInt(const std::string& path, const char* section, const char* key) {
+  return std::atoi(ReadKey(path, section, key).c_str());
+}
+
+std::string SectionName(const char* format, int n) {
+  char name[32];
+  std::snprintf(name, sizeof(name), format, n);
+  return name;
+}
+
+bool SameWord(const char* a, const char* b) { return EqualNoCase(a, b); }
+
+int ClampInt(int v, int low, int high) { return v < low ? low : v > high ? high : v; }
+
+int StyleOf(int type) {
+  if (type == 3 || type == 7 || type == 9) return 0;  // pool, curb, stairs
+  return type == 4 ? 2 : 1;                            // rail
+}
+
+int FindResource(const std::string& name) {
+  CGameWorld* world = GetGameWorld();
+  CResourceTable* table = world != nullptr ? world->GetResourceTable() : nullptr;
+  return table != nullptr && !name.empty() ? table->FindByName(name.c_str()) : -1;
+}
+
+CImageRef LoadIcon(int resource) {
+  CGameWorld* world = GetGameWorld();
+  CResourceTable* table = world != nullptr ? world->GetResourceTable() : nullptr;
+  const char* path = table != nullptr && resource >= 0 ? table->GetPath(resource) : nullptr;
+  return path != nullptr ? LoadImageFile(path) : CImageRef();
+}
+
+int ResourceOrMissing(const std::string& name) {
+  const int found = FindResource(name);
+  return found >= 0 ? found : FindResource("missing.tga");
+}
+
+// The icon beside a mesh: the mesh name with its extension replaced by ".tga", or ".tga"
+// appended when it has none.
+std::string IconNameFor(const std::string& mesh) {
+  const size_t dot = mesh.rfind('.');
+  const size_t slash = mesh.find_last_of("/\\");
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExtension ? mesh.substr(0, dot) : mesh) + ".tga";
+}
+
+const char* const kTypeKeywords[][2] = {
+    {"half_pipe", "0"}, {"decking", "1"},  {"street_ramp", "2"}, {"pool", "3"},         {"rail", "4"},
+    {"bench", "5"},     {"slope", "6"},    {"curb", "7"},        {"funbox", "8"},       {"stairs", "9"},
+    {"decor", "11"},    {"bathroom", "13"}, {"food_stand", "14"}, {"drink_stand", "15"}, {"tshirt_stand", "16"},
+    {"skate_shop", "17"}, {"medic", "18"},
+};
+
+}  // namespace
+
+CObjectCatalog::CObjectCatalog() : m_table(kTableSize) {}
+
+CObjectCatalog::~CObjectCatalog() = default;
+
+int CObjectCatalog::TypeFromKeyword(const char* word) {
+  if (word == nullptr) return 0;
+  for (const auto& entry : kTypeKeywords)
+    if (SameWord(word, entry[0])) return std::atoi(entry[1]);
+  return 0;
+}
+
+int CObjectCatalog::PositionOf(int categoryId, int idx, int variant, bool facility) {
+  // Computed wide: hostile ids must not overflow before they are refused.
+  const long long block = static_cast<long long>(idx) + static_cast<long long>(categoryId) * 100 + 10;
+  const long long position = variant + block * 10;
+  if (variant < 0 || variant >= kVariants || position < 0 || position >= kFacilityBase) return -1;
+  return static_cast<int>(position) + (facility ? kFacilityBase : 0);
+}
+
+const ObjectDefinition* CObjectCatalog::GetDefinition(int position) const {
+  return position >= 0 && position < kTableSize ? m_table[static_cast<size_t>(position)].get() : nullptr;
+}
+
+const ObjectDefinition* CObjectCatalog::GetEntry(int categoryId, int idx, int variant, bool facility) const {
+  return GetDefinition(PositionOf(categoryId, idx, variant, facility));
+}
+
+int CObjectCatalog::CountDefinitions() const {
+  int n = 0;
+  for (const auto& d : m_table) n += d != nullptr ? 1 : 0;
+  return n;
+}
+
+void CObjectCatalog::Free() {
+  for (auto& d : m_table) d.reset();
+  m_sections.clear();
+  m_facilities.clear();
+}
+
+void CObjectCatalog::Load(const std::string& root) {
+  Free();
+  const std::string base = root.empty() ? std::string() : (root.back() == '/' ? root : root + "/");
+  LoadCategories(base, "data\\objects\\categories.ini", false, m_sections);
+  LoadCategories(base, "data\\objects\\facilities.ini", true, m_facilities);
+  LoadSponsors(base);
+}
+
+void CObjectCatalog::LoadCategories(const std::string& root, const char* listFile, bool facility,
+                                    std::vector<CatalogCategory>& out) {
+  const std::string listPath = root + listFile;
+  const int count = ReadInt(listPath, "header", "NumCategories");
+  // Every category needs its own section of the list file; a count beyond what any file could
+  // hold is damage, not a catalog.
+  if (count < 0 || count > 1000) {
+    DebugPrintf("Catalog: %s lists %d categories; none read\n", listFile, count);
+    return;
+  }
+  out.resize(static_cast<size_t>(count));
+  for (int i = 1; i <= count; ++i) {
+    const std::string file = ReadKey(listPath, SectionName("Cat%i", i).c_str(), "INIFile");
+    LoadCategory(listPath, root + "data\\objects\\" + file, i, facility, out[static_cast<size_t>(i - 1)]);
+  }
+}
+
+void CObjectCatalog::LoadCategory(const std::string& listPath, const std::string& categoryPath, int number,
+                                  bool facility, CatalogCategory& category) {
+  const std::string cat = SectionName("Cat%i", number);
+  category.iconName = ReadKey(listPath, cat.c_str(), "Targa").substr(0, 31);
+  category.popUpText = ReadKey(listPath, cat.c_str(), "PopUpText");
+  category.categoryId = ReadInt(listPath, cat.c_str(), "CategoryID");
+  const int count = ReadInt(categoryPath, "Header", "NumInCategory");
+  if (count < 0 || count > 1000) {
+    DebugPrintf("Catalog: category %d lists %d entries; none read\n", category.categoryId, count);
+    return;
+  }
+  category.items.resize(static_cast<size_t>(count));
+  for (int j = 1; j <= count; ++j) {
+    CatalogItem& item = category.items[static_cast<size_t>(j - 1)];
+    const std::string entry = SectionName("Object%i", j);
+    item.icon = LoadIcon(ResourceOrMissing(ReadKey(categoryPath, entry.c_str(), "Targa")));
+    item.type = TypeFromKeyword(ReadKey(categoryPath, entry.c_str(), "type").c_str());
+    item.idx = ReadInt(categoryPath, entry.c_str(), "idx");
+    item.name = ReadKey(categoryPath, entry.c_str(), "name");
+    const int sponsorship = facility ? -1 : ReadInt(categoryPath, entry.c_str(), "sponsorship");
+    const bool sponsored = !facility && !ReadKey(categoryPath, entry.c_str(), "sponsorship").empty();
+    item.sponsorshipIndex = sponsored && sponsorship >= 0 && sponsorship <= 3 ? sponsorship : -1;
+    item.variantCount = 0;
+    for (int v = 0; v < kVariants; ++v) {
+      const int position = PositionOf(category.categoryId, item.idx, v, facility);
+      if (position < 0) {
+        DebugPrintf("Catalog: entry %d of category %d lies outside the table\n", item.idx, category.categoryId);
+        break;
+      }
+      std::unique_ptr<ObjectDefinition> definition = ReadObject(categoryPath, item.idx, v, item.type);
+      if (definition == nullptr) continue;
+      definition->catalogNumber = static_cast<uint16_t>(position);
+      if (Store(position, std::move(definition))) ++item.variantCount;
+    }
+  }
+}
+
+void CObjectCatalog::LoadSponsors(const std::string& root) {
+  const std::string path = root + "data\\objects\\sponsors.ini";
+  int count = ReadInt(path, "header", "NumSponsors");
+  if (count < 0 || count > kMaxSponsors) {
+    DebugPrintf("Catalog: %d sponsor pieces listed; at most %d are read\n", count, kMaxSponsors);
+    count = count < 0 ? 0 : kMaxSponsors;
+  }
+  for (int i = 0; i < count; ++i) {
+    std::unique_ptr<ObjectDefinition> definition = ReadObject(path, i + 1, 0, 19);
+    if (definition == nullptr) continue;
+    definition->catalogNumber = static_cast<uint16_t>(kSponsorBase + i);
+    Store(kSponsorBase + i, std::move(definition));
+  }
+}
+
+bool CObjectCatalog::Store(int position, std::unique_ptr<ObjectDefinition> definition) {
+  std::unique_ptr<ObjectDefinition>& slot = m_table[static_cast<size_t>(position)];
+  if (slot != nullptr) {
+    // Entries that share an idx (often both without one) would overwrite each other silently.
+    DebugPrintf("Catalog: two definitions for catalog number %d; the first is kept\n", position);
+    return false;
+  }
+  slot = std::move(definition);
+  return true;
+}
+
+std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(const std::string& path, int idx, int variant,
+                                                             int type) const {
+  const std::string section = SectionName("object%d", 100 + 10 * idx + variant);
+  const char* s = section.c_str();
+  int width = 0, length = 0;
+  float height = 0.0f;
+  if (std::sscanf(ReadKey(path, s, "size").c_str(), "%d , %d , %f", &width, &length, &height) != 3) return nullptr;
+  const std::string mesh = ReadKey(path, s, "mesh");
+  if (mesh.empty()) return nullptr;
+  auto d = std::make_unique<ObjectDefinition>();
+  // Footprints live in a fixed 20 x 20 block: sizes outside 1..20 are clamped, not trusted.
+  d->footprintWidth = ClampInt(width, 1, ObjectDefinition::kMaxFootprint);
+  d->footprintLength = ClampInt(length, 1, ObjectDefinition::kMaxFootprint);
+  d->height = height;
+  const std::string footprint = ReadKey(path, s, "footprint");
+  const size_t cells = static_cast<size_t>(d->footprintWidth * d->footprintLength);
+  for (size_t k = 0; k < cells; ++k) {
+    const bool occupied = footprint.empty() || (k < footprint.size() && footprint[k] == '1');
+    d->footprint[k / static_cast<size_t>(d->footprintWidth)][k % static_cast<size_t>(d->footprintWidth)] = occupied;
+  }
+  d->mesh = FindResource(mesh);
+  d->icon = ResourceOrMissing(IconNameFor(mesh));
+  d->cost = std::atof(ReadKey(path, s, "cost").c_str());
+  d->type = type;
+  d->styleCode = StyleOf(type);
+  std::snprintf(d->name, sizeof(d->name), "%s", ReadKey(path, s, "name").c_str());
+  d->ratingsPoints = static_cast<float>(std::atof(ReadKey(path, s, "ratings_points", "1.0").c_str()));
+  const std::string fee = ReadKey(path, s, "usefee"), running = ReadKey(path, s, "operating_cost");
+  const std::string snap = ReadKey(path, s, "gridsnap");
+  if (!fee.empty()) d->useFee = static_cast<float>(std::atof(fee.c_str()));
+  if (!running.empty()) d->operatingCost = static_cast<float>(std::atof(running.c_str()));
+  if (!snap.empty()) d->snapToGrid = std::atoi(snap.c_str());
+  d->vertical = std::atoi(ReadKey(path, s, "vert").c_str()) == 1 ? 1 : 0;
+  d->iconImage = LoadIcon(d->icon);
+  return d;
+}
+
+bool CatalogItem::IsUnlocked(const ParkState& park) const {
+  if (static_cast<uint32_t>(sponsorshipIndex) >= static_cast<uint32_t>(ParkState::kSponsorshipSlots)) return true;
+  return park.sponsorships[sponsorshipIndex].sponsorObjectID != -1;
+}
+
+CObjectCatalog& GetObjectCatalog() {
+  static CObjectCatalog catalog;
+  return catalog;
+}
+
+void LoadObjectCatalog() { GetObjectCatalog().Load(std::string()); }
+void FreeObjectCatalog() { GetObjectCatalog().Free(); }
+const ObjectDefinition* GetCatalogEntry(int categoryId, int idx, int variant, bool facility) {
+  return GetObjectCatalog().GetEntry(categoryId, idx, variant, facility);
+}
+const ObjectDefinition* GetSectionDef(int index) { return GetObjectCatalog().GetDefinition(index); }
+const ObjectDefinition* GetSponsorEntry(int i) { return GetObjectCatalog().GetSponsorEntry(i); }

@@ -1,0 +1,71 @@
+// CObjectCatalog: the catalogs of buyable objects read from the INI files under data/objects/ -
+// the section and facility categories with their entries, and the one table of definitions.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "park/pieces/CatalogItem.h"
+#include "park/pieces/ObjectDefinition.h"
+
+struct CatalogCategory {
+  std::string iconName;  // at most 31 characters
+  std::string popUpText;
+  int categoryId = 0;
+  std::vector<CatalogItem> items;
+};
+
+class CObjectCatalog {
+ public:
+  static constexpr int kTableSize = 30100;
+  static constexpr int kFacilityBase = 20000;
+  static constexpr int kSponsorBase = 30000;
+  static constexpr int kMaxSponsors = 100;
+  static constexpr int kVariants = 10;
+
+  CObjectCatalog();
+  ~CObjectCatalog();
+  CObjectCatalog(const CObjectCatalog&) = delete;
+  CObjectCatalog& operator=(const CObjectCatalog&) = delete;
+
+  // (Re)reads every catalog file below root (the working directory when empty).
+  void Load(const std::string& root);
+  // Deletes every definition and category.
+  void Free();
+
+  // Null for positions outside the table or with nothing stored.
+  const ObjectDefinition* GetDefinition(int position) const;
+  const ObjectDefinition* GetEntry(int categoryId, int idx, int variant, bool facility) const;
+  const ObjectDefinition* GetSponsorEntry(int i) const { return GetDefinition(kSponsorBase + i); }
+  int CountDefinitions() const;
+  const std::vector<CatalogCategory>& GetSectionCategories() const { return m_sections; }
+  const std::vector<CatalogCategory>& GetFacilityCategories() const { return m_facilities; }
+
+  // The type number of a catalog keyword (case ignored); 0 for words not in the table.
+  static int TypeFromKeyword(const char* word);
+  // The table position of a variant, or -1 when it falls outside its part of the table.
+  static int PositionOf(int categoryId, int idx, int variant, bool facility);
+
+ private:
+  void LoadCategories(const std::string& root, const char* listFile, bool facility, std::vector<CatalogCategory>& out);
+  void LoadCategory(const std::string& listPath, const std::string& categoryPath, int number, bool facility,
+                    CatalogCategory& category);
+  void LoadSponsors(const std::string& root);
+  std::unique_ptr<ObjectDefinition> ReadObject(const std::string& iniPath, int idx, int variant, int type) const;
+  bool Store(int position, std::unique_ptr<ObjectDefinition> definition);
+
+  std::vector<CatalogCategory> m_sections;
+  std::vector<CatalogCategory> m_facilities;
+  std::vector<std::unique_ptr<ObjectDefinition>> m_table;
+};
+
+// The program's one catalog, alive for the whole run.
+CObjectCatalog& GetObjectCatalog();
+void LoadObjectCatalog();
+void FreeObjectCatalog();
+const ObjectDefinition* GetCatalogEntry(int categoryId, int idx, int variant, bool facility);
+const ObjectDefinition* GetSectionDef(int index);
+const ObjectDefinition* GetSponsorEntry(int i);

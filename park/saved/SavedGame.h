@@ -1,0 +1,56 @@
+// CSavedGame: the saved-game file of a running park - park block, placed pieces, grid, skaters and their tick state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "park/saved/ControllerSaveFields.h"
+
+class CByteCursor;
+class CVerezIvor;
+struct PathEdgeInfo;
+struct SavedParkBlock;
+
+class CSavedGame {
+ public:
+  // Markers between the blocks, and the trailer after object record i (kObjectTrailer - i).
+  static constexpr uint32_t kObjectsMarker = 0xABCDEF01u;
+  static constexpr uint32_t kGridMarker = 0xBEEFFACEu;
+  // Older files end with the skater block; a skater block under kSkatersThenTickMarker is
+  // followed by the tick-state block, so a file cut just before that block still reads as cut.
+  static constexpr uint32_t kSkatersMarker = 0xFACEBEEFu;
+  static constexpr uint32_t kSkatersThenTickMarker = 0xFACEBEF0u;
+  static constexpr uint32_t kTickStateVersion = 1;
+  static constexpr uint32_t kObjectTrailer = 0xDA4A9833u;
+  // Link numbers of the grid's own steps; piece links are numbered from kFirstPieceLink.
+  static constexpr uint32_t kPlainGridLink = 0;
+  static constexpr uint32_t kGrassGridLink = 1;
+  static constexpr uint32_t kFirstPieceLink = 2;
+  // Files above this are no saved game of ours.
+  static constexpr size_t kMaxFileSize = size_t{1} << 28;
+
+  // The whole file in memory; the park is not changed.
+  static bool Save(CVerezIvor& park, const ControllerSaveFields& controller, std::vector<uint8_t>& out);
+  // Writes beside the old file and replaces it only once the new one is complete.
+  static bool SaveToFile(CVerezIvor& park, const ControllerSaveFields& controller, const char* path);
+  // Validates the whole file before the park is cleared; on failure (logged) the park is untouched.
+  // The park keeps its level terrain: the saved terrain's nodes and links are carried onto it. Saved
+  // ids that objects the park keeps already hold are given fresh ids, and their references follow.
+  static bool Load(CVerezIvor& park, ControllerSaveFields& controller, const uint8_t* data, size_t size);
+  static bool LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller, const char* path);
+
+  // The park block: the park's record, the controller's figures, the current camera, the world
+  // time and the clock.
+  static void SaveParkBlock(const CVerezIvor& park, const ControllerSaveFields& controller, std::vector<uint8_t>& out);
+  // Reads a block over the park's present values (older versions leave the fields they lack).
+  static bool LoadParkBlock(const CVerezIvor& park, CByteCursor& in, SavedParkBlock& out);
+  static void ApplyParkBlock(CVerezIvor& park, const SavedParkBlock& block, ControllerSaveFields& controller);
+
+  // Link number -> the edge record skaters' routes follow: the grid's plain or grass step, or a
+  // placed piece's link with that number; null for kNone and numbers nothing carries.
+  static const PathEdgeInfo* FindLinkByID(uint32_t number);
+  // Gives every placed piece's links their numbers (placed order, from kFirstPieceLink), and every
+  // skater's route steps the numbers of the links they follow.
+  static void NumberLinks(CVerezIvor& park);
+};

@@ -1,0 +1,6 @@
+#include "park/world/ParkScreens.h"
+
+ParkScreens& GetParkScreens() {
+  static ParkScreens screens;
+  return screens;
+}

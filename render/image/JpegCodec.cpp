@@ -1,0 +1,394 @@
+// JpegCodec: libjpeg from and to memory. A library error longjmps back into the function that
+// called the library (only C frames lie between), which turns it into a logged failure.
+#include "render/image/JpegCodec.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include <jpeglib.h>
+
+#include "core/math/LittleEndian.h"
+#include "platform/Win32.h"
+#include "render/image/Texture.h"
+
+namespace {
+
+struct ErrorManager {
+  jpeg_error_mgr base;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+extern "C" void ExitToCaller(j_common_ptr info) {
+  auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+  (*info->err->format_message)(info, manager->message);
+  std::longjmp(manager->jump, 1);
+}
+// Warnings (corrupt-data notices the decoder recovers from) are failures for a texture.
+extern "C" void WarningIsError(j_common_ptr info, int level) {
+  if (level < 0) ExitToCaller(info);
+}
+
+void InstallErrors(ErrorManager& errors) {
+  jpeg_std_error(&errors.base);
+  errors.base.error_exit = ExitToCaller;
+  errors.base.emit_message = WarningIsError;
+  errors.message[0] = 0;
+}
+
+void LogFailure(const char* what, const CTexture& texture, const std::string& message) {
+  std::string line = message + "\n";
+  OutputDebugStringA(line.c_str());
+  line = std::string("Previous error pertains to: ") + what + " on image " + texture.name + ".\n";
+  OutputDebugStringA(line.c_str());
+}
+
+uint32_t ShiftOf(uint32_t mask) {
+  switch (mask) {
+    case 0xFF00: return 8;
+    case 0xFF0000: return 16;
+    case 0xFF000000: return 24;
+    default: return 0;
+  }
+}
+
+bool HasAlphaPart(const CTexture& t) { return (t.flags & (CTexture::kHasTransparent | CTexture::kHasPartial)) != 0; }
+
+// Pairs {value, run 1-255}; only used when strictly shorter than the raw plane, so that a length
+// equal to the pixel count always means raw.
+std::vector<uint8_t> RunCode(const std::vector<uint8_t>& alpha) {
+  std::vector<uint8_t> runs;
+  for (size_t i = 0; i < alpha.size();) {
+    size_t n = 1;
+    while (i + n < alpha.size() && n < 255 && alpha[i + n] == alpha[i]) ++n;
+    runs.push_back(alpha[i]);
+    runs.push_back(static_cast<uint8_t>(n));
+    i += n;
+  }
+  return runs;
+}
+
+bool Fail(const char* why) {
+  std::string line = std::string("JpegCodec: ") + why + "\n";
+  OutputDebugStringA(line.c_str());
+  return false;
+}
+
+}  // namespace
+
+bool JpegCodec::EncodeRgb(const uint8_t* rgb, int width, int height, int quality, std::vector<uint8_t>& out,
+                          std::string* error) {
+  jpeg_compress_struct info;
+  ErrorManager errors;
+  unsigned char* buffer = nullptr;
+  unsigned long length = 0;
+  info.err = &errors.base;
+  InstallErrors(errors);
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    if (error) *error = errors.message;
+    return false;
+  }
+  jpeg_create_compress(&info);
+  jpeg_mem_dest(&info, &buffer, &length);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, quality, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(rgb + static_cast<size_t>(info.next_scanline) * width * 3);
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  out.insert(out.end(), buffer, buffer + length);
+  jpeg_destroy_compress(&info);
+  std::free(buffer);
+  return true;
+}
+
+namespace {
+
+// Decodes into rows of the given layout; only C frames lie between setjmp and the library.
+// Colour bytes from a decoded row with the alpha bytes beside them.
+void MergeAlpha(const uint8_t* bgrx, const uint8_t* alpha, uint8_t* out, int width) {
+  for (int x = 0; x < width; ++x) {
+    out[4 * x] = bgrx[4 * x];
+    out[4 * x + 1] = bgrx[4 * x + 1];
+    out[4 * x + 2] = bgrx[4 * x + 2];
+    out[4 * x + 3] = alpha[x];
+  }
+}
+
+// Whether the header just read describes a stream this codec can decode into width x height
+// with memory and time bound by its bytes: three components, sequential Huffman coding (the
+// writer makes nothing else; a progressive stream makes the library hold every coefficient of
+// the picture first, and arithmetic coding has no least cost a block), and at least the two
+// bits a block of the full-size component needs.
+bool HeaderFits(const jpeg_decompress_struct& info, size_t size, int width, int height, char* message) {
+  if (info.num_components != 3) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "stream has %d components, not 3", info.num_components);
+    return false;
+  }
+  if (static_cast<int64_t>(info.image_width) != width || static_cast<int64_t>(info.image_height) != height) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "stream is %ux%u, the level %dx%d", info.image_width, info.image_height,
+                  width, height);
+    return false;
+  }
+  if (info.progressive_mode || info.arith_code) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "stream is not sequential Huffman coded");
+    return false;
+  }
+  const uint64_t blocks = (static_cast<uint64_t>(width) + 7) / 8 * ((static_cast<uint64_t>(height) + 7) / 8);
+  if (size < blocks / 4) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "stream of %zu bytes cannot hold %dx%d pixels", size, width, height);
+    return false;
+  }
+  return true;
+}
+
+// With components 4: without alpha the library writes the fourth byte itself (0xFF, or whatever
+// BGRX leaves); with alpha each row is decoded into a scratch row and merged, so the destination
+// is written once.
+bool DecodeInto(const uint8_t* data, size_t size, int width, int height, J_COLOR_SPACE space, int components,
+                uint8_t* out, size_t pitch, const uint8_t* alpha, uint8_t fill, std::string* error) {
+  jpeg_decompress_struct info;
+  ErrorManager errors;
+  info.err = &errors.base;
+  InstallErrors(errors);
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_decompress(&info);
+    if (error) *error = errors.message;
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+  jpeg_read_header(&info, TRUE);
+  // Checked before the library sizes its buffers from the stream's own dimensions.
+  if (!HeaderFits(info, size, width, height, errors.message)) {
+    jpeg_destroy_decompress(&info);
+    if (error) *error = errors.message;
+    return false;
+  }
+  info.out_color_space = components == 4 && !alpha && fill == 0xFF ? JCS_EXT_BGRA : space;
+  jpeg_start_decompress(&info);
+  if (static_cast<int>(info.output_width) != width || static_cast<int>(info.output_height) != height ||
+      info.output_components != components) {
+    std::snprintf(errors.message, sizeof(errors.message), "stream is %ux%u, the level %dx%d", info.output_width,
+                  info.output_height, width, height);
+    jpeg_destroy_decompress(&info);
+    if (error) *error = errors.message;
+    return false;
+  }
+  // The library writes aligned rows with non-temporal stores, which makes reading them back slow;
+  // a scratch row off the 32-byte grid gets ordinary stores and stays in the cache.
+  uint8_t* scratch = nullptr;
+  if (components == 4 && alpha) {
+    auto* block = static_cast<uint8_t*>((*info.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                                                 static_cast<size_t>(width) * 4 + 64));
+    scratch = block + (36 - reinterpret_cast<uintptr_t>(block) % 32);
+  }
+  while (info.output_scanline < info.output_height) {
+    const size_t y = info.output_scanline;
+    JSAMPROW row = scratch ? scratch : out + y * pitch;
+    jpeg_read_scanlines(&info, &row, 1);
+    if (scratch) MergeAlpha(scratch, alpha + y * static_cast<size_t>(width), out + y * pitch, width);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return true;
+}
+
+// Reads only the header of a stream and checks it as DecodeInto would, holding no pixels.
+bool ProbeStream(const uint8_t* data, size_t size, int width, int height, std::string* error) {
+  jpeg_decompress_struct info;
+  ErrorManager errors;
+  info.err = &errors.base;
+  InstallErrors(errors);
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_decompress(&info);
+    if (error) *error = errors.message;
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+  jpeg_read_header(&info, TRUE);
+  const bool fits = HeaderFits(info, size, width, height, errors.message);
+  jpeg_destroy_decompress(&info);
+  if (!fits && error) *error = errors.message;
+  return fits;
+}
+
+}  // namespace
+
+bool JpegCodec::DecodeRgb(const uint8_t* data, size_t size, int width, int height, uint8_t* rgb, std::string* error) {
+  return DecodeInto(data, size, width, height, JCS_RGB, 3, rgb, static_cast<size_t>(width) * 3, nullptr, 0, error);
+}
+
+bool JpegCodec::DecodeBgra(const uint8_t* data, size_t size, int width, int height, uint8_t* bgra, size_t pitch,
+                           const uint8_t* alpha, uint8_t fill, std::string* error) {
+  return DecodeInto(data, size, width, height, JCS_EXT_BGRX, 4, bgra, pitch, alpha, fill, error);
+}
+
+bool JpegCodec::Compress(const CTexture& t, std::vector<uint8_t>& file) {
+  if (t.flags & CTexture::kNoDevice) return Fail("texture has no device form; not written as JPEG");
+  if (t.bytesPerPixel != 4 || !t.pixels || t.mipCount == 0) return Fail("only 4-byte textures with pixels");
+  const uint32_t masks[3] = {t.redMask, t.greenMask, t.blueMask};
+  const uint32_t alphaShift = ShiftOf(t.alphaMask);
+  for (uint32_t level = 0; level < t.mipCount; ++level) le::PutU32(file, t.mipOffsets[level]);
+  if (HasAlphaPart(t)) {
+    std::vector<uint8_t> alpha;
+    alpha.reserve(t.GetPixelCount());
+    for (uint32_t level = 0; level < t.mipCount; ++level) {
+      const uint8_t* p = t.GetLevel(level);
+      const uint32_t n = t.GetLevelWidth(level) * t.GetLevelHeight(level);
+      for (uint32_t i = 0; i < n; ++i) alpha.push_back(static_cast<uint8_t>((le::ReadU32(p + 4 * i) & t.alphaMask) >> alphaShift));
+    }
+    const std::vector<uint8_t> runs = RunCode(alpha);
+    const std::vector<uint8_t>& part = runs.size() < alpha.size() ? runs : alpha;
+    le::PutU32(file, static_cast<uint32_t>(part.size()));
+    file.insert(file.end(), part.begin(), part.end());
+  }
+  const size_t table = file.size();
+  file.resize(table + 4u * t.mipCount, 0);
+  std::vector<uint8_t> rgb;
+  for (uint32_t level = 0; level < t.mipCount; ++level) {
+    const int w = static_cast<int>(t.GetLevelWidth(level)), h = static_cast<int>(t.GetLevelHeight(level));
+    const uint8_t* p = t.GetLevel(level);
+    rgb.resize(static_cast<size_t>(w) * h * 3);
+    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
+      const uint32_t pixel = le::ReadU32(p + 4 * i);
+      for (int k = 0; k < 3; ++k) rgb[3 * i + k] = static_cast<uint8_t>((pixel & masks[k]) >> ShiftOf(masks[k]));
+    }
+    le::WriteU32(file.data() + table + 4u * level, static_cast<uint32_t>(file.size()));
+    std::string error;
+    if (!EncodeRgb(rgb.data(), w, h, kQuality, file, &error)) {
+      LogFailure("JPEG Compression failed", t, error);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t at, bool dropTop) {
+  if (t.bytesPerPixel != 4 || t.mipCount == 0) return Fail("JPEG levels need 4-byte pixels");
+  auto need = [&](size_t bytes) { return at <= size && size - at >= bytes; };
+  if (!need(4u * t.mipCount)) return Fail("level offsets outside the file");
+  for (uint32_t level = 0; level < t.mipCount; ++level)
+    if (le::ReadU32(file + at + 4u * level) != t.mipOffsets[level]) return Fail("level offsets do not match the sizes");
+  at += 4u * t.mipCount;
+  const uint32_t pixelCount = t.GetPixelCount();
+  const uint8_t* alpha = nullptr;  // every level's alpha bytes, in the file or expanded from runs
+  std::unique_ptr<uint8_t[]> expanded;
+  const uint8_t* runs = nullptr;  // alpha runs, expanded once the streams are known to fit
+  uint32_t runsLength = 0;
+  if (HasAlphaPart(t)) {
+    if (!need(4)) return Fail("alpha part outside the file");
+    const uint32_t length = le::ReadU32(file + at);
+    at += 4;
+    if (!need(length)) return Fail("alpha part outside the file");
+    if (length == pixelCount) {
+      alpha = file + at;
+    } else {
+      if (length % 2) return Fail("alpha runs cut short");
+      // The runs are summed before the plane is allocated, so levels larger than the runs can
+      // fill cost nothing.
+      size_t filled = 0;
+      for (uint32_t i = 0; i < length; i += 2) {
+        const uint8_t run = file[at + i + 1];
+        if (run == 0 || run > pixelCount - filled) return Fail("alpha runs do not fit the levels");
+        filled += run;
+      }
+      if (filled != pixelCount) return Fail("alpha runs do not fill the levels");
+      runs = file + at;
+      runsLength = length;
+    }
+    at += length;
+  }
+  if (!need(4u * t.mipCount)) return Fail("stream positions outside the file");
+  std::vector<uint32_t> positions(t.mipCount);
+  for (uint32_t level = 0; level < t.mipCount; ++level) positions[level] = le::ReadU32(file + at + 4u * level);
+  at += 4u * t.mipCount;
+  for (uint32_t level = 0; level < t.mipCount; ++level) {
+    const uint32_t end = level + 1 < t.mipCount ? positions[level + 1] : static_cast<uint32_t>(size);
+    if (positions[level] < at || positions[level] >= end || end > size) return Fail("stream position out of order");
+  }
+
+  const uint32_t first = dropTop && t.mipCount >= 4 ? 1 : 0;
+  // Every kept stream's header must match its level before the levels are allocated.
+  for (uint32_t level = first; level < t.mipCount; ++level) {
+    const uint32_t end = level + 1 < t.mipCount ? positions[level + 1] : static_cast<uint32_t>(size);
+    std::string error;
+    if (!ProbeStream(file + positions[level], end - positions[level], static_cast<int>(t.GetLevelWidth(level)),
+                     static_cast<int>(t.GetLevelHeight(level)), &error)) {
+      LogFailure("JPEG Decompression failed", t, error);
+      return false;
+    }
+  }
+  if (runs) {
+    expanded.reset(new uint8_t[pixelCount]);
+    for (uint32_t i = 0, filled = 0; i < runsLength; filled += runs[i + 1], i += 2)
+      std::memset(expanded.get() + filled, runs[i], runs[i + 1]);
+    alpha = expanded.get();
+  }
+  const size_t skippedPixels = first ? static_cast<size_t>(t.GetLevelWidth(0)) * t.GetLevelHeight(0) : 0;
+  const uint32_t w0 = t.GetLevelWidth(first), h0 = t.GetLevelHeight(first);
+  const uint32_t oldCount = t.mipCount;
+  // Geometry of the kept levels; pixels follow it.
+  t.width = w0;
+  t.height = h0;
+  t.mipCount = oldCount - first;
+  t.log2Width -= first;
+  t.log2Height -= first;
+  t.level0Size = w0 * h0 * 4;
+  t.mipOffsets.assign(t.mipCount, 0);
+  uint32_t total = 0;
+  for (uint32_t level = 0; level < t.mipCount; ++level) {
+    t.mipOffsets[level] = total;
+    total += t.GetLevelSize(level);
+  }
+  t.totalSize = total;
+  t.pixels.reset(new uint8_t[total + 3]);
+  // The standard layout is bytes b, g, r, a: the library writes the colour bytes in place.
+  const bool standard = t.redMask == 0xFF0000 && t.greenMask == 0xFF00 && t.blueMask == 0xFF &&
+                        (t.alphaMask == 0xFF000000 || t.alphaMask == 0);
+  const uint32_t masks[3] = {t.redMask, t.greenMask, t.blueMask};
+  const uint32_t shifts[3] = {ShiftOf(t.redMask), ShiftOf(t.greenMask), ShiftOf(t.blueMask)};
+  const uint32_t alphaShift = ShiftOf(t.alphaMask);
+  const uint8_t* alphaAt = alpha ? alpha + skippedPixels : nullptr;
+  std::vector<uint8_t> rgb;
+  for (uint32_t level = 0; level < t.mipCount; ++level) {
+    const uint32_t source = level + first;
+    const int w = static_cast<int>(t.GetLevelWidth(level)), h = static_cast<int>(t.GetLevelHeight(level));
+    const size_t n = static_cast<size_t>(w) * h;
+    const uint32_t end = source + 1 < oldCount ? positions[source + 1] : static_cast<uint32_t>(size);
+    uint8_t* p = t.GetLevel(level);
+    std::string error;
+    bool ok;
+    if (standard) {
+      ok = DecodeBgra(file + positions[source], end - positions[source], w, h, p, static_cast<size_t>(w) * 4, alphaAt,
+                      t.alphaMask ? 0xFF : 0, &error);
+    } else {
+      rgb.resize(n * 3);
+      ok = DecodeRgb(file + positions[source], end - positions[source], w, h, rgb.data(), &error);
+      for (size_t i = 0; ok && i < n; ++i) {
+        uint32_t pixel = alphaAt ? (static_cast<uint32_t>(alphaAt[i]) << alphaShift) & t.alphaMask : t.alphaMask;
+        for (int k = 0; k < 3; ++k) pixel |= (static_cast<uint32_t>(rgb[3 * i + k]) << shifts[k]) & masks[k];
+        le::WriteU32(p + 4 * i, pixel);
+      }
+    }
+    if (!ok) {
+      LogFailure("JPEG Decompression failed", t, error);
+      t.ReleasePixels();
+      return false;
+    }
+    if (alphaAt) alphaAt += n;
+  }
+  return true;
+}

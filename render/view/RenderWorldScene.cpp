@@ -1,0 +1,308 @@
+#include "render/view/RenderWorldScene.h"
+
+#include "core/GameWorld.h"
+#include "core/WorldEffects.h"
+#include "core/WorldServices.h"
+#include "core/math/BoundedObject.h"
+#include "core/math/CullVolume.h"
+#include "core/math/DebugPrintf.h"
+#include "core/math/FileBuffer.h"
+#include "core/math/Octree.h"
+#include "core/math/OctreeNode.h"
+#include "core/math/ViewFrustum.h"
+#include "physics/terrain/TerrainCollision.h"
+#include "render/view/PixelBufferDesc.h"
+#include "render/view/RasterizerInterface.h"
+#include "render/view/RenderDebug.h"
+#include "render/view/RenderView.h"
+#include "scene/camera/GenericCam.h"
+#include "scene/camera/ObserverCam.h"
+#include "scene/lighting/FogState.h"
+#include "scene/lighting/Light.h"
+#include "scene/lighting/LightList.h"
+#include "scene/lighting/LightMapper.h"
+#include "scene/lighting/ShadowRenderer.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/MeshSection.h"
+#include "scene/mesh/ShadedMesh.h"
+
+namespace {
+constexpr uint32_t kSectionDepth = 5;  // octree depth the level sections are filed at
+constexpr float kFullTurn = 6.2831855f;  // smoothing angle of the sky's normals
+constexpr uint32_t kCellColour = 0xFF00FFFFu;
+
+// Only cells holding objects: the empty ones would bury the picture in lines.
+void DrawOccupiedCells(CSceneDrawInterface& view, const COctreeNode& cell) {
+  if (!cell.objects.empty()) DrawDebugBounds(view, cell.bounds, kCellColour);
+  for (const COctreeNode* child : cell.children)
+    if (child != nullptr) DrawOccupiedCells(view, *child);
+}
+}  // namespace
+
+CRenderWorldScene::CRenderWorldScene(CGameWorld& world)
+    : m_world(world),
+      m_lightList(std::make_unique<LightList>(&world.GetOctree())),
+      m_fogState(std::make_unique<FogState>()),
+      m_shadowRenderer(std::make_unique<ShadowRenderer>()) {}
+
+CRenderWorldScene::~CRenderWorldScene() = default;
+
+// --- Level state ---
+
+void CRenderWorldScene::AddLight(CLight* light) {
+  m_lightList->Add(light);
+  m_world.GetOctree().InsertObject(light);
+}
+
+void CRenderWorldScene::RemoveLight(CLight* light) {
+  m_lightList->Remove(light);
+  if (light->IsFiled()) m_world.GetOctree().RemoveObject(light);
+}
+
+bool CRenderWorldScene::LoadLightData(CMeshInstance* instance, const std::string& file,
+                                      const std::string& levelDirectory) {
+  uint32_t size = 0;
+  char* data = LoadFileToBuffer(file.c_str(), &size);
+  if (data == nullptr) return false;
+  DebugPrintf("CGameWorld: Loading Light Data: %s\n", file.c_str());
+  const bool loaded = LightMapper::Load(instance, reinterpret_cast<const uint8_t*>(data), size, levelDirectory, true);
+  FreeFileBuffer(data);
+  if (!loaded) DebugPrintf("CGameWorld: Attempted to load Light Data, but invalid: %s\n", file.c_str());
+  return loaded;
+}
+
+bool CRenderWorldScene::GenerateLightData(CMeshInstance* instance, const char* file, float texelSize) {
+  return LightMapper::GenerateAll(instance, *m_lightList, file, texelSize);
+}
+
+CMeshInstance* CRenderWorldScene::AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree,
+                                                 bool shadowCaster) {
+  CRenderView* view = m_world.GetRenderView();
+  CRasterizerInterface* rasterizer = view ? view->GetRasterizer() : nullptr;
+  const bool vertexBuffers = rasterizer && rasterizer->IsVertexBufferAvailable();
+  m_terrain.push_back(std::make_unique<CMeshInstance>());
+  CMeshInstance* instance = m_terrain.back().get();
+  m_terrainView.push_back(instance);
+  const Matrix4 place = transform ? transform->ToMatrix4() : Matrix4();
+  instance->SetMesh(mesh, !vertexBuffers, false, true, 0xFFFFFFFFu, 0xFFFFFFFFu, transform ? &place : nullptr, true,
+                    nullptr);
+  COctree& octree = m_world.GetOctree();
+  if (vertexBuffers) {
+    // The sections are filed in the octree, which owns them from here (a world clear deletes them).
+    std::vector<CMeshSection*> sections;
+    CMeshSection::Build(instance, sections, CMeshSection::kWorldFaceLimit);
+    for (CMeshSection* section : sections) octree.InsertObjectAtDepth(section, kSectionDepth);
+  }
+  // After the sections, so that each face finds the section that draws it.
+  BuildTerrainCollisionPolygons(&octree, instance, nullptr, 7, nullptr, growOctree, shadowCaster);
+  if (!m_world.LoadLightData(instance)) instance->InvalidateLighting();  // lit at run time instead
+  return instance;
+}
+
+CMeshInstance* CRenderWorldScene::SetSkyMesh(ShadedMesh* mesh, const COrientation* transform) {
+  if (mesh != nullptr) {
+    // A sky made without normals still needs them to be shaded and its bounds to be placed; a
+    // full turn joins every corner around a vertex, so the dome shades without creases.
+    if (mesh->normalCount == 0 || mesh->normalRecords == nullptr) mesh->ComputeNormalsAndBounds(kFullTurn);
+    mesh->BuildVertexSharing();  // the drawing takes its render groups from the table
+  }
+  m_sky = std::make_unique<CMeshInstance>();
+  const Matrix4 place = transform ? transform->ToMatrix4() : Matrix4();
+  m_sky->SetMesh(mesh, false, false, false, 0x0FFFFFFFu, 0x0FFFFFFFu, transform ? &place : nullptr, true, nullptr);
+  return m_sky.get();
+}
+
+void CRenderWorldScene::RelightBox(const Box& box) {
+  COctree& octree = m_world.GetOctree();
+  octree.QueryBox(box, CBoundedObject::kReceivesLights);
+  // Each object marks what it lights: a terrain face only its corners, not the whole level.
+  for (CBoundedObject* object : octree.GetResults()) object->MarkLightingStale();
+  octree.ClearResults();
+}
+
+void CRenderWorldScene::Clear() {
+  m_terrainView.clear();
+  m_terrain.clear();
+  m_sky.reset();
+  CRenderView* view = m_world.GetRenderView();
+  for (const std::unique_ptr<CGenericCam>& camera : m_cameras) {
+    // The render view must not keep drawing from a deleted camera's projection.
+    if (view != nullptr && camera != nullptr && view->GetView() == &camera->GetView()) view->SetView(nullptr);
+  }
+  m_cameras.clear();
+  m_lightList->Clear();
+  if (view != nullptr && view->GetRasterizer() != nullptr) view->GetRasterizer()->ReleaseAllTextures();
+}
+
+// --- Cameras ---
+
+uint32_t CRenderWorldScene::AddCamera(std::unique_ptr<CGenericCam>&& camera) {
+  m_cameras.push_back(std::move(camera));
+  return static_cast<uint32_t>(m_cameras.size() - 1);
+}
+
+CGenericCam* CRenderWorldScene::GetCamera(size_t index) const {
+  return index < m_cameras.size() ? m_cameras[index].get() : nullptr;
+}
+
+CGenericCam* CRenderWorldScene::GetCameraOrDefault(size_t index) const {
+  if (CGenericCam* camera = GetCamera(index)) return camera;
+  static CObserverCam* defaultCamera = new CObserverCam();  // lives for the whole process
+  return defaultCamera;
+}
+
+void CRenderWorldScene::BindCamera(CRenderView* view, size_t index) const {
+  if (view != nullptr) view->SetView(&GetCameraOrDefault(index)->GetView());
+}
+
+void CRenderWorldScene::HandleCameraInput(size_t index, const std::vector<InputEvent>& events) {
+  if (index >= m_cameras.size()) return;
+  for (const InputEvent& event : events) m_cameras[index]->HandleInputEvent(event);
+}
+
+const COrientation* CRenderWorldScene::GetCameraFrame(size_t index) const {
+  return &GetCameraOrDefault(index)->GetView().GetFrame();
+}
+
+// --- Drawing ---
+
+void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked) {
+  if (view == nullptr) return;
+  CRasterizerInterface* r = view->GetRasterizer();
+  const bool hardware = r != nullptr && r->GetUserValue() == kRasterizerHardware;
+  if (locked != nullptr && *locked != nullptr && hardware) {
+    r->UnlockBackBuffer();
+    *locked = nullptr;
+  }
+  CGenericCam* camera = m_world.GetCurrentCamera();
+  view->SetScene(m_fogState.get(), m_lightList.get());
+  view->SetView(&camera->GetView());
+  camera->GetView().BuildCullVolume(CullVolume::kFrustum);
+
+  const bool overview = m_world.GetOverview();
+  COctree& octree = m_world.GetOctree();
+  ViewFrustum overviewView;
+  if (overview) {
+    // The whole level from above: look down at the centre of the octree's root box.
+    overviewView = camera->GetView();
+    const Box& root = octree.GetRootBox();
+    const Vector3 centre = root.GetCenter();
+    const Vector3 size = root.GetSize();
+    const float height = (size.x > size.y ? size.x : size.y) + size.z;
+    overviewView.GetFrame().SetPosition(Vector3(centre.x, centre.y, root.max.z + height));
+    overviewView.GetFrame().LookAtWithUp(centre, Vector3(1.0f, 0.0f, 0.0f));
+    overviewView.SetFieldOfViewFromExtent(28.0f, 35.0f);
+    view->SetView(&overviewView);
+    view->EnableLOD(false);
+  }
+
+  if (view->BeginFrame(view->GetView(), CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                       CRenderView::FrameOutput::kDraw)) {
+    ViewFrustum* active = view->GetView();
+    if (active->GetCullVolume() == nullptr) active->BuildCullVolume(CullVolume::kFrustum);
+    if (r != nullptr) {
+      r->SetClipping(!overview);
+      r->SetBackfaceCulling(!overview);
+    }
+    m_world.CollectVisible(active, overview);
+    m_visible = octree.GetResults();  // a copy: rendering may query the octree again
+    octree.ClearResults();
+
+    if (hardware) {
+      view->Clear(true, false, 0);
+      view->SetZBufferMode(ZBufferMode::kOff);
+      if (!active->IsOrthographic()) {
+        view->EnableAlphaSorting(false);
+        r->SetZWrite(false);
+        r->SetBackfaceCulling(false);
+        r->SetPerspectiveCorrection(false);
+        if (m_sky != nullptr) view->DrawBackgroundMesh(m_sky.get());
+        r->SetPerspectiveCorrection(true);
+        r->SetZWrite(false);
+      }
+      m_world.OnBeforeSceneDraw(view);
+      r->SetPerspectiveCorrection(true);
+      view->EnableAlphaSorting(true);
+      r->SetZWrite(true);
+      if (!overview) r->SetBackfaceCulling(true);
+      view->SetZBufferMode(ZBufferMode::kZBuffer);
+    } else {
+      m_world.OnBeforeSceneDraw(view);
+      view->EnableAlphaSorting(true);
+      if (r != nullptr) {
+        r->SetPerspectiveCorrection(true);
+        r->SetZWrite(true);
+        if (!overview) r->SetBackfaceCulling(true);
+      }
+      view->SetZBufferMode(ZBufferMode::kZBuffer);
+      view->Clear(true, false, 0);
+    }
+    CMeshInstance::ClearLightCounters();
+    view->SetWorldTime(static_cast<float>(m_world.GetWorldTime()));
+    for (CBoundedObject* object : m_visible) object->Render(view);
+    // Terrain sections drawn through vertex buffers come with the mesh-section work; neither back end
+    // offers vertex buffers, so the terrain is drawn as whole instances.
+    for (CMeshInstance* instance : m_terrainView) {
+      view->DrawMesh(instance);
+      // The visibility pass lists the faces afresh every frame.
+      instance->ResetPartialDrawLists();
+    }
+    if (hardware) {
+      if (CWorldEffects* effects = m_world.GetEffects()) effects->Render(view);
+      view->EnableAlphaSorting(false);
+    }
+    if (r != nullptr) {
+      r->SetBackfaceCulling(false);
+      r->SetPerspectiveCorrection(true);
+      r->SetZWrite(false);
+    }
+    DrawDebugOverlays(view);
+    view->FlushSortedQueue();
+    view->EndFrame();
+    m_visible.clear();
+  }
+
+  if (overview) {
+    m_world.SetOverview(false);
+    view->SetView(&camera->GetView());
+    view->EnableLOD(true);
+    if (r != nullptr) {
+      r->SetBackfaceCulling(true);
+      r->SetClipping(true);
+    }
+  }
+}
+
+void CRenderWorldScene::DrawDebugOverlays(CRenderView* view) const {
+  const uint32_t flags = view->GetDebugFlags();
+  if ((flags & CSceneDrawInterface::kDebugOctree) && m_world.GetOctree().GetRoot() != nullptr)
+    DrawOccupiedCells(*view, *m_world.GetOctree().GetRoot());
+  if ((flags & CSceneDrawInterface::kDebugLights) && m_lightList != nullptr) DrawDebugLights(*view, *m_lightList);
+}
+
+void CRenderWorldScene::ReleaseLock(CRenderView* view, PixelBufferDesc** locked) {
+  if (locked == nullptr || *locked == nullptr) return;
+  *locked = nullptr;
+  CRasterizerInterface* rasterizer = view != nullptr ? view->GetRasterizer() : nullptr;
+  if (rasterizer != nullptr) rasterizer->UnlockBackBuffer();
+}
+
+void CRenderWorldScene::PresentFrame(CRenderView* view) {
+  CRasterizerInterface* rasterizer = view != nullptr ? view->GetRasterizer() : nullptr;
+  if (rasterizer != nullptr) rasterizer->PresentFrame();
+}
+
+bool CRenderWorldScene::GetBackBufferSize(const CRenderView* view, int* width, int* height) const {
+  CRasterizerInterface* rasterizer = view != nullptr ? view->GetRasterizer() : nullptr;
+  const PixelBufferDesc* desc = rasterizer != nullptr ? rasterizer->GetBackBufferDesc() : nullptr;
+  if (desc == nullptr) return false;
+  *width = static_cast<int>(desc->width);
+  *height = static_cast<int>(desc->height);
+  return true;
+}
+
+void RegisterRenderWorldScene(WorldServices& services) {
+  services.createScene = [](CGameWorld& world) -> std::unique_ptr<CWorldScene> {
+    return std::make_unique<CRenderWorldScene>(world);
+  };
+}

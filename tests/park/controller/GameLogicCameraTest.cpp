@@ -1,0 +1,235 @@
+// The controller's camera: tilt limits, following a skater, the far plane of the follow cameras,
+// the overhead camera's clipping planes around the whole world, picking through the render
+// view's own projection, zoom and pan limits, edge scrolling, keeping a held piece on the grid
+// and ranking skaters by distance.
+#include "tests/park/controller/GameLogicTestPark.h"
+
+namespace control_test {
+namespace {
+
+float Pitch(const Vector3& d) { return std::atan2(d.z, std::sqrt(d.x * d.x + d.y * d.y)); }
+
+TEST_F(ControllerPark, TiltStopsShortOfItsLimitsAndTurningKeepsThePitch) {
+  const float start = Pitch(logic->GetViewDirection());
+  EXPECT_NEAR(start, std::atan2(-2.0f, std::sqrt(2.0f)), 1e-6f);
+  std::vector<float> pitches = {start};
+  for (int i = 0; i < 6; ++i) {
+    Action(CGameLogic::kActionTiltUp);
+    pitches.push_back(Pitch(logic->GetViewDirection()));
+  }
+  // Two steps fit above -1.4; the third would pass it and is refused, as every one after it.
+  EXPECT_NEAR(pitches[1], start - CGameLogic::kTiltStep, 1e-5f);
+  EXPECT_NEAR(pitches[2], start - 2 * CGameLogic::kTiltStep, 1e-5f);
+  for (int i = 3; i <= 6; ++i) EXPECT_EQ(pitches[i], pitches[2]) << i;
+  for (int i = 0; i < 12; ++i) Action(CGameLogic::kActionTiltDown);
+  const float low = Pitch(logic->GetViewDirection());
+  EXPECT_LE(low, -0.1f);
+  EXPECT_GT(low + CGameLogic::kTiltStep, -0.1f);
+  const Vector3 before = logic->GetViewDirection();
+  logic->RotateView(0.7f);
+  EXPECT_NEAR(Pitch(logic->GetViewDirection()), Pitch(before), 1e-5f);
+  EXPECT_NEAR(std::atan2(logic->GetViewDirection().y, logic->GetViewDirection().x),
+              std::atan2(before.y, before.x) - 0.7f, 1e-5f);
+}
+
+TEST_F(ControllerPark, TheFocusFollowsTheSelectedSkater) {
+  CSkater* skater = AddSkater(Vector3(5.0f, 5.0f, 0.5f));
+  ASSERT_NE(skater, nullptr);
+  const uint32_t id = skater->GetID();
+  logic->SetFocus(Vector3(2.0f, 3.0f, 1.0f));
+  skater->SetCentre(Vector3(22.0f, 3.0f, 0.5f));  // 20 units along x, the focus half a unit up
+  logic->SetSelectedSkater(id);
+  logic->FollowSelectedSkater(0.033f);
+  EXPECT_NEAR(logic->GetFocus().x, 2.0f + 6.6f, 1e-4f);
+  EXPECT_EQ(logic->GetFocus().y, 3.0f);
+  EXPECT_EQ(logic->GetFocus().z, 1.0f);
+  logic->FollowSelectedSkater(2.0f);
+  EXPECT_EQ(logic->GetFocus().x, 22.0f);
+  EXPECT_EQ(logic->GetFocus().z, 1.0f);
+  // A selected skater that is gone is let go on the next tick.
+  skater->MarkForRemoval();
+  park->UpdateObjects(0.0f);
+  Tick();
+  EXPECT_EQ(logic->GetSelectedSkaterId(), CGameLogic::kNone);
+}
+
+TEST_F(ControllerPark, FollowCamerasReachAsFarAsTheParkLetsThemSee) {
+  park->SetCurrentCamera(CGameLogic::kChaseCamera);
+  const float distances[] = {0.0f, 0.1f, 0.3f, 1.0f};
+  const float fars[] = {20.0f, 38.0f, 74.0f, 200.0f};
+  for (int i = 0; i < 4; ++i) {
+    park->GetParkState().viewDistance = distances[i];
+    logic->UpdateCamera(0.033f);
+    EXPECT_NEAR(park->GetCurrentCamera()->GetView().GetFar(), fars[i], 1e-4f) << i;
+    EXPECT_EQ(park->GetCurrentCamera()->GetView().GetNear(), 0.4f);
+    EXPECT_EQ(park->GetPlacementRefresh(2), 0u);
+  }
+}
+
+// Every corner of the world box lies strictly between the overhead camera's clipping planes,
+// wherever the focus and however the view is turned and tilted.
+TEST_F(ControllerPark, TheOverheadCameraKeepsTheWholeWorldBetweenItsPlanes) {
+  CGenericCam* camera = park->GetCurrentCamera();
+  ASSERT_TRUE(camera->GetView().IsOrthographic());
+  const Box world = park->GetOctree().GetRootBox();
+  for (int turn = 0; turn < 8; ++turn)
+    for (const Vector3& focus : {Vector3(0, 0, 0), Vector3(8, 8, 0), Vector3(16, 3, 0)}) {
+      logic->SetFocus(focus);
+      logic->RotateView(0.8f);
+      if (turn % 2 == 0) logic->TiltView(turn < 4 ? -CGameLogic::kTiltStep : CGameLogic::kTiltStep);
+      logic->UpdateCamera(0.0f);
+      const ViewFrustum& view = camera->GetView();
+      const COrientation& frame = camera->GetFrame();
+      EXPECT_NEAR(frame.GetXAxis().Dot(logic->GetViewDirection()), 1.0f, 1e-5f);
+      // The focus is on the view axis.
+      const Vector3 toFocus = focus - frame.GetPosition();
+      EXPECT_NEAR(toFocus.Dot(frame.GetYAxis()), 0.0f, 1e-3f);
+      EXPECT_NEAR(toFocus.Dot(frame.GetZAxis()), 0.0f, 1e-3f);
+      for (int i = 0; i < 8; ++i) {
+        const float depth = (world.GetCorner(i) - frame.GetPosition()).Dot(frame.GetXAxis());
+        EXPECT_GT(depth, view.GetNear()) << turn << " " << i;
+        EXPECT_LT(depth, view.GetFar()) << turn << " " << i;
+      }
+      EXPECT_EQ(park->GetPlacementRefresh(1), 1u);
+    }
+}
+
+// A piece near each screen corner, found where the render view draws it: the pick ray inverts
+// the renderer's projection, for the overhead and for a perspective camera.
+TEST_F(ControllerPark, APickUnderAScreenCornerHitsThePieceDrawnThere) {
+  const Vector3 corners[4] = {Vector3(0, 0, 0), Vector3(14, 0, 0), Vector3(0, 14, 0), Vector3(14, 14, 0)};
+  uint32_t ids[4];
+  for (int i = 0; i < 4; ++i) ids[i] = PlaceAt(0, corners[i].x, corners[i].y);
+  park->GetCurrentCamera()->GetView().SetOrthoWidth(26.0f);  // the grid fills the screen
+  logic->SetFocus(Vector3(8.0f, 8.0f, 0.0f));
+  logic->UpdateCamera(0.0f);
+  COrientation eye;
+  eye.position = Vector3(8.0f, -6.0f, 14.0f);
+  eye.LookAt(Vector3(8.0f, 8.0f, 0.0f), true);
+  float frame12[12];
+  for (int row = 0; row < 3; ++row)
+    for (int k = 0; k < 3; ++k) frame12[row * 3 + k] = eye.axes.m[row][k];
+  for (int k = 0; k < 3; ++k) frame12[9 + k] = eye.position[k];
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass == 0 ? "orthographic" : "perspective");
+    if (pass == 1) {
+      logic->SetPerspectiveView(true, frame12);
+      ASSERT_EQ(park->GetCurrentCameraIndex(), CGameLogic::kPieceCamera);
+      park->GetCurrentCamera()->GetView().SetFieldOfView(CGameLogic::kPerspectiveFov);
+    }
+    for (int i = 0; i < 4; ++i) {
+      const Vector3 top = corners[i] + Vector3(1.0f, 1.0f, 0.5f);
+      const ProjectedPoint p = Project(top);
+      ASSERT_GT(p.rhw, 0.0f) << i;
+      ASSERT_TRUE(p.x >= 0.0f && p.x < 640.0f && p.y >= 0.0f && p.y < 480.0f) << p.x << " " << p.y;
+      EXPECT_GT(std::fabs(p.x - 320.0f) + std::fabs(p.y - 240.0f), 120.0f) << i;  // well off the centre
+      PointAt(top);
+      EXPECT_EQ(logic->PickPieceUnderCursor(), ids[i]) << i;
+    }
+    park->cursorX = 320, park->cursorY = 240;  // the bare ground at the focus: no piece
+    EXPECT_EQ(logic->PickPieceUnderCursor(), CGameLogic::kNone);
+  }
+}
+
+TEST_F(ControllerPark, ZoomStopsAtItsLimits) {
+  ViewFrustum& view = park->GetCurrentCamera()->GetView();
+  view.SetOrthoWidth(100.0f);
+  int steps = 0;
+  while (logic->ZoomIn()) ++steps;
+  EXPECT_EQ(steps, 20);  // 100 x 0.8^20 = 1.15; one more step would reach 0.92
+  EXPECT_NEAR(view.GetOrthoWidth(), 100.0f * std::pow(0.8f, 20.0f), 1e-3f);
+  view.SetOrthoWidth(100.0f);
+  steps = 0;
+  while (logic->ZoomOut()) ++steps;
+  EXPECT_EQ(steps, 4);  // 244.1; 305.2 would pass 300
+  EXPECT_NEAR(view.GetOrthoWidth(), 244.140625f, 1e-3f);
+  Action(CGameLogic::kActionZoomIn);
+  EXPECT_NEAR(view.GetOrthoWidth(), 195.3125f, 1e-3f);
+
+  park->SetCurrentCamera(CGameLogic::kChaseCamera);
+  ViewFrustum& perspective = park->GetCurrentCamera()->GetView();
+  perspective.SetFieldOfView(2.8f);
+  EXPECT_TRUE(logic->ZoomOut());
+  EXPECT_EQ(perspective.GetFieldOfView(), 3.0f);
+  perspective.SetFieldOfView(0.22f);
+  EXPECT_TRUE(logic->ZoomIn());
+  EXPECT_EQ(perspective.GetFieldOfView(), 0.2f);
+}
+
+TEST_F(ControllerPark, PanningStaysOnTheGridAndTheTopLeftCornerPansLeftOnly) {
+  logic->SetViewDirection(Vector3(0.0f, 1.0f, -1.0f));  // looking along +y: screen right is +x
+  logic->SetFocus(Vector3(15.9f, 8.0f, 0.0f));
+  for (int i = 0; i < 50; ++i) logic->PanCamera(0.0f);
+  EXPECT_EQ(logic->GetFocus().x, 16.0f);  // held on the grid's last edge
+  EXPECT_EQ(logic->GetFocus().y, 8.0f);
+  for (int i = 0; i < 2000; ++i) logic->PanCamera(90.0f);
+  EXPECT_EQ(logic->GetFocus().y, 16.0f);
+
+  // The cursor in the top-left corner: exactly one pan toward 180 degrees.
+  logic->SetFocus(Vector3(8.0f, 8.0f, 0.0f));
+  logic->PanCamera(180.0f);
+  const Vector3 expected = logic->GetFocus();
+  logic->SetFocus(Vector3(8.0f, 8.0f, 0.0f));
+  park->cursorX = 0, park->cursorY = 0;
+  logic->ScrollAtScreenEdges();
+  EXPECT_EQ(logic->GetFocus().x, expected.x);
+  EXPECT_EQ(logic->GetFocus().y, expected.y);
+  EXPECT_LT(expected.x, 8.0f);  // 180 degrees is screen left: -x when looking along +y
+}
+
+TEST_F(ControllerPark, AHeldPieceIsKeptOnTheGrid) {
+  COrientation frame;
+  frame.position = Vector3(1.0f, 8.0f, 0.0f);
+  const uint32_t id = logic->BuyObject(catalog.defs[2], frame);  // 4 x 4
+  CSkatableSection* piece = Piece(id);
+  piece->Rotate(180.0f);  // spans x from -3 to 1
+  logic->KeepHeldPieceOnGrid();
+  EXPECT_NEAR(piece->GetWorldMatrix().position.x, 4.0f, 1e-5f);  // its left edge on the grid's edge
+  EXPECT_NEAR(piece->GetWorldMatrix().position.y, 8.0f, 1e-5f);
+  EXPECT_TRUE(logic->CanPlaceHeldObject());
+  piece->Rotate(180.0f);
+  COrientation f = piece->GetWorldMatrix();
+  f.position = Vector3(14.0f, 15.0f, 0.0f);
+  piece->MoveTo(f);
+  logic->KeepHeldPieceOnGrid();
+  EXPECT_NEAR(piece->GetWorldMatrix().position.x, 12.0f, 1e-5f);
+  EXPECT_NEAR(piece->GetWorldMatrix().position.y, 12.0f, 1e-5f);
+  // Right-click turns it a quarter about its corner: it now spans x 8 to 12, still on the grid.
+  Action(CGameLogic::kActionSecondary);
+  EXPECT_NEAR(piece->GetWorldMatrix().GetXAxis().y, 1.0f, 1e-5f);
+  EXPECT_NEAR(piece->GetWorldMatrix().position.x, 12.0f, 1e-5f);
+  EXPECT_EQ(logic->GetHighlightSquares().size(), 16u);
+}
+
+TEST_F(ControllerPark, SkatersAreRankedByDistanceFromTheCamerasLine) {
+  const Vector3 at[3] = {Vector3(2, 2, 0.5f), Vector3(8, 8, 0.5f), Vector3(9, 2, 0.5f)};
+  std::vector<uint32_t> ids;
+  for (const Vector3& p : at) {
+    CSkater* skater = AddSkater(p);
+    ASSERT_NE(skater, nullptr);
+    skater->SetCentre(p);
+    ids.push_back(skater->GetID());
+  }
+  logic->SetFocus(Vector3(8.0f, 8.0f, 0.0f));
+  logic->UpdateCamera(0.0f);
+  logic->RankSkatersByCameraDistance();
+  // The overhead camera's line passes through the focus: the skater by it first, then by
+  // distance from the line, not from the far-away camera.
+  const COrientation& frame = park->GetCurrentCamera()->GetFrame();
+  float d[3];
+  for (int i = 0; i < 3; ++i) {
+    const Vector3 v = at[i] - frame.GetPosition();
+    d[i] = v.LengthSquared() - v.Dot(frame.GetXAxis()) * v.Dot(frame.GetXAxis());
+  }
+  std::vector<int> order = {0, 1, 2};
+  std::stable_sort(order.begin(), order.end(), [&d](int a, int b) { return d[a] < d[b]; });
+  ASSERT_EQ(order[0], 1);
+  std::vector<uint32_t> expected;
+  for (int i : order) expected.push_back(ids[static_cast<size_t>(i)]);
+  EXPECT_EQ(logic->GetSkaterRanking(), expected);
+  EXPECT_EQ(logic->GetSkaterRank(ids[1]), 0);
+  EXPECT_EQ(logic->GetSkaterRank(12345), -1);
+}
+
+}  // namespace
+}  // namespace control_test

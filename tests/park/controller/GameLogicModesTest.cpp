@@ -1,0 +1,155 @@
+// The controller's modes and services: driving a skater, hiding the interface, the music
+// playlist on the game's one generator, a sale that leaves the park exactly as before the piece
+// was placed, and the highlights and statistics drawn with the park.
+#include "tests/park/controller/GameLogicTestPark.h"
+
+#include <algorithm>
+
+#include "core/Settings.h"
+#include "core/math/ResourceTable.h"
+#include "platform/SoftwareSound.h"
+#include "sound/SoundManager.h"
+#include "sound/WaveWriter.h"
+#include "tests/support/AudioMeasure.h"
+#include "tests/support/ParkState.h"
+#include "tests/support/WorkingFolder.h"
+
+namespace control_test {
+namespace {
+
+TEST_F(ControllerPark, DrivingASkaterAndGivingItBack) {
+  CSkater* skater = AddSkater(Vector3(6.0f, 6.0f, 0.5f));
+  ASSERT_NE(skater, nullptr);
+  Action(CGameLogic::kActionControl);  // nobody selected: nothing
+  EXPECT_FALSE(logic->IsControllingSkater());
+  logic->SetSelectedSkater(skater->GetID());
+  Action(CGameLogic::kActionControl);
+  EXPECT_TRUE(logic->IsControllingSkater());
+  EXPECT_TRUE(skater->IsPlayerControlled());
+  EXPECT_EQ(park->GetCurrentCameraIndex(), CGameLogic::kChaseCamera);
+  EXPECT_TRUE(logic->IsActive());
+  ASSERT_GE(screens->made.size(), 2u);
+  EXPECT_EQ(screens->made[screens->made.size() - 2], "exit");
+  EXPECT_EQ(screens->made.back(), "hud");
+  Action(CGameLogic::kActionControl);
+  EXPECT_FALSE(logic->IsControllingSkater());
+  EXPECT_FALSE(skater->IsPlayerControlled());
+  EXPECT_EQ(logic->GetSelectedSkaterId(), CGameLogic::kNone);
+  EXPECT_EQ(park->GetCurrentCameraIndex(), CGameLogic::kParkCamera);
+  for (size_t i = 0; i < park->GetLayerCount(); ++i) EXPECT_TRUE(park->GetLayer(i)->IsActive()) << i;
+
+  // A driven skater that leaves the park gives the view back on the next tick.
+  logic->SetSelectedSkater(skater->GetID());
+  logic->SetSkaterControl(true);
+  skater->MarkForRemoval();
+  park->UpdateObjects(0.0f);
+  Tick();
+  EXPECT_FALSE(logic->IsControllingSkater());
+  EXPECT_EQ(park->GetCurrentCameraIndex(), CGameLogic::kParkCamera);
+}
+
+TEST_F(ControllerPark, HidingTheInterfaceLeavesOnlyTheController) {
+  park->AddLayerOnTop(std::make_unique<RecordingScreens::Layer>("toolbar"));
+  Action(CGameLogic::kActionHideInterface);
+  EXPECT_TRUE(CGameLogic::IsInterfaceHidden());
+  EXPECT_TRUE(logic->IsActive());
+  EXPECT_FALSE(park->GetLayer(park->GetLayerCount() - 1)->IsActive());
+  Action(CGameLogic::kActionHideInterface);
+  EXPECT_FALSE(CGameLogic::IsInterfaceHidden());
+  EXPECT_TRUE(park->GetLayer(park->GetLayerCount() - 1)->IsActive());
+  // Over an interface layer, clicks are the interface's.
+  COrientation frame;
+  logic->BuyObject(catalog.defs[0], frame);
+  PointAtSquare(3, 3);
+  park->mouseOverUI = 1;
+  Action(CGameLogic::kActionPrimary);
+  EXPECT_NE(logic->GetHeldObjectId(), CGameLogic::kNone);
+  park->mouseOverUI = 0;
+  Action(CGameLogic::kActionPrimary);
+  EXPECT_EQ(logic->GetHeldObjectId(), CGameLogic::kNone);
+}
+
+// A track is drawn from the game's generator when no music plays, and only then; nothing
+// reseeds it.
+TEST_F(ControllerPark, TheMusicPlaylistDrawsFromTheGamesGenerator) {
+  testing_support::WorkingFolder working;
+  ASSERT_TRUE(working.Entered());
+  const char* tracks[3] = {"data/sounds/music/tessary1_three_twelve.wav", "data/sounds/music/tessary1_kids.wav",
+                           "data/sounds/music/tessary1_lucky.wav"};
+  CResourceTable table;
+  int ids[3];
+  for (int i = 0; i < 3; ++i) {
+    const std::vector<uint8_t> wave = BuildWaveFile16(1, 44100, testing_support::Sine(44100, 0.01, 8000.0));
+    working.Write(tracks[i], std::string(wave.begin(), wave.end()));
+    ids[i] = table.Add(tracks[i]);
+  }
+  CSoftwareSound* device = CSoftwareSound::CreateOffline(0);
+  device->AddRef();
+  CSettings settings;
+  settings.levelA = settings.levelB = 1.0f;
+  CSoundManager manager;
+  ASSERT_TRUE(manager.Init(&table, nullptr, &settings, DirectSoundPtr(device)));
+  park->SetResourceTable(&table);
+  park->SetSoundManager(&manager);
+
+  plat::srand(4242);
+  std::vector<int> draws;
+  for (int i = 0; i < 3; ++i) draws.push_back(plat::rand());
+  plat::srand(4242);
+  Tick();
+  ASSERT_TRUE(manager.IsMusicPlaying());
+  const CSoundInstance* playing = manager.GetInstance(manager.GetMusicHandle());
+  ASSERT_NE(playing, nullptr);
+  EXPECT_EQ(playing->soundId, ids[draws[0] % 3]);
+  Tick();  // still playing: no draw (the manager's own pick of a variant took the second value)
+  EXPECT_EQ(plat::rand(), draws[2]);
+
+  park->SetSoundManager(nullptr);
+  park->SetResourceTable(nullptr);
+  manager.StopAll();
+  device->Release();
+}
+
+// Bought, placed and sold: everything the placement touched is as it was while the piece was
+// only held, before the world has even deleted it.
+TEST_F(ControllerPark, ASaleLeavesTheParkAsBeforeThePlacement) {
+  const uint32_t other = PlaceAt(2, 9.0f, 8.0f);
+  COrientation frame;
+  frame.position = Vector3(6.0f, 8.0f, 0.0f);
+  const uint32_t id = logic->BuyObject(catalog.defs[1], frame);
+  const testing_support::ParkGridState held = testing_support::TakeParkGridState(*park);
+  ASSERT_TRUE(logic->CanPlaceHeldObject());
+  logic->PlaceHeldObject(id);  // beside the other piece: its corner nodes share rings with it
+  EXPECT_FALSE(testing_support::TakeParkGridState(*park) == held);
+  logic->SellObject(id);
+  EXPECT_TRUE(testing_support::TakeParkGridState(*park) == held);
+  EXPECT_EQ(GetPlacedSectionList().back(), other);
+}
+
+TEST_F(ControllerPark, HighlightsAndStatisticsAreDrawnWithThePark) {
+  COrientation frame;
+  frame.position = Vector3(4.0f, 8.0f, 0.0f);
+  logic->BuyObject(catalog.defs[0], frame);
+  logic->CanPlaceHeldObject();
+  logic->UpdateCamera(0.0f);
+  park->ToggleDebugFlag(8);
+  PixelBufferDesc* locked = nullptr;
+  rasterizer.Forget();
+  std::fill(rasterizer.frame.begin(), rasterizer.frame.end(), 0);
+  logic->Draw(&renderView, &locked);
+  if (locked != nullptr) rasterizer.UnlockBackBuffer();
+  int green = 0, red = 0;
+  for (const RecordingRasterizer::Draw& draw : rasterizer.draws)
+    for (const ScreenVertex& v : draw.vertices) {
+      green += v.diffuse == CGameLogic::kPlaceableColour ? 1 : 0;
+      red += v.diffuse == CGameLogic::kBlockedColour ? 1 : 0;
+    }
+  EXPECT_GT(green, 0);
+  EXPECT_EQ(red, 0);
+  const int lit = static_cast<int>(std::count_if(rasterizer.frame.begin(), rasterizer.frame.begin() + 640 * 40,
+                                                 [](uint16_t p) { return p == 0x7FFF; }));
+  EXPECT_GT(lit, 50);  // the three lines of figures at the top
+}
+
+}  // namespace
+}  // namespace control_test

@@ -1,0 +1,172 @@
+// The object catalogs read from a generated tree of INI files, hostile files included.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "park/pieces/ObjectCatalog.h"
+#include "park/world/ParkState.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using testing_support::TempFolder;
+
+void WriteTree(const TempFolder& f) {
+  f.Write("data/objects/categories.ini",
+          "[header]\nNumCategories=2\n[Cat1]\nINIFile=ramps.ini\nTarga=ramps.tga\nPopUpText=Ramps\nCategoryID=1\n"
+          "[Cat2]\nINIFile=Rails.INI\nCategoryID=3\n");
+  f.Write("data/objects/ramps.ini",
+          "[Header]\nNumInCategory=3\n"
+          "[Object1]\ntype=HALF_PIPE\nidx=0\nname=Half pipe\nsponsorship=2\n"
+          "[Object2]\ntype=funbox\nidx=1\nname=Funbox\n"
+          "[Object3]\ntype=no_such_word\nidx=2\n"
+          "[object100]\nsize=2,3,1.5\nmesh=halfpipe.mesh\ncost=1500.5\nusefee=2\nvert=1\nname=Half pipe small\n"
+          "[object102]\nsize=2,1,1\nmesh=halfpipe_big.mesh\nfootprint=01\n"
+          "[object110]\nmesh=funbox.mesh\n"
+          "[object111]\nsize=2,2,0.5\nmesh=funbox\nfootprint=0110EXTRA11\nratings_points=2.5\ngridsnap=0\n"
+          "[object120]\nsize=0,99,1\nmesh=odd.mesh\noperating_cost=-4\n");
+  f.Write("data/objects/rails.ini",
+          "[Header]\nNumInCategory=2\n[Object1]\ntype=rail\n[Object2]\ntype=rail\n"  // both without idx
+          "[object100]\nsize=1,4,0.3\nmesh=rail.mesh\nname=first\n");
+  f.Write("data/objects/facilities.ini", "[header]\nNumCategories=1\n[Cat1]\nINIFile=food.ini\nCategoryID=2\n");
+  f.Write("data/objects/food.ini",
+          "[Header]\nNumInCategory=1\n[Object1]\ntype=food_stand\nidx=4\nsponsorship=1\n"
+          "[object140]\nsize=3,3,2\nmesh=food.mesh\nusefee=5\n");
+  f.Write("data/objects/sponsors.ini", "[header]\nNumSponsors=2\n[object110]\nsize=1,1,1\nmesh=flag.mesh\n"
+                                       "operating_cost=-50\n[object120]\nsize=1,1\nmesh=broken.mesh\n");
+}
+
+TEST(ObjectCatalog, LoadsAGeneratedTree) {
+  TempFolder folder;
+  WriteTree(folder);
+  testing_support::DebugCapture capture;
+  CObjectCatalog catalog;
+  catalog.Load(folder.Path());
+  ASSERT_EQ(catalog.GetSectionCategories().size(), 2u);
+  const CatalogCategory& ramps = catalog.GetSectionCategories()[0];
+  EXPECT_EQ(ramps.iconName, "ramps.tga");
+  EXPECT_EQ(ramps.popUpText, "Ramps");
+  ASSERT_EQ(ramps.items.size(), 3u);
+  EXPECT_EQ(ramps.items[0].type, 0);
+  EXPECT_EQ(ramps.items[0].variantCount, 2);  // variants 0 and 2; 1 is missing
+  EXPECT_EQ(ramps.items[0].sponsorshipIndex, 2);
+  EXPECT_EQ(ramps.items[1].type, 8);
+  EXPECT_EQ(ramps.items[1].sponsorshipIndex, -1);
+  EXPECT_EQ(ramps.items[1].variantCount, 1);  // [object110] has no size
+  EXPECT_EQ(ramps.items[2].type, 0);
+  // Category 1, idx 0: positions (0 + 100 + 10) x 10 = 1100 to 1109.
+  const ObjectDefinition* small = catalog.GetEntry(1, 0, 0, false);
+  ASSERT_NE(small, nullptr);
+  EXPECT_EQ(small->catalogNumber, 1100);
+  EXPECT_EQ(catalog.GetDefinition(small->catalogNumber), small);  // a saved number finds it again
+  EXPECT_EQ(small->footprintWidth, 2);
+  EXPECT_EQ(small->footprintLength, 3);
+  EXPECT_EQ(small->height, 1.5f);
+  for (int r = 0; r < ObjectDefinition::kMaxFootprint; ++r)
+    for (int c = 0; c < ObjectDefinition::kMaxFootprint; ++c) EXPECT_EQ(small->footprint[r][c], r < 3 && c < 2);
+  EXPECT_EQ(small->cost, 1500.5);
+  EXPECT_EQ(small->useFee, 2.0f);
+  EXPECT_EQ(small->vertical, 1);
+  EXPECT_EQ(small->ratingsPoints, 1.0f);
+  EXPECT_EQ(small->snapToGrid, 1);
+  EXPECT_EQ(small->styleCode, 1);
+  EXPECT_STREQ(small->name, "Half pipe small");
+  EXPECT_EQ(catalog.GetEntry(1, 0, 1, false), nullptr);
+  const ObjectDefinition* big = catalog.GetEntry(1, 0, 2, false);
+  ASSERT_NE(big, nullptr);
+  EXPECT_EQ(big->footprint[0][0], 0);
+  EXPECT_EQ(big->footprint[0][1], 1);
+  const ObjectDefinition* box = catalog.GetEntry(1, 1, 1, false);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->footprint[0][0], 0);  // "0110EXTRA11": (1,0) and (0,1), extra characters ignored
+  EXPECT_EQ(box->footprint[0][1], 1);
+  EXPECT_EQ(box->footprint[1][0], 1);
+  EXPECT_EQ(box->footprint[1][1], 0);
+  EXPECT_EQ(box->ratingsPoints, 2.5f);
+  EXPECT_EQ(box->snapToGrid, 0);
+  const ObjectDefinition* odd = catalog.GetEntry(1, 2, 0, false);
+  ASSERT_NE(odd, nullptr);
+  EXPECT_EQ(odd->footprintWidth, 1);
+  EXPECT_EQ(odd->footprintLength, 20);
+  EXPECT_EQ(odd->operatingCost, -4.0f);
+  // Rails: two entries without idx share position 3100; the first is kept and the clash logged.
+  const ObjectDefinition* rail = catalog.GetEntry(3, 0, 0, false);
+  ASSERT_NE(rail, nullptr);
+  EXPECT_STREQ(rail->name, "first");
+  EXPECT_EQ(rail->styleCode, 2);
+  EXPECT_EQ(catalog.GetSectionCategories()[1].items[1].variantCount, 0);
+  EXPECT_NE(capture.Text().find("two definitions for catalog number 3100"), std::string::npos);
+  // Facilities sit 20000 further and read no sponsorship.
+  ASSERT_EQ(catalog.GetFacilityCategories().size(), 1u);
+  EXPECT_EQ(catalog.GetFacilityCategories()[0].items[0].sponsorshipIndex, -1);
+  const ObjectDefinition* food = catalog.GetEntry(2, 4, 0, true);
+  ASSERT_NE(food, nullptr);
+  EXPECT_EQ(food->catalogNumber, 20000 + 2140);
+  EXPECT_EQ(food->type, 14);
+  // Sponsor 0 from [object110]; sponsor 1's size has only two numbers.
+  const ObjectDefinition* flag = catalog.GetSponsorEntry(0);
+  ASSERT_NE(flag, nullptr);
+  EXPECT_EQ(flag->catalogNumber, 30000);
+  EXPECT_EQ(flag->type, 19);
+  EXPECT_EQ(flag->operatingCost, -50.0f);
+  EXPECT_EQ(catalog.GetSponsorEntry(1), nullptr);
+  EXPECT_EQ(catalog.CountDefinitions(), 7);
+  // Loading again replaces everything: the same count, no duplicates.
+  catalog.Load(folder.Path());
+  EXPECT_EQ(catalog.CountDefinitions(), 7);
+  EXPECT_EQ(catalog.GetSectionCategories().size(), 2u);
+  catalog.Free();
+  EXPECT_EQ(catalog.CountDefinitions(), 0);
+  EXPECT_TRUE(catalog.GetSectionCategories().empty());
+}
+
+TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {
+  TempFolder folder;
+  folder.Write("data/objects/categories.ini",
+               "[header]\nNumCategories=3\n[Cat1]\nINIFile=a.ini\nCategoryID=-7\n"
+               "[Cat2]\nINIFile=a.ini\nCategoryID=2147483647\n[Cat3]\nINIFile=b.ini\nCategoryID=19\n");
+  folder.Write("data/objects/a.ini", "[Header]\nNumInCategory=1\n[Object1]\nidx=-2147483648\n"
+                                     "[object100]\nsize=999999,-5,1e30\nmesh=x.mesh\n");
+  folder.Write("data/objects/b.ini", "[Header]\nNumInCategory=2000000000\n");
+  folder.Write("data/objects/facilities.ini", "[header]\nNumCategories=-3\n");
+  folder.Write("data/objects/sponsors.ini", "[header]\nNumSponsors=100000\n");
+  testing_support::DebugCapture capture;
+  CObjectCatalog catalog;
+  catalog.Load(folder.Path());
+  EXPECT_EQ(catalog.CountDefinitions(), 0);
+  EXPECT_TRUE(catalog.GetFacilityCategories().empty());
+  for (int position : {-1, CObjectCatalog::kTableSize, 1 << 30}) EXPECT_EQ(catalog.GetDefinition(position), nullptr);
+  EXPECT_EQ(catalog.GetEntry(1, 0, 10, false), nullptr);
+  EXPECT_EQ(catalog.GetEntry(1, 0, -1, false), nullptr);
+  EXPECT_EQ(CObjectCatalog::PositionOf(19, 89, 9, false), 19999);
+  EXPECT_EQ(CObjectCatalog::PositionOf(19, 90, 0, false), -1);  // would run into the facilities
+  EXPECT_EQ(CObjectCatalog::PositionOf(19, 90, 0, true), -1);   // or past the sponsor pieces
+  EXPECT_EQ(CObjectCatalog::PositionOf(0, -10, 0, false), 0);
+  EXPECT_EQ(CObjectCatalog::PositionOf(0, -11, 9, false), -1);
+  // A size beyond the 20 x 20 footprint block lands clamped in an in-range category.
+  folder.Write("data/objects/categories.ini", "[header]\nNumCategories=1\n[Cat1]\nINIFile=a.ini\nCategoryID=5\n");
+  folder.Write("data/objects/a.ini", "[Header]\nNumInCategory=1\n[Object1]\nidx=0\n"
+                                     "[object100]\nsize=999999,-5,2\nmesh=x.mesh\n");
+  catalog.Load(folder.Path());
+  const ObjectDefinition* d = catalog.GetEntry(5, 0, 0, false);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->footprintWidth, 20);
+  EXPECT_EQ(d->footprintLength, 1);
+  EXPECT_EQ(CObjectCatalog::TypeFromKeyword("Medic"), 18);
+  EXPECT_EQ(CObjectCatalog::TypeFromKeyword("medics"), 0);
+}
+
+TEST(ObjectCatalog, SponsoredItemsUnlockWithTheirSlot) {
+  ParkState park;
+  CatalogItem free, sponsored;
+  sponsored.sponsorshipIndex = 3;
+  EXPECT_TRUE(free.IsUnlocked(park));
+  EXPECT_FALSE(sponsored.IsUnlocked(park));
+  park.sponsorships[3].sponsorObjectID = 12;
+  EXPECT_TRUE(sponsored.IsUnlocked(park));
+  sponsored.sponsorshipIndex = 4;
+  park.sponsorships[3].sponsorObjectID = -1;
+  EXPECT_TRUE(sponsored.IsUnlocked(park));
+}
+
+}  // namespace

@@ -1,0 +1,148 @@
+// Placed structures: collision from sphere markers, damage thresholds and clamping, one fire per
+// ignition that burns out, events counted once per tick, and the attach intensities.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "combat/Fire.h"
+#include "core/math/LittleEndian.h"
+#include "park/pieces/StructureBody.h"
+#include "park/world/VerezIvor.h"
+#include "physics/collision/SphereTreeNode.h"
+#include "physics/collision/StaticObstacle.h"
+#include "scene/mesh/ShadedMesh.h"
+
+namespace {
+
+std::unique_ptr<ShadedMesh> MeshWithSpheres(int count) {
+  auto mesh = std::make_unique<ShadedMesh>();
+  EXPECT_TRUE(mesh->CreateGrid(2, nullptr, 0));
+  for (int i = 0; i < count; ++i) {
+    COrientation at;
+    at.SetPosition(Vector3(static_cast<float>(4 * i), 0.0f, 1.0f));
+    uint8_t radius[4];
+    le::WriteF32(radius, 0.5f + static_cast<float>(i));
+    mesh->AddAttachPoint(at, CStructureBody::kAttachSphereMarker, 4, radius, false);
+  }
+  return mesh;
+}
+
+struct Structures : ::testing::Test {
+  Structures() : park(nullptr, nullptr) { park.Tick(0.5f); }
+  CStructureBody* Add(ShadedMesh* mesh, bool collision = true) {
+    auto body = std::make_unique<CStructureBody>();
+    CStructureBody* raw = body.get();
+    EXPECT_TRUE(raw->InitFromMeshData(COrientation(), mesh, 7, collision, false));
+    flagsAfterInit = raw->GetFlags();
+    raw->AddFlags(CGameObject::kNetworked);  // as the sections do, so the world gives it an id
+    EXPECT_NE(park.RegisterNewObject(std::move(body)), 0u);
+    return raw;
+  }
+  CVerezIvor park;
+  uint32_t flagsAfterInit = 0;
+};
+
+TEST_F(Structures, SphereMarkersGiveOneSphereOrAFittedTree) {
+  auto none = MeshWithSpheres(0);
+  auto one = MeshWithSpheres(1);
+  auto three = MeshWithSpheres(3);
+  CStructureBody* a = Add(none.get());
+  EXPECT_EQ(a->GetSphereSet(), nullptr);
+  EXPECT_TRUE(a->HasPolygonCollision());
+  CStructureBody* b = Add(one.get());
+  ASSERT_NE(b->GetSphereSet(), nullptr);
+  EXPECT_EQ(b->GetSphereSet()->childCount, 0u);
+  EXPECT_EQ(b->GetSphereSet()->radius, 0.5f);
+  EXPECT_NE(b->GetObstacle(), nullptr);
+  CStructureBody* c = Add(three.get());
+  const SphereTreeNode* tree = c->GetSphereSet();
+  ASSERT_NE(tree, nullptr);
+  ASSERT_EQ(tree->childCount, 3u);
+  // The fitted sphere holds every child sphere.
+  for (uint32_t i = 0; i < 3; ++i) {
+    const SphereTreeNode& child = tree->children[i];
+    EXPECT_LE((child.centre - tree->centre).Length() + child.radius, tree->radius + 1e-4f);
+  }
+  // The bounds hold the obstacle.
+  EXPECT_LE(c->GetBounds().min.x, -0.5f + 1e-5f);
+  EXPECT_GE(c->GetBounds().max.x, 8.0f + 2.5f - 1e-5f);
+  EXPECT_EQ(b->GetBounds().min.z, 0.0f);  // the grid mesh lies at 0, the sphere reaches 0.5
+  // A still structure needs no tick.
+  EXPECT_EQ(flagsAfterInit & CStructureBody::kNeedsUpdate, 0u);
+}
+
+TEST_F(Structures, DamageThresholdsClampAndDestroyOnce) {
+  auto mesh = MeshWithSpheres(1);
+  CStructureBody* s = Add(mesh.get());
+  s->OnImpact(Vector3(), 30000.0f);
+  s->Ignite(Vector3(), 256.0f);
+  EXPECT_EQ(s->damage, 0.0f);
+  EXPECT_EQ(s->GetFireId(), CStructureBody::kNoFire);
+  s->OnImpact(Vector3(), 30000.0f + 200000.0f);  // 20 points
+  EXPECT_FLOAT_EQ(s->damage, 20.0f);
+  s->ApplyDamage(Vector3(), 500.0f);
+  EXPECT_EQ(s->damage, 100.0f);
+  s->ApplyDamage(Vector3(), 5.0f);
+  EXPECT_EQ(s->damage, 100.0f);
+  EXPECT_EQ(s->GetAttachIntensity(5), 1.0f);
+  EXPECT_EQ(s->GetAttachIntensity(1), 0.0f);
+}
+
+TEST_F(Structures, OneFirePerIgnitionBurnsOutAndIsForgotten) {
+  auto mesh = MeshWithSpheres(1);
+  CStructureBody* s = Add(mesh.get());
+  s->Ignite(Vector3(1.0f, 2.0f, 3.0f), 356.0f);  // 100 above x 0.5 s x 0.2
+  EXPECT_FLOAT_EQ(s->damage, 10.0f);
+  const uint32_t fireId = s->GetFireId();
+  auto* fire = dynamic_cast<CFire*>(park.GetObjectByID(fireId));
+  ASSERT_NE(fire, nullptr);
+  EXPECT_EQ(fire->GetHostId(), s->GetID());
+  EXPECT_EQ(fire->GetDuration(), 300.0f);
+  EXPECT_EQ(fire->GetPosition().z, 3.0f);
+  s->Ignite(Vector3(), 356.0f);
+  EXPECT_FLOAT_EQ(s->damage, 20.0f);
+  EXPECT_EQ(s->GetFireId(), fireId);
+  // 300 s of burning, then the fire removes itself and the structure lets go of it.
+  for (int i = 0; i < 601; ++i) park.UpdateObjects(0.5f);
+  EXPECT_EQ(park.GetObjectByID(fireId), nullptr);
+  EXPECT_EQ(s->GetFire(), nullptr);
+  EXPECT_EQ(s->GetFireId(), CStructureBody::kNoFire);
+}
+
+TEST_F(Structures, EventsCountOncePerTickAndAreaRange) {
+  auto mesh = MeshWithSpheres(1);
+  CStructureBody* s = Add(mesh.get());
+  StructureEvent area;
+  area.eventKind = StructureEvent::kAreaDamage;
+  area.vector = Vector3(0.0f, 0.0f, 0.0f);
+  area.magnitude = 10.0f;
+  area.radius = 4.0f;
+  area.falloff = 0.5f;
+  StructureContact contact{Vector3(2.0f, 0.0f, 0.0f), Vector3()};  // r = 0.5, strength 7.5
+  EXPECT_TRUE(s->HandleEvent(area, contact));
+  EXPECT_TRUE(s->HandleEvent(area, contact));
+  EXPECT_FLOAT_EQ(s->damage, 7.5f * 0.5f);
+  s->Update(0.5f);
+  EXPECT_TRUE(s->HandleEvent(area, contact));
+  EXPECT_FLOAT_EQ(s->damage, 7.5f);
+  // Out of range (r = (4 + 0.25 x 1) / 4 > 1): handled, nothing done, not remembered.
+  StructureContact far{Vector3(4.0f, 1.0f, 0.0f), Vector3()};
+  StructureEvent other = area;
+  EXPECT_TRUE(s->HandleEvent(other, far));
+  EXPECT_FLOAT_EQ(s->damage, 7.5f);
+  StructureEvent unknown;
+  unknown.eventKind = 10;
+  EXPECT_FALSE(s->HandleEvent(unknown, contact));
+  unknown.eventKind = 2;
+  EXPECT_FALSE(s->HandleEvent(unknown, contact));
+  // An impact is remembered for a second.
+  StructureEvent impact;
+  impact.eventKind = StructureEvent::kImpact;
+  EXPECT_EQ(s->GetAttachIntensity(20), 0.0f);
+  EXPECT_EQ(s->GetAttachIntensity(21), 1.0f);
+  EXPECT_TRUE(s->HandleEvent(impact, contact));
+  EXPECT_EQ(s->GetAttachIntensity(20), 1.0f);
+  EXPECT_EQ(s->GetAttachIntensity(0), 1.0f);
+}
+
+}  // namespace

@@ -1,0 +1,780 @@
+// Saved games: the file frame, the park block at every version, the reference numbers, a save that
+// reads back into the same park byte for byte, and files that are cut short, damaged or clash with
+// the running park failing without touching it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/GameObject.h"
+#include "core/math/ByteCursor.h"
+#include "core/math/LittleEndian.h"
+#include "park/grid/Grid.h"
+#include "park/pieces/ObjectDefinition.h"
+#include "park/pieces/SkatableFacility.h"
+#include "park/pieces/SkatableSection.h"
+#include "park/saved/SavedGame.h"
+#include "park/saved/SavedGameParkBlock.h"
+#include "park/skater/Skater.h"
+#include "park/world/ParkClearing.h"
+#include "park/world/VerezIvor.h"
+#include "platform/FileSystem.h"
+#include "platform/Platform.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkState.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using testing_support::RingIds;
+
+ObjectDefinition g_defs[3];
+std::map<int, ShadedMesh*> g_meshes;
+ShadedMesh* g_terrain = nullptr;
+
+ShadedMesh* TestMesh(int id) { return g_meshes.count(id) != 0 ? g_meshes[id] : nullptr; }
+const ObjectDefinition* TestDefinition(int index) { return index >= 0 && index < 3 ? &g_defs[index] : nullptr; }
+ShadedMesh* TestTerrain() { return g_terrain; }
+
+std::unique_ptr<ShadedMesh> MeshWithNodes(const std::vector<std::pair<Vector3, std::string>>& nodes) {
+  auto mesh = std::make_unique<ShadedMesh>();
+  EXPECT_TRUE(mesh->CreateGrid(2, nullptr, 0));
+  for (const auto& n : nodes) {
+    COrientation at;
+    at.SetPosition(n.first);
+    mesh->AddAttachPoint(at, CSkatableSection::kSkateNodeAttach, static_cast<uint32_t>(n.second.size() + 1),
+                         n.second.c_str(), false);
+  }
+  return mesh;
+}
+
+// A blocker that is not of the park: the clearing leaves it.
+class COtherObject : public CGameObject {
+ public:
+  COtherObject() { SetFlags(kNetworked); }
+  const char* GetInfoString() const override { return "<Other>"; }
+};
+
+struct SavedPark : ::testing::Test {
+  SavedPark() : park(nullptr, nullptr) {
+    plat::srand(11);
+    ClearPlacedSectionList();
+    park.GetOctree().Reset(Box(Vector3(-100.0f, -100.0f, -100.0f), Vector3(100.0f, 100.0f, 100.0f)));
+    auto grid = std::make_unique<CGrid>(8, 8, Vector3(), 1.0f, 1.0f);
+    for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = 0xF;
+    // A strip of grass across the park: routes over it walk.
+    for (int r = 0; r < 8; ++r) grid->GetSquare(4, r)->grass = 1;
+    grid->AddEntrance(grid->GetSquare(0, 0));
+    park.SetGrid(std::move(grid));
+    terrainMesh = MeshWithNodes({{Vector3(1, 2, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
+                                 {Vector3(1.5f, 2.5f, 1.0f), "skatenode 2 target grind link dest=1 type=skate"}});
+    kicker = MeshWithNodes({{Vector3(0, 0, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
+                            {Vector3(0.5f, 0.5f, 1.0f), "skatenode 2 target air link dest=3 type=skate"},
+                            {Vector3(1, 1, 0), "skatenode 3 external link dest=1 type=walk"}});
+    stand = MeshWithNodes({{Vector3(0, 0, 0), "skatenode 1 external line link dest=2 type=walk"},
+                           {Vector3(0.5f, 0.5f, 0), "skatenode 2 target buy_food action link dest=1 type=walk"}});
+    g_meshes = {{100, kicker.get()}, {101, stand.get()}};
+    g_terrain = terrainMesh.get();
+    CSkatableSection::SetSources({&TestMesh, &TestDefinition, &TestTerrain});
+    for (int i = 0; i < 3; ++i) {
+      g_defs[i] = ObjectDefinition();
+      g_defs[i].catalogNumber = static_cast<uint16_t>(i);
+      g_defs[i].mesh = i == 2 ? 101 : 100;
+      g_defs[i].footprint[0][0] = 1;
+      g_defs[i].cost = 700.0;
+      g_defs[i].useFee = 2.5f;
+      std::snprintf(g_defs[i].name, sizeof(g_defs[i].name), "Piece %d", i);
+    }
+    g_defs[1].type = CSkatableSection::kSponsorType;
+    terrain = CSkatableSection::AddTerrainSection(park);
+  }
+  ~SavedPark() override {
+    ClearParkContents(park);
+    CSkatableSection::SetSources({nullptr, nullptr, nullptr});
+    g_terrain = nullptr;
+  }
+
+  template <typename T = CSkatableSection>
+  T* Make(int def, float x, float y) {
+    auto section = std::make_unique<T>();
+    T* raw = section.get();
+    COrientation frame;
+    frame.SetPosition(Vector3(x, y, 0.0f));
+    EXPECT_TRUE(raw->InitFromMesh(frame, g_defs[def].mesh, false));
+    raw->SetDefinition(&g_defs[def], true);
+    EXPECT_NE(park.RegisterNewObject(std::move(section)), 0u);
+    raw->Place();
+    return raw;
+  }
+  CSkater* AddSkater(const Vector3& at) {
+    auto owned = std::make_unique<CSkater>();
+    CSkater* skater = owned.get();
+    COrientation frame;
+    frame.SetPosition(at);
+    skater->LoadBody(frame);
+    EXPECT_NE(park.RegisterNewObject(std::move(owned)), 0u);
+    return skater;
+  }
+  void Route(CSkater* skater, CSkatePathNode* from, CSkatePathNode* to) {
+    GraphPath path;
+    ASSERT_TRUE(Grid().FindPathForSkater(nullptr, from, to, &path));
+    skater->SetRouteFromPath(path, from);
+    skater->AimAtFirstRoutePoint();
+  }
+  CGrid& Grid() { return *park.GetGrid(); }
+
+  // Pieces (a sponsor among them), a facility with a fee and uses, skaters with routes over the
+  // grass and onto a piece, and reservations of a square and of the facility's service point.
+  void Build() {
+    kickerPiece = Make(0, 2.0f, 5.0f);
+    Make(0, 7.0f, 4.0f);
+    sponsor = Make(1, 1.0f, 6.0f);
+    sponsor->SetSponsorshipIndex(0);
+    park.GetParkState().sponsorships[0].offered = 1;
+    park.GetParkState().sponsorships[0].sponsorObjectID = static_cast<int32_t>(sponsor->GetID());
+    facility = Make<CSkatableFacility>(2, 5.0f, 5.0f);
+    facility->SetUseFee(3.75f);
+    for (int i = 0; i < 4; ++i) facility->Use();
+    park.GetParkState().money = 1234;
+    park.GetParkState().moneyFraction = 0.25;
+    park.GetParkState().SetParkName("Test Park");
+    park.GetClock().SetTime(3, 5, 14.5);
+    controller.largestTrickBonus = 12.0f;
+    controller.focus = Vector3(1.0f, 2.0f, 3.0f);
+    walker = AddSkater(Vector3(1.0f, 1.0f, 0.5f));
+    Route(walker, Grid().GetSquare(1, 1), Grid().GetSquare(6, 3));
+    walker->SetName("Walker");
+    rider = AddSkater(Vector3(2.0f, 5.0f, 0.5f));
+    Route(rider, kickerPiece->GetPathNodes()[0]->GetRingRepresentative(),
+          kickerPiece->GetPathNodes()[2]->GetRingRepresentative());
+    buyer = AddSkater(Vector3(3.0f, 3.0f, 0.5f));
+    ASSERT_TRUE(buyer->ReserveNode(facility->GetPathNodes()[1].get()));
+    AddSkater(Vector3(7.0f, 7.0f, 0.5f))->ReserveNode(Grid().GetSquare(7, 6));
+    Grid().GetSquare(3, 3)->nearPiece = 1;
+    Grid().UpdateComponents();
+  }
+
+  std::vector<uint8_t> SaveNow() {
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(CSavedGame::Save(park, controller, bytes));
+    return bytes;
+  }
+
+  std::unique_ptr<ShadedMesh> terrainMesh, kicker, stand;
+  CVerezIvor park;
+  ControllerSaveFields controller;
+  CSkatableSection* terrain = nullptr;
+  CSkatableSection* kickerPiece = nullptr;
+  CSkatableSection* sponsor = nullptr;
+  CSkatableFacility* facility = nullptr;
+  CSkater* walker = nullptr;
+  CSkater* rider = nullptr;
+  CSkater* buyer = nullptr;
+};
+
+// Everything the references of a park make, by id: rings, components, routes and reservations.
+struct Relations {
+  std::map<uint32_t, std::set<uint32_t>> rings;
+  std::vector<uint32_t> components;
+  std::map<uint32_t, std::vector<uint32_t>> routes;       // skater -> node ids
+  std::map<uint32_t, std::vector<uint32_t>> routeEdges;   // skater -> kind, mode, link number per step
+  std::map<uint32_t, uint32_t> reservations;              // node -> skater
+  std::map<uint32_t, std::pair<uint32_t, uint32_t>> minds;  // skater -> target, reserved
+  std::vector<uint32_t> placed, skaters, squarePieces;
+  bool operator==(const Relations& o) const {
+    return rings == o.rings && components == o.components && routes == o.routes && routeEdges == o.routeEdges &&
+           reservations == o.reservations && minds == o.minds && placed == o.placed && skaters == o.skaters &&
+           squarePieces == o.squarePieces;
+  }
+};
+
+Relations TakeRelations(CVerezIvor& park) {
+  Relations r;
+  CGrid& grid = *park.GetGrid();
+  const testing_support::ParkGridState state = testing_support::TakeParkGridState(park);
+  r.components = state.components;
+  r.placed = state.placed;
+  auto note = [&](const CSkatePathNode* node) {
+    r.rings[node->GetNodeId()] = RingIds(node);
+    if (node->IsReserved()) r.reservations[node->GetNodeId()] = node->GetReservingSkaterId();
+  };
+  for (int i = 0; i < grid.GetSquareCount(); ++i) {
+    note(grid.GetSquareByIndex(i));
+    for (uint32_t id : grid.GetSquareByIndex(i)->GetObjectIds()) r.squarePieces.push_back(id);
+    r.squarePieces.push_back(0);
+  }
+  for (uint32_t id : GetPlacedSectionList())
+    for (const auto& node : GetPlacedSection(id)->GetPathNodes()) {
+      note(node.get());
+      r.components.push_back(node->GetComponentId() == grid.GetSquareByIndex(0)->GetComponentId());
+    }
+  for (const CSkater* s : GetSkaterList()) {
+    r.skaters.push_back(s->GetID());
+    for (const CSkater::RouteStep& step : s->route.steps) {
+      r.routes[s->GetID()].push_back(step.nodeId);
+      auto& e = r.routeEdges[s->GetID()];
+      e.insert(e.end(), {step.hasLink, step.edge.kind, step.edge.mode, step.linkNumber});
+    }
+    r.minds[s->GetID()] = {s->mind.targetNodeId, s->mind.reservedNodeId};
+  }
+  return r;
+}
+
+uint32_t U32At(const std::vector<uint8_t>& b, size_t at) { return le::ReadU32(b.data() + at); }
+
+TEST_F(SavedPark, FrameBlocksAndTrailersStandWhereTheFormatSays) {
+  Build();
+  const std::vector<uint8_t> bytes = SaveNow();
+  ASSERT_GT(bytes.size(), SavedParkBlock::kSize + 8);
+  EXPECT_EQ(U32At(bytes, 0), 12u);
+  EXPECT_EQ(U32At(bytes, SavedParkBlock::kSize), CSavedGame::kObjectsMarker);
+  const uint32_t count = U32At(bytes, SavedParkBlock::kSize + 4);
+  EXPECT_EQ(count, 5u);  // the terrain and four pieces, in placed order
+  EXPECT_EQ(bytes[SavedParkBlock::kSize + 8], 0);  // the terrain is a section
+  EXPECT_EQ(U32At(bytes, SavedParkBlock::kSize + 8 + 9), terrain->GetID());
+  // Walk the records by their own reader's length to find each trailer.
+  size_t at = SavedParkBlock::kSize + 8;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t kind = bytes[at];
+    EXPECT_EQ(kind, i == 4 ? 1 : 0) << i;
+    std::vector<uint8_t> one;
+    GetPlacedSection(GetPlacedSectionList()[i])->Save(one);
+    at += one.size();
+    EXPECT_EQ(U32At(bytes, at), 0xDA4A9833u - i) << i;
+    at += 4;
+  }
+  EXPECT_EQ(U32At(bytes, at), CSavedGame::kGridMarker);
+  std::vector<uint8_t> grid;
+  Grid().Save(grid);
+  at += 4 + grid.size();
+  EXPECT_EQ(U32At(bytes, at), CSavedGame::kSkatersThenTickMarker);
+  EXPECT_EQ(U32At(bytes, at + 4), 4u);
+}
+
+TEST_F(SavedPark, AnEmptyParkHasNoObjectsAndTheGridBlockFollowsTheCount) {
+  ClearParkContents(park);
+  park.RemoveObject(terrain->GetID());
+  Grid().SetTerrainId(CSkatePathNode::kNone);
+  for (int i = 0; i < Grid().GetSquareCount(); ++i) Grid().GetSquareByIndex(i)->SetObjectIds({});
+  const std::vector<uint8_t> bytes = SaveNow();
+  EXPECT_EQ(U32At(bytes, SavedParkBlock::kSize + 4), 0u);
+  EXPECT_EQ(U32At(bytes, SavedParkBlock::kSize + 8), CSavedGame::kGridMarker);
+  // Without a terrain of its own the park takes the file's absence of one.
+  EXPECT_TRUE(CSavedGame::Load(park, controller, bytes.data(), bytes.size()));
+  EXPECT_EQ(SaveNow(), bytes);
+}
+
+TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
+  Build();
+  park.SetWorldTime(321.5);
+  const std::vector<uint8_t> first = SaveNow();  // numbers the links the routes name
+  const Relations before = TakeRelations(park);
+  const uint32_t facilityId = facility->GetID();
+  const uint32_t walkerId = walker->GetID();
+  // Change the park first, so the load has to replace it.
+  Make(0, 3.0f, 1.0f);
+  AddSkater(Vector3(2.0f, 2.0f, 0.5f));
+  park.RemoveObject(rider->GetID());
+  park.GetParkState().money = 1;
+  park.SetWorldTime(2.0);
+  ControllerSaveFields loaded;
+  ASSERT_TRUE(CSavedGame::Load(park, loaded, first.data(), first.size()));
+  EXPECT_EQ(park.GetWorldTime(), 321.5);
+  EXPECT_EQ(SaveNow(), first);
+  EXPECT_TRUE(TakeRelations(park) == before);
+  // Spot checks of what the comparison covers.
+  EXPECT_EQ(loaded.largestTrickBonus, 12.0f);
+  EXPECT_EQ(loaded.focus.z, 3.0f);
+  EXPECT_EQ(park.GetParkState().money, 1234);
+  EXPECT_EQ(park.GetClock().GetWeek(), 3u);
+  EXPECT_EQ(park.GetClock().GetHour(), 14.5);
+  EXPECT_TRUE(park.GetParkState().HasSponsor(0));
+  auto* f = dynamic_cast<CSkatableFacility*>(park.GetObjectByID(facilityId));
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->GetUseCount(), 4u);
+  EXPECT_EQ(f->GetUseFee(), 3.75f);
+  EXPECT_DOUBLE_EQ(f->GetRevenue(), 12.0);  // four uses at 3.75, paid in whole units
+  auto* w = dynamic_cast<CSkater*>(park.GetObjectByID(walkerId));
+  ASSERT_NE(w, nullptr);
+  EXPECT_STREQ(w->GetName(), "Walker");
+  // The walk over the grass comes back as a grass step, not as the plain grid step.
+  bool grass = false;
+  for (const CSkater::RouteStep& step : w->route.steps)
+    if (step.hasLink && step.edge.mode == 1) grass = step.linkNumber == CSavedGame::kGrassGridLink;
+  EXPECT_TRUE(grass);
+}
+
+TEST_F(SavedPark, LinkNumbersNameTheGridsTwoStepsAndEveryPieceLink) {
+  Build();
+  SaveNow();  // numbers the links
+  EXPECT_EQ(CSavedGame::FindLinkByID(0), &Grid().GetPlainEdge());
+  EXPECT_EQ(CSavedGame::FindLinkByID(1), &Grid().GetGrassEdge());
+  EXPECT_EQ(CSavedGame::FindLinkByID(CSkatePathNode::kNone), nullptr);
+  uint32_t expected = 2;
+  for (uint32_t id : GetPlacedSectionList())
+    for (const SectionLink& link : GetPlacedSection(id)->GetPathLinks()) {
+      EXPECT_EQ(link.number, expected);
+      EXPECT_EQ(CSavedGame::FindLinkByID(expected++), &link.edge);
+    }
+  EXPECT_EQ(CSavedGame::FindLinkByID(expected), nullptr);
+  // The rider's route onto the kicker names the kicker's link; its first step has none (-1).
+  const auto& steps = rider->route.steps;
+  ASSERT_GE(steps.size(), 2u);
+  EXPECT_FALSE(steps[0].hasLink);
+  EXPECT_GE(steps.back().linkNumber, 2u);
+  EXPECT_EQ(CSavedGame::FindLinkByID(steps.back().linkNumber)->kind, steps.back().edge.kind);
+}
+
+TEST_F(SavedPark, TheTerrainIsTheSameAfterALoadAsAfterANewGame) {
+  const testing_support::ParkGridState fresh = testing_support::TakeParkGridState(park);
+  const std::vector<uint8_t> empty = SaveNow();
+  Build();
+  const std::vector<uint8_t> full = SaveNow();
+  ClearParkContents(park);
+  EXPECT_TRUE(testing_support::TakeParkGridState(park) == fresh);
+  EXPECT_FALSE(park.GetParkState().HasSponsor(0));  // its piece went
+  ASSERT_TRUE(CSavedGame::Load(park, controller, full.data(), full.size()));
+  ASSERT_TRUE(CSavedGame::Load(park, controller, empty.data(), empty.size()));
+  EXPECT_TRUE(testing_support::TakeParkGridState(park) == fresh);
+  EXPECT_EQ(GetPlacedSection(Grid().GetTerrainId()), terrain);
+  EXPECT_TRUE(terrain->GetFootprintSquares().empty());
+}
+
+TEST_F(SavedPark, AFileOfTheSameLevelLoadsOntoATerrainMadeAnew) {
+  Build();
+  const auto& ground = terrain->GetPathNodes();
+  CSkater* climber = AddSkater(Vector3(1.0f, 2.0f, 0.5f));
+  Route(climber, ground[0]->GetRingRepresentative(), ground[1]->GetRingRepresentative());
+  ASSERT_TRUE(ground[1]->GetRingRepresentative() == ground[1].get());
+  climber->ReserveNode(ground[1].get());
+  const uint32_t climberId = climber->GetID();
+  const std::vector<uint8_t> file = SaveNow();
+  const Relations saved = TakeRelations(park);
+  const std::set<uint32_t> oldGround = {ground[0]->GetNodeId(), ground[1]->GetNodeId()};
+  // A new session: the level's terrain is made again, under another id with other node ids.
+  ClearParkContents(park);
+  park.RemoveObject(terrain->GetID());
+  terrain = CSkatableSection::AddTerrainSection(park);
+  ASSERT_NE(terrain, nullptr);
+  const uint32_t a = terrain->GetPathNodes()[0]->GetNodeId(), b = terrain->GetPathNodes()[1]->GetNodeId();
+  EXPECT_EQ(oldGround.count(a) + oldGround.count(b), 0u);
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  EXPECT_EQ(GetPlacedSectionList().front(), terrain->GetID());
+  for (int i = 0; i < Grid().GetSquareCount(); ++i) EXPECT_EQ(Grid().GetSquareByIndex(i)->GetObjectIds()[0], terrain->GetID());
+  // The terrain's nodes stand in the rings and routes their saved namesakes stood in.
+  const Relations loaded = TakeRelations(park);
+  auto translate = [&](uint32_t id) { return id == *oldGround.begin() ? a : id == *oldGround.rbegin() ? b : id; };
+  for (const auto& ring : saved.rings) {
+    std::set<uint32_t> expected;
+    for (uint32_t id : ring.second) expected.insert(translate(id));
+    EXPECT_EQ(loaded.rings.at(translate(ring.first)), expected) << ring.first;
+  }
+  std::vector<uint32_t> route;
+  for (uint32_t id : saved.routes.at(climberId)) route.push_back(translate(id));
+  EXPECT_EQ(loaded.routes.at(climberId), route);
+  EXPECT_EQ(loaded.routeEdges.at(climberId), saved.routeEdges.at(climberId));
+  EXPECT_EQ(loaded.minds.at(climberId), std::make_pair(b, b));
+  EXPECT_EQ(terrain->GetPathNodes()[1]->GetReservingSkaterId(), climberId);
+  const std::vector<uint8_t> again = SaveNow();
+  ASSERT_TRUE(CSavedGame::Load(park, controller, again.data(), again.size()));
+  EXPECT_EQ(SaveNow(), again);
+}
+
+// --- The park block ---
+
+void PutRows(std::vector<uint8_t>& b, uint32_t version) {
+  auto u32 = [&](uint32_t v) { le::PutU32(b, v); };
+  auto f32 = [&](float v) { le::PutF32(b, v); };
+  auto f64 = [&](double v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    u32(static_cast<uint32_t>(bits));
+    u32(static_cast<uint32_t>(bits >> 32));
+  };
+  u32(version);
+  if (version >= 8) {
+    b.push_back(3);
+    b.insert(b.end(), 100, 'N');
+    u32(77);
+  }
+  if (version >= 12) f32(5.0f), f32(6.0f), f32(7.0f);
+  if (version >= 11) {
+    for (int i = 0; i < 7; ++i) f64(100.0 + i);
+    u32(21), u32(20);
+  }
+  if (version >= 10) b.push_back(0), f32(1.0f);
+  if (version >= 9) f32(0.8f);
+  if (version >= 7) {
+    b.push_back(5);  // five slots: the fifth is read past
+    for (int i = 0; i < 5; ++i) b.push_back(1), b.insert(b.end(), {0xAA, 0xBB, 0xCC}), u32(40u + static_cast<uint32_t>(i));
+  }
+  if (version >= 6) u32(33);
+  if (version >= 5) f64(12.5);
+  if (version >= 4) f64(99.0);
+  if (version >= 3) u32(4321), f64(0.75);
+  if (version >= 2) f32(0.4f);
+  if (version >= 1) {
+    for (int i = 0; i < 12; ++i) f32(static_cast<float>(i));
+    f32(50.0f);
+    for (int i = 0; i < 6; ++i) f32(static_cast<float>(i) + 0.5f);
+  }
+  b.insert(b.end(), {1, 2, 3, 4, 5, 6, 7, 8});
+  f32(30.0f), f32(0.5f), f32(0.6f), f32(0.7f);
+  b.push_back(9);
+  f32(45.0f), f32(123.0f);
+  u32(4), u32(6), f64(15.25);
+}
+
+TEST(SavedParkBlock, VersionTwelveIs388BytesAndReadsBack) {
+  SavedParkBlock block;
+  block.state.money = 77;
+  block.state.sponsorships[2].sponsorObjectID = 9;
+  block.clockHour = 11.5;
+  std::vector<uint8_t> bytes;
+  block.Write(bytes);
+  ASSERT_EQ(bytes.size(), 388u);
+  std::vector<uint8_t> rows;
+  PutRows(rows, 12);
+  // The hand-made rows have five sponsorship slots: 8 bytes more.
+  EXPECT_EQ(rows.size(), 388u + 8u);
+  SavedParkBlock back;
+  CByteCursor in(bytes.data(), bytes.size());
+  ASSERT_TRUE(back.Read(in));
+  EXPECT_EQ(in.GetPosition(), 388u);
+  std::vector<uint8_t> again;
+  back.Write(again);
+  EXPECT_EQ(again, bytes);
+}
+
+TEST(SavedParkBlock, OlderVersionsReadTheirRowsIntoTheRightFields) {
+  for (uint32_t version : {0u, 3u, 7u, 11u, 12u}) {
+    SCOPED_TRACE(version);
+    std::vector<uint8_t> bytes;
+    PutRows(bytes, version);
+    SavedParkBlock b;
+    b.state.SetParkName("Kept");
+    b.state.money = -5;
+    b.worldTime = -1.0;
+    b.state.averageHappiness = -2.0f;
+    b.state.savedWord = -9;
+    CByteCursor in(bytes.data(), bytes.size());
+    ASSERT_TRUE(b.Read(in));
+    EXPECT_EQ(in.GetPosition(), bytes.size());
+    // Rows every version holds.
+    EXPECT_EQ(b.state.savedPair[7], 8);
+    EXPECT_EQ(b.state.capacity, 30.0f);
+    EXPECT_EQ(b.state.connectivity, 0.6f);  // the second copy wins
+    EXPECT_EQ(b.state.variety, 0.7f);
+    EXPECT_EQ(b.state.levelIndex, 9);       // the later copy wins
+    EXPECT_EQ(b.clockWeek, 4u);
+    EXPECT_EQ(b.clockHour, 15.25);
+    EXPECT_STREQ(b.state.parkName, "Kept");
+    EXPECT_EQ(b.state.savedWord, version >= 8 ? 77 : -9);
+    EXPECT_EQ(b.state.money, version >= 3 ? 4321 : -5);
+    EXPECT_EQ(b.state.moneyFraction, version >= 3 ? 0.75 : 0.0);
+    EXPECT_EQ(b.worldTime, version >= 4 ? 99.0 : -1.0);
+    EXPECT_EQ(b.state.nextSkaterNumber, version >= 6 ? 33 : 10);
+    EXPECT_EQ(b.state.sponsorships[3].sponsorObjectID, version >= 7 ? 43 : -1);
+    EXPECT_EQ(b.state.averageHappiness, version >= 9 ? 0.8f : -2.0f);
+    EXPECT_EQ(b.state.fogEnabled, version >= 10 ? 0 : 1);
+    EXPECT_EQ(b.state.contributedBySponsors, version >= 11 ? 106.0 : 0.0);
+    EXPECT_EQ(b.state.skatersExited, version >= 11 ? 20u : 0u);
+    EXPECT_EQ(b.controller.exhibitionTotal, version >= 12 ? 7.0f : 0.0f);
+    EXPECT_EQ(b.cameraOrthoWidth, version >= 1 ? 50.0f : 0.0f);
+    EXPECT_EQ(b.controller.viewDirection.z, version >= 1 ? 5.5f : -1.0f);
+    // Every prefix is refused.
+    for (size_t n = 0; n < bytes.size(); ++n) {
+      SavedParkBlock cut;
+      CByteCursor part(bytes.data(), n);
+      EXPECT_FALSE(cut.Read(part)) << n;
+    }
+  }
+  std::vector<uint8_t> newer;
+  PutRows(newer, 12);
+  le::WriteU32(newer.data(), 13);
+  SavedParkBlock b;
+  CByteCursor in(newer.data(), newer.size());
+  EXPECT_FALSE(b.Read(in));
+}
+
+// --- Damaged files leave the park alone ---
+
+TEST_F(SavedPark, EveryCutShortFileFailsAndLeavesTheParkAsItWas) {
+  Build();
+  const std::vector<uint8_t> file = SaveNow();
+  Make(0, 3.0f, 2.0f);  // the running park differs from the file
+  const std::vector<uint8_t> running = SaveNow();
+  const Relations relations = TakeRelations(park);
+  for (size_t n = 0; n < file.size(); ++n) {
+    ControllerSaveFields c = controller;
+    ASSERT_FALSE(CSavedGame::Load(park, c, file.data(), n)) << n;
+    ASSERT_EQ(c.largestTrickBonus, controller.largestTrickBonus);
+  }
+  EXPECT_EQ(SaveNow(), running);
+  EXPECT_TRUE(TakeRelations(park) == relations);
+  std::vector<uint8_t> longer = file;
+  longer.push_back(0);
+  EXPECT_FALSE(CSavedGame::Load(park, controller, longer.data(), longer.size()));
+  EXPECT_FALSE(CSavedGame::Load(park, controller, nullptr, 10));
+}
+
+TEST_F(SavedPark, RandomDamageFailsCleanlyOrLoadsAParkThatSavesStably) {
+  Build();
+  const std::vector<uint8_t> file = SaveNow();
+  std::mt19937 rng(12345);
+  int failed = 0, loaded = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::vector<uint8_t> damaged = file;
+    const int flips = 1 + static_cast<int>(rng() % 4);
+    for (int k = 0; k < flips; ++k) {
+      // Byte flips, and whole words set to small numbers or to anything (counts, ids, indices).
+      const size_t at = rng() % (damaged.size() - 3);
+      const uint32_t kind = rng() % 3;
+      if (kind == 0) damaged[at] ^= static_cast<uint8_t>(1 + rng() % 255);
+      else le::WriteU32(damaged.data() + at, kind == 1 ? rng() % 64 : static_cast<uint32_t>(rng()));
+    }
+    const std::vector<uint8_t> before = SaveNow();
+    if (!CSavedGame::Load(park, controller, damaged.data(), damaged.size())) {
+      ++failed;
+      ASSERT_EQ(SaveNow(), before) << round;
+      continue;
+    }
+    ++loaded;
+    // Whatever loaded saves and loads again to the same bytes.
+    const std::vector<uint8_t> once = SaveNow();
+    ASSERT_TRUE(CSavedGame::Load(park, controller, once.data(), once.size())) << round;
+    ASSERT_EQ(SaveNow(), once) << round;
+    ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  }
+  EXPECT_GT(failed, 0);
+  EXPECT_GT(loaded, 0);
+}
+
+TEST_F(SavedPark, WrongMarkersTrailersAndCountsAreRefused) {
+  Build();
+  const std::vector<uint8_t> file = SaveNow();
+  const std::vector<uint8_t> running = SaveNow();
+  auto refused = [&](size_t at, uint32_t value) {
+    std::vector<uint8_t> bad = file;
+    le::WriteU32(bad.data() + at, value);
+    const bool ok = CSavedGame::Load(park, controller, bad.data(), bad.size());
+    return !ok && SaveNow() == running;
+  };
+  EXPECT_TRUE(refused(SavedParkBlock::kSize, 0xABCDEF02u));
+  EXPECT_TRUE(refused(SavedParkBlock::kSize + 4, 0xFFFFFFFFu));  // object count
+  EXPECT_TRUE(refused(SavedParkBlock::kSize + 4, 6));
+  std::vector<uint8_t> first;
+  terrain->Save(first);
+  EXPECT_TRUE(refused(SavedParkBlock::kSize + 8 + first.size(), 0xDA4A9832u));  // trailer of record 0
+  EXPECT_TRUE(refused(0, 13));  // a newer park block
+}
+
+// The level's terrain numbers its links in a row from its first; a file whose terrain links are
+// numbered otherwise cannot be carried onto it and is refused, whichever link is out of step.
+TEST_F(SavedPark, TerrainLinksNotNumberedInARowAreRefused) {
+  Build();
+  const std::vector<uint8_t> file = SaveNow();
+  const std::vector<uint8_t> running = SaveNow();
+  std::vector<uint8_t> record;
+  terrain->Save(record);
+  ASSERT_EQ(terrain->GetPathLinks().size(), 2u);
+  // The terrain is the first record; its two links close it, each ending on its number.
+  const size_t second = SavedParkBlock::kSize + 8 + record.size() - 4, first = second - 20;
+  const uint32_t number = le::ReadU32(file.data() + first);
+  ASSERT_EQ(le::ReadU32(file.data() + second), number + 1);
+  auto loads = [&](uint32_t firstNumber, uint32_t secondNumber) {
+    std::vector<uint8_t> changed = file;
+    le::WriteU32(changed.data() + first, firstNumber);
+    le::WriteU32(changed.data() + second, secondNumber);
+    return CSavedGame::Load(park, controller, changed.data(), changed.size());
+  };
+  EXPECT_FALSE(loads(number, number + 2));
+  EXPECT_EQ(SaveNow(), running);
+  EXPECT_FALSE(loads(number, number));
+  EXPECT_FALSE(loads(number + 1, number));
+  EXPECT_EQ(SaveNow(), running);
+  EXPECT_TRUE(loads(number, number + 1));
+  EXPECT_EQ(SaveNow(), running);
+}
+
+// A save fills the vector with exactly the file, whatever it held before.
+TEST_F(SavedPark, SavingIntoAUsedVectorGivesJustTheFile) {
+  Build();
+  const std::vector<uint8_t> file = SaveNow();
+  std::vector<uint8_t> used(37, 0xAB);
+  ASSERT_TRUE(CSavedGame::Save(park, controller, used));
+  EXPECT_EQ(used, file);
+  ASSERT_TRUE(CSavedGame::Save(park, controller, used));
+  EXPECT_EQ(used, file) << "saved twice into one vector";
+  ASSERT_TRUE(CSavedGame::Load(park, controller, used.data(), used.size()));
+}
+
+TEST_F(SavedPark, SavedIdsTakenByObjectsTheParkKeepsMoveToFreshIdsWithTheirReferences) {
+  Build();
+  const std::vector<uint8_t> file = SaveNow();
+  const Relations saved = TakeRelations(park);
+  const uint32_t kickerId = kickerPiece->GetID(), sponsorId = sponsor->GetID(), buyerId = buyer->GetID();
+  const uint32_t riderId = rider->GetID();
+  const uint32_t serviceNode = facility->GetPathNodes()[1]->GetNodeId();
+  const std::set<uint32_t> kickerSquares(kickerPiece->GetFootprintSquares().begin(), kickerPiece->GetFootprintSquares().end());
+  // Objects that are not the park's take three saved ids: a piece, the sponsor piece and a skater.
+  for (uint32_t id : {kickerId, sponsorId, buyerId}) {
+    park.RemoveObject(id);
+    ASSERT_EQ(park.RegisterNewObject(std::make_unique<COtherObject>(), id), id);
+  }
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  for (uint32_t id : {kickerId, sponsorId, buyerId})
+    EXPECT_NE(dynamic_cast<COtherObject*>(park.GetObjectByID(id)), nullptr) << id;
+  // The pieces stand where they stood under new ids, and what named them names the new ones.
+  const uint32_t newKicker = FindNodeByID(saved.routes.at(riderId).back())->GetOwnerPieceId();
+  EXPECT_NE(newKicker, kickerId);
+  ASSERT_NE(GetPlacedSection(newKicker), nullptr);
+  for (int index : kickerSquares)
+    EXPECT_EQ(Grid().GetSquareByIndex(index)->GetObjectIds().back(), newKicker);
+  const int32_t slot = park.GetParkState().sponsorships[0].sponsorObjectID;
+  EXPECT_NE(slot, static_cast<int32_t>(sponsorId));
+  ASSERT_NE(GetPlacedSection(static_cast<uint32_t>(slot)), nullptr);
+  EXPECT_EQ(GetPlacedSection(static_cast<uint32_t>(slot))->GetSponsorshipIndex(), 0);
+  const uint32_t newBuyer = FindNodeByID(serviceNode)->GetReservingSkaterId();
+  EXPECT_NE(newBuyer, buyerId);
+  auto* moved = dynamic_cast<CSkater*>(park.GetObjectByID(newBuyer));
+  ASSERT_NE(moved, nullptr);
+  EXPECT_EQ(moved->mind.reservedNodeId, serviceNode);
+  EXPECT_EQ(GetSkaterList().size(), 4u);
+  EXPECT_EQ(GetPlacedSectionList().size(), 5u);
+  // The moved park saves and loads as itself.
+  const std::vector<uint8_t> again = SaveNow();
+  ASSERT_TRUE(CSavedGame::Load(park, controller, again.data(), again.size()));
+  EXPECT_EQ(SaveNow(), again);
+}
+
+TEST_F(SavedPark, TwoSavedObjectsWithOneIdAreRefused) {
+  Build();
+  std::vector<uint8_t> file = SaveNow();
+  const std::vector<uint8_t> running = file;
+  // The walker's record carries its id after its leading fields (version 7: 4 + 4 + 3 + 16 + 12 +
+  // 1 + 30 + 4 + 8 bytes); give it the rider's.
+  std::vector<uint8_t> walkerRecord;
+  walker->Save(walkerRecord);
+  const size_t idInRecord = 4 + 4 + 3 + 16 + 12 + 1 + 30 + 4 + 8;
+  ASSERT_EQ(le::ReadU32(walkerRecord.data() + idInRecord), walker->GetID());
+  const auto at = std::search(file.begin(), file.end(), walkerRecord.begin(), walkerRecord.end());
+  ASSERT_NE(at, file.end());
+  le::WriteU32(file.data() + (at - file.begin()) + idInRecord, rider->GetID());
+  EXPECT_FALSE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  EXPECT_EQ(SaveNow(), running);
+}
+
+TEST_F(SavedPark, FilesAreReplacedWholeOrNotAtAll) {
+  Build();
+  testing_support::TempFolder folder;
+  const std::string path = folder.Path() + "park.sav";
+  ASSERT_TRUE(CSavedGame::SaveToFile(park, controller, path.c_str()));
+  const std::vector<uint8_t> first = SaveNow();
+  Make(0, 3.0f, 2.0f);
+  // A path that cannot be written fails and the saved file stays as it was.
+  EXPECT_FALSE(CSavedGame::SaveToFile(park, controller, (folder.Path() + "missing/park.sav").c_str()));
+  EXPECT_FALSE(CSavedGame::SaveToFile(park, controller, folder.Path().c_str()));
+  EXPECT_FALSE(CSavedGame::SaveToFile(park, controller, nullptr));
+  ASSERT_TRUE(CSavedGame::LoadFromFile(park, controller, path.c_str()));
+  EXPECT_EQ(SaveNow(), first);
+  EXPECT_FALSE(CSavedGame::LoadFromFile(park, controller, (folder.Path() + "none.sav").c_str()));
+  EXPECT_EQ(SaveNow(), first);
+}
+
+// The tick-state block: what it holds and where, and files from before it (whose skater block
+// ends the file) still loading, with the averages' interval started afresh.
+TEST_F(SavedPark, TheTickStateFollowsTheSkatersAndOlderFilesWithoutItStillLoad) {
+  Build();
+  park.SetAveragesTimer(1.25f);
+  const std::vector<uint8_t> file = SaveNow();
+  size_t tick = 12;
+  for (const CSkater* skater : GetSkaterList()) {
+    std::vector<uint8_t> part;
+    skater->SaveTickState(part);
+    EXPECT_EQ(le::ReadU32(part.data() + 1), skater->GetID());
+    tick += part.size();
+  }
+  const size_t start = file.size() - tick;
+  EXPECT_EQ(U32At(file, start), CSavedGame::kTickStateVersion);
+  EXPECT_EQ(le::ReadF32(file.data() + start + 4), 1.25f);
+  EXPECT_EQ(U32At(file, start + 8), 4u);
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  EXPECT_EQ(park.GetAveragesTimer(), 1.25f);
+  EXPECT_EQ(SaveNow(), file);
+
+  // The same park as an older program wrote it.
+  std::vector<uint8_t> older(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(start));
+  size_t records = 0;
+  for (const CSkater* skater : GetSkaterList()) {
+    std::vector<uint8_t> record;
+    skater->Save(record);
+    records += record.size();
+  }
+  const size_t markerAt = start - records - 8;
+  ASSERT_EQ(U32At(file, markerAt), CSavedGame::kSkatersThenTickMarker);
+  le::WriteU32(older.data() + markerAt, CSavedGame::kSkatersMarker);
+  ASSERT_TRUE(CSavedGame::Load(park, controller, older.data(), older.size()));
+  EXPECT_EQ(park.GetAveragesTimer(), 0.0f);
+  std::vector<uint8_t> again = SaveNow();
+  ASSERT_GT(again.size(), older.size());
+  le::WriteU32(again.data() + markerAt, CSavedGame::kSkatersMarker);
+  EXPECT_TRUE(std::equal(older.begin(), older.end(), again.begin()));  // every record as it was
+
+  // An older marker with a block after it, a newer block, another count or another skater's part.
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  const std::vector<uint8_t> running = SaveNow();
+  auto refused = [&](size_t offset, uint32_t value) {
+    std::vector<uint8_t> bad = file;
+    le::WriteU32(bad.data() + offset, value);
+    return !CSavedGame::Load(park, controller, bad.data(), bad.size()) && SaveNow() == running;
+  };
+  EXPECT_TRUE(refused(markerAt, CSavedGame::kSkatersMarker));
+  EXPECT_TRUE(refused(start, CSavedGame::kTickStateVersion + 1));
+  EXPECT_TRUE(refused(start, 0));
+  EXPECT_TRUE(refused(start + 8, 3));
+  EXPECT_TRUE(refused(start + 8, 5));
+  EXPECT_TRUE(refused(start + 12 + 1, GetSkaterList()[1]->GetID()));
+}
+
+// A loaded piece is solid and opaque, as the placed one it was saved from.
+TEST_F(SavedPark, LoadedPiecesAreSolidAndOpaqueLikePlacedOnes) {
+  Build();
+  std::map<uint32_t, Box> boxes;
+  for (uint32_t id : GetPlacedSectionList())
+    if (CSkatableSection* section = GetPlacedSection(id); !section->IsTerrain()) {
+      ASSERT_TRUE(section->HasPolygonCollision());
+      boxes[id] = section->GetBounds();
+    }
+  const std::vector<uint8_t> file = SaveNow();
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  ASSERT_EQ(boxes.size(), 4u);
+  for (const auto& [id, box] : boxes) {
+    CSkatableSection* section = GetPlacedSection(id);
+    ASSERT_NE(section, nullptr);
+    EXPECT_TRUE(section->HasPolygonCollision()) << id;
+    EXPECT_EQ(section->GetMeshInstance()->GetAlpha(), 1.0f) << id;
+    EXPECT_EQ(section->GetBounds().min, box.min) << id;
+    EXPECT_EQ(section->GetBounds().max, box.max) << id;
+  }
+}
+
+// Loading takes nothing from the game's generator: a run goes on with the numbers it would have had.
+TEST_F(SavedPark, LoadingDrawsNothingFromTheGenerator) {
+  Build();
+  const std::vector<uint8_t> file = SaveNow();
+  plat::srand(99);
+  const int first = plat::rand();
+  plat::srand(99);
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  EXPECT_EQ(plat::rand(), first);
+}
+
+}  // namespace

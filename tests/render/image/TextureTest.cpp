@@ -1,0 +1,470 @@
+// The ".texture" file (raw and JPEG payloads), building textures from pixels, layouts and sampling.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "core/math/LittleEndian.h"
+#include "core/math/ResourceTable.h"
+#include "render/image/BitmapImage.h"
+#include "render/image/JpegCodec.h"
+#include "render/image/Texture.h"
+#include "render/software/SoftwareTextureStore.h"
+#include "tests/support/InputCost.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+constexpr uint32_t kR = 0xFF0000, kG = 0xFF00, kB = 0xFF, kA = 0xFF000000;
+
+// A smooth picture (gradients and a soft disc) with an alpha pattern chosen by the caller.
+std::vector<uint32_t> Smooth(uint32_t w, uint32_t h, int alphaKind) {
+  std::vector<uint32_t> out(static_cast<size_t>(w) * h);
+  std::mt19937 rng(5);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) {
+      const double dx = x - w / 2.0, dy = y - h / 2.0;
+      const uint32_t r = x * 255 / w, g = y * 255 / h;
+      const uint32_t b = static_cast<uint32_t>(std::clamp(255.0 - std::sqrt(dx * dx + dy * dy) * 6, 0.0, 255.0));
+      uint32_t a = 255;
+      if (alphaKind == 1) a = static_cast<uint32_t>(rng() & 0xFF);  // noise: runs would be longer
+      if (alphaKind == 2) a = x < w / 2 ? 0 : (y < h / 2 ? 128 : 255);  // blocks: runs win
+      out[static_cast<size_t>(y) * w + x] = a << 24 | r << 16 | g << 8 | b;
+    }
+  return out;
+}
+
+std::vector<uint8_t> Encoded(const CTexture& t, int mode) {
+  std::vector<uint8_t> out;
+  EXPECT_TRUE(t.Encode(mode, out));
+  return out;
+}
+
+// Offset of the payload: format words, two file words, the attached name and the header block.
+size_t PayloadOffset(const std::vector<uint8_t>& file) {
+  size_t at = 12;
+  while (file[at] != 0) ++at;
+  return at + 1 + CTexture::kHeaderBlockBytes;
+}
+
+struct JpegFailure {
+  jpeg_error_mgr base;
+  std::jmp_buf jump;
+};
+void JumpOut(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1); }
+
+// Decodes one stream with libjpeg alone.
+bool PlainDecode(const uint8_t* data, size_t size, int* w, int* h, std::vector<uint8_t>& rgb) {
+  jpeg_decompress_struct info;
+  JpegFailure errors;
+  info.err = jpeg_std_error(&errors.base);
+  errors.base.error_exit = JumpOut;
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, const_cast<uint8_t*>(data), static_cast<unsigned long>(size));
+  jpeg_read_header(&info, TRUE);
+  jpeg_start_decompress(&info);
+  *w = static_cast<int>(info.output_width);
+  *h = static_cast<int>(info.output_height);
+  rgb.resize(static_cast<size_t>(*w) * *h * 3);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = rgb.data() + static_cast<size_t>(info.output_scanline) * *w * 3;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return true;
+}
+
+}  // namespace
+
+TEST(TextureBuild, FlagsSizesAndMipLevels) {
+  const std::vector<uint32_t> pixels = Smooth(16, 8, 2);
+  CTexture t;
+  ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 16, 8, kR, kG, kB, kA, 0x10, "Blocks"));
+  EXPECT_EQ(CTexture::kSquare | CTexture::kPowerOfTwo | CTexture::kHasTransparent | CTexture::kHasPartial |
+                CTexture::kMipMapped | CTexture::kMasksSet,
+            t.flags);
+  EXPECT_EQ(4u, t.mipCount);  // 16x8, 8x4, 4x2, 2x1
+  EXPECT_EQ((std::vector<uint32_t>{0, 512, 640, 672}), t.mipOffsets);
+  EXPECT_EQ(680u, t.totalSize);
+  EXPECT_EQ(pixels[0], t.keyColour);
+  // Level 1 is the 2x2 average of level 0, byte by byte.
+  const uint8_t* l0 = t.GetLevel(0);
+  const uint8_t* l1 = t.GetLevel(1);
+  for (int b = 0; b < 4; ++b)
+    EXPECT_EQ((l0[(2 * 16 + 10) * 4 + b] + l0[(2 * 16 + 11) * 4 + b] + l0[(3 * 16 + 10) * 4 + b] +
+               l0[(3 * 16 + 11) * 4 + b]) >> 2,
+              l1[(1 * 8 + 5) * 4 + b]);
+  // Opaque 24-bit input under 0x103: grown to 4 (sides), square, converted to standard ARGB.
+  const uint8_t rgb[3 * 3 * 2] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
+  CTexture small;
+  testing_support::DebugCapture log;
+  ASSERT_TRUE(small.CreateFromPixels(rgb, 3, 3, 2, kR, kG, kB, 0, 0x103, "Small"));
+  EXPECT_NE(std::string::npos, log.Text().find("CTexture: Converting input into standard 32bit ARGB format.\n"));
+  EXPECT_EQ(4u, small.bytesPerPixel);
+  EXPECT_EQ(4u, small.width);
+  EXPECT_EQ(4u, small.height);
+  EXPECT_EQ(kA, small.alphaMask);
+  Color c;
+  small.SampleColour(c, 0.9f, 0.9f);  // nearest: source (2, 1)
+  EXPECT_EQ(Color::FromRGBA(18, 17, 16, 255), c);
+  CTexture header;
+  ASSERT_TRUE(header.CreateFromPixels(nullptr, 4, 64, 32, kR, kG, kB, kA, 0x80, std::string(80, 'x').c_str()));
+  EXPECT_EQ(nullptr, header.pixels);
+  EXPECT_EQ("NoName", header.name);
+}
+
+TEST(TextureBuild, CopiesTakeFieldsAndOwnPixelsButNoDeviceTexture) {
+  const std::vector<uint32_t> blocks = Smooth(16, 8, 2), noise = Smooth(8, 8, 1);
+  CTexture source, target;
+  ASSERT_TRUE(source.CreateFromPixels(blocks.data(), 4, 16, 8, kR, kG, kB, kA, 0x10, "Blocks"));
+  ASSERT_TRUE(target.CreateFromPixels(noise.data(), 4, 8, 8, kR, kG, kB, kA, 0x10, "Noise"));
+  source.fileName = "blocks.texture";
+  target.fileName = "noise.texture";
+  // Both have been made device textures by the software back end's store.
+  CSoftwareTextureStore store;
+  ASSERT_NE(nullptr, store.ConvertTexture(source));
+  ASSERT_NE(nullptr, store.ConvertTexture(target));
+  const std::vector<uint8_t> sourceFile = Encoded(source, 0);
+
+  // The pixel copy keeps the target's names; the device copy of its old pixels is no longer its own.
+  target.CopyPixelsFrom(source);
+  EXPECT_EQ(nullptr, target.deviceTexture);
+  EXPECT_EQ("Noise", target.name);
+  EXPECT_EQ("noise.texture", target.fileName);
+  target.name = source.name;
+  EXPECT_EQ(sourceFile, Encoded(target, 0));
+  // Its pixels are its own.
+  target.pixels[0] ^= 0xFF;
+  EXPECT_EQ(sourceFile, Encoded(source, 0));
+
+  CTexture whole;
+  whole.CopyFrom(source);
+  EXPECT_EQ(nullptr, whole.deviceTexture);
+  EXPECT_EQ("blocks.texture", whole.fileName);
+  EXPECT_EQ(sourceFile, Encoded(whole, 0));
+}
+
+TEST(TextureBuild, RawBlocksHeaderWordsAndEmptySides) {
+  // A raw block in b, g, r, a bytes samples through all four masks given with it.
+  std::unique_ptr<uint8_t[]> block(new uint8_t[4 + 3]{0x30, 0x20, 0x10, 0x80});
+  CTexture raw;
+  raw.InitFromRawPixels(std::move(block), 4, 1, 1, kR, kG, kB, kA, "raw");
+  raw.flags |= CTexture::kHasPartial;
+  Color c;
+  raw.SampleColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(Color::FromRGBA(0x10, 0x20, 0x30, 0x80), c);
+  // The header block's unused words are written as zero, and so is the rest of the field block
+  // whatever the buffer held.
+  const std::vector<uint32_t> pixels = Smooth(4, 4, 0);
+  CTexture t;
+  ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0x10, "W"));
+  std::vector<uint8_t> image(t.GetSerializedSize(), 0xAB);
+  t.SerializeToMemory(image.data());
+  for (int word : {3, 10, 16, 17}) EXPECT_EQ(0u, le::ReadU32(image.data() + 4 + 68 + 4 * word)) << word;
+  for (size_t at = 4 + CTexture::kHeaderBlockBytes + 8; at < CTexture::kFieldBlockBytes; ++at) ASSERT_EQ(0, image[at]) << at;
+  // Pixels over no width are black: opaque without an alpha mask, clear with one.
+  t.width = 0;
+  t.SampleColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 0), c);
+  t.alphaMask = 0;
+  t.SampleColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 255), c);
+}
+
+TEST(TextureBuild, RepackingBetweenLayouts) {
+  const uint8_t bgra[4] = {0x1F, 0xC4, 0xF8, 0xA0};  // b, g, r, a
+  const uint32_t standard[4] = {kR, kG, kB, kA};
+  uint8_t out[4] = {0, 0, 0, 0};
+  const uint32_t m555[4] = {0x7C00, 0x3E0, 0x1F, 0};
+  RepackPixels(bgra, out, 1, 1, 4, 2, 4, standard, 2, m555);
+  EXPECT_EQ((0x1F >> 3) + ((0xC4 & 0xF8) << 2) + ((0xF8 & 0xF8) << 7), le::ReadU16(out));
+  const uint32_t m565[4] = {0xF800, 0x7E0, 0x1F, 0};
+  RepackPixels(bgra, out, 1, 1, 4, 2, 4, standard, 2, m565);
+  EXPECT_EQ((0x1F >> 3) + ((0xC4 & 0xFC) << 3) + ((0xF8 & 0xF8) << 8), le::ReadU16(out));
+  const uint32_t m4444[4] = {0xF00, 0xF0, 0xF, 0xF000};
+  RepackPixels(bgra, out, 1, 1, 4, 2, 4, standard, 2, m4444);
+  EXPECT_EQ(((0xA0 & 0xF0) << 8) + ((0xF8 & 0xF0) << 4) + (0xC4 & 0xF0) + (0x1F >> 4), le::ReadU16(out));
+  // Word to word moves whole channels: ARGB to ABGR.
+  const uint32_t abgr[4] = {0xFF, 0xFF00, 0xFF0000, kA};
+  RepackPixels(bgra, out, 1, 1, 4, 4, 4, standard, 4, abgr);
+  EXPECT_EQ(0xA01FC4F8u, le::ReadU32(out));
+  // Generic: 5-5-5 back to 24 bits puts each channel's top bit on bit 7 of its byte.
+  const uint8_t c555[2] = {0xFF, 0x7F};
+  uint8_t wide[3];
+  const uint32_t rgb24[4] = {kR, kG, kB, 0};
+  RepackPixels(c555, wide, 1, 1, 2, 3, 2, m555, 3, rgb24);
+  EXPECT_EQ(0xF8, wide[0]);
+  EXPECT_EQ(0xF8, wide[2]);
+}
+
+TEST(TextureSample, WrapsBothWaysAndFollowsTheAlphaRule) {
+  std::vector<uint32_t> pixels(4 * 2);
+  for (uint32_t i = 0; i < pixels.size(); ++i) pixels[i] = 0x80000000u | i * 0x010203u;
+  CTexture t;
+  ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 4, 2, kR, kG, kB, kA, 0, "Sample"));
+  Color c;
+  t.SampleColour(c, -0.1f, -0.2f);  // trunc(-0.4) = 0 -> x 0; trunc(-0.4) = 0 -> y 0
+  EXPECT_EQ(Color::FromWord(pixels[0]), c);
+  t.SampleColour(c, -0.3f, -0.6f);  // trunc(-1.2) = -1 -> x 3; trunc(-1.2) = -1 -> y 1
+  EXPECT_EQ(Color::FromWord(pixels[7]), c);
+  t.SampleColour(c, 1.26f, 2.5f);  // x 5 mod 4 = 1, y 5 mod 2 = 1
+  EXPECT_EQ(Color::FromWord(pixels[5]), c);
+  CTexture opaque;
+  pixels[0] |= kA;
+  for (uint32_t& p : pixels) p |= kA;
+  ASSERT_TRUE(opaque.CreateFromPixels(pixels.data(), 4, 4, 2, kR, kG, kB, kA, 0, "Opaque"));
+  opaque.SampleColour(c, 0.0f, 0.0f);
+  EXPECT_EQ(255, c.a);
+  CTexture empty;
+  empty.SampleColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(Color::FromRGBA(255, 255, 255, 255), c);  // no pixels, no device texture
+}
+
+TEST(TextureFile, RawSaveLoadIsByteIdenticalAndHostileFilesFailCleanly) {
+  const std::vector<uint32_t> pixels = Smooth(32, 16, 1);
+  CTexture t;
+  ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 32, 16, kR, kG, kB, kA, 0x10, "Raw"));
+  t.fileWord1 = 7;
+  t.fileWord2 = 9;
+  testing_support::TempFolder temp;
+  const std::string path = temp.Path() + "raw.texture";
+  ASSERT_TRUE(t.Save(path.c_str(), 0));
+  const std::string bytes = testing_support::ReadBytes(path);
+  CTexture back;
+  ASSERT_TRUE(back.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), false, true));
+  EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.end()), Encoded(back, 0));
+  EXPECT_EQ(0, std::memcmp(back.pixels.get(), t.pixels.get(), t.totalSize));
+  EXPECT_EQ("Raw", back.name);
+  EXPECT_EQ(7u, back.fileWord1);
+  // Dropping the top level: five levels load as four of half the size.
+  ASSERT_TRUE(back.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), true, true));
+  EXPECT_EQ(16u, back.width);
+  EXPECT_EQ(4u, back.mipCount);
+  EXPECT_EQ(0, std::memcmp(back.pixels.get(), t.GetLevel(1), back.totalSize));
+  // A three-level texture loads whole.
+  CTexture three;
+  ASSERT_TRUE(three.CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0x10, "Three"));
+  const std::vector<uint8_t> small = Encoded(three, 0);
+  ASSERT_TRUE(back.Parse(small.data(), small.size(), true, true));
+  EXPECT_EQ(4u, back.width);
+  EXPECT_EQ(3u, back.mipCount);
+
+  testing_support::DebugCapture log;
+  for (size_t cut = 0; cut < small.size(); ++cut)
+    ASSERT_FALSE(testing_support::WithinLinearCost(cut, [&] { return back.Parse(small.data(), cut, false, true); })) << cut;
+  std::vector<uint8_t> bad = small;
+  const size_t header = PayloadOffset(bad) - CTexture::kHeaderBlockBytes;
+  le::WriteU32(bad.data() + header + 68 + 4 * 13, 9);  // mip count beyond the size
+  EXPECT_FALSE(back.Parse(bad.data(), bad.size(), false, true));
+  bad = small;
+  le::WriteU32(bad.data() + header + 68 + 4 * 15, 1u << 30);  // total size beyond the file
+  EXPECT_FALSE(back.Parse(bad.data(), bad.size(), false, true));
+  bad = small;
+  le::WriteU32(bad.data() + PayloadOffset(bad) + 4, 3);  // a level offset that disagrees
+  EXPECT_FALSE(back.Parse(bad.data(), bad.size(), false, true));
+  bad = small;
+  le::WriteU16(bad.data(), 77);
+  EXPECT_FALSE(back.Parse(bad.data(), bad.size(), false, true));
+  EXPECT_NE(std::string::npos, log.Text().find("CTexture: Unknown Texture Data Format!"));
+  // A texture without pixels writes its header alone; one that claims pixels it lacks is refused.
+  CTexture empty;
+  empty.name = "Empty";
+  std::vector<uint8_t> headerOnly;
+  ASSERT_TRUE(empty.Encode(0, headerOnly));
+  EXPECT_EQ(headerOnly.size(), PayloadOffset(headerOnly));
+  empty.totalSize = 1;
+  EXPECT_FALSE(empty.Encode(0, headerOnly));
+  EXPECT_NE(std::string::npos, log.Text().find("no pixels to write"));
+  // A failed write is reported.
+  EXPECT_FALSE(t.Save((temp.Path() + "missing/folder/raw.texture").c_str(), 0));
+  EXPECT_NE(std::string::npos, log.Text().find("Error Creating File: '"));
+}
+
+TEST(TextureFile, JpegLevelsEqualPlainLibjpegAndKeepQuality) {
+  testing_support::TempFolder temp;
+  for (int alphaKind : {0, 1, 2}) {
+    // 24 x 16 is not a power of two: its levels are 24x16, 12x8, 6x4, 3x2, 1x1.
+    const std::vector<uint32_t> pixels = Smooth(24, 16, alphaKind);
+    CTexture t;
+    ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 24, 16, kR, kG, kB, kA, 0x10, "Jpeg"));
+    ASSERT_EQ(5u, t.mipCount);
+    const std::string path = temp.Path() + "j" + std::to_string(alphaKind) + ".texture";
+    ASSERT_TRUE(t.Save(path.c_str(), 1));
+    const std::string text = testing_support::ReadBytes(path);
+    const std::vector<uint8_t> file(text.begin(), text.end());
+    EXPECT_EQ(CTexture::kCompressionJpeg, le::ReadU16(file.data() + 2));
+    CTexture back;
+    ASSERT_TRUE(back.Parse(file.data(), file.size(), false, true));
+
+    // Walk the payload independently: offsets, alpha part, positions.
+    size_t at = PayloadOffset(file) + 4 * 5;
+    std::vector<uint8_t> alpha;
+    if (alphaKind != 0 || (t.flags & (CTexture::kHasTransparent | CTexture::kHasPartial))) {
+      const uint32_t length = le::ReadU32(file.data() + at);
+      const uint32_t count = 24 * 16 + 12 * 8 + 6 * 4 + 3 * 2 + 1;
+      // Noise is stored raw; blocks as runs.
+      EXPECT_EQ(alphaKind == 1, length == count) << alphaKind;
+      if (length == count) alpha.assign(file.begin() + at + 4, file.begin() + at + 4 + length);
+      for (uint32_t i = 0; length != count && i < length; i += 2) alpha.insert(alpha.end(), file[at + 5 + i], file[at + 4 + i]);
+      EXPECT_EQ(count, alpha.size());
+      at += 4 + length;
+    }
+    std::vector<uint32_t> positions(5);
+    for (int i = 0; i < 5; ++i) positions[i] = le::ReadU32(file.data() + at + 4 * i);
+    size_t alphaAt = 0;
+    for (uint32_t level = 0; level < 5; ++level) {
+      const uint32_t end = level < 4 ? positions[level + 1] : static_cast<uint32_t>(file.size());
+      int w = 0, h = 0;
+      std::vector<uint8_t> rgb;
+      ASSERT_TRUE(PlainDecode(file.data() + positions[level], end - positions[level], &w, &h, rgb));
+      EXPECT_EQ(static_cast<int>(t.GetLevelWidth(level)), w);
+      EXPECT_EQ(static_cast<int>(t.GetLevelHeight(level)), h);
+      const uint8_t* ours = back.GetLevel(level);
+      for (int i = 0; i < w * h; ++i) {
+        const uint32_t p = le::ReadU32(ours + 4 * i);
+        ASSERT_EQ(rgb[3 * i], p >> 16 & 0xFF);
+        ASSERT_EQ(rgb[3 * i + 1], p >> 8 & 0xFF);
+        ASSERT_EQ(rgb[3 * i + 2], p & 0xFF);
+        const uint32_t wantAlpha = alpha.empty() ? 255 : alpha[alphaAt++];
+        ASSERT_EQ(wantAlpha, p >> 24);
+        // Alpha is exact against the source too.
+        const uint32_t source = le::ReadU32(t.GetLevel(level) + 4 * i);
+        ASSERT_EQ(source >> 24, p >> 24);
+      }
+    }
+    // Quality: PSNR of level 0 against the source.
+    double squared = 0;
+    for (size_t i = 0; i < pixels.size(); ++i)
+      for (int shift : {0, 8, 16}) {
+        const double d = double(pixels[i] >> shift & 0xFF) - double(le::ReadU32(back.GetLevel(0) + 4 * i) >> shift & 0xFF);
+        squared += d * d;
+      }
+    const double psnr = 10 * std::log10(255.0 * 255.0 / (squared / (pixels.size() * 3)));
+    EXPECT_GE(psnr, 30.0) << alphaKind;
+    // Dropping the top level of the JPEG form gives the second level's streams.
+    CTexture dropped;
+    ASSERT_TRUE(dropped.Parse(file.data(), file.size(), true, true));
+    EXPECT_EQ(12u, dropped.width);
+    EXPECT_EQ(4u, dropped.mipCount);
+    EXPECT_EQ(0, std::memcmp(dropped.GetLevel(0), back.GetLevel(1), back.GetLevelSize(1)));
+  }
+}
+
+TEST(TextureFile, JpegFormsThatMustBeRefused) {
+  const std::vector<uint32_t> pixels = Smooth(16, 16, 2);
+  CTexture t;
+  ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 16, 16, kR, kG, kB, kA, 0x10, "Refused"));
+  const std::vector<uint8_t> file = Encoded(t, 1);
+  CTexture back;
+  testing_support::DebugCapture log;
+  // Every prefix fails without reading past it (ASan watches).
+  for (size_t cut = 0; cut < file.size(); cut += 7)
+    ASSERT_FALSE(testing_support::WithinLinearCost(cut, [&] { return back.Parse(file.data(), cut, false, true); })) << cut;
+  EXPECT_NE(std::string::npos, log.Text().find("JPEG Decompression failed on image Refused."));
+  // Random byte changes inside the streams: a clean failure or a picture, never a crash.
+  std::mt19937 rng(9);
+  for (int round = 0; round < 60; ++round) {
+    std::vector<uint8_t> broken = file;
+    for (int k = 0; k < 4; ++k) broken[PayloadOffset(file) + rng() % (file.size() - PayloadOffset(file))] ^= 1 << (rng() % 8);
+    testing_support::WithinLinearCost(broken.size(), [&] { return back.Parse(broken.data(), broken.size(), false, true); });
+  }
+  // Alpha runs that overflow the levels.
+  std::vector<uint8_t> runs = file;
+  const size_t alphaAt = PayloadOffset(runs) + 4 * t.mipCount;
+  runs[alphaAt + 4 + 1] = 255;  // the first run now covers more than its share
+  runs[alphaAt + 4 + 3] = 255;
+  EXPECT_FALSE(back.Parse(runs.data(), runs.size(), false, true));
+  // A level whose stream has other dimensions than the file says.
+  std::vector<uint8_t> stream;
+  std::vector<uint8_t> rgb24(24 * 16 * 3, 90);
+  ASSERT_TRUE(JpegCodec::EncodeRgb(rgb24.data(), 24, 16, 80, stream, nullptr));
+  std::string error;
+  std::vector<uint8_t> decoded(16 * 16 * 3);
+  EXPECT_FALSE(JpegCodec::DecodeRgb(stream.data(), stream.size(), 16, 16, decoded.data(), &error));
+  EXPECT_NE(std::string::npos, error.find("24x16"));
+  // Three-byte textures are stored raw in mode 1; textures without a device form refuse JPEG.
+  const uint8_t rgb[4 * 4 * 3] = {};
+  CTexture three;
+  ASSERT_TRUE(three.CreateFromPixels(rgb, 3, 4, 4, kR, kG, kB, 0, 0, "Three"));
+  EXPECT_EQ(0, le::ReadU16(Encoded(three, 1).data() + 2));
+  CTexture plain;
+  plain.flags |= CTexture::kNoDevice;
+  plain.CreateFromPixels(pixels.data(), 4, 16, 16, kR, kG, kB, kA, 0, "NoDevice");
+  plain.flags |= CTexture::kNoDevice;
+  std::vector<uint8_t> out;
+  EXPECT_FALSE(plain.Encode(1, out));
+}
+
+TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
+  testing_support::TempFolder temp;
+  const std::vector<uint32_t> pixels = Smooth(8, 4, 2);
+  CTexture t;
+  ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 8, 4, kR, kG, kB, kA, 0, "Tga"));
+  const std::string tga = temp.Path() + "pic.tga";
+  ASSERT_TRUE(t.SaveTarga(tga.c_str()));
+  CTexture back;
+  ASSERT_TRUE(back.LoadTarga(tga.c_str(), 0));
+  EXPECT_EQ("pic.tga", back.name);
+  EXPECT_TRUE(back.flags & CTexture::kTargaSource);
+  EXPECT_EQ(0, std::memcmp(back.pixels.get(), pixels.data(), 8 * 4 * 4));
+  // The same file is an image for the library too, with its alpha plane.
+  CImageRef image = LoadImageFile(tga.c_str());
+  ASSERT_FALSE(image.IsNull());
+  EXPECT_EQ(static_cast<int32_t>(((pixels[9] >> 16) & 0xFF) | (pixels[9] & 0xFF00) | ((pixels[9] & 0xFF) << 16)),
+            image->GetPixel(1, 1));
+  // Bitmap: r in the low byte.
+  const std::string bmp = temp.Path() + "pic.bmp";
+  ASSERT_EQ(1, image->Save(bmp.c_str()));
+  CTexture fromBmp;
+  ASSERT_TRUE(fromBmp.LoadBitmap(bmp.c_str(), 0));
+  EXPECT_EQ(kB, fromBmp.redMask);
+  Color c;
+  fromBmp.SampleColour(c, 1.5f / 8, 1.5f / 4);
+  EXPECT_EQ(Color::FromRGBA(pixels[9] >> 16 & 0xFF, pixels[9] >> 8 & 0xFF, pixels[9] & 0xFF, 255), c);
+  // An attached texture is written beside its parent and found again from the parent's folder.
+  t.attached = std::make_unique<CTexture>();
+  ASSERT_TRUE(t.attached->CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0, "Reflection"));
+  const std::string parent = temp.Path() + "parent.texture";
+  ASSERT_TRUE(t.Save(parent.c_str(), 0));
+  EXPECT_FALSE(testing_support::ReadBytes(parent + ".RFL").empty());
+  CTexture loaded;
+  ASSERT_TRUE(loaded.Load(parent.c_str(), true));
+  ASSERT_NE(nullptr, loaded.attached);
+  EXPECT_EQ("parent.texture.RFL", loaded.attachedName);
+  EXPECT_EQ("Reflection", loaded.attached->name);
+}
+
+TEST(TextureResource, TheTableLoadsTexturesThroughTheRegisteredLoader) {
+  testing_support::TempFolder temp;
+  const std::vector<uint32_t> pixels = Smooth(8, 8, 0);
+  CTexture t;
+  ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 8, 8, kR, kG, kB, kA, 0, "Table"));
+  const std::string path = temp.Path() + "table.tex";  // the table types textures by ".tex"
+  ASSERT_TRUE(t.Save(path.c_str(), 0));
+  const ResourceLoader saved = CResourceTable::GetLoader(kResourceTexture);
+  CTexture::RegisterResourceLoaders();
+  {
+    CResourceTable table;
+    const int index = table.Add(path.c_str());
+    ASSERT_GE(index, 0);
+    ASSERT_EQ(kResourceTexture, table.GetType(index));
+    auto* loaded = static_cast<CTexture*>(table.GetResource(index));
+    ASSERT_NE(nullptr, loaded);
+    EXPECT_EQ("Table", loaded->name);
+    EXPECT_EQ(0, std::memcmp(loaded->pixels.get(), pixels.data(), 8 * 8 * 4));
+  }
+  CResourceTable::RegisterLoader(kResourceTexture, saved.load, saved.free);
+}

@@ -1,0 +1,106 @@
+// The software back end's frame: set-up, pixel conversion, clearing, scene state and presenting.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "render/software/SoftwareRasterizer.h"
+
+namespace {
+
+DisplayMode FullScreen640() {
+  DisplayMode mode;
+  mode.width = 640;
+  mode.height = 480;
+  mode.bits = 16;
+  mode.fullScreen = 1;
+  return mode;
+}
+
+uint16_t Pixel(const PixelBufferDesc& d, uint32_t x, uint32_t y) {
+  const auto* row = reinterpret_cast<const uint8_t*>(d.pixels) + static_cast<size_t>(d.pitch) * y;
+  return reinterpret_cast<const uint16_t*>(row)[x];
+}
+
+}  // namespace
+
+TEST(SoftwareRasterizer, InitDescribesA15BitFrameInMemory) {
+  CSoftwareRasterizer r;
+  EXPECT_EQ(nullptr, r.LockBackBuffer()) << "nothing to lock before Init";
+  ASSERT_TRUE(r.Init(nullptr, FullScreen640()));
+  PixelBufferDesc* d = r.LockBackBuffer();
+  ASSERT_NE(nullptr, d);
+  EXPECT_TRUE(d->pixels && d->width == 640 && d->height == 480 && d->pitch == 1280 && d->bytesPerPixel == 2);
+  EXPECT_EQ(15u, ColourDepthOf(*d));
+  r.UnlockBackBuffer();
+  // A frame without pixels is refused with one line.
+  std::vector<std::string> log;
+  plat::DebugSink old = plat::SetDebugSink([&](const char* t) { log.push_back(t); });
+  CSoftwareRasterizer empty;
+  DisplayMode none = FullScreen640();
+  none.height = 0;
+  EXPECT_FALSE(empty.Init(nullptr, none));
+  plat::SetDebugSink(old);
+  EXPECT_EQ(nullptr, empty.LockBackBuffer());
+  ASSERT_EQ(1u, log.size());
+  EXPECT_EQ(0u, log[0].rfind("CSoftwareRasterizer: ", 0));
+}
+
+TEST(SoftwareRasterizer, ColourConversionKeepsTheTopFiveBitsOfEachChannel) {
+  // Every 5-5-5 pixel widened to 8 bits a channel converts back to itself, whatever the
+  // low bits and the alpha byte hold.
+  for (uint32_t p = 0; p < 0x8000; ++p) {
+    const uint32_t r = ((p >> 10) & 31) << 3, g = ((p >> 5) & 31) << 3, b = (p & 31) << 3;
+    const uint32_t low = p % 8;
+    const uint32_t argb = (p & 0xFF) << 24 | (r | low) << 16 | (g | (7 - low)) << 8 | (b | low);
+    ASSERT_EQ(p, CSoftwareRasterizer::To555(argb)) << p;
+  }
+}
+
+TEST(SoftwareRasterizer, ClearFillsTheTargetOnlyWhenAsked) {
+  CSoftwareRasterizer r;
+  ASSERT_TRUE(r.Init(nullptr, FullScreen640()));
+  const PixelBufferDesc& d = *r.GetBackBufferDesc();
+  r.Clear(false, true, 0xFF80FF08);  // r 0x80, g 0xFF, b 0x08
+  const uint16_t expected = (0x10 << 10) | (0x1F << 5) | 0x01;
+  for (uint32_t y = 0; y < d.height; y += 7)
+    for (uint32_t x = 0; x < d.width; x += 5) ASSERT_EQ(expected, Pixel(d, x, y));
+  r.Clear(true, false, 0);
+  EXPECT_EQ(expected, Pixel(d, 100, 100));
+}
+
+TEST(SoftwareRasterizer, PresentKeepsTheWholeFrame) {
+  // The frame is exactly the window's size, so its last column and row are shown as drawn.
+  CSoftwareRasterizer r;
+  ASSERT_TRUE(r.Init(nullptr, FullScreen640()));
+  const PixelBufferDesc& d = *r.GetBackBufferDesc();
+  r.Clear(false, true, 0xFFFFFFFF);
+  r.PresentFrame();
+  for (uint32_t y = 0; y < d.height; ++y) ASSERT_EQ(0x7FFF, Pixel(d, 639, y)) << y;
+  for (uint32_t x = 0; x < d.width; ++x) ASSERT_EQ(0x7FFF, Pixel(d, x, 479)) << x;
+}
+
+TEST(SoftwareRasterizer, SceneStateAndTheDrawingSwitch) {
+  CSoftwareRasterizer r;
+  ASSERT_TRUE(r.Init(nullptr, FullScreen640()));
+  EXPECT_FALSE(r.IsDrawingEnabled()) << "drawing is off until the world turns clipping on";
+  r.SetBackfaceCulling(false);
+  r.SetZWrite(false);
+  r.SetZBufferMode(ZBufferMode::kOff, false);
+  EXPECT_TRUE(r.BeginScene(nullptr, 0));  // a scene starts from the default state
+  EXPECT_TRUE(r.GetBackfaceCulling() && r.GetZWrite() && r.GetDepthMode() == ZBufferMode::kZBuffer);
+
+  // Submitted triangles are counted even while drawing is off; a frame's count restarts
+  // after it is presented; a count of 0 adds nothing.
+  ScreenVertex v[3] = {};
+  const uint16_t tri[3] = {0, 1, 2};
+  r.DrawTriangles(v, 3, tri, 1, nullptr, nullptr, 1.0f);
+  r.DrawTriangles(v, 3, tri, 0, nullptr, nullptr, 1.0f);
+  EXPECT_EQ(1u, r.GetSubmittedTriangles());
+  r.EndScene();
+  r.PresentFrame();
+  EXPECT_EQ(0u, r.GetSubmittedTriangles());
+  r.SetClipping(true);
+  EXPECT_TRUE(r.IsDrawingEnabled());
+}

@@ -1,0 +1,171 @@
+// The buffered paths against a recording back end that offers vertex buffers: instances and
+// world sections are queued for the back end's buffers, sorted, and hint their textures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/math/Octree.h"
+#include "core/math/ViewFrustum.h"
+#include "render/image/Texture.h"
+#include "render/view/DDTexture.h"
+#include "render/view/RenderView.h"
+#include "scene/lighting/FogState.h"
+#include "scene/lighting/LightList.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/MeshSection.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "tests/support/RecordingRasterizer.h"
+#include "tools/DemoContent.h"
+
+namespace {
+
+// A device texture that keeps every scale hint it is given.
+class HintRecorder : public CDDTexture {
+ public:
+  void GetTexelColour(Color& out, float, float) const override { out = Color(); }
+  void SetUseStamp(int32_t) override {}
+  void UpdateMaxScale(float scale) override { hints.push_back(scale); }
+  std::vector<float> hints;
+};
+
+// A camera at the origin looking along world +x; the back end offers vertex buffers.
+struct Scene {
+  Scene() : rasterizer(640, 480) {
+    rasterizer.vertexBuffers = true;
+    camera.SetFieldOfView(1.2f);
+    camera.SetFar(1000.0f);
+    view.Setup(&rasterizer, &camera, &fog, &lights, 1 | 16);
+    texture.deviceTexture = &device;
+  }
+  bool Begin() {
+    const bool ok = view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer,
+                                    CRenderView::FrameBackEnd::kDefault, CRenderView::FrameOutput::kDraw);
+    rasterizer.Forget();
+    rasterizer.bufferedInstances.clear();
+    return ok;
+  }
+  COctree tree{Box(Vector3(-1000, -1000, -1000), Vector3(1000, 1000, 1000))};
+  LightList lights{&tree};
+  RecordingRasterizer rasterizer;
+  ViewFrustum camera;
+  FogState fog;
+  CRenderView view;
+  HintRecorder device;
+  CTexture texture;
+};
+
+int Calls(const RecordingRasterizer& rasterizer, const std::string& call) {
+  return static_cast<int>(std::count(rasterizer.calls.begin(), rasterizer.calls.end(), call));
+}
+
+struct Placed {
+  Placed(CTexture* texture, const Vector3& at) : mesh(DemoContent::BuildBox(1.0f, 1.0f, 1.0f)) {
+    mesh->SetTextureName(0, texture, "box.texture");
+    mesh->SetTexture(0, texture);
+    COrientation frame;
+    frame.SetPosition(at);
+    const Matrix4 matrix = frame.ToMatrix4();
+    EXPECT_TRUE(instance.SetMesh(mesh.get(), false, false, false, 0, 0, &matrix, true, nullptr));
+  }
+  std::unique_ptr<ShadedMesh> mesh;
+  CMeshInstance instance;
+};
+
+TEST(RenderViewBuffered, InstancesAreQueuedForTheBackEndAndDrawnFarToNear) {
+  Scene s;
+  Placed nearBox(&s.texture, Vector3(10, 0, 0)), farBox(&s.texture, Vector3(30, 0, 0));
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawMesh(&nearBox.instance);
+  s.view.DrawMesh(&farBox.instance);
+  // Nothing of the meshes reaches the triangle path: the back end draws them from its buffers.
+  EXPECT_EQ(s.rasterizer.draws.size(), 0u);
+  EXPECT_EQ(s.rasterizer.bufferedInstances,
+            (std::vector<CMeshInstance*>{&nearBox.instance, &farBox.instance}));
+  EXPECT_EQ(Calls(s.rasterizer, "DrawQueuedBuffer(1)"), 2);
+  EXPECT_EQ(s.view.GetQueuedCount(), 2u);
+  s.rasterizer.bufferedInstances.clear();
+  s.view.FlushSortedQueue();
+  EXPECT_EQ(Calls(s.rasterizer, "DrawQueuedBuffer(2)"), 2);
+  EXPECT_EQ(s.rasterizer.bufferedInstances,
+            (std::vector<CMeshInstance*>{&farBox.instance, &nearBox.instance}));
+  EXPECT_EQ(s.view.GetQueuedCount(), 0u);
+
+  // A back end that refuses an instance gets no second call for it.
+  s.rasterizer.acceptBuffers = false;
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawMesh(&nearBox.instance);
+  EXPECT_EQ(s.view.GetQueuedCount(), 0u);
+  s.view.FlushSortedQueue();
+  EXPECT_EQ(Calls(s.rasterizer, "DrawQueuedBuffer(2)"), 0);
+
+  // Without vertex buffers the same instance goes down the triangle path.
+  s.rasterizer.vertexBuffers = false;
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawMesh(&nearBox.instance);
+  EXPECT_EQ(Calls(s.rasterizer, "DrawQueuedBuffer(1)"), 0);
+  EXPECT_FALSE(s.rasterizer.draws.empty());
+}
+
+TEST(RenderViewBuffered, AnInstanceHintsItsTexturesOncePerFrameFromItsNearestPoint) {
+  Scene s;
+  Placed box(&s.texture, Vector3(25, 0, 0));
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawMesh(&box.instance);
+  s.view.DrawMesh(&box.instance);
+  ASSERT_EQ(s.device.hints.size(), 1u) << "the second draw in the frame hints nothing";
+  const float nearest = 25.0f - box.mesh->radius;
+  EXPECT_NEAR(s.device.hints[0], s.view.GetTextureScale() / nearest, 1e-6f);
+  s.view.FlushSortedQueue();
+  s.view.EndFrame();
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawMesh(&box.instance);
+  EXPECT_EQ(s.device.hints.size(), 2u);
+}
+
+TEST(RenderViewBuffered, SectionsQueueTheirRangesAndHintEachGroupFromItsBox) {
+  Scene s;
+  std::unique_ptr<ShadedMesh> grid = DemoContent::BuildGroundGrid(4, 5.0f);
+  grid->SetTextureName(0, &s.texture, "grid.texture");
+  grid->SetTexture(0, &s.texture);
+  COrientation frame;
+  frame.SetPosition(Vector3(-2, -10, -3));
+  const Matrix4 matrix = frame.ToMatrix4();
+  CMeshInstance instance;
+  ASSERT_TRUE(instance.SetMesh(grid.get(), false, false, false, 0, 0, &matrix, true, nullptr));
+  std::vector<CMeshSection*> built;
+  CMeshSection::Build(&instance, built, 1000);
+  std::vector<std::unique_ptr<CMeshSection>> sections(built.begin(), built.end());
+  ASSERT_EQ(sections.size(), 1u);
+  CMeshSection& section = *sections[0];
+  ASSERT_EQ(section.GetGroups().size(), 1u);
+  const Box box = section.GetGroups()[0].bounds;
+
+  // The eye above the grid's box: the hint comes from the nearest corner by approximate length.
+  s.camera.GetFrame().SetPosition(Vector3(0, 0, 6));
+  s.rasterizer.sectionKey = 7.0f;
+  ASSERT_TRUE(s.Begin());
+  section.Render(&s.view);
+  EXPECT_EQ(s.rasterizer.Count("FillVertexBuffer"), 1);
+  EXPECT_EQ(s.view.GetQueuedCount(), 1u);
+  float nearest = 1e30f;
+  for (int c = 0; c < 8; ++c) nearest = std::min(nearest, (box.GetCorner(c) - Vector3(0, 0, 6)).ApproxLength());
+  ASSERT_GT(nearest, s.view.GetNearDistance());
+  ASSERT_EQ(s.device.hints.size(), 1u);
+  EXPECT_NEAR(s.device.hints[0], s.view.GetTextureScale() / nearest, 1e-6f);
+  s.view.FlushSortedQueue();
+  const uint32_t faces = static_cast<uint32_t>(section.GetGroups()[0].faces.size());
+  EXPECT_EQ(Calls(s.rasterizer, "DrawBufferRange(0," + std::to_string(faces) + ")"), 1);
+  s.view.EndFrame();
+
+  // An eye inside the box (bounds included) hints with the near distance.
+  s.camera.GetFrame().SetPosition(Vector3(box.min.x, box.max.y, box.max.z));
+  ASSERT_TRUE(s.Begin());
+  section.Render(&s.view);
+  ASSERT_EQ(s.device.hints.size(), 2u);
+  EXPECT_NEAR(s.device.hints[1], s.view.GetTextureScale() / s.view.GetNearDistance(), 1e-6f);
+}
+
+}  // namespace

@@ -1,0 +1,482 @@
+// The render view's drawing paths against the recording back end: frame set-up, projection,
+// mesh batches and clipping, fog, relighting, lines, sprites and the sorted queue.
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+
+#include <cmath>
+#include <memory>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "core/math/Octree.h"
+#include "core/math/ViewFrustum.h"
+#include "render/view/RenderView.h"
+#include "scene/lighting/FogState.h"
+#include "scene/lighting/LightList.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "tests/support/RecordingRasterizer.h"
+
+namespace {
+
+const Box kWorld(Vector3(-1000, -1000, -1000), Vector3(1000, 1000, 1000));
+
+// A camera at the origin looking along world +x (the view's own axes), a 640 x 480 recording
+// back end and an empty light list.
+struct Scene {
+  explicit Scene(uint32_t options = 1 | 16) : rasterizer(640, 480) {
+    camera.SetFieldOfView(1.2f);
+    camera.SetFar(1000.0f);
+    view.Setup(&rasterizer, &camera, &fog, &lights, options);
+  }
+  bool Begin() {
+    return view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                           CRenderView::FrameOutput::kDraw);
+  }
+  COctree tree{kWorld};
+  LightList lights{&tree};
+  RecordingRasterizer rasterizer;
+  ViewFrustum camera;
+  FogState fog;
+  CRenderView view;
+};
+
+// A mesh of the given triangles: every corner its own vertex with its own colour and UV.
+std::unique_ptr<ShadedMesh> TriangleMesh(const std::vector<Vector3>& corners, const std::vector<uint32_t>& colours) {
+  const uint32_t n = static_cast<uint32_t>(corners.size());
+  auto mesh = std::make_unique<ShadedMesh>();
+  EXPECT_TRUE(mesh->Create("triangles", n, n / 3, 0, 0, n, 1));
+  for (uint32_t i = 0; i < n; ++i) {
+    mesh->allPositions[i] = corners[i];
+    mesh->indices[i] = static_cast<uint16_t>(i);
+    mesh->uvs[i] = Vector2(0.1f * static_cast<float>(i % 3), 0.5f);
+    MeshCorner& c = mesh->faceRecords[i / 3].corners[i % 3];
+    c.uv = i;
+    c.color = Color::FromWord(colours[i % colours.size()]);
+  }
+  mesh->SetFrame(0);
+  mesh->ComputeBounds();
+  return mesh;
+}
+
+struct Placed {
+  std::unique_ptr<ShadedMesh> mesh;
+  CMeshInstance instance;
+  explicit Placed(std::unique_ptr<ShadedMesh> m) : mesh(std::move(m)) {
+    EXPECT_TRUE(instance.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
+  }
+};
+
+// The view's projection written out independently: camera-space point, then pixels.
+Eigen::Vector4f ReferenceProjection(const ViewFrustum& camera, const Vector3& world, float w, float h, float farD) {
+  const COrientation& f = camera.GetFrame();
+  Eigen::Matrix3f axes;
+  for (int r = 0; r < 3; ++r) axes.row(r) << f.axes.m[r].x, f.axes.m[r].y, f.axes.m[r].z;
+  const Eigen::Vector3f p =
+      axes * (Eigen::Vector3f(world.x, world.y, world.z) - Eigen::Vector3f(f.position.x, f.position.y, f.position.z));
+  const float nearD = camera.GetNear();
+  const float half = 0.5f * std::max(w, h);
+  if (camera.IsOrthographic()) {
+    const float k = 2.0f * half / camera.GetOrthoWidth();
+    return Eigen::Vector4f(0.5f * w - p.y() * k, 0.5f * h - p.z() * k, (p.x() - nearD) / (farD - nearD), 1.0f / nearD);
+  }
+  const float k = half / std::tan(0.5f * camera.GetFieldOfView()) / p.x();
+  const float z = farD / (farD - nearD) * (1.0f - nearD / p.x());
+  return Eigen::Vector4f(0.5f * w - p.y() * k, 0.5f * h - p.z() * k, z, 1.0f / p.x());
+}
+
+}  // namespace
+
+TEST(RenderViewFrame, OptionsAndFrameStartMakeExactlyTheseBackEndCalls) {
+  Scene s(1 | 2 | 16);
+  const std::vector<std::string> options = {"SetPerspectiveCorrection(1)", "SetFogEnable(1)", "SetBilinearFilter(1)",
+                                            "SetBackfaceCulling(1)",       "SetZBufferMode(1,0)", "SetZWrite(1)"};
+  EXPECT_EQ(s.rasterizer.calls, options);
+  s.rasterizer.Forget();
+  s.view.SetRenderOptions(0);
+  EXPECT_EQ(s.rasterizer.calls[0], "SetPerspectiveCorrection(0)");
+  EXPECT_EQ(s.rasterizer.calls[1], "SetFogEnable(0)");
+  s.rasterizer.Forget();
+  ASSERT_TRUE(s.Begin());
+  const std::vector<std::string> begin = {"SetBackfaceCulling(1)", "SetZWrite(1)", "SetScene(fog)",
+                                          "GetBackBufferDesc",     "SetFogColour(0xFFFFFFFF)"};
+  ASSERT_EQ(s.rasterizer.calls.size(), begin.size() + 1);
+  EXPECT_EQ(std::vector<std::string>(s.rasterizer.calls.begin(), s.rasterizer.calls.end() - 1), begin);
+  EXPECT_EQ(s.rasterizer.calls.back(), "BeginScene");
+
+  EXPECT_EQ(s.view.GetFrameNumber(), 1000u);
+  for (int i = 0; i < 3; ++i) s.view.EndFrame();
+  EXPECT_EQ(s.view.GetFrameNumber(), 1003u);
+  EXPECT_EQ(s.rasterizer.Count("EndScene"), 3);
+
+  // A viewport box sets the size and origin; the centre and half size follow the size only.
+  const Box box(Vector3(40, 30, 0), Vector3(360, 230, 0));
+  ASSERT_TRUE(s.view.BeginFrame(nullptr, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                                CRenderView::FrameOutput::kDraw, &box));
+  EXPECT_FLOAT_EQ(s.view.GetCentreX(), 160.0f);
+  EXPECT_FLOAT_EQ(s.view.GetCentreY(), 100.0f);
+  EXPECT_FLOAT_EQ(s.view.GetHalfSize(), 160.0f);
+  EXPECT_FLOAT_EQ(s.view.GetOriginX(), 40.0f);
+
+  s.view.EnableLOD(false);
+  EXPECT_EQ(s.view.GetFlags() & 128u, 128u);
+  s.view.EnableAlphaSorting(true);
+  EXPECT_EQ(s.view.GetFlags(), 64u | 128u);
+  s.view.EnableLOD(true);
+  s.view.EnableAlphaSorting(false);
+  EXPECT_EQ(s.view.GetFlags(), 0u);
+}
+
+TEST(RenderViewProjection, PointsAndDrawnVerticesAgreeWithAnIndependentProjection) {
+  for (bool ortho : {false, true}) {
+    Scene s;
+    s.camera.frame.position = Vector3(-3, 2, 1);
+    s.camera.frame.LookAtWithUp(Vector3(10, 4, -2), Vector3(0, 0, 1));
+    if (ortho) {
+      s.camera.SetOrthographic();
+      s.camera.SetOrthoWidth(30.0f);
+    }
+    ASSERT_TRUE(s.Begin());
+    Placed tri(TriangleMesh({Vector3(10, 3, -2), Vector3(10, 6, -1), Vector3(12, 4, 1)}, {0xFFFFFFFFu}));
+    s.view.DrawMesh(&tri.instance);
+    const std::vector<ScreenVertex> corners = s.rasterizer.TriangleCorners();
+    ASSERT_EQ(corners.size(), 3u) << ortho;
+    for (int i = 0; i < 3; ++i) {
+      const Vector3 world = tri.mesh->allPositions[i];
+      const Eigen::Vector4f want = ReferenceProjection(s.camera, world, 640, 480, 1000.0f);
+      // Both the drawn vertex (whichever winding) and ProjectPoint itself match.
+      const ProjectedPoint p = s.view.ProjectPoint(s.camera.frame.WorldToLocalPoint(world));
+      EXPECT_NEAR(p.x, want[0], 1e-2f);
+      EXPECT_NEAR(p.y, want[1], 1e-2f);
+      EXPECT_NEAR(p.z, want[2], 1e-5f);
+      EXPECT_NEAR(p.rhw, want[3], 1e-5f);
+      bool found = false;
+      for (const ScreenVertex& v : corners)
+        found = found || (std::fabs(v.x - want[0]) < 1e-2f && std::fabs(v.y - want[1]) < 1e-2f &&
+                          std::fabs(v.z - want[2]) < 1e-5f && std::fabs(v.rhw - want[3]) < 1e-5f);
+      EXPECT_TRUE(found) << "corner " << i << (ortho ? " orthographic" : " perspective");
+    }
+  }
+}
+
+TEST(RenderViewMesh, NearPlaneClipGivesOneTwoOneOrNoTrianglesWithInterpolatedCorners) {
+  // Near is 0.3; corners at x = -1 are behind, x = 2 in front. Colours run red (behind) to blue.
+  const float behind = -1.0f, front = 2.0f;
+  const int expected[4] = {1, 2, 1, 0};
+  for (int nBehind = 0; nBehind <= 3; ++nBehind) {
+    Scene s;
+    ASSERT_TRUE(s.Begin());
+    std::vector<Vector3> corners = {Vector3(front, 0.5f, -0.5f), Vector3(front, -0.5f, -0.5f),
+                                    Vector3(front, 0.0f, 0.5f)};
+    for (int k = 0; k < nBehind; ++k) corners[k].x = behind;
+    std::vector<uint32_t> colours = {0xFFFF0000u, 0xFF0000FFu, 0xFF0000FFu};
+    Placed tri(TriangleMesh(corners, colours));
+    s.view.DrawMesh(&tri.instance);
+    const std::vector<ScreenVertex> drawn = s.rasterizer.TriangleCorners();
+    ASSERT_EQ(drawn.size(), 3u * expected[nBehind]) << nBehind;
+    for (const ScreenVertex& v : drawn) {
+      EXPECT_GT(v.rhw, 0.0f);
+      EXPECT_GE(v.z, 0.0f);
+      EXPECT_LE(v.z, 1.0f);
+      EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y));
+    }
+    if (nBehind == 1) {
+      // Edge from corner 0 (behind, red, u 0) to corner 1 (front, blue, u 0.1): crossing at
+      // t = (0.3 + 1) / 3 from the behind end.
+      const float t = 1.3f / 3.0f;
+      bool found = false;
+      for (const ScreenVertex& v : drawn) {
+        if (std::fabs(v.rhw - 1.0f / 0.3f) > 1e-3f || std::fabs(v.u - 0.1f * t) > 1e-5f) continue;
+        found = true;
+        EXPECT_EQ((v.diffuse >> 16) & 0xFF, static_cast<uint32_t>(255.0f * (1.0f - t)));
+        EXPECT_EQ(v.diffuse & 0xFF, static_cast<uint32_t>(255.0f * t));
+      }
+      EXPECT_TRUE(found);
+    }
+  }
+}
+
+// A 2 x 2 quad of two triangles sharing an edge, 5 ahead of the camera and facing it; null when
+// the mesh cannot be made.
+const Vector3 kQuadCorners[4] = {Vector3(5, 1, -1), Vector3(5, -1, -1), Vector3(5, 1, 1), Vector3(5, -1, 1)};
+
+std::unique_ptr<ShadedMesh> MakeFacingQuad() {
+  auto mesh = std::make_unique<ShadedMesh>();
+  if (!mesh->Create("quad", 4, 2, 0, 0, 1, 1)) return nullptr;
+  const uint16_t idx[6] = {0, 1, 2, 2, 1, 3};
+  for (int i = 0; i < 4; ++i) mesh->allPositions[i] = kQuadCorners[i];
+  for (int i = 0; i < 6; ++i) mesh->indices[i] = idx[i];
+  mesh->SetFrame(0);
+  mesh->ComputeBounds();
+  return mesh;
+}
+
+TEST(RenderViewMesh, SharedCornersAreSentOnceAndSmallObjectsAreSkipped) {
+  // Two triangles sharing an edge with equal colours and UVs: four vertices, two triangles.
+  std::unique_ptr<ShadedMesh> mesh = MakeFacingQuad();
+  ASSERT_TRUE(mesh);
+  for (int f = 0; f < 2; ++f)
+    for (MeshCorner& c : mesh->faceRecords[f].corners) c.uv = 0;
+  Placed quad(std::move(mesh));
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawMesh(&quad.instance);
+  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
+  EXPECT_EQ(s.rasterizer.draws[0].vertices.size(), 4u);
+  EXPECT_EQ(s.rasterizer.draws[0].indices.size(), 6u);
+  EXPECT_EQ(s.view.GetStatistics().verticesTransformed, 4u);
+
+  // Far enough away the quad spans under four pixels: nothing is sent.
+  s.rasterizer.Forget();
+  COrientation far;
+  far.SetPosition(Vector3(600, 0, 0));
+  quad.instance.SetTransform(&far, true);
+  s.view.DrawMesh(&quad.instance);
+  EXPECT_LT(s.view.GetProjectedSize(), CRenderView::kSmallestDrawnSize);
+  EXPECT_TRUE(s.rasterizer.draws.empty());
+}
+
+TEST(RenderViewMesh, FogByteFollowsTheDistanceAndBadUVsGiveZero) {
+  Scene s;
+  FogSettings settings;
+  settings.constantFog = 1;
+  settings.zeroVisibilityDistance = 100.0f;
+  s.fog.Set(settings);
+  ASSERT_TRUE(s.Begin());
+  for (float d : {10.0f, 50.0f, 99.0f, 150.0f}) {
+    s.rasterizer.Forget();
+    Placed tri(TriangleMesh({Vector3(d, 1, 0), Vector3(d, -1, 0), Vector3(d, 0, 1)}, {0xFFFFFFFFu}));
+    // Corner 0 names a UV that does not exist.
+    tri.mesh->faceRecords[0].corners[0].uv = 77;
+    s.view.DrawMesh(&tri.instance);
+    const std::vector<ScreenVertex> drawn = s.rasterizer.TriangleCorners();
+    ASSERT_EQ(drawn.size(), 3u) << d;
+    int zeroUV = 0;
+    for (const ScreenVertex& v : drawn) zeroUV += (v.u == 0.0f && v.v == 0.0f) ? 1 : 0;
+    EXPECT_EQ(zeroUV, 1);
+    // Every corner lies at approximate distance d + 0.25 (largest component plus a quarter of the rest).
+    const float fog = 1.0f - std::min(1.0f, (d + 0.25f) / 100.0f);
+    for (const ScreenVertex& v : drawn) EXPECT_EQ(v.specular >> 24, static_cast<uint32_t>(fog * 255.0f)) << d;
+  }
+}
+
+TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
+  // Corners are relit through their normal's corner list; a mesh with normals but no corner lists
+  // relights each corner on its own.
+  for (bool sharedNormals : {true, false}) {
+    Scene s;
+    Placed tri(TriangleMesh({Vector3(5, 1, 0), Vector3(5, -1, 0), Vector3(5, 0, 1)}, {0xFF808080u}));
+    tri.mesh->ComputeNormalsAndBounds(0.5f);
+    std::unique_ptr<uint32_t[]> taken;
+    if (!sharedNormals) {  // the mesh's delete of a null list is harmless; the test frees the list
+      taken.reset(tri.mesh->cornerList);
+      tri.mesh->cornerList = nullptr;
+    }
+    ASSERT_TRUE(tri.instance.SetMesh(tri.mesh.get(), false, false, true, 5, 5, nullptr, true, nullptr));
+    s.lights.SetBaseColor(Vector3(0.5f, 0.5f, 0.5f));
+    uint32_t relit = 0;
+    for (int frame = 0; frame < 11; ++frame) {
+      ASSERT_TRUE(s.Begin());
+      s.view.DrawMesh(&tri.instance);
+      relit += s.view.GetStatistics().cornersRelit;
+      s.view.EndFrame();
+    }
+    // Relit at frames 1000, 1005 and 1010: three corners each time.
+    EXPECT_EQ(relit, 9u) << sharedNormals;
+    for (uint32_t k = 0; k < 3; ++k)  // grey 128 x light 0.5
+      EXPECT_EQ(tri.instance.GetFaceColour(0, k).ToWord(), 0xFF404040u) << sharedNormals << " corner " << k;
+  }
+}
+
+TEST(RenderViewMesh, BatchesNeverPassTheSixteenBitIndexLimit) {
+  // 25000 faces whose corners share three positions but not their UVs: 75000 vertices to send.
+  const uint32_t faces = 25000;
+  auto mesh = std::make_unique<ShadedMesh>();
+  ASSERT_TRUE(mesh->Create("many", 3, faces, 0, 0, 3 * faces, 1));
+  mesh->allPositions[0] = Vector3(5, 1, 0);
+  mesh->allPositions[1] = Vector3(5, -1, 0);
+  mesh->allPositions[2] = Vector3(5, 0, 1);
+  for (uint32_t f = 0; f < faces; ++f) {
+    for (uint32_t k = 0; k < 3; ++k) {
+      mesh->indices[3 * f + k] = static_cast<uint16_t>(k);
+      mesh->uvs[3 * f + k] = Vector2(static_cast<float>(f), static_cast<float>(k));
+      mesh->faceRecords[f].corners[k].uv = 3 * f + k;
+    }
+  }
+  mesh->SetFrame(0);
+  mesh->ComputeBounds();
+  Placed many(std::move(mesh));
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawMesh(&many.instance);
+  ASSERT_GE(s.rasterizer.draws.size(), 2u);
+  size_t triangles = 0;
+  for (const RecordingRasterizer::Draw& d : s.rasterizer.draws) {
+    EXPECT_LE(d.vertices.size(), 65536u);
+    for (uint16_t i : d.indices) ASSERT_LT(i, d.vertices.size());
+    triangles += d.indices.size() / 3;
+  }
+  EXPECT_EQ(triangles, faces);
+}
+
+TEST(RenderViewLines, LinesAndFlatTrianglesAreClippedAtTheNearPlane) {
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawLine3D(Vector3(-5, 0, 0), Vector3(-1, 1, 0), 0xFF00FF00u);
+  EXPECT_EQ(s.rasterizer.Count("DrawLines"), 0);
+  s.view.DrawLine3D(Vector3(-5, 1, 0), Vector3(5, 1, 0), 0xFF00FF00u);
+  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
+  const RecordingRasterizer::Draw& line = s.rasterizer.draws[0];
+  EXPECT_TRUE(line.lines);
+  EXPECT_NEAR(line.vertices[0].rhw, 1.0f / 0.3f, 1e-3f);  // moved onto the near plane
+  EXPECT_NEAR(line.vertices[1].rhw, 0.2f, 1e-6f);
+  EXPECT_EQ(line.vertices[0].diffuse, 0xFF00FF00u);
+
+  // A flat triangle with a corner behind is clipped like a mesh face: no behind-the-plane mark
+  // reaches the back end; two-sided sends both windings.
+  s.rasterizer.Forget();
+  s.view.DrawTriangle3D(Vector3(-2, 0, 0), Vector3(4, 1, 0), Vector3(4, -1, 1), 0xFFFFFFFFu, true);
+  ASSERT_EQ(s.rasterizer.draws.size(), 2u);
+  for (const ScreenVertex& v : s.rasterizer.TriangleCorners()) EXPECT_GT(v.rhw, 0.0f);
+  const auto& a = s.rasterizer.draws[0].indices;
+  const auto& b = s.rasterizer.draws[1].indices;
+  ASSERT_EQ(a.size(), b.size());
+  EXPECT_EQ(a[0], b[0]);
+  EXPECT_EQ(a[1], b[2]);
+  EXPECT_EQ(a[2], b[1]);
+}
+
+TEST(RenderViewQueue, TranslucentWorkDrawsFarToNearAndTheQueueEmpties) {
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawSprite(Vector3(10, 0, 0), 1.0f, nullptr, 0xFF00000Au);
+  s.view.DrawSprite(Vector3(20, 0, 0), 1.0f, nullptr, 0xFF000014u);
+  s.view.DrawSprite(Vector3(0.1f, 0, 0), 1.0f, nullptr, 0xFF000001u);  // nearer than near: nothing
+  // A translucent triangle at depth 30 keys at 10: after the sprite at 20, and after the sprite
+  // at 10 too, which was queued first (equal keys keep their order).
+  Placed tri(TriangleMesh({Vector3(30, 1, 0), Vector3(30, -1, 0), Vector3(30, 0, 1)}, {0xFF00001Eu}));
+  tri.instance.SetAlpha(0.5f, true);
+  s.view.DrawMesh(&tri.instance);
+  EXPECT_EQ(s.view.GetQueuedCount(), 3u);
+  EXPECT_TRUE(s.rasterizer.draws.empty());
+  s.view.FlushSortedQueue();
+  ASSERT_EQ(s.rasterizer.draws.size(), 3u);
+  EXPECT_EQ(s.rasterizer.draws[0].vertices[0].diffuse & 0xFF, 20u);
+  EXPECT_EQ(s.rasterizer.draws[1].vertices[0].diffuse & 0xFF, 10u);
+  EXPECT_EQ(s.rasterizer.draws[2].vertices[0].diffuse & 0xFF, 0x1Eu);
+  for (const ScreenVertex& v : s.rasterizer.draws[0].vertices) {
+    EXPECT_TRUE(v.u == 0.02f || v.u == 0.98f);
+    EXPECT_TRUE(v.v == 0.02f || v.v == 0.98f);
+  }
+  EXPECT_EQ(s.view.GetQueuedCount(), 0u);
+  EXPECT_EQ(s.view.GetStatistics().quadTriangles, 4u);
+
+  // Without a back end the queue still sorts and empties.
+  ASSERT_TRUE(s.view.BeginFrame(nullptr, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                                CRenderView::FrameOutput::kTransformOnly));
+  s.view.DrawSprite(Vector3(10, 0, 0), 1.0f, nullptr, 0xFFFFFFFFu);
+  EXPECT_EQ(s.view.GetQueuedCount(), 1u);
+  s.view.FlushSortedQueue();
+  EXPECT_EQ(s.view.GetQueuedCount(), 0u);
+}
+
+TEST(RenderViewQueue, SpritesCarryTheFogOfTheirDistance) {
+  // Without fog a sprite is fully clear; with it the fog byte falls with the distance like a mesh's.
+  Scene clear;
+  ASSERT_TRUE(clear.Begin());
+  clear.view.DrawSprite(Vector3(10, 0, 0), 1.0f, nullptr, 0xFFFFFFFFu);
+  clear.view.FlushSortedQueue();
+  ASSERT_EQ(clear.rasterizer.draws.size(), 1u);
+  for (const ScreenVertex& v : clear.rasterizer.draws[0].vertices) EXPECT_EQ(v.specular, 0xFF000000u);
+
+  Scene s;
+  FogSettings settings;
+  settings.constantFog = 1;
+  settings.zeroVisibilityDistance = 100.0f;
+  s.fog.Set(settings);
+  ASSERT_TRUE(s.Begin());
+  // Straight ahead the approximate distance is d itself: bytes 229, 178, 2 and 0.
+  const std::pair<float, uint32_t> cases[] = {{10.0f, 229u}, {30.0f, 178u}, {99.0f, 2u}, {150.0f, 0u}};
+  for (const auto& [d, byte] : cases) {
+    s.rasterizer.Forget();
+    s.view.DrawSprite(Vector3(d, 0, 0), 1.0f, nullptr, 0xFFFFFFFFu);
+    s.view.FlushSortedQueue();
+    ASSERT_EQ(s.rasterizer.draws.size(), 1u) << d;
+    ASSERT_EQ(s.rasterizer.draws[0].vertices.size(), 4u) << d;
+    for (const ScreenVertex& v : s.rasterizer.draws[0].vertices) EXPECT_EQ(v.specular, byte << 24) << d;
+  }
+}
+
+TEST(RenderViewQueue, DirectedSpritesTurnTheirSquareToTheDirection) {
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawDirectedSprite(Vector3(-10, 0, 0), Vector2(1, 0), 1.0f, nullptr, 0xFFFFFFFFu);  // behind: nothing
+  EXPECT_EQ(s.view.GetQueuedCount(), 0u);
+  // At distance 10 straight ahead the centre is the screen's and a unit of size spans
+  // 320 / tan(0.6) / 10 pixels; the corners sit at centre + h * (ox, oy) for direction (0.6, 0.8).
+  s.view.DrawDirectedSprite(Vector3(10, 0, 0), Vector2(0.6f, 0.8f), 2.0f, nullptr, 0xFF102030u);
+  EXPECT_EQ(s.view.GetQueuedCount(), 1u);
+  s.view.FlushSortedQueue();
+  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
+  const std::vector<ScreenVertex>& v = s.rasterizer.draws[0].vertices;
+  ASSERT_EQ(v.size(), 4u);
+  const float h = 2.0f * 320.0f / std::tan(0.6f) / 10.0f;
+  const float offsets[4][2] = {{-0.2f, 1.4f}, {1.4f, 0.2f}, {-1.4f, -0.2f}, {0.2f, -1.4f}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NEAR(v[i].x, 320.0f + h * offsets[i][0], 1e-2f) << i;
+    EXPECT_NEAR(v[i].y, 240.0f + h * offsets[i][1], 1e-2f) << i;
+    EXPECT_NEAR(v[i].rhw, 0.1f, 1e-6f) << i;
+    EXPECT_EQ(v[i].diffuse, 0xFF102030u) << i;
+  }
+}
+
+TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
+  std::unique_ptr<ShadedMesh> mesh = MakeFacingQuad();
+  ASSERT_TRUE(mesh);
+  Placed quad(std::move(mesh));
+  quad.instance.SetAlpha(0.5f, true);
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.rasterizer.Forget();
+  s.view.DrawShadowCaster(&quad.instance);
+  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
+  const RecordingRasterizer::Draw& d = s.rasterizer.draws[0];
+  ASSERT_EQ(d.vertices.size(), 4u);
+  EXPECT_EQ(d.indices, (std::vector<uint16_t>{0, 1, 2, 2, 1, 3}));
+  for (int i = 0; i < 4; ++i) {
+    const ProjectedPoint want = s.view.ProjectPoint(s.camera.frame.WorldToLocalPoint(kQuadCorners[i]));
+    EXPECT_FLOAT_EQ(d.vertices[i].x, want.x) << i;
+    EXPECT_FLOAT_EQ(d.vertices[i].y, want.y) << i;
+    EXPECT_EQ(d.vertices[i].diffuse, 0x7FFFFFFFu) << i;  // white tint, half alpha (127)
+    EXPECT_EQ(d.vertices[i].specular, 0xFF000000u) << i;
+  }
+}
+
+TEST(RenderViewQueue, ScreenPolygonsFanAroundTheirLastPoint) {
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  ScreenPolygonPoint points[4] = {{0, 0, 0, 0, 1}, {10, 0, 1, 0, 2}, {10, 10, 1, 1, 3}, {0, 10, 0, 1, 4}};
+  s.view.DrawScreenQuad(points, nullptr, 3);
+  s.view.DrawScreenQuad(points, nullptr, 4);
+  ASSERT_EQ(s.rasterizer.draws.size(), 2u);
+  EXPECT_EQ(s.rasterizer.draws[0].indices, (std::vector<uint16_t>{2, 0, 1}));
+  EXPECT_EQ(s.rasterizer.draws[1].indices, (std::vector<uint16_t>{3, 1, 2, 3, 0, 1}));
+}
+
+TEST(RenderViewMesh, BackgroundGoesToTheFarPlaneAndGivesTheFogSettingBack) {
+  Scene s(1 | 2 | 16);
+  ASSERT_TRUE(s.Begin());
+  Placed sky(TriangleMesh({Vector3(50, 10, -10), Vector3(50, -10, -10), Vector3(50, 0, 10)}, {0xFFFFFFFFu}));
+  s.rasterizer.Forget();
+  s.view.DrawBackgroundMesh(&sky.instance);
+  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
+  for (const ScreenVertex& v : s.rasterizer.draws[0].vertices) {
+    EXPECT_FLOAT_EQ(v.z, 0.99999f);
+    EXPECT_FLOAT_EQ(v.rhw, 0.000001f);
+  }
+  EXPECT_LT(s.rasterizer.IndexOf("SetFogEnable(0)"), s.rasterizer.IndexOf("DrawTriangles(3,1)"));
+  EXPECT_EQ(s.rasterizer.calls.back(), "SetFogEnable(1)");
+}

@@ -1,0 +1,256 @@
+// The world's scene pass drawing the generated demo level and a few meshes (each large enough on
+// screen to be drawn) from fixed cameras
+// into the recording back end.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "core/GameActionLayer.h"
+#include "core/GameWorld.h"
+#include "core/WorldPointer.h"
+#include "core/WorldServices.h"
+#include "core/math/Orientation.h"
+#include "render/image/Texture.h"
+#include "render/view/RenderView.h"
+#include "scene/camera/ObserverCam.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "tests/support/RecordingRasterizer.h"
+#include "tests/support/TempFolder.h"
+#include "tools/DemoContent.h"
+#include "tools/DemoContentLevel.h"
+
+namespace {
+
+using testing_support::DebugCapture;
+
+constexpr uint32_t kWidth = 640;
+constexpr uint32_t kHeight = 480;
+
+// Counts the hook a world gets before its scene is drawn (where a game adds its own set-up).
+class HookedWorld : public CGameWorld {
+ public:
+  using CGameWorld::CGameWorld;
+  void OnBeforeSceneDraw(CRenderView* view) override { ++beforeDraws; }
+  int beforeDraws = 0;
+};
+
+// The pointer the world draws over each frame, counting what the world asks of it.
+struct CountingPointer : CWorldPointer {
+  static int draws;
+  static int invalidates;
+  static const RecordingRasterizer* rasterizer;  // when set, its back-buffer lock is noted at the draw
+  static int locksAtDraw;
+  void Update() override {}
+  void Invalidate() override { ++invalidates; }
+  void Draw(CRenderView* view, bool toBackBuffer) override {
+    draws += toBackBuffer ? 1 : 100;
+    if (rasterizer != nullptr) locksAtDraw = rasterizer->lockDepth;
+  }
+  void SetFrame(int frame) override {}
+};
+int CountingPointer::draws = 0;
+int CountingPointer::invalidates = 0;
+const RecordingRasterizer* CountingPointer::rasterizer = nullptr;
+int CountingPointer::locksAtDraw = -1;
+
+// A layer that leaves the back buffer locked, as one drawing straight into it does.
+struct LockingLayer : CGameActionLayer {
+  explicit LockingLayer(RecordingRasterizer* r) : rasterizer(r) {}
+  void Draw(CRenderView* view, PixelBufferDesc** locked) override { *locked = rasterizer->LockBackBuffer(); }
+  RecordingRasterizer* rasterizer;
+};
+
+// Worlds built while this lives get the counting pointer; the program's factory comes back after.
+class CountingPointerScope {
+ public:
+  CountingPointerScope() : m_saved(GetWorldServices().createPointer) {
+    GetWorldServices().createPointer = [] { return std::unique_ptr<CWorldPointer>(std::make_unique<CountingPointer>()); };
+    CountingPointer::draws = CountingPointer::invalidates = 0;
+    CountingPointer::locksAtDraw = -1;
+  }
+  ~CountingPointerScope() {
+    GetWorldServices().createPointer = m_saved;
+    CountingPointer::rasterizer = nullptr;
+  }
+
+ private:
+  WorldServices::PointerFactory m_saved;
+};
+
+struct DemoScene {
+  // boxTexture, when given, textures every face of the first box, which is then drawn face by
+  // face from the lists its terrain polygons fill, as a loaded level is.
+  explicit DemoScene(CTexture* boxTexture = nullptr) : rasterizer(kWidth, kHeight), world(nullptr, nullptr) {
+    view.Setup(&rasterizer, nullptr, world.GetFogState(), world.GetLightList(), 31);
+    world.SetRenderView(&view);
+    meshes.push_back(DemoContent::BuildLevelMesh());
+    meshes.push_back(DemoContent::BuildBox(2.0f, 2.0f, 2.0f));
+    if (boxTexture) {
+      meshes.back()->SetTextureName(0, boxTexture, "box.texture");
+      meshes.back()->SetTexture(0, boxTexture);
+      meshes.back()->BuildVertexSharing();
+    }
+    meshes.push_back(DemoContent::BuildRamp(8.0f, 4.0f, 2.0f));
+    meshes.push_back(DemoContent::BuildBox(1.0f, 2.0f, 3.0f));
+    const Vector3 places[] = {Vector3(0, 0, 0), Vector3(20, 30, 2), Vector3(45, 15, 2), Vector3(30, 50, 5)};
+    for (size_t i = 0; i < meshes.size(); ++i) {
+      EXPECT_NE(meshes[i], nullptr);
+      COrientation at;
+      at.SetPosition(places[i]);
+      instances.push_back(world.AddTerrainMesh(meshes[i].get(), &at, true, false));
+      EXPECT_NE(instances.back(), nullptr);
+    }
+    auto owned = std::make_unique<CObserverCam>();
+    camera = owned.get();
+    world.AddCamera(std::move(owned));
+    world.SetCurrentCamera(0);
+  }
+
+  void Look(const Vector3& from, const Vector3& at) {
+    camera->GetView().GetFrame().SetPosition(from);
+    camera->GetView().GetFrame().LookAtWithUp(at, Vector3(0, 0, 1));
+    rasterizer.Forget();
+    PixelBufferDesc* locked = nullptr;
+    world.RenderScene(&view, &locked);
+  }
+
+  // Faces of every instance turned towards the eye, counted from world-space corners.
+  uint32_t FacesTowards(const Vector3& eye) const {
+    uint32_t front = 0;
+    for (CMeshInstance* instance : instances) {
+      const ShadedMesh& mesh = *instance->GetMesh();
+      const COrientation& placed = instance->GetWorldMatrix();
+      for (uint32_t f = 0; f < mesh.faceCount; ++f) {
+        Vector3 p[3];
+        for (int k = 0; k < 3; ++k) p[k] = placed.LocalToWorldPoint(mesh.positions[mesh.indices[3 * f + k]]);
+        const Vector3 n = (p[2] - p[0]).Cross(p[1] - p[0]);
+        front += n.Dot(p[0] - eye) < 0.0f ? 1 : 0;
+      }
+    }
+    return front;
+  }
+
+  uint32_t TotalFaces() const {
+    uint32_t total = 0;
+    for (CMeshInstance* instance : instances) total += instance->GetMesh()->faceCount;
+    return total;
+  }
+
+  DebugCapture quiet;
+  RecordingRasterizer rasterizer;
+  CRenderView view;
+  HookedWorld world;
+  std::vector<std::unique_ptr<ShadedMesh>> meshes;
+  std::vector<CMeshInstance*> instances;
+  CObserverCam* camera = nullptr;
+};
+
+bool Finite(const ScreenVertex& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.rhw) &&
+         std::isfinite(v.u) && std::isfinite(v.v) && std::isfinite(v.u2) && std::isfinite(v.v2);
+}
+
+TEST(RenderWorldSceneDraw, TheWholeLevelSeenFromOutsideLiesOnScreenInDepthRange) {
+  DemoScene scene;
+  const Vector3 eye(34, -90, 80);
+  scene.Look(eye, Vector3(34, 34, 4));
+  ASSERT_EQ(scene.rasterizer.Count("EndScene"), 1);
+  EXPECT_EQ(scene.world.beforeDraws, 1);
+  const std::vector<ScreenVertex> corners = scene.rasterizer.TriangleCorners();
+  ASSERT_EQ(corners.size() % 3, 0u);
+  for (const ScreenVertex& v : corners) {
+    ASSERT_TRUE(Finite(v));
+    EXPECT_GE(v.x, 0.0f);
+    EXPECT_LE(v.x, static_cast<float>(kWidth));
+    EXPECT_GE(v.y, 0.0f);
+    EXPECT_LE(v.y, static_cast<float>(kHeight));
+    EXPECT_GE(v.z, 0.0f);
+    EXPECT_LE(v.z, 1.0f);
+    EXPECT_GT(v.rhw, 0.0f);
+  }
+  // Nothing is behind the eye, so every face turned towards it arrives; faces the view does not
+  // cull (translucent ones) may add to that, never more than the meshes hold.
+  const uint32_t triangles = static_cast<uint32_t>(corners.size() / 3);
+  EXPECT_GE(triangles, scene.FacesTowards(eye));
+  EXPECT_LE(triangles, scene.TotalFaces());
+  EXPECT_GT(scene.FacesTowards(eye), scene.TotalFaces() / 4);
+}
+
+TEST(RenderWorldSceneDraw, AWholeFrameDrawsThePointerOnceOverAFreshBackground) {
+  CountingPointerScope pointer;
+  DemoScene scene;
+  scene.camera->GetView().GetFrame().SetPosition(Vector3(34, -90, 80));
+  scene.camera->GetView().GetFrame().LookAtWithUp(Vector3(34, 34, 4), Vector3(0, 0, 1));
+  scene.world.Render(&scene.view);
+  EXPECT_EQ(CountingPointer::invalidates, 1);
+  EXPECT_EQ(CountingPointer::draws, 1);  // once, into the back buffer
+}
+
+TEST(RenderWorldSceneDraw, ABackBufferALayerLeftLockedIsUnlockedOnceBeforeThePointerDraws) {
+  CountingPointerScope pointer;
+  DemoScene scene;
+  CountingPointer::rasterizer = &scene.rasterizer;
+  scene.world.AddLayerOnTop(std::make_unique<LockingLayer>(&scene.rasterizer));
+  scene.rasterizer.Forget();
+  scene.world.Render(&scene.view);
+  EXPECT_EQ(CountingPointer::draws, 1);
+  EXPECT_EQ(CountingPointer::locksAtDraw, 0);
+  EXPECT_EQ(scene.rasterizer.Count("UnlockBackBuffer"), 1);
+  EXPECT_EQ(scene.rasterizer.lockDepth, 0);
+}
+
+TEST(RenderWorldSceneDraw, AnEyeInsideTheLevelGetsOnlyClippedFiniteCornersInFront) {
+  DemoScene scene;
+  const Vector3 eye(10, 10, 3);
+  scene.Look(eye, Vector3(40, 40, 2));
+  const std::vector<ScreenVertex> corners = scene.rasterizer.TriangleCorners();
+  ASSERT_EQ(corners.size() % 3, 0u);
+  ASSERT_FALSE(corners.empty());
+  for (const ScreenVertex& v : corners) {
+    ASSERT_TRUE(Finite(v));
+    EXPECT_GE(v.z, 0.0f);
+    EXPECT_LE(v.z, 1.0f);
+    // In front of the near plane: rhw no larger than its reciprocal.
+    EXPECT_GT(v.rhw, 0.0f);
+    EXPECT_LE(v.rhw, 1.0f / scene.view.GetNearDistance() * 1.0001f);
+  }
+  EXPECT_GT(scene.view.GetStatistics().clipVertices, 0u) << "the ground runs under the eye, so faces are clipped";
+  EXPECT_LE(corners.size() / 3, 2u * scene.TotalFaces());
+}
+
+uint32_t TrianglesWithTexture(const RecordingRasterizer& rasterizer, const CTexture* texture) {
+  uint32_t triangles = 0;
+  for (const RecordingRasterizer::Draw& draw : rasterizer.draws)
+    if (!draw.lines && draw.texture == texture) triangles += static_cast<uint32_t>(draw.indices.size() / 3);
+  return triangles;
+}
+
+// A texture with an alpha channel and no see-through pixel is plain opaque terrain: its faces
+// reach the back end. Only a texture whose author keeps it out of the world's draw lists stays away.
+TEST(RenderWorldSceneDraw, TerrainWithAnOpaqueAlphaTextureIsDrawn) {
+  const std::vector<uint32_t> pixels(8 * 8, 0xFF4080C0u);
+  CTexture opaque;
+  ASSERT_TRUE(opaque.CreateFromPixels(pixels.data(), 4, 8, 8, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u, 0, "opaque"));
+  EXPECT_TRUE(opaque.IsAlphaAllOpaque());
+  EXPECT_EQ(opaque.flags & (CTexture::kNoSections | CTexture::kTranslucent | CTexture::kTranslucentAdd), 0u);
+  const Vector3 eye(20, 18, 9);
+  {
+    DemoScene scene(&opaque);
+    scene.Look(eye, Vector3(20, 30, 2));
+    // The box (z 2 to 6) seen from above its -y side shows that wall and its lid, two faces each.
+    EXPECT_EQ(TrianglesWithTexture(scene.rasterizer, &opaque), 4u);
+  }
+  CTexture authored;
+  ASSERT_TRUE(authored.CreateFromPixels(pixels.data(), 4, 8, 8, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u,
+                                        CTexture::kNoSections, "authored"));
+  EXPECT_TRUE(authored.HasAnyFlag(CTexture::kNoSections));
+  DemoScene scene(&authored);
+  scene.Look(eye, Vector3(20, 30, 2));
+  EXPECT_EQ(TrianglesWithTexture(scene.rasterizer, &authored), 0u);
+  EXPECT_FALSE(scene.rasterizer.draws.empty()) << "the rest of the level still draws";
+}
+
+}  // namespace
