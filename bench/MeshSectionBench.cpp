@@ -31,10 +31,9 @@ void BM_BuildSections(benchmark::State& state) {
   }
   size_t sections = 0;
   for (auto _ : state) {
-    std::vector<CMeshSection*> out;
+    std::vector<std::unique_ptr<CMeshSection>> out;
     CMeshSection::Build(&instance, out, CMeshSection::kWorldFaceLimit);
     sections = out.size();
-    for (CMeshSection* s : out) delete s;
   }
   state.counters["faces"] = mesh->faceCount;
   state.counters["sections"] = static_cast<double>(sections);

@@ -94,15 +94,9 @@ void CGameWorld::ClearWorld() {
   }
   m_nextObjectID = 1;
 
-  // Whatever else is still filed (static geometry, lights) is destroyed with the tree's cells.
-  m_octree.CollectAll(0);
-  std::vector<CBoundedObject*> leftovers = m_octree.GetResults();
+  // Whatever else is still filed (the scene's lights and terrain, collision faces) is unfiled with
+  // the tree's cells; its owners delete it below or when they go.
   m_octree.DestroyNodes();
-  for (CBoundedObject* object : leftovers)
-    if ((object->GetBoundFlags() & CBoundedObject::kDoNotDelete) == 0) delete object;
-  m_octree.CollectAll(0);
-  if (!m_octree.GetResults().empty())
-    DebugPrintf("Error in Environment Nuke! - %d objects remaining!\n", static_cast<int>(m_octree.GetResults().size()));
   m_octree.ClearResults();
 
   if (m_effects != nullptr) m_effects->Clear();
@@ -187,13 +181,11 @@ CGenericCam* CGameWorld::GetCamera(size_t index) const { return m_scene != nullp
 
 // --- Lights and level data ---
 
-void CGameWorld::AddLight(CLight* light) {
-  if (light != nullptr && m_scene != nullptr) m_scene->AddLight(light);
+void CGameWorld::AddLight(std::unique_ptr<CLight>&& light) {
+  if (light != nullptr && m_scene != nullptr) m_scene->AddLight(std::move(light));
 }
 
-void CGameWorld::RemoveLight(CLight* light) {
-  if (light != nullptr && m_scene != nullptr) m_scene->RemoveLight(light);
-}
+bool CGameWorld::RemoveLight(CLight* light) { return m_scene != nullptr && m_scene->RemoveLight(light); }
 
 LightList* CGameWorld::GetLightList() const { return m_scene != nullptr ? m_scene->GetLightList() : nullptr; }
 

@@ -42,8 +42,8 @@ class ViewFrustum;
 class ShadedMesh;
 class COrientation;
 
-// Ownership: the world owns its objects, layers and cameras. Every function that takes one over
-// (AddObject, RegisterNewObject, AddLayerOnTop and the other AddLayer functions, AddCamera) takes a
+// Ownership: the world owns its objects, layers, cameras and lights. Every function that takes one over
+// (AddObject, RegisterNewObject, AddLayerOnTop and the other AddLayer functions, AddCamera, AddLight) takes a
 // std::unique_ptr by rvalue reference and moves from it only when it keeps the object. When it
 // refuses, the object is still in the caller's pointer, uninitialised, for the caller to retry, keep
 // or drop. (A pointer of a derived type is converted to a temporary first; a refused object then
@@ -150,8 +150,9 @@ class CGameWorld : public CMessageReceiver {
   CGenericCam* GetCamera(size_t index) const;
 
   // --- Lights and level data ---
-  void AddLight(CLight* light);
-  void RemoveLight(CLight* light);
+  void AddLight(std::unique_ptr<CLight>&& light);
+  // Deletes a light the world holds; false for any other.
+  bool RemoveLight(CLight* light);
   bool LoadLightData(CMeshInstance* instance);
   // Bakes the scenery instance's light with the world's lights into "lights.bin" at path (the
   // level folder's when null) and the light-map pages beside it. False when anything failed.

@@ -33,8 +33,10 @@ class CWorldScene {
   virtual ShadowRenderer* GetShadowRenderer() const = 0;
   virtual CMeshInstance* GetSkyInstance() const = 0;
   virtual const std::vector<CMeshInstance*>& GetTerrainInstances() const = 0;
-  virtual void AddLight(CLight* light) = 0;
-  virtual void RemoveLight(CLight* light) = 0;
+  // The scene keeps the light, filed in the world's octree, until the world clears.
+  virtual void AddLight(std::unique_ptr<CLight>&& light) = 0;
+  // Unfiles and deletes a light the scene holds; false for any other.
+  virtual bool RemoveLight(CLight* light) = 0;
   // Reads baked light from file into the instance; false when it is missing or refused.
   virtual bool LoadLightData(CMeshInstance* instance, const std::string& file, const std::string& levelDirectory) = 0;
   virtual bool GenerateLightData(CMeshInstance* instance, const char* file, float texelSize) = 0;

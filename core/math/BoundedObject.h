@@ -35,7 +35,7 @@ class CBoundedObject {
   static constexpr uint32_t kGameObject = 0x10000;
   static constexpr uint32_t kNoCameraPass = 0x20000;
   static constexpr uint32_t kStaticOccluder = 0x40000;
-  static constexpr uint32_t kDoNotDelete = 0x80000;
+  static constexpr uint32_t kDoNotDelete = 0x80000;  // a mark for dumps; owners delete what they own
   static constexpr uint32_t kStaticTerrain = 0x100000;
   static constexpr uint32_t kTargetable = 0x200000;
   static constexpr uint32_t kCheckCollisionReaction = 0x400000;

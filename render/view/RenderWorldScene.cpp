@@ -1,5 +1,7 @@
 #include "render/view/RenderWorldScene.h"
 
+#include <algorithm>
+
 #include "core/GameWorld.h"
 #include "core/WorldEffects.h"
 #include "core/WorldServices.h"
@@ -49,14 +51,19 @@ CRenderWorldScene::~CRenderWorldScene() = default;
 
 // --- Level state ---
 
-void CRenderWorldScene::AddLight(CLight* light) {
-  m_lightList->Add(light);
-  m_world.GetOctree().InsertObject(light);
+void CRenderWorldScene::AddLight(std::unique_ptr<CLight>&& light) {
+  m_lightList->Add(light.get());
+  m_world.GetOctree().InsertObject(light.get());
+  m_lights.push_back(std::move(light));
 }
 
-void CRenderWorldScene::RemoveLight(CLight* light) {
+bool CRenderWorldScene::RemoveLight(CLight* light) {
+  const auto held = std::find_if(m_lights.begin(), m_lights.end(),
+                                 [light](const std::unique_ptr<CLight>& l) { return l.get() == light; });
+  if (held == m_lights.end()) return false;
   m_lightList->Remove(light);
-  if (light->IsFiled()) m_world.GetOctree().RemoveObject(light);
+  m_lights.erase(held);  // its destructor unfiles it
+  return true;
 }
 
 bool CRenderWorldScene::LoadLightData(CMeshInstance* instance, const std::string& file,
@@ -88,10 +95,9 @@ CMeshInstance* CRenderWorldScene::AddTerrainMesh(ShadedMesh* mesh, const COrient
                     nullptr);
   COctree& octree = m_world.GetOctree();
   if (vertexBuffers) {
-    // The sections are filed in the octree, which owns them from here (a world clear deletes them).
-    std::vector<CMeshSection*> sections;
-    CMeshSection::Build(instance, sections, CMeshSection::kWorldFaceLimit);
-    for (CMeshSection* section : sections) octree.InsertObjectAtDepth(section, kSectionDepth);
+    const size_t first = m_sections.size();
+    CMeshSection::Build(instance, m_sections, CMeshSection::kWorldFaceLimit);
+    for (size_t i = first; i < m_sections.size(); ++i) octree.InsertObjectAtDepth(m_sections[i].get(), kSectionDepth);
   }
   // After the sections, so that each face finds the section that draws it.
   BuildTerrainCollisionPolygons(&octree, instance, nullptr, 7, nullptr, growOctree, shadowCaster);
@@ -121,6 +127,7 @@ void CRenderWorldScene::RelightBox(const Box& box) {
 }
 
 void CRenderWorldScene::Clear() {
+  m_sections.clear();
   m_terrainView.clear();
   m_terrain.clear();
   m_sky.reset();
@@ -131,6 +138,7 @@ void CRenderWorldScene::Clear() {
   }
   m_cameras.clear();
   m_lightList->Clear();
+  m_lights.clear();
   if (view != nullptr && view->GetRasterizer() != nullptr) view->GetRasterizer()->ReleaseAllTextures();
 }
 

@@ -9,6 +9,7 @@
 
 class CGameWorld;
 class CBoundedObject;
+class CMeshSection;
 struct WorldServices;
 
 class CRenderWorldScene : public CWorldScene {
@@ -23,8 +24,8 @@ class CRenderWorldScene : public CWorldScene {
   ShadowRenderer* GetShadowRenderer() const override { return m_shadowRenderer.get(); }
   CMeshInstance* GetSkyInstance() const override { return m_sky.get(); }
   const std::vector<CMeshInstance*>& GetTerrainInstances() const override { return m_terrainView; }
-  void AddLight(CLight* light) override;
-  void RemoveLight(CLight* light) override;
+  void AddLight(std::unique_ptr<CLight>&& light) override;
+  bool RemoveLight(CLight* light) override;
   bool LoadLightData(CMeshInstance* instance, const std::string& file, const std::string& levelDirectory) override;
   bool GenerateLightData(CMeshInstance* instance, const char* file, float texelSize) override;
   CMeshInstance* AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree,
@@ -55,8 +56,11 @@ class CRenderWorldScene : public CWorldScene {
   std::unique_ptr<FogState> m_fogState;
   std::unique_ptr<ShadowRenderer> m_shadowRenderer;
   std::unique_ptr<CMeshInstance> m_sky;
+  std::vector<std::unique_ptr<CLight>> m_lights;  // filed in the octree
   std::vector<std::unique_ptr<CMeshInstance>> m_terrain;
   std::vector<CMeshInstance*> m_terrainView;  // the same instances, as the interface hands them out
+  // The terrain's draw sections, filed in the octree; they go before the instances they draw.
+  std::vector<std::unique_ptr<CMeshSection>> m_sections;
   std::vector<std::unique_ptr<CGenericCam>> m_cameras;
   std::vector<CBoundedObject*> m_visible;
 };

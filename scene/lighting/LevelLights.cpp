@@ -78,6 +78,7 @@ size_t AddLevelLights(CGameWorld& world, const std::vector<LevelLightSource>& so
     MakeDefaultLights(lights);
   }
   // The world takes each light.
-  for (std::unique_ptr<CLight>& light : lights) world.AddLight(light.release());
-  return lights.size();
+  const size_t added = lights.size();
+  for (std::unique_ptr<CLight>& light : lights) world.AddLight(std::move(light));
+  return added;
 }

@@ -147,7 +147,7 @@ void CMeshSection::ClearFaces() {
   SetBounds(Box());
 }
 
-void CMeshSection::Build(CMeshInstance* instance, std::vector<CMeshSection*>& out, uint32_t faceLimit) {
+void CMeshSection::Build(CMeshInstance* instance, std::vector<std::unique_ptr<CMeshSection>>& out, uint32_t faceLimit) {
   ShadedMesh* mesh = instance ? instance->GetMesh() : nullptr;
   if (!mesh) return;
   // A limit of 0 would have every one-face section split again without end.
@@ -164,7 +164,7 @@ void CMeshSection::Build(CMeshInstance* instance, std::vector<CMeshSection*>& ou
       std::unique_ptr<CMeshSection> section = std::move(work.back());
       work.pop_back();
       if (section->m_faceCount <= limit) {
-        out.push_back(section.release());
+        out.push_back(std::move(section));
         continue;
       }
       auto first = std::make_unique<CMeshSection>(instance);
@@ -179,7 +179,7 @@ void CMeshSection::Build(CMeshInstance* instance, std::vector<CMeshSection*>& ou
     for (uint32_t patch = 0; patch < patches->GetPatchCount(); ++patch) {
       auto section = std::make_unique<CMeshSection>(instance, static_cast<int32_t>(patch));
       section->SetBounds(PatchWorldBox(instance, patch));
-      out.push_back(section.release());
+      out.push_back(std::move(section));
     }
   }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/math/BoundedObject.h"
@@ -31,8 +32,8 @@ class CMeshSection : public CBoundedObject {
   ~CMeshSection() override = default;
 
   // Cuts the instance's mesh into sections of at most faceLimit faces (at least 1), then one
-  // section per curved patch; appends them to out, which then owns them.
-  static void Build(CMeshInstance* instance, std::vector<CMeshSection*>& out, uint32_t faceLimit);
+  // section per curved patch; appends them to out.
+  static void Build(CMeshInstance* instance, std::vector<std::unique_ptr<CMeshSection>>& out, uint32_t faceLimit);
 
   // Adds a face of the owner's mesh (or, on a patch section, the patch). False (logged) when
   // the face or one of its vertices lies outside the mesh.

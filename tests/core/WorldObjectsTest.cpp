@@ -11,6 +11,7 @@
 #include "core/math/BoundedObject.h"
 #include "net/SessionManager.h"
 #include "scene/lighting/Light.h"
+#include "scene/lighting/LightList.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -35,6 +36,15 @@ class Counted : public CGameObject {
 class BoundedCounted : public Counted, public CBoundedObject {
  public:
   using Counted::Counted;
+};
+
+class CountedLight : public CLight {
+ public:
+  explicit CountedLight(int* liveCount) : m_live(liveCount) { ++*m_live; }
+  ~CountedLight() override { --*m_live; }
+
+ private:
+  int* m_live;
 };
 
 TEST(WorldObjects, IDsCountersAndDuplicates) {
@@ -96,7 +106,7 @@ TEST(WorldObjects, RemovalFlagDeletesAtTheNextPassWithoutUpdate) {
   EXPECT_EQ(live, 0);
 }
 
-TEST(WorldObjects, BoundedObjectsFollowTheOctreeAndTheClearDestroysTheRest) {
+TEST(WorldObjects, BoundedObjectsFollowTheOctreeAndTheClearDeletesOnlyWhatTheWorldOwns) {
   DebugCapture log;
   CGameWorld world(nullptr, nullptr);
   int live = 0;
@@ -105,16 +115,27 @@ TEST(WorldObjects, BoundedObjectsFollowTheOctreeAndTheClearDestroysTheRest) {
   EXPECT_TRUE(world.GetOctree().Contains(object));
   world.RemoveObject(id);
   EXPECT_EQ(world.GetOctree().GetObjectCount(), 0u);
-  // Filed objects die with the clear unless they are marked "Do Not Delete".
-  world.AddLight(new CLight());
-  CLight* survivor = new CLight();
-  survivor->AddBoundFlags(CBoundedObject::kDoNotDelete);
-  world.GetOctree().InsertObject(survivor);
+  // The world keeps the lights it is given until they are removed or the clear; a light filed
+  // by its own owner the clear only unfiles.
+  world.AddLight(std::make_unique<CountedLight>(&live));
+  std::unique_ptr<CLight> given = std::make_unique<CountedLight>(&live);
+  CLight* removed = given.get();
+  world.AddLight(std::move(given));
+  ASSERT_EQ(given, nullptr);
+  ASSERT_EQ(world.GetLightList()->GetCount(), 2u);
+  EXPECT_EQ(world.GetOctree().GetObjectCount(), 2u);
+  CountedLight stranger(&live);
+  EXPECT_FALSE(world.RemoveLight(&stranger));
+  EXPECT_TRUE(world.RemoveLight(removed));
+  EXPECT_EQ(live, 2);
+  EXPECT_EQ(world.GetLightList()->GetCount(), 1u);
+  EXPECT_EQ(world.GetOctree().GetObjectCount(), 1u);
+  world.GetOctree().InsertObject(&stranger);
   world.ClearWorld();
-  EXPECT_FALSE(survivor->IsFiled());
+  EXPECT_EQ(live, 1);
+  EXPECT_FALSE(stranger.IsFiled());
   EXPECT_EQ(world.GetOctree().GetObjectCount(), 0u);
-  delete survivor;
-  EXPECT_EQ(live, 0);
+  EXPECT_EQ(world.GetLightList()->GetCount(), 0u);
 }
 
 // --- The update pass under random changes, checked against a model ---

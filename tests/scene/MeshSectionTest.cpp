@@ -27,10 +27,8 @@ namespace {
 using Sections = std::vector<std::unique_ptr<CMeshSection>>;
 
 Sections BuildSections(CMeshInstance& instance, uint32_t limit) {
-  std::vector<CMeshSection*> raw;
-  CMeshSection::Build(&instance, raw, limit);
   Sections out;
-  for (CMeshSection* s : raw) out.emplace_back(s);
+  CMeshSection::Build(&instance, out, limit);
   return out;
 }
 

@@ -171,7 +171,8 @@ struct WorldPass {
     world.SetRenderView(&view);
     level = DemoContent::BuildLevelMesh();
     world.AddTerrainMesh(level.get(), nullptr, true, false);
-    world.AddLight(&lamp);
+    world.AddLight(std::make_unique<CPointLight>(1.0f, 0.0f, 0.0f, 30, 30, 4, CLight::kLightsMeshes | CLight::kBounded,
+                                                 3.0f, 1.0f, 2));
     auto owned = std::make_unique<CObserverCam>();
     camera = owned.get();
     world.AddCamera(std::move(owned));
@@ -180,7 +181,6 @@ struct WorldPass {
     camera->GetView().GetFrame().SetPosition(Vector3(34, -600, 500));
     camera->GetView().GetFrame().LookAtWithUp(Vector3(34, 34, 0), Vector3(0, 0, 1));
   }
-  ~WorldPass() { world.RemoveLight(&lamp); }
   void Draw(uint32_t flags) {
     view.SetDebugFlags(flags);
     rasterizer.Forget();
@@ -198,7 +198,6 @@ struct WorldPass {
   CRenderView view;
   CGameWorld world;
   std::unique_ptr<ShadedMesh> level;
-  CPointLight lamp{1.0f, 0.0f, 0.0f, 30, 30, 4, CLight::kLightsMeshes | CLight::kBounded, 3.0f, 1.0f, 2};
   CObserverCam* camera = nullptr;
 };
 

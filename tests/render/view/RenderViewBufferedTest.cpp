@@ -135,9 +135,8 @@ TEST(RenderViewBuffered, SectionsQueueTheirRangesAndHintEachGroupFromItsBox) {
   const Matrix4 matrix = frame.ToMatrix4();
   CMeshInstance instance;
   ASSERT_TRUE(instance.SetMesh(grid.get(), false, false, false, 0, 0, &matrix, true, nullptr));
-  std::vector<CMeshSection*> built;
-  CMeshSection::Build(&instance, built, 1000);
-  std::vector<std::unique_ptr<CMeshSection>> sections(built.begin(), built.end());
+  std::vector<std::unique_ptr<CMeshSection>> sections;
+  CMeshSection::Build(&instance, sections, 1000);
   ASSERT_EQ(sections.size(), 1u);
   CMeshSection& section = *sections[0];
   ASSERT_EQ(section.GetGroups().size(), 1u);
