@@ -11,7 +11,6 @@
 #include "render/view/RenderView.h"
 #include "scene/camera/GenericCam.h"
 #include "scene/mesh/MeshInstance.h"
-#include "scene/mesh/ShadedMesh.h"
 
 namespace {
 constexpr float kRayLength = 2000.0f;
@@ -58,12 +57,8 @@ uint32_t CGameLogic::PickPieceUnderCursor() const {
   for (uint32_t id : GetPlacedSectionList()) {
     CSkatableSection* piece = GetSection(id);
     if (piece == nullptr || piece->IsTerrain() || piece->IsHeld() || piece->GetMeshInstance() == nullptr) continue;
-    // The ray in the piece's own frame (pieces are rigid): the instance's identity test does not
-    // see a translation alone, so its own ray test would look for a moved piece at the origin.
-    const COrientation& frame = piece->GetWorldMatrix();
-    RayInfo ray(frame.WorldToLocalPoint(start), frame.WorldToLocalPoint(end));
-    int face = -1;
-    if (piece->GetMesh() != nullptr && piece->GetMesh()->IntersectRay(ray, false, face) && ray.result.time < bestTime) {
+    RayInfo ray(start, end);
+    if (piece->GetMeshInstance()->IntersectRay(ray, nullptr, nullptr) && ray.result.time < bestTime) {
       bestTime = ray.result.time;
       best = id;
     }
