@@ -1,6 +1,7 @@
 // Saving and loading a park of 200 pieces and 500 skaters with routes, in memory and through
 // files, beside a plain copy, file write and file read of the same number of bytes. File cases
-// are timed on the wall clock: the write waits for the disk.
+// are timed on the wall clock: the write waits for the disk. The park is built from the tests'
+// piece fixture.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -25,6 +26,7 @@
 #include "platform/FileWrite.h"
 #include "platform/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkPieces.h"
 
 namespace {
 
@@ -32,77 +34,46 @@ constexpr int kSide = 48;
 constexpr int kPieces = 200;
 constexpr int kSkaters = 500;
 
-ObjectDefinition g_definitions[2];
-std::unique_ptr<ShadedMesh> g_kicker, g_stand;
-
-ShadedMesh* BenchMesh(int id) { return id == 100 ? g_kicker.get() : id == 101 ? g_stand.get() : nullptr; }
-const ObjectDefinition* BenchDefinition(int index) { return index >= 0 && index < 2 ? &g_definitions[index] : nullptr; }
-ShadedMesh* NoTerrain() { return nullptr; }
-
-std::unique_ptr<ShadedMesh> MeshWithNodes(const std::vector<std::pair<Vector3, std::string>>& nodes) {
-  auto mesh = std::make_unique<ShadedMesh>();
-  mesh->CreateGrid(2, nullptr, 0);
-  for (const auto& n : nodes) {
-    COrientation at;
-    at.SetPosition(n.first);
-    mesh->AddAttachPoint(at, CSkatableSection::kSkateNodeAttach, static_cast<uint32_t>(n.second.size() + 1),
-                         n.second.c_str(), false);
-  }
-  return mesh;
-}
-
 // One park for the whole program: 200 pieces (every fifth a facility) on a 48 x 48 grid, 500
 // skaters each with a route across the open ground.
 struct BenchPark {
   BenchPark() : park(nullptr, nullptr) {
     plat::srand(3);
     park.GetOctree().Reset(Box(Vector3(-10, -10, -10), Vector3(kSide + 10, kSide + 10, 10)));
-    auto made = std::make_unique<CGrid>(kSide, kSide, Vector3(), 1.0f, 1.0f);
-    for (int i = 0; i < made->GetSquareCount(); ++i) made->GetSquareByIndex(i)->directionMask = 0xF;
+    auto made = testing_support::OpenGroundGrid(kSide, kSide, 0xF);
     for (int r = 0; r < kSide; ++r) made->GetSquare(kSide / 2, r)->grass = 1;
     made->AddEntrance(made->GetSquare(0, 0));
     park.SetGrid(std::move(made));
-    g_kicker = MeshWithNodes({{Vector3(0, 0, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
-                              {Vector3(0.5f, 0.5f, 1.0f), "skatenode 2 target air link dest=3 type=skate"},
-                              {Vector3(1, 1, 0), "skatenode 3 external link dest=1 type=walk"}});
-    g_stand = MeshWithNodes({{Vector3(0, 0, 0), "skatenode 1 external line link dest=2 type=walk"},
-                             {Vector3(0.5f, 0.5f, 0), "skatenode 2 target buy_food action link dest=1 type=walk"}});
+    kicker = testing_support::PieceMesh(testing_support::KickerNodes());
+    stand = testing_support::PieceMesh(
+        {{Vector3(0, 0, 0), "skatenode 1 external line link dest=2 type=walk"},
+         {Vector3(0.5f, 0.5f, 0), "skatenode 2 target buy_food action link dest=1 type=walk"}});
+    catalog.meshes = {{100, kicker.get()}, {101, stand.get()}};
     for (int i = 0; i < 2; ++i) {
-      g_definitions[i].catalogNumber = static_cast<uint16_t>(i);
-      g_definitions[i].mesh = 100 + i;
-      g_definitions[i].footprint[0][0] = 1;
-      g_definitions[i].cost = 500.0;
-      g_definitions[i].useFee = 2.0f;
+      catalog.defs[i].mesh = 100 + i;
+      catalog.defs[i].cost = 500.0;
+      catalog.defs[i].useFee = 2.0f;
     }
-    CSkatableSection::SetSources({&BenchMesh, &BenchDefinition, &NoTerrain});
     // Pieces on every other square of every third row; skaters walk the rows between.
     int placed = 0;
     for (int r = 2; r < kSide && placed < kPieces; r += 3)
       for (int c = 1; c < kSide - 1 && placed < kPieces; c += 2, ++placed) {
-        const bool facility = placed % 5 == 4;
-        std::unique_ptr<CSkatableSection> section =
-            facility ? std::make_unique<CSkatableFacility>() : std::make_unique<CSkatableSection>();
-        CSkatableSection* raw = section.get();
-        COrientation frame;
-        frame.SetPosition(Vector3(static_cast<float>(c), static_cast<float>(r), 0.0f));
-        raw->InitFromMesh(frame, facility ? 101 : 100, false);
-        raw->SetDefinition(&g_definitions[facility ? 1 : 0], true);
-        park.RegisterNewObject(std::move(section));
+        const float x = static_cast<float>(c), y = static_cast<float>(r);
+        CSkatableSection* raw = placed % 5 == 4 ? testing_support::AddHeldPiece<CSkatableFacility>(
+                                                      park, 101, &catalog.defs[1], x, y)
+                                                : testing_support::AddHeldPiece(park, 100, &catalog.defs[0], x, y);
         raw->Place();
       }
     std::mt19937 rng(5);
     std::uniform_int_distribution<int> pick(0, kSide - 1);
     CGrid& grid = *park.GetGrid();
     for (int i = 0; i < kSkaters; ++i) {
-      auto owned = std::make_unique<CSkater>();
-      CSkater* skater = owned.get();
       const int row = 3 * (pick(rng) % (kSide / 3)) + 1;  // rows with no piece beside them
-      COrientation frame;
-      frame.SetPosition(Vector3(static_cast<float>(pick(rng)), static_cast<float>(row), 0.5f));
-      skater->LoadBody(frame);
-      park.RegisterNewObject(std::move(owned));
+      const int column = pick(rng);
+      CSkater* skater = testing_support::AddSkater(park,
+                                                   Vector3(static_cast<float>(column), static_cast<float>(row), 0.5f));
       GraphPath path;
-      CSkatePathNode* from = grid.GetSquare(static_cast<int>(frame.position.x), row);
+      CSkatePathNode* from = grid.GetSquare(column, row);
       CSkatePathNode* to = grid.GetSquare(pick(rng), row);
       if (grid.FindPathForSkater(nullptr, from, to, &path)) skater->SetRouteFromPath(path, from);
     }
@@ -112,10 +83,12 @@ struct BenchPark {
   }
   ~BenchPark() { std::remove(file.c_str()); }
 
+  std::unique_ptr<ShadedMesh> kicker, stand;
   CVerezIvor park;
   ControllerSaveFields controller;
   std::vector<uint8_t> bytes;
   std::string file;
+  testing_support::TestPieceCatalog catalog{2};  // last: the sources go before the park does
 };
 
 BenchPark& Park() {

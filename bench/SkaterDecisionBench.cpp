@@ -15,6 +15,7 @@
 #include "park/world/VerezIvor.h"
 #include "platform/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkPieces.h"
 
 namespace {
 
@@ -23,22 +24,7 @@ constexpr int kSkaters = 500;
 constexpr int kPieces = 30;
 constexpr int kFacilities = 6;
 
-std::unique_ptr<ShadedMesh> PieceMesh(const std::vector<std::pair<Vector3, std::string>>& nodes) {
-  auto mesh = std::make_unique<ShadedMesh>();
-  mesh->CreateGrid(2, nullptr, 0);
-  for (const auto& n : nodes) {
-    COrientation at;
-    at.SetPosition(n.first);
-    mesh->AddAttachPoint(at, 50000, static_cast<uint32_t>(n.second.size() + 1), n.second.c_str(), false);
-  }
-  return mesh;
-}
-
-std::vector<std::unique_ptr<ShadedMesh>> g_meshes;
-ObjectDefinition g_defs[7];
-ShadedMesh* MeshOf(int id) { return id >= 0 && id < static_cast<int>(g_meshes.size()) ? g_meshes[static_cast<size_t>(id)].get() : nullptr; }
-const ObjectDefinition* DefinitionOf(int i) { return i >= 0 && i < 7 ? &g_defs[i] : nullptr; }
-ShadedMesh* NoTerrain() { return nullptr; }
+using testing_support::PieceMesh;
 
 // A park with its pieces, facilities and skaters; built once and shared by the benchmarks.
 struct BusyPark {
@@ -55,54 +41,44 @@ struct BusyPark {
     grid->GetSquare(kSide - 2, kSide - 2)->exit = 1;
     grid->CollectGates();
     park.SetGrid(std::move(grid));
-    g_meshes.push_back(PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
-                                  {Vector3(0.5f, 0.5f, 1.0f), "skatenode 2 target air link dest=3 type=skate"},
-                                  {Vector3(1, 1, 0), "skatenode 3 external link dest=1 type=walk"}}));
+    meshes.push_back(PieceMesh(testing_support::KickerNodes()));
     const char* kinds[] = {"buy_food", "buy_drink", "pee", "first_aid", "buy_tshirt", "buy_skateboard"};
     for (const char* kind : kinds)
-      g_meshes.push_back(PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external line link dest=2 type=walk"},
-                                    {Vector3(0.5f, 0.5f, 0), std::string("skatenode 2 target ") + kind +
-                                                                 " line action link dest=1 type=walk"}}));
+      meshes.push_back(PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external line link dest=2 type=walk"},
+                                  {Vector3(0.5f, 0.5f, 0),
+                                   std::string("skatenode 2 target ") + kind + " line action link dest=1 type=walk"}}));
     for (int i = 0; i < 7; ++i) {
-      g_defs[i].mesh = i;
-      g_defs[i].type = 30 + i;
-      g_defs[i].footprint[0][0] = 1;
-      g_defs[i].useFee = 2.0f;
+      catalog.meshes[i] = meshes[static_cast<size_t>(i)].get();
+      catalog.defs[i].mesh = i;
+      catalog.defs[i].type = 30 + i;
+      catalog.defs[i].useFee = 2.0f;
     }
-    CSkatableSection::SetSources({&MeshOf, &DefinitionOf, &NoTerrain});
     // Pieces on a coarse lattice, so that none overlaps and the open ground between stays walkable.
     int placed = 0;
     for (int row = 4; row < kSide - 4 && placed < kPieces + kFacilities; row += 8)
       for (int column = 4 + (row / 8 % 2) * 4; column < kSide - 4 && placed < kPieces + kFacilities; column += 8) {
         const int def = placed < kPieces ? 0 : 1 + (placed - kPieces);
-        std::unique_ptr<CSkatableSection> section =
-            def == 0 ? std::make_unique<CSkatableSection>() : std::make_unique<CSkatableFacility>();
-        CSkatableSection* raw = section.get();
-        COrientation frame;
-        frame.SetPosition(Vector3(static_cast<float>(column), static_cast<float>(row), 0.0f));
-        raw->InitFromMesh(frame, def, false);
-        raw->SetDefinition(&g_defs[def], true);
-        park.RegisterNewObject(std::move(section));
+        const float x = static_cast<float>(column), y = static_cast<float>(row);
+        CSkatableSection* raw = def == 0 ? testing_support::AddHeldPiece(park, def, &catalog.defs[def], x, y)
+                                         : testing_support::AddHeldPiece<CSkatableFacility>(park, def,
+                                                                                            &catalog.defs[def], x, y);
         raw->Place();
         ++placed;
       }
     park.GetGrid()->UpdateComponents();
     for (int i = 0; i < kSkaters; ++i) {
-      auto owned = std::make_unique<CSkater>();
-      CSkater* s = owned.get();
-      COrientation frame;
-      frame.SetPosition(Vector3(2.2f + static_cast<float>(plat::rand() % (kSide - 4)),
-                                2.2f + static_cast<float>(plat::rand() % (kSide - 4)), 0.45f));
-      s->LoadBody(frame);
-      park.RegisterNewObject(std::move(owned));
+      CSkater* s = testing_support::AddSkater(park,
+                                              Vector3(2.2f + static_cast<float>(plat::rand() % (kSide - 4)),
+                                                      2.2f + static_cast<float>(plat::rand() % (kSide - 4)), 0.45f));
       skaters.push_back(s->GetID());
     }
   }
-  ~BusyPark() { CSkatableSection::SetSources({nullptr, nullptr, nullptr}); }
   CSkater* Skater(size_t i) { return dynamic_cast<CSkater*>(park.GetObjectByID(skaters[i % skaters.size()])); }
 
+  std::vector<std::unique_ptr<ShadedMesh>> meshes;
   CVerezIvor park;
   std::vector<uint32_t> skaters;
+  testing_support::TestPieceCatalog catalog{7};  // last: the sources go before the park does
 };
 
 BusyPark& Park() {

@@ -1,5 +1,5 @@
 // TestPieceCatalog and friends: the meshes, definitions and held pieces a park test builds on its
-// grid, with the catalog installed as the section sources while it lives.
+// grid, with the catalog installed as the section sources while it lives, and the skaters on it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/SkatableSection.h"
+#include "park/skater/Skater.h"
 #include "park/world/VerezIvor.h"
 #include "scene/mesh/ShadedMesh.h"
 
@@ -109,6 +110,18 @@ T* AddHeldPiece(CVerezIvor& park, int meshId, const ObjectDefinition* def, float
   if (def != nullptr) raw->SetDefinition(def, true);
   EXPECT_NE(park.RegisterNewObject(std::move(section)), 0u);
   return raw;
+}
+
+// A skater standing at `at`, filed in the park; null (and a failure) when the park refuses it.
+inline CSkater* AddSkater(CVerezIvor& park, const Vector3& at) {
+  auto owned = std::make_unique<CSkater>();
+  CSkater* skater = owned.get();
+  COrientation frame;
+  frame.SetPosition(at);
+  skater->LoadBody(frame);
+  if (park.RegisterNewObject(std::move(owned)) != 0u) return skater;
+  ADD_FAILURE() << "the park refused a skater";
+  return nullptr;
 }
 
 // A level mesh's text attach point: `head` then the text and its terminator.

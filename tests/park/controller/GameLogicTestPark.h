@@ -179,15 +179,7 @@ struct ControllerPark : ::testing::Test {
     Tick();
   }
 
-  CSkater* AddSkater(const Vector3& at) {
-    auto owned = std::make_unique<CSkater>();
-    CSkater* skater = owned.get();
-    COrientation frame;
-    frame.position = at;
-    skater->LoadBody(frame);
-    if (park->RegisterNewObject(std::move(owned)) == 0) return nullptr;
-    return skater;
-  }
+  CSkater* AddSkater(const Vector3& at) { return testing_support::AddSkater(*park, at); }
 
   // The squares (column, row) that list a piece other than the terrain.
   std::set<std::pair<int, int>> Occupied() {

@@ -13,6 +13,7 @@
 #include "park/world/VerezIvor.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkState.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -48,15 +49,7 @@ std::unique_ptr<ShadedMesh> TerrainMesh() {
   return mesh;
 }
 
-std::set<uint32_t> RingIds(const CSkatePathNode* node) {
-  std::set<uint32_t> out;
-  const CSkatePathNode* n = node;
-  do {
-    out.insert(n->GetNodeId());
-    n = n->GetRingNext();
-  } while (n != node);
-  return out;
-}
+using testing_support::RingIds;
 
 struct TerrainPark : ::testing::Test {
   TerrainPark() : park(nullptr, nullptr) {

@@ -28,32 +28,14 @@
 #include "platform/Platform.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/support/ParkPieces.h"
 #include "tests/support/ParkState.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
+using testing_support::PieceMesh;
 using testing_support::RingIds;
-
-ObjectDefinition g_defs[3];
-std::map<int, ShadedMesh*> g_meshes;
-ShadedMesh* g_terrain = nullptr;
-
-ShadedMesh* TestMesh(int id) { return g_meshes.count(id) != 0 ? g_meshes[id] : nullptr; }
-const ObjectDefinition* TestDefinition(int index) { return index >= 0 && index < 3 ? &g_defs[index] : nullptr; }
-ShadedMesh* TestTerrain() { return g_terrain; }
-
-std::unique_ptr<ShadedMesh> MeshWithNodes(const std::vector<std::pair<Vector3, std::string>>& nodes) {
-  auto mesh = std::make_unique<ShadedMesh>();
-  EXPECT_TRUE(mesh->CreateGrid(2, nullptr, 0));
-  for (const auto& n : nodes) {
-    COrientation at;
-    at.SetPosition(n.first);
-    mesh->AddAttachPoint(at, CSkatableSection::kSkateNodeAttach, static_cast<uint32_t>(n.second.size() + 1),
-                         n.second.c_str(), false);
-  }
-  return mesh;
-}
 
 // A blocker that is not of the park: the clearing leaves it.
 class COtherObject : public CGameObject {
@@ -67,61 +49,37 @@ struct SavedPark : ::testing::Test {
     plat::srand(11);
     ClearPlacedSectionList();
     park.GetOctree().Reset(Box(Vector3(-100.0f, -100.0f, -100.0f), Vector3(100.0f, 100.0f, 100.0f)));
-    auto grid = std::make_unique<CGrid>(8, 8, Vector3(), 1.0f, 1.0f);
-    for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = 0xF;
+    auto grid = testing_support::OpenGroundGrid(8, 8, 0xF);
     // A strip of grass across the park: routes over it walk.
     for (int r = 0; r < 8; ++r) grid->GetSquare(4, r)->grass = 1;
     grid->AddEntrance(grid->GetSquare(0, 0));
     park.SetGrid(std::move(grid));
-    terrainMesh = MeshWithNodes({{Vector3(1, 2, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
-                                 {Vector3(1.5f, 2.5f, 1.0f), "skatenode 2 target grind link dest=1 type=skate"}});
-    kicker = MeshWithNodes({{Vector3(0, 0, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
-                            {Vector3(0.5f, 0.5f, 1.0f), "skatenode 2 target air link dest=3 type=skate"},
-                            {Vector3(1, 1, 0), "skatenode 3 external link dest=1 type=walk"}});
-    stand = MeshWithNodes({{Vector3(0, 0, 0), "skatenode 1 external line link dest=2 type=walk"},
-                           {Vector3(0.5f, 0.5f, 0), "skatenode 2 target buy_food action link dest=1 type=walk"}});
-    g_meshes = {{100, kicker.get()}, {101, stand.get()}};
-    g_terrain = terrainMesh.get();
-    CSkatableSection::SetSources({&TestMesh, &TestDefinition, &TestTerrain});
+    terrainMesh = PieceMesh({{Vector3(1, 2, 0), "skatenode 1 external link dest=2 type=skate_to_top"},
+                             {Vector3(1.5f, 2.5f, 1.0f), "skatenode 2 target grind link dest=1 type=skate"}});
+    kicker = PieceMesh(testing_support::KickerNodes());
+    stand = PieceMesh({{Vector3(0, 0, 0), "skatenode 1 external line link dest=2 type=walk"},
+                       {Vector3(0.5f, 0.5f, 0), "skatenode 2 target buy_food action link dest=1 type=walk"}});
+    catalog.meshes = {{100, kicker.get()}, {101, stand.get()}};
+    catalog.terrain = terrainMesh.get();
     for (int i = 0; i < 3; ++i) {
-      g_defs[i] = ObjectDefinition();
-      g_defs[i].catalogNumber = static_cast<uint16_t>(i);
-      g_defs[i].mesh = i == 2 ? 101 : 100;
-      g_defs[i].footprint[0][0] = 1;
-      g_defs[i].cost = 700.0;
-      g_defs[i].useFee = 2.5f;
-      std::snprintf(g_defs[i].name, sizeof(g_defs[i].name), "Piece %d", i);
+      ObjectDefinition& def = catalog.defs[i];
+      def.mesh = i == 2 ? 101 : 100;
+      def.cost = 700.0;
+      def.useFee = 2.5f;
+      std::snprintf(def.name, sizeof(def.name), "Piece %d", i);
     }
-    g_defs[1].type = CSkatableSection::kSponsorType;
+    catalog.defs[1].type = CSkatableSection::kSponsorType;
     terrain = CSkatableSection::AddTerrainSection(park);
   }
-  ~SavedPark() override {
-    ClearParkContents(park);
-    CSkatableSection::SetSources({nullptr, nullptr, nullptr});
-    g_terrain = nullptr;
-  }
+  ~SavedPark() override { ClearParkContents(park); }
 
   template <typename T = CSkatableSection>
   T* Make(int def, float x, float y) {
-    auto section = std::make_unique<T>();
-    T* raw = section.get();
-    COrientation frame;
-    frame.SetPosition(Vector3(x, y, 0.0f));
-    EXPECT_TRUE(raw->InitFromMesh(frame, g_defs[def].mesh, false));
-    raw->SetDefinition(&g_defs[def], true);
-    EXPECT_NE(park.RegisterNewObject(std::move(section)), 0u);
+    T* raw = testing_support::AddHeldPiece<T>(park, catalog.defs[def].mesh, &catalog.defs[def], x, y);
     raw->Place();
     return raw;
   }
-  CSkater* AddSkater(const Vector3& at) {
-    auto owned = std::make_unique<CSkater>();
-    CSkater* skater = owned.get();
-    COrientation frame;
-    frame.SetPosition(at);
-    skater->LoadBody(frame);
-    EXPECT_NE(park.RegisterNewObject(std::move(owned)), 0u);
-    return skater;
-  }
+  CSkater* AddSkater(const Vector3& at) { return testing_support::AddSkater(park, at); }
   void Route(CSkater* skater, CSkatePathNode* from, CSkatePathNode* to) {
     GraphPath path;
     ASSERT_TRUE(Grid().FindPathForSkater(nullptr, from, to, &path));
@@ -177,6 +135,7 @@ struct SavedPark : ::testing::Test {
   CSkater* walker = nullptr;
   CSkater* rider = nullptr;
   CSkater* buyer = nullptr;
+  testing_support::TestPieceCatalog catalog{3};  // last: the sources go before the park does
 };
 
 // Everything the references of a park make, by id: rings, components, routes and reservations.

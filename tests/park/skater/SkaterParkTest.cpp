@@ -87,12 +87,7 @@ struct SkaterPieces : ::testing::Test {
   }
   CSkatableFacility* Stand(int def, int column, int row) { return Make<CSkatableFacility>(def, column, row); }
   CSkater* Add(float x, float y) {
-    auto owned = std::make_unique<CSkater>();
-    CSkater* s = owned.get();
-    COrientation frame;
-    frame.SetPosition(Vector3(x, y, 0.45f));
-    s->LoadBody(frame);
-    park.RegisterNewObject(std::move(owned));
+    CSkater* s = testing_support::AddSkater(park, Vector3(x, y, 0.45f));
     s->needs = CSkater::Needs();
     return s;
   }

@@ -15,6 +15,7 @@
 #include "park/world/VerezIvor.h"
 #include "platform/Platform.h"
 #include "tests/support/ContactMotion.h"
+#include "tests/support/ParkPieces.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -28,15 +29,7 @@ struct SkaterPark : ::testing::Test {
     park.GetOctree().Reset(Box(Vector3(-100.0f, -100.0f, -100.0f), Vector3(100.0f, 100.0f, 100.0f)));
   }
   // A skater filed with the park, standing at the point.
-  CSkater* Add(const Vector3& at) {
-    auto owned = std::make_unique<CSkater>();
-    CSkater* skater = owned.get();
-    COrientation frame;
-    frame.SetPosition(at);
-    skater->LoadBody(frame);
-    park.RegisterNewObject(std::move(owned));
-    return skater;
-  }
+  CSkater* Add(const Vector3& at) { return testing_support::AddSkater(park, at); }
   DebugCapture capture;
   CVerezIvor park;
 };

@@ -75,12 +75,7 @@ struct ScoredPark : ::testing::Test {
     return s;
   }
   CSkater* AddSkater(const Vector3& at, uint32_t state) {
-    auto owned = std::make_unique<CSkater>();
-    CSkater* skater = owned.get();
-    COrientation frame;
-    frame.SetPosition(at);
-    skater->LoadBody(frame);
-    EXPECT_NE(park.RegisterNewObject(std::move(owned)), 0u);
+    CSkater* skater = testing_support::AddSkater(park, at);
     skater->SetState(state, 3);
     return skater;
   }
