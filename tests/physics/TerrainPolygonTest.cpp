@@ -23,45 +23,13 @@
 #include "scene/mesh/VertexSharingTable.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/patch/CurvedPatchInstance.h"
-#include "tests/physics/PolyTestUtil.h"
+#include "tests/physics/TerrainTestUtil.h"
 #include "tools/DemoContent.h"
 
 namespace {
 
-using physics_test::Uniform;
-// Plain doubles: the references must not share the engine's float rounding.
-using V = poly_test::Vec;
-V D(const Vector3& v) { return {v.x, v.y, v.z}; }
-
-struct Tri {
-  V a, b, c, n;  // n by the mesh winding, (c - a) x (b - a)
-};
-
-// Segment fraction of the hit (-1 for none); one-sided keeps segments running against n.
-double SegmentTriangle(const V& s, const V& e, const Tri& t, bool oneSided) {
-  const V d = e - s, e1 = t.b - t.a, e2 = t.c - t.a, p = d.cross(e2), q = s - t.a, r = q.cross(e1);
-  const double det = e1.dot(p);
-  if ((oneSided && d.dot(t.n) >= 0.0) || std::fabs(det) < 1e-12) return -1.0;
-  const double u = q.dot(p) / det, v = d.dot(r) / det, time = e2.dot(r) / det;
-  return u >= 0 && v >= 0 && u + v <= 1 && time >= 0 && time <= 1 ? time : -1.0;
-}
-
-// Distance from p to the triangle: inside the face, or to the nearest edge segment.
-double PointTriangleDistance(const V& p, const Tri& t) {
-  V n = (t.b - t.a).cross(t.c - t.a);
-  n = n * (1.0 / n.norm());
-  const V q = p - n * n.dot(p - t.a);
-  const V w = (t.a - q).cross(t.b - q), x = (t.b - q).cross(t.c - q), y = (t.c - q).cross(t.a - q);
-  if (w.dot(x) >= 0 && x.dot(y) >= 0) return (p - q).norm();
-  double best = DBL_MAX;
-  const V ends[4] = {t.a, t.b, t.c, t.a};
-  for (int i = 0; i < 3; ++i) {
-    const V e = ends[i + 1] - ends[i];
-    const double s = std::clamp(e.dot(p - ends[i]) / e.dot(e), 0.0, 1.0);
-    best = std::min(best, (p - ends[i] - e * s).norm());
-  }
-  return best;
-}
+using terrain_test::Tri;
+using terrain_test::Uniform;
 
 // Render groups for the partial-draw lists (the demo meshes come without them).
 void AddSharingTable(ShadedMesh& mesh) {
@@ -72,51 +40,19 @@ void AddSharingTable(ShadedMesh& mesh) {
 }
 
 // A bumpy grid of n x n vertices, 2 units apart, optionally turned and shifted.
-struct Terrain {
-  std::unique_ptr<ShadedMesh> mesh;
-  std::unique_ptr<CMeshInstance> instance;
-  COrientation place;
-  std::vector<Tri> tris;  // world triangles, face order
-  float side = 1.0f;      // queries come from the side the faces look to
-  float height = 0.0f;    // largest bump
-
-  explicit Terrain(bool moved, uint32_t n = 9) {
-    mesh = DemoContent::BuildGroundGrid(n, 2.0f);
-    for (uint32_t i = 0; i < mesh->vertexCount; ++i) mesh->allPositions[i].z = Uniform(-0.8f, 0.8f);
-    mesh->ComputeAllFaceNormals();
-    mesh->ComputeBounds();
+struct Terrain : terrain_test::BumpyGrid {
+  explicit Terrain(bool moved, uint32_t n = 9) : BumpyGrid(n, 0.8f) {
     AddSharingTable(*mesh);
     if (moved) {
       MakeAxisRotation(place.axes, Vector3(0.6f, -0.4f, 2.0f) * (1.0f / std::sqrt(4.52f)), 0.7f);
       place.position = Vector3(5.0f, -3.0f, 2.0f);
     }
     const Matrix4 matrix = place.ToMatrix4();
-    instance.reset(new CMeshInstance());
     instance->SetMesh(mesh.get(), true, false, false, 0, 10, moved ? &matrix : nullptr, true, nullptr);
-    for (uint32_t f = 0; f < mesh->faceCount; ++f) {
-      Tri t;
-      V* corners[3] = {&t.a, &t.b, &t.c};
-      for (int k = 0; k < 3; ++k) *corners[k] = D(place.LocalToWorldPoint(mesh->positions[mesh->indices[3 * f + k]]));
-      t.n = (t.c - t.a).cross(t.b - t.a);
-      tris.push_back(t);
-      for (int k = 0; k < 3; ++k) height = std::max(height, std::fabs(mesh->positions[mesh->indices[3 * f + k]].z));
-    }
-    side = mesh->faceNormals[0].z >= 0.0f ? 1.0f : -1.0f;
-  }
-  // A world point over the grid at local height z on the faces' side.
-  Vector3 Local(float extent, float z) const {
-    return place.LocalToWorldPoint(Vector3(Uniform(-extent, extent), Uniform(-extent, extent), side * z));
+    TakeFaces();
   }
   CTerrainPolygon& Polygon(uint32_t i) { return instance->GetTerrainPolygons()[i]; }
 };
-
-// The walkers' rule: every object reports its own hit, the nearest is kept.
-bool NearestOverPolygons(Terrain& terrain, GenericIntersection& query, float& best) {
-  best = FLT_MAX;
-  for (uint32_t i = 0; i < terrain.instance->GetTerrainPolygonCount(); ++i)
-    if (terrain.Polygon(i).Intersect(&query) && query.result.time < best) best = query.result.time;
-  return best < FLT_MAX;
-}
 
 class CountingOwner : public CCollisionObject {
  public:
@@ -161,18 +97,14 @@ TEST(TerrainPolygonTest, SegmentsAndVerticalRaysAgreeWithScanOfMeshTriangles) {
     for (int round = 0; round < 600; ++round) {
       // Every third segment is a vertical ray inside the grid, which must hit.
       const bool vertical = round % 3 == 0;
-      const Vector3 from = terrain.Local(vertical ? 7.9f : 9.0f, terrain.height + Uniform(0.1f, 4.0f));
+      const Vector3 from = terrain.Over(vertical ? 7.9f : 9.0f, terrain.height + Uniform(0.1f, 4.0f));
       const Vector3 to = vertical ? from - terrain.place.axes.m[2] * (terrain.side * 12.0f)
-                                  : terrain.Local(9.0f, Uniform(-3.0f, 3.0f));
-      double want = -1.0;
-      for (const Tri& t : terrain.tris) {
-        const double time = SegmentTriangle(D(from), D(to), t, true);
-        if (time >= 0.0 && (want < 0.0 || time < want)) want = time;
-      }
+                                  : terrain.Over(9.0f, Uniform(-3.0f, 3.0f));
+      const double want = terrain.NearestSegmentHit(from, to);
       RayInfo ray(from, to), treeRay(from, to);
       float walked = FLT_MAX;
       CBoundedObject* object = nullptr;
-      const bool hit = NearestOverPolygons(terrain, ray, walked);
+      const bool hit = terrain.NearestOverPolygons(ray, walked);
       ASSERT_EQ(hit, want >= 0.0) << "round " << round;
       ASSERT_EQ(octree.RayQuery(treeRay, &object, CBoundedObject::kStaticTerrain, true, 1.0f), hit);
       if (vertical) ASSERT_TRUE(hit) << "round " << round;
@@ -190,37 +122,10 @@ TEST(TerrainPolygonTest, SweptSpheresAgreeWithScanOfMeshTriangles) {
   plat::srand(13);
   Terrain terrain(true, 6);
   BuildTerrainCollisionPolygons(nullptr, terrain.instance.get(), nullptr, 7, nullptr, false, false);
-  int hits = 0, compared = 0;
-  for (int round = 0; round < 150; ++round) {
-    const float r = Uniform(0.2f, 0.8f);
-    const Vector3 from = terrain.Local(6.0f, terrain.height + r + Uniform(0.1f, 3.0f));
-    const Vector3 to = terrain.Local(6.0f, Uniform(-2.0f, 2.0f));
-    auto gap = [&](double t) {
-      double best = DBL_MAX;
-      for (const Tri& tri : terrain.tris) best = std::min(best, PointTriangleDistance(D(from + (to - from) * t), tri));
-      return best - r;
-    };
-    // First sample within r of a triangle, refined by bisection.
-    double want = -1.0, closest = DBL_MAX;
-    for (int i = 1; i <= 600 && want < 0.0; ++i) {
-      const double g = gap(i / 600.0);
-      closest = std::min(closest, g);
-      if (g > 0.0) continue;
-      double lo = (i - 1) / 600.0, hi = i / 600.0;
-      for (int k = 0; k < 40; ++k) (gap(0.5 * (lo + hi)) <= 0.0 ? hi : lo) = 0.5 * (lo + hi);
-      want = hi;
-    }
-    if (want < 0.0 && closest < 1e-3) continue;  // grazing: either answer is fair
-    BeamInfo beam(from, to, r);
-    float walked = FLT_MAX;
-    const bool hit = NearestOverPolygons(terrain, beam, walked);
-    ++compared;
-    ASSERT_EQ(hit, want >= 0.0) << "round " << round;
-    if (hit) EXPECT_NEAR(walked, want, 2e-3) << "round " << round;
-    hits += hit;
-  }
-  EXPECT_GT(compared, 120);
-  EXPECT_GT(hits, 60);
+  terrain_test::SweepTally tally;
+  terrain.CompareSweptSpheres(150, 6.0f, 3.0f, 2.0f, 600, tally);
+  EXPECT_GT(tally.compared, 120);
+  EXPECT_GT(tally.hits, 60);
 }
 
 TEST(TerrainPolygonTest, DegenerateFacesAndStrayIndicesStayUnbound) {
