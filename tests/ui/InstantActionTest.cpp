@@ -21,7 +21,7 @@
 #include "park/world/VerezIvor.h"
 #include "scene/mesh/MeshInstance.h"
 #include "tests/support/TempFolder.h"
-#include "tests/support/WorkingFolder.h"
+#include "tests/ui/DemoGameTest.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentInstantPark.h"
@@ -66,58 +66,23 @@ std::vector<std::string> NoticeLines(const CVerezIvor& park) {
   return {};
 }
 
-class InstantAction : public ::testing::Test {
+class InstantAction : public ui_test::DemoGameTest {
  protected:
   // The demo data with the instant park, written once for the suite.
-  static void SetUpTestSuite() {
-    data = new TempFolder();
-    DebugCapture quiet;
-    const std::string folder = data->MakeFolder("data");
-    ASSERT_TRUE(DemoContent::WriteAll(folder) && DemoContent::WriteLevel(folder) && DemoContent::WriteCatalogs(folder));
-    ASSERT_TRUE(DemoContent::WriteInstantActionPark(folder)) << quiet.Text();
-  }
-  static void TearDownTestSuite() {
-    delete data;
-    data = nullptr;
-  }
-  void SetUp() override {
-    GetGameHooks() = GameHooks();
-    park = std::make_unique<CVerezIvor>(nullptr, nullptr);
-    park->SetResourceTable(&table);
-  }
-  void TearDown() override {
-    park->RemoveAllLayers();
-    ClearRunningGame(*park);
-    FreeObjectCatalog();
-    park.reset();
-  }
-  // The demo data without the instant park below root; the level's lighting bake makes a world of
-  // its own, so the test's park is made the world again afterwards.
-  void WriteDemoData(const TempFolder& root) {
-    {
-      DebugCapture quiet;
-      const std::string folder = root.MakeFolder("data");
-      ASSERT_TRUE(DemoContent::WriteAll(folder) && DemoContent::WriteLevel(folder) && DemoContent::WriteCatalogs(folder));
-    }
+  static void SetUpTestSuite() { WriteSuiteData(true); }
+  // The demo data without the instant park below root, for a test to change.
+  void WriteOwnDemoData(const TempFolder& root) {
+    WriteDemoData(root, false);
     SetGameWorld(park.get());
   }
-  static std::string ParkFile(const std::string& root) {
-    return root + "data/levels/demo/" + kInstantActionFile;
-  }
-
-  static TempFolder* data;
-  testing_support::WorkingFolder work;
-  DebugCapture log;
-  CResourceTable table;
-  std::unique_ptr<CVerezIvor> park;
+  static std::string ParkFile(const std::string& root) { return root + "data/levels/demo/" + kInstantActionFile; }
 };
-TempFolder* InstantAction::data = nullptr;
 
 }  // namespace
 
 TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
-  ASSERT_TRUE(std::filesystem::exists(ParkFile(data->Path())));
-  ASSERT_TRUE(StartInstantAction(park.get(), data->Path())) << log.Text();
+  ASSERT_TRUE(std::filesystem::exists(ParkFile(Root())));
+  ASSERT_TRUE(StartInstantAction(park.get(), Root())) << log.Text();
   EXPECT_TRUE(NoticeLines(*park).empty()) << log.Text();
   EXPECT_EQ(log.Text().find("could not be loaded"), std::string::npos) << log.Text();
   EXPECT_STREQ(park->GetParkState().parkName, "Instant Action");
@@ -177,10 +142,10 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
 }
 
 TEST_F(InstantAction, AMissingOrCutParkFileLeavesAnEmptyParkAndANotice) {
-  const std::string whole = testing_support::ReadBytes(ParkFile(data->Path()));
+  const std::string whole = testing_support::ReadBytes(ParkFile(Root()));
   ASSERT_GT(whole.size(), 400u);
   TempFolder copy;
-  WriteDemoData(copy);
+  WriteOwnDemoData(copy);
   // No file at all, then cuts inside the park block, the object block and the skater block's count.
   for (size_t size : {size_t{0}, size_t{3}, size_t{200}, whole.size() / 2, whole.size() - 1}) {
     SCOPED_TRACE(size);
@@ -200,13 +165,13 @@ TEST_F(InstantAction, AMissingOrCutParkFileLeavesAnEmptyParkAndANotice) {
     park->RemoveAllLayers();
   }
   // A start after all that takes the good file again.
-  ASSERT_TRUE(StartInstantAction(park.get(), data->Path()));
+  ASSERT_TRUE(StartInstantAction(park.get(), Root()));
   EXPECT_EQ(PiecesOf(*park).sections.size(), 12u);
 }
 
 TEST_F(InstantAction, ALevelWithoutAGridAndItemsWithoutMeshesStartWithANotice) {
   TempFolder broken;
-  WriteDemoData(broken);
+  WriteOwnDemoData(broken);
   const std::string folder = broken.Path() + "data";
   std::string ramps;
   for (const auto& file : DemoContent::CatalogFiles())

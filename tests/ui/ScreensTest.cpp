@@ -23,7 +23,7 @@
 #include "render/view/RenderView.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/TempFolder.h"
-#include "tests/support/WorkingFolder.h"
+#include "tests/ui/DemoGameTest.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentLevel.h"
@@ -92,34 +92,15 @@ std::unique_ptr<CGameActionLayer> MakeController(CVerezIvor&) {
   return std::make_unique<StandInController>();
 }
 
-// The demo data, written once for every test here.
-class Screens : public ::testing::Test {
+// The demo data, written once for every test here; games start with a stand-in controller.
+class Screens : public ui_test::DemoGameTest {
  protected:
-  static void SetUpTestSuite() {
-    data = new TempFolder();
-    DebugCapture quiet;
-    const std::string folder = data->MakeFolder("data");
-    ASSERT_TRUE(DemoContent::WriteAll(folder) && DemoContent::WriteLevel(folder) && DemoContent::WriteCatalogs(folder));
-  }
-  static void TearDownTestSuite() {
-    delete data;
-    data = nullptr;
-  }
+  static void SetUpTestSuite() { WriteSuiteData(false); }
   void SetUp() override {
-    GetGameHooks() = GameHooks();
+    DemoGameTest::SetUp();
     GetGameHooks().createController = MakeController;
     g_controllersMade = 0;
-    park = std::make_unique<CVerezIvor>(nullptr, nullptr);
-    park->SetResourceTable(&table);
   }
-  void TearDown() override {
-    park->RemoveAllLayers();
-    ClearRunningGame(*park);
-    FreeObjectCatalog();
-    park.reset();
-    GetGameHooks() = GameHooks();
-  }
-  std::string Root() const { return data->Path(); }
   bool StartDemo(int32_t money = kStartingMoneyMedium) { return StartNewGame(park.get(), 0, money, "Harbour Bowl", Root()); }
   // Adds a layer on top and keeps a pointer to it.
   template <class T>
@@ -134,16 +115,7 @@ class Screens : public ::testing::Test {
         return d;
     return nullptr;
   }
-
-  static TempFolder* data;
-  // An empty working folder: no interface art or fonts are found, so the screens draw with the
-  // built-in font and plain fills, and nothing is written beside the tests.
-  testing_support::WorkingFolder work;
-  DebugCapture log;
-  CResourceTable table;
-  std::unique_ptr<CVerezIvor> park;
 };
-TempFolder* Screens::data = nullptr;
 
 }  // namespace
 
