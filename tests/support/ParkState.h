@@ -1,5 +1,6 @@
 // ParkGridState: everything a placement may touch in the park, in plain values, so a test can
-// check that a pick-up gives back exactly what the placement took.
+// check that a pick-up gives back exactly what the placement took; and the search's count of
+// connected entries, the reference for the park's own connectivity.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "park/grid/Grid.h"
+#include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/world/VerezIvor.h"
 
@@ -23,6 +25,29 @@ inline std::set<uint32_t> RingIds(const CSkatePathNode* node) {
     n = n->GetRingNext();
   } while (n != node);
   return out;
+}
+
+// The entries of placed pieces (of the skatable ones, types below 10, when asked) that the search
+// can reach from the first entrance and leave again, any node of the entry's ring counting.
+inline int ConnectedEntriesBySearch(CGrid& grid, bool skatableOnly = false) {
+  CSkatePathNode* entrance = grid.GetEntrances().front();
+  int connected = 0;
+  for (uint32_t id : GetPlacedSectionList()) {
+    const CSkatableSection* s = GetPlacedSection(id);
+    if (skatableOnly && s->GetDefinition()->type >= 10) continue;
+    for (const auto& node : s->GetPathNodes()) {
+      if (!node->external) continue;
+      bool reached = false;
+      CSkatePathNode* m = node.get();
+      do {
+        GraphPath there, back;
+        reached = reached || (grid.FindPath(entrance, m, &there) && grid.FindPath(m, entrance, &back));
+        m = m->GetRingNext();
+      } while (m != node.get());
+      connected += reached ? 1 : 0;
+    }
+  }
+  return connected;
 }
 
 struct ParkGridState {

@@ -14,6 +14,7 @@
 #include "park/runner/ParkConnectivityReport.h"
 #include "park/world/ParkScores.h"
 #include "park/world/VerezIvor.h"
+#include "tests/support/ParkState.h"
 #include "tools/DemoContentPark.h"
 #include "tools/DemoContentPieces.h"
 
@@ -38,27 +39,7 @@ std::string Format(const char* format, double a, double b, double c) {
   return line;
 }
 
-// Entries the search can reach from the entrance and leave again, any node of the ring counting.
-int EntriesBySearch(CGrid& grid, bool skatableOnly) {
-  int connected = 0;
-  for (uint32_t id : GetPlacedSectionList()) {
-    CSkatableSection* s = GetPlacedSection(id);
-    if (skatableOnly && s->GetDefinition()->type >= 10) continue;
-    for (const auto& node : s->GetPathNodes()) {
-      if (!node->external) continue;
-      bool both = false;
-      CSkatePathNode* m = node.get();
-      do {
-        GraphPath there, back;
-        both = both || (grid.FindPath(grid.GetEntrances().front(), m, &there) &&
-                        grid.FindPath(m, grid.GetEntrances().front(), &back));
-        m = m->GetRingNext();
-      } while (m != node.get());
-      connected += both ? 1 : 0;
-    }
-  }
-  return connected;
-}
+using testing_support::ConnectedEntriesBySearch;
 
 struct DemoParkReport : ::testing::Test {
   DemoParkReport() : park(nullptr, nullptr) { ClearPlacedSectionList(); }
@@ -111,12 +92,12 @@ TEST_F(DemoParkReport, CountsMatchThePiecesTextsAndTheSearch) {
   EXPECT_TRUE(HasLine(report, offset + "3: not joined at (10.50, 16.50, 0.00)"));
   EXPECT_TRUE(HasLine(report, offset + "4: not joined at (12.50, 16.50, 0.00)"));
   EXPECT_EQ(Lines(report).back(), offset + "4: not joined at (12.50, 16.50, 0.00)");
-  EXPECT_EQ(EntriesBySearch(*park.GetGrid(), false), external - 5);
+  EXPECT_EQ(ConnectedEntriesBySearch(*park.GetGrid()), external - 5);
 
   // The connectivity line is the park's score over the skatable pieces (the stand's one entry
   // is not counted).
   const int scored = external - 1;
-  const int connected = EntriesBySearch(*park.GetGrid(), true);
+  const int connected = ConnectedEntriesBySearch(*park.GetGrid(), true);
   EXPECT_EQ(connected, scored - 5);
   EXPECT_FLOAT_EQ(park.GetParkState().connectivity, static_cast<float>(connected) / static_cast<float>(scored + 1));
   EXPECT_TRUE(HasLine(report, Format("connectivity: %.0f / (%.0f + 1) = %.4f", connected, scored,

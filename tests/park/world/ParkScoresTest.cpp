@@ -142,27 +142,7 @@ TEST_F(ScoredPark, CapacityBySixteenSquaresWithAFloorOfOneAndACapOfFifty) {
   EXPECT_EQ(State().capacity, 50.0f);
 }
 
-// The reference: an entry counts when the search can go from the entrance to some node of its
-// ring and back again.
-int ConnectedEntriesBySearch(CGrid& grid) {
-  CSkatePathNode* entrance = grid.GetEntrances().front();
-  int connected = 0;
-  for (uint32_t id : GetPlacedSectionList()) {
-    const CSkatableSection* s = GetPlacedSection(id);
-    for (const auto& node : s->GetPathNodes()) {
-      if (!node->external) continue;
-      bool reached = false;
-      CSkatePathNode* m = node.get();
-      do {
-        GraphPath there, back;
-        reached = reached || (grid.FindPath(entrance, m, &there) && grid.FindPath(m, entrance, &back));
-        m = m->GetRingNext();
-      } while (m != node.get());
-      connected += reached ? 1 : 0;
-    }
-  }
-  return connected;
-}
+using testing_support::ConnectedEntriesBySearch;
 
 TEST_F(ScoredPark, ConnectivityCountsEntriesTheEntranceReachesAndReturnsFrom) {
   Put(0, 2.0f, 2.0f);
