@@ -14,27 +14,18 @@
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
 #include "tests/support/RecordingRasterizer.h"
+#include "tests/support/RecordingScene.h"
 
 namespace {
 
-constexpr float kFov = 1.2f;
+constexpr float kFov = testing_support::RecordingScene::kFieldOfView;
 
-// A camera at the world origin looking along +x, whose view axes are the world's.
-struct Scene {
-  Scene() : rasterizer(640, 480) {
-    camera.SetFieldOfView(kFov);
-    camera.SetFar(1000.0f);
-    view.Setup(&rasterizer, &camera, &fog, &lights, 1 | 16);
-    EXPECT_TRUE(view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
-                                CRenderView::FrameOutput::kDraw));
+// A camera at the world origin looking along +x, whose view axes are the world's, in a begun frame.
+struct Scene : testing_support::RecordingScene {
+  Scene() {
+    EXPECT_TRUE(Begin());
     rasterizer.Forget();
   }
-  COctree tree{Box(Vector3(-1000, -1000, -1000), Vector3(1000, 1000, 1000))};
-  LightList lights{&tree};
-  RecordingRasterizer rasterizer;
-  ViewFrustum camera;
-  FogState fog;
-  CRenderView view;
 };
 
 // The world point a recorded vertex came from, undoing the pinhole projection by hand.

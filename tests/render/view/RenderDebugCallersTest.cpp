@@ -25,6 +25,7 @@
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/physics/RigidTestUtil.h"
 #include "tests/support/RecordingRasterizer.h"
+#include "tests/support/RecordingScene.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentLevel.h"
@@ -34,22 +35,12 @@ namespace {
 constexpr uint32_t kAll = CSceneDrawInterface::kDebugCollision | CSceneDrawInterface::kDebugOctree |
                           CSceneDrawInterface::kDebugLights;
 
-// A camera at the origin looking along world +x into a 640 x 480 recording back end.
-struct Scene {
-  Scene() : rasterizer(640, 480) {
-    camera.SetFieldOfView(1.2f);
-    camera.SetFar(1000.0f);
-    view.Setup(&rasterizer, &camera, &fog, &lights, 1 | 16);
-    EXPECT_TRUE(view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer,
-                                CRenderView::FrameBackEnd::kDefault, CRenderView::FrameOutput::kDraw));
+// A camera at the origin looking along world +x into a 640 x 480 recording back end, in a begun frame.
+struct Scene : testing_support::RecordingScene {
+  Scene() {
+    EXPECT_TRUE(Begin());
     rasterizer.Forget();
   }
-  COctree tree{Box(Vector3(-1000, -1000, -1000), Vector3(1000, 1000, 1000))};
-  LightList lights{&tree};
-  RecordingRasterizer rasterizer;
-  ViewFrustum camera;
-  FogState fog;
-  CRenderView view;
 };
 
 struct Line {

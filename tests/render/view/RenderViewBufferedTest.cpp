@@ -18,6 +18,7 @@
 #include "scene/mesh/MeshSection.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/RecordingRasterizer.h"
+#include "tests/support/RecordingScene.h"
 #include "tools/DemoContent.h"
 
 namespace {
@@ -31,28 +32,15 @@ class HintRecorder : public CDDTexture {
   std::vector<float> hints;
 };
 
-// A camera at the origin looking along world +x; the back end offers vertex buffers.
-struct Scene {
-  Scene() : rasterizer(640, 480) {
-    rasterizer.vertexBuffers = true;
-    camera.SetFieldOfView(1.2f);
-    camera.SetFar(1000.0f);
-    view.Setup(&rasterizer, &camera, &fog, &lights, 1 | 16);
-    texture.deviceTexture = &device;
-  }
+// The back end offers vertex buffers; a begun frame starts with an empty record.
+struct Scene : testing_support::RecordingScene {
+  Scene() : RecordingScene(1 | 16, true) { texture.deviceTexture = &device; }
   bool Begin() {
-    const bool ok = view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer,
-                                    CRenderView::FrameBackEnd::kDefault, CRenderView::FrameOutput::kDraw);
+    const bool ok = RecordingScene::Begin();
     rasterizer.Forget();
     rasterizer.bufferedInstances.clear();
     return ok;
   }
-  COctree tree{Box(Vector3(-1000, -1000, -1000), Vector3(1000, 1000, 1000))};
-  LightList lights{&tree};
-  RecordingRasterizer rasterizer;
-  ViewFrustum camera;
-  FogState fog;
-  CRenderView view;
   HintRecorder device;
   CTexture texture;
 };

@@ -19,30 +19,11 @@
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/RecordingRasterizer.h"
+#include "tests/support/RecordingScene.h"
 
 namespace {
 
-const Box kWorld(Vector3(-1000, -1000, -1000), Vector3(1000, 1000, 1000));
-
-// A camera at the origin looking along world +x (the view's own axes), a 640 x 480 recording
-// back end and an empty light list.
-struct Scene {
-  explicit Scene(uint32_t options = 1 | 16) : rasterizer(640, 480) {
-    camera.SetFieldOfView(1.2f);
-    camera.SetFar(1000.0f);
-    view.Setup(&rasterizer, &camera, &fog, &lights, options);
-  }
-  bool Begin() {
-    return view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
-                           CRenderView::FrameOutput::kDraw);
-  }
-  COctree tree{kWorld};
-  LightList lights{&tree};
-  RecordingRasterizer rasterizer;
-  ViewFrustum camera;
-  FogState fog;
-  CRenderView view;
-};
+using Scene = testing_support::RecordingScene;
 
 // A mesh of the given triangles: every corner its own vertex with its own colour and UV.
 std::unique_ptr<ShadedMesh> TriangleMesh(const std::vector<Vector3>& corners, const std::vector<uint32_t>& colours) {
