@@ -19,6 +19,7 @@
 #include "platform/Profile.h"
 #include "scene/mesh/SceneDrawInterface.h"
 #include "scene/mesh/TextureProperties.h"
+#include "tests/support/SceneDrawRecorder.h"
 
 namespace {
 
@@ -380,38 +381,6 @@ TEST(Path3D, NewPathsHaveDistinctRandomGuids) {
   EXPECT_TRUE(FAILED(CoCreateGuid(nullptr)));
 }
 
-// A drawing context that keeps the lines it is given.
-class CLineRecorder : public CSceneDrawInterface {
- public:
-  struct Line {
-    Vector3 a, b;
-    uint32_t colour;
-  };
-  uint32_t GetFrameNumber() const override { return 1; }
-  ViewFrustum* GetView() const override { return view; }
-  FogState* GetFogState() const override { return nullptr; }
-  LightList* GetLightList() const override { return nullptr; }
-  void DrawMesh(CMeshInstance*) override {}
-  void DrawLine3D(const Vector3& a, const Vector3& b, uint32_t colour) override { lines.push_back({a, b, colour}); }
-  void DrawTriangle3D(const Vector3&, const Vector3&, const Vector3&, uint32_t, bool) override {}
-  void DrawDebugSphere(const Vector3&, float, uint32_t) override {}
-  uint32_t GetDebugFlags() const override { return 0; }
-  void DrawMeshSection(CMeshSection*) override {}
-  bool CanDrawVertexBuffers() const override { return false; }
-  bool HasBackEnd() const override { return false; }
-  std::unique_ptr<CTextureProperties> CreateShadowTexture(uint32_t) const override { return nullptr; }
-  void LoadTexture(CTextureProperties*) override {}
-  bool DrawShadowTexture(CTextureProperties*, ViewFrustum*, CMeshInstance*) override { return false; }
-
-  ViewFrustum* view = nullptr;
-  std::vector<Line> lines;
-  size_t Count(uint32_t colour) const {
-    size_t n = 0;
-    for (const Line& l : lines) n += l.colour == colour;
-    return n;
-  }
-};
-
 TEST(Path3D, DrawsBoundsEdgesAndTheNodesNearTheCamera) {
   const std::vector<uint8_t> bytes = Star().Bytes();
   C3DPath path;
@@ -419,7 +388,7 @@ TEST(Path3D, DrawsBoundsEdgesAndTheNodesNearTheCamera) {
   path.SetSelectedNode(1);
   ViewFrustum camera;
   camera.GetFrame().position = Vector3(5.0f, 5.0f, 0.0f);
-  CLineRecorder view;
+  testing_support::SceneDrawRecorder view;
   view.view = &camera;
   path.Render(&view);
   // Bounds (12) and five edges in green; nodes 0, 1, 2 with edges lie within reach: 0 and 2 blue,

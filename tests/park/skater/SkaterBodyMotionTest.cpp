@@ -4,6 +4,7 @@
 
 #include "scene/mesh/SceneDrawInterface.h"
 #include "tests/park/skater/SkaterBodyFixture.h"
+#include "tests/support/SceneDrawRecorder.h"
 
 namespace {
 
@@ -778,44 +779,13 @@ TEST_F(BodyWorld, ATrickOffAWallTurnsTheSkaterToComeBackDownFacingTheWayItWentUp
 
 // --- Debug drawing ---
 
-class LineRecorder : public CSceneDrawInterface {
- public:
-  struct Line {
-    Vector3 a, b;
-    uint32_t colour;
-  };
-  struct Sphere {
-    Vector3 centre;
-    float radius;
-    uint32_t colour;
-  };
-  uint32_t GetFrameNumber() const override { return 7; }
-  ViewFrustum* GetView() const override { return nullptr; }
-  FogState* GetFogState() const override { return nullptr; }
-  LightList* GetLightList() const override { return nullptr; }
-  void DrawMesh(CMeshInstance*) override {}
-  void DrawLine3D(const Vector3& a, const Vector3& b, uint32_t colour) override { lines.push_back({a, b, colour}); }
-  void DrawTriangle3D(const Vector3&, const Vector3&, const Vector3&, uint32_t, bool) override {}
-  void DrawDebugSphere(const Vector3& c, float r, uint32_t colour) override { spheres.push_back({c, r, colour}); }
-  uint32_t GetDebugFlags() const override { return 0; }
-  void DrawMeshSection(CMeshSection*) override {}
-  bool CanDrawVertexBuffers() const override { return false; }
-  bool HasBackEnd() const override { return false; }
-  std::unique_ptr<CTextureProperties> CreateShadowTexture(uint32_t) const override { return nullptr; }
-  void LoadTexture(CTextureProperties*) override {}
-  bool DrawShadowTexture(CTextureProperties*, ViewFrustum*, CMeshInstance*) override { return false; }
-
-  std::vector<Line> lines;
-  std::vector<Sphere> spheres;
-};
-
 TEST_F(BodyWorld, DebugDrawingShowsTheSphereTheContactAndTheRouteAhead) {
   AddPlane();
   auto s = MakeSkater(Vector3(0, 0, 0));
   Settle(*s);
   SetRoute(*s, {Vector3(0, 0, 0), Vector3(2, 0, 0), Vector3(4, 1, 0), Vector3(6, 3, 0)});
   s->route.index = 1;
-  LineRecorder view;
+  testing_support::SceneDrawRecorder view;
   s->Render(&view);
   EXPECT_TRUE(view.lines.empty() && view.spheres.empty());  // no debug flag, no overlay
   park.ToggleDebugFlag(CSkaterBody::kCollisionDebugFlag);
