@@ -18,6 +18,7 @@
 #include "scene/lighting/LightList.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/render/view/PlacedTriangles.h"
 
 namespace {
 
@@ -149,30 +150,10 @@ const Box kWorld(Vector3(-1000, -1000, -1000), Vector3(1000, 1000, 1000));
 std::unique_ptr<ShadedMesh> Square(float depth, float y, float z, float half, uint32_t colour) {
   const Vector3 a(depth, y - half, z - half), b(depth, y + half, z - half), c(depth, y + half, z + half),
       d(depth, y - half, z + half);
-  const std::vector<Vector3> corners = {a, b, c, a, c, d, a, c, b, a, d, c};
-  const uint32_t n = static_cast<uint32_t>(corners.size());
-  auto mesh = std::make_unique<ShadedMesh>();
-  EXPECT_TRUE(mesh->Create("square", n, n / 3, 0, 0, n, 1));
-  for (uint32_t i = 0; i < n; ++i) {
-    mesh->allPositions[i] = corners[i];
-    mesh->indices[i] = static_cast<uint16_t>(i);
-    mesh->uvs[i] = Vector2(0, 0);
-    MeshCorner& corner = mesh->faceRecords[i / 3].corners[i % 3];
-    corner.uv = i;
-    corner.color = Color::FromWord(colour);
-  }
-  mesh->SetFrame(0);
-  mesh->ComputeBounds();
-  return mesh;
+  return render_test::TriangleMesh({a, b, c, a, c, d, a, c, b, a, d, c}, {colour});
 }
 
-struct Placed {
-  std::unique_ptr<ShadedMesh> mesh;
-  CMeshInstance instance;
-  explicit Placed(std::unique_ptr<ShadedMesh> m) : mesh(std::move(m)) {
-    EXPECT_TRUE(instance.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
-  }
-};
+using render_test::Placed;
 
 }  // namespace
 
