@@ -146,6 +146,19 @@ struct Animated : ::testing::Test {
     motion = rig.motion;
   }
   int Sound(const char* name) const { return resources.FindByName((std::string("data/sounds/") + name).c_str()); }
+  // One step in the air, then one back on the ground.
+  void HopStep() {
+    motion->contact = false;
+    anim->Step(0.03f);
+    motion->contact = true;
+    anim->Step(0.03f);
+  }
+  // An air trick begun at that world time and played, flown and landed.
+  void LandTrick(uint32_t trick, float worldTime) {
+    s->GetTricks().AddTrick(trick, 3, 1, worldTime, 0.0f);
+    anim->Play(static_cast<int>(trick), true);
+    HopStep();
+  }
   // Runs the step with playback, the way a tick does.
   void Tick(float dt) {
     anim->Step(dt);
@@ -688,17 +701,11 @@ TEST_F(Animated, OnlyFlightSinceTheJumpLandsATrick) {
   // Off a step while walking, down again: a trick started on the ground after that waits for flight.
   anim->Play(CSkaterAnimation::kWalk, true);
   s->SetVelocity(Vector3(1, 0, 0));
-  motion->contact = false;
-  anim->Step(0.03f);
-  motion->contact = true;
-  anim->Step(0.03f);
+  HopStep();
   anim->Play(22, true);
   anim->Step(0.03f);
   EXPECT_EQ(22, anim->GetCurrent());
-  motion->contact = false;
-  anim->Step(0.03f);
-  motion->contact = true;
-  anim->Step(0.03f);
+  HopStep();
   EXPECT_EQ(A::kLandPerfect, anim->GetCurrent());
   // Flight during the launch carries over to its trick, which lands as soon as the ground is back.
   s->body.currentTrick = 25;
@@ -794,22 +801,12 @@ TEST_F(Animated, ThePlayersLandedTrickPaysAndRingsTheCashAtAnyRank) {
   link->camera.position = Vector3(0, 0, 4);
   link->player = true;
   s->SetSoundRank(9);
-  s->GetTricks().AddTrick(37, 3, 1, 99.0f, 0.0f);  // McTwist, difficulty 1
-  anim->Play(37, true);
-  motion->contact = false;
-  anim->Step(0.03f);
-  motion->contact = true;
-  anim->Step(0.03f);  // bonus factor 0: nothing is paid
+  LandTrick(37, 99.0f);  // McTwist, difficulty 1; bonus factor 0: nothing is paid
   EXPECT_TRUE(link->awards.empty());
   EXPECT_TRUE(link->plays.empty());  // and out of rank nothing else is heard
 
   link->bonusFactor = 1.0f;
-  s->GetTricks().AddTrick(37, 3, 1, 100.0f, 0.0f);
-  anim->Play(37, true);
-  motion->contact = false;
-  anim->Step(0.03f);
-  motion->contact = true;
-  anim->Step(0.03f);
+  LandTrick(37, 100.0f);
   ASSERT_EQ(1u, link->awards.size());
   CTrickHistory copy = s->GetTricks();
   const Table table(nullptr, nullptr);
@@ -822,12 +819,7 @@ TEST_F(Animated, ThePlayersLandedTrickPaysAndRingsTheCashAtAnyRank) {
   // The same landing by an AI skater out of rank: no pay, no sound.
   link->player = false;
   link->plays.clear();
-  s->GetTricks().AddTrick(37, 3, 1, 100.0f, 0.0f);
-  anim->Play(37, true);
-  motion->contact = false;
-  anim->Step(0.03f);
-  motion->contact = true;
-  anim->Step(0.03f);
+  LandTrick(37, 100.0f);
   EXPECT_EQ(1u, link->awards.size());
   EXPECT_TRUE(link->plays.empty());
 }
@@ -841,12 +833,7 @@ TEST_F(Animated, ACoolTrickVoiceGreetsThreeLandingsInFourAboveTheThreshold) {
     int heard = 0;
     for (int i = 0; i < 400; ++i) {
       link->plays.clear();
-      s->GetTricks().AddTrick(trick, 3, 1, 100.0f, 0.0f);
-      anim->Play(static_cast<int>(trick), true);
-      motion->contact = false;
-      anim->Step(0.03f);
-      motion->contact = true;
-      anim->Step(0.03f);
+      LandTrick(trick, 100.0f);
       for (const RecordingLink::Play& p : link->plays) heard += p.id == voice ? 1 : 0;
     }
     return heard;
@@ -868,10 +855,7 @@ TEST_F(Animated, AGrindingAISkaterLandsIntoItsGrindWithoutLandingSounds) {
   s->body.motionMode = CSkater::kGrinding;
   s->body.spinAngle = 3.14f;
   anim->Play(21, true);
-  motion->contact = false;
-  anim->Step(0.03f);
-  motion->contact = true;
-  anim->Step(0.03f);
+  HopStep();
   EXPECT_EQ(1, link->grinds);
   EXPECT_EQ(21, anim->GetCurrent());  // the grind step plays what comes next
   EXPECT_EQ(0.0f, s->body.spinAngle);
