@@ -14,39 +14,12 @@
 #include <vector>
 
 #include "park/grid/DirectedGraph.h"
+#include "tests/support/ListGraph.h"
 
 namespace {
 
-struct Edge {
-  int to;
-  float weight;
-};
-
-// Adjacency lists; the grid form estimates by the Manhattan distance between cells.
-class ListGraph : public CDirectedGraph {
- public:
-  explicit ListGraph(int n, int side = 0) : nodes(static_cast<size_t>(n)), edges(static_cast<size_t>(n)), m_side(side) {}
-  void GetSuccessors(CGraphNode* node, SuccessorList& out) override {
-    for (const Edge& e : edges[Index(node)]) out.push_back(GraphStep{&nodes[static_cast<size_t>(e.to)], &e});
-  }
-  float EdgeCost(const CGraphNode*, const CGraphNode*, const void* edge) override {
-    return static_cast<const Edge*>(edge)->weight;
-  }
-  float Heuristic(const CGraphNode* node, const CGraphNode* goal) override {
-    return m_side > 0 ? Manhattan(static_cast<int>(Index(node)), static_cast<int>(Index(goal))) : 0.0f;
-  }
-  float Manhattan(int a, int b) const {
-    return static_cast<float>(std::abs(a % m_side - b % m_side) + std::abs(a / m_side - b / m_side));
-  }
-  size_t Index(const CGraphNode* node) const { return static_cast<size_t>(static_cast<const Node*>(node) - nodes.data()); }
-
-  struct Node : CGraphNode {};
-  std::vector<Node> nodes;
-  std::vector<std::vector<Edge>> edges;
-
- private:
-  int m_side;
-};
+using testing_support::Edge;
+using testing_support::ListGraph;
 
 using BoostGraph = boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS, boost::no_property,
                                          boost::property<boost::edge_weight_t, float>>;

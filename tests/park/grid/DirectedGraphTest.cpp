@@ -12,31 +12,12 @@
 #include <vector>
 
 #include "park/grid/DirectedGraph.h"
+#include "tests/support/ListGraph.h"
 
 namespace {
 
-struct Edge {
-  int to;
-  float weight;
-};
-
-// A graph given by adjacency lists; edge records point at the Edge itself.
-class ListGraph : public CDirectedGraph {
- public:
-  explicit ListGraph(int n) : nodes(static_cast<size_t>(n)), edges(static_cast<size_t>(n)) {}
-  void GetSuccessors(CGraphNode* node, SuccessorList& out) override {
-    for (const Edge& e : edges[Index(node)]) out.push_back(GraphStep{&nodes[static_cast<size_t>(e.to)], &e});
-  }
-  float EdgeCost(const CGraphNode*, const CGraphNode*, const void* edge) override {
-    return static_cast<const Edge*>(edge)->weight;
-  }
-  size_t Index(const CGraphNode* node) const { return static_cast<size_t>(static_cast<const Node*>(node) - nodes.data()); }
-  CGraphNode* At(int i) { return &nodes[static_cast<size_t>(i)]; }
-
-  struct Node : CGraphNode {};
-  std::vector<Node> nodes;
-  std::vector<std::vector<Edge>> edges;
-};
+using testing_support::Edge;
+using testing_support::ListGraph;
 
 using BoostGraph = boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS, boost::no_property,
                                          boost::property<boost::edge_weight_t, double>>;
