@@ -16,6 +16,7 @@
 #include "render/view/RenderView.h"
 #include "scene/camera/ObserverCam.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/MeshSection.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/TempFolder.h"
@@ -251,6 +252,40 @@ TEST(RenderWorldSceneDraw, TerrainWithAnOpaqueAlphaTextureIsDrawn) {
   scene.Look(eye, Vector3(20, 30, 2));
   EXPECT_EQ(TrianglesWithTexture(scene.rasterizer, &authored), 0u);
   EXPECT_FALSE(scene.rasterizer.draws.empty()) << "the rest of the level still draws";
+}
+
+// A back end with vertex buffers gets a level cut into sections that hold every face once, filed
+// beside the faces' collision polygons; the world's clear leaves the tree empty, and the next
+// level is cut afresh.
+TEST(RenderWorldSceneDraw, ABufferedBackEndGetsEveryLevelFaceInOneFiledSection) {
+  DebugCapture quiet;
+  RecordingRasterizer rasterizer(kWidth, kHeight);
+  rasterizer.vertexBuffers = true;
+  CRenderView view;
+  CGameWorld world(nullptr, nullptr);
+  view.Setup(&rasterizer, nullptr, world.GetFogState(), world.GetLightList(), 31);
+  world.SetRenderView(&view);
+  const std::unique_ptr<ShadedMesh> level = DemoContent::BuildGroundGrid(41, 1.0f);
+  ASSERT_GT(level->faceCount, 2 * CMeshSection::kWorldFaceLimit);
+  for (int load = 0; load < 2; ++load) {
+    SCOPED_TRACE(load);
+    world.AddTerrainMesh(level.get(), nullptr, true, false);
+    std::vector<CBoundedObject*> filed;
+    world.GetOctree().CollectAll(&filed, 0);
+    size_t sections = 0;
+    uint32_t faces = 0;
+    for (CBoundedObject* object : filed)
+      if (const auto* section = dynamic_cast<const CMeshSection*>(object)) {
+        ++sections;
+        faces += section->GetFaceCount();
+        EXPECT_LE(section->GetFaceCount(), CMeshSection::kWorldFaceLimit);
+      }
+    EXPECT_GE(sections, 3u);
+    EXPECT_EQ(faces, level->faceCount);
+    EXPECT_EQ(filed.size(), level->faceCount + sections);
+    world.ClearWorld();
+    EXPECT_EQ(world.GetOctree().GetObjectCount(), 0u);
+  }
 }
 
 }  // namespace
