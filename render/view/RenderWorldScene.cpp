@@ -87,17 +87,18 @@ CMeshInstance* CRenderWorldScene::AddTerrainMesh(ShadedMesh* mesh, const COrient
   CRenderView* view = m_world.GetRenderView();
   CRasterizerInterface* rasterizer = view ? view->GetRasterizer() : nullptr;
   const bool vertexBuffers = rasterizer && rasterizer->IsVertexBufferAvailable();
-  m_terrain.push_back(std::make_unique<CMeshInstance>());
-  CMeshInstance* instance = m_terrain.back().get();
+  m_terrain.push_back(TerrainPiece{std::make_unique<CMeshInstance>(), {}});
+  TerrainPiece& piece = m_terrain.back();
+  CMeshInstance* instance = piece.instance.get();
   m_terrainView.push_back(instance);
   const Matrix4 place = transform ? transform->ToMatrix4() : Matrix4();
   instance->SetMesh(mesh, !vertexBuffers, false, true, 0xFFFFFFFFu, 0xFFFFFFFFu, transform ? &place : nullptr, true,
                     nullptr);
   COctree& octree = m_world.GetOctree();
   if (vertexBuffers) {
-    const size_t first = m_sections.size();
-    CMeshSection::Build(instance, m_sections, CMeshSection::kWorldFaceLimit);
-    for (size_t i = first; i < m_sections.size(); ++i) octree.InsertObjectAtDepth(m_sections[i].get(), kSectionDepth);
+    CMeshSection::Build(instance, piece.sections, CMeshSection::kWorldFaceLimit);
+    for (const std::unique_ptr<CMeshSection>& section : piece.sections)
+      octree.InsertObjectAtDepth(section.get(), kSectionDepth);
   }
   // After the sections, so that each face finds the section that draws it.
   BuildTerrainCollisionPolygons(&octree, instance, nullptr, 7, nullptr, growOctree, shadowCaster);
@@ -127,7 +128,6 @@ void CRenderWorldScene::RelightBox(const Box& box) {
 }
 
 void CRenderWorldScene::Clear() {
-  m_sections.clear();
   m_terrainView.clear();
   m_terrain.clear();
   m_sky.reset();

@@ -48,6 +48,13 @@ class CRenderWorldScene : public CWorldScene {
   bool GetBackBufferSize(const CRenderView* view, int* width, int* height) const override;
 
  private:
+  // A terrain instance with the draw sections a buffered back end gets of it, filed in the octree;
+  // the sections go before the instance they draw.
+  struct TerrainPiece {
+    std::unique_ptr<CMeshInstance> instance;
+    std::vector<std::unique_ptr<CMeshSection>> sections;
+  };
+
   // The octree and light overlays the view's debug flags ask for.
   void DrawDebugOverlays(CRenderView* view) const;
 
@@ -57,10 +64,8 @@ class CRenderWorldScene : public CWorldScene {
   std::unique_ptr<ShadowRenderer> m_shadowRenderer;
   std::unique_ptr<CMeshInstance> m_sky;
   std::vector<std::unique_ptr<CLight>> m_lights;  // filed in the octree
-  std::vector<std::unique_ptr<CMeshInstance>> m_terrain;
+  std::vector<TerrainPiece> m_terrain;
   std::vector<CMeshInstance*> m_terrainView;  // the same instances, as the interface hands them out
-  // The terrain's draw sections, filed in the octree; they go before the instances they draw.
-  std::vector<std::unique_ptr<CMeshSection>> m_sections;
   std::vector<std::unique_ptr<CGenericCam>> m_cameras;
   std::vector<CBoundedObject*> m_visible;
 };

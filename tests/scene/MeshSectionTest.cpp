@@ -18,6 +18,7 @@
 #include "scene/mesh/MeshSection.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexSharingTable.h"
+#include "scene/patch/CurvedPatch.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tools/DemoContent.h"
@@ -188,6 +189,37 @@ TEST(MeshSection, LevelsBeyondSixteenBitFaceIndicesKeepEveryFace) {
     for (const MeshFaceGroup& g : s->GetGroups())
       for (uint32_t f : g.faces) ++seen[f];
   EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), static_cast<long>(mesh->faceCount));
+}
+
+// After the face sections comes one section per curved patch, in patch order, boxed where the
+// instance puts the patch: its corner control points lie on the surface, so the box holds them.
+TEST(MeshSection, EveryCurvedPatchGetsASectionBoxedWhereItStands) {
+  std::unique_ptr<ShadedMesh> mesh(DemoContent::BuildPatchMesh());
+  ASSERT_TRUE(mesh && mesh->patches);
+  const CurvedPatch& patches = *mesh->patches;
+  ASSERT_GE(patches.GetPatchCount(), 1u);
+  const Matrix4 world = TurnedAndMoved();
+  CMeshInstance instance;
+  ASSERT_TRUE(instance.SetMesh(mesh.get(), false, false, true, 0, 0, &world, true, nullptr));
+  const Sections sections = BuildSections(instance, CMeshSection::kWorldFaceLimit);
+  std::vector<int32_t> order;
+  for (const auto& section : sections) {
+    if (section->GetPatchIndex() < 0) {
+      EXPECT_TRUE(order.empty()) << "a face section after the patches";
+      continue;
+    }
+    order.push_back(section->GetPatchIndex());
+    const CurvedPatchRecord& record = patches.GetPatch(static_cast<uint32_t>(section->GetPatchIndex()));
+    for (int corner = 0; corner < 4; ++corner) {
+      const uint64_t v = record.VertexIndex(corner & 1 ? 3 : 0, corner & 2 ? 3 : 0);
+      ASSERT_LT(v, patches.GetControlVertexCount());
+      const Vector3& at = patches.GetVertex(static_cast<uint32_t>(v)).position;
+      EXPECT_TRUE(BoxHolds(section->GetBounds(), ToWorld(world, at), 1e-3)) << "corner " << corner;
+    }
+  }
+  std::vector<int32_t> want(patches.GetPatchCount());
+  for (size_t i = 0; i < want.size(); ++i) want[i] = static_cast<int32_t>(i);
+  EXPECT_EQ(order, want);
 }
 
 namespace {
