@@ -231,6 +231,24 @@ TEST(TextureSample, WrapsBothWaysAndFollowsTheAlphaRule) {
   CTexture empty;
   empty.SampleColour(c, 0.5f, 0.5f);
   EXPECT_EQ(Color::FromRGBA(255, 255, 255, 255), c);  // no pixels, no device texture
+  // Once the pixels went to the back end its copy answers: the keyed copy's clear texel stays
+  // clear while the texture has transparency, and reads opaque once the texture has none.
+  t.pixels.get()[3] = 0;  // texel 0 fully clear
+  t.flags |= CTexture::kHasTransparent;
+  CSoftwareTextureStore store;
+  ASSERT_NE(nullptr, store.ConvertTexture(t));
+  t.ReleasePixels();
+  for (float u : {0.0f, 0.3f, 0.6f, 0.9f}) {
+    Color device, sampled;
+    t.deviceTexture->GetTexelColour(device, u, 0.2f);
+    t.SampleColour(sampled, u, 0.2f);
+    EXPECT_EQ(device, sampled) << u;
+  }
+  t.SampleColour(c, 0.0f, 0.0f);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 0), c);
+  t.flags &= ~(CTexture::kHasTransparent | CTexture::kHasPartial);
+  t.SampleColour(c, 0.0f, 0.0f);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 255), c);
 }
 
 TEST(TextureFile, RawSaveLoadIsByteIdenticalAndHostileFilesFailCleanly) {
