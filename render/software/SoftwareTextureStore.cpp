@@ -137,7 +137,7 @@ CSoftwareTexture* CSoftwareTextureStore::Find(const std::string& name) const {
   return nullptr;
 }
 
-CSoftwareTexture* CSoftwareTextureStore::ConvertTexture(CTexture& texture) {
+CSoftwareTexture* CSoftwareTextureStore::ConvertTexture(CTexture& texture, uint32_t level) {
   if (texture.name.empty()) return nullptr;
   if (CSoftwareTexture* found = Find(texture.name)) {
     texture.deviceTexture = found;
@@ -146,14 +146,14 @@ CSoftwareTexture* CSoftwareTextureStore::ConvertTexture(CTexture& texture) {
   if (m_textures.size() >= kMaxTextures) return nullptr;
   std::unique_ptr<CSoftwareTexture> converted;
   if (texture.pixels) {
-    converted = CSoftwareTexture::Convert(texture, 0, m_palette);
+    converted = CSoftwareTexture::Convert(texture, level, m_palette);
   } else {
     // A texture that handed its pixels to the card is read again from its file.
     CTexture reloaded;
     reloaded.flags = texture.flags;
     reloaded.name = texture.name;
     const std::string& path = texture.fileName.empty() ? texture.name : texture.fileName;
-    if (reloaded.Load(path.c_str(), true)) converted = CSoftwareTexture::Convert(reloaded, 0, m_palette);
+    if (reloaded.Load(path.c_str(), true)) converted = CSoftwareTexture::Convert(reloaded, level, m_palette);
   }
   if (!converted) return nullptr;
   m_textures.push_back(std::move(converted));
@@ -174,7 +174,12 @@ bool CSoftwareTextureStore::LoadCached(const char* prefix, int detail) {
   char* buffer = LoadFileToBuffer(path.c_str(), &size);
   const bool ok = buffer && ReadCache(reinterpret_cast<const uint8_t*>(buffer), size);
   FreeFileBuffer(buffer);
-  if (!ok) m_palette.SetDefault();
+  static const CSoftwarePalette kDefault;
+  if (!ok && !(m_palette == kDefault)) {
+    // Copies converted against the palette being dropped would show the wrong colours.
+    m_textures.clear();
+    m_palette = kDefault;
+  }
   return ok;
 }
 
