@@ -1,6 +1,9 @@
 // Gdi: DIB sections and memory DCs on plain memory.
 #include "platform/Gdi.h"
 
+#include "platform/Platform.h"
+#include "platform/WindowRegistry.h"
+
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -18,6 +21,9 @@ namespace {
 
 struct MemoryDc {
   HBITMAP selected = nullptr;
+  // A window's DC draws into a copy of the frame the window shows; ReleaseDC shows it.
+  HWND window = nullptr;
+  std::unique_ptr<GdiBitmap> shown;
 };
 
 // The token of the (absent) screen; CreateCompatibleDC accepts it or null.
@@ -137,8 +143,38 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
   return previous;
 }
 
-HDC GetDC(HWND) { return &g_screenToken; }
-int ReleaseDC(HWND, HDC) { return 1; }
+HDC GetDC(HWND window) {
+  if (!window) return &g_screenToken;
+  int width = 0, height = 0;
+  const std::vector<uint32_t>* frame = plat::detail::ShownFrame(window, &width, &height);
+  if (!frame) return nullptr;
+  auto dc = std::make_unique<MemoryDc>();
+  dc->window = window;
+  dc->shown = std::make_unique<GdiBitmap>();
+  GdiBitmap& bitmap = *dc->shown;
+  bitmap.width = width;
+  bitmap.height = height;
+  bitmap.bitCount = 32;
+  bitmap.pitch = RowBytes(width, 32);
+  // x8r8g8b8 words are the bytes b, g, r, x of a 32-bit DIB row.
+  bitmap.pixels.resize(frame->size() * 4);
+  for (size_t i = 0; i < frame->size(); ++i) {
+    const uint32_t word = (*frame)[i];
+    for (int k = 0; k < 4; ++k) bitmap.pixels[4 * i + k] = static_cast<uint8_t>(word >> (8 * k));
+  }
+  dc->selected = dc->shown.get();
+  return dc.release();
+}
+
+int ReleaseDC(HWND window, HDC dc) {
+  MemoryDc* memory = AsDc(dc);
+  if (!memory || !memory->window) return 1;  // the screen token, or a memory DC not ours to free
+  if (memory->window != window) return 0;
+  const GdiBitmap& bitmap = *memory->shown;
+  plat::PresentPixels(window, bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.pitch, 32);
+  delete memory;
+  return 1;
+}
 
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh, DWORD rop) {
   GdiBitmap* to = Selected(dst);

@@ -1,7 +1,8 @@
 // Gdi: the device-independent-bitmap subset of GDI the image library is written against
 // (DIB sections, memory DCs, BitBlt, nearest StretchBlt, GetPixel/SetPixel, SetDIBits and
 // GetDIBits), implemented on plain memory. There is no screen: GetDC(null) gives a token DC
-// that only serves as the template of CreateCompatibleDC.
+// that only serves as the template of CreateCompatibleDC. GetDC(window) gives a DC over the frame
+// the window shows (32 bits a pixel); ReleaseDC(window, dc) shows what was drawn into it.
 #pragma once
 
 #include <cstdint>
