@@ -60,6 +60,12 @@ TEST(ImageFormat, DetectionTableWithItsQuirks) {
   // Quirk 2: a Targa with an image ID is not recognised.
   EXPECT_EQ(kImageUnknown, DetectImageFormat(Bytes({5, 0, 2}).data(), 3));
   EXPECT_TRUE(LoadImageFromMemory(Bytes({1, 2, 3}).data(), 3).IsNull());
+  // Palettised data offered to a bitmap image is marked and said, and leaves it empty.
+  testing_support::DebugCapture log;
+  const std::vector<uint8_t> bw = Bytes({'B', 'W', 0, 0});
+  CBitmapImage offered(bw.data(), bw.size());
+  EXPECT_EQ(CImage::kOwnFormat, offered.flags);
+  EXPECT_EQ("Fucked up - Generic dib trying to load from palettized data.", log.Text());
 }
 
 TEST(ImageRef, CopiesShareAndTheLastReleaseFrees) {
