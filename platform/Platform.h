@@ -60,6 +60,14 @@ bool HasDisplay();
 // The folder of the running executable, with a trailing '/'.
 std::string ExecutableFolder();
 
+// Runs a long job at the lowest scheduling priority while the caller waits, so that the rest of
+// the machine goes first (what the idle priority class gives on Windows). The job runs on a
+// worker thread niced to 19: a thread may lower its own priority but not raise it back without
+// privileges, so the caller's thread is never lowered. Exceptions reach the caller. Returns
+// whether the priority could be lowered; the job runs either way (on the calling thread when
+// no worker can be started).
+bool RunAtIdlePriority(const std::function<void()>& job);
+
 // Test hooks for the keyboard and mouse state that GetAsyncKeyState and
 // GetCursorPos report (real events from the window update the same state).
 void SetKeyState(int virtualKey, bool down);
