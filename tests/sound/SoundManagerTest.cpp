@@ -180,6 +180,14 @@ TEST(SoundManager, RangeAtStartAndMusicReplacement) {
   const int tone = rig.AddTone("tone.wav", 4410);
   EXPECT_EQ(-1, rig.manager.Play(tone, At(Vector3(30, 0, 0), 20)));
   EXPECT_NE(-1, rig.manager.Play(tone, At(Vector3(12, 16, 0), 20)));  // 20 away: on the edge
+  // A followed position decides, not the embedded one it leaves unused.
+  const Vector3 nearby(5, 0, 0), distant(30, 0, 0);
+  CSoundInstance followed = At(distant, 20);
+  followed.positionPointer = &nearby;
+  EXPECT_NE(-1, rig.manager.Play(tone, followed));
+  followed = At(nearby, 20);
+  followed.positionPointer = &distant;
+  EXPECT_EQ(-1, rig.manager.Play(tone, followed));
   rig.manager.StopAll();
   const int loop = rig.manager.Play(tone, At(Vector3(30, 0, 0), 20, true));
   ASSERT_NE(-1, loop);

@@ -95,6 +95,7 @@ TEST(BitmapImage, SectionsKeyAndPixelAnswersInOneByteOrder) {
   ASSERT_FALSE(low.IsNull());
   EXPECT_EQ(15, low->depth);
   EXPECT_EQ(8, low->pitch);  // 16-bit pixels, rows padded to four bytes
+  EXPECT_TRUE(CreateDibImage(3, 2, 8).IsNull()) << "a blank 8-bit picture would have no palette";
 
   CImageRef picture = CreateDibImage(2, 1, 24);
   uint8_t* p = picture->pixels;
@@ -174,6 +175,12 @@ TEST(BitmapImage, KeyedAlphaAndStretchedCopies) {
   ASSERT_EQ(1, small->StretchFrom(*source.Get(), ImageRect{0, 0, 3, 0}, ImageRect{0, 0, 1, 0}, alpha));
   EXPECT_EQ((source->pixels[0] + source->pixels[3] + 1) / 2, small->pixels[0]);
   EXPECT_EQ((0 + 255 + 1) / 2, static_cast<CBitmapImage*>(small.Get())->GetAlphaPlane()[0]);
+  // The area average is rounded: a uniform picture keeps its value through uneven weights
+  // (4 -> 3 sums to 99.99999999999999 of 100, which the integer part would make 99).
+  std::fill(source->pixels, source->pixels + 12, 100);
+  CImageRef three = CreateDibImage(3, 1, 24);
+  ASSERT_EQ(1, three->StretchFrom(*source.Get(), ImageRect{0, 0, 3, 0}, ImageRect{0, 0, 2, 0}, nullptr));
+  EXPECT_EQ(std::vector<uint8_t>(9, 100), std::vector<uint8_t>(three->pixels, three->pixels + 9));
 }
 
 TEST(BitmapImage, FlipsCloneAndGamma) {
