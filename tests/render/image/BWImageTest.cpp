@@ -292,6 +292,16 @@ TEST(B2Image, KeyColourOfTrueColourSourcesBecomesTransparent) {
   ASSERT_EQ(1, fromWide.CopyFrom(*wide.Get(), nullptr, nullptr));
   EXPECT_EQ(CB2Image::kPixelSolid, fromWide.GetPixel(0, 0));
   EXPECT_EQ(CB2Image::kPixelSolid, fromWide.GetPixel(1, 0));
+  // A 5-5-5 source is stored as the 5-6-5 it was converted to, and says so.
+  CImageRef low = CreateDibImage(2, 1, 15);
+  le::WriteU16(low->pixels, 0x7C00);
+  CB2Image fromLow;
+  ASSERT_EQ(1, fromLow.CopyFrom(*low.Get(), nullptr, nullptr));
+  EXPECT_EQ(16, fromLow.depth);
+  std::vector<uint16_t> red(2, 0);
+  ASSERT_EQ(1, fromLow.BltRaw(RawSurface{reinterpret_cast<uint8_t*>(red.data()), 2, 1, 4, 16}, ImageRect{0, 0, 1, 0},
+                              ImageRect{0, 0, 1, 0}));
+  EXPECT_EQ(0xF800, red[0]);
 }
 
 TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {

@@ -121,6 +121,9 @@ TEST(TextureBuild, FlagsSizesAndMipLevels) {
   Color c;
   small.SampleColour(c, 0.9f, 0.9f);  // nearest: source (2, 1)
   EXPECT_EQ(Color::FromRGBA(18, 17, 16, 255), c);
+  // A change of layout keeps the sides, the levels and the layout asked for.
+  ASSERT_TRUE(t.ConvertPixelFormat(2, 0xF800, 0x7E0, 0x1F, 0));
+  EXPECT_EQ((std::vector<uint32_t>{16, 8, 2, 0x7E0, 4}), (std::vector<uint32_t>{t.width, t.height, t.bytesPerPixel, t.greenMask, t.mipCount}));
   CTexture header;
   ASSERT_TRUE(header.CreateFromPixels(nullptr, 4, 64, 32, kR, kG, kB, kA, 0x80, std::string(80, 'x').c_str()));
   EXPECT_EQ(nullptr, header.pixels);
