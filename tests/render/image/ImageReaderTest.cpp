@@ -337,11 +337,10 @@ TEST(BmpReader, HonoursTheBitsOffsetAndRefusesHostileFiles) {
   le::WriteU32(wild.data() + 34, static_cast<uint32_t>(codes.size()));
   CImageRef read = LoadImageFromMemory(wild.data(), wild.size());
   ASSERT_FALSE(read.IsNull());
-  const uint8_t* table = wild.data() + 54;
-  const int bottom[4] = {1, 1, 1, 1}, top[4] = {2, 3, 2, 3};
+  auto entry = [&](int i) { return static_cast<int32_t>(RGB(wild[54 + 4 * i + 2], wild[54 + 4 * i + 1], wild[54 + 4 * i])); };
   for (int x = 0; x < 4; ++x) {
-    EXPECT_EQ(RGB(table[4 * bottom[x] + 2], table[4 * bottom[x] + 1], table[4 * bottom[x]]), static_cast<COLORREF>(read->GetPixel(x, 1)));
-    EXPECT_EQ(RGB(table[4 * top[x] + 2], table[4 * top[x] + 1], table[4 * top[x]]), static_cast<COLORREF>(read->GetPixel(x, 0)));
+    EXPECT_EQ(entry(1), read->GetPixel(x, 1)) << "bottom row: the run of 9, cut at 4";
+    EXPECT_EQ(entry(2 + (x & 1)), read->GetPixel(x, 0)) << "top row: the literal 2, 3, 2, 3, 2, cut at 4";
   }
   wild.resize(wild.size() - 2);  // no end-of-bitmap code
   le::WriteU32(wild.data() + 34, static_cast<uint32_t>(codes.size() - 2));
