@@ -281,6 +281,10 @@ TEST(SoftwareTextureStore, CacheFileRoundTripAndHostileFiles) {
   EXPECT_EQ(8u, converted->GetWidth());
   // Level 1 texel (7, 0) averages green 224 and 240, blue 0 and 16: 232 and 8.
   EXPECT_EQ(writer.GetPalette().Nearest(29 << 5 | 1), converted->GetIndex(7, 0));
+  // The developer command leaves full-detail copies behind; the next preload reads its file again.
+  ASSERT_TRUE(back.CacheSoftwareTextures(list, folder.Path().c_str()));
+  ASSERT_TRUE(back.LoadTexture(textures[2].get(), 1));
+  EXPECT_EQ(16u, level.Find("grass")->GetWidth());
   // A level without files falls back to the default palette and drops the copies made against
   // the file's, pointers included, so the next texture is converted afresh.
   world.SetLevelDirectory(folder.Path() + "nowhere/");
