@@ -32,6 +32,7 @@ constexpr const char* kMusicTracks[3] = {"data/sounds/music/tessary1_three_twelv
 CGameLogic::CGameLogic() { SetActive(true); }
 
 CGameLogic::~CGameLogic() {
+  if (m_perspective != 0) ShowPointer(true);  // the pointer outlives the view from a piece
   CVerezIvor* park = GetPark();
   if (park != nullptr && park->GetController() == this) park->SetController(nullptr);
 }

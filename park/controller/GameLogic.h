@@ -180,6 +180,8 @@ class CGameLogic : public CGameActionLayer {
   void PlaceFollowCamera(CGenericCam& camera, float dt);
   void SetFog(bool on, float distance);
   void EnsureCameras();
+  // The world's software pointer, hidden while the park is seen from a piece.
+  void ShowPointer(bool show) const;
 
   // Drawing (GameLogicDebug.cpp).
   void DrawHighlights(CSceneDrawInterface& view);

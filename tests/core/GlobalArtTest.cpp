@@ -1,12 +1,19 @@
-// Global fonts in a stable order, and the software pointer's rectangle and missing file.
+// Global fonts in a stable order, and the software pointer's rectangle, missing file and drawing.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "core/GlobalArt.h"
-#include "ui/MouseCursor.h"
+#include "render/display/DisplayMode.h"
+#include "render/software/SoftwareRasterizer.h"
+#include "render/view/RenderView.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/WorkingFolder.h"
+#include "tools/DemoContentUi.h"
+#include "ui/DrawSurface.h"
+#include "ui/MouseCursor.h"
+#include "ui/Sprite.h"
 
 TEST(GlobalArt, FontsAreIndexedInSortedOrderAndMissingOnesGiveNull) {
   testing_support::TempFolder temp;
@@ -45,4 +52,57 @@ TEST(MouseCursor, EvenRectanglesAndAMissingPointerFile) {
   cursor.Draw(nullptr, true);
   cursor.Update();
   EXPECT_FALSE(cursor.IsDrawn());
+}
+
+// The pointer as the player sees it: over a patterned frame, the sprite's pixels replace those
+// under it and nothing else changes, at any place (clipped at the edges) and in either shape; a
+// hidden pointer leaves the frame alone.
+TEST(MouseCursor, DrawsItsSpriteIntoTheFrameAndNothingElse) {
+  testing_support::WorkingFolder folder;
+  ASSERT_TRUE(folder.Entered());
+  ASSERT_TRUE(DemoContent::WriteUi("data"));
+  CMouseCursor pointer;
+  CSprite* sprite = pointer.GetSprite();
+  ASSERT_NE(sprite, nullptr);
+  constexpr int kW = 64, kH = 48;
+  CSoftwareRasterizer rasterizer;
+  DisplayMode mode;
+  mode.width = kW, mode.height = kH, mode.bits = 16;
+  ASSERT_TRUE(rasterizer.Init(nullptr, mode));
+  CRenderView view;
+  view.Setup(&rasterizer, nullptr, nullptr, nullptr, 0);
+  const PixelBufferDesc& frame = *rasterizer.GetBackBufferDesc();
+  auto pixel = [&frame](int x, int y) -> uint16_t& {
+    return reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(frame.pixels) + y * frame.pitch)[x];
+  };
+  struct Case {
+    int x, y, shape;
+  };
+  for (const Case& c : {Case{20, 10, 0}, Case{20, 10, 1}, Case{kW - 5, kH - 3, 0}, Case{-4, -6, 0}}) {
+    std::vector<uint16_t> expected(kW * kH);
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x)
+        expected[y * kW + x] = pixel(x, y) = static_cast<uint16_t>((x * 37 + y * 101) & 0x7FFF);
+    DrawSurface reference{expected.data(), kW, kH, kW * 2, 15};
+    ASSERT_TRUE(sprite->DrawFrame(reference, c.shape, c.x, c.y));
+    sprite->x = static_cast<float>(c.x), sprite->y = static_cast<float>(c.y);
+    pointer.SetFrame(c.shape);
+    pointer.Invalidate();
+    pointer.Draw(&view, true);
+    int changed = 0, wrong = 0;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) {
+        changed += pixel(x, y) != static_cast<uint16_t>((x * 37 + y * 101) & 0x7FFF);
+        wrong += pixel(x, y) != expected[y * kW + x];
+      }
+    EXPECT_EQ(wrong, 0) << c.x << "," << c.y;
+    EXPECT_GT(changed, c.x < 0 || c.x > kW - 8 ? 0 : 20) << c.x << "," << c.y;
+  }
+  pointer.SetVisible(false);
+  const uint16_t under = pixel(21, 12);
+  pixel(21, 12) = under ^ 0x7FFF;
+  pointer.Invalidate();
+  pointer.Draw(&view, true);
+  EXPECT_EQ(pixel(21, 12), under ^ 0x7FFF) << "a hidden pointer draws nothing";
+  EXPECT_FALSE(pointer.IsVisible());
 }
