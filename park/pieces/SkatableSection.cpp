@@ -102,6 +102,7 @@ void CSkatableSection::Place() {
   }
   LinkPathNodes();
   AddToPlacedSectionList(GetID());
+  if (COctree* octree = GetWorldOctree()) octree->Subdivide(kOctreeRefineLimit);
   DebugPrintf("Placed Skatable Section ID = %d\n", static_cast<int>(GetID()));
   for (uint32_t id : GetPlacedSectionList())
     if (CSkatableSection* section = GetPlacedSection(id)) section->FlashHighlight(kFlashGrey);

@@ -219,6 +219,13 @@ TEST_F(Pieces, PlaceThenPickUpRestoresTheParkExactly) {
     ASSERT_TRUE(Take() == before) << "round " << round;
     pieces.push_back(probe);
   }
+  // A placement drops the octree's empty cells, here one made at the top corner (depth 4).
+  COctree& octree = park.GetOctree();
+  const uint32_t corner = ((8 * 8 + 8) * 8 + 8) * 8 + 8;
+  ASSERT_NE(octree.FindCellByCode(corner, true), nullptr);
+  CSkatableSection* last = Make(0, 3.0f, 3.0f);
+  EXPECT_EQ(octree.FindCellByCode(corner, false), nullptr);
+  EXPECT_TRUE(octree.Contains(last->GetObstacle()));
 }
 
 TEST_F(Pieces, RunningCostOfOneParkDay) {
