@@ -173,6 +173,11 @@ TEST_F(Pieces, NodesJoinTheGridAndNeighboursIntoRings) {
   // 0.02 off: nothing joins.
   CSkatableSection* c = Make(0, 2.02f, 2.0f);
   for (const auto& node : c->GetPathNodes()) EXPECT_EQ(node->GetRingSize(), 1);
+  // A hair short of a corner (as a turned frame's rounding leaves it) a node still joins the square
+  // whose corner it is, not the one it stands in.
+  CSkatableSection* d = Make(0, 5.995f, 6.0f);
+  EXPECT_EQ(RingIds(d->GetPathNodes()[0].get()),
+            (std::set<uint32_t>{d->GetPathNodes()[0]->GetNodeId(), Grid().GetSquare(6, 6)->GetNodeId()}));
   EXPECT_EQ(FindNodeByID(m[1]->GetNodeId()), m[1].get());
   EXPECT_EQ(FindNodeByID(sq22), Grid().GetSquare(2, 2));
   EXPECT_EQ(FindNodeByID(CSkatePathNode::kNone), nullptr);
