@@ -53,6 +53,7 @@ const uint8_t kDigits[10][7] = {
 };
 
 const uint8_t kComma[7] = {0, 0, 0, 0, 0x04, 0x04, 0x08};
+const uint8_t kPeriod[7] = {0, 0, 0, 0, 0, 0x0C, 0x0C};
 
 }  // namespace
 
@@ -63,6 +64,7 @@ const uint8_t* TinyGlyph(char c) {
   if (up >= 'A' && up <= 'Z') return kLetters[up - 'A'];
   if (c >= '0' && c <= '9') return kDigits[c - '0'];
   if (c == ',') return kComma;
+  if (c == '.') return kPeriod;
   return nullptr;
 }
 

@@ -289,9 +289,9 @@ TEST_F(Pieces, ResaleValues) {
 TEST_F(Pieces, FacilityFeesOneValueEverywhere) {
   auto* f = Make<CSkatableFacility>(2, 4.0f, 4.0f);
   EXPECT_EQ(f->GetUseFee(), 2.5f);
-  // Whole units: the revenue books what the skater pays, never the fraction it does not.
+  // The fee as shown, fraction and all; the revenue books what the skater pays.
   f->SetUseFee(1.75f);
-  EXPECT_EQ(f->Use(), 1.0f);
+  EXPECT_EQ(f->Use(), 1.75f);
   f->SetUseFee(-3.0f);
   EXPECT_EQ(f->Use(), 0.0f);
   f->SetUseFee(-0.5f);
@@ -299,7 +299,7 @@ TEST_F(Pieces, FacilityFeesOneValueEverywhere) {
   f->SetUseFee(std::nanf(""));
   EXPECT_EQ(f->Use(), 0.0f);
   EXPECT_EQ(f->GetUseCount(), 4u);
-  EXPECT_EQ(f->GetRevenue(), 1.0);
+  EXPECT_EQ(f->GetRevenue(), 1.75);
   EXPECT_EQ(std::string(f->GetInfoString()), "<Skatable Facility>");
 }
 

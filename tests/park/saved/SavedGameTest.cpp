@@ -306,7 +306,7 @@ TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(f->GetUseCount(), 4u);
   EXPECT_EQ(f->GetUseFee(), 3.75f);
-  EXPECT_DOUBLE_EQ(f->GetRevenue(), 12.0);  // four uses at 3.75, paid in whole units
+  EXPECT_DOUBLE_EQ(f->GetRevenue(), 15.0);  // four uses at 3.75
   auto* w = dynamic_cast<CSkater*>(park.GetObjectByID(walkerId));
   ASSERT_NE(w, nullptr);
   EXPECT_STREQ(w->GetName(), "Walker");
