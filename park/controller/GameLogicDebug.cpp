@@ -52,6 +52,7 @@ constexpr FlagKey kFlagKeys[] = {{VK_F1 + 4, 0}, {VK_F1 + 5, 2}, {VK_F1 + 2, 3},
 void CGameLogic::Draw(CRenderView* view, PixelBufferDesc** locked) {
   CVerezIvor* park = GetPark();
   if (!IsActive() || park == nullptr || view == nullptr) return;
+  ClearFrame(*view, locked);
   // The overlays inside the scene's frame come through the park (DrawSceneOverlays).
   park->RenderScene(view, locked);
   if (park->GetDebugFlag(kDebugStatistics)) DrawStatistics(*view, locked);
@@ -60,6 +61,18 @@ void CGameLogic::Draw(CRenderView* view, PixelBufferDesc** locked) {
     camera->SetFovRange(kPerspectiveFov, kPerspectiveFov);
     camera->GetView().SetFieldOfView(kPerspectiveFov);
   }
+}
+
+// The scene leaves untouched whatever lies beside the terrain, so the frame starts from black there
+// rather than from the last frame's pixels (a closed menu would stay on the screen).
+void CGameLogic::ClearFrame(CRenderView& view, PixelBufferDesc** locked) {
+  CRasterizerInterface* rasterizer = view.GetRasterizer();
+  if (rasterizer == nullptr) return;
+  if (locked != nullptr && *locked != nullptr) {
+    rasterizer->UnlockBackBuffer();
+    *locked = nullptr;
+  }
+  rasterizer->Clear(true, true, kBackdropColour);
 }
 
 void CGameLogic::DrawSceneOverlays(CSceneDrawInterface& view) {
