@@ -1,6 +1,8 @@
 // TextLine: a one-line text overlay drawn straight into a 15-bit frame with a built-in 5 x 7
-// font (capitals and digits; lower case draws as capitals), and the full-screen window switch.
+// font (capitals, digits, comma and point; lower case draws as capitals), and the full-screen
+// window switch.
 #include "platform/Platform.h"
+#include "platform/WindowFit.h"
 #include "platform/WindowRegistry.h"
 
 #include <SDL.h>
@@ -98,6 +100,7 @@ bool ShowFullScreen(HWND window, bool on) {
     OutputDebugStringA((std::string("ShowFullScreen: ") + SDL_GetError() + "\n").c_str());
     return false;
   }
+  detail::FitUnmanagedWindow(sdl, on);
   return true;
 }
 
