@@ -323,17 +323,10 @@ TEST_F(ControllerPark, EveryDebugKeyDoesItsOneThing) {
   g_definitions = catalog.defs;  // a load finds pieces and terrain through these
   g_terrain = terrainMesh.get();
   CSkatableSection::SetSources({&MeshById, &DefinitionByIndex, &TerrainMesh});
-  auto down = [](std::initializer_list<int> keys) {
-    for (int key : keys) plat::SetKeyState(key, true);
+  auto hold = [](std::initializer_list<int> keys, bool down) {
+    for (int key : keys) plat::SetKeyState(key, down);
   };
-  auto up = [](std::initializer_list<int> keys) {
-    for (int key : keys) plat::SetKeyState(key, false);
-  };
-  auto press = [&](std::initializer_list<int> keys) {
-    down(keys);
-    Tick();
-    up(keys);
-  };
+  auto press = [&](std::initializer_list<int> keys) { hold(keys, true), Tick(), hold(keys, false); };
   const double money0 = park->GetMoney();
   press({VK_CONTROL, 'M'});
   press({VK_F1 + 7});
@@ -343,10 +336,10 @@ TEST_F(ControllerPark, EveryDebugKeyDoesItsOneThing) {
   EXPECT_TRUE(GetSkaterList().empty());
 
   SetDebugKeysEnabled(true);
-  down({VK_CONTROL, 'M'});
+  hold({VK_CONTROL, 'M'}, true);
   Tick();
   Tick();  // held, not pressed again
-  up({VK_CONTROL, 'M'});
+  hold({VK_CONTROL, 'M'}, false);
   EXPECT_EQ(park->GetMoney(), money0 + 10000.0);
 
   // F5, F6, F3, F4, F7, F1, F2, F8: flags 0, 2, 3, 4, 5, 6, 7, 8, each alone; flag 1 has no key.
@@ -389,19 +382,18 @@ TEST_F(ControllerPark, EveryDebugKeyDoesItsOneThing) {
 
   // Ctrl, Shift and P held: the park stands still; let go, it runs on.
   const double time0 = park->GetWorldTime();
-  down({VK_CONTROL, VK_SHIFT, 'P'});
+  hold({VK_CONTROL, VK_SHIFT, 'P'}, true);
   logic->Tick(0.1f);
   EXPECT_EQ(park->GetWorldTime(), time0);
-  up({VK_CONTROL, VK_SHIFT, 'P'});
+  hold({VK_CONTROL, VK_SHIFT, 'P'}, false);
   logic->Tick(0.1f);
   EXPECT_GT(park->GetWorldTime(), time0);
 
   // Quick save, clear, quick load: the park comes back.
   PlaceAt(0, 3.0f, 3.0f);
   ASSERT_NE(AddSkater(Vector3(12.0f, 3.0f, 0.5f)), nullptr);
-  logic->Tick(0.0f);
+  Tick();  // the last arrival leaves
   const size_t skaters = GetSkaterList().size();
-  ASSERT_GE(skaters, 1u);
   press({VK_CONTROL, VK_SHIFT, 'S'});
   EXPECT_NE(log.Text().find("Game saved to file.\n"), std::string::npos) << log.Text();
   EXPECT_FALSE(cwd.Read(CGameLogic::kQuickSaveFile).empty());

@@ -156,12 +156,8 @@ TEST_F(Structures, AnimationTriggersLightTheIndicesAfterTheDamageOnes) {
   auto record = [](uint32_t type, int32_t start, uint32_t frames, uint32_t idOrCount) {
     AnimationRecord r;
     std::memset(&r, 0, sizeof(r));
-    r.dataType = type;
-    r.startFrame = start;
-    r.frameCount = frames;
-    r.frameRate = 10.0f;
-    r.length = static_cast<float>(frames) / 10.0f;
-    r.countOrTrigger = idOrCount;
+    r.dataType = type, r.startFrame = start, r.frameCount = frames, r.countOrTrigger = idOrCount;
+    r.frameRate = 10.0f, r.length = static_cast<float>(frames) / 10.0f;
     return r;
   };
   using R = AnimationRecord;
