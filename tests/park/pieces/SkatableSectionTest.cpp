@@ -28,6 +28,7 @@
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/core/math/OctreeTestItems.h"
 #include "tests/support/ParkPieces.h"
 #include "tests/support/ParkState.h"
 #include "tests/support/RecordingRasterizer.h"
@@ -224,13 +225,22 @@ TEST_F(Pieces, PlaceThenPickUpRestoresTheParkExactly) {
     ASSERT_TRUE(Take() == before) << "round " << round;
     pieces.push_back(probe);
   }
-  // A placement drops the octree's empty cells, here one made at the top corner (depth 4).
+  // A placement drops the octree's empty cells, and moves nothing: at the top corner, a lone object
+  // stays in its depth-5 cell while the empty cell beside it goes.
   COctree& octree = park.GetOctree();
-  const uint32_t corner = ((8 * 8 + 8) * 8 + 8) * 8 + 8;
-  ASSERT_NE(octree.FindCellByCode(corner, true), nullptr);
+  const uint32_t top = (((8 * 8 + 8) * 8 + 8) * 8 + 8) * 8 + 8, beside = top - 1;
+  const Box root = octree.GetRootBox();
+  const Vector3 side = (root.max - root.min) * (1.0f / 32.0f);  // of a depth-5 cell
+  octree_test::Item lone(CBoundedObject::kRenderable, Box(root.max - side * 0.5f, root.max - side * 0.25f));
+  octree.InsertObjectAtDepth(&lone, 5);
+  ASSERT_EQ(octree.FindCellByCode(top, false)->objects.size(), 1u);
+  ASSERT_NE(octree.FindCellByCode(beside, true), nullptr);
   CSkatableSection* last = Make(0, 3.0f, 3.0f);
-  EXPECT_EQ(octree.FindCellByCode(corner, false), nullptr);
+  EXPECT_EQ(octree.FindCellByCode(beside, false), nullptr);
+  ASSERT_NE(octree.FindCellByCode(top, false), nullptr);
+  EXPECT_EQ(octree.FindCellByCode(top, false)->objects.size(), 1u);
   EXPECT_TRUE(octree.Contains(last->GetObstacle()));
+  octree.RemoveObject(&lone);
 }
 
 TEST_F(Pieces, RunningCostOfOneParkDay) {
