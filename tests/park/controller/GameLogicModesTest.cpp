@@ -144,11 +144,14 @@ TEST_F(ControllerPark, HighlightsAndStatisticsAreDrawnWithThePark) {
   logic->CanPlaceHeldObject();
   logic->UpdateCamera(0.0f);
   park->ToggleDebugFlag(8);
-  PixelBufferDesc* locked = nullptr;
+  PixelBufferDesc* locked = rasterizer.LockBackBuffer();  // as widgets drawn below would leave it
   rasterizer.Forget();
   std::fill(rasterizer.frame.begin(), rasterizer.frame.end(), 0);
   logic->Draw(&renderView, &locked);
   if (locked != nullptr) rasterizer.UnlockBackBuffer();
+  ASSERT_GE(rasterizer.calls.size(), 2u);  // the frame starts cleared, the lock given up first
+  EXPECT_EQ(rasterizer.calls[0], "UnlockBackBuffer");
+  EXPECT_EQ(rasterizer.calls[1].rfind("Clear(1,1,", 0), 0u) << rasterizer.calls[1];
   int green = 0, red = 0;
   for (const RecordingRasterizer::Draw& draw : rasterizer.draws)
     for (const ScreenVertex& v : draw.vertices) {
