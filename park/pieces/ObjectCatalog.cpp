@@ -119,7 +119,9 @@ int CObjectCatalog::PositionOf(int categoryId, int idx, int variant, bool facili
   // Computed wide: hostile ids must not overflow before they are refused.
   const long long block = static_cast<long long>(idx) + static_cast<long long>(categoryId) * 100 + 10;
   const long long position = variant + block * 10;
-  if (variant < 0 || variant >= kVariants || position < 0 || position >= kFacilityBase) return -1;
+  // Sections fill 0 to 19999, facilities 20000 to 29999: the sponsor pieces follow them.
+  const long long limit = facility ? kSponsorBase - kFacilityBase : kFacilityBase;
+  if (variant < 0 || variant >= kVariants || position < 0 || position >= limit) return -1;
   return static_cast<int>(position) + (facility ? kFacilityBase : 0);
 }
 

@@ -142,6 +142,8 @@ TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {
   EXPECT_EQ(CObjectCatalog::PositionOf(19, 89, 9, false), 19999);
   EXPECT_EQ(CObjectCatalog::PositionOf(19, 90, 0, false), -1);  // would run into the facilities
   EXPECT_EQ(CObjectCatalog::PositionOf(19, 90, 0, true), -1);   // or past the sponsor pieces
+  EXPECT_EQ(CObjectCatalog::PositionOf(9, 89, 9, true), 29999);
+  EXPECT_EQ(CObjectCatalog::PositionOf(9, 90, 0, true), -1);  // a facility past its part of the table
   EXPECT_EQ(CObjectCatalog::PositionOf(0, -10, 0, false), 0);
   EXPECT_EQ(CObjectCatalog::PositionOf(0, -11, 9, false), -1);
   // A size beyond the 20 x 20 footprint block lands clamped in an in-range category.
