@@ -245,6 +245,19 @@ TEST(PolyhedronHull, DegenerateInputFailsCleanlyAndLeavesThePolyhedronAlone) {
     EXPECT_EQ(p.vertices().size(), points.size());
     EXPECT_EQ(p.faces().size(), hadFace ? 1u : 0u);
   }
+  // Points a hair apart, where qhull finds facets that enclose no area: no face stays and every
+  // vertex does, so that a caller's fallback faces meet no freed vertex.
+  Polyhedron hair;
+  for (const VclipVector3& q :
+       {VclipVector3(0, 0, 0x1.7ep-142f), VclipVector3(0, 0, 0), VclipVector3(0x1.f8p-144f, 0, 0),
+        VclipVector3(0x1.7ep-142f, 0, 0), VclipVector3(0x1.7ep-142f, 0x1p-139f, 0)})
+    hair.addVertex("h", q);
+  {
+    CerrCapture err;
+    EXPECT_EQ(hair.buildHull(), 1);
+  }
+  EXPECT_EQ(hair.vertices().size(), 5u);
+  EXPECT_TRUE(hair.faces().empty());
   // qhull's global state is sound again afterwards.
   Polyhedron again;
   for (const Vertex& v : box->vertices()) again.addVertex(v.name(), v.coords);
