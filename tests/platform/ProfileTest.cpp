@@ -67,7 +67,7 @@ TEST(Profile, ReadsKeysLikeTheWindowsFunction) {
 TEST(Profile, NullSectionOrKeyListsNamesCutLikeTheWindowsFunction) {
   testing_support::TempFolder folder;
   const std::string file = folder.Write("list.ini",
-                                        "[Header]\nNumCategories=3\n;x=1\n#hash=5\nbare\n[]\nlost=1\n"
+                                        "[Header]\nNumCategories=3\n;x=1\n        bare\n#hash=5\n[]\nlost=1\n"
                                         "[Second]\nKey=v\n[header]\nmore=1\n");
   auto list = [&](const char* section, DWORD size) {
     char buffer[64];
