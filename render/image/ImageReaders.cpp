@@ -91,6 +91,10 @@ struct TiffFields {
 bool ReadTiffFields(const TiffReader& in, TiffFields* f) {
   uint32_t ifd, entries;
   if (!in.U32(4, &ifd) || !in.U16(ifd, &entries)) return Refuse("TIFF", "directory outside the file");
+  // The directory ends with the next directory's offset; a file without it was cut short.
+  uint32_t next;
+  if (!in.U32(static_cast<size_t>(ifd) + 2 + static_cast<size_t>(entries) * 12, &next))
+    return Refuse("TIFF", "directory cut short");
   for (uint32_t i = 0; i < entries; ++i) {
     const size_t entry = static_cast<size_t>(ifd) + 2 + static_cast<size_t>(i) * 12;
     uint32_t tag, field;

@@ -226,7 +226,9 @@ bool CSoftwareTextureStore::ReadCache(const uint8_t* data, size_t size) {
       if (size - at < length) return Fail("name cut short");
       r.name.assign(reinterpret_cast<const char*>(data + at), length);
       at += length;
-      if (CSoftwareTexture::HashName(r.name.c_str()) != r.hash) return Fail("name does not match its hash");
+      // An empty name is a texture whose name was never known (read from a nameless file).
+      if (length > 0 && CSoftwareTexture::HashName(r.name.c_str()) != r.hash)
+        return Fail("name does not match its hash");
     }
     if (at != size) return Fail("unexpected bytes after the names");
   }
@@ -253,7 +255,8 @@ std::vector<uint8_t> CSoftwareTextureStore::EncodeCache() const {
   le::PutU32(out, kNamesMarker);
   for (const auto& t : m_textures) {
     const std::string& name = t->GetName();
-    const size_t length = std::min<size_t>(name.size(), 0xFFFF);
+    // A name the block cannot hold whole is written as unknown: cut, it would not match its hash.
+    const size_t length = name.size() <= 0xFFFF ? name.size() : 0;
     out.push_back(static_cast<uint8_t>(length));
     out.push_back(static_cast<uint8_t>(length >> 8));
     out.insert(out.end(), name.begin(), name.begin() + static_cast<std::ptrdiff_t>(length));

@@ -415,6 +415,20 @@ TEST(TiffReader, BothByteOrdersEqualLibtiffAndCompressionIsRefused) {
                           return LoadImageFromMemory(reinterpret_cast<const uint8_t*>(file.data()), cut);
                         }).IsNull())
                 << cut;
+          // The directory moved to the end reads the same, and is cut short without the offset
+          // of the next directory that closes it.
+          auto load = [](const std::string& tiff) {
+            return LoadImageFromMemory(reinterpret_cast<const uint8_t*>(tiff.data()), tiff.size());
+          };
+          const uint32_t ifd = le::ReadU32(reinterpret_cast<const uint8_t*>(file.data()) + 4);
+          const uint16_t entries = le::ReadU16(reinterpret_cast<const uint8_t*>(file.data()) + ifd);
+          std::string moved = file;
+          le::WriteU32(reinterpret_cast<uint8_t*>(&moved[4]), static_cast<uint32_t>(file.size()));
+          moved += file.substr(ifd, 2 + 12 * size_t{entries});
+          EXPECT_TRUE(load(moved).IsNull());
+          CImageRef again = load(moved + std::string(4, '\0'));
+          ASSERT_FALSE(again.IsNull());
+          EXPECT_EQ(0, std::memcmp(again->pixels, image->pixels, static_cast<size_t>(image->pitch) * 6));
         }
       }
   const Picture p = MakePicture(9, 6, 3, 1);

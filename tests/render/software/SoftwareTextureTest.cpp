@@ -230,6 +230,12 @@ TEST(SoftwareTextureStore, CacheFileRoundTripAndHostileFiles) {
   ASSERT_TRUE(victim.ReadCache(file.data(), recordsEnd));
   EXPECT_EQ("", victim.GetTexture(0)->GetName());
   EXPECT_EQ(victim.GetTexture(2), victim.Find("grass")) << "without names the hash decides";
+  // Written back, the unknown names stay unknown and the file reads again.
+  const std::vector<uint8_t> nameless = victim.EncodeCache();
+  EXPECT_EQ(nameless.size(), recordsEnd + 4 + 3 * 2);
+  ASSERT_TRUE(victim.ReadCache(nameless.data(), nameless.size()));
+  EXPECT_EQ(victim.GetTexture(2), victim.Find("grass"));
+  EXPECT_EQ(nameless, victim.EncodeCache());
   victim.Clear();
   EXPECT_EQ(0u, victim.GetCount());
   EXPECT_NE(std::string::npos, log.Text().find("cut short"));
