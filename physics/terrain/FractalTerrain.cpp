@@ -64,8 +64,8 @@ bool DisplaceTerrainMidpoints(Vector3* positions, uint32_t x, uint32_t y, uint32
   return true;
 }
 
-ShadedMesh* GenerateFractalTerrain(const float* box, float roughness, uint32_t levels,
-                                   CTextureProperties* const* textures, bool alongZ) {
+std::unique_ptr<ShadedMesh> GenerateFractalTerrain(const float* box, float roughness, uint32_t levels,
+                                                   CTextureProperties* const* textures, bool alongZ) {
   if (!box) {
     OutputDebugStringA("FractalTerrain: no box\n");
     return nullptr;
@@ -89,5 +89,5 @@ ShadedMesh* GenerateFractalTerrain(const float* box, float roughness, uint32_t l
   p[last * n] = Vector3(box[3], box[1], z + Unit() * range);
   p[last * n + last] = Vector3(box[3], box[4], z + Unit() * range);
   if (levels > 0) Displace(p, 0, 0, 1u << (levels - 1), n, range, roughness, alongZ);
-  return mesh.release();
+  return mesh;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/math/Vector3.h"
 
@@ -16,10 +17,9 @@ constexpr uint32_t kMaxFractalTerrainLevels = 7;
 // heights in [min z, max z], then midpoint displacement with the given roughness, moved
 // straight up when alongZ is set and along each square's own normal otherwise. The mesh
 // takes one texture (textures[0], may be null) and an all-zero face attribute array.
-// Returns the new mesh, owned by the caller, or null (logged) for a null box or more levels
-// than kMaxFractalTerrainLevels.
-ShadedMesh* GenerateFractalTerrain(const float* box, float roughness, uint32_t levels,
-                                   CTextureProperties* const* textures, bool alongZ);
+// Returns the new mesh, or null (logged) for a null box or more levels than kMaxFractalTerrainLevels.
+std::unique_ptr<ShadedMesh> GenerateFractalTerrain(const float* box, float roughness, uint32_t levels,
+                                                   CTextureProperties* const* textures, bool alongZ);
 
 // One square of the recursion: corners (x, y), (x + 2h, y), (x, y + 2h), (x + 2h, y + 2h) of
 // a rowLength-square grid of positions (grid point (i, j) is positions[j * rowLength + i]).

@@ -20,7 +20,7 @@ const float kBox[6] = {-50.0f, 10.0f, 2.0f, 70.0f, 90.0f, 12.0f};
 
 std::unique_ptr<ShadedMesh> Make(unsigned seed, float roughness, uint32_t levels, bool alongZ) {
   plat::srand(seed);
-  return std::unique_ptr<ShadedMesh>(GenerateFractalTerrain(kBox, roughness, levels, nullptr, alongZ));
+  return GenerateFractalTerrain(kBox, roughness, levels, nullptr, alongZ);
 }
 
 }  // namespace
