@@ -321,7 +321,18 @@ class CRenderView : public CSceneDrawInterface {
                      CTexture* texture, CTexture* lightMap, float drawFactor);
 
   // Sprites (RenderViewSprites.cpp).
-  bool SpriteCentre(const Vector3& point, Vector3& view, ProjectedPoint& centre, uint32_t& specular) const;
+  // Where a sprite at a world point lands: its view-space point, projected centre, fog word and
+  // the pixels a world unit spans there.
+  struct SpritePlace {
+    Vector3 view;
+    ProjectedPoint centre;
+    uint32_t specular;
+    float scale;
+  };
+  // False when no view is set or the point is at or behind the near plane.
+  bool PlaceSprite(const Vector3& point, SpritePlace& place) const;
+  // Stores one corner of a sprite quad, offset in pixels from its centre.
+  void PushSpriteCorner(const SpritePlace& place, float dx, float dy, int corner, uint32_t colour);
   void QueueQuad(float depth, CTexture* texture);
 
   CRasterizerInterface* m_default = nullptr;

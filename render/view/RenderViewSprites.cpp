@@ -48,20 +48,21 @@ void CRenderView::QueueTranslucentBatch(CTexture* texture) {
   }
 }
 
-bool CRenderView::SpriteCentre(const Vector3& point, Vector3& view, ProjectedPoint& centre, uint32_t& specular) const {
+bool CRenderView::PlaceSprite(const Vector3& point, SpritePlace& place) const {
   if (!m_view) return false;
-  view = m_view->GetFrame().WorldToLocalPoint(point);
-  if (view.x < m_near) return false;
-  centre = ProjectPoint(view);
-  if (centre.rhw == kBehindNearPlane) return false;
+  place.view = m_view->GetFrame().WorldToLocalPoint(point);
+  if (place.view.x < m_near) return false;
+  place.centre = ProjectPoint(place.view);
+  if (place.centre.rhw == kBehindNearPlane) return false;
   float fog = 1.0f;
   if (m_fog && m_fog->enabled) {
     const float height = HeightFog(point.z);
-    float v = ApproxDistance(view) * m_fog->inverseVisibilityDistance * height;
+    float v = ApproxDistance(place.view) * m_fog->inverseVisibilityDistance * height;
     if (v < m_fog->offset) v = m_fog->offset;
     fog = 1.0f - std::min(1.0f, std::max(0.0f, v));
   }
-  specular = FogWord(fog);
+  place.specular = FogWord(fog);
+  place.scale = m_orthographic ? m_orthoScale : place.centre.rhw * m_perspectiveScale;
   return true;
 }
 
@@ -76,52 +77,45 @@ void CRenderView::QueueQuad(float depth, CTexture* texture) {
   m_queue.push_back(QueueEntry{QueueKind::kQuad, depth, first, 0, 0, texture});
 }
 
+void CRenderView::PushSpriteCorner(const SpritePlace& place, float dx, float dy, int corner, uint32_t colour) {
+  const ProjectedPoint& c = place.centre;
+  m_store.push_back(ScreenVertex{c.x + dx, c.y + dy, c.z, c.rhw, colour, place.specular, CornerU(corner),
+                                 CornerV(corner), 0.0f, 0.0f});
+}
+
 void CRenderView::DrawSprite(const Vector3& point, float size, CTexture* texture, uint32_t colour) {
-  Vector3 view;
-  ProjectedPoint c;
-  uint32_t specular = 0;
-  if (!SpriteCentre(point, view, c, specular)) return;
-  const float k = m_orthographic ? m_orthoScale : c.rhw * m_perspectiveScale;
-  const float h = size * k;
-  for (int corner = 0; corner < 4; ++corner) {
-    m_store.push_back(ScreenVertex{(corner & 1) ? c.x + h : c.x - h, corner < 2 ? c.y - h : c.y + h, c.z, c.rhw,
-                                   colour, specular, CornerU(corner), CornerV(corner), 0.0f, 0.0f});
-  }
+  SpritePlace place;
+  if (!PlaceSprite(point, place)) return;
+  const float h = size * place.scale;
+  for (int corner = 0; corner < 4; ++corner)
+    PushSpriteCorner(place, (corner & 1) ? h : -h, corner < 2 ? -h : h, corner, colour);
   if (texture) HintTextureScale(texture, h * 4.0f);
-  QueueQuad(view.x, texture);
+  QueueQuad(place.view.x, texture);
 }
 
 void CRenderView::DrawDirectedSprite(const Vector3& point, const Vector2& d, float size, CTexture* texture,
                                      uint32_t colour) {
-  Vector3 view;
-  ProjectedPoint c;
-  uint32_t specular = 0;
-  if (!SpriteCentre(point, view, c, specular)) return;
-  const float k = m_orthographic ? m_orthoScale : c.rhw * m_perspectiveScale;
-  const float h = size * k;
+  SpritePlace place;
+  if (!PlaceSprite(point, place)) return;
+  const float h = size * place.scale;
   for (int corner = 0; corner < 4; ++corner) {
     const float ox = ((corner & 1) ? d.y : -d.y) + ((corner & 2) ? -d.x : d.x);
     const float oy = ((corner & 1) ? -d.x : d.x) + ((corner & 2) ? -d.y : d.y);
-    m_store.push_back(ScreenVertex{c.x + h * ox, c.y + h * oy, c.z, c.rhw, colour, specular, CornerU(corner),
-                                   CornerV(corner), 0.0f, 0.0f});
+    PushSpriteCorner(place, h * ox, h * oy, corner, colour);
   }
-  QueueQuad(view.x, texture);
+  QueueQuad(place.view.x, texture);
 }
 
 void CRenderView::DrawParticleQuad(const Vector3& point, const Vector2& a, const Vector2& b, CTexture* texture,
                                    uint32_t colour) {
-  Vector3 view;
-  ProjectedPoint c;
-  uint32_t specular = 0;
-  if (!SpriteCentre(point, view, c, specular)) return;
-  const float k = m_orthographic ? m_orthoScale : c.rhw * m_perspectiveScale;
+  SpritePlace place;
+  if (!PlaceSprite(point, place)) return;
   for (int corner = 0; corner < 4; ++corner) {
     Vector2 o = (corner & 1) ? Vector2(-a.x, -a.y) : a;
     o = (corner & 2) ? Vector2(o.x - b.x, o.y - b.y) : Vector2(o.x + b.x, o.y + b.y);
-    m_store.push_back(ScreenVertex{c.x + k * o.x, c.y + k * o.y, c.z, c.rhw, colour, specular, CornerU(corner),
-                                   CornerV(corner), 0.0f, 0.0f});
+    PushSpriteCorner(place, place.scale * o.x, place.scale * o.y, corner, colour);
   }
-  QueueQuad(view.x, texture);
+  QueueQuad(place.view.x, texture);
 }
 
 void CRenderView::DrawQuadViewAxes(const Vector3& point, const Vector3& a, const Vector3& b, CTexture* texture,
