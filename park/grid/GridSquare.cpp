@@ -15,9 +15,21 @@ void CGridSquare::Place(CGrid* grid, int column, int row, uint32_t index, const 
   SetPosition(corner);
 }
 
+void CGridSquare::AddObjectId(uint32_t id) {
+  m_objectIds.push_back(id);
+  if (m_grid != nullptr) m_grid->NoteOccupationChanged(*this);
+}
+
 void CGridSquare::RemoveObjectId(uint32_t id) {
   auto it = std::find(m_objectIds.begin(), m_objectIds.end(), id);
-  if (it != m_objectIds.end()) m_objectIds.erase(it);
+  if (it == m_objectIds.end()) return;
+  m_objectIds.erase(it);
+  if (m_grid != nullptr) m_grid->NoteOccupationChanged(*this);
+}
+
+void CGridSquare::SetObjectIds(std::vector<uint32_t> ids) {
+  m_objectIds = std::move(ids);
+  if (m_grid != nullptr) m_grid->NoteOccupationChanged(*this);
 }
 
 bool CGridSquare::IsBlocked() const {

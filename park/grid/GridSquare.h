@@ -22,12 +22,14 @@ class CGridSquare : public CSkatePathNode {
   CGrid* GetGrid() const { return m_grid; }
 
   // --- Occupation ---
-  void AddObjectId(uint32_t id) { m_objectIds.push_back(id); }
+  // Every change of the list is told to the grid, which keeps the moves around it from a search
+  // to the next.
+  void AddObjectId(uint32_t id);
   void RemoveObjectId(uint32_t id);
   // The i-th listed id; kNone past the end.
   uint32_t GetObjectId(size_t i) const { return i < m_objectIds.size() ? m_objectIds[i] : kNone; }
   const std::vector<uint32_t>& GetObjectIds() const { return m_objectIds; }
-  void SetObjectIds(std::vector<uint32_t> ids) { m_objectIds = std::move(ids); }
+  void SetObjectIds(std::vector<uint32_t> ids);
   // A placed piece covers the cell: an id other than the grid's terrain section is listed.
   bool IsBlocked() const;
   // Marks every listed object (the terrain's section included) for removal by the world.
