@@ -224,7 +224,7 @@ struct ParkGraph {
         steps.push_back({a, {found.first->second, grid->EdgeCost(nodes[a], step.node, step.edge)}});
       }
     }
-    boost = BoostGraph(nodes.size());
+    for (size_t i = 0; i < nodes.size(); ++i) boost::add_vertex(boost);
     for (const auto& s : steps) boost::add_edge(s.first, s.second.first, s.second.second, boost);
     for (CGraphNode* node : nodes) positions.push_back(static_cast<CSkatePathNode*>(node)->GetPosition());
     grid->UpdateComponents();

@@ -99,25 +99,22 @@ bool CGrid::IsCornerWalkable(const CGridSquare& square) const {
   return true;
 }
 
-bool CGrid::IsBlockedAt(int column, int row) const {
-  const CGridSquare* s = GetSquare(column, row);
-  return s != nullptr && s->IsBlocked();
-}
-
 void CGrid::SetTerrainId(uint32_t id) {
   m_terrainId = id;
   // Which ids block a square changed everywhere.
-  for (int i = 0; i < GetSquareCount(); ++i) m_clearMoves[static_cast<size_t>(i)].known = false;
+  for (int i = 0; i < GetSquareCount(); ++i) {
+    m_squares[static_cast<size_t>(i)].RefreshBlocked();
+    m_clearMoves[static_cast<size_t>(i)].known = false;
+  }
 }
 
 void CGrid::NoteOccupationChanged(const CGridSquare& square) {
-  for (const auto& offsets : kClearance)
-    for (const GridCell& at : offsets) ForgetClearMoves(square.GetColumn() - at.column, square.GetRow() - at.row);
-}
-
-void CGrid::ForgetClearMoves(int column, int row) {
-  if (column >= 0 && column < m_columns && row >= 0 && row < m_rows)
-    m_clearMoves[static_cast<size_t>(row * m_columns + column)].known = false;
+  // The squares that look at this one for clearance lie from one behind it to two ahead.
+  const int c = square.GetColumn(), r = square.GetRow();
+  for (int row = std::max(r - kClearanceAhead, 0); row <= std::min(r + kClearanceBehind, m_rows - 1); ++row)
+    for (int column = std::max(c - kClearanceAhead, 0); column <= std::min(c + kClearanceBehind, m_columns - 1);
+         ++column)
+      m_clearMoves[static_cast<size_t>(row * m_columns + column)].known = false;
 }
 
 void CGrid::CollectGates() {

@@ -150,13 +150,15 @@ class CGrid : public CDirectedGraph {
   // A corner stands as high as the highest of the four centres around it.
   void RaiseCorners();
   bool IsMoveAllowed(const CGridSquare& square, int direction) const;
-  bool IsBlockedAt(int column, int row) const;
   void AddSquareSuccessors(const CGridSquare& square, SuccessorList& out);
   // The moves from the square of that index (bit d for direction d) whose neighbour lies in the
   // grid and whose clearance squares let it through; the terrain's direction mask is not applied.
   // Kept per square until the occupation of one of its clearance squares changes.
   uint8_t GetClearMoves(size_t index);
-  void ForgetClearMoves(int column, int row);
+  // Every clearance offset lies from kClearanceBehind squares behind to kClearanceAhead ahead, on
+  // both axes.
+  static constexpr int kClearanceBehind = 2;
+  static constexpr int kClearanceAhead = 1;
   uint8_t ComputeClearMoves(int column, int row) const;
   void AddPieceSuccessors(const CSkatePathNode& node, SuccessorList& out) const;
   CPathLinkOwner* FindPiece(uint32_t pieceId) const;

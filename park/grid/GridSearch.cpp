@@ -77,21 +77,27 @@ uint8_t CGrid::GetClearMoves(size_t index) {
 // A straight move needs the two squares along its edge free and each pair beside them alike (both
 // free or both covered); a diagonal move needs all seven free.
 uint8_t CGrid::ComputeClearMoves(int c, int r) const {
-  // Every clearance square lies from two squares behind to one ahead on both axes: each of those
-  // sixteen is looked at once.
-  bool near[4][4];
-  for (int dr = -2; dr <= 1; ++dr)
-    for (int dc = -2; dc <= 1; ++dc) near[dr + 2][dc + 2] = IsBlockedAt(c + dc, r + dr);
-  auto blocked = [&](int d, int k) { return near[kClearance[d][k].row + 2][kClearance[d][k].column + 2]; };
+  // The squares of the window every clearance offset lies in, a bit each (row by row) for those
+  // that are covered; each is looked at once.
+  constexpr int kSide = kClearanceBehind + 1 + kClearanceAhead;
+  auto bit = [](int dc, int dr) { return (dr + kClearanceBehind) * kSide + dc + kClearanceBehind; };
+  auto inside = [this](int column, int row) { return column >= 0 && column < m_columns && row >= 0 && row < m_rows; };
+  unsigned window = 0;
+  for (int dr = -kClearanceBehind; dr <= kClearanceAhead; ++dr)
+    for (int dc = -kClearanceBehind; dc <= kClearanceAhead; ++dc)
+      if (inside(c + dc, r + dr) && m_squares[static_cast<size_t>((r + dr) * m_columns + c + dc)].IsBlocked())
+        window |= 1u << bit(dc, dr);
+  auto blocked = [&](int d, int k) {
+    return ((window >> bit(kClearance[d][k].column, kClearance[d][k].row)) & 1u) != 0;
+  };
   unsigned moves = 0;
   for (int d = 0; d < 4; ++d) {
-    if (GetSquare(c + kNeighbour[d].column, r + kNeighbour[d].row) == nullptr || blocked(d, 1) || blocked(d, 2))
-      continue;
+    if (!inside(c + kNeighbour[d].column, r + kNeighbour[d].row) || blocked(d, 1) || blocked(d, 2)) continue;
     if (blocked(d, 3) != blocked(d, 4) || blocked(d, 5) != blocked(d, 6)) continue;
     moves |= 1u << d;
   }
   for (int d = 4; d < kDirections; ++d) {
-    if (GetSquare(c + kNeighbour[d].column, r + kNeighbour[d].row) == nullptr) continue;
+    if (!inside(c + kNeighbour[d].column, r + kNeighbour[d].row)) continue;
     bool clear = true;
     for (int k = 0; k < kClearanceCells && clear; ++k) clear = !blocked(d, k);
     if (clear) moves |= 1u << d;

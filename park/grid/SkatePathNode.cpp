@@ -34,6 +34,7 @@ int CSkatePathNode::CloseRings(const std::vector<CSkatePathNode*>& nodes) {
   // Each node has one successor, so every walk ends in a cycle; the nodes on the way in are the
   // ones to cut. States: absent unvisited, 1 on the current walk, 2 done.
   std::unordered_map<const CSkatePathNode*, uint8_t> state;
+  state.reserve(nodes.size());  // a loaded park's every square: growing it costs more than the walk
   std::vector<CSkatePathNode*> walk;
   int cut = 0;
   for (CSkatePathNode* start : nodes) {
