@@ -1,8 +1,9 @@
 // The graph's path search and components beside Boost.Graph on the same graphs in the same run:
 // on the demo level's park grid with the instant-action park placed (its successors built on the
 // fly, as the skaters search it), A* between 200 pairs of places and the components from the
-// entrances; on synthetic adjacency lists, A* on a 256 x 256 grid with obstacles, best-first search
-// on random graphs of 100,000 nodes, and strongly connected components of 1,000,000 nodes.
+// entrances, apart and in turn for their ratio; on synthetic adjacency lists, A* on a 256 x 256
+// grid with obstacles, best-first search on random graphs of 100,000 nodes, and strongly connected
+// components of 1,000,000 nodes.
 #include <benchmark/benchmark.h>
 
 #include <boost/graph/adjacency_list.hpp>
@@ -20,6 +21,7 @@
 
 #include "app/EngineRegistration.h"
 #include "bench/DemoLevelPark.h"
+#include "bench/PairedRatio.h"
 #include "park/grid/DirectedGraph.h"
 #include "park/grid/Grid.h"
 
@@ -264,17 +266,46 @@ void ReportPark(benchmark::State& state, const ParkGraph& p) {
   state.counters["edges"] = static_cast<double>(boost::num_edges(p.boost));
 }
 
+// Our search between every pair; the number of goals reached.
+size_t ParkSearches(ParkGraph& p) {
+  GraphPath path;
+  size_t found = 0;
+  for (const auto& [start, goal] : p.pairs) {
+    path.clear();
+    found += p.grid->FindPath(p.nodes[start], p.nodes[goal], &path) ? 1 : 0;
+    benchmark::DoNotOptimize(path.data());
+  }
+  return found;
+}
+
+void BoostParkSearches(const ParkGraph& p) {
+  for (const auto& [start, goal] : p.pairs)
+    benchmark::DoNotOptimize(BoostAStar(p.boost, start, goal, ParkEstimateTo(p.positions, goal)));
+}
+
+// The park recomputes its components after every placement or sale, so each run follows a change
+// of the squares under a 4 x 4 footprint in the middle of the grid (listed again with the same
+// ids, which leaves the graph as it was).
+void ParkComponents(ParkGraph& p) {
+  const GridCell middle{p.grid->GetSize().column / 2, p.grid->GetSize().row / 2};
+  for (int r = middle.row; r < middle.row + 4; ++r)
+    for (int c = middle.column; c < middle.column + 4; ++c)
+      if (CGridSquare* square = p.grid->GetSquare(c, r)) square->SetObjectIds(square->GetObjectIds());
+  p.grid->UpdateComponents();
+  benchmark::DoNotOptimize(p.grid->GetNextComponentId());
+}
+
+size_t BoostParkComponents(const ParkGraph& p, std::vector<size_t>& component) {
+  const size_t count = boost::strong_components(p.boost, component.data());
+  benchmark::DoNotOptimize(component.data());
+  return count;
+}
+
 void BM_ParkGridFindPath(benchmark::State& state) {
   ParkGraph& p = Park();
   if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
-  GraphPath path;
   size_t found = 0;
-  for (auto _ : state)
-    for (const auto& [start, goal] : p.pairs) {
-      path.clear();
-      found += p.grid->FindPath(p.nodes[start], p.nodes[goal], &path) ? 1 : 0;
-      benchmark::DoNotOptimize(path.data());
-    }
+  for (auto _ : state) found += ParkSearches(p);
   if (found != p.pairs.size() * state.iterations()) state.SkipWithError("a goal was not reached");
   ReportPark(state, p);
 }
@@ -283,27 +314,24 @@ BENCHMARK(BM_ParkGridFindPath)->Unit(benchmark::kMillisecond);
 void BM_ParkGridBoostAStar(benchmark::State& state) {
   ParkGraph& p = Park();
   if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
-  for (auto _ : state)
-    for (const auto& [start, goal] : p.pairs)
-      benchmark::DoNotOptimize(BoostAStar(p.boost, start, goal, ParkEstimateTo(p.positions, goal)));
+  for (auto _ : state) BoostParkSearches(p);
   ReportPark(state, p);
 }
 BENCHMARK(BM_ParkGridBoostAStar)->Unit(benchmark::kMillisecond);
 
-// The park recomputes its components after every placement or sale, so each run follows a change
-// of the squares under a 4 x 4 footprint in the middle of the grid (listed again with the same
-// ids, which leaves the graph as it was).
+// Both in turn in every iteration: the counter "ratio" is ours over Boost.
+void BM_ParkGridFindPathOverBoost(benchmark::State& state) {
+  ParkGraph& p = Park();
+  if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
+  RunPaired(
+      state, [&] { ParkSearches(p); }, [&] { BoostParkSearches(p); });
+}
+BENCHMARK(BM_ParkGridFindPathOverBoost)->Unit(benchmark::kMillisecond);
+
 void BM_ParkGridComponents(benchmark::State& state) {
   ParkGraph& p = Park();
   if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
-  const GridCell middle{p.grid->GetSize().column / 2, p.grid->GetSize().row / 2};
-  for (auto _ : state) {
-    for (int r = middle.row; r < middle.row + 4; ++r)
-      for (int c = middle.column; c < middle.column + 4; ++c)
-        if (CGridSquare* square = p.grid->GetSquare(c, r)) square->SetObjectIds(square->GetObjectIds());
-    p.grid->UpdateComponents();
-    benchmark::DoNotOptimize(p.grid->GetNextComponentId());
-  }
+  for (auto _ : state) ParkComponents(p);
   state.counters["components"] = static_cast<double>(p.grid->GetNextComponentId() - p.grid->GetFirstComponentId());
   ReportPark(state, p);
 }
@@ -314,10 +342,19 @@ void BM_ParkGridBoostStrongComponents(benchmark::State& state) {
   if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
   std::vector<size_t> component(boost::num_vertices(p.boost));
   size_t count = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(count = boost::strong_components(p.boost, component.data()));
+  for (auto _ : state) count = BoostParkComponents(p, component);
   state.counters["components"] = static_cast<double>(count);
   ReportPark(state, p);
 }
 BENCHMARK(BM_ParkGridBoostStrongComponents)->Unit(benchmark::kMillisecond);
+
+void BM_ParkGridComponentsOverBoost(benchmark::State& state) {
+  ParkGraph& p = Park();
+  if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
+  std::vector<size_t> component(boost::num_vertices(p.boost));
+  RunPaired(
+      state, [&] { ParkComponents(p); }, [&] { BoostParkComponents(p, component); });
+}
+BENCHMARK(BM_ParkGridComponentsOverBoost)->Unit(benchmark::kMillisecond);
 
 }  // namespace
