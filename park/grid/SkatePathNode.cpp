@@ -34,11 +34,12 @@ int CSkatePathNode::CloseRings(const std::vector<CSkatePathNode*>& nodes) {
   // Each node has one successor, so every walk ends in a cycle; the nodes on the way in are the
   // ones to cut. States: absent unvisited, 1 on the current walk, 2 done.
   std::unordered_map<const CSkatePathNode*, uint8_t> state;
-  state.reserve(nodes.size());  // a loaded park's every square: growing it costs more than the walk
   std::vector<CSkatePathNode*> walk;
   int cut = 0;
   for (CSkatePathNode* start : nodes) {
-    if (start == nullptr || state.count(start) != 0) continue;
+    // A node alone is a closed ring already; a walk that comes to it ends there all the same, so it
+    // need not be marked (most squares of a park stand alone).
+    if (start == nullptr || start->m_ringNext == start || state.count(start) != 0) continue;
     walk.clear();
     CSkatePathNode* n = start;
     while (state.count(n) == 0) {

@@ -374,26 +374,30 @@ bool ApplyGrid(CGrid& grid, const uint8_t* data, const StagedFile& file) {
   if (!grid.Load(data + file.gridOffset, file.gridSize, &used)) return false;
   for (int i = 0; i < grid.GetSquareCount(); ++i) {
     CGridSquare* square = grid.GetSquareByIndex(i);
-    std::vector<uint32_t> ids = square->GetObjectIds();
-    for (uint32_t& id : ids) id = file.MapObject(id);
-    square->SetObjectIds(std::move(ids));
+    const std::vector<uint32_t>& listed = square->GetObjectIds();
+    if (std::any_of(listed.begin(), listed.end(), [&](uint32_t id) { return file.MapObject(id) != id; })) {
+      std::vector<uint32_t> ids = listed;
+      for (uint32_t& id : ids) id = file.MapObject(id);
+      square->SetObjectIds(std::move(ids));
+    }
     square->SetSavedRingId(file.MapNode(square->GetSavedRingId()));
     square->SetReservingSkaterId(file.MapObject(square->GetReservingSkaterId()));
   }
   return true;
 }
 
-bool ApplySkater(CVerezIvor& park, StagedSkater& s, const StagedFile& file) {
+bool ApplySkater(CVerezIvor& park, StagedSkater& s, const StagedFile& file, const CSavedGame::LinkIndex& links) {
   std::unique_ptr<CSkater> skater = std::move(s.skater);
-  skater->ResolveRecord(s.id);
+  // The link number names the very edge record the route followed (grass steps included); only
+  // steps whose number nothing carries look for their edge in the graph.
+  skater->ResolveRecord(s.id, [&links](uint32_t number) { return links.Find(number); });
   if (file.hasTickState) skater->body.underfootObject = file.MapObject(skater->body.underfootObject);
   const uint32_t id = file.MapObject(s.id);
   CSkater::Mind& mind = skater->mind;
   mind.targetNodeId = file.MapNode(mind.targetNodeId);
   for (CSkater::RouteStep& step : skater->route.steps) {
     step.nodeId = file.MapNode(step.nodeId);
-    // The link number names the very edge record the route followed (grass steps included).
-    if (const PathEdgeInfo* edge = step.hasLink ? CSavedGame::FindLinkByID(step.linkNumber) : nullptr) step.edge = *edge;
+    if (const PathEdgeInfo* edge = step.hasLink ? links.Find(step.linkNumber) : nullptr) step.edge = *edge;
   }
   // A skater only ever reserves its target, and the nodes keep their reservations.
   const CSkatePathNode* target = FindNodeByID(mind.targetNodeId);
@@ -416,8 +420,9 @@ bool Apply(CVerezIvor& park, const uint8_t* data, StagedFile& file, ControllerSa
   for (CSkatableSection* section : sections) section->ResolveLinkRecords();
   grid.ResolveRings();
   CSkatableSection::CloseLoadedRings();
+  const CSavedGame::LinkIndex links;
   for (StagedSkater& s : file.skaters)
-    if (!ApplySkater(park, s, file)) return Fail("a staged skater did not load");
+    if (!ApplySkater(park, s, file, links)) return Fail("a staged skater did not load");
   grid.UpdateComponents();
   SavedParkBlock block = file.park;
   for (SponsorshipSlot& slot : block.state.sponsorships)

@@ -271,7 +271,7 @@ bool CSkater::ReadRecord(const uint8_t* data, size_t size, size_t* consumed, uin
   return true;
 }
 
-void CSkater::ResolveRecord(uint32_t savedId) {
+void CSkater::ResolveRecord(uint32_t savedId, const std::function<const PathEdgeInfo*(uint32_t)>& linkByNumber) {
   // The record has no room for the reserved node, but a skater only ever reserves its target, and
   // the nodes keep their reservations: a target that names this skater is its reservation.
   mind.reservedNodeId = kNone;
@@ -279,6 +279,10 @@ void CSkater::ResolveRecord(uint32_t savedId) {
   if (target != nullptr && target->GetReservingSkaterId() == savedId) mind.reservedNodeId = mind.targetNodeId;
   for (size_t i = 1; i < route.steps.size(); ++i) {
     RouteStep& step = route.steps[i];
-    if (step.hasLink && !FindEdge(route.steps[i - 1].nodeId, step.nodeId, step.edge)) step.edge = PathEdgeInfo{0.2f, kLinkSkate, 0};
+    if (!step.hasLink) continue;
+    if (const PathEdgeInfo* known = linkByNumber ? linkByNumber(step.linkNumber) : nullptr)
+      step.edge = *known;
+    else if (!FindEdge(route.steps[i - 1].nodeId, step.nodeId, step.edge))
+      step.edge = PathEdgeInfo{0.2f, kLinkSkate, 0};
   }
 }
