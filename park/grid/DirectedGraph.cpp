@@ -91,14 +91,22 @@ void CDirectedGraph::VisitComponents(CGraphNode* root, uint32_t stamp,
   while (!m_frames.empty()) {
     Frame& frame = m_frames.back();
     CGraphNode* node = frame.node;
-    if (frame.next < frame.end) {
+    // The successors already visited only lower the low link; the first one not yet visited is
+    // walked into.
+    float low = node->costSoFar;
+    CGraphNode* unvisited = nullptr;
+    for (; frame.next < frame.end; ++frame.next) {
       CGraphNode* next = m_steps[frame.next].node;
-      if (next != nullptr && next->closedStamp < stamp) {
-        StartFrame(next, stamp);  // frame is not used again before this one finishes
-        continue;
+      if (next == nullptr) continue;
+      if (next->closedStamp < stamp) {
+        unvisited = next;
+        break;
       }
-      if (next != nullptr && next->closedStamp == stamp && next->total < node->costSoFar) node->costSoFar = next->total;
-      ++frame.next;
+      if (next->closedStamp == stamp && next->total < low) low = next->total;
+    }
+    node->costSoFar = low;
+    if (unvisited != nullptr) {
+      StartFrame(unvisited, stamp);  // frame is not used again before this one finishes
       continue;
     }
     m_steps.resize(frame.first);
@@ -114,6 +122,9 @@ void CDirectedGraph::VisitComponents(CGraphNode* root, uint32_t stamp,
 void CDirectedGraph::StartFrame(CGraphNode* node, uint32_t stamp) {
   const size_t first = m_steps.size();
   GetSuccessors(node, m_steps);
+  // The walk looks at every successor's stamp, most of them only after coming back from deep
+  // below; asked for now, they arrive meanwhile instead of stalling the walk one by one.
+  for (size_t i = first; i < m_steps.size(); ++i) __builtin_prefetch(&m_steps[i].node->closedStamp);
   // Filled in place: copying a whole frame in after writing it apart stalls on every visit.
   Frame& frame = m_frames.emplace_back();
   frame.node = node;
