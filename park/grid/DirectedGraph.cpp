@@ -124,7 +124,8 @@ void CDirectedGraph::StartFrame(CGraphNode* node, uint32_t stamp) {
   GetSuccessors(node, m_steps);
   // The walk looks at every successor's stamp, most of them only after coming back from deep
   // below; asked for now, they arrive meanwhile instead of stalling the walk one by one.
-  for (size_t i = first; i < m_steps.size(); ++i) __builtin_prefetch(&m_steps[i].node->closedStamp);
+  for (size_t i = first; i < m_steps.size(); ++i)
+    if (const CGraphNode* next = m_steps[i].node) __builtin_prefetch(&next->closedStamp);
   // Filled in place: copying a whole frame in after writing it apart stalls on every visit.
   Frame& frame = m_frames.emplace_back();
   frame.node = node;
