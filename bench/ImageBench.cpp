@@ -1,6 +1,6 @@
 // Image library throughput: BltRaw per span converter beside pixman compositing the same sizes
-// and formats; ".texture" JPEG loading beside plain libjpeg on the same streams; the BW palette
-// build of a picture with about 4,000 colours.
+// and formats; ".texture" JPEG loading beside plain libjpeg on the same streams (apart, and in
+// turn for their ratio); the BW palette build of a picture with about 4,000 colours.
 #include <benchmark/benchmark.h>
 
 #include <pixman.h>
@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/PairedRatio.h"
 #include "core/math/LittleEndian.h"
 #include "render/image/BWImage.h"
 #include "render/image/BitmapImage.h"
@@ -125,47 +126,65 @@ const std::vector<uint8_t>& JpegTexture() {
   return file;
 }
 
-void BM_TextureJpegParse(benchmark::State& state) {
+void ParseJpegTexture() {
   const std::vector<uint8_t>& file = JpegTexture();
-  for (auto _ : state) {
-    CTexture t;
-    benchmark::DoNotOptimize(t.Parse(file.data(), file.size(), false, true));
-  }
+  CTexture t;
+  benchmark::DoNotOptimize(t.Parse(file.data(), file.size(), false, true));
+}
+
+void BM_TextureJpegParse(benchmark::State& state) {
+  for (auto _ : state) ParseJpegTexture();
 }
 BENCHMARK(BM_TextureJpegParse)->Unit(benchmark::kMillisecond);
 
-// The same streams through libjpeg alone (found by their signature), decoded into a new block of
-// 4-byte pixels as a loader without the texture format would.
-void BM_PlainLibjpeg(benchmark::State& state) {
+// The texture's JPEG streams, found by their signature: {offset, size}.
+std::vector<std::pair<size_t, size_t>> JpegStreams() {
   const std::vector<uint8_t>& file = JpegTexture();
   std::vector<std::pair<size_t, size_t>> streams;
   for (size_t i = 0; i + 2 < file.size(); ++i)
     if (file[i] == 0xFF && file[i + 1] == 0xD8 && file[i + 2] == 0xFF) streams.push_back({i, 0});
   for (size_t k = 0; k < streams.size(); ++k) streams[k].second = (k + 1 < streams.size() ? streams[k + 1].first : file.size()) - streams[k].first;
-  for (auto _ : state) {
-    std::unique_ptr<uint8_t[]> block(new uint8_t[(512 * 512 * 4 * 4) / 3 + 16]);
-    uint8_t* out = block.get();
-    for (const auto& [at, size] : streams) {
-      jpeg_decompress_struct info;
-      jpeg_error_mgr errors;
-      info.err = jpeg_std_error(&errors);
-      jpeg_create_decompress(&info);
-      jpeg_mem_src(&info, file.data() + at, static_cast<unsigned long>(size));
-      jpeg_read_header(&info, TRUE);
-      info.out_color_space = JCS_EXT_BGRX;
-      jpeg_start_decompress(&info);
-      while (info.output_scanline < info.output_height) {
-        JSAMPROW row = out + static_cast<size_t>(info.output_scanline) * info.output_width * 4;
-        jpeg_read_scanlines(&info, &row, 1);
-      }
-      out += static_cast<size_t>(info.output_width) * info.output_height * 4;
-      jpeg_finish_decompress(&info);
-      jpeg_destroy_decompress(&info);
+  return streams;
+}
+
+// The same streams through libjpeg alone, decoded into a new block of 4-byte pixels as a loader
+// without the texture format would.
+void DecodePlainLibjpeg(const std::vector<std::pair<size_t, size_t>>& streams) {
+  const std::vector<uint8_t>& file = JpegTexture();
+  std::unique_ptr<uint8_t[]> block(new uint8_t[(512 * 512 * 4 * 4) / 3 + 16]);
+  uint8_t* out = block.get();
+  for (const auto& [at, size] : streams) {
+    jpeg_decompress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, file.data() + at, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_EXT_BGRX;
+    jpeg_start_decompress(&info);
+    while (info.output_scanline < info.output_height) {
+      JSAMPROW row = out + static_cast<size_t>(info.output_scanline) * info.output_width * 4;
+      jpeg_read_scanlines(&info, &row, 1);
     }
-    benchmark::DoNotOptimize(block.get());
+    out += static_cast<size_t>(info.output_width) * info.output_height * 4;
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
   }
+  benchmark::DoNotOptimize(block.get());
+}
+
+void BM_PlainLibjpeg(benchmark::State& state) {
+  const auto streams = JpegStreams();
+  for (auto _ : state) DecodePlainLibjpeg(streams);
 }
 BENCHMARK(BM_PlainLibjpeg)->Unit(benchmark::kMillisecond);
+
+// Both in turn in every iteration: the counter "ratio" is ours over plain libjpeg.
+void BM_TextureJpegParseOverPlainLibjpeg(benchmark::State& state) {
+  const auto streams = JpegStreams();
+  RunPaired(state, ParseJpegTexture, [&] { DecodePlainLibjpeg(streams); });
+}
+BENCHMARK(BM_TextureJpegParseOverPlainLibjpeg)->Unit(benchmark::kMillisecond);
 
 // 256 x 256 with about 4,000 distinct 5-5-5 colours, reduced to 255.
 void BM_BWPaletteBuild(benchmark::State& state) {
@@ -192,10 +211,7 @@ namespace {
 // The codec's own stream decoder on the same streams (no header, offsets or alpha part).
 void BM_CodecStreams(benchmark::State& state) {
   const std::vector<uint8_t>& file = JpegTexture();
-  std::vector<std::pair<size_t, size_t>> streams;
-  for (size_t i = 0; i + 2 < file.size(); ++i)
-    if (file[i] == 0xFF && file[i + 1] == 0xD8 && file[i + 2] == 0xFF) streams.push_back({i, 0});
-  for (size_t k = 0; k < streams.size(); ++k) streams[k].second = (k + 1 < streams.size() ? streams[k + 1].first : file.size()) - streams[k].first;
+  const auto streams = JpegStreams();
   state.counters["streams"] = static_cast<double>(streams.size());
   for (auto _ : state) {
     std::unique_ptr<uint8_t[]> block(new uint8_t[(512 * 512 * 4 * 4) / 3 + 16]);

@@ -4,25 +4,16 @@
 // its own arrivals.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <memory>
-#include <string>
 
 #include "app/EngineRegistration.h"
-#include "core/WorldAccess.h"
+#include "bench/DemoLevelPark.h"
 #include "core/math/Box.h"
-#include "core/math/ResourceTable.h"
-#include "park/pieces/ObjectCatalog.h"
 #include "park/runner/ParkRunner.h"
 #include "park/world/VerezIvor.h"
 #include "platform/Platform.h"
 #include "tools/DemoContent.h"
-#include "tools/DemoContentCatalog.h"
-#include "tools/DemoContentInstantPark.h"
-#include "tools/DemoContentLevel.h"
 #include "tools/DemoContentPark.h"
-#include "ui/LevelLoader.h"
-#include "ui/NewGame.h"
 
 namespace {
 
@@ -41,38 +32,8 @@ struct BenchPark {
   bool built = false;
 };
 
-// The demo level with the instant-action layout placed, built as the generator builds it, in a
-// temporary folder that is also the working folder while it lasts.
-struct LevelPark {
-  explicit LevelPark(uint32_t seed) : park(nullptr, nullptr) {
-    namespace fs = std::filesystem;
-    previous = fs::current_path();
-    root = fs::temp_directory_path() / ("kelvarun-parktick-" + std::to_string(seed));
-    fs::remove_all(root);
-    fs::create_directories(root / "data");
-    const std::string data = (root / "data").string();
-    built = DemoContent::WriteAll(data) && DemoContent::WriteLevel(data) && DemoContent::WriteCatalogs(data);
-    fs::current_path(root);
-    park.SetResourceTable(&table);
-    SetGameWorld(&park);
-    plat::srand(seed);
-    CLevelLoader loader(root.string() + "/");
-    ResetParkRecord(&park, 0, kStartingMoneyEasy, "Bench");
-    built = built && loader.LoadLevel(park, 0) && loader.SetUpGrid(park) && loader.LoadCatalogs(park) &&
-            DemoContent::PlaceInstantPark(park);
-  }
-  ~LevelPark() {
-    FreeObjectCatalog();
-    park.ClearGrid();
-    park.ClearWorld();
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(root);
-  }
-  std::filesystem::path previous, root;
-  CResourceTable table;
-  CVerezIvor park;
-  bool built = false;
-};
+// The demo level with the instant-action layout placed.
+using LevelPark = DemoLevelPark;
 
 void BM_ParkTickOnTheDemoLevel(benchmark::State& state) {
   RegisterEngine();

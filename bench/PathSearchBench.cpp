@@ -1,19 +1,29 @@
 // The graph's path search and components beside Boost.Graph on the same graphs in the same run:
-// A* on a 256 x 256 grid with obstacles, best-first search on random graphs of 100,000 nodes,
-// and strongly connected components of 1,000,000 nodes.
+// on the demo level's park grid with the instant-action park placed (its successors built on the
+// fly, as the skaters search it), A* between 200 pairs of places and the components from the
+// entrances, apart and in turn for their ratio; on synthetic adjacency lists, A* on a 256 x 256
+// grid with obstacles, best-first search on random graphs of 100,000 nodes, and strongly connected
+// components of 1,000,000 nodes.
 #include <benchmark/benchmark.h>
 
 #include <boost/graph/adjacency_list.hpp>
 #include <boost/graph/astar_search.hpp>
 #include <boost/graph/strong_components.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "app/EngineRegistration.h"
+#include "bench/DemoLevelPark.h"
+#include "bench/PairedRatio.h"
 #include "park/grid/DirectedGraph.h"
+#include "park/grid/Grid.h"
 #include "tests/support/ListGraph.h"
 
 namespace {
@@ -156,5 +166,168 @@ void BM_BoostStrongComponents(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(boost::strong_components(b, component.data()));
 }
 BENCHMARK(BM_BoostStrongComponents)->Unit(benchmark::kMillisecond);
+
+// --- The demo level's park grid ---
+
+// The grid's goal estimate written out on plain positions: four times the largest axis difference
+// plus a quarter of the other two.
+float ParkEstimate(const Vector3& a, const Vector3& b) {
+  float d[3] = {std::fabs(b.x - a.x), std::fabs(b.y - a.y), std::fabs(b.z - a.z)};
+  std::sort(d, d + 3);
+  return 4.0f * (d[2] + 0.25f * (d[0] + d[1]));
+}
+
+// Every node reachable from the entrances, numbered in the order found, and for Boost the grid's
+// own steps between them with the costs a search without a skater gives them. 200 start and goal
+// pairs are drawn from the entrance's component, so that every search reaches its goal.
+struct ParkGraph {
+  ParkGraph() : level(3) {
+    if (!level.built || level.park.GetGrid() == nullptr) return;
+    grid = level.park.GetGrid();
+    std::unordered_map<CGraphNode*, size_t> index;
+    SuccessorList successors;
+    std::vector<std::pair<size_t, std::pair<size_t, float>>> steps;
+    for (CGridSquare* entrance : grid->GetEntrances())
+      if (index.emplace(entrance, nodes.size()).second) nodes.push_back(entrance);
+    for (size_t a = 0; a < nodes.size(); ++a) {
+      successors.clear();
+      grid->GetSuccessors(nodes[a], successors);
+      for (const GraphStep& step : successors) {
+        if (step.node == nullptr) continue;
+        const auto found = index.emplace(step.node, nodes.size());
+        if (found.second) nodes.push_back(step.node);
+        steps.push_back({a, {found.first->second, grid->EdgeCost(nodes[a], step.node, step.edge)}});
+      }
+    }
+    for (size_t i = 0; i < nodes.size(); ++i) boost::add_vertex(boost);
+    for (const auto& s : steps) boost::add_edge(s.first, s.second.first, s.second.second, boost);
+    for (CGraphNode* node : nodes) positions.push_back(static_cast<CSkatePathNode*>(node)->GetPosition());
+    grid->UpdateComponents();
+    std::vector<size_t> connected;
+    for (size_t i = 0; i < nodes.size(); ++i)
+      if (grid->IsConnected(*static_cast<CSkatePathNode*>(nodes[i]))) connected.push_back(i);
+    std::mt19937 rng(17);
+    std::uniform_int_distribution<size_t> pick(0, connected.empty() ? 0 : connected.size() - 1);
+    for (int k = 0; k < 200 && !connected.empty(); ++k) pairs.push_back({connected[pick(rng)], connected[pick(rng)]});
+  }
+  bool Ready() const { return grid != nullptr && !pairs.empty(); }
+
+  DemoLevelPark level;
+  CGrid* grid = nullptr;
+  std::vector<CGraphNode*> nodes;
+  std::vector<Vector3> positions;
+  BoostGraph boost;
+  std::vector<std::pair<size_t, size_t>> pairs;
+};
+
+ParkGraph& Park() {
+  static bool registered = (RegisterEngine(), true);
+  (void)registered;
+  static ParkGraph park;
+  return park;
+}
+
+struct ParkEstimateTo : boost::astar_heuristic<BoostGraph, float> {
+  const std::vector<Vector3>* positions;
+  size_t goal;
+  ParkEstimateTo(const std::vector<Vector3>& p, size_t g) : positions(&p), goal(g) {}
+  float operator()(size_t v) const { return ParkEstimate((*positions)[v], (*positions)[goal]); }
+};
+
+void ReportPark(benchmark::State& state, const ParkGraph& p) {
+  state.counters["nodes"] = static_cast<double>(p.nodes.size());
+  state.counters["edges"] = static_cast<double>(boost::num_edges(p.boost));
+}
+
+// Our search between every pair; the number of goals reached.
+size_t ParkSearches(ParkGraph& p) {
+  GraphPath path;
+  size_t found = 0;
+  for (const auto& [start, goal] : p.pairs) {
+    path.clear();
+    found += p.grid->FindPath(p.nodes[start], p.nodes[goal], &path) ? 1 : 0;
+    benchmark::DoNotOptimize(path.data());
+  }
+  return found;
+}
+
+void BoostParkSearches(const ParkGraph& p) {
+  for (const auto& [start, goal] : p.pairs)
+    benchmark::DoNotOptimize(BoostAStar(p.boost, start, goal, ParkEstimateTo(p.positions, goal)));
+}
+
+// The park recomputes its components after every placement or sale, so each run follows a change
+// of the squares under a 4 x 4 footprint in the middle of the grid (listed again with the same
+// ids, which leaves the graph as it was).
+void ParkComponents(ParkGraph& p) {
+  const GridCell middle{p.grid->GetSize().column / 2, p.grid->GetSize().row / 2};
+  for (int r = middle.row; r < middle.row + 4; ++r)
+    for (int c = middle.column; c < middle.column + 4; ++c)
+      if (CGridSquare* square = p.grid->GetSquare(c, r)) square->SetObjectIds(square->GetObjectIds());
+  p.grid->UpdateComponents();
+  benchmark::DoNotOptimize(p.grid->GetNextComponentId());
+}
+
+size_t BoostParkComponents(const ParkGraph& p, std::vector<size_t>& component) {
+  const size_t count = boost::strong_components(p.boost, component.data());
+  benchmark::DoNotOptimize(component.data());
+  return count;
+}
+
+void BM_ParkGridFindPath(benchmark::State& state) {
+  ParkGraph& p = Park();
+  if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
+  size_t found = 0;
+  for (auto _ : state) found += ParkSearches(p);
+  if (found != p.pairs.size() * state.iterations()) state.SkipWithError("a goal was not reached");
+  ReportPark(state, p);
+}
+BENCHMARK(BM_ParkGridFindPath)->Unit(benchmark::kMillisecond);
+
+void BM_ParkGridBoostAStar(benchmark::State& state) {
+  ParkGraph& p = Park();
+  if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
+  for (auto _ : state) BoostParkSearches(p);
+  ReportPark(state, p);
+}
+BENCHMARK(BM_ParkGridBoostAStar)->Unit(benchmark::kMillisecond);
+
+// Both in turn in every iteration: the counter "ratio" is ours over Boost.
+void BM_ParkGridFindPathOverBoost(benchmark::State& state) {
+  ParkGraph& p = Park();
+  if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
+  RunPaired(
+      state, [&] { ParkSearches(p); }, [&] { BoostParkSearches(p); });
+}
+BENCHMARK(BM_ParkGridFindPathOverBoost)->Unit(benchmark::kMillisecond);
+
+void BM_ParkGridComponents(benchmark::State& state) {
+  ParkGraph& p = Park();
+  if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
+  for (auto _ : state) ParkComponents(p);
+  state.counters["components"] = static_cast<double>(p.grid->GetNextComponentId() - p.grid->GetFirstComponentId());
+  ReportPark(state, p);
+}
+BENCHMARK(BM_ParkGridComponents)->Unit(benchmark::kMillisecond);
+
+void BM_ParkGridBoostStrongComponents(benchmark::State& state) {
+  ParkGraph& p = Park();
+  if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
+  std::vector<size_t> component(boost::num_vertices(p.boost));
+  size_t count = 0;
+  for (auto _ : state) count = BoostParkComponents(p, component);
+  state.counters["components"] = static_cast<double>(count);
+  ReportPark(state, p);
+}
+BENCHMARK(BM_ParkGridBoostStrongComponents)->Unit(benchmark::kMillisecond);
+
+void BM_ParkGridComponentsOverBoost(benchmark::State& state) {
+  ParkGraph& p = Park();
+  if (!p.Ready()) return state.SkipWithError("the demo level park could not be built");
+  std::vector<size_t> component(boost::num_vertices(p.boost));
+  RunPaired(
+      state, [&] { ParkComponents(p); }, [&] { BoostParkComponents(p, component); });
+}
+BENCHMARK(BM_ParkGridComponentsOverBoost)->Unit(benchmark::kMillisecond);
 
 }  // namespace

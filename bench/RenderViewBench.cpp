@@ -1,10 +1,12 @@
 // Triangles per second through the render view's mesh path into a back end that draws nothing,
-// beside a bare loop that only transforms and projects the same vertices.
+// beside a bare loop that only transforms and projects the same vertices (apart, and in turn for
+// their ratio).
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <vector>
 
+#include "bench/PairedRatio.h"
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "render/view/RasterizerInterface.h"
@@ -72,44 +74,71 @@ BenchScene& Scene() {
   return *scene;
 }
 
+void DrawMeshFrame(BenchScene& s) {
+  s.view.BeginFrame(&s.camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                    CRenderView::FrameOutput::kDraw);
+  s.view.DrawMesh(&s.instance);
+  s.view.EndFrame();
+}
+
 void BM_DrawMesh(benchmark::State& state) {
   BenchScene& s = Scene();
   s.back.drawn = 0;
-  for (auto _ : state) {
-    s.view.BeginFrame(&s.camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
-                      CRenderView::FrameOutput::kDraw);
-    s.view.DrawMesh(&s.instance);
-    s.view.EndFrame();
-  }
+  for (auto _ : state) DrawMeshFrame(s);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * s.mesh.faceCount);
   state.counters["sent"] = static_cast<double>(s.back.drawn) / static_cast<double>(state.iterations());
 }
 
 // The same vertices through the model-view transform and the perspective divide, nothing else.
-void BM_BareTransform(benchmark::State& state) {
-  BenchScene& s = Scene();
-  s.view.BeginFrame(&s.camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
-                    CRenderView::FrameOutput::kDraw);
-  const Matrix4 mv = s.view.GetViewMatrix();
-  const float scale = s.view.GetPerspectiveScale(), cx = s.view.GetCentreX(), cy = s.view.GetCentreY();
-  std::vector<ScreenVertex> out(s.mesh.vertexCount);
-  for (auto _ : state) {
-    for (uint32_t i = 0; i < s.mesh.vertexCount; ++i) {
-      const Vector3& p = s.mesh.positions[i];
+class BareTransform {
+ public:
+  explicit BareTransform(BenchScene& s) : m_mesh(s.mesh), m_out(s.mesh.vertexCount) {
+    s.view.BeginFrame(&s.camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                      CRenderView::FrameOutput::kDraw);
+    m_mv = s.view.GetViewMatrix();
+    m_scale = s.view.GetPerspectiveScale();
+    m_cx = s.view.GetCentreX();
+    m_cy = s.view.GetCentreY();
+    s.view.EndFrame();
+  }
+  void operator()() {
+    const Matrix4& mv = m_mv;
+    for (uint32_t i = 0; i < m_mesh.vertexCount; ++i) {
+      const Vector3& p = m_mesh.positions[i];
       const float x = p.x * mv.m[0][0] + p.y * mv.m[1][0] + p.z * mv.m[2][0] + mv.m[3][0];
       const float y = p.x * mv.m[0][1] + p.y * mv.m[1][1] + p.z * mv.m[2][1] + mv.m[3][1];
       const float z = p.x * mv.m[0][2] + p.y * mv.m[1][2] + p.z * mv.m[2][2] + mv.m[3][2];
-      const float rhw = 1.0f / x, k = rhw * scale;
-      out[i] = ScreenVertex{cx - y * k, cy - z * k, rhw, rhw, 0, 0, 0, 0, 0, 0};
+      const float rhw = 1.0f / x, k = rhw * m_scale;
+      m_out[i] = ScreenVertex{m_cx - y * k, m_cy - z * k, rhw, rhw, 0, 0, 0, 0, 0, 0};
     }
-    benchmark::DoNotOptimize(out.data());
+    benchmark::DoNotOptimize(m_out.data());
     benchmark::ClobberMemory();
   }
-  s.view.EndFrame();
+
+ private:
+  const ShadedMesh& m_mesh;
+  std::vector<ScreenVertex> m_out;
+  Matrix4 m_mv;
+  float m_scale = 0.0f, m_cx = 0.0f, m_cy = 0.0f;
+};
+
+void BM_BareTransform(benchmark::State& state) {
+  BenchScene& s = Scene();
+  BareTransform bare(s);
+  for (auto _ : state) bare();
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * s.mesh.faceCount);
+}
+
+// Both in turn in every iteration: the counter "ratio" is DrawMesh over the bare loop.
+void BM_DrawMeshOverBareTransform(benchmark::State& state) {
+  BenchScene& s = Scene();
+  BareTransform bare(s);
+  RunPaired(
+      state, [&] { DrawMeshFrame(s); }, bare);
 }
 
 }  // namespace
 
 BENCHMARK(BM_DrawMesh)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareTransform)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawMeshOverBareTransform)->Unit(benchmark::kMillisecond);

@@ -84,55 +84,57 @@ void CDirectedGraph::CalculateStronglyConnectedComponents(const std::vector<CGra
   DebugPrintf("Time to CalculateStronglyConnectedComponents: %d\n", static_cast<int>(timeGetTime() - started));
 }
 
+// The frames and the successor lists live in members that keep their storage between runs.
 void CDirectedGraph::VisitComponents(CGraphNode* root, uint32_t stamp,
                                      std::vector<std::vector<CGraphNode*>>* components) {
-  // Frames above depth are kept, not destroyed, so their successor vectors are reused.
-  size_t depth = 0;
-  auto push = [&](CGraphNode* node) {
-    if (m_frames.size() <= depth) m_frames.emplace_back();
-    Frame& frame = m_frames[depth++];
-    frame.node = node;
-    frame.started = false;
-    frame.next = 0;
-    frame.successors.clear();
-  };
-  push(root);
-  while (depth > 0) {
-    Frame& frame = m_frames[depth - 1];
-    if (!AdvanceFrame(frame, stamp)) {
-      CGraphNode* child = frame.successors[frame.next].node;
-      push(child);
+  StartFrame(root, stamp);
+  while (!m_frames.empty()) {
+    Frame& frame = m_frames.back();
+    CGraphNode* node = frame.node;
+    // The successors already visited only lower the low link; the first one not yet visited is
+    // walked into.
+    float low = node->costSoFar;
+    CGraphNode* unvisited = nullptr;
+    for (; frame.next < frame.end; ++frame.next) {
+      CGraphNode* next = m_steps[frame.next].node;
+      if (next == nullptr) continue;
+      if (next->closedStamp < stamp) {
+        unvisited = next;
+        break;
+      }
+      if (next->closedStamp == stamp && next->total < low) low = next->total;
+    }
+    node->costSoFar = low;
+    if (unvisited != nullptr) {
+      StartFrame(unvisited, stamp);  // frame is not used again before this one finishes
       continue;
     }
-    CGraphNode* node = frame.node;
-    --depth;
+    m_steps.resize(frame.first);
+    m_frames.pop_back();
     if (node->total == node->costSoFar) CloseComponent(node, stamp, components);
+    if (m_frames.empty()) break;
+    Frame& parent = m_frames.back();
+    if (node->costSoFar < parent.node->costSoFar) parent.node->costSoFar = node->costSoFar;
+    ++parent.next;
   }
 }
 
-// Starts or resumes a frame; false when it stopped at an unvisited successor (at frame.next) that
-// must be visited first, true when every successor is done.
-bool CDirectedGraph::AdvanceFrame(Frame& frame, uint32_t stamp) {
-  CGraphNode* node = frame.node;
-  if (!frame.started) {
-    frame.started = true;
-    GetSuccessors(node, frame.successors);
-    node->closedStamp = stamp;
-    node->total = node->costSoFar = m_visitCounter;
-    m_visitCounter += 1.0f;
-    m_nodeStack.push_back(node);
-  } else {
-    const CGraphNode* child = frame.successors[frame.next].node;
-    if (child->costSoFar < node->costSoFar) node->costSoFar = child->costSoFar;
-    ++frame.next;
-  }
-  for (; frame.next < frame.successors.size(); ++frame.next) {
-    const CGraphNode* next = frame.successors[frame.next].node;
-    if (next == nullptr) continue;
-    if (next->closedStamp < stamp) return false;
-    if (next->closedStamp == stamp && next->total < node->costSoFar) node->costSoFar = next->total;
-  }
-  return true;
+void CDirectedGraph::StartFrame(CGraphNode* node, uint32_t stamp) {
+  const size_t first = m_steps.size();
+  GetSuccessors(node, m_steps);
+  // The walk looks at every successor's stamp, most of them only after coming back from deep
+  // below; asked for now, they arrive meanwhile instead of stalling the walk one by one.
+  for (size_t i = first; i < m_steps.size(); ++i)
+    if (const CGraphNode* next = m_steps[i].node) __builtin_prefetch(&next->closedStamp);
+  // Filled in place: copying a whole frame in after writing it apart stalls on every visit.
+  Frame& frame = m_frames.emplace_back();
+  frame.node = node;
+  frame.first = frame.next = first;
+  frame.end = m_steps.size();
+  node->closedStamp = stamp;
+  node->total = node->costSoFar = m_visitCounter;
+  m_visitCounter += 1.0f;
+  m_nodeStack.push_back(node);
 }
 
 void CDirectedGraph::CloseComponent(CGraphNode* node, uint32_t stamp,

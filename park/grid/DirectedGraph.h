@@ -24,6 +24,7 @@ class CDirectedGraph {
   CDirectedGraph(const CDirectedGraph&) = delete;
   CDirectedGraph& operator=(const CDirectedGraph&) = delete;
 
+  // Appends the node's successors to out, whatever out already holds.
   virtual void GetSuccessors(CGraphNode* node, SuccessorList& out);
   virtual float EdgeCost(const CGraphNode* from, const CGraphNode* to, const void* edge);
   virtual float Heuristic(const CGraphNode* node, const CGraphNode* goal);
@@ -44,14 +45,16 @@ class CDirectedGraph {
   uint32_t GetExpandedCount() const { return m_expandedCount; }
 
  private:
+  // A node on the depth-first path; its successors are m_steps[first, end), and next is the one
+  // to look at when the walk comes back to it.
   struct Frame {
     CGraphNode* node;
-    bool started;
+    size_t first;
     size_t next;
-    SuccessorList successors;
+    size_t end;
   };
   void VisitComponents(CGraphNode* root, uint32_t stamp, std::vector<std::vector<CGraphNode*>>* components);
-  bool AdvanceFrame(Frame& frame, uint32_t stamp);
+  void StartFrame(CGraphNode* node, uint32_t stamp);
   void CloseComponent(CGraphNode* node, uint32_t stamp, std::vector<std::vector<CGraphNode*>>* components);
 
   uint32_t m_searchStamp = 0;
@@ -61,4 +64,5 @@ class CDirectedGraph {
   float m_visitCounter = 0.0f;
   std::vector<CGraphNode*> m_nodeStack;
   std::vector<Frame> m_frames;
+  SuccessorList m_steps;  // the successors of every frame, deepest last
 };

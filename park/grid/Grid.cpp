@@ -24,7 +24,8 @@ CGrid::CGrid(int columns, int rows, const Vector3& origin, float squareWidth, fl
       m_rows(Clamp(rows, 1, kMaxSide)),
       m_squareWidth(squareWidth > 0.0f ? squareWidth : 1.0f),
       m_squareDepth(squareDepth > 0.0f ? squareDepth : 1.0f),
-      m_squares(new CGridSquare[static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows)]) {
+      m_squares(new CGridSquare[static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows)]),
+      m_clearMoves(new ClearMoves[static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows)]()) {
   for (int r = 0; r < m_rows; ++r)
     for (int c = 0; c < m_columns; ++c) {
       const uint32_t index = static_cast<uint32_t>(r * m_columns + c);
@@ -98,9 +99,22 @@ bool CGrid::IsCornerWalkable(const CGridSquare& square) const {
   return true;
 }
 
-bool CGrid::IsBlockedAt(int column, int row) const {
-  const CGridSquare* s = GetSquare(column, row);
-  return s != nullptr && s->IsBlocked();
+void CGrid::SetTerrainId(uint32_t id) {
+  m_terrainId = id;
+  // Which ids block a square changed everywhere.
+  for (int i = 0; i < GetSquareCount(); ++i) {
+    m_squares[static_cast<size_t>(i)].RefreshBlocked();
+    m_clearMoves[static_cast<size_t>(i)].known = false;
+  }
+}
+
+void CGrid::NoteOccupationChanged(const CGridSquare& square) {
+  // The squares that look at this one for clearance lie from one behind it to two ahead.
+  const int c = square.GetColumn(), r = square.GetRow();
+  for (int row = std::max(r - kClearanceAhead, 0); row <= std::min(r + kClearanceBehind, m_rows - 1); ++row)
+    for (int column = std::max(c - kClearanceAhead, 0); column <= std::min(c + kClearanceBehind, m_columns - 1);
+         ++column)
+      m_clearMoves[static_cast<size_t>(row * m_columns + column)].known = false;
 }
 
 void CGrid::CollectGates() {

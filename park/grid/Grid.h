@@ -66,7 +66,10 @@ class CGrid : public CDirectedGraph {
   // --- Occupation and gates ---
   // The terrain's own section, listed by every square; it never blocks a square.
   uint32_t GetTerrainId() const { return m_terrainId; }
-  void SetTerrainId(uint32_t id) { m_terrainId = id; }
+  void SetTerrainId(uint32_t id);
+  // Told by a square whenever its list of objects changes: the moves of the squares that look at
+  // it for clearance are checked again on their next use.
+  void NoteOccupationChanged(const CGridSquare& square);
   const std::vector<CGridSquare*>& GetEntrances() const { return m_entrances; }
   const std::vector<CGridSquare*>& GetExits() const { return m_exits; }
   void AddEntrance(CGridSquare* square) { m_entrances.push_back(square); }
@@ -147,8 +150,16 @@ class CGrid : public CDirectedGraph {
   // A corner stands as high as the highest of the four centres around it.
   void RaiseCorners();
   bool IsMoveAllowed(const CGridSquare& square, int direction) const;
-  bool IsBlockedAt(int column, int row) const;
-  void AddSquareSuccessors(const CGridSquare& square, SuccessorList& out) const;
+  void AddSquareSuccessors(const CGridSquare& square, SuccessorList& out);
+  // The moves from the square of that index (bit d for direction d) whose neighbour lies in the
+  // grid and whose clearance squares let it through; the terrain's direction mask is not applied.
+  // Kept per square until the occupation of one of its clearance squares changes.
+  uint8_t GetClearMoves(size_t index);
+  // Every clearance offset lies from kClearanceBehind squares behind to kClearanceAhead ahead, on
+  // both axes.
+  static constexpr int kClearanceBehind = 2;
+  static constexpr int kClearanceAhead = 1;
+  uint8_t ComputeClearMoves(int column, int row) const;
   void AddPieceSuccessors(const CSkatePathNode& node, SuccessorList& out) const;
   CPathLinkOwner* FindPiece(uint32_t pieceId) const;
 
@@ -165,4 +176,9 @@ class CGrid : public CDirectedGraph {
   PathEdgeInfo m_grassEdge{0.5f, kLinkWalk, 1};
   uint32_t m_terrainId = kNone;
   std::vector<uint32_t> m_pieceIds;
+  struct ClearMoves {
+    uint8_t moves;
+    bool known;
+  };
+  std::unique_ptr<ClearMoves[]> m_clearMoves;  // one per square
 };

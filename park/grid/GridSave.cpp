@@ -6,6 +6,7 @@
 #include "core/math/DebugPrintf.h"
 #include "core/math/LittleEndian.h"
 #include "park/grid/Grid.h"
+#include "park/grid/PathLinkOwner.h"
 
 namespace {
 constexpr uint32_t kBlockVersion = 1;
@@ -86,11 +87,21 @@ bool CGrid::Load(const uint8_t* data, size_t size, size_t* consumed) {
 }
 
 void CGrid::ResolveRings() {
+  // The pieces are looked up once, not again for every square whose ring goes on to their nodes.
+  std::vector<CPathLinkOwner*> pieces;
+  for (uint32_t id : m_pieceIds)
+    if (CPathLinkOwner* piece = FindPiece(id)) pieces.push_back(piece);
+  auto find = [&](uint32_t nodeId) -> CSkatePathNode* {
+    if (nodeId == kNone || nodeId < static_cast<uint32_t>(GetSquareCount())) return FindNode(nodeId);
+    for (CPathLinkOwner* piece : pieces)
+      if (CSkatePathNode* node = piece->FindPathNode(nodeId)) return node;
+    return nullptr;
+  };
   std::vector<CSkatePathNode*> squares;
   squares.reserve(static_cast<size_t>(GetSquareCount()));
   for (int i = 0; i < GetSquareCount(); ++i) {
     CGridSquare& s = m_squares[static_cast<size_t>(i)];
-    s.SetLoadedRingNext(FindNode(s.GetSavedRingId()));
+    s.SetLoadedRingNext(find(s.GetSavedRingId()));
     squares.push_back(&s);
   }
   const int cut = CSkatePathNode::CloseRings(squares);

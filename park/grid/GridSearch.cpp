@@ -22,10 +22,11 @@ const GridCell CGrid::kClearance[kDirections][kClearanceCells] = {
 
 namespace {
 // Largest axis difference plus a quarter of the other two: the park's cheap distance.
+// The two smaller differences are added in either order, which gives the same sum.
 float ApproxDistance(const Vector3& a, const Vector3& b) {
-  float d[3] = {std::fabs(b.x - a.x), std::fabs(b.y - a.y), std::fabs(b.z - a.z)};
-  std::sort(d, d + 3);
-  return d[2] + 0.25f * (d[0] + d[1]);
+  const float x = std::fabs(b.x - a.x), y = std::fabs(b.y - a.y), z = std::fabs(b.z - a.z);
+  const float low = std::min(x, y), high = std::max(x, y);
+  return z > high ? z + 0.25f * (low + high) : high + 0.25f * (low + z);
 }
 
 float Clamp01(float v) { return v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v; }
@@ -47,24 +48,61 @@ void CGrid::AddPieceSuccessors(const CSkatePathNode& node, SuccessorList& out) c
   if (CPathLinkOwner* piece = FindPiece(node.GetOwnerPieceId())) piece->AppendLinkSuccessors(&node, out);
 }
 
-void CGrid::AddSquareSuccessors(const CGridSquare& square, SuccessorList& out) const {
-  const int c = square.GetColumn(), r = square.GetRow();
-  auto blocked = [&](int d, int k) { return IsBlockedAt(c + kClearance[d][k].column, r + kClearance[d][k].row); };
+void CGrid::AddSquareSuccessors(const CGridSquare& square, SuccessorList& out) {
+  // Every square of a ring searched here is one of this grid's.
+  const size_t index = static_cast<size_t>(&square - m_squares.get());
+  const unsigned moves = square.directionMask & GetClearMoves(index);
+  for (int d = 0; d < kDirections; ++d) {
+    if ((moves & (1u << d)) == 0) continue;
+    // A clear move's neighbour lies in the grid.
+    CGridSquare* target = &m_squares[index + static_cast<size_t>(kNeighbour[d].row * m_columns + kNeighbour[d].column)];
+    // Written in place: a step built apart and copied in stalls the copy on the two stores just
+    // made, which costs this loop (run for every square a search reaches) several times over.
+    GraphStep& step = out.emplace_back();
+    step.node = target;
+    // Only straight moves onto grass are walked; a diagonal move is always skated.
+    step.edge = d < 4 && target->grass != 0 ? &m_grassEdge : &m_plainEdge;
+  }
+}
+
+uint8_t CGrid::GetClearMoves(size_t index) {
+  ClearMoves& kept = m_clearMoves[index];
+  if (!kept.known) {
+    kept.moves = ComputeClearMoves(static_cast<int>(index) % m_columns, static_cast<int>(index) / m_columns);
+    kept.known = true;
+  }
+  return kept.moves;
+}
+
+// A straight move needs the two squares along its edge free and each pair beside them alike (both
+// free or both covered); a diagonal move needs all seven free.
+uint8_t CGrid::ComputeClearMoves(int c, int r) const {
+  // The squares of the window every clearance offset lies in, a bit each (row by row) for those
+  // that are covered; each is looked at once.
+  constexpr int kSide = kClearanceBehind + 1 + kClearanceAhead;
+  auto bit = [](int dc, int dr) { return (dr + kClearanceBehind) * kSide + dc + kClearanceBehind; };
+  auto inside = [this](int column, int row) { return column >= 0 && column < m_columns && row >= 0 && row < m_rows; };
+  unsigned window = 0;
+  for (int dr = -kClearanceBehind; dr <= kClearanceAhead; ++dr)
+    for (int dc = -kClearanceBehind; dc <= kClearanceAhead; ++dc)
+      if (inside(c + dc, r + dr) && m_squares[static_cast<size_t>((r + dr) * m_columns + c + dc)].IsBlocked())
+        window |= 1u << bit(dc, dr);
+  auto blocked = [&](int d, int k) {
+    return ((window >> bit(kClearance[d][k].column, kClearance[d][k].row)) & 1u) != 0;
+  };
+  unsigned moves = 0;
   for (int d = 0; d < 4; ++d) {
-    if ((square.directionMask & (1u << d)) == 0) continue;
-    CGridSquare* target = GetSquare(c + kNeighbour[d].column, r + kNeighbour[d].row);
-    if (target == nullptr || blocked(d, 1) || blocked(d, 2)) continue;
+    if (!inside(c + kNeighbour[d].column, r + kNeighbour[d].row) || blocked(d, 1) || blocked(d, 2)) continue;
     if (blocked(d, 3) != blocked(d, 4) || blocked(d, 5) != blocked(d, 6)) continue;
-    out.push_back(GraphStep{target, target->grass != 0 ? &m_grassEdge : &m_plainEdge});
+    moves |= 1u << d;
   }
   for (int d = 4; d < kDirections; ++d) {
-    if ((square.directionMask & (1u << d)) == 0) continue;
-    CGridSquare* target = GetSquare(c + kNeighbour[d].column, r + kNeighbour[d].row);
-    if (target == nullptr) continue;
+    if (!inside(c + kNeighbour[d].column, r + kNeighbour[d].row)) continue;
     bool clear = true;
     for (int k = 0; k < kClearanceCells && clear; ++k) clear = !blocked(d, k);
-    if (clear) out.push_back(GraphStep{target, &m_plainEdge});
+    if (clear) moves |= 1u << d;
   }
+  return static_cast<uint8_t>(moves);
 }
 
 float CGrid::EdgeCost(const CGraphNode* fromNode, const CGraphNode* toNode, const void* edgeRecord) {

@@ -13,20 +13,36 @@ void CGridSquare::Place(CGrid* grid, int column, int row, uint32_t index, const 
   m_row = row;
   SetNodeId(index);
   SetPosition(corner);
+  RefreshBlocked();
+}
+
+void CGridSquare::AddObjectId(uint32_t id) {
+  m_objectIds.push_back(id);
+  ListChanged();
 }
 
 void CGridSquare::RemoveObjectId(uint32_t id) {
   auto it = std::find(m_objectIds.begin(), m_objectIds.end(), id);
-  if (it != m_objectIds.end()) m_objectIds.erase(it);
+  if (it == m_objectIds.end()) return;
+  m_objectIds.erase(it);
+  ListChanged();
 }
 
-bool CGridSquare::IsBlocked() const {
+void CGridSquare::SetObjectIds(std::vector<uint32_t> ids) {
+  m_objectIds = std::move(ids);
+  ListChanged();
+}
+
+void CGridSquare::ListChanged() {
+  RefreshBlocked();
+  if (m_grid != nullptr) m_grid->NoteOccupationChanged(*this);
+}
+
+void CGridSquare::RefreshBlocked() {
   // Count what is not the terrain rather than the list's length: a park whose terrain has no
   // section yet must still see its pieces.
   const uint32_t terrain = m_grid != nullptr ? m_grid->GetTerrainId() : kNone;
-  for (uint32_t id : m_objectIds)
-    if (id != terrain) return true;
-  return false;
+  m_blocked = std::any_of(m_objectIds.begin(), m_objectIds.end(), [terrain](uint32_t id) { return id != terrain; });
 }
 
 void CGridSquare::RemoveListedObjects() const {

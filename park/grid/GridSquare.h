@@ -22,14 +22,18 @@ class CGridSquare : public CSkatePathNode {
   CGrid* GetGrid() const { return m_grid; }
 
   // --- Occupation ---
-  void AddObjectId(uint32_t id) { m_objectIds.push_back(id); }
+  // Every change of the list is told to the grid, which keeps the moves around it from a search
+  // to the next.
+  void AddObjectId(uint32_t id);
   void RemoveObjectId(uint32_t id);
   // The i-th listed id; kNone past the end.
   uint32_t GetObjectId(size_t i) const { return i < m_objectIds.size() ? m_objectIds[i] : kNone; }
   const std::vector<uint32_t>& GetObjectIds() const { return m_objectIds; }
-  void SetObjectIds(std::vector<uint32_t> ids) { m_objectIds = std::move(ids); }
+  void SetObjectIds(std::vector<uint32_t> ids);
   // A placed piece covers the cell: an id other than the grid's terrain section is listed.
-  bool IsBlocked() const;
+  bool IsBlocked() const { return m_blocked; }
+  // Works out IsBlocked again; the grid calls it when its terrain section changes.
+  void RefreshBlocked();
   // Marks every listed object (the terrain's section included) for removal by the world.
   void RemoveListedObjects() const;
   // Another skater holds a square of the 3 x 3 block around this one.
@@ -50,7 +54,10 @@ class CGridSquare : public CSkatePathNode {
   Vector3 centre;             // the cell's centre at ground height
 
  private:
+  void ListChanged();
+
   std::vector<uint32_t> m_objectIds;
+  bool m_blocked = false;  // kept with the list: searches ask it for every move they look at
   CGrid* m_grid = nullptr;
   int m_column = 0;
   int m_row = 0;

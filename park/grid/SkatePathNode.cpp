@@ -37,7 +37,9 @@ int CSkatePathNode::CloseRings(const std::vector<CSkatePathNode*>& nodes) {
   std::vector<CSkatePathNode*> walk;
   int cut = 0;
   for (CSkatePathNode* start : nodes) {
-    if (start == nullptr || state.count(start) != 0) continue;
+    // A node alone is a closed ring already; a walk that comes to it ends there all the same, so it
+    // need not be marked (most squares of a park stand alone).
+    if (start == nullptr || start->m_ringNext == start || state.count(start) != 0) continue;
     walk.clear();
     CSkatePathNode* n = start;
     while (state.count(n) == 0) {

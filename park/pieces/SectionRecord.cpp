@@ -174,7 +174,11 @@ uint32_t CSkatableSection::LoadRecord(const uint8_t* data, size_t size, size_t* 
 
 void CSkatableSection::ResolveNodeLinks() {
   for (auto& node : m_nodes) {
-    node->SetLoadedRingNext(FindNodeByID(node->GetSavedRingId()));
+    // A node id names one node of the park. A node alone in its ring names itself, so the piece's
+    // own nodes are looked at before every placed piece's.
+    const uint32_t next = node->GetSavedRingId();
+    CSkatePathNode* own = FindPathNode(next);
+    node->SetLoadedRingNext(own != nullptr ? own : FindNodeByID(next));
     node->SetSavedRingId(CSkatePathNode::kNone);
   }
 }

@@ -84,16 +84,20 @@ void CSavedGame::NumberLinks(CVerezIvor& park) {
   }
 }
 
-const PathEdgeInfo* CSavedGame::FindLinkByID(uint32_t number) {
-  CGrid* grid = ParkGrid();
-  if (number == CSkatePathNode::kNone) return nullptr;
-  if (number == kPlainGridLink) return grid != nullptr ? &grid->GetPlainEdge() : nullptr;
-  if (number == kGrassGridLink) return grid != nullptr ? &grid->GetGrassEdge() : nullptr;
+const PathEdgeInfo* CSavedGame::FindLinkByID(uint32_t number) { return LinkIndex().Find(number); }
+
+CSavedGame::LinkIndex::LinkIndex() : m_grid(ParkGrid()) {
   for (uint32_t id : GetPlacedSectionList())
     if (const CSkatableSection* section = GetPlacedSection(id))
-      for (const SectionLink& link : section->GetPathLinks())
-        if (link.number == number) return &link.edge;
-  return nullptr;
+      for (const SectionLink& link : section->GetPathLinks()) m_links.emplace(link.number, &link.edge);
+}
+
+const PathEdgeInfo* CSavedGame::LinkIndex::Find(uint32_t number) const {
+  if (number == CSkatePathNode::kNone) return nullptr;
+  if (number == kPlainGridLink) return m_grid != nullptr ? &m_grid->GetPlainEdge() : nullptr;
+  if (number == kGrassGridLink) return m_grid != nullptr ? &m_grid->GetGrassEdge() : nullptr;
+  auto it = m_links.find(number);
+  return it != m_links.end() ? it->second : nullptr;
 }
 
 void CSavedGame::SaveParkBlock(const CVerezIvor& park, const ControllerSaveFields& controller,

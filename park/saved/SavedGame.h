@@ -3,11 +3,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "park/saved/ControllerSaveFields.h"
 
 class CByteCursor;
+class CGrid;
 class CVerezIvor;
 struct PathEdgeInfo;
 struct SavedParkBlock;
@@ -48,8 +50,20 @@ class CSavedGame {
   static void ApplyParkBlock(CVerezIvor& park, const SavedParkBlock& block, ControllerSaveFields& controller);
 
   // Link number -> the edge record skaters' routes follow: the grid's plain or grass step, or a
-  // placed piece's link with that number; null for kNone and numbers nothing carries.
+  // placed piece's link with that number (the first in placed order); null for kNone and numbers
+  // nothing carries.
   static const PathEdgeInfo* FindLinkByID(uint32_t number);
+  // FindLinkByID for many numbers: the placed pieces' links are gathered once, so an index holds
+  // while no piece is placed, lifted or renumbered.
+  class LinkIndex {
+   public:
+    LinkIndex();
+    const PathEdgeInfo* Find(uint32_t number) const;
+
+   private:
+    const CGrid* m_grid;
+    std::unordered_map<uint32_t, const PathEdgeInfo*> m_links;
+  };
   // Gives every placed piece's links their numbers (placed order, from kFirstPieceLink), and every
   // skater's route steps the numbers of the links they follow.
   static void NumberLinks(CVerezIvor& park);

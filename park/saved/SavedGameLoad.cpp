@@ -55,13 +55,11 @@ struct StagedSection {
   std::vector<uint32_t> linkNumbers;
 };
 
+// A skater read whole from its record (and its part of the tick-state block) but not yet in the
+// park: what it names in the park is found once the park is the file's.
 struct StagedSkater {
-  size_t offset = 0;
-  size_t size = 0;
+  std::unique_ptr<CSkater> skater;
   uint32_t id = 0;
-  // Its part of the tick-state block, when the file has one.
-  size_t tickOffset = 0;
-  size_t tickSize = 0;
 };
 
 struct StagedFile {
@@ -198,29 +196,24 @@ bool StageSkaters(Walker& w, StagedFile& file) {
   uint32_t count = 0;
   if (!w.ReadU32(count) || count > w.Remaining() / kMinSkaterRecord) return Fail("the skater count is damaged");
   for (uint32_t i = 0; i < count; ++i) {
-    CSkater probe{CSkater::ForLoading{}};
-    StagedSkater skater;
+    StagedSkater staged;
+    staged.skater = std::make_unique<CSkater>(CSkater::ForLoading{});
     size_t used = 0;
-    if (!probe.Load(w.At(), w.Remaining(), &used, &skater.id) || used == 0) {
-      probe.mind.reservedNodeId = kNone;
+    if (!staged.skater->ReadRecord(w.At(), w.Remaining(), &used, &staged.id) || used == 0) {
       DebugPrintf("SavedGame: skater record %u does not read\n", i);
       return false;
     }
-    // The probe must not give back a reservation it found on the running park's nodes.
-    probe.mind.reservedNodeId = kNone;
-    skater.offset = w.Position();
-    skater.size = used;
     w.Advance(used);
-    file.skaters.push_back(skater);
+    file.skaters.push_back(std::move(staged));
   }
   return true;
 }
 
 // The tick-state block (version 1): the park's averages timer (f32), the skater count (the skater
 // block's), then each skater's part in the skater block's order - see CSkater::SaveTickState. Each
-// part is read into a probe made from its skater's record, so a part the body or the animation
-// would refuse stops the load before the park is touched.
-bool StageTickState(Walker& w, const uint8_t* data, StagedFile& file) {
+// part is read into its staged skater, so a part the body or the animation would refuse stops the
+// load before the park is touched.
+bool StageTickState(Walker& w, StagedFile& file) {
   CByteCursor in = w.Here();
   uint32_t version = 0, count = 0;
   if (!in.ReadU32(version) || version == 0 || version > CSavedGame::kTickStateVersion ||
@@ -229,18 +222,10 @@ bool StageTickState(Walker& w, const uint8_t* data, StagedFile& file) {
   if (count != file.skaters.size()) return Fail("the tick-state block is for another number of skaters");
   for (size_t i = 0; i < file.skaters.size(); ++i) {
     StagedSkater& s = file.skaters[i];
-    CSkater probe{CSkater::ForLoading{}};
-    size_t used = 0;
-    uint32_t id = 0;
-    const size_t start = in.GetPosition();
-    const bool read = probe.Load(data + s.offset, s.size, &used, &id) && probe.LoadTickState(in, s.id);
-    probe.mind.reservedNodeId = kNone;  // as in StageSkaters
-    if (!read) {
+    if (!s.skater->LoadTickState(in, s.id)) {
       DebugPrintf("SavedGame: the tick state of skater record %u does not read\n", static_cast<unsigned>(i));
       return false;
     }
-    s.tickOffset = w.Position() + start;
-    s.tickSize = in.GetPosition() - start;
   }
   w.Advance(in.GetPosition());
   file.hasTickState = true;
@@ -292,6 +277,8 @@ bool AssignIds(const CVerezIvor& park, const CGrid& grid, StagedFile& file) {
   std::vector<uint32_t> clashing;
   uint32_t highest = 0;
   auto claim = [&](uint32_t id) {
+    // The world files no object under either; it would refuse the record once the park is cleared.
+    if (id == 0 || id == kNone) return Fail("a saved object has no id");
     if (!objects.insert(id).second) return Fail("two saved objects share an id");
     highest = std::max(highest, id);
     if (id != file.fileTerrainId && SurvivesClearing(park, id, file.liveTerrainId)) clashing.push_back(id);
@@ -320,6 +307,10 @@ bool AssignIds(const CVerezIvor& park, const CGrid& grid, StagedFile& file) {
 bool Stage(const CVerezIvor& park, const uint8_t* data, size_t size, StagedFile& file) {
   const CGrid* grid = park.GetGrid();
   if (grid == nullptr) return Fail("a park without a grid cannot take a saved game");
+  // Only a single-player or serving world files the objects it makes (a client's are the server's).
+  const uint32_t mode = park.GetNetworkMode();
+  if (mode != CGameWorld::kModeSinglePlayer && mode != CGameWorld::kModeServer)
+    return Fail("a world that files no objects of its own cannot take a saved game");
   if (data == nullptr) return Fail("no data");
   Walker w(data, size);
   CByteCursor head = w.Here();
@@ -335,7 +326,7 @@ bool Stage(const CVerezIvor& park, const uint8_t* data, size_t size, StagedFile&
   if (!w.ReadU32(skaters) || (skaters != CSavedGame::kSkatersMarker && skaters != CSavedGame::kSkatersThenTickMarker))
     return Fail("the skater block marker is wrong");
   if (!StageSkaters(w, file)) return false;
-  if (skaters == CSavedGame::kSkatersThenTickMarker && !StageTickState(w, data, file)) return false;
+  if (skaters == CSavedGame::kSkatersThenTickMarker && !StageTickState(w, file)) return false;
   if (w.Remaining() != 0) return Fail("bytes follow the last block");
   return MatchTerrain(*grid, file) && AssignIds(park, *grid, file);
 }
@@ -383,38 +374,30 @@ bool ApplyGrid(CGrid& grid, const uint8_t* data, const StagedFile& file) {
   if (!grid.Load(data + file.gridOffset, file.gridSize, &used)) return false;
   for (int i = 0; i < grid.GetSquareCount(); ++i) {
     CGridSquare* square = grid.GetSquareByIndex(i);
-    std::vector<uint32_t> ids = square->GetObjectIds();
-    for (uint32_t& id : ids) id = file.MapObject(id);
-    square->SetObjectIds(std::move(ids));
+    const std::vector<uint32_t>& listed = square->GetObjectIds();
+    if (std::any_of(listed.begin(), listed.end(), [&](uint32_t id) { return file.MapObject(id) != id; })) {
+      std::vector<uint32_t> ids = listed;
+      for (uint32_t& id : ids) id = file.MapObject(id);
+      square->SetObjectIds(std::move(ids));
+    }
     square->SetSavedRingId(file.MapNode(square->GetSavedRingId()));
     square->SetReservingSkaterId(file.MapObject(square->GetReservingSkaterId()));
   }
   return true;
 }
 
-bool ApplySkater(CVerezIvor& park, const uint8_t* data, const StagedSkater& s, const StagedFile& file) {
-  auto skater = std::make_unique<CSkater>(CSkater::ForLoading{});
-  size_t used = 0;
-  uint32_t id = 0;
-  if (!skater->Load(data + s.offset, s.size, &used, &id) || id != s.id) {
-    skater->mind.reservedNodeId = kNone;
-    return false;
-  }
-  if (file.hasTickState) {
-    CByteCursor in(data + s.tickOffset, s.tickSize);
-    if (!skater->LoadTickState(in, s.id)) {
-      skater->mind.reservedNodeId = kNone;
-      return false;
-    }
-    skater->body.underfootObject = file.MapObject(skater->body.underfootObject);
-  }
-  id = file.MapObject(id);
+bool ApplySkater(CVerezIvor& park, StagedSkater& s, const StagedFile& file, const CSavedGame::LinkIndex& links) {
+  std::unique_ptr<CSkater> skater = std::move(s.skater);
+  // The link number names the very edge record the route followed (grass steps included); only
+  // steps whose number nothing carries look for their edge in the graph.
+  skater->ResolveRecord(s.id, [&links](uint32_t number) { return links.Find(number); });
+  if (file.hasTickState) skater->body.underfootObject = file.MapObject(skater->body.underfootObject);
+  const uint32_t id = file.MapObject(s.id);
   CSkater::Mind& mind = skater->mind;
   mind.targetNodeId = file.MapNode(mind.targetNodeId);
   for (CSkater::RouteStep& step : skater->route.steps) {
     step.nodeId = file.MapNode(step.nodeId);
-    // The link number names the very edge record the route followed (grass steps included).
-    if (const PathEdgeInfo* edge = step.hasLink ? CSavedGame::FindLinkByID(step.linkNumber) : nullptr) step.edge = *edge;
+    if (const PathEdgeInfo* edge = step.hasLink ? links.Find(step.linkNumber) : nullptr) step.edge = *edge;
   }
   // A skater only ever reserves its target, and the nodes keep their reservations.
   const CSkatePathNode* target = FindNodeByID(mind.targetNodeId);
@@ -422,7 +405,7 @@ bool ApplySkater(CVerezIvor& park, const uint8_t* data, const StagedSkater& s, c
   return park.RegisterNewObject(std::move(skater), id) == id;
 }
 
-bool Apply(CVerezIvor& park, const uint8_t* data, const StagedFile& file, ControllerSaveFields& controller) {
+bool Apply(CVerezIvor& park, const uint8_t* data, StagedFile& file, ControllerSaveFields& controller) {
   ClearParkContents(park);
   CGrid& grid = *park.GetGrid();
   for (const StagedSection& s : file.sections)
@@ -437,8 +420,9 @@ bool Apply(CVerezIvor& park, const uint8_t* data, const StagedFile& file, Contro
   for (CSkatableSection* section : sections) section->ResolveLinkRecords();
   grid.ResolveRings();
   CSkatableSection::CloseLoadedRings();
-  for (const StagedSkater& s : file.skaters)
-    if (!ApplySkater(park, data, s, file)) return Fail("a staged skater did not load");
+  const CSavedGame::LinkIndex links;
+  for (StagedSkater& s : file.skaters)
+    if (!ApplySkater(park, s, file, links)) return Fail("a staged skater did not load");
   grid.UpdateComponents();
   SavedParkBlock block = file.park;
   for (SponsorshipSlot& slot : block.state.sponsorships)
@@ -459,17 +443,10 @@ bool Apply(CVerezIvor& park, const uint8_t* data, const StagedFile& file, Contro
 bool CSavedGame::Load(CVerezIvor& park, ControllerSaveFields& controller, const uint8_t* data, size_t size) {
   StagedFile file;
   if (!Stage(park, data, size, file)) return false;
-  // Everything read; the park is replaced. Should the world still refuse a staged object, the park
-  // is put back from a save of itself.
-  std::vector<uint8_t> before;
-  const ControllerSaveFields beforeController = controller;
-  const bool saved = Save(park, controller, before);
+  // Everything is read and checked, every id is known free once the park is cleared, and every
+  // object stands built but for its pieces' records, which read as their probes did: nothing left
+  // can refuse, so the park is replaced without a copy of itself to fall back on.
   if (Apply(park, data, file, controller)) return true;
-  controller = beforeController;
-  ClearParkContents(park);
-  StagedFile back;
-  if (!saved || !Stage(park, before.data(), before.size(), back) || !Apply(park, before.data(), back, controller))
-    DebugPrintf("SavedGame: the park could not be put back after a failed load\n");
-  controller = beforeController;
+  DebugPrintf("SavedGame: the park refused a file that read whole; it is left as far as it loaded\n");
   return false;
 }

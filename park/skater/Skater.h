@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -264,6 +265,13 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   // Reads one record into this skater, made by the constructor. False (logged) for a cut-short
   // record, a version above kRecordVersion or broken histories; *consumed gets the bytes read.
   bool Load(const uint8_t* data, size_t size, size_t* consumed, uint32_t* savedId);
+  // Load in two halves, for a reader that checks a whole file before the park it names exists:
+  // ReadRecord takes the record alone (no reservation; link steps keep the default edge), and
+  // ResolveRecord then finds in the park the reservation and the edges of the route's link steps.
+  // A link step whose number linkByNumber knows takes that edge without a look at the graph.
+  bool ReadRecord(const uint8_t* data, size_t size, size_t* consumed, uint32_t* savedId);
+  void ResolveRecord(uint32_t savedId,
+                     const std::function<const PathEdgeInfo*(uint32_t linkNumber)>& linkByNumber = nullptr);
   // What the skater, its body and its animation carry from tick to tick beyond the record, for
   // the saved game's tick-state block: with it a loaded park goes on exactly as it would have.
   void SaveTickState(std::vector<uint8_t>& out) const;

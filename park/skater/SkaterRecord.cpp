@@ -41,7 +41,9 @@ bool FindEdge(uint32_t fromId, uint32_t toId, PathEdgeInfo& edge) {
   CVerezIvor* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
   CGrid* grid = park != nullptr ? park->GetGrid() : nullptr;
   if (from == nullptr || to == nullptr || grid == nullptr) return false;
-  SuccessorList successors;
+  // One list for every call: a loaded park asks this for each link step of every route.
+  static SuccessorList successors;
+  successors.clear();
   grid->GetSuccessors(from, successors);
   for (const GraphStep& s : successors) {
     if (s.node != to || s.edge == nullptr) continue;
@@ -234,6 +236,14 @@ bool CSkater::LoadRest(CByteCursor& in) {
 }
 
 bool CSkater::Load(const uint8_t* data, size_t size, size_t* consumed, uint32_t* savedId) {
+  uint32_t id = 0;
+  if (!ReadRecord(data, size, consumed, &id)) return false;
+  ResolveRecord(id);
+  if (savedId != nullptr) *savedId = id;
+  return true;
+}
+
+bool CSkater::ReadRecord(const uint8_t* data, size_t size, size_t* consumed, uint32_t* savedId) {
   CByteCursor in(data, size);
   uint32_t version = 0, id = 0;
   COrientation frame;
@@ -255,16 +265,24 @@ bool CSkater::Load(const uint8_t* data, size_t size, size_t* consumed, uint32_t*
     DebugPrintf("Skater: Record cut short or broken\n");
     return false;
   }
+  mind.reservedNodeId = kNone;
+  if (consumed != nullptr) *consumed = in.GetPosition();
+  if (savedId != nullptr) *savedId = id;
+  return true;
+}
+
+void CSkater::ResolveRecord(uint32_t savedId, const std::function<const PathEdgeInfo*(uint32_t)>& linkByNumber) {
   // The record has no room for the reserved node, but a skater only ever reserves its target, and
   // the nodes keep their reservations: a target that names this skater is its reservation.
   mind.reservedNodeId = kNone;
   const CSkatePathNode* target = FindNodeByID(mind.targetNodeId);
-  if (target != nullptr && target->GetReservingSkaterId() == id) mind.reservedNodeId = mind.targetNodeId;
+  if (target != nullptr && target->GetReservingSkaterId() == savedId) mind.reservedNodeId = mind.targetNodeId;
   for (size_t i = 1; i < route.steps.size(); ++i) {
     RouteStep& step = route.steps[i];
-    if (step.hasLink && !FindEdge(route.steps[i - 1].nodeId, step.nodeId, step.edge)) step.edge = PathEdgeInfo{0.2f, kLinkSkate, 0};
+    if (!step.hasLink) continue;
+    if (const PathEdgeInfo* known = linkByNumber ? linkByNumber(step.linkNumber) : nullptr)
+      step.edge = *known;
+    else if (!FindEdge(route.steps[i - 1].nodeId, step.nodeId, step.edge))
+      step.edge = PathEdgeInfo{0.2f, kLinkSkate, 0};
   }
-  if (consumed != nullptr) *consumed = in.GetPosition();
-  if (savedId != nullptr) *savedId = id;
-  return true;
 }

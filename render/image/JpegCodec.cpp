@@ -2,6 +2,7 @@
 // called the library (only C frames lie between), which turns it into a logged failure.
 #include "render/image/JpegCodec.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -115,16 +116,99 @@ bool JpegCodec::EncodeRgb(const uint8_t* rgb, int width, int height, int quality
 
 namespace {
 
-// Decodes into rows of the given layout; only C frames lie between setjmp and the library.
-// Colour bytes from a decoded row with the alpha bytes beside them.
+// Colour bytes of decoded pixels with their alpha bytes: a pixel is taken as one word and its
+// fourth byte replaced, which the compiler turns into a few vector operations for several pixels;
+// moved byte by byte the four planes are taken apart and woven together again.
+constexpr uint32_t kFourthShift = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? 24 : 0;
+constexpr uint32_t kColourBytes = ~(0xFFu << kFourthShift);
+
+uint32_t WithAlpha(const uint8_t* bgrx, uint32_t alpha) {
+  uint32_t pixel;
+  std::memcpy(&pixel, bgrx, 4);
+  return (pixel & kColourBytes) | alpha << kFourthShift;
+}
+
 void MergeAlpha(const uint8_t* bgrx, const uint8_t* alpha, uint8_t* out, int width) {
   for (int x = 0; x < width; ++x) {
-    out[4 * x] = bgrx[4 * x];
-    out[4 * x + 1] = bgrx[4 * x + 1];
-    out[4 * x + 2] = bgrx[4 * x + 2];
-    out[4 * x + 3] = alpha[x];
+    const uint32_t pixel = WithAlpha(bgrx + 4 * x, alpha[x]);
+    std::memcpy(out + 4 * x, &pixel, 4);
   }
 }
+
+void FillAlpha(const uint8_t* bgrx, uint8_t alpha, uint8_t* out, size_t count) {
+  for (size_t x = 0; x < count; ++x) {
+    const uint32_t pixel = WithAlpha(bgrx + 4 * x, alpha);
+    std::memcpy(out + 4 * x, &pixel, 4);
+  }
+}
+
+// The alpha bytes of the levels in order: a plane of one byte a pixel, or the payload's runs
+// {value, count} read as far as the rows need them, never spelled out. Runs must have been
+// checked to cover every pixel asked for.
+class AlphaSource {
+ public:
+  static AlphaSource Plane(const uint8_t* plane) { return AlphaSource(plane, nullptr); }
+  static AlphaSource Runs(const uint8_t* runs) { return AlphaSource(nullptr, runs); }
+
+  // Passes over count pixels.
+  void Skip(size_t count) {
+    if (m_plane != nullptr) {
+      m_plane += count;
+      return;
+    }
+    while (count > 0) {
+      const uint32_t n = static_cast<uint32_t>(std::min<size_t>(Run(), count));
+      m_left -= n;
+      count -= n;
+    }
+  }
+  // The colour bytes of a decoded row with the next width alpha bytes, into out.
+  void MergeRow(const uint8_t* bgrx, uint8_t* out, int width) {
+    if (m_plane != nullptr) {
+      MergeAlpha(bgrx, m_plane, out, width);
+      m_plane += width;
+      return;
+    }
+    for (uint32_t x = 0, w = static_cast<uint32_t>(width); x < w;) {
+      const uint32_t n = std::min(Run(), w - x);
+      FillAlpha(bgrx + 4 * x, m_value, out + 4 * x, n);
+      m_left -= n;
+      x += n;
+    }
+  }
+  // The next count alpha bytes, into out.
+  void Take(uint8_t* out, size_t count) {
+    if (m_plane != nullptr) {
+      std::memcpy(out, m_plane, count);
+      m_plane += count;
+      return;
+    }
+    while (count > 0) {
+      const uint32_t n = static_cast<uint32_t>(std::min<size_t>(Run(), count));
+      std::memset(out, m_value, n);
+      out += n;
+      m_left -= n;
+      count -= n;
+    }
+  }
+
+ private:
+  AlphaSource(const uint8_t* plane, const uint8_t* runs) : m_plane(plane), m_runs(runs) {}
+  // Pixels left of the current run, moving on to the next when it is used up.
+  uint32_t Run() {
+    if (m_left == 0) {
+      m_value = m_runs[0];
+      m_left = m_runs[1];
+      m_runs += 2;
+    }
+    return m_left;
+  }
+
+  const uint8_t* m_plane;
+  const uint8_t* m_runs;
+  uint8_t m_value = 0;
+  uint32_t m_left = 0;
+};
 
 // Whether the header just read describes a stream this codec can decode into width x height
 // with memory and time bound by its bytes: three components, sequential Huffman coding (the
@@ -156,8 +240,9 @@ bool HeaderFits(const jpeg_decompress_struct& info, size_t size, int width, int 
 // With components 4: without alpha the library writes the fourth byte itself (0xFF, or whatever
 // BGRX leaves); with alpha each row is decoded into a scratch row and merged, so the destination
 // is written once.
+// Decodes into rows of the given layout; only C frames lie between setjmp and the library.
 bool DecodeInto(const uint8_t* data, size_t size, int width, int height, J_COLOR_SPACE space, int components,
-                uint8_t* out, size_t pitch, const uint8_t* alpha, uint8_t fill, std::string* error) {
+                uint8_t* out, size_t pitch, AlphaSource* alpha, uint8_t fill, std::string* error) {
   jpeg_decompress_struct info;
   ErrorManager errors;
   info.err = &errors.base;
@@ -198,7 +283,7 @@ bool DecodeInto(const uint8_t* data, size_t size, int width, int height, J_COLOR
     const size_t y = info.output_scanline;
     JSAMPROW row = scratch ? scratch : out + y * pitch;
     jpeg_read_scanlines(&info, &row, 1);
-    if (scratch) MergeAlpha(scratch, alpha + y * static_cast<size_t>(width), out + y * pitch, width);
+    if (scratch) alpha->MergeRow(scratch, out + y * pitch, width);
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
@@ -233,7 +318,8 @@ bool JpegCodec::DecodeRgb(const uint8_t* data, size_t size, int width, int heigh
 
 bool JpegCodec::DecodeBgra(const uint8_t* data, size_t size, int width, int height, uint8_t* bgra, size_t pitch,
                            const uint8_t* alpha, uint8_t fill, std::string* error) {
-  return DecodeInto(data, size, width, height, JCS_EXT_BGRX, 4, bgra, pitch, alpha, fill, error);
+  AlphaSource plane = AlphaSource::Plane(alpha);
+  return DecodeInto(data, size, width, height, JCS_EXT_BGRX, 4, bgra, pitch, alpha ? &plane : nullptr, fill, error);
 }
 
 bool JpegCodec::Compress(const CTexture& t, std::vector<uint8_t>& file) {
@@ -284,17 +370,15 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
     if (le::ReadU32(file + at + 4u * level) != t.mipOffsets[level]) return Fail("level offsets do not match the sizes");
   at += 4u * t.mipCount;
   const uint32_t pixelCount = t.GetPixelCount();
-  const uint8_t* alpha = nullptr;  // every level's alpha bytes, in the file or expanded from runs
-  std::unique_ptr<uint8_t[]> expanded;
-  const uint8_t* runs = nullptr;  // alpha runs, expanded once the streams are known to fit
-  uint32_t runsLength = 0;
+  const uint8_t* plane = nullptr;  // every level's alpha bytes, stored whole
+  const uint8_t* runs = nullptr;   // or as runs, checked to fill the levels
   if (HasAlphaPart(t)) {
     if (!need(4)) return Fail("alpha part outside the file");
     const uint32_t length = le::ReadU32(file + at);
     at += 4;
     if (!need(length)) return Fail("alpha part outside the file");
     if (length == pixelCount) {
-      alpha = file + at;
+      plane = file + at;
     } else {
       if (length % 2) return Fail("alpha runs cut short");
       // The runs are summed before the plane is allocated, so levels larger than the runs can
@@ -307,7 +391,6 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
       }
       if (filled != pixelCount) return Fail("alpha runs do not fill the levels");
       runs = file + at;
-      runsLength = length;
     }
     at += length;
   }
@@ -331,13 +414,9 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
       return false;
     }
   }
-  if (runs) {
-    expanded.reset(new uint8_t[pixelCount]);
-    for (uint32_t i = 0, filled = 0; i < runsLength; filled += runs[i + 1], i += 2)
-      std::memset(expanded.get() + filled, runs[i], runs[i + 1]);
-    alpha = expanded.get();
-  }
-  const size_t skippedPixels = first ? static_cast<size_t>(t.GetLevelWidth(0)) * t.GetLevelHeight(0) : 0;
+  AlphaSource alphaSource = runs ? AlphaSource::Runs(runs) : AlphaSource::Plane(plane);
+  AlphaSource* alpha = runs || plane ? &alphaSource : nullptr;
+  if (alpha && first) alpha->Skip(static_cast<size_t>(t.GetLevelWidth(0)) * t.GetLevelHeight(0));
   const uint32_t w0 = t.GetLevelWidth(first), h0 = t.GetLevelHeight(first);
   const uint32_t oldCount = t.mipCount;
   // Geometry of the kept levels; pixels follow it.
@@ -361,8 +440,7 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
   const uint32_t masks[3] = {t.redMask, t.greenMask, t.blueMask};
   const uint32_t shifts[3] = {ShiftOf(t.redMask), ShiftOf(t.greenMask), ShiftOf(t.blueMask)};
   const uint32_t alphaShift = ShiftOf(t.alphaMask);
-  const uint8_t* alphaAt = alpha ? alpha + skippedPixels : nullptr;
-  std::vector<uint8_t> rgb;
+  std::vector<uint8_t> rgb, levelAlpha;
   for (uint32_t level = 0; level < t.mipCount; ++level) {
     const uint32_t source = level + first;
     const int w = static_cast<int>(t.GetLevelWidth(level)), h = static_cast<int>(t.GetLevelHeight(level));
@@ -372,13 +450,17 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
     std::string error;
     bool ok;
     if (standard) {
-      ok = DecodeBgra(file + positions[source], end - positions[source], w, h, p, static_cast<size_t>(w) * 4, alphaAt,
-                      t.alphaMask ? 0xFF : 0, &error);
+      ok = DecodeInto(file + positions[source], end - positions[source], w, h, JCS_EXT_BGRX, 4, p,
+                      static_cast<size_t>(w) * 4, alpha, t.alphaMask ? 0xFF : 0, &error);
     } else {
       rgb.resize(n * 3);
       ok = DecodeRgb(file + positions[source], end - positions[source], w, h, rgb.data(), &error);
+      if (alpha) {
+        levelAlpha.resize(n);
+        alpha->Take(levelAlpha.data(), n);
+      }
       for (size_t i = 0; ok && i < n; ++i) {
-        uint32_t pixel = alphaAt ? (static_cast<uint32_t>(alphaAt[i]) << alphaShift) & t.alphaMask : t.alphaMask;
+        uint32_t pixel = alpha ? (static_cast<uint32_t>(levelAlpha[i]) << alphaShift) & t.alphaMask : t.alphaMask;
         for (int k = 0; k < 3; ++k) pixel |= (static_cast<uint32_t>(rgb[3 * i + k]) << shifts[k]) & masks[k];
         le::WriteU32(p + 4 * i, pixel);
       }
@@ -388,7 +470,6 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
       t.ReleasePixels();
       return false;
     }
-    if (alphaAt) alphaAt += n;
   }
   return true;
 }

@@ -303,8 +303,9 @@ class CRenderView : public CSceneDrawInterface {
   void TransformInto(const VertexSource& source, uint32_t vertex, TransformedVertex& t);
   // Every vertex of a rigid source at once, so the divides of neighbouring vertices overlap.
   void TransformAll(const VertexSource& source);
+  struct FaceCorners;
   uint16_t EmitCorner(const CornerSource& source, uint32_t face, uint32_t corner, int32_t record,
-                      const FaceLightRecord* light);
+                      const FaceCorners& shared);
   void FinishBatch(BatchSink sink, CTexture* texture);
   void AppendClippedTriangle(const ClipCorner corners[3]);
   ScreenVertex ClipEdge(const ClipCorner& behind, const ClipCorner& front);

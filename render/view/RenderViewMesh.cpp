@@ -203,6 +203,10 @@ struct CRenderView::CornerSource {
   CTexture* texture;
   bool relight;   // the instance relights corners as their normals come due
   bool lighting;  // the texture takes light
+  // The mesh's UVs and how many a corner may name (none without UVs): kept here, where every corner
+  // reads them, rather than read again from the mesh after each vertex written.
+  const Vector2* uvs;
+  uint32_t uvLimit;
 };
 
 bool CRenderView::IsFaceHidden(const VertexSource& source, uint32_t face, const Vector3* faceNormals,
@@ -284,11 +288,20 @@ int32_t CRenderView::TransformVertex(CMeshInstance* instance, uint32_t vertex, b
   return TransformCached(MakeVertexSource(instance, identity), vertex);
 }
 
+// What the corners of one face share, looked up once for the three.
+struct CRenderView::FaceCorners {
+  const MeshCorner* corners;     // the face record's
+  const Color* colours;          // the instance's lit colours of the face; null past its colours
+  const FaceLightRecord* light;  // the face's light record, null without one
+  bool lightMapped;              // the record has a light-map page: its corners are never shared
+};
+
 inline uint16_t CRenderView::EmitCorner(const CornerSource& source, uint32_t face, uint32_t corner, int32_t record,
-                                        const FaceLightRecord* light) {
+                                        const FaceCorners& f) {
   const ShadedMesh& mesh = *source.mesh;
-  const MeshCorner& c = mesh.faceRecords[face].corners[corner];
-  const bool lightMapped = light && light->page;
+  const MeshCorner& c = f.corners[corner];
+  const bool lightMapped = f.lightMapped;
+  const FaceLightRecord* light = f.light;
   // Relight when the corner's normal has come due; dynamic lighting off means the colours are final.
   if (source.relight && c.normal < mesh.normalCount && source.instance->GetNormalStamp(c.normal) <= m_frameStamp) {
     source.instance->SetNormalStamp(c.normal, m_frameStamp + source.instance->GetStampLimit());
@@ -297,14 +310,14 @@ inline uint16_t CRenderView::EmitCorner(const CornerSource& source, uint32_t fac
       ++m_stats.cornersRelit;
     }
   }
-  const uint32_t diffuse = face < source.colourCount ? source.colours[face].corners[corner].ToWord() : 0u;
+  const uint32_t diffuse = f.colours != nullptr ? f.colours[corner].ToWord() : 0u;
   float u = 0.0f, v = 0.0f;
   bool bogusUV = false;
   if (c.uv != ShadedMesh::kNone) {
-    bogusUV = c.uv >= mesh.uvCount || !mesh.uvs;
+    bogusUV = c.uv >= source.uvLimit;
     if (!bogusUV) {
-      u = mesh.uvs[c.uv].x;
-      v = mesh.uvs[c.uv].y;
+      u = source.uvs[c.uv].x;
+      v = source.uvs[c.uv].y;
     }
   }
   TransformedVertex& t = m_transformed[record];
@@ -381,15 +394,20 @@ void CRenderView::DrawFaceBatch(CMeshInstance* instance, const uint32_t* faces, 
                             instance->GetFaceColourCount(),
                             texture,
                             instance->HasDynamicLighting(),
-                            !(texture && (texture->flags & CTexture::kUnlit))};
-  // A group with a corner for every vertex of a rigid mesh likely touches them all.
-  if (vertices.positions && 3 * static_cast<uint64_t>(count) >= vertices.positionCount) TransformAll(vertices);
+                            !(texture && (texture->flags & CTexture::kUnlit)),
+                            mesh.uvs,
+                            mesh.uvs != nullptr ? mesh.uvCount : 0u};
+  // A group with a corner for every vertex of a rigid mesh likely touches them all; its corners then
+  // need no look at the transform stamps.
+  const bool allTransformed = vertices.positions && 3 * static_cast<uint64_t>(count) >= vertices.positionCount;
+  if (allTransformed) TransformAll(vertices);
+  const uint32_t transformedCount = allTransformed ? vertices.positionCount : 0;
 
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t face = faces[i];
     if (face >= mesh.faceCount) continue;
-    const FaceLightRecord* light =
-        face < source.colourCount ? static_cast<const FaceLightRecord*>(source.colours[face].lightRecord) : nullptr;
+    const CMeshInstance::FaceColours* colours = face < source.colourCount ? &source.colours[face] : nullptr;
+    const auto* light = colours != nullptr ? static_cast<const FaceLightRecord*>(colours->lightRecord) : nullptr;
     const void* page = light ? light->page : nullptr;
     if (page != m_batchLightPage) {
       // One light-map page per batch.
@@ -407,11 +425,14 @@ void CRenderView::DrawFaceBatch(CMeshInstance* instance, const uint32_t* faces, 
     int32_t records[3];
     bool behind = false;
     for (int k = 0; k < 3; ++k) {
-      records[k] = TransformCached(vertices, corners[k]);
+      records[k] = corners[k] < transformedCount ? static_cast<int32_t>(corners[k])
+                                                 : TransformCached(vertices, corners[k]);
       behind = behind || m_transformed[records[k]].screen.rhw == kBehindNearPlane;
     }
+    const FaceCorners shared{mesh.faceRecords[face].corners, colours != nullptr ? colours->corners : nullptr, light,
+                             page != nullptr};
     uint16_t emitted[3];
-    for (int k = 0; k < 3; ++k) emitted[k] = EmitCorner(source, face, static_cast<uint32_t>(k), records[k], light);
+    for (int k = 0; k < 3; ++k) emitted[k] = EmitCorner(source, face, static_cast<uint32_t>(k), records[k], shared);
     if (!behind) {
       m_indices.push_back(emitted[0]);
       m_indices.push_back(emitted[1]);

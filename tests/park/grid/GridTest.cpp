@@ -392,6 +392,64 @@ TEST(Grid, SuccessorsNeedClearCellsBesideTheMove) {
   EXPECT_TRUE(grassStep);
 }
 
+// The grid keeps each square's clear moves between searches: after any change of the occupation
+// (a piece listed or lifted, lists replaced, the terrain's section changed), every square's
+// successors are those of a fresh grid with the same lists, to the edge and the last square.
+TEST(Grid, SuccessorsFollowEveryChangeOfOccupation) {
+  std::mt19937 rng(9);
+  const int columns = 7, rows = 5;
+  CGrid grid(columns, rows, Vector3(), 1.0f, 1.0f);
+  std::vector<std::vector<uint32_t>> lists(static_cast<size_t>(columns * rows));
+  uint32_t terrain = 1;
+  grid.SetTerrainId(terrain);
+  auto successors = [](CGrid& g, int i) {
+    SuccessorList out;
+    g.GetSuccessors(g.GetSquareByIndex(i), out);
+    std::vector<std::pair<uint32_t, bool>> steps;
+    for (const GraphStep& step : out)
+      steps.push_back({static_cast<CSkatePathNode*>(step.node)->GetNodeId(), step.edge == &g.GetGrassEdge()});
+    return steps;
+  };
+  auto open = [](CGridSquare* square, int k) {
+    square->directionMask = 0xFF;
+    square->grass = k % 3 == 0;
+  };
+  for (int k = 0; k < grid.GetSquareCount(); ++k) open(grid.GetSquareByIndex(k), k);
+  for (int change = 0; change < 400; ++change) {
+    const int i = static_cast<int>(rng() % lists.size());
+    CGridSquare* square = grid.GetSquareByIndex(i);
+    std::vector<uint32_t>& list = lists[static_cast<size_t>(i)];
+    switch (rng() % 4) {
+      case 0:
+        list.push_back(2 + rng() % 3);
+        square->AddObjectId(list.back());
+        break;
+      case 1:
+        if (!list.empty()) {
+          square->RemoveObjectId(list.front());
+          list.erase(list.begin());
+        }
+        break;
+      case 2:
+        list = rng() % 2 ? std::vector<uint32_t>{terrain} : std::vector<uint32_t>{3};
+        square->SetObjectIds(list);
+        break;
+      default:
+        terrain = rng() % 2 ? 1 : 3;
+        grid.SetTerrainId(terrain);
+        break;
+    }
+    CGrid fresh(columns, rows, Vector3(), 1.0f, 1.0f);
+    fresh.SetTerrainId(terrain);
+    for (int k = 0; k < grid.GetSquareCount(); ++k) {
+      open(fresh.GetSquareByIndex(k), k);
+      fresh.GetSquareByIndex(k)->SetObjectIds(lists[static_cast<size_t>(k)]);
+    }
+    for (int k = 0; k < grid.GetSquareCount(); ++k)
+      ASSERT_EQ(successors(grid, k), successors(fresh, k)) << change << " " << k;
+  }
+}
+
 // A placed piece with one link: from its node `from` to its node `to`.
 struct LinkPiece : CGameObject, CPathLinkOwner {
   LinkPiece() : from(0, true), to(0, true) { SetFlags(kNetworked); }

@@ -620,10 +620,16 @@ TEST_F(SavedPark, SavedIdsTakenByObjectsTheParkKeepsMoveToFreshIdsWithTheirRefer
   EXPECT_EQ(SaveNow(), again);
 }
 
-TEST_F(SavedPark, TwoSavedObjectsWithOneIdAreRefused) {
+// Refused before the park is touched: two saved objects with one id, an object without an id (0 or
+// the world's own "any id"), and any file when the world files no objects of its own.
+TEST_F(SavedPark, TwoSavedObjectsWithOneIdOrOneWithoutAnIdAreRefused) {
   Build();
   std::vector<uint8_t> file = SaveNow();
   const std::vector<uint8_t> running = file;
+  park.StartClient();
+  EXPECT_FALSE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  park.SetSinglePlayer();
+  EXPECT_EQ(SaveNow(), running);
   // The walker's record carries its id after its leading fields (version 7: 4 + 4 + 3 + 16 + 12 +
   // 1 + 30 + 4 + 8 bytes); give it the rider's.
   std::vector<uint8_t> walkerRecord;
@@ -632,9 +638,11 @@ TEST_F(SavedPark, TwoSavedObjectsWithOneIdAreRefused) {
   ASSERT_EQ(le::ReadU32(walkerRecord.data() + idInRecord), walker->GetID());
   const auto at = std::search(file.begin(), file.end(), walkerRecord.begin(), walkerRecord.end());
   ASSERT_NE(at, file.end());
-  le::WriteU32(file.data() + (at - file.begin()) + idInRecord, rider->GetID());
-  EXPECT_FALSE(CSavedGame::Load(park, controller, file.data(), file.size()));
-  EXPECT_EQ(SaveNow(), running);
+  for (uint32_t id : {rider->GetID(), 0u, 0xFFFFFFFFu}) {
+    le::WriteU32(file.data() + (at - file.begin()) + idInRecord, id);
+    EXPECT_FALSE(CSavedGame::Load(park, controller, file.data(), file.size())) << id;
+    EXPECT_EQ(SaveNow(), running) << id;
+  }
 }
 
 TEST_F(SavedPark, FilesAreReplacedWholeOrNotAtAll) {

@@ -387,6 +387,30 @@ TEST(TextureFile, JpegLevelsEqualPlainLibjpegAndKeepQuality) {
     EXPECT_EQ(4u, dropped.mipCount);
     EXPECT_EQ(0, std::memcmp(dropped.GetLevel(0), back.GetLevel(1), back.GetLevelSize(1)));
   }
+  // Red and blue the other way round (decoded apart, then packed): every level's pixels and alpha
+  // runs come back as the standard layout's, with and without the top level.
+  for (bool dropTop : {false, true}) {
+    const std::vector<uint32_t> pixels = Smooth(24, 16, 2);
+    std::vector<uint32_t> swapped(pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i)
+      swapped[i] = (pixels[i] & 0xFF00FF00u) | (pixels[i] >> 16 & 0xFF) | (pixels[i] & 0xFF) << 16;
+    CTexture standard, other;
+    ASSERT_TRUE(standard.CreateFromPixels(pixels.data(), 4, 24, 16, kR, kG, kB, kA, 0x10, "Standard"));
+    ASSERT_TRUE(other.CreateFromPixels(swapped.data(), 4, 24, 16, kB, kG, kR, kA, 0x10, "Other"));
+    const std::vector<uint8_t> standardFile = Encoded(standard, 1), otherFile = Encoded(other, 1);
+    CTexture standardBack, otherBack;
+    ASSERT_TRUE(standardBack.Parse(standardFile.data(), standardFile.size(), dropTop, true));
+    ASSERT_TRUE(otherBack.Parse(otherFile.data(), otherFile.size(), dropTop, true));
+    ASSERT_EQ(dropTop ? 4u : 5u, otherBack.mipCount);
+    ASSERT_EQ(kB, otherBack.redMask);
+    for (uint32_t level = 0; level < otherBack.mipCount; ++level)
+      for (uint32_t i = 0; i < otherBack.GetLevelWidth(level) * otherBack.GetLevelHeight(level); ++i) {
+        const uint32_t p = le::ReadU32(otherBack.GetLevel(level) + 4 * i);
+        ASSERT_EQ(le::ReadU32(standardBack.GetLevel(level) + 4 * i),
+                  (p & 0xFF00FF00u) | (p >> 16 & 0xFF) | (p & 0xFF) << 16)
+            << dropTop << " " << level << " " << i;
+      }
+  }
 }
 
 TEST(TextureFile, JpegFormsThatMustBeRefused) {

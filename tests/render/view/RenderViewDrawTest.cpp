@@ -220,6 +220,16 @@ TEST(RenderViewMesh, FogByteFollowsTheDistanceAndBadUVsGiveZero) {
     const float fog = 1.0f - std::min(1.0f, (d + 0.25f) / 100.0f);
     for (const ScreenVertex& v : drawn) EXPECT_EQ(v.specular >> 24, static_cast<uint32_t>(fog * 255.0f)) << d;
   }
+  // A mesh that has lost its UV array: every corner draws at (0, 0), the first UV index as well.
+  s.rasterizer.Forget();
+  Placed bare(TriangleMesh({Vector3(20, 1, 0), Vector3(20, -1, 0), Vector3(20, 0, 1)}, {0xFFFFFFFFu}));
+  Vector2* const uvs = bare.mesh->uvs;
+  bare.mesh->uvs = nullptr;
+  s.view.DrawMesh(&bare.instance);
+  bare.mesh->uvs = uvs;
+  const std::vector<ScreenVertex> drawn = s.rasterizer.TriangleCorners();
+  ASSERT_EQ(drawn.size(), 3u);
+  for (const ScreenVertex& v : drawn) EXPECT_TRUE(v.u == 0.0f && v.v == 0.0f);
 }
 
 TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
