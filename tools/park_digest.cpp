@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "app/EngineRegistration.h"
-#include "core/math/Box.h"
 #include "park/runner/ParkRunner.h"
 #include "park/world/VerezIvor.h"
 #include "platform/Platform.h"
@@ -19,14 +18,12 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     CVerezIvor park(nullptr, nullptr);
-    park.GetOctree().Reset(Box(Vector3(-50.0f, -50.0f, -50.0f), Vector3(80.0f, 80.0f, 50.0f)));
     DemoContent::DemoPark content;
     if (!DemoContent::BuildDemoPark(park, content)) {
       std::fprintf(stderr, "park_digest: the demo park could not be built\n");
       result = 1;
     } else {
       CParkRunner runner(park);
-      runner.SpawnSkaters(10);
       runner.RunDays(days);
       std::fputs(runner.Digest().Describe().c_str(), stdout);
       for (const std::string& v : runner.GetViolations()) std::fprintf(stderr, "park_digest: %s\n", v.c_str());

@@ -17,6 +17,7 @@
 #include "park/skater/SkaterStandInAnimation.h"
 #include "park/skater/SkaterStandInMotion.h"
 #include "park/world/VerezIvor.h"
+#include "physics/collision/CollisionFlags.h"
 #include "platform/Platform.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
@@ -128,6 +129,7 @@ void CSkater::LoadBody(const COrientation& frame, const SkaterParams* params) {
   rows[11] = frame.GetPosition().z;
   ShadedMesh* mesh = g_bodyMesh();
   Setup(rows, Vector3(0.0f, 0.0f, 0.0f), m_params[SkaterParams::kRadius], mesh, 0.0f, 0.0f);
+  AddBoundFlags(CollisionFlags::kAsksCanCollide);
   ReadContactPoints(mesh);
   body.animSpeed = 1.0f;
   m_animation->Play(CSkaterAnimation::kCoast, true);
@@ -250,6 +252,20 @@ void CSkater::Update(float dt) {
   m_motion->PlaceBody();
 }
 
+bool CSkater::IsMovingAbout() const {
+  const uint32_t s = mind.state;
+  return body.motionMode != kCrashed && s != kInLine && s != kUsingFacility && s != kCrashing && s != kInjured &&
+         s != kResting;
+}
+
+bool CSkater::CanCollideWith(CCollisionObject* other) {
+  const auto* skater = dynamic_cast<const CSkater*>(other);
+  if (skater == nullptr || !skater->IsSetUp() || !IsSetUp()) return true;
+  if (!IsMovingAbout() || !skater->IsMovingAbout()) return false;
+  const float reach = GetRadius() + skater->GetRadius();
+  return (GetCentre() - skater->GetCentre()).LengthSquared() >= reach * reach;
+}
+
 void CSkater::UpdateDebugKeys() {
   if (!AreDebugKeysEnabled()) return;
   const bool chord = KeyHeld(VK_CONTROL) && KeyHeld(VK_SHIFT);
@@ -281,7 +297,7 @@ void CSkater::CheckWorldBounds() {
   const Box box(Vector3(c.x - r, c.y - r, c.z - r), Vector3(c.x + r, c.y + r, c.z + r));
   if (world->GetOctree().GetRootBox().ContainsBox(box)) return;
   DebugPrintf("Skater is outside world bounds.\n");
-  Remove();
+  Remove(box.max.z > world->GetOctree().GetRootBox().max.z ? Departure::kAboveWorld : Departure::kOutOfWorld);
 }
 
 void CSkater::ThinkTick(float dt) {
@@ -358,10 +374,11 @@ void CSkater::RunStuckWatch(float dt) {
 void CSkater::RescueStuck() {
   // A rescue that does not lead to progress is tried a few times, then the skater gives up.
   if (!IsFollowingRoute() || GetCurrentStep() == nullptr || ++m_stuck.rescues > kMaxRescues) {
-    Remove();
+    Remove(Departure::kStuck);
     return;
   }
   DebugPrintf("Skater Stuck! Teleporting to next Path Node!\n");
+  ++GetSkaterTally().teleports;
   m_motion->PlaceOnGroundAt(m_motion->RoutePoint(static_cast<size_t>(route.index)));
   m_stuck.position = GetCentre();
   m_stuck.timer = 0.0f;
@@ -388,10 +405,11 @@ void CSkater::DriftNeeds(float simDt) {
   times.timeSinceShopping += simDt;
 }
 
-void CSkater::Remove() {
+void CSkater::Remove(Departure why) {
   ReleaseReservedNode();
   if (IsMarkedForRemoval()) return;
   MarkForRemoval();
+  ++GetSkaterTally().departures[static_cast<int>(why)];
   // Counted once, where the skater leaves; clearing the world for a load is no exit.
   if (CVerezIvor* park = GetPark()) ++park->GetParkState().skatersExited;
 }

@@ -299,9 +299,12 @@ void CSkaterBody::DriveStep(float dt) {
     v += v * (block.drag * dt);
   }
   if (IsFollowingRoute()) {
+    // Only on the ground: in the air the speed is the flight's. Raised there, a skater that
+    // reaches an air link's end still rising (its horizontal speed just zeroed) would be pushed
+    // up at the route minimum every tick and climb out of the world.
     const float least = block.minRouteSpeed * throttle;
     const float speed = v.Length();
-    if (speed < least) v = speed == 0.0f ? frame.GetXAxis() * least : v * (least / speed);
+    if (HasGroundContact() && speed < least) v = speed == 0.0f ? frame.GetXAxis() * least : v * (least / speed);
     s.SetVelocity(v);
     return;
   }
@@ -338,13 +341,23 @@ void CSkaterBody::Steer(float dt) {
 void CSkaterBody::MoveStep(float dt) {
   CSkater& s = m_skater;
   Vector3 v = s.GetVelocity();
+  const float speedBefore = v.Length();
   v.z += dt * s.GetParams()[SkaterParams::kGravity];
   s.SetVelocity(v);
   m_tickDt = dt;
   const bool groundBefore = HasGroundContact();
   const Vector3 velocityBefore = v;
   m_hasContact = false;
+  m_passPointOn = false;
   s.Move(GetWorldOctree(), dt, false, CActiveCollisionObject::kTopDepth, nullptr);
+  // A skater held where it stands (pressed against another, wedged between pieces) neither fell
+  // nor sped up this tick. Kept, the tick's fall and the contacts' push-outs would add up tick
+  // after tick into a speed without bound.
+  if (!m_moved) {
+    const Vector3 held = s.GetVelocity();
+    const float speed = held.Length();
+    if (speed > speedBefore) s.SetVelocity(held * (speedBefore / speed));
+  }
   if (m_hasContact) {
     m_skater.body.underfootObject = 0xFFFFFFFFu;
     if (const auto* primitive = dynamic_cast<const CStaticCollisionPrimative*>(s.GetLastHit())) {
@@ -353,14 +366,12 @@ void CSkaterBody::MoveStep(float dt) {
       }
     }
   }
-  if (m_moved) {
-    m_contactSteps = 0;
-    if (IsFollowingRoute()) {
-      const Vector3 d = Horizontal(RoutePoint(static_cast<size_t>(s.route.index)) - s.GetCentre());
-      if (d.Length() < s.GetParams()[SkaterParams::kArrivalRadius]) Arrive();
-    }
-    m_moved = false;
+  if (m_moved) m_contactSteps = 0;
+  if (IsFollowingRoute()) {
+    const Vector3 d = Horizontal(RoutePoint(static_cast<size_t>(s.route.index)) - s.GetCentre());
+    if (m_passPointOn || (m_moved && d.Length() < s.GetParams()[SkaterParams::kArrivalRadius])) Arrive();
   }
+  m_moved = false;
   UpdateContactClock(dt, m_hasContact);
   const uint32_t mode = s.body.motionMode;
   if (!groundBefore && HasGroundContact() && (mode == CSkater::kRolling || mode == CSkater::kGrinding)) Land(velocityBefore);

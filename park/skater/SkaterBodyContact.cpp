@@ -149,6 +149,12 @@ bool CSkaterBody::HandleSkaterCollision(CSkater& other) {
   // another would press into it every tick, its fall speed growing without end - and a crash never
   // settles at such a speed.
   RespondToObject(a.GetContactNormal());
+  if (IsFollowingRoute()) {
+    const Vector3 d = Horizontal(other.GetCentre() - RoutePoint(static_cast<size_t>(a.route.index)));
+    const float reach = a.GetRadius() + other.GetRadius();
+    const int remaining = static_cast<int>(a.route.steps.size()) - 1 - a.route.index;
+    if (d.LengthSquared() < reach * reach || remaining < a.GetParams().RouteEndSlowDownCount()) m_passPointOn = true;
+  }
   auto busy = [](const CSkater& s) {
     return s.mind.state == CSkater::kInLine || s.mind.state == CSkater::kUsingFacility;
   };
@@ -156,8 +162,10 @@ bool CSkaterBody::HandleSkaterCollision(CSkater& other) {
   CSkaterBody* otherBody = dynamic_cast<CSkaterBody*>(&other.GetMotion());
   const bool groundA = HasGroundContact();
   const bool groundB = otherBody != nullptr ? otherBody->HasGroundContact() : true;
-  if (other.body.motionMode == CSkater::kCrashed) {
-    if (groundA) PlayIfNotPlaying(CSkaterAnimation::kLandOffBalance);
+  // Beside a fallen skater one on the ground only stumbles; one coming down from the air is
+  // judged by the loser rules below.
+  if (other.body.motionMode == CSkater::kCrashed && groundA) {
+    PlayIfNotPlaying(CSkaterAnimation::kLandOffBalance);
     return true;
   }
   bool aLoses;

@@ -373,7 +373,7 @@ TEST_F(DecidingPark, ALeavingSkaterOnTheExitIsRemovedAndCountedOnce) {
   s->mind.goal = CSkater::kGoalLeave;
   s->DecideWhatToDo();
   EXPECT_TRUE(s->IsMarkedForRemoval());
-  s->Remove();
+  s->Remove(Departure::kThroughExit);
   EXPECT_EQ(park.GetParkState().skatersExited, 1u);
 }
 
