@@ -19,6 +19,7 @@
 #include "park/world/VerezIvor.h"
 #include "physics/collision/CollisionFlags.h"
 #include "platform/Platform.h"
+#include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 
@@ -130,6 +131,7 @@ void CSkater::LoadBody(const COrientation& frame, const SkaterParams* params) {
   ShadedMesh* mesh = g_bodyMesh();
   Setup(rows, Vector3(0.0f, 0.0f, 0.0f), m_params[SkaterParams::kRadius], mesh, 0.0f, 0.0f);
   AddBoundFlags(CollisionFlags::kAsksCanCollide);
+  CreateAttachObjects(GetMeshInstance());
   ReadContactPoints(mesh);
   body.animSpeed = 1.0f;
   m_animation->Play(CSkaterAnimation::kCoast, true);
@@ -235,6 +237,7 @@ void CSkater::ResetForControl() {
 }
 
 void CSkater::Update(float dt) {
+  UpdateAttachObjects(dt);
   UpdateDebugKeys();
   m_animation->UpdateRollingSound(dt);
   if (!m_frozen) {
@@ -287,6 +290,23 @@ void CSkater::UpdateDebugKeys() {
   if (body.animIndex == -1) return;
   m_animation->Play(body.animIndex, false);
   DebugPrintf("Animation: %s\n", m_animation->GetDisplayName(body.animIndex));
+}
+
+void CSkater::RenderThought(CSceneDrawInterface* view) const {
+  auto* renderView = dynamic_cast<CRenderView*>(view);
+  const CGameWorld* world = GetGameWorld();
+  CResourceTable* table = world != nullptr ? world->GetResourceTable() : nullptr;
+  CMeshInstance* instance = GetMeshInstance();
+  if (renderView == nullptr || table == nullptr || IsPlayerControlled()) return;
+  // Above the head: the top of the drawn body, or of the sphere without one.
+  const Vector3& c = GetCentre();
+  Vector3 head(c.x, c.y, c.z + GetRadius());
+  if (instance != nullptr) {
+    Box bounds;
+    instance->GetWorldBounds(bounds);
+    head.z = std::max(head.z, bounds.max.z);
+  }
+  m_thoughts.DrawBubble(*renderView, head, *table);
 }
 
 void CSkater::CheckWorldBounds() {

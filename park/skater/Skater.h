@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/AttachObjectCarrier.h"
 #include "core/GameObject.h"
 #include "core/math/Orientation.h"
 #include "core/math/Quaternion.h"
@@ -33,7 +34,7 @@ class CGridSquare;
 class CVerezIvor;
 class ShadedMesh;
 
-class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeReserver {
+class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeReserver, public CAttachObjectCarrier {
  public:
   static constexpr uint32_t kTypeCode = 42;
   static constexpr int kNameSize = 30;
@@ -334,8 +335,15 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   void Render(CSceneDrawInterface* view) override {
     if (!m_motion->Render(view)) CSphereCollisionObject::Render(view);
   }
-  // The mesh and attachments only (the motion adds its debug drawing around it).
-  void RenderBody(CSceneDrawInterface* view) { CSphereCollisionObject::Render(view); }
+  // The mesh and what hangs on it (the motion adds its debug drawing around it).
+  void RenderBody(CSceneDrawInterface* view) {
+    CSphereCollisionObject::Render(view);
+    RenderAttachObjects(view);
+  }
+  // An AI skater's newest thought as a bubble over its head (a render view only draws sprites).
+  void RenderThought(CSceneDrawInterface* view) const;
+  // Every carried effect shows in full.
+  float GetAttachIntensity(int index) const override { return 1.0f; }
   void HandleInputEvent(const InputEvent& event) override { m_motion->HandleInputEvent(event); }
   // The normal of the contact being handled (it faces the skater).
   const Vector3& GetContactNormal() const { return m_contactNormal; }

@@ -239,6 +239,7 @@ bool CSkaterBody::Render(CSceneDrawInterface* view) {
   if (view == nullptr) return true;
   m_skater.RenderBody(view);
   DrawDebug(*view);
+  m_skater.RenderThought(view);
   return true;
 }
 

@@ -85,6 +85,9 @@ TEST_F(SkaterPark, ConstructorDrawsStayInTheirRangesAndRepeatWithTheSeed) {
       EXPECT_EQ(s.needs.injury, 0.0f);
       EXPECT_EQ(s.needs.money, 100.0f);
       EXPECT_EQ(s.mind.state, CSkater::kDeciding);
+      // Whatever hangs on the body shows in full, for any effect number.
+      const CAttachObjectCarrier& carrier = s;
+      EXPECT_EQ(carrier.GetAttachIntensity(0) + carrier.GetAttachIntensity(5), 2.0f);
       if (run == 0) first.push_back(s.ability.skill + s.needs.tiredness * 7.0f);
       else EXPECT_EQ(first[static_cast<size_t>(i)], s.ability.skill + s.needs.tiredness * 7.0f);
     }
@@ -166,6 +169,7 @@ TEST_F(SkaterPark, AStuckSkaterIsRescuedOncePerWatchPeriodThenTakenOut) {
   s->SetState(CSkater::kHeadingToGoal, 0);
   std::vector<float> rescuedAt;
   float t = 0.0f;
+  const SkaterTally counted = GetSkaterTally();
   for (int tick = 1; tick <= 2000 && !s->IsMarkedForRemoval(); ++tick) {
     const int before = made->placed;
     s->ThinkTick(0.05f);
@@ -177,6 +181,10 @@ TEST_F(SkaterPark, AStuckSkaterIsRescuedOncePerWatchPeriodThenTakenOut) {
   EXPECT_TRUE(s->IsMarkedForRemoval());
   EXPECT_NEAR(t, 8.0f * (CSkater::kMaxRescues + 1), 0.06f);
   EXPECT_EQ(s->GetCentre().x, 3.0f);
+  // Each rescue and the giving up are counted once, the skater as left for being stuck.
+  EXPECT_EQ(GetSkaterTally().teleports - counted.teleports, static_cast<uint64_t>(CSkater::kMaxRescues));
+  const int stuck = static_cast<int>(Departure::kStuck);
+  EXPECT_EQ(GetSkaterTally().departures[stuck] - counted.departures[stuck], 1u);
 }
 
 // --- The saved record ---
@@ -369,12 +377,26 @@ TEST_F(DecidingPark, ACalmSkaterWaitsOneSecondOfTicksBeforePlanning) {
 }
 
 TEST_F(DecidingPark, ALeavingSkaterOnTheExitIsRemovedAndCountedOnce) {
+  const SkaterTally before = GetSkaterTally();
+  auto left = [&before](Departure why) {
+    const int i = static_cast<int>(why);
+    return GetSkaterTally().departures[i] - before.departures[i];
+  };
   CSkater* s = Add(Vector3(5.2f, 5.2f, 0));
   s->mind.goal = CSkater::kGoalLeave;
   s->DecideWhatToDo();
   EXPECT_TRUE(s->IsMarkedForRemoval());
   s->Remove(Departure::kThroughExit);
   EXPECT_EQ(park.GetParkState().skatersExited, 1u);
+  EXPECT_EQ(left(Departure::kThroughExit), 1u);
+  // One leaving that stands past the grid's edge goes too, counted as lost off the grid.
+  CSkater* off = Add(Vector3(-2.0f, 3.0f, 0));
+  off->mind.goal = CSkater::kGoalLeave;
+  off->DecideWhatToDo();
+  EXPECT_TRUE(off->IsMarkedForRemoval());
+  EXPECT_EQ(left(Departure::kOffGrid), 1u);
+  EXPECT_EQ(left(Departure::kThroughExit), 1u);
+  EXPECT_EQ(park.GetParkState().skatersExited, 2u);
 }
 
 }  // namespace
