@@ -25,6 +25,19 @@ constexpr uint32_t kStaticWorldMask = 0x100000;
 
 Vector3 Horizontal(const Vector3& v) { return Vector3(v.x, v.y, 0.0f); }
 
+// A wire cube of side kMarkerSize about the point: each corner joined to the corners that differ
+// from it along one axis.
+void DrawMarkerBox(CSceneDrawInterface& view, const Vector3& centre, uint32_t colour) {
+  constexpr float kMarkerSize = 0.3f;
+  auto corner = [&centre](int bits) {
+    const float h = 0.5f * kMarkerSize;
+    return centre + Vector3(bits & 1 ? h : -h, bits & 2 ? h : -h, bits & 4 ? h : -h);
+  };
+  for (int a = 0; a < 8; ++a)
+    for (int axis = 1; axis < 8; axis <<= 1)
+      if ((a & axis) == 0) view.DrawLine3D(corner(a), corner(a | axis), colour);
+}
+
 // Reduces a component toward 0 by the amount, never past it.
 float TowardZero(float value, float amount) {
   return value > 0.0f ? std::max(value - amount, 0.0f) : std::min(value + amount, 0.0f);
@@ -254,8 +267,8 @@ void CSkaterBody::DrawDebug(CSceneDrawInterface& view) const {
     view.DrawDebugSphere(c, s.GetRadius(), colour);
     if (HasGroundContact()) view.DrawLine3D(c, c + m_contactNormal * s.GetRadius(), 0xFFFFFF00u);
     if (const CSkatePathNode* node = FindNodeByID(s.mind.targetNodeId)) {
-      view.DrawDebugSphere(node->GetPosition(), 0.15f, 0xFFFF8000u);
-      view.DrawDebugSphere(s.body.targetPoint, 0.15f, 0xFFFFFF00u);
+      DrawMarkerBox(view, node->GetPosition(), 0xFFFF8000u);
+      DrawMarkerBox(view, s.body.targetPoint, 0xFFFFFF00u);
     }
   }
   if (park->GetDebugFlag(kRouteDebugFlag) && IsFollowingRoute()) {

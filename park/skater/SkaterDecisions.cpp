@@ -117,7 +117,6 @@ void CSkater::DecideWhatToDo() {
       return;
     }
     if (r < 5) m_thoughts.AddThought(thoughts::kMedic + static_cast<uint32_t>(r), true);
-    mind.goal = kGoalSkate;
   }
   if (TryNeed(needs.bladder, 6, kGoalRestroom, thoughts::kRestroom, calm)) return;
   if (TryNeed(needs.thirst, 10, kGoalDrink, thoughts::kDrink, calm)) return;

@@ -61,7 +61,7 @@ TEST(ParkRunner, ASeedReproducesTheWholeRunAndAnotherSeedDoesNot) {
   EXPECT_GT(a.totals[4], 0.0);  // admission
 }
 
-// What a park must do, on several seeds over three park days each (one with an admission price that
+// What a park must do, on two seeds over three park days each (one with an admission price that
 // sends some of those who come straight home): the runner's own checks hold every tick (money and
 // head counts balance, needs stay in range, reservations match, nobody stands still for a minute
 // or lies crashed for half a minute, nobody leaves but through its own mind's way out); the
@@ -69,7 +69,7 @@ TEST(ParkRunner, ASeedReproducesTheWholeRunAndAnotherSeedDoesNot) {
 // that a stuck skater is rare.
 TEST(ParkRunner, TheDemoParkLivesForDaysOnEverySeed) {
   uint32_t visits[ParkRunDigest::kFacilityKinds] = {};
-  for (const auto& [seed, fee] : {std::pair<uint32_t, float>{1, 40.0f}, {2, 40.0f}, {3, 100.0f}}) {
+  for (const auto& [seed, fee] : {std::pair<uint32_t, float>{2, 40.0f}, {1, 100.0f}}) {
     SCOPED_TRACE(seed);
     DemoRun run(seed);
     ASSERT_TRUE(run.built);
@@ -104,7 +104,7 @@ TEST(ParkRunner, TheDemoParkLivesForDaysOnEverySeed) {
 // A park saved mid-run and loaded again carries on exactly as if it had never stopped: every
 // skater, piece, total and the generator, down to the saved game's bytes.
 TEST(ParkRunner, SavingAndLoadingMidRunChangesNothingThatFollows) {
-  constexpr int kHalf = 1500;  // about half a park day
+  constexpr int kHalf = 750;  // about a quarter of a park day
   for (uint32_t seed : {21u, 22u}) {
     SCOPED_TRACE(seed);
     ParkRunDigest straight;

@@ -343,6 +343,7 @@ TEST_F(DecidingPark, InjuryWithoutFirstAidThinksSoAndAnUrgentNeedLeaves) {
   ASSERT_NE(s->GetThoughts().GetEntry(0), nullptr);
   EXPECT_STREQ(s->GetThoughts().GetText(0), "Can't find any first aid.");
   EXPECT_EQ(s->mind.state, static_cast<uint32_t>(CSkater::kDeciding));  // waits for the timer
+  EXPECT_EQ(s->mind.goal, static_cast<uint32_t>(CSkater::kGoalDoctor));  // the wish stays what it was
 
   CSkater* thirsty = Add(Vector3(2.2f, 2.2f, 0));
   thirsty->needs = CSkater::Needs();
