@@ -377,6 +377,26 @@ TEST_F(DecidingPark, ACalmSkaterWaitsOneSecondOfTicksBeforePlanning) {
   EXPECT_EQ(s->mind.state, static_cast<uint32_t>(CSkater::kDeciding));
 }
 
+// The exit a leaving skater heads for is the one its path reaches soonest: the one nearer in a
+// straight line lies beyond a wall that only its far end lets anyone round.
+TEST_F(SkaterPark, ALeavingSkaterTakesTheExitNearestByPath) {
+  auto grid = std::make_unique<CGrid>(7, 7, Vector3(0, 0, 0), 1.0f, 1.0f);
+  for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = 0xFF;
+  for (int c = 0; c < 6; ++c) grid->GetSquare(c, 3)->directionMask = 0;  // nobody walks on from the wall
+  grid->GetSquare(0, 0)->entrance = 1;
+  grid->GetSquare(1, 4)->exit = 1;  // 2 away across the wall, 11 moves round it
+  grid->GetSquare(4, 0)->exit = 1;  // 3.6 away, 3 moves
+  grid->CollectGates();
+  grid->UpdateComponents();
+  park.SetGrid(std::move(grid));
+  CSkater* s = Add(Vector3(1.0f, 2.0f, 0.45f));
+  ASSERT_TRUE(s->PlanRouteToExit());
+  ASSERT_GE(s->route.steps.size(), 2u);
+  EXPECT_EQ(s->route.steps.front().nodeId, park.GetGrid()->GetSquare(1, 2)->GetNodeId());
+  EXPECT_EQ(s->route.steps.back().nodeId, park.GetGrid()->GetSquare(4, 0)->GetNodeId());
+  EXPECT_EQ(s->route.steps.size(), 4u);
+}
+
 TEST_F(DecidingPark, ALeavingSkaterOnTheExitIsRemovedAndCountedOnce) {
   const SkaterTally before = GetSkaterTally();
   auto left = [&before](Departure why) {
