@@ -165,6 +165,12 @@ void CParkRunner::CheckSkater(const CSkater& skater) {
       !InUnit(n.mood) || !InUnit(happiness)) {
     Report("skater " + std::to_string(skater.GetID()) + " has a need, mood or happiness outside [0, 1]");
   }
+  const float speed = skater.GetVelocity().Length();
+  if (!(speed <= kMaxSpeed)) {
+    char line[96];
+    std::snprintf(line, sizeof line, "skater %u moves at %.1f m/s", skater.GetID(), speed);
+    Report(line);
+  }
   const CGrid* grid = m_park.GetGrid();
   for (const CSkater::RouteStep& step : skater.route.steps) {
     if (step.nodeId != CSkater::kNone && (grid == nullptr || grid->FindNode(step.nodeId) == nullptr)) {

@@ -20,6 +20,10 @@ class CParkRunner {
   static constexpr float kStuckSeconds = 60.0f;
   // Real seconds a crash may last: it settles and the skater gets up after two still seconds.
   static constexpr float kCrashSeconds = 30.0f;
+  // The fastest a skater may move, in m/s. The park's own motion tops out below 9 (6 on the board
+  // plus a jump's rise of 6; a fall from the tallest demo piece adds 6): a faster skater is being
+  // driven by its contacts, as one held against a stand or a wall can be.
+  static constexpr float kMaxSpeed = 15.0f;
 
   // The park must have its grid; the caller seeds the game's generator once before the run.
   explicit CParkRunner(CVerezIvor& park);

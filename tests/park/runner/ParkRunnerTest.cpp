@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "core/GameObject.h"
 #include "core/WorldAccess.h"
@@ -191,7 +192,7 @@ struct UnbookedMoney : CGameObject {
   }
 };
 
-TEST(ParkRunner, MoneyOutsideTheBooksAndAWrongHeadCountAreReported) {
+TEST(ParkRunner, MoneyOutsideTheBooksAWrongHeadCountAndARunawaySkaterAreReported) {
   DemoRun run(9);
   ASSERT_TRUE(run.built);
   CParkRunner runner(run.park);
@@ -216,6 +217,16 @@ TEST(ParkRunner, MoneyOutsideTheBooksAndAWrongHeadCountAreReported) {
   bool counted = false;
   for (const std::string& v : runner.GetViolations()) counted = counted || v.rfind("tick 5: entered", 0) == 0;
   EXPECT_TRUE(counted);
+  // A skater flung far faster than the park's motion can carry it (as held ones once were).
+  --run.park.GetParkState().skatersEntered;
+  ASSERT_FALSE(GetSkaterList().empty());
+  CSkater* fast = GetSkaterList().front();
+  fast->SetVelocity(Vector3(0.0f, 60.0f, 0.0f));
+  runner.RunTicks(1);
+  const std::string fastLine = "tick 6: skater " + std::to_string(fast->GetID()) + " moves at ";
+  bool flung = false;
+  for (const std::string& v : runner.GetViolations()) flung = flung || v.rfind(fastLine, 0) == 0;
+  EXPECT_TRUE(flung);
 }
 
 }  // namespace

@@ -490,6 +490,11 @@ TEST_F(BodyWorld, SkaterMeetingsFollowTheLoserRules) {
     Body(*p.a).HandleSkaterCollision(*p.b);
     EXPECT_FALSE(crashed(p.a));
     EXPECT_EQ(Anim(*p.a).current, CSkaterAnimation::kLandOffBalance);
+    // Coming down onto one from the air is judged by the loser rules: the airborne one loses.
+    Pair q = make(false, true, 1.0f, 1.0f);
+    q.b->body.motionMode = CSkater::kCrashed;
+    Body(*q.a).HandleSkaterCollision(*q.b);
+    EXPECT_TRUE(crashed(q.a));
   }
 }
 
