@@ -59,6 +59,14 @@ const char kFacilities[] =
     "[Cat4]\nINIFile=firstaid.ini\nTarga=firstaid.tga\nPopUpText=First aid\nCategoryID=4\n"
     "[Cat5]\nINIFile=shop.ini\nTarga=skateshop.tga\nPopUpText=Shops\nCategoryID=5\n";
 
+// The shops: skateboards and t-shirts.
+const char kShops[] =
+    "[Header]\nNumInCategory=2\n"
+    "[Object1]\ntype=skate_shop\nidx=0\nname=Skate shop\n"
+    "[Object2]\ntype=tshirt_stand\nidx=1\nname=T-shirt stand\n"
+    "[object100]\nsize=2,2,2\nmesh=skateshop.mesh\ncost=3000\nusefee=40\noperating_cost=30\nname=Skate shop\n"
+    "[object110]\nsize=2,2,2\nmesh=shirtstand.mesh\ncost=1200\nusefee=15\noperating_cost=12\nname=T-shirt stand\n";
+
 std::string Facility(const char* type, const char* name, const char* mesh, const char* size, int cost, int fee) {
   return std::string("[Header]\nNumInCategory=1\n[Object1]\ntype=") + type + "\nidx=0\nname=" + name +
          "\n[object100]\nsize=" + size + "\nmesh=" + mesh + "\ncost=" + std::to_string(cost) +
@@ -83,7 +91,7 @@ std::vector<CatalogFile> CatalogFiles() {
       {"objects/drink.ini", Facility("drink_stand", "Drinks stand", "drinkstand.mesh", "2,2,2", 900, 2)},
       {"objects/restroom.ini", Facility("bathroom", "Restroom", "restroom.mesh", "2,3,2.5", 2000, 0)},
       {"objects/firstaid.ini", Facility("medic", "First aid", "firstaid.mesh", "2,2,2", 2500, 0)},
-      {"objects/shop.ini", Facility("skate_shop", "Skate shop", "skateshop.mesh", "2,2,2", 3000, 40)},
+      {"objects/shop.ini", kShops},
       {"objects/sponsors.ini", kSponsors},
   };
 }

@@ -25,6 +25,10 @@ uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 |
 Painter Checker(uint32_t cell, uint32_t light, uint32_t dark) {
   return [=](uint32_t x, uint32_t y) { return ((x / cell + y / cell) & 1) ? dark : light; };
 }
+// Bands across the picture, as on an awning.
+Painter Stripes(uint32_t width, uint32_t a, uint32_t b) {
+  return [=](uint32_t x, uint32_t) { return (x / width) & 1 ? b : a; };
+}
 Painter Gradient(uint32_t w, uint32_t h) {
   return [=](uint32_t x, uint32_t y) { return Argb(255, x * 255 / w, y * 255 / h, 128); };
 }
@@ -101,12 +105,37 @@ std::vector<std::string> IconNames() {
   return names;
 }
 
+// Textures the meshes name, each painted in its own colours so that the pieces look apart: wood,
+// concrete and metal for the sections, an awning in the colours of each kind of stand.
+std::vector<TextureSpec> TextureSpecs() {
+  return {
+      {"box", 64, 64, Checker(8, Argb(255, 200, 160, 90), Argb(255, 120, 80, 40)), 0},
+      {"ramp", 128, 64, Gradient(128, 64), 1},  // not square
+      {"spinner", 32, 32, Disc(32, 240, 200, 40), 0},
+      {"bump", 64, 64, Gradient(64, 64), 1},
+      {"figure", 32, 32, Checker(4, Argb(255, 220, 40, 40), Argb(128, 40, 40, 220)), 0},  // partly see-through
+      {"ground", 128, 128, Checker(16, Argb(255, 90, 150, 70), Argb(255, 70, 120, 50)), 1},
+      {"block", 32, 32, Checker(16, Argb(255, 180, 180, 180), Argb(255, 140, 140, 140)), 0},
+      {"wood", 64, 64, Stripes(8, Argb(255, 190, 130, 70), Argb(255, 160, 105, 55)), 0},
+      {"bench", 64, 64, Stripes(4, Argb(255, 120, 70, 30), Argb(255, 95, 55, 25)), 0},
+      {"concrete", 64, 64, Checker(32, Argb(255, 170, 170, 165), Argb(255, 150, 150, 148)), 0},
+      {"metal", 32, 32, Stripes(2, Argb(255, 200, 205, 215), Argb(255, 150, 155, 170)), 0},
+      {"food", 64, 64, Stripes(8, Argb(255, 240, 140, 30), Argb(255, 250, 240, 220)), 0},
+      {"drink", 64, 64, Stripes(8, Argb(255, 40, 120, 230), Argb(255, 250, 250, 250)), 0},
+      {"restroom", 64, 64, Checker(16, Argb(255, 230, 230, 240), Argb(255, 120, 160, 200)), 0},
+      {"firstaid", 64, 64, Checker(16, Argb(255, 250, 250, 250), Argb(255, 220, 30, 30)), 0},
+      {"skateshop", 64, 64, Stripes(8, Argb(255, 130, 40, 170), Argb(255, 30, 30, 30)), 0},
+      {"shirtstand", 64, 64, Stripes(8, Argb(255, 60, 180, 80), Argb(255, 250, 230, 60)), 0},
+  };
+}
+
 }  // namespace
 
 std::vector<std::string> ImageFiles() {
   std::vector<std::string> files;
   // Meshes read their textures from their own folder, so the meshes' folder has a copy too.
-  for (const char* name : {"box", "ramp", "spinner", "bump", "figure", "ground", "block"}) {
+  for (const TextureSpec& texture : TextureSpecs()) {
+    const std::string name = texture.name;
     files.push_back(std::string("textures/") + name + ".texture");
     files.push_back(std::string("meshes/") + name + ".texture");
   }
@@ -117,15 +146,6 @@ std::vector<std::string> ImageFiles() {
 }
 
 bool WriteImages(const std::string& folder) {
-  const TextureSpec textures[] = {
-      {"box", 64, 64, Checker(8, Argb(255, 200, 160, 90), Argb(255, 120, 80, 40)), 0},
-      {"ramp", 128, 64, Gradient(128, 64), 1},  // not square
-      {"spinner", 32, 32, Disc(32, 240, 200, 40), 0},
-      {"bump", 64, 64, Gradient(64, 64), 1},
-      {"figure", 32, 32, Checker(4, Argb(255, 220, 40, 40), Argb(128, 40, 40, 220)), 0},  // partly see-through
-      {"ground", 128, 128, Checker(16, Argb(255, 90, 150, 70), Argb(255, 70, 120, 50)), 1},
-      {"block", 32, 32, Checker(16, Argb(255, 180, 180, 180), Argb(255, 140, 140, 140)), 0},
-  };
   bool ok = true;
   auto check = [&ok](bool written, const std::string& path) {
     if (!written) {
@@ -133,7 +153,7 @@ bool WriteImages(const std::string& folder) {
       ok = false;
     }
   };
-  for (const TextureSpec& t : textures) {
+  for (const TextureSpec& t : TextureSpecs()) {
     for (const char* place : {"/textures/", "/meshes/"}) {
       const std::string path = folder + place + t.name + ".texture";
       check(WriteTexture(path, t.name, t.w, t.h, t.painter, t.mode), path);

@@ -92,16 +92,20 @@ bool PlaceOne(CVerezIvor& park, const InstantPiece& piece) {
 }  // namespace
 
 std::vector<InstantPiece> InstantParkLayout() {
-  // Three rows of pieces in the open ground between the entrance and the raised blocks, with
-  // lanes of at least two squares between them so that every entry opens onto walkable ground.
+  // Rows of pieces, then the stands, in the open ground between the entrance and the raised
+  // blocks, with lanes of at least two squares between them so that every entry opens onto
+  // walkable ground.
+  // clang-format off
   return {
       {"Decking", 18, 6},       {"Launch ramp", 22, 6},  {"Quarter pipe", 26, 6},   {"Funbox", 30, 6},
       {"Tall launch ramp", 34, 6},
       {"Rail", 18, 12},         {"Bench", 22, 12},       {"Stairs", 26, 12},        {"Corner decking", 30, 12},
       {"Quarter pipe", 34, 12},
       {"Funbox", 18, 20},       {"Rail", 22, 20},
-      {"Snack stand", 26, 20},  {"Drinks stand", 30, 20}, {"Restroom", 34, 20},     {"First aid", 26, 28},
+      {"Snack stand", 26, 20},  {"Drinks stand", 30, 20}, {"Restroom", 34, 20},
+      {"First aid", 26, 28},    {"Skate shop", 30, 28},  {"T-shirt stand", 34, 28},
   };
+  // clang-format on
 }
 
 Vector3 InstantParkFocus(const CGrid& grid) {

@@ -1,6 +1,6 @@
-// DemoContentInstantPark: the park instant action starts with - pieces of most demo kinds and the
-// four everyday facilities placed on the demo level's own grid, saved as a saved game beside the
-// level so that the game's start routine loads it like any other.
+// DemoContentInstantPark: the park instant action starts with - pieces of most demo kinds and a
+// stand of every facility kind placed on the demo level's own grid, saved as a saved game beside
+// the level so that the game's start routine loads it like any other.
 #pragma once
 
 #include <string>

@@ -8,17 +8,27 @@
 #include "park/pieces/PiecePlacement.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
+#include "park/skater/Skater.h"
 #include "park/world/VerezIvor.h"
+#include "tools/DemoContent.h"
+#include "tools/DemoContentBoarder.h"
 #include "tools/DemoContentPieces.h"
 
 namespace DemoContent {
 namespace {
 
 constexpr int kGridSide = 24;
-constexpr int kFirstMeshId = 9000;  // mesh ids of the demo pieces, clear of the resource table's
+// The gates stand one square in from two opposite corners, so that leaving skaters cross the park.
+constexpr GridCell kEntrance{1, 1};
+constexpr GridCell kExit{kGridSide - 2, kGridSide - 2};
+constexpr size_t kOffsetFunbox = 10;  // the funbox half a square off, by its place in the layout
+constexpr int kGroundRim = 4;         // ground beyond the grid on every side
+constexpr int kFirstMeshId = 9000;    // mesh ids of the demo pieces, clear of the resource table's
 
 DemoPark* g_park = nullptr;
 CSkatableSection::Sources g_previousSources{};
+
+ShadedMesh* ParkBoarder() { return g_park != nullptr ? g_park->boarder.get() : nullptr; }
 
 ShadedMesh* ParkMesh(int meshId) {
   const int i = meshId - kFirstMeshId;
@@ -41,15 +51,26 @@ struct Placement {
   int columns, rows;
   const char* footprint;  // rows of '1' and '0', first row first; null: all occupied
   float x, y;
+  float useFee = 0.0f;  // what a facility charges a visit, as the demo catalogs set it
 };
 
 const Placement kLayout[] = {
-    {"decking", 1, 2, 2, nullptr, 2.0f, 2.0f},      {"kicker", 2, 1, 2, nullptr, 6.0f, 2.0f},
-    {"quarterpipe", 0, 2, 2, nullptr, 10.0f, 2.0f}, {"funbox", 8, 2, 2, nullptr, 2.0f, 8.0f},
-    {"rail", 4, 1, 4, nullptr, 6.0f, 8.0f},         {"bench", 5, 2, 1, nullptr, 10.0f, 8.0f},
-    {"stairs", 9, 2, 3, nullptr, 14.0f, 8.0f},      {"cornerdeck", 1, 2, 2, "1101", 2.0f, 14.0f},
-    {"foodstand", 14, 2, 2, nullptr, 14.0f, 2.0f},  {"kicker", 2, 1, 2, nullptr, 12.0f, 9.0f},
+    {"decking", 1, 2, 2, nullptr, 2.0f, 2.0f},
+    {"kicker", 2, 1, 2, nullptr, 6.0f, 2.0f},
+    {"quarterpipe", 0, 2, 2, nullptr, 10.0f, 2.0f},
+    {"funbox", 8, 2, 2, nullptr, 2.0f, 8.0f},
+    {"rail", 4, 1, 4, nullptr, 6.0f, 8.0f},
+    {"bench", 5, 2, 1, nullptr, 10.0f, 8.0f},
+    {"stairs", 9, 2, 3, nullptr, 14.0f, 8.0f},
+    {"cornerdeck", 1, 2, 2, "1101", 2.0f, 14.0f},
+    {"foodstand", 14, 2, 2, nullptr, 14.0f, 2.0f, 3.0f},
+    {"kicker", 2, 1, 2, nullptr, 12.0f, 9.0f},
     {"funbox", 8, 2, 2, nullptr, 10.5f, 14.5f},
+    {"drinkstand", 15, 2, 2, nullptr, 18.0f, 2.0f, 2.0f},
+    {"restroom", 13, 2, 3, nullptr, 18.0f, 6.0f},
+    {"firstaid", 18, 2, 2, nullptr, 18.0f, 11.0f},
+    {"skateshop", 17, 2, 2, nullptr, 18.0f, 15.0f, 40.0f},
+    {"shirtstand", 16, 2, 2, nullptr, 18.0f, 19.0f, 15.0f},
 };
 
 int MeshIndex(const std::vector<PieceSpec>& specs, const char* name) {
@@ -70,6 +91,7 @@ std::unique_ptr<ObjectDefinition> Definition(const Placement& p, int meshIndex, 
       def->footprint[r][c] = p.footprint == nullptr || p.footprint[r * p.columns + c] == '1' ? 1 : 0;
   def->cost = 500.0;
   def->operatingCost = 5.0f;
+  def->useFee = p.useFee;
   std::snprintf(def->name, sizeof def->name, "%s", p.mesh);
   return def;
 }
@@ -92,6 +114,16 @@ bool BuildDemoPark(CVerezIvor& park, DemoPark& out) {
   if (g_park == nullptr) g_previousSources = CSkatableSection::GetSources();
   g_park = &out;
   CSkatableSection::SetSources({&ParkMesh, &ParkDefinition, &NoTerrain});
+  out.boarder = BuildBoarder();
+  CSkater::SetBodyMeshSource(&ParkBoarder);
+  park.GetOctree().Reset(DemoParkWorldBox());
+  // The ground: one collision plane under the whole grid and a rim round it, as the level's terrain
+  // lies under its grid, so that a skater thrown past the grid's edge lands on something.
+  out.ground = BuildGroundGrid((kGridSide + 2 * kGroundRim) / 2 + 1, 2.0f);
+  if (!out.boarder || !out.ground) return false;
+  COrientation centred;
+  centred.SetPosition(Vector3(0.5f * kGridSide, 0.5f * kGridSide, 0.0f));
+  if (park.AddTerrainMesh(out.ground.get(), &centred, false, false) == nullptr) return false;
   const std::vector<PieceSpec> specs = PieceSpecs();
   for (const PieceSpec& spec : specs) {
     out.meshes.push_back(BuildPiece(spec));
@@ -99,7 +131,8 @@ bool BuildDemoPark(CVerezIvor& park, DemoPark& out) {
   }
   auto grid = std::make_unique<CGrid>(kGridSide, kGridSide, Vector3(), 1.0f, 1.0f);
   for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = 0xFF;
-  grid->GetSquare(0, 0)->entrance = 1;
+  grid->GetSquare(kEntrance.column, kEntrance.row)->entrance = 1;
+  grid->GetSquare(kExit.column, kExit.row)->exit = 1;
   grid->CollectGates();
   park.SetGrid(std::move(grid));
   park.GetGrid()->UpdateComponents();
@@ -117,13 +150,19 @@ bool BuildDemoPark(CVerezIvor& park, DemoPark& out) {
     }
     out.pieceIds.push_back(id);
   }
-  out.offsetPieceId = out.pieceIds.back();
+  out.offsetPieceId = out.pieceIds[kOffsetFunbox];
   return true;
+}
+
+Box DemoParkWorldBox() {
+  const float side = static_cast<float>(kGridSide);
+  return Box(Vector3(-16.0f, -16.0f, -16.0f), Vector3(side + 16.0f, side + 16.0f, 40.0f));
 }
 
 void ReleaseDemoPark() {
   if (g_park == nullptr) return;
   CSkatableSection::SetSources(g_previousSources);
+  CSkater::SetBodyMeshSource(nullptr);
   g_park = nullptr;
 }
 

@@ -1,5 +1,6 @@
-// DemoContentPieces: the buyable demo pieces and facilities - solids carrying the "skatenode"
-// texts that become their path nodes and the sphere markers that become their collision.
+// DemoContentPieces: the buyable demo pieces and facilities - solids, each with a texture of its
+// own, carrying the "skatenode" texts that become their path nodes. Their faces are their
+// collision, so a skater meets a piece where the player sees it.
 #pragma once
 
 #include <memory>
@@ -12,15 +13,12 @@
 
 namespace DemoContent {
 
-// One path node: where it stands in the piece's frame and its text.
+// One path node: where it stands in the piece's frame, its text, and the way a skater standing
+// there faces (the node frame's forward axis).
 struct PieceNode {
   Vector3 at;
   std::string text;
-};
-
-struct PieceSphere {
-  Vector3 centre;
-  float radius;
+  Vector3 facing{1.0f, 0.0f, 0.0f};
 };
 
 // A piece in its own frame: the footprint's lower-left corner at the origin, x along its
@@ -31,12 +29,10 @@ struct PieceSpec {
   const char* texture;
   std::vector<SolidPart> parts;
   std::vector<PieceNode> nodes;
-  std::vector<PieceSphere> spheres;
 };
 
 std::vector<PieceSpec> PieceSpecs();
-// The piece's mesh with one skatenode text and one sphere marker per entry; null (logged) when
-// building failed.
+// The piece's mesh with one skatenode text per node; null (logged) when building failed.
 std::unique_ptr<ShadedMesh> BuildPiece(const PieceSpec& spec);
 
 }  // namespace DemoContent

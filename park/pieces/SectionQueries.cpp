@@ -21,15 +21,20 @@ uint32_t KindOf(const CSkatePathNode* node) {
 
 bool KindMatches(uint32_t kind, uint32_t wanted) { return wanted == 1 ? kind >= 2 && kind <= 5 : kind == wanted; }
 
-// The 3 x 3 squares around the square holding the position; empty off the grid.
-std::vector<CGridSquare*> SquaresAround(const CGrid& grid, const Vector3& position) {
+// The 3 x 3 squares around the square holding the position; empty off the grid unless asked to
+// take the nearest square on the grid's edge instead.
+std::vector<CGridSquare*> SquaresAround(const CGrid& grid, const Vector3& position, bool nearestOnGrid = false) {
   std::vector<CGridSquare*> out;
   const float column = std::floor((position.x - grid.GetOrigin().x) / grid.GetSquareWidth());
   const float row = std::floor((position.y - grid.GetOrigin().y) / grid.GetSquareDepth());
-  if (!(column >= 0.0f && row >= 0.0f && column < grid.GetSize().column && row < grid.GetSize().row)) return out;
+  GridCell cell{static_cast<int>(column), static_cast<int>(row)};
+  if (!(column >= 0.0f && row >= 0.0f && column < grid.GetSize().column && row < grid.GetSize().row)) {
+    if (!nearestOnGrid || !std::isfinite(position.x) || !std::isfinite(position.y)) return out;
+    cell = grid.GetCellClamped(position.x, position.y);
+  }
   for (int dr = -1; dr <= 1; ++dr)
     for (int dc = -1; dc <= 1; ++dc)
-      if (CGridSquare* s = grid.GetSquare(static_cast<int>(column) + dc, static_cast<int>(row) + dr)) out.push_back(s);
+      if (CGridSquare* s = grid.GetSquare(cell.column + dc, cell.row + dr)) out.push_back(s);
   return out;
 }
 
@@ -65,24 +70,28 @@ void FindTargetNodes(std::vector<CSkatePathNode*>& out, const CSkatePathNode* fr
   }
 }
 
-CSkatePathNode* FindNearestNode(const Vector3& position) {
+CSkatePathNode* FindNearestNode(const Vector3& position, float maxRise) {
   CGrid* grid = ParkGrid();
   if (grid == nullptr) return nullptr;
-  CSkatePathNode* best = nullptr;
-  float bestDistance = 0.0f;
+  // The nearest node in reach, and the nearest of all for when none is.
+  CSkatePathNode* best[2] = {nullptr, nullptr};
+  float bestDistance[2] = {0.0f, 0.0f};
   auto consider = [&](CSkatePathNode* node) {
     if (node == nullptr || !grid->IsConnected(*node)) return;
     const float d = DistanceSquared(node->GetPosition(), position);
-    if (best == nullptr || d < bestDistance) best = node, bestDistance = d;
+    const int k = node->GetPosition().z - position.z > maxRise ? 1 : 0;
+    if (best[k] == nullptr || d < bestDistance[k]) best[k] = node, bestDistance[k] = d;
   };
-  for (CGridSquare* square : SquaresAround(*grid, position)) {
+  // A skater pushed a little way off the grid (thrown by a crash, shoved by another) starts from
+  // the grid's edge and so walks back, rather than being lost to the park.
+  for (CGridSquare* square : SquaresAround(*grid, position, true)) {
     if (grid->IsCornerWalkable(*square)) consider(square);
     if (!square->IsBlocked()) continue;
     for (uint32_t id : square->GetObjectIds())
       if (CSkatableSection* section = GetPlacedSection(id))
         for (const auto& node : section->GetPathNodes()) consider(node->GetRingRepresentative());
   }
-  return best;
+  return best[0] != nullptr ? best[0] : best[1];
 }
 
 void FindLinksNear(std::vector<const SectionLink*>& out, const Vector3& position, float radius, uint32_t typeMask) {

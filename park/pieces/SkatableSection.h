@@ -2,6 +2,7 @@
 // like - with its catalog definition, path nodes and links, running cost, resale value and saved record.
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -163,8 +164,11 @@ CSkatePathNode* FindNodeByID(uint32_t nodeId);
 // The ring representatives (each once) of the placed pieces' nodes with the wanted kind (1: any
 // of 2 to 5) in the from-node's component.
 void FindTargetNodes(std::vector<CSkatePathNode*>& out, const CSkatePathNode* from, uint32_t kind);
-// The nearest node connected to the park among the 3 x 3 squares around the position.
-CSkatePathNode* FindNearestNode(const Vector3& position);
+// The nearest node connected to the park among the 3 x 3 squares around the position (around the
+// nearest square of the grid's edge for a position off the grid). Nodes more than maxRise above
+// the position count only when no other qualifies: a skater standing beside a deck cannot start
+// from the deck's top.
+CSkatePathNode* FindNearestNode(const Vector3& position, float maxRise = FLT_MAX);
 // Links of pieces listed in the 3 x 3 squares around the position whose type has every bit of
 // the mask and that pass within the radius; each link once.
 void FindLinksNear(std::vector<const SectionLink*>& out, const Vector3& position, float radius, uint32_t typeMask);

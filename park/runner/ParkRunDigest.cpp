@@ -1,6 +1,24 @@
 #include "park/runner/ParkRunDigest.h"
 
+#include <algorithm>
 #include <cstdio>
+
+bool ParkRunDigest::Day::operator==(const Day& o) const {
+  return std::equal(std::begin(departures), std::end(departures), std::begin(o.departures)) &&
+         std::equal(std::begin(visits), std::end(visits), std::begin(o.visits)) && tricks == o.tricks &&
+         crashes == o.crashes && teleports == o.teleports && skaters == o.skaters;
+}
+
+ParkRunDigest::Day ParkRunDigest::Total() const {
+  Day t;
+  for (const Day& d : days) {
+    for (int i = 0; i < SkaterTally::kDepartures; ++i) t.departures[i] += d.departures[i];
+    for (int i = 0; i < kFacilityKinds; ++i) t.visits[i] += d.visits[i];
+    t.tricks += d.tricks, t.crashes += d.crashes, t.teleports += d.teleports;
+    t.skaters = d.skaters;
+  }
+  return t;
+}
 
 bool ParkRunDigest::operator==(const ParkRunDigest& o) const {
   for (int i = 0; i < 8; ++i) {
@@ -10,7 +28,7 @@ bool ParkRunDigest::operator==(const ParkRunDigest& o) const {
          variety == o.variety && connectivity == o.connectivity && capacity == o.capacity &&
          averageSkill == o.averageSkill && averageHappiness == o.averageHappiness &&
          statisticsScore == o.statisticsScore && week == o.week && day == o.day && hour == o.hour &&
-         skaterCount == o.skaterCount && facilities == o.facilities && sections == o.sections &&
+         skaterCount == o.skaterCount && facilities == o.facilities && sections == o.sections && days == o.days &&
          savedGameHash == o.savedGameHash;
 }
 
@@ -29,6 +47,22 @@ std::string ParkRunDigest::Describe() const {
     std::snprintf(line, sizeof line, "facility %u uses %u revenue %.17g\n", f.id, f.uses, f.revenue), add();
   }
   for (const Section& s : sections) std::snprintf(line, sizeof line, "section %u usage %.9g\n", s.id, s.usage), add();
+  out += "day  left:";
+  for (int i = 0; i < SkaterTally::kDepartures; ++i)
+    out += std::string(" ") + SkaterTally::Name(static_cast<Departure>(i));
+  out += "  visits: restroom food drink shirt shop medic  tricks crashes teleports skaters\n";
+  auto row = [&](const char* label, const Day& d) {
+    std::snprintf(line, sizeof line, "%-5s", label), add();
+    for (uint64_t n : d.departures)
+      std::snprintf(line, sizeof line, " %llu", static_cast<unsigned long long>(n)), add();
+    out += "  visits:";
+    for (uint32_t n : d.visits) std::snprintf(line, sizeof line, " %u", n), add();
+    std::snprintf(line, sizeof line, "  %llu %llu %llu %u\n", static_cast<unsigned long long>(d.tricks),
+                  static_cast<unsigned long long>(d.crashes), static_cast<unsigned long long>(d.teleports), d.skaters),
+        add();
+  };
+  for (size_t i = 0; i < days.size(); ++i) row(std::to_string(i + 1).c_str(), days[i]);
+  row("all", Total());
   std::snprintf(line, sizeof line, "saved game %016llx\n", static_cast<unsigned long long>(savedGameHash)), add();
   return out;
 }

@@ -5,6 +5,7 @@
 
 #include "park/grid/Grid.h"
 #include "park/grid/ObjectSkatePathNode.h"
+#include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/saved/SavedGame.h"
@@ -37,7 +38,53 @@ uint64_t HashBytes(const uint8_t* data, size_t size) {
   return h;
 }
 
-CParkRunner::CParkRunner(CVerezIvor& park) : m_park(park) {}
+CParkRunner::CParkRunner(CVerezIvor& park)
+    : m_park(park), m_seen(GetSkaterTally()), m_day(DayNumber()), m_dayStart(CountNow()) {}
+
+uint64_t CParkRunner::DayNumber() const {
+  const CSimClock& clock = m_park.GetClock();
+  return static_cast<uint64_t>(clock.GetWeek()) * CSimClock::kDaysPerWeek + clock.GetDay();
+}
+
+CParkRunner::Counts CParkRunner::CountNow() const {
+  Counts c;
+  c.tally = GetSkaterTally();
+  ForEachPlaced(m_park, [&c](const CSkatableSection& section) {
+    const auto* facility = dynamic_cast<const CSkatableFacility*>(&section);
+    const int kind = section.GetDefinition() != nullptr
+                         ? section.GetDefinition()->type - ParkRunDigest::kFirstFacilityType
+                         : -1;
+    if (facility != nullptr && kind >= 0 && kind < ParkRunDigest::kFacilityKinds)
+      c.visits[kind] += facility->GetUseCount();
+  });
+  return c;
+}
+
+ParkRunDigest::Day CParkRunner::DaySoFar() const {
+  const Counts now = CountNow();
+  const SkaterTally& a = now.tally;
+  const SkaterTally& b = m_dayStart.tally;
+  ParkRunDigest::Day d;
+  for (int i = 0; i < SkaterTally::kDepartures; ++i) d.departures[i] = a.departures[i] - b.departures[i];
+  // A facility sold today takes its visits with it; the day counts none below zero.
+  for (int i = 0; i < ParkRunDigest::kFacilityKinds; ++i)
+    d.visits[i] = now.visits[i] > m_dayStart.visits[i] ? now.visits[i] - m_dayStart.visits[i] : 0;
+  d.tricks = a.tricks - b.tricks;
+  d.crashes = a.crashes - b.crashes;
+  d.teleports = a.teleports - b.teleports;
+  d.skaters = static_cast<uint32_t>(GetSkaterList().size());
+  return d;
+}
+
+void CParkRunner::CloseDayWhenOver() {
+  ++m_ticksToday;
+  const uint64_t day = DayNumber();
+  if (day == m_day) return;
+  m_days.push_back(DaySoFar());
+  m_day = day;
+  m_ticksToday = 0;
+  m_dayStart = CountNow();
+}
 
 int CParkRunner::SpawnSkaters(int n) {
   int taken = 0;
@@ -57,6 +104,7 @@ void CParkRunner::Tick() {
   }
   ++m_ticks;
   m_skaterTicks += GetSkaterList().size();
+  CloseDayWhenOver();
   if (m_check) CheckInvariants(moneyBefore, balanceBefore);
 }
 
@@ -65,12 +113,8 @@ void CParkRunner::RunTicks(int ticks) {
 }
 
 void CParkRunner::RunDays(uint32_t days) {
-  const CSimClock& clock = m_park.GetClock();
-  auto dayNumber = [&clock]() {
-    return static_cast<uint64_t>(clock.GetWeek()) * CSimClock::kDaysPerWeek + clock.GetDay();
-  };
-  const uint64_t until = dayNumber() + days;
-  while (dayNumber() < until) Tick();
+  const uint64_t until = DayNumber() + days;
+  while (DayNumber() < until) Tick();
 }
 
 // What the books say the money should have moved by: earnings less spending.
@@ -94,8 +138,10 @@ void CParkRunner::CheckInvariants(double moneyBefore, double balanceBefore) {
     if (skater->IsMarkedForRemoval()) continue;
     CheckSkater(*skater);
     CheckStuck(*skater);
+    CheckCrash(*skater);
   }
   CheckReservations();
+  CheckDepartures();
   for (auto it = m_watches.begin(); it != m_watches.end();) {
     it = m_park.GetObjectByID(it->first) == nullptr ? m_watches.erase(it) : std::next(it);
   }
@@ -118,6 +164,12 @@ void CParkRunner::CheckSkater(const CSkater& skater) {
   if (!InUnit(n.tiredness) || !InUnit(n.hunger) || !InUnit(n.thirst) || !InUnit(n.bladder) || !InUnit(n.injury) ||
       !InUnit(n.mood) || !InUnit(happiness)) {
     Report("skater " + std::to_string(skater.GetID()) + " has a need, mood or happiness outside [0, 1]");
+  }
+  const float speed = skater.GetVelocity().Length();
+  if (!(speed <= kMaxSpeed)) {
+    char line[96];
+    std::snprintf(line, sizeof line, "skater %u moves at %.1f m/s", skater.GetID(), speed);
+    Report(line);
   }
   const CGrid* grid = m_park.GetGrid();
   for (const CSkater::RouteStep& step : skater.route.steps) {
@@ -161,7 +213,10 @@ void CParkRunner::CheckStuck(const CSkater& skater) {
   const Vector3& p = skater.GetFrame().position;
   const Vector3 d = p - w.position;
   if (w.state != skater.mind.state || d.x * d.x + d.y * d.y + d.z * d.z > 0.25f) {
-    w = Watch{skater.mind.state, p, 0.0f, false};
+    w.state = skater.mind.state;
+    w.position = p;
+    w.seconds = 0.0f;
+    w.reported = false;
     return;
   }
   if (skater.mind.state == CSkater::kResting) return;
@@ -171,6 +226,29 @@ void CParkRunner::CheckStuck(const CSkater& skater) {
     Report("skater " + std::to_string(skater.GetID()) + " stuck in state " + std::to_string(w.state) + " with goal " +
            std::to_string(skater.mind.goal) + " and " + std::to_string(skater.route.steps.size()) + " route steps");
   }
+}
+
+void CParkRunner::CheckCrash(const CSkater& skater) {
+  Watch& w = m_watches[skater.GetID()];
+  if (skater.body.motionMode != CSkater::kCrashed) {
+    w.crashed = 0.0f;
+    w.crashReported = false;
+    return;
+  }
+  w.crashed += kTickSeconds;
+  if (w.crashed > kCrashSeconds && !w.crashReported) {
+    w.crashReported = true;
+    Report("skater " + std::to_string(skater.GetID()) + " has not got up from a crash");
+  }
+}
+
+void CParkRunner::CheckDepartures() {
+  const SkaterTally& now = GetSkaterTally();
+  for (int i = static_cast<int>(Departure::kOffGrid); i < SkaterTally::kDepartures; ++i) {
+    if (now.departures[i] > m_seen.departures[i])
+      Report(std::string("a skater left the park: ") + SkaterTally::Name(static_cast<Departure>(i)));
+  }
+  m_seen = now;
 }
 
 void CParkRunner::Report(const std::string& what) {
@@ -201,6 +279,8 @@ ParkRunDigest CParkRunner::Digest() const {
       d.facilities.push_back({f->GetID(), f->GetUseCount(), f->GetRevenue()});
     }
   });
+  d.days = m_days;
+  if (m_ticksToday > 0) d.days.push_back(DaySoFar());
   std::vector<uint8_t> bytes;
   ControllerSaveFields controller;
   if (CSavedGame::Save(m_park, controller, bytes)) d.savedGameHash = HashBytes(bytes.data(), bytes.size());

@@ -18,6 +18,12 @@ class CParkRunner {
   static constexpr float kTickSeconds = 0.033f;
   // Real seconds a skater may spend in one state without moving before the run calls it stuck.
   static constexpr float kStuckSeconds = 60.0f;
+  // Real seconds a crash may last: it settles and the skater gets up after two still seconds.
+  static constexpr float kCrashSeconds = 30.0f;
+  // The fastest a skater may move, in m/s. The park's own motion tops out below 9 (6 on the board
+  // plus a jump's rise of 6; a fall from the tallest demo piece adds 6): a faster skater is being
+  // driven by its contacts, as one held against a stand or a wall can be.
+  static constexpr float kMaxSpeed = 15.0f;
 
   // The park must have its grid; the caller seeds the game's generator once before the run.
   explicit CParkRunner(CVerezIvor& park);
@@ -32,6 +38,7 @@ class CParkRunner {
   void RunDays(uint32_t days);
   void SetCheckInvariants(bool on) { m_check = on; }
 
+  // The run so far, with a row for every park day (the day under way last).
   ParkRunDigest Digest() const;
   // Every broken invariant, one line each with the tick it was seen at; empty while all hold.
   const std::vector<std::string>& GetViolations() const { return m_violations; }
@@ -45,14 +52,28 @@ class CParkRunner {
     Vector3 position{0.0f, 0.0f, 0.0f};
     float seconds = 0.0f;
     bool reported = false;
+    float crashed = 0.0f;  // seconds down since the last crash
+    bool crashReported = false;
   };
 
+  // What the skaters and facilities have done up to now, to be taken from the figures at a day's end.
+  struct Counts {
+    SkaterTally tally;
+    uint32_t visits[ParkRunDigest::kFacilityKinds] = {};
+  };
+  Counts CountNow() const;
+  ParkRunDigest::Day DaySoFar() const;
+  uint64_t DayNumber() const;
+  void CloseDayWhenOver();
   double BookedBalance() const;
   void CheckInvariants(double moneyBefore, double balanceBefore);
   void CheckMoney(double moneyBefore, double balanceBefore);
   void CheckSkater(const CSkater& skater);
   void CheckReservations();
   void CheckStuck(const CSkater& skater);
+  void CheckCrash(const CSkater& skater);
+  // A skater that left the park other than by its own mind's way (an exit, or no way to one).
+  void CheckDepartures();
   void Report(const std::string& what);
 
   CVerezIvor& m_park;
@@ -60,6 +81,11 @@ class CParkRunner {
   uint64_t m_ticks = 0;
   uint64_t m_skaterTicks = 0;
   std::map<uint32_t, Watch> m_watches;
+  SkaterTally m_seen;  // the tally at the last check
+  uint64_t m_day = 0;
+  uint64_t m_ticksToday = 0;
+  Counts m_dayStart;
+  std::vector<ParkRunDigest::Day> m_days;
   std::vector<std::string> m_violations;
 };
 

@@ -17,7 +17,9 @@
 #include "park/skater/SkaterStandInAnimation.h"
 #include "park/skater/SkaterStandInMotion.h"
 #include "park/world/VerezIvor.h"
+#include "physics/collision/CollisionFlags.h"
 #include "platform/Platform.h"
+#include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 
@@ -128,6 +130,8 @@ void CSkater::LoadBody(const COrientation& frame, const SkaterParams* params) {
   rows[11] = frame.GetPosition().z;
   ShadedMesh* mesh = g_bodyMesh();
   Setup(rows, Vector3(0.0f, 0.0f, 0.0f), m_params[SkaterParams::kRadius], mesh, 0.0f, 0.0f);
+  AddBoundFlags(CollisionFlags::kAsksCanCollide);
+  CreateAttachObjects(GetMeshInstance());
   ReadContactPoints(mesh);
   body.animSpeed = 1.0f;
   m_animation->Play(CSkaterAnimation::kCoast, true);
@@ -233,6 +237,7 @@ void CSkater::ResetForControl() {
 }
 
 void CSkater::Update(float dt) {
+  UpdateAttachObjects(dt);
   UpdateDebugKeys();
   m_animation->UpdateRollingSound(dt);
   if (!m_frozen) {
@@ -248,6 +253,20 @@ void CSkater::Update(float dt) {
   }
   m_animation->Advance(dt, body.animSpeed);
   m_motion->PlaceBody();
+}
+
+bool CSkater::IsMovingAbout() const {
+  const uint32_t s = mind.state;
+  return body.motionMode != kCrashed && s != kInLine && s != kUsingFacility && s != kCrashing && s != kInjured &&
+         s != kResting;
+}
+
+bool CSkater::CanCollideWith(CCollisionObject* other) {
+  const auto* skater = dynamic_cast<const CSkater*>(other);
+  if (skater == nullptr || !skater->IsSetUp() || !IsSetUp()) return true;
+  if (!IsMovingAbout() || !skater->IsMovingAbout()) return false;
+  const float reach = GetRadius() + skater->GetRadius();
+  return (GetCentre() - skater->GetCentre()).LengthSquared() >= reach * reach;
 }
 
 void CSkater::UpdateDebugKeys() {
@@ -273,6 +292,23 @@ void CSkater::UpdateDebugKeys() {
   DebugPrintf("Animation: %s\n", m_animation->GetDisplayName(body.animIndex));
 }
 
+void CSkater::RenderThought(CSceneDrawInterface* view) const {
+  auto* renderView = dynamic_cast<CRenderView*>(view);
+  const CGameWorld* world = GetGameWorld();
+  CResourceTable* table = world != nullptr ? world->GetResourceTable() : nullptr;
+  CMeshInstance* instance = GetMeshInstance();
+  if (renderView == nullptr || table == nullptr || IsPlayerControlled()) return;
+  // Above the head: the top of the drawn body, or of the sphere without one.
+  const Vector3& c = GetCentre();
+  Vector3 head(c.x, c.y, c.z + GetRadius());
+  if (instance != nullptr) {
+    Box bounds;
+    instance->GetWorldBounds(bounds);
+    head.z = std::max(head.z, bounds.max.z);
+  }
+  m_thoughts.DrawBubble(*renderView, head, *table);
+}
+
 void CSkater::CheckWorldBounds() {
   CGameWorld* world = GetGameWorld();
   if (world == nullptr || world->GetOctree().GetRoot() == nullptr) return;
@@ -281,7 +317,7 @@ void CSkater::CheckWorldBounds() {
   const Box box(Vector3(c.x - r, c.y - r, c.z - r), Vector3(c.x + r, c.y + r, c.z + r));
   if (world->GetOctree().GetRootBox().ContainsBox(box)) return;
   DebugPrintf("Skater is outside world bounds.\n");
-  Remove();
+  Remove(box.max.z > world->GetOctree().GetRootBox().max.z ? Departure::kAboveWorld : Departure::kOutOfWorld);
 }
 
 void CSkater::ThinkTick(float dt) {
@@ -358,10 +394,11 @@ void CSkater::RunStuckWatch(float dt) {
 void CSkater::RescueStuck() {
   // A rescue that does not lead to progress is tried a few times, then the skater gives up.
   if (!IsFollowingRoute() || GetCurrentStep() == nullptr || ++m_stuck.rescues > kMaxRescues) {
-    Remove();
+    Remove(Departure::kStuck);
     return;
   }
   DebugPrintf("Skater Stuck! Teleporting to next Path Node!\n");
+  ++GetSkaterTally().teleports;
   m_motion->PlaceOnGroundAt(m_motion->RoutePoint(static_cast<size_t>(route.index)));
   m_stuck.position = GetCentre();
   m_stuck.timer = 0.0f;
@@ -388,10 +425,11 @@ void CSkater::DriftNeeds(float simDt) {
   times.timeSinceShopping += simDt;
 }
 
-void CSkater::Remove() {
+void CSkater::Remove(Departure why) {
   ReleaseReservedNode();
   if (IsMarkedForRemoval()) return;
   MarkForRemoval();
+  ++GetSkaterTally().departures[static_cast<int>(why)];
   // Counted once, where the skater leaves; clearing the world for a load is no exit.
   if (CVerezIvor* park = GetPark()) ++park->GetParkState().skatersExited;
 }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/AttachObjectCarrier.h"
 #include "core/GameObject.h"
 #include "core/math/Orientation.h"
 #include "core/math/Quaternion.h"
@@ -19,6 +20,7 @@
 #include "park/grid/PathSkills.h"
 #include "park/skater/SkaterMotion.h"
 #include "park/skater/SkaterParams.h"
+#include "park/skater/SkaterTally.h"
 #include "park/skater/ThoughtHistory.h"
 #include "park/skater/TrickHistory.h"
 #include "physics/collision/CollisionInfo.h"
@@ -33,7 +35,7 @@ class CGridSquare;
 class CVerezIvor;
 class ShadedMesh;
 
-class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeReserver {
+class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeReserver, public CAttachObjectCarrier {
  public:
   static constexpr uint32_t kTypeCode = 42;
   static constexpr int kNameSize = 30;
@@ -43,6 +45,8 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   static constexpr uint32_t kSkaterCollisionKind = 4;
   // Teleports in a row (without real progress between) after which a stuck skater is taken out.
   static constexpr int kMaxRescues = 3;
+  // The highest step up to a path node that a skater takes from where it stands.
+  static constexpr float kStepHeight = 0.3f;
 
   enum State : uint32_t {
     kDeciding = 0, kSkating, kHeadingToGoal, kInLine, kUsingFacility, kCrashing, kInjured, kResting
@@ -184,7 +188,8 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   void ThinkTick(float dt);
   // Needs drift and the admission share, in simulated seconds.
   void DriftNeeds(float simDt);
-  void Remove();
+  // Takes the skater out of the park (counted once, with the reason it left).
+  void Remove(Departure why);
   // The decision of state 0; the mind's rules live in SkaterDecisions.cpp.
   void DecideWhatToDo();
   // Called when the skater reaches its current route point.
@@ -325,11 +330,28 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
     if (!m_motion->RespondToContact(CollisionInfo::kBody)) CSphereCollisionObject::CollideWithBody(info, hit);
   }
   const CollisionInfo* GetCollisionInfo(CCollisionObject* asker) override { return &m_collisionInfo; }
+  // Skaters hold each other apart only while both move about. One lying after a crash or standing
+  // still (in line, served, resting, hurt) is passed over: a skater whose next route point lies
+  // within a body's width of it could never reach that point, and one that gets up into the skater
+  // waiting for it crashes it in turn, so that the two would take turns for ever. Two bodies that
+  // already overlap (a rescue or an arrival put one on the other) pass apart freely: held, each
+  // move of one into the other would stop at once, the fall speed growing with the ground never
+  // reached.
+  bool CanCollideWith(CCollisionObject* other) override;
+  // Moving about: not crashed and not standing still in one of the waiting states.
+  bool IsMovingAbout() const;
   void Render(CSceneDrawInterface* view) override {
     if (!m_motion->Render(view)) CSphereCollisionObject::Render(view);
   }
-  // The mesh and attachments only (the motion adds its debug drawing around it).
-  void RenderBody(CSceneDrawInterface* view) { CSphereCollisionObject::Render(view); }
+  // The mesh and what hangs on it (the motion adds its debug drawing around it).
+  void RenderBody(CSceneDrawInterface* view) {
+    CSphereCollisionObject::Render(view);
+    RenderAttachObjects(view);
+  }
+  // An AI skater's newest thought as a bubble over its head (a render view only draws sprites).
+  void RenderThought(CSceneDrawInterface* view) const;
+  // Every carried effect shows in full.
+  float GetAttachIntensity(int index) const override { return 1.0f; }
   void HandleInputEvent(const InputEvent& event) override { m_motion->HandleInputEvent(event); }
   // The normal of the contact being handled (it faces the skater).
   const Vector3& GetContactNormal() const { return m_contactNormal; }
@@ -341,11 +363,20 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   void CheckWorldBounds();
   CVerezIvor* GetPark() const;
   CGrid* GetGrid() const;
+  // The square a skater stands on for the exit test (its position + 0.5); null off the grid.
+  const CGridSquare* SquareUnder() const;
   bool IsOnExitOrOffGrid() const;
+  // The path node a plan starts from: the nearest the skater can reach from where it stands.
+  CSkatePathNode* FindStartNode() const;
+  Departure ExitDeparture() const;
   void UpdateMood();
   // One need's rule of the decision: true when it took the skater somewhere.
   bool TryNeed(float need, uint32_t kind, uint32_t goal, uint32_t thoughtGroup, bool calm);
   void ArriveAtLinkEnd();
+  // Where a jump along route pair i comes down: its route point across, at the height of the
+  // node itself. The route point of a plain node is raised by the body's radius already, and
+  // the jump adds the radius to its landing height on its own.
+  Vector3 JumpTarget(size_t i) const;
   void TakeLink(uint32_t type);
   void GrindLinkStep(uint32_t type);
   void JumpLink(uint32_t type);

@@ -176,12 +176,8 @@ void CSkaterBody::SteerToward(const Vector3& point) {
   turn = std::fmod(turn, 2.0f * kPi);
   if (turn < 0.0f) turn += 2.0f * kPi;
   if (turn < 0.01f) return;
+  // Only the travel turns; the body follows it in the alignment of the orient step.
   m_skater.SetVelocity(TurnAboutVertical(v, turn));
-  // The board turns with its travel: the drive and the rolling and side friction act along the
-  // body's own axes, which must keep facing the way the skater goes.
-  COrientation frame = m_skater.GetFrame();
-  for (int row = 0; row < 3; ++row) frame.axes.m[row] = TurnAboutVertical(frame.axes.m[row], turn);
-  m_skater.SetFrame(frame);
 }
 
 float CSkaterBody::SegmentProgress() const {
@@ -299,9 +295,12 @@ void CSkaterBody::DriveStep(float dt) {
     v += v * (block.drag * dt);
   }
   if (IsFollowingRoute()) {
+    // Only on the ground: in the air the speed is the flight's. Raised there, a skater that
+    // reaches an air link's end still rising (its horizontal speed just zeroed) would be pushed
+    // up at the route minimum every tick and climb out of the world.
     const float least = block.minRouteSpeed * throttle;
     const float speed = v.Length();
-    if (speed < least) v = speed == 0.0f ? frame.GetXAxis() * least : v * (least / speed);
+    if (HasGroundContact() && speed < least) v = speed == 0.0f ? frame.GetXAxis() * least : v * (least / speed);
     s.SetVelocity(v);
     return;
   }
@@ -338,13 +337,23 @@ void CSkaterBody::Steer(float dt) {
 void CSkaterBody::MoveStep(float dt) {
   CSkater& s = m_skater;
   Vector3 v = s.GetVelocity();
+  const float speedBefore = v.Length();
   v.z += dt * s.GetParams()[SkaterParams::kGravity];
   s.SetVelocity(v);
   m_tickDt = dt;
   const bool groundBefore = HasGroundContact();
   const Vector3 velocityBefore = v;
   m_hasContact = false;
+  m_passPointOn = false;
   s.Move(GetWorldOctree(), dt, false, CActiveCollisionObject::kTopDepth, nullptr);
+  // A skater held where it stands (pressed against another, wedged between pieces) neither fell
+  // nor sped up this tick. Kept, the tick's fall and the contacts' push-outs would add up tick
+  // after tick into a speed without bound.
+  if (!m_moved) {
+    const Vector3 held = s.GetVelocity();
+    const float speed = held.Length();
+    if (speed > speedBefore) s.SetVelocity(held * (speedBefore / speed));
+  }
   if (m_hasContact) {
     m_skater.body.underfootObject = 0xFFFFFFFFu;
     if (const auto* primitive = dynamic_cast<const CStaticCollisionPrimative*>(s.GetLastHit())) {
@@ -353,14 +362,12 @@ void CSkaterBody::MoveStep(float dt) {
       }
     }
   }
-  if (m_moved) {
-    m_contactSteps = 0;
-    if (IsFollowingRoute()) {
-      const Vector3 d = Horizontal(RoutePoint(static_cast<size_t>(s.route.index)) - s.GetCentre());
-      if (d.Length() < s.GetParams()[SkaterParams::kArrivalRadius]) Arrive();
-    }
-    m_moved = false;
+  if (m_moved) m_contactSteps = 0;
+  if (IsFollowingRoute()) {
+    const Vector3 d = Horizontal(RoutePoint(static_cast<size_t>(s.route.index)) - s.GetCentre());
+    if (m_passPointOn || (m_moved && d.Length() < s.GetParams()[SkaterParams::kArrivalRadius])) Arrive();
   }
+  m_moved = false;
   UpdateContactClock(dt, m_hasContact);
   const uint32_t mode = s.body.motionMode;
   if (!groundBefore && HasGroundContact() && (mode == CSkater::kRolling || mode == CSkater::kGrinding)) Land(velocityBefore);
@@ -479,17 +486,23 @@ void CSkaterBody::AlignToGround(float dt) {
   float rate = IsPlayer() ? p[7] * (ground ? 1.0f : p[9]) : p[6];
   if (IsGrinding() && IsFollowingRoute()) rate *= p[8];
   const float step = rate * dt;
-  if (angle < step || angle == 0.0f) return;
-  Vector3 axis = up.Cross(target);
-  if (!axis.Normalize()) return;
-  // The shortest turn that carries the height axis toward the target, a share of it per tick.
-  TMatrix r;
-  MakeAxisRotation(r, axis, step);
-  frame.axes = frame.axes * r;
-  if (frame.GetZAxis().Dot(target) < up.Dot(target)) {
-    MakeAxisRotation(r, axis, -2.0f * step);
-    frame.axes = frame.axes * r;
-  }
+  // The frame the body turns toward: heading along the travel (the forward axis when hardly
+  // moving) and standing on the target; a share of the way there per tick.
+  Vector3 forward = s.GetVelocity().Length() < 0.1f ? frame.GetXAxis() : s.GetVelocity();
+  forward = forward - target * forward.Dot(target);
+  if (!forward.Normalize()) return;
+  TMatrix aligned;
+  aligned.m[0] = forward;
+  aligned.m[1] = target.Cross(forward);
+  aligned.m[2] = target;
+  Quaternion from, to, blended;
+  from.SetFromMatrix(frame.axes);
+  to.SetFromMatrix(aligned);
+  const float cosHalf = std::min(std::fabs(from.x * to.x + from.y * to.y + from.z * to.z + from.w * to.w), 1.0f);
+  const float turn = 2.0f * std::acos(cosHalf);
+  if (turn < step || turn == 0.0f) return;
+  Quaternion::Slerp(blended, from, to, step / turn);
+  blended.ToMatrix(frame.axes);
   frame.Orthonormalize();
   s.SetFrame(frame);
 }

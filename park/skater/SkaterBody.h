@@ -167,6 +167,10 @@ class CSkaterBody : public CSkaterMotion {
   bool m_hasContact = false;
   Vector3 m_contactNormal{0.0f, 0.0f, 1.0f};
   bool m_moved = false;
+  // This tick's move was stopped by a skater standing on the current route point, which can then
+  // never be reached, or by one met in the last few pairs of the route, whose end the two would
+  // otherwise both press for: the skater passes the point on as reached.
+  bool m_passPointOn = false;
   uint32_t m_contactSteps = 0;
   float m_airProgress = 0.0f;
   float m_tickDt = 0.0f;  // the tick the contact responses' friction acts over

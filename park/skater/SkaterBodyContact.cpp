@@ -25,6 +25,19 @@ constexpr uint32_t kStaticWorldMask = 0x100000;
 
 Vector3 Horizontal(const Vector3& v) { return Vector3(v.x, v.y, 0.0f); }
 
+// A wire cube of side kMarkerSize about the point: each corner joined to the corners that differ
+// from it along one axis.
+void DrawMarkerBox(CSceneDrawInterface& view, const Vector3& centre, uint32_t colour) {
+  constexpr float kMarkerSize = 0.3f;
+  auto corner = [&centre](int bits) {
+    const float h = 0.5f * kMarkerSize;
+    return centre + Vector3(bits & 1 ? h : -h, bits & 2 ? h : -h, bits & 4 ? h : -h);
+  };
+  for (int a = 0; a < 8; ++a)
+    for (int axis = 1; axis < 8; axis <<= 1)
+      if ((a & axis) == 0) view.DrawLine3D(corner(a), corner(a | axis), colour);
+}
+
 // Reduces a component toward 0 by the amount, never past it.
 float TowardZero(float value, float amount) {
   return value > 0.0f ? std::max(value - amount, 0.0f) : std::min(value + amount, 0.0f);
@@ -149,6 +162,12 @@ bool CSkaterBody::HandleSkaterCollision(CSkater& other) {
   // another would press into it every tick, its fall speed growing without end - and a crash never
   // settles at such a speed.
   RespondToObject(a.GetContactNormal());
+  if (IsFollowingRoute()) {
+    const Vector3 d = Horizontal(other.GetCentre() - RoutePoint(static_cast<size_t>(a.route.index)));
+    const float reach = a.GetRadius() + other.GetRadius();
+    const int remaining = static_cast<int>(a.route.steps.size()) - 1 - a.route.index;
+    if (d.LengthSquared() < reach * reach || remaining < a.GetParams().RouteEndSlowDownCount()) m_passPointOn = true;
+  }
   auto busy = [](const CSkater& s) {
     return s.mind.state == CSkater::kInLine || s.mind.state == CSkater::kUsingFacility;
   };
@@ -156,8 +175,10 @@ bool CSkaterBody::HandleSkaterCollision(CSkater& other) {
   CSkaterBody* otherBody = dynamic_cast<CSkaterBody*>(&other.GetMotion());
   const bool groundA = HasGroundContact();
   const bool groundB = otherBody != nullptr ? otherBody->HasGroundContact() : true;
-  if (other.body.motionMode == CSkater::kCrashed) {
-    if (groundA) PlayIfNotPlaying(CSkaterAnimation::kLandOffBalance);
+  // Beside a fallen skater one on the ground only stumbles; one coming down from the air is
+  // judged by the loser rules below.
+  if (other.body.motionMode == CSkater::kCrashed && groundA) {
+    PlayIfNotPlaying(CSkaterAnimation::kLandOffBalance);
     return true;
   }
   bool aLoses;
@@ -231,6 +252,7 @@ bool CSkaterBody::Render(CSceneDrawInterface* view) {
   if (view == nullptr) return true;
   m_skater.RenderBody(view);
   DrawDebug(*view);
+  m_skater.RenderThought(view);
   return true;
 }
 
@@ -245,8 +267,8 @@ void CSkaterBody::DrawDebug(CSceneDrawInterface& view) const {
     view.DrawDebugSphere(c, s.GetRadius(), colour);
     if (HasGroundContact()) view.DrawLine3D(c, c + m_contactNormal * s.GetRadius(), 0xFFFFFF00u);
     if (const CSkatePathNode* node = FindNodeByID(s.mind.targetNodeId)) {
-      view.DrawDebugSphere(node->GetPosition(), 0.15f, 0xFFFF8000u);
-      view.DrawDebugSphere(s.body.targetPoint, 0.15f, 0xFFFFFF00u);
+      DrawMarkerBox(view, node->GetPosition(), 0xFFFF8000u);
+      DrawMarkerBox(view, s.body.targetPoint, 0xFFFFFF00u);
     }
   }
   if (park->GetDebugFlag(kRouteDebugFlag) && IsFollowingRoute()) {

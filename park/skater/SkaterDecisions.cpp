@@ -38,13 +38,26 @@ CGrid* CSkater::GetGrid() const {
   return park != nullptr ? park->GetGrid() : nullptr;
 }
 
-bool CSkater::IsOnExitOrOffGrid() const {
+const CGridSquare* CSkater::SquareUnder() const {
   const CGrid* grid = GetGrid();
-  if (grid == nullptr) return true;
+  if (grid == nullptr) return nullptr;
   const Vector3& p = GetCentre();
-  const CGridSquare* square = grid->GetSquareAtFloat((p.x + 0.5f - grid->GetOrigin().x) / grid->GetSquareWidth(),
-                                                      (p.y + 0.5f - grid->GetOrigin().y) / grid->GetSquareDepth());
+  return grid->GetSquareAtFloat((p.x + 0.5f - grid->GetOrigin().x) / grid->GetSquareWidth(),
+                                (p.y + 0.5f - grid->GetOrigin().y) / grid->GetSquareDepth());
+}
+
+bool CSkater::IsOnExitOrOffGrid() const {
+  const CGridSquare* square = SquareUnder();
   return square == nullptr || square->exit != 0;
+}
+
+CSkatePathNode* CSkater::FindStartNode() const {
+  // From where the board stands: no higher than a step above it, a plan can start.
+  return FindNearestNode(GetCentre() - Vector3(0.0f, 0.0f, GetRadius()), kStepHeight);
+}
+
+Departure CSkater::ExitDeparture() const {
+  return SquareUnder() != nullptr ? Departure::kThroughExit : Departure::kOffGrid;
 }
 
 void CSkater::UpdateMood() {
@@ -58,7 +71,7 @@ void CSkater::Leave(int thought, bool needWalk) {
   mind.goal = kGoalLeave;
   if (needWalk) mind.needWalk = true;
   if (!PlanRouteToExit()) {
-    Remove();  // with no way to the exit the skater simply goes
+    Remove(Departure::kNoWayToExit);  // with no way to the exit the skater simply goes
     return;
   }
   SetState(kHeadingToGoal, 0);
@@ -84,7 +97,7 @@ void CSkater::DecideWhatToDo() {
   times.decisionTime = 0.0f;
   const bool calm = needs.injury < 0.96f && needs.bladder < 0.99f && needs.thirst < 0.99f && needs.hunger < 0.99f;
   if (mind.goal == kGoalLeave && IsOnExitOrOffGrid()) {
-    Remove();
+    Remove(ExitDeparture());
     return;
   }
   mind.goal = kGoalSkate;
@@ -104,7 +117,6 @@ void CSkater::DecideWhatToDo() {
       return;
     }
     if (r < 5) m_thoughts.AddThought(thoughts::kMedic + static_cast<uint32_t>(r), true);
-    mind.goal = kGoalSkate;
   }
   if (TryNeed(needs.bladder, 6, kGoalRestroom, thoughts::kRestroom, calm)) return;
   if (TryNeed(needs.thirst, 10, kGoalDrink, thoughts::kDrink, calm)) return;
@@ -178,7 +190,7 @@ void CSkater::GetStatusText(char* out, size_t size) const {
 
 int CSkater::FindFacility(uint32_t kind, float maxDistance) {
   CGrid* grid = GetGrid();
-  CSkatePathNode* start = FindNearestNode(GetCentre());
+  CSkatePathNode* start = FindStartNode();
   if (start == nullptr || grid == nullptr) {
     DebugPrintf("Skater Cannot Find start node!\n");
     return 5;
@@ -272,23 +284,26 @@ void CSkater::Evict() {
 
 bool CSkater::PlanRouteToExit() {
   CGrid* grid = GetGrid();
-  CSkatePathNode* start = FindNearestNode(GetCentre());
+  CSkatePathNode* start = FindStartNode();
   if (start == nullptr || grid == nullptr) {
     DebugPrintf("Skater Cannot Find start node!\n");
     return false;
   }
-  CSkatePathNode* exit = nullptr;
-  float best = 0.0f;
+  // Every exit of the start's component is a target; the skater takes the one its path reaches
+  // soonest, not the one nearest in a straight line, which may lie behind a wall.
+  bool reachable = false;
+  GraphPath best;
+  float bestCost = 0.0f;
+  const PathSkills skills = GetPathSkills();
   for (CGridSquare* square : grid->GetExits()) {
     if (square == nullptr || !square->SameComponent(*start)) continue;
-    const float d = ApproxDistance(square->GetPosition(), start->GetPosition());
-    if (exit == nullptr || d < best) exit = square, best = d;
+    reachable = true;
+    GraphPath path;
+    if (!grid->FindPathForSkater(&skills, start, square, &path)) continue;
+    if (best.empty() || square->costSoFar < bestCost) best.swap(path), bestCost = square->costSoFar;
   }
-  if (exit == nullptr) return false;
-  GraphPath path;
-  const PathSkills skills = GetPathSkills();
-  grid->FindPathForSkater(&skills, start, exit, &path);
-  SetRouteFromPath(path, start);
+  if (!reachable) return false;
+  SetRouteFromPath(best, start);
   AimAtFirstRoutePoint();
   SetState(kHeadingToGoal, 0);
   return true;
@@ -308,7 +323,7 @@ bool CSkater::FindRestPlace() {
         candidates.push_back(s);
     }
   if (candidates.empty()) return false;
-  CSkatePathNode* start = FindNearestNode(p);
+  CSkatePathNode* start = FindStartNode();
   if (start == nullptr) {
     DebugPrintf("Skater Cannot Find start node!\n");
     return false;
@@ -334,10 +349,10 @@ bool CSkater::FindRestPlace() {
 
 bool CSkater::ChooseSkatingRoute() {
   CGrid* grid = GetGrid();
-  CSkatePathNode* start = FindNearestNode(GetCentre());
+  CSkatePathNode* start = FindStartNode();
   if (start == nullptr || grid == nullptr) {
     DebugPrintf("Skater Cannot Find start node!\n");
-    Remove();
+    Remove(Departure::kNoStartNode);
     return false;
   }
   std::vector<CSkatePathNode*> candidates;

@@ -129,6 +129,7 @@ int CSkater::ChooseTrick(uint32_t category) {
     trick = candidates[static_cast<size_t>(plat::rand()) % candidates.size()];
   }
   if (trick < 0) return -1;
+  ++GetSkaterTally().tricks;
   m_tricks.AddTrick(static_cast<uint32_t>(trick), category, GetUnderfootPieceType(), WorldTime(),
                     player ? body.spinAngle : 0.0f);
   PracticeTrick(category);
@@ -164,7 +165,7 @@ bool CSkater::IsDropAhead() const {
 
 void CSkater::AdvanceRoute() {
   if (mind.goal == kGoalLeave && IsOnExitOrOffGrid()) {
-    Remove();
+    Remove(ExitDeparture());
     return;
   }
   // Arrived at the reserved place: a service point or rest square is used, a queue place waited at.
@@ -208,6 +209,10 @@ void CSkater::ArriveAtLinkEnd() {
 }
 
 void CSkater::TakeLink(uint32_t type) {
+  // A route that leaves the grind links by a jump or a climb ends the grind: the skater comes
+  // down on its board, not grinding the ground (a grind ahead starts again at its first node).
+  if (body.motionMode == kGrinding && (type == kLinkAir || type == kLinkFreeAir || type == kLinkSkateToTop))
+    body.motionMode = kRolling;
   switch (type) {
     case kLinkGrindLeft:
     case kLinkGrindRight:
@@ -267,12 +272,21 @@ void CSkater::StartGrind() {
     m_animation->PlaySound(trick > 46 ? CSkaterAnimation::Sound::kGrind : CSkaterAnimation::Sound::kSlide);
 }
 
+Vector3 CSkater::JumpTarget(size_t i) const {
+  Vector3 point = m_motion->RoutePoint(i);
+  if (const CSkatePathNode* node = GetRouteNode(i)) point.z = node->GetPosition().z;
+  return point;
+}
+
 void CSkater::JumpLink(uint32_t type) {
   const Vector3 v = GetVelocity();
   SetVelocity(Vector3(v.x, v.y, std::max(v.z, m_params[SkaterParams::kJumpSpeed])));
-  const Vector3 point = m_motion->RoutePoint(static_cast<size_t>(route.index));
-  if (type == kLinkAir) m_motion->JumpTo(point);
-  else m_motion->TakeOff(point.z);
+  const Vector3 point = JumpTarget(static_cast<size_t>(route.index));
+  if (type == kLinkAir) {
+    m_motion->JumpTo(point);
+  } else {
+    m_motion->TakeOff(point.z + GetHeightOffset());
+  }
   m_animation->Play(CSkaterAnimation::kTakeOff, true);
   ChooseTrick(3);
   PlayTrickSound();
@@ -287,7 +301,7 @@ void CSkater::OllieLink() {
       CountLanded(4);
     }
   }
-  const Vector3 point = m_motion->RoutePoint(static_cast<size_t>(route.index));
+  const Vector3 point = JumpTarget(static_cast<size_t>(route.index));
   const float lo = m_params[SkaterParams::kMinJumpHeight];
   const float hi = m_params[SkaterParams::kMaxJumpHeight];
   const float height = std::min(std::max(point.z + GetHeightOffset() - GetCentre().z + lo, lo), hi);
@@ -386,6 +400,7 @@ bool CSkater::IsInBoxOrRoute(const Box& box) const {
 // --- Crashes and landings ---
 
 void CSkater::Crash(float severity) {
+  ++GetSkaterTally().crashes;
   body.motionMode = kCrashed;
   body.crashTimer = 0.0f;  // the settling clock starts afresh, not from the last crash's count
   if (!IsPlayerControlled()) SetState(kCrashing, 0);

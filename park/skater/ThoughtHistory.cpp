@@ -4,6 +4,7 @@
 #include "core/math/DebugPrintf.h"
 #include "core/math/LittleEndian.h"
 #include "park/skater/ThoughtTexts.h"
+#include "render/view/RenderView.h"
 
 namespace {
 // Nothing sensible holds more thoughts than this; a larger count is a broken record.
@@ -37,6 +38,14 @@ const ThoughtRecord* CThoughtHistory::GetBubbleThought() const {
   for (const ThoughtRecord& r : m_records)
     if (r.bubble && thoughts::GetBubbleTexture(r.number) != nullptr) return &r;
   return nullptr;
+}
+
+void CThoughtHistory::DrawBubble(CRenderView& view, const Vector3& point, CResourceTable& table) const {
+  const ThoughtRecord* thought = GetBubbleThought();
+  CTexture* texture = thought != nullptr ? thoughts::GetBubbleTextureObject(table, thought->number) : nullptr;
+  if (texture == nullptr) return;
+  view.DrawDirectedSprite(point + Vector3(0.0f, 0.0f, kBubbleSize), Vector2(0.0f, -1.0f), kBubbleSize, texture,
+                          0xFFFFFFFFu);
 }
 
 void CThoughtHistory::Save(std::vector<uint8_t>& out) const {

@@ -7,6 +7,9 @@
 #include <vector>
 
 class CByteCursor;
+class CRenderView;
+class CResourceTable;
+struct Vector3;
 
 struct ThoughtRecord {
   uint32_t number = 0;
@@ -31,6 +34,10 @@ class CThoughtHistory {
   void ClearBubbles(uint32_t group);
   // The newest thought whose bubble is up and has a texture; null when none.
   const ThoughtRecord* GetBubbleThought() const;
+  // Draws that thought's bubble, as loaded through the table, 0.3 above the point as a sprite of
+  // size 0.3 facing up the screen; nothing without one.
+  void DrawBubble(CRenderView& view, const Vector3& point, CResourceTable& table) const;
+  static constexpr float kBubbleSize = 0.3f;
 
   void Save(std::vector<uint8_t>& out) const;
   // False (logged) for a cut-short history or an unknown version; at most kMaxRecords are kept.

@@ -679,8 +679,8 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
   ASSERT_NE(nullptr, palette);
   PlacedPieces pieces = PiecesOf(*park);
-  ASSERT_EQ(16u, pieces.all.size());
-  EXPECT_EQ(4u, pieces.facilities);
+  ASSERT_EQ(18u, pieces.all.size());
+  EXPECT_EQ(6u, pieces.facilities);
   EXPECT_NEAR(kStartingMoneyEasy, park->GetParkState().money, 10) << "less the pieces' running costs";
   ASSERT_TRUE(GetSkaterList().empty()) << "nobody has arrived yet";
   const Shot built = TakeShot(shots.Path() + "built.bmp");
@@ -757,7 +757,7 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   auto* ramp = dynamic_cast<CSkatableSection*>(park->GetObjectByID(bought));
   ASSERT_NE(nullptr, ramp);
   EXPECT_FALSE(ramp->IsHeld());
-  EXPECT_EQ(17u, PiecesOf(*park).all.size());
+  EXPECT_EQ(19u, PiecesOf(*park).all.size());
   ASSERT_TRUE(Press(window, VK_RETURN, 1));
   ASSERT_EQ(bought, logic->GetHeldObjectId()) << "picked up again";
   const int32_t before = park->GetParkState().money;
@@ -783,8 +783,8 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   ASSERT_TRUE(declineOffers());
   ASSERT_EQ(2u, park->GetLayerCount());
   pieces = PiecesOf(*park);
-  EXPECT_EQ(16u, pieces.all.size());
-  EXPECT_EQ(4u, pieces.facilities);
+  EXPECT_EQ(18u, pieces.all.size());
+  EXPECT_EQ(6u, pieces.facilities);
   EXPECT_EQ(savedMoney, park->GetParkState().money);
   EXPECT_EQ(savedSkaters, GetSkaterList().size());
   ASSERT_TRUE(declineOffers());

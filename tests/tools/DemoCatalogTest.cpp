@@ -33,8 +33,9 @@ TEST(DemoCatalog, LoadsThroughTheCatalogReader) {
   EXPECT_EQ(sections[0].items[0].variantCount, 2);
   EXPECT_EQ(sections[0].items[1].sponsorshipIndex, 1);
   ASSERT_EQ(catalog.GetFacilityCategories().size(), 5u);
+  EXPECT_EQ(catalog.GetFacilityCategories()[4].items.size(), 2u);
   EXPECT_EQ(sections[3].items.size(), 4u);
-  EXPECT_EQ(catalog.CountDefinitions(), 10 + 5 + 1);
+  EXPECT_EQ(catalog.CountDefinitions(), 10 + 6 + 1);
 
   const ObjectDefinition* tall = catalog.GetEntry(2, 0, 1, false);
   ASSERT_NE(tall, nullptr);
@@ -50,13 +51,15 @@ TEST(DemoCatalog, LoadsThroughTheCatalogReader) {
   const ObjectDefinition* spinner = catalog.GetEntry(11, 0, 0, false);
   ASSERT_NE(spinner, nullptr);
   EXPECT_EQ(spinner->snapToGrid, 0);
-  // Facilities: one each of food, drink, restroom and first aid, inside the facility part.
-  const int facilityTypes[4] = {14, 15, 13, 18};
-  for (int id = 1; id <= 4; ++id) {
-    const ObjectDefinition* f = catalog.GetEntry(id, 0, 0, true);
-    ASSERT_NE(f, nullptr) << id;
-    EXPECT_EQ(f->type, facilityTypes[id - 1]);
-    EXPECT_EQ(f->catalogNumber, 20000 + (id * 100 + 10) * 10);
+  // Facilities: one of every kind - food, drink, restroom, first aid, then the skate shop and the
+  // t-shirt stand in one category - inside the facility part.
+  const int facilityTypes[6] = {14, 15, 13, 18, 17, 16};
+  for (int k = 0; k < 6; ++k) {
+    const int id = k < 5 ? k + 1 : 5, idx = k < 5 ? 0 : 1;
+    const ObjectDefinition* f = catalog.GetEntry(id, idx, 0, true);
+    ASSERT_NE(f, nullptr) << k;
+    EXPECT_EQ(f->type, facilityTypes[k]);
+    EXPECT_EQ(f->catalogNumber, 20000 + (id * 100 + 10 + idx) * 10);
   }
   EXPECT_EQ(catalog.GetEntry(1, 0, 0, true)->useFee, 3.0f);
   const ObjectDefinition* drinks = catalog.GetEntry(2, 0, 0, true);

@@ -93,11 +93,12 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
 
   const Pieces pieces = PiecesOf(*park);
   EXPECT_EQ(pieces.sections.size(), 12u);
-  ASSERT_EQ(pieces.facilities.size(), 4u);
+  ASSERT_EQ(pieces.facilities.size(), 6u);
   std::vector<std::string> facilityNames;
   for (const CSkatableSection* facility : pieces.facilities) facilityNames.push_back(facility->GetName());
   std::sort(facilityNames.begin(), facilityNames.end());
-  EXPECT_EQ(facilityNames, (std::vector<std::string>{"Drinks stand", "First aid", "Restroom", "Snack stand"}));
+  EXPECT_EQ(facilityNames, (std::vector<std::string>{"Drinks stand", "First aid", "Restroom", "Skate shop",
+                                                     "Snack stand", "T-shirt stand"}));
   // Five or more kinds among the sections, each at most twice.
   std::vector<int> perType(10, 0);
   for (const CSkatableSection* section : pieces.sections) {
@@ -122,7 +123,7 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
         EXPECT_TRUE(grid->IsRingConnected(*node)) << piece->GetName();
       }
     }
-  EXPECT_EQ(entries, 36 + 4);
+  EXPECT_EQ(entries, 36 + 6 * 2);  // each stand has a way in and a way out
 
   // The stored scores are those of the loaded pieces, and they call about ten skaters.
   const ParkState& state = park->GetParkState();
@@ -134,8 +135,9 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
   const double target = std::trunc((state.variety + state.connectivity + 0.001) * 0.5 * std::trunc(state.capacity));
   EXPECT_EQ(target, 10.0);
 
-  // Skaters come in at the level's entrances.
+  // Skaters come in at the level's entrances and leave by its exits, all on its grid.
   EXPECT_EQ(grid->GetEntrances().size(), 4u);
+  EXPECT_EQ(grid->GetExits().size(), 4u);
   log.Clear();
   const uint32_t skater = park->SpawnSkater();
   EXPECT_NE(skater, 0u) << log.Text();

@@ -118,6 +118,7 @@ TEST_F(DemoLevel, EveryStepLandsOnThePark) {
   EXPECT_EQ(log.Text().find("re-calculating"), std::string::npos);
   EXPECT_EQ(grid->GetSize().column, 64);
   EXPECT_EQ(grid->GetEntrances().size(), 4u);
+  EXPECT_EQ(grid->GetExits().size(), 4u);
   EXPECT_NE(park->GetObjectByID(grid->GetTerrainId()), nullptr);
   // A grid already there (the controller's) is kept.
   EXPECT_TRUE(loader.SetUpGrid(*park));

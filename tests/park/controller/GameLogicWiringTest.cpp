@@ -16,8 +16,12 @@
 #include "park/skater/SkaterMotion.h"
 #include "park/skater/ThoughtTexts.h"
 #include "render/image/Texture.h"
+#include "render/view/RenderView.h"
+#include "scene/lighting/FogState.h"
+#include "scene/lighting/LightList.h"
 #include "tests/support/ContactMotion.h"
 #include "tests/support/ParkState.h"
+#include "tests/support/RecordingRasterizer.h"
 #include "tools/DemoContentPark.h"
 
 namespace control_test {
@@ -458,6 +462,64 @@ TEST(ThoughtBubbles, AGameStartLoadsEveryTextureThereIsOnce) {
   CTexture* hungry = thoughts::GetBubbleTextureObject(table, 0);
   EXPECT_EQ(thoughts::LoadThoughtBubbleTextures(&table), 6);
   EXPECT_EQ(thoughts::GetBubbleTextureObject(table, 4), hungry);
+
+  // Drawn: an AI skater's newest bubble thought as one sprite of that texture, 0.3 above its head
+  // (here, without a body, the top of its sphere), where a sprite of the same size lies; a newer
+  // thought without a bubble texture changes nothing, a served need's bubble goes, and the
+  // player's skater thinks no bubbles.
+  COctree tree(Box(Vector3(-100, -100, -100), Vector3(100, 100, 100)));
+  LightList lights(&tree);
+  RecordingRasterizer rasterizer(640, 480);
+  ViewFrustum camera;
+  FogState fog;
+  CRenderView view;
+  camera.SetFieldOfView(1.2f);
+  view.Setup(&rasterizer, &camera, &fog, &lights, 1 | 16);
+  ASSERT_TRUE(view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                              CRenderView::FrameOutput::kDraw));
+  auto made = std::make_unique<CSkater>();
+  CSkater* skater = made.get();
+  COrientation frame;
+  frame.SetPosition(Vector3(10.0f, 1.0f, 0.5f));
+  skater->LoadBody(frame);
+  ASSERT_NE(park.RegisterNewObject(std::move(made)), 0u);
+  auto drawn = [&]() {
+    rasterizer.Forget();
+    skater->Render(&view);
+    view.FlushSortedQueue();
+    std::vector<RecordingRasterizer::Draw> out;
+    for (const RecordingRasterizer::Draw& d : rasterizer.draws)
+      if (d.texture != nullptr && d.texture == hungry) out.push_back(d);
+    return out;
+  };
+  EXPECT_TRUE(drawn().empty());                // no thought yet
+  skater->GetThoughts().AddThought(2, true);   // food lines too long: the hungry bubble
+  skater->GetThoughts().AddThought(70, true);  // bored: no bubble texture, the food one stays up
+  const std::vector<RecordingRasterizer::Draw> bubble = drawn();
+  ASSERT_EQ(bubble.size(), 1u);
+  rasterizer.Forget();
+  view.DrawSprite(Vector3(10.0f, 1.0f, 0.5f + 0.45f + 0.3f), 0.3f, nullptr, 0xFFFFFFFFu);
+  view.FlushSortedQueue();
+  ASSERT_EQ(rasterizer.draws.size(), 1u);
+  const std::vector<ScreenVertex>& got = bubble[0].vertices;
+  const std::vector<ScreenVertex>& want = rasterizer.draws[0].vertices;
+  ASSERT_EQ(got.size(), 4u);
+  ASSERT_EQ(want.size(), 4u);
+  float centre[2][2] = {};
+  for (int i = 0; i < 4; ++i) {
+    centre[0][0] += 0.25f * got[i].x, centre[0][1] += 0.25f * got[i].y;
+    centre[1][0] += 0.25f * want[i].x, centre[1][1] += 0.25f * want[i].y;
+  }
+  EXPECT_NEAR(centre[0][0], centre[1][0], 1e-3f);
+  EXPECT_NEAR(centre[0][1], centre[1][1], 1e-3f);
+  EXPECT_NEAR(std::fabs(got[0].x - got[3].x), std::fabs(want[0].x - want[3].x), 1e-3f);
+  skater->GetThoughts().ClearBubbles(0);
+  EXPECT_TRUE(drawn().empty());
+  skater->GetThoughts().AddThought(1, true);
+  EXPECT_EQ(drawn().size(), 1u);
+  park.SetPlayerSkaterId(skater->GetID());
+  EXPECT_TRUE(drawn().empty());
+  park.SetPlayerSkaterId(0);
   park.ClearWorld();
   park.SetResourceTable(nullptr);
   EXPECT_EQ(thoughts::LoadThoughtBubbleTextures(nullptr), 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -348,27 +349,42 @@ TEST_F(Pieces, QueriesOverPlacedNodes) {
   links.clear();
   FindLinksNear(links, Vector3(0.25f, 0.25f, 0.5f), 0.01f, kLinkGrindLeft);
   EXPECT_TRUE(links.empty());
-  // Reference: every candidate of the 3 x 3 squares, connected ones only, nearest first.
-  const Vector3 p(0.45f, 0.5f, 0.9f);
-  CSkatePathNode* expected = nullptr;
-  float best = 1e30f;
+  // Reference: every candidate of the 3 x 3 squares, connected ones only, nearest first - those no
+  // higher than the rise above the position before any others.
   std::vector<CSkatePathNode*> candidates;
   for (int c = 0; c <= 1; ++c)
     for (int r = 0; r <= 1; ++r) candidates.push_back(Grid().GetSquare(c, r));
   for (CSkatableSection* piece : {a, b})
     for (const auto& node : piece->GetPathNodes()) candidates.push_back(node->GetRingRepresentative());
-  for (CSkatePathNode* n : candidates) {
-    const bool square = !n->IsPieceNode();
-    if (square && !Grid().IsCornerWalkable(*static_cast<CGridSquare*>(n))) continue;
-    if (!Grid().IsConnected(*n)) continue;
-    const Vector3 d = n->GetPosition() - p;
-    const float d2 = d.x * d.x + d.y * d.y + d.z * d.z;
-    if (d2 < best) best = d2, expected = n;
-  }
-  ASSERT_NE(expected, nullptr);
-  EXPECT_EQ(FindNearestNode(p), expected);
-  EXPECT_TRUE(expected->IsPieceNode());  // the top, 0.14 away, before any corner
-  EXPECT_EQ(FindNearestNode(Vector3(-3.0f, 0.5f, 0.0f)), nullptr);
+  auto nearest = [&](const Vector3& p, float rise) {
+    CSkatePathNode* expected[2] = {nullptr, nullptr};
+    float best[2] = {1e30f, 1e30f};
+    for (CSkatePathNode* n : candidates) {
+      const bool square = !n->IsPieceNode();
+      if (square && !Grid().IsCornerWalkable(*static_cast<CGridSquare*>(n))) continue;
+      if (!Grid().IsConnected(*n)) continue;
+      const Vector3 d = n->GetPosition() - p;
+      const float d2 = d.x * d.x + d.y * d.y + d.z * d.z;
+      const int k = d.z > rise ? 1 : 0;
+      if (d2 < best[k]) best[k] = d2, expected[k] = n;
+    }
+    return expected[0] != nullptr ? expected[0] : expected[1];
+  };
+  const Vector3 p(0.45f, 0.5f, 0.9f);
+  ASSERT_NE(nearest(p, FLT_MAX), nullptr);
+  EXPECT_EQ(FindNearestNode(p), nearest(p, FLT_MAX));
+  EXPECT_TRUE(FindNearestNode(p)->IsPieceNode());  // the top, 0.14 away, before any corner
+  // From below it the top is nearest but out of a step's reach: a corner is taken.
+  const Vector3 ground(0.5f, 0.5f, 0.4f);
+  EXPECT_EQ(FindNearestNode(ground), nearest(ground, FLT_MAX));
+  EXPECT_GT(FindNearestNode(ground)->GetPosition().z, 0.3f);
+  EXPECT_EQ(FindNearestNode(ground, 0.3f), nearest(ground, 0.3f));
+  EXPECT_EQ(FindNearestNode(ground, 0.3f)->GetPosition().z, 0.0f);
+  EXPECT_EQ(FindNearestNode(ground, 0.7f), FindNearestNode(ground));  // the top, 0.6 above, within
+  // Off the grid the squares along its nearest edge answer, so a skater there can walk back.
+  const Vector3 off(-3.0f, 0.5f, 0.0f);
+  ASSERT_NE(FindNearestNode(off), nullptr);
+  EXPECT_EQ(FindNearestNode(off), nearest(off, FLT_MAX));
 }
 
 std::vector<uint8_t> SaveOf(const CSkatableSection& s) {

@@ -43,11 +43,13 @@ TEST_F(BodyWorld, AStandingSkaterOnARouteGetsTheMinimumSpeedAtOnce) {
   s->body.forwardInput = 0.02f;
   b.DriveStep(kDt);
   EXPECT_NEAR(s->GetVelocity().Length(), 40.0f * 0.02f * kDt, 1e-6);  // the drive passes the minimum 0.02
-  s->SetVelocity(Vector3(0.0f, 0.0f, 0.0f));
-  s->body.timeWithoutContact = 10.0f;  // airborne: no drive, only the minimum
+  // Airborne neither the drive nor the minimum acts: a flight keeps its own speed, even one
+  // stopped short above an air link's end, which must fall rather than be pushed up for ever.
+  s->SetVelocity(Vector3(0.0f, 0.0f, 0.4f));
+  s->body.timeWithoutContact = 10.0f;
   s->body.forwardInput = 0.5f;
   b.DriveStep(kDt);
-  EXPECT_FLOAT_EQ(s->GetVelocity().Length(), 0.5f);
+  EXPECT_EQ(s->GetVelocity(), Vector3(0.0f, 0.0f, 0.4f));
 }
 
 TEST_F(BodyWorld, FullBrakeStopsForwardMotionButNeverReverses) {
@@ -489,6 +491,11 @@ TEST_F(BodyWorld, SkaterMeetingsFollowTheLoserRules) {
     Body(*p.a).HandleSkaterCollision(*p.b);
     EXPECT_FALSE(crashed(p.a));
     EXPECT_EQ(Anim(*p.a).current, CSkaterAnimation::kLandOffBalance);
+    // Coming down onto one from the air is judged by the loser rules: the airborne one loses.
+    Pair q = make(false, true, 1.0f, 1.0f);
+    q.b->body.motionMode = CSkater::kCrashed;
+    Body(*q.a).HandleSkaterCollision(*q.b);
+    EXPECT_TRUE(crashed(q.a));
   }
 }
 
@@ -515,16 +522,29 @@ TEST_F(BodyWorld, AFastOtherSkaterCrashesACalmLoserSevenTimesInTen) {
 
 // --- Steering, throttle and the box test ---
 
-TEST_F(BodyWorld, SteeringTurnsTheVelocityAndTheBoardAboutTheVerticalOnly) {
+TEST_F(BodyWorld, SteeringTurnsTheVelocityAboutTheVerticalAndTheBoardFollowsAtTheAlignmentRate) {
   auto s = MakeSkater(Vector3(0, 0, 0));
   CSkaterMotion& m = s->GetMotion();
   s->SetVelocity(Vector3(2.0f, 0.0f, -1.0f));
+  const Vector3 facing = s->GetFrame().GetXAxis();
   m.SteerToward(s->GetCentre() + Vector3(-3.0f, 3.0f, 7.0f));  // up and to the back left
   EXPECT_NEAR(s->GetVelocity().x, -std::sqrt(2.0f), 1e-5);
   EXPECT_NEAR(s->GetVelocity().y, std::sqrt(2.0f), 1e-5);
   EXPECT_FLOAT_EQ(s->GetVelocity().z, -1.0f);
-  EXPECT_NEAR(s->GetFrame().GetXAxis().Dot(Vector3(-1, 1, 0) * (1.0f / std::sqrt(2.0f))), 1.0f, 1e-5);
-  EXPECT_NEAR(s->GetFrame().GetZAxis().z, 1.0f, 1e-6);
+  EXPECT_EQ(s->GetFrame().GetXAxis(), facing);  // the board is left as it was ...
+  // ... and turns to the travel in the orient step, 4 radians a second, staying upright, until
+  // less than a step is left.
+  const Vector3 travel = Vector3(-1, 1, 0) * (1.0f / std::sqrt(2.0f));
+  float left = 0.75f * kPi;
+  for (int tick = 0; tick < 100 && left >= 4.0f * kDt; ++tick) {
+    Body(*s).OrientStep(kDt);
+    const float next = std::acos(std::min(1.0f, s->GetFrame().GetXAxis().Dot(travel)));
+    ASSERT_NEAR(left - next, 4.0f * kDt, 1e-3) << tick;
+    left = next;
+  }
+  EXPECT_LT(left, 4.0f * kDt);
+  EXPECT_NEAR(s->GetFrame().GetZAxis().z, 1.0f, 1e-5);
+  s->SetVelocity(Vector3(-std::sqrt(2.0f), std::sqrt(2.0f), -1.0f));
   // Nothing for a point straight above, a standing skater or a heading already within 0.01.
   const Vector3 v = s->GetVelocity();
   m.SteerToward(s->GetCentre() + Vector3(0, 0, 5));
@@ -803,6 +823,24 @@ TEST_F(BodyWorld, DebugDrawingShowsTheSphereTheContactAndTheRouteAhead) {
     EXPECT_EQ(view.lines[i].colour, 0xFFFF0000u);
     EXPECT_EQ(view.lines[i].a, s->GetMotion().RoutePoint(i) + Vector3(0, 0, 0.1f));
     EXPECT_EQ(view.lines[i].b, s->GetMotion().RoutePoint(i + 1) + Vector3(0, 0, 0.1f));
+  }
+  // With a target node, wire cubes of side 0.3 about it (orange) and the point aimed at (yellow):
+  // twelve edges each, every corner 0.15 from the centre along each axis.
+  view.lines.clear();
+  view.spheres.clear();
+  s->mind.targetNodeId = 3;  // the route's last square, at (6, 3, 0)
+  s->body.targetPoint = Vector3(1.0f, 2.0f, 3.0f);
+  s->Render(&view);
+  ASSERT_EQ(view.lines.size(), 1u + 12u + 12u + 2u);
+  for (size_t box = 0; box < 2; ++box) {
+    const Vector3 centre = box == 0 ? Vector3(6, 3, 0) : Vector3(1, 2, 3);
+    for (size_t i = 1 + 12 * box; i < 13 + 12 * box; ++i) {
+      const auto& l = view.lines[i];
+      EXPECT_EQ(l.colour, box == 0 ? 0xFFFF8000u : 0xFFFFFF00u) << i;
+      EXPECT_NEAR((l.b - l.a).Length(), 0.3f, 1e-5) << i;
+      for (const Vector3& p : {l.a, l.b})
+        for (float d : {p.x - centre.x, p.y - centre.y, p.z - centre.z}) EXPECT_NEAR(std::fabs(d), 0.15f, 1e-5) << i;
+    }
   }
   view.spheres.clear();
   s->body.motionMode = CSkater::kCrashed;

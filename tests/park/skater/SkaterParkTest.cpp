@@ -25,6 +25,7 @@
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ParkPieces.h"
 #include "tests/support/TempFolder.h"
+#include "tools/DemoContent.h"
 
 namespace {
 
@@ -45,6 +46,11 @@ struct SkaterPieces : ::testing::Test {
     plat::srand(2024);
     ClearPlacedSectionList();
     park.GetOctree().Reset(Box(Vector3(-50.0f, -50.0f, -50.0f), Vector3(100.0f, 100.0f, 100.0f)));
+    // The ground under the grid and a little round it: skaters ride on it, as in a park.
+    ground = DemoContent::BuildGroundGrid(static_cast<uint32_t>(side / 2 + 3), 2.0f);
+    COrientation centred;
+    centred.SetPosition(Vector3(0.5f * static_cast<float>(side), 0.5f * static_cast<float>(side), 0.0f));
+    park.AddTerrainMesh(ground.get(), &centred, false, false);
     auto grid = testing_support::OpenGroundGrid(side, side, 0xFF);
     for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->flat = 1;
     grid->GetSquare(1, 1)->entrance = 1;
@@ -101,6 +107,7 @@ struct SkaterPieces : ::testing::Test {
 
   testing_support::DebugCapture capture;
   std::vector<std::unique_ptr<ShadedMesh>> meshes;
+  std::unique_ptr<ShadedMesh> ground;
   CVerezIvor park;
   testing_support::TestPieceCatalog catalog{kDefCount};  // last: the sources go before the park does
 };
@@ -126,7 +133,7 @@ TEST_F(SkaterPieces, FacilitySearchCodes) {
   CSkater* t = Add(3.2f, 4.2f);
   EXPECT_EQ(t->FindFacility(9, 100.0f), 2);
   // The holder leaves: the counter is free again.
-  s->Remove();
+  s->Remove(Departure::kThroughExit);
   EXPECT_EQ(ServiceNode(food)->GetReservingSkaterId(), CSkater::kNone);
   EXPECT_EQ(t->FindFacility(9, 100.0f), 0);
   // A reservation whose skater is gone holds nothing.
@@ -183,7 +190,7 @@ TEST_F(SkaterPieces, ThePriceRuleComparesTheFeeWithTheCatalogFeeAndTheShoppingFa
     CSkater* s = Add(3.2f, 3.2f);
     s->ability.shoppingFactor = c.shopping;
     EXPECT_EQ(s->FindFacility(9, 100.0f), c.code) << c.shopping << " " << c.fee;
-    s->Remove();
+    s->Remove(Departure::kThroughExit);
   }
   // A facility that has lost its catalog entry is judged by nothing but distance and lines.
   food->SetUseFee(1000.0f);
@@ -230,7 +237,7 @@ TEST_F(SkaterPieces, InLineTheSkaterMovesUpOnlyWhenTheNextPlaceExistsAndIsFree) 
   s->SetState(CSkater::kInLine, 0);
   for (int i = 0; i < 5; ++i) s->ThinkTick(0.05f);
   EXPECT_EQ(s->mind.state, static_cast<uint32_t>(CSkater::kInLine));
-  holder->Remove();
+  holder->Remove(Departure::kThroughExit);
   s->ThinkTick(0.05f);
   EXPECT_EQ(s->route.index, static_cast<int32_t>(counter));
   EXPECT_EQ(ServiceNode(food)->GetReservingSkaterId(), s->GetID());
@@ -338,7 +345,7 @@ TEST_F(SkaterPieces, AFeeIsOneValueForTheSkaterTheParkTheConcessionsAndTheRevenu
     EXPECT_NEAR(state.earnedFromConcessions - concessions, c.paid, 1e-9) << c.fee;
     EXPECT_EQ(food->GetRevenue() - revenue, c.paid) << c.fee;
     EXPECT_NEAR(own - s->needs.money, c.paid, 1e-5) << c.fee;  // a float purse near 100
-    s->Remove();
+    s->Remove(Departure::kThroughExit);
     park.UpdateObjects(0.0f);
   }
 }
@@ -457,7 +464,7 @@ TEST_F(SkaterPieces, TheDecisionTableWithEveryFacilityAtHand) {
       EXPECT_EQ(s->GetThoughts().GetEntry(0)->number, static_cast<uint32_t>(r.thought));
       EXPECT_EQ(s->GetThoughts().GetEntry(0)->bubble, r.thought != 30);  // resting shows no bubble
     }
-    s->Remove();
+    s->Remove(Departure::kThroughExit);
   }
 }
 
@@ -547,7 +554,7 @@ TEST_F(BigPark, TheStrollEndsOnAFreeSquareOfTheFirstRing) {
     EXPECT_TRUE(Grid().IsConnected(*square));
     // The leg continues from where the route ended, one graph step at a time.
     EXPECT_TRUE(s->route.steps[1].hasLink);
-    s->Remove();
+    s->Remove(Departure::kThroughExit);
   }
 }
 
@@ -577,8 +584,8 @@ TEST_F(SkaterPieces, RestingSkatersGatherAndTurnToFaceEachOther) {
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
     EXPECT_LE(std::max(std::abs(a->GetColumn() - b->GetColumn()), std::abs(a->GetRow() - b->GetRow())), 1);
-    first->Remove();
-    second->Remove();
+    first->Remove(Departure::kThroughExit);
+    second->Remove(Departure::kThroughExit);
   }
   // A resting skater beside another turns until it faces it.
   CSkater* resting = Add(5.0f, 5.0f);

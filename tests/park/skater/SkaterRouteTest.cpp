@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "park/grid/Grid.h"
 #include "park/skater/Skater.h"
 #include "park/skater/SkaterAnimation.h"
 #include "park/skater/SkaterMotion.h"
@@ -23,17 +24,21 @@ namespace {
 
 constexpr float kPi = 3.14159265f;
 
-// A body that moves only when told and notes what the route steps ask of it.
+// A body that moves only when told and notes what the route steps ask of it. Its route points keep
+// the real body's contract for a plain node: the node raised by the body's radius, where the
+// skater's centre rides over it.
 struct RecordingMotion : testing_support::ContactMotion {
   explicit RecordingMotion(CSkater& s) : skater(s) {}
-  Vector3 RoutePoint(size_t i) const override { return i < points.size() ? points[i] : Vector3(); }
+  Vector3 RoutePoint(size_t i) const override {
+    const CSkatePathNode* node = skater.GetRouteNode(i);
+    return node != nullptr ? node->GetPosition() + Vector3(0.0f, 0.0f, skater.GetRadius()) : skater.GetCentre();
+  }
   void SteerToward(const Vector3& p) override { steeredAt.push_back(p); }
   void JumpTo(const Vector3& p) override { jumpedTo.push_back(p); }
   void TakeOff(float h) override { tookOffFor.push_back(h); }
   void PlaceOnGroundAt(const Vector3& p) override { skater.SetCentre(p); }
   bool IsFreshLanding() const override { return fresh; }
   CSkater& skater;
-  std::vector<Vector3> points;
   std::vector<Vector3> steeredAt, jumpedTo;
   std::vector<float> tookOffFor;
   bool fresh = false;
@@ -144,6 +149,8 @@ struct Rig : ::testing::Test {
   Rig() : park(nullptr, nullptr) {
     plat::srand(11);
     park.GetOctree().Reset(Box(Vector3(-100.0f, -100.0f, -100.0f), Vector3(100.0f, 100.0f, 100.0f)));
+    // Its squares stand in for route nodes (see SetRoute).
+    park.SetGrid(std::make_unique<CGrid>(8, 8, Vector3(), 1.0f, 1.0f));
     CSkater::SetBodyFactory(
         [](CSkater& s) -> std::unique_ptr<CSkaterMotion> {
           auto m = std::make_unique<RecordingMotion>(s);
@@ -170,21 +177,22 @@ struct Rig : ::testing::Test {
     return s;
   }
   void MakePlayer(CSkater* s) { park.SetPlayerSkaterId(s->GetID()); }
-  // A route of pairs with the given link kinds (the first has none) at the given points.
+  // A route of pairs with the given link kinds (the first has none) through grid squares 0, 1 ...
+  // standing as nodes at (i, 0, 0).
   void SetRoute(CSkater* s, const std::vector<uint32_t>& kinds, int index = 0) {
     s->route.steps.clear();
-    motion->points.clear();
     for (size_t i = 0; i < kinds.size(); ++i) {
       CSkater::RouteStep step;
       step.nodeId = static_cast<uint32_t>(i);
       step.hasLink = i > 0;
       step.edge = PathEdgeInfo{0.2f, kinds[i], 0};
       s->route.steps.push_back(step);
-      motion->points.push_back(Vector3(static_cast<float>(i), 0.0f, 0.0f));
+      MoveNode(i, Vector3(static_cast<float>(i), 0.0f, 0.0f));
     }
     s->route.index = index;
     s->route.mode = 1;
   }
+  void MoveNode(size_t i, const Vector3& at) { park.GetGrid()->GetSquareByIndex(static_cast<int>(i))->SetPosition(at); }
 
   testing_support::DebugCapture capture;
   // Meshes outlive the park, whose skaters show them.
@@ -360,8 +368,8 @@ TEST_F(Rig, WithTheNeedWalkFlagEveryLinkIsWalked) {
 TEST_F(Rig, AirsJumpAtLeastAtTheJumpSpeedAndPickAnAirTrick) {
   CSkater* s = Add();
   SetRoute(s, {kLinkSkate, kLinkAir, kLinkFreeAir, kLinkSkateToTop, kLinkSkate});
-  motion->points[1] = Vector3(1.0f, 0.0f, 2.0f);
-  motion->points[2] = Vector3(2.0f, 0.0f, 0.75f);
+  MoveNode(1, Vector3(1.0f, 0.0f, 2.0f));
+  MoveNode(2, Vector3(2.0f, 0.0f, 0.75f));
   s->ability.skill = 1.0f;
   s->SetVelocity(Vector3(3.0f, 1.0f, 0.0f));
   s->AdvanceRoute();  // into the air link
@@ -377,7 +385,7 @@ TEST_F(Rig, AirsJumpAtLeastAtTheJumpSpeedAndPickAnAirTrick) {
   EXPECT_EQ(s->GetVelocity().x, 0.0f);
   EXPECT_EQ(s->GetVelocity().z, 9.0f);  // faster than the jump speed: kept
   ASSERT_EQ(motion->tookOffFor.size(), 1u);
-  EXPECT_EQ(motion->tookOffFor[0], 0.75f);
+  EXPECT_EQ(motion->tookOffFor[0], 0.75f + 0.45f);  // the centre comes down a radius above the node
   s->SetVelocity(Vector3(3.0f, 1.0f, 9.0f));
   s->AdvanceRoute();  // a free air ends: the speed stays; skate to top begins
   EXPECT_EQ(s->GetVelocity().x, 3.0f);
@@ -390,9 +398,9 @@ TEST_F(Rig, OllieHeightIsClampedAndAGrindEndsLanded) {
   CSkater* s = Add();
   SetRoute(s, {kLinkSkate, kLinkOllie, kLinkOllie, kLinkOllie});
   s->SetCentre(Vector3(0.0f, 0.0f, 0.45f));  // riding on the ground
-  motion->points[1] = Vector3(1.0f, 0.0f, 0.0f);   // level: the minimum 0.5
-  motion->points[2] = Vector3(2.0f, 0.0f, 1.0f);   // a step up: 1.0 + 0.5
-  motion->points[3] = Vector3(3.0f, 0.0f, 5.0f);   // far up: the maximum 2.0
+  MoveNode(1, Vector3(1.0f, 0.0f, 0.0f));    // level: the minimum 0.5
+  MoveNode(2, Vector3(2.0f, 0.0f, 1.0f));    // a step up: 1.0 + 0.5
+  MoveNode(3, Vector3(3.0f, 0.0f, 5.0f));    // far up: the maximum 2.0
   const float heights[3] = {0.5f, 1.5f, 2.0f};
   s->body.motionMode = CSkater::kGrinding;
   s->GetTricks().AddTrick(28, 4, 0, 0.0f, 0.0f);  // an open grind

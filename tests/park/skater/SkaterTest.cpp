@@ -78,6 +78,9 @@ TEST_F(SkaterPark, ConstructorDrawsStayInTheirRangesAndRepeatWithTheSeed) {
       EXPECT_EQ(s.needs.injury, 0.0f);
       EXPECT_EQ(s.needs.money, 100.0f);
       EXPECT_EQ(s.mind.state, CSkater::kDeciding);
+      // Whatever hangs on the body shows in full, for any effect number.
+      const CAttachObjectCarrier& carrier = s;
+      EXPECT_EQ(carrier.GetAttachIntensity(0) + carrier.GetAttachIntensity(5), 2.0f);
       if (run == 0) first.push_back(s.ability.skill + s.needs.tiredness * 7.0f);
       else EXPECT_EQ(first[static_cast<size_t>(i)], s.ability.skill + s.needs.tiredness * 7.0f);
     }
@@ -159,6 +162,7 @@ TEST_F(SkaterPark, AStuckSkaterIsRescuedOncePerWatchPeriodThenTakenOut) {
   s->SetState(CSkater::kHeadingToGoal, 0);
   std::vector<float> rescuedAt;
   float t = 0.0f;
+  const SkaterTally counted = GetSkaterTally();
   for (int tick = 1; tick <= 2000 && !s->IsMarkedForRemoval(); ++tick) {
     const int before = made->placed;
     s->ThinkTick(0.05f);
@@ -170,6 +174,10 @@ TEST_F(SkaterPark, AStuckSkaterIsRescuedOncePerWatchPeriodThenTakenOut) {
   EXPECT_TRUE(s->IsMarkedForRemoval());
   EXPECT_NEAR(t, 8.0f * (CSkater::kMaxRescues + 1), 0.06f);
   EXPECT_EQ(s->GetCentre().x, 3.0f);
+  // Each rescue and the giving up are counted once, the skater as left for being stuck.
+  EXPECT_EQ(GetSkaterTally().teleports - counted.teleports, static_cast<uint64_t>(CSkater::kMaxRescues));
+  const int stuck = static_cast<int>(Departure::kStuck);
+  EXPECT_EQ(GetSkaterTally().departures[stuck] - counted.departures[stuck], 1u);
 }
 
 // --- The saved record ---
@@ -328,6 +336,7 @@ TEST_F(DecidingPark, InjuryWithoutFirstAidThinksSoAndAnUrgentNeedLeaves) {
   ASSERT_NE(s->GetThoughts().GetEntry(0), nullptr);
   EXPECT_STREQ(s->GetThoughts().GetText(0), "Can't find any first aid.");
   EXPECT_EQ(s->mind.state, static_cast<uint32_t>(CSkater::kDeciding));  // waits for the timer
+  EXPECT_EQ(s->mind.goal, static_cast<uint32_t>(CSkater::kGoalDoctor));  // the wish stays what it was
 
   CSkater* thirsty = Add(Vector3(2.2f, 2.2f, 0));
   thirsty->needs = CSkater::Needs();
@@ -361,13 +370,47 @@ TEST_F(DecidingPark, ACalmSkaterWaitsOneSecondOfTicksBeforePlanning) {
   EXPECT_EQ(s->mind.state, static_cast<uint32_t>(CSkater::kDeciding));
 }
 
+// The exit a leaving skater heads for is the one its path reaches soonest: the one nearer in a
+// straight line lies beyond a wall that only its far end lets anyone round.
+TEST_F(SkaterPark, ALeavingSkaterTakesTheExitNearestByPath) {
+  auto grid = std::make_unique<CGrid>(7, 7, Vector3(0, 0, 0), 1.0f, 1.0f);
+  for (int i = 0; i < grid->GetSquareCount(); ++i) grid->GetSquareByIndex(i)->directionMask = 0xFF;
+  for (int c = 0; c < 6; ++c) grid->GetSquare(c, 3)->directionMask = 0;  // nobody walks on from the wall
+  grid->GetSquare(0, 0)->entrance = 1;
+  grid->GetSquare(1, 4)->exit = 1;  // 2 away across the wall, 11 moves round it
+  grid->GetSquare(4, 0)->exit = 1;  // 3.6 away, 3 moves
+  grid->CollectGates();
+  grid->UpdateComponents();
+  park.SetGrid(std::move(grid));
+  CSkater* s = Add(Vector3(1.0f, 2.0f, 0.45f));
+  ASSERT_TRUE(s->PlanRouteToExit());
+  ASSERT_GE(s->route.steps.size(), 2u);
+  EXPECT_EQ(s->route.steps.front().nodeId, park.GetGrid()->GetSquare(1, 2)->GetNodeId());
+  EXPECT_EQ(s->route.steps.back().nodeId, park.GetGrid()->GetSquare(4, 0)->GetNodeId());
+  EXPECT_EQ(s->route.steps.size(), 4u);
+}
+
 TEST_F(DecidingPark, ALeavingSkaterOnTheExitIsRemovedAndCountedOnce) {
+  const SkaterTally before = GetSkaterTally();
+  auto left = [&before](Departure why) {
+    const int i = static_cast<int>(why);
+    return GetSkaterTally().departures[i] - before.departures[i];
+  };
   CSkater* s = Add(Vector3(5.2f, 5.2f, 0));
   s->mind.goal = CSkater::kGoalLeave;
   s->DecideWhatToDo();
   EXPECT_TRUE(s->IsMarkedForRemoval());
-  s->Remove();
+  s->Remove(Departure::kThroughExit);
   EXPECT_EQ(park.GetParkState().skatersExited, 1u);
+  EXPECT_EQ(left(Departure::kThroughExit), 1u);
+  // One leaving that stands past the grid's edge goes too, counted as lost off the grid.
+  CSkater* off = Add(Vector3(-2.0f, 3.0f, 0));
+  off->mind.goal = CSkater::kGoalLeave;
+  off->DecideWhatToDo();
+  EXPECT_TRUE(off->IsMarkedForRemoval());
+  EXPECT_EQ(left(Departure::kOffGrid), 1u);
+  EXPECT_EQ(left(Departure::kThroughExit), 1u);
+  EXPECT_EQ(park.GetParkState().skatersExited, 2u);
 }
 
 }  // namespace
