@@ -124,7 +124,6 @@ void BM_ParkTickSpreadOverThePark(benchmark::State& state) {
 }
 BENCHMARK(BM_ParkTickSpreadOverThePark)->Arg(500)->Unit(benchmark::kMillisecond);
 
-
 void BM_HundredParkDays(benchmark::State& state) {
   RegisterEngine();
   for (auto _ : state) {
