@@ -1,6 +1,7 @@
 // Queries over the path nodes and links of the placed pieces, for the skaters' planning.
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 #include "core/WorldAccess.h"
 #include "park/grid/Grid.h"
@@ -43,12 +44,47 @@ float DistanceSquared(const Vector3& a, const Vector3& b) {
   return d.x * d.x + d.y * d.y + d.z * d.z;
 }
 
+// Which placed section lists each piece node id first, in placed order, as the scan of
+// FindNodeByID would find it. Routes ask for every node ahead of every skater each tick, and
+// scanning every placed piece for each was a tenth of a crowded park's tick. An answer is checked
+// before it is used, and what the index does not know goes to the scan, so new sections and
+// nodes need not drop it; a section leaving the list, nodes made (their ids may repeat one of an
+// earlier section) and another world being the game's do.
+struct NodeIndex {
+  std::unordered_map<uint32_t, uint32_t> sectionOf;
+  const CGameWorld* world = nullptr;
+  bool valid = false;
+};
+
+NodeIndex& Index() {
+  static NodeIndex index;
+  return index;
+}
+
+void BuildIndex(NodeIndex& index) {
+  index.sectionOf.clear();
+  index.world = GetGameWorld();
+  index.valid = true;
+  for (uint32_t id : GetPlacedSectionList())
+    if (CSkatableSection* section = GetPlacedSection(id))
+      for (const auto& node : section->GetPathNodes()) index.sectionOf.emplace(node->GetNodeId(), id);
+}
+
 }  // namespace
+
+void DropPathNodeIndex() { Index().valid = false; }
 
 CSkatePathNode* FindNodeByID(uint32_t nodeId) {
   if (nodeId == CSkatePathNode::kNone) return nullptr;
   CGrid* grid = ParkGrid();
   if (grid != nullptr && nodeId < static_cast<uint32_t>(grid->GetSquareCount())) return grid->GetSquareByIndex(static_cast<int>(nodeId));
+  NodeIndex& index = Index();
+  if (!index.valid || index.world != GetGameWorld()) BuildIndex(index);
+  const auto it = index.sectionOf.find(nodeId);
+  if (it != index.sectionOf.end())
+    if (CSkatableSection* section = GetPlacedSection(it->second))
+      if (CSkatePathNode* node = section->FindPathNode(nodeId)) return node;
+  // Not listed, or its section has gone from the world since: the scan decides.
   for (uint32_t id : GetPlacedSectionList())
     if (CSkatableSection* section = GetPlacedSection(id))
       if (CSkatePathNode* node = section->FindPathNode(nodeId)) return node;

@@ -117,6 +117,7 @@ bool CSkatableSection::LoadBody(CByteCursor& in, uint32_t* savedId) {
     node->SetOwnerPieceId(id);
     m_nodes.push_back(std::move(node));
   }
+  DropPathNodeIndex();
   in.ReadU32(marker);
   in.ReadU32(count);
   if (in.HasFailed() || marker != kLinkMarker || count > in.GetRemaining() / kLinkRecordSize) {

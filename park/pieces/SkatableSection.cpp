@@ -261,6 +261,7 @@ void CSkatableSection::BuildPathNodes() {
     for (const SkateNodeLinkText& link : text.links) pending.push_back({text.number, link});
     m_nodes.push_back(std::move(node));
   }
+  DropPathNodeIndex();
   auto byNumber = [this](int number) {
     CObjectSkatePathNode* found = nullptr;
     for (auto& n : m_nodes)
@@ -342,11 +343,15 @@ const std::vector<uint32_t>& GetPlacedSectionList() { return PlacedList(); }
 void AddToPlacedSectionList(uint32_t id) { PlacedList().push_back(id); }
 
 void RemoveFromPlacedSectionList(uint32_t id) {
+  DropPathNodeIndex();
   std::vector<uint32_t>& list = PlacedList();
   list.erase(std::remove(list.begin(), list.end(), id), list.end());
 }
 
-void ClearPlacedSectionList() { PlacedList().clear(); }
+void ClearPlacedSectionList() {
+  DropPathNodeIndex();
+  PlacedList().clear();
+}
 
 CSkatableSection* GetPlacedSection(uint32_t id) {
   CGameWorld* world = GetGameWorld();

@@ -161,6 +161,9 @@ CSkatableSection* GetPlacedSection(uint32_t id);
 // --- Queries over the placed pieces' nodes ---
 // Null for kNone; a grid square below the square count; else a placed piece's node.
 CSkatePathNode* FindNodeByID(uint32_t nodeId);
+// FindNodeByID keeps an index of the placed pieces' nodes; a section leaving the placed list or
+// making nodes drops it.
+void DropPathNodeIndex();
 // The ring representatives (each once) of the placed pieces' nodes with the wanted kind (1: any
 // of 2 to 5) in the from-node's component.
 void FindTargetNodes(std::vector<CSkatePathNode*>& out, const CSkatePathNode* from, uint32_t kind);

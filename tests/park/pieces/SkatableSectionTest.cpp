@@ -181,6 +181,11 @@ TEST_F(Pieces, NodesJoinTheGridAndNeighboursIntoRings) {
   EXPECT_EQ(RingIds(d->GetPathNodes()[0].get()),
             (std::set<uint32_t>{d->GetPathNodes()[0]->GetNodeId(), Grid().GetSquare(6, 6)->GetNodeId()}));
   EXPECT_EQ(FindNodeByID(m[1]->GetNodeId()), m[1].get());
+  // Only placed pieces' nodes are found, whenever the piece left the list.
+  RemoveFromPlacedSectionList(b->GetID());
+  EXPECT_EQ(FindNodeByID(m[1]->GetNodeId()), nullptr);
+  AddToPlacedSectionList(b->GetID());
+  EXPECT_EQ(FindNodeByID(m[1]->GetNodeId()), m[1].get());
   EXPECT_EQ(FindNodeByID(sq22), Grid().GetSquare(2, 2));
   EXPECT_EQ(FindNodeByID(CSkatePathNode::kNone), nullptr);
 }
