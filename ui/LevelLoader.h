@@ -1,6 +1,7 @@
 // CLevelLoader: the level loading sequence of a new or loaded game - the level folder, its terrain
 // mesh with collision and walkable faces, the cameras, texture list, lights, static vertex lights,
-// visibility and fog, then the park's grid with the terrain as a section, and the object catalogs.
+// visibility, fog and shadow projectors, then the park's grid with the terrain as a section, and the
+// object catalogs.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +59,7 @@ class CLevelLoader {
   static void ListLevelTextures(CVerezIvor& park, const ShadedMesh& mesh);
   static void AddLights(CVerezIvor& park, const ShadedMesh& mesh);
   static void LoadVisibility(CVerezIvor& park);
+  static void SetUpShadows(CVerezIvor& park, float meshDetail);
   static void AddCameras(CVerezIvor& park);
   void RegisterPieceFiles(CResourceTable& table) const;
 

@@ -21,6 +21,7 @@
 #include "scene/lighting/Light.h"
 #include "scene/lighting/LightList.h"
 #include "scene/lighting/LightMapper.h"
+#include "scene/lighting/LightingRefresh.h"
 #include "scene/lighting/ShadowRenderer.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshSection.h"
@@ -118,9 +119,14 @@ void CRenderWorldScene::RelightBox(const Box& box) {
   // Each object marks what it lights: a terrain face only its corners, not the whole level.
   for (CBoundedObject* object : octree.GetResults()) object->MarkLightingStale();
   octree.ClearResults();
+  // A changed piece also changes the shadow rays of the lights that see it: what those lights
+  // see around it is lit again too.
+  LightingRefresh::InvalidateBox(*m_lightList, octree, box);
 }
 
 void CRenderWorldScene::Clear() {
+  // The projectors name casters and receivers of the level going away; the next level sets up its own.
+  m_shadowRenderer->Clear();
   m_terrainView.clear();
   m_terrain.clear();
   m_sky.reset();
@@ -178,6 +184,8 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
   view->SetScene(m_fogState.get(), m_lightList.get());
   view->SetView(&camera->GetView());
   camera->GetView().BuildCullVolume(CullVolume::kFrustum);
+  // The shadow textures are drawn in passes of their own, before the frame of the scene begins.
+  m_shadowRenderer->Render(static_cast<float>(m_world.GetWorldTime()));
 
   const bool overview = m_world.GetOverview();
   COctree& octree = m_world.GetOctree();
