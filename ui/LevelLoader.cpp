@@ -17,6 +17,7 @@
 #include "platform/FileSystem.h"
 #include "render/image/Texture.h"
 #include "render/view/RenderView.h"
+#include "scene/camera/LevelCameraPaths.h"
 #include "scene/camera/ObserverCam.h"
 #include "scene/camera/SkateCam.h"
 #include "scene/lighting/FogState.h"
@@ -86,7 +87,7 @@ void CLevelLoader::AddLights(CVerezIvor& park, const ShadedMesh& mesh) {
     StaticLighting::LoadOrRebuild(park.GetOctree(), *lights, park.GetLevelDirectory());
 }
 
-void CLevelLoader::AddCameras(CVerezIvor& park) {
+void CLevelLoader::AddCameras(CVerezIvor& park, const ShadedMesh& mesh) {
   const Box box = park.GetOctree().GetRootBox();
   const Vector3 centre = (box.min + box.max) * 0.5f;
   // The view from a piece: an observer the controller places at the piece's frame.
@@ -111,6 +112,11 @@ void CLevelLoader::AddCameras(CVerezIvor& park) {
   park.AddCamera(std::move(chase));
   park.AddCamera(std::move(parkCamera));
   park.SetCurrentCamera(kParkCamera);
+  // The level's own camera paths, after the three above; the splines first, since the script
+  // cameras look theirs up by ID. Nothing here starts a script camera playing.
+  LevelCameraPaths paths = ReadLevelCameraPaths(mesh, COrientation());
+  for (std::unique_ptr<CBezierSpline>& spline : paths.splines) park.AddSpline(std::move(spline));
+  for (std::unique_ptr<CScriptCam>& camera : paths.cameras) park.AddCamera(std::move(camera));
 }
 
 void CLevelLoader::SetUpShadows(CVerezIvor& park, float meshDetail) {
@@ -150,7 +156,7 @@ bool CLevelLoader::LoadLevel(CVerezIvor& park, int levelIndex) {
     return false;
   }
   MarkWalkable(*m_terrain);
-  AddCameras(park);
+  AddCameras(park, *mesh);
   ListLevelTextures(park, *mesh);
   AddLights(park, *mesh);
   LoadVisibility(park);

@@ -19,7 +19,8 @@ class CLevelLoader {
   static constexpr const char* kPieceFolder = "data/meshes";
   // Cells kept per octree leaf when the tree is coarsened around the visibility step.
   static constexpr unsigned kCoarsenLimit = 12;
-  // The cameras a level gets, by world camera index; the park camera starts current.
+  // The cameras a level gets, by world camera index; the park camera starts current. The level's
+  // script cameras follow them.
   static constexpr uint32_t kViewFromPieceCamera = 0;
   static constexpr uint32_t kChaseCamera = 1;
   static constexpr uint32_t kParkCamera = 2;
@@ -60,7 +61,7 @@ class CLevelLoader {
   static void AddLights(CVerezIvor& park, const ShadedMesh& mesh);
   static void LoadVisibility(CVerezIvor& park);
   static void SetUpShadows(CVerezIvor& park, float meshDetail);
-  static void AddCameras(CVerezIvor& park);
+  static void AddCameras(CVerezIvor& park, const ShadedMesh& mesh);
   void RegisterPieceFiles(CResourceTable& table) const;
 
   std::string m_root;

@@ -3,6 +3,7 @@
 #include "core/GameWorld.h"
 #include "core/WorldEffects.h"
 #include "core/WorldServices.h"
+#include "core/math/BezierSpline.h"
 #include "core/math/BoundedObject.h"
 #include "core/math/CullVolume.h"
 #include "core/math/DebugPrintf.h"
@@ -113,6 +114,8 @@ CMeshInstance* CRenderWorldScene::SetSkyMesh(ShadedMesh* mesh, const COrientatio
   return m_sky.get();
 }
 
+void CRenderWorldScene::AddSpline(std::unique_ptr<CBezierSpline>&& spline) { m_splines.push_back(std::move(spline)); }
+
 void CRenderWorldScene::RelightBox(const Box& box) {
   COctree& octree = m_world.GetOctree();
   octree.QueryBox(box, CBoundedObject::kReceivesLights);
@@ -135,7 +138,9 @@ void CRenderWorldScene::Clear() {
     // The render view must not keep drawing from a deleted camera's projection.
     if (view != nullptr && camera != nullptr && view->GetView() == &camera->GetView()) view->SetView(nullptr);
   }
+  // After the cameras that follow them.
   m_cameras.clear();
+  m_splines.clear();
   m_lightList->Clear();
   if (view != nullptr && view->GetRasterizer() != nullptr) view->GetRasterizer()->ReleaseAllTextures();
 }
