@@ -11,6 +11,7 @@
 
 #include "core/GameWorld.h"
 #include "core/SkateSettings.h"
+#include "render/image/Texture.h"
 #include "scene/lighting/LightMapData.h"
 #include "scene/lighting/LightMapPageFile.h"
 #include "scene/lighting/LightMapper.h"
@@ -194,6 +195,13 @@ TEST(LightMap, GeneratedDataLoadsBackExactly) {
   ASSERT_EQ(maps->pages.size(), pages);
   for (uint32_t i = 0; i < pages; ++i) {
     EXPECT_EQ(LightMapPageFile::Encode(*maps->pages[i]), ReadAll(LightMapper::PagePath(folder.Path(), i)));
+    // The texture reader takes a page for the 256 x 256 image named "LightMap" that it is.
+    CTexture texture;
+    ASSERT_TRUE(texture.Load(LightMapper::PagePath(folder.Path(), i).c_str(), true));
+    EXPECT_EQ(texture.name, "LightMap");
+    ASSERT_EQ(texture.width * texture.height, maps->pages[i]->pixels.size());
+    ASSERT_EQ(texture.bytesPerPixel, 4u);
+    EXPECT_EQ(std::memcmp(texture.GetLevel(0), maps->pages[i]->pixels.data(), 4 * maps->pages[i]->pixels.size()), 0);
   }
   // Without the sun only ambient light reaches the faces: corner colours, no maps.
   LitScene dim(false);
