@@ -94,21 +94,20 @@ std::vector<Rgb> HardwareFrame(HWND window) {
   return frame;
 }
 
-HWND MakeWindow() {
-  static const UINT registered = [] {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.lpszClassName = "KelvarunHardwareDemo";
-    return RegisterClassA(&windowClass);
-  }();
-  EXPECT_NE(0u, registered);
-  return CreateWindowA("KelvarunHardwareDemo", "demo", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+// One window class per test: a class name is held by one process at a time, and ctest runs
+// the tests of this file side by side.
+HWND MakeWindow(const char* className) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.lpszClassName = className;
+  EXPECT_NE(0u, RegisterClassA(&windowClass));
+  return CreateWindowA(className, "demo", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
 }
 
 TEST(HardwareDemoLevel, OpenGLAndSoftwareFramesAgree) {
   ResetDisplayMachine();
   ASSERT_TRUE(CGLDevice::Install()) << "the hardware back end needs OpenGL here";
-  HWND window = MakeWindow();
+  HWND window = MakeWindow("KelvarunHardwareDemo");
   const std::vector<Rgb> hardware = HardwareFrame(window);
   const std::vector<Rgb> software = SoftwareFrame();
   DestroyWindow(window);
@@ -184,7 +183,7 @@ struct CasterRays {
 TEST(HardwareDemoLevel, APlacedPieceCastsItsShadowOnTheGround) {
   ResetDisplayMachine();
   ASSERT_TRUE(CGLDevice::Install()) << "the hardware back end needs OpenGL here";
-  HWND window = MakeWindow();
+  HWND window = MakeWindow("KelvarunShadowFrame");
   testing_support::WorkingFolder folder;
   ASSERT_TRUE(folder.Entered());
   testing_support::DebugCapture quiet;
