@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang
   libsdl2-dev libgl1-mesa-dev libqhull-dev libjpeg62-turbo-dev
   libgtest-dev libbenchmark-dev libeigen3-dev
   libccd-dev python3

@@ -14,4 +14,7 @@ class CWorldPointer {
   virtual void Draw(CRenderView* view, bool toBackBuffer) = 0;
   // Selects the pointer shape.
   virtual void SetFrame(int frame) = 0;
+  // A hidden pointer is not drawn (the view from a piece has none).
+  virtual void SetVisible(bool visible) = 0;
+  virtual bool IsVisible() const = 0;
 };

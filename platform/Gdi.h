@@ -1,7 +1,8 @@
 // Gdi: the device-independent-bitmap subset of GDI the image library is written against
 // (DIB sections, memory DCs, BitBlt, nearest StretchBlt, GetPixel/SetPixel, SetDIBits and
 // GetDIBits), implemented on plain memory. There is no screen: GetDC(null) gives a token DC
-// that only serves as the template of CreateCompatibleDC.
+// that only serves as the template of CreateCompatibleDC. GetDC(window) gives a DC over the frame
+// the window shows (32 bits a pixel); ReleaseDC(window, dc) shows what was drawn into it.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,8 @@ inline uint8_t GetBValue(COLORREF c) { return static_cast<uint8_t>(c >> 16); }
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
 constexpr DWORD BI_RGB = 0;
+constexpr DWORD BI_RLE8 = 1;
+constexpr DWORD BI_RLE4 = 2;
 constexpr DWORD BI_BITFIELDS = 3;
 constexpr UINT DIB_RGB_COLORS = 0;
 constexpr DWORD SRCCOPY = 0x00CC0020u;
@@ -55,7 +58,8 @@ struct RGBQUAD {
   BYTE rgbBlue, rgbGreen, rgbRed, rgbReserved;
 };
 
-// With BI_BITFIELDS the first three colour words are the red, green and blue masks (16-bit only).
+// With BI_BITFIELDS the first three colour words are the red, green and blue masks (16 and 32
+// bits); otherwise bits counts up to 8 have a colour table of biClrUsed entries (0: all of them).
 struct BITMAPINFO {
   BITMAPINFOHEADER bmiHeader;
   RGBQUAD bmiColors[256];
@@ -81,19 +85,16 @@ COLORREF GetPixel(HDC dc, int x, int y);
 // Returns the colour as stored (rounded to the bitmap's format) or CLR_INVALID outside.
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour);
 
-// Copies lines rows of a packed DIB (the format of info, 8 bits with a colour table, 16, 24 or
-// 32) into the bitmap, starting at scan line start counted from the bottom as Windows does.
-// Returns the rows copied, 0 on a format it cannot read.
+// Copies lines rows of a packed DIB into the bitmap, starting at scan line start counted from the
+// bottom as Windows does. Reads 1, 4 and 8 bits with a colour table, 16 and 32 bits by the masks
+// of BI_BITFIELDS (5-5-5 and x8r8g8b8 without), 24 bits, and the run-length codes BI_RLE8 and
+// BI_RLE4 (bottom-up, biSizeImage bytes, ended by the end-of-bitmap code; pixels the codes skip
+// take colour 0 of the table). Returns the rows copied, 0 on a format it cannot read or codes
+// that do not end within biSizeImage.
 int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
 // With bits null fills info's header with the bitmap's format; otherwise copies rows out in the
 // format info asks for (16, 24 or 32 bits). Returns the rows copied.
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage);
-
-// Process priority: there is one process and no scheduler class to change; accepted and ignored.
-constexpr DWORD IDLE_PRIORITY_CLASS = 0x40;
-constexpr DWORD NORMAL_PRIORITY_CLASS = 0x20;
-HANDLE GetCurrentProcess();
-BOOL SetPriorityClass(HANDLE process, DWORD priorityClass);
 
 namespace plat {
 // The bitmap's geometry: pixel pointer, width, height, row pitch in bytes, bits per pixel and

@@ -44,7 +44,7 @@ bool PresentPixels(HWND window, const void* pixels, int width, int height, int p
 // presented keep their own size and are scaled to fit with their aspect kept.
 bool ShowFullScreen(HWND window, bool on);
 // The built-in 5 x 7 font: row bits of a character's glyph, top row first, bit 4 the left
-// column (capitals, digits and commas; lower case answers as capitals); null for any other.
+// column (capitals, digits, comma and point; lower case answers as capitals); null for any other.
 const uint8_t* TinyGlyph(char c);
 // Writes a line of text in the 5 x 7 font (capitals, digits and commas; six pixels a character)
 // with its top-left corner at (x, y) into a 15- or 16-bit frame, clipped to it. Returns the
@@ -59,6 +59,14 @@ bool HasDisplay();
 
 // The folder of the running executable, with a trailing '/'.
 std::string ExecutableFolder();
+
+// Runs a long job at the lowest scheduling priority while the caller waits, so that the rest of
+// the machine goes first (what the idle priority class gives on Windows). The job runs on a
+// worker thread niced to 19: a thread may lower its own priority but not raise it back without
+// privileges, so the caller's thread is never lowered. Exceptions reach the caller. Returns
+// whether the priority could be lowered; the job runs either way (on the calling thread when
+// no worker can be started).
+bool RunAtIdlePriority(const std::function<void()>& job);
 
 // Test hooks for the keyboard and mouse state that GetAsyncKeyState and
 // GetCursorPos report (real events from the window update the same state).

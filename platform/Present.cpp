@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -74,6 +75,20 @@ void ReleasePresentation(PlatformWindow* window) {
   window->textureHeight = 0;
   window->frame.clear();
   window->frame.shrink_to_fit();
+  window->frameWidth = 0;
+  window->frameHeight = 0;
+}
+
+const std::vector<uint32_t>* ShownFrame(HWND window, int* width, int* height) {
+  if (!IsLiveWindow(window) || window->remote) return nullptr;
+  if (window->frame.empty()) {
+    window->frameWidth = std::max(window->clientWidth, 1);
+    window->frameHeight = std::max(window->clientHeight, 1);
+    window->frame.assign(static_cast<size_t>(window->frameWidth) * static_cast<size_t>(window->frameHeight), 0);
+  }
+  *width = window->frameWidth;
+  *height = window->frameHeight;
+  return &window->frame;
 }
 
 }  // namespace detail
@@ -90,8 +105,12 @@ bool PresentPixels(HWND window, const void* pixels, int width, int height, int p
   window->frame.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
   if (!ConvertToXrgb8888(pixels, width, height, pitch, bitsPerPixel, window->frame.data())) {
     Log("bad pixel format: " + std::to_string(bitsPerPixel) + " bits, pitch " + std::to_string(pitch));
+    window->frame.clear();
+    window->frameWidth = window->frameHeight = 0;
     return false;
   }
+  window->frameWidth = width;
+  window->frameHeight = height;
   if (!window->renderer && !window->rendererFailed) {
     // Without a display there is no GPU to gain from, and the GL stacks that
     // an accelerated renderer would load under a headless driver only add

@@ -3,12 +3,17 @@
 #include "platform/Platform.h"
 #include "platform/Win32.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <exception>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 long CoInitialize(void* reserved) { return 0; }
@@ -44,6 +49,30 @@ std::string ExecutableFolder() {
   const size_t slash = result.find_last_of('/');
   if (slash == std::string::npos) return "./";
   return result.substr(0, slash + 1);
+}
+
+bool RunAtIdlePriority(const std::function<void()>& job) {
+  bool lowered = false;
+  std::exception_ptr failure;
+  auto lowerAndRun = [&] {
+    // Linux keeps a nice value per thread: only this worker drops.
+    lowered = setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19) == 0;
+    try {
+      job();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  };
+  try {
+    std::thread worker(lowerAndRun);
+    worker.join();
+  } catch (const std::system_error&) {
+    OutputDebugStringA("Platform: no worker thread for an idle-priority job; it runs at normal priority\n");
+    job();
+    return false;
+  }
+  if (failure) std::rethrow_exception(failure);
+  return lowered;
 }
 
 }  // namespace plat

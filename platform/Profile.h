@@ -6,12 +6,9 @@
 
 #include "platform/Win32.h"
 
-// Copies the value of key in [section] of the INI file into buffer (size bytes, always
-// terminated when size > 0) and returns the number of characters copied. Section and key
-// names compare without regard to case; values lose surrounding blanks and one pair of matching
-// quotes; lines starting with ';' or '#' are comments. The default (null reads as empty, trailing
-// blanks dropped) is copied when the file, section or key is missing, or section or key is null.
-// A value longer than the buffer is cut to size - 1 characters, which is also the result.
+// Copies the value of key in [section] of the INI file into buffer, or with a null section or key
+// the list of section or key names; see CProfileFile::GetString for the reading. The file is read
+// afresh on every call: a reader asking many keys keeps a CProfileFile instead.
 DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue, char* buffer,
                                DWORD size, const char* fileName);
 

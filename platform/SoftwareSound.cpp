@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/Platform.h"
 #include "platform/SoftwareSoundBuffer.h"
 #include "platform/SoundMixer.h"
 
@@ -23,6 +24,12 @@ CSoftwareSound* CSoftwareSound::CreateOffline(uint32_t hardwareVoices) { return 
 
 CSoftwareSound* CSoftwareSound::CreateWithOutput() {
   CSoftwareSound* sound = new CSoftwareSound(0);  // every voice is mixed here, none in hardware
+  if (plat::IsManualClock()) {
+    // Under the hand-driven clock sounds play as far as that clock runs, not as far as an audio
+    // thread gets in real time: a run then does the same on a busy machine as on an idle one.
+    sound->m_mixer->FollowClock();
+    return sound;
+  }
   if (!sound->OpenOutput()) {
     sound->Release();
     return nullptr;

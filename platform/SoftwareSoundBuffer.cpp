@@ -95,6 +95,7 @@ CSoftwareSoundBuffer::~CSoftwareSoundBuffer() {
 
 ULONG CSoftwareSoundBuffer::AddRef() {
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   return ++m_count;
 }
 
@@ -109,12 +110,14 @@ ULONG CSoftwareSoundBuffer::Release() {
 HRESULT CSoftwareSoundBuffer::GetCaps(DSBCAPS* caps) {
   if (!caps) return DSERR_INVALIDPARAM;
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   *caps = DSBCAPS{sizeof(DSBCAPS), m_flags, static_cast<DWORD>(m_memory->bytes.size()), 0, 0};
   return DS_OK;
 }
 
 HRESULT CSoftwareSoundBuffer::GetCurrentPosition(DWORD* play, DWORD* write) {
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   const DWORD at = static_cast<DWORD>((m_position >> 32) * m_memory->format.nBlockAlign);
   if (play) *play = at;
   if (write) *write = at;  // the mixer reads at the cursor: nothing ahead of it is committed
@@ -131,6 +134,7 @@ HRESULT CSoftwareSoundBuffer::GetVolume(LONG* volume) {
   if (!volume) return DSERR_INVALIDPARAM;
   if (!Has(DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   *volume = m_volume;
   return DS_OK;
 }
@@ -139,6 +143,7 @@ HRESULT CSoftwareSoundBuffer::GetPan(LONG* pan) {
   if (!pan) return DSERR_INVALIDPARAM;
   if (!Has(DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   *pan = m_pan;
   return DS_OK;
 }
@@ -147,6 +152,7 @@ HRESULT CSoftwareSoundBuffer::GetFrequency(DWORD* frequency) {
   if (!frequency) return DSERR_INVALIDPARAM;
   if (!Has(DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   *frequency = m_frequency != 0 ? m_frequency : m_memory->format.nSamplesPerSec;
   return DS_OK;
 }
@@ -154,6 +160,7 @@ HRESULT CSoftwareSoundBuffer::GetFrequency(DWORD* frequency) {
 HRESULT CSoftwareSoundBuffer::GetStatus(DWORD* status) {
   if (!status) return DSERR_INVALIDPARAM;
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   *status = (m_playing ? DSBSTATUS_PLAYING : 0u) | (m_playing && m_looping ? DSBSTATUS_LOOPING : 0u) |
             (m_memory->lost ? DSBSTATUS_BUFFERLOST : 0u);
   return DS_OK;
@@ -163,6 +170,7 @@ HRESULT CSoftwareSoundBuffer::Lock(DWORD offset, DWORD bytes, void** first, DWOR
                                    DWORD* secondBytes, DWORD flags) {
   if (!first || !firstBytes) return DSERR_INVALIDPARAM;
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   const size_t size = m_memory->bytes.size();
   if (flags & DSBLOCK_FROMWRITECURSOR) offset = static_cast<DWORD>((m_position >> 32) * m_memory->format.nBlockAlign);
   if (flags & DSBLOCK_ENTIREBUFFER) bytes = static_cast<DWORD>(size);
@@ -187,6 +195,7 @@ HRESULT CSoftwareSoundBuffer::Lock(DWORD offset, DWORD bytes, void** first, DWOR
 
 HRESULT CSoftwareSoundBuffer::Unlock(void* first, DWORD firstBytes, void* second, DWORD secondBytes) {
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   if (!m_locked || first != m_lockCopy.data()) return DSERR_INVALIDPARAM;
   const size_t size = m_memory->bytes.size();
   const size_t firstLength = std::min<size_t>(m_lockBytes, size - m_lockOffset);
@@ -205,6 +214,7 @@ HRESULT CSoftwareSoundBuffer::Unlock(void* first, DWORD firstBytes, void* second
 HRESULT CSoftwareSoundBuffer::Play(DWORD reserved, DWORD priority, DWORD flags) {
   if (reserved != 0) return DSERR_INVALIDPARAM;
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   if (m_memory->lost) return DSERR_BUFFERLOST;
   m_playing = true;
   m_looping = (flags & DSBPLAY_LOOPING) != 0;
@@ -213,6 +223,7 @@ HRESULT CSoftwareSoundBuffer::Play(DWORD reserved, DWORD priority, DWORD flags) 
 
 HRESULT CSoftwareSoundBuffer::SetCurrentPosition(DWORD offset) {
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   if (offset >= m_memory->bytes.size()) return DSERR_INVALIDPARAM;
   m_position = static_cast<uint64_t>(offset / m_memory->format.nBlockAlign) << 32;
   return DS_OK;
@@ -222,6 +233,7 @@ HRESULT CSoftwareSoundBuffer::SetVolume(LONG volume) {
   if (!Has(DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
   if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   m_volume = volume;
   UpdateGains();
   return DS_OK;
@@ -231,6 +243,7 @@ HRESULT CSoftwareSoundBuffer::SetPan(LONG pan) {
   if (!Has(DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
   if (pan < DSBPAN_LEFT || pan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   m_pan = pan;
   UpdateGains();
   return DS_OK;
@@ -241,18 +254,21 @@ HRESULT CSoftwareSoundBuffer::SetFrequency(DWORD frequency) {
   if (frequency != DSBFREQUENCY_ORIGINAL && (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX))
     return DSERR_INVALIDPARAM;
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   m_frequency = frequency;
   return DS_OK;
 }
 
 HRESULT CSoftwareSoundBuffer::Stop() {
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   m_playing = false;  // the cursor stays where it is, as a paused buffer resumes there
   return DS_OK;
 }
 
 HRESULT CSoftwareSoundBuffer::Restore() {
   Guard lock(m_mixer->Mutex());
+  m_mixer->CatchUpLocked();
   m_memory->lost = false;
   return DS_OK;
 }

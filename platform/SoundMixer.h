@@ -33,9 +33,21 @@ class CSoundMixer {
   // Mixes frames of interleaved stereo into out; takes the lock itself.
   void Render(int16_t* out, uint32_t frames);
 
+  // From now on the mix keeps pace with the program's clock instead of an audio thread: a device
+  // made while tests drive the clock by hand plays exactly as far as that clock has run, so what
+  // is still sounding (and what the game does about it) does not depend on the machine's speed.
+  void FollowClock();
+  // Caller holds the lock. Mixes (into nothing) the time that has passed since the last catch-up.
+  void CatchUpLocked();
+
  private:
+  void RenderLocked(int16_t* out, uint32_t frames);
+
   std::mutex m_mutex;
   std::vector<CSoftwareSoundBuffer*> m_buffers;
   std::vector<float> m_accumulator;
   uint32_t m_hardwareFree;
+  bool m_followsClock = false;
+  uint32_t m_clockMilliseconds = 0;  // the clock when the mix last caught up
+  uint64_t m_owedFrameMillis = 0;    // frames x 1000 owed by the time since, below one frame
 };

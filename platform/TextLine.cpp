@@ -1,6 +1,8 @@
 // TextLine: a one-line text overlay drawn straight into a 15-bit frame with a built-in 5 x 7
-// font (capitals and digits; lower case draws as capitals), and the full-screen window switch.
+// font (capitals, digits, comma and point; lower case draws as capitals), and the full-screen
+// window switch.
 #include "platform/Platform.h"
+#include "platform/WindowFit.h"
 #include "platform/WindowRegistry.h"
 
 #include <SDL.h>
@@ -53,6 +55,7 @@ const uint8_t kDigits[10][7] = {
 };
 
 const uint8_t kComma[7] = {0, 0, 0, 0, 0x04, 0x04, 0x08};
+const uint8_t kPeriod[7] = {0, 0, 0, 0, 0, 0x0C, 0x0C};
 
 }  // namespace
 
@@ -63,6 +66,7 @@ const uint8_t* TinyGlyph(char c) {
   if (up >= 'A' && up <= 'Z') return kLetters[up - 'A'];
   if (c >= '0' && c <= '9') return kDigits[c - '0'];
   if (c == ',') return kComma;
+  if (c == '.') return kPeriod;
   return nullptr;
 }
 
@@ -96,6 +100,7 @@ bool ShowFullScreen(HWND window, bool on) {
     OutputDebugStringA((std::string("ShowFullScreen: ") + SDL_GetError() + "\n").c_str());
     return false;
   }
+  detail::FitUnmanagedWindow(sdl, on);
   return true;
 }
 

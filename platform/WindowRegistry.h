@@ -35,6 +35,8 @@ struct PlatformWindow {
   int textureHeight = 0;
   bool rendererFailed = false;
   std::vector<uint32_t> frame;  // the converted frame, reused between presents
+  int frameWidth = 0;           // of the frame last shown (0 before the first)
+  int frameHeight = 0;
 };
 
 namespace plat {
@@ -48,6 +50,9 @@ SDL_Window* SdlWindowOf(HWND window);
 void ClientOrigin(HWND window, int* x, int* y);
 // Frees the renderer and texture PresentPixels made for the window.
 void ReleasePresentation(PlatformWindow* window);
+// The frame the window shows, as x8r8g8b8 words with its size (an empty frame of the client
+// size before anything was shown); null for a window that is not live.
+const std::vector<uint32_t>* ShownFrame(HWND window, int* width, int* height);
 // Restores and raises the window on behalf of another instance's request.
 void RestoreForRequest(HWND window);
 // Appends a message to the process-wide queue (no window check).

@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/SdlSession.h"
 #include "platform/SingleInstance.h"
+#include "platform/WindowFit.h"
 #include "platform/WindowRegistry.h"
 
 #include <SDL.h>
@@ -168,6 +169,10 @@ std::vector<uint32_t> CodePoints(const char* text) {
   return points;
 }
 
+bool IsFullScreenDesktop(SDL_Window* sdl) {
+  return (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+}
+
 void OnWindowEvent(const SDL_WindowEvent& event) {
   HWND window = WindowBySdlId(event.windowID);
   if (!window || window->sdlId != event.windowID) return;
@@ -190,9 +195,15 @@ void OnWindowEvent(const SDL_WindowEvent& event) {
       SetActive(window, focused || window->active, false, false);
       break;
     }
+    case SDL_WINDOWEVENT_SHOWN:
+      // SDL makes the window anew when a renderer needs it to, and the new one starts at the
+      // windowed size whatever SDL takes it to be.
+      plat::detail::FitUnmanagedWindow(window->sdl, IsFullScreenDesktop(window->sdl));
+      break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
       window->clientWidth = event.data1;
       window->clientHeight = event.data2;
+      plat::detail::FitUnmanagedWindow(window->sdl, IsFullScreenDesktop(window->sdl));
       break;
     default:
       break;

@@ -113,7 +113,6 @@ int CSoundManager::Play(int id, const CSoundInstance& request) {
   Slot slot;
   slot.record = request;
   slot.record.soundId = id;
-  slot.record.distanceAttenuation = 0;
   TakeBuffer(slot, *sample, id);
 
   IDirectSoundBuffer* buffer = slot.record.buffer;
@@ -167,7 +166,7 @@ bool CSoundManager::Upload(const CSoundSample& sample, IDirectSoundBuffer* buffe
   void* second = nullptr;
   DWORD firstBytes = 0, secondBytes = 0;
   if (FAILED(buffer->Lock(0, sample.GetDataSize(), &first, &firstBytes, &second, &secondBytes, 0))) {
-    OutputDebugStringA("Lock failed\n");
+    OutputDebugStringA("Lock failed");
     return false;
   }
   const uint8_t* data = sample.GetData();
@@ -177,7 +176,7 @@ bool CSoundManager::Upload(const CSoundSample& sample, IDirectSoundBuffer* buffe
   std::memcpy(first, data, firstBytes);
   if (second != nullptr) std::memcpy(second, data + firstBytes, secondBytes);
   if (FAILED(buffer->Unlock(first, firstBytes, second, secondBytes))) {
-    OutputDebugStringA("Unlock failed\n");
+    OutputDebugStringA("Unlock failed");
     return false;
   }
   return true;

@@ -1,6 +1,8 @@
 // CSoundSample: the bounded RIFF walk that reads a WAVE file.
 #include "sound/SoundSample.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -14,9 +16,35 @@ using le::WriteU32;
 
 namespace {
 
-bool Fail(const char* why) {
-  OutputDebugStringA((std::string("CSoundSample: ") + why + "\n").c_str());
+bool Fail(const std::string& why) {
+  OutputDebugStringA(("CSoundSample: " + why + "\n").c_str());
   return false;
+}
+
+constexpr uint16_t kFormatFloat = 3;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+// The sub-format GUID of an extensible record is the plain format tag followed by these bytes.
+constexpr uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// One sample of a container of 3 or 4 bytes (integer) or 4 or 8 bytes (float) as 16-bit PCM.
+int16_t To16(const uint8_t* p, size_t container, bool floating) {
+  if (floating) {
+    double v;
+    if (container == 4) {
+      float f;
+      const uint32_t bits = ReadU32(p);
+      std::memcpy(&f, &bits, 4);
+      v = f;
+    } else {
+      const uint64_t bits = ReadU32(p) | static_cast<uint64_t>(ReadU32(p + 4)) << 32;
+      std::memcpy(&v, &bits, 8);
+    }
+    if (!(v == v)) return 0;  // NaN
+    return static_cast<int16_t>(std::lrint(std::max(-1.0, std::min(1.0, v)) * 32767.0));
+  }
+  // The top 16 bits of a left-aligned integer sample.
+  const uint32_t word = container == 3 ? static_cast<uint32_t>(p[0] << 8 | p[1] << 16) | uint32_t{p[2]} << 24 : ReadU32(p);
+  return static_cast<int16_t>(static_cast<int32_t>(word) >> 16);
 }
 
 }  // namespace
@@ -42,6 +70,7 @@ bool CSoundSample::Copy(const void* file, size_t size) {
   const size_t end = riffEnd < size ? static_cast<size_t>(riffEnd) : size;
 
   const uint8_t* format = nullptr;
+  uint32_t formatSize = 0;
   const uint8_t* data = nullptr;
   uint32_t dataSize = 0;
   size_t at = 12;
@@ -52,6 +81,7 @@ bool CSoundSample::Copy(const void* file, size_t size) {
     if (std::memcmp(chunk, "fmt ", 4) == 0 && !format) {
       if (chunkSize < 16) return Fail("format chunk shorter than 16 bytes");
       format = chunk + 8;
+      formatSize = chunkSize;
     } else if (std::memcmp(chunk, "data", 4) == 0 && !data) {
       data = chunk + 8;
       dataSize = chunkSize;
@@ -74,8 +104,45 @@ bool CSoundSample::Copy(const void* file, size_t size) {
     Reset();
     return Fail("format chunk with a zero channel count, rate, block size or sample size");
   }
-  m_data.assign(data, data + dataSize);
+  if (!TakeSamples(format, formatSize, data, dataSize)) {
+    Reset();
+    return false;
+  }
   BuildHeader();
+  return true;
+}
+
+// The sound device plays 8 and 16-bit PCM in one or two channels: those are kept as they are;
+// 24 and 32-bit integers and 32 and 64-bit floats, plain or in an extensible record, become 16-bit
+// PCM; anything else is refused here, with the reason, rather than accepted and never heard.
+bool CSoundSample::TakeSamples(const uint8_t* format, uint32_t formatSize, const uint8_t* data, uint32_t dataSize) {
+  uint16_t encoding = m_formatTag;
+  if (encoding == kFormatExtensible) {
+    if (formatSize < 40) return Fail("extensible format chunk shorter than 40 bytes");
+    if (std::memcmp(format + 26, kSubFormatTail, sizeof(kSubFormatTail)) != 0) return Fail("unknown extensible sub-format");
+    encoding = ReadU16(format + 24);
+  }
+  const std::string described = "format " + std::to_string(encoding) + " with " + std::to_string(m_bitsPerSample) +
+                                " bits in " + std::to_string(m_channels) + " channels at " + std::to_string(m_sampleRate) +
+                                " Hz cannot be played";
+  const size_t container = m_blockAlign / m_channels;
+  const bool aligned = m_blockAlign % m_channels == 0 && m_bitsPerSample <= container * 8;
+  const bool integer = encoding == WAVE_FORMAT_PCM && aligned && container >= 1 && container <= 4;
+  const bool floating = encoding == kFormatFloat && aligned && (container == 4 || container == 8);
+  if ((!integer && !floating) || m_channels > 2 || m_sampleRate < DSBFREQUENCY_MIN || m_sampleRate > DSBFREQUENCY_MAX)
+    return Fail(described);
+  m_formatTag = WAVE_FORMAT_PCM;
+  if (integer && container <= 2) {
+    m_bitsPerSample = static_cast<uint16_t>(8 * container);
+    m_data.assign(data, data + dataSize);
+    return true;
+  }
+  const size_t samples = dataSize / m_blockAlign * m_channels;
+  m_data.resize(2 * samples);
+  for (size_t i = 0; i < samples; ++i) WriteU16(&m_data[2 * i], static_cast<uint16_t>(To16(data + i * container, container, floating)));
+  m_bitsPerSample = 16;
+  m_blockAlign = static_cast<uint16_t>(2 * m_channels);
+  m_byteRate = m_sampleRate * m_blockAlign;
   return true;
 }
 

@@ -19,8 +19,11 @@ class CSoundSample {
   // Fills the sample from the bytes of a whole WAVE file. The RIFF chunks are
   // walked within size, so a chunk that claims more bytes than the file holds
   // is refused instead of read past the end. Needs one "fmt " chunk of at
-  // least 16 bytes and one "data" chunk; other chunks are skipped. False
-  // (logged, the sample left empty) for anything else.
+  // least 16 bytes and one "data" chunk; other chunks are skipped. Samples of
+  // 24 or 32-bit integers or of floats (also in an extensible format record)
+  // are converted to 16-bit PCM, the format the sound device plays with 8-bit
+  // PCM. False (logged, the sample left empty) for anything else, including
+  // formats the device cannot play (compressed, more than two channels).
   bool Copy(const void* file, size_t size);
 
   // The canonical 44-byte header of the sample (RIFF, "fmt " of 16 bytes,
@@ -48,6 +51,7 @@ class CSoundSample {
  private:
   void Reset();
   void BuildHeader();
+  bool TakeSamples(const uint8_t* format, uint32_t formatSize, const uint8_t* data, uint32_t dataSize);
 
   uint8_t m_header[kHeaderSize] = {};
   std::vector<uint8_t> m_data;

@@ -76,4 +76,10 @@ void FreeAll(std::vector<DemoFile>& files);
 // Writes every demo mesh below folder (which must exist); false when any file failed.
 bool WriteAll(const std::string& folder);
 
+// Writes the whole demo data set into dataFolder (which must exist and be named "data": the
+// instant-action park loads the written level through it): meshes, level, pictures, sounds,
+// catalogs, figure, interface, level textures, the instant-action park and the generator stamp.
+// The engine must be registered (RegisterEngine). False (logged) when any part failed.
+bool WriteDemoData(const std::string& dataFolder);
+
 }  // namespace DemoContent

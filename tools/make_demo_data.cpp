@@ -9,13 +9,6 @@
 
 #include "app/EngineRegistration.h"
 #include "tools/DemoContent.h"
-#include "tools/DemoContentBoarder.h"
-#include "tools/DemoContentCatalog.h"
-#include "tools/DemoContentImages.h"
-#include "tools/DemoContentInstantPark.h"
-#include "tools/DemoContentLevel.h"
-#include "tools/DemoContentLevelArt.h"
-#include "tools/DemoContentSounds.h"
 #include "tools/DemoContentUi.h"
 
 int main(int argc, char** argv) {
@@ -39,11 +32,7 @@ int main(int argc, char** argv) {
   const fs::path work = fresh ? partial / target.filename() : target;
   if (fresh) fs::remove_all(partial, error);
   fs::create_directories(work, error);
-  if (!DemoContent::WriteAll(work.string()) || !DemoContent::WriteLevel(work.string()) ||
-      !DemoContent::WriteImages(work.string()) || !DemoContent::WriteSounds(work.string()) ||
-      !DemoContent::WriteCatalogs(work.string()) || !DemoContent::WriteBoarder(work.string()) ||
-      !DemoContent::WriteUi(work.string()) || !DemoContent::WriteLevelTextures(work.string()) ||
-      !DemoContent::WriteInstantActionPark(work.string()) || !DemoContent::WriteGeneratorStamp(work.string())) {
+  if (!DemoContent::WriteDemoData(work.string())) {
     std::fprintf(stderr, "make_demo_data: writing %s failed\n", work.string().c_str());
     return 1;
   }

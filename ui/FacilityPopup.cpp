@@ -1,6 +1,8 @@
 // CFacilityPopup: the use fee and the facility's figures.
 #include "ui/FacilityPopup.h"
 
+#include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "park/pieces/SkatableFacility.h"
@@ -18,7 +20,7 @@ void CFacilityPopup::Refresh() {
     MarkForRemoval();
     return;
   }
-  m_panel->SetLines({"FEE " + std::to_string(static_cast<long long>(facility->GetUseFee())),
+  m_panel->SetLines({FeeText(facility->GetUseFee()),
                      "RESALE VALUE " + std::to_string(static_cast<long long>(facility->GetResaleValue()))});
 }
 
@@ -32,4 +34,13 @@ void CFacilityPopup::OnCommand(int command) {
     return;
   }
   CSectionPopup::OnCommand(command);
+}
+
+std::string CFacilityPopup::FeeText(float fee) {
+  char text[48];
+  if (fee == std::trunc(fee))
+    std::snprintf(text, sizeof(text), "FEE %.0f", fee);
+  else
+    std::snprintf(text, sizeof(text), "FEE %.2f", fee);
+  return text;
 }

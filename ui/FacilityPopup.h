@@ -1,6 +1,8 @@
 // CFacilityPopup: the pop-up of a selected facility - its fee raised or lowered, sell and close.
 #pragma once
 
+#include <string>
+
 #include "ui/SectionPopup.h"
 
 class CFacilityPopup : public CSectionPopup {
@@ -10,6 +12,8 @@ class CFacilityPopup : public CSectionPopup {
 
   explicit CFacilityPopup(uint32_t objectId);
   const char* GetInfoString() const override { return "FacilityPopup"; }
+  // The fee as skaters pay it: "FEE 3", or with its fraction, "FEE 2.50".
+  static std::string FeeText(float fee);
 
  protected:
   void OnCommand(int command) override;

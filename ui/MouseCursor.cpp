@@ -1,11 +1,14 @@
-// CMouseCursor: timing and placement of the software pointer.
+// CMouseCursor: timing, placement and drawing of the software pointer.
 #include "ui/MouseCursor.h"
 
 #include "core/GameWorld.h"
 #include "core/InputMan.h"
 #include "core/WorldAccess.h"
+#include "platform/Gdi.h"
+#include "render/image/Image.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderView.h"
+#include "ui/DrawSurface.h"
 #include "ui/Sprite.h"
 #include "ui/SpriteFile.h"
 
@@ -35,7 +38,7 @@ void CMouseCursor::Update() {
 }
 
 void CMouseCursor::Draw(CRenderView* view, bool toBackBuffer) {
-  if (!view || !m_sprite) return;
+  if (!view || !m_sprite || !m_visible) return;
   CRasterizerInterface* rasterizer = view->GetRasterizer();
   if (!rasterizer) return;
   HDC dc = nullptr;
@@ -55,6 +58,7 @@ void CMouseCursor::Draw(CRenderView* view, bool toBackBuffer) {
   if (!toBackBuffer && m_drawn) m_background.Restore(dc);
   m_rect = EvenRect(m_sprite->GetBounds());
   m_drawn = m_background.Save(dc, m_rect) ? 1 : 0;
+  if (m_drawn) DrawPointer(dc);
 
   if (toBackBuffer) {
     rasterizer->ReleaseBackBufferDC(dc);
@@ -62,4 +66,18 @@ void CMouseCursor::Draw(CRenderView* view, bool toBackBuffer) {
     rasterizer->ReleaseFrontBufferDC(dc);
   }
   m_lastDraw = timeGetTime();
+}
+
+void CMouseCursor::DrawPointer(HDC dc) {
+  const int w = m_rect.right - m_rect.left, h = m_rect.bottom - m_rect.top;
+  if (m_compose.IsNull() || m_compose->width != w || m_compose->height != h) m_compose = CreateDibImage(w, h, 15);
+  if (m_compose.IsNull()) return;
+  HDC compose = nullptr;
+  m_compose->GetDC(&compose);
+  // What lies under the pointer (the background just saved), then the sprite over it.
+  BitBlt(compose, 0, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+  DrawSurface surface{m_compose->pixels, static_cast<uint32_t>(w), static_cast<uint32_t>(h), m_compose->pitch, 15};
+  m_sprite->DrawFrame(surface, m_sprite->GetFrame(), 0, 0);
+  BitBlt(dc, m_rect.left, m_rect.top, w, h, compose, 0, 0, SRCCOPY);
+  m_compose->ReleaseDC();
 }

@@ -34,6 +34,8 @@ class CMouseCursor : public CWorldPointer {
   void Draw(CRenderView* view, bool toBackBuffer) override;
   // Selects the pointer shape (the sprite's frame).
   void SetFrame(int frame) override;
+  void SetVisible(bool visible) override { m_visible = visible; }
+  bool IsVisible() const override { return m_visible; }
 
   CSprite* GetSprite() const { return m_sprite; }
   const RECT& GetRect() const { return m_rect; }
@@ -45,10 +47,15 @@ class CMouseCursor : public CWorldPointer {
   static RECT EvenRect(const RECT& rect);
 
  private:
+  // The pointer over the saved background, put on the DC through the compose image in one copy.
+  void DrawPointer(HDC dc);
+
   std::unique_ptr<CSpriteFile> m_spriteFile;
   CCursorBackground m_background;  // the pixels under the pointer
+  CImageRef m_compose;             // the background with the pointer drawn over it
   CSprite* m_sprite = nullptr;
   uint8_t m_drawn = 0;
   RECT m_rect = {0, 0, 0, 0};
   uint32_t m_lastDraw = 0;
+  bool m_visible = true;
 };

@@ -49,7 +49,7 @@ class CByteCursor {
   bool ReadVector3(Vector3& v) { return ReadF32(v.x) && ReadF32(v.y) && ReadF32(v.z); }
   bool ReadBytes(void* out, size_t n) {
     if (!Take(n)) return false;
-    std::memcpy(out, m_data + m_pos - n, n);
+    if (n > 0) std::memcpy(out, m_data + m_pos - n, n);  // an empty vector's data() may be null
     return true;
   }
   bool Skip(size_t n) { return Take(n); }

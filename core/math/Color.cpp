@@ -1,6 +1,8 @@
 // Color: float conversion, saturating add, rounded 15-bit packing and random colours.
 #include "core/math/Color.h"
 
+#include <cmath>
+
 #include "platform/Platform.h"
 
 namespace {
@@ -17,6 +19,14 @@ uint8_t ChannelFromFloat(float v) {
 uint8_t AddClamped(uint8_t x, uint8_t y) {
   const int sum = int(x) + int(y);
   return uint8_t(sum > 255 ? 255 : sum);
+}
+
+uint8_t MovedToward(uint8_t from, uint8_t to, float t) {
+  // The step is truncated toward zero before it is added; the clamp in float space keeps large
+  // or NaN factors from overflowing the conversion.
+  const float moved = float(from) + std::trunc(float(int(to) - int(from)) * t);
+  if (!(moved > 0.0f)) return 0;
+  return moved >= 255.0f ? 255 : uint8_t(moved);
 }
 
 // Rounds a channel to its top five bits: bit 2 set means the dropped part is at
@@ -36,6 +46,12 @@ void Color::AddSaturate(const Color& c) {
   r = AddClamped(r, c.r);
   g = AddClamped(g, c.g);
   b = AddClamped(b, c.b);
+}
+
+void Color::LerpTo(const Color& target, float t) {
+  r = MovedToward(r, target.r, t);
+  g = MovedToward(g, target.g, t);
+  b = MovedToward(b, target.b, t);
 }
 
 uint16_t Color::ToRGB555Rounded() const {

@@ -29,6 +29,9 @@ struct Color {
   void SetRGB(float red, float green, float blue);
   // Adds r, g and b of c, each saturating at 255; alpha unchanged.
   void AddSaturate(const Color& c);
+  // Moves r, g and b toward the target's: each channel c becomes c + trunc((target - c) * t),
+  // clamped to 0..255 (t outside 0..1 overshoots); alpha unchanged.
+  void LerpTo(const Color& target, float t);
 
   uint16_t ToRGB555() const { return uint16_t(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)); }
   uint16_t ToRGB555Rounded() const;

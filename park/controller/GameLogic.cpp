@@ -32,6 +32,7 @@ constexpr const char* kMusicTracks[3] = {"data/sounds/music/tessary1_three_twelv
 CGameLogic::CGameLogic() { SetActive(true); }
 
 CGameLogic::~CGameLogic() {
+  if (m_perspective != 0) ShowPointer(true);  // the pointer outlives the view from a piece
   CVerezIvor* park = GetPark();
   if (park != nullptr && park->GetController() == this) park->SetController(nullptr);
 }
@@ -343,6 +344,9 @@ void CGameLogic::SetSkaterControl(bool on) {
     park->SetPlayerSkaterId(kNone);
     park->SetCurrentCamera(kParkCamera);
     park->ActivateAllLayers();
+    // A skater taken over from the view from a piece gives back the park view, not that one.
+    if (m_perspective != 0) ShowPointer(true);
+    m_perspective = 0;
   }
   if (skater != nullptr && skater->GetMeshInstance() != nullptr) skater->GetMeshInstance()->SetAlpha(1.0f, true);
   ClosePopup();

@@ -50,6 +50,7 @@ class CGameLogic : public CGameActionLayer {
   static constexpr uint32_t kPlaceableColour = 0x3F00FF00u;
   static constexpr uint32_t kBlockedColour = 0x3FFF0000u;
   static constexpr uint32_t kCursorSquareColour = 0x3FFFFFFFu;
+  static constexpr uint32_t kBackdropColour = 0xFF000000u;  // the frame beside the terrain
   static constexpr float kPerspectiveFov = 1.2566371f;  // 72 degrees, from a piece or behind a skater
   static constexpr float kTiltStep = 0.15707963f;       // pi / 20
   static constexpr float kMaxHeightStep = 0.005f;       // the most a footprint's squares may differ
@@ -180,8 +181,11 @@ class CGameLogic : public CGameActionLayer {
   void PlaceFollowCamera(CGenericCam& camera, float dt);
   void SetFog(bool on, float distance);
   void EnsureCameras();
+  // The world's software pointer, hidden while the park is seen from a piece.
+  void ShowPointer(bool show) const;
 
   // Drawing (GameLogicDebug.cpp).
+  void ClearFrame(CRenderView& view, PixelBufferDesc** locked);
   void DrawHighlights(CSceneDrawInterface& view);
   void DrawOwnerLines(CSceneDrawInterface& view) const;
   void DrawStatistics(CRenderView& view, PixelBufferDesc** locked) const;

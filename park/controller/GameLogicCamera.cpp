@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/InputMan.h"
+#include "core/WorldPointer.h"
 #include "park/controller/ParkPopupFactory.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/PieceFootprint.h"
@@ -272,10 +273,17 @@ void CGameLogic::SetPerspectiveView(bool on, const float* frame12) {
     park->DeactivateAllLayers();
     SetActive(true);
     if (CParkPopupFactory* screens = GetParkPopupFactory()) park->AddLayerOnTop(screens->CreateExitPerspective());
+    ShowPointer(false);
     return;
   }
   if (IsOrthographicView()) return;
   m_perspective = 0;
   park->SetCurrentCamera(kParkCamera);
   park->ActivateAllLayers();
+  ShowPointer(true);
+}
+
+void CGameLogic::ShowPointer(bool show) const {
+  CVerezIvor* park = GetPark();
+  if (CWorldPointer* pointer = park != nullptr ? park->GetMouseCursor() : nullptr) pointer->SetVisible(show);
 }

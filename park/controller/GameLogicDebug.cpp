@@ -21,8 +21,22 @@ constexpr int kDebugStatistics = 8;
 constexpr uint32_t kOwnerLineColour = 0xFFFF00FFu;
 constexpr uint16_t kTextColour = 0x7FFF;  // white in 5-5-5
 
-bool Held(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
-bool Pressed(int key) { return (GetAsyncKeyState(key) & 1) != 0; }
+// One look at every key the debug keys read, taken before any of them is tested: asking for a
+// key's state clears its pressed bit, so a key asked twice in a tick would lose its press.
+class DebugKeyState {
+ public:
+  DebugKeyState() {
+    for (int key : {VK_CONTROL, VK_SHIFT, VK_MENU}) Take(key);
+    for (int key = 'A'; key <= 'Z'; ++key) Take(key);
+    for (int key = VK_F1; key <= VK_F1 + 7; ++key) Take(key);
+  }
+  bool Held(int key) const { return (m_state[key] & 0x8000) != 0; }
+  bool Pressed(int key) const { return (m_state[key] & 1) != 0; }
+
+ private:
+  void Take(int key) { m_state[key] = static_cast<uint16_t>(GetAsyncKeyState(key)); }
+  uint16_t m_state[256] = {};
+};
 
 // The keys F5, F6, F3, F4, F7, F1, F2, F8 toggle the park's debug flags 0, 2, 3, 4, 5, 6, 7, 8.
 struct FlagKey {
@@ -38,6 +52,7 @@ constexpr FlagKey kFlagKeys[] = {{VK_F1 + 4, 0}, {VK_F1 + 5, 2}, {VK_F1 + 2, 3},
 void CGameLogic::Draw(CRenderView* view, PixelBufferDesc** locked) {
   CVerezIvor* park = GetPark();
   if (!IsActive() || park == nullptr || view == nullptr) return;
+  ClearFrame(*view, locked);
   // The overlays inside the scene's frame come through the park (DrawSceneOverlays).
   park->RenderScene(view, locked);
   if (park->GetDebugFlag(kDebugStatistics)) DrawStatistics(*view, locked);
@@ -46,6 +61,18 @@ void CGameLogic::Draw(CRenderView* view, PixelBufferDesc** locked) {
     camera->SetFovRange(kPerspectiveFov, kPerspectiveFov);
     camera->GetView().SetFieldOfView(kPerspectiveFov);
   }
+}
+
+// The scene leaves untouched whatever lies beside the terrain, so the frame starts from black there
+// rather than from the last frame's pixels (a closed menu would stay on the screen).
+void CGameLogic::ClearFrame(CRenderView& view, PixelBufferDesc** locked) {
+  CRasterizerInterface* rasterizer = view.GetRasterizer();
+  if (rasterizer == nullptr) return;
+  if (locked != nullptr && *locked != nullptr) {
+    rasterizer->UnlockBackBuffer();
+    *locked = nullptr;
+  }
+  rasterizer->Clear(true, true, kBackdropColour);
 }
 
 void CGameLogic::DrawSceneOverlays(CSceneDrawInterface& view) {
@@ -106,22 +133,22 @@ void CGameLogic::DrawStatistics(CRenderView& view, PixelBufferDesc** locked) con
 // --- Debug keys ---
 
 void CGameLogic::HandleDebugKeys() {
+  // Looked at while the keys are off too, so that switching them on does not replay old presses.
+  const DebugKeyState keys;
   if (!AreDebugKeysEnabled()) return;
   CVerezIvor* park = GetPark();
-  const bool ctrl = Held(VK_CONTROL), shift = Held(VK_SHIFT), alt = Held(VK_MENU), sHeld = Held('S');
-  bool pressed[26];
-  for (int k = 0; k < 26; ++k) pressed[k] = Pressed('A' + k);
-  auto key = [&pressed](char c) { return pressed[c - 'A']; };
+  const bool ctrl = keys.Held(VK_CONTROL), shift = keys.Held(VK_SHIFT), alt = keys.Held(VK_MENU);
+  auto key = [&keys](char c) { return keys.Pressed(c); };
   if (ctrl && key('C')) ClearPark();
-  if (ctrl && Held('L')) RebuildSoftwareTextures();
+  if (ctrl && keys.Held('L')) RebuildSoftwareTextures();
   if (ctrl && shift && key('L'))
     DebugPrintf(LoadGame(kQuickSaveFile) ? "Game loaded from file.\n" : "ERROR: Game could not be loaded from file.\n");
   if (ctrl && shift && key('S'))
     DebugPrintf(SaveGame(kQuickSaveFile) ? "Game saved to file.\n" : "ERROR: Game could not be saved to file.\n");
   for (const FlagKey& f : kFlagKeys)
-    if (Pressed(f.key)) park->ToggleDebugFlag(f.flag);
+    if (keys.Pressed(f.key)) park->ToggleDebugFlag(f.flag);
   if (ctrl && key('M')) park->AddMoney(10000.0f);
-  if (sHeld && key('P') && !alt) {
+  if (keys.Held('S') && key('P') && !alt) {
     for (int slot = 0; slot < ParkState::kSponsorshipSlots; ++slot) {
       if (park->GetParkState().sponsorships[slot].offered != 0) continue;
       if (ParkScreens::NoticeFactory create = GetParkScreens().createSponsorshipNotice)

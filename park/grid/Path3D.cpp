@@ -169,12 +169,16 @@ int C3DPath::IndexOf(const CGraphNode* node) const {
 
 void C3DPath::GetSuccessors(CGraphNode* node, SuccessorList& out) {
   const int index = IndexOf(node);
-  const int count = CountEdgesOfNode(index);
-  for (int k = 0; k < count; ++k) {
-    const int edge = GetEdgeOfNode(index, k);
+  if (index < 0 || m_nodes[static_cast<size_t>(index)]->firstEdge < 0) return;
+  // One walk of the ring: rings were checked at load, the bound keeps the walk finite all the same.
+  const int32_t start = m_nodes[static_cast<size_t>(index)]->firstEdge;
+  int32_t edge = start;
+  size_t steps = 0;
+  do {
     out.push_back(GraphStep{m_nodes[static_cast<size_t>(m_edges[static_cast<size_t>(edge)].to)].get(),
                             GetEdgeName(edge)});
-  }
+    edge = m_edges[static_cast<size_t>(edge)].next;
+  } while (edge != start && ++steps < m_edges.size());
 }
 
 float C3DPath::EdgeCost(const CGraphNode* from, const CGraphNode* to, const void*) {

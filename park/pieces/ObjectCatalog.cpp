@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 #include "core/GameWorld.h"
 #include "core/WorldAccess.h"
@@ -11,20 +12,30 @@
 #include "core/math/ResourceTable.h"
 #include "core/math/TextCompare.h"
 #include "park/world/ParkState.h"
-#include "platform/Profile.h"
+#include "platform/FileSystem.h"
+#include "platform/ProfileFile.h"
 
 namespace {
 
 constexpr DWORD kValueSize = 256;
 
-std::string ReadKey(const std::string& path, const char* section, const char* key, const char* fallback = "") {
+std::string ReadKey(const CProfileFile& file, const char* section, const char* key, const char* fallback = "") {
   char buffer[kValueSize];
-  GetPrivateProfileStringA(section, key, fallback, buffer, kValueSize, path.c_str());
+  file.GetString(section, key, fallback, buffer, kValueSize);
   return buffer;
 }
 
-int ReadInt(const std::string& path, const char* section, const char* key) {
-  return std::atoi(ReadKey(path, section, key).c_str());
+int ReadInt(const CProfileFile& file, const char* section, const char* key) {
+  return std::atoi(ReadKey(file, section, key).c_str());
+}
+
+// A list names one entry per section of its file; a count beyond that is damage, and reading it
+// would cost work out of all proportion to the file.
+int CountWithin(const CProfileFile& file, int count, const char* what, const std::string& path) {
+  if (count <= 0 || static_cast<size_t>(count) <= file.GetSectionCount()) return count;
+  DebugPrintf("Catalog: %s lists %d %s but has %u sections; only as many are read\n", path.c_str(), count, what,
+              static_cast<unsigned>(file.GetSectionCount()));
+  return static_cast<int>(file.GetSectionCount());
 }
 
 std::string SectionName(const char* format, int n) {
@@ -78,6 +89,21 @@ const char* const kTypeKeywords[][2] = {
 
 }  // namespace
 
+// The catalog files of one load, each read and indexed once however many keys are asked of it.
+struct CObjectCatalog::OpenFiles {
+  struct Entry {
+    CProfileFile file;
+    bool readAsCategory = false;
+  };
+  std::map<std::string, std::unique_ptr<Entry>> byPath;  // by resolved path
+
+  Entry& Get(const std::string& path) {
+    std::unique_ptr<Entry>& entry = byPath[plat::ResolvePath(path.c_str())];
+    if (entry == nullptr) entry = std::make_unique<Entry>(Entry{CProfileFile(path.c_str())});
+    return *entry;
+  }
+};
+
 CObjectCatalog::CObjectCatalog() : m_table(kTableSize) {}
 
 CObjectCatalog::~CObjectCatalog() = default;
@@ -93,7 +119,9 @@ int CObjectCatalog::PositionOf(int categoryId, int idx, int variant, bool facili
   // Computed wide: hostile ids must not overflow before they are refused.
   const long long block = static_cast<long long>(idx) + static_cast<long long>(categoryId) * 100 + 10;
   const long long position = variant + block * 10;
-  if (variant < 0 || variant >= kVariants || position < 0 || position >= kFacilityBase) return -1;
+  // Sections fill 0 to 19999, facilities 20000 to 29999: the sponsor pieces follow them.
+  const long long limit = facility ? kSponsorBase - kFacilityBase : kFacilityBase;
+  if (variant < 0 || variant >= kVariants || position < 0 || position >= limit) return -1;
   return static_cast<int>(position) + (facility ? kFacilityBase : 0);
 }
 
@@ -120,49 +148,63 @@ void CObjectCatalog::Free() {
 void CObjectCatalog::Load(const std::string& root) {
   Free();
   const std::string base = root.empty() ? std::string() : (root.back() == '/' ? root : root + "/");
-  LoadCategories(base, "data\\objects\\categories.ini", false, m_sections);
-  LoadCategories(base, "data\\objects\\facilities.ini", true, m_facilities);
-  LoadSponsors(base);
+  OpenFiles files;
+  LoadCategories(files, base, "data\\objects\\categories.ini", false, m_sections);
+  LoadCategories(files, base, "data\\objects\\facilities.ini", true, m_facilities);
+  LoadSponsors(files, base);
 }
 
-void CObjectCatalog::LoadCategories(const std::string& root, const char* listFile, bool facility,
+void CObjectCatalog::LoadCategories(OpenFiles& files, const std::string& root, const char* listFile, bool facility,
                                     std::vector<CatalogCategory>& out) {
   const std::string listPath = root + listFile;
-  const int count = ReadInt(listPath, "header", "NumCategories");
+  const CProfileFile& list = files.Get(listPath).file;
+  int count = ReadInt(list, "header", "NumCategories");
   // Every category needs its own section of the list file; a count beyond what any file could
   // hold is damage, not a catalog.
   if (count < 0 || count > 1000) {
     DebugPrintf("Catalog: %s lists %d categories; none read\n", listFile, count);
     return;
   }
+  count = CountWithin(list, count, "categories", listPath);
   out.resize(static_cast<size_t>(count));
   for (int i = 1; i <= count; ++i) {
-    const std::string file = ReadKey(listPath, SectionName("Cat%i", i).c_str(), "INIFile");
-    LoadCategory(listPath, root + "data\\objects\\" + file, i, facility, out[static_cast<size_t>(i - 1)]);
+    const std::string file = ReadKey(list, SectionName("Cat%i", i).c_str(), "INIFile");
+    LoadCategory(files, list, root + "data\\objects\\" + file, i, facility, out[static_cast<size_t>(i - 1)]);
   }
 }
 
-void CObjectCatalog::LoadCategory(const std::string& listPath, const std::string& categoryPath, int number,
-                                  bool facility, CatalogCategory& category) {
+void CObjectCatalog::LoadCategory(OpenFiles& files, const CProfileFile& list, const std::string& categoryPath,
+                                  int number, bool facility, CatalogCategory& category) {
   const std::string cat = SectionName("Cat%i", number);
-  category.iconName = ReadKey(listPath, cat.c_str(), "Targa").substr(0, 31);
-  category.popUpText = ReadKey(listPath, cat.c_str(), "PopUpText");
-  category.categoryId = ReadInt(listPath, cat.c_str(), "CategoryID");
-  const int count = ReadInt(categoryPath, "Header", "NumInCategory");
+  category.iconName = ReadKey(list, cat.c_str(), "Targa").substr(0, 31);
+  category.popUpText = ReadKey(list, cat.c_str(), "PopUpText");
+  category.categoryId = ReadInt(list, cat.c_str(), "CategoryID");
+  OpenFiles::Entry& entry = files.Get(categoryPath);
+  const CProfileFile& file = entry.file;
+  // A file is one category's: read again for another, a few bytes would fill the menus many times.
+  if (entry.readAsCategory) {
+    DebugPrintf("Catalog: %s is another category's file; category %d left empty\n", categoryPath.c_str(),
+                category.categoryId);
+    return;
+  }
+  entry.readAsCategory = true;
+  int count = ReadInt(file, "Header", "NumInCategory");
   if (count < 0 || count > 1000) {
     DebugPrintf("Catalog: category %d lists %d entries; none read\n", category.categoryId, count);
     return;
   }
+  count = CountWithin(file, count, "entries", categoryPath);
   category.items.resize(static_cast<size_t>(count));
   for (int j = 1; j <= count; ++j) {
     CatalogItem& item = category.items[static_cast<size_t>(j - 1)];
-    const std::string entry = SectionName("Object%i", j);
-    item.icon = LoadIcon(ResourceOrMissing(ReadKey(categoryPath, entry.c_str(), "Targa")));
-    item.type = TypeFromKeyword(ReadKey(categoryPath, entry.c_str(), "type").c_str());
-    item.idx = ReadInt(categoryPath, entry.c_str(), "idx");
-    item.name = ReadKey(categoryPath, entry.c_str(), "name");
-    const int sponsorship = facility ? -1 : ReadInt(categoryPath, entry.c_str(), "sponsorship");
-    const bool sponsored = !facility && !ReadKey(categoryPath, entry.c_str(), "sponsorship").empty();
+    const std::string entryName = SectionName("Object%i", j);
+    const char* e = entryName.c_str();
+    item.icon = LoadIcon(ResourceOrMissing(ReadKey(file, e, "Targa")));
+    item.type = TypeFromKeyword(ReadKey(file, e, "type").c_str());
+    item.idx = ReadInt(file, e, "idx");
+    item.name = ReadKey(file, e, "name");
+    const int sponsorship = facility ? -1 : ReadInt(file, e, "sponsorship");
+    const bool sponsored = !facility && !ReadKey(file, e, "sponsorship").empty();
     item.sponsorshipIndex = sponsored && sponsorship >= 0 && sponsorship <= 3 ? sponsorship : -1;
     item.variantCount = 0;
     for (int v = 0; v < kVariants; ++v) {
@@ -171,7 +213,7 @@ void CObjectCatalog::LoadCategory(const std::string& listPath, const std::string
         DebugPrintf("Catalog: entry %d of category %d lies outside the table\n", item.idx, category.categoryId);
         break;
       }
-      std::unique_ptr<ObjectDefinition> definition = ReadObject(categoryPath, item.idx, v, item.type);
+      std::unique_ptr<ObjectDefinition> definition = ReadObject(file, item.idx, v, item.type);
       if (definition == nullptr) continue;
       definition->catalogNumber = static_cast<uint16_t>(position);
       if (Store(position, std::move(definition))) ++item.variantCount;
@@ -179,15 +221,16 @@ void CObjectCatalog::LoadCategory(const std::string& listPath, const std::string
   }
 }
 
-void CObjectCatalog::LoadSponsors(const std::string& root) {
+void CObjectCatalog::LoadSponsors(OpenFiles& files, const std::string& root) {
   const std::string path = root + "data\\objects\\sponsors.ini";
-  int count = ReadInt(path, "header", "NumSponsors");
+  const CProfileFile& file = files.Get(path).file;
+  int count = ReadInt(file, "header", "NumSponsors");
   if (count < 0 || count > kMaxSponsors) {
     DebugPrintf("Catalog: %d sponsor pieces listed; at most %d are read\n", count, kMaxSponsors);
     count = count < 0 ? 0 : kMaxSponsors;
   }
   for (int i = 0; i < count; ++i) {
-    std::unique_ptr<ObjectDefinition> definition = ReadObject(path, i + 1, 0, 19);
+    std::unique_ptr<ObjectDefinition> definition = ReadObject(file, i + 1, 0, 19);
     if (definition == nullptr) continue;
     definition->catalogNumber = static_cast<uint16_t>(kSponsorBase + i);
     Store(kSponsorBase + i, std::move(definition));
@@ -205,21 +248,21 @@ bool CObjectCatalog::Store(int position, std::unique_ptr<ObjectDefinition> defin
   return true;
 }
 
-std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(const std::string& path, int idx, int variant,
+std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(const CProfileFile& file, int idx, int variant,
                                                              int type) const {
   const std::string section = SectionName("object%d", 100 + 10 * idx + variant);
   const char* s = section.c_str();
   int width = 0, length = 0;
   float height = 0.0f;
-  if (std::sscanf(ReadKey(path, s, "size").c_str(), "%d , %d , %f", &width, &length, &height) != 3) return nullptr;
-  const std::string mesh = ReadKey(path, s, "mesh");
+  if (std::sscanf(ReadKey(file, s, "size").c_str(), "%d , %d , %f", &width, &length, &height) != 3) return nullptr;
+  const std::string mesh = ReadKey(file, s, "mesh");
   if (mesh.empty()) return nullptr;
   auto d = std::make_unique<ObjectDefinition>();
   // Footprints live in a fixed 20 x 20 block: sizes outside 1..20 are clamped, not trusted.
   d->footprintWidth = ClampInt(width, 1, ObjectDefinition::kMaxFootprint);
   d->footprintLength = ClampInt(length, 1, ObjectDefinition::kMaxFootprint);
   d->height = height;
-  const std::string footprint = ReadKey(path, s, "footprint");
+  const std::string footprint = ReadKey(file, s, "footprint");
   const size_t cells = static_cast<size_t>(d->footprintWidth * d->footprintLength);
   for (size_t k = 0; k < cells; ++k) {
     const bool occupied = footprint.empty() || (k < footprint.size() && footprint[k] == '1');
@@ -227,17 +270,17 @@ std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(const std::string& 
   }
   d->mesh = FindResource(mesh);
   d->icon = ResourceOrMissing(IconNameFor(mesh));
-  d->cost = std::atof(ReadKey(path, s, "cost").c_str());
+  d->cost = std::atof(ReadKey(file, s, "cost").c_str());
   d->type = type;
   d->styleCode = StyleOf(type);
-  std::snprintf(d->name, sizeof(d->name), "%s", ReadKey(path, s, "name").c_str());
-  d->ratingsPoints = static_cast<float>(std::atof(ReadKey(path, s, "ratings_points", "1.0").c_str()));
-  const std::string fee = ReadKey(path, s, "usefee"), running = ReadKey(path, s, "operating_cost");
-  const std::string snap = ReadKey(path, s, "gridsnap");
+  std::snprintf(d->name, sizeof(d->name), "%s", ReadKey(file, s, "name").c_str());
+  d->ratingsPoints = static_cast<float>(std::atof(ReadKey(file, s, "ratings_points", "1.0").c_str()));
+  const std::string fee = ReadKey(file, s, "usefee"), running = ReadKey(file, s, "operating_cost");
+  const std::string snap = ReadKey(file, s, "gridsnap");
   if (!fee.empty()) d->useFee = static_cast<float>(std::atof(fee.c_str()));
   if (!running.empty()) d->operatingCost = static_cast<float>(std::atof(running.c_str()));
   if (!snap.empty()) d->snapToGrid = std::atoi(snap.c_str());
-  d->vertical = std::atoi(ReadKey(path, s, "vert").c_str()) == 1 ? 1 : 0;
+  d->vertical = std::atoi(ReadKey(file, s, "vert").c_str()) == 1 ? 1 : 0;
   d->iconImage = LoadIcon(d->icon);
   return d;
 }

@@ -11,6 +11,8 @@
 #include "park/pieces/CatalogItem.h"
 #include "park/pieces/ObjectDefinition.h"
 
+class CProfileFile;
+
 struct CatalogCategory {
   std::string iconName;  // at most 31 characters
   std::string popUpText;
@@ -31,7 +33,9 @@ class CObjectCatalog {
   CObjectCatalog(const CObjectCatalog&) = delete;
   CObjectCatalog& operator=(const CObjectCatalog&) = delete;
 
-  // (Re)reads every catalog file below root (the working directory when empty).
+  // (Re)reads every catalog file below root (the working directory when empty), each file once. A
+  // count of categories or entries above the sections of its file is cut to them, and a file that
+  // a second category names gives that category no entries.
   void Load(const std::string& root);
   // Deletes every definition and category.
   void Free();
@@ -50,11 +54,13 @@ class CObjectCatalog {
   static int PositionOf(int categoryId, int idx, int variant, bool facility);
 
  private:
-  void LoadCategories(const std::string& root, const char* listFile, bool facility, std::vector<CatalogCategory>& out);
-  void LoadCategory(const std::string& listPath, const std::string& categoryPath, int number, bool facility,
-                    CatalogCategory& category);
-  void LoadSponsors(const std::string& root);
-  std::unique_ptr<ObjectDefinition> ReadObject(const std::string& iniPath, int idx, int variant, int type) const;
+  struct OpenFiles;
+  void LoadCategories(OpenFiles& files, const std::string& root, const char* listFile, bool facility,
+                      std::vector<CatalogCategory>& out);
+  void LoadCategory(OpenFiles& files, const CProfileFile& list, const std::string& categoryPath, int number,
+                    bool facility, CatalogCategory& category);
+  void LoadSponsors(OpenFiles& files, const std::string& root);
+  std::unique_ptr<ObjectDefinition> ReadObject(const CProfileFile& file, int idx, int variant, int type) const;
   bool Store(int position, std::unique_ptr<ObjectDefinition> definition);
 
   std::vector<CatalogCategory> m_sections;

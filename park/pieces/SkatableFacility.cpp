@@ -16,9 +16,9 @@ void CSkatableFacility::SetDefinition(const ObjectDefinition* definition, bool c
 }
 
 float CSkatableFacility::Use() {
-  // Skaters pay in whole units; the revenue books exactly what the skater pays and the park
-  // receives. A negative (or broken) fee is taken as free.
-  const float fee = std::isfinite(m_useFee) && m_useFee > 0.0f ? std::trunc(m_useFee) : 0.0f;
+  // Skaters pay the fee as the facility shows it, fraction and all (the park's money keeps
+  // fractions); the revenue books exactly that. A negative (or broken) fee is taken as free.
+  const float fee = std::isfinite(m_useFee) && m_useFee > 0.0f ? m_useFee : 0.0f;
   ++m_useCount;
   m_revenue += fee;
   return fee;

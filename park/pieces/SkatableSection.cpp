@@ -102,6 +102,7 @@ void CSkatableSection::Place() {
   }
   LinkPathNodes();
   AddToPlacedSectionList(GetID());
+  if (COctree* octree = GetWorldOctree()) octree->Subdivide(kOctreeRefineLimit);
   DebugPrintf("Placed Skatable Section ID = %d\n", static_cast<int>(GetID()));
   for (uint32_t id : GetPlacedSectionList())
     if (CSkatableSection* section = GetPlacedSection(id)) section->FlashHighlight(kFlashGrey);
@@ -304,6 +305,8 @@ void CSkatableSection::LinkPathNodes() {
       for (auto& m : other->m_nodes)
         if (ApproxDistance(node->GetPosition(), m->GetPosition()) <= kJoinDistance) node->JoinRing(m.get());
     if (grid == nullptr) continue;
+    // The square whose corner is nearest rather than the one the node stands in: a node a hair
+    // short of a corner, as a turned frame's rounding leaves it, must still join that corner.
     CGridSquare* square = grid->GetSquareNearPoint(node->GetPosition().x, node->GetPosition().y);
     if (square != nullptr && ApproxDistance(node->GetPosition(), square->GetPosition()) <= kJoinDistance)
       node->JoinRing(square);

@@ -25,6 +25,8 @@ class CSkatableSection : public CStructureBody, public CPathLinkOwner {
   static constexpr float kJoinDistance = 0.01f;
   static constexpr uint32_t kFlashGrey = 0xFF7F7F7Fu;
   static constexpr uint32_t kFlashGreen = 0xFF00FF00u;
+  // After a placement the world's octree drops the empty cells the pieces' filing left behind.
+  static constexpr uint32_t kOctreeRefineLimit = 1;
 
   // Where loading finds meshes and definitions; the program's world and catalog by default.
   struct Sources {

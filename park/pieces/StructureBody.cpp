@@ -253,6 +253,10 @@ float CStructureBody::GetAttachIntensity(int index) const {
     case 11: return on(now - m_pulseTime <= 0.1f && m_pulseLevel > 0.16f);
     case 20: return on(now - m_lastImpactTime <= 1.0f);
     case 21: return on(now - m_lastImpactTime > 1.0f);
-    default: return 0.0f;  // animation triggers: the meshes of placed pieces carry none
+    default: break;
   }
+  // 12-19 and 22 on: the trigger of that id in the sequence the mesh instance plays.
+  const CMeshInstance* instance = GetMeshInstance();
+  if (index < 0 || instance == nullptr) return 0.0f;
+  return instance->GetSequencePlayer().IsTriggerActive(static_cast<uint32_t>(index));
 }

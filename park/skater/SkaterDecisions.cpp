@@ -449,8 +449,8 @@ void CSkater::UseFacilityStep(float dt) {
     // The facility is looked up by id: one sold while serving takes no money.
     auto* facility = node != nullptr ? dynamic_cast<CSkatableFacility*>(GetPlacedSection(node->GetOwnerPieceId())) : nullptr;
     if (facility != nullptr) {
-      // One whole-unit fee for the skater, the park, its concessions total and the facility's
-      // revenue alike.
+      // One fee, as the facility shows it, for the skater, the park, its concessions total and the
+      // facility's revenue alike.
       const float fee = facility->Use();
       needs.money -= fee;
       if (CVerezIvor* park = GetPark()) {

@@ -255,12 +255,17 @@ int Polyhedron::buildHull() {
     const bool reverse = NewellNormal(corners).Dot(outward) < 0.0f;
     if (!addFace(("f" + std::to_string(f)).c_str(), corners, reverse)) allFaces = false;
   }
+  // A facet that could not become a face (addFace said why) leaves no hull: the faces made so far
+  // go and every vertex stays, so that a caller's vertex pointers stay good for faces of its own.
+  if (!allFaces) {
+    clearFaces();
+    return 1;
+  }
   i = 0;
   for (auto it = verts_.begin(); it != verts_.end(); ++i) {
     it = used[i] ? std::next(it) : verts_.erase(it);
   }
-  // A facet that could not become a face (addFace said why) leaves the hull open.
-  return allFaces ? 0 : 1;
+  return 0;
 }
 
 std::ostream& operator<<(std::ostream& out, const PolyPlane& plane) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/DirectDrawSurface.h"
-#include "render/view/DDTexture.h"
+#include "render/image/DDTexture.h"
 
 class CTexture;
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/math/LittleEndian.h"
+#include "platform/Platform.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/ImageFileIo.h"
 #include "render/image/RowCodedBox.h"
@@ -102,7 +103,12 @@ int CB2Image::CopyFrom(CImage& sourceImage, const ImageRect*, const ImageRect*) 
   auto* source = dynamic_cast<CBitmapImage*>(&sourceImage);
   if (!source || !(source->flags & kValid) || (source->depth != 15 && source->depth != 16 && source->depth != 24))
     return 0;
-  SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
+  // Encoding a large picture takes a while; the rest of the machine goes first meanwhile.
+  plat::RunAtIdlePriority([this, source] { Encode(source); });
+  return 1;
+}
+
+void CB2Image::Encode(const CBitmapImage* source) {
   const int w = source->width, h = source->height;
   const uint8_t* alpha = source->GetAlphaPlane();
   const bool keyed = source->IsKeyEnabled();
@@ -181,8 +187,6 @@ int CB2Image::CopyFrom(CImage& sourceImage, const ImageRect*, const ImageRect*) 
   pitch = m_rowCoded ? -1 : 2 * w;
   pixels = m_image.data() + kHeaderBytes;
   flags |= kValid | kOwnsData;
-  SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
-  return 1;
 }
 
 void CB2Image::DecodeRow16(const SpanConverters&, uint8_t* dst, int y, int x, int count) const {

@@ -7,6 +7,8 @@
 
 #include "render/image/Image.h"
 
+class CBitmapImage;
+
 class CB2Image : public CImage {
  public:
   static constexpr size_t kHeaderBytes = 55;
@@ -37,6 +39,8 @@ class CB2Image : public CImage {
   std::vector<uint8_t> FileImage() const;
 
  private:
+  // Rebuilds the image from a 15, 16 or 24-bit picture.
+  void Encode(const CBitmapImage* source);
   struct Command {
     uint8_t kind;
     int count;

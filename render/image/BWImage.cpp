@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/math/LittleEndian.h"
+#include "platform/Platform.h"
 #include "render/image/BWCodec.h"
 #include "render/image/ImageFileIo.h"
 #include "render/image/RowCodedBox.h"
@@ -349,9 +350,8 @@ std::vector<uint8_t> CBWImage::BuildFile(bool compress) const {
 
 int CBWImage::Save(const char* path) {
   if (!(flags & kValid)) return 0;
-  SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
-  const std::vector<uint8_t> file = BuildFile((flags & kCompressOnSave) != 0);
-  SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+  std::vector<uint8_t> file;
+  plat::RunAtIdlePriority([this, &file] { file = BuildFile((flags & kCompressOnSave) != 0); });
   if (!WriteImageFile(path, file.data(), file.size())) {
     MessageBoxA(nullptr, "Failed To Write File", path ? path : "", MB_OK);
     return 0;

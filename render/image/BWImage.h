@@ -8,6 +8,8 @@
 
 #include "render/image/Image.h"
 
+class CBitmapImage;
+
 // The 16 colours shared by BW images built with kUseSharedPalette, rebuilt by one built with
 // kBuildSharedPalette. The caller owns it and hands it to the images that use it.
 struct BWSharedPalette {
@@ -73,6 +75,8 @@ class CBWImage : public CImage {
               const std::vector<uint8_t>& area, const std::vector<uint32_t>& rowStarts);
 
  private:
+  // Rebuilds the image from a 24-bit picture (see CopyFrom).
+  void Encode(const CBitmapImage* source);
   struct Command {
     uint8_t kind;  // kEnd..kShadeFill, or kShortFill / kShortLiteral
     int count;

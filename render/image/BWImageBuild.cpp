@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "render/image/BWImage.h"
 #include "render/image/BitmapImage.h"
 
@@ -176,7 +177,12 @@ int CBWImage::CopyFromFlagged(CImage& source, const ImageRect* src, const ImageR
 int CBWImage::CopyFrom(CImage& sourceImage, const ImageRect*, const ImageRect*) {
   auto* source = dynamic_cast<CBitmapImage*>(&sourceImage);
   if (!source || source->depth != 24 || !(source->flags & kValid)) return 0;
-  SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
+  // The palette reduction is quadratic in the colours; the rest of the machine goes first meanwhile.
+  plat::RunAtIdlePriority([this, source] { Encode(source); });
+  return 1;
+}
+
+void CBWImage::Encode(const CBitmapImage* source) {
   const int w = source->width, h = source->height;
   const Format format{depth == 16};
   const uint8_t* alpha = source->GetAlphaPlane();
@@ -282,6 +288,4 @@ int CBWImage::CopyFrom(CImage& sourceImage, const ImageRect*, const ImageRect*) 
     }
   }
   Assign(w, h, format.is565 ? 16 : 15, palette, !raw, area, rowStarts);
-  SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
-  return 1;
 }

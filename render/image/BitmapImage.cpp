@@ -45,7 +45,7 @@ CBitmapImage::CBitmapImage(const uint8_t* data, size_t size) {
       break;
     case kImageBW:
       flags |= kOwnFormat;
-      OutputDebugStringA("CBitmapImage: palettised data offered to a bitmap image\n");
+      OutputDebugStringA("Fucked up - Generic dib trying to load from palettized data.");
       break;
     default:
       break;

@@ -1,6 +1,9 @@
 // ImageReaders: BMP, Targa and TIFF into DIB sections, and the Targa run-length helpers.
 #include "render/image/ImageReaders.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -88,6 +91,10 @@ struct TiffFields {
 bool ReadTiffFields(const TiffReader& in, TiffFields* f) {
   uint32_t ifd, entries;
   if (!in.U32(4, &ifd) || !in.U16(ifd, &entries)) return Refuse("TIFF", "directory outside the file");
+  // The directory ends with the next directory's offset; a file without it was cut short.
+  uint32_t next;
+  if (!in.U32(static_cast<size_t>(ifd) + 2 + static_cast<size_t>(entries) * 12, &next))
+    return Refuse("TIFF", "directory cut short");
   for (uint32_t i = 0; i < entries; ++i) {
     const size_t entry = static_cast<size_t>(ifd) + 2 + static_cast<size_t>(i) * 12;
     uint32_t tag, field;
@@ -112,52 +119,84 @@ bool ReadTiffFields(const TiffReader& in, TiffFields* f) {
 }  // namespace
 
 // --- BMP --------------------------------------------------------------------------------------
+namespace {
+
+// A run-length picture may not claim more pixels than its codes could plausibly cover; a larger
+// claim is a forged size, refused before the picture is allocated.
+bool RlePictureFits(uint64_t pixels, size_t codeBytes) { return pixels <= std::max<uint64_t>(1u << 22, 512u * codeBytes); }
+
+}  // namespace
+
 bool ReadBmpFile(CBitmapImage& image, const uint8_t* data, size_t size) {
-  if (!data || size < 14 + 40 || data[0] != 'B' || data[1] != 'M') return Refuse("BMP", "shorter than its headers");
+  if (!data || size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return Refuse("BMP", "shorter than its headers");
   const uint32_t offBits = le::ReadU32(data + 10);
   const uint32_t infoSize = le::ReadU32(data + 14);
-  if (infoSize < 40 || infoSize > size - 14) return Refuse("BMP", "info header outside the file");
+  // The 12-byte OS/2 header has 16-bit sides and three-byte colour table entries.
+  const bool core = infoSize == 12;
+  if (!core && (infoSize < 40 || infoSize > size - 14)) return Refuse("BMP", "info header missing or outside the file");
   BITMAPINFO info{};
   BITMAPINFOHEADER& h = info.bmiHeader;
   h.biSize = 40;
-  h.biWidth = le::ReadI32(data + 18);
-  h.biHeight = le::ReadI32(data + 22);
-  h.biPlanes = le::ReadU16(data + 26);
-  h.biBitCount = le::ReadU16(data + 28);
-  h.biCompression = le::ReadU32(data + 30);
-  h.biClrUsed = le::ReadU32(data + 46);
+  if (core) {
+    h.biWidth = le::ReadU16(data + 18);
+    h.biHeight = le::ReadU16(data + 20);
+    h.biPlanes = le::ReadU16(data + 22);
+    h.biBitCount = le::ReadU16(data + 24);
+    h.biCompression = BI_RGB;
+  } else {
+    h.biWidth = le::ReadI32(data + 18);
+    h.biHeight = le::ReadI32(data + 22);
+    h.biPlanes = le::ReadU16(data + 26);
+    h.biBitCount = le::ReadU16(data + 28);
+    h.biCompression = le::ReadU32(data + 30);
+    h.biSizeImage = le::ReadU32(data + 34);
+    h.biClrUsed = le::ReadU32(data + 46);
+  }
   const int bits = h.biBitCount;
   const int64_t rows = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
   if (h.biWidth <= 0 || h.biWidth > 32768 || rows == 0 || rows > 32768) return Refuse("BMP", "bad size");
-  if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return Refuse("BMP", "unsupported bit count");
-  const bool fields = h.biCompression == BI_BITFIELDS && bits == 16;
-  if (h.biCompression != BI_RGB && !fields) return Refuse("BMP", "compressed");
-  size_t tableAt = 14 + infoSize;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+    return Refuse("BMP", "unsupported bit count");
+  const bool rle = (h.biCompression == BI_RLE8 && bits == 8) || (h.biCompression == BI_RLE4 && bits == 4);
+  const bool fields = h.biCompression == BI_BITFIELDS && (bits == 16 || bits == 32);
+  if (h.biCompression != BI_RGB && !rle && !fields) return Refuse("BMP", "unsupported compression");
+  if (rle && h.biHeight < 0) return Refuse("BMP", "run-length rows stored top row first");
+  size_t tableAt = 14 + static_cast<size_t>(infoSize);
   if (fields) {
-    // The masks follow a 40-byte header; larger headers hold them inside.
+    // The masks follow a 40-byte header; larger headers hold them in the same place.
     if (size < 14 + 40 + 12) return Refuse("BMP", "masks outside the file");
     std::memcpy(info.bmiColors, data + 14 + 40, 12);
-    uint32_t red, green, blue;
-    std::memcpy(&red, data + 54, 4);
-    std::memcpy(&green, data + 58, 4);
-    std::memcpy(&blue, data + 62, 4);
-    const bool is555 = red == 0x7C00 && green == 0x3E0 && blue == 0x1F;
-    const bool is565 = red == 0xF800 && green == 0x7E0 && blue == 0x1F;
-    if (!is555 && !is565) return Refuse("BMP", "unsupported channel masks");
     if (infoSize == 40) tableAt += 12;
   }
-  if (bits == 8) {
-    const uint32_t entries = h.biClrUsed == 0 ? 256 : h.biClrUsed;
-    if (entries > 256 || tableAt > size || (size - tableAt) / 4 < entries) return Refuse("BMP", "colour table outside the file");
-    std::memcpy(info.bmiColors, data + tableAt, static_cast<size_t>(entries) * 4);
+  if (bits <= 8) {
+    const uint32_t all = 1u << bits;
+    const uint32_t entries = h.biClrUsed == 0 || h.biClrUsed > all ? all : h.biClrUsed;
+    const size_t entryBytes = core ? 3 : 4;
+    if (tableAt > size || (size - tableAt) / entryBytes < entries) return Refuse("BMP", "colour table outside the file");
+    for (uint32_t i = 0; i < entries; ++i) {
+      const uint8_t* e = data + tableAt + i * entryBytes;
+      info.bmiColors[i] = RGBQUAD{e[0], e[1], e[2], 0};
+    }
+    h.biClrUsed = entries;
   }
-  const uint64_t rowBytes = ((static_cast<uint64_t>(h.biWidth) * bits + 31) / 32) * 4;
-  if (offBits > size || size - offBits < rowBytes * static_cast<uint64_t>(rows)) return Refuse("BMP", "pixels outside the file");
-  int depth = bits == 8 ? 24 : bits;
+  if (offBits > size) return Refuse("BMP", "pixels outside the file");
+  const size_t available = size - offBits;
+  if (rle) {
+    if (h.biSizeImage > available) return Refuse("BMP", "pixels outside the file");
+    if (h.biSizeImage == 0) h.biSizeImage = static_cast<DWORD>(std::min<size_t>(available, UINT32_MAX));
+    if (!RlePictureFits(static_cast<uint64_t>(h.biWidth) * static_cast<uint64_t>(rows), h.biSizeImage))
+      return Refuse("BMP", "more pixels than its codes can hold");
+  } else {
+    const uint64_t rowBytes = ((static_cast<uint64_t>(h.biWidth) * bits + 31) / 32) * 4;
+    if (available < rowBytes * static_cast<uint64_t>(rows)) return Refuse("BMP", "pixels outside the file");
+  }
+  // Palettes and odd channel layouts are widened to 24 bits; 5-5-5, 5-6-5 and 32 bits keep theirs.
+  int depth = bits == 32 ? 32 : 24;
   if (bits == 16) {
-    uint32_t green = 0x3E0;
-    if (fields) std::memcpy(&green, &info.bmiColors[1], 4);
-    depth = green == 0x7E0 ? 16 : 15;
+    uint32_t masks[3] = {0x7C00, 0x3E0, 0x1F};
+    if (fields) std::memcpy(masks, info.bmiColors, sizeof(masks));
+    if (masks[0] == 0x7C00 && masks[1] == 0x3E0 && masks[2] == 0x1F) depth = 15;
+    if (masks[0] == 0xF800 && masks[1] == 0x7E0 && masks[2] == 0x1F) depth = 16;
   }
   if (!image.CreateSection(h.biWidth, static_cast<int>(rows), depth)) return Refuse("BMP", "no DIB section");
   if (SetDIBits(nullptr, image.GetBitmapHandle(), 0, static_cast<UINT>(rows), data + offBits, &info, DIB_RGB_COLORS) !=

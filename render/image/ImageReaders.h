@@ -11,6 +11,9 @@ class CBitmapImage;
 
 // Each reader checks every count and offset against size, logs why it refuses a file and
 // leaves the image without kValid then.
+// Reads what SetDIBits reads: 1, 4 and 8 bits with a colour table (the 12-byte OS/2 header
+// too), run-length codes of 4 and 8 bits, 16 and 32 bits with or without channel masks, and 24
+// bits. Palettes and channel layouts other than 5-5-5, 5-6-5 and x8r8g8b8 give a 24-bit image.
 bool ReadBmpFile(CBitmapImage& image, const uint8_t* data, size_t size);
 // Types 2 and 10, 24 or 32 bits, no colour map; honours the descriptor's top-left origin bit.
 bool ReadTargaFile(CBitmapImage& image, const uint8_t* data, size_t size);

@@ -13,6 +13,7 @@
 #include "core/math/LittleEndian.h"
 #include "core/math/ResourceTable.h"
 #include "render/image/BitmapImage.h"
+#include "render/image/DDTexture.h"
 #include "render/image/ImageFileIo.h"
 #include "render/image/JpegCodec.h"
 
@@ -447,7 +448,13 @@ void RepackPixels(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t hei
 void CTexture::SampleColour(Color& out, float u, float v) const {
   const bool opaque = !alphaMask || !(flags & (kHasTransparent | kHasPartial));
   if (!pixels) {
-    out = Color::FromRGBA(255, 255, 255, 255);
+    // A texture that handed its pixels to the back end asks the device copy.
+    if (deviceTexture) {
+      deviceTexture->GetTexelColour(out, u, v);
+      if (opaque) out.a = 255;
+    } else {
+      out = Color::FromRGBA(255, 255, 255, 255);
+    }
     return;
   }
   if (width == 0 || height == 0) {

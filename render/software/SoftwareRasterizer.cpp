@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/GameWorld.h"
+#include "core/WorldAccess.h"
 #include "core/math/ViewFrustum.h"
 #include "platform/Platform.h"
 #include "render/image/BitmapImage.h"
@@ -127,13 +129,17 @@ long CSoftwareRasterizer::ReleaseBackBufferDC(HDC dc) {
   return 0;
 }
 
-// The window has no device context of its own on this platform.
+// The window's own DC: what is drawn into it shows once it is released, without a new frame.
 long CSoftwareRasterizer::GetFrontBufferDC(HDC* dc) {
   if (dc) *dc = nullptr;
-  return -1;
+  if (!dc || !m_window) return -1;
+  *dc = ::GetDC(m_window);
+  return *dc ? 0 : -1;
 }
 
-long CSoftwareRasterizer::ReleaseFrontBufferDC(HDC dc) { return -1; }
+long CSoftwareRasterizer::ReleaseFrontBufferDC(HDC dc) {
+  return m_window && dc && ::ReleaseDC(m_window, dc) ? 0 : -1;
+}
 
 void CSoftwareRasterizer::SaveScreenShot(const char* path) {
   if (!m_frame.IsNull() && path) m_frame->Save(path);
@@ -240,9 +246,9 @@ void CSoftwareRasterizer::EndScene() {
   m_translucent.clear();
 }
 
-CSoftwareTexture* CSoftwareRasterizer::ConvertedCopy(CTexture* texture) {
+CSoftwareTexture* CSoftwareRasterizer::ConvertedCopy(CTexture* texture, uint32_t level) {
   if (auto* copy = dynamic_cast<CSoftwareTexture*>(texture->deviceTexture)) return copy;
-  CSoftwareTexture* copy = m_store->ConvertTexture(*texture);
+  CSoftwareTexture* copy = m_store->ConvertTexture(*texture, level);
   if (copy && std::find(m_registered.begin(), m_registered.end(), texture) == m_registered.end())
     m_registered.push_back(texture);
   return copy;
@@ -404,18 +410,27 @@ void CSoftwareRasterizer::ReleaseAllTextures() {
   m_registered.clear();
 }
 
-bool CSoftwareRasterizer::LoadTexture(CTexture* texture, uint32_t) {
-  return texture && ConvertedCopy(texture) != nullptr;
+bool CSoftwareRasterizer::LoadTexture(CTexture* texture, uint32_t detail) {
+  if (!texture) return false;
+  // The cache files sit in the level's folder, beside the files the developer command wrote.
+  const CGameWorld* world = GetGameWorld();
+  const std::string prefix = world ? world->GetLevelDirectory() : std::string();
+  const int fileDetail = static_cast<int>(std::min<uint32_t>(detail, 2));
+  if (CSoftwareTextureStore::CacheFileName(prefix.c_str(), fileDetail) != m_cacheFile)
+    LoadTextureCache(prefix.c_str(), fileDetail);
+  return ConvertedCopy(texture, detail) != nullptr;
 }
 
 bool CSoftwareRasterizer::LoadTextureCache(const char* prefix, int detail) {
   ReleaseAllTextures();
   m_fogPalette = nullptr;  // the fog tables follow the palette
+  m_cacheFile = CSoftwareTextureStore::CacheFileName(prefix, detail);
   return m_store->LoadCached(prefix, detail);
 }
 
 bool CSoftwareRasterizer::CacheSoftwareTextures(const std::vector<CTexture*>& textures, const char* prefix) {
   ReleaseAllTextures();
   m_fogPalette = nullptr;
+  m_cacheFile.clear();  // the store holds the new full-detail copies; the next level reads its file
   return m_store->CacheSoftwareTextures(textures, prefix);
 }

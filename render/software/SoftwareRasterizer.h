@@ -88,13 +88,18 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   void SetOption41(bool on) override { m_statisticsShown = on; }
   void ReleaseAllTextures() override;
   bool IsWindowed() override { return m_windowed; }
-  // Makes the texture's converted copy; false when none can be made.
-  bool LoadTexture(CTexture* texture, uint32_t) override;
+  // Preloads a level texture at a texture detail (0 full, 1 half, 2 quarter and below): the
+  // first call for a level and detail reads the level folder's "texture<detail>.bin" into the
+  // store; a texture the file does not hold is converted from its mip level of that detail.
+  // False when no copy can be made.
+  bool LoadTexture(CTexture* texture, uint32_t detail) override;
   // False selects texture coordinates held to the texture's edges for textured triangles.
   void SetTextureAddressing(bool wrap) { m_clamp = !wrap; }
 
   // Reads a level's texture cache file into the store (forgetting the old copies first).
   bool LoadTextureCache(const char* prefix, int detail);
+  // The cache file read last ("" when none was asked for since the last developer command).
+  const std::string& GetCacheFile() const { return m_cacheFile; }
   // Developer command: writes the texture cache files of the level's textures.
   bool CacheSoftwareTextures(const std::vector<CTexture*>& textures, const char* prefix);
 
@@ -130,7 +135,9 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   bool SetupBuffers(uint32_t width, uint32_t height);
   void Queue(const ScreenVertex* v[3], CTexture* texture);
   void DrawQueued(const QueuedTriangle& t, bool zWrite);
-  CSoftwareTexture* ConvertedCopy(CTexture* texture);
+  // The texture's copy: the one it points at, else the store's of its name, else a conversion of
+  // the mip level given.
+  CSoftwareTexture* ConvertedCopy(CTexture* texture, uint32_t level = 0);
   void DrawLine(int x0, int y0, int x1, int y1, uint16_t colour);
   uint16_t* Row(int y) const;
   // The 32 light tables of the fog level (level 0: the palette's own).
@@ -158,6 +165,7 @@ class CSoftwareRasterizer : public CRasterizerInterface {
   int64_t m_screenArea = 0;
   std::vector<QueuedTriangle> m_normal, m_large, m_translucent;
   std::vector<CTexture*> m_registered;  // textures whose device pointer is one of our copies
+  std::string m_cacheFile;
   SpanBuffer m_spans;
   CTriangleFiller m_filler;
   Statistics m_stats;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "render/view/DDTexture.h"
+#include "render/image/DDTexture.h"
 
 class CSoftwarePalette;
 class CTexture;

@@ -137,7 +137,7 @@ CSoftwareTexture* CSoftwareTextureStore::Find(const std::string& name) const {
   return nullptr;
 }
 
-CSoftwareTexture* CSoftwareTextureStore::ConvertTexture(CTexture& texture) {
+CSoftwareTexture* CSoftwareTextureStore::ConvertTexture(CTexture& texture, uint32_t level) {
   if (texture.name.empty()) return nullptr;
   if (CSoftwareTexture* found = Find(texture.name)) {
     texture.deviceTexture = found;
@@ -146,14 +146,14 @@ CSoftwareTexture* CSoftwareTextureStore::ConvertTexture(CTexture& texture) {
   if (m_textures.size() >= kMaxTextures) return nullptr;
   std::unique_ptr<CSoftwareTexture> converted;
   if (texture.pixels) {
-    converted = CSoftwareTexture::Convert(texture, 0, m_palette);
+    converted = CSoftwareTexture::Convert(texture, level, m_palette);
   } else {
     // A texture that handed its pixels to the card is read again from its file.
     CTexture reloaded;
     reloaded.flags = texture.flags;
     reloaded.name = texture.name;
     const std::string& path = texture.fileName.empty() ? texture.name : texture.fileName;
-    if (reloaded.Load(path.c_str(), true)) converted = CSoftwareTexture::Convert(reloaded, 0, m_palette);
+    if (reloaded.Load(path.c_str(), true)) converted = CSoftwareTexture::Convert(reloaded, level, m_palette);
   }
   if (!converted) return nullptr;
   m_textures.push_back(std::move(converted));
@@ -174,7 +174,12 @@ bool CSoftwareTextureStore::LoadCached(const char* prefix, int detail) {
   char* buffer = LoadFileToBuffer(path.c_str(), &size);
   const bool ok = buffer && ReadCache(reinterpret_cast<const uint8_t*>(buffer), size);
   FreeFileBuffer(buffer);
-  if (!ok) m_palette.SetDefault();
+  static const CSoftwarePalette kDefault;
+  if (!ok && !(m_palette == kDefault)) {
+    // Copies converted against the palette being dropped would show the wrong colours.
+    m_textures.clear();
+    m_palette = kDefault;
+  }
   return ok;
 }
 
@@ -221,7 +226,9 @@ bool CSoftwareTextureStore::ReadCache(const uint8_t* data, size_t size) {
       if (size - at < length) return Fail("name cut short");
       r.name.assign(reinterpret_cast<const char*>(data + at), length);
       at += length;
-      if (CSoftwareTexture::HashName(r.name.c_str()) != r.hash) return Fail("name does not match its hash");
+      // An empty name is a texture whose name was never known (read from a nameless file).
+      if (length > 0 && CSoftwareTexture::HashName(r.name.c_str()) != r.hash)
+        return Fail("name does not match its hash");
     }
     if (at != size) return Fail("unexpected bytes after the names");
   }
@@ -248,7 +255,8 @@ std::vector<uint8_t> CSoftwareTextureStore::EncodeCache() const {
   le::PutU32(out, kNamesMarker);
   for (const auto& t : m_textures) {
     const std::string& name = t->GetName();
-    const size_t length = std::min<size_t>(name.size(), 0xFFFF);
+    // A name the block cannot hold whole is written as unknown: cut, it would not match its hash.
+    const size_t length = name.size() <= 0xFFFF ? name.size() : 0;
     out.push_back(static_cast<uint8_t>(length));
     out.push_back(static_cast<uint8_t>(length >> 8));
     out.insert(out.end(), name.begin(), name.begin() + static_cast<std::ptrdiff_t>(length));

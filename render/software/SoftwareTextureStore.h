@@ -28,10 +28,10 @@ class CSoftwareTextureStore {
   const CSoftwareTexture* GetTexture(size_t i) const { return m_textures[i].get(); }
 
   // The converted copy for the texture: the stored one of the same name, else a new conversion
-  // of its level 0 (its pixels, or its file loaded again when it keeps none). Null for a
-  // texture without a name or pixels, or when the store is full. Sets the texture's device
+  // of its mip level `level` (its pixels, or its file loaded again when it keeps none). Null for
+  // a texture without a name or pixels, or when the store is full. Sets the texture's device
   // pointer. Converted copies live until the store is emptied.
-  CSoftwareTexture* ConvertTexture(CTexture& texture);
+  CSoftwareTexture* ConvertTexture(CTexture& texture, uint32_t level = 0);
   // The stored texture of that name (compared without letter case); one read from a file that
   // stored no names matches on the hash alone.
   CSoftwareTexture* Find(const std::string& name) const;
@@ -40,8 +40,9 @@ class CSoftwareTextureStore {
 
   // "<prefix>texture<detail>.bin", detail capped at 2.
   static std::string CacheFileName(const char* prefix, int detail);
-  // Reads the level's cache file. A missing or broken file logs why, keeps the textures,
-  // falls back to the default palette and answers false.
+  // Reads the level's cache file. A missing or broken file logs why, falls back to the default
+  // palette and answers false; the textures are kept unless they were converted against
+  // another palette.
   bool LoadCached(const char* prefix, int detail);
   // Replaces palette and textures with the file image; false (logged, store unchanged) when
   // any count, size or record does not fit the bytes.

@@ -24,8 +24,11 @@ class CTriangleFiller {
   // Interpolated values the current filler reads, besides 1/w.
   static constexpr uint8_t kTexture = 1;
   static constexpr uint8_t kIntensity = 2;
-  // How far beyond the frame a vertex may lie before the triangle is cut geometrically.
-  static constexpr float kGuardBand = 16384.0f;
+  // How far beyond the frame a vertex may lie before the triangle is cut geometrically. Only a
+  // cut moves an edge (by the 1/16 snap of the vertex it makes), so the band is as wide as a cut
+  // vertex can be held to 1/16 pixel in a float (below 2^20); the 64-bit edge walk is exact far
+  // beyond that.
+  static constexpr float kGuardBand = 524288.0f;
 
   void SetTarget(uint16_t* pixels, int pitchBytes, int width, int height);
   // Null: spans are painted in drawing order without hidden-surface removal.

@@ -7,7 +7,7 @@
 #include "core/math/DebugPrintf.h"
 #include "core/math/ViewFrustum.h"
 #include "render/image/Texture.h"
-#include "render/view/DDTexture.h"
+#include "render/image/DDTexture.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderView.h"
 #include "scene/animation/Skin.h"

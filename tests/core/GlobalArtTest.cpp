@@ -1,12 +1,20 @@
-// Global fonts in a stable order, and the software pointer's rectangle and missing file.
+// Global fonts in a stable order, and the software pointer's rectangle, missing file and drawing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "core/GlobalArt.h"
-#include "ui/MouseCursor.h"
+#include "render/display/DisplayMode.h"
+#include "render/software/SoftwareRasterizer.h"
+#include "render/view/RenderView.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/WorkingFolder.h"
+#include "tools/DemoContentUi.h"
+#include "ui/DrawSurface.h"
+#include "ui/MouseCursor.h"
+#include "ui/Sprite.h"
 
 TEST(GlobalArt, FontsAreIndexedInSortedOrderAndMissingOnesGiveNull) {
   testing_support::TempFolder temp;
@@ -45,4 +53,46 @@ TEST(MouseCursor, EvenRectanglesAndAMissingPointerFile) {
   cursor.Draw(nullptr, true);
   cursor.Update();
   EXPECT_FALSE(cursor.IsDrawn());
+}
+
+// The pointer as the player sees it: over a patterned frame, the sprite's pixels replace those
+// under it and nothing else changes, at any place (clipped at the edges) and in either shape; a
+// hidden pointer leaves the frame alone.
+TEST(MouseCursor, DrawsItsSpriteIntoTheFrameAndNothingElse) {
+  testing_support::WorkingFolder folder;
+  ASSERT_TRUE(folder.Entered() && DemoContent::WriteUi("data"));
+  CMouseCursor pointer;
+  CSprite* sprite = pointer.GetSprite();
+  ASSERT_NE(sprite, nullptr);
+  constexpr int kW = 64, kH = 48;
+  CSoftwareRasterizer rasterizer;
+  DisplayMode mode;
+  mode.width = kW, mode.height = kH, mode.bits = 16;
+  ASSERT_TRUE(rasterizer.Init(nullptr, mode));
+  CRenderView view;
+  view.Setup(&rasterizer, nullptr, nullptr, nullptr, 0);
+  ASSERT_EQ(rasterizer.GetBackBufferDesc()->pitch, kW * 2);
+  auto* frame = static_cast<uint16_t*>(rasterizer.GetBackBufferDesc()->pixels);
+  std::vector<uint16_t> pattern(kW * kH);
+  for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<uint16_t>(i * 37 & 0x7FFF);
+  struct Case {
+    int x, y, shape;
+  };
+  for (const Case& c : {Case{20, 10, 0}, Case{20, 10, 1}, Case{kW - 5, kH - 3, 0}, Case{-4, -6, 0}}) {
+    std::copy(pattern.begin(), pattern.end(), frame);
+    std::vector<uint16_t> expected = pattern;  // the sprite library's own drawing over the same pixels
+    DrawSurface reference{expected.data(), kW, kH, kW * 2, 15};
+    ASSERT_TRUE(sprite->DrawFrame(reference, c.shape, c.x, c.y));
+    ASSERT_NE(expected, pattern);
+    sprite->x = static_cast<float>(c.x), sprite->y = static_cast<float>(c.y);
+    pointer.SetFrame(c.shape);
+    pointer.Invalidate();
+    pointer.Draw(&view, true);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), frame)) << c.x << "," << c.y << " shape " << c.shape;
+  }
+  pointer.SetVisible(false);
+  std::copy(pattern.begin(), pattern.end(), frame);
+  pointer.Invalidate();
+  pointer.Draw(&view, true);
+  EXPECT_TRUE(std::equal(pattern.begin(), pattern.end(), frame)) << "a hidden pointer draws nothing";
 }

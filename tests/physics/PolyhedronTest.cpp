@@ -4,9 +4,12 @@
 
 #include <cmath>
 #include <set>
+#include <vector>
 
 #include "physics/polyhedron/Polyhedron.h"
+#include "physics/polyhedron/QhullHull.h"
 #include "tests/physics/PolyTestUtil.h"
+#include "tests/support/InputCost.h"
 
 using namespace poly_test;
 using physics_test::CerrCapture;
@@ -177,6 +180,32 @@ TEST(PolyhedronHull, RandomCloudsGiveClosedConvexHullsContainingEveryPoint) {
   }
 }
 
+TEST(PolyhedronHull, ManyCornersCostTimeInProportionAndCloseTheSurface) {
+  // 65,536 points on a sphere, all of them corners: the hull is verified once, not after every point.
+  const int count = 65536;
+  std::vector<double> points;
+  const double turn = M_PI * (3.0 - std::sqrt(5.0));
+  for (int i = 0; i < count; ++i) {
+    const double z = 1.0 - 2.0 * (i + 0.5) / count, r = std::sqrt(1.0 - z * z);
+    points.insert(points.end(), {r * std::cos(turn * i), r * std::sin(turn * i), z});
+  }
+  QhullFacetList hull;
+  int result = -1;
+  EXPECT_TRUE(
+      testing_support::CostsNearLinear(count * 12, [&] { result = QhullConvexHull(points.data(), count, hull); }));
+  ASSERT_EQ(result, 0);
+  std::set<int> corners(hull.corners.begin(), hull.corners.end());
+  size_t sides = 0;
+  for (int n : hull.counts) sides += static_cast<size_t>(n);
+  ASSERT_EQ(sides, hull.corners.size());
+  EXPECT_EQ(corners.size(), static_cast<size_t>(count));
+  EXPECT_EQ(*corners.begin(), 0);
+  EXPECT_EQ(*corners.rbegin(), count - 1);
+  // V - E + F = 2 with every edge shared by two facets.
+  const long v = static_cast<long>(corners.size()), e = static_cast<long>(sides / 2);
+  EXPECT_EQ(v - e + static_cast<long>(hull.counts.size()), 2);
+}
+
 TEST(PolyhedronHull, CoplanarHullFacetsMergeIntoPolygonsAndInteriorPointsGo) {
   plat::srand(5);
   Polyhedron p;
@@ -216,6 +245,19 @@ TEST(PolyhedronHull, DegenerateInputFailsCleanlyAndLeavesThePolyhedronAlone) {
     EXPECT_EQ(p.vertices().size(), points.size());
     EXPECT_EQ(p.faces().size(), hadFace ? 1u : 0u);
   }
+  // Points a hair apart, where qhull finds facets that enclose no area: no face stays and every
+  // vertex does, so that a caller's fallback faces meet no freed vertex.
+  Polyhedron hair;
+  for (const VclipVector3& q :
+       {VclipVector3(0, 0, 0x1.7ep-142f), VclipVector3(0, 0, 0), VclipVector3(0x1.f8p-144f, 0, 0),
+        VclipVector3(0x1.7ep-142f, 0, 0), VclipVector3(0x1.7ep-142f, 0x1p-139f, 0)})
+    hair.addVertex("h", q);
+  {
+    CerrCapture err;
+    EXPECT_EQ(hair.buildHull(), 1);
+  }
+  EXPECT_EQ(hair.vertices().size(), 5u);
+  EXPECT_TRUE(hair.faces().empty());
   // qhull's global state is sound again afterwards.
   Polyhedron again;
   for (const Vertex& v : box->vertices()) again.addVertex(v.name(), v.coords);

@@ -5,10 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,4 +98,20 @@ TEST(ProcessTest, WorkingDirectoryRoundTripAndExecutableFolder) {
   ASSERT_FALSE(executable.empty());
   EXPECT_EQ(executable.back(), '/');
   EXPECT_TRUE(std::filesystem::exists(executable + "test_platform"));
+}
+
+// A long job runs at the lowest priority on its own thread while the caller waits; the caller's
+// priority is untouched, and the job's exceptions and results come back.
+TEST(ProcessTest, IdlePriorityJobsRunLoweredAndLeaveTheCallerAsItWas) {
+  const int callerBefore = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+  int jobNice = -100;
+  std::thread::id jobThread;
+  EXPECT_TRUE(plat::RunAtIdlePriority([&] {
+    jobNice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+    jobThread = std::this_thread::get_id();
+  }));
+  EXPECT_EQ(19, jobNice);
+  EXPECT_NE(std::this_thread::get_id(), jobThread);
+  EXPECT_EQ(callerBefore, getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))));
+  EXPECT_THROW(plat::RunAtIdlePriority([] { throw std::runtime_error("job failed"); }), std::runtime_error);
 }

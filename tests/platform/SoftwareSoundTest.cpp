@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "tests/support/AudioMeasure.h"
 
 namespace {
@@ -295,4 +296,32 @@ TEST(SoftwareSound, DefaultDeviceOpensOrFailsCleanly) {
   EXPECT_EQ(DS_OK, buffer->SetPan(-300));
   owner.reset();  // the device goes first; its buffer stays safe to use and release
   EXPECT_EQ(DS_OK, buffer->Stop());
+}
+
+// While tests drive the clock by hand the default device mixes as far as that clock has run, not
+// as far as an audio thread got: a 100 ms one-shot is at its 50 ms sample after 50 ms of the clock,
+// still playing at 99 ms and done at 100 ms, however long the machine took in between.
+TEST(SoftwareSound, UnderTheHandDrivenClockPlaybackFollowsTheClock) {
+  plat::UseManualClock(5000);
+  IDirectSound* sound = nullptr;
+  ASSERT_EQ(DS_OK, DirectSoundCreate(nullptr, &sound, nullptr));
+  DirectSoundPtr owner(sound);
+  ASSERT_EQ(DS_OK, sound->SetCooperativeLevel(nullptr, DSSCL_NORMAL));
+  const std::vector<int16_t> tone = Sine(4410, 0.01, 8000.0);
+  const WAVEFORMATEX format = Format(1, 44100, 16);
+  DirectSoundBufferPtr buffer;
+  ASSERT_EQ(DS_OK, Create(sound, format, tone.size() * 2, kEffectFlags, buffer));
+  Fill(buffer.get(), tone.data(), tone.size() * 2);
+  ASSERT_EQ(DS_OK, buffer->Play(0, 0, 0));
+  DWORD play = 1, status = 0;
+  plat::AdvanceClock(50);
+  ASSERT_EQ(DS_OK, buffer->GetCurrentPosition(&play, nullptr));
+  EXPECT_EQ(2205u * 2, play);
+  plat::AdvanceClock(49);
+  ASSERT_EQ(DS_OK, buffer->GetStatus(&status));
+  EXPECT_TRUE(status & DSBSTATUS_PLAYING);
+  plat::AdvanceClock(1);
+  ASSERT_EQ(DS_OK, buffer->GetStatus(&status));
+  EXPECT_FALSE(status & DSBSTATUS_PLAYING);
+  plat::UseRealClock();
 }

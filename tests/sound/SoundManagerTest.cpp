@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -178,6 +180,14 @@ TEST(SoundManager, RangeAtStartAndMusicReplacement) {
   const int tone = rig.AddTone("tone.wav", 4410);
   EXPECT_EQ(-1, rig.manager.Play(tone, At(Vector3(30, 0, 0), 20)));
   EXPECT_NE(-1, rig.manager.Play(tone, At(Vector3(12, 16, 0), 20)));  // 20 away: on the edge
+  // A followed position decides, not the embedded one it leaves unused.
+  const Vector3 nearby(5, 0, 0), distant(30, 0, 0);
+  CSoundInstance followed = At(distant, 20);
+  followed.positionPointer = &nearby;
+  EXPECT_NE(-1, rig.manager.Play(tone, followed));
+  followed = At(nearby, 20);
+  followed.positionPointer = &distant;
+  EXPECT_EQ(-1, rig.manager.Play(tone, followed));
   rig.manager.StopAll();
   const int loop = rig.manager.Play(tone, At(Vector3(30, 0, 0), 20, true));
   ASSERT_NE(-1, loop);
@@ -244,6 +254,13 @@ TEST(SoundManager, PanAndAttenuationFollowTheListener) {
     EXPECT_EQ(c.pan, pan);
     rig.manager.Stop(h);
   }
+  // A request carrying a smoothed attenuation (a sound restarted where it was) starts from it.
+  CSoundInstance carried = At(Vector3(0, 10, 0), 100, true);
+  carried.distanceAttenuation = -3000;
+  const int resumed = rig.manager.Play(tone, carried);
+  ASSERT_NE(nullptr, rig.manager.GetInstance(resumed));
+  EXPECT_EQ(-2334, rig.manager.GetInstance(resumed)->distanceAttenuation);  // -3000 - (-3000 + 1000) / 3
+  rig.manager.Stop(resumed);
 
   // Turned a quarter round, the listener has the world's -x on its left.
   COrientation turned;
@@ -372,6 +389,63 @@ TEST(SoundManager, WaveLayoutsPlaySampleForSample) {
   const int idCut = rig.Add("cut.wav", cut);
   EXPECT_EQ(-1, rig.manager.PlayById(idCut, false, false, 0));
   EXPECT_EQ(-1, rig.manager.PlayById(rig.table.Add("plain.mesh"), false, false, 0));  // not a sound entry
+
+  // Layouts the device cannot take are converted at load: 24 and 32-bit integers keep their top
+  // 16 bits, floats are scaled by 32767 and clamped, plain or in an extensible record.
+  auto wave = [](uint16_t tag, uint16_t channels, uint16_t bits, uint16_t container, const std::vector<uint8_t>& data) {
+    const uint16_t align = static_cast<uint16_t>(channels * container);
+    return BuildWaveFile(WAVEFORMATEX{tag, channels, 44100, 44100u * align, align, bits, 0}, data.data(), data.size());
+  };
+  auto extensible = [&](uint8_t subFormat, uint16_t channels, uint16_t bits, uint16_t container,
+                        const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> bytes = wave(0xFFFE, channels, bits, container, data);
+    const uint8_t extra[24] = {22, 0, static_cast<uint8_t>(bits), 0, 3, 0, 0, 0, subFormat, 0, 0, 0,
+                               0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    bytes.insert(bytes.begin() + 36, std::begin(extra), std::end(extra));
+    bytes[16] = 40;
+    bytes[4] = static_cast<uint8_t>(bytes[4] + sizeof(extra));
+    return bytes;
+  };
+  auto floats = [](const std::vector<float>& values) {
+    std::vector<uint8_t> bytes(4 * values.size());
+    std::memcpy(bytes.data(), values.data(), bytes.size());
+    return bytes;
+  };
+  const std::vector<uint8_t> int24 = {0x56, 0x34, 0x12, 0xAA, 0xCB, 0xED, 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80};
+  const std::vector<int16_t> int24Out = {0x1234, -0x1235, 0x7FFF, -0x8000};  // stereo frames
+  const std::vector<double> doubles = {0.25, -0.25};
+  std::vector<uint8_t> float64(16);
+  std::memcpy(float64.data(), doubles.data(), 16);
+  const struct {
+    std::vector<uint8_t> file;
+    std::vector<int16_t> mono;  // empty: the stereo frames of int24Out
+  } converted[] = {
+      {wave(1, 2, 24, 3, int24), {}},
+      {extensible(1, 2, 24, 3, int24), {}},
+      {wave(1, 1, 32, 4, {0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0x80}), {0x1234, -0x8000}},
+      {wave(3, 1, 32, 4, floats({0.5f, -1.0f, 2.0f, std::nanf("")})), {16384, -32767, 32767, 0}},
+      {extensible(3, 1, 32, 4, floats({-0.5f, 0.25f})), {-16384, 8192}},
+      {wave(3, 1, 64, 8, float64), {8192, -8192}},
+  };
+  int n = 0;
+  for (const auto& c : converted) {
+    rig.manager.StopAll();
+    const int id = rig.Add(std::string("converted_") + static_cast<char>('a' + n++) + ".wav", c.file);
+    ASSERT_NE(-1, rig.manager.PlayById(id, false, false, 0)) << quiet.Text();
+    std::vector<int16_t> expected;
+    for (int16_t v : c.mono) expected.insert(expected.end(), {v, v});
+    if (c.mono.empty()) expected = int24Out;
+    EXPECT_EQ(expected, rig.Render(static_cast<uint32_t>(expected.size() / 2))) << id;
+  }
+  // Compressed, six-channel and unknown extensible files are refused at load, saying why.
+  std::vector<uint8_t> unknown = extensible(1, 1, 24, 3, int24);
+  unknown[20 + 24 + 15] ^= 1;  // the last byte of the sub-format GUID
+  for (const auto& refused : {wave(2, 1, 16, 2, {1, 2}), wave(1, 6, 16, 2, std::vector<uint8_t>(12)), unknown}) {
+    quiet.Clear();
+    EXPECT_EQ(-1, rig.manager.PlayById(rig.Add(std::string("refused_") + static_cast<char>('a' + n++) + ".wav", refused), false, false, 0));
+    EXPECT_NE(std::string::npos, quiet.Text().find("is not a usable sound")) << quiet.Text();
+  }
+  EXPECT_NE(std::string::npos, quiet.Text().find("CSoundSample: unknown extensible sub-format\n"));
 }
 
 // A music buffer has no pan or frequency control: changing them is left out, not an error.

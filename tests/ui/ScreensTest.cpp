@@ -373,6 +373,10 @@ TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
   EXPECT_EQ(stand->GetUseFee(), fee + 1.0f);
   for (int i = 0; i < 10; ++i) fees->HandleInputEvent(Key('D'));
   EXPECT_EQ(stand->GetUseFee(), 0.0f) << "never below nothing";
+  EXPECT_EQ(fees->GetPanel().GetLines()[0], "FEE 0");
+  stand->SetUseFee(2.5f);  // a catalog fee with a fraction shows it: skaters pay it
+  fees->HandleInputEvent(Key('U'));
+  EXPECT_EQ(fees->GetPanel().GetLines()[0], "FEE 3.50");
   EXPECT_FALSE(fees->IsMarkedForRemoval());
   stand->MarkForRemoval();
   fees->Update(0.033f);

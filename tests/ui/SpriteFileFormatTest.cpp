@@ -125,7 +125,7 @@ TEST(SpriteFileFormat, HostileCountsAndFieldsAreRefused) {
       {"version", 4, 2, 4},           {"count past the limit", 8, 0xFFFFFFFFu, 4}, {"count one too many", 8, 2, 4},
       {"empty name", 12, 0, 1},       {"name past the limit", 12, 200, 1},         {"no frames", 24, 0, 2},
       {"frames past limit", 24, 5000, 2}, {"image size huge", 28, 0xFFFFFFFFu, 4}, {"image size short", 28, 10, 4},
-      {"magic", 0, 'X', 1},           {"image not own format", 32, 'Z', 1},
+      {"magic", 0, 'X', 1},           {"image not own format", 32, 'Z', 1},        {"image size zero", 28, 0, 4},
   };
   DebugCapture log;
   for (const Case& c : cases) {

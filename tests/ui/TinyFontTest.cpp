@@ -37,6 +37,9 @@ TEST(TinyFont, EveryLetterAndDigitHasAGlyphInsideFiveColumns) {
       EXPECT_NE(0, std::memcmp(g, TinyFont::Glyph(b), TinyFont::kGlyphHeight)) << c << b;
   }
   for (char c = '0'; c <= '9'; ++c) EXPECT_NE(nullptr, TinyFont::Glyph(c));
+  // The point of a fee or a figure, apart from the comma.
+  ASSERT_NE(nullptr, TinyFont::Glyph('.'));
+  EXPECT_NE(0, std::memcmp(TinyFont::Glyph('.'), TinyFont::Glyph(','), TinyFont::kGlyphHeight));
 }
 
 TEST(TinyFont, DrawingIsClippedToTheSurfaceAtEveryOffset) {

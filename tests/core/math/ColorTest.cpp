@@ -27,6 +27,23 @@ TEST(ColorTest, LayoutConversionAndSaturation) {
   Color s = Color::FromRGBA(200, 10, 255, 7);
   s.AddSaturate(Color::FromRGBA(100, 20, 1, 200));
   EXPECT_EQ(s, Color::FromRGBA(255, 30, 255, 7));
+
+  // Blends step by the truncated difference: 0.51 of -190 is -96 (not the floor, -97), of +190
+  // is +96; t = 1 lands on the target, t = 0 stays, overshoot clamps; alpha stays.
+  const Color from = Color::FromRGBA(200, 10, 100, 9), to = Color::FromRGBA(10, 200, 100, 250);
+  Color l = from;
+  l.LerpTo(to, 0.51f);
+  EXPECT_EQ(l, Color::FromRGBA(104, 106, 100, 9));
+  for (float t : {0.0f, 1.0f}) {
+    l = from;
+    l.LerpTo(to, t);
+    EXPECT_EQ(l, t == 0.0f ? from : Color::FromRGBA(10, 200, 100, 9));
+  }
+  l = from;
+  l.LerpTo(to, 2.0f);
+  EXPECT_EQ(l, Color::FromRGBA(0, 255, 100, 9));
+  l.LerpTo(to, std::numeric_limits<float>::quiet_NaN());
+  EXPECT_EQ(l.a, 9);
 }
 
 TEST(ColorTest, PackedPixelsMatchBitReference) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "core/Settings.h"
+#include "core/WorldPointer.h"
 #include "core/math/ResourceTable.h"
 #include "platform/SoftwareSound.h"
 #include "sound/SoundManager.h"
@@ -46,6 +47,16 @@ TEST_F(ControllerPark, DrivingASkaterAndGivingItBack) {
   Tick();
   EXPECT_FALSE(logic->IsControllingSkater());
   EXPECT_EQ(park->GetCurrentCameraIndex(), CGameLogic::kParkCamera);
+
+  // Taken over from the view from a piece, a skater gives back the park view and the pointer.
+  const float frame12[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 3, 3, 2};
+  logic->SetPerspectiveView(true, frame12);
+  logic->SetSelectedSkater(AddSkater(Vector3(6.0f, 6.0f, 0.5f))->GetID());
+  Action(CGameLogic::kActionControl);
+  Action(CGameLogic::kActionControl);
+  EXPECT_EQ(park->GetCurrentCameraIndex(), CGameLogic::kParkCamera);
+  EXPECT_FALSE(logic->IsPerspectiveView());
+  EXPECT_TRUE(park->GetMouseCursor()->IsVisible());
 }
 
 TEST_F(ControllerPark, HidingTheInterfaceLeavesOnlyTheController) {
@@ -133,11 +144,14 @@ TEST_F(ControllerPark, HighlightsAndStatisticsAreDrawnWithThePark) {
   logic->CanPlaceHeldObject();
   logic->UpdateCamera(0.0f);
   park->ToggleDebugFlag(8);
-  PixelBufferDesc* locked = nullptr;
+  PixelBufferDesc* locked = rasterizer.LockBackBuffer();  // as widgets drawn below would leave it
   rasterizer.Forget();
   std::fill(rasterizer.frame.begin(), rasterizer.frame.end(), 0);
   logic->Draw(&renderView, &locked);
   if (locked != nullptr) rasterizer.UnlockBackBuffer();
+  ASSERT_GE(rasterizer.calls.size(), 2u);  // the frame starts cleared, the lock given up first
+  EXPECT_EQ(rasterizer.calls[0], "UnlockBackBuffer");
+  EXPECT_EQ(rasterizer.calls[1].rfind("Clear(1,1,", 0), 0u) << rasterizer.calls[1];
   int green = 0, red = 0;
   for (const RecordingRasterizer::Draw& draw : rasterizer.draws)
     for (const ScreenVertex& v : draw.vertices) {

@@ -4,10 +4,12 @@
 // the debug keys.
 #include "tests/park/controller/GameLogicTestPark.h"
 
+#include "core/WorldPointer.h"
 #include "park/pieces/SkatableFacility.h"
 #include "platform/FileSystem.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"
+#include "tests/support/WorkingFolder.h"
 #include "tools/DemoContentBoarder.h"
 
 namespace control_test {
@@ -208,16 +210,21 @@ TEST_F(ControllerPark, TheCancelChain) {
   ASSERT_NE(skater, nullptr);
   logic->SetSelectedSkater(skater->GetID());
   const float frame12[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 3, 3, 2};
+  const CWorldPointer* pointer = park->GetMouseCursor();
+  ASSERT_NE(pointer, nullptr);
   logic->SetPerspectiveView(true, frame12);
   EXPECT_TRUE(logic->IsPerspectiveView());
   EXPECT_EQ(park->GetCurrentCameraIndex(), CGameLogic::kPieceCamera);
+  EXPECT_FALSE(pointer->IsVisible());  // the view from a piece has no pointer
   Action(CGameLogic::kActionCancel);
   EXPECT_EQ(logic->GetSelectedSkaterId(), CGameLogic::kNone);
   EXPECT_TRUE(logic->IsPerspectiveView());  // letting go of a skater does not leave the view
   EXPECT_EQ(park->GetCurrentCameraIndex(), CGameLogic::kPieceCamera);
+  EXPECT_FALSE(pointer->IsVisible());
   Action(CGameLogic::kActionCancel);
   EXPECT_FALSE(logic->IsPerspectiveView());
   EXPECT_EQ(park->GetCurrentCameraIndex(), CGameLogic::kParkCamera);
+  EXPECT_TRUE(pointer->IsVisible());
 
   // Nothing at all happens while the escape menu is open.
   screens->escapeOpen = true;
@@ -301,44 +308,104 @@ TEST_F(ControllerPark, ClearParkKeepsOnlyTheTerrain) {
   EXPECT_EQ(Occupied(), Block(3, 3, 2, 2));
 }
 
-TEST_F(ControllerPark, DebugKeysOnlyWhenEnabled) {
+const ObjectDefinition* g_definitions = nullptr;
+const ObjectDefinition* DefinitionByIndex(int index) {
+  return index >= 0 && index < 4 ? &g_definitions[index] : nullptr;
+}
+ShadedMesh* g_terrain = nullptr;
+ShadedMesh* TerrainMesh() { return g_terrain; }
+
+// Every debug key once, pressed through the key state as a player presses it: none does anything
+// while the debug keys are off; then each does its one thing, and a key held on is not pressed again.
+TEST_F(ControllerPark, EveryDebugKeyDoesItsOneThing) {
+  testing_support::WorkingFolder cwd;  // the quick save goes to the working directory
+  ASSERT_TRUE(cwd.Entered());
+  g_definitions = catalog.defs;  // a load finds pieces and terrain through these
+  g_terrain = terrainMesh.get();
+  CSkatableSection::SetSources({&MeshById, &DefinitionByIndex, &TerrainMesh});
+  auto hold = [](std::initializer_list<int> keys, bool down) {
+    for (int key : keys) plat::SetKeyState(key, down);
+  };
+  auto press = [&](std::initializer_list<int> keys) { hold(keys, true), Tick(), hold(keys, false); };
   const double money0 = park->GetMoney();
-  plat::SetKeyState(VK_CONTROL, true);
-  plat::SetKeyState('M', true);
-  plat::SetKeyState(VK_F1 + 7, true);
-  Tick();
+  press({VK_CONTROL, 'M'});
+  press({VK_F1 + 7});
+  press({VK_MENU, 'S'});
   EXPECT_EQ(park->GetMoney(), money0);
   EXPECT_FALSE(park->GetDebugFlag(8));
-  SetDebugKeysEnabled(true);
-  plat::SetKeyState('M', false), plat::SetKeyState(VK_F1 + 7, false);
-  plat::SetKeyState('M', true), plat::SetKeyState(VK_F1 + 7, true);
-  Tick();
-  EXPECT_EQ(park->GetMoney(), money0 + 10000.0);
-  EXPECT_TRUE(park->GetDebugFlag(8));
-  Tick();  // held, not pressed again: no second time
-  EXPECT_EQ(park->GetMoney(), money0 + 10000.0);
-  plat::SetKeyState('M', false), plat::SetKeyState(VK_F1 + 7, false);
-  plat::SetKeyState(VK_CONTROL, false);
+  EXPECT_TRUE(GetSkaterList().empty());
 
-  // S held with P pressed opens the first offer not yet made.
-  park->GetParkState().sponsorships[0].offered = 1;
-  plat::SetKeyState('S', true);
-  plat::SetKeyState('P', true);
+  SetDebugKeysEnabled(true);
+  hold({VK_CONTROL, 'M'}, true);
   Tick();
+  Tick();  // held, not pressed again
+  hold({VK_CONTROL, 'M'}, false);
+  EXPECT_EQ(park->GetMoney(), money0 + 10000.0);
+
+  // F5, F6, F3, F4, F7, F1, F2, F8: flags 0, 2, 3, 4, 5, 6, 7, 8, each alone; flag 1 has no key.
+  const int flagOfKey[8] = {6, 7, 3, 4, 0, 2, 5, 8};
+  for (int f = 0; f < 8; ++f) {
+    press({VK_F1 + f});
+    for (int flag = 0; flag < 9; ++flag) EXPECT_EQ(park->GetDebugFlag(flag), flag == flagOfKey[f]) << f << " " << flag;
+    press({VK_F1 + f});
+    EXPECT_FALSE(park->GetDebugFlag(flagOfKey[f])) << f;
+  }
+
+  // S held and P pressed: the first offer not yet made.
+  park->GetParkState().sponsorships[0].offered = 1;
+  press({'S', 'P'});
   EXPECT_EQ(park->GetParkState().sponsorships[1].offered, 1);
   EXPECT_EQ(park->GetParkState().sponsorships[2].offered, 0);
-  plat::SetKeyState('S', false), plat::SetKeyState('P', false);
 
+  // Alt and a letter: one arrival each (this park's sky is low: each leaves at the next step), with
+  // the need the letter names.
+  const uint32_t& entered = park->GetParkState().skatersEntered;
+  auto set = [](float need, float value) { return need == value; };  // arrivals draw their needs at random
+  press({VK_MENU, 'S'});
+  ASSERT_EQ(entered, 1u);
+  const CSkater::Needs plain = GetSkaterList().back()->needs;
+  EXPECT_FALSE(set(plain.injury, 0.95f) || set(plain.bladder, 0.95f) || set(plain.hunger, 0.95f) ||
+               set(plain.tiredness, 0.47f));
+  const int needKeys[] = {'I', 'P', 'H', 'T'};
+  for (int key : needKeys) {
+    press({VK_MENU, key});
+    const CSkater::Needs n = GetSkaterList().back()->needs;
+    EXPECT_EQ(set(n.injury, 0.95f), key == 'I') << char(key);
+    EXPECT_EQ(set(n.bladder, 0.95f), key == 'P') << char(key);
+    EXPECT_EQ(set(n.hunger, 0.95f), key == 'H') << char(key);
+    EXPECT_EQ(set(n.tiredness, 0.47f), key == 'T') << char(key);
+  }
+  EXPECT_EQ(park->GetParkState().sponsorships[2].offered, 0) << "Alt and P is not an offer";
+  press({VK_MENU, 'K'});
+  EXPECT_EQ(entered, 6u);
+  for (float skill : GetSkaterList().back()->ability.trickSkill) EXPECT_EQ(skill, 1.0f);
+
+  // Ctrl, Shift and P held: the park stands still; let go, it runs on.
+  const double time0 = park->GetWorldTime();
+  hold({VK_CONTROL, VK_SHIFT, 'P'}, true);
+  logic->Tick(0.1f);
+  EXPECT_EQ(park->GetWorldTime(), time0);
+  hold({VK_CONTROL, VK_SHIFT, 'P'}, false);
+  logic->Tick(0.1f);
+  EXPECT_GT(park->GetWorldTime(), time0);
+
+  // Quick save, clear, quick load: the park comes back.
   PlaceAt(0, 3.0f, 3.0f);
-  plat::SetKeyState(VK_CONTROL, true);
-  plat::SetKeyState('C', true);
-  Tick();
-  EXPECT_EQ(Occupied(), (std::set<std::pair<int, int>>{}));
-  plat::SetKeyState('C', false), plat::SetKeyState(VK_CONTROL, false);
-  plat::SetKeyState(VK_F1 + 7, true);
-  Tick();
-  EXPECT_FALSE(park->GetDebugFlag(8));
-  plat::SetKeyState(VK_F1 + 7, false);
+  ASSERT_NE(AddSkater(Vector3(12.0f, 3.0f, 0.5f)), nullptr);
+  Tick();  // the last arrival leaves
+  const size_t skaters = GetSkaterList().size();
+  press({VK_CONTROL, VK_SHIFT, 'S'});
+  EXPECT_NE(log.Text().find("Game saved to file.\n"), std::string::npos) << log.Text();
+  EXPECT_FALSE(cwd.Read(CGameLogic::kQuickSaveFile).empty());
+  press({VK_CONTROL, 'C'});
+  EXPECT_TRUE(Occupied().empty());
+  EXPECT_TRUE(GetSkaterList().empty());
+  press({VK_CONTROL, VK_SHIFT, 'L'});
+  EXPECT_NE(log.Text().find("Game loaded from file.\n"), std::string::npos) << log.Text();
+  EXPECT_EQ(Occupied(), Block(3, 3, 2, 2));
+  EXPECT_EQ(GetSkaterList().size(), skaters);
+  g_definitions = nullptr;
+  g_terrain = nullptr;
 }
 
 // Ctrl and L under the software renderer rebuild the level's converted textures and their cache

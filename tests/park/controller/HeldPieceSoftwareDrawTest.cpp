@@ -3,6 +3,7 @@
 // both are drawn after the opaque terrain and write no depth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -99,6 +100,18 @@ TEST_F(SoftwarePark, TheSquareUnderThePointerShowsOverTheTerrain) {
   // Only the one square changed: a neighbour's centre is as it was.
   const ProjectedPoint beside = Project(Grid().GetSquareCentre(12, 5));
   EXPECT_EQ(At(pointed, beside), At(before, beside));
+}
+
+// Far out, the terrain leaves the frame's corners empty: every pixel of a frame is drawn anew,
+// black where nothing lies, so no earlier picture (a closed menu) stays on the screen.
+TEST_F(SoftwarePark, EveryPixelIsDrawnAnewAndBlackBesideTheTerrain) {
+  for (int i = 0; i < 16; ++i) logic->ZoomOut();
+  logic->UpdateCamera(0.0f);
+  const std::vector<uint16_t> frame = Frame();
+  const uint16_t stale = CSoftwareRasterizer::To555(kBackground);
+  EXPECT_EQ(std::count(frame.begin(), frame.end(), stale), 0);
+  for (size_t corner : {size_t{0}, size_t{639}, frame.size() - 640, frame.size() - 1})
+    EXPECT_EQ(frame[corner], CSoftwareRasterizer::To555(CGameLogic::kBackdropColour)) << corner;
 }
 
 }  // namespace

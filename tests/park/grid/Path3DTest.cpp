@@ -19,6 +19,7 @@
 #include "platform/Profile.h"
 #include "scene/mesh/SceneDrawInterface.h"
 #include "scene/mesh/TextureProperties.h"
+#include "tests/support/InputCost.h"
 
 namespace {
 
@@ -174,6 +175,20 @@ TEST(Path3D, RingsWrapAndNodesWithoutEdgesHaveNone) {
   out.clear();
   path.GetSuccessors(path.GetNodePointer(4), out);
   EXPECT_TRUE(out.empty());
+  // A ring of 100,000 edges is walked once, not once per edge.
+  Record ring;
+  ring.AddNode(Vector3(0, 0, 0));
+  ring.AddNode(Vector3(1, 0, 0));
+  for (int i = 0; i < 100000; ++i) ring.AddEdge(0, i % 2, i == 99999 ? 0 : -1);
+  ring.names = {"last"};
+  const std::vector<uint8_t> wide = ring.Bytes();
+  C3DPath big;
+  ASSERT_TRUE(big.LoadFromData(wide.data(), wide.size()));
+  EXPECT_TRUE(testing_support::CostsNearLinear(wide.size(), [&] { big.GetSuccessors(big.GetNodePointer(0), out); }));
+  ASSERT_EQ(out.size(), 100000u);
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i].node, big.GetNodePointer(i % 2)) << i;
+  EXPECT_STREQ(static_cast<const char*>(out.back().edge), "last");
+  EXPECT_EQ(out[99998].edge, nullptr);
 }
 
 TEST(Path3D, SearchFollowsEdgesWithStraightLineCosts) {

@@ -5,6 +5,7 @@
 
 #include "park/pieces/ObjectCatalog.h"
 #include "park/world/ParkState.h"
+#include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -141,6 +142,8 @@ TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {
   EXPECT_EQ(CObjectCatalog::PositionOf(19, 89, 9, false), 19999);
   EXPECT_EQ(CObjectCatalog::PositionOf(19, 90, 0, false), -1);  // would run into the facilities
   EXPECT_EQ(CObjectCatalog::PositionOf(19, 90, 0, true), -1);   // or past the sponsor pieces
+  EXPECT_EQ(CObjectCatalog::PositionOf(9, 89, 9, true), 29999);
+  EXPECT_EQ(CObjectCatalog::PositionOf(9, 90, 0, true), -1);  // a facility past its part of the table
   EXPECT_EQ(CObjectCatalog::PositionOf(0, -10, 0, false), 0);
   EXPECT_EQ(CObjectCatalog::PositionOf(0, -11, 9, false), -1);
   // A size beyond the 20 x 20 footprint block lands clamped in an in-range category.
@@ -154,6 +157,39 @@ TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {
   EXPECT_EQ(d->footprintLength, 1);
   EXPECT_EQ(CObjectCatalog::TypeFromKeyword("Medic"), 18);
   EXPECT_EQ(CObjectCatalog::TypeFromKeyword("medics"), 0);
+  EXPECT_NE(capture.Text().find("a.ini is another category's file; category 2147483647 left empty"), std::string::npos);
+}
+
+TEST(ObjectCatalog, WorkStaysInProportionToTheFiles) {
+  TempFolder folder;
+  CObjectCatalog catalog;
+  testing_support::DebugCapture capture;
+  // A category without a file name would read the objects folder: it has no entries.
+  folder.Write("data/objects/categories.ini", "[header]\nNumCategories=1\n");
+  catalog.Load(folder.Path());
+  ASSERT_EQ(catalog.GetSectionCategories().size(), 1u);
+  EXPECT_TRUE(catalog.GetSectionCategories()[0].items.empty());
+  // A list that is its own categories' file, 100 times over with 1000 entries each: read as one
+  // category, its entries cut to the file's 101 sections.
+  std::string self = "[header]\nNumCategories=100\nNumInCategory=1000\n";
+  for (int i = 1; i <= 100; ++i) self += "[Cat" + std::to_string(i) + "]\nINIFile=categories.ini\n";
+  folder.Write("data/objects/categories.ini", self);
+  EXPECT_TRUE(testing_support::CostsNearLinear(self.size(), [&] { catalog.Load(folder.Path()); }));
+  ASSERT_EQ(catalog.GetSectionCategories().size(), 100u);
+  EXPECT_EQ(catalog.GetSectionCategories()[0].items.size(), 101u);
+  for (size_t i = 1; i < 100; ++i) EXPECT_TRUE(catalog.GetSectionCategories()[i].items.empty()) << i;
+  // A thousand real entries: every file is parsed once, not once per key.
+  std::string many = "[Header]\nNumInCategory=1000\n";
+  for (int j = 1; j <= 1000; ++j) {
+    many += "[Object" + std::to_string(j) + "]\nidx=" + std::to_string(j) + "\n";
+    many += "[object" + std::to_string(100 + 10 * j) + "]\nsize=1,1,1\nmesh=m.mesh\n";
+  }
+  folder.Write("data/objects/categories.ini", "[header]\nNumCategories=1\n[Cat1]\nINIFile=many.ini\nCategoryID=0\n");
+  folder.Write("data/objects/many.ini", many);
+  EXPECT_TRUE(testing_support::CostsNearLinear(many.size(), [&] { catalog.Load(folder.Path()); }));
+  ASSERT_EQ(catalog.GetSectionCategories()[0].items.size(), 1000u);
+  EXPECT_EQ(catalog.CountDefinitions(), 1000);
+  EXPECT_EQ(catalog.GetEntry(0, 1000, 0, false)->catalogNumber, 10100);
 }
 
 TEST(ObjectCatalog, SponsoredItemsUnlockWithTheirSlot) {

@@ -28,6 +28,7 @@
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/core/math/OctreeTestItems.h"
 #include "tests/support/ParkPieces.h"
 #include "tests/support/ParkState.h"
 #include "tests/support/RecordingRasterizer.h"
@@ -173,6 +174,11 @@ TEST_F(Pieces, NodesJoinTheGridAndNeighboursIntoRings) {
   // 0.02 off: nothing joins.
   CSkatableSection* c = Make(0, 2.02f, 2.0f);
   for (const auto& node : c->GetPathNodes()) EXPECT_EQ(node->GetRingSize(), 1);
+  // A hair short of a corner (as a turned frame's rounding leaves it) a node still joins the square
+  // whose corner it is, not the one it stands in.
+  CSkatableSection* d = Make(0, 5.995f, 6.0f);
+  EXPECT_EQ(RingIds(d->GetPathNodes()[0].get()),
+            (std::set<uint32_t>{d->GetPathNodes()[0]->GetNodeId(), Grid().GetSquare(6, 6)->GetNodeId()}));
   EXPECT_EQ(FindNodeByID(m[1]->GetNodeId()), m[1].get());
   EXPECT_EQ(FindNodeByID(sq22), Grid().GetSquare(2, 2));
   EXPECT_EQ(FindNodeByID(CSkatePathNode::kNone), nullptr);
@@ -219,6 +225,22 @@ TEST_F(Pieces, PlaceThenPickUpRestoresTheParkExactly) {
     ASSERT_TRUE(Take() == before) << "round " << round;
     pieces.push_back(probe);
   }
+  // A placement drops the octree's empty cells, and moves nothing: at the top corner, a lone object
+  // stays in its depth-5 cell while the empty cell beside it goes.
+  COctree& octree = park.GetOctree();
+  const uint32_t top = (((8 * 8 + 8) * 8 + 8) * 8 + 8) * 8 + 8, beside = top - 1;
+  const Box root = octree.GetRootBox();
+  const Vector3 side = (root.max - root.min) * (1.0f / 32.0f);  // of a depth-5 cell
+  octree_test::Item lone(CBoundedObject::kRenderable, Box(root.max - side * 0.5f, root.max - side * 0.25f));
+  octree.InsertObjectAtDepth(&lone, 5);
+  ASSERT_EQ(octree.FindCellByCode(top, false)->objects.size(), 1u);
+  ASSERT_NE(octree.FindCellByCode(beside, true), nullptr);
+  CSkatableSection* last = Make(0, 3.0f, 3.0f);
+  EXPECT_EQ(octree.FindCellByCode(beside, false), nullptr);
+  ASSERT_NE(octree.FindCellByCode(top, false), nullptr);
+  EXPECT_EQ(octree.FindCellByCode(top, false)->objects.size(), 1u);
+  EXPECT_TRUE(octree.Contains(last->GetObstacle()));
+  octree.RemoveObject(&lone);
 }
 
 TEST_F(Pieces, RunningCostOfOneParkDay) {
@@ -277,9 +299,9 @@ TEST_F(Pieces, ResaleValues) {
 TEST_F(Pieces, FacilityFeesOneValueEverywhere) {
   auto* f = Make<CSkatableFacility>(2, 4.0f, 4.0f);
   EXPECT_EQ(f->GetUseFee(), 2.5f);
-  // Whole units: the revenue books what the skater pays, never the fraction it does not.
+  // The fee as shown, fraction and all; the revenue books what the skater pays.
   f->SetUseFee(1.75f);
-  EXPECT_EQ(f->Use(), 1.0f);
+  EXPECT_EQ(f->Use(), 1.75f);
   f->SetUseFee(-3.0f);
   EXPECT_EQ(f->Use(), 0.0f);
   f->SetUseFee(-0.5f);
@@ -287,7 +309,7 @@ TEST_F(Pieces, FacilityFeesOneValueEverywhere) {
   f->SetUseFee(std::nanf(""));
   EXPECT_EQ(f->Use(), 0.0f);
   EXPECT_EQ(f->GetUseCount(), 4u);
-  EXPECT_EQ(f->GetRevenue(), 1.0);
+  EXPECT_EQ(f->GetRevenue(), 1.75);
   EXPECT_EQ(std::string(f->GetInfoString()), "<Skatable Facility>");
 }
 

@@ -2,6 +2,7 @@
 // ignition that burns out, events counted once per tick, and the attach intensities.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 #include "combat/Fire.h"
@@ -10,6 +11,8 @@
 #include "park/world/VerezIvor.h"
 #include "physics/collision/SphereTreeNode.h"
 #include "physics/collision/StaticObstacle.h"
+#include "scene/animation/AnimationRecord.h"
+#include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 
 namespace {
@@ -143,6 +146,36 @@ TEST_F(Structures, EventsCountOncePerTickAndAreaRange) {
   EXPECT_TRUE(s->HandleEvent(impact, contact));
   EXPECT_EQ(s->GetAttachIntensity(20), 1.0f);
   EXPECT_EQ(s->GetAttachIntensity(0), 1.0f);
+}
+
+// The indices past the damage, pulse and impact ones follow the triggers of the sequence the
+// piece's mesh plays: ids 9 and 20 keep their own meaning even when a sequence has such triggers.
+TEST_F(Structures, AnimationTriggersLightTheIndicesAfterTheDamageOnes) {
+  auto mesh = MeshWithSpheres(1);
+  CStructureBody* s = Add(mesh.get());
+  auto record = [](uint32_t type, int32_t start, uint32_t frames, uint32_t idOrCount) {
+    AnimationRecord r;
+    std::memset(&r, 0, sizeof(r));
+    r.dataType = type, r.startFrame = start, r.frameCount = frames, r.countOrTrigger = idOrCount;
+    r.frameRate = 10.0f, r.length = static_cast<float>(frames) / 10.0f;
+    return r;
+  };
+  using R = AnimationRecord;
+  // Frames 10 to 19 at 10 fps; trigger 12 on frames 12-14, 19 on 15-16, 9, 20 and 22 throughout.
+  const AnimationRecord table[] = {record(R::kHeader, 0, 0, 6),    record(R::kXForm, 10, 10, 0),
+                                   record(R::kTrigger, 12, 3, 12), record(R::kTrigger, 15, 2, 19),
+                                   record(R::kTrigger, 10, 10, 9), record(R::kTrigger, 10, 10, 20),
+                                   record(R::kTrigger, 10, 10, 22)};
+  SequencePlayer& player = s->GetMeshInstance()->GetSequencePlayer();
+  EXPECT_EQ(s->GetAttachIntensity(12), 0.0f) << "nothing plays yet";
+  player.Start(&table[0], 0.25f, 0.0f);                            // frame 12
+  const float atFrame12[] = {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1};  // indices 11 to 22
+  for (int index = 11; index <= 22; ++index) EXPECT_EQ(s->GetAttachIntensity(index), atFrame12[index - 11]) << index;
+  player.time = 0.55f;  // frame 15
+  const float atFrame15[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1};
+  for (int index = 11; index <= 22; ++index) EXPECT_EQ(s->GetAttachIntensity(index), atFrame15[index - 11]) << index;
+  EXPECT_EQ(s->GetAttachIntensity(9), 0.0f);
+  EXPECT_EQ(s->GetAttachIntensity(-1), 0.0f);
 }
 
 }  // namespace

@@ -273,6 +273,12 @@ TEST_F(SavedPark, AnEmptyParkHasNoObjectsAndTheGridBlockFollowsTheCount) {
 
 TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
   Build();
+  // Put down again, a piece goes last in the placed list, after pieces with higher ids: the order
+  // the skaters' searches walk, which the file keeps.
+  CSkatableSection* second = GetPlacedSection(GetPlacedSectionList()[2]);
+  second->PickUp();
+  second->Place();
+  ASSERT_EQ(GetPlacedSectionList().back(), second->GetID());
   park.SetWorldTime(321.5);
   const std::vector<uint8_t> first = SaveNow();  // numbers the links the routes name
   const Relations before = TakeRelations(park);
@@ -300,7 +306,7 @@ TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(f->GetUseCount(), 4u);
   EXPECT_EQ(f->GetUseFee(), 3.75f);
-  EXPECT_DOUBLE_EQ(f->GetRevenue(), 12.0);  // four uses at 3.75, paid in whole units
+  EXPECT_DOUBLE_EQ(f->GetRevenue(), 15.0);  // four uses at 3.75
   auto* w = dynamic_cast<CSkater*>(park.GetObjectByID(walkerId));
   ASSERT_NE(w, nullptr);
   EXPECT_STREQ(w->GetName(), "Walker");

@@ -278,7 +278,7 @@ TEST_F(SkaterPieces, TheFrontOfALineTakesTheCounterFromASkaterWaitingBehindIt) {
 
 TEST_F(SkaterPieces, ServiceTakesLongerThanTheTableAndTheFeeMovesOnce) {
   CSkatableFacility* food = Stand(kFood, 8, 8);
-  food->SetUseFee(3.75f);  // paid in whole units: 3
+  food->SetUseFee(3.75f);
   CSkater* s = Add(3.2f, 3.2f);
   s->needs.hunger = 0.8f;
   s->GetThoughts().AddThought(thoughts::kFood, true);
@@ -304,9 +304,9 @@ TEST_F(SkaterPieces, ServiceTakesLongerThanTheTableAndTheFeeMovesOnce) {
   EXPECT_NEAR(facing, 1.0f, 1e-5f);
   EXPECT_GT(served, 6.0f);
   EXPECT_LT(served, 6.0f + 0.11f);
-  EXPECT_NEAR(state.GetMoney() - money, 3.0, 1e-9);
-  EXPECT_NEAR(state.earnedFromConcessions - concessions, 3.0, 1e-9);
-  EXPECT_EQ(own - s->needs.money, 3.0f);
+  EXPECT_NEAR(state.GetMoney() - money, 3.75, 1e-9);
+  EXPECT_NEAR(state.earnedFromConcessions - concessions, 3.75, 1e-9);
+  EXPECT_EQ(own - s->needs.money, 3.75f);
   EXPECT_EQ(food->GetUseCount(), 1u);
   EXPECT_EQ(s->needs.hunger, 0.0f);
   EXPECT_FALSE(s->GetThoughts().GetEntry(0)->bubble);
@@ -315,14 +315,14 @@ TEST_F(SkaterPieces, ServiceTakesLongerThanTheTableAndTheFeeMovesOnce) {
 }
 
 // One value everywhere: the park's money, its concessions total and the facility's revenue gain
-// exactly what the skater loses, in whole units; a negative fee moves no money at all.
-TEST_F(SkaterPieces, AFeeIsOneWholeValueForTheSkaterTheParkTheConcessionsAndTheRevenue) {
+// exactly what the skater loses, the fee as shown, fraction and all; a negative fee moves no money.
+TEST_F(SkaterPieces, AFeeIsOneValueForTheSkaterTheParkTheConcessionsAndTheRevenue) {
   CSkatableFacility* food = Stand(kFood, 8, 8);
   ParkState& state = park.GetParkState();
   const struct {
     float fee;
     double paid;
-  } cases[] = {{3.75f, 3.0}, {0.6f, 0.0}, {-2.5f, 0.0}, {6.99f, 6.0}, {-0.4f, 0.0}};
+  } cases[] = {{3.75f, 3.75}, {0.6f, 0.6f}, {-2.5f, 0.0}, {6.99f, 6.99f}, {-0.4f, 0.0}};
   uint32_t uses = 0;
   for (const auto& c : cases) {
     food->SetUseFee(c.fee);
@@ -339,10 +339,10 @@ TEST_F(SkaterPieces, AFeeIsOneWholeValueForTheSkaterTheParkTheConcessionsAndTheR
     for (int i = 0; i < 400 && s->mind.state == CSkater::kUsingFacility; ++i) s->ThinkTick(0.05f);
     ASSERT_NE(s->mind.state, static_cast<uint32_t>(CSkater::kUsingFacility)) << c.fee;
     EXPECT_EQ(food->GetUseCount(), ++uses);
-    EXPECT_EQ(state.GetMoney() - money, c.paid) << c.fee;
-    EXPECT_EQ(state.earnedFromConcessions - concessions, c.paid) << c.fee;
+    EXPECT_NEAR(state.GetMoney() - money, c.paid, 1e-9) << c.fee;
+    EXPECT_NEAR(state.earnedFromConcessions - concessions, c.paid, 1e-9) << c.fee;
     EXPECT_EQ(food->GetRevenue() - revenue, c.paid) << c.fee;
-    EXPECT_EQ(static_cast<double>(own - s->needs.money), c.paid) << c.fee;
+    EXPECT_NEAR(own - s->needs.money, c.paid, 1e-5) << c.fee;  // a float purse near 100
     s->Remove();
     park.UpdateObjects(0.0f);
   }

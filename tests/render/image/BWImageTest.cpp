@@ -292,6 +292,16 @@ TEST(B2Image, KeyColourOfTrueColourSourcesBecomesTransparent) {
   ASSERT_EQ(1, fromWide.CopyFrom(*wide.Get(), nullptr, nullptr));
   EXPECT_EQ(CB2Image::kPixelSolid, fromWide.GetPixel(0, 0));
   EXPECT_EQ(CB2Image::kPixelSolid, fromWide.GetPixel(1, 0));
+  // A 5-5-5 source is stored as the 5-6-5 it was converted to, and says so.
+  CImageRef low = CreateDibImage(2, 1, 15);
+  le::WriteU16(low->pixels, 0x7C00);
+  CB2Image fromLow;
+  ASSERT_EQ(1, fromLow.CopyFrom(*low.Get(), nullptr, nullptr));
+  EXPECT_EQ(16, fromLow.depth);
+  std::vector<uint16_t> red(2, 0);
+  ASSERT_EQ(1, fromLow.BltRaw(RawSurface{reinterpret_cast<uint8_t*>(red.data()), 2, 1, 4, 16}, ImageRect{0, 0, 1, 0},
+                              ImageRect{0, 0, 1, 0}));
+  EXPECT_EQ(0xF800, red[0]);
 }
 
 TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {
@@ -436,4 +446,35 @@ TEST(BWBuild, PalettesIndicesAndRowCodingFromTrueColour) {
   ASSERT_EQ(1, user.BltRaw(RawSurface{reinterpret_cast<uint8_t*>(screen.data()), 20, 1, 40, 15}, ImageRect{0, 0, 19, 0},
                            ImageRect{0, 0, 19, 0}));
   EXPECT_EQ(Pack555(25, 25, 25), screen[10]);  // 200 >> 3
+
+  // Merging re-costs the colour merged into, which now stands for more pixels: five colours cut
+  // to three keep 0802 (the 30 pixels of 0820 move one step, the 3 of 0804 two) instead of 0820
+  // (which would move 0802's 10 pixels two steps and 0804's four).
+  const struct {
+    uint16_t colour;
+    int count;
+  } five[] = {{0x0814, 5}, {0x0800, 38}, {0x0820, 30}, {0x0802, 7}, {0x0804, 3}};
+  CImageRef mixed = CreateDibImage(83, 1, 24);
+  int at = 0;
+  for (const auto& c : five)
+    for (int k = 0; k < c.count; ++k, ++at) {
+      uint8_t* p = mixed->pixels + 3 * at;
+      p[0] = static_cast<uint8_t>((c.colour & 31) << 3), p[1] = static_cast<uint8_t>((c.colour >> 5 & 31) << 3);
+      p[2] = static_cast<uint8_t>((c.colour >> 10) << 3);
+    }
+  CBWImage three;
+  three.SetTag(3);
+  ASSERT_EQ(1, three.CopyFrom(*mixed.Get(), nullptr, nullptr));
+  const uint16_t* kept = three.GetPaletteInfo(&count);
+  EXPECT_EQ((std::vector<uint16_t>{0x0814, 0x0800, 0x0802}), std::vector<uint16_t>(kept, kept + count));
+  // Clear pixels and key-coloured ones are skipped and take no palette entry.
+  auto* keyed = static_cast<CBitmapImage*>(mixed.Get());
+  keyed->SetColourKey(0x100000);  // 0x0800 as 0x00RRGGBB
+  std::fill(keyed->AlphaPlaneForWrite(), keyed->AlphaPlaneForWrite() + 83, 255);
+  std::fill(keyed->AlphaPlaneForWrite() + 73, keyed->AlphaPlaneForWrite() + 83, 0);  // 0802 and 0804
+  CBWImage cut;
+  ASSERT_EQ(1, cut.CopyFrom(*mixed.Get(), nullptr, nullptr));
+  const uint16_t* left = cut.GetPaletteInfo(&count);
+  EXPECT_EQ((std::vector<uint16_t>{0x0820, 0x0814}), std::vector<uint16_t>(left, left + count));
+  for (int px = 0; px < 83; ++px) EXPECT_EQ(px < 5 || (px >= 43 && px < 73) ? 1792 : -1, cut.GetPixel(px, 0)) << px;
 }

@@ -60,6 +60,12 @@ TEST(ImageFormat, DetectionTableWithItsQuirks) {
   // Quirk 2: a Targa with an image ID is not recognised.
   EXPECT_EQ(kImageUnknown, DetectImageFormat(Bytes({5, 0, 2}).data(), 3));
   EXPECT_TRUE(LoadImageFromMemory(Bytes({1, 2, 3}).data(), 3).IsNull());
+  // Palettised data offered to a bitmap image is marked and said, and leaves it empty.
+  testing_support::DebugCapture log;
+  const std::vector<uint8_t> bw = Bytes({'B', 'W', 0, 0});
+  CBitmapImage offered(bw.data(), bw.size());
+  EXPECT_EQ(CImage::kOwnFormat, offered.flags);
+  EXPECT_EQ("Fucked up - Generic dib trying to load from palettized data.", log.Text());
 }
 
 TEST(ImageRef, CopiesShareAndTheLastReleaseFrees) {
@@ -89,6 +95,7 @@ TEST(BitmapImage, SectionsKeyAndPixelAnswersInOneByteOrder) {
   ASSERT_FALSE(low.IsNull());
   EXPECT_EQ(15, low->depth);
   EXPECT_EQ(8, low->pitch);  // 16-bit pixels, rows padded to four bytes
+  EXPECT_TRUE(CreateDibImage(3, 2, 8).IsNull()) << "a blank 8-bit picture would have no palette";
 
   CImageRef picture = CreateDibImage(2, 1, 24);
   uint8_t* p = picture->pixels;
@@ -168,6 +175,12 @@ TEST(BitmapImage, KeyedAlphaAndStretchedCopies) {
   ASSERT_EQ(1, small->StretchFrom(*source.Get(), ImageRect{0, 0, 3, 0}, ImageRect{0, 0, 1, 0}, alpha));
   EXPECT_EQ((source->pixels[0] + source->pixels[3] + 1) / 2, small->pixels[0]);
   EXPECT_EQ((0 + 255 + 1) / 2, static_cast<CBitmapImage*>(small.Get())->GetAlphaPlane()[0]);
+  // The area average is rounded: a uniform picture keeps its value through uneven weights
+  // (4 -> 3 sums to 99.99999999999999 of 100, which the integer part would make 99).
+  std::fill(source->pixels, source->pixels + 12, 100);
+  CImageRef three = CreateDibImage(3, 1, 24);
+  ASSERT_EQ(1, three->StretchFrom(*source.Get(), ImageRect{0, 0, 3, 0}, ImageRect{0, 0, 2, 0}, nullptr));
+  EXPECT_EQ(std::vector<uint8_t>(9, 100), std::vector<uint8_t>(three->pixels, three->pixels + 9));
 }
 
 TEST(BitmapImage, FlipsCloneAndGamma) {

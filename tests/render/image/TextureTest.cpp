@@ -117,9 +117,13 @@ TEST(TextureBuild, FlagsSizesAndMipLevels) {
   EXPECT_EQ(4u, small.width);
   EXPECT_EQ(4u, small.height);
   EXPECT_EQ(kA, small.alphaMask);
+  EXPECT_TRUE(small.flags & CTexture::kPowerOfTwo) << "the sides it has, not the 3 x 2 it was given";
   Color c;
   small.SampleColour(c, 0.9f, 0.9f);  // nearest: source (2, 1)
   EXPECT_EQ(Color::FromRGBA(18, 17, 16, 255), c);
+  // A change of layout keeps the sides, the levels and the layout asked for.
+  ASSERT_TRUE(t.ConvertPixelFormat(2, 0xF800, 0x7E0, 0x1F, 0));
+  EXPECT_EQ((std::vector<uint32_t>{16, 8, 2, 0x7E0, 4}), (std::vector<uint32_t>{t.width, t.height, t.bytesPerPixel, t.greenMask, t.mipCount}));
   CTexture header;
   ASSERT_TRUE(header.CreateFromPixels(nullptr, 4, 64, 32, kR, kG, kB, kA, 0x80, std::string(80, 'x').c_str()));
   EXPECT_EQ(nullptr, header.pixels);
@@ -208,6 +212,10 @@ TEST(TextureBuild, RepackingBetweenLayouts) {
   RepackPixels(c555, wide, 1, 1, 2, 3, 2, m555, 3, rgb24);
   EXPECT_EQ(0xF8, wide[0]);
   EXPECT_EQ(0xF8, wide[2]);
+  // Each channel is cut by its own mask first: a 5-6-5 pure blue has no green in 8-8-8-8.
+  const uint8_t blue565[2] = {0x1F, 0x00};
+  RepackPixels(blue565, out, 1, 1, 2, 4, 2, m565, 4, standard);
+  EXPECT_EQ(0xFF0000F8u, le::ReadU32(out));
 }
 
 TEST(TextureSample, WrapsBothWaysAndFollowsTheAlphaRule) {
@@ -231,6 +239,24 @@ TEST(TextureSample, WrapsBothWaysAndFollowsTheAlphaRule) {
   CTexture empty;
   empty.SampleColour(c, 0.5f, 0.5f);
   EXPECT_EQ(Color::FromRGBA(255, 255, 255, 255), c);  // no pixels, no device texture
+  // Once the pixels went to the back end its copy answers: the keyed copy's clear texel stays
+  // clear while the texture has transparency, and reads opaque once the texture has none.
+  t.pixels.get()[3] = 0;  // texel 0 fully clear
+  t.flags |= CTexture::kHasTransparent;
+  CSoftwareTextureStore store;
+  ASSERT_NE(nullptr, store.ConvertTexture(t));
+  t.ReleasePixels();
+  for (float u : {0.0f, 0.3f, 0.6f, 0.9f}) {
+    Color device, sampled;
+    t.deviceTexture->GetTexelColour(device, u, 0.2f);
+    t.SampleColour(sampled, u, 0.2f);
+    EXPECT_EQ(device, sampled) << u;
+  }
+  t.SampleColour(c, 0.0f, 0.0f);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 0), c);
+  t.flags &= ~(CTexture::kHasTransparent | CTexture::kHasPartial);
+  t.SampleColour(c, 0.0f, 0.0f);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 255), c);
 }
 
 TEST(TextureFile, RawSaveLoadIsByteIdenticalAndHostileFilesFailCleanly) {
@@ -406,6 +432,10 @@ TEST(TextureFile, JpegFormsThatMustBeRefused) {
   plain.flags |= CTexture::kNoDevice;
   std::vector<uint8_t> out;
   EXPECT_FALSE(plain.Encode(1, out));
+  // Saving it so writes nothing at all rather than a header without its levels.
+  testing_support::TempFolder temp;
+  EXPECT_FALSE(plain.Save((temp.Path() + "nodevice.texture").c_str(), 1));
+  EXPECT_TRUE(testing_support::ReadBytes(temp.Path() + "nodevice.texture").empty());
 }
 
 TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
@@ -420,6 +450,14 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   EXPECT_EQ("pic.tga", back.name);
   EXPECT_TRUE(back.flags & CTexture::kTargaSource);
   EXPECT_EQ(0, std::memcmp(back.pixels.get(), pixels.data(), 8 * 4 * 4));
+  // A file stored bottom row first (origin bit clear) loads the same way up.
+  std::string bottomUp = testing_support::ReadBytes(tga);
+  bottomUp[17] = static_cast<char>(bottomUp[17] & ~0x20);
+  for (int y = 0; y < 4; ++y) bottomUp.replace(18 + 32 * y, 32, testing_support::ReadBytes(tga).substr(18 + 32 * (3 - y), 32));
+  const std::string flipped = temp.Write("bottom.tga", bottomUp);
+  CTexture upright;
+  ASSERT_TRUE(upright.LoadTarga(flipped.c_str(), 0));
+  EXPECT_EQ(0, std::memcmp(upright.pixels.get(), pixels.data(), 8 * 4 * 4));
   // The same file is an image for the library too, with its alpha plane.
   CImageRef image = LoadImageFile(tga.c_str());
   ASSERT_FALSE(image.IsNull());

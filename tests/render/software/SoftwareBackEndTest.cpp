@@ -156,6 +156,13 @@ TEST(SoftwareBackEnd, LinesDrawTheFirstEndButNotTheLastAndClipToTheFrame) {
   // Clipped at both sides: every column of row 20.
   for (int x = 0; x < 64; ++x) ASSERT_EQ(0x001F, Pixel(b.r, x, 20)) << x;
   EXPECT_EQ(0, Pixel(b.r, 7, 40)) << "a zero-length line draws nothing";
+  // A clipped line keeps the pixels of the whole line: (-10, 5)-(20, 15) lights in columns
+  // 0 .. 19 what (0, 5)-(30, 15) lights ten columns further on.
+  ScreenVertex clipped[4] = {SV(-10, 5), SV(20, 15), SV(0, 25), SV(30, 35)};
+  b.r.Clear(false, true, 0);
+  b.r.DrawLines(clipped, 4, lines, 2);
+  for (int y = 5; y < 15; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(Pixel(b.r, x + 10, y + 20), Pixel(b.r, x, y)) << x << "," << y;
   // Drawing off: nothing.
   b.r.Clear(false, true, 0);
   b.r.SetClipping(false);
@@ -222,6 +229,14 @@ TEST(SoftwareBackEnd, FogDepthModeOffAndBadCoordinates) {
   plat::SetDebugSink(old);
   ASSERT_EQ(1u, log.size());
   EXPECT_EQ("Bad Texture U.\n", log[0]);
+  // The bound is on the coordinate in texture turns: a texture repeated 5000 times is not bad,
+  // however many texels that makes.
+  log.clear();
+  old = plat::SetDebugSink([&](const char* text) { log.push_back(text); });
+  t.Triangle(SV(0, 0, 0xFFFFFFFF, 1, 5000, 0), SV(40, 0, 0xFFFFFFFF, 1, 0, 0), SV(0, 40, 0xFFFFFFFF, 1, 0, 5000), tex.get());
+  t.r.EndScene();
+  plat::SetDebugSink(old);
+  EXPECT_TRUE(log.empty()) << log[0];
 }
 
 TEST(SoftwareBackEnd, StatisticsTextTurnsRedAt1201DrawnTriangles) {

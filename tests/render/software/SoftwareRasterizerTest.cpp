@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "render/image/CursorBackground.h"
 #include "render/software/SoftwareRasterizer.h"
 
 namespace {
@@ -79,6 +80,50 @@ TEST(SoftwareRasterizer, PresentKeepsTheWholeFrame) {
   r.PresentFrame();
   for (uint32_t y = 0; y < d.height; ++y) ASSERT_EQ(0x7FFF, Pixel(d, 639, y)) << y;
   for (uint32_t x = 0; x < d.width; ++x) ASSERT_EQ(0x7FFF, Pixel(d, x, 479)) << x;
+}
+
+// Between frames the window's DC draws over what the window shows: a pointer's background is
+// saved from it and put back, each change shows once the DC is released, and the frame being
+// drawn is left alone. Without a window there is no such DC.
+TEST(SoftwareRasterizer, FrontBufferDrawsOverTheShownFrameBetweenFrames) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.lpszClassName = "KelvarunSoftwareFront";
+  static const UINT registered = RegisterClassA(&windowClass);
+  ASSERT_NE(0u, registered);
+  HWND window = CreateWindowA("KelvarunSoftwareFront", "front", WS_POPUP, 0, 0, 96, 64, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(window);
+  CSoftwareRasterizer r;
+  DisplayMode windowed = FullScreen640();
+  windowed.fullScreen = 0;
+  ASSERT_TRUE(r.Init(window, windowed));
+  r.Clear(false, true, 0xFFFFFFFF);
+  r.PresentFrame();
+  r.Clear(false, true, 0xFF000000);  // the next frame, half drawn
+  HDC dc = nullptr;
+  auto shown = [&](int x, int y) {
+    EXPECT_EQ(0, r.ReleaseFrontBufferDC(dc));
+    EXPECT_EQ(0, r.GetFrontBufferDC(&dc));
+    return GetPixel(dc, x, y);
+  };
+  ASSERT_EQ(0, r.GetFrontBufferDC(&dc));
+  CCursorBackground background;
+  ASSERT_TRUE(background.Save(dc, RECT{10, 20, 16, 28}));
+  for (int y = 20; y < 28; ++y)
+    for (int x = 10; x < 16; ++x) SetPixel(dc, x, y, RGB(255, 0, 0));
+  EXPECT_EQ(RGB(255, 0, 0), shown(15, 27));
+  EXPECT_EQ(RGB(255, 255, 255), GetPixel(dc, 16, 27));
+  EXPECT_EQ(RGB(255, 255, 255), GetPixel(dc, 95, 63)) << "the whole client area is shown";
+  ASSERT_TRUE(background.Restore(dc));
+  EXPECT_EQ(RGB(255, 255, 255), shown(10, 20));
+  EXPECT_EQ(0, r.ReleaseFrontBufferDC(dc));
+  EXPECT_EQ(0u, Pixel(*r.GetBackBufferDesc(), 10, 20)) << "the frame being drawn is left alone";
+  EXPECT_EQ(-1, r.ReleaseFrontBufferDC(nullptr));
+  CSoftwareRasterizer offscreen;
+  ASSERT_TRUE(offscreen.Init(nullptr, FullScreen640()));
+  EXPECT_EQ(-1, offscreen.GetFrontBufferDC(&dc));
+  EXPECT_EQ(nullptr, dc);
+  DestroyWindow(window);
 }
 
 TEST(SoftwareRasterizer, SceneStateAndTheDrawingSwitch) {

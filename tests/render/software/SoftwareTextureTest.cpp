@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "core/GameWorld.h"
 #include "render/image/Texture.h"
+#include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwarePalette.h"
 #include "render/software/SoftwareTexture.h"
 #include "render/software/SoftwareTextureStore.h"
@@ -227,6 +230,12 @@ TEST(SoftwareTextureStore, CacheFileRoundTripAndHostileFiles) {
   ASSERT_TRUE(victim.ReadCache(file.data(), recordsEnd));
   EXPECT_EQ("", victim.GetTexture(0)->GetName());
   EXPECT_EQ(victim.GetTexture(2), victim.Find("grass")) << "without names the hash decides";
+  // Written back, the unknown names stay unknown and the file reads again.
+  const std::vector<uint8_t> nameless = victim.EncodeCache();
+  EXPECT_EQ(nameless.size(), recordsEnd + 4 + 3 * 2);
+  ASSERT_TRUE(victim.ReadCache(nameless.data(), nameless.size()));
+  EXPECT_EQ(victim.GetTexture(2), victim.Find("grass"));
+  EXPECT_EQ(nameless, victim.EncodeCache());
   victim.Clear();
   EXPECT_EQ(0u, victim.GetCount());
   EXPECT_NE(std::string::npos, log.Text().find("cut short"));
@@ -255,4 +264,39 @@ TEST(SoftwareTextureStore, CacheFileRoundTripAndHostileFiles) {
   EXPECT_FALSE(missing.LoadCached((folder.Path() + "nowhere/").c_str(), 1));
   EXPECT_TRUE(missing.GetPalette() == CSoftwarePalette());
   EXPECT_NE(std::string::npos, log.Text().find("nowhere/texture1.bin"));
+
+  // A level's preload through the back end reads the file of its detail from the world's level
+  // folder, once; a texture the file lacks is converted at that detail against its palette.
+  CGameWorld world(nullptr, nullptr);
+  world.SetLevelDirectory(folder.Path());
+  CSoftwareTextureStore level;
+  CSoftwareRasterizer back(&level);
+  ASSERT_TRUE(back.LoadTexture(textures[2].get(), 1));
+  EXPECT_EQ(folder.Path() + "texture1.bin", back.GetCacheFile());
+  EXPECT_TRUE(level.GetPalette() == writer.GetPalette());
+  ASSERT_EQ(3u, level.GetCount());
+  EXPECT_EQ(level.Find("grass"), textures[2]->deviceTexture);
+  EXPECT_EQ(16u, level.Find("grass")->GetWidth()) << "the file's copy at half detail";
+  auto extra = MakeTexture(
+      "extra", 16, 16, [](uint32_t x, uint32_t y) { return 0xFF000000u | (x * 16) << 8 | y * 16; }, CTexture::kMipMapped);
+  std::remove((folder.Path() + "texture1.bin").c_str());
+  ASSERT_TRUE(back.LoadTexture(extra.get(), 1));
+  EXPECT_TRUE(level.GetPalette() == writer.GetPalette()) << "the file is read once a level";
+  ASSERT_EQ(4u, level.GetCount());
+  const CSoftwareTexture* converted = level.Find("extra");
+  EXPECT_EQ(8u, converted->GetWidth());
+  // Level 1 texel (7, 0) averages green 224 and 240, blue 0 and 16: 232 and 8.
+  EXPECT_EQ(writer.GetPalette().Nearest(29 << 5 | 1), converted->GetIndex(7, 0));
+  // The developer command leaves full-detail copies behind; the next preload reads its file again.
+  ASSERT_TRUE(back.CacheSoftwareTextures(list, folder.Path().c_str()));
+  ASSERT_TRUE(back.LoadTexture(textures[2].get(), 1));
+  EXPECT_EQ(16u, level.Find("grass")->GetWidth());
+  // A level without files falls back to the default palette and drops the copies made against
+  // the file's, pointers included, so the next texture is converted afresh.
+  world.SetLevelDirectory(folder.Path() + "nowhere/");
+  ASSERT_TRUE(back.LoadTexture(extra.get(), 0));
+  EXPECT_EQ(nullptr, textures[2]->deviceTexture);
+  EXPECT_TRUE(level.GetPalette() == CSoftwarePalette());
+  ASSERT_EQ(1u, level.GetCount());
+  EXPECT_EQ(16u, level.Find("extra")->GetWidth());
 }

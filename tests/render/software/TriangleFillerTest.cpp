@@ -139,10 +139,19 @@ TEST(TriangleFiller, SharedEdgesOfMeshesAndFansAreWrittenExactlyOnce) {
 
 TEST(TriangleFiller, TrianglesBeyondTheGuardBandAreCutOnlyWhereTheRuleAllows) {
   std::mt19937 rng(3);
-  std::uniform_real_distribution<double> far(-200000, 200000), near(0, 60);
+  std::uniform_real_distribution<double> far(-200000, 200000), beyond(-5e7, 5e7), near(0, 60);
   int differing = 0, covered = 0;
-  for (int n = 0; n < 200; ++n) {
-    FillVertex t[3] = {V(near(rng), near(rng) * 0.75), V(far(rng), far(rng)), V(far(rng), far(rng))};
+  for (int n = 0; n < 300; ++n) {
+    // Vertices a few hundred thousand pixels out are walked exactly: one near and two far, or
+    // an edge through the frame between two far ends. The last hundred reach past the band and
+    // are cut.
+    auto out = [&] { return n < 200 ? far(rng) : beyond(rng); };
+    FillVertex t[3] = {V(near(rng), near(rng) * 0.75), V(out(), out()), V(out(), out())};
+    if (n % 2) {
+      const double cx = near(rng), cy = near(rng) * 0.75, angle = near(rng), reach = n < 200 ? 150000.0 : 4e7;
+      t[0] = V(cx + reach * std::cos(angle), cy + reach * std::sin(angle));
+      t[1] = V(cx - reach * std::cos(angle), cy - reach * std::sin(angle));
+    }
     Frame f;
     f.filler.DrawTriangle(t[0], t[1], t[2], true);
     for (int y = 0; y < kH; ++y)
@@ -151,6 +160,7 @@ TEST(TriangleFiller, TrianglesBeyondTheGuardBandAreCutOnlyWhereTheRuleAllows) {
         covered += expected;
         ASSERT_LE(f.At(x, y), 1);
         if (f.At(x, y) == (expected ? 1 : 0)) continue;
+        ASSERT_GE(n, 200) << "within the band at " << x << "," << y;
         // Cutting moves an edge by at most the 1/16 snap of the new vertex.
         ++differing;
         const double d = std::min({LineDistance(t[0], t[1], x, y), LineDistance(t[1], t[2], x, y),

@@ -10,7 +10,7 @@
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "render/image/Texture.h"
-#include "render/view/DDTexture.h"
+#include "render/image/DDTexture.h"
 #include "render/view/RenderView.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"

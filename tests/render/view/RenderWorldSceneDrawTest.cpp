@@ -50,6 +50,8 @@ struct CountingPointer : CWorldPointer {
     if (rasterizer != nullptr) locksAtDraw = rasterizer->lockDepth;
   }
   void SetFrame(int frame) override {}
+  void SetVisible(bool) override {}
+  bool IsVisible() const override { return true; }
 };
 int CountingPointer::draws = 0;
 int CountingPointer::invalidates = 0;
