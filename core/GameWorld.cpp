@@ -14,6 +14,7 @@
 #include "core/WorldServices.h"
 #include "core/WorldSession.h"
 #include "core/WorldSound.h"
+#include "core/math/BezierSpline.h"
 #include "core/math/BoundedObject.h"
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
@@ -250,6 +251,10 @@ CMeshInstance* CGameWorld::AddTerrainMesh(ShadedMesh* mesh, const COrientation* 
 
 CMeshInstance* CGameWorld::SetSkyMesh(ShadedMesh* mesh, const COrientation* transform) {
   return m_scene != nullptr ? m_scene->SetSkyMesh(mesh, transform) : nullptr;
+}
+
+void CGameWorld::AddSpline(std::unique_ptr<CBezierSpline>&& spline) {
+  if (m_scene != nullptr && spline != nullptr) m_scene->AddSpline(std::move(spline));
 }
 
 void CGameWorld::RelightBox(const Box& box) {

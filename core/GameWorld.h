@@ -15,6 +15,7 @@
 #include "platform/Win32.h"
 
 class CGameObject;
+class CBezierSpline;
 class CBoundedObject;
 class CGameActionLayer;
 class CGenericCam;
@@ -164,6 +165,9 @@ class CGameWorld : public CMessageReceiver {
   CMeshInstance* AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree, bool shadowCaster);
   // Replaces the sky; transform may be null. Returns the new instance (owned by the world's scene side).
   CMeshInstance* SetSkyMesh(ShadedMesh* mesh, const COrientation* transform);
+  // Keeps a camera path of the level (found by its ID) until the world is cleared; without a
+  // scene side the spline is dropped.
+  void AddSpline(std::unique_ptr<CBezierSpline>&& spline);
   void SetLevelDirectory(const std::string& dir) { m_levelDirectory = dir; }
   const std::string& GetLevelDirectory() const { return m_levelDirectory; }
   bool IsVisibilityLoaded() const { return m_visibilityLoaded != 0; }

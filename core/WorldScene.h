@@ -8,6 +8,7 @@
 
 #include "core/InputEvent.h"
 
+class CBezierSpline;
 class CGenericCam;
 class CLight;
 class CMeshInstance;
@@ -43,8 +44,11 @@ class CWorldScene {
   virtual CMeshInstance* AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree,
                                         bool shadowCaster) = 0;
   virtual CMeshInstance* SetSkyMesh(ShadedMesh* mesh, const COrientation* transform) = 0;
+  // Keeps a camera path of the level until the level goes.
+  virtual void AddSpline(std::unique_ptr<CBezierSpline>&& spline) = 0;
   virtual void RelightBox(const Box& box) = 0;
-  // The scene's share of a world clear: terrain, sky, cameras, lights and the renderer's textures.
+  // The scene's share of a world clear: terrain, sky, splines, cameras, lights, shadows and the
+  // renderer's textures.
   virtual void Clear() = 0;
 
   // --- Cameras (the world keeps the current index) ---

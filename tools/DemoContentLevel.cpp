@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -13,6 +14,7 @@
 #include "park/world/VerezIvor.h"
 #include "platform/FileSystem.h"
 #include "platform/FileWrite.h"
+#include "scene/camera/LevelCameraPaths.h"
 #include "scene/lighting/LevelLights.h"
 #include "scene/lighting/LightRecord.h"
 #include "scene/lighting/StaticLighting.h"
@@ -236,6 +238,75 @@ void AddGridPoints(ShadedMesh& mesh) {
   }
 }
 
+// A closed spline through the given points, its handles a third of the way to the neighbours'
+// midpoints, its segment lengths measured along the curve.
+std::unique_ptr<CBezierSpline> RoundSpline(int32_t id, const std::vector<Vector3>& through) {
+  auto made = std::make_unique<CBezierSpline>();
+  CBezierSpline& spline = *made;
+  spline.SetID(id);
+  spline.SetClosed(true);
+  std::vector<SplineControlPoint> points(through.size());
+  const size_t n = through.size();
+  for (size_t i = 0; i < n; ++i) {
+    const Vector3 along = (through[(i + 1) % n] - through[(i + n - 1) % n]) * (1.0f / 6.0f);
+    points[i].position = through[i];
+    points[i].outHandle = through[i] + along;
+    points[i].inHandle = through[i] - along;
+  }
+  spline.SetPoints(points);
+  float total = 0.0f;
+  for (size_t i = 0; i < n; ++i) {
+    float length = 0.0f;
+    Vector3 previous = through[i];
+    for (int k = 1; k <= 16; ++k) {
+      Vector3 at;
+      spline.EvaluateSegment(at, static_cast<int>(i), k / 16.0f);
+      length += (at - previous).Length();
+      previous = at;
+    }
+    points[i].segmentLength = length;
+    total += length;
+  }
+  spline.SetPoints(points);
+  spline.SetTotalLength(total);
+  spline.RecomputeBounds();
+  return made;
+}
+
+// The level's camera paths: one script camera (ID 1) that flies once round the park high up,
+// looking at a point circling the middle, skippable at any time.
+void AddCameraPathPoints(ShadedMesh& mesh) {
+  const float mid = kOrigin + 0.5f * kGridSide;
+  const std::unique_ptr<CBezierSpline> around = RoundSpline(
+      kDemoCameraPathSpline,
+      {Vector3(kOrigin, kOrigin, 30), Vector3(kOrigin + kGridSide, kOrigin, 30),
+       Vector3(kOrigin + kGridSide, kOrigin + kGridSide, 30), Vector3(kOrigin, kOrigin + kGridSide, 30)});
+  const std::unique_ptr<CBezierSpline> middle = RoundSpline(
+      kDemoCameraLookSpline, {Vector3(mid - 6, mid - 6, kGround), Vector3(mid + 6, mid - 6, kGround),
+                              Vector3(mid + 6, mid + 6, kGround), Vector3(mid - 6, mid + 6, kGround)});
+  for (const CBezierSpline* spline : {around.get(), middle.get()}) {
+    std::vector<uint8_t> record(spline->GetRecordSize());
+    spline->SaveToBuffer(record.data(), record.size());
+    mesh.AddAttachPoint(COrientation(), kAttachSplineRecord, static_cast<uint32_t>(record.size()), record.data(),
+                        false);
+  }
+  CameraSegment flight;
+  flight.positionSplineID = kDemoCameraPathSpline;
+  flight.lookSplineID = kDemoCameraLookSpline;
+  flight.advanceMode = CameraSegment::kSkipAnyTime;
+  flight.byArcLength = 1;
+  flight.moveTime = 20.0f;
+  flight.zoomDistance = 60.0f;
+  std::vector<uint8_t> block(CScriptCam::kBlockHeaderSize + sizeof(CameraSegment));
+  le::WriteU32(block.data(), kDemoScriptCamera);
+  le::WriteU32(block.data() + 4, 1);
+  std::memcpy(block.data() + CScriptCam::kBlockHeaderSize, &flight, sizeof(flight));
+  COrientation start;
+  start.position = around->GetPoints()[0].position;
+  start.LookAtWithUp(Vector3(mid, mid, kGround), Vector3(0, 0, 1));
+  mesh.AddAttachPoint(start, kAttachCameraScript, static_cast<uint32_t>(block.size()), block.data(), false);
+}
+
 // Sets the park's grid up from the written level the way a level start does, which writes
 // "grid_data.bin" beside the mesh.
 bool WriteGridData(const std::string& levelDir) {
@@ -276,6 +347,7 @@ std::unique_ptr<ShadedMesh> BuildLevelMesh() {
   if (!mesh) return nullptr;
   AddLevelLightPoints(*mesh);
   AddGridPoints(*mesh);
+  AddCameraPathPoints(*mesh);
   const uint32_t key[4] = {0x6C657665u, 0x64656D6Fu, 1, 0};
   mesh->AddAttachPoint(COrientation(), kAttachMeshKey, sizeof(key), key, false);
   if (!Finish(*mesh)) {

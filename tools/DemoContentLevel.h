@@ -19,6 +19,10 @@ namespace DemoContent {
 // Below the data folder, '/' separated.
 constexpr const char* kLevelFolder = "levels/demo";
 constexpr const char* kLevelMeshFile = "terrain.mesh";
+// The demo level's script camera and the IDs of the two splines it flies along and looks at.
+constexpr uint32_t kDemoScriptCamera = 1;
+constexpr int32_t kDemoCameraPathSpline = 1;
+constexpr int32_t kDemoCameraLookSpline = 2;
 // Light-map texels per world unit (one texel per unit keeps the demo pages small).
 constexpr float kLevelTexelSize = 1.0f;
 
@@ -34,9 +38,10 @@ struct LevelRegion {
 };
 std::vector<LevelRegion> LevelRegions();
 
-// A ground grid with a few raised blocks, the build grid's origin and regions, one light attach point per light kind (a 120-byte light
-// record each), a mesh key and a vertex-sharing table (so the terrain's polygons are drawn and take
-// part in static lighting). Null (logged) when building failed; the caller owns the result.
+// A ground grid with a few raised blocks, the build grid's origin and regions, one light attach point per light kind (a
+// 120-byte light record each), the camera paths (two spline records and a camera script), a mesh key and a
+// vertex-sharing table (so the terrain's polygons are drawn and take part in static lighting). Null (logged) when
+// building failed; the caller owns the result.
 std::unique_ptr<ShadedMesh> BuildLevelMesh();
 
 // One fog block of "terrain.ini" and the settings it holds.

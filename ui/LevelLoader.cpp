@@ -16,11 +16,14 @@
 #include "physics/terrain/TerrainPolygon.h"
 #include "platform/FileSystem.h"
 #include "render/image/Texture.h"
+#include "render/view/RenderView.h"
+#include "scene/camera/LevelCameraPaths.h"
 #include "scene/camera/ObserverCam.h"
 #include "scene/camera/SkateCam.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LevelLights.h"
 #include "scene/lighting/LightList.h"
+#include "scene/lighting/ShadowRenderer.h"
 #include "scene/lighting/StaticLighting.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
@@ -28,6 +31,11 @@
 namespace {
 // Level folders below the data root, by level index.
 const char* const kLevels[] = {"data/levels/demo/"};
+
+// Shadow projectors by texture side 2^0 .. 2^8: more and finer shadows at higher mesh detail.
+constexpr uint32_t kLowDetailShadows[ShadowRenderer::kSizeExponents] = {0, 0, 0, 0, 0, 4, 0, 0, 0};
+constexpr uint32_t kMediumDetailShadows[ShadowRenderer::kSizeExponents] = {0, 0, 0, 0, 0, 4, 2, 0, 0};
+constexpr uint32_t kHighDetailShadows[ShadowRenderer::kSizeExponents] = {0, 0, 0, 0, 0, 4, 2, 1, 0};
 }  // namespace
 
 CLevelLoader::CLevelLoader(std::string dataRoot) : m_root(std::move(dataRoot)) {
@@ -79,7 +87,7 @@ void CLevelLoader::AddLights(CVerezIvor& park, const ShadedMesh& mesh) {
     StaticLighting::LoadOrRebuild(park.GetOctree(), *lights, park.GetLevelDirectory());
 }
 
-void CLevelLoader::AddCameras(CVerezIvor& park) {
+void CLevelLoader::AddCameras(CVerezIvor& park, const ShadedMesh& mesh) {
   const Box box = park.GetOctree().GetRootBox();
   const Vector3 centre = (box.min + box.max) * 0.5f;
   // The view from a piece: an observer the controller places at the piece's frame.
@@ -104,6 +112,21 @@ void CLevelLoader::AddCameras(CVerezIvor& park) {
   park.AddCamera(std::move(chase));
   park.AddCamera(std::move(parkCamera));
   park.SetCurrentCamera(kParkCamera);
+  // The level's own camera paths, after the three above; the splines first, since the script
+  // cameras look theirs up by ID. Nothing here starts a script camera playing.
+  LevelCameraPaths paths = ReadLevelCameraPaths(mesh, COrientation());
+  for (std::unique_ptr<CBezierSpline>& spline : paths.splines) park.AddSpline(std::move(spline));
+  for (std::unique_ptr<CScriptCam>& camera : paths.cameras) park.AddCamera(std::move(camera));
+}
+
+void CLevelLoader::SetUpShadows(CVerezIvor& park, float meshDetail) {
+  ShadowRenderer* shadows = park.GetShadowRenderer();
+  if (shadows == nullptr) return;
+  const uint32_t* counts = meshDetail <= 0.0f   ? kLowDetailShadows
+                           : meshDetail <= 0.5f ? kMediumDetailShadows
+                                                : kHighDetailShadows;
+  shadows->Setup(park.GetRenderView(), &park.GetOctree(), counts, ShadowRenderer::kSizeExponents,
+                 ShadowRenderer::kDefaultMaxDistance);
 }
 
 void CLevelLoader::LoadVisibility(CVerezIvor& park) {
@@ -133,13 +156,14 @@ bool CLevelLoader::LoadLevel(CVerezIvor& park, int levelIndex) {
     return false;
   }
   MarkWalkable(*m_terrain);
-  AddCameras(park);
+  AddCameras(park, *mesh);
   ListLevelTextures(park, *mesh);
   AddLights(park, *mesh);
   LoadVisibility(park);
   const CSettings* settings = GetSettings();
-  if (FogState* fog = park.GetFogState())
-    LoadLevelFog(*fog, folder.c_str(), settings != nullptr ? settings->meshDetail : 1.0f, 0.0f);
+  const float detail = settings != nullptr ? settings->meshDetail : 1.0f;
+  if (FogState* fog = park.GetFogState()) LoadLevelFog(*fog, folder.c_str(), detail, 0.0f);
+  SetUpShadows(park, detail);
   return true;
 }
 

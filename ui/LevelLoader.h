@@ -1,6 +1,7 @@
 // CLevelLoader: the level loading sequence of a new or loaded game - the level folder, its terrain
 // mesh with collision and walkable faces, the cameras, texture list, lights, static vertex lights,
-// visibility and fog, then the park's grid with the terrain as a section, and the object catalogs.
+// visibility, fog and shadow projectors, then the park's grid with the terrain as a section, and the
+// object catalogs.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +19,8 @@ class CLevelLoader {
   static constexpr const char* kPieceFolder = "data/meshes";
   // Cells kept per octree leaf when the tree is coarsened around the visibility step.
   static constexpr unsigned kCoarsenLimit = 12;
-  // The cameras a level gets, by world camera index; the park camera starts current.
+  // The cameras a level gets, by world camera index; the park camera starts current. The level's
+  // script cameras follow them.
   static constexpr uint32_t kViewFromPieceCamera = 0;
   static constexpr uint32_t kChaseCamera = 1;
   static constexpr uint32_t kParkCamera = 2;
@@ -58,7 +60,8 @@ class CLevelLoader {
   static void ListLevelTextures(CVerezIvor& park, const ShadedMesh& mesh);
   static void AddLights(CVerezIvor& park, const ShadedMesh& mesh);
   static void LoadVisibility(CVerezIvor& park);
-  static void AddCameras(CVerezIvor& park);
+  static void SetUpShadows(CVerezIvor& park, float meshDetail);
+  static void AddCameras(CVerezIvor& park, const ShadedMesh& mesh);
   void RegisterPieceFiles(CResourceTable& table) const;
 
   std::string m_root;

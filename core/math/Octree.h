@@ -32,7 +32,6 @@ class COctree {
     kCoarseSceneQueryDepth = 4,
     kSceneQueryDepth = 5,
     kLightingQueryDepth = 8,
-    kShadowReceiverQueryDepth = 8,
   };
   // Cell codes of deeper cells no longer fit in 32 bits.
   static constexpr uint32_t kDepthLimit = 10;

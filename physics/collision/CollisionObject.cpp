@@ -11,7 +11,7 @@ CCollisionObject::CCollisionObject() { AddBoundFlags(CollisionFlags::kCandidate 
 CCollisionObject::~CCollisionObject() {
   // The movers' shared candidate list may still name this object.
   CActiveCollisionObject::InvalidateCandidateCache();
-  m_meshInstance = nullptr;
+  m_meshInstance = m_ownerInstance = nullptr;
   m_ownedMeshInstance.reset();
 }
 
@@ -50,10 +50,12 @@ void CCollisionObject::SetCollisionFlags(bool candidate, bool offersExtraInfos, 
 
 void CCollisionObject::SetMeshInstance(std::unique_ptr<CMeshInstance> instance) {
   m_ownedMeshInstance = std::move(instance);
-  m_meshInstance = m_ownedMeshInstance.get();
+  m_meshInstance = m_ownerInstance = m_ownedMeshInstance.get();
 }
 
 void CCollisionObject::BorrowMeshInstance(CMeshInstance* instance) {
   if (instance != m_ownedMeshInstance.get()) m_ownedMeshInstance.reset();
-  m_meshInstance = instance;
+  // The octree's queries reach the instance through the owner: the lighting refresh and the
+  // projected shadows of what a collision object shows.
+  m_meshInstance = m_ownerInstance = instance;
 }

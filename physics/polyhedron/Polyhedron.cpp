@@ -11,10 +11,6 @@
 namespace {
 
 constexpr char kBell = '\a';
-// Floating-point slack of the convexity tests: adjacent coplanar faces and
-// collinear corners give exactly 0 in theory and a few ulps either way in practice.
-// They bound a convex solid all the same, so only clear reflex turns fail.
-constexpr float kConvexSlack = 1e-5f;
 constexpr float kPi = 3.14159265358979f;
 
 VclipVector3 Diff(const VclipVector3& a, const VclipVector3& b) {
@@ -169,7 +165,9 @@ int Polyhedron::check() {
       continue;
     }
     const float turn = e.u.Dot(VclipVector3::Cross(e.leftPlane.normal, e.rightPlane.normal));
-    if (turn >= kConvexSlack) {
+    // Strictly convex only, as the closest-feature walk needs: between coplanar faces the turn
+    // is 0 and the edge's feature region has no width.
+    if (!(turn < 0.0f)) {
       std::cerr << kBell << "nonconvex edge:  " << e.name() << " tail=" << e.tail->name()
                 << " head=" << e.head->name() << " left=" << e.left->name() << " rght=" << e.right->name()
                 << " angle=" << std::asin(std::min(1.0f, turn)) * 180.0f / kPi << std::endl;
@@ -181,7 +179,7 @@ int Polyhedron::check() {
       const VclipVector3 in = RunningDirection(f, *node.edge);
       const VclipVector3 out = RunningDirection(f, *node.ccw->edge);
       const float turn = VclipVector3::Cross(in, out).Dot(f.plane.normal);
-      if (turn <= -kConvexSlack) {
+      if (!(turn > 0.0f)) {
         const Vertex* corner = node.edge->left == &f ? node.edge->head : node.edge->tail;
         std::cerr << kBell << "nonconvex face:  " << f.name() << "  vertex=" << corner->name()
                   << "  angle=" << std::asin(std::max(-1.0f, turn)) * 180.0f / kPi << std::endl;

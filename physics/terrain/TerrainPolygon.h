@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "physics/collision/StaticCollisionPrimative.h"
-#include "physics/terrain/TerrainPolygonOccluder.h"
+#include "scene/mesh/OccluderObjectInterface.h"
 
 class CTerrainPolygon : public CStaticCollisionPrimative, public COccluderObjectInterface {
  public:

@@ -77,7 +77,7 @@ class CD3DRasterizer : public CRasterizerInterface {
   void UnlockTexture(CTexture* texture) override;
   // Wrap (true) or clamp (false) on both axes of stage 0.
   virtual void SetTextureAddressing(bool wrap);
-  virtual void ReleaseTexture(CTexture* texture);
+  void ReleaseTexture(CTexture* texture) override;
 
   CDisplayFramework& Framework() { return *m_framework; }
   CFixedTextureCache& Cache() { return *m_cache; }

@@ -116,7 +116,8 @@ bool CD3DRasterizer::SetRenderTarget(CTexture* target, uint32_t, uint32_t, uint3
     // A texture that holds no cache slot has no surface to draw into: that is a failure the
     // caller must see, not a silent draw into the back buffer.
     auto* cached = dynamic_cast<CCachedTexture*>(target->deviceTexture);
-    TextureSlot* slot = cached ? m_cache->FindSlotRecord(cached) : nullptr;
+    // In a slot of its own, so that no texture drawn later in the frame takes over its drawing.
+    TextureSlot* slot = cached && m_cache->ReserveRenderTarget(cached) ? m_cache->FindSlotRecord(cached) : nullptr;
     if (!slot || !slot->surface) return false;
     if (m_framework->SetRenderTarget(slot->surface) != DD_OK) return false;
   } else if (m_framework->RestoreRenderTarget() != DD_OK) {

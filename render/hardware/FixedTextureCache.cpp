@@ -376,20 +376,43 @@ bool CFixedTextureCache::Allocate(CCachedTexture* texture) {
 
 bool CFixedTextureCache::AllocateProcedural(CCachedTexture* texture) {
   const int level = FloorLog2(texture->m_nativeSize);
-  if (level < 0 || level >= static_cast<int>(m_procedural.size()) || m_procedural[level].empty()) {
-    DebugPrintf("CFixedTextureCache: Cannot Load Proceedural Texture!\n");
-    return false;
-  }
-  const std::vector<TextureSlot>& slots = m_procedural[level];
-  int chosen = 0;
-  for (int i = 0; i < static_cast<int>(slots.size()); ++i) {
-    if (!slots[i].texture) {
+  const std::vector<TextureSlot>* slots = level >= 0 && level < static_cast<int>(m_procedural.size())
+                                              ? &m_procedural[level]
+                                              : nullptr;
+  // A reserved slot holds a render target's drawing, which lives nowhere else: it is never taken.
+  int chosen = -1;
+  for (int i = 0; slots && i < static_cast<int>(slots->size()); ++i) {
+    const TextureSlot& slot = (*slots)[i];
+    if (slot.reserved) continue;
+    if (!slot.texture) {
       chosen = i;
       break;
     }
-    if (slots[i].texture->m_lastUse < slots[chosen].texture->m_lastUse) chosen = i;
+    if (chosen < 0 || slot.texture->m_lastUse < (*slots)[chosen].texture->m_lastUse) chosen = i;
+  }
+  if (chosen < 0) {
+    DebugPrintf("CFixedTextureCache: Cannot Load Proceedural Texture!\n");
+    return false;
   }
   return MoveInto(texture, level, chosen);
+}
+
+bool CFixedTextureCache::ReserveRenderTarget(CCachedTexture* texture) {
+  if (!texture || !texture->IsSingleImage()) return false;
+  if (!m_built) BuildPools();
+  if (const TextureSlot* held = FindSlotRecord(texture)) {
+    if (held->reserved) return true;
+  }
+  const int level = FloorLog2(texture->m_nativeSize);
+  if (level < 0 || level >= static_cast<int>(m_procedural.size())) return false;
+  // A slot of its own, added to its level, so that the ordinary textures keep theirs.
+  std::vector<TextureSlot>& slots = m_procedural[level];
+  TextureSlot added;
+  added.scale = 1.0f / static_cast<float>(1u << level);
+  added.reserved = true;
+  slots.push_back(std::move(added));
+  if (!MoveInto(texture, level, static_cast<int>(slots.size() - 1))) return false;
+  return true;
 }
 
 bool CFixedTextureCache::AllocateStandard(CCachedTexture* texture) {
@@ -619,6 +642,7 @@ void CFixedTextureCache::RemoveTexture(CCachedTexture* texture) {
   }
   const int level = texture->m_level, slot = texture->m_slot;
   const bool standard = !texture->IsSingleImage();
+  if (TextureSlot* held = FindSlotRecord(texture)) held->reserved = false;  // free for any texture again
   Detach(texture);
   if (standard && level >= 0) Resort(level, slot, false);
   texture->m_images.clear();

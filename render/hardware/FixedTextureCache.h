@@ -18,6 +18,7 @@ struct TextureSlot {
   std::shared_ptr<IDirectDrawSurface4> surface;
   CCachedTexture* texture = nullptr;
   float scale = 1.0f;  // 1 / edge
+  bool reserved = false;  // a render target's own slot, never given to another texture
 };
 
 using TexturePool = std::vector<std::vector<TextureSlot>>;  // by level: edge 2^level
@@ -42,6 +43,9 @@ class CFixedTextureCache {
   CCachedTexture* Register(CTexture* texture);
   CCachedTexture* RegisterMipmapped(CTexture* texture);
   TextureSlot* FindSlotRecord(const CCachedTexture* texture);
+  // Moves a single-image texture into a procedural slot added for it alone, where what is drawn
+  // into it stays until it is removed; true when it holds one.
+  bool ReserveRenderTarget(CCachedTexture* texture);
   void RefreshTexture(CTexture* texture);
   void RemoveTexture(CCachedTexture* texture);
   void ReleaseSurfaces();

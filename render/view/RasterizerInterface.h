@@ -92,6 +92,8 @@ class CRasterizerInterface {
   virtual bool LockTexture(CTexture* texture, PixelBufferDesc** desc) { return false; }  // 51
   virtual void UnlockTexture(CTexture* texture) {}                            // 52
   virtual void Reserved53(uint32_t, uint32_t) {}                              // 53
+  // Drops the back end's copy of one texture that is about to be deleted.
+  virtual void ReleaseTexture(CTexture* texture) {}
 
  protected:
   explicit CRasterizerInterface(RasterizerKind kind = kRasterizerHardware) : m_userValue(kind) {}

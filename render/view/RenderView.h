@@ -179,6 +179,7 @@ class CRenderView : public CSceneDrawInterface {
   bool HasBackEnd() const override { return m_current != nullptr; }
   std::unique_ptr<CTextureProperties> CreateShadowTexture(uint32_t side) const override;
   void LoadTexture(CTextureProperties* texture) override;
+  void ReleaseTexture(CTextureProperties* texture) override;
   bool DrawShadowTexture(CTextureProperties* target, ViewFrustum* projection, CMeshInstance* caster) override;
 
   CRasterizerInterface* GetRasterizer() const { return m_current; }

@@ -83,26 +83,40 @@ void CRenderView::DrawFlatInstance(CMeshInstance* instance, uint32_t colour) {
   for (uint32_t face = 0; face < mesh.faceCount; ++face) drawFace(face);
 }
 
+namespace {
+// The render target's pixel format, so the silhouette can be drawn straight into it.
+void TakeTargetFormat(CTexture& texture, CRasterizerInterface* back) {
+  const PixelBufferDesc* desc = back ? back->GetBackBufferDesc() : nullptr;
+  if (!desc) return;
+  texture.bytesPerPixel = desc->bytesPerPixel;
+  texture.redMask = desc->redMask;
+  texture.greenMask = desc->greenMask;
+  texture.blueMask = desc->blueMask;
+}
+}  // namespace
 
 std::unique_ptr<CTextureProperties> CRenderView::CreateShadowTexture(uint32_t side) const {
   auto texture = std::make_unique<CTexture>();
   texture->name = "Shadow Texture";
   texture->width = side;
   texture->height = side;
-  // The render target's pixel format, so the silhouette can be drawn straight into it.
-  if (const PixelBufferDesc* desc = m_current ? m_current->GetBackBufferDesc() : nullptr) {
-    texture->bytesPerPixel = desc->bytesPerPixel;
-    texture->redMask = desc->redMask;
-    texture->greenMask = desc->greenMask;
-    texture->blueMask = desc->blueMask;
-  }
+  TakeTargetFormat(*texture, m_current);
   texture->flags = kShadowTextureFlags;
   return texture;
 }
 
 // The scene hands back only textures this view made, so they are CTexture objects.
-void CRenderView::LoadTexture(CTextureProperties* texture) {
-  if (m_current) m_current->SelectTexture(static_cast<CTexture*>(texture));
+void CRenderView::LoadTexture(CTextureProperties* properties) {
+  auto* texture = static_cast<CTexture*>(properties);
+  if (!m_current || !texture || texture->deviceTexture) return;
+  // A level is set up while the menu's back end is current; the texture is first loaded once the
+  // game's back end draws, whose target it must match.
+  if (!texture->pixels) TakeTargetFormat(*texture, m_current);
+  m_current->SelectTexture(texture);
+}
+
+void CRenderView::ReleaseTexture(CTextureProperties* texture) {
+  if (m_current && texture) m_current->ReleaseTexture(static_cast<CTexture*>(texture));
 }
 
 bool CRenderView::DrawShadowTexture(CTextureProperties* target, ViewFrustum* projection, CMeshInstance* caster) {

@@ -5,6 +5,7 @@
 #include "core/GameWorld.h"
 #include "core/WorldEffects.h"
 #include "core/WorldServices.h"
+#include "core/math/BezierSpline.h"
 #include "core/math/BoundedObject.h"
 #include "core/math/CullVolume.h"
 #include "core/math/DebugPrintf.h"
@@ -23,6 +24,7 @@
 #include "scene/lighting/Light.h"
 #include "scene/lighting/LightList.h"
 #include "scene/lighting/LightMapper.h"
+#include "scene/lighting/LightingRefresh.h"
 #include "scene/lighting/ShadowRenderer.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshSection.h"
@@ -119,15 +121,22 @@ CMeshInstance* CRenderWorldScene::SetSkyMesh(ShadedMesh* mesh, const COrientatio
   return m_sky.get();
 }
 
+void CRenderWorldScene::AddSpline(std::unique_ptr<CBezierSpline>&& spline) { m_splines.push_back(std::move(spline)); }
+
 void CRenderWorldScene::RelightBox(const Box& box) {
   COctree& octree = m_world.GetOctree();
   octree.QueryBox(box, CBoundedObject::kReceivesLights);
   // Each object marks what it lights: a terrain face only its corners, not the whole level.
   for (CBoundedObject* object : octree.GetResults()) object->MarkLightingStale();
   octree.ClearResults();
+  // A changed piece also changes the shadow rays of the lights that see it: what those lights
+  // see around it is lit again too.
+  LightingRefresh::InvalidateBox(*m_lightList, octree, box);
 }
 
 void CRenderWorldScene::Clear() {
+  // The projectors name casters and receivers of the level going away; the next level sets up its own.
+  m_shadowRenderer->Clear();
   m_terrainView.clear();
   m_terrain.clear();
   m_sky.reset();
@@ -136,7 +145,9 @@ void CRenderWorldScene::Clear() {
     // The render view must not keep drawing from a deleted camera's projection.
     if (view != nullptr && camera != nullptr && view->GetView() == &camera->GetView()) view->SetView(nullptr);
   }
+  // After the cameras that follow them.
   m_cameras.clear();
+  m_splines.clear();
   m_lightList->Clear();
   m_lights.clear();
   if (view != nullptr && view->GetRasterizer() != nullptr) view->GetRasterizer()->ReleaseAllTextures();
@@ -186,6 +197,8 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
   view->SetScene(m_fogState.get(), m_lightList.get());
   view->SetView(&camera->GetView());
   camera->GetView().BuildCullVolume(CullVolume::kFrustum);
+  // The shadow textures are drawn in passes of their own, before the frame of the scene begins.
+  m_shadowRenderer->Render(static_cast<float>(m_world.GetWorldTime()));
 
   const bool overview = m_world.GetOverview();
   COctree& octree = m_world.GetOctree();

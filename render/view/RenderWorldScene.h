@@ -1,4 +1,5 @@
-// CRenderWorldScene: the world's scene side: lights, fog, shadows, terrain and sky instances, cameras and the scene pass.
+// CRenderWorldScene: the world's scene side: lights, fog, shadows, terrain and sky instances, level
+// splines, cameras and the scene pass.
 #pragma once
 
 #include <memory>
@@ -31,6 +32,7 @@ class CRenderWorldScene : public CWorldScene {
   CMeshInstance* AddTerrainMesh(ShadedMesh* mesh, const COrientation* transform, bool growOctree,
                                 bool shadowCaster) override;
   CMeshInstance* SetSkyMesh(ShadedMesh* mesh, const COrientation* transform) override;
+  void AddSpline(std::unique_ptr<CBezierSpline>&& spline) override;
   void RelightBox(const Box& box) override;
   void Clear() override;
 
@@ -66,6 +68,7 @@ class CRenderWorldScene : public CWorldScene {
   std::vector<std::unique_ptr<CLight>> m_lights;  // filed in the octree
   std::vector<TerrainPiece> m_terrain;
   std::vector<CMeshInstance*> m_terrainView;  // the same instances, as the interface hands them out
+  std::vector<std::unique_ptr<CBezierSpline>> m_splines;
   std::vector<std::unique_ptr<CGenericCam>> m_cameras;
   std::vector<CBoundedObject*> m_visible;
 };

@@ -9,13 +9,14 @@
 #include "core/math/MathUtil.h"
 #include "platform/FileWrite.h"
 #include "platform/Win32.h"
-#include "scene/mesh/SceneDrawInterface.h"
 #include "scene/lighting/Light.h"
 #include "scene/lighting/LightList.h"
 #include "scene/lighting/LightMapData.h"
 #include "scene/lighting/LightMapper.h"
 #include "scene/mesh/NormalTable.h"
+#include "scene/mesh/SceneDrawInterface.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/mesh/TextureProperties.h"
 
 namespace {
 
@@ -227,6 +228,17 @@ bool LightMapper::ComputeFaces(CMeshInstance* instance, LightList& lights, float
     record = FaceLightRecord();
     faces[f].lightRecord = &record;
     maps->handedOut = f + 1;
+    const CTextureProperties* texture = instance->GetFaceTexture(f);
+    if (texture != nullptr && texture->HasAnyFlag(CTextureProperties::kUnlit)) {
+      // An unlit face keeps its own colours, opaque, and gets no light map: nothing to light.
+      for (uint32_t k = 0; k < 3; ++k) {
+        Color own = instance->HasStaticColours() ? instance->GetStaticColour(f, k)
+                                                 : mesh->faceRecords[f].corners[k].color;
+        own.a = 255;
+        record.colours[k] = own.ToWord();
+      }
+      continue;
+    }
     Box around;
     instance->GetSphereBox(around);
     lights.SelectLights(around, 1);
@@ -243,7 +255,8 @@ bool LightMapper::ComputeFaces(CMeshInstance* instance, LightList& lights, float
       const uint32_t type = lights.GetActiveLight(i)->GetType();
       directLight = directLight || (type != CLight::kTypeNone && type != CLight::kTypeAmbient);
     }
-    if (!directLight) continue;
+    // Translucent faces let light through: a map of the light on them would be wrong.
+    if (!directLight || (texture != nullptr && texture->HasAnyFlag(CTextureProperties::kTranslucentKinds))) continue;
     if ((f & kProgressMask) == kProgressMask) ReportProgress(f, mesh->faceCount);
     record.page = GenerateFaceMap(instance, lights, f, texelSize, kBorder, kSamples, record);
   }

@@ -1,55 +1,39 @@
-// LightMapPageFile: writing and checked reading of light-map page files.
+// LightMapPageFile: light-map pages as texture files, through the renderer's texture factory.
 #include "scene/lighting/LightMapPageFile.h"
-
-#include <cstring>
 
 #include "core/math/DebugPrintf.h"
 #include "core/math/FileBuffer.h"
+#include "scene/mesh/TextureFactory.h"
 
 namespace {
-
-constexpr char kImageName[] = "LightMap";
-constexpr uint32_t kBytesPerPixel = 4;
 constexpr size_t kPixelCount = static_cast<size_t>(LightMapPage::kSize) * LightMapPage::kSize;
-
-uint32_t WordAt(const uint8_t* data, size_t index) {
-  uint32_t word;
-  std::memcpy(&word, data + 4 * index, 4);
-  return word;
-}
-
 }  // namespace
 
 std::vector<uint8_t> LightMapPageFile::Encode(const LightMapPage& page) {
-  const uint32_t header[7] = {LightMapPage::kSize, LightMapPage::kSize, kBytesPerPixel, kRedMask,
-                              kGreenMask,          kBlueMask,          kAlphaMask};
-  std::vector<uint8_t> out(kHeaderSize + kPixelCount * 4, 0);
-  std::memcpy(out.data(), header, sizeof(header));
-  std::memcpy(out.data() + sizeof(header), kImageName, sizeof(kImageName));
-  // A page always has its full image; a short one (never made by the packer) is written white.
-  for (size_t i = 0; i < kPixelCount; ++i) {
-    const uint32_t pixel = i < page.pixels.size() ? page.pixels[i] : 0xFFFFFFFFu;
-    std::memcpy(&out[kHeaderSize + 4 * i], &pixel, 4);
+  const CTextureFactory* factory = CTextureFactory::Get();
+  if (!factory) {
+    DebugPrintf("LightMapPageFile: no texture factory to write a page with\n");
+    return {};
   }
-  return out;
+  // A page always has its full image; a short one (never made by the packer) is written white.
+  std::vector<uint32_t> pixels(page.pixels);
+  pixels.resize(kPixelCount, 0xFFFFFFFFu);
+  return factory->EncodePixels(kImageName, pixels.data(), LightMapPage::kSize, LightMapPage::kSize);
 }
 
 bool LightMapPageFile::Decode(const uint8_t* data, size_t size, LightMapPage& page) {
-  if (data == nullptr || size != kHeaderSize + kPixelCount * 4) {
-    DebugPrintf("LightMapPageFile: %u bytes is not one light-map page\n", static_cast<unsigned>(size));
+  const CTextureFactory* factory = CTextureFactory::Get();
+  std::vector<uint32_t> pixels;
+  uint32_t width = 0, height = 0;
+  if (!factory || !data || !factory->DecodePixels(data, size, pixels, width, height)) {
+    DebugPrintf("LightMapPageFile: %u bytes are not a readable texture\n", static_cast<unsigned>(size));
     return false;
   }
-  const uint32_t expected[7] = {LightMapPage::kSize, LightMapPage::kSize, kBytesPerPixel, kRedMask,
-                                kGreenMask,          kBlueMask,          kAlphaMask};
-  for (size_t i = 0; i < 7; ++i) {
-    if (WordAt(data, i) != expected[i]) {
-      DebugPrintf("LightMapPageFile: header word %u is %u, expected %u\n", static_cast<unsigned>(i), WordAt(data, i),
-                  expected[i]);
-      return false;
-    }
+  if (width != LightMapPage::kSize || height != LightMapPage::kSize) {
+    DebugPrintf("LightMapPageFile: a %u x %u texture is not one light-map page\n", width, height);
+    return false;
   }
-  page.pixels.resize(kPixelCount);
-  std::memcpy(page.pixels.data(), data + kHeaderSize, kPixelCount * 4);
+  page.pixels = std::move(pixels);
   return true;
 }
 

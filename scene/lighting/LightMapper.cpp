@@ -224,7 +224,9 @@ bool LightMapper::SavePages(PageList& pages, const std::string& folder) {
     if (!pages[i]) continue;
     const std::string path = PagePath(folder, static_cast<uint32_t>(i));
     const std::vector<uint8_t> file = LightMapPageFile::Encode(*pages[i]);
-    if (!plat::ReplaceFileContents(path.c_str(), file.data(), file.size())) {
+    if (file.empty()) {
+      ok = false;  // logged by the encoder
+    } else if (!plat::ReplaceFileContents(path.c_str(), file.data(), file.size())) {
       DebugPrintf("Error Creating File: '%s' - Check Path and File Attributes!\n", path.c_str());
       ok = false;
     }

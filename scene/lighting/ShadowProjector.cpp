@@ -33,19 +33,6 @@ uint8_t Channel(float v) {
 
 float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
-// World-space box of the frustum's eight corners.
-Box FrustumBox(const ViewFrustum& f) {
-  Box box;
-  for (int i = 0; i < 8; ++i) {
-    Vector3 local;
-    f.GetCornerAtDistance(local, i & 3, i < 4 ? f.GetNear() : f.GetFar());
-    const Vector3 p = f.GetFrame().LocalToWorldPoint(local);
-    if (i == 0) box = Box(p, p);
-    box.ExtendByPoint(p);
-  }
-  return box;
-}
-
 }  // namespace
 
 bool SetupShadowProjection(ViewFrustum& f, const CLight& light, const Vector3& centre, float radius) {
@@ -85,14 +72,10 @@ ShadowProjector::ShadowProjector(ShadowRenderer* owner, uint32_t sizeExponent, f
   m_colour = Color::FromWord(0xFFFFFFFFu);
 }
 
-ShadowProjector::~ShadowProjector() { DeleteLayers(); }
-
-void ShadowProjector::DeleteLayers() {
-  for (std::unique_ptr<CMeshLayer>& layer : m_layers) {
-    if (CMeshInstance* instance = layer->GetInstance()) instance->RemoveLayer(layer.get());
-    layer.reset();
-  }
-  m_layers.clear();
+// Each layer detaches itself from its instance as it goes; the texture leaves the back end first.
+ShadowProjector::~ShadowProjector() {
+  CSceneDrawInterface* view = m_owner ? m_owner->GetRenderView() : nullptr;
+  if (view && m_texture) view->ReleaseTexture(m_texture.get());
 }
 
 void ShadowProjector::Assign(CMeshInstance* caster, CLight* light) {
@@ -108,7 +91,8 @@ void ShadowProjector::Clear() {
   m_lastFrame = -1;
   for (Vector3& row : m_lastRotation.m) row = Vector3();
   m_lastPosition = Vector3();
-  DeleteLayers();
+  // Emptied but kept: the next pair this projector takes reuses them.
+  for (const std::unique_ptr<CMeshLayer>& layer : m_layers) layer->Reset();
 }
 
 void ShadowProjector::Remember() {
@@ -218,62 +202,21 @@ void ShadowProjector::RenderTexture() {
   if (!view || !view->HasBackEnd() || !m_caster || !m_texture) return;
   if (!m_deviceLoaded) {
     OutputDebugStringA("Loading Device Texture for Shadow...\n");
-    view->LoadTexture(m_texture.get());
     m_deviceLoaded = true;
   }
+  // Every time: a back end that dropped its textures takes this one up again.
+  view->LoadTexture(m_texture.get());
   if (view->DrawShadowTexture(m_texture.get(), &m_projection, m_caster)) ++m_renderCount;
 }
 
 void ShadowProjector::RebuildLayers() {
-  DeleteLayers();
   COctree* octree = m_owner ? m_owner->GetOctree() : nullptr;
-  if (!octree || !m_caster) return;
+  // A texture never drawn into (a back end that cannot draw into textures) would lay bare
+  // colours over the receivers.
+  if (!octree || !m_caster || m_renderCount == 0) return;
   m_projection.BuildCullVolume(CullVolume::kFrustum);
   m_projection.UpdateViewProjection();
-  COctree::ObjectList found;
-  octree->QueryVolume(m_projection.GetCullVolume(), &found, CBoundedObject::kReceivesProjectedShadows,
-                      COctree::kShadowReceiverQueryDepth);
-
-  const Box reach = FrustumBox(m_projection);
-  CMeshInstance* casterRoot = m_caster->GetRootInstance();
-  std::vector<CMeshInstance*> receivers;
-  for (CBoundedObject* object : found) {
-    CMeshInstance* instance = object->GetOwnerInstance();
-    // A caster does not receive its own shadow.
-    if (!instance || instance->GetRootInstance() == casterRoot) continue;
-    if (std::find(receivers.begin(), receivers.end(), instance) == receivers.end()) receivers.push_back(instance);
-  }
-  const Color black = Color::FromRGBA(0, 0, 0, 255);
-  for (CMeshInstance* instance : receivers) {
-    const ShadedMesh* mesh = instance->GetMesh();
-    if (!mesh || !mesh->indices || !mesh->positions) continue;
-    const COrientation& world = instance->GetWorldMatrix();
-    std::vector<uint32_t> faces;
-    for (uint32_t face = 0; face < mesh->faceCount; ++face) {
-      Vector3 p[3];
-      bool valid = true;
-      for (int k = 0; k < 3; ++k) {
-        const uint32_t v = mesh->indices[3 * static_cast<size_t>(face) + k];
-        valid = valid && v < mesh->vertexCount;
-        if (valid) p[k] = world.LocalToWorldPoint(mesh->positions[v]);
-      }
-      if (!valid) continue;
-      Box box;
-      box.SetFromTriangle(p[0], p[1], p[2]);
-      if (reach.Overlaps(box) || box.Overlaps(reach)) faces.push_back(face);
-    }
-    if (faces.empty()) continue;
-    auto layer = std::make_unique<CMeshLayer>();
-    layer->SetTexture(m_texture.get());
-    layer->SetAlpha(1.0f);
-    layer->SetColour(m_colour);
-    layer->AttachTo(instance);
-    CMeshLayer::ProjectFaces(layer.get(), m_projection, m_colour, black, faces);
-    if (layer->GetFaceCount() == 0) {
-      instance->RemoveLayer(layer.get());
-      continue;
-    }
-    m_layers.push_back(std::move(layer));
-  }
+  CMeshLayer::BuildForInstance(m_layers, m_texture.get(), 1.0f, m_projection, m_colour, Color::FromRGBA(0, 0, 0, 255),
+                               *octree, m_caster->GetRootInstance());
   m_projection.ReleaseCullVolume();
 }

@@ -55,7 +55,6 @@ class ShadowProjector {
 
  private:
   void RebuildLayers();
-  void DeleteLayers();
   void Remember();
 
   ShadowRenderer* m_owner;

@@ -15,6 +15,7 @@
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/NormalTable.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/mesh/TextureProperties.h"
 
 namespace {
 
@@ -90,11 +91,13 @@ bool StaticLighting::LightScene(CMeshInstance* instance, uint8_t* block, size_t 
   }
   uint8_t* faces = block + static_cast<size_t>(mesh->normalCount) * kRecordSize;
   for (uint32_t f = 0; f < mesh->faceCount; ++f) {
+    const CTextureProperties* texture = instance->GetFaceTexture(f);
+    const bool unlit = texture != nullptr && texture->HasAnyFlag(CTextureProperties::kUnlit);
     for (uint32_t k = 0; k < 3; ++k) {
       const MeshCorner& corner = mesh->faceRecords[f].corners[k];
       Color c = corner.color;
-      // A corner without a normal has no light to take; it keeps its mesh colour.
-      if (corner.normal < mesh->normalCount) {
+      // An unlit face, and a corner without a normal, keep the mesh colour.
+      if (!unlit && corner.normal < mesh->normalCount) {
         const Vector3& l = lit[corner.normal];
         c.r = LitByte(c.r, l.x);
         c.g = LitByte(c.g, l.y);

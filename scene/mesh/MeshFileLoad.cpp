@@ -5,6 +5,7 @@
 #include "core/math/ResourceTable.h"
 #include "platform/FileSystem.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/mesh/TextureFactory.h"
 
 void ShadedMesh::LogOpenFailure(const char* filePath) const {
   char cwd[1024] = {};
@@ -99,8 +100,20 @@ bool ShadedMesh::Load(const char* filePath, ShadedMesh* parentMesh, uint32_t res
   return true;
 }
 
+void ShadedMesh::SaveTextures(const std::string& folder) const {
+  OutputDebugStringA("ShadedMesh: Writing Textures To File...\n");
+  const CTextureFactory* factory = CTextureFactory::Get();
+  for (size_t i = 0; i < textures.size(); ++i) {
+    if (!textures[i] || i >= textureNames.size() || textureNames[i].empty()) continue;
+    std::string file = folder + "/" + textureNames[i];
+    if (file.size() > kMaxTexturePath) file.resize(kMaxTexturePath);
+    // A texture not written leaves the mesh file good: it is reported and the save goes on.
+    if (!factory || !factory->SaveTexture(*textures[i], file.c_str()))
+      DebugPrintf("ShadedMesh: texture \"%s\" of \"%s\" not written\n", file.c_str(), path.c_str());
+  }
+}
+
 bool ShadedMesh::Save(const char* filePath, ShadedMesh* parentMesh) {
-  (void)parentMesh;  // decides only whether textures are written, and none are written here
   if (!filePath) return false;
   path = filePath;
   if (header != kVersion && m_loaded) {
@@ -108,7 +121,8 @@ bool ShadedMesh::Save(const char* filePath, ShadedMesh* parentMesh) {
     header = kVersion;
   }
   bool ok = true;
-  // Textures are written by the texture work; a mesh writes only its own files.
+  // The root writes the family's textures beside the file; children share them.
+  if (!parentMesh) SaveTextures(FolderOf(path));
   const size_t size = GetFileSize();
   std::vector<uint8_t> buffer(size);
   if (Serialize(buffer.data(), buffer.size()) != size) {

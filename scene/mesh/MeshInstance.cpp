@@ -416,6 +416,11 @@ CTextureProperties* CMeshInstance::GetTexture(uint32_t slot) const {
   return m_mesh->GetTexture(slot);
 }
 
+CTextureProperties* CMeshInstance::GetFaceTexture(uint32_t face) const {
+  if (!m_mesh || !m_mesh->faceRecords || face >= m_mesh->faceCount) return nullptr;
+  return GetTexture(m_mesh->faceRecords[face].textureSlot);
+}
+
 // ---- alpha and lighting ----
 
 void CMeshInstance::SetAlpha(float alpha, bool recurse) {

@@ -92,6 +92,8 @@ class CMeshInstance : public CXFormNode {
   // ---- textures ----
   void SetTexture(uint32_t slot, CTextureProperties* texture);
   CTextureProperties* GetTexture(uint32_t slot) const;
+  // The texture of a face's slot; null for an untextured or unknown face.
+  CTextureProperties* GetFaceTexture(uint32_t face) const;
   const std::vector<uint32_t>& GetTextureAnimations() const { return m_textureAnimations; }
 
   // ---- alpha and lighting ----

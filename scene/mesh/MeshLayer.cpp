@@ -3,13 +3,16 @@
 
 #include <cmath>
 
+#include "core/math/BoundedObject.h"
+#include "core/math/CullVolume.h"
 #include "core/math/DebugPrintf.h"
+#include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "platform/Win32.h"
-#include "scene/mesh/TriMesh.h"
-#include "core/math/CullVolume.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/OccluderObjectInterface.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/mesh/TriMesh.h"
 
 namespace {
 
@@ -24,6 +27,12 @@ struct ClipScratch {
 ClipScratch& Scratch() {
   static ClipScratch scratch;
   return scratch;
+}
+
+// The receiver grouping of BuildForInstance, kept between calls like the clip scratch.
+std::vector<std::pair<CMeshInstance*, std::vector<uint32_t>>>& Groups() {
+  static std::vector<std::pair<CMeshInstance*, std::vector<uint32_t>>> groups;
+  return groups;
 }
 
 void Project(const Matrix4& projection, const Vector3& p, Color colour, Color fade, MeshLayerVertex& out) {
@@ -93,6 +102,44 @@ uint8_t CMeshLayer::GetAlphaByte() const {
   return static_cast<uint8_t>(value <= 0.0f ? 0.0f : (value >= 255.0f ? 255.0f : value));
 }
 
+void CMeshLayer::BuildForInstance(std::vector<std::unique_ptr<CMeshLayer>>& layers, CTextureProperties* texture,
+                                  float alpha, const ViewFrustum& frustum, Color colour, Color fade, COctree& octree,
+                                  CMeshInstance* skipRoot) {
+  const CullVolume* volume = frustum.GetCullVolume();
+  COctree::ObjectList found;
+  if (volume) octree.QueryVolume(volume, &found, kReceiverFlags, kReceiverQueryDepth);
+  // Faces grouped by the instance they belong to, instances in order of first appearance.
+  std::vector<std::pair<CMeshInstance*, std::vector<uint32_t>>>& groups = Groups();
+  size_t used = 0;
+  for (CBoundedObject* object : found) {
+    CMeshInstance* instance = object->GetOwnerInstance();
+    const auto* occluder = dynamic_cast<const COccluderObjectInterface*>(object);
+    // Only a face primitive names a face to lay the layer on; a patch's tag is no face index.
+    if (!instance || !occluder || occluder->GetOccluderTag() < 0) continue;
+    if (skipRoot && instance->GetRootInstance() == skipRoot) continue;
+    size_t g = 0;
+    while (g < used && groups[g].first != instance) ++g;
+    if (g == used) {
+      if (used == groups.size()) groups.emplace_back();
+      groups[used].first = instance;
+      groups[used].second.clear();
+      ++used;
+    }
+    groups[g].second.push_back(static_cast<uint32_t>(occluder->GetOccluderTag()));
+  }
+  for (size_t i = 0; i < used; ++i) {
+    if (i == layers.size()) layers.push_back(std::make_unique<CMeshLayer>());
+    CMeshLayer& layer = *layers[i];
+    layer.Reset();
+    layer.SetTexture(texture);
+    layer.SetColour(colour);
+    layer.SetAlpha(alpha);
+    layer.AttachTo(groups[i].first);
+    ProjectFaces(&layer, frustum, colour, fade, groups[i].second);
+  }
+  layers.resize(used);
+}
+
 void CMeshLayer::ProjectFaces(CMeshLayer* layer, const ViewFrustum& frustum, Color colour, Color fade,
                               const std::vector<uint32_t>& faces) {
   CMeshInstance* instance = layer ? layer->m_instance : nullptr;
@@ -126,7 +173,9 @@ void CMeshLayer::ProjectFaces(CMeshLayer* layer, const ViewFrustum& frustum, Col
     if (face >= mesh->faceCount) continue;
     const Vector3 p[3] = {positions[tri[3 * face]], positions[tri[3 * face + 1]], positions[tri[3 * face + 2]]};
     const Vector3 n = normals ? normals[face] : TriMesh::FaceNormal(p[0], p[1], p[2]);
-    if ((p[0] - eye).Dot(n) > 0.0f) continue;  // seen from behind or not at all
+    // Seen from behind, or edge-on: a face in line with the eye would take one line of the
+    // texture smeared across it.
+    if (!((p[0] - eye).Dot(n) < 0.0f)) continue;
     MeshLayerVertex corners[3];
     for (int k = 0; k < 3; ++k) {
       corners[k].a = kCornerAB[k][0];

@@ -2,14 +2,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "core/math/BoundedObject.h"
 #include "core/math/Color.h"
 #include "core/math/Matrix4.h"
 #include "core/math/Vector3.h"
 #include "core/math/Vector4.h"
 
 class CMeshInstance;
+class COctree;
 class CTextureProperties;
 class ViewFrustum;
 
@@ -33,6 +36,10 @@ static_assert(sizeof(MeshLayerVertex) == 24 && sizeof(MeshLayerFace) == 12, "rec
 
 class CMeshLayer {
  public:
+  // What BuildForInstance asks the octree for: terrain faces that receive projected shadows.
+  static constexpr uint32_t kReceiverFlags = CBoundedObject::kReceivesProjectedShadows | CBoundedObject::kStaticTerrain;
+  static constexpr uint32_t kReceiverQueryDepth = 20;
+
   CMeshLayer() = default;
   virtual ~CMeshLayer();
   CMeshLayer(const CMeshLayer&) = delete;
@@ -45,6 +52,13 @@ class CMeshLayer {
   // Called by the instance when it drops its layers: the layer no longer refers to it.
   void ForgetInstance() { m_instance = nullptr; }
 
+  // Fills layers with one layer per mesh instance whose shadow-receiving terrain faces the
+  // frustum's cull volume (built by the caller) reaches, in the order the octree finds them.
+  // Layers already in the array are reset and reused; the surplus is deleted. Instances under
+  // `skipRoot` get no layer: a caster does not receive its own shadow.
+  static void BuildForInstance(std::vector<std::unique_ptr<CMeshLayer>>& layers, CTextureProperties* texture,
+                               float alpha, const ViewFrustum& frustum, Color colour, Color fade, COctree& octree,
+                               CMeshInstance* skipRoot = nullptr);
   // Projects the listed faces of the layer's instance through the frustum (its view-projection
   // must be current and its cull volume built) and clips them to the volume's planes.
   static void ProjectFaces(CMeshLayer* layer, const ViewFrustum& frustum, Color colour, Color fade,

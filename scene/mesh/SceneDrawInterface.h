@@ -51,8 +51,10 @@ class CSceneDrawInterface {
   // A square texture of side texels that a shadow silhouette can be drawn into, in the current
   // back end's pixel format (a default one without a back end).
   virtual std::unique_ptr<CTextureProperties> CreateShadowTexture(uint32_t side) const = 0;
-  // Hands a texture made by CreateShadowTexture to the back end.
+  // Hands a texture made by CreateShadowTexture to the back end (again after the back end dropped it).
   virtual void LoadTexture(CTextureProperties* texture) = 0;
+  // Takes such a texture off the back end before it is deleted.
+  virtual void ReleaseTexture(CTextureProperties* texture) {}
   // Draws the caster as a white silhouette on black into target, seen through projection, then
   // gives back the camera, fog and lights of the frame. False when the back end refused target
   // or the frame could not begin (target may be cleared but holds no silhouette then).

@@ -241,8 +241,9 @@ class ShadedMesh : public TriMesh {
   size_t Serialize(uint8_t* buffer, size_t capacity) const;
   bool Load(const char* filePath, ShadedMesh* parentMesh, uint32_t resource, bool mapped, bool loadTextures,
             bool textureOption);
-  // Writes the file (through a new file renamed over the old one, so a mapped reader keeps
-  // its view) and then the children. False when any file of the family was not written.
+  // Writes a root's textures beside the file, the file (through a new file renamed over the old
+  // one, so a mapped reader keeps its view) and then the children. False when any mesh file of
+  // the family was not written; a texture not written is logged.
   bool Save(const char* filePath, ShadedMesh* parentMesh);
   // False for a mesh whose load failed: such a mesh is never written.
   bool IsLoaded() const { return m_loaded; }
@@ -264,6 +265,8 @@ class ShadedMesh : public TriMesh {
   static std::string ChildFileName(const std::string& parentPath, uint32_t index);
   // The folder of a path ("." without one).
   static std::string FolderOf(const std::string& filePath);
+  // Writes every texture of the table that exists to folder, under its name.
+  void SaveTextures(const std::string& folder) const;
 
  private:
   enum OwnedArray : uint32_t {

@@ -7,6 +7,11 @@
 // flags needs nothing of the renderer's texture objects, which implement it.
 class CTextureProperties {
  public:
+  // Flag bits the baked lighting reads: the translucent kinds get no light map; unlit faces keep
+  // their mesh colours.
+  static constexpr uint32_t kTranslucentKinds = 0x4 | 0x8;
+  static constexpr uint32_t kUnlit = 0x200;
+
   virtual ~CTextureProperties() = default;
 
   virtual uint32_t GetFlags() const = 0;

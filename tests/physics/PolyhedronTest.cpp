@@ -93,8 +93,8 @@ TEST(PolyhedronFaces, DegenerateAndNonManifoldFacesAreRefused) {
   EXPECT_NE(err.Text().find('\a'), std::string::npos);
 }
 
-TEST(PolyhedronCheck, CoplanarTrianglesPassReflexEdgesAndOpenSurfacesFail) {
-  // A box split into two triangles per side is still convex.
+TEST(PolyhedronCheck, CoplanarTrianglesReflexEdgesAndOpenSurfacesFail) {
+  // A box split into two triangles per side: the six diagonals lie between coplanar faces.
   auto quads = MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1));
   Polyhedron tri;
   std::vector<Vertex*> map;
@@ -108,7 +108,12 @@ TEST(PolyhedronCheck, CoplanarTrianglesPassReflexEdgesAndOpenSurfacesFail) {
   }
   {
     CerrCapture err;
-    EXPECT_EQ(tri.check(), 0) << err.Text();
+    EXPECT_EQ(tri.check(), 1);
+    size_t diagonals = 0;
+    for (size_t at = err.Text().find("nonconvex edge:  "); at != std::string::npos;
+         at = err.Text().find("nonconvex edge:  ", at + 1))
+      ++diagonals;
+    EXPECT_EQ(diagonals, 6u) << err.Text();
   }
   // A tetrahedron with one face wound the wrong way.
   Polyhedron tet;

@@ -11,6 +11,7 @@
 
 #include "core/GameWorld.h"
 #include "core/SkateSettings.h"
+#include "render/image/Texture.h"
 #include "scene/lighting/LightMapData.h"
 #include "scene/lighting/LightMapPageFile.h"
 #include "scene/lighting/LightMapper.h"
@@ -194,6 +195,13 @@ TEST(LightMap, GeneratedDataLoadsBackExactly) {
   ASSERT_EQ(maps->pages.size(), pages);
   for (uint32_t i = 0; i < pages; ++i) {
     EXPECT_EQ(LightMapPageFile::Encode(*maps->pages[i]), ReadAll(LightMapper::PagePath(folder.Path(), i)));
+    // The texture reader takes a page for the 256 x 256 image named "LightMap" that it is.
+    CTexture texture;
+    ASSERT_TRUE(texture.Load(LightMapper::PagePath(folder.Path(), i).c_str(), true));
+    EXPECT_EQ(texture.name, "LightMap");
+    ASSERT_EQ(texture.width * texture.height, maps->pages[i]->pixels.size());
+    ASSERT_EQ(texture.bytesPerPixel, 4u);
+    EXPECT_EQ(std::memcmp(texture.GetLevel(0), maps->pages[i]->pixels.data(), 4 * maps->pages[i]->pixels.size()), 0);
   }
   // Without the sun only ambient light reaches the faces: corner colours, no maps.
   LitScene dim(false);
@@ -205,6 +213,40 @@ TEST(LightMap, GeneratedDataLoadsBackExactly) {
   int32_t index;
   std::memcpy(&index, &ambient[12 + 36], 4);
   EXPECT_EQ(index, -1);
+
+  // In the sun, faces of the translucent kinds keep the light of a plain face but get no map;
+  // unlit faces keep their own colours, opaque.
+  auto sunnyGrid = [&](uint32_t flags) {
+    LitScene sunny;
+    ShadedMesh* grid = sunny.Keep(DemoContent::BuildGroundGrid(3, 2.0f));
+    baked_test::FlagTexture texture(flags);
+    baked_test::SetFirstTexture(*grid, &texture);
+    EXPECT_TRUE(LightMapper::GenerateAll(sunny.Place(grid, Vector3(), false), sunny.lights, path.c_str(), 0.25f));
+    return ReadAll(path);
+  };
+  const std::vector<uint8_t> plainFile = sunnyGrid(0);
+  std::memcpy(&pages, &plainFile[8], 4);
+  EXPECT_GT(pages, 0u);
+  std::unique_ptr<ShadedMesh> reference = DemoContent::BuildGroundGrid(3, 2.0f);
+  for (uint32_t flags : {0x4u, 0x8u, 0x200u}) {
+    const std::vector<uint8_t> flagged = sunnyGrid(flags);
+    ASSERT_EQ(flagged.size(), plainFile.size()) << flags;
+    std::memcpy(&pages, &flagged[8], 4);
+    EXPECT_EQ(pages, 0u) << flags;
+    for (uint32_t f = 0; f < reference->faceCount; ++f) {
+      const uint8_t* record = &flagged[12 + LightMapper::kRecordSize * f];
+      std::memcpy(&index, record + 36, 4);
+      EXPECT_EQ(index, -1);
+      for (uint32_t k = 0; k < 3; ++k) {
+        uint32_t word, plainWord;
+        std::memcpy(&word, record + 24 + 4 * k, 4);
+        std::memcpy(&plainWord, &plainFile[12 + LightMapper::kRecordSize * f + 24 + 4 * k], 4);
+        Color own = reference->faceRecords[f].corners[k].color;
+        own.a = 255;
+        EXPECT_EQ(word, flags == 0x200u ? own.ToWord() : plainWord) << flags << " face " << f;
+      }
+    }
+  }
 }
 
 TEST(LightMap, HostileFilesAreRefusedAndMissingPagesCostOnlyTheirMaps) {

@@ -13,9 +13,23 @@
 #include "scene/lighting/LightList.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/mesh/TextureProperties.h"
 #include "tools/DemoContent.h"
 
 namespace baked_test {
+
+// A texture that is only its flag word, for the baking rules that read it.
+struct FlagTexture : CTextureProperties {
+  explicit FlagTexture(uint32_t f) : flags(f) {}
+  uint32_t GetFlags() const override { return flags; }
+  uint32_t flags;
+};
+
+// Lays the texture on every face of the mesh's first slot.
+inline void SetFirstTexture(ShadedMesh& mesh, CTextureProperties* texture) {
+  mesh.SetTextureName(0, texture, "flagged");
+  mesh.ResetSlots();
+}
 
 // An octree object standing for a placed mesh, as a scenery section or game object would.
 class PlacedMesh : public CBoundedObject {

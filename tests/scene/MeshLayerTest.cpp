@@ -1,11 +1,15 @@
 // Mesh layers: projected polygons against the projector's volume, sampled point by point.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <random>
+#include <vector>
 
-#include "core/math/ViewFrustum.h"
 #include "core/math/CullVolume.h"
+#include "core/math/Octree.h"
+#include "core/math/ViewFrustum.h"
+#include "physics/terrain/TerrainCollision.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshLayer.h"
 #include "scene/mesh/ShadedMesh.h"
@@ -143,6 +147,76 @@ TEST(MeshLayer, ProjectedPolygonsCoverExactlyThePartInsideTheVolume) {
   below.BuildCullVolume(CullVolume::kFrustum);
   CMeshLayer::ProjectFaces(&under, below, colour, fade, faces);
   EXPECT_EQ(under.GetFaceCount(), 0u);
+  // From the ground's own plane every face is seen edge-on: nothing either.
+  up.SetXAxis(Vector3(1, 0, 0));
+  up.SetYAxis(Vector3(0, 1, 0));
+  up.SetZAxis(Vector3(0, 0, 1));
+  up.position = Vector3(-30, 0.25f, 0);
+  below.SetFrame(up);
+  below.UpdateViewProjection();
+  below.BuildCullVolume(CullVolume::kFrustum);
+  CMeshLayer::ProjectFaces(&under, below, colour, fade, faces);
+  EXPECT_EQ(under.GetFaceCount(), 0u);
+}
+
+// Each polygon of a layer by the face it lies on, as (a, b) pairs.
+std::map<uint32_t, std::vector<std::pair<float, float>>> PolygonsByFace(const CMeshLayer& layer) {
+  std::map<uint32_t, std::vector<std::pair<float, float>>> out;
+  for (uint32_t i = 0; i < layer.GetFaceCount(); ++i) {
+    const MeshLayerFace& poly = layer.GetFaces()[i];
+    for (uint32_t k = poly.first; k < poly.end; ++k)
+      out[poly.face].emplace_back(layer.GetVertices()[k].a, layer.GetVertices()[k].b);
+  }
+  return out;
+}
+
+TEST(MeshLayer, BuildForInstanceLaysEachReceiversFacesAndReusesItsLayers) {
+  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(9, 2.0f));
+  COctree tree(Box(Vector3(-100, -100, -100), Vector3(100, 100, 100)));
+  CMeshInstance left, right, caster;
+  const Matrix4 atLeft = COrientation(TMatrix(), Vector3(-6, 0, 0)).ToMatrix4();
+  const Matrix4 atRight = COrientation(TMatrix(), Vector3(6, 0, 0)).ToMatrix4();
+  const Matrix4 above = COrientation(TMatrix(), Vector3(6, 0, 3)).ToMatrix4();
+  ASSERT_TRUE(left.SetMesh(ground.get(), false, false, false, 0, 0, &atLeft, true, nullptr));
+  ASSERT_TRUE(right.SetMesh(ground.get(), false, false, false, 0, 0, &atRight, true, nullptr));
+  ASSERT_TRUE(caster.SetMesh(ground.get(), false, false, false, 0, 0, &above, true, nullptr));
+  for (CMeshInstance* instance : {&left, &right, &caster})
+    BuildTerrainCollisionPolygons(&tree, instance, nullptr, 7, nullptr, false, false);
+  const Color colour = Color::FromWord(0xFF806040u), fade = Color::FromWord(0xFF000000u);
+  std::vector<uint32_t> all(ground->faceCount);
+  for (uint32_t f = 0; f < all.size(); ++f) all[f] = f;
+
+  // Over both grounds: one layer each, holding exactly what projecting every face gives.
+  ViewFrustum wide;
+  LookDown(wide, Vector3(0.0f, 0.5f, 12.0f), 1.2f);
+  std::vector<std::unique_ptr<CMeshLayer>> layers;
+  CMeshLayer::BuildForInstance(layers, nullptr, 1.0f, wide, colour, fade, tree, &caster);
+  ASSERT_EQ(layers.size(), 2u);
+  for (const std::unique_ptr<CMeshLayer>& layer : layers) {
+    ASSERT_TRUE(layer->GetInstance() == &left || layer->GetInstance() == &right);
+    EXPECT_EQ(layer->GetAlpha(), 1.0f);
+    EXPECT_EQ(layer->GetColour().ToWord(), colour.ToWord());
+    CMeshLayer reference;
+    reference.AttachTo(layer->GetInstance());
+    CMeshLayer::ProjectFaces(&reference, wide, colour, fade, all);
+    EXPECT_GT(reference.GetFaceCount(), 0u);
+    EXPECT_EQ(PolygonsByFace(*layer), PolygonsByFace(reference));
+  }
+  EXPECT_NE(layers[0]->GetInstance(), layers[1]->GetInstance());
+  EXPECT_TRUE(caster.GetLayers().empty()) << "the skipped root receives nothing";
+
+  // Over the right ground alone: the first layer is reused for it, the second deleted.
+  const CMeshLayer* first = layers[0].get();
+  ViewFrustum narrow;
+  LookDown(narrow, Vector3(8.0f, 0.5f, 12.0f), 0.3f);
+  CMeshLayer::BuildForInstance(layers, nullptr, 1.0f, narrow, colour, fade, tree, &caster);
+  ASSERT_EQ(layers.size(), 1u);
+  EXPECT_EQ(layers[0].get(), first);
+  EXPECT_EQ(layers[0]->GetInstance(), &right);
+  EXPECT_EQ(right.GetLayers().size(), 1u);
+  EXPECT_TRUE(left.GetLayers().empty());
+  layers.clear();
+  EXPECT_TRUE(right.GetLayers().empty());
 }
 
 TEST(MeshLayer, ClipFaceCases) {

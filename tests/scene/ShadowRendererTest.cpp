@@ -10,6 +10,7 @@
 #include "core/math/BoundedObject.h"
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
+#include "physics/terrain/TerrainCollision.h"
 #include "render/image/Texture.h"
 #include "render/view/RenderView.h"
 #include "scene/lighting/DirectionalLight.h"
@@ -60,7 +61,7 @@ Matrix4 At(float x, float y, float z) {
   return m;
 }
 
-// Ground grid receiving shadows, boxes casting them, one sun, a camera looking down at them.
+// Ground grid whose terrain faces receive shadows, boxes casting them, one sun, a camera looking down at them.
 struct Scene {
   COctree tree{kEverywhere};
   LightList lights{&tree};
@@ -82,7 +83,7 @@ struct Scene {
     camera.SetFieldOfView(1.2f);
     view.Setup(&back, &camera, nullptr, &lights, 31);
     EXPECT_TRUE(ground.SetMesh(groundMesh.get(), false, false, true, 0, 0, nullptr, true, nullptr));
-    File(&ground, CBoundedObject::kReceivesProjectedShadows, Box(Vector3(-20, -20, -1), Vector3(20, 20, 1)));
+    BuildTerrainCollisionPolygons(&tree, &ground, nullptr, 7, nullptr, false, false);
   }
   CMeshInstance* AddCaster(float x, float y, float z, float scale = 1.0f) {
     Matrix4 m = At(x, y, z);

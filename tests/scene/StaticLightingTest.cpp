@@ -54,9 +54,12 @@ size_t CheckBlock(CMeshInstance* instance, const uint8_t* block) {
       uint32_t word;
       std::memcpy(&word, faces + 12 * f + 4 * k, 4);
       const Color got = Color::FromWord(word);
-      EXPECT_EQ(got.r, Scaled(corner.color.r, light[0]));
-      EXPECT_EQ(got.g, Scaled(corner.color.g, light[1]));
-      EXPECT_EQ(got.b, Scaled(corner.color.b, light[2]));
+      // A face whose texture says unlit keeps its mesh colour.
+      const CTextureProperties* texture = instance->GetFaceTexture(f);
+      const bool unlit = texture != nullptr && (texture->GetFlags() & 0x200) != 0;
+      EXPECT_EQ(got.r, unlit ? corner.color.r : Scaled(corner.color.r, light[0]));
+      EXPECT_EQ(got.g, unlit ? corner.color.g : Scaled(corner.color.g, light[1]));
+      EXPECT_EQ(got.b, unlit ? corner.color.b : Scaled(corner.color.b, light[2]));
       EXPECT_EQ(got.a, corner.color.a);
     }
   }
@@ -74,9 +77,12 @@ TEST(StaticLighting, SaveLoadRoundTripIsByteExactAndAppliesTheLight) {
   const std::string path = folder.Path() + "vlights.bin";
   std::vector<uint8_t> first;
   std::vector<uint32_t> litColours;
+  // The ground's faces are unlit, the ramp's lit.
+  baked_test::FlagTexture unlitGround(0x200);
   {
     LitScene scene;
     scene.PlaceStandard(true);
+    baked_test::SetFirstTexture(*scene.meshes[0], &unlitGround);
     ASSERT_TRUE(StaticLighting::Save(scene.octree, scene.lights, path.c_str()));
     first = ReadAll(path);
     // Two marked roots (the unmarked box is left out); each block agrees with its normals.
@@ -101,6 +107,7 @@ TEST(StaticLighting, SaveLoadRoundTripIsByteExactAndAppliesTheLight) {
 
   LitScene third;
   third.PlaceStandard(true);
+  baked_test::SetFirstTexture(*third.meshes[0], &unlitGround);
   ASSERT_TRUE(StaticLighting::Save(third.octree, third.lights, path.c_str()));
   EXPECT_EQ(ReadAll(path), first);
 }

@@ -9,12 +9,14 @@
 
 #include "core/AssetPreloader.h"
 #include "core/SkateSettings.h"
+#include "core/math/BezierSpline.h"
 #include "core/math/ResourceTable.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/world/VerezIvor.h"
 #include "physics/terrain/TerrainPolygon.h"
 #include "scene/camera/GenericCam.h"
+#include "scene/camera/ScriptCam.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
 #include "scene/mesh/MeshInstance.h"
@@ -52,6 +54,7 @@ class DemoLevel : public ::testing::Test {
     FreeObjectCatalog();
     park->ClearGrid();
     park->ClearWorld();
+    EXPECT_EQ(CBezierSpline::FindByID(DemoContent::kDemoCameraPathSpline), nullptr) << "splines go with the level";
     park.reset();
     SetSettings(previous);
   }
@@ -82,14 +85,31 @@ TEST_F(DemoLevel, EveryStepLandsOnThePark) {
   ASSERT_EQ(terrain->GetTerrainPolygonCount(), mesh->faceCount);
   for (uint32_t i = 0; i < terrain->GetTerrainPolygonCount(); ++i)
     ASSERT_NE(terrain->GetTerrainPolygons()[i].GetBoundFlags() & CBoundedObject::kWalkable, 0u) << i;
-  // The view-from-a-piece, chase and park cameras; the orthographic park camera is current.
-  ASSERT_EQ(park->GetCameraCount(), 3u);
+  // The view-from-a-piece, chase and park cameras, then the level's script camera; the
+  // orthographic park camera is current.
+  ASSERT_EQ(park->GetCameraCount(), 4u);
   EXPECT_EQ(park->GetCurrentCameraIndex(), CLevelLoader::kParkCamera);
   EXPECT_TRUE(park->GetCamera(CLevelLoader::kParkCamera)->GetView().IsOrthographic());
   EXPECT_FALSE(park->GetCamera(CLevelLoader::kViewFromPieceCamera)->GetView().IsOrthographic());
   EXPECT_EQ(park->GetCamera(CLevelLoader::kChaseCamera)->GetCameraType(), 2u);
   const Vector3 look = park->GetCamera(CLevelLoader::kParkCamera)->GetFrame().axes.m[0];
   EXPECT_NEAR(look.z, -2.0f / std::sqrt(6.0f), 1e-5f);
+  // The script camera is found by its ID, stands at the frame stored with its block and flies
+  // along its spline: at a quarter of its move time it is a quarter of the way round.
+  CScriptCam* script = CScriptCam::FindById(DemoContent::kDemoScriptCamera, park.get());
+  ASSERT_NE(script, nullptr);
+  EXPECT_EQ(script, park->GetCamera(3));
+  ASSERT_EQ(script->GetSegmentCount(), 1u);
+  const CBezierSpline* path = CBezierSpline::FindByID(DemoContent::kDemoCameraPathSpline);
+  ASSERT_NE(path, nullptr);
+  ASSERT_NE(CBezierSpline::FindByID(DemoContent::kDemoCameraLookSpline), nullptr);
+  EXPECT_EQ(script->GetFrame().position, path->GetPoints()[0].position);
+  EXPECT_FALSE(script->IsPlaying());
+  script->Play();
+  for (int tick = 0; tick < 2; ++tick) script->UpdateCamera(nullptr, 5.0f, nullptr, 0, 0, nullptr);
+  Vector3 quarter;
+  ASSERT_TRUE(path->GetPointAtFraction(quarter, 0.25f));
+  EXPECT_EQ(script->GetFrame().position, quarter);
   // The four light records, no default lights, and the baked vertex lights taken as written.
   EXPECT_EQ(park->GetLightList()->GetCount(), 4u);
   EXPECT_EQ(log.Text().find("Default Lights"), std::string::npos);

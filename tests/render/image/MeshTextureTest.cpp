@@ -89,6 +89,17 @@ TEST(MeshTextures, LoadedMeshShowsTheGeneratedPixels) {
   ExpectTexels(mesh.textures[1], kBlockTexels, std::size(kBlockTexels), 0);
   // Already in the drawing layout: nothing to rewrite.
   EXPECT_EQ(0u, mesh.flags & ShadedMesh::kFlagNeedsRewrite);
+  // Saved to a new folder, the mesh writes its textures beside it, where a load finds them again
+  // (JPEG-coded once more).
+  std::filesystem::create_directory(folder.Path() + "copy");
+  const std::string copyPath = folder.Path() + "copy/level.mesh";
+  ASSERT_TRUE(mesh.Save(copyPath.c_str(), nullptr));
+  ShadedMesh copy;
+  ASSERT_TRUE(copy.Load(copyPath.c_str(), nullptr, 0, false, true, false));
+  ASSERT_EQ(2u, copy.ownedTextures.size());
+  EXPECT_EQ(folder.Path() + "copy/ground.texture", static_cast<const CTexture*>(copy.textures[0])->fileName);
+  ExpectTexels(copy.textures[0], ground, std::size(ground), 16);
+  ExpectTexels(copy.textures[1], kBlockTexels, std::size(kBlockTexels), 8);
   // Loading again is a no-op; releasing frees what the mesh loaded.
   const CTextureProperties* first = mesh.textures[0];
   mesh.LoadTextures(true);
