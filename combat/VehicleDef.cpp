@@ -32,47 +32,51 @@ std::string TextOf(const char* field, size_t size) {
   return std::string(field, end ? static_cast<size_t>(end - field) : size);
 }
 
-void* BuildVehicle(std::unique_ptr<ShadedMesh>& mesh) {
+ResourceOwner BuildVehicleAsset(std::unique_ptr<ShadedMesh>& mesh) {
   auto def = std::make_unique<CVehicleDef>();
   def->BuildFromVehicleMesh(std::move(mesh));
-  // The resource table owns the definition and releases it through FreeVehicle.
-  return def.release();
+  return MakeResourceOwner(std::move(def));
 }
-
-void FreeVehicle(void* object) { delete static_cast<CVehicleDef*>(object); }
 
 }  // namespace
 
 CVehicleDef::CVehicleDef() = default;
 
-CVehicleDef::~CVehicleDef() {
-  // The nested definition was built on a child of this definition's mesh, which deletes it.
-  DropNested();
-}
+CVehicleDef::~CVehicleDef() = default;
 
 std::string CVehicleDef::GetName() const { return TextOf(name, sizeof name); }
 std::string CVehicleDef::GetKind() const { return TextOf(kind, sizeof kind); }
 std::string CVehicleDef::GetDescription() const { return TextOf(description, sizeof description); }
 
 bool CVehicleDef::BuildFromVehicleMesh(std::unique_ptr<ShadedMesh> owned) {
-  // The nested definition lives on a part of the old mesh, which the new build deletes.
-  DropNested();
-  if (owned) {
-    ReadTexts(*owned);
-    AddWheelSpheres(*owned);
-  }
-  if (!BuildFromMesh(std::move(owned))) return false;
-  ShadedMesh* mesh = GetMesh();
+  if (!owned) return BuildFromMesh(nullptr);  // logs and refuses
+  ShadedMesh& mesh = *owned;
+  BuildVehicle(mesh, std::move(owned));
+  return true;
+}
+
+void CVehicleDef::BuildVehicle(ShadedMesh& mesh, std::unique_ptr<ShadedMesh> owned) {
+  // The nested definition borrows a part of the old mesh, which the new build lets go.
+  m_nested.reset();
+  ReadTexts(mesh);
+  AddWheelSpheres(mesh);
+  if (owned)
+    BuildFromMesh(std::move(owned));
+  else
+    BuildOnBorrowedMesh(mesh);
+  BuildWheels(mesh);
+  BuildNested(mesh);
+}
+
+void CVehicleDef::BuildWheels(const ShadedMesh& mesh) {
   std::vector<WheelParams> wheels;
-  for (const std::unique_ptr<ShadedMesh>& child : mesh->children) {
+  for (const std::unique_ptr<ShadedMesh>& child : mesh.children) {
     if (!child || !IsWheelPart(child.get())) continue;
     WheelParams params;
-    if (params.BindMeshNodes(mesh, child.get())) wheels.push_back(params);
+    if (params.BindMeshNodes(&mesh, child.get())) wheels.push_back(params);
   }
   m_wheels = std::move(wheels);
   m_wheelCount = static_cast<uint32_t>(m_wheels.size());
-  BuildNested(*mesh);
-  return true;
 }
 
 void CVehicleDef::ReadTexts(const ShadedMesh& mesh) {
@@ -108,22 +112,15 @@ void CVehicleDef::AddWheelSpheres(ShadedMesh& mesh) const {
   }
 }
 
-void CVehicleDef::DropNested() {
-  // Its mesh is a child of this definition's mesh: hand it back before the definition goes.
-  if (m_nested) static_cast<void>(m_nested->ReleaseMesh());
-  m_nested.reset();
-}
-
 void CVehicleDef::BuildNested(ShadedMesh& mesh) {
   for (const std::unique_ptr<ShadedMesh>& child : mesh.children) {
     if (!child || child->FindAttachPoint(kAttachVehicleDef) < 0) continue;
     m_nested = std::make_unique<CVehicleDef>();
-    // Built on a borrowed part; DropNested hands it back before the definition is deleted.
-    m_nested->BuildFromVehicleMesh(std::unique_ptr<ShadedMesh>(child.get()));
+    m_nested->BuildVehicle(*child, nullptr);
     // The nested vehicle is placed and drawn on its own; the parent's instance leaves it out.
     child->flags = (child->flags & ~ShadedMesh::kKindMask) | ShadedMesh::kKindInternal;
     return;
   }
 }
 
-void CVehicleDef::RegisterResourceLoader() { RigidConst::SetVehicleBuilder(BuildVehicle, FreeVehicle); }
+void CVehicleDef::RegisterResourceLoader() { RigidConst::SetVehicleBuilder(BuildVehicleAsset); }

@@ -40,13 +40,16 @@ class CVehicleDef : public RigidConst {
   char description[132] = {};
 
  private:
+  // Builds on mesh, which owned holds, or, when owned is empty, a parent definition keeps.
+  void BuildVehicle(ShadedMesh& mesh, std::unique_ptr<ShadedMesh> owned);
   void ReadTexts(const ShadedMesh& mesh);
   void AddWheelSpheres(ShadedMesh& mesh) const;
+  void BuildWheels(const ShadedMesh& mesh);
   void BuildNested(ShadedMesh& mesh);
-  void DropNested();
 
   uint32_t m_wheelCount = 0;
   std::vector<WheelParams> m_wheels;
-  // Its mesh is borrowed from a child of this definition's mesh (see DropNested).
+  // Built on a child of this definition's mesh, which it borrows: a member of the derived
+  // class, it is destroyed before the base lets the mesh go.
   std::unique_ptr<CVehicleDef> m_nested;
 };

@@ -9,19 +9,15 @@
 
 namespace {
 
-void* LoadParticleSystemDef(const ResourceLoadRequest& request, uint16_t&) {
+ResourceOwner LoadParticleSystemDef(const ResourceLoadRequest& request, uint16_t&) {
   char* text = LoadFileToBuffer(request.path);
-  if (!text) return nullptr;  // the file functions have logged why
+  if (!text) return ResourceOwner();  // the file functions have logged why
   std::unique_ptr<CParticleSystemDef> def = CParticleSystemDef::Read(text);
   FreeFileBuffer(text);
   if (!def) DebugPrintf("CParticleSystemDef: '%s' defines nothing\n", request.path);
-  return def.release();
+  return MakeResourceOwner(std::move(def));
 }
-
-void FreeParticleSystemDef(void* object) { delete static_cast<CParticleSystemDef*>(object); }
 
 }  // namespace
 
-void RegisterEffectsLoaders() {
-  CResourceTable::RegisterLoader(kResourceParticles, LoadParticleSystemDef, FreeParticleSystemDef);
-}
+void RegisterEffectsLoaders() { CResourceTable::RegisterLoader(kResourceParticles, LoadParticleSystemDef); }

@@ -10,22 +10,20 @@
 
 namespace {
 
-void* LoadSound(const ResourceLoadRequest& request, uint16_t&) {
+ResourceOwner LoadSound(const ResourceLoadRequest& request, uint16_t&) {
   uint32_t size = 0;
   char* bytes = LoadFileToBuffer(request.path, &size);
-  if (!bytes) return nullptr;
+  if (!bytes) return ResourceOwner();
   auto sample = std::make_unique<CSoundSample>();
   const bool ok = sample->Copy(bytes, size);
   FreeFileBuffer(bytes);
   if (!ok) {
     DebugPrintf("CResourceTable: '%s' is not a usable sound\n", request.path);
-    return nullptr;
+    return ResourceOwner();
   }
-  return sample.release();  // the table owns it from here and frees it through FreeSound
+  return MakeResourceOwner(std::move(sample));
 }
-
-void FreeSound(void* object) { delete static_cast<CSoundSample*>(object); }
 
 }  // namespace
 
-void RegisterSoundLoaders() { CResourceTable::RegisterLoader(kResourceSound, LoadSound, FreeSound); }
+void RegisterSoundLoaders() { CResourceTable::RegisterLoader(kResourceSound, LoadSound); }

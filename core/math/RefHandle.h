@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 // Base of every object handed around in RefHandles: the deleting destructor comes first and the
 // count is the first data field. A new object starts with no owners.
@@ -14,8 +15,8 @@ class CRefCounted {
 class RefHandle {
  public:
   RefHandle() = default;
-  // Takes a share of target (may be null).
-  explicit RefHandle(CRefCounted* target) : m_target(target) {
+  // Takes the first share of a new object (may be null); further shares are copies.
+  explicit RefHandle(std::unique_ptr<CRefCounted> target) : m_target(target.release()) {
     if (m_target != nullptr) ++m_target->refCount;
   }
   // A copy takes its own share; the second word is not copied.

@@ -31,8 +31,8 @@ constexpr ExtensionType kExtensionTypes[] = {
     {"PSYS", kResourceParticles},
 };
 
-ResourceLoader* Loaders() {
-  static ResourceLoader loaders[kResourceTypeCount] = {};
+ResourceLoadFn* Loaders() {
+  static ResourceLoadFn loaders[kResourceTypeCount] = {};
   return loaders;
 }
 
@@ -102,16 +102,16 @@ bool ParseIndex(const char* token, int* index) {
 
 }  // namespace
 
-void CResourceTable::RegisterLoader(uint16_t type, ResourceLoadFn load, ResourceFreeFn free) {
+void CResourceTable::RegisterLoader(uint16_t type, ResourceLoadFn load) {
   if (type == kResourceNone || type >= kResourceTypeCount) {
     DebugPrintf("CResourceTable: no asset type %u to register a loader for\n", static_cast<unsigned>(type));
     return;
   }
-  Loaders()[type] = ResourceLoader{load, free};
+  Loaders()[type] = load;
 }
 
-ResourceLoader CResourceTable::GetLoader(uint16_t type) {
-  return type < kResourceTypeCount ? Loaders()[type] : ResourceLoader{};
+ResourceLoadFn CResourceTable::GetLoader(uint16_t type) {
+  return type < kResourceTypeCount ? Loaders()[type] : nullptr;
 }
 
 CResourceTable::~CResourceTable() {
@@ -210,44 +210,46 @@ std::string CResourceTable::ApplyLevelFolder(const std::string& path) const {
   return level.substr(0, at) + path;
 }
 
-void* CResourceTable::LoadAssetFile(const std::string& requested, uint16_t& typeCode) const {
+ResourceOwner CResourceTable::LoadAssetFile(const std::string& requested, uint16_t& typeCode) const {
   const std::string path = ApplyLevelFolder(requested);
   // Rigid-body models and vehicle definitions are built from mesh files by the mesh loader.
   const uint16_t loaderType =
       typeCode == kResourceRigidBody || typeCode == kResourceVehicle ? static_cast<uint16_t>(kResourceMesh) : typeCode;
-  const ResourceLoader loader = GetLoader(loaderType);
-  if (!loader.load) {
+  const ResourceLoadFn load = GetLoader(loaderType);
+  if (!load) {
     DebugPrintf("CResourceTable: no loader for asset type %u, '%s' not loaded\n", static_cast<unsigned>(typeCode),
                 path.c_str());
-    return nullptr;
+    return ResourceOwner();
   }
   ResourceLoadRequest request;
   request.path = path.c_str();
   request.meshLoadOptions = m_meshLoadOptions;
   request.detail = m_context ? m_context->GetTextureDetail() : 0;
   request.keepTexturePixels = m_context ? m_context->KeepTexturePixels() : true;
-  return loader.load(request, typeCode);
+  return load(request, typeCode);
 }
 
 void CResourceTable::Load(ResourceEntry& entry) {
   if (entry.IsLoaded() || !entry.HasPath()) return;
   if (!entry.IsVariant()) {
     uint16_t code = static_cast<uint16_t>(entry.type);
-    entry.object = LoadAssetFile(entry.path, code);
-    if (entry.object) entry.type = code;
+    ResourceOwner object = LoadAssetFile(entry.path, code);
+    if (!object) return;
+    entry.type = code;
+    entry.objects.push_back(object.get());
+    entry.owners.push_back(std::move(object));
+    entry.loaded = true;
     return;
   }
-  auto list = std::make_unique<std::vector<void*>>();
-  std::vector<uint16_t> types;
   uint16_t code = static_cast<uint16_t>(entry.type);
   for (const VariantFile& file : ScanDataDirectory(entry.path.c_str())) {
     uint16_t fileCode = static_cast<uint16_t>(entry.type);
-    list->push_back(LoadAssetFile(file.path, fileCode));
-    types.push_back(fileCode);
+    ResourceOwner object = LoadAssetFile(file.path, fileCode);
+    entry.objects.push_back(object.get());
+    entry.owners.push_back(std::move(object));
     code = fileCode;
   }
-  entry.variants = std::move(list);
-  entry.variantTypes = std::move(types);
+  entry.loaded = true;
   entry.type = code | kResourceVariantBit;
 }
 
@@ -255,25 +257,21 @@ void* CResourceTable::GetResource(int index) {
   ResourceEntry* entry = Entry(index);
   if (!entry) return nullptr;
   Load(*entry);
-  if (!entry->IsVariant()) return entry->object;
-  return entry->variants && !entry->variants->empty() ? entry->variants->front() : nullptr;
+  return entry->objects.empty() ? nullptr : entry->objects.front();
 }
 
 int CResourceTable::GetVariantCount(int index) {
   ResourceEntry* entry = Entry(index);
   if (!entry) return 0;
   Load(*entry);
-  if (!entry->IsLoaded()) return 0;
-  return entry->IsVariant() ? static_cast<int>(entry->variants->size()) : 1;
+  return static_cast<int>(entry->objects.size());
 }
 
 void** CResourceTable::GetVariants(int index) {
   ResourceEntry* entry = Entry(index);
   if (!entry) return nullptr;
   Load(*entry);
-  if (!entry->IsLoaded()) return nullptr;
-  if (!entry->IsVariant()) return &entry->object;
-  return entry->variants->empty() ? nullptr : entry->variants->data();
+  return entry->objects.empty() ? nullptr : entry->objects.data();
 }
 
 bool CResourceTable::IsLoaded(int index) const {
@@ -302,17 +300,9 @@ const char* CResourceTable::GetName(int index) const {
 }
 
 void CResourceTable::UnloadEntry(ResourceEntry& entry) {
-  if (entry.IsVariant()) {
-    if (entry.variants) {
-      for (size_t i = 0; i < entry.variants->size(); ++i)
-        DeleteAssetByType((*entry.variants)[i], entry.variantTypes[i]);
-    }
-    entry.variants.reset();
-    entry.variantTypes.clear();
-  } else {
-    DeleteAssetByType(entry.object, static_cast<uint16_t>(entry.type));
-  }
-  entry.object = nullptr;
+  entry.objects.clear();  // the pointers first, so none is left to a deleted asset
+  entry.owners.clear();
+  entry.loaded = false;
 }
 
 void CResourceTable::Unload(int index) {
@@ -400,16 +390,6 @@ bool CResourceTable::SaveIndex() {
   if (m_indexPath.empty()) return false;
   const std::string file = m_indexPath;
   return SaveIndex(file.c_str());
-}
-
-void DeleteAssetByType(void* object, uint16_t type) {
-  if (!object) return;
-  const ResourceLoader loader = CResourceTable::GetLoader(type);
-  if (!loader.free) {
-    DebugPrintf("DeleteAssetByType: no release function for asset type %u\n", static_cast<unsigned>(type));
-    return;
-  }
-  loader.free(object);
 }
 
 uint32_t NameHash(const char* text) {

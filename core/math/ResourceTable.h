@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/math/ResourceLoadContext.h"
+#include "core/math/ResourceOwner.h"
 
 class CResourceTable;
 
@@ -35,30 +36,24 @@ struct ResourceLoadRequest {
 };
 
 // Loads one file; may change typeCode (a mesh file may give a rigid-body model or a vehicle
-// definition). Returns the new object, or null after logging why.
-typedef void* (*ResourceLoadFn)(const ResourceLoadRequest& request, uint16_t& typeCode);
-// Deletes one object that a loader made, as its type requires.
-typedef void (*ResourceFreeFn)(void* object);
+// definition). Returns the new object with its deleter, or an empty owner after logging why.
+typedef ResourceOwner (*ResourceLoadFn)(const ResourceLoadRequest& request, uint16_t& typeCode);
 
-struct ResourceLoader {
-  ResourceLoadFn load = nullptr;
-  ResourceFreeFn free = nullptr;
-};
-
-// One registered path. The object is the loaded asset of a plain entry; a variant entry keeps a
-// list with one object (or null) per file of its family, each with its own type code.
+// One registered path. A plain entry holds its one loaded asset; a variant entry holds one asset
+// (or an empty owner) per file of its family, each made by the loader of its own type code.
 struct ResourceEntry {
   uint32_t type = 0;
   std::string path;       // empty: no path (a hole); variant entry: the search pattern
   std::string name;       // the path exactly as registered
   std::string searchKey;  // path with '/' separators in lower case, for FindByName
-  void* object = nullptr;
-  std::unique_ptr<std::vector<void*>> variants;
-  std::vector<uint16_t> variantTypes;
+  std::vector<ResourceOwner> owners;
+  // The same assets as plain pointers, in step with owners: the list GetVariants hands out.
+  std::vector<void*> objects;
+  bool loaded = false;  // a variant entry is loaded once its family is scanned, even if empty
 
   bool HasPath() const { return !path.empty(); }
   bool IsVariant() const { return (type & kResourceVariantBit) != 0; }
-  bool IsLoaded() const { return IsVariant() ? variants != nullptr : object != nullptr; }
+  bool IsLoaded() const { return loaded; }
 };
 
 class CResourceTable {
@@ -68,12 +63,11 @@ class CResourceTable {
   CResourceTable(const CResourceTable&) = delete;
   CResourceTable& operator=(const CResourceTable&) = delete;
 
-  // Plugs in the loader and the release function of one type code, for every table. Codes 4 and
-  // 5 are built from mesh files, so their loads go through the loader of code 1 and only their
-  // release function is used. Each folder that makes assets registers its loaders in one
-  // function of its own, called at start-up.
-  static void RegisterLoader(uint16_t type, ResourceLoadFn load, ResourceFreeFn free);
-  static ResourceLoader GetLoader(uint16_t type);
+  // Plugs in the loader of one type code, for every table. Codes 4 and 5 are built from mesh
+  // files, so their loads go through the loader of code 1. Each folder that makes assets
+  // registers its loaders in one function of its own, called at start-up.
+  static void RegisterLoader(uint16_t type, ResourceLoadFn load);
+  static ResourceLoadFn GetLoader(uint16_t type);
 
   // Where the table learns the level folder and the texture settings; null forgets the old one.
   void SetLoadContext(std::unique_ptr<CResourceLoadContext> context) { m_context = std::move(context); }
@@ -131,7 +125,7 @@ class CResourceTable {
  private:
   ResourceEntry* Entry(int index) const;
   void Load(ResourceEntry& entry);
-  void* LoadAssetFile(const std::string& path, uint16_t& typeCode) const;
+  ResourceOwner LoadAssetFile(const std::string& path, uint16_t& typeCode) const;
   std::string ApplyLevelFolder(const std::string& path) const;
   static void SetPath(ResourceEntry& entry, const char* path);
   static void UnloadEntry(ResourceEntry& entry);
@@ -142,10 +136,6 @@ class CResourceTable {
   std::unique_ptr<CResourceLoadContext> m_context;
   uint32_t m_meshLoadOptions = 5;
 };
-
-// Deletes one loaded object through the release function of its type code; logs and keeps the
-// object when no release function is registered (a wrong delete would be worse than a leak).
-void DeleteAssetByType(void* object, uint16_t type);
 
 // The registration checksum of one path: (7 + sum of i x c_i) << 8 | length.
 uint32_t NameHash(const char* text);

@@ -60,23 +60,18 @@ std::shared_ptr<Polyhedron> BuildPiece(const AttachPoint& ap) {
 
 RigidConst::VehicleBuilder g_vehicleBuilder = nullptr;
 
-void* BuildMeshAsset(std::unique_ptr<ShadedMesh>& mesh, uint16_t& typeCode) {
+ResourceOwner BuildMeshAsset(std::unique_ptr<ShadedMesh>& mesh, uint16_t& typeCode) {
   if (g_vehicleBuilder && mesh->FindAttachPoint(kAttachVehicleDef) >= 0) {
-    if (void* vehicle = g_vehicleBuilder(mesh)) {
-      typeCode = kResourceVehicle;
-      return vehicle;
-    }
-    return nullptr;
+    ResourceOwner vehicle = g_vehicleBuilder(mesh);
+    if (vehicle) typeCode = kResourceVehicle;
+    return vehicle;
   }
-  if (mesh->FindAttachPoint(kAttachRigidParams) < 0) return nullptr;
+  if (mesh->FindAttachPoint(kAttachRigidParams) < 0) return ResourceOwner();
   auto model = std::make_unique<RigidConst>();
   model->BuildFromMesh(std::move(mesh));
   typeCode = kResourceRigidBody;
-  // The resource table owns the model and releases it through FreeRigidConst.
-  return model.release();
+  return MakeResourceOwner(std::move(model));
 }
-
-void FreeRigidConst(void* object) { delete static_cast<RigidConst*>(object); }
 
 }  // namespace
 
@@ -84,18 +79,15 @@ RigidConst::RigidConst() : m_turningBounds(ZeroBox()), m_modelBox(ZeroBox()) {}
 
 RigidConst::~RigidConst() {
   m_pieces.reset();
-  m_mesh.reset();
+  m_mesh = nullptr;
+  m_ownedMesh.reset();
   m_sphereRoot.FreeChildren();
 }
 
-void RigidConst::RegisterResourceLoaders() {
-  ShadedMesh::SetResourceBuilder(BuildMeshAsset);
-  CResourceTable::RegisterLoader(kResourceRigidBody, nullptr, FreeRigidConst);
-}
+void RigidConst::RegisterResourceLoaders() { ShadedMesh::SetResourceBuilder(BuildMeshAsset); }
 
-void RigidConst::SetVehicleBuilder(VehicleBuilder builder, void (*freeVehicle)(void*)) {
+void RigidConst::SetVehicleBuilder(VehicleBuilder builder) {
   g_vehicleBuilder = builder;
-  CResourceTable::RegisterLoader(kResourceVehicle, nullptr, freeVehicle);
   RegisterResourceLoaders();
 }
 
@@ -104,8 +96,20 @@ bool RigidConst::BuildFromMesh(std::unique_ptr<ShadedMesh> owned) {
     DebugPrintf("RigidConst: no mesh to build from\n");
     return false;
   }
-  m_mesh = std::move(owned);
-  ShadedMesh* mesh = m_mesh.get();
+  m_ownedMesh = std::move(owned);
+  m_mesh = m_ownedMesh.get();
+  Build();
+  return true;
+}
+
+void RigidConst::BuildOnBorrowedMesh(ShadedMesh& mesh) {
+  m_ownedMesh.reset();
+  m_mesh = &mesh;
+  Build();
+}
+
+void RigidConst::Build() {
+  ShadedMesh* mesh = m_mesh;
   const int paramsIndex = mesh->FindAttachPoint(kAttachRigidParams);
   if (paramsIndex >= 0) {
     const AttachPoint& ap = mesh->attachPoints[static_cast<size_t>(paramsIndex)];
@@ -118,7 +122,6 @@ bool RigidConst::BuildFromMesh(std::unique_ptr<ShadedMesh> owned) {
   BuildSpheres();
   BuildPieces();
   FinishMesh();
-  return true;
 }
 
 void RigidConst::ReadPointMasses() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/math/Box.h"
+#include "core/math/ResourceOwner.h"
 #include "physics/rigid/RigidConstMass.h"
 #include "physics/rigid/RigidConstParams.h"
 #include "physics/collision/SphereTreeNode.h"
@@ -29,12 +30,12 @@ class RigidConst {
   // Builds the whole model from a loaded mesh, which it keeps (also on failure). False only
   // for a null mesh.
   bool BuildFromMesh(std::unique_ptr<ShadedMesh> mesh);
+  // The same on a mesh that something else owns and keeps alive for as long as this model (a
+  // part of a bigger mesh); the build changes the mesh as it would an owned one.
+  void BuildOnBorrowedMesh(ShadedMesh& mesh);
 
-  const ShadedMesh* GetMesh() const { return m_mesh.get(); }
-  ShadedMesh* GetMesh() { return m_mesh.get(); }
-  // Hands the mesh back without deleting it, for a model built on a mesh that something else
-  // owns (a part of a bigger mesh); the model keeps everything it built from it.
-  ShadedMesh* ReleaseMesh() { return m_mesh.release(); }
+  const ShadedMesh* GetMesh() const { return m_mesh; }
+  ShadedMesh* GetMesh() { return m_mesh; }
   const SphereTreeNode& GetSphereRoot() const { return m_sphereRoot; }
   const Box& GetTurningBounds() const { return m_turningBounds; }
   const Box& GetModelBox() const { return m_modelBox; }
@@ -46,18 +47,20 @@ class RigidConst {
   // Plugs the rigid-body model (and, once a vehicle builder is set, the vehicle definition)
   // into the resource table's mesh loads (RegisterPhysicsLoaders does this at start-up).
   static void RegisterResourceLoaders();
-  // A mesh with a type-51 attach point becomes whatever this makes of it (null: not a vehicle);
-  // the builder takes the mesh from `mesh` when it returns an object.
-  typedef void* (*VehicleBuilder)(std::unique_ptr<ShadedMesh>& mesh);
-  static void SetVehicleBuilder(VehicleBuilder builder, void (*freeVehicle)(void*));
+  // A mesh with a type-51 attach point becomes whatever this makes of it (an empty owner: not a
+  // vehicle); the builder takes the mesh from `mesh` when it returns an object.
+  typedef ResourceOwner (*VehicleBuilder)(std::unique_ptr<ShadedMesh>& mesh);
+  static void SetVehicleBuilder(VehicleBuilder builder);
 
  private:
+  void Build();
   void ReadPointMasses();
   void BuildSpheres();
   void BuildPieces();
   void FinishMesh();
 
-  std::unique_ptr<ShadedMesh> m_mesh;
+  std::unique_ptr<ShadedMesh> m_ownedMesh;  // empty when the mesh is borrowed
+  ShadedMesh* m_mesh = nullptr;             // the mesh built on: the owned one or the borrowed one
   SphereTreeNode m_sphereRoot;
   Box m_turningBounds;
   Box m_modelBox;

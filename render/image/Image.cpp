@@ -2,13 +2,14 @@
 #include "render/image/Image.h"
 
 #include <cstring>
+#include <utility>
 
 #include "render/image/BWImage.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/ImageFactory.h"
 #include "render/image/ImageFileIo.h"
 
-CImageRef::CImageRef(std::unique_ptr<CImage> image) : m_handle(image.release()) {}
+CImageRef::CImageRef(std::unique_ptr<CImage> image) : m_handle(std::move(image)) {}
 
 CImage* CImageRef::Get() const { return m_handle.GetAs<CImage>(); }
 

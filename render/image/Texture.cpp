@@ -610,18 +610,16 @@ bool CTexture::LoadBitmap(const char* path, uint32_t createFlags) {
 
 namespace {
 
-void* LoadTextureResource(const ResourceLoadRequest& request, uint16_t& typeCode) {
+ResourceOwner LoadTextureResource(const ResourceLoadRequest& request, uint16_t& typeCode) {
   auto texture = std::make_unique<CTexture>();
   const bool ok = typeCode == kResourceTarga ? texture->LoadTarga(request.path, 0x10 | 0x02)
                                              : texture->Load(request.path, true);
-  return ok ? texture.release() : nullptr;
+  return ok ? MakeResourceOwner(std::move(texture)) : ResourceOwner();
 }
-
-void FreeTextureResource(void* object) { delete static_cast<CTexture*>(object); }
 
 }  // namespace
 
 void CTexture::RegisterResourceLoaders() {
-  CResourceTable::RegisterLoader(kResourceTexture, LoadTextureResource, FreeTextureResource);
-  CResourceTable::RegisterLoader(kResourceTarga, LoadTextureResource, FreeTextureResource);
+  CResourceTable::RegisterLoader(kResourceTexture, LoadTextureResource);
+  CResourceTable::RegisterLoader(kResourceTarga, LoadTextureResource);
 }

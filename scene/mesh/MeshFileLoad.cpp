@@ -150,31 +150,26 @@ ShadedMesh::ResourceBuilder g_resourceBuilder = nullptr;
 
 // Resource-table loader of mesh files. Rigid-body models and vehicle definitions built from
 // meshes belong to their own subsystems, which look at the mesh through the builder.
-void* LoadMeshResource(const ResourceLoadRequest& request, uint16_t& typeCode) {
+ResourceOwner LoadMeshResource(const ResourceLoadRequest& request, uint16_t& typeCode) {
   auto mesh = std::make_unique<ShadedMesh>();
   const uint32_t options = request.meshLoadOptions;
   if (!mesh->Load(request.path, nullptr, static_cast<uint32_t>(request.detail), (options & 1) != 0,
                   (options & 2) == 0, (options & 4) != 0)) {
-    return nullptr;
+    return ResourceOwner();
   }
   typeCode = kResourceMesh;
   if (g_resourceBuilder) {
     uint16_t built = kResourceMesh;
-    if (void* object = g_resourceBuilder(mesh, built)) {
+    if (ResourceOwner object = g_resourceBuilder(mesh, built)) {
       typeCode = built;
       return object;
     }
   }
-  // The table owns what a loader returns and releases it through FreeMeshResource.
-  return mesh.release();
+  return MakeResourceOwner(std::move(mesh));
 }
-
-void FreeMeshResource(void* object) { delete static_cast<ShadedMesh*>(object); }
 
 }  // namespace
 
 void ShadedMesh::SetResourceBuilder(ResourceBuilder builder) { g_resourceBuilder = builder; }
 
-void ShadedMesh::RegisterResourceLoader() {
-  CResourceTable::RegisterLoader(kResourceMesh, LoadMeshResource, FreeMeshResource);
-}
+void ShadedMesh::RegisterResourceLoader() { CResourceTable::RegisterLoader(kResourceMesh, LoadMeshResource); }

@@ -9,6 +9,7 @@
 
 #include "core/math/Color.h"
 #include "core/math/Orientation.h"
+#include "core/math/ResourceOwner.h"
 #include "core/math/Vector2.h"
 #include "scene/mesh/TriMesh.h"
 #include "platform/FileMapping.h"
@@ -256,8 +257,8 @@ class ShadedMesh : public TriMesh {
   static void RegisterResourceLoader();
   // Subsystems that build their own assets from meshes (rigid-body models, vehicle definitions)
   // see every mesh the table loads. A builder returns its object with its type code and takes
-  // the mesh from `mesh`, or returns null and leaves the mesh a plain mesh.
-  typedef void* (*ResourceBuilder)(std::unique_ptr<ShadedMesh>& mesh, uint16_t& typeCode);
+  // the mesh from `mesh`, or returns an empty owner and leaves the mesh a plain mesh.
+  typedef ResourceOwner (*ResourceBuilder)(std::unique_ptr<ShadedMesh>& mesh, uint16_t& typeCode);
   static void SetResourceBuilder(ResourceBuilder builder);
 
   // Child i's file: the path cut at its last '.', "-", 'a' + i, then the extension.

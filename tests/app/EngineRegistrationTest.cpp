@@ -32,16 +32,10 @@ std::string Wave(uint32_t samples) {
 
 }  // namespace
 
-TEST(EngineRegistration, EveryAssetTypeOfTheGameHasItsLoaderOrReleaseFunction) {
+TEST(EngineRegistration, EveryAssetTypeOfTheGameHasItsLoader) {
   RegisterEngineLoaders();
-  // Meshes and sounds load themselves; bodies and vehicles come out of mesh loads and only go
-  // back through their release function.
-  for (uint16_t type : {kResourceMesh, kResourceSound}) {
-    EXPECT_NE(nullptr, CResourceTable::GetLoader(type).load) << type;
-    EXPECT_NE(nullptr, CResourceTable::GetLoader(type).free) << type;
-  }
-  for (uint16_t type : {kResourceRigidBody, kResourceVehicle})
-    EXPECT_NE(nullptr, CResourceTable::GetLoader(type).free) << type;
+  // Meshes and sounds load themselves; bodies and vehicles come out of mesh loads.
+  for (uint16_t type : {kResourceMesh, kResourceSound}) EXPECT_NE(nullptr, CResourceTable::GetLoader(type)) << type;
 
   TempFolder folder;
   folder.Write("data/sounds/step.wav", Wave(7));

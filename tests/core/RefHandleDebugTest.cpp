@@ -1,6 +1,7 @@
 // Counted handles and the debug line formatter.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,7 +25,7 @@ class Target : public CRefCounted {
 
 TEST(RefHandle, CopiesShareAndTheLastReleaseDeletes) {
   int deletes = 0;
-  RefHandle first(new Target(&deletes));
+  RefHandle first(std::make_unique<Target>(&deletes));
   RefHandle second(first);
   RefHandle third(first);
   second.Release();
@@ -47,10 +48,13 @@ TEST(RefHandle, RandomCopiesAssignmentsAndReleasesKeepTheCountExact) {
   std::vector<int> expected(kTargets, 0);  // handles that point at each target
   std::vector<RefHandle> handles(64);
   std::vector<int> pointsAt(64, -1);
-  for (int t = 0; t < kTargets; ++t) targets.push_back(new Target(&deletes));
   // Keep one anchor per target so the count can be read while the others churn.
   std::vector<RefHandle> anchors;
-  for (int t = 0; t < kTargets; ++t) anchors.emplace_back(targets[t]);
+  for (int t = 0; t < kTargets; ++t) {
+    auto target = std::make_unique<Target>(&deletes);
+    targets.push_back(target.get());
+    anchors.emplace_back(std::move(target));
+  }
   for (int step = 0; step < 20000; ++step) {
     const int h = static_cast<int>(random() % handles.size());
     const int op = static_cast<int>(random() % 3);

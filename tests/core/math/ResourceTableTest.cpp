@@ -30,27 +30,28 @@ std::string Wave(uint32_t n) {
          std::string("\x01\x00\x08\x00", 4) + "data" + U32(n) + std::string(n, '\x80');
 }
 
-// A stand-in asset whose destructor must run; a file starting with "rigid" loads as code 4.
+// A stand-in asset whose destructor must run; a file starting with "rigid" loads as code 4,
+// made as a type of its own that counts its deletions.
 struct Probe {
   Probe() { ++alive; }
-  ~Probe() { --alive; }
+  virtual ~Probe() { --alive; }
   static int alive;
 };
 int Probe::alive = 0;
 int g_rigidFrees = 0;
+struct RigidProbe : Probe {
+  ~RigidProbe() override { ++g_rigidFrees; }
+};
 
-void* LoadProbe(const ResourceLoadRequest& request, uint16_t& type) {
+ResourceOwner LoadProbe(const ResourceLoadRequest& request, uint16_t& type) {
   uint32_t size = 0;
   char* bytes = LoadFileToBuffer(request.path, &size);
-  if (!bytes) return nullptr;
-  if (size >= 5 && std::strncmp(bytes, "rigid", 5) == 0) type = kResourceRigidBody;
+  if (!bytes) return ResourceOwner();
+  const bool rigid = size >= 5 && std::strncmp(bytes, "rigid", 5) == 0;
   FreeFileBuffer(bytes);
-  return new Probe();
-}
-void FreeProbe(void* object) { delete static_cast<Probe*>(object); }
-void FreeRigid(void* object) {
-  ++g_rigidFrees;
-  delete static_cast<Probe*>(object);
+  if (!rigid) return MakeResourceOwner(std::make_unique<Probe>());
+  type = kResourceRigidBody;
+  return MakeResourceOwner(std::make_unique<RigidProbe>());
 }
 
 // Puts the process-wide loaders back after each test.
@@ -70,14 +71,13 @@ class ResourceTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (uint16_t t = 0; t < kResourceTypeCount; ++t) saved_[t] = CResourceTable::GetLoader(t);
-    CResourceTable::RegisterLoader(kResourceMesh, LoadProbe, FreeProbe);
-    CResourceTable::RegisterLoader(kResourceRigidBody, nullptr, FreeRigid);
+    CResourceTable::RegisterLoader(kResourceMesh, LoadProbe);
     Probe::alive = g_rigidFrees = 0;
   }
   void TearDown() override {
-    for (uint16_t t = 1; t < kResourceTypeCount; ++t) CResourceTable::RegisterLoader(t, saved_[t].load, saved_[t].free);
+    for (uint16_t t = 1; t < kResourceTypeCount; ++t) CResourceTable::RegisterLoader(t, saved_[t]);
   }
-  ResourceLoader saved_[kResourceTypeCount];
+  ResourceLoadFn saved_[kResourceTypeCount];
   DebugCapture log_;
 };
 
@@ -193,7 +193,7 @@ TEST_F(ResourceTableTest, FirstUseLoadingRetriesFailuresAndReleasesByType) {
   temp.Write("Data/Meshes/Box.mesh", "rigid body");
   temp.Write("Data/Sounds/Hit.wav", Wave(50));
   temp.Write("Data/Sounds/Bad.wav", "RIFF....nonsense");
-  CResourceTable::RegisterLoader(kResourceTexture, nullptr, nullptr);
+  CResourceTable::RegisterLoader(kResourceTexture, nullptr);
 
   CResourceTable table;
   // A mesh that turns out to be a rigid body changes the entry's type, is shared, is released as

@@ -516,7 +516,7 @@ TEST(TextureResource, TheTableLoadsTexturesThroughTheRegisteredLoader) {
   ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 8, 8, kR, kG, kB, kA, 0, "Table"));
   const std::string path = temp.Path() + "table.tex";  // the table types textures by ".tex"
   ASSERT_TRUE(t.Save(path.c_str(), 0));
-  const ResourceLoader saved = CResourceTable::GetLoader(kResourceTexture);
+  const ResourceLoadFn saved = CResourceTable::GetLoader(kResourceTexture);
   CTexture::RegisterResourceLoaders();
   {
     CResourceTable table;
@@ -528,5 +528,5 @@ TEST(TextureResource, TheTableLoadsTexturesThroughTheRegisteredLoader) {
     EXPECT_EQ("Table", loaded->name);
     EXPECT_EQ(0, std::memcmp(loaded->pixels.get(), pixels.data(), 8 * 8 * 4));
   }
-  CResourceTable::RegisterLoader(kResourceTexture, saved.load, saved.free);
+  CResourceTable::RegisterLoader(kResourceTexture, saved);
 }
