@@ -1,5 +1,5 @@
 // Bodies in the demo level: crates fall onto the terrain and rest, crates thrown together bounce apart and rest,
-// a buggy stands on its springs and drives forward while a locked wheel stays locked.
+// a buggy stands on its springs and drives forward while a locked wheel stays locked; fires burn out.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +7,10 @@
 #include <memory>
 
 #include "combat/Body.h"
+#include "combat/Fire.h"
+#include "core/GameWorld.h"
 #include "tests/combat/DemoLevelFixture.h"
+#include "tests/support/TempFolder.h"
 #include "combat/Vehicle.h"
 #include "combat/VehicleDef.h"
 #include "core/math/Octree.h"
@@ -20,11 +23,6 @@
 
 using namespace combat_test;
 
-namespace {
-
-
-
-}  // namespace
 
 // Steps every body, checking after each step that none left the ground's surface; true when
 // the first two ever touched each other.
@@ -138,4 +136,32 @@ TEST(BodiesInLevel, BuggySettlesOnItsSpringsAndDrivesWithALockedWheel) {
   EXPECT_GT(s.position.x - start.x, 0.3f);
   for (size_t i = 1; i < 4; ++i) EXPECT_GT(buggy.GetWheel(i).GetSpin(), 0.5f) << i;
   level.octree.RemoveObject(&buggy);
+}
+
+// A fire burns for exactly its duration, or until its host leaves the world; a fire on no host
+// burns out on time alone.
+TEST(Fire, BurnsForItsDurationOrUntilItsHostGoes) {
+  testing_support::DebugCapture quiet;
+  CGameWorld world(nullptr, nullptr);
+  auto* host = new CGameObject();
+  host->SetFlags(CGameObject::kNetworked);
+  const uint32_t hostId = world.RegisterNewObject(std::unique_ptr<CGameObject>(host));
+  ASSERT_NE(hostId, 0u);
+  CFire timed, hosted;
+  timed.Start(CGameObject::kNoOwner, Vector3(1.0f, 2.0f, 3.0f), 1.0f, 4.0f, 5.0f, 6.0f, 7.0f, 42);
+  EXPECT_TRUE(timed.GetHostId() == CGameObject::kNoOwner && timed.GetPosition() == Vector3(1.0f, 2.0f, 3.0f) &&
+              timed.GetDuration() == 1.0f && timed.GetSize() == 4.0f && timed.GetStrength() == 6.0f &&
+              timed.GetElapsed() == 0.0f && timed.GetOwnerID() == 42u);
+  hosted.Start(hostId, Vector3(), 100.0f, 1.0f, 1.0f, 1.0f, 1.0f, CGameObject::kNoOwner);
+  for (int i = 0; i < 3; ++i) {
+    timed.Update(0.25f);
+    hosted.Update(0.25f);
+  }
+  timed.Update(-1.0f);  // time never runs backwards
+  EXPECT_TRUE(timed.GetElapsed() == 0.75f && !timed.IsMarkedForRemoval() && !hosted.IsMarkedForRemoval());
+  timed.Update(0.25f);
+  EXPECT_TRUE(timed.IsMarkedForRemoval());
+  world.RemoveObject(hostId);
+  hosted.Update(0.01f);
+  EXPECT_TRUE(hosted.IsMarkedForRemoval() && hosted.GetElapsed() < 1.0f);
 }

@@ -217,7 +217,6 @@ TEST(WorldLevel, ManagersFollowTheWorldsResetsAndTicks) {
   ASSERT_NE(world.GetWeatherManager(), nullptr);
   EXPECT_NE(world.GetEffectManager(), nullptr);
 
-  EXPECT_TRUE(sound.Init(&table, nullptr, nullptr));
   world.SetSoundManager(&sound);
   const uint32_t particles = GetParticleManager()->GetUpdateCount();
   const uint32_t clears = ItemTypeRegistry::GetClearCount();

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <set>
+#include <map>
+#include <string>
 #include <utility>
 
 #include "core/GameActionLayer.h"
@@ -51,12 +52,17 @@ TEST(ObjectFactory, RegistrationReplacesRemovesAndCoversExactlyTheGamesCodes) {
   EXPECT_FALSE(factory.IsRegistered(5));
   EXPECT_EQ(factory.Make(5), nullptr);
 
-  // The program's factory, as the start-up registration filled it: every code of the game, no other
-  // (40, 41 and 42 are the park's sections, facilities and skaters).
-  const std::set<uint32_t> expected = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18, 40, 41, 42};
-  std::set<uint32_t> registered;
+  // The program's factory, as the start-up registration filled it: every code of the game with its
+  // type, no other.
+  const std::map<uint32_t, std::string> expected = {
+      {1, "<Session Manager>"}, {2, "<Player>"},       {3, "<Team>"},         {4, "<Vehicle>"},
+      {5, "<Creature>"},        {6, "<Pickup Item>"},  {7, "<Explosion>"},    {8, "<Flame Spurt>"},
+      {9, "<Fire>"},            {10, "<Mortar Shell>"}, {11, "<Bullet>"},      {12, "<Missile>"},
+      {13, "<Mine>"},           {17, "<Shield>"},      {18, "<Turret>"},      {40, "<Skatable Section>"},
+      {41, "<Skatable Facility>"}, {42, "<Skater>"}};
+  std::map<uint32_t, std::string> registered;
   for (uint32_t code = 0; code < 1024; ++code)
-    if (GetObjectFactory().IsRegistered(code)) registered.insert(code);
+    if (GetObjectFactory().IsRegistered(code)) registered[code] = GetObjectFactory().Make(code)->GetInfoString();
   EXPECT_EQ(registered, expected);
 }
 

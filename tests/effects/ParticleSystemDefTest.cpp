@@ -1,12 +1,18 @@
-// Particle-system definitions: the text they keep, and loading ".psys" files through the resource table.
+// Particle-system definitions: the text they keep, and loading ".psys" files through the resource
+// table; the effect system's managers over a level's life.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
+#include "core/WorldServices.h"
 #include "core/math/Params.h"
 #include "core/math/ResourceTable.h"
+#include "effects/EffectSystem.h"
 #include "effects/EffectsLoaders.h"
+#include "effects/ParticleManager.h"
 #include "effects/ParticleSystemDef.h"
+#include "effects/WeatherManager.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -76,4 +82,32 @@ TEST(ParticleSystemDef, ResourceTableLoadsPsysFilesAsDefinitions) {
   auto* again = static_cast<CParticleSystemDef*>(table.GetResource(good));
   ASSERT_NE(nullptr, again);
   EXPECT_STREQ(kSparks, again->GetText());
+}
+
+TEST(EffectSystem, ManagersLiveFromALevelsStartToItsClear) {
+  WorldServices services;
+  RegisterWorldEffects(services);
+  ASSERT_NE(nullptr, services.createEffects);
+  std::unique_ptr<CWorldEffects> effects = services.createEffects();
+  ASSERT_NE(nullptr, dynamic_cast<CEffectSystem*>(effects.get()));
+  // Before a level: nothing to step or draw, and the particles run regardless.
+  EXPECT_TRUE(effects->GetEffectManager() == nullptr && effects->GetWeatherManager() == nullptr);
+  effects->UpdateWeather(0.1f);
+  effects->Render(nullptr);
+  const uint32_t particles = GetParticleManager()->GetUpdateCount();
+  effects->UpdateParticles(0.1f);
+  EXPECT_EQ(particles + 1, GetParticleManager()->GetUpdateCount());
+
+  effects->ResetEffectManager();
+  EXPECT_TRUE(effects->GetEffectManager() != nullptr && effects->GetWeatherManager() == nullptr);
+  CResourceTable table;
+  effects->StartLevel(&table);
+  ASSERT_TRUE(effects->GetEffectManager() != nullptr && effects->GetWeatherManager() != nullptr);
+  effects->UpdateWeather(0.1f);
+  effects->UpdateWeather(0.1f);
+  EXPECT_EQ(2u, effects->GetWeatherManager()->GetUpdateCount());
+  effects->StartLevel(&table);  // a new level's weather starts from nothing
+  EXPECT_EQ(0u, effects->GetWeatherManager()->GetUpdateCount());
+  effects->Clear();
+  EXPECT_TRUE(effects->GetEffectManager() == nullptr && effects->GetWeatherManager() == nullptr);
 }

@@ -123,7 +123,8 @@ TEST(PolyTreeHull, TwoCubesSideBySideMakeOneBox) {
 TEST(PolyTreeHull, CopiesShareThePolyhedraAndOwnTheirChildren) {
   auto pair = std::make_unique<PolyTree>("pair");
   pair->addChild(Leaf("a", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1))));
-  pair->setPose(Se3(VclipQuaternion(0.0f, 0.0f, 0.0f, 1.0f), VclipVector3(1, 2, 3)));
+  // Half a turn about z, given at twice unit length: the pose keeps it unit.
+  pair->setPose(Se3(VclipQuaternion(0.0f, 0.0f, 0.0f, 2.0f), VclipVector3(1, 2, 3)));
   PolyTree copy(*pair);
   EXPECT_EQ(copy.child(0)->polyhedron(), pair->child(0)->polyhedron());
   EXPECT_NE(copy.child(0), pair->child(0));
@@ -131,7 +132,11 @@ TEST(PolyTreeHull, CopiesShareThePolyhedraAndOwnTheirChildren) {
   EXPECT_EQ(copy.child(0)->polyhedron()->faces().size(), 6u);
   // The inverse pose undoes the pose.
   const VclipVector3 p(0.3f, -2.0f, 5.0f);
-  const VclipVector3 back = copy.inversePose().Transform(copy.pose().Transform(p));
+  const VclipVector3 there = copy.pose().Transform(p);
+  EXPECT_NEAR(there.x, 0.7f, 1e-5f);
+  EXPECT_NEAR(there.y, 4.0f, 1e-5f);
+  EXPECT_NEAR(there.z, 8.0f, 1e-5f);
+  const VclipVector3 back = copy.inversePose().Transform(there);
   EXPECT_NEAR(back.x, p.x, 1e-5f);
   EXPECT_NEAR(back.y, p.y, 1e-5f);
   EXPECT_NEAR(back.z, p.z, 1e-5f);

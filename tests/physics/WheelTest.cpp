@@ -91,11 +91,25 @@ TEST(Wheel, ClosedFormSpringMeetsItsInitialConditionsAndIntegral) {
 TEST(Wheel, HangingWheelSettlesAtItsStaticDeflection) {
   Vehicle v(10.0f);  // far above the ground
   CWheel& w = v.wheels[0];
-  for (int i = 0; i < 400; ++i) {
+  const WheelParams p = w.GetParams();
+  w.Attach(&v.body, 0.2f, -1.5f, p);  // flung out along its travel
+  // Step after step the wheel follows the one closed-form motion of a free sprung mass from its
+  // start, and pushes on the body with the spring's mean force over the step.
+  const float xEq = p.mass * -9.8f / p.stiffness;
+  CSecondOrderGeneralSolution free(p.mass, p.damping, p.stiffness);
+  free.SetInitialConditions(0.2f - xEq, -1.5f);
+  for (int i = 1; i <= 400; ++i) {
     w.UpdateSuspension(0.01f);
+    if (i == 1) {
+      const float mean = p.stiffness * ((free.Integral(0.01f) - free.Integral(0.0f)) / 0.01f + xEq) +
+                         p.damping * (free.Position(0.01f) - free.Position(0.0f)) / 0.01f;
+      EXPECT_NEAR(mean, w.GetSuspensionForce().z, 1e-3f * std::fabs(mean));
+      EXPECT_TRUE(w.GetSuspensionForce().x == 0.0f && w.GetSuspensionForce().y == 0.0f);
+    }
     w.ApplySweep(nullptr, nullptr);
+    EXPECT_NEAR(free.Position(0.01f * float(i)) + xEq, w.GetExtension(), 1e-4f) << i;
+    EXPECT_NEAR(free.Rate(0.01f * float(i)), w.GetExtensionRate(), 1e-3f) << i;
   }
-  const WheelParams& p = w.GetParams();
   EXPECT_NEAR(1.0f * p.mass * -9.8f / p.stiffness, w.GetExtension(), 1e-5f);
   EXPECT_NEAR(0.0f, w.GetExtensionRate(), 1e-4f);
 }

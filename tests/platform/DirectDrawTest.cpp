@@ -44,9 +44,20 @@ TEST_F(DirectDrawTest, FormatsLocksAndBlits) {
   struct {
     DDPIXELFORMAT format;
     LONG pitch;
-  } cases[] = {{PixelFormat565(), 20}, {PixelFormat555(), 20}, {PixelFormat1555(), 20}, {PixelFormat4444(), 20}, {PixelFormat8888(), 40},
-               {PixelFormatZ16(), 20}};
+    DWORD masks[4];  // red, green, blue, alpha (depth in red)
+  } cases[] = {{PixelFormat565(), 20, {0xF800, 0x07E0, 0x001F, 0}},
+               {PixelFormat555(), 20, {0x7C00, 0x03E0, 0x001F, 0}},
+               {PixelFormat1555(), 20, {0x7C00, 0x03E0, 0x001F, 0x8000}},
+               {PixelFormat4444(), 20, {0x0F00, 0x00F0, 0x000F, 0xF000}},
+               {PixelFormat8888(), 40, {0xFF0000, 0xFF00, 0xFF, 0xFF000000u}},
+               {PixelFormatX888(), 40, {0xFF0000, 0xFF00, 0xFF, 0}},
+               {PixelFormatZ16(), 20, {0xFFFF, 0, 0, 0}}};
   for (const auto& c : cases) {
+    const DDPIXELFORMAT& f = c.format;
+    const DWORD kind = c.masks[0] == 0xFFFF ? DDPF_ZBUFFER : DDPF_RGB | (c.masks[3] ? DDPF_ALPHAPIXELS : 0);
+    EXPECT_TRUE(f.dwFlags == kind && f.dwRGBBitCount == DWORD(c.pitch) * 8 / 10 && f.dwRBitMask == c.masks[0] &&
+                f.dwGBitMask == c.masks[1] && f.dwBBitMask == c.masks[2] && f.dwRGBAlphaBitMask == c.masks[3])
+        << c.masks[0];
     auto s = Make(10, 6, c.format, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY);
     ASSERT_TRUE(s);
     DDSURFACEDESC2 desc;
@@ -58,6 +69,26 @@ TEST_F(DirectDrawTest, FormatsLocksAndBlits) {
     EXPECT_EQ(s->Unlock(nullptr), DD_OK);
     EXPECT_EQ(s->Unlock(nullptr), DDERR_NOTLOCKED);
   }
+  // Display modes of every depth: their masks, and a pitch of whole bytes per pixel.
+  struct {
+    DWORD bits, count, r, g, b;
+  } modes[] = {{8, 8, 0xE0, 0x1C, 0x03},
+               {15, 16, 0x7C00, 0x03E0, 0x001F},
+               {16, 16, 0xF800, 0x07E0, 0x001F},
+               {24, 24, 0xFF0000, 0xFF00, 0xFF},
+               {32, 32, 0xFF0000, 0xFF00, 0xFF}};
+  for (const auto& m : modes) {
+    const DDSURFACEDESC2 mode = DisplayModeDesc(640, 480, m.bits);
+    const DDPIXELFORMAT& f = mode.ddpfPixelFormat;
+    EXPECT_EQ(mode.dwFlags, DWORD(DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT | DDSD_PITCH | DDSD_REFRESHRATE));
+    EXPECT_TRUE(mode.dwWidth == 640 && mode.dwHeight == 480 && mode.dwRefreshRate == 60 &&
+                mode.lPitch == LONG(640 * m.count / 8))
+        << m.bits;
+    EXPECT_TRUE(f.dwFlags == DDPF_RGB && f.dwRGBBitCount == m.count && f.dwRBitMask == m.r && f.dwGBitMask == m.g &&
+                f.dwBBitMask == m.b && f.dwRGBAlphaBitMask == 0)
+        << m.bits;
+  }
+
   // A filled rectangle copied with a 2x stretch, then back with BltFast, lands exactly.
   auto a = Make(8, 8, PixelFormat565(), DDSCAPS_SYSTEMMEMORY);
   auto b = Make(16, 16, PixelFormat565(), DDSCAPS_SYSTEMMEMORY);

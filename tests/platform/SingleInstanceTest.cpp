@@ -116,3 +116,23 @@ TEST_F(WindowTest, NoRemoteWindowWithoutAHolder) {
     EXPECT_EQ(entry.path().parent_path().string() + "/", folder_.Path());
   }
 }
+
+// The socket address holds 108 bytes with its closing NUL: a 107-character path listens, a longer
+// one is refused with a log line while the lock itself still holds.
+TEST_F(WindowTest, SocketPathsListenUpToTheAddressSize) {
+  DebugCapture log;
+  const size_t limit = sizeof(sockaddr_un::sun_path);
+  for (size_t length : {limit - 1, limit}) {
+    const std::string name(length - folder_.Path().size() - std::strlen(".sock"), 'k');
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = &WindowTest::Procedure;
+    windowClass.lpszClassName = name.c_str();
+    ASSERT_NE(RegisterClassA(&windowClass), 0u);
+    HWND window = CreateWindowA(name.c_str(), "long", WS_SYSMENU, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(std::filesystem::exists(folder_.Path() + name + ".sock"), length < limit) << length;
+    EXPECT_TRUE(std::filesystem::exists(folder_.Path() + name + ".lock"));
+    EXPECT_EQ(log.Text().find("socket path too long") != std::string::npos, length == limit) << log.Text();
+    DestroyWindow(window);
+  }
+}

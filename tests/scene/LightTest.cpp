@@ -125,6 +125,10 @@ TEST(Light, SpotConeAnglesAndAxialFade) {
   EXPECT_FLOAT_EQ(Influence(wide, Vector3(0.1f, 1, 0)), 1.0f - 0.1f / 10.0f);  // 84 degrees off
   // The box contains the cone's tip and its far cap.
   EXPECT_TRUE(spot.GetBounds().ContainsBox(Box(Vector3(0, -10, -10), Vector3(10, 10, 10))));
+  // A negative range reaches nowhere: no light on the axis, and a box that is the light's position.
+  CSpotLight none(1, 1, 1, frame, -5.0f, 3.0f, 90.0f, 45.0f, 1, 0);
+  EXPECT_EQ(Influence(none, Vector3(0.5f, 0, 0)), 0.0f);
+  EXPECT_TRUE(none.GetBounds().min == Vector3(0, 0, 0) && none.GetBounds().max == Vector3(0, 0, 0));
 
   // Contribution uses the axial distance: a surface at 4 on the axis facing back gets 4 / 4.
   spot.SetInfluence(0.5f);

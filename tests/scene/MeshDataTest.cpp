@@ -227,6 +227,20 @@ TEST(MeshDataTest, TheAttachedObjectLivesAsLongAsTheMesh) {
     mesh.attachedObject = std::make_unique<Counted>(&deleted);
   }
   EXPECT_EQ(2, deleted) << "the mesh's destructor deletes it too";
+
+  // A released mesh is a new mesh again, field for field.
+  DebugCapture quiet;
+  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(5, 2.0f));
+  ground->ResolveTextures();
+  ground->currentFrame = 1;
+  ground->Release();
+  const ShadedMesh fresh;
+  const ShadedMesh& g = *ground;
+  EXPECT_TRUE(g.faceCount == 0 && g.vertexCount == 0 && g.uvCount == 0 && g.normalCount == 0 && g.slotCount == 0 &&
+              g.header == 0 && g.name[0] == '\0' && g.frameCount == 1 && g.currentFrame == 0 && g.flags == 0 &&
+              !g.texturesLoaded && g.radius == 0.0f && g.centroidRadius == 0.0f && g.centroid == fresh.centroid);
+  EXPECT_TRUE(g.bounds.min == fresh.bounds.min && g.bounds.max == fresh.bounds.max);
+  EXPECT_TRUE(g.path.empty() && g.attachPoints.empty() && g.children.empty() && g.coverage.empty() && g.textures.empty());
 }
 
 TEST(MeshDataTest, CoverageIsTheLargestWorldPerTextureRatioOfTheFamily) {

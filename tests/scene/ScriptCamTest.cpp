@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/GameWorld.h"
@@ -72,10 +73,14 @@ TEST(ScriptCam, TextScriptAndBlockRoundTrip) {
   ASSERT_TRUE(cam.ParseScript(kTwoSegments));
   EXPECT_EQ(cam.GetCameraID(), 7u);
   ASSERT_EQ(cam.GetSegmentCount(), 2u);
-  const CameraSegment& a = cam.GetSegment(0);
-  EXPECT_EQ(a.lookSplineID, 4u);
-  EXPECT_FLOAT_EQ(a.bankFactor, 0.5f);
-  EXPECT_EQ(cam.GetSegment(1).advanceMode, 3u);
+  const float want[2][8] = {{3, 4, 1, 1, 5, 2, 60, 0.5f}, {5, 4, 3, 0, 4, 0, 60, 0}};
+  for (uint32_t i = 0; i < 2; ++i) {
+    const CameraSegment& g = cam.GetSegment(i);
+    EXPECT_TRUE(g.positionSplineID == want[i][0] && g.lookSplineID == want[i][1] && g.advanceMode == want[i][2] &&
+                g.byArcLength == want[i][3] && g.moveTime == want[i][4] && g.holdTime == want[i][5] &&
+                g.zoomDistance == want[i][6] && g.bankFactor == want[i][7] && g.runtime[0] == 0 && g.runtime[1] == 0)
+        << i;
+  }
 
   ASSERT_EQ(cam.GetBlockSize(), 88u);
   std::vector<uint8_t> block(cam.GetBlockSize());
@@ -109,6 +114,14 @@ TEST(ScriptCam, BadScriptsAndHostileBlocksLeaveNoSegments) {
     cam.Play();
     EXPECT_FALSE(cam.IsPlaying());
   }
+  // The count must stay below 200: 199 segments are read, 200 are refused.
+  std::string many;
+  for (int i = 0; i < 200; ++i) many += " 3, 4, 1, 1, 5, 2, 60, 0";
+  for (int count : {199, 200}) {
+    CScriptCam cam;
+    EXPECT_EQ(cam.ParseScript(("NumSegments = " + std::to_string(count) + many).c_str()), count == 199);
+    EXPECT_EQ(cam.GetSegmentCount(), count == 199 ? 199u : 0u);
+  }
   // A count the block cannot hold is cut to the records present; a header alone is too short.
   CScriptCam cam;
   std::vector<uint8_t> block = Block(9, {Segment(1, 1, 1)}, 1000000);
@@ -117,6 +130,9 @@ TEST(ScriptCam, BadScriptsAndHostileBlocksLeaveNoSegments) {
   EXPECT_TRUE(cam.SetSegments(block.data(), block.size() - 1));
   EXPECT_EQ(cam.GetSegmentCount(), 0u);
   EXPECT_FALSE(cam.SetSegments(block.data(), 7));
+  block = Block(9, std::vector<CameraSegment>(201, Segment(1, 1, 1)), 201);
+  ASSERT_TRUE(cam.SetSegments(block.data(), block.size()));
+  EXPECT_EQ(cam.GetSegmentCount(), 200u);
   EXPECT_FALSE(cam.SetSegments(nullptr, 100));
   // NaN times would hold the camera forever: they become 0.
   CameraSegment nan = Segment(0, std::nanf(""), std::nanf(""));

@@ -503,4 +503,14 @@ TEST(SoundManager, WithoutADeviceEverythingIsSilent) {
     EXPECT_NE(-1, CSoundManager::PlaySoundById(tone));
   }
   EXPECT_EQ(nullptr, CSoundManager::GetGlobal());
+  // The default device (the dummy driver here) starts with the settings' levels.
+  CSettings levels;
+  levels.levelA = 0.5f;
+  levels.levelB = 0.0f;
+  CSoundManager started;
+  EXPECT_TRUE(started.Init(nullptr, nullptr, &levels));
+  EXPECT_TRUE(started.IsStarted());
+  EXPECT_EQ(&started, CSoundManager::GetGlobal());
+  EXPECT_EQ(-1500, started.GetEffectAttenuation());
+  EXPECT_EQ(CSoundManager::kSilent, started.GetMusicAttenuation());
 }

@@ -56,6 +56,13 @@ TEST(SoundSample, ChunksAreWalkedAndTheHeaderRebuilt) {
   const std::string plain = Riff(Chunk("fmt ", Format(2, 22050, 16)) + Chunk("data", samples, false));
   EXPECT_EQ(plain.substr(0, 44), std::string(reinterpret_cast<const char*>(sample.GetHeader()), 44));
 
+  // 24-bit stereo becomes 16-bit PCM: the top two bytes of each sample, and a header to match.
+  CSoundSample wide;
+  ASSERT_TRUE(Accepts(Riff(Chunk("fmt ", Format(2, 22050, 24)) + Chunk("data", "\x56\x34\x12\xAA\xCB\xED")), &wide));
+  EXPECT_EQ(U16(0x1234) + U16(0xEDCB), std::string(reinterpret_cast<const char*>(wide.GetData()), wide.GetDataSize()));
+  EXPECT_EQ(Riff(Chunk("fmt ", Format(2, 22050, 16)) + Chunk("data", "1234")),
+            std::string(reinterpret_cast<const char*>(wide.GetHeader()), 44) + "1234");
+
   EXPECT_TRUE(Accepts(plain + "trailing bytes"));  // not part of the RIFF form
   EXPECT_TRUE(Accepts(Riff(Chunk("fmt ", Format(1, 8000, 8)) + Chunk("data", ""))));  // silent but valid
   EXPECT_FALSE(sample.Copy(plain.data(), 30));

@@ -17,9 +17,12 @@ TEST(ColorTest, LayoutConversionAndSaturation) {
   EXPECT_EQ(word, 0x44112233u);  // a BGRA word on a little-endian host
   EXPECT_EQ(Color::FromWord(word), c);
 
-  Color f;
-  f.SetRGB(1.5f, -0.2f, 0.999f);
-  EXPECT_EQ(f, Color::FromRGBA(255, 0, 254, 255));
+  // Each channel (and the alpha) is set afresh from a value unlike its last.
+  Color f = Color::FromRGBA(1, 2, 3, 4);
+  f.SetRGB(1.5f, 0.999f, -0.2f);
+  EXPECT_EQ(f, Color::FromRGBA(255, 254, 0, 255));
+  f.SetRGB(-0.2f, 1.5f, 0.999f);
+  EXPECT_EQ(f, Color::FromRGBA(0, 255, 254, 255));
   // Inputs that would overflow an integer conversion still clamp.
   f.SetRGB(1e30f, -1e30f, std::numeric_limits<float>::quiet_NaN());
   EXPECT_EQ(f, Color::FromRGBA(255, 0, 0, 255));

@@ -80,6 +80,19 @@ TEST(OctreeSkeleton, SaveAndLoadReproduceTheCells) {
   EXPECT_EQ(target.CountNodes(0), cells);
   target.QueryBox(Box(Vector3(0, 0, 0), Vector3(2, 2, 2)), 0);
   EXPECT_EQ(Results(target).count(&extra), 1u);
+  // Objects filed to a depth stay in the skeleton's cells too, and are found where they lie.
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> at(0.0f, 90.0f), size(0.01f, 10.0f);
+  std::vector<std::unique_ptr<Item>> filed;
+  for (int i = 0; i < 300; ++i) {
+    const Vector3 low(at(rng), at(rng), at(rng));
+    filed.push_back(std::make_unique<Item>(CBoundedObject::kRenderable, Box(low, low + Vector3(1, 1, 1) * size(rng))));
+    target.InsertObjectToDepth(filed.back().get(), 6);
+    target.QueryBox(filed.back()->GetBounds(), 0);
+    ASSERT_EQ(Results(target).count(filed.back().get()), 1u) << i;
+  }
+  EXPECT_EQ(target.CountNodes(0), cells);
+  for (auto& item : filed) target.RemoveObject(item.get());
   for (auto& item : b.items) target.RemoveObject(item.get());
   target.RemoveObject(&extra);
   EXPECT_EQ(target.CountNodes(0), cells);  // skeleton cells are never pruned

@@ -43,6 +43,11 @@ TEST(PriorityQueue, RefusesDoubleAndForeignUse) {
   EXPECT_FALSE(first.Push(nullptr));
   EXPECT_FALSE(first.Update(&c));  // its heap index belongs to the other queue
   EXPECT_FALSE(first.Update(&loose));
+  first.Swap(&a, &c);  // refused: c is the other queue's
+  EXPECT_TRUE(first.Top() == &a && c.GetHeapIndex() == 0);
+  first.Swap(&a, &b);
+  EXPECT_TRUE(first.Top() == &b && a.GetHeapIndex() == 1 && b.GetHeapIndex() == 0 && !first.IsValid());
+  first.Swap(&b, &a);
   EXPECT_NE(log.Text().find("CPriorityQueue: "), std::string::npos);
   // A copy sits in no queue; assignment leaves the target's own slot alone.
   Node copy(a);
@@ -99,6 +104,16 @@ TEST(PriorityQueue, RandomRunsMatchBruteForce) {
     ASSERT_EQ(queues[q].GetSize(), model[q].size());
     if (step % 97 == 0) {
       ASSERT_TRUE(queues[0].IsValid() && queues[1].IsValid());
+      // The neighbour accessors against the heap's index arithmetic over the slots read back.
+      std::vector<const CQueueableObject*> slot(model[q].size());
+      for (const Node* m : model[q]) slot[static_cast<size_t>(m->GetHeapIndex())] = m;
+      auto at = [&](size_t i) { return i < slot.size() ? slot[i] : nullptr; };
+      for (size_t i = 0; i < slot.size(); ++i) {
+        ASSERT_EQ(queues[q].GetParent(slot[i]), i == 0 ? nullptr : slot[(i - 1) / 2]);
+        ASSERT_EQ(queues[q].GetLeftChild(slot[i]), at(2 * i + 1));
+        ASSERT_EQ(queues[q].GetRightChild(slot[i]), at(2 * i + 2));
+        ASSERT_EQ(queues[1 - q].GetLeftChild(slot[i]), nullptr);
+      }
     }
   }
   for (int q = 0; q < 2; ++q) {

@@ -23,6 +23,13 @@ Vector3 Project(const Matrix4& m, const Vector3& p) {
 
 TEST(ViewFrustumTest, FieldOfViewSettersAgreeAndRefuseZeroDistance) {
   ViewFrustum v;
+  // A new view: 0.3 to 10000 units deep, 120 degrees across, square, in perspective.
+  EXPECT_TRUE(v.nearClip == 0.3f && v.farClip == 10000.0f && v.aspect == 1.0f && v.orthographic == 0u);
+  EXPECT_EQ(v.orthoWidth, 100.0f);
+  EXPECT_FLOAT_EQ(v.fieldOfView, 2.0943952f);
+  EXPECT_NEAR(v.tanHalfFov, std::sqrt(3.0f), 1e-5f);
+  EXPECT_NEAR(v.sinHalfFov, std::sqrt(3.0f) / 2.0f, 1e-6f);
+  EXPECT_NEAR(v.cosHalfFov, 0.5f, 1e-6f);
   // The renderers read near and far as floats 12 and 13 of the record.
   EXPECT_EQ(offsetof(ViewFrustum, nearClip), 12 * sizeof(float));
   EXPECT_EQ(offsetof(ViewFrustum, farClip), 13 * sizeof(float));
@@ -108,13 +115,38 @@ TEST(ViewFrustumTest, OwnsExactlyOneCullVolume) {
   ASSERT_NE(v.GetCullVolume(), nullptr);
   EXPECT_TRUE(v.GetCullVolume()->ContainsPoint(Vector3(100, 0, 0)));
   EXPECT_FALSE(v.GetCullVolume()->ContainsPoint(Vector3(-100, 0, 0)));
+  // Copies take every other field.
+  v.SetNear(2.0f);
+  v.SetFar(300.0f);
+  v.SetFieldOfView(1.0f);
+  v.aspect = 1.5f;
+  v.SetOrthographic();
+  v.SetOrthoWidth(40.0f);
+  v.frame.position.Set(1.0f, 2.0f, 3.0f);
+  v.frame.axes.m[0].Set(0.0f, 1.0f, 0.0f);
+  v.UpdateViewProjection();
+  auto same = [&v](const ViewFrustum& c) {
+    return c.frame.position == v.frame.position && c.frame.axes.m[0] == v.frame.axes.m[0] && c.nearClip == 2.0f &&
+           c.farClip == 300.0f && c.fieldOfView == 1.0f && c.aspect == 1.5f && c.orthographic == 1u &&
+           c.orthoWidth == 40.0f && c.tanHalfFov == v.tanHalfFov && c.sinHalfFov == v.sinHalfFov &&
+           c.cosHalfFov == v.cosHalfFov && c.viewProjection == v.viewProjection;
+  };
   {
     const ViewFrustum copy(v);
     EXPECT_EQ(copy.GetCullVolume(), nullptr);
+    EXPECT_TRUE(same(copy));
     ViewFrustum assigned;
     assigned.BuildCullVolume(CullVolume::kFrustum);
     assigned = v;
     EXPECT_EQ(assigned.GetCullVolume(), nullptr);
+    EXPECT_TRUE(same(assigned));
+    // The renderer's viewport scale multiplies the x and y columns only.
+    Matrix4 scaled;
+    v.GetScaledViewProjection(scaled, 640.0f, 480.0f);
+    for (int i = 0; i < 4; ++i)
+      EXPECT_TRUE(scaled.m[i][0] == 640.0f * v.viewProjection.m[i][0] &&
+                  scaled.m[i][1] == 480.0f * v.viewProjection.m[i][1] && scaled.m[i][2] == v.viewProjection.m[i][2] &&
+                  scaled.m[i][3] == v.viewProjection.m[i][3]);
   }
   EXPECT_NE(v.GetCullVolume(), nullptr);
   v.ReleaseCullVolume();

@@ -181,6 +181,22 @@ TEST(CullVolume, ProjectedOutlinesAreTrueOutwardEdgesHoldingEveryCorner) {
         }
         EXPECT_GE(touching, 2);
       }
+      // And no true edge is missing: just outside the middle of every edge of the corners' own
+      // outline (found by brute force over pairs of corners), some outline edge rejects the point.
+      const std::vector<Vector3d>& cs = v.corners;
+      for (size_t i = 0; i < cs.size(); ++i)
+        for (size_t j = 0; j < cs.size(); ++j) {
+          const double du = cs[j][ku] - cs[i][ku], dv = cs[j][kv] - cs[i][kv], len = std::hypot(du, dv);
+          if (len < 0.01 * v.frustum.GetFar()) continue;
+          bool edge = true;
+          for (const Vector3d& c : cs) edge = edge && du * (c[kv] - cs[i][kv]) - dv * (c[ku] - cs[i][ku]) >= -1e-6 * len * len;
+          if (!edge) continue;  // a true edge has every corner on its left
+          const double pu = 0.5 * (cs[i][ku] + cs[j][ku]) + 10 * tol * dv / len;
+          const double pv = 0.5 * (cs[i][kv] + cs[j][kv]) - 10 * tol * du / len;
+          bool rejected = false;
+          for (const CullHullEdge& e : volume.GetHullEdges(k)) rejected = rejected || e.Evaluate(float(pu), float(pv)) > 0.0f;
+          EXPECT_TRUE(rejected) << "projection " << k << " corners " << i << " " << j;
+        }
     }
   }
 }
