@@ -428,10 +428,12 @@ TEST(BWBuild, PalettesIndicesAndRowCodingFromTrueColour) {
   EXPECT_EQ(Pack555(25, 25, 25), coded.GetPaletteEntry(grey));
   EXPECT_EQ(Pack555(12, 12, 12), coded.GetPaletteEntry(mid));
   EXPECT_EQ(Pack555(6, 6, 6), coded.GetPaletteEntry(dark));
-  EXPECT_EQ((std::vector<uint8_t>{CBWImage::kShadeFill, 4, 0, 12, CBWImage::kShades, 3, 0, 5, 10, 20, CBWImage::kSkip, 1,
-                                  0, CBWImage::kBlend, 1, 0, grey, 1, CBWImage::kShortFill | 14, grey,
-                                  CBWImage::kShortLiteral | 2, mid, dark, CBWImage::kEnd}),
-            std::vector<uint8_t>(row, row + 24));
+  // A fill of four level-12 shadows, a literal run of levels 5, 10 and 20, a skip, a blend of
+  // level 8 >> 3, a fill of 14 and a literal tail of two.
+  std::vector<uint8_t> want = {CBWImage::kShadeFill, 4, 0, 12, CBWImage::kShades, 3, 0, 5, 10, 20};
+  want.insert(want.end(), {CBWImage::kSkip, 1, 0, CBWImage::kBlend, 1, 0, grey, 1, CBWImage::kShortFill | 14, grey});
+  want.insert(want.end(), {CBWImage::kShortLiteral | 2, mid, dark, CBWImage::kEnd});
+  EXPECT_EQ(want, std::vector<uint8_t>(row, row + want.size()));
 
   // Shared palette: built by one image, used by the next; no index below 1 unless transparent.
   BWSharedPalette shared;

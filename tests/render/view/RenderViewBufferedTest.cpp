@@ -133,7 +133,8 @@ TEST(RenderViewBuffered, SpritesAndQuadsHintTheirTexturesFromTheirSizeOnScreen) 
   EXPECT_LT(std::min_element(quad.begin(), quad.end(), [](auto& a, auto& b) { return a.rhw < b.rhw; })->rhw, largest);
   EXPECT_NEAR(s.device.hints[1], largest * s.view.GetTextureScale(), 1e-6f);
 
-  const ScreenPolygonPoint points[4] = {{0, 0, 0, 0, 1}, {40, 0, 0.5f, 0, 1}, {40, 10, 0.5f, 0.5f, 1}, {0, 10, 0, 0.5f, 1}};
+  const ScreenPolygonPoint points[4] = {
+      {0, 0, 0, 0, 1}, {40, 0, 0.5f, 0, 1}, {40, 10, 0.5f, 0.5f, 1}, {0, 10, 0, 0.5f, 1}};
   s.view.DrawScreenQuad(points, &s.texture, 4);
   ASSERT_EQ(s.device.hints.size(), 3u);
   EXPECT_FLOAT_EQ(s.device.hints[2], 80.0f);
