@@ -3,6 +3,7 @@
 // while the park stays usable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "core/AssetPreloader.h"
 #include "core/SkateSettings.h"
 #include "core/math/BezierSpline.h"
+#include "core/math/Octree.h"
 #include "core/math/ResourceTable.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
@@ -92,8 +94,19 @@ TEST_F(DemoLevel, EveryStepLandsOnThePark) {
   EXPECT_TRUE(park->GetCamera(CLevelLoader::kParkCamera)->GetView().IsOrthographic());
   EXPECT_FALSE(park->GetCamera(CLevelLoader::kViewFromPieceCamera)->GetView().IsOrthographic());
   EXPECT_EQ(park->GetCamera(CLevelLoader::kChaseCamera)->GetCameraType(), 2u);
-  const Vector3 look = park->GetCamera(CLevelLoader::kParkCamera)->GetFrame().axes.m[0];
-  EXPECT_NEAR(look.z, -2.0f / std::sqrt(6.0f), 1e-5f);
+  // The park camera looks down (-1, -1, -2) at the level's middle from its set distance, wide
+  // enough for the level's larger side.
+  const CGenericCam& overview = *park->GetCamera(CLevelLoader::kParkCamera);
+  const Box box = park->GetOctree().GetRootBox();
+  const Vector3 centre = (box.min + box.max) * 0.5f;
+  const float k = 1.0f / std::sqrt(6.0f);
+  const Vector3 look = overview.GetFrame().axes.m[0], eye = overview.GetFrame().GetPosition();
+  const Vector3 wantEye = centre + Vector3(k, k, 2 * k) * CLevelLoader::kParkCameraDistance;
+  for (int a = 0; a < 3; ++a) {
+    EXPECT_NEAR(look[a], (a == 2 ? -2 : -1) * k, 1e-5f) << a;
+    EXPECT_NEAR(eye[a], wantEye[a], 1e-3f) << a;
+  }
+  EXPECT_FLOAT_EQ(overview.GetView().GetOrthoWidth(), std::max(box.max.x - box.min.x, box.max.y - box.min.y));
   // The script camera is found by its ID, stands at the frame stored with its block and flies
   // along its spline: at a quarter of its move time it is a quarter of the way round.
   CScriptCam* script = CScriptCam::FindById(DemoContent::kDemoScriptCamera, park.get());

@@ -426,6 +426,10 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   ASSERT_NE(skater, nullptr);
   CSkaterPopup* popup = Push(std::make_unique<CSkaterPopup>(id));
   EXPECT_FALSE(popup->GetPanel().GetButtons()[CSkaterPopup::kTakeControl].enabled) << "no controller to take it";
+  char status[128] = {};
+  skater->GetStatusText(status, sizeof(status));
+  EXPECT_NE(status[0], '\0');
+  EXPECT_EQ(popup->GetPanel().GetLines(), std::vector<std::string>{status}) << "a new skater has no thoughts yet";
   Click(*popup, CSkaterPopup::kEvict);
   EXPECT_TRUE(skater->mind.evicted);
   EXPECT_GE(skater->GetThoughts().GetCount(), 1u);
@@ -437,6 +441,9 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
     p.SetPlayerSkaterId(skaterId);
   };
   CSkaterPopup* again = Push(std::make_unique<CSkaterPopup>(id));
+  const std::vector<std::string>& lines = again->GetPanel().GetLines();
+  ASSERT_EQ(lines.size(), 1 + std::min<size_t>(skater->GetThoughts().GetCount(), CSkaterPopup::kThoughtLines));
+  EXPECT_EQ(lines[1], skater->GetThoughts().GetText(0));
   again->HandleInputEvent(Key('T'));
   EXPECT_EQ(controlled, id);
   CSkaterPlayerInterface* hud = Push(std::make_unique<CSkaterPlayerInterface>());

@@ -409,10 +409,22 @@ TEST(SavedParkBlock, VersionTwelveIs388BytesAndReadsBack) {
   PutRows(rows, 12);
   // The hand-made rows have five sponsorship slots: 8 bytes more.
   EXPECT_EQ(rows.size(), 388u + 8u);
+  // Every field a distinct byte pattern, except what one value fills twice (the level, the
+  // connectivity), what the reader skips (the name) and what is always written the same (the
+  // slot count and the three empty bytes after each offered flag): read and written back whole.
+  for (size_t i = 4; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
+  bytes[4] = bytes[363];
+  std::fill(bytes.begin() + 5, bytes.begin() + 5 + ParkState::kParkNameSize, 0);
+  bytes[194] = ParkState::kSponsorshipSlots;
+  for (int slot = 0; slot < ParkState::kSponsorshipSlots; ++slot)
+    std::fill(bytes.begin() + 196 + 8 * slot, bytes.begin() + 199 + 8 * slot, 0);
+  std::copy(bytes.begin() + 355, bytes.begin() + 359, bytes.begin() + 351);
   SavedParkBlock back;
   CByteCursor in(bytes.data(), bytes.size());
   ASSERT_TRUE(back.Read(in));
   EXPECT_EQ(in.GetPosition(), 388u);
+  EXPECT_EQ(back.state.statisticsScore, le::ReadF32(bytes.data() + 368));
+  EXPECT_EQ(back.state.money, le::ReadI32(bytes.data() + 247));
   std::vector<uint8_t> again;
   back.Write(again);
   EXPECT_EQ(again, bytes);

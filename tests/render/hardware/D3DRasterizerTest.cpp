@@ -130,6 +130,10 @@ TEST_F(D3DRasterizerTest, DeviceStartSetsExactlyTheseStatesInOrder) {
   Start();
   EXPECT_EQ(States(), join(false, false));
   EXPECT_TRUE(rasterizer->GetBackfaceCulling());
+  rasterizer->SetBackfaceCulling(false);
+  EXPECT_FALSE(rasterizer->GetBackfaceCulling()) << "the view culls itself when the back end does not";
+  rasterizer->SetBackfaceCulling(true);
+  EXPECT_TRUE(rasterizer->GetBackfaceCulling());
   EXPECT_EQ(rasterizer->GetBackBufferDesc()->width, 640u);
   EXPECT_EQ(rasterizer->GetBackBufferDesc()->greenMask, kGreenMask565);
   EXPECT_EQ(rasterizer->GetUserValue(), 0u);

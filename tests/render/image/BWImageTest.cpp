@@ -410,23 +410,30 @@ TEST(BWBuild, PalettesIndicesAndRowCodingFromTrueColour) {
   EXPECT_EQ(0, refused.CopyFrom(*CreateDibImage(4, 4, 32).Get(), nullptr, nullptr));
   EXPECT_EQ(0, refused.width);
 
-  // Alpha: 7 transparent, 8 level 1; black pixels between are shadows; long equal runs fill.
-  CImageRef sprite = CreateDibImage(20, 1, 24);
+  // Alpha: 7 transparent, 8 level 1; black pixels between are shadows, four of one level a fill
+  // and three of different levels a literal run; long equal runs fill, a short tail is literal.
+  CImageRef sprite = CreateDibImage(25, 1, 24);
   uint8_t* a = static_cast<CBitmapImage*>(sprite.Get())->AlphaPlaneForWrite();
-  for (int i = 0; i < 20; ++i) {
+  const uint8_t shadowAlpha[7] = {100, 100, 100, 100, 40, 80, 160};
+  for (int i = 0; i < 25; ++i) {
     uint8_t* p = sprite->pixels + 3 * i;
-    p[0] = p[1] = p[2] = i < 4 ? 0 : 200;
-    a[i] = i < 4 ? 100 : (i == 4 ? 7 : i == 5 ? 8 : 255);
+    p[0] = p[1] = p[2] = i < 7 ? 0 : i == 23 ? 96 : i == 24 ? 48 : 200;
+    a[i] = i < 7 ? shadowAlpha[i] : (i == 7 ? 7 : i == 8 ? 8 : 255);
   }
   CBWImage coded;
   ASSERT_EQ(1, coded.CopyFrom(*sprite.Get(), nullptr, nullptr));
   ASSERT_TRUE(coded.IsRowCoded());
   const uint8_t* row = coded.GetRowPointer(0);
-  EXPECT_EQ((std::vector<uint8_t>{CBWImage::kShadeFill, 4, 0, 12, CBWImage::kSkip, 1, 0, CBWImage::kBlend, 1, 0}),
-            std::vector<uint8_t>(row, row + 10));
-  EXPECT_EQ(1, row[11]);  // level 8 >> 3
-  EXPECT_EQ(CBWImage::kShortFill | 14, row[12]);
-  EXPECT_EQ(0, row[14]);
+  const uint8_t grey = row[19], mid = row[21], dark = row[22];
+  EXPECT_EQ(Pack555(25, 25, 25), coded.GetPaletteEntry(grey));
+  EXPECT_EQ(Pack555(12, 12, 12), coded.GetPaletteEntry(mid));
+  EXPECT_EQ(Pack555(6, 6, 6), coded.GetPaletteEntry(dark));
+  // A fill of four level-12 shadows, a literal run of levels 5, 10 and 20, a skip, a blend of
+  // level 8 >> 3, a fill of 14 and a literal tail of two.
+  std::vector<uint8_t> want = {CBWImage::kShadeFill, 4, 0, 12, CBWImage::kShades, 3, 0, 5, 10, 20};
+  want.insert(want.end(), {CBWImage::kSkip, 1, 0, CBWImage::kBlend, 1, 0, grey, 1, CBWImage::kShortFill | 14, grey});
+  want.insert(want.end(), {CBWImage::kShortLiteral | 2, mid, dark, CBWImage::kEnd});
+  EXPECT_EQ(want, std::vector<uint8_t>(row, row + want.size()));
 
   // Shared palette: built by one image, used by the next; no index below 1 unless transparent.
   BWSharedPalette shared;

@@ -175,8 +175,13 @@ TEST(TextureBuild, RawBlocksHeaderWordsAndEmptySides) {
   const std::vector<uint32_t> pixels = Smooth(4, 4, 0);
   CTexture t;
   ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0x10, "W"));
+  t.fileWord1 = 0x11223344u;
+  t.fileWord2 = 0x55667788u;
   std::vector<uint8_t> image(t.GetSerializedSize(), 0xAB);
   t.SerializeToMemory(image.data());
+  EXPECT_EQ(t.format | static_cast<uint32_t>(t.compression) << 16, le::ReadU32(image.data()));
+  EXPECT_EQ(0x11223344u, le::ReadU32(image.data() + 4 + CTexture::kHeaderBlockBytes));
+  EXPECT_EQ(0x55667788u, le::ReadU32(image.data() + 8 + CTexture::kHeaderBlockBytes));
   for (int word : {3, 10, 16, 17}) EXPECT_EQ(0u, le::ReadU32(image.data() + 4 + 68 + 4 * word)) << word;
   for (size_t at = 4 + CTexture::kHeaderBlockBytes + 8; at < CTexture::kFieldBlockBytes; ++at) ASSERT_EQ(0, image[at]) << at;
   // Pixels over no width are black: opaque without an alpha mask, clear with one.

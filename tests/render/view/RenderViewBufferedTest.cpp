@@ -113,6 +113,33 @@ TEST(RenderViewBuffered, AnInstanceHintsItsTexturesOncePerFrameFromItsNearestPoi
   EXPECT_EQ(s.device.hints.size(), 2u);
 }
 
+// A sprite hints twice its screen width; a quad its nearest corner's scale; a screen polygon the
+// most screen pixels any of its edges spends on one texture unit.
+TEST(RenderViewBuffered, SpritesAndQuadsHintTheirTexturesFromTheirSizeOnScreen) {
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawSprite(Vector3(10, 0, 0), 1.5f, &s.texture, 0xFFFFFFFFu);
+  s.view.DrawQuadViewAxes(Vector3(20, 0, 0), Vector3(0, 1, 0), Vector3(-2, 0, 1), &s.texture, 0xFFFFFFFFu);
+  s.view.FlushSortedQueue();
+  ASSERT_EQ(s.rasterizer.draws.size(), 2u);
+  ASSERT_EQ(s.device.hints.size(), 2u);
+  const std::vector<ScreenVertex>& quad = s.rasterizer.draws[0].vertices;
+  const std::vector<ScreenVertex>& sprite = s.rasterizer.draws[1].vertices;
+  ASSERT_EQ(sprite.size(), 4u);
+  EXPECT_GT(sprite[1].x - sprite[0].x, 1.0f);
+  EXPECT_NEAR(s.device.hints[0], 2.0f * (sprite[1].x - sprite[0].x), 1e-4f);
+  float largest = 0.0f;
+  for (const ScreenVertex& v : quad) largest = std::max(largest, v.rhw);
+  EXPECT_LT(std::min_element(quad.begin(), quad.end(), [](auto& a, auto& b) { return a.rhw < b.rhw; })->rhw, largest);
+  EXPECT_NEAR(s.device.hints[1], largest * s.view.GetTextureScale(), 1e-6f);
+
+  const ScreenPolygonPoint points[4] = {
+      {0, 0, 0, 0, 1}, {40, 0, 0.5f, 0, 1}, {40, 10, 0.5f, 0.5f, 1}, {0, 10, 0, 0.5f, 1}};
+  s.view.DrawScreenQuad(points, &s.texture, 4);
+  ASSERT_EQ(s.device.hints.size(), 3u);
+  EXPECT_FLOAT_EQ(s.device.hints[2], 80.0f);
+}
+
 TEST(RenderViewBuffered, SectionsQueueTheirRangesAndHintEachGroupFromItsBox) {
   Scene s;
   std::unique_ptr<ShadedMesh> grid = DemoContent::BuildGroundGrid(4, 5.0f);

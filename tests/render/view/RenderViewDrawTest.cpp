@@ -318,6 +318,23 @@ TEST(RenderViewLines, LinesAndFlatTrianglesAreClippedAtTheNearPlane) {
   EXPECT_EQ(a[2], b[1]);
 }
 
+// A run of quads sorts as one entry at the depth of its box, and its quads far to near inside it.
+TEST(RenderViewQueue, AQuadRunDrawsAtItsBoxDepthWithItsQuadsFarToNear) {
+  Scene s;
+  ASSERT_TRUE(s.Begin());
+  s.view.DrawSprite(Vector3(30, 0, 0), 1.0f, nullptr, 0xFF00001Eu);
+  s.view.BeginQuadRun(Box(Vector3(19, -1, -1), Vector3(21, 1, 1)));
+  s.view.DrawSprite(Vector3(12, 0, 0), 1.0f, nullptr, 0xFF00000Cu);
+  s.view.DrawSprite(Vector3(25, 0, 0), 1.0f, nullptr, 0xFF000019u);
+  s.view.EndQuadRun();
+  s.view.DrawSprite(Vector3(16, 0, 0), 1.0f, nullptr, 0xFF000010u);
+  EXPECT_EQ(s.view.GetQueuedCount(), 3u);
+  s.view.FlushSortedQueue();
+  std::vector<uint32_t> order;
+  for (const auto& draw : s.rasterizer.draws) order.push_back(draw.vertices[0].diffuse & 0xFF);
+  EXPECT_EQ(order, (std::vector<uint32_t>{30, 25, 12, 16}));
+}
+
 TEST(RenderViewQueue, TranslucentWorkDrawsFarToNearAndTheQueueEmpties) {
   Scene s;
   ASSERT_TRUE(s.Begin());
