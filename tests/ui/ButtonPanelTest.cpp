@@ -1,7 +1,10 @@
 // The button panel on its own: where it is placed and when a mouse press counts as a click.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ui/ButtonPanel.h"
+#include "ui/TinyFont.h"
 
 namespace {
 
@@ -53,4 +56,46 @@ TEST(ButtonPanel, AHeldMouseButtonClicksOnceUntilReleased) {
   panel.MouseInput(-50, -50, 1);
   panel.MouseInput(at.x, at.y, 1);
   EXPECT_EQ(panel.TakeCommand(), CButtonPanel::kNoCommand);
+}
+
+TEST(ButtonPanel, APanelOverEverySurfaceEdgeIsClippedToTheSurface) {
+  // A 16-bit surface inside a buffer with a 4-pixel margin all round that must stay untouched.
+  constexpr int kW = 240, kH = 40, kStride = kW + 8;
+  constexpr uint16_t kGuard = 0xBEEF;
+  std::vector<uint16_t> memory(static_cast<size_t>(kStride) * (kH + 8), kGuard);
+  DrawSurface s;
+  s.pixels = &memory[4 * kStride + 4];
+  s.width = kW;
+  s.height = kH;
+  s.pitch = kStride * 2;
+  s.bitsPerPixel = 16;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) memory[static_cast<size_t>(y + 4) * kStride + x + 4] = 0;
+  // An empty panel is a 224 x 24 box: first over the top-left corner, then over the bottom-right.
+  CButtonPanel panel;
+  std::vector<RECT> boxes;
+  for (const POINT at : {POINT{-100, -10}, POINT{150, 30}}) {
+    panel.SetPosition(at.x, at.y);
+    boxes.push_back(panel.GetPanelRect());
+    panel.Draw(s);
+  }
+  ASSERT_EQ(boxes[0].right - boxes[0].left, 224);
+  ASSERT_EQ(boxes[0].bottom - boxes[0].top, 24);
+  const auto fill = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kPanelColour));
+  const auto border = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kBorderColour));
+  int wrong = 0;
+  for (int y = -4; y < kH + 4; ++y)
+    for (int x = -4; x < kW + 4; ++x) {
+      uint16_t want = x < 0 || y < 0 || x >= kW || y >= kH ? kGuard : 0;
+      for (const RECT& r : boxes)
+        if (want == 0 && x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+          want = x == r.left || x == r.right - 1 || y == r.top || y == r.bottom - 1 ? border : fill;
+      const uint16_t got = memory[static_cast<size_t>(y + 4) * kStride + x + 4];
+      if (got != want && ++wrong <= 5) ADD_FAILURE() << "pixel " << x << "," << y << " is " << got << ", not " << want;
+    }
+  EXPECT_EQ(wrong, 0);
+  // The visible parts: the first box's right and bottom borders, the second's left and top.
+  EXPECT_EQ(memory[static_cast<size_t>(13 + 4) * kStride + 123 + 4], border);
+  EXPECT_EQ(memory[static_cast<size_t>(30 + 4) * kStride + 150 + 4], border);
+  EXPECT_EQ(memory[static_cast<size_t>(39 + 4) * kStride + 239 + 4], fill);
 }
