@@ -55,9 +55,22 @@ TEST(MouseCursor, EvenRectanglesAndAMissingPointerFile) {
   EXPECT_FALSE(cursor.IsDrawn());
 }
 
+namespace {
+
+// A windowless rasterizer whose front buffer is its frame, so that what the pointer draws between
+// frames can be read back.
+class FrameAsFrontRasterizer : public CSoftwareRasterizer {
+ public:
+  long GetFrontBufferDC(HDC* dc) override { return GetBackBufferDC(dc); }
+  long ReleaseFrontBufferDC(HDC dc) override { return ReleaseBackBufferDC(dc); }
+};
+
+}  // namespace
+
 // The pointer as the player sees it: over a patterned frame, the sprite's pixels replace those
-// under it and nothing else changes, at any place (clipped at the edges) and in either shape; a
-// hidden pointer leaves the frame alone.
+// under it and nothing else changes, at any place (clipped at the edges) and in either shape;
+// between frames it moves by putting back what it covered, but not over a new frame; a hidden
+// pointer leaves the frame alone.
 TEST(MouseCursor, DrawsItsSpriteIntoTheFrameAndNothingElse) {
   testing_support::WorkingFolder folder;
   ASSERT_TRUE(folder.Entered() && DemoContent::WriteUi("data"));
@@ -65,7 +78,7 @@ TEST(MouseCursor, DrawsItsSpriteIntoTheFrameAndNothingElse) {
   CSprite* sprite = pointer.GetSprite();
   ASSERT_NE(sprite, nullptr);
   constexpr int kW = 64, kH = 48;
-  CSoftwareRasterizer rasterizer;
+  FrameAsFrontRasterizer rasterizer;
   DisplayMode mode;
   mode.width = kW, mode.height = kH, mode.bits = 16;
   ASSERT_TRUE(rasterizer.Init(nullptr, mode));
@@ -89,6 +102,22 @@ TEST(MouseCursor, DrawsItsSpriteIntoTheFrameAndNothingElse) {
     pointer.Invalidate();
     pointer.Draw(&view, true);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), frame)) << c.x << "," << c.y << " shape " << c.shape;
+    EXPECT_TRUE(pointer.IsDrawn());
+  }
+  // A new frame is rendered over the last pointer: what was saved under it is stale and must not
+  // come back. Then, between frames, the pointer moves twice over that frame.
+  std::vector<uint16_t> next(kW * kH);
+  for (size_t i = 0; i < next.size(); ++i) next[i] = static_cast<uint16_t>((i * 53 + 11) & 0x7FFF);
+  std::copy(next.begin(), next.end(), frame);
+  pointer.Invalidate();
+  EXPECT_FALSE(pointer.IsDrawn());
+  for (const POINT at : {POINT{30, 20}, POINT{34, 26}, POINT{-2, -6}}) {
+    std::vector<uint16_t> expected = next;
+    DrawSurface reference{expected.data(), kW, kH, kW * 2, 15};
+    ASSERT_TRUE(sprite->DrawFrame(reference, 0, at.x, at.y));
+    sprite->x = static_cast<float>(at.x), sprite->y = static_cast<float>(at.y);
+    pointer.Draw(&view, false);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), frame)) << "between frames at " << at.x << "," << at.y;
   }
   pointer.SetVisible(false);
   std::copy(pattern.begin(), pattern.end(), frame);
