@@ -139,6 +139,34 @@ TEST(SpriteFileFormat, HostileCountsAndFieldsAreRefused) {
     EXPECT_FALSE(SpriteFileFormat::Read(bytes.data(), bytes.size(), out));
     EXPECT_EQ(Lines(log.Text()), 1) << log.Text();
   }
+  // The frame count's limit is allowed, one past it is not.
+  for (const uint16_t frames : {uint16_t{1024}, uint16_t{1025}}) {
+    std::vector<uint8_t> bytes = good;
+    le::WriteU16(&bytes[24], frames);
+    std::vector<SpriteFileFormat::SpriteRecord> out;
+    EXPECT_EQ(SpriteFileFormat::Read(bytes.data(), bytes.size(), out), frames == 1024) << frames;
+    EXPECT_EQ(out.size(), frames == 1024 ? 1u : 0u);
+    if (!out.empty()) EXPECT_EQ(out[0].frameCount, 1024);
+  }
+  // So is the sprite count's: 1024 records read back whole; the writer refuses 1025, and a file
+  // with a 1025th record appended is refused.
+  std::vector<SpriteFileFormat::SpriteRecord> many(1024, FileNamed(files, "mousecursor").sprites[0]);
+  for (size_t i = 0; i < many.size(); ++i) many[i].name = "s" + std::to_string(i);
+  std::vector<uint8_t> full = SpriteFileFormat::Write(many);
+  ASSERT_FALSE(full.empty());
+  std::vector<SpriteFileFormat::SpriteRecord> back;
+  ASSERT_TRUE(SpriteFileFormat::Read(full.data(), full.size(), back));
+  ASSERT_EQ(back.size(), 1024u);
+  EXPECT_EQ(back.back().name, "s1023");
+  EXPECT_EQ(back.back().image, many.back().image);
+  many.push_back(many.back());
+  EXPECT_TRUE(SpriteFileFormat::Write(many).empty());
+  full.insert(full.end(), good.begin() + 12, good.end());
+  le::WriteU32(&full[8], 1025);
+  log.Clear();
+  EXPECT_FALSE(SpriteFileFormat::Read(full.data(), full.size(), back));
+  EXPECT_TRUE(back.empty());
+  EXPECT_EQ(Lines(log.Text()), 1) << log.Text();
   // A picture whose width does not split into the frames is refused by the sprite file.
   std::vector<SpriteFileFormat::SpriteRecord> records = FileNamed(files, "mousecursor").sprites;
   records[0].frameCount = 5;  // 24 pixels wide
