@@ -65,6 +65,14 @@ TEST(RenderViewFrame, OptionsAndFrameStartMakeExactlyTheseBackEndCalls) {
   ASSERT_EQ(s.rasterizer.calls.size(), begin.size() + 1);
   EXPECT_EQ(std::vector<std::string>(s.rasterizer.calls.begin(), s.rasterizer.calls.end() - 1), begin);
   EXPECT_EQ(s.rasterizer.calls.back(), "BeginScene");
+  // Without a box the viewport is the whole back buffer, from its top-left pixel.
+  const auto viewport = [&s] {
+    return std::vector<float>{s.view.GetOriginX(),        s.view.GetOriginY(), s.view.GetViewportWidth(),
+                              s.view.GetViewportHeight(), s.view.GetCentreX(), s.view.GetCentreY(),
+                              s.view.GetHalfSize()};
+  };
+  const std::vector<float> whole = {0.0f, 0.0f, 640.0f, 480.0f, 320.0f, 240.0f, 320.0f};
+  EXPECT_EQ(viewport(), whole);
 
   EXPECT_EQ(s.view.GetFrameNumber(), 1000u);
   for (int i = 0; i < 3; ++i) s.view.EndFrame();
@@ -75,10 +83,10 @@ TEST(RenderViewFrame, OptionsAndFrameStartMakeExactlyTheseBackEndCalls) {
   const Box box(Vector3(40, 30, 0), Vector3(360, 230, 0));
   ASSERT_TRUE(s.view.BeginFrame(nullptr, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
                                 CRenderView::FrameOutput::kDraw, &box));
-  EXPECT_FLOAT_EQ(s.view.GetCentreX(), 160.0f);
-  EXPECT_FLOAT_EQ(s.view.GetCentreY(), 100.0f);
-  EXPECT_FLOAT_EQ(s.view.GetHalfSize(), 160.0f);
-  EXPECT_FLOAT_EQ(s.view.GetOriginX(), 40.0f);
+  EXPECT_EQ(viewport(), (std::vector<float>{40.0f, 30.0f, 320.0f, 200.0f, 160.0f, 100.0f, 160.0f}));
+  // The next frame without one is back at the whole buffer.
+  ASSERT_TRUE(s.Begin());
+  EXPECT_EQ(viewport(), whole);
 
   s.view.EnableLOD(false);
   EXPECT_EQ(s.view.GetFlags() & 128u, 128u);
