@@ -384,6 +384,20 @@ TEST(SpanFillers, RunsOfNinePixelsAndOnePixelAndKeyedAndClampedTexels) {
     for (int x = 0; x < 40; ++x)
       ASSERT_EQ(x >= 3 && x < 3 + length ? 0x1000 + 32 + (x & 15) : 0, row[x]) << "length " << length << " x " << x;
   }
+  // With perspective (rhw falling from 1 at pixel 0 to 0.67 at pixel 11), every pixel of a
+  // 12-pixel span's last run, 8 to 11, takes its exact texel: the run ends on the last pixel.
+  s.rhw = ScreenPlane{1.0, -0.03, 0.0};
+  s.u = ScreenPlane{1.25, 2.0, 0.0};
+  s.v = ScreenPlane{2.5, -0.075, 0.0};  // v = 2.5 throughout
+  std::vector<uint16_t> slanted(14, 0);
+  SpanFillers::Textured(s, slanted.data(), 0, 0, 12);
+  const std::vector<uint16_t> lastRun(slanted.begin() + 8, slanted.end());
+  EXPECT_EQ(lastRun,
+            (std::vector<uint16_t>{0x1000 + 32 + 6, 0x1000 + 32 + 10, 0x1000 + 32 + 14, 0x1000 + 32 + 2, 0, 0}))
+      << "u at pixels 8 to 11: 22.7, 26.37, 30.36, 34.7";
+  EXPECT_EQ(slanted[0], 0x1000 + 32 + 1);
+  s.rhw = ScreenPlane{1.0, 0.0, 0.0};
+  s.u = ScreenPlane{0.5, 1.0, 0.0};
   // Keyed: index 0 (texel 0, 0) leaves the pixel alone.
   s.v = ScreenPlane{0.5, 0.0, 0.0};
   std::vector<uint16_t> row(20, 7);
