@@ -16,6 +16,7 @@
 #include "render/view/RenderView.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
+#include "scene/lighting/PointLight.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/render/view/PlacedTriangles.h"
@@ -266,6 +267,28 @@ TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
     for (uint32_t k = 0; k < 3; ++k)  // grey 128 x light 0.5
       EXPECT_EQ(tri.instance.GetFaceColour(0, k).ToWord(), 0xFF404040u) << sharedNormals << " corner " << k;
   }
+  // A corner's light on its own follows the instance: moved 2 nearer to a point light between
+  // two calls, it is lit as the same triangle built at the new place.
+  Scene s;
+  CPointLight bulb(1.0f, 1.0f, 1.0f, 10.0f, 0.0f, 0.3f, CLight::kLightsMeshes | CLight::kBounded, 12.0f, 1.0f, 2);
+  s.lights.Add(&bulb);
+  ASSERT_TRUE(s.Begin());
+  auto lit = [&s](float x) {
+    auto tri = std::make_unique<Placed>(
+        TriangleMesh({Vector3(x, 1, 0), Vector3(x, -1, 0), Vector3(x, 0, 1)}, {0xFF808080u}));
+    tri->mesh->ComputeNormalsAndBounds(0.5f);
+    EXPECT_TRUE(tri->instance.SetMesh(tri->mesh.get(), false, false, true, 5, 5, nullptr, true, nullptr));
+    return tri;
+  };
+  const auto moving = lit(5.0f), near = lit(5.0f), far = lit(7.0f);
+  const uint32_t before = s.view.ComputeVertexLight(&moving->instance, 0, 2).ToWord();
+  EXPECT_EQ(before, s.view.ComputeVertexLight(&near->instance, 0, 2).ToWord());
+  COrientation moved;
+  moved.SetPosition(Vector3(2, 0, 0));
+  moving->instance.SetTransform(&moved, false);
+  const uint32_t after = s.view.ComputeVertexLight(&moving->instance, 0, 2).ToWord();
+  EXPECT_EQ(after, s.view.ComputeVertexLight(&far->instance, 0, 2).ToWord());
+  EXPECT_NE(after, before) << std::hex << before;
 }
 
 TEST(RenderViewMesh, BatchesNeverPassTheSixteenBitIndexLimit) {
