@@ -10,6 +10,7 @@
 #include "render/display/DisplayFramework.h"
 #include "render/hardware/DDErrorText.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/PlainWindow.h"
 
 namespace {
 
@@ -235,12 +236,7 @@ TEST_F(FrameworkTest, EachFailedStepHasItsCodeAndReleasesEverything) {
 }
 
 TEST_F(FrameworkTest, WindowedPresentsByBlitAndSwitchesRenderTargets) {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.lpszClassName = "KelvarunFrameworkTest";
-  static const UINT registered = RegisterClassA(&windowClass);
-  ASSERT_NE(0u, registered);
-  HWND window = CreateWindowA("KelvarunFrameworkTest", "fw", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+  HWND window = testing_support::MakePlainWindow("KelvarunFrameworkTest", "fw", 0, 64, 48);
   ASSERT_TRUE(window);
   ASSERT_EQ(framework.Initialize(window, nullptr, &IID_IDirect3DHALDevice, nullptr, kFrameworkBackBuffer | kFrameworkZBuffer),
             DD_OK);

@@ -14,6 +14,7 @@
 #include "render/image/Texture.h"
 #include "scene/lighting/FogState.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/PlainWindow.h"
 
 namespace {
 
@@ -29,12 +30,7 @@ class D3DRasterizerTest : public testing::Test {
  protected:
   void SetUp() override {
     ResetDisplayMachine();
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.lpszClassName = "KelvarunD3DTest";
-    static const UINT registered = RegisterClassA(&windowClass);
-    ASSERT_NE(0u, registered);
-    window = CreateWindowA("KelvarunD3DTest", "d3d", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+    window = testing_support::MakePlainWindow("KelvarunD3DTest", "d3d", 0, 64, 48);
     ASSERT_TRUE(window);
   }
   void TearDown() override {

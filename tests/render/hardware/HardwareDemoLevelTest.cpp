@@ -37,6 +37,7 @@
 #include "tools/DemoContentLevelArt.h"
 #include "tools/DemoContentLevelScene.h"
 #include "ui/LevelLoader.h"
+#include "tests/support/PlainWindow.h"
 
 namespace {
 
@@ -97,11 +98,7 @@ std::vector<Rgb> HardwareFrame(HWND window) {
 // One window class per test: a class name is held by one process at a time, and ctest runs
 // the tests of this file side by side.
 HWND MakeWindow(const char* className) {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.lpszClassName = className;
-  EXPECT_NE(0u, RegisterClassA(&windowClass));
-  return CreateWindowA(className, "demo", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+  return testing_support::MakePlainWindow(className, "demo", 0, 64, 48);
 }
 
 TEST(HardwareDemoLevel, OpenGLAndSoftwareFramesAgree) {

@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "render/image/CursorBackground.h"
 #include "render/software/SoftwareRasterizer.h"
+#include "tests/support/PlainWindow.h"
 
 namespace {
 
@@ -86,12 +87,7 @@ TEST(SoftwareRasterizer, PresentKeepsTheWholeFrame) {
 // saved from it and put back, each change shows once the DC is released, and the frame being
 // drawn is left alone. Without a window there is no such DC.
 TEST(SoftwareRasterizer, FrontBufferDrawsOverTheShownFrameBetweenFrames) {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.lpszClassName = "KelvarunSoftwareFront";
-  static const UINT registered = RegisterClassA(&windowClass);
-  ASSERT_NE(0u, registered);
-  HWND window = CreateWindowA("KelvarunSoftwareFront", "front", WS_POPUP, 0, 0, 96, 64, nullptr, nullptr, nullptr, nullptr);
+  HWND window = testing_support::MakePlainWindow("KelvarunSoftwareFront", "front", WS_POPUP, 96, 64);
   ASSERT_TRUE(window);
   CSoftwareRasterizer r;
   DisplayMode windowed = FullScreen640();
