@@ -1,6 +1,7 @@
 // The demo data set: written with the engine's writers, read back through the resource table.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -47,6 +48,12 @@ TEST(DemoContentTest, EveryDemoMeshLoadsThroughTheResourceTableUnchanged) {
     EXPECT_EQ(file.mesh->patches != nullptr, mesh->patches != nullptr);
     EXPECT_EQ(file.mesh->animation != nullptr, mesh->animation != nullptr);
     EXPECT_EQ(file.mesh->skin != nullptr, mesh->skin != nullptr);
+    ASSERT_EQ(file.mesh->uvCount, mesh->uvCount);
+    for (uint32_t c = 0; c < 3 * mesh->faceCount; ++c) {
+      const Vector2 want = file.mesh->uvs[file.mesh->faceRecords[c / 3].corners[c % 3].uv];
+      const Vector2 got = mesh->uvs[mesh->faceRecords[c / 3].corners[c % 3].uv];
+      ASSERT_TRUE(want.x == got.x && want.y == got.y) << "corner " << c;
+    }
     // Files written complete are never rewritten on load.
     EXPECT_EQ(before, ReadBytes(path));
   }
@@ -69,6 +76,11 @@ TEST(DemoContentTest, BuildersMakeClosedSolidsFacingOutward) {
     for (uint32_t f = 0; f < mesh->faceCount; ++f) {
       const Vector3& p = mesh->positions[mesh->indices[3 * f]];
       EXPECT_GT(mesh->faceNormals[f].Dot(p - centre), 0.0f) << "face " << f;
+      // Each face shows exactly half the texture: its corners are three corners of the image.
+      Vector2 uv[3];
+      for (int k = 0; k < 3; ++k) uv[k] = mesh->uvs[mesh->faceRecords[f].corners[k].uv];
+      const float twiceArea = (uv[1].x - uv[0].x) * (uv[2].y - uv[0].y) - (uv[2].x - uv[0].x) * (uv[1].y - uv[0].y);
+      EXPECT_EQ(1.0f, std::fabs(twiceArea)) << "face " << f;
     }
   }
   EXPECT_EQ(6u * 2, box->faceCount);
