@@ -95,19 +95,26 @@ TEST(RigidCollision, AnchoredBodyHoldsUntilTheImpactExceedsItsStrength) {
   Body probe(ball, 0.5f, At(Vector3(0, 0, 0)), Vector3(-3, 0, 0), Vector3());
   const float needed = ImpulseMagnitude(probe.s(), Vector3(-0.5f, 0, 0), Vector3(1, 0, 0), 0.5f);
   ASSERT_GT(needed, 0.0f);
-  for (float strength : {2.0f * needed, 0.8f * needed}) {
-    Body a(ball, 0.5f, At(Vector3(0, 0, 0)), Vector3(-3, 0, 0), Vector3());
-    Body b(ball, 0.5f, At(Vector3(-1, 0, 0)), Vector3(), Vector3(), strength);
-    ASSERT_TRUE(b.body.IsAtRest());
-    CRigidCollisionBody::ResolveBodyContact(a.body, b.body, Vector3(-0.5f, 0, 0), Vector3(1, 0, 0));
-    if (strength > needed) {
-      EXPECT_EQ(Vector3(0, 0, 0), b.s().velocity);
-      EXPECT_TRUE(b.s().anchored);
-      EXPECT_GT(a.s().velocity.x, 0.0f);  // bounced off alone
-    } else {
-      EXPECT_FALSE(b.s().anchored);
-      EXPECT_LT(b.s().velocity.x, 0.0f);
-      EXPECT_NEAR(-3.0f, a.s().velocity.x + b.s().velocity.x, 1e-4f);
+  // The anchored body may be either side of the contact.
+  for (bool anchoredFirst : {false, true}) {
+    for (float strength : {2.0f * needed, 0.8f * needed}) {
+      Body a(ball, 0.5f, At(Vector3(0, 0, 0)), Vector3(-3, 0, 0), Vector3());
+      Body b(ball, 0.5f, At(Vector3(-1, 0, 0)), Vector3(), Vector3(), strength);
+      ASSERT_TRUE(b.body.IsAtRest());
+      if (anchoredFirst)
+        CRigidCollisionBody::ResolveBodyContact(b.body, a.body, Vector3(-0.5f, 0, 0), Vector3(-1, 0, 0));
+      else
+        CRigidCollisionBody::ResolveBodyContact(a.body, b.body, Vector3(-0.5f, 0, 0), Vector3(1, 0, 0));
+      SCOPED_TRACE(anchoredFirst);
+      if (strength > needed) {
+        EXPECT_EQ(Vector3(0, 0, 0), b.s().velocity);
+        EXPECT_TRUE(b.s().anchored);
+        EXPECT_GT(a.s().velocity.x, 0.0f);  // bounced off alone
+      } else {
+        EXPECT_FALSE(b.s().anchored);
+        EXPECT_LT(b.s().velocity.x, 0.0f);
+        EXPECT_NEAR(-3.0f, a.s().velocity.x + b.s().velocity.x, 1e-4f);
+      }
     }
   }
 }

@@ -28,7 +28,7 @@ struct OneSidedSegment : RayInfo {
     out.Inflate(Vector3(0.1f, 0.1f, 0.1f));
   }
   bool IntersectPolygon(const Vector3& a, const Vector3& b, const Vector3& k, const Vector3& n, bool pg, const Box* box) {
-    return n.Dot(end - start) < 0.0f && IntersectTriangle(a, b, k, n, pg, box);
+    return n.Dot(end - start) < 0.0f && RayInfo::IntersectPolygon(a, b, k, n, pg, box);
   }
 };
 
@@ -56,14 +56,15 @@ struct Sheet {
   ~Sheet() { TriTree::ReleaseOwner(&owner); }
 };
 
-// Nearest hit over every triangle, no tree: time, and (u, v) in patch parameters.
-bool ScanNearest(const TriTree& tree, OneSidedSegment& q, IntersectionResult& best) {
+// Nearest hit over every triangle, no tree: time, (u, v) in patch parameters, and the normal.
+bool ScanNearest(const TriTree& tree, OneSidedSegment& q, IntersectionResult& best, Vector3& normal) {
   best.time = FLT_MAX;
   for (const TriTreeTriangle& t : tree.GetTriangles()) {
     const TriTreeVertex &a = tree.GetVertices()[t.corners[0]], &b = tree.GetVertices()[t.corners[1]],
                         &c = tree.GetVertices()[t.corners[2]];
     if (!q.IntersectPolygon(a.position, b.position, c.position, t.normal, false, nullptr) || q.result.time >= best.time) continue;
     best = q.result;
+    normal = q.normal;
     best.u = a.u + (b.u - a.u) * q.result.u + (c.u - a.u) * q.result.v;
     best.v = a.v + (b.v - a.v) * q.result.u + (c.v - a.v) * q.result.v;
   }
@@ -141,14 +142,16 @@ TEST(TerrainTriangleTreeTest, NearestSegmentHitMatchesScan) {
                             : Vector3(Uniform(-2, 26), Uniform(-2, 26), Uniform(-12, 12));
     OneSidedSegment viaTree(a, b), viaScan(a, b);
     IntersectionResult scan;
+    Vector3 scanNormal;
     const bool hit = TriTree::query(*tree, viaTree);
-    ASSERT_EQ(hit, ScanNearest(*tree, viaScan, scan)) << trial;
+    ASSERT_EQ(hit, ScanNearest(*tree, viaScan, scan, scanNormal)) << trial;
     EXPECT_EQ(viaTree.result.time, scan.time);
     if (!hit) continue;
     ++hits;
     EXPECT_NEAR(viaTree.result.u, scan.u, 1e-5f);
     EXPECT_NEAR(viaTree.result.v, scan.v, 1e-5f);
-    EXPECT_LT(viaTree.normal.Dot(b - a), 0.0f);  // the hit triangle's normal, facing the start
+    EXPECT_TRUE(viaTree.normal == scanNormal) << trial;  // the nearest triangle's, not the last one tried
+    EXPECT_LT(viaTree.normal.Dot(b - a), 0.0f);
   }
   EXPECT_GT(hits, 1000);
 

@@ -122,6 +122,11 @@ TEST(Wheel, VehicleSettlesWhereTheSpringsCarryItsWeight) {
   for (const CWheel& w : v.wheels) {
     EXPECT_TRUE(w.IsOnGround());
     EXPECT_NEAR(compression, w.GetExtension(), 2e-3f);
+    // The wheel's frame and bounds follow it to where the last sweep left it.
+    const Vector3 centre = w.GetWorldCenter();
+    EXPECT_TRUE(w.GetWheelFrame().position == centre);
+    EXPECT_TRUE(w.GetBounds().min == centre - Vector3(0.3f, 0.3f, 0.3f));
+    EXPECT_TRUE(w.GetBounds().max == centre + Vector3(0.3f, 0.3f, 0.3f));
   }
   EXPECT_NEAR(0.3f + 0.01f - compression, s.position.z, 3e-3f);
   EXPECT_NEAR(0.0f, s.velocity.Length(), 1e-3f);
