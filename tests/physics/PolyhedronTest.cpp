@@ -209,6 +209,9 @@ TEST(PolyhedronHull, ManyCornersCostTimeInProportionAndCloseTheSurface) {
   // V - E + F = 2 with every edge shared by two facets.
   const long v = static_cast<long>(corners.size()), e = static_cast<long>(sides / 2);
   EXPECT_EQ(v - e + static_cast<long>(hull.counts.size()), 2);
+  // A refused call leaves nothing of the last hull behind.
+  EXPECT_NE(QhullConvexHull(points.data(), 0, hull), 0);
+  EXPECT_TRUE(hull.corners.empty() && hull.counts.empty() && hull.normals.empty());
 }
 
 TEST(PolyhedronHull, CoplanarHullFacetsMergeIntoPolygonsAndInteriorPointsGo) {

@@ -112,6 +112,7 @@ TEST(Wheel, HangingWheelSettlesAtItsStaticDeflection) {
   }
   EXPECT_NEAR(1.0f * p.mass * -9.8f / p.stiffness, w.GetExtension(), 1e-5f);
   EXPECT_NEAR(0.0f, w.GetExtensionRate(), 1e-4f);
+  EXPECT_FALSE(w.IsGripping());
 }
 
 TEST(Wheel, VehicleSettlesWhereTheSpringsCarryItsWeight) {
@@ -121,6 +122,7 @@ TEST(Wheel, VehicleSettlesWhereTheSpringsCarryItsWeight) {
   const float compression = s.GetMass() * 9.8f / (4.0f * v.wheels[0].GetParams().stiffness);
   for (const CWheel& w : v.wheels) {
     EXPECT_TRUE(w.IsOnGround());
+    EXPECT_TRUE(w.IsGripping());
     EXPECT_NEAR(compression, w.GetExtension(), 2e-3f);
     // The wheel's frame and bounds follow it to where the last sweep left it.
     const Vector3 centre = w.GetWorldCenter();
