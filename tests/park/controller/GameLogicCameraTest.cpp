@@ -194,6 +194,14 @@ TEST_F(ControllerPark, AHeldPieceIsKeptOnTheGrid) {
   logic->KeepHeldPieceOnGrid();
   EXPECT_NEAR(piece->GetWorldMatrix().position.x, 12.0f, 1e-5f);
   EXPECT_NEAR(piece->GetWorldMatrix().position.y, 12.0f, 1e-5f);
+  // Past the low y edge: pushed up onto it, x untouched.
+  f.position = Vector3(5.0f, -3.0f, 0.0f);
+  piece->MoveTo(f);
+  logic->KeepHeldPieceOnGrid();
+  EXPECT_NEAR(piece->GetWorldMatrix().position.x, 5.0f, 1e-5f);
+  EXPECT_NEAR(piece->GetWorldMatrix().position.y, 0.0f, 1e-5f);
+  f.position = Vector3(12.0f, 12.0f, 0.0f);
+  piece->MoveTo(f);
   // Right-click turns it a quarter about its corner: it now spans x 8 to 12, still on the grid.
   Action(CGameLogic::kActionSecondary);
   EXPECT_NEAR(piece->GetWorldMatrix().GetXAxis().y, 1.0f, 1e-5f);

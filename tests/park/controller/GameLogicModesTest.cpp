@@ -24,7 +24,17 @@ TEST_F(ControllerPark, DrivingASkaterAndGivingItBack) {
   Action(CGameLogic::kActionControl);  // nobody selected: nothing
   EXPECT_FALSE(logic->IsControllingSkater());
   logic->SetSelectedSkater(skater->GetID());
+  // Whatever it was doing, the player takes it over standing still, rolling, with no plan.
+  skater->body.steerInput = 0.5f, skater->body.forwardInput = 0.25f, skater->body.motionMode = CSkater::kWalking;
+  skater->route.mode = 1, skater->route.index = 3;
+  skater->mind.goal = CSkater::kGoalFood, skater->mind.needWalk = true;
+  skater->SetState(CSkater::kHeadingToGoal, 2);
   Action(CGameLogic::kActionControl);
+  EXPECT_TRUE(skater->body.steerInput == 0.0f && skater->body.forwardInput == 0.0f);
+  EXPECT_EQ(skater->body.motionMode, CSkater::kRolling);
+  EXPECT_TRUE(skater->route.mode == 0 && skater->route.index == -1);
+  EXPECT_TRUE(skater->mind.goal == CSkater::kGoalNone && !skater->mind.needWalk);
+  EXPECT_TRUE(skater->mind.state == CSkater::kDeciding && skater->mind.subState == 0);
   EXPECT_TRUE(logic->IsControllingSkater());
   EXPECT_TRUE(skater->IsPlayerControlled());
   EXPECT_EQ(park->GetCurrentCameraIndex(), CGameLogic::kChaseCamera);

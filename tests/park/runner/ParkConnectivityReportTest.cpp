@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -107,6 +108,20 @@ TEST_F(DemoParkReport, CountsMatchThePiecesTextsAndTheSearch) {
   EXPECT_FLOAT_EQ(park.GetParkState().connectivity, static_cast<float>(connected) / static_cast<float>(scored + 1));
   EXPECT_TRUE(HasLine(report, Format("connectivity: %.0f / (%.0f + 1) = %.4f", connected, scored,
                                      static_cast<double>(connected) / (scored + 1))));
+  // The component count: the ids the last search gave out, each held by some square or node.
+  // Here the entrance reaches one component.
+  const CGrid& grid = *park.GetGrid();
+  std::set<uint32_t> ids;
+  for (int i = 0; i < grid.GetSquareCount(); ++i) ids.insert(grid.GetSquareByIndex(i)->GetComponentId());
+  for (uint32_t id : GetPlacedSectionList())
+    for (const auto& node : static_cast<CSkatableSection*>(park.GetObjectByID(id))->GetPathNodes())
+      ids.insert(node->GetComponentId());
+  ids.erase(ids.begin(), ids.lower_bound(grid.GetFirstComponentId()));  // an earlier search's
+  ids.erase(CGraphNode::kNoComponent);                                    // not reached from the entrance
+  ASSERT_GT(grid.GetFirstComponentId(), 1u);  // not the first search: the ids do not start at 1
+  std::snprintf(line, sizeof line, "components: %zu, entrance component: ", ids.size());
+  EXPECT_NE(report.find(line), std::string::npos);
+  EXPECT_EQ(ids.size(), 1u);
 }
 
 TEST_F(DemoParkReport, FollowsASaleAndALift) {

@@ -641,6 +641,11 @@ TEST_F(SkaterPieces, ArrivalsAreCountedByTheParkNotByEveryMadeSkater) {
   EXPECT_EQ(park.GetParkState().skatersEntered, before);
   ASSERT_NE(park.SpawnSkater(), 0u);
   EXPECT_EQ(park.GetParkState().skatersEntered, before + 1);
+  // A skater the world refuses (a client's world takes ids only from its server) did not arrive.
+  park.StartClient();
+  EXPECT_EQ(park.SpawnSkater(), 0u);
+  park.SetSinglePlayer();
+  EXPECT_EQ(park.GetParkState().skatersEntered, before + 1);
 }
 
 // --- Long runs ---

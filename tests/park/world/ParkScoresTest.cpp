@@ -333,6 +333,10 @@ TEST_F(ScoredPark, OnAOneColumnGridANeighbourKeepsItsMarksWhenAPieceIsLifted) {
   EXPECT_EQ(NearPieceMarks(grid), ExpectedMarks(grid, {lower->GetFootprintSquares(), upper->GetFootprintSquares()}));
   ASSERT_TRUE(LiftPieceFromPark(park, lower->GetID()));
   EXPECT_EQ(NearPieceMarks(grid), upperOnly);
+  // Worked out again from nothing, as after a load: stale marks everywhere go.
+  for (int i = 0; i < grid.GetSquareCount(); ++i) grid.GetSquareByIndex(i)->nearPiece = 1;
+  RecomputeNearPieceMarks(park);
+  EXPECT_EQ(NearPieceMarks(grid), upperOnly);
 }
 
 // The park as the last operation left it: its components are taken as they are, not recomputed.
