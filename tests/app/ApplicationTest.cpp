@@ -22,6 +22,7 @@
 #include "core/WorldAccess.h"
 #include "core/math/Matrix4.h"
 #include "park/controller/GameLogic.h"
+#include "ui/GameHooks.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
@@ -450,15 +451,24 @@ TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {
   Start("kelvarun");
   CGameWorld* world = GetGameWorld();
   EXPECT_EQ(0, MainWndProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20)));
+  EXPECT_TRUE(world->leftDown == 1 && world->lastButtonX == 10 && world->lastButtonY == 20);
   OnMouseMessage(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(-5, 7));
+  EXPECT_TRUE(world->leftDown == 0 && world->lastButtonY == 7);
   EXPECT_EQ(-5, world->lastButtonX);  // signed coordinates
   OnMouseMessage(nullptr, WM_RBUTTONUP, 0, MAKELPARAM(1, 1));
   OnMouseMessage(nullptr, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
   EXPECT_TRUE(world->leftClick == 1 && world->rightClick == 1 && world->wheelUp == 1);
   plat::AdvanceClock(33);
+  plat::SetCursorScreenPos(30, 40);  // no window: the screen's coordinates are the world's
   ASSERT_EQ(1, RunFrame());
   EXPECT_TRUE(world->leftClick == 0 && world->rightClick == 0);
+  EXPECT_TRUE(world->cursorX == 30 && world->cursorY == 40);
   EXPECT_EQ(1, world->wheelUp) << "wheel bytes wait for their reader";
+  // A key is noted with the time it came.
+  plat::AdvanceClock(5);
+  EXPECT_EQ(0, MainWndProc(nullptr, WM_KEYDOWN, 'A', 0));
+  EXPECT_EQ(uint32_t('A'), GetLastKey());
+  EXPECT_EQ(timeGetTime(), GetLastKeyTime());
 }
 
 TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
@@ -760,11 +770,22 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   EXPECT_EQ(19u, PiecesOf(*park).all.size());
   ASSERT_TRUE(Press(window, VK_RETURN, 1));
   ASSERT_EQ(bought, logic->GetHeldObjectId()) << "picked up again";
+  const ObjectDefinition* rampKind = ramp->GetDefinition();
   const int32_t before = park->GetParkState().money;
   ASSERT_TRUE(Press(window, VK_DELETE, 2));
   EXPECT_EQ(CGameLogic::kNone, logic->GetHeldObjectId());
   EXPECT_EQ(nullptr, park->GetObjectByID(bought)) << "sold";
   EXPECT_GT(park->GetParkState().money, before);
+  // Bought for a sponsor, a piece keeps the sponsor's slot, 0 to 3; any other slot buys an
+  // ordinary piece.
+  for (int slot : {-1, 0, 3, 4}) {
+    const uint32_t id = BuyPieceForPlayer(*park, *rampKind, slot);
+    auto* piece = dynamic_cast<CSkatableSection*>(park->GetObjectByID(id));
+    ASSERT_NE(nullptr, piece) << slot;
+    EXPECT_EQ(slot == 0 || slot == 3 ? slot : -1, piece->GetSponsorshipIndex()) << slot;
+    logic->SellObject(id);
+    EXPECT_EQ(CGameLogic::kNone, logic->GetHeldObjectId()) << slot;
+  }
   pointAt(rest.x, rest.y);
   ASSERT_TRUE(Frames(2));
 
