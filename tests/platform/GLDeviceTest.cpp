@@ -13,6 +13,7 @@
 #include "platform/DirectDraw.h"
 #include "platform/GLContext.h"
 #include "platform/GLDevice.h"
+#include "platform/RecordingDevice.h"
 
 namespace {
 
@@ -95,6 +96,32 @@ Rgb Mix(const Rgb& a, const Rgb& b, float t) {  // a * (1 - t) + b * t
   return {static_cast<int>(std::lround(a[0] * (1 - t) + b[0] * t)),
           static_cast<int>(std::lround(a[1] * (1 - t) + b[1] * t)),
           static_cast<int>(std::lround(a[2] * (1 - t) + b[2] * t))};
+}
+
+// Every render state below the count and every named stage state of both stages keeps its own
+// value; the counts themselves and a third stage are refused.
+void ExpectStatesKeptApart(IDirect3DDevice3& device) {
+  for (DWORD state = 0; state < D3DRENDERSTATE_COUNT; ++state)
+    ASSERT_EQ(device.SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), 1000 + state), D3D_OK);
+  const D3DTEXTURESTAGESTATETYPE types[] = {
+      D3DTSS_COLOROP,   D3DTSS_COLORARG1,     D3DTSS_COLORARG2,    D3DTSS_ALPHAOP,  D3DTSS_ALPHAARG1,
+      D3DTSS_ALPHAARG2, D3DTSS_TEXCOORDINDEX, D3DTSS_ADDRESSU,     D3DTSS_ADDRESSV, D3DTSS_MAGFILTER,
+      D3DTSS_MINFILTER, D3DTSS_MIPFILTER,     D3DTSS_MIPMAPLODBIAS};
+  for (DWORD stage = 0; stage < 2; ++stage)
+    for (DWORD i = 0; i < std::size(types); ++i)
+      ASSERT_EQ(device.SetTextureStageState(stage, types[i], 100 * stage + i), D3D_OK);
+  DWORD got = 0;
+  for (DWORD state = 0; state < D3DRENDERSTATE_COUNT; ++state)
+    EXPECT_TRUE(device.GetRenderState(static_cast<D3DRENDERSTATETYPE>(state), &got) == D3D_OK && got == 1000 + state)
+        << "state " << state << " reads " << got;
+  for (DWORD stage = 0; stage < 2; ++stage)
+    for (DWORD i = 0; i < std::size(types); ++i)
+      EXPECT_TRUE(device.GetTextureStageState(stage, types[i], &got) == D3D_OK && got == 100 * stage + i)
+          << "stage " << stage << " type " << types[i] << " reads " << got;
+  EXPECT_EQ(device.SetRenderState(D3DRENDERSTATE_COUNT, 1), DDERR_INVALIDPARAMS);
+  EXPECT_EQ(device.GetRenderState(D3DRENDERSTATE_COUNT, &got), DDERR_INVALIDPARAMS);
+  EXPECT_EQ(device.SetTextureStageState(0, D3DTSS_COUNT, 1), DDERR_INVALIDPARAMS);
+  EXPECT_EQ(device.SetTextureStageState(2, D3DTSS_COLOROP, 1), DDERR_INVALIDPARAMS);
 }
 
 TEST_F(GLDeviceTest, DrawsAKnownFrameAndReadsItBackInTheSurfaceFormat) {
@@ -216,7 +243,7 @@ TEST_F(GLDeviceTest, DrawsAKnownFrameAndReadsItBackInTheSurfaceFormat) {
 
 // A fresh device reports the states it starts with, and a caller that saves a blend factor and
 // puts it back gets the start-up blend again: ONE, ZERO, the drawn colour replacing the frame
-// whatever its alpha.
+// whatever its alpha. Both devices then keep every state apart.
 TEST_F(GLDeviceTest, StartUpStatesAreReportedAndABlendedDrawWithThemReplacesTheFrame) {
   Open(PixelFormatX888());
   const std::pair<D3DRENDERSTATETYPE, DWORD> startUp[] = {
@@ -244,6 +271,10 @@ TEST_F(GLDeviceTest, StartUpStatesAreReportedAndABlendedDrawWithThemReplacesTheF
   device->SyncToSurface();
   EXPECT_EQ(Read(10, 10), (Rgb{0xC0, 0x80, 0x40}));
   EXPECT_EQ(Read(30, 30), (Rgb{0x10, 0x20, 0x30}));
+  ExpectStatesKeptApart(*device);
+  const ScriptedD3DDevice d = DefaultHardwareDevice();
+  CRecordingDevice recording(target, d.hardware, d.emulation, d.textureFormats);
+  ExpectStatesKeptApart(recording);
 }
 
 TEST_F(GLDeviceTest, CpuChangesAreTakenUpAndRenderTargetsSwitch) {

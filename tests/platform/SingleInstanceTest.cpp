@@ -28,13 +28,22 @@ int RunInChild(const std::function<int()>& body) {
 
 // Exit code bits of the second instance's checks.
 int SecondInstance(const char* className, HWND firstWindow) {
+  DebugCapture log;
   HWND found = FindWindowA(className, nullptr);
   if (!found) return 1;
   if (found == firstWindow) return 2;  // the copy of the parent's memory must not count as a window here
   if (FindWindowA("KvNobodyHoldsThis", nullptr)) return 3;
   if (ShowWindow(found, SW_HIDE)) return 4;  // only a restore can be asked for
   if (!ShowWindow(found, SW_RESTORE)) return 5;
-  return 0;
+  return log.Text().empty() ? 0 : 6;
+}
+
+// A first instance whose socket is gone: the restore fails with one log line saying why.
+int UnreachableInstance(const char* className) {
+  DebugCapture log;
+  HWND found = FindWindowA(className, nullptr);
+  if (!found || ShowWindow(found, SW_RESTORE)) return 1;
+  return log.Text() == "SingleInstance: cannot reach the first instance: No such file or directory\n" ? 0 : 2;
 }
 
 int AbsentInstance(const char* className) { return FindWindowA(className, nullptr) ? 1 : 0; }
@@ -86,6 +95,9 @@ TEST_F(WindowTest, SecondProcessRestoresTheFirstWindow) {
 
   const std::string socketFile = folder_.Path() + "kvplatformtest.sock";
   EXPECT_TRUE(std::filesystem::exists(socketFile));
+  std::filesystem::rename(socketFile, socketFile + ".aside");
+  EXPECT_EQ(RunInChild([] { return UnreachableInstance(kClassName); }), 0);
+  std::filesystem::rename(socketFile + ".aside", socketFile);
   ASSERT_TRUE(DestroyWindow(window_));
   window_ = nullptr;
   EXPECT_FALSE(std::filesystem::exists(socketFile));

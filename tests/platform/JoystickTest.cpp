@@ -1,0 +1,45 @@
+// The joystick services reading a virtual SDL joystick: every axis, the capped button mask and
+// the hat as a point-of-view angle, with the capabilities that go with them.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "platform/Joystick.h"
+
+TEST(Joystick, ReadsEveryAxisTheCappedButtonsAndTheHatOfAnSdlStick) {
+  plat::ClearFakeJoysticks();
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+  ASSERT_EQ(joyGetNumDevs(), plat::kJoystickSlots);
+  const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 40, 1);
+  ASSERT_GE(index, 0) << SDL_GetError();
+  ASSERT_LT(index, static_cast<int>(plat::kJoystickSlots));
+  SDL_Joystick* stick = SDL_JoystickOpen(index);
+  ASSERT_NE(stick, nullptr) << SDL_GetError();
+  const Sint16 axes[6] = {-32768, 32767, 0, -16384, 1000, -1};
+  for (int axis = 0; axis < 6; ++axis) SDL_JoystickSetVirtualAxis(stick, axis, axes[axis]);
+  for (int button : {0, 5, 31, 32, 39}) SDL_JoystickSetVirtualButton(stick, button, SDL_PRESSED);
+  SDL_JoystickSetVirtualHat(stick, 0, SDL_HAT_RIGHTDOWN);
+
+  const UINT id = static_cast<UINT>(index);
+  JOYINFOEX info = {};
+  info.dwSize = sizeof(info);
+  info.dwFlags = JOY_RETURNALL;
+  ASSERT_EQ(joyGetPosEx(id, &info), JOYERR_NOERROR);
+  const std::array<DWORD, 6> positions = {info.dwXpos, info.dwYpos, info.dwZpos, info.dwRpos, info.dwUpos, info.dwVpos};
+  EXPECT_EQ(positions, (std::array<DWORD, 6>{0, 65535, 32768, 16384, 33768, 32767}));
+  EXPECT_EQ(info.dwButtons, 1u | 1u << 5 | 1u << 31);  // buttons past the 32nd are not reported
+  EXPECT_EQ(info.dwButtonNumber, 3u);
+  EXPECT_EQ(info.dwPOV, 13500u);
+
+  JOYCAPSA caps;
+  ASSERT_EQ(joyGetDevCapsA(id, &caps, sizeof(caps)), JOYERR_NOERROR);
+  EXPECT_EQ(caps.wNumAxes, 6u);
+  EXPECT_EQ(caps.wNumButtons, 32u);
+  EXPECT_EQ(caps.wCaps, JOYCAPS_HASZ | JOYCAPS_HASR | JOYCAPS_HASU | JOYCAPS_HASV | JOYCAPS_HASPOV | JOYCAPS_POV4DIR);
+
+  SDL_JoystickClose(stick);
+  ASSERT_EQ(SDL_JoystickDetachVirtual(index), 0) << SDL_GetError();
+  EXPECT_EQ(joyGetPosEx(id, &info), JOYERR_UNPLUGGED);
+  SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+}
