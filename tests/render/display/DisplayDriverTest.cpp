@@ -82,6 +82,14 @@ TEST_F(DisplayDriverTest, ModesAreListedOnlyAtDepthsTheDeviceRendersAndNeverInPa
   EXPECT_EQ(device.modes[1].text, "800 x 600 x 16");
   EXPECT_EQ(device.defaultMode, 0);
   FreeDriverList();
+  // The other two depths, each by its own flag.
+  driver.devices[0].hardware.dwDeviceRenderBitDepth = DDBD_24 | DDBD_32;
+  ASSERT_EQ(EnumerateDirectDrawDrivers(), 0);
+  const DisplayDeviceRecord& deep = GetDriverEnumeration().drivers[0].devices[0];
+  ASSERT_EQ(deep.modes.size(), 2u);
+  EXPECT_EQ(deep.modes[0].text, "640 x 480 x 24");
+  EXPECT_EQ(deep.modes[1].text, "640 x 480 x 32");
+  FreeDriverList();
 }
 
 TEST_F(DisplayDriverTest, ChoiceKeepsTheFirstOfEqualsAndFollowsThePick) {
