@@ -129,12 +129,13 @@ TEST(VehicleDefParts, WheelPartsWithoutAPlaceOrASizeGetNoSphere) {
   std::unique_ptr<ShadedMesh> brokenOwner = DemoContent::BuildBox(0.3f, 0.1f, 0.3f);
   ShadedMesh* broken = brokenOwner.get();
   Hang(body, std::move(brokenOwner), "wheel=2", At(-1, 0, 0));
-  body->childAttach[0] = 999;  // hangs on an attach point that does not exist
+  body->childAttach[0] = static_cast<uint32_t>(body->attachPoints.size());  // one past the last attach point
   broken->bounds.max.z = std::nanf("");
   testing_support::DebugCapture log;
   CVehicleDef def;
   ASSERT_TRUE(def.BuildFromVehicleMesh(std::move(bodyOwner)));
   EXPECT_EQ(1u, def.GetSphereRoot().childCount);
+  EXPECT_EQ(1u, def.GetWheelCount());  // only the broken one binds: it has a place
   EXPECT_NE(std::string::npos, log.Text().find("wheel part 0 hangs on no attach point")) << log.Text();
   EXPECT_NE(std::string::npos, log.Text().find("wheel part 1 has no usable size")) << log.Text();
 }

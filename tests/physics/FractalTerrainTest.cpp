@@ -119,8 +119,13 @@ TEST(FractalTerrainTest, RefusesGridsAndSquaresThatDoNotFit) {
 
   std::vector<Vector3> grid(25, Vector3(1.0f, 2.0f, 3.0f));
   EXPECT_FALSE(DisplaceTerrainMidpoints(grid.data(), 2, 0, 2, 5, 1.0f, 1.0f, true));  // reaches column 6
+  EXPECT_FALSE(DisplaceTerrainMidpoints(grid.data(), 0, 3, 1, 5, 1.0f, 1.0f, true));  // reaches row 5
   EXPECT_FALSE(DisplaceTerrainMidpoints(grid.data(), 0, 0, 0, 5, 1.0f, 1.0f, true));
   EXPECT_FALSE(DisplaceTerrainMidpoints(grid.data(), 0, 0, 0x80000000u, 5, 1.0f, 1.0f, true));
   EXPECT_FALSE(DisplaceTerrainMidpoints(nullptr, 0, 0, 1, 5, 1.0f, 1.0f, true));
   for (const Vector3& p : grid) EXPECT_EQ(p.z, 3.0f);
+  // The square filling the grid fits; with no height range every point lands on the plane of the corners.
+  for (uint32_t v : {0u, 4u, 20u, 24u}) grid[v].z = float(v % 5);
+  EXPECT_TRUE(DisplaceTerrainMidpoints(grid.data(), 0, 0, 2, 5, 0.0f, 1.0f, true));
+  for (uint32_t v = 0; v < 25; ++v) EXPECT_EQ(grid[v].z, float(v % 5)) << v;
 }

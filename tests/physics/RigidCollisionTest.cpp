@@ -88,6 +88,12 @@ TEST(RigidCollision, ImpactsOfUnequalBodiesKeepMomentumAndNeverGainEnergy) {
           << trial;
     }
   }
+  // Two immovable bodies meeting exchange nothing.
+  CRigidCollisionBody wall, post;
+  wall.SetModel(nullptr, At(Vector3()), Vector3(1, 0, 0), Vector3());
+  post.SetModel(nullptr, At(Vector3(1, 0, 0)), Vector3(), Vector3());
+  EXPECT_EQ(0.0f, CRigidCollisionBody::ResolveBodyContact(wall, post, Vector3(0.5f, 0, 0), Vector3(-1, 0, 0)));
+  EXPECT_TRUE(wall.GetState().velocity == Vector3(1, 0, 0) && post.GetState().velocity == Vector3());
 }
 
 TEST(RigidCollision, AnchoredBodyHoldsUntilTheImpactExceedsItsStrength) {

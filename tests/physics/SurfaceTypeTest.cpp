@@ -21,8 +21,26 @@ bool Same(const SurfaceType& a, const SurfaceType& b) { return std::memcmp(&a, &
 
 TEST(SurfaceType, TableFallBacksAndReaderClamps) {
   SurfaceTypeInit();
-  for (uint32_t i = 0; i < GetSurfaceTypeCount(); ++i) {
-    EXPECT_TRUE(SurfaceType::Get(i)->index == i && SurfaceType::Get(i)->spare == 0);
+  // Name, static and kinetic friction, bounce, friction and bounce weights, roughness, deformability.
+  const char* const kTable[] = {
+      "CONCRETE 2 1.5 0.2 1 1 0.001 0",  "SANDSTONE 2 1.5 0.2 1 1 0.001 0",  "GRANITE 2 1.5 0.2 1 1 0.001 0",
+      "LOOSE_ROCK .5 .2 .2 5 1 .16 .05", "GRAVEL .5 .2 .2 5 1 .08 .01",      "SAND .5 .2 .2 5 1 .05 .1",
+      "DIRT .5 .2 .2 5 1 .08 .01",       "GRASS .5 .2 .2 5 1 .12 .001",      "MUD .3 .01 0 8 1 0 .1",
+      "SNOW .5 .01 0 8 1 0 .1",          "ICE .1 .01 .7 10 1 .001 0",        "WOOD .5 .2 .2 1 1 .001 0",
+      "METAL_SOLID .8 .5 .2 1 1 .001 0", "METAL_GRATE 1.2 .8 .2 1 1 .001 0", "PLASTIC .5 .2 .2 1 1 .001 0",
+      "GLASS .5 .2 .2 1 1 .001 0",       "WATER .5 .2 .2 1 1 .001 0",        "LAVA .5 .2 .2 1 1 .001 0",
+      "ENERGY .5 .2 .2 1 1 .001 0",      "DEFAULT_WHEEL 10 .7 .5 8 1 .002 0"};
+  ASSERT_EQ(GetSurfaceTypeCount(), 20u);
+  for (uint16_t i = 0; i < 20; ++i) {
+    char name[16];
+    SurfaceType row{};
+    ASSERT_EQ(
+        std::sscanf(kTable[i], "%15s %f %f %f %f %f %f %f", name, &row.staticFriction, &row.kineticFriction,
+                    &row.bounceCoefficient, &row.frictionWeight, &row.bounceWeight, &row.roughness, &row.deformability),
+        8);
+    row.index = i;
+    EXPECT_TRUE(Same(*SurfaceType::Get(i), row)) << name;
+    EXPECT_STREQ(GetSurfaceTypeName(i), name);
   }
   EXPECT_EQ(SurfaceType::Get(20), SurfaceType::Get(0));
   EXPECT_STREQ(GetSurfaceTypeName(255), "CONCRETE");

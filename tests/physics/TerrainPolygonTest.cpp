@@ -75,6 +75,9 @@ TEST(TerrainPolygonTest, OnePolygonPerFaceBoxedAndFiledUntilTheInstanceGoes) {
     EXPECT_EQ(p.GetOccluderTag(), static_cast<int32_t>(i));
     const CollisionInfo* info = p.GetCollisionInfo(nullptr);
     EXPECT_TRUE(info->kind == 1 && info->object == &p && info->surface == SurfaceType::Get(0));
+    // Filed and built, a blocking candidate, opaque static ground that occludes, culls its back,
+    // draws, takes light and shadows, casts shadows and blocks the static lighting's rays.
+    EXPECT_EQ(p.GetBoundFlags(), 0x101E3747u) << i;
     const Tri& t = terrain.tris[i];
     EXPECT_NEAR(p.GetBounds().min.x, std::min({t.a.x, t.b.x, t.c.x}), 1e-4);
     EXPECT_NEAR(p.GetBounds().max.z, std::max({t.a.z, t.b.z, t.c.z}), 1e-4);
@@ -150,6 +153,8 @@ TEST(TerrainPolygonTest, DegenerateFacesAndStrayIndicesStayUnbound) {
   CTerrainPolygon stray;
   CTerrainEdge edge;
   EXPECT_FALSE(stray.Setup(&instance, mesh->faceCount, nullptr) || stray.IsBound());
+  const CollisionInfo* info = stray.GetCollisionInfo(nullptr);
+  EXPECT_TRUE(info->kind == 1 && info->object == &stray && info->surface == SurfaceType::Get(0) && !info->owner);
   EXPECT_FALSE(edge.Setup(&instance, 0, mesh->vertexCount, 0, nullptr));
 }
 

@@ -9,6 +9,7 @@
 #include "core/math/SecondOrderGeneralSolution.h"
 #include "physics/collision/SurfaceType.h"
 #include "physics/rigid/Wheel.h"
+#include "platform/Platform.h"
 #include "tests/physics/RigidTestUtil.h"
 
 using namespace rigid_test;
@@ -133,6 +134,21 @@ TEST(Wheel, VehicleSettlesWhereTheSpringsCarryItsWeight) {
   EXPECT_NEAR(0.3f + 0.01f - compression, s.position.z, 3e-3f);
   EXPECT_NEAR(0.0f, s.velocity.Length(), 1e-3f);
   EXPECT_NEAR(1.0f, s.rotation.m[2].z, 1e-5f);  // level
+
+  // A wheel takes a new bump when its step covers more than a draw in [0, 1] of a metre: standing
+  // still it draws once a step and keeps its bump even on a draw of 0; covering 2 m it always redraws.
+  unsigned seed = 0;
+  do plat::srand(++seed);
+  while (plat::rand() != 0);
+  for (int draws : {1, 2}) {
+    plat::srand(seed);
+    for (int k = 0; k < draws; ++k) plat::rand();
+    const int after = plat::rand();
+    v.body.GetState().velocity = Vector3(draws == 1 ? 0.0f : 200.0f, 0, 0);
+    plat::srand(seed);
+    v.wheels[0].UpdateSuspension(0.01f);
+    EXPECT_EQ(after, plat::rand()) << draws;
+  }
 }
 
 TEST(Wheel, TyresGripSidewaysAndLockedWheelsNeverSpin) {
