@@ -210,32 +210,44 @@ TEST_F(ControllerPark, AHeldPieceIsKeptOnTheGrid) {
 }
 
 TEST_F(ControllerPark, SkatersAreRankedByDistanceFromTheCamerasLine) {
-  const Vector3 at[3] = {Vector3(2, 2, 0.5f), Vector3(8, 8, 0.5f), Vector3(9, 2, 0.5f)};
-  std::vector<uint32_t> ids;
+  const Vector3 at[3] = {Vector3(12, 12, 0.5f), Vector3(8, 8, 0.5f), Vector3(15, 1, 0.5f)};
+  std::vector<CSkater*> skaters;
   for (const Vector3& p : at) {
-    CSkater* skater = AddSkater(p);
-    ASSERT_NE(skater, nullptr);
-    skater->SetCentre(p);
-    ids.push_back(skater->GetID());
+    skaters.push_back(AddSkater(p));
+    ASSERT_NE(skaters.back(), nullptr);
+    skaters.back()->SetCentre(p);
   }
   logic->SetFocus(Vector3(8.0f, 8.0f, 0.0f));
-  logic->UpdateCamera(0.0f);
-  logic->RankSkatersByCameraDistance();
-  // The overhead camera's line passes through the focus: the skater by it first, then by
-  // distance from the line, not from the far-away camera.
-  const COrientation& frame = park->GetCurrentCamera()->GetFrame();
-  float d[3];
-  for (int i = 0; i < 3; ++i) {
-    const Vector3 v = at[i] - frame.GetPosition();
-    d[i] = v.LengthSquared() - v.Dot(frame.GetXAxis()) * v.Dot(frame.GetXAxis());
+  // The overhead camera is far away: it ranks by distance from its line, which passes through
+  // the focus. The chase camera ranks by distance from its eye.
+  for (const bool overhead : {true, false}) {
+    if (!overhead) park->SetCurrentCamera(CGameLogic::kChaseCamera);
+    logic->UpdateCamera(0.0f);
+    ASSERT_EQ(park->GetCurrentCamera()->GetView().IsOrthographic(), overhead);
+    logic->RankSkatersByCameraDistance();
+    const COrientation& frame = park->GetCurrentCamera()->GetFrame();
+    float fromEye[3], fromLine[3];
+    for (int i = 0; i < 3; ++i) {
+      const Vector3 v = at[i] - frame.GetPosition();
+      fromEye[i] = v.LengthSquared();
+      fromLine[i] = fromEye[i] - v.Dot(frame.GetXAxis()) * v.Dot(frame.GetXAxis());
+    }
+    auto orderBy = [](const float* d) {
+      std::vector<size_t> order = {0, 1, 2};
+      std::stable_sort(order.begin(), order.end(), [d](size_t a, size_t b) { return d[a] < d[b]; });
+      return order;
+    };
+    // The skaters stand where the two measures rank them differently.
+    ASSERT_NE(orderBy(fromEye), orderBy(fromLine));
+    std::vector<uint32_t> ranking;
+    for (size_t i : orderBy(overhead ? fromLine : fromEye)) {
+      EXPECT_EQ(skaters[i]->GetSoundRank(), ranking.size());
+      ranking.push_back(skaters[i]->GetID());
+      EXPECT_EQ(logic->GetSkaterRank(ranking.back()), static_cast<int>(ranking.size() - 1));
+    }
+    EXPECT_EQ(logic->GetSkaterRanking(), ranking);
+    if (overhead) EXPECT_EQ(ranking[0], skaters[1]->GetID());  // the one by the focus
   }
-  std::vector<int> order = {0, 1, 2};
-  std::stable_sort(order.begin(), order.end(), [&d](int a, int b) { return d[a] < d[b]; });
-  ASSERT_EQ(order[0], 1);
-  std::vector<uint32_t> expected;
-  for (int i : order) expected.push_back(ids[static_cast<size_t>(i)]);
-  EXPECT_EQ(logic->GetSkaterRanking(), expected);
-  EXPECT_EQ(logic->GetSkaterRank(ids[1]), 0);
   EXPECT_EQ(logic->GetSkaterRank(12345), -1);
 }
 

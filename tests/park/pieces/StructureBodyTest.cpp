@@ -6,7 +6,9 @@
 #include <memory>
 
 #include "combat/Fire.h"
+#include "core/WorldAccess.h"
 #include "core/math/LittleEndian.h"
+#include "core/math/Octree.h"
 #include "park/pieces/StructureBody.h"
 #include "park/world/VerezIvor.h"
 #include "physics/collision/SphereTreeNode.h"
@@ -20,6 +22,10 @@ namespace {
 std::unique_ptr<ShadedMesh> MeshWithSpheres(int count) {
   auto mesh = std::make_unique<ShadedMesh>();
   EXPECT_TRUE(mesh->CreateGrid(2, nullptr, 0));
+  for (uint32_t v = 0; v < 4; ++v)
+    mesh->allPositions[v] = Vector3(static_cast<float>(v % 2), static_cast<float>(v / 2), 0.0f);
+  mesh->ComputeAllFaceNormals();
+  EXPECT_TRUE(mesh->ComputeNormalsAndBounds(1.0f));
   for (int i = 0; i < count; ++i) {
     COrientation at;
     at.SetPosition(Vector3(static_cast<float>(4 * i), 0.0f, 1.0f));
@@ -49,14 +55,20 @@ TEST_F(Structures, SphereMarkersGiveOneSphereOrAFittedTree) {
   auto none = MeshWithSpheres(0);
   auto one = MeshWithSpheres(1);
   auto three = MeshWithSpheres(3);
+  COctree* octree = GetWorldOctree();
+  ASSERT_NE(octree, nullptr);
+  const size_t before = octree->GetObjectCount();
   CStructureBody* a = Add(none.get());
   EXPECT_EQ(a->GetSphereSet(), nullptr);
   EXPECT_TRUE(a->HasPolygonCollision());
+  // Filed when the world takes it: the body and one primitive per triangle of the grid.
+  EXPECT_EQ(octree->GetObjectCount() - before, 3u);
   CStructureBody* b = Add(one.get());
   ASSERT_NE(b->GetSphereSet(), nullptr);
   EXPECT_EQ(b->GetSphereSet()->childCount, 0u);
   EXPECT_EQ(b->GetSphereSet()->radius, 0.5f);
-  EXPECT_NE(b->GetObstacle(), nullptr);
+  ASSERT_NE(b->GetObstacle(), nullptr);
+  EXPECT_TRUE(octree->Contains(b->GetObstacle()));
   CStructureBody* c = Add(three.get());
   const SphereTreeNode* tree = c->GetSphereSet();
   ASSERT_NE(tree, nullptr);

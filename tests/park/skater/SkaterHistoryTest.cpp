@@ -107,6 +107,9 @@ TEST(TrickHistory, TheWorkedExampleIsWorthEightyACrashNothingOffBalanceThreeQuar
 TEST(TrickHistory, GrindsCountTheirTimeAndAnOpenSequenceEndsNow) {
   CTrickHistory h;
   h.AddTrick(48, 4, 3, 10.0f, 0.0f);
+  // Either side of the start: 25 ms of grind is worth 0.05 x 1.5 x 4, a time before it nothing.
+  EXPECT_NEAR(h.ComputeTrickBonus(-1, 10.025f, Difficulty), 0.3f, 1e-4f);
+  EXPECT_EQ(h.ComputeTrickBonus(-1, 9.0f, Difficulty), 0.0f);
   // Open: the grind runs until the time asked about; 2 s x 0.4 x 5 = 4, x 1.5 x 4 = 24.
   EXPECT_NEAR(h.ComputeTrickBonus(-1, 12.0f, Difficulty), 24.0f, 1e-4f);
   EXPECT_EQ(h.GetEntry(0)->endTime, 12.0f);
