@@ -124,8 +124,8 @@ TEST(TextureBuild, FlagsSizesAndMipLevels) {
   // An opaque texture stays opaque through a change of layout, whatever its alpha bits held.
   ASSERT_EQ(0u, small.flags & (CTexture::kHasTransparent | CTexture::kHasPartial));
   for (uint32_t i = 0; i < 16; ++i) small.pixels[4 * i + 3] = 0;
-  ASSERT_TRUE(small.ConvertPixelFormat(2, 0x7C00, 0x3E0, 0x1F, 0x8000));
-  for (uint32_t i = 0; i < 16; ++i) EXPECT_EQ(0x80, small.pixels[2 * i + 1] & 0x80) << i;
+  ASSERT_TRUE(small.ConvertPixelFormat(2, 0xF00, 0xF0, 0xF, 0xF000));
+  for (uint32_t i = 0; i < 16; ++i) EXPECT_EQ(0xF0, small.pixels[2 * i + 1] & 0xF0) << i;
   // A change of layout keeps the sides, the levels and the layout asked for.
   ASSERT_TRUE(t.ConvertPixelFormat(2, 0xF800, 0x7E0, 0x1F, 0));
   EXPECT_EQ((std::vector<uint32_t>{16, 8, 2, 0x7E0, 4}), (std::vector<uint32_t>{t.width, t.height, t.bytesPerPixel, t.greenMask, t.mipCount}));
