@@ -75,13 +75,15 @@ const auto* const g_runtime = ::testing::AddGlobalTestEnvironment(new RuntimeFol
 
 struct LayerCounts {
   int ticks = 0, draws = 0;
+  float step = 0.0f;  // the last tick's
 };
 
 class CountingLayer : public CGameActionLayer {
  public:
   explicit CountingLayer(LayerCounts* counts) : m_counts(counts) {}
-  void Update(float) override {
+  void Update(float dt) override {
     ++m_counts->ticks;
+    m_counts->step = dt;
     if (onTick) onTick();
   }
   void Draw(CRenderView*, PixelBufferDesc**) override { ++m_counts->draws; }
@@ -222,6 +224,7 @@ TEST_F(ShellTest, FrameRunsFixedTicksSleepsTheRestAndDropsABacklog) {
     plat::AdvanceClock(c.elapsed);
     EXPECT_EQ(1, RunFrame());
     EXPECT_EQ(c.ticks, counts.ticks);
+    EXPECT_FLOAT_EQ(c.ticks > 0 ? 0.033f : 0.0f, counts.step);
     EXPECT_EQ(c.draws, counts.draws);
     EXPECT_EQ(c.slept, plat::SleptMilliseconds());
     EXPECT_EQ(c.elapsed == 400 ? timeGetTime() - 33 : base + 33 * c.ticks, GetFrameClockBase());
