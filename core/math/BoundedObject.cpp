@@ -61,6 +61,10 @@ void CBoundedObject::StampLinks(int32_t value) {
   for (BoundedObjectLink* link = m_links; link != nullptr; link = link->next) link->index = value;
 }
 
+void CBoundedObject::PassFlagsToCells() {
+  for (const CellRef& ref : m_cellRefs) ref.cell->AddSubtreeFlags(m_boundFlags);
+}
+
 void CBoundedObject::SetFlags(bool renderable, bool receivesLights, bool castsShadows, bool receivesProjected,
                               bool castsProjected) {
   auto put = [this](uint32_t bit, bool on) {

@@ -80,8 +80,14 @@ class CBoundedObject {
   const Box& GetBounds() const { return m_bounds; }
   void SetBounds(const Box& box) { m_bounds = box; }
   uint32_t GetBoundFlags() const { return m_boundFlags; }
-  void SetBoundFlags(uint32_t flags) { m_boundFlags = flags; }
-  void AddBoundFlags(uint32_t bits) { m_boundFlags |= bits; }
+  // The cells that list a filed object keep the flags of their objects for the queries to skip
+  // subtrees by, so new bits are passed on to them.
+  void SetBoundFlags(uint32_t flags) {
+    const uint32_t added = flags & ~m_boundFlags;
+    m_boundFlags = flags;
+    if (added != 0 && !m_cellRefs.empty()) PassFlagsToCells();
+  }
+  void AddBoundFlags(uint32_t bits) { SetBoundFlags(m_boundFlags | bits); }
   void ClearBoundFlags(uint32_t bits) { m_boundFlags &= ~bits; }
   bool HasAllFlags(uint32_t mask) const { return (m_boundFlags & mask) == mask; }
   // Sets or clears, in order: renderable (a), receives lights (b), casts shadows (c), receives
@@ -105,6 +111,8 @@ class CBoundedObject {
 
  private:
   friend class COctree;
+
+  void PassFlagsToCells();
 
   std::vector<CellRef> m_cellRefs;  // every cell that lists the object, whatever its flags
   uint32_t m_queryStamp = 0;

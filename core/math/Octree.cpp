@@ -243,6 +243,7 @@ void COctree::AddToCell(COctreeNode* cell, CBoundedObject* object) {
   if (cell->parent == nullptr) DebugPrintf("Ojbect added to root\n");
   // The newest object comes first, so a first-hit ray within one cell finds the latest arrival.
   object->m_cellRefs.push_back({cell, cell->objects.PushFront(object)});
+  cell->AddSubtreeFlags(object->GetBoundFlags());
 }
 
 void COctree::EraseFromCell(COctreeNode* cell, uint32_t slot) {
@@ -391,8 +392,12 @@ void COctree::BoxCell(COctreeNode* cell, const Box& box, ObjectList* out, uint32
       Report(out, object);
   }
   const uint8_t m = cell->ChildMask(box);
-  for (uint32_t i = 0; i < 8; ++i)
-    if ((m & (1u << i)) != 0 && cell->children[i] != nullptr) BoxCell(cell->children[i], box, out, mask, count);
+  for (uint32_t i = 0; i < 8; ++i) {
+    // A subtree without the mask's flags holds nothing Meet would take.
+    const COctreeNode* child = cell->children[i];
+    if ((m & (1u << i)) != 0 && child != nullptr && child->MayHoldAll(mask))
+      BoxCell(cell->children[i], box, out, mask, count);
+  }
 }
 
 void COctree::CollectAll(ObjectList* out, uint32_t mask) {
@@ -534,7 +539,9 @@ bool COctree::RayCell(COctreeNode* cell, RayState& state) {
   for (uint32_t i = 0; i < 8; ++i) {
     COctreeNode* child = cell->children[i];
     float in, out;
-    if (child == nullptr || !SegmentSpan(ray.start, state.delta, child->bounds, state.slack, in, out)) continue;
+    if (child == nullptr || !child->MayHoldAll(state.mask) ||
+        !SegmentSpan(ray.start, state.delta, child->bounds, state.slack, in, out))
+      continue;
     uint32_t k = n++;
     for (; k > 0 && enter[k - 1] > in; --k) {
       enter[k] = enter[k - 1];

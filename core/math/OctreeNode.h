@@ -37,6 +37,9 @@ struct COctreeNode {
   OctreeCellList objects;  // newest first
   uint32_t visitStamp = 0;
   uint32_t flags = kLeaf;
+  // Every flag bit of every object filed in the cell or below it (bits of objects gone since may
+  // linger): a query whose mask this lacks can pass the whole subtree by.
+  uint32_t subtreeFlags = 0;
   std::unique_ptr<OctreeVisibilityRecord> visibility;
   // Some visibility record lists this cell: it must outlive the records, so it is never pruned.
   bool listed = false;
@@ -46,6 +49,10 @@ struct COctreeNode {
   bool IsLeaf() const { return (flags & kLeaf) != 0; }
   bool IsSkeleton() const { return (flags & kSkeleton) != 0; }
   bool HasChildren() const;
+  bool MayHoldAll(uint32_t mask) const { return (subtreeFlags & mask) == mask; }
+  void AddSubtreeFlags(uint32_t bits) {
+    for (COctreeNode* c = this; c != nullptr && !c->MayHoldAll(bits); c = c->parent) c->subtreeFlags |= bits;
+  }
   // The octant of child i: bit 2 upper x half, bit 1 upper y half, bit 0 upper z half.
   Box ChildBox(uint32_t index) const;
   // The children a box may touch; a side exactly on the centre plane touches both halves.

@@ -1,5 +1,5 @@
-// The octree against brute force over a long random run of filing, moving, deleting, removing and
-// coarsening, with the cell bookkeeping checked as an invariant throughout.
+// The octree against brute force over a long random run of filing, moving, deleting, removing,
+// changing flags and coarsening, with the cell bookkeeping checked as an invariant throughout.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -228,7 +228,7 @@ TEST(Octree, LongRandomRunMatchesBruteForce) {
   for (int step = 1; step <= 40000; ++step) {
     auto slot = w.items.begin() + w.random() % w.items.size();
     Item* item = slot->get();
-    switch (w.random() % 6) {
+    switch (w.random() % 7) {
       case 0:
       case 1:
         tree.InsertObject(item, 7, 3);  // a second insertion refiles
@@ -247,6 +247,14 @@ TEST(Octree, LongRandomRunMatchesBruteForce) {
         item->SetBounds(w.RandomBox());
         *slot = w.RandomItem();
         item = slot->get();
+        break;
+      case 5:  // flags change while filed: a bit gained must reach the cells' summaries
+        if (w.random() % 3 == 0)
+          item->ClearBoundFlags(w.RandomMask());
+        else if (w.random() % 2 == 0)
+          item->AddBoundFlags(w.RandomMask());
+        else
+          item->SetBoundFlags((item->GetBoundFlags() & CBoundedObject::kFiled) | w.RandomMask());
         break;
       default:
         if (w.random() % 3 == 0)
