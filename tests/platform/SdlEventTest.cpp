@@ -115,7 +115,8 @@ TEST_F(WindowTest, TextFocusAndCloseEvents) {
   Pump();
   PushEvent(SDL_TEXTINPUT, [&](SDL_Event& e) {
     e.text.windowID = window_->sdlId;
-    std::strcpy(e.text.text, "a\xC3\xA9\xE2\x82\xAC");  // a, e-acute, euro sign
+    // a, e-acute, a stray continuation byte, euro sign, a four-byte skateboard
+    std::strcpy(e.text.text, "a\xC3\xA9\x80\xE2\x82\xAC\xF0\x9F\x9B\xB9");
   });
   PushWindowEvent(window_, SDL_WINDOWEVENT_FOCUS_LOST);
   PushWindowEvent(window_, SDL_WINDOWEVENT_FOCUS_LOST);  // reported once
@@ -124,12 +125,12 @@ TEST_F(WindowTest, TextFocusAndCloseEvents) {
   PushWindowEvent(window_, SDL_WINDOWEVENT_CLOSE);
 
   const std::vector<MSG> messages = Pump();
-  ASSERT_EQ(messages.size(), 7u);
-  const UINT kinds[] = {WM_CHAR, WM_CHAR, WM_CHAR, WM_ACTIVATE, WM_ACTIVATE, WM_ACTIVATE, WM_CLOSE};
-  const WPARAM words[] = {'a', 0xE9, 0x20AC, WA_INACTIVE, WA_ACTIVE, MAKEWPARAM(WA_INACTIVE, 1), 0};
-  for (int i = 0; i < 7; ++i) {
+  ASSERT_EQ(messages.size(), 8u);
+  const UINT kinds[] = {WM_CHAR, WM_CHAR, WM_CHAR, WM_CHAR, WM_ACTIVATE, WM_ACTIVATE, WM_ACTIVATE, WM_CLOSE};
+  const WPARAM words[] = {'a', 0xE9, 0x20AC, 0x1F6F9, WA_INACTIVE, WA_ACTIVE, MAKEWPARAM(WA_INACTIVE, 1), 0};
+  for (int i = 0; i < 8; ++i) {
     EXPECT_EQ(messages[i].message, kinds[i]) << i;
     EXPECT_EQ(messages[i].hwnd, window_) << i;
-    if (i < 6) EXPECT_EQ(messages[i].wParam, words[i]) << i;
+    if (i < 7) EXPECT_EQ(messages[i].wParam, words[i]) << i;
   }
 }

@@ -75,11 +75,13 @@ TEST_F(WindowTest, StrayBytesOnTheSocketRestoreNothing) {
   const std::string socketFile = folder_.Path() + "kvplatformtest.sock";
   const int before = plat::RestoreRequestsReceived();
   ASSERT_TRUE(SendRaw(socketFile, "hello\nrestor"));
-  ASSERT_TRUE(SendRaw(socketFile, std::string(1000, 'x') + "\nrestore\n"));  // an endless line is cut off
+  // Reads take 64 bytes; a line with more than 64 bytes waiting after a read is cut off with its
+  // connection, so 128 bytes before the newline are too many and 127 are not.
+  ASSERT_TRUE(SendRaw(socketFile, std::string(128, 'x') + "\nrestore\n"));
   ASSERT_TRUE(SendRaw(socketFile, std::string(3, '\0') + "\n"));
   PumpUntilRestored(before + 1, 10);
   EXPECT_EQ(plat::RestoreRequestsReceived(), before);
-  ASSERT_TRUE(SendRaw(socketFile, "restore\n"));
+  ASSERT_TRUE(SendRaw(socketFile, std::string(127, 'x') + "\nrestore\n"));
   PumpUntilRestored(before + 1);
   EXPECT_EQ(plat::RestoreRequestsReceived(), before + 1);
 }

@@ -205,6 +205,8 @@ TEST(SoftwareSound, BuffersRefuseWhatTheyCannotDo) {
   EXPECT_EQ(DSERR_INVALIDPARAM, music->SetVolume(-10001));
   EXPECT_EQ(DSERR_INVALIDPARAM, hardware->SetPan(10001));
   EXPECT_EQ(DSERR_INVALIDPARAM, hardware->SetFrequency(99));
+  EXPECT_EQ(DS_OK, hardware->SetFrequency(100));
+  EXPECT_EQ(DS_OK, hardware->SetFrequency(100000));
   EXPECT_EQ(DSERR_INVALIDPARAM, hardware->SetFrequency(100001));
   EXPECT_EQ(DSERR_INVALIDPARAM, hardware->SetCurrentPosition(64));
   EXPECT_EQ(DSERR_INVALIDPARAM, hardware->Play(1, 0, 0));

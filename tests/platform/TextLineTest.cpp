@@ -27,14 +27,16 @@ struct Frame15 {
 }  // namespace
 
 TEST(TextLineTest, GlyphsAdvanceSixPixelsAndClipToTheFrame) {
-  // "A" of a 5 x 7 font: a closed top, a bar across the middle and two legs.
-  const char* kA[7] = {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"};
+  // "A.," in a 5 x 7 font, a pen step of six: the A's closed top, bar and two legs, then a
+  // point and a comma on the baseline.
+  const char* kText[7] = {".###. ..... .....", "#...# ..... .....", "#...# ..... .....", "##### ..... .....",
+                          "#...# ..... ..#..", "#...# .##.. ..#..", "#...# .##.. .#..."};
   Frame15 f(40, 12);
-  const int written = f.Draw(3, 2, "A");
+  const int written = f.Draw(3, 2, "A.,");
   int expected = 0;
   for (int row = 0; row < 7; ++row)
-    for (int column = 0; column < 5; ++column) {
-      const bool on = kA[row][column] == '#';
+    for (int column = 0; column < 17; ++column) {
+      const bool on = kText[row][column] == '#';
       expected += on;
       EXPECT_EQ(on ? 0x7FFF : 0, f.At(3 + column, 2 + row)) << row << "," << column;
     }

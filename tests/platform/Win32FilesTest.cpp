@@ -121,8 +121,13 @@ TEST(Win32Files, FolderWalksAreSortedAndStaleHandlesAreRefused) {
   EXPECT_TRUE(Walk(temp.Path() + "missing\\*").empty());
 
   WIN32_FIND_DATAA data;
+  std::memset(&data, 0xAA, sizeof(data));  // nothing the record held before may show through
   HANDLE search = FindFirstFileA((folder + "*.txt").c_str(), &data);
   ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  EXPECT_EQ(std::string("notes.txt").append(MAX_PATH - 9, '\0'), std::string(data.cFileName, MAX_PATH));
+  EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL), data.dwFileAttributes);
+  EXPECT_EQ(1u, data.nFileSizeLow);
+  EXPECT_EQ(0u, data.nFileSizeHigh);
   EXPECT_FALSE(ReadFile(search, &data, 1, nullptr, nullptr));  // a search is not a file
   EXPECT_TRUE(FindClose(search));
   EXPECT_FALSE(FindNextFileA(search, &data));
