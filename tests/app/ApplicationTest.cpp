@@ -559,6 +559,9 @@ TEST(WholeProgram, RunsHeadlessAndEndsCleanlyAtTheFirstFrameOfALevelSwitch) {
   const std::string text = ReadAll(output);
   EXPECT_NE(std::string::npos, text.find(kQuitLine)) << text;
   EXPECT_EQ(std::string::npos, text.find("Adding Layer")) << text;
+  // The program registers the world's services itself: its world asks for the pointer's art
+  // (missing here, as there is no data).
+  EXPECT_NE(std::string::npos, text.find("'data/ui/global/mousecursor.bin'")) << text;
 }
 
 namespace {
