@@ -474,27 +474,47 @@ TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {
 TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
   HWND window = OpenWindow("pause", 64, 48);
   ASSERT_NE(nullptr, window);
+  // A window whose message presses Pause again: the pause ends one 10 ms wait after it.
+  WNDCLASSA pauserClass = {};
+  pauserClass.lpfnWndProc = [](HWND w, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (message != WM_COMMAND) return DefWindowProcA(w, message, wParam, lParam);
+    plat::SetKeyState(VK_PAUSE, true);
+    plat::SetKeyState(VK_PAUSE, false);
+    return 0;
+  };
+  pauserClass.lpszClassName = "KelvarunPauser";
+  RegisterClassA(&pauserClass);
+  HWND pauser = CreateWindowA("KelvarunPauser", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, pauser);
   Start("kelvarun", window);
   SetDebugMode(true);
-  // While the frame is drawn, Pause goes down and up and the player closes the window.
+  // While a frame is drawn, Pause goes down and up; the first time a message ends the pause, the
+  // second time the player closes the window.
   struct PauseAndClose : CGameActionLayer {
-    explicit PauseAndClose(HWND w) : window(w) {}
+    PauseAndClose(HWND w, HWND p) : window(w), pauser(p) {}
     void Draw(CRenderView*, PixelBufferDesc**) override {
-      if (done) return;
-      done = true;
+      ++draws;
       plat::SetKeyState(VK_PAUSE, true);
       plat::SetKeyState(VK_PAUSE, false);
-      plat::InjectMessage(window, WM_CLOSE, 0, 0);
+      plat::InjectMessage(draws == 1 ? pauser : window, draws == 1 ? WM_COMMAND : WM_CLOSE, 0, 0);
     }
-    HWND window;
-    bool done = false;
+    HWND window, pauser;
+    int draws = 0;
   };
-  GetGameWorld()->AddLayerOnTop(std::make_unique<PauseAndClose>(window));
+  GetGameWorld()->AddLayerOnTop(std::make_unique<PauseAndClose>(window, pauser));
+  const DWORD base = GetFrameClockBase();
+  plat::AdvanceClock(33);
+  plat::ResetSleepLog();
+  EXPECT_EQ(1, RunFrame());
+  EXPECT_EQ(1, plat::SleepCalls());
+  EXPECT_EQ(10u, plat::SleptMilliseconds());
+  EXPECT_EQ(base + 33 + 10, GetFrameClockBase()) << "the paused time is not caught up";
   plat::AdvanceClock(33);
   EXPECT_EQ(0, RunFrame()) << "the close arrived during the pause and ended the program";
   EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_EQ(nullptr, GetMainWindow());
   SetDebugMode(false);
+  DestroyWindow(pauser);
 }
 
 TEST_F(ShellTest, WinMainWorksFromTheProgramFolderWhateverTheArgumentsSay) {
