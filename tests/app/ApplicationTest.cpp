@@ -444,6 +444,23 @@ TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) 
     EXPECT_EQ(640u, GetRasterizer()->GetBackBufferDesc()->width);
     EXPECT_EQ(GetRasterizer(), GetRenderView()->GetRasterizer());
   }
+  // On a window the menu frame fills its client area, or the whole screen at 640 x 480.
+  ShutdownApplication();
+  DrainMessages();
+  HWND window = OpenWindow("menu", 320, 240);
+  ASSERT_NE(nullptr, window);
+  Start("kelvarun", window);
+  for (bool fullScreen : {true, false}) {
+    GetSettings()->renderer = 1;
+    GetSettings()->SetFullScreen(fullScreen);
+    SwitchToGameRasterizer();
+    SwitchToMenuRasterizer();
+    RECT client = {};
+    ASSERT_TRUE(GetClientRect(window, &client));
+    ASSERT_LT(client.right, 640);
+    const uint32_t width = fullScreen ? 640u : static_cast<uint32_t>(client.right - client.left);
+    EXPECT_EQ(width, GetRasterizer()->GetBackBufferDesc()->width) << fullScreen;
+  }
 }
 
 TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {
