@@ -34,6 +34,7 @@
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "sound/SoundManager.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentBoarder.h"
@@ -296,6 +297,11 @@ TEST_F(ShellTest, ALevelSwitchStartsWithNoLayerAndTheFirstFrameShutsDownOnce) {
   Start("/home/player/kelvarun -L3");
   ASSERT_NE(nullptr, GetGameWorld());
   EXPECT_FALSE(GetGameWorld()->HasLayers());
+  // The world plays through the one sound manager, its device started.
+  const CSoundManager* sound = CSoundManager::GetGlobal();
+  ASSERT_NE(nullptr, sound);
+  EXPECT_TRUE(sound->IsStarted());
+  EXPECT_EQ(sound, GetGameWorld()->GetSoundManager());
   EXPECT_EQ(0, RunFrame());
   EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_EQ(0, RunFrame());
