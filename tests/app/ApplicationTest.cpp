@@ -302,10 +302,17 @@ TEST_F(ShellTest, ALevelSwitchStartsWithNoLayerAndTheFirstFrameShutsDownOnce) {
   ASSERT_NE(nullptr, sound);
   EXPECT_TRUE(sound->IsStarted());
   EXPECT_EQ(sound, GetGameWorld()->GetSoundManager());
+  // The game draws its own pointer: the system one is hidden until the shell shuts down.
+  const auto cursorCount = [] {
+    ShowCursor(TRUE);
+    return ShowCursor(FALSE);
+  };
+  EXPECT_EQ(-1, cursorCount());
   EXPECT_EQ(0, RunFrame());
   EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_EQ(0, RunFrame());
   ShutdownApplication();
+  EXPECT_EQ(0, cursorCount());
   EXPECT_EQ(1, LogCount(kQuitLine));
   MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
