@@ -34,6 +34,7 @@
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "sound/SoundManager.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentBoarder.h"
@@ -299,10 +300,22 @@ TEST_F(ShellTest, ALevelSwitchStartsWithNoLayerAndTheFirstFrameShutsDownOnce) {
   Start("/home/player/kelvarun -L3");
   ASSERT_NE(nullptr, GetGameWorld());
   EXPECT_FALSE(GetGameWorld()->HasLayers());
+  // The world plays through the one sound manager, its device started.
+  const CSoundManager* sound = CSoundManager::GetGlobal();
+  ASSERT_NE(nullptr, sound);
+  EXPECT_TRUE(sound->IsStarted());
+  EXPECT_EQ(sound, GetGameWorld()->GetSoundManager());
+  // The game draws its own pointer: the system one is hidden until the shell shuts down.
+  const auto cursorCount = [] {
+    ShowCursor(TRUE);
+    return ShowCursor(FALSE);
+  };
+  EXPECT_EQ(-1, cursorCount());
   EXPECT_EQ(0, RunFrame());
   EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_EQ(0, RunFrame());
   ShutdownApplication();
+  EXPECT_EQ(0, cursorCount());
   EXPECT_EQ(1, LogCount(kQuitLine));
   MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
@@ -447,6 +460,23 @@ TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) 
     EXPECT_EQ(640u, GetRasterizer()->GetBackBufferDesc()->width);
     EXPECT_EQ(GetRasterizer(), GetRenderView()->GetRasterizer());
   }
+  // On a window the menu frame fills its client area, or the whole screen at 640 x 480.
+  ShutdownApplication();
+  DrainMessages();
+  HWND window = OpenWindow("menu", 320, 240);
+  ASSERT_NE(nullptr, window);
+  Start("kelvarun", window);
+  for (bool fullScreen : {true, false}) {
+    GetSettings()->renderer = 1;
+    GetSettings()->SetFullScreen(fullScreen);
+    SwitchToGameRasterizer();
+    SwitchToMenuRasterizer();
+    RECT client = {};
+    ASSERT_TRUE(GetClientRect(window, &client));
+    ASSERT_LT(client.right, 640);
+    const uint32_t width = fullScreen ? 640u : static_cast<uint32_t>(client.right - client.left);
+    EXPECT_EQ(width, GetRasterizer()->GetBackBufferDesc()->width) << fullScreen;
+  }
 }
 
 TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {
@@ -477,27 +507,47 @@ TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {
 TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
   HWND window = OpenWindow("pause", 64, 48);
   ASSERT_NE(nullptr, window);
+  // A window whose message presses Pause again: the pause ends one 10 ms wait after it.
+  WNDCLASSA pauserClass = {};
+  pauserClass.lpfnWndProc = [](HWND w, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (message != WM_COMMAND) return DefWindowProcA(w, message, wParam, lParam);
+    plat::SetKeyState(VK_PAUSE, true);
+    plat::SetKeyState(VK_PAUSE, false);
+    return 0;
+  };
+  pauserClass.lpszClassName = "KelvarunPauser";
+  RegisterClassA(&pauserClass);
+  HWND pauser = CreateWindowA("KelvarunPauser", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, pauser);
   Start("kelvarun", window);
   SetDebugMode(true);
-  // While the frame is drawn, Pause goes down and up and the player closes the window.
+  // While a frame is drawn, Pause goes down and up; the first time a message ends the pause, the
+  // second time the player closes the window.
   struct PauseAndClose : CGameActionLayer {
-    explicit PauseAndClose(HWND w) : window(w) {}
+    PauseAndClose(HWND w, HWND p) : window(w), pauser(p) {}
     void Draw(CRenderView*, PixelBufferDesc**) override {
-      if (done) return;
-      done = true;
+      ++draws;
       plat::SetKeyState(VK_PAUSE, true);
       plat::SetKeyState(VK_PAUSE, false);
-      plat::InjectMessage(window, WM_CLOSE, 0, 0);
+      plat::InjectMessage(draws == 1 ? pauser : window, draws == 1 ? WM_COMMAND : WM_CLOSE, 0, 0);
     }
-    HWND window;
-    bool done = false;
+    HWND window, pauser;
+    int draws = 0;
   };
-  GetGameWorld()->AddLayerOnTop(std::make_unique<PauseAndClose>(window));
+  GetGameWorld()->AddLayerOnTop(std::make_unique<PauseAndClose>(window, pauser));
+  const DWORD base = GetFrameClockBase();
+  plat::AdvanceClock(33);
+  plat::ResetSleepLog();
+  EXPECT_EQ(1, RunFrame());
+  EXPECT_EQ(1, plat::SleepCalls());
+  EXPECT_EQ(10u, plat::SleptMilliseconds());
+  EXPECT_EQ(base + 33 + 10, GetFrameClockBase()) << "the paused time is not caught up";
   plat::AdvanceClock(33);
   EXPECT_EQ(0, RunFrame()) << "the close arrived during the pause and ended the program";
   EXPECT_EQ(nullptr, GetGameWorld());
   EXPECT_EQ(nullptr, GetMainWindow());
   SetDebugMode(false);
+  DestroyWindow(pauser);
 }
 
 TEST_F(ShellTest, WinMainWorksFromTheProgramFolderWhateverTheArgumentsSay) {
