@@ -34,6 +34,7 @@ class CButtonPanel : public CUIManager {
   CButtonPanel() = default;
 
   void SetTitle(const std::string& title) { m_title = title; }
+  const std::string& GetTitle() const { return m_title; }
   void SetLines(const std::vector<std::string>& lines) { m_lines = lines; }
   const std::vector<std::string>& GetLines() const { return m_lines; }
   void AddButton(const std::string& text, int command, int key);

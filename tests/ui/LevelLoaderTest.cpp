@@ -160,6 +160,15 @@ TEST_F(DemoLevel, EveryStepLandsOnThePark) {
   // Every catalog item of the demo names a mesh the data holds.
   log.Clear();
   EXPECT_TRUE(loader.LoadCatalogs(*park)) << log.Text();
+  // Loading them again registers no piece file twice, the one at index 0 included.
+  CResourceTable fresh;
+  park->SetResourceTable(&fresh);
+  EXPECT_TRUE(loader.LoadCatalogs(*park)) << log.Text();
+  const int registered = fresh.GetCount();
+  EXPECT_TRUE(loader.LoadCatalogs(*park));
+  EXPECT_EQ(fresh.GetCount(), registered);
+  EXPECT_GT(registered, 0);
+  park->SetResourceTable(&table);
   EXPECT_EQ(GetObjectCatalog().GetSectionCategories().size(), 4u);
   EXPECT_EQ(GetObjectCatalog().GetFacilityCategories().size(), 5u);
 }

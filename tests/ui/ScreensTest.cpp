@@ -261,10 +261,12 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
     if (auto* p = dynamic_cast<CBuildPalette*>(park->GetLayer(i))) palette = p;
   ASSERT_NE(palette, nullptr);
   EXPECT_EQ(palette->GetPanel().GetButtons().size(), 9u) << "four section and five facility categories";
+  EXPECT_EQ(palette->GetPanel().GetTitle(), "BUILD");
   std::vector<std::string> categories;
   for (const CButtonPanel::Button& b : palette->GetPanel().GetButtons()) categories.push_back(b.text);
   palette->HandleInputEvent(Key('1'));  // Ramps
   ASSERT_EQ(palette->GetOpenCategory(), 0);
+  EXPECT_EQ(palette->GetPanel().GetTitle(), categories[0]);
   const auto& buttons = palette->GetPanel().GetButtons();
   ASSERT_EQ(buttons.size(), 3u);  // launch ramp, quarter pipe, back
   EXPECT_EQ(buttons[0].text, "Launch ramp 800");
@@ -313,6 +315,7 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
     std::vector<std::string> shown;
     for (const CButtonPanel::Button& b : palette->GetPanel().GetButtons()) shown.push_back(b.text);
     EXPECT_EQ(shown, categories) << round;
+    EXPECT_EQ(palette->GetPanel().GetTitle(), "BUILD") << round;
     palette->HandleInputEvent(Key('2'));
     EXPECT_EQ(palette->GetOpenCategory(), 1);
     palette->HandleInputEvent(Key('B'));
@@ -356,6 +359,16 @@ TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
   // A pop-up for something that is not there closes at once.
   EXPECT_TRUE(CSectionPopup(123456).IsMarkedForRemoval());
   EXPECT_TRUE(CFacilityPopup(rampId).IsMarkedForRemoval());
+
+  // With a controller the sale is handed to it and counts as made; the terrain is never sold.
+  static uint32_t handed = 0;
+  GetGameHooks().sellPiece = [](CVerezIvor&, uint32_t piece) { handed = piece; };
+  const uint32_t again = BuyPieceForPlayer(*park, *ramp, -1);
+  ASSERT_NE(again, 0u);
+  EXPECT_TRUE(SellPieceForPlayer(*park, again));
+  EXPECT_EQ(handed, again);
+  EXPECT_FALSE(SellPieceForPlayer(*park, park->GetGrid()->GetTerrainId()));
+  EXPECT_EQ(handed, again);
 }
 
 TEST_F(Screens, HoldingTheMouseOnAPaletteItemBuysOnePiece) {
@@ -425,6 +438,8 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   auto* skater = dynamic_cast<CSkater*>(park->GetObjectByID(id));
   ASSERT_NE(skater, nullptr);
   CSkaterPopup* popup = Push(std::make_unique<CSkaterPopup>(id));
+  const RECT box = popup->GetPanel().GetPanelRect();
+  EXPECT_TRUE(box.left == 8 && box.top == 8) << "in the top-left corner";
   EXPECT_FALSE(popup->GetPanel().GetButtons()[CSkaterPopup::kTakeControl].enabled) << "no controller to take it";
   char status[128] = {};
   skater->GetStatusText(status, sizeof(status));
@@ -455,6 +470,11 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   static int left = 0;
   GetGameHooks().leavePerspective = [](CVerezIvor&) { ++left; };
   CExitPerspective* exitView = Push(std::make_unique<CExitPerspective>());
+  const RECT exitBox = exitView->GetPanel().GetPanelRect();
+  const int side = CButtonPanel::kButtonWidth + 2 * CButtonPanel::kMargin;
+  const int tall = CButtonPanel::kButtonHeight + 2 * CButtonPanel::kMargin;
+  EXPECT_TRUE(exitBox.left == 8 && exitBox.top == 420 && exitBox.right == 8 + side && exitBox.bottom == 420 + tall)
+      << "one button alone in the bottom-left corner";
   Click(*exitView, CExitPerspective::kExit);
   EXPECT_EQ(left, 1);
   EXPECT_TRUE(exitView->IsMarkedForRemoval());

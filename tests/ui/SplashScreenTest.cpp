@@ -11,6 +11,7 @@
 #include "ui/DrawSurface.h"
 #include "ui/SplashScreenLogic.h"
 #include "ui/TinyFont.h"
+#include "ui/UIManager.h"
 
 namespace {
 
@@ -67,6 +68,8 @@ TEST(SplashScreen, EscapeOrAClickRemovesItOtherInputDoesNot) {
   splash.HandleInputEvent(Key(VK_RETURN));
   splash.HandleInputEvent(Button(InputEvent::kButtonRelease));
   EXPECT_FALSE(splash.IsMarkedForRemoval());
+  const CUIManager& widgets = *splash.GetUIManager();
+  EXPECT_TRUE(widgets.GetLastKey() == VK_RETURN && widgets.GetMouseX() == 320) << "its widgets hear the input too";
   splash.HandleInputEvent(Key(VK_ESCAPE));
   EXPECT_TRUE(splash.IsMarkedForRemoval());
 
