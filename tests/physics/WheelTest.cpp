@@ -134,6 +134,12 @@ TEST(Wheel, VehicleSettlesWhereTheSpringsCarryItsWeight) {
   EXPECT_NEAR(0.3f + 0.01f - compression, s.position.z, 3e-3f);
   EXPECT_NEAR(0.0f, s.velocity.Length(), 1e-3f);
   EXPECT_NEAR(1.0f, s.rotation.m[2].z, 1e-5f);  // level
+  // Driven, a wheel on the ground pushes the body along its forward direction, +x here.
+  v.body.GetState().ClearForces();
+  v.wheels[0].ApplyForwardForce(50.0f);
+  EXPECT_NEAR(50.0f, s.force.x, 1e-3f);
+  EXPECT_NEAR(0.0f, s.force.y, 1e-3f);
+  EXPECT_NEAR(0.0f, s.force.z, 1e-3f);
 
   // A wheel takes a new bump when its step covers more than a draw in [0, 1] of a metre: standing
   // still it draws once a step and keeps its bump even on a draw of 0; covering 2 m it always redraws.
