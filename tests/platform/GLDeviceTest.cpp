@@ -152,6 +152,9 @@ TEST_F(GLDeviceTest, DrawsAKnownFrameAndReadsItBackInTheSurfaceFormat) {
     device->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, 1);
     Rect(12, 9, 15, 11, 0xFFFFFF00u, 0xFF000000u, 0.3f);  // z 0.3 > 0.05 would be hidden had it written
     fill(12, 9, 15, 11, [](int, int, const Rgb&) { return Rgb{0xFF, 0xFF, 0}; });
+    // At the same depth as what is there, the later draw wins.
+    Rect(2, 12, 5, 13, 0xFF20C040u);
+    fill(2, 12, 5, 13, [](int, int, const Rgb&) { return Rgb{0x20, 0xC0, 0x40}; });
 
     // Textured, perspective-correct: 16 texels across, rhw 1 on the left and 0.25 on the right.
     texture = MakeSurface(16, 1, PixelFormat8888(), DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY);
@@ -176,8 +179,10 @@ TEST_F(GLDeviceTest, DrawsAKnownFrameAndReadsItBackInTheSurfaceFormat) {
     // Fog: the specular alpha is the share of the colour that stays.
     device->SetRenderState(D3DRENDERSTATE_FOGENABLE, 1);
     device->SetRenderState(D3DRENDERSTATE_FOGCOLOR, 0x000080FFu);
-    Rect(2, 16, 17, 27, 0xFFFFFFFFu, 0x40000000u);
-    fill(2, 16, 17, 27, [](int, int, const Rgb&) { return Mix({0, 0x80, 0xFF}, {0xFF, 0xFF, 0xFF}, 0x40 / 255.0f); });
+    Rect(2, 16, 17, 21, 0xFFFFFFFFu, 0x40000000u);
+    fill(2, 16, 17, 21, [](int, int, const Rgb&) { return Mix({0, 0x80, 0xFF}, {0xFF, 0xFF, 0xFF}, 0x40 / 255.0f); });
+    Rect(2, 22, 17, 27, 0xFFFFFFFFu, 0x00000000u);  // none stays: the fog colour alone
+    fill(2, 22, 17, 27, [](int, int, const Rgb&) { return Rgb{0, 0x80, 0xFF}; });
     device->SetRenderState(D3DRENDERSTATE_FOGENABLE, 0);
 
     // The three blend modes over the clear colour.
