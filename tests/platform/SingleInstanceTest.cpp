@@ -74,6 +74,11 @@ bool SendRaw(const std::string& socketFile, const std::string& bytes) {
 TEST_F(WindowTest, StrayBytesOnTheSocketRestoreNothing) {
   const std::string socketFile = folder_.Path() + "kvplatformtest.sock";
   const int before = plat::RestoreRequestsReceived();
+  const auto openDescriptors = [] {
+    using std::filesystem::directory_iterator;
+    return std::distance(directory_iterator("/proc/self/fd"), directory_iterator());
+  };
+  const auto openBefore = openDescriptors();
   ASSERT_TRUE(SendRaw(socketFile, "hello\nrestor"));
   // Reads take 64 bytes; a line with more than 64 bytes waiting after a read is cut off with its
   // connection, so 128 bytes before the newline are too many and 127 are not.
@@ -84,6 +89,9 @@ TEST_F(WindowTest, StrayBytesOnTheSocketRestoreNothing) {
   ASSERT_TRUE(SendRaw(socketFile, std::string(127, 'x') + "\nrestore\n"));
   PumpUntilRestored(before + 1);
   EXPECT_EQ(plat::RestoreRequestsReceived(), before + 1);
+  // Every client has hung up: once the ends are read, none of their connections stays open.
+  PumpUntilRestored(before + 2, 10);
+  EXPECT_EQ(openDescriptors(), openBefore);
 }
 
 TEST_F(WindowTest, SecondProcessRestoresTheFirstWindow) {
