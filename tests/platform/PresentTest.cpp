@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -73,6 +74,15 @@ TEST_F(WindowTest, PresentsFramesOfEveryDepthAndSize) {
   EXPECT_TRUE(plat::PresentPixels(window_, frame16.data(), 640, 480, 640 * 2, 16));
   EXPECT_TRUE(plat::PresentPixels(window_, frame32.data(), 320, 200, 320 * 4, 32));  // new size
   EXPECT_TRUE(plat::PresentPixels(window_, frame16.data(), 640, 480, 640 * 2, 15));
+  {
+    // A side of 16384 pixels is the most a frame may have, 16385 is refused as a bad size.
+    std::vector<uint32_t> row(16385, 0x00336699);
+    DebugCapture sides;
+    plat::PresentPixels(window_, row.data(), 16384, 1, 16384 * 4, 32);
+    EXPECT_EQ(std::string::npos, sides.Text().find("bad frame size")) << sides.Text();
+    EXPECT_FALSE(plat::PresentPixels(window_, row.data(), 1, 16385, 4, 32));
+    EXPECT_NE(std::string::npos, sides.Text().find("PresentPixels: bad frame size 1x16385\n")) << sides.Text();
+  }
 
   DebugCapture capture;
   EXPECT_FALSE(plat::PresentPixels(window_, frame16.data(), 640, 480, 100, 16));  // pitch shorter than a row
