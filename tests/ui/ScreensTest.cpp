@@ -387,6 +387,14 @@ TEST_F(Screens, HoldingTheMouseOnAPaletteItemBuysOnePiece) {
     palette->Update(0.033f);
   };
   const double before = park->GetMoney();
+  // The ramp is offered while the park can just afford it, and not a unit short of it.
+  park->AddMoney(static_cast<float>(800.0 - before));
+  tick();
+  EXPECT_TRUE(palette->GetPanel().GetButtons()[0].enabled);
+  park->AddMoney(-1.0f);
+  tick();
+  EXPECT_FALSE(palette->GetPanel().GetButtons()[0].enabled);
+  park->AddMoney(static_cast<float>(before - 799.0));
   input.SetButtonDown(0, true);
   for (int i = 0; i < 10; ++i) tick();
   const uint32_t first = palette->GetLastPurchase();
