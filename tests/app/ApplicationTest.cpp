@@ -114,7 +114,8 @@ fs::path ProgramPath() {
 
 int RunProgram(const std::string& arguments, const fs::path& output) {
   // A copy that never ends (say, one that missed its level switch) fails instead of hanging.
-  return std::system(("timeout 120 '" + ProgramPath().string() + "' " + arguments + " > '" + output.string() + "' 2>&1").c_str());
+  return std::system(
+      ("timeout 120 '" + ProgramPath().string() + "' " + arguments + " > '" + output.string() + "' 2>&1").c_str());
 }
 
 class ShellTest : public ::testing::Test {
