@@ -220,18 +220,28 @@ TEST(SpriteText, AlphabetGlyphsLandWhereTheBuiltInFontPutsItsBitsAndFallsBackWit
 TEST(SpriteFile, ReloadAfterADepthChangeKeepsTheSpriteObjects) {
   testing_support::TempFolder folder;
   const auto files = DemoContent::UiSpriteFiles();
-  const std::vector<uint8_t> bytes = SpriteFileFormat::Write(FileNamed(files, "interface").sprites);
+  std::vector<SpriteFileFormat::SpriteRecord> sprites = FileNamed(files, "interface").sprites;
+  std::vector<uint8_t> bytes = SpriteFileFormat::Write(sprites);
   const std::string path = folder.Write("interface.bin", std::string(bytes.begin(), bytes.end()));
   DepthScope depth(15);
   CSpriteFile file;
   ASSERT_TRUE(file.Load(path.c_str()));
+  const size_t count = file.GetSpriteCount();
   CSprite* button = file.GetSprite("button");
   ASSERT_NE(button, nullptr);
   EXPECT_EQ(button->GetImage()->depth, 15);
   const CImage* before = button->GetImage().Get();
+  // The file gained a sprite meanwhile: the reload adds it beside the kept ones.
+  sprites.push_back(sprites.front());
+  sprites.back().name = "added";
+  bytes = SpriteFileFormat::Write(sprites);
+  folder.Write("interface.bin", std::string(bytes.begin(), bytes.end()));
   SetColourDepth(16);
   file.Reload();
   EXPECT_EQ(file.GetSprite("button"), button) << "callers keep sprite pointers across a reload";
+  EXPECT_EQ(file.GetSpriteCount(), count + 1);
+  ASSERT_NE(file.GetSprite("added"), nullptr);
+  EXPECT_EQ(file.GetSprite("added")->GetImage()->depth, 16);
   EXPECT_EQ(button->GetImage()->depth, 16);
   EXPECT_NE(button->GetImage().Get(), before) << "the picture was read again";
   // Drawn into a 5-6-5 surface the bar's inside is its dark brown in that format.

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "ui/TinyFont.h"
@@ -90,4 +91,12 @@ TEST(TinyFont, UnsupportedOrEmptySurfacesAreLeftAlone) {
   for (uint8_t b : bytes) EXPECT_EQ(0, b);
   GuardedSurface g(10, 10, 15);
   EXPECT_EQ(0, TinyFont::DrawText(g.surface, 0, 0, nullptr, 1, 0xFFFFFFFF));
+  // A locked buffer's depth: the green mask tells 5-5-5 from 5-6-5, else 8 bits a byte.
+  PixelBufferDesc desc;
+  for (const auto& [size, green, bits] : {std::tuple<uint32_t, uint32_t, uint32_t>{2, kGreenMask555, 15},
+                                           {2, kGreenMask565, 16}, {3, 0xFF00, 24}, {4, 0xFF00, 32}}) {
+    desc.bytesPerPixel = size;
+    desc.greenMask = green;
+    EXPECT_EQ(bits, MakeDrawSurface(desc).bitsPerPixel) << size;
+  }
 }
