@@ -24,6 +24,7 @@
 #include "park/controller/GameLogic.h"
 #include "ui/GameHooks.h"
 #include "park/grid/Grid.h"
+#include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"
@@ -437,6 +438,32 @@ TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
   ASSERT_EQ(2u, park->GetLayerCount());
   EXPECT_NE(nullptr, park->GetController());
   for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("fresh park")) << line;
+
+  // The interface's hooks reach the new controller: a skater taken in hand and let go, the view
+  // from a piece left, a piece bought into the hand and sold back at its price.
+  CGameLogic* current = park->GetController();
+  const GameHooks& hooks = GetGameHooks();
+  const uint32_t skater = park->SpawnSkater();
+  ASSERT_NE(0u, skater);
+  hooks.takeSkaterControl(*park, skater);
+  EXPECT_EQ(skater, current->GetSelectedSkaterId());
+  EXPECT_TRUE(current->IsControllingSkater());
+  hooks.leavePerspective(*park);
+  EXPECT_FALSE(current->IsControllingSkater());
+  const float frame[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 5, 0};
+  current->SetPerspectiveView(true, frame);
+  ASSERT_TRUE(current->IsPerspectiveView());
+  hooks.leavePerspective(*park);
+  EXPECT_FALSE(current->IsPerspectiveView());
+  const ObjectDefinition* kind = nullptr;
+  for (int i = 0; kind == nullptr && i < CObjectCatalog::kTableSize; ++i) kind = GetObjectCatalog().GetDefinition(i);
+  ASSERT_NE(nullptr, kind);
+  const uint32_t piece = hooks.buyPiece(*park, *kind, -1);
+  EXPECT_EQ(piece, current->GetHeldObjectId());
+  EXPECT_EQ(4321 - kind->cost, park->GetParkState().money);
+  hooks.sellPiece(*park, piece);
+  EXPECT_EQ(CGameLogic::kNone, current->GetHeldObjectId());
+  EXPECT_EQ(4321, park->GetParkState().money);
 }
 
 TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) {
