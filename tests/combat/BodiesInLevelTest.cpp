@@ -14,6 +14,7 @@
 #include "combat/Vehicle.h"
 #include "combat/VehicleDef.h"
 #include "core/math/Octree.h"
+#include "physics/collision/CollisionFlags.h"
 #include "physics/rigid/RigidConst.h"
 #include "physics/terrain/TerrainCollision.h"
 #include "scene/mesh/MeshInstance.h"
@@ -131,11 +132,16 @@ TEST(BodiesInLevel, BuggySettlesOnItsSpringsAndDrivesWithALockedWheel) {
     ASSERT_NEAR(rest, s.position.z, 0.05f) << i;
     ASSERT_EQ(0.0f, locked.GetSpin()) << i;
     ASSERT_EQ(angle, locked.GetSpinAngle()) << i;
+    // The wheels' probe leaves the body found by the others' queries.
+    ASSERT_TRUE(buggy.HasAllFlags(CollisionFlags::kCandidate)) << i;
   }
   EXPECT_GT(s.velocity.x, 0.3f);
   EXPECT_GT(s.position.x - start.x, 0.3f);
   for (size_t i = 1; i < 4; ++i) EXPECT_GT(buggy.GetWheel(i).GetSpin(), 0.5f) << i;
+  // Out of the world there is no ground under any wheel.
   level.octree.RemoveObject(&buggy);
+  buggy.StepPhysics(kDt);
+  for (size_t i = 0; i < 4; ++i) EXPECT_FALSE(buggy.GetWheel(i).IsOnGround()) << i;
 }
 
 // A fire burns for exactly its duration, or until its host leaves the world; a fire on no host
