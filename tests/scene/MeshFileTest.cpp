@@ -229,6 +229,9 @@ TEST(MeshFileTest, OutdatedFilesAreUpgradedAndRewrittenOnce) {
   EXPECT_FALSE(refused.IsLoaded());
   EXPECT_FALSE(refused.Save(path.c_str(), nullptr));
   EXPECT_EQ(bytes, ReadBytes(path));
+  // Built anew in code, the same object holds a whole mesh again.
+  ASSERT_TRUE(refused.Create("made", 0, 0, 0, 0, 0, 1));
+  EXPECT_TRUE(refused.IsLoaded());
 }
 
 TEST(MeshFileTest, MissingComputedSectionsAreComputedAndWrittenBack) {
@@ -278,6 +281,8 @@ TEST(MeshFileTest, ChildFilesAreNamedFoundAndNeverOverwrittenWhenTheyFailedToLoa
   EXPECT_EQ("d/ramp-a.mesh", ShadedMesh::ChildFileName("d/ramp.mesh", 0));
   EXPECT_EQ("d/ramp-a-b.mesh", ShadedMesh::ChildFileName("d/ramp-a.mesh", 1));
   EXPECT_EQ("", ShadedMesh::ChildFileName("d.x/ramp", 0));
+  EXPECT_EQ("d", ShadedMesh::FolderOf("d\\ramp.mesh"));
+  EXPECT_EQ(".", ShadedMesh::FolderOf("ramp.mesh"));
 
   TempFolder folder;
   std::unique_ptr<ShadedMesh> family(DemoContent::BuildLodRamp());

@@ -187,6 +187,15 @@ TEST(MeshInstance, RayHitsMatchBruteForceOverEveryTriangle) {
     }
     Box box;
     inst.GetWorldBounds(box);
+    // Without curved patches (whose control hull counts too) the bounds are the tight box of
+    // every part's world vertices, children included.
+    Eigen::Vector3d lo = parts[0].second[0], hi = lo;
+    for (const auto& part : parts)
+      for (const Eigen::Vector3d& p : part.second) lo = lo.cwiseMin(p), hi = hi.cwiseMax(p);
+    if (!inst.GetPatchState()) {
+      EXPECT_PRED_FORMAT3(ElementsNear, box.min, lo, 1e-4);
+      EXPECT_PRED_FORMAT3(ElementsNear, box.max, hi, 1e-4);
+    }
     const Eigen::Vector3d centre = E(box.GetCenter()), half = E(box.GetSize()) * 0.5;
     for (int r = 0; r < 300; ++r) {
       const Eigen::Vector3d target = centre + Eigen::Vector3d(u(rng), u(rng), u(rng)).cwiseProduct(half) * 1.1;
@@ -288,6 +297,9 @@ TEST(MeshInstance, AlphaFadeStampsAndLighting) {
   CMeshInstance* child = inst.GetChildren()[0].instance.get();
   child->SetNormalStamp(0, 77);
   inst.SetFadeDivisor(0, false);
+  EXPECT_EQ(child->GetNormalStamp(0), 0u);
+  child->SetNormalStamp(0, 77);
+  inst.InvalidateLighting(true);
   EXPECT_EQ(child->GetNormalStamp(0), 0u);
   inst.SetDynamicLighting(false, 0, false, true);
   EXPECT_EQ(child->GetNormalStamp(0), CMeshInstance::kStampNever);
