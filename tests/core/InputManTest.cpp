@@ -160,17 +160,17 @@ TEST_F(InputManTest, MouseMovementIsClampedScaledAndBecomesActions) {
   plat::SetCursorScreenPos(100, 100);
   for (int i = 0; i < 3; ++i) input.BeginFrame();  // the move there, its filtering, then rest
   Take();
-  plat::SetCursorScreenPos(142, 70);
+  plat::SetCursorScreenPos(110, 70);
   input.GetMousePos();
   input.BeginFrame();
-  EXPECT_FLOAT_EQ(input.GetMouseDelta().x, 1.0f);
+  EXPECT_FLOAT_EQ(input.GetMouseDelta().x, 10.0f / 21.0f);
   EXPECT_FLOAT_EQ(input.GetMouseDelta().y, -30.0f / 59.0f);
   // Text entry does not take mouse code 8 (up) for the Backspace key.
   input.SetTextEntry(true);
   input.BeginFrame();  // no movement: both amounts fall back to 0, releases carry the old amount
   std::vector<InputEvent> events = Take();
   ASSERT_EQ(Codes(events), (std::vector<uint32_t>{53, 54, Neg(53), Neg(54)}));
-  EXPECT_FLOAT_EQ(events[0].value, 1.0f);
+  EXPECT_FLOAT_EQ(events[0].value, 10.0f / 21.0f);
   EXPECT_FLOAT_EQ(events[3].value, 30.0f / 59.0f);
 
   // A scale past 40/38 leaves a one-pixel limit instead of a division by zero or an inverted clamp.

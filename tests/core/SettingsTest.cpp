@@ -247,6 +247,28 @@ TEST(SettingsPerformance, ScoresAndTiers) {
   const uint32_t spikes[10] = {200, 1, 2, 100, 3, 4, 5, 6, 7, 8};  // the two spikes are dropped
   EXPECT_EQ(CSettings::ScoreTimings(spikes), 4u);
 
+  // Each tier at the edges of its memory and score: mesh, the four options, texture, flags, levels.
+  struct Tier {
+    uint64_t memory;
+    uint32_t score;
+    std::vector<float> details;
+    uint32_t flags;
+    float levels;
+  };
+  for (const Tier& t : {Tier{70000000u, 5, {0.5f, 1, 0.5f, 1, 1, 0.5f}, 7, 1}, Tier{69999999u, 5, {0.5f, 1, 0.5f, 0.5f, 0.5f, 0.5f}, 0, 1},
+                        Tier{70000000u, 6, {0.5f, 1, 0.5f, 0.5f, 0.5f, 0.5f}, 0, 1}, Tier{36000000u, 9, {0.5f, 1, 0.5f, 0.5f, 0.5f, 0.5f}, 0, 1},
+                        Tier{35999999u, 9, {0, 1, 0, 0, 0, 0}, 0, 0}, Tier{36000000u, 10, {0, 1, 0, 0, 0, 0}, 0, 0}}) {
+    CSettings tier;
+    tier.detailFlags = 6;
+    tier.option1 = 0.0f;
+    tier.ApplyPerformanceTier(t.memory, t.score);
+    EXPECT_EQ(t.details, (std::vector<float>{tier.meshDetail, tier.option1, tier.option2, tier.option3, tier.option4, tier.textureDetail}))
+        << t.memory << " " << t.score;
+    EXPECT_EQ(t.flags, tier.detailFlags) << t.memory << " " << t.score;
+    EXPECT_EQ(t.levels, tier.levelA) << t.memory;
+    EXPECT_EQ(t.levels, tier.levelB) << t.memory;
+  }
+
   CSkateSettings settings;
   // No Direct3D here: the display falls back to 640 x 480 x 16 on adapter 0 without baked light.
   settings.detailFlags = 7;
