@@ -517,9 +517,14 @@ TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {
   OnMouseMessage(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(-5, 7));
   EXPECT_TRUE(world->leftDown == 0 && world->lastButtonY == 7);
   EXPECT_EQ(-5, world->lastButtonX);  // signed coordinates
+  OnMouseMessage(nullptr, WM_RBUTTONDOWN, 0, MAKELPARAM(1, 1));
+  EXPECT_EQ(1, world->rightDown);
   OnMouseMessage(nullptr, WM_RBUTTONUP, 0, MAKELPARAM(1, 1));
+  OnMouseMessage(nullptr, WM_MBUTTONUP, 0, MAKELPARAM(3, 4));  // only where it was
   OnMouseMessage(nullptr, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
-  EXPECT_TRUE(world->leftClick == 1 && world->rightClick == 1 && world->wheelUp == 1);
+  OnMouseMessage(nullptr, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+  EXPECT_TRUE(world->leftClick == 1 && world->rightClick == 1 && world->rightDown == 0);
+  EXPECT_TRUE(world->wheelUp == 1 && world->wheelDown == 1 && world->lastButtonX == 3 && world->lastButtonY == 4);
   plat::AdvanceClock(33);
   plat::SetCursorScreenPos(30, 40);  // no window: the screen's coordinates are the world's
   ASSERT_EQ(1, RunFrame());

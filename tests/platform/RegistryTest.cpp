@@ -138,6 +138,24 @@ TEST(Registry, QueriesKeysHandlesAndAccess) {
   EXPECT_EQ(RegOpenKeyExA(child, "x", 0, KEY_READ, &parent), ERROR_INVALID_HANDLE);
   RegCloseKey(root);
   RegCloseKey(key);
+
+  // The errors these calls return, in words; a buffer one byte short gets nothing.
+  char text[64];
+  for (const auto& [error, words] : std::vector<std::pair<DWORD, std::string>>{
+           {ERROR_SUCCESS, "The operation completed successfully."},
+           {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified."},
+           {ERROR_ACCESS_DENIED, "Access is denied."},
+           {ERROR_INVALID_HANDLE, "The handle is invalid."},
+           {ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
+           {ERROR_MORE_DATA, "More data is available."},
+           {12345, "Unknown error."}}) {
+    EXPECT_EQ(words.size() + 2, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error, 0, text, 64, nullptr));
+    EXPECT_EQ(words + "\r\n", text);
+  }
+  EXPECT_EQ(19u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, text, 20, nullptr));
+  EXPECT_EQ(0u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, text, 19, nullptr));
+  EXPECT_EQ('\0', text[0]);
+  EXPECT_EQ(0u, FormatMessageA(0, nullptr, ERROR_ACCESS_DENIED, 0, text, 64, nullptr));
 }
 
 TEST(Registry, DamagedFilesAreReadAsFarAsTheyMakeSense) {

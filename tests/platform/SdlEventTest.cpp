@@ -81,21 +81,24 @@ TEST_F(WindowTest, MouseEventsCarryClientPositionButtonsAndWheelDelta) {
   PushButton(window_, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
   PushButton(window_, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
   PushButton(window_, SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+  PushButton(window_, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE);
+  PushButton(window_, SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE);
   PushEvent(SDL_MOUSEWHEEL, [&](SDL_Event& e) {
     e.wheel.windowID = window_->sdlId;
     e.wheel.y = -2;
   });
 
   const std::vector<MSG> messages = Pump();
-  ASSERT_EQ(messages.size(), 5u);
+  ASSERT_EQ(messages.size(), 7u);
   // The button words name the buttons held after the event: the released one is gone.
-  const UINT kinds[] = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEWHEEL};
-  const WPARAM words[] = {0, MK_LBUTTON, MK_LBUTTON | MK_RBUTTON, MK_RBUTTON,
+  const UINT kinds[] = {WM_MOUSEMOVE,  WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONUP,
+                        WM_MBUTTONDOWN, WM_MBUTTONUP,   WM_MOUSEWHEEL};
+  const WPARAM words[] = {0, MK_LBUTTON, MK_LBUTTON | MK_RBUTTON, MK_RBUTTON, MK_RBUTTON | MK_MBUTTON, MK_RBUTTON,
                           MAKEWPARAM(MK_RBUTTON, static_cast<WORD>(-2 * WHEEL_DELTA))};
-  for (int i = 0; i < 5; ++i) {
+  for (int i = 0; i < 7; ++i) {
     EXPECT_EQ(messages[i].message, kinds[i]) << i;
     EXPECT_EQ(messages[i].wParam, words[i]) << i;
-    if (i > 0 && i < 4) EXPECT_EQ(messages[i].lParam, MAKELPARAM(10, 20)) << i;
+    if (i > 0 && i < 6) EXPECT_EQ(messages[i].lParam, MAKELPARAM(10, 20)) << i;
   }
   EXPECT_EQ(messages[0].lParam, MAKELPARAM(100, 200));
 
@@ -123,6 +126,7 @@ TEST_F(WindowTest, TextFocusAndCloseEvents) {
   PushWindowEvent(window_, SDL_WINDOWEVENT_FOCUS_GAINED);
   PushWindowEvent(window_, SDL_WINDOWEVENT_MINIMIZED);
   PushWindowEvent(window_, SDL_WINDOWEVENT_CLOSE);
+  PushEvent(SDL_QUIT, [](SDL_Event&) {});  // the close is already queued: not a second one
 
   const std::vector<MSG> messages = Pump();
   ASSERT_EQ(messages.size(), 8u);
@@ -133,4 +137,9 @@ TEST_F(WindowTest, TextFocusAndCloseEvents) {
     EXPECT_EQ(messages[i].hwnd, window_) << i;
     if (i < 7) EXPECT_EQ(messages[i].wParam, words[i]) << i;
   }
+  // SDL's quit (the last window gone, or a signal) closes each window that is not closing yet.
+  PushEvent(SDL_QUIT, [](SDL_Event&) {});
+  const std::vector<MSG> quit = Pump();
+  ASSERT_EQ(quit.size(), 1u);
+  EXPECT_TRUE(quit[0].message == WM_CLOSE && quit[0].hwnd == window_);
 }
