@@ -205,7 +205,10 @@ TEST_F(Screens, TheEscapeMenuPausesSavesLoadsAndQuitsToTheMenu) {
   CEscapeMenuScreen* menu = Push(std::make_unique<CEscapeMenuScreen>(path, Root()));
   EXPECT_TRUE(CEscapeMenuScreen::IsOpen());
   EXPECT_TRUE(menu->IsModal());
+  Click(*menu, CEscapeMenuScreen::kLoad);
+  EXPECT_EQ(menu->GetPanel().GetLines(), std::vector<std::string>{"NO SAVED GAME"});
   menu->HandleInputEvent(Key('S'));
+  EXPECT_EQ(menu->GetPanel().GetLines(), std::vector<std::string>{"GAME SAVED"});
   EXPECT_EQ(saved, path) << "the folder is made and the controller saves";
   EXPECT_TRUE(std::filesystem::exists(path));
   // The cancel action resumes.
@@ -222,6 +225,10 @@ TEST_F(Screens, TheEscapeMenuPausesSavesLoadsAndQuitsToTheMenu) {
   EXPECT_EQ(loads, 1);
   EXPECT_EQ(park->GetParkState().money, 777);
   EXPECT_EQ(LiveLayers(*park), (std::vector<std::string>{"Controller", "BuildPalette"}));
+  park->Tick(0.033f);
+  menu = Push(std::make_unique<CEscapeMenuScreen>(path, Root()));
+  Click(*menu, CEscapeMenuScreen::kResume);
+  EXPECT_TRUE(menu->IsMarkedForRemoval());
   park->Tick(0.033f);
 
   menu = Push(std::make_unique<CEscapeMenuScreen>(path, Root()));
@@ -486,6 +493,13 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   Click(*exitView, CExitPerspective::kExit);
   EXPECT_EQ(left, 1);
   EXPECT_TRUE(exitView->IsMarkedForRemoval());
+
+  // A pop-up whose skater has gone closes itself.
+  CSkaterPopup* orphan = Push(std::make_unique<CSkaterPopup>(id));
+  EXPECT_FALSE(orphan->IsMarkedForRemoval());
+  skater->MarkForRemoval();
+  orphan->Update(0.033f);
+  EXPECT_TRUE(orphan->IsMarkedForRemoval());
 }
 
 TEST_F(Screens, TheSponsorshipNoticeMarksItsSlotAndAcceptingBuysTheSponsorPiece) {
