@@ -272,7 +272,9 @@ TEST(SettingsPerformance, ScoresAndTiers) {
   CSkateSettings settings;
   // No Direct3D here: the display falls back to 640 x 480 x 16 on adapter 0 without baked light.
   settings.detailFlags = 7;
+  settings.option1 = 0.0f;  // every tier sets it
   settings.RunPerformanceTest();
+  EXPECT_EQ(settings.option1, 1.0f);
   EXPECT_EQ(settings.displayBits, 16u);
   EXPECT_EQ(settings.adapter, 0);
   EXPECT_EQ(settings.detailFlags & 6u, 0u);
