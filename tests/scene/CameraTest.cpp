@@ -195,6 +195,7 @@ TEST(ChaseCam, SpringSettlesWithoutOvershootAndSurvivesPausedTicks) {
 TEST(ChaseCam, ClickReturnsTheOrbitALongDragStays) {
   CChaseCam cam;
   cam.Reset(Vector3());
+  const float full = cam.GetView().GetFieldOfView();
   for (int i = 0; i < 3; ++i) cam.Orbit(true, false, 5.0f, -10.0f, 0.05f);
   const float yaw = cam.GetYaw();
   EXPECT_NEAR(yaw, -0.75f, 1e-5f);
@@ -215,6 +216,12 @@ TEST(ChaseCam, ClickReturnsTheOrbitALongDragStays) {
   EXPECT_FLOAT_EQ(cam.GetZoomFactor(), 0.2f);
   for (int i = 0; i < 20; ++i) cam.Orbit(false, false, 0, 0, 0.05f);
   EXPECT_FLOAT_EQ(cam.GetYaw(), -kPi / 2);
+  EXPECT_FLOAT_EQ(cam.GetView().GetFieldOfView(), 0.2f * full);
+  // A click brings the zoom back with the view, at two a second.
+  cam.Orbit(true, false, 0, 0, 0.05f);
+  for (int i = 0; i < 9; ++i) cam.Orbit(false, false, 0, 0, 0.05f);
+  EXPECT_FLOAT_EQ(cam.GetZoomFactor(), 1.0f);
+  EXPECT_FLOAT_EQ(cam.GetView().GetFieldOfView(), full);
 }
 
 TEST(EditCam, OrbitKeepsTheDistancePanFollowsTheCursorDollyApproaches) {
