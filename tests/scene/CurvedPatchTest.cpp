@@ -432,6 +432,20 @@ TEST(CurvedPatchSection, RoundTripSizesAndExample) {
   rec.Init(0, 4, 0, false);
   ASSERT_TRUE(one.AddPatch(rec));
   EXPECT_EQ(one.GetFileSize(), 400u);
+  // Curvature is measured per direction: a sheet bent along u turns in u's two bytes alone, and
+  // the same bend along v in v's.
+  for (int dir = 0; dir < 2; ++dir) {
+    CurvedPatch bent;
+    for (int i = 0; i < 16; ++i) {
+      const float u = float(i % 4), v = float(i / 4), along = (dir == 0 ? u : v) - 1.5f;
+      bent.AddControlVertex({Vector3(u, v, along * along), 0, 0});
+    }
+    bent.AddFace({});
+    ASSERT_TRUE(bent.AddPatch(rec));
+    const uint8_t* turn = bent.GetPatch(0).curvature;
+    EXPECT_TRUE(turn[2 * dir] > 0 && turn[2 * dir + 1] == turn[2 * dir]) << dir;
+    EXPECT_TRUE(turn[2 - 2 * dir] == 0 && turn[3 - 2 * dir] == 0) << dir;
+  }
   std::vector<uint8_t> small(399);
   testing_support::DebugCapture quiet;
   EXPECT_EQ(one.Write(small.data(), small.size()), 0u);
