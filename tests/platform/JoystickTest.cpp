@@ -36,6 +36,8 @@ TEST(Joystick, ReadsEveryAxisTheCappedButtonsAndTheHatOfAnSdlStick) {
   ASSERT_EQ(joyGetDevCapsA(id, &caps, sizeof(caps)), JOYERR_NOERROR);
   EXPECT_EQ(caps.wNumAxes, 6u);
   EXPECT_EQ(caps.wNumButtons, 32u);
+  EXPECT_EQ((std::array<UINT, 6>{caps.wXmax, caps.wYmax, caps.wZmax, caps.wRmax, caps.wUmax, caps.wVmax}),
+            (std::array<UINT, 6>{65535, 65535, 65535, 65535, 65535, 65535}));
   EXPECT_EQ(caps.wCaps, JOYCAPS_HASZ | JOYCAPS_HASR | JOYCAPS_HASU | JOYCAPS_HASV | JOYCAPS_HASPOV | JOYCAPS_POV4DIR);
 
   SDL_JoystickClose(stick);

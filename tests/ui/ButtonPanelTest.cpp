@@ -1,6 +1,8 @@
 // The button panel on its own: where it is placed and when a mouse press counts as a click.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "ui/ButtonPanel.h"
@@ -98,4 +100,15 @@ TEST(ButtonPanel, APanelOverEverySurfaceEdgeIsClippedToTheSurface) {
   EXPECT_EQ(memory[static_cast<size_t>(13 + 4) * kStride + 123 + 4], border);
   EXPECT_EQ(memory[static_cast<size_t>(30 + 4) * kStride + 150 + 4], border);
   EXPECT_EQ(memory[static_cast<size_t>(39 + 4) * kStride + 239 + 4], fill);
+
+  // Lines of text stack one under the other: two lines hold twice one line's ink.
+  const auto ink = [&](const std::vector<std::string>& lines) {
+    std::fill(memory.begin(), memory.end(), 0);
+    CButtonPanel text;
+    text.SetLines(lines);
+    text.Draw(s);
+    return std::count(memory.begin(), memory.end(), TinyFont::PackColour(s, CButtonPanel::kTextColour));
+  };
+  EXPECT_GT(ink({"I"}), 0);
+  EXPECT_EQ(ink({"I", "I"}), 2 * ink({"I"}));
 }
