@@ -103,6 +103,9 @@ TEST(Light, DirectionalCylinderAndUnboundedReach) {
   EXPECT_FLOAT_EQ(Influence(beam, Vector3(12.5f, 1, 0)), 0.0f);
   // The box covers both ends of the cylinder.
   EXPECT_TRUE(beam.GetBounds().ContainsBox(Box(Vector3(8, -2, -2), Vector3(12, 12, 2))));
+  // A negative radius is no radius: nothing off the axis is lit.
+  CDirectionalLight thin(1, 1, 1, 10, 0, 0, 0, 1, 0, CLight::kBounded, 10.0f, 4.0f, -2.0f, 1.0f);
+  EXPECT_FLOAT_EQ(Influence(thin, Vector3(10.5f, 3, 0)), 0.0f);
 }
 
 TEST(Light, SpotConeAnglesAndAxialFade) {
