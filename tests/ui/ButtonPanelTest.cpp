@@ -111,4 +111,17 @@ TEST(ButtonPanel, APanelOverEverySurfaceEdgeIsClippedToTheSurface) {
   };
   EXPECT_GT(ink({"I"}), 0);
   EXPECT_EQ(ink({"I", "I"}), 2 * ink({"I"}));
+  // A button's text sits in its middle: as much room above as below, and left as right.
+  std::fill(memory.begin(), memory.end(), 0);
+  CButtonPanel button;
+  button.AddButton("I", 0, 0);
+  button.Draw(s);
+  const RECT r = button.GetButtonRect(0);
+  RECT inked = {kW, kH, -1, -1};
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x)
+      if (memory[static_cast<size_t>(y + 4) * kStride + x + 4] == TinyFont::PackColour(s, CButtonPanel::kTextColour))
+        inked = {std::min<LONG>(inked.left, x), std::min<LONG>(inked.top, y), std::max<LONG>(inked.right, x), std::max<LONG>(inked.bottom, y)};
+  EXPECT_LE(std::abs((inked.top - r.top) - (r.bottom - 1 - inked.bottom)), 1);
+  EXPECT_LE(std::abs((inked.left - r.left) - (r.right - 1 - inked.right)), 1);
 }
