@@ -39,6 +39,7 @@ TEST(MeshFileTest, EveryCombinationOfSectionsSurvivesARoundTrip) {
     SCOPED_TRACE(parts);
     std::unique_ptr<ShadedMesh> original(BuildMesh(parts));
     ASSERT_TRUE(original);
+    EXPECT_EQ(original->allFaceNormals == nullptr, original->faceNormals == nullptr) << "no frame pointer left dangling";
     const std::vector<uint8_t> image = FileImage(*original);
     ASSERT_FALSE(image.empty());
 
