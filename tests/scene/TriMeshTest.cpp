@@ -275,7 +275,9 @@ TEST(TriMeshGeometry, NormalsBoundsAndSpheres) {
     lo = lo.cwiseMin(e), hi = hi.cwiseMax(e), localLo = localLo.cwiseMin(l), localHi = localHi.cwiseMax(l), sum += e;
     farthest = std::max(farthest, (e - Eigen::Vector3d(1, -2, 0.5)).norm());
   }
-  const auto near = [](const Vector3& v, const Eigen::Vector3d& e) { return (Eigen::Vector3d(v.x, v.y, v.z) - e).norm() < 1e-4; };
+  const auto near = [](const Vector3& v, const Eigen::Vector3d& e) {
+    return (Eigen::Vector3d(v.x, v.y, v.z) - e).norm() < 1e-4;
+  };
   mesh.bounds = Box();
   const Box box = mesh.ComputeBox(), local = mesh.ComputeTransformedBox(frame);
   EXPECT_TRUE(near(box.min, lo) && near(box.max, hi) && near(mesh.bounds.min, lo) && near(mesh.bounds.max, hi));
