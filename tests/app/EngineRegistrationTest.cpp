@@ -68,7 +68,7 @@ TEST(EngineRegistration, TheGameContextFollowsTheWorldAndTheSettingsAtEachLoad) 
   const struct {
     float setting;
     int detail;
-  } cases[] = {{1.0f, 0}, {0.75f, 0}, {0.5f, 1}, {0.25f, 1}, {0.0f, 2}, {-3.0f, 2}, {7.0f, 0}, {std::nanf(""), 2}};
+  } cases[] = {{1.0f, 0}, {0.75f, 0}, {0.5f, 1}, {0.25f, 1}, {0.05f, 1}, {0.0f, 2}, {-3.0f, 2}, {7.0f, 0}, {std::nanf(""), 2}};
   for (const auto& c : cases) {
     settings.textureDetail = c.setting;
     EXPECT_EQ(c.detail, context->GetTextureDetail()) << c.setting;
