@@ -164,18 +164,24 @@ TEST(SettingsFile, TruncatedOversizedAndOverclaimingFilesAreRefusedWithoutTouchi
 TEST(SettingsFile, ValuesThatWouldBreakTheirReadersAreClampedOnLoad) {
   plat::srand(5);
   std::string file = RandomSettingsFile();
-  PutF32At(file, 68, 5.0f);        // mouse scale: 40 - 38 x 5 would be a negative movement limit
-  PutF32At(file, 4, 3.0f);         // mesh detail: 2 x (1 - 3) would be a negative level-of-detail index
-  PutF32At(file, 24, -2.0f);       // texture detail
-  PutF32At(file, 56, NAN);         // level A
-  PutU32At(file, 36, 0);           // display width
+  // Every value in [0, 1] that a reader turns into an index or a limit (mouse scale: 40 - 38 x 5
+  // would be a negative movement limit; mesh detail: 2 x (1 - 3) a negative level-of-detail
+  // index), stored above 1, below 0 or as NaN (which gives its default).
+  const struct {
+    size_t offset;
+    float stored, loaded;
+    float CSettings::*field;
+  } cases[] = {{4, 3.0f, 1.0f, &CSettings::meshDetail},     {8, -1.0f, 0.0f, &CSettings::option1},
+               {12, NAN, 0.5f, &CSettings::option2},        {16, 2.0f, 1.0f, &CSettings::option3},
+               {20, -0.5f, 0.0f, &CSettings::option4},      {24, -2.0f, 0.0f, &CSettings::textureDetail},
+               {56, NAN, 1.0f, &CSettings::levelA},         {60, 9.0f, 1.0f, &CSettings::levelB},
+               {68, 5.0f, 1.0f, &CSettings::mouseScale}};
+  for (const auto& c : cases) PutF32At(file, c.offset, c.stored);
+  PutU32At(file, 36, 0);  // display width
   CSkateSettings settings;
   DebugCapture log;
   ASSERT_TRUE(settings.Parse(file.data(), file.size()));
-  EXPECT_FLOAT_EQ(settings.mouseScale, 1.0f);
-  EXPECT_FLOAT_EQ(settings.meshDetail, 1.0f);
-  EXPECT_FLOAT_EQ(settings.textureDetail, 0.0f);
-  EXPECT_FLOAT_EQ(settings.levelA, 1.0f);
+  for (const auto& c : cases) EXPECT_FLOAT_EQ(settings.*c.field, c.loaded) << c.offset;
   EXPECT_EQ(settings.displayWidth, 640u);
   EXPECT_NE(log.Text().find("CSettings: "), std::string::npos);
   PutF32At(file, 68, NAN);

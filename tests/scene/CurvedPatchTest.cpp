@@ -449,6 +449,10 @@ TEST(CurvedPatchSection, RoundTripSizesAndExample) {
   std::vector<uint8_t> small(399);
   testing_support::DebugCapture quiet;
   EXPECT_EQ(one.Write(small.data(), small.size()), 0u);
+  // The face table holds the 65,536 faces 16-bit indices reach; the next is refused.
+  CurvedPatch full;
+  for (uint32_t i = 0; i < 0x10000; ++i) ASSERT_EQ(full.AddFace({}), static_cast<int32_t>(i));
+  EXPECT_EQ(full.AddFace({}), -1);
   // A neighbour that never got added would make the file unreadable: not written.
   one.GetPatchForEdit(0).neighbours[2] = 1;
   EXPECT_EQ(one.GetFileSize(), 0u);

@@ -478,6 +478,7 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   EXPECT_EQ(controlled, id);
   CSkaterPlayerInterface* hud = Push(std::make_unique<CSkaterPlayerInterface>());
   EXPECT_FALSE(hud->IsMarkedForRemoval());
+  EXPECT_EQ(hud->GetPanel().GetTitle(), skater->GetName()) << "filled in before its first tick";
   park->SetPlayerSkaterId(CSkater::kNone);
   hud->Update(0.033f);
   EXPECT_TRUE(hud->IsMarkedForRemoval()) << "no skater under control: the heads-up layer goes";
