@@ -259,6 +259,11 @@ TEST_F(Screens, ALoadRefusesMissingShortAndOldFilesBeforeTouchingThePark) {
   EXPECT_NE(log.Text().find("a fresh park is running"), std::string::npos);
   EXPECT_STREQ(park->GetParkState().parkName, "fresh") << "too short to hold a name: the file's own";
   EXPECT_NE(park->GetGrid(), nullptr);
+  // A file just long enough to hold a name gives that name.
+  std::string named = std::string("\x0c\x00\x00\x00\x00", 5) + "Hilltop";
+  named.resize(5 + ParkState::kParkNameSize, '\0');
+  EXPECT_TRUE(StartLoadedGame(park.get(), files.Write("exact.sav", named).c_str(), Root()));
+  EXPECT_STREQ(park->GetParkState().parkName, "Hilltop");
 }
 
 TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
