@@ -180,6 +180,20 @@ TEST_F(InputManTest, MouseMovementIsClampedScaledAndBecomesActions) {
   input.BeginFrame();
   EXPECT_FLOAT_EQ(input.GetMouseDelta().x, -1.0f);
   EXPECT_FLOAT_EQ(input.GetMouseDelta().y, 1.0f);
+
+  // In game a locked pointer goes back where the frame found it, and the warp is no movement.
+  input.SetMouseScales(0.5f, 0.5f);
+  for (int i = 0; i < 3; ++i) input.BeginFrame();
+  plat::SetCursorScreenPos(110, 105);
+  input.LockCursor();
+  input.BeginFrame();
+  POINT at = {};
+  ASSERT_TRUE(GetCursorPos(&at));
+  EXPECT_TRUE(at.x == 100 && at.y == 105);
+  input.BeginFrame();
+  EXPECT_FLOAT_EQ(input.GetMouseDelta().x, 10.0f / 21.0f);
+  input.BeginFrame();
+  EXPECT_FLOAT_EQ(input.GetMouseDelta().x, 0.0f);
 }
 
 JOYCAPSA Caps(UINT flags, UINT buttons) {

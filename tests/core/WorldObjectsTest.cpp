@@ -102,6 +102,7 @@ TEST(WorldObjects, RemovalFlagDeletesAtTheNextPassWithoutUpdate) {
   world.UpdateObjects(0.25f);
   EXPECT_EQ(world.GetLocalObjectCount(), 0u);
   EXPECT_EQ(live, 2);
+  EXPECT_TRUE(world.GetStepCount() == 2 && world.GetWorldTime() == 0.75f) << "each pass is one step of its time";
   world.ClearWorld();
   EXPECT_EQ(live, 0);
 }
