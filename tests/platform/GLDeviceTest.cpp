@@ -122,6 +122,12 @@ void ExpectStatesKeptApart(IDirect3DDevice3& device) {
   EXPECT_EQ(device.GetRenderState(D3DRENDERSTATE_COUNT, &got), DDERR_INVALIDPARAMS);
   EXPECT_EQ(device.SetTextureStageState(0, D3DTSS_COUNT, 1), DDERR_INVALIDPARAMS);
   EXPECT_EQ(device.SetTextureStageState(2, D3DTSS_COLOROP, 1), DDERR_INVALIDPARAMS);
+  // Its caps are the ones it was made with.
+  const ScriptedD3DDevice made = DefaultHardwareDevice();
+  D3DDEVICEDESC hardware{}, emulation{};
+  EXPECT_EQ(device.GetCaps(&hardware, &emulation), D3D_OK);
+  EXPECT_EQ(0, std::memcmp(&hardware, &made.hardware, sizeof(hardware)));
+  EXPECT_EQ(0, std::memcmp(&emulation, &made.emulation, sizeof(emulation)));
 }
 
 TEST_F(GLDeviceTest, DrawsAKnownFrameAndReadsItBackInTheSurfaceFormat) {
