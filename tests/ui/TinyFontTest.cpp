@@ -91,12 +91,15 @@ TEST(TinyFont, UnsupportedOrEmptySurfacesAreLeftAlone) {
   for (uint8_t b : bytes) EXPECT_EQ(0, b);
   GuardedSurface g(10, 10, 15);
   EXPECT_EQ(0, TinyFont::DrawText(g.surface, 0, 0, nullptr, 1, 0xFFFFFFFF));
-  // A locked buffer's depth: the green mask tells 5-5-5 from 5-6-5, else 8 bits a byte.
+  // A locked buffer's depth (the green mask tells 5-5-5 from 5-6-5, else 8 bits a byte), and the
+  // orange text colour packed for it.
   PixelBufferDesc desc;
-  for (const auto& [size, green, bits] : {std::tuple<uint32_t, uint32_t, uint32_t>{2, kGreenMask555, 15},
-                                           {2, kGreenMask565, 16}, {3, 0xFF00, 24}, {4, 0xFF00, 32}}) {
+  for (const auto& [size, green, bits, orange] :
+       {std::tuple<uint32_t, uint32_t, uint32_t, uint32_t>{2, kGreenMask555, 15, 0x7E60},
+        {2, kGreenMask565, 16, 0xFCC0}, {3, 0xFF00, 24, 0xFF9900}, {4, 0xFF00, 32, 0xFF9900}}) {
     desc.bytesPerPixel = size;
     desc.greenMask = green;
     EXPECT_EQ(bits, MakeDrawSurface(desc).bitsPerPixel) << size;
+    EXPECT_EQ(orange, TinyFont::PackColour(MakeDrawSurface(desc), 0xFFFF9900u)) << size;
   }
 }
