@@ -28,6 +28,7 @@ Skin SampleSkin() {
     std::strcpy(s.bones[b].name, names[b]);
     s.bones[b].parent = parents[b];
     s.bones[b].bind.RotateZ(0.3f * b);
+    s.bones[b].bind.RotateX(0.2f * b);  // every row of the frame differs from the identity
     s.bones[b].bind.position = Vector3(0.5f * b, 1.0f, -2.0f);
   }
   s.keptWord = 0xC0FFEEu;
