@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -131,6 +132,14 @@ TEST(Win32Files, FolderWalksAreSortedAndStaleHandlesAreRefused) {
   EXPECT_FALSE(ReadFile(search, &data, 1, nullptr, nullptr));  // a search is not a file
   EXPECT_TRUE(FindClose(search));
   EXPECT_FALSE(FindNextFileA(search, &data));
+  // A pattern without a folder searches the working folder, sizes included.
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(temp.Path() + "Sounds");
+  const HANDLE here = FindFirstFileA("*.txt", &data);
+  std::filesystem::current_path(before);
+  ASSERT_NE(INVALID_HANDLE_VALUE, here);
+  EXPECT_EQ(1u, data.nFileSizeLow);
+  EXPECT_TRUE(FindClose(here));
 
   HANDLE file = CreateFileA((folder + "b.wav").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_FALSE(FindClose(file));  // a file is not a search
