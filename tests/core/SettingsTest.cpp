@@ -185,10 +185,11 @@ TEST(SettingsFile, ValuesThatWouldBreakTheirReadersAreClampedOnLoad) {
   EXPECT_EQ(settings.displayWidth, 640u);
   EXPECT_NE(log.Text().find("CSettings: "), std::string::npos);
   PutF32At(file, 68, NAN);
-  PutU32At(file, 36, 16384);  // the largest side kept
+  PutU32At(file, 36, 16384);  // the largest sides kept
+  PutU32At(file, 40, 16384);
   ASSERT_TRUE(settings.Parse(file.data(), file.size()));
   EXPECT_FLOAT_EQ(settings.mouseScale, 0.5f);
-  EXPECT_EQ(settings.displayWidth, 16384u);
+  EXPECT_TRUE(settings.displayWidth == 16384u && settings.displayHeight == 16384u);
 }
 
 TEST(SettingsFile, SaveReportsAFileThatCouldNotBeWritten) {

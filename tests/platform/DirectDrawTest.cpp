@@ -130,7 +130,9 @@ TEST_F(DirectDrawTest, FlipChainLossGammaAndDc) {
   caps.dwCaps = DDSCAPS_BACKBUFFER;
   ASSERT_EQ(primary->GetAttachedSurface(caps, &back), DD_OK);
   ASSERT_EQ(back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, 0x1234), DD_OK);
+  const uint64_t stamps[2] = {primary->ContentStamp(), back->ContentStamp()};
   ASSERT_EQ(primary->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+  EXPECT_TRUE(primary->ContentStamp() != stamps[0] && back->ContentStamp() != stamps[1]) << "both changed";
   EXPECT_EQ(At16(*primary, 639, 479), 0x1234);
   EXPECT_EQ(At16(*back, 0, 0), 0);
 

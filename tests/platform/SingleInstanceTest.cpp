@@ -137,6 +137,15 @@ TEST_F(WindowTest, NoRemoteWindowWithoutAHolder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
     EXPECT_EQ(entry.path().parent_path().string() + "/", folder_.Path());
   }
+  // The lock of a class whose name holds other characters: letters in lower case, digits, '-' and
+  // '_' kept, the rest made '_'.
+  WNDCLASSA odd = {};
+  odd.lpfnWndProc = &WindowTest::Procedure;
+  odd.lpszClassName = "Kv-9_/Odd.Name";
+  ASSERT_NE(RegisterClassA(&odd), 0u);
+  HWND window = CreateWindowA(odd.lpszClassName, "odd", WS_SYSMENU, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_TRUE(std::filesystem::exists(folder_.Path() + "kv-9__odd_name.lock"));
+  DestroyWindow(window);
 }
 
 // The socket address holds 108 bytes with its closing NUL: a 107-character path listens, a longer

@@ -155,6 +155,13 @@ TEST(MeshInstance, WorldVerticesFollowTheNodeChainOnEveryDemoMesh) {
         EXPECT_GE(bounds.max[i], p(i) - 1e-4);
       }
     }
+    // Its copies gone, the instance answers from its frame again: moved, its bounds move too.
+    inst.FreeWorldVertices();
+    const COrientation moved = RandomFrame(rng, 0);
+    inst.SetTransform(&moved, true);
+    Box after;
+    inst.GetWorldBounds(after);
+    EXPECT_FALSE(after.min == bounds.min && after.max == bounds.max) << round;
     parent.RemoveChild(&inst);
   }
 }
