@@ -191,14 +191,14 @@ TEST(TokenizerTest, CopiesAreIndependent) {
   EXPECT_EQ(AllTokens(copy), rest);
   EXPECT_EQ(AllTokens(original), rest);
 
-  // Assignment takes text, delimiters, cursor and token but keeps its own
+  // Assignment takes text, delimiters, cursor, token and token size but keeps its own
   // comment marker.
-  CTokenizer source("p , q # r\ns", ",", "//", 256);
+  CTokenizer source("p , quarterpipe # r\ns", ",", "//", 256);
   source.NextToken();
   CTokenizer target("unused", "=", "#", 8);
   target = source;
   EXPECT_STREQ(target.GetToken(), "p");
-  EXPECT_EQ(AllTokens(target), (Strings{",", "q", "s"}));
+  EXPECT_EQ(AllTokens(target), (Strings{",", "quarterpipe", "s"}));
   CTokenizer& alias = target;
   target = alias;  // self-assignment leaves it intact
   EXPECT_STREQ(target.GetToken(), "");
