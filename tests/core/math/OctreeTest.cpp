@@ -210,6 +210,11 @@ void CheckRays(World& w, COctree& tree) {
     }
     RayInfo first(a, b);
     ASSERT_EQ(tree.RayQuery(first, &hit, mask, false, 0.5f), expected < FLT_MAX);
+    if (hit != nullptr) {  // a first hit's answer is the returned object's own
+      RayInfo own(a, b);
+      ASSERT_TRUE(hit->Intersect(&own));
+      ASSERT_EQ(first.result.time, own.result.time);
+    }
     const float anyExpected = NearestByScan(w.filed, a, b, mask, nullptr);  // the box walk knows no exclusion
     RayInfo boxed(a, b);
     ASSERT_EQ(tree.AnyInBox(boxed, &hit, mask, true), anyExpected < FLT_MAX);
