@@ -39,6 +39,13 @@ TEST(BoundedObjectLink, EntriesGoToTheFrontTakeStampsAndAreResetWhenTheObjectGoe
     EXPECT_EQ((std::vector<const BoundedObjectLink*>{&c, &b, &a}), Chain(object));
     object.StampLinks(42);
     for (const BoundedObjectLink* link : {&a, &b, &c}) EXPECT_EQ(42, link->index);
+    // Each of the five drawing flags follows its own argument, in every combination.
+    const uint32_t kinds[5] = {CBoundedObject::kRenderable, CBoundedObject::kReceivesLights, CBoundedObject::kCastsShadows,
+                               CBoundedObject::kReceivesProjectedShadows, CBoundedObject::kCastsProjectedShadow};
+    for (uint32_t bits = 0; bits < 32; ++bits) {
+      object.SetFlags(bits & 1, bits & 2, bits & 4, bits & 8, bits & 16);
+      for (uint32_t k = 0; k < 5; ++k) EXPECT_EQ(object.HasAllFlags(kinds[k]), (bits >> k & 1) != 0) << bits << " " << k;
+    }
 
     b.Unlink();  // the middle entry leaves; its neighbours close up
     ExpectReset(b);
