@@ -94,6 +94,8 @@ TEST(KeyframeController, SamplingMatchesLinearScanReference) {
       for (int r = 0; r < 3; ++r) ASSERT_LT((ToEigen(o.axes[r]) - m.col(r)).norm(), 3e-3) << "t " << t;
       ASSERT_NEAR(c.GetAlpha(t), a, 1e-4);
     }
+    c.Clear();  // every kind of key goes
+    ASSERT_EQ(0u, c.GetPositionKeyCount() + c.GetRotationKeyCount() + c.GetAlphaKeyCount() + c.GetExtraKeyCount());
   }
 }
 
