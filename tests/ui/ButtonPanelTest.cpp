@@ -124,4 +124,11 @@ TEST(ButtonPanel, APanelOverEverySurfaceEdgeIsClippedToTheSurface) {
         inked = {std::min<LONG>(inked.left, x), std::min<LONG>(inked.top, y), std::max<LONG>(inked.right, x), std::max<LONG>(inked.bottom, y)};
   EXPECT_LE(std::abs((inked.top - r.top) - (r.bottom - 1 - inked.bottom)), 1);
   EXPECT_LE(std::abs((inked.left - r.left) - (r.right - 1 - inked.right)), 1);
+  // The button is lit while the pointer is over it, and only then.
+  for (const bool over : {true, false}) {
+    button.MouseInput(over ? r.left + 1 : r.right + 4, r.top + 1, 0);
+    button.Draw(s);
+    EXPECT_EQ(memory[static_cast<size_t>(r.top + 2 + 4) * kStride + r.left + 2 + 4],
+              TinyFont::PackColour(s, over ? CButtonPanel::kLitButtonColour : CButtonPanel::kButtonColour));
+  }
 }

@@ -29,6 +29,7 @@
 #include "tools/DemoContentLevel.h"
 #include "ui/BuildPalette.h"
 #include "ui/EscapeMenuScreen.h"
+#include "ui/NoticeScreen.h"
 #include "ui/ExitPerspective.h"
 #include "ui/FacilityPopup.h"
 #include "ui/GameHooks.h"
@@ -581,6 +582,8 @@ TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
   const uint16_t text = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kTextColour));
   const RECT box = menu.GetPanel().GetPanelRect();
   EXPECT_EQ(box.left, (640 - (box.right - box.left)) / 2) << "centred";
+  const RECT notice = CNoticeScreen({"A LINE"}).GetPanel().GetPanelRect();
+  EXPECT_EQ(notice.left, (640 - (notice.right - notice.left)) / 2) << "a notice is centred too";
   int panelPixels = 0, textPixels = 0, outside = 0;
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x) {
