@@ -257,8 +257,8 @@ TEST_F(InputManTest, JoystickPollMakesActionEventsAtTheThresholds) {
     input.BeginFrame();
     return Take();
   };
-  EXPECT_TRUE(step(Stick(300, 500)).empty()) << "0.395 is below the threshold";
-  EXPECT_NEAR(input.GetActionValue(14), 0.395, 1e-3);
+  EXPECT_TRUE(step(Stick(253, 500)).empty()) << "0.49 is below the threshold";
+  EXPECT_NEAR(input.GetActionValue(14), 0.49, 1e-3);
   std::vector<InputEvent> events = step(Stick(248, 500));
   ASSERT_EQ(Codes(events), (std::vector<uint32_t>{14}));
   EXPECT_NEAR(events[0].value, 0.5, 1e-6);
