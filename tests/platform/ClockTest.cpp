@@ -50,4 +50,7 @@ TEST(ClockTest, RealClockIsMonotonicAndAgreesWithTheCounter) {
     previousCount = count;
   }
   EXPECT_GT(previousCount, firstCount);  // a nanosecond counter moves within the loop
+  const DWORD before = timeGetTime();
+  Sleep(5);  // a real sleep, not a yield
+  EXPECT_GE(timeGetTime() - before, 5u);
 }

@@ -125,6 +125,7 @@ void ExpectStatesKeptApart(IDirect3DDevice3& device) {
   // Its caps are the ones it was made with.
   const ScriptedD3DDevice made = DefaultHardwareDevice();
   D3DDEVICEDESC hardware{}, emulation{};
+  hardware.dwMaxTextureWidth = emulation.dwMaxTextureWidth = 12345;  // shows a record left unfilled
   EXPECT_EQ(device.GetCaps(&hardware, &emulation), D3D_OK);
   EXPECT_EQ(0, std::memcmp(&hardware, &made.hardware, sizeof(hardware)));
   EXPECT_EQ(0, std::memcmp(&emulation, &made.emulation, sizeof(emulation)));
