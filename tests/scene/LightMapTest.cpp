@@ -283,6 +283,9 @@ TEST(LightMap, HostileFilesAreRefusedAndMissingPagesCostOnlyTheirMaps) {
   EXPECT_FALSE(LightMapper::Load(terrain, bad.data(), bad.size(), folder.Path(), true));
   EXPECT_EQ(log.Text(), "*****************OLD VERSION OF LIGHTS.BIN***************\n");
   bad = file;
+  std::memset(&bad[4], 0, 4);  // no faces
+  EXPECT_FALSE(LightMapper::Load(terrain, bad.data(), bad.size(), folder.Path(), true));
+  bad = file;
   const uint32_t tooMany[2] = {0x10000000u, 0xFFFFFFFFu};
   for (uint32_t word : tooMany) {
     std::memcpy(&bad[4], &word, 4);
