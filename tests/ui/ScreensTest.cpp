@@ -582,7 +582,7 @@ TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
   const uint16_t text = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kTextColour));
   const RECT box = menu.GetPanel().GetPanelRect();
   EXPECT_EQ(box.left, (640 - (box.right - box.left)) / 2) << "centred";
-  const RECT notice = CNoticeScreen({"A LINE"}).GetPanel().GetPanelRect();
+  const RECT notice = CNoticeScreen({"A LINE WIDER THAN ANY BUTTON, SO THE PANEL IS ODD"}).GetPanel().GetPanelRect();
   EXPECT_EQ(notice.left, (640 - (notice.right - notice.left)) / 2) << "a notice is centred too";
   int panelPixels = 0, textPixels = 0, outside = 0;
   for (int y = 0; y < 480; ++y)

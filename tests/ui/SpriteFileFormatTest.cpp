@@ -78,6 +78,7 @@ TEST(SpriteFileFormat, EveryGeneratedFileReadsBackRecordForRecord) {
   ASSERT_TRUE(sprites.LoadFromMemory(bytes.data(), bytes.size(), "font"));
   const CSprite* alphabet = sprites.GetSprite("Alphabet");
   ASSERT_NE(alphabet, nullptr);
+  EXPECT_EQ(alphabet->GetImage()->depth, static_cast<int>(GetColourDepth())) << "read at the screen's depth";
   EXPECT_EQ(alphabet->GetFrameCount(), 95);
   EXPECT_EQ(alphabet->GetWidth(), 12);
   EXPECT_EQ(alphabet->GetHeight(), 16);
