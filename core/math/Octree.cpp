@@ -394,9 +394,8 @@ void COctree::BoxCell(COctreeNode* cell, const Box& box, ObjectList* out, uint32
   const uint8_t m = cell->ChildMask(box);
   for (uint32_t i = 0; i < 8; ++i) {
     // A subtree without the mask's flags holds nothing Meet would take.
-    const COctreeNode* child = cell->children[i];
-    if ((m & (1u << i)) != 0 && child != nullptr && child->MayHoldAll(mask))
-      BoxCell(cell->children[i], box, out, mask, count);
+    COctreeNode* child = cell->children[i];
+    if ((m & (1u << i)) != 0 && child != nullptr && child->MayHoldAll(mask)) BoxCell(child, box, out, mask, count);
   }
 }
 
