@@ -189,12 +189,6 @@ void NoteKey(int virtualKey, bool down) {
   }
 }
 
-bool IsKeyDown(int virtualKey) {
-  if (!ValidKey(virtualKey)) return false;
-  std::lock_guard<std::mutex> lock(gKeyMutex);
-  return gKeys.down[virtualKey];
-}
-
 int VirtualKeyFromSdl(int scancode, int keycode) {
   if (keycode >= 'a' && keycode <= 'z') return 'A' + (keycode - 'a');
   return PositionalKey(scancode);

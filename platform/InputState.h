@@ -11,7 +11,6 @@ namespace detail {
 // (VK_LSHIFT, VK_RCONTROL, VK_LMENU, ...) also updates its generic key
 // (VK_SHIFT, VK_CONTROL, VK_MENU), which is down while either side is.
 void NoteKey(int virtualKey, bool down);
-bool IsKeyDown(int virtualKey);
 // Sets a key's toggle (GetKeyState bit 0), e.g. Caps Lock from the keyboard's own lock state.
 void NoteToggle(int virtualKey, bool on);
 

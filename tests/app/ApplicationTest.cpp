@@ -28,6 +28,7 @@
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"
+#include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
 #include "platform/Platform.h"
 #include "render/image/BitmapImage.h"
@@ -51,6 +52,7 @@
 #include "ui/MainScreen.h"
 #include "ui/MenuLayer.h"
 #include "ui/NewGame.h"
+#include "ui/Sprite.h"
 
 namespace fs = std::filesystem;
 
@@ -819,6 +821,8 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
     for (int r = 0; r < 4; ++r)
       for (int c = 0; c < 4; ++c) ASSERT_NEAR(last.view.m[r][c], shot->view.m[r][c], 1e-4f) << r << "," << c;
   const RECT paletteRect = palette->GetPanel().GetPanelRect();
+  const int textLine = park->GetFontSet()->alphabet14->GetHeight() + 4;  // the park's font, not the built-in one
+  EXPECT_EQ(palette->GetPanel().GetButtonRect(0).top - paletteRect.top, CButtonPanel::kMargin + 2 * textLine + CButtonPanel::kGap);
   auto hidden = [&](int x, int y) { return Inside(paletteRect, x, y, 3) || (std::abs(x - rest.x) < 24 && std::abs(y - rest.y) < 24); };
   // Terrain: the ground at every eighth square is drawn (the screens clear to black).
   int ground = 0;

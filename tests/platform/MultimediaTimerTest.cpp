@@ -58,8 +58,11 @@ TEST(MultimediaTimer, CallsStopForGoodOnceKilledOrFired) {
   // The fired one-shot and the self-killed timer retire by themselves.
   ASSERT_TRUE(WaitFor([&] { return plat::ActiveTimerCount() == before; }));
   const int after = periodic.count;
+  Calls slow;  // a ten-minute period: the kill below has to wake it
+  const MMRESULT slowId = timeSetEvent(600000, 0, Procedure, reinterpret_cast<DWORD_PTR>(&slow), TIME_PERIODIC);
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(periodic.count, after);
+  EXPECT_EQ(timeKillEvent(slowId), TIMERR_NOERROR);
   EXPECT_EQ(once.count, 1);
   EXPECT_EQ(selfKilled.count, 3);
   EXPECT_EQ(timeKillEvent(oneShot), MMSYSERR_INVALPARAM);

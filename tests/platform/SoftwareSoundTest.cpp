@@ -319,6 +319,8 @@ TEST(SoftwareSound, UnderTheHandDrivenClockPlaybackFollowsTheClock) {
   plat::AdvanceClock(50);
   ASSERT_EQ(DS_OK, buffer->GetCurrentPosition(&play, nullptr));
   EXPECT_EQ(2205u * 2, play);
+  WAVEFORMATEX made = {};
+  EXPECT_TRUE(buffer->GetFormat(&made) == DS_OK && std::memcmp(&made, &format, sizeof(made)) == 0);
   plat::AdvanceClock(49);
   ASSERT_EQ(DS_OK, buffer->GetStatus(&status));
   EXPECT_TRUE(status & DSBSTATUS_PLAYING);

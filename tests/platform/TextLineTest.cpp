@@ -56,6 +56,7 @@ TEST(TextLineTest, GlyphsAdvanceSixPixelsAndClipToTheFrame) {
   Frame15 small(8, 5);
   const int clipped = small.Draw(-2, -3, "AB");
   EXPECT_EQ(clipped, small.Lit());
+  for (int y = 0; y < 5; ++y) EXPECT_EQ(small.At(8, y), 0) << "nothing past the right edge, row " << y;
   EXPECT_GT(clipped, 0);
   EXPECT_EQ(0, small.Draw(100, 0, "A"));
   EXPECT_EQ(0, plat::DrawTextLine(nullptr, 8, 5, 22, 0, 0, "A", 1));

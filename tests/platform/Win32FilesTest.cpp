@@ -107,6 +107,8 @@ TEST(Win32Files, RandomReadsWritesAndSeeksAgreeWithAModel) {
     }
     ASSERT_EQ(model.size(), GetFileSize(file, nullptr));
   }
+  LONG high = 1;  // a distance past 4 GiB: the high word is the distance's own
+  EXPECT_TRUE(SetFilePointer(file, 7, &high, FILE_BEGIN) == 7u && high == 1) << high;
   EXPECT_TRUE(CloseHandle(file));
   EXPECT_EQ(std::string(model.begin(), model.end()), ReadWhole(path));
 }

@@ -20,6 +20,7 @@
 #include "park/skater/Skater.h"
 #include "park/world/VerezIvor.h"
 #include "platform/Platform.h"
+#include "render/image/ColourDepth.h"
 #include "render/view/RenderView.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/TempFolder.h"
@@ -344,6 +345,7 @@ TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
   const uint32_t standId = BuyPieceForPlayer(*park, *snacks, -1);
   ASSERT_TRUE(rampId != 0 && standId != 0);
   ASSERT_NE(dynamic_cast<CSkatableFacility*>(park->GetObjectByID(standId)), nullptr);
+  EXPECT_NE(dynamic_cast<CSkatableFacility*>(park->GetObjectByID(BuyPieceForPlayer(*park, *Definition("Restroom"), -1))), nullptr);
   const double before = park->GetMoney();
 
   CSectionPopup* popup = Push(std::make_unique<CSectionPopup>(rampId));
@@ -571,8 +573,10 @@ TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
   view.Setup(&r, nullptr, nullptr, nullptr, 31);
   CMainScreen menu(Root(), Root() + "none.sav");
   PixelBufferDesc* locked = nullptr;
+  SetColourDepth(16);
   menu.Draw(&view, &locked);
   ASSERT_NE(locked, nullptr);
+  EXPECT_EQ(GetColourDepth(), 15u) << "the interface takes the 15-bit frame's depth";
   const int cleared = r.IndexOf("Clear(1,1,0x00000000)");
   EXPECT_GE(cleared, 0) << "the menu clears the frame under it";
   EXPECT_LT(cleared, r.IndexOf("LockBackBuffer"));

@@ -2,6 +2,7 @@
 // count is refused with one line, alphabets draw their glyphs, and a reload keeps sprite pointers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -253,4 +254,8 @@ TEST(SpriteFile, ReloadAfterADepthChangeKeepsTheSpriteObjects) {
   const uint16_t inside = s.pixels[static_cast<size_t>(10) * 210 + 50];
   EXPECT_EQ(inside >> 11, 0x60 >> 3);
   EXPECT_EQ(inside & 31, 0x18 >> 3);
+  std::remove(path.c_str());  // gone: the kept pictures are converted instead
+  SetColourDepth(15);
+  file.Reload();
+  EXPECT_TRUE(file.GetSprite("button") == button && button->GetImage()->depth == 15);
 }

@@ -19,6 +19,11 @@
 namespace {
 
 using State = std::tuple<int, DWORD, DWORD, DWORD>;  // kind (0 render, 1 stage), stage, state, value
+const std::vector<State> kModeZeroStates = {{1, 1, D3DTSS_COLOROP, D3DTOP_DISABLE},
+                                            {1, 0, D3DTSS_ADDRESSU, D3DTADDRESS_WRAP},
+                                            {1, 0, D3DTSS_ADDRESSV, D3DTADDRESS_WRAP},
+                                            {0, 0, D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA},
+                                            {0, 0, D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA}};
 
 DWORD Bits(float f) {
   DWORD b;
@@ -166,11 +171,7 @@ TEST_F(D3DRasterizerTest, RepeatedTextureAndModeBindOnce) {
   EXPECT_EQ(TextureBinds(1), std::vector<const void*>{nullptr});
   EXPECT_EQ(Count(DeviceCallKind::DrawTriangles), 2u);
   // Mode bits 0 applied once: addressing and blending, no fog (no scene record).
-  EXPECT_EQ(States(), (std::vector<State>{{1, 1, D3DTSS_COLOROP, D3DTOP_DISABLE},
-                                          {1, 0, D3DTSS_ADDRESSU, D3DTADDRESS_WRAP},
-                                          {1, 0, D3DTSS_ADDRESSV, D3DTADDRESS_WRAP},
-                                          {0, 0, D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA},
-                                          {0, 0, D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA}}));
+  EXPECT_EQ(States(), kModeZeroStates);
   // A new scene forgets the bindings: the first draw binds again.
   rasterizer->EndScene();
   ASSERT_TRUE(rasterizer->BeginScene(&camera, 0));
@@ -264,11 +265,7 @@ TEST_F(D3DRasterizerTest, ModeBitsSelectAddressingBlendAndFog) {
   rasterizer->DrawLines(line, 2, pair, 1);
   EXPECT_EQ(TextureBinds(0), std::vector<const void*>{nullptr});
   EXPECT_EQ(Count(DeviceCallKind::DrawLines), 1u);
-  EXPECT_EQ(States(), (std::vector<State>{{1, 1, D3DTSS_COLOROP, D3DTOP_DISABLE},
-                                          {1, 0, D3DTSS_ADDRESSU, D3DTADDRESS_WRAP},
-                                          {1, 0, D3DTSS_ADDRESSV, D3DTADDRESS_WRAP},
-                                          {0, 0, D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA},
-                                          {0, 0, D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA}}));
+  EXPECT_EQ(States(), kModeZeroStates);
 }
 
 TEST_F(D3DRasterizerTest, LinesAreClippedInPlaceToTheScreen) {
