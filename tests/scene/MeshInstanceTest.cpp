@@ -93,13 +93,14 @@ void ReferenceHits(const std::vector<Eigen::Vector3d>& world, const uint16_t* tr
   }
 }
 
-std::vector<Eigen::Vector3d> WorldPositions(CMeshInstance& inst) {
-  const Affine w = ToEigen(inst.GetWorldMatrix());
+// Mesh positions of the shown frame carried by a double-precision map (by default the world matrix).
+std::vector<Eigen::Vector3d> MapPositions(const CMeshInstance& inst, const Affine& w) {
   std::vector<Eigen::Vector3d> out;
   const Vector3* p = inst.GetMesh()->allPositions + size_t(inst.GetFrame()) * inst.GetMesh()->vertexCount;
   for (uint32_t v = 0; v < inst.GetMesh()->vertexCount; ++v) out.push_back(w * E(p[v]));
   return out;
 }
+std::vector<Eigen::Vector3d> WorldPositions(CMeshInstance& inst) { return MapPositions(inst, ToEigen(inst.GetWorldMatrix())); }
 
 }  // namespace
 
@@ -573,14 +574,6 @@ void Place(CMeshInstance& inst, CXFormNode& parent, int placement, bool update) 
   } else {
     inst.SetTransform(&frame, update);
   }
-}
-
-// Mesh positions of the shown frame carried by a double-precision map.
-std::vector<Eigen::Vector3d> MapPositions(const CMeshInstance& inst, const Affine& w) {
-  std::vector<Eigen::Vector3d> out;
-  const Vector3* p = inst.GetMesh()->allPositions + size_t(inst.GetFrame()) * inst.GetMesh()->vertexCount;
-  for (uint32_t v = 0; v < inst.GetMesh()->vertexCount; ++v) out.push_back(w * E(p[v]));
-  return out;
 }
 
 }  // namespace

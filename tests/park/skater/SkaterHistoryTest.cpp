@@ -17,6 +17,23 @@ using testing_support::DebugCapture;
 
 float Difficulty(uint32_t trick) { return trick == 24 ? 0.5f : (trick == 25 ? 0.3f : (trick == 48 ? 0.4f : 0.0f)); }
 
+// The saved form of a history, checked to be read into back and saved again byte for byte; every
+// shorter prefix of it is refused.
+template <class History>
+std::vector<uint8_t> SavedAndReadBack(const History& h, History& back) {
+  std::vector<uint8_t> bytes, again;
+  h.Save(bytes);
+  CByteCursor in(bytes.data(), bytes.size());
+  EXPECT_TRUE(back.Load(in));
+  back.Save(again);
+  EXPECT_EQ(again, bytes);
+  for (size_t n = 0; n < bytes.size(); ++n) {
+    CByteCursor cut(bytes.data(), n);
+    EXPECT_FALSE(History().Load(cut)) << n;
+  }
+  return bytes;
+}
+
 TEST(ThoughtHistory, RepeatsKeepTheFirstAgeOldThoughtsFadeAndTwentyAreKept) {
   CThoughtHistory h;
   h.AddThought(5, true);
@@ -63,19 +80,9 @@ TEST(ThoughtHistory, SavedFormRoundTripsCapsAtTwentyAndRefusesOtherVersions) {
     h.AddThought(i * 3, true);
     h.AgeThoughts(1.5f);
   }
-  std::vector<uint8_t> bytes;
-  h.Save(bytes);
-  ASSERT_EQ(bytes.size(), 8u + 7u * 8u);
   CThoughtHistory back;
-  CByteCursor in(bytes.data(), bytes.size());
-  ASSERT_TRUE(back.Load(in));
-  std::vector<uint8_t> again;
-  back.Save(again);
-  EXPECT_EQ(again, bytes);
-  for (size_t n = 0; n < bytes.size(); ++n) {
-    CByteCursor cut(bytes.data(), n);
-    EXPECT_FALSE(CThoughtHistory().Load(cut)) << n;
-  }
+  std::vector<uint8_t> bytes = SavedAndReadBack(h, back);
+  ASSERT_EQ(bytes.size(), 8u + 7u * 8u);
   // Thirty records on file: all are read past, twenty kept.
   std::vector<uint8_t> many(8);
   le::WriteU32(many.data() + 4, 30);
@@ -146,21 +153,12 @@ TEST(TrickHistory, SavedFormRoundTripsReadsVersionZeroAndRefusesNewer) {
   h.AddTrick(24, 3, 12, 1.0f, 0.0f);
   h.CloseTricks(true, true, 2.0f, 6.3f);
   h.AddTrick(48, 4, 7, 3.0f, 0.0f);
-  std::vector<uint8_t> bytes;
-  h.Save(bytes);
-  ASSERT_EQ(bytes.size(), 8u + 2u * 35u);
   CTrickHistory back;
-  CByteCursor in(bytes.data(), bytes.size());
-  ASSERT_TRUE(back.Load(in));
-  std::vector<uint8_t> again;
-  back.Save(again);
-  EXPECT_EQ(again, bytes);
+  std::vector<uint8_t> bytes = SavedAndReadBack(h, back);
+  ASSERT_EQ(bytes.size(), 8u + 2u * 35u);
+  ASSERT_EQ(back.GetCount(), 2u);
   EXPECT_EQ(back.GetEntry(1)->halfTurns, 0u);  // not saved
   EXPECT_TRUE(back.GetEntry(1)->offBalance);
-  for (size_t n = 0; n < bytes.size(); ++n) {
-    CByteCursor cut(bytes.data(), n);
-    EXPECT_FALSE(CTrickHistory().Load(cut)) << n;
-  }
   // Version 0: only trick, finished, landed, category and piece type per record.
   std::vector<uint8_t> v0;
   le::PutU32(v0, 0);
