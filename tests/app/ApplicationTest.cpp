@@ -822,7 +822,7 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
       for (int c = 0; c < 4; ++c) ASSERT_NEAR(last.view.m[r][c], shot->view.m[r][c], 1e-4f) << r << "," << c;
   const RECT paletteRect = palette->GetPanel().GetPanelRect();
   const int textLine = park->GetFontSet()->alphabet14->GetHeight() + 4;  // the park's font, not the built-in one
-  EXPECT_EQ(palette->GetPanel().GetButtonRect(0).top - paletteRect.top, CButtonPanel::kMargin + 2 * textLine + CButtonPanel::kGap);
+  EXPECT_EQ(palette->GetPanel().GetButtonRect(0).top - paletteRect.top, 12 + 2 * textLine + 6) << "a 12-pixel margin, title and money lines, a 6-pixel gap";
   auto hidden = [&](int x, int y) { return Inside(paletteRect, x, y, 3) || (std::abs(x - rest.x) < 24 && std::abs(y - rest.y) < 24); };
   // Terrain: the ground at every eighth square is drawn (the screens clear to black).
   int ground = 0;

@@ -62,7 +62,8 @@ namespace {
 class FrameAsFrontRasterizer : public CSoftwareRasterizer {
  public:
   long GetFrontBufferDC(HDC* dc) override { return GetBackBufferDC(dc); }
-  long ReleaseFrontBufferDC(HDC dc) override { return ReleaseBackBufferDC(dc); }
+  long ReleaseFrontBufferDC(HDC dc) override { return ++frontReleases, ReleaseBackBufferDC(dc); }
+  int frontReleases = 0;
 };
 
 }  // namespace
@@ -119,6 +120,7 @@ TEST(MouseCursor, DrawsItsSpriteIntoTheFrameAndNothingElse) {
     pointer.Draw(&view, false);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), frame)) << "between frames at " << at.x << "," << at.y;
   }
+  EXPECT_EQ(rasterizer.frontReleases, 3) << "every front-buffer drawing hands the buffer back";
   pointer.SetVisible(false);
   std::copy(pattern.begin(), pattern.end(), frame);
   pointer.Invalidate();

@@ -154,6 +154,8 @@ TEST_F(DirectDrawTest, FlipChainLossGammaAndDc) {
   primary->GetGammaRamp(0, &again);
   EXPECT_EQ(again.red[3], 7);
   EXPECT_EQ(back->GetGammaRamp(0, &again), DDERR_UNSUPPORTED);
+  EXPECT_EQ(primary->DeleteAttachedSurface(0, back.get()), DD_OK);
+  EXPECT_EQ(primary->DeleteAttachedSurface(0, back.get()), DDERR_SURFACENOTATTACHED) << "it went the first time";
 
   // What GDI draws into the surface's DC is in the surface after the release, in its 5-6-5 layout.
   HDC dc = nullptr;

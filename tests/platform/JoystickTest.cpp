@@ -19,7 +19,6 @@ TEST(Joystick, ReadsEveryAxisTheCappedButtonsAndTheHatOfAnSdlStick) {
   const Sint16 axes[6] = {-32768, 32767, 0, -16384, 1000, -1};
   for (int axis = 0; axis < 6; ++axis) SDL_JoystickSetVirtualAxis(stick, axis, axes[axis]);
   for (int button : {5, 31, 32, 39}) SDL_JoystickSetVirtualButton(stick, button, SDL_PRESSED);
-  SDL_JoystickSetVirtualHat(stick, 0, SDL_HAT_RIGHTDOWN);
 
   const UINT id = static_cast<UINT>(index);
   JOYINFOEX info = {};
@@ -30,7 +29,12 @@ TEST(Joystick, ReadsEveryAxisTheCappedButtonsAndTheHatOfAnSdlStick) {
   EXPECT_EQ(positions, (std::array<DWORD, 6>{0, 65535, 32768, 16384, 33768, 32767}));
   EXPECT_EQ(info.dwButtons, 1u << 5 | 1u << 31);  // buttons past the 32nd are not reported
   EXPECT_EQ(info.dwButtonNumber, 2u);
-  EXPECT_EQ(info.dwPOV, 13500u);
+  const Uint8 hats[9] = {SDL_HAT_UP, SDL_HAT_RIGHTUP, SDL_HAT_RIGHT, SDL_HAT_RIGHTDOWN, SDL_HAT_DOWN,
+                         SDL_HAT_LEFTDOWN, SDL_HAT_LEFT, SDL_HAT_LEFTUP, SDL_HAT_CENTERED};
+  for (DWORD i = 0; i < 9; ++i) {  // clockwise from up in hundredths of a degree, then centred
+    SDL_JoystickSetVirtualHat(stick, 0, hats[i]);
+    EXPECT_TRUE(joyGetPosEx(id, &info) == JOYERR_NOERROR && info.dwPOV == (i < 8 ? i * 4500 : JOY_POVCENTERED)) << i;
+  }
 
   JOYCAPSA caps;
   ASSERT_EQ(joyGetDevCapsA(id, &caps, sizeof(caps)), JOYERR_NOERROR);

@@ -259,6 +259,8 @@ TEST_F(Screens, ALoadRefusesMissingShortAndOldFilesBeforeTouchingThePark) {
   // the fresh park keeps running.
   EXPECT_TRUE(StartLoadedGame(park.get(), std::string(files.Write("fresh.sav", std::string("\x0c\x00\x00\x00\x00", 5))).c_str(), Root()));
   EXPECT_NE(log.Text().find("a fresh park is running"), std::string::npos);
+  const auto* told = dynamic_cast<const CNoticeScreen*>(park->GetLayer(park->GetLayerCount() - 1));
+  EXPECT_TRUE(told && told->GetPanel().GetLines() == (std::vector<std::string>{"THE SAVED GAME COULD NOT BE LOADED", "A FRESH PARK IS RUNNING"}));
   EXPECT_STREQ(park->GetParkState().parkName, "fresh") << "too short to hold a name: the file's own";
   EXPECT_NE(park->GetGrid(), nullptr);
   // A file just long enough to hold a name gives that name.
@@ -487,6 +489,7 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   CSkaterPlayerInterface* hud = Push(std::make_unique<CSkaterPlayerInterface>());
   EXPECT_FALSE(hud->IsMarkedForRemoval());
   EXPECT_EQ(hud->GetPanel().GetTitle(), skater->GetName()) << "filled in before its first tick";
+  EXPECT_TRUE(hud->GetPanel().GetPanelRect().left == 400 && hud->GetPanel().GetPanelRect().top == 8);
   park->SetPlayerSkaterId(CSkater::kNone);
   hud->Update(0.033f);
   EXPECT_TRUE(hud->IsMarkedForRemoval()) << "no skater under control: the heads-up layer goes";
@@ -513,8 +516,9 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
 
 TEST_F(Screens, TheSponsorshipNoticeMarksItsSlotAndAcceptingBuysTheSponsorPiece) {
   ASSERT_TRUE(StartDemo(0));
-  CSponsorshipNotice* notice = Push(std::make_unique<CSponsorshipNotice>(2));
-  EXPECT_TRUE(park->GetParkState().sponsorships[2].offered == 1 && park->GetParkState().sponsorships[1].offered == 0);
+  CSponsorshipNotice* notice = Push(std::make_unique<CSponsorshipNotice>(0));
+  EXPECT_TRUE(park->GetParkState().sponsorships[0].offered == 1 && park->GetParkState().sponsorships[1].offered == 0);
+  EXPECT_EQ(notice->GetPanel().GetTitle(), "A SPONSOR OFFERS SUPPORT, OFFER 1");
   const RECT box = notice->GetPanel().GetPanelRect();
   EXPECT_EQ(box.left, (640 - (box.right - box.left)) / 2) << "centred";
   EXPECT_EQ(box.top, (480 - (box.bottom - box.top)) / 2) << "centred";
@@ -522,7 +526,8 @@ TEST_F(Screens, TheSponsorshipNoticeMarksItsSlotAndAcceptingBuysTheSponsorPiece)
   ASSERT_NE(notice->GetSponsorPiece(), 0u) << "a sponsor piece costs nothing";
   auto* piece = dynamic_cast<CSkatableSection*>(park->GetObjectByID(notice->GetSponsorPiece()));
   ASSERT_NE(piece, nullptr);
-  EXPECT_EQ(piece->GetSponsorshipIndex(), 2);
+  EXPECT_EQ(piece->GetSponsorshipIndex(), 0) << "the first slot";
+  EXPECT_EQ(piece->GetWorldMatrix().GetPosition(), park->GetGrid()->GetSquareCentre(32, 32)) << "bought into the park's middle";
   EXPECT_TRUE(notice->IsMarkedForRemoval());
 
   CSponsorshipNotice* declined = Push(std::make_unique<CSponsorshipNotice>(3));
