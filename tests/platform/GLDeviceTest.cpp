@@ -165,12 +165,13 @@ TEST_F(GLDeviceTest, DrawsAKnownFrameAndReadsItBackInTheSurfaceFormat) {
 
     // Textured, perspective-correct: 16 texels across, rhw 1 on the left and 0.25 on the right.
     texture = MakeSurface(16, 1, PixelFormat8888(), DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY);
+    device->SetTexture(0, texture.get());  // drawn blank first: the device must take up the texels below
+    Rect(20, 2, 51, 9, 0xFFFFFFFFu, 0xFF000000u, 0.5f, 1.0f, 0.25f);
     for (int i = 0; i < 16; ++i) {
       const uint32_t texel = 0xFF000000u | static_cast<uint32_t>(i * 16) << 16 | 0x8000u | static_cast<uint32_t>(255 - i * 16);
       std::memcpy(texture->Pixels() + 4 * i, &texel, 4);
     }
     texture->TouchContent();
-    device->SetTexture(0, texture.get());
     Rect(20, 2, 51, 9, 0xFFFFFFFFu, 0xFF000000u, 0.5f, 1.0f, 0.25f);
     std::vector<bool> skip(kW * kH, false);
     fill(20, 2, 51, 9, [&](int x, int y, const Rgb&) {
