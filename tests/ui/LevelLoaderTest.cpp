@@ -99,6 +99,7 @@ TEST_F(DemoLevel, EveryStepLandsOnThePark) {
   const CGenericCam& overview = *park->GetCamera(CLevelLoader::kParkCamera);
   const Box box = park->GetOctree().GetRootBox();
   const Vector3 centre = (box.min + box.max) * 0.5f;
+  EXPECT_EQ(park->GetCamera(CLevelLoader::kViewFromPieceCamera)->GetFrame().GetPosition(), centre) << "until a piece is picked";
   const float k = 1.0f / std::sqrt(6.0f);
   const Vector3 look = overview.GetFrame().axes.m[0], eye = overview.GetFrame().GetPosition();
   const Vector3 wantEye = centre + Vector3(k, k, 2 * k) * CLevelLoader::kParkCameraDistance;
