@@ -1076,8 +1076,9 @@ struct AnimatedInPark : Animated {
   }
   ~AnimatedInPark() override { rig.skater.reset(); }
   CGridSquare* Square(int column, int row) const { return park.GetGrid()->GetSquare(column, row); }
-  // The skater stands on the first square, facing +x, and follows the route through the others.
-  void Route(std::vector<std::pair<int, int>> squares, const std::vector<uint32_t>& links = {}) {
+  // The skater stands on the first square, facing +x, on a route through the others, and takes one
+  // step from coasting; returns the animation it chose.
+  int Ride(std::vector<std::pair<int, int>> squares, const std::vector<uint32_t>& links = {}) {
     s->SetCentre(Square(squares[0].first, squares[0].second)->GetPosition());
     s->route.steps.clear();
     for (size_t i = 0; i < squares.size(); ++i) {
@@ -1089,63 +1090,42 @@ struct AnimatedInPark : Animated {
     }
     s->route.index = 1;
     s->route.mode = 1;
+    anim->Play(CSkaterAnimation::kCoast, true);
+    anim->Step(0.03f);
+    return anim->GetCurrent();
   }
   CVerezIvor park;
 };
 
 TEST_F(AnimatedInPark, AnAISkaterLeansTowardTheRoutePointFourAhead) {
   // Straight ahead along the first leg (4 of 4.75 approximate units), leaning left.
-  Route({{0, 0}, {4, 3}});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
+  EXPECT_EQ(A::kLeanLeftIn, Ride({{0, 0}, {4, 3}}));
   const Vector3 here = s->GetCentre(), to = Square(4, 3)->GetPosition();
   const float expected = -((to - here) * (4.0f / (to - here).ApproxLength())).y;
   EXPECT_FLOAT_EQ(expected, s->body.lean);
   EXPECT_LT(s->body.lean, -1.0f);
-  EXPECT_EQ(A::kLeanLeftIn, anim->GetCurrent());
 
   // Round a corner: 2 along x, then 2 more along y.
-  Route({{0, 0}, {2, 0}, {2, 5}});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
+  Ride({{0, 0}, {2, 0}, {2, 5}});
   EXPECT_FLOAT_EQ(-2.0f, s->body.lean);
 
   // To the right.
-  Route({{0, 5}, {4, 2}});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
+  EXPECT_EQ(A::kLeanRightIn, Ride({{0, 5}, {4, 2}}));
   EXPECT_GT(s->body.lean, 1.0f);
-  EXPECT_EQ(A::kLeanRightIn, anim->GetCurrent());
 
   // A route that ends nearer than 4 leans toward its end: exactly -1 is not yet a lean.
-  Route({{0, 0}, {1, 1}});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
+  EXPECT_EQ(CSkaterAnimation::kCoast, Ride({{0, 0}, {1, 1}}));
   EXPECT_FLOAT_EQ(-1.0f, s->body.lean);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
 }
 
 TEST_F(AnimatedInPark, AJumpWithinTwoAndAHalfAheadMakesTheSkaterCrouch) {
-  for (uint32_t kind : {kLinkAir, kLinkFreeAir, kLinkOllie}) {
-    Route({{0, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kind});
-    anim->Play(CSkaterAnimation::kCoast, true);
-    anim->Step(0.03f);
-    EXPECT_EQ(A::kCrouch, anim->GetCurrent()) << kind;
-  }
+  for (uint32_t kind : {kLinkAir, kLinkFreeAir, kLinkOllie})
+    EXPECT_EQ(A::kCrouch, Ride({{0, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kind})) << kind;
   // Further than 2.5, or a link that is no jump: coasting goes on.
-  Route({{0, 0}, {3, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkOllie});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
-  Route({{0, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkWalk});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, Ride({{0, 0}, {3, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkOllie}));
+  EXPECT_EQ(CSkaterAnimation::kCoast, Ride({{0, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkWalk}));
   // Two short legs still count: 1 + 1 walked before the ollie begins.
-  Route({{0, 0}, {1, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkSkate, kLinkOllie});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kCrouch, anim->GetCurrent());
+  EXPECT_EQ(A::kCrouch, Ride({{0, 0}, {1, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkSkate, kLinkOllie}));
 }
 
 // The game's own maker: the world's resource table and the controller's hooks.
