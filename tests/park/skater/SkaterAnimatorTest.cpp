@@ -159,6 +159,11 @@ struct Animated : ::testing::Test {
     anim->Play(static_cast<int>(trick), true);
     HopStep();
   }
+  // One step of the animator alone; returns the animation it leaves playing.
+  int StepOnce() {
+    anim->Step(0.03f);
+    return anim->GetCurrent();
+  }
   // Runs the step with playback, the way a tick does.
   void Tick(float dt) {
     anim->Step(dt);
@@ -591,40 +596,31 @@ TEST_F(Animated, ALeanGoesInHoldsAndComesOutFromTheMirroredPoint) {
   link->player = true;
   anim->Play(CSkaterAnimation::kCoast, true);
   s->body.steerInput = -0.2f;  // lean -2
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kLeanLeftIn, anim->GetCurrent());
+  EXPECT_EQ(A::kLeanLeftIn, StepOnce());
   anim->Advance(0.1f, 1.0f);  // coasting: 0.2 s in
   s->body.steerInput = 0.0f;
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kLeanLeftOut, anim->GetCurrent());
+  EXPECT_EQ(A::kLeanLeftOut, StepOnce());
   EXPECT_FLOAT_EQ(anim->GetLength(A::kLeanLeftOut) - 0.2f, anim->GetTime());
   anim->Advance(0.2f, 1.0f);  // to its end
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());
 
   // Right: in, held, out (a lean of exactly 0 leaves it), then coasting.
   s->body.steerInput = 0.5f;
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kLeanRightIn, anim->GetCurrent());
+  EXPECT_EQ(A::kLeanRightIn, StepOnce());
   anim->Advance(1.0f, 1.0f);
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kLeanRight, anim->GetCurrent());
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kLeanRight, anim->GetCurrent());
+  EXPECT_EQ(A::kLeanRight, StepOnce());
+  EXPECT_EQ(A::kLeanRight, StepOnce());
   s->body.steerInput = 0.0f;
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kLeanRightOut, anim->GetCurrent());
+  EXPECT_EQ(A::kLeanRightOut, StepOnce());
   EXPECT_FLOAT_EQ(0.0f, anim->GetTime());
   s->body.steerInput = 0.3f;  // turned back in before the way out ended
   anim->Advance(0.1f, 1.0f);
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kLeanRightIn, anim->GetCurrent());
+  EXPECT_EQ(A::kLeanRightIn, StepOnce());
   EXPECT_FLOAT_EQ(anim->GetLength(A::kLeanRightIn) - 0.2f, anim->GetTime());
   // A small lean does not start one.
   anim->Play(CSkaterAnimation::kCoast, true);
   s->body.steerInput = 0.1f;
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());
 }
 
 TEST_F(Animated, APushRunsInThenOutWithItsSoundAndWaitsTwoSecondsForTheNext) {
@@ -633,15 +629,12 @@ TEST_F(Animated, APushRunsInThenOutWithItsSoundAndWaitsTwoSecondsForTheNext) {
   s->body.forwardInput = 1.0f;
   s->SetVelocity(Vector3(4.7f, 0, 0));  // below 0.8 x 6.0
   s->body.lastPushTime = 98.0f;         // exactly 2 s ago: not yet
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());
   link->time = 100.5;
   s->SetVelocity(Vector3(4.9f, 0, 0));  // too fast to push
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());
   s->SetVelocity(Vector3(4.7f, 0, 0));
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kPushIn, anim->GetCurrent());
+  EXPECT_EQ(A::kPushIn, StepOnce());
   EXPECT_TRUE(link->plays.empty());
   int guard = 0;
   while (anim->GetCurrent() == A::kPushIn && ++guard < 100) Tick(0.03f);
@@ -652,8 +645,7 @@ TEST_F(Animated, APushRunsInThenOutWithItsSoundAndWaitsTwoSecondsForTheNext) {
   EXPECT_EQ(A::kPushOut, anim->GetCurrent());
   while (anim->GetCurrent() == A::kPushOut && ++guard < 100) Tick(0.03f);
   EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());  // the last push was just now
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());  // the last push was just now
 }
 
 TEST_F(Animated, ALaunchedTrickFillsTheFlightAndLandsPerfectlyThenCoasts) {
@@ -669,19 +661,15 @@ TEST_F(Animated, ALaunchedTrickFillsTheFlightAndLandsPerfectlyThenCoasts) {
   EXPECT_FALSE(anim->IsDoingTrick());  // still on the ground
   motion->contact = false;
   EXPECT_TRUE(anim->IsDoingTrick());
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kTakeOff, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kTakeOff, StepOnce());
   anim->Advance(launch + 0.01f, 1.0f);
-  anim->Step(0.03f);
-  EXPECT_EQ(30, anim->GetCurrent());
+  EXPECT_EQ(30, StepOnce());
   EXPECT_FLOAT_EQ(anim->GetLength(30) / (1.3f - launch), s->body.animSpeed);
   EXPECT_TRUE(anim->IsDoingTrick());
-  anim->Step(0.03f);
-  EXPECT_EQ(30, anim->GetCurrent());  // no landing in the air
+  EXPECT_EQ(30, StepOnce());  // no landing in the air
 
   motion->contact = true;
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kLandPerfect, anim->GetCurrent());
+  EXPECT_EQ(A::kLandPerfect, StepOnce());
   EXPECT_EQ(0.0f, s->body.airTime);
   EXPECT_EQ(1.0f, s->body.animSpeed);
   EXPECT_FALSE(s->body.trickFlag);
@@ -703,8 +691,7 @@ TEST_F(Animated, OnlyFlightSinceTheJumpLandsATrick) {
   s->SetVelocity(Vector3(1, 0, 0));
   HopStep();
   anim->Play(22, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(22, anim->GetCurrent());
+  EXPECT_EQ(22, StepOnce());
   HopStep();
   EXPECT_EQ(A::kLandPerfect, anim->GetCurrent());
   // Flight during the launch carries over to its trick, which lands as soon as the ground is back.
@@ -714,10 +701,8 @@ TEST_F(Animated, OnlyFlightSinceTheJumpLandsATrick) {
   anim->Step(0.03f);
   motion->contact = true;
   anim->Advance(anim->GetLength(CSkaterAnimation::kTakeOff) + 0.01f, 1.0f);
-  anim->Step(0.03f);
-  EXPECT_EQ(25, anim->GetCurrent());
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kLandPerfect, anim->GetCurrent());
+  EXPECT_EQ(25, StepOnce());
+  EXPECT_EQ(A::kLandPerfect, StepOnce());
 }
 
 TEST_F(Animated, TheLaunchSpeedIsClampedAndThePlayerKeepsItsOwn) {
@@ -735,16 +720,14 @@ TEST_F(Animated, TheLaunchSpeedIsClampedAndThePlayerKeepsItsOwn) {
     s->body.currentTrick = 24;
     anim->Play(CSkaterAnimation::kTakeOff, true);
     anim->Advance(launch + 0.001f, 1.0f);
-    anim->Step(0.03f);
-    EXPECT_EQ(24, anim->GetCurrent());
+    EXPECT_EQ(24, StepOnce());
     EXPECT_FLOAT_EQ(c.speed, s->body.animSpeed) << c.airTime << " " << c.player;
   }
   // A trick index outside the table plays the ollie.
   s->body.currentTrick = 900;
   anim->Play(CSkaterAnimation::kTakeOff, true);
   anim->Advance(launch + 0.001f, 1.0f);
-  anim->Step(0.03f);
-  EXPECT_EQ(21, anim->GetCurrent());
+  EXPECT_EQ(21, StepOnce());
 }
 
 TEST_F(Animated, AnOffBalanceLandingHasItsOwnAnimationAndSound) {
@@ -755,8 +738,7 @@ TEST_F(Animated, AnOffBalanceLandingHasItsOwnAnimationAndSound) {
   anim->Step(0.03f);
   motion->contact = true;
   s->body.landingError = 0.3f;
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kLandOffBalance, anim->GetCurrent());
+  EXPECT_EQ(A::kLandOffBalance, StepOnce());
   EXPECT_TRUE(s->GetTricks().GetEntry(0)->offBalance);
   EXPECT_TRUE(s->GetTricks().IsLanded(0));
   EXPECT_EQ((std::vector<int>{Sound("landoffbalance.wav")}), PlayedIds());
@@ -869,100 +851,78 @@ TEST_F(Animated, GrindsLastWhileTheRouteGrindsManualsAndCrashesEndOnTheirOwnTerm
   s->route.index = 1;
   s->route.mode = 1;
   anim->Play(48, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(48, anim->GetCurrent());
+  EXPECT_EQ(48, StepOnce());
   s->route.steps[1].edge.kind = kLinkSkate;
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());
   // A player's grind (no route mode) counts while grinding along its points.
   s->route.mode = 0;
   s->body.motionMode = CSkater::kGrinding;
   s->route.steps[1].edge.kind = 0x1000;
   anim->Play(42, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(42, anim->GetCurrent());
+  EXPECT_EQ(42, StepOnce());
   s->route.index = 2;  // used up
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());
 
   anim->Play(51, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(51, anim->GetCurrent());
+  EXPECT_EQ(51, StepOnce());
   anim->Advance(anim->GetLength(51), 1.0f);
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());
 
   s->body.motionMode = CSkater::kCrashed;
   anim->Play(54, true);
   anim->Advance(10.0f, 1.0f);
-  anim->Step(0.03f);
-  EXPECT_EQ(54, anim->GetCurrent());
+  EXPECT_EQ(54, StepOnce());
   s->body.motionMode = CSkater::kRolling;
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());
 }
 
 TEST_F(Animated, BoardHandlingWalksPicksUpAndPutsDown) {
   s->body.motionMode = CSkater::kWalking;
   anim->Play(CSkaterAnimation::kWalk, true);
   s->SetVelocity(Vector3(1, 0, 0));
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kWalk, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kWalk, StepOnce());
   EXPECT_EQ(1.5f, s->body.animSpeed);
   // Up a steep step the stairs animation takes over at the same time; back on the level, walking.
   anim->Advance(0.2f, 1.0f);
   motion->normal = Vector3(0.6f, 0.0f, 0.79f);
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kWalkStairs, anim->GetCurrent());
+  EXPECT_EQ(A::kWalkStairs, StepOnce());
   EXPECT_FLOAT_EQ(0.2f, anim->GetTime());
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kWalkStairs, anim->GetCurrent());
+  EXPECT_EQ(A::kWalkStairs, StepOnce());
   motion->normal = Vector3(0.6f, 0.0f, 0.8f);
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kWalk, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kWalk, StepOnce());
   EXPECT_FLOAT_EQ(0.2f, anim->GetTime());
   s->SetVelocity(Vector3(0.05f, 0, 0));
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kPickupBoard, anim->GetCurrent());
+  EXPECT_EQ(A::kPickupBoard, StepOnce());
   anim->Step(0.03f);
   EXPECT_EQ(2.0f, s->body.animSpeed);
   anim->Advance(10.0f, 1.0f);
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kPickupBoard, anim->GetCurrent());  // standing still: stays
+  EXPECT_EQ(A::kPickupBoard, StepOnce());  // standing still: stays
   s->SetVelocity(Vector3(0.5f, 0, 0));
   s->mind.needWalk = true;
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kWalkInjured, anim->GetCurrent());
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kWalkInjured, anim->GetCurrent());
+  EXPECT_EQ(A::kWalkInjured, StepOnce());
+  EXPECT_EQ(A::kWalkInjured, StepOnce());
   s->mind.needWalk = false;
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kPickupBoard, anim->GetCurrent());
+  EXPECT_EQ(A::kPickupBoard, StepOnce());
 
   anim->Play(A::kFootStop, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kFootStop, anim->GetCurrent());
+  EXPECT_EQ(A::kFootStop, StepOnce());
   anim->Advance(anim->GetLength(A::kFootStop), 1.0f);
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kPickupBoard, anim->GetCurrent());
+  EXPECT_EQ(A::kPickupBoard, StepOnce());
 
   anim->Play(CSkaterAnimation::kPutDownBoard, true);
   anim->Step(0.03f);
   EXPECT_EQ(2.0f, s->body.animSpeed);
   EXPECT_EQ(CSkaterAnimation::kPutDownBoard, anim->GetCurrent());
   anim->Advance(anim->GetLength(CSkaterAnimation::kPutDownBoard), 1.0f);
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());
 
   // The crouch holds while the player's key does.
   link->player = true;
   anim->Play(A::kCrouch, true);
   s->body.crouchKey = true;
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kCrouch, anim->GetCurrent());
+  EXPECT_EQ(A::kCrouch, StepOnce());
   s->body.crouchKey = false;
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, StepOnce());
 }
 
 TEST_F(Animated, CoastingClosesTheOpenTricksAndClearsTheSpin) {
@@ -1076,8 +1036,9 @@ struct AnimatedInPark : Animated {
   }
   ~AnimatedInPark() override { rig.skater.reset(); }
   CGridSquare* Square(int column, int row) const { return park.GetGrid()->GetSquare(column, row); }
-  // The skater stands on the first square, facing +x, and follows the route through the others.
-  void Route(std::vector<std::pair<int, int>> squares, const std::vector<uint32_t>& links = {}) {
+  // The skater stands on the first square, facing +x, on a route through the others, and takes one
+  // step from coasting; returns the animation it chose.
+  int Ride(std::vector<std::pair<int, int>> squares, const std::vector<uint32_t>& links = {}) {
     s->SetCentre(Square(squares[0].first, squares[0].second)->GetPosition());
     s->route.steps.clear();
     for (size_t i = 0; i < squares.size(); ++i) {
@@ -1089,63 +1050,41 @@ struct AnimatedInPark : Animated {
     }
     s->route.index = 1;
     s->route.mode = 1;
+    anim->Play(CSkaterAnimation::kCoast, true);
+    return StepOnce();
   }
   CVerezIvor park;
 };
 
 TEST_F(AnimatedInPark, AnAISkaterLeansTowardTheRoutePointFourAhead) {
   // Straight ahead along the first leg (4 of 4.75 approximate units), leaning left.
-  Route({{0, 0}, {4, 3}});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
+  EXPECT_EQ(A::kLeanLeftIn, Ride({{0, 0}, {4, 3}}));
   const Vector3 here = s->GetCentre(), to = Square(4, 3)->GetPosition();
   const float expected = -((to - here) * (4.0f / (to - here).ApproxLength())).y;
   EXPECT_FLOAT_EQ(expected, s->body.lean);
   EXPECT_LT(s->body.lean, -1.0f);
-  EXPECT_EQ(A::kLeanLeftIn, anim->GetCurrent());
 
   // Round a corner: 2 along x, then 2 more along y.
-  Route({{0, 0}, {2, 0}, {2, 5}});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
+  Ride({{0, 0}, {2, 0}, {2, 5}});
   EXPECT_FLOAT_EQ(-2.0f, s->body.lean);
 
   // To the right.
-  Route({{0, 5}, {4, 2}});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
+  EXPECT_EQ(A::kLeanRightIn, Ride({{0, 5}, {4, 2}}));
   EXPECT_GT(s->body.lean, 1.0f);
-  EXPECT_EQ(A::kLeanRightIn, anim->GetCurrent());
 
   // A route that ends nearer than 4 leans toward its end: exactly -1 is not yet a lean.
-  Route({{0, 0}, {1, 1}});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
+  EXPECT_EQ(CSkaterAnimation::kCoast, Ride({{0, 0}, {1, 1}}));
   EXPECT_FLOAT_EQ(-1.0f, s->body.lean);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
 }
 
 TEST_F(AnimatedInPark, AJumpWithinTwoAndAHalfAheadMakesTheSkaterCrouch) {
-  for (uint32_t kind : {kLinkAir, kLinkFreeAir, kLinkOllie}) {
-    Route({{0, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kind});
-    anim->Play(CSkaterAnimation::kCoast, true);
-    anim->Step(0.03f);
-    EXPECT_EQ(A::kCrouch, anim->GetCurrent()) << kind;
-  }
+  for (uint32_t kind : {kLinkAir, kLinkFreeAir, kLinkOllie})
+    EXPECT_EQ(A::kCrouch, Ride({{0, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kind})) << kind;
   // Further than 2.5, or a link that is no jump: coasting goes on.
-  Route({{0, 0}, {3, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkOllie});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
-  Route({{0, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkWalk});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(CSkaterAnimation::kCoast, anim->GetCurrent());
+  EXPECT_EQ(CSkaterAnimation::kCoast, Ride({{0, 0}, {3, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkOllie}));
+  EXPECT_EQ(CSkaterAnimation::kCoast, Ride({{0, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkWalk}));
   // Two short legs still count: 1 + 1 walked before the ollie begins.
-  Route({{0, 0}, {1, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkSkate, kLinkOllie});
-  anim->Play(CSkaterAnimation::kCoast, true);
-  anim->Step(0.03f);
-  EXPECT_EQ(A::kCrouch, anim->GetCurrent());
+  EXPECT_EQ(A::kCrouch, Ride({{0, 0}, {1, 0}, {2, 0}, {6, 0}}, {kLinkSkate, kLinkSkate, kLinkSkate, kLinkOllie}));
 }
 
 // The game's own maker: the world's resource table and the controller's hooks.

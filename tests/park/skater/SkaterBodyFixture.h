@@ -120,6 +120,13 @@ struct BodyWorld : ::testing::Test {
     s->LoadBody(frame);
     return s;
   }
+  // A skater on a fresh ground plane, settled onto it for the ticks.
+  std::unique_ptr<CSkater> SettledOnPlane(const Vector3& foot = Vector3(0.0f, 0.0f, 0.0f), int ticks = 10) {
+    AddPlane();
+    auto s = MakeSkater(foot);
+    Settle(*s, ticks);
+    return s;
+  }
   static CSkaterBody& Body(CSkater& s) { return static_cast<CSkaterBody&>(s.GetMotion()); }
   static RecordingAnimation& Anim(CSkater& s) { return static_cast<RecordingAnimation&>(s.GetAnimation()); }
 

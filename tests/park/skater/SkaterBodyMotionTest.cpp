@@ -23,9 +23,7 @@ TEST_F(BodyWorld, ASkaterSettlesOntoThePlaneAndHasGroundContact) {
 }
 
 TEST_F(BodyWorld, AStandingSkaterOnARouteGetsTheMinimumSpeedAtOnce) {
-  AddPlane();
-  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
-  Settle(*s);
+  auto s = SettledOnPlane();
   SetRoute(*s, {Vector3(0, 0, 0), Vector3(10, 0, 0), Vector3(20, 0, 0), Vector3(30, 0, 0), Vector3(40, 0, 0),
                 Vector3(50, 0, 0)});
   s->route.index = 1;
@@ -53,9 +51,7 @@ TEST_F(BodyWorld, AStandingSkaterOnARouteGetsTheMinimumSpeedAtOnce) {
 }
 
 TEST_F(BodyWorld, FullBrakeStopsForwardMotionButNeverReverses) {
-  AddPlane();
-  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
-  Settle(*s);
+  auto s = SettledOnPlane();
   CSkaterBody& b = Body(*s);
   for (float speed : {0.1f, 0.4f, 2.0f, 5.0f}) {
     s->SetVelocity(Vector3(speed, 0.0f, 0.0f));
@@ -135,9 +131,7 @@ TEST_F(BodyWorld, ADriveDirectionAlongTheNormalFallsBackToTheForwardAxis) {
 }
 
 TEST_F(BodyWorld, FollowingAStraightRouteReachesEveryNodeInTime) {
-  AddPlane();
-  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
-  Settle(*s);
+  auto s = SettledOnPlane();
   std::vector<Vector3> route;
   for (int i = 0; i <= 8; ++i) route.push_back(Vector3(2.0f * i, 0.0f, 0.0f));
   SetRoute(*s, route);
@@ -236,9 +230,7 @@ TEST_F(BodyWorld, RollingBackwardsUpASteepSlopeTurnsRoundWithTheChangeDirectionS
 }
 
 TEST_F(BodyWorld, ACrashSettlesForTwoSecondsThenDecidesAndSkatesAgain) {
-  AddPlane();
-  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
-  Settle(*s);
+  auto s = SettledOnPlane();
   SetRoute(*s, {Vector3(0, 0, 0), Vector3(10, 0, 0), Vector3(20, 0, 0)});
   s->SetVelocity(Vector3(4.0f, 0.0f, 0.0f));
   s->Crash(0.5f);
@@ -351,9 +343,7 @@ TEST_F(BodyWorld, PushOutGrowsWithFailedStepsUpToItsCap) {
 // A skater coasting on flat ground loses its mode's rolling friction x dt along the board and its
 // side friction x dt across it at every contact, down to a stop and never past it.
 TEST_F(BodyWorld, GroundFrictionSlowsACoastingSkaterByAFixedStepToAStandstill) {
-  AddPlane();
-  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
-  Settle(*s, 30);
+  auto s = SettledOnPlane(Vector3(0.0f, 0.0f, 0.0f), 30);
   CSkaterBody& b = Body(*s);
   ASSERT_EQ(b.GetContactSteps(), 0u);
   ASSERT_GT(b.GetContactNormal().z, 0.999f);
@@ -381,9 +371,7 @@ TEST_F(BodyWorld, GroundFrictionSlowsACoastingSkaterByAFixedStepToAStandstill) {
 // A crash's settling clock starts at nought, whatever the last crash left on it: a skater already
 // at rest with no crash animation to wait for lies its full two seconds.
 TEST_F(BodyWorld, ACrashOfASkaterAtRestLastsTheFullRecoveryTimeEvenWhenCrashedAgain) {
-  AddPlane();
-  auto s = MakeSkater(Vector3(0.0f, 0.0f, 0.0f));
-  Settle(*s, 30);
+  auto s = SettledOnPlane(Vector3(0.0f, 0.0f, 0.0f), 30);
   SetRoute(*s, {Vector3(0, 0, 0), Vector3(10, 0, 0), Vector3(20, 0, 0)});
   RecordingAnimation& anim = Anim(*s);
   anim.length = 0.0f;  // no crash animation holds the clock
@@ -404,9 +392,7 @@ TEST_F(BodyWorld, ACrashOfASkaterAtRestLastsTheFullRecoveryTimeEvenWhenCrashedAg
 }
 
 TEST_F(BodyWorld, TheBoardLiesOnTheGroundAndCoincidentContactsStayFinite) {
-  AddPlane();
-  auto s = MakeSkater(Vector3(1.0f, 1.0f, 0.0f));
-  Settle(*s, 20);
+  auto s = SettledOnPlane(Vector3(1.0f, 1.0f, 0.0f), 20);
   CSkaterBody& b = Body(*s);
   b.PlaceBody();
   EXPECT_NEAR(b.GetBoardPitch(), 0.0f, 1e-3);
@@ -603,9 +589,7 @@ TEST_F(BodyWorld, TheRouteThrottleSlowsAtDropsSkateToTopAndTheRouteEnd) {
 }
 
 TEST_F(BodyWorld, ADropAheadBrakesAFastSkaterOnLevelGround) {
-  AddPlane();
-  auto s = MakeSkater(Vector3(0, 0, 0));
-  Settle(*s);
+  auto s = SettledOnPlane();
   CSkaterBody& b = Body(*s);
   ASSERT_GT(b.GetContactNormal().z, 0.7f);
   // Nodes 1 and 2 level, node 3 more than 1.0 below node 2: a drop ahead at node 2.
@@ -800,9 +784,7 @@ TEST_F(BodyWorld, ATrickOffAWallTurnsTheSkaterToComeBackDownFacingTheWayItWentUp
 // --- Debug drawing ---
 
 TEST_F(BodyWorld, DebugDrawingShowsTheSphereTheContactAndTheRouteAhead) {
-  AddPlane();
-  auto s = MakeSkater(Vector3(0, 0, 0));
-  Settle(*s);
+  auto s = SettledOnPlane();
   SetRoute(*s, {Vector3(0, 0, 0), Vector3(2, 0, 0), Vector3(4, 1, 0), Vector3(6, 3, 0)});
   s->route.index = 1;
   testing_support::SceneDrawRecorder view;
