@@ -160,6 +160,10 @@ TEST_F(WindowTest, FramedWindowOfAnAdjustedRectangleHasTheBaseClientSize) {
   EXPECT_EQ(client.right, 640);
   EXPECT_EQ(client.bottom, 480);
   DestroyWindow(framed);
+  HWND plain = CreateWindowA(kClassName, "no size asked", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(GetClientRect(plain, &client));
+  EXPECT_TRUE(client.right == 640 && client.bottom == 480) << "the default size";
+  DestroyWindow(plain);
 }
 
 TEST_F(WindowTest, TranslateMakesControlCharactersAheadOfTheQueue) {

@@ -143,6 +143,8 @@ TEST_F(D3DRasterizerTest, DeviceStartSetsExactlyTheseStatesInOrder) {
   D3DStartOptions on;
   on.antiAlias = 1.0f;
   on.mipFilter = 1.0f;
+  Start(640, 480, 16, on);
+  EXPECT_EQ(States(), join(false, true)) << "the default device filters between mip levels but does not anti-alias";
   D3DPRIMCAPS& caps = GetDisplayMachine().drivers[0].devices[0].hardware.dpcTriCaps;
   caps.dwRasterCaps &= ~D3DPRASTERCAPS_ANTIALIASSORTINDEPENDENT;
   caps.dwTextureFilterCaps &= ~(D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_LINEARMIPLINEAR);
