@@ -254,6 +254,12 @@ TEST(SpriteFile, ReloadAfterADepthChangeKeepsTheSpriteObjects) {
   const uint16_t inside = s.pixels[static_cast<size_t>(10) * 210 + 50];
   EXPECT_EQ(inside >> 11, 0x60 >> 3);
   EXPECT_EQ(inside & 31, 0x18 >> 3);
+  Surface16 s15(210, 30, 15);  // a 5-5-5 surface takes the picture over to its format
+  ASSERT_TRUE(button->Draw(s15.surface));
+  const uint16_t inside15 = s15.pixels[static_cast<size_t>(10) * 210 + 50];
+  EXPECT_TRUE(inside15 >> 10 == 0x60 >> 3 && (inside15 & 31) == 0x18 >> 3) << std::hex << inside15;
+  ASSERT_TRUE(button->Draw(s.surface));  // and a 5-6-5 one back to 5-6-5
+  EXPECT_EQ(s.pixels[static_cast<size_t>(10) * 210 + 50], inside);
   std::remove(path.c_str());  // gone: the kept pictures are converted instead
   SetColourDepth(15);
   file.Reload();
