@@ -43,6 +43,15 @@ TEST(Joystick, ReadsEveryAxisTheCappedButtonsAndTheHatOfAnSdlStick) {
   EXPECT_EQ((std::array<UINT, 6>{caps.wXmax, caps.wYmax, caps.wZmax, caps.wRmax, caps.wUmax, caps.wVmax}),
             (std::array<UINT, 6>{65535, 65535, 65535, 65535, 65535, 65535}));
   EXPECT_EQ(caps.wCaps, JOYCAPS_HASZ | JOYCAPS_HASR | JOYCAPS_HASU | JOYCAPS_HASV | JOYCAPS_HASPOV | JOYCAPS_POV4DIR);
+  // Sticks of two to five axes, without a hat, claim those axes and no more.
+  const UINT fewer[4] = {0, JOYCAPS_HASZ, JOYCAPS_HASZ | JOYCAPS_HASR, JOYCAPS_HASZ | JOYCAPS_HASR | JOYCAPS_HASU};
+  for (int count = 2; count < 6; ++count) {
+    const int small = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, count, 1, 0);
+    ASSERT_GE(small, 0) << SDL_GetError();
+    ASSERT_EQ(joyGetDevCapsA(static_cast<UINT>(small), &caps, sizeof(caps)), JOYERR_NOERROR) << count;
+    EXPECT_TRUE(caps.wNumAxes == static_cast<UINT>(count) && caps.wCaps == fewer[count - 2]) << count << ": " << caps.wCaps;
+    ASSERT_EQ(SDL_JoystickDetachVirtual(small), 0) << SDL_GetError();
+  }
 
   SDL_JoystickClose(stick);
   ASSERT_EQ(SDL_JoystickDetachVirtual(index), 0) << SDL_GetError();
