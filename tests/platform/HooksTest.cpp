@@ -97,6 +97,17 @@ TEST(HookChain, NewestFirstPassedOnSwallowedAndBoundToTheirThread) {
   g_first = nullptr;
   plat::SetKeyState('K', false);
   QueuedCount();
+
+  // Injected mouse input meets the mouse hooks the same way: a swallowing one keeps it from the queue.
+  g_second = SetWindowsHookExA(WH_MOUSE, SecondHook, nullptr, 0);
+  plat::InjectMessage(nullptr, WM_MOUSEMOVE, 0, MAKELPARAM(3, 4));
+  EXPECT_EQ(QueuedCount(), 1);
+  g_swallow = true;
+  plat::InjectMessage(nullptr, WM_MOUSEMOVE, 0, MAKELPARAM(5, 6));
+  EXPECT_EQ(QueuedCount(), 0);
+  g_swallow = false;
+  UnhookWindowsHookEx(g_second);
+  g_second = nullptr;
 }
 
 TEST_F(WindowTest, KeyboardHookSeesTransitionAndRepeatBitsOfRealKeys) {
