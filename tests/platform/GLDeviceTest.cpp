@@ -122,6 +122,7 @@ void ExpectStatesKeptApart(IDirect3DDevice3& device) {
   EXPECT_EQ(device.GetRenderState(D3DRENDERSTATE_COUNT, &got), DDERR_INVALIDPARAMS);
   EXPECT_EQ(device.SetTextureStageState(0, D3DTSS_COUNT, 1), DDERR_INVALIDPARAMS);
   EXPECT_EQ(device.SetTextureStageState(2, D3DTSS_COLOROP, 1), DDERR_INVALIDPARAMS);
+  EXPECT_EQ(device.SetTexture(2, nullptr), DDERR_INVALIDPARAMS);
   // Its caps are the ones it was made with.
   const ScriptedD3DDevice made = DefaultHardwareDevice();
   D3DDEVICEDESC hardware{}, emulation{};
@@ -268,6 +269,8 @@ TEST_F(GLDeviceTest, StartUpStatesAreReportedAndABlendedDrawWithThemReplacesTheF
     ASSERT_EQ(device->GetRenderState(state, &got), D3D_OK);
     EXPECT_EQ(got, want) << "state " << state;
   }
+  D3DVIEWPORT2 viewport{};
+  EXPECT_TRUE(device->GetViewport(&viewport) == D3D_OK && viewport.dwWidth == kW && viewport.dwHeight == kH) << "the target's size";
   DWORD savedSource = 0;
   device->GetRenderState(D3DRENDERSTATE_SRCBLEND, &savedSource);
   device->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);

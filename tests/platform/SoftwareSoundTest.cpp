@@ -321,6 +321,8 @@ TEST(SoftwareSound, UnderTheHandDrivenClockPlaybackFollowsTheClock) {
   EXPECT_EQ(2205u * 2, play);
   WAVEFORMATEX made = {};
   EXPECT_TRUE(buffer->GetFormat(&made) == DS_OK && std::memcmp(&made, &format, sizeof(made)) == 0);
+  DWORD frequency = 0;
+  EXPECT_TRUE(buffer->GetFrequency(&frequency) == DS_OK && frequency == 44100) << "the format's own rate";
   ASSERT_EQ(DS_OK, buffer->SetVolume(DSBVOLUME_MIN));  // silent from here on, but it plays on to its end
   plat::AdvanceClock(49);
   ASSERT_EQ(DS_OK, buffer->GetStatus(&status));

@@ -476,11 +476,13 @@ TEST_F(D3DRasterizerTest, RenderTargetsNeedASlotAndFailuresKeepTheBackBuffer) {
   target.blueMask = 0x1F;
   target.flags = 0;
   ASSERT_TRUE(rasterizer->SelectTexture(&target));
+  const size_t targetCalls = Count(DeviceCallKind::RenderTarget);
   ASSERT_TRUE(rasterizer->SetRenderTarget(&target, 0, 0, 0));
   EXPECT_EQ(rasterizer->GetBackBufferDesc()->width, 64u);
   EXPECT_EQ(rasterizer->Framework().Viewport().dwWidth, 64u);
   ASSERT_TRUE(rasterizer->SetRenderTarget(nullptr, 0, 0, 0));
   EXPECT_EQ(rasterizer->GetBackBufferDesc()->width, 640u);
+  EXPECT_EQ(Count(DeviceCallKind::RenderTarget), targetCalls + 2) << "the texture, then the back buffer again";
   // The device refuses the surface: false, and the back buffer stays the target.
   device->FailNextRenderTarget();
   EXPECT_FALSE(rasterizer->SetRenderTarget(&target, 0, 0, 0));
