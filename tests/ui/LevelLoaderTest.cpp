@@ -169,6 +169,7 @@ TEST_F(DemoLevel, EveryStepLandsOnThePark) {
   EXPECT_TRUE(loader.LoadCatalogs(*park));
   EXPECT_EQ(fresh.GetCount(), registered);
   EXPECT_GT(registered, 0);
+  EXPECT_TRUE(fresh.FindByName("data/meshes/kicker.mesh") >= 0 && fresh.FindByName("data/meshes/kicker.tga") >= 0);
   park->SetResourceTable(&table);
   EXPECT_EQ(GetObjectCatalog().GetSectionCategories().size(), 4u);
   EXPECT_EQ(GetObjectCatalog().GetFacilityCategories().size(), 5u);

@@ -589,11 +589,12 @@ TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
   DrawSurface s = MakeDrawSurface(*locked);
   const uint16_t panel = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kPanelColour));
   const uint16_t text = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kTextColour));
+  const uint16_t border = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kBorderColour));
   const RECT box = menu.GetPanel().GetPanelRect();
   EXPECT_EQ(box.left, (640 - (box.right - box.left)) / 2) << "centred";
   const RECT notice = CNoticeScreen({"A LINE WIDER THAN ANY BUTTON, SO THE PANEL IS ODD"}).GetPanel().GetPanelRect();
   EXPECT_EQ(notice.left, (640 - (notice.right - notice.left)) / 2) << "a notice is centred too";
-  int panelPixels = 0, textPixels = 0, outside = 0;
+  int panelPixels = 0, textPixels = 0, borderPixels = 0, outside = 0;
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x) {
       const uint16_t p = r.frame[static_cast<size_t>(y) * 640 + x];
@@ -601,9 +602,16 @@ TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
       if (!in && p != 0) ++outside;
       panelPixels += in && p == panel;
       textPixels += in && p == text;
+      borderPixels += in && p == border;
     }
   EXPECT_EQ(outside, 0);
   EXPECT_GT(panelPixels, 1000);
+  int rims = 0;  // the panel's outline and each button's, one pixel wide
+  for (size_t i = 0; i <= menu.GetPanel().GetButtons().size(); ++i) {
+    const RECT rim = i == 0 ? box : menu.GetPanel().GetButtonRect(i - 1);
+    rims += 2 * (rim.right - rim.left) + 2 * (rim.bottom - rim.top) - 4;
+  }
+  EXPECT_EQ(borderPixels, rims);
   // The title and four labels in the built-in font: every glyph bit of them is drawn.
   int bits = 0;
   for (const char* label : {"KELVARUN", "NEW GAME", "INSTANT ACTION", "LOAD GAME", "QUIT"})

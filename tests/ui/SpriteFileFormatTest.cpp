@@ -55,11 +55,11 @@ class DepthScope {
 TEST(SpriteFileFormat, EveryGeneratedFileReadsBackRecordForRecord) {
   const std::vector<DemoContent::SpriteFileSpec> files = DemoContent::UiSpriteFiles();
   ASSERT_EQ(files.size(), 6u);
+  std::vector<SpriteFileFormat::SpriteRecord> back;  // each read replaces what the last one left
   for (const auto& file : files) {
     SCOPED_TRACE(file.relativePath);
     const std::vector<uint8_t> bytes = SpriteFileFormat::Write(file.sprites);
     ASSERT_FALSE(bytes.empty());
-    std::vector<SpriteFileFormat::SpriteRecord> back;
     ASSERT_TRUE(SpriteFileFormat::Read(bytes.data(), bytes.size(), back));
     ASSERT_EQ(back.size(), file.sprites.size());
     for (size_t i = 0; i < back.size(); ++i) {
