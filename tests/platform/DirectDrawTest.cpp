@@ -129,6 +129,8 @@ TEST_F(DirectDrawTest, FlipChainLossGammaAndDc) {
   DDSCAPS2 caps;
   caps.dwCaps = DDSCAPS_BACKBUFFER;
   ASSERT_EQ(primary->GetAttachedSurface(caps, &back), DD_OK);
+  DDCAPS hardware{};
+  EXPECT_TRUE(dd->GetCaps(&hardware, nullptr) == DD_OK && hardware.dwVidMemTotal == 4u << 20) << hardware.dwVidMemTotal;
   ASSERT_EQ(back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, 0x1234), DD_OK);
   const uint64_t stamps[2] = {primary->ContentStamp(), back->ContentStamp()};
   ASSERT_EQ(primary->Flip(nullptr, DDFLIP_WAIT), DD_OK);

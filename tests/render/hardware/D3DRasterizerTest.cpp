@@ -45,14 +45,14 @@ class D3DRasterizerTest : public testing::Test {
     ResetDisplayMachine();
   }
 
-  void Start(DWORD width = 640, DWORD height = 480, DWORD bits = 16, D3DStartOptions options = {}) {
+  void Start(DWORD width = 640, DWORD height = 480, DWORD bits = 16, D3DStartOptions options = {}, bool fullScreen = true) {
     rasterizer = std::make_unique<CD3DRasterizer>();
     DeviceChoice choice;
     choice.chosen = true;
     choice.deviceGuid = IID_IDirect3DHALDevice;
     choice.mode = DisplayModeDesc(width, height, bits);
     choice.hardware = true;
-    options.fullScreen = true;
+    options.fullScreen = fullScreen;
     ASSERT_EQ(rasterizer->InitDevice(window, choice, options), 1);
     device = dynamic_cast<CRecordingDevice*>(rasterizer->Framework().Device());
     ASSERT_TRUE(device);
@@ -158,6 +158,9 @@ TEST_F(D3DRasterizerTest, DeviceStartSetsExactlyTheseStatesInOrder) {
   on.antiAlias = 0.9f;
   Start(640, 480, 16, on);
   EXPECT_EQ(States(), join(false, true));
+  EXPECT_FALSE(rasterizer->IsWindowed());
+  Start(640, 480, 16, on, false);
+  EXPECT_TRUE(rasterizer->IsWindowed());
 }
 
 TEST_F(D3DRasterizerTest, RepeatedTextureAndModeBindOnce) {

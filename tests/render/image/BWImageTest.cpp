@@ -396,6 +396,7 @@ TEST(BWBuild, PalettesIndicesAndRowCodingFromTrueColour) {
   for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], palette[i]) << i;
   // Every pixel draws in its own colour (long equal runs made the rows coded as fills).
   EXPECT_TRUE(bw.IsRowCoded());
+  EXPECT_EQ(bw.pitch, 301) << "one index byte a pixel";
   std::vector<uint16_t> drawn(301 * 100);
   ASSERT_EQ(1, bw.BltRaw(RawSurface{reinterpret_cast<uint8_t*>(drawn.data()), 301, 100, 602, 15}, ImageRect{0, 0, 300, 99},
                          ImageRect{0, 0, 300, 99}));
