@@ -605,6 +605,7 @@ TEST_F(ShellTest, WinMainWorksFromTheProgramFolderWhateverTheArgumentsSay) {
   EXPECT_EQ(COLOR_WINDOW + 1, windowClass.hbrBackground);
   EXPECT_EQ(CS_HREDRAW | CS_VREDRAW, windowClass.style);
   EXPECT_EQ(101, windowClass.hIcon);
+  EXPECT_TRUE(windowClass.lpszClassName == nullptr && windowClass.lpszMenuName == nullptr) << "the caller's strings are not kept";
   EXPECT_EQ(0, LoadCursorA(nullptr, IDC_ARROW + 1)) << "no other system cursor exists";
 }
 

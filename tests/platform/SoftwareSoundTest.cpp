@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -177,6 +178,9 @@ TEST(SoftwareSound, BuffersRefuseWhatTheyCannotDo) {
   bad = pcm;
   bad.nBlockAlign = 3;
   EXPECT_EQ(DSERR_BADFORMAT, Create(device.sound, bad, 64, kEffectFlags, buffer));
+  IDirectSoundBuffer* cleared = reinterpret_cast<IDirectSoundBuffer*>(&bad);  // a refusal leaves no stale pointer
+  const DSBUFFERDESC refused{kDsBufferDescSize, kEffectFlags, 64, 0, &bad};
+  EXPECT_TRUE(device.sound->CreateSoundBuffer(&refused, &cleared, nullptr) == DSERR_BADFORMAT && cleared == nullptr);
   EXPECT_EQ(DSERR_INVALIDPARAM, Create(device.sound, pcm, 2, kEffectFlags, buffer));
   EXPECT_EQ(DSERR_INVALIDPARAM,
             Create(device.sound, pcm, 64, kEffectFlags | DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE, buffer));
@@ -269,6 +273,9 @@ TEST(SoftwareSound, LostMemoryIsSilentUntilRestoredAndRewritten) {
   DWORD na = 0, nb = 0;
   EXPECT_EQ(DSERR_BUFFERLOST, buffer->Lock(0, 800, &a, &na, &b, &nb, 0));
   ASSERT_EQ(DS_OK, buffer->Restore());
+  ASSERT_EQ(DS_OK, buffer->Lock(0, 800, &a, &na, &b, &nb, 0));
+  EXPECT_EQ(std::count(static_cast<uint8_t*>(a), static_cast<uint8_t*>(a) + na, 0), 800) << "the lost bytes read as silence";
+  buffer->Unlock(a, na, b, nb);
   EXPECT_EQ(DSBSTATUS_PLAYING | DSBSTATUS_LOOPING, Status(buffer.get()));
   EXPECT_EQ(0.0, ChannelRms(device.Render(400), 0));
   Fill(buffer.get(), tone.data(), tone.size() * 2);
