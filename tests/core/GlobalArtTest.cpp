@@ -62,7 +62,10 @@ namespace {
 class FrameAsFrontRasterizer : public CSoftwareRasterizer {
  public:
   long GetFrontBufferDC(HDC* dc) override { return GetBackBufferDC(dc); }
-  long ReleaseFrontBufferDC(HDC dc) override { return ++frontReleases, ReleaseBackBufferDC(dc); }
+  long ReleaseFrontBufferDC(HDC dc) override {
+    ++frontReleases;
+    return ReleaseBackBufferDC(dc);
+  }
   int frontReleases = 0;
 };
 

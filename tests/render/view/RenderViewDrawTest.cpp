@@ -208,8 +208,11 @@ TEST(RenderViewMesh, SharedCornersAreSentOnceAndSmallObjectsAreSkipped) {
 }
 
 TEST(RenderViewMesh, FogByteFollowsTheDistanceAndBadUVsGiveZero) {
-  Scene s;  // constant fog, no visibility left at 100 units
-  s.fog.Set([] { FogSettings f; f.constantFog = 1; f.zeroVisibilityDistance = 100.0f; return f; }());
+  Scene s;
+  FogSettings settings;
+  settings.constantFog = 1;
+  settings.zeroVisibilityDistance = 100.0f;
+  s.fog.Set(settings);
   ASSERT_TRUE(s.Begin());
   for (float d : {10.0f, 50.0f, 99.0f, 150.0f}) {
     s.rasterizer.Forget();
@@ -406,8 +409,11 @@ TEST(RenderViewQueue, SpritesCarryTheFogOfTheirDistance) {
   ASSERT_EQ(clear.rasterizer.draws.size(), 1u);
   for (const ScreenVertex& v : clear.rasterizer.draws[0].vertices) EXPECT_EQ(v.specular, 0xFF000000u);
 
-  Scene s;  // constant fog, no visibility left at 100 units
-  s.fog.Set([] { FogSettings f; f.constantFog = 1; f.zeroVisibilityDistance = 100.0f; return f; }());
+  Scene s;
+  FogSettings settings;
+  settings.constantFog = 1;
+  settings.zeroVisibilityDistance = 100.0f;
+  s.fog.Set(settings);
   ASSERT_TRUE(s.Begin());
   // Straight ahead the approximate distance is d itself: bytes 229, 178, 2 and 0.
   const std::pair<float, uint32_t> cases[] = {{10.0f, 229u}, {30.0f, 178u}, {99.0f, 2u}, {150.0f, 0u}};
