@@ -69,16 +69,17 @@ bool SendRaw(const std::string& socketFile, const std::string& bytes) {
   return sent;
 }
 
+long OpenDescriptors() {
+  using std::filesystem::directory_iterator;
+  return std::distance(directory_iterator("/proc/self/fd"), directory_iterator());
+}
+
 }  // namespace
 
 TEST_F(WindowTest, StrayBytesOnTheSocketRestoreNothing) {
   const std::string socketFile = folder_.Path() + "kvplatformtest.sock";
   const int before = plat::RestoreRequestsReceived();
-  const auto openDescriptors = [] {
-    using std::filesystem::directory_iterator;
-    return std::distance(directory_iterator("/proc/self/fd"), directory_iterator());
-  };
-  const auto openBefore = openDescriptors();
+  const auto openBefore = OpenDescriptors();
   ASSERT_TRUE(SendRaw(socketFile, "hello\nrestor"));
   // Reads take 64 bytes; a line with more than 64 bytes waiting after a read is cut off with its
   // connection, so 128 bytes before the newline are too many and 127 are not.
@@ -91,7 +92,7 @@ TEST_F(WindowTest, StrayBytesOnTheSocketRestoreNothing) {
   EXPECT_EQ(plat::RestoreRequestsReceived(), before + 1);
   // Every client has hung up: once the ends are read, none of their connections stays open.
   PumpUntilRestored(before + 2, 10);
-  EXPECT_EQ(openDescriptors(), openBefore);
+  EXPECT_EQ(OpenDescriptors(), openBefore);
 }
 
 TEST_F(WindowTest, SecondProcessRestoresTheFirstWindow) {
@@ -149,7 +150,8 @@ TEST_F(WindowTest, NoRemoteWindowWithoutAHolder) {
 }
 
 // The socket address holds 108 bytes with its closing NUL: a 107-character path listens, a longer
-// one is refused with a log line while the lock itself still holds.
+// one is refused with a log line while the lock itself still holds. The last window of a class
+// closes what its lock opened.
 TEST_F(WindowTest, SocketPathsListenUpToTheAddressSize) {
   DebugCapture log;
   const size_t limit = sizeof(sockaddr_un::sun_path);
@@ -159,11 +161,13 @@ TEST_F(WindowTest, SocketPathsListenUpToTheAddressSize) {
     windowClass.lpfnWndProc = &WindowTest::Procedure;
     windowClass.lpszClassName = name.c_str();
     ASSERT_NE(RegisterClassA(&windowClass), 0u);
+    const long openBefore = OpenDescriptors();
     HWND window = CreateWindowA(name.c_str(), "long", WS_SYSMENU, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(std::filesystem::exists(folder_.Path() + name + ".sock"), length < limit) << length;
     EXPECT_TRUE(std::filesystem::exists(folder_.Path() + name + ".lock"));
     EXPECT_EQ(log.Text().find("socket path too long") != std::string::npos, length == limit) << log.Text();
     DestroyWindow(window);
+    EXPECT_EQ(OpenDescriptors(), openBefore);
   }
 }
