@@ -42,6 +42,14 @@ Eigen::Matrix3f ToEigen(const VclipMatrix3& m) {
 Eigen::Vector3f ToEigen(const VclipVector3& v) { return Eigen::Vector3f(v.x, v.y, v.z); }
 Eigen::Quaternionf ToEigen(const VclipQuaternion& q) { return Eigen::Quaternionf(q.w, q.x, q.y, q.z); }
 
+// Reads text the reader must refuse into x; returns what it reported.
+std::string RefusedRead(Se3& x, const std::string& text) {
+  CerrCapture err;
+  std::istringstream in(text);
+  EXPECT_FALSE(x.Read(in)) << text;
+  return err.Text();
+}
+
 }  // namespace
 
 TEST(VclipVector3, CrossAndSumAgreeWithEigen) {
@@ -306,40 +314,15 @@ TEST(Se3, ReadsStepsLeftToRight) {
 
 TEST(Se3, ReadErrorsAreReportedAndKeepWhatWasRead) {
   Se3 x(VclipQuaternion(0, 1, 0, 0), VclipVector3(5, 5, 5));
-  {
-    CerrCapture err;
-    std::istringstream in("trans 1 2 3");
-    EXPECT_FALSE(x.Read(in));
-    EXPECT_EQ(err.Text(), "Se3::read : didn't find '{' \a\n");
-  }
+  EXPECT_EQ(RefusedRead(x, "trans 1 2 3"), "Se3::read : didn't find '{' \a\n");
   EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3::kZero, 0.0f);  // reset to the identity first
   EXPECT_PRED_FORMAT3(SameRotation, x.rotation, VclipQuaternion::kIdentity, 0.0f);
-  {
-    CerrCapture err;
-    std::istringstream in("{ trans 1 2 3 ");
-    EXPECT_FALSE(x.Read(in));
-    EXPECT_EQ(err.Text(), "Se3::read : didn't find '}' or transform text too long\a\n");
-  }
-  {
-    CerrCapture err;
-    std::istringstream in("{" + std::string(1200, ' ') + "}");
-    EXPECT_FALSE(x.Read(in));
-    EXPECT_NE(err.Text().find("too long"), std::string::npos);
-  }
-  {
-    CerrCapture err;
-    std::istringstream in("{ trans 1 2 3 spin 4 trans 9 9 9 }");
-    EXPECT_FALSE(x.Read(in));
-    EXPECT_EQ(err.Text(), "Se3::read : unknown token spin \a\n");
-    EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3(1, 2, 3), 0.0f);
-  }
-  {
-    // A truncated step must not leave garbage in the transform.
-    CerrCapture err;
-    std::istringstream in("{ trans 1 0 0 rot 90 }");
-    EXPECT_FALSE(x.Read(in));
-    EXPECT_FALSE(err.Text().empty());
-    EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3(1, 0, 0), 0.0f);
-    EXPECT_PRED_FORMAT3(SameRotation, x.rotation, VclipQuaternion::kIdentity, 0.0f);
-  }
+  EXPECT_EQ(RefusedRead(x, "{ trans 1 2 3 "), "Se3::read : didn't find '}' or transform text too long\a\n");
+  EXPECT_NE(RefusedRead(x, "{" + std::string(1200, ' ') + "}").find("too long"), std::string::npos);
+  EXPECT_EQ(RefusedRead(x, "{ trans 1 2 3 spin 4 trans 9 9 9 }"), "Se3::read : unknown token spin \a\n");
+  EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3(1, 2, 3), 0.0f);
+  // A truncated step must not leave garbage in the transform.
+  EXPECT_FALSE(RefusedRead(x, "{ trans 1 0 0 rot 90 }").empty());
+  EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3(1, 0, 0), 0.0f);
+  EXPECT_PRED_FORMAT3(SameRotation, x.rotation, VclipQuaternion::kIdentity, 0.0f);
 }

@@ -75,6 +75,7 @@ struct Scene {
   std::vector<std::unique_ptr<CMeshInstance>> casters;
   std::vector<std::unique_ptr<Handle>> handles;
   ShadowRenderer shadows;
+  float now = 0.0f;  // the world time of the last frame
 
   Scene() {
     lights.Add(sun.get());
@@ -100,7 +101,7 @@ struct Scene {
   }
   void Setup(std::vector<uint32_t> counts) { shadows.Setup(&view, &tree, counts.data(), counts.size(), 5000.0f); }
   // New lights fade in over a second of world time: render until they are at full strength.
-  void Frames(float& now, int n) {
+  void Frames(int n) {
     for (int i = 0; i < n; ++i) shadows.Render(now += 1.0f);
   }
 };
@@ -152,8 +153,7 @@ TEST(ShadowRenderer, CasterAboveGroundDrawsItsSilhouetteAndLaysAShadow) {
   Scene s;
   CMeshInstance* caster = s.AddCaster(0, 0, 6);
   s.Setup({0, 0, 0, 0, 0, 0, 1});
-  float now = 0.0f;
-  s.Frames(now, 3);
+  s.Frames(3);
 
   ShadowProjector* p = s.shadows.GetProjector(0);
   ASSERT_EQ(p->GetCaster(), caster);
@@ -175,12 +175,12 @@ TEST(ShadowRenderer, CasterAboveGroundDrawsItsSilhouetteAndLaysAShadow) {
 
   // Nothing moves: nothing is drawn again. Moving the caster re-renders.
   const uint32_t renders = p->GetRenderCount();
-  s.Frames(now, 3);
+  s.Frames(3);
   EXPECT_EQ(p->GetRenderCount(), renders);
   COrientation moved;
   moved.position = Vector3(3, 0, 6);
   caster->SetTransform(&moved, true);
-  s.Frames(now, 1);
+  s.Frames(1);
   EXPECT_GT(p->GetRenderCount(), renders);
 }
 
@@ -188,8 +188,7 @@ TEST(ShadowRenderer, NothingIsDrawnWithoutCastersInReachOrWithoutATarget) {
   {
     Scene s;
     s.Setup({0, 0, 0, 2});
-    float now = 0.0f;
-    s.Frames(now, 3);
+    s.Frames(3);
     EXPECT_EQ(s.back.Count("DrawTriangles"), 0);
     EXPECT_EQ(s.shadows.GetProjector(0)->GetCaster(), nullptr);
   }
@@ -197,8 +196,7 @@ TEST(ShadowRenderer, NothingIsDrawnWithoutCastersInReachOrWithoutATarget) {
     Scene s;
     s.AddCaster(0, 900, 6);  // far outside the reach around the camera
     s.Setup({0, 0, 0, 2});
-    float now = 0.0f;
-    s.Frames(now, 3);
+    s.Frames(3);
     EXPECT_EQ(s.shadows.GetProjector(0)->GetCaster(), nullptr);
   }
   {
@@ -207,8 +205,7 @@ TEST(ShadowRenderer, NothingIsDrawnWithoutCastersInReachOrWithoutATarget) {
     s.back.targetResult = false;
     s.AddCaster(0, 0, 6);
     s.Setup({0, 0, 0, 1});
-    float now = 0.0f;
-    s.Frames(now, 3);
+    s.Frames(3);
     EXPECT_GT(s.back.Count("SetRenderTarget"), 0);
     EXPECT_EQ(s.back.Count("BeginScene"), 0);
     EXPECT_EQ(s.shadows.GetProjector(0)->GetRenderCount(), 0u);
@@ -221,8 +218,7 @@ TEST(ShadowRenderer, BiggestCastersOnScreenGetTheProjectors) {
   CMeshInstance* big = s.AddCaster(6, 0, 4, 2.0f);
   CMeshInstance* middle = s.AddCaster(0, 0, 4, 1.0f);
   s.Setup({0, 0, 0, 0, 2});
-  float now = 0.0f;
-  s.Frames(now, 3);
+  s.Frames(3);
   EXPECT_EQ(s.shadows.GetProjector(0)->GetCaster(), big);
   EXPECT_EQ(s.shadows.GetProjector(1)->GetCaster(), middle);
   for (size_t i = 0; i < s.shadows.GetProjectorCount(); ++i) EXPECT_NE(s.shadows.GetProjector(i)->GetCaster(), small);

@@ -138,19 +138,13 @@ TEST(XFormNodeTree, IdentityOnlyWhenEveryFrameUpTheChainIsTheIdentity) {
   // Each frame on its own, with and without update: the identity test sees all four.
   for (int which = 0; which < 4; ++which) {
     CXFormNode* target = which < 2 ? &node : &root;
+    // Odd frames are the pivots, even ones the local transforms.
+    const auto set = which % 2 ? &CXFormNode::SetPivotTransform : &CXFormNode::SetTransform;
     for (bool update : {true, false}) {
-      if (which % 2) {
-        target->SetPivotTransform(&moved, update);
-      } else {
-        target->SetTransform(&moved, update);
-      }
+      (target->*set)(&moved, update);
       EXPECT_FALSE(node.IsIdentity()) << "frame " << which << " update " << update;
       EXPECT_EQ(node.GetWorldMatrix().position.z, 1e-3f);
-      if (which % 2) {
-        target->SetPivotTransform(&identity, update);
-      } else {
-        target->SetTransform(&identity, update);
-      }
+      (target->*set)(&identity, update);
       EXPECT_TRUE(node.IsIdentity()) << "back at the identity, frame " << which << " update " << update;
     }
   }
