@@ -88,6 +88,16 @@ class D3DRasterizerTest : public testing::Test {
     return textures.back().get();
   }
 
+  // A texture without pixels, edge x edge in 5-6-5: one that is drawn into.
+  static void DescribeTarget(CTexture& t, uint32_t edge) {
+    t.width = t.height = edge;
+    t.bytesPerPixel = 2;
+    t.redMask = 0xF800;
+    t.greenMask = 0x7E0;
+    t.blueMask = 0x1F;
+    t.flags = 0;
+  }
+
   void Triangle(CTexture* first, CTexture* second = nullptr) {
     rasterizer->DrawTriangles(quad, 4, kIndices, 1, first, second, 1.0f);
   }
@@ -472,12 +482,7 @@ TEST_F(D3DRasterizerTest, RenderTargetsNeedASlotAndFailuresKeepTheBackBuffer) {
   EXPECT_FALSE(rasterizer->SetRenderTarget(MakeTexture(), 0, 0, 0)) << "no device texture at all";
   // A texture without pixels gets a procedural slot at once and can be drawn into.
   CTexture target;
-  target.width = target.height = 64;
-  target.bytesPerPixel = 2;
-  target.redMask = 0xF800;
-  target.greenMask = 0x7E0;
-  target.blueMask = 0x1F;
-  target.flags = 0;
+  DescribeTarget(target, 64);
   ASSERT_TRUE(rasterizer->SelectTexture(&target));
   const size_t targetCalls = Count(DeviceCallKind::RenderTarget);
   ASSERT_TRUE(rasterizer->SetRenderTarget(&target, 0, 0, 0));
@@ -599,12 +604,7 @@ TEST_F(D3DRasterizerTest, LocksAndDeviceContextsOfEachBuffer) {
 
   // A locked texture is written through its first source image and uploaded into its slot.
   CTexture target;
-  target.width = target.height = 16;
-  target.bytesPerPixel = 2;
-  target.redMask = 0xF800;
-  target.greenMask = 0x7E0;
-  target.blueMask = 0x1F;
-  target.flags = 0;
+  DescribeTarget(target, 16);
   PixelBufferDesc texels;
   PixelBufferDesc* out = &texels;
   EXPECT_FALSE(rasterizer->LockTexture(&target, &out)) << "no device texture yet";

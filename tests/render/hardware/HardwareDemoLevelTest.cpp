@@ -71,28 +71,26 @@ std::vector<Rgb> Capture(CRasterizerInterface& back) {
   return out;
 }
 
-std::vector<Rgb> SoftwareFrame() {
-  CSoftwareTextureStore store;
-  CSoftwareRasterizer back(&store);
-  EXPECT_TRUE(DemoContent::DemoLevelScene::StartSoftware(back));
+// The frame of the demo level drawn once by a started back end; the level is gone before the back end.
+std::vector<Rgb> DrawnFrame(CRasterizerInterface& back) {
   DemoScene scene(&back);
   EXPECT_TRUE(scene.level.IsBuilt());
   scene.level.Draw(back);
   return Capture(back);
 }
 
+std::vector<Rgb> SoftwareFrame() {
+  CSoftwareTextureStore store;
+  CSoftwareRasterizer back(&store);
+  EXPECT_TRUE(DemoContent::DemoLevelScene::StartSoftware(back));
+  return DrawnFrame(back);
+}
+
 std::vector<Rgb> HardwareFrame(HWND window) {
-  std::vector<Rgb> frame;
   CD3DRasterizer back;
   EXPECT_TRUE(DemoContent::DemoLevelScene::StartHardware(back, window));
   EXPECT_NE(dynamic_cast<CGLDevice*>(back.Framework().Device()), nullptr) << "drawn by OpenGL";
-  {
-    DemoScene scene(&back);
-    EXPECT_TRUE(scene.level.IsBuilt());
-    scene.level.Draw(back);
-    frame = Capture(back);
-  }
-  return frame;
+  return DrawnFrame(back);
 }
 
 // One window class per test: a class name is held by one process at a time, and ctest runs

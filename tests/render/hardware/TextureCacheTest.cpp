@@ -26,8 +26,11 @@ class TextureCacheTest : public testing::Test {
     ResetDisplayMachine();
   }
 
+  // A cache over a new DirectDraw object; a cache opened before is closed first.
   void Open(uint64_t videoMemory, std::vector<float> weights, std::vector<uint32_t> procedural, uint32_t lower,
             uint32_t upper, bool safeMode = false) {
+    cache.reset();
+    directDraw.reset();
     GetDisplayMachine().videoMemory = videoMemory;
     ASSERT_EQ(DirectDrawCreate(nullptr, &directDraw), DD_OK);
     const ScriptedD3DDevice scripted = DefaultHardwareDevice();
@@ -106,8 +109,6 @@ TEST_F(TextureCacheTest, PoolsAreSizedFromVideoMemoryAndWeights) {
   // six give 926.
   cache->SetLevelCounts(600, 1500, {0, 80, 140, 150, 250, 250, 150, 80, 40}, std::vector<uint32_t>(9, 0));
   EXPECT_FALSE(cache->PoolsBuilt());
-  cache.reset();
-  directDraw.reset();
   Open(1u << 20, {0, 80, 140, 150, 250, 250, 150, 80, 40}, std::vector<uint32_t>(9, 0), 600, 1500);
   cache->BuildPools();
   EXPECT_EQ(LevelCounts(cache->StandardPool()), (std::vector<size_t>{0, 85, 149, 159, 266, 266}));
@@ -152,13 +153,9 @@ TEST_F(TextureCacheTest, FormatsAreScoredAgainstTheTextureLayout) {
   ASSERT_EQ(cache->Formats().size(), 3u);
   EXPECT_EQ(cache->ChooseFormat(opaque)->dwGBitMask, 0x7E0u);
   EXPECT_EQ(cache->ChooseFormat(alpha)->dwRGBAlphaBitMask, 0xF000u);
-  cache.reset();
-  directDraw.reset();
   GetDisplayMachine().desktopBits = 32;
   Open(16u << 20, kStandardWeights, kProceduralCounts, 120, 200);
   EXPECT_EQ(cache->ChooseFormat(alpha)->dwRGBBitCount, 32u);
-  cache.reset();
-  directDraw.reset();
   Open(16u << 20, kStandardWeights, kProceduralCounts, 120, 200, true);  // safe mode: 4-4-4-4 only
   ASSERT_EQ(cache->Formats().size(), 1u);
   EXPECT_EQ(cache->Formats()[0].dwRGBAlphaBitMask, 0xF000u);
@@ -259,11 +256,8 @@ TEST_F(TextureCacheTest, FullLevelsCascadeDowngradesToTheBottom) {
   auto newcomer = MakeTexture(16, 16);
   ASSERT_NE(cache->GetTextureHandle(newcomer.get()), nullptr);
   EXPECT_EQ(Cached(*newcomer)->Level(), 3);
-  EXPECT_EQ(Cached(*textures[0])->Level(), 4);
-  EXPECT_EQ(Cached(*textures[1])->Level(), 2);
-  EXPECT_EQ(Cached(*textures[2])->Level(), 1);
-  EXPECT_EQ(Cached(*textures[3])->Level(), 0);
-  EXPECT_EQ(Cached(*textures[4])->Level(), -1);
+  const int32_t moved[5] = {4, 2, 1, 0, -1};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Cached(*textures[i])->Level(), moved[i]) << i;
   CheckConsistent();
 }
 

@@ -77,6 +77,11 @@ uint16_t Expected(int x, int y, uint16_t under) {
   return under;
 }
 
+// A w x h screen of 16-bit pixels at the given depth (15 or 16), rows packed.
+RawSurface Screen(std::vector<uint16_t>& pixels, int w, int h, int depth) {
+  return RawSurface{reinterpret_cast<uint8_t*>(pixels.data()), w, h, 2 * w, depth};
+}
+
 std::vector<uint16_t> Background(int w, int h) {
   std::vector<uint16_t> out(static_cast<size_t>(w) * h);
   for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<uint16_t>((i * 2654435761u) >> 7 & 0x7FFF);
@@ -95,8 +100,7 @@ TEST(BWImage, RowCommandsDrawAndAnswerAsTheRulesSay) {
     for (int width = 1; width < 12; ++width) {
       std::vector<uint16_t> screen = Background(12, 4), want = screen;
       const ImageRect src{x0, 0, x0 + width - 1, 2};
-      const int drawn = image->BltRaw(RawSurface{reinterpret_cast<uint8_t*>(screen.data()), 12, 4, 24, 15}, src,
-                                      ImageRect{1, 1, 1 + width - 1, 3});
+      const int drawn = image->BltRaw(Screen(screen, 12, 4, 15), src, ImageRect{1, 1, 1 + width - 1, 3});
       bool visible = false;
       for (int y = 0; y < 3; ++y)
         for (int x = std::max(0, x0); x <= std::min(9, x0 + width - 1); ++x) {
@@ -140,16 +144,13 @@ TEST(BWImage, DoubledPathDepthChangesAndRefusals) {
   std::vector<uint16_t> one = Background(10, 3), two(20 * 6);
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 20; ++x) two[y * 20 + x] = one[(y / 2) * 10 + x / 2];
-  ASSERT_EQ(1, image->BltRaw(RawSurface{reinterpret_cast<uint8_t*>(one.data()), 10, 3, 20, 15}, ImageRect{0, 0, 9, 2},
-                             ImageRect{0, 0, 9, 2}));
-  ASSERT_EQ(1, image->BltRaw(RawSurface{reinterpret_cast<uint8_t*>(two.data()), 20, 6, 40, 15}, ImageRect{0, 0, 9, 2},
-                             ImageRect{0, 0, 19, 5}));
+  ASSERT_EQ(1, image->BltRaw(Screen(one, 10, 3, 15), ImageRect{0, 0, 9, 2}, ImageRect{0, 0, 9, 2}));
+  ASSERT_EQ(1, image->BltRaw(Screen(two, 20, 6, 15), ImageRect{0, 0, 9, 2}, ImageRect{0, 0, 19, 5}));
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 20; ++x) ASSERT_EQ(one[(y / 2) * 10 + x / 2], two[y * 20 + x]) << x << "," << y;
   // One pixel larger takes the 1:1 path.
   std::vector<uint16_t> odd(21 * 7, 0);
-  ASSERT_EQ(1, image->BltRaw(RawSurface{reinterpret_cast<uint8_t*>(odd.data()), 21, 7, 42, 15}, ImageRect{0, 0, 9, 2},
-                             ImageRect{0, 0, 20, 5}));
+  ASSERT_EQ(1, image->BltRaw(Screen(odd, 21, 7, 15), ImageRect{0, 0, 9, 2}, ImageRect{0, 0, 20, 5}));
   EXPECT_EQ(0, odd[21 * 1 + 4]);  // a 2x copy would put a green literal there
   EXPECT_EQ(kPalette[1], odd[2]);
   // No 8-bit converters, and 2x only into 5-5-5.
@@ -212,8 +213,7 @@ TEST(BWImage, SavedCompressedAndPlainLoadBackAndBrokenFilesFail) {
       CImageRef maybe = testing_support::WithinLinearCost(broken.size(), [&] { return LoadImageFromMemory(broken.data(), broken.size()); });
       if (!maybe.IsNull()) {
         std::vector<uint16_t> screen(40 * 30);
-        maybe->BltRaw(RawSurface{reinterpret_cast<uint8_t*>(screen.data()), 40, 30, 80, 15}, ImageRect{0, 0, 39, 29},
-                      ImageRect{0, 0, 39, 29});
+        maybe->BltRaw(Screen(screen, 40, 30, 15), ImageRect{0, 0, 39, 29}, ImageRect{0, 0, 39, 29});
       }
     }
   }
@@ -282,8 +282,7 @@ TEST(B2Image, KeyColourOfTrueColourSourcesBecomesTransparent) {
   const int32_t kinds[6] = {-1, -1, CB2Image::kPixelSolid, CB2Image::kPixelSolid, -1, CB2Image::kPixelSolid};
   for (int x = 0; x < 6; ++x) EXPECT_EQ(kinds[x], b2.GetPixel(x, 0)) << x;
   std::vector<uint16_t> screen(6, 0x1234);
-  ASSERT_EQ(1, b2.BltRaw(RawSurface{reinterpret_cast<uint8_t*>(screen.data()), 6, 1, 12, 16}, ImageRect{0, 0, 5, 0},
-                         ImageRect{0, 0, 5, 0}));
+  ASSERT_EQ(1, b2.BltRaw(Screen(screen, 6, 1, 16), ImageRect{0, 0, 5, 0}, ImageRect{0, 0, 5, 0}));
   EXPECT_EQ((std::vector<uint16_t>{0x1234, 0x1234, 0x1106, 0xF81F, 0x1234, 0x428C}), screen);
   CImageRef wide = CreateDibImage(2, 1, 16);
   std::memset(wide->pixels, 0, 4);
@@ -299,8 +298,7 @@ TEST(B2Image, KeyColourOfTrueColourSourcesBecomesTransparent) {
   ASSERT_EQ(1, fromLow.CopyFrom(*low.Get(), nullptr, nullptr));
   EXPECT_EQ(16, fromLow.depth);
   std::vector<uint16_t> red(2, 0);
-  ASSERT_EQ(1, fromLow.BltRaw(RawSurface{reinterpret_cast<uint8_t*>(red.data()), 2, 1, 4, 16}, ImageRect{0, 0, 1, 0},
-                              ImageRect{0, 0, 1, 0}));
+  ASSERT_EQ(1, fromLow.BltRaw(Screen(red, 2, 1, 16), ImageRect{0, 0, 1, 0}, ImageRect{0, 0, 1, 0}));
   EXPECT_EQ(0xF800, red[0]);
 }
 
@@ -333,8 +331,7 @@ TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {
   EXPECT_EQ(file, static_cast<CB2Image*>(back.Get())->FileImage());
   // Drawing from inside a run, into 5-6-5: opaque colours copied, blends by the 5-6-5 rule.
   std::vector<uint16_t> screen(12, 0x1234), want = screen;
-  ASSERT_EQ(1, back->BltRaw(RawSurface{reinterpret_cast<uint8_t*>(screen.data()), 12, 1, 24, 16}, ImageRect{3, 0, 11, 0},
-                            ImageRect{0, 0, 8, 0}));
+  ASSERT_EQ(1, back->BltRaw(Screen(screen, 12, 1, 16), ImageRect{3, 0, 11, 0}, ImageRect{0, 0, 8, 0}));
   auto c565 = [&](int x) { return static_cast<uint16_t>((source->pixels[3 * x + 2] & 0xF8) << 8 | (source->pixels[3 * x + 1] & 0xFC) << 3 | source->pixels[3 * x] >> 3); };
   want[0] = Blend565(0x1234, c565(3), 31);
   want[1] = c565(4);
@@ -343,18 +340,15 @@ TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {
   want[6] = c565(9);
   EXPECT_EQ(want, screen);
   // 5-5-5 destinations need the colours converted first; twice converts once.
-  EXPECT_EQ(0, back->BltRaw(RawSurface{reinterpret_cast<uint8_t*>(screen.data()), 12, 1, 24, 15}, ImageRect{0, 0, 11, 0},
-                            ImageRect{0, 0, 11, 0}));
+  EXPECT_EQ(0, back->BltRaw(Screen(screen, 12, 1, 15), ImageRect{0, 0, 11, 0}, ImageRect{0, 0, 11, 0}));
   back->SetBitDepth(15);
   back->SetBitDepth(15);
   std::fill(screen.begin(), screen.end(), 0);
-  ASSERT_EQ(1, back->BltRaw(RawSurface{reinterpret_cast<uint8_t*>(screen.data()), 12, 1, 24, 15}, ImageRect{0, 0, 11, 0},
-                            ImageRect{0, 0, 11, 0}));
+  ASSERT_EQ(1, back->BltRaw(Screen(screen, 12, 1, 15), ImageRect{0, 0, 11, 0}, ImageRect{0, 0, 11, 0}));
   EXPECT_EQ(To555(c565(4)), screen[4]);
   // No 2x form: refused rather than reported as drawn.
   std::vector<uint16_t> big(24 * 4);
-  EXPECT_EQ(0, back->BltRaw(RawSurface{reinterpret_cast<uint8_t*>(big.data()), 24, 4, 48, 15}, ImageRect{0, 0, 11, 1},
-                            ImageRect{0, 0, 23, 3}));
+  EXPECT_EQ(0, back->BltRaw(Screen(big, 24, 4, 15), ImageRect{0, 0, 11, 1}, ImageRect{0, 0, 23, 3}));
   // Raw form: no alpha, no key; raw colours convert too.
   CImageRef plain = CreateDibImage(3, 1, 24);
   std::memcpy(plain->pixels, source->pixels, 9);
@@ -398,8 +392,7 @@ TEST(BWBuild, PalettesIndicesAndRowCodingFromTrueColour) {
   EXPECT_TRUE(bw.IsRowCoded());
   EXPECT_EQ(bw.pitch, 301) << "one index byte a pixel";
   std::vector<uint16_t> drawn(301 * 100);
-  ASSERT_EQ(1, bw.BltRaw(RawSurface{reinterpret_cast<uint8_t*>(drawn.data()), 301, 100, 602, 15}, ImageRect{0, 0, 300, 99},
-                         ImageRect{0, 0, 300, 99}));
+  ASSERT_EQ(1, bw.BltRaw(Screen(drawn, 301, 100, 15), ImageRect{0, 0, 300, 99}, ImageRect{0, 0, 300, 99}));
   for (int py = 0; py < 100; ++py)
     for (int px = 0; px < 301; ++px) {
       const uint8_t* p = source->pixels + py * source->pitch + 3 * px;
@@ -451,8 +444,7 @@ TEST(BWBuild, PalettesIndicesAndRowCodingFromTrueColour) {
   ASSERT_EQ(1, user.CopyFrom(*sprite.Get(), nullptr, nullptr));
   EXPECT_EQ(shared.entries[5], user.GetPaletteEntry(5));
   std::vector<uint16_t> screen(20, 0);
-  ASSERT_EQ(1, user.BltRaw(RawSurface{reinterpret_cast<uint8_t*>(screen.data()), 20, 1, 40, 15}, ImageRect{0, 0, 19, 0},
-                           ImageRect{0, 0, 19, 0}));
+  ASSERT_EQ(1, user.BltRaw(Screen(screen, 20, 1, 15), ImageRect{0, 0, 19, 0}, ImageRect{0, 0, 19, 0}));
   EXPECT_EQ(Pack555(25, 25, 25), screen[10]);  // 200 >> 3
 
   // Merging re-costs the colour merged into, which now stands for more pixels: five colours cut

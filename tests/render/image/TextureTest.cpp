@@ -42,6 +42,13 @@ std::vector<uint32_t> Smooth(uint32_t w, uint32_t h, int alphaKind) {
   return out;
 }
 
+// The colour the texture gives at (u, v).
+Color Sampled(const CTexture& t, float u, float v) {
+  Color c;
+  t.SampleColour(c, u, v);
+  return c;
+}
+
 std::vector<uint8_t> Encoded(const CTexture& t, int mode) {
   std::vector<uint8_t> out;
   EXPECT_TRUE(t.Encode(mode, out));
@@ -118,9 +125,7 @@ TEST(TextureBuild, FlagsSizesAndMipLevels) {
   EXPECT_EQ(4u, small.height);
   EXPECT_EQ(kA, small.alphaMask);
   EXPECT_TRUE(small.flags & CTexture::kPowerOfTwo) << "the sides it has, not the 3 x 2 it was given";
-  Color c;
-  small.SampleColour(c, 0.9f, 0.9f);  // nearest: source (2, 1)
-  EXPECT_EQ(Color::FromRGBA(18, 17, 16, 255), c);
+  EXPECT_EQ(Color::FromRGBA(18, 17, 16, 255), Sampled(small, 0.9f, 0.9f));  // nearest: source (2, 1)
   // An opaque texture stays opaque through a change of layout, whatever its alpha bits held.
   ASSERT_EQ(0u, small.flags & (CTexture::kHasTransparent | CTexture::kHasPartial));
   for (uint32_t i = 0; i < 16; ++i) small.pixels[4 * i + 3] = 0;
@@ -172,9 +177,7 @@ TEST(TextureBuild, RawBlocksHeaderWordsAndEmptySides) {
   CTexture raw;
   raw.InitFromRawPixels(std::move(block), 4, 1, 1, kR, kG, kB, kA, "raw");
   raw.flags |= CTexture::kHasPartial;
-  Color c;
-  raw.SampleColour(c, 0.5f, 0.5f);
-  EXPECT_EQ(Color::FromRGBA(0x10, 0x20, 0x30, 0x80), c);
+  EXPECT_EQ(Color::FromRGBA(0x10, 0x20, 0x30, 0x80), Sampled(raw, 0.5f, 0.5f));
   // The header block's unused words are written as zero, and so is the rest of the field block
   // whatever the buffer held.
   const std::vector<uint32_t> pixels = Smooth(4, 4, 0);
@@ -191,11 +194,9 @@ TEST(TextureBuild, RawBlocksHeaderWordsAndEmptySides) {
   for (size_t at = 4 + CTexture::kHeaderBlockBytes + 8; at < CTexture::kFieldBlockBytes; ++at) ASSERT_EQ(0, image[at]) << at;
   // Pixels over no width are black: opaque without an alpha mask, clear with one.
   t.width = 0;
-  t.SampleColour(c, 0.5f, 0.5f);
-  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 0), c);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 0), Sampled(t, 0.5f, 0.5f));
   t.alphaMask = 0;
-  t.SampleColour(c, 0.5f, 0.5f);
-  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 255), c);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 255), Sampled(t, 0.5f, 0.5f));
 }
 
 TEST(TextureBuild, RepackingBetweenLayouts) {
@@ -233,22 +234,16 @@ TEST(TextureSample, WrapsBothWaysAndFollowsTheAlphaRule) {
   for (uint32_t i = 0; i < pixels.size(); ++i) pixels[i] = 0x80000000u | i * 0x010203u;
   CTexture t;
   ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 4, 2, kR, kG, kB, kA, 0, "Sample"));
-  Color c;
-  t.SampleColour(c, -0.1f, -0.2f);  // trunc(-0.4) = 0 -> x 0; trunc(-0.4) = 0 -> y 0
-  EXPECT_EQ(Color::FromWord(pixels[0]), c);
-  t.SampleColour(c, -0.3f, -0.6f);  // trunc(-1.2) = -1 -> x 3; trunc(-1.2) = -1 -> y 1
-  EXPECT_EQ(Color::FromWord(pixels[7]), c);
-  t.SampleColour(c, 1.26f, 2.5f);  // x 5 mod 4 = 1, y 5 mod 2 = 1
-  EXPECT_EQ(Color::FromWord(pixels[5]), c);
+  EXPECT_EQ(Color::FromWord(pixels[0]), Sampled(t, -0.1f, -0.2f));  // trunc(-0.4) = 0 -> x 0; trunc(-0.4) = 0 -> y 0
+  EXPECT_EQ(Color::FromWord(pixels[7]), Sampled(t, -0.3f, -0.6f));  // trunc(-1.2) = -1 -> x 3; trunc(-1.2) = -1 -> y 1
+  EXPECT_EQ(Color::FromWord(pixels[5]), Sampled(t, 1.26f, 2.5f));   // x 5 mod 4 = 1, y 5 mod 2 = 1
   CTexture opaque;
   pixels[0] |= kA;
   for (uint32_t& p : pixels) p |= kA;
   ASSERT_TRUE(opaque.CreateFromPixels(pixels.data(), 4, 4, 2, kR, kG, kB, kA, 0, "Opaque"));
-  opaque.SampleColour(c, 0.0f, 0.0f);
-  EXPECT_EQ(255, c.a);
+  EXPECT_EQ(255, Sampled(opaque, 0.0f, 0.0f).a);
   CTexture empty;
-  empty.SampleColour(c, 0.5f, 0.5f);
-  EXPECT_EQ(Color::FromRGBA(255, 255, 255, 255), c);  // no pixels, no device texture
+  EXPECT_EQ(Color::FromRGBA(255, 255, 255, 255), Sampled(empty, 0.5f, 0.5f));  // no pixels, no device texture
   // Once the pixels went to the back end its copy answers: the keyed copy's clear texel stays
   // clear while the texture has transparency, and reads opaque once the texture has none.
   t.pixels.get()[3] = 0;  // texel 0 fully clear
@@ -257,16 +252,13 @@ TEST(TextureSample, WrapsBothWaysAndFollowsTheAlphaRule) {
   ASSERT_NE(nullptr, store.ConvertTexture(t));
   t.ReleasePixels();
   for (float u : {0.0f, 0.3f, 0.6f, 0.9f}) {
-    Color device, sampled;
+    Color device;
     t.deviceTexture->GetTexelColour(device, u, 0.2f);
-    t.SampleColour(sampled, u, 0.2f);
-    EXPECT_EQ(device, sampled) << u;
+    EXPECT_EQ(device, Sampled(t, u, 0.2f)) << u;
   }
-  t.SampleColour(c, 0.0f, 0.0f);
-  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 0), c);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 0), Sampled(t, 0.0f, 0.0f));
   t.flags &= ~(CTexture::kHasTransparent | CTexture::kHasPartial);
-  t.SampleColour(c, 0.0f, 0.0f);
-  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 255), c);
+  EXPECT_EQ(Color::FromRGBA(0, 0, 0, 255), Sampled(t, 0.0f, 0.0f));
 }
 
 TEST(TextureFile, RawSaveLoadIsByteIdenticalAndHostileFilesFailCleanly) {
@@ -503,9 +495,8 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   CTexture fromBmp;
   ASSERT_TRUE(fromBmp.LoadBitmap(bmp.c_str(), 0));
   EXPECT_EQ(kB, fromBmp.redMask);
-  Color c;
-  fromBmp.SampleColour(c, 1.5f / 8, 1.5f / 4);
-  EXPECT_EQ(Color::FromRGBA(pixels[9] >> 16 & 0xFF, pixels[9] >> 8 & 0xFF, pixels[9] & 0xFF, 255), c);
+  EXPECT_EQ(Color::FromRGBA(pixels[9] >> 16 & 0xFF, pixels[9] >> 8 & 0xFF, pixels[9] & 0xFF, 255),
+            Sampled(fromBmp, 1.5f / 8, 1.5f / 4));
   // An attached texture is written beside its parent and found again from the parent's folder.
   t.attached = std::make_unique<CTexture>();
   ASSERT_TRUE(t.attached->CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0, "Reflection"));

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwareTextureStore.h"
@@ -222,21 +221,16 @@ TEST(SoftwareBackEnd, FogDepthModeOffAndBadCoordinates) {
   // A texture coordinate beyond any texture's reach is logged once per corner and drawn as 0.
   BackEnd t;
   auto tex = Checker("bad", 0xFFF80000, 0xFF0000F8);
-  std::vector<std::string> log;
-  plat::DebugSink old = plat::SetDebugSink([&](const char* text) { log.push_back(text); });
+  testing_support::DebugCapture log;
   t.Triangle(SV(0, 0, 0xFFFFFFFF, 1, 1e9f, 0), SV(40, 0, 0xFFFFFFFF, 1, 1, 0), SV(0, 40, 0xFFFFFFFF, 1, 0, 1), tex.get());
   t.r.EndScene();
-  plat::SetDebugSink(old);
-  ASSERT_EQ(1u, log.size());
-  EXPECT_EQ("Bad Texture U.\n", log[0]);
+  ASSERT_EQ("Bad Texture U.\n", log.Text());
   // The bound is on the coordinate in texture turns: a texture repeated 5000 times is not bad,
   // however many texels that makes.
-  log.clear();
-  old = plat::SetDebugSink([&](const char* text) { log.push_back(text); });
+  log.Clear();
   t.Triangle(SV(0, 0, 0xFFFFFFFF, 1, 5000, 0), SV(40, 0, 0xFFFFFFFF, 1, 0, 0), SV(0, 40, 0xFFFFFFFF, 1, 0, 5000), tex.get());
   t.r.EndScene();
-  plat::SetDebugSink(old);
-  EXPECT_TRUE(log.empty()) << log[0];
+  EXPECT_TRUE(log.Text().empty()) << log.Text();
 }
 
 TEST(SoftwareBackEnd, StatisticsTextTurnsRedAt1201DrawnTriangles) {
