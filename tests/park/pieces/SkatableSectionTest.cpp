@@ -479,10 +479,6 @@ TEST_F(Pieces, CorruptRecordsFailCleanly) {
   EXPECT_EQ(GetPlacedSection(id)->GetSponsorshipIndex(), -1);
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(Pieces, FacilityRecordKeepsItsFeeAndRefusesOtherVersions) {
   auto* f = Make<CSkatableFacility>(2, 4.0f, 4.0f);
   f->SetUseFee(9.0f);

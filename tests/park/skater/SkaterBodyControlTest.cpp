@@ -7,19 +7,6 @@ namespace {
 using namespace skater_body_test;
 
 struct ControlWorld : BodyWorld {
-  void Send(CSkater& s, int code) {
-    InputEvent e;
-    e.code = static_cast<uint32_t>(code);
-    s.HandleInputEvent(e);
-  }
-  // Trick keys choose tricks only for the player's own skater.
-  CSkater* MakePlayer() {
-    auto owned = MakeSkater(Vector3(0, 0, 0));
-    CSkater* s = owned.get();
-    park.RegisterNewObject(std::move(owned));
-    park.SetPlayerSkaterId(s->GetID());
-    return s;
-  }
   void Wait(float seconds) {
     for (float t = 0.0f; t < seconds - 1e-4f; t += 0.05f) park.UpdateObjects(0.05f);
   }
@@ -34,10 +21,10 @@ TEST_F(ControlWorld, TheJumpSpeedGrowsWithTheCrouchTimeFromThreeToSix) {
     auto s = MakeSkater(Vector3(0, 0, 0));
     s->body.timeWithoutContact = 0.0f;
     s->SetVelocity(Vector3(2.0f, 0, 0));
-    Send(*s, CSkaterBody::kActionJump);
+    Press(*s, CSkaterBody::kActionJump);
     ASSERT_TRUE(Body(*s).GetCrouchFlag());
     Wait(c.hold);
-    Send(*s, -CSkaterBody::kActionJump);
+    Press(*s, -CSkaterBody::kActionJump);
     EXPECT_NEAR(s->GetVelocity().z, c.speed, 2e-3) << c.hold;
     EXPECT_FLOAT_EQ(s->GetVelocity().x, 2.0f);
     EXPECT_FALSE(Body(*s).GetCrouchFlag());
@@ -52,12 +39,12 @@ TEST_F(ControlWorld, AReleaseWithoutACrouchOrInTheAirDoesNotJump) {
   auto s = MakeSkater(Vector3(0, 0, 0));
   s->body.timeWithoutContact = 0.0f;
   s->SetVelocity(Vector3(0, 0, 0));
-  Send(*s, -CSkaterBody::kActionJump);  // no crouch first
+  Press(*s, -CSkaterBody::kActionJump);  // no crouch first
   EXPECT_EQ(s->GetVelocity().z, 0.0f);
   s->body.timeWithoutContact = 10.0f;  // a press in the air is no crouch
-  Send(*s, CSkaterBody::kActionJump);
+  Press(*s, CSkaterBody::kActionJump);
   EXPECT_FALSE(Body(*s).GetCrouchFlag());
-  Send(*s, -CSkaterBody::kActionJump);
+  Press(*s, -CSkaterBody::kActionJump);
   EXPECT_EQ(s->GetVelocity().z, 0.0f);
 }
 
@@ -65,13 +52,13 @@ TEST_F(ControlWorld, TrickKeysAreCollectedOnlyInTheAirAndTheListIsBounded) {
   auto s = MakeSkater(Vector3(0, 0, 0));
   CSkaterBody& b = Body(*s);
   s->body.timeWithoutContact = 0.0f;
-  for (int code = 62; code <= 70; ++code) Send(*s, code);
+  for (int code = 62; code <= 70; ++code) Press(*s, code);
   EXPECT_TRUE(b.GetPressedKeys().empty());
   s->body.timeWithoutContact = 10.0f;
-  for (int code = 60; code <= 70; ++code) Send(*s, code);
-  Send(*s, -62);  // releases are no keys
+  for (int code = 60; code <= 70; ++code) Press(*s, code);
+  Press(*s, -62);  // releases are no keys
   EXPECT_EQ(b.GetPressedKeys(), (std::vector<uint32_t>{62, 63, 64, 65, 66, 67}));
-  for (int i = 0; i < 100; ++i) Send(*s, 62);
+  for (int i = 0; i < 100; ++i) Press(*s, 62);
   EXPECT_EQ(b.GetPressedKeys().size(), CSkaterBody::kMaxPressedKeys);
 }
 
@@ -79,22 +66,22 @@ TEST_F(ControlWorld, TheBoardKeyPutsTheBoardDownOrStepsOffOnlyWhenSlow) {
   auto s = MakeSkater(Vector3(0, 0, 0));
   RecordingAnimation& anim = Anim(*s);
   s->body.motionMode = CSkater::kWalking;
-  Send(*s, CSkaterBody::kActionBoard);
+  Press(*s, CSkaterBody::kActionBoard);
   EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kRolling));
   EXPECT_EQ(anim.current, CSkaterAnimation::kPutDownBoard);
   EXPECT_EQ(anim.CountSound(CSkaterAnimation::Sound::kPutBoardDown), 1);
   s->SetVelocity(Vector3(1.0f, 0, 0));  // 1.0 is too fast to step off
-  Send(*s, CSkaterBody::kActionBoard);
+  Press(*s, CSkaterBody::kActionBoard);
   EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kRolling));
   s->body.motionMode = CSkater::kGrinding;
   s->SetVelocity(Vector3(0.2f, 0, 0));
   const size_t plays = anim.played.size();
-  Send(*s, CSkaterBody::kActionBoard);  // never while grinding
+  Press(*s, CSkaterBody::kActionBoard);  // never while grinding
   EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kGrinding));
   EXPECT_EQ(anim.played.size(), plays);
   s->body.motionMode = CSkater::kRolling;
   s->SetVelocity(Vector3(0.99f, 0, 0));
-  Send(*s, CSkaterBody::kActionBoard);
+  Press(*s, CSkaterBody::kActionBoard);
   EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kWalking));
   EXPECT_EQ(anim.current, CSkaterAnimation::kFootStop);
 }
@@ -103,17 +90,17 @@ TEST_F(ControlWorld, WalkingClearsTheKeyFlagsAndACrashedSkaterIgnoresEvents) {
   auto s = MakeSkater(Vector3(0, 0, 0));
   CSkaterBody& b = Body(*s);
   s->body.timeWithoutContact = 0.0f;
-  Send(*s, CSkaterBody::kActionGrind);
-  Send(*s, CSkaterBody::kActionJump);
+  Press(*s, CSkaterBody::kActionGrind);
+  Press(*s, CSkaterBody::kActionJump);
   ASSERT_TRUE(b.GetGrindKey() && b.GetCrouchFlag());
   s->body.motionMode = CSkater::kWalking;
-  Send(*s, 999);
+  Press(*s, 999);
   EXPECT_FALSE(b.GetGrindKey() || b.GetCrouchFlag());
   s->body.motionMode = CSkater::kCrashed;
-  Send(*s, CSkaterBody::kActionGrind);
+  Press(*s, CSkaterBody::kActionGrind);
   EXPECT_FALSE(b.GetGrindKey());
   s->body.timeWithoutContact = 10.0f;
-  Send(*s, CSkaterBody::kActionUp);
+  Press(*s, CSkaterBody::kActionUp);
   EXPECT_TRUE(b.GetPressedKeys().empty());
 }
 
@@ -134,10 +121,10 @@ TEST_F(ControlWorld, ButtonOneInTheAirStartsTheTrickTheTypedKeysSpell) {
   // "LL1" is Method; "L1" does not begin "LL1"; "U1" then leaves the rest typed; nothing known
   // gives the category's first entry and clears the keys.
   for (const Case& c : {Case{{64, 64, 66}, 26, 0}, Case{{62, 66, 64}, 24, 1}, Case{{65, 63, 66}, 21, 0}}) {
-    CSkater* s = MakePlayer();
+    CSkater* s = AddPlayer(Vector3(0, 0, 0));
     CSkaterBody& b = Body(*s);
     s->body.timeWithoutContact = 10.0f;
-    for (int key : c.typed) Send(*s, key);
+    for (int key : c.typed) Press(*s, key);
     b.PlayerGrindStep(kDt);
     EXPECT_EQ(s->body.currentTrick, static_cast<uint32_t>(c.trick));
     EXPECT_EQ(b.GetPressedKeys().size(), c.left);
@@ -145,12 +132,12 @@ TEST_F(ControlWorld, ButtonOneInTheAirStartsTheTrickTheTypedKeysSpell) {
     EXPECT_EQ(Anim(*s).current, CSkaterAnimation::kTakeOff);
   }
   // A flip or air trick still well under way is not interrupted.
-  CSkater* s = MakePlayer();
+  CSkater* s = AddPlayer(Vector3(0, 0, 0));
   s->body.timeWithoutContact = 10.0f;
   Anim(*s).Play(26, false);
   Anim(*s).time = 0.5f;  // of 1.0
-  Send(*s, 64);
-  Send(*s, 66);
+  Press(*s, 64);
+  Press(*s, 66);
   Body(*s).PlayerGrindStep(kDt);
   EXPECT_EQ(Anim(*s).current, 26);
   Anim(*s).time = 0.85f;

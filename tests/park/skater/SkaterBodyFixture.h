@@ -120,6 +120,25 @@ struct BodyWorld : ::testing::Test {
     s->LoadBody(frame);
     return s;
   }
+  // A skater made as above and registered with the park, which owns it.
+  CSkater* AddSkater(const Vector3& foot, float heading = 0.0f) {
+    auto owned = MakeSkater(foot, heading);
+    CSkater* s = owned.get();
+    park.RegisterNewObject(std::move(owned));
+    return s;
+  }
+  // The player's own skater: trick keys choose tricks only for it.
+  CSkater* AddPlayer(const Vector3& foot) {
+    CSkater* s = AddSkater(foot);
+    park.SetPlayerSkaterId(s->GetID());
+    return s;
+  }
+  // A press of the button (a negative code is its release), as the input manager sends it.
+  static void Press(CSkater& s, int code) {
+    InputEvent e;
+    e.code = static_cast<uint32_t>(code);
+    s.HandleInputEvent(e);
+  }
   // A skater on a fresh ground plane, settled onto it for the ticks.
   std::unique_ptr<CSkater> SettledOnPlane(const Vector3& foot = Vector3(0.0f, 0.0f, 0.0f), int ticks = 10) {
     AddPlane();

@@ -124,18 +124,10 @@ TEST_F(BodyWorld, GridBoundedEdgeSearchMatchesTheBruteForceOneOnRandomSolids) {
 // A player skater standing on top of a rail whose top lies at z = 1.
 struct GrindWorld : BodyWorld {
   CSkater* MakePlayer(const Vector3& foot) {
-    auto owned = MakeSkater(foot);
-    CSkater* s = owned.get();
-    park.RegisterNewObject(std::move(owned));
-    park.SetPlayerSkaterId(s->GetID());
+    CSkater* s = AddPlayer(foot);
     s->SetSoundRank(0);  // the one nearest the camera: its trick sounds are heard
     s->body.timeWithoutContact = 0.0f;
     return s;
-  }
-  void Press(CSkater& s, int code) {
-    InputEvent e;
-    e.code = static_cast<uint32_t>(code);
-    s.HandleInputEvent(e);
   }
 };
 

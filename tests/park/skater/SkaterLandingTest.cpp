@@ -13,9 +13,7 @@ struct LandingWorld : BodyWorld {
   // A skater dropping onto the plane from a little height, its board tilted about the forward
   // axis by the angle; each beside the last, so none lands on another.
   CSkater* Drop(float tilt, bool player) {
-    auto owned = MakeSkater(Vector3(-30.0f + 1.5f * static_cast<float>(m_dropped++ % 40), 0, 0.6f));
-    CSkater* s = owned.get();
-    park.RegisterNewObject(std::move(owned));
+    CSkater* s = AddSkater(Vector3(-30.0f + 1.5f * static_cast<float>(m_dropped++ % 40), 0, 0.6f));
     if (player) park.SetPlayerSkaterId(s->GetID());
     COrientation frame = s->GetFrame();
     frame.RotateX(tilt);
@@ -113,11 +111,7 @@ TEST_F(LandingWorld, ThePlayersAirTrickFromTypedKeysIsRecordedAndAStalledGrindCr
   AddSolid({{Vector3(-2, -0.25f, 0), Vector3(2, 0.25f, 1)}});
   CSkater* s = Drop(0.0f, true);
   s->SetCentre(Vector3(-1.0f, 0.0f, 1.45f));
-  InputEvent e;
-  for (int code : {64, 64, 66}) {  // "LL1": Method
-    e.code = static_cast<uint32_t>(code);
-    s->HandleInputEvent(e);
-  }
+  for (int code : {64, 64, 66}) Press(*s, code);  // "LL1": Method
   Body(*s).PlayerGrindStep(kDt);
   ASSERT_EQ(s->GetTricks().GetCount(), 1u);
   EXPECT_EQ(s->GetTricks().GetEntry(0)->trick, 26u);
@@ -125,8 +119,7 @@ TEST_F(LandingWorld, ThePlayersAirTrickFromTypedKeysIsRecordedAndAStalledGrindCr
   EXPECT_FALSE(s->GetTricks().IsFinished(0));
   // On the rail with the grind key, slowed to a stall: the open record is closed as a crash.
   s->body.timeWithoutContact = 0.0f;
-  e.code = CSkaterBody::kActionGrind;
-  s->HandleInputEvent(e);
+  Press(*s, CSkaterBody::kActionGrind);
   s->SetVelocity(Vector3(4.0f, 0, 0));
   Body(*s).PlayerGrindStep(kDt);
   ASSERT_TRUE(Body(*s).IsGrinding());
@@ -140,15 +133,11 @@ TEST_F(LandingWorld, ThePlayersAirTrickFromTypedKeysIsRecordedAndAStalledGrindCr
 
 TEST_F(LandingWorld, ASkaterLyingOnAnotherKeepsABoundedSpeedAndGetsUp) {
   AddPlane();
-  auto lowOwned = MakeSkater(Vector3(0, 0, 0));
-  CSkater* low = lowOwned.get();
-  park.RegisterNewObject(std::move(lowOwned));
+  CSkater* low = AddSkater(Vector3(0, 0, 0));
   low->body.timeWithoutContact = 0.0f;
   for (int tick = 0; tick < 10; ++tick) Body(*low).MoveStep(kDt);
   // The other crashed right on top of it: its sphere rests on the lower one's.
-  auto highOwned = MakeSkater(Vector3(0, 0, 0.9f));
-  CSkater* high = highOwned.get();
-  park.RegisterNewObject(std::move(highOwned));
+  CSkater* high = AddSkater(Vector3(0, 0, 0.9f));
   high->Crash(0.05f);
   high->SetVelocity(Vector3(0, 0, -1.0f));
   float fastest = 0.0f;
