@@ -56,10 +56,10 @@ void Fill(IDirectSoundBuffer* buffer, const void* bytes, size_t size) {
   ASSERT_EQ(DS_OK, buffer->Unlock(a, na, b, nb));
 }
 
-DirectSoundBufferPtr Mono16(Device& device, const std::vector<int16_t>& samples, DWORD rate,
+DirectSoundBufferPtr Mono16(IDirectSound* sound, const std::vector<int16_t>& samples, DWORD rate,
                             DWORD flags = kEffectFlags) {
   DirectSoundBufferPtr buffer;
-  EXPECT_EQ(DS_OK, Create(device.sound, Format(1, rate, 16), samples.size() * 2, flags, buffer));
+  EXPECT_EQ(DS_OK, Create(sound, Format(1, rate, 16), samples.size() * 2, flags, buffer));
   if (buffer) Fill(buffer.get(), samples.data(), samples.size() * 2);
   return buffer;
 }
@@ -83,7 +83,7 @@ TEST(SoftwareSound, SineLevelsFollowVolumeAndPanInEachChannel) {
   for (const Case c : {Case{0, 0}, Case{-600, 1500}, Case{-1200, -2500}, Case{-300, DSBPAN_RIGHT}, Case{-2000, -800}}) {
     Device device;
     // 441 Hz: exactly 100 frames a cycle, so the loop and the measurement hold whole cycles.
-    DirectSoundBufferPtr buffer = Mono16(device, Sine(4410, 0.01, amplitude), 44100);
+    DirectSoundBufferPtr buffer = Mono16(device.sound, Sine(4410, 0.01, amplitude), 44100);
     ASSERT_EQ(DS_OK, buffer->SetVolume(c.volume));
     ASSERT_EQ(DS_OK, buffer->SetPan(c.pan));
     ASSERT_EQ(DS_OK, buffer->Play(0, 0, DSBPLAY_LOOPING));
@@ -105,7 +105,7 @@ TEST(SoftwareSound, ResamplingKeepsThePitch) {
   };
   for (const Case c : {Case{0, 441}, Case{22050, 441}, Case{44100, 882}, Case{11025, 220}}) {
     Device device;
-    DirectSoundBufferPtr buffer = Mono16(device, Sine(22050, 441.0 / 22050.0, 12000.0), 22050);
+    DirectSoundBufferPtr buffer = Mono16(device.sound, Sine(22050, 441.0 / 22050.0, 12000.0), 22050);
     ASSERT_EQ(DS_OK, buffer->SetFrequency(c.frequency));
     ASSERT_EQ(DS_OK, buffer->Play(0, 0, DSBPLAY_LOOPING));
     const std::vector<int16_t> out = device.Render(44100);
@@ -119,7 +119,7 @@ TEST(SoftwareSound, ResamplingKeepsThePitch) {
 TEST(SoftwareSound, LoopingWrapsWithoutAClick) {
   Device device;
   const double amplitude = 16000.0;
-  DirectSoundBufferPtr buffer = Mono16(device, Sine(350, 1.0 / 50.0, amplitude), 22050);  // 7 cycles
+  DirectSoundBufferPtr buffer = Mono16(device.sound, Sine(350, 1.0 / 50.0, amplitude), 22050);  // 7 cycles
   ASSERT_EQ(DS_OK, buffer->SetFrequency(23117));
   ASSERT_EQ(DS_OK, buffer->Play(0, 0, DSBPLAY_LOOPING));
   const std::vector<int16_t> out = device.Render(44100);  // about 66 wraps
@@ -156,7 +156,8 @@ TEST(SoftwareSound, FormatsComeOutSampleForSampleAndOneShotsEnd) {
   EXPECT_EQ(0, out[6]);
 
   // Two full-scale voices clip instead of wrapping round.
-  DirectSoundBufferPtr a = Mono16(device, {30000, -30000}, 44100), b = Mono16(device, {30000, -30000}, 44100);
+  DirectSoundBufferPtr a = Mono16(device.sound, {30000, -30000}, 44100),
+                       b = Mono16(device.sound, {30000, -30000}, 44100);
   a->Play(0, 0, 0);
   b->Play(0, 0, 0);
   out = device.Render(2);
@@ -220,7 +221,7 @@ TEST(SoftwareSound, BuffersRefuseWhatTheyCannotDo) {
 // written through both plays in buffer order.
 TEST(SoftwareSound, LockAcrossTheEndGivesTwoRegions) {
   Device device;
-  DirectSoundBufferPtr buffer = Mono16(device, std::vector<int16_t>(8, 0), 44100);
+  DirectSoundBufferPtr buffer = Mono16(device.sound, std::vector<int16_t>(8, 0), 44100);
   void *a = nullptr, *b = nullptr;
   DWORD na = 0, nb = 0;
   ASSERT_EQ(DS_OK, buffer->Lock(12, 8, &a, &na, &b, &nb, 0));
@@ -240,21 +241,29 @@ TEST(SoftwareSound, LockAcrossTheEndGivesTwoRegions) {
   for (int i = 0; i < 8; ++i) EXPECT_EQ(want[i], out[2 * i]) << i;
 }
 
-// A duplicate plays the same memory on its own cursor; releasing the original leaves it sounding.
+// A duplicate plays the same memory with the original's controls, volume, pan and frequency, but
+// on its own cursor; later changes to the original, or releasing it, leave it as it was.
 TEST(SoftwareSound, DuplicatesShareMemoryButNotState) {
   Device device;
-  DirectSoundBufferPtr original = Mono16(device, {1000, 2000, 3000, 4000}, 44100);
+  DirectSoundBufferPtr original = Mono16(device.sound, {1000, 2000, 3000, 4000}, 44100);
+  original->SetVolume(-600);
+  original->SetPan(-1000);
+  original->SetFrequency(22050);
   IDirectSoundBuffer* raw = nullptr;
   ASSERT_EQ(DS_OK, device.sound->DuplicateSoundBuffer(original.get(), &raw));
   DirectSoundBufferPtr copy(raw);
-  original->SetPan(DSBPAN_LEFT);
+  original->SetPan(DSBPAN_RIGHT);
   copy->SetCurrentPosition(4);
   copy->Play(0, 0, 0);
   original->Play(0, 0, 0);
   original.reset();
-  const std::vector<int16_t> out = device.Render(3);
-  EXPECT_EQ((std::vector<int16_t>{3000, 3000, 4000, 4000, 0, 0}), out);
+  const std::vector<int16_t> out = device.Render(5);
+  // At half speed from frame 2: 3000, 3500, 4000, then halfway to silence; left at -6 dB, right at -16 dB.
+  EXPECT_EQ((std::vector<int16_t>{1504, 475, 1754, 555, 2005, 634, 1002, 317, 0, 0}), out);
   EXPECT_EQ(0u, Status(copy.get()) & DSBSTATUS_PLAYING);
+  DSBCAPS caps{};
+  ASSERT_EQ(DS_OK, copy->GetCaps(&caps));
+  EXPECT_EQ(kEffectFlags | DSBCAPS_LOCSOFTWARE, caps.dwFlags);
 }
 
 // Lost memory sounds silent and refuses play and lock; restored, it stays silent until written
@@ -262,7 +271,7 @@ TEST(SoftwareSound, DuplicatesShareMemoryButNotState) {
 TEST(SoftwareSound, LostMemoryIsSilentUntilRestoredAndRewritten) {
   Device device;
   const std::vector<int16_t> tone = Sine(400, 0.01, 9000.0);
-  DirectSoundBufferPtr buffer = Mono16(device, tone, 44100);
+  DirectSoundBufferPtr buffer = Mono16(device.sound, tone, 44100);
   buffer->Play(0, 0, DSBPLAY_LOOPING);
   const std::vector<int16_t> before = device.Render(400);
   device.sound->LoseBuffers();
@@ -283,9 +292,13 @@ TEST(SoftwareSound, LostMemoryIsSilentUntilRestoredAndRewritten) {
 }
 
 // With SDL's dummy driver (as in CI) the default device opens and mixes on SDL's thread; without
-// any audio driver creation fails cleanly. Either way nothing leaks or crashes.
+// any audio driver creation fails cleanly. Either way nothing leaks or crashes. Any other device
+// is refused, and a refusal leaves no stale pointer.
 TEST(SoftwareSound, DefaultDeviceOpensOrFailsCleanly) {
   IDirectSound* sound = reinterpret_cast<IDirectSound*>(1);
+  const GUID other{};
+  EXPECT_TRUE(DirectSoundCreate(&other, &sound, nullptr) == DSERR_NODRIVER && sound == nullptr);
+  sound = reinterpret_cast<IDirectSound*>(1);
   const HRESULT result = DirectSoundCreate(nullptr, &sound, nullptr);
   if (result != DS_OK) {
     EXPECT_EQ(DSERR_NODRIVER, result);
@@ -294,13 +307,7 @@ TEST(SoftwareSound, DefaultDeviceOpensOrFailsCleanly) {
   }
   DirectSoundPtr owner(sound);
   ASSERT_EQ(DS_OK, sound->SetCooperativeLevel(nullptr, DSSCL_NORMAL));
-  const std::vector<int16_t> tone = Sine(4410, 0.01, 8000.0);
-  const WAVEFORMATEX format = Format(1, 44100, 16);
-  const DSBUFFERDESC desc{kDsBufferDescSize, kEffectFlags, static_cast<DWORD>(tone.size() * 2), 0, &format};
-  IDirectSoundBuffer* raw = nullptr;
-  ASSERT_EQ(DS_OK, sound->CreateSoundBuffer(&desc, &raw, nullptr));
-  DirectSoundBufferPtr buffer(raw);
-  Fill(buffer.get(), tone.data(), tone.size() * 2);
+  DirectSoundBufferPtr buffer = Mono16(sound, Sine(4410, 0.01, 8000.0), 44100);
   EXPECT_EQ(DS_OK, buffer->Play(0, 0, DSBPLAY_LOOPING));
   EXPECT_EQ(DS_OK, buffer->SetPan(-300));
   owner.reset();  // the device goes first; its buffer stays safe to use and release
@@ -308,30 +315,35 @@ TEST(SoftwareSound, DefaultDeviceOpensOrFailsCleanly) {
 }
 
 // While tests drive the clock by hand the default device mixes as far as that clock has run, not
-// as far as an audio thread got: a 100 ms one-shot is at its 50 ms sample after 50 ms of the clock,
-// still playing at 99 ms and done at 100 ms, however long the machine took in between.
+// as far as an audio thread got: a 31 s one-shot is at its 6 s sample 6 s after Play, still
+// playing 1 ms before its end and done at it, however long the machine took in between. Every
+// call first mixes up to the clock, so calls 6 s apart never lose time to the 10 s that one
+// catch-up mixes at most.
 TEST(SoftwareSound, UnderTheHandDrivenClockPlaybackFollowsTheClock) {
   plat::UseManualClock(5000);
   IDirectSound* sound = nullptr;
   ASSERT_EQ(DS_OK, DirectSoundCreate(nullptr, &sound, nullptr));
   DirectSoundPtr owner(sound);
   ASSERT_EQ(DS_OK, sound->SetCooperativeLevel(nullptr, DSSCL_NORMAL));
-  const std::vector<int16_t> tone = Sine(4410, 0.01, 8000.0);
-  const WAVEFORMATEX format = Format(1, 44100, 16);
+  const WAVEFORMATEX format = Format(1, 11025, 8);
   DirectSoundBufferPtr buffer;
-  ASSERT_EQ(DS_OK, Create(sound, format, tone.size() * 2, kEffectFlags, buffer));
-  Fill(buffer.get(), tone.data(), tone.size() * 2);
+  ASSERT_EQ(DS_OK, Create(sound, format, 31 * 11025, kEffectFlags, buffer));
+  plat::AdvanceClock(1000);  // before it plays
   ASSERT_EQ(DS_OK, buffer->Play(0, 0, 0));
-  DWORD play = 1, status = 0;
-  plat::AdvanceClock(50);
+  DWORD play = 1, status = 0, frequency = 0;
+  plat::AdvanceClock(6000);
   ASSERT_EQ(DS_OK, buffer->GetCurrentPosition(&play, nullptr));
-  EXPECT_EQ(2205u * 2, play);
+  EXPECT_EQ(6u * 11025, play);
   WAVEFORMATEX made = {};
   EXPECT_TRUE(buffer->GetFormat(&made) == DS_OK && std::memcmp(&made, &format, sizeof(made)) == 0);
-  DWORD frequency = 0;
-  EXPECT_TRUE(buffer->GetFrequency(&frequency) == DS_OK && frequency == 44100) << "the format's own rate";
+  plat::AdvanceClock(6000);
+  EXPECT_TRUE(buffer->GetFrequency(&frequency) == DS_OK && frequency == 11025) << "the format's own rate";
+  plat::AdvanceClock(6000);
+  LONG pan = 1;
+  EXPECT_TRUE(buffer->GetPan(&pan) == DS_OK && pan == 0);
+  plat::AdvanceClock(6000);
   ASSERT_EQ(DS_OK, buffer->SetVolume(DSBVOLUME_MIN));  // silent from here on, but it plays on to its end
-  plat::AdvanceClock(49);
+  plat::AdvanceClock(6999);
   ASSERT_EQ(DS_OK, buffer->GetStatus(&status));
   EXPECT_TRUE(status & DSBSTATUS_PLAYING);
   plat::AdvanceClock(1);
