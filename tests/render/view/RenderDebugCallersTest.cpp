@@ -16,6 +16,7 @@
 #include "physics/collision/StaticObstacle.h"
 #include "physics/rigid/RigidCollisionBody.h"
 #include "physics/terrain/TerrainCollisionEdge.h"
+#include "render/view/RenderDebug.h"
 #include "render/view/RenderView.h"
 #include "scene/camera/ObserverCam.h"
 #include "scene/lighting/FogState.h"
@@ -26,6 +27,7 @@
 #include "tests/physics/RigidTestUtil.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/RecordingScene.h"
+#include "tests/support/SceneDrawRecorder.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentLevel.h"
@@ -73,15 +75,11 @@ void ExpectSame(const std::vector<Line>& got, const std::vector<Line>& want) {
   }
 }
 
-// What the same view draws for these segments, as the reference for a caller's lines.
-std::vector<Line> ReferenceLines(const std::vector<std::pair<Vector3, Vector3>>& segments, uint32_t colour) {
+// What the same view draws for these segments and spheres, as the reference for a caller's lines.
+std::vector<Line> Reference(const std::vector<std::pair<Vector3, Vector3>>& segments,
+                            const std::vector<std::pair<Vector3, float>>& spheres, uint32_t colour) {
   Scene reference;
   for (const auto& [a, b] : segments) reference.view.DrawLine3D(a, b, colour);
-  return Lines(reference.rasterizer, colour);
-}
-
-std::vector<Line> ReferenceSpheres(const std::vector<std::pair<Vector3, float>>& spheres, uint32_t colour) {
-  Scene reference;
   for (const auto& [centre, radius] : spheres) reference.view.DrawDebugSphere(centre, radius, colour);
   return Lines(reference.rasterizer, colour);
 }
@@ -103,9 +101,9 @@ TEST(RenderDebugCallers, CollisionEdgesDrawOneLineBetweenTheirPlacedEnds) {
   // The edge is drawn even with every overlay off: it exists only to be seen.
   EXPECT_EQ(LineCount(scene.rasterizer), 2u);
   const Vector3 a = mesh->positions[0] + place.position, b = mesh->positions[5] + place.position;
-  ExpectSame(Lines(scene.rasterizer, CTerrainEdge::kColour), ReferenceLines({{a, b}}, CTerrainEdge::kColour));
+  ExpectSame(Lines(scene.rasterizer, CTerrainEdge::kColour), Reference({{a, b}}, {}, CTerrainEdge::kColour));
   ExpectSame(Lines(scene.rasterizer, CTestEdge::kColour),
-             ReferenceLines({{Vector3(15, 1, 1), Vector3(20, -2, 0.5f)}}, CTestEdge::kColour));
+             Reference({{Vector3(15, 1, 1), Vector3(20, -2, 0.5f)}}, {}, CTestEdge::kColour));
   EXPECT_EQ(edge.GetDrawnFrame(), scene.view.GetFrameNumber());
 }
 
@@ -143,16 +141,17 @@ TEST(RenderDebugCallers, SphereTreesOfObstaclesAndBodiesShowOnlyWithTheCollision
   body.Render(&on.view);
   // 32 lines a sphere, all in front of the eye.
   EXPECT_EQ(LineCount(on.rasterizer), 32u * 5 + 1);
-  ExpectSame(Lines(on.rasterizer, CStaticObstacle::kTreeColour), ReferenceSpheres({{root.centre, 3.0f}}, 0xFFu));
+  ExpectSame(Lines(on.rasterizer, CStaticObstacle::kTreeColour), Reference({}, {{root.centre, 3.0f}}, 0xFFu));
   ExpectSame(Lines(on.rasterizer, CStaticObstacle::kLeafColour),
-             ReferenceSpheres({{Vector3(20, -1, 0), 1.5f}, {Vector3(20, 1.5f, 0.5f), 1.0f}}, 0xFFu));
+             Reference({}, {{Vector3(20, -1, 0), 1.5f}, {Vector3(20, 1.5f, 0.5f), 1.0f}}, 0xFFu));
   const SphereTreeNode& leaf = sphereRoot.children[0];
   ExpectSame(Lines(on.rasterizer, CRigidCollisionBody::kSphereColour),
-             ReferenceSpheres({{Vector3(10, 2, -1) + sphereRoot.centre, sphereRoot.radius},
-                               {Vector3(10, 2, -1) + leaf.centre, leaf.radius}},
-                              0xFFu));
+             Reference({},
+                       {{Vector3(10, 2, -1) + sphereRoot.centre, sphereRoot.radius},
+                        {Vector3(10, 2, -1) + leaf.centre, leaf.radius}},
+                       0xFFu));
   ExpectSame(Lines(on.rasterizer, CRigidCollisionBody::kContactColour),
-             ReferenceLines({{Vector3(10, 2, -1.5f), Vector3(10, 2, -1.0f)}}, 0xFFu));
+             Reference({{Vector3(10, 2, -1.5f), Vector3(10, 2, -1.0f)}}, {}, 0xFFu));
 }
 
 // The world pass over the demo level seen from far off, so that every overlay line is in front.
@@ -202,6 +201,17 @@ TEST(RenderDebugCallers, TheWorldPassDrawsOccupiedOctreeCellsAndLightsBehindThei
   // A red point light: a cross of three lines and its bounds' twelve edges; nothing else.
   EXPECT_EQ(LineCount(pass.rasterizer), 15u);
   EXPECT_EQ(Lines(pass.rasterizer, 0xFFFF0000u).size(), 15u);
+  // In world space: unit arms along the axes about the light, then its bounds' edges by corners (digits).
+  const Box& box = pass.world.GetLightList()->GetLight(0)->GetBounds();
+  testing_support::SceneDrawRecorder drawn;
+  DrawDebugLight(drawn, *pass.world.GetLightList()->GetLight(0));
+  std::vector<std::pair<Vector3, Vector3>> got, want;
+  for (const auto& line : drawn.lines) got.push_back({line.a, line.b});
+  for (const Vector3& arm : {Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)})
+    want.push_back({Vector3(30, 30, 4) - arm, Vector3(30, 30, 4) + arm});
+  for (int e : {1, 2, 4, 13, 15, 23, 26, 37, 45, 46, 57, 67})
+    want.push_back({box.GetCorner(e / 10), box.GetCorner(e % 10)});
+  EXPECT_EQ(got, want);
 
   pass.Draw(CSceneDrawInterface::kDebugOctree);
   const COctreeNode* root = pass.world.GetOctree().GetRoot();
