@@ -41,6 +41,6 @@ TEST(Gdi, DibSectionReportsItsFormatAndGivesItsRowsBack) {
   const uint8_t rows[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   EXPECT_EQ(SetDIBits(dc, bitmap, 0, 2, rows, &info, DIB_RGB_COLORS), 0);
   EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0x11, 0x22, 0x33));
-  DeleteDC(dc);
-  DeleteObject(bitmap);
+  EXPECT_TRUE(DeleteDC(dc) && !DeleteDC(nullptr));
+  EXPECT_TRUE(DeleteObject(bitmap) && !DeleteObject(nullptr));
 }

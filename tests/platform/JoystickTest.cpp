@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 
 #include "platform/Joystick.h"
 
@@ -57,4 +58,11 @@ TEST(Joystick, ReadsEveryAxisTheCappedButtonsAndTheHatOfAnSdlStick) {
   ASSERT_EQ(SDL_JoystickDetachVirtual(index), 0) << SDL_GetError();
   EXPECT_EQ(joyGetPosEx(id, &info), JOYERR_UNPLUGGED);
   SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+
+  // A scripted stick reads back its whole state, under the caller's size and flags.
+  plat::SetFakeJoystick(id, caps, JOYINFOEX{0, 0, 1, 2, 3, 4, 5, 6, 1u << 9, 1, 9000, 7, 8});
+  ASSERT_EQ(joyGetPosEx(id, &info), JOYERR_NOERROR);
+  const JOYINFOEX want = {sizeof(info), JOY_RETURNALL, 1, 2, 3, 4, 5, 6, 1u << 9, 1, 9000, 7, 8};
+  EXPECT_EQ(std::memcmp(&info, &want, sizeof(info)), 0);
+  plat::ClearFakeJoysticks();
 }

@@ -10,14 +10,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <string>
 #include <functional>
+#include <string>
 
 namespace {
 
-// Runs body in a forked child (which makes no window) and returns its exit code.
+// Runs body in a forked child and returns its exit code.
 int RunInChild(const std::function<int()>& body) {
   const pid_t child = fork();
   if (child == 0) _exit(body());  // _exit: no exit handlers of the parent's state run twice
@@ -140,13 +141,25 @@ TEST_F(WindowTest, NoRemoteWindowWithoutAHolder) {
   }
   // The lock of a class whose name holds other characters: letters in lower case, digits, '-' and
   // '_' kept, the rest made '_'.
-  WNDCLASSA odd = {};
-  odd.lpfnWndProc = &WindowTest::Procedure;
-  odd.lpszClassName = "Kv-9_/Odd.Name";
+  WNDCLASSA odd = {CS_HREDRAW, &WindowTest::Procedure, 4, 8, nullptr, 101, 2, 6, "KvMenu", "Kv-9_/Odd.Name"};
   ASSERT_NE(RegisterClassA(&odd), 0u);
+  // The class keeps the record whole but not the caller's strings.
+  WNDCLASSA kept;
+  ASSERT_TRUE(GetClassInfoA(nullptr, "kv-9_/odd.NAME", &kept));
+  EXPECT_TRUE(kept.style == odd.style && kept.lpfnWndProc == odd.lpfnWndProc && kept.cbClsExtra == 4 &&
+              kept.cbWndExtra == 8 && kept.hIcon == 101 && kept.hCursor == 2 && kept.hbrBackground == 6 &&
+              !kept.hInstance && !kept.lpszMenuName && !kept.lpszClassName);
   HWND window = CreateWindowA(odd.lpszClassName, "odd", WS_SYSMENU, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
   EXPECT_TRUE(std::filesystem::exists(folder_.Path() + "kv-9__odd_name.lock"));
   DestroyWindow(window);
+  // A process that exits with its window still open removes its socket through its exit handler.
+  const std::string socketFile = folder_.Path() + "kv-9__odd_name.sock";
+  ASSERT_EQ(RunInChild([&]() -> int {
+              CreateWindowA(odd.lpszClassName, "odd", WS_SYSMENU, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+              std::exit(std::filesystem::exists(socketFile) ? 0 : 1);
+            }),
+            0);
+  EXPECT_FALSE(std::filesystem::exists(socketFile));
 }
 
 // The socket address holds 108 bytes with its closing NUL: a 107-character path listens, a longer
