@@ -27,8 +27,6 @@ void ReportUnsupported(int srcDepth, int dstDepth) {
 }  // namespace
 
 CBitmapImage::CBitmapImage(const uint8_t* data, size_t size) {
-  m_data = data;
-  m_dataSize = size;
   switch (DetectImageFormat(data, size)) {
     case kImageBitmap:
       flags |= kFromBitmapFile;

@@ -24,10 +24,8 @@ bool CImage::Validate() const {
   return false;
 }
 
-void CImage::TakeData(std::unique_ptr<uint8_t[]> block, size_t size) {
+void CImage::TakeData(std::unique_ptr<uint8_t[]> block) {
   m_ownedData = std::move(block);
-  m_data = m_ownedData.get();
-  m_dataSize = size;
   flags |= kOwnsData;
 }
 
@@ -110,7 +108,7 @@ CImageRef LoadImageFile(const char* path) {
   if (!block) return CImageRef();
   std::unique_ptr<CImage> image = MakeImageForFormat(DetectImageFormat(block.get(), size), block.get(), size);
   if (!image || !(image->flags & CImage::kValid)) return CImageRef();
-  image->TakeData(std::move(block), size);
+  image->TakeData(std::move(block));
   return CImageRef(std::move(image));
 }
 

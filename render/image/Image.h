@@ -119,11 +119,9 @@ class CImage : public CRefCounted {
   virtual void ReleaseDC() {}
 
   // Hands the file block to the image; it lives as long as the image.
-  void TakeData(std::unique_ptr<uint8_t[]> block, size_t size);
+  void TakeData(std::unique_ptr<uint8_t[]> block);
 
  protected:
-  const uint8_t* m_data = nullptr;
-  size_t m_dataSize = 0;
   std::unique_ptr<uint8_t[]> m_ownedData;
 };
 

@@ -200,6 +200,12 @@ TEST(BWImage, SavedCompressedAndPlainLoadBackAndBrokenFilesFail) {
     CImageRef back = LoadImageFile((temp.Path() + "a.bw").c_str());
     ASSERT_FALSE(back.IsNull());
     EXPECT_EQ(0, std::memcmp(back->pixels, indices.data(), indices.size()));
+    EXPECT_EQ(40, back->pitch) << "one index byte a pixel";
+    // Raw rows at 2x: every index twice across and down.
+    std::vector<uint16_t> doubled(80 * 60), want(80 * 60);
+    for (size_t i = 0; i < want.size(); ++i) want[i] = kPalette[indices[i / 160 * 40 + i % 80 / 2]];
+    ASSERT_EQ(1, back->BltRaw(Screen(doubled, 80, 60, 15), ImageRect{0, 0, 39, 29}, ImageRect{0, 0, 79, 59}));
+    EXPECT_EQ(want, doubled) << compress;
     // The saved header carries the bounding box and the palette format.
     EXPECT_EQ(39u, le::ReadU32(file.data() + 17 + 8));
     EXPECT_EQ(15, file[13]);
@@ -382,22 +388,26 @@ TEST(BWBuild, PalettesIndicesAndRowCodingFromTrueColour) {
     order.push_back(static_cast<uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | b >> 3));
   }
   ASSERT_EQ(100, y);
-  CBWImage bw;
-  ASSERT_EQ(1, bw.CopyFrom(*source.Get(), nullptr, nullptr));
   int count = 0;
-  const uint16_t* palette = bw.GetPaletteInfo(&count);
-  ASSERT_EQ(200, count);
-  for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], palette[i]) << i;
-  // Every pixel draws in its own colour (long equal runs made the rows coded as fills).
-  EXPECT_TRUE(bw.IsRowCoded());
-  EXPECT_EQ(bw.pitch, 301) << "one index byte a pixel";
-  std::vector<uint16_t> drawn(301 * 100);
-  ASSERT_EQ(1, bw.BltRaw(Screen(drawn, 301, 100, 15), ImageRect{0, 0, 300, 99}, ImageRect{0, 0, 300, 99}));
-  for (int py = 0; py < 100; ++py)
-    for (int px = 0; px < 301; ++px) {
-      const uint8_t* p = source->pixels + py * source->pitch + 3 * px;
-      ASSERT_EQ(static_cast<uint16_t>((p[2] >> 3) << 10 | (p[1] >> 3) << 5 | p[0] >> 3), drawn[py * 301 + px]);
-    }
+  // Rounding up leaves these multiples of 8 alone, and a rounded picture keeps its rows raw.
+  for (bool rounded : {false, true}) {
+    CBWImage bw;
+    ASSERT_EQ(1, rounded ? bw.CopyFromFlagged(*source.Get(), nullptr, nullptr)
+                         : bw.CopyFrom(*source.Get(), nullptr, nullptr));
+    const uint16_t* palette = bw.GetPaletteInfo(&count);
+    ASSERT_EQ(200, count);
+    for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], palette[i]) << i;
+    // Every pixel draws in its own colour (long equal runs made the unrounded rows coded as fills).
+    EXPECT_EQ(!rounded, bw.IsRowCoded());
+    EXPECT_EQ(bw.pitch, 301) << "one index byte a pixel";
+    std::vector<uint16_t> drawn(301 * 100);
+    ASSERT_EQ(1, bw.BltRaw(Screen(drawn, 301, 100, 15), ImageRect{0, 0, 300, 99}, ImageRect{0, 0, 300, 99}));
+    for (int py = 0; py < 100; ++py)
+      for (int px = 0; px < 301; ++px) {
+        const uint8_t* p = source->pixels + py * source->pitch + 3 * px;
+        ASSERT_EQ(static_cast<uint16_t>((p[2] >> 3) << 10 | (p[1] >> 3) << 5 | p[0] >> 3), drawn[py * 301 + px]);
+      }
+  }
   // Sources other than 24 bits are refused and leave the image empty.
   CBWImage refused;
   EXPECT_EQ(0, refused.CopyFrom(*CreateDibImage(4, 4, 15).Get(), nullptr, nullptr));

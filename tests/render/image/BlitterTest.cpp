@@ -90,42 +90,43 @@ TEST(SpanConverters, EachEntryOfEachDepthAgainstHandValues) {
 }
 
 TEST(DibRowConverters, EveryPairAgainstItsRule) {
-  const uint8_t bgr[6] = {0x18, 0x84, 0xF9, 0x07, 0x00, 0xFF};
+  const uint8_t bgr[9] = {0x18, 0x84, 0xF9, 0x07, 0x00, 0xFF, 0x40, 0x50, 0x60};  // the last pixel lies past every run
   const uint16_t c565 = static_cast<uint16_t>((0xF9 & 0xF8) << 8 | (0x84 & 0xFC) << 3 | 0x18 >> 3);
   const uint16_t c555 = static_cast<uint16_t>((0xF9 >> 3) << 10 | (0x84 >> 3) << 5 | 0x18 >> 3);
   std::vector<uint8_t> out(4, 0);
   SelectDibRowConverter(16, 24, DibRowKind::kPlain)(DibRowArgs{bgr, out.data(), 1, nullptr, 0});
-  EXPECT_EQ(c565, At16(out, 0));
+  EXPECT_EQ(Row16({c565, 0}), out);  // one pixel converted, its neighbour untouched
   SelectDibRowConverter(15, 24, DibRowKind::kPlain)(DibRowArgs{bgr, out.data(), 1, nullptr, 0});
-  EXPECT_EQ(c555, At16(out, 0));
-  const std::vector<uint8_t> in565 = Row16({c565});
+  EXPECT_EQ(Row16({c555, 0}), out);
+  const std::vector<uint8_t> in565 = Row16({c565, c565});
   SelectDibRowConverter(15, 16, DibRowKind::kPlain)(DibRowArgs{in565.data(), out.data(), 1, nullptr, 0});
-  EXPECT_EQ(((c565 >> 1) & 0x7FE0) + (c565 & 31), At16(out, 0));
-  const std::vector<uint8_t> in555 = Row16({c555});
+  EXPECT_EQ(Row16({((c565 >> 1) & 0x7FE0) + (c565 & 31), 0}), out);
+  const std::vector<uint8_t> in555 = Row16({c555, c555});
   SelectDibRowConverter(16, 15, DibRowKind::kPlain)(DibRowArgs{in555.data(), out.data(), 1, nullptr, 0});
-  EXPECT_EQ((c555 & 0xFFE0) * 2 + (c555 & 31), At16(out, 0));
+  EXPECT_EQ(Row16({(c555 & 0xFFE0) * 2 + (c555 & 31), 0}), out);
   // Keyed: the second pixel equals the key 0x00FF0007 and is skipped.
-  std::vector<uint8_t> keyed = Row16({0xAAAA, 0xBBBB});
+  std::vector<uint8_t> keyed = Row16({0xAAAA, 0xBBBB, 0xCCCC});
   SelectDibRowConverter(16, 24, DibRowKind::kKeyed)(DibRowArgs{bgr, keyed.data(), 2, nullptr, 0xFF0007});
-  EXPECT_EQ(c565, At16(keyed, 0));
-  EXPECT_EQ(0xBBBB, At16(keyed, 1));
+  EXPECT_EQ(Row16({c565, 0xBBBB, 0xCCCC}), keyed);
   // Blend into 5-5-5 at alpha >> 3.
-  const uint8_t alpha[2] = {255, 64};
-  std::vector<uint8_t> under = Row16({Pack555(1, 2, 3), Pack555(4, 5, 6)});
+  const uint8_t alpha[3] = {255, 64, 200};
+  std::vector<uint8_t> under = Row16({Pack555(1, 2, 3), Pack555(4, 5, 6), 0x1234});
   SelectDibRowConverter(15, 24, DibRowKind::kAlphaBlend)(DibRowArgs{bgr, under.data(), 2, alpha, 0});
-  EXPECT_EQ(Blend555(Pack555(1, 2, 3), c555, 31), At16(under, 0));
-  EXPECT_EQ(Blend555(Pack555(4, 5, 6), Pack555(31, 0, 0), 8), At16(under, 1));
+  EXPECT_EQ(Row16({Blend555(Pack555(1, 2, 3), c555, 31), Blend555(Pack555(4, 5, 6), 0x7C00, 8), 0x1234}), under);
   // 24-bit mask writes the key where alpha is at most 127.
-  std::vector<uint8_t> masked(6, 0);
+  std::vector<uint8_t> masked(9, 0);
   SelectDibRowConverter(24, 24, DibRowKind::kAlphaMask)(DibRowArgs{bgr, masked.data(), 2, alpha, 0x0A0B0C});
-  EXPECT_EQ((std::vector<uint8_t>{0x18, 0x84, 0xF9, 0x0C, 0x0B, 0x0A}), masked);
+  EXPECT_EQ((std::vector<uint8_t>{0x18, 0x84, 0xF9, 0x0C, 0x0B, 0x0A, 0, 0, 0}), masked);
   // 32 <-> 24: the top byte of a 32-bit destination is left as it was.
-  std::vector<uint8_t> words = {9, 9, 9, 0x77};
+  std::vector<uint8_t> words = {9, 9, 9, 0x77, 5, 5, 5, 5};
   SelectDibRowConverter(32, 24, DibRowKind::kPlain)(DibRowArgs{bgr, words.data(), 1, nullptr, 0});
-  EXPECT_EQ((std::vector<uint8_t>{0x18, 0x84, 0xF9, 0x77}), words);
-  std::vector<uint8_t> back(3, 0);
+  EXPECT_EQ((std::vector<uint8_t>{0x18, 0x84, 0xF9, 0x77, 5, 5, 5, 5}), words);
+  std::vector<uint8_t> back(6, 0);
   SelectDibRowConverter(24, 32, DibRowKind::kPlain)(DibRowArgs{words.data(), back.data(), 1, nullptr, 0});
-  EXPECT_EQ((std::vector<uint8_t>{0x18, 0x84, 0xF9}), back);
+  EXPECT_EQ((std::vector<uint8_t>{0x18, 0x84, 0xF9, 0, 0, 0}), back);
+  // 5-6-5 to 24 bits: through 5-5-5, each channel widened by shl 3.
+  SelectDibRowConverter(24, 16, DibRowKind::kPlain)(DibRowArgs{in565.data(), back.data(), 1, nullptr, 0});
+  EXPECT_EQ((std::vector<uint8_t>{0x18, 0x80, 0xF8, 0, 0, 0}), back);
   // Pairs without a rule.
   EXPECT_EQ(nullptr, SelectDibRowConverter(32, 16, DibRowKind::kPlain));
   EXPECT_EQ(nullptr, SelectDibRowConverter(8, 24, DibRowKind::kPlain));

@@ -151,9 +151,11 @@ TEST(BitmapImage, KeyedAlphaAndStretchedCopies) {
   bitmap->SetColourKey(0x030201);
   CImageRef target = CreateDibImage(4, 1, 24);
   std::fill(target->pixels, target->pixels + 12, 0xEE);
-  ASSERT_EQ(1, target->CopyFrom(*source.Get(), nullptr, nullptr));
-  EXPECT_EQ(0xEE, target->pixels[0]);  // the keyed pixel is left alone
-  EXPECT_EQ(source->pixels[3], target->pixels[3]);
+  const ImageRect firstThree{0, 0, 2, 0};
+  ASSERT_EQ(1, target->CopyFrom(*source.Get(), &firstThree, &firstThree));
+  std::vector<uint8_t> want(12, 0xEE);  // the keyed pixel and the one outside the copy are left alone
+  std::copy(source->pixels + 3, source->pixels + 9, want.begin() + 3);
+  EXPECT_EQ(want, std::vector<uint8_t>(target->pixels, target->pixels + 12));
 
   bitmap->SetColourKey(0x01000000);
   uint8_t* alpha = bitmap->AlphaPlaneForWrite();

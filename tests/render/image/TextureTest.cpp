@@ -12,6 +12,7 @@
 
 #include <jpeglib.h>
 
+#include "core/math/FileBuffer.h"
 #include "core/math/LittleEndian.h"
 #include "core/math/ResourceTable.h"
 #include "render/image/BitmapImage.h"
@@ -503,8 +504,13 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   const std::string parent = temp.Path() + "parent.texture";
   ASSERT_TRUE(t.Save(parent.c_str(), 0));
   EXPECT_FALSE(testing_support::ReadBytes(parent + ".RFL").empty());
+  char* shared = LoadFileToBuffer(parent.c_str());
+  FreeFileBuffer(shared);
   CTexture loaded;
   ASSERT_TRUE(loaded.Load(parent.c_str(), true));
+  char* again = LoadFileToBuffer(parent.c_str());  // loading handed the shared file buffer back
+  EXPECT_EQ(shared, again);
+  FreeFileBuffer(again);
   ASSERT_NE(nullptr, loaded.attached);
   EXPECT_EQ("parent.texture.RFL", loaded.attachedName);
   EXPECT_EQ("Reflection", loaded.attached->name);
