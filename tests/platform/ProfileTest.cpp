@@ -93,13 +93,16 @@ TEST(Profile, NullSectionOrKeyListsNamesCutLikeTheWindowsFunction) {
 
 TEST(Profile, GuidsAreRandomVersionFour) {
   std::set<std::string> seen;
+  uint64_t ones = 0;  // every bit of the first two random fields turns up set in some GUID
   for (int i = 0; i < 200; ++i) {
     GUID g{};
     ASSERT_EQ(CoCreateGuid(&g), S_OK);
     EXPECT_EQ(g.Data3 >> 12, 4);
     EXPECT_EQ(g.Data4[0] & 0xC0, 0x80);
+    ones |= uint64_t{g.Data1} << 16 | g.Data2;
     seen.insert(std::string(reinterpret_cast<const char*>(&g), sizeof(g)));
   }
+  EXPECT_EQ(ones, 0xFFFFFFFFFFFFu);
   EXPECT_EQ(seen.size(), 200u);
   EXPECT_EQ(CoCreateGuid(nullptr), E_FAIL);
 }
