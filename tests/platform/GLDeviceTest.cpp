@@ -420,11 +420,12 @@ TEST_F(GLDeviceTest, AddressingSecondStageLodBiasAndWireframe) {
   Rect(2, 2, 9, 9, 0xFFFFFFFFu);  // u 0..1: the four colours, halved
   device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
   device->SetTexture(1, nullptr);
-  // An 8-texel texture over 8 pixels uses level 0; a bias of +1.5 moves to level 1.
+  // An 8-texel texture over 8 pixels uses level 0; a bias of +0.75 moves to the nearer level 1
+  // (blending the levels would leave a quarter of the red).
   device->SetTexture(0, mips.get());
   device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTFP_POINT);
   Rect(20, 2, 27, 9, 0xFFFFFFFFu);
-  float bias = 1.5f;
+  float bias = 0.75f;
   DWORD bits;
   std::memcpy(&bits, &bias, 4);
   device->SetTextureStageState(0, D3DTSS_MIPMAPLODBIAS, bits);
