@@ -244,7 +244,7 @@ TEST_F(FrameworkTest, EachFailedStepHasItsCodeAndReleasesEverything) {
 }
 
 TEST_F(FrameworkTest, WindowedPresentsByBlitAndSwitchesRenderTargets) {
-  HWND window = testing_support::MakePlainWindow("KelvarunFrameworkTest", "fw", 0, 64, 48);
+  HWND window = testing_support::MakePlainWindow("KelvarunFrameworkTest", "fw", 0, 40, 48);  // client area 32 x 40
   ASSERT_TRUE(window);
   ASSERT_EQ(framework.Initialize(window, nullptr, &IID_IDirect3DHALDevice, nullptr, kFrameworkBackBuffer | kFrameworkZBuffer),
             DD_OK);
@@ -271,6 +271,7 @@ TEST_F(FrameworkTest, WindowedPresentsByBlitAndSwitchesRenderTargets) {
   ASSERT_EQ(framework.DirectDraw()->CreateSurface(desc, &target), DD_OK);
   ASSERT_EQ(framework.SetRenderTarget(target), DD_OK);
   EXPECT_EQ(framework.CurrentTarget(), target.get());
+  EXPECT_EQ(target->DepthBuffer(), framework.DepthBuffer()) << "as wide as the window: the depth buffer is shared";
   EXPECT_EQ(framework.Viewport().dwWidth, 32u);
   desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE;  // not a 3D target: the device refuses it
   desc.dwWidth = 16;                      // and a size of its own, so a refusal that kept it would show

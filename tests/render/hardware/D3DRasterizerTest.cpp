@@ -490,7 +490,8 @@ TEST_F(D3DRasterizerTest, RenderTargetsNeedASlotAndFailuresKeepTheBackBuffer) {
   const size_t targetCalls = Count(DeviceCallKind::RenderTarget);
   ASSERT_TRUE(rasterizer->SetRenderTarget(&target, 0, 0, 0));
   EXPECT_EQ(rasterizer->GetBackBufferDesc()->width, 64u);
-  EXPECT_EQ(rasterizer->Framework().Viewport().dwWidth, 64u);
+  D3DVIEWPORT2 view;
+  EXPECT_TRUE(device->GetViewport(&view) == D3D_OK && view.dwWidth == 64 && view.dwHeight == 64) << "the whole target";
   ASSERT_TRUE(rasterizer->SetRenderTarget(nullptr, 0, 0, 0));
   EXPECT_EQ(rasterizer->GetBackBufferDesc()->width, 640u);
   EXPECT_EQ(Count(DeviceCallKind::RenderTarget), targetCalls + 2) << "the texture, then the back buffer again";

@@ -166,9 +166,10 @@ TEST_F(TextureCacheTest, FormatsAreScoredAgainstTheTextureLayout) {
   ASSERT_NE(handle, nullptr);
   Color c;
   Cached(*t)->GetTexelColour(c, 3.5f / 8, 2.5f / 8);
-  EXPECT_EQ(c.a, 0xF0);  // four alpha bits, all set, widened by shifting
-  EXPECT_EQ(c.r, (3 * 16) & 0xF0);
-  EXPECT_EQ(c.g, (2 * 16) & 0xF0);
+  EXPECT_EQ(c, Color::FromRGBA((3 * 16) & 0xF0, (2 * 16) & 0xF0, (5 * 8) & 0xF0, 0xF0));  // 4 bits, shifted up
+  directDraw->LoseAllSurfaces();
+  Cached(*t)->GetTexelColour(c, 0.5f, 0.5f);
+  EXPECT_EQ(c, Color::FromWord(0xFFFFFFFFu)) << "a surface that will not lock reads as opaque white";
 }
 
 TEST_F(TextureCacheTest, SameTextureTwiceDoesNoWork) {

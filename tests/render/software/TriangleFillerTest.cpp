@@ -261,6 +261,7 @@ TEST(SpanBuffer, AgreesWithAPerPixelDepthBufferAndStopsCleanlyWhenFull) {
         last = s.x1;
         for (int x = std::max(s.x0, 0); x < std::min(s.x1, 200); ++x) ASSERT_NEAR(z[x], s.z0 + (x - s.x0) * s.dz, 1e-5);
       }
+      ASSERT_EQ(4000 - b.GetRow(0).size(), b.GetFreeRecords()) << "a record is in the row or free, never lost";
     }
   }
   // 25 records: disjoint spans are taken while 20 or more are free, then refused whole.

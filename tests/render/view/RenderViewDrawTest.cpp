@@ -454,7 +454,7 @@ TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
   std::unique_ptr<ShadedMesh> mesh = MakeFacingQuad();
   ASSERT_TRUE(mesh);
   Placed quad(std::move(mesh));
-  quad.instance.SetAlpha(0.5f, true);
+  quad.instance.SetAlpha(0.5f, true);  // corners in white at alpha 127, without fog or texture coordinates
   Scene s;
   ASSERT_TRUE(s.Begin());
   s.rasterizer.Forget();
@@ -465,10 +465,10 @@ TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
   EXPECT_EQ(d.indices, (std::vector<uint16_t>{0, 1, 2, 2, 1, 3}));
   for (int i = 0; i < 4; ++i) {
     const ProjectedPoint want = s.view.ProjectPoint(s.camera.frame.WorldToLocalPoint(kQuadCorners[i]));
-    EXPECT_FLOAT_EQ(d.vertices[i].x, want.x) << i;
-    EXPECT_FLOAT_EQ(d.vertices[i].y, want.y) << i;
-    EXPECT_EQ(d.vertices[i].diffuse, 0x7FFFFFFFu) << i;  // white tint, half alpha (127)
-    EXPECT_EQ(d.vertices[i].specular, 0xFF000000u) << i;
+    const ScreenVertex& v = d.vertices[i];
+    EXPECT_EQ(std::make_tuple(want.x, want.y, want.z, want.rhw, 0x7FFFFFFFu, 0xFF000000u, 0.f, 0.f, 0.f, 0.f),
+              std::make_tuple(v.x, v.y, v.z, v.rhw, v.diffuse, v.specular, v.u, v.v, v.u2, v.v2))
+        << i;
   }
 }
 
