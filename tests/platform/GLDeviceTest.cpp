@@ -420,8 +420,7 @@ TEST_F(GLDeviceTest, AddressingSecondStageLodBiasAndWireframe) {
   Rect(2, 2, 9, 9, 0xFFFFFFFFu);  // u 0..1: the four colours, halved
   device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
   device->SetTexture(1, nullptr);
-  // An 8-texel texture over 8 pixels uses level 0; a bias of +0.75 moves to the nearer level 1
-  // (blending the levels would leave a quarter of the red).
+  // An 8-texel texture over 8 pixels uses level 0; a bias of +0.75 picks the nearer level 1, unblended.
   device->SetTexture(0, mips.get());
   device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTFP_POINT);
   Rect(20, 2, 27, 9, 0xFFFFFFFFu);
