@@ -121,10 +121,8 @@ TEST(TextureBuild, FlagsSizesAndMipLevels) {
   testing_support::DebugCapture log;
   ASSERT_TRUE(small.CreateFromPixels(rgb, 3, 3, 2, kR, kG, kB, 0, 0x103, "Small"));
   EXPECT_NE(std::string::npos, log.Text().find("CTexture: Converting input into standard 32bit ARGB format.\n"));
-  EXPECT_EQ(4u, small.bytesPerPixel);
-  EXPECT_EQ(4u, small.width);
-  EXPECT_EQ(4u, small.height);
-  EXPECT_EQ(kA, small.alphaMask);
+  EXPECT_EQ((std::vector<uint32_t>{4, 4, 4, kA}),
+            (std::vector<uint32_t>{small.bytesPerPixel, small.width, small.height, small.alphaMask}));
   EXPECT_TRUE(small.flags & CTexture::kPowerOfTwo) << "the sides it has, not the 3 x 2 it was given";
   EXPECT_EQ(Color::FromRGBA(18, 17, 16, 255), Sampled(small, 0.9f, 0.9f));  // nearest: source (2, 1)
   // An opaque texture stays opaque through a change of layout, whatever its alpha bits held.
@@ -193,6 +191,9 @@ TEST(TextureBuild, RawBlocksHeaderWordsAndEmptySides) {
   EXPECT_EQ(0x55667788u, le::ReadU32(image.data() + 8 + CTexture::kHeaderBlockBytes));
   for (int word : {3, 10, 16, 17}) EXPECT_EQ(0u, le::ReadU32(image.data() + 4 + 68 + 4 * word)) << word;
   for (size_t at = 4 + CTexture::kHeaderBlockBytes + 8; at < CTexture::kFieldBlockBytes; ++at) ASSERT_EQ(0, image[at]) << at;
+  const std::vector<uint8_t> file = Encoded(t, 0);  // a saved file: the same header block, offsets and pixels
+  EXPECT_TRUE(std::equal(image.begin() + 4, image.begin() + 4 + CTexture::kHeaderBlockBytes, file.begin() + 13));
+  EXPECT_TRUE(std::equal(image.begin() + CTexture::kFieldBlockBytes, image.end(), file.begin() + PayloadOffset(file)));
   // Pixels over no width are black: opaque without an alpha mask, clear with one.
   t.width = 0;
   EXPECT_EQ(Color::FromRGBA(0, 0, 0, 0), Sampled(t, 0.5f, 0.5f));
@@ -222,8 +223,7 @@ TEST(TextureBuild, RepackingBetweenLayouts) {
   uint8_t wide[3];
   const uint32_t rgb24[4] = {kR, kG, kB, 0};
   RepackPixels(c555, wide, 1, 1, 2, 3, 2, m555, 3, rgb24);
-  EXPECT_EQ(0xF8, wide[0]);
-  EXPECT_EQ(0xF8, wide[2]);
+  EXPECT_EQ((std::vector<uint8_t>{0xF8, 0xF8, 0xF8}), std::vector<uint8_t>(wide, wide + 3));
   // Each channel is cut by its own mask first: a 5-6-5 pure blue has no green in 8-8-8-8.
   const uint8_t blue565[2] = {0x1F, 0x00};
   RepackPixels(blue565, out, 1, 1, 2, 4, 2, m565, 4, standard);
@@ -280,16 +280,14 @@ TEST(TextureFile, RawSaveLoadIsByteIdenticalAndHostileFilesFailCleanly) {
   EXPECT_EQ(7u, back.fileWord1);
   // Dropping the top level: five levels load as four of half the size.
   ASSERT_TRUE(back.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), true, true));
-  EXPECT_EQ(16u, back.width);
-  EXPECT_EQ(4u, back.mipCount);
+  EXPECT_EQ((std::vector<uint32_t>{16, 4}), (std::vector<uint32_t>{back.width, back.mipCount}));
   EXPECT_EQ(0, std::memcmp(back.pixels.get(), t.GetLevel(1), back.totalSize));
   // A three-level texture loads whole.
   CTexture three;
   ASSERT_TRUE(three.CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0x10, "Three"));
   const std::vector<uint8_t> small = Encoded(three, 0);
   ASSERT_TRUE(back.Parse(small.data(), small.size(), true, true));
-  EXPECT_EQ(4u, back.width);
-  EXPECT_EQ(3u, back.mipCount);
+  EXPECT_EQ((std::vector<uint32_t>{4, 3}), (std::vector<uint32_t>{back.width, back.mipCount}));
 
   testing_support::DebugCapture log;
   for (size_t cut = 0; cut < small.size(); ++cut)
@@ -485,6 +483,8 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   CTexture upright;
   ASSERT_TRUE(upright.LoadTarga(flipped.c_str(), 0));
   EXPECT_EQ(0, std::memcmp(upright.pixels.get(), pixels.data(), 8 * 4 * 4));
+  bottomUp[2] = 1;  // a colour-mapped file is refused
+  EXPECT_FALSE(upright.LoadTarga(temp.Write("mapped.tga", bottomUp).c_str(), 0));
   // The same file is an image for the library too, with its alpha plane.
   CImageRef image = LoadImageFile(tga.c_str());
   ASSERT_FALSE(image.IsNull());
