@@ -115,11 +115,8 @@ TEST(TargaReader, RunPacketCrossingARowEnd) {
   for (int i = 0; i < 20; ++i) file.insert(file.end(), {255, 0, 0});
   CImageRef image = LoadImageFromMemory(file.data(), file.size());
   ASSERT_FALSE(image.IsNull());
-  EXPECT_EQ(0x323232, image->GetPixel(127, 0));
-  EXPECT_EQ(0x0000FF, image->GetPixel(128, 0));
-  EXPECT_EQ(0x0000FF, image->GetPixel(137, 0));
-  EXPECT_EQ(0x0000FF, image->GetPixel(117, 1));
-  EXPECT_EQ(0xFF0000, image->GetPixel(118, 1));
+  for (int i = 0; i < 2 * 138; ++i)  // every pixel of both rows, in file order
+    ASSERT_EQ(i < 128 ? 0x323232 : i < 256 ? 0x0000FF : 0xFF0000, image->GetPixel(i % 138, i / 138)) << i;
   // One run more than the picture holds is refused, as is every truncation.
   std::vector<uint8_t> longer = file;
   ASSERT_EQ(19, longer[18 + 385 + 4]);
@@ -147,6 +144,11 @@ TEST(TargaCodec, RunHelpersAndHeaderListing) {
   EXPECT_NE(std::string::npos, text.find("Image Width, Height      =  00064, 00000\n"));
   EXPECT_NE(std::string::npos, text.find("  8 Attribute Bits Per Pixel\n"));
   EXPECT_NE(std::string::npos, text.find("Color Map Type           =   0  (Color Map Data is Absent)"));
+  for (const int type : {127, 128}) {  // types from 128 on are kept for applications
+    header[2] = static_cast<uint8_t>(type);
+    const char* name = type < 128 ? "Unknown Image Type\n" : "Unknown Image Type - Application Specific\n";
+    EXPECT_NE(std::string::npos, DumpTargaHeader(header, sizeof(header)).find(name)) << type;
+  }
 }
 
 namespace {
@@ -402,9 +404,7 @@ TEST(TiffReader, BothByteOrdersEqualLibtiffAndCompressionIsRefused) {
           for (int x = 0; x < 9; ++x) {
             const uint8_t* ref = &line[x * bytes];
             const uint8_t* ours = image->pixels + y * image->pitch + 3 * x;
-            ASSERT_EQ(ref[0], ours[2]);
-            ASSERT_EQ(ref[1], ours[1]);
-            ASSERT_EQ(ref[2], ours[0]);
+            ASSERT_EQ((std::vector<uint8_t>{ref[2], ref[1], ref[0]}), std::vector<uint8_t>(ours, ours + 3));
             if (alpha) ASSERT_EQ(ref[3], alpha[y * 9 + x]);
           }
         }
