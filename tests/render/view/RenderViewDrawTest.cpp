@@ -57,15 +57,15 @@ TEST(RenderViewFrame, OptionsAndFrameStartMakeExactlyTheseBackEndCalls) {
   EXPECT_EQ(s.rasterizer.calls, options);
   s.rasterizer.Forget();
   s.view.SetRenderOptions(0);
-  EXPECT_EQ(s.rasterizer.calls[0], "SetPerspectiveCorrection(0)");
-  EXPECT_EQ(s.rasterizer.calls[1], "SetFogEnable(0)");
+  EXPECT_EQ(s.rasterizer.calls,
+            (std::vector<std::string>{"SetPerspectiveCorrection(0)", "SetFogEnable(0)", "SetBilinearFilter(0)",
+                                      "SetBackfaceCulling(1)", "SetZBufferMode(1,0)", "SetZWrite(1)"}));
   s.rasterizer.Forget();
   ASSERT_TRUE(s.Begin());
-  const std::vector<std::string> begin = {"SetBackfaceCulling(1)", "SetZWrite(1)", "SetScene(fog)",
-                                          "GetBackBufferDesc",     "SetFogColour(0xFFFFFFFF)"};
-  ASSERT_EQ(s.rasterizer.calls.size(), begin.size() + 1);
-  EXPECT_EQ(std::vector<std::string>(s.rasterizer.calls.begin(), s.rasterizer.calls.end() - 1), begin);
-  EXPECT_EQ(s.rasterizer.calls.back(), "BeginScene");
+  const std::vector<std::string> begin = {
+      "SetBackfaceCulling(1)",    "SetZWrite(1)", "SetScene(fog)", "GetBackBufferDesc",
+      "SetFogColour(0xFFFFFFFF)", "BeginScene"};
+  EXPECT_EQ(s.rasterizer.calls, begin);
   // Without a box the viewport is the whole back buffer, from its top-left pixel.
   const auto viewport = [&s] {
     return std::vector<float>{s.view.GetOriginX(),        s.view.GetOriginY(), s.view.GetViewportWidth(),
@@ -253,12 +253,14 @@ TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
       taken.reset(tri.mesh->cornerList);
       tri.mesh->cornerList = nullptr;
     }
-    ASSERT_TRUE(tri.instance.SetMesh(tri.mesh.get(), false, false, true, 5, 5, nullptr, true, nullptr));
+    ASSERT_TRUE(tri.instance.SetMesh(tri.mesh.get(), false, true, true, 1, 9, nullptr, true, nullptr));
     s.lights.SetBaseColor(Vector3(0.5f, 0.5f, 0.5f));
     uint32_t relit = 0;
     for (int frame = 0; frame < 11; ++frame) {
       ASSERT_TRUE(s.Begin());
       s.view.DrawMesh(&tri.instance);
+      // Its size on screen puts it a little past half way up the ramp: 1 + 8 x 0.55 gives 5.
+      if (frame == 0) s.view.SetRelightRamp(s.view.GetProjectedSize() - 1.1f, 0.5f);
       relit += s.view.GetStatistics().cornersRelit;
       s.view.EndFrame();
     }
@@ -344,9 +346,9 @@ TEST(RenderViewLines, LinesAndFlatTrianglesAreClippedAtTheNearPlane) {
   const auto& a = s.rasterizer.draws[0].indices;
   const auto& b = s.rasterizer.draws[1].indices;
   ASSERT_EQ(a.size(), b.size());
-  EXPECT_EQ(a[0], b[0]);
-  EXPECT_EQ(a[1], b[2]);
-  EXPECT_EQ(a[2], b[1]);
+  for (size_t i = 0; i < a.size(); i += 3)  // every triangle, each the other way round
+    EXPECT_EQ((std::vector<uint16_t>{a[i], a[i + 2], a[i + 1]}), (std::vector<uint16_t>{b[i], b[i + 1], b[i + 2]}))
+        << i;
 }
 
 // A run of quads sorts as one entry at the depth of its box, and its quads far to near inside it.
@@ -490,10 +492,8 @@ TEST(RenderViewMesh, BackgroundGoesToTheFarPlaneAndGivesTheFogSettingBack) {
   s.rasterizer.Forget();
   s.view.DrawBackgroundMesh(&sky.instance);
   ASSERT_EQ(s.rasterizer.draws.size(), 1u);
-  for (const ScreenVertex& v : s.rasterizer.draws[0].vertices) {
-    EXPECT_FLOAT_EQ(v.z, 0.99999f);
-    EXPECT_FLOAT_EQ(v.rhw, 0.000001f);
-  }
+  for (const ScreenVertex& v : s.rasterizer.draws[0].vertices)
+    EXPECT_EQ(std::make_pair(v.z, v.rhw), std::make_pair(0.99999f, 0.000001f));
   EXPECT_LT(s.rasterizer.IndexOf("SetFogEnable(0)"), s.rasterizer.IndexOf("DrawTriangles(3,1)"));
   EXPECT_EQ(s.rasterizer.calls.back(), "SetFogEnable(1)");
 }
