@@ -192,8 +192,8 @@ TEST_F(FrameworkTest, FullScreenBuildsTheChainAndFlips) {
   EXPECT_EQ(framework.RenderTarget(), framework.BackBuffer());
   EXPECT_EQ(framework.BackBuffer()->DepthBuffer(), framework.DepthBuffer());
   EXPECT_EQ(framework.DeviceMemory(), DDSCAPS_VIDEOMEMORY);
-  EXPECT_EQ(framework.Viewport().dwWidth, 640u);
-  EXPECT_EQ(framework.Viewport().dwHeight, 480u);
+  EXPECT_EQ((std::vector<DWORD>{640, 480}),
+            (std::vector<DWORD>{framework.Viewport().dwWidth, framework.Viewport().dwHeight}));
   EXPECT_EQ(framework.DirectDraw()->CooperativeLevel(),
             DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_FPUSETUP);
   framework.BackBuffer()->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, 0xABCD);
@@ -280,9 +280,8 @@ TEST_F(FrameworkTest, WindowedPresentsByBlitAndSwitchesRenderTargets) {
   ASSERT_EQ(framework.DirectDraw()->CreateSurface(desc, &plain), DD_OK);
   EXPECT_EQ(framework.SetRenderTarget(plain), kFrameworkNoRenderTarget);
   EXPECT_EQ(framework.CurrentTarget(), target.get());
-  EXPECT_EQ(framework.RenderWidth(), 32u);
-  EXPECT_EQ(framework.RenderHeight(), 32u);
-  EXPECT_EQ(framework.Viewport().dwWidth, 32u);
+  EXPECT_EQ((std::vector<DWORD>{32, 32, 32}),
+            (std::vector<DWORD>{framework.RenderWidth(), framework.RenderHeight(), framework.Viewport().dwWidth}));
   ASSERT_EQ(framework.RestoreRenderTarget(), DD_OK);
   EXPECT_EQ(framework.CurrentTarget(), framework.BackBuffer());
   target.reset();

@@ -362,9 +362,7 @@ TEST(TextureFile, JpegLevelsEqualPlainLibjpegAndKeepQuality) {
       const uint8_t* ours = back.GetLevel(level);
       for (int i = 0; i < w * h; ++i) {
         const uint32_t p = le::ReadU32(ours + 4 * i);
-        ASSERT_EQ(rgb[3 * i], p >> 16 & 0xFF);
-        ASSERT_EQ(rgb[3 * i + 1], p >> 8 & 0xFF);
-        ASSERT_EQ(rgb[3 * i + 2], p & 0xFF);
+        ASSERT_EQ(uint32_t(rgb[3 * i] << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2]), p & 0xFFFFFF);
         const uint32_t wantAlpha = alpha.empty() ? 255 : alpha[alphaAt++];
         ASSERT_EQ(wantAlpha, p >> 24);
         // Alpha is exact against the source too.

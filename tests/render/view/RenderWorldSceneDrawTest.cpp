@@ -180,6 +180,11 @@ TEST(RenderWorldSceneDraw, TheWholeLevelSeenFromOutsideLiesOnScreenInDepthRange)
   EXPECT_GE(triangles, scene.FacesTowards(eye));
   EXPECT_LE(triangles, scene.TotalFaces());
   EXPECT_GT(scene.FacesTowards(eye), scene.TotalFaces() / 4);
+  scene.world.SetOverview(true);  // straight down from as high above the level as it is wide and tall
+  scene.Look(eye, Vector3(34, 34, 4));
+  const Vector3 size = scene.world.GetOctree().GetRootBox().GetSize();
+  for (const ScreenVertex& v : scene.rasterizer.TriangleCorners())
+    ASSERT_GE(1.0f / v.rhw, std::max(size.x, size.y) + size.z - 1e-3f);
 }
 
 TEST(RenderWorldSceneDraw, AWholeFrameDrawsThePointerOnceOverAFreshBackground) {
