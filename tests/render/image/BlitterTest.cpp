@@ -134,8 +134,7 @@ TEST(DibRowConverters, EveryPairAgainstItsRule) {
   uint32_t doubled[2];
   const uint16_t two[2] = {0x1234, 0xABCD};
   WidenRow16Doubled(two, doubled, 2);
-  EXPECT_EQ(0x12341234u, doubled[0]);
-  EXPECT_EQ(0xABCDABCDu, doubled[1]);
+  EXPECT_EQ((std::vector<uint32_t>{0x12341234u, 0xABCDABCDu}), std::vector<uint32_t>(doubled, doubled + 2));
 }
 
 TEST(Clipping, OneToOneCasesAgainstBothImages) {

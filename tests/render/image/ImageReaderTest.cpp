@@ -88,9 +88,7 @@ TEST(TargaReader, MatchesSdlImageForBothTypesAndOrigins) {
             SdlPixel(s, x, y, ref);
             const uint8_t* ours = image->pixels + y * image->pitch + 3 * x;
             ASSERT_EQ(0, std::memcmp(ref, ours, 3)) << bytes << rle << top << " at " << x << "," << y;
-            if (alpha) {
-              ASSERT_EQ(ref[3], alpha[y * p.width + x]);
-            }
+            if (alpha) ASSERT_EQ(ref[3], alpha[y * p.width + x]);
             // And both equal the picture we wrote.
             ASSERT_EQ(0, std::memcmp(ours, &p.bgra[(static_cast<size_t>(y) * p.width + x) * bytes], 3));
           }

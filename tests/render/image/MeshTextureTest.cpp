@@ -130,8 +130,7 @@ TEST(MeshTextures, MissingOrUnnamedTexturesStayNull) {
     ASSERT_TRUE(mesh.Load(path.c_str(), nullptr, 0, false, false, false));
     mesh.SetTextureName(1, nullptr, "");
     mesh.LoadTextures(true);
-    EXPECT_EQ(nullptr, mesh.textures[0]);
-    EXPECT_EQ(nullptr, mesh.textures[1]);
+    EXPECT_EQ(std::vector<CTextureProperties*>(2, nullptr), mesh.textures);
     EXPECT_TRUE(mesh.ownedTextures.empty());
   }
   // Without a factory (a program without the renderer) every texture stays null.

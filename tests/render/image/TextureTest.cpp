@@ -363,8 +363,7 @@ TEST(TextureFile, JpegLevelsEqualPlainLibjpegAndKeepQuality) {
       for (int i = 0; i < w * h; ++i) {
         const uint32_t p = le::ReadU32(ours + 4 * i);
         ASSERT_EQ(uint32_t(rgb[3 * i] << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2]), p & 0xFFFFFF);
-        const uint32_t wantAlpha = alpha.empty() ? 255 : alpha[alphaAt++];
-        ASSERT_EQ(wantAlpha, p >> 24);
+        ASSERT_EQ(alpha.empty() ? 255u : alpha[alphaAt++], p >> 24);
         // Alpha is exact against the source too.
         const uint32_t source = le::ReadU32(t.GetLevel(level) + 4 * i);
         ASSERT_EQ(source >> 24, p >> 24);

@@ -18,6 +18,7 @@
 #include "scene/lighting/LightList.h"
 #include "scene/lighting/PointLight.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/MeshLayer.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/render/view/PlacedTriangles.h"
 #include "tests/support/RecordingRasterizer.h"
@@ -470,6 +471,12 @@ TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
               std::make_tuple(v.x, v.y, v.z, v.rhw, v.diffuse, v.specular, v.u, v.v, v.u2, v.v2))
         << i;
   }
+  CMeshLayer layer;  // laid whole on face 0, its vertices from 0 on: that face's triangle is drawn
+  layer.AttachTo(&quad.instance);
+  const MeshLayerVertex corners[3] = {{0, 0, 0, 0, 0, Color()}, {1, 0, 0, 0, 0, Color()}, {0, 1, 0, 0, 0, Color()}};
+  CMeshLayer::ClipFace(&layer, 0, corners, {}, Matrix4(), Color::FromWord(0xFF102030u), Color());
+  s.view.DrawMeshLayer(&layer);
+  EXPECT_EQ(s.rasterizer.draws.at(1).indices, (std::vector<uint16_t>{0, 1, 2}));
 }
 
 TEST(RenderViewQueue, ScreenPolygonsFanAroundTheirLastPoint) {
