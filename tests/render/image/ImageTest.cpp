@@ -132,7 +132,7 @@ TEST(BitmapImage, CopyFromConvertsEveryDepthPairAndRefusesTheRest) {
   CImageRef back = CreateDibImage(5, 3, 24);
   ASSERT_EQ(1, back->CopyFrom(*mid.Get(), nullptr, nullptr));
   const uint16_t c = static_cast<uint16_t>(mid->pixels[0] | mid->pixels[1] << 8);
-  EXPECT_EQ((c >> 7 & 0xF8) | (c >> 2 & 0xF8) << 8 | (c << 3 & 0xF8) << 16, back->GetPixel(0, 0));  // b, g, r bytes
+  EXPECT_EQ((c >> 7 & 0xF8) | (c >> 2 & 0xF8) << 8 | (c << 3 & 0xF8) << 16, back->GetPixel(0, 0));  // r, g, b from bytes 2, 1, 0
   // Out-of-image rects and missing converters copy nothing.
   const ImageRect outside{3, 0, 5, 2};
   EXPECT_EQ(0, mid->CopyFrom(*source.Get(), &outside, &outside));
