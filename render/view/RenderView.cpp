@@ -177,6 +177,10 @@ void CRenderView::ResetBatch() {
   m_batchLightPage = nullptr;
 }
 
+void CRenderView::SetBatchAlpha(uint8_t alpha) {
+  for (ScreenVertex& v : m_vertices) v.diffuse = (v.diffuse & 0x00FFFFFFu) | (static_cast<uint32_t>(alpha) << 24);
+}
+
 void CRenderView::PushBatchToFarPlane() {
   for (ScreenVertex& v : m_vertices) {
     v.z = 0.99999f;

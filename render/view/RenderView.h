@@ -141,6 +141,7 @@ class CRenderView : public CSceneDrawInterface {
   // ---- lines and flat shapes (RenderViewLines.cpp) ----
   void DrawLine3D(const Vector3& a, const Vector3& b, uint32_t colour) override;
   void DrawTriangle3D(const Vector3& a, const Vector3& b, const Vector3& c, uint32_t colour, bool twoSided) override;
+  void DrawQuad3D(const Vector3 corners[4], uint32_t colour, CTexture* texture, CTexture* lightMap);
   void DrawDebugSphere(const Vector3& centre, float radius, uint32_t colour) override;
   // Which diagnostic overlays the scene draws (CSceneDrawInterface::DebugFlag bits); none at start.
   void SetDebugFlags(uint32_t flags) { m_debugFlags = flags; }
@@ -167,6 +168,7 @@ class CRenderView : public CSceneDrawInterface {
 
   // ---- batch utilities on the current batch ----
   void ResetBatch();
+  void SetBatchAlpha(uint8_t alpha);
   void PushBatchToFarPlane();
   void OffsetBatchDepth(float d);
   void DrawBatch(CTexture* texture, CTexture* lightMap);

@@ -1,4 +1,4 @@
-// CRenderView: world-space lines and flat triangles, sent to the back end at once.
+// CRenderView: world-space lines, flat triangles and quads, sent to the back end at once.
 #include <utility>
 #include <vector>
 
@@ -9,6 +9,7 @@
 
 namespace {
 constexpr uint32_t kNoFog = 0xFF000000u;
+const uint16_t kQuadIndices[6] = {0, 1, 2, 1, 3, 2};
 }  // namespace
 
 void CRenderView::DrawLine3D(const Vector3& a, const Vector3& b, uint32_t colour) {
@@ -59,6 +60,19 @@ void CRenderView::DrawTriangle3D(const Vector3& a, const Vector3& b, const Vecto
   }
   m_vertices.swap(savedVertices);
   m_indices.swap(savedIndices);
+}
+
+void CRenderView::DrawQuad3D(const Vector3 corners[4], uint32_t colour, CTexture* texture, CTexture* lightMap) {
+  if (!m_view) return;
+  const COrientation& eye = m_view->GetFrame();
+  ScreenVertex quad[4];
+  for (int i = 0; i < 4; ++i) {
+    const ProjectedPoint p = ProjectPoint(eye.WorldToLocalPoint(corners[i]));
+    if (p.rhw == kBehindNearPlane) return;
+    const float u = (i & 1) ? 1.0f : 0.0f, v = (i & 2) ? 1.0f : 0.0f;
+    quad[i] = ScreenVertex{p.x, p.y, p.z, p.rhw, colour, kNoFog, u, v, u, v};
+  }
+  SendTriangles(quad, 4, kQuadIndices, 2, texture, lightMap, 0.0f);
 }
 
 void CRenderView::DrawDebugSphere(const Vector3& centre, float radius, uint32_t colour) {
