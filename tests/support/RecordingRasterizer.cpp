@@ -2,6 +2,7 @@
 #include "tests/support/RecordingRasterizer.h"
 
 #include <cstdio>
+#include <map>
 
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshSection.h"
@@ -124,6 +125,29 @@ std::vector<ScreenVertex> RecordingRasterizer::TriangleCorners() const {
     if (d.lines) continue;
     for (uint16_t i : d.indices)
       if (i < d.vertices.size()) out.push_back(d.vertices[i]);
+  }
+  return out;
+}
+std::string RecordingRasterizer::Transcript() const {
+  std::map<const CTexture*, size_t> ids{{nullptr, 0}};
+  auto id = [&ids](const CTexture* t) { return ids.emplace(t, ids.size()).first->second; };
+  std::string out;
+  char line[200];
+  size_t next = 0;
+  for (const std::string& call : calls) {
+    out += call + "\n";
+    if ((Name(call) != "DrawTriangles" && Name(call) != "DrawLines") || next == draws.size()) continue;
+    const Draw& d = draws[next++];
+    std::snprintf(line, sizeof(line), "  texture %zu, light map %zu, factor %g, indices", id(d.texture), id(d.lightMap),
+                  d.drawFactor);
+    out += line;
+    for (uint16_t i : d.indices) out += " " + U(i);
+    for (const ScreenVertex& v : d.vertices) {
+      std::snprintf(line, sizeof(line), "\n  %g %g %g %g %08X %08X %g %g %g %g", v.x, v.y, v.z, v.rhw, v.diffuse,
+                    v.specular, v.u, v.v, v.u2, v.v2);
+      out += line;
+    }
+    out += "\n";
   }
   return out;
 }

@@ -29,6 +29,9 @@ class RecordingRasterizer : public CRasterizerInterface {
   std::vector<Draw> draws;
   // The corners of every triangle drawn, three per triangle, in draw order.
   std::vector<ScreenVertex> TriangleCorners() const;
+  // Everything recorded as text, a line per call; each draw followed by its texture and light map
+  // (numbered in order of first use, 0 for none), its indices and a line per vertex.
+  std::string Transcript() const;
   void Forget() {
     calls.clear();
     draws.clear();

@@ -2,21 +2,17 @@
 // compared pixel for pixel with BMP files kept in tests/render/software/golden/. Every stored frame was
 // looked at by eye before it was kept; each test says what its frame shows.
 //
-// After a deliberate change to the drawing, regenerate the files with
-//   KELVARUN_UPDATE_GOLDEN=1 ./test_render --gtest_filter='SoftwareGolden.*'
-// (the tests then write the frames instead of comparing), look at every one again, and commit them.
+// After a deliberate change to the drawing, regenerate them as tests/support/Golden.h says.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "render/image/BitmapImage.h"
-#include "render/image/ImageFileIo.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwareTextureStore.h"
+#include "tests/support/Golden.h"
 
 namespace {
 
@@ -54,37 +50,12 @@ struct Frame {
   }
 };
 
-std::string GoldenPath(const std::string& name) {
-  return std::string(KELVARUN_SOURCE_DIR) + "/tests/render/software/golden/" + name + ".bmp";
-}
-
-// Compares the frame with its golden file, or writes the file when regenerating.
+// Compares the frame, as the back end's own screenshot writes it, with its golden file.
 void ExpectGolden(CSoftwareRasterizer& r, const std::string& name) {
-  const std::string path = GoldenPath(name);
-  if (const char* update = std::getenv("KELVARUN_UPDATE_GOLDEN"); update && *update && *update != '0') {
-    r.SaveScreenShot(path.c_str());
-    GTEST_SKIP() << "wrote " << path;
-  }
-  size_t size = 0;
-  std::unique_ptr<uint8_t[]> bytes = ReadImageFile(path.c_str(), &size);
-  ASSERT_TRUE(bytes) << path;
-  CBitmapImage golden(bytes.get(), size);
-  ASSERT_TRUE(golden.flags & CImage::kValid) << path;
-  ASSERT_EQ(15, golden.depth);
-  const PixelBufferDesc& d = *r.GetBackBufferDesc();
-  ASSERT_EQ(static_cast<int>(d.width), golden.width);
-  ASSERT_EQ(static_cast<int>(d.height), golden.height);
-  int differing = 0;
-  for (uint32_t y = 0; y < d.height; ++y) {
-    const auto* drawn = reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(d.pixels) + d.pitch * y);
-    const auto* kept = reinterpret_cast<const uint16_t*>(golden.pixels + static_cast<size_t>(golden.pitch) * y);
-    for (uint32_t x = 0; x < d.width; ++x) {
-      if ((drawn[x] & 0x7FFF) == (kept[x] & 0x7FFF)) continue;
-      if (++differing <= 5) ADD_FAILURE() << name << ": pixel (" << x << ", " << y << ") is " << std::hex << drawn[x]
-                                          << ", the golden frame has " << kept[x];
-    }
-  }
-  EXPECT_EQ(0, differing) << name;
+  testing_support::TempFolder folder;
+  const std::string shot = folder.Path() + name + ".bmp";
+  r.SaveScreenShot(shot.c_str());
+  testing_support::ExpectGolden(testing_support::ReadBytes(shot), "render/software/golden/" + name + ".bmp");
 }
 
 }  // namespace
