@@ -21,12 +21,17 @@
 #include "render/image/ImageReaders.h"
 #include "render/image/JpegCodec.h"
 #include "render/image/Texture.h"
+#include "tests/render/image/ImageFiles.h"
 #include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
+
+using namespace image_files;
 
 namespace {
 
 using testing_support::WithinLinearCost;
+
+std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 // Drops the readers' refusal lines: a capture growing across hundreds of loads would count
 // against the heap of the load that happens to enlarge it.
@@ -109,57 +114,6 @@ CImageRef NoisyDib(int w, int h, bool withAlpha, uint32_t seed) {
   return dib;
 }
 
-std::vector<uint8_t> TargaHeader(int w, int h, int bits, bool rle) {
-  std::vector<uint8_t> file(18, 0);
-  file[2] = rle ? 10 : 2;
-  le::WriteU16(file.data() + 12, static_cast<uint16_t>(w));
-  le::WriteU16(file.data() + 14, static_cast<uint16_t>(h));
-  file[16] = static_cast<uint8_t>(bits);
-  file[17] = 0x20;
-  return file;
-}
-
-std::vector<uint8_t> TargaFile(int w, int h, int bytes, bool rle, uint32_t seed) {
-  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * bytes);
-  std::mt19937 rng(seed);
-  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>((i / bytes) % 7 < 4 ? 40 : rng() % 3);
-  std::vector<uint8_t> file = TargaHeader(w, h, 8 * bytes, rle);
-  if (rle) {
-    WriteTargaRlePackets(pixels.data(), w * h, bytes, file);
-  } else {
-    // Resized then copied: GCC 12 at -O3 mistakes a range insert into the 18-byte header for an overflow.
-    const size_t header = file.size();
-    file.resize(header + pixels.size());
-    std::copy(pixels.begin(), pixels.end(), file.begin() + static_cast<std::ptrdiff_t>(header));
-  }
-  return file;
-}
-
-std::vector<uint8_t> TiffFile(const std::string& path, int w, int h, int samples, int rowsPerStrip) {
-  TIFFSetWarningHandler(nullptr);
-  TIFF* tif = TIFFOpen(path.c_str(), "wl");
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-  if (samples == 4) {
-    const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
-    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
-  }
-  std::vector<uint8_t> row(static_cast<size_t>(w) * samples);
-  for (int y = 0; y < h; ++y) {
-    for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<uint8_t>(i * 7 + y * 3);
-    TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0);
-  }
-  TIFFClose(tif);
-  const std::string bytes = testing_support::ReadBytes(path);
-  return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
 const std::vector<uint16_t> kPalette = {0x7C00, 0x03E0, 0x001F, 0x294A, 0x7FFF};
 
 // A row-coded BW file: per row a literal of indices, a fill, a shade run and the end byte.
@@ -204,9 +158,10 @@ TEST(ImageDamage, EveryFormatRefusesPrefixesAndContainsRandomDamage) {
   };
   std::vector<Case> cases;
   cases.push_back({"bmp", static_cast<CBitmapImage*>(NoisyDib(13, 7, false, 1).Get())->EncodeBmp()});
-  cases.push_back({"targa raw", TargaFile(11, 6, 3, false, 2)});
-  cases.push_back({"targa runs", TargaFile(23, 9, 4, true, 3)});
-  cases.push_back({"tiff strips", TiffFile(temp.Path() + "a.tif", 9, 7, 4, 3)});
+  cases.push_back({"targa raw", TargaFile(MakePicture(11, 6, 3, 2), false, true)});
+  cases.push_back({"targa runs", TargaFile(MakePicture(23, 9, 4, 3), true, true)});
+  cases.push_back(
+      {"tiff strips", Bytes(WriteTiff(temp.Path() + "a.tif", MakePicture(9, 7, 4, 4), false, 3, COMPRESSION_NONE))});
   cases.push_back({"bw rows", RowCodedBW(20, 6, false, 4)});
   cases.push_back({"bw compressed", RowCodedBW(20, 6, true, 5)});
   cases.push_back({"b2 raw", B2File(9, 5, false, 6)});
@@ -326,7 +281,8 @@ TEST(ImageHostile, BmpAndTargaHeadersThatClaimTooMuch) {
 TEST(ImageHostile, TiffStripsAndSizesOutOfRange) {
   testing_support::TempFolder temp;
   QuietLog quiet;
-  const std::vector<uint8_t> good = TiffFile(temp.Path() + "g.tif", 6, 4, 3, 1);
+  const std::vector<uint8_t> good = Bytes(
+      WriteTiff(temp.Path() + "g.tif", MakePicture(6, 4, 3, 5), false, 1, COMPRESSION_NONE));
   ASSERT_TRUE(Load(good.data(), good.size()));
   // Finds the directory entry of a tag in a little-endian file.
   auto entryOf = [](const std::vector<uint8_t>& f, uint16_t tag) -> size_t {

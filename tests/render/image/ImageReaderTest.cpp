@@ -13,50 +13,13 @@
 #include "core/math/LittleEndian.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/ImageReaders.h"
+#include "tests/render/image/ImageFiles.h"
 #include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 
+using namespace image_files;
+
 namespace {
-
-struct Picture {
-  int width, height, bytes;
-  std::vector<uint8_t> bgra;  // top row first
-};
-
-// Colours drawn from a few values so that runs occur, also across row ends.
-Picture MakePicture(int w, int h, int bytes, uint32_t seed) {
-  Picture p{w, h, bytes, std::vector<uint8_t>(static_cast<size_t>(w) * h * bytes)};
-  std::mt19937 rng(seed);
-  for (size_t i = 0; i < p.bgra.size(); i += bytes) {
-    const int pick = static_cast<int>(rng() % 3);
-    for (int k = 0; k < bytes; ++k) p.bgra[i + k] = static_cast<uint8_t>(pick * 90 + k * 7 + (pick == 2 ? rng() % 4 : 0));
-  }
-  return p;
-}
-
-std::vector<uint8_t> TargaFile(const Picture& p, bool rle, bool topOrigin) {
-  std::vector<uint8_t> file(18, 0);
-  file[2] = rle ? 10 : 2;
-  file[12] = static_cast<uint8_t>(p.width);
-  file[13] = static_cast<uint8_t>(p.width >> 8);
-  file[14] = static_cast<uint8_t>(p.height);
-  file[15] = static_cast<uint8_t>(p.height >> 8);
-  file[16] = static_cast<uint8_t>(p.bytes * 8);
-  file[17] = static_cast<uint8_t>((topOrigin ? 0x20 : 0) | (p.bytes == 4 ? 8 : 0));
-  std::vector<uint8_t> rows;
-  for (int y = 0; y < p.height; ++y) {
-    const int from = topOrigin ? y : p.height - 1 - y;
-    rows.insert(rows.end(), p.bgra.begin() + static_cast<ptrdiff_t>(from) * p.width * p.bytes,
-                p.bgra.begin() + static_cast<ptrdiff_t>(from + 1) * p.width * p.bytes);
-  }
-  // Run-length packets over the whole pixel stream, so packets cross row ends.
-  if (rle) {
-    WriteTargaRlePackets(rows.data(), p.width * p.height, p.bytes, file);
-  } else {
-    file.insert(file.end(), rows.begin(), rows.end());
-  }
-  return file;
-}
 
 // Pixel (x, y) of an SDL surface as b, g, r, a.
 void SdlPixel(SDL_Surface* s, int x, int y, uint8_t out[4]) {
@@ -99,12 +62,7 @@ TEST(TargaReader, MatchesSdlImageForBothTypesAndOrigins) {
 TEST(TargaReader, RunPacketCrossingARowEnd) {
   // 138 pixels a row: a raw packet of 128 grey pixels, then a run of 128 red ones that fills the
   // last 10 of row one and the first 118 of row two, then 20 literal blue.
-  std::vector<uint8_t> file(18, 0);
-  file[2] = 10;
-  file[12] = 138;
-  file[14] = 2;
-  file[16] = 24;
-  file[17] = 0x20;
+  std::vector<uint8_t> file = TargaHeader(138, 2, 24, true);
   file.push_back(127);
   for (int i = 0; i < 128; ++i) file.insert(file.end(), {50, 50, 50});
   file.push_back(0xFF);
@@ -347,43 +305,8 @@ TEST(BmpReader, HonoursTheBitsOffsetAndRefusesHostileFiles) {
   EXPECT_TRUE(LoadImageFromMemory(wild.data(), wild.size()).IsNull());
 }
 
-namespace {
-
-std::string WriteTiff(const std::string& path, const Picture& p, bool bigEndian, int rowsPerStrip, uint16_t compression) {
-  TIFF* tif = TIFFOpen(path.c_str(), bigEndian ? "wb" : "wl");
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, p.width);
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, p.height);
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, p.bytes);
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-  if (p.bytes == 4) {
-    const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
-    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
-  }
-  std::vector<uint8_t> row(static_cast<size_t>(p.width) * p.bytes);
-  for (int y = 0; y < p.height; ++y) {
-    // The picture is b, g, r(, a); TIFF rows are r, g, b(, a).
-    for (int x = 0; x < p.width; ++x) {
-      const uint8_t* s = &p.bgra[(static_cast<size_t>(y) * p.width + x) * p.bytes];
-      row[x * p.bytes] = s[2];
-      row[x * p.bytes + 1] = s[1];
-      row[x * p.bytes + 2] = s[0];
-      if (p.bytes == 4) row[x * p.bytes + 3] = s[3];
-    }
-    TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0);
-  }
-  TIFFClose(tif);
-  return testing_support::ReadBytes(path);
-}
-
-}  // namespace
-
 TEST(TiffReader, BothByteOrdersEqualLibtiffAndCompressionIsRefused) {
   testing_support::TempFolder temp;
-  TIFFSetWarningHandler(nullptr);
   for (bool big : {false, true})
     for (int bytes : {3, 4})
       for (int rowsPerStrip : {1, 3, 64}) {
