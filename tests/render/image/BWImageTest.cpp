@@ -2,6 +2,7 @@
 // hostile files; B2 sprites; building both from true colour.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -140,14 +141,22 @@ TEST(BWImage, RowCommandsDrawAndAnswerAsTheRulesSay) {
 TEST(BWImage, DoubledPathDepthChangesAndRefusals) {
   const std::vector<uint8_t> file = BWFile(10, 3, kPalette, SampleRows(), true);
   CImageRef image = LoadImageFromMemory(file.data(), file.size());
-  // 2x: each pixel twice across and down, the same colours as the 1:1 path.
-  std::vector<uint16_t> one = Background(10, 3), two(20 * 6);
-  for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 20; ++x) two[y * 20 + x] = one[(y / 2) * 10 + x / 2];
+  // 2x: each pixel twice across and down, the same colours as the 1:1 path, also where the
+  // screen cuts the picture on any side.
+  const std::vector<uint16_t> under = Background(10, 3);
+  std::vector<uint16_t> one = under;
   ASSERT_EQ(1, image->BltRaw(Screen(one, 10, 3, 15), ImageRect{0, 0, 9, 2}, ImageRect{0, 0, 9, 2}));
-  ASSERT_EQ(1, image->BltRaw(Screen(two, 20, 6, 15), ImageRect{0, 0, 9, 2}, ImageRect{0, 0, 19, 5}));
-  for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 20; ++x) ASSERT_EQ(one[(y / 2) * 10 + x / 2], two[y * 20 + x]) << x << "," << y;
+  for (int off : {-4, 0, 4}) {
+    std::vector<uint16_t> two(20 * 6), want(20 * 6);
+    for (int i = 0; i < 20 * 6; ++i) {
+      const int sx = (i % 20 - off + 20) / 2 - 10, sy = (i / 20 - off + 20) / 2 - 10;  // floor((x - off) / 2)
+      const int at = std::clamp(sy, 0, 2) * 10 + std::clamp(sx, 0, 9);
+      two[i] = under[at];
+      want[i] = sx == std::clamp(sx, 0, 9) && sy == std::clamp(sy, 0, 2) ? one[at] : under[at];
+    }
+    ASSERT_EQ(1, image->BltRaw(Screen(two, 20, 6, 15), ImageRect{0, 0, 9, 2}, ImageRect{off, off, off + 19, off + 5}));
+    ASSERT_EQ(want, two) << off;
+  }
   // One pixel larger takes the 1:1 path.
   std::vector<uint16_t> odd(21 * 7, 0);
   ASSERT_EQ(1, image->BltRaw(Screen(odd, 21, 7, 15), ImageRect{0, 0, 9, 2}, ImageRect{0, 0, 20, 5}));
@@ -187,11 +196,17 @@ TEST(BWImage, SavedCompressedAndPlainLoadBackAndBrokenFilesFail) {
   CImageRef image = LoadImageFromMemory(raw.data(), raw.size());
   ASSERT_FALSE(image.IsNull());
   EXPECT_EQ(CBWImage::kPixelBlended, image->GetPixel(3, 3));
+  // Green (index 1) becomes index 3 wherever it stands; a colour the palette lacks changes nothing.
+  auto* bw = static_cast<CBWImage*>(image.Get());
+  EXPECT_EQ(0, bw->ReplaceColourIndex(0x00FF08, 0));
+  EXPECT_EQ(std::count(indices.begin(), indices.end(), 1), bw->ReplaceColourIndex(0x00FF00, 3));
+  std::replace(indices.begin(), indices.end(), 1, 3);
   for (bool compress : {false, true}) {
     image->flags = static_cast<uint16_t>(compress ? image->flags | CImage::kCompressOnSave : image->flags & ~CImage::kCompressOnSave);
-    const int32_t size = image->SaveToMemory(nullptr, 0);
+    CImageRef copy = image->Clone();  // saves as its original does
+    const int32_t size = copy->SaveToMemory(nullptr, 0);
     std::vector<uint8_t> file(static_cast<size_t>(size));
-    ASSERT_EQ(size, image->SaveToMemory(file.data(), file.size()));
+    ASSERT_EQ(size, copy->SaveToMemory(file.data(), file.size()));
     EXPECT_EQ(compress ? 1 : 0, file[14]);
     if (compress) EXPECT_LT(file.size(), raw.size());
     testing_support::TempFolder temp;

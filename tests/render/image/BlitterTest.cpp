@@ -32,9 +32,12 @@ TEST(BlendTables, EntriesFollowTheirFormulas) {
   EXPECT_EQ(30, t.blend[31][31][0]);
   EXPECT_EQ(31, t.blend[31][31][31]);
   EXPECT_EQ(10 + 20 * 8 / 32 - 10 * 8 / 32, t.blend[8][20][10]);
+  // Every entry stays a 5-bit channel, and the 5-5-5 blend works each channel by the table's rule.
   for (int l = 0; l < 32; ++l)
     for (int s = 0; s < 32; ++s)
-      for (int d = 0; d < 32; ++d) ASSERT_LE(t.blend[l][s][d], 31);
+      for (int d = 0; d < 32; ++d)
+        ASSERT_EQ(Pack555(t.blend[l][s][d], t.blend[l][d][s], t.blend[l][31 - s][d]),
+                  Blend555(Pack555(d, s, d), Pack555(s, d, 31 - s), l)) << l << " " << s << " " << d;
   EXPECT_EQ(Pack555(31, 0, 16), Blend555(Pack555(31, 0, 16), Pack555(0, 31, 0), 0));
   EXPECT_EQ(Pack555(30, 0, 0), Blend555(0, Pack555(31, 0, 0), 31));
   // 5-6-5: the green channel runs to 63.
