@@ -37,7 +37,8 @@ TEST(BlendTables, EntriesFollowTheirFormulas) {
     for (int s = 0; s < 32; ++s)
       for (int d = 0; d < 32; ++d)
         ASSERT_EQ(Pack555(t.blend[l][s][d], t.blend[l][d][s], t.blend[l][31 - s][d]),
-                  Blend555(Pack555(d, s, d), Pack555(s, d, 31 - s), l)) << l << " " << s << " " << d;
+                  Blend555(Pack555(d, s, d), Pack555(s, d, 31 - s), l))
+            << l << " " << s << " " << d;
   EXPECT_EQ(Pack555(31, 0, 16), Blend555(Pack555(31, 0, 16), Pack555(0, 31, 0), 0));
   EXPECT_EQ(Pack555(30, 0, 0), Blend555(0, Pack555(31, 0, 0), 31));
   // 5-6-5: the green channel runs to 63.
