@@ -31,8 +31,6 @@ namespace {
 
 using testing_support::WithinLinearCost;
 
-std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
-
 // Drops the readers' refusal lines: a capture growing across hundreds of loads would count
 // against the heap of the load that happens to enlarge it.
 class QuietLog {
@@ -161,7 +159,7 @@ TEST(ImageDamage, EveryFormatRefusesPrefixesAndContainsRandomDamage) {
   cases.push_back({"targa raw", TargaFile(MakePicture(11, 6, 3, 2), false, true)});
   cases.push_back({"targa runs", TargaFile(MakePicture(23, 9, 4, 3), true, true)});
   cases.push_back(
-      {"tiff strips", Bytes(WriteTiff(temp.Path() + "a.tif", MakePicture(9, 7, 4, 4), false, 3, COMPRESSION_NONE))});
+      {"tiff strips", WriteTiff(temp.Path() + "a.tif", MakePicture(9, 7, 4, 4), false, 3, COMPRESSION_NONE)});
   cases.push_back({"bw rows", RowCodedBW(20, 6, false, 4)});
   cases.push_back({"bw compressed", RowCodedBW(20, 6, true, 5)});
   cases.push_back({"b2 raw", B2File(9, 5, false, 6)});
@@ -281,8 +279,8 @@ TEST(ImageHostile, BmpAndTargaHeadersThatClaimTooMuch) {
 TEST(ImageHostile, TiffStripsAndSizesOutOfRange) {
   testing_support::TempFolder temp;
   QuietLog quiet;
-  const std::vector<uint8_t> good = Bytes(
-      WriteTiff(temp.Path() + "g.tif", MakePicture(6, 4, 3, 5), false, 1, COMPRESSION_NONE));
+  const std::vector<uint8_t> good = WriteTiff(temp.Path() + "g.tif", MakePicture(6, 4, 3, 5), false, 1,
+                                              COMPRESSION_NONE);
   ASSERT_TRUE(Load(good.data(), good.size()));
   // Finds the directory entry of a tag in a little-endian file.
   auto entryOf = [](const std::vector<uint8_t>& f, uint16_t tag) -> size_t {

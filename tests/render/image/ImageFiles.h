@@ -62,8 +62,8 @@ inline std::vector<uint8_t> TargaFile(const Picture& p, bool rle, bool topOrigin
   return file;
 }
 
-inline std::string WriteTiff(const std::string& path, const Picture& p, bool bigEndian, int rowsPerStrip,
-                             uint16_t compression) {
+inline std::vector<uint8_t> WriteTiff(const std::string& path, const Picture& p, bool bigEndian, int rowsPerStrip,
+                                      uint16_t compression) {
   TIFFSetWarningHandler(nullptr);
   TIFF* tif = TIFFOpen(path.c_str(), bigEndian ? "wb" : "wl");
   TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, p.width);
@@ -91,7 +91,8 @@ inline std::string WriteTiff(const std::string& path, const Picture& p, bool big
     TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0);
   }
   TIFFClose(tif);
-  return testing_support::ReadBytes(path);
+  const std::string bytes = testing_support::ReadBytes(path);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 }  // namespace image_files
