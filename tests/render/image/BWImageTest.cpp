@@ -179,6 +179,7 @@ TEST(BWImage, DoubledPathDepthChangesAndRefusals) {
   // Stretching is a DIB's job: a BW picture refuses it and the DIB keeps what it has.
   const uint16_t before = le::ReadU16(dib->pixels + 2 * 2);
   EXPECT_EQ(0, image->StretchFromRef(dib, ImageRect{0, 0, 9, 2}, ImageRect{0, 0, 4, 1}, nullptr));
+  EXPECT_EQ(0, image->StretchFrom(*dib.Get(), ImageRect{0, 0, 9, 2}, ImageRect{0, 0, 4, 1}, nullptr));
   EXPECT_EQ(before, le::ReadU16(dib->pixels + 2 * 2));
   EXPECT_EQ(To565(kPalette[1]), le::ReadU16(dib->pixels + 2 * 2));
   image->BuildPairTable();

@@ -379,8 +379,10 @@ TEST(ImageHostile, OwnFormatsThatClaimTooMuchOrShareRows) {
     le::WriteU32(file.data() + 6, static_cast<uint32_t>(file.size()));
     ExpectRefusedCheaply(file, Load, "b2 unterminated chain");
   }
-  // B2 with the largest sides and raw rows in a tiny file.
+  // B2 with raw rows: one row more than the file holds, and the largest sides in a tiny file.
   std::vector<uint8_t> b2 = B2File(4, 3, false, 14);
+  le::WriteU32(b2.data() + 14, 4);
+  ExpectRefusedCheaply(b2, Load, "b2 rows");
   le::WriteU32(b2.data() + 10, 32768);
   le::WriteU32(b2.data() + 14, 32768);
   ExpectRefusedCheaply(b2, Load, "b2 sides");

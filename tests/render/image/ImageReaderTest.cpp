@@ -126,9 +126,6 @@ struct BmpSpec {
 };
 
 void Put16(std::vector<uint8_t>& out, uint32_t v) { out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8)}); }
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
-}
 
 // Run-length codes of random rows: runs, literals (odd lengths padded), moves, line ends.
 std::vector<uint8_t> RleCodes(const BmpSpec& b, std::mt19937& rng) {
@@ -182,16 +179,18 @@ std::vector<uint8_t> BmpFile(const BmpSpec& b, uint32_t seed) {
       }
   }
   std::vector<uint8_t> info;
-  Put32(info, b.header);
+  le::PutU32(info, b.header);
   if (b.header == 12) {
     Put16(info, b.width), Put16(info, b.height), Put16(info, 1), Put16(info, b.bits);
   } else {
-    Put32(info, b.width), Put32(info, b.topDown ? -b.height : b.height), Put16(info, 1), Put16(info, b.bits);
-    Put32(info, b.compression), Put32(info, rle ? static_cast<uint32_t>(pixels.size()) : 0);
-    Put32(info, 2835), Put32(info, 2835), Put32(info, b.colours), Put32(info, 0);
-    if (b.header > 40) for (uint32_t m : b.masks) Put32(info, m);
+    le::PutU32(info, b.width), le::PutU32(info, b.topDown ? -b.height : b.height), Put16(info, 1), Put16(info, b.bits);
+    le::PutU32(info, b.compression), le::PutU32(info, rle ? static_cast<uint32_t>(pixels.size()) : 0);
+    le::PutU32(info, 2835), le::PutU32(info, 2835), le::PutU32(info, b.colours), le::PutU32(info, 0);
+    if (b.header > 40)
+      for (uint32_t m : b.masks) le::PutU32(info, m);
     info.resize(b.header, 0);
-    if (b.header == 40 && b.compression == 3) for (uint32_t m : b.masks) Put32(info, m);
+    if (b.header == 40 && b.compression == 3)
+      for (uint32_t m : b.masks) le::PutU32(info, m);
   }
   const uint32_t tableEntries = b.bits > 8 ? 0 : b.colours ? b.colours : 1u << b.bits;
   for (uint32_t i = 0; i < tableEntries; ++i) {
@@ -200,9 +199,9 @@ std::vector<uint8_t> BmpFile(const BmpSpec& b, uint32_t seed) {
   }
   const uint32_t gap = seed % 3 * 2;  // the bits may stand further than right behind the table
   std::vector<uint8_t> file = {'B', 'M'};
-  Put32(file, static_cast<uint32_t>(14 + info.size() + gap + pixels.size()));
-  Put32(file, 0);
-  Put32(file, static_cast<uint32_t>(14 + info.size() + gap));
+  le::PutU32(file, static_cast<uint32_t>(14 + info.size() + gap + pixels.size()));
+  le::PutU32(file, 0);
+  le::PutU32(file, static_cast<uint32_t>(14 + info.size() + gap));
   file.insert(file.end(), info.begin(), info.end());
   file.insert(file.end(), gap, 0xEE);
   file.insert(file.end(), pixels.begin(), pixels.end());
