@@ -145,6 +145,7 @@ TEST(TextureBuild, CopiesTakeFieldsAndOwnPixelsButNoDeviceTexture) {
   ASSERT_TRUE(source.CreateFromPixels(blocks.data(), 4, 16, 8, kR, kG, kB, kA, 0x10, "Blocks"));
   ASSERT_TRUE(target.CreateFromPixels(noise.data(), 4, 8, 8, kR, kG, kB, kA, 0x10, "Noise"));
   source.fileName = "blocks.texture";
+  source.compression = CTexture::kCompressionJpeg;  // as a texture read without its levels holds
   target.fileName = "noise.texture";
   // Both have been made device textures by the software back end's store.
   CSoftwareTextureStore store;
@@ -155,6 +156,7 @@ TEST(TextureBuild, CopiesTakeFieldsAndOwnPixelsButNoDeviceTexture) {
   // The pixel copy keeps the target's names; the device copy of its old pixels is no longer its own.
   target.CopyPixelsFrom(source);
   EXPECT_EQ(nullptr, target.deviceTexture);
+  EXPECT_EQ(CTexture::kCompressionJpeg, target.compression);
   EXPECT_EQ("Noise", target.name);
   EXPECT_EQ("noise.texture", target.fileName);
   target.name = source.name;
@@ -174,7 +176,8 @@ TEST(TextureBuild, RawBlocksHeaderWordsAndEmptySides) {
   // A raw block in b, g, r, a bytes samples through all four masks given with it.
   std::unique_ptr<uint8_t[]> block(new uint8_t[4 + 3]{0x30, 0x20, 0x10, 0x80});
   CTexture raw;
-  raw.InitFromRawPixels(std::move(block), 4, 1, 1, kR, kG, kB, kA, "raw");
+  raw.InitFromRawPixels(std::move(block), 4, 1, 1, kR, kG, kB, kA, std::string(CTexture::kMaxName, 'r').c_str());
+  EXPECT_EQ(std::string(CTexture::kMaxName, 'r'), raw.name);  // the longest name kept
   raw.flags |= CTexture::kHasPartial;
   EXPECT_EQ(Color::FromRGBA(0x10, 0x20, 0x30, 0x80), Sampled(raw, 0.5f, 0.5f));
   // The header block's unused words are written as zero, and so is the rest of the field block
@@ -252,6 +255,9 @@ TEST(TextureSample, WrapsBothWaysAndFollowsTheAlphaRule) {
   CSoftwareTextureStore store;
   ASSERT_NE(nullptr, store.ConvertTexture(t));
   t.ReleasePixels();
+  EXPECT_EQ(CTexture::kSquare | CTexture::kPowerOfTwo | CTexture::kHasTransparent | CTexture::kHasPartial |
+                CTexture::kMasksSet | CTexture::kPixelsFreed,
+            t.flags);
   for (float u : {0.0f, 0.3f, 0.6f, 0.9f}) {
     Color device;
     t.deviceTexture->GetTexelColour(device, u, 0.2f);
