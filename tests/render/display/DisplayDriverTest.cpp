@@ -141,6 +141,7 @@ TEST_F(DisplayDriverTest, DefaultPassesAndEnumerationFailures) {
   machine.drivers = {DefaultDriver()};
   machine.drivers[0].devices = {null};
   EXPECT_EQ(EnumerateDirectDrawDrivers(), kEnumNoDevice);
+  EXPECT_EQ(GetDriverEnumeration().defaultDriver, -1) << "nor a default driver";
   DeviceChoice choice;
   EXPECT_FALSE(SelectD3DDriver(DisplayRequest{}, &choice)) << "nothing to choose is a failure";
   EXPECT_FALSE(choice.chosen);
