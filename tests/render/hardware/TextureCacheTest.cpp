@@ -1,7 +1,6 @@
 // The hardware texture cache over the memory surfaces of the DirectDraw layer and the recording
-// device: pool sizes, format choice, residency, promotion, downgrades, ageing and uploads. Every
-// handle a test looks up is bound on the device, whose record (each slot surface with a digest of
-// its pixels) is kept in golden/<test>.txt.
+// device: pool sizes, format choice, residency, promotion, downgrades, ageing and uploads; every
+// handle looked up is bound on the device, whose record of slots and pixels is golden/<test>.txt.
 #include <gtest/gtest.h>
 
 #include <cstring>
