@@ -2,6 +2,34 @@
 #include "platform/RecordingDevice.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The bytes of a vertex in the formats the device knows: position with rhw, two colours, texture
+// coordinate pairs.
+size_t VertexSize(DWORD format) {
+  return (format & D3DFVF_XYZRHW ? 16 : 0) + (format & D3DFVF_DIFFUSE ? 4 : 0) + (format & D3DFVF_SPECULAR ? 4 : 0) +
+         8 * ((format >> 8) & 0xF);
+}
+
+uint32_t Fnv(uint32_t hash, const void* bytes, size_t size) {
+  for (size_t i = 0; i < size; ++i) hash = (hash ^ static_cast<const uint8_t*>(bytes)[i]) * 16777619u;
+  return hash;
+}
+
+__attribute__((format(printf, 2, 3))) void Append(std::string& out, const char* format, ...) {
+  char line[200];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  out += line;
+}
+
+}  // namespace
 
 CRecordingDevice::CRecordingDevice(std::shared_ptr<IDirectDrawSurface4> target, const D3DDEVICEDESC& hardware,
                                    const D3DDEVICEDESC& emulation, std::vector<DDPIXELFORMAT> textureFormats)
@@ -29,7 +57,7 @@ HRESULT CRecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) 
   DeviceCall call{DeviceCallKind::RenderState};
   call.a = state;
   call.c = value;
-  m_log.push_back(call);
+  Record(std::move(call));
   return D3D_OK;
 }
 
@@ -46,7 +74,7 @@ HRESULT CRecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATE
   call.a = stage;
   call.b = type;
   call.c = value;
-  m_log.push_back(call);
+  Record(std::move(call));
   return D3D_OK;
 }
 
@@ -62,7 +90,13 @@ HRESULT CRecordingDevice::SetTexture(DWORD stage, IDirectDrawSurface4* texture) 
   DeviceCall call{DeviceCallKind::Texture};
   call.a = stage;
   call.object = texture;
-  m_log.push_back(call);
+  if (texture) {
+    call.serial = texture->Serial();
+    call.b = texture->Width();
+    call.c = texture->Height();
+    call.digest = Digest(*texture);
+  }
+  Record(std::move(call));
   return D3D_OK;
 }
 
@@ -70,7 +104,7 @@ HRESULT CRecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE type, const D3DMATR
   DeviceCall call{DeviceCallKind::Transform};
   call.a = type;
   call.matrix = matrix;
-  m_log.push_back(call);
+  Record(std::move(call));
   return D3D_OK;
 }
 
@@ -78,14 +112,14 @@ HRESULT CRecordingDevice::BeginScene() {
   if (m_inScene) return D3DERR_SCENE_IN_SCENE;
   if (m_target && m_target->IsLost() != DD_OK) return D3DERR_SCENE_BEGIN_FAILED;
   m_inScene = true;
-  m_log.push_back(DeviceCall{DeviceCallKind::BeginScene});
+  Record(DeviceCall{DeviceCallKind::BeginScene});
   return D3D_OK;
 }
 
 HRESULT CRecordingDevice::EndScene() {
   if (!m_inScene) return D3DERR_SCENE_NOT_IN_SCENE;
   m_inScene = false;
-  m_log.push_back(DeviceCall{DeviceCallKind::EndScene});
+  Record(DeviceCall{DeviceCallKind::EndScene});
   return D3D_OK;
 }
 
@@ -105,7 +139,11 @@ HRESULT CRecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD vert
   call.b = indexCount;
   call.c = vertexFormat;
   call.object = vertices;
-  m_log.push_back(call);
+  call.vertices.assign(static_cast<const uint8_t*>(vertices),
+                       static_cast<const uint8_t*>(vertices) + vertexCount * VertexSize(vertexFormat));
+  call.indices.assign(indices, indices + indexCount);
+  call.flags = flags;
+  Record(std::move(call));
   return D3D_OK;
 }
 
@@ -115,7 +153,8 @@ HRESULT CRecordingDevice::Clear(DWORD rectCount, const D3DRECT* rects, DWORD fla
   call.a = flags;
   call.b = colour;
   call.c = rectCount;
-  m_log.push_back(call);
+  call.depth = z;
+  Record(std::move(call));
   if (!(flags & D3DCLEAR_TARGET) || !m_target) return D3D_OK;
   // The colour is 32-bit ARGB; a 16-bit target gets it reduced to its own masks.
   const DDPIXELFORMAT& f = m_target->Format();
@@ -144,7 +183,10 @@ HRESULT CRecordingDevice::SetRenderTarget(std::shared_ptr<IDirectDrawSurface4> t
   m_target = std::move(target);
   DeviceCall call{DeviceCallKind::RenderTarget};
   call.object = m_target.get();
-  m_log.push_back(call);
+  call.serial = m_target->Serial();
+  call.b = m_target->Width();
+  call.c = m_target->Height();
+  Record(std::move(call));
   return D3D_OK;
 }
 
@@ -153,7 +195,7 @@ HRESULT CRecordingDevice::SetViewport(const D3DVIEWPORT2& viewport) {
   DeviceCall call{DeviceCallKind::Viewport};
   call.a = viewport.dwWidth;
   call.b = viewport.dwHeight;
-  m_log.push_back(call);
+  Record(std::move(call));
   return D3D_OK;
 }
 
@@ -161,4 +203,85 @@ HRESULT CRecordingDevice::GetViewport(D3DVIEWPORT2* viewport) const {
   if (!viewport) return DDERR_INVALIDPARAMS;
   *viewport = m_viewport;
   return D3D_OK;
+}
+
+// FNV-1a over the pixel format and the rows of every mip level; worked out again only when a
+// level's content has changed since.
+uint32_t CRecordingDevice::Digest(const IDirectDrawSurface4& surface) {
+  uint64_t stamps = 0;
+  for (const IDirectDrawSurface4* level = &surface; level; level = level->NextMipLevel())
+    stamps += level->ContentStamp();
+  const auto known = m_digests.find(surface.Serial());
+  if (known != m_digests.end() && known->second.first == stamps) return known->second.second;
+  const DDPIXELFORMAT& f = surface.Format();
+  const DWORD masks[5] = {f.dwRGBBitCount, f.dwRBitMask, f.dwGBitMask, f.dwBBitMask, f.dwRGBAlphaBitMask};
+  uint32_t hash = Fnv(2166136261u, masks, sizeof masks);
+  for (const IDirectDrawSurface4* level = &surface; level; level = level->NextMipLevel()) {
+    const DWORD size[2] = {level->Width(), level->Height()};
+    hash = Fnv(hash, size, sizeof size);
+    for (DWORD y = 0; y < level->Height(); ++y)
+      hash = Fnv(hash, level->Pixels() + static_cast<size_t>(y) * level->Pitch(), level->Width() * f.dwRGBBitCount / 8);
+  }
+  m_digests[surface.Serial()] = {stamps, hash};
+  return hash;
+}
+
+void CRecordingDevice::Record(DeviceCall call) {
+  if (m_keepWhole) m_whole.push_back(call);
+  m_log.push_back(std::move(call));
+}
+
+std::string CRecordingDevice::Transcript() const {
+  std::map<uint64_t, size_t> numbers{{0, 0}};  // surfaces by serial, in order of first use
+  auto surface = [&numbers](const DeviceCall& c) {
+    return c.serial ? "surface " + std::to_string(numbers.emplace(c.serial, numbers.size()).first->second) + ", " +
+                          std::to_string(c.b) + "x" + std::to_string(c.c)
+                    : std::string("none");
+  };
+  std::string out;
+  for (const DeviceCall& c : m_keepWhole ? m_whole : m_log) {
+    switch (c.kind) {
+      case DeviceCallKind::RenderState: Append(out, "render state %u = %u\n", c.a, c.c); break;
+      case DeviceCallKind::StageState: Append(out, "stage %u state %u = %u\n", c.a, c.b, c.c); break;
+      case DeviceCallKind::Texture:
+        Append(out, "texture %u: %s", c.a, surface(c).c_str());
+        if (c.serial) Append(out, ", pixels %08X", c.digest);
+        out += "\n";
+        break;
+      case DeviceCallKind::Transform:
+        Append(out, "transform %u\n", c.a);
+        for (const auto& row : c.matrix.m) Append(out, "  %g %g %g %g\n", row[0], row[1], row[2], row[3]);
+        break;
+      case DeviceCallKind::BeginScene: out += "begin scene\n"; break;
+      case DeviceCallKind::EndScene: out += "end scene\n"; break;
+      case DeviceCallKind::DrawTriangles:
+      case DeviceCallKind::DrawLines: {
+        Append(out, "%s: %u vertices, %u indices, format %X, flags %X\n  indices",
+               c.kind == DeviceCallKind::DrawLines ? "lines" : "triangles", c.a, c.b, c.c, c.flags);
+        for (uint16_t i : c.indices) Append(out, " %u", i);
+        const size_t size = VertexSize(c.c);
+        for (size_t at = 0; size && at + size <= c.vertices.size(); at += size) {
+          const uint8_t* v = c.vertices.data() + at;
+          auto next = [&v](auto value) {
+            std::memcpy(&value, v, 4);
+            v += 4;
+            return value;
+          };
+          out += "\n ";
+          for (int i = 0; i < (c.c & D3DFVF_XYZRHW ? 4 : 0); ++i) Append(out, " %g", next(0.0f));
+          for (DWORD colour : {D3DFVF_DIFFUSE, D3DFVF_SPECULAR})
+            if (c.c & colour) Append(out, " %08X", next(0u));
+          for (DWORD i = 0; i < 2 * ((c.c >> 8) & 0xF); ++i) Append(out, " %g", next(0.0f));
+        }
+        out += "\n";
+        break;
+      }
+      case DeviceCallKind::Clear:
+        Append(out, "clear flags %X, colour %08X, %u rectangles, depth %g\n", c.a, c.b, c.c, c.depth);
+        break;
+      case DeviceCallKind::RenderTarget: Append(out, "render target: %s\n", surface(c).c_str()); break;
+      case DeviceCallKind::Viewport: Append(out, "viewport %ux%u\n", c.a, c.b); break;
+    }
+  }
+  return out;
 }

@@ -1,10 +1,13 @@
 // CRecordingDevice: a Direct3D device that draws nothing but logs every state change, texture
 // binding, transform, scene bracket, draw and clear in order, keeps the current state for
 // queries, and fills its memory render target on Clear so that locks and screenshots see it.
+// Its transcript writes the log out as text that stays the same from run to run.
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Direct3DDevice.h"
@@ -27,10 +30,19 @@ struct DeviceCall {
   explicit DeviceCall(DeviceCallKind k) : kind(k) {}
   DeviceCallKind kind;
   DWORD a = 0;  // state, stage, transform type, primitive vertex count or clear flags
-  DWORD b = 0;  // stage state type, index count or clear colour
-  DWORD c = 0;  // value
+  DWORD b = 0;  // stage state type, index count, clear colour or a bound surface's width
+  DWORD c = 0;  // value, vertex format, clear rectangle count or a bound surface's height
   const void* object = nullptr;  // texture, render target or vertex data
   D3DMATRIX matrix;              // for transforms
+  // For the transcript, which must not depend on addresses or on memory the caller reuses: the
+  // bound surface's serial and a digest of its pixels at binding (every mip level), a draw's
+  // own copy of its vertices and indices and its flags, a clear's depth.
+  uint64_t serial = 0;  // 0: none
+  uint32_t digest = 0;
+  std::vector<uint8_t> vertices;
+  std::vector<uint16_t> indices;
+  DWORD flags = 0;
+  float depth = 0.0f;
 };
 
 class CRecordingDevice : public IDirect3DDevice3 {
@@ -58,6 +70,17 @@ class CRecordingDevice : public IDirect3DDevice3 {
 
   const std::vector<DeviceCall>& Log() const { return m_log; }
   void ClearLog() { m_log.clear(); }
+  // From now on the transcript covers the device's whole life, whatever ClearLog drops (a long
+  // run clears the log to keep its memory bounded, so this is for tests).
+  void KeepTranscript() {
+    m_whole = m_log;
+    m_keepWhole = true;
+  }
+  // The log as text (or the whole record, once kept), a line per call: states and their values,
+  // bindings and targets as surfaces numbered in order of first use (with their size, and for a
+  // texture a digest of its pixels), transforms, clears, and each draw followed by its indices
+  // and a line per vertex.
+  std::string Transcript() const;
   // The next draw fails once (as a device may when its surfaces are lost).
   void FailNextDraw() { m_failNextDraw = true; }
   // The next render-target change is refused once (a surface the card cannot draw into).
@@ -65,6 +88,9 @@ class CRecordingDevice : public IDirect3DDevice3 {
   IDirectDrawSurface4* BoundTexture(DWORD stage) const { return stage < 2 ? m_textures[stage] : nullptr; }
 
  private:
+  void Record(DeviceCall call);
+  uint32_t Digest(const IDirectDrawSurface4& surface);
+
   std::shared_ptr<IDirectDrawSurface4> m_target;
   D3DDEVICEDESC m_hardware;
   D3DDEVICEDESC m_emulation;
@@ -77,4 +103,7 @@ class CRecordingDevice : public IDirect3DDevice3 {
   bool m_failNextDraw = false;
   bool m_failNextTarget = false;
   std::vector<DeviceCall> m_log;
+  std::vector<DeviceCall> m_whole;
+  bool m_keepWhole = false;
+  std::map<uint64_t, std::pair<uint64_t, uint32_t>> m_digests;  // serial: content stamps, digest
 };

@@ -109,7 +109,8 @@ TEST_F(DisplayDriverTest, ChoiceKeepsTheFirstOfEqualsAndFollowsThePick) {
   ASSERT_TRUE(SelectD3DDriver(DisplayRequest{}, &choice));
   EXPECT_FALSE(choice.primaryDriver);
   EXPECT_EQ(choice.driverGuid, kSecondCard);
-  EXPECT_TRUE(GetDriverEnumeration().drivers.empty()) << "the lists live only during the choice";
+  EXPECT_TRUE(GetDriverEnumeration().drivers.empty() && GetDriverEnumeration().defaultDriver < 0)
+      << "the lists live only during the choice";
 }
 
 TEST_F(DisplayDriverTest, DefaultPassesAndEnumerationFailures) {

@@ -1,5 +1,6 @@
 // The hardware texture cache over the memory surfaces of the DirectDraw layer and the recording
-// device: pool sizes, format choice, residency, promotion, downgrades, ageing and uploads.
+// device: pool sizes, format choice, residency, promotion, downgrades, ageing and uploads; every
+// handle looked up is bound on the device, whose record of slots and pixels is golden/<test>.txt.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "platform/RecordingDevice.h"
 #include "render/hardware/FixedTextureCache.h"
 #include "render/image/Texture.h"
+#include "tests/support/Golden.h"
 
 namespace {
 
@@ -19,6 +21,9 @@ class TextureCacheTest : public testing::Test {
  protected:
   void SetUp() override { ResetDisplayMachine(); }
   void TearDown() override {
+    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+    if (device && !device->Log().empty())
+      testing_support::ExpectGolden(device->Transcript(), "render/hardware/golden/" + test + ".txt");
     cache.reset();
     device.reset();
     directDraw.reset();
@@ -63,6 +68,12 @@ class TextureCacheTest : public testing::Test {
     return counts;
   }
 
+  IDirectDrawSurface4* Handle(CTexture* t) {
+    IDirectDrawSurface4* handle = cache->GetTextureHandle(t);
+    device->SetTexture(0, handle);
+    return handle;
+  }
+
   CCachedTexture* Cached(const CTexture& t) const { return dynamic_cast<CCachedTexture*>(t.deviceTexture); }
 
   // Every slot and its texture point at each other, no texture sits in two slots, and each
@@ -105,11 +116,12 @@ TEST_F(TextureCacheTest, PoolsAreSizedFromVideoMemoryAndWeights) {
   EXPECT_EQ(LevelCounts(cache->StandardPool()), (std::vector<size_t>{21, 21, 21, 26, 42, 26, 21, 21}));
   EXPECT_EQ(cache->StandardPool()[7][0].surface->Format().dwGBitMask, 0x7E0u);  // 5-6-5 on a 16-bit desktop
   EXPECT_EQ(cache->StandardPool()[7][0].scale, 1.0f / 128);
-  // Level loads on 1 MB: seven levels and more leave fewer slots than the lower limit of 600,
+  // A level load on 1 MB: seven levels and more leave fewer slots than its lower limit of 600,
   // six give 926.
+  Open(1u << 20, kStandardWeights, kProceduralCounts, 120, 200);
+  cache->BuildPools();
   cache->SetLevelCounts(600, 1500, {0, 80, 140, 150, 250, 250, 150, 80, 40}, std::vector<uint32_t>(9, 0));
   EXPECT_FALSE(cache->PoolsBuilt());
-  Open(1u << 20, {0, 80, 140, 150, 250, 250, 150, 80, 40}, std::vector<uint32_t>(9, 0), 600, 1500);
   cache->BuildPools();
   EXPECT_EQ(LevelCounts(cache->StandardPool()), (std::vector<size_t>{0, 85, 149, 159, 266, 266}));
   // Fewer than five weights: no standard slots at all.
@@ -132,11 +144,11 @@ TEST_F(TextureCacheTest, CreateSurfaceFailureStopsOnlyItsLevel) {
   cache->BuildPools();
   EXPECT_EQ(LevelCounts(cache->StandardPool()), (std::vector<size_t>{0, 0, 0, 0, 0}));
   auto t = MakeTexture(16, 16);
-  EXPECT_EQ(cache->GetTextureHandle(t.get()), nullptr);
+  EXPECT_EQ(Handle(t.get()), nullptr);
   GetDisplayMachine().faults.outOfVideoMemory = false;
   cache->ReleaseSurfaces();
   cache->BeginFrame(1);
-  EXPECT_NE(cache->GetTextureHandle(t.get()), nullptr);  // retried on its next use
+  EXPECT_NE(Handle(t.get()), nullptr);  // retried on its next use
 }
 
 TEST_F(TextureCacheTest, FormatsAreScoredAgainstTheTextureLayout) {
@@ -162,7 +174,7 @@ TEST_F(TextureCacheTest, FormatsAreScoredAgainstTheTextureLayout) {
   // ... and an opaque texture's pixels come out opaque in it.
   auto t = MakeTexture(8, 8);
   cache->BeginFrame(1);
-  IDirectDrawSurface4* handle = cache->GetTextureHandle(t.get());
+  IDirectDrawSurface4* handle = Handle(t.get());
   ASSERT_NE(handle, nullptr);
   Color c;
   Cached(*t)->GetTexelColour(c, 3.5f / 8, 2.5f / 8);
@@ -176,21 +188,21 @@ TEST_F(TextureCacheTest, SameTextureTwiceDoesNoWork) {
   OpenSmall(2);
   auto t = MakeTexture(16, 16);
   cache->BeginFrame(1);
-  IDirectDrawSurface4* first = cache->GetTextureHandle(t.get());
+  IDirectDrawSurface4* first = Handle(t.get());
   ASSERT_NE(first, nullptr);
   const int calls = GetDisplayMachine().faults.createSurfaceCalls;
   const int uploads = cache->FrameUploads();
   EXPECT_EQ(uploads, 1);
   // Even with the slot gone, the remembered handle comes back without a look.
   Cached(*t)->UpdateMaxScale(1.0f);
-  EXPECT_EQ(cache->GetTextureHandle(t.get()), first);
+  EXPECT_EQ(Handle(t.get()), first);
   EXPECT_EQ(GetDisplayMachine().faults.createSurfaceCalls, calls);
   EXPECT_EQ(cache->FrameUploads(), uploads);
-  EXPECT_EQ(cache->GetTextureHandle(nullptr), nullptr);
+  EXPECT_EQ(Handle(nullptr), nullptr);
   t->flags |= CTexture::kNoDevice;
   auto other = MakeTexture(4, 4);
   other->flags |= CTexture::kNoDevice;
-  EXPECT_EQ(cache->GetTextureHandle(other.get()), nullptr);
+  EXPECT_EQ(Handle(other.get()), nullptr);
   EXPECT_EQ(other->deviceTexture, nullptr);
 }
 
@@ -203,8 +215,8 @@ TEST_F(TextureCacheTest, WantedResolutionIsClampedToOneAndTheNativeSize) {
   cache->RegisterMipmapped(large.get());
   Cached(*small)->UpdateMaxScale(0.25f);
   Cached(*large)->UpdateMaxScale(100.0f);
-  ASSERT_NE(cache->GetTextureHandle(small.get()), nullptr);
-  ASSERT_NE(cache->GetTextureHandle(large.get()), nullptr);
+  ASSERT_NE(Handle(small.get()), nullptr);
+  ASSERT_NE(Handle(large.get()), nullptr);
   EXPECT_EQ(Cached(*small)->WantedResolution(), 1.0f);
   EXPECT_EQ(Cached(*small)->Level(), 0);
   EXPECT_EQ(Cached(*large)->WantedResolution(), 8.0f);
@@ -220,8 +232,8 @@ TEST_F(TextureCacheTest, AtMostOnePromotionPerFrame) {
     Cached(*t)->UpdateMaxScale(2.0f);
   }
   cache->BeginFrame(1);
-  cache->GetTextureHandle(a.get());
-  cache->GetTextureHandle(b.get());
+  Handle(a.get());
+  Handle(b.get());
   ASSERT_EQ(Cached(*a)->Level(), 1);
   ASSERT_EQ(Cached(*b)->Level(), 1);
   // Both now want 16 texels: each frame one of them climbs one level, the first looked up first.
@@ -230,8 +242,8 @@ TEST_F(TextureCacheTest, AtMostOnePromotionPerFrame) {
   std::vector<std::pair<int, int>> levels;
   for (int frame = 2; frame <= 8; ++frame) {
     cache->BeginFrame(frame);
-    cache->GetTextureHandle(a.get());
-    cache->GetTextureHandle(b.get());
+    Handle(a.get());
+    Handle(b.get());
     EXPECT_LE(cache->PromotionsThisFrame(), 1);
     levels.emplace_back(Cached(*a)->Level(), Cached(*b)->Level());
     CheckConsistent();
@@ -248,14 +260,14 @@ TEST_F(TextureCacheTest, FullLevelsCascadeDowngradesToTheBottom) {
     textures.push_back(MakeTexture(16, 16));
     cache->RegisterMipmapped(textures.back().get());
     Cached(*textures.back())->UpdateMaxScale(scale);
-    ASSERT_NE(cache->GetTextureHandle(textures.back().get()), nullptr);
+    ASSERT_NE(Handle(textures.back().get()), nullptr);
   }
   for (int i = 0; i < 5; ++i) EXPECT_EQ(Cached(*textures[i])->Level(), 4 - i);
   // Every slot holds a texture drawn this frame with weight 1; the newcomer wanting 16 texels
   // beats the 8-texel slot's holder (weight 1 against 2), which takes the 4-texel slot, and so
   // on until the 1-texel texture has nowhere to go.
   auto newcomer = MakeTexture(16, 16);
-  ASSERT_NE(cache->GetTextureHandle(newcomer.get()), nullptr);
+  ASSERT_NE(Handle(newcomer.get()), nullptr);
   EXPECT_EQ(Cached(*newcomer)->Level(), 3);
   const int32_t moved[5] = {4, 2, 1, 0, -1};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(Cached(*textures[i])->Level(), moved[i]) << i;
@@ -267,9 +279,9 @@ TEST_F(TextureCacheTest, AgedTexturesLoseTheirSlotsFirst) {
   auto old = MakeTexture(16, 16);
   auto fresh = MakeTexture(16, 16);
   cache->BeginFrame(1);
-  cache->GetTextureHandle(old.get());
+  Handle(old.get());
   cache->BeginFrame(8);
-  cache->GetTextureHandle(fresh.get());
+  Handle(fresh.get());
   ASSERT_EQ(Cached(*old)->Level(), 4);
   ASSERT_EQ(Cached(*fresh)->Level(), 4);
   cache->BeginFrame(9);  // old: last drawn before the cut-off of 5, weight 0, sorted first
@@ -277,7 +289,7 @@ TEST_F(TextureCacheTest, AgedTexturesLoseTheirSlotsFirst) {
   EXPECT_EQ(cache->SlotWeight(cache->StandardPool()[4][0]), 0.0f);
   EXPECT_EQ(cache->SlotWeight(cache->StandardPool()[4][1]), 1.0f);
   auto newcomer = MakeTexture(16, 16);
-  ASSERT_NE(cache->GetTextureHandle(newcomer.get()), nullptr);
+  ASSERT_NE(Handle(newcomer.get()), nullptr);
   EXPECT_EQ(Cached(*newcomer)->Level(), 4);
   EXPECT_EQ(Cached(*old)->Level(), -1);  // not moved down: it was not drawn lately
   EXPECT_EQ(Cached(*fresh)->Level(), 4);
@@ -292,7 +304,7 @@ TEST_F(TextureCacheTest, NonSquareAndShortChainsUploadTheMatchingImages) {
   CCachedTexture* cached = cache->RegisterMipmapped(wide.get());
   ASSERT_EQ(cached->ImageCount(), 3u);
   ASSERT_EQ(cached->NativeSize(), 16u);
-  IDirectDrawSurface4* slot = cache->GetTextureHandle(wide.get());
+  IDirectDrawSurface4* slot = Handle(wide.get());
   ASSERT_NE(slot, nullptr);
   ASSERT_EQ(cached->Level(), 4);
   // Each mip level of the slot holds the texture level of its edge stretched square, in 5-6-5.
@@ -326,7 +338,7 @@ TEST_F(TextureCacheTest, ProceduralTexturesTakeTheOldestSlotOfTheirEdge) {
   }
   for (int frame = 1; frame <= 3; ++frame) {
     cache->BeginFrame(frame);
-    ASSERT_NE(cache->GetTextureHandle(targets[frame - 1].get()), nullptr);
+    ASSERT_NE(Handle(targets[frame - 1].get()), nullptr);
   }
   // Two procedural slots of edge 16: the third target took the first one's.
   EXPECT_EQ(Cached(*targets[0])->Level(), -1);
@@ -342,7 +354,7 @@ TEST_F(TextureCacheTest, ProceduralTexturesTakeTheOldestSlotOfTheirEdge) {
   auto huge = MakeTexture(64, 64, false);
   huge->ReleasePixels();
   cache->Register(huge.get());
-  EXPECT_EQ(cache->GetTextureHandle(huge.get()), nullptr);  // no procedural level of edge 64
+  EXPECT_EQ(Handle(huge.get()), nullptr);  // no procedural level of edge 64
 }
 
 TEST_F(TextureCacheTest, LongRandomRunKeepsSlotsAndTexturesPaired) {
@@ -366,7 +378,7 @@ TEST_F(TextureCacheTest, LongRandomRunKeepsSlotsAndTexturesPaired) {
       cache->ReleaseSurfaces();
     } else {
       if (auto* cached = Cached(*t)) cached->UpdateMaxScale(static_cast<float>(random() % 200) * 0.5f);
-      IDirectDrawSurface4* handle = cache->GetTextureHandle(t);
+      IDirectDrawSurface4* handle = Handle(t);
       if (handle) {
         CCachedTexture* cached = Cached(*t);
         ASSERT_NE(cached, nullptr);
