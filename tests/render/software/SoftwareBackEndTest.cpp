@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwareTextureStore.h"
+#include "tests/render/software/FrameGolden.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -96,6 +98,7 @@ TEST(SoftwareBackEnd, CullingTinyTrianglesAndTheCallersVertices) {
   EXPECT_EQ(0x7C00, Pixel(b.r, 6, 6));
   EXPECT_EQ(0, Pixel(b.r, 32, 6));
   EXPECT_EQ(0x001F, Pixel(b.r, 32, 26));
+  ExpectGoldenFrame(b.r, "culling");
 
   // The caller's specular words stay as they were (the intensities are the back end's own).
   ScreenVertex v[3] = {SV(0, 0, 0xFF102030), SV(10, 0), SV(0, 10)};
@@ -114,6 +117,7 @@ TEST(SoftwareBackEnd, CullingTinyTrianglesAndTheCallersVertices) {
   EXPECT_EQ(1u, t.r.GetStatistics().tiny);
   EXPECT_EQ(0x001F, Pixel(t.r, 3, 3));
   EXPECT_EQ(0x001F, Pixel(t.r, 5, 3));
+  ExpectGoldenFrame(t.r, "tiny_textured");
 }
 
 TEST(SoftwareBackEnd, SeeThroughTexturesDrawLastWithoutHidingAnything) {
@@ -131,6 +135,7 @@ TEST(SoftwareBackEnd, SeeThroughTexturesDrawLastWithoutHidingAnything) {
   b.r.EndScene();
   EXPECT_EQ(0x7C00, Pixel(b.r, 2, 2)) << "opaque texel in front of the wall";
   EXPECT_EQ(0x03E0, Pixel(b.r, 40, 2)) << "the wall shows through the transparent texels";
+  ExpectGoldenFrame(b.r, "seethrough");
   // A later wall in front still hides the fence: the fence wrote no depth.
   b.r.BeginScene(nullptr, 0);
   b.r.Clear(true, true, 0);
@@ -170,19 +175,23 @@ TEST(SoftwareBackEnd, LinesDrawTheFirstEndButNotTheLastAndClipToTheFrame) {
 }
 
 TEST(SoftwareBackEnd, StatisticsLineAndCountsOfAFrame) {
-  BackEnd b;
+  BackEnd b(192, 8);  // room for the whole line
   for (int i = 0; i < 3; ++i) b.Triangle(SV(0, 0), SV(10, 0), SV(0, 10));
   b.r.EndScene();
   EXPECT_EQ("3 Polys, 3 Drawn, 3 tiny, 60 fps", b.r.GetStatisticsLine(60));
   b.r.SetOption41(true);
   b.r.Clear(false, true, 0);
+  plat::UseManualClock(1000);
   b.r.PresentFrame();
-  EXPECT_EQ(3u, b.r.GetPresentedStatistics().drawnLarge) << "a 10 x 10 box is large on a 64 x 48 frame";
+  EXPECT_EQ(3u, b.r.GetPresentedStatistics().drawnLarge) << "a 10 x 10 box is large on a 192 x 8 frame";
   EXPECT_EQ(0u, b.r.GetStatistics().submitted);
-  int green = 0;
-  for (int y = 0; y < 7; ++y)
-    for (int x = 0; x < 64; ++x) green += Pixel(b.r, x, y) == 0x03E0;
-  EXPECT_GT(green, 20) << "the line is drawn in green below 1201 triangles";
+  plat::AdvanceClock(20);
+  b.r.Clear(false, true, 0);
+  b.r.PresentFrame();
+  plat::UseRealClock();
+  // The next frame's line, 20 ms later, in green (below 1201 triangles) from the top-left corner:
+  // "0 Polys, 0 Drawn, 0 tiny, 50 fps".
+  ExpectGoldenFrame(b.r, "statistics");
 }
 
 TEST(SoftwareBackEnd, FogDepthModeOffAndBadCoordinates) {
@@ -205,6 +214,7 @@ TEST(SoftwareBackEnd, FogDepthModeOffAndBadCoordinates) {
   b.r.EndScene();
   EXPECT_EQ(0x7C00, Pixel(b.r, 4, 4));
   EXPECT_EQ((10 << 10) | 21, Pixel(b.r, 32, 4)) << "level 10 of 15: red 31 -> 10, blue 0 -> 21";
+  ExpectGoldenFrame(b.r, "fogged");
 
   // Depth mode 0: neither tested nor recorded. Drawn nearest first: the red one records its
   // spans, the farther green one ignores them and paints over, the farthest blue one is tested
@@ -217,6 +227,7 @@ TEST(SoftwareBackEnd, FogDepthModeOffAndBadCoordinates) {
   d.Triangle(SV(0, 0, 0xFF0000FF, 0.05f), SV(30, 0, 0xFF0000FF, 0.05f), SV(0, 30, 0xFF0000FF, 0.05f));
   d.r.EndScene();
   EXPECT_EQ(0x03E0, Pixel(d.r, 5, 5));
+  ExpectGoldenFrame(d.r, "depth_off");
 
   // A texture coordinate beyond any texture's reach is logged once per corner and drawn as 0.
   BackEnd t;
@@ -225,6 +236,7 @@ TEST(SoftwareBackEnd, FogDepthModeOffAndBadCoordinates) {
   t.Triangle(SV(0, 0, 0xFFFFFFFF, 1, 1e9f, 0), SV(40, 0, 0xFFFFFFFF, 1, 1, 0), SV(0, 40, 0xFFFFFFFF, 1, 0, 1), tex.get());
   t.r.EndScene();
   ASSERT_EQ("Bad Texture U.\n", log.Text());
+  ExpectGoldenFrame(t.r, "bad_coordinate");
   // The bound is on the coordinate in texture turns: a texture repeated 5000 times is not bad,
   // however many texels that makes.
   log.Clear();

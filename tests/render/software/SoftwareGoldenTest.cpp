@@ -6,13 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwareTextureStore.h"
-#include "tests/support/Golden.h"
+#include "tests/render/software/FrameGolden.h"
 
 namespace {
 
@@ -50,14 +49,6 @@ struct Frame {
   }
 };
 
-// Compares the frame, as the back end's own screenshot writes it, with its golden file.
-void ExpectGolden(CSoftwareRasterizer& r, const std::string& name) {
-  testing_support::TempFolder folder;
-  const std::string shot = folder.Path() + name + ".bmp";
-  r.SaveScreenShot(shot.c_str());
-  testing_support::ExpectGolden(testing_support::ReadBytes(shot), "render/software/golden/" + name + ".bmp");
-}
-
 }  // namespace
 
 // Flat colours and the span buffer: a red triangle in front (rhw 0.5) overlaps a green one
@@ -74,20 +65,23 @@ TEST(SoftwareGolden, FlatTrianglesHideByDepth) {
   f.r.SetBackfaceCulling(true);
   f.Triangles({SV(2, 45, 0xFF00FFFF), SV(40, 45.2f, 0xFF00FFFF), SV(2, 46.4f, 0xFF00FFFF)}, {0, 1, 2});
   f.r.EndScene();
-  ExpectGolden(f.r, "flat");
+  ExpectGoldenFrame(f.r, "flat");
 }
 
 // Perspective texturing: a floor of red and white checks (an 8 x 8 texture repeated twice each
 // way) runs away from the viewer; its far edge (rhw 0.25) is a quarter as wide as the near one,
-// and the checks shrink towards it without bending. Black background above the floor.
+// and the checks shrink towards it without bending. Dark blue sky above the floor; in it, a
+// small triangle of the same checks lit below the first light level (vertex intensity 4) is black.
 TEST(SoftwareGolden, TexturedFloorInPerspective) {
-  Frame f(0xFF000000);
+  Frame f(0xFF102040);
   auto checks = MakeTexture("checks", 8, [](int x, int y) { return ((x >> 2) ^ (y >> 2)) & 1 ? 0xFFF80000u : 0xFFF8F8F8u; });
+  f.Triangles({SV(2, 0.5f, Grey(4), 1, 0, 0), SV(16, 0.5f, Grey(4), 1, 1, 0), SV(2, 7.5f, Grey(4), 1, 0, 1)}, {0, 1, 2},
+              checks.get());
   f.Triangles({SV(24, 8, Grey(255), 0.25f, 0, 0), SV(40, 8, Grey(255), 0.25f, 2, 0), SV(64, 47.9f, Grey(255), 1.0f, 2, 2),
                SV(0, 47.9f, Grey(255), 1.0f, 0, 2)},
               {0, 1, 2, 0, 2, 3}, checks.get());
   f.r.EndScene();
-  ExpectGolden(f.r, "textured");
+  ExpectGoldenFrame(f.r, "textured");
 }
 
 // A keyed texture: a fence of vertical red bars with see-through gaps, in front of a
@@ -104,7 +98,7 @@ TEST(SoftwareGolden, KeyedFenceInFrontOfAWall) {
                SV(8, 48, Grey(128), 0.25f)},
               {0, 1, 2, 0, 2, 3});
   f.r.EndScene();
-  ExpectGolden(f.r, "keyed");
+  ExpectGoldenFrame(f.r, "keyed");
 }
 
 // Shading: a square of blue and white checks lit fully at its left edge and almost dark at
@@ -117,7 +111,7 @@ TEST(SoftwareGolden, ShadedQuadDarkensAcross) {
                SV(2.3f, 45.7f, Grey(255), 1, 0, 2)},
               {0, 1, 2, 0, 2, 3}, checks.get());
   f.r.EndScene();
-  ExpectGolden(f.r, "shaded");
+  ExpectGoldenFrame(f.r, "shaded");
 }
 
 // Lines: eight spokes from the middle (30, 22) in eight colours, each stopping one pixel short of
@@ -140,5 +134,5 @@ TEST(SoftwareGolden, LinesStarAndClippedLines) {
   v.push_back(SV(100, 90, 0xFFFF00FF));
   for (uint16_t i = 0; i < v.size(); ++i) indices.push_back(i);
   f.r.DrawLines(v.data(), static_cast<uint32_t>(v.size()), indices.data(), static_cast<uint32_t>(v.size() / 2));
-  ExpectGolden(f.r, "lines");
+  ExpectGoldenFrame(f.r, "lines");
 }

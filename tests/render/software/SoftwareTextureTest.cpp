@@ -145,6 +145,7 @@ TEST(SoftwareTextureStore, SharesCopiesByNameAndStopsAt512) {
     many.push_back(MakeTexture(("t" + std::to_string(i)).c_str(), 1, 1, [](uint32_t, uint32_t) { return Grey(1); }));
     ASSERT_TRUE(store.ConvertTexture(*many.back()));
   }
+  EXPECT_EQ(1u, store.Find("t0")->GetWidth() * store.Find("t0")->GetHeight()) << "a 1 x 1 texture stays 1 x 1";
   auto extra = MakeTexture("one too many", 1, 1, [](uint32_t, uint32_t) { return Grey(1); });
   EXPECT_EQ(nullptr, store.ConvertTexture(*extra));
   EXPECT_EQ(first, store.ConvertTexture(*a)) << "a full store still finds what it holds";

@@ -18,6 +18,7 @@
 #include "scene/lighting/LightList.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/render/software/FrameGolden.h"
 #include "tests/render/view/PlacedTriangles.h"
 
 namespace {
@@ -112,6 +113,7 @@ TEST(SoftwareTranslucency, ShowsInFrontHidesBehindAndWritesNoDepthUnderBothCamer
     for (int y = 0; y < 48; ++y)
       for (int x = 0; x < 64; ++x) red += Pixel(b.r, x, y) == kRed ? 1 : 0;
     EXPECT_EQ(12 * 36, red);
+    ExpectGoldenFrame(b.r, orthographic ? "translucent_orthographic" : "translucent_perspective");
   }
 }
 
@@ -125,6 +127,7 @@ TEST(SoftwareTranslucency, OrthographicDepthOrdersOpaqueTrianglesAndTies) {
   b.r.EndScene();
   EXPECT_EQ(kRed, Pixel(b.r, 30, 20)) << "nearer by z, though drawn after";
   EXPECT_EQ(kBlue, Pixel(b.r, 2, 2));
+  ExpectGoldenFrame(b.r, "orthographic_order");
   // Equal depth: the first drawn keeps the pixel, as under a perspective camera.
   b.r.BeginScene(&b.camera, 0);
   b.r.Clear(true, true, 0);
@@ -203,5 +206,6 @@ TEST(SoftwareTranslucency, HalfTransparentMeshesThroughTheRenderViewShowWhereInF
     EXPECT_EQ(kRed, at(Vector3(30, -1, 0))) << "past the wall's edge, in front of the floor";
     EXPECT_EQ(kBlue, at(Vector3(30, 1, 0))) << "behind the wall";
     EXPECT_EQ(kGrey, Pixel(r, 60, 4));
+    ExpectGoldenFrame(r, orthographic ? "halftransparent_orthographic" : "halftransparent_perspective");
   }
 }
