@@ -502,10 +502,6 @@ TEST(Grid, ConnectedMeansTheFirstEntrancesComponent) {
   EXPECT_FALSE(grid.IsConnected(*grid.GetSquare(3, 0)));
 }
 
-}  // namespace
-
-namespace {
-
 TEST(GridCache, RoundTripsAndRefusesCutOrForeignBodies) {
   std::mt19937 rng(23);
   CGrid grid(6, 5, Vector3(1.0f, 2.0f, 3.0f), 1.0f, 1.0f);
