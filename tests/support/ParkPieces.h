@@ -124,6 +124,15 @@ inline CSkater* AddSkater(CVerezIvor& park, const Vector3& at) {
   return nullptr;
 }
 
+// Every need of the skater, and its happiness, lies in 0..1.
+inline void ExpectNeedsInRange(const CSkater& s) {
+  for (float v : {s.needs.tiredness, s.needs.hunger, s.needs.thirst, s.needs.bladder, s.needs.injury, s.needs.mood,
+                  s.GetHappiness()}) {
+    EXPECT_GE(v, 0.0f);
+    EXPECT_LE(v, 1.0f);
+  }
+}
+
 // A level mesh's text attach point: `head` then the text and its terminator.
 inline void AddText(ShadedMesh& mesh, const Vector3& at, uint32_t type, const std::vector<uint8_t>& head,
                     const std::string& text) {
