@@ -124,6 +124,14 @@ inline CSkater* AddSkater(CVerezIvor& park, const Vector3& at) {
   return nullptr;
 }
 
+// What the object (a piece, a skater, the grid) writes with its Save, in a fresh vector.
+template <typename T>
+std::vector<uint8_t> SaveOf(const T& object) {
+  std::vector<uint8_t> out;
+  object.Save(out);
+  return out;
+}
+
 // Every need of the skater, and its happiness, lies in 0..1.
 inline void ExpectNeedsInRange(const CSkater& s) {
   for (float v : {s.needs.tiredness, s.needs.hunger, s.needs.thirst, s.needs.bladder, s.needs.injury, s.needs.mood,

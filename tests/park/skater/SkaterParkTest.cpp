@@ -613,8 +613,7 @@ TEST_F(SkaterPieces, ASavedSkaterGetsItsReservedCounterBack) {
   CSkatableFacility* food = Stand(kFood, 8, 8);
   CSkater* s = Add(3.2f, 3.2f);
   ASSERT_EQ(s->FindFacility(9, 100.0f), 0);
-  std::vector<uint8_t> bytes;
-  s->Save(bytes);
+  const std::vector<uint8_t> bytes = testing_support::SaveOf(*s);
   auto loaded = std::make_unique<CSkater>();
   uint32_t id = 0;
   ASSERT_TRUE(loaded->Load(bytes.data(), bytes.size(), nullptr, &id));

@@ -21,6 +21,7 @@
 namespace {
 
 using testing_support::DebugCapture;
+using testing_support::SaveOf;
 
 struct SkaterPark : ::testing::Test {
   // The world's bounds hold everything the tests place.
@@ -172,12 +173,6 @@ TEST_F(SkaterPark, AStuckSkaterIsRescuedOncePerWatchPeriodThenTakenOut) {
 }
 
 // --- The saved record ---
-
-std::vector<uint8_t> SaveOf(const CSkater& s) {
-  std::vector<uint8_t> out;
-  s.Save(out);
-  return out;
-}
 
 CSkater* MakeBusySkater(CSkater& s) {
   s.SetName("Skater #42");
