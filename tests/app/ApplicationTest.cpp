@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,6 +54,7 @@
 #include "ui/Sprite.h"
 
 namespace fs = std::filesystem;
+using testing_support::ReadBytes;
 
 namespace {
 
@@ -101,13 +101,6 @@ void DrainMessages() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
   }
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 fs::path ProgramPath() {
@@ -637,19 +630,19 @@ TEST_F(ShellTest, ClosingTheWindowShutsDownOnceAndASecondCopyHandsOver) {
     GetGameWorld()->AddLayerOnTop(std::unique_ptr<CGameActionLayer>(driver));
   };
   EXPECT_EQ(0, WinMain(nullptr, nullptr, "kelvarun", SW_SHOWNORMAL));
-  EXPECT_EQ(0, secondCopyStatus) << ReadAll(output);
+  EXPECT_EQ(0, secondCopyStatus) << ReadBytes(output);
   EXPECT_GE(restoresSeen, 1);
   EXPECT_EQ(0, framesAfterClose) << "no tick runs once the window is closed";
   EXPECT_EQ(1, LogCount(kQuitLine));
   EXPECT_EQ(nullptr, FindWindowA("Kelvarun", nullptr));
-  EXPECT_EQ(std::string::npos, ReadAll(output).find(kQuitLine)) << "the second copy never started up";
+  EXPECT_EQ(std::string::npos, ReadBytes(output).find(kQuitLine)) << "the second copy never started up";
 }
 
 TEST(WholeProgram, RunsHeadlessAndEndsCleanlyAtTheFirstFrameOfALevelSwitch) {
   if (!fs::exists(ProgramPath())) GTEST_SKIP() << "no program at " << ProgramPath();
   const fs::path output = RuntimeFolder::dir / "level_switch.txt";
   EXPECT_EQ(0, RunProgram("-L3", output));  // the program's path is not taken for an argument
-  const std::string text = ReadAll(output);
+  const std::string text = ReadBytes(output);
   EXPECT_NE(std::string::npos, text.find(kQuitLine)) << text;
   EXPECT_EQ(std::string::npos, text.find("Adding Layer")) << text;
   // The program registers the world's services itself: its world asks for the pointer's art
@@ -679,7 +672,7 @@ struct Shot {
 Shot TakeShot(const std::string& path) {
   Shot shot;
   GetRasterizer()->SaveScreenShot(path.c_str());
-  const std::string bytes = testing_support::ReadBytes(path);
+  const std::string bytes = ReadBytes(path);
   shot.image = std::make_unique<CBitmapImage>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   shot.view = GetRenderView()->GetViewMatrix();
   return shot;
@@ -926,7 +919,7 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
 TEST_F(ShellTest, BrokenContentStartsWithANoticeAndTheProgramStaysUsable) {
   ASSERT_TRUE(WriteDemoData());
   const std::string parkFile = std::string("data/levels/demo/") + kInstantActionFile;
-  const std::string whole = testing_support::ReadBytes(parkFile);
+  const std::string whole = ReadBytes(parkFile);
   ASSERT_GT(whole.size(), 1000u);
   {
     std::ofstream cut(parkFile, std::ios::binary | std::ios::trunc);

@@ -8,35 +8,30 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
+using testing_support::ReadBytes;
 using testing_support::TempFolder;
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(FileWrite, ReplacesWholeFilesAndKeepsTheOldOneOnFailure) {
   TempFolder folder;
   const std::string path = folder.Path() + "Data.bin";
   const std::string first(5000, 'a');
   ASSERT_TRUE(plat::ReplaceFileContents(path.c_str(), first.data(), first.size()));
-  EXPECT_EQ(ReadAll(path), first);
+  EXPECT_EQ(ReadBytes(path), first);
   // Shorter contents leave nothing of the longer file behind; a differently cased name is the same file.
   ASSERT_TRUE(plat::ReplaceFileContents((folder.Path() + "DATA.BIN").c_str(), "xyz", 3));
-  EXPECT_EQ(ReadAll(path), "xyz");
+  EXPECT_EQ(ReadBytes(path), "xyz");
   ASSERT_TRUE(plat::ReplaceFileContents(path.c_str(), nullptr, 0));
-  EXPECT_EQ(ReadAll(path), "");
+  EXPECT_EQ(ReadBytes(path), "");
 
   // A folder in the way, or a missing parent folder: false, and nothing else changes.
   folder.Write("Blocked/inside", "keep");
   EXPECT_FALSE(plat::ReplaceFileContents((folder.Path() + "Blocked").c_str(), "new", 3));
-  EXPECT_EQ(ReadAll(folder.Path() + "Blocked/inside"), "keep");
+  EXPECT_EQ(ReadBytes(folder.Path() + "Blocked/inside"), "keep");
   EXPECT_FALSE(plat::ReplaceFileContents((folder.Path() + "missing/file").c_str(), "new", 3));
   EXPECT_FALSE(plat::ReplaceFileContents(nullptr, "new", 3));
   EXPECT_FALSE(plat::ReplaceFileContents(path.c_str(), nullptr, 3));

@@ -124,6 +124,23 @@ inline CSkater* AddSkater(CVerezIvor& park, const Vector3& at) {
   return nullptr;
 }
 
+// What the object (a piece, a skater, the grid) writes with its Save, in a fresh vector.
+template <typename T>
+std::vector<uint8_t> SaveOf(const T& object) {
+  std::vector<uint8_t> out;
+  object.Save(out);
+  return out;
+}
+
+// Every need of the skater, and its happiness, lies in 0..1.
+inline void ExpectNeedsInRange(const CSkater& s) {
+  for (float v : {s.needs.tiredness, s.needs.hunger, s.needs.thirst, s.needs.bladder, s.needs.injury, s.needs.mood,
+                  s.GetHappiness()}) {
+    EXPECT_GE(v, 0.0f);
+    EXPECT_LE(v, 1.0f);
+  }
+}
+
 // A level mesh's text attach point: `head` then the text and its terminator.
 inline void AddText(ShadedMesh& mesh, const Vector3& at, uint32_t type, const std::vector<uint8_t>& head,
                     const std::string& text) {

@@ -2,8 +2,6 @@
 // test runs, for code that keeps its files in the working directory.
 #pragma once
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/Win32.h"
@@ -30,10 +28,7 @@ class WorkingFolder {
   void Write(const std::string& name, const std::string& bytes) const { folder_.Write(name, bytes); }
 
   // The whole file, or an empty string when it cannot be read.
-  std::string Read(const std::string& name) const {
-    std::ifstream in(folder_.Path() + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  std::string Read(const std::string& name) const { return ReadBytes(folder_.Path() + name); }
 
  private:
   TempFolder folder_;

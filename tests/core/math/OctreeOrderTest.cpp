@@ -22,11 +22,6 @@ namespace {
 using namespace octree_test;
 using List = std::vector<CBoundedObject*>;
 
-bool Touch(const Box& a, const Box& b) {
-  return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y &&
-         a.min.z <= b.max.z && b.min.z <= a.max.z;
-}
-
 bool Below(const COctreeNode* cell, const COctreeNode* ancestor) {
   for (const COctreeNode* c = cell->parent; c != nullptr; c = c->parent)
     if (c == ancestor) return true;

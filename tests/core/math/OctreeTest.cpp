@@ -53,11 +53,6 @@ class BallQuery : public GenericIntersection {
   float radius;
 };
 
-bool Touch(const Box& a, const Box& b) {
-  return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y &&
-         a.min.z <= b.max.z && b.min.z <= a.max.z;
-}
-
 Set Unique(const std::vector<CBoundedObject*>& list) {
   Set s(list.begin(), list.end());
   EXPECT_EQ(s.size(), list.size()) << "an object was reported twice";

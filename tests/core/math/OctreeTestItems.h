@@ -23,4 +23,9 @@ inline const Box kRoot(Vector3(0, 0, 0), Vector3(100, 100, 100));
 
 inline Set Results(const COctree& tree) { return Set(tree.GetResults().begin(), tree.GetResults().end()); }
 
+inline bool Touch(const Box& a, const Box& b) {
+  return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y && a.min.z <= b.max.z &&
+         b.min.z <= a.max.z;
+}
+
 }  // namespace octree_test

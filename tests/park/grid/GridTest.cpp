@@ -29,10 +29,7 @@ TEST(Grid, CoordinatesAtEdgesAndOutside) {
   EXPECT_EQ(grid.GetSquare(0, -1), nullptr);
   EXPECT_EQ(grid.GetSquareByIndex(12), nullptr);
   EXPECT_EQ(grid.GetSquareByIndex(-1), nullptr);
-  const Vector3 p = grid.GetSquare(2, 1)->GetPosition();
-  EXPECT_EQ(p.x, 12.0f);
-  EXPECT_EQ(p.y, 21.0f);
-  EXPECT_EQ(p.z, 1.5f);
+  EXPECT_EQ(grid.GetSquare(2, 1)->GetPosition(), Vector3(12.0f, 21.0f, 1.5f));
   // Floor, not truncation: -0.5 cells lies outside, not in column 0.
   EXPECT_EQ(grid.GetSquareAtFloat(-0.5f, 0.5f), nullptr);
   EXPECT_EQ(grid.GetSquareAtFloat(3.99f, 2.0f), grid.GetSquare(3, 2));
@@ -501,10 +498,6 @@ TEST(Grid, ConnectedMeansTheFirstEntrancesComponent) {
   EXPECT_TRUE(grid.IsConnected(*grid.GetSquare(2, 0)));
   EXPECT_FALSE(grid.IsConnected(*grid.GetSquare(3, 0)));
 }
-
-}  // namespace
-
-namespace {
 
 TEST(GridCache, RoundTripsAndRefusesCutOrForeignBodies) {
   std::mt19937 rng(23);

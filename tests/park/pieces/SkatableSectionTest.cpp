@@ -148,6 +148,7 @@ struct Pieces : ::testing::Test {
 };
 
 using testing_support::RingIds;
+using testing_support::SaveOf;
 
 TEST_F(Pieces, NodesJoinTheGridAndNeighboursIntoRings) {
   CSkatableSection* a = Make(0, 2.0f, 2.0f);
@@ -392,12 +393,6 @@ TEST_F(Pieces, QueriesOverPlacedNodes) {
   EXPECT_EQ(FindNearestNode(off), nearest(off, FLT_MAX));
 }
 
-std::vector<uint8_t> SaveOf(const CSkatableSection& s) {
-  std::vector<uint8_t> out;
-  s.Save(out);
-  return out;
-}
-
 TEST_F(Pieces, SavedRecordsRoundTripAndRefuseDamage) {
   CSkatableSection* s = Make(0, 1.0f, 2.0f);
   s->Rotate(90.0f);
@@ -410,8 +405,7 @@ TEST_F(Pieces, SavedRecordsRoundTripAndRefuseDamage) {
   s->NumberLinks(number);
   for (CSkatableSection* piece : {static_cast<CSkatableSection*>(s), static_cast<CSkatableSection*>(f)}) {
     const std::vector<uint8_t> saved = SaveOf(*piece);
-    std::vector<uint8_t> gridBlock;
-    Grid().Save(gridBlock);
+    const std::vector<uint8_t> gridBlock = SaveOf(Grid());
     const uint32_t id = piece->GetID();
     // Every cut-short record is refused, and refused without leaving anything in the world.
     for (size_t n = 0; n < saved.size(); ++n) {
@@ -483,8 +477,7 @@ TEST_F(Pieces, FacilityRecordKeepsItsFeeAndRefusesOtherVersions) {
   auto* f = Make<CSkatableFacility>(2, 4.0f, 4.0f);
   f->SetUseFee(9.0f);
   f->Use();
-  std::vector<uint8_t> saved;
-  f->Save(saved);
+  const std::vector<uint8_t> saved = SaveOf(*f);
   const uint32_t id = f->GetID();
   park.RemoveObject(id);
   park.UpdateObjects(0.0f);

@@ -36,6 +36,7 @@ namespace {
 
 using testing_support::PieceMesh;
 using testing_support::RingIds;
+using testing_support::SaveOf;
 
 // A blocker that is not of the park: the clearing leaves it.
 class COtherObject : public CGameObject {
@@ -203,16 +204,12 @@ TEST_F(SavedPark, FrameBlocksAndTrailersStandWhereTheFormatSays) {
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t kind = bytes[at];
     EXPECT_EQ(kind, i == 4 ? 1 : 0) << i;
-    std::vector<uint8_t> one;
-    GetPlacedSection(GetPlacedSectionList()[i])->Save(one);
-    at += one.size();
+    at += SaveOf(*GetPlacedSection(GetPlacedSectionList()[i])).size();
     EXPECT_EQ(U32At(bytes, at), 0xDA4A9833u - i) << i;
     at += 4;
   }
   EXPECT_EQ(U32At(bytes, at), CSavedGame::kGridMarker);
-  std::vector<uint8_t> grid;
-  Grid().Save(grid);
-  at += 4 + grid.size();
+  at += 4 + SaveOf(Grid()).size();
   EXPECT_EQ(U32At(bytes, at), CSavedGame::kSkatersThenTickMarker);
   EXPECT_EQ(U32At(bytes, at + 4), 4u);
 }
@@ -547,9 +544,7 @@ TEST_F(SavedPark, WrongMarkersTrailersAndCountsAreRefused) {
   EXPECT_TRUE(refused(SavedParkBlock::kSize, 0xABCDEF02u));
   EXPECT_TRUE(refused(SavedParkBlock::kSize + 4, 0xFFFFFFFFu));  // object count
   EXPECT_TRUE(refused(SavedParkBlock::kSize + 4, 6));
-  std::vector<uint8_t> first;
-  terrain->Save(first);
-  EXPECT_TRUE(refused(SavedParkBlock::kSize + 8 + first.size(), 0xDA4A9832u));  // trailer of record 0
+  EXPECT_TRUE(refused(SavedParkBlock::kSize + 8 + SaveOf(*terrain).size(), 0xDA4A9832u));  // trailer of record 0
   EXPECT_TRUE(refused(0, 13));  // a newer park block
 }
 
@@ -559,8 +554,7 @@ TEST_F(SavedPark, TerrainLinksNotNumberedInARowAreRefused) {
   Build();
   const std::vector<uint8_t> file = SaveNow();
   const std::vector<uint8_t> running = SaveNow();
-  std::vector<uint8_t> record;
-  terrain->Save(record);
+  const std::vector<uint8_t> record = SaveOf(*terrain);
   ASSERT_EQ(terrain->GetPathLinks().size(), 2u);
   // The terrain is the first record; its two links close it, each ending on its number.
   const size_t second = SavedParkBlock::kSize + 8 + record.size() - 4, first = second - 20;
@@ -644,8 +638,7 @@ TEST_F(SavedPark, TwoSavedObjectsWithOneIdOrOneWithoutAnIdAreRefused) {
   EXPECT_EQ(SaveNow(), running);
   // The walker's record carries its id after its leading fields (version 7: 4 + 4 + 3 + 16 + 12 +
   // 1 + 30 + 4 + 8 bytes); give it the rider's.
-  std::vector<uint8_t> walkerRecord;
-  walker->Save(walkerRecord);
+  const std::vector<uint8_t> walkerRecord = SaveOf(*walker);
   const size_t idInRecord = 4 + 4 + 3 + 16 + 12 + 1 + 30 + 4 + 8;
   ASSERT_EQ(le::ReadU32(walkerRecord.data() + idInRecord), walker->GetID());
   const auto at = std::search(file.begin(), file.end(), walkerRecord.begin(), walkerRecord.end());
@@ -698,11 +691,7 @@ TEST_F(SavedPark, TheTickStateFollowsTheSkatersAndOlderFilesWithoutItStillLoad) 
   // The same park as an older program wrote it.
   std::vector<uint8_t> older(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(start));
   size_t records = 0;
-  for (const CSkater* skater : GetSkaterList()) {
-    std::vector<uint8_t> record;
-    skater->Save(record);
-    records += record.size();
-  }
+  for (const CSkater* skater : GetSkaterList()) records += SaveOf(*skater).size();
   const size_t markerAt = start - records - 8;
   ASSERT_EQ(U32At(file, markerAt), CSavedGame::kSkatersThenTickMarker);
   le::WriteU32(older.data() + markerAt, CSavedGame::kSkatersMarker);

@@ -188,26 +188,18 @@ struct Animated : ::testing::Test {
 
 TEST(SkaterAnimationTable, EntriesCategoriesKeysAndRangesAreAsTheGameDefinesThem) {
   const Table table(nullptr, nullptr);
-  const int firstOf[8] = {0, 11, 21, 24, 40, 51, -1, 53};
   std::set<std::vector<int>> sequences;
   for (int i = 0; i < Table::kEntryCount; ++i) {
     const Table::Entry* e = table.Get(i);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(nullptr, e->animation);  // no mesh, no animations
     EXPECT_EQ(0.0f, table.GetLength(i));
-    int expected = 7;
-    for (int c = 6; c >= 0; --c) {
-      if (firstOf[c] >= 0 && i >= firstOf[c]) {
-        expected = c;
-        break;
-      }
-    }
-    if (i >= 53) expected = 7;
-    EXPECT_EQ(expected, table.GetCategory(i)) << i;
+    // Each entry's category, names, difficulty and keys: EveryEntryIsTheGamesOwn, row by row.
+    const int category = table.GetCategory(i);
     EXPECT_LT(std::strlen(e->displayName), Table::kDisplayNameSize);
     EXPECT_GE(e->difficulty, 0.0f);
     EXPECT_LE(e->difficulty, 1.0f);
-    const bool trick = expected >= 2 && expected <= 4;
+    const bool trick = category >= 2 && category <= 4;
     if (!trick) {
       EXPECT_EQ(0.0f, e->difficulty) << i;
       EXPECT_TRUE(e->keys.empty()) << i;
@@ -215,25 +207,12 @@ TEST(SkaterAnimationTable, EntriesCategoriesKeysAndRangesAreAsTheGameDefinesThem
     }
     // A trick's keys end on its button; the player's keys name exactly one trick.
     ASSERT_FALSE(e->keys.empty()) << i;
-    EXPECT_EQ(expected == 4 ? Table::kKeyButton2 : Table::kKeyButton1, e->keys.back()) << i;
+    EXPECT_EQ(category == 4 ? Table::kKeyButton2 : Table::kKeyButton1, e->keys.back()) << i;
     EXPECT_TRUE(sequences.insert(e->keys).second) << i;
   }
   EXPECT_EQ(30u, sequences.size());  // 3 flip, 16 air and 11 grind tricks
-  EXPECT_EQ((std::vector<int>{62, 63, 66}), table.Get(22)->keys);        // Kick Flip "UD1"
-  EXPECT_EQ((std::vector<int>{63, 65, 62, 64, 66}), table.Get(39)->keys);  // Backflip "DRUL1"
-  EXPECT_EQ((std::vector<int>{62, 63, 67}), table.Get(49)->keys);        // 50 Grind "UD2"
-  EXPECT_EQ((std::vector<int>{62, 67}), Table::ParseKeys("xU- 2?u"));    // others ignored, case too
+  EXPECT_EQ((std::vector<int>{62, 67}), Table::ParseKeys("xU- 2?u"));  // others ignored, case too
   EXPECT_TRUE(Table::ParseKeys(nullptr).empty());
-
-  EXPECT_STREQ("Judo", table.GetDisplayName(27));
-  EXPECT_STREQ("Judo", Table::GetAnimationName(27));
-  EXPECT_STREQ("Push", table.GetDisplayName(19));
-  EXPECT_STREQ("Push", Table::GetAnimationName(19));
-  EXPECT_STREQ("McTwist", table.GetDisplayName(37));
-  EXPECT_STREQ("migtwist", Table::GetAnimationName(37));
-  EXPECT_STREQ("50-50 Grind", table.GetDisplayName(48));
-  EXPECT_FLOAT_EQ(0.12f, table.GetDifficulty(22));
-  EXPECT_FLOAT_EQ(0.8f, table.GetDifficulty(46));
 
   // The grind split: slides up to 46, grinds after.
   for (int i = 40; i <= 50; ++i) EXPECT_EQ(i > 46, Table::IsGrindIndex(i)) << i;
@@ -243,9 +222,6 @@ TEST(SkaterAnimationTable, EntriesCategoriesKeysAndRangesAreAsTheGameDefinesThem
   for (uint32_t c = 0; c < 8; ++c) {
     EXPECT_EQ(first[c], table.GetCategoryFirst(c)) << c;
     EXPECT_EQ(count[c], table.GetCategoryCount(c)) << c;
-    for (int i = first[c]; i >= 0 && i < first[c] + count[c]; ++i) {
-      EXPECT_TRUE(table.GetCategory(i) == static_cast<int>(c) || (c == 3 && table.GetCategory(i) == 2)) << c << " " << i;
-    }
   }
   EXPECT_EQ(-1, table.GetCategoryFirst(8));
   EXPECT_EQ(0, table.GetCategoryCount(99));

@@ -427,25 +427,22 @@ TEST_F(BodyWorld, SkaterMeetingsFollowTheLoserRules) {
     return p;
   };
   auto crashed = [](const std::unique_ptr<CSkater>& k) { return k->body.motionMode == CSkater::kCrashed; };
-  {  // the airborne one loses, though faster
-    Pair p = make(false, true, 5.0f, 1.0f);
+  const struct {
+    bool groundA, groundB;
+    float speedA, speedB;
+    bool aLoses;  // a's collision is the one handled
+  } meetings[] = {
+      {false, true, 5.0f, 1.0f, true},  // the airborne one loses, though faster
+      {true, false, 1.0f, 5.0f, false},
+      {true, true, 2.0f, 2.0f, true},   // equal speed: the skater whose collision is handled loses
+      {true, true, 3.0f, 2.0f, false},  // otherwise the slower
+  };
+  for (const auto& m : meetings) {
+    SCOPED_TRACE(std::to_string(m.speedA) + " against " + std::to_string(m.speedB));
+    Pair p = make(m.groundA, m.groundB, m.speedA, m.speedB);
     Body(*p.a).HandleSkaterCollision(*p.b);
-    EXPECT_TRUE(crashed(p.a));
-    EXPECT_FALSE(crashed(p.b));
-    Pair q = make(true, false, 1.0f, 5.0f);
-    Body(*q.a).HandleSkaterCollision(*q.b);
-    EXPECT_FALSE(crashed(q.a));
-    EXPECT_TRUE(crashed(q.b));
-  }
-  {  // equal speed: the skater whose collision is handled loses; otherwise the slower
-    Pair p = make(true, true, 2.0f, 2.0f);
-    Body(*p.a).HandleSkaterCollision(*p.b);
-    EXPECT_TRUE(crashed(p.a));
-    EXPECT_FALSE(crashed(p.b));
-    Pair q = make(true, true, 3.0f, 2.0f);
-    Body(*q.a).HandleSkaterCollision(*q.b);
-    EXPECT_FALSE(crashed(q.a));
-    EXPECT_TRUE(crashed(q.b));
+    EXPECT_EQ(crashed(p.a), m.aLoses);
+    EXPECT_EQ(crashed(p.b), !m.aLoses);
   }
   {  // the player always wins, whichever side it is on
     Pair p = make(true, true, 1.0f, 4.0f);

@@ -613,8 +613,7 @@ TEST_F(SkaterPieces, ASavedSkaterGetsItsReservedCounterBack) {
   CSkatableFacility* food = Stand(kFood, 8, 8);
   CSkater* s = Add(3.2f, 3.2f);
   ASSERT_EQ(s->FindFacility(9, 100.0f), 0);
-  std::vector<uint8_t> bytes;
-  s->Save(bytes);
+  const std::vector<uint8_t> bytes = testing_support::SaveOf(*s);
   auto loaded = std::make_unique<CSkater>();
   uint32_t id = 0;
   ASSERT_TRUE(loaded->Load(bytes.data(), bytes.size(), nullptr, &id));
@@ -673,14 +672,6 @@ void ExpectReservationsConsistent(CVerezIvor& park) {
   }
 }
 
-void ExpectInRange(const CSkater& s) {
-  for (float v : {s.needs.tiredness, s.needs.hunger, s.needs.thirst, s.needs.bladder, s.needs.injury, s.needs.mood,
-                  s.GetHappiness()}) {
-    EXPECT_GE(v, 0.0f);
-    EXPECT_LE(v, 1.0f);
-  }
-}
-
 struct RunPark : SkaterPieces {
   RunPark() : SkaterPieces(16) {}
 };
@@ -722,7 +713,7 @@ TEST_F(RunPark, ALongRunWithPiecesComingAndGoingKeepsEverySkaterSound) {
     park.UpdateObjects(dt);
     ExpectReservationsConsistent(park);
     for (CSkater* s : GetSkaterList()) {
-      ExpectInRange(*s);
+      testing_support::ExpectNeedsInRange(*s);
       if (tick > changedAt + 1 && (s->mind.state == CSkater::kSkating || s->mind.state == CSkater::kHeadingToGoal) &&
           s->route.index >= 0)
         for (size_t i = static_cast<size_t>(s->route.index); i < s->route.steps.size(); ++i)

@@ -21,6 +21,7 @@
 namespace {
 
 using testing_support::DebugCapture;
+using testing_support::SaveOf;
 
 struct SkaterPark : ::testing::Test {
   // The world's bounds hold everything the tests place.
@@ -33,15 +34,6 @@ struct SkaterPark : ::testing::Test {
   DebugCapture capture;
   CVerezIvor park;
 };
-
-void ExpectNeedsInRange(const CSkater& s) {
-  for (float v : {s.needs.tiredness, s.needs.hunger, s.needs.thirst, s.needs.bladder, s.needs.injury, s.needs.mood}) {
-    EXPECT_GE(v, 0.0f);
-    EXPECT_LE(v, 1.0f);
-  }
-  EXPECT_GE(s.GetHappiness(), 0.0f);
-  EXPECT_LE(s.GetHappiness(), 1.0f);
-}
 
 TEST_F(SkaterPark, StatusInLineNamesTheQueueOnlyWhereItHasAName) {
   CSkater* s = Add(Vector3(0.0f, 0.0f, 0.0f));
@@ -97,7 +89,7 @@ TEST_F(SkaterPark, NeedsStayInRangeAndRestingTradesTirednessForBladder) {
     s->mind.state = (seed & 2) ? CSkater::kUsingFacility : CSkater::kSkating;
     s->needs.injury = (seed & 4) ? 1.0f : s->needs.injury;
     s->DriftNeeds(dt);
-    ExpectNeedsInRange(*s);
+    testing_support::ExpectNeedsInRange(*s);
   }
   s->needs = CSkater::Needs();
   s->needs.tiredness = 0.5f, s->needs.hunger = 0.3f, s->needs.thirst = 0.3f, s->needs.bladder = 0.2f;
@@ -181,12 +173,6 @@ TEST_F(SkaterPark, AStuckSkaterIsRescuedOncePerWatchPeriodThenTakenOut) {
 }
 
 // --- The saved record ---
-
-std::vector<uint8_t> SaveOf(const CSkater& s) {
-  std::vector<uint8_t> out;
-  s.Save(out);
-  return out;
-}
 
 CSkater* MakeBusySkater(CSkater& s) {
   s.SetName("Skater #42");
