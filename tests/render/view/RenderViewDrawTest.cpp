@@ -8,11 +8,11 @@
 #include <memory>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
+#include "render/image/Texture.h"
 #include "render/view/RenderView.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
@@ -21,6 +21,7 @@
 #include "scene/mesh/MeshLayer.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/render/view/PlacedTriangles.h"
+#include "tests/support/Golden.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/RecordingScene.h"
 
@@ -30,6 +31,7 @@ using Scene = testing_support::RecordingScene;
 
 using render_test::Placed;
 using render_test::TriangleMesh;
+using testing_support::ExpectGolden;
 
 // The view's projection written out independently: camera-space point, then pixels.
 Eigen::Vector4f ReferenceProjection(const ViewFrustum& camera, const Vector3& world, float w, float h, float farD) {
@@ -62,17 +64,18 @@ TEST(RenderViewFrame, OptionsAndFrameStartMakeExactlyTheseBackEndCalls) {
             (std::vector<std::string>{"SetPerspectiveCorrection(0)", "SetFogEnable(0)", "SetBilinearFilter(0)",
                                       "SetBackfaceCulling(1)", "SetZBufferMode(1,0)", "SetZWrite(1)"}));
   s.rasterizer.Forget();
+  const auto viewport = [&s] {
+    return std::vector<float>{s.view.GetOriginX(),        s.view.GetOriginY(), s.view.GetViewportWidth(),
+                              s.view.GetViewportHeight(), s.view.GetCentreX(), s.view.GetCentreY(),
+                              s.view.GetHalfSize()};
+  };
+  EXPECT_EQ(viewport(), (std::vector<float>{0, 0, 256, 256, 128, 128, 128}));  // before any frame: a 256 square
   ASSERT_TRUE(s.Begin());
   const std::vector<std::string> begin = {
       "SetBackfaceCulling(1)",    "SetZWrite(1)", "SetScene(fog)", "GetBackBufferDesc",
       "SetFogColour(0xFFFFFFFF)", "BeginScene"};
   EXPECT_EQ(s.rasterizer.calls, begin);
   // Without a box the viewport is the whole back buffer, from its top-left pixel.
-  const auto viewport = [&s] {
-    return std::vector<float>{s.view.GetOriginX(),        s.view.GetOriginY(), s.view.GetViewportWidth(),
-                              s.view.GetViewportHeight(), s.view.GetCentreX(), s.view.GetCentreY(),
-                              s.view.GetHalfSize()};
-  };
   const std::vector<float> whole = {0.0f, 0.0f, 640.0f, 480.0f, 320.0f, 240.0f, 320.0f};
   EXPECT_EQ(viewport(), whole);
 
@@ -165,6 +168,7 @@ TEST(RenderViewMesh, NearPlaneClipGivesOneTwoOneOrNoTrianglesWithInterpolatedCor
       }
       EXPECT_TRUE(found);
     }
+    ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/near_clip_" + std::to_string(nBehind) + ".txt");
   }
 }
 
@@ -210,10 +214,7 @@ TEST(RenderViewMesh, SharedCornersAreSentOnceAndSmallObjectsAreSkipped) {
 
 TEST(RenderViewMesh, FogByteFollowsTheDistanceAndBadUVsGiveZero) {
   Scene s;
-  FogSettings settings;
-  settings.constantFog = 1;
-  settings.zeroVisibilityDistance = 100.0f;
-  s.fog.Set(settings);
+  s.fog.Set(FogSettings{1, 0.0f, 0.0f, 100.0f});  // constant fog, opaque from 100 away
   ASSERT_TRUE(s.Begin());
   for (float d : {10.0f, 50.0f, 99.0f, 150.0f}) {
     s.rasterizer.Forget();
@@ -315,14 +316,14 @@ TEST(RenderViewMesh, BatchesNeverPassTheSixteenBitIndexLimit) {
   Scene s;
   ASSERT_TRUE(s.Begin());
   s.view.DrawMesh(&many.instance);
-  ASSERT_GE(s.rasterizer.draws.size(), 2u);
-  size_t triangles = 0;
+  std::vector<size_t> triangles;
   for (const RecordingRasterizer::Draw& d : s.rasterizer.draws) {
     EXPECT_LE(d.vertices.size(), 65536u);
     for (uint16_t i : d.indices) ASSERT_LT(i, d.vertices.size());
-    triangles += d.indices.size() / 3;
+    triangles.push_back(d.indices.size() / 3);
   }
-  EXPECT_EQ(triangles, faces);
+  // The first batch holds every face whose corners and up to four clipped ones still fit, 21844.
+  EXPECT_EQ(triangles, (std::vector<size_t>{21844, faces - 21844}));
 }
 
 TEST(RenderViewLines, LinesAndFlatTrianglesAreClippedAtTheNearPlane) {
@@ -350,9 +351,11 @@ TEST(RenderViewLines, LinesAndFlatTrianglesAreClippedAtTheNearPlane) {
   for (size_t i = 0; i < a.size(); i += 3)  // every triangle, each the other way round
     EXPECT_EQ((std::vector<uint16_t>{a[i], a[i + 2], a[i + 1]}), (std::vector<uint16_t>{b[i], b[i + 1], b[i + 2]}))
         << i;
+  ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/clipped_flat_triangle.txt");
 }
 
-// A run of quads sorts as one entry at the depth of its box, and its quads far to near inside it.
+// A run of quads sorts as one entry at the depth of its box, and its quads far to near inside it;
+// a beam sorts at its middle, its corners at the far end (b) in the end colour.
 TEST(RenderViewQueue, AQuadRunDrawsAtItsBoxDepthWithItsQuadsFarToNear) {
   Scene s;
   ASSERT_TRUE(s.Begin());
@@ -362,11 +365,13 @@ TEST(RenderViewQueue, AQuadRunDrawsAtItsBoxDepthWithItsQuadsFarToNear) {
   s.view.DrawSprite(Vector3(25, 0, 0), 1.0f, nullptr, 0xFF000019u);
   s.view.EndQuadRun();
   s.view.DrawSprite(Vector3(16, 0, 0), 1.0f, nullptr, 0xFF000010u);
-  EXPECT_EQ(s.view.GetQueuedCount(), 3u);
+  s.view.DrawBeam(Vector3(18, -1, 0), Vector3(18, 1, 0), 0.5f, nullptr, 0xFF000011u, 0xFF000012u);
+  EXPECT_EQ(s.view.GetQueuedCount(), 4u);
   s.view.FlushSortedQueue();
   std::vector<uint32_t> order;
   for (const auto& draw : s.rasterizer.draws) order.push_back(draw.vertices[0].diffuse & 0xFF);
-  EXPECT_EQ(order, (std::vector<uint32_t>{30, 25, 12, 16}));
+  EXPECT_EQ(order, (std::vector<uint32_t>{30, 25, 12, 18, 16}));
+  ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/quad_run.txt");
 }
 
 TEST(RenderViewQueue, TranslucentWorkDrawsFarToNearAndTheQueueEmpties) {
@@ -386,9 +391,8 @@ TEST(RenderViewQueue, TranslucentWorkDrawsFarToNearAndTheQueueEmpties) {
   std::vector<uint32_t> order;
   for (const auto& draw : s.rasterizer.draws) order.push_back(draw.vertices[0].diffuse & 0xFF);
   ASSERT_EQ(order, (std::vector<uint32_t>{20, 10, 0x1E}));
-  std::vector<std::pair<float, float>> uvs;  // the sprite's corners, a little inside the texture's
-  for (const ScreenVertex& v : s.rasterizer.draws[0].vertices) uvs.emplace_back(v.u, v.v);
-  EXPECT_EQ(uvs, decltype(uvs)({{0.02f, 0.02f}, {0.98f, 0.02f}, {0.02f, 0.98f}, {0.98f, 0.98f}}));
+  // Whole: the sprites' corners lie a little inside the texture's (u and v 0.02 to 0.98).
+  ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/translucent_queue.txt");
   EXPECT_EQ(s.view.GetQueuedCount(), 0u);
   EXPECT_EQ(s.view.GetStatistics().quadTriangles, 4u);
 
@@ -411,10 +415,7 @@ TEST(RenderViewQueue, SpritesCarryTheFogOfTheirDistance) {
   for (const ScreenVertex& v : clear.rasterizer.draws[0].vertices) EXPECT_EQ(v.specular, 0xFF000000u);
 
   Scene s;
-  FogSettings settings;
-  settings.constantFog = 1;
-  settings.zeroVisibilityDistance = 100.0f;
-  s.fog.Set(settings);
+  s.fog.Set(FogSettings{1, 0.0f, 0.0f, 100.0f});  // constant fog, opaque from 100 away
   ASSERT_TRUE(s.Begin());
   // Straight ahead the approximate distance is d itself: bytes 229, 178, 2 and 0.
   const std::pair<float, uint32_t> cases[] = {{10.0f, 229u}, {30.0f, 178u}, {99.0f, 2u}, {150.0f, 0u}};
@@ -455,28 +456,26 @@ TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
   std::unique_ptr<ShadedMesh> mesh = MakeFacingQuad();
   ASSERT_TRUE(mesh);
   Placed quad(std::move(mesh));
-  quad.instance.SetAlpha(0.5f, true);  // corners in white at alpha 127, without fog or texture coordinates
+  quad.instance.SetAlpha(0.5f, true);
   Scene s;
   ASSERT_TRUE(s.Begin());
   s.rasterizer.Forget();
   s.view.DrawShadowCaster(&quad.instance);
-  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
-  const RecordingRasterizer::Draw& d = s.rasterizer.draws[0];
-  ASSERT_EQ(d.vertices.size(), 4u);
-  EXPECT_EQ(d.indices, (std::vector<uint16_t>{0, 1, 2, 2, 1, 3}));
-  for (int i = 0; i < 4; ++i) {
-    const ProjectedPoint want = s.view.ProjectPoint(s.camera.frame.WorldToLocalPoint(kQuadCorners[i]));
-    const ScreenVertex& v = d.vertices[i];
-    EXPECT_EQ(std::make_tuple(want.x, want.y, want.z, want.rhw, 0x7FFFFFFFu, 0xFF000000u, 0.f, 0.f, 0.f, 0.f),
-              std::make_tuple(v.x, v.y, v.z, v.rhw, v.diffuse, v.specular, v.u, v.v, v.u2, v.v2))
-        << i;
-  }
-  CMeshLayer layer;  // laid whole on face 0, its vertices from 0 on: that face's triangle is drawn
+  // Checked whole below: the four corners sent once, each at its projected point in white at
+  // alpha 127, without fog or texture coordinates.
+  // A layer laid whole on face 0, its vertices from 0 on: that face's triangle is drawn a hair
+  // nearer, without depth writes.
+  CMeshLayer layer;
   layer.AttachTo(&quad.instance);
   const MeshLayerVertex corners[3] = {{0, 0, 0, 0, 0, Color()}, {1, 0, 0, 0, 0, Color()}, {0, 1, 0, 0, 0, Color()}};
   CMeshLayer::ClipFace(&layer, 0, corners, {}, Matrix4(), Color::FromWord(0xFF102030u), Color());
   s.view.DrawMeshLayer(&layer);
-  EXPECT_EQ(s.rasterizer.draws.at(1).indices, (std::vector<uint16_t>{0, 1, 2}));
+  ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/shadow_caster.txt");
+  // The caster's silhouette texture is made in the back buffer's pixel format.
+  const std::unique_ptr<CTextureProperties> made = s.view.CreateShadowTexture(64);
+  const auto& t = static_cast<const CTexture&>(*made);
+  EXPECT_EQ((std::vector<uint32_t>{t.width, t.height, t.bytesPerPixel, t.redMask, t.greenMask, t.blueMask}),
+            (std::vector<uint32_t>{64, 64, 2, 0x7C00, 0x3E0, 0x1F}));
 }
 
 TEST(RenderViewQueue, ScreenPolygonsFanAroundTheirLastPoint) {
@@ -501,4 +500,5 @@ TEST(RenderViewMesh, BackgroundGoesToTheFarPlaneAndGivesTheFogSettingBack) {
     EXPECT_EQ(std::make_pair(v.z, v.rhw), std::make_pair(0.99999f, 0.000001f));
   EXPECT_LT(s.rasterizer.IndexOf("SetFogEnable(0)"), s.rasterizer.IndexOf("DrawTriangles(3,1)"));
   EXPECT_EQ(s.rasterizer.calls.back(), "SetFogEnable(1)");
+  ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/background.txt");
 }
