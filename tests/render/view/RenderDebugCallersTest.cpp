@@ -146,6 +146,12 @@ TEST(RenderDebugCallers, SphereTreesOfObstaclesAndBodiesShowOnlyWithTheCollision
                        0xFFu));
   ExpectSame(Lines(on.rasterizer, CRigidCollisionBody::kContactColour),
              Reference({{Vector3(10, 2, -1.5f), Vector3(10, 2, -1.0f)}}, {}, 0xFFu));
+  // The view's own tree drawing gives the obstacle's lines: the root in the tree colour, each leaf in its own.
+  Scene own;
+  DrawDebugBoundingTree(own.view, root, COrientation(), CStaticObstacle::kTreeColour, CStaticObstacle::kLeafColour,
+                        true);
+  for (uint32_t colour : {CStaticObstacle::kTreeColour, CStaticObstacle::kLeafColour})
+    ExpectSame(Lines(own.rasterizer, colour), Lines(on.rasterizer, colour));
 }
 
 // The world pass over the demo level seen from far off, so that every overlay line is in front.
