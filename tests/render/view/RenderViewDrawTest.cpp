@@ -485,6 +485,7 @@ TEST(RenderViewQueue, ScreenPolygonsFanAroundTheirLastPoint) {
 
 TEST(RenderViewMesh, BackgroundGoesToTheFarPlaneAndGivesTheFogSettingBack) {
   Scene s(1 | 2 | 16);
+  s.fog.Set(FogSettings{1, 0.0f, 0.0f, 100.0f, 0.0f, 0.54f});  // the sky's fog byte kept to 117 at most
   ASSERT_TRUE(s.Begin());
   Placed sky(TriangleMesh({Vector3(50, 10, -10), Vector3(50, -10, -10), Vector3(50, 0, 10)}, {0xFFFFFFFFu}));
   s.rasterizer.Forget();
