@@ -85,8 +85,9 @@ class CountingPointerScope {
 
 struct DemoScene {
   // boxTexture, when given, textures every face of the first box, which is then drawn face by
-  // face from the lists its terrain polygons fill, as a loaded level is.
-  explicit DemoScene(CTexture* boxTexture = nullptr) : rasterizer(kWidth, kHeight), world(nullptr, nullptr) {
+  // face from the lists its terrain polygons fill, as a loaded level is. The back end is of `kind`.
+  explicit DemoScene(CTexture* boxTexture = nullptr, RasterizerKind kind = kRasterizerSoftware)
+      : rasterizer(kWidth, kHeight, kind), world(nullptr, nullptr) {
     view.Setup(&rasterizer, nullptr, world.GetFogState(), world.GetLightList(), 31);
     world.SetRenderView(&view);
     // Fog thinning from the ground to 8 up, gone by 150 away; a grey ambient and a red light.
@@ -112,7 +113,6 @@ struct DemoScene {
       instances.push_back(world.AddTerrainMesh(meshes[i].get(), &at, true, false));
       EXPECT_NE(instances.back(), nullptr);
     }
-    world.RelightBox(world.GetOctree().GetRootBox());
     auto owned = std::make_unique<CObserverCam>();
     camera = owned.get();
     world.AddCamera(std::move(owned));
@@ -215,8 +215,9 @@ TEST(RenderWorldSceneDraw, ABackBufferALayerLeftLockedIsUnlockedOnceBeforeThePoi
   EXPECT_EQ(scene.rasterizer.lockDepth, 0);
 }
 
+// Drawn for a hardware back end, whose frame clears first and sorts translucent work.
 TEST(RenderWorldSceneDraw, AnEyeInsideTheLevelGetsOnlyClippedFiniteCornersInFront) {
-  DemoScene scene;
+  DemoScene scene(nullptr, kRasterizerHardware);
   const Vector3 eye(10, 10, 3);
   scene.Look(eye, Vector3(40, 40, 2));
   const std::vector<ScreenVertex> corners = scene.rasterizer.TriangleCorners();
