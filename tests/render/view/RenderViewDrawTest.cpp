@@ -447,12 +447,13 @@ TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
   ASSERT_TRUE(mesh);
   Placed quad(std::move(mesh));
   quad.instance.SetAlpha(0.5f, true);
+  quad.instance.SetColourScale(0.25f, 0.5f, 0.75f);
   Scene s;
   ASSERT_TRUE(s.Begin());
   s.rasterizer.Forget();
   s.view.DrawShadowCaster(&quad.instance);
-  // Checked whole below: the four corners sent once, each at its projected point in white at
-  // alpha 127, without fog or texture coordinates.
+  // Checked whole below: the four corners sent once, each at its projected point in the tint
+  // (0x3F, 0x7F, 0xBF) at alpha 127, without fog or texture coordinates.
   // A layer laid whole on face 0, its vertices from 0 on: that face's triangle is drawn a hair
   // nearer, without depth writes, each vertex the face's colour scaled by the vertex's grey and
   // raised by half the layer's colour.
