@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "render/view/RenderView.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
+#include "scene/lighting/LightMapFaceRecord.h"
 #include "scene/lighting/PointLight.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshLayer.h"
@@ -235,7 +235,7 @@ TEST(RenderViewMesh, FogByteFollowsTheDistanceAndBadUVsGiveZero) {
 
 TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
   // Corners are relit through their normal's corner list; a mesh with normals but no corner lists
-  // relights each corner on its own.
+  // relights each corner on its own, here from its face's light record (no page) lit 1 + 0.5.
   for (bool sharedNormals : {true, false}) {
     Scene s;
     Placed tri(TriangleMesh({Vector3(5, 1, 0), Vector3(5, -1, 0), Vector3(5, 0, 1)}, {0xFF808080u}));
@@ -246,6 +246,8 @@ TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
       tri.mesh->cornerList = nullptr;
     }
     ASSERT_TRUE(tri.instance.SetMesh(tri.mesh.get(), false, true, true, 1, 9, nullptr, true, nullptr));
+    FaceLightRecord still{{0xFF202020u, 0xFF202020u, 0xFF202020u}};
+    if (!sharedNormals) tri.instance.GetFaceColours()[0].lightRecord = &still;
     s.lights.SetBaseColor(Vector3(0.5f, 0.5f, 0.5f));
     uint32_t relit = 0;
     for (int frame = 0; frame < 11; ++frame) {
@@ -258,8 +260,8 @@ TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
     }
     // Relit at frames 1000, 1005 and 1010: three corners each time.
     EXPECT_EQ(relit, 9u) << sharedNormals;
-    for (uint32_t k = 0; k < 3; ++k)  // grey 128 x light 0.5
-      EXPECT_EQ(tri.instance.GetFaceColour(0, k).ToWord(), 0xFF404040u) << sharedNormals << " corner " << k;
+    for (uint32_t k = 0; k < 3; ++k)  // grey 128 x light 0.5, or the record's 32 x (1 + 0.5)
+      EXPECT_EQ(tri.instance.GetFaceColour(0, k).ToWord(), sharedNormals ? 0xFF404040u : 0xFF303030u) << k;
   }
   // A corner's light on its own follows the instance: moved 2 nearer to a point light between
   // two calls, it is lit as the same triangle built at the new place.
