@@ -58,12 +58,6 @@ std::vector<Line> Lines(const RecordingRasterizer& rasterizer, uint32_t colour) 
   return out;
 }
 
-size_t LineCount(const RecordingRasterizer& rasterizer) {
-  size_t n = 0;
-  for (const RecordingRasterizer::Draw& d : rasterizer.draws) n += d.lines ? 1 : 0;
-  return n;
-}
-
 void ExpectSame(const std::vector<Line>& got, const std::vector<Line>& want) {
   ASSERT_EQ(got.size(), want.size());
   for (size_t i = 0; i < got.size(); ++i) {
@@ -99,7 +93,7 @@ TEST(RenderDebugCallers, CollisionEdgesDrawOneLineBetweenTheirPlacedEnds) {
   edge.Render(&scene.view);
   test.Render(&scene.view);
   // The edge is drawn even with every overlay off: it exists only to be seen.
-  EXPECT_EQ(LineCount(scene.rasterizer), 2u);
+  EXPECT_EQ(scene.rasterizer.Count("DrawLines"), 2);
   const Vector3 a = mesh->positions[0] + place.position, b = mesh->positions[5] + place.position;
   ExpectSame(Lines(scene.rasterizer, CTerrainEdge::kColour), Reference({{a, b}}, {}, CTerrainEdge::kColour));
   ExpectSame(Lines(scene.rasterizer, CTestEdge::kColour),
@@ -133,14 +127,14 @@ TEST(RenderDebugCallers, SphereTreesOfObstaclesAndBodiesShowOnlyWithTheCollision
   off.view.SetDebugFlags(kAll & ~CSceneDrawInterface::kDebugCollision);
   obstacle.Render(&off.view);
   body.Render(&off.view);
-  EXPECT_EQ(LineCount(off.rasterizer), 0u);
+  EXPECT_EQ(off.rasterizer.Count("DrawLines"), 0);
 
   Scene on;
   on.view.SetDebugFlags(CSceneDrawInterface::kDebugCollision);
   obstacle.Render(&on.view);
   body.Render(&on.view);
   // 32 lines a sphere, all in front of the eye.
-  EXPECT_EQ(LineCount(on.rasterizer), 32u * 5 + 1);
+  EXPECT_EQ(on.rasterizer.Count("DrawLines"), 32 * 5 + 1);
   ExpectSame(Lines(on.rasterizer, CStaticObstacle::kTreeColour), Reference({}, {{root.centre, 3.0f}}, 0xFFu));
   ExpectSame(Lines(on.rasterizer, CStaticObstacle::kLeafColour),
              Reference({}, {{Vector3(20, -1, 0), 1.5f}, {Vector3(20, 1.5f, 0.5f), 1.0f}}, 0xFFu));
@@ -152,6 +146,12 @@ TEST(RenderDebugCallers, SphereTreesOfObstaclesAndBodiesShowOnlyWithTheCollision
                        0xFFu));
   ExpectSame(Lines(on.rasterizer, CRigidCollisionBody::kContactColour),
              Reference({{Vector3(10, 2, -1.5f), Vector3(10, 2, -1.0f)}}, {}, 0xFFu));
+  // The view's own tree drawing gives the obstacle's lines: the root in the tree colour, each leaf in its own.
+  Scene own;
+  DrawDebugBoundingTree(own.view, root, COrientation(), CStaticObstacle::kTreeColour, CStaticObstacle::kLeafColour,
+                        true);
+  for (uint32_t colour : {CStaticObstacle::kTreeColour, CStaticObstacle::kLeafColour})
+    ExpectSame(Lines(own.rasterizer, colour), Lines(on.rasterizer, colour));
 }
 
 // The world pass over the demo level seen from far off, so that every overlay line is in front.
@@ -194,12 +194,12 @@ struct WorldPass {
 TEST(RenderDebugCallers, TheWorldPassDrawsOccupiedOctreeCellsAndLightsBehindTheirFlags) {
   WorldPass pass;
   pass.Draw(0);
-  EXPECT_EQ(LineCount(pass.rasterizer), 0u);
+  EXPECT_EQ(pass.rasterizer.Count("DrawLines"), 0);
   EXPECT_FALSE(pass.rasterizer.draws.empty());
 
   pass.Draw(CSceneDrawInterface::kDebugLights);
   // A red point light: a cross of three lines and its bounds' twelve edges; nothing else.
-  EXPECT_EQ(LineCount(pass.rasterizer), 15u);
+  EXPECT_EQ(pass.rasterizer.Count("DrawLines"), 15);
   EXPECT_EQ(Lines(pass.rasterizer, 0xFFFF0000u).size(), 15u);
   // In world space: unit arms along the axes about the light, then its bounds' edges by corners (digits).
   const Box& box = pass.world.GetLightList()->GetLight(0)->GetBounds();
@@ -218,7 +218,7 @@ TEST(RenderDebugCallers, TheWorldPassDrawsOccupiedOctreeCellsAndLightsBehindThei
   ASSERT_NE(root, nullptr);
   const size_t cells = WorldPass::OccupiedCells(*root);
   EXPECT_GT(cells, 1u);
-  EXPECT_EQ(LineCount(pass.rasterizer), 12u * cells);
+  EXPECT_EQ(pass.rasterizer.Count("DrawLines"), 12 * static_cast<int>(cells));
   // Seen from far off, every cell edge lies whole in front of the eye.
   for (const RecordingRasterizer::Draw& d : pass.rasterizer.draws) {
     if (!d.lines) continue;

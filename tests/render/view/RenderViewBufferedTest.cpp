@@ -89,8 +89,10 @@ TEST(RenderViewBuffered, InstancesAreQueuedForTheBackEndAndDrawnFarToNear) {
   s.view.FlushSortedQueue();
   EXPECT_EQ(Calls(s.rasterizer, "DrawQueuedBuffer(2)"), 0);
 
-  // Without vertex buffers the same instance goes down the triangle path.
+  // Without vertex buffers the same instance goes down the triangle path, at once: alpha sorting
+  // is off, so its translucent texture does not send it to the sorted queue.
   s.rasterizer.vertexBuffers = false;
+  s.texture.flags |= CTexture::kTranslucent;
   ASSERT_TRUE(s.Begin());
   s.view.DrawMesh(&nearBox.instance);
   EXPECT_EQ(Calls(s.rasterizer, "DrawQueuedBuffer(1)"), 0);
@@ -134,7 +136,7 @@ TEST(RenderViewBuffered, SpritesAndQuadsHintTheirTexturesFromTheirSizeOnScreen) 
   EXPECT_NEAR(s.device.hints[1], largest * s.view.GetTextureScale(), 1e-6f);
 
   const ScreenPolygonPoint points[4] = {
-      {0, 0, 0, 0, 1}, {40, 0, 0.5f, 0, 1}, {40, 10, 0.5f, 0.5f, 1}, {0, 10, 0, 0.5f, 1}};
+      {0, 0, 0.25f, 0, 1}, {40, 0, 0.75f, 0, 1}, {40, 10, 0.75f, 0.5f, 1}, {0, 10, 0.25f, 0.5f, 1}};
   s.view.DrawScreenQuad(points, &s.texture, 4);
   ASSERT_EQ(s.device.hints.size(), 3u);
   EXPECT_FLOAT_EQ(s.device.hints[2], 80.0f);
@@ -174,8 +176,9 @@ TEST(RenderViewBuffered, SectionsQueueTheirRangesAndHintEachGroupFromItsBox) {
   EXPECT_EQ(Calls(s.rasterizer, "DrawBufferRange(0," + std::to_string(faces) + ")"), 1);
   s.view.EndFrame();
 
-  // An eye inside the box (bounds included) hints with the near distance.
+  // An eye inside the box (bounds included) hints with the near distance, here as close as 0.1.
   s.camera.GetFrame().SetPosition(Vector3(box.min.x, box.max.y, box.max.z));
+  s.camera.SetNear(0.1f);
   ASSERT_TRUE(s.Begin());
   section.Render(&s.view);
   ASSERT_EQ(s.device.hints.size(), 2u);

@@ -6,21 +6,22 @@
 
 #include <cmath>
 #include <memory>
-#include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
+#include "render/image/Texture.h"
 #include "render/view/RenderView.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
+#include "scene/lighting/LightMapFaceRecord.h"
 #include "scene/lighting/PointLight.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshLayer.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/render/view/PlacedTriangles.h"
+#include "tests/support/Golden.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/RecordingScene.h"
 
@@ -30,6 +31,7 @@ using Scene = testing_support::RecordingScene;
 
 using render_test::Placed;
 using render_test::TriangleMesh;
+using testing_support::ExpectGolden;
 
 // The view's projection written out independently: camera-space point, then pixels.
 Eigen::Vector4f ReferenceProjection(const ViewFrustum& camera, const Vector3& world, float w, float h, float farD) {
@@ -62,17 +64,18 @@ TEST(RenderViewFrame, OptionsAndFrameStartMakeExactlyTheseBackEndCalls) {
             (std::vector<std::string>{"SetPerspectiveCorrection(0)", "SetFogEnable(0)", "SetBilinearFilter(0)",
                                       "SetBackfaceCulling(1)", "SetZBufferMode(1,0)", "SetZWrite(1)"}));
   s.rasterizer.Forget();
+  const auto viewport = [&s] {
+    return std::vector<float>{s.view.GetOriginX(),        s.view.GetOriginY(), s.view.GetViewportWidth(),
+                              s.view.GetViewportHeight(), s.view.GetCentreX(), s.view.GetCentreY(),
+                              s.view.GetHalfSize()};
+  };
+  EXPECT_EQ(viewport(), (std::vector<float>{0, 0, 256, 256, 128, 128, 128}));  // before any frame: a 256 square
   ASSERT_TRUE(s.Begin());
   const std::vector<std::string> begin = {
       "SetBackfaceCulling(1)",    "SetZWrite(1)", "SetScene(fog)", "GetBackBufferDesc",
       "SetFogColour(0xFFFFFFFF)", "BeginScene"};
   EXPECT_EQ(s.rasterizer.calls, begin);
   // Without a box the viewport is the whole back buffer, from its top-left pixel.
-  const auto viewport = [&s] {
-    return std::vector<float>{s.view.GetOriginX(),        s.view.GetOriginY(), s.view.GetViewportWidth(),
-                              s.view.GetViewportHeight(), s.view.GetCentreX(), s.view.GetCentreY(),
-                              s.view.GetHalfSize()};
-  };
   const std::vector<float> whole = {0.0f, 0.0f, 640.0f, 480.0f, 320.0f, 240.0f, 320.0f};
   EXPECT_EQ(viewport(), whole);
 
@@ -152,19 +155,10 @@ TEST(RenderViewMesh, NearPlaneClipGivesOneTwoOneOrNoTrianglesWithInterpolatedCor
       EXPECT_LE(v.z, 1.0f);
       EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y));
     }
-    if (nBehind == 1) {
-      // Edge from corner 0 (behind, red, u 0) to corner 1 (front, blue, u 0.1): crossing at
-      // t = (0.3 + 1) / 3 from the behind end.
-      const float t = 1.3f / 3.0f;
-      bool found = false;
-      for (const ScreenVertex& v : drawn) {
-        if (std::fabs(v.rhw - 1.0f / 0.3f) > 1e-3f || std::fabs(v.u - 0.1f * t) > 1e-5f) continue;
-        found = true;
-        EXPECT_EQ((v.diffuse >> 16) & 0xFF, static_cast<uint32_t>(255.0f * (1.0f - t)));
-        EXPECT_EQ(v.diffuse & 0xFF, static_cast<uint32_t>(255.0f * t));
-      }
-      EXPECT_TRUE(found);
-    }
+    // With one corner behind, the edge from corner 0 (behind, red, u 0) to corner 1 (front, blue,
+    // u 0.1) crosses the near plane at t = 1.3 / 3 from the behind end: the record's corner there
+    // has rhw 1 / 0.3, u 0.1 t, red 255 (1 - t) and blue 255 t, 0x90 and 0x6E.
+    ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/near_clip_" + std::to_string(nBehind) + ".txt");
   }
 }
 
@@ -210,10 +204,7 @@ TEST(RenderViewMesh, SharedCornersAreSentOnceAndSmallObjectsAreSkipped) {
 
 TEST(RenderViewMesh, FogByteFollowsTheDistanceAndBadUVsGiveZero) {
   Scene s;
-  FogSettings settings;
-  settings.constantFog = 1;
-  settings.zeroVisibilityDistance = 100.0f;
-  s.fog.Set(settings);
+  s.fog.Set(FogSettings{1, 0.0f, 0.0f, 100.0f});  // constant fog, opaque from 100 away
   ASSERT_TRUE(s.Begin());
   for (float d : {10.0f, 50.0f, 99.0f, 150.0f}) {
     s.rasterizer.Forget();
@@ -244,7 +235,7 @@ TEST(RenderViewMesh, FogByteFollowsTheDistanceAndBadUVsGiveZero) {
 
 TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
   // Corners are relit through their normal's corner list; a mesh with normals but no corner lists
-  // relights each corner on its own.
+  // relights each corner on its own, here from its face's light record (no page) lit 1 + 0.5.
   for (bool sharedNormals : {true, false}) {
     Scene s;
     Placed tri(TriangleMesh({Vector3(5, 1, 0), Vector3(5, -1, 0), Vector3(5, 0, 1)}, {0xFF808080u}));
@@ -255,6 +246,8 @@ TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
       tri.mesh->cornerList = nullptr;
     }
     ASSERT_TRUE(tri.instance.SetMesh(tri.mesh.get(), false, true, true, 1, 9, nullptr, true, nullptr));
+    FaceLightRecord still{{0xFF202020u, 0xFF202020u, 0xFF202020u}};
+    if (!sharedNormals) tri.instance.GetFaceColours()[0].lightRecord = &still;
     s.lights.SetBaseColor(Vector3(0.5f, 0.5f, 0.5f));
     uint32_t relit = 0;
     for (int frame = 0; frame < 11; ++frame) {
@@ -267,8 +260,8 @@ TEST(RenderViewMesh, RelightIntervalHoldsTheColoursBetweenRelights) {
     }
     // Relit at frames 1000, 1005 and 1010: three corners each time.
     EXPECT_EQ(relit, 9u) << sharedNormals;
-    for (uint32_t k = 0; k < 3; ++k)  // grey 128 x light 0.5
-      EXPECT_EQ(tri.instance.GetFaceColour(0, k).ToWord(), 0xFF404040u) << sharedNormals << " corner " << k;
+    for (uint32_t k = 0; k < 3; ++k)  // grey 128 x light 0.5, or the record's 32 x (1 + 0.5)
+      EXPECT_EQ(tri.instance.GetFaceColour(0, k).ToWord(), sharedNormals ? 0xFF404040u : 0xFF303030u) << k;
   }
   // A corner's light on its own follows the instance: moved 2 nearer to a point light between
   // two calls, it is lit as the same triangle built at the new place.
@@ -315,14 +308,14 @@ TEST(RenderViewMesh, BatchesNeverPassTheSixteenBitIndexLimit) {
   Scene s;
   ASSERT_TRUE(s.Begin());
   s.view.DrawMesh(&many.instance);
-  ASSERT_GE(s.rasterizer.draws.size(), 2u);
-  size_t triangles = 0;
+  std::vector<size_t> triangles;
   for (const RecordingRasterizer::Draw& d : s.rasterizer.draws) {
     EXPECT_LE(d.vertices.size(), 65536u);
     for (uint16_t i : d.indices) ASSERT_LT(i, d.vertices.size());
-    triangles += d.indices.size() / 3;
+    triangles.push_back(d.indices.size() / 3);
   }
-  EXPECT_EQ(triangles, faces);
+  // The first batch holds every face whose corners and up to four clipped ones still fit, 21844.
+  EXPECT_EQ(triangles, (std::vector<size_t>{21844, faces - 21844}));
 }
 
 TEST(RenderViewLines, LinesAndFlatTrianglesAreClippedAtTheNearPlane) {
@@ -350,9 +343,11 @@ TEST(RenderViewLines, LinesAndFlatTrianglesAreClippedAtTheNearPlane) {
   for (size_t i = 0; i < a.size(); i += 3)  // every triangle, each the other way round
     EXPECT_EQ((std::vector<uint16_t>{a[i], a[i + 2], a[i + 1]}), (std::vector<uint16_t>{b[i], b[i + 1], b[i + 2]}))
         << i;
+  ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/clipped_flat_triangle.txt");
 }
 
-// A run of quads sorts as one entry at the depth of its box, and its quads far to near inside it.
+// A run of quads sorts as one entry at the depth of its box, and its quads far to near inside it;
+// a beam sorts at its middle, its corners at the far end (b) in the end colour.
 TEST(RenderViewQueue, AQuadRunDrawsAtItsBoxDepthWithItsQuadsFarToNear) {
   Scene s;
   ASSERT_TRUE(s.Begin());
@@ -362,11 +357,13 @@ TEST(RenderViewQueue, AQuadRunDrawsAtItsBoxDepthWithItsQuadsFarToNear) {
   s.view.DrawSprite(Vector3(25, 0, 0), 1.0f, nullptr, 0xFF000019u);
   s.view.EndQuadRun();
   s.view.DrawSprite(Vector3(16, 0, 0), 1.0f, nullptr, 0xFF000010u);
-  EXPECT_EQ(s.view.GetQueuedCount(), 3u);
+  s.view.DrawBeam(Vector3(18, -1, 0), Vector3(18, 1, 0), 0.5f, nullptr, 0xFF000011u, 0xFF000012u);
+  EXPECT_EQ(s.view.GetQueuedCount(), 4u);
   s.view.FlushSortedQueue();
   std::vector<uint32_t> order;
   for (const auto& draw : s.rasterizer.draws) order.push_back(draw.vertices[0].diffuse & 0xFF);
-  EXPECT_EQ(order, (std::vector<uint32_t>{30, 25, 12, 16}));
+  EXPECT_EQ(order, (std::vector<uint32_t>{30, 25, 12, 18, 16}));
+  ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/quad_run.txt");
 }
 
 TEST(RenderViewQueue, TranslucentWorkDrawsFarToNearAndTheQueueEmpties) {
@@ -386,9 +383,8 @@ TEST(RenderViewQueue, TranslucentWorkDrawsFarToNearAndTheQueueEmpties) {
   std::vector<uint32_t> order;
   for (const auto& draw : s.rasterizer.draws) order.push_back(draw.vertices[0].diffuse & 0xFF);
   ASSERT_EQ(order, (std::vector<uint32_t>{20, 10, 0x1E}));
-  std::vector<std::pair<float, float>> uvs;  // the sprite's corners, a little inside the texture's
-  for (const ScreenVertex& v : s.rasterizer.draws[0].vertices) uvs.emplace_back(v.u, v.v);
-  EXPECT_EQ(uvs, decltype(uvs)({{0.02f, 0.02f}, {0.98f, 0.02f}, {0.02f, 0.98f}, {0.98f, 0.98f}}));
+  // Whole: the sprites' corners lie a little inside the texture's (u and v 0.02 to 0.98).
+  ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/translucent_queue.txt");
   EXPECT_EQ(s.view.GetQueuedCount(), 0u);
   EXPECT_EQ(s.view.GetStatistics().quadTriangles, 4u);
 
@@ -411,10 +407,7 @@ TEST(RenderViewQueue, SpritesCarryTheFogOfTheirDistance) {
   for (const ScreenVertex& v : clear.rasterizer.draws[0].vertices) EXPECT_EQ(v.specular, 0xFF000000u);
 
   Scene s;
-  FogSettings settings;
-  settings.constantFog = 1;
-  settings.zeroVisibilityDistance = 100.0f;
-  s.fog.Set(settings);
+  s.fog.Set(FogSettings{1, 0.0f, 0.0f, 100.0f});  // constant fog, opaque from 100 away
   ASSERT_TRUE(s.Begin());
   // Straight ahead the approximate distance is d itself: bytes 229, 178, 2 and 0.
   const std::pair<float, uint32_t> cases[] = {{10.0f, 229u}, {30.0f, 178u}, {99.0f, 2u}, {150.0f, 0u}};
@@ -455,28 +448,31 @@ TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
   std::unique_ptr<ShadedMesh> mesh = MakeFacingQuad();
   ASSERT_TRUE(mesh);
   Placed quad(std::move(mesh));
-  quad.instance.SetAlpha(0.5f, true);  // corners in white at alpha 127, without fog or texture coordinates
+  quad.instance.SetAlpha(0.5f, true);
+  quad.instance.SetColourScale(0.25f, 0.5f, 0.75f);
   Scene s;
   ASSERT_TRUE(s.Begin());
   s.rasterizer.Forget();
   s.view.DrawShadowCaster(&quad.instance);
-  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
-  const RecordingRasterizer::Draw& d = s.rasterizer.draws[0];
-  ASSERT_EQ(d.vertices.size(), 4u);
-  EXPECT_EQ(d.indices, (std::vector<uint16_t>{0, 1, 2, 2, 1, 3}));
-  for (int i = 0; i < 4; ++i) {
-    const ProjectedPoint want = s.view.ProjectPoint(s.camera.frame.WorldToLocalPoint(kQuadCorners[i]));
-    const ScreenVertex& v = d.vertices[i];
-    EXPECT_EQ(std::make_tuple(want.x, want.y, want.z, want.rhw, 0x7FFFFFFFu, 0xFF000000u, 0.f, 0.f, 0.f, 0.f),
-              std::make_tuple(v.x, v.y, v.z, v.rhw, v.diffuse, v.specular, v.u, v.v, v.u2, v.v2))
-        << i;
-  }
-  CMeshLayer layer;  // laid whole on face 0, its vertices from 0 on: that face's triangle is drawn
+  // Checked whole below: the four corners sent once, each at its projected point in the tint
+  // (0x3F, 0x7F, 0xBF) at alpha 127, without fog or texture coordinates.
+  // A layer laid whole on face 0, its vertices from 0 on: that face's triangle is drawn a hair
+  // nearer, without depth writes, each vertex the face's colour scaled by the vertex's grey and
+  // raised by half the layer's colour.
+  CMeshLayer layer;
   layer.AttachTo(&quad.instance);
-  const MeshLayerVertex corners[3] = {{0, 0, 0, 0, 0, Color()}, {1, 0, 0, 0, 0, Color()}, {0, 1, 0, 0, 0, Color()}};
+  layer.SetAlpha(0.5f);
+  layer.SetColour(Color::FromWord(0xFF102030u));
+  const Color grey = Color::FromWord(0xFF808080u);
+  const MeshLayerVertex corners[3] = {{0, 0, 0, 0, 0, grey}, {1, 0, 0, 0, 0, grey}, {0, 1, 0, 0, 0, grey}};
   CMeshLayer::ClipFace(&layer, 0, corners, {}, Matrix4(), Color::FromWord(0xFF102030u), Color());
   s.view.DrawMeshLayer(&layer);
-  EXPECT_EQ(s.rasterizer.draws.at(1).indices, (std::vector<uint16_t>{0, 1, 2}));
+  ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/shadow_caster.txt");
+  // The caster's silhouette texture is made in the back buffer's pixel format.
+  const std::unique_ptr<CTextureProperties> made = s.view.CreateShadowTexture(64);
+  const auto& t = static_cast<const CTexture&>(*made);
+  EXPECT_EQ((std::vector<uint32_t>{t.width, t.height, t.bytesPerPixel, t.redMask, t.greenMask, t.blueMask}),
+            (std::vector<uint32_t>{64, 64, 2, 0x7C00, 0x3E0, 0x1F}));
 }
 
 TEST(RenderViewQueue, ScreenPolygonsFanAroundTheirLastPoint) {
@@ -492,6 +488,7 @@ TEST(RenderViewQueue, ScreenPolygonsFanAroundTheirLastPoint) {
 
 TEST(RenderViewMesh, BackgroundGoesToTheFarPlaneAndGivesTheFogSettingBack) {
   Scene s(1 | 2 | 16);
+  s.fog.Set(FogSettings{1, 0.0f, 0.0f, 100.0f, 0.0f, 0.54f});  // the sky's fog byte kept to 117 at most
   ASSERT_TRUE(s.Begin());
   Placed sky(TriangleMesh({Vector3(50, 10, -10), Vector3(50, -10, -10), Vector3(50, 0, 10)}, {0xFFFFFFFFu}));
   s.rasterizer.Forget();
@@ -501,4 +498,5 @@ TEST(RenderViewMesh, BackgroundGoesToTheFarPlaneAndGivesTheFogSettingBack) {
     EXPECT_EQ(std::make_pair(v.z, v.rhw), std::make_pair(0.99999f, 0.000001f));
   EXPECT_LT(s.rasterizer.IndexOf("SetFogEnable(0)"), s.rasterizer.IndexOf("DrawTriangles(3,1)"));
   EXPECT_EQ(s.rasterizer.calls.back(), "SetFogEnable(1)");
+  ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/background.txt");
 }
