@@ -93,9 +93,12 @@ void DrawDebugFrustum(CSceneDrawInterface& view, const ViewFrustum& camera, uint
     nearCorners[i] = camera.GetFrame().LocalToWorldPoint(nearCorners[i]);
     farCorners[i] = camera.GetFrame().LocalToWorldPoint(farCorners[i]);
   }
+  // Corner i has y negated by bit 0 and z by bit 1: 0, 1, 3, 2 walks round each end's rectangle.
+  static const int kRound[4] = {0, 1, 3, 2};
   for (int i = 0; i < 4; ++i) {
-    view.DrawLine3D(nearCorners[i], nearCorners[(i + 1) % 4], colour);
-    view.DrawLine3D(farCorners[i], farCorners[(i + 1) % 4], colour);
+    const int from = kRound[i], to = kRound[(i + 1) % 4];
+    view.DrawLine3D(nearCorners[from], nearCorners[to], colour);
+    view.DrawLine3D(farCorners[from], farCorners[to], colour);
     view.DrawLine3D(nearCorners[i], farCorners[i], colour);
   }
 }
