@@ -12,6 +12,7 @@
 #include "core/math/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "render/image/Texture.h"
+#include "render/view/RenderDebug.h"
 #include "render/view/RenderView.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
@@ -192,13 +193,13 @@ TEST(RenderViewMesh, SharedCornersAreSentOnceAndSmallObjectsAreSkipped) {
   EXPECT_EQ(s.rasterizer.draws[0].indices.size(), 6u);
   EXPECT_EQ(s.view.GetStatistics().verticesTransformed, 4u);
 
-  // Far enough away the quad spans under four pixels: nothing is sent.
+  // 340 away the quad spans 2 sqrt 2 x 320 / tan 0.6 / 340 = 3.89 pixels, just under four: nothing is sent.
   s.rasterizer.Forget();
   COrientation far;
-  far.SetPosition(Vector3(600, 0, 0));
+  far.SetPosition(Vector3(340, 0, 0));
   quad.instance.SetTransform(&far, true);
   s.view.DrawMesh(&quad.instance);
-  EXPECT_LT(s.view.GetProjectedSize(), CRenderView::kSmallestDrawnSize);
+  EXPECT_NEAR(s.view.GetProjectedSize(), 3.89f, 0.005f);
   EXPECT_TRUE(s.rasterizer.draws.empty());
 }
 
@@ -336,13 +337,20 @@ TEST(RenderViewLines, LinesAndFlatTrianglesAreClippedAtTheNearPlane) {
   s.rasterizer.Forget();
   s.view.DrawTriangle3D(Vector3(-2, 0, 0), Vector3(4, 1, 0), Vector3(4, -1, 1), 0xFFFFFFFFu, true);
   ASSERT_EQ(s.rasterizer.draws.size(), 2u);
-  for (const ScreenVertex& v : s.rasterizer.TriangleCorners()) EXPECT_GT(v.rhw, 0.0f);
   const auto& a = s.rasterizer.draws[0].indices;
   const auto& b = s.rasterizer.draws[1].indices;
   ASSERT_EQ(a.size(), b.size());
   for (size_t i = 0; i < a.size(); i += 3)  // every triangle, each the other way round
     EXPECT_EQ((std::vector<uint16_t>{a[i], a[i + 2], a[i + 1]}), (std::vector<uint16_t>{b[i], b[i + 1], b[i + 2]}))
         << i;
+  // Then a UV-mapped quad, a particle quad, the view's own frustum and a triangle's normals.
+  s.view.DrawQuad3D(kQuadCorners, 0xFF00FF00u, nullptr, nullptr);
+  s.view.DrawParticleQuad(Vector3(12, 0, 0), Vector2(1, 0.5f), Vector2(0, 2), nullptr, 0xFF0000FFu);
+  s.view.FlushSortedQueue();
+  DrawDebugFrustum(s.view, s.camera, 0xFFFFFF00u);
+  Placed tri(TriangleMesh({Vector3(6, 1, 0), Vector3(6, -1, 0), Vector3(6, 0, 1)}, {0xFFFFFFFFu}));
+  tri.mesh->ComputeNormalsAndBounds(0.5f);
+  DrawDebugNormals(s.view, *tri.mesh, 2.0f, 0xFFFF00FFu);
   ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/clipped_flat_triangle.txt");
 }
 
@@ -383,7 +391,7 @@ TEST(RenderViewQueue, TranslucentWorkDrawsFarToNearAndTheQueueEmpties) {
   std::vector<uint32_t> order;
   for (const auto& draw : s.rasterizer.draws) order.push_back(draw.vertices[0].diffuse & 0xFF);
   ASSERT_EQ(order, (std::vector<uint32_t>{20, 10, 0x1E}));
-  // Whole: the sprites' corners lie a little inside the texture's (u and v 0.02 to 0.98).
+  // Whole: the sprites' corners lie a little inside the texture's (u and v 0.02 to 0.98), fog-free 0xFF000000.
   ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/translucent_queue.txt");
   EXPECT_EQ(s.view.GetQueuedCount(), 0u);
   EXPECT_EQ(s.view.GetStatistics().quadTriangles, 4u);
@@ -398,14 +406,7 @@ TEST(RenderViewQueue, TranslucentWorkDrawsFarToNearAndTheQueueEmpties) {
 }
 
 TEST(RenderViewQueue, SpritesCarryTheFogOfTheirDistance) {
-  // Without fog a sprite is fully clear; with it the fog byte falls with the distance like a mesh's.
-  Scene clear;
-  ASSERT_TRUE(clear.Begin());
-  clear.view.DrawSprite(Vector3(10, 0, 0), 1.0f, nullptr, 0xFFFFFFFFu);
-  clear.view.FlushSortedQueue();
-  ASSERT_EQ(clear.rasterizer.draws.size(), 1u);
-  for (const ScreenVertex& v : clear.rasterizer.draws[0].vertices) EXPECT_EQ(v.specular, 0xFF000000u);
-
+  // Without fog a sprite is fully clear (the queue's transcript); with it its fog byte falls like a mesh's.
   Scene s;
   s.fog.Set(FogSettings{1, 0.0f, 0.0f, 100.0f});  // constant fog, opaque from 100 away
   ASSERT_TRUE(s.Begin());
@@ -453,12 +454,11 @@ TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
   Scene s;
   ASSERT_TRUE(s.Begin());
   s.rasterizer.Forget();
-  s.view.DrawShadowCaster(&quad.instance);
-  // Checked whole below: the four corners sent once, each at its projected point in the tint
-  // (0x3F, 0x7F, 0xBF) at alpha 127, without fog or texture coordinates.
-  // A layer laid whole on face 0, its vertices from 0 on: that face's triangle is drawn a hair
-  // nearer, without depth writes, each vertex the face's colour scaled by the vertex's grey and
-  // raised by half the layer's colour.
+  // Checked whole below. A layer laid whole on face 0, its vertices from 0 on, drawn first in the
+  // frame and so placing its instance itself: that face's triangle is drawn a hair nearer, without
+  // depth writes, each vertex the face's colour scaled by the vertex's grey and raised by half the
+  // layer's colour. Then the caster: the four corners sent once, each at its projected point in
+  // the tint (0x3F, 0x7F, 0xBF) at alpha 127, without fog or texture coordinates.
   CMeshLayer layer;
   layer.AttachTo(&quad.instance);
   layer.SetAlpha(0.5f);
@@ -467,6 +467,7 @@ TEST(RenderViewShadow, CasterDrawsItsFacesFlatInTheTintWithSharedCornersOnce) {
   const MeshLayerVertex corners[3] = {{0, 0, 0, 0, 0, grey}, {1, 0, 0, 0, 0, grey}, {0, 1, 0, 0, 0, grey}};
   CMeshLayer::ClipFace(&layer, 0, corners, {}, Matrix4(), Color::FromWord(0xFF102030u), Color());
   s.view.DrawMeshLayer(&layer);
+  s.view.DrawShadowCaster(&quad.instance);
   ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/shadow_caster.txt");
   // The caster's silhouette texture is made in the back buffer's pixel format.
   const std::unique_ptr<CTextureProperties> made = s.view.CreateShadowTexture(64);
