@@ -359,11 +359,11 @@ TEST(RenderViewLines, LinesAndFlatTrianglesAreClippedAtTheNearPlane) {
 TEST(RenderViewQueue, AQuadRunDrawsAtItsBoxDepthWithItsQuadsFarToNear) {
   Scene s;
   ASSERT_TRUE(s.Begin());
-  s.view.DrawSprite(Vector3(30, 0, 0), 1.0f, nullptr, 0xFF00001Eu);
   s.view.BeginQuadRun(Box(Vector3(19, -1, -1), Vector3(21, 1, 1)));
   s.view.DrawSprite(Vector3(12, 0, 0), 1.0f, nullptr, 0xFF00000Cu);
   s.view.DrawSprite(Vector3(25, 0, 0), 1.0f, nullptr, 0xFF000019u);
   s.view.EndQuadRun();
+  s.view.DrawSprite(Vector3(30, 0, 0), 1.0f, nullptr, 0xFF00001Eu);
   s.view.DrawSprite(Vector3(16, 0, 0), 1.0f, nullptr, 0xFF000010u);
   s.view.DrawBeam(Vector3(18, -1, 0), Vector3(18, 1, 0), 0.5f, nullptr, 0xFF000011u, 0xFF000012u);
   EXPECT_EQ(s.view.GetQueuedCount(), 4u);
