@@ -11,7 +11,6 @@
 #include "render/hardware/FixedTextureCache.h"
 #include "render/image/Texture.h"
 #include "tests/support/Golden.h"
-#include "tests/support/TempFolder.h"
 
 namespace {
 
