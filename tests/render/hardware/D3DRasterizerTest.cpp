@@ -512,9 +512,12 @@ TEST_F(D3DRasterizerTest, NoChoiceShowsTheDisplayMessage) {
   rasterizer = std::make_unique<CD3DRasterizer>();
   testing_support::DebugCapture log;
   EXPECT_EQ(rasterizer->InitDevice(window, DeviceChoice{}, D3DStartOptions{}), 0);
-  EXPECT_NE(log.Text().find("Display Mode Error - Check Screen Settings"), std::string::npos);
   EXPECT_EQ(rasterizer->LockBackBuffer(), nullptr);
+  HDC dc = window;  // no back buffer: the DC asked for is cleared, not left as it was
+  EXPECT_TRUE(rasterizer->GetBackBufferDC(&dc) == DDERR_NODC && !dc);
   rasterizer->PresentFrame();  // nothing to present; must not crash
+  EXPECT_EQ(log.Text(),
+            "MessageBox: Ooops... Try again: Display Mode Error - Check Screen Settings\nUnrecognized error value.\n");
   EXPECT_FALSE(rasterizer->BeginScene(&camera, 0));
 }
 
