@@ -189,7 +189,12 @@ TEST_F(D3DRasterizerTest, DeviceStartSetsExactlyTheseStatesInOrder) {
   EXPECT_FALSE(rasterizer->IsWindowed());
   Start(640, 480, 16, on, false);
   EXPECT_TRUE(rasterizer->IsWindowed());
-  // From the settings: their mode, and anti-aliasing from the first option word.
+  // From the settings: their mode, and anti-aliasing from the first option word; the hardware
+  // device, not the software one beside it (which cannot anti-alias).
+  ScriptedD3DDevice emulated = DefaultHardwareDevice();
+  emulated.guid = IID_IDirect3DRGBDevice;
+  std::swap(emulated.hardware, emulated.emulation);
+  GetDisplayMachine().drivers[0].devices.push_back(emulated);
   CSettings settings;
   settings.displayWidth = 800;
   settings.displayHeight = 600;
