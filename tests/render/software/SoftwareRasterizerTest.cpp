@@ -81,7 +81,7 @@ TEST(SoftwareRasterizer, PresentKeepsTheWholeFrame) {
 
 // Between frames the window's DC draws over what the window shows: a pointer's background is
 // saved from it and put back, each change shows once the DC is released, and the frame being
-// drawn is left alone. Without a window there is no such DC.
+// drawn is left alone. Without a window there is no such DC, but the back buffer (the frame) has one.
 TEST(SoftwareRasterizer, FrontBufferDrawsOverTheShownFrameBetweenFrames) {
   HWND window = testing_support::MakePlainWindow("KelvarunSoftwareFront", "front", WS_POPUP, 96, 64);
   ASSERT_TRUE(window);
@@ -115,6 +115,7 @@ TEST(SoftwareRasterizer, FrontBufferDrawsOverTheShownFrameBetweenFrames) {
   ASSERT_TRUE(offscreen.Init(nullptr, FullScreen640()));
   EXPECT_EQ(-1, offscreen.GetFrontBufferDC(&dc));
   EXPECT_EQ(nullptr, dc);
+  EXPECT_TRUE(offscreen.GetBackBufferDC(&dc) == 0 && dc && offscreen.ReleaseBackBufferDC(dc) == 0) << "its frame's DC";
   DestroyWindow(window);
 }
 
