@@ -320,8 +320,8 @@ int Wrap(double t) { return static_cast<int>(static_cast<int64_t>(std::floor(t))
 }  // namespace
 
 TEST(SpanFillers, TexelsArePerspectiveCorrectAtEveryRunJointAndCloseBetween) {
-  // A floor seen at a slant: the far edge (rhw 0.05) is 20 times further than the near one.
-  const double uTex[3] = {0, 40, 0}, vTex[3] = {0, 0, 40}, rhw[3] = {1.0, 1.0, 0.05};
+  // A floor at a slant, 2500 turns of the texture out (beyond 16.16): the far edge (rhw 0.05) is 20 times further.
+  const double uTex[3] = {40000, 40040, 40000}, vTex[3] = {40000, 40000, 40040}, rhw[3] = {1.0, 1.0, 0.05};
   FillVertex t[3] = {V(1.3, 47.1), V(63.2, 46.9), V(30.7, 0.4)};
   double uw[3], vw[3];
   for (int i = 0; i < 3; ++i) {
