@@ -68,13 +68,14 @@ HRESULT CRecordingDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value)
 }
 
 HRESULT CRecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
-  if (stage >= 2 || type >= D3DTSS_COUNT) return DDERR_INVALIDPARAMS;
-  m_stageStates[stage][type] = value;
+  // Recorded even when refused: a back end that sends a stage or state the device lacks is at fault.
   DeviceCall call{DeviceCallKind::StageState};
   call.a = stage;
   call.b = type;
   call.c = value;
   Record(std::move(call));
+  if (stage >= 2 || type >= D3DTSS_COUNT) return DDERR_INVALIDPARAMS;
+  m_stageStates[stage][type] = value;
   return D3D_OK;
 }
 

@@ -32,6 +32,7 @@ class DisplayDriverTest : public testing::Test {
     PickedDriverGuid() = GUID{};
   }
   void TearDown() override {
+    FreeDriverList();
     ResetDisplayMachine();
     PickedDriverGuid() = GUID{};
     SetDriverDialogChooser([](const std::vector<std::string>&) { return 0; });
@@ -55,10 +56,17 @@ TEST_F(DisplayDriverTest, ScoresFollowTheTable) {
   EXPECT_EQ(ScoreDisplayMode(driver, device, m640x16, hw), 533);
   EXPECT_EQ(ScoreDisplayMode(driver, device, m800x32, hw), 525);  // depth 1+2, no size or colour match
   DisplayRequest hw32 = hw;
+  DisplayDeviceRecord deep = device;  // with a W buffer (5) and a 32-bit depth buffer
+  deep.desc.dpcTriCaps.dwRasterCaps |= D3DPRASTERCAPS_WBUFFER;
+  deep.desc.dwDeviceZBufferBitDepth = DDBD_32;
   hw32.bits = 32;  // a 32-bit mode has 24 colour bits and earns the 24-for-32 bonus
   EXPECT_EQ(ScoreDisplayMode(driver, device, m800x32, hw32), 525);
+  EXPECT_EQ(ScoreDisplayMode(driver, deep, m800x32, hw32), 531) << "a depth buffer of the depth asked for: 2, not 1";
   hw32.bits = 24;
   EXPECT_EQ(ScoreDisplayMode(driver, device, m800x32, hw32), 525);
+  EXPECT_EQ(ScoreDisplayMode(driver, deep, m800x32, hw32), 529) << "and of another depth, none";
+  deep.desc.dwDeviceZBufferBitDepth = DDBD_24;
+  EXPECT_EQ(ScoreDisplayMode(driver, deep, m800x32, hw32), 531);
   DisplayRequest sw = hw;
   sw.hardware = false;
   EXPECT_EQ(ScoreDisplayMode(driver, device, m640x16, sw), 25);
@@ -67,7 +75,6 @@ TEST_F(DisplayDriverTest, ScoresFollowTheTable) {
   EXPECT_EQ(ScoreDisplayMode(driver, device, palette, hw), -1);
   PickedDriverGuid() = kSecondCard;
   EXPECT_EQ(ScoreDisplayMode(driver, device, m640x16, hw), 33);
-  FreeDriverList();
 }
 
 TEST_F(DisplayDriverTest, ModesAreListedOnlyAtDepthsTheDeviceRendersAndNeverInPalette) {
@@ -81,7 +88,6 @@ TEST_F(DisplayDriverTest, ModesAreListedOnlyAtDepthsTheDeviceRendersAndNeverInPa
   EXPECT_EQ(device.modes[0].text, "640 x 480 x 16");
   EXPECT_EQ(device.modes[1].text, "800 x 600 x 16");
   EXPECT_EQ(device.defaultMode, 0);
-  FreeDriverList();
   // The other two depths, each by its own flag.
   driver.devices[0].hardware.dwDeviceRenderBitDepth = DDBD_24 | DDBD_32;
   ASSERT_EQ(EnumerateDirectDrawDrivers(), 0);
@@ -89,7 +95,6 @@ TEST_F(DisplayDriverTest, ModesAreListedOnlyAtDepthsTheDeviceRendersAndNeverInPa
   ASSERT_EQ(deep.modes.size(), 2u);
   EXPECT_EQ(deep.modes[0].text, "640 x 480 x 24");
   EXPECT_EQ(deep.modes[1].text, "640 x 480 x 32");
-  FreeDriverList();
 }
 
 TEST_F(DisplayDriverTest, ChoiceKeepsTheFirstOfEqualsAndFollowsThePick) {
@@ -149,7 +154,6 @@ TEST_F(DisplayDriverTest, DefaultPassesAndEnumerationFailures) {
   EXPECT_FALSE(SelectD3DDriver(DisplayRequest{}, &choice));
   machine.directDrawLoaded = false;
   EXPECT_EQ(EnumerateDirectDrawDrivers(), kEnumNoDirectDraw);
-  FreeDriverList();
 }
 
 TEST_F(DisplayDriverTest, TheCardQuestionIsAskedOnlyForTwoCards) {

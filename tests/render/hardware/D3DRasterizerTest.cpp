@@ -189,7 +189,12 @@ TEST_F(D3DRasterizerTest, DeviceStartSetsExactlyTheseStatesInOrder) {
   EXPECT_FALSE(rasterizer->IsWindowed());
   Start(640, 480, 16, on, false);
   EXPECT_TRUE(rasterizer->IsWindowed());
-  // From the settings: their mode, and anti-aliasing from the first option word.
+  // From the settings: their mode, and anti-aliasing from the first option word; the hardware
+  // device, not the software one beside it (which cannot anti-alias).
+  ScriptedD3DDevice emulated = DefaultHardwareDevice();
+  emulated.guid = IID_IDirect3DRGBDevice;
+  std::swap(emulated.hardware, emulated.emulation);
+  GetDisplayMachine().drivers[0].devices.push_back(emulated);
   CSettings settings;
   settings.displayWidth = 800;
   settings.displayHeight = 600;
@@ -197,6 +202,7 @@ TEST_F(D3DRasterizerTest, DeviceStartSetsExactlyTheseStatesInOrder) {
   ASSERT_EQ(rasterizer->Create(window, settings, false), 1);
   device = dynamic_cast<CRecordingDevice*>(rasterizer->Framework().Device());
   EXPECT_EQ(States(), join(true, false)) << "and 800 x 600 in the golden record";
+  rasterizer->SetTextureFiltering(false);  // the record ends with point filtering on both stages
 }
 
 TEST_F(D3DRasterizerTest, RepeatedTextureAndModeBindOnce) {
@@ -391,15 +397,12 @@ TEST_F(D3DRasterizerTest, StatisticsAverageEightFramesAndCapAtOneThousand) {
   for (int i = 0; i < 8; ++i) rasterizer->PresentFrame();
   plat::UseRealClock();
   EXPECT_EQ(rasterizer->LastStatisticsText(), "0 Polys, 1000.00 FPS");
-  // The text reached the back buffer in green before the flip.
-  const IDirectDrawSurface4& shown = *rasterizer->Framework().Primary();
-  uint16_t pixel = 0;
+  // The text reached the back buffer in green before the flip, and the window shows it.
+  HDC shown = GetDC(window);
   bool green = false;
   for (int x = 0; x < 6 && !green; ++x)
-    for (int y = 0; y < 7 && !green; ++y) {
-      std::memcpy(&pixel, shown.Pixels() + y * shown.Pitch() + x * 2, 2);
-      green = pixel == 0x07E0;
-    }
+    for (int y = 0; y < 7 && !green; ++y) green = GetPixel(shown, x, y) == RGB(0, 255, 0);
+  ReleaseDC(window, shown);
   EXPECT_TRUE(green);
 }
 
@@ -512,9 +515,12 @@ TEST_F(D3DRasterizerTest, NoChoiceShowsTheDisplayMessage) {
   rasterizer = std::make_unique<CD3DRasterizer>();
   testing_support::DebugCapture log;
   EXPECT_EQ(rasterizer->InitDevice(window, DeviceChoice{}, D3DStartOptions{}), 0);
-  EXPECT_NE(log.Text().find("Display Mode Error - Check Screen Settings"), std::string::npos);
   EXPECT_EQ(rasterizer->LockBackBuffer(), nullptr);
+  HDC dc = window;  // no back buffer: the DC asked for is cleared, not left as it was
+  EXPECT_TRUE(rasterizer->GetBackBufferDC(&dc) == DDERR_NODC && !dc);
   rasterizer->PresentFrame();  // nothing to present; must not crash
+  EXPECT_EQ(log.Text(),
+            "MessageBox: Ooops... Try again: Display Mode Error - Check Screen Settings\nUnrecognized error value.\n");
   EXPECT_FALSE(rasterizer->BeginScene(&camera, 0));
 }
 

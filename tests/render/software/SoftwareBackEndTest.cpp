@@ -27,11 +27,6 @@ ScreenVertex SV(float x, float y, uint32_t colour = 0xFFFFFFFF, float rhw = 1.0f
   return ScreenVertex{x, y, 0.5f, rhw, colour, 0xFF000000u, u, v, 0, 0};
 }
 
-uint16_t Pixel(CSoftwareRasterizer& r, int x, int y) {
-  const PixelBufferDesc& d = *r.GetBackBufferDesc();
-  return reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(d.pixels) + d.pitch * y)[x];
-}
-
 struct BackEnd {
   CSoftwareTextureStore store;
   CSoftwareRasterizer r{&store};

@@ -115,8 +115,8 @@ TEST(SoftwareGolden, ShadedQuadDarkensAcross) {
 }
 
 // Lines: eight spokes from the middle (30, 22) in eight colours, each stopping one pixel short of
-// its end; a white line from far off the left edge to far off the right crosses row 40; a magenta
-// diagonal runs off the bottom-right corner.
+// its end; a steep white line from column -1 above the frame to column 0 below it shows in column 0
+// from row 31 down; a magenta diagonal runs off the bottom-right corner.
 TEST(SoftwareGolden, LinesStarAndClippedLines) {
   Frame f(0xFF000000);
   const uint32_t colours[8] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00,
@@ -128,8 +128,8 @@ TEST(SoftwareGolden, LinesStarAndClippedLines) {
     v.push_back(SV(30.5f, 22.5f, colours[i]));
     v.push_back(SV(ends[i][0], ends[i][1], colours[i]));
   }
-  v.push_back(SV(-500, 40.2f, 0xFFFFFFFF));
-  v.push_back(SV(900, 40.9f, 0xFFFFFFFF));
+  v.push_back(SV(-1, -30, 0xFFFFFFFF));
+  v.push_back(SV(0, 90, 0xFFFFFFFF));
   v.push_back(SV(40, 30, 0xFFFF00FF));
   v.push_back(SV(100, 90, 0xFFFF00FF));
   for (uint16_t i = 0; i < v.size(); ++i) indices.push_back(i);

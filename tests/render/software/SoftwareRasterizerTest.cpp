@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "render/image/CursorBackground.h"
 #include "render/software/SoftwareRasterizer.h"
+#include "tests/render/software/FrameGolden.h"
 #include "tests/support/PlainWindow.h"
 
 namespace {
@@ -18,11 +19,6 @@ DisplayMode FullScreen640() {
   mode.bits = 16;
   mode.fullScreen = 1;
   return mode;
-}
-
-uint16_t Pixel(const PixelBufferDesc& d, uint32_t x, uint32_t y) {
-  const auto* row = reinterpret_cast<const uint8_t*>(d.pixels) + static_cast<size_t>(d.pitch) * y;
-  return reinterpret_cast<const uint16_t*>(row)[x];
 }
 
 }  // namespace
@@ -67,9 +63,9 @@ TEST(SoftwareRasterizer, ClearFillsTheTargetOnlyWhenAsked) {
   r.Clear(false, true, 0xFF80FF08);  // r 0x80, g 0xFF, b 0x08
   const uint16_t expected = (0x10 << 10) | (0x1F << 5) | 0x01;
   for (uint32_t y = 0; y < d.height; y += 7)
-    for (uint32_t x = 0; x < d.width; x += 5) ASSERT_EQ(expected, Pixel(d, x, y));
+    for (uint32_t x = 0; x < d.width; x += 5) ASSERT_EQ(expected, Pixel(r, x, y));
   r.Clear(true, false, 0);
-  EXPECT_EQ(expected, Pixel(d, 100, 100));
+  EXPECT_EQ(expected, Pixel(r, 100, 100));
 }
 
 TEST(SoftwareRasterizer, PresentKeepsTheWholeFrame) {
@@ -79,13 +75,13 @@ TEST(SoftwareRasterizer, PresentKeepsTheWholeFrame) {
   const PixelBufferDesc& d = *r.GetBackBufferDesc();
   r.Clear(false, true, 0xFFFFFFFF);
   r.PresentFrame();
-  for (uint32_t y = 0; y < d.height; ++y) ASSERT_EQ(0x7FFF, Pixel(d, 639, y)) << y;
-  for (uint32_t x = 0; x < d.width; ++x) ASSERT_EQ(0x7FFF, Pixel(d, x, 479)) << x;
+  for (uint32_t y = 0; y < d.height; ++y) ASSERT_EQ(0x7FFF, Pixel(r, 639, y)) << y;
+  for (uint32_t x = 0; x < d.width; ++x) ASSERT_EQ(0x7FFF, Pixel(r, x, 479)) << x;
 }
 
 // Between frames the window's DC draws over what the window shows: a pointer's background is
 // saved from it and put back, each change shows once the DC is released, and the frame being
-// drawn is left alone. Without a window there is no such DC.
+// drawn is left alone. Without a window there is no such DC, but the back buffer (the frame) has one.
 TEST(SoftwareRasterizer, FrontBufferDrawsOverTheShownFrameBetweenFrames) {
   HWND window = testing_support::MakePlainWindow("KelvarunSoftwareFront", "front", WS_POPUP, 96, 64);
   ASSERT_TRUE(window);
@@ -113,12 +109,13 @@ TEST(SoftwareRasterizer, FrontBufferDrawsOverTheShownFrameBetweenFrames) {
   ASSERT_TRUE(background.Restore(dc));
   EXPECT_EQ(RGB(255, 255, 255), shown(10, 20));
   EXPECT_EQ(0, r.ReleaseFrontBufferDC(dc));
-  EXPECT_EQ(0u, Pixel(*r.GetBackBufferDesc(), 10, 20)) << "the frame being drawn is left alone";
+  EXPECT_EQ(0u, Pixel(r, 10, 20)) << "the frame being drawn is left alone";
   EXPECT_EQ(-1, r.ReleaseFrontBufferDC(nullptr));
   CSoftwareRasterizer offscreen;
   ASSERT_TRUE(offscreen.Init(nullptr, FullScreen640()));
   EXPECT_EQ(-1, offscreen.GetFrontBufferDC(&dc));
   EXPECT_EQ(nullptr, dc);
+  EXPECT_TRUE(offscreen.GetBackBufferDC(&dc) == 0 && dc && offscreen.ReleaseBackBufferDC(dc) == 0) << "its frame's DC";
   DestroyWindow(window);
 }
 

@@ -26,11 +26,6 @@ namespace {
 constexpr float kNear = 1.0f, kFar = 100.0f;
 constexpr uint16_t kBlue = 0x001F, kGrey = 0x4210, kGreen = 0x03E0, kRed = 0x7C00, kYellow = 0x7FE0;
 
-uint16_t Pixel(CSoftwareRasterizer& r, int x, int y) {
-  const PixelBufferDesc& d = *r.GetBackBufferDesc();
-  return reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(d.pixels) + d.pitch * y)[x];
-}
-
 // Screen vertices at a camera-space depth, as the render view projects them for each camera.
 struct Projector {
   bool orthographic;
