@@ -167,11 +167,11 @@ TEST(BitmapImage, KeyedAlphaAndStretchedCopies) {
   const ImageRect from{0, 0, 3, 0}, to{0, 0, 7, 1};
   ASSERT_EQ(1, big->CopyFrom(*source.Get(), &from, &to));
   for (int x = 0; x < 8; ++x) EXPECT_EQ(source->GetPixel(x / 2, 0), big->GetPixel(x, 1)) << x;
-  // Area-weighted shrink: two columns average.
-  CImageRef small = CreateDibImage(2, 1, 24);
-  ASSERT_EQ(1, small->StretchFrom(*source.Get(), ImageRect{0, 0, 3, 0}, ImageRect{0, 0, 1, 0}, alpha));
-  EXPECT_EQ((source->pixels[0] + source->pixels[3] + 1) / 2, small->pixels[0]);
-  EXPECT_EQ((0 + 255 + 1) / 2, static_cast<CBitmapImage*>(small.Get())->GetAlphaPlane()[0]);
+  // Area-weighted shrink into one column: the four columns average.
+  CImageRef small = CreateDibImage(1, 1, 24);
+  ASSERT_EQ(1, small->StretchFrom(*source.Get(), ImageRect{0, 0, 3, 0}, ImageRect{0, 0, 0, 0}, alpha));
+  EXPECT_EQ((source->pixels[0] + source->pixels[3] + source->pixels[6] + source->pixels[9] + 2) / 4, small->pixels[0]);
+  EXPECT_EQ((0 + 255 + 128 + 200 + 2) / 4, static_cast<CBitmapImage*>(small.Get())->GetAlphaPlane()[0]);
   // The area average is rounded: a uniform picture keeps its value through uneven weights
   // (4 -> 3 sums to 99.99999999999999 of 100, which the integer part would make 99).
   std::fill(source->pixels, source->pixels + 12, 100);
