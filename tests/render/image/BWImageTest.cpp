@@ -377,7 +377,8 @@ TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {
   EXPECT_EQ(To555(c565(1)), le::ReadU16(rawB2.pixels + 2));
   // The coded file's row 0: skip 2, blend 2 (stored 1 and 31), opaque 2, blend 1 (16), skip 2,
   // opaque 1, end; row 1 a single end byte. Then the raw file, its colours in 5-5-5.
-  testing_support::ExpectGolden(Bytes(file) + Bytes(rawB2.FileImage()), "render/image/golden/AlphaThresholdsRoundTripAndDrawing.b2");
+  testing_support::ExpectGolden(Bytes(file) + Bytes(rawB2.FileImage()),
+                                "render/image/golden/AlphaThresholdsRoundTripAndDrawing.b2");
   testing_support::TempFolder temp;
   ASSERT_EQ(1, rawB2.Save((temp.Path() + "s.b2").c_str()));
   CImageRef loaded = LoadImageFile((temp.Path() + "s.b2").c_str());
@@ -414,13 +415,11 @@ TEST(BWBuild, PalettesIndicesAndRowCodingFromTrueColour) {
   for (bool rounded : {false, true}) {
     CBWImage bw, reduced15, reduced16;
     reduced16.depth = 16;
-    for (CBWImage* reduced : {&reduced15, &reduced16}) {
-      ASSERT_EQ(1, rounded ? reduced->CopyFromFlagged(*noise.Get(), nullptr, nullptr) : reduced->CopyFrom(*noise.Get(), nullptr, nullptr));
-      built += Bytes(reduced->FileImage());
+    for (CBWImage* image : {&reduced15, &reduced16, &bw}) {
+      CImage& from = *(image == &bw ? source : noise).Get();
+      ASSERT_EQ(1, rounded ? image->CopyFromFlagged(from, nullptr, nullptr) : image->CopyFrom(from, nullptr, nullptr));
+      built += Bytes(image->FileImage());
     }
-    ASSERT_EQ(1, rounded ? bw.CopyFromFlagged(*source.Get(), nullptr, nullptr)
-                         : bw.CopyFrom(*source.Get(), nullptr, nullptr));
-    built += Bytes(bw.FileImage());
     const uint16_t* palette = bw.GetPaletteInfo(&count);
     ASSERT_EQ(200, count);
     for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], palette[i]) << i;
