@@ -46,10 +46,8 @@ TEST(ImageFormat, DetectionTableWithItsQuirks) {
   };
   for (const Case& c : cases) EXPECT_EQ(c.format, DetectImageFormat(c.bytes.data(), c.bytes.size()));
   // Quirk 1: "BM" wins even when the bytes would also make a valid Targa header.
-  std::vector<uint8_t> both(18 + 3, 0);
-  both[0] = 'B';
-  both[1] = 'M';
-  both[2] = 2;
+  std::vector<uint8_t> both = {'B', 'M', 2};
+  both.resize(18 + 3);
   EXPECT_EQ(kImageBitmap, DetectImageFormat(both.data(), both.size()));
   // Quirk 2: a Targa with an image ID is not recognised.
   EXPECT_EQ(kImageUnknown, DetectImageFormat(std::vector<uint8_t>{5, 0, 2}.data(), 3));
