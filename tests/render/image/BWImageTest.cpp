@@ -118,22 +118,18 @@ TEST(BWImage, RowCommandsDrawAndAnswerAsTheRulesSay) {
       ASSERT_EQ(visible ? 1 : 0, drawn) << x0 << " " << width;  // a rect wholly outside draws nothing
       ASSERT_EQ(want, screen) << x0 << " " << width;
     }
-  // Kinds, bounding box, first drawn rows.
-  EXPECT_EQ(-1, image->GetPixel(1, 0));
-  EXPECT_EQ(CBWImage::kPixelSolid, image->GetPixel(3, 0));
-  EXPECT_EQ(CBWImage::kPixelSolid, image->GetPixel(6, 0));
-  EXPECT_EQ(CBWImage::kPixelBlended, image->GetPixel(8, 0));
-  EXPECT_EQ(-1, image->GetPixel(9, 0));
-  EXPECT_EQ(CBWImage::kPixelBlended, image->GetPixel(5, 1));
-  EXPECT_EQ(-1, image->GetPixel(0, 2));
-  EXPECT_EQ(-1, image->GetPixel(10, 0));
+  // The kind of every pixel (row 2 is empty) and of one past the right edge, the bounding box, and
+  // the first drawn row of every column (row 0 skips columns 0 and 1; a short fill does not count).
+  const int32_t solid = CBWImage::kPixelSolid, blended = CBWImage::kPixelBlended;
+  const std::vector<int32_t> kinds = {-1,      -1,      solid, solid,   solid,   solid,   solid,   blended,
+                                      blended, -1,      -1,    blended, blended, blended, blended, blended,
+                                      blended, blended, solid, -1,      -1,      -1};
+  for (int i = 0; i < 33; ++i) EXPECT_EQ(i < 22 ? kinds[i] : -1, image->GetPixel(i % 11, i / 11)) << i;
   int32_t box[4];
   image->GetHeaderInfo(box);
   EXPECT_EQ((std::vector<int32_t>{0, 0, 8, 1}), std::vector<int32_t>(box, box + 4));
-  EXPECT_EQ(0, image->FindFirstRowInColumn(2));
-  EXPECT_EQ(1, image->FindFirstRowInColumn(0));   // row 0 skips column 0
-  EXPECT_EQ(1, image->FindFirstRowInColumn(4));   // a short fill does not count there
-  EXPECT_EQ(-1, image->FindFirstRowInColumn(9));
+  const int firstRows[10] = {1, 1, 0, 0, 1, 1, 1, 0, 0, -1};
+  for (int x = 0; x < 10; ++x) EXPECT_EQ(firstRows[x], image->FindFirstRowInColumn(x)) << x;
   // Every row a single 0 byte.
   const std::vector<uint8_t> empty = BWFile(4, 2, kPalette, {{0}, {0}}, true);
   CImageRef blank = LoadImageFromMemory(empty.data(), empty.size());

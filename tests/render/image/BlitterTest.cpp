@@ -88,8 +88,7 @@ TEST(SpanConverters, EachEntryOfEachDepthAgainstHandValues) {
             bgr);
   // No converters exist for 8-bit destinations.
   EXPECT_EQ(nullptr, SelectSpanConverters(8));
-  EXPECT_EQ(2, SelectSpanConverters(16)->bytesPerPixel);
-  EXPECT_EQ(3, SelectSpanConverters(24)->bytesPerPixel);
+  for (int depth : {15, 16, 24, 32}) EXPECT_EQ((depth + 7) / 8, SelectSpanConverters(depth)->bytesPerPixel) << depth;
 }
 
 TEST(DibRowConverters, EveryPairAgainstItsRule) {

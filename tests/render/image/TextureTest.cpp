@@ -499,6 +499,8 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   EXPECT_EQ(kB, fromBmp.redMask);
   EXPECT_EQ(Color::FromRGBA(pixels[9] >> 16 & 0xFF, pixels[9] >> 8 & 0xFF, pixels[9] & 0xFF, 255),
             Sampled(fromBmp, 1.5f / 8, 1.5f / 4));
+  EXPECT_FALSE(fromBmp.LoadBitmap(tga.c_str(), 0));  // a Targa is no bitmap: the old pixels go all the same
+  EXPECT_EQ(nullptr, fromBmp.pixels);
   // An attached texture is written beside its parent and found again from the parent's folder.
   t.attached = std::make_unique<CTexture>();
   ASSERT_TRUE(t.attached->CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0, "Reflection"));
