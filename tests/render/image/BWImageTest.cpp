@@ -436,8 +436,7 @@ TEST(BWBuild, PalettesIndicesAndRowCodingFromTrueColour) {
   }
   // Sources other than 24 bits are refused and leave the image empty.
   CBWImage refused;
-  EXPECT_EQ(0, refused.CopyFrom(*CreateDibImage(4, 4, 15).Get(), nullptr, nullptr));
-  EXPECT_EQ(0, refused.CopyFrom(*CreateDibImage(4, 4, 32).Get(), nullptr, nullptr));
+  for (int bits : {15, 32}) EXPECT_EQ(0, refused.CopyFrom(*CreateDibImage(4, 4, bits).Get(), nullptr, nullptr)) << bits;
   EXPECT_EQ(0, refused.width);
 
   // Alpha: 7 transparent, 8 level 1; black pixels between are shadows, four of one level a fill

@@ -27,9 +27,8 @@ TEST(CursorBackground, SaveScribbleRestoreGivesTheScreenBack) {
     EXPECT_FALSE(background.IsHeld());
     ASSERT_EQ(before, std::vector<uint8_t>(screen->pixels, screen->pixels + screen->pitch * 30)) << rect.left;
   }
-  // An empty rect saves nothing and lets go of what was held.
   ASSERT_TRUE(background.Save(dc, RECT{5, 6, 21, 22}));
-  EXPECT_FALSE(background.Save(dc, RECT{5, 5, 5, 9}));
+  EXPECT_FALSE(background.Save(dc, RECT{5, 5, 5, 9}));  // empty: saves nothing and lets go of what was held
   EXPECT_FALSE(background.Restore(dc));
   screen->ReleaseDC();
 }

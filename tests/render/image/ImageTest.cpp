@@ -88,8 +88,7 @@ TEST(ImageRef, CopiesShareAndTheLastReleaseFrees) {
 TEST(BitmapImage, SectionsKeyAndPixelAnswersInOneByteOrder) {
   CImageRef low = CreateDibImage(3, 2, 15);
   ASSERT_FALSE(low.IsNull());
-  EXPECT_EQ(15, low->depth);
-  EXPECT_EQ(8, low->pitch);  // 16-bit pixels, rows padded to four bytes
+  EXPECT_EQ((std::vector<int>{15, 8}), (std::vector<int>{low->depth, low->pitch}));  // rows padded to four bytes
   EXPECT_TRUE(CreateDibImage(3, 2, 8).IsNull()) << "a blank 8-bit picture would have no palette";
 
   CImageRef picture = CreateDibImage(2, 1, 24);
