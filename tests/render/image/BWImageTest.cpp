@@ -321,8 +321,7 @@ TEST(B2Image, KeyColourOfTrueColourSourcesBecomesTransparent) {
   ASSERT_EQ(1, wide->SetColourKey(0));
   CB2Image fromWide;
   ASSERT_EQ(1, fromWide.CopyFrom(*wide.Get(), nullptr, nullptr));
-  EXPECT_EQ(CB2Image::kPixelSolid, fromWide.GetPixel(0, 0));
-  EXPECT_EQ(CB2Image::kPixelSolid, fromWide.GetPixel(1, 0));
+  for (int x : {0, 1}) EXPECT_EQ(CB2Image::kPixelSolid, fromWide.GetPixel(x, 0)) << x;
   // A 5-5-5 source is stored as the 5-6-5 it was converted to, and says so.
   CImageRef low = CreateDibImage(2, 1, 15);
   le::WriteU16(low->pixels, 0x7C00);
@@ -384,6 +383,7 @@ TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {
                                 "render/image/golden/AlphaThresholdsRoundTripAndDrawing.b2");
   testing_support::TempFolder temp;
   ASSERT_EQ(1, rawB2.Save((temp.Path() + "s.b2").c_str()));
+  EXPECT_EQ(0, CB2Image().Save((temp.Path() + "none.b2").c_str()));  // nothing built, nothing saved
   CImageRef loaded = LoadImageFile((temp.Path() + "s.b2").c_str());
   ASSERT_FALSE(loaded.IsNull());
   EXPECT_EQ(15, loaded->depth);
