@@ -347,7 +347,8 @@ TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {
   const std::vector<uint8_t> file = b2.FileImage();
   CImageRef back = LoadImageFromMemory(file.data(), file.size());
   ASSERT_FALSE(back.IsNull());
-  EXPECT_EQ(CImage::kOwnFormat | CImage::kValid, back->flags);
+  HDC dc = nullptr;  // its own format, and no DC of its own
+  EXPECT_EQ(std::make_pair(CImage::kOwnFormat | CImage::kValid, 0), std::make_pair(int{back->flags}, back->GetDC(&dc)));
   EXPECT_EQ(file, static_cast<CB2Image*>(back.Get())->FileImage());
   // Drawing from inside a run, into 5-6-5: opaque colours copied, blends by the 5-6-5 rule.
   std::vector<uint16_t> screen(12, 0x1234), want = screen;

@@ -90,10 +90,9 @@ TEST(TargaReader, RunPacketCrossingARowEnd) {
 
 TEST(TargaCodec, RunHelpersAndHeaderListing) {
   const uint8_t row[7] = {1, 1, 1, 2, 3, 3, 4};
-  EXPECT_EQ(3, TargaRunLength(row, 0, 7, 1));
-  EXPECT_EQ(1, TargaRunLength(row, 3, 7, 1));
-  EXPECT_EQ(1, TargaLiteralLength(row, 3, 7, 1));
-  EXPECT_EQ(1, TargaLiteralLength(row, 6, 7, 1));
+  EXPECT_EQ((std::vector<int>{3, 1, 1, 1}),
+            (std::vector<int>{TargaRunLength(row, 0, 7, 1), TargaRunLength(row, 3, 7, 1),
+                              TargaLiteralLength(row, 3, 7, 1), TargaLiteralLength(row, 6, 7, 1)}));
   std::vector<uint8_t> out;
   WriteTargaRlePackets(row, 7, 1, out);
   EXPECT_EQ((std::vector<uint8_t>{0x82, 1, 0, 2, 0x81, 3, 0, 4}), out);

@@ -99,7 +99,7 @@ TEST(BitmapImage, SectionsKeyAndPixelAnswersInOneByteOrder) {
   picture->SetColourKey(0x102030);                // 0x00RRGGBB
   EXPECT_EQ((std::vector<int32_t>{-1, 0x332211, -1}),
             (std::vector<int32_t>{picture->GetPixel(0, 0), picture->GetPixel(1, 0), picture->GetPixel(2, 0)}));
-  picture->SetColourKey(0x01000000);  // top byte 1: no key
+  picture->SetColourKey(0x01102030);  // top byte 1: no key, whatever the colour
   EXPECT_EQ(0x302010, picture->GetPixel(0, 0));
   EXPECT_EQ(0, picture->BltTo(*low.Get(), ImageRect{0, 0, 1, 0}, ImageRect{0, 0, 1, 0}));
 }
