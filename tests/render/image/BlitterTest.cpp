@@ -53,8 +53,7 @@ TEST(SpanConverters, EachEntryOfEachDepthAgainstHandValues) {
   for (int depth : {15, 16}) {
     std::vector<uint8_t> row(6, 0);
     SelectSpanConverters(depth)->paletteRun(row.data(), indices, 3, palette555);
-    EXPECT_EQ(palette555[1], At16(row, 0));
-    EXPECT_EQ(palette555[0], At16(row, 1));
+    EXPECT_EQ(Row16({palette555[1], palette555[0], palette555[1]}), row);
   }
   // 24 and 32 bits widen the 5-5-5 entry by shl 3.
   std::vector<uint8_t> wide(12, 0xAA);
@@ -89,8 +88,7 @@ TEST(SpanConverters, EachEntryOfEachDepthAgainstHandValues) {
             bgr);
   // No converters exist for 8-bit destinations.
   EXPECT_EQ(nullptr, SelectSpanConverters(8));
-  EXPECT_EQ(2, SelectSpanConverters(16)->bytesPerPixel);
-  EXPECT_EQ(3, SelectSpanConverters(24)->bytesPerPixel);
+  for (int depth : {15, 16, 24, 32}) EXPECT_EQ((depth + 7) / 8, SelectSpanConverters(depth)->bytesPerPixel) << depth;
 }
 
 TEST(DibRowConverters, EveryPairAgainstItsRule) {

@@ -315,10 +315,11 @@ TEST(ImageHostile, TiffStripsAndSizesOutOfRange) {
   setValue(shared, perStripEntry, 8192);
   setValue(shared, heightEntry, 32768);
   ExpectRefusedCheaply(shared, Load, "tiff shared strips");
-  // A strip offset past the end, and too few strips for the rows.
+  // A strip offset past the end (the first strip's, then the last's), and too few strips for the rows.
   std::vector<uint8_t> past = good;
-  le::WriteU32(past.data() + strips + 12, 0xFFFFFFF0u);
+  le::WriteU32(past.data() + strips, 0xFFFFFFF0u);
   ExpectRefusedCheaply(past, Load, "tiff strip offset");
+  past = good;
   le::WriteU32(past.data() + strips + 12, static_cast<uint32_t>(past.size() - 10));
   ExpectRefusedCheaply(past, Load, "tiff strip tail");
   std::vector<uint8_t> few = good;

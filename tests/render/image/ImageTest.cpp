@@ -46,10 +46,8 @@ TEST(ImageFormat, DetectionTableWithItsQuirks) {
   };
   for (const Case& c : cases) EXPECT_EQ(c.format, DetectImageFormat(c.bytes.data(), c.bytes.size()));
   // Quirk 1: "BM" wins even when the bytes would also make a valid Targa header.
-  std::vector<uint8_t> both(18 + 3, 0);
-  both[0] = 'B';
-  both[1] = 'M';
-  both[2] = 2;
+  std::vector<uint8_t> both = {'B', 'M', 2};
+  both.resize(18 + 3);
   EXPECT_EQ(kImageBitmap, DetectImageFormat(both.data(), both.size()));
   // Quirk 2: a Targa with an image ID is not recognised.
   EXPECT_EQ(kImageUnknown, DetectImageFormat(std::vector<uint8_t>{5, 0, 2}.data(), 3));
@@ -90,8 +88,7 @@ TEST(ImageRef, CopiesShareAndTheLastReleaseFrees) {
 TEST(BitmapImage, SectionsKeyAndPixelAnswersInOneByteOrder) {
   CImageRef low = CreateDibImage(3, 2, 15);
   ASSERT_FALSE(low.IsNull());
-  EXPECT_EQ(15, low->depth);
-  EXPECT_EQ(8, low->pitch);  // 16-bit pixels, rows padded to four bytes
+  EXPECT_EQ((std::vector<int>{15, 8}), (std::vector<int>{low->depth, low->pitch}));  // rows padded to four bytes
   EXPECT_TRUE(CreateDibImage(3, 2, 8).IsNull()) << "a blank 8-bit picture would have no palette";
 
   CImageRef picture = CreateDibImage(2, 1, 24);
@@ -100,10 +97,9 @@ TEST(BitmapImage, SectionsKeyAndPixelAnswersInOneByteOrder) {
   std::copy(bgr, bgr + 6, p);
   EXPECT_EQ(0x302010, picture->GetPixel(0, 0));  // 0x00BBGGRR
   picture->SetColourKey(0x102030);                // 0x00RRGGBB
-  EXPECT_EQ(-1, picture->GetPixel(0, 0));
-  EXPECT_EQ(0x332211, picture->GetPixel(1, 0));
-  EXPECT_EQ(-1, picture->GetPixel(2, 0));
-  picture->SetColourKey(0x01000000);  // top byte 1: no key
+  EXPECT_EQ((std::vector<int32_t>{-1, 0x332211, -1}),
+            (std::vector<int32_t>{picture->GetPixel(0, 0), picture->GetPixel(1, 0), picture->GetPixel(2, 0)}));
+  picture->SetColourKey(0x01102030);  // top byte 1: no key, whatever the colour
   EXPECT_EQ(0x302010, picture->GetPixel(0, 0));
   EXPECT_EQ(0, picture->BltTo(*low.Get(), ImageRect{0, 0, 1, 0}, ImageRect{0, 0, 1, 0}));
 }
@@ -167,11 +163,11 @@ TEST(BitmapImage, KeyedAlphaAndStretchedCopies) {
   const ImageRect from{0, 0, 3, 0}, to{0, 0, 7, 1};
   ASSERT_EQ(1, big->CopyFrom(*source.Get(), &from, &to));
   for (int x = 0; x < 8; ++x) EXPECT_EQ(source->GetPixel(x / 2, 0), big->GetPixel(x, 1)) << x;
-  // Area-weighted shrink: two columns average.
-  CImageRef small = CreateDibImage(2, 1, 24);
-  ASSERT_EQ(1, small->StretchFrom(*source.Get(), ImageRect{0, 0, 3, 0}, ImageRect{0, 0, 1, 0}, alpha));
-  EXPECT_EQ((source->pixels[0] + source->pixels[3] + 1) / 2, small->pixels[0]);
-  EXPECT_EQ((0 + 255 + 1) / 2, static_cast<CBitmapImage*>(small.Get())->GetAlphaPlane()[0]);
+  // Area-weighted shrink into one column: the four columns average.
+  CImageRef small = CreateDibImage(1, 1, 24);
+  ASSERT_EQ(1, small->StretchFrom(*source.Get(), ImageRect{0, 0, 3, 0}, ImageRect{0, 0, 0, 0}, alpha));
+  EXPECT_EQ((source->pixels[0] + source->pixels[3] + source->pixels[6] + source->pixels[9] + 2) / 4, small->pixels[0]);
+  EXPECT_EQ((0 + 255 + 128 + 200 + 2) / 4, static_cast<CBitmapImage*>(small.Get())->GetAlphaPlane()[0]);
   // The area average is rounded: a uniform picture keeps its value through uneven weights
   // (4 -> 3 sums to 99.99999999999999 of 100, which the integer part would make 99).
   std::fill(source->pixels, source->pixels + 12, 100);

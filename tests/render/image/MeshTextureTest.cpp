@@ -59,11 +59,8 @@ const Texel kBlockTexels[] = {{0, 0, kBlockLight},  {15, 15, kBlockLight}, {16, 
 void ExpectArgb(const CTextureProperties* texture) {
   const CTexture* t = static_cast<const CTexture*>(texture);
   ASSERT_TRUE(t);
-  EXPECT_EQ(4u, t->bytesPerPixel);
-  EXPECT_EQ(0xFF000000u, t->alphaMask);
-  EXPECT_EQ(0xFF0000u, t->redMask);
-  EXPECT_EQ(0xFF00u, t->greenMask);
-  EXPECT_EQ(0xFFu, t->blueMask);
+  EXPECT_EQ((std::vector<uint32_t>{4, 0xFF000000u, 0xFF0000, 0xFF00, 0xFF}),
+            (std::vector<uint32_t>{t->bytesPerPixel, t->alphaMask, t->redMask, t->greenMask, t->blueMask}));
 }
 
 }  // namespace

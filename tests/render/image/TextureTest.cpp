@@ -130,9 +130,10 @@ TEST(TextureBuild, FlagsSizesAndMipLevels) {
   for (uint32_t i = 0; i < 16; ++i) small.pixels[4 * i + 3] = 0;
   ASSERT_TRUE(small.ConvertPixelFormat(2, 0xF00, 0xF0, 0xF, 0xF000));
   for (uint32_t i = 0; i < 16; ++i) EXPECT_EQ(0xF0, small.pixels[2 * i + 1] & 0xF0) << i;
-  // A change of layout keeps the sides, the levels and the layout asked for.
-  ASSERT_TRUE(t.ConvertPixelFormat(2, 0xF800, 0x7E0, 0x1F, 0));
-  EXPECT_EQ((std::vector<uint32_t>{16, 8, 2, 0x7E0, 4}), (std::vector<uint32_t>{t.width, t.height, t.bytesPerPixel, t.greenMask, t.mipCount}));
+  // A change of layout keeps the sides, levels and layout; smaller levels set the bits no mask uses.
+  ASSERT_TRUE(t.ConvertPixelFormat(4, kR, kG, kB, 0));
+  EXPECT_EQ((std::vector<uint32_t>{16, 8, 4, kG, 4, 0xFF}),
+            (std::vector<uint32_t>{t.width, t.height, t.bytesPerPixel, t.greenMask, t.mipCount, t.GetLevel(3)[3]}));
   CTexture header;
   ASSERT_TRUE(header.CreateFromPixels(nullptr, 4, 64, 32, kR, kG, kB, kA, 0x80, std::string(80, 'x').c_str()));
   EXPECT_EQ(nullptr, header.pixels);
@@ -499,6 +500,8 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   EXPECT_EQ(kB, fromBmp.redMask);
   EXPECT_EQ(Color::FromRGBA(pixels[9] >> 16 & 0xFF, pixels[9] >> 8 & 0xFF, pixels[9] & 0xFF, 255),
             Sampled(fromBmp, 1.5f / 8, 1.5f / 4));
+  EXPECT_FALSE(fromBmp.LoadBitmap(tga.c_str(), 0));  // a Targa is no bitmap: the old pixels go all the same
+  EXPECT_EQ(nullptr, fromBmp.pixels);
   // An attached texture is written beside its parent and found again from the parent's folder.
   t.attached = std::make_unique<CTexture>();
   ASSERT_TRUE(t.attached->CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0, "Reflection"));
@@ -515,6 +518,8 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   ASSERT_NE(nullptr, loaded.attached);
   EXPECT_EQ("parent.texture.RFL", loaded.attachedName);
   EXPECT_EQ("Reflection", loaded.attached->name);
+  EXPECT_FALSE(loaded.Load((temp.Path() + "missing.texture").c_str(), true));  // the old pixels go all the same
+  EXPECT_EQ(nullptr, loaded.pixels);
 }
 
 TEST(TextureResource, TheTableLoadsTexturesThroughTheRegisteredLoader) {
