@@ -138,6 +138,10 @@ TEST(TextureBuild, FlagsSizesAndMipLevels) {
   ASSERT_TRUE(header.CreateFromPixels(nullptr, 4, 64, 32, kR, kG, kB, kA, 0x80, std::string(80, 'x').c_str()));
   EXPECT_EQ(nullptr, header.pixels);
   EXPECT_EQ("NoName", header.name);
+  // A failed rebuild leaves neither pixels nor level offsets into them behind.
+  EXPECT_FALSE(t.CreateFromPixels(pixels.data(), 4, 0, 8, kR, kG, kB, kA, 0, "Empty"));
+  EXPECT_EQ(nullptr, t.pixels);
+  EXPECT_EQ(std::vector<uint32_t>{}, t.mipOffsets);
 }
 
 TEST(TextureBuild, CopiesTakeFieldsAndOwnPixelsButNoDeviceTexture) {
