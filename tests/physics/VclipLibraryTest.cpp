@@ -135,9 +135,9 @@ TEST(VclipMatrix3, SingularInverseFailsAndWritesNothing) {
   const VclipMatrix3 zeroRow(1, 2, 3, 0, 0, 0, 4, 5, 6);
   VclipMatrix3 target(9, 9, 9, 9, 9, 9, 9, 9, 9);
   EXPECT_EQ(target.Invert(zeroRow), 1);
-  for (auto& row : target.m)
-    for (float e : row) EXPECT_EQ(e, 9.0f);
+  EXPECT_PRED_FORMAT3(ElementsNear, target, Eigen::Matrix3f::Constant(9.0f), 0.0f);
   EXPECT_EQ(target.Invert(VclipMatrix3::kZero), 1);
+  EXPECT_PRED_FORMAT3(ElementsNear, VclipMatrix3::kZero, Eigen::Matrix3f::Zero(), 0.0f);
 }
 
 TEST(VclipQuaternion, ProductsAndRotationsAgreeWithEigen) {
