@@ -109,6 +109,8 @@ TEST(RigidBodyState, ImmovableAndLockedBodiesIgnoreWhatTheyCannotTake) {
   wall.Init(At(Vector3()), Vector3(), Vector3(), &none, nullptr, false);
   wall.AddForceAtPoint(Vector3(1e6f, 0, 0), Vector3(0, 1, 0));
   wall.Integrate(0.1f);
+  CConstantForceAccumulator shove(&wall, Vector3(1e6f, 0, 0), Vector3(0, 0, 1e6f));
+  Step(wall, &shove, 0.1f);
   wall.ApplyImpulseAtPoint(Vector3(0, 5, 0), Vector3(1, 0, 0));
   EXPECT_EQ(Vector3(0, 0, 0), wall.velocity);
   EXPECT_EQ(Vector3(0, 0, 0), wall.angularMomentum);

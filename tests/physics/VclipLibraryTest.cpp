@@ -147,10 +147,7 @@ TEST(VclipQuaternion, ProductsAndRotationsAgreeWithEigen) {
     const Eigen::Quaternionf ea = ToEigen(a), eb = ToEigen(b);
     const VclipQuaternion ab = VclipQuaternion::Product(a, b);
     const Eigen::Quaternionf eab = ea * eb;
-    EXPECT_NEAR(ab.w, eab.w(), kTol);
-    EXPECT_NEAR(ab.x, eab.x(), kTol);
-    EXPECT_NEAR(ab.y, eab.y(), kTol);
-    EXPECT_NEAR(ab.z, eab.z(), kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, ab, Eigen::Vector4f(eab.w(), eab.x(), eab.y(), eab.z()), kTol);
     VclipQuaternion post = a, pre = a;
     post.PostMultiply(b);
     pre.PreMultiply(b);
@@ -186,10 +183,7 @@ TEST(VclipQuaternion, FromMatrixCoversEveryBranch) {
                                        VclipQuaternion(0, 0, 0, 1)};
   for (int i = 0; i < 3; ++i) {
     q.SetFromMatrix(halfTurns[i]);
-    EXPECT_FLOAT_EQ(q.w, expected[i].w);
-    EXPECT_FLOAT_EQ(q.x, expected[i].x);
-    EXPECT_FLOAT_EQ(q.y, expected[i].y);
-    EXPECT_FLOAT_EQ(q.z, expected[i].z);
+    EXPECT_PRED_FORMAT3(ElementsNear, q, expected[i], 1e-6f);
   }
 
   // Near-half turns about random axes also go through the x, y, z branches.
