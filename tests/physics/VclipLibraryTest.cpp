@@ -138,6 +138,7 @@ TEST(VclipMatrix3, SingularInverseFailsAndWritesNothing) {
   EXPECT_PRED_FORMAT3(ElementsNear, target, Eigen::Matrix3f::Constant(9.0f), 0.0f);
   EXPECT_EQ(target.Invert(VclipMatrix3::kZero), 1);
   EXPECT_PRED_FORMAT3(ElementsNear, VclipMatrix3::kZero, Eigen::Matrix3f::Zero(), 0.0f);
+  EXPECT_PRED_FORMAT3(ElementsNear, VclipMatrixTransform::kIdentity.R, Eigen::Matrix3f::Identity(), 0.0f);
 }
 
 TEST(VclipQuaternion, ProductsAndRotationsAgreeWithEigen) {
@@ -206,10 +207,7 @@ TEST(VclipQuaternion, AngleAxisAgreesWithEigenAndSurvivesZeroAxis) {
     VclipQuaternion q;
     q.SetFromAngleAxis(angle, axis, true);
     const Eigen::Quaternionf e(Eigen::AngleAxisf(angle, ToEigen(axis).normalized()));
-    EXPECT_NEAR(q.w, e.w(), kTol);
-    EXPECT_NEAR(q.x, e.x(), kTol);
-    EXPECT_NEAR(q.y, e.y(), kTol);
-    EXPECT_NEAR(q.z, e.z(), kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, q, Eigen::Vector4f(e.w(), e.x(), e.y(), e.z()), kTol);
   }
   // A zero axis must not produce NaNs; normalised it is no rotation at all.
   VclipQuaternion q;
@@ -259,6 +257,7 @@ TEST(VclipMatrixTransform, ProductAndInverseAgreeWithEigen) {
     VclipMatrixTransform self = a;
     self.Invert();
     EXPECT_PRED_FORMAT3(ElementsNear, self.t, inv.t, 0.0f);
+    EXPECT_PRED_FORMAT3(ElementsNear, self.R, inv.R, 0.0f);
   }
 }
 
