@@ -172,6 +172,8 @@ TEST(CollisionObjects, SpheresOwnTheInstanceOfTheirMesh) {
   tree.InsertObject(&ball);
   ball.Step(tree, 1.0f);
   EXPECT_EQ(ball.GetMeshInstance()->GetWorldMatrix().position, Vector3(3, 0, 0));  // follows the sphere
+  ball.SetOrientation(frame, &tree);
+  EXPECT_EQ(ball.GetBounds().max, Vector3(2, 0, 0) + ball.GetLocalBounds().max);  // placed back, bounds and all
   ball.SetMesh(nullptr, &tree, false);
   EXPECT_EQ(ball.GetMeshInstance(), nullptr);
   EXPECT_EQ(ball.GetLocalBounds().max.x, 0.5f);

@@ -42,7 +42,9 @@ TEST(RigidBodyIntegration, FreeFallGainsGDtEveryStepAndFollowsTheParabola) {
   const Vector3 g(0.0f, 0.0f, -9.8f);
   for (float dt : {0.02f, 0.01f}) {
     RigidBodyState s;
-    s.Init(At(Vector3(0, 0, 100)), Vector3(1, 0, 0), Vector3(), &mass, nullptr, false);
+    s.Init(At(Vector3()), Vector3(), Vector3(0, 0, 1), &mass, nullptr, false);
+    // Restored from a record, the body moves as the record says from the record's pose on.
+    s.SetState({TMatrix().Set(0, 1, 0, -1, 0, 0, 0, 0, 1), Vector3(0, 0, 100), Vector3(1, 0, 0), Vector3()});
     CConstantForceAccumulator gravity(&s, g * 2.0f, Vector3());
     const int n = static_cast<int>(std::lround(1.0f / dt));
     for (int i = 1; i <= n; ++i) {
@@ -56,6 +58,7 @@ TEST(RigidBodyIntegration, FreeFallGainsGDtEveryStepAndFollowsTheParabola) {
     // The sweep's explicit pose step lags the parabola by g dt t / 2 at most.
     EXPECT_NEAR(100.0f - 4.9f * t * t, s.position.z, 4.9f * dt * t + 1e-3f);
     EXPECT_EQ(Vector3(0, 0, 0), s.force);
+    EXPECT_EQ(TMatrix().Set(0, 1, 0, -1, 0, 0, 0, 0, 1), s.rotation);
   }
 }
 
@@ -106,6 +109,8 @@ TEST(RigidBodyState, ImmovableAndLockedBodiesIgnoreWhatTheyCannotTake) {
   wall.Init(At(Vector3()), Vector3(), Vector3(), &none, nullptr, false);
   wall.AddForceAtPoint(Vector3(1e6f, 0, 0), Vector3(0, 1, 0));
   wall.Integrate(0.1f);
+  CConstantForceAccumulator shove(&wall, Vector3(1e6f, 0, 0), Vector3(0, 0, 1e6f));
+  Step(wall, &shove, 0.1f);
   wall.ApplyImpulseAtPoint(Vector3(0, 5, 0), Vector3(1, 0, 0));
   EXPECT_EQ(Vector3(0, 0, 0), wall.velocity);
   EXPECT_EQ(Vector3(0, 0, 0), wall.angularMomentum);

@@ -135,9 +135,10 @@ TEST(VclipMatrix3, SingularInverseFailsAndWritesNothing) {
   const VclipMatrix3 zeroRow(1, 2, 3, 0, 0, 0, 4, 5, 6);
   VclipMatrix3 target(9, 9, 9, 9, 9, 9, 9, 9, 9);
   EXPECT_EQ(target.Invert(zeroRow), 1);
-  for (auto& row : target.m)
-    for (float e : row) EXPECT_EQ(e, 9.0f);
+  EXPECT_PRED_FORMAT3(ElementsNear, target, Eigen::Matrix3f::Constant(9.0f), 0.0f);
   EXPECT_EQ(target.Invert(VclipMatrix3::kZero), 1);
+  EXPECT_PRED_FORMAT3(ElementsNear, VclipMatrix3::kZero, Eigen::Matrix3f::Zero(), 0.0f);
+  EXPECT_PRED_FORMAT3(ElementsNear, VclipMatrixTransform::kIdentity.R, Eigen::Matrix3f::Identity(), 0.0f);
 }
 
 TEST(VclipQuaternion, ProductsAndRotationsAgreeWithEigen) {
@@ -147,10 +148,7 @@ TEST(VclipQuaternion, ProductsAndRotationsAgreeWithEigen) {
     const Eigen::Quaternionf ea = ToEigen(a), eb = ToEigen(b);
     const VclipQuaternion ab = VclipQuaternion::Product(a, b);
     const Eigen::Quaternionf eab = ea * eb;
-    EXPECT_NEAR(ab.w, eab.w(), kTol);
-    EXPECT_NEAR(ab.x, eab.x(), kTol);
-    EXPECT_NEAR(ab.y, eab.y(), kTol);
-    EXPECT_NEAR(ab.z, eab.z(), kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, ab, Eigen::Vector4f(eab.w(), eab.x(), eab.y(), eab.z()), kTol);
     VclipQuaternion post = a, pre = a;
     post.PostMultiply(b);
     pre.PreMultiply(b);
@@ -186,10 +184,7 @@ TEST(VclipQuaternion, FromMatrixCoversEveryBranch) {
                                        VclipQuaternion(0, 0, 0, 1)};
   for (int i = 0; i < 3; ++i) {
     q.SetFromMatrix(halfTurns[i]);
-    EXPECT_FLOAT_EQ(q.w, expected[i].w);
-    EXPECT_FLOAT_EQ(q.x, expected[i].x);
-    EXPECT_FLOAT_EQ(q.y, expected[i].y);
-    EXPECT_FLOAT_EQ(q.z, expected[i].z);
+    EXPECT_PRED_FORMAT3(ElementsNear, q, expected[i], 1e-6f);
   }
 
   // Near-half turns about random axes also go through the x, y, z branches.
@@ -212,10 +207,7 @@ TEST(VclipQuaternion, AngleAxisAgreesWithEigenAndSurvivesZeroAxis) {
     VclipQuaternion q;
     q.SetFromAngleAxis(angle, axis, true);
     const Eigen::Quaternionf e(Eigen::AngleAxisf(angle, ToEigen(axis).normalized()));
-    EXPECT_NEAR(q.w, e.w(), kTol);
-    EXPECT_NEAR(q.x, e.x(), kTol);
-    EXPECT_NEAR(q.y, e.y(), kTol);
-    EXPECT_NEAR(q.z, e.z(), kTol);
+    EXPECT_PRED_FORMAT3(ElementsNear, q, Eigen::Vector4f(e.w(), e.x(), e.y(), e.z()), kTol);
   }
   // A zero axis must not produce NaNs; normalised it is no rotation at all.
   VclipQuaternion q;
@@ -265,6 +257,7 @@ TEST(VclipMatrixTransform, ProductAndInverseAgreeWithEigen) {
     VclipMatrixTransform self = a;
     self.Invert();
     EXPECT_PRED_FORMAT3(ElementsNear, self.t, inv.t, 0.0f);
+    EXPECT_PRED_FORMAT3(ElementsNear, self.R, inv.R, 0.0f);
   }
 }
 

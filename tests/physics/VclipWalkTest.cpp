@@ -17,8 +17,7 @@ using physics_test::CerrCapture;
 namespace {
 
 Se3 RandomPose(float reach) { return Se3(RandomRotation(), RandomVector(reach)); }
-
-VclipVector3 Moved(const Se3& pose, const VclipVector3& p) { return pose.Transform(p); }
+Se3 Shift(float x, float y, float z) { return Se3(VclipQuaternion::kIdentity, VclipVector3(x, y, z)); }
 
 // Asserts the walk's answer for tree b placed by rel next to tree a (both atomic,
 // identity own poses) against the references; returns the walk's distance.
@@ -33,7 +32,7 @@ float CheckPair(const PolyTree& a, const PolyTree& b, const Se3& rel, ClosestFea
     const double brute = BruteDistance(sa, sb);
     EXPECT_NEAR(d, brute, 2e-4 * (1.0 + brute));
     // The closest points are on their polyhedra and as far apart as reported.
-    EXPECT_NEAR((ToEigen(cp1) - ToEigen(Moved(rel, cp2))).norm(), d, 2e-4 * (1.0 + brute));
+    EXPECT_NEAR((ToEigen(cp1) - ToEigen(rel.Transform(cp2))).norm(), d, 2e-4 * (1.0 + brute));
     for (const Face& f : a.polyhedron()->faces()) EXPECT_LE(f.plane.Dist(cp1), 1e-4f);
     for (const Face& f : b.polyhedron()->faces()) EXPECT_LE(f.plane.Dist(cp2), 1e-4f);
   } else if (gap < -1e-3) {
@@ -118,7 +117,7 @@ TEST(VclipWalk, SmallMotionsReuseTheCachedPairAndStayExact) {
 }
 
 TEST(VclipWalk, TouchingAndPenetratingContacts) {
-  auto big = Leaf("big", MakeBox(VclipVector3(-5, -5, -1), VclipVector3(5, 5, 0)));
+  auto big = Leaf("big", MakeBox(VclipVector3(-5, -5, -2), VclipVector3(5, 5, 0)));
   // A small tetrahedron whose lowest vertex points down into the top face.
   auto tet = std::make_shared<Polyhedron>();
   Vertex* tip = tet->addVertex("tip", VclipVector3(0, 0, 0));
@@ -133,20 +132,16 @@ TEST(VclipWalk, TouchingAndPenetratingContacts) {
   auto small = Leaf("tet", tet);
   ClosestFeatureCache cache(17);
   VclipVector3 cp1, cp2;
-  // Tip exactly on the face: touching counts as contact.
-  EXPECT_LE(VClip::Run(*big, *small, Se3(VclipQuaternion::kIdentity, VclipVector3(0.25f, 0.5f, 0)), cache, cp1, cp2),
-            0.0f);
-  // Tip 0.25 below the top face: the depth below the nearest face plane.
-  EXPECT_NEAR(VClip::Run(*big, *small, Se3(VclipQuaternion::kIdentity, VclipVector3(0.25f, 0.5f, -0.25f)), cache,
-                         cp1, cp2),
-              -0.25f, 1e-5f);
-  EXPECT_NEAR(cp1.z, 0.0f, 1e-5f);
-  // Well apart again, and deep inside.
-  EXPECT_NEAR(VClip::Run(*big, *small, Se3(VclipQuaternion::kIdentity, VclipVector3(0.25f, 0.5f, 0.5f)), cache,
-                         cp1, cp2),
-              0.5f, 1e-5f);
-  EXPECT_LT(VClip::Run(*big, *small, Se3(VclipQuaternion::kIdentity, VclipVector3(0, 0, -0.9f)), cache, cp1, cp2),
-            0.0f);
+  // Tip exactly on the face (touching counts as contact), 0.25 below it (the depth below the nearest
+  // face plane), apart again, and turned over wholly inside: the closest points are the tip and the
+  // point of the face at it.
+  for (const Se3& at : {Shift(0.25f, 0.5f, 0), Shift(1.5f, -2, -0.25f), Shift(-3, 1, 0.5f),
+                        Se3(VclipQuaternion(0, 1, 0, 0), VclipVector3(1, 2, -0.7f))}) {
+    EXPECT_EQ(VClip::Run(*big, *small, at, cache, cp1, cp2), at.translation.z);
+    EXPECT_EQ(cp1, VclipVector3(at.translation.x, at.translation.y, 0));
+    EXPECT_EQ(cp2, VclipVector3::kZero);
+  }
+  EXPECT_LT(VClip::Run(*big, *small, Shift(0, 0, -0.9f), cache, cp1, cp2), 0.0f);  // deep inside
 }
 
 TEST(VclipWalk, CompoundTreesDescendOnlyWhenHullsTouch) {
@@ -154,7 +149,7 @@ TEST(VclipWalk, CompoundTreesDescendOnlyWhenHullsTouch) {
   auto compound = std::make_unique<PolyTree>("pair");
   auto left = Leaf("left", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
   auto right = Leaf("right", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
-  right->setPose(Se3(VclipQuaternion::kIdentity, VclipVector3(3, 0, 0)));
+  right->setPose(Shift(3, 0, 0));
   compound->addChild(std::move(left));
   compound->addChild(std::move(right));
   ASSERT_EQ(compound->compoundHull(), 0);
@@ -162,10 +157,10 @@ TEST(VclipWalk, CompoundTreesDescendOnlyWhenHullsTouch) {
   ClosestFeatureCache cache(17);
   const Solid leftSolid = MakeSolid(*compound->child(0)->polyhedron(), compound->child(0)->pose());
   const Solid rightSolid = MakeSolid(*compound->child(1)->polyhedron(), compound->child(1)->pose());
+  VclipVector3 cp1, cp2;
   for (int i = 0; i < 100; ++i) {
     const Se3 rel = RandomPose(4.0f);
     const Solid probeSolid = MakeSolid(*probe->polyhedron(), rel);
-    VclipVector3 cp1, cp2;
     const float d = VClip::Run(*compound, *probe, rel, cache, cp1, cp2);
     const double gapL = SeparatingGap(leftSolid, probeSolid), gapR = SeparatingGap(rightSolid, probeSolid);
     if (gapL > 1e-3 && gapR > 1e-3) {
@@ -184,6 +179,9 @@ TEST(VclipWalk, CompoundTreesDescendOnlyWhenHullsTouch) {
     }
   }
   EXPECT_NE(cache.Find(compound->child(0), probe.get()), nullptr);
+  // Just over the gap between the boxes the hull is near though both boxes are far: the hull's distance counts.
+  const auto cube = Leaf("cube", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
+  EXPECT_NEAR(VClip::Run(*compound, *cube, Shift(1.5f, 0, 1.05f), cache, cp1, cp2), 0.05f, 1e-5f);
 }
 
 TEST(VclipWalk, CycleGuardStopsTheWalkAndWritesTheReport) {
@@ -195,7 +193,7 @@ TEST(VclipWalk, CycleGuardStopsTheWalkAndWritesTheReport) {
   VClip::SetCycleLimit(2);  // the first vertices are far from the closest pair
   CerrCapture err;
   VclipVector3 cp1, cp2;
-  VClip::Run(*a, *b, Se3(VclipQuaternion::kIdentity, VclipVector3(5, 0.5f, 0.5f)), cache, cp1, cp2);
+  VClip::Run(*a, *b, Shift(5, 0.5f, 0.5f), cache, cp1, cp2);
   VClip::SetCycleLimit(5000);
   EXPECT_EQ(VClip::LastHandlerCalls(), 2);
   EXPECT_NE(err.Text().find("vclip cycle detected! \a"), std::string::npos);
@@ -210,8 +208,7 @@ TEST(VclipWalk, CycleGuardStopsTheWalkAndWritesTheReport) {
   EXPECT_EQ(report.substr(star + 1 + 96),
             "\nX12\n" + identity + "(5 0.5 0.5)\nX21\n" + identity + "(-5 -0.5 -0.5)\n\n ***** \n");
   // The cache kept the pair reached; the next query finishes from there.
-  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, Se3(VclipQuaternion::kIdentity, VclipVector3(5, 0.5f, 0.5f)), cache, cp1, cp2),
-                  4.0f);
+  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, Shift(5, 0.5f, 0.5f), cache, cp1, cp2), 4.0f);
 }
 
 TEST(VclipWalk, InvalidPairIsResetAndDeadTreesLeaveTheCache) {
@@ -223,19 +220,19 @@ TEST(VclipWalk, InvalidPairIsResetAndDeadTreesLeaveTheCache) {
   entry.feature2 = &b->polyhedron()->faces().front();
   CerrCapture err;
   VclipVector3 cp1, cp2;
-  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, Se3(VclipQuaternion::kIdentity, VclipVector3(0, 0, 3)), cache, cp1, cp2), 2.0f);
+  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, Shift(0, 0, 3), cache, cp1, cp2), 2.0f);
   EXPECT_NE(err.Text().find("invalid feature pair combination in vclip"), std::string::npos);
 
   auto c = Leaf("c", MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1)));
-  VClip::Run(*a, *c, Se3(VclipQuaternion::kIdentity, VclipVector3(0, 3, 0)), cache, cp1, cp2);
-  VClip::Run(*c, *b, Se3(VclipQuaternion::kIdentity, VclipVector3(0, 3, 0)), cache, cp1, cp2);
+  VClip::Run(*a, *c, Shift(0, 3, 0), cache, cp1, cp2);
+  VClip::Run(*c, *b, Shift(0, 3, 0), cache, cp1, cp2);
   EXPECT_EQ(cache.Size(), 3u);
   c.reset();
   EXPECT_EQ(cache.Size(), 1u);
   // A new polyhedron invalidates the features cached for the old one.
   a->setPolyhedron(MakeBox(VclipVector3(0, 0, 0), VclipVector3(2, 2, 2)));
   EXPECT_EQ(cache.Size(), 0u);
-  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, Se3(VclipQuaternion::kIdentity, VclipVector3(0, 0, 3)), cache, cp1, cp2), 1.0f);
+  EXPECT_FLOAT_EQ(VClip::Run(*a, *b, Shift(0, 0, 3), cache, cp1, cp2), 1.0f);
 }
 
 }  // namespace
