@@ -59,6 +59,9 @@ TEST(ImageFormat, DetectionTableWithItsQuirks) {
   EXPECT_EQ(CImage::kOwnFormat, offered.flags);
   EXPECT_EQ(0, offered.DrawToDC(nullptr, 0, 0));
   EXPECT_EQ("Fucked up - Generic dib trying to load from palettized data.", log.Text());
+  // Only pictures from a bitmap file, a TIFF or our own formats count as valid.
+  EXPECT_TRUE(offered.Validate());
+  EXPECT_FALSE(CBitmapImage(std::vector<uint8_t>{1, 2, 3}.data(), 3).Validate());
 }
 
 TEST(ImageRef, CopiesShareAndTheLastReleaseFrees) {
