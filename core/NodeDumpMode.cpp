@@ -1,6 +1,5 @@
 #include "core/NodeDumpMode.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "core/WorldAccess.h"
 #include "core/math/BoundedObject.h"
 #include "core/math/Octree.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -36,21 +36,12 @@ constexpr DumpBit kDumpBits[] = {
 };
 constexpr size_t kBitCount = sizeof(kDumpBits) / sizeof(kDumpBits[0]);
 
-void Append(std::string* out, const char* format, ...) {
-  char line[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(line, sizeof(line), format, args);
-  va_end(args);
-  *out += line;
-}
-
 void FlagLines(std::string* out, const int* counts, bool layerWording) {
   for (size_t k = 0; k < kBitCount; ++k) {
     if (counts[k] <= 0) continue;
     const char* name = layerWording && kDumpBits[k].layerName != nullptr ? kDumpBits[k].layerName
                                                                           : CBoundedObject::FlagName(kDumpBits[k].bit);
-    Append(out, "%d %s\n", counts[k], name);
+    plat::AppendFormat(*out, "%d %s\n", counts[k], name);
   }
 }
 
@@ -67,7 +58,7 @@ void DumpNode(const COctreeNode* cell, std::string* nodes, int* layerTotal, int*
     }
   }
   *nodes += "----------------------\n";
-  Append(nodes, "Node Number %d has %d objects", static_cast<int>(cell->GetCellCode()), count);
+  plat::AppendFormat(*nodes, "Node Number %d has %d objects", static_cast<int>(cell->GetCellCode()), count);
   if (count == 0 && cell->visibility == nullptr && !cell->HasChildren())
     *nodes += "THIS NODE HAS NO OBJECTS NO DATA AND NO CHILDREN!!!!!!!";
   *nodes += "\n----------------------\n";
@@ -80,7 +71,8 @@ void DumpNode(const COctreeNode* cell, std::string* nodes, int* layerTotal, int*
     if ((cell->visibility->flags & OctreeVisibilityRecord::kSeesSky) == 0)
       *nodes += "This node is set as not able to see the sky.\n";
     *nodes += "This node can see the following nodes by number...\n";
-    for (const COctreeNode* seen : cell->visibility->cells) Append(nodes, "%d ", static_cast<int>(seen->GetCellCode()));
+    for (const COctreeNode* seen : cell->visibility->cells)
+      plat::AppendFormat(*nodes, "%d ", static_cast<int>(seen->GetCellCode()));
     *nodes += "\n";
   }
   *nodes += "\n";
@@ -106,7 +98,7 @@ void CNodeDumpMode::BuildDump(const COctreeNode* root, std::string* nodes, std::
   for (int depth = 0; !depthCells.empty(); ++depth) {
     for (std::string* out : {nodes, layers}) {
       *out += "======================\n";
-      Append(out, "Layer %d has %d Nodes\n", depth, static_cast<int>(depthCells.size()));
+      plat::AppendFormat(*out, "Layer %d has %d Nodes\n", depth, static_cast<int>(depthCells.size()));
       *out += "======================\n\n";
     }
     int total = 0;
@@ -118,7 +110,7 @@ void CNodeDumpMode::BuildDump(const COctreeNode* root, std::string* nodes, std::
         if (child != nullptr) next.push_back(child);
     }
     if (total > 0) {
-      Append(layers, "This layer has %d total objects\n", total);
+      plat::AppendFormat(*layers, "This layer has %d total objects\n", total);
       *layers += "Object flags break down as follows...\n";
       FlagLines(layers, counts, true);
       *layers += "\n";

@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -69,6 +70,22 @@ DebugSink SetDebugSink(DebugSink sink) {
 void SetDebugEcho(bool echoToStandardError) {
   std::lock_guard<std::recursive_mutex> lock(DebugMutex());
   gEcho = echoToStandardError;
+}
+
+void AppendFormat(std::string& out, const char* format, ...) {
+  va_list args, again;
+  va_start(args, format);
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  if (length > 0) {
+    // vsnprintf writes its terminator too, so the string grows by one more byte for it first.
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(length) + 1);
+    std::vsnprintf(&out[at], static_cast<size_t>(length) + 1, format, again);
+    out.resize(at + static_cast<size_t>(length));
+  }
+  va_end(again);
 }
 
 bool HasDisplay() {

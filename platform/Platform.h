@@ -36,6 +36,8 @@ using DebugSink = std::function<void(const char* text)>;
 DebugSink SetDebugSink(DebugSink sink);  // returns the previous sink
 // With echo on, standard error receives every text even while a sink is installed.
 void SetDebugEcho(bool echoToStandardError);
+// Formatted text appended to a string, however long: reports and dumps build their text this way.
+void AppendFormat(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Presents a frame of pixels in the window. bitsPerPixel is 15 (x1r5g5b5),
 // 16 (r5g6b5) or 32 (x8r8g8b8); pitch is in bytes.

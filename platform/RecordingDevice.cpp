@@ -2,9 +2,9 @@
 #include "platform/RecordingDevice.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
+
+#include "platform/Platform.h"
 
 namespace {
 
@@ -18,15 +18,6 @@ size_t VertexSize(DWORD format) {
 uint32_t Fnv(uint32_t hash, const void* bytes, size_t size) {
   for (size_t i = 0; i < size; ++i) hash = (hash ^ static_cast<const uint8_t*>(bytes)[i]) * 16777619u;
   return hash;
-}
-
-__attribute__((format(printf, 2, 3))) void Append(std::string& out, const char* format, ...) {
-  char line[200];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  out += line;
 }
 
 }  // namespace
@@ -242,24 +233,24 @@ std::string CRecordingDevice::Transcript() const {
   std::string out;
   for (const DeviceCall& c : m_keepWhole ? m_whole : m_log) {
     switch (c.kind) {
-      case DeviceCallKind::RenderState: Append(out, "render state %u = %u\n", c.a, c.c); break;
-      case DeviceCallKind::StageState: Append(out, "stage %u state %u = %u\n", c.a, c.b, c.c); break;
+      case DeviceCallKind::RenderState: plat::AppendFormat(out, "render state %u = %u\n", c.a, c.c); break;
+      case DeviceCallKind::StageState: plat::AppendFormat(out, "stage %u state %u = %u\n", c.a, c.b, c.c); break;
       case DeviceCallKind::Texture:
-        Append(out, "texture %u: %s", c.a, surface(c).c_str());
-        if (c.serial) Append(out, ", pixels %08X", c.digest);
+        plat::AppendFormat(out, "texture %u: %s", c.a, surface(c).c_str());
+        if (c.serial) plat::AppendFormat(out, ", pixels %08X", c.digest);
         out += "\n";
         break;
       case DeviceCallKind::Transform:
-        Append(out, "transform %u\n", c.a);
-        for (const auto& row : c.matrix.m) Append(out, "  %g %g %g %g\n", row[0], row[1], row[2], row[3]);
+        plat::AppendFormat(out, "transform %u\n", c.a);
+        for (const auto& row : c.matrix.m) plat::AppendFormat(out, "  %g %g %g %g\n", row[0], row[1], row[2], row[3]);
         break;
       case DeviceCallKind::BeginScene: out += "begin scene\n"; break;
       case DeviceCallKind::EndScene: out += "end scene\n"; break;
       case DeviceCallKind::DrawTriangles:
       case DeviceCallKind::DrawLines: {
-        Append(out, "%s: %u vertices, %u indices, format %X, flags %X\n  indices",
-               c.kind == DeviceCallKind::DrawLines ? "lines" : "triangles", c.a, c.b, c.c, c.flags);
-        for (uint16_t i : c.indices) Append(out, " %u", i);
+        plat::AppendFormat(out, "%s: %u vertices, %u indices, format %X, flags %X\n  indices",
+                           c.kind == DeviceCallKind::DrawLines ? "lines" : "triangles", c.a, c.b, c.c, c.flags);
+        for (uint16_t i : c.indices) plat::AppendFormat(out, " %u", i);
         const size_t size = VertexSize(c.c);
         for (size_t at = 0; size && at + size <= c.vertices.size(); at += size) {
           const uint8_t* v = c.vertices.data() + at;
@@ -269,19 +260,19 @@ std::string CRecordingDevice::Transcript() const {
             return value;
           };
           out += "\n ";
-          for (int i = 0; i < (c.c & D3DFVF_XYZRHW ? 4 : 0); ++i) Append(out, " %g", next(0.0f));
+          for (int i = 0; i < (c.c & D3DFVF_XYZRHW ? 4 : 0); ++i) plat::AppendFormat(out, " %g", next(0.0f));
           for (DWORD colour : {D3DFVF_DIFFUSE, D3DFVF_SPECULAR})
-            if (c.c & colour) Append(out, " %08X", next(0u));
-          for (DWORD i = 0; i < 2 * ((c.c >> 8) & 0xF); ++i) Append(out, " %g", next(0.0f));
+            if (c.c & colour) plat::AppendFormat(out, " %08X", next(0u));
+          for (DWORD i = 0; i < 2 * ((c.c >> 8) & 0xF); ++i) plat::AppendFormat(out, " %g", next(0.0f));
         }
         out += "\n";
         break;
       }
       case DeviceCallKind::Clear:
-        Append(out, "clear flags %X, colour %08X, %u rectangles, depth %g\n", c.a, c.b, c.c, c.depth);
+        plat::AppendFormat(out, "clear flags %X, colour %08X, %u rectangles, depth %g\n", c.a, c.b, c.c, c.depth);
         break;
-      case DeviceCallKind::RenderTarget: Append(out, "render target: %s\n", surface(c).c_str()); break;
-      case DeviceCallKind::Viewport: Append(out, "viewport %ux%u\n", c.a, c.b); break;
+      case DeviceCallKind::RenderTarget: plat::AppendFormat(out, "render target: %s\n", surface(c).c_str()); break;
+      case DeviceCallKind::Viewport: plat::AppendFormat(out, "viewport %ux%u\n", c.a, c.b); break;
     }
   }
   return out;

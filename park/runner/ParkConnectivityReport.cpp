@@ -1,7 +1,5 @@
 #include "park/runner/ParkConnectivityReport.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <set>
 #include <vector>
 
@@ -9,17 +7,9 @@
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/world/VerezIvor.h"
+#include "platform/Platform.h"
 
 namespace {
-
-void Append(std::string& out, const char* format, ...) {
-  char line[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  out += line;
-}
 
 struct Totals {
   int nodes = 0, external = 0, links = 0, alone = 0;
@@ -62,7 +52,7 @@ void ReportComponents(const CVerezIvor& park, const std::vector<CSkatableSection
   }
   const uint32_t count = grid->GetNextComponentId() - grid->GetFirstComponentId();
   if (grid->GetEntrances().empty()) {
-    Append(out, "components: %u, no entrance\n", count);
+    plat::AppendFormat(out, "components: %u, no entrance\n", count);
     return;
   }
   int squares = 0, pieceNodes = 0;
@@ -73,7 +63,8 @@ void ReportComponents(const CVerezIvor& park, const std::vector<CSkatableSection
   for (const CSkatableSection* piece : pieces)
     for (const auto& node : piece->GetPathNodes())
       if (InThisRun(*grid, node->GetComponentId()) && grid->IsConnected(*node)) ++pieceNodes;
-  Append(out, "components: %u, entrance component: %d squares and %d piece nodes\n", count, squares, pieceNodes);
+  plat::AppendFormat(out, "components: %u, entrance component: %d squares and %d piece nodes\n", count, squares,
+                     pieceNodes);
 }
 
 }  // namespace
@@ -97,17 +88,18 @@ std::string BuildConnectivityReport(CVerezIvor& park) {
       if (isJoined && isConnected) continue;
       ++failed;
       const Vector3& p = node->GetPosition();
-      Append(failures, "  piece %u \"%s\" node %d: %s at (%.2f, %.2f, %.2f)\n", piece->GetID(), piece->GetName(),
-             node->number, isJoined ? "not connected" : "not joined", p.x, p.y, p.z);
+      plat::AppendFormat(failures, "  piece %u \"%s\" node %d: %s at (%.2f, %.2f, %.2f)\n", piece->GetID(),
+                         piece->GetName(), node->number, isJoined ? "not connected" : "not joined", p.x, p.y, p.z);
     }
     t.nodes += static_cast<int>(piece->GetPathNodes().size());
     t.external += external;
     t.links += static_cast<int>(piece->GetPathLinks().size());
     const ObjectDefinition* def = piece->GetDefinition();
     const Vector3 at = piece->GetWorldMatrix().position;
-    Append(perPiece, "piece %u \"%s\" type %d at (%.2f, %.2f): %d nodes, %d external, %d joined, %d connected\n",
-           piece->GetID(), piece->IsTerrain() ? "terrain" : piece->GetName(), def != nullptr ? def->type : -1, at.x,
-           at.y, static_cast<int>(piece->GetPathNodes().size()), external, joined, connected);
+    plat::AppendFormat(
+        perPiece, "piece %u \"%s\" type %d at (%.2f, %.2f): %d nodes, %d external, %d joined, %d connected\n",
+        piece->GetID(), piece->IsTerrain() ? "terrain" : piece->GetName(), def != nullptr ? def->type : -1, at.x, at.y,
+        static_cast<int>(piece->GetPathNodes().size()), external, joined, connected);
     // The score's own rule: skatable types with a definition, never the terrain.
     if (def != nullptr && !piece->IsTerrain() && def->type >= 0 && def->type < 10) {
       scoredExternal += external;
@@ -115,16 +107,16 @@ std::string BuildConnectivityReport(CVerezIvor& park) {
     }
   }
   std::string out = "Connectivity report\n";
-  Append(out, "pieces: %d placed, %d nodes (%d external), %d links\n", static_cast<int>(pieces.size()), t.nodes,
-         t.external, t.links);
+  plat::AppendFormat(out, "pieces: %d placed, %d nodes (%d external), %d links\n", static_cast<int>(pieces.size()),
+                     t.nodes, t.external, t.links);
   const int joinedRings = t.ringsBySize[0] + t.ringsBySize[1] + t.ringsBySize[2] + t.ringsBySize[3];
-  Append(out, "rings: %d joined (%d of 2, %d of 3, %d of 4, %d of 5 or more), %d nodes alone\n", joinedRings,
-         t.ringsBySize[0], t.ringsBySize[1], t.ringsBySize[2], t.ringsBySize[3], t.alone);
+  plat::AppendFormat(out, "rings: %d joined (%d of 2, %d of 3, %d of 4, %d of 5 or more), %d nodes alone\n",
+                     joinedRings, t.ringsBySize[0], t.ringsBySize[1], t.ringsBySize[2], t.ringsBySize[3], t.alone);
   ReportComponents(park, pieces, out);
   out += perPiece;
-  Append(out, "connectivity: %d / (%d + 1) = %.4f\n", scoredConnected, scoredExternal,
-         static_cast<double>(scoredConnected) / static_cast<double>(scoredExternal + 1));
-  Append(out, "failed entries: %d\n", failed);
+  plat::AppendFormat(out, "connectivity: %d / (%d + 1) = %.4f\n", scoredConnected, scoredExternal,
+                     static_cast<double>(scoredConnected) / static_cast<double>(scoredExternal + 1));
+  plat::AppendFormat(out, "failed entries: %d\n", failed);
   out += failures;
   return out;
 }
