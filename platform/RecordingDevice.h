@@ -36,7 +36,7 @@ struct DeviceCall {
   D3DMATRIX matrix;              // for transforms
   // For the transcript, which must not depend on addresses or on memory the caller reuses: the
   // bound surface's serial and a digest of its pixels at binding (every mip level), a draw's
-  // own copy of its vertices and indices and its flags, a clear's depth.
+  // own copy of its vertices and indices (once the transcript is kept) and its flags, a clear's depth.
   uint64_t serial = 0;  // 0: none
   uint32_t digest = 0;
   std::vector<uint8_t> vertices;
@@ -70,8 +70,9 @@ class CRecordingDevice : public IDirect3DDevice3 {
 
   const std::vector<DeviceCall>& Log() const { return m_log; }
   void ClearLog() { m_log.clear(); }
-  // From now on the transcript covers the device's whole life, whatever ClearLog drops (a long
-  // run clears the log to keep its memory bounded, so this is for tests).
+  // From now on the transcript covers the device's whole life, whatever ClearLog drops, and each
+  // draw keeps a copy of its vertices and indices for it (a long run clears the log to keep its
+  // memory bounded and need not copy every draw, so this is for tests).
   void KeepTranscript() {
     m_whole = m_log;
     m_keepWhole = true;
