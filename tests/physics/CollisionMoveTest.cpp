@@ -193,10 +193,16 @@ TEST(CollisionMove, FreeFlightWallsAndTheContactLimit) {
   ASSERT_TRUE(bounce.Place(Vector3(0, 0, 0), Vector3(10, 0, 0), 0.5f, 0.5f, 0));
   world.Place(bounce).Step(world.tree, 0.5f);
   EXPECT_NEAR(bounce.GetVelocity().x, -5.0f, 1e-4f);
-  ASSERT_FALSE(bounce.GetContactNormals().empty());
+  ASSERT_EQ(bounce.GetContactNormals().size(), 1u);
   EXPECT_EQ(bounce.GetContactNormals()[0], Vector3(-1, 0, 0));
   // 0.445 s to there, and the step's last 0.055 s back at 5: 4.45 - 0.275.
   EXPECT_NEAR(bounce.GetCentre().x, 4.175f, 1e-4f);
+  // 0.052 short of the wall, the creep up to it would be too short to take: the ball bounces
+  // where it is and spends the whole step going back at 0.5.
+  Ball close;
+  ASSERT_TRUE(close.Place(Vector3(4.448f, 0, 0), Vector3(1, 0, 0), 0.5f, 0.5f, 0));
+  world.Place(close).Step(world.tree, 0.5f);
+  EXPECT_NEAR(close.GetCentre().x, 4.198f, 1e-4f);
   // Without sub-steps it stays put for the contact; friction 1 leaves no tangential speed.
   ASSERT_TRUE(stay.Place(Vector3(0, 0, 0), Vector3(20, 5, 0), 0.5f, 0.0f, 1.0f));
   stay.ClearBoundFlags(CollisionFlags::kSubStep);
@@ -229,6 +235,11 @@ TEST(CollisionMove, FreeFlightWallsAndTheContactLimit) {
     told += part->heard.size();
   }
   EXPECT_EQ(told, 2u);
+  // The next move keeps its own lists: five contacts, on the far and the near wall in turn.
+  pinned.Step(narrow.tree, 1.0f);
+  EXPECT_EQ(pinned.GetHitObjects().size(), 5u);
+  ASSERT_EQ(pinned.GetContactNormals().size(), 5u);
+  for (size_t i = 1; i < 5; ++i) EXPECT_EQ(pinned.GetContactNormals()[i], pinned.GetContactNormals()[i - 1] * -1.0f);
 }
 
 TEST(CollisionMove, BothPartiesHearOnceAndPushablesMoveFirst) {

@@ -61,29 +61,58 @@ TEST(PolyhedronQuery, ApartAtTheEndOrOverlappingAtTheStart) {
   EXPECT_EQ(query.result.time, 0.0f);
 }
 
-TEST(PolyhedronQuery, ContactNormalOfCrossingEdgesPointsAwayFromTheOtherBody) {
+COrientation Frame(const Vector3& x, const Vector3& y, const Vector3& z) {
+  COrientation o;
+  o.SetXAxis(x);
+  o.SetYAxis(y);
+  o.SetZAxis(z);
+  return o;
+}
+
+const Face* FaceNamed(const Polyhedron& p, const std::string& name) {
+  for (const Face& f : p.faces()) {
+    if (f.name() == name) return &f;
+  }
+  return nullptr;
+}
+
+TEST(PolyhedronQuery, ContactNormalOfEveryFeaturePairPointsAwayFromTheOtherBody) {
   auto a = MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1));
   auto b = MakeBox(VclipVector3(0, 0, 0), VclipVector3(1, 1, 1));
-  // Any edge of b whose faces face +z and +x: their normal sum is (1, 0, 1).
+  a->check();  // vertex normal sums become unit
+  b->check();
+  // a turned a quarter about z, b a quarter about x, so each normal shows which pose it went through.
+  const COrientation aPose = Frame(Vector3(0, 1, 0), Vector3(-1, 0, 0), Vector3(0, 0, 1));
+  const COrientation bPose = Frame(Vector3(1, 0, 0), Vector3(0, 0, 1), Vector3(0, -1, 0));
+  // b's edge between its +z and +x faces runs along y; a's edge along x crosses it.
   const Edge* eb = nullptr;
   for (const Edge& e : b->edges()) {
     if (e.left->plane.normal.Dot(VclipVector3(1, 0, 1)) > 0.5f && e.right->plane.normal.Dot(VclipVector3(1, 0, 1)) > 0.5f)
       eb = &e;
   }
-  ASSERT_NE(eb, nullptr);
-  const Edge* ea = nullptr;  // an edge of a along x, crossing eb (which runs along y)
+  const Edge* ea = nullptr;
   for (const Edge& e : a->edges()) {
     if (std::fabs(e.u.x) > 0.5f) ea = &e;
   }
-  ASSERT_NE(ea, nullptr);
-  const Vector3 n = CPolyhedronInfo::ContactNormal(ea, COrientation(), eb, COrientation());
-  // The cross product of the directions, turned to the side of eb's faces.
-  EXPECT_NEAR(std::fabs(n.z), 1.0f, 1e-5f);
-  EXPECT_GT(n.z, 0.0f);
-  const Face* fb = &b->faces().front();
-  const Vector3 fn = CPolyhedronInfo::ContactNormal(ea, COrientation(), fb, COrientation());
-  EXPECT_FLOAT_EQ(fn.x, fb->plane.normal.x);
-  EXPECT_EQ(CPolyhedronInfo::ContactNormal(nullptr, COrientation(), fb, COrientation()).x, 0.0f);
+  ASSERT_TRUE(ea && eb);
+  const Vertex* va = &a->vertices().back();  // corner (1, 1, 1)
+  const Vertex* vb = &b->vertices().front();  // corner (0, 0, 0)
+  const float k = 1.0f / std::sqrt(3.0f);
+  const Feature* as[3] = {va, ea, FaceNamed(*a, "+x")};
+  const Feature* bs[3] = {vb, eb, FaceNamed(*b, "+y")};
+  // Rows: a's vertex, edge, face; columns: b's vertex, edge, face. A face of b gives its own
+  // normal, a face of a its reversed normal, a vertex its normal sum, and crossing edges their
+  // cross product turned towards b's faces, which face (1, -1, 0) in the world.
+  const Vector3 bVertex(-k, k, -k), aVertex(-k, k, k), bFace(0, 0, 1), aFace(0, -1, 0);
+  const Vector3 expected[3][3] = {{bVertex, aVertex, bFace}, {bVertex, Vector3(1, 0, 0), bFace}, {aFace, aFace, bFace}};
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      const Vector3 n = CPolyhedronInfo::ContactNormal(as[i], aPose, bs[j], bPose);
+      EXPECT_NEAR(0.0f, (n - expected[i][j]).Length(), 1e-5f) << i << j << ": " << n.x << " " << n.y << " " << n.z;
+    }
+  }
+  EXPECT_EQ(Vector3(0, 0, 0), CPolyhedronInfo::ContactNormal(nullptr, aPose, bs[2], bPose));
+  EXPECT_EQ(Vector3(0, 0, 0), CPolyhedronInfo::ContactNormal(as[2], aPose, nullptr, bPose));
 }
 
 // Writes a scripted time per beam, counting the beams it was applied to.

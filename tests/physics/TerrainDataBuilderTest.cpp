@@ -18,15 +18,17 @@ namespace {
 
 // Tilted about the x axis and shifted, so the search direction is no coordinate axis.
 Vector3 Place(float x, float y) { return Vector3(x + 1.0f, 0.8f * y - 2.0f, 0.6f * y + 3.0f); }
+const Vector3 kNormal(0.0f, -0.6f, 0.8f);  // of the plane Place maps onto
 
 constexpr float kPatch = 12.0f;                  // 2 x 2 flat patches over [0, 24]^2
 constexpr float kGridStart = -3.0f, kGrid = 18.0f;  // 6 x 6 cells of 3 over [-3, 15]^2
 
-std::unique_ptr<ShadedMesh> PatchMesh() {
+// lift moves the sheet off the grid's plane along its normal.
+std::unique_ptr<ShadedMesh> PatchMesh(float lift = 0.0f) {
   auto mesh = std::make_unique<ShadedMesh>();
   auto cp = std::make_unique<CurvedPatch>();
   for (int r = 0; r < 7; ++r) {
-    for (int c = 0; c < 7; ++c) cp->AddControlVertex({Place(c * kPatch / 3, r * kPatch / 3), 0, 0});
+    for (int c = 0; c < 7; ++c) cp->AddControlVertex({Place(c * kPatch / 3, r * kPatch / 3) + kNormal * lift, 0, 0});
   }
   cp->AddFace(CurvedPatchFace{});
   for (int p = 0; p < 4; ++p) {
@@ -57,9 +59,13 @@ std::unique_ptr<ShadedMesh> GridMesh(uint32_t n, bool withTable) {
 }  // namespace
 
 TEST(TerrainDataBuilderTest, CorrespondencesFollowTheSharedSurface) {
-  auto patches = PatchMesh();
   auto grid = GridMesh(7, true);
   std::vector<PatchTextureRecord> out;
+  // A sheet lying apart finds nothing, and leaves none of its trees behind for the next sheet,
+  // which may well be given the same memory.
+  ASSERT_TRUE(TerrainPatchBuilder::Build(*PatchMesh(1.0f), *grid, out, 0.5f));
+  EXPECT_TRUE(out.empty());
+  auto patches = PatchMesh();
   ASSERT_TRUE(TerrainPatchBuilder::Build(*patches, *grid, out, 0.5f));
   std::map<uint32_t, size_t> records;
   bool corner = false, border = false, interior = false;
@@ -103,7 +109,7 @@ TEST(TerrainDataBuilderTest, SurfacesApartOrInputsMissingGiveNothing) {
   auto grid = GridMesh(4, true);
   std::vector<PatchTextureRecord> out(2);
   // Lifted 2 off the patches along their normal: found only by a search that reaches that far.
-  for (uint32_t v = 0; v < grid->vertexCount; ++v) grid->positions[v] += Vector3(0.0f, -0.6f, 0.8f) * 2.0f;
+  for (uint32_t v = 0; v < grid->vertexCount; ++v) grid->positions[v] += kNormal * 2.0f;
   ASSERT_TRUE(TerrainPatchBuilder::Build(*patches, *grid, out, 1.0f));
   EXPECT_TRUE(out.empty());
   ASSERT_TRUE(TerrainPatchBuilder::Build(*patches, *grid, out, 2.5f));

@@ -187,10 +187,20 @@ TEST(Wheel, TyresGripSidewaysAndLockedWheelsNeverSpin) {
   hanging.SetLocked(true);
   hanging.ApplyDriveTorque(500.0f, 0.1f);
   EXPECT_TRUE(hanging.IsLocked() && !v.wheels[0].IsLocked() && hanging.GetSpin() == 0.0f);
+  // A restored suspension state leaves a locked wheel still, and spins a free one.
+  hanging.SetSuspensionState(0.2f, -1.5f, 9.0f);
+  EXPECT_EQ(0.2f, hanging.GetExtension());
+  EXPECT_EQ(-1.5f, hanging.GetExtensionRate());
+  EXPECT_EQ(0.0f, hanging.GetSpin());
+  hanging.SetLocked(false);
+  hanging.SetSuspensionState(0.2f, -1.5f, 9.0f);
+  EXPECT_EQ(9.0f, hanging.GetSpin());
 }
 
 TEST(Wheel, FrictionCurveRampsToItsSlidingValue) {
   const Vector3 none(0, 0, 0);
+  // From a speed of 0.5 the tyre slides: the force grows with speed to the full kinetic force at 2.
+  EXPECT_EQ(Vector3(0, 0, -12.5f), ComputeFrictionForce(100, Vector3(0, 0, 0.5f), none, 0.8f, 0.5f));
   EXPECT_EQ(Vector3(-25, 0, 0), ComputeFrictionForce(100, Vector3(1, 0, 0), none, 0.8f, 0.5f));
   EXPECT_EQ(Vector3(-50, 0, 0), ComputeFrictionForce(100, Vector3(2, 0, 0), none, 0.8f, 0.5f));
   EXPECT_EQ(Vector3(0, -50, 0), ComputeFrictionForce(100, Vector3(0, 4, 0), none, 0.8f, 0.5f));
