@@ -1,4 +1,4 @@
-// Skin section: file round trips, bind poses and refusal of hostile or inconsistent data.
+// Skin section: round trips (inside mesh files: MeshFileTest), bind poses and refusal of hostile or inconsistent data.
 #include <gtest/gtest.h>
 #include "tests/support/InputCost.h"
 
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "scene/animation/ControllerSet.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/animation/Skin.h"
 #include "tools/DemoContent.h"
@@ -96,23 +95,6 @@ TEST(Skin, SectionRoundTripsByteExact) {
   std::memset(back.bones[1].name, 'x', sizeof(back.bones[1].name));
   EXPECT_EQ(back.FindBone(std::string(63, 'x').append("y").c_str()), 1);
   EXPECT_EQ(back.FindBone("upp"), -1);
-}
-
-TEST(Skin, SectionRoundTripsThroughTheMeshFile) {
-  std::unique_ptr<ShadedMesh> figure(DemoContent::BuildSkinnedFigure());
-  ASSERT_TRUE(figure && figure->skin);
-  figure->skin->keptWord = 12345;
-  std::vector<uint8_t> file(figure->GetFileSize());
-  ASSERT_EQ(figure->Serialize(file.data(), file.size()), file.size());
-  for (bool inPlace : {false, true}) {
-    ShadedMesh back;
-    ASSERT_TRUE(back.Parse(file.data(), file.size(), inPlace));
-    ASSERT_NE(back.skin, nullptr);
-    EXPECT_TRUE(back.flags & ShadedMesh::kFlagSkin);
-    ExpectSame(*figure->skin, *back.skin);
-    ASSERT_NE(back.animation, nullptr);  // the bones' controllers travel beside the skin
-    EXPECT_EQ(back.animation->GetCount(), 3u);
-  }
 }
 
 TEST(Skin, BadBoneTreesAndValuesAreRefused) {

@@ -238,8 +238,6 @@ TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
   park.SetWorldTime(321.5);
   const std::vector<uint8_t> first = SaveNow();  // numbers the links the routes name
   const Relations before = TakeRelations(park);
-  const uint32_t facilityId = facility->GetID();
-  const uint32_t walkerId = walker->GetID();
   // Change the park first, so the load has to replace it.
   Make(0, 3.0f, 1.0f);
   AddSkater(Vector3(2.0f, 2.0f, 0.5f));
@@ -251,26 +249,11 @@ TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
   EXPECT_EQ(park.GetWorldTime(), 321.5);
   EXPECT_EQ(SaveNow(), first);
   EXPECT_TRUE(TakeRelations(park) == before);
-  // Spot checks of what the comparison covers.
+  // The caller's controller fields, which the park's own bytes do not show. Every field of the
+  // park, its pieces and skaters is in the bytes compared above; the grass walk's step in the
+  // relations (its edge mode and link number).
   EXPECT_EQ(loaded.largestTrickBonus, 12.0f);
   EXPECT_EQ(loaded.focus.z, 3.0f);
-  EXPECT_EQ(park.GetParkState().money, 1234);
-  EXPECT_EQ(park.GetClock().GetWeek(), 3u);
-  EXPECT_EQ(park.GetClock().GetHour(), 14.5);
-  EXPECT_TRUE(park.GetParkState().HasSponsor(0));
-  auto* f = dynamic_cast<CSkatableFacility*>(park.GetObjectByID(facilityId));
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(f->GetUseCount(), 4u);
-  EXPECT_EQ(f->GetUseFee(), 3.75f);
-  EXPECT_DOUBLE_EQ(f->GetRevenue(), 15.0);  // four uses at 3.75
-  auto* w = dynamic_cast<CSkater*>(park.GetObjectByID(walkerId));
-  ASSERT_NE(w, nullptr);
-  EXPECT_STREQ(w->GetName(), "Walker");
-  // The walk over the grass comes back as a grass step, not as the plain grid step.
-  bool grass = false;
-  for (const CSkater::RouteStep& step : w->route.steps)
-    if (step.hasLink && step.edge.mode == 1) grass = step.linkNumber == CSavedGame::kGrassGridLink;
-  EXPECT_TRUE(grass);
 }
 
 TEST_F(SavedPark, LinkNumbersNameTheGridsTwoStepsAndEveryPieceLink) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
@@ -186,31 +185,14 @@ struct Animated : ::testing::Test {
 
 // --- The table ---
 
-TEST(SkaterAnimationTable, EntriesCategoriesKeysAndRangesAreAsTheGameDefinesThem) {
+// Each entry's category, names, difficulty and keys are EveryEntryIsTheGamesOwn's, row by row.
+TEST(SkaterAnimationTable, KeyParsingCategoryRangesAndTheTablesEdges) {
   const Table table(nullptr, nullptr);
-  std::set<std::vector<int>> sequences;
   for (int i = 0; i < Table::kEntryCount; ++i) {
-    const Table::Entry* e = table.Get(i);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(nullptr, e->animation);  // no mesh, no animations
+    ASSERT_NE(table.Get(i), nullptr);
+    EXPECT_EQ(nullptr, table.Get(i)->animation);  // no mesh, no animations
     EXPECT_EQ(0.0f, table.GetLength(i));
-    // Each entry's category, names, difficulty and keys: EveryEntryIsTheGamesOwn, row by row.
-    const int category = table.GetCategory(i);
-    EXPECT_LT(std::strlen(e->displayName), Table::kDisplayNameSize);
-    EXPECT_GE(e->difficulty, 0.0f);
-    EXPECT_LE(e->difficulty, 1.0f);
-    const bool trick = category >= 2 && category <= 4;
-    if (!trick) {
-      EXPECT_EQ(0.0f, e->difficulty) << i;
-      EXPECT_TRUE(e->keys.empty()) << i;
-      continue;
-    }
-    // A trick's keys end on its button; the player's keys name exactly one trick.
-    ASSERT_FALSE(e->keys.empty()) << i;
-    EXPECT_EQ(category == 4 ? Table::kKeyButton2 : Table::kKeyButton1, e->keys.back()) << i;
-    EXPECT_TRUE(sequences.insert(e->keys).second) << i;
   }
-  EXPECT_EQ(30u, sequences.size());  // 3 flip, 16 air and 11 grind tricks
   EXPECT_EQ((std::vector<int>{62, 67}), Table::ParseKeys("xU- 2?u"));  // others ignored, case too
   EXPECT_TRUE(Table::ParseKeys(nullptr).empty());
 

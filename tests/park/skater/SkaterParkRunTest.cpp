@@ -1,7 +1,8 @@
 // A seeded park day of the generated demo park, its skaters with the real body and animator and
-// let in at the gate, ticked by the headless runner as the in-game controller ticks the park:
-// every skater keeps moving, stays finite and inside the world, takes the pieces' jumps and
-// grinds, lands or crashes and gets up, and the thirsty find the drinks stand.
+// let in at the gate, ticked by the headless runner as the in-game controller ticks the park: the
+// runner's checks hold (nobody still for a minute or down for half a minute), every skater stays
+// finite and inside the world and finds a route when it wants to skate, takes the pieces' jumps
+// and grinds, lands or crashes and gets up, and the thirsty find the drinks stand.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,13 +30,10 @@ constexpr float kTick = CParkRunner::kTickSeconds;
 // What one skater has been seen doing, by object ID (skaters come and go).
 struct Watch {
   uint32_t state = 0;
-  Vector3 since;         // where it stood when the state began or it last moved on
-  float stillTime = 0.0f;
   int32_t routeIndex = -1;
   uint32_t motionMode = 1;
   float noRouteTime = 0.0f;  // deciding to skate with no route
   float landed = 0.0f;       // tricks it has landed
-  float crashedFor = 0.0f;   // on the ground since its last crash
 };
 
 struct Counts {
@@ -54,35 +52,12 @@ struct DemoParkRun : ::testing::Test {
     DemoContent::ReleaseDemoPark();
     ClearPlacedSectionList();
   }
-  // Prints what a skater that stopped for too long is doing, and everyone around it.
-  static void Describe(const CSkater& s) {
-    const Vector3 v = s.GetVelocity();
-    std::printf("v %.3f %.3f %.3f mode %u crash timer %.3f animation %d route %d/%zu\n", v.x, v.y, v.z,
-                s.body.motionMode, s.body.crashTimer, s.body.animIndex, s.route.index, s.route.steps.size());
-    for (const CSkater* o : GetSkaterList())
-      std::printf("  skater %u at %.2f %.2f %.2f state %u goal %u reserved %u\n", o->GetID(), o->GetCentre().x,
-                  o->GetCentre().y, o->GetCentre().z, o->mind.state, o->mind.goal, o->mind.reservedNodeId);
-  }
-  // No skater stays put in one state for a minute unless it rests, nor decides to skate for long
-  // without finding a route, nor lies crashed for half a minute.
+  // No skater decides to skate for long without finding a route. Standing still and lying
+  // crashed are the runner's own checks.
   void CheckProgress(const CSkater& s, Watch& w, float dt) {
-    const Vector3 p = s.GetCentre();
-    const bool resting = s.mind.state == CSkater::kResting ||
-                         (s.mind.goal == CSkater::kGoalRest && s.mind.state == CSkater::kUsingFacility);
-    if (w.state != s.mind.state || (p - w.since).Length() > 0.5f || resting) {
-      w.since = p;
-      w.stillTime = 0.0f;
-    } else {
-      w.stillTime += dt;
-      if (w.stillTime > 60.0f) Describe(s);
-      ASSERT_LE(w.stillTime, 60.0f) << "skater " << s.GetID() << " in state " << s.mind.state << " goal "
-                                    << s.mind.goal << " at " << p.x << ", " << p.y << ", " << p.z;
-    }
     const bool planless = s.mind.state == CSkater::kDeciding && s.mind.goal == CSkater::kGoalSkate && s.route.steps.empty();
     w.noRouteTime = planless ? w.noRouteTime + dt : 0.0f;
     ASSERT_LE(w.noRouteTime, 10.0f) << "skater " << s.GetID() << " finds no skating route";
-    w.crashedFor = s.body.motionMode == CSkater::kCrashed ? w.crashedFor + dt : 0.0f;
-    ASSERT_LE(w.crashedFor, 30.0f) << "skater " << s.GetID() << " does not get up";
   }
   // Links taken, tricks landed, crashes and recoveries, visits to the stands.
   void Count(const CSkater& s, Watch& w) {
