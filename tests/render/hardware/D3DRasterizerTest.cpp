@@ -22,11 +22,6 @@
 namespace {
 
 using State = std::tuple<int, DWORD, DWORD, DWORD>;  // kind (0 render, 1 stage), stage, state, value
-const std::vector<State> kModeZeroStates = {{1, 1, D3DTSS_COLOROP, D3DTOP_DISABLE},
-                                            {1, 0, D3DTSS_ADDRESSU, D3DTADDRESS_WRAP},
-                                            {1, 0, D3DTSS_ADDRESSV, D3DTADDRESS_WRAP},
-                                            {0, 0, D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA},
-                                            {0, 0, D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA}};
 
 DWORD Bits(float f) {
   DWORD b;
@@ -76,12 +71,6 @@ class D3DRasterizerTest : public testing::Test {
     size_t n = 0;
     for (const DeviceCall& c : device->Log()) n += c.kind == kind;
     return n;
-  }
-  std::vector<const void*> TextureBinds(DWORD stage) const {
-    std::vector<const void*> out;
-    for (const DeviceCall& c : device->Log())
-      if (c.kind == DeviceCallKind::Texture && c.a == stage) out.push_back(c.object);
-    return out;
   }
 
   // An opaque mip-mapped 16 x 16 texture carrying the mode bits.
@@ -208,24 +197,16 @@ TEST_F(D3DRasterizerTest, DeviceStartSetsExactlyTheseStatesInOrder) {
 TEST_F(D3DRasterizerTest, RepeatedTextureAndModeBindOnce) {
   Start();
   CTexture* t = MakeTexture();
+  // In the golden record: two draws with one binding of each stage (the texture, and none on stage
+  // 1) and mode bits 0 applied once, addressing and blending, no fog (no scene record). A new scene
+  // forgets the bindings: its first draw binds and applies them again.
   ASSERT_TRUE(rasterizer->BeginScene(&camera, 0));
-  device->ClearLog();
   Triangle(t);
   Triangle(t);
-  const std::vector<const void*> stage0 = TextureBinds(0);
-  ASSERT_EQ(stage0.size(), 1u);
-  EXPECT_NE(stage0[0], nullptr);
-  EXPECT_EQ(TextureBinds(1), std::vector<const void*>{nullptr});
-  EXPECT_EQ(Count(DeviceCallKind::DrawTriangles), 2u);
-  // Mode bits 0 applied once: addressing and blending, no fog (no scene record).
-  EXPECT_EQ(States(), kModeZeroStates);
-  // A new scene forgets the bindings: the first draw binds again.
   rasterizer->EndScene();
   ASSERT_TRUE(rasterizer->BeginScene(&camera, 0));
-  device->ClearLog();
   Triangle(t);
-  EXPECT_EQ(TextureBinds(0).size(), 1u);
-  // The triangle counter; each draw's vertices, indices and format are in the golden record.
+  // The triangle counter; each draw's vertices, indices and format are in the golden record too.
   EXPECT_EQ(rasterizer->TriangleCounter(), 3u);
 }
 
@@ -233,27 +214,16 @@ TEST_F(D3DRasterizerTest, OneAndTwoStageTransitions) {
   Start();
   CTexture* a = MakeTexture();
   CTexture* light = MakeTexture();
+  // In the golden record, after the one-texture draw: two stages on their own coordinate sets, the
+  // texture (stage 0) and the texture times the current colour (stage 1), each modulated. The mode
+  // changed, so stage 0 is bound again even with the same texture; stage 1 gets the light map, a
+  // surface of its own. The same draw again changes nothing; back to one texture, stage 1 is
+  // disabled and unbound, and stage 0 bound again.
   ASSERT_TRUE(rasterizer->BeginScene(&camera, 0));
   Triangle(a);
-  device->ClearLog();
   Triangle(a, light);
-  const std::vector<State> twoStage = {{1, 0, D3DTSS_TEXCOORDINDEX, 0}, {1, 0, D3DTSS_COLORARG1, D3DTA_TEXTURE},
-                                       {1, 0, D3DTSS_COLOROP, D3DTOP_MODULATE}, {1, 1, D3DTSS_TEXCOORDINDEX, 1},
-                                       {1, 1, D3DTSS_COLORARG1, D3DTA_TEXTURE}, {1, 1, D3DTSS_COLORARG2, D3DTA_CURRENT},
-                                       {1, 1, D3DTSS_COLOROP, D3DTOP_MODULATE}};
-  EXPECT_EQ(States(), twoStage);
-  // The mode changed, so stage 0 is bound again even with the same texture; stage 1 gets the light
-  // map, a surface of its own (the golden record).
-  device->ClearLog();
-  Triangle(a, light);  // nothing changes
-  EXPECT_TRUE(States().empty());
-  EXPECT_TRUE(TextureBinds(0).empty() && TextureBinds(1).empty());
-  device->ClearLog();
+  Triangle(a, light);
   Triangle(a);
-  EXPECT_EQ(States(), (std::vector<State>{{1, 1, D3DTSS_COLOROP, D3DTOP_DISABLE}}));
-  EXPECT_EQ(TextureBinds(1), std::vector<const void*>{nullptr});
-  EXPECT_EQ(TextureBinds(0).size(), 1u);
-  EXPECT_EQ(device->BoundTexture(1), nullptr);
   EXPECT_EQ(rasterizer->TextureMode(), CD3DRasterizer::kOneTexture);
 }
 
@@ -294,15 +264,12 @@ TEST_F(D3DRasterizerTest, ModeBitsSelectAddressingBlendAndFog) {
   device->ClearLog();
   Triangle(MakeTexture(0));
   for (const State& s : States()) EXPECT_NE(std::get<2>(s), D3DRENDERSTATE_FOGENABLE);
-  // Lines draw untextured with mode bits 0; the next triangle binds its texture again (the record).
+  // Lines draw untextured with mode bits 0, applied whole; the next triangle binds its texture and
+  // mode again (the golden record).
   CTexture* additive = MakeTexture(0x100000);
   Triangle(additive);
-  device->ClearLog();
   ScreenVertex line[2] = {quad[0], quad[2]};
   rasterizer->DrawLines(line, 2, kPair, 1);
-  EXPECT_EQ(TextureBinds(0), std::vector<const void*>{nullptr});
-  EXPECT_EQ(Count(DeviceCallKind::DrawLines), 1u);
-  EXPECT_EQ(States(), kModeZeroStates);
   Triangle(additive);
 }
 

@@ -90,9 +90,6 @@ TEST(SoftwareBackEnd, CullingTinyTrianglesAndTheCallersVertices) {
   b.r.SetBackfaceCulling(false);
   b.Triangle(SV(30, 24, 0xFF0000FF), SV(30, 40), SV(46, 24));  // counter-clockwise, drawn
   b.r.EndScene();
-  EXPECT_EQ(0x7C00, Pixel(b.r, 6, 6));
-  EXPECT_EQ(0, Pixel(b.r, 32, 6));
-  EXPECT_EQ(0x001F, Pixel(b.r, 32, 26));
   ExpectGoldenFrame(b.r, "culling");
 
   // The caller's specular words stay as they were (the intensities are the back end's own).
@@ -110,8 +107,6 @@ TEST(SoftwareBackEnd, CullingTinyTrianglesAndTheCallersVertices) {
              SV(2, 8, 0xFFFFFFFF, 1, 0.3f, 0.0f), tex.get());  // middle u 0.1: texel 0 (blue)
   t.r.EndScene();
   EXPECT_EQ(1u, t.r.GetStatistics().tiny);
-  EXPECT_EQ(0x001F, Pixel(t.r, 3, 3));
-  EXPECT_EQ(0x001F, Pixel(t.r, 5, 3));
   ExpectGoldenFrame(t.r, "tiny_textured");
 }
 
@@ -128,9 +123,7 @@ TEST(SoftwareBackEnd, SeeThroughTexturesDrawLastWithoutHidingAnything) {
   b.Triangle(SV(0, 0, 0xFF00FF00, 0.25f), SV(64, 0, 0xFF00FF00, 0.25f), SV(0, 48, 0xFF00FF00, 0.25f));
   EXPECT_EQ(1u, b.r.GetQueuedTranslucent());
   b.r.EndScene();
-  EXPECT_EQ(0x7C00, Pixel(b.r, 2, 2)) << "opaque texel in front of the wall";
-  EXPECT_EQ(0x03E0, Pixel(b.r, 40, 2)) << "the wall shows through the transparent texels";
-  ExpectGoldenFrame(b.r, "seethrough");
+  ExpectGoldenFrame(b.r, "seethrough");  // the wall shows through the transparent texels
   // A later wall in front still hides the fence: the fence wrote no depth.
   b.r.BeginScene(nullptr, 0);
   b.r.Clear(true, true, 0);
@@ -207,8 +200,7 @@ TEST(SoftwareBackEnd, FogDepthModeOffAndBadCoordinates) {
   b.r.BeginScene(nullptr, 0);
   b.r.DrawTriangles(v, 6, both, 2, nullptr, nullptr, 1.0f);
   b.r.EndScene();
-  EXPECT_EQ(0x7C00, Pixel(b.r, 4, 4));
-  EXPECT_EQ((10 << 10) | 21, Pixel(b.r, 32, 4)) << "level 10 of 15: red 31 -> 10, blue 0 -> 21";
+  // The second triangle at fog level 10 of 15: red 31 -> 10, blue 0 -> 21.
   ExpectGoldenFrame(b.r, "fogged");
 
   // Depth mode 0: neither tested nor recorded. Drawn nearest first: the red one records its
@@ -221,8 +213,7 @@ TEST(SoftwareBackEnd, FogDepthModeOffAndBadCoordinates) {
   d.r.SetZBufferMode(ZBufferMode::kZBuffer, false);
   d.Triangle(SV(0, 0, 0xFF0000FF, 0.05f), SV(30, 0, 0xFF0000FF, 0.05f), SV(0, 30, 0xFF0000FF, 0.05f));
   d.r.EndScene();
-  EXPECT_EQ(0x03E0, Pixel(d.r, 5, 5));
-  ExpectGoldenFrame(d.r, "depth_off");
+  ExpectGoldenFrame(d.r, "depth_off");  // green where all three overlap
 
   // A texture coordinate beyond any texture's reach is logged once per corner and drawn as 0.
   BackEnd t;

@@ -4,17 +4,12 @@
 // golden/demolevel.bmp, which was looked at before it was kept.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwareTextureStore.h"
 #include "scene/camera/GenericCam.h"
-#include "scene/lighting/FogState.h"
 #include "tests/render/software/FrameGolden.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContentLevelScene.h"
@@ -23,13 +18,7 @@ namespace {
 
 using testing_support::DebugCapture;
 
-constexpr uint32_t kW = DemoContent::DemoLevelScene::kWidth, kH = DemoContent::DemoLevelScene::kHeight;
 constexpr uint32_t kClear = 0xFF000000u;  // black: never a colour of the lit, fogged park
-
-struct Rgb {
-  int r, g, b;
-};
-Rgb Of555(uint16_t p) { return Rgb{((p >> 10) & 31) << 3, ((p >> 5) & 31) << 3, (p & 31) << 3}; }
 
 // The demo level drawn by the software back end at 640 x 480.
 struct DemoScene {
@@ -44,19 +33,9 @@ struct DemoScene {
   }
 
   void Draw() { level->Draw(back, kClear); }
-  uint16_t Pixel(uint32_t x, uint32_t y) {
-    const PixelBufferDesc& d = *back.GetBackBufferDesc();
-    return reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(d.pixels) + d.pitch * y)[x];
-  }
 };
 
 }  // namespace
-
-// The largest channel difference between two x1r5g5b5 colours, in 8-bit steps.
-int Difference(uint16_t a, uint16_t b) {
-  const Rgb p = Of555(a), q = Of555(b);
-  return std::max({std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b)});
-}
 
 TEST(SoftwareDemoLevel, DrawnTexturedLitAndFoggedThroughTheScenePass) {
   DemoScene s;
@@ -67,46 +46,10 @@ TEST(SoftwareDemoLevel, DrawnTexturedLitAndFoggedThroughTheScenePass) {
   EXPECT_EQ(0u, stats.dropped);
   EXPECT_EQ(0u, stats.refusedSpans);
 
-  // The whole frame, pixel for pixel: the park as it was looked at when the file was kept.
+  // The whole frame, pixel for pixel: the park as it was looked at when the file was kept. It fills
+  // all but the sky beyond its far edges; the fog grows with distance, from textured, lit ground
+  // below the middle to ground near the fog colour at the top.
   ExpectGoldenFrame(s.back, "demolevel");
-
-  // The park fills most of the frame; only the sky beyond its far edges keeps the clear colour.
-  const uint16_t clear = CSoftwareRasterizer::To555(kClear);
-  uint32_t covered = 0;
-  for (uint32_t y = 0; y < kH; ++y)
-    for (uint32_t x = 0; x < kW; ++x) covered += s.Pixel(x, y) != clear;
-  EXPECT_GT(covered, kW * kH * 8 / 10);
-
-  // Fog grows with distance: the far (top) band of the ground is near the fog colour, the near
-  // band (below the middle, clear of the nearest block) far from it and full of the ground's texture.
-  Color fogColour;
-  s.level->World().GetFogState()->ComputeColor(fogColour);
-  const uint16_t fog = CSoftwareRasterizer::To555(fogColour.ToWord());
-  auto band = [&](uint32_t y0, uint32_t y1, double* meanDifference, size_t* colours) {
-    double sum = 0;
-    uint32_t count = 0;
-    std::vector<bool> seen(32768);
-    *colours = 0;
-    for (uint32_t y = y0; y < y1; ++y)
-      for (uint32_t x = 0; x < kW; ++x) {
-        const uint16_t p = s.Pixel(x, y);
-        if (p == clear) continue;
-        sum += Difference(p, fog), ++count;
-        if (!seen[p & 0x7FFF]) seen[p & 0x7FFF] = true, ++*colours;
-      }
-    ASSERT_GT(count, (y1 - y0) * kW / 3);
-    *meanDifference = sum / count;
-  };
-  double far = 0, middle = 0, near = 0;
-  size_t farColours = 0, middleColours = 0, nearColours = 0;
-  band(50, 90, &far, &farColours);
-  band(150, 190, &middle, &middleColours);
-  band(250, 290, &near, &nearColours);
-  // At 60 to 90 m the medium fog (gone at 120 m) covers well over half of the colour.
-  EXPECT_LT(far, 64.0) << "the far ground is mostly fog";
-  EXPECT_LT(far + 15, middle);
-  EXPECT_LT(middle + 10, near);
-  EXPECT_GT(nearColours, 8u) << "textured and lit, not one flat colour";
 
   // A second frame of the same view is the same frame (the face lists start empty again).
   s.back.PresentFrame();

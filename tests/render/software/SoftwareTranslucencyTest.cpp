@@ -24,7 +24,7 @@
 namespace {
 
 constexpr float kNear = 1.0f, kFar = 100.0f;
-constexpr uint16_t kBlue = 0x001F, kGrey = 0x4210, kGreen = 0x03E0, kRed = 0x7C00, kYellow = 0x7FE0;
+constexpr uint16_t kBlue = 0x001F, kGreen = 0x03E0;
 
 // Screen vertices at a camera-space depth, as the render view projects them for each camera.
 struct Projector {
@@ -88,26 +88,10 @@ TEST(SoftwareTranslucency, ShowsInFrontHidesBehindAndWritesNoDepthUnderBothCamer
     b.Rect(50, 18, 56, 24, 18, 0xFFFFFF00);
     b.r.EndScene();
 
-    EXPECT_EQ(kGreen, Pixel(b.r, 48, 8));
-    EXPECT_EQ(kGreen, Pixel(b.r, 60, 38));
-    EXPECT_EQ(kYellow, Pixel(b.r, 52, 20)) << "the translucent quad wrote no depth";
-    EXPECT_EQ(kGrey, Pixel(b.r, 24, 20)) << "behind the wall";
-    EXPECT_EQ(kGrey, Pixel(b.r, 31, 5));
-    EXPECT_EQ(kRed, Pixel(b.r, 32, 20)) << "past the wall's edge";
-    EXPECT_EQ(kRed, Pixel(b.r, 43, 39));
-    EXPECT_EQ(kBlue, Pixel(b.r, 45, 20));
-    EXPECT_EQ(kBlue, Pixel(b.r, 40, 2));
-    // The texel comes through the palette, so its exact colour is the palette's.
-    const uint16_t seen = Pixel(b.r, 6, 44);
-    EXPECT_TRUE(seen != 0 && seen != kGrey && seen != kBlue)
-        << std::hex << seen << ": see-through texture in front of the wall";
-    EXPECT_EQ(kGrey, Pixel(b.r, 20, 44)) << "see-through texture behind the wall";
-    EXPECT_EQ(seen, Pixel(b.r, 40, 44)) << "see-through texture over the floor";
-    // Exact coverage: the red quad shows on columns 32..43 of rows 4..39 and nowhere else.
-    int red = 0;
-    for (int y = 0; y < 48; ++y)
-      for (int x = 0; x < 64; ++x) red += Pixel(b.r, x, y) == kRed ? 1 : 0;
-    EXPECT_EQ(12 * 36, red);
+    // The frame: the green quad over the floor, except where the yellow square covers it (the
+    // quad wrote no depth); the red quad hidden behind the wall and shown past its edge, exactly
+    // columns 32 to 43 of rows 4 to 39; the see-through strip in its palette's cyan in front of
+    // the wall and over the floor, hidden behind the wall.
     ExpectGoldenFrame(b.r, orthographic ? "translucent_orthographic" : "translucent_perspective");
   }
 }
@@ -120,9 +104,7 @@ TEST(SoftwareTranslucency, OrthographicDepthOrdersOpaqueTrianglesAndTies) {
   b.Rect(0, 0, 64, 48, 30, 0xFF0000FF);
   b.Rect(8, 8, 56, 40, 10, 0xFFFF0000);
   b.r.EndScene();
-  EXPECT_EQ(kRed, Pixel(b.r, 30, 20)) << "nearer by z, though drawn after";
-  EXPECT_EQ(kBlue, Pixel(b.r, 2, 2));
-  ExpectGoldenFrame(b.r, "orthographic_order");
+  ExpectGoldenFrame(b.r, "orthographic_order");  // red in the middle, nearer by z though drawn after
   // Equal depth: the first drawn keeps the pixel, as under a perspective camera.
   b.r.BeginScene(&b.camera, 0);
   b.r.Clear(true, true, 0);
@@ -193,14 +175,7 @@ TEST(SoftwareTranslucency, HalfTransparentMeshesThroughTheRenderViewShowWhereInF
     EXPECT_EQ(view.GetQueuedCount(), 8u);
     view.FlushSortedQueue();
     view.EndFrame();
-    auto at = [&](const Vector3& p) {
-      const ProjectedPoint s = view.ProjectPoint(p);
-      return Pixel(r, static_cast<int>(s.x), static_cast<int>(s.y));
-    };
-    EXPECT_EQ(kGreen, at(Vector3(10, -3.5f, 0))) << "in front of the floor";
-    EXPECT_EQ(kRed, at(Vector3(30, -1, 0))) << "past the wall's edge, in front of the floor";
-    EXPECT_EQ(kBlue, at(Vector3(30, 1, 0))) << "behind the wall";
-    EXPECT_EQ(kGrey, Pixel(r, 60, 4));
+    // The frame: the green square over the floor, the red one only past the wall's edge.
     ExpectGoldenFrame(r, orthographic ? "halftransparent_orthographic" : "halftransparent_perspective");
   }
 }
