@@ -70,6 +70,7 @@ class Ball : public CSphereCollisionObject {
   const CollisionInfo* GetCollisionInfo(CCollisionObject*) override { return withInfo ? &info : nullptr; }
   bool HandleCollision(const CollisionInfo* from, const IntersectionResult* hit) override {
     heard.push_back(from);
+    normals.push_back(m_contactNormal);
     return CSphereCollisionObject::HandleCollision(from, hit);
   }
   void CollideWithStatic(const CollisionInfo* from, const IntersectionResult* hit) override {
@@ -87,6 +88,7 @@ class Ball : public CSphereCollisionObject {
   bool withInfo = false, bulldozer = false;  // a bulldozer ignores bodies, so it keeps meeting them
   CollisionInfo info{CollisionInfo::kBody, this, SurfaceType::Get(3), nullptr};
   std::vector<const CollisionInfo*> heard;
+  std::vector<Vector3> normals;  // the contact normal each time it heard
   float worstGain = 0.0f;
   int bounces = 0, completed = 0;
 };
@@ -263,6 +265,14 @@ TEST(CollisionMove, BothPartiesHearOnceAndPushablesMoveFirst) {
   EXPECT_EQ(ghost.GetCentre().x, 6.0f);
   EXPECT_EQ(heardByWall(), 2u);
   EXPECT_TRUE(ghost.heard.empty());
+  // A wall half that offers extra infos has the mover hear each one, with the normal of that contact.
+  const CollisionInfo extra{CollisionInfo::kStatic, nullptr, SurfaceType::Get(4), nullptr};
+  world.parts[1]->AddBoundFlags(CollisionFlags::kOffersExtraInfos);
+  world.parts[1]->ExtraInfos() = {&extra, &extra};
+  ASSERT_TRUE(ghost.Place(Vector3(0, -0.3f, 0), Vector3(12, 0, 0), 0.5f, -1.0f, 0));
+  ghost.Step(world.tree, 0.5f);
+  EXPECT_EQ(ghost.heard, std::vector<const CollisionInfo*>({&extra, &extra}));
+  EXPECT_EQ(ghost.normals, std::vector<Vector3>({Vector3(-1, 0, 0), Vector3(-1, 0, 0)}));
 
   // A pusher meets the one in its way at two levels: that one moves first (accumulating time),
   // then the pusher repeats its level. Contact after 0.1 s, push over the 0.4 s left, then a

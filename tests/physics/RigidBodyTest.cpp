@@ -126,6 +126,13 @@ TEST(RigidBodyState, ImmovableAndLockedBodiesIgnoreWhatTheyCannotTake) {
   EXPECT_EQ(Vector3(0, 0.5f, 0), locked.velocity);
   EXPECT_EQ(Vector3(0, 0, 0), locked.angularVelocity);
   EXPECT_EQ(TMatrix(), locked.nextPose.axes);
+  // A record with spin in it leaves the locked body without any.
+  RigidStateRecord spinning;
+  locked.Save(spinning);
+  spinning.angularMomentum = Vector3(0, 0, 5);
+  locked.Load(spinning);
+  EXPECT_EQ(Vector3(0, 0, 0), locked.angularMomentum);
+  EXPECT_EQ(Vector3(0, 0, 0), locked.angularVelocity);
 }
 
 TEST(RigidBodyState, PointVelocityAndImpulseResponseAgree) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/math/Octree.h"
+#include "core/math/RayInfo.h"
 #include "physics/collision/CollisionFlags.h"
 #include "physics/collision/CollisionObject.h"
 #include "physics/rigid/RigidCollisionBody.h"
@@ -260,6 +261,10 @@ TEST(RigidCollision, BodyDroppedThroughTheWorldComesToRestOnTheFloor) {
     ball.s().ClearForces();
     ball.body.Move(&octree, dt, false, CActiveCollisionObject::kTopDepth, nullptr);
     lowest = std::min(lowest, ball.s().position.z);
+    // A ray finds the ball where the sweeps took it, on the way down and at rest.
+    const Vector3 c = ball.s().position;
+    RayInfo down(c + Vector3(0, 0, 5), c - Vector3(0, 0, 5));
+    if (i % 20 == 0) EXPECT_TRUE(ball.body.Intersect(&down) && std::fabs(down.result.time - 0.45f) < 1e-5f) << i;
     if (i >= 500) {
       lateLow = std::min(lateLow, ball.s().position.z);
       lateHigh = std::max(lateHigh, ball.s().position.z);

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "physics/terrain/TerrainDataBuilder.h"
+#include "platform/Platform.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexSharingTable.h"
+#include "tests/support/Golden.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -59,48 +61,61 @@ std::unique_ptr<ShadedMesh> GridMesh(uint32_t n, bool withTable) {
 }  // namespace
 
 TEST(TerrainDataBuilderTest, CorrespondencesFollowTheSharedSurface) {
-  auto grid = GridMesh(7, true);
-  std::vector<PatchTextureRecord> out;
-  // A sheet lying apart finds nothing, and leaves none of its trees behind for the next sheet,
-  // which may well be given the same memory.
-  ASSERT_TRUE(TerrainPatchBuilder::Build(*PatchMesh(1.0f), *grid, out, 0.5f));
-  EXPECT_TRUE(out.empty());
-  auto patches = PatchMesh();
-  ASSERT_TRUE(TerrainPatchBuilder::Build(*patches, *grid, out, 0.5f));
-  std::map<uint32_t, size_t> records;
-  bool corner = false, border = false, interior = false;
-  for (const PatchTextureRecord& rec : out) {
-    ASSERT_LT(rec.patch, 4u);
-    ++records[rec.patch];
-    EXPECT_EQ(rec.texture, 0u);
-    ASSERT_GE(rec.points.size(), 3u);
-    float cu = 0, cv = 0, previous = -10.0f;
-    for (const auto& pt : rec.points) cu += pt.u / rec.points.size(), cv += pt.v / rec.points.size();
-    for (const auto& pt : rec.points) {
-      // Where patch p's (u, v) lies, the grid's texture coordinate in closed form.
-      const float x = (rec.patch % 2 + pt.u) * kPatch, y = (rec.patch / 2 + pt.v) * kPatch;
-      EXPECT_NEAR(pt.s, (y - kGridStart) / kGrid, 2e-4f);
-      EXPECT_NEAR(pt.t, (x - kGridStart) / kGrid, 2e-4f);
-      const float angle = std::atan2(pt.v - cv, pt.u - cu);  // once around the points' own mean
-      EXPECT_GE(angle, previous);
-      previous = angle;
-      const bool uEdge = pt.u == 0.0f || pt.u == 1.0f, vEdge = pt.v == 0.0f || pt.v == 1.0f;
-      corner |= uEdge && vEdge;
-      border |= uEdge != vEdge;
-      interior |= pt.u > 0.01f && pt.u < 0.99f && pt.v > 0.01f && pt.v < 0.99f;
+  // Cells of 3 put grid vertices on the patch corners; cells of 6 put every patch corner inside a face.
+  for (uint32_t n : {7u, 4u}) {
+    auto grid = GridMesh(n, true);
+    const float cell = kGrid / (n - 1);
+    std::vector<PatchTextureRecord> out;
+    // A sheet lying apart finds nothing, and leaves none of its trees behind for the next sheet,
+    // which may well be given the same memory.
+    ASSERT_TRUE(TerrainPatchBuilder::Build(*PatchMesh(1.0f), *grid, out, 0.5f));
+    EXPECT_TRUE(out.empty());
+    auto patches = PatchMesh();
+    ASSERT_TRUE(TerrainPatchBuilder::Build(*patches, *grid, out, 0.5f));
+    std::map<uint32_t, size_t> records;
+    bool corner = false, border = false, interior = false;
+    for (const PatchTextureRecord& rec : out) {
+      ASSERT_LT(rec.patch, 4u);
+      ++records[rec.patch];
+      EXPECT_EQ(rec.texture, 0u);
+      ASSERT_GE(rec.points.size(), 3u);
+      float cu = 0, cv = 0, previous = -10.0f;
+      for (const auto& pt : rec.points) cu += pt.u / rec.points.size(), cv += pt.v / rec.points.size();
+      for (const auto& pt : rec.points) {
+        // Where patch p's (u, v) lies, the grid's texture coordinate in closed form.
+        const float x = (rec.patch % 2 + pt.u) * kPatch, y = (rec.patch / 2 + pt.v) * kPatch;
+        EXPECT_NEAR(pt.s, (y - kGridStart) / kGrid, 2e-4f);
+        EXPECT_NEAR(pt.t, (x - kGridStart) / kGrid, 2e-4f);
+        const float angle = std::atan2(pt.v - cv, pt.u - cu);  // once around the points' own mean
+        EXPECT_GE(angle, previous);
+        previous = angle;
+        const bool uEdge = pt.u == 0.0f || pt.u == 1.0f, vEdge = pt.v == 0.0f || pt.v == 1.0f;
+        corner |= uEdge && vEdge;
+        border |= uEdge != vEdge;
+        interior |= pt.u > 0.01f && pt.u < 0.99f && pt.v > 0.01f && pt.v < 0.99f;
+      }
     }
+    // Patch corners on faces, border crossings and dropped face corners all took part.
+    EXPECT_TRUE(corner && border && interior) << n;
+    // The whole result, which the checks above hold for, with every point each step found.
+    std::string text;
+    for (const PatchTextureRecord& rec : out) {
+      plat::AppendFormat(text, "patch %u:", rec.patch);
+      for (const auto& pt : rec.points) plat::AppendFormat(text, " (%.4f %.4f %.4f %.4f)", pt.u, pt.v, pt.s, pt.t);
+      text += '\n';
+    }
+    testing_support::ExpectGolden(text, "physics/golden/terrain_records_" + std::to_string(n) + ".txt");
+    // Each triangle wholly inside one patch's square drops its corners onto that patch.
+    std::map<uint32_t, size_t> needed;
+    for (uint32_t c = 0; c < (n - 1) * (n - 1); ++c) {
+      const float x0 = kGridStart + cell * (c / (n - 1)), y0 = kGridStart + cell * (c % (n - 1));
+      const int px = int(std::floor(x0 / kPatch)), py = int(std::floor(y0 / kPatch));
+      if (x0 >= 0 && y0 >= 0 && x0 + cell <= (px + 1) * kPatch && y0 + cell <= (py + 1) * kPatch)
+        needed[py * 2 + px] += 2;
+    }
+    ASSERT_EQ(needed.size(), n == 7 ? 4u : 1u);
+    for (const auto& [patch, count] : needed) EXPECT_GE(records[patch], count) << patch;
   }
-  // Patch corners on faces, border crossings and dropped face corners all took part.
-  EXPECT_TRUE(corner && border && interior);
-  // Each triangle wholly inside one patch's square drops its corners onto that patch.
-  std::map<uint32_t, size_t> needed;
-  for (int cell = 0; cell < 36; ++cell) {
-    const float x0 = kGridStart + 3.0f * (cell / 6), y0 = kGridStart + 3.0f * (cell % 6);
-    const int px = int(std::floor(x0 / kPatch)), py = int(std::floor(y0 / kPatch));
-    if (x0 >= 0 && y0 >= 0 && x0 + 3 <= (px + 1) * kPatch && y0 + 3 <= (py + 1) * kPatch) needed[py * 2 + px] += 2;
-  }
-  ASSERT_EQ(needed.size(), 4u);
-  for (const auto& [patch, count] : needed) EXPECT_GE(records[patch], count) << patch;
 }
 
 TEST(TerrainDataBuilderTest, SurfacesApartOrInputsMissingGiveNothing) {

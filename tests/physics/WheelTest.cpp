@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -174,10 +175,12 @@ TEST(Wheel, TyresGripSidewaysAndLockedWheelsNeverSpin) {
   const float angle = v.wheels[0].GetSpinAngle();
   v.body.GetState().velocity = Vector3(3.0f, 0, 0);
   for (int i = 0; i < 20; ++i) {
+    const float turned = v.wheels[1].GetSpinAngle();
     v.wheels[0].ApplyDriveTorque(500.0f, 0.01f);
     v.Step(0.01f);
     EXPECT_EQ(0.0f, v.wheels[0].GetSpin());
     EXPECT_EQ(angle, v.wheels[0].GetSpinAngle());
+    EXPECT_FLOAT_EQ(turned + 0.01f * v.wheels[1].GetSpin(), v.wheels[1].GetSpinAngle());
   }
   EXPECT_GT(std::fabs(v.wheels[1].GetSpin()), 1.0f);
   v.wheels[0].SetLocked(false);
@@ -207,4 +210,10 @@ TEST(Wheel, FrictionCurveRampsToItsSlidingValue) {
   EXPECT_EQ(Vector3(-30, 0, 0), ComputeFrictionForce(100, none, Vector3(30, 0, 0), 0.8f, 0.5f));
   EXPECT_NEAR(80.0f, ComputeFrictionForce(100, none, Vector3(0, 300, 0), 0.8f, 0.5f).Length(), 1e-3f);
   EXPECT_EQ(none, ComputeFrictionForce(0, none, none, 0.8f, 0.5f));
+  // A tyre is table entry 19 going forward and slides sideways at half as much again.
+  const WheelParams tyre;
+  SurfaceType side = *SurfaceType::Get(19);
+  EXPECT_EQ(0, std::memcmp(&tyre.forwardSurface, &side, sizeof side));
+  side.kineticFriction *= 1.5f;
+  EXPECT_EQ(0, std::memcmp(&tyre.sideSurface, &side, sizeof side));
 }

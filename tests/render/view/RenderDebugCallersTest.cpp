@@ -89,6 +89,7 @@ TEST(RenderDebugCallers, CollisionEdgesDrawOneLineBetweenTheirPlacedEnds) {
   CTerrainEdge edge;
   ASSERT_TRUE(edge.Setup(&instance, 0, 5, 0, nullptr));
   CTestEdge test(15, 1, 1, 20, -2, 0.5f);
+  EXPECT_TRUE(test.HasAllFlags(CBoundedObject::kRenderable));  // the one loose segment the world draws
   Scene scene;
   edge.Render(&scene.view);
   test.Render(&scene.view);
