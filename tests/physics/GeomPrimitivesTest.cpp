@@ -282,12 +282,17 @@ TEST(IntersectSegments2D, CrossingPointLiesOnBothSegments) {
 TEST(CircleTests, PointInCircleAndCircleTouchesSegmentAgreeWithSampling) {
   EXPECT_TRUE(PointInCircle2D(Vector3(3, 4, 100), Vector3(0, 0, -5), 5));
   EXPECT_FALSE(PointInCircle2D(Vector3(3, 4.01f, 0), Vector3(0, 0, 0), 5));
+  // Touching exactly counts, past the end and across the middle (a 3-4-5 triangle).
+  Vector3 closest;
+  EXPECT_TRUE(CircleTouchesSegment2D(Vector3(7, 4, 9), 2, Vector3(0, 0, 0), Vector3(4, 0, 0), 3, closest));
+  EXPECT_EQ(closest, Vector3(4, 0, 0));
+  EXPECT_TRUE(CircleTouchesSegment2D(Vector3(1, 5, 0), 2, Vector3(0, 0, 0), Vector3(4, 0, 0), 3, closest));
+  EXPECT_FALSE(CircleTouchesSegment2D(Vector3(1, 5.01f, 0), 2, Vector3(0, 0, 0), Vector3(4, 0, 0), 3, closest));
 
   plat::srand(87);
   for (int n = 0; n < 500; ++n) {
     const Vector3 p = RandomPoint(5), a = RandomPoint(5), b = RandomPoint(5);
     const float r1 = Uniform(0, 2), r2 = Uniform(0, 2);
-    Vector3 closest;
     const bool touches = CircleTouchesSegment2D(p, r1, a, b, r2, closest);
     float best = FLT_MAX;
     for (int i = 0; i <= 2000; ++i) {
@@ -369,7 +374,12 @@ TEST(PointInsideAllPlanes, UnitCubeFromSixPlanes) {
     planes[2 * axis + 1].normal[axis] = -1;
   }
   EXPECT_TRUE(PointInsideAllPlanes(Vector3(1, 0, 1), planes, 6));  // on the boundary
-  EXPECT_FALSE(PointInsideAllPlanes(Vector3(0.5f, 1.01f, 0.5f), planes, 6));
+  // Just outside each of the six faces in turn.
+  for (int plane = 0; plane < 6; ++plane) {
+    Vector3 p(0.5f, 0.5f, 0.5f);
+    p[plane / 2] = plane % 2 ? 1.01f : -0.01f;
+    EXPECT_FALSE(PointInsideAllPlanes(p, planes, 6)) << plane;
+  }
 }
 
 TEST(TriangleOverlapsBox, AgreesWithSeparatingAxes) {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "core/math/Octree.h"
 #include "core/math/RayInfo.h"
@@ -19,9 +20,20 @@ using physics_test::Uniform;
 
 namespace {
 
+// A body that keeps the reports of its own impacts.
+class HearingBody : public CRigidCollisionBody {
+ public:
+  bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override {
+    if (info && info->kind == RigidCollisionReport::kKind)
+      reports.push_back(*static_cast<const RigidCollisionReport*>(info));
+    return CRigidCollisionBody::HandleCollision(info, hit);
+  }
+  std::vector<RigidCollisionReport> reports;
+};
+
 struct Body {
   std::unique_ptr<RigidConst> model;
-  CRigidCollisionBody body;
+  HearingBody body;
 
   Body(const std::vector<RigidPointMass>& masses, float bounce, const COrientation& frame, const Vector3& v,
        const Vector3& w, float anchor = 0.0f) {
@@ -259,7 +271,17 @@ TEST(RigidCollision, BodyDroppedThroughTheWorldComesToRestOnTheFloor) {
       ball.s().Integrate(dt);
     }
     ball.s().ClearForces();
+    const Vector3 before = ball.s().velocity;
+    const size_t heard = ball.body.reports.size();
     ball.body.Move(&octree, dt, false, CActiveCollisionObject::kTopDepth, nullptr);
+    if (heard == 0 && ball.body.reports.size() == 1) {
+      // The first impact's report: the velocity before it, the floor's normal and the impulse
+      // that changed the velocity (the contact lies under the centre, so nothing turns).
+      const RigidCollisionReport& r = ball.body.reports[0];
+      EXPECT_TRUE(r.object == &ball.body && r.velocity == before && r.normal == Vector3(0, 0, 1));
+      EXPECT_TRUE(r.normalSpeed == before.z && r.tangentialVelocity == Vector3(before.x, before.y, 0));
+      EXPECT_NEAR(r.impulse, 2.0f * (ball.s().velocity.z - before.z), 1e-4f);
+    }
     lowest = std::min(lowest, ball.s().position.z);
     // A ray finds the ball where the sweeps took it, on the way down and at rest.
     const Vector3 c = ball.s().position;
@@ -272,6 +294,7 @@ TEST(RigidCollision, BodyDroppedThroughTheWorldComesToRestOnTheFloor) {
     }
   }
   EXPECT_GT(lowest, 0.5f - 0.05f);  // never sank through
+  EXPECT_FALSE(ball.body.reports.empty());
   EXPECT_NEAR(0.5f, ball.s().position.z, 0.05f);
   EXPECT_LT(ball.s().velocity.Length(), 0.5f);
   // Settled: it sits still and reports rest whenever its sweep finds the floor under it.

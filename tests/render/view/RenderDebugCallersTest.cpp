@@ -11,6 +11,7 @@
 #include "core/math/Octree.h"
 #include "core/math/OctreeNode.h"
 #include "core/math/ViewFrustum.h"
+#include "physics/collision/CollisionFlags.h"
 #include "physics/collision/SphereTreeNode.h"
 #include "physics/collision/StaticCollisionPrimativeTestEdge.h"
 #include "physics/collision/StaticObstacle.h"
@@ -89,7 +90,9 @@ TEST(RenderDebugCallers, CollisionEdgesDrawOneLineBetweenTheirPlacedEnds) {
   CTerrainEdge edge;
   ASSERT_TRUE(edge.Setup(&instance, 0, 5, 0, nullptr));
   CTestEdge test(15, 1, 1, 20, -2, 0.5f);
-  EXPECT_TRUE(test.HasAllFlags(CBoundedObject::kRenderable));  // the one loose segment the world draws
+  // Loose geometry that blocks shadow rays and stays out of the camera's way; the one the world draws.
+  EXPECT_EQ(test.GetBoundFlags(), CollisionFlags::kCandidate | CollisionFlags::kBlocks | CBoundedObject::kRenderable |
+                                      CBoundedObject::kBlocksStaticShadowRays | CBoundedObject::kNoCameraPass);
   Scene scene;
   edge.Render(&scene.view);
   test.Render(&scene.view);
