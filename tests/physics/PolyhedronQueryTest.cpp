@@ -47,6 +47,23 @@ TEST(PolyhedronQuery, ContactTimeIsWhereTheDistanceCrossesZero) {
   }
 }
 
+TEST(PolyhedronQuery, CrossingEdgesMeetWhereTheyCross) {
+  // A cube turned about z slides in sideways, its upright edge first, onto the edge of a cube
+  // turned about y that runs along y; no corner comes near, so the walk's closest points stand.
+  auto mover = UnitCube("mover");
+  auto still = UnitCube("still");
+  COrientation from = At(Vector3(3, -1, 0)), to = At(Vector3(0, 1, 0)), fixed;
+  from.RotateZ(0.25f * float(M_PI));
+  to.RotateZ(0.25f * float(M_PI));
+  fixed.RotateY(0.25f * float(M_PI));
+  CPolyhedronInfo query(mover.get(), from, to);
+  ASSERT_TRUE(query.IntersectPolyhedron(still.get(), fixed));
+  const float t = (3.0f - std::sqrt(2.0f)) / 3.0f;  // the edges are sqrt(1/2) from each centre
+  EXPECT_NEAR(query.result.time, t, 1e-3f);
+  EXPECT_NEAR(0.0f, (query.result.point - Vector3(std::sqrt(0.5f), 2.0f * t - 1.0f, 0)).Length(), 2e-3f);
+  EXPECT_NEAR(0.0f, (query.normal - Vector3(-1, 0, 0)).Length(), 1e-3f);
+}
+
 TEST(PolyhedronQuery, ApartAtTheEndOrOverlappingAtTheStart) {
   auto mover = UnitCube("mover");
   auto still = UnitCube("still");

@@ -69,9 +69,8 @@ TEST(PolyhedronFaces, NormalUsesEveryCornerAndReverseFlipsIt) {
   for (const Vertex& src : p.vertices()) v.push_back(q.addVertex(src.name(), src.coords));
   ASSERT_TRUE(q.addFace("down", v, true));
   EXPECT_NEAR(q.faces().back().plane.normal.z, -1.0f, 1e-6f);
-  // Reversed boundary: the edge from a runs to d, not to b.
-  EXPECT_EQ(q.edges().front().tail->name(), std::string("a"));
-  EXPECT_EQ(q.edges().front().head->name(), std::string("d"));
+  // Reversed boundary: the edge from a runs to d, not to b, and is named by its tail and head.
+  EXPECT_STREQ(q.edges().front().name(), "a:d");
 }
 
 TEST(PolyhedronFaces, DegenerateAndNonManifoldFacesAreRefused) {

@@ -158,6 +158,14 @@ TEST(Wheel, VehicleSettlesWhereTheSpringsCarryItsWeight) {
     v.wheels[0].UpdateSuspension(0.01f);
     EXPECT_EQ(after, plat::rand()) << draws;
   }
+  // Without a spring, a wheel on the ground has no equilibrium to divide out, and stays finite.
+  WheelParams slack = v.wheels[1].GetParams();
+  slack.stiffness = 0.0f;
+  v.wheels[1].Attach(&v.body, -0.3f, 0.0f, slack);
+  v.wheels[1].SetGroundContact(Vector3(1, -0.5f, 0), Vector3(0, 0, 1), v.ground);
+  ASSERT_TRUE(v.wheels[1].IsOnGround());
+  v.wheels[1].UpdateSuspension(0.01f);
+  EXPECT_TRUE(std::isfinite(v.wheels[1].GetSuspensionForce().z));
 }
 
 TEST(Wheel, TyresGripSidewaysAndLockedWheelsNeverSpin) {

@@ -31,6 +31,8 @@ std::vector<uint8_t> SavedAndReadBack(const History& h, History& back) {
     CByteCursor cut(bytes.data(), n);
     EXPECT_FALSE(History().Load(cut)) << n;
   }
+  CByteCursor none(nullptr, bytes.size());  // no data, whatever size comes with it
+  EXPECT_TRUE(!History().Load(none) && none.GetRemaining() == 0);
   return bytes;
 }
 
