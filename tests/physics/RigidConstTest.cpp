@@ -118,6 +118,7 @@ TEST(RigidConst, ConvexPiecesKeepSoundHullsAndSkipFlatOnes) {
   auto two = build({BoxCorners(0.5f), BoxCorners(0.25f)});
   ASSERT_NE(nullptr, two->GetPieces());
   EXPECT_EQ(2u, two->GetPieces()->numChildren());
+  EXPECT_EQ(3, two->GetPieces()->numNodes());
   EXPECT_NEAR(1.0f + 0.125f, two->GetPieces()->child(0)->volume + two->GetPieces()->child(1)->volume, 1e-4f);
   // The compound holds its pieces' sums: the volume, and the first moment of cubes centred at x = 3 and 6.
   EXPECT_NEAR(1.125f, two->GetPieces()->volume, 1e-4f);
@@ -188,6 +189,10 @@ TEST(RigidConst, ConstantsFromDefinitionTextChangeOnlyTheKeysGiven) {
   EXPECT_EQ(Vector3(0, 0, -3), p.gravity);
   EXPECT_EQ(Vector3(0.5f, 0.5f, 0.5f), p.linearDrag);  // one number for all three
   EXPECT_EQ(12.0f, p.anchorStrength);
-  EXPECT_EQ(-1.0f, p.massTotalOverride);  // untouched key keeps its default
+  // The keys not given keep their defaults.
+  EXPECT_EQ(-1.0f, p.massTotalOverride);
+  EXPECT_EQ(Vector3(0.1f, 0.1f, 0.1f), p.rotationalDrag);
+  EXPECT_EQ(Vector3(0.15f, 0.15f, 0.15f), p.minAngularVelocity);
+  EXPECT_EQ(0.5f, p.minLinearVelocity);
   EXPECT_NE(SurfaceType::Get(0)->index, p.surface.index);
 }
