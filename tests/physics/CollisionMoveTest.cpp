@@ -169,6 +169,7 @@ TEST(CollisionObjects, SpheresOwnTheInstanceOfTheirMesh) {
   const float frame[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 2, 0, 0};
   ASSERT_TRUE(ball.Setup(frame, Vector3(1, 0, 0), 0.5f, mesh.get(), 0.5f, 0));
   ASSERT_NE(ball.GetMeshInstance(), nullptr);
+  EXPECT_EQ(ball.GetMeshInstance()->GetWorldMatrix().position, Vector3(2, 0, 0));  // placed from the start
   EXPECT_TRUE(ball.OwnsMeshInstance());
   EXPECT_GE(ball.GetLocalBounds().max.x, mesh->radius * 0.999f);  // the bounds take the mesh's size
   tree.InsertObject(&ball);

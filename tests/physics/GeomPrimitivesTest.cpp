@@ -218,6 +218,8 @@ TEST(SlopeTangent, SlopesAndReportedDegenerateCases) {
   EXPECT_FLOAT_EQ(slope, 1.0f);
   ASSERT_TRUE(SlopeTangent(Vector3(0, 0, 0), Vector3(0, 1, 0), Vector3(2, 0, 1), slope));  // either winding
   EXPECT_FLOAT_EQ(slope, 0.5f);
+  ASSERT_TRUE(SlopeTangent(Vector3(0, 0, 0), Vector3(1, 0, 0.3f), Vector3(0, 1, 0.4f), slope));  // 0.3 and 0.4 up
+  EXPECT_FLOAT_EQ(slope, 0.5f);
 
   DebugCapture log;
   slope = 7;

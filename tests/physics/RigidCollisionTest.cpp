@@ -107,7 +107,8 @@ TEST(RigidCollision, ImpactsOfUnequalBodiesKeepMomentumAndNeverGainEnergy) {
   post.SetModel(nullptr, At(Vector3(1, 0, 0)), Vector3(), Vector3());
   EXPECT_EQ(0.0f, CRigidCollisionBody::ResolveBodyContact(wall, post, Vector3(0.5f, 0, 0), Vector3(-1, 0, 0)));
   EXPECT_TRUE(wall.GetState().velocity == Vector3(1, 0, 0) && post.GetState().velocity == Vector3());
-  EXPECT_EQ(SurfaceType::Get(0), wall.GetState().surface);  // a body without a model is concrete
+  // A body without a model is massless concrete.
+  EXPECT_TRUE(wall.GetState().surface == SurfaceType::Get(0) && wall.GetState().GetMass() == 0.0f);
 }
 
 TEST(RigidCollision, AnchoredBodyHoldsUntilTheImpactExceedsItsStrength) {

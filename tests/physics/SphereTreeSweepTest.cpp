@@ -208,6 +208,14 @@ TEST(SphereTreeSweep, InnerNodesOnlyOpenTheWayToTheirLeaves) {
   ASSERT_TRUE(sweep.IntersectBox(tall));
   EXPECT_NEAR(0.4f, sweep.result.time, 1e-5f);
   EXPECT_EQ(Vector3(-1, 0, 0), sweep.normal);
+  // A root that starts around a small cube and moves off it still opens the way to its leaf, which
+  // runs from x = 2 to -8 into the cube's face x = 0.5 at time 0.1.
+  model.children[0].centre = Vector3(3, 0, 0);
+  SphereTreeSweep away(&model, COrientation(TMatrix(), Vector3(-1, 0, 0)), 3, start.get(),
+                       COrientation(TMatrix(), Vector3(-11, 0, 0)), 4, end.get());
+  ASSERT_TRUE(away.IntersectBox(Box(Vector3(-0.5f, -0.5f, -0.5f), Vector3(0.5f, 0.5f, 0.5f))));
+  EXPECT_NEAR(0.1f, away.result.time, 1e-5f);
+  EXPECT_EQ(Vector3(1, 0, 0), away.normal);
 }
 
 TEST(SphereTreeSweep, BoundsHoldBothRootPlacesGrownByTheRootRadius) {

@@ -237,6 +237,8 @@ TEST(SphereTree, FlatBoxGridStaysInsideTheBoxAndItsSphere) {
   SphereTree::BuildFlatBox(n, Box(Vector3(0, 0, 0), Vector3(3, 1.5f, 1)));  // one row: centred across y
   ASSERT_EQ(n.childCount, 3u);
   EXPECT_EQ(n.children[1].centre, Vector3(1.5f, 0.75f, 0.5f));
+  SphereTree::BuildFlatBox(n, Box(Vector3(0, 0, 0), Vector3(1, 1, 1)));  // as thick as it is long and wide
+  EXPECT_EQ(n.childCount, 1u);
   DebugCapture log;
   for (const Vector3& top : {Vector3(4, 4, 0), Vector3(1, 1, 3), Vector3(1000, 1000, 1e-3f)}) {
     SphereTree::BuildFlatBox(n, Box(Vector3(0, 0, 0), top));  // flat, upright, or 10^12 spheres
