@@ -314,7 +314,9 @@ TEST(RigidCollision, PlacementTestFindsWhatABodyWouldOverlap) {
   octree.InsertObject(&ball.body);
   EXPECT_FALSE(ball.body.TestPlacement(At(Vector3(3, 2, 2))));
   EXPECT_TRUE(ball.body.TestPlacement(At(Vector3(3, 2, 0.3f))));
-  EXPECT_TRUE(ball.body.HasAllFlags(CollisionFlags::kBlocks));  // restored after the test
+  // Blocking again after the test, and a moving body the camera passes through.
+  EXPECT_TRUE(
+      ball.body.HasAllFlags(CollisionFlags::kBlocks | CBoundedObject::kRigidDynamic | CBoundedObject::kNoCameraPass));
   // Re-placed, the body's bounds follow it and the old contact is gone.
   ball.body.SetOrientation(At(Vector3(1, 1, 1)));
   EXPECT_EQ(nullptr, ball.body.GetContactObject());

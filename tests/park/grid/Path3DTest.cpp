@@ -412,6 +412,14 @@ TEST(Path3D, DrawsBoundsEdgesAndTheNodesNearTheCamera) {
   EXPECT_EQ(view.Count(C3DPath::kBlue), 24u);
   EXPECT_EQ(view.Count(C3DPath::kRed), 12u);
   EXPECT_EQ(view.lines.size(), 12u + 5u + 36u);
+  // The selected node's box: its twelve edges span exactly the box of side 0.5 around (10, 0, 0).
+  Box red(Vector3(1e9f, 1e9f, 1e9f), Vector3(-1e9f, -1e9f, -1e9f));
+  for (const auto& line : view.lines) {
+    if (line.colour != C3DPath::kRed) continue;
+    red.ExtendByPoint(line.a);
+    red.ExtendByPoint(line.b);
+  }
+  EXPECT_TRUE(red.min == Vector3(9.75f, -0.25f, -0.25f) && red.max == Vector3(10.25f, 0.25f, 0.25f));
 }
 
 }  // namespace
