@@ -145,6 +145,13 @@ TEST(PolyhedronCheck, CoplanarTrianglesReflexEdgesAndOpenSurfacesFail) {
   CerrCapture err;
   EXPECT_EQ(bad.check(), 1);
   EXPECT_NE(err.Text().find("\anonconvex edge:  "), std::string::npos);
+  // A dart-shaped face names its reflex corner and the angle it turns the wrong way by, asin(0.8).
+  Polyhedron dart;
+  dart.addFace("dart", {dart.addVertex("a", VclipVector3(0, 0, 0)), dart.addVertex("b", VclipVector3(2, 0, 0)),
+                        dart.addVertex("c", VclipVector3(2, 2, 0)), dart.addVertex("d", VclipVector3(1.5f, 0.5f, 0))},
+               false);
+  EXPECT_EQ(dart.check(), 1);
+  EXPECT_NE(err.Text().find("\anonconvex face:  dart  vertex=d  angle=-53.1301\n"), std::string::npos) << err.Text();
 }
 
 TEST(PolyhedronHull, RandomCloudsGiveClosedConvexHullsContainingEveryPoint) {

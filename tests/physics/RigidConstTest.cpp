@@ -6,6 +6,7 @@
 
 #include "core/math/ResourceTable.h"
 #include "physics/polyhedron/PolyTree.h"
+#include "physics/rigid/RigidConstMass.h"
 #include "tests/physics/RigidTestUtil.h"
 #include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
@@ -33,6 +34,25 @@ TEST(RigidConst, OneBallCentresTheMeshAndGivesSolidBallInertia) {
     EXPECT_NEAR(0.8f, m.inertia.m[i][i], 1e-5f);
     EXPECT_NEAR(1.25f, m.inverseInertia.m[i][i], 1e-4f);
   }
+}
+
+TEST(RigidConst, BoxLatticesGiveTheirCentroidAndTheInertiaOfTheirCellCentres) {
+  // A 2 x 4 x 6 box of mass 3 as 16 cell centres a side: along a side of length L they spread
+  // with variance L^2 (16^2 - 1) / (12 16^2), so the inertia about x is 3 (4^2 + 6^2) times that.
+  const Box boxes[2] = {Box(Vector3(1, 2, 3), Vector3(3, 6, 9)), Box(Vector3(11, 2, 3), Vector3(13, 6, 9))};
+  const float masses[2] = {3.0f, 3.0f};
+  Vector3 centroid;
+  TMatrix inertia;
+  RigidMassDistribution::BoxesCentroidAndInertia(boxes, masses, 1, centroid, inertia);
+  const float spread = 255.0f / 3072.0f;
+  EXPECT_EQ(Vector3(2, 4, 6), centroid);
+  const float diagonal[3] = {3 * 52 * spread, 3 * 40 * spread, 3 * 20 * spread};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) EXPECT_NEAR(i == j ? diagonal[i] : 0.0f, inertia.m[i][j], 1e-4f) << i << j;
+  // Two of them 10 apart: the centroid halfway, and each adds 3 * 5^2 about y and z.
+  RigidMassDistribution::BoxesCentroidAndInertia(boxes, masses, 2, centroid, inertia);
+  EXPECT_EQ(Vector3(7, 4, 6), centroid);
+  EXPECT_NEAR(2 * (3 * 40 * spread + 75), inertia.m[1][1], 0.02f);  // a sum of 8192 terms in float
 }
 
 TEST(RigidConst, MassOverrideScalesAndAnEmptySumStaysImmovable) {
@@ -82,11 +102,12 @@ TEST(RigidConst, SpheresGiveRootModelBoxAndTurningBounds) {
   AddPointMass(mesh.get(), Vector3(), 1.0f, 0.1f);
   AddSphere(mesh.get(), Vector3(1, 0, 0), 0.5f);
   AddSphere(mesh.get(), Vector3(-1, 0, 0), 0.5f);
+  AddSphere(mesh.get(), Vector3(0, 0, 0), 0.0f);  // a point still counts
   RigidConst model;
   model.BuildFromMesh(std::move(mesh));
   const SphereTreeNode& root = model.GetSphereRoot();
-  ASSERT_EQ(2u, root.childCount);
-  for (uint32_t i = 0; i < 2; ++i) {
+  ASSERT_EQ(3u, root.childCount);
+  for (uint32_t i = 0; i < 3; ++i) {
     const SphereTreeNode& c = root.children[i];
     EXPECT_LE((c.centre - root.centre).Length() + c.radius, root.radius + 1e-4f);  // root holds every child
   }

@@ -234,4 +234,8 @@ TEST(SphereTreeSweep, BoundsHoldBothRootPlacesGrownByTheRootRadius) {
   Vector3 sweepVector;
   sweep.GetSweep(sweepVector);
   EXPECT_EQ(Vector3(0, 4, -3), sweepVector);
+  // Without a tree there is nothing to place: the bounds are the 0.1 margin around the origin.
+  const SphereTreeSweep empty(nullptr, COrientation(), 1, nullptr, COrientation(), 2, nullptr);
+  empty.GetBounds(box);
+  EXPECT_TRUE(box.min == Vector3(-0.1f, -0.1f, -0.1f) && box.max == Vector3(0.1f, 0.1f, 0.1f));
 }

@@ -72,11 +72,17 @@ TEST(VclipVector3, TextFormAndRoundTrip) {
   out << VclipVector3(1, -2, 0.5f) << ' ' << 4;
   EXPECT_EQ(out.str(), "(+1 -2 +0.5) 4");
 
+  // The unit axes by name, read and as the public constants.
   VclipVector3 v;
-  std::istringstream("-j") >> v;
-  EXPECT_EQ(v, VclipVector3(0, -1, 0));
-  std::istringstream("+k i") >> v;
-  EXPECT_EQ(v, VclipVector3::kK);
+  const char* names[6] = {"i", "-i", "+j", "-j", "k i", "-k"};
+  const VclipVector3* constants[6] = {&VclipVector3::kI, &VclipVector3::kMinusI, &VclipVector3::kJ,
+                                      &VclipVector3::kMinusJ, &VclipVector3::kK, &VclipVector3::kMinusK};
+  for (int a = 0; a < 6; ++a) {
+    const float sign = a % 2 ? -1.0f : 1.0f;
+    const VclipVector3 axis(a / 2 == 0 ? sign : 0.0f, a / 2 == 1 ? sign : 0.0f, a / 2 == 2 ? sign : 0.0f);
+    std::istringstream(names[a]) >> v;
+    EXPECT_TRUE(v == axis && *constants[a] == axis) << names[a];
+  }
   std::istringstream("-2.5e1 0 7") >> v;
   EXPECT_EQ(v, VclipVector3(-25, 0, 7));
 
