@@ -352,6 +352,12 @@ TEST_F(Pieces, QueriesOverPlacedNodes) {
   std::vector<const SectionLink*> links;
   FindLinksNear(links, Vector3(0.25f, 0.25f, 0.5f), 0.01f, kLinkSkateToTop);
   EXPECT_EQ(links.size(), 2u);  // both pieces' climbs pass through the point
+  // Just past the top of a climb it is still near: a link's nearest point stops at its end.
+  const SectionLink* climb = links[0];
+  const Vector3 top = climb->to->GetPosition() + (climb->to->GetPosition() - climb->from->GetPosition()) * 0.005f;
+  links.clear();
+  FindLinksNear(links, top, 0.01f, kLinkSkateToTop);
+  EXPECT_NE(std::find(links.begin(), links.end(), climb), links.end());
   links.clear();
   FindLinksNear(links, Vector3(0.25f, 0.25f, 0.5f), 0.01f, kLinkGrindLeft);
   EXPECT_TRUE(links.empty());

@@ -776,6 +776,20 @@ TEST_F(BodyWorld, ATrickOffAWallTurnsTheSkaterToComeBackDownFacingTheWayItWentUp
   s->body.spinAngle = kPi;
   b.OrientStep(kDt);
   EXPECT_NEAR(s->GetFrame().GetXAxis().Dot(Vector3(0, c, c)), 1.0f, 1e-4);
+  // Off a gentle slope rising along +x, heading across it either way, the skater comes down
+  // mirrored across the slope's level line (+y).
+  const Vector3 up(-std::sin(0.17f), 0, std::cos(0.17f)), level(0, 1, 0), uphill = level.Cross(up);
+  for (float across : {0.7f, -0.7f}) {
+    frame.SetXAxis(uphill * std::cos(across) + level * std::sin(across));
+    frame.SetYAxis(up.Cross(frame.GetXAxis()));
+    frame.SetZAxis(up);
+    s->SetFrame(frame);
+    ASSERT_GT(b.TakeOffTime(s->GetCentre().z), 0.0f);
+    s->body.takeOffTime = static_cast<float>(park.GetWorldTime()) - s->body.airTime;
+    b.OrientStep(kDt);
+    const Vector3 mirrored = uphill * -std::cos(across) + level * std::sin(across);
+    EXPECT_NEAR(s->GetFrame().GetXAxis().Dot(mirrored), 1.0f, 1e-4) << across;
+  }
 }
 
 // --- Debug drawing ---
