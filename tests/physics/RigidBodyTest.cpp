@@ -126,6 +126,13 @@ TEST(RigidBodyState, ImmovableAndLockedBodiesIgnoreWhatTheyCannotTake) {
   EXPECT_EQ(Vector3(0, 0.5f, 0), locked.velocity);
   EXPECT_EQ(Vector3(0, 0, 0), locked.angularVelocity);
   EXPECT_EQ(TMatrix(), locked.nextPose.axes);
+  // Added spin: ignored when locked; a free body takes it whole, with the momentum its inertia gives.
+  RigidBodyState free;
+  free.Init(At(Vector3()), Vector3(), Vector3(), &mass, nullptr, false);
+  for (RigidBodyState* s : {&locked, &free}) s->AddAngularVelocity(Vector3(0, 0, 3));
+  EXPECT_EQ(Vector3(0, 0, 0), locked.angularVelocity);
+  EXPECT_EQ(Vector3(0, 0, 3), free.angularVelocity);
+  EXPECT_NEAR(3.0f * mass.inertia.m[2][2], free.angularMomentum.z, 1e-5f);
   // A record with spin in it leaves the locked body without any.
   RigidStateRecord spinning;
   locked.Save(spinning);

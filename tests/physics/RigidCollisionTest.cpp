@@ -288,7 +288,10 @@ TEST(RigidCollision, BodyDroppedThroughTheWorldComesToRestOnTheFloor) {
     // A ray finds the ball where the sweeps took it, on the way down and at rest.
     const Vector3 c = ball.s().position;
     RayInfo down(c + Vector3(0, 0, 5), c - Vector3(0, 0, 5));
-    if (i % 20 == 0) EXPECT_TRUE(ball.body.Intersect(&down) && std::fabs(down.result.time - 0.45f) < 1e-5f) << i;
+    if (i % 20 == 0) {
+      EXPECT_TRUE(ball.body.Intersect(&down) && std::fabs(down.result.time - 0.45f) < 1e-5f) << i;
+      EXPECT_EQ(ball.model->GetTurningBounds().min + c, ball.body.GetBounds().min) << i;  // so do its bounds
+    }
     if (i >= 500) {
       lateLow = std::min(lateLow, ball.s().position.z);
       lateHigh = std::max(lateHigh, ball.s().position.z);
@@ -317,6 +320,20 @@ TEST(RigidCollision, PlacementTestFindsWhatABodyWouldOverlap) {
   // Blocking again after the test, and a moving body the camera passes through.
   EXPECT_TRUE(
       ball.body.HasAllFlags(CollisionFlags::kBlocks | CBoundedObject::kRigidDynamic | CBoundedObject::kNoCameraPass));
+  // Touching the floor, a body is at rest below the speed limit, 0.5 m/s here, and not at it.
+  ball.body.SetContact(&floor, Vector3(0, 0, 0), Vector3(0, 0, 1));
+  for (float speed : {0.5f, 0.49f}) {
+    ball.s().velocity = Vector3(0, speed, 0);
+    EXPECT_EQ(speed < 0.5f, ball.body.IsAtRest()) << speed;
+  }
+  // Wedged between two walls that lean together, a body that may not turn keeps only the motion
+  // along their crease (y); the impulse that takes the rest away is reported.
+  RigidBodyState& s = ball.s();
+  s.rotationLocked = 1;
+  s.velocity = Vector3(3, 4, -5);
+  const float j = ball.body.ResolveWedgedContact({Vector3(0.98f, 0, 0.2f), Vector3(-0.98f, 0, 0.2f)}, nullptr);
+  EXPECT_TRUE(s.velocity.x == 0.0f && s.velocity.y == 4.0f && s.velocity.z == 0.0f);
+  EXPECT_NEAR(2.0f * std::sqrt(34.0f), j, 1e-4f);
   // Re-placed, the body's bounds follow it and the old contact is gone.
   ball.body.SetOrientation(At(Vector3(1, 1, 1)));
   EXPECT_EQ(nullptr, ball.body.GetContactObject());

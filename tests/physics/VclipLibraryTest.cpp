@@ -319,6 +319,7 @@ TEST(Se3, ReadErrorsAreReportedAndKeepWhatWasRead) {
   EXPECT_EQ(RefusedRead(x, "{ trans 1 2 3 "), "Se3::read : didn't find '}' or transform text too long\a\n");
   EXPECT_NE(RefusedRead(x, "{" + std::string(1200, ' ') + "}").find("too long"), std::string::npos);
   EXPECT_EQ(RefusedRead(x, "{ trans 1 2 3 spin 4 trans 9 9 9 }"), "Se3::read : unknown token spin \a\n");
+  EXPECT_EQ(RefusedRead(x, "{ trans 1 2 3 trans 1 x 3 }"), "Se3::read : bad vector after trans \a\n");
   EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3(1, 2, 3), 0.0f);
   // A truncated step must not leave garbage in the transform.
   EXPECT_FALSE(RefusedRead(x, "{ trans 1 0 0 rot 90 }").empty());
