@@ -198,7 +198,9 @@ TEST(Wheel, TyresGripSidewaysAndLockedWheelsNeverSpin) {
   hanging.SetLocked(true);
   hanging.ApplyDriveTorque(500.0f, 0.1f);
   EXPECT_TRUE(hanging.IsLocked() && !v.wheels[0].IsLocked() && hanging.GetSpin() == 0.0f);
-  EXPECT_EQ(&v.body, hanging.GetCollisionInfo(nullptr)->object);  // what the wheel meets hears the body
+  // What the wheel meets hears of the body and the tyre's surface.
+  const CollisionInfo* tyre = hanging.GetCollisionInfo(nullptr);
+  EXPECT_TRUE(tyre->object == &v.body && tyre->surface == &hanging.GetParams().forwardSurface);
   EXPECT_EQ(Vector3(0, 0, 0), hanging.GetSuspensionForce());  // attached, it pushes nothing yet
   // A restored suspension state leaves a locked wheel still, and spins a free one.
   hanging.SetSuspensionState(0.2f, -1.5f, 9.0f);
