@@ -322,10 +322,9 @@ TEST_F(TextureCacheTest, ProceduralTexturesTakeTheOldestSlotOfTheirEdge) {
     cache->BeginFrame(frame);
     ASSERT_NE(Handle(targets[frame - 1].get()), nullptr);
   }
-  // Two procedural slots of edge 16: the third target took the first one's.
+  // Two procedural slots of edge 16: the third target took the first one's (surface 1 again in
+  // the golden record).
   EXPECT_EQ(Cached(*targets[0])->Level(), -1);
-  EXPECT_EQ(Cached(*targets[1])->Level(), 4);
-  EXPECT_EQ(Cached(*targets[2])->Level(), 4);
   CCachedTexture* removed = Cached(*targets[1]);
   EXPECT_NE(cache->FindSlotRecord(removed), nullptr);
   cache->RemoveTexture(removed);
