@@ -42,8 +42,6 @@ TEST(PixelConvertTest, FifteenAndSixteenBitRoundTripThroughThirtyTwo) {
       ExpectWidened(Green(p), (i >> 5) & ((1u << greenBits) - 1), (1u << greenBits) - 1);
       ExpectWidened(Blue(p), i & 31, 31);
     }
-    EXPECT_EQ(out[count - 1], 0xFFFFFFFFu);
-    EXPECT_EQ(out[0], 0xFF000000u);
   }
 }
 
