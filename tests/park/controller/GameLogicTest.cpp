@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"
+#include "tests/support/ParkState.h"
 #include "tests/support/WorkingFolder.h"
 #include "tools/DemoContentBoarder.h"
 
@@ -287,6 +288,7 @@ TEST_F(ControllerPark, NearPieceMarksFollowEveryPlacedPiece) {
 }
 
 TEST_F(ControllerPark, ClearParkKeepsOnlyTheTerrain) {
+  const testing_support::ParkGridState fresh = testing_support::TakeParkGridState(*park);
   PlaceAt(0, 3.0f, 3.0f);
   PlaceAt(1, 9.0f, 9.0f);
   COrientation frame;
@@ -304,6 +306,7 @@ TEST_F(ControllerPark, ClearParkKeepsOnlyTheTerrain) {
     EXPECT_EQ(Grid().GetSquareByIndex(i)->nearPiece, 0) << i;
   }
   EXPECT_EQ(logic->GetHeldObjectId(), CGameLogic::kNone);
+  EXPECT_TRUE(testing_support::TakeParkGridState(*park, false) == fresh);  // the ground's walks too
   PlaceAt(0, 3.0f, 3.0f);  // the park is usable again
   EXPECT_EQ(Occupied(), Block(3, 3, 2, 2));
 }
@@ -435,7 +438,8 @@ TEST_F(ControllerPark, CtrlLWritesTheSoftwareTextureCacheAndSaysWhenItCannot) {
   park->SetRenderView(&renderView);
 }
 
-// Before a save a lifted piece goes back where it stood, and a bought one is refunded.
+// Before a save a lifted piece goes back where it stood, and a bought one is refunded; so before
+// a load, whichever way it goes (here there is no file).
 TEST_F(ControllerPark, SavingPutsTheHeldPieceBackOrRefundsIt) {
   const uint32_t id = PlaceAt(0, 6.0f, 6.0f);
   logic->PickUpObject(id);
@@ -453,6 +457,12 @@ TEST_F(ControllerPark, SavingPutsTheHeldPieceBackOrRefundsIt) {
   logic->SaveGame((saves.Path() + "two.sav").c_str());
   EXPECT_EQ(park->GetMoney(), money);
   EXPECT_EQ(Piece(bought), nullptr);
+  EXPECT_EQ(logic->GetHeldObjectId(), CGameLogic::kNone);
+
+  const uint32_t again = logic->BuyObject(catalog.defs[1], frame);
+  EXPECT_FALSE(logic->LoadGame((saves.Path() + "none.sav").c_str()));
+  EXPECT_EQ(park->GetMoney(), money);
+  EXPECT_EQ(Piece(again), nullptr);
   EXPECT_EQ(logic->GetHeldObjectId(), CGameLogic::kNone);
 }
 

@@ -180,6 +180,23 @@ TEST(GridSetup, HandWorkedSquaresOfAStepASlopeAndTheEdges) {
   EXPECT_EQ(slope.directionMask & 0x0F, 0);  // across: uneven cells; up and down: uneven corners
 }
 
+// Off flat ground a straight move is level while the cells beside it and the corners it joins
+// differ by under a hundredth. Rows rise by 0.009 up to row 3 and by 0.011 after it; each cell's
+// own first corner is sunk a metre, so that no corner is flat.
+TEST(GridSetup, AMoveOffFlatGroundIsLevelUnderAHundredthOfRise) {
+  std::unique_ptr<ShadedMesh> mesh = BuildTerrain(4, 5, [](int c, int r, float x, float y) {
+    const float z = r <= 3 ? 0.009f * r : 0.027f + 0.011f * (r - 3);
+    return x == kOrigin.x + c && y == kOrigin.y + r ? z - 1.0f : z;
+  });
+  AddOrigin(*mesh, 4, 5);
+  Level level(std::move(mesh));
+  CGrid* grid = nullptr;
+  ASSERT_TRUE(level.Start(&grid));
+  const CGridSquare& s = *grid->GetSquare(2, 3);
+  EXPECT_EQ(s.flat, 0);
+  EXPECT_EQ(s.directionMask, 0x0E);  // to row 2 and along row 3 by 0.009; never to row 4
+}
+
 TEST(GridSetup, RegionsGatesAndTheClearanceAroundThem) {
   Level level(BuildPark());
   CGrid* grid = nullptr;

@@ -13,6 +13,7 @@
 #include "core/math/Box.h"
 #include "core/math/ByteCursor.h"
 #include "core/math/LittleEndian.h"
+#include "park/pieces/PieceSale.h"
 #include "park/runner/ParkRunner.h"
 #include "park/saved/SavedGame.h"
 #include "park/skater/Skater.h"
@@ -184,7 +185,7 @@ TEST(ParkRunner, EverySkatersTickStateReadsBackWholeAndCutShortOnesFail) {
 }
 
 // The runner's checks speak up: money that moves without a booking and a head count that does
-// not add up are reported with the tick they were seen at.
+// not add up are reported with the tick they were seen at; a sale, booked as resale, is not.
 struct UnbookedMoney : CGameObject {
   UnbookedMoney() { AddFlags(kLocalUpdate); }
   void Update(float) override {
@@ -192,12 +193,23 @@ struct UnbookedMoney : CGameObject {
   }
 };
 
+// Sells one piece within a tick, as the player does; a sold piece is not sold again.
+struct PieceSeller : CGameObject {
+  explicit PieceSeller(uint32_t id) : piece(id) { AddFlags(kLocalUpdate); }
+  void Update(float) override {
+    if (auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld())) SellPiece(*park, piece);
+  }
+  uint32_t piece;
+};
+
 TEST(ParkRunner, MoneyOutsideTheBooksAWrongHeadCountAndARunawaySkaterAreReported) {
   DemoRun run(9);
   ASSERT_TRUE(run.built);
   CParkRunner runner(run.park);
+  run.park.RegisterNewObject(std::make_unique<PieceSeller>(run.content.pieceIds.back()));
   runner.RunTicks(3);
   EXPECT_TRUE(runner.GetViolations().empty());
+  EXPECT_GT(run.park.GetParkState().earnedFromResale, 0.0);
   std::unique_ptr<CGameObject> leak = std::make_unique<UnbookedMoney>();
   run.park.RegisterNewObject(std::move(leak));
   ASSERT_EQ(leak, nullptr);  // taken: a local object is filed without an id
@@ -227,6 +239,26 @@ TEST(ParkRunner, MoneyOutsideTheBooksAWrongHeadCountAndARunawaySkaterAreReported
   bool flung = false;
   for (const std::string& v : runner.GetViolations()) flung = flung || v.rfind(fastLine, 0) == 0;
   EXPECT_TRUE(flung);
+}
+
+// A skater lying crashed is reported once, at the first tick past half a minute down: 910 ticks
+// of 33 ms. A stand-in's injury step leaves it lying where it is.
+TEST(ParkRunner, ASkaterLyingCrashedIsReportedOnceItIsPastTheLimit) {
+  DemoRun run(9);
+  ASSERT_TRUE(run.built);
+  CParkRunner runner(run.park);
+  CSkater::SetBodyFactory(nullptr, nullptr);
+  ASSERT_EQ(runner.SpawnSkaters(1), 1);
+  RegisterSkaterBody();
+  CSkater* down = GetSkaterList().back();
+  down->SetState(CSkater::kInjured, 0);
+  down->body.motionMode = CSkater::kCrashed;
+  const uint32_t id = down->GetID();
+  runner.RunTicks(909);
+  EXPECT_TRUE(runner.GetViolations().empty());
+  runner.RunTicks(100);
+  EXPECT_EQ(runner.GetViolations(),
+            std::vector<std::string>{"tick 910: skater " + std::to_string(id) + " has not got up from a crash"});
 }
 
 }  // namespace

@@ -254,6 +254,9 @@ TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
   // relations (its edge mode and link number).
   EXPECT_EQ(loaded.largestTrickBonus, 12.0f);
   EXPECT_EQ(loaded.focus.z, 3.0f);
+  // A piece put down after the load takes node ids above every loaded one.
+  for (const auto& node : Make(0, 3.0f, 1.0f)->GetPathNodes())
+    EXPECT_GT(node->GetNodeId(), before.rings.rbegin()->first);
 }
 
 TEST_F(SavedPark, LinkNumbersNameTheGridsTwoStepsAndEveryPieceLink) {
