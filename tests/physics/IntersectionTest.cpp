@@ -531,16 +531,19 @@ TEST(IntersectionWalkers, OctreeAndSphereTreeKeepTheNearestHit) {
     const SphereTreeRef ref{&t.model, &pose, uint32_t(7 + trial), &t.working};
     const Vector3 s = RandomPoint(9), e = RandomPoint(9);
     double best = FLT_MAX;
+    Vector3 bestNormal;
     for (const SphereTreeNode* leaf : t.leaves) {
       BeamInfo one(s, e, 0.3f);
-      if (one.IntersectSphere(pose.LocalToWorldPoint(leaf->centre), leaf->radius)) {
-        best = std::min(best, double(one.result.time));
+      if (one.IntersectSphere(pose.LocalToWorldPoint(leaf->centre), leaf->radius) && one.result.time < best) {
+        best = one.result.time;
+        bestNormal = one.normal;
       }
     }
     BeamInfo beam(s, e, 0.3f), first(s, e, 0.3f);
     ASSERT_EQ(IntersectSphereTree(beam, ref), best < FLT_MAX) << "trial " << trial;
     EXPECT_EQ(beam.mode, QueryMode::kDetails);                        // restored
     EXPECT_NEAR(beam.result.time, best, best < FLT_MAX ? 1e-6 : 0);  // FLT_MAX without a leaf hit
+    if (best < FLT_MAX) EXPECT_LT((beam.normal - bestNormal).Length(), 1e-4f) << "trial " << trial;
     EXPECT_LT((t.working.centre - pose.LocalToWorldPoint(t.model.centre)).Length(), 1e-4f);
     // First-leaf mode stops at a leaf that is hit, not necessarily the nearest.
     first.mode |= QueryMode::kFirstLeaf;

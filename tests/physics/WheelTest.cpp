@@ -222,10 +222,19 @@ TEST(Wheel, FrictionCurveRampsToItsSlidingValue) {
   EXPECT_EQ(Vector3(-30, 0, 0), ComputeFrictionForce(100, none, Vector3(30, 0, 0), 0.8f, 0.5f));
   EXPECT_NEAR(80.0f, ComputeFrictionForce(100, none, Vector3(0, 300, 0), 0.8f, 0.5f).Length(), 1e-3f);
   EXPECT_EQ(none, ComputeFrictionForce(0, none, none, 0.8f, 0.5f));
-  // A tyre is table entry 19 going forward and slides sideways at half as much again.
-  const WheelParams tyre;
-  SurfaceType side = *SurfaceType::Get(19);
-  EXPECT_EQ(0, std::memcmp(&tyre.forwardSurface, &side, sizeof side));
-  side.kineticFriction *= 1.5f;
-  EXPECT_EQ(0, std::memcmp(&tyre.sideSurface, &side, sizeof side));
+  // A tyre is table entry 19 going forward and slides sideways at half as much again, unless its
+  // definition text names another surface (ICE is entry 10) or scale.
+  const struct {
+    const char* text;
+    uint32_t entry;
+    float scale;
+  } tyres[] = {{"", 19, 1.5f}, {"SurfaceType = ICE\nKineticFrictionSideScalar = 2", 10, 2.0f}};
+  for (const auto& t : tyres) {
+    WheelParams tyre;
+    tyre.Read(t.text);
+    SurfaceType side = *SurfaceType::Get(t.entry);
+    EXPECT_EQ(0, std::memcmp(&tyre.forwardSurface, &side, sizeof side)) << t.text;
+    side.kineticFriction *= t.scale;
+    EXPECT_EQ(0, std::memcmp(&tyre.sideSurface, &side, sizeof side)) << t.text;
+  }
 }
