@@ -328,14 +328,16 @@ TEST(RigidCollision, PlacementTestFindsWhatABodyWouldOverlap) {
   }
   // Wedged between two walls that lean together, a body that may not turn keeps only the motion
   // along their crease (y); the impulse that takes the rest away is reported.
-  RigidBodyState& s = ball.s();
-  s.rotationLocked = 1;
-  s.velocity = Vector3(3, 4, -5);
+  ball.s().rotationLocked = 1;
+  ball.s().velocity = Vector3(3, 4, -5);
   const float j = ball.body.ResolveWedgedContact({Vector3(0.98f, 0, 0.2f), Vector3(-0.98f, 0, 0.2f)}, nullptr);
-  EXPECT_TRUE(s.velocity.x == 0.0f && s.velocity.y == 4.0f && s.velocity.z == 0.0f);
+  EXPECT_EQ(Vector3(0, 4, 0), ball.s().velocity);
   EXPECT_NEAR(2.0f * std::sqrt(34.0f), j, 1e-4f);
   // Re-placed, the body's bounds follow it and the old contact is gone.
-  ball.body.SetOrientation(At(Vector3(1, 1, 1)));
+  COrientation there = At(Vector3(1, 1, 1));
+  there.RotateZ(1.0f);
+  ball.body.SetOrientation(there);
+  EXPECT_TRUE(ball.s().rotation == there.axes && ball.s().position == there.position);
   EXPECT_EQ(nullptr, ball.body.GetContactObject());
   EXPECT_TRUE(ball.body.GetBounds().min.z <= 0.5f && ball.body.GetBounds().max.z >= 1.5f);
   octree.RemoveObject(&ball.body);
