@@ -141,10 +141,11 @@ TEST_F(LayerWorld, ChangesDuringThePassFollowTheIndex) {
   Layer* a = Add("a");
   Layer* b = Add("b");
   Layer* c = Add("c");
-  // c adds one above itself (not visited this pass); b brings itself to the top, so a, the layer
-  // just below its old slot, is skipped for this pass.
+  // c adds one above and one below itself (neither visited this pass); b brings itself to the top,
+  // so a, the layer just below its old slot, is skipped for this pass.
   c->onTick = [&] {
     world.AddLayerAboveCurrent(std::make_unique<Layer>(&j, "n"));
+    world.AddLayerBelowCurrent(std::make_unique<Layer>(&j, "m"));
     c->onTick = nullptr;
   };
   b->onTick = [&] {
@@ -153,10 +154,10 @@ TEST_F(LayerWorld, ChangesDuringThePassFollowTheIndex) {
   };
   j.lines.clear();
   world.Tick(0.033f);
-  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick c", "init n", "tick b"}));
+  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick c", "init n", "init m", "tick b"}));
   j.lines.clear();
   world.Tick(0.033f);
-  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick b", "tick n", "tick c", "tick a"}));
+  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick b", "tick n", "tick c", "tick m", "tick a"}));
 
   // The bottom layer bringing itself to the top ends the pass (nothing lies below it).
   a->onTick = [&] {
@@ -165,8 +166,8 @@ TEST_F(LayerWorld, ChangesDuringThePassFollowTheIndex) {
   };
   j.lines.clear();
   world.Tick(0.033f);
-  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick b", "tick n", "tick c", "tick a"}));
-  EXPECT_EQ(world.GetLayer(3), a);
+  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick b", "tick n", "tick c", "tick m", "tick a"}));
+  EXPECT_EQ(world.GetLayer(4), a);
   EXPECT_EQ(world.GetCurrentLayerIndex(), 0u);
 }
 

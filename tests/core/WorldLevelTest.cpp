@@ -190,7 +190,6 @@ TEST(WorldLevel, OnlyAcceptedVisibilityDataMarksTheWorldAsHavingIt) {
   folder.Write("visnodes.bin", Words({1, 0, 0, 2, 0, 1}));
   log.Clear();
   world.LoadVisibilityNodes(nullptr);
-  EXPECT_TRUE(world.IsVisibilityLoaded());
   ASSERT_NE(world.GetOctree().GetRoot()->visibility, nullptr);
   EXPECT_EQ(1u, world.GetOctree().GetRoot()->visibility->cells.size());
   EXPECT_NE(log.Text().find("CGameWorld: Loading Visibility Nodes from: "), std::string::npos);

@@ -142,6 +142,8 @@ TEST(OrientationTest, OrthonormalizeAndClassification) {
   EXPECT_EQ(s.ClassifyScale(0.01f), 1);  // uniform
   s.axes[1] *= 2.0f;
   EXPECT_EQ(s.ClassifyScale(0.01f), 2);  // non-uniform
+  EXPECT_EQ(s.ClassifyScale(3.0f), 1);   // the longest axis exactly the tolerance away from 1 is scaled
+  EXPECT_EQ(s.ClassifyScale(3.5f), 0);
   EXPECT_FALSE(s.IsMirrored());
   s.axes[1] *= -1.0f;
   EXPECT_TRUE(s.IsMirrored());
