@@ -230,17 +230,18 @@ TEST(MeshDataTest, TheAttachedObjectLivesAsLongAsTheMesh) {
 
   // A released mesh is a new mesh again, field for field.
   DebugCapture quiet;
-  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(5, 2.0f));
-  ground->ResolveTextures();
-  ground->currentFrame = 1;
-  ground->Release();
+  std::unique_ptr<ShadedMesh> spinner(DemoContent::BuildAnimatedBox());
+  spinner->ResolveTextures();
+  spinner->currentFrame = 1;
+  spinner->Release();
   const ShadedMesh fresh;
-  const ShadedMesh& g = *ground;
+  const ShadedMesh& g = *spinner;
   EXPECT_TRUE(g.faceCount == 0 && g.vertexCount == 0 && g.uvCount == 0 && g.normalCount == 0 && g.slotCount == 0 &&
               g.header == 0 && g.name[0] == '\0' && g.frameCount == 1 && g.currentFrame == 0 && g.flags == 0 &&
               !g.texturesLoaded && g.radius == 0.0f && g.centroidRadius == 0.0f && g.centroid == fresh.centroid);
   EXPECT_TRUE(g.bounds.min == fresh.bounds.min && g.bounds.max == fresh.bounds.max);
   EXPECT_TRUE(g.path.empty() && g.attachPoints.empty() && g.children.empty() && g.coverage.empty() && g.textures.empty());
+  EXPECT_TRUE(g.animation == nullptr && g.skin == nullptr && g.patches == nullptr && g.sharingTable == nullptr);
 }
 
 TEST(MeshDataTest, CoverageIsTheLargestWorldPerTextureRatioOfTheFamily) {

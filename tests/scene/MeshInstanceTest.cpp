@@ -248,8 +248,8 @@ TEST(MeshInstance, RayHitsMatchBruteForceOverEveryTriangle) {
 TEST(MeshInstance, LevelOfDetailListAndPicks) {
   std::unique_ptr<ShadedMesh> ramp(DemoContent::BuildLodRamp());
   ASSERT_NE(ramp, nullptr);
-  // A second LOD child without a switch size is listed with threshold 1.
-  std::unique_ptr<ShadedMesh> coarse = DemoContent::BuildBox(1, 1, 1);
+  // A second LOD child without a switch size is listed with threshold 1; it has two frames.
+  std::unique_ptr<ShadedMesh> coarse = DemoContent::BuildAnimatedBox();
   coarse->SetName("coarse_LOD");
   coarse->flags = (coarse->flags & ~ShadedMesh::kKindMask) | ShadedMesh::kKindLod;
   const int point = ramp->AddAttachPoint(COrientation(), 5, 0, nullptr, false);
@@ -269,7 +269,9 @@ TEST(MeshInstance, LevelOfDetailListAndPicks) {
   inst.SetLODStart(0);
   EXPECT_EQ(inst.PickLOD(100.0f), &inst);
   EXPECT_EQ(inst.PickLOD(40.0f), lods[1].instance);
+  lods[2].instance->SetFrame(1);
   EXPECT_EQ(inst.PickLOD(0.5f), lods[2].instance);
+  EXPECT_EQ(lods[2].instance->GetFrame(), 0) << "a picked level shows its owner's frame";
   inst.SetLODStart(1);
   EXPECT_EQ(inst.PickLOD(1e9f), lods[1].instance);
   inst.SetLODStart(7);  // past the list: starts at its last entry
