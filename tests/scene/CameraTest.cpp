@@ -92,6 +92,7 @@ TEST(ObserverCam, ThrustDampingAndModes) {
     HeldKeys keys({VK_SHIFT, VK_CONTROL, 'F'});
     cam.UpdateCamera(nullptr, 0.1f, &input, 0, 0, nullptr);
   }
+  EXPECT_NEAR(cam.GetVelocity().x, 10.0f, 1e-4f);
   EXPECT_NEAR(cam.GetFrame().GetPosition().x, 6.0f, 1e-4f);
   // Damping 1 keeps drifting once the keys are up.
   cam.UpdateCamera(nullptr, 0.1f, &input, 0, 0, nullptr);
@@ -107,6 +108,7 @@ TEST(ObserverCam, ThrustDampingAndModes) {
     cam.SetPlacement(frame, 0, 0.0f);
     cam.UpdateCamera(nullptr, 0.5f, &input, 0, 0, nullptr);
     // Damping 0 stops it at once.
+    EXPECT_EQ(cam.GetVelocity(), Vector3());
     EXPECT_EQ(cam.GetFrame().GetPosition(), Vector3(5, 6, 7));
   }
 
