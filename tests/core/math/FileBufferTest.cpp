@@ -152,9 +152,8 @@ TEST(FileBufferTest, ScanStopsInAFolderLoop) {
   std::vector<std::string> names;
   DebugCapture capture;
   ScanDirectoryRecursive(root.c_str(), "*.txt", names, true);
-  ASSERT_FALSE(names.empty());
+  ASSERT_EQ(names.size(), 33u);  // the folder itself and 32 nested levels below it
   EXPECT_EQ(names[0], root + "/x.txt");
   EXPECT_EQ(names[1], root + "/again/x.txt");
-  EXPECT_LT(names.size(), 100u);
   EXPECT_NE(capture.Text().find("ScanDirectoryRecursive: "), std::string::npos);
 }
