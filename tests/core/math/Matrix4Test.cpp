@@ -50,9 +50,10 @@ TEST(Matrix4Test, InPlaceHelpersEqualProductsWithTheirMatrices) {
   }
   Matrix4 v;
   v.ToViewport(640.0f, 480.0f);
-  Vector4 out;
+  Vector4 out, corner;
   TransformPoint4(out, v, Vector3(1, 1, 0.5f));
-  EXPECT_TRUE(E4(out).isApprox(Eigen::Vector4f(640, 480, 0.5f, 1)));
+  corner.Set(640, 480, 0.5f, 1);
+  EXPECT_TRUE(E4(out).isApprox(E4(corner)));
 }
 
 TEST(Matrix4Test, InterpolationsHitEndsAndBlendAsDocumented) {
