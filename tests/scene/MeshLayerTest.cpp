@@ -243,8 +243,9 @@ TEST(MeshLayer, ClipFaceCases) {
   }
   // Depths outside 0..1 keep the colour in range.
   EXPECT_EQ(CMeshLayer::Fade(white, black, -3.0f).ToWord(), 0xFFFFFFFFu);
-  layer.Reset();
-  EXPECT_TRUE(inst.GetLayers().empty());
+  layer.Reset();  // off the instance, holding nothing
+  EXPECT_TRUE(inst.GetLayers().empty() && layer.GetInstance() == nullptr);
+  EXPECT_TRUE(layer.GetFaceCount() == 0 && layer.GetVertexCount() == 0 && !layer.GetFaces() && !layer.GetVertices());
 }
 
 TEST(MeshLayer, InstanceAndLayerLifetimes) {
