@@ -78,8 +78,6 @@ TEST(MeshLayer, ProjectedPolygonsCoverExactlyThePartInsideTheVolume) {
   for (uint32_t f = 0; f < faces.size(); ++f) faces[f] = f;
   const Color colour = Color::FromWord(0x80402010u), fade = Color::FromWord(0xFF000000u);
   CMeshLayer::ProjectFaces(&layer, frustum, colour, fade, faces);
-  ASSERT_GT(layer.GetFaceCount(), 0u);
-  ASSERT_LT(layer.GetFaceCount(), ground->faceCount);  // the grid reaches past the view
 
   std::vector<int> polygonOfFace(ground->faceCount, -1);
   auto worldPoint = [&](uint32_t face, float a, float b) {
