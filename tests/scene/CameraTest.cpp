@@ -33,7 +33,6 @@ class Subject : public CGameObject, public CCameraSubject {
   Vector3 GetCameraSubjectVelocity() const override { return velocity; }
   float GetCollisionRadius() const override { return 0.5f; }
   void SetCameraAlpha(float a) override { alpha = a; }
-  void SetCameraFrame(COrientation& f) override { ++framesTaken; }
 
   uint32_t kind = kOther;
   COrientation frame;
@@ -41,7 +40,6 @@ class Subject : public CGameObject, public CCameraSubject {
   bool trick = false;
   Vector3 velocity;
   float alpha = -1.0f;
-  int framesTaken = 0;
 };
 
 class Wall : public CBoundedObject {
