@@ -78,6 +78,7 @@ struct LitScene {
   void PlaceStandard(bool extraUnmarked) {
     Place(Keep(DemoContent::BuildGroundGrid(5, 2.0f)), Vector3(0, 0, 0), true);
     Place(Keep(DemoContent::BuildLodRamp()), Vector3(3, -2, 0.5f), true);
+    Place(Keep(DemoContent::BuildBuggy()), Vector3(3, 3, 0.5f), true);  // four child meshes side by side
     if (extraUnmarked) Place(Keep(DemoContent::BuildBox(1, 1, 1)), Vector3(-3, 2, 1), false);
   }
 };

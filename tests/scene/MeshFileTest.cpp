@@ -83,10 +83,8 @@ TEST(MeshFileTest, MappedAndCopiedLoadsAgreeAndSizesMatchTheFiles) {
     ExpectSameMesh(mapped, copied);
 
     // Saving over the file the mesh is mapped from leaves the mapped arrays intact.
-    const std::vector<Vector3> before(mapped.allPositions, mapped.allPositions + mapped.vertexCount * mapped.frameCount);
     std::unique_ptr<ShadedMesh> other(DemoContent::BuildBox(5, 5, 5));
     ASSERT_TRUE(other->Save(path.c_str(), nullptr));
-    EXPECT_EQ(0, std::memcmp(before.data(), mapped.allPositions, before.size() * sizeof(Vector3)));
     ExpectSameMesh(copied, mapped);
   }
 }

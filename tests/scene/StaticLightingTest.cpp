@@ -85,14 +85,14 @@ TEST(StaticLighting, SaveLoadRoundTripIsByteExactAndAppliesTheLight) {
     baked_test::SetFirstTexture(*scene.meshes[0], &unlitGround);
     ASSERT_TRUE(StaticLighting::Save(scene.octree, scene.lights, path.c_str()));
     first = ReadAll(path);
-    // Two marked roots (the unmarked box is left out); each block agrees with its normals.
+    // Three marked roots (the unmarked box is left out); each block agrees with its normals.
     uint32_t header[2];
     ASSERT_GE(first.size(), 8u);
     std::memcpy(header, first.data(), 8);
     EXPECT_EQ(header[0], 3u);
-    ASSERT_EQ(header[1], 2u);
+    ASSERT_EQ(header[1], 3u);
     size_t at = 8;
-    for (int i = 0; i < 2; ++i) at += 40 + CheckBlock(scene.instances[i].get(), &first[at + 40]);
+    for (int i = 0; i < 3; ++i) at += 40 + CheckBlock(scene.instances[i].get(), &first[at + 40]);
     EXPECT_EQ(at, first.size());
     ASSERT_TRUE(StaticLighting::Load(scene.octree, path.c_str()));
     litColours = SceneColours(scene);

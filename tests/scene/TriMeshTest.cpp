@@ -253,7 +253,6 @@ TEST(TriMeshGeometry, NormalsBoundsAndSpheres) {
     const Vector3& p = mesh.positions[i];
     EXPECT_TRUE(mesh.bounds.ContainsBox(Box(p, p)));
     EXPECT_LE(p.Length(), mesh.radius * 1.00001f);
-    EXPECT_LE((p - mesh.centroid).Length(), mesh.centroidRadius * 1.00001f);
     EXPECT_LE((p - centre).Length(), radius * 1.0001f);
   }
   TriMesh empty;  // no vertices: zeros, not a division by zero
@@ -262,17 +261,18 @@ TEST(TriMeshGeometry, NormalsBoundsAndSpheres) {
   EXPECT_EQ(empty.centroidRadius, 0.0f);
 
   // The mesh's own measures against a sweep in double precision: its box (also stored), its box in
-  // a frame, its radius about a point and its centroid; without vertices, zeros.
+  // a frame, its radius about a point, its centroid and its reach from it; without vertices, zeros.
   COrientation frame;
   frame.RotateZ(0.7f);
   frame.SetPosition(Vector3(1, 2, 3));
   Eigen::Vector3d lo = Eigen::Vector3d::Constant(1e30), hi = -lo, localLo = lo, localHi = hi, sum = lo * 0.0;
-  double farthest = 0.0;
+  double farthest = 0.0, reach = 0.0;
   for (uint32_t i = 0; i < mesh.vertexCount; ++i) {
     const Vector3 p = mesh.positions[i], q = frame.WorldToLocalPoint(p);
     const Eigen::Vector3d e(p.x, p.y, p.z), l(q.x, q.y, q.z);
     lo = lo.cwiseMin(e), hi = hi.cwiseMax(e), localLo = localLo.cwiseMin(l), localHi = localHi.cwiseMax(l), sum += e;
     farthest = std::max(farthest, (e - Eigen::Vector3d(1, -2, 0.5)).norm());
+    reach = std::max(reach, (e - Eigen::Vector3d(mesh.centroid.x, mesh.centroid.y, mesh.centroid.z)).norm());
   }
   const auto near = [](const Vector3& v, const Eigen::Vector3d& e) {
     return (Eigen::Vector3d(v.x, v.y, v.z) - e).norm() < 1e-4;
@@ -282,7 +282,8 @@ TEST(TriMeshGeometry, NormalsBoundsAndSpheres) {
   EXPECT_TRUE(near(box.min, lo) && near(box.max, hi) && near(mesh.bounds.min, lo) && near(mesh.bounds.max, hi));
   EXPECT_TRUE(near(local.min, localLo) && near(local.max, localHi));
   EXPECT_NEAR(mesh.ComputeRadiusAbout(1, -2, 0.5f), farthest, 1e-4);
-  EXPECT_TRUE(near(mesh.ComputeCentroid(), sum / mesh.vertexCount));
+  EXPECT_TRUE(near(mesh.ComputeCentroid(), sum / mesh.vertexCount) && near(mesh.centroid, sum / mesh.vertexCount));
+  EXPECT_NEAR(mesh.centroidRadius, reach, 1e-5);
   const Box none = empty.ComputeTransformedBox(frame);
   EXPECT_TRUE(none.min == Vector3() && none.max == Vector3() && empty.ComputeRadiusAbout(1, 2, 3) == 0.0f);
   EXPECT_TRUE(empty.ComputeCentroid() == Vector3() && empty.ComputeBox().max == Vector3());
