@@ -95,14 +95,11 @@ TEST_F(DirectDrawTest, FormatsLocksAndBlits) {
   RECT r{2, 3, 4, 5};
   ASSERT_EQ(a->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL, 0xF81F), DD_OK);
   ASSERT_EQ(b->Blt(nullptr, a.get(), nullptr, DDBLT_WAIT, 0), DD_OK);
-  int magenta = 0;
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) {
       const bool inside = x >= 4 && x < 8 && y >= 6 && y < 10;
       EXPECT_EQ(At16(*b, x, y), inside ? 0xF81F : 0) << x << "," << y;
-      magenta += inside;
     }
-  EXPECT_EQ(magenta, 16);
   RECT from{4, 6, 8, 10};
   auto c = Make(8, 8, PixelFormat565(), DDSCAPS_SYSTEMMEMORY);
   ASSERT_EQ(c->BltFast(4, 4, b.get(), &from, DDBLTFAST_WAIT), DD_OK);

@@ -36,9 +36,11 @@ TEST(Gdi, DibSectionReportsItsFormatAndGivesItsRowsBack) {
   ASSERT_EQ(GetDIBits(dc, bitmap, 1, 5, words, &info, DIB_RGB_COLORS), 1);
   for (int x = 0; x < 3; ++x) EXPECT_EQ(words[x], top[x]) << x;
   EXPECT_EQ(words[3], 0u);
-  // Rows of a depth no DIB has are refused, and the bitmap keeps its pixels.
+  // Rows of a depth no DIB has and run-length codes that stop short are refused; the bitmap keeps its pixels.
   info.bmiHeader.biBitCount = 2;
   const uint8_t rows[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  EXPECT_EQ(SetDIBits(dc, bitmap, 0, 2, rows, &info, DIB_RGB_COLORS), 0);
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 3, 2, 1, 8, BI_RLE8, sizeof(rows), 0, 0, 0, 0};
   EXPECT_EQ(SetDIBits(dc, bitmap, 0, 2, rows, &info, DIB_RGB_COLORS), 0);
   EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0x11, 0x22, 0x33));
   EXPECT_TRUE(DeleteDC(dc) && !DeleteDC(nullptr));

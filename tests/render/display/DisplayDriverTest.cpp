@@ -300,6 +300,7 @@ TEST(DDErrorText, QuotedTextsAndUnknownCodes) {
                "Access to this surface is being refused because the surface memory is gone. The DirectDrawSurface "
                "object representing this surface should have Restore called on it.\n");
   EXPECT_STREQ(DDErrorToString(static_cast<HRESULT>(0x88760000u + 150)), "Rectangle provided was invalid.\n");
+  EXPECT_STREQ(DDErrorToString(D3DERR_SCENE_BEGIN_FAILED), "The scene could not be begun.\n");
   EXPECT_STREQ(DDErrorToString(DDERR_OUTOFVIDEOMEMORY), DDErrorToString(DDERR_OUTOFMEMORY));
   EXPECT_STREQ(DDErrorToString(0), "No error.\n");
   EXPECT_STREQ(DDErrorToString(static_cast<HRESULT>(0x88760001u)), "Unrecognized error value.\n");
