@@ -73,16 +73,14 @@ TEST(ButtonPanel, APanelOverEverySurfaceEdgeIsClippedToTheSurface) {
   s.bitsPerPixel = 16;
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) memory[static_cast<size_t>(y + 4) * kStride + x + 4] = 0;
-  // An empty panel is a 224 x 24 box: first over the top-left corner, then over the bottom-right.
+  // An empty panel is a 224 x 24 box at its position: first over the top-left corner, then the bottom-right.
   CButtonPanel panel;
   std::vector<RECT> boxes;
   for (const POINT at : {POINT{-100, -10}, POINT{150, 30}}) {
     panel.SetPosition(at.x, at.y);
-    boxes.push_back(panel.GetPanelRect());
+    boxes.push_back(RECT{at.x, at.y, at.x + 224, at.y + 24});
     panel.Draw(s);
   }
-  ASSERT_EQ(boxes[0].right - boxes[0].left, 224);
-  ASSERT_EQ(boxes[0].bottom - boxes[0].top, 24);
   const auto fill = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kPanelColour));
   const auto border = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kBorderColour));
   int wrong = 0;
@@ -96,10 +94,6 @@ TEST(ButtonPanel, APanelOverEverySurfaceEdgeIsClippedToTheSurface) {
       if (got != want && ++wrong <= 5) ADD_FAILURE() << "pixel " << x << "," << y << " is " << got << ", not " << want;
     }
   EXPECT_EQ(wrong, 0);
-  // The visible parts: the first box's right and bottom borders, the second's left and top.
-  EXPECT_EQ(memory[static_cast<size_t>(13 + 4) * kStride + 123 + 4], border);
-  EXPECT_EQ(memory[static_cast<size_t>(30 + 4) * kStride + 150 + 4], border);
-  EXPECT_EQ(memory[static_cast<size_t>(39 + 4) * kStride + 239 + 4], fill);
 
   // Lines of text stack one under the other: two lines hold twice one line's ink.
   const auto ink = [&](const std::vector<std::string>& lines) {
@@ -124,9 +118,9 @@ TEST(ButtonPanel, APanelOverEverySurfaceEdgeIsClippedToTheSurface) {
         inked = {std::min<LONG>(inked.left, x), std::min<LONG>(inked.top, y), std::max<LONG>(inked.right, x), std::max<LONG>(inked.bottom, y)};
   EXPECT_LE(std::abs((inked.top - r.top) - (r.bottom - 1 - inked.bottom)), 1);
   EXPECT_LE(std::abs((inked.left - r.left) - (r.right - 1 - inked.right)), 1);
-  // The button is lit while the pointer is over it, and only then.
+  // The button is lit while the pointer is over it, from its first column, and not on the column past its last.
   for (const bool over : {true, false}) {
-    button.MouseInput(over ? r.left + 1 : r.right + 4, r.top + 1, 0);
+    button.MouseInput(over ? r.left : r.right, r.top, 0);
     button.Draw(s);
     EXPECT_EQ(memory[static_cast<size_t>(r.top + 2 + 4) * kStride + r.left + 2 + 4],
               TinyFont::PackColour(s, over ? CButtonPanel::kLitButtonColour : CButtonPanel::kButtonColour));

@@ -349,6 +349,10 @@ TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
   ASSERT_NE(dynamic_cast<CSkatableFacility*>(park->GetObjectByID(standId)), nullptr);
   EXPECT_NE(dynamic_cast<CSkatableFacility*>(park->GetObjectByID(BuyPieceForPlayer(*park, *Definition("Restroom"), -1))), nullptr);
   const double before = park->GetMoney();
+  // A piece without a mesh cannot be made: nothing is bought, and the sale below shows nothing was charged.
+  ObjectDefinition meshless = *ramp;
+  meshless.mesh = -1;
+  EXPECT_EQ(BuyPieceForPlayer(*park, meshless, -1), 0u);
 
   CSectionPopup* popup = Push(std::make_unique<CSectionPopup>(rampId));
   EXPECT_EQ(popup->GetPanel().GetButtons().size(), 2u);
@@ -470,6 +474,7 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   skater->GetStatusText(status, sizeof(status));
   EXPECT_NE(status[0], '\0');
   EXPECT_EQ(popup->GetPanel().GetLines(), std::vector<std::string>{status}) << "a new skater has no thoughts yet";
+  EXPECT_EQ(popup->GetPanel().GetTitle(), skater->GetName());
   Click(*popup, CSkaterPopup::kEvict);
   EXPECT_TRUE(skater->mind.evicted);
   EXPECT_GE(skater->GetThoughts().GetCount(), 1u);
@@ -584,6 +589,7 @@ TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
   EXPECT_EQ(GetColourDepth(), 15u) << "the interface takes the 15-bit frame's depth";
   const int cleared = r.IndexOf("Clear(1,1,0x00000000)");
   EXPECT_GE(cleared, 0) << "the menu clears the frame under it";
+  EXPECT_TRUE(menu.GetClearScreen());
   EXPECT_LT(cleared, r.IndexOf("LockBackBuffer"));
   EXPECT_EQ(r.Count("LockBackBuffer"), 1);
   DrawSurface s = MakeDrawSurface(*locked);

@@ -43,13 +43,12 @@ TEST(SplashScreen, DrawsItsTitleCentredOnAPlainFrameInOneSharedLock) {
   const uint16_t background = static_cast<uint16_t>(TinyFont::PackColour(s, CSplashScreenLogic::kBackground));
   const uint16_t title = static_cast<uint16_t>(TinyFont::PackColour(s, CSplashScreenLogic::kTitleColour));
   ASSERT_NE(background, title);
-  int minX = 640, maxX = -1, minY = 480, maxY = -1, titlePixels = 0;
+  int minX = 640, maxX = -1, minY = 480, maxY = -1;
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x) {
       const uint16_t p = r.frame[static_cast<size_t>(y) * 640 + x];
       ASSERT_TRUE(p == background || p == title) << x << "," << y;
       if (p != title) continue;
-      ++titlePixels;
       minX = std::min(minX, x);
       maxX = std::max(maxX, x);
       minY = std::min(minY, y);
@@ -60,7 +59,6 @@ TEST(SplashScreen, DrawsItsTitleCentredOnAPlainFrameInOneSharedLock) {
   EXPECT_EQ(7 * scale, maxY - minY + 1);
   EXPECT_LE(std::abs(minX - (639 - maxX)), 1);
   EXPECT_LE(std::abs(minY - (479 - maxY)), 1);
-  EXPECT_GT(titlePixels, 0);
 }
 
 TEST(SplashScreen, EscapeOrAClickRemovesItOtherInputDoesNot) {

@@ -45,10 +45,14 @@ TEST(UILabel, DrawsInsideItsMeasureWithMarkersAsABackdrop) {
       textPixels += inside && p != 0;
     }
   EXPECT_EQ(textPixels, glyphBits);
+  // Without markers the same glyph is drawn with its top-left corner where the marked one's text began.
+  const std::vector<uint8_t> marked = s.memory;
+  label.SetText("I");
+  EXPECT_EQ(label.Draw(s.surface, 12, 7), glyphBits);
+  EXPECT_TRUE(s.memory == marked);
   label.SetText(nullptr);
   EXPECT_EQ(label.GetTextLength(), 0);
   EXPECT_EQ(label.Draw(s.surface, 0, 0), 0);
-
 }
 
 TEST(UILabel, ClipsAtEveryDepthAndPosition) {
