@@ -53,8 +53,7 @@ ParkRunDigest RunFor(uint32_t seed, int ticks) {
 TEST(ParkRunner, ASeedReproducesTheWholeRunAndAnotherSeedDoesNot) {
   const ParkRunDigest a = RunFor(11, 900);
   const ParkRunDigest b = RunFor(11, 900);
-  EXPECT_EQ(a.Describe(), b.Describe());
-  EXPECT_EQ(a, b);
+  EXPECT_EQ(a, b) << a.Describe() << "against\n" << b.Describe();
   const ParkRunDigest c = RunFor(12, 900);
   EXPECT_NE(a, c) << a.Describe();
   // The run did something: skaters came in at the gate, paid and are counted where they are.
@@ -131,8 +130,7 @@ TEST(ParkRunner, SavingAndLoadingMidRunChangesNothingThatFollows) {
     runner.RunTicks(kHalf);
     for (const std::string& v : runner.GetViolations()) ADD_FAILURE() << v;
     const ParkRunDigest resumed = runner.Digest();
-    EXPECT_EQ(straight.Describe(), resumed.Describe());
-    EXPECT_EQ(straight, resumed);
+    EXPECT_EQ(straight, resumed) << straight.Describe() << "against\n" << resumed.Describe();
     EXPECT_GE(resumed.entered, enteredBefore);
   }
 }
