@@ -1,6 +1,5 @@
 // The controller's modes and services: driving a skater, hiding the interface, the music
-// playlist on the game's one generator, a sale that leaves the park exactly as before the piece
-// was placed, and the highlights and statistics drawn with the park.
+// playlist on the game's one generator, and the highlights and statistics drawn with the park.
 #include "tests/park/controller/GameLogicTestPark.h"
 
 #include <algorithm>
@@ -12,7 +11,6 @@
 #include "sound/SoundManager.h"
 #include "sound/WaveWriter.h"
 #include "tests/support/AudioMeasure.h"
-#include "tests/support/ParkState.h"
 #include "tests/support/WorkingFolder.h"
 
 namespace control_test {
@@ -129,22 +127,6 @@ TEST_F(ControllerPark, TheMusicPlaylistDrawsFromTheGamesGenerator) {
   park->SetResourceTable(nullptr);
   manager.StopAll();
   device->Release();
-}
-
-// Bought, placed and sold: everything the placement touched is as it was while the piece was
-// only held, before the world has even deleted it.
-TEST_F(ControllerPark, ASaleLeavesTheParkAsBeforeThePlacement) {
-  const uint32_t other = PlaceAt(2, 9.0f, 8.0f);
-  COrientation frame;
-  frame.position = Vector3(6.0f, 8.0f, 0.0f);
-  const uint32_t id = logic->BuyObject(catalog.defs[1], frame);
-  const testing_support::ParkGridState held = testing_support::TakeParkGridState(*park);
-  ASSERT_TRUE(logic->CanPlaceHeldObject());
-  logic->PlaceHeldObject(id);  // beside the other piece: its corner nodes share rings with it
-  EXPECT_FALSE(testing_support::TakeParkGridState(*park) == held);
-  logic->SellObject(id);
-  EXPECT_TRUE(testing_support::TakeParkGridState(*park) == held);
-  EXPECT_EQ(GetPlacedSectionList().back(), other);
 }
 
 TEST_F(ControllerPark, HighlightsAndStatisticsAreDrawnWithThePark) {

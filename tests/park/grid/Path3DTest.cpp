@@ -213,7 +213,7 @@ TEST(Path3D, NearestEdgeAndNodeEqualABruteForceOverRandomPoints) {
   std::uniform_real_distribution<float> coord(-30.0f, 30.0f);
   for (int round = 0; round < 20; ++round) {
     Record r = RandomPath(rng, 3 + round, 2 * round + 1);
-    r.edges[0].from = -1;  // one deleted edge, never nearest
+    r.edges[0].from = -1;  // one deleted edge, never nearest: the first round has no edges left
     r.edges[0].to = 0;
     // Take the deleted edge out of its node's ring.
     for (size_t i = 0; i < r.firstEdges.size(); ++i)
@@ -263,15 +263,7 @@ TEST(Path3D, NearestEdgeAndNodeEqualABruteForceOverRandomPoints) {
   }
 }
 
-TEST(Path3D, APathWithoutEdgesHasNoNearestEdgeOrNode) {
-  Record r;
-  r.AddNode(Vector3(1, 2, 3));
-  r.AddNode(Vector3(4, 5, 6));
-  const std::vector<uint8_t> bytes = r.Bytes();
-  C3DPath path;
-  ASSERT_TRUE(path.LoadFromData(bytes.data(), bytes.size()));
-  EXPECT_EQ(path.FindNearestEdge(Vector3()), -1);
-  EXPECT_EQ(path.FindNearestNode(Vector3(), nullptr), -1);
+TEST(Path3D, AnEmptyPathHasNoNearestEdgeOrNode) {
   C3DPath empty;
   EXPECT_EQ(empty.FindNearestEdge(Vector3()), -1);
   EXPECT_EQ(empty.FindNearestNode(Vector3(), nullptr), -1);

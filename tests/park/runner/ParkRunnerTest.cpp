@@ -53,13 +53,11 @@ ParkRunDigest RunFor(uint32_t seed, int ticks) {
 TEST(ParkRunner, ASeedReproducesTheWholeRunAndAnotherSeedDoesNot) {
   const ParkRunDigest a = RunFor(11, 900);
   const ParkRunDigest b = RunFor(11, 900);
-  EXPECT_EQ(a.Describe(), b.Describe());
-  EXPECT_EQ(a, b);
+  EXPECT_EQ(a, b) << a.Describe() << "against\n" << b.Describe();
   const ParkRunDigest c = RunFor(12, 900);
   EXPECT_NE(a, c) << a.Describe();
-  // The run did something: skaters came in at the gate, paid and are counted where they are.
+  // The run did something: skaters came in at the gate and paid (the runner checks the head count).
   EXPECT_GE(a.entered, 3u);
-  EXPECT_EQ(a.entered - a.exited, a.skaterCount);
   EXPECT_GT(a.totals[4], 0.0);  // admission
 }
 
@@ -123,7 +121,6 @@ TEST(ParkRunner, SavingAndLoadingMidRunChangesNothingThatFollows) {
     CParkRunner runner(run.park);
     runner.SpawnSkaters(10);
     runner.RunTicks(kHalf);
-    const uint32_t enteredBefore = run.park.GetParkState().skatersEntered;
     std::vector<uint8_t> bytes;
     ControllerSaveFields controller;
     ASSERT_TRUE(CSavedGame::Save(run.park, controller, bytes));
@@ -131,9 +128,7 @@ TEST(ParkRunner, SavingAndLoadingMidRunChangesNothingThatFollows) {
     runner.RunTicks(kHalf);
     for (const std::string& v : runner.GetViolations()) ADD_FAILURE() << v;
     const ParkRunDigest resumed = runner.Digest();
-    EXPECT_EQ(straight.Describe(), resumed.Describe());
-    EXPECT_EQ(straight, resumed);
-    EXPECT_GE(resumed.entered, enteredBefore);
+    EXPECT_EQ(straight, resumed) << straight.Describe() << "against\n" << resumed.Describe();
   }
 }
 
