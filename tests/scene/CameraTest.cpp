@@ -33,6 +33,7 @@ class Subject : public CGameObject, public CCameraSubject {
   Vector3 GetCameraSubjectVelocity() const override { return velocity; }
   float GetCollisionRadius() const override { return 0.5f; }
   void SetCameraAlpha(float a) override { alpha = a; }
+  bool WantsCameraObstacleSweep() const override { return true; }
 
   uint32_t kind = kOther;
   COrientation frame;
@@ -278,7 +279,7 @@ TEST(InsideCarCam, ZoomStaysInRangeAndTheVehicleCameraPointPlacesIt) {
   EXPECT_FLOAT_EQ(cam.GetView().GetFieldOfView(), 1.0f);
 }
 
-TEST(SkateCam, FollowsFromBehindAndPullsInFrontOfWalls) {
+TEST(SweptCameras, SkateCamFollowsFromBehindAndWallsPullBothCamerasIn) {
   COctree tree(Box(Vector3(-64, -64, -64), Vector3(64, 64, 64)));
   CSkateCam cam;
   cam.SetSweepTree(&tree);
@@ -304,5 +305,17 @@ TEST(SkateCam, FollowsFromBehindAndPullsInFrontOfWalls) {
   cam.UpdateCamera(nullptr, 1.0f, nullptr, 0, 0, &skater);
   EXPECT_NEAR((cam.GetFrame().GetPosition() - Vector3(-0.47f, 0, 1.1175f)).Length(), 0.0f, 1e-5f);
   EXPECT_FLOAT_EQ(skater.alpha, 0.0f);
+
+  // A creature's chase view, left out at x = -4, sweeps the camera's own tree from the creature and
+  // stops its near distance (0.3) short of the same wall.
+  ShadedMesh eyes;
+  eyes.AddAttachPoint(COrientation(), kAttachCreatureView, 0, nullptr, false);
+  skater.kind = CCameraSubject::kCreature;
+  skater.mesh = &eyes;
+  CChaseCam chase;
+  chase.SetSweepTree(&tree);
+  chase.GetFrame().SetPosition(Vector3(-4, 0, 0));
+  chase.UpdateCamera(nullptr, 0.1f, nullptr, 0, 0, &skater);
+  EXPECT_NEAR((chase.GetFrame().GetPosition() - Vector3(-0.5f, 0, 0)).Length(), 0.0f, 1e-5f);
   tree.RemoveObject(&wall);
 }
