@@ -6,6 +6,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "sound/SoundSample.h"
 #include "tests/support/InputCost.h"
@@ -67,6 +68,9 @@ TEST(SoundSample, ChunksAreWalkedAndTheHeaderRebuilt) {
   EXPECT_TRUE(Accepts(Riff(Chunk("fmt ", Format(1, 8000, 8)) + Chunk("data", ""))));  // silent but valid
   EXPECT_FALSE(sample.Copy(plain.data(), 30));
   EXPECT_EQ(nullptr, sample.GetData());  // a failed read leaves the sample empty
+  const std::vector<uint32_t> format{sample.GetFormatTag(), sample.GetChannels(), sample.GetSampleRate(),
+                                     sample.GetByteRate(), sample.GetBlockAlign(), sample.GetBitsPerSample()};
+  EXPECT_EQ(std::vector<uint32_t>(6, 0u), format);  // with no format left over from the read before
   EXPECT_FALSE(sample.Copy(nullptr, 100));
 }
 
@@ -90,9 +94,9 @@ TEST(SoundSample, TruncatedAndHostileFilesAreRefused) {
     bad = Riff(Chunk("LIST", "ab") + fmt + data);
     EXPECT_FALSE(Accepts(bad.replace(16, 4, U32(claim)))) << claim;
   }
-  // A RIFF size that ends the form before the data hides it; a huge one is cut to the file.
+  // A RIFF size ending the form a byte inside the data cuts it off; a huge one is cut to the file.
   std::string form = Riff(fmt + data);
-  EXPECT_FALSE(Accepts(form.replace(4, 4, U32(4 + static_cast<uint32_t>(fmt.size())))));
+  EXPECT_FALSE(Accepts(form.replace(4, 4, U32(static_cast<uint32_t>(form.size()) - 9))));
   EXPECT_TRUE(Accepts(form.replace(4, 4, U32(0xFFFFFFFFu))));
   // RIFF sizes that end the form before its type: the walk must not start, whatever follows.
   for (uint32_t riff : {0u, 1u, 3u}) {
