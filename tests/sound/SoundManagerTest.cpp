@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -123,7 +124,6 @@ TEST(SoundManager, OverlapsDuplicateAndStaleHandlesAreRefused) {
   ASSERT_NE(-1, second);
   EXPECT_TRUE(rig.manager.GetInstance(first)->sharesSampleBuffer);
   EXPECT_FALSE(rig.manager.GetInstance(second)->sharesSampleBuffer);
-  EXPECT_NE(rig.manager.GetInstance(first)->buffer, rig.manager.GetInstance(second)->buffer);
   const double both = ChannelRms(rig.Render(4400), 0);  // whole cycles
   rig.manager.Stop(first);
   EXPECT_FALSE(rig.manager.IsPlaying(first));
@@ -437,10 +437,10 @@ TEST(SoundManager, WaveLayoutsPlaySampleForSample) {
     if (c.mono.empty()) expected = int24Out;
     EXPECT_EQ(expected, rig.Render(static_cast<uint32_t>(expected.size() / 2))) << id;
   }
-  // Compressed, six-channel and unknown extensible files are refused at load, saying why.
+  // Compressed, three-channel and unknown extensible files are refused at load, saying why.
   std::vector<uint8_t> unknown = extensible(1, 1, 24, 3, int24);
   unknown[20 + 24 + 15] ^= 1;  // the last byte of the sub-format GUID
-  for (const auto& refused : {wave(2, 1, 16, 2, {1, 2}), wave(1, 6, 16, 2, std::vector<uint8_t>(12)), unknown}) {
+  for (const auto& refused : {wave(2, 1, 16, 2, {1, 2}), wave(1, 3, 16, 2, std::vector<uint8_t>(12)), unknown}) {
     quiet.Clear();
     EXPECT_EQ(-1, rig.manager.PlayById(rig.Add(std::string("refused_") + static_cast<char>('a' + n++) + ".wav", refused), false, false, 0));
     EXPECT_NE(std::string::npos, quiet.Text().find("is not a usable sound")) << quiet.Text();
@@ -462,7 +462,7 @@ TEST(SoundManager, MusicBuffersSkipControlsTheyLack) {
   rig.manager.SetSoundFrequency(*record);
   rig.manager.Update(400, nullptr);
   EXPECT_EQ(0, record->pan);
-  EXPECT_EQ(std::string::npos, log.Text().find("Error"));
+  EXPECT_EQ("", log.Text());
   // Heard at the stored rate: 441 Hz stays 441 Hz.
   EXPECT_NEAR(441, testing_support::RisingZeroCrossings(rig.Render(44100), 0), 1);
 }
@@ -483,7 +483,6 @@ TEST(SoundManager, ResultTextsNameEveryCodeAndNeverCallAFailureSuccess) {
   }
   const std::string unknown = CSoundManager::DSErrorToString(static_cast<HRESULT>(0x88780999u));
   EXPECT_EQ(" Unknown result 0x88780999. \n", unknown);
-  EXPECT_EQ(std::string::npos, unknown.find("No error"));
 }
 
 // Without a device nothing plays and nothing fails loudly; the first manager started is the one
@@ -507,6 +506,15 @@ TEST(SoundManager, WithoutADeviceEverythingIsSilent) {
   CSettings levels;
   levels.levelA = 0.5f;
   levels.levelB = 0.0f;
+  // With no audio driver to open there is no device, and the log says so; the levels are taken all the same.
+  DebugCapture log;
+  const std::string driver = std::getenv("SDL_AUDIODRIVER");
+  setenv("SDL_AUDIODRIVER", "absent", 1);
+  CSoundManager deaf;
+  EXPECT_FALSE(deaf.Init(nullptr, nullptr, &levels));
+  setenv("SDL_AUDIODRIVER", driver.c_str(), 1);
+  EXPECT_NE(std::string::npos, log.Text().find("no sound device, No sound driver is available for use."));
+  EXPECT_EQ(CSoundManager::kSilent, deaf.GetMusicAttenuation());
   CSoundManager started;
   EXPECT_TRUE(started.Init(nullptr, nullptr, &levels));
   EXPECT_TRUE(started.IsStarted());
