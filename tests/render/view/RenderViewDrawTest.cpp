@@ -343,17 +343,18 @@ TEST(RenderViewLines, LinesAndFlatTrianglesAreClippedAtTheNearPlane) {
 // a beam sorts at its middle, its corners at the far end (b) in the end colour.
 TEST(RenderViewQueue, AQuadRunDrawsAtItsBoxDepthWithItsQuadsFarToNear) {
   Scene s;
+  s.camera.frame.position = Vector3(-10, 0, 0);
   ASSERT_TRUE(s.Begin());
-  s.view.BeginQuadRun(Box(Vector3(19, -1, -1), Vector3(21, 1, 1)));
-  s.view.DrawSprite(Vector3(12, 0, 0), 1.0f, nullptr, 0xFF00000Cu);
-  s.view.DrawSprite(Vector3(25, 0, 0), 1.0f, nullptr, 0xFF000019u);
+  s.view.BeginQuadRun(Box(Vector3(9, -1, -1), Vector3(11, 1, 1)));
+  s.view.DrawSprite(Vector3(2, 0, 0), 1.0f, nullptr, 0xFF00000Cu);
+  s.view.DrawSprite(Vector3(15, 0, 0), 1.0f, nullptr, 0xFF000019u);
   s.view.EndQuadRun();
-  s.view.DrawSprite(Vector3(30, 0, 0), 1.0f, nullptr, 0xFF00001Eu);
-  s.view.DrawSprite(Vector3(16, 0, 0), 1.0f, nullptr, 0xFF000010u);
-  s.view.DrawBeam(Vector3(18, -1, 0), Vector3(18, 1, 0), 0.5f, nullptr, 0xFF000011u, 0xFF000012u);
+  s.view.DrawSprite(Vector3(20, 0, 0), 1.0f, nullptr, 0xFF00001Eu);
+  s.view.DrawSprite(Vector3(6, 0, 0), 1.0f, nullptr, 0xFF000010u);
+  s.view.DrawBeam(Vector3(8, -1, 0), Vector3(8, 1, 0), 0.5f, nullptr, 0xFF000011u, 0xFF000012u);
   EXPECT_EQ(s.view.GetQueuedCount(), 4u);
   s.view.FlushSortedQueue();
-  // Drawn by their blue bytes 30, 25, 12, 18 (the beam), 16.
+  // Drawn by their blue bytes, their depths from the eye 10 back: 30, 25, 12, 18 (the beam), 16.
   ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/quad_run.txt");
 }
 
