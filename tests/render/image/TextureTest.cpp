@@ -486,6 +486,7 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   CTexture upright;
   ASSERT_TRUE(upright.LoadTarga(flipped.c_str(), 0));
   EXPECT_EQ(0, std::memcmp(upright.pixels.get(), pixels.data(), 8 * 4 * 4));
+  EXPECT_FALSE(upright.LoadTarga(temp.Write("short.tga", bottomUp.substr(0, 18 + 127)).c_str(), 0));  // a byte short
   bottomUp[2] = 1;  // a colour-mapped file is refused
   EXPECT_FALSE(upright.LoadTarga(temp.Write("mapped.tga", bottomUp).c_str(), 0));
   // The same file is an image for the library too, with its alpha plane.
