@@ -106,10 +106,13 @@ TEST(DibRowConverters, EveryPairAgainstItsRule) {
   const std::vector<uint8_t> in555 = Row16({c555, c555});
   SelectDibRowConverter(16, 15, DibRowKind::kPlain)(DibRowArgs{in555.data(), out.data(), 1, nullptr, 0});
   EXPECT_EQ(Row16({(c555 & 0xFFE0) * 2 + (c555 & 31), 0}), out);
-  // Keyed: the second pixel equals the key 0x00FF0007 and is skipped.
-  std::vector<uint8_t> keyed = Row16({0xAAAA, 0xBBBB, 0xCCCC});
-  SelectDibRowConverter(16, 24, DibRowKind::kKeyed)(DibRowArgs{bgr, keyed.data(), 2, nullptr, 0xFF0007});
-  EXPECT_EQ(Row16({c565, 0xBBBB, 0xCCCC}), keyed);
+  // Keyed, into either 16-bit format: the second pixel equals the key 0x00FF0007 and is skipped.
+  for (int depth : {15, 16}) {
+    std::vector<uint8_t> keyed = Row16({0xAAAA, 0xBBBB, 0xCCCC});
+    ASSERT_NE(nullptr, SelectDibRowConverter(depth, 24, DibRowKind::kKeyed)) << depth;
+    SelectDibRowConverter(depth, 24, DibRowKind::kKeyed)(DibRowArgs{bgr, keyed.data(), 2, nullptr, 0xFF0007});
+    EXPECT_EQ(Row16({depth == 16 ? c565 : c555, 0xBBBB, 0xCCCC}), keyed) << depth;
+  }
   // Blend into 5-5-5 at alpha >> 3.
   const uint8_t alpha[3] = {255, 64, 200};
   std::vector<uint8_t> under = Row16({Pack555(1, 2, 3), Pack555(4, 5, 6), 0x1234});
