@@ -186,6 +186,7 @@ TEST(BWImage, DoubledPathDepthChangesAndRefusals) {
   image->BuildPairTable();
   const auto& pairs = static_cast<CBWImage*>(image.Get())->GetPairTable();
   EXPECT_EQ(static_cast<uint32_t>(To565(kPalette[2])) << 16 | To565(kPalette[3]), pairs[2 * 256 + 3]);
+  EXPECT_EQ(static_cast<uint32_t>(To565(kPalette[3])) << 16, pairs[3 * 256 + 4]);  // entries past the file's are black
 }
 
 TEST(BWImage, SavedCompressedAndPlainLoadBackAndBrokenFilesFail) {
@@ -359,6 +360,12 @@ TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {
   want[2] = c565(5);
   want[3] = Blend565(0x1234, c565(6), 16);
   want[6] = c565(9);
+  EXPECT_EQ(want, screen);
+  // A span that ends inside a blend run stops there: the pixel after it keeps its colour.
+  screen.assign(12, 0xFFFF);
+  want = screen;
+  want[0] = Blend565(0xFFFF, c565(2), 1);
+  ASSERT_EQ(1, back->BltRaw(Screen(screen, 12, 1, 16), ImageRect{2, 0, 2, 0}, ImageRect{0, 0, 0, 0}));
   EXPECT_EQ(want, screen);
   // 5-5-5 destinations need the colours converted first; twice converts once.
   EXPECT_EQ(0, back->BltRaw(Screen(screen, 12, 1, 15), ImageRect{0, 0, 11, 0}, ImageRect{0, 0, 11, 0}));
