@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/WorldServices.h"
+#include "core/math/FileBuffer.h"
 #include "core/math/Params.h"
 #include "core/math/ResourceTable.h"
 #include "effects/EffectSystem.h"
@@ -48,6 +49,9 @@ TEST(ParticleSystemDef, ResourceTableLoadsPsysFilesAsDefinitions) {
   testing_support::TempFolder folder;
   const std::string sparks = folder.Write("data/effects/sparks.psys", kSparks);
   const std::string blank = folder.Write("data/effects/blank.PSYS", "// nothing yet\n");
+  // A small file is read into the shared buffer while that is free; note where it lies.
+  char* shared = LoadFileToBuffer(sparks.c_str());
+  FreeFileBuffer(shared);
   CResourceTable table;
   RegisterEffectsLoaders();
   RegisterEffectsLoaders();  // a second registration changes nothing
@@ -79,6 +83,10 @@ TEST(ParticleSystemDef, ResourceTableLoadsPsysFilesAsDefinitions) {
   auto* again = static_cast<CParticleSystemDef*>(table.GetResource(good));
   ASSERT_NE(nullptr, again);
   EXPECT_STREQ(kSparks, again->GetText());
+  // Every load, good or empty, handed its file buffer back: the next read gets the shared one.
+  char* next = LoadFileToBuffer(sparks.c_str());
+  EXPECT_EQ(shared, next);
+  FreeFileBuffer(next);
 }
 
 TEST(EffectSystem, ManagersLiveFromALevelsStartToItsClear) {
