@@ -20,6 +20,7 @@
 #include "core/Settings.h"
 #include "core/WorldAccess.h"
 #include "core/math/Matrix4.h"
+#include "core/math/ResourceTable.h"
 #include "park/controller/GameLogic.h"
 #include "ui/GameHooks.h"
 #include "park/grid/Grid.h"
@@ -263,6 +264,9 @@ TEST_F(ShellTest, AClockBaseAheadOfNowSleepsAtMostOneTick) {
 }
 
 TEST_F(ShellTest, CommandLineSwitches) {
+  // A fresh copy of the tests, whose shell has read no command line yet, has no start level.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(GetStartLevel() + 1), testing::ExitedWithCode(0), "");
   struct Case {
     const char* line;
     bool pvsWindowed;
@@ -272,12 +276,14 @@ TEST_F(ShellTest, CommandLineSwitches) {
                         Case{"kelvarun pvs=-1 rays", false}, Case{"kelvarun rays // pvs 3", false},
                         Case{"kelvarun pvs 1e10 rays", true}, Case{"kelvarun pvs -1e10 rays", true}}) {
     SCOPED_TRACE(c.line);
+    fs::remove("settings.bin");  // every case starts with no saved choice (a windowed one is saved)
     Start(c.line);
     EXPECT_EQ(c.pvsWindowed, IsPvsWindowed());
     EXPECT_EQ(!c.pvsWindowed, GetSettings()->IsFullScreen());
     ShutdownApplication();
-    fs::remove("settings.bin");  // the windowed choice is saved
   }
+  Start("kelvarun");
+  EXPECT_FALSE(GetSettings()->IsFullScreen()) << "the last start's windowed choice is read back";
   struct Level {
     const char* line;
     int level;
@@ -303,6 +309,10 @@ TEST_F(ShellTest, ALevelSwitchStartsWithNoLayerAndTheFirstFrameShutsDownOnce) {
   ASSERT_NE(nullptr, sound);
   EXPECT_TRUE(sound->IsStarted());
   EXPECT_EQ(sound, GetGameWorld()->GetSoundManager());
+  // Its loads look in its level folder.
+  GetGameWorld()->SetLevelDirectory("data/levels/park2/");
+  ASSERT_NE(nullptr, GetGameWorld()->GetResourceTable()->GetLoadContext());
+  EXPECT_EQ("data/levels/park2/", GetGameWorld()->GetResourceTable()->GetLoadContext()->GetLevelFolder());
   // The game draws its own pointer: the system one is hidden until the shell shuts down.
   const auto cursorCount = [] {
     ShowCursor(TRUE);

@@ -34,8 +34,9 @@ std::string Wave(uint32_t samples) {
 
 TEST(EngineRegistration, EveryAssetTypeOfTheGameHasItsLoader) {
   RegisterEngineLoaders();
-  // Meshes and sounds load themselves; bodies and vehicles come out of mesh loads.
-  for (uint16_t type : {kResourceMesh, kResourceSound}) EXPECT_NE(nullptr, CResourceTable::GetLoader(type)) << type;
+  // Meshes, textures, sounds and particle systems load themselves; bodies and vehicles come out of mesh loads.
+  for (uint16_t type : {kResourceMesh, kResourceTexture, kResourceTarga, kResourceSound, kResourceParticles})
+    EXPECT_NE(nullptr, CResourceTable::GetLoader(type)) << type;
 
   TempFolder folder;
   folder.Write("data/sounds/step.wav", Wave(7));
