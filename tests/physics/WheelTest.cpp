@@ -85,7 +85,6 @@ TEST(Wheel, ClosedFormSpringMeetsItsInitialConditionsAndIntegral) {
       const float x = s.Position(t), v = s.Rate(t);
       const float acc = (s.Rate(t + h) - s.Rate(t - h)) / (2 * h);
       EXPECT_NEAR(0.0f, c[0] * acc + c[1] * v + c[2] * x, 2e-2f) << c[1] << " " << t;
-      EXPECT_TRUE(std::isfinite(x) && std::isfinite(v));
     }
   }
 }
