@@ -16,6 +16,7 @@
 #include "park/skater/SkaterAnimationTable.h"
 #include "park/skater/SkaterAnimator.h"
 #include "park/skater/SkaterAnimatorWorldLink.h"
+#include "park/skater/SkaterStandInAnimation.h"
 #include "park/skater/SkaterMotion.h"
 #include "park/world/VerezIvor.h"
 #include "platform/Platform.h"
@@ -293,11 +294,14 @@ TEST(SkaterAnimationTable, EveryEntryIsTheGamesOwn) {
     return out;
   };
   const Table table(nullptr, nullptr);
+  CSkater owner{CSkater::ForLoading{}};
+  const CSkaterStandInAnimation standIn(owner);  // a skater's before its body: the same categories
   for (int i = 0; i < Table::kEntryCount; ++i) {
     SCOPED_TRACE(i);
     EXPECT_STREQ(rows[i].animation, Table::GetAnimationName(i));
     EXPECT_STREQ(rows[i].displayName, table.GetDisplayName(i));
     EXPECT_EQ(rows[i].category, table.GetCategory(i));
+    EXPECT_EQ(rows[i].category, standIn.GetCategory(i));
     EXPECT_EQ(rows[i].difficulty, table.GetDifficulty(i));
     EXPECT_EQ(codes(rows[i].keys), table.Get(i)->keys);
   }
