@@ -414,7 +414,7 @@ TEST(SavedParkBlock, VersionTwelveIs388BytesAndReadsBack) {
 }
 
 TEST(SavedParkBlock, OlderVersionsReadTheirRowsIntoTheRightFields) {
-  for (uint32_t version : {0u, 3u, 7u, 11u, 12u}) {
+  for (uint32_t version = 0; version <= SavedParkBlock::kVersion; ++version) {
     SCOPED_TRACE(version);
     std::vector<uint8_t> bytes;
     PutRows(bytes, version);
