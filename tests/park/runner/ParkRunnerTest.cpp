@@ -243,6 +243,9 @@ TEST(ParkRunner, ASkaterLyingCrashedIsReportedOnceItIsPastTheLimit) {
   ASSERT_TRUE(run.built);
   CParkRunner runner(run.park);
   CSkater::SetBodyFactory(nullptr, nullptr);
+  run.park.StartClient();
+  EXPECT_EQ(runner.SpawnSkaters(2), 0);  // a client's world takes ids only from its server
+  run.park.SetSinglePlayer();
   ASSERT_EQ(runner.SpawnSkaters(1), 1);
   RegisterSkaterBody();
   CSkater* down = GetSkaterList().back();
