@@ -67,7 +67,6 @@ TEST_F(Structures, SphereMarkersGiveOneSphereOrAFittedTree) {
   ASSERT_NE(b->GetSphereSet(), nullptr);
   EXPECT_EQ(b->GetSphereSet()->childCount, 0u);
   EXPECT_EQ(b->GetSphereSet()->radius, 0.5f);
-  ASSERT_NE(b->GetObstacle(), nullptr);
   EXPECT_TRUE(octree->Contains(b->GetObstacle()));
   CStructureBody* c = Add(three.get());
   const SphereTreeNode* tree = c->GetSphereSet();
@@ -84,6 +83,12 @@ TEST_F(Structures, SphereMarkersGiveOneSphereOrAFittedTree) {
   EXPECT_EQ(b->GetBounds().min.z, 0.0f);  // the grid mesh lies at 0, the sphere reaches 0.5
   // A still structure needs no tick.
   EXPECT_EQ(flagsAfterInit & CStructureBody::kNeedsUpdate, 0u);
+  // One showing another's instance files that instance's faces, and takes them back when it goes.
+  CStructureBody* d = Add(none.get(), false);
+  d->BorrowMeshInstance(b->GetMeshInstance());
+  d->RebuildCollision();
+  park.RemoveObject(d->GetID());
+  EXPECT_EQ(octree->GetObjectCount() - before, 7u);
 }
 
 TEST_F(Structures, DamageThresholdsClampAndDestroyOnce) {
