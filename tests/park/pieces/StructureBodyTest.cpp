@@ -87,6 +87,7 @@ TEST_F(Structures, SphereMarkersGiveOneSphereOrAFittedTree) {
   CStructureBody* d = Add(none.get(), false);
   d->BorrowMeshInstance(b->GetMeshInstance());
   d->RebuildCollision();
+  EXPECT_EQ(octree->GetObjectCount() - before, 10u);  // d itself, and b's two faces filed again by d
   park.RemoveObject(d->GetID());
   EXPECT_EQ(octree->GetObjectCount() - before, 7u);
 }
