@@ -42,7 +42,7 @@ struct Compiled {
 const char* const kWalkScript =
     "// a figure's sequences\n"
     "sequence = { name = \"walk\" data = header numsequences = 3 playback = loop type = forward }\n"
-    "subsequence = { name = \"walkverts\" data = vertex startframe = 0 numframes = 20 fps = 10 }\n"
+    "subsequence = { name = \"walkverts\" data = vertex startframe = 0 numframes = 20 fps = 10 type = hop }\n"
     "subsequence = { name = \"walkbones\" data = xform frames = 10, 19, 30 }\n"
     "subsequence = { name = \"walkbones2\" data = xform startframe = 5 endframe = 44 fps = 20 playback = back }\n"
     "sequence = { name = \"Idle\" data = xform startframe = 2 numframes = 0 fps = -3 type = IDLE }\n"
@@ -73,7 +73,7 @@ TEST(AnimationScript, ExamplesCompileToTheirRecords) {
 
   EXPECT_EQ(c.set.FindSequenceByName("IDLE"), &c[4]);
   EXPECT_EQ(c.set.FindSequenceByName("walkbones"), &c[2]);  // not "walkbones2"
-  EXPECT_EQ(c.set.FindSequenceById(0), &c[1]);
+  EXPECT_EQ(c.set.FindSequenceById(0), &c[1]);  // an unknown type word, like none, is id 0
   uint32_t index = 1;
   EXPECT_EQ(c.set.NextSequence(index), &c[0]);  // wraps past the end to the one header
   EXPECT_EQ(index, 0u);
