@@ -70,12 +70,9 @@ bool SendRaw(const std::string& socketFile, const std::string& bytes) {
   return sent;
 }
 
-long OpenDescriptors() {
-  using std::filesystem::directory_iterator;
-  return std::distance(directory_iterator("/proc/self/fd"), directory_iterator());
-}
-
 }  // namespace
+
+using testing_support::OpenDescriptors;
 
 TEST_F(WindowTest, StrayBytesOnTheSocketRestoreNothing) {
   const std::string socketFile = folder_.Path() + "kvplatformtest.sock";

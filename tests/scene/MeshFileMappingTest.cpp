@@ -4,22 +4,16 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "platform/FileMapping.h"
 #include "tests/support/TempFolder.h"
 
 using testing_support::DebugCapture;
+using testing_support::OpenDescriptors;
 using testing_support::ReadBytes;
 using testing_support::TempFolder;
 
 namespace {
-
-// Descriptors open in this process (the listing's own among them, the same each time).
-long OpenDescriptors() {
-  using std::filesystem::directory_iterator;
-  return std::distance(directory_iterator("/proc/self/fd"), directory_iterator());
-}
 
 struct Mapped {
   HANDLE file = nullptr;

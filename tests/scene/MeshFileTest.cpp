@@ -68,6 +68,7 @@ TEST(MeshFileTest, MappedAndCopiedLoadsAgreeAndSizesMatchTheFiles) {
   TempFolder folder;
   DebugCapture quiet;
   const uint32_t all = (1u << mesh_test::kPartCount) - 1 - mesh_test::kNoCoverage - mesh_test::kNoVertexNormals;
+  const long openBefore = testing_support::OpenDescriptors();
   for (uint32_t parts : {0u, all, static_cast<uint32_t>(mesh_test::kSkin | mesh_test::kSharing)}) {
     std::unique_ptr<ShadedMesh> original(BuildMesh(parts));
     const std::string path = folder.Path() + "m" + std::to_string(parts) + ".mesh";
@@ -79,6 +80,7 @@ TEST(MeshFileTest, MappedAndCopiedLoadsAgreeAndSizesMatchTheFiles) {
     ASSERT_TRUE(copied.Load(path.c_str(), nullptr, 9, false, true, false));
     EXPECT_TRUE(mapped.IsMapped());
     EXPECT_FALSE(copied.IsMapped());
+    EXPECT_EQ(testing_support::OpenDescriptors(), openBefore + 1) << "a mapped mesh holds one descriptor, a copy none";
     ExpectSameMesh(*original, mapped);
     ExpectSameMesh(mapped, copied);
 

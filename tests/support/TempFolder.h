@@ -1,5 +1,5 @@
-// TempFolder and DebugCapture: a fresh temporary folder removed at the end of
-// a test, and the debug output collected while a test runs; with readers for the files tests write.
+// TempFolder and DebugCapture: a fresh temporary folder removed at the end of a test, and the debug
+// output collected while a test runs; with readers for the files tests write and a descriptor count.
 #pragma once
 
 #include "platform/Platform.h"
@@ -65,6 +65,12 @@ inline std::string ReadBytes(const std::string& path) {
 inline std::vector<uint8_t> ReadAll(const std::string& path) {
   const std::string bytes = ReadBytes(path);
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+// Descriptors open in this process (the listing's own among them, the same each time).
+inline long OpenDescriptors() {
+  using std::filesystem::directory_iterator;
+  return std::distance(directory_iterator("/proc/self/fd"), directory_iterator());
 }
 
 // Collects everything written with OutputDebugStringA while it lives.
