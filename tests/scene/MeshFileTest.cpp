@@ -260,6 +260,7 @@ TEST(MeshFileTest, OldNormalLayoutIsSkippedAndRebuilt) {
   const std::vector<uint8_t> image = FileImage(*original);
   // Rebuild the image with the old normal layout: same N, flag 0x400 clear, ((T+1)N+F)*12 bytes.
   const size_t F = original->faceCount, V = original->vertexCount, N = original->normalCount;
+  EXPECT_EQ(std::memcmp(&image[4 * 31], &original->normalCount, 4), 0);  // its header word in both layouts
   const size_t normalsAt = MeshFileLayout::kHeaderSize + F * 6 + V * 12 + F * 40 + original->uvCount * 8 + F * 12;
   const size_t newSize = N * 12 + F * 12 + N * 2;
   std::vector<uint8_t> old(image.begin(), image.begin() + normalsAt);
