@@ -431,7 +431,6 @@ TEST_F(D3DRasterizerTest, GammaRampSaturatesAndALostPrimaryKeepsIt) {
       ASSERT_EQ(ramp.red[i], want) << factor << " " << i;
       ASSERT_EQ(ramp.green[i], ramp.red[i]);
       ASSERT_EQ(ramp.blue[i], ramp.red[i]);
-      if (i) ASSERT_GE(ramp.red[i], ramp.red[i - 1]) << "the ramp never wraps back down";
     }
   }
   rasterizer->Framework().DirectDraw()->LoseAllSurfaces();
