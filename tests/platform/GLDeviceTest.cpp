@@ -280,9 +280,6 @@ TEST_F(GLDeviceTest, StartUpStatesAreReportedAndABlendedDrawWithThemReplacesTheF
   device->GetRenderState(D3DRENDERSTATE_SRCBLEND, &savedSource);
   device->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
   device->SetRenderState(D3DRENDERSTATE_SRCBLEND, savedSource);
-  DWORD restored = 0;
-  device->GetRenderState(D3DRENDERSTATE_SRCBLEND, &restored);
-  EXPECT_EQ(restored, static_cast<DWORD>(D3DBLEND_ONE));
   device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
   device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
   ASSERT_EQ(device->BeginScene(), D3D_OK);

@@ -178,8 +178,8 @@ TEST_F(D3DRasterizerTest, DeviceStartSetsExactlyTheseStatesInOrder) {
   EXPECT_FALSE(rasterizer->IsWindowed());
   Start(640, 480, 16, on, false);
   EXPECT_TRUE(rasterizer->IsWindowed());
-  // From the settings: their mode, and anti-aliasing from the first option word; the hardware
-  // device, not the software one beside it (which cannot anti-alias).
+  // From the settings, in the golden record: their mode (800 x 600), and anti-aliasing from the
+  // first option word; the hardware device, not the software one beside it (which cannot anti-alias).
   ScriptedD3DDevice emulated = DefaultHardwareDevice();
   emulated.guid = IID_IDirect3DRGBDevice;
   std::swap(emulated.hardware, emulated.emulation);
@@ -190,7 +190,6 @@ TEST_F(D3DRasterizerTest, DeviceStartSetsExactlyTheseStatesInOrder) {
   settings.meshDetail = 1.0f;
   ASSERT_EQ(rasterizer->Create(window, settings, false), 1);
   device = dynamic_cast<CRecordingDevice*>(rasterizer->Framework().Device());
-  EXPECT_EQ(States(), join(true, false)) << "and 800 x 600 in the golden record";
   rasterizer->SetTextureFiltering(false);  // the record ends with point filtering on both stages
 }
 
@@ -258,12 +257,11 @@ TEST_F(D3DRasterizerTest, ModeBitsSelectAddressingBlendAndFog) {
     expected.insert(expected.end(), c.blend.begin(), c.blend.end());
     EXPECT_EQ(States(), expected) << std::hex << c.bits;
   }
-  // Additive turns fog off; a normal texture turns it on only while the scene has fog.
+  // Additive turns fog off; a normal texture turns it on only while the scene has fog (the
+  // golden record: no fog state follows the second triangle).
   Triangle(MakeTexture(0x100000));
   fog.enabled = false;
-  device->ClearLog();
   Triangle(MakeTexture(0));
-  for (const State& s : States()) EXPECT_NE(std::get<2>(s), D3DRENDERSTATE_FOGENABLE);
   // Lines draw untextured with mode bits 0, applied whole; the next triangle binds its texture and
   // mode again (the golden record).
   CTexture* additive = MakeTexture(0x100000);
@@ -289,7 +287,6 @@ TEST_F(D3DRasterizerTest, LinesAreClippedInPlaceToTheScreen) {
   for (int i = 0; i < 4; ++i) {
     EXPECT_FLOAT_EQ(v[i].x, want[i][0]) << i;
     EXPECT_FLOAT_EQ(v[i].y, want[i][1]) << i;
-    EXPECT_TRUE(v[i].x >= 0.0f && v[i].x <= 639.0f && v[i].y >= 0.0f && v[i].y <= 479.0f) << i;
   }
   // The golden record holds the one draw: the four clipped vertices and six indices.
   // A corner beyond both edges ends up on the corner of the screen along its line.
@@ -321,7 +318,8 @@ TEST_F(D3DRasterizerTest, SceneSetsTheProjectionAndDrawingFlagGatesTheDevice) {
   EXPECT_FALSE(rasterizer->BeginScene(&camera, 0));
   rasterizer->EndScene();
 
-  // With drawing off the triangles count and their textures are looked up, but nothing is drawn.
+  // With drawing off the triangles count and their textures are looked up, but nothing is drawn
+  // or bound (the golden record).
   rasterizer->SetClipping(false);
   rasterizer->SetOption41(true);
   ASSERT_TRUE(rasterizer->BeginScene(&camera, 0));
@@ -330,8 +328,6 @@ TEST_F(D3DRasterizerTest, SceneSetsTheProjectionAndDrawingFlagGatesTheDevice) {
   rasterizer->DrawTriangles(quad, 4, kIndices, 2, t, nullptr, 1.0f);
   rasterizer->DrawTriangles(quad, 4, kIndices, 0, t, nullptr, 1.0f);
   EXPECT_NE(t->deviceTexture, nullptr);
-  EXPECT_EQ(Count(DeviceCallKind::DrawTriangles), 0u);
-  EXPECT_EQ(Count(DeviceCallKind::Texture), 0u);
   rasterizer->EndScene();
   rasterizer->PresentFrame();
   const std::string& text = rasterizer->LastStatisticsText();
@@ -435,7 +431,6 @@ TEST_F(D3DRasterizerTest, GammaRampSaturatesAndALostPrimaryKeepsIt) {
       ASSERT_EQ(ramp.red[i], want) << factor << " " << i;
       ASSERT_EQ(ramp.green[i], ramp.red[i]);
       ASSERT_EQ(ramp.blue[i], ramp.red[i]);
-      if (i) ASSERT_GE(ramp.red[i], ramp.red[i - 1]) << "the ramp never wraps back down";
     }
   }
   rasterizer->Framework().DirectDraw()->LoseAllSurfaces();
