@@ -197,6 +197,7 @@ TEST(TokenizerTest, CopiesAreIndependent) {
   source.NextToken();
   CTokenizer target("unused", "=", "#", 8);
   target = source;
+  EXPECT_EQ(target.GetText(), source.GetText());
   EXPECT_STREQ(target.GetToken(), "p");
   EXPECT_EQ(AllTokens(target), (Strings{",", "quarterpipe", "s"}));
   CTokenizer& alias = target;
