@@ -76,6 +76,7 @@ TEST(PolyhedronQuery, ApartAtTheEndOrOverlappingAtTheStart) {
   CPolyhedronInfo query(mover.get(), At(Vector3(0.2f, 0, 0)), At(Vector3(0.3f, 0, 0)));
   EXPECT_TRUE(query.IntersectPolyhedron(still.get(), At(Vector3(0, 0, 0))));
   EXPECT_EQ(query.result.time, 0.0f);
+  EXPECT_EQ(query.normal, Vector3(-1, 0, 0));  // out of the overlap the shallow way, not through the far side
 }
 
 COrientation Frame(const Vector3& x, const Vector3& y, const Vector3& z) {

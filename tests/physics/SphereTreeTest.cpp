@@ -133,6 +133,9 @@ TEST(SphereTree, CopiesFollowTheFrameAndBoundsUniteTheLeaves) {
   EXPECT_FALSE(SphereTree::Build(nullptr, nullptr, kept));
   EXPECT_EQ(SphereTree::CountNodes(kept), 9u);
   EXPECT_EQ(kept.stamp, 5u);
+  kept.Clear();  // a bare leaf again, with no subtree left under it
+  EXPECT_TRUE(kept.childCount == 0 && !kept.children && kept.stamp == 0 && kept.radius == 0 &&
+              kept.centre == Vector3());
 }
 
 TEST(SphereTree, ImageRoundTripsAndRejectsTruncatedOrCorruptData) {

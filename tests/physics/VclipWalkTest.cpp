@@ -132,6 +132,9 @@ TEST(VclipWalk, TouchingAndPenetratingContacts) {
   auto small = Leaf("tet", tet);
   ClosestFeatureCache cache(17);
   VclipVector3 cp1, cp2;
+  // Turned half about z under a corner of the top: one corner of the tet lies just inside the box.
+  const Se3 underCorner(VclipQuaternion(0, 0, 0, 1), VclipVector3(-5, -5.5f, -2));
+  EXPECT_LT(CheckPair(*big, *small, underCorner, cache), 0.0f);
   // Tip exactly on the face (touching counts as contact), 0.25 below it (the depth below the nearest
   // face plane), apart again, and turned over wholly inside: the closest points are the tip and the
   // point of the face at it.
