@@ -38,6 +38,15 @@ int VertexTest(const Vertex& V, const Segment& s, float lambda, VclipVector3& ou
   return slope > 0.0f ? 1 : (slope == 0.0f ? 0 : -2);
 }
 
+// Whether the face beside an end of the clipped part is nearer than the part: the face plane's
+// value at that end (atEnd) grows in size going into the part (inwardSlope, the value's rate along
+// the edge from that end inwards). The slope is taken along the whole edge, not as the difference
+// between the part's two ends, because the part may have shrunk to a single point, where both ends
+// give the same value and would hide the way to the face.
+bool FaceIsNearer(float atEnd, float inwardSlope) {
+  return (atEnd > 0.0f && inwardSlope > 0.0f) || (atEnd < 0.0f && inwardSlope < 0.0f);
+}
+
 // Clips segment s (in E's frame) against E's region. 0: E replaced; -1: contact at
 // out; 1: the segment passes.
 int ClipEdgeAgainstEdge(const Feature*& slot, const Segment& s, VclipVector3& out) {
@@ -126,9 +135,8 @@ int ClipEdgeAgainstEdge(const Feature*& slot, const Segment& s, VclipVector3& ou
   } else if (nlo) {
     const PolyPlane& g = AsFace(nlo).plane;
     const float gl = g.Dist(s.At(lo));
-    const float gh = g.Dist(nhi ? s.At(hi) : s.H);
     if (gl == 0.0f) return out = s.At(lo), -1;
-    if ((gl > 0.0f && gl < gh) || (gl < 0.0f && gl > gh)) return slot = nlo, 0;
+    if (FaceIsNearer(gl, g.normal.Dot(s.D))) return slot = nlo, 0;
   }
   if (!nhi) return 1;
   if (nhi->type == kPolyVertex) {
@@ -139,9 +147,8 @@ int ClipEdgeAgainstEdge(const Feature*& slot, const Segment& s, VclipVector3& ou
   }
   const PolyPlane& g = AsFace(nhi).plane;
   const float gh = g.Dist(s.At(hi));
-  const float gl = g.Dist(nlo ? s.At(lo) : s.T);
   if (gh == 0.0f) return out = s.At(hi), -1;
-  if ((gh > 0.0f && gh < gl) || (gh < 0.0f && gh > gl)) return slot = nhi, 0;
+  if (FaceIsNearer(gh, -g.normal.Dot(s.D))) return slot = nhi, 0;
   return 1;
 }
 

@@ -135,6 +135,9 @@ TEST(VclipWalk, TouchingAndPenetratingContacts) {
   // Turned half about z under a corner of the top: one corner of the tet lies just inside the box.
   const Se3 underCorner(VclipQuaternion(0, 0, 0, 1), VclipVector3(-5, -5.5f, -2));
   EXPECT_LT(CheckPair(*big, *small, underCorner, cache), 0.0f);
+  // Beside the -y side, level with the bottom, an edge's clipped part is a point: on to the side, 0.14 away.
+  ClosestFeatureCache fresh(17);
+  EXPECT_NEAR(CheckPair(*big, *small, Shift(-4.5f, -6, -2), fresh), 0.14f, 1e-5f);
   // Tip exactly on the face (touching counts as contact), 0.25 below it (the depth below the nearest
   // face plane), apart again, and turned over wholly inside: the closest points are the tip and the
   // point of the face at it.
