@@ -127,11 +127,13 @@ TEST_F(DisplayDriverTest, DefaultPassesAndEnumerationFailures) {
   machine.drivers[0].devices = {emulated};
   ScriptedDriver second = SecondCard();
   second.hardware.dwCaps2 = 0;  // cannot render into a window
+  second.devices.push_back(second.devices[0]);
   machine.drivers.push_back(second);
   // Pass 1 finds no hardware device able to draw in a window; pass 2 takes the emulated one.
   ASSERT_EQ(EnumerateDirectDrawDrivers(), 0);
   EXPECT_EQ(GetDriverEnumeration().defaultDriver, 0);
   EXPECT_TRUE(GetDriverEnumeration().drivers[0].devices[0].windowed);
+  EXPECT_EQ(GetDriverEnumeration().drivers[1].defaultDevice, 1) << "the other card keeps its last hardware device";
   // With a desktop depth no device renders at, only the full-screen passes remain: hardware first.
   machine.desktopBits = 24;
   ASSERT_EQ(EnumerateDirectDrawDrivers(), 0);
@@ -190,6 +192,8 @@ class FrameworkTest : public DisplayDriverTest {
 };
 
 TEST_F(FrameworkTest, FullScreenBuildsTheChainAndFlips) {
+  GetDisplayMachine().drivers[0].devices[0].depthFormats.push_back(PixelFormatZ16());
+  GetDisplayMachine().drivers[0].devices[0].depthFormats.back().dwRGBBitCount = 24;  // offered last, not taken
   testing_support::DebugCapture log;
   ASSERT_EQ(StartFullScreen(), DD_OK);
   EXPECT_NE(log.Text().find("Created Z-buffer, BitDepth = 16\n"), std::string::npos);
