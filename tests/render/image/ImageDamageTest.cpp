@@ -299,12 +299,22 @@ TEST(ImageHostile, TiffStripsAndSizesOutOfRange) {
       le::WriteU32(f.data() + entry + 8, v);
     }
   };
-  // The largest sides the reader takes, in a file of a few hundred bytes.
+  // The largest sides the reader takes, in a few hundred bytes, are refused for their rows; one pixel more either way
+  // is refused for its size.
   std::vector<uint8_t> huge = good;
   setValue(huge, widthEntry, 32768);
   setValue(huge, heightEntry, 32768);
   setValue(huge, perStripEntry, 32768);
+  testing_support::DebugCapture log;
   ExpectRefusedCheaply(huge, Load, "tiff sides");
+  setValue(huge, heightEntry, 32769);
+  ExpectRefusedCheaply(huge, Load, "tiff height");
+  setValue(huge, heightEntry, 32768);
+  setValue(huge, widthEntry, 32769);
+  ExpectRefusedCheaply(huge, Load, "tiff width");
+  EXPECT_EQ("CBitmapImage: TIFF file refused: rows larger than the file\n"
+            "CBitmapImage: TIFF file refused: bad size or no strips\n"
+            "CBitmapImage: TIFF file refused: bad size or no strips\n", log.Text());
   // Four strips of one row, all pointing at the first row, in a picture as tall as it can be:
   // every strip lies inside the file, but the rows together outweigh it.
   std::vector<uint8_t> shared = good;
