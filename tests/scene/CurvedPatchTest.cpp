@@ -423,7 +423,6 @@ TEST(CurvedPatchSection, RoundTripSizesAndExample) {
   ASSERT_TRUE(back.Read(padded.data(), padded.size(), &used));
   EXPECT_EQ(used, bytes.size());
   EXPECT_EQ(WriteAll(back), bytes);
-  EXPECT_EQ(back.Evaluate(5, 0.2f, 0.9f), cp.Evaluate(5, 0.2f, 0.9f));
 
   CurvedPatch one;
   for (int i = 0; i < 16; ++i) one.AddControlVertex({Vector3(float(i % 4), float(i / 4), 0), 0, 0});
@@ -516,8 +515,6 @@ TEST(CurvedPatchSection, TruncationFlipsAndHostileIndicesFailCleanly) {
     large[patches + 17] = offset;
     CurvedPatch r;
     ASSERT_TRUE(r.Read(large.data(), large.size(), nullptr)) << int(offset);
-    EXPECT_EQ(4, r.GetPatch(0).levelOffsets[1]);
-    EXPECT_EQ(r.GetPatchCount(), cp.GetPatchCount());
     large[patches + 17] = 4;
     EXPECT_EQ(WriteAll(r), large) << "everything else reads back as it was";
   }

@@ -179,6 +179,7 @@ TEST(ControllerSetFile, RoundTripAndHostileData) {
     ControllerSet s;
     ASSERT_FALSE(s.Read(file.data(), cut, used)) << cut;
     ASSERT_EQ(s.GetCount(), 0u);
+    ASSERT_EQ(s.GetController(0), nullptr);
   }
   const uint32_t huge = 0x40000000;
   auto refused = [&](size_t offset, const void* value) {

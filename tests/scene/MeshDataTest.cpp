@@ -55,6 +55,12 @@ TEST(MeshDataTest, AttachPointsAreFoundByTypeNameAndKey) {
   ASSERT_EQ(mesh.frameCount, mesh.animatedAttach[animated].size());
   EXPECT_EQ(3.0f, mesh.animatedAttach[animated][0].position.z);
   EXPECT_EQ(nullptr, mesh.attachPoints[animated].GetData());
+  AttachPoint copy = mesh.attachPoints[animated];
+  copy = mesh.attachPoints[0];  // over another type, place and data: takes all three, the bytes as its own
+  EXPECT_EQ(kAttachNamedPoint, copy.type);
+  EXPECT_EQ(Vector3(), copy.transform.position);
+  EXPECT_EQ("EXHAUST", std::string(reinterpret_cast<const char*>(copy.GetData()), copy.GetLength()));
+  EXPECT_FALSE(copy.IsDataExternal());
 }
 
 TEST(MeshDataTest, ChildMeshesAreCheckedAndNeverWriteIntoForeignData) {

@@ -248,12 +248,12 @@ TEST(TriMeshGeometry, NormalsBoundsAndSpheres) {
   ComputeMeshBounds(mesh);
   Vector3 centre;
   float radius = 0;
-  ComputeBoundingSphere(mesh.positions, mesh.vertexCount, centre, radius);
   for (uint32_t i = 0; i < mesh.vertexCount; ++i) {
     const Vector3& p = mesh.positions[i];
     EXPECT_TRUE(mesh.bounds.ContainsBox(Box(p, p)));
     EXPECT_LE(p.Length(), mesh.radius * 1.00001f);
-    EXPECT_LE((p - centre).Length(), radius * 1.0001f);
+    ComputeBoundingSphere(mesh.positions, i + 1, centre, radius);  // each prefix's sphere, the whole set's last
+    for (uint32_t k = 0; k <= i; ++k) EXPECT_LE((mesh.positions[k] - centre).Length(), radius * 1.0001f) << i;
   }
   TriMesh empty;  // no vertices: zeros, not a division by zero
   ComputeMeshBounds(empty);
