@@ -7,9 +7,12 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "core/AssetPreloader.h"
+#include "core/InputMan.h"
 #include "core/SkateSettings.h"
+#include "core/WorldServices.h"
 #include "core/math/BezierSpline.h"
 #include "core/math/Octree.h"
 #include "core/math/ResourceTable.h"
@@ -17,6 +20,7 @@
 #include "park/pieces/ObjectCatalog.h"
 #include "park/world/VerezIvor.h"
 #include "physics/terrain/TerrainPolygon.h"
+#include "platform/Platform.h"
 #include "scene/camera/GenericCam.h"
 #include "scene/camera/ScriptCam.h"
 #include "scene/lighting/FogState.h"
@@ -99,7 +103,12 @@ TEST_F(DemoLevel, EveryStepLandsOnThePark) {
   const CGenericCam& overview = *park->GetCamera(CLevelLoader::kParkCamera);
   const Box box = park->GetOctree().GetRootBox();
   const Vector3 centre = (box.min + box.max) * 0.5f;
-  EXPECT_EQ(park->GetCamera(CLevelLoader::kViewFromPieceCamera)->GetFrame().GetPosition(), centre) << "until a piece is picked";
+  CInputMan input;
+  plat::SetKeyState('F', true);
+  park->GetCamera(CLevelLoader::kViewFromPieceCamera)->UpdateCamera(nullptr, 1.0f, &input, 0, 0, nullptr);
+  plat::SetKeyState('F', false);
+  EXPECT_EQ(park->GetCamera(CLevelLoader::kViewFromPieceCamera)->GetFrame().GetPosition(), centre + Vector3(27, 0, 0))
+      << "from the middle, a second of plain thrust forward damped to 0.9";
   const float k = 1.0f / std::sqrt(6.0f);
   const Vector3 look = overview.GetFrame().axes.m[0], eye = overview.GetFrame().GetPosition();
   const Vector3 wantEye = centre + Vector3(k, k, 2 * k) * CLevelLoader::kParkCameraDistance;
@@ -203,12 +212,16 @@ TEST_F(DemoLevel, CatalogItemsNamingMissingMeshesAreReportedAndTheRestLoads) {
   EXPECT_GT(found, 10);
 }
 
-TEST_F(DemoLevel, UnknownLevelsAndUnreadableTerrainFailWithoutTouchingThePark) {
+TEST_F(DemoLevel, UnknownLevelsAScenelessWorldAndUnreadableTerrainFailWithoutTouchingThePark) {
   CLevelLoader loader;
   log.Clear();
   EXPECT_FALSE(loader.LoadLevel(*park, 7));
   EXPECT_FALSE(loader.LoadLevel(*park, -1));
   EXPECT_NE(log.Text().find("LevelLoader: there is no level 7\n"), std::string::npos);
+  const WorldServices saved = std::exchange(GetWorldServices(), WorldServices());
+  CVerezIvor sceneless(nullptr, nullptr);
+  GetWorldServices() = saved;
+  EXPECT_FALSE(loader.LoadLevel(sceneless, 0));
   folder.Write("data/levels/demo/terrain.mesh", "not a mesh");
   EXPECT_FALSE(loader.LoadLevel(*park, 0));
   EXPECT_TRUE(park->GetTerrainInstances().empty());
