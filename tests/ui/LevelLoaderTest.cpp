@@ -198,6 +198,7 @@ TEST_F(DemoLevel, CatalogItemsNamingMissingMeshesAreReportedAndTheRestLoads) {
   std::string ramps;
   for (const auto& file : DemoContent::CatalogFiles())
     if (file.relativePath == "objects/ramps.ini") ramps = file.text;
+  ASSERT_FALSE(ramps.empty());
   const std::string broken = "mesh=nosuch.mesh";
   ramps.replace(ramps.find("mesh=quarterpipe.mesh"), std::string("mesh=quarterpipe.mesh").size(), broken);
   folder.Write("data/objects/ramps.ini", ramps);

@@ -187,7 +187,6 @@ TEST(SpriteText, AlphabetGlyphsLandWhereTheBuiltInFontPutsItsBitsAndFallsBackWit
   CSpriteFile file;
   ASSERT_TRUE(file.LoadFromMemory(bytes.data(), bytes.size(), "10point"));
   const CSprite* font = file.GetSprite("Alphabet");
-  ASSERT_TRUE(SpriteText::IsUsable(font));
   EXPECT_EQ(SpriteText::Width(font, "AB"), 14);
   EXPECT_EQ(SpriteText::Height(font), 9);
 
@@ -210,7 +209,6 @@ TEST(SpriteText, AlphabetGlyphsLandWhereTheBuiltInFontPutsItsBitsAndFallsBackWit
   // Without a usable sprite the built-in font draws, in the colour given.
   Surface16 plain(40, 12);
   CSprite empty("Alphabet", 7, 9, 95);
-  EXPECT_FALSE(SpriteText::IsUsable(&empty));
   EXPECT_EQ(SpriteText::Width(nullptr, "AB"), TinyFont::TextWidth("AB", 1));
   SpriteText::Draw(plain.surface, &empty, 0, 0, "K", 0xFFFFFFFFu);
   EXPECT_EQ(plain.pixels[0], 0x7FFF);  // the K's top-left bit
