@@ -312,7 +312,6 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
 
   Click(*palette, 0);
   const uint32_t id = palette->GetLastPurchase();
-  ASSERT_NE(id, 0u);
   auto* piece = dynamic_cast<CSkatableSection*>(park->GetObjectByID(id));
   ASSERT_NE(piece, nullptr);
   EXPECT_TRUE(piece->IsHeld());
@@ -385,7 +384,6 @@ TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
   static uint32_t handed = 0;
   GetGameHooks().sellPiece = [](CVerezIvor&, uint32_t piece) { handed = piece; };
   const uint32_t again = BuyPieceForPlayer(*park, *ramp, -1);
-  ASSERT_NE(again, 0u);
   EXPECT_TRUE(SellPieceForPlayer(*park, again));
   EXPECT_EQ(handed, again);
   EXPECT_FALSE(SellPieceForPlayer(*park, park->GetGrid()->GetTerrainId()));
@@ -463,7 +461,6 @@ TEST_F(Screens, TheSectionPopupIsDrawnInTheTopLeftCorner) {
 TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   ASSERT_TRUE(StartDemo());
   const uint32_t id = park->SpawnSkater();
-  ASSERT_NE(id, 0u);
   auto* skater = dynamic_cast<CSkater*>(park->GetObjectByID(id));
   ASSERT_NE(skater, nullptr);
   CSkaterPopup* popup = Push(std::make_unique<CSkaterPopup>(id));
@@ -528,9 +525,8 @@ TEST_F(Screens, TheSponsorshipNoticeMarksItsSlotAndAcceptingBuysTheSponsorPiece)
   EXPECT_EQ(box.left, (640 - (box.right - box.left)) / 2) << "centred";
   EXPECT_EQ(box.top, (480 - (box.bottom - box.top)) / 2) << "centred";
   Click(*notice, CSponsorshipNotice::kAccept);
-  ASSERT_NE(notice->GetSponsorPiece(), 0u) << "a sponsor piece costs nothing";
   auto* piece = dynamic_cast<CSkatableSection*>(park->GetObjectByID(notice->GetSponsorPiece()));
-  ASSERT_NE(piece, nullptr);
+  ASSERT_NE(piece, nullptr) << "a sponsor piece costs nothing";
   EXPECT_EQ(piece->GetSponsorshipIndex(), 0) << "the first slot";
   EXPECT_EQ(piece->GetWorldMatrix().GetPosition(), park->GetGrid()->GetSquareCentre(32, 32)) << "bought into the park's middle";
   EXPECT_TRUE(notice->IsMarkedForRemoval());

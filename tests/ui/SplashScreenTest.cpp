@@ -42,7 +42,6 @@ TEST(SplashScreen, DrawsItsTitleCentredOnAPlainFrameInOneSharedLock) {
   ASSERT_EQ(15u, s.bitsPerPixel);
   const uint16_t background = static_cast<uint16_t>(TinyFont::PackColour(s, CSplashScreenLogic::kBackground));
   const uint16_t title = static_cast<uint16_t>(TinyFont::PackColour(s, CSplashScreenLogic::kTitleColour));
-  ASSERT_NE(background, title);
   int minX = 640, maxX = -1, minY = 480, maxY = -1;
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x) {
