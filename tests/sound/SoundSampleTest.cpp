@@ -84,7 +84,8 @@ TEST(SoundSample, TruncatedAndHostileFilesAreRefused) {
   EXPECT_EQ('\n', log.Text().back());
 
   for (const std::string& bad : {Riff(fmt), Riff(data), Riff(Chunk("fmt ", Format(1, 11025, 8).substr(0, 14)) + data),
-                                 Riff(Chunk("fmt ", Format(0, 11025, 8)) + data), "RIFX" + file.substr(4)}) {
+                                 Riff(Chunk("fmt ", Format(0, 11025, 8)) + data), "RIFX" + file.substr(4),
+                                 Riff(Chunk("fmt ", Format(1, 11025, 9)) + data)}) {  // 9 bits in a 1-byte block
     EXPECT_FALSE(Accepts(bad));
   }
   // Chunk sizes that claim more than the file holds, up to the largest 32-bit value.
