@@ -81,8 +81,8 @@ TEST_F(Structures, SphereMarkersGiveOneSphereOrAFittedTree) {
   EXPECT_LE(c->GetBounds().min.x, -0.5f + 1e-5f);
   EXPECT_GE(c->GetBounds().max.x, 8.0f + 2.5f - 1e-5f);
   EXPECT_EQ(b->GetBounds().min.z, 0.0f);  // the grid mesh lies at 0, the sphere reaches 0.5
-  // A still structure needs no tick.
-  EXPECT_EQ(flagsAfterInit & CStructureBody::kNeedsUpdate, 0u);
+  // A still structure needs no tick, yet is still announced to every player.
+  EXPECT_EQ(flagsAfterInit, CGameObject::kBroadcastCreate | CGameObject::kBit8);
   // One showing another's instance files that instance's faces, and takes them back when it goes.
   CStructureBody* d = Add(none.get(), false);
   d->BorrowMeshInstance(b->GetMeshInstance());
