@@ -146,6 +146,7 @@ TEST(ParkRunner, EverySkatersTickStateReadsBackWholeAndCutShortOnesFail) {
     std::vector<uint8_t> record, state;
     skater->Save(record);
     skater->SaveTickState(state);
+    state[46] = static_cast<uint8_t>(CSkater::kMaxRescues);  // the stuck watch's rescues, at their limit
     auto readBack = [&](size_t size, uint32_t id, std::vector<uint8_t>* again) {
       CSkater copy{CSkater::ForLoading{}};
       size_t used = 0;
