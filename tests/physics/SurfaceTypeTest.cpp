@@ -20,7 +20,6 @@ namespace {
 bool Same(const SurfaceType& a, const SurfaceType& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(SurfaceType, TableFallBacksAndReaderClamps) {
-  SurfaceTypeInit();
   // Name, static and kinetic friction, bounce, friction and bounce weights, roughness, deformability.
   const char* const kTable[] = {
       "CONCRETE 2 1.5 0.2 1 1 0.001 0",  "SANDSTONE 2 1.5 0.2 1 1 0.001 0",  "GRANITE 2 1.5 0.2 1 1 0.001 0",
@@ -31,16 +30,20 @@ TEST(SurfaceType, TableFallBacksAndReaderClamps) {
       "GLASS .5 .2 .2 1 1 .001 0",       "WATER .5 .2 .2 1 1 .001 0",        "LAVA .5 .2 .2 1 1 .001 0",
       "ENERGY .5 .2 .2 1 1 .001 0",      "DEFAULT_WHEEL 10 .7 .5 8 1 .002 0"};
   ASSERT_EQ(GetSurfaceTypeCount(), 20u);
-  for (uint16_t i = 0; i < 20; ++i) {
-    char name[16];
-    SurfaceType row{};
-    ASSERT_EQ(
-        std::sscanf(kTable[i], "%15s %f %f %f %f %f %f %f", name, &row.staticFriction, &row.kineticFriction,
-                    &row.bounceCoefficient, &row.frictionWeight, &row.bounceWeight, &row.roughness, &row.deformability),
-        8);
-    row.index = i;
-    EXPECT_TRUE(Same(*SurfaceType::Get(i), row)) << name;
-    EXPECT_STREQ(GetSurfaceTypeName(i), name);
+  // The table holds its values from the start (nothing has to restore it first), and again once restored.
+  for (int restored = 0; restored < 2; ++restored) {
+    if (restored) SurfaceTypeInit();
+    for (uint16_t i = 0; i < 20; ++i) {
+      char name[16];
+      SurfaceType row{};
+      ASSERT_EQ(std::sscanf(kTable[i], "%15s %f %f %f %f %f %f %f", name, &row.staticFriction, &row.kineticFriction,
+                            &row.bounceCoefficient, &row.frictionWeight, &row.bounceWeight, &row.roughness,
+                            &row.deformability),
+                8);
+      row.index = i;
+      EXPECT_TRUE(Same(*SurfaceType::Get(i), row)) << name << (restored ? " restored" : "");
+      EXPECT_STREQ(GetSurfaceTypeName(i), name);
+    }
   }
   EXPECT_EQ(SurfaceType::Get(20), SurfaceType::Get(0));
   EXPECT_STREQ(GetSurfaceTypeName(255), "CONCRETE");

@@ -155,7 +155,8 @@ TEST(TerrainPolygonTest, DegenerateFacesAndStrayIndicesStayUnbound) {
   EXPECT_FALSE(stray.Setup(&instance, mesh->faceCount, nullptr) || stray.IsBound());
   const CollisionInfo* info = stray.GetCollisionInfo(nullptr);
   EXPECT_TRUE(info->kind == 1 && info->object == &stray && info->surface == SurfaceType::Get(0) && !info->owner);
-  EXPECT_FALSE(edge.Setup(&instance, 0, mesh->vertexCount, 0, nullptr));
+  EXPECT_FALSE(edge.Setup(&instance, 0, mesh->vertexCount, 0, nullptr) ||
+               edge.Setup(&instance, mesh->vertexCount, 0, 0, nullptr));
 }
 
 TEST(TerrainPolygonTest, TextureFlagsChooseSidesCollisionSurfaceAndAlphaPass) {

@@ -15,7 +15,6 @@
 #endif
 
 using namespace poly_test;
-using physics_test::CerrCapture;
 
 #ifdef KELVARUN_HAVE_CCD
 namespace {
@@ -152,11 +151,9 @@ TEST(VclipReference, RandomPairsInRandomPosesMatchLibccd) {
     auto a = Leaf("a", p1);
     auto b = Leaf("b", p2);
     ClosestFeatureCache cache(17);
-    CerrCapture err;
     const Se3 rel(RandomRotation(), RandomVector(Uniform(0.5f, 4.0f)));
     const float d = CheckAgainstCcd(*a, *b, rel, cache);
     (d > 0.0f ? apart : touching)++;
-    EXPECT_EQ(err.Text().find("cycle"), std::string::npos) << "round " << round;
   }
   EXPECT_GT(apart, 50);
   EXPECT_GT(touching, 20);
@@ -175,7 +172,6 @@ TEST(VclipReference, CoherentMotionInAndOutOfContactStaysWithLibccd) {
     v = VclipVector3::Cross(u, v);
     v = v.Scaled(1.0f / v.Length());
     int apart = 0, contact = 0, calls = 0;
-    CerrCapture err;
     const int steps = 400;
     for (int step = 0; step < steps; ++step) {
       // b turns steadily while it swings from well clear to deep inside a and back.
@@ -189,7 +185,6 @@ TEST(VclipReference, CoherentMotionInAndOutOfContactStaysWithLibccd) {
       calls += VClip::LastHandlerCalls();
       (d > 0.0f ? apart : contact)++;
     }
-    EXPECT_EQ(err.Text().find("cycle"), std::string::npos) << "pair " << pair;
     EXPECT_GT(apart, 50) << "pair " << pair;
     EXPECT_GT(contact, 50) << "pair " << pair;
     // The cache makes each small step a short walk, not one from scratch.
@@ -207,7 +202,6 @@ TEST(VclipReference, DeepPenetrationIsOverlapForBothAndTheWayOutMatches) {
     // Centres well inside each other.
     const Se3 rel(RandomRotation(), RandomVector(0.15f));
     VclipVector3 cp1, cp2;
-    CerrCapture err;
     EXPECT_LE(VClip::Run(*a, *b, rel, cache, cp1, cp2), 0.0f) << "round " << round;
     EXPECT_LT(VClip::LastHandlerCalls(), VClip::CycleLimit());
     const CcdShape sa = MakeCcdShape(*a->polyhedron(), Se3::kIdentity);
@@ -229,7 +223,6 @@ TEST(VclipReference, DeepPenetrationIsOverlapForBothAndTheWayOutMatches) {
       (GjkOverlap(sa, MakeCcdShape(*b->polyhedron(), movedBy(mid)), 0.0) ? inside : outside) = mid;
     }
     EXPECT_GT(CheckAgainstCcd(*a, *b, movedBy(outside + 0.05), cache), 0.0f) << "round " << round;
-    EXPECT_EQ(err.Text().find("cycle"), std::string::npos) << "round " << round;
   }
 }
 

@@ -53,10 +53,8 @@ TEST(VclipWalk, RandomPairsInRandomPosesMatchBruteForce) {
     auto a = Leaf("a", p1);
     auto b = Leaf("b", p2);
     ClosestFeatureCache cache(17);
-    CerrCapture err;
     const float d = CheckPair(*a, *b, RandomPose(Uniform(0.0f, 6.0f)), cache);
     (d > 0.0f ? apart : overlapping)++;
-    EXPECT_EQ(err.Text().find("cycle"), std::string::npos);
   }
   // Both outcomes were exercised.
   EXPECT_GT(apart, 100);
@@ -75,9 +73,7 @@ TEST(VclipWalk, AlignedBoxesOnAGridTerminateAndMatchBruteForce) {
     const auto grid = [] { return 0.5f * static_cast<float>(static_cast<int>(Uniform(-8.0f, 8.0f))); };
     const float gx = grid(), gy = grid();
     const Se3 rel(turns[round % 4], VclipVector3(gx, gy, grid()));
-    CerrCapture err;
     CheckPair(*a, *b, rel, cache);
-    EXPECT_EQ(err.Text().find("cycle"), std::string::npos);
   }
 }
 
@@ -138,6 +134,13 @@ TEST(VclipWalk, TouchingAndPenetratingContacts) {
   // Beside the -y side, level with the bottom, an edge's clipped part is a point: on to the side, 0.14 away.
   ClosestFeatureCache fresh(17);
   EXPECT_NEAR(CheckPair(*big, *small, Shift(-4.5f, -6, -2), fresh), 0.14f, 1e-5f);
+  // Turned, tip beyond the +x rim: edge x-tip touches the rim at one point, a contact the walk ends on the top face.
+  const Se3 acrossRim(VclipQuaternion(0, 0, 0, 1), VclipVector3(5.5f, 0, -0.5f));
+  ClosestFeatureCache rim(17);
+  EXPECT_EQ(VClip::Run(*big, *small, acrossRim, rim, cp1, cp2), 0.0f);
+  EXPECT_TRUE(cp1 == VclipVector3(5, 0, 0) && cp2 == VclipVector3(0.5f, 0, 0.5f));
+  EXPECT_STREQ(rim.Find(big.get(), small.get())->feature1->name(), "+z");
+  EXPECT_STREQ(rim.Find(big.get(), small.get())->feature2->name(), "x:tip");
   // Tip exactly on the face (touching counts as contact), 0.25 below it (the depth below the nearest
   // face plane), apart again, and turned over wholly inside: the closest points are the tip and the
   // point of the face at it.
