@@ -21,17 +21,17 @@ void AddText(ShadedMesh* mesh, uint32_t type, const std::string& bytes) {
   mesh->AddAttachPoint(COrientation(), type, static_cast<uint32_t>(bytes.size()), bytes.data(), false);
 }
 
-// A body of one ball of mass 10 at (0, 0, 0.5), so the model moves everything down by 0.5,
-// with one authored collision sphere of radius 1 at (0, 0, 0.5).
+// A body whose first attach point names it, of one ball of mass 10 at (0, 0, 0.5), so the model
+// moves everything down by 0.5, with one authored collision sphere of radius 1 at (0, 0, 0.5).
 std::unique_ptr<ShadedMesh> MakeBody(const std::string& nameText) {
   std::unique_ptr<ShadedMesh> body = DemoContent::BuildBox(1.0f, 0.5f, 0.5f);
+  AddText(body.get(), kAttachVehicleDef, nameText);
   RigidPhysicsParams params;
   body->AddAttachPoint(COrientation(), kAttachRigidParams, sizeof params, &params, false);
   const float ball[2] = {10.0f, 0.2f};
   body->AddAttachPoint(At(0, 0, 0.5f), kAttachRigidPointMass, sizeof ball, ball, false);
   const float radius = 1.0f;
   body->AddAttachPoint(At(0, 0, 0.5f), kAttachRigidSphere, sizeof radius, &radius, false);
-  AddText(body.get(), kAttachVehicleDef, nameText);
   return body;
 }
 
