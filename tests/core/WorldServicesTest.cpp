@@ -103,6 +103,7 @@ TEST(WorldServices, AWorldWithoutItsHigherPartsStillRunsAndRefusesWhatItCannotHo
   EXPECT_EQ(world.AddCamera(std::move(camera)), CGameWorld::kNoCamera);
   EXPECT_EQ(camera.get(), kept);
   EXPECT_EQ(world.GetCameraCount(), 0u);
+  EXPECT_EQ(std::make_pair(world.GetViewWidth(), world.GetViewHeight()), std::make_pair(0, 0));  // nothing to measure
   // Object types are a registry of their own: the session manager is still object 1.
   ASSERT_NE(world.GetSessionManager(), nullptr);
   EXPECT_EQ(world.RegisterNewObject(std::make_unique<Plain>()), 0u);  // not networked: taken, no ID
