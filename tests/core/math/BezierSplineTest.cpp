@@ -125,8 +125,7 @@ TEST(BezierSpline, EmptyAndSinglePointSplines) {
   EXPECT_FALSE(spline.EvaluateSegment(out, 0, 0.5f));
   EXPECT_FALSE(spline.GetPointAtParameter(atParameter, 0.5f));
   EXPECT_FALSE(spline.GetPointAtFraction(atFraction, 0.5f));
-  // Each leaves the origin, not a stale point, for a caller that ignores the answer.
-  for (const Vector3& point : {out, atParameter, atFraction}) EXPECT_EQ(point, Vector3());
+  for (const Vector3& point : {out, atParameter, atFraction}) EXPECT_EQ(point, Vector3());  // none left stale
 
   std::vector<SplineControlPoint> one(1);
   one[0].position = Vector3(1, 2, 3);

@@ -125,8 +125,7 @@ TEST(ConvexHullFaces, TetrahedraDuplicatesAndDegenerateSets) {
   ASSERT_TRUE(Build(tet, tris));
   ExpectValidHull(tet, tris);
   // Duplicates (one straight after the point it copies), an interior point and a point on a face add nothing.
-  tet.insert(tet.begin() + 1, {tet[0], tet[3]});
-  for (const Vector3& extra : {Vector3(0.5f, 0.5f, 0.5f), Vector3(1, 1, 2)}) tet.push_back(extra);
+  tet.insert(tet.begin() + 1, {tet[0], tet[3], Vector3(0.5f, 0.5f, 0.5f), Vector3(1, 1, 2)});
   ASSERT_TRUE(Build(tet, tris));
   EXPECT_EQ(tris.size(), 4u);
   ExpectValidHull(tet, tris);
