@@ -107,7 +107,6 @@ TEST(SettingsFile, AnotherVersionOrAMissingFileGivesTheDefaultsWrittenAsTheCurre
   EXPECT_FALSE(settings.LoadDefault());
   ExpectGameDefaultTable(settings);
 
-  // Only a whole file of the current version reads back.
   CSkateSettings reread;
   EXPECT_TRUE(reread.LoadDefault());
   EXPECT_EQ(Image(reread), Image(settings));
