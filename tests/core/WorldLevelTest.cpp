@@ -181,7 +181,6 @@ TEST(WorldLevel, OnlyAcceptedVisibilityDataMarksTheWorldAsHavingIt) {
   // One record: the root (code 0) sees its child 0 (code 1).
   folder.Write("visnodes.bin", Words({1, 0, 0, 1, 0, 1}));
   world.LoadVisibilityNodes(nullptr);
-  EXPECT_TRUE(world.IsVisibilityLoaded());
   ASSERT_NE(world.GetOctree().GetRoot()->visibility, nullptr);
   EXPECT_EQ(1u, world.GetOctree().GetRoot()->visibility->cells.size());
 

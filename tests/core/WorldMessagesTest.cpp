@@ -10,7 +10,6 @@
 #include "core/GameMessage.h"
 #include "core/GameObject.h"
 #include "core/GameWorld.h"
-#include "core/ObjectFactory.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -139,23 +138,6 @@ TEST(WorldMessages, TruncatedCreateMessagesAreDroppedBeforeTheirFieldsAreRead) {
   EXPECT_TRUE(world.requests.empty());
   EXPECT_NE(log.Text().find("shorter than its fields"), std::string::npos);
   EXPECT_EQ(world.GetObjectCount(), 1u);
-}
-
-TEST(WorldMessages, FactoryBuildsEachTypeCode) {
-  struct Expect {
-    uint32_t code;
-    const char* tag;
-  };
-  const Expect made[] = {{1, "<Session Manager>"}, {2, "<Player>"},     {3, "<Team>"},      {4, "<Vehicle>"},
-                         {5, "<Creature>"},        {6, "<Pickup Item>"}, {7, "<Explosion>"}, {8, "<Flame Spurt>"},
-                         {9, "<Fire>"},            {10, "<Mortar Shell>"}, {11, "<Bullet>"}, {12, "<Missile>"},
-                         {13, "<Mine>"},           {17, "<Shield>"},     {18, "<Turret>"}};
-  for (const Expect& e : made) {
-    const std::unique_ptr<CGameObject> object = CreateGameObject(e.code);
-    ASSERT_NE(object, nullptr) << e.code;
-    EXPECT_STREQ(object->GetInfoString(), e.tag);
-  }
-  for (uint32_t code : {0u, 14u, 15u, 16u, 19u, 255u, 0xFFFFFFFFu}) { EXPECT_EQ(CreateGameObject(code), nullptr) << code; }
 }
 
 TEST(WorldMessages, NestedSendsKeepTheOuterMessageIntact) {

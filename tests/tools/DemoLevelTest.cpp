@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <set>
@@ -163,16 +162,6 @@ TEST(DemoLevel, TheWrittenFolderLoadsBackThroughTheLevelReaders) {
   // "visnodes.bin": each record lands on its cell with its flags and visible cells.
   world.LoadVisibilityNodes(nullptr);
   ASSERT_TRUE(world.IsVisibilityLoaded());
-  // A corrupt file afterwards is refused and the loaded records stay in use.
-  std::vector<uint8_t> corrupt = ReadAll(level + "visnodes.bin");
-  ASSERT_GE(corrupt.size(), 8u);
-  corrupt.pop_back();
-  {
-    std::ofstream out(level + "broken.bin", std::ios::binary);
-    out.write(reinterpret_cast<const char*>(corrupt.data()), static_cast<std::streamsize>(corrupt.size()));
-  }
-  world.LoadVisibilityNodes((level + "broken.bin").c_str());
-  EXPECT_TRUE(world.IsVisibilityLoaded());
   COctree& octree = world.GetOctree();
   for (const VisibilityFileRecord& record : DemoContent::LevelVisibilityRecords()) {
     COctreeNode* cell = octree.FindCellByCode(record.code, false);

@@ -121,10 +121,11 @@ TEST(BezierSpline, FractionWalksByAuthoredLength) {
 
 TEST(BezierSpline, EmptyAndSinglePointSplines) {
   CBezierSpline spline;
-  Vector3 out(9, 9, 9);
+  Vector3 out(9, 9, 9), atParameter(9, 9, 9), atFraction(9, 9, 9);
   EXPECT_FALSE(spline.EvaluateSegment(out, 0, 0.5f));
-  EXPECT_FALSE(spline.GetPointAtParameter(out, 0.5f));
-  EXPECT_FALSE(spline.GetPointAtFraction(out, 0.5f));
+  EXPECT_FALSE(spline.GetPointAtParameter(atParameter, 0.5f));
+  EXPECT_FALSE(spline.GetPointAtFraction(atFraction, 0.5f));
+  for (const Vector3& point : {out, atParameter, atFraction}) EXPECT_EQ(point, Vector3());  // none left stale
 
   std::vector<SplineControlPoint> one(1);
   one[0].position = Vector3(1, 2, 3);

@@ -124,8 +124,8 @@ TEST(ConvexHullFaces, TetrahedraDuplicatesAndDegenerateSets) {
   std::swap(tet[1], tet[2]);  // mirrored order still comes out outward
   ASSERT_TRUE(Build(tet, tris));
   ExpectValidHull(tet, tris);
-  // Duplicates, an interior point and a point on a face add nothing.
-  for (const Vector3& extra : {tet[1], tet[3], Vector3(0.5f, 0.5f, 0.5f), Vector3(1, 1, 2)}) tet.push_back(extra);
+  // Duplicates (one straight after the point it copies), an interior point and a point on a face add nothing.
+  tet.insert(tet.begin() + 1, {tet[0], tet[3], Vector3(0.5f, 0.5f, 0.5f), Vector3(1, 1, 2)});
   ASSERT_TRUE(Build(tet, tris));
   EXPECT_EQ(tris.size(), 4u);
   ExpectValidHull(tet, tris);

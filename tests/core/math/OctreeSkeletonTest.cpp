@@ -57,9 +57,11 @@ void PutU32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(&b[at]
 
 TEST(OctreeSkeleton, SaveAndLoadReproduceTheCells) {
   DebugCapture quiet;
+  Item deep(CBoundedObject::kRenderable, Box(Vector3(30.3f, 30.3f, 30.3f), Vector3(30.31f, 30.31f, 30.31f)));
   COctree source(kRoot);
   Scene a(3, 400, source);
   source.Coarsen(12);
+  source.InsertObjectAtDepth(&deep, COctree::kDepthLimit);  // leaves as deep as cell codes reach
   const std::vector<uint8_t> block = source.SaveSkeleton(kIdentity);
   ASSERT_EQ(block.size(), COctree::kSkeletonHeaderSize + 8 * size_t(source.CountNodes(0)));
 

@@ -317,7 +317,6 @@ TEST_F(Pieces, FacilityFeesOneValueEverywhere) {
   EXPECT_EQ(f->Use(), 0.0f);
   EXPECT_EQ(f->GetUseCount(), 4u);
   EXPECT_EQ(f->GetRevenue(), 1.75);
-  EXPECT_EQ(std::string(f->GetInfoString()), "<Skatable Facility>");
 }
 
 TEST_F(Pieces, QueriesOverPlacedNodes) {
