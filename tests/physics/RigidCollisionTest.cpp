@@ -116,16 +116,22 @@ TEST(RigidCollision, AnchoredBodyHoldsUntilTheImpactExceedsItsStrength) {
   Body probe(ball, 0.5f, At(Vector3(0, 0, 0)), Vector3(-3, 0, 0), Vector3());
   const float needed = ImpulseMagnitude(probe.s(), Vector3(-0.5f, 0, 0), Vector3(1, 0, 0), 0.5f);
   ASSERT_GT(needed, 0.0f);
-  // The anchored body may be either side of the contact.
+  // The anchored body may be either side of the contact; met in the world, both bodies hear the impact.
   for (bool anchoredFirst : {false, true}) {
     for (float strength : {2.0f * needed, 0.8f * needed}) {
+      COctree world(Box(Vector3(-8, -8, -8), Vector3(8, 8, 8)));
       Body a(ball, 0.5f, At(Vector3(0, 0, 0)), Vector3(-3, 0, 0), Vector3());
       Body b(ball, 0.5f, At(Vector3(-1, 0, 0)), Vector3(), Vector3(), strength);
       ASSERT_TRUE(b.body.IsAtRest());
-      if (anchoredFirst)
+      if (anchoredFirst) {
         CRigidCollisionBody::ResolveBodyContact(b.body, a.body, Vector3(-0.5f, 0, 0), Vector3(-1, 0, 0));
-      else
-        CRigidCollisionBody::ResolveBodyContact(a.body, b.body, Vector3(-0.5f, 0, 0), Vector3(1, 0, 0));
+      } else {
+        world.InsertObject(&b.body);
+        a.body.Move(&world, 0.01f, false, CActiveCollisionObject::kTopDepth, nullptr);
+        ASSERT_TRUE(a.body.reports.size() == 1 && b.body.reports.size() == 1);
+        EXPECT_TRUE(a.body.reports[0].velocity == Vector3(-3, 0, 0) && a.body.reports[0].normal == Vector3(1, 0, 0));
+        EXPECT_TRUE(b.body.reports[0].velocity == Vector3(3, 0, 0) && b.body.reports[0].normal == Vector3(-1, 0, 0));
+      }
       SCOPED_TRACE(anchoredFirst);
       EXPECT_EQ(strength > needed, b.s().anchored != 0);
       EXPECT_EQ(strength > needed, (b.body.GetBoundFlags() & CollisionFlags::kPushable) == 0);  // pushed when loose

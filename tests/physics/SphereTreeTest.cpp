@@ -153,8 +153,7 @@ TEST(SphereTree, ImageRoundTripsAndRejectsTruncatedOrCorruptData) {
     RandomTree(tree, 4);
     std::vector<uint8_t> image = Image(tree);
     ASSERT_TRUE(SphereTree::ReadImage(read, image.data(), image.size()));
-    ExpectSameTree(read, tree);
-    std::vector<uint8_t> unstamped = image;  // read back, every stamp is 0
+    std::vector<uint8_t> unstamped = image;  // the tree read back writes the same image, stamps 0
     for (size_t at = 24; at < unstamped.size(); at += 28) std::fill_n(unstamped.begin() + at, 4, 0);
     EXPECT_EQ(Image(read), unstamped);
     SphereTree::Build(&read, nullptr, before);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,7 @@ TEST(FileSystemTest, ListsMatchingEntriesSortedAndReadsToTheEnd) {
   EXPECT_EQ(file.Size(), 10);
   char buffer[16] = {};
   EXPECT_EQ(file.Read(buffer, 4), 4u);
+  errno = EINTR;  // left by an earlier interrupted call: the end of the file still ends the read
   EXPECT_EQ(file.Read(buffer, 16), 6u);  // only what is left
   EXPECT_EQ(std::string(buffer, 6), "456789");
   EXPECT_EQ(file.Read(buffer, 16), 0u);
