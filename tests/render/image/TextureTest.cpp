@@ -302,6 +302,9 @@ TEST(TextureFile, RawSaveLoadIsByteIdenticalAndHostileFilesFailCleanly) {
   const size_t header = PayloadOffset(bad) - CTexture::kHeaderBlockBytes;
   le::WriteU32(bad.data() + header + 68 + 4 * 13, 9);  // mip count beyond the size
   EXPECT_FALSE(back.Parse(bad.data(), bad.size(), false, true));
+  // A refused file leaves neither the last file's pixels nor its level offsets behind.
+  EXPECT_EQ(nullptr, back.pixels);
+  EXPECT_EQ(std::vector<uint32_t>{}, back.mipOffsets);
   bad = small;
   le::WriteU32(bad.data() + header + 68 + 4 * 15, 1u << 30);  // total size beyond the file
   EXPECT_FALSE(back.Parse(bad.data(), bad.size(), false, true));
@@ -440,6 +443,13 @@ TEST(TextureFile, JpegFormsThatMustBeRefused) {
   runs[alphaAt + 4 + 1] = 255;  // the first run now covers more than its share
   runs[alphaAt + 4 + 3] = 255;
   EXPECT_FALSE(back.Parse(runs.data(), runs.size(), false, true));
+  // A first stream that would begin on the last byte of the stream positions, one before the streams.
+  std::vector<uint8_t> early = file;
+  const size_t positionsAt = alphaAt + 4 + le::ReadU32(file.data() + alphaAt);
+  le::WriteU32(early.data() + positionsAt, static_cast<uint32_t>(positionsAt + 4 * t.mipCount - 1));
+  log.Clear();
+  EXPECT_FALSE(back.Parse(early.data(), early.size(), false, true));
+  EXPECT_EQ("JpegCodec: stream position out of order\n", log.Text());
   // A level whose stream has other dimensions than the file says.
   std::vector<uint8_t> stream;
   std::vector<uint8_t> rgb24(24 * 16 * 3, 90);
