@@ -96,9 +96,8 @@ TEST(TargaCodec, RunHelpersAndHeaderListing) {
   std::vector<uint8_t> out;
   WriteTargaRlePackets(row, 7, 1, out);
   EXPECT_EQ((std::vector<uint8_t>{0x82, 1, 0, 2, 0x81, 3, 0, 4}), out);
-  uint8_t header[18] = {0, 0, 10};
-  header[12] = 64;
-  header[17] = 0x28;
+  // Every field its own value: map origin 0x1234, map length 0x5678, origins 7 and 9, 64 x 32 at 24 bits.
+  uint8_t header[18] = {0, 1, 10, 0x34, 0x12, 0x78, 0x56, 24, 7, 0, 9, 0, 64, 0, 32, 0, 24, 0x28};
   testing_support::ExpectGolden(DumpTargaHeader(header, sizeof(header)), "render/image/golden/TargaHeaderListing.txt");
   for (const int type : {127, 128}) {  // types from 128 on are kept for applications
     header[2] = static_cast<uint8_t>(type);
