@@ -173,15 +173,23 @@ TEST(ShadowRenderer, CasterAboveGroundDrawsItsSilhouetteAndLaysAShadow) {
   EXPECT_GT(layer->GetFaceCount(), 0u);
   EXPECT_TRUE(caster->GetLayers().empty());
 
-  // Nothing moves: nothing is drawn again. Moving the caster re-renders.
+  // Nothing moves: nothing is drawn again. A turn in place (about the light's direction) is drawn
+  // again once a rotation element changes by more than 0.05. Moving the caster re-renders.
   const uint32_t renders = p->GetRenderCount();
   s.Frames(3);
   EXPECT_EQ(p->GetRenderCount(), renders);
+  for (const float sine : {0.045f, 0.055f}) {
+    COrientation turned;
+    turned.RotateZ(std::asin(sine));
+    caster->SetTransform(&turned, true);
+    s.Frames(1);
+    EXPECT_EQ(p->GetRenderCount(), renders + (sine > 0.05f ? 1u : 0u)) << sine;
+  }
   COrientation moved;
   moved.position = Vector3(3, 0, 6);
   caster->SetTransform(&moved, true);
   s.Frames(1);
-  EXPECT_GT(p->GetRenderCount(), renders);
+  EXPECT_GT(p->GetRenderCount(), renders + 1);
 }
 
 TEST(ShadowRenderer, NothingIsDrawnWithoutCastersInReachOrWithoutATarget) {
