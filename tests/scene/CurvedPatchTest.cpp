@@ -138,12 +138,11 @@ TEST(CurvedPatchEvaluate, CornersExactInteriorMatchesReferenceNormalsAgree) {
       const float u = t(rng), v = t(rng);
       const Vector3 got = cp.Evaluate(p, u, v), want = Reference(cp, p, u, v);
       EXPECT_NEAR((got - want).Length(), 0.0f, 1e-4f);
-      // The height field rises along +z, and the corner normals (from the control
-      // polygon) point the same way as the interior ones (from differences).
+      // Texture coordinates run linearly over the sheet, so over each patch. The height field rises along +z, and
+      // the corner normals (from the control polygon) point the same way as the interior ones (from differences).
       Vector3 pos, n, corner;
       Vector2 uv;
       cp.EvaluateVertex(p, u, v, pos, n, uv);
-      // The texture coordinates run linearly over the sheet, so across each patch too.
       const CurvedPatchControlVertex &first = cp.GetControlVertex(p, 0, 0), &last = cp.GetControlVertex(p, 3, 3);
       EXPECT_NEAR(uv.x, first.u + u * (last.u - first.u), 1e-5f);
       EXPECT_NEAR(uv.y, first.v + v * (last.v - first.v), 1e-5f);

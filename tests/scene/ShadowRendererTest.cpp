@@ -173,8 +173,7 @@ TEST(ShadowRenderer, CasterAboveGroundDrawsItsSilhouetteAndLaysAShadow) {
   EXPECT_GT(layer->GetFaceCount(), 0u);
   EXPECT_TRUE(caster->GetLayers().empty());
 
-  // Nothing moves: nothing is drawn again. A turn in place (about the light's direction) is drawn
-  // again once a rotation element changes by more than 0.05. Moving the caster re-renders.
+  // Nothing moves: nothing is drawn again. Turning changing a rotation element by over 0.05, or moving, re-renders.
   const uint32_t renders = p->GetRenderCount();
   s.Frames(3);
   EXPECT_EQ(p->GetRenderCount(), renders);

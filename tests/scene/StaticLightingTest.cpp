@@ -51,8 +51,7 @@ size_t CheckBlock(CMeshInstance* instance, const uint8_t* block) {
       const MeshCorner& corner = mesh.faceRecords[f].corners[k];
       float light[3];
       std::memcpy(light, block + 12 * corner.normal, 12);
-      // The fill light reaches every normal of the scene.
-      EXPECT_TRUE(light[0] >= 0.25f && light[1] >= 0.3f && light[2] >= 0.35f) << corner.normal;
+      EXPECT_TRUE(light[0] >= 0.25f && light[1] >= 0.3f && light[2] >= 0.35f) << "fill light missing " << corner.normal;
       uint32_t word;
       std::memcpy(&word, faces + 12 * f + 4 * k, 4);
       const Color got = Color::FromWord(word);
