@@ -138,11 +138,12 @@ TEST(CurvedPatchEvaluate, CornersExactInteriorMatchesReferenceNormalsAgree) {
       const float u = t(rng), v = t(rng);
       const Vector3 got = cp.Evaluate(p, u, v), want = Reference(cp, p, u, v);
       EXPECT_NEAR((got - want).Length(), 0.0f, 1e-4f);
-      // The height field rises along +z, and the corner normals (from the control
-      // polygon) point the same way as the interior ones (from differences).
+      // Texture coordinates run over the 24 x 24 sheet as x and y do. The height field rises along +z, and the
+      // corner normals (from the control polygon) point the same way as the interior ones (from differences).
       Vector3 pos, n, corner;
       Vector2 uv;
       cp.EvaluateVertex(p, u, v, pos, n, uv);
+      EXPECT_NEAR((uv * 24.0f - Vector2(pos.x, pos.y)).LengthSquared(), 0.0f, 1e-8f);
       cp.EvaluateVertex(p, float(i % 2), float(i / 2 % 2), pos, corner, uv);
       EXPECT_NEAR(n.Length(), 1.0f, 1e-4f);
       EXPECT_GT(n.Dot(corner), 0.0f);
@@ -431,18 +432,18 @@ TEST(CurvedPatchSection, RoundTripSizesAndExample) {
   rec.Init(0, 4, 0, false);
   ASSERT_TRUE(one.AddPatch(rec));
   EXPECT_EQ(one.GetFileSize(), 400u);
-  // Curvature is measured per direction: a sheet bent along u turns in u's two bytes alone, and
-  // the same bend along v in v's.
+  // Curvature is measured per direction: a sheet folded back along u (a half turn, the most the
+  // byte holds) reads 255 in u's two bytes alone, and the same fold along v in v's.
   for (int dir = 0; dir < 2; ++dir) {
     CurvedPatch bent;
     for (int i = 0; i < 16; ++i) {
-      const float u = float(i % 4), v = float(i / 4), along = (dir == 0 ? u : v) - 1.5f;
-      bent.AddControlVertex({Vector3(u, v, along * along), 0, 0});
+      const float u = float(i % 4), v = float(i / 4);
+      bent.AddControlVertex({dir == 0 ? Vector3(u * (3 - u), v, 0) : Vector3(u, v * (3 - v), 0), 0, 0});
     }
     bent.AddFace({});
     ASSERT_TRUE(bent.AddPatch(rec));
     const uint8_t* turn = bent.GetPatch(0).curvature;
-    EXPECT_TRUE(turn[2 * dir] > 0 && turn[2 * dir + 1] == turn[2 * dir]) << dir;
+    EXPECT_TRUE(turn[2 * dir] == 255 && turn[2 * dir + 1] == 255) << dir;
     EXPECT_TRUE(turn[2 - 2 * dir] == 0 && turn[3 - 2 * dir] == 0) << dir;
   }
   std::vector<uint8_t> small(399);

@@ -51,6 +51,7 @@ size_t CheckBlock(CMeshInstance* instance, const uint8_t* block) {
       const MeshCorner& corner = mesh.faceRecords[f].corners[k];
       float light[3];
       std::memcpy(light, block + 12 * corner.normal, 12);
+      EXPECT_TRUE(light[0] >= 0.25f && light[1] >= 0.3f && light[2] >= 0.35f) << "fill light missing " << corner.normal;
       uint32_t word;
       std::memcpy(&word, faces + 12 * f + 4 * k, 4);
       const Color got = Color::FromWord(word);
@@ -89,7 +90,6 @@ TEST(StaticLighting, SaveLoadRoundTripIsByteExactAndAppliesTheLight) {
     uint32_t header[2];
     ASSERT_GE(first.size(), 8u);
     std::memcpy(header, first.data(), 8);
-    EXPECT_EQ(header[0], 3u);
     ASSERT_EQ(header[1], 3u);
     size_t at = 8;
     for (int i = 0; i < 3; ++i) at += 40 + CheckBlock(scene.instances[i].get(), &first[at + 40]);

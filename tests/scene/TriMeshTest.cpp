@@ -225,8 +225,9 @@ TEST(TriMeshLimits, SixteenBitIndicesAreNeverWrapped) {
   EXPECT_EQ(fits.indices[4], 65535);
   CheckAdjacency(fits);
 
-  TriMesh tooBig, outOfRange;
-  EXPECT_FALSE(tooBig.Allocate(65537, 1));
+  TriMesh atLimit, outOfRange;  // 65,536 vertices are the most 16-bit indices reach
+  ASSERT_TRUE(atLimit.Allocate(65536, 1));
+  EXPECT_FALSE(atLimit.Allocate(65537, 1));
   Fill(outOfRange, {Vector3(), Vector3(1, 0, 0), Vector3(0, 1, 0)}, {0, 1, 7});
   EXPECT_FALSE(outOfRange.BuildEdgeAdjacency());
 }
