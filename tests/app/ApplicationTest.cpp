@@ -328,6 +328,9 @@ TEST_F(ShellTest, ALevelSwitchStartsWithNoLayerAndTheFirstFrameShutsDownOnce) {
   MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(WM_QUIT, msg.message);
+  CGameWorld other(nullptr, nullptr);  // one the shell did not start, so without the shell's sound manager
+  ShutdownApplication();
+  EXPECT_TRUE(GetGameWorld() == nullptr && LogCount(kQuitLine) == 2) << "ended all the same";
 }
 
 TEST_F(ShellTest, TheTitleHandsOnToTheMainMenuWhoseQuitEndsTheProgram) {
