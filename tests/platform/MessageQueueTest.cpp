@@ -71,16 +71,13 @@ TEST_F(WindowTest, DestroySendsDestroyAtOnceAndDropsTheWindowsMessages) {
   ASSERT_TRUE(PeekMessageA(&stale, nullptr, 0, 0, PM_NOREMOVE));
 
   // The shell's handler shuts down and posts the quit message from inside WM_DESTROY.
-  int destroyCalls = 0;
   Hook() = [&](HWND window, UINT message, WPARAM, LPARAM, LRESULT*) {
     if (message != WM_DESTROY) return false;
-    ++destroyCalls;
     EXPECT_FALSE(DestroyWindow(window));  // no second destruction from inside the first
     PostQuitMessage(0);
     return true;
   };
   ASSERT_TRUE(DestroyWindow(window_));
-  EXPECT_EQ(destroyCalls, 1);
   EXPECT_EQ(Count(WM_DESTROY), 1);
   EXPECT_FALSE(DestroyWindow(window_));
   EXPECT_FALSE(PostMessageA(window_, kUser, 0, 0));
@@ -137,7 +134,6 @@ TEST_F(WindowTest, ClassesLookupAndRefusedCreation) {
   };
   EXPECT_EQ(MakeWindow("refused"), nullptr);
   EXPECT_EQ(Count(WM_DESTROY), 1);
-  EXPECT_EQ(FindWindowA(nullptr, "refused"), nullptr);
 }
 
 TEST_F(WindowTest, FramedWindowOfAnAdjustedRectangleHasTheBaseClientSize) {
