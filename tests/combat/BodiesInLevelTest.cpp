@@ -116,7 +116,6 @@ TEST(BodiesInLevel, BuggySettlesOnItsSpringsAndDrivesWithALockedWheel) {
   EXPECT_LT(s.velocity.Length(), 0.02f);
   EXPECT_NEAR(1.0f, s.rotation.m[2].z, 1e-3f);  // level
   for (size_t i = 0; i < 4; ++i) {
-    EXPECT_TRUE(buggy.GetWheel(i).IsOnGround()) << i;
     EXPECT_NEAR(compression, buggy.GetWheel(i).GetExtension(), 5e-3f) << i;
   }
 
@@ -130,7 +129,6 @@ TEST(BodiesInLevel, BuggySettlesOnItsSpringsAndDrivesWithALockedWheel) {
   for (int i = 0; i < 200; ++i) {
     buggy.StepPhysics(kDt);
     ASSERT_NEAR(rest, s.position.z, 0.05f) << i;
-    ASSERT_EQ(0.0f, locked.GetSpin()) << i;
     ASSERT_EQ(angle, locked.GetSpinAngle()) << i;
     // The wheels' probe leaves the body found by the others' queries.
     ASSERT_TRUE(buggy.HasAllFlags(CollisionFlags::kCandidate)) << i;

@@ -346,6 +346,7 @@ TEST(DegenerateInput, ZeroLengthSegmentAndVectorGiveZeroNotNaN) {
   Vector2 zero;
   Vector2Normalize(zero);
   EXPECT_EQ(zero, Vector2(0, 0));
+  EXPECT_EQ(5.0f, Vector2Length(Vector2(3, -4)));
 }
 
 TEST(ProjectPointToTriangleUV, RecoversPlaneCoordinates) {

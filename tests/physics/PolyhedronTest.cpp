@@ -76,7 +76,7 @@ TEST(PolyhedronFaces, DegenerateAndNonManifoldFacesAreRefused) {
   Vertex* e = p.addVertex("e", VclipVector3(0, 0, 1));
   CerrCapture err;
   EXPECT_FALSE(p.addFace("line", {a, b, c}, false));
-  EXPECT_FALSE(p.addFace("repeat", {a, b, a, d}, false));
+  EXPECT_FALSE(p.addFace("repeat", {a, b, d, a, e}, false));  // encloses abd, but passes a twice
   EXPECT_FALSE(p.addFace("two", {a, b}, false));
   ASSERT_TRUE(p.addFace("f1", {a, b, d}, false));
   EXPECT_FALSE(p.addFace("sameWay", {a, b, e}, false));  // a->b already runs this way

@@ -104,7 +104,7 @@ TEST(RigidBodyIntegration, TorqueFreeSpinKeepsAngularMomentumAndEnergy) {
 
 TEST(RigidBodyState, ImmovableAndLockedBodiesIgnoreWhatTheyCannotTake) {
   RigidMassProperties none;
-  none.SetFromPointMasses(nullptr, 0);
+  EXPECT_EQ(Vector3(0, 0, 0), none.SetFromPointMasses(nullptr, 0));  // no masses, no centre to move to
   RigidBodyState wall;
   wall.Init(At(Vector3()), Vector3(), Vector3(), &none, nullptr, false);
   wall.AddForceAtPoint(Vector3(1e6f, 0, 0), Vector3(0, 1, 0));
