@@ -25,7 +25,7 @@ using namespace octree_test;
 // An exact shape hit at a fixed fraction once the segment meets its box.
 class FixedHit : public Item {
  public:
-  FixedHit(const Box& box, float time) : Item(0, box), m_time(time) {}
+  FixedHit(uint32_t flags, const Box& box, float time) : Item(flags, box), m_time(time) {}
   bool Intersect(GenericIntersection* query) override {
     if (!query->IntersectBox(GetBounds())) return false;
     query->result.time = m_time;
@@ -280,11 +280,12 @@ TEST(Octree, LongRandomRunMatchesBruteForce) {
   EXPECT_EQ(tree.CountNodes(0), 1u);  // every emptied cell was pruned
 }
 
-// A far hit listed in a cell the segment meets first must not hide a nearer hit in a later cell.
+// A far hit in a cell met first must not hide a nearer hit in a later cell, even one entered at that fraction.
 TEST(Octree, NearestRayKeepsMarchingPastAnEarlierCellsHit) {
   COctree tree(kRoot);
-  FixedHit far(Box(Vector3(0.5f, 9, 9), Vector3(60, 11, 11)), 0.95f);
-  FixedHit near(Box(Vector3(30, 9.5f, 9.5f), Vector3(31, 10.5f, 10.5f)), 0.3f);
+  const float entry = (50.0f - (1e-5f * 100.0f + 1e-6f) - 1.0f) / 98.0f;  // x = 50, less the cells' slack
+  FixedHit far(CBoundedObject::kRenderable, Box(Vector3(2, 9, 9), Vector3(3, 11, 11)), entry);
+  FixedHit near(CBoundedObject::kRenderable, Box(Vector3(50.05f, 9.5f, 9.5f), Vector3(51, 10.5f, 10.5f)), 0.3f);
   tree.InsertObject(&far);
   tree.InsertObject(&near);
   RayInfo ray(Vector3(1, 10, 10), Vector3(99, 10, 10));

@@ -340,15 +340,15 @@ TEST_F(ResourceTableTest, IndexFileRoundTripAndRejections) {
     EXPECT_STREQ(table.GetPath(i) ? table.GetPath(i) : "", back.GetPath(i) ? back.GetPath(i) : "");
   }
 
-  // A stray one-character token refuses the file; none of its records, not even those before
-  // the bad line, are registered, and a loaded table keeps what it had.
+  // A stray one-character token, or an index too long to read without wrapping, refuses the file;
+  // none of its records, not even those before the bad line, are registered, and a loaded table keeps what it had.
   CResourceTable stray;
   log_.Clear();
   const std::string strayFile = temp.Write("stray.txt", "data/a.wav 1\r\n;\r\ndata/b.wav 2\r\n");
   EXPECT_FALSE(stray.LoadIndex(strayFile.c_str()));
   EXPECT_EQ("Parse Error: Unexpected EOF\n", log_.Text());
   EXPECT_EQ(0, stray.GetCount());
-  for (const std::string& refused : {strayFile, temp.Write("late.txt", "data/c.wav 4\r\ndata/d.wav x\r\n"),
+  for (const std::string& refused : {strayFile, temp.Write("late.txt", "data/c.wav 4\r\ndata/d.wav 4294967297\r\n"),
                                      temp.Path() + "missing.txt"}) {
     EXPECT_FALSE(back.LoadIndex(refused.c_str())) << refused;
     ASSERT_EQ(table.GetCount(), back.GetCount()) << refused;
