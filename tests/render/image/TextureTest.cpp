@@ -311,6 +311,8 @@ TEST(TextureFile, RawSaveLoadIsByteIdenticalAndHostileFilesFailCleanly) {
   le::WriteU16(bad.data(), 77);
   EXPECT_FALSE(back.Parse(bad.data(), bad.size(), false, true));
   EXPECT_NE(std::string::npos, log.Text().find("CTexture: Unknown Texture Data Format!"));
+  EXPECT_FALSE(back.Parse(small.data(), PayloadOffset(small) - 1, false, true));  // the header block a byte short
+  EXPECT_NE(std::string::npos, log.Text().find("CTexture: header block cut short"));
   // A texture without pixels writes its header alone; one that claims pixels it lacks is refused.
   CTexture empty;
   empty.name = "Empty";
