@@ -140,11 +140,16 @@ TEST(MeshInstance, WorldVerticesFollowTheNodeChainOnEveryDemoMesh) {
                                              frame[mesh->indices[3 * f + 2]]);
       EXPECT_PRED_FORMAT3(ElementsNear, inst.GetWorldFaceNormal(f), (normalMap * E(ln)).normalized(), 2e-4);
     }
-    // Out of range reads give zeros, not memory past the arrays.
+    // Out of range reads give zeros, not memory past the arrays; in range, those of the shown frame.
     float out[3] = {1, 1, 1};
     EXPECT_FALSE(inst.GetVertexFetch()->GetPosition(mesh->vertexCount, out));
     EXPECT_FALSE(inst.GetVertexFetch()->GetNormal(mesh->normalCount, out));
     EXPECT_EQ(out[0], 0.0f);
+    const uint16_t* packed = mesh->allCompressedNormals + size_t(inst.GetFrame()) * mesh->normalCount;
+    for (uint32_t n = 0; n < mesh->normalCount; ++n) {
+      ASSERT_TRUE(inst.GetVertexFetch()->GetNormal(n, out));
+      EXPECT_EQ(Vector3(out[0], out[1], out[2]), NormalTable::Decode(packed[n])) << "normal " << n;
+    }
     EXPECT_EQ(inst.GetCornerWorldPosition(mesh->faceCount, 0), Vector3());
     // World bounds hold every world vertex.
     Box bounds;
@@ -303,7 +308,8 @@ TEST(MeshInstance, AlphaFadeStampsAndLighting) {
     EXPECT_NEAR(y.GetAlpha(), a / (d + 1), 1e-6f);
   }
 
-  // Fade divisor changes clear the stamps of the whole tree; lighting off marks them never.
+  // Fade divisor changes clear the stamps of the whole tree; lighting on passes its stamp limit down, off
+  // marks the stamps never.
   CMeshInstance* child = inst.GetChildren()[0].instance.get();
   child->SetNormalStamp(0, 77);
   inst.SetFadeDivisor(0, false);
@@ -311,6 +317,8 @@ TEST(MeshInstance, AlphaFadeStampsAndLighting) {
   child->SetNormalStamp(0, 77);
   inst.InvalidateLighting(true);
   EXPECT_EQ(child->GetNormalStamp(0), 0u);
+  inst.SetDynamicLighting(true, 40, false, true);
+  EXPECT_EQ(child->GetStampLimit(), 40u);
   inst.SetDynamicLighting(false, 0, false, true);
   EXPECT_EQ(child->GetNormalStamp(0), CMeshInstance::kStampNever);
   EXPECT_EQ(inst.GetStampLimit(), CMeshInstance::kStampNever);
@@ -480,6 +488,9 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
   inst.PlayAnimation(&frames, 0.6f, 0.0f, false, nullptr);
   inst.UpdateAnimation();
   EXPECT_EQ(inst.GetFrame(), 1);
+  Vector3 p;
+  ASSERT_TRUE(inst.GetAttachPointPosition(uint32_t(mesh->FindNamedAttachPointIndex("top")), p));
+  EXPECT_EQ(p, Vector3(0, 0, 2)) << "an animated point stands where the shown frame puts it";
   frames.length = 0.0f;
   inst.UpdateAnimation();
   EXPECT_EQ(inst.GetFrame(), 0);
@@ -503,7 +514,6 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
   EXPECT_EQ(inst.GetChildren()[0].instance.get(), child);
   EXPECT_EQ(child->GetParentInstance(), &inst);
   EXPECT_EQ(child->GetWorldMatrix().position, Vector3(0, 0, 3));
-  Vector3 p;
   EXPECT_FALSE(inst.GetAttachPointPosition(uint32_t(mesh->attachPoints.size()), p));
   owned = inst.RemoveChildInstance(child);
   ASSERT_EQ(owned.get(), child);
