@@ -256,7 +256,9 @@ TEST(TriMeshGeometry, NormalsBoundsAndSpheres) {
     ComputeBoundingSphere(mesh.positions, i + 1, centre, radius);  // each prefix's sphere, the whole set's last
     for (uint32_t k = 0; k <= i; ++k) EXPECT_LE((mesh.positions[k] - centre).Length(), radius * 1.0001f) << i;
   }
-  TriMesh empty;  // no vertices: zeros, not a division by zero
+  TriMesh empty;  // no vertices: zeros, not a division by zero nor the measures of an earlier shape
+  empty.centroid = Vector3(1, 2, 3);
+  empty.centroidRadius = 4.0f;
   ComputeMeshBounds(empty);
   EXPECT_EQ(empty.centroid, Vector3());
   EXPECT_EQ(empty.centroidRadius, 0.0f);
