@@ -1,9 +1,10 @@
 // Tests of the terrain data builder on a patch sheet and a textured grid lying in one tilted
 // plane, where every correspondence has a closed form (the texture coordinate is an affine
-// function of the patch parameters); also the angular order, the whole result kept on file, refused inputs.
+// function of the patch parameters); also the angular order, required pairs, refused inputs.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -63,6 +64,7 @@ TEST(TerrainDataBuilderTest, CorrespondencesFollowTheSharedSurface) {
   // Cells of 3 put grid vertices on the patch corners; cells of 6 put every patch corner inside a face.
   for (uint32_t n : {7u, 4u}) {
     auto grid = GridMesh(n, true);
+    const float cell = kGrid / (n - 1);
     std::vector<PatchTextureRecord> out;
     // A sheet lying apart finds nothing, and leaves none of its trees behind for the next sheet,
     // which may well be given the same memory.
@@ -70,8 +72,10 @@ TEST(TerrainDataBuilderTest, CorrespondencesFollowTheSharedSurface) {
     EXPECT_TRUE(out.empty());
     auto patches = PatchMesh();
     ASSERT_TRUE(TerrainPatchBuilder::Build(*patches, *grid, out, 0.5f));
+    std::map<uint32_t, size_t> records;
     for (const PatchTextureRecord& rec : out) {
       ASSERT_LT(rec.patch, 4u);
+      ++records[rec.patch];
       EXPECT_EQ(rec.texture, 0u);
       ASSERT_GE(rec.points.size(), 3u);
       float cu = 0, cv = 0, previous = -10.0f;
@@ -95,6 +99,16 @@ TEST(TerrainDataBuilderTest, CorrespondencesFollowTheSharedSurface) {
       text += '\n';
     }
     testing_support::ExpectGolden(text, "physics/golden/terrain_records_" + std::to_string(n) + ".txt");
+    // Each triangle wholly inside one patch's square drops its corners onto that patch.
+    std::map<uint32_t, size_t> needed;
+    for (uint32_t c = 0; c < (n - 1) * (n - 1); ++c) {
+      const float x0 = kGridStart + cell * (c / (n - 1)), y0 = kGridStart + cell * (c % (n - 1));
+      const int px = int(std::floor(x0 / kPatch)), py = int(std::floor(y0 / kPatch));
+      if (x0 >= 0 && y0 >= 0 && x0 + cell <= (px + 1) * kPatch && y0 + cell <= (py + 1) * kPatch)
+        needed[py * 2 + px] += 2;
+    }
+    ASSERT_EQ(needed.size(), n == 7 ? 4u : 1u);
+    for (const auto& [patch, count] : needed) EXPECT_GE(records[patch], count) << patch;
   }
 }
 
