@@ -44,18 +44,18 @@ TEST(ForceAccumulator, SpringPullsAlongItsFastLengthAndSkipsDegenerateCases) {
   mass.SetFromPointMasses(&ball, 1);
   RigidBodyState a, b;
   a.Init(At(Vector3(0, 0, 0)), Vector3(), Vector3(), &mass, nullptr, false);
-  b.Init(At(Vector3(2, 0, 0)), Vector3(), Vector3(), &mass, nullptr, false);
+  b.Init(At(Vector3(2, 1, 1)), Vector3(), Vector3(), &mass, nullptr, false);
   CSpringForceAccumulator(&a, &b, Vector3(), Vector3(), 100.0f, 0.0f, 1.0f).AccumulateForces();
-  EXPECT_EQ(Vector3(100, 0, 0), a.force);
-  EXPECT_EQ(Vector3(-100, 0, 0), b.force);
+  EXPECT_EQ(Vector3(120, 60, 60), a.force);
+  EXPECT_EQ(Vector3(-120, -60, -60), b.force);
   a.ClearForces();
   CSpringForceAccumulator(nullptr, nullptr, Vector3(), Vector3(1, 0, 0), 100.0f, 1.0f, 0.0f).AccumulateForces();
   CSpringForceAccumulator(&a, nullptr, Vector3(), Vector3(), 100.0f, 1.0f, 0.0f).AccumulateForces();  // coincident
   EXPECT_EQ(Vector3(0, 0, 0), a.force);
   // Damping opposes the stretching rate.
-  b.velocity = Vector3(1, 0, 0);
+  b.velocity = Vector3(2.5f, 0, 0);
   CSpringForceAccumulator(&a, &b, Vector3(), Vector3(), 0.0f, 10.0f, 1.0f).AccumulateForces();
-  EXPECT_EQ(Vector3(10, 0, 0), a.force);
+  EXPECT_EQ(Vector3(16, 8, 8), a.force);
 }
 
 TEST(ForceAccumulator, PointConstraintGivesBothPointsTheSameAcceleration) {

@@ -346,7 +346,9 @@ TEST(DegenerateInput, ZeroLengthSegmentAndVectorGiveZeroNotNaN) {
   Vector2 zero;
   Vector2Normalize(zero);
   EXPECT_EQ(zero, Vector2(0, 0));
-  EXPECT_EQ(5.0f, Vector2Length(Vector2(3, -4)));
+  Vector2 v(3, -4);
+  Vector2Normalize(v);
+  EXPECT_EQ(v, Vector2(0.6f, -0.8f));  // divided by its length, 5
 }
 
 TEST(ProjectPointToTriangleUV, RecoversPlaneCoordinates) {

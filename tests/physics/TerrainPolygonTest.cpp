@@ -19,6 +19,7 @@
 #include "render/image/Texture.h"
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/MeshSection.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexSharingTable.h"
 #include "scene/patch/CurvedPatch.h"
@@ -65,6 +66,9 @@ class CountingOwner : public CCollisionObject {
 TEST(TerrainPolygonTest, OnePolygonPerFaceBoxedAndFiledUntilTheInstanceGoes) {
   plat::srand(11);
   Terrain terrain(true);
+  // Faces 3 to 5 are drawn by a section: with no collision owner, it is what stands behind them.
+  CMeshSection section(terrain.instance.get());
+  terrain.instance->AddPart(&section, 3, 6, false);
   COctree octree;
   BuildTerrainCollisionPolygons(&octree, terrain.instance.get(), nullptr, 7, nullptr, true, true);
   const uint32_t faces = terrain.mesh->faceCount;
@@ -73,6 +77,7 @@ TEST(TerrainPolygonTest, OnePolygonPerFaceBoxedAndFiledUntilTheInstanceGoes) {
   for (uint32_t i = 0; i < faces; ++i) {
     CTerrainPolygon& p = terrain.Polygon(i);
     EXPECT_EQ(p.GetOccluderTag(), static_cast<int32_t>(i));
+    EXPECT_EQ(p.GetOwner(), i >= 3 && i < 6 ? &section : nullptr) << i;
     const CollisionInfo* info = p.GetCollisionInfo(nullptr);
     EXPECT_TRUE(info->kind == 1 && info->object == &p && info->surface == SurfaceType::Get(0));
     // Filed and built, a blocking candidate, opaque static ground that occludes, culls its back,
