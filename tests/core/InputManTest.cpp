@@ -199,6 +199,10 @@ TEST_F(InputManTest, MouseMovementIsClampedScaledAndBecomesActionsAndEdgeScrollI
   input.Init(nullptr, window);
   plat::SetCursorScreenPos(190, 5);  // edge scroll: the rectangle spans 50 to 150 across, 10 to 90 down
   EXPECT_EQ(input.GetEdgeScroll(0.5f, 0.8f), Vector2(40.0f / 200.0f, -5.0f / 200.0f));
+  ShowWindow(window, SW_SHOW);  // held only in the foreground
+  input.ClampCursor(0.5f, 0.8f);  // back onto that rectangle's nearest corner
+  ASSERT_TRUE(GetCursorPos(&at));
+  EXPECT_TRUE(at.x == 150 && at.y == 10) << at.x << ", " << at.y;
   DestroyWindow(window);
 }
 

@@ -8,15 +8,9 @@
 
 TEST(NonNegativeDouble, MatchesAClampedRunningSum) {
   NonNegativeDouble value;
-  EXPECT_EQ(value.Add(20000.0, true), 20000.0);
-  EXPECT_EQ(value.Add(-200.0, false), 19800.0);
-  EXPECT_EQ(value.Add(0.0, false), 19800.0);
-  EXPECT_EQ(value.Add(-1e9, false), 0.0);
-
   std::mt19937 random(3);
   std::uniform_real_distribution<double> amount(-500.0, 400.0);
   double reference = 0.0;
-  value.Add(0.0, true);
   for (int i = 0; i < 100000; ++i) {
     const double a = amount(random);
     const bool replace = random() % 50 == 0;

@@ -52,6 +52,7 @@ TEST(Matrix4Test, InPlaceHelpersEqualProductsWithTheirMatrices) {
   TransformPoint4(out, v, Vector3(1, 1, 0.5f));
   corner.Set(640, 480, 0.5f, 1);
   EXPECT_TRUE(E4(out).isApprox(E4(corner)));
+  EXPECT_TRUE(E4(Vector4()) == Eigen::Vector4f::Zero());  // a fresh point is all zero, w included
 }
 
 TEST(Matrix4Test, InterpolationsHitEndsAndBlendAsDocumented) {
