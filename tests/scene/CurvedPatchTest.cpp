@@ -217,8 +217,9 @@ TEST(CurvedPatchLevels, EdgeRulesAndClampedOffsets) {
   EXPECT_EQ(inst.GetRenderLOD(0).segments[2], 16);
   // ... and Write refuses to store them, so no file carries them.
   std::vector<uint8_t> bytes(4096);
-  testing_support::DebugCapture quiet;
+  testing_support::DebugCapture log;
   EXPECT_EQ(cp.Write(bytes.data(), bytes.size()), 0u);
+  EXPECT_EQ(log.Text(), "CurvedPatch: edge level offset above 4\n");
 }
 
 TEST(CurvedPatchLevels, SharedEdgeVerticesCoincideAtAnyLevels) {
@@ -362,6 +363,7 @@ TEST(CurvedPatchGroups, SplitRewritesBlocksAndKeepsNeighbours) {
   const CurvedPatch before = cp;
   ASSERT_TRUE(cp.BuildGroups(3));
   ASSERT_EQ(cp.GetPatchCount(), before.GetPatchCount());
+  EXPECT_EQ(cp.GetGroupCount(), 6u);  // long side cut: 4x3 to two 2x3, each to 2x1 and 2x2, each 2x2 to two 1x2
   uint32_t nextPatch = 0;
   for (uint32_t g = 0; g < cp.GetGroupCount(); ++g) {
     const CurvedPatchGroup& group = cp.GetGroup(g);
