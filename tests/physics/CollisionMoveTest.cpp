@@ -190,6 +190,7 @@ TEST(CollisionMove, FreeFlightWallsAndTheContactLimit) {
   Ball free, bounce, stay, slide;
   ASSERT_TRUE(free.Place(Vector3(0, 0, 0), Vector3(0, 6, 0), 0.5f, 0.5f, 0));
   EXPECT_TRUE(world.Place(free).Step(world.tree, 0.5f));
+  EXPECT_EQ(free.GetCurrentQuery(), nullptr);  // the finished move holds no query
   EXPECT_EQ(free.GetCentre(), Vector3(0, 3, 0));
   EXPECT_EQ(free.GetBounds().min, Vector3(-0.5f, 2.5f, -0.5f));
   // Head-on, restitution 0.5: half the normal speed, reversed; creeps up to 0.05 short.
