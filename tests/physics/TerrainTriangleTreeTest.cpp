@@ -186,16 +186,14 @@ TEST(TerrainTriangleTreeTest, CacheReuseAndLeastRecentlyUsedReplacement) {
   ASSERT_TRUE(TriTree::query(*first, probe));
   const uint32_t builds = TriTree::GetBuildCount();
   EXPECT_EQ(TriTree::ensureBuilt(&sheet.owner, 0), first);
-  EXPECT_EQ(TriTree::GetBuildCount(), builds);
 
   // 64 more patches push patch 0 out: its slot now serves patch 64. Patch 2 is still cached;
   // patch 0 comes back rebuilt (in patch 1's slot) and answers exactly as before.
   for (uint32_t p = 1; p <= 64; ++p) ASSERT_NE(TriTree::ensureBuilt(&sheet.owner, p), nullptr);
   EXPECT_EQ(first->GetPatch(), 64);
   ASSERT_NE(TriTree::ensureBuilt(&sheet.owner, 2), nullptr);
-  EXPECT_EQ(TriTree::GetBuildCount(), builds + 64);
   const TriTree* rebuilt = TriTree::ensureBuilt(&sheet.owner, 0);
-  EXPECT_EQ(TriTree::GetBuildCount(), builds + 65);
+  EXPECT_EQ(TriTree::GetBuildCount(), builds + 65);  // the 64 new patches and patch 0: no other lookup built
   ASSERT_TRUE(TriTree::query(*rebuilt, again));
   EXPECT_EQ(again.result.time, probe.result.time);
   EXPECT_EQ(again.result.u, probe.result.u);
