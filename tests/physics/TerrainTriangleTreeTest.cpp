@@ -112,6 +112,7 @@ TEST(TerrainTriangleTreeTest, TreeStructureAndBoxWalkAgainstScan) {
     std::vector<int> seen(128, 0);
     EXPECT_EQ(CheckNode(*tree, 0, seen), 128u);
     EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), 128);
+    EXPECT_EQ(tree->GetNodes()[1].box.min.x, tree->GetNodes()[0].box.GetCenter().x);  // root halved across x
     for (int trial = 0; trial < 300; ++trial) {
       const Vector3 c(Uniform(-4, 40), Uniform(-4, 28), Uniform(-8, 8)), half(Uniform(0, 5), Uniform(0, 5), Uniform(0, 3));
       const Box box(c - half, c + half);
