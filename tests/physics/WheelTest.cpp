@@ -171,6 +171,7 @@ TEST(Wheel, TyresGripSidewaysAndLockedWheelsNeverSpin) {
   // Pushed sideways, the tyres take the side speed away.
   v.body.GetState().velocity = Vector3(0, 1.0f, 0);
   v.Step(0.01f);
+  EXPECT_LT(v.body.GetState().velocity.y, 1.0f);
   for (int i = 0; i < 200; ++i) v.Step(0.01f);
   EXPECT_NEAR(0.0f, v.body.GetState().velocity.y, 0.05f);
 
