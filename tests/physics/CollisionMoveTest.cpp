@@ -190,6 +190,7 @@ TEST(CollisionMove, FreeFlightWallsAndTheContactLimit) {
   Ball free, bounce, stay, slide;
   ASSERT_TRUE(free.Place(Vector3(0, 0, 0), Vector3(0, 6, 0), 0.5f, 0.5f, 0));
   EXPECT_TRUE(world.Place(free).Step(world.tree, 0.5f));
+  EXPECT_EQ(free.GetCurrentQuery(), nullptr);  // the finished move holds no query
   EXPECT_EQ(free.GetCentre(), Vector3(0, 3, 0));
   EXPECT_EQ(free.GetBounds().min, Vector3(-0.5f, 2.5f, -0.5f));
   // Head-on, restitution 0.5: half the normal speed, reversed; creeps up to 0.05 short.
@@ -229,7 +230,6 @@ TEST(CollisionMove, FreeFlightWallsAndTheContactLimit) {
   ASSERT_TRUE(pinned.Place(Vector3(0, 0, 0), Vector3(30, 0, 0), 0.5f, 1.0f, 0));
   pinned.ClearBoundFlags(CollisionFlags::kSubStep);
   EXPECT_FALSE(narrow.Place(pinned).Step(narrow.tree, 1.0f));
-  EXPECT_EQ(pinned.GetHitObjects().size(), 5u);
   EXPECT_EQ(pinned.completed, 1);
   EXPECT_NEAR(pinned.GetVelocity().Length(), 30.0f, 1e-3f);
   size_t told = 0;
@@ -265,14 +265,13 @@ TEST(CollisionMove, BothPartiesHearOnceAndPushablesMoveFirst) {
   EXPECT_TRUE(world.Place(ghost).Step(world.tree, 0.5f));
   EXPECT_EQ(ghost.GetCentre().x, 6.0f);
   EXPECT_EQ(heardByWall(), 2u);
-  EXPECT_TRUE(ghost.heard.empty());
   // A wall half that offers extra infos has the mover hear each one, with the normal of that contact.
   const CollisionInfo extra{CollisionInfo::kStatic, nullptr, SurfaceType::Get(4), nullptr};
   world.parts[1]->AddBoundFlags(CollisionFlags::kOffersExtraInfos);
   world.parts[1]->ExtraInfos() = {&extra, &extra};
   ASSERT_TRUE(ghost.Place(Vector3(0, -0.3f, 0), Vector3(12, 0, 0), 0.5f, -1.0f, 0));
   ghost.Step(world.tree, 0.5f);
-  EXPECT_EQ(ghost.heard, std::vector<const CollisionInfo*>({&extra, &extra}));
+  EXPECT_EQ(ghost.heard, std::vector<const CollisionInfo*>({&extra, &extra}));  // none from the pass before
   EXPECT_EQ(ghost.normals, std::vector<Vector3>({Vector3(-1, 0, 0), Vector3(-1, 0, 0)}));
 
   // A pusher meets the one in its way at two levels: that one moves first (accumulating time),

@@ -214,7 +214,7 @@ TEST(SlopeTangent, SlopesAndReportedDegenerateCases) {
   float slope = -1;
   ASSERT_TRUE(SlopeTangent(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0), slope));
   EXPECT_EQ(slope, 0.0f);
-  ASSERT_TRUE(SlopeTangent(Vector3(0, 0, 0), Vector3(1, 0, 1), Vector3(0, 1, 0), slope));  // 45 degrees
+  ASSERT_TRUE(SlopeTangent(Vector3(2, 3, 5), Vector3(3, 3, 6), Vector3(2, 4, 5), slope));  // 45 degrees, off the origin
   EXPECT_FLOAT_EQ(slope, 1.0f);
   ASSERT_TRUE(SlopeTangent(Vector3(0, 0, 0), Vector3(0, 1, 0), Vector3(2, 0, 1), slope));  // either winding
   EXPECT_FLOAT_EQ(slope, 0.5f);

@@ -131,6 +131,8 @@ TEST(PolyhedronQuery, ContactNormalOfEveryFeaturePairPointsAwayFromTheOtherBody)
   }
   EXPECT_EQ(Vector3(0, 0, 0), CPolyhedronInfo::ContactNormal(nullptr, aPose, bs[2], bPose));
   EXPECT_EQ(Vector3(0, 0, 0), CPolyhedronInfo::ContactNormal(as[2], aPose, nullptr, bPose));
+  const Edge loose;  // no faces beside it: no side to turn towards, and no direction
+  EXPECT_EQ(Vector3(0, 0, 0), CPolyhedronInfo::ContactNormal(ea, aPose, &loose, bPose));
 }
 
 // Writes a scripted time per beam, counting the beams it was applied to.

@@ -228,7 +228,8 @@ TEST(Wheel, FrictionCurveRampsToItsSlidingValue) {
     const char* text;
     uint32_t entry;
     float scale;
-  } tyres[] = {{"", 19, 1.5f}, {"SurfaceType = ICE\nKineticFrictionSideScalar = 2", 10, 2.0f}};
+    int render;  // drawn unless the text says otherwise
+  } tyres[] = {{"", 19, 1.5f, 1}, {"SurfaceType = ICE\nKineticFrictionSideScalar = 2\nrender = false", 10, 2.0f, 0}};
   for (const auto& t : tyres) {
     WheelParams tyre;
     tyre.Read(t.text);
@@ -236,5 +237,6 @@ TEST(Wheel, FrictionCurveRampsToItsSlidingValue) {
     EXPECT_EQ(0, std::memcmp(&tyre.forwardSurface, &side, sizeof side)) << t.text;
     side.kineticFriction *= t.scale;
     EXPECT_EQ(0, std::memcmp(&tyre.sideSurface, &side, sizeof side)) << t.text;
+    EXPECT_EQ(t.render, tyre.render) << t.text;
   }
 }
