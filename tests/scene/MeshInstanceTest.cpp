@@ -536,8 +536,8 @@ TEST(MeshInstance, SkinnedMeshBlendsFromItsBones) {
   skin->bones[1].parent = 0;
   skin->offsets.push_back(0);
   for (uint32_t v = 0; v < mesh->vertexCount; ++v) {
-    skin->weights.push_back({0, uint16_t(v), Vector3(1, 0, 0), 0.25f});
-    skin->weights.push_back({1, uint16_t(v), Vector3(0, 1, 0), 0.75f});
+    skin->weights.push_back({0, uint16_t(v * 211), Vector3(1, 0, 0), 0.25f});
+    skin->weights.push_back({1, uint16_t(v * 211), Vector3(0, 1, 0), 0.75f});
     skin->offsets.push_back(uint16_t(skin->weights.size()));
   }
   mesh->SetSkin(std::move(ownedSkin));
@@ -548,6 +548,13 @@ TEST(MeshInstance, SkinnedMeshBlendsFromItsBones) {
   float out[3];
   ASSERT_TRUE(inst.GetVertexFetch()->GetPosition(3, out));
   EXPECT_PRED_FORMAT3(ElementsNear, Vector3(out[0], out[1], out[2]), want, 1e-5);
+  // Each bone turns the vertex's normal; the sum is scaled by the cheap length estimate.
+  for (uint32_t v = 0; v < mesh->vertexCount; ++v) {
+    const Vector3 n = NormalTable::Decode(uint16_t(v * 211));  // directions spread over the table
+    const Eigen::Vector3d s = (b0.linear() + b1.linear()) * Eigen::Vector3d(n.x, n.y, n.z), a = s.cwiseAbs();
+    ASSERT_TRUE(inst.GetVertexFetch()->GetVertexNormal(v, out));
+    EXPECT_PRED_FORMAT3(ElementsNear, Vector3(out[0], out[1], out[2]), s / (0.75 * a.maxCoeff() + 0.25 * a.sum()), 1e-5);
+  }
 }
 
 namespace {

@@ -205,15 +205,20 @@ TEST(ScriptCam, FliesTheSplinesAndBanksOnlyInTurns) {
   seg.lookSplineID = 42;
   seg.bankFactor = 50.0f;
   CScriptCam cam;
-  std::vector<uint8_t> block = Block(5, {seg}, 1);
-  ASSERT_TRUE(cam.SetSegments(block.data(), block.size()));
-  cam.Play();
-  for (int i = 0; i < 15; ++i) {
-    cam.UpdateCamera(nullptr, 0.1f, nullptr, 0, 0, nullptr);
-    const COrientation& f = cam.GetFrame();
-    EXPECT_NEAR(f.GetPosition().x, 100.0f * (0.1f * i) / 2.0f, 1e-3f);
-    EXPECT_NEAR(f.GetZAxis().z, 1.0f, 1e-5f) << "rolled at step " << i;
-    EXPECT_NEAR(f.GetYAxis().z, 0.0f, 1e-5f);
+  std::vector<uint8_t> block;
+  // Even handles make the parameter and the arc length agree: both timings fly the same.
+  for (uint32_t byArcLength : {0u, 1u}) {
+    seg.byArcLength = byArcLength;
+    block = Block(5, {seg}, 1);
+    ASSERT_TRUE(cam.SetSegments(block.data(), block.size()));
+    cam.Play();
+    for (int i = 0; i < 15; ++i) {
+      cam.UpdateCamera(nullptr, 0.1f, nullptr, 0, 0, nullptr);
+      const COrientation& f = cam.GetFrame();
+      EXPECT_NEAR(f.GetPosition().x, 100.0f * (0.1f * i) / 2.0f, 1e-3f) << byArcLength;
+      EXPECT_NEAR(f.GetZAxis().z, 1.0f, 1e-5f) << "rolled at step " << i;
+      EXPECT_NEAR(f.GetYAxis().z, 0.0f, 1e-5f);
+    }
   }
   EXPECT_NEAR(cam.GetView().GetFieldOfView(), 2.0f * std::atan(35.0f / 60.0f), 1e-5f);
 
