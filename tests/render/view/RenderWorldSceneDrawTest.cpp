@@ -230,7 +230,7 @@ TEST(RenderWorldSceneDraw, ABufferedBackEndGetsEveryLevelFaceInOneFiledSection) 
   view.Setup(&rasterizer, nullptr, world.GetFogState(), world.GetLightList(), 31);
   world.SetRenderView(&view);
   const std::unique_ptr<ShadedMesh> level = DemoContent::BuildGroundGrid(41, 1.0f);
-  ASSERT_GT(level->faceCount, 2 * CMeshSection::kWorldFaceLimit);
+  ASSERT_GT(level->faceCount, 2 * CMeshSection::kWorldFaceLimit);  // so three sections at least
   for (int load = 0; load < 2; ++load) {
     SCOPED_TRACE(load);
     world.AddTerrainMesh(level.get(), nullptr, true, false);
@@ -244,7 +244,6 @@ TEST(RenderWorldSceneDraw, ABufferedBackEndGetsEveryLevelFaceInOneFiledSection) 
         faces += section->GetFaceCount();
         EXPECT_LE(section->GetFaceCount(), CMeshSection::kWorldFaceLimit);
       }
-    EXPECT_GE(sections, 3u);
     EXPECT_EQ(faces, level->faceCount);
     EXPECT_EQ(filed.size(), level->faceCount + sections);
     world.ClearWorld();
