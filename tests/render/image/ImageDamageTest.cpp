@@ -180,10 +180,9 @@ TEST(ImageDamage, TheBWDecoderOnItsOwn) {
   std::vector<uint8_t> stream;
   const uint64_t bits = bwcodec::Encode(data.data(), data.size(), stream);
   std::vector<uint8_t> out;
-  const int accepted = ExpectDamageContained(
+  ExpectDamageContained(
       stream, [&](const uint8_t* d, size_t n) { return bwcodec::Decode(d, n, std::min<uint64_t>(bits, 8 * n), data.size(), out); },
       37);
-  EXPECT_GE(accepted, 0);
   // A size the stream could never reach is refused before anything is held for it.
   EXPECT_FALSE(WithinLinearCost(stream.size(), [&] { return bwcodec::Decode(stream.data(), stream.size(), bits, size_t{1} << 31, out); }));
   EXPECT_LT(out.capacity(), size_t{1} << 20);
