@@ -320,7 +320,6 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
   EXPECT_EQ(park->GetParkState().spentOnBuilding, 800.0);
   // 200 left: the ramp is out of reach now, and pressing it buys nothing.
   palette->Update(0.033f);
-  EXPECT_FALSE(palette->GetPanel().GetButtons()[0].enabled);
   palette->HandleInputEvent(Key('1'));
   EXPECT_EQ(park->GetMoney(), 200.0);
   palette->HandleInputEvent(Key('B'));
