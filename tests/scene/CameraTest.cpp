@@ -123,7 +123,13 @@ TEST(ObserverCam, ThrustDampingAndModes) {
   target.frame.SetPosition(Vector3(20, 1, 2));
   cam.UpdateCamera(&target.frame, 0.1f, nullptr, 0, 0, &target);
   EXPECT_EQ(cam.GetFrame().GetPosition(), Vector3(15, 7, 9));
+  // Mode 3 zooms so that the subject's mesh fills the same extent: here 3 at an estimated 9.75 away.
   cam.HandleInputEvent(Event(18));
+  ShadedMesh mesh;
+  mesh.centroidRadius = 3.0f;
+  target.mesh = &mesh;
+  cam.UpdateCamera(&target.frame, 0.1f, nullptr, 0, 0, &target);
+  EXPECT_NEAR(cam.GetView().GetFieldOfView(), 2.0f * std::atan(3.0f / 9.75f), 1e-6f);
   cam.HandleInputEvent(Event(18));
   EXPECT_EQ(cam.GetMode(), 0u);
 }
