@@ -147,8 +147,6 @@ TEST(GridSetup, HandWorkedSquaresOfAStepASlopeAndTheEdges) {
   EXPECT_EQ(plain.GetPosition().y, 24.0f);
   EXPECT_EQ(plain.flat, 1);
   EXPECT_EQ(plain.directionMask, 0xFF);
-  EXPECT_EQ(plain.buildable, 1);
-  EXPECT_EQ(plain.skateable, 1);
   // The first square has no cells behind it, which every direction's clearance needs.
   EXPECT_EQ(grid->GetSquare(0, 0)->directionMask, 0);
 
