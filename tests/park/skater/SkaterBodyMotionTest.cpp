@@ -537,7 +537,6 @@ TEST_F(BodyWorld, SteeringTurnsTheVelocityAboutTheVerticalAndTheBoardFollowsAtTh
   // The difference is taken modulo a whole turn: 0.0045 to the right is almost a turn to the left,
   // and is made, ending on the point's heading.
   m.SteerToward(s->GetCentre() + Vector3(-1.0f, 1.0f + 0.009f, 0));
-  EXPECT_NE(s->GetVelocity(), v);
   EXPECT_NEAR(std::atan2(s->GetVelocity().y, s->GetVelocity().x), std::atan2(1.009f, -1.0f), 1e-5);
   s->SetVelocity(Vector3(0, 0, 3));
   m.SteerToward(s->GetCentre() + Vector3(5, 0, 0));
