@@ -50,8 +50,8 @@ TEST(ForceAccumulator, SpringPullsAlongItsFastLengthAndSkipsDegenerateCases) {
   EXPECT_EQ(Vector3(-120, -60, -60), b.force);
   a.ClearForces();
   CSpringForceAccumulator(nullptr, nullptr, Vector3(), Vector3(1, 0, 0), 100.0f, 1.0f, 0.0f).AccumulateForces();
-  CSpringForceAccumulator(&a, nullptr, Vector3(), Vector3(), 100.0f, 1.0f, 0.0f).AccumulateForces();  // coincident
-  EXPECT_EQ(Vector3(0, 0, 0), a.force);
+  CSpringForceAccumulator(&a, nullptr, Vector3(2, 1, 1), Vector3(2, 1, 1), 100.0f, 1.0f, 0.0f).AccumulateForces();
+  EXPECT_EQ(Vector3(0, 0, 0), a.force);  // no body at all; a's point on the world anchor
   // Damping opposes the stretching rate.
   b.velocity = Vector3(2.5f, 0, 0);
   CSpringForceAccumulator(&a, &b, Vector3(), Vector3(), 0.0f, 10.0f, 1.0f).AccumulateForces();

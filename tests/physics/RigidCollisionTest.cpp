@@ -230,9 +230,13 @@ TEST(RigidCollision, DragSlowsButNeverReverses) {
     EXPECT_GE(body.GetState().velocity.Dot(before), 0.0f);
     EXPECT_LE(body.GetState().velocity.Length(), before.Length() + 1e-6f);
   }
-  body.SetModel(model.get(), At(Vector3()), Vector3(), Vector3());
-  body.AccumulateGravityAndDrag(100.0f);
-  EXPECT_EQ(Vector3(0, 0, 0), body.GetState().force);
+  // The default gravity and drag: nothing drags a body at rest, a drift however slow is dragged in proportion.
+  const auto plain = MakeModel({{Vector3(), 2.0f, 0.5f}});
+  for (float drift : {0.0f, 0.0625f}) {
+    body.SetModel(plain.get(), At(Vector3()), Vector3(0, drift, 0), Vector3());
+    body.AccumulateGravityAndDrag(100.0f);
+    EXPECT_EQ(Vector3(0, -0.2f * drift, -19.6f), body.GetState().force) << drift;
+  }
 }
 
 namespace {
