@@ -123,9 +123,9 @@ TEST(CollisionObjects, SetUpAndTheBounce) {
   EXPECT_FALSE(ball.Step(tree, 0.1f));  // an unset sphere neither moves nor is met
   RayInfo through(Vector3(-2, 0, 0), Vector3(2, 0, 0));
   EXPECT_FALSE(ball.Intersect(&through));
-  ASSERT_TRUE(ball.Place(Vector3(1, 2, 3), Vector3(), 0.5f, 0.5f, 0));
+  ASSERT_TRUE(ball.Place(Vector3(1, 2, 3), Vector3(), 0.0625f, 0.5f, 0));  // however small, a sphere is set up
   using namespace CollisionFlags;
-  EXPECT_EQ(ball.GetBounds().min, Vector3(0.5f, 1.5f, 2.5f));
+  EXPECT_EQ(ball.GetBounds().min, Vector3(0.9375f, 1.9375f, 2.9375f));
   ASSERT_TRUE(ghost.Place(Vector3(), Vector3(0, 0, -5), 0.5f, -1.0f, 0.5f));
   EXPECT_FALSE(ghost.HasAllFlags(kBlocks));  // passes through things and never bounces
   ghost.TouchStatic(Vector3(0, 0, 1));

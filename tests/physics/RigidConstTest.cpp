@@ -96,7 +96,7 @@ TEST(RigidConst, ConstantsBlockIsReadForItsLengthOnly) {
 }
 
 TEST(RigidConst, SpheresGiveRootModelBoxAndTurningBounds) {
-  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.1f, 0.1f, 0.1f);
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.5f, 2.0f, 0.5f);
   AddParams(mesh.get(), RigidPhysicsParams());
   AddPointMass(mesh.get(), Vector3(), 1.0f, 0.1f);
   AddSphere(mesh.get(), Vector3(1, 0, 0), 0.5f);
@@ -110,11 +110,12 @@ TEST(RigidConst, SpheresGiveRootModelBoxAndTurningBounds) {
     const SphereTreeNode& c = root.children[i];
     EXPECT_LE((c.centre - root.centre).Length() + c.radius, root.radius + 1e-4f);  // root holds every child
   }
-  EXPECT_FLOAT_EQ(-1.5f, model.GetModelBox().min.x);
-  EXPECT_FLOAT_EQ(1.5f, model.GetModelBox().max.x);
-  // Any orientation of the model stays inside the turning bounds.
+  // The box holds the spheres and the mesh, which stands on z = 0 and reaches further along y.
+  EXPECT_EQ(Vector3(-1.5f, -2, -0.5f), model.GetModelBox().min);
+  EXPECT_EQ(Vector3(1.5f, 2, 1), model.GetModelBox().max);
+  // Any orientation of the model stays inside the turning bounds: the mesh's radius here.
   const float half = model.GetTurningBounds().max.x;
-  EXPECT_GE(half, 1.5f);
+  EXPECT_FLOAT_EQ(std::sqrt(5.25f), half);
   EXPECT_FLOAT_EQ(-half, model.GetTurningBounds().min.z);
 }
 
