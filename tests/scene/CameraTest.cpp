@@ -116,7 +116,6 @@ TEST(ObserverCam, ThrustDampingAndModes) {
   target.frame.SetPosition(Vector3(10, 0, 0));
   cam.SetPlacement(frame, 1, 0.0f);
   cam.UpdateCamera(&target.frame, 0.1f, nullptr, 0, 0, &target);
-  EXPECT_EQ(cam.GetFollowOffset(), Vector3(-5, 6, 7));
   EXPECT_NEAR(cam.GetFrame().GetXAxis().Dot(Vector3(5, -6, -7) * (1.0f / std::sqrt(110.0f))), 1.0f, 1e-5f);
   cam.HandleInputEvent(Event(18));
   EXPECT_EQ(cam.GetMode(), 2u);
