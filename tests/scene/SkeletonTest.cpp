@@ -281,7 +281,6 @@ TEST(Skeleton, ChildMeshesShareTheBonesOrHangOnThem) {
   CMeshInstance* hatInst = inst.GetChildren()[1].instance.get();
   CMeshInstance* oddInst = inst.GetChildren()[2].instance.get();
   CSkeletonNodeInstance* nodes = inst.GetSkeletonNodes();
-  EXPECT_EQ(twinInst->GetSkeletonNodes(), nodes);
   EXPECT_FALSE(twinInst->OwnsSkeletonNodes());
   EXPECT_EQ(twinInst->GetParent(), &inst);
   EXPECT_EQ(hatInst->GetParent(), &nodes[2]);
