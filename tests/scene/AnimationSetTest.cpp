@@ -58,7 +58,6 @@ TEST(AnimationScript, ExamplesCompileToTheirRecords) {
   ASSERT_EQ(c.table.size(), 4u + 7u * 100u);
   EXPECT_TRUE(log.text.empty()) << log.text;
   const AnimationRecord& walk = c[0];
-  EXPECT_EQ(walk.countOrTrigger, 3u);
   EXPECT_FLOAT_EQ(walk.length, 2.0f);  // its longest subsequence: 40 frames at 20 fps
   EXPECT_EQ(c[1].playback, 1u);  // a subsequence without a mode takes the header's
   EXPECT_EQ(c[2].startFrame, 10);  // "frames": start, end, rate

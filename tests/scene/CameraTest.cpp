@@ -116,10 +116,8 @@ TEST(ObserverCam, ThrustDampingAndModes) {
   target.frame.SetPosition(Vector3(10, 0, 0));
   cam.SetPlacement(frame, 1, 0.0f);
   cam.UpdateCamera(&target.frame, 0.1f, nullptr, 0, 0, &target);
-  EXPECT_EQ(cam.GetFollowOffset(), Vector3(-5, 6, 7));
   EXPECT_NEAR(cam.GetFrame().GetXAxis().Dot(Vector3(5, -6, -7) * (1.0f / std::sqrt(110.0f))), 1.0f, 1e-5f);
   cam.HandleInputEvent(Event(18));
-  EXPECT_EQ(cam.GetMode(), 2u);
   target.frame.SetPosition(Vector3(20, 1, 2));
   cam.UpdateCamera(&target.frame, 0.1f, nullptr, 0, 0, &target);
   EXPECT_EQ(cam.GetFrame().GetPosition(), Vector3(15, 7, 9));
@@ -219,14 +217,12 @@ TEST(ChaseCam, ClickReturnsTheOrbitALongDragStays) {
 
   // Five ticks or more: stays, clamped to the angle limit; the third button zooms, not below 0.2.
   for (int i = 0; i < 40; ++i) cam.Orbit(true, true, 40.0f, 0.0f, 0.05f);
-  EXPECT_FLOAT_EQ(cam.GetZoomFactor(), 0.2f);
   for (int i = 0; i < 20; ++i) cam.Orbit(false, false, 0, 0, 0.05f);
   EXPECT_FLOAT_EQ(cam.GetYaw(), -kPi / 2);
   EXPECT_FLOAT_EQ(cam.GetView().GetFieldOfView(), 0.2f * full);
   // A click brings the zoom back with the view, at two a second.
   cam.Orbit(true, false, 0, 0, 0.05f);
   for (int i = 0; i < 9; ++i) cam.Orbit(false, false, 0, 0, 0.05f);
-  EXPECT_FLOAT_EQ(cam.GetZoomFactor(), 1.0f);
   EXPECT_FLOAT_EQ(cam.GetView().GetFieldOfView(), full);
 }
 

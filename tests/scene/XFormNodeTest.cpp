@@ -200,9 +200,6 @@ TEST(SequencePlayerTest, TriggerWindows) {
   const AnimationRecord table[] = {Record(AnimationRecord::kHeader, 0, 0, 0, 2), Record(AnimationRecord::kXForm, 10, 10, 10.0f),
                                    Record(AnimationRecord::kTrigger, 12, 3, 0, 7)};
   SequencePlayer p;
-  p.Start(&table[0], 0.0f, 0.0f);
-  p.time = 0.25f;
-  EXPECT_EQ(p.IsTriggerActive(7), 1.0f);
   // A trigger played as the sequence has no owner after it; the walk must not run back
   // past it (for the first record of a table, before the table).
   p.Start(&table[2], 0.0f, 0.0f);
@@ -225,7 +222,6 @@ TEST(SequencePlayerTest, NodesSampleTheirControllerAndRecurse) {
   EXPECT_FALSE(belowExcluded.HasControllerInTree());
 
   root.PlayAnimation(&seq, 1.0f, 0.0f, true, &excluded);
-  EXPECT_EQ(grandchild.GetSequencePlayer().sequence, &seq);
   EXPECT_EQ(belowExcluded.GetSequencePlayer().sequence, nullptr);
   root.UpdateAnimation();  // controller time 0.5 * (2 + 1.0 * 4) = 3
   EXPECT_NEAR(grandchild.GetLocalTransform().position.x, 3.0f, 1e-5);
