@@ -73,14 +73,14 @@ TEST(VehicleDefParts, TextsComeFromTheMeshFilesAttachTypes51And52And59Only) {
   ShadedMesh* body = bodyOwner.get();
   ASSERT_EQ(body->FindAttachPoint(kAttachVehicleDef), body->FindAttachPoint(51));
   AddText(body, 53, "not a kind");
-  AddText(body, 52, "truck");
+  AddText(body, 52, "truck, a kind longer than its 32-byte field");  // cut to the field
   AddText(body, 60, "not a description");
   AddText(body, 59, "Slow but steady.");
   AddText(body, 58, "not a description either");
   CVehicleDef def;
   ASSERT_TRUE(def.BuildFromVehicleMesh(std::move(bodyOwner)));
   EXPECT_EQ("Hauler", def.GetName());
-  EXPECT_EQ("truck", def.GetKind());
+  EXPECT_EQ("truck, a kind longer than its 32", def.GetKind());
   EXPECT_EQ("Slow but steady.", def.GetDescription());
 }
 
