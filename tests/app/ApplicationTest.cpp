@@ -31,9 +31,11 @@
 #include "park/skater/Skater.h"
 #include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
+#include "platform/DisplayMachine.h"
 #include "platform/Platform.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/ColourDepth.h"
+#include "render/display/DisplayDrivers.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
@@ -595,8 +597,19 @@ TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
 
 TEST_F(ShellTest, WinMainWorksFromTheProgramFolderWhateverTheArgumentsSay) {
   plat::srand(12345);
+  // With a second card in the machine, the start asks once which card to use.
+  GetDisplayMachine().drivers.push_back(GetDisplayMachine().drivers[0]);
+  GetDisplayMachine().drivers[1].guid.Data1 = 7;
+  GetDisplayMachine().drivers[1].primary = false;
+  int asked = 0;
+  SetDriverDialogChooser([&asked](const std::vector<std::string>&) { return ++asked; });
   int module = 0;  // its address stands for the program's module
   EXPECT_EQ(0, WinMain(&module, nullptr, "kelvarun /somewhere/else\\entirely -L3", SW_SHOWNORMAL));
+  EXPECT_EQ(1, asked);
+  EXPECT_EQ(7u, PickedDriverGuid().Data1);
+  ResetDisplayMachine();
+  PickedDriverGuid() = GUID{};
+  SetDriverDialogChooser([](const std::vector<std::string>&) { return 0; });
   // Start-up seeds the generator with 0; a run that ends at its first frame draws nothing from it.
   const int drawn = plat::rand();
   plat::srand(0);
