@@ -492,10 +492,12 @@ TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) 
     if (option == 0)
       EXPECT_EQ(1, LogCount("Application: The hardware renderer did not start; using the software renderer\n"));
     EXPECT_EQ(800u, game->GetBackBufferDesc()->width);
+    EXPECT_FLOAT_EQ(0.5f, GetRenderView()->GetScaleFactor()) << "the game view is drawn at half scale";
     game->Clear(false, true, 0xFFFFFFFF);  // the new back end draws
     game->PresentFrame();
     SwitchToMenuRasterizer();
     EXPECT_EQ(640u, GetRasterizer()->GetBackBufferDesc()->width);
+    EXPECT_FLOAT_EQ(1.0f, GetRenderView()->GetScaleFactor()) << "the menu is back at full scale";
     EXPECT_EQ(GetRasterizer(), GetRenderView()->GetRasterizer());
     EXPECT_EQ(31u, GetRenderView()->GetFlags()) << "perspective correction, fog and filtering; no sorting, LOD on";
   }
