@@ -144,7 +144,7 @@ TEST(BitmapImage, KeyedAlphaAndStretchedCopies) {
   bitmap->SetColourKey(0x030201);
   CImageRef target = CreateDibImage(4, 1, 24);
   std::fill(target->pixels, target->pixels + 12, 0xEE);
-  const ImageRect firstThree{0, 0, 2, 0};
+  const ImageRect firstThree{0, 0, 2, 0}, lastThree{1, 0, 3, 0};
   ASSERT_EQ(1, target->CopyFrom(*source.Get(), &firstThree, &firstThree));
   std::vector<uint8_t> want(12, 0xEE);  // the keyed pixel and the one outside the copy are left alone
   std::copy(source->pixels + 3, source->pixels + 9, want.begin() + 3);
@@ -152,14 +152,16 @@ TEST(BitmapImage, KeyedAlphaAndStretchedCopies) {
 
   bitmap->SetColourKey(0x01000000);
   uint8_t* alpha = bitmap->AlphaPlaneForWrite();
-  const uint8_t levels[4] = {0, 255, 128, 200};
+  const uint8_t levels[4] = {200, 0, 255, 128};
   std::copy(levels, levels + 4, alpha);
   std::fill(target->pixels, target->pixels + 12, 100);
-  ASSERT_EQ(1, target->CopyFrom(*source.Get(), nullptr, nullptr));
-  for (int i = 0; i < 12; ++i) {
-    const int a = levels[i / 3], s = source->pixels[i];
+  // From the second column on: each pixel blends by its own column's alpha.
+  ASSERT_EQ(1, target->CopyFrom(*source.Get(), &lastThree, &firstThree));
+  for (int i = 0; i < 9; ++i) {
+    const int a = levels[i / 3 + 1], s = source->pixels[i + 3];
     EXPECT_EQ(std::clamp(100 + (s * a >> 8) - (100 * a >> 8), 0, 255), target->pixels[i]) << i;
   }
+  EXPECT_EQ(std::vector<uint8_t>(3, 100), std::vector<uint8_t>(target->pixels + 9, target->pixels + 12));
   // Nearest stretch through the memory DCs: 4 -> 8 doubles each pixel.
   CImageRef big = CreateDibImage(8, 2, 24);
   const ImageRect from{0, 0, 3, 0}, to{0, 0, 7, 1};

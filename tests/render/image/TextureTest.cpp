@@ -471,6 +471,7 @@ TEST(TextureFile, JpegFormsThatMustBeRefused) {
 
 TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   testing_support::TempFolder temp;
+  const long openBefore = testing_support::OpenDescriptors();
   const std::vector<uint32_t> pixels = Smooth(8, 4, 2);
   CTexture t;
   ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 8, 4, kR, kG, kB, kA, 0, "Tga"));
@@ -497,6 +498,7 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   ASSERT_FALSE(image.IsNull());
   EXPECT_EQ(static_cast<int32_t>(((pixels[9] >> 16) & 0xFF) | (pixels[9] & 0xFF00) | ((pixels[9] & 0xFF) << 16)),
             image->GetPixel(1, 1));
+  EXPECT_EQ(openBefore, testing_support::OpenDescriptors()) << "every read, whole or refused, closes its file";
   // Bitmap: r in the low byte.
   const std::string bmp = temp.Path() + "pic.bmp";
   ASSERT_EQ(1, image->Save(bmp.c_str()));
