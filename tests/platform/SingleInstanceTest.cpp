@@ -57,8 +57,9 @@ void PumpUntilRestored(int expected, int passes = 1000) {
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
-// Sends raw bytes to the first instance's socket, as any local program could.
-bool SendRaw(const std::string& socketFile, const std::string& bytes) {
+// Sends raw bytes to the first instance's socket, as any local program could; then hangs up,
+// or hands the connection over open through keep.
+bool SendRaw(const std::string& socketFile, const std::string& bytes, int* keep = nullptr) {
   sockaddr_un address = {};
   address.sun_family = AF_UNIX;
   std::strncpy(address.sun_path, socketFile.c_str(), sizeof(address.sun_path) - 1);
@@ -66,7 +67,10 @@ bool SendRaw(const std::string& socketFile, const std::string& bytes) {
   if (fd < 0) return false;
   bool sent = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
               send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-  close(fd);
+  if (sent && keep != nullptr)
+    *keep = fd;
+  else
+    close(fd);
   return sent;
 }
 
@@ -78,6 +82,8 @@ TEST_F(WindowTest, StrayBytesOnTheSocketRestoreNothing) {
   const std::string socketFile = folder_.Path() + "kvplatformtest.sock";
   const int before = plat::RestoreRequestsReceived();
   const auto openBefore = OpenDescriptors();
+  int staying = -1;  // a client that stays while the ones after it hang up, and is heard afterwards
+  ASSERT_TRUE(SendRaw(socketFile, "rest", &staying));
   ASSERT_TRUE(SendRaw(socketFile, "hello\nrestor"));
   // Reads take 64 bytes; a line with more than 64 bytes waiting after a read is cut off with its
   // connection, so 128 bytes before the newline are too many and 127 are not.
@@ -88,8 +94,12 @@ TEST_F(WindowTest, StrayBytesOnTheSocketRestoreNothing) {
   ASSERT_TRUE(SendRaw(socketFile, std::string(127, 'x') + "\nrestore\n"));
   PumpUntilRestored(before + 1);
   EXPECT_EQ(plat::RestoreRequestsReceived(), before + 1);
+  ASSERT_EQ(send(staying, "ore\n", 4, MSG_NOSIGNAL), 4);
+  PumpUntilRestored(before + 2);
+  EXPECT_EQ(plat::RestoreRequestsReceived(), before + 2);
+  close(staying);
   // Every client has hung up: once the ends are read, none of their connections stays open.
-  PumpUntilRestored(before + 2, 10);
+  PumpUntilRestored(before + 3, 10);
   EXPECT_EQ(OpenDescriptors(), openBefore);
 }
 
