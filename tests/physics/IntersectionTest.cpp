@@ -193,8 +193,6 @@ TEST(RayInfoQueries, SegmentStartingInsideASphereTakesTheNormalOfItsLineEntry) {
     const V entryNormal = (E(s) - d * inside - E(c)) / double(r);
     EXPECT_EQ(ray.result.time, 0.0f);
     EXPECT_LT((E(ray.normal) - entryNormal).norm(), 1e-4) << "trial " << i;
-    EXPECT_NEAR(E(ray.normal).norm(), 1.0, 1e-5);
-    EXPECT_LE(E(ray.normal).dot(d), 1e-6);
   }
 }
 
