@@ -105,6 +105,7 @@ TEST(BodiesInLevel, BuggySettlesOnItsSpringsAndDrivesWithALockedWheel) {
   const float compression = def.GetMass().mass * w.parentMass * 9.8f / w.stiffness;
   const float rest = kGround + w.radius + 0.01f - w.mountPoint.z - compression;
   CVehicle buggy;
+  buggy.Setup(&def, At(0.0f, 0.0f, 0.0f));  // a second set-up starts the body and its wheels afresh
   buggy.Setup(&def, At(24.0f, 30.0f, rest + 0.4f));
   ASSERT_EQ(4u, buggy.GetWheelCount());
   level.octree.InsertObject(&buggy);
