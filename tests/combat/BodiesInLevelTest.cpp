@@ -141,7 +141,10 @@ TEST(BodiesInLevel, BuggySettlesOnItsSpringsAndDrivesWithALockedWheel) {
   level.octree.RemoveObject(&buggy);
   buggy.StepPhysics(kDt);
   EXPECT_TRUE(buggy.GetFrame().axes == s.rotation && buggy.GetFrame().position == s.position);
-  for (size_t i = 0; i < 4; ++i) EXPECT_FALSE(buggy.GetWheel(i).IsOnGround()) << i;
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_FALSE(buggy.GetWheel(i).IsOnGround()) << i;
+    EXPECT_EQ(buggy.GetWheel(i).GetWorldCenter(), buggy.GetWheel(i).GetWheelFrame().position) << i;
+  }
 }
 
 // A fire burns for exactly its duration, or until its host leaves the world; a fire on no host
