@@ -195,6 +195,7 @@ TEST_F(RenderWorld, InterfaceLayerInputFollowsTheWorldsMouseState) {
   press.y = 30.2f;
   layer->HandleInputEvent(press);
   EXPECT_EQ(ui->GetMouseY(), 30);
+  EXPECT_EQ(ui->GetButtonState(), 1);  // the left button
   InputEvent release = press;
   release.code = InputEvent::kButtonRelease;
   release.x = 1e30f;  // absurd positions are clamped, not converted with undefined results
