@@ -36,6 +36,7 @@ class Counted : public CGameObject {
 class BoundedCounted : public Counted, public CBoundedObject {
  public:
   using Counted::Counted;
+  ~BoundedCounted() override { EXPECT_FALSE(IsFiled()) << "the world deleted an object still in its octree"; }
 };
 
 class CountedLight : public CLight {
@@ -76,7 +77,9 @@ TEST(WorldObjects, IDsCountersAndDuplicates) {
   world.ResetWorld();
   EXPECT_EQ(live, 0);
   EXPECT_EQ(world.GetObjectCount(), 1u);
+  world.StartServer();
   EXPECT_EQ(world.RegisterNewObject(std::make_unique<Counted>(&live)), 2u);
+  EXPECT_EQ(static_cast<const Counted*>(world.GetObjectByID(2))->inits, 1);  // a server initialises what it files
   world.ClearWorld();
   EXPECT_EQ(live, 0);
 }
@@ -106,6 +109,7 @@ TEST(WorldObjects, BoundedObjectsFollowTheOctreeAndTheClearDeletesOnlyWhatTheWor
   EXPECT_EQ(world.GetLightList()->GetCount(), 1u);
   EXPECT_EQ(world.GetOctree().GetObjectCount(), 1u);
   world.GetOctree().InsertObject(&stranger);
+  world.AddObject(std::make_unique<BoundedCounted>(&live));
   world.ClearWorld();
   EXPECT_EQ(live, 1);
   EXPECT_FALSE(stranger.IsFiled());

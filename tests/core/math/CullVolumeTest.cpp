@@ -222,6 +222,9 @@ TEST(CullVolume, ClassifyBoxNeverContradictsBruteForce) {
   for (View& v : MakeViews(53, 16)) {
     CullVolume volume(v.frustum, v.kind);
     const double tol = 1e-4 * v.frustum.GetFar();
+    const Box& vb = volume.GetBounds();
+    for (int a = 0; a < 3; ++a)  // the bounds are exactly the box of the corners
+      EXPECT_LT(std::max(std::fabs(vb.min[a] - v.spans[a].first), std::fabs(vb.max[a] - v.spans[a].second)), tol) << a;
     for (int i = 0; i < 1500; ++i) {
       const Box box = v.RandomBoxNear();
       const int r = volume.ClassifyBox(box);
@@ -244,7 +247,6 @@ TEST(CullVolume, ClassifyBoxNeverContradictsBruteForce) {
         for (int c = 0; c < 8; ++c) nearest = std::min(nearest, volume.GetPlanes()[p].Distance(box.GetCorner(c)));
         onePlaneRejects = onePlaneRejects || nearest > 0.0f;
       }
-      const Box& vb = volume.GetBounds();
       const bool boundsTouch = box.min.x <= vb.max.x && vb.min.x <= box.max.x && box.min.y <= vb.max.y &&
                                vb.min.y <= box.max.y && box.min.z <= vb.max.z && vb.min.z <= box.max.z;
       byOutlineOnly += r == -1 && boundsTouch && !onePlaneRejects;
