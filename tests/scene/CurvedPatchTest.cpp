@@ -360,6 +360,7 @@ TEST(CurvedPatchGroups, SplitRewritesBlocksAndKeepsNeighbours) {
   std::mt19937 rng(4);
   CurvedPatch cp;
   BuildSheet(cp, 4, 3, rng);
+  cp.GetPatchForEdit(5).neighbours[0] = CurvedPatchRecord::kFixedLevel;
   const CurvedPatch before = cp;
   ASSERT_TRUE(cp.BuildGroups(3));
   ASSERT_EQ(cp.GetPatchCount(), before.GetPatchCount());
@@ -392,6 +393,7 @@ TEST(CurvedPatchGroups, SplitRewritesBlocksAndKeepsNeighbours) {
     EXPECT_EQ(before.Evaluate(old, 0.3f, 0.7f), cp.Evaluate(p, 0.3f, 0.7f));
     for (int k = 0; k < 4; ++k) {
       const uint16_t q = cp.GetPatch(p).neighbours[k];
+      if (q >= cp.GetPatchCount()) EXPECT_EQ(q, before.GetPatch(old).neighbours[k]) << "markers pass through";
       if (q >= cp.GetPatchCount()) continue;
       const int e = cp.GetPatch(p).NeighbourEdge(k);
       const float mid[4][2] = {{0.5f, 0}, {1, 0.5f}, {0.5f, 1}, {0, 0.5f}};

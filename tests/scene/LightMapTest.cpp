@@ -204,16 +204,18 @@ TEST(LightMap, GeneratedDataLoadsBackExactly) {
   }
   // Flat ground, nothing in the sun's way: all 128 maps of 13 x 7 texels hold the fill plus the slanted sun.
   EXPECT_EQ(std::count(maps->pages[0]->pixels.begin(), maps->pages[0]->pixels.end(), 0xFFC1C0BEu), 128 * 13 * 7);
-  // Without the sun only ambient light reaches the faces: corner colours, no maps.
+  // Without the sun only a fill boxed around the grid, away from the origin, lights it: corner colours, no maps.
   LitScene dim(false);
-  CMeshInstance* plain = dim.Place(dim.Keep(DemoContent::BuildGroundGrid(3, 2.0f)), Vector3(), false);
+  dim.fill.SetBounds(Box(Vector3(400, 400, -10), Vector3(500, 500, 10)));
+  CMeshInstance* plain = dim.Place(dim.Keep(DemoContent::BuildGroundGrid(3, 2.0f)), Vector3(450, 450, 0), false);
   ASSERT_TRUE(LightMapper::GenerateAll(plain, dim.lights, path.c_str(), 0.25f));
   const std::vector<uint8_t> ambient = ReadAll(path);
   std::memcpy(&pages, &ambient[8], 4);
   EXPECT_EQ(pages, 0u);
+  uint32_t corner;
+  std::memcpy(&corner, &ambient[12 + 24], 4);
+  EXPECT_EQ(corner, 0xFF3F4C59u);  // white under the fill: 255 x (0.25, 0.3, 0.35), opaque
   int32_t index;
-  std::memcpy(&index, &ambient[12 + 36], 4);
-  EXPECT_EQ(index, -1);
 
   // In the sun, faces of the translucent kinds keep the light of a plain face but get no map;
   // unlit faces keep their own colours, opaque.

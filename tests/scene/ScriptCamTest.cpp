@@ -157,7 +157,7 @@ TEST(ScriptCam, BadScriptsAndHostileBlocksLeaveNoSegments) {
 TEST(ScriptCam, SegmentTimingAndSkipRules) {
   CScriptCam cam;
   std::vector<uint8_t> block =
-      Block(1, {Segment(0, 0.0f, 0.0f), Segment(1, 1.0f, 1.0f), Segment(2, 5.0f, 5.0f), Segment(3, 5.0f, 5.0f)}, 4);
+      Block(1, {Segment(0, 0.0f, 0.0f), Segment(1, 1.0f, 2.0f), Segment(2, 5.0f, 5.0f), Segment(3, 5.0f, 5.0f)}, 4);
   ASSERT_TRUE(cam.SetSegments(block.data(), block.size()));
   cam.Play();
   // Move time 0: holding on the first update; hold 0: the next update moves on.
@@ -172,6 +172,7 @@ TEST(ScriptCam, SegmentTimingAndSkipRules) {
   EXPECT_FLOAT_EQ(cam.GetSegmentTimer(), 0.5f);
   cam.Update(0.5f);
   cam.Update(0.5f);  // timer reached the move time: holding, so a skip goes through
+  EXPECT_FLOAT_EQ(cam.GetSegmentTimer(), 2.0f);  // the hold counts down from its own length
   cam.HandleInputEvent(Event(CScriptCam::kSkipCode));
   EXPECT_EQ(cam.GetCurrentSegment(), 2u);
   // Mode 2 can be skipped at any time; it lands on a mode-3 segment, which ends playback.
