@@ -355,7 +355,6 @@ TEST_F(ScoredPark, PlaceThenLiftOrSellGivesBackThePark) {
   std::uniform_int_distribution<int> cell(0, 13), def(0, 12), action(0, 3);
   for (int i = 0; i < ParkState::kSponsorshipSlots; ++i) State().sponsorships[i].offered = 1;
   std::vector<uint32_t> pieces;
-  int checks = 0;
   for (int round = 0; round < 80; ++round) {
     // Change the park at random.
     if (!pieces.empty() && action(rng) == 0) {
@@ -391,9 +390,7 @@ TEST_F(ScoredPark, PlaceThenLiftOrSellGivesBackThePark) {
       pieces.push_back(probe->GetID());
     }
     ASSERT_TRUE(Take(park) == before) << "round " << round;
-    ++checks;
   }
-  EXPECT_EQ(checks, 80);
 }
 
 TEST_F(ScoredPark, SaleBooksTheResaleValueOnceAndNeverTakesTheTerrain) {
