@@ -252,6 +252,7 @@ TEST(InsideCarCam, ZoomStaysInRangeAndTheVehicleCameraPointPlacesIt) {
   CInsideCarCam cam;
   cam.HandleInputEvent(Event(18));
   cam.UpdateCamera(nullptr, 0.25f, nullptr, 0, 0, nullptr);
+  EXPECT_FLOAT_EQ(cam.GetZoom(), 0.5f);  // in at 2 a second
   cam.HandleInputEvent(Event(18));
   cam.UpdateCamera(nullptr, 5.0f, nullptr, 0, 0, nullptr);  // back out, stopping at 0
   EXPECT_FLOAT_EQ(cam.GetZoom(), 0.0f);
