@@ -91,7 +91,6 @@ TEST(ObserverCam, ThrustDampingAndModes) {
     HeldKeys keys({VK_SHIFT, VK_CONTROL, 'F'});
     cam.UpdateCamera(nullptr, 0.1f, &input, 0, 0, nullptr);
   }
-  EXPECT_NEAR(cam.GetVelocity().x, 10.0f, 1e-4f);
   // Damping 1 keeps drifting once the keys are up: 1 in the thrust's step, 1 more in this one.
   cam.UpdateCamera(nullptr, 0.1f, &input, 0, 0, nullptr);
   EXPECT_NEAR(cam.GetFrame().GetPosition().x, 7.0f, 1e-4f);
