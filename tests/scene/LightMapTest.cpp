@@ -11,10 +11,13 @@
 
 #include "core/GameWorld.h"
 #include "core/SkateSettings.h"
+#include "core/math/MathUtil.h"
 #include "render/image/Texture.h"
 #include "scene/lighting/LightMapData.h"
 #include "scene/lighting/LightMapPageFile.h"
 #include "scene/lighting/LightMapper.h"
+#include "scene/lighting/PointLight.h"
+#include "scene/mesh/NormalTable.h"
 #include "tests/scene/LightMapTestScene.h"
 #include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
@@ -68,6 +71,20 @@ std::vector<uint8_t> FileOf(const std::vector<std::vector<uint8_t>>& records, ui
   std::memcpy(&file[8], &pages, 4);
   for (const auto& r : records) file.insert(file.end(), r.begin(), r.end());
   return file;
+}
+
+// The nearest point to s on the edges of the triangle c.
+Vector2 NearestOnEdges(const Vector2 c[3], const Vector2& s) {
+  Vector2 nearest, q;
+  float best = INFINITY;
+  for (int k = 0; k < 3; ++k) {
+    ClosestPointOnSegment2D(q, c[k], c[(k + 1) % 3], s);
+    if ((q - s).LengthSquared() < best) {
+      best = (q - s).LengthSquared();
+      nearest = q;
+    }
+  }
+  return nearest;
 }
 
 void FaceCorners(const ShadedMesh& mesh, uint32_t face, float out[9]) {
@@ -149,6 +166,59 @@ TEST(LightMap, MapSizesFollowTheFaceAndDegenerateFacesGetNone) {
   // A texel size of zero would divide by zero: refused.
   MapOfTriangle(Vector3(0, 0, 0), Vector3(8, 0, 0), Vector3(0, 6, 0), 0.0f, &page);
   EXPECT_EQ(page, nullptr);
+}
+
+// Under a lamp near the face the light changes from texel to texel: each texel holds the mean of
+// its 2 x 2 samples, each lit at the point of the face it stands for (the lamp's reach measured
+// 3 cm above it), a sample off the face at the nearest point of the face's edges.
+TEST(LightMap, EachTexelHoldsTheLightOfThePointsOfTheFaceItStandsFor) {
+  LitScene scene(false);
+  CPointLight lamp(1.0f, 0.7f, 0.4f, 2.0f, 1.0f, 1.5f, CLight::kBounded | CLight::kLightsMeshes, 9.0f, 0.5f, 0);
+  scene.lights.Add(&lamp);
+  const Vector3 W[3] = {Vector3(0, 0, 0), Vector3(6, 1, 0), Vector3(1, 4, 0)};
+  ShadedMesh* mesh = scene.Keep(DemoContent::BuildGroundGrid(2, 1.0f));
+  // Corner normals leaning apart, as on a curved surface: a sample is lit with their blend made unit length.
+  Vector3 N[3] = {Vector3(-0.3f, 0, 1), Vector3(0.4f, -0.2f, 1), Vector3(0, 0.5f, 1)};
+  for (uint32_t k = 0; k < 3; ++k) {
+    mesh->positions[mesh->indices[k]] = W[k];
+    N[k].Normalize();
+    const uint16_t index = NormalTable::Encode(N[k]);
+    mesh->allCompressedNormals[mesh->faceRecords[0].corners[k].normal] = index;
+    N[k] = NormalTable::Decode(index);
+  }
+  CMeshInstance* instance = scene.Place(mesh, Vector3(), false);
+  instance->SetLightMapData(std::unique_ptr<LightMapData>(new LightMapData()));
+  scene.lights.SelectLights(Box(Vector3(-9, -9, -9), Vector3(9, 9, 9)), CLight::kLightsMeshes);
+  FaceLightRecord record;
+  const LightMapPage* page = LightMapper::GenerateFaceMap(instance, scene.lights, 0, 0.3f, 0.5f, 2, record);
+  ASSERT_NE(page, nullptr);
+  const LightMapPage::Rect r = page->rects.back();
+  Vector2 c[3];  // the corners in texels of the map
+  for (int k = 0; k < 3; ++k) c[k] = Vector2(record.uv[k][0] * 256 - r.x1, record.uv[k][1] * 256 - r.y1);
+  const Vector2 u = c[1] - c[0], v = c[2] - c[0];
+  auto weights = [&](const Vector2& s) {
+    const Vector2 d = s - c[0];
+    const float area = u.x * v.y - v.x * u.y;
+    return Vector2((d.x * v.y - v.x * d.y) / area, (u.x * d.y - d.x * u.y) / area);
+  };
+  for (int y = r.y1; y <= r.y2; ++y) {
+    for (int x = r.x1; x <= r.x2; ++x) {
+      int sum[3] = {0, 0, 0};
+      for (int i = 0; i < 4; ++i) {
+        const Vector2 s(x - r.x1 + 0.25f + 0.5f * (i % 2), y - r.y1 + 0.25f + 0.5f * (i / 2));
+        Vector2 w = weights(s);
+        if (w.x < 0 || w.y < 0 || w.x + w.y > 1) w = weights(NearestOnEdges(c, s));
+        const Vector3 point = W[0] + (W[1] - W[0]) * w.x + (W[2] - W[0]) * w.y;
+        scene.lights.ComputeInfluences(point + Vector3(0, 0, 0.03f), 1, 0x400);
+        const Vector3 normal = N[0] + (N[1] - N[0]) * w.x + (N[2] - N[0]) * w.y;
+        Vector3 colour;
+        scene.lights.SumWorldColor(colour, normal * (1.0f / normal.Length()), point);
+        for (int k = 0; k < 3; ++k) sum[k] += static_cast<int>(colour[k] * 256.0f);
+      }
+      const uint32_t texel = page->pixels[static_cast<size_t>(y) * 256 + x];
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(texel >> (16 - 8 * k) & 255, std::min(255, sum[k] / 4), 1) << x << " " << y;
+    }
+  }
 }
 
 TEST(LightMap, GeneratedDataLoadsBackExactly) {
