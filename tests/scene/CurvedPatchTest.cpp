@@ -453,8 +453,9 @@ TEST(CurvedPatchSection, RoundTripSizesAndExample) {
     EXPECT_TRUE(turn[2 - 2 * dir] == 0 && turn[3 - 2 * dir] == 0) << dir;
   }
   std::vector<uint8_t> small(399);
-  testing_support::DebugCapture quiet;
+  testing_support::DebugCapture log;
   EXPECT_EQ(one.Write(small.data(), small.size()), 0u);
+  EXPECT_EQ(log.Text(), "CurvedPatch: output buffer too small for the section\n");
   // The face table holds the 65,536 faces 16-bit indices reach; the next is refused.
   CurvedPatch full;
   for (uint32_t i = 0; i < 0x10000; ++i) ASSERT_EQ(full.AddFace({}), static_cast<int32_t>(i));

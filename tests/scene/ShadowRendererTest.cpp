@@ -227,19 +227,23 @@ TEST(ShadowRenderer, BiggestCastersOnScreenGetTheProjectors) {
   EXPECT_EQ(s.shadows.GetProjector(1)->GetCaster(), middle);
 }
 
-TEST(LightingRefresh, RelightsWhatShadowLightsSeeAroundTheBox) {
+TEST(LightingRefresh, RelightsWhatEachShadowLightSeesAroundTheBox) {
   Scene s;
   std::unique_ptr<CPointLight> lamp(new CPointLight(1, 1, 1, 0, 0, 30, 0x1 | 0x4, 100, 0.0f, 0));
   lamp->SetBounds(kEverywhere);
-  s.lights.Add(lamp.get());
-  CMeshInstance near, far;
-  ASSERT_TRUE(near.SetMesh(s.boxMesh.get(), false, false, true, 0, 0, nullptr, true, nullptr));
-  ASSERT_TRUE(far.SetMesh(s.boxMesh.get(), false, false, true, 0, 0, nullptr, true, nullptr));
-  s.File(&near, CBoundedObject::kShadowLightTarget, Box(Vector3(-1, -1, 0), Vector3(1, 1, 2)));
-  s.File(&far, CBoundedObject::kShadowLightTarget, Box(Vector3(400, 400, 0), Vector3(402, 402, 2)));
-  EXPECT_FALSE(near.IsLightingStale());
-  LightingRefresh::InvalidateBox(s.lights, s.tree, Box(Vector3(-2, -2, 0), Vector3(2, 2, 3)));
-  EXPECT_TRUE(near.IsLightingStale());
-  EXPECT_FALSE(far.IsLightingStale());
-
+  // The sun, then the lamp, each alone in its list: the light's own view finds what is near the box.
+  CLight* const only[2] = {s.sun.get(), lamp.get()};
+  CMeshInstance near[2], far[2];
+  for (int i = 0; i < 2; ++i) {
+    LightList one(&s.tree);
+    one.Add(only[i]);
+    ASSERT_TRUE(near[i].SetMesh(s.boxMesh.get(), false, false, true, 0, 0, nullptr, true, nullptr));
+    ASSERT_TRUE(far[i].SetMesh(s.boxMesh.get(), false, false, true, 0, 0, nullptr, true, nullptr));
+    s.File(&near[i], CBoundedObject::kShadowLightTarget, Box(Vector3(-1, -1, 0), Vector3(1, 1, 2)));
+    s.File(&far[i], CBoundedObject::kShadowLightTarget, Box(Vector3(400, 400, 0), Vector3(402, 402, 2)));
+    EXPECT_FALSE(near[i].IsLightingStale());
+    LightingRefresh::InvalidateBox(one, s.tree, Box(Vector3(-2, -2, 0), Vector3(2, 2, 3)));
+    EXPECT_TRUE(near[i].IsLightingStale()) << i;
+    EXPECT_FALSE(far[i].IsLightingStale()) << i;
+  }
 }
