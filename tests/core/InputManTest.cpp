@@ -123,6 +123,8 @@ TEST_F(InputManTest, FrontEndAndTextEntryModes) {
   input.AddBinding(CInputMan::kKeyboardSlot, 'Z', 18);
   input.AddBinding(CInputMan::kKeyboardSlot, VK_ESCAPE, 71);
   input.AddBinding(CInputMan::kMouseSlot, CInputMan::kMouseLeft, 49);
+  input.AddBinding(CInputMan::kMouseSlot, CInputMan::kMouseRight, 50);
+  input.AddBinding(CInputMan::kMouseSlot, CInputMan::kMouseMiddle, 51);
   input.AddBinding(CInputMan::kJoystick0Slot, 1, 66);
 
   // Front end: text and the raw button (at the client position), no actions from any device.
@@ -144,10 +146,9 @@ TEST_F(InputManTest, FrontEndAndTextEntryModes) {
   EXPECT_EQ(Codes(Take()), (std::vector<uint32_t>{InputEvent::kKey, 71, Neg(71)}));
   input.SetFrontEndMode(false);
   Tap('Z');
-  Button(WM_LBUTTONDOWN, 5, 6);
-  Button(WM_LBUTTONUP, 5, 6);
+  for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_MBUTTONUP}) Button(m, 5, 6);
   EXPECT_EQ(Codes(Take()), (std::vector<uint32_t>{InputEvent::kKey, 49, InputEvent::kButtonPress, Neg(49),
-                                                  InputEvent::kButtonRelease}));
+                                                  InputEvent::kButtonRelease, 50, Neg(50), 51, Neg(51)}));
   // In game: every bound key acts, text keys included.
   input.SetTextEntry(false);
   Tap('Z');
