@@ -55,7 +55,6 @@ TEST(Session, OwnerChainsFindPlayersTeamsAndControllers) {
   player->SetCurrentAvatar(vehicle->GetID());
   EXPECT_TRUE(vehicle->IsControlledByLocalPlayer());
   EXPECT_FALSE(turret->IsControlledByLocalPlayer());
-  EXPECT_EQ(player->GetCurrentAvatar(), vehicle);
   // Only a direct player owner is told; the owner ID is released either way.
   turret->RemoveControl();
   EXPECT_EQ(turret->GetOwnerID(), CGameObject::kNoOwner);
