@@ -158,10 +158,8 @@ TEST(RayInfoQueries, SegmentStartingInsideASphereTakesTheNormalOfItsLineEntry) {
     Vector3 from, sweep, normal;
   };
   const Case cases[] = {
-      {Vector3(0.5f, 0, 0), Vector3(2, 0, 0), Vector3(-1, 0, 0)},       // ahead of the centre, moving on
-      {Vector3(0, 0.6f, 0), Vector3(2, 0, 0), Vector3(-0.8f, 0.6f, 0)},  // entry at x = -0.8
-      {Vector3(0, 0, 0), Vector3(0, 0, 3), Vector3(0, 0, -1)},           // from the very centre
-      {Vector3(0, -0.5f, 0), Vector3(0, -0.1f, 0), Vector3(0, 1, 0)},    // short, moving out
+      {Vector3(0, 0, 0), Vector3(0, 0, 3), Vector3(0, 0, -1)},         // from the very centre
+      {Vector3(0, -0.5f, 0), Vector3(0, -0.1f, 0), Vector3(0, 1, 0)},  // short, moving out
   };
   for (const Case& k : cases) {
     RayInfo ray(c + k.from, c + k.from + k.sweep);
@@ -175,8 +173,8 @@ TEST(RayInfoQueries, SegmentStartingInsideASphereTakesTheNormalOfItsLineEntry) {
   ASSERT_TRUE(point.IntersectSphere(c, 1.0f));
   EXPECT_EQ(point.normal, Vector3(1, 0, 0));
 
-  // Against the entry found by bisection back along the line from the start in double precision
-  // (the line is inside the sphere on one interval, so inside at 0 and outside far back bracket it).
+  // Any other start: against the entry found by bisection back along the line from the start in double
+  // precision (the line is inside the sphere on one interval, so inside at 0 and outside far back bracket it).
   plat::srand(202);
   for (int i = 0; i < 500; ++i) {
     const float r = Uniform(0.3f, 2.0f);

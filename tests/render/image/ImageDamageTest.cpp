@@ -352,8 +352,8 @@ TEST(ImageHostile, OwnFormatsThatClaimTooMuchOrShareRows) {
   le::WriteU16(bw.data() + 8, 0x7FFF);
   ExpectRefusedCheaply(bw, Load, "bw sides");
 
-  // Every row of a tall BW picture starts in one long chain of one-byte commands: the check
-  // must not walk the chain once per row.
+  // Every row of a tall BW picture starts in one long chain of one-byte commands: long, but every
+  // row ends, so it is valid, and the check must not walk the chain once per row.
   {
     const int h = 30000;
     const size_t area = 33 + 2 * kPalette.size(), table = area + 4u * h;
@@ -369,8 +369,6 @@ TEST(ImageHostile, OwnFormatsThatClaimTooMuchOrShareRows) {
     for (int y = 0; y < h; ++y) le::WriteU32(file.data() + area + 4u * y, static_cast<uint32_t>(table + y));
     le::WriteU32(file.data() + 2, static_cast<uint32_t>(file.size()));
     EXPECT_TRUE(WithinLinearCost(file.size(), [&] { return (CBWImage(file.data(), file.size()).flags & CImage::kValid) != 0; }));
-    CBWImage image(file.data(), file.size());
-    EXPECT_TRUE(image.flags & CImage::kValid);  // long, but every row ends
   }
   // The same for B2: rows starting along one long chain of empty skips.
   {
