@@ -262,8 +262,8 @@ TEST(InsideCarCam, ZoomStaysInRangeAndTheVehicleCameraPointPlacesIt) {
   ShadedMesh mesh;
   COrientation seat;
   seat.SetPosition(Vector3(0.5f, 0.3f, 1.2f));
-  const uint32_t chase[2] = {1, 0};
-  mesh.AddAttachPoint(COrientation(), kAttachCameraFrame, 8, chase, false);
+  const uint32_t chase = 1;  // the chase camera's point: its kind word is all it needs
+  mesh.AddAttachPoint(COrientation(), kAttachCameraFrame, 4, &chase, false);
   const uint32_t shortPoint = 0;  // too short for a second word: ignored safely
   mesh.AddAttachPoint(COrientation(), kAttachCameraFrame, 2, &shortPoint, false);
   struct {
@@ -278,6 +278,9 @@ TEST(InsideCarCam, ZoomStaysInRangeAndTheVehicleCameraPointPlacesIt) {
   cam.UpdateCamera(&car.frame, 0.1f, nullptr, 0, 0, &car);
   EXPECT_EQ(cam.GetFrame().GetPosition(), Vector3(100.5f, 0.3f, 1.2f));
   EXPECT_FLOAT_EQ(cam.GetView().GetFieldOfView(), 1.0f);
+  float word = -1.0f;
+  EXPECT_TRUE(FindVehicleCamPoint(&mesh, 1, nullptr, &word));
+  EXPECT_EQ(word, 0.0f);  // a second word it does not have reads as 0
 }
 
 TEST(SweptCameras, SkateCamFollowsFromBehindAndWallsPullBothCamerasIn) {

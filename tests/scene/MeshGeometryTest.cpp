@@ -110,8 +110,12 @@ TEST(MeshGeometryTest, WeldingKeepsEveryFaceWhereItWas) {
     return out;
   };
   const std::vector<float> before = corners(split);
+  split.ComputeAllFaceNormals();
+  split.ComputeVertexNormals();  // numbered by vertex: made again for the welded ones
   split.WeldUVs();
   ASSERT_TRUE(split.WeldVertices());
+  ASSERT_NE(split.allVertexNormals, nullptr);
+  for (uint32_t v = 0; v < split.vertexCount; ++v) EXPECT_EQ(split.allVertexNormals[v], NormalTable::Encode(Vector3(0, 0, 1)));
   EXPECT_EQ(grid->uvCount, split.uvCount);
   EXPECT_EQ(grid->vertexCount, split.vertexCount);  // 1e-4 apart is within the weld distance
   const std::vector<float> after = corners(split);

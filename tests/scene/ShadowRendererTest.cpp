@@ -225,6 +225,13 @@ TEST(ShadowRenderer, BiggestCastersOnScreenGetTheProjectors) {
   s.Frames(3);
   EXPECT_EQ(s.shadows.GetProjector(0)->GetCaster(), big);
   EXPECT_EQ(s.shadows.GetProjector(1)->GetCaster(), middle);
+  // Up close the middle one looks biggest: the projector already casting it moves to the front, texture and all.
+  ShadowProjector* kept = s.shadows.GetProjector(1);
+  s.camera.frame.position = Vector3(0, -3, 5);
+  s.camera.frame.LookAtWithUp(Vector3(0, 0, 4), Vector3(0, 0, 1));
+  s.Frames(1);
+  EXPECT_EQ(s.shadows.GetProjector(0), kept);
+  EXPECT_EQ(kept->GetCaster(), middle);
 }
 
 TEST(LightingRefresh, RelightsWhatEachShadowLightSeesAroundTheBox) {
