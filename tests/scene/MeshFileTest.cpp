@@ -143,19 +143,20 @@ TEST(MeshFileTest, HostileCountsAndIndicesAreRefused) {
   EXPECT_TRUE(refused([&](auto& b) { b[faces] = static_cast<uint8_t>(original->vertexCount); b[faces + 1] = 0; }));
   EXPECT_TRUE(refused([&](auto& b) { word(b, records + 4, original->uvCount); }));             // UV index
   EXPECT_TRUE(refused([&](auto& b) { word(b, records + 8, original->normalCount); }));         // normal index
-  EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordVertexCount, 70000); }));
-  EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordFrameCount, 0); }));
-  EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordFrameCount, 0xFFFFFFFF); }));
+  // Header words at the byte offsets stored files have them: vertex count 8, frame count 196.
+  EXPECT_TRUE(refused([&](auto& b) { word(b, 8, 70000); }));
+  EXPECT_TRUE(refused([&](auto& b) { word(b, 196, 0); }));
+  EXPECT_TRUE(refused([&](auto& b) { word(b, 196, 0xFFFFFFFF); }));
   const size_t positions = faces + original->faceCount * 6;
   for (uint32_t bits : {0x7FC00000u, 0x7F800000u, 0xFF800000u}) {  // NaN, +inf, -inf
     EXPECT_TRUE(refused([&](auto& b) { word(b, positions + 4, bits); })) << bits;  // first y
     EXPECT_TRUE(refused([&](auto& b) { word(b, records - 4, bits); })) << bits;    // last z
   }
   EXPECT_FALSE(refused([&](auto& b) { word(b, positions + 4, 0x7F7FFFFF); }));  // the largest float is a number
-  EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordAttachCount, 0x10000000); }));
-  EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordSlotCount, 0xFFFFFFFF); }));
-  EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordVersion, 53); }));
-  EXPECT_TRUE(refused([&](auto& b) { word(b, 4 * kWordVersion, 50); }));
+  EXPECT_TRUE(refused([&](auto& b) { word(b, 148, 0x10000000); }));  // attach count
+  EXPECT_TRUE(refused([&](auto& b) { word(b, 232, 0xFFFFFFFF); }));  // texture slot count
+  EXPECT_TRUE(refused([&](auto& b) { word(b, 0, 53); }));           // version
+  EXPECT_TRUE(refused([&](auto& b) { word(b, 0, 50); }));
   // The normal records and the corner list follow the UVs.
   const size_t normals = records + original->faceCount * 40 + original->uvCount * 8;
   EXPECT_TRUE(refused([&](auto& b) { word(b, normals, original->vertexCount); }));               // vertex

@@ -13,6 +13,7 @@
 #include "core/math/ViewFrustum.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/animation/Skin.h"
+#include "scene/mesh/HalfEdgeMesh.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/NormalTable.h"
 #include "scene/mesh/ShadedMesh.h"
@@ -151,6 +152,10 @@ TEST(MeshInstance, WorldVerticesFollowTheNodeChainOnEveryDemoMesh) {
       EXPECT_EQ(Vector3(out[0], out[1], out[2]), NormalTable::Decode(packed[n])) << "normal " << n;
     }
     EXPECT_EQ(inst.GetCornerWorldPosition(mesh->faceCount, 0), Vector3());
+    // The occluder's half-edge mesh: of the shown frame, kept by the instance.
+    const HalfEdgeMesh* edges = inst.BuildHalfEdgeMesh();
+    ASSERT_TRUE(edges != nullptr && edges == inst.GetHalfEdgeMesh() && edges->GetFaceCount() == mesh->faceCount);
+    for (uint32_t v = 0; v < mesh->vertexCount; ++v) EXPECT_EQ(edges->GetVertex(v)->position, frame[v]);
     // Its copies gone, the instance answers from its frame again: moved, its bounds move too.
     Box bounds;
     inst.GetWorldBounds(bounds);
