@@ -474,6 +474,9 @@ TEST(RenderViewMesh, BackgroundGoesToTheFarPlaneAndGivesTheFogSettingBack) {
   Placed sky(TriangleMesh({Vector3(50, 10, -10), Vector3(50, -10, -10), Vector3(50, 0, 10)}, {0xFFFFFFFFu}));
   s.rasterizer.Forget();
   s.view.DrawBackgroundMesh(&sky.instance);
-  // One draw, every corner at the far plane (z 0.99999, rhw 1e-6); fog off for it, on again after.
+  ASSERT_EQ(s.rasterizer.draws.size(), 1u);
+  for (const ScreenVertex& v : s.rasterizer.draws[0].vertices)
+    EXPECT_EQ(std::make_pair(v.z, v.rhw), std::make_pair(0.99999f, 0.000001f));
+  // Fog is off for the draw and on again after it.
   ExpectGolden(s.rasterizer.Transcript(), "render/view/golden/background.txt");
 }
