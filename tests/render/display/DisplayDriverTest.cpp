@@ -325,18 +325,14 @@ TEST(DDErrorText, EveryListedCodeHasALineAndNoOtherDoes) {
   ASSERT_EQ(listed.size(), 160u);
   EXPECT_EQ(DDErrorTextCount(), 165u);
   const std::string unknown = DDErrorToString(static_cast<HRESULT>(0x88760001u));
-  size_t known = 0;
   for (uint32_t offset = 0; offset <= 4096; ++offset) {
     const std::string text = DDErrorToString(static_cast<HRESULT>(0x88760000u + offset));
     const bool isListed = std::find(listed.begin(), listed.end(), offset) != listed.end();
     EXPECT_EQ(text != unknown, isListed) << offset;
     if (!isListed) continue;
-    ++known;
     ASSERT_GE(text.size(), 3u) << offset;
-    EXPECT_EQ(text.back(), '\n') << offset;
-    EXPECT_EQ(text.find('\n'), text.size() - 1) << "one line: " << offset;
+    EXPECT_EQ(text.find('\n'), text.size() - 1) << "one line, ending in its line break: " << offset;
   }
-  EXPECT_EQ(known, 160u);
   for (HRESULT generic : {DD_OK, DDERR_UNSUPPORTED, DDERR_GENERIC, DDERR_OUTOFMEMORY, DDERR_INVALIDPARAMS})
     EXPECT_NE(DDErrorToString(generic), unknown);
   // The codes the display layer returns by name all have their own line.
