@@ -54,7 +54,6 @@ TEST_F(ControllerPark, BuyPlacePickUpMoveAndSellThroughInput) {
   EXPECT_EQ(Occupied(), Block(4, 5, 2, 2));
   for (const auto& s : Block(4, 5, 2, 2))
     EXPECT_EQ(Grid().GetSquare(s.first, s.second)->GetObjectIds(), (std::vector<uint32_t>{TerrainId(), id}));
-  EXPECT_EQ(park->GetMoney(), money0 - 700.0);
   EXPECT_EQ(park->GetPlacementRefresh(0), 1u);
 
   // Lift it by clicking on its top.
@@ -64,12 +63,11 @@ TEST_F(ControllerPark, BuyPlacePickUpMoveAndSellThroughInput) {
   EXPECT_EQ(logic->GetHeldObjectId(), id);
   EXPECT_TRUE(Piece(id)->IsHeld());
   EXPECT_EQ(Occupied(), (std::set<std::pair<int, int>>{}));
-  EXPECT_EQ(park->GetMoney(), money0 - 700.0);
 
   PointAtSquare(9, 7);
   Action(CGameLogic::kActionPrimary);
   EXPECT_EQ(Occupied(), Block(9, 7, 2, 2));
-  EXPECT_EQ(park->GetMoney(), money0 - 700.0);
+  EXPECT_EQ(park->GetMoney(), money0 - 700.0);  // neither placement nor the lift moved any
   EXPECT_EQ(GetPlacedSectionList().back(), id);
 
   // Selling a placed piece lifts it out of the grid at once, before the world deletes it.

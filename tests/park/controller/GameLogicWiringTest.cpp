@@ -259,10 +259,9 @@ TEST_F(AnimatedController, ThePlayersLandingsPayThroughTheControllerAndAnAisPays
   EXPECT_TRUE(ai->GetTricks().IsFinished(0));
   ai->GetTricks().AddTrick(30, 3, 1, 0.0f, 0.0f);
   EXPECT_EQ(ai->FinishAirTrick(), 30.0f);
-  EXPECT_EQ(park->GetMoney(), money);
-  ExpectFigures(30.0f, 42.0f);
 
-  // Let go, the skater is an AI skater again and earns nothing.
+  // Let go, the skater is an AI skater again and earns nothing. Payments only add, so the money
+  // and figures as before the AI's landings show that none of the three paid.
   logic->SetSkaterControl(false);
   EXPECT_EQ(logic->GetTrickBonusFactor(), 0.0f);
   LandAirTrick(player, 0, 30);

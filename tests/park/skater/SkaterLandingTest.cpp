@@ -71,14 +71,13 @@ TEST_F(LandingWorld, ABadPlayerLandingCrashesWithoutInjury) {
 
 TEST_F(LandingWorld, AnAISkaterLandsWithATenthOrCrashesOneTimeInTen) {
   AddPlane();
-  int crashes = 0, landings = 0;
+  int crashes = 0;
   for (int trial = 0; trial < 200; ++trial) {
     CSkater* s = Drop(0.7f, false);  // the AI's landing ignores the tilt
     s->body.currentTrick = 30;
     s->GetTricks().AddTrick(30, 3, 1, 0.0f, 0.0f);
     FallUntilContact(*s);
     ASSERT_EQ(s->body.landingError, 0.1f);
-    ++landings;
     const bool crashed = s->body.motionMode == CSkater::kCrashed;
     crashes += crashed ? 1 : 0;
     // The trick is closed once: as crashed by the crash, else as landed cleanly.
@@ -90,7 +89,6 @@ TEST_F(LandingWorld, AnAISkaterLandsWithATenthOrCrashesOneTimeInTen) {
     }
     park.RemoveObject(s->GetID());
   }
-  EXPECT_EQ(landings, 200);
   EXPECT_GT(crashes, 6);  // about 20 expected
   EXPECT_LT(crashes, 40);
 }

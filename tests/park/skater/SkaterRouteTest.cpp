@@ -411,10 +411,9 @@ TEST_F(Rig, OllieHeightIsClampedAndAGrindEndsLanded) {
     if (i == 0) {
       EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kRolling));
       EXPECT_TRUE(s->GetTricks().GetEntry(1)->landed);  // the grind, closed before the ollie trick
-      EXPECT_EQ(s->ability.trickCountB[4], 1.0f);
     }
   }
-  EXPECT_EQ(s->ability.trickCountB[4], 1.0f);
+  EXPECT_EQ(s->ability.trickCountB[4], 1.0f);  // the grind counted landed once, the ollies not
 }
 
 TEST_F(Rig, GrindsStartOnTheGroundAndSometimesPopIntoAnAir) {
