@@ -214,6 +214,12 @@ TEST(MeshDataTest, CurvedPatchesAddTheirControlNetToTheCoverage) {
   const float net = 3.0f * std::sqrt(2.0f);
   EXPECT_FLOAT_EQ(std::max(faces, net), mesh->coverage[0]);
   EXPECT_LT(faces, net) << "the patch, not the faces, sets the value here";
+  // The control net counts in the centroid as the vertices do.
+  Vector3 sum;
+  for (uint32_t v = 0; v < mesh->vertexCount; ++v) sum += mesh->allPositions[v];
+  for (uint32_t i = 0; i < mesh->patches->GetControlVertexCount(); ++i) sum += mesh->patches->GetVertex(i).position;
+  mesh->ComputeBounds();
+  EXPECT_LT((mesh->centroid - sum * (1.0f / (mesh->vertexCount + mesh->patches->GetControlVertexCount()))).Length(), 1e-5f);
 }
 
 TEST(MeshDataTest, TheAttachedObjectLivesAsLongAsTheMesh) {
