@@ -313,7 +313,7 @@ TEST(SweptCameras, SkateCamFollowsFromBehindAndWallsPullBothCamerasIn) {
   // A creature's chase view, left out at x = -4, sweeps the camera's own tree from the creature and
   // stops its near distance (0.3) short of the same wall.
   ShadedMesh eyes;
-  eyes.AddAttachPoint(COrientation(), kAttachCreatureView, 0, nullptr, false);
+  eyes.AddAttachPoint(COrientation(), 103, 0, nullptr, false);  // the creature view's type in mesh files
   skater.kind = CCameraSubject::kCreature;
   skater.mesh = &eyes;
   CChaseCam chase;

@@ -79,6 +79,7 @@ TEST(MeshGeometryTest, TransformMovesEverythingIntoTheNewFrameAndBoundsFollow) {
   const std::vector<uint16_t> normals(box->allCompressedNormals, box->allCompressedNormals + box->normalCount);
   box->Translate(1, 2, 3);
   EXPECT_EQ(Vector3(0, 1, 3), box->bounds.min);
+  EXPECT_EQ(Vector3(0, 1, 3), box->GetTransformedBounds(nullptr).min);  // the frame box, clear of the origin
   EXPECT_EQ(normals, std::vector<uint16_t>(box->allCompressedNormals, box->allCompressedNormals + box->normalCount));
 }
 
