@@ -244,12 +244,8 @@ TEST_F(ResourceTableTest, NumberedFamiliesLoadEveryMemberInNumberOrder) {
   EXPECT_EQ(3u, static_cast<CSoundSample*>(list[1])->GetDataSize());
   EXPECT_EQ(nullptr, list[2]);  // step07 failed and keeps its place
   EXPECT_EQ(12u, static_cast<CSoundSample*>(list[3])->GetDataSize());
-  // Every member's own path finds the family (whose list holds each member's file, as above); a
-  // name outside the family finds nothing.
-  for (uint32_t number : {1u, 3u, 12u}) {
-    const std::string member = root + "data/sounds/step" + std::to_string(number) + ".wav";
-    ASSERT_EQ(steps, table.FindByName(member.c_str())) << member;
-  }
+  // A member's own path finds the family, its number zero-padded too (every member's, in the random
+  // registration test); a name outside the family finds nothing.
   EXPECT_EQ(steps, table.FindByName((root + "data/sounds/step07.wav").c_str()));
   EXPECT_EQ(-1, table.FindByName((root + "data/sounds/stepx.wav").c_str()));
   EXPECT_EQ(-1, table.FindByName((root + "data/sounds/footstep3.wav").c_str()));
