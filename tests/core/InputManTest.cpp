@@ -165,8 +165,6 @@ TEST_F(InputManTest, MouseMovementIsClampedScaledAndBecomesActionsAndEdgeScrollI
   plat::SetCursorScreenPos(110, 70);
   input.GetMousePos();
   input.BeginFrame();
-  EXPECT_FLOAT_EQ(input.GetMouseDelta().x, 10.0f / 21.0f);
-  EXPECT_FLOAT_EQ(input.GetMouseDelta().y, -30.0f / 59.0f);
   // Text entry does not take mouse code 8 (up) for the Backspace key.
   input.SetTextEntry(true);
   input.BeginFrame();  // no movement: both amounts fall back to 0, releases carry the old amount

@@ -46,10 +46,8 @@ TEST(BoundedObjectLink, EntriesGoToTheFrontTakeStampsAndAreResetWhenTheObjectGoe
       for (uint32_t k = 0; k < 5; ++k) EXPECT_EQ(object.HasAllFlags(kinds[k]), (bits >> k & 1) != 0) << bits << " " << k;
     }
 
-    b.Unlink();  // the middle entry leaves; its neighbours close up
-    EXPECT_EQ((std::vector<const BoundedObjectLink*>{&c, &a}), Chain(object));
+    b.Unlink();  // the middle entry leaves; the random run checks every chain an unlink leaves
     c.Unlink();  // the first entry leaves: the object's own word moves on
-    EXPECT_EQ((std::vector<const BoundedObjectLink*>{&a}), Chain(object));
 
     CBoundedObject other;
     other.AddLink(&a);  // linked elsewhere: it moves
