@@ -7,7 +7,7 @@
 #include "scene/camera/CameraSweep.h"
 
 namespace {
-constexpr float kTrickSwing = -1.2566371f;  // 72 degrees to the side while a trick runs
+constexpr float kTrickSwing = -1.2566371f;  // while a trick runs the view tips 72 degrees down, over the skater
 }  // namespace
 
 void CSkateCam::SetParams(float x, float y, float z, float eyeX, float eyeY, float eyeZ, float lookX, float lookY,

@@ -301,6 +301,13 @@ TEST(SweptCameras, SkateCamFollowsFromBehindAndWallsPullBothCamerasIn) {
   Vector3 toLook = Vector3(2, 0, 1) - Vector3(-4, 0, 2);
   toLook.Normalize();
   EXPECT_NEAR(cam.GetFrame().GetXAxis().Dot(toLook), 1.0f, 1e-5f);
+  // During a trick the view along the skater's travel, (0, 6, -1), tips 72 degrees further down, over it.
+  skater.trick = true;
+  skater.velocity = Vector3(0, 5, 0);
+  cam.UpdateCamera(nullptr, 1.0f, nullptr, 0, 0, &skater);
+  const float c = std::cos(0.4f * kPi), s = std::sin(0.4f * kPi);
+  EXPECT_NEAR((cam.GetFrame().GetXAxis() - Vector3(0, 6 * c - s, -6 * s - c) * (1.0f / std::sqrt(37.0f))).Length(), 0, 1e-5f);
+  skater.trick = false;
 
   // A wall just behind the skater: the camera's sphere (1.1 x the near distance, 0.33), swept from a
   // unit above the skater, stops at the wall and the skater fades out.

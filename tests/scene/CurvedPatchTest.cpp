@@ -331,6 +331,9 @@ TEST(CurvedPatchLevels, CameraPassesThrottleAndStayFinite) {
     EXPECT_LE(lod.level, 4);
     for (uint8_t s : lod.segments) EXPECT_TRUE(s >= 1 && s <= 16);
   }
+  // Set up again without patches: refused, with nothing of the old ones left to draw.
+  EXPECT_FALSE(inst.Init(nullptr, nullptr, CurvedPatchInstance::kDefaultTolerance, true));
+  EXPECT_EQ(inst.GetPatchCount(), 0u);
 }
 
 TEST(CurvedPatchBounds, WorldBoxesHoldTheTransformedSurface) {
