@@ -112,7 +112,7 @@ TEST(AnimationScript, MalformedScriptsAreReportedNeverBroken) {
       "sequence = { data = header numsequences = 1 } subsequence = { data = xform numframes = 20 fps = 10 }");
   ASSERT_TRUE(counts.bound);
   EXPECT_FLOAT_EQ(counts[0].length, 3.0f);  // the lone record is not the header's
-  EXPECT_FLOAT_EQ(counts[7].length, 2.0f);  // a header of one is its record's length
+  EXPECT_FLOAT_EQ(counts[8].length, 2.0f);  // a header of one is its record's length
   EXPECT_EQ(counts[3].playback, 0u);
   EXPECT_EQ(counts[4].countOrTrigger, 1u);
   EXPECT_EQ(counts[6].countOrTrigger, 1u);

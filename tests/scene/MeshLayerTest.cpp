@@ -243,6 +243,7 @@ TEST(MeshLayer, ClipFaceCases) {
   layer.Reset();  // off the instance, holding nothing
   EXPECT_TRUE(inst.GetLayers().empty() && layer.GetInstance() == nullptr);
   EXPECT_TRUE(layer.GetFaceCount() == 0 && layer.GetVertexCount() == 0 && !layer.GetFaces() && !layer.GetVertices());
+  layer.AttachTo(&inst);
   CMeshLayer::ClipFace(&layer, 0, corners, {Vector4(-1, 0, 0, -1)}, identity, white, black);
   EXPECT_TRUE(layer.GetFaceCount() == 1 && layer.GetVertexCount() == 3);  // the reset layer starts afresh
 }
