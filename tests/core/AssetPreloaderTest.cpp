@@ -33,7 +33,7 @@ TEST_F(AssetPreloaderTest, FixedTableThenScannedFoldersInOrder) {
   for (const char* file : {"data/Textures/b.tga", "data/Textures/Bark.tga", "data/Textures/sub/a.tga",
                            "data/Textures/.cache/hidden.tga", "data/Textures/notes.txt", "data/sounds/fire.wav",
                            "data/sounds/step1.wav", "data/sounds/step2.wav", "data/objects/thing.mesh",
-                           "data/objects/skin.TGA", "data/items/crate.mesh"})
+                           "data/objects/skin.TGA", "data/items/crate.mesh", "data/items/missile.mesh"})
     temp_.Write(file, "x");
   temp_.MakeFolder("data/Textures/folder.tga");
 
@@ -45,7 +45,8 @@ TEST_F(AssetPreloaderTest, FixedTableThenScannedFoldersInOrder) {
   EXPECT_STREQ("data/sounds/deactivate.wav", table.GetPath(31));
   EXPECT_FALSE(table.IsLoaded(9));  // registered only
   // Scanned files fill the free indices 5 and 6 first, then follow the fixed table; within a step
-  // byte-wise order puts capitals first; fire.wav and crate.mesh are known, step2 is in step1's family.
+  // byte-wise order puts capitals first; fire.wav, crate.mesh and missile.mesh (entry 0) are known,
+  // step2 is in step1's family.
   std::vector<std::string> scanned;
   for (int i : {5, 6, 32, 33, 34, 35}) scanned.push_back(table.GetName(i) ? table.GetName(i) : "<none>");
   EXPECT_EQ((std::vector<std::string>{"data/textures/Bark.tga", "data/textures/b.tga", "data/textures/sub/a.tga",

@@ -156,8 +156,11 @@ TEST_F(InputManTest, FrontEndAndTextEntryModes) {
 }
 
 TEST_F(InputManTest, MouseMovementIsClampedScaledAndBecomesActionsAndEdgeScrollIsMeasured) {
-  input.AddBinding(CInputMan::kMouseSlot, CInputMan::kMoveRight, 53);
-  input.AddBinding(CInputMan::kMouseSlot, CInputMan::kMoveUp, 54);
+  // The mouse's movement codes as key files number them: 6 left, 7 right, 8 up, 9 down.
+  input.AddBinding(CInputMan::kMouseSlot, 7, 53);
+  input.AddBinding(CInputMan::kMouseSlot, 8, 54);
+  input.AddBinding(CInputMan::kMouseSlot, 6, 55);
+  input.AddBinding(CInputMan::kMouseSlot, 9, 56);
   input.SetMouseScales(0.5f, -0.5f);  // limits of 21 and 59 pixels
   plat::SetCursorScreenPos(100, 100);
   for (int i = 0; i < 3; ++i) input.BeginFrame();  // the move there, its filtering, then rest
@@ -180,6 +183,7 @@ TEST_F(InputManTest, MouseMovementIsClampedScaledAndBecomesActionsAndEdgeScrollI
   input.BeginFrame();
   EXPECT_FLOAT_EQ(input.GetMouseDelta().x, -1.0f);
   EXPECT_FLOAT_EQ(input.GetMouseDelta().y, 1.0f);
+  EXPECT_EQ(Codes(Take()), (std::vector<uint32_t>{55, 56}));
 
   // In game a locked pointer goes back where the frame found it, and the warp is no movement.
   input.SetMouseScales(0.5f, 0.5f);
@@ -202,6 +206,9 @@ TEST_F(InputManTest, MouseMovementIsClampedScaledAndBecomesActionsAndEdgeScrollI
   input.ClampCursor(0.5f, 0.8f);  // back onto that rectangle's nearest corner
   ASSERT_TRUE(GetCursorPos(&at));
   EXPECT_TRUE(at.x == 150 && at.y == 10) << at.x << ", " << at.y;
+  input.CenterCursor();  // in game, to the middle of the client area
+  ASSERT_TRUE(GetCursorPos(&at));
+  EXPECT_TRUE(at.x == 100 && at.y == 50) << at.x << ", " << at.y;
   DestroyWindow(window);
 }
 

@@ -232,6 +232,7 @@ TEST(OctreeVisibility, FilesAreCheckedAndListedCellsStay) {
   EXPECT_EQ(tree.FindCellByCode(585, false), listed);
   tree.CollectVisible(Vector3(1, 1, 1), 0);  // walks the records' pointers
   const uint32_t withRecords = tree.CountNodes(0);
+  EXPECT_EQ(tree.CountNodes(COctreeNode::kHasVisibility), 3u);  // the cells of the file's three records
   tree.ClearVisibility();
   EXPECT_EQ(tree.CountNodes(COctreeNode::kHasVisibility), 0u);
   tree.Coarsen(12);
