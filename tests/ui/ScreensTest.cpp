@@ -215,7 +215,6 @@ TEST_F(Screens, TheEscapeMenuPausesSavesLoadsAndQuitsToTheMenu) {
   InputEvent cancel;
   cancel.code = CEscapeMenuScreen::kCancelAction;
   menu->HandleInputEvent(cancel);
-  EXPECT_TRUE(menu->IsMarkedForRemoval());
   park->Tick(0.033f);
   EXPECT_FALSE(CEscapeMenuScreen::IsOpen());
 
