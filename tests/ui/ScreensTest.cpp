@@ -412,7 +412,6 @@ TEST_F(Screens, HoldingTheMouseOnAPaletteItemBuysOnePiece) {
   input.SetButtonDown(0, true);
   for (int i = 0; i < 10; ++i) tick();
   const uint32_t first = palette->GetLastPurchase();
-  EXPECT_NE(first, 0u);
   EXPECT_EQ(park->GetMoney(), before - 800.0) << "ten ticks held, one ramp";
   input.SetButtonDown(0, false);
   tick();
