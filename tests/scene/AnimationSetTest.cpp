@@ -100,7 +100,7 @@ TEST(AnimationScript, MalformedScriptsAreReportedNeverBroken) {
   EXPECT_EQ(log.Count("never closes"), 1);
 
   // Header of 2 and three records: the third stands alone. A second header while one still
-  // expects records, and one never completed, are reported, and their counts
+  // expects records, and one the script never completes, are reported, and their counts
   // shrink to what followed, so no header reaches past its records or the table.
   log.text.clear();
   const Compiled counts(
@@ -108,14 +108,14 @@ TEST(AnimationScript, MalformedScriptsAreReportedNeverBroken) {
       "subsequence = { data = xform numframes = 10 fps = 10 } subsequence = { data = vertex numframes = 30 fps = 10 }"
       "sequence = { data = xform numframes = 50 fps = 10 }"
       "sequence = { data = header numsequences = 3 } subsequence = { data = xform }"
-      "sequence = { data = header numsequences = 1000000 } subsequence = { data = vertex }"
-      "sequence = { data = header numsequences = 1 } subsequence = { data = xform numframes = 20 fps = 10 }");
+      "sequence = { data = header numsequences = 1 } subsequence = { data = xform numframes = 20 fps = 10 }"
+      "sequence = { data = header numsequences = 1000000 } subsequence = { data = vertex }");
   ASSERT_TRUE(counts.bound);
   EXPECT_FLOAT_EQ(counts[0].length, 3.0f);  // the lone record is not the header's
-  EXPECT_FLOAT_EQ(counts[8].length, 2.0f);  // a header of one is its record's length
+  EXPECT_FLOAT_EQ(counts[6].length, 2.0f);  // a header of one is its record's length
   EXPECT_EQ(counts[3].playback, 0u);
   EXPECT_EQ(counts[4].countOrTrigger, 1u);
-  EXPECT_EQ(counts[6].countOrTrigger, 1u);
+  EXPECT_EQ(counts[8].countOrTrigger, 1u);
   EXPECT_EQ(log.Count("MessageBox: Animation Parse Error!: Bad Header/Subsequence Count!"), 2);
 
   // A trigger before any animation belongs to nothing: reported and left out of the table.

@@ -95,6 +95,8 @@ TEST(Fog, FactorColourAndReciprocalsAtKnownValues) {
   EXPECT_EQ(FactorAt(fog, 1e6f), 1.0f);
 
   EXPECT_EQ(fog.inverseVisibilityDistance, FogState::kLargeReciprocal);  // distance 0
+  fog.SetVisibilityDistance(50.0f);
+  EXPECT_EQ(fog.inverseVisibilityDistance, 1.0f / 50.0f);
   fog.SetVisibilityDistance(std::numeric_limits<float>::quiet_NaN());
   EXPECT_EQ(fog.inverseVisibilityDistance, FogState::kLargeReciprocal);
 }

@@ -167,7 +167,9 @@ TEST(LightList, CachedIndicesFollowInsertionsRemovalsAndDeletions) {
   list.UpdateObjectLights(state, Vector3(0, 0, 0), 5.0f, 1024);
   ASSERT_EQ(state.entries.size(), 1u);
   EXPECT_FLOAT_EQ(state.entries[0].influence, 0.0f);
+  EXPECT_EQ(list.GetActiveCount(), 1u);
   list.Clear();
+  EXPECT_EQ(list.GetActiveCount(), 0u);  // no index into the emptied list stays active
   delete third;
 }
 
