@@ -54,11 +54,6 @@ TEST(VclipConvert, QuaternionsMeanTheSameRotation) {
     VclipVector3 rotated;
     v.Rotate(ToVclip(p), rotated);
     EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(rotated), p * engineRotation, 1e-4f);
-
-    VclipMatrix3 vclipRotation;
-    vclipRotation.SetFromQuaternion(v);
-    const TMatrix asEngine = ToEngine(vclipRotation);
-    for (int i = 0; i < 3; ++i) EXPECT_PRED_FORMAT3(ElementsNear, asEngine.m[i], engineRotation.m[i], 1e-5f);
   }
 }
 
