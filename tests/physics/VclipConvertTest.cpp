@@ -93,8 +93,5 @@ TEST(VclipConvert, CompositionMatchesTheEngineOnBothSides) {
     // Engine: child first, then parent. Column vectors: parent * child.
     const VclipMatrixTransform product = VclipMatrixTransform::Product(ToVclip(parent), ToVclip(child));
     EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(product), composed, 1e-3f);
-    Se3 s = ToVclipSe3(parent);
-    s.Append(ToVclipSe3(child));
-    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(s), composed, 1e-3f);
   }
 }
