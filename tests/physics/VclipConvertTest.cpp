@@ -54,11 +54,6 @@ TEST(VclipConvert, QuaternionsMeanTheSameRotation) {
     VclipVector3 rotated;
     v.Rotate(ToVclip(p), rotated);
     EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(rotated), p * engineRotation, 1e-4f);
-
-    VclipMatrix3 vclipRotation;
-    vclipRotation.SetFromQuaternion(v);
-    const TMatrix asEngine = ToEngine(vclipRotation);
-    for (int i = 0; i < 3; ++i) EXPECT_PRED_FORMAT3(ElementsNear, asEngine.m[i], engineRotation.m[i], 1e-5f);
   }
 }
 
@@ -75,7 +70,6 @@ TEST(VclipConvert, FramesRoundTripAndMapPointsAlike) {
 
     const Se3 s = ToVclipSe3(frame);
     EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(s), frame, 1e-5f);
-    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(s.Transform(ToVclip(p))), world, 1e-3f);
 
     const Matrix4 m4 = frame.ToMatrix4();
     const VclipMatrixTransform fromMatrix = ToVclip(m4);
@@ -99,8 +93,5 @@ TEST(VclipConvert, CompositionMatchesTheEngineOnBothSides) {
     // Engine: child first, then parent. Column vectors: parent * child.
     const VclipMatrixTransform product = VclipMatrixTransform::Product(ToVclip(parent), ToVclip(child));
     EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(product), composed, 1e-3f);
-    Se3 s = ToVclipSe3(parent);
-    s.Append(ToVclipSe3(child));
-    EXPECT_PRED_FORMAT3(ElementsNear, ToEngine(s), composed, 1e-3f);
   }
 }
