@@ -259,8 +259,9 @@ TEST(TriMeshGeometry, NormalsBoundsAndSpheres) {
   TriMesh empty;  // no vertices: zeros, not a division by zero nor the measures of an earlier shape
   empty.centroid = Vector3(1, 2, 3);
   empty.centroidRadius = 4.0f;
+  empty.bounds = Box(empty.centroid, empty.centroid);
   ComputeMeshBounds(empty);
-  EXPECT_EQ(empty.centroid, Vector3());
+  EXPECT_TRUE(empty.centroid == Vector3() && empty.bounds.min == Vector3() && empty.bounds.max == Vector3());
   EXPECT_EQ(empty.centroidRadius, 0.0f);
 
   // The mesh's own measures against a sweep in double precision: its box (also stored), its box in
