@@ -132,6 +132,8 @@ TEST(HalfEdgeMesh, OpenAndMalformedInput) {
   EXPECT_EQ(bad->GetFaceCount() + bad->GetHalfEdgeCount() + bad->GetVertexCount(), 0u);
   EXPECT_NE(log.Text().find("HalfEdgeMesh: face 1 uses vertex 5 of 5"), std::string::npos);
   delete bad;
+  const HalfEdgeMesh huge(t.p.data(), 5, t.idx.data(), UINT32_MAX / 3 + 1);  // a count no index array holds
+  EXPECT_EQ(huge.GetFaceCount() + huge.GetHalfEdgeCount() + huge.GetVertexCount(), 0u);
 
   // With V = 100000, edges 0-1 and 42949-67297 share a key in 32-bit
   // arithmetic (100000 * 42949 + 67297 = 2^32 + 1) but must not be twins.

@@ -133,6 +133,10 @@ TEST(RigidBodyState, ImmovableAndLockedBodiesIgnoreWhatTheyCannotTake) {
   EXPECT_EQ(Vector3(0, 0, 0), locked.angularVelocity);
   EXPECT_EQ(Vector3(0, 0, 3), free.angularVelocity);
   EXPECT_NEAR(3.0f * mass.inertia.m[2][2], free.angularMomentum.z, 1e-5f);
+  free.SetRotationLocked(true);  // locked later, it drops its spin and takes no more
+  free.AddTorque(Vector3(0, 0, 4));
+  free.Integrate(0.5f);
+  EXPECT_EQ(Vector3(0, 0, 0), free.angularVelocity);
   // A record with spin in it leaves the locked body without any.
   RigidStateRecord spinning;
   locked.Save(spinning);

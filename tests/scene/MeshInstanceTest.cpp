@@ -327,6 +327,9 @@ TEST(MeshInstance, AlphaFadeStampsAndLighting) {
   inst.SetDynamicLighting(false, 0, true, false);
   EXPECT_EQ(inst.GetFaceColour(1, 2).ToWord(), 0x11223344u);
   EXPECT_EQ(inst.SampleFaceColor(mesh->faceCount, 0, 0, false, true).ToWord(), 0xFFFFFFFFu);
+  inst.SetAlpha(0.3f, true);
+  ASSERT_TRUE(inst.SetMesh(mesh.get(), false, true, true, 5, 900, nullptr, true, nullptr));
+  EXPECT_EQ(inst.GetAlpha(), 1.0f);  // a mesh set again shows fully, whatever the fade before
 }
 
 void ExpectBox(const Vector3& min, const Vector3& max, const Box& box) {

@@ -390,6 +390,10 @@ TEST_F(DecidingPark, ALeavingSkaterOnTheExitIsRemovedAndCountedOnce) {
   EXPECT_EQ(left(Departure::kOffGrid), 1u);
   EXPECT_EQ(left(Departure::kThroughExit), 1u);  // the first skater's, counted once
   EXPECT_EQ(park.GetParkState().skatersExited, 2u);
+  // Partly past the world box's +y side a skater is taken out as lost from the world; above it, as gone up.
+  Add(Vector3(3, 99.9f, 0))->Update(0.01f);
+  Add(Vector3(3, 3, 99.9f))->Update(0.01f);
+  EXPECT_TRUE(left(Departure::kOutOfWorld) == 1 && left(Departure::kAboveWorld) == 1);
 }
 
 }  // namespace
