@@ -412,7 +412,6 @@ TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
   ASSERT_NE(nullptr, park);
   EXPECT_EQ(kGameRasterizer, GetRasterizerState());
   ASSERT_NE(nullptr, park->GetGrid());
-  EXPECT_EQ(10000, park->GetParkState().money);
   ASSERT_EQ(2u, park->GetLayerCount());
   auto* logic = dynamic_cast<CGameLogic*>(park->GetLayer(0));
   ASSERT_NE(nullptr, logic);
