@@ -12,6 +12,7 @@
 #include "core/GameWorld.h"
 #include "core/SkateSettings.h"
 #include "core/math/MathUtil.h"
+#include "core/math/Triangle.h"
 #include "render/image/Texture.h"
 #include "scene/lighting/LightMapData.h"
 #include "scene/lighting/LightMapPageFile.h"
@@ -74,11 +75,11 @@ std::vector<uint8_t> FileOf(const std::vector<std::vector<uint8_t>>& records, ui
 }
 
 // The nearest point to s on the edges of the triangle c.
-Vector2 NearestOnEdges(const Vector2 c[3], const Vector2& s) {
-  Vector2 nearest, q;
+Vector3 NearestOnEdges(const Vector3 c[3], const Vector3& s) {
+  Vector3 nearest, q;
   float best = INFINITY;
   for (int k = 0; k < 3; ++k) {
-    ClosestPointOnSegment2D(q, c[k], c[(k + 1) % 3], s);
+    ClosestPointOnSegment(q, c[k], c[(k + 1) % 3], s);
     if ((q - s).LengthSquared() < best) {
       best = (q - s).LengthSquared();
       nearest = q;
@@ -193,24 +194,21 @@ TEST(LightMap, EachTexelHoldsTheLightOfThePointsOfTheFaceItStandsFor) {
   const LightMapPage* page = LightMapper::GenerateFaceMap(instance, scene.lights, 0, 0.3f, 0.5f, 2, record);
   ASSERT_NE(page, nullptr);
   const LightMapPage::Rect r = page->rects.back();
-  Vector2 c[3];  // the corners in texels of the map
-  for (int k = 0; k < 3; ++k) c[k] = Vector2(record.uv[k][0] * 256 - r.x1, record.uv[k][1] * 256 - r.y1);
-  const Vector2 u = c[1] - c[0], v = c[2] - c[0];
-  auto weights = [&](const Vector2& s) {
-    const Vector2 d = s - c[0];
-    const float area = u.x * v.y - v.x * u.y;
-    return Vector2((d.x * v.y - v.x * d.y) / area, (u.x * d.y - d.x * u.y) / area);
-  };
+  Vector3 c[3];  // the corners in texels of the map
+  for (int k = 0; k < 3; ++k) c[k] = Vector3(record.uv[k][0] * 256 - r.x1, record.uv[k][1] * 256 - r.y1, 0);
+  Triangle map;
+  map.Set(c[0], c[1], c[2], false);
   for (int y = r.y1; y <= r.y2; ++y) {
     for (int x = r.x1; x <= r.x2; ++x) {
       int sum[3] = {0, 0, 0};
       for (int i = 0; i < 4; ++i) {
-        const Vector2 s(x - r.x1 + 0.25f + 0.5f * (i % 2), y - r.y1 + 0.25f + 0.5f * (i / 2));
-        Vector2 w = weights(s);
-        if (w.x < 0 || w.y < 0 || w.x + w.y > 1) w = weights(NearestOnEdges(c, s));
-        const Vector3 point = W[0] + (W[1] - W[0]) * w.x + (W[2] - W[0]) * w.y;
+        const Vector3 s(x - r.x1 + 0.25f + 0.5f * (i % 2), y - r.y1 + 0.25f + 0.5f * (i / 2), 0);
+        Vector2 w = map.ProjectPoint(s);
+        if (!Triangle::IsInsideUV(w)) w = map.ProjectPoint(NearestOnEdges(c, s));
+        Vector3 point, normal;
+        InterpolateTriangle(point, w, W[0], W[1], W[2]);
+        InterpolateTriangle(normal, w, N[0], N[1], N[2]);
         scene.lights.ComputeInfluences(point + Vector3(0, 0, 0.03f), 1, 0x400);
-        const Vector3 normal = N[0] + (N[1] - N[0]) * w.x + (N[2] - N[0]) * w.y;
         Vector3 colour;
         scene.lights.SumWorldColor(colour, normal * (1.0f / normal.Length()), point);
         for (int k = 0; k < 3; ++k) sum[k] += static_cast<int>(colour[k] * 256.0f);
