@@ -92,6 +92,8 @@ TEST_F(DemoParkReport, CountsMatchThePiecesTextsAndTheSearch) {
   EXPECT_TRUE(HasLine(report, "failed entries: 5"));
   EXPECT_TRUE(HasLine(report, "  piece " + std::to_string(demo.pieceIds[9]) +
                                   " \"kicker\" node 2: not connected at (13.00, 9.00, 0.00)"));
+  EXPECT_TRUE(HasLine(report, "piece " + std::to_string(demo.pieceIds[9]) +
+                                  " \"kicker\" type 2 at (12.00, 9.00): 5 nodes, 4 external, 4 joined, 3 connected"));
   const std::string offset = "  piece " + std::to_string(demo.offsetPieceId) + " \"funbox\" node ";
   EXPECT_TRUE(HasLine(report, offset + "1: not joined at (10.50, 14.50, 0.00)"));
   EXPECT_TRUE(HasLine(report, offset + "2: not joined at (12.50, 14.50, 0.00)"));
