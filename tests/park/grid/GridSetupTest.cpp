@@ -94,6 +94,7 @@ std::unique_ptr<ShadedMesh> BuildPark() {
   AddRegion(*mesh, Vector3(16.5f, 20.0f, 0.0f), Box(Vector3(0, 0, -5), Vector3(1, 2, 5)), "region=type=grass");
   AddRegion(*mesh, Vector3(20.5f, 21.5f, 1.0f), cell, "region = type = no_skate // square (10, 1)");
   AddRegion(*mesh, Vector3(12.5f, 20.5f, 1.0f), cell, "region = type = sand");  // no effect
+  AddRegion(*mesh, Vector3(13.5f, 20.5f, 1.0f), cell, "region = type = no_use");  // square (3, 0)
   // Not "type" in third place: the pass ends here, and the no_use region after it never applies.
   AddRegion(*mesh, Vector3(12.5f, 20.5f, 1.0f), cell, "region = kind = no_use");
   AddRegion(*mesh, Vector3(10.0f, 20.0f, 0.0f), Box(Vector3(0, 0, -9), Vector3(12, 8, 9)), "region = type = no_use");
@@ -229,14 +230,14 @@ TEST(GridSetup, RegionsGatesAndTheClearanceAroundThem) {
       const float ez = std::fabs(s.centre.z - at(11, 7)->centre.z);
       const float e = std::fmax(ex, std::fmax(ey, ez));
       const float nearExit = e + 0.25f * (ex + ey + ez - e);
-      const bool gate = (c == 1 && r == 3) || (c == 11 && r == 7);
-      const bool expected = !gate && !((c == 5 || c == 6) && r < 2) && nearEntrance > 3.0f && nearExit > 3.0f;
+      const bool closed = (c == 1 && r == 3) || (c == 11 && r == 7) || (c == 3 && r == 0);  // gates, no_use
+      const bool expected = !closed && !((c == 5 || c == 6) && r < 2) && nearEntrance > 3.0f && nearExit > 3.0f;
       EXPECT_EQ(s.buildable, expected ? 1 : 0) << c << "," << r;
       unbuildable += s.buildable == 0;
       unskateable += s.skateable == 0;
     }
   EXPECT_EQ(grid->CountUnbuildable(), unbuildable);
-  EXPECT_EQ(unskateable, 1);
+  EXPECT_EQ(unskateable, 2);
   EXPECT_TRUE(grid->IsConnected(*at(4, 4)));  // components were computed from the entrance
 }
 
