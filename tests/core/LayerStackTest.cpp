@@ -53,10 +53,16 @@ class Layer : public CGameActionLayer {
 class LayerWorld : public ::testing::Test {
  protected:
   LayerWorld() : world(nullptr, nullptr) { world.SetInputManager(&input); }
-  void Event() {
-    InputEvent e;
-    e.code = InputEvent::kButtonPress;
-    input.QueueEvent(e);
+  // What the layers do in one tick (after one button press when asked), from a cleared journal.
+  std::vector<std::string> Pass(bool withInput = false) {
+    j.lines.clear();
+    if (withInput) {
+      InputEvent e;
+      e.code = InputEvent::kButtonPress;
+      input.QueueEvent(e);
+    }
+    world.Tick(0.033f);
+    return j.lines;
   }
   Layer* Add(const char* name, bool modal = false) {
     Layer* layer = new Layer(&j, name, modal);
@@ -73,17 +79,11 @@ TEST_F(LayerWorld, ModalLayerStopsInputButEveryActiveLayerTicks) {
   Layer* bottom = Add("bottom");
   Layer* middle = Add("middle", true);
   Add("top");
-  j.lines.clear();
-  Event();
-  world.Tick(0.033f);
-  EXPECT_EQ(j.lines, (std::vector<std::string>{"input top", "tick top", "input middle", "tick middle", "tick bottom"}));
+  EXPECT_EQ(Pass(true), (std::vector<std::string>{"input top", "tick top", "input middle", "tick middle", "tick bottom"}));
   EXPECT_TRUE(bottom->IsInputBlocked());
   // With the modal layer inactive the events reach the bottom; the inactive layer does nothing.
   middle->SetActive(false);
-  j.lines.clear();
-  Event();
-  world.Tick(0.033f);
-  EXPECT_EQ(j.lines, (std::vector<std::string>{"input top", "tick top", "input bottom", "tick bottom"}));
+  EXPECT_EQ(Pass(true), (std::vector<std::string>{"input top", "tick top", "input bottom", "tick bottom"}));
   EXPECT_FALSE(bottom->IsInputBlocked());
   middle->SetActive(true);
   j.lines.clear();
@@ -151,21 +151,15 @@ TEST_F(LayerWorld, ChangesDuringThePassFollowTheIndex) {
     EXPECT_TRUE(world.BringCurrentLayerToTop());
     b->onTick = nullptr;
   };
-  j.lines.clear();
-  world.Tick(0.033f);
-  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick c", "init n", "init m", "tick b"}));
-  j.lines.clear();
-  world.Tick(0.033f);
-  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick b", "tick n", "tick c", "tick m", "tick a"}));
+  EXPECT_EQ(Pass(), (std::vector<std::string>{"tick c", "init n", "init m", "tick b"}));
+  EXPECT_EQ(Pass(), (std::vector<std::string>{"tick b", "tick n", "tick c", "tick m", "tick a"}));
 
   // The bottom layer bringing itself to the top ends the pass (nothing lies below it).
   a->onTick = [&] {
     EXPECT_TRUE(world.BringCurrentLayerToTop());
     a->onTick = nullptr;
   };
-  j.lines.clear();
-  world.Tick(0.033f);
-  EXPECT_EQ(j.lines, (std::vector<std::string>{"tick b", "tick n", "tick c", "tick m", "tick a"}));
+  EXPECT_EQ(Pass(), (std::vector<std::string>{"tick b", "tick n", "tick c", "tick m", "tick a"}));
   EXPECT_EQ(world.GetLayer(4), a);
   EXPECT_EQ(world.GetCurrentLayerIndex(), 0u);
 }
