@@ -546,6 +546,15 @@ TEST(IntersectionWalkers, OctreeAndSphereTreeKeepTheNearestHit) {
   BeamInfo down(target + Vector3(0, 0, 9), target, 0.1f);
   ASSERT_TRUE(IntersectSphereTree(down, SphereTreeRef{&world.model, nullptr, 0, &world.model}));
   EXPECT_EQ(world.leaves[5]->centre, target);
+  // Two leaves mirrored across a beam's path (a symmetric body met square on) are touched at the
+  // very same time: the walk keeps the first it reaches. The root, of radius 0, lies on the path.
+  SphereTreeNode pair;
+  pair.AllocateChildren(2);
+  pair.children[0].centre = Vector3(-0.3f, 0, 0);
+  pair.children[1].centre = Vector3(0.3f, 0, 0);
+  BeamInfo across(Vector3(0, 0, 5), Vector3(0, 0, -5), 0.5f);
+  ASSERT_TRUE(IntersectSphereTree(across, SphereTreeRef{&pair, nullptr, 0, &pair}));
+  EXPECT_LT((across.normal - Vector3(0.6f, 0, 0.8f)).Length(), 1e-5f);
 }
 
 TEST(IntersectionWalkers, NotANumberIsNoHit) {
