@@ -94,7 +94,6 @@ TEST(RenderViewFrame, OptionsAndFrameStartMakeExactlyTheseBackEndCalls) {
   EXPECT_EQ(viewport(), whole);
 
   s.view.EnableLOD(false);
-  EXPECT_EQ(s.view.GetFlags() & 128u, 128u);
   s.view.EnableAlphaSorting(true);
   EXPECT_EQ(s.view.GetFlags(), 64u | 128u);
   s.view.EnableLOD(true);
