@@ -279,9 +279,7 @@ TEST_F(FrameworkTest, WindowedPresentsByBlitAndSwitchesRenderTargets) {
   std::shared_ptr<IDirectDrawSurface4> target;
   ASSERT_EQ(framework.DirectDraw()->CreateSurface(desc, &target), DD_OK);
   ASSERT_EQ(framework.SetRenderTarget(target), DD_OK);
-  EXPECT_EQ(framework.CurrentTarget(), target.get());
   EXPECT_EQ(target->DepthBuffer(), framework.DepthBuffer()) << "as wide as the window: the depth buffer is shared";
-  EXPECT_EQ(framework.Viewport().dwWidth, 32u);
   desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE;  // not a 3D target: the device refuses it
   desc.dwWidth = 16;                      // and a size of its own, so a refusal that kept it would show
   desc.dwHeight = 8;
