@@ -550,7 +550,6 @@ TEST_F(Pieces, APieceDrawsItsBodyWhileTerrainLeavesItToTheScene) {
   CSkatableSection* held = Make(0, 8.0f, 1.0f, false);
   EXPECT_FLOAT_EQ(held->GetMeshInstance()->GetAlpha(), 0.5f);
   EXPECT_FLOAT_EQ(terrain->GetMeshInstance()->GetAlpha(), 1.0f);
-  EXPECT_FALSE(terrain->IsHeld());
 }
 
 TEST_F(Pieces, AQueueIsWalkedAlongItsLineNodesToTheServicePoint) {
