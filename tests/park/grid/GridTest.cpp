@@ -136,7 +136,6 @@ TEST(Grid, RingsStayCyclesUnderRandomJoinsAndLeaves) {
 TEST(Grid, RingRepresentativePrefersPiecesWithoutPreferenceThenLowOwner) {
   CGrid grid(2, 2, Vector3(), 1.0f, 1.0f);
   CGridSquare* square = grid.GetSquare(1, 1);
-  EXPECT_EQ(square->GetRingSize(), 1);
   EXPECT_EQ(square->GetRingRepresentative(), square);
   EXPECT_TRUE(square->IsGridNode());
   grid.GetSquare(0, 0)->JoinRing(square);
