@@ -242,15 +242,12 @@ TEST_F(ShellTest, FrameRunsFixedTicksSleepsTheRestAndDropsABacklog) {
 TEST_F(ShellTest, AnInactiveWindowFreezesTimeAndResumesWithoutAJump) {
   Start("kelvarun");
   AddCounter();
-  plat::AdvanceClock(40);
-  ASSERT_EQ(1, RunFrame());
+  ASSERT_TRUE(Frames(1, 40));
   OnActivate(nullptr, MAKEWPARAM(WA_INACTIVE, 0));
-  plat::AdvanceClock(5000);
-  EXPECT_EQ(1, RunFrame());
+  EXPECT_TRUE(Frames(1, 5000));
   OnActivate(nullptr, MAKEWPARAM(WA_ACTIVE, 1));  // active but minimised still counts as inactive
   EXPECT_FALSE(IsApplicationActive());
-  plat::AdvanceClock(3000);
-  EXPECT_EQ(1, RunFrame());
+  EXPECT_TRUE(Frames(1, 3000));
   EXPECT_EQ(1, counts.ticks);
   EXPECT_EQ(0, plat::SleepCalls());
   OnActivate(nullptr, MAKEWPARAM(WA_ACTIVE, 0));
