@@ -338,19 +338,13 @@ TEST_F(ShellTest, TheTitleHandsOnToTheMainMenuWhoseQuitEndsTheProgram) {
   GetAsyncKeyState(VK_ESCAPE);  // forget any earlier press
   plat::SetKeyState(VK_ESCAPE, true);
   plat::SetKeyState(VK_ESCAPE, false);
-  plat::AdvanceClock(33);
-  ASSERT_EQ(1, RunFrame());
-  plat::AdvanceClock(33);
-  ASSERT_EQ(1, RunFrame()) << "the menu keeps the program running";
+  ASSERT_TRUE(Frames(2)) << "the menu keeps the program running";
   CGameWorld* world = GetGameWorld();
   ASSERT_NE(nullptr, world);
   ASSERT_EQ(1u, world->GetLayerCount()) << "the title went";
   auto* menu = dynamic_cast<CMainScreen*>(world->GetLayer(0));
   ASSERT_NE(nullptr, menu);
-  for (int i = 0; i < 5; ++i) {
-    plat::AdvanceClock(33);
-    ASSERT_EQ(1, RunFrame());
-  }
+  ASSERT_TRUE(Frames(5));
   InputEvent quit;
   quit.code = InputEvent::kKey;
   quit.x = 'Q';
