@@ -368,10 +368,7 @@ TEST_F(ShellTest, AClickOnQuitInTheMenuEndsTheProgramThroughTheInputPath) {
   const LPARAM beside = MAKELPARAM(2, 2);
   plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, beside);
   plat::InjectMessage(window, WM_LBUTTONUP, 0, beside);
-  plat::AdvanceClock(33);
-  ASSERT_EQ(1, RunFrame());
-  plat::AdvanceClock(33);
-  ASSERT_EQ(1, RunFrame());
+  ASSERT_TRUE(Frames(2));
   ASSERT_NE(nullptr, GetGameWorld());
   const RECT quit = menu->GetPanel().GetButtonRect(CMainScreen::kQuit);
   const LPARAM at = MAKELPARAM((quit.left + quit.right) / 2, (quit.top + quit.bottom) / 2);
