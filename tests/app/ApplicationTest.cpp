@@ -242,15 +242,12 @@ TEST_F(ShellTest, FrameRunsFixedTicksSleepsTheRestAndDropsABacklog) {
 TEST_F(ShellTest, AnInactiveWindowFreezesTimeAndResumesWithoutAJump) {
   Start("kelvarun");
   AddCounter();
-  plat::AdvanceClock(40);
-  ASSERT_EQ(1, RunFrame());
+  ASSERT_TRUE(Frames(1, 40));
   OnActivate(nullptr, MAKEWPARAM(WA_INACTIVE, 0));
-  plat::AdvanceClock(5000);
-  EXPECT_EQ(1, RunFrame());
+  EXPECT_TRUE(Frames(1, 5000));
   OnActivate(nullptr, MAKEWPARAM(WA_ACTIVE, 1));  // active but minimised still counts as inactive
   EXPECT_FALSE(IsApplicationActive());
-  plat::AdvanceClock(3000);
-  EXPECT_EQ(1, RunFrame());
+  EXPECT_TRUE(Frames(1, 3000));
   EXPECT_EQ(1, counts.ticks);
   EXPECT_EQ(0, plat::SleepCalls());
   OnActivate(nullptr, MAKEWPARAM(WA_ACTIVE, 0));
@@ -341,19 +338,13 @@ TEST_F(ShellTest, TheTitleHandsOnToTheMainMenuWhoseQuitEndsTheProgram) {
   GetAsyncKeyState(VK_ESCAPE);  // forget any earlier press
   plat::SetKeyState(VK_ESCAPE, true);
   plat::SetKeyState(VK_ESCAPE, false);
-  plat::AdvanceClock(33);
-  ASSERT_EQ(1, RunFrame());
-  plat::AdvanceClock(33);
-  ASSERT_EQ(1, RunFrame()) << "the menu keeps the program running";
+  ASSERT_TRUE(Frames(2)) << "the menu keeps the program running";
   CGameWorld* world = GetGameWorld();
   ASSERT_NE(nullptr, world);
   ASSERT_EQ(1u, world->GetLayerCount()) << "the title went";
   auto* menu = dynamic_cast<CMainScreen*>(world->GetLayer(0));
   ASSERT_NE(nullptr, menu);
-  for (int i = 0; i < 5; ++i) {
-    plat::AdvanceClock(33);
-    ASSERT_EQ(1, RunFrame());
-  }
+  ASSERT_TRUE(Frames(5));
   InputEvent quit;
   quit.code = InputEvent::kKey;
   quit.x = 'Q';
@@ -377,10 +368,7 @@ TEST_F(ShellTest, AClickOnQuitInTheMenuEndsTheProgramThroughTheInputPath) {
   const LPARAM beside = MAKELPARAM(2, 2);
   plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, beside);
   plat::InjectMessage(window, WM_LBUTTONUP, 0, beside);
-  plat::AdvanceClock(33);
-  ASSERT_EQ(1, RunFrame());
-  plat::AdvanceClock(33);
-  ASSERT_EQ(1, RunFrame());
+  ASSERT_TRUE(Frames(2));
   ASSERT_NE(nullptr, GetGameWorld());
   const RECT quit = menu->GetPanel().GetButtonRect(CMainScreen::kQuit);
   const LPARAM at = MAKELPARAM((quit.left + quit.right) / 2, (quit.top + quit.bottom) / 2);
@@ -535,9 +523,8 @@ TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {
   OnMouseMessage(nullptr, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
   EXPECT_TRUE(world->leftClick == 1 && world->rightClick == 1 && world->rightDown == 0);
   EXPECT_TRUE(world->wheelUp == 1 && world->wheelDown == 1 && world->lastButtonX == 3 && world->lastButtonY == 4);
-  plat::AdvanceClock(33);
   plat::SetCursorScreenPos(30, 40);  // no window: the screen's coordinates are the world's
-  ASSERT_EQ(1, RunFrame());
+  ASSERT_TRUE(Frames(1));
   EXPECT_TRUE(world->leftClick == 0 && world->rightClick == 0);
   EXPECT_TRUE(world->cursorX == 30 && world->cursorY == 40);
   EXPECT_EQ(1, world->wheelUp) << "wheel bytes wait for their reader";

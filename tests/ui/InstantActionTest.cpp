@@ -91,7 +91,6 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
 
   const Pieces pieces = PiecesOf(*park);
   EXPECT_EQ(pieces.sections.size(), 12u);
-  ASSERT_EQ(pieces.facilities.size(), 6u);
   std::vector<std::string> facilityNames;
   for (const CSkatableSection* facility : pieces.facilities) facilityNames.push_back(facility->GetName());
   std::sort(facilityNames.begin(), facilityNames.end());
