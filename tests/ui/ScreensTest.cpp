@@ -145,6 +145,7 @@ TEST_F(Screens, NewGameFromTheMainMenuStartsTheWholeGame) {
   EXPECT_EQ(state.levelIndex, 0);
   EXPECT_STREQ(state.parkName, CMainScreen::kDefaultParkName);
   ASSERT_NE(park->GetGrid(), nullptr);
+  EXPECT_EQ(park->GetGrid()->GetSize().column, 64);
   park->Tick(0.033f);
   EXPECT_EQ(park->GetLayerCount(), 2u) << "the menu left the stack";
 
