@@ -228,8 +228,14 @@ TEST(EditCam, OrbitKeepsTheDistancePanFollowsTheCursorDollyApproaches) {
   CEditCam cam;
   cam.GetFrame().SetPosition(Vector3(-10, 0, 0));
   cam.SetFocus(Vector3());
-  // Pan at the starting field of view (pi/2): half width at the focus is r tan(pi/4) = r.
-  cam.MoveByDrag(nullptr, CEditCam::kPan, 80.0f, 0.0f);
+  // Pan, a drag 80 to the right with the third button, at the starting field of view (pi/2): half
+  // width at the focus is r tan(pi/4) = r.
+  CInputMan input;
+  plat::SetCursorScreenPos(100, 100);
+  cam.UpdateCamera(nullptr, 0.1f, &input, 0, 0, nullptr);  // no button: the drag's anchor
+  plat::SetCursorScreenPos(180, 100);
+  input.SetButtonDown(2, true);
+  cam.UpdateCamera(nullptr, 0.1f, &input, 0, 0, nullptr);
   const float k = 2.0f * 10.0f * 1.0f / 800.0f;
   EXPECT_NEAR(cam.GetFocus().y, 80.0f * k, 1e-4f);
   EXPECT_NEAR(cam.GetFrame().GetPosition().y, 80.0f * k, 1e-4f);
