@@ -287,6 +287,12 @@ TEST(InsideCarCam, ZoomStaysInRangeAndTheVehicleCameraPointPlacesIt) {
   float word = -1.0f;
   EXPECT_TRUE(FindVehicleCamPoint(&mesh, 1, nullptr, &word));
   EXPECT_EQ(word, 0.0f);  // a second word it does not have reads as 0
+  // The chase view of the same vehicle stands at its chase point and looks at its look point.
+  mesh.AddAttachPoint(seat, kAttachChaseLook, 0, nullptr, false);
+  car.kind = CCameraSubject::kOther;
+  CChaseCam behind;
+  behind.UpdateCamera(&car.frame, 0.1f, nullptr, 0, 0, &car);
+  EXPECT_TRUE(behind.GetCameraOffset() == Vector3() && behind.GetLookOffset() == seat.GetPosition());
 }
 
 TEST(SweptCameras, SkateCamFollowsFromBehindAndWallsPullBothCamerasIn) {
