@@ -73,6 +73,12 @@ TEST(AnimationScript, ExamplesCompileToTheirRecords) {
   EXPECT_EQ(c.set.FindSequenceByName("IDLE"), &c[4]);
   EXPECT_EQ(c.set.FindSequenceByName("walkbones"), &c[2]);  // not "walkbones2"
   EXPECT_EQ(c.set.FindSequenceById(0), &c[1]);  // an unknown type word, like none, is id 0
+  // A count below the records the table holds hides the rest from both searches.
+  std::vector<uint8_t> shorter = c.table;
+  shorter[0] = 6;
+  AnimationSet six;
+  ASSERT_TRUE(six.Bind(shorter.data(), static_cast<uint32_t>(shorter.size())));
+  EXPECT_TRUE(six.FindSequenceById(43) == nullptr && six.FindSequenceByName("turn") == nullptr);
   uint32_t index = 1;
   EXPECT_EQ(c.set.NextSequence(index), &c[0]);  // wraps past the end to the one header
   EXPECT_EQ(index, 0u);
