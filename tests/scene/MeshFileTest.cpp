@@ -309,6 +309,9 @@ TEST(MeshFileTest, ChildFilesAreNamedFoundAndNeverOverwrittenWhenTheyFailedToLoa
   ASSERT_TRUE(partial.Load(path.c_str(), nullptr, 0, true, true, false));
   ASSERT_EQ(1u, partial.children.size());
   EXPECT_FALSE(partial.children[0]->IsLoaded());
+  EXPECT_NE(log.Text().find("Error Loading File: \"" + folder.Path() + "ramp-a.mesh\" - Check path and file name!\n\t\t\t\t"
+                           "Current Working Directory: " + std::filesystem::current_path().string() + "\n"),
+            std::string::npos);
   EXPECT_FALSE(partial.Save(path.c_str(), nullptr));
   EXPECT_FALSE(std::filesystem::exists(folder.Path() + "ramp-a.mesh"));
   EXPECT_TRUE(std::filesystem::exists(path));
