@@ -99,6 +99,7 @@ TEST(Skin, SectionRoundTripsByteExact) {
   // Bones alone store a single zero offset and read back without vertices.
   back.offsets.clear();
   back.weights.clear();
+  EXPECT_EQ(Bytes(back).size(), 16u + 116 * 3 + 2);
   EXPECT_TRUE(Reads(Bytes(back)));
 }
 
