@@ -481,8 +481,9 @@ TEST_F(BodyWorld, SkaterMeetingsFollowTheLoserRules) {
     Body(*q.a).HandleSkaterCollision(*q.b);
     EXPECT_TRUE(crashed(q.a));
   }
-  {  // On its route the bounce keeps to the route: of the normal (1, 0, 0) a skater meets first, the part
-     // along p = (-vy, vx, 0), not made unit, is dropped: (0.75, -0.5, 0) for a travel of (-1, 0.5, 0).
+  {  // On its route the bounce keeps to the route. Of the normal (1, 0, 0), which a skater holds before its
+     // first contact, the part along p = (-vy, vx, 0), not made unit, is dropped: (0.75, -0.5, 0) for a
+     // travel of (-1, 0.5, 0).
     Pair p = make(true, true, 1.0f, 1.0f);
     SetRoute(*p.a, {Vector3(0, 0, 0), Vector3(-10, 5, 0)});
     const Vector3 v(-1.0f, 0.5f, 0.0f), n = Vector3(0.75f, -0.5f, 0.0f) * (1.0f / std::sqrt(0.8125f));
