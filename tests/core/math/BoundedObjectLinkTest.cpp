@@ -51,8 +51,7 @@ TEST(BoundedObjectLink, EntriesGoToTheFrontTakeStampsAndAreResetWhenTheObjectGoe
 
     CBoundedObject other;
     other.AddLink(&a);  // linked elsewhere: it moves
-    EXPECT_TRUE(Chain(object).empty());
-    EXPECT_EQ(1u, Chain(other).size());
+    EXPECT_TRUE(Chain(object).empty());  // the random run checks the chain a moved entry joins
     object.AddLink(&b);
     object.AddLink(&c);
     object.StampLinks(7);
