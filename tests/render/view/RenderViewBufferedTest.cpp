@@ -79,6 +79,7 @@ TEST(RenderViewBuffered, InstancesAreQueuedForTheBackEndAndDrawnFarToNear) {
   EXPECT_EQ(Calls(s.rasterizer, "DrawQueuedBuffer(2)"), 2);
   EXPECT_EQ(s.rasterizer.bufferedInstances,
             (std::vector<CMeshInstance*>{&farBox.instance, &nearBox.instance}));
+  EXPECT_EQ(s.view.GetQueuedCount(), 0u);
 
   // A back end that refuses an instance gets no second call for it.
   s.rasterizer.acceptBuffers = false;
