@@ -27,6 +27,7 @@ TEST_F(ControllerPark, DrivingASkaterAndGivingItBack) {
   skater->route.mode = 1, skater->route.index = 3;
   skater->mind.goal = CSkater::kGoalFood, skater->mind.needWalk = true;
   skater->SetState(CSkater::kHeadingToGoal, 2);
+  park->AddLayerOnTop(std::make_unique<RecordingScreens::Layer>("toolbar"));
   Action(CGameLogic::kActionControl);
   EXPECT_TRUE(skater->body.steerInput == 0.0f && skater->body.forwardInput == 0.0f);
   EXPECT_EQ(skater->body.motionMode, CSkater::kRolling);
@@ -40,6 +41,8 @@ TEST_F(ControllerPark, DrivingASkaterAndGivingItBack) {
   ASSERT_GE(screens->made.size(), 2u);
   EXPECT_EQ(screens->made[screens->made.size() - 2], "exit");
   EXPECT_EQ(screens->made.back(), "hud");
+  for (size_t i = 0; i < park->GetLayerCount(); ++i)  // below the exit and the HUD, only the controller runs
+    EXPECT_EQ(park->GetLayer(i)->IsActive(), park->GetLayer(i) == logic || i + 2 >= park->GetLayerCount()) << i;
   Action(CGameLogic::kActionControl);
   EXPECT_FALSE(logic->IsControllingSkater());
   EXPECT_FALSE(skater->IsPlayerControlled());
