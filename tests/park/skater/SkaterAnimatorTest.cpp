@@ -556,6 +556,7 @@ TEST_F(Animated, ALeanGoesInHoldsAndComesOutFromTheMirroredPoint) {
   anim->Play(CSkaterAnimation::kCoast, true);
   s->body.steerInput = -0.2f;  // lean -2
   EXPECT_EQ(A::kLeanLeftIn, StepOnce());
+  EXPECT_EQ(A::kLeanLeftIn, StepOnce());  // held until the way in has played out
   anim->Advance(0.1f, 1.0f);  // coasting: 0.2 s in
   s->body.steerInput = 0.0f;
   EXPECT_EQ(A::kLeanLeftOut, StepOnce());
