@@ -74,11 +74,11 @@ void SetKey(ShadedMesh& mesh, uint32_t first) {
   else mesh.attachPoints[static_cast<size_t>(i)].SetData(key, sizeof(key));
 }
 
-// 12 x 8 squares at height 1: a step up to 1.5 from column 8 on, and from row 5 on a slope that
-// climbs 1.5 per unit of y.
+// 12 x 8 squares at height 1: a step up to 1.5 from column 8 on and down to 0.5 in the last
+// column, and from row 5 on a slope that climbs 1.5 per unit of y.
 float ParkHeight(int column, int, float, float y) {
   if (y > kOrigin.y + 5.0f) return 1.0f + 1.5f * (y - kOrigin.y - 5.0f);
-  return column >= 8 ? 1.5f : 1.0f;
+  return column >= 8 ? (column == 11 ? 0.5f : 1.5f) : 1.0f;
 }
 
 std::unique_ptr<ShadedMesh> BuildPark() {
@@ -165,6 +165,7 @@ TEST(GridSetup, HandWorkedSquaresOfAStepASlopeAndTheEdges) {
   EXPECT_EQ(onStep.directionMask & 0x01, 0);  // along its edge: cells of 1.0 and 1.5 beside the walk
   EXPECT_EQ(above.directionMask & 0x01, 0x01);
   EXPECT_EQ(onStep.directionMask & 0xF0, 0);  // diagonals need every square around flat
+  EXPECT_FLOAT_EQ(grid->GetSquare(11, 2)->GetPosition().z, 1.5f);  // a step down: its corner stays on top
 
   // The slope: a corner at its foot is still flat (samples 1.0 and 1.15), one on it is not, and
   // a corner takes the highest of the four centres around it.
