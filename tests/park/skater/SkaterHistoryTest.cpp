@@ -104,8 +104,9 @@ TEST(TrickHistory, TheWorkedExampleIsWorthEightyACrashNothingOffBalanceThreeQuar
     h.AddTrick(24, 3, 12, 1.0f, 0.0f);
     h.AddTrick(25, 3, 12, 1.5f, 0.0f);
     const int32_t seq = static_cast<int32_t>(h.GetNextSequence());
-    // The landing spin is a little short of two half turns past the newest trick's start: one counts.
-    h.CloseTricks(outcome != 1, outcome == 2, 2.0f, 6.2f);
+    // The landing spin lies a little past one half turn, or a little short of two, past the newest
+    // trick's start: either way one counts.
+    h.CloseTricks(outcome != 1, outcome == 2, 2.0f, outcome == 1 ? 3.2f : 6.2f);
     ASSERT_EQ(h.GetEntry(0)->sequence, seq);
     EXPECT_EQ(h.GetEntry(0)->halfTurns + h.GetEntry(1)->halfTurns, 1u);
     const float expected[3] = {80.0f, 0.0f, 60.0f};
