@@ -8,26 +8,26 @@
 #include <string>
 
 #include "app/EngineRegistration.h"
-#include "core/AssetPreloader.h"
-#include "core/GameActionLayer.h"
-#include "core/GameWorld.h"
-#include "core/GlobalArt.h"
-#include "core/InputMan.h"
-#include "core/ObjectFactory.h"
-#include "core/PrecisionTimer.h"
-#include "core/SkateSettings.h"
-#include "core/WorldAccess.h"
-#include "core/WorldServices.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/Params.h"
-#include "core/math/ResourceTable.h"
+#include "core/world/AssetPreloader.h"
+#include "core/world/GameActionLayer.h"
+#include "core/world/GameWorld.h"
+#include "core/world/GlobalArt.h"
+#include "core/input/InputMan.h"
+#include "core/world/ObjectFactory.h"
+#include "core/world/PrecisionTimer.h"
+#include "core/input/SkateSettings.h"
+#include "core/world/WorldAccess.h"
+#include "core/services/WorldServices.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/Params.h"
+#include "core/data/ResourceTable.h"
 #include "core/math/ViewFrustum.h"
 #include "park/controller/GameLogic.h"
 #include "park/controller/ParkPopupFactory.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/world/VerezIvor.h"
-#include "platform/GLDevice.h"
-#include "platform/Platform.h"
+#include "platform/graphics/GLDevice.h"
+#include "platform/system/Platform.h"
 #include "render/display/DisplayDrivers.h"
 #include "render/display/DisplayMode.h"
 #include "render/hardware/D3DRasterizer.h"
@@ -36,9 +36,9 @@
 #include "render/software/SoftwareRasterizer.h"
 #include "render/view/RenderView.h"
 #include "sound/SoundManager.h"
-#include "ui/GameHooks.h"
-#include "ui/SplashScreenLogic.h"
-#include "ui/UIPopupFactory.h"
+#include "ui/park/GameHooks.h"
+#include "ui/screens/SplashScreenLogic.h"
+#include "ui/park/UIPopupFactory.h"
 
 namespace {
 
@@ -203,7 +203,7 @@ int LeaveWinMain() {
   return 0;
 }
 
-// The single place the in-game controller is wired in (see ui/GameHooks.h): it makes the
+// The single place the in-game controller is wired in (see ui/park/GameHooks.h): it makes the
 // controller layer for the park and registers it as the park's controller.
 std::unique_ptr<CGameActionLayer> CreateGameController(CVerezIvor& park) {
   auto logic = std::make_unique<CGameLogic>();

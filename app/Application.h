@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 class CRasterizerInterface;
 class CRenderView;

@@ -1,8 +1,8 @@
 // CGameResourceContext: reads the level folder and the texture settings when the table loads.
 #include "app/GameResourceContext.h"
 
-#include "core/GameWorld.h"
-#include "core/Settings.h"
+#include "core/world/GameWorld.h"
+#include "core/input/Settings.h"
 
 std::string CGameResourceContext::GetLevelFolder() const {
   return m_world ? m_world->GetLevelDirectory() : std::string();

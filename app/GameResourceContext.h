@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/math/ResourceLoadContext.h"
+#include "core/data/ResourceLoadContext.h"
 
 class CGameWorld;
 

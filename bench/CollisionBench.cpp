@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "physics/collision/BeamInfo.h"
 #include "physics/collision/SphereCollisionObject.h"
 #include "physics/collision/SurfaceType.h"

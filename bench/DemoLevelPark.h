@@ -7,17 +7,17 @@
 #include <filesystem>
 #include <string>
 
-#include "core/WorldAccess.h"
-#include "core/math/ResourceTable.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/ResourceTable.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentInstantPark.h"
 #include "tools/DemoContentLevel.h"
-#include "ui/LevelLoader.h"
-#include "ui/NewGame.h"
+#include "ui/screens/LevelLoader.h"
+#include "ui/screens/NewGame.h"
 
 struct DemoLevelPark {
   explicit DemoLevelPark(uint32_t seed) : park(nullptr, nullptr) {

@@ -10,9 +10,9 @@
 
 #include "app/EngineRegistration.h"
 #include "core/math/ViewFrustum.h"
-#include "platform/GLDevice.h"
-#include "platform/Platform.h"
-#include "platform/RecordingDevice.h"
+#include "platform/graphics/GLDevice.h"
+#include "platform/system/Platform.h"
+#include "platform/graphics/RecordingDevice.h"
 #include "render/hardware/D3DRasterizer.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/PairedRatio.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 #include "render/image/BWImage.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/JpegCodec.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/math/FileBuffer.h"
-#include "platform/FileSystem.h"
-#include "platform/Platform.h"
+#include "core/data/FileBuffer.h"
+#include "platform/files/FileSystem.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "core/math/BoundedObject.h"
-#include "core/math/Octree.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/spatial/Octree.h"
 #include "core/math/RayInfo.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "park/runner/ParkRunner.h"
 #include "park/skater/Skater.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentPark.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "core/math/PriorityQueue.h"
+#include "core/spatial/PriorityQueue.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/PairedRatio.h"
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderView.h"

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/math/FileBuffer.h"
-#include "core/math/Params.h"
-#include "core/math/ResourceTable.h"
-#include "core/math/Tokenizer.h"
-#include "platform/Platform.h"
+#include "core/data/FileBuffer.h"
+#include "core/data/Params.h"
+#include "core/data/ResourceTable.h"
+#include "core/data/Tokenizer.h"
+#include "platform/system/Platform.h"
 
 namespace {
 

@@ -22,9 +22,9 @@
 #include "park/skater/Skater.h"
 #include "park/world/ParkClearing.h"
 #include "park/world/VerezIvor.h"
-#include "platform/FileSystem.h"
-#include "platform/FileWrite.h"
-#include "platform/Platform.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileWrite.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ParkPieces.h"
 

@@ -13,7 +13,7 @@
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ParkPieces.h"
 

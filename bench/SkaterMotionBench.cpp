@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/EngineRegistration.h"
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "park/grid/Grid.h"
 #include "park/grid/GridSquare.h"
 #include "park/skater/Skater.h"
 #include "park/skater/SkaterMotion.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tools/DemoContentLevel.h"
 

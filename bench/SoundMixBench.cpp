@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/SoftwareSound.h"
+#include "platform/sound/SoftwareSound.h"
 
 namespace {
 

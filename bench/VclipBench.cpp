@@ -17,7 +17,7 @@
 #include "physics/rigid/RigidConstMass.h"
 #include "physics/polyhedron/Se3.h"
 #include "physics/polyhedron/VclipWalk.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 #ifdef KELVARUN_HAVE_CCD
 #include <ccd/ccd.h>

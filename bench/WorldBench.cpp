@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "app/EngineRegistration.h"
-#include "core/GameMessage.h"
-#include "core/GameObject.h"
-#include "core/GameWorld.h"
-#include "platform/Platform.h"
+#include "core/world/GameMessage.h"
+#include "core/world/GameObject.h"
+#include "core/world/GameWorld.h"
+#include "platform/system/Platform.h"
 
 namespace {
 

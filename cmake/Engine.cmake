@@ -3,7 +3,7 @@
 # engine_library(<name> [SUBFOLDERS] [DEPS <lib>...] [PACKAGES <imported target>...])
 # Builds every .cpp of the calling folder into one static library; with SUBFOLDERS the
 # .cpp files of its subfolders too (scene/ and physics/ are grouped by topic, one library
-# each). Headers are included from the repository root: #include "core/GameWorld.h".
+# each). Headers are included from the repository root: #include "core/world/GameWorld.h".
 function(engine_library name)
   cmake_parse_arguments(ARG "SUBFOLDERS" "" "DEPS;PACKAGES" ${ARGN})
   if(ARG_SUBFOLDERS)

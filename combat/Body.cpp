@@ -1,8 +1,8 @@
 #include "combat/Body.h"
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/Octree.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/spatial/Octree.h"
 
 void CBody::Setup(const RigidConst* model, const COrientation& placement) {
   SetModel(model, placement, Vector3(0.0f, 0.0f, 0.0f), Vector3(0.0f, 0.0f, 0.0f));

@@ -1,7 +1,7 @@
 // CBody: a combat object that is a rigid body - set up from a body model and stepped through the world each tick.
 #pragma once
 
-#include "core/GameObject.h"
+#include "core/world/GameObject.h"
 #include "physics/rigid/RigidCollisionBody.h"
 
 class RigidConst;

@@ -15,8 +15,8 @@
 #include "combat/Shield.h"
 #include "combat/Turret.h"
 #include "combat/Vehicle.h"
-#include "core/ObjectFactory.h"
-#include "core/WorldServices.h"
+#include "core/world/ObjectFactory.h"
+#include "core/services/WorldServices.h"
 
 namespace {
 template <typename T>

@@ -1,7 +1,7 @@
 // CCreature: a creature that walks and fights (its behaviour comes with the combat work; for now it is a plain game object).
 #pragma once
 
-#include "core/GameObject.h"
+#include "core/world/GameObject.h"
 
 class CCreature : public CGameObject {
  public:

@@ -1,7 +1,7 @@
 // CExplosion: a blast with shrapnel (its behaviour comes with the combat work; for now it is a plain game object).
 #pragma once
 
-#include "core/GameObject.h"
+#include "core/world/GameObject.h"
 
 class CExplosion : public CGameObject {
  public:

@@ -1,7 +1,7 @@
 #include "combat/Fire.h"
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
 
 void CFire::Start(uint32_t hostId, const Vector3& position, float duration, float size, float spread, float strength,
                   float secondStrength, uint32_t ownerId) {

@@ -2,7 +2,7 @@
 // time is up or the host has gone.
 #pragma once
 
-#include "core/GameObject.h"
+#include "core/world/GameObject.h"
 #include "park/pieces/StructureFire.h"
 
 class CFire : public CGameObject, public CStructureFire {

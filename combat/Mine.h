@@ -1,7 +1,7 @@
 // CMine: a mine that waits for contact (its behaviour comes with the combat work; for now it is a plain game object).
 #pragma once
 
-#include "core/GameObject.h"
+#include "core/world/GameObject.h"
 
 class CMine : public CGameObject {
  public:

@@ -1,7 +1,7 @@
 // CPickupItem: an item lying in the level to be picked up (its behaviour comes with the combat work; for now it is a plain game object).
 #pragma once
 
-#include "core/GameObject.h"
+#include "core/world/GameObject.h"
 
 class CPickupItem : public CGameObject {
  public:

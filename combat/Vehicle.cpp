@@ -1,7 +1,7 @@
 #include "combat/Vehicle.h"
 
 #include "combat/VehicleDef.h"
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "physics/collision/CollisionFlags.h"
 
 CVehicle::CVehicle() = default;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "scene/mesh/ShadedMesh.h"
 
 namespace {

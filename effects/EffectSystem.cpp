@@ -1,6 +1,6 @@
 #include "effects/EffectSystem.h"
 
-#include "core/WorldServices.h"
+#include "core/services/WorldServices.h"
 #include "effects/EffectManager.h"
 #include "effects/ParticleManager.h"
 #include "effects/WeatherManager.h"

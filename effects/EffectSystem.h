@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "core/WorldEffects.h"
+#include "core/services/WorldEffects.h"
 
 struct WorldServices;
 

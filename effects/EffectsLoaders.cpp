@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/FileBuffer.h"
-#include "core/math/ResourceTable.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/FileBuffer.h"
+#include "core/data/ResourceTable.h"
 #include "effects/ParticleSystemDef.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "core/math/Tokenizer.h"
+#include "core/data/Tokenizer.h"
 
 std::unique_ptr<CParticleSystemDef> CParticleSystemDef::Read(const char* text) {
   if (!text) return nullptr;

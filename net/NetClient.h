@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/NetLink.h"
+#include "core/services/NetLink.h"
 
 class CMessageReceiver;
 

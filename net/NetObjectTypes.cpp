@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "core/ObjectFactory.h"
-#include "core/WorldServices.h"
+#include "core/world/ObjectFactory.h"
+#include "core/services/WorldServices.h"
 #include "net/NetClient.h"
 #include "net/NetHost.h"
 #include "net/Player.h"

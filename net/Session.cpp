@@ -1,8 +1,8 @@
 #include <algorithm>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
 #include "net/Player.h"
 #include "net/SessionManager.h"
 

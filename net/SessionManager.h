@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/GameObject.h"
-#include "core/WorldSession.h"
+#include "core/world/GameObject.h"
+#include "core/services/WorldSession.h"
 
 class CPlayer;
 

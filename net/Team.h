@@ -1,7 +1,7 @@
 // CTeam: a team of the session.
 #pragma once
 
-#include "core/GameObject.h"
+#include "core/world/GameObject.h"
 
 class CTeam : public CGameObject {
  public:

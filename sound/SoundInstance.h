@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/math/Vector3.h"
-#include "platform/DirectSound.h"
+#include "platform/sound/DirectSound.h"
 
 class CSoundInstance {
  public:

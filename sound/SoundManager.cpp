@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/Settings.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/ResourceTable.h"
-#include "platform/Platform.h"
+#include "core/input/Settings.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/ResourceTable.h"
+#include "platform/system/Platform.h"
 #include "sound/SoundSample.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "core/WorldSound.h"
+#include "core/services/WorldSound.h"
 #include "core/math/Orientation.h"
-#include "platform/DirectSound.h"
-#include "platform/Win32.h"
+#include "platform/sound/DirectSound.h"
+#include "platform/system/Win32.h"
 #include "sound/SoundInstance.h"
 
 class CResourceTable;

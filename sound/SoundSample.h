@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/DirectSound.h"
+#include "platform/sound/DirectSound.h"
 
 class CSoundSample {
  public:

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 
 std::vector<uint8_t> BuildWaveFile(const WAVEFORMATEX& format, const void* data, size_t size) {
   const size_t padded = size + (size & 1u);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/DirectSound.h"
+#include "platform/sound/DirectSound.h"
 
 // The 44-byte header the sample reader rebuilds, then the data and its pad byte when odd.
 std::vector<uint8_t> BuildWaveFile(const WAVEFORMATEX& format, const void* data, size_t size);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "scene/animation/ControllerSet.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/animation/KeyframeController.h"

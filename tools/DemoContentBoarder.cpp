@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "park/skater/SkaterAnimationTable.h"
 #include "render/image/Texture.h"
 #include "scene/animation/AnimationRecord.h"

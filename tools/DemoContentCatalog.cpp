@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "core/math/DebugPrintf.h"
-#include "platform/FileWrite.h"
+#include "core/data/DebugPrintf.h"
+#include "platform/files/FileWrite.h"
 
 namespace DemoContent {
 namespace {

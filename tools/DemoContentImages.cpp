@@ -7,7 +7,7 @@
 #include <functional>
 #include <iterator>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "render/image/B2Image.h"
 #include "render/image/BWImage.h"
 #include "render/image/BitmapImage.h"

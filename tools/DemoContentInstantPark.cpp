@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/ResourceTable.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/ResourceTable.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/PieceFootprint.h"
@@ -16,8 +16,8 @@
 #include "park/saved/ControllerSaveFields.h"
 #include "park/saved/SavedGame.h"
 #include "park/world/VerezIvor.h"
-#include "ui/LevelLoader.h"
-#include "ui/NewGame.h"
+#include "ui/screens/LevelLoader.h"
+#include "ui/screens/NewGame.h"
 
 namespace DemoContent {
 namespace {

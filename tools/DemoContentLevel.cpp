@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/GameWorld.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
-#include "core/math/OctreeNode.h"
+#include "core/world/GameWorld.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
+#include "core/spatial/OctreeNode.h"
 #include "park/grid/Grid.h"
 #include "park/world/VerezIvor.h"
-#include "platform/FileSystem.h"
-#include "platform/FileWrite.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileWrite.h"
 #include "scene/camera/LevelCameraPaths.h"
 #include "scene/lighting/LevelLights.h"
 #include "scene/lighting/LightRecord.h"

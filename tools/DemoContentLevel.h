@@ -9,7 +9,7 @@
 
 #include "core/math/Box.h"
 #include "scene/mesh/ShadedMesh.h"
-#include "core/math/VisibilityFile.h"
+#include "core/spatial/VisibilityFile.h"
 #include "scene/lighting/FogSettings.h"
 
 class ShadedMesh;

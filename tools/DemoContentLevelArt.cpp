@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/FileBuffer.h"
-#include "platform/FileWrite.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/FileBuffer.h"
+#include "platform/files/FileWrite.h"
 #include "tools/DemoContentLevel.h"
 
 namespace DemoContent {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/GameWorld.h"
-#include "platform/Win32.h"
+#include "core/world/GameWorld.h"
+#include "platform/system/Win32.h"
 #include "render/view/RenderView.h"
 
 class CD3DRasterizer;

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/PiecePlacement.h"
 #include "park/pieces/SkatableFacility.h"

@@ -1,6 +1,6 @@
 #include "tools/DemoContentPieces.h"
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 
 namespace DemoContent {
 namespace {

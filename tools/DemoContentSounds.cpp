@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "core/math/DebugPrintf.h"
-#include "platform/FileWrite.h"
+#include "core/data/DebugPrintf.h"
+#include "platform/files/FileWrite.h"
 #include "sound/WaveWriter.h"
 
 namespace DemoContent {

@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <functional>
 
-#include "core/math/DebugPrintf.h"
-#include "platform/FileWrite.h"
+#include "core/data/DebugPrintf.h"
+#include "platform/files/FileWrite.h"
 #include "render/image/BWImage.h"
 #include "render/image/BitmapImage.h"
-#include "ui/TinyFont.h"
+#include "ui/sprites/TinyFont.h"
 
 namespace DemoContent {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/SpriteFileFormat.h"
+#include "ui/sprites/SpriteFileFormat.h"
 
 namespace DemoContent {
 

@@ -13,19 +13,19 @@
 #include <vector>
 
 #include "app/EngineRegistration.h"
-#include "core/AssetPreloader.h"
-#include "core/SkateSettings.h"
-#include "core/math/BezierSpline.h"
-#include "core/math/LittleEndian.h"
-#include "core/math/Octree.h"
-#include "core/math/ResourceTable.h"
+#include "core/world/AssetPreloader.h"
+#include "core/input/SkateSettings.h"
+#include "core/spatial/BezierSpline.h"
+#include "core/data/LittleEndian.h"
+#include "core/spatial/Octree.h"
+#include "core/data/ResourceTable.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/runner/ParkRunner.h"
 #include "park/saved/SavedGame.h"
 #include "park/world/VerezIvor.h"
 #include "physics/collision/SphereTree.h"
 #include "physics/rigid/RigidConst.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/image/BWCodec.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareTextureStore.h"
@@ -36,8 +36,8 @@
 #include "tools/DemoContent.h"
 #include "tools/DemoContentPieces.h"
 #include "tools/DemoContentUi.h"
-#include "ui/LevelLoader.h"
-#include "ui/SpriteFileFormat.h"
+#include "ui/screens/LevelLoader.h"
+#include "ui/sprites/SpriteFileFormat.h"
 
 namespace {
 

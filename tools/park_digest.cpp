@@ -9,7 +9,7 @@
 #include "app/EngineRegistration.h"
 #include "park/runner/ParkRunner.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "tools/DemoContentPark.h"
 
 int main(int argc, char** argv) {

@@ -2,13 +2,13 @@
 
 #include <memory>
 
-#include "core/WorldServices.h"
+#include "core/services/WorldServices.h"
 #include "park/world/ParkScreens.h"
-#include "ui/DrawSurface.h"
-#include "ui/MouseCursor.h"
-#include "ui/SponsorshipNotice.h"
-#include "ui/SpriteFile.h"
-#include "ui/UILabel.h"
+#include "ui/sprites/DrawSurface.h"
+#include "ui/widgets/MouseCursor.h"
+#include "ui/park/SponsorshipNotice.h"
+#include "ui/sprites/SpriteFile.h"
+#include "ui/widgets/UILabel.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "core/math/Box.h"
 
 #include "core/math/MathUtil.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 #include <algorithm>
 #include <cmath>

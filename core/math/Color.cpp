@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 // hull stays closed.
 #include "core/math/ConvexHullFaces.h"
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 #include <cmath>
 #include <cstdio>

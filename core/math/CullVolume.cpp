@@ -2,7 +2,7 @@
 #include "core/math/CullVolume.h"
 
 #include "core/math/ViewFrustum.h"
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 #include "core/math/ConvexHull2D.h"
 
 #include <algorithm>

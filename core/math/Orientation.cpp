@@ -2,7 +2,7 @@
 #include "core/math/Orientation.h"
 
 #include "core/math/Quaternion.h"
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // Quaternion: matrix conversions, shortest-arc slerp and random rotations.
 #include "core/math/Quaternion.h"
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // TMatrix: column re-squaring and axis-angle rotation.
 #include "core/math/TMatrix.h"
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 #include <cmath>
 

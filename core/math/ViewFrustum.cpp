@@ -1,7 +1,7 @@
 // ViewFrustum: field of view, corners, projection matrices and the cull volume.
 #include "core/math/ViewFrustum.h"
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 #include "core/math/CullVolume.h"
 
 #include <cmath>

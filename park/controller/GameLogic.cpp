@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/InputMan.h"
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/ResourceTable.h"
+#include "core/input/InputMan.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/ResourceTable.h"
 #include "park/controller/ParkPopupFactory.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/PieceFootprint.h"
@@ -18,7 +18,7 @@
 #include "park/skater/Skater.h"
 #include "park/skater/ThoughtTexts.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/camera/GenericCam.h"
 #include "scene/mesh/MeshInstance.h"
 #include "sound/SoundManager.h"

@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/GameActionLayer.h"
+#include "core/world/GameActionLayer.h"
 #include "core/math/Box.h"
 #include "core/math/Orientation.h"
 #include "core/math/Vector3.h"
 #include "park/grid/Grid.h"
 #include "park/saved/ControllerSaveFields.h"
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 class CGenericCam;
 class CSceneDrawInterface;

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/InputMan.h"
-#include "core/WorldPointer.h"
+#include "core/input/InputMan.h"
+#include "core/services/WorldPointer.h"
 #include "park/controller/ParkPopupFactory.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/PieceFootprint.h"

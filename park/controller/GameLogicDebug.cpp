@@ -3,13 +3,13 @@
 
 #include <cstdio>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"
 #include "park/world/ParkScores.h"
 #include "park/world/ParkScreens.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderView.h"

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/RayInfo.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"

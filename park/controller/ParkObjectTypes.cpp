@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "core/ObjectFactory.h"
-#include "core/WorldAccess.h"
+#include "core/world/ObjectFactory.h"
+#include "core/world/WorldAccess.h"
 #include "park/controller/GameLogic.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/GameActionLayer.h"
+#include "core/world/GameActionLayer.h"
 
 class CParkPopupFactory {
  public:

@@ -1,8 +1,8 @@
 #include "park/grid/DirectedGraph.h"
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/PriorityQueue.h"
-#include "platform/Win32.h"
+#include "core/data/DebugPrintf.h"
+#include "core/spatial/PriorityQueue.h"
+#include "platform/system/Win32.h"
 
 namespace {
 // One open queue for every search of the program: searches run one at a time on the main thread,

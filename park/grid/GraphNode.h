@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/math/QueueableObject.h"
+#include "core/spatial/QueueableObject.h"
 
 class CGraphNode : public CQueueableObject {
  public:

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/GameObject.h"
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
+#include "core/world/GameObject.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
 #include "park/grid/PathLinkOwner.h"
 
 namespace {

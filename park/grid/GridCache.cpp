@@ -2,9 +2,9 @@
 // slow ray casting runs once per terrain.
 #include <vector>
 
-#include "core/math/ByteCursor.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/Grid.h"
 
 namespace {

@@ -2,9 +2,9 @@
 // the ids of the pieces on it.
 #include <algorithm>
 
-#include "core/math/ByteCursor.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/Grid.h"
 #include "park/grid/PathLinkOwner.h"
 

@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "core/math/BoundedObject.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/FileBuffer.h"
-#include "core/math/LittleEndian.h"
-#include "core/math/Octree.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/FileBuffer.h"
+#include "core/data/LittleEndian.h"
+#include "core/spatial/Octree.h"
 #include "core/math/RayInfo.h"
-#include "core/math/Tokenizer.h"
+#include "core/data/Tokenizer.h"
 #include "park/grid/Grid.h"
 #include "park/world/VerezIvor.h"
-#include "platform/FileSystem.h"
-#include "platform/FileWrite.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileWrite.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "core/GameObject.h"
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
+#include "core/world/GameObject.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
 #include "park/grid/Grid.h"
 
 void CGridSquare::Place(CGrid* grid, int column, int row, uint32_t index, const Vector3& corner) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 
 namespace {
 uint32_t g_nextNodeId = CObjectSkatePathNode::kFirstPieceNodeId;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/math/ByteCursor.h"
+#include "core/data/ByteCursor.h"
 #include "core/math/TMatrix.h"
 #include "core/math/Vector3.h"
 #include "park/grid/PathEdgeInfo.h"

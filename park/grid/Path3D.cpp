@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/math/ByteCursor.h"
-#include "core/math/DebugPrintf.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/MathUtil.h"
 #include "core/math/ViewFrustum.h"
-#include "platform/Profile.h"
+#include "platform/files/Profile.h"
 #include "scene/mesh/SceneDrawInterface.h"
 
 namespace {

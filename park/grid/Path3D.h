@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "core/math/BoundedObject.h"
+#include "core/spatial/BoundedObject.h"
 #include "core/math/Vector3.h"
 #include "park/grid/DirectedGraph.h"
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 // A node of a path: the search fields, the first edge of its outgoing ring and its place.
 class CPathNode : public CGraphNode {

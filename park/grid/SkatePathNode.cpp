@@ -1,8 +1,8 @@
 #include "park/grid/SkatePathNode.h"
 
-#include "core/GameObject.h"
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
+#include "core/world/GameObject.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
 #include "park/grid/NodeReserver.h"
 
 #include <unordered_map>

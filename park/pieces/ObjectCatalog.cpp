@@ -6,14 +6,14 @@
 #include <cstring>
 #include <map>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/ResourceTable.h"
-#include "core/math/TextCompare.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/ResourceTable.h"
+#include "core/data/TextCompare.h"
 #include "park/world/ParkState.h"
-#include "platform/FileSystem.h"
-#include "platform/ProfileFile.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/ProfileFile.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "park/pieces/PieceSale.h"
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "park/pieces/PiecePlacement.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/world/VerezIvor.h"

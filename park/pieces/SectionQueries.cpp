@@ -3,7 +3,7 @@
 #include <cmath>
 #include <unordered_map>
 
-#include "core/WorldAccess.h"
+#include "core/world/WorldAccess.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/world/VerezIvor.h"

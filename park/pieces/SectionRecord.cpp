@@ -7,10 +7,10 @@
 #include <cstring>
 #include <memory>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/SkatableFacility.h"

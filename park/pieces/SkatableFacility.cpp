@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/world/VerezIvor.h"
 

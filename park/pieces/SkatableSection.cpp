@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
-#include "core/math/Octree.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
+#include "core/spatial/Octree.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/ObjectDefinition.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/LittleEndian.h"
-#include "core/math/Octree.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/LittleEndian.h"
+#include "core/spatial/Octree.h"
 #include "park/pieces/StructureFire.h"
 #include "physics/collision/SphereTreeNode.h"
 #include "physics/collision/StaticObstacle.h"

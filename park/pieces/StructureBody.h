@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/AttachObjectCarrier.h"
-#include "core/GameObject.h"
+#include "core/services/AttachObjectCarrier.h"
+#include "core/world/GameObject.h"
 #include "core/math/Orientation.h"
 #include "core/math/Vector3.h"
 #include "park/pieces/DamageInfo.h"

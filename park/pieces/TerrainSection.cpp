@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/ResourceTable.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/ResourceTable.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/world/VerezIvor.h"

@@ -7,7 +7,7 @@
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 namespace {
 

@@ -6,18 +6,18 @@
 #include <memory>
 #include <unordered_map>
 
-#include "core/WorldAccess.h"
-#include "core/math/ByteCursor.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/saved/SavedGameParkBlock.h"
 #include "park/skater/Skater.h"
 #include "park/world/VerezIvor.h"
-#include "platform/FileSystem.h"
-#include "platform/FileWrite.h"
-#include "platform/Win32.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileWrite.h"
+#include "platform/system/Win32.h"
 #include "scene/camera/GenericCam.h"
 
 namespace {

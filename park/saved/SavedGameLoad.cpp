@@ -8,9 +8,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "core/math/ByteCursor.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "core/math/ByteCursor.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/TextCompare.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/TextCompare.h"
 #include "park/grid/Grid.h"
 #include "park/grid/SkatePathNode.h"
 #include "park/pieces/SkatableSection.h"
@@ -18,7 +18,7 @@
 #include "park/skater/SkaterStandInMotion.h"
 #include "park/world/VerezIvor.h"
 #include "physics/collision/CollisionFlags.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"

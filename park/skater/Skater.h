@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/AttachObjectCarrier.h"
-#include "core/GameObject.h"
+#include "core/services/AttachObjectCarrier.h"
+#include "core/world/GameObject.h"
 #include "core/math/Orientation.h"
 #include "core/math/Quaternion.h"
 #include "park/grid/DirectedGraph.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "core/math/ResourceTable.h"
+#include "core/data/ResourceTable.h"
 #include "scene/mesh/ShadedMesh.h"
 
 namespace {

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/math/ByteCursor.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/PathEdgeInfo.h"
 #include "park/grid/SkatePathNode.h"
 #include "park/skater/Skater.h"
 #include "park/skater/SkaterAnimatorWorldLink.h"
 #include "park/skater/SkaterMotion.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/mesh/MeshInstance.h"
 

@@ -1,7 +1,7 @@
 #include "park/skater/SkaterAnimatorWorldLink.h"
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"

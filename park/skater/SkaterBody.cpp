@@ -6,14 +6,14 @@
 #include <cstring>
 #include <memory>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/ByteCursor.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 #include "core/math/MathUtil.h"
 #include "core/math/TMatrix.h"
-#include "core/math/TextCompare.h"
+#include "core/data/TextCompare.h"
 #include "park/grid/ObjectSkatePathNode.h"
 #include "park/grid/SkatePathNode.h"
 #include "park/pieces/SkatableSection.h"
@@ -22,7 +22,7 @@
 #include "park/skater/SkaterAnimator.h"
 #include "physics/collision/BeamInfo.h"
 #include "physics/collision/StaticCollisionPrimative.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 namespace {
 constexpr float kPi = 3.14159265f;

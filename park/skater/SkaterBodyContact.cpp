@@ -3,9 +3,9 @@
 #include <cmath>
 #include <memory>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/Octree.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/spatial/Octree.h"
 #include "core/math/RayInfo.h"
 #include "core/math/TMatrix.h"
 #include "park/grid/SkatePathNode.h"
@@ -15,7 +15,7 @@
 #include "park/skater/SkaterBody.h"
 #include "park/world/VerezIvor.h"
 #include "physics/collision/BeamInfo.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/SceneDrawInterface.h"
 

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/GameWorld.h"
-#include "core/InputMan.h"
-#include "core/WorldAccess.h"
+#include "core/world/GameWorld.h"
+#include "core/input/InputMan.h"
+#include "core/world/WorldAccess.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"

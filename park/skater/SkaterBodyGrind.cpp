@@ -6,10 +6,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/MathUtil.h"
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "park/grid/ObjectSkatePathNode.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"

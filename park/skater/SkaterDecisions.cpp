@@ -2,9 +2,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
 #include "park/grid/Grid.h"
 #include "park/grid/ObjectSkatePathNode.h"
 #include "park/pieces/ObjectDefinition.h"
@@ -15,7 +15,7 @@
 #include "park/skater/SkaterMotion.h"
 #include "park/skater/ThoughtTexts.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 namespace {
 constexpr float kDecisionWait = 1.0f;  // seconds a content skater waits before it plans skating

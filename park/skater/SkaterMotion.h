@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/InputEvent.h"
+#include "core/input/InputEvent.h"
 #include "core/math/Box.h"
 #include "core/math/Vector3.h"
 #include "physics/collision/SweepQuery.h"

@@ -2,12 +2,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/WorldAccess.h"
+#include "core/world/WorldAccess.h"
 #include "park/world/VerezIvor.h"
 
-#include "core/math/ByteCursor.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/Grid.h"
 #include "park/grid/SkatePathNode.h"
 #include "park/pieces/SkatableSection.h"

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cmath>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/RayInfo.h"
 #include "park/grid/Grid.h"
 #include "park/grid/ObjectSkatePathNode.h"
@@ -16,7 +16,7 @@
 #include "park/skater/SkaterAnimation.h"
 #include "park/skater/SkaterMotion.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 namespace {
 constexpr float kTwoPi = 6.2831853f;

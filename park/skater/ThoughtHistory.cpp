@@ -1,8 +1,8 @@
 #include "park/skater/ThoughtHistory.h"
 
-#include "core/math/ByteCursor.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 #include "park/skater/ThoughtTexts.h"
 #include "render/view/RenderView.h"
 

@@ -1,7 +1,7 @@
 #include "park/skater/ThoughtTexts.h"
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/ResourceTable.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/ResourceTable.h"
 #include "render/image/Texture.h"
 
 namespace {

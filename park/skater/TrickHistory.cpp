@@ -5,10 +5,10 @@
 #include <cstring>
 #include <set>
 
-#include "core/math/ByteCursor.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
-#include "platform/Platform.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
+#include "platform/system/Platform.h"
 
 namespace {
 constexpr uint32_t kMaxSavedRecords = 100000;

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "core/SpriteSheet.h"
+#include "core/services/SpriteSheet.h"
 
 class CSprite;
 

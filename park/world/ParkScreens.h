@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "core/GameActionLayer.h"
+#include "core/world/GameActionLayer.h"
 
 class CSprite;
 class CUILabel;

@@ -6,18 +6,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/GlobalArt.h"
-#include "core/InputMan.h"
-#include "core/ObjectFactory.h"
-#include "core/Settings.h"
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
+#include "core/world/GlobalArt.h"
+#include "core/input/InputMan.h"
+#include "core/world/ObjectFactory.h"
+#include "core/input/Settings.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
 #include "park/controller/GameLogic.h"
 #include "park/grid/Grid.h"
 #include "park/skater/Skater.h"
 #include "park/world/ParkFontSet.h"
 #include "park/world/ParkScreens.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderView.h"
 

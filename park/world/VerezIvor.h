@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/GameWorld.h"
-#include "core/NonNegativeDouble.h"
+#include "core/world/GameWorld.h"
+#include "core/math/NonNegativeDouble.h"
 #include "park/grid/Grid.h"
 #include "park/world/ParkState.h"
 #include "park/world/SimClock.h"

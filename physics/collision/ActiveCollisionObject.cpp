@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/Octree.h"
+#include "core/data/DebugPrintf.h"
+#include "core/spatial/Octree.h"
 #include "physics/collision/CollisionFlags.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/BoundedObject.h"
+#include "core/spatial/BoundedObject.h"
 #include "physics/collision/CollisionInfo.h"
 
 class CMeshInstance;

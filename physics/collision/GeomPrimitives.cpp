@@ -5,7 +5,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/MathUtil.h"
 #include "core/math/Triangle.h"
 #include "core/math/RayInfo.h"

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <memory>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/Octree.h"
+#include "core/data/DebugPrintf.h"
+#include "core/spatial/Octree.h"
 #include "physics/collision/BeamInfo.h"
 #include "physics/collision/CollisionFlags.h"
 #include "scene/mesh/MeshInstance.h"

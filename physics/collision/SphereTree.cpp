@@ -6,8 +6,8 @@
 #include <cstring>
 #include <utility>
 
-#include "core/math/LittleEndian.h"
-#include "platform/Win32.h"
+#include "core/data/LittleEndian.h"
+#include "platform/system/Win32.h"
 
 using le::ReadF32;
 using le::ReadU32;

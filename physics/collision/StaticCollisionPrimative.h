@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/math/BoundedObject.h"
+#include "core/spatial/BoundedObject.h"
 #include "core/math/Vector3.h"
 #include "physics/collision/CollisionInfo.h"
 #include "physics/collision/CollisionObject.h"

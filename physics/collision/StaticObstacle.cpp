@@ -1,7 +1,7 @@
 // CStaticObstacle: set-up from a structure's sphere tree and the queries against it.
 #include "physics/collision/StaticObstacle.h"
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/GenericIntersection.h"
 #include "core/math/RayInfo.h"
 #include "physics/collision/SphereTree.h"

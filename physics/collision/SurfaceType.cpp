@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/math/Params.h"
-#include "platform/Win32.h"
+#include "core/data/Params.h"
+#include "platform/system/Win32.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "physics/rigid/ForceAccumulator.h"
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "physics/rigid/ForceAccumulatorConstant.h"
 #include "physics/rigid/ForceAccumulatorPointConstraint.h"
 #include "physics/rigid/ForceAccumulatorSpring.h"

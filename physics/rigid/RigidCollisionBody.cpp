@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "scene/mesh/MeshInstance.h"
 #include "physics/collision/BeamInfo.h"
 #include "physics/polyhedron/BeamArrayInfo.h"

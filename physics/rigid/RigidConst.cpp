@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
-#include "core/math/ResourceTable.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
+#include "core/data/ResourceTable.h"
 #include "physics/polyhedron/PolyTree.h"
 #include "physics/polyhedron/Polyhedron.h"
 #include "core/math/ConvexHullFaces.h"

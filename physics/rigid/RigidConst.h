@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "core/math/Box.h"
-#include "core/math/ResourceOwner.h"
+#include "core/data/ResourceOwner.h"
 #include "physics/rigid/RigidConstMass.h"
 #include "physics/rigid/RigidConstParams.h"
 #include "physics/collision/SphereTreeNode.h"

@@ -1,6 +1,6 @@
 #include "physics/rigid/RigidConstMass.h"
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "physics/rigid/RigidBodyMath.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/math/Params.h"
+#include "core/data/Params.h"
 
 RigidPhysicsParams::RigidPhysicsParams()
     : gravity(0.0f, 0.0f, -9.8f),

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <memory>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/Octree.h"
-#include "platform/Platform.h"
+#include "core/data/DebugPrintf.h"
+#include "core/spatial/Octree.h"
+#include "platform/system/Platform.h"
 #include "physics/collision/BeamInfo.h"
 #include "physics/rigid/RigidBodyMath.h"
 #include "physics/rigid/RigidCollisionBody.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/Params.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/Params.h"
 #include "scene/mesh/ShadedMesh.h"
 
 WheelParams::WheelParams()

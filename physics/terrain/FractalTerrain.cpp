@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Platform.h"
-#include "platform/Win32.h"
+#include "platform/system/Platform.h"
+#include "platform/system/Win32.h"
 #include "scene/mesh/ShadedMesh.h"
 
 namespace {

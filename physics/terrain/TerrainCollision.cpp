@@ -4,9 +4,9 @@
 #include <cmath>
 #include <memory>
 
-#include "core/math/BoundedObject.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/Octree.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/data/DebugPrintf.h"
+#include "core/spatial/Octree.h"
 #include "physics/terrain/TerrainPatch.h"
 #include "physics/terrain/TerrainPolygon.h"
 #include "scene/patch/CurvedPatch.h"

@@ -1,7 +1,7 @@
 // CTerrainEdge: binding to two mesh vertices.
 #include "physics/terrain/TerrainCollisionEdge.h"
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/SceneDrawInterface.h"
 #include "scene/mesh/ShadedMesh.h"

@@ -1,7 +1,7 @@
 // CTerrainPoint: binding to one mesh vertex.
 #include "physics/terrain/TerrainCollisionPoint.h"
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 

@@ -5,12 +5,12 @@
 #include <cmath>
 
 #include "core/math/Box.h"
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/MathUtil.h"
 #include "core/math/Vector2.h"
 #include "core/math/RayInfo.h"
 #include "physics/terrain/TerrainTriangleTree.h"
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/patch/CurvedPatchInstance.h"
 #include "scene/mesh/ShadedMesh.h"

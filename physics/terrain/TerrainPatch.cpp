@@ -1,7 +1,7 @@
 // CTerrainPatch: binding to a curved patch and the query through the patch's triangle tree.
 #include "physics/terrain/TerrainPatch.h"
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "physics/collision/SurfaceType.h"
 #include "physics/terrain/TerrainTriangleTree.h"
 #include "scene/mesh/TextureProperties.h"

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/GenericIntersection.h"
 #include "physics/collision/SurfaceType.h"
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 #include "scene/mesh/TextureProperties.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshSection.h"

@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "core/math/DebugPrintf.h"
-#include "platform/Win32.h"
+#include "core/data/DebugPrintf.h"
+#include "platform/system/Win32.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/patch/CurvedPatchInstance.h"
 #include "scene/mesh/MeshInstance.h"

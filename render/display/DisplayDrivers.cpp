@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/DirectDraw.h"
+#include "platform/graphics/DirectDraw.h"
 
 struct DisplayModeRecord {
   DDSURFACEDESC2 desc;

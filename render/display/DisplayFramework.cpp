@@ -1,7 +1,7 @@
 // The display objects of the hardware back end.
 #include "render/display/DisplayFramework.h"
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "platform/DirectDraw.h"
+#include "platform/graphics/DirectDraw.h"
 
 constexpr DWORD kFrameworkFullScreen = 1;
 constexpr DWORD kFrameworkBackBuffer = 2;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/DirectDrawSurface.h"
+#include "platform/graphics/DirectDrawSurface.h"
 #include "render/image/DDTexture.h"
 
 class CTexture;

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "core/Settings.h"
-#include "core/math/DebugPrintf.h"
+#include "core/input/Settings.h"
+#include "core/data/DebugPrintf.h"
 #include "render/hardware/DDErrorText.h"
 #include "render/image/Texture.h"
 

@@ -2,7 +2,7 @@
 // and the texture mode bits (addressing and blending), each state set only when it changes.
 #include <cmath>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/ViewFrustum.h"
 #include "render/hardware/D3DRasterizer.h"
 #include "render/hardware/DDErrorText.h"

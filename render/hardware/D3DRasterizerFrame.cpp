@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
-#include "platform/Gdi.h"
-#include "platform/Platform.h"
+#include "core/data/DebugPrintf.h"
+#include "platform/graphics/Gdi.h"
+#include "platform/system/Platform.h"
 #include "render/hardware/D3DRasterizer.h"
 #include "render/hardware/DDErrorText.h"
 #include "render/image/Texture.h"

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "platform/DirectDrawTypes.h"
+#include "platform/graphics/DirectDrawTypes.h"
 
 const char* DDErrorToString(HRESULT code);
 // How many codes have a text of their own.

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "render/hardware/DDErrorText.h"
 #include "render/image/Texture.h"
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/DirectDraw.h"
+#include "platform/graphics/DirectDraw.h"
 #include "render/hardware/CachedTexture.h"
 
 class CTexture;

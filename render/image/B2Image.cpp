@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/math/LittleEndian.h"
-#include "platform/Platform.h"
+#include "core/data/LittleEndian.h"
+#include "platform/system/Platform.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/ImageFileIo.h"
 #include "render/image/RowCodedBox.h"

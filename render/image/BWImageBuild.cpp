@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/image/BWImage.h"
 #include "render/image/BitmapImage.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 #include "render/image/ImageFileIo.h"
 #include "render/image/ImageReaders.h"
 

@@ -2,7 +2,7 @@
 // before it moves, so the pointer can be redrawn between frames without a new frame.
 #pragma once
 
-#include "platform/Gdi.h"
+#include "platform/graphics/Gdi.h"
 #include "render/image/Image.h"
 
 class CCursorBackground {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/math/RefHandle.h"
-#include "platform/Gdi.h"
+#include "core/data/RefHandle.h"
+#include "platform/graphics/Gdi.h"
 #include "render/image/Blitters.h"
 
 class CImage;

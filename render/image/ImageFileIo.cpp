@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/Win32Files.h"
+#include "platform/files/Win32Files.h"
 
 namespace {
 constexpr size_t kZeroTail = 20;

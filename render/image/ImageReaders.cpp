@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 #include "render/image/BitmapImage.h"
 
 namespace {

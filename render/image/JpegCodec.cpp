@@ -11,8 +11,8 @@
 
 #include <jpeglib.h>
 
-#include "core/math/LittleEndian.h"
-#include "platform/Win32.h"
+#include "core/data/LittleEndian.h"
+#include "platform/system/Win32.h"
 #include "render/image/Texture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "render/image/Texture.h"
 
 CTextureFactory::Result CMeshTextureFactory::LoadTexture(const char* path, bool loadPixels) const {

@@ -5,13 +5,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/GameWorld.h"
-#include "core/Settings.h"
-#include "core/WorldAccess.h"
-#include "core/WorldPointer.h"
-#include "core/math/FileBuffer.h"
-#include "core/math/LittleEndian.h"
-#include "core/math/ResourceTable.h"
+#include "core/world/GameWorld.h"
+#include "core/input/Settings.h"
+#include "core/world/WorldAccess.h"
+#include "core/services/WorldPointer.h"
+#include "core/data/FileBuffer.h"
+#include "core/data/LittleEndian.h"
+#include "core/data/ResourceTable.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/DDTexture.h"
 #include "render/image/ImageFileIo.h"

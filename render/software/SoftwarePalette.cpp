@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 
 namespace {
 

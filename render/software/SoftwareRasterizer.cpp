@@ -6,10 +6,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
 #include "core/math/ViewFrustum.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwarePalette.h"

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/math/FileBuffer.h"
-#include "core/math/LittleEndian.h"
-#include "platform/Win32.h"
+#include "core/data/FileBuffer.h"
+#include "core/data/LittleEndian.h"
+#include "platform/system/Win32.h"
 #include "render/image/ImageFileIo.h"
 #include "render/image/Texture.h"
 

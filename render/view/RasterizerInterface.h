@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 #include "render/view/PixelBufferDesc.h"
 #include "render/view/ScreenVertex.h"
 #include "render/view/ZBufferMode.h"

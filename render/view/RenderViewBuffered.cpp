@@ -2,7 +2,7 @@
 // of its own and the view only lights, hints and queues them.
 #include <algorithm>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "render/image/Texture.h"
 #include "render/view/RasterizerInterface.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <typeinfo>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/ViewFrustum.h"
 #include "render/image/Texture.h"
 #include "render/image/DDTexture.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/WorldScene.h"
+#include "core/services/WorldScene.h"
 
 class CGameWorld;
 class CBoundedObject;

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/Params.h"
-#include "core/math/TextCompare.h"
-#include "core/math/Tokenizer.h"
-#include "platform/Win32.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/Params.h"
+#include "core/data/TextCompare.h"
+#include "core/data/Tokenizer.h"
+#include "platform/system/Win32.h"
 #include "scene/animation/AnimationSet.h"
 
 namespace {

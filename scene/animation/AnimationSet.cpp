@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "scene/mesh/AttachPoint.h"
 
 namespace {

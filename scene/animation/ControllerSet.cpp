@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 namespace {
 

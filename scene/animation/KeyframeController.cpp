@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/math/MathUtil.h"
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
-#include "platform/Win32.h"
+#include "core/data/DebugPrintf.h"
+#include "platform/system/Win32.h"
 #include "scene/mesh/NormalTable.h"
 
 namespace {

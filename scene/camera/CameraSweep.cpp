@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/GameObject.h"
-#include "core/math/Octree.h"
+#include "core/world/GameObject.h"
+#include "core/spatial/Octree.h"
 #include "core/math/RayInfo.h"
 #include "scene/camera/CameraSubject.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/InputMan.h"
-#include "core/WorldAccess.h"
+#include "core/input/InputMan.h"
+#include "core/world/WorldAccess.h"
 #include "scene/camera/CameraSubject.h"
 #include "scene/camera/CameraSweep.h"
 #include "scene/mesh/ShadedMesh.h"

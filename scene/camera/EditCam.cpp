@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/InputMan.h"
+#include "core/input/InputMan.h"
 
 void CEditCam::ReadDrag(CInputMan* input) {
   m_dragMode = input->IsButtonDown(0) ? kOrbit : input->IsButtonDown(1) ? kDolly : input->IsButtonDown(2) ? kPan : kNone;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/GameObject.h"
+#include "core/world/GameObject.h"
 #include "core/math/ViewFrustum.h"
 
 class CInputMan;

@@ -1,7 +1,7 @@
 // Level camera paths: splines moved into the world and script cameras placed at their points.
 #include "scene/camera/LevelCameraPaths.h"
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "scene/mesh/ShadedMesh.h"
 
 LevelCameraPaths ReadLevelCameraPaths(const ShadedMesh& mesh, const COrientation& meshWorld) {

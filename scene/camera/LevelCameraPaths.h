@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/BezierSpline.h"
+#include "core/spatial/BezierSpline.h"
 #include "core/math/Orientation.h"
 #include "scene/camera/ScriptCam.h"
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/InputMan.h"
-#include "platform/Win32.h"
+#include "core/input/InputMan.h"
+#include "platform/system/Win32.h"
 #include "scene/camera/CameraSubject.h"
 #include "scene/mesh/ShadedMesh.h"
 

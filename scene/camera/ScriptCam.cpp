@@ -6,15 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/BezierSpline.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
-#include "core/math/Params.h"
-#include "core/math/TextCompare.h"
-#include "core/math/Tokenizer.h"
-#include "platform/Win32.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/spatial/BezierSpline.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
+#include "core/data/Params.h"
+#include "core/data/TextCompare.h"
+#include "core/data/Tokenizer.h"
+#include "platform/system/Win32.h"
 
 using le::ReadU32;
 using le::WriteU32;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/WorldAccess.h"
+#include "core/world/WorldAccess.h"
 #include "scene/camera/CameraSubject.h"
 #include "scene/camera/CameraSweep.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/math/Params.h"
+#include "core/data/Params.h"
 
 void FogSettings::Read(const char* blockText) {
   constantFog = Params::ReadBool(blockText, "constantFog") ? 1 : 0;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "core/math/FileBuffer.h"
+#include "core/data/FileBuffer.h"
 
 namespace {
 

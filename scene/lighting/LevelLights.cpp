@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "core/GameWorld.h"
-#include "core/math/DebugPrintf.h"
-#include "platform/Win32.h"
+#include "core/world/GameWorld.h"
+#include "core/data/DebugPrintf.h"
+#include "platform/system/Win32.h"
 #include "scene/lighting/AmbientLight.h"
 #include "scene/lighting/DirectionalLight.h"
 #include "scene/lighting/Light.h"

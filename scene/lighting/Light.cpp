@@ -1,7 +1,7 @@
 #include "scene/lighting/Light.h"
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/Octree.h"
+#include "core/data/DebugPrintf.h"
+#include "core/spatial/Octree.h"
 #include "core/math/RayInfo.h"
 #include "scene/lighting/AmbientLight.h"
 #include "scene/lighting/DirectionalLight.h"

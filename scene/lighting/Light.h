@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/math/BoundedObject.h"
+#include "core/spatial/BoundedObject.h"
 #include "core/math/Orientation.h"
 #include "core/math/Vector3.h"
 

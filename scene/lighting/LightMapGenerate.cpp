@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/DebugPrintf.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/MathUtil.h"
-#include "platform/FileWrite.h"
-#include "platform/Win32.h"
+#include "platform/files/FileWrite.h"
+#include "platform/system/Win32.h"
 #include "scene/lighting/Light.h"
 #include "scene/lighting/LightList.h"
 #include "scene/lighting/LightMapData.h"

@@ -1,8 +1,8 @@
 // LightMapPageFile: light-map pages as texture files, through the renderer's texture factory.
 #include "scene/lighting/LightMapPageFile.h"
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/FileBuffer.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/FileBuffer.h"
 #include "scene/mesh/TextureFactory.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
-#include "platform/FileWrite.h"
+#include "core/data/DebugPrintf.h"
+#include "platform/files/FileWrite.h"
 #include "scene/lighting/LightMapData.h"
 #include "scene/lighting/LightMapFaceIndex.h"
 #include "scene/lighting/LightMapPageFile.h"

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/LittleEndian.h"
 
 using le::ReadF32;
 using le::ReadI32;

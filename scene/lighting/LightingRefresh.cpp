@@ -1,10 +1,10 @@
 // LightingRefresh: the relighting request that follows a park piece being placed, moved or removed.
 #include "scene/lighting/LightingRefresh.h"
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/BoundedObject.h"
-#include "core/math/Octree.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/spatial/Octree.h"
 #include "core/math/CullVolume.h"
 #include "scene/lighting/Light.h"
 #include "scene/lighting/LightList.h"

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/math/BoundedObject.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/Octree.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/data/DebugPrintf.h"
+#include "core/spatial/Octree.h"
 #include "core/math/CullVolume.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/Light.h"

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/GameWorld.h"
-#include "core/WorldAccess.h"
-#include "core/math/BoundedObject.h"
-#include "core/math/Octree.h"
+#include "core/world/GameWorld.h"
+#include "core/world/WorldAccess.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "scene/mesh/SceneDrawInterface.h"
 #include "scene/lighting/Light.h"

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "core/math/BoundedObject.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/FileBuffer.h"
-#include "core/math/Octree.h"
-#include "platform/FileWrite.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/FileBuffer.h"
+#include "core/spatial/Octree.h"
+#include "platform/files/FileWrite.h"
 #include "scene/lighting/LightList.h"
 #include "scene/lighting/LightMapFaceRecord.h"
 #include "scene/mesh/MeshInstance.h"

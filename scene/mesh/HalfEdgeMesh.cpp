@@ -5,7 +5,7 @@
 #include <new>
 #include <unordered_map>
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Loading a mesh family from its files (mapped or copied) and saving it back.
 #include <vector>
 
-#include "core/math/DebugPrintf.h"
-#include "core/math/ResourceTable.h"
-#include "platform/FileSystem.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/ResourceTable.h"
+#include "platform/files/FileSystem.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/TextureFactory.h"
 

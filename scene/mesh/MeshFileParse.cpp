@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "scene/animation/ControllerSet.h"
 #include "scene/mesh/MeshFileLayout.h"
 #include "scene/patch/CurvedPatch.h"

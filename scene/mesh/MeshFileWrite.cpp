@@ -2,7 +2,7 @@
 // routine without a buffer, so the size and the sections cannot disagree.
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "scene/animation/ControllerSet.h"
 #include "scene/mesh/MeshFileLayout.h"
 #include "scene/patch/MeshFilePatches.h"

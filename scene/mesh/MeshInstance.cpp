@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/Settings.h"
-#include "core/math/DebugPrintf.h"
+#include "core/input/Settings.h"
+#include "core/data/DebugPrintf.h"
 #include "scene/mesh/HalfEdgeMesh.h"
 #include "core/math/RayInfo.h"
 #include "scene/animation/AnimationRecord.h"

@@ -3,12 +3,12 @@
 
 #include <cmath>
 
-#include "core/math/BoundedObject.h"
+#include "core/spatial/BoundedObject.h"
 #include "core/math/CullVolume.h"
-#include "core/math/DebugPrintf.h"
-#include "core/math/Octree.h"
+#include "core/data/DebugPrintf.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/OccluderObjectInterface.h"
 #include "scene/mesh/ShadedMesh.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/BoundedObject.h"
+#include "core/spatial/BoundedObject.h"
 #include "core/math/Color.h"
 #include "core/math/Matrix4.h"
 #include "core/math/Vector3.h"

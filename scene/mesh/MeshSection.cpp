@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "core/math/DebugPrintf.h"
-#include "platform/Win32.h"
+#include "core/data/DebugPrintf.h"
+#include "platform/system/Win32.h"
 #include "scene/mesh/SceneDrawInterface.h"
 #include "scene/mesh/TextureProperties.h"
 #include "scene/patch/CurvedPatch.h"

@@ -1,7 +1,7 @@
 // NormalTable: lookup, nearest-entry encoding and random draw over the frozen table.
 #include "scene/mesh/NormalTable.h"
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 namespace {
 

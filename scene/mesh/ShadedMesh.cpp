@@ -6,9 +6,9 @@
 #include <type_traits>
 #include <unordered_map>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/MathUtil.h"
-#include "core/math/Params.h"
+#include "core/data/Params.h"
 #include "core/math/RayInfo.h"
 #include "scene/animation/ControllerSet.h"
 #include "scene/patch/CurvedPatch.h"

@@ -9,10 +9,10 @@
 
 #include "core/math/Color.h"
 #include "core/math/Orientation.h"
-#include "core/math/ResourceOwner.h"
+#include "core/data/ResourceOwner.h"
 #include "core/math/Vector2.h"
 #include "scene/mesh/TriMesh.h"
-#include "platform/FileMapping.h"
+#include "platform/files/FileMapping.h"
 #include "scene/mesh/AttachPoint.h"
 #include "scene/mesh/MeshAttachedObject.h"
 #include "scene/mesh/TextureProperties.h"

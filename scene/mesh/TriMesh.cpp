@@ -7,7 +7,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 namespace {
 

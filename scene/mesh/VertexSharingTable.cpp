@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "scene/mesh/TriMesh.h"
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 namespace {
 

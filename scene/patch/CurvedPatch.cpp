@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 namespace {
 

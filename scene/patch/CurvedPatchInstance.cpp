@@ -7,10 +7,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/math/DebugPrintf.h"
+#include "core/data/DebugPrintf.h"
 #include "core/math/ViewFrustum.h"
 #include "core/math/Vector2.h"
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/TextureProperties.h"

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "app/EngineRegistration.h"
-#include "core/GameWorld.h"
-#include "core/Settings.h"
-#include "core/math/ResourceTable.h"
+#include "core/world/GameWorld.h"
+#include "core/input/Settings.h"
+#include "core/data/ResourceTable.h"
 #include "sound/SoundSample.h"
 #include "tests/support/TempFolder.h"
 

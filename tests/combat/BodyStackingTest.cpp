@@ -8,7 +8,7 @@
 
 #include "combat/Body.h"
 #include "tests/combat/DemoLevelFixture.h"
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "physics/rigid/RigidConst.h"
 #include "physics/terrain/TerrainCollision.h"
 #include "scene/mesh/MeshInstance.h"

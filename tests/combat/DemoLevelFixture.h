@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/Orientation.h"
 #include "physics/terrain/TerrainCollision.h"
 #include "scene/mesh/MeshInstance.h"

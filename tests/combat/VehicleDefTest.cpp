@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "combat/VehicleDef.h"
-#include "core/math/ResourceTable.h"
+#include "core/data/ResourceTable.h"
 #include "physics/polyhedron/PolyTree.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"

@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "core/WorldServices.h"
-#include "core/math/FileBuffer.h"
-#include "core/math/Params.h"
-#include "core/math/ResourceTable.h"
+#include "core/services/WorldServices.h"
+#include "core/data/FileBuffer.h"
+#include "core/data/Params.h"
+#include "core/data/ResourceTable.h"
 #include "effects/EffectSystem.h"
 #include "effects/EffectsLoaders.h"
 #include "effects/ParticleManager.h"

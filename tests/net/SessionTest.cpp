@@ -5,11 +5,11 @@
 #include <memory>
 #include <vector>
 
-#include "core/GameMessage.h"
-#include "core/GameObject.h"
-#include "core/GameWorld.h"
-#include "core/NetLink.h"
-#include "core/WorldServices.h"
+#include "core/world/GameMessage.h"
+#include "core/world/GameObject.h"
+#include "core/world/GameWorld.h"
+#include "core/services/NetLink.h"
+#include "core/services/WorldServices.h"
 #include "net/NetClient.h"
 #include "net/NetHost.h"
 #include "net/NetObjectTypes.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "physics/collision/BeamInfo.h"
 #include "physics/collision/CollisionFlags.h"
 #include "physics/collision/SphereCollisionObject.h"

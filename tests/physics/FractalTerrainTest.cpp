@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "physics/terrain/FractalTerrain.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/BoundedObject.h"
-#include "core/math/Octree.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/spatial/Octree.h"
 #include "core/math/Orientation.h"
 #include "physics/collision/BeamInfo.h"
 #include "physics/collision/SphereTreeNode.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/math/Vector3.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 namespace physics_test {
 

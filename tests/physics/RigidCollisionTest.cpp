@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/RayInfo.h"
 #include "physics/collision/CollisionFlags.h"
 #include "physics/collision/CollisionObject.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "core/math/ResourceTable.h"
+#include "core/data/ResourceTable.h"
 #include "physics/polyhedron/PolyTree.h"
 #include "physics/rigid/RigidConstMass.h"
 #include "tests/physics/RigidTestUtil.h"

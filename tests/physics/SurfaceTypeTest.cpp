@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/math/FileBuffer.h"
+#include "core/data/FileBuffer.h"
 #include "physics/collision/SurfaceType.h"
 #include "tests/physics/PhysicsTestUtil.h"
 #include "tests/support/TempFolder.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "physics/terrain/TerrainDataBuilder.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexSharingTable.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/TMatrix.h"
 #include "physics/collision/BeamInfo.h"
 #include "physics/collision/CollisionObject.h"

@@ -10,7 +10,7 @@
 #include "core/math/SecondOrderGeneralSolution.h"
 #include "physics/collision/SurfaceType.h"
 #include "physics/rigid/Wheel.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "tests/physics/RigidTestUtil.h"
 
 using namespace rigid_test;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/animation/AnimationSet.h"
 #include "scene/animation/KeyframeController.h"
 #include "scene/animation/SequencePlayer.h"

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <vector>
 
-#include "core/GameObject.h"
-#include "core/InputMan.h"
-#include "core/math/BoundedObject.h"
-#include "core/math/Octree.h"
-#include "platform/Platform.h"
-#include "platform/Win32.h"
+#include "core/world/GameObject.h"
+#include "core/input/InputMan.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/spatial/Octree.h"
+#include "platform/system/Platform.h"
+#include "platform/system/Win32.h"
 #include "scene/camera/CameraSubject.h"
 #include "scene/camera/ChaseCam.h"
 #include "scene/camera/EditCam.h"

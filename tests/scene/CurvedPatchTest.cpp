@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/math/ViewFrustum.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/patch/CurvedPatchInstance.h"
 #include "tests/support/InputCost.h"

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "core/math/ViewFrustum.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/view/RenderView.h"
 #include "scene/lighting/FogState.h"
 #include "tests/support/RecordingRasterizer.h"

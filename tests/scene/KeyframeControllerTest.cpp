@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/math/MathUtil.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "tests/support/TempFolder.h"
 #include "scene/animation/ControllerSet.h"
 #include "scene/animation/KeyframeController.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/lighting/AmbientLight.h"
 #include "scene/lighting/DirectionalLight.h"
 #include "scene/lighting/LightList.h"

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <random>
 
-#include "core/GameWorld.h"
-#include "core/SkateSettings.h"
+#include "core/world/GameWorld.h"
+#include "core/input/SkateSettings.h"
 #include "core/math/MathUtil.h"
 #include "core/math/Triangle.h"
 #include "render/image/Texture.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/math/BoundedObject.h"
-#include "core/math/Octree.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/spatial/Octree.h"
 #include "scene/lighting/AmbientLight.h"
 #include "scene/lighting/DirectionalLight.h"
 #include "scene/lighting/LightList.h"

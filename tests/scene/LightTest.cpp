@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "core/GameWorld.h"
-#include "core/math/Octree.h"
-#include "platform/Platform.h"
+#include "core/world/GameWorld.h"
+#include "core/spatial/Octree.h"
+#include "platform/system/Platform.h"
 #include "scene/lighting/AmbientLight.h"
 #include "scene/lighting/DirectionalLight.h"
 #include "scene/lighting/LevelLights.h"

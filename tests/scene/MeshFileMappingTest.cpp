@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/FileMapping.h"
+#include "platform/files/FileMapping.h"
 #include "tests/support/TempFolder.h"
 
 using testing_support::DebugCapture;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <memory>
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/MeshFileLayout.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tests/support/InputCost.h"

@@ -8,7 +8,7 @@
 
 #include "core/math/MathUtil.h"
 #include "core/math/RayInfo.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/NormalTable.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tests/support/TempFolder.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/math/CullVolume.h"
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "physics/terrain/TerrainCollision.h"
 #include "scene/mesh/MeshInstance.h"

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "render/image/Texture.h"
 #include "render/view/RenderView.h"
 #include "scene/lighting/AmbientLight.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/GameWorld.h"
-#include "core/math/BezierSpline.h"
-#include "platform/Platform.h"
+#include "core/world/GameWorld.h"
+#include "core/spatial/BezierSpline.h"
+#include "platform/system/Platform.h"
 #include "scene/camera/ObserverCam.h"
 #include "scene/camera/ScriptCam.h"
 #include "tests/support/TempFolder.h"

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/BoundedObject.h"
-#include "core/math/Octree.h"
+#include "core/spatial/BoundedObject.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "physics/terrain/TerrainCollision.h"
 #include "render/image/Texture.h"

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/animation/AnimationSet.h"
 #include "scene/animation/ControllerSet.h"
 #include "scene/mesh/MeshInstance.h"

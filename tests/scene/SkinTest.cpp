@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/animation/Skin.h"
 #include "tools/DemoContent.h"

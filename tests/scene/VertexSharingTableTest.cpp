@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "scene/mesh/TriMesh.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "tests/support/TempFolder.h"
 #include "scene/mesh/VertexSharingTable.h"
 

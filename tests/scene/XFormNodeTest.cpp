@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/math/Quaternion.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/animation/KeyframeController.h"
 #include "scene/mesh/XFormNode.h"

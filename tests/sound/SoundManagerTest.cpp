@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/Settings.h"
-#include "core/math/ResourceTable.h"
-#include "platform/Platform.h"
-#include "platform/SoftwareSound.h"
+#include "core/input/Settings.h"
+#include "core/data/ResourceTable.h"
+#include "platform/system/Platform.h"
+#include "platform/sound/SoftwareSound.h"
 #include "sound/SoundSample.h"
 #include "sound/WaveWriter.h"
 #include "tests/support/AudioMeasure.h"

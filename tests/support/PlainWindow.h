@@ -2,7 +2,7 @@
 // that need a window to draw into. The class is registered on first use and reused after.
 #pragma once
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 
 namespace testing_support {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "core/math/Box.h"
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "render/view/RenderView.h"
 #include "scene/lighting/FogState.h"

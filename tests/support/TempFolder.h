@@ -2,7 +2,7 @@
 // output collected while a test runs; with readers for the files tests write and a descriptor count.
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 #include <filesystem>
 #include <cstdint>

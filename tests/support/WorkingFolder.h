@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/Win32.h"
+#include "platform/system/Win32.h"
 #include "tests/support/TempFolder.h"
 
 namespace testing_support {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <memory>
 
-#include "core/math/ResourceTable.h"
+#include "core/data/ResourceTable.h"
 #include "scene/animation/ControllerSet.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/mesh/ShadedMesh.h"

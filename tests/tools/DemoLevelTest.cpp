@@ -6,10 +6,10 @@
 #include <memory>
 #include <set>
 
-#include "core/GameWorld.h"
-#include "core/SkateSettings.h"
-#include "core/math/Octree.h"
-#include "core/math/OctreeNode.h"
+#include "core/world/GameWorld.h"
+#include "core/input/SkateSettings.h"
+#include "core/spatial/Octree.h"
+#include "core/spatial/OctreeNode.h"
 #include "park/grid/Grid.h"
 #include "park/world/VerezIvor.h"
 #include "scene/lighting/FogState.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/WorldAccess.h"
-#include "core/math/ResourceTable.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/ResourceTable.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableFacility.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/EngineRegistration.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "tools/DemoContent.h"
 
 namespace fuzz_input {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/ProfileFile.h"
+#include "platform/files/ProfileFile.h"
 #include "tools/fuzz/FuzzInput.h"
 
 namespace {

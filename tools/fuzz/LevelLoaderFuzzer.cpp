@@ -4,12 +4,12 @@
 // its grid when the file was the terrain or the grid cache). The file is put back afterwards.
 #include <filesystem>
 
-#include "core/AssetPreloader.h"
-#include "core/SkateSettings.h"
-#include "core/math/ResourceTable.h"
+#include "core/world/AssetPreloader.h"
+#include "core/input/SkateSettings.h"
+#include "core/data/ResourceTable.h"
 #include "park/world/VerezIvor.h"
 #include "tools/fuzz/FuzzInput.h"
-#include "ui/LevelLoader.h"
+#include "ui/screens/LevelLoader.h"
 
 namespace {
 

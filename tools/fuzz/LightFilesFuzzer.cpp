@@ -1,6 +1,6 @@
 // libFuzzer entry for the light files: the first byte picks the light record, the static-light
 // file or the light-map page image; the rest is that file.
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "scene/lighting/LightMapFaceRecord.h"
 #include "scene/lighting/LightMapPageFile.h"
 #include "scene/lighting/LightRecord.h"

@@ -1,6 +1,6 @@
 // libFuzzer entry for the octree skeleton block; the identity is taken from the input itself so
 // that the fuzzer can reach past the identity check.
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "tools/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -2,7 +2,7 @@
 // directory, so each input is written there and a key and a value are looked up.
 #include <fstream>
 
-#include "platform/Registry.h"
+#include "platform/files/Registry.h"
 #include "tools/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

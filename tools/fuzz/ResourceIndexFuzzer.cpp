@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "core/math/ResourceTable.h"
+#include "core/data/ResourceTable.h"
 #include "tools/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

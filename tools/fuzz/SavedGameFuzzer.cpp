@@ -5,14 +5,14 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/SkateSettings.h"
-#include "core/math/ResourceTable.h"
+#include "core/input/SkateSettings.h"
+#include "core/data/ResourceTable.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/runner/ParkRunner.h"
 #include "park/saved/SavedGame.h"
 #include "park/world/VerezIvor.h"
 #include "tools/fuzz/FuzzInput.h"
-#include "ui/LevelLoader.h"
+#include "ui/screens/LevelLoader.h"
 
 namespace {
 

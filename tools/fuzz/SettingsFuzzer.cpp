@@ -1,5 +1,5 @@
 // libFuzzer entry for the settings image reader.
-#include "core/SkateSettings.h"
+#include "core/input/SkateSettings.h"
 #include "tools/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -2,7 +2,7 @@
 // the closed flag, which is read as 0 or 1.
 #include <cstdlib>
 
-#include "core/math/BezierSpline.h"
+#include "core/spatial/BezierSpline.h"
 #include "tools/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

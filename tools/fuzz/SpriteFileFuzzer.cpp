@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "tools/fuzz/FuzzInput.h"
-#include "ui/SpriteFile.h"
-#include "ui/SpriteFileFormat.h"
+#include "ui/sprites/SpriteFile.h"
+#include "ui/sprites/SpriteFileFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_input::Quiet();

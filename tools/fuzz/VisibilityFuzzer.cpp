@@ -1,9 +1,9 @@
 // libFuzzer entry for "visnodes.bin": a refused file keeps the records loaded before it.
 #include <cstdlib>
 
-#include "core/math/Octree.h"
-#include "core/math/OctreeNode.h"
-#include "core/math/VisibilityFile.h"
+#include "core/spatial/Octree.h"
+#include "core/spatial/OctreeNode.h"
+#include "core/spatial/VisibilityFile.h"
 #include "tools/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

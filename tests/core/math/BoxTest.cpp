@@ -1,7 +1,7 @@
 // Tests of Box: overlap edges, intersections against a per-axis reference, wrapping and random points.
 #include "core/math/Box.h"
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Tests of Color: layout, float conversion, saturation, 15/16-bit packing and random colours.
 #include "core/math/Color.h"
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "core/math/ConvexHull2D.h"
 #include "core/math/ConvexHullFaces.h"
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 #include <Eigen/Dense>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "core/math/CullVolume.h"
 
 #include "core/math/ViewFrustum.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "core/math/ConvexHullFaces.h"
 
 #include <Eigen/Dense>

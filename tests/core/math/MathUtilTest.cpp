@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 namespace {
 

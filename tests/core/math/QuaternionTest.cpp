@@ -1,7 +1,7 @@
 // Tests of Quaternion: matrix conversions and slerp against Eigen, shortest arc, random rotations.
 #include "core/math/Quaternion.h"
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "core/Settings.h"
-#include "core/WorldPointer.h"
-#include "core/math/ResourceTable.h"
-#include "platform/SoftwareSound.h"
+#include "core/input/Settings.h"
+#include "core/services/WorldPointer.h"
+#include "core/data/ResourceTable.h"
+#include "platform/sound/SoftwareSound.h"
 #include "sound/SoundManager.h"
 #include "sound/WaveWriter.h"
 #include "tests/support/AudioMeasure.h"

@@ -4,9 +4,9 @@
 // the debug keys.
 #include "tests/park/controller/GameLogicTestPark.h"
 
-#include "core/WorldPointer.h"
+#include "core/services/WorldPointer.h"
 #include "park/pieces/SkatableFacility.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "tests/support/ParkState.h"

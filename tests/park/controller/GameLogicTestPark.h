@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 #include "park/controller/GameLogic.h"
 #include "park/controller/ParkPopupFactory.h"
 #include "park/grid/Grid.h"
@@ -20,7 +20,7 @@
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/view/RenderView.h"
 #include "scene/camera/GenericCam.h"
 #include "scene/mesh/MeshInstance.h"

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <map>
 
-#include "core/math/ResourceTable.h"
+#include "core/data/ResourceTable.h"
 #include "park/controller/ParkObjectTypes.h"
 #include "park/skater/SkaterAnimator.h"
 #include "park/skater/SkaterAnimatorLink.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "park/grid/Grid.h"
 #include "park/world/VerezIvor.h"

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/Grid.h"
 #include "park/world/VerezIvor.h"
-#include "platform/FileSystem.h"
-#include "platform/FileWrite.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileWrite.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ParkPieces.h"

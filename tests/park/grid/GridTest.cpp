@@ -10,9 +10,9 @@
 #include <set>
 #include <vector>
 
-#include "core/GameObject.h"
-#include "core/WorldAccess.h"
-#include "core/math/LittleEndian.h"
+#include "core/world/GameObject.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/Grid.h"
 #include "park/grid/NodeReserver.h"
 #include "park/grid/PathLinkOwner.h"

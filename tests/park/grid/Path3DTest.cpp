@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 #include "core/math/MathUtil.h"
 #include "core/math/ViewFrustum.h"
 #include "park/grid/Path3D.h"
-#include "platform/Profile.h"
+#include "platform/files/Profile.h"
 #include "scene/mesh/SceneDrawInterface.h"
 #include "scene/mesh/TextureProperties.h"
 #include "tests/support/InputCost.h"

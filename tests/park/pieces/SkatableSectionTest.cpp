@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
-#include "core/math/Octree.h"
+#include "core/data/LittleEndian.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectDefinition.h"
@@ -29,7 +29,7 @@
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
-#include "tests/core/math/OctreeTestItems.h"
+#include "tests/core/spatial/OctreeTestItems.h"
 #include "tests/support/ParkPieces.h"
 #include "tests/support/ParkState.h"
 #include "tests/support/RecordingRasterizer.h"

@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "combat/Fire.h"
-#include "core/WorldAccess.h"
-#include "core/math/LittleEndian.h"
-#include "core/math/Octree.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/LittleEndian.h"
+#include "core/spatial/Octree.h"
 #include "park/pieces/StructureBody.h"
 #include "park/world/VerezIvor.h"
 #include "physics/collision/SphereTreeNode.h"

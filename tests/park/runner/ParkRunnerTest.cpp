@@ -8,18 +8,18 @@
 #include <memory>
 #include <string>
 
-#include "core/GameObject.h"
-#include "core/WorldAccess.h"
+#include "core/world/GameObject.h"
+#include "core/world/WorldAccess.h"
 #include "core/math/Box.h"
-#include "core/math/ByteCursor.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/LittleEndian.h"
 #include "park/pieces/PieceSale.h"
 #include "park/runner/ParkRunner.h"
 #include "park/saved/SavedGame.h"
 #include "park/skater/Skater.h"
 #include "park/skater/SkaterBody.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "tools/DemoContentPark.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "core/GameObject.h"
-#include "core/math/ByteCursor.h"
-#include "core/math/LittleEndian.h"
+#include "core/world/GameObject.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/SkatableFacility.h"
@@ -24,8 +24,8 @@
 #include "park/skater/Skater.h"
 #include "park/world/ParkClearing.h"
 #include "park/world/VerezIvor.h"
-#include "platform/FileSystem.h"
-#include "platform/Platform.h"
+#include "platform/files/FileSystem.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ParkPieces.h"

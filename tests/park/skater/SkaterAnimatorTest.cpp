@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/math/ResourceTable.h"
+#include "core/data/ResourceTable.h"
 #include "park/grid/Grid.h"
 #include "park/grid/GridSquare.h"
 #include "park/skater/Skater.h"
@@ -19,7 +19,7 @@
 #include "park/skater/SkaterStandInAnimation.h"
 #include "park/skater/SkaterMotion.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/mesh/MeshInstance.h"
 #include "tests/support/ContactMotion.h"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "park/grid/Grid.h"
 #include "park/grid/GridSquare.h"
 #include "park/skater/Skater.h"
@@ -17,7 +17,7 @@
 #include "park/skater/SkaterBody.h"
 #include "park/world/VerezIvor.h"
 #include "physics/terrain/TerrainCollision.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/math/ByteCursor.h"
-#include "core/math/LittleEndian.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/LittleEndian.h"
 #include "park/skater/ThoughtHistory.h"
 #include "park/skater/ThoughtTexts.h"
 #include "park/skater/TrickHistory.h"

@@ -19,7 +19,7 @@
 #include "park/skater/Skater.h"
 #include "park/skater/SkaterBody.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContentPark.h"
 

@@ -21,7 +21,7 @@
 #include "park/skater/SkaterMotion.h"
 #include "park/skater/ThoughtTexts.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ParkPieces.h"
 #include "tests/support/TempFolder.h"

@@ -14,7 +14,7 @@
 #include "park/skater/SkaterAnimation.h"
 #include "park/skater/SkaterMotion.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ContactMotion.h"

@@ -7,13 +7,13 @@
 #include <memory>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 #include "park/grid/Grid.h"
 #include "park/skater/Skater.h"
 #include "park/skater/SkaterMotion.h"
 #include "park/skater/ThoughtTexts.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "tests/support/ContactMotion.h"
 #include "tests/support/ParkPieces.h"
 #include "tests/support/TempFolder.h"

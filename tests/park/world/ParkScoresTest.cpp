@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/PiecePlacement.h"
@@ -21,7 +21,7 @@
 #include "park/skater/Skater.h"
 #include "park/world/ParkScores.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ParkPieces.h"
 #include "tests/support/ParkState.h"

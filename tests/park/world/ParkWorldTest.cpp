@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "core/WorldAccess.h"
+#include "core/world/WorldAccess.h"
 #include "park/grid/Grid.h"
 #include "park/skater/Skater.h"
 #include "park/world/VerezIvor.h"
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/view/RenderView.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/TempFolder.h"
-#include "ui/SponsorshipNotice.h"
-#include "ui/UILabel.h"
+#include "ui/park/SponsorshipNotice.h"
+#include "ui/widgets/UILabel.h"
 
 namespace {
 

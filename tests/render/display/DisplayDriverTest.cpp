@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "platform/RecordingDevice.h"
+#include "platform/graphics/RecordingDevice.h"
 #include "render/display/DisplayDrivers.h"
 #include "render/display/DisplayFramework.h"
 #include "render/hardware/DDErrorText.h"

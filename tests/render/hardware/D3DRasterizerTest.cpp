@@ -7,10 +7,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/Settings.h"
+#include "core/input/Settings.h"
 #include "core/math/ViewFrustum.h"
-#include "platform/Platform.h"
-#include "platform/RecordingDevice.h"
+#include "platform/system/Platform.h"
+#include "platform/graphics/RecordingDevice.h"
 #include "render/hardware/D3DRasterizer.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/Texture.h"

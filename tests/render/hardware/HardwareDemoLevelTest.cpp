@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "core/AssetPreloader.h"
-#include "core/SkateSettings.h"
-#include "core/math/ResourceTable.h"
+#include "core/world/AssetPreloader.h"
+#include "core/input/SkateSettings.h"
+#include "core/data/ResourceTable.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/world/VerezIvor.h"
-#include "platform/GLDevice.h"
+#include "platform/graphics/GLDevice.h"
 #include "render/hardware/D3DRasterizer.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwareTextureStore.h"
@@ -36,7 +36,7 @@
 #include "tools/DemoContentLevel.h"
 #include "tools/DemoContentLevelArt.h"
 #include "tools/DemoContentLevelScene.h"
-#include "ui/LevelLoader.h"
+#include "ui/screens/LevelLoader.h"
 #include "tests/support/PlainWindow.h"
 
 namespace {

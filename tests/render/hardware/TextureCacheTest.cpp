@@ -6,8 +6,8 @@
 #include <cstring>
 #include <random>
 
-#include "platform/DirectDraw.h"
-#include "platform/RecordingDevice.h"
+#include "platform/graphics/DirectDraw.h"
+#include "platform/graphics/RecordingDevice.h"
 #include "render/hardware/FixedTextureCache.h"
 #include "render/image/Texture.h"
 #include "tests/support/Golden.h"

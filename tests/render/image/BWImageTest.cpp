@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 #include "render/image/B2Image.h"
 #include "render/image/BWImage.h"
 #include "render/image/BitmapImage.h"

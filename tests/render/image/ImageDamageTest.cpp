@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
-#include "platform/Platform.h"
+#include "core/data/LittleEndian.h"
+#include "platform/system/Platform.h"
 #include "render/image/B2Image.h"
 #include "render/image/BWCodec.h"
 #include "render/image/BWImage.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 #include "render/image/ImageReaders.h"
 #include "tests/support/TempFolder.h"
 

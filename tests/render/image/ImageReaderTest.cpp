@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/math/LittleEndian.h"
+#include "core/data/LittleEndian.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/ImageReaders.h"
 #include "tests/render/image/ImageFiles.h"

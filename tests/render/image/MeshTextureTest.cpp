@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "core/math/ResourceTable.h"
+#include "core/data/ResourceTable.h"
 #include "render/image/MeshTextureFactory.h"
 #include "render/image/Texture.h"
 #include "scene/mesh/ShadedMesh.h"

@@ -12,9 +12,9 @@
 
 #include <jpeglib.h>
 
-#include "core/math/FileBuffer.h"
-#include "core/math/LittleEndian.h"
-#include "core/math/ResourceTable.h"
+#include "core/data/FileBuffer.h"
+#include "core/data/LittleEndian.h"
+#include "core/data/ResourceTable.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/JpegCodec.h"
 #include "render/image/Texture.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwareTextureStore.h"

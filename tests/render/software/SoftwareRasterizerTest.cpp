@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/system/Platform.h"
 #include "render/image/CursorBackground.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "tests/render/software/FrameGolden.h"

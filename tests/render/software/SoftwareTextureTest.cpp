@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/GameWorld.h"
+#include "core/world/GameWorld.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwarePalette.h"

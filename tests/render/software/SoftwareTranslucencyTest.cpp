@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "core/GameWorld.h"
+#include "core/world/GameWorld.h"
 #include "core/math/Matrix4.h"
-#include "core/math/Octree.h"
-#include "core/math/OctreeNode.h"
+#include "core/spatial/Octree.h"
+#include "core/spatial/OctreeNode.h"
 #include "core/math/ViewFrustum.h"
 #include "physics/collision/CollisionFlags.h"
 #include "physics/collision/SphereTreeNode.h"

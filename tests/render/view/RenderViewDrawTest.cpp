@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/math/Octree.h"
+#include "core/spatial/Octree.h"
 #include "core/math/ViewFrustum.h"
 #include "render/image/Texture.h"
 #include "render/view/RenderDebug.h"

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "core/GameActionLayer.h"
-#include "core/GameWorld.h"
-#include "core/WorldPointer.h"
-#include "core/WorldServices.h"
+#include "core/world/GameActionLayer.h"
+#include "core/world/GameWorld.h"
+#include "core/services/WorldPointer.h"
+#include "core/services/WorldServices.h"
 #include "core/math/Orientation.h"
 #include "render/image/Texture.h"
 #include "render/view/RenderView.h"

@@ -1,0 +1,230 @@
+// The level loader on the generated demo level: every step lands on the park, and broken content
+// (no grid origin, catalog items naming missing meshes, unknown levels) fails with a logged line
+// while the park stays usable.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "core/world/AssetPreloader.h"
+#include "core/input/InputMan.h"
+#include "core/input/SkateSettings.h"
+#include "core/services/WorldServices.h"
+#include "core/spatial/BezierSpline.h"
+#include "core/spatial/Octree.h"
+#include "core/data/ResourceTable.h"
+#include "park/grid/Grid.h"
+#include "park/pieces/ObjectCatalog.h"
+#include "park/world/VerezIvor.h"
+#include "physics/terrain/TerrainPolygon.h"
+#include "platform/system/Platform.h"
+#include "scene/camera/GenericCam.h"
+#include "scene/camera/ScriptCam.h"
+#include "scene/lighting/FogState.h"
+#include "scene/lighting/LightList.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "tests/support/WorkingFolder.h"
+#include "tools/DemoContent.h"
+#include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentImages.h"
+#include "tools/DemoContentLevel.h"
+#include "tools/DemoContentLevelArt.h"
+#include "ui/screens/LevelLoader.h"
+
+using testing_support::DebugCapture;
+using testing_support::WorkingFolder;
+
+namespace {
+
+// The demo data in a fresh working folder, and a park whose resource table knows its files.
+class DemoLevel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder.Entered());
+    settings.meshDetail = 0.5f;
+    settings.detailFlags = 1;  // baked light may be read
+    previous = GetSettings();
+    SetSettings(&settings);
+    ASSERT_TRUE(DemoContent::WriteAll("data") && DemoContent::WriteLevel("data") && DemoContent::WriteCatalogs("data") &&
+                DemoContent::WriteImages("data") && DemoContent::WriteLevelTextures("data"));
+    PreloadAssets(&table);
+    park = std::make_unique<CVerezIvor>(nullptr, nullptr);
+    park->SetResourceTable(&table);
+    log.Clear();
+  }
+  void TearDown() override {
+    FreeObjectCatalog();
+    park->ClearGrid();
+    park->ClearWorld();
+    EXPECT_EQ(CBezierSpline::FindByID(DemoContent::kDemoCameraPathSpline), nullptr) << "splines go with the level";
+    park.reset();
+    SetSettings(previous);
+  }
+
+  CSkateSettings settings;
+  CSettings* previous = nullptr;
+
+  WorkingFolder folder;
+  DebugCapture log;
+  CResourceTable table;
+  std::unique_ptr<CVerezIvor> park;
+};
+
+}  // namespace
+
+TEST_F(DemoLevel, EveryStepLandsOnThePark) {
+  CLevelLoader loader;
+  EXPECT_EQ(loader.GetLevelFolder(0), "data/levels/demo/");
+  ASSERT_TRUE(loader.LoadLevel(*park, 0)) << log.Text();
+  EXPECT_EQ(park->GetLevelDirectory(), "data/levels/demo/");
+  // The level's textures are found beside its mesh.
+  EXPECT_EQ(log.Text().find("did not load"), std::string::npos) << log.Text();
+  CMeshInstance* terrain = loader.GetTerrain();
+  ASSERT_NE(terrain, nullptr);
+  ASSERT_EQ(park->GetTerrainInstances().size(), 1u);
+  // One walkable polygon per face of the terrain, for the controller's picking.
+  const ShadedMesh* mesh = terrain->GetMesh();
+  ASSERT_EQ(terrain->GetTerrainPolygonCount(), mesh->faceCount);
+  for (uint32_t i = 0; i < terrain->GetTerrainPolygonCount(); ++i)
+    ASSERT_NE(terrain->GetTerrainPolygons()[i].GetBoundFlags() & CBoundedObject::kWalkable, 0u) << i;
+  // The view-from-a-piece, chase and park cameras, then the level's script camera; the
+  // orthographic park camera is current.
+  ASSERT_EQ(park->GetCameraCount(), 4u);
+  EXPECT_EQ(park->GetCurrentCameraIndex(), CLevelLoader::kParkCamera);
+  EXPECT_TRUE(park->GetCamera(CLevelLoader::kParkCamera)->GetView().IsOrthographic());
+  EXPECT_FALSE(park->GetCamera(CLevelLoader::kViewFromPieceCamera)->GetView().IsOrthographic());
+  EXPECT_EQ(park->GetCamera(CLevelLoader::kChaseCamera)->GetCameraType(), 2u);
+  // The park camera looks down (-1, -1, -2) at the level's middle from its set distance, wide
+  // enough for the level's larger side.
+  const CGenericCam& overview = *park->GetCamera(CLevelLoader::kParkCamera);
+  const Box box = park->GetOctree().GetRootBox();
+  const Vector3 centre = (box.min + box.max) * 0.5f;
+  CInputMan input;
+  plat::SetKeyState('F', true);
+  park->GetCamera(CLevelLoader::kViewFromPieceCamera)->UpdateCamera(nullptr, 1.0f, &input, 0, 0, nullptr);
+  plat::SetKeyState('F', false);
+  EXPECT_EQ(park->GetCamera(CLevelLoader::kViewFromPieceCamera)->GetFrame().GetPosition(), centre + Vector3(27, 0, 0))
+      << "from the middle, a second of plain thrust forward damped to 0.9";
+  const float k = 1.0f / std::sqrt(6.0f);
+  const Vector3 look = overview.GetFrame().axes.m[0], eye = overview.GetFrame().GetPosition();
+  const Vector3 wantEye = centre + Vector3(k, k, 2 * k) * CLevelLoader::kParkCameraDistance;
+  for (int a = 0; a < 3; ++a) {
+    EXPECT_NEAR(look[a], (a == 2 ? -2 : -1) * k, 1e-5f) << a;
+    EXPECT_NEAR(eye[a], wantEye[a], 1e-3f) << a;
+  }
+  EXPECT_FLOAT_EQ(overview.GetView().GetOrthoWidth(), std::max(box.max.x - box.min.x, box.max.y - box.min.y));
+  // The script camera is found by its ID, stands at the frame stored with its block and flies
+  // along its spline: at a quarter of its move time it is a quarter of the way round.
+  CScriptCam* script = CScriptCam::FindById(DemoContent::kDemoScriptCamera, park.get());
+  ASSERT_EQ(script, park->GetCamera(3));
+  ASSERT_EQ(script->GetSegmentCount(), 1u);
+  const CBezierSpline* path = CBezierSpline::FindByID(DemoContent::kDemoCameraPathSpline);
+  ASSERT_NE(path, nullptr);
+  EXPECT_EQ(script->GetFrame().position, path->GetPoints()[0].position);
+  EXPECT_FALSE(script->IsPlaying());
+  script->Play();
+  for (int tick = 0; tick < 2; ++tick) script->UpdateCamera(nullptr, 5.0f, nullptr, 0, 0, nullptr);
+  Vector3 quarter;
+  ASSERT_TRUE(path->GetPointAtFraction(quarter, 0.25f));
+  EXPECT_EQ(script->GetFrame().position, quarter);
+  // The four light records, no default lights, and the baked vertex lights taken as written.
+  EXPECT_EQ(park->GetLightList()->GetCount(), 4u);
+  EXPECT_NE(log.Text().find("Loading Static Vertex Lights.\n"), std::string::npos);
+  EXPECT_EQ(log.Text().find("Saving Static lights"), std::string::npos);
+  // Visibility between the two octree counts.
+  const size_t before = log.Text().find("Octree Nodes Before Visibility: ");
+  const size_t after = log.Text().find("Octree Nodes After Visibility: ");
+  ASSERT_NE(after, std::string::npos);
+  EXPECT_LT(before, after);
+  EXPECT_TRUE(park->IsVisibilityLoaded());
+  // Fog: the default mesh detail of 0.5 takes the "medfog" block.
+  const FogState* fog = park->GetFogState();
+  ASSERT_TRUE(fog->enabled);
+  const FogSettings want = DemoContent::LevelFogBlocks()[1].settings;
+  EXPECT_EQ(fog->settings.zeroVisibilityDistance, want.zeroVisibilityDistance);
+  EXPECT_EQ(fog->settings.startElevation, want.startElevation);
+  EXPECT_EQ(fog->settings.offsetCoefficient, want.offsetCoefficient);
+
+  // The grid comes from the written "grid_data.bin"; the terrain joins it as a section.
+  log.Clear();
+  ASSERT_TRUE(loader.SetUpGrid(*park)) << log.Text();
+  CGrid* grid = park->GetGrid();
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(log.Text().find("re-calculating"), std::string::npos);
+  EXPECT_EQ(grid->GetSize().column, 64);
+  EXPECT_EQ(grid->GetEntrances().size(), 4u);
+  EXPECT_EQ(grid->GetExits().size(), 4u);
+  EXPECT_NE(park->GetObjectByID(grid->GetTerrainId()), nullptr);
+  // A grid already there (the controller's) is kept.
+  EXPECT_TRUE(loader.SetUpGrid(*park));
+  EXPECT_EQ(park->GetGrid(), grid);
+
+  // Every catalog item of the demo names a mesh the data holds.
+  log.Clear();
+  EXPECT_TRUE(loader.LoadCatalogs(*park)) << log.Text();
+  // Loading them again registers no piece file twice, the one at index 0 included.
+  CResourceTable fresh;
+  park->SetResourceTable(&fresh);
+  EXPECT_TRUE(loader.LoadCatalogs(*park)) << log.Text();
+  const int registered = fresh.GetCount();
+  EXPECT_TRUE(loader.LoadCatalogs(*park));
+  EXPECT_EQ(fresh.GetCount(), registered);
+  EXPECT_TRUE(fresh.FindByName("data/meshes/kicker.mesh") >= 0 && fresh.FindByName("data/meshes/kicker.tga") >= 0);
+  park->SetResourceTable(&table);
+  EXPECT_EQ(GetObjectCatalog().GetSectionCategories().size(), 4u);
+  EXPECT_EQ(GetObjectCatalog().GetFacilityCategories().size(), 5u);
+}
+
+TEST_F(DemoLevel, ALevelWithoutAGridOriginFailsTheGridAndLeavesAUsablePark) {
+  std::unique_ptr<ShadedMesh> bare = DemoContent::BuildGroundGrid(9, 4.0f);
+  ASSERT_TRUE(bare->Save("data/levels/demo/terrain.mesh", nullptr));
+  CLevelLoader loader;
+  ASSERT_TRUE(loader.LoadLevel(*park, 0));
+  log.Clear();
+  EXPECT_FALSE(loader.SetUpGrid(*park));
+  EXPECT_NE(log.Text().find("LevelLoader: the level has no build grid\n"), std::string::npos);
+  EXPECT_EQ(park->GetGrid(), nullptr);
+  // Still usable: nobody can arrive, the park ticks and clears.
+  EXPECT_EQ(park->SpawnSkater(), 0u);
+  park->Simulate(0.033f);
+  park->TickParkState(0.033f);
+}
+
+TEST_F(DemoLevel, CatalogItemsNamingMissingMeshesAreReportedAndTheRestLoads) {
+  std::string ramps;
+  for (const auto& file : DemoContent::CatalogFiles())
+    if (file.relativePath == "objects/ramps.ini") ramps = file.text;
+  ASSERT_FALSE(ramps.empty());
+  const std::string broken = "mesh=nosuch.mesh";
+  ramps.replace(ramps.find("mesh=quarterpipe.mesh"), std::string("mesh=quarterpipe.mesh").size(), broken);
+  folder.Write("data/objects/ramps.ini", ramps);
+  CLevelLoader loader;
+  log.Clear();
+  EXPECT_FALSE(loader.LoadCatalogs(*park));
+  EXPECT_NE(log.Text().find("names a mesh that was not found"), std::string::npos);
+  int missing = 0, found = 0;
+  for (int i = 0; i < CObjectCatalog::kTableSize; ++i)
+    if (const ObjectDefinition* d = GetObjectCatalog().GetDefinition(i)) ++(d->mesh < 0 ? missing : found);
+  EXPECT_EQ(missing, 1);
+  EXPECT_GT(found, 10);
+}
+
+TEST_F(DemoLevel, UnknownLevelsAScenelessWorldAndUnreadableTerrainFailWithoutTouchingThePark) {
+  CLevelLoader loader;
+  log.Clear();
+  EXPECT_FALSE(loader.LoadLevel(*park, 7));
+  EXPECT_FALSE(loader.LoadLevel(*park, -1));
+  EXPECT_NE(log.Text().find("LevelLoader: there is no level 7\n"), std::string::npos);
+  const WorldServices saved = std::exchange(GetWorldServices(), WorldServices());
+  CVerezIvor sceneless(nullptr, nullptr);
+  GetWorldServices() = saved;
+  EXPECT_FALSE(loader.LoadLevel(sceneless, 0));
+  folder.Write("data/levels/demo/terrain.mesh", "not a mesh");
+  EXPECT_FALSE(loader.LoadLevel(*park, 0));
+  EXPECT_TRUE(park->GetTerrainInstances().empty());
+  EXPECT_TRUE(park->GetLevelDirectory().empty());
+}

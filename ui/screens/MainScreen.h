@@ -1,0 +1,30 @@
+// CMainScreen: the main menu - new game, instant action, load and quit.
+#pragma once
+
+#include <string>
+
+#include "ui/widgets/MenuLayer.h"
+
+class CMainScreen : public CMenuLayer {
+ public:
+  enum Command { kNewGame, kInstantAction, kLoad, kQuit };
+  static constexpr const char* kDefaultParkName = "My Park";
+
+  // dataRoot holds "data/" (the working directory when empty); savePath is the game Load reads.
+  explicit CMainScreen(std::string dataRoot = std::string(), std::string savePath = std::string());
+  bool IsModal() const override { return true; }
+  const char* GetInfoString() const override { return "MainScreen"; }
+
+ protected:
+  void OnCommand(int command) override;
+  void Refresh() override;
+
+ private:
+  // Leaves the stack once a game is running; stays, with a line saying so, when it failed.
+  void Started(bool ok);
+  // Marks every layer for removal: a world without layers ends the program at the next frame.
+  void Quit();
+
+  std::string m_dataRoot;
+  std::string m_savePath;
+};

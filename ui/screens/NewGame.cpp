@@ -1,0 +1,167 @@
+// The start-game routines: the order of a game's start, and its end.
+#include "ui/screens/NewGame.h"
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "core/world/GameActionLayer.h"
+#include "core/input/InputMan.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/FileBuffer.h"
+#include "core/data/LittleEndian.h"
+#include "park/saved/SavedGame.h"
+#include "park/world/VerezIvor.h"
+#include "ui/park/BuildPalette.h"
+#include "ui/park/GameHooks.h"
+#include "ui/screens/LevelLoader.h"
+#include "ui/screens/MainScreen.h"
+#include "ui/screens/NoticeScreen.h"
+
+namespace {
+constexpr const char* kInstantActionName = "Instant Action";
+// The saved park block begins with its version word and, from version 8 on, the level index.
+constexpr uint32_t kFirstVersionWithLevel = 8;
+
+using Problems = std::vector<std::string>;
+
+// What went wrong in a start that still runs, told in one notice on top.
+void TellProblems(CVerezIvor& park, const Problems& problems) {
+  if (!problems.empty()) park.AddLayerOnTop(std::make_unique<CNoticeScreen>(problems));
+}
+
+// A saved game over the running one, through the controller when one is registered.
+bool LoadIntoRunningGame(CVerezIvor& park, const char* path) {
+  const GameHooks& hooks = GetGameHooks();
+  if (hooks.loadGame != nullptr) return hooks.loadGame(park, path);
+  ControllerSaveFields fields;
+  return CSavedGame::LoadFromFile(park, fields, path);
+}
+
+// The whole start of StartNewGame; what a running start lacks goes into problems.
+bool StartGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName,
+               const std::string& dataRoot, Problems& problems) {
+  if (park == nullptr) return ResetParkRecord(park, levelIndex, startingMoney, parkName);
+  ClearRunningGame(*park);
+  ResetParkRecord(park, levelIndex, startingMoney, parkName);
+  CLevelLoader loader(dataRoot);
+  if (!loader.LoadLevel(*park, levelIndex)) {
+    DebugPrintf("NewGame: level %d could not be loaded\n", levelIndex);
+    ClearRunningGame(*park);
+    return false;
+  }
+  // Items without meshes are logged and simply not offered.
+  if (!loader.LoadCatalogs(*park)) problems.push_back("SOME BUILD ITEMS HAVE NO MESH AND ARE NOT OFFERED");
+  const GameHooks& hooks = GetGameHooks();
+  std::unique_ptr<CGameActionLayer> controller = hooks.createController != nullptr ? hooks.createController(*park) : nullptr;
+  if (controller != nullptr) {
+    park->AddLayerOnTop(std::move(controller));
+  } else {
+    DebugPrintf("NewGame: no in-game controller is registered\n");
+  }
+  // After the controller, which may have set it up itself.
+  if (!loader.SetUpGrid(*park)) problems.push_back("THIS LEVEL HAS NO BUILD GRID: NOTHING CAN BE BUILT");
+  park->AddLayerOnTop(std::make_unique<CBuildPalette>());
+  // In the game the keys and buttons become the controller's actions.
+  if (CInputMan* input = park->GetInputManager()) input->SetFrontEndMode(false);
+  if (hooks.switchToGameRenderer != nullptr) hooks.switchToGameRenderer();
+  return true;
+}
+}  // namespace
+
+bool ResetParkRecord(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName) {
+  if (park == nullptr) {
+    DebugPrintf("NewGame: no park to start\n");
+    return false;
+  }
+  ParkState& state = park->GetParkState();
+  state.Reset();
+  park->GetClock().Reset();
+  state.levelIndex = levelIndex;
+  state.money = startingMoney;
+  state.SetParkName(parkName);
+  park->CreateCounter();
+  return true;
+}
+
+void ClearRunningGame(CVerezIvor& park) {
+  park.SetController(nullptr);
+  park.ClearGrid();
+  park.ClearWorld();
+}
+
+bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, const char* parkName,
+                  const std::string& dataRoot) {
+  Problems problems;
+  if (!StartGame(park, levelIndex, startingMoney, parkName, dataRoot, problems)) return false;
+  if (park != nullptr) TellProblems(*park, problems);
+  return true;
+}
+
+bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot) {
+  Problems problems;
+  if (!StartGame(park, 0, kStartingMoneyEasy, kInstantActionName, dataRoot, problems) || park == nullptr) return false;
+  const std::string path = CLevelLoader(dataRoot).GetLevelFolder(0) + kInstantActionFile;
+  if (!std::filesystem::exists(path) || !LoadIntoRunningGame(*park, path.c_str())) {
+    DebugPrintf("InstantAction: the park %s could not be loaded; an empty park is running\n", path.c_str());
+    problems.push_back("THE INSTANT ACTION PARK COULD NOT BE LOADED");
+    problems.push_back("AN EMPTY PARK IS RUNNING");
+  }
+  TellProblems(*park, problems);
+  return true;
+}
+
+bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& dataRoot) {
+  if (park == nullptr || path == nullptr) return false;
+  uint32_t size = 0;
+  char* data = std::filesystem::exists(path) ? LoadFileToBuffer(path, &size) : nullptr;
+  if (data == nullptr) {
+    DebugPrintf("LoadGame: no saved game at %s\n", path);
+    return false;
+  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(data);
+  const bool readable = size >= 5 && le::ReadU32(bytes) >= kFirstVersionWithLevel;
+  const uint8_t level = readable ? bytes[4] : 0;
+  // The file's loader leaves the park name to this screen: it is the name stored after the level
+  // index, or, in a file too short to hold it, the file's own name.
+  std::string name = std::filesystem::path(path).stem().string();
+  if (readable && size >= 5 + ParkState::kParkNameSize) {
+    const char* stored = reinterpret_cast<const char*>(bytes + 5);
+    name.assign(stored, strnlen(stored, ParkState::kParkNameSize));
+  }
+  FreeFileBuffer(data);
+  if (!readable) {
+    DebugPrintf("LoadGame: %s has no readable park block\n", path);
+    return false;
+  }
+  Problems problems;
+  if (!StartGame(park, level, kStartingMoneyMedium, name.c_str(), dataRoot, problems)) return false;
+  if (!LoadIntoRunningGame(*park, path)) {
+    DebugPrintf("LoadGame: %s could not be loaded; a fresh park is running\n", path);
+    problems.push_back("THE SAVED GAME COULD NOT BE LOADED");
+    problems.push_back("A FRESH PARK IS RUNNING");
+  }
+  TellProblems(*park, problems);
+  return true;
+}
+
+bool SaveRunningGame(CVerezIvor* park, const char* path) {
+  if (park == nullptr || path == nullptr) return false;
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+  const GameHooks& hooks = GetGameHooks();
+  ControllerSaveFields fields;
+  const bool saved = hooks.saveGame != nullptr ? hooks.saveGame(*park, path) : CSavedGame::SaveToFile(*park, fields, path);
+  if (!saved) DebugPrintf("SaveGame: could not save to %s\n", path);
+  return saved;
+}
+
+void QuitToMainMenu(CVerezIvor* park) {
+  if (park == nullptr) return;
+  for (size_t i = 0; i < park->GetLayerCount(); ++i) park->GetLayer(i)->MarkForRemoval();
+  ClearRunningGame(*park);
+  if (CInputMan* input = park->GetInputManager()) input->SetFrontEndMode(true);
+  if (GetGameHooks().switchToMenuRenderer != nullptr) GetGameHooks().switchToMenuRenderer();
+  park->AddLayerOnTop(std::make_unique<CMainScreen>());
+}

@@ -1,0 +1,41 @@
+// CMenuLayer: an interface layer whose widgets are one button panel; the screens, dialogs and
+// pop-ups derive from it and act on the commands of its buttons.
+#pragma once
+
+#include <string>
+
+#include "ui/widgets/ButtonPanel.h"
+#include "ui/widgets/UIActionLayer.h"
+
+class CVerezIvor;
+
+class CMenuLayer : public CUIActionLayer {
+ public:
+  static constexpr const char* kInterfaceFile = "data/ui/interface/interface.bin";
+
+  // Loads the interface art and takes the park's 14-point font when there is one.
+  CMenuLayer();
+  ~CMenuLayer() override;
+
+  void HandleInputEvent(const InputEvent& event) override;
+  // Tracks the pointer, acts on a pressed button, marks the tick as over the interface when the
+  // pointer lies over the panel and shows the hovered button's status text.
+  void Update(float dt) override;
+  bool IsModal() const override { return m_modal; }
+
+  CButtonPanel& GetPanel() const { return *m_panel; }
+
+ protected:
+  // A pressed button's command.
+  virtual void OnCommand(int command) = 0;
+  // Refreshes the panel's text each tick (before the pointer is looked at).
+  virtual void Refresh() {}
+  // The status text beside the cursor while it is over the button of that command; empty for none.
+  virtual std::string StatusFor(int command) const { return std::string(); }
+  // Acts on a pending command, unless the layer is on its way out.
+  void Dispatch();
+  static CVerezIvor* GetPark();
+
+  CButtonPanel* m_panel;  // owned as the layer's widget manager
+  bool m_modal = false;
+};
