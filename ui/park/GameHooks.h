@@ -1,6 +1,6 @@
 // GameHooks: what the interface asks of the in-game controller and the program shell, which live
 // above it or are still being written. The program fills these in at start-up
-// (app/Application.cpp, RegisterGameHooks); each empty entry has the fallback named beside it.
+// (app/ControllerHooks.cpp, RegisterGameHooks); each empty entry has the fallback named beside it.
 #pragma once
 
 #include <cstdint>
