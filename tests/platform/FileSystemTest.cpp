@@ -41,19 +41,14 @@ TEST(FileSystemTest, ResolvesBackslashesAndLetterCase) {
   EXPECT_FALSE(plat::DirectoryExists((base + "data/textures/grass.tga").c_str()));
   EXPECT_FALSE(plat::FileExists(nullptr));
 
-  // One file under every spelling has one identity; another file, even of the same content, not.
-  plat::FileIdentity grass, same, other;
-  ASSERT_TRUE(plat::GetFileIdentity((base + "Data/Textures/Grass.TGA").c_str(), grass));
-  for (const char* spelling :
-       {"data\\textures\\grass.tga", "DATA/./textures//../Textures/GRASS.tga", "/Data/Textures/Grass.TGA"}) {
-    ASSERT_TRUE(plat::GetFileIdentity((base + spelling).c_str(), same)) << spelling;
-    EXPECT_TRUE(same == grass) << spelling;
-  }
+  // One file under every spelling has one identity; another file of the same content has another.
   folder.Write("Data/Textures/Copy.tga", "g");
-  ASSERT_TRUE(plat::GetFileIdentity((base + "Data/Textures/Copy.tga").c_str(), other));
-  EXPECT_FALSE(other == grass);
-  EXPECT_TRUE(grass < other || other < grass);
-  EXPECT_FALSE(plat::GetFileIdentity((base + "Data/Textures/None.tga").c_str(), other));
+  plat::FileIdentity grass, same, copy;
+  ASSERT_TRUE(plat::GetFileIdentity((base + "Data/Textures/Grass.TGA").c_str(), grass));
+  ASSERT_TRUE(plat::GetFileIdentity((base + "DATA/./textures//../Textures\\GRASS.tga").c_str(), same));
+  ASSERT_TRUE(plat::GetFileIdentity((base + "Data/Textures/Copy.tga").c_str(), copy));
+  EXPECT_TRUE(same == grass && !(copy == grass));
+  EXPECT_FALSE(plat::GetFileIdentity((base + "Data/Textures/None.tga").c_str(), copy));
 
   // Relative paths start at the working directory.
   testing_support::WorkingFolder work;
