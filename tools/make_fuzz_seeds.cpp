@@ -22,6 +22,7 @@
 #include "park/pieces/ObjectCatalog.h"
 #include "park/runner/ParkRunner.h"
 #include "park/saved/SavedGame.h"
+#include "park/skater/Skater.h"
 #include "park/world/VerezIvor.h"
 #include "physics/collision/SphereTree.h"
 #include "physics/rigid/RigidConst.h"
@@ -180,7 +181,23 @@ void SeedSounds(const fs::path& data) {
   SeedFiles("sound_sample_fuzzer", sounds);
 }
 
+// A category list naming its own file a hundred times, each spelt another way ("./", ".//" and
+// "/" before it, or its letters in upper case), with a thousand entries each and sections enough
+// for them: one file, to be read as one category.
+std::string SelfNamedCatalogList() {
+  std::string list = "[header]\nNumCategories=100\nNumInCategory=1000\n";
+  for (int k = 0; k < 100; ++k) {
+    std::string spelling = k == 1 ? "/" : k == 2 ? "../objects/" : "";
+    for (int bits = k > 2 ? k : 0; bits != 0; bits >>= 1) spelling += bits & 1 ? ".//" : "./";
+    spelling += k == 3 ? "CATEGORIES.INI" : "categories.ini";
+    list += "[Cat" + std::to_string(k + 1) + "]\nINIFile=" + spelling + "\n";
+  }
+  for (int j = 1; j <= 1000; ++j) list += "[" + std::to_string(j) + "]\n";
+  return list;
+}
+
 void SeedTexts(const fs::path& data) {
+  Seed("catalog_fuzzer", "self_named", Text("categories.ini\n" + SelfNamedCatalogList()));
   std::string catalog;
   for (const fs::path& file : FilesIn(data / "objects", ".ini", 100)) {
     const Bytes text = ReadFile(file);
@@ -268,7 +285,7 @@ void SeedLevel(const fs::path& data) {
     park.SetResourceTable(&table);
     CLevelLoader loader;
     ControllerSaveFields controller;
-    Bytes running;
+    Bytes running, flung;
     if (loader.LoadLevel(park, 0) && loader.SetUpGrid(park) && loader.LoadCatalogs(park) &&
         CSavedGame::Load(park, controller, instant.data(), instant.size())) {
       const uint8_t identity[COctree::kIdentitySize] = {'d', 'e', 'm', 'o'};
@@ -278,8 +295,17 @@ void SeedLevel(const fs::path& data) {
       runner.SpawnSkaters(4);
       runner.RunTicks(300);
       if (!CSavedGame::Save(park, controller, running)) running.clear();
+      // The same park with a skater no park makes: falling faster than any float sweep can
+      // measure, on a radius below the smallest normal float.
+      if (!GetSkaterList().empty()) {
+        CSkater* skater = GetSkaterList().front();
+        skater->SetVelocity(Vector3(0.0f, 0.0f, -1.5e23f));
+        skater->SetRadius(9.4e-39f, nullptr);
+        if (!CSavedGame::Save(park, controller, flung)) flung.clear();
+      }
     }
     Seed("saved_game_fuzzer", "running.sav", running);
+    Seed("saved_game_fuzzer", "flung_skater.sav", flung);
     FreeObjectCatalog();
     park.ClearGrid();
     park.ClearWorld();

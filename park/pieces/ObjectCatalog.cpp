@@ -59,13 +59,6 @@ int FindResource(const std::string& name) {
   return table != nullptr && !name.empty() ? table->FindByName(name.c_str()) : -1;
 }
 
-CImageRef LoadIcon(int resource) {
-  CGameWorld* world = GetGameWorld();
-  CResourceTable* table = world != nullptr ? world->GetResourceTable() : nullptr;
-  const char* path = table != nullptr && resource >= 0 ? table->GetPath(resource) : nullptr;
-  return path != nullptr ? LoadImageFile(path) : CImageRef();
-}
-
 int ResourceOrMissing(const std::string& name) {
   const int found = FindResource(name);
   return found >= 0 ? found : FindResource("missing.tga");
@@ -89,18 +82,40 @@ const char* const kTypeKeywords[][2] = {
 
 }  // namespace
 
-// The catalog files of one load, each read and indexed once however many keys are asked of it.
+// The catalog files of one load, each read and indexed once however many keys are asked of it,
+// and the icons of one load, each loaded once however many entries show it.
 struct CObjectCatalog::OpenFiles {
   struct Entry {
     CProfileFile file;
     bool readAsCategory = false;
   };
-  std::map<std::string, std::unique_ptr<Entry>> byPath;  // by resolved path
+  // A file by what it is, not by how a list spells it: spelt a hundred ways, a list's own file
+  // would otherwise be read as a hundred categories. Files that do not exist read as empty and
+  // are told apart by their resolved paths.
+  std::map<plat::FileIdentity, std::unique_ptr<Entry>> byIdentity;
+  std::map<std::string, std::unique_ptr<Entry>> missing;
+  std::map<int, CImageRef> icons;  // by resource
 
   Entry& Get(const std::string& path) {
-    std::unique_ptr<Entry>& entry = byPath[plat::ResolvePath(path.c_str())];
+    plat::FileIdentity identity;
+    std::unique_ptr<Entry>& entry = plat::GetFileIdentity(path.c_str(), identity)
+                                        ? byIdentity[identity]
+                                        : missing[plat::ResolvePath(path.c_str())];
     if (entry == nullptr) entry = std::make_unique<Entry>(Entry{CProfileFile(path.c_str())});
     return *entry;
+  }
+
+  // Every entry without an icon of its own shows the missing-icon picture: one copy serves them all.
+  CImageRef Icon(int resource) {
+    if (resource < 0) return CImageRef();
+    auto known = icons.find(resource);
+    if (known != icons.end()) return known->second;
+    CGameWorld* world = GetGameWorld();
+    CResourceTable* table = world != nullptr ? world->GetResourceTable() : nullptr;
+    const char* path = table != nullptr ? table->GetPath(resource) : nullptr;
+    CImageRef image = path != nullptr ? LoadImageFile(path) : CImageRef();
+    icons.emplace(resource, image);
+    return image;
   }
 };
 
@@ -199,7 +214,7 @@ void CObjectCatalog::LoadCategory(OpenFiles& files, const CProfileFile& list, co
     CatalogItem& item = category.items[static_cast<size_t>(j - 1)];
     const std::string entryName = SectionName("Object%i", j);
     const char* e = entryName.c_str();
-    item.icon = LoadIcon(ResourceOrMissing(ReadKey(file, e, "Targa")));
+    item.icon = files.Icon(ResourceOrMissing(ReadKey(file, e, "Targa")));
     item.type = TypeFromKeyword(ReadKey(file, e, "type").c_str());
     item.idx = ReadInt(file, e, "idx");
     item.name = ReadKey(file, e, "name");
@@ -213,7 +228,7 @@ void CObjectCatalog::LoadCategory(OpenFiles& files, const CProfileFile& list, co
         DebugPrintf("Catalog: entry %d of category %d lies outside the table\n", item.idx, category.categoryId);
         break;
       }
-      std::unique_ptr<ObjectDefinition> definition = ReadObject(file, item.idx, v, item.type);
+      std::unique_ptr<ObjectDefinition> definition = ReadObject(files, file, item.idx, v, item.type);
       if (definition == nullptr) continue;
       definition->catalogNumber = static_cast<uint16_t>(position);
       if (Store(position, std::move(definition))) ++item.variantCount;
@@ -230,7 +245,7 @@ void CObjectCatalog::LoadSponsors(OpenFiles& files, const std::string& root) {
     count = count < 0 ? 0 : kMaxSponsors;
   }
   for (int i = 0; i < count; ++i) {
-    std::unique_ptr<ObjectDefinition> definition = ReadObject(file, i + 1, 0, 19);
+    std::unique_ptr<ObjectDefinition> definition = ReadObject(files, file, i + 1, 0, 19);
     if (definition == nullptr) continue;
     definition->catalogNumber = static_cast<uint16_t>(kSponsorBase + i);
     Store(kSponsorBase + i, std::move(definition));
@@ -248,8 +263,8 @@ bool CObjectCatalog::Store(int position, std::unique_ptr<ObjectDefinition> defin
   return true;
 }
 
-std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(const CProfileFile& file, int idx, int variant,
-                                                             int type) const {
+std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(OpenFiles& files, const CProfileFile& file, int idx,
+                                                             int variant, int type) const {
   const std::string section = SectionName("object%d", 100 + 10 * idx + variant);
   const char* s = section.c_str();
   int width = 0, length = 0;
@@ -281,7 +296,7 @@ std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(const CProfileFile&
   if (!running.empty()) d->operatingCost = static_cast<float>(std::atof(running.c_str()));
   if (!snap.empty()) d->snapToGrid = std::atoi(snap.c_str());
   d->vertical = std::atoi(ReadKey(file, s, "vert").c_str()) == 1 ? 1 : 0;
-  d->iconImage = LoadIcon(d->icon);
+  d->iconImage = files.Icon(d->icon);
   return d;
 }
 

@@ -60,7 +60,8 @@ class CObjectCatalog {
   void LoadCategory(OpenFiles& files, const CProfileFile& list, const std::string& categoryPath, int number,
                     bool facility, CatalogCategory& category);
   void LoadSponsors(OpenFiles& files, const std::string& root);
-  std::unique_ptr<ObjectDefinition> ReadObject(const CProfileFile& file, int idx, int variant, int type) const;
+  std::unique_ptr<ObjectDefinition> ReadObject(OpenFiles& files, const CProfileFile& file, int idx, int variant,
+                                               int type) const;
   bool Store(int position, std::unique_ptr<ObjectDefinition> definition);
 
   std::vector<CatalogCategory> m_sections;

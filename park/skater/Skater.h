@@ -389,6 +389,8 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   void ReadContactPoints(const ShadedMesh* mesh);
   bool LoadLeading(CByteCursor& in, uint32_t version);
   bool LoadRest(CByteCursor& in);
+  // Every number of the record's fields is finite (a park makes no other).
+  bool NumbersFinite() const;
 
   SkaterParams m_params;
   // What the skater tells what it runs into: a skater (kind 4), answering for itself.

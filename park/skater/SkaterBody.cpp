@@ -86,9 +86,13 @@ bool CSkaterBody::LoadTickState(CByteCursor& in) {
       !in.ReadVector3(boardPoint) || !in.ReadU32(points) || points > kMaxGrindPoints ||
       points > in.GetRemaining() / 12)
     return false;
+  auto finite = [](const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); };
+  if (!finite(normal) || !finite(boardPoint) || !std::isfinite(air) || !std::isfinite(tick) || !std::isfinite(entry) ||
+      !std::isfinite(crouch) || !std::isfinite(pitch))
+    return false;
   std::vector<Vector3> grind(points);
   for (Vector3& p : grind)
-    if (!in.ReadVector3(p)) return false;
+    if (!in.ReadVector3(p) || !finite(p)) return false;
   m_hasContact = (flags & 1) != 0;
   m_moved = (flags & 2) != 0;
   m_grindKey = (flags & 4) != 0;

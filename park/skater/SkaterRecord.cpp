@@ -1,6 +1,7 @@
 // The skater record of the saved game: written at the newest version, read at any older one.
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "core/world/WorldAccess.h"
 #include "park/world/VerezIvor.h"
@@ -17,6 +18,31 @@
 namespace {
 // A route longer than this is no route a search could have made.
 constexpr uint32_t kMaxRouteSteps = 1u << 20;
+// The body a park makes: a sphere of a centimetre to ten metres (a skater's is 0.45), moving slower
+// than a fall from fifty kilometres. Outside these the body is no skater's, and its sweeps can be
+// too long or too fine for a float to measure.
+constexpr float kMinRadius = 0.01f;
+constexpr float kMaxRadius = 10.0f;
+constexpr float kMaxSpeed = 1000.0f;
+
+bool Finite(std::initializer_list<double> values) {
+  for (double v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+bool Finite(const Vector3& v) { return Finite({v.x, v.y, v.z}); }
+template <size_t N>
+bool Finite(const float (&values)[N]) {
+  for (float v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
+// Checked before it reaches the sphere: the sphere would quietly keep a radius it refuses.
+bool BodyInRange(const Vector3& velocity, float radius, float restitution, float friction) {
+  return Finite(velocity) && velocity.Length() <= kMaxSpeed && radius >= kMinRadius && radius <= kMaxRadius &&
+         restitution >= 0.0f && restitution <= 1.0f && friction >= 0.0f && friction <= 1.0f;
+}
 
 bool ReadBool(CByteCursor& in, bool& v) {
   uint8_t b = 0;
@@ -32,6 +58,11 @@ bool ReadFrame(CByteCursor& in, COrientation& frame) {
   for (int r = 0; r < 3; ++r)
     if (!in.ReadVector3(frame.GetMatrix().m[r])) return false;
   return in.ReadVector3(frame.GetPosition());
+}
+bool FiniteFrame(const COrientation& frame) {
+  for (int r = 0; r < 3; ++r)
+    if (!Finite(frame.GetMatrix().m[r])) return false;
+  return Finite(frame.GetPosition());
 }
 
 // The link that leads from one node to the next, found again among the graph's successors.
@@ -158,7 +189,9 @@ bool CSkater::LoadTickState(CByteCursor& in, uint32_t savedId) {
       !in.ReadU8(flags) || !in.ReadF32(body.spinAngle) || !in.ReadF32(body.landingError) ||
       !in.ReadF32(body.lastPushTime) || !in.ReadU32(body.currentTrick) || !in.ReadU32(body.underfootObject) ||
       !in.ReadVector3(m_stuck.position) || !in.ReadF32(m_stuck.timer) || !in.ReadU32(rescues) ||
-      rescues > static_cast<uint32_t>(kMaxRescues) || !in.ReadU32(sequence))
+      rescues > static_cast<uint32_t>(kMaxRescues) || !in.ReadU32(sequence) ||
+      !Finite({times.decisionTimer, body.spinAngle, body.landingError, body.lastPushTime, m_stuck.timer}) ||
+      !Finite(m_stuck.position))
     return false;
   mind.needWalk = (flags & 1) != 0;
   body.trickFlag = (flags & 2) != 0;
@@ -228,11 +261,30 @@ bool CSkater::LoadRest(CByteCursor& in) {
     step.linkNumber = step.hasLink ? link : 0;
   }
   if (!m_tricks.Load(in) || !m_thoughts.Load(in)) return false;
+  if (!BodyInRange(velocity, radius, restitution, friction) || !NumbersFinite()) {
+    DebugPrintf("Skater: Record holds a body no park makes\n");
+    return false;
+  }
   SetVelocity(velocity);
   m_restitution = restitution;
   m_friction = friction;
-  if (radius > 0.0f && std::isfinite(radius)) SetRadius(radius, nullptr);
+  SetRadius(radius, nullptr);
   return true;
+}
+
+bool CSkater::NumbersFinite() const {
+  const Quaternion& q = body.takeOffRotation;
+  const bool timesFinite = Finite(
+      {times.decisionTime, times.timeSinceShopping, times.timeInPark, times.stateTime, body.restTurnTimer});
+  const bool motionFinite = Finite({body.lean, body.crashTimer, body.airTime, body.turnRate, body.forwardInput}) &&
+                            Finite({body.takeOffTime, body.timeOnGround, body.timeWithoutContact, body.animSpeed}) &&
+                            Finite({body.steerInput, q.x, q.y, q.z, q.w});
+  const bool mindFinite = Finite({needs.tiredness, needs.thirst, needs.mood, needs.money, needs.hunger}) &&
+                          Finite({needs.injury, needs.bladder, ability.skill, ability.shoppingFactor}) &&
+                          Finite({ability.totalA, ability.totalB}) && Finite(ability.trickCountA) &&
+                          Finite(ability.trickCountB) && Finite(ability.trickSkill);
+  return timesFinite && motionFinite && mindFinite && Finite(body.targetPoint) && Finite(body.frontContact) &&
+         Finite(body.backContact) && Finite(body.crashFrontContact) && Finite(body.crashBackContact);
 }
 
 bool CSkater::Load(const uint8_t* data, size_t size, size_t* consumed, uint32_t* savedId) {
@@ -257,6 +309,10 @@ bool CSkater::ReadRecord(const uint8_t* data, size_t size, size_t* consumed, uin
   }
   if (!LoadLeading(in, version) || !in.ReadU32(id) || !ReadFrame(in, frame)) {
     DebugPrintf("Skater: Record cut short\n");
+    return false;
+  }
+  if (!FiniteFrame(frame)) {
+    DebugPrintf("Skater: Record holds a frame no park makes\n");
     return false;
   }
   LoadBody(frame, nullptr);

@@ -39,6 +39,9 @@ std::vector<ContactEntry>& Entries() {
 constexpr float kMinSubStep = 0.005f;
 // How far short of a contact a sub-stepping mover stops.
 constexpr float kStandOff = 0.05f;
+// Sub-steps toward one contact: each stops short of the last contact, so a mover that has not
+// got clear after this many is pressed into something it cannot creep up to.
+constexpr int kMaxCreeps = 16;
 
 }  // namespace
 
@@ -181,6 +184,7 @@ bool CActiveCollisionObject::Move(COctree* octree, float dt, bool accumulate, in
     // Creep up to the contact, stopping a little short of it.
     const float step = (kStandOff / speed) * dt;
     used -= step;
+    int creeps = 0;
     while (used > 0.0f) {
       ReleaseQuery(query);
       query = CreateSweepQuery(used);
@@ -198,7 +202,14 @@ bool CActiveCollisionObject::Move(COctree* octree, float dt, bool accumulate, in
         ApplySweep(octree, query.Get());
         break;
       }
-      used = m_hit.time * used - step;
+      // The time left must shrink: a stand-off too small to register against it (a sweep so long
+      // that its length overflows, or a step below the time's precision) would creep for ever.
+      const float next = m_hit.time * used - step;
+      if (!(next < used) || ++creeps >= kMaxCreeps) {
+        used = 0.0f;
+        break;
+      }
+      used = next;
     }
     if (!(used > 0.0f)) used = 0.0f;
   }

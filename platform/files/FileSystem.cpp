@@ -112,6 +112,14 @@ bool FileExists(const char* path) {
   return StatPath(ResolvePath(path), &info) && S_ISREG(info.st_mode);
 }
 
+bool GetFileIdentity(const char* path, FileIdentity& out) {
+  struct stat info;
+  if (!StatPath(ResolvePath(path), &info)) return false;
+  out.device = static_cast<uint64_t>(info.st_dev);
+  out.inode = static_cast<uint64_t>(info.st_ino);
+  return true;
+}
+
 bool DirectoryExists(const char* path) {
   struct stat info;
   return StatPath(ResolvePath(path), &info) && S_ISDIR(info.st_mode);

@@ -19,6 +19,17 @@ std::string ResolvePath(const char* path);
 
 // True for an existing regular file (after resolution).
 bool FileExists(const char* path);
+
+// The file a path names, whatever the spelling ("a.ini", "./a.ini", ".//A.INI", a link to it):
+// two paths to one file have equal identities.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator<(const FileIdentity& o) const { return device != o.device ? device < o.device : inode < o.inode; }
+  bool operator==(const FileIdentity& o) const { return device == o.device && inode == o.inode; }
+};
+// False (out untouched) when the path, after resolution, names no existing file or folder.
+bool GetFileIdentity(const char* path, FileIdentity& out);
 // True for an existing folder (after resolution).
 bool DirectoryExists(const char* path);
 

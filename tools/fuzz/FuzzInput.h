@@ -68,4 +68,50 @@ inline const std::string& DemoRoot() {
   return root;
 }
 
+// The working folder at the demo root for as long as it lives, for readers that take their files
+// from "data/" below the working folder; the folder it was is given back afterwards. Between
+// inputs libFuzzer reads and writes its corpus by the paths it was given, which may be relative
+// to the folder the session started in.
+class InDemoRoot {
+ public:
+  InDemoRoot() : m_previous(std::filesystem::current_path()) { std::filesystem::current_path(DemoRoot()); }
+  ~InDemoRoot() {
+    std::error_code error;
+    std::filesystem::current_path(m_previous, error);
+  }
+  InDemoRoot(const InDemoRoot&) = delete;
+  InDemoRoot& operator=(const InDemoRoot&) = delete;
+
+ private:
+  std::filesystem::path m_previous;
+};
+
+// For LLVMFuzzerInitialize of a target that runs inputs InDemoRoot: a crash or a time-out is
+// written while the working folder is the demo root, so the artifact folder is made absolute
+// (the starting folder when none is given), and the artifact lands where the session started.
+inline void KeepArtifactsWhereStarted(int* argc, char*** argv) {
+  namespace fs = std::filesystem;
+  static std::vector<std::string> args;
+  static std::vector<char*> pointers;
+  args.assign(*argv, *argv + *argc);
+  bool prefixed = false;
+  for (std::string& arg : args) {
+    for (const std::string flag : {"-artifact_prefix=", "-exact_artifact_path="}) {
+      if (arg.compare(0, flag.size(), flag) != 0) continue;
+      std::string value = arg.substr(flag.size());
+      const bool folder = !value.empty() && value.back() == '/';
+      if (!value.empty() && fs::path(value).is_relative()) value = fs::absolute(value).string();
+      if (folder && value.back() != '/') value += '/';
+      arg = flag + value;
+      prefixed = prefixed || flag == "-artifact_prefix=";
+    }
+  }
+  if (!prefixed) args.push_back("-artifact_prefix=" + fs::current_path().string() + "/");
+  pointers.clear();
+  for (std::string& arg : args) pointers.push_back(arg.data());
+  pointers.push_back(nullptr);
+  *argc = static_cast<int>(args.size());
+  *argv = pointers.data();
+}
+
 }  // namespace fuzz_input

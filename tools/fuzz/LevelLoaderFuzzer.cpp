@@ -2,8 +2,6 @@
 // level folder (the terrain mesh, the grid cache, the fog INI, the baked light files or the
 // visibility), the rest of the input replaces it, and a fresh park loads the level (and sets up
 // its grid when the file was the terrain or the grid cache). The file is put back afterwards.
-#include <filesystem>
-
 #include "core/world/AssetPreloader.h"
 #include "core/input/SkateSettings.h"
 #include "core/data/ResourceTable.h"
@@ -26,7 +24,6 @@ struct Level {
 Level& TheLevel() {
   static Level* level = [] {
     auto* made = new Level;
-    std::filesystem::current_path(fuzz_input::DemoRoot());  // the preloader scans "data/"
     made->settings.detailFlags = 1;                         // baked light is read
     SetSettings(&made->settings);
     made->folder = CLevelLoader().GetLevelFolder(0);
@@ -41,9 +38,15 @@ Level& TheLevel() {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  fuzz_input::KeepArtifactsWhereStarted(argc, argv);
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_input::Quiet();
   if (size == 0) return 0;
+  const fuzz_input::InDemoRoot inRoot;  // the preloader scans "data/", the level is named below it
   Level& level = TheLevel();
   const size_t file = data[0] % kFileCount;
   const std::string path = level.folder + kFiles[file];

@@ -3,7 +3,6 @@
 // ticks and saves to a file that loads again; the level's own park is loaded back after it, so
 // that every input meets the same park.
 #include <cstdlib>
-#include <filesystem>
 
 #include "core/input/SkateSettings.h"
 #include "core/data/ResourceTable.h"
@@ -26,8 +25,6 @@ struct DemoPark {
 DemoPark& TheDemo() {
   static DemoPark* demo = [] {
     auto* made = new DemoPark;
-    const std::string root = fuzz_input::DemoRoot();
-    std::filesystem::current_path(root);
     SetSettings(&made->settings);
     made->park = std::make_unique<CVerezIvor>(nullptr, nullptr);
     made->park->SetResourceTable(&made->table);
@@ -43,8 +40,15 @@ DemoPark& TheDemo() {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  fuzz_input::KeepArtifactsWhereStarted(argc, argv);
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_input::Quiet();
+  // The level, the catalogs and the assets a tick loads are named below the demo root.
+  const fuzz_input::InDemoRoot inRoot;
   DemoPark& demo = TheDemo();
   CVerezIvor& park = *demo.park;
   plat::srand(1);

@@ -1,12 +1,16 @@
 // The object catalogs read from a generated tree of INI files, hostile files included.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
+#include "core/data/ResourceTable.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/world/ParkState.h"
+#include "park/world/VerezIvor.h"
 #include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
+#include "tools/DemoContentImages.h"
 
 namespace {
 
@@ -168,15 +172,33 @@ TEST(ObjectCatalog, WorkStaysInProportionToTheFiles) {
   catalog.Load(folder.Path());
   ASSERT_EQ(catalog.GetSectionCategories().size(), 1u);
   EXPECT_TRUE(catalog.GetSectionCategories()[0].items.empty());
-  // A list that is its own categories' file, 100 times over with 1000 entries each: read as one
-  // category, its entries cut to the file's 101 sections.
+  // A list that is its own categories' file, 100 times over with 1000 entries each, under 100
+  // spellings (as written, through "/", "./", ".//", "..", in other letter case, or through a
+  // link): read as one category, its entries cut to the file's 101 sections.
   std::string self = "[header]\nNumCategories=100\nNumInCategory=1000\n";
-  for (int i = 1; i <= 100; ++i) self += "[Cat" + std::to_string(i) + "]\nINIFile=categories.ini\n";
+  const char* const odd[] = {"categories.ini", "CATEGORIES.INI", "/categories.ini", "../objects/categories.ini",
+                             "self.ini"};
+  for (int i = 0; i < 100; ++i) {
+    std::string spelling = i < 5 ? odd[i] : "categories.ini";
+    for (int bits = i < 5 ? 0 : i; bits != 0; bits >>= 1) spelling.insert(0, bits & 1 ? ".//" : "./");
+    self += "[Cat" + std::to_string(i + 1) + "]\nINIFile=" + spelling + "\n";
+  }
   folder.Write("data/objects/categories.ini", self);
+  std::filesystem::create_symlink("categories.ini", folder.Path() + "data/objects/self.ini");
+  // Every entry shows the missing-icon picture, and all show one copy of it.
+  ASSERT_TRUE(DemoContent::WriteImages(folder.MakeFolder("data")));
+  CResourceTable table;
+  table.Add((folder.Path() + "data/meshes/missing.tga").c_str());
+  CVerezIvor park(nullptr, nullptr);
+  park.SetResourceTable(&table);
   EXPECT_TRUE(testing_support::CostsNearLinear(self.size(), [&] { catalog.Load(folder.Path()); }));
   ASSERT_EQ(catalog.GetSectionCategories().size(), 100u);
-  EXPECT_EQ(catalog.GetSectionCategories()[0].items.size(), 101u);
+  const std::vector<CatalogItem>& items = catalog.GetSectionCategories()[0].items;
+  ASSERT_EQ(items.size(), 101u);
   for (size_t i = 1; i < 100; ++i) EXPECT_TRUE(catalog.GetSectionCategories()[i].items.empty()) << i;
+  ASSERT_FALSE(items[0].icon.IsNull());
+  for (const CatalogItem& item : items) EXPECT_EQ(item.icon.Get(), items[0].icon.Get());
+  park.SetResourceTable(nullptr);
   // A thousand real entries: every file is parsed once, not once per key.
   std::string many = "[Header]\nNumInCategory=1000\n";
   for (int j = 1; j <= 1000; ++j) {

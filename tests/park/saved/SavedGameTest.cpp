@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -530,6 +532,51 @@ TEST_F(SavedPark, WrongMarkersTrailersAndCountsAreRefused) {
   EXPECT_TRUE(refused(SavedParkBlock::kSize + 4, 6));
   EXPECT_TRUE(refused(SavedParkBlock::kSize + 8 + SaveOf(*terrain).size(), 0xDA4A9832u));  // trailer of record 0
   EXPECT_TRUE(refused(0, 13));  // a newer park block
+}
+
+// A skater whose numbers no park makes - a fall faster than a sweep can measure, a radius of no
+// body, a number that is not one - is refused whole and the running park kept; the same skater
+// within the ranges loads.
+TEST_F(SavedPark, SkatersWithBodiesNoParkMakesAreRefused) {
+  Build();
+  const std::vector<uint8_t> running = SaveNow();
+  auto fileWith = [&](const std::function<void(CSkater&)>& change) {
+    change(*GetSkaterList().front());
+    const std::vector<uint8_t> file = SaveNow();
+    EXPECT_TRUE(CSavedGame::Load(park, controller, running.data(), running.size()));
+    return file;
+  };
+  auto loads = [&](const std::function<void(CSkater&)>& change) {
+    const std::vector<uint8_t> file = fileWith(change);
+    const bool loaded = CSavedGame::Load(park, controller, file.data(), file.size());
+    if (!loaded) EXPECT_EQ(SaveNow(), running);
+    EXPECT_TRUE(CSavedGame::Load(park, controller, running.data(), running.size()));
+    return loaded;
+  };
+  const float nan = std::nanf("");
+  testing_support::DebugCapture log;
+  EXPECT_FALSE(loads([](CSkater& s) {
+    s.SetVelocity(Vector3(0.0f, 0.0f, -1.5e23f));
+    s.SetRadius(9.4e-39f, nullptr);
+  }));
+  EXPECT_NE(log.Text().find("Skater: Record holds a body no park makes\n"), std::string::npos);
+  EXPECT_FALSE(loads([](CSkater& s) { s.SetVelocity(Vector3(0.0f, 0.0f, -1.5e23f)); }));
+  EXPECT_FALSE(loads([](CSkater& s) { s.SetVelocity(Vector3(1001.0f, 0.0f, 0.0f)); }));
+  EXPECT_FALSE(loads([&](CSkater& s) { s.SetVelocity(Vector3(0.0f, nan, 0.0f)); }));
+  for (float radius : {9.4e-39f, 1e-3f, 0.0099f, 10.5f})
+    EXPECT_FALSE(loads([&](CSkater& s) { s.SetRadius(radius, nullptr); })) << radius;
+  EXPECT_FALSE(loads([&](CSkater& s) { s.needs.hunger = nan; }));
+  EXPECT_FALSE(loads([&](CSkater& s) { s.body.frontContact.y = INFINITY; }));
+  EXPECT_FALSE(loads([&](CSkater& s) { s.times.timeInPark = std::nan(""); }));
+  // At the edges of the ranges it loads, and reads back as written.
+  const std::vector<uint8_t> edge = fileWith([](CSkater& s) {
+    s.SetVelocity(Vector3(0.0f, 600.0f, -800.0f));
+    s.SetRadius(0.01f, nullptr);
+  });
+  ASSERT_TRUE(CSavedGame::Load(park, controller, edge.data(), edge.size()));
+  EXPECT_EQ(SaveNow(), edge);
+  EXPECT_EQ(GetSkaterList().front()->GetRadius(), 0.01f);
+  EXPECT_EQ(GetSkaterList().front()->GetVelocity(), Vector3(0.0f, 600.0f, -800.0f));
 }
 
 // The level's terrain numbers its links in a row from its first; a file whose terrain links are

@@ -247,6 +247,7 @@ std::vector<uint8_t> OlderRecord(const std::vector<uint8_t>& v7, uint32_t versio
 
 TEST_F(SkaterPark, OlderRecordsReadIntoTheRightFieldsAndKeepTheConstructorsForTheRest) {
   CSkater a;
+  a.LoadBody(COrientation());  // a skater without a body has no radius, and its record is refused
   MakeBusySkater(a);
   const std::vector<uint8_t> v7 = SaveOf(a);
   for (uint32_t version = 0; version <= 7; ++version) {

@@ -41,6 +41,15 @@ TEST(FileSystemTest, ResolvesBackslashesAndLetterCase) {
   EXPECT_FALSE(plat::DirectoryExists((base + "data/textures/grass.tga").c_str()));
   EXPECT_FALSE(plat::FileExists(nullptr));
 
+  // One file under every spelling has one identity; another file of the same content has another.
+  folder.Write("Data/Textures/Copy.tga", "g");
+  plat::FileIdentity grass, same, copy;
+  ASSERT_TRUE(plat::GetFileIdentity((base + "Data/Textures/Grass.TGA").c_str(), grass));
+  ASSERT_TRUE(plat::GetFileIdentity((base + "DATA/./textures//../Textures\\GRASS.tga").c_str(), same));
+  ASSERT_TRUE(plat::GetFileIdentity((base + "Data/Textures/Copy.tga").c_str(), copy));
+  EXPECT_TRUE(same == grass && !(copy == grass));
+  EXPECT_FALSE(plat::GetFileIdentity((base + "Data/Textures/None.tga").c_str(), copy));
+
   // Relative paths start at the working directory.
   testing_support::WorkingFolder work;
   ASSERT_TRUE(work.Entered());
