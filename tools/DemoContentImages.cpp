@@ -172,6 +172,7 @@ Painter Bubble(uint32_t side, const BubblePicture& picture) {
     return alpha | ((sign ? picture.sign : picture.ground) & 0xFFFFFFu);
   };
 }
+
 const char* const kIcons[] = {"ground", "box", "ramp", "lodramp", "spinner", "bump", "figure", "crate", "buggy", "missing"};
 
 // Every demo mesh has an icon beside it: the build dialog shows it.

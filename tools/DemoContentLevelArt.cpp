@@ -35,6 +35,9 @@ bool WriteLevelTextures(const std::string& dataFolder) {
   return ok;
 }
 
+namespace {
+
+// The textures a game on the demo level draws, below the data folder.
 std::vector<std::string> ParkTextureFiles() {
   std::vector<std::string> files;
   for (const std::string& name : LevelTextureFiles()) files.push_back(std::string(kLevelFolder) + "/" + name);
@@ -48,6 +51,8 @@ std::vector<std::string> ParkTextureFiles() {
   for (const std::string& file : BoarderTextureFiles()) files.push_back(file);
   return files;
 }
+
+}  // namespace
 
 bool WriteSoftwareTextureCache(const std::string& dataFolder) {
   std::vector<std::unique_ptr<CTexture>> textures;

@@ -14,13 +14,9 @@ std::vector<std::string> LevelTextureFiles();
 // Call after WriteImages and WriteLevel; false (logged) when one is missing or cannot be written.
 bool WriteLevelTextures(const std::string& dataFolder);
 
-// The textures a game on the demo level draws: the level's own, the pieces', the boarder's and the
-// thought bubbles (paths below the data folder).
-std::vector<std::string> ParkTextureFiles();
-
 // Writes the software renderer's cache files of the level ("texture0.bin" to "texture2.bin" in the
-// level folder): one palette chosen for every texture of ParkTextureFiles, and the textures
-// converted against it. Call after the textures are written; false (logged) when one cannot be
+// level folder): one palette chosen for every texture a game on the demo level draws (the level's
+// own, the pieces', the boarder's and the thought bubbles), and those textures converted against it. Call after the textures are written; false (logged) when one cannot be
 // read or a file cannot be written.
 bool WriteSoftwareTextureCache(const std::string& dataFolder);
 
