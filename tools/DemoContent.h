@@ -78,7 +78,8 @@ bool WriteAll(const std::string& folder);
 
 // Writes the whole demo data set into dataFolder (which must exist and be named "data": the
 // instant-action park loads the written level through it): meshes, level, pictures, sounds,
-// catalogs, figure, interface, level textures, the instant-action park and the generator stamp.
+// catalogs, figure, interface, level textures and their software caches, the instant-action park
+// and the generator stamp.
 // The engine must be registered (RegisterEngine). False (logged) when any part failed.
 bool WriteDemoData(const std::string& dataFolder);
 

@@ -259,6 +259,8 @@ void AddTextureChoices(ShadedMesh& mesh) {
   }
 }
 
+// Each texture is named after its file: the software renderer keeps one converted copy per name,
+// so textures sharing a name would all show whichever was drawn first.
 bool WriteTexture(const std::string& path, uint32_t colour) {
   constexpr uint32_t kSide = 32;
   std::vector<uint32_t> pixels(kSide * kSide);
@@ -267,7 +269,8 @@ bool WriteTexture(const std::string& path, uint32_t colour) {
   for (uint32_t y = 0; y < kSide; ++y)
     for (uint32_t x = 0; x < kSide; ++x) pixels[y * kSide + x] = ((y / 4) % 2 == 0) ? colour : dark;
   CTexture texture;
-  return texture.CreateFromPixels(pixels.data(), 4, kSide, kSide, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x10, "boarder") &&
+  return texture.CreateFromPixels(pixels.data(), 4, kSide, kSide, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x10,
+                                  std::filesystem::path(path).stem().string().c_str()) &&
          texture.Save(path.c_str(), 0);
 }
 

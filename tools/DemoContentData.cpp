@@ -14,7 +14,8 @@ namespace DemoContent {
 bool WriteDemoData(const std::string& dataFolder) {
   return WriteAll(dataFolder) && WriteLevel(dataFolder) && WriteImages(dataFolder) && WriteSounds(dataFolder) &&
          WriteCatalogs(dataFolder) && WriteBoarder(dataFolder) && WriteUi(dataFolder) &&
-         WriteLevelTextures(dataFolder) && WriteInstantActionPark(dataFolder) && WriteGeneratorStamp(dataFolder);
+         WriteLevelTextures(dataFolder) && WriteSoftwareTextureCache(dataFolder) &&
+         WriteInstantActionPark(dataFolder) && WriteGeneratorStamp(dataFolder);
 }
 
 }  // namespace DemoContent

@@ -95,7 +95,84 @@ struct TextureSpec {
   int mode;
 };
 
-const char* const kBubbles[] = {"hungry", "thirsty", "pee", "buystuff", "injured", "tired", "cost"};
+// A thought bubble: a disc in the colour of its need with a dark rim and a pictogram inside, so
+// that the seven tell apart by colour and by shape even as a few pixels over a skater's head.
+// The pictogram is a test on the point (u, v) of the disc, each in [-1, 1] with v growing down.
+struct BubblePicture {
+  const char* name;
+  uint32_t ground, sign;
+  std::function<bool(double u, double v)> inSign;
+};
+
+bool InCircle(double u, double v, double cu, double cv, double r) {
+  return (u - cu) * (u - cu) + (v - cv) * (v - cv) <= r * r;
+}
+bool InRing(double u, double v, double cu, double cv, double r, double half) {
+  const double d = std::sqrt((u - cu) * (u - cu) + (v - cv) * (v - cv));
+  return std::abs(d - r) <= half;
+}
+
+const BubblePicture kBubbles[] = {
+    // A burger: bun, patty and bun.
+    {"hungry", Argb(255, 245, 150, 40), Argb(255, 90, 45, 10),
+     [](double u, double v) {
+       return (v <= -0.1 && v >= -0.5 && InCircle(u / 0.6, (v + 0.1) / 0.4, 0, 0, 1)) ||
+              (std::abs(v - 0.08) <= 0.1 && std::abs(u) <= 0.62) || (v >= 0.26 && v <= 0.45 && std::abs(u) <= 0.55);
+     }},
+    // A glass with a straw.
+    {"thirsty", Argb(255, 40, 110, 235), Argb(255, 250, 250, 250),
+     [](double u, double v) {
+       const bool glass = v >= -0.4 && v <= 0.55 && std::abs(u) <= 0.4 - 0.15 * (v + 0.4);
+       const bool straw = v >= -0.75 && v <= -0.4 && std::abs(u - (0.1 - 0.6 * (v + 0.4))) <= 0.08;
+       return glass || straw;
+     }},
+    // A drop.
+    {"pee", Argb(255, 245, 215, 40), Argb(255, 30, 70, 170),
+     [](double u, double v) {
+       return InCircle(u, v, 0, 0.2, 0.4) || (v >= -0.6 && v <= 0.2 && std::abs(u) <= 0.4 * (v + 0.6) / 0.8);
+     }},
+    // A t-shirt.
+    {"buystuff", Argb(255, 150, 60, 200), Argb(255, 250, 250, 250),
+     [](double u, double v) {
+       const bool body = std::abs(u) <= 0.34 && v >= -0.45 && v <= 0.55;
+       const bool sleeves = std::abs(u) <= 0.68 && v >= -0.45 && v <= -0.1;
+       return (body || sleeves) && !InCircle(u, v, 0, -0.47, 0.16);
+     }},
+    // A first-aid cross.
+    {"injured", Argb(255, 215, 30, 30), Argb(255, 250, 250, 250),
+     [](double u, double v) {
+       return (std::abs(u) <= 0.19 && std::abs(v) <= 0.6) || (std::abs(v) <= 0.19 && std::abs(u) <= 0.6);
+     }},
+    // A crescent moon.
+    {"tired", Argb(255, 35, 35, 115), Argb(255, 250, 220, 80),
+     [](double u, double v) { return InCircle(u, v, 0, 0, 0.58) && !InCircle(u, v, 0.28, -0.16, 0.46); }},
+    // A dollar sign: an S of two half rings on a bar.
+    {"cost", Argb(255, 40, 160, 70), Argb(255, 250, 250, 250),
+     [](double u, double v) {
+       const bool upper = InRing(u, v, 0, -0.24, 0.25, 0.09) && !(u > 0 && v > -0.24);
+       const bool lower = InRing(u, v, 0, 0.24, 0.25, 0.09) && !(u < 0 && v < 0.24);
+       return upper || lower || (std::abs(u) <= 0.06 && std::abs(v) <= 0.7);
+     }},
+};
+
+// Far off, the software renderer fills each of a sprite's two triangles with the one texel at the
+// middle of its texture coordinates, a third of the way in from opposite corners. The pictogram
+// keeps to the middle and leaves the ground there, so that a far bubble still shows the colour of
+// its need, at every mip level.
+constexpr double kSignScale = 0.62;
+
+Painter Bubble(uint32_t side, const BubblePicture& picture) {
+  return [side, &picture](uint32_t x, uint32_t y) {
+    const double half = side / 2.0, u = (x + 0.5 - half) / half, v = (y + 0.5 - half) / half;
+    const uint32_t disc = Disc(side, 0, 0, 0)(x, y);
+    const uint32_t alpha = disc & 0xFF000000u;
+    if (alpha == 0) return disc;
+    if (u * u + v * v >= 0.87 * 0.87) return alpha | Argb(0, 25, 25, 25);  // the rim
+    const bool sign = picture.inSign(u / kSignScale, v / kSignScale);
+    return alpha | ((sign ? picture.sign : picture.ground) & 0xFFFFFFu);
+  };
+}
+
 const char* const kIcons[] = {"ground", "box", "ramp", "lodramp", "spinner", "bump", "figure", "crate", "buggy", "missing"};
 
 // Every demo mesh has an icon beside it: the build dialog shows it.
@@ -139,7 +216,8 @@ std::vector<std::string> ImageFiles() {
     files.push_back(std::string("textures/") + name + ".texture");
     files.push_back(std::string("meshes/") + name + ".texture");
   }
-  for (const char* bubble : kBubbles) files.push_back(std::string("textures/thoughtbubbles/") + bubble + ".tga");
+  for (const BubblePicture& bubble : kBubbles)
+    files.push_back(std::string("textures/thoughtbubbles/") + bubble.name + ".tga");
   for (const std::string& icon : IconNames()) files.push_back("meshes/" + icon + ".tga");
   for (const char* ui : {"ui/images/panel.bw", "ui/images/badge.bw", "ui/images/marker.b2"}) files.push_back(ui);
   return files;
@@ -159,12 +237,11 @@ bool WriteImages(const std::string& folder) {
       check(WriteTexture(path, t.name, t.w, t.h, t.painter, t.mode), path);
     }
   }
-  uint32_t hue = 0;
-  for (const char* bubble : kBubbles) {
-    const std::string path = folder + "/textures/thoughtbubbles/" + bubble + ".tga";
-    hue += 36;
-    check(WriteTarga(path, 32, 32, Disc(32, 255, 255 - hue, hue)), path);
+  for (const BubblePicture& bubble : kBubbles) {
+    const std::string path = folder + "/textures/thoughtbubbles/" + bubble.name + ".tga";
+    check(WriteTarga(path, 32, 32, Bubble(32, bubble)), path);
   }
+  uint32_t hue = 252;  // the icons keep the colours they were first painted in
   for (const std::string& icon : IconNames()) {
     const std::string path = folder + "/meshes/" + icon + ".tga";
     hue = (hue + 53) % 256;

@@ -9,6 +9,7 @@
 
 #include "park/skater/SkaterAnimationTable.h"
 #include "render/image/Texture.h"
+#include "render/software/SoftwareTextureStore.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/animation/SkeletonNodeInstance.h"
 #include "scene/animation/Skin.h"
@@ -110,10 +111,14 @@ TEST_F(WrittenBoarder, TextureChoicesOfferTexturesThatExist) {
   std::set<uint32_t> slots;
   for (uint32_t f = 0; f < mesh.faceCount; ++f) slots.insert(mesh.faceRecords[f].textureSlot);
   EXPECT_EQ((std::set<uint32_t>{0, 1, 2}), slots);
+  // The software renderer keeps one converted copy per texture name: each choice needs its own.
+  CSoftwareTextureStore store;
+  std::set<const CSoftwareTexture*> copies;
   for (const std::string& file : DemoContent::BoarderTextureFiles()) {
     const std::string path = folder.Path() + file;
     CTexture texture;
     EXPECT_TRUE(texture.Load(path.c_str(), true)) << file;
+    copies.insert(store.ConvertTexture(texture));
     // Square power-of-two sides: both renderers take them as they are, with a full mip chain,
     // rather than cutting them down to the power of two below.
     EXPECT_EQ(32u, texture.width) << file;
@@ -123,6 +128,8 @@ TEST_F(WrittenBoarder, TextureChoicesOfferTexturesThatExist) {
     EXPECT_EQ(std::filesystem::path(path).parent_path(),
               std::filesystem::path(folder.Path() + DemoContent::kBoarderMeshPath).parent_path());
   }
+  copies.erase(nullptr);
+  EXPECT_EQ(copies.size(), DemoContent::BoarderTextureFiles().size());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -28,11 +29,13 @@
 #include "park/world/VerezIvor.h"
 #include "platform/files/FileSystem.h"
 #include "platform/system/Platform.h"
+#include "render/image/Texture.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/ParkPieces.h"
 #include "tests/support/ParkState.h"
 #include "tests/support/TempFolder.h"
+#include "tools/DemoContentBoarder.h"
 
 namespace {
 
@@ -46,6 +49,35 @@ class COtherObject : public CGameObject {
   COtherObject() { SetFlags(kNetworked); }
   const char* GetInfoString() const override { return "<Other>"; }
 };
+
+// The demo boarder, written with its textures to a folder of its own, as the body of every skater
+// made while it lasts.
+struct DemoBoarderBody {
+  DemoBoarderBody() {
+    if (DemoContent::WriteBoarder(folder.Path()) &&
+        mesh.Load((folder.Path() + DemoContent::kBoarderMeshPath).c_str(), nullptr, 0, false, false, false))
+      body = &mesh;
+    CSkater::SetBodyMeshSource([] { return body; });
+  }
+  ~DemoBoarderBody() {
+    CSkater::SetBodyMeshSource(nullptr);
+    body = nullptr;
+  }
+  static inline ShadedMesh* body = nullptr;
+  testing_support::TempFolder folder;
+  ShadedMesh mesh;
+};
+
+// What a skater shows in its head, body and board slots: the names of the textures, as the
+// software renderer tells textures apart.
+std::array<std::string, 3> LookOf(const CSkater& skater) {
+  std::array<std::string, 3> look;
+  for (uint32_t slot = 0; slot < 3; ++slot) {
+    const auto* texture = dynamic_cast<const CTexture*>(skater.GetMeshInstance()->GetTexture(slot));
+    look[slot] = texture != nullptr ? texture->name : "";
+  }
+  return look;
+}
 
 struct SavedPark : ::testing::Test {
   SavedPark() : park(nullptr, nullptr) {
@@ -139,6 +171,7 @@ struct SavedPark : ::testing::Test {
   CSkater* rider = nullptr;
   CSkater* buyer = nullptr;
   testing_support::TestPieceCatalog catalog{3};  // last: the sources go before the park does
+  std::unique_ptr<DemoBoarderBody> boarder;      // outlives the skaters: the park is cleared first
 };
 
 // Everything the references of a park make, by id: rings, components, routes and reservations.
@@ -230,7 +263,20 @@ TEST_F(SavedPark, AnEmptyParkHasNoObjectsAndTheGridBlockFollowsTheCount) {
 }
 
 TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
+  boarder = std::make_unique<DemoBoarderBody>();
+  ASSERT_NE(DemoBoarderBody::body, nullptr);
   Build();
+  // Every skater in a look of its own drawing.
+  std::map<uint32_t, std::array<std::string, 3>> looks;
+  std::set<std::string> shown;
+  for (CSkater* s : GetSkaterList()) {
+    s->PickAppearance(true);
+    looks[s->GetID()] = LookOf(*s);
+    shown.insert(looks[s->GetID()].begin(), looks[s->GetID()].end());
+    EXPECT_EQ(std::set<std::string>(looks[s->GetID()].begin(), looks[s->GetID()].end()).size(), 3u)
+        << "head, body and board each show a texture of their own";
+  }
+  EXPECT_GT(shown.size(), 3u) << "the skaters all look alike";
   // Put down again, a piece goes last in the placed list, after pieces with higher ids: the order
   // the skaters' searches walk, which the file keeps.
   CSkatableSection* second = GetPlacedSection(GetPlacedSectionList()[2]);
@@ -250,6 +296,8 @@ TEST_F(SavedPark, SaveLoadSaveIsByteIdenticalAndEveryRelationComesBack) {
   ASSERT_TRUE(CSavedGame::Load(park, loaded, first.data(), first.size()));
   EXPECT_EQ(SaveNow(), first);
   EXPECT_TRUE(TakeRelations(park) == before);
+  // A loaded skater looks as it did when it was saved.
+  for (const CSkater* s : GetSkaterList()) EXPECT_EQ(LookOf(*s), looks[s->GetID()]) << s->GetID();
   // The caller's controller fields, which the park's own bytes do not show. Every field of the
   // park, its pieces and skaters is in the bytes compared above; the grass walk's step in the
   // relations (its edge mode and link number).

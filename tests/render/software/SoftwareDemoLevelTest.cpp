@@ -4,14 +4,26 @@
 // golden/demolevel.bmp, which was looked at before it was kept.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
+#include "core/spatial/Octree.h"
+#include "render/image/Texture.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwareTextureStore.h"
+#include "render/view/RenderView.h"
 #include "scene/camera/GenericCam.h"
+#include "scene/lighting/FogState.h"
+#include "scene/lighting/LightList.h"
 #include "tests/render/software/FrameGolden.h"
 #include "tests/support/TempFolder.h"
+#include "tools/DemoContentBoarder.h"
+#include "tools/DemoContentImages.h"
+#include "tools/DemoContentLevel.h"
+#include "tools/DemoContentLevelArt.h"
 #include "tools/DemoContentLevelScene.h"
 
 namespace {
@@ -80,4 +92,66 @@ TEST(SoftwareDemoLevel, AwkwardCamerasDrawWithoutFault) {
     EXPECT_EQ(0u, s.back.GetStatistics().dropped);
     s.back.PresentFrame();
   }
+}
+
+// The demo's thought bubbles as the park draws them - a white sprite of size 0.3 facing up the
+// screen under the orthographic park camera, some five pixels across - with the palette and the
+// copies of the level's software texture cache at the detail the default settings ask for: each
+// sprite triangle is filled with one texel, and every bubble shows the colour of its need's ground,
+// as painted, and far from every other.
+TEST(SoftwareDemoLevel, FarThoughtBubblesEachShowTheirOwnColour) {
+  DebugCapture log;
+  testing_support::TempFolder folder;
+  const std::string data = folder.MakeFolder("data");
+  folder.MakeFolder(std::string("data/") + DemoContent::kLevelFolder);
+  ASSERT_TRUE(DemoContent::WriteImages(data) && DemoContent::WriteBoarder(data) &&
+              DemoContent::WriteLevelTextures(data) && DemoContent::WriteSoftwareTextureCache(data));
+  CSoftwareTextureStore store;
+  log.Clear();
+  ASSERT_TRUE(store.LoadCached((data + "/" + DemoContent::kLevelFolder + "/").c_str(), 1));
+  EXPECT_EQ(log.Text(), "");
+  CSoftwareRasterizer back{&store};
+  DisplayMode mode;
+  mode.width = 16, mode.height = 16, mode.bits = 16, mode.fullScreen = 1;
+  ASSERT_TRUE(back.Init(nullptr, mode));
+  back.SetClipping(true);
+  COctree tree{Box(Vector3(-100, -100, -100), Vector3(100, 100, 100))};
+  LightList lights{&tree};
+  FogState fog;
+  ViewFrustum camera;
+  camera.SetOrthographic();
+  camera.SetOrthoWidth(2.0f);
+  CRenderView view;
+  view.Setup(&back, &camera, &fog, &lights, 1);
+  std::vector<uint16_t> shown;
+  for (const std::string& file : DemoContent::ImageFiles()) {
+    if (file.find("thoughtbubbles/") == std::string::npos) continue;
+    CTexture bubble;  // as the resource table loads a Targa file
+    ASSERT_TRUE(bubble.LoadTarga((data + "/" + file).c_str(), CTexture::kMipMapped | CTexture::kPowerOfTwo));
+    ASSERT_TRUE(view.BeginFrame(&camera, CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                                CRenderView::FrameOutput::kDraw));
+    view.Clear(true, true, 0);
+    view.DrawDirectedSprite(Vector3(10, 0, 0), Vector2(0, -1), 0.3f, &bubble, 0xFFFFFFFFu);
+    view.FlushSortedQueue();
+    view.EndFrame();
+    std::set<uint16_t> drawn;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x)
+        if (Pixel(back, x, y) != 0) drawn.insert(Pixel(back, x, y));
+    ASSERT_EQ(drawn.size(), 1u) << file;
+    Color ground;
+    bubble.SampleColour(ground, 1.0f / 3, 1.0f / 3);
+    const uint16_t c = *drawn.begin();
+    EXPECT_LE(std::abs((c >> 10) - (ground.r >> 3)) + std::abs((c >> 5 & 31) - (ground.g >> 3)) +
+                  std::abs((c & 31) - (ground.b >> 3)),
+              2)
+        << file << ": the palette lost the colour";
+    for (uint16_t other : shown)
+      EXPECT_GE(std::abs((c >> 10) - (other >> 10)) + std::abs((c >> 5 & 31) - (other >> 5 & 31)) +
+                    std::abs((c & 31) - (other & 31)),
+                8)
+          << file << " looks like another bubble";
+    shown.push_back(c);
+  }
+  EXPECT_EQ(shown.size(), 7u);
 }
