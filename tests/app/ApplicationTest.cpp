@@ -1010,7 +1010,8 @@ std::vector<uint32_t> ReadXScreen(const fs::path& file, int width, int height) {
   const auto* d = reinterpret_cast<const uint8_t*>(bytes.data());
   auto word = [&](size_t at, bool bigEndian) {
     const uint8_t* p = d + at;
-    return bigEndian ? uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3] : uint32_t{p[3]} << 24 | p[2] << 16 | p[1] << 8 | p[0];
+    return bigEndian ? uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3]
+                     : uint32_t{p[3]} << 24 | p[2] << 16 | p[1] << 8 | p[0];
   };
   if (bytes.size() < 100) return {};
   const size_t start = word(0, true) + 12u * word(76, true), pitch = word(48, true);
@@ -1063,7 +1064,9 @@ void CheckParkFrames(CVerezIvor& park, HWND window, const fs::path& screen, bool
   }
   ASSERT_NE(nullptr, skater) << "a skater in view with a shadow";
   const int sx = x, sy = y, skaterBlack = black(sx, sy, 1);
-  ASSERT_TRUE(ProjectToPixel(skater->GetBounds().GetCenter() + (projector ? projector->GetLight()->GetTransform().axes.m[0] : Vector3()), x, y));
+  ASSERT_TRUE(ProjectToPixel(
+      skater->GetBounds().GetCenter() + (projector ? projector->GetLight()->GetTransform().axes.m[0] : Vector3()), x,
+      y));
   const double downX = x - sx, downY = y - sy;
   Color deepest;  // per channel, the darkest colour any of the shadow's layer vertices carries
   for (size_t l = 0; projector && l < projector->GetLayers().size(); ++l)
@@ -1086,11 +1089,14 @@ void CheckParkFrames(CVerezIvor& park, HWND window, const fs::path& screen, bool
     if (1.0 - double(a) / b <= darkest) continue;
     darkest = 1.0 - double(a) / b;
     const uint32_t g = plain[i];  // this pixel under the darkest layer colour, darkened as the blend does
-    partsDarkest = 1.0 - ((g >> 16 & 0xFF) * (255 - deepest.r) + (g >> 8 & 0xFF) * (255 - deepest.g) + (g & 0xFF) * (255 - deepest.b)) / (255.0 * b);
+    partsDarkest = 1.0 - ((g >> 16 & 0xFF) * (255 - deepest.r) + (g >> 8 & 0xFF) * (255 - deepest.g) +
+                          (g & 0xFF) * (255 - deepest.b)) /
+                             (255.0 * b);
   }
-  std::printf("figures: black pixels on pieces %d of %d, at the skater %d of 9; shadow: %d pixels darker by 10%% or "
-              "more, the darkest by %.3f (its layer colour allows %.3f)\n",
-              pieceBlack, pieces * 25, skaterBlack, darkened, darkest, partsDarkest);
+  std::printf(
+      "figures: black pixels on pieces %d of %d, at the skater %d of 9; shadow: %d pixels darker by 10%% or "
+      "more, the darkest by %.3f (its layer colour allows %.3f)\n",
+      pieceBlack, pieces * 25, skaterBlack, darkened, darkest, partsDarkest);
   EXPECT_GE(pieces, 12);
   EXPECT_LE(pieceBlack * 50, pieces * 25) << "pieces are drawn in their textures, not black";
   EXPECT_EQ(0, lighter) << "shadows only darken";
@@ -1113,11 +1119,13 @@ void CheckParkFrames(CVerezIvor& park, HWND window, const fs::path& screen, bool
 TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
   const char* screen = std::getenv("KELVARUN_X_SCREEN");
   if (!screen) {
-    const std::string folder = (RuntimeFolder::dir / "x_server").string(), self = plat::ExecutableFolder() + "/test_app";
+    const std::string folder = (RuntimeFolder::dir / "x_server").string(),
+                      self = plat::ExecutableFolder() + "/test_app";
     fs::create_directories(folder);
     // The server picks a free display number and writes it out; it ends by itself at the latest.
     std::system(("timeout 300 Xvfb -displayfd 3 -screen 0 640x480x24 -fbdir '" + folder + "' -nolisten tcp 3>'" +
-                 folder + "/display' 2>/dev/null & echo $! >'" + folder + "/pid'").c_str());
+                 folder + "/display' 2>/dev/null & echo $! >'" + folder + "/pid'")
+                    .c_str());
     std::string display;
     for (int i = 0; i < 400 && (display.empty() || display.back() != '\n'); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
@@ -1126,10 +1134,11 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
     ASSERT_FALSE(display.empty()) << "Xvfb did not start (setup.sh installs it)";
     for (const char* renderer : {"0", "1"}) {
       const std::string output = folder + "/run_" + renderer + ".txt";
-      const int status = std::system(("DISPLAY=:" + display.substr(0, display.size() - 1) + " SDL_VIDEODRIVER=x11 KELVARUN_X_SCREEN='" + folder +
-                                      "/Xvfb_screen0' KELVARUN_X_RENDERER=" + renderer + " timeout 240 '" + self +
-                                      "' --gtest_filter=ShellTest.TheParkShowsOnAnXServerWithEachRenderer > '" +
-                                      output + "' 2>&1").c_str());
+      const int status = std::system(
+          ("DISPLAY=:" + display.substr(0, display.size() - 1) + " SDL_VIDEODRIVER=x11 KELVARUN_X_SCREEN='" + folder +
+           "/Xvfb_screen0' KELVARUN_X_RENDERER=" + renderer + " timeout 240 '" + self +
+           "' --gtest_filter=ShellTest.TheParkShowsOnAnXServerWithEachRenderer > '" + output + "' 2>&1")
+              .c_str());
       const std::string text = ReadBytes(output);
       EXPECT_EQ(0, status) << "renderer option " << renderer << "\n" << text;
       if (const size_t at = text.find("figures:"); at != std::string::npos)
@@ -1148,7 +1157,8 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
   GetSettings()->SetFullScreen(false);
   auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
   auto declineOffers = [&]() {
-    for (int i = 0; i < 8 && std::string(park->GetLayer(park->GetLayerCount() - 1)->GetInfoString()) == "SponsorshipNotice"; ++i)
+    for (int i = 0;
+         i < 8 && std::string(park->GetLayer(park->GetLayerCount() - 1)->GetInfoString()) == "SponsorshipNotice"; ++i)
       if (!Press(window, 'D', 1)) return false;
     return true;
   };
