@@ -11,6 +11,7 @@ packages=(
   libsdl2-image-dev libtiff-dev libpixman-1-dev
   libboost-graph-dev
   libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
+  xvfb
 )
 
 missing=()

@@ -6,6 +6,8 @@
 
 #include "platform/system/Win32.h"
 
+#include <cstdio>
+
 namespace {
 
 struct ContextState {
@@ -42,6 +44,14 @@ EGLDisplay OpenDisplay(bool* surfaceless) {
   return EGL_NO_DISPLAY;
 }
 
+// The reason with EGL's own error code, which tells a refusal (0x3002, the thread holds another
+// API's context) from a missing display or config.
+std::string Failure(const char* reason) {
+  char code[32];
+  std::snprintf(code, sizeof(code), " (EGL error 0x%04X)", static_cast<unsigned>(eglGetError()));
+  return reason + std::string(code);
+}
+
 bool LoadFunctions(GLFunctions& gl) {
   bool all = true;
 #define KELVARUN_GL_LOAD(type, name)                                                 \
@@ -56,11 +66,11 @@ bool Create(ContextState& s) {
   bool surfaceless = false;
   s.display = OpenDisplay(&surfaceless);
   if (s.display == EGL_NO_DISPLAY) {
-    s.description = "no EGL display";
+    s.description = Failure("no EGL display");
     return false;
   }
   if (!eglBindAPI(EGL_OPENGL_API)) {
-    s.description = "EGL has no desktop OpenGL";
+    s.description = Failure("EGL has no desktop OpenGL");
     return false;
   }
   const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
@@ -72,7 +82,7 @@ bool Create(ContextState& s) {
                                       EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
   s.context = eglCreateContext(s.display, configs ? config : EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, contextAttributes);
   if (s.context == EGL_NO_CONTEXT) {
-    s.description = "no OpenGL 3.3 core context";
+    s.description = Failure("no OpenGL 3.3 core context");
     return false;
   }
   if (!surfaceless && configs) {
@@ -80,7 +90,7 @@ bool Create(ContextState& s) {
     s.surface = eglCreatePbufferSurface(s.display, config, pbuffer);
   }
   if (!eglMakeCurrent(s.display, s.surface, s.surface, s.context)) {
-    s.description = "the OpenGL context cannot be made current";
+    s.description = Failure("the OpenGL context cannot be made current");
     return false;
   }
   if (!LoadFunctions(s.gl)) {

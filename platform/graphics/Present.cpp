@@ -1,5 +1,5 @@
-// PresentPixels: shows a software frame in a window through an SDL streaming
-// texture, or by blitting to the window surface when no renderer can be made.
+// PresentPixels: shows a frame of CPU pixels in a window through SDL's software renderer
+// (a streaming texture), or by blitting to the window surface when no renderer can be made.
 #include "platform/graphics/PixelConvert.h"
 #include "platform/system/Platform.h"
 #include "platform/window/SdlSession.h"
@@ -112,11 +112,9 @@ bool PresentPixels(HWND window, const void* pixels, int width, int height, int p
   window->frameWidth = width;
   window->frameHeight = height;
   if (!window->renderer && !window->rendererFailed) {
-    // Without a display there is no GPU to gain from, and the GL stacks that
-    // an accelerated renderer would load under a headless driver only add
-    // start-up cost and unreleased driver state.
-    const Uint32 flags = detail::HeadlessVideoDriver() ? SDL_RENDERER_SOFTWARE : 0;
-    window->renderer = SDL_CreateRenderer(window->sdl, -1, flags);
+    // Software only (see EnsureSdlVideo): an accelerated renderer would hold a GL context of its
+    // own on the thread the hardware renderer draws on.
+    window->renderer = SDL_CreateRenderer(window->sdl, -1, SDL_RENDERER_SOFTWARE);
     if (!window->renderer) {
       // Remembered so the window surface is used from now on without retrying every frame.
       window->rendererFailed = true;

@@ -30,14 +30,18 @@ bool EnsureSdlVideo() {
   // Without a display server (CI, a console) the program still runs: its
   // window lives in memory. A driver chosen in the environment always wins.
   if (NoDisplayServer()) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  // The hardware renderer's OpenGL context is the only one on this thread. An SDL renderer or a
+  // GL-backed window surface would keep a context of SDL's own current here for the window's
+  // life: the game's make-current is then refused, or it silently replaces SDL's and every
+  // present after it fails. Frames arrive as CPU pixels anyway, so SDL presents them in software
+  // on every driver, whatever the environment asks for.
+  SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
+  SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_OVERRIDE);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     const std::string line = std::string("Platform: SDL video could not start: ") + SDL_GetError() + "\n";
     OutputDebugStringA(line.c_str());
     return false;
   }
-  // Headless drivers have no GPU behind them: keep window surfaces in plain
-  // memory instead of loading a GL stack to back them.
-  if (HeadlessVideoDriver()) SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
   if (!gQuitRegistered) {
     // Windows still open at exit are closed by SDL itself; the game's own
     // shutdown normally destroys its window first.

@@ -234,7 +234,9 @@ bool CD3DRasterizer::SelectTexture(CTexture* texture) {
     return false;
   }
   if (!texture->deviceTexture) {
-    if (texture->pixels) {
+    // A texture whose pixels wait in its file gets them read back, as the software store does;
+    // registered as a pixel-less texture it would be drawn black from an empty slot.
+    if (texture->HasPixelSource()) {
       m_cache->RegisterMipmapped(texture);
     } else if (m_cache->Register(texture)) {
       m_cache->GetTextureHandle(texture);

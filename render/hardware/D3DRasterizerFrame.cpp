@@ -113,6 +113,8 @@ long CD3DRasterizer::ReleaseFrontBufferDC(HDC dc) {
 bool CD3DRasterizer::SetRenderTarget(CTexture* target, uint32_t, uint32_t, uint32_t) {
   if (!Device()) return false;
   if (target) {
+    // A picture of its own (in memory or in its file) is never drawn over.
+    if (target->HasPixelSource()) return false;
     // A texture that holds no cache slot has no surface to draw into: that is a failure the
     // caller must see, not a silent draw into the back buffer.
     auto* cached = dynamic_cast<CCachedTexture*>(target->deviceTexture);

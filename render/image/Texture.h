@@ -77,6 +77,10 @@ class CTexture : public CTextureProperties {
   // bit of its own: the scene reads 0x400 of the flag word as "kept out of world mesh sections",
   // and a survey bit there would hide every opaque terrain texture from the draw lists.
   bool IsAlphaAllOpaque() const { return alphaMask != 0 && (flags & (kHasTransparent | kHasPartial)) == 0; }
+  // Pixels in memory, or a file to read them from again (a mesh texture loaded as a header only,
+  // or one whose pixels were freed). False only for textures the program fills itself through the
+  // renderer: render targets and locked textures.
+  bool HasPixelSource() const { return pixels != nullptr || !fileName.empty(); }
 
   // Loads name (or, when null, fileName) as a ".texture", or a Targa / bitmap when the flags
   // say so. The top level is dropped when the texture-detail setting is not full.

@@ -111,7 +111,7 @@ void CRenderView::LoadTexture(CTextureProperties* properties) {
   if (!m_current || !texture || texture->deviceTexture) return;
   // A level is set up while the menu's back end is current; the texture is first loaded once the
   // game's back end draws, whose target it must match.
-  if (!texture->pixels) TakeTargetFormat(*texture, m_current);
+  if (!texture->HasPixelSource()) TakeTargetFormat(*texture, m_current);
   m_current->SelectTexture(texture);
 }
 

@@ -33,12 +33,17 @@
 #include "park/world/VerezIvor.h"
 #include "platform/graphics/DisplayMachine.h"
 #include "platform/system/Platform.h"
+#include "platform/window/WindowRegistry.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/ColourDepth.h"
 #include "render/display/DisplayDrivers.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderView.h"
+#include "scene/lighting/Light.h"
+#include "scene/lighting/ShadowProjector.h"
+#include "scene/lighting/ShadowRenderer.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/MeshLayer.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "sound/SoundManager.h"
 #include "tests/support/TempFolder.h"
@@ -991,6 +996,201 @@ TEST_F(ShellTest, BrokenContentStartsWithANoticeAndTheProgramStaysUsable) {
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
   ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_EQ("MainScreen", top());
+  PressKey(window, 'Q');
+  FramesUntilTheEnd();
+  EXPECT_EQ(1, LogCount(kQuitLine));
+}
+
+namespace {
+
+// The screen of an Xvfb started with -fbdir: an XWD file with a big-endian header, kept up to
+// date by the server, as x8r8g8b8 words. Empty when it cannot be read.
+std::vector<uint32_t> ReadXScreen(const fs::path& file, int width, int height) {
+  const std::string bytes = ReadBytes(file.string());
+  const auto* d = reinterpret_cast<const uint8_t*>(bytes.data());
+  auto word = [&](size_t at, bool bigEndian) {
+    const uint8_t* p = d + at;
+    return bigEndian ? uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3]
+                     : uint32_t{p[3]} << 24 | p[2] << 16 | p[1] << 8 | p[0];
+  };
+  if (bytes.size() < 100) return {};
+  const size_t start = word(0, true) + 12u * word(76, true), pitch = word(48, true);
+  if (word(44, true) != 32 || word(16, true) < uint32_t(width) || bytes.size() < start + pitch * height) return {};
+  std::vector<uint32_t> out;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) out.push_back(word(start + pitch * y + 4u * x, word(28, true) != 0) & 0xFFFFFFu);
+  return out;
+}
+
+int Brightness(uint32_t rgb) { return static_cast<int>((rgb >> 16 & 0xFF) + (rgb >> 8 & 0xFF) + (rgb & 0xFF)); }
+bool IsBlack(uint32_t rgb) { return Brightness(rgb) < 24; }
+
+// What the X server shows of the running park: the frame the game presented; pieces and the
+// skater in their textures (the ground is never black); and, drawn by OpenGL, the shadows against
+// the same frame drawn again without them: near the skater the ground downwind of it is darker,
+// as deep as the darkest colour the shadow's layers carry, and no pixel is lighter.
+void CheckParkFrames(CVerezIvor& park, HWND window, const fs::path& screen, bool hardware) {
+  constexpr int kW = 640, kH = 480;
+  auto present = [&]() {
+    park.Render(GetRenderView());
+    return ReadXScreen(screen, kW, kH);
+  };
+  const std::vector<uint32_t> shaded = present();
+  int w = 0, h = 0;
+  const std::vector<uint32_t>* frame = plat::detail::ShownFrame(window, &w, &h);
+  ASSERT_TRUE(frame && w == kW && h == kH && shaded.size() == frame->size()) << "the X screen cannot be read";
+  for (size_t i = 0; i < shaded.size(); ++i) ASSERT_EQ((*frame)[i] & 0xFFFFFFu, shaded[i]) << "shown at " << i;
+  const RECT palette = dynamic_cast<CBuildPalette*>(park.GetLayer(1))->GetPanel().GetPanelRect();
+  auto black = [&](int x, int y, int r) {
+    int n = 0;
+    for (int dy = -r; dy <= r; ++dy)
+      for (int dx = -r; dx <= r; ++dx) n += IsBlack(shaded[(y + dy) * kW + x + dx]);
+    return n;
+  };
+  int pieces = 0, pieceBlack = 0, x = 0, y = 0;
+  for (const CSkatableSection* piece : PiecesOf(park).all) {
+    if (!ProjectToPixel(piece->GetBounds().GetCenter(), x, y) || Inside(palette, x, y, 3)) continue;
+    ++pieces;
+    pieceBlack += black(x, y, 2);
+  }
+  const ShadowProjector* projector = nullptr;
+  const CSkater* skater = nullptr;
+  for (const CSkater* candidate : GetSkaterList()) {
+    if (skater || !ProjectToPixel(candidate->GetBounds().GetCenter(), x, y) || Inside(palette, x, y, 8)) continue;
+    ShadowRenderer& shadows = *park.GetShadowRenderer();
+    for (size_t i = 0; i < shadows.GetProjectorCount(); ++i)
+      if (shadows.GetProjector(i)->GetCaster() == candidate->GetOwnerInstance()) projector = shadows.GetProjector(i);
+    if (projector || !hardware) skater = candidate;
+  }
+  ASSERT_NE(nullptr, skater) << "a skater in view with a shadow";
+  const int sx = x, sy = y, skaterBlack = black(sx, sy, 1);
+  ASSERT_TRUE(ProjectToPixel(
+      skater->GetBounds().GetCenter() + (projector ? projector->GetLight()->GetTransform().axes.m[0] : Vector3()), x,
+      y));
+  const double downX = x - sx, downY = y - sy;
+  Color deepest;  // per channel, the darkest colour any of the shadow's layer vertices carries
+  for (size_t l = 0; projector && l < projector->GetLayers().size(); ++l)
+    for (uint32_t i = 0; i < projector->GetLayers()[l]->GetVertexCount(); ++i) {
+      const CMeshLayer* layer = projector->GetLayers()[l].get();
+      const Color c = layer->GetVertices()[i].colour;
+      deepest = Color::FromRGBA(std::max(deepest.r, c.r), std::max(deepest.g, c.g), std::max(deepest.b, c.b), 255);
+    }
+  park.GetShadowRenderer()->Clear();
+  const std::vector<uint32_t> plain = present();
+  ASSERT_EQ(shaded.size(), plain.size());
+  int darkened = 0, lighter = 0;
+  double darkest = 0.0, partsDarkest = 0.0, along = 0.0;
+  for (int i = 0; i < kW * kH; ++i) {
+    const int a = Brightness(shaded[i]), b = Brightness(plain[i]), px = i % kW - sx, py = i / kW - sy;
+    lighter += a > b + 12;
+    if (std::abs(px) > 40 || std::abs(py) > 40 || b < 60 || 1.0 - double(a) / b < 0.1) continue;
+    ++darkened;
+    along += px * downX + py * downY;
+    if (1.0 - double(a) / b <= darkest) continue;
+    darkest = 1.0 - double(a) / b;
+    const uint32_t g = plain[i];  // this pixel under the darkest layer colour, darkened as the blend does
+    partsDarkest = 1.0 - ((g >> 16 & 0xFF) * (255 - deepest.r) + (g >> 8 & 0xFF) * (255 - deepest.g) +
+                          (g & 0xFF) * (255 - deepest.b)) /
+                             (255.0 * b);
+  }
+  std::printf(
+      "figures: black pixels on pieces %d of %d, at the skater %d of 9; shadow: %d pixels darker by 10%% or "
+      "more, the darkest by %.3f (its layer colour allows %.3f)\n",
+      pieceBlack, pieces * 25, skaterBlack, darkened, darkest, partsDarkest);
+  EXPECT_GE(pieces, 12);
+  EXPECT_LE(pieceBlack * 50, pieces * 25) << "pieces are drawn in their textures, not black";
+  EXPECT_EQ(0, lighter) << "shadows only darken";
+  if (!hardware) {
+    EXPECT_EQ(0, darkened) << "the software back end draws no projected shadows";
+    return;
+  }
+  EXPECT_LE(skaterBlack, 2) << "the skater is drawn in its texture";
+  EXPECT_GE(darkened, 8);
+  EXPECT_GT(along, 0.0) << "the shadow lies downwind of the skater";
+  EXPECT_NEAR(partsDarkest, darkest, 0.05) << "as dark as its layer colour makes it";
+}
+
+}  // namespace
+
+// The park as a player with a display sees it. This test starts an X server of its own and runs
+// itself again there on SDL's X11 driver, once with each renderer option; that run plays title,
+// menu, instant action, the pause menu, quit to menu and (OpenGL) instant action again through the
+// window, and reads the park's frames back from the X server's screen.
+TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
+  const char* screen = std::getenv("KELVARUN_X_SCREEN");
+  if (!screen) {
+    const std::string folder = (RuntimeFolder::dir / "x_server").string(),
+                      self = plat::ExecutableFolder() + "/test_app";
+    fs::create_directories(folder);
+    // The server picks a free display number and writes it out; it ends by itself at the latest.
+    std::system(("timeout 300 Xvfb -displayfd 3 -screen 0 640x480x24 -fbdir '" + folder + "' -nolisten tcp 3>'" +
+                 folder + "/display' 2>/dev/null & echo $! >'" + folder + "/pid'")
+                    .c_str());
+    std::string display;
+    for (int i = 0; i < 400 && (display.empty() || display.back() != '\n'); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+      display = ReadBytes(folder + "/display");
+    }
+    ASSERT_FALSE(display.empty()) << "Xvfb did not start (setup.sh installs it)";
+    for (const char* renderer : {"0", "1"}) {
+      const std::string output = folder + "/run_" + renderer + ".txt";
+      const int status = std::system(
+          ("DISPLAY=:" + display.substr(0, display.size() - 1) + " SDL_VIDEODRIVER=x11 KELVARUN_X_SCREEN='" + folder +
+           "/Xvfb_screen0' KELVARUN_X_RENDERER=" + renderer + " timeout 240 '" + self +
+           "' --gtest_filter=ShellTest.TheParkShowsOnAnXServerWithEachRenderer > '" + output + "' 2>&1")
+              .c_str());
+      const std::string text = ReadBytes(output);
+      EXPECT_EQ(0, status) << "renderer option " << renderer << "\n" << text;
+      if (const size_t at = text.find("figures:"); at != std::string::npos)
+        std::printf("renderer option %s %s", renderer, text.substr(at, text.find('\n', at) + 1 - at).c_str());
+    }
+    std::system(("kill $(cat '" + folder + "/pid') 2>/dev/null").c_str());
+    return;
+  }
+  const bool hardware = std::string(std::getenv("KELVARUN_X_RENDERER")) == "0";
+  ASSERT_TRUE(WriteDemoData());
+  HWND window = OpenWindow("game", 640, 480);
+  ASSERT_NE(nullptr, window);
+  ShowWindow(window, SW_SHOWNORMAL);
+  Start("kelvarun", window);
+  GetSettings()->renderer = hardware ? 0 : 1;
+  GetSettings()->SetFullScreen(false);
+  auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  auto declineOffers = [&]() {
+    for (int i = 0;
+         i < 8 && std::string(park->GetLayer(park->GetLayerCount() - 1)->GetInfoString()) == "SponsorshipNotice"; ++i)
+      if (!Press(window, 'D', 1)) return false;
+    return true;
+  };
+  auto skaterInView = [&]() {
+    const RECT palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1))->GetPanel().GetPanelRect();
+    int x = 0, y = 0;
+    for (const CSkater* skater : GetSkaterList())
+      if (ProjectToPixel(skater->GetBounds().GetCenter(), x, y) && !Inside(palette, x, y, 8)) return true;
+    return false;
+  };
+  plat::SetCursorScreenPos(320, 90);
+  GetAsyncKeyState(VK_ESCAPE);
+  ASSERT_TRUE(Press(window, VK_ESCAPE, 3));
+  for (int round = 0; round < (hardware ? 2 : 1); ++round) {
+    ASSERT_TRUE(Press(window, 'I', 3) && declineOffers());
+    ASSERT_EQ(2u, park->GetLayerCount());
+    ASSERT_EQ(hardware ? kRasterizerHardware : kRasterizerSoftware, GetRasterizer()->GetUserValue());
+    // The first time, until a skater has come out from under the build palette.
+    for (int i = 0; round == 0 && i < 300 && !skaterInView(); ++i) ASSERT_TRUE(Frames(1, 6 * 33) && declineOffers());
+    if (round == 0) CheckParkFrames(*park, window, screen, hardware);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(Press(window, VK_ESCAPE) && CEscapeMenuScreen::IsOpen());
+    ASSERT_TRUE(Press(window, 'Q'));
+    ASSERT_NE(nullptr, dynamic_cast<CMainScreen*>(park->GetLayer(0)));
+  }
+  int described = 0;
+  for (const std::string& line : log) {
+    described += line.rfind("GLContext: ", 0) == 0 && line.find("EGL error") == std::string::npos;
+    EXPECT_EQ(std::string::npos, line.find("using the software renderer")) << line;
+    EXPECT_EQ(std::string::npos, line.find("PresentPixels:")) << line;
+  }
+  EXPECT_EQ(hardware ? 1 : 0, described) << "the context is made once, only when asked for, and described";
   PressKey(window, 'Q');
   FramesUntilTheEnd();
   EXPECT_EQ(1, LogCount(kQuitLine));

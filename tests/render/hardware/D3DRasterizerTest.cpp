@@ -9,8 +9,9 @@
 
 #include "core/input/Settings.h"
 #include "core/math/ViewFrustum.h"
-#include "platform/system/Platform.h"
 #include "platform/graphics/RecordingDevice.h"
+#include "platform/system/Platform.h"
+#include "render/hardware/CachedTexture.h"
 #include "render/hardware/D3DRasterizer.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/Texture.h"
@@ -459,6 +460,24 @@ TEST_F(D3DRasterizerTest, RenderTargetsNeedASlotAndFailuresKeepTheBackBuffer) {
   EXPECT_FALSE(rasterizer->SelectTexture(nullptr));
   rasterizer->ReleaseTexture(&target);
   EXPECT_EQ(target.deviceTexture, nullptr);
+  // A texture read as a header only (as meshes load theirs) has its pixels read back from its
+  // file into mip-mapped source images, and is never drawn into.
+  testing_support::TempFolder folder;
+  const std::string file = folder.Path() + "grey.texture";
+  ASSERT_TRUE(MakeTexture()->Save(file.c_str(), 0));
+  textures.push_back(std::make_unique<CTexture>());
+  CTexture& headerOnly = *textures.back();
+  ASSERT_TRUE(headerOnly.Load(file.c_str(), false));
+  ASSERT_FALSE(headerOnly.pixels);
+  ASSERT_TRUE(rasterizer->SelectTexture(&headerOnly));
+  const auto* cached = dynamic_cast<const CCachedTexture*>(headerOnly.deviceTexture);
+  ASSERT_TRUE(cached);
+  EXPECT_EQ(cached->ImageCount(), 5u);
+  Color texel;
+  cached->GetTexelColour(texel, 0.5f, 0.5f);
+  EXPECT_EQ(texel.ToWord(), 0xFF808080u) << "the file's grey, not an empty image";
+  EXPECT_FALSE(rasterizer->SetRenderTarget(&headerOnly, 0, 0, 0));
+  EXPECT_EQ(rasterizer->GetBackBufferDesc()->width, 640u);
 }
 
 TEST_F(D3DRasterizerTest, NoChoiceShowsTheDisplayMessage) {
