@@ -226,6 +226,11 @@ uint32_t BuyThroughController(CVerezIvor& park, const ObjectDefinition& definiti
   return id;
 }
 
+uint32_t HeldByController(const CVerezIvor& park) {
+  const CGameLogic* logic = park.GetController();
+  return logic != nullptr && logic->GetHeldObjectId() != CGameLogic::kNone ? logic->GetHeldObjectId() : 0;
+}
+
 void SellThroughController(CVerezIvor& park, uint32_t id) {
   if (CGameLogic* logic = park.GetController()) logic->SellObject(id);
 }
@@ -246,6 +251,10 @@ void LeaveThroughController(CVerezIvor& park) {
     logic->SetPerspectiveView(false, nullptr);
 }
 
+void ReleaseThroughController(CVerezIvor& park, uint32_t objectId) {
+  if (CGameLogic* logic = park.GetController()) logic->ReleaseSelection(objectId);
+}
+
 bool SaveThroughController(CVerezIvor& park, const char* path) {
   return park.GetController() != nullptr && park.GetController()->SaveGame(path);
 }
@@ -262,8 +271,10 @@ void RegisterGameHooks() {
   hooks.switchToMenuRenderer = SwitchToMenuRasterizer;
   hooks.buyPiece = BuyThroughController;
   hooks.sellPiece = SellThroughController;
+  hooks.heldPiece = HeldByController;
   hooks.takeSkaterControl = ControlThroughController;
   hooks.leavePerspective = LeaveThroughController;
+  hooks.releaseSelection = ReleaseThroughController;
   hooks.saveGame = SaveThroughController;
   hooks.loadGame = LoadThroughController;
   SetParkPopupFactory(std::make_unique<CUIPopupFactory>());
@@ -284,7 +295,11 @@ void WaitForPauseRelease() {
 int WinMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int showCommand) {
   // A second copy hands over to the first one.
   if (HWND existing = FindWindowA(kClassName, nullptr)) {
-    ShowWindow(existing, SW_RESTORE);
+    // Said on the console too: without it a copy started from a shell just vanishes.
+    if (ShowWindow(existing, SW_RESTORE))
+      DebugPrintf("Application: Kelvarun is already running; its window is brought back and this copy stops\n");
+    else
+      DebugPrintf("Application: Kelvarun is already running; this copy stops\n");
     return 0;
   }
   // The program's own folder, not one cut from the command line: an argument holding a
