@@ -85,7 +85,7 @@ class CButtonPanel : public CUIManager {
   int m_x = 0;
   int m_y = 0;
   bool m_centred = false;
-  int m_rightMargin = -1;  // -1: placed by its left edge
+  int m_rightMargin = -1;    // -1: placed by its left edge
   int m_reservedLines = -1;  // -1: the buttons follow the text
   int m_screenWidth = 640;  // the surface last drawn on, for centring
   int m_screenHeight = 480;

@@ -657,7 +657,9 @@ TEST_F(ShellTest, ClosingTheWindowShutsDownOnceAndASecondCopyHandsOver) {
   EXPECT_EQ(1, LogCount(kQuitLine));
   EXPECT_EQ(nullptr, FindWindowA("Kelvarun", nullptr));
   EXPECT_EQ(std::string::npos, ReadBytes(output).find(kQuitLine)) << "the second copy never started up";
-  EXPECT_NE(std::string::npos, ReadBytes(output).find("Application: Kelvarun is already running; its window is brought back and this copy stops\n"))
+  EXPECT_NE(std::string::npos,
+            ReadBytes(output).find(
+                "Application: Kelvarun is already running; its window is brought back and this copy stops\n"))
       << "it says why it stops";
 }
 
