@@ -36,6 +36,11 @@ uint32_t BuyThroughController(CVerezIvor& park, const ObjectDefinition& definiti
   return id;
 }
 
+uint32_t HeldByController(const CVerezIvor& park) {
+  const CGameLogic* logic = park.GetController();
+  return logic != nullptr && logic->GetHeldObjectId() != CGameLogic::kNone ? logic->GetHeldObjectId() : 0;
+}
+
 void SellThroughController(CVerezIvor& park, uint32_t id) {
   if (CGameLogic* logic = park.GetController()) logic->SellObject(id);
 }
@@ -54,6 +59,10 @@ void LeaveThroughController(CVerezIvor& park) {
     logic->SetSkaterControl(false);
   else
     logic->SetPerspectiveView(false, nullptr);
+}
+
+void ReleaseThroughController(CVerezIvor& park, uint32_t objectId) {
+  if (CGameLogic* logic = park.GetController()) logic->ReleaseSelection(objectId);
 }
 
 bool SaveThroughController(CVerezIvor& park, const char* path) {
@@ -75,8 +84,10 @@ void RegisterGameHooks() {
   hooks.switchToMenuRenderer = SwitchToMenuRasterizer;
   hooks.buyPiece = BuyThroughController;
   hooks.sellPiece = SellThroughController;
+  hooks.heldPiece = HeldByController;
   hooks.takeSkaterControl = ControlThroughController;
   hooks.leavePerspective = LeaveThroughController;
+  hooks.releaseSelection = ReleaseThroughController;
   hooks.saveGame = SaveThroughController;
   hooks.loadGame = LoadThroughController;
   SetParkPopupFactory(std::make_unique<CUIPopupFactory>());

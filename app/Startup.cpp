@@ -8,6 +8,7 @@
 #include "app/AppState.h"
 #include "app/Application.h"
 #include "app/EngineRegistration.h"
+#include "core/data/DebugPrintf.h"
 #include "core/data/Params.h"
 #include "core/data/ResourceTable.h"
 #include "core/input/InputMan.h"
@@ -96,7 +97,11 @@ int LeaveWinMain() {
 int WinMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int showCommand) {
   // A second copy hands over to the first one.
   if (HWND existing = FindWindowA(kClassName, nullptr)) {
-    ShowWindow(existing, SW_RESTORE);
+    // Said on the console too: without it a copy started from a shell just vanishes.
+    if (ShowWindow(existing, SW_RESTORE))
+      DebugPrintf("Application: Kelvarun is already running; its window is brought back and this copy stops\n");
+    else
+      DebugPrintf("Application: Kelvarun is already running; this copy stops\n");
     return 0;
   }
   // The program's own folder, not one cut from the command line: an argument holding a

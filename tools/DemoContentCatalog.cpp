@@ -73,9 +73,14 @@ std::string Facility(const char* type, const char* name, const char* mesh, const
          "\nusefee=" + std::to_string(fee) + "\noperating_cost=" + std::to_string(cost / 100) + "\nname=" + name + "\n";
 }
 
+// One sponsor piece for each of the park's four sponsorship slots, in slot order ([object110 +
+// 10 x slot]); each is free and pays the park more the higher the rating that brings it.
 const char kSponsors[] =
-    "[header]\nNumSponsors=1\n"
-    "[object110]\nsize=2,1,0.5\nmesh=bench.mesh\ncost=0\noperating_cost=-25\nname=Sponsor bench\n";
+    "[header]\nNumSponsors=4\n"
+    "[object110]\nsize=2,1,0.5\nmesh=bench.mesh\ncost=0\noperating_cost=-25\nname=Sponsor bench\n"
+    "[object120]\nsize=1,4,0.4\nmesh=rail.mesh\ncost=0\noperating_cost=-40\nname=Sponsor rail\n"
+    "[object130]\nsize=2,2,0.5\nmesh=funbox.mesh\ncost=0\noperating_cost=-60\nname=Sponsor funbox\n"
+    "[object140]\nsize=2,2,0.5\nmesh=decking.mesh\ncost=0\noperating_cost=-80\nname=Sponsor deck\n";
 
 }  // namespace
 

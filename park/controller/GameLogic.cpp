@@ -314,6 +314,16 @@ void CGameLogic::ClosePopup() {
   m_selectedPieceId = kNone;
 }
 
+// Only the player's own close of a pop-up gets here: a second right-click closes the pop-up and
+// keeps following the skater.
+void CGameLogic::ReleaseSelection(uint32_t id) {
+  if (id == kNone) return;
+  if (id == m_selectedSkaterId && m_skaterControl == 0)
+    SetSkaterControl(false);
+  else if (id == m_selectedPieceId)
+    ClosePopup();
+}
+
 // --- Skaters ---
 
 void CGameLogic::SetSkaterControl(bool on) {

@@ -87,6 +87,9 @@ class CGameLogic : public CGameActionLayer {
   uint32_t GetSelectedSkaterId() const { return m_selectedSkaterId; }
   uint32_t GetSelectedPieceId() const { return m_selectedPieceId; }
   void SetSelectedSkater(uint32_t id) { m_selectedSkaterId = id; }
+  // A pop-up closed by its own button lets go of the skater or piece it showed, as Escape does;
+  // nothing happens when id is not what is selected, or is the skater being driven.
+  void ReleaseSelection(uint32_t id);
   const std::vector<GridCell>& GetHighlightSquares() const { return m_highlight; }
   uint32_t GetHighlightColour() const { return m_highlightColour; }
 

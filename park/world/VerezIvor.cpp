@@ -95,8 +95,10 @@ void CVerezIvor::UpdateSkaterAverages() {
 
 // --- Status text ---
 
-void CVerezIvor::SetStatusText(const char* text) {
+void CVerezIvor::SetStatusText(const char* text, const RECT* keepClear) {
   if (!m_statusLabel) return;
+  m_statusKeepsClear = keepClear != nullptr && text != nullptr && text[0] != '\0';
+  if (m_statusKeepsClear) m_statusKeepClear = *keepClear;
   if (text == nullptr || text[0] == '\0') {
     m_statusLabel->SetText("");
     return;
@@ -123,8 +125,18 @@ void CVerezIvor::DrawOverlay(CRenderView* view, PixelBufferDesc** locked) {
     if (*locked != nullptr) {
       POINT cursor = {cursorX, cursorY};
       if (CInputMan* input = GetInputManager()) cursor = input->GetMousePos();
-      int x = cursor.x - m_statusLabel->GetWidth() / 2;
+      const int width = m_statusLabel->GetWidth();
+      int x = cursor.x - width / 2;
       int y = cursor.y - 12;
+      // Beside the control it tells about, on whichever side has room: over it, the two texts
+      // would hide each other.
+      if (m_statusKeepsClear) {
+        const int gap = 4;
+        if (m_statusKeepClear.right + gap + width <= static_cast<int>((*locked)->width))
+          x = m_statusKeepClear.right + gap;
+        else if (m_statusKeepClear.left - gap - width >= 0)
+          x = m_statusKeepClear.left - gap - width;
+      }
       m_statusLabel->Draw(**locked, x < 0 ? 0 : x, y < 0 ? 0 : y);
       // The slot is cleared with the unlock so that nobody unlocks the buffer a second time.
       rasterizer->UnlockBackBuffer();

@@ -66,7 +66,9 @@ class CVerezIvor : public CGameWorld {
 
   // --- Status text ---
   // Text shown beside the cursor; null or empty clears it; longer texts are cut to kMaxStatusLength.
-  void SetStatusText(const char* text);
+  // keepClear: the control the text tells about, which the text is then drawn beside rather than
+  // over (it names a button whose own label is text).
+  void SetStatusText(const char* text, const RECT* keepClear = nullptr);
   // The composed label text: 0x01, the text, 0x02; empty when cleared.
   const char* GetStatusLabelText() const;
   // The interface label behind the status text; null when no interface library was registered.
@@ -143,6 +145,8 @@ class CVerezIvor : public CGameWorld {
   uint8_t m_debugFlags[kDebugFlagCount] = {};
   uint32_t m_placementRefresh[3] = {};
   std::unique_ptr<CParkStatusLabel> m_statusLabel;
+  bool m_statusKeepsClear = false;
+  RECT m_statusKeepClear = {0, 0, 0, 0};
   std::vector<CTexture*> m_levelTextures;
   uint32_t m_playerSkaterId = 0xFFFFFFFFu;
   float m_averagesTimer = 0.0f;  // real seconds since the skater averages were refreshed

@@ -460,10 +460,16 @@ TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
   ASSERT_NE(nullptr, kind);
   const uint32_t piece = hooks.buyPiece(*park, *kind, -1);
   EXPECT_EQ(piece, current->GetHeldObjectId());
+  EXPECT_EQ(piece, hooks.heldPiece(*park)) << "the interface sees the controller's hand";
   EXPECT_EQ(4321 - kind->cost, park->GetParkState().money);
   hooks.sellPiece(*park, piece);
   EXPECT_EQ(CGameLogic::kNone, current->GetHeldObjectId());
+  EXPECT_EQ(0u, hooks.heldPiece(*park));
   EXPECT_EQ(4321, park->GetParkState().money);
+  // A skater pop-up's own close lets go of the skater.
+  current->SetSelectedSkater(skater);
+  hooks.releaseSelection(*park, skater);
+  EXPECT_EQ(CGameLogic::kNone, current->GetSelectedSkaterId());
 }
 
 TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) {
@@ -656,6 +662,10 @@ TEST_F(ShellTest, ClosingTheWindowShutsDownOnceAndASecondCopyHandsOver) {
   EXPECT_EQ(1, LogCount(kQuitLine));
   EXPECT_EQ(nullptr, FindWindowA("Kelvarun", nullptr));
   EXPECT_EQ(std::string::npos, ReadBytes(output).find(kQuitLine)) << "the second copy never started up";
+  EXPECT_NE(std::string::npos,
+            ReadBytes(output).find(
+                "Application: Kelvarun is already running; its window is brought back and this copy stops\n"))
+      << "it says why it stops";
 }
 
 TEST(WholeProgram, RunsHeadlessAndEndsCleanlyAtTheFirstFrameOfALevelSwitch) {

@@ -35,7 +35,7 @@ TEST(DemoCatalog, LoadsThroughTheCatalogReader) {
   ASSERT_EQ(catalog.GetFacilityCategories().size(), 5u);
   EXPECT_EQ(catalog.GetFacilityCategories()[4].items.size(), 2u);
   EXPECT_EQ(sections[3].items.size(), 4u);
-  EXPECT_EQ(catalog.CountDefinitions(), 10 + 6 + 1);
+  EXPECT_EQ(catalog.CountDefinitions(), 10 + 6 + 4);
 
   const ObjectDefinition* tall = catalog.GetEntry(2, 0, 1, false);
   ASSERT_NE(tall, nullptr);
@@ -72,12 +72,15 @@ TEST(DemoCatalog, LoadsThroughTheCatalogReader) {
     EXPECT_GT(f->operatingCost, 0.0f) << id;
     EXPECT_EQ(static_cast<double>(f->operatingCost) * 100.0, f->cost) << id;
   }
-  const ObjectDefinition* sponsor = catalog.GetSponsorEntry(0);
-  ASSERT_NE(sponsor, nullptr);
-  EXPECT_EQ(sponsor->type, 19);
-  EXPECT_EQ(sponsor->catalogNumber, 30000);
-  EXPECT_EQ(sponsor->operatingCost, -25.0f);
-  EXPECT_EQ(catalog.GetSponsorEntry(1), nullptr);
+  // A free sponsor piece for each of the park's four sponsorship slots, each paying the park.
+  const float pays[4] = {-25.0f, -40.0f, -60.0f, -80.0f};
+  for (int slot = 0; slot < 4; ++slot) {
+    const ObjectDefinition* sponsor = catalog.GetSponsorEntry(slot);
+    ASSERT_NE(sponsor, nullptr) << slot;
+    EXPECT_TRUE(sponsor->type == 19 && sponsor->catalogNumber == 30000 + slot && sponsor->cost == 0.0) << slot;
+    EXPECT_EQ(sponsor->operatingCost, pays[slot]);
+  }
+  EXPECT_EQ(catalog.GetSponsorEntry(4), nullptr);
 }
 
 TEST(DemoCatalog, NamesOnlyMeshesAndIconsTheDemoWrites) {

@@ -80,7 +80,7 @@ TEST(DemoPieces, EveryCatalogPieceJoinsTheDemoGridAndLeavesItAsItWas) {
       const auto spec = specs.find(file);
       const bool piece = spec != specs.end();
       // Spread over open ground between the raised blocks, clear of the gates.
-      const int column = 18 + 5 * (placedCount % 8), row = 24 + 7 * (placedCount / 8);
+      const int column = 18 + 4 * (placedCount % 10), row = 24 + 7 * (placedCount / 10);
       ++placedCount;
       const bool facility = def->type >= 13 && def->type != CSkatableSection::kSponsorType;
       std::unique_ptr<CSkatableSection> made =
@@ -122,7 +122,7 @@ TEST(DemoPieces, EveryCatalogPieceJoinsTheDemoGridAndLeavesItAsItWas) {
       section->PickUp();
       EXPECT_TRUE(TakeParkGridState(park) == before);
     }
-    EXPECT_EQ(placedCount, 17);
+    EXPECT_EQ(placedCount, 20);
     park.ClearWorld();  // the terrain instance goes before the level mesh
   }
   CSkatableSection::SetSources(saved);

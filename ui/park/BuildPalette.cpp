@@ -82,6 +82,7 @@ std::string CBuildPalette::StatusFor(int command) const {
   if (command < 0 || command >= static_cast<int>(entries.size())) return std::string();
   const Entry& entry = entries[static_cast<size_t>(command)];
   if (!entry.unlocked) return "NEEDS A SPONSOR";
+  if (GetHeldPiece(*GetPark()) != 0) return kHandFullText;
   return std::string(entry.definition->name) + ", COST " + std::to_string(static_cast<long long>(entry.definition->cost));
 }
 
@@ -99,6 +100,11 @@ void CBuildPalette::OnCommand(int command) {
   }
   const std::vector<Entry> entries = Entries();
   if (command < 0 || command >= static_cast<int>(entries.size()) || !entries[static_cast<size_t>(command)].unlocked) return;
+  // One piece in hand at a time; the status text beside the pointer says so (StatusFor).
+  if (GetHeldPiece(*park) != 0) {
+    m_lastPurchase = 0;
+    return;
+  }
   m_lastPurchase = BuyPieceForPlayer(*park, *entries[static_cast<size_t>(command)].definition, -1);
   Refresh();
 }

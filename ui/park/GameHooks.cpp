@@ -45,6 +45,10 @@ uint32_t BuyPieceForPlayer(CVerezIvor& park, const ObjectDefinition& definition,
   return id;
 }
 
+uint32_t GetHeldPiece(const CVerezIvor& park) {
+  return GetGameHooks().heldPiece != nullptr ? GetGameHooks().heldPiece(park) : 0;
+}
+
 bool SellPieceForPlayer(CVerezIvor& park, uint32_t id) {
   auto* piece = dynamic_cast<CSkatableSection*>(park.GetObjectByID(id));
   if (piece == nullptr || piece->IsTerrain()) return false;

@@ -25,12 +25,17 @@ struct GameHooks {
   // The controller's purchase, which takes the piece in hand: the new piece's ID, 0 when nothing
   // was bought. Empty: BuyPieceForPlayer makes the piece itself, held where it was made.
   uint32_t (*buyPiece)(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) = nullptr;
+  // The piece the controller holds for placing, 0 when its hand is free. Empty: nothing is held.
+  uint32_t (*heldPiece)(const CVerezIvor& park) = nullptr;
   // The controller's sale (grid squares, selection). Empty: the park's own sale (SellPiece).
   void (*sellPiece)(CVerezIvor& park, uint32_t id) = nullptr;
   // The controller's take and give up control of a skater, and its leaving of the
   // view-from-a-piece or control mode. Empty: nothing happens.
   void (*takeSkaterControl)(CVerezIvor& park, uint32_t skaterId) = nullptr;
   void (*leavePerspective)(CVerezIvor& park) = nullptr;
+  // A pop-up closed by its own CLOSE button: the controller lets go of the skater or piece it
+  // showed, as Escape does. Empty: nothing more happens.
+  void (*releaseSelection)(CVerezIvor& park, uint32_t objectId) = nullptr;
 };
 
 GameHooks& GetGameHooks();
@@ -41,6 +46,11 @@ GameHooks& GetGameHooks();
 // is registered with the park. sponsorSlot is 0 to 3 for a sponsor piece, else -1. Returns its
 // object ID.
 uint32_t BuyPieceForPlayer(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot);
+// The piece in the player's hand (see GameHooks::heldPiece), 0 none. The hand holds one piece:
+// nothing else can be bought until it is placed or sold.
+uint32_t GetHeldPiece(const CVerezIvor& park);
+// What the interface says when it refuses something because the hand is full.
+constexpr const char* kHandFullText = "PLACE THE PIECE IN YOUR HAND FIRST";
 // Sells a section or facility through the controller, or, without one, with the park's own sale
 // (SellPiece: lifted, refunded, marked for removal). False when the ID names no piece.
 bool SellPieceForPlayer(CVerezIvor& park, uint32_t id);

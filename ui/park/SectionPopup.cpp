@@ -33,5 +33,7 @@ void CSectionPopup::Refresh() {
 void CSectionPopup::OnCommand(int command) {
   CVerezIvor* park = GetPark();
   if (command == kSell && park != nullptr) SellPieceForPlayer(*park, m_objectId);
+  if (command == kClose && park != nullptr && GetGameHooks().releaseSelection != nullptr)
+    GetGameHooks().releaseSelection(*park, m_objectId);
   MarkForRemoval();
 }

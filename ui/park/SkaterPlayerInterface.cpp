@@ -7,7 +7,9 @@
 #include "park/world/VerezIvor.h"
 
 CSkaterPlayerInterface::CSkaterPlayerInterface() {
-  m_panel->SetPosition(400, 8);
+  // In the top-right corner whatever the skater is doing: a long status line grows the panel
+  // leftwards instead of off the screen.
+  m_panel->SetRightAligned(8, 8);
   Refresh();
 }
 

@@ -10,6 +10,8 @@
 
 CSkaterPopup::CSkaterPopup(uint32_t skaterId) : m_skaterId(skaterId) {
   m_panel->SetPosition(8, 8);
+  // Thoughts come and go while the player aims at a button.
+  m_panel->KeepButtonsInPlace(1 + static_cast<int>(kThoughtLines));
   m_panel->AddButton("EVICT", kEvict, 'E');
   m_panel->AddButton("TAKE CONTROL", kTakeControl, 'T');
   m_panel->AddButton("CLOSE", kClose, 'C');
@@ -45,5 +47,7 @@ void CSkaterPopup::OnCommand(int command) {
   if (command == kEvict && skater != nullptr) skater->Evict();
   if (command == kTakeControl && park != nullptr && GetGameHooks().takeSkaterControl != nullptr)
     GetGameHooks().takeSkaterControl(*park, m_skaterId);
+  if (command == kClose && park != nullptr && GetGameHooks().releaseSelection != nullptr)
+    GetGameHooks().releaseSelection(*park, m_skaterId);
   MarkForRemoval();
 }

@@ -54,6 +54,12 @@ void CButtonPanel::SetPosition(int x, int y) {
   m_x = x;
   m_y = y;
   m_centred = false;
+  m_rightMargin = -1;
+}
+
+void CButtonPanel::SetRightAligned(int margin, int y) {
+  SetPosition(0, y);
+  m_rightMargin = std::max(margin, 0);
 }
 
 void CButtonPanel::SetArt(CSprite* font, CSprite* button, CSprite* panel) {
@@ -71,8 +77,11 @@ int CButtonPanel::Width() const {
   return w + 2 * kMargin;
 }
 
+void CButtonPanel::KeepButtonsInPlace(int lines) { m_reservedLines = std::max(lines, 0); }
+
 int CButtonPanel::ButtonOffset() const {
-  const int textLines = static_cast<int>(m_lines.size()) + (m_title.empty() ? 0 : 1);
+  const int lines = std::max(static_cast<int>(m_lines.size()), m_reservedLines);
+  const int textLines = lines + (m_title.empty() ? 0 : 1);
   return kMargin + textLines * LineHeight() + (textLines > 0 ? kGap : 0);
 }
 
@@ -82,6 +91,7 @@ int CButtonPanel::Height() const {
 }
 
 POINT CButtonPanel::Origin() const {
+  if (m_rightMargin >= 0) return POINT{m_screenWidth - m_rightMargin - Width(), m_y};
   if (!m_centred) return POINT{m_x, m_y};
   return POINT{(m_screenWidth - Width()) / 2, (m_screenHeight - Height()) / 2};
 }
@@ -93,7 +103,7 @@ RECT CButtonPanel::GetPanelRect() const {
 
 RECT CButtonPanel::GetButtonRect(size_t index) const {
   const POINT at = Origin();
-  const int left = at.x + (Width() - kButtonWidth) / 2;
+  const int left = at.x + (m_reservedLines >= 0 ? kMargin : (Width() - kButtonWidth) / 2);
   const int top = at.y + ButtonOffset() + static_cast<int>(index) * (kButtonHeight + kGap);
   return RECT{left, top, left + kButtonWidth, top + kButtonHeight};
 }
@@ -118,6 +128,12 @@ void CButtonPanel::MouseInput(int x, int y, int buttonState) {
   // A press is the moment the button goes down over an enabled button.
   if (buttonState != 0 && m_lastButtonState == 0 && m_hover >= 0 && m_buttons[static_cast<size_t>(m_hover)].enabled)
     m_pending = m_buttons[static_cast<size_t>(m_hover)].command;
+  m_lastButtonState = buttonState;
+}
+
+void CButtonPanel::MouseTakenAbove(int buttonState) {
+  CUIManager::MouseTakenAbove(buttonState);
+  m_hover = -1;
   m_lastButtonState = buttonState;
 }
 

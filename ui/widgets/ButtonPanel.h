@@ -45,6 +45,13 @@ class CButtonPanel : public CUIManager {
   // every draw (and of a 640 x 480 frame before the first).
   void SetPosition(int x, int y);
   void SetCentred() { m_centred = true; }
+  // Places the panel's top-right corner margin pixels in from the surface's right edge, at y, at
+  // every draw (and in a 640 x 480 frame before the first), so that text of any width stays on it.
+  void SetRightAligned(int margin, int y);
+  // For text that changes while the player points at the buttons: room for this many lines
+  // below the title however many there are, and the buttons at the left margin however wide the
+  // text grows, so that they never move.
+  void KeepButtonsInPlace(int lines);
   // The art: an alphabet, a two-frame button (normal, lit) and a panel tile; any may be null.
   void SetArt(CSprite* font, CSprite* button, CSprite* panel);
 
@@ -56,6 +63,8 @@ class CButtonPanel : public CUIManager {
   int GetHover() const { return m_hover; }
 
   void MouseInput(int x, int y, int buttonState) override;
+  // Nothing is lit, and a button held down from above presses nothing when the pointer comes back.
+  void MouseTakenAbove(int buttonState) override;
   void KeyInput(int virtualKey, int character) override;
   void Draw(DrawSurface& surface) override;
 
@@ -76,6 +85,8 @@ class CButtonPanel : public CUIManager {
   int m_x = 0;
   int m_y = 0;
   bool m_centred = false;
+  int m_rightMargin = -1;    // -1: placed by its left edge
+  int m_reservedLines = -1;  // -1: the buttons follow the text
   int m_screenWidth = 640;  // the surface last drawn on, for centring
   int m_screenHeight = 480;
   int m_hover = -1;

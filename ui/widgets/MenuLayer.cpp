@@ -35,16 +35,21 @@ void CMenuLayer::HandleInputEvent(const InputEvent& event) {
 }
 
 void CMenuLayer::Update(float dt) {
-  if (IsMarkedForRemoval()) return;
-  Refresh();
-  CUIActionLayer::Update(dt);
-  Dispatch();
+  if (!IsMarkedForRemoval()) {
+    Refresh();
+    CUIActionLayer::Update(dt);
+    Dispatch();
+  }
   CGameWorld* world = GetGameWorld();
-  if (world == nullptr || IsMarkedForRemoval() || !m_panel->Contains(m_panel->GetMouseX(), m_panel->GetMouseY())) return;
+  if (world == nullptr || !m_panel->Contains(m_panel->GetMouseX(), m_panel->GetMouseY())) return;
+  // Also when a press closed the panel this tick: the click was taken here, and the layers below
+  // must not act on it.
   world->mouseOverUI = 1;
+  if (IsMarkedForRemoval()) return;
   const int hover = m_panel->GetHover();
   CVerezIvor* park = GetPark();
   if (park == nullptr || hover < 0) return;
   const std::string status = StatusFor(m_panel->GetButtons()[static_cast<size_t>(hover)].command);
-  if (!status.empty()) park->SetStatusText(status.c_str());
+  const RECT panel = m_panel->GetPanelRect();
+  if (!status.empty()) park->SetStatusText(status.c_str(), &panel);
 }

@@ -19,7 +19,8 @@ class CMenuLayer : public CUIActionLayer {
 
   void HandleInputEvent(const InputEvent& event) override;
   // Tracks the pointer, acts on a pressed button, marks the tick as over the interface when the
-  // pointer lies over the panel and shows the hovered button's status text.
+  // pointer lies over the panel (even when a press there has just closed it) and shows the
+  // hovered button's status text.
   void Update(float dt) override;
   bool IsModal() const override { return m_modal; }
 

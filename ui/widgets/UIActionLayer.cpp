@@ -30,10 +30,15 @@ CUIActionLayer::CUIActionLayer() : m_uiManager(std::make_unique<CUIManager>()), 
 CUIActionLayer::~CUIActionLayer() = default;
 
 void CUIActionLayer::HandleMouse(int x, int y, int buttonState) {
+  if (m_uiManager == nullptr) return;
   const CGameWorld* world = GetGameWorld();
-  if (world != nullptr && world->mouseOverUI != 0) return;  // a layer above has the mouse this tick
-  if (m_inputBlocked != 0) return;
-  if (m_uiManager != nullptr) m_uiManager->MouseInput(x, y, buttonState);
+  // A layer above has the mouse this tick, or a modal one took the input: the widgets only learn
+  // the button state, so that a press made up there is not taken for one here once it has gone.
+  if ((world != nullptr && world->mouseOverUI != 0) || m_inputBlocked != 0) {
+    m_uiManager->MouseTakenAbove(buttonState);
+    return;
+  }
+  m_uiManager->MouseInput(x, y, buttonState);
 }
 
 void CUIActionLayer::Update(float dt) {

@@ -7,6 +7,8 @@ void CUIManager::MouseInput(int x, int y, int buttonState) {
   m_buttonState = buttonState;
 }
 
+void CUIManager::MouseTakenAbove(int buttonState) { m_buttonState = buttonState; }
+
 void CUIManager::KeyInput(int virtualKey, int character) { m_lastKey = virtualKey; }
 
 // The container holds no widgets yet, so there is nothing to animate or draw.

@@ -14,6 +14,8 @@ class CUIManager {
 
   // Mouse position in window pixels and the left-button state (1 down, 0 up).
   virtual void MouseInput(int x, int y, int buttonState);
+  // The pointer belongs to a layer above this tick; buttonState is the left button as it is.
+  virtual void MouseTakenAbove(int buttonState);
   virtual void KeyInput(int virtualKey, int character);
   virtual void Tick(float milliseconds);
   virtual void Draw(DrawSurface& surface);

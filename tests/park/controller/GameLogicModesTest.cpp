@@ -43,6 +43,8 @@ TEST_F(ControllerPark, DrivingASkaterAndGivingItBack) {
   EXPECT_EQ(screens->made.back(), "hud");
   for (size_t i = 0; i < park->GetLayerCount(); ++i)  // below the exit and the HUD, only the controller runs
     EXPECT_EQ(park->GetLayer(i)->IsActive(), park->GetLayer(i) == logic || i + 2 >= park->GetLayerCount()) << i;
+  logic->ReleaseSelection(skater->GetID());  // a stale pop-up's close does not take the wheel away
+  EXPECT_TRUE(logic->IsControllingSkater());
   Action(CGameLogic::kActionControl);
   EXPECT_FALSE(logic->IsControllingSkater());
   EXPECT_FALSE(skater->IsPlayerControlled());

@@ -197,6 +197,14 @@ TEST_F(ControllerPark, TheCancelChain) {
   EXPECT_EQ(screens->made.size(), madeBefore + 1);
   popup = park->GetLayer(park->GetLayerCount() - 1);
   EXPECT_FALSE(popup->IsMarkedForRemoval());
+  // The pop-up's own close lets go of the piece (only of what is selected): the next right-click
+  // selects again at once.
+  logic->ReleaseSelection(placed + 1);
+  logic->ReleaseSelection(placed);
+  EXPECT_TRUE(popup->IsMarkedForRemoval());
+  Action(CGameLogic::kActionSecondary);
+  EXPECT_EQ(logic->GetSelectedPieceId(), placed);
+  popup = park->GetLayer(park->GetLayerCount() - 1);
   Action(CGameLogic::kActionCancel);  // with a piece selected: its pop-up closes
   EXPECT_TRUE(popup->IsMarkedForRemoval());
   Action(CGameLogic::kActionCancel);  // nothing selected: the escape menu
@@ -481,6 +489,14 @@ TEST_F(ControllerPark, RightClickingASkaterSelectsItAndOpensItsPopup) {
   Action(CGameLogic::kActionSecondary);
   ASSERT_EQ(logic->GetSelectedSkaterId(), skater->GetID());
   EXPECT_EQ(screens->made.back(), "skater " + std::to_string(skater->GetID()));
+  // A second right-click closes the pop-up and keeps following the skater; the pop-up's own
+  // close lets go of it, as Escape does.
+  CGameActionLayer* popup = park->GetLayer(park->GetLayerCount() - 1);
+  Action(CGameLogic::kActionSecondary);
+  EXPECT_TRUE(popup->IsMarkedForRemoval());
+  EXPECT_EQ(logic->GetSelectedSkaterId(), skater->GetID());
+  logic->ReleaseSelection(skater->GetID());
+  EXPECT_EQ(logic->GetSelectedSkaterId(), CGameLogic::kNone);
   g_boarder = nullptr;
 }
 

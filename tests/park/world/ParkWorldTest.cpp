@@ -161,12 +161,23 @@ TEST_F(Park, StatusTextIsCutAndDrawnBesideTheCursor) {
   RecordingRasterizer rasterizer(640, 480);
   CRenderView view;
   view.Setup(&rasterizer, nullptr, park.GetFogState(), park.GetLightList(), 31);
-  for (const auto& cursor : {std::make_pair(320, 240), std::make_pair(3, 4), std::make_pair(639, 479)}) {
-    park.cursorX = cursor.first, park.cursorY = cursor.second;
+  // Told about a control under the cursor, the text goes beside it (right, else left, else as
+  // usual) so that it never covers the control's own label.
+  const RECT palette = {8, 40, 232, 300}, wide = {4, 40, 600, 300}, right = {500, 40, 632, 300};
+  struct Case {
+    int x, y;
+    const RECT* keepClear;
+    int left;  // where the text starts; -1: centred on the cursor
+  };
+  for (const Case& c : {Case{320, 240, nullptr, -1}, Case{3, 4, nullptr, -1}, Case{639, 479, nullptr, -1},
+                        Case{100, 170, &palette, 236}, Case{560, 170, &right, -2}, Case{300, 170, &wide, -1}}) {
+    park.cursorX = c.x, park.cursorY = c.y;
     std::fill(rasterizer.frame.begin(), rasterizer.frame.end(), 0);
-    park.SetStatusText("RAMP 200");
+    park.SetStatusText("RAMP 200", c.keepClear);
     const CUILabel& label = *park.GetStatusLabel();
-    const int left = std::max(0, cursor.first - label.GetWidth() / 2), top = std::max(0, cursor.second - 12);
+    int left = c.left == -1 ? std::max(0, c.x - label.GetWidth() / 2) : c.left;
+    if (c.left == -2) left = right.left - 4 - label.GetWidth();
+    const int top = std::max(0, c.y - 12);
     PixelBufferDesc* locked = nullptr;
     park.DrawOverlay(&view, &locked);
     EXPECT_TRUE(locked == nullptr && rasterizer.lockDepth == 0);

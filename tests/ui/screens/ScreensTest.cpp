@@ -8,11 +8,13 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 
-#include "core/world/GameActionLayer.h"
+#include "core/data/ResourceTable.h"
 #include "core/input/InputEvent.h"
 #include "core/input/InputMan.h"
-#include "core/data/ResourceTable.h"
+#include "core/world/GameActionLayer.h"
+#include "core/world/WorldAccess.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableFacility.h"
@@ -87,7 +89,24 @@ std::vector<std::string> LiveLayers(const CVerezIvor& park) {
 
 struct StandInController : CGameActionLayer {
   const char* GetInfoString() const override { return "Controller"; }
+  // The controller acts on a click only when no interface layer above took it.
+  void HandleInputEvent(const InputEvent& event) override {
+    if (event.code == 49 && GetGameWorld()->mouseOverUI == 0) ++clicksOnThePark;
+  }
+  int clicksOnThePark = 0;
 };
+// Pixels drawn inside and outside a rectangle of a recorded frame.
+std::pair<int, int> LitInAndOut(const RecordingRasterizer& r, int width, const RECT& box) {
+  std::pair<int, int> lit{0, 0};
+  for (size_t i = 0; i < r.frame.size(); ++i) {
+    const int x = static_cast<int>(i) % width, y = static_cast<int>(i) / width;
+    if (r.frame[i] != 0) ++(x >= box.left && x < box.right && y >= box.top && y < box.bottom ? lit.first : lit.second);
+  }
+  return lit;
+}
+// What the hand holds, for the interface's questions (0 free).
+uint32_t g_inHand = 0;
+uint32_t InHand(const CVerezIvor&) { return g_inHand; }
 int g_controllersMade = 0;
 std::unique_ptr<CGameActionLayer> MakeController(CVerezIvor&) {
   ++g_controllersMade;
@@ -295,6 +314,13 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
   palette->Update(0.033f);
   EXPECT_EQ(park->mouseOverUI, 1) << "the park does no picking under the palette";
   EXPECT_STREQ(park->GetStatusLabelText(), "\x01" "Launch ramp, COST 800" "\x02");
+  RecordingRasterizer r(640, 480);  // drawn beside the palette, not over the item's own label
+  CRenderView view;
+  view.Setup(&r, nullptr, nullptr, nullptr, 31);
+  PixelBufferDesc* locked = nullptr;
+  park->DrawOverlay(&view, &locked);
+  const std::pair<int, int> lit = LitInAndOut(r, 640, palette->GetPanel().GetPanelRect());
+  EXPECT_TRUE(lit.first == 0 && lit.second > 0) << lit.first;
   const RECT second = palette->GetPanel().GetButtonRect(1);
   plat::SetCursorScreenPos((second.left + second.right) / 2, (second.top + second.bottom) / 2);
   park->mouseOverUI = 0;  // the layer pass clears it every tick
@@ -304,6 +330,19 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
   park->mouseOverUI = 0;
   palette->Update(0.033f);
   EXPECT_EQ(park->mouseOverUI, 0) << "away from the palette the park picks again";
+
+  // With a piece in hand an item is refused, and the text beside the pointer says why.
+  GetGameHooks().heldPiece = InHand;
+  g_inHand = 77;
+  plat::SetCursorScreenPos((first.left + first.right) / 2, (first.top + first.bottom) / 2);
+  park->mouseOverUI = 0;
+  palette->Update(0.033f);
+  EXPECT_STREQ(park->GetStatusLabelText(), (std::string("\x01") + kHandFullText + "\x02").c_str());
+  park->mouseOverUI = 0;  // the next layer pass clears it
+  Click(*palette, 0);
+  EXPECT_EQ(palette->GetLastPurchase(), 0u);
+  EXPECT_EQ(park->GetMoney(), 1000.0);
+  g_inHand = 0;
   park->SetInputManager(nullptr);
 
   Click(*palette, 0);
@@ -479,12 +518,27 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   const std::vector<std::string>& lines = again->GetPanel().GetLines();
   ASSERT_EQ(lines.size(), 1 + std::min<size_t>(skater->GetThoughts().GetCount(), CSkaterPopup::kThoughtLines));
   EXPECT_EQ(lines[1], skater->GetThoughts().GetText(0));
+  // Thoughts come and go, lines grow wider than the buttons: the buttons stay where they were.
+  again->GetPanel().SetLines({"A THOUGHT FAR WIDER THAN ANY BUTTON OF THIS POP-UP, AND THEN SOME"});
+  for (size_t i = 0; i < 3; ++i) {
+    const RECT before = popup->GetPanel().GetButtonRect(i), after = again->GetPanel().GetButtonRect(i);
+    EXPECT_TRUE(before.left == after.left && before.top == after.top) << i;
+  }
   again->HandleInputEvent(Key('T'));
   EXPECT_EQ(controlled, id);
   CSkaterPlayerInterface* hud = Push(std::make_unique<CSkaterPlayerInterface>());
   EXPECT_FALSE(hud->IsMarkedForRemoval());
   EXPECT_EQ(hud->GetPanel().GetTitle(), skater->GetName()) << "filled in before its first tick";
-  EXPECT_TRUE(hud->GetPanel().GetPanelRect().left == 400 && hud->GetPanel().GetPanelRect().top == 8);
+  EXPECT_TRUE(hud->GetPanel().GetPanelRect().right == 640 - 8 && hud->GetPanel().GetPanelRect().top == 8);
+  // However long its lines, all of it is drawn inside its panel, on the screen it is drawn on.
+  hud->GetPanel().SetLines({"A STATUS LINE AS LONG AS A SKATER EVER HAS, AND LONGER STILL", "MONEY 50000"});
+  RecordingRasterizer wide(800, 600);
+  CRenderView hudView;
+  hudView.Setup(&wide, nullptr, nullptr, nullptr, 31);
+  PixelBufferDesc* hudLock = nullptr;
+  hud->Draw(&hudView, &hudLock);
+  const RECT hudBox = hud->GetPanel().GetPanelRect();
+  EXPECT_TRUE(hudBox.right == 800 - 8 && hudBox.left >= 0 && LitInAndOut(wide, 800, hudBox).second == 0) << hudBox.left;
   park->SetPlayerSkaterId(CSkater::kNone);
   hud->Update(0.033f);
   EXPECT_TRUE(hud->IsMarkedForRemoval()) << "no skater under control: the heads-up layer goes";
@@ -509,11 +563,83 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   EXPECT_TRUE(orphan->IsMarkedForRemoval());
 }
 
+// A click on a pop-up's CLOSE, through the world's layer pass with the pop-up over the palette:
+// the controller is told to let go of what the pop-up showed, and neither the palette beneath nor
+// the park below acts on the click, not even on the button still held after the pop-up has gone.
+namespace {
+std::vector<uint32_t> g_released;
+}  // namespace
+
+TEST_F(Screens, APopupsCloseLetsGoOfItsSelectionAndTheClickGoesNoFurther) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  g_released.clear();
+  GetGameHooks().releaseSelection = [](CVerezIvor&, uint32_t id) { g_released.push_back(id); };
+  auto* controller = dynamic_cast<StandInController*>(park->GetLayer(0));
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_TRUE(controller != nullptr && palette != nullptr);
+  CInputMan input;
+  park->SetInputManager(&input);
+  const uint32_t skaterId = park->SpawnSkater();
+  const uint32_t rampId = BuyPieceForPlayer(*park, *Definition("Launch ramp"), -1);
+  park->Tick(0.033f);  // the palette shows the money from its first tick on
+  for (int round = 0; round < 2; ++round) {
+    CMenuLayer* popup = round == 0 ? static_cast<CMenuLayer*>(Push(std::make_unique<CSkaterPopup>(skaterId)))
+                                   : static_cast<CMenuLayer*>(Push(std::make_unique<CSectionPopup>(rampId)));
+    const size_t close = popup->GetPanel().GetButtons().size() - 1;
+    ASSERT_EQ(popup->GetPanel().GetButtons()[close].text, "CLOSE");
+    const RECT r = popup->GetPanel().GetButtonRect(close);
+    const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    bool overPalette = false;
+    for (size_t i = 0; i < palette->GetPanel().GetButtons().size(); ++i) {
+      const RECT p = palette->GetPanel().GetButtonRect(i);
+      overPalette = overPalette || (x >= p.left && x < p.right && y >= p.top && y < p.bottom);
+    }
+    ASSERT_TRUE(overPalette) << round;
+    plat::SetCursorScreenPos(x, y);
+    park->Tick(0.033f);
+    InputEvent primary = Mouse(49, r);  // the controller's action of the same button
+    input.SetButtonDown(0, true);
+    input.QueueEvent(Mouse(InputEvent::kButtonPress, r));
+    input.QueueEvent(primary);
+    park->Tick(0.033f);
+    EXPECT_TRUE(popup->IsMarkedForRemoval()) << round;
+    for (int held = 0; held < 3; ++held) park->Tick(0.033f);  // the pop-up has gone, the button is still down
+    input.SetButtonDown(0, false);
+    input.QueueEvent(Mouse(InputEvent::kButtonRelease, r));
+    park->Tick(0.033f);
+    EXPECT_EQ(palette->GetOpenCategory(), -1) << round;
+    EXPECT_EQ(palette->GetLastPurchase(), 0u) << round;
+    EXPECT_EQ(controller->clicksOnThePark, 0) << round;
+  }
+  EXPECT_EQ(g_released, (std::vector<uint32_t>{skaterId, rampId}));
+  park->SetInputManager(nullptr);
+}
+
 TEST_F(Screens, TheSponsorshipNoticeMarksItsSlotAndAcceptingBuysTheSponsorPiece) {
   ASSERT_TRUE(StartDemo(0));
+  EXPECT_EQ(CSponsorshipNotice(2).GetOffer(), GetSponsorEntry(2)) << "each slot offers its own piece";
+  park->GetParkState().sponsorships[2].offered = 0;
   CSponsorshipNotice* notice = Push(std::make_unique<CSponsorshipNotice>(0));
   EXPECT_TRUE(park->GetParkState().sponsorships[0].offered == 1 && park->GetParkState().sponsorships[1].offered == 0);
   EXPECT_EQ(notice->GetPanel().GetTitle(), "A SPONSOR OFFERS SUPPORT, OFFER 1");
+  EXPECT_EQ(notice->GetPanel().GetLines(),
+            (std::vector<std::string>{"A FREE Sponsor bench", "IT PAYS THE PARK 25 A DAY",
+                                      "ACCEPT IT, THEN CLICK THE PARK TO PLACE IT"}));
+  // While the hand holds a piece the offer waits, and lets the clicks through to place that piece.
+  GetGameHooks().heldPiece = InHand;
+  g_inHand = 77;
+  notice->Update(0.033f);
+  park->mouseOverUI = 0;
+  EXPECT_FALSE(notice->IsModal());
+  EXPECT_EQ(notice->GetPanel().GetLines().back(), kHandFullText);
+  notice->HandleInputEvent(Key('A'));
+  Click(*notice, CSponsorshipNotice::kAccept);
+  EXPECT_FALSE(notice->IsMarkedForRemoval());
+  EXPECT_EQ(notice->GetSponsorPiece(), 0u);
+  g_inHand = 0;
+  notice->Update(0.033f);
+  EXPECT_TRUE(notice->IsModal());
+  park->mouseOverUI = 0;
   const RECT box = notice->GetPanel().GetPanelRect();
   EXPECT_EQ(box.left, (640 - (box.right - box.left)) / 2) << "centred";
   EXPECT_EQ(box.top, (480 - (box.bottom - box.top)) / 2) << "centred";
