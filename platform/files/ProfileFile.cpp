@@ -28,12 +28,27 @@ std::string Trimmed(const char* s) {
   return std::string(s + a, b - a);
 }
 
+// Narrows [from, to) by one pair of matching quotes around it, as stored values and defaults lose them.
+void Unquote(const char* s, size_t& from, size_t& to) {
+  if (to - from >= 2 && (s[from] == '"' || s[from] == '\'') && s[to - 1] == s[from]) ++from, --to;
+}
+
 DWORD CopyValue(const char* value, size_t length, char* buffer, DWORD size) {
   if (buffer == nullptr || size == 0) return 0;
   const size_t n = std::min<size_t>(length, size - 1);
   if (n > 0) std::memcpy(buffer, value, n);
   buffer[n] = '\0';
   return static_cast<DWORD>(n);
+}
+
+// The default as Windows gives it: null reads as empty, trailing spaces (not tabs) and then one
+// pair of matching quotes are dropped.
+DWORD CopyDefault(const char* defaultValue, char* buffer, DWORD size) {
+  if (defaultValue == nullptr) return CopyValue("", 0, buffer, size);
+  size_t from = 0, to = std::strlen(defaultValue);
+  while (to > 0 && defaultValue[to - 1] == ' ') --to;
+  Unquote(defaultValue, from, to);
+  return CopyValue(defaultValue + from, to - from, buffer, size);
 }
 
 // The names, each closed by a NUL, and one more NUL; cut to the buffer the way Windows cuts them.
@@ -98,8 +113,7 @@ void CProfileFile::AddLine(Span line) {
   size_t nameEnd = static_cast<size_t>(static_cast<const char*>(eq) - s), valueStart = nameEnd + 1;
   while (nameEnd > a && IsBlank(s[nameEnd - 1])) --nameEnd;
   while (valueStart < b && IsBlank(s[valueStart])) ++valueStart;
-  if (b - valueStart >= 2 && (s[valueStart] == '"' || s[valueStart] == '\'') && s[b - 1] == s[valueStart])
-    ++valueStart, --b;
+  Unquote(s, valueStart, b);
   m_keys.push_back(
       KeyLine{m_sections.size() - 1, Span{line.at + a, nameEnd - a}, Span{line.at + valueStart, b - valueStart}});
 }
@@ -145,19 +159,23 @@ DWORD CProfileFile::ListSections(char* buffer, DWORD size) const {
   return CopyList(joined, buffer, size);
 }
 
-DWORD CProfileFile::ListKeys(size_t section, char* buffer, DWORD size) const {
+DWORD CProfileFile::ListKeys(size_t section, const char* defaultValue, char* buffer, DWORD size) const {
   std::string joined;
   for (const KeyLine& k : m_keys)
     if (section != kNone && m_firstOfName[k.section] == section && k.name.length > 0)
       joined.append(m_text, k.name.at, k.name.length).push_back('\0');
-  return CopyList(joined, buffer, size);
+  if (!joined.empty()) return CopyList(joined, buffer, size);
+  // Nothing to list: the default, as Windows gives it, closed as a list where there is room.
+  const DWORD n = CopyDefault(defaultValue, buffer, size);
+  if (buffer != nullptr && n + 1 < size) buffer[n + 1] = '\0';
+  return n;
 }
 
 DWORD CProfileFile::GetString(const char* section, const char* key, const char* defaultValue, char* buffer,
                               DWORD size) const {
   if (section == nullptr) return ListSections(buffer, size);
   const size_t header = FindSection(Trimmed(section));
-  if (key == nullptr) return ListKeys(header, buffer, size);
+  if (key == nullptr) return ListKeys(header, defaultValue, buffer, size);
   if (header != kNone) {
     const std::string name = Trimmed(key);
     const auto it = std::lower_bound(m_keyOrder.begin(), m_keyOrder.end(), name, [&](size_t k, const std::string& n) {
@@ -167,7 +185,5 @@ DWORD CProfileFile::GetString(const char* section, const char* key, const char* 
     if (it != m_keyOrder.end() && m_firstOfName[m_keys[*it].section] == header && Compare(m_keys[*it].name, name) == 0)
       return CopyValue(m_text.data() + m_keys[*it].value.at, m_keys[*it].value.length, buffer, size);
   }
-  size_t length = defaultValue != nullptr ? std::strlen(defaultValue) : 0;
-  while (length > 0 && defaultValue[length - 1] == ' ') --length;
-  return CopyValue(defaultValue, length, buffer, size);
+  return CopyDefault(defaultValue, buffer, size);
 }

@@ -28,12 +28,14 @@ class CProfileFile {
   size_t GetSectionCount() const { return m_sections.size(); }
 
   // GetPrivateProfileStringA asked of this file. The value of key in the first [section] that
-  // holds it (names trimmed and compared without regard to case), else the default (null reads as
-  // empty; trailing spaces, not tabs, dropped), cut to size - 1 characters. A null section gives
-  // every section name, a null key every key name of the section, as a list of NUL-terminated
-  // names closed by one more NUL; a list too long for the buffer is cut to size - 2 characters
-  // followed by two NULs, and size - 2 is the result. Returns the characters written before the
-  // final NUL.
+  // holds it (names trimmed and compared without regard to case; sections of one name read as
+  // one, so a long category's [Object110] and [object110] both count), else the default (null
+  // reads as empty; trailing spaces, not tabs, dropped, then one pair of matching quotes), cut to
+  // size - 1 characters. A null section gives every section name, a null key every key name of
+  // the section, as a list of NUL-terminated names closed by one more NUL; a list too long for the
+  // buffer is cut to size - 2 characters followed by two NULs, and size - 2 is the result. A
+  // missing section or one without keys lists the default instead. Returns the characters
+  // written before the final NUL.
   DWORD GetString(const char* section, const char* key, const char* defaultValue, char* buffer, DWORD size) const;
 
  private:
@@ -54,7 +56,7 @@ class CProfileFile {
   // The first header named section, or npos.
   size_t FindSection(const std::string& section) const;
   DWORD ListSections(char* buffer, DWORD size) const;
-  DWORD ListKeys(size_t section, char* buffer, DWORD size) const;
+  DWORD ListKeys(size_t section, const char* defaultValue, char* buffer, DWORD size) const;
 
   std::string m_text;
   std::vector<Span> m_sections;        // every header's name, in file order

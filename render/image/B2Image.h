@@ -22,6 +22,8 @@ class CB2Image : public CImage {
   ~CB2Image() override;
 
   // Encodes a 15, 16 or 24-bit bitmap image: raw rows without alpha or key, run-coded rows otherwise.
+  // Other depths return 0: 8-bit pixels are palette indices, and 32-bit pictures have no stored
+  // colour form here.
   int CopyFrom(CImage& source, const ImageRect* src, const ImageRect* dst) override;
   void DecodeRow16(const SpanConverters& spans, uint8_t* dst, int y, int x, int count) const override;
   // The stored colours go out unchanged, so the destination must share their format.

@@ -38,6 +38,9 @@ TEST(Profile, ReadsKeysLikeTheWindowsFunction) {
       {"HEADER", "Name", "", 64, "  quoted  "},          // one pair of quotes removed
       {"Header", "empty", "fallback", 64, ""},           // a present empty value is not the default
       {"Header", "missing", "def\t  ", 64, "def\t"},     // default without its trailing spaces
+      {"Header", "missing", "'def'  ", 64, "def"},       // nor its quotes, as a value loses them
+      {"Header", "missing", "\"def", 64, "\"def"},       // a lone quote stays
+      {"HEADER", "Name", "", 11, "  quoted  "},          // unquoted, the value fills the buffer whole
       {" header ", " #hash ", "", 64, "not a comment"},  // asked names trimmed; '#' starts no comment
       {"t", "NumCategories", "d", 64, "d"},
       {"cr", "two", "", 64, "2"},                     // a lone CR ends a line
@@ -85,8 +88,22 @@ TEST(Profile, NullSectionOrKeyListsNamesCutLikeTheWindowsFunction) {
   EXPECT_EQ(list(" HEADER ", 64).first, 25u);
   EXPECT_EQ(list(" HEADER ", 64).second.substr(0, 26), std::string("NumCategories\0#hash\0more\0\0", 26));
   EXPECT_EQ(list("header", 8), Result(6, std::string("NumCat\0\0", 8)));
-  EXPECT_EQ(list("nowhere", 4), Result(0, std::string("\0\0??", 4)));
+  // Sections of one name are one: a key of the second is found.
+  char value[4];
+  EXPECT_EQ(GetPrivateProfileStringA("HEADER", "more", "", value, 4, file.c_str()), 1u);
+  EXPECT_STREQ(value, "1");
+  // Nothing to list: the default, closed as a list where there is room.
+  EXPECT_EQ(list("nowhere", 64).first, 7u);
+  EXPECT_EQ(list("nowhere", 64).second.substr(0, 10), std::string("default\0\0?", 10));
+  EXPECT_EQ(list("nowhere", 4), Result(3, std::string("def\0", 4)));
+  const std::string bare = folder.Write("bare.ini", "[Bare]\n;x=1\nno equals\n=no name\n");
   char buffer[8];
+  std::memset(buffer, '?', sizeof(buffer));
+  // Quotes count only at the ends.
+  EXPECT_EQ(GetPrivateProfileStringA("bare", nullptr, " 'x'  ", buffer, 8, bare.c_str()), 4u);
+  EXPECT_EQ(std::string(buffer, 6), std::string(" 'x'\0\0", 6));
+  EXPECT_EQ(GetPrivateProfileStringA("bare", nullptr, "\"x\"", buffer, 8, bare.c_str()), 1u);
+  EXPECT_EQ(std::string(buffer, 3), std::string("x\0\0", 3));
   EXPECT_EQ(GetPrivateProfileStringA(nullptr, "b", "x", buffer, 8, (folder.Path() + "none.ini").c_str()), 0u);
   EXPECT_EQ(std::string(buffer, 2), std::string("\0\0", 2));
 }

@@ -326,9 +326,15 @@ TEST(B2Image, KeyColourOfTrueColourSourcesBecomesTransparent) {
   CB2Image fromLow;
   ASSERT_EQ(1, fromLow.CopyFrom(*low.Get(), nullptr, nullptr));
   EXPECT_EQ(16, fromLow.depth);
+  const std::vector<uint8_t> fromLowFile = fromLow.FileImage();
   std::vector<uint16_t> red(2, 0);
   ASSERT_EQ(1, fromLow.BltRaw(Screen(red, 2, 1, 16), ImageRect{0, 0, 1, 0}, ImageRect{0, 0, 1, 0}));
   EXPECT_EQ(0xF800, red[0]);
+  // A 32-bit source is refused and leaves the image as it was.
+  CImageRef deep = CreateDibImage(2, 1, 32);
+  ASSERT_FALSE(deep.IsNull());
+  EXPECT_EQ(0, fromLow.CopyFrom(*deep.Get(), nullptr, nullptr));
+  EXPECT_EQ(fromLow.FileImage(), fromLowFile);
 }
 
 TEST(B2Image, AlphaThresholdsRoundTripAndDrawing) {
