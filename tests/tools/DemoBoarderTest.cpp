@@ -13,8 +13,12 @@
 #include "scene/animation/AnimationRecord.h"
 #include "scene/animation/SkeletonNodeInstance.h"
 #include "scene/animation/Skin.h"
+#include "scene/lighting/AmbientLight.h"
+#include "scene/lighting/DirectionalLight.h"
 #include "scene/mesh/AttachPoint.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/VertexFetchInterface.h"
+#include "tests/support/RecordingScene.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContentBoarder.h"
 
@@ -130,6 +134,45 @@ TEST_F(WrittenBoarder, TextureChoicesOfferTexturesThatExist) {
   }
   copies.erase(nullptr);
   EXPECT_EQ(copies.size(), DemoContent::BoarderTextureFiles().size());
+}
+
+// Bound as a skater binds it (lit as a whole, relit as it moves), every skinned normal of the
+// standing boarder points out of the part it lies on, and the light follows from those normals:
+// a sun along -x gives the side it faces ambient + sun, and the side turned away only the ambient.
+TEST_F(WrittenBoarder, SkinnedNormalsPointOutAndTakeTheSunOnTheSideThatFacesIt) {
+  CMeshInstance instance;
+  ASSERT_TRUE(instance.SetMesh(&mesh, false, true, true, 0, 10, nullptr, true, nullptr));
+  const CVertexFetchInterface& fetch = *instance.GetVertexFetch();
+  for (uint32_t i = 0; i < mesh.normalCount; ++i) {
+    Vector3 p, n;
+    ASSERT_TRUE(fetch.GetPosition(mesh.normalRecords[i].vertex, &p.x));
+    ASSERT_TRUE(fetch.GetNormal(i, &n.x));
+    // Out of the head box, the board box, or the body tube about the z axis.
+    const Vector3 centre = p.z > 1.11f ? Vector3(0, 0, 1.24f)
+                                       : (p.z < -0.39f ? Vector3(0, 0, -0.415f) : Vector3(0, 0, p.z));
+    EXPECT_GT(n.Dot(p - centre), 0.0f) << i;
+    EXPECT_GT(n.Length(), 0.9f) << i;
+  }
+
+  testing_support::RecordingScene s;
+  CDirectionalLight sun(0.5f, 0.5f, 0.5f, 100.0f, 0.0f, 0.0f, -1.0f, 0.0f, 0.0f, CLight::kLightsMeshes, 0, 0, 0, 0);
+  CAmbientLight ambient(0.25f, 0.25f, 0.25f, Box(Vector3(-50, -50, -50), Vector3(50, 50, 50)), CLight::kLightsMeshes,
+                        0);
+  s.lights.Add(&sun);
+  s.lights.Add(&ambient);
+  ASSERT_TRUE(s.Begin());
+  // A corner of the body at half height on each side; the faces are white.
+  auto red = [&](const Vector3& at) {
+    for (uint32_t c = 0; c < 3 * mesh.faceCount; ++c)
+      if ((mesh.allPositions[mesh.indices[c]] - at).Length() < 0.01f) {
+        EXPECT_EQ(0xFFFFFFFFu, mesh.faceRecords[c / 3].corners[c % 3].color.ToWord());
+        return static_cast<int>(s.view.ComputeFaceLight(&instance, c / 3, c % 3, nullptr).r);
+      }
+    ADD_FAILURE() << "no corner at " << at.x;
+    return -1;
+  };
+  EXPECT_NEAR(red(Vector3(0.15f, 0, 0.36f)), 191, 3);  // 255 x (0.25 + 0.5 x 1), as the normal table rounds
+  EXPECT_EQ(red(Vector3(-0.15f, 0, 0.36f)), 63);       // 255 x 0.25: turned from the sun, the ambient alone
 }
 
 }  // namespace
