@@ -12,6 +12,7 @@
 #include "core/GameActionLayer.h"
 #include "core/InputEvent.h"
 #include "core/InputMan.h"
+#include "core/SkateSettings.h"
 #include "core/math/ResourceTable.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
@@ -481,10 +482,26 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   EXPECT_EQ(lines[1], skater->GetThoughts().GetText(0));
   again->HandleInputEvent(Key('T'));
   EXPECT_EQ(controlled, id);
+  CSkateSettings settings;  // the program's default key table
+  CSettings* const before = GetSettings();
+  SetSettings(&settings);
   CSkaterPlayerInterface* hud = Push(std::make_unique<CSkaterPlayerInterface>());
   EXPECT_FALSE(hud->IsMarkedForRemoval());
   EXPECT_EQ(hud->GetPanel().GetTitle(), skater->GetName()) << "filled in before its first tick";
-  EXPECT_TRUE(hud->GetPanel().GetPanelRect().left == 400 && hud->GetPanel().GetPanelRect().top == 8);
+  const std::string money = "MONEY " + std::to_string(static_cast<long long>(park->GetMoney()));
+  EXPECT_EQ(hud->GetPanel().GetLines(), (std::vector<std::string>{"UP DOWN ROLL", "LEFT RIGHT STEER", "CTRL JUMP",
+                                                                   "SHIFT GRIND", "ENTER BOARD", "Z X AIR TURN", money}))
+      << "the keys that drive it, not what its mind was doing";
+  EXPECT_TRUE(hud->GetPanel().GetPanelRect().right == 632 && hud->GetPanel().GetPanelRect().top == 8);
+  // The lines follow the key table: a rebound key is named, an action without a key is left out.
+  settings.SetBinding(CInputMan::kKeyboardSlot, 62, 'W', false);
+  settings.SetBinding(CInputMan::kKeyboardSlot, 69, 0, false);
+  settings.SetBinding(CInputMan::kKeyboardSlot, 70, 0, false);
+  hud->Update(0.033f);
+  SetSettings(before);
+  EXPECT_EQ(hud->GetPanel().GetLines()[0], "W DOWN ROLL");
+  EXPECT_EQ(hud->GetPanel().GetLines()[5], money);
+  EXPECT_TRUE(hud->GetPanel().GetPanelRect().right == 632) << "still at the frame's edge";
   park->SetPlayerSkaterId(CSkater::kNone);
   hud->Update(0.033f);
   EXPECT_TRUE(hud->IsMarkedForRemoval()) << "no skater under control: the heads-up layer goes";
@@ -497,6 +514,8 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   const int tall = CButtonPanel::kButtonHeight + 2 * CButtonPanel::kMargin;
   EXPECT_TRUE(exitBox.left == 8 && exitBox.top == 420 && exitBox.right == 8 + side && exitBox.bottom == 420 + tall)
       << "one button alone in the bottom-left corner";
+  exitView->HandleInputEvent(Key('X'));
+  EXPECT_EQ(left, 0) << "X turns a skater in the air; only the button leaves";
   Click(*exitView, CExitPerspective::kExit);
   EXPECT_EQ(left, 1);
   EXPECT_TRUE(exitView->IsMarkedForRemoval());
