@@ -40,7 +40,9 @@ void CMenuLayer::Update(float dt) {
   CUIActionLayer::Update(dt);
   Dispatch();
   CGameWorld* world = GetGameWorld();
-  if (world == nullptr || IsMarkedForRemoval() || !m_panel->Contains(m_panel->GetMouseX(), m_panel->GetMouseY())) return;
+  if (world == nullptr || IsMarkedForRemoval() || !m_holdsPointer ||
+      !m_panel->Contains(m_panel->GetMouseX(), m_panel->GetMouseY()))
+    return;
   world->mouseOverUI = 1;
   const int hover = m_panel->GetHover();
   CVerezIvor* park = GetPark();

@@ -30,7 +30,11 @@ std::string Keys(const CSettings* settings, const Group& group) {
 }
 }  // namespace
 
-CSkaterPlayerInterface::CSkaterPlayerInterface() { Refresh(); }
+CSkaterPlayerInterface::CSkaterPlayerInterface() {
+  // Only lines to read: the driving keys still reach the skater while the pointer rests on them.
+  m_holdsPointer = false;
+  Refresh();
+}
 
 std::string CSkaterPlayerInterface::KeyName(uint32_t virtualKey) {
   if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9'))

@@ -497,8 +497,15 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   settings.SetBinding(CInputMan::kKeyboardSlot, 62, 'W', false);
   settings.SetBinding(CInputMan::kKeyboardSlot, 69, 0, false);
   settings.SetBinding(CInputMan::kKeyboardSlot, 70, 0, false);
+  // With the pointer resting on the lines the park still takes the keys.
+  CInputMan input;
+  park->SetInputManager(&input);
+  plat::SetCursorScreenPos(hud->GetPanel().GetPanelRect().left + 20, 40);
+  park->mouseOverUI = 0;
   hud->Update(0.033f);
+  park->SetInputManager(nullptr);
   SetSettings(before);
+  EXPECT_EQ(park->mouseOverUI, 0);
   EXPECT_EQ(hud->GetPanel().GetLines()[0], "W DOWN ROLL");
   EXPECT_EQ(hud->GetPanel().GetLines()[5], money);
   EXPECT_TRUE(hud->GetPanel().GetPanelRect().right == 632) << "still at the frame's edge";
