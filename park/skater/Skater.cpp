@@ -255,6 +255,12 @@ void CSkater::Update(float dt) {
   m_motion->PlaceBody();
 }
 
+bool CSkater::IsDoingTrick() const { return m_animation != nullptr && m_animation->IsDoingTrick(); }
+
+void CSkater::SetCameraAlpha(float alpha) {
+  if (CMeshInstance* instance = GetMeshInstance()) instance->SetAlpha(alpha, true);
+}
+
 bool CSkater::IsMovingAbout() const {
   const uint32_t s = mind.state;
   return body.motionMode != kCrashed && s != kInLine && s != kUsingFacility && s != kCrashing && s != kInjured &&

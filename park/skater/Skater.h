@@ -25,6 +25,7 @@
 #include "park/skater/TrickHistory.h"
 #include "physics/collision/CollisionInfo.h"
 #include "physics/collision/SphereCollisionObject.h"
+#include "scene/camera/CameraSubject.h"
 
 class CByteCursor;
 class CSkatePathNode;
@@ -35,7 +36,11 @@ class CGridSquare;
 class CVerezIvor;
 class ShadedMesh;
 
-class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeReserver, public CAttachObjectCarrier {
+class CSkater : public CSphereCollisionObject,
+                public CGameObject,
+                public CNodeReserver,
+                public CAttachObjectCarrier,
+                public CCameraSubject {
  public:
   static constexpr uint32_t kTypeCode = 42;
   static constexpr int kNameSize = 30;
@@ -167,6 +172,15 @@ class CSkater : public CSphereCollisionObject, public CGameObject, public CNodeR
   void Init(bool created) override;
   void Update(float dt) override;
   const char* GetInfoString() const override { return "<Skater>"; }
+
+  // --- Followed by the chase camera ---
+  uint32_t GetCameraSubjectKind() const override { return kSkater; }
+  const COrientation& GetCameraSubjectFrame() override { return GetFrame(); }
+  bool IsDoingTrick() const override;
+  Vector3 GetCameraSubjectVelocity() const override { return GetVelocity(); }
+  float GetCollisionRadius() const override { return GetRadius(); }
+  // The camera fades the body out while it would sit inside it.
+  void SetCameraAlpha(float alpha) override;
 
   // --- Set-up ---
   // Places the body at the frame; a block replaces the motion parameters when given.

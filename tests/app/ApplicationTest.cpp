@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -36,9 +37,11 @@
 #include "platform/window/WindowRegistry.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/ColourDepth.h"
+#include "render/image/Texture.h"
 #include "render/display/DisplayDrivers.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderView.h"
+#include "scene/camera/GenericCam.h"
 #include "scene/lighting/Light.h"
 #include "scene/lighting/ShadowProjector.h"
 #include "scene/lighting/ShadowRenderer.h"
@@ -57,11 +60,12 @@
 #include "tools/DemoContentSounds.h"
 #include "tools/DemoContentUi.h"
 #include "ui/park/BuildPalette.h"
+#include "ui/park/SkaterPopup.h"
 #include "ui/screens/EscapeMenuScreen.h"
 #include "ui/screens/MainScreen.h"
-#include "ui/widgets/MenuLayer.h"
 #include "ui/screens/NewGame.h"
 #include "ui/sprites/Sprite.h"
+#include "ui/widgets/MenuLayer.h"
 
 namespace fs = std::filesystem;
 using testing_support::ReadBytes;
@@ -143,6 +147,10 @@ class ShellTest : public ::testing::Test {
   void TearDown() override {
     onLog = nullptr;
     ShutdownApplication();
+    // A window left open stays active and would be the next test's foreground window in place of
+    // its own, and a park whose window is not in front stands still.
+    for (HWND window : OpenedWindows()) DestroyWindow(window);
+    OpenedWindows().clear();
     DrainMessages();
     plat::SetDebugSink(m_oldSink);
     plat::UseRealClock();
@@ -164,7 +172,13 @@ class ShellTest : public ::testing::Test {
       return RegisterClassA(&windowClass);
     }();
     if (registered == 0) return nullptr;
-    return CreateWindowA("KelvarunShellTest", title, 0, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateWindowA("KelvarunShellTest", title, 0, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+    if (window != nullptr) OpenedWindows().push_back(window);
+    return window;
+  }
+  static std::vector<HWND>& OpenedWindows() {
+    static std::vector<HWND> windows;
+    return windows;
   }
   // `count` frames, each a step of the clock later; false at the first after which the program
   // does not run on.
@@ -1204,4 +1218,172 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
   PressKey(window, 'Q');
   FramesUntilTheEnd();
   EXPECT_EQ(1, LogCount(kQuitLine));
+}
+
+namespace {
+
+// How a skater looks: its texture choices and the texture each slot of its body shows.
+std::vector<std::string> LookOf(const CSkater& skater) {
+  std::vector<std::string> look = {std::to_string(skater.appearance.head) + " " +
+                                   std::to_string(skater.appearance.body) + " " +
+                                   std::to_string(skater.appearance.board)};
+  const CMeshInstance* instance = skater.GetMeshInstance();
+  const ShadedMesh* mesh = instance != nullptr ? instance->GetMesh() : nullptr;
+  for (uint32_t slot = 0; mesh != nullptr && slot < mesh->GetSlotCount(); ++slot) {
+    const auto* texture = dynamic_cast<const CTexture*>(instance->GetTexture(slot));
+    look.push_back(texture != nullptr ? texture->name : "-");
+  }
+  return look;
+}
+
+// The share of the frame's pixels outside the rectangles that are not the clear colour (black).
+float DrawnShare(const Shot& shot, const std::vector<RECT>& panels) {
+  int drawn = 0, all = 0;
+  for (int y = 0; y < shot.image->height; ++y)
+    for (int x = 0; x < shot.image->width; ++x) {
+      bool covered = false;
+      for (const RECT& r : panels) covered = covered || Inside(r, x, y, 0);
+      if (covered) continue;
+      ++all;
+      drawn += (shot.At(x, y) & 0xFFFFFFu) != 0;
+    }
+  return all > 0 ? static_cast<float>(drawn) / static_cast<float>(all) : 0.0f;
+}
+
+}  // namespace
+
+// A play-through with the mouse and keys of the window: a skater selected and its pop-up closed,
+// a piece picked up, the skater taken over and seen from behind on the ground, driven forward for
+// two seconds on its key, let go, and the park saved and loaded back with its skaters unchanged.
+TEST_F(ShellTest, ASkaterTakenOverIsSeenFromBehindDrivesOnTheForwardKeyAndLooksTheSameAfterLoading) {
+  ASSERT_TRUE(WriteDemoData());
+  testing_support::TempFolder shots;
+  HWND window = OpenWindow("game", 640, 480);
+  ASSERT_NE(nullptr, window);
+  ShowWindow(window, SW_SHOWNORMAL);
+  Start("kelvarun", window);
+  auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  ASSERT_NE(nullptr, park);
+  auto top = [&]() { return std::string(park->GetLayer(park->GetLayerCount() - 1)->GetInfoString()); };
+  auto declineOffers = [&]() {
+    for (int i = 0; i < 8 && top() == "SponsorshipNotice"; ++i)
+      if (!Press(window, 'D', 1)) return false;
+    return true;
+  };
+  auto pointAt = [&](POINT at) {
+    plat::SetCursorScreenPos(at.x, at.y);
+    plat::InjectMessage(window, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+  };
+  auto click = [&](POINT at, bool right) {
+    pointAt(at);
+    plat::InjectMessage(window, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, 0, MAKELPARAM(at.x, at.y));
+    plat::InjectMessage(window, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    return Frames(2);
+  };
+  auto button = [&](size_t index) {
+    const RECT r = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 1))->GetPanel().GetButtonRect(index);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  };
+  auto onFrame = [&](const Vector3& point) {
+    POINT at{0, 0};
+    int x = 0, y = 0;
+    if (ProjectToPixel(point, x, y)) at = POINT{x, y};
+    return at;
+  };
+  GetAsyncKeyState(VK_ESCAPE);
+  ASSERT_TRUE(Press(window, VK_ESCAPE, 3)) << "the title hands on to the menu";
+  pointAt(POINT{320, 90});  // away from the frame's edges, where the park camera would pan
+  ASSERT_TRUE(Press(window, 'I', 20));
+  ASSERT_TRUE(declineOffers());
+  auto* logic = dynamic_cast<CGameLogic*>(park->GetLayer(0));
+  ASSERT_NE(nullptr, logic);
+  // A skater rolling on the ground in the open part of the frame (one just arriving is still in
+  // the air, and a landing taken over mid-trick is the player's own fall).
+  CSkater* skater = nullptr;
+  for (int waited = 0; skater == nullptr && waited < 400; ++waited) {
+    ASSERT_TRUE(Frames(1, 6 * 33) && declineOffers());
+    for (CSkater* one : GetSkaterList())
+      if (one->mind.state == CSkater::kSkating && one->body.motionMode == CSkater::kRolling &&
+          one->body.timeOnGround > 1.0f && onFrame(one->GetBounds().GetCenter()).x > 260)
+        skater = one;
+  }
+  ASSERT_NE(nullptr, skater) << "no skater rolling in view";
+  const uint32_t skaterId = skater->GetID();
+
+  // Select it where it stands, close its pop-up, then pick up a placed piece.
+  const POINT onSkater = onFrame(skater->GetBounds().GetCenter());
+  ASSERT_TRUE(click(onSkater, true));
+  ASSERT_EQ(skaterId, logic->GetSelectedSkaterId()) << onSkater.x << "," << onSkater.y;
+  ASSERT_EQ("SkaterPopup", top());
+  ASSERT_TRUE(click(button(CSkaterPopup::kClose), false));
+  EXPECT_EQ("BuildPalette", top());
+  const CSkatableSection* piece = nullptr;
+  POINT onPiece{0, 0};
+  for (const CSkatableSection* candidate : PiecesOf(*park).all) {
+    onPiece = onFrame(candidate->GetBounds().GetCenter());
+    if (onPiece.x > 260) {  // clear of the palette
+      piece = candidate;
+      break;
+    }
+  }
+  ASSERT_NE(nullptr, piece);
+  ASSERT_TRUE(click(onPiece, false));
+  // CLOSE let go of the skater, so the click reaches the piece.
+  EXPECT_EQ(CGameLogic::kNone, logic->GetSelectedSkaterId());
+  EXPECT_EQ(piece->GetID(), logic->GetHeldObjectId()) << "picked up";
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
+  EXPECT_EQ(CGameLogic::kNone, logic->GetHeldObjectId());
+  EXPECT_EQ(CGameLogic::kNone, logic->GetSelectedSkaterId());
+
+  // Take it over from its pop-up: the frame shows the park around it from behind.
+  ASSERT_TRUE(click(onFrame(skater->GetBounds().GetCenter()), true));
+  ASSERT_EQ("SkaterPopup", top());
+  ASSERT_TRUE(click(button(CSkaterPopup::kTakeControl), false));
+  ASSERT_TRUE(logic->IsControllingSkater());
+  ASSERT_EQ(skaterId, logic->GetSelectedSkaterId());
+  ASSERT_TRUE(Frames(20));
+  ASSERT_EQ("SkaterPlayerInterface", top());
+  const RECT hud = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 1))->GetPanel().GetPanelRect();
+  const RECT exitView = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 2))->GetPanel().GetPanelRect();
+  const Shot behind = TakeShot(shots.Path() + "behind.bmp");
+  const Vector3 start = skater->GetFrame().GetPosition();
+  const float away = (park->GetCurrentCamera()->GetFrame().GetPosition() - start).Length();
+  EXPECT_GT(away, 2.0f);
+  EXPECT_LT(away, 6.0f) << "close behind the skater";
+  const POINT seen = onFrame(start);
+  EXPECT_LT(std::abs(seen.x - 320), 80) << "the skater in the middle of the frame: " << seen.x << "," << seen.y;
+  EXPECT_GT(DrawnShare(behind, {hud, exitView}), 0.5f) << "the park, not the clear colour";
+
+  // Two seconds on the forward key.
+  plat::InjectMessage(window, WM_KEYDOWN, VK_UP, 0);
+  ASSERT_TRUE(Frames(60));
+  plat::InjectMessage(window, WM_KEYUP, VK_UP, 0xC0000000);
+  const Shot driven = TakeShot(shots.Path() + "driven.bmp");
+  EXPECT_GT((skater->GetFrame().GetPosition() - start).Length(), 4.0f) << "rolled forward";
+  int changed = 0, samples = 0;
+  for (int y = 0; y < 480; y += 4)
+    for (int x = 0; x < 640; x += 4, ++samples) changed += behind.At(x, y) != driven.At(x, y);
+  EXPECT_GT(changed, samples / 4) << "the view moved with it";
+
+  // Let go through the exit button, save, and load in a fresh park.
+  ASSERT_TRUE(click(POINT{(exitView.left + exitView.right) / 2, (exitView.top + exitView.bottom) / 2}, false));
+  EXPECT_FALSE(logic->IsControllingSkater());
+  EXPECT_TRUE(park->GetCurrentCamera()->GetView().IsOrthographic());
+  ASSERT_TRUE(declineOffers());
+  ASSERT_TRUE(Frames(1));
+  EXPECT_EQ(2u, park->GetLayerCount()) << "the exit button and the display have gone";
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
+  ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
+  std::map<uint32_t, std::vector<std::string>> looks;
+  for (const CSkater* one : GetSkaterList()) looks[one->GetID()] = LookOf(*one);
+  ASSERT_TRUE(Press(window, 'S'));
+  ASSERT_TRUE(Press(window, 'Q'));
+  ASSERT_EQ(1u, park->GetLayerCount());
+  ASSERT_TRUE(Press(window, 'L'));
+  ASSERT_TRUE(declineOffers());
+  ASSERT_EQ(looks.size(), GetSkaterList().size());
+  for (const CSkater* one : GetSkaterList()) {
+    ASSERT_EQ(1u, looks.count(one->GetID())) << one->GetID();
+    EXPECT_EQ(looks[one->GetID()], LookOf(*one)) << one->GetID();
+  }
 }

@@ -13,4 +13,6 @@ class CExitPerspective : public CMenuLayer {
 
  protected:
   void OnCommand(int command) override;
+  // Leaves with the mode, however the mode ended (Escape, the control key, a skater gone).
+  void Refresh() override;
 };

@@ -41,9 +41,9 @@ void CMenuLayer::Update(float dt) {
     Dispatch();
   }
   CGameWorld* world = GetGameWorld();
-  if (world == nullptr || !m_panel->Contains(m_panel->GetMouseX(), m_panel->GetMouseY())) return;
   // Also when a press closed the panel this tick: the click was taken here, and the layers below
-  // must not act on it.
+  // must not act on it. A panel with only lines to read lets the pointer through.
+  if (world == nullptr || !m_holdsPointer || !m_panel->Contains(m_panel->GetMouseX(), m_panel->GetMouseY())) return;
   world->mouseOverUI = 1;
   if (IsMarkedForRemoval()) return;
   const int hover = m_panel->GetHover();

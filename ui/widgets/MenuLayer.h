@@ -39,4 +39,7 @@ class CMenuLayer : public CUIActionLayer {
 
   CButtonPanel* m_panel;  // owned as the layer's widget manager
   bool m_modal = false;
+  // Whether the pointer over the panel keeps the park from picking and from the player's keys; a
+  // display with nothing to press lets them through.
+  bool m_holdsPointer = true;
 };

@@ -13,6 +13,7 @@
 #include "core/data/ResourceTable.h"
 #include "core/input/InputEvent.h"
 #include "core/input/InputMan.h"
+#include "core/input/SkateSettings.h"
 #include "core/world/GameActionLayer.h"
 #include "core/world/WorldAccess.h"
 #include "park/grid/Grid.h"
@@ -526,10 +527,33 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   }
   again->HandleInputEvent(Key('T'));
   EXPECT_EQ(controlled, id);
+  CSkateSettings settings;  // the program's default key table
+  CSettings* const before = GetSettings();
+  SetSettings(&settings);
   CSkaterPlayerInterface* hud = Push(std::make_unique<CSkaterPlayerInterface>());
   EXPECT_FALSE(hud->IsMarkedForRemoval());
   EXPECT_EQ(hud->GetPanel().GetTitle(), skater->GetName()) << "filled in before its first tick";
-  EXPECT_TRUE(hud->GetPanel().GetPanelRect().right == 640 - 8 && hud->GetPanel().GetPanelRect().top == 8);
+  const std::string money = "MONEY " + std::to_string(static_cast<long long>(park->GetMoney()));
+  EXPECT_EQ(hud->GetPanel().GetLines(), (std::vector<std::string>{"UP DOWN ROLL", "LEFT RIGHT STEER", "CTRL JUMP",
+                                                                   "SHIFT GRIND", "ENTER BOARD", "Z X AIR TURN", money}))
+      << "the keys that drive it, not what its mind was doing";
+  EXPECT_TRUE(hud->GetPanel().GetPanelRect().right == 632 && hud->GetPanel().GetPanelRect().top == 8);
+  // The lines follow the key table: a rebound key is named, an action without a key is left out.
+  settings.SetBinding(CInputMan::kKeyboardSlot, 62, 'W', false);
+  settings.SetBinding(CInputMan::kKeyboardSlot, 69, 0, false);
+  settings.SetBinding(CInputMan::kKeyboardSlot, 70, 0, false);
+  // With the pointer resting on the lines the park still takes the keys.
+  CInputMan input;
+  park->SetInputManager(&input);
+  plat::SetCursorScreenPos(hud->GetPanel().GetPanelRect().left + 20, 40);
+  park->mouseOverUI = 0;
+  hud->Update(0.033f);
+  park->SetInputManager(nullptr);
+  SetSettings(before);
+  EXPECT_EQ(park->mouseOverUI, 0);
+  EXPECT_EQ(hud->GetPanel().GetLines()[0], "W DOWN ROLL");
+  EXPECT_EQ(hud->GetPanel().GetLines()[5], money);
+  EXPECT_TRUE(hud->GetPanel().GetPanelRect().right == 632) << "still at the frame's edge";
   // However long its lines, all of it is drawn inside its panel, on the screen it is drawn on.
   hud->GetPanel().SetLines({"A STATUS LINE AS LONG AS A SKATER EVER HAS, AND LONGER STILL", "MONEY 50000"});
   RecordingRasterizer wide(800, 600);
@@ -551,6 +575,8 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   const int tall = CButtonPanel::kButtonHeight + 2 * CButtonPanel::kMargin;
   EXPECT_TRUE(exitBox.left == 8 && exitBox.top == 420 && exitBox.right == 8 + side && exitBox.bottom == 420 + tall)
       << "one button alone in the bottom-left corner";
+  exitView->HandleInputEvent(Key('X'));
+  EXPECT_EQ(left, 0) << "X turns a skater in the air; only the button leaves";
   Click(*exitView, CExitPerspective::kExit);
   EXPECT_EQ(left, 1);
   EXPECT_TRUE(exitView->IsMarkedForRemoval());
