@@ -200,6 +200,7 @@ TEST_F(ControllerPark, TheCancelChain) {
   // The pop-up's own close lets go of the piece (only of what is selected): the next right-click
   // selects again at once.
   logic->ReleaseSelection(placed + 1);
+  EXPECT_FALSE(popup->IsMarkedForRemoval()) << "another id is not what is selected";
   logic->ReleaseSelection(placed);
   EXPECT_TRUE(popup->IsMarkedForRemoval());
   Action(CGameLogic::kActionSecondary);

@@ -616,6 +616,11 @@ TEST_F(SavedPark, SkatersWithBodiesNoParkMakesAreRefused) {
   EXPECT_FALSE(loads([&](CSkater& s) { s.needs.hunger = nan; }));
   EXPECT_FALSE(loads([&](CSkater& s) { s.body.frontContact.y = INFINITY; }));
   EXPECT_FALSE(loads([&](CSkater& s) { s.times.timeInPark = std::nan(""); }));
+  EXPECT_FALSE(loads([&](CSkater& s) {
+    COrientation frame = s.GetFrame();
+    frame.SetPosition(Vector3(nan, 0.0f, 0.0f));
+    s.SetFrame(frame);
+  }));
   // At the edges of the ranges it loads, and reads back as written.
   const std::vector<uint8_t> edge = fileWith([](CSkater& s) {
     s.SetVelocity(Vector3(0.0f, 600.0f, -800.0f));
