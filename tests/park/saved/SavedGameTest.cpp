@@ -630,6 +630,9 @@ TEST_F(SavedPark, SkatersWithBodiesNoParkMakesAreRefused) {
   EXPECT_EQ(SaveNow(), edge);
   EXPECT_EQ(GetSkaterList().front()->GetRadius(), 0.01f);
   EXPECT_EQ(GetSkaterList().front()->GetVelocity(), Vector3(0.0f, 600.0f, -800.0f));
+  const std::vector<uint8_t> widest = fileWith([](CSkater& s) { s.SetRadius(10.0f, nullptr); });
+  ASSERT_TRUE(CSavedGame::Load(park, controller, widest.data(), widest.size()));
+  EXPECT_EQ(GetSkaterList().front()->GetRadius(), 10.0f);
 }
 
 // The level's terrain numbers its links in a row from its first; a file whose terrain links are
