@@ -44,7 +44,7 @@ bool Se3::Read(std::istream& in) {
     body.push_back(c);
   }
   if (!closed) {
-    std::cerr << "Se3::read : didn't find '}' or specification too long" << '\a' << std::endl;
+    std::cerr << "Se3::read : didn't find '}' or transform text too long" << '\a' << std::endl;
     return false;
   }
 

@@ -314,7 +314,7 @@ TEST(Se3, ReadErrorsAreReportedAndKeepWhatWasRead) {
   EXPECT_PRED_FORMAT3(ElementsNear, x.translation, VclipVector3::kZero, 0.0f);  // reset to the identity first
   EXPECT_PRED_FORMAT3(SameRotation, x.rotation, VclipQuaternion::kIdentity, 0.0f);
   // A missing closing brace and an overlong body give the same message.
-  const std::string unclosed = "Se3::read : didn't find '}' or specification too long\a\n";
+  const std::string unclosed = "Se3::read : didn't find '}' or transform text too long\a\n";
   EXPECT_EQ(RefusedRead(x, "{ trans 1 2 3 "), unclosed);
   EXPECT_EQ(RefusedRead(x, "{" + std::string(1200, ' ') + "}"), unclosed);
   EXPECT_EQ(RefusedRead(x, "{ trans 1 2 3 spin 4 trans 9 9 9 }"), "Se3::read : unknown token spin \a\n");
