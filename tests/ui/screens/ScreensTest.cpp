@@ -537,7 +537,6 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   EXPECT_EQ(hud->GetPanel().GetLines(), (std::vector<std::string>{"UP DOWN ROLL", "LEFT RIGHT STEER", "CTRL JUMP",
                                                                    "SHIFT GRIND", "ENTER BOARD", "Z X AIR TURN", money}))
       << "the keys that drive it, not what its mind was doing";
-  EXPECT_TRUE(hud->GetPanel().GetPanelRect().right == 632 && hud->GetPanel().GetPanelRect().top == 8);
   // The lines follow the key table: a rebound key is named, an action without a key is left out.
   settings.SetBinding(CInputMan::kKeyboardSlot, 62, 'W', false);
   settings.SetBinding(CInputMan::kKeyboardSlot, 69, 0, false);
@@ -552,9 +551,8 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   SetSettings(before);
   EXPECT_EQ(park->mouseOverUI, 0);
   EXPECT_EQ(hud->GetPanel().GetLines()[0], "W DOWN ROLL");
-  EXPECT_EQ(hud->GetPanel().GetLines()[5], money);
-  EXPECT_TRUE(hud->GetPanel().GetPanelRect().right == 632) << "still at the frame's edge";
-  // However long its lines, all of it is drawn inside its panel, on the screen it is drawn on.
+  // However long its lines, all of it is drawn inside its panel, against the right edge of the
+  // screen it is drawn on.
   hud->GetPanel().SetLines({"A STATUS LINE AS LONG AS A SKATER EVER HAS, AND LONGER STILL", "MONEY 50000"});
   RecordingRasterizer wide(800, 600);
   CRenderView hudView;
