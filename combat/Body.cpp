@@ -1,8 +1,15 @@
 #include "combat/Body.h"
 
+#include "combat/BodyCreation.h"
+#include "core/data/DebugPrintf.h"
+#include "core/data/ResourceTable.h"
+#include "core/spatial/Octree.h"
+#include "core/world/GameMessage.h"
 #include "core/world/GameWorld.h"
 #include "core/world/WorldAccess.h"
-#include "core/spatial/Octree.h"
+#include "physics/rigid/RigidCollisionReport.h"
+
+CBody::CBody() { SetNetworkFlags(true, true, false, false, true, true, false); }
 
 void CBody::Setup(const RigidConst* model, const COrientation& placement) {
   SetModel(model, placement, Vector3(0.0f, 0.0f, 0.0f), Vector3(0.0f, 0.0f, 0.0f));
@@ -26,13 +33,67 @@ void CBody::StepPhysics(float dt) {
   SweepThroughWorld(dt);
 }
 
-void CBody::SweepThroughWorld(float dt) {
-  if (COctree* octree = GetOctree()) {
-    Move(octree, dt, false, kTopDepth, nullptr);
-  } else {
-    // Nothing to meet outside the world: the pose just advances.
-    GetState().AdvancePose(dt);
-    GetState().CommitPose();
-    SetOrientation(GetState().GetFrame());
+bool CBody::SweepThroughWorld(float dt) {
+  if (COctree* octree = GetOctree()) return Move(octree, dt, false, kTopDepth, nullptr);
+  // Nothing to meet outside the world: the pose just advances.
+  GetState().AdvancePose(dt);
+  GetState().CommitPose();
+  SetOrientation(GetState().GetFrame());
+  return true;
+}
+
+bool CBody::SetupFromResource(void* resource, uint16_t type, const COrientation& placement) {
+  if (type != kResourceRigidBody) return false;
+  Setup(static_cast<const RigidConst*>(resource), placement);
+  return true;
+}
+
+bool CBody::HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) {
+  if (info != nullptr && info->kind == RigidCollisionReport::kKind) {
+    const auto* report = static_cast<const RigidCollisionReport*>(info);
+    ++m_impacts;
+    if (report->impulse > m_hardestImpact) m_hardestImpact = report->impulse;
+    return true;
   }
+  return CRigidCollisionBody::HandleCollision(info, hit);
+}
+
+bool CBody::ReceiveMessage(uint32_t senderID, const uint8_t* message) {
+  if (message == nullptr || !GameMessage::IsCreate(message)) return false;
+  const uint32_t size = GameMessage::Size(message);
+  BodyCreation data;
+  if (size < GameMessage::kCreateHeaderSize ||
+      !data.Read(message + GameMessage::kCreateHeaderSize, size - GameMessage::kCreateHeaderSize))
+    return false;
+  CGameWorld* world = GetGameWorld();
+  CResourceTable* table = world != nullptr ? world->GetResourceTable() : nullptr;
+  if (table == nullptr) {
+    DebugPrintf("CBody: no resource table for %s\n", data.model.c_str());
+    return false;
+  }
+  int index = table->FindByName(data.model.c_str());
+  if (index < 0) index = table->Add(data.model.c_str());
+  void* resource = index >= 0 ? table->GetResource(index) : nullptr;
+  if (resource == nullptr || !SetupFromResource(resource, table->GetType(index), data.frame)) {
+    DebugPrintf("CBody: %s cannot be made of %s\n", GetInfoString(), data.model.c_str());
+    return false;
+  }
+  SetOwnerID(GameMessage::ReadU32(message, GameMessage::kOwnerOffset));
+  m_modelName = data.model;
+  return true;
+}
+
+uint8_t* CBody::BuildCreateMessage(bool full) {
+  CGameWorld* world = GetGameWorld();
+  if (world == nullptr || m_modelName.empty()) return nullptr;
+  const uint32_t size = GameMessage::kCreateHeaderSize + static_cast<uint32_t>(BodyCreation::kDataBytes);
+  uint8_t* message = world->AllocMessage(size);
+  if (message == nullptr) return nullptr;
+  GameMessage::SetCreateHeader(message, size, GetID(), GameMessage::kCreate, world->GetStepCount(), GetTypeCode(),
+                               GetOwnerID());
+  BodyCreation data;
+  data.model = m_modelName;
+  data.frame = GetFrame();
+  data.Write(message + GameMessage::kCreateHeaderSize);
+  return message;
 }

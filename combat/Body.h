@@ -1,6 +1,9 @@
 // CBody: a combat object that is a rigid body - set up from a body model and stepped through the world each tick.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "core/world/GameObject.h"
 #include "physics/rigid/RigidCollisionBody.h"
 
@@ -8,14 +11,42 @@ class RigidConst;
 
 class CBody : public CGameObject, public CRigidCollisionBody {
  public:
+  CBody();
+
   // Takes the shared model (immovable when null) at the placement frame, at rest.
   void Setup(const RigidConst* model, const COrientation& placement);
   // One tick: forces and velocities (skipped while anchored), then the swept move through
   // the octree the body is filed in. An unfiled body moves freely.
   virtual void StepPhysics(float dt);
+  void Update(float dt) override { StepPhysics(dt); }
+
+  // A create message carries the model's resource name and the placement (BodyCreation); the body
+  // sets itself up from the world's resource table and refuses a model it cannot be made of.
+  bool ReceiveMessage(uint32_t senderID, const uint8_t* message) override;
+  uint8_t* BuildCreateMessage(bool full) override;
+
+  // The impact reports of the rigid-body response (kind 3) are counted here; everything else is
+  // the rigid body's contact response.
+  bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override;
+  uint32_t GetImpactCount() const { return m_impacts; }
+  float GetHardestImpact() const { return m_hardestImpact; }
+
+  const std::string& GetModelName() const { return m_modelName; }
 
  protected:
+  // The factory's type code the body's create messages carry (0: the factory makes no plain body).
+  virtual uint8_t GetTypeCode() const { return 0; }
+  // Sets the body up from a loaded resource of the table's type code; false when the body cannot
+  // be made of that kind of resource. A plain body is made of a rigid-body model.
+  virtual bool SetupFromResource(void* resource, uint16_t type, const COrientation& placement);
+
   // Per second: the limit the drag works to, the world's tick rate when it has one.
   static float InverseTick(float dt);
-  void SweepThroughWorld(float dt);
+  // False when the move ran out of contacts before it used its time.
+  bool SweepThroughWorld(float dt);
+
+ private:
+  std::string m_modelName;
+  uint32_t m_impacts = 0;
+  float m_hardestImpact = 0.0f;
 };

@@ -1,4 +1,5 @@
 #include "tools/DemoContent.h"
+#include "tools/DemoContentVehicle.h"
 
 #include <algorithm>
 #include <cmath>
@@ -369,6 +370,7 @@ std::vector<DemoFile> BuildAll() {
   files.push_back({"meshes/figure.mesh", BuildSkinnedFigure()});
   files.push_back({"meshes/crate.mesh", BuildCrate()});
   files.push_back({"meshes/buggy.mesh", BuildBuggy()});
+  files.push_back({"meshes/creature.mesh", BuildCreature()});
   for (const PieceSpec& piece : PieceSpecs()) files.push_back({std::string("meshes/") + piece.name + ".mesh", BuildPiece(piece)});
   return files;
 }

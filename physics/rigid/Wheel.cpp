@@ -173,7 +173,8 @@ void CWheel::SetGroundContact(const Vector3& p, const Vector3& n, const SurfaceT
   }
   m_onGround = true;
   m_ground = ground;
-  m_groundPoint = p - n * n.Dot(p - (mount + axis * t));  // foot of the wheel centre on the plane
+  const Vector3 centre = mount + axis * t;
+  m_groundPoint = centre - n * n.Dot(centre - p);  // foot of the wheel centre on the plane
   m_groundNormal = n;
   m_groundVelocity = groundVelocity;
   m_nextExtension = t;

@@ -126,7 +126,9 @@ TEST(BodiesInLevel, BuggySettlesOnItsSpringsAndDrivesWithALockedWheel) {
   locked.SetLocked(true);
   const float angle = locked.GetSpinAngle();
   const Vector3 start = s.position;
-  buggy.SetDriveTorque(300.0f);
+  VehicleControls throttle;
+  throttle.throttle = 1.0f;
+  buggy.SetControls(throttle);
   for (int i = 0; i < 200; ++i) {
     buggy.StepPhysics(kDt);
     ASSERT_NEAR(rest, s.position.z, 0.05f) << i;
