@@ -1,0 +1,262 @@
+// The demo vehicle and creature made through the world's factory on the demo level: the vehicle settles on its
+// wheels, drives and stops on the hand brake; the creature rests upright and is refused a taken place; create
+// messages round-trip and hostile ones leave nothing; a saved vehicle state comes back exactly; driver keys.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "combat/BodyCreation.h"
+#include "combat/Creature.h"
+#include "combat/Vehicle.h"
+#include "combat/VehicleRun.h"
+#include "core/data/ResourceTable.h"
+#include "core/input/InputMan.h"
+#include "core/input/Settings.h"
+#include "core/world/GameMessage.h"
+#include "core/world/GameWorld.h"
+#include "platform/system/Platform.h"
+#include "tests/combat/DemoLevelFixture.h"
+#include "tests/support/TempFolder.h"
+#include "tools/DemoContent.h"
+#include "tools/DemoContentLevel.h"
+#include "tools/DemoContentVehicle.h"
+
+using namespace combat_test;
+
+namespace {
+
+constexpr float kG = 9.8f;
+
+// A world holding the demo level's ground and a resource table over the written demo meshes.
+class VehicleRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    quiet = std::make_unique<testing_support::DebugCapture>();
+    ASSERT_TRUE(DemoContent::BuildBuggy()->Save(Path("buggy.mesh").c_str(), nullptr));
+    ASSERT_TRUE(DemoContent::BuildCreature()->Save(Path("creature.mesh").c_str(), nullptr));
+    table.Add(Path("buggy.mesh").c_str());
+    table.Add(Path("creature.mesh").c_str());
+    world.SetResourceTable(&table);
+    world.GetOctree().Reset(DemoContent::LevelWorldBox());
+    ASSERT_NE(nullptr, level);
+    ASSERT_NE(nullptr, world.AddTerrainMesh(level.get(), nullptr, false, false));
+  }
+  void TearDown() override {
+    world.ClearWorld();
+    world.SetResourceTable(nullptr);
+    table.UnloadAll();
+  }
+  std::string Path(const char* name) const { return folder.Path() + name; }
+  size_t ObjectCount() const {
+    size_t n = 0;
+    for (uint32_t id = 1; id < world.GetNextObjectID(); ++id) n += world.GetObjectByID(id) != nullptr;
+    return n;
+  }
+
+  testing_support::TempFolder folder;
+  std::unique_ptr<testing_support::DebugCapture> quiet;
+  CResourceTable table;
+  CGameWorld world{nullptr, nullptr};
+  std::unique_ptr<ShadedMesh> level{DemoContent::BuildLevelMesh()};
+};
+
+float Speed(const CVehicle& v) { return v.GetState().velocity.Length(); }
+
+}  // namespace
+
+TEST_F(VehicleRun, VehicleSettlesOnItsWheelsDrivesAndStopsOnTheHandBrakeWhileTheCreatureRestsUpright) {
+  CVehicleRun run(world);
+  // The wheels hang 0.35 + 0.3 below the centre of mass: 1 m above the ground.
+  ASSERT_TRUE(run.Create(Path("buggy.mesh").c_str(), At(6.0f, 32.0f, kGround + 1.65f), Path("creature.mesh").c_str(),
+                         At(6.0f, 36.0f, kGround + 1.4f)));
+  CVehicle& buggy = *run.GetVehicle();
+  CCreature& creature = *run.GetCreature();
+  ASSERT_EQ(4u, buggy.GetWheelCount());
+  const float mass = buggy.GetState().GetMass();
+  VehicleControls idle, drive, brake;
+  drive.throttle = 1.0f;
+  brake.handBrake = true;
+
+  run.Run(3.0f, {{3.0f, idle}}, nullptr);
+  EXPECT_LT(Speed(buggy), 0.02f);
+  EXPECT_NEAR(1.0f, buggy.GetState().rotation.m[2].z, 1e-3f);
+  for (size_t i = 0; i < 4; ++i) {
+    const CWheel& w = buggy.GetWheel(i);
+    EXPECT_TRUE(w.IsOnGround()) << i;
+    EXPECT_FLOAT_EQ(0.25f * mass, w.GetSupportedMass()) << i;
+    EXPECT_NEAR(0.25f * mass * kG, w.GetSuspensionForce().z, 0.05f * mass * kG) << i;
+  }
+  // The creature fell half a metre onto its lowest sphere and stands there, never turned.
+  const RigidBodyState& c = creature.GetState();
+  EXPECT_NEAR(kGround + 0.9f, c.position.z, 0.02f);
+  EXPECT_LT(c.velocity.Length(), 0.1f);
+  EXPECT_TRUE(c.rotation == TMatrix() && c.angularMomentum == Vector3(0, 0, 0));
+
+  const Vector3 start = buggy.GetState().position;
+  run.Run(5.0f, {{5.0f, drive}}, nullptr);
+  const RigidBodyState& s = buggy.GetState();
+  EXPECT_GT(s.velocity.x, 8.0f);
+  EXPECT_NEAR(0.0f, s.velocity.y, 0.1f);
+  EXPECT_GT(s.position.x - start.x, 8.0f);
+  EXPECT_NEAR(start.y, s.position.y, 0.1f);
+  // A wheel rolling on the ground turns at its speed over its rolling radius.
+  const CWheel& rear = buggy.GetWheel(3);
+  ASSERT_LT(rear.GetParams().mountPoint.x, 0.0f);
+  EXPECT_NEAR(s.velocity.x / (rear.GetParams().radius + 0.01f), rear.GetSpin(), 0.15f * rear.GetSpin());
+
+  run.Run(8.0f, {{8.0f, brake}}, nullptr);
+  EXPECT_LT(Speed(buggy), 0.05f);
+  for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(buggy.GetWheel(i).IsLocked() && buggy.GetWheel(i).GetSpin() == 0.0f);
+  const Vector3 stopped = s.position;
+  run.Run(9.0f, {{9.0f, brake}}, nullptr);
+  EXPECT_LT((s.position - stopped).Length(), 0.02f);
+  EXPECT_NEAR(kGround + 0.9f, c.position.z, 0.02f);
+  EXPECT_TRUE(c.rotation == TMatrix());
+  // Letting go of the hand brake frees the wheels.
+  run.Run(9.1f, {{9.1f, idle}}, nullptr);
+  for (size_t i = 0; i < 4; ++i) EXPECT_FALSE(buggy.GetWheel(i).IsLocked());
+}
+
+TEST_F(VehicleRun, CreaturePlacedIntoAWallIsRefusedAndKeepsItsFrame) {
+  // The 3 m block stands at x 10..18; a creature straddling its west face does not fit.
+  const uint32_t before = static_cast<uint32_t>(ObjectCount());
+  EXPECT_NE(0u, CreateBodyThroughWorld(world, CCreature::kTypeCode, Path("creature.mesh").c_str(),
+                                       At(10.0f, 16.0f, kGround + 1.0f), CGameObject::kNoOwner));
+  world.UpdateObjects(kDt);  // the creature that found no room has gone
+  EXPECT_EQ(before, ObjectCount());
+
+  const uint32_t id = CreateBodyThroughWorld(world, CCreature::kTypeCode, Path("creature.mesh").c_str(),
+                                             At(6.0f, 16.0f, kGround + 1.0f), CGameObject::kNoOwner);
+  auto* creature = dynamic_cast<CCreature*>(world.GetObjectByID(id));
+  ASSERT_NE(nullptr, creature);
+  const COrientation frame = creature->GetFrame();
+  COrientation wall = At(10.2f, 16.0f, kGround + 1.0f);
+  wall.RotateZ(1.0f);
+  EXPECT_FALSE(creature->Place(wall));
+  EXPECT_TRUE(creature->GetFrame().axes == frame.axes && creature->GetFrame().position == frame.position);
+  EXPECT_TRUE(creature->GetState().position == frame.position);
+  // Free ground takes it, turned as asked; the view comes from its eyes.
+  COrientation free = At(6.0f, 12.0f, kGround + 0.95f);
+  free.RotateZ(1.0f);
+  EXPECT_TRUE(creature->Place(free));
+  EXPECT_TRUE(creature->GetFrame().position == free.position);
+  COrientation view;
+  creature->SetCameraFrame(view);
+  EXPECT_NEAR(0.0f, (view.position - free.LocalToWorldPoint(Vector3(0.25f, 0.0f, 0.75f))).Length(), 1e-4f);
+  EXPECT_NEAR(1.0f, view.GetXAxis().Dot(free.GetXAxis()), 1e-5f);
+}
+
+TEST_F(VehicleRun, CreateMessagesRoundTripAndHostileOnesLeaveNothing) {
+  const std::string model = Path("buggy.mesh");
+  COrientation frame = At(20.0f, 30.0f, kGround + 2.0f);
+  frame.RotateZ(0.5f);
+  const uint32_t id = CreateBodyThroughWorld(world, CVehicle::kTypeCode, model.c_str(), frame, 7);
+  auto* buggy = dynamic_cast<CVehicle*>(world.GetObjectByID(id));
+  ASSERT_NE(nullptr, buggy);
+  EXPECT_EQ(7u, buggy->GetOwnerID());
+  const uint8_t* message = buggy->BuildCreateMessage(true);
+  ASSERT_NE(nullptr, message);
+  ASSERT_EQ(GameMessage::kCreateHeaderSize + BodyCreation::kDataBytes, GameMessage::Size(message));
+  EXPECT_EQ(CVehicle::kTypeCode, message[GameMessage::kTypeCodeOffset]);
+  EXPECT_EQ(id, GameMessage::Target(message));
+  BodyCreation data;
+  ASSERT_TRUE(data.Read(message + GameMessage::kCreateHeaderSize, BodyCreation::kDataBytes));
+  EXPECT_EQ(model, data.model);
+  EXPECT_TRUE(data.frame.axes == frame.axes && data.frame.position == frame.position);
+
+  // A creature is not made of a vehicle, nor a vehicle of a plain body model; a model nobody has is refused too.
+  const size_t count = ObjectCount();
+  EXPECT_EQ(0u, CreateBodyThroughWorld(world, CCreature::kTypeCode, model.c_str(), At(30, 30, 5), 0));
+  ASSERT_TRUE(DemoContent::BuildCrate()->Save(Path("crate.mesh").c_str(), nullptr));
+  EXPECT_EQ(0u, CreateBodyThroughWorld(world, CVehicle::kTypeCode, Path("crate.mesh").c_str(), At(30, 30, 5), 0));
+  EXPECT_EQ(0u, CreateBodyThroughWorld(world, CVehicle::kTypeCode, Path("none.mesh").c_str(), At(30, 30, 5), 0));
+  // Hostile creation data: cut short, an unterminated or empty name, a frame that is not finite.
+  uint8_t good[BodyCreation::kDataBytes];
+  data.Write(good);
+  EXPECT_TRUE(data.Read(good, sizeof good));
+  EXPECT_FALSE(data.Read(good, sizeof good - 1));
+  uint8_t bad[BodyCreation::kDataBytes];
+  std::memcpy(bad, good, sizeof bad);
+  std::memset(bad, 'x', BodyCreation::kNameBytes);
+  EXPECT_FALSE(data.Read(bad, sizeof bad));
+  bad[0] = 0;
+  EXPECT_FALSE(data.Read(bad, sizeof bad));
+  std::memcpy(bad, good, sizeof bad);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  std::memcpy(bad + BodyCreation::kNameBytes + 40, &nan, 4);
+  EXPECT_FALSE(data.Read(bad, sizeof bad));
+  uint8_t* shortMessage = world.AllocMessage(GameMessage::kCreateHeaderSize + 10);
+  GameMessage::SetCreateHeader(shortMessage, GameMessage::kCreateHeaderSize + 10, 999, GameMessage::kCreate, 0,
+                               CVehicle::kTypeCode, 0);
+  world.HandleMessage(0, shortMessage);
+  EXPECT_EQ(count, ObjectCount());
+}
+
+TEST_F(VehicleRun, SavedStateComesBackExactlyAndARunawayStepIsRefused) {
+  CVehicleRun run(world);
+  ASSERT_TRUE(run.Create(Path("buggy.mesh").c_str(), At(6.0f, 32.0f, kGround + 1.0f), Path("creature.mesh").c_str(),
+                         At(6.0f, 36.0f, kGround + 1.4f)));
+  CVehicle& buggy = *run.GetVehicle();
+  VehicleControls drive;
+  drive.throttle = 1.0f;
+  drive.steer = 0.5f;
+  run.Run(3.0f, {{2.0f, VehicleControls()}, {3.0f, drive}}, nullptr);
+  VehicleState saved, again;
+  buggy.SaveState(saved);
+  ASSERT_GT(saved.body.velocity.Length(), 1.0f);
+  run.Run(4.0f, {{4.0f, drive}}, nullptr);
+  buggy.RestoreState(saved);
+  buggy.SaveState(again);
+  EXPECT_TRUE(again.body.rotation == saved.body.rotation && again.body.position == saved.body.position &&
+              again.body.velocity == saved.body.velocity && again.body.angularMomentum == saved.body.angularMomentum);
+  EXPECT_TRUE(buggy.GetFrame().position == saved.body.position);
+  ASSERT_EQ(4u, again.wheels.size());
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(saved.wheels[i].extension, again.wheels[i].extension) << i;
+    EXPECT_EQ(saved.wheels[i].rate, again.wheels[i].rate) << i;
+    EXPECT_EQ(saved.wheels[i].spin, again.wheels[i].spin) << i;
+  }
+  // A step that would send the body to infinity is refused: it stays where the step began, at rest.
+  const Vector3 before = buggy.GetState().position;
+  buggy.GetState().velocity = Vector3(std::numeric_limits<float>::infinity(), 0.0f, 0.0f);
+  buggy.StepPhysics(kDt);
+  EXPECT_TRUE(buggy.GetState().position == before && buggy.GetFrame().position == before);
+  EXPECT_EQ(Vector3(0, 0, 0), buggy.GetState().velocity);
+  // Placing it anew puts it there at rest on unloaded springs; a place across the block's wall is refused.
+  EXPECT_FALSE(buggy.Place(At(10.3f, 16.0f, kGround + 1.0f)));
+  EXPECT_TRUE(buggy.GetFrame().position == before);
+  EXPECT_TRUE(buggy.Place(At(20.0f, 32.0f, kGround + 1.0f)));
+  EXPECT_TRUE(buggy.GetFrame().position == Vector3(20.0f, 32.0f, kGround + 1.0f));
+  EXPECT_EQ(Vector3(0, 0, 0), buggy.GetState().velocity);
+  for (size_t i = 0; i < 4; ++i)
+    EXPECT_TRUE(buggy.GetWheel(i).GetExtension() == 0.0f && buggy.GetWheel(i).GetSpin() == 0.0f) << i;
+}
+
+TEST(VehicleControls, DriverKeysComeFromTheVehicleRowsOfTheKeyTable) {
+  CSettings settings;
+  CSettings* previous = GetSettings();
+  SetSettings(&settings);
+  const int keys[] = {'W', 'S', 'A', 'D', VK_SPACE};
+  const uint32_t rows[] = {VehicleControls::kActionThrottle, VehicleControls::kActionBrake,
+                           VehicleControls::kActionSteerLeft, VehicleControls::kActionSteerRight,
+                           VehicleControls::kActionHandBrake};
+  for (int i = 0; i < 5; ++i) settings.SetBinding(CInputMan::kKeyboardSlot, rows[i], keys[i], false);
+  CInputMan input;
+  VehicleControls c = VehicleControls::Read(input);
+  EXPECT_TRUE(c.throttle == 0.0f && c.brake == 0.0f && c.steer == 0.0f && !c.handBrake && c.IsIdle());
+  plat::SetKeyState('W', true);
+  plat::SetKeyState('D', true);
+  plat::SetKeyState(VK_SPACE, true);
+  c = VehicleControls::Read(input);
+  EXPECT_TRUE(c.throttle == 1.0f && c.brake == 0.0f && c.steer == -1.0f && c.handBrake);
+  plat::SetKeyState('A', true);  // both ways at once steer straight
+  c = VehicleControls::Read(input);
+  EXPECT_EQ(0.0f, c.steer);
+  for (int key : keys) plat::SetKeyState(key, false);
+  SetSettings(previous);
+}
