@@ -1,4 +1,5 @@
-// Rigid-body state and integration: free fall, fourth-order convergence, torque-free spin, immovable and locked bodies.
+// Rigid-body state and integration: free fall, fourth-order convergence against Euler's, torque-free spin, immovable
+// and locked bodies.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -46,11 +47,18 @@ TEST(RigidBodyIntegration, FreeFallGainsGDtEveryStepAndFollowsTheParabola) {
     // Restored from a record, the body moves as the record says from the record's pose on.
     s.SetState({TMatrix().Set(0, 1, 0, -1, 0, 0, 0, 0, 1), Vector3(0, 0, 100), Vector3(1, 0, 0), Vector3()});
     CConstantForceAccumulator gravity(&s, g * 2.0f, Vector3());
+    // Under a constant force the single explicit step is exact too: both gain g dt.
+    RigidBodyState e = s;
+    CConstantForceAccumulator eulerGravity(&e, g * 2.0f, Vector3());
     const int n = static_cast<int>(std::lround(1.0f / dt));
     for (int i = 1; i <= n; ++i) {
       const float before = s.velocity.z;
       Step(s, &gravity, dt);
       ASSERT_NEAR(-9.8f * dt, s.velocity.z - before, 1e-4f);  // g dt, not two thirds of it
+      e.ClearForces();
+      eulerGravity.AccumulateForces();
+      e.Integrate(dt);
+      ASSERT_NEAR(s.velocity.z, e.velocity.z, 1e-4f) << i;
     }
     const float t = n * dt;
     EXPECT_NEAR(-9.8f * t, s.velocity.z, 1e-3f);
@@ -62,30 +70,44 @@ TEST(RigidBodyIntegration, FreeFallGainsGDtEveryStepAndFollowsTheParabola) {
   }
 }
 
-TEST(RigidBodyIntegration, OneStepErrorOfASpringShrinksAsTheFifthPower) {
-  // x'' = -x from x = 1, v = 0: v(dt) = -sin(dt). A fourth-order step errs by O(dt^5).
+TEST(RigidBodyIntegration, OneStepErrorOfASpringShrinksAsTheFifthPowerAndEulersAsTheThird) {
+  // x'' = -x from x = 1, v = 0: v(dt) = -sin(dt). A fourth-order step errs by O(dt^5), the
+  // explicit Euler step of Integrate by O(dt^3) (-dt against -dt + dt^3/6).
   const RigidMassProperties mass = BallMass(1.0f);
-  std::vector<double> errors;
+  std::vector<double> errors, eulerErrors;
   for (float dt : {0.4f, 0.2f}) {
-    RigidBodyState s;
+    RigidBodyState s, e;
     s.Init(At(Vector3(1, 0, 0)), Vector3(), Vector3(), &mass, nullptr, false);
+    e.Init(At(Vector3(1, 0, 0)), Vector3(), Vector3(), &mass, nullptr, false);
     CSpringForceAccumulator spring(&s, nullptr, Vector3(), Vector3(), 1.0f, 0.0f, 0.0f);
     RigidBodyState* bodies[] = {&s};
     CForceAccumulator* accs[] = {&spring};
     IntegrateRigidBodiesRK4(bodies, 1, accs, 1, dt);
     EXPECT_EQ(1.0f, s.position.x);  // the pose is the sweep's business
     errors.push_back(std::fabs(s.velocity.x + std::sin(static_cast<double>(dt))));
+    CSpringForceAccumulator eulerSpring(&e, nullptr, Vector3(), Vector3(), 1.0f, 0.0f, 0.0f);
+    eulerSpring.AccumulateForces();
+    e.Integrate(dt);
+    EXPECT_EQ(1.0f, e.position.x);
+    EXPECT_EQ(-dt, e.velocity.x);
+    eulerErrors.push_back(std::fabs(e.velocity.x + std::sin(static_cast<double>(dt))));
   }
   EXPECT_LT(errors[0], 2e-4);
   const double ratio = errors[0] / errors[1];
   EXPECT_GT(ratio, 20.0);
   EXPECT_LT(ratio, 45.0);
+  const double eulerRatio = eulerErrors[0] / eulerErrors[1];
+  EXPECT_GT(eulerRatio, 7.0);
+  EXPECT_LT(eulerRatio, 9.0);
+  EXPECT_GT(eulerErrors[1], 20.0 * errors[1]);
 }
 
 TEST(RigidBodyIntegration, TorqueFreeSpinKeepsAngularMomentumAndEnergy) {
   // Unequal principal moments; spin mostly about the largest axis with a wobble.
-  const std::vector<RigidPointMass> balls = {{Vector3(1.0f, 0, 0), 1.0f, 0.2f}, {Vector3(-1.0f, 0, 0), 1.0f, 0.2f},
-                                             {Vector3(0, 0.5f, 0), 1.0f, 0.2f}, {Vector3(0, -0.5f, 0), 1.0f, 0.2f}};
+  const std::vector<RigidPointMass> balls = {{Vector3(1.0f, 0, 0), 1.0f, 0.2f},
+                                             {Vector3(-1.0f, 0, 0), 1.0f, 0.2f},
+                                             {Vector3(0, 0.5f, 0), 1.0f, 0.2f},
+                                             {Vector3(0, -0.5f, 0), 1.0f, 0.2f}};
   RigidMassProperties mass;
   mass.SetFromPointMasses(balls.data(), static_cast<uint32_t>(balls.size()));
   RigidBodyState s;
@@ -148,7 +170,8 @@ TEST(RigidBodyState, ImmovableAndLockedBodiesIgnoreWhatTheyCannotTake) {
 
 TEST(RigidBodyState, PointVelocityAndImpulseResponseAgree) {
   // K from ImpulseResponseMatrix must predict the point-velocity change of an impulse there.
-  const std::vector<RigidPointMass> balls = {{Vector3(0.3f, 0, 0), 2.0f, 0.4f}, {Vector3(-0.3f, 0.2f, 0.1f), 1.0f, 0.2f}};
+  const std::vector<RigidPointMass> balls = {{Vector3(0.3f, 0, 0), 2.0f, 0.4f},
+                                             {Vector3(-0.3f, 0.2f, 0.1f), 1.0f, 0.2f}};
   RigidMassProperties mass;
   const Vector3 c = mass.SetFromPointMasses(balls.data(), 2);
   COrientation frame(TMatrix(), Vector3(1, 2, 3) - c);
