@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     if (!level || world.AddTerrainMesh(level.get(), nullptr, false, false) == nullptr) {
       std::fprintf(stderr, "vehicle_run: the demo level's ground could not be laid\n");
       result = 1;
-    } else if (!run.Create(vehicle.c_str(), At(6.0f, 32.0f, kGround + 1.5f), creature.c_str(),
+    } else if (!run.Create(vehicle.c_str(), At(6.0f, 32.0f, kGround + 1.65f), creature.c_str(),
                            At(6.0f, 36.0f, kGround + 1.4f))) {
       std::fprintf(stderr, "vehicle_run: the vehicle or the creature could not be made from %s\n", folder.c_str());
       result = 1;

@@ -8,22 +8,21 @@
 
 #include "combat/Body.h"
 #include "combat/Fire.h"
-#include "core/world/GameWorld.h"
-#include "tests/combat/DemoLevelFixture.h"
-#include "tests/support/TempFolder.h"
 #include "combat/Vehicle.h"
 #include "combat/VehicleDef.h"
 #include "core/spatial/Octree.h"
+#include "core/world/GameWorld.h"
 #include "physics/collision/CollisionFlags.h"
 #include "physics/rigid/RigidConst.h"
 #include "physics/terrain/TerrainCollision.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "tests/combat/DemoLevelFixture.h"
+#include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentLevel.h"
 
 using namespace combat_test;
-
 
 // Steps every body, checking after each step that none left the ground's surface; true when
 // the first two ever touched each other.
@@ -85,6 +84,11 @@ TEST(BodiesInLevel, CratesThrownTogetherBounceApartKeepingMomentumAndRest) {
   Vector3 unused[2];
   for (int step = 0; step < 60 && !met; ++step) met = StepAll(crates, 2, 1, kGround + 0.45f, unused, -1);
   ASSERT_TRUE(met) << "the crates never touched";
+  // Each side heard of the impact, with the same impulse.
+  EXPECT_TRUE(crates[0].GetImpactCount() > 0 && crates[1].GetImpactCount() > 0);
+  EXPECT_GT(crates[0].GetHardestImpact(), 0.0f);
+  EXPECT_EQ(crates[0].GetHardestImpact(), crates[1].GetHardestImpact());
+  const uint32_t airborne = crates[0].GetImpactCount();
   // Still in the air, they move apart with the momentum they met with, less a little drag.
   StepAll(crates, 2, 5, kGround + 0.45f, unused, -1);
   EXPECT_NEAR(momentum, m * (crates[0].GetState().velocity.x + crates[1].GetState().velocity.x), 0.1f * momentum);
@@ -92,6 +96,7 @@ TEST(BodiesInLevel, CratesThrownTogetherBounceApartKeepingMomentumAndRest) {
   Vector3 settled[2];
   StepAll(crates, 2, 400, kGround + 0.45f, settled, 300);
   EXPECT_GT(crates[1].GetState().position.x - crates[0].GetState().position.x, 1.0f);
+  EXPECT_GT(crates[0].GetImpactCount(), airborne);  // the ground's impacts are reported too
   for (int i = 0; i < 2; ++i) ExpectResting(crates[i], settled[i], kGround + 0.5f);
   for (CBody& c : crates) level.octree.RemoveObject(&c);
 }

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "physics/rigid/RigidCollisionBody.h"
 #include "core/math/SecondOrderGeneralSolution.h"
 #include "physics/collision/SurfaceType.h"
+#include "physics/rigid/RigidCollisionBody.h"
 #include "physics/rigid/Wheel.h"
 #include "platform/system/Platform.h"
 #include "tests/physics/RigidTestUtil.h"
@@ -37,8 +37,10 @@ struct Vehicle {
   explicit Vehicle(float height) {
     RigidPhysicsParams params;
     params.linearDrag = Vector3(0, 0, 0);
-    model = MakeModel({{Vector3(1, 0.5f, 0), 100, 0.2f}, {Vector3(1, -0.5f, 0), 100, 0.2f},
-                       {Vector3(-1, 0.5f, 0), 100, 0.2f}, {Vector3(-1, -0.5f, 0), 100, 0.2f}},
+    model = MakeModel({{Vector3(1, 0.5f, 0), 100, 0.2f},
+                       {Vector3(1, -0.5f, 0), 100, 0.2f},
+                       {Vector3(-1, 0.5f, 0), 100, 0.2f},
+                       {Vector3(-1, -0.5f, 0), 100, 0.2f}},
                       params);
     body.SetModel(model.get(), At(Vector3(0, 0, height)), Vector3(), Vector3());
     int i = 0;
@@ -193,6 +195,11 @@ TEST(Wheel, TyresGripSidewaysAndLockedWheelsNeverSpin) {
     EXPECT_FLOAT_EQ(turned + 0.01f * v.wheels[1].GetSpin(), v.wheels[1].GetSpinAngle());
   }
   EXPECT_GT(std::fabs(v.wheels[1].GetSpin()), 1.0f);
+  // A free wheel rolls at the body's speed over the reach from its centre down to the ground, so
+  // the tyre does not slip where it meets the ground.
+  const float rolling = v.body.GetState().velocity.x / (v.wheels[1].GetParams().radius + 0.01f);
+  EXPECT_NEAR(rolling, v.wheels[1].GetSpin(), 0.02f * std::fabs(rolling));
+  EXPECT_LT(v.wheels[1].GetSlipVelocity().Length(), 0.05f);
   v.wheels[0].SetLocked(false);
   v.wheels[0].ApplyDriveTorque(0.0f, 0.01f);
   CWheel& hanging = v.wheels[2];  // a used wheel moved to a new mount keeps no force or contact velocity
