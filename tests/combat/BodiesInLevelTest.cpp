@@ -8,21 +8,22 @@
 
 #include "combat/Body.h"
 #include "combat/Fire.h"
+#include "core/world/GameWorld.h"
+#include "tests/combat/DemoLevelFixture.h"
+#include "tests/support/TempFolder.h"
 #include "combat/Vehicle.h"
 #include "combat/VehicleDef.h"
 #include "core/spatial/Octree.h"
-#include "core/world/GameWorld.h"
 #include "physics/collision/CollisionFlags.h"
 #include "physics/rigid/RigidConst.h"
 #include "physics/terrain/TerrainCollision.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
-#include "tests/combat/DemoLevelFixture.h"
-#include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentLevel.h"
 
 using namespace combat_test;
+
 
 // Steps every body, checking after each step that none left the ground's surface; true when
 // the first two ever touched each other.

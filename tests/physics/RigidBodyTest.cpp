@@ -1,5 +1,4 @@
-// Rigid-body state and integration: free fall, fourth-order convergence against Euler's, torque-free spin, immovable
-// and locked bodies.
+// Rigid-body state and integration: free fall, fourth order against Euler, torque-free spin, immovable, locked bodies.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "physics/rigid/RigidCollisionBody.h"
 #include "core/math/SecondOrderGeneralSolution.h"
 #include "physics/collision/SurfaceType.h"
-#include "physics/rigid/RigidCollisionBody.h"
 #include "physics/rigid/Wheel.h"
 #include "platform/system/Platform.h"
 #include "tests/physics/RigidTestUtil.h"
@@ -37,10 +37,8 @@ struct Vehicle {
   explicit Vehicle(float height) {
     RigidPhysicsParams params;
     params.linearDrag = Vector3(0, 0, 0);
-    model = MakeModel({{Vector3(1, 0.5f, 0), 100, 0.2f},
-                       {Vector3(1, -0.5f, 0), 100, 0.2f},
-                       {Vector3(-1, 0.5f, 0), 100, 0.2f},
-                       {Vector3(-1, -0.5f, 0), 100, 0.2f}},
+    model = MakeModel({{Vector3(1, 0.5f, 0), 100, 0.2f}, {Vector3(1, -0.5f, 0), 100, 0.2f},
+                       {Vector3(-1, 0.5f, 0), 100, 0.2f}, {Vector3(-1, -0.5f, 0), 100, 0.2f}},
                       params);
     body.SetModel(model.get(), At(Vector3(0, 0, height)), Vector3(), Vector3());
     int i = 0;
