@@ -71,8 +71,8 @@ bool CBody::ReceiveMessage(uint32_t senderID, const uint8_t* message) {
     DebugPrintf("CBody: no resource table for %s\n", data.model.c_str());
     return false;
   }
-  int index = table->FindByName(data.model.c_str());
-  if (index < 0) index = table->Add(data.model.c_str());
+  // Only a registered asset: a message from elsewhere must not make the table open a path it names.
+  const int index = table->FindByName(data.model.c_str());
   void* resource = index >= 0 ? table->GetResource(index) : nullptr;
   if (resource == nullptr || !SetupFromResource(resource, table->GetType(index), data.frame)) {
     DebugPrintf("CBody: %s cannot be made of %s\n", GetInfoString(), data.model.c_str());

@@ -173,8 +173,13 @@ TEST_F(VehicleRun, CreateMessagesRoundTripAndHostileOnesLeaveNothing) {
   const size_t count = ObjectCount();
   EXPECT_EQ(0u, CreateBodyThroughWorld(world, CCreature::kTypeCode, model.c_str(), At(30, 30, 5), 0));
   ASSERT_TRUE(DemoContent::BuildCrate()->Save(Path("crate.mesh").c_str(), nullptr));
+  table.Add(Path("crate.mesh").c_str());
+  ASSERT_NE(nullptr, table.GetResource(table.FindByName(Path("crate.mesh").c_str())));
   EXPECT_EQ(0u, CreateBodyThroughWorld(world, CVehicle::kTypeCode, Path("crate.mesh").c_str(), At(30, 30, 5), 0));
-  EXPECT_EQ(0u, CreateBodyThroughWorld(world, CVehicle::kTypeCode, Path("none.mesh").c_str(), At(30, 30, 5), 0));
+  // A model the table does not hold is not looked for, even when the file is there.
+  ASSERT_TRUE(DemoContent::BuildBuggy()->Save(Path("other.mesh").c_str(), nullptr));
+  EXPECT_EQ(0u, CreateBodyThroughWorld(world, CVehicle::kTypeCode, Path("other.mesh").c_str(), At(30, 30, 5), 0));
+  EXPECT_EQ(-1, table.FindByName(Path("other.mesh").c_str()));
   // Hostile creation data: cut short, an unterminated or empty name, a frame that is not finite.
   uint8_t good[BodyCreation::kDataBytes];
   data.Write(good);
