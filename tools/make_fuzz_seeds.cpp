@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/EngineRegistration.h"
+#include "combat/BodyCreation.h"
 #include "core/world/AssetPreloader.h"
 #include "core/input/SkateSettings.h"
 #include "core/spatial/BezierSpline.h"
@@ -147,6 +148,15 @@ void SeedMeshesAndPictures(const fs::path& data) {
   Seed("animation_fuzzer", "script", Text("sequence = { name = \"idle\" data = xform numframes = 30 fps = 30 }\n"));
   for (const char* mesh : {"crate.mesh", "buggy.mesh", "box.mesh"})
     Seed("rigid_body_fuzzer", mesh, ReadFile(data / "meshes" / mesh));
+  for (const char* model : {"meshes/buggy.mesh", "meshes/creature.mesh"}) {
+    BodyCreation creation;
+    creation.model = model;
+    creation.frame.RotateZ(0.5f);
+    creation.frame.position = Vector3(6.0f, 32.0f, 3.0f);
+    Bytes bytes(BodyCreation::kDataBytes);
+    creation.Write(bytes.data());
+    Seed("body_creation_fuzzer", std::string(model).substr(7), bytes);
+  }
   if (std::unique_ptr<ShadedMesh> crate = LoadMesh(data / "meshes/crate.mesh")) {
     RigidConst model;
     model.BuildFromMesh(std::move(crate));
