@@ -159,7 +159,8 @@ SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::strin
   uint8_t level = 0;
   std::string name;
   if (!ReadSavedHead(path, level, name)) return SavedGameLoad::kUnreadable;
-  if (park->GetController() != nullptr && park->GetGrid() != nullptr && park->GetParkState().levelIndex == level) {
+  // A game runs while the park has its grid (leaving for the menu clears it).
+  if (park->GetGrid() != nullptr && park->GetParkState().levelIndex == level) {
     // The reader checks the whole file against this park before it clears anything.
     if (!LoadIntoRunningGame(*park, path)) {
       DebugPrintf("LoadGame: %s could not be loaded; the running park goes on\n", path);
