@@ -68,9 +68,7 @@ void CLoadGameScreen::Load(const std::string& name) {
       for (size_t i = 0; park != nullptr && i < park->GetLayerCount(); ++i)
         if (dynamic_cast<CEscapeMenuScreen*>(park->GetLayer(i)) != nullptr) park->GetLayer(i)->MarkForRemoval();
       break;
-    case SavedGameLoad::kUnreadable:
-      ShowPage("THIS FILE IS NO SAVED GAME");
-      break;
+    case SavedGameLoad::kUnreadable: ShowPage("THIS FILE IS NO SAVED GAME"); break;
     case SavedGameLoad::kNotLoaded:
       // Back at the main menu when the load had to start its level: the list comes with it.
       if (IsMarkedForRemoval() && park != nullptr) {
@@ -92,9 +90,7 @@ void CLoadGameScreen::OnCommand(int command) {
       if (m_first + kGamesPerPage < m_games.size()) m_first += kGamesPerPage;
       ShowPage(std::string());
       break;
-    case kBack:
-      MarkForRemoval();
-      break;
+    case kBack: MarkForRemoval(); break;
     default:
       if (command >= kFirstGame && static_cast<size_t>(command - kFirstGame) < m_games.size())
         Load(m_games[static_cast<size_t>(command - kFirstGame)]);

@@ -38,13 +38,12 @@ CNewGameScreen::CNewGameScreen(std::string dataRoot)
 }
 
 void CNewGameScreen::ShowChoices(const std::string& problem) {
-  const std::string level = m_levels.empty() ? std::string("NONE IN THE DATA")
-                                             : CLevelLoader::GetLevelName(GetLevel()) + ", " +
-                                                   std::to_string(m_levelChoice + 1) + " OF " +
-                                                   std::to_string(m_levels.size());
+  const std::string level = m_levels.empty()
+                                ? std::string("NONE IN THE DATA")
+                                : CLevelLoader::GetLevelName(GetLevel()) + ", " + std::to_string(m_levelChoice + 1) +
+                                      " OF " + std::to_string(m_levels.size());
   m_panel->SetLines({"TYPE THE PARK NAME", "PARK  " + m_field.GetText(),
-                     std::string("CHALLENGE  ") + ChallengeName(m_money) + ", " + std::to_string(m_money) +
-                         " TO START",
+                     std::string("CHALLENGE  ") + ChallengeName(m_money) + ", " + std::to_string(m_money) + " TO START",
                      "LEVEL  " + level, problem});
 }
 
@@ -77,26 +76,15 @@ void CNewGameScreen::Start() {
 
 void CNewGameScreen::OnCommand(int command) {
   switch (command) {
-    case kHard:
-      m_money = kStartingMoneyHard;
-      break;
-    case kMedium:
-      m_money = kStartingMoneyMedium;
-      break;
-    case kEasy:
-      m_money = kStartingMoneyEasy;
-      break;
+    case kHard: m_money = kStartingMoneyHard; break;
+    case kMedium: m_money = kStartingMoneyMedium; break;
+    case kEasy: m_money = kStartingMoneyEasy; break;
     case kNextLevel:
       if (!m_levels.empty()) m_levelChoice = (m_levelChoice + 1) % m_levels.size();
       break;
-    case kStart:
-      Start();
-      return;
-    case kBack:
-      MarkForRemoval();
-      return;
-    default:
-      break;
+    case kStart: Start(); return;
+    case kBack: MarkForRemoval(); return;
+    default: break;
   }
   ShowChoices();
 }

@@ -86,12 +86,8 @@ void CSaveGameScreen::OnCommand(int command) {
       }
       break;
     }
-    case kOverwrite:
-      Save();
-      break;
-    case kKeep:
-      ShowPage(std::string());
-      break;
+    case kOverwrite: Save(); break;
+    case kKeep: ShowPage(std::string()); break;
     case kPreviousPage:
       m_first = m_first >= kGamesPerPage ? m_first - kGamesPerPage : 0;
       ShowPage(std::string());
@@ -100,9 +96,7 @@ void CSaveGameScreen::OnCommand(int command) {
       if (m_first + kGamesPerPage < m_games.size()) m_first += kGamesPerPage;
       ShowPage(std::string());
       break;
-    case kBack:
-      MarkForRemoval();
-      break;
+    case kBack: MarkForRemoval(); break;
     default:
       if (command >= kFirstGame && static_cast<size_t>(command - kFirstGame) < m_games.size()) {
         m_field.SetText(m_games[static_cast<size_t>(command - kFirstGame)]);

@@ -137,7 +137,8 @@ class Screens : public ui_test::DemoGameTest {
     for (const char c : text) {
       InputEvent typed;
       typed.code = InputEvent::kKey;
-      typed.x = static_cast<float>(std::isalnum(static_cast<unsigned char>(c)) ? std::toupper(static_cast<unsigned char>(c)) : 0);
+      typed.x = static_cast<float>(
+          std::isalnum(static_cast<unsigned char>(c)) ? std::toupper(static_cast<unsigned char>(c)) : 0);
       typed.y = static_cast<float>(static_cast<unsigned char>(c));
       screen.HandleInputEvent(typed);
     }
@@ -194,9 +195,9 @@ TEST_F(Screens, NewGameFromTheMainMenuStartsTheWholeGame) {
     std::string name;
     const char* reason;
   };
-  for (const Refused& c : {Refused{"", "TYPE A NAME FIRST"},
-                           Refused{std::string(33, 'a'), "THE NAME IS LONGER THAN 32 CHARACTERS"},
-                           Refused{"Harbour-Bowl", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
+  for (const Refused& c :
+       {Refused{"", "TYPE A NAME FIRST"}, Refused{std::string(33, 'a'), "THE NAME IS LONGER THAN 32 CHARACTERS"},
+        Refused{"Harbour-Bowl", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
     Retype(*setup, c.name);
     setup->HandleInputEvent(Key(VK_RETURN));
     EXPECT_EQ(setup->GetPanel().GetLines().back(), c.reason) << c.name;
@@ -294,11 +295,13 @@ TEST_F(Screens, TheEscapeMenuPausesOpensTheSaveAndLoadScreensAndQuitsToTheMenu) 
   EXPECT_TRUE(CEscapeMenuScreen::IsOpen());
   EXPECT_TRUE(menu->IsModal());
   menu->HandleInputEvent(Key('S'));
-  EXPECT_EQ(LiveLayers(*park), (std::vector<std::string>{"Controller", "BuildPalette", "EscapeMenuScreen", "SaveGameScreen"}));
+  EXPECT_EQ(LiveLayers(*park),
+            (std::vector<std::string>{"Controller", "BuildPalette", "EscapeMenuScreen", "SaveGameScreen"}));
   Click(*dynamic_cast<CMenuLayer*>(Top()), CSaveGameScreen::kBack);
   park->Tick(0.033f);
   Click(*menu, CEscapeMenuScreen::kLoad);
-  EXPECT_EQ(LiveLayers(*park), (std::vector<std::string>{"Controller", "BuildPalette", "EscapeMenuScreen", "LoadGameScreen"}));
+  EXPECT_EQ(LiveLayers(*park),
+            (std::vector<std::string>{"Controller", "BuildPalette", "EscapeMenuScreen", "LoadGameScreen"}));
   // The cancel action leaves the load screen, then resumes.
   InputEvent cancel;
   cancel.code = CEscapeMenuScreen::kCancelAction;
@@ -336,13 +339,13 @@ TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarl
     std::string name;
     const char* reason;
   };
-  for (const Refused& c : {Refused{"", "TYPE A NAME FIRST"},
-                           Refused{std::string(33, 'x'), "THE NAME IS LONGER THAN 32 CHARACTERS"},
-                           Refused{"../escape", "A NAME CANNOT HOLD A SLASH OR A BACKSLASH"},
-                           Refused{"a\\b", "A NAME CANNOT HOLD A SLASH OR A BACKSLASH"},
-                           Refused{"..", "A NAME CANNOT HOLD TWO POINTS IN A ROW"},
-                           Refused{"up..there", "A NAME CANNOT HOLD TWO POINTS IN A ROW"},
-                           Refused{"what?", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
+  for (const Refused& c :
+       {Refused{"", "TYPE A NAME FIRST"}, Refused{std::string(33, 'x'), "THE NAME IS LONGER THAN 32 CHARACTERS"},
+        Refused{"../escape", "A NAME CANNOT HOLD A SLASH OR A BACKSLASH"},
+        Refused{"a\\b", "A NAME CANNOT HOLD A SLASH OR A BACKSLASH"},
+        Refused{"..", "A NAME CANNOT HOLD TWO POINTS IN A ROW"},
+        Refused{"up..there", "A NAME CANNOT HOLD TWO POINTS IN A ROW"},
+        Refused{"what?", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
     Retype(*screen, c.name);
     screen->HandleInputEvent(Key(VK_RETURN));
     EXPECT_EQ(screen->GetPanel().GetLines().back(), c.reason) << c.name;
@@ -409,9 +412,11 @@ TEST_F(Screens, TheLoadScreenListsPagesAndLoadsOrSaysWhyNot) {
   ASSERT_TRUE(folder.Save(park.get(), "good"));
   const std::string good = testing_support::ReadBytes(folder.PathOf("good"));
   // Version 12 and level 0, then nothing a park is made of; version 7, too old to name its level.
-  saves.Write(std::string(kSavedGamesFolder) + "/Broken.sav", std::string("\x0c\x00\x00\x00\x00", 5) + std::string(400, 'x'));
+  saves.Write(std::string(kSavedGamesFolder) + "/Broken.sav",
+              std::string("\x0c\x00\x00\x00\x00", 5) + std::string(400, 'x'));
   saves.Write(std::string(kSavedGamesFolder) + "/old.sav", std::string("\x07\x00\x00\x00\x00", 5));
-  for (const char* name : {"a1", "B2", "c3", "D4", "e5"}) saves.Write(std::string(kSavedGamesFolder) + "/" + name + ".sav", good);
+  for (const char* name : {"a1", "B2", "c3", "D4", "e5"})
+    saves.Write(std::string(kSavedGamesFolder) + "/" + name + ".sav", good);
   saves.Write(std::string(kSavedGamesFolder) + "/notes.txt", "not listed");
   saves.MakeFolder(std::string(kSavedGamesFolder) + "/folder.sav");
   park->GetParkState().money = 4242;
@@ -435,7 +440,8 @@ TEST_F(Screens, TheLoadScreenListsPagesAndLoadsOrSaysWhyNot) {
   for (const auto& [name, said] : {std::pair<std::string, std::string>{"old", "THIS FILE IS NO SAVED GAME"},
                                    {"Broken", "THAT GAME COULD NOT BE LOADED"}}) {
     const size_t index = static_cast<size_t>(std::find(all.begin(), all.end(), name) - all.begin());
-    Click(*screen, index < CLoadGameScreen::kGamesPerPage ? CLoadGameScreen::kPreviousPage : CLoadGameScreen::kNextPage);
+    Click(*screen,
+          index < CLoadGameScreen::kGamesPerPage ? CLoadGameScreen::kPreviousPage : CLoadGameScreen::kNextPage);
     Click(*screen, CLoadGameScreen::kFirstGame + static_cast<int>(index));
     EXPECT_EQ(screen->GetPanel().GetLines().back(), said) << name;
     EXPECT_EQ(LiveLayers(*park),
