@@ -864,7 +864,8 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
 
   // A new game first: the same level and camera with nothing built, the frame without pieces.
   constexpr int kSettle = 20;
-  ASSERT_TRUE(Press(window, 'N', kSettle));
+  ASSERT_TRUE(Press(window, 'N', 2));
+  ASSERT_TRUE(Press(window, VK_RETURN, kSettle)) << "the new-game screen's choices as they come";
   ASSERT_EQ(nullptr, park->GetLayer(2)) << "controller and palette only";
   // Looking where instant action's park will stand, as its saved controller does.
   auto* newGame = dynamic_cast<CGameLogic*>(park->GetLayer(0));
@@ -992,11 +993,26 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
   const int32_t savedMoney = park->GetParkState().money;
   const size_t savedSkaters = GetSkaterList().size();
+  // Saved under the park's name as the save screen offers it; loaded from the list of the menu's
+  // load screen.
   ASSERT_TRUE(Press(window, 'S'));
+  ASSERT_TRUE(Press(window, VK_RETURN));
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
   ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_EQ(1u, park->GetLayerCount());
   EXPECT_EQ(0u, PiecesOf(*park).all.size());
   ASSERT_TRUE(Press(window, 'L'));
+  auto* list = dynamic_cast<CLoadGameScreen*>(park->GetLayer(park->GetLayerCount() - 1));
+  ASSERT_NE(nullptr, list);
+  ASSERT_EQ(std::vector<std::string>{"Instant Action"}, list->GetGames());
+  const RECT first = list->GetPanel().GetButtonRect(0);
+  pointAt((first.left + first.right) / 2, (first.top + first.bottom) / 2);
+  plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON,
+                      MAKELPARAM((first.left + first.right) / 2, (first.top + first.bottom) / 2));
+  plat::InjectMessage(window, WM_LBUTTONUP, 0,
+                      MAKELPARAM((first.left + first.right) / 2, (first.top + first.bottom) / 2));
+  ASSERT_TRUE(Frames(2));
+  pointAt(rest.x, rest.y);
   ASSERT_TRUE(declineOffers());
   ASSERT_EQ(2u, park->GetLayerCount());
   pieces = PiecesOf(*park);
@@ -1071,7 +1087,7 @@ TEST_F(ShellTest, BrokenContentStartsWithANoticeAndTheProgramStaysUsable) {
   ASSERT_TRUE(bare->Save("data/levels/demo/terrain.mesh", nullptr));
   fs::remove("data/levels/demo/grid_data.bin");
   fs::remove("data/levels/demo/vlights.bin");
-  ASSERT_TRUE(Press(window, 'N'));
+  ASSERT_TRUE(Press(window, 'N') && Press(window, VK_RETURN));
   ASSERT_EQ("NoticeScreen", top());
   notice = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 1));
   EXPECT_EQ(notice->GetPanel().GetLines().back(), "THIS LEVEL HAS NO BUILD GRID: NOTHING CAN BE BUILT");
