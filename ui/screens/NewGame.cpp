@@ -53,9 +53,9 @@ bool ReadSavedHead(const char* path, uint8_t& level, std::string& name) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(data);
   const bool readable = size >= 5 && le::ReadU32(bytes) >= kFirstVersionWithLevel;
   level = readable ? bytes[4] : 0;
-  // The file's loader leaves the park name to this screen: it is the name stored after the level
-  // index, or, in a file too short to hold it, the file's own name.
-  name = std::filesystem::path(path).stem().string();
+  // The file's loader leaves the park name to the screen that loads it: the name stored after the
+  // level index (a file too short to hold it cannot load).
+  name.clear();
   if (readable && size >= 5 + ParkState::kParkNameSize) {
     const char* stored = reinterpret_cast<const char*>(bytes + 5);
     name.assign(stored, strnlen(stored, ParkState::kParkNameSize));
@@ -133,22 +133,6 @@ bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot) {
     DebugPrintf("InstantAction: the park %s could not be loaded; an empty park is running\n", path.c_str());
     problems.push_back("THE INSTANT ACTION PARK COULD NOT BE LOADED");
     problems.push_back("AN EMPTY PARK IS RUNNING");
-  }
-  TellProblems(*park, problems);
-  return true;
-}
-
-bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& dataRoot) {
-  if (park == nullptr || path == nullptr) return false;
-  uint8_t level = 0;
-  std::string name;
-  if (!ReadSavedHead(path, level, name)) return false;
-  Problems problems;
-  if (!StartGame(park, level, kStartingMoneyMedium, name.c_str(), dataRoot, problems)) return false;
-  if (!LoadIntoRunningGame(*park, path)) {
-    DebugPrintf("LoadGame: %s could not be loaded; a fresh park is running\n", path);
-    problems.push_back("THE SAVED GAME COULD NOT BE LOADED");
-    problems.push_back("A FRESH PARK IS RUNNING");
   }
   TellProblems(*park, problems);
   return true;

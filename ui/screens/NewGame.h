@@ -34,11 +34,6 @@ bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, c
 // (kInstantActionFile) loaded over it. A missing or unreadable park file is logged and told in a
 // notice, and the empty park keeps running.
 bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot = std::string());
-// A game from a saved-game file: its level and park name (read from the file's park block) are
-// started as a new game, then the file is loaded over it. False (logged) when the file is missing or its park
-// block cannot be read, before anything changes; a file that fails later leaves the fresh game,
-// and a notice says so.
-bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& dataRoot = std::string());
 // Saves the running game (creating the file's folder when it is missing); false (logged) on
 // failure, and an earlier file of that path is then left whole.
 bool SaveRunningGame(CVerezIvor* park, const char* path);
