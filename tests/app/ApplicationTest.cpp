@@ -62,8 +62,11 @@
 #include "ui/park/BuildPalette.h"
 #include "ui/park/SkaterPopup.h"
 #include "ui/screens/EscapeMenuScreen.h"
+#include "ui/screens/LoadGameScreen.h"
 #include "ui/screens/MainScreen.h"
 #include "ui/screens/NewGame.h"
+#include "ui/screens/NewGameScreen.h"
+#include "ui/screens/SaveGameScreen.h"
 #include "ui/sprites/Sprite.h"
 #include "ui/widgets/MenuLayer.h"
 
@@ -398,8 +401,10 @@ TEST_F(ShellTest, AClickOnQuitInTheMenuEndsTheProgramThroughTheInputPath) {
   EXPECT_EQ(1, LogCount(kQuitLine)) << "the quit button ended the program";
 }
 
-// The whole front end on the generated demo data: title, menu, a new game on the demo level with
-// the game renderer, the build palette buying a piece, frames drawn throughout.
+// The whole front end on the generated demo data: title, menu, the new-game screen choosing the
+// smallest starting money and a typed park name, the game renderer, the build palette buying a
+// piece, the save screen writing the game under a typed name, the load screen listing and loading
+// it, frames drawn throughout.
 TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
   {
     testing_support::DebugCapture quiet;
@@ -411,47 +416,104 @@ TEST_F(ShellTest, ANewGameFromTheMenuRunsOnTheDemoData) {
   SetColourDepth(16);  // the depth a process starts with, before any renderer answers
   Start("kelvarun", window);
   EXPECT_EQ(15, GetGameWorld()->GetGlobalArt()->GetFontAlphabet(0)->GetImage()->depth) << "as the 5-5-5 frame";
-  GetAsyncKeyState(VK_ESCAPE);
-  ASSERT_TRUE(Press(window, VK_ESCAPE, 3));
-  // N on the menu: the key reaches it through the front end's text keys.
-  ASSERT_TRUE(Press(window, 'N', 3));
   auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
   ASSERT_NE(nullptr, park);
+  auto top = [&]() { return park->GetLayer(park->GetLayerCount() - 1); };
+  auto click = [&](size_t button) {
+    const RECT r = dynamic_cast<CMenuLayer*>(top())->GetPanel().GetButtonRect(button);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    plat::InjectMessage(window, WM_MOUSEMOVE, 0, at);
+    plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    plat::InjectMessage(window, WM_LBUTTONUP, 0, at);
+    return Frames(2);
+  };
+  // Text as the keyboard types it: Backspace first as often as asked, capitals with Shift held.
+  auto type = [&](int erase, const std::string& text) {
+    for (int i = 0; i < erase; ++i)
+      if (!Press(window, VK_BACK, 1)) return false;
+    for (const char c : text) {
+      const bool capital = c >= 'A' && c <= 'Z';
+      if (capital) plat::InjectMessage(window, WM_KEYDOWN, VK_SHIFT, 0);
+      PressKey(window, c == ' ' ? VK_SPACE : std::toupper(static_cast<unsigned char>(c)));
+      if (capital) plat::InjectMessage(window, WM_KEYUP, VK_SHIFT, 0xC0000000);
+      if (!Frames(1)) return false;
+    }
+    return true;
+  };
+  GetAsyncKeyState(VK_ESCAPE);
+  ASSERT_TRUE(Press(window, VK_ESCAPE, 3));
+  // N on the menu (the key reaches it through the front end's text keys) opens the new-game
+  // screen: the demo data's one level, the medium challenge and a name to begin with.
+  ASSERT_TRUE(Press(window, 'N', 3));
+  auto* setup = dynamic_cast<CNewGameScreen*>(top());
+  ASSERT_NE(nullptr, setup);
+  EXPECT_EQ(0, setup->GetLevel());
+  EXPECT_EQ(kStartingMoneyMedium, setup->GetStartingMoney());
+  EXPECT_EQ(CNewGameScreen::kDefaultParkName, setup->GetField().GetText());
+  ASSERT_TRUE(click(CNewGameScreen::kHard));
+  ASSERT_TRUE(type(7, "Dune 7"));
+  EXPECT_EQ("Dune 7", setup->GetField().GetText()) << "letters typed into the name, not taken for buttons";
+  ASSERT_TRUE(Press(window, VK_RETURN, 3));
   EXPECT_EQ(kGameRasterizer, GetRasterizerState());
   ASSERT_NE(nullptr, park->GetGrid());
-  ASSERT_EQ(2u, park->GetLayerCount());
+  ASSERT_EQ(2u, park->GetLayerCount()) << "the menu and the new-game screen went";
   auto* logic = dynamic_cast<CGameLogic*>(park->GetLayer(0));
   ASSERT_NE(nullptr, logic);
   EXPECT_EQ(logic, park->GetController());
   auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
   ASSERT_NE(nullptr, palette);
+  // The park record: the typed name, the level, the hard challenge's money, shown on the palette.
+  EXPECT_STREQ("Dune 7", park->GetParkState().parkName);
+  EXPECT_EQ(0, park->GetParkState().levelIndex);
+  EXPECT_EQ(kStartingMoneyHard, park->GetParkState().money);
+  EXPECT_EQ(std::vector<std::string>{"MONEY 5000"}, palette->GetPanel().GetLines());
   // The palette's keys: the first category, then its first item.
   for (int key : {'1', '1'}) ASSERT_TRUE(Press(window, key, 1));
   EXPECT_EQ(palette->GetLastPurchase(), logic->GetHeldObjectId()) << "the controller holds the bought piece";
-  EXPECT_EQ(10000 - 800, park->GetParkState().money);
+  EXPECT_EQ(5000 - 800, park->GetParkState().money);
   EXPECT_TRUE(Frames(1));
-  // Escape (the cancel action) sells the held piece back; a second one opens the escape menu,
-  // whose Quit to menu ends the game.
+  EXPECT_EQ(std::vector<std::string>{"MONEY 4200"}, palette->GetPanel().GetLines());
+  // Escape (the cancel action) sells the held piece back; a second one opens the escape menu.
   for (int i = 0; i < 2; ++i) ASSERT_TRUE(Press(window, VK_ESCAPE, 1));
-  EXPECT_EQ(10000, park->GetParkState().money);
+  EXPECT_EQ(5000, park->GetParkState().money);
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
-  // Save, then quit to the menu.
+  // Save under a typed name: the save screen offers the park's name, the letters of the new one do
+  // not press the escape menu's buttons or drive the park, Enter saves.
   park->GetParkState().money = 4321;
   ASSERT_TRUE(Press(window, 'S'));
-  EXPECT_TRUE(fs::exists(kSaveFile));
+  auto* saving = dynamic_cast<CSaveGameScreen*>(top());
+  ASSERT_NE(nullptr, saving);
+  EXPECT_EQ("Dune 7", saving->GetField().GetText());
+  ASSERT_TRUE(type(6, "Bay Run"));
+  ASSERT_TRUE(Press(window, VK_RETURN));
+  EXPECT_EQ("GAME SAVED", saving->GetPanel().GetLines().back());
+  EXPECT_TRUE(fs::is_regular_file("saved_games/Bay Run.sav"));
+  EXPECT_EQ(std::vector<std::string>{"Bay Run"}, saving->GetGames());
+  // Escape leaves the save screen for the escape menu, whose Quit to menu ends the game.
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
+  ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
   ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_EQ(1u, park->GetLayerCount());
   auto* menu = dynamic_cast<CMainScreen*>(park->GetLayer(0));
   ASSERT_NE(nullptr, menu);
   EXPECT_EQ(nullptr, park->GetController());
   EXPECT_EQ(kMenuRasterizer, GetRasterizerState());
-  // Load from the menu: the saved park comes back under a new controller; its 4321 is read after the hooks.
-  log.clear();
+  // Load from the menu: the load screen lists the game by its name, and a click on it brings the
+  // saved park back under a new controller; its 4321 is read after the hooks.
   ASSERT_TRUE(Press(window, 'L'));
-  EXPECT_STREQ(CMainScreen::kDefaultParkName, park->GetParkState().parkName);
+  auto* loading = dynamic_cast<CLoadGameScreen*>(top());
+  ASSERT_NE(nullptr, loading);
+  ASSERT_EQ(std::vector<std::string>{"Bay Run"}, loading->GetGames());
+  ASSERT_EQ(0, loading->ButtonOf("Bay Run"));
+  log.clear();
+  ASSERT_TRUE(click(0));
+  EXPECT_STREQ("Dune 7", park->GetParkState().parkName) << "the park's own name, from the file";
+  EXPECT_EQ(4321, park->GetParkState().money);
   ASSERT_EQ(2u, park->GetLayerCount());
   EXPECT_NE(nullptr, park->GetController());
-  for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("fresh park")) << line;
+  ASSERT_TRUE(Frames(1));
+  EXPECT_EQ(std::vector<std::string>{"MONEY 4321"}, dynamic_cast<CBuildPalette*>(top())->GetPanel().GetLines());
+  for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("LoadGame:")) << line;
 
   // The interface's hooks reach the new controller: a skater taken in hand and let go, the view
   // from a piece left, a piece bought into the hand and sold back at its price.
@@ -802,7 +864,8 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
 
   // A new game first: the same level and camera with nothing built, the frame without pieces.
   constexpr int kSettle = 20;
-  ASSERT_TRUE(Press(window, 'N', kSettle));
+  ASSERT_TRUE(Press(window, 'N', 2));
+  ASSERT_TRUE(Press(window, VK_RETURN, kSettle)) << "the new-game screen's choices as they come";
   ASSERT_EQ(nullptr, park->GetLayer(2)) << "controller and palette only";
   // Looking where instant action's park will stand, as its saved controller does.
   auto* newGame = dynamic_cast<CGameLogic*>(park->GetLayer(0));
@@ -930,11 +993,26 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
   const int32_t savedMoney = park->GetParkState().money;
   const size_t savedSkaters = GetSkaterList().size();
+  // Saved under the park's name as the save screen offers it; loaded from the list of the menu's
+  // load screen.
   ASSERT_TRUE(Press(window, 'S'));
+  ASSERT_TRUE(Press(window, VK_RETURN));
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
   ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_EQ(1u, park->GetLayerCount());
   EXPECT_EQ(0u, PiecesOf(*park).all.size());
   ASSERT_TRUE(Press(window, 'L'));
+  auto* list = dynamic_cast<CLoadGameScreen*>(park->GetLayer(park->GetLayerCount() - 1));
+  ASSERT_NE(nullptr, list);
+  ASSERT_EQ(std::vector<std::string>{"Instant Action"}, list->GetGames());
+  const RECT first = list->GetPanel().GetButtonRect(0);
+  pointAt((first.left + first.right) / 2, (first.top + first.bottom) / 2);
+  plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON,
+                      MAKELPARAM((first.left + first.right) / 2, (first.top + first.bottom) / 2));
+  plat::InjectMessage(window, WM_LBUTTONUP, 0,
+                      MAKELPARAM((first.left + first.right) / 2, (first.top + first.bottom) / 2));
+  ASSERT_TRUE(Frames(2));
+  pointAt(rest.x, rest.y);
   ASSERT_TRUE(declineOffers());
   ASSERT_EQ(2u, park->GetLayerCount());
   pieces = PiecesOf(*park);
@@ -949,7 +1027,7 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   PressKey(window, 'Q');
   FramesUntilTheEnd();
   EXPECT_EQ(1, LogCount(kQuitLine));
-  for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("could not be loaded")) << line;
+  for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("LoadGame:")) << line;
 }
 
 // Broken content through the window: a cut instant-action park and a catalog item without its
@@ -1009,7 +1087,7 @@ TEST_F(ShellTest, BrokenContentStartsWithANoticeAndTheProgramStaysUsable) {
   ASSERT_TRUE(bare->Save("data/levels/demo/terrain.mesh", nullptr));
   fs::remove("data/levels/demo/grid_data.bin");
   fs::remove("data/levels/demo/vlights.bin");
-  ASSERT_TRUE(Press(window, 'N'));
+  ASSERT_TRUE(Press(window, 'N') && Press(window, VK_RETURN));
   ASSERT_EQ("NoticeScreen", top());
   notice = dynamic_cast<CMenuLayer*>(park->GetLayer(park->GetLayerCount() - 1));
   EXPECT_EQ(notice->GetPanel().GetLines().back(), "THIS LEVEL HAS NO BUILD GRID: NOTHING CAN BE BUILT");
@@ -1376,10 +1454,16 @@ TEST_F(ShellTest, ASkaterTakenOverIsSeenFromBehindDrivesOnTheForwardKeyAndLooksT
   ASSERT_TRUE(CEscapeMenuScreen::IsOpen());
   std::map<uint32_t, std::vector<std::string>> looks;
   for (const CSkater* one : GetSkaterList()) looks[one->GetID()] = LookOf(*one);
+  // Saved under the park's name as the save screen offers it, loaded from the menu's load screen.
   ASSERT_TRUE(Press(window, 'S'));
+  ASSERT_EQ("SaveGameScreen", top());
+  ASSERT_TRUE(Press(window, VK_RETURN));
+  ASSERT_TRUE(Press(window, VK_ESCAPE));
   ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_EQ(1u, park->GetLayerCount());
   ASSERT_TRUE(Press(window, 'L'));
+  ASSERT_EQ("LoadGameScreen", top());
+  ASSERT_TRUE(click(button(0), false));
   ASSERT_TRUE(declineOffers());
   ASSERT_EQ(looks.size(), GetSkaterList().size());
   for (const CSkater* one : GetSkaterList()) {

@@ -1,14 +1,17 @@
 // CEscapeMenuScreen: the escape menu's commands.
 #include "ui/screens/EscapeMenuScreen.h"
 
+#include <memory>
+
 #include "park/world/VerezIvor.h"
-#include "platform/files/FileSystem.h"
+#include "ui/screens/LoadGameScreen.h"
 #include "ui/screens/NewGame.h"
+#include "ui/screens/SaveGameScreen.h"
 
 int CEscapeMenuScreen::s_open = 0;
 
-CEscapeMenuScreen::CEscapeMenuScreen(std::string savePath, std::string dataRoot)
-    : m_savePath(savePath.empty() ? kSaveFile : std::move(savePath)), m_dataRoot(std::move(dataRoot)) {
+CEscapeMenuScreen::CEscapeMenuScreen(std::string saveRoot, std::string dataRoot)
+    : m_saveRoot(std::move(saveRoot)), m_dataRoot(std::move(dataRoot)) {
   ++s_open;
   m_modal = true;
   m_panel->SetCentred();
@@ -36,16 +39,10 @@ void CEscapeMenuScreen::OnCommand(int command) {
       MarkForRemoval();
       break;
     case kSave:
-      m_panel->SetLines({SaveRunningGame(park, m_savePath.c_str()) ? "GAME SAVED" : "THE GAME COULD NOT BE SAVED"});
+      if (park != nullptr) park->AddLayerOnTop(std::make_unique<CSaveGameScreen>(m_saveRoot));
       break;
     case kLoad:
-      if (!plat::FileExists(m_savePath.c_str())) {
-        m_panel->SetLines({"NO SAVED GAME"});
-      } else {
-        // Starting the loaded game replaces every layer but the new ones, this menu included.
-        for (size_t i = 0; park != nullptr && i < park->GetLayerCount(); ++i) park->GetLayer(i)->MarkForRemoval();
-        if (!StartLoadedGame(park, m_savePath.c_str(), m_dataRoot)) QuitToMainMenu(park);
-      }
+      if (park != nullptr) park->AddLayerOnTop(std::make_unique<CLoadGameScreen>(m_saveRoot, m_dataRoot));
       break;
     case kQuitToMenu:
       QuitToMainMenu(park);

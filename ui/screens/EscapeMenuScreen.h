@@ -11,7 +11,8 @@ class CEscapeMenuScreen : public CMenuLayer {
   enum Command { kResume, kSave, kLoad, kQuitToMenu };
   static constexpr uint32_t kCancelAction = 71;  // the Escape key's game action
 
-  explicit CEscapeMenuScreen(std::string savePath = std::string(), std::string dataRoot = std::string());
+  // saveRoot holds "saved_games" and dataRoot "data/" (each the working directory when empty).
+  explicit CEscapeMenuScreen(std::string saveRoot = std::string(), std::string dataRoot = std::string());
   ~CEscapeMenuScreen() override;
   static bool IsOpen() { return s_open > 0; }
 
@@ -24,6 +25,6 @@ class CEscapeMenuScreen : public CMenuLayer {
 
  private:
   static int s_open;
-  std::string m_savePath;
+  std::string m_saveRoot;
   std::string m_dataRoot;
 };

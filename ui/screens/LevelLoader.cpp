@@ -2,6 +2,7 @@
 #include "ui/screens/LevelLoader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "core/world/AssetPreloader.h"
@@ -49,6 +50,22 @@ int CLevelLoader::GetLevelCount() { return static_cast<int>(sizeof(kLevels) / si
 std::string CLevelLoader::GetLevelFolder(int levelIndex) const {
   if (levelIndex < 0 || levelIndex >= GetLevelCount()) return std::string();
   return m_root + kLevels[levelIndex];
+}
+
+std::vector<int> CLevelLoader::FindLevels() const {
+  std::vector<int> found;
+  for (int i = 0; i < GetLevelCount(); ++i)
+    if (plat::FileExists((GetLevelFolder(i) + kTerrainFile).c_str())) found.push_back(i);
+  return found;
+}
+
+std::string CLevelLoader::GetLevelName(int levelIndex) {
+  if (levelIndex < 0 || levelIndex >= GetLevelCount()) return std::string();
+  std::string folder = kLevels[levelIndex];
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  std::string name = folder.substr(folder.find_last_of('/') + 1);
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
 }
 
 ShadedMesh* CLevelLoader::ReadTerrainMesh(CVerezIvor& park, const std::string& path) {

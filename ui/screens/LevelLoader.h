@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CMeshInstance;
 class CResourceTable;
@@ -37,6 +38,10 @@ class CLevelLoader {
   static int GetLevelCount();
   // The level's folder below the data root with a trailing '/', or empty for an unknown index.
   std::string GetLevelFolder(int levelIndex) const;
+  // The indices of the levels whose terrain is in the data, in index order.
+  std::vector<int> FindLevels() const;
+  // A level's name for the screens: its folder's name in capitals; empty for an unknown index.
+  static std::string GetLevelName(int levelIndex);
 
   // Everything up to the fog. False (logged) for an unknown level or a terrain mesh that cannot be
   // read; the park is then left as it was and stays usable. Without a resource table in the park

@@ -1,12 +1,15 @@
 // CMainScreen: the menu's buttons and what each starts.
 #include "ui/screens/MainScreen.h"
 
-#include "park/world/VerezIvor.h"
-#include "platform/files/FileSystem.h"
-#include "ui/screens/NewGame.h"
+#include <memory>
 
-CMainScreen::CMainScreen(std::string dataRoot, std::string savePath)
-    : m_dataRoot(std::move(dataRoot)), m_savePath(savePath.empty() ? kSaveFile : std::move(savePath)) {
+#include "park/world/VerezIvor.h"
+#include "ui/screens/LoadGameScreen.h"
+#include "ui/screens/NewGame.h"
+#include "ui/screens/NewGameScreen.h"
+
+CMainScreen::CMainScreen(std::string dataRoot, std::string saveRoot)
+    : m_dataRoot(std::move(dataRoot)), m_saveRoot(std::move(saveRoot)) {
   SetClearScreen(true);
   m_modal = true;
   m_panel->SetCentred();
@@ -15,10 +18,7 @@ CMainScreen::CMainScreen(std::string dataRoot, std::string savePath)
   m_panel->AddButton("INSTANT ACTION", kInstantAction, 'I');
   m_panel->AddButton("LOAD GAME", kLoad, 'L');
   m_panel->AddButton("QUIT", kQuit, 'Q');
-  Refresh();
 }
-
-void CMainScreen::Refresh() { m_panel->SetButtonEnabled(kLoad, plat::FileExists(m_savePath.c_str())); }
 
 void CMainScreen::Started(bool ok) {
   if (ok) {
@@ -41,13 +41,13 @@ void CMainScreen::OnCommand(int command) {
   CVerezIvor* park = GetPark();
   switch (command) {
     case kNewGame:
-      Started(StartNewGame(park, 0, kStartingMoneyMedium, kDefaultParkName, m_dataRoot));
+      if (park != nullptr) park->AddLayerOnTop(std::make_unique<CNewGameScreen>(m_dataRoot));
       break;
     case kInstantAction:
       Started(StartInstantAction(park, m_dataRoot));
       break;
     case kLoad:
-      Started(StartLoadedGame(park, m_savePath.c_str(), m_dataRoot));
+      if (park != nullptr) park->AddLayerOnTop(std::make_unique<CLoadGameScreen>(m_saveRoot, m_dataRoot));
       break;
     case kQuit:
       Quit();

@@ -8,16 +8,13 @@
 class CMainScreen : public CMenuLayer {
  public:
   enum Command { kNewGame, kInstantAction, kLoad, kQuit };
-  static constexpr const char* kDefaultParkName = "My Park";
-
-  // dataRoot holds "data/" (the working directory when empty); savePath is the game Load reads.
-  explicit CMainScreen(std::string dataRoot = std::string(), std::string savePath = std::string());
+  // dataRoot holds "data/" and saveRoot "saved_games" (each the working directory when empty).
+  explicit CMainScreen(std::string dataRoot = std::string(), std::string saveRoot = std::string());
   bool IsModal() const override { return true; }
   const char* GetInfoString() const override { return "MainScreen"; }
 
  protected:
   void OnCommand(int command) override;
-  void Refresh() override;
 
  private:
   // Leaves the stack once a game is running; stays, with a line saying so, when it failed.
@@ -26,5 +23,5 @@ class CMainScreen : public CMenuLayer {
   void Quit();
 
   std::string m_dataRoot;
-  std::string m_savePath;
+  std::string m_saveRoot;
 };

@@ -13,6 +13,8 @@
 #include "core/data/LittleEndian.h"
 #include "park/saved/SavedGame.h"
 #include "park/world/VerezIvor.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/Win32Files.h"
 #include "ui/park/BuildPalette.h"
 #include "ui/park/GameHooks.h"
 #include "ui/screens/LevelLoader.h"
@@ -37,6 +39,30 @@ bool LoadIntoRunningGame(CVerezIvor& park, const char* path) {
   if (hooks.loadGame != nullptr) return hooks.loadGame(park, path);
   ControllerSaveFields fields;
   return CSavedGame::LoadFromFile(park, fields, path);
+}
+
+// The level index and park name a saved game's file starts with; false when the file is missing
+// or too short or too old to hold them.
+bool ReadSavedHead(const char* path, uint8_t& level, std::string& name) {
+  uint32_t size = 0;
+  char* data = plat::FileExists(path) ? LoadFileToBuffer(path, &size) : nullptr;
+  if (data == nullptr) {
+    DebugPrintf("LoadGame: no saved game at %s\n", path);
+    return false;
+  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(data);
+  const bool readable = size >= 5 && le::ReadU32(bytes) >= kFirstVersionWithLevel;
+  level = readable ? bytes[4] : 0;
+  // The file's loader leaves the park name to the screen that loads it: the name stored after the
+  // level index (a file too short to hold it cannot load).
+  name.clear();
+  if (readable && size >= 5 + ParkState::kParkNameSize) {
+    const char* stored = reinterpret_cast<const char*>(bytes + 5);
+    name.assign(stored, strnlen(stored, ParkState::kParkNameSize));
+  }
+  FreeFileBuffer(data);
+  if (!readable) DebugPrintf("LoadGame: %s has no readable park block\n", path);
+  return readable;
 }
 
 // The whole start of StartNewGame; what a running start lacks goes into problems.
@@ -112,44 +138,42 @@ bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot) {
   return true;
 }
 
-bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& dataRoot) {
-  if (park == nullptr || path == nullptr) return false;
-  uint32_t size = 0;
-  char* data = std::filesystem::exists(path) ? LoadFileToBuffer(path, &size) : nullptr;
-  if (data == nullptr) {
-    DebugPrintf("LoadGame: no saved game at %s\n", path);
-    return false;
+SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::string& dataRoot) {
+  if (park == nullptr || path == nullptr) return SavedGameLoad::kUnreadable;
+  uint8_t level = 0;
+  std::string name;
+  if (!ReadSavedHead(path, level, name)) return SavedGameLoad::kUnreadable;
+  // A game runs while the park has its grid (leaving for the menu clears it).
+  if (park->GetGrid() != nullptr && park->GetParkState().levelIndex == level) {
+    // The reader checks the whole file against this park before it clears anything.
+    if (!LoadIntoRunningGame(*park, path)) {
+      DebugPrintf("LoadGame: %s could not be loaded; the running park goes on\n", path);
+      return SavedGameLoad::kNotLoaded;
+    }
+    park->GetParkState().SetParkName(name.c_str());
+    return SavedGameLoad::kLoaded;
   }
-  const auto* bytes = reinterpret_cast<const uint8_t*>(data);
-  const bool readable = size >= 5 && le::ReadU32(bytes) >= kFirstVersionWithLevel;
-  const uint8_t level = readable ? bytes[4] : 0;
-  // The file's loader leaves the park name to this screen: it is the name stored after the level
-  // index, or, in a file too short to hold it, the file's own name.
-  std::string name = std::filesystem::path(path).stem().string();
-  if (readable && size >= 5 + ParkState::kParkNameSize) {
-    const char* stored = reinterpret_cast<const char*>(bytes + 5);
-    name.assign(stored, strnlen(stored, ParkState::kParkNameSize));
-  }
-  FreeFileBuffer(data);
-  if (!readable) {
-    DebugPrintf("LoadGame: %s has no readable park block\n", path);
-    return false;
-  }
+  // Another level (or none) runs: every layer goes, the new game's come on top.
+  for (size_t i = 0; i < park->GetLayerCount(); ++i) park->GetLayer(i)->MarkForRemoval();
   Problems problems;
-  if (!StartGame(park, level, kStartingMoneyMedium, name.c_str(), dataRoot, problems)) return false;
-  if (!LoadIntoRunningGame(*park, path)) {
-    DebugPrintf("LoadGame: %s could not be loaded; a fresh park is running\n", path);
-    problems.push_back("THE SAVED GAME COULD NOT BE LOADED");
-    problems.push_back("A FRESH PARK IS RUNNING");
+  if (StartGame(park, level, kStartingMoneyMedium, name.c_str(), dataRoot, problems) &&
+      LoadIntoRunningGame(*park, path)) {
+    TellProblems(*park, problems);
+    return SavedGameLoad::kLoaded;
   }
-  TellProblems(*park, problems);
-  return true;
+  DebugPrintf("LoadGame: %s could not be loaded; back to the main menu\n", path);
+  QuitToMainMenu(park);
+  return SavedGameLoad::kNotLoaded;
 }
 
 bool SaveRunningGame(CVerezIvor* park, const char* path) {
   if (park == nullptr || path == nullptr) return false;
-  std::error_code error;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+  const std::string file(path);
+  const size_t slash = file.find_last_of("/\\");
+  if (slash != std::string::npos && slash > 0) {
+    const std::string folder = file.substr(0, slash);
+    if (!plat::DirectoryExists(folder.c_str())) CreateDirectoryA(folder.c_str(), nullptr);
+  }
   const GameHooks& hooks = GetGameHooks();
   ControllerSaveFields fields;
   const bool saved = hooks.saveGame != nullptr ? hooks.saveGame(*park, path) : CSavedGame::SaveToFile(*park, fields, path);

@@ -11,9 +11,8 @@ class CVerezIvor;
 constexpr int32_t kStartingMoneyHard = 5000;
 constexpr int32_t kStartingMoneyMedium = 10000;
 constexpr int32_t kStartingMoneyEasy = 50000;
-// Where the escape menu saves and the menus load from (below the program's folder).
+// Where the save and load screens keep the saved games (below the program's folder).
 constexpr const char* kSavedGamesFolder = "saved_games";
-constexpr const char* kSaveFile = "saved_games/park.sav";
 // The park instant action starts with, a saved game in the first level's folder.
 constexpr const char* kInstantActionFile = "instant_action.sav";
 
@@ -35,13 +34,21 @@ bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, c
 // (kInstantActionFile) loaded over it. A missing or unreadable park file is logged and told in a
 // notice, and the empty park keeps running.
 bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot = std::string());
-// A game from a saved-game file: its level and park name (read from the file's park block) are
-// started as a new game, then the file is loaded over it. False (logged) when the file is missing or its park
-// block cannot be read, before anything changes; a file that fails later leaves the fresh game,
-// and a notice says so.
-bool StartLoadedGame(CVerezIvor* park, const char* path, const std::string& dataRoot = std::string());
-// Saves the running game (creating the folder); false (logged) on failure.
+// Saves the running game (creating the file's folder when it is missing); false (logged) on
+// failure, and an earlier file of that path is then left whole.
 bool SaveRunningGame(CVerezIvor* park, const char* path);
+
+// What came of loading a saved game chosen on the load screen.
+enum class SavedGameLoad {
+  kLoaded,      // the file's park runs
+  kUnreadable,  // the file is missing or has no readable park block: nothing changed
+  kNotLoaded,   // the file did not load: a running game of its level is as it was; otherwise the
+                // main menu is back
+};
+// A saved game over whatever runs. A running game of the file's level takes the file in place,
+// and the file is checked whole before that park changes; otherwise the file's level is started
+// as a new game and the file loaded over it (a file that fails then ends at the main menu).
+SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::string& dataRoot = std::string());
 
 // Ends the running game: every layer is marked for removal (the layer pass deletes them, so this
 // is safe from inside a layer's tick), the park's objects, grid, terrain and lights are cleared,

@@ -2,6 +2,7 @@
 #include "ui/sprites/SpriteText.h"
 
 #include <cstring>
+#include <vector>
 
 #include "ui/sprites/Sprite.h"
 #include "ui/sprites/TinyFont.h"
@@ -16,6 +17,31 @@ int Width(const CSprite* font, const char* text) {
 }
 
 int Height(const CSprite* font) { return IsUsable(font) ? font->GetHeight() : TinyFont::kGlyphHeight; }
+
+bool CanDraw(const CSprite* font, char c) {
+  if (c == ' ') return true;
+  if (!IsUsable(font)) return TinyFont::Glyph(c) != nullptr;
+  const int frame = static_cast<unsigned char>(c) - font->GetFirstCode();
+  if (frame < 0 || frame >= font->GetFrameCount()) return false;
+  // An alphabet may hold a frame for every code and leave some of them blank: draw the frame on a
+  // surface of a colour no glyph uses and look for a pixel it changed. The picture's own depth
+  // (when it is one of the sprite depths) spares it a conversion.
+  const int pictureDepth = font->GetImage()->depth;
+  const uint32_t depth = pictureDepth == 15 || pictureDepth == 16 ? static_cast<uint32_t>(pictureDepth) : 16;
+  constexpr uint16_t kUntouched = 0x5A5A;
+  std::vector<uint16_t> pixels(static_cast<size_t>(font->GetWidth()) * static_cast<size_t>(font->GetHeight()),
+                               kUntouched);
+  DrawSurface cell;
+  cell.pixels = pixels.data();
+  cell.width = static_cast<uint32_t>(font->GetWidth());
+  cell.height = static_cast<uint32_t>(font->GetHeight());
+  cell.pitch = font->GetWidth() * 2;
+  cell.bitsPerPixel = depth;
+  if (!font->DrawFrame(cell, frame, 0, 0)) return false;
+  for (const uint16_t pixel : pixels)
+    if (pixel != kUntouched) return true;
+  return false;
+}
 
 void Draw(DrawSurface& surface, const CSprite* font, int x, int y, const char* text, uint32_t colour) {
   if (text == nullptr) return;

@@ -68,6 +68,14 @@ void CButtonPanel::SetArt(CSprite* font, CSprite* button, CSprite* panel) {
   m_panelArt = panel != nullptr && panel->HasImage() ? panel : nullptr;
 }
 
+std::string CButtonPanel::FitToButton(const std::string& text) const {
+  const int room = kButtonWidth - 8;
+  if (SpriteText::Width(m_font, text.c_str()) <= room) return text;
+  std::string cut = text;
+  while (!cut.empty() && SpriteText::Width(m_font, (cut + "..").c_str()) > room) cut.pop_back();
+  return cut + "..";
+}
+
 int CButtonPanel::LineHeight() const { return SpriteText::Height(m_font) + 4; }
 
 int CButtonPanel::Width() const {

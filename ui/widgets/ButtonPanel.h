@@ -54,6 +54,10 @@ class CButtonPanel : public CUIManager {
   void KeepButtonsInPlace(int lines);
   // The art: an alphabet, a two-frame button (normal, lit) and a panel tile; any may be null.
   void SetArt(CSprite* font, CSprite* button, CSprite* panel);
+  // The alphabet the text is drawn with (null: the built-in font).
+  const CSprite* GetFont() const { return m_font; }
+  // The text as it fits on a button: cut, with ".." at the end, when it is wider than the button.
+  std::string FitToButton(const std::string& text) const;
 
   RECT GetPanelRect() const;
   RECT GetButtonRect(size_t index) const;

@@ -15,6 +15,8 @@
 #include "ui/sprites/Sprite.h"
 #include "ui/sprites/SpriteFile.h"
 #include "ui/sprites/SpriteFileFormat.h"
+#include "ui/sprites/SpriteText.h"
+#include "ui/sprites/TinyFont.h"
 
 using testing_support::DebugCapture;
 using testing_support::WorkingFolder;
@@ -31,6 +33,18 @@ TEST(DemoUiArt, FontsPointerAndMenuArtLoadWhereTheProgramLooks) {
   EXPECT_EQ(fonts.alphabet16->GetHeight(), 18);
   EXPECT_EQ(fonts.alphabet10->GetHeight(), 9);
   EXPECT_TRUE(fonts.alphabet10->HasImage());
+  // The alphabets hold a frame for every code from the space to the tilde, but draw only the
+  // built-in glyphs: the frames of the others are blank, and a name must not hold them. Checked
+  // on the picture as loaded and as converted to each sprite depth.
+  for (const int depth : {0, 15, 16}) {
+    if (depth != 0) fonts.alphabet14->GetImage()->SetBitDepth(depth);
+    for (int code = 0; code < 256; ++code) {
+      const char c = static_cast<char>(code);
+      const bool drawn = code == ' ' || (code > ' ' && code <= '~' && TinyFont::Glyph(c) != nullptr);
+      EXPECT_EQ(SpriteText::CanDraw(fonts.alphabet14, c), drawn) << code << " at depth " << depth;
+      EXPECT_EQ(SpriteText::CanDraw(nullptr, c), code == ' ' || TinyFont::Glyph(c) != nullptr) << code;
+    }
+  }
 
   CGlobalArt art;
   ASSERT_TRUE(art.LoadFrom("data/ui/global/"));
