@@ -1,9 +1,12 @@
 // CEscapeMenuScreen: the escape menu's commands.
 #include "ui/screens/EscapeMenuScreen.h"
 
+#include <memory>
+
 #include "park/world/VerezIvor.h"
 #include "platform/files/FileSystem.h"
 #include "ui/screens/NewGame.h"
+#include "ui/screens/SettingsScreen.h"
 
 int CEscapeMenuScreen::s_open = 0;
 
@@ -16,6 +19,7 @@ CEscapeMenuScreen::CEscapeMenuScreen(std::string savePath, std::string dataRoot)
   m_panel->AddButton("RESUME", kResume, 'R');
   m_panel->AddButton("SAVE GAME", kSave, 'S');
   m_panel->AddButton("LOAD GAME", kLoad, 'L');
+  m_panel->AddButton("SETTINGS", kSettings, 'T');
   m_panel->AddButton("QUIT TO MENU", kQuitToMenu, 'Q');
 }
 
@@ -46,6 +50,9 @@ void CEscapeMenuScreen::OnCommand(int command) {
         for (size_t i = 0; park != nullptr && i < park->GetLayerCount(); ++i) park->GetLayer(i)->MarkForRemoval();
         if (!StartLoadedGame(park, m_savePath.c_str(), m_dataRoot)) QuitToMainMenu(park);
       }
+      break;
+    case kSettings:
+      if (park != nullptr) park->AddLayerOnTop(std::make_unique<CSettingsScreen>(true));
       break;
     case kQuitToMenu:
       QuitToMainMenu(park);

@@ -1,9 +1,12 @@
 // CMainScreen: the menu's buttons and what each starts.
 #include "ui/screens/MainScreen.h"
 
+#include <memory>
+
 #include "park/world/VerezIvor.h"
 #include "platform/files/FileSystem.h"
 #include "ui/screens/NewGame.h"
+#include "ui/screens/SettingsScreen.h"
 
 CMainScreen::CMainScreen(std::string dataRoot, std::string savePath)
     : m_dataRoot(std::move(dataRoot)), m_savePath(savePath.empty() ? kSaveFile : std::move(savePath)) {
@@ -14,6 +17,7 @@ CMainScreen::CMainScreen(std::string dataRoot, std::string savePath)
   m_panel->AddButton("NEW GAME", kNewGame, 'N');
   m_panel->AddButton("INSTANT ACTION", kInstantAction, 'I');
   m_panel->AddButton("LOAD GAME", kLoad, 'L');
+  m_panel->AddButton("SETTINGS", kSettings, 'S');
   m_panel->AddButton("QUIT", kQuit, 'Q');
   Refresh();
 }
@@ -48,6 +52,9 @@ void CMainScreen::OnCommand(int command) {
       break;
     case kLoad:
       Started(StartLoadedGame(park, m_savePath.c_str(), m_dataRoot));
+      break;
+    case kSettings:
+      if (park != nullptr) park->AddLayerOnTop(std::make_unique<CSettingsScreen>());
       break;
     case kQuit:
       Quit();

@@ -1,4 +1,4 @@
-// CMainScreen: the main menu - new game, instant action, load and quit.
+// CMainScreen: the main menu - new game, instant action, load, settings and quit.
 #pragma once
 
 #include <string>
@@ -7,7 +7,7 @@
 
 class CMainScreen : public CMenuLayer {
  public:
-  enum Command { kNewGame, kInstantAction, kLoad, kQuit };
+  enum Command { kNewGame, kInstantAction, kLoad, kSettings, kQuit };
   static constexpr const char* kDefaultParkName = "My Park";
 
   // dataRoot holds "data/" (the working directory when empty); savePath is the game Load reads.

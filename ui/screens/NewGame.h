@@ -50,3 +50,6 @@ bool SaveRunningGame(CVerezIvor* park, const char* path);
 void QuitToMainMenu(CVerezIvor* park);
 // Clears the park's game (objects, grid, terrain, lights) and forgets its controller.
 void ClearRunningGame(CVerezIvor& park);
+// Makes the front end's renderer again after its settings (full screen) changed; nothing during a
+// game, whose renderer is made when it starts.
+void RenewMenuRenderer();

@@ -197,7 +197,7 @@ TEST_F(Screens, AGameThatCannotStartKeepsTheMenu) {
   CMainScreen* menu = Push(std::make_unique<CMainScreen>(empty.Path(), empty.Path() + "none.sav"));
   Click(*menu, CMainScreen::kNewGame);
   EXPECT_FALSE(menu->IsMarkedForRemoval());
-  EXPECT_EQ(menu->GetPanel().GetButtons().size(), 4u);
+  EXPECT_EQ(menu->GetPanel().GetButtons().size(), 5u);
   EXPECT_EQ(g_controllersMade, 0);
   EXPECT_TRUE(park->GetTerrainInstances().empty());
   EXPECT_NE(log.Text().find("NewGame: level 0 could not be loaded"), std::string::npos);
@@ -757,9 +757,9 @@ TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
     rims += 2 * (rim.right - rim.left) + 2 * (rim.bottom - rim.top) - 4;
   }
   EXPECT_EQ(borderPixels, rims);
-  // The title and four labels in the built-in font: every glyph bit of them is drawn.
+  // The title and five labels in the built-in font: every glyph bit of them is drawn.
   int bits = 0;
-  for (const char* label : {"KELVARUN", "NEW GAME", "INSTANT ACTION", "LOAD GAME", "QUIT"})
+  for (const char* label : {"KELVARUN", "NEW GAME", "INSTANT ACTION", "LOAD GAME", "SETTINGS", "QUIT"})
     for (const char* c = label; *c; ++c)
       for (int row = 0; TinyFont::Glyph(*c) && row < TinyFont::kGlyphHeight; ++row) bits += __builtin_popcount(TinyFont::Glyph(*c)[row]);
   const uint16_t grey = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kDisabledTextColour));
