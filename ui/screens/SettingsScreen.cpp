@@ -1,7 +1,6 @@
 // CSettingsScreen: editing the settings, hearing the levels at once and saving on the way out.
 #include "ui/screens/SettingsScreen.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "core/input/InputEvent.h"
@@ -16,8 +15,11 @@ namespace {
 constexpr uint32_t kOpenGL = 0;
 constexpr uint32_t kSoftware = 1;
 
-std::string Percent(float level) {
-  return std::to_string(static_cast<int>(std::lround(level * 100.0f))) + "%";
+// As the step it is, one decimal: the interface font has no per cent sign.
+std::string LevelText(float level) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "%.1f", static_cast<double>(level));
+  return text;
 }
 
 std::string SizeText(DisplaySize size) { return std::to_string(size.width) + " X " + std::to_string(size.height); }
@@ -35,7 +37,7 @@ CSettingsScreen::CSettingsScreen(bool inGame) : m_inGame(inGame) {
   SetClearScreen(!inGame);
   m_panel->SetCentred();
   m_panel->SetTitle("SETTINGS");
-  m_panel->KeepButtonsInPlace(3);
+  m_panel->KeepButtonsInPlace(4);
   Show();
 }
 
@@ -72,10 +74,10 @@ void CSettingsScreen::Show() {
   m_panel->ClearButtons();
   const CSettings* settings = GetSettings();
   if (settings != nullptr) {
-    m_panel->AddButton("EFFECTS " + Percent(settings->levelA), kEffects, 'E');
-    m_panel->AddButton("MUSIC " + Percent(settings->levelB), kMusic, 'M');
-    m_panel->AddButton(settings->renderer == kSoftware ? "RENDERER: SOFTWARE" : "RENDERER: OPENGL", kRenderer, 'R');
-    m_panel->AddButton(settings->IsFullScreen() ? "FULL SCREEN: ON" : "FULL SCREEN: OFF", kFullScreen, 'F');
+    m_panel->AddButton("EFFECTS " + LevelText(settings->levelA), kEffects, 'E');
+    m_panel->AddButton("MUSIC " + LevelText(settings->levelB), kMusic, 'M');
+    m_panel->AddButton(settings->renderer == kSoftware ? "RENDERER SOFTWARE" : "RENDERER OPENGL", kRenderer, 'R');
+    m_panel->AddButton(settings->IsFullScreen() ? "FULL SCREEN ON" : "FULL SCREEN OFF", kFullScreen, 'F');
     m_panel->AddButton("SIZE " + SizeText(SizeOf(*settings)), kDisplaySize, 'S');
   }
   m_panel->AddButton("DONE", kDone, VK_RETURN);
@@ -85,12 +87,16 @@ void CSettingsScreen::Show() {
 std::vector<std::string> CSettingsScreen::Notes() const {
   std::vector<std::string> lines;
   if (m_saveFailed) lines.push_back("THE SETTINGS COULD NOT BE SAVED");
-  lines.push_back(m_inGame ? "DISPLAY CHANGES TAKE EFFECT WHEN THE NEXT GAME STARTS"
-                           : "RENDERER AND SIZE TAKE EFFECT WHEN A GAME STARTS");
+  if (m_inGame) {
+    lines.push_back("DISPLAY CHANGES TAKE EFFECT");
+    lines.push_back("WHEN THE NEXT GAME STARTS");
+  } else {
+    lines.push_back("RENDERER AND SIZE TAKE EFFECT WHEN A GAME STARTS");
+  }
   const CSettings* settings = GetSettings();
   if (settings == nullptr) return lines;
   if (!settings->IsFullScreen()) {
-    lines.push_back("THE SIZE IS FOR FULL SCREEN: A WINDOW KEEPS ITS OWN");
+    lines.push_back("THE SIZE IS USED FULL SCREEN ONLY");
   } else if (settings->renderer == kOpenGL) {
     // The hardware back end starts at the mode its driver choice scores best, which need not be
     // the size asked for.
@@ -100,9 +106,9 @@ std::vector<std::string> CSettingsScreen::Notes() const {
     request.bits = settings->displayBits;
     DeviceChoice choice;
     if (!SelectD3DDriver(request, &choice)) {
-      lines.push_back("NO DISPLAY DRIVER: THE SOFTWARE RENDERER IS USED");
+      lines.push_back("NO DISPLAY DRIVER, THE SOFTWARE RENDERER IS USED");
     } else if (!SameSize(DisplaySize{choice.mode.dwWidth, choice.mode.dwHeight}, SizeOf(*settings))) {
-      lines.push_back(SizeText(SizeOf(*settings)) + " CANNOT BE SET: " +
+      lines.push_back(SizeText(SizeOf(*settings)) + " CANNOT BE SET, " +
                       SizeText(DisplaySize{choice.mode.dwWidth, choice.mode.dwHeight}) + " IS USED");
     }
   }
