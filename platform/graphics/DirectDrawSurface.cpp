@@ -33,7 +33,8 @@ bool Ordered(const RECT& r) { return r.left <= r.right && r.top <= r.bottom; }
 bool ClipToBounds(RECT& to, RECT& from, DWORD width, DWORD height) {
   const int64_t dw = to.right - to.left, dh = to.bottom - to.top;
   const int64_t sw = from.right - from.left, sh = from.bottom - from.top;
-  const RECT cut{std::max<LONG>(to.left, 0), std::max<LONG>(to.top, 0), std::min<LONG>(to.right, static_cast<LONG>(width)),
+  const RECT cut{std::max<LONG>(to.left, 0), std::max<LONG>(to.top, 0),
+                 std::min<LONG>(to.right, static_cast<LONG>(width)),
                  std::min<LONG>(to.bottom, static_cast<LONG>(height))};
   if (cut.left >= cut.right || cut.top >= cut.bottom) return false;
   const RECT source = from;

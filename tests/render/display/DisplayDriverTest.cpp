@@ -304,8 +304,9 @@ TEST_F(FrameworkTest, AWindowBeyondTheDesktopPresentsTheVisiblePart) {
   const DisplayMachine& machine = GetDisplayMachine();
   HWND window = testing_support::MakePlainWindow("KelvarunFrameworkTest", "big", 0, 1288, 1032);
   ASSERT_TRUE(window);
-  ASSERT_EQ(framework.Initialize(window, nullptr, &IID_IDirect3DHALDevice, nullptr, kFrameworkBackBuffer | kFrameworkZBuffer),
-            DD_OK);
+  ASSERT_EQ(
+      framework.Initialize(window, nullptr, &IID_IDirect3DHALDevice, nullptr, kFrameworkBackBuffer | kFrameworkZBuffer),
+      DD_OK);
   ASSERT_GT(framework.RenderWidth(), machine.desktopWidth);
   ASSERT_GT(framework.RenderHeight(), machine.desktopHeight);
   framework.BackBuffer()->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, 0x07E0);

@@ -841,7 +841,8 @@ TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
   EXPECT_FALSE(menu->IsMarkedForRemoval()) << "the menu waits below";
   EXPECT_EQ(ButtonTexts(*screen), (std::vector<std::string>{"EFFECTS 1.0", "MUSIC 0.5", "RENDERER OPENGL",
                                                             "FULL SCREEN ON", "SIZE 640 X 480", "DONE"}));
-  EXPECT_EQ(screen->GetPanel().GetLines(), std::vector<std::string>{"RENDERER AND SIZE TAKE EFFECT WHEN A GAME STARTS"});
+  EXPECT_EQ(screen->GetPanel().GetLines(),
+            std::vector<std::string>{"RENDERER AND SIZE TAKE EFFECT WHEN A GAME STARTS"});
 
   const float steps[] = {0.0f, 0.1f, 0.4f, 0.7f, 0.9f, 1.0f};
   const int32_t attenuations[] = {-10000, -2700, -1800, -900, -300, 0};
@@ -864,7 +865,8 @@ TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
     screen->HandleInputEvent(Key('S'));
     sizes.push_back(ButtonTexts(*screen)[4]);
   }
-  EXPECT_EQ(sizes, (std::vector<std::string>{"SIZE 800 X 600", "SIZE 1024 X 768", "SIZE 1280 X 1024", "SIZE 640 X 480"}));
+  EXPECT_EQ(sizes,
+            (std::vector<std::string>{"SIZE 800 X 600", "SIZE 1024 X 768", "SIZE 1280 X 1024", "SIZE 640 X 480"}));
   for (int i = 0; i < 3; ++i) screen->HandleInputEvent(Key('S'));
   screen->HandleInputEvent(Key('R'));
   EXPECT_EQ(ButtonTexts(*screen)[2], "RENDERER OPENGL");
