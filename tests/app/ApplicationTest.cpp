@@ -1190,7 +1190,7 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
                       self = plat::ExecutableFolder() + "/test_app";
     fs::create_directories(folder);
     // The server picks a free display number and writes it out; it ends by itself at the latest.
-    std::system(("timeout 300 Xvfb -displayfd 3 -screen 0 640x480x24 -fbdir '" + folder + "' -nolisten tcp 3>'" +
+    std::system(("timeout 300 Xvfb -displayfd 3 -screen 0 800x600x24 -fbdir '" + folder + "' -nolisten tcp 3>'" +
                  folder + "/display' 2>/dev/null & echo $! >'" + folder + "/pid'")
                     .c_str());
     std::string display;
@@ -1216,7 +1216,9 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
   }
   const bool hardware = std::string(std::getenv("KELVARUN_X_RENDERER")) == "0";
   ASSERT_TRUE(WriteDemoData());
-  HWND window = OpenWindow("game", 640, 480);
+  // A framed window with a client area of 640 x 480 on a larger screen: the menu shows it full
+  // screen (the settings' default), and the game, asked to run windowed, gives it back its size.
+  HWND window = OpenWindow("game", 640 + 2 * GetSystemMetrics(SM_CXFRAME), 480 + 2 * GetSystemMetrics(SM_CYFRAME));
   ASSERT_NE(nullptr, window);
   ShowWindow(window, SW_SHOWNORMAL);
   Start("kelvarun", window);
@@ -1243,6 +1245,10 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
     ASSERT_TRUE(Press(window, 'I', 3) && declineOffers());
     ASSERT_EQ(2u, park->GetLayerCount());
     ASSERT_EQ(hardware ? kRasterizerHardware : kRasterizerSoftware, GetRasterizer()->GetUserValue());
+    RECT client = {};
+    ASSERT_TRUE(GetClientRect(window, &client));
+    ASSERT_EQ(640, client.right);
+    ASSERT_EQ(480, client.bottom);
     // The first time, until a skater has come out from under the build palette.
     for (int i = 0; round == 0 && i < 300 && !skaterInView(); ++i) ASSERT_TRUE(Frames(1, 6 * 33) && declineOffers());
     if (round == 0) CheckParkFrames(*park, window, screen, hardware);
