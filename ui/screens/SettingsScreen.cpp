@@ -30,8 +30,6 @@ DisplaySize SizeOf(const CSettings& settings) { return DisplaySize{settings.disp
 
 }  // namespace
 
-constexpr float CSettingsScreen::kLevelSteps[];
-
 CSettingsScreen::CSettingsScreen(bool inGame) : m_inGame(inGame) {
   m_modal = true;
   SetClearScreen(!inGame);
