@@ -16,6 +16,8 @@ constexpr int kMaxTicksPerFrame = 6;
 constexpr int kBaseScreenWidth = 640;
 constexpr int kBaseScreenHeight = 480;
 constexpr uint32_t kFrontEndBits = 16;
+// The main window's style when it is not full screen.
+constexpr DWORD kMainWindowStyle = WS_THICKFRAME | WS_SYSMENU;
 // Rasterizer states.
 constexpr uint8_t kNoRasterizer = 0xFF;
 constexpr uint8_t kMenuRasterizer = 0;
@@ -30,6 +32,8 @@ int RunFrame();
 void ShutdownApplication();
 void SwitchToMenuRasterizer();
 void SwitchToGameRasterizer();
+// Makes the front end's renderer again for the settings (full screen or not); nothing in a game.
+void RenewMenuRasterizer();
 void OnMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void OnActivate(HWND window, WPARAM wParam);
 void OnKeyMessage(uint32_t keyCode, uint32_t character);

@@ -82,6 +82,7 @@ void RegisterGameHooks() {
   hooks.createController = CreateGameController;
   hooks.switchToGameRenderer = SwitchToGameRasterizer;
   hooks.switchToMenuRenderer = SwitchToMenuRasterizer;
+  hooks.renewMenuRenderer = RenewMenuRasterizer;
   hooks.buyPiece = BuyThroughController;
   hooks.sellPiece = SellThroughController;
   hooks.heldPiece = HeldByController;

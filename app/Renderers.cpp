@@ -61,12 +61,23 @@ std::unique_ptr<CRasterizerInterface> CreateHardwareRasterizer() {
   return rasterizer;
 }
 
+// Puts the window in the mode the settings ask for, so that leaving full screen in the settings
+// gives back the framed window and its size, not a borderless one as large as the desktop.
+void ShowWindowMode(bool fullScreen) {
+  HWND window = App().mainWindow;
+  if (window == nullptr) return;
+  SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(fullScreen ? WS_POPUP : kMainWindowStyle));
+  if (!plat::ShowFullScreen(window, fullScreen))
+    DebugPrintf("Application: The window could not be shown %s\n", fullScreen ? "full screen" : "in a frame");
+}
+
 }  // namespace
 
 void SwitchToMenuRasterizer() {
   AppState& app = App();
   if (app.rasterizerState == kMenuRasterizer || !app.renderView) return;
   app.rasterizer.reset();
+  ShowWindowMode(app.settings && app.settings->IsFullScreen());
   DisplayMode mode;
   mode.width = kBaseScreenWidth;
   mode.height = kBaseScreenHeight;
@@ -82,6 +93,7 @@ void SwitchToGameRasterizer() {
   AppState& app = App();
   if (!app.rasterizer || app.rasterizerState != kMenuRasterizer || !app.renderView || !app.settings) return;
   app.rasterizer.reset();
+  ShowWindowMode(app.settings->IsFullScreen());
   DisplayMode mode;
   mode.width = app.settings->displayWidth;
   mode.height = app.settings->displayHeight;
@@ -98,4 +110,12 @@ void SwitchToGameRasterizer() {
   app.renderView->SetScaleFactor(0.5f);
   ViewFrustum* view = app.renderView->GetView() ? app.renderView->GetView() : &defaultView;
   AdoptRasterizer(std::move(rasterizer), view, kGameRasterizer);
+}
+
+void RenewMenuRasterizer() {
+  AppState& app = App();
+  // A game's renderer is made for it when it starts; only the front end's is made again here.
+  if (app.rasterizerState != kMenuRasterizer) return;
+  app.rasterizerState = kNoRasterizer;
+  SwitchToMenuRasterizer();
 }

@@ -73,7 +73,7 @@ bool RegisterMainClass(HINSTANCE instance) {
 }
 
 HWND CreateMainWindow(HINSTANCE instance, int showCommand) {
-  const DWORD style = WS_THICKFRAME | WS_SYSMENU;
+  const DWORD style = kMainWindowStyle;
   RECT rect = {0, 0, kBaseScreenWidth, kBaseScreenHeight};
   AdjustWindowRect(&rect, style, FALSE);
   const int width = rect.right + GetSystemMetrics(SM_CXFRAME);

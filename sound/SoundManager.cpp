@@ -78,6 +78,17 @@ void CSoundManager::ApplyVolumeSettings(const CSettings* settings) {
   if (settings == nullptr) return;
   m_effectAttenuation = AttenuationOfLevel(settings->levelA);
   m_musicAttenuation = AttenuationOfLevel(settings->levelB);
+  // What sounds now is heard at the new level at once, not at the next service.
+  for (Slot& slot : m_slots) {
+    CSoundInstance& record = slot.record;
+    if (record.buffer == nullptr) continue;
+    if (!record.IsPositional()) {
+      Modify(record);
+    } else if (record.distanceAttenuation > kSilent) {
+      // Only the category changes here: the distance keeps its smoothed value until the service.
+      record.buffer->SetVolume(AtLeastSilent(CategoryAttenuation(record.music) + record.distanceAttenuation));
+    }
+  }
 }
 
 int CSoundManager::PlayById(int id, bool music, bool loop, int32_t volume) {

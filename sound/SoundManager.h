@@ -30,7 +30,8 @@ class CSoundManager : public CWorldSound {
   bool Init(CResourceTable* resources, HWND window, const CSettings* settings);
   // The same on a device the caller made (tests render an offline one).
   bool Init(CResourceTable* resources, HWND window, const CSettings* settings, DirectSoundPtr device);
-  // Effect and music attenuations from the settings' levels A and B (0 to 1).
+  // Effect and music attenuations from the settings' levels A and B (0 to 1), applied at once to
+  // every sounding record.
   void ApplyVolumeSettings(const CSettings* settings);
 
   // Each returns a handle, or -1 when nothing plays. A handle names its sound only while that

@@ -15,7 +15,8 @@ using DDEnumModesCallback = HRESULT (*)(DDSURFACEDESC2* mode, void* context);
 constexpr HRESULT DDENUMRET_CANCEL = 0;
 constexpr HRESULT DDENUMRET_OK = 1;
 
-// A clipper only remembers its window: blits to the primary in this layer are not clipped.
+// A clipper remembers its window; attached to a surface (SetClipper), it clips blits to that
+// surface's bounds, as the window's visible part of the screen would be.
 struct IDirectDrawClipper {
   HWND window = nullptr;
   HRESULT SetHWnd(DWORD flags, HWND hwnd) {

@@ -26,6 +26,29 @@ bool Inside(const RECT& r, DWORD width, DWORD height) {
          static_cast<DWORD>(r.right) <= width && static_cast<DWORD>(r.bottom) <= height;
 }
 
+bool Ordered(const RECT& r) { return r.left <= r.right && r.top <= r.bottom; }
+
+// Cuts the destination to the surface's bounds and the source by the same share of its size.
+// False when nothing of the destination lies on the surface.
+bool ClipToBounds(RECT& to, RECT& from, DWORD width, DWORD height) {
+  const int64_t dw = to.right - to.left, dh = to.bottom - to.top;
+  const int64_t sw = from.right - from.left, sh = from.bottom - from.top;
+  const RECT cut{std::max<LONG>(to.left, 0), std::max<LONG>(to.top, 0),
+                 std::min<LONG>(to.right, static_cast<LONG>(width)),
+                 std::min<LONG>(to.bottom, static_cast<LONG>(height))};
+  if (cut.left >= cut.right || cut.top >= cut.bottom) return false;
+  const RECT source = from;
+  from.left = source.left + static_cast<LONG>((cut.left - to.left) * sw / dw);
+  from.right = source.left + static_cast<LONG>((cut.right - to.left) * sw / dw);
+  from.top = source.top + static_cast<LONG>((cut.top - to.top) * sh / dh);
+  from.bottom = source.top + static_cast<LONG>((cut.bottom - to.top) * sh / dh);
+  // A shrinking blit may cut a sliver of the source to nothing; one pixel of it still shows.
+  if (sw > 0 && from.right <= from.left) from.right = std::min(source.right, from.left + 1);
+  if (sh > 0 && from.bottom <= from.top) from.bottom = std::min(source.bottom, from.top + 1);
+  to = cut;
+  return true;
+}
+
 }  // namespace
 
 DDPIXELFORMAT PixelFormat565() { return Rgb(16, 0xF800, 0x07E0, 0x001F, 0); }
@@ -135,16 +158,20 @@ HRESULT IDirectDrawSurface4::Copy(const RECT& dst, const IDirectDrawSurface4& sr
 
 HRESULT IDirectDrawSurface4::Blt(const RECT* dst, IDirectDrawSurface4* src, const RECT* srcRect, DWORD flags,
                                  DWORD fillColour) {
-  const RECT to = dst ? *dst : Whole();
+  RECT to = dst ? *dst : Whole();
+  const bool fill = (flags & DDBLT_COLORFILL) != 0;
+  if (!fill && !src) return DDERR_INVALIDPARAMS;
+  RECT from = fill ? to : srcRect ? *srcRect : src->Whole();
+  if (!fill && !Inside(from, src->Width(), src->Height())) return DDERR_INVALIDRECT;
+  if (m_clipped && Ordered(to) && to.left < to.right && to.top < to.bottom) {
+    if (!ClipToBounds(to, from, Width(), Height())) return CheckUsable();  // nothing of it is on the surface
+  }
   if (!Inside(to, Width(), Height())) return DDERR_INVALIDRECT;
   if (HRESULT usable = CheckUsable(); usable != DD_OK) return usable;
-  if (flags & DDBLT_COLORFILL) {
+  if (fill) {
     TouchContent();
     return Fill(to, fillColour);
   }
-  if (!src) return DDERR_INVALIDPARAMS;
-  const RECT from = srcRect ? *srcRect : src->Whole();
-  if (!Inside(from, src->Width(), src->Height())) return DDERR_INVALIDRECT;
   if (src != this) {
     if (HRESULT usable = src->CheckUsable(); usable != DD_OK) return usable;
   }
@@ -167,6 +194,11 @@ HRESULT IDirectDrawSurface4::BltFast(DWORD x, DWORD y, IDirectDrawSurface4* src,
   }
   TouchContent();
   return Copy(to, *src, from);
+}
+
+HRESULT IDirectDrawSurface4::SetClipper(const IDirectDrawClipper* clipper) {
+  m_clipped = clipper != nullptr;
+  return DD_OK;
 }
 
 HRESULT IDirectDrawSurface4::Flip(IDirectDrawSurface4* target, DWORD flags) {

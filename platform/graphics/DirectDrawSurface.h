@@ -13,6 +13,7 @@
 #include "platform/graphics/VideoMemoryBudget.h"
 
 struct GdiBitmap;
+struct IDirectDrawClipper;
 
 class IDirectDrawSurface4 {
  public:
@@ -31,6 +32,9 @@ class IDirectDrawSurface4 {
   // Copy (nearest-pixel stretch) between surfaces of one format, or DDBLT_COLORFILL with fillColour.
   HRESULT Blt(const RECT* dst, IDirectDrawSurface4* src, const RECT* srcRect, DWORD flags, DWORD fillColour);
   HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface4* src, const RECT* srcRect, DWORD flags);
+  // With a clipper attached (null detaches it), Blt draws only the part of the destination that
+  // lies on the surface, taking the matching part of the source, instead of refusing the rectangle.
+  HRESULT SetClipper(const IDirectDrawClipper* clipper);
   // Exchanges the pixels of a primary with its attached back buffer.
   HRESULT Flip(IDirectDrawSurface4* target, DWORD flags);
   HRESULT IsLost() const;
@@ -83,6 +87,7 @@ class IDirectDrawSurface4 {
   uint64_t m_charged = 0;
   bool m_locked = false;
   bool m_lost = false;
+  bool m_clipped = false;
   uint64_t m_contentStamp = 0;
   uint64_t m_serial;
   std::shared_ptr<IDirectDrawSurface4> m_backBuffer;

@@ -94,11 +94,23 @@ int DrawTextLine(void* pixels, int width, int height, int pitch, int x, int y, c
 bool ShowFullScreen(HWND window, bool on) {
   SDL_Window* sdl = detail::SdlWindowOf(window);
   if (!sdl) return false;
+  const bool was = (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+  if (on && !was) {
+    window->windowedWidth = window->clientWidth;
+    window->windowedHeight = window->clientHeight;
+  }
   // A desktop-sized window instead of a mode change: the frame keeps its size and is scaled
   // (with its aspect kept) when presented.
   if (SDL_SetWindowFullscreen(sdl, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
     OutputDebugStringA((std::string("ShowFullScreen: ") + SDL_GetError() + "\n").c_str());
     return false;
+  }
+  if (!on && was && window->windowedWidth > 0 && window->windowedHeight > 0) {
+    // Without a window manager nobody gives the window its old size back; and a frame made for
+    // the window right after this must have that size, not the desktop's.
+    SDL_SetWindowSize(sdl, window->windowedWidth, window->windowedHeight);
+    window->clientWidth = window->windowedWidth;
+    window->clientHeight = window->windowedHeight;
   }
   detail::FitUnmanagedWindow(sdl, on);
   return true;

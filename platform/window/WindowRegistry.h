@@ -27,6 +27,9 @@ struct PlatformWindow {
   bool destroying = false;
   int clientWidth = 0;
   int clientHeight = 0;
+  // The client size before the window went full screen, given back when it leaves (0: none).
+  int windowedWidth = 0;
+  int windowedHeight = 0;
 
   // Presentation state of PresentPixels, made on first use.
   SDL_Renderer* renderer = nullptr;

@@ -1,6 +1,7 @@
 // Display driver enumeration, default choice, scored choice and the video-card question.
 #include "render/display/DisplayDrivers.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/data/DebugPrintf.h"
@@ -222,6 +223,29 @@ bool SelectD3DDriver(const DisplayRequest& request, DeviceChoice* choice) {
   DebugPrintf("Done looking for drivers.\n");
   FreeDriverList();
   return choice->chosen;
+}
+
+std::vector<DisplaySize> ListDisplaySizes(DWORD bits) {
+  std::vector<DisplaySize> sizes;
+  if (EnumerateDirectDrawDrivers() == 0) {
+    for (bool anyDepth : {false, true}) {
+      for (const DisplayDriverRecord& driver : GetDriverEnumeration().drivers)
+        for (const DisplayDeviceRecord& device : driver.devices)
+          for (const DisplayModeRecord& mode : device.modes) {
+            if (!anyDepth && mode.desc.ddpfPixelFormat.dwRGBBitCount != bits) continue;
+            const bool known = std::any_of(sizes.begin(), sizes.end(), [&](const DisplaySize& s) {
+              return s.width == mode.desc.dwWidth && s.height == mode.desc.dwHeight;
+            });
+            if (!known) sizes.push_back(DisplaySize{mode.desc.dwWidth, mode.desc.dwHeight});
+          }
+      if (!sizes.empty()) break;
+    }
+  }
+  FreeDriverList();
+  std::sort(sizes.begin(), sizes.end(), [](const DisplaySize& a, const DisplaySize& b) {
+    return a.width != b.width ? a.width < b.width : a.height < b.height;
+  });
+  return sizes;
 }
 
 void SetDriverDialogChooser(DriverDialogChooser chooser) { Chooser() = std::move(chooser); }

@@ -73,6 +73,13 @@ HRESULT SelectDefaultDriver();
 void FreeDriverList();
 // False only when the enumeration fails; with no driver the choice is left empty.
 bool SelectD3DDriver(const DisplayRequest& request, DeviceChoice* choice);
+// The full-screen sizes the hardware back end offers: the distinct sizes of its devices' modes at
+// this depth (at any depth when none has it), smallest first; empty without a driver.
+struct DisplaySize {
+  DWORD width = 0;
+  DWORD height = 0;
+};
+std::vector<DisplaySize> ListDisplaySizes(DWORD bits);
 // The points a mode of a device of a driver earns for the request; -1 for a skipped mode.
 int ScoreDisplayMode(const DisplayDriverRecord& driver, const DisplayDeviceRecord& device,
                      const DisplayModeRecord& mode, const DisplayRequest& request);

@@ -117,6 +117,8 @@ HRESULT CDisplayFramework::CreateWindowedBuffers(DWORD flags) {
   if (HRESULT r = m_directDraw->CreateSurface(desc, &m_primary); r != DD_OK) return Generic(r, kFrameworkNoPrimary);
   if (m_directDraw->CreateClipper(0, &m_clipper) != DD_OK || m_clipper->SetHWnd(0, m_window) != DD_OK)
     return kFrameworkNoClipper;
+  // The window need not lie inside the desktop's primary: the clipper keeps the blit to what is on it.
+  m_primary->SetClipper(m_clipper.get());
   Blacken(m_primary.get());
   if (!back) return DD_OK;
   DDSURFACEDESC2 backDesc = SurfaceDesc(DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);

@@ -66,6 +66,12 @@ int CD3DRasterizer::Create(HWND window, const CSettings& settings, bool safeMode
   if (!SelectD3DDriver(request, &choice)) return 0;
   D3DStartOptions options;
   options.fullScreen = settings.IsFullScreen();
+  // The pick is the best-scoring mode the devices have, which need not be the size asked for.
+  if (options.fullScreen && choice.chosen &&
+      (choice.mode.dwWidth != request.width || choice.mode.dwHeight != request.height))
+    DebugPrintf("CD3DRasterizer: %ux%u cannot be set full screen; %ux%u is used\n",
+                static_cast<unsigned>(request.width), static_cast<unsigned>(request.height),
+                static_cast<unsigned>(choice.mode.dwWidth), static_cast<unsigned>(choice.mode.dwHeight));
   options.safeMode = safeMode;
   options.antiAlias = settings.meshDetail;    // the first option word
   options.mipFilter = settings.textureDetail;  // the sixth option word

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -67,6 +68,7 @@
 #include "ui/screens/NewGame.h"
 #include "ui/screens/NewGameScreen.h"
 #include "ui/screens/SaveGameScreen.h"
+#include "ui/screens/SettingsScreen.h"
 #include "ui/sprites/Sprite.h"
 #include "ui/widgets/MenuLayer.h"
 
@@ -591,6 +593,26 @@ TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) 
     const uint32_t width = fullScreen ? 640u : static_cast<uint32_t>(client.right - client.left);
     EXPECT_EQ(width, GetRasterizer()->GetBackBufferDesc()->width) << fullScreen;
   }
+  // The settings screen's full-screen switch: the menu's renderer is made again at once with the
+  // window in the mode asked for; during a game nothing changes until the next game.
+  for (bool fullScreen : {true, false}) {
+    GetSettings()->SetFullScreen(fullScreen);
+    const CRasterizerInterface* before = GetRasterizer();
+    RenewMenuRasterizer();
+    EXPECT_NE(before, GetRasterizer());
+    EXPECT_EQ(kMenuRasterizer, GetRasterizerState());
+    RECT client = {};
+    ASSERT_TRUE(GetClientRect(window, &client));
+    EXPECT_EQ(fullScreen ? 640u : static_cast<uint32_t>(client.right), GetRasterizer()->GetBackBufferDesc()->width);
+    const DWORD style = fullScreen ? WS_POPUP : kMainWindowStyle;
+    EXPECT_EQ(static_cast<LONG>(style), SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(style))) << fullScreen;
+  }
+  SwitchToGameRasterizer();
+  const CRasterizerInterface* game = GetRasterizer();
+  GetSettings()->SetFullScreen(true);
+  RenewMenuRasterizer();
+  EXPECT_EQ(game, GetRasterizer());
+  EXPECT_EQ(kGameRasterizer, GetRasterizerState());
 }
 
 TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {
@@ -1024,10 +1046,31 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   ASSERT_TRUE(Press(window, VK_ESCAPE));
   ASSERT_TRUE(Press(window, 'Q'));
   ASSERT_NE(nullptr, dynamic_cast<CMainScreen*>(park->GetLayer(0)));
+
+  // The settings from the menu: the effect level stepped to 0.4 is heard at once, and leaving
+  // saves it for the next start.
+  ASSERT_TRUE(Press(window, 'S'));
+  ASSERT_NE(nullptr, dynamic_cast<CSettingsScreen*>(park->GetLayer(park->GetLayerCount() - 1)));
+  const auto* sound = dynamic_cast<const CSoundManager*>(park->GetSoundManager());
+  ASSERT_NE(nullptr, sound);
+  for (int i = 0; i < 6 && GetSettings()->levelA != 0.4f; ++i) ASSERT_TRUE(Press(window, 'E'));
+  ASSERT_EQ(0.4f, GetSettings()->levelA);
+  EXPECT_EQ(-1800, sound->GetEffectAttenuation()) << "the effects' attenuation changed with the press";
+  ASSERT_TRUE(Press(window, VK_RETURN));
+  ASSERT_EQ(1u, park->GetLayerCount()) << "back to the menu";
   PressKey(window, 'Q');
   FramesUntilTheEnd();
   EXPECT_EQ(1, LogCount(kQuitLine));
   for (const std::string& line : log) EXPECT_EQ(std::string::npos, line.find("LoadGame:")) << line;
+
+  Start("kelvarun", window);
+  const std::string file = ReadBytes("settings.bin");
+  ASSERT_EQ(1560u, file.size());
+  float stored = 0.0f;
+  std::memcpy(&stored, file.data() + 56, sizeof(stored));
+  EXPECT_EQ(0.4f, stored);
+  EXPECT_EQ(0.4f, GetSettings()->levelA);
+  EXPECT_EQ(-1800, dynamic_cast<const CSoundManager*>(GetGameWorld()->GetSoundManager())->GetEffectAttenuation());
 }
 
 // Broken content through the window: a cut instant-action park and a catalog item without its
@@ -1225,7 +1268,7 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
                       self = plat::ExecutableFolder() + "/test_app";
     fs::create_directories(folder);
     // The server picks a free display number and writes it out; it ends by itself at the latest.
-    std::system(("timeout 300 Xvfb -displayfd 3 -screen 0 640x480x24 -fbdir '" + folder + "' -nolisten tcp 3>'" +
+    std::system(("timeout 300 Xvfb -displayfd 3 -screen 0 800x600x24 -fbdir '" + folder + "' -nolisten tcp 3>'" +
                  folder + "/display' 2>/dev/null & echo $! >'" + folder + "/pid'")
                     .c_str());
     std::string display;
@@ -1251,7 +1294,9 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
   }
   const bool hardware = std::string(std::getenv("KELVARUN_X_RENDERER")) == "0";
   ASSERT_TRUE(WriteDemoData());
-  HWND window = OpenWindow("game", 640, 480);
+  // A framed window with a client area of 640 x 480 on a larger screen: the menu shows it full
+  // screen (the settings' default), and the game, asked to run windowed, gives it back its size.
+  HWND window = OpenWindow("game", 640 + 2 * GetSystemMetrics(SM_CXFRAME), 480 + 2 * GetSystemMetrics(SM_CYFRAME));
   ASSERT_NE(nullptr, window);
   ShowWindow(window, SW_SHOWNORMAL);
   Start("kelvarun", window);
@@ -1278,6 +1323,10 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
     ASSERT_TRUE(Press(window, 'I', 3) && declineOffers());
     ASSERT_EQ(2u, park->GetLayerCount());
     ASSERT_EQ(hardware ? kRasterizerHardware : kRasterizerSoftware, GetRasterizer()->GetUserValue());
+    RECT client = {};
+    ASSERT_TRUE(GetClientRect(window, &client));
+    ASSERT_EQ(640, client.right);
+    ASSERT_EQ(480, client.bottom);
     // The first time, until a skater has come out from under the build palette.
     for (int i = 0; round == 0 && i < 300 && !skaterInView(); ++i) ASSERT_TRUE(Frames(1, 6 * 33) && declineOffers());
     if (round == 0) CheckParkFrames(*park, window, screen, hardware);

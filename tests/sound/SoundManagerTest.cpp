@@ -110,6 +110,15 @@ TEST(SoundManager, LevelsMapToAttenuationsAndAnOffCategoryPlaysNothing) {
   EXPECT_TRUE(rig.manager.IsMusicPlaying());
   EXPECT_EQ(-2000, VolumeOf(rig.manager.GetInstance(music)));  // its own volume and the category's
   EXPECT_NEAR(-20.0, testing_support::Decibels(ChannelRms(rig.Render(4410), 0) / (10000.0 / std::sqrt(2.0))), 0.2);
+  // New levels are heard at once, before any service: the sounding track follows them, down to silence.
+  const CSettings lower = Levels(0.4f, 0.4f);
+  rig.manager.ApplyVolumeSettings(&lower);
+  EXPECT_EQ(-2300, VolumeOf(rig.manager.GetInstance(music)));
+  EXPECT_NEAR(-23.0, testing_support::Decibels(ChannelRms(rig.Render(4410), 0) / (10000.0 / std::sqrt(2.0))), 0.2);
+  const CSettings off = Levels(0.4f, 0.0f);
+  rig.manager.ApplyVolumeSettings(&off);
+  EXPECT_EQ(0.0, ChannelRms(rig.Render(4410), 0));
+  EXPECT_TRUE(rig.manager.IsMusicPlaying()) << "silenced, not stopped";
   rig.manager.StopMusic();  // the track holds the first record
   EXPECT_FALSE(rig.manager.IsMusicPlaying());
 }
@@ -229,6 +238,14 @@ TEST(SoundManager, PanAndAttenuationFollowTheListener) {
 
   rig.manager.Update(400, nullptr);
   EXPECT_EQ(-555, record->distanceAttenuation);  // -333 - (-333 + 1000) / 3
+  EXPECT_EQ(-2055, VolumeOf(record));
+  // A new effect level reaches a positional sound at once; its distance keeps its smoothing.
+  const CSettings full = Levels(1.0f, 1.0f);
+  rig.manager.ApplyVolumeSettings(&full);
+  EXPECT_EQ(-555, record->distanceAttenuation);
+  EXPECT_EQ(-555, VolumeOf(record));
+  const CSettings half = Levels(0.5f, 1.0f);
+  rig.manager.ApplyVolumeSettings(&half);
   EXPECT_EQ(-2055, VolumeOf(record));
 
   struct Case {

@@ -18,6 +18,9 @@ struct GameHooks {
   // The renderer switches of the shell. Empty: the renderer stays as it is.
   void (*switchToGameRenderer)() = nullptr;
   void (*switchToMenuRenderer)() = nullptr;
+  // Makes the front end's renderer again after the settings changed (full screen). Empty: it
+  // stays as it is until the next switch.
+  void (*renewMenuRenderer)() = nullptr;
   // Saving and loading through the controller, which carries its own figures in the file.
   // Empty: the saved-game file is written and read with the controller's figures at their defaults.
   bool (*saveGame)(CVerezIvor& park, const char* path) = nullptr;

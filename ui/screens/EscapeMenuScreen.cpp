@@ -7,6 +7,7 @@
 #include "ui/screens/LoadGameScreen.h"
 #include "ui/screens/NewGame.h"
 #include "ui/screens/SaveGameScreen.h"
+#include "ui/screens/SettingsScreen.h"
 
 int CEscapeMenuScreen::s_open = 0;
 
@@ -19,6 +20,7 @@ CEscapeMenuScreen::CEscapeMenuScreen(std::string saveRoot, std::string dataRoot)
   m_panel->AddButton("RESUME", kResume, 'R');
   m_panel->AddButton("SAVE GAME", kSave, 'S');
   m_panel->AddButton("LOAD GAME", kLoad, 'L');
+  m_panel->AddButton("SETTINGS", kSettings, 'T');
   m_panel->AddButton("QUIT TO MENU", kQuitToMenu, 'Q');
 }
 
@@ -43,6 +45,9 @@ void CEscapeMenuScreen::OnCommand(int command) {
       break;
     case kLoad:
       if (park != nullptr) park->AddLayerOnTop(std::make_unique<CLoadGameScreen>(m_saveRoot, m_dataRoot));
+      break;
+    case kSettings:
+      if (park != nullptr) park->AddLayerOnTop(std::make_unique<CSettingsScreen>(true));
       break;
     case kQuitToMenu:
       QuitToMainMenu(park);

@@ -1,4 +1,4 @@
-// CEscapeMenuScreen: the in-game escape menu - resume, save, load and quit to the main menu. While
+// CEscapeMenuScreen: the in-game escape menu - resume, save, load, settings and quit to the main menu. While
 // one exists the park stands still (the controller asks IsOpen).
 #pragma once
 
@@ -8,7 +8,7 @@
 
 class CEscapeMenuScreen : public CMenuLayer {
  public:
-  enum Command { kResume, kSave, kLoad, kQuitToMenu };
+  enum Command { kResume, kSave, kLoad, kSettings, kQuitToMenu };
   static constexpr uint32_t kCancelAction = 71;  // the Escape key's game action
 
   // saveRoot holds "saved_games" and dataRoot "data/" (each the working directory when empty).

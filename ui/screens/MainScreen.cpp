@@ -7,6 +7,7 @@
 #include "ui/screens/LoadGameScreen.h"
 #include "ui/screens/NewGame.h"
 #include "ui/screens/NewGameScreen.h"
+#include "ui/screens/SettingsScreen.h"
 
 CMainScreen::CMainScreen(std::string dataRoot, std::string saveRoot)
     : m_dataRoot(std::move(dataRoot)), m_saveRoot(std::move(saveRoot)) {
@@ -17,6 +18,7 @@ CMainScreen::CMainScreen(std::string dataRoot, std::string saveRoot)
   m_panel->AddButton("NEW GAME", kNewGame, 'N');
   m_panel->AddButton("INSTANT ACTION", kInstantAction, 'I');
   m_panel->AddButton("LOAD GAME", kLoad, 'L');
+  m_panel->AddButton("SETTINGS", kSettings, 'S');
   m_panel->AddButton("QUIT", kQuit, 'Q');
 }
 
@@ -48,6 +50,9 @@ void CMainScreen::OnCommand(int command) {
       break;
     case kLoad:
       if (park != nullptr) park->AddLayerOnTop(std::make_unique<CLoadGameScreen>(m_saveRoot, m_dataRoot));
+      break;
+    case kSettings:
+      if (park != nullptr) park->AddLayerOnTop(std::make_unique<CSettingsScreen>());
       break;
     case kQuit:
       Quit();

@@ -1,4 +1,4 @@
-// CMainScreen: the main menu - new game, instant action, load and quit.
+// CMainScreen: the main menu - new game, instant action, load, settings and quit.
 #pragma once
 
 #include <string>
@@ -7,7 +7,7 @@
 
 class CMainScreen : public CMenuLayer {
  public:
-  enum Command { kNewGame, kInstantAction, kLoad, kQuit };
+  enum Command { kNewGame, kInstantAction, kLoad, kSettings, kQuit };
   // dataRoot holds "data/" and saveRoot "saved_games" (each the working directory when empty).
   explicit CMainScreen(std::string dataRoot = std::string(), std::string saveRoot = std::string());
   bool IsModal() const override { return true; }

@@ -189,3 +189,7 @@ void QuitToMainMenu(CVerezIvor* park) {
   if (GetGameHooks().switchToMenuRenderer != nullptr) GetGameHooks().switchToMenuRenderer();
   park->AddLayerOnTop(std::make_unique<CMainScreen>());
 }
+
+void RenewMenuRenderer() {
+  if (GetGameHooks().renewMenuRenderer != nullptr) GetGameHooks().renewMenuRenderer();
+}

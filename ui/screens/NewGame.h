@@ -57,3 +57,6 @@ SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::strin
 void QuitToMainMenu(CVerezIvor* park);
 // Clears the park's game (objects, grid, terrain, lights) and forgets its controller.
 void ClearRunningGame(CVerezIvor& park);
+// Makes the front end's renderer again after its settings (full screen) changed; nothing during a
+// game, whose renderer is made when it starts.
+void RenewMenuRenderer();

@@ -105,6 +105,17 @@ TEST_F(DirectDrawTest, FormatsLocksAndBlits) {
   ASSERT_EQ(c->BltFast(4, 4, b.get(), &from, DDBLTFAST_WAIT), DD_OK);
   for (int i = 0; i < 64; ++i) EXPECT_EQ(At16(*c, i % 8, i / 8), i % 8 >= 4 && i >= 32 ? 0xF81F : 0) << i;
   EXPECT_EQ(c->BltFast(5, 5, b.get(), &from, DDBLTFAST_WAIT), DDERR_INVALIDRECT);
+  // A destination hanging off the surface is refused, unless a clipper keeps the part on it: the
+  // 2x stretch of b's square then lands with its left and top halves cut away.
+  const RECT hanging{-4, -6, 12, 10};
+  EXPECT_EQ(c->Blt(&hanging, b.get(), nullptr, DDBLT_WAIT, 0), DDERR_INVALIDRECT);
+  IDirectDrawClipper clipper;
+  ASSERT_EQ(c->SetClipper(&clipper), DD_OK);
+  ASSERT_EQ(c->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, 0), DD_OK);
+  ASSERT_EQ(c->Blt(&hanging, a.get(), nullptr, DDBLT_WAIT, 0), DD_OK);
+  for (int i = 0; i < 64; ++i) EXPECT_EQ(At16(*c, i % 8, i / 8), i % 8 < 4 && i / 8 < 4 ? 0xF81F : 0) << i;
+  const RECT away{8, 0, 12, 4};
+  EXPECT_EQ(c->Blt(&away, a.get(), nullptr, DDBLT_WAIT, 0), DD_OK) << "nothing of it shows";
   auto other = Make(8, 8, PixelFormat4444(), DDSCAPS_SYSTEMMEMORY);
   EXPECT_EQ(other->BltFast(0, 0, a.get(), nullptr, 0), DDERR_INVALIDPIXELFORMAT);
 }

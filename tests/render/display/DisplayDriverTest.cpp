@@ -297,6 +297,28 @@ TEST_F(FrameworkTest, WindowedPresentsByBlitAndSwitchesRenderTargets) {
   DestroyWindow(window);
 }
 
+// A window larger than the desktop's primary (a full-screen window that turned windowed, or one a
+// window manager placed partly off the screen) shows what lies on the screen; every present used
+// to be refused as an invalid rectangle.
+TEST_F(FrameworkTest, AWindowBeyondTheDesktopPresentsTheVisiblePart) {
+  const DisplayMachine& machine = GetDisplayMachine();
+  HWND window = testing_support::MakePlainWindow("KelvarunFrameworkTest", "big", 0, 1288, 1032);
+  ASSERT_TRUE(window);
+  ASSERT_EQ(
+      framework.Initialize(window, nullptr, &IID_IDirect3DHALDevice, nullptr, kFrameworkBackBuffer | kFrameworkZBuffer),
+      DD_OK);
+  ASSERT_GT(framework.RenderWidth(), machine.desktopWidth);
+  ASSERT_GT(framework.RenderHeight(), machine.desktopHeight);
+  framework.BackBuffer()->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, 0x07E0);
+  ASSERT_EQ(framework.Present(), DD_OK);
+  const IDirectDrawSurface4& primary = *framework.Primary();
+  uint16_t corner = 0;
+  std::memcpy(&corner, primary.Pixels() + (primary.Height() - 1) * primary.Pitch() + (primary.Width() - 1) * 2, 2);
+  EXPECT_EQ(corner, 0x07E0) << "the screen's far corner is inside the window";
+  EXPECT_EQ(framework.DestroyObjects(), DD_OK);
+  DestroyWindow(window);
+}
+
 TEST(DDErrorText, QuotedTextsAndUnknownCodes) {
   EXPECT_STREQ(DDErrorToString(DDERR_SURFACELOST),
                "Access to this surface is being refused because the surface memory is gone. The DirectDrawSurface "

@@ -27,6 +27,7 @@
 #include "platform/system/Platform.h"
 #include "render/image/ColourDepth.h"
 #include "render/view/RenderView.h"
+#include "sound/SoundManager.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/TempFolder.h"
 #include "tests/ui/screens/DemoGameTest.h"
@@ -45,6 +46,7 @@
 #include "ui/screens/NewGameScreen.h"
 #include "ui/screens/SaveGameScreen.h"
 #include "ui/screens/SavedGameFolder.h"
+#include "ui/screens/SettingsScreen.h"
 #include "ui/park/SectionPopup.h"
 #include "ui/park/SkaterPlayerInterface.h"
 #include "ui/park/SkaterPopup.h"
@@ -282,6 +284,7 @@ TEST_F(Screens, AGameThatCannotStartKeepsTheMenu) {
   Click(*setup, CNewGameScreen::kStart);
   EXPECT_EQ(setup->GetPanel().GetLines().back(), "THE GAME COULD NOT START");
   EXPECT_EQ(LiveLayers(*park), (std::vector<std::string>{"MainScreen", "NewGameScreen"}));
+  EXPECT_EQ(menu->GetPanel().GetButtons().size(), 5u);
   EXPECT_EQ(g_controllersMade, 0);
   EXPECT_TRUE(park->GetTerrainInstances().empty());
   EXPECT_NE(log.Text().find("NewGame: level 0 could not be loaded"), std::string::npos);
@@ -985,9 +988,9 @@ TEST_F(Screens, TheMainScreenDrawsItsPanelIntoTheSharedLock) {
     rims += 2 * (rim.right - rim.left) + 2 * (rim.bottom - rim.top) - 4;
   }
   EXPECT_EQ(borderPixels, rims);
-  // The title and four labels in the built-in font: every glyph bit of them is drawn.
+  // The title and five labels in the built-in font: every glyph bit of them is drawn.
   int bits = 0;
-  for (const char* label : {"KELVARUN", "NEW GAME", "INSTANT ACTION", "LOAD GAME", "QUIT"})
+  for (const char* label : {"KELVARUN", "NEW GAME", "INSTANT ACTION", "LOAD GAME", "SETTINGS", "QUIT"})
     for (const char* c = label; *c; ++c)
       for (int row = 0; TinyFont::Glyph(*c) && row < TinyFont::kGlyphHeight; ++row) bits += __builtin_popcount(TinyFont::Glyph(*c)[row]);
   const uint16_t grey = static_cast<uint16_t>(TinyFont::PackColour(s, CButtonPanel::kDisabledTextColour));
@@ -1014,4 +1017,139 @@ TEST_F(Screens, ThePopupFactoryMakesTheLayersTheControllerAsksFor) {
     EXPECT_TRUE(factory.IsEscapeMenuOpen());
   }
   EXPECT_FALSE(factory.IsEscapeMenuOpen());
+}
+
+namespace {
+
+int g_menuRenderersMade = 0;
+void CountMenuRenderer() { ++g_menuRenderersMade; }
+
+// The settings the screens edit, registered for the test and forgotten after it.
+struct ActiveSettings {
+  ActiveSettings() {
+    settings.levelA = 1.0f;
+    settings.levelB = 0.5f;  // between two steps, as a file may hold
+    settings.renderer = 0;
+    settings.SetFullScreen(true);
+    settings.displayWidth = 640;
+    settings.displayHeight = 480;
+    SetSettings(&settings);
+    g_menuRenderersMade = 0;
+    GetGameHooks().renewMenuRenderer = CountMenuRenderer;
+  }
+  ~ActiveSettings() { SetSettings(nullptr); }
+  CSkateSettings settings;
+};
+
+std::vector<std::string> ButtonTexts(const CMenuLayer& layer) {
+  std::vector<std::string> texts;
+  for (const CButtonPanel::Button& b : layer.GetPanel().GetButtons()) texts.push_back(b.text);
+  return texts;
+}
+
+bool HasLine(const CMenuLayer& layer, const std::string& line) {
+  const std::vector<std::string>& lines = layer.GetPanel().GetLines();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+}  // namespace
+
+// From the main menu: each press steps a level and the sound manager takes it at once; the
+// renderer, full screen (the menu's renderer made again) and the sizes each back end offers, with
+// what the hardware one falls back to; DONE writes the file, and a failed write says so first.
+TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
+  ActiveSettings active;
+  CSettings& settings = active.settings;
+  CSoundManager sound;
+  park->SetSoundManager(&sound);
+  CMainScreen* menu = Push(std::make_unique<CMainScreen>(Root(), Root() + "none.sav"));
+  Click(*menu, CMainScreen::kSettings);
+  auto* screen = dynamic_cast<CSettingsScreen*>(park->GetLayer(park->GetLayerCount() - 1));
+  ASSERT_NE(screen, nullptr);
+  EXPECT_TRUE(screen->IsModal());
+  EXPECT_FALSE(menu->IsMarkedForRemoval()) << "the menu waits below";
+  EXPECT_EQ(ButtonTexts(*screen), (std::vector<std::string>{"EFFECTS 1.0", "MUSIC 0.5", "RENDERER OPENGL",
+                                                            "FULL SCREEN ON", "SIZE 640 X 480", "DONE"}));
+  EXPECT_EQ(screen->GetPanel().GetLines(),
+            std::vector<std::string>{"RENDERER AND SIZE TAKE EFFECT WHEN A GAME STARTS"});
+
+  const float steps[] = {0.0f, 0.1f, 0.4f, 0.7f, 0.9f, 1.0f};
+  const int32_t attenuations[] = {-10000, -2700, -1800, -900, -300, 0};
+  for (int i = 0; i < 6; ++i) {
+    screen->HandleInputEvent(Key('E'));
+    EXPECT_EQ(settings.levelA, steps[i]) << i;
+    EXPECT_EQ(sound.GetEffectAttenuation(), attenuations[i]) << i;
+  }
+  screen->HandleInputEvent(Key('M'));
+  EXPECT_EQ(settings.levelB, 0.7f) << "the next step above";
+  EXPECT_EQ(sound.GetMusicAttenuation(), -900);
+  EXPECT_EQ(ButtonTexts(*screen)[1], "MUSIC 0.7");
+
+  // The software back end draws any size full screen; the hardware one only its modes, and a
+  // size it lacks is said to fall back to the mode its choice takes.
+  screen->HandleInputEvent(Key('R'));
+  EXPECT_EQ(settings.renderer, 1u);
+  std::vector<std::string> sizes;
+  for (int i = 0; i < 4; ++i) {
+    screen->HandleInputEvent(Key('S'));
+    sizes.push_back(ButtonTexts(*screen)[4]);
+  }
+  EXPECT_EQ(sizes,
+            (std::vector<std::string>{"SIZE 800 X 600", "SIZE 1024 X 768", "SIZE 1280 X 1024", "SIZE 640 X 480"}));
+  for (int i = 0; i < 3; ++i) screen->HandleInputEvent(Key('S'));
+  screen->HandleInputEvent(Key('R'));
+  EXPECT_EQ(ButtonTexts(*screen)[2], "RENDERER OPENGL");
+  EXPECT_TRUE(HasLine(*screen, "1280 X 1024 CANNOT BE SET, 640 X 480 IS USED"));
+  screen->HandleInputEvent(Key('S'));
+  EXPECT_EQ(ButtonTexts(*screen)[4], "SIZE 640 X 480") << "the hardware modes end at 1024 x 768: round to the first";
+  screen->HandleInputEvent(Key('S'));
+  screen->HandleInputEvent(Key('S'));
+  EXPECT_EQ(ButtonTexts(*screen)[4], "SIZE 1024 X 768");
+  EXPECT_EQ(screen->GetPanel().GetLines().size(), 1u) << "a mode it has";
+
+  screen->HandleInputEvent(Key('F'));
+  EXPECT_FALSE(settings.IsFullScreen());
+  EXPECT_EQ(g_menuRenderersMade, 1) << "the menu's renderer follows at once";
+  EXPECT_TRUE(HasLine(*screen, "THE SIZE IS USED FULL SCREEN ONLY"));
+
+  // A file that cannot be written: said once, then DONE leaves all the same.
+  std::filesystem::create_directory(CSettings::kFileName);
+  screen->HandleInputEvent(Key(VK_RETURN));
+  EXPECT_FALSE(screen->IsMarkedForRemoval());
+  EXPECT_TRUE(HasLine(*screen, "THE SETTINGS COULD NOT BE SAVED"));
+  std::filesystem::remove(CSettings::kFileName);
+  screen->HandleInputEvent(Key(VK_RETURN));
+  EXPECT_TRUE(screen->IsMarkedForRemoval());
+  CSkateSettings read;
+  const std::string file = testing_support::ReadBytes(CSettings::kFileName);
+  ASSERT_EQ(file.size(), CSkateSettings::kFileSize);
+  ASSERT_TRUE(read.Parse(file.data(), file.size()));
+  EXPECT_TRUE(read.levelA == 1.0f && read.levelB == 0.7f && read.renderer == 0 && !read.IsFullScreen() &&
+              read.displayWidth == 1024 && read.displayHeight == 768);
+  park->SetSoundManager(nullptr);
+}
+
+// Over a running game the screen keeps the park paused under the escape menu, leaves the renderer
+// alone until the next game, and the cancel action leaves it as DONE does.
+TEST_F(Screens, SettingsOverAGameWaitForTheNextGame) {
+  ActiveSettings active;
+  ASSERT_TRUE(StartDemo());
+  CEscapeMenuScreen* menu = Push(std::make_unique<CEscapeMenuScreen>(Root() + "park.sav", Root()));
+  menu->HandleInputEvent(Key('T'));
+  auto* screen = dynamic_cast<CSettingsScreen*>(park->GetLayer(park->GetLayerCount() - 1));
+  ASSERT_NE(screen, nullptr);
+  EXPECT_EQ(screen->GetPanel().GetLines(),
+            (std::vector<std::string>{"DISPLAY CHANGES TAKE EFFECT", "WHEN THE NEXT GAME STARTS"}));
+  screen->HandleInputEvent(Key('F'));
+  EXPECT_EQ(g_menuRenderersMade, 0);
+  InputEvent cancel;
+  cancel.code = CSettingsScreen::kCancelAction;
+  screen->HandleInputEvent(cancel);
+  park->Tick(0.033f);
+  EXPECT_EQ(LiveLayers(*park), (std::vector<std::string>{"Controller", "BuildPalette", "EscapeMenuScreen"}));
+  EXPECT_TRUE(CEscapeMenuScreen::IsOpen());
+  CSkateSettings read;
+  const std::string file = testing_support::ReadBytes(CSettings::kFileName);
+  ASSERT_TRUE(read.Parse(file.data(), file.size()));
+  EXPECT_FALSE(read.IsFullScreen());
 }
