@@ -17,13 +17,13 @@
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
-#include "tests/support/RecordingRasterizer.h"
 #include "scene/mesh/TextureProperties.h"
+#include "tests/support/RecordingRasterizer.h"
 #include "tests/support/SceneDrawRecorder.h"
 #include "tests/support/TempFolder.h"
+#include "tools/DemoContent.h"
 #include "ui/park/SponsorshipNotice.h"
 #include "ui/widgets/UILabel.h"
-#include "tools/DemoContent.h"
 
 namespace {
 

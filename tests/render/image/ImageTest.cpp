@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/ModuleResources.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/Image.h"
-#include "platform/system/ModuleResources.h"
 #include "tests/render/image/ImageFiles.h"
 #include "tests/support/TempFolder.h"
 

@@ -28,14 +28,14 @@ std::vector<Segment> Drawn(const std::vector<std::vector<Vector3>>& set, bool ou
 TEST(RenderDebugPolygons, OutlinesGoRoundAndFillsDrawEveryFanTriangle) {
   const Vector3 p[5] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 1}, {-1, 0.5f, 0}};
   const std::vector<std::vector<Vector3>> set = {{p[0], p[1], p[2], p[3], p[4]}, {}, {p[1], p[3]}, {p[2], p[0], p[4]}};
-  const std::vector<Segment> outline = {{p[0], p[1]}, {p[1], p[2]}, {p[2], p[3]}, {p[3], p[4]}, {p[4], p[0]},
-                                        {p[1], p[3]}, {p[3], p[1]},  // two corners: there and back
+  const std::vector<Segment> outline = {{p[0], p[1]}, {p[1], p[2]}, {p[2], p[3]}, {p[3], p[4]},
+                                        {p[4], p[0]}, {p[1], p[3]}, {p[3], p[1]},  // two corners: there and back
                                         {p[2], p[0]}, {p[0], p[4]}, {p[4], p[2]}};
   EXPECT_EQ(Drawn(set, true), outline);
   // Fans from corner 0; a polygon of two corners has no triangle.
-  const std::vector<Segment> fans = {{p[0], p[1]}, {p[1], p[2]}, {p[2], p[0]}, {p[0], p[2]}, {p[2], p[3]},
-                                     {p[3], p[0]}, {p[0], p[3]}, {p[3], p[4]}, {p[4], p[0]},
-                                     {p[2], p[0]}, {p[0], p[4]}, {p[4], p[2]}};
+  const std::vector<Segment> fans = {{p[0], p[1]}, {p[1], p[2]}, {p[2], p[0]}, {p[0], p[2]},
+                                     {p[2], p[3]}, {p[3], p[0]}, {p[0], p[3]}, {p[3], p[4]},
+                                     {p[4], p[0]}, {p[2], p[0]}, {p[0], p[4]}, {p[4], p[2]}};
   EXPECT_EQ(Drawn(set, false), fans);
   EXPECT_TRUE(Drawn({}, false).empty());
 }
