@@ -40,7 +40,10 @@ bool WriteLevelSkeleton(const std::string& dataFolder) {
     ok = ok && loader.LoadLevel(park, 0) && loader.SetUpGrid(park) && loader.LoadCatalogs(park) &&
          PlaceInstantPark(park);
     if (ok) {
-      const std::vector<uint8_t> block = park.GetOctree().SaveSkeleton(identity);
+      // Folded as the level load folds its own tree, so that only cells the park fills stay.
+      COctree& octree = park.GetOctree();
+      for (int pass = 0; pass < 3; ++pass) octree.Coarsen(CLevelLoader::kCoarsenLimit);
+      const std::vector<uint8_t> block = octree.SaveSkeleton(identity);
       ok = !block.empty() && plat::ReplaceFileContents(path.c_str(), block.data(), block.size());
     }
     FreeObjectCatalog();

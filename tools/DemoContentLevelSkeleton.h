@@ -1,7 +1,7 @@
 // DemoContentLevelSkeleton: the demo level's "skeleton.bin", written with the octree's own writer
 // under the identity of the level's terrain mesh file: the cells of the level's octree once the
-// instant-action park stands in it, so that a load of the level has cells ready wherever the
-// park's pieces go.
+// instant-action park stands in it, folded as a level load folds its tree, so that a load of the
+// level has cells ready wherever the park's pieces go.
 #pragma once
 
 #include <string>

@@ -17,12 +17,9 @@
 #include "park/skater/Skater.h"
 #include "park/world/ParkFontSet.h"
 #include "park/world/ParkScreens.h"
-#include "physics/terrain/TerrainPolygon.h"
 #include "platform/system/Platform.h"
 #include "render/view/RasterizerInterface.h"
-#include "render/view/RenderDebug.h"
 #include "render/view/RenderView.h"
-#include "scene/mesh/MeshInstance.h"
 
 namespace {
 constexpr uint32_t kFreshID = 0xFFFFFFFFu;
@@ -268,6 +265,12 @@ void CVerezIvor::RenderScene(CRenderView* view, PixelBufferDesc** locked) {
     r->UnlockBackBuffer();
     *locked = nullptr;
   }
+  // The level's debug view rides on the view's own overlays, which come over the finished scene.
+  if (view != nullptr) {
+    const uint32_t levelView = CSceneDrawInterface::kDebugPaths | CSceneDrawInterface::kDebugTerrainPolygons;
+    const uint32_t others = view->GetDebugFlags() & ~levelView;
+    view->SetDebugFlags(GetDebugFlag(kDebugLevelView) ? others | levelView : others);
+  }
   CGameWorld::RenderScene(view, locked);
 }
 
@@ -303,22 +306,6 @@ bool CVerezIvor::GetDebugFlag(int index) const {
 
 void CVerezIvor::DrawDebugOverlays(CSceneDrawInterface& view) const {
   if (m_grid != nullptr && GetDebugFlag(kDebugSquareStates)) m_grid->DrawSquareStates(view);
-  if (GetDebugFlag(kDebugTerrainPolygons)) DrawTerrainPolygons(view);
-}
-
-// Every face of the level's terrain that collides, as the polygons the skaters and the pick meet.
-void CVerezIvor::DrawTerrainPolygons(CSceneDrawInterface& view) const {
-  std::vector<std::vector<Vector3>> polygons;
-  for (CMeshInstance* terrain : GetTerrainInstances()) {
-    const CTerrainPolygon* faces = terrain->GetTerrainPolygons();
-    for (uint32_t i = 0; i < terrain->GetTerrainPolygonCount(); ++i) {
-      if (!faces[i].IsBound()) continue;
-      const uint32_t face = static_cast<uint32_t>(faces[i].GetFace());
-      polygons.push_back({terrain->GetCornerWorldPosition(face, 0), terrain->GetCornerWorldPosition(face, 1),
-                          terrain->GetCornerWorldPosition(face, 2)});
-    }
-  }
-  DrawDebugPolygons(view, polygons, kTerrainPolygonColour, true);
 }
 
 void CVerezIvor::ToggleDebugFlag(int index) {

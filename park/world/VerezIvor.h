@@ -34,8 +34,7 @@ class CVerezIvor : public CGameWorld {
   static constexpr size_t kMaxStatusLength = kStatusCapacity - 3;  // 97 characters
   static constexpr int kDebugFlagCount = 9;
   static constexpr int kDebugSquareStates = 3;  // the grid's squares coloured by what they allow
-  static constexpr int kDebugTerrainPolygons = 7;                 // the level terrain's collision polygons
-  static constexpr uint32_t kTerrainPolygonColour = 0xFFFFFF00u;  // bytes b, g, r, a: cyan
+  static constexpr int kDebugLevelView = 7;     // the level's path graphs and terrain polygons over the scene
   // Held together, then let go, these letters switch the debug keys on or off.
   static constexpr int kDebugChord[3] = {'D', 'B', 'G'};
   static constexpr int kSlowMotionKey = 0xC0;  // the key left of the 1 key
@@ -140,7 +139,6 @@ class CVerezIvor : public CGameWorld {
 
  private:
   void UpdateDebugChord();
-  void DrawTerrainPolygons(CSceneDrawInterface& view) const;
 
   ParkState m_state;
   std::unique_ptr<ParkFontSet> m_fontSet;

@@ -12,16 +12,10 @@
 #include "park/grid/Grid.h"
 #include "park/skater/Skater.h"
 #include "park/world/VerezIvor.h"
-#include "physics/terrain/TerrainPolygon.h"
 #include "platform/system/Platform.h"
 #include "render/view/RenderView.h"
-#include "scene/mesh/MeshInstance.h"
-#include "scene/mesh/ShadedMesh.h"
-#include "scene/mesh/TextureProperties.h"
 #include "tests/support/RecordingRasterizer.h"
-#include "tests/support/SceneDrawRecorder.h"
 #include "tests/support/TempFolder.h"
-#include "tools/DemoContent.h"
 #include "ui/park/SponsorshipNotice.h"
 #include "ui/widgets/UILabel.h"
 
@@ -200,31 +194,22 @@ TEST_F(Park, StatusTextIsCutAndDrawnBesideTheCursor) {
 
 }  // namespace
 
-// Behind its debug flag the park outlines every colliding face of its terrain where the terrain
-// stands: three lines a face, round its corners, in the flag's colour; nothing else changes colour.
-TEST_F(Park, TheTerrainPolygonsFlagOutlinesEveryTerrainFace) {
-  park.GetOctree().Reset(Box(Vector3(-20.0f, -20.0f, -20.0f), Vector3(20.0f, 20.0f, 20.0f)));
-  std::unique_ptr<ShadedMesh> ground = DemoContent::BuildGroundGrid(4, 2.0f);
-  ASSERT_NE(ground, nullptr);
-  COrientation placed;
-  placed.SetPosition(Vector3(3.0f, -1.0f, 0.5f));
-  CMeshInstance* terrain = park.AddTerrainMesh(ground.get(), &placed, false, false);
-  ASSERT_NE(terrain, nullptr);
-  ASSERT_EQ(terrain->GetTerrainPolygonCount(), ground->faceCount);
-  testing_support::SceneDrawRecorder view;
-  park.DrawDebugOverlays(view);
-  EXPECT_TRUE(view.lines.empty());
-  park.ToggleDebugFlag(CVerezIvor::kDebugTerrainPolygons);
-  park.DrawDebugOverlays(view);
-  ASSERT_EQ(view.lines.size(), 3u * ground->faceCount);
-  for (uint32_t f = 0; f < ground->faceCount; ++f) {
-    for (uint32_t k = 0; k < 3; ++k) {
-      const testing_support::SceneDrawRecorder::Line& line = view.lines[3 * f + k];
-      const Vector3 a = placed.LocalToWorldPoint(ground->positions[ground->indices[3 * f + k]]);
-      const Vector3 b = placed.LocalToWorldPoint(ground->positions[ground->indices[3 * f + (k + 1) % 3]]);
-      EXPECT_EQ(line.colour, CVerezIvor::kTerrainPolygonColour);
-      EXPECT_TRUE((line.a - a).Length() < 1e-5f && (line.b - b).Length() < 1e-5f) << f << " " << k;
-    }
-  }
-  park.ClearWorld();  // the terrain instance goes before the mesh it shows
+// The level's debug view is the render view's path and terrain-polygon overlays, switched with the
+// park's flag and leaving the view's other overlays as they were.
+TEST_F(Park, TheLevelViewFlagSwitchesThePathAndTerrainOverlaysOfTheView) {
+  RecordingRasterizer rasterizer(640, 480);
+  CRenderView view;
+  view.Setup(&rasterizer, nullptr, park.GetFogState(), park.GetLightList(), 31);
+  const uint32_t level = CSceneDrawInterface::kDebugPaths | CSceneDrawInterface::kDebugTerrainPolygons;
+  view.SetDebugFlags(CSceneDrawInterface::kDebugLights | CSceneDrawInterface::kDebugPaths);
+  PixelBufferDesc* locked = nullptr;
+  park.RenderScene(&view, &locked);
+  EXPECT_EQ(view.GetDebugFlags(), CSceneDrawInterface::kDebugLights);
+  park.ToggleDebugFlag(CVerezIvor::kDebugLevelView);
+  park.RenderScene(&view, &locked);
+  EXPECT_EQ(view.GetDebugFlags(), CSceneDrawInterface::kDebugLights | level);
+  park.ToggleDebugFlag(CVerezIvor::kDebugLevelView);
+  park.RenderScene(&view, &locked);
+  EXPECT_EQ(view.GetDebugFlags(), CSceneDrawInterface::kDebugLights);
+  park.ClearWorld();  // the render view goes first
 }
