@@ -291,9 +291,12 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
       r->SetPerspectiveCorrection(true);
       r->SetZWrite(false);
     }
-    DrawDebugOverlays(view);
     view->FlushSortedQueue();
+    // The software back end draws its faces only as the frame ends, over every line drawn before,
+    // so its overlays come after the end.
+    if (hardware) DrawDebugOverlays(view);
     view->EndFrame();
+    if (!hardware) DrawDebugOverlays(view);
     m_visible.clear();
   }
 

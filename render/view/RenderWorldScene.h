@@ -16,7 +16,7 @@ struct WorldServices;
 
 class CRenderWorldScene : public CWorldScene {
  public:
-  static constexpr uint32_t kTerrainPolygonColour = 0xFFFFFF00u;  // bytes b, g, r, a: cyan
+  static constexpr uint32_t kTerrainPolygonColour = 0xFFFFFF00u;  // bytes b, g, r, a: yellow
   explicit CRenderWorldScene(CGameWorld& world);
   ~CRenderWorldScene() override;
   CRenderWorldScene(const CRenderWorldScene&) = delete;
