@@ -6,6 +6,7 @@
 #include "tools/DemoContentInstantPark.h"
 #include "tools/DemoContentLevel.h"
 #include "tools/DemoContentLevelArt.h"
+#include "tools/DemoContentLevelSkeleton.h"
 #include "tools/DemoContentSounds.h"
 #include "tools/DemoContentUi.h"
 
@@ -14,7 +15,7 @@ namespace DemoContent {
 bool WriteDemoData(const std::string& dataFolder) {
   return WriteAll(dataFolder) && WriteLevel(dataFolder) && WriteImages(dataFolder) && WriteSounds(dataFolder) &&
          WriteCatalogs(dataFolder) && WriteBoarder(dataFolder) && WriteUi(dataFolder) &&
-         WriteLevelTextures(dataFolder) && WriteSoftwareTextureCache(dataFolder) &&
+         WriteLevelTextures(dataFolder) && WriteSoftwareTextureCache(dataFolder) && WriteLevelSkeleton(dataFolder) &&
          WriteInstantActionPark(dataFolder) && WriteGeneratorStamp(dataFolder);
 }
 

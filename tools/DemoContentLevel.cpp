@@ -21,6 +21,7 @@
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexSharingTable.h"
+#include "tools/DemoContentLevelPaths.h"
 
 namespace DemoContent {
 namespace {
@@ -348,6 +349,7 @@ std::unique_ptr<ShadedMesh> BuildLevelMesh() {
   AddLevelLightPoints(*mesh);
   AddGridPoints(*mesh);
   AddCameraPathPoints(*mesh);
+  AddLevelPathPoints(*mesh);
   const uint32_t key[4] = {0x6C657665u, 0x64656D6Fu, 1, 0};
   mesh->AddAttachPoint(COrientation(), kAttachMeshKey, sizeof(key), key, false);
   if (!Finish(*mesh)) {

@@ -39,9 +39,9 @@ struct LevelRegion {
 std::vector<LevelRegion> LevelRegions();
 
 // A ground grid with a few raised blocks, the build grid's origin and regions, one light attach point per light kind (a
-// 120-byte light record each), the camera paths (two spline records and a camera script), a mesh key and a
-// vertex-sharing table (so the terrain's polygons are drawn and take part in static lighting). Null (logged) when
-// building failed; the caller owns the result.
+// 120-byte light record each), the camera paths (two spline records and a camera script), the path graphs of
+// DemoContentLevelPaths, a mesh key and a vertex-sharing table (so the terrain's polygons are drawn and take part in
+// static lighting). Null (logged) when building failed; the caller owns the result.
 std::unique_ptr<ShadedMesh> BuildLevelMesh();
 
 // One fog block of "terrain.ini" and the settings it holds.

@@ -36,6 +36,7 @@
 #include "scene/lighting/LightRecord.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tools/DemoContent.h"
+#include "tools/DemoContentLevelPaths.h"
 #include "tools/DemoContentPieces.h"
 #include "tools/DemoContentUi.h"
 #include "ui/screens/LevelLoader.h"
@@ -263,6 +264,8 @@ void SeedTexts(const fs::path& data) {
   if (!spline.SaveToBuffer(record.data(), record.size())) record.clear();
   Seed("spline_fuzzer", "three", record);
   Seed("path_record_fuzzer", "three", PathRecord());
+  for (const DemoContent::DemoPath& path : DemoContent::LevelPaths())
+    Seed("path_record_fuzzer", "demo_level_" + std::to_string(path.id), DemoContent::BuildPathRecord(path));
 }
 
 void SeedLevel(const fs::path& data) {
@@ -279,6 +282,7 @@ void SeedLevel(const fs::path& data) {
   if (!lights.empty()) Seed("light_files_fuzzer", "light", Prefixed(0, lights[0]));
   const Bytes instant = ReadFile(level / "instant_action.sav");
   Seed("saved_game_fuzzer", "instant_action.sav", instant);
+  Seed("octree_skeleton_fuzzer", "skeleton.bin", ReadFile(level / "skeleton.bin"));
 
   // The instant park after skaters came in: a file with skaters and their tick state; the level's
   // octree skeleton, the resource index and the software texture caches of the level's textures.

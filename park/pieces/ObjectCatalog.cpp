@@ -95,6 +95,7 @@ struct CObjectCatalog::OpenFiles {
   std::map<plat::FileIdentity, std::unique_ptr<Entry>> byIdentity;
   std::map<std::string, std::unique_ptr<Entry>> missing;
   std::map<int, CImageRef> icons;  // by resource
+  std::map<std::string, CImageRef> resourceIcons;  // by name, for names the table does not hold
 
   Entry& Get(const std::string& path) {
     plat::FileIdentity identity;
@@ -106,8 +107,10 @@ struct CObjectCatalog::OpenFiles {
   }
 
   // Every entry without an icon of its own shows the missing-icon picture: one copy serves them all.
-  CImageRef Icon(int resource) {
-    if (resource < 0) return CImageRef();
+  // A name that no file of the table answers, not even with that picture, is looked for among the
+  // program's own resources.
+  CImageRef Icon(int resource, const std::string& name) {
+    if (resource < 0) return ResourceIcon(name);
     auto known = icons.find(resource);
     if (known != icons.end()) return known->second;
     CGameWorld* world = GetGameWorld();
@@ -115,6 +118,17 @@ struct CObjectCatalog::OpenFiles {
     const char* path = table != nullptr ? table->GetPath(resource) : nullptr;
     CImageRef image = path != nullptr ? LoadImageFile(path) : CImageRef();
     icons.emplace(resource, image);
+    return image;
+  }
+
+  // The program keeps no images among its resources, so this finds none; said once per name.
+  CImageRef ResourceIcon(const std::string& name) {
+    if (name.empty()) return CImageRef();
+    auto known = resourceIcons.find(name);
+    if (known != resourceIcons.end()) return known->second;
+    CImageRef image = LoadImageFromResource(name.c_str());
+    if (image.IsNull()) DebugPrintf("Catalog: no file or program resource holds the icon %s\n", name.c_str());
+    resourceIcons.emplace(name, image);
     return image;
   }
 };
@@ -214,7 +228,8 @@ void CObjectCatalog::LoadCategory(OpenFiles& files, const CProfileFile& list, co
     CatalogItem& item = category.items[static_cast<size_t>(j - 1)];
     const std::string entryName = SectionName("Object%i", j);
     const char* e = entryName.c_str();
-    item.icon = files.Icon(ResourceOrMissing(ReadKey(file, e, "Targa")));
+    const std::string icon = ReadKey(file, e, "Targa");
+    item.icon = files.Icon(ResourceOrMissing(icon), icon);
     item.type = TypeFromKeyword(ReadKey(file, e, "type").c_str());
     item.idx = ReadInt(file, e, "idx");
     item.name = ReadKey(file, e, "name");
@@ -296,7 +311,7 @@ std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(OpenFiles& files, c
   if (!running.empty()) d->operatingCost = static_cast<float>(std::atof(running.c_str()));
   if (!snap.empty()) d->snapToGrid = std::atoi(snap.c_str());
   d->vertical = std::atoi(ReadKey(file, s, "vert").c_str()) == 1 ? 1 : 0;
-  d->iconImage = files.Icon(d->icon);
+  d->iconImage = files.Icon(d->icon, IconNameFor(mesh));
   return d;
 }
 

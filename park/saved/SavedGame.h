@@ -31,6 +31,8 @@ class CSavedGame {
   static constexpr uint32_t kFirstPieceLink = 2;
   // Files above this are no saved game of ours.
   static constexpr size_t kMaxFileSize = size_t{1} << 28;
+  // The octree is coarsened with this limit once a load has rebuilt the park's pieces.
+  static constexpr uint32_t kRebuiltCoarsenLimit = 1;
 
   // The whole file in memory; the park is not changed.
   static bool Save(CVerezIvor& park, const ControllerSaveFields& controller, std::vector<uint8_t>& out);

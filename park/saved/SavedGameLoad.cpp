@@ -435,6 +435,9 @@ bool Apply(CVerezIvor& park, const uint8_t* data, StagedFile& file, ControllerSa
   for (SponsorshipSlot& slot : park.GetParkState().sponsorships)
     if (slot.sponsorObjectID != -1 && GetPlacedSection(static_cast<uint32_t>(slot.sponsorObjectID)) == nullptr)
       slot.sponsorObjectID = -1;
+  // Filed one by one, the rebuilt pieces and skaters leave cells as deep as each needed on its own;
+  // the tree is folded back to one object a cell at least.
+  park.GetOctree().Coarsen(CSavedGame::kRebuiltCoarsenLimit);
   return true;
 }
 

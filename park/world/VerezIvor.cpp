@@ -51,7 +51,14 @@ void CVerezIvor::HandleMessage(uint32_t senderID, const uint8_t* message) { CGam
 
 void CVerezIvor::ClearWorld() {
   CGameWorld::ClearWorld();
+  m_paths.clear();  // after the clear has unfiled them with the octree's cells
   CObjectSkatePathNode::ResetIds();
+}
+
+void CVerezIvor::AddPath(std::unique_ptr<C3DPath>&& path) {
+  if (path == nullptr) return;
+  GetOctree().InsertObject(path.get());
+  m_paths.push_back(std::move(path));
 }
 
 void CVerezIvor::OnBeforeSceneDraw(CRenderView* view) {
@@ -257,6 +264,12 @@ void CVerezIvor::RenderScene(CRenderView* view, PixelBufferDesc** locked) {
   if (locked != nullptr && *locked != nullptr && r != nullptr && r->GetUserValue() == kRasterizerHardware) {
     r->UnlockBackBuffer();
     *locked = nullptr;
+  }
+  // The level's debug view rides on the view's own overlays, which come over the finished scene.
+  if (view != nullptr) {
+    const uint32_t levelView = CSceneDrawInterface::kDebugPaths | CSceneDrawInterface::kDebugTerrainPolygons;
+    const uint32_t others = view->GetDebugFlags() & ~levelView;
+    view->SetDebugFlags(GetDebugFlag(kDebugLevelView) ? others | levelView : others);
   }
   CGameWorld::RenderScene(view, locked);
 }

@@ -9,6 +9,7 @@
 #include "core/world/GameWorld.h"
 #include "core/math/NonNegativeDouble.h"
 #include "park/grid/Grid.h"
+#include "park/grid/Path3D.h"
 #include "park/world/ParkState.h"
 #include "park/world/SimClock.h"
 
@@ -33,6 +34,7 @@ class CVerezIvor : public CGameWorld {
   static constexpr size_t kMaxStatusLength = kStatusCapacity - 3;  // 97 characters
   static constexpr int kDebugFlagCount = 9;
   static constexpr int kDebugSquareStates = 3;  // the grid's squares coloured by what they allow
+  static constexpr int kDebugLevelView = 7;     // the level's path graphs and terrain polygons over the scene
   // Held together, then let go, these letters switch the debug keys on or off.
   static constexpr int kDebugChord[3] = {'D', 'B', 'G'};
   static constexpr int kSlowMotionKey = 0xC0;  // the key left of the 1 key
@@ -127,6 +129,9 @@ class CVerezIvor : public CGameWorld {
   // camera looks on, 0 while a piece is held and under the other cameras.
   void SetPlacementRefresh(uint32_t value) { m_placementRefresh[0] = m_placementRefresh[1] = m_placementRefresh[2] = value; }
   uint32_t GetPlacementRefresh(int index) const { return index >= 0 && index < 3 ? m_placementRefresh[index] : 0; }
+  // The level's path graphs: filed in the octree and kept until the world is cleared.
+  void AddPath(std::unique_ptr<C3DPath>&& path);
+  const std::vector<std::unique_ptr<C3DPath>>& GetPaths() const { return m_paths; }
   bool GetDebugFlag(int index) const;
   // The overlays the debug flags switch on, drawn by the in-game controller inside its frame.
   void DrawDebugOverlays(CSceneDrawInterface& view) const;
@@ -148,6 +153,7 @@ class CVerezIvor : public CGameWorld {
   bool m_statusKeepsClear = false;
   RECT m_statusKeepClear = {0, 0, 0, 0};
   std::vector<CTexture*> m_levelTextures;
+  std::vector<std::unique_ptr<C3DPath>> m_paths;
   uint32_t m_playerSkaterId = 0xFFFFFFFFu;
   float m_averagesTimer = 0.0f;  // real seconds since the skater averages were refreshed
   bool m_chordLatched = false;

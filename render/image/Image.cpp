@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/system/ModuleResources.h"
 #include "render/image/BWImage.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/ImageFactory.h"
@@ -117,6 +118,25 @@ CImageRef LoadImageFileKeyed(const char* path, uint32_t colour) {
   if (!image.IsNull()) image->SetColourKey(colour);
   return image;
 }
+
+CImageRef LoadImageFromResource(HMODULE module, const char* name) {
+  if (name == nullptr) return CImageRef();
+  HRSRC found = FindResourceA(module, name, RT_RCDATA);
+  HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+  const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (bytes == nullptr) return CImageRef();
+  return LoadImageFromMemory(static_cast<const uint8_t*>(bytes), SizeofResource(module, found));
+}
+
+CImageRef LoadImageFromResource(HMODULE module, const char* name, uint32_t colour) {
+  CImageRef image = LoadImageFromResource(module, name);
+  if (!image.IsNull()) image->SetColourKey(colour);
+  return image;
+}
+
+CImageRef LoadImageFromResource(const char* name, int32_t) { return LoadImageFromResource(name); }
+
+CImageRef LoadImageFromResource(const char* name) { return LoadImageFromResource(GetModuleHandleA(nullptr), name); }
 
 CImageRef CreateDibImage(int w, int h, int bits) {
   auto image = std::make_unique<CBitmapImage>(w, h, bits);

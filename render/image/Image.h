@@ -7,6 +7,7 @@
 
 #include "core/data/RefHandle.h"
 #include "platform/graphics/Gdi.h"
+#include "platform/system/SystemInfo.h"
 #include "render/image/Blitters.h"
 
 class CImage;
@@ -132,6 +133,15 @@ CImageRef LoadImageFromMemory(const uint8_t* data, size_t size);
 // Reads the file and hands its block to the image.
 CImageRef LoadImageFile(const char* path);
 CImageRef LoadImageFileKeyed(const char* path, uint32_t colour);
+// An image over a data resource (type 10) of the module, which borrows the resource's bytes; empty
+// for a null name, a resource that cannot be found, loaded or locked, or an unknown format. The
+// program keeps no images among its resources, so in it these always answer empty.
+CImageRef LoadImageFromResource(HMODULE module, const char* name);
+// With the colour key set on the image.
+CImageRef LoadImageFromResource(HMODULE module, const char* name, uint32_t colour);
+// From the program's own module; the word is for a slot no image class uses, so it changes nothing.
+CImageRef LoadImageFromResource(const char* name, int32_t word);
+CImageRef LoadImageFromResource(const char* name);
 CImageRef CreateDibImage(int width, int height, int depth);
 CImageRef CreateBWImage();
 // Spreads a 5-5-5 colour into 8-bit channels, keeping the top byte.

@@ -150,6 +150,22 @@ void DrawDebugTriangle(CSceneDrawInterface& view, const Vector3& a, const Vector
   view.DrawLine3D(c, a, colour);
 }
 
+void DrawDebugPolygons(CSceneDrawInterface& view, const std::vector<std::vector<Vector3>>& polygons, uint32_t colour,
+                       bool outlineOnly) {
+  for (const std::vector<Vector3>& p : polygons) {
+    const size_t n = p.size();
+    if (outlineOnly) {
+      for (size_t i = 0; i < n; ++i) view.DrawLine3D(p[i], p[(i + 1) % n], colour);
+      continue;
+    }
+    for (size_t i = 1; i + 1 < n; ++i) {
+      view.DrawLine3D(p[0], p[i], colour);
+      view.DrawLine3D(p[i], p[i + 1], colour);
+      view.DrawLine3D(p[i + 1], p[0], colour);
+    }
+  }
+}
+
 void DrawDebugHalfEdgeMesh(CSceneDrawInterface& view, const HalfEdgeMesh& mesh) {
   for (uint32_t f = 0; f < mesh.GetFaceCount(); ++f) {
     const HalfEdgeFace* face = mesh.GetFace(f);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/math/Box.h"
 #include "core/math/Orientation.h"
@@ -30,4 +31,8 @@ void DrawDebugLights(CSceneDrawInterface& view, const LightList& lights);
 void DrawDebugNormals(CSceneDrawInterface& view, const ShadedMesh& mesh, float length, uint32_t colour);
 void DrawDebugTriangle(CSceneDrawInterface& view, const Vector3& a, const Vector3& b, const Vector3& c,
                        uint32_t colour, bool outlineOnly);
+// A polygon set: each polygon its corners in order. Outline only: every edge round each polygon;
+// otherwise the three edges of every fan triangle (corner 0, i, i + 1) of polygons of three or more.
+void DrawDebugPolygons(CSceneDrawInterface& view, const std::vector<std::vector<Vector3>>& polygons, uint32_t colour,
+                       bool outlineOnly);
 void DrawDebugHalfEdgeMesh(CSceneDrawInterface& view, const HalfEdgeMesh& mesh);

@@ -14,6 +14,7 @@
 #include "core/spatial/OctreeNode.h"
 #include "core/math/ViewFrustum.h"
 #include "physics/terrain/TerrainCollision.h"
+#include "physics/terrain/TerrainPolygon.h"
 #include "render/view/PixelBufferDesc.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderDebug.h"
@@ -34,6 +35,19 @@ namespace {
 constexpr uint32_t kSectionDepth = 5;  // octree depth the level sections are filed at
 constexpr float kFullTurn = 6.2831855f;  // smoothing angle of the sky's normals
 constexpr uint32_t kCellColour = 0xFF00FFFFu;
+
+// Every colliding face of the instance where the instance stands, as one polygon set.
+void DrawTerrainPolygons(CSceneDrawInterface& view, CMeshInstance& terrain, uint32_t colour) {
+  std::vector<std::vector<Vector3>> polygons;
+  const CTerrainPolygon* faces = terrain.GetTerrainPolygons();
+  for (uint32_t i = 0; i < terrain.GetTerrainPolygonCount(); ++i) {
+    if (!faces[i].IsBound()) continue;
+    const uint32_t face = static_cast<uint32_t>(faces[i].GetFace());
+    polygons.push_back({terrain.GetCornerWorldPosition(face, 0), terrain.GetCornerWorldPosition(face, 1),
+                        terrain.GetCornerWorldPosition(face, 2)});
+  }
+  DrawDebugPolygons(view, polygons, colour, true);
+}
 
 // Only cells holding objects: the empty ones would bury the picture in lines.
 void DrawOccupiedCells(CSceneDrawInterface& view, const COctreeNode& cell) {
@@ -277,9 +291,12 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
       r->SetPerspectiveCorrection(true);
       r->SetZWrite(false);
     }
-    DrawDebugOverlays(view);
     view->FlushSortedQueue();
+    // The software back end draws its faces only as the frame ends, over every line drawn before,
+    // so its overlays come after the end.
+    if (hardware) DrawDebugOverlays(view);
     view->EndFrame();
+    if (!hardware) DrawDebugOverlays(view);
     m_visible.clear();
   }
 
@@ -299,6 +316,15 @@ void CRenderWorldScene::DrawDebugOverlays(CRenderView* view) const {
   if ((flags & CSceneDrawInterface::kDebugOctree) && m_world.GetOctree().GetRoot() != nullptr)
     DrawOccupiedCells(*view, *m_world.GetOctree().GetRoot());
   if ((flags & CSceneDrawInterface::kDebugLights) && m_lightList != nullptr) DrawDebugLights(*view, *m_lightList);
+  if (flags & CSceneDrawInterface::kDebugPaths) {
+    // Their own drawing once more, over the terrain: a back end whose lines have no depth paints the
+    // scene over what was drawn before it.
+    COctree::ObjectList paths;
+    m_world.GetOctree().CollectAll(&paths, CBoundedObject::kPath);
+    for (CBoundedObject* path : paths) path->Render(view);
+  }
+  if (flags & CSceneDrawInterface::kDebugTerrainPolygons)
+    for (CMeshInstance* terrain : m_terrainView) DrawTerrainPolygons(*view, *terrain, kTerrainPolygonColour);
 }
 
 void CRenderWorldScene::ReleaseLock(CRenderView* view, PixelBufferDesc** locked) {

@@ -2,6 +2,7 @@
 // splines, cameras and the scene pass.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ struct WorldServices;
 
 class CRenderWorldScene : public CWorldScene {
  public:
+  static constexpr uint32_t kTerrainPolygonColour = 0xFFFFFF00u;  // bytes b, g, r, a: yellow
   explicit CRenderWorldScene(CGameWorld& world);
   ~CRenderWorldScene() override;
   CRenderWorldScene(const CRenderWorldScene&) = delete;

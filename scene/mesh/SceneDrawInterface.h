@@ -22,6 +22,9 @@ class CSceneDrawInterface {
     kDebugCollision = 0x1,  // collision edges' lines, sphere trees, rigid bodies' spheres and contacts
     kDebugOctree = 0x2,     // the cells of the world octree that hold objects
     kDebugLights = 0x4,     // every light of the light list
+    kDebugPaths = 0x8,      // the path graphs filed in the world octree, again over the finished scene
+    // The terrain instances' collision polygons.
+    kDebugTerrainPolygons = 0x10,
   };
 
   virtual ~CSceneDrawInterface() = default;

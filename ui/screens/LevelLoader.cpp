@@ -28,6 +28,8 @@
 #include "scene/lighting/StaticLighting.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "ui/screens/LevelPaths.h"
+#include "ui/screens/LevelSkeleton.h"
 
 namespace {
 // Level folders below the data root, by level index.
@@ -149,6 +151,8 @@ void CLevelLoader::SetUpShadows(CVerezIvor& park, float meshDetail) {
 void CLevelLoader::LoadVisibility(CVerezIvor& park) {
   COctree& octree = park.GetOctree();
   octree.Reset(octree.GetRootBox());
+  // The cells saved for this very terrain, when the level has them; coarsening never removes them.
+  LoadLevelSkeleton(octree, park.GetLevelDirectory(), park.GetLevelDirectory() + kTerrainFile);
   for (int pass = 0; pass < 3; ++pass) octree.Coarsen(kCoarsenLimit);
   DebugPrintf("Octree Nodes Before Visibility: %d\n", static_cast<int>(octree.CountNodes(0)));
   park.LoadVisibilityNodes(nullptr);
@@ -174,6 +178,7 @@ bool CLevelLoader::LoadLevel(CVerezIvor& park, int levelIndex) {
   }
   MarkWalkable(*m_terrain);
   AddCameras(park, *mesh);
+  AddLevelPaths(park, *mesh, COrientation());
   ListLevelTextures(park, *mesh);
   AddLights(park, *mesh);
   LoadVisibility(park);

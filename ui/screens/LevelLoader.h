@@ -1,7 +1,7 @@
 // CLevelLoader: the level loading sequence of a new or loaded game - the level folder, its terrain
-// mesh with collision and walkable faces, the cameras, texture list, lights, static vertex lights,
-// visibility, fog and shadow projectors, then the park's grid with the terrain as a section, and the
-// object catalogs.
+// mesh with collision and walkable faces, the cameras, path graphs, texture list, lights, static
+// vertex lights, the octree's skeleton and visibility, fog and shadow projectors, then the park's
+// grid with the terrain as a section, and the object catalogs.
 #pragma once
 
 #include <cstdint>

@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "core/data/ResourceTable.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/world/ParkState.h"
 #include "park/world/VerezIvor.h"
+#include "platform/system/ModuleResources.h"
 #include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContentImages.h"
@@ -211,6 +214,29 @@ TEST(ObjectCatalog, WorkStaysInProportionToTheFiles) {
   ASSERT_EQ(catalog.GetSectionCategories()[0].items.size(), 1000u);
   EXPECT_EQ(catalog.CountDefinitions(), 1000);
   EXPECT_EQ(catalog.GetEntry(0, 1000, 0, false)->catalogNumber, 10100);
+
+  // Without a resource table no file holds an icon and the program's own resources hold none:
+  // each name is looked for once a load and said once.
+  capture.Clear();
+  catalog.Load(folder.Path());
+  const std::string said = "Catalog: no file or program resource holds the icon m.tga\n";
+  const size_t first = capture.Text().find(said);
+  EXPECT_NE(first, std::string::npos) << capture.Text();
+  EXPECT_EQ(capture.Text().find(said, first + 1), std::string::npos);
+  EXPECT_TRUE(catalog.GetEntry(0, 1000, 0, false)->iconImage.IsNull());
+  // A picture of that name among the program's resources is every entry's icon.
+  std::ifstream picture(folder.Path() + "data/meshes/missing.tga", std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(picture), std::istreambuf_iterator<char>()};
+  ASSERT_TRUE(plat::AddModuleResource(nullptr, "m.tga", RT_RCDATA, bytes.data(), bytes.size()));
+  catalog.Load(folder.Path());
+  const CImageRef& icon = catalog.GetEntry(0, 1000, 0, false)->iconImage;
+  ASSERT_FALSE(icon.IsNull());
+  EXPECT_GT(icon->width, 0);
+  EXPECT_EQ(catalog.GetEntry(0, 1, 0, false)->iconImage.Get(), icon.Get());
+  // The pictures borrow the resource's bytes: they go before the resource does.
+  folder.Write("data/objects/categories.ini", "[header]\nNumCategories=0\n");
+  catalog.Load(folder.Path());
+  plat::ClearModuleResources(nullptr);
 }
 
 TEST(ObjectCatalog, SponsoredItemsUnlockWithTheirSlot) {

@@ -18,6 +18,7 @@
 #include "core/world/GameObject.h"
 #include "core/data/ByteCursor.h"
 #include "core/data/LittleEndian.h"
+#include "core/spatial/OctreeNode.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectDefinition.h"
 #include "park/pieces/SkatableFacility.h"
@@ -833,3 +834,50 @@ TEST_F(SavedPark, LoadingDrawsNothingFromTheGenerator) {
 }
 
 }  // namespace
+
+// Cells that coarsening with limit 1 would take away: below the root, without objects, children,
+// skeleton mark, listing or visibility record.
+size_t CountBareLeaves(const COctreeNode& cell) {
+  size_t bare = cell.parent != nullptr && cell.objects.empty() && !cell.HasChildren() && !cell.IsSkeleton() &&
+                        !cell.listed && (cell.visibility == nullptr || cell.visibility->cells.empty())
+                    ? 1
+                    : 0;
+  for (const COctreeNode* child : cell.children)
+    if (child != nullptr) bare += CountBareLeaves(*child);
+  return bare;
+}
+
+// Rebuilding the pieces from a file folds the octree up: empty cells left over from earlier filing
+// are gone, every object of the park is still found where it stands, and coarsening again changes
+// nothing.
+TEST_F(SavedPark, ALoadCoarsensTheOctreeItRebuiltThePiecesIn) {
+  boarder = std::make_unique<DemoBoarderBody>();
+  Build();
+  const std::vector<uint8_t> bytes = SaveNow();
+  COctree& octree = park.GetOctree();
+  // Deep corner cells that nothing is filed in; the filing itself never leaves such cells.
+  ASSERT_EQ(CountBareLeaves(*octree.GetRoot()), 0u);
+  const uint32_t before = octree.CountNodes(0);
+  uint32_t code = 0;
+  for (uint32_t depth = 0; depth < octree.GetMaxDepth(); ++depth) code = 8 * code + 1;
+  ASSERT_NE(octree.FindCellByCode(code, true), nullptr);
+  ASSERT_GT(octree.CountNodes(0), before);
+  ASSERT_EQ(CountBareLeaves(*octree.GetRoot()), 1u);
+
+  ControllerSaveFields loaded;
+  ASSERT_TRUE(CSavedGame::Load(park, loaded, bytes.data(), bytes.size()));
+  EXPECT_EQ(CountBareLeaves(*octree.GetRoot()), 0u);
+  const uint32_t after = octree.CountNodes(0);
+  octree.Coarsen(CSavedGame::kRebuiltCoarsenLimit);
+  EXPECT_EQ(octree.CountNodes(0), after);
+  // Everything filed is still met by a query over its own box.
+  std::vector<CBoundedObject*> all;
+  octree.CollectAll(&all, 0);
+  EXPECT_EQ(all.size(), octree.GetObjectCount());
+  for (CBoundedObject* object : all) {
+    std::vector<CBoundedObject*> found;
+    octree.QueryBox(object->GetBounds(), &found, 0);
+    EXPECT_NE(std::find(found.begin(), found.end(), object), found.end());
+  }
+  EXPECT_EQ(SaveNow(), bytes);
+}

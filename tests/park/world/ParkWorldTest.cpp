@@ -193,3 +193,23 @@ TEST_F(Park, StatusTextIsCutAndDrawnBesideTheCursor) {
 }
 
 }  // namespace
+
+// The level's debug view is the render view's path and terrain-polygon overlays, switched with the
+// park's flag and leaving the view's other overlays as they were.
+TEST_F(Park, TheLevelViewFlagSwitchesThePathAndTerrainOverlaysOfTheView) {
+  RecordingRasterizer rasterizer(640, 480);
+  CRenderView view;
+  view.Setup(&rasterizer, nullptr, park.GetFogState(), park.GetLightList(), 31);
+  const uint32_t level = CSceneDrawInterface::kDebugPaths | CSceneDrawInterface::kDebugTerrainPolygons;
+  view.SetDebugFlags(CSceneDrawInterface::kDebugLights | CSceneDrawInterface::kDebugPaths);
+  PixelBufferDesc* locked = nullptr;
+  park.RenderScene(&view, &locked);
+  EXPECT_EQ(view.GetDebugFlags(), CSceneDrawInterface::kDebugLights);
+  park.ToggleDebugFlag(CVerezIvor::kDebugLevelView);
+  park.RenderScene(&view, &locked);
+  EXPECT_EQ(view.GetDebugFlags(), CSceneDrawInterface::kDebugLights | level);
+  park.ToggleDebugFlag(CVerezIvor::kDebugLevelView);
+  park.RenderScene(&view, &locked);
+  EXPECT_EQ(view.GetDebugFlags(), CSceneDrawInterface::kDebugLights);
+  park.ClearWorld();  // the render view goes first
+}

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/ModuleResources.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/Image.h"
+#include "tests/render/image/ImageFiles.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -228,4 +230,39 @@ TEST(BitmapImage, WrittenBmpReadsBackPixelIdenticalInSdl) {
     for (int y = 0; y < 5; ++y)
       for (int x = 0; x < 7; ++x) EXPECT_EQ(image->GetPixel(x, y), again->GetPixel(x, y));
   }
+}
+
+// Pictures among a module's data resources load like files but borrow the resource's bytes; a null
+// name, a name the module lacks and data of no known format give empty handles. The program keeps
+// no pictures among its resources.
+TEST(ImageLoaders, ResourcePicturesLoadByNameAndTheProgramHasNone) {
+  for (const char* name : {"missing.tga", "kicker.tga"}) {
+    EXPECT_TRUE(LoadImageFromResource(name).IsNull()) << name;
+    EXPECT_TRUE(LoadImageFromResource(name, 5).IsNull()) << name;
+  }
+  EXPECT_TRUE(LoadImageFromResource(nullptr).IsNull());
+
+  static char moduleTag;
+  HMODULE module = reinterpret_cast<HMODULE>(&moduleTag);
+  const image_files::Picture picture = image_files::MakePicture(5, 3, 3, 11);
+  const std::vector<uint8_t> file = image_files::TargaFile(picture, false, true);
+  ASSERT_TRUE(plat::AddModuleResource(module, "Ramp.tga", RT_RCDATA, file.data(), file.size()));
+  ASSERT_TRUE(plat::AddModuleResource(module, "notes", RT_RCDATA, "no picture", 10));
+  CImageRef fromFile = LoadImageFromMemory(file.data(), file.size());
+  CImageRef loaded = LoadImageFromResource(module, "ramp.TGA");
+  ASSERT_FALSE(loaded.IsNull());
+  EXPECT_EQ((std::vector<int>{5, 3, 24}), (std::vector<int>{loaded->width, loaded->height, loaded->depth}));
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) ASSERT_EQ(loaded->GetPixel(x, y), fromFile->GetPixel(x, y)) << x << "," << y;
+  EXPECT_EQ(loaded->flags & CImage::kOwnsData, 0) << "the resource's bytes stay the module's";
+  // Keyed: the top-left colour becomes see-through.
+  const int32_t corner = fromFile->GetPixel(0, 0);
+  const uint32_t key = (corner & 0xFF) << 16 | (corner & 0xFF00) | (corner >> 16 & 0xFF);
+  EXPECT_EQ(LoadImageFromResource(module, "ramp.tga", key)->GetPixel(0, 0), -1);
+  EXPECT_TRUE(LoadImageFromResource(module, "notes").IsNull());
+  EXPECT_TRUE(LoadImageFromResource(module, "ramp").IsNull());
+  EXPECT_TRUE(LoadImageFromResource(module, nullptr).IsNull());
+  EXPECT_TRUE(LoadImageFromResource("ramp.tga").IsNull()) << "another module's resource";
+  loaded.Release();
+  plat::ClearModuleResources(module);
 }

@@ -155,3 +155,25 @@ TEST(SoftwareDemoLevel, FarThoughtBubblesEachShowTheirOwnColour) {
   }
   EXPECT_EQ(shown.size(), 7u);
 }
+
+// The world pass's overlays come over the finished frame: the software back end draws its faces
+// as the frame ends, and lines drawn before them would be painted over.
+TEST(SoftwareDemoLevel, TheTerrainPolygonOverlayShowsOverTheTerrain) {
+  DemoScene s;
+  ASSERT_TRUE(s.level->IsBuilt());
+  CRenderView* view = s.level->World().GetRenderView();
+  ASSERT_NE(view, nullptr);
+  const uint16_t yellow = (31 << 10) | (31 << 5);  // the overlay's colour in 5-5-5
+  auto count = [&]() {
+    size_t n = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) n += Pixel(s.back, x, y) == yellow;
+    return n;
+  };
+  s.Draw();
+  const size_t without = count();
+  view->SetDebugFlags(CSceneDrawInterface::kDebugTerrainPolygons);
+  s.Draw();
+  EXPECT_GT(count(), without + 5000) << "the level's faces outlined over the terrain";
+  view->SetDebugFlags(0);
+}

@@ -19,6 +19,7 @@
 #include "physics/terrain/TerrainCollisionEdge.h"
 #include "render/view/RenderDebug.h"
 #include "render/view/RenderView.h"
+#include "render/view/RenderWorldScene.h"
 #include "scene/camera/ObserverCam.h"
 #include "scene/lighting/FogState.h"
 #include "scene/lighting/LightList.h"
@@ -234,4 +235,45 @@ TEST(RenderDebugCallers, TheWorldPassDrawsOccupiedOctreeCellsAndLightsBehindThei
   }
 }
 
+// Stands for a path graph: filed with the path bit only, so that the scene pass never draws it.
+struct PathStandIn : CBoundedObject {
+  PathStandIn() {
+    SetBoundFlags(kPath);
+    SetBounds(Box(Vector3(20, 20, 2), Vector3(30, 30, 4)));
+  }
+  void Render(CSceneDrawInterface* view) override { view->DrawLine3D(GetBounds().min, GetBounds().max, kColour); }
+  static constexpr uint32_t kColour = 0xFF00FF00u;
+};
+
+TEST(RenderDebugCallers, TheWorldPassDrawsPathsAgainAndTheTerrainPolygonsBehindTheirFlags) {
+  WorldPass pass;
+  PathStandIn path;
+  pass.world.GetOctree().InsertObject(&path);
+  pass.Draw(0);
+  EXPECT_EQ(pass.rasterizer.Count("DrawLines"), 0);
+  pass.Draw(CSceneDrawInterface::kDebugPaths);
+  EXPECT_EQ(pass.rasterizer.Count("DrawLines"), 1);
+  EXPECT_EQ(Lines(pass.rasterizer, PathStandIn::kColour).size(), 1u);
+  // One outline of three lines for every face of the level, in world space as the mesh holds it.
+  pass.Draw(CSceneDrawInterface::kDebugTerrainPolygons);
+  const CMeshInstance* terrain = pass.world.GetTerrainInstances().at(0);
+  ASSERT_EQ(terrain->GetTerrainPolygonCount(), pass.level->faceCount);
+  EXPECT_EQ(pass.rasterizer.Count("DrawLines"), 3 * static_cast<int>(pass.level->faceCount));
+  std::vector<Line> want;
+  {
+    testing_support::SceneDrawRecorder drawn;
+    std::vector<std::vector<Vector3>> faces;
+    for (uint32_t f = 0; f < pass.level->faceCount; ++f) {
+      faces.push_back({});
+      for (uint32_t k = 0; k < 3; ++k) faces.back().push_back(pass.level->positions[pass.level->indices[3 * f + k]]);
+    }
+    DrawDebugPolygons(drawn, faces, CRenderWorldScene::kTerrainPolygonColour, true);
+    pass.rasterizer.Forget();
+    for (const auto& line : drawn.lines) pass.view.DrawLine3D(line.a, line.b, line.colour);
+    want = Lines(pass.rasterizer, CRenderWorldScene::kTerrainPolygonColour);
+  }
+  pass.Draw(CSceneDrawInterface::kDebugTerrainPolygons);
+  ExpectSame(Lines(pass.rasterizer, CRenderWorldScene::kTerrainPolygonColour), want);
+  pass.world.GetOctree().RemoveObject(&path);
+}
 }  // namespace

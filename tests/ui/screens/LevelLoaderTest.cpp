@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/world/AssetPreloader.h"
 #include "core/input/InputMan.h"
@@ -15,8 +17,12 @@
 #include "core/services/WorldServices.h"
 #include "core/spatial/BezierSpline.h"
 #include "core/spatial/Octree.h"
+#include "core/spatial/OctreeNode.h"
+#include "core/world/WorldAccess.h"
+#include "core/data/LittleEndian.h"
 #include "core/data/ResourceTable.h"
 #include "park/grid/Grid.h"
+#include "park/grid/Path3D.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/world/VerezIvor.h"
 #include "physics/terrain/TerrainPolygon.h"
@@ -33,7 +39,10 @@
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentLevel.h"
 #include "tools/DemoContentLevelArt.h"
+#include "tools/DemoContentLevelPaths.h"
+#include "tools/DemoContentLevelSkeleton.h"
 #include "ui/screens/LevelLoader.h"
+#include "ui/screens/LevelSkeleton.h"
 
 using testing_support::DebugCapture;
 using testing_support::WorkingFolder;
@@ -227,4 +236,122 @@ TEST_F(DemoLevel, UnknownLevelsAScenelessWorldAndUnreadableTerrainFailWithoutTou
   EXPECT_FALSE(loader.LoadLevel(*park, 0));
   EXPECT_TRUE(park->GetTerrainInstances().empty());
   EXPECT_TRUE(park->GetLevelDirectory().empty());
+}
+
+namespace {
+
+// The cells of a tree as a block, which two trees of the same cells give byte for byte.
+std::vector<uint8_t> CellsOf(const COctree& octree) {
+  const uint8_t anyIdentity[COctree::kIdentitySize] = {};
+  return octree.SaveSkeleton(anyIdentity);
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
+    std::fclose(f);
+  }
+  return bytes;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace
+
+// The level's path records become paths filed in the octree where their records place them; the
+// level's "skeleton.bin" gives the tree its cells when it is the terrain's own, and a missing,
+// foreign, other-version or short one leaves the tree with the cells the load makes itself.
+TEST_F(DemoLevel, TheLevelsPathsAreFiledAndItsOwnSkeletonShapesTheOctree) {
+  const std::string levelFolder = "data/levels/demo/";
+  auto load = [&]() {
+    park->ClearWorld();
+    log.Clear();
+    CLevelLoader loader;
+    EXPECT_TRUE(loader.LoadLevel(*park, 0)) << log.Text();
+  };
+  load();
+  EXPECT_NE(log.Text().find("LevelSkeleton: no data/levels/demo/skeleton.bin"), std::string::npos) << log.Text();
+  COctree& octree = park->GetOctree();
+  EXPECT_FALSE(octree.HasSkeleton());
+  const std::vector<uint8_t> ownCells = CellsOf(octree);
+  const uint32_t ownCount = octree.CountNodes(0);
+
+  // Every path of the level, moved to where its record hangs and found there by a query.
+  const std::vector<DemoContent::DemoPath> want = DemoContent::LevelPaths();
+  ASSERT_EQ(park->GetPaths().size(), want.size());
+  for (size_t p = 0; p < want.size(); ++p) {
+    SCOPED_TRACE(p);
+    const C3DPath& path = *park->GetPaths()[p];
+    EXPECT_EQ(path.GetPathId(), want[p].id);
+    EXPECT_EQ(path.GetBoundFlags() & ~1u, C3DPath::kBoundFlags) << "and filed";
+    ASSERT_EQ(path.GetNodeCount(), want[p].nodes.size());
+    ASSERT_EQ(path.GetEdges().size(), want[p].edges.size());
+    Box box(want[p].nodes[0] + want[p].at, want[p].nodes[0] + want[p].at);
+    for (size_t n = 0; n < want[p].nodes.size(); ++n) {
+      const Vector3 at = want[p].nodes[n] + want[p].at;
+      EXPECT_EQ(path.GetNode(n).position, at) << n;
+      box.ExtendByPoint(at);
+    }
+    EXPECT_EQ(path.GetBounds().min, box.min);
+    EXPECT_EQ(path.GetBounds().max, box.max);
+    EXPECT_TRUE(octree.Contains(&path));
+    std::vector<CBoundedObject*> found;
+    octree.QueryBox(box, &found, CBoundedObject::kPath);
+    EXPECT_NE(std::find(found.begin(), found.end(), &path), found.end());
+  }
+  // Only the paths carry the path bit.
+  std::vector<CBoundedObject*> paths;
+  octree.CollectAll(&paths, CBoundedObject::kPath);
+  EXPECT_EQ(paths.size(), want.size());
+
+  // The generator's skeleton: the load ends with its cells, every one kept by the coarsening,
+  // and every object still filed.
+  park->ClearWorld();
+  ASSERT_TRUE(DemoContent::WriteLevelSkeleton("data"));
+  SetGameWorld(park.get());
+  const std::vector<uint8_t> skeleton = ReadBytes(levelFolder + kLevelSkeletonFile);
+  ASSERT_GE(skeleton.size(), COctree::kSkeletonHeaderSize);
+  const uint32_t skeletonCells = le::ReadU32(skeleton.data() + 44);
+  ASSERT_EQ(skeleton.size(), COctree::kSkeletonHeaderSize + 8u * skeletonCells);
+  load();
+  EXPECT_NE(log.Text().find("LevelSkeleton: "), std::string::npos);
+  ASSERT_TRUE(octree.HasSkeleton()) << log.Text();
+  EXPECT_EQ(octree.CountNodes(COctreeNode::kSkeleton), skeletonCells);
+  EXPECT_NE(octree.CountNodes(0), ownCount) << "the skeleton changes the tree the load ends with";
+  EXPECT_EQ(log.Text().find("Deleting Octree Skeleton"), std::string::npos);
+  for (const auto& path : park->GetPaths()) EXPECT_TRUE(octree.Contains(path.get()));
+  std::vector<CBoundedObject*> all;
+  octree.CollectAll(&all, 0);
+  EXPECT_EQ(all.size(), octree.GetObjectCount());
+
+  // Refused blocks: another level's identity, another version, cut short. The tree is the one the
+  // load makes without a skeleton, cell for cell.
+  std::vector<uint8_t> foreign = skeleton;
+  foreign[4 + 7] ^= 0x40;
+  std::vector<uint8_t> version = skeleton;
+  version[0] = 2;
+  const std::vector<uint8_t> shortBlock(skeleton.begin(), skeleton.begin() + 30);
+  for (const std::vector<uint8_t>* bad : std::vector<const std::vector<uint8_t>*>{&foreign, &version, &shortBlock}) {
+    ASSERT_TRUE(WriteBytes(levelFolder + kLevelSkeletonFile, *bad));
+    load();
+    EXPECT_NE(log.Text().find("the octree keeps its own cells"), std::string::npos) << log.Text();
+    EXPECT_FALSE(octree.HasSkeleton());
+    EXPECT_EQ(octree.CountNodes(0), ownCount);
+    EXPECT_EQ(CellsOf(octree), ownCells);
+  }
+  // A terrain mesh changed by one byte is another level to the skeleton written for it.
+  ASSERT_TRUE(WriteBytes(levelFolder + kLevelSkeletonFile, skeleton));
+  uint8_t identity[kLevelIdentitySize], changed[kLevelIdentitySize];
+  std::vector<uint8_t> mesh = ReadBytes(levelFolder + CLevelLoader::kTerrainFile);
+  ComputeLevelIdentity(mesh.data(), mesh.size(), identity);
+  EXPECT_TRUE(std::equal(identity, identity + kLevelIdentitySize, skeleton.begin() + 4));
+  mesh.back() ^= 1;
+  ComputeLevelIdentity(mesh.data(), mesh.size(), changed);
+  EXPECT_FALSE(std::equal(identity, identity + kLevelIdentitySize, changed));
 }
