@@ -327,6 +327,15 @@ TEST_F(SavedPark, LinkNumbersNameTheGridsTwoStepsAndEveryPieceLink) {
   EXPECT_FALSE(steps[0].hasLink);
   EXPECT_GE(steps.back().linkNumber, 2u);
   EXPECT_EQ(CSavedGame::FindLinkByID(steps.back().linkNumber)->kind, steps.back().edge.kind);
+  // A piece lifted under a route, before its skater decides again, takes its links along: the
+  // step is saved with a number that names no link, not with its old one, which another piece's
+  // link now has.
+  const uint32_t old = steps.back().linkNumber;
+  kickerPiece->PickUp();
+  SaveNow();
+  ASSERT_NE(CSavedGame::FindLinkByID(old), nullptr);
+  EXPECT_TRUE(steps.back().hasLink);
+  EXPECT_EQ(CSavedGame::FindLinkByID(steps.back().linkNumber), nullptr);
 }
 
 TEST_F(SavedPark, TheTerrainIsTheSameAfterALoadAsAfterANewGame) {
