@@ -157,15 +157,18 @@ float SequenceLength(int entry, uint32_t category) {
   return entry == 1 || entry == 2 || entry == 3 ? 0.8f : 0.5f;
 }
 
-// The swing of one bone in one sequence: a turn about one axis out and back.
+// The swing of one bone in one sequence: a turn about one axis out and back. The root carries the
+// board and the whole body, so it only tips the skater on the board, at most kBoarderMaxRootSwing; the
+// bends of a trick are the hips', chest's and head's.
 Quaternion Swing(int entry, uint32_t bone, uint32_t category, float phase) {
   static const float kAmplitude[8][kBones] = {
-      {0.0f, 0.2f, 0.3f, 0.2f}, {0.1f, 0.3f, 0.2f, 0.1f}, {1.2f, 0.3f, 0.4f, 0.2f}, {0.6f, 0.5f, 0.6f, 0.3f},
-      {0.3f, 0.4f, 0.3f, 0.2f}, {0.4f, 0.2f, 0.3f, 0.1f}, {0.0f, 0.0f, 0.0f, 0.0f}, {0.8f, 0.9f, 0.7f, 0.5f}};
+      {0.0f, 0.2f, 0.3f, 0.2f},  {0.1f, 0.3f, 0.2f, 0.1f}, {0.25f, 0.5f, 0.5f, 0.2f}, {0.2f, 0.6f, 0.6f, 0.3f},
+      {0.15f, 0.4f, 0.3f, 0.2f}, {0.2f, 0.3f, 0.3f, 0.1f}, {0.0f, 0.0f, 0.0f, 0.0f},  {0.25f, 0.9f, 0.7f, 0.5f}};
   const Vector3 axes[3] = {Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
   const Vector3& axis = axes[(static_cast<uint32_t>(entry) + bone) % 3];
   const float sign = (entry + static_cast<int>(bone)) % 2 == 0 ? 1.0f : -1.0f;
-  const float angle = sign * kAmplitude[category][bone] * (1.0f + 0.1f * static_cast<float>(entry % 5)) * phase;
+  float angle = sign * kAmplitude[category][bone] * (1.0f + 0.1f * static_cast<float>(entry % 5)) * phase;
+  if (bone == 0) angle = std::max(-kBoarderMaxRootSwing, std::min(kBoarderMaxRootSwing, angle));
   const float s = std::sin(0.5f * angle), c = std::cos(0.5f * angle);
   return Quaternion(axis.x * s, axis.y * s, axis.z * s, c);
 }

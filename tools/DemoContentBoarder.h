@@ -12,6 +12,9 @@ namespace DemoContent {
 
 // Below the data folder.
 constexpr const char* kBoarderMeshPath = "people/boarder/boarder.mesh";
+// The most any sequence turns the root bone (board and body together) from its rest, in radians:
+// 20 degrees of tipping on the board. More, and a skater seen up close folds over into the pieces.
+constexpr float kBoarderMaxRootSwing = 0.35f;
 
 // A figure of four bones ("root" with the board, "hips", "chest", "head") whose head, body and
 // board faces use texture slots 0, 1 and 2; the texture-choice records "Multitexture_skaterHEAD",

@@ -330,12 +330,20 @@ bool WriteGridData(const std::string& levelDir) {
 std::vector<LevelRegion> LevelRegions() {
   const float z0 = kGround - 1.0f, z1 = kGround + 8.0f;
   const float mid = kOrigin + 0.5f * kGridSide;
-  return {
+  std::vector<LevelRegion> regions = {
       {"entrance", Box(Vector3(mid - 2.0f, kOrigin + 1.0f, z0), Vector3(mid + 2.0f, kOrigin + 2.0f, z1))},
-      {"exit", Box(Vector3(mid - 2.0f, kOrigin + kGridSide - 2.0f, z0), Vector3(mid + 2.0f, kOrigin + kGridSide - 1.0f, z1))},
+      {"exit",
+       Box(Vector3(mid - 2.0f, kOrigin + kGridSide - 2.0f, z0), Vector3(mid + 2.0f, kOrigin + kGridSide - 1.0f, z1))},
       {"grass", Box(Vector3(kOrigin, kOrigin + 28.0f, z0), Vector3(kOrigin + 8.0f, kOrigin + 38.0f, z1))},
-      {"no_build", Box(Vector3(kOrigin + kGridSide - 2.0f, kOrigin, z0), Vector3(kOrigin + kGridSide, kOrigin + kGridSide, z1))},
+      {"no_build",
+       Box(Vector3(kOrigin + kGridSide - 2.0f, kOrigin, z0), Vector3(kOrigin + kGridSide, kOrigin + kGridSide, z1))},
   };
+  // Nothing is built in or on the buildings: the squares under a block, and the row and column
+  // along its +x and +y sides, whose corner points take the roof's height (a piece set down there
+  // would stand at roof height against the wall).
+  for (const Block& b : kBlocks)
+    regions.push_back({"no_build", Box(Vector3(b.x0, b.y0, z0), Vector3(b.x1 + 1.0f, b.y1 + 1.0f, z1))});
+  return regions;
 }
 
 Box LevelWorldBox() { return Box(Vector3(0, 0, 0), Vector3(68, 68, 40)); }
@@ -350,7 +358,8 @@ std::unique_ptr<ShadedMesh> BuildLevelMesh() {
   AddGridPoints(*mesh);
   AddCameraPathPoints(*mesh);
   AddLevelPathPoints(*mesh);
-  const uint32_t key[4] = {0x6C657665u, 0x64656D6Fu, 1, 0};
+  // The third word counts the level's grid layouts: a cache written for another one is not taken.
+  const uint32_t key[4] = {0x6C657665u, 0x64656D6Fu, 2, 0};
   mesh->AddAttachPoint(COrientation(), kAttachMeshKey, sizeof(key), key, false);
   if (!Finish(*mesh)) {
     DebugPrintf("DemoContent: the level mesh could not be finished\n");

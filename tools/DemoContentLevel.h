@@ -31,7 +31,8 @@ constexpr float kLevelTexelSize = 1.0f;
 Box LevelWorldBox();
 
 // The regions of the park's build grid: a gate strip near the middle of the south and of the
-// north edge (one row in, since a square on the edge row has no moves), a lawn on the west side and an unbuildable east edge. Boxes in world coordinates.
+// north edge (one row in, since a square on the edge row has no moves), a lawn on the west side, an
+// unbuildable east edge and the unbuildable ground of every raised block. Boxes in world coordinates.
 struct LevelRegion {
   const char* word;
   Box box;

@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   fs::create_directories(work, error);
   if (!DemoContent::WriteDemoData(work.string())) {
     std::fprintf(stderr, "make_demo_data: writing %s failed\n", work.string().c_str());
+    if (fresh) fs::remove_all(partial, error);  // nothing half-written is left for the next run to meet
     return 1;
   }
   if (fresh) {

@@ -194,7 +194,7 @@ void SeedSounds(const fs::path& data) {
 
 // A category list naming its own file a hundred times, each spelt another way ("./", ".//" and
 // "/" before it, or its letters in upper case), with a thousand entries each and sections enough
-// for them: one file, to be read as one category.
+// for them: one file, read once and its entries shared by the hundred categories.
 std::string SelfNamedCatalogList() {
   std::string list = "[header]\nNumCategories=100\nNumInCategory=1000\n";
   for (int k = 0; k < 100; ++k) {

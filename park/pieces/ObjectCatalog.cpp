@@ -1,10 +1,13 @@
 #include "park/pieces/ObjectCatalog.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "core/world/GameWorld.h"
 #include "core/world/WorldAccess.h"
@@ -18,6 +21,12 @@
 namespace {
 
 constexpr DWORD kValueSize = 256;
+constexpr int kSponsorPieceType = 19;
+// The most money a park holds (its whole money is 32 bits): a price beyond it can never be paid, a
+// fee or running cost beyond it would empty any park at one use or in a moment.
+constexpr double kMostMoney = 2147483647.0;
+// Sizes and ratings as a float takes them: well inside its range, so sums of them stay numbers.
+constexpr double kMostMeasure = 1e9;
 
 std::string ReadKey(const CProfileFile& file, const char* section, const char* key, const char* fallback = "") {
   char buffer[kValueSize];
@@ -82,28 +91,49 @@ const char* const kTypeKeywords[][2] = {
 
 }  // namespace
 
+// What one catalog file gives, read once however many lists name it: its entries of each kind
+// (a section list reads sponsorships, a facility list does not), the definitions of its
+// [objectN] sections, and the category IDs whose places already hold copies of them.
+struct CObjectCatalog::CategoryFile {
+  explicit CategoryFile(const std::string& name) : path(name), file(name.c_str()) {}
+  struct Kind {
+    std::shared_ptr<std::vector<CatalogItem>> items;                       // null until first read
+    std::vector<std::array<const ObjectDefinition*, kVariants>> variants;  // per entry, null where none
+    std::set<int> storedFor;
+  };
+  std::string path;
+  CProfileFile file;
+  Kind kinds[2];
+  std::map<int, std::unique_ptr<ObjectDefinition>> definitions;  // by section number, those read
+};
+
 // The catalog files of one load, each read and indexed once however many keys are asked of it,
 // and the icons of one load, each loaded once however many entries show it.
 struct CObjectCatalog::OpenFiles {
-  struct Entry {
-    CProfileFile file;
-    bool readAsCategory = false;
-  };
   // A file by what it is, not by how a list spells it: spelt a hundred ways, a list's own file
-  // would otherwise be read as a hundred categories. Files that do not exist read as empty and
-  // are told apart by their resolved paths.
-  std::map<plat::FileIdentity, std::unique_ptr<Entry>> byIdentity;
-  std::map<std::string, std::unique_ptr<Entry>> missing;
+  // would otherwise be read a hundred times. Files that do not exist read as empty and are told
+  // apart by their resolved paths.
+  std::map<plat::FileIdentity, std::unique_ptr<CategoryFile>> byIdentity;
+  std::map<std::string, std::unique_ptr<CategoryFile>> missing;
   std::map<int, CImageRef> icons;  // by resource
   std::map<std::string, CImageRef> resourceIcons;  // by name, for names the table does not hold
 
-  Entry& Get(const std::string& path) {
+  CategoryFile& Get(const std::string& path) {
     plat::FileIdentity identity;
-    std::unique_ptr<Entry>& entry = plat::GetFileIdentity(path.c_str(), identity)
-                                        ? byIdentity[identity]
-                                        : missing[plat::ResolvePath(path.c_str())];
-    if (entry == nullptr) entry = std::make_unique<Entry>(Entry{CProfileFile(path.c_str())});
+    std::unique_ptr<CategoryFile>& entry = plat::GetFileIdentity(path.c_str(), identity)
+                                               ? byIdentity[identity]
+                                               : missing[plat::ResolvePath(path.c_str())];
+    if (entry == nullptr) entry = std::make_unique<CategoryFile>(path);
     return *entry;
+  }
+
+  // The definition of the file's [objectN] section, read the first time it is asked for.
+  const ObjectDefinition* Definition(CategoryFile& file, int section) {
+    auto known = file.definitions.find(section);
+    if (known != file.definitions.end()) return known->second.get();
+    std::unique_ptr<ObjectDefinition> read = ReadObject(*this, file.file, section);
+    if (read == nullptr) return nullptr;  // absent sections are many and cheap to ask again
+    return (file.definitions[section] = std::move(read)).get();
   }
 
   // Every entry without an icon of its own shows the missing-icon picture: one copy serves them all.
@@ -208,24 +238,33 @@ void CObjectCatalog::LoadCategory(OpenFiles& files, const CProfileFile& list, co
   category.iconName = ReadKey(list, cat.c_str(), "Targa").substr(0, 31);
   category.popUpText = ReadKey(list, cat.c_str(), "PopUpText");
   category.categoryId = ReadInt(list, cat.c_str(), "CategoryID");
-  OpenFiles::Entry& entry = files.Get(categoryPath);
-  const CProfileFile& file = entry.file;
-  // A file is one category's: read again for another, a few bytes would fill the menus many times.
-  if (entry.readAsCategory) {
-    DebugPrintf("Catalog: %s is another category's file; category %d left empty\n", categoryPath.c_str(),
-                category.categoryId);
-    return;
+  CategoryFile& file = files.Get(categoryPath);
+  CategoryFile::Kind& kind = file.kinds[facility ? 1 : 0];
+  if (kind.items == nullptr) {
+    kind.items = std::make_shared<std::vector<CatalogItem>>();
+    ReadEntries(files, file, facility);
   }
-  entry.readAsCategory = true;
+  // Named again, a file gives its entries again, but not the work of reading them: every category
+  // of it shares one list, and its definitions are copied once to each category ID's places.
+  category.items = CatalogItemList(kind.items);
+  if (kind.storedFor.insert(category.categoryId).second) StoreEntries(file, category.categoryId, facility);
+}
+
+void CObjectCatalog::ReadEntries(OpenFiles& files, CategoryFile& categoryFile, bool facility) {
+  const CProfileFile& file = categoryFile.file;
+  const std::string& path = categoryFile.path;
+  CategoryFile::Kind& kind = categoryFile.kinds[facility ? 1 : 0];
   int count = ReadInt(file, "Header", "NumInCategory");
   if (count < 0 || count > 1000) {
-    DebugPrintf("Catalog: category %d lists %d entries; none read\n", category.categoryId, count);
+    DebugPrintf("Catalog: %s lists %d entries; none read\n", path.c_str(), count);
     return;
   }
-  count = CountWithin(file, count, "entries", categoryPath);
-  category.items.resize(static_cast<size_t>(count));
+  count = CountWithin(file, count, "entries", path);
+  std::vector<CatalogItem>& items = *kind.items;
+  items.resize(static_cast<size_t>(count));
+  kind.variants.assign(static_cast<size_t>(count), {});
   for (int j = 1; j <= count; ++j) {
-    CatalogItem& item = category.items[static_cast<size_t>(j - 1)];
+    CatalogItem& item = items[static_cast<size_t>(j - 1)];
     const std::string entryName = SectionName("Object%i", j);
     const char* e = entryName.c_str();
     const std::string icon = ReadKey(file, e, "Targa");
@@ -236,19 +275,42 @@ void CObjectCatalog::LoadCategory(OpenFiles& files, const CProfileFile& list, co
     const int sponsorship = facility ? -1 : ReadInt(file, e, "sponsorship");
     const bool sponsored = !facility && !ReadKey(file, e, "sponsorship").empty();
     item.sponsorshipIndex = sponsored && sponsorship >= 0 && sponsorship <= 3 ? sponsorship : -1;
+    // Every variant is tried; a missing one does not stop the others. Section numbers are worked
+    // out wide: a hostile idx must not overflow before it names no section.
     item.variantCount = 0;
     for (int v = 0; v < kVariants; ++v) {
-      const int position = PositionOf(category.categoryId, item.idx, v, facility);
-      if (position < 0) {
-        DebugPrintf("Catalog: entry %d of category %d lies outside the table\n", item.idx, category.categoryId);
-        break;
-      }
-      std::unique_ptr<ObjectDefinition> definition = ReadObject(files, file, item.idx, v, item.type);
-      if (definition == nullptr) continue;
-      definition->catalogNumber = static_cast<uint16_t>(position);
-      if (Store(position, std::move(definition))) ++item.variantCount;
+      const long long section = 100 + 10 * static_cast<long long>(item.idx) + v;
+      if (section < INT32_MIN || section > INT32_MAX) break;
+      const ObjectDefinition* definition = files.Definition(categoryFile, static_cast<int>(section));
+      kind.variants[static_cast<size_t>(j - 1)][static_cast<size_t>(v)] = definition;
+      if (definition != nullptr) ++item.variantCount;
     }
   }
+}
+
+void CObjectCatalog::StoreEntries(const CategoryFile& file, int categoryId, bool facility) {
+  const CategoryFile::Kind& kind = file.kinds[facility ? 1 : 0];
+  int outside = 0;
+  for (size_t j = 0; j < kind.variants.size(); ++j) {
+    const CatalogItem& item = (*kind.items)[j];
+    for (int v = 0; v < kVariants; ++v) {
+      const ObjectDefinition* read = kind.variants[j][static_cast<size_t>(v)];
+      if (read == nullptr) continue;
+      const int position = PositionOf(categoryId, item.idx, v, facility);
+      if (position < 0) {
+        ++outside;
+        break;
+      }
+      auto definition = std::make_unique<ObjectDefinition>(*read);
+      definition->type = item.type;
+      definition->styleCode = StyleOf(item.type);
+      definition->catalogNumber = static_cast<uint16_t>(position);
+      Store(position, std::move(definition));
+    }
+  }
+  if (outside > 0)
+    DebugPrintf("Catalog: %d entries of %s lie outside the table for category %d\n", outside, file.path.c_str(),
+                categoryId);
 }
 
 void CObjectCatalog::LoadSponsors(OpenFiles& files, const std::string& root) {
@@ -260,8 +322,10 @@ void CObjectCatalog::LoadSponsors(OpenFiles& files, const std::string& root) {
     count = count < 0 ? 0 : kMaxSponsors;
   }
   for (int i = 0; i < count; ++i) {
-    std::unique_ptr<ObjectDefinition> definition = ReadObject(files, file, i + 1, 0, 19);
+    std::unique_ptr<ObjectDefinition> definition = ReadObject(files, file, 100 + 10 * (i + 1));
     if (definition == nullptr) continue;
+    definition->type = kSponsorPieceType;
+    definition->styleCode = StyleOf(kSponsorPieceType);
     definition->catalogNumber = static_cast<uint16_t>(kSponsorBase + i);
     Store(kSponsorBase + i, std::move(definition));
   }
@@ -278,15 +342,39 @@ bool CObjectCatalog::Store(int position, std::unique_ptr<ObjectDefinition> defin
   return true;
 }
 
-std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(OpenFiles& files, const CProfileFile& file, int idx,
-                                                             int variant, int type) const {
-  const std::string section = SectionName("object%d", 100 + 10 * idx + variant);
+namespace {
+
+// The number of a definition key (the fallback when the key is missing); an empty value keeps out
+// as it is. False when the number lies outside [low, high] or is none ("nan", "inf").
+bool ReadNumber(const CProfileFile& file, const char* section, const char* key, const char* fallback, double low,
+                double high, double& out) {
+  const std::string text = ReadKey(file, section, key, fallback);
+  if (text.empty()) return true;
+  out = std::atof(text.c_str());
+  return out >= low && out <= high;
+}
+
+}  // namespace
+
+std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(OpenFiles& files, const CProfileFile& file,
+                                                             int sectionNumber) {
+  const std::string section = SectionName("object%d", sectionNumber);
   const char* s = section.c_str();
   int width = 0, length = 0;
   float height = 0.0f;
   if (std::sscanf(ReadKey(file, s, "size").c_str(), "%d , %d , %f", &width, &length, &height) != 3) return nullptr;
   const std::string mesh = ReadKey(file, s, "mesh");
   if (mesh.empty()) return nullptr;
+  // Numbers no park makes leave the definition out rather than reaching the money as they are.
+  double cost = 0.0, fee = 0.0, running = 0.0, ratings = 0.0;
+  if (!ReadNumber(file, s, "cost", "", 0.0, kMostMoney, cost) ||
+      !ReadNumber(file, s, "usefee", "", 0.0, kMostMoney, fee) ||
+      !ReadNumber(file, s, "operating_cost", "", -kMostMoney, kMostMoney, running) ||
+      !ReadNumber(file, s, "ratings_points", "1.0", -kMostMeasure, kMostMeasure, ratings) ||
+      !(std::fabs(height) <= kMostMeasure)) {
+    DebugPrintf("Catalog: [%s] holds a price, fee or size no park makes; left out\n", s);
+    return nullptr;
+  }
   auto d = std::make_unique<ObjectDefinition>();
   // Footprints live in a fixed 20 x 20 block: sizes outside 1..20 are clamped, not trusted.
   d->footprintWidth = ClampInt(width, 1, ObjectDefinition::kMaxFootprint);
@@ -300,15 +388,12 @@ std::unique_ptr<ObjectDefinition> CObjectCatalog::ReadObject(OpenFiles& files, c
   }
   d->mesh = FindResource(mesh);
   d->icon = ResourceOrMissing(IconNameFor(mesh));
-  d->cost = std::atof(ReadKey(file, s, "cost").c_str());
-  d->type = type;
-  d->styleCode = StyleOf(type);
+  d->cost = cost;
   std::snprintf(d->name, sizeof(d->name), "%s", ReadKey(file, s, "name").c_str());
-  d->ratingsPoints = static_cast<float>(std::atof(ReadKey(file, s, "ratings_points", "1.0").c_str()));
-  const std::string fee = ReadKey(file, s, "usefee"), running = ReadKey(file, s, "operating_cost");
+  d->ratingsPoints = static_cast<float>(ratings);
+  d->useFee = static_cast<float>(fee);
+  d->operatingCost = static_cast<float>(running);
   const std::string snap = ReadKey(file, s, "gridsnap");
-  if (!fee.empty()) d->useFee = static_cast<float>(std::atof(fee.c_str()));
-  if (!running.empty()) d->operatingCost = static_cast<float>(std::atof(running.c_str()));
   if (!snap.empty()) d->snapToGrid = std::atoi(snap.c_str());
   d->vertical = std::atoi(ReadKey(file, s, "vert").c_str()) == 1 ? 1 : 0;
   d->iconImage = files.Icon(d->icon, IconNameFor(mesh));

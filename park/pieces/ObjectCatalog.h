@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "park/pieces/CatalogItem.h"
+#include "park/pieces/CatalogItemList.h"
 #include "park/pieces/ObjectDefinition.h"
 
 class CProfileFile;
@@ -17,7 +18,7 @@ struct CatalogCategory {
   std::string iconName;  // at most 31 characters
   std::string popUpText;
   int categoryId = 0;
-  std::vector<CatalogItem> items;
+  CatalogItemList items;  // shared with every category of the same file and kind
 };
 
 class CObjectCatalog {
@@ -34,8 +35,10 @@ class CObjectCatalog {
   CObjectCatalog& operator=(const CObjectCatalog&) = delete;
 
   // (Re)reads every catalog file below root (the working directory when empty), each file once. A
-  // count of categories or entries above the sections of its file is cut to them, and a file that
-  // a second category names gives that category no entries.
+  // count of categories or entries above the sections of its file is cut to them. Categories whose
+  // lists name the same file share the entries read from it, each with its definitions at the
+  // places of its own category ID. A definition whose numbers no park makes (a price beyond the
+  // most money a park holds, a fee or cost that is no number) is left out, logged.
   void Load(const std::string& root);
   // Deletes every definition and category.
   void Free();
@@ -55,13 +58,17 @@ class CObjectCatalog {
 
  private:
   struct OpenFiles;
+  struct CategoryFile;
   void LoadCategories(OpenFiles& files, const std::string& root, const char* listFile, bool facility,
                       std::vector<CatalogCategory>& out);
   void LoadCategory(OpenFiles& files, const CProfileFile& list, const std::string& categoryPath, int number,
                     bool facility, CatalogCategory& category);
+  // The entries of a category file of one kind, read the first time a category names it.
+  static void ReadEntries(OpenFiles& files, CategoryFile& file, bool facility);
+  // Stores copies of the file's definitions at the places of one category ID.
+  void StoreEntries(const CategoryFile& file, int categoryId, bool facility);
   void LoadSponsors(OpenFiles& files, const std::string& root);
-  std::unique_ptr<ObjectDefinition> ReadObject(OpenFiles& files, const CProfileFile& file, int idx, int variant,
-                                               int type) const;
+  static std::unique_ptr<ObjectDefinition> ReadObject(OpenFiles& files, const CProfileFile& file, int section);
   bool Store(int position, std::unique_ptr<ObjectDefinition> definition);
 
   std::vector<CatalogCategory> m_sections;

@@ -73,13 +73,15 @@ void CSavedGame::NumberLinks(CVerezIvor& park) {
   CGrid* grid = park.GetGrid();
   if (grid == nullptr) return;
   // Routes remember the numbers their links had when planned; pieces placed or lifted since may
-  // have moved them.
+  // have moved them. A link whose piece was lifted since is gone: its old number may now be
+  // another piece's, so it gets the first number no link has, and a load finds its step's edge
+  // in the graph instead.
   for (CSkater* skater : GetSkaterList()) {
     std::vector<CSkater::RouteStep>& steps = skater->route.steps;
     for (size_t i = 1; i < steps.size(); ++i) {
+      if (!steps[i].hasLink) continue;
       uint32_t number = 0;
-      if (steps[i].hasLink && FindStepNumber(*grid, numbers, steps[i - 1], steps[i], number))
-        steps[i].linkNumber = number;
+      steps[i].linkNumber = FindStepNumber(*grid, numbers, steps[i - 1], steps[i], number) ? number : next;
     }
   }
 }

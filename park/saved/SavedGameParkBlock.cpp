@@ -1,6 +1,8 @@
 #include "park/saved/SavedGameParkBlock.h"
 
+#include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "core/data/ByteCursor.h"
 #include "core/data/DebugPrintf.h"
@@ -8,6 +10,42 @@
 
 namespace {
 
+// A park numbers its skaters from 10 on, one an arrival, and lets one in every 2.25 real seconds
+// at the most: a billion arrivals take seventy years, and the number stays clear of wrapping.
+constexpr int32_t kFirstSkaterNumber = 10;
+constexpr int32_t kMaxSkaterNumber = 1000000000;
+// The fraction holds less than a unit once a tick has settled the money; beyond that it holds only
+// what the 32-bit whole money cannot take, and no park earns another 2^31 units past that.
+constexpr double kMaxMoneyFraction = 2147483648.0;
+// A day's admission dearer than twice the richest starting money (50000) turns every skater away.
+constexpr float kMaxAdmissionFee = 100000.0f;
+
+bool Finite(std::initializer_list<double> values) {
+  for (double v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+bool Finite(const Vector3& v) { return Finite({v.x, v.y, v.z}); }
+
+// Whether the block holds only numbers a running park makes: every real a number, the money and
+// the fee within what a park takes, the skater number on its way up from 10.
+bool InRange(const SavedParkBlock& b) {
+  const ParkState& s = b.state;
+  const ControllerSaveFields& c = b.controller;
+  const COrientation& f = b.cameraFrame;
+  const bool finite = Finite({s.spentOnBuilding, s.spentOnMaintenance, s.spentOnFacilityOperation,
+                              s.spentEnteringExhibitions, s.earnedFromAdmission, s.earnedFromConcessions,
+                              s.contributedBySponsors}) &&
+                      Finite({s.viewDistance, s.averageHappiness, s.averageSkill, s.capacity, s.connectivity, s.variety,
+                              s.statisticsScore, s.timeSinceLastArrival, b.worldTime, b.clockHour,
+                              b.cameraOrthoWidth}) &&
+                      Finite({c.largestTrickBonus, c.exhibitionMoney, c.exhibitionTotal}) && Finite(c.focus) &&
+                      Finite(c.viewDirection) && Finite(f.axes.m[0]) && Finite(f.axes.m[1]) && Finite(f.axes.m[2]) &&
+                      Finite(f.position);
+  return finite && std::fabs(s.moneyFraction) <= kMaxMoneyFraction && s.admissionFee >= 0.0f &&
+         s.admissionFee <= kMaxAdmissionFee && s.nextSkaterNumber >= kFirstSkaterNumber &&
+         s.nextSkaterNumber <= kMaxSkaterNumber;
+}
 
 // One row of the block: the oldest version whose files hold it, and how it is read. The rows stand
 // newest first, so a file of version v holds exactly the rows whose version is not above v.
@@ -147,6 +185,10 @@ bool SavedParkBlock::Read(CByteCursor& in) {
       DebugPrintf("SavedGame: the park block is cut short\n");
       return false;
     }
+  }
+  if (!InRange(*this)) {
+    DebugPrintf("SavedGame: the park block holds numbers no park makes\n");
+    return false;
   }
   return true;
 }

@@ -116,7 +116,9 @@ bool CD3DRasterizer::SetRenderTarget(CTexture* target, uint32_t, uint32_t, uint3
     // A picture of its own (in memory or in its file) is never drawn over.
     if (target->HasPixelSource()) return false;
     // A texture that holds no cache slot has no surface to draw into: that is a failure the
-    // caller must see, not a silent draw into the back buffer.
+    // caller must see. Answering true with nothing changed would leave the back buffer the
+    // target, and the projected shadow that asks for the texture would draw its white-and-black
+    // silhouette across the frame instead of into its texture.
     auto* cached = dynamic_cast<CCachedTexture*>(target->deviceTexture);
     // In a slot of its own, so that no texture drawn later in the frame takes over its drawing.
     TextureSlot* slot = cached && m_cache->ReserveRenderTarget(cached) ? m_cache->FindSlotRecord(cached) : nullptr;

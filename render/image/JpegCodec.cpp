@@ -404,6 +404,10 @@ bool JpegCodec::Decompress(CTexture& t, const uint8_t* file, size_t size, size_t
   }
 
   const uint32_t first = dropTop && t.mipCount >= 4 ? 1 : 0;
+  uint64_t decoded = 0;
+  for (uint32_t level = first; level < t.mipCount; ++level) decoded += t.GetLevelSize(level);
+  if (decoded > std::max<uint64_t>(kDecodedBytesFloor, kDecodedBytesPerFileByte * size))
+    return Fail("levels decode to more bytes than a file of its size may ask for");
   // Every kept stream's header must match its level before the levels are allocated.
   for (uint32_t level = first; level < t.mipCount; ++level) {
     const uint32_t end = level + 1 < t.mipCount ? positions[level + 1] : static_cast<uint32_t>(size);

@@ -2,6 +2,8 @@
 // animation table names every skater animation, with its contact points and texture choices.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -70,6 +72,31 @@ TEST_F(WrittenBoarder, PlayingASequenceBendsTheBody) {
     for (int r = 0; r < 3; ++r) change += (bent.GetMatrix().m[r] - rest.GetMatrix().m[r]).Length();
     EXPECT_GT(change, 0.1f) << entry;
   }
+}
+
+// The root carries the board and the whole body: in every sequence it only tips the skater on its
+// board, never further than a skater leans, while the tricks still move it.
+TEST_F(WrittenBoarder, TheRootOnlyTipsTheSkaterOnItsBoard) {
+  CMeshInstance instance;
+  ASSERT_TRUE(instance.SetMesh(&mesh, false, false, false, 0, 0, nullptr, true, nullptr));
+  const CSkaterAnimationTable table(&mesh, nullptr);
+  float most = 0.0f;
+  for (int entry = 0; entry < CSkaterAnimationTable::kEntryCount; ++entry) {
+    const AnimationRecord* animation = table.GetAnimation(entry);
+    ASSERT_NE(animation, nullptr);
+    instance.PlayAnimation(animation, 0.0f, 0.0f, true, nullptr);
+    for (int k = 0; k <= 16; ++k) {
+      instance.GetSequencePlayer().time = animation->length * static_cast<float>(k) / 16.0f;
+      instance.SyncAnimation(&instance);
+      instance.UpdateAnimation();
+      const TMatrix& turn = instance.GetSkeletonNodes()[0].GetSkinMatrix().GetMatrix();
+      const float cosine = 0.5f * (turn.m[0].x + turn.m[1].y + turn.m[2].z - 1.0f);
+      const float angle = std::acos(std::max(-1.0f, std::min(1.0f, cosine)));
+      EXPECT_LE(angle, DemoContent::kBoarderMaxRootSwing + 1e-3f) << entry << " at " << k;
+      most = std::max(most, angle);
+    }
+  }
+  EXPECT_GT(most, 0.8f * DemoContent::kBoarderMaxRootSwing);
 }
 
 TEST_F(WrittenBoarder, ContactPointsSitUnderTheBoard) {

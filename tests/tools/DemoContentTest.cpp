@@ -105,4 +105,10 @@ TEST(DemoContentTest, TheGeneratorFillsAMissingFolderOnly) {
   ShadedMesh ground;
   EXPECT_TRUE(ground.Load((target + "/meshes/ground.mesh").c_str(), nullptr, 0, false, true, false));
   EXPECT_EQ(2u * 16 * 16, ground.faceCount);
+  // A folder under another name cannot hold the instant-action park, which is found through the
+  // name: the generator says so, and leaves neither the folder nor its unfinished copy behind.
+  const std::string other = folder.Path() + "content";
+  EXPECT_NE(0, std::system((program + " " + other + " 2>/dev/null").c_str()));
+  EXPECT_FALSE(std::filesystem::exists(other));
+  EXPECT_FALSE(std::filesystem::exists(other + ".partial"));
 }

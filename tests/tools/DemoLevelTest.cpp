@@ -243,6 +243,17 @@ TEST(DemoLevel, TheWrittenGridDataIsTheGridALevelStartSetsUp) {
   EXPECT_EQ(unskateable, 0);
   EXPECT_EQ(grid->GetSquare(63, 10)->buildable, 0);
   EXPECT_FLOAT_EQ(grid->GetSquare(12, 14)->centre.z, 5.0f);  // on the first block
+  // Nothing is built in or on a building: every buildable square, centre and corner, stands on
+  // the ground, so a piece set down anywhere it may go stands there too.
+  int raised = 0;
+  for (int i = 0; i < grid->GetSquareCount(); ++i) {
+    const CGridSquare& square = *grid->GetSquareByIndex(i);
+    raised += square.centre.z > 2.0f;
+    if (square.buildable == 0) continue;
+    EXPECT_EQ(square.centre.z, 2.0f) << i;
+    EXPECT_EQ(square.GetPosition().z, 2.0f) << i;
+  }
+  EXPECT_EQ(raised, 8 * 12 + 12 * 8 + 8 * 8 + 12 * 12);  // the four blocks' roofs
   EXPECT_TRUE(grid->IsConnected(*grid->GetExits()[0]));  // skaters can walk from the gate to the exit
   std::vector<uint8_t> body;
   grid->WriteCache(body);

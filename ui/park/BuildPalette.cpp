@@ -6,6 +6,7 @@
 #include "park/pieces/ObjectCatalog.h"
 #include "park/world/VerezIvor.h"
 #include "ui/park/GameHooks.h"
+#include "ui/park/MoneyText.h"
 
 namespace {
 // Sections first, then facilities, as one list of categories.
@@ -58,8 +59,7 @@ void CBuildPalette::ShowItems() {
   m_panel->SetTitle(CategoryAt(m_category, &facility)->popUpText);
   const std::vector<Entry> entries = Entries();
   for (size_t i = 0; i < entries.size(); ++i) {
-    const std::string text = std::string(entries[i].definition->name) + " " +
-                             std::to_string(static_cast<long long>(entries[i].definition->cost));
+    const std::string text = std::string(entries[i].definition->name) + " " + MoneyText(entries[i].definition->cost);
     m_panel->AddButton(text, static_cast<int>(i), '1' + static_cast<int>(i));
   }
   m_panel->AddButton("BACK", kBack, 'B');
@@ -69,7 +69,7 @@ void CBuildPalette::ShowItems() {
 void CBuildPalette::Refresh() {
   const CVerezIvor* park = GetPark();
   if (park == nullptr) return;
-  m_panel->SetLines({"MONEY " + std::to_string(static_cast<long long>(park->GetMoney()))});
+  m_panel->SetLines({"MONEY " + MoneyText(park->GetMoney())});
   if (m_category < 0) return;
   const std::vector<Entry> entries = Entries();
   for (size_t i = 0; i < entries.size(); ++i)
@@ -83,7 +83,7 @@ std::string CBuildPalette::StatusFor(int command) const {
   const Entry& entry = entries[static_cast<size_t>(command)];
   if (!entry.unlocked) return "NEEDS A SPONSOR";
   if (GetHeldPiece(*GetPark()) != 0) return kHandFullText;
-  return std::string(entry.definition->name) + ", COST " + std::to_string(static_cast<long long>(entry.definition->cost));
+  return std::string(entry.definition->name) + ", COST " + MoneyText(entry.definition->cost);
 }
 
 void CBuildPalette::OnCommand(int command) {

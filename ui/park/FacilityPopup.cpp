@@ -6,6 +6,7 @@
 #include <string>
 
 #include "park/pieces/SkatableFacility.h"
+#include "ui/park/MoneyText.h"
 
 CFacilityPopup::CFacilityPopup(uint32_t objectId) : CSectionPopup(objectId) {
   m_panel->AddButton("FEE UP", kFeeUp, 'U');
@@ -20,8 +21,7 @@ void CFacilityPopup::Refresh() {
     MarkForRemoval();
     return;
   }
-  m_panel->SetLines({FeeText(facility->GetUseFee()),
-                     "RESALE VALUE " + std::to_string(static_cast<long long>(facility->GetResaleValue()))});
+  m_panel->SetLines({FeeText(facility->GetUseFee()), "RESALE VALUE " + MoneyText(facility->GetResaleValue())});
 }
 
 void CFacilityPopup::OnCommand(int command) {

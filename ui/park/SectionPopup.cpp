@@ -6,6 +6,7 @@
 #include "park/pieces/SkatableSection.h"
 #include "park/world/VerezIvor.h"
 #include "ui/park/GameHooks.h"
+#include "ui/park/MoneyText.h"
 
 CSectionPopup::CSectionPopup(uint32_t objectId) : m_objectId(objectId) {
   m_panel->SetPosition(8, 8);
@@ -27,7 +28,7 @@ void CSectionPopup::Refresh() {
     return;
   }
   m_panel->SetTitle(piece->GetName());
-  m_panel->SetLines({"RESALE VALUE " + std::to_string(static_cast<long long>(piece->GetResaleValue()))});
+  m_panel->SetLines({"RESALE VALUE " + MoneyText(piece->GetResaleValue())});
 }
 
 void CSectionPopup::OnCommand(int command) {

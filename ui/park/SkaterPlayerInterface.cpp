@@ -6,6 +6,7 @@
 #include "park/skater/Skater.h"
 #include "park/skater/SkaterBody.h"
 #include "park/world/VerezIvor.h"
+#include "ui/park/MoneyText.h"
 
 namespace {
 // One line of the panel: the keys of one or two actions and what they do.
@@ -89,7 +90,7 @@ void CSkaterPlayerInterface::Refresh() {
   }
   // The skater's own status line would tell what its mind was doing before the player took it.
   std::vector<std::string> lines = DrivingKeyLines(GetSettings());
-  lines.push_back("MONEY " + std::to_string(static_cast<long long>(park->GetMoney())));
+  lines.push_back("MONEY " + MoneyText(park->GetMoney()));
   m_panel->SetTitle(skater->GetName());
   m_panel->SetLines(lines);
 }

@@ -104,11 +104,30 @@ TEST(BezierSpline, FractionWalksByAuthoredLength) {
   CBezierSpline spline;
   spline.SetPoints(points);
   spline.SetTotalLength(10.0f);
-  Vector3 got;
+  Vector3 got, byEnd;
   for (int k = 0; k <= 100; ++k) {  // the zero share is stepped over, never divided by
     ASSERT_TRUE(spline.GetPointAtFraction(got, k / 100.0f));
     EXPECT_NEAR(got.x, k / 10.0f, 1e-4f) << k;
   }
+  // At the end and past it (a camera whose move ran over its time) the walk stays at the last
+  // point; closed, that is the end of the segment back to the first point.
+  for (float past : {1.0f, 1.2f, 1e30f, INFINITY}) {
+    ASSERT_TRUE(spline.GetPointAtFraction(got, past)) << past;
+    EXPECT_PRED_FORMAT3(WithinDistance, got, points[3].position, 1e-5f) << past;
+  }
+  spline.SetClosed(true);
+  spline.SetTotalLength(20.0f);  // the closing segment's length: 10 back to the start
+  points[3].segmentLength = 10.0f;
+  spline.SetPoints(points);
+  for (float past : {1.0f, 3.5f}) {
+    ASSERT_TRUE(spline.GetPointAtFraction(got, past)) << past;
+    EXPECT_PRED_FORMAT3(WithinDistance, got, points[0].position, 1e-5f) << past;
+  }
+  spline.EvaluateSegment(byEnd, 3, 0.5f);  // half the way back at three quarters of the length
+  ASSERT_TRUE(spline.GetPointAtFraction(got, 0.75f));
+  EXPECT_PRED_FORMAT3(WithinDistance, got, byEnd, 1e-4f);
+  spline.SetClosed(false);
+  spline.SetTotalLength(10.0f);
   // Without a usable total length, the even spread by parameter stands in.
   Vector3 byParameter;
   spline.GetPointAtParameter(byParameter, 0.9f);  // x 7.3 by parameter, 9 by length

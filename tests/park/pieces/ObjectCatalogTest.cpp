@@ -1,6 +1,7 @@
 // The object catalogs read from a generated tree of INI files, hostile files included.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,8 +22,9 @@ using testing_support::TempFolder;
 
 void WriteTree(const TempFolder& f) {
   f.Write("data/objects/categories.ini",
-          "[header]\nNumCategories=2\n[Cat1]\nINIFile=ramps.ini\nTarga=ramps.tga\nPopUpText=Ramps\nCategoryID=1\n"
-          "[Cat2]\nINIFile=Rails.INI\nCategoryID=3\n");
+          "[header]\nNumCategories=4\n[Cat1]\nINIFile=ramps.ini\nTarga=ramps.tga\nPopUpText=Ramps\nCategoryID=1\n"
+          "[Cat2]\nINIFile=Rails.INI\nCategoryID=3\n[Cat3]\nINIFile=./RAMPS.INI\nCategoryID=4\n"
+          "[Cat4]\nINIFile=ramps.ini\nCategoryID=1\n");
   f.Write("data/objects/ramps.ini",
           "[Header]\nNumInCategory=3\n"
           "[Object1]\ntype=HALF_PIPE\nidx=0\nname=Half pipe\nsponsorship=2\n"
@@ -50,7 +52,7 @@ TEST(ObjectCatalog, LoadsAGeneratedTree) {
   testing_support::DebugCapture capture;
   CObjectCatalog catalog;
   catalog.Load(folder.Path());
-  ASSERT_EQ(catalog.GetSectionCategories().size(), 2u);
+  ASSERT_EQ(catalog.GetSectionCategories().size(), 4u);
   const CatalogCategory& ramps = catalog.GetSectionCategories()[0];
   EXPECT_EQ(ramps.iconName, "ramps.tga");
   EXPECT_EQ(ramps.popUpText, "Ramps");
@@ -97,13 +99,35 @@ TEST(ObjectCatalog, LoadsAGeneratedTree) {
   EXPECT_EQ(odd->footprintWidth, 1);
   EXPECT_EQ(odd->footprintLength, 20);
   EXPECT_EQ(odd->operatingCost, -4.0f);
-  // Rails: two entries without idx share position 3100; the first is kept and the clash logged.
+  // Rails: two entries without idx share position 3100; the first is kept and the clash logged,
+  // though the second read its definition as well.
   const ObjectDefinition* rail = catalog.GetEntry(3, 0, 0, false);
   ASSERT_NE(rail, nullptr);
   EXPECT_STREQ(rail->name, "first");
   EXPECT_EQ(rail->styleCode, 2);
-  EXPECT_EQ(catalog.GetSectionCategories()[1].items[1].variantCount, 0);
+  EXPECT_EQ(catalog.GetSectionCategories()[1].items[1].variantCount, 1);
   EXPECT_NE(capture.Text().find("two definitions for catalog number 3100"), std::string::npos);
+  // A file that two more categories name, spelt another way: both list its entries, read once and
+  // shared; the one with its own ID has copies of the definitions at its own places, typed by
+  // the entries (positions (0 + 400 + 10) x 10 = 4100 on), and the one with the first's ID finds
+  // the same definitions there without a clash.
+  for (size_t c : {2u, 3u}) {
+    const CatalogItemList& again = catalog.GetSectionCategories()[c].items;
+    ASSERT_EQ(again.size(), 3u) << c;
+    EXPECT_EQ(&again[0], &ramps.items[0]) << c;
+    EXPECT_EQ(again[0].variantCount, 2) << c;
+  }
+  const ObjectDefinition* copy = catalog.GetEntry(4, 0, 0, false);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_NE(copy, small);
+  EXPECT_EQ(copy->catalogNumber, 4100);
+  EXPECT_EQ(copy->cost, 1500.5);
+  EXPECT_EQ(copy->footprintLength, 3);
+  EXPECT_STREQ(copy->name, "Half pipe small");
+  ASSERT_NE(catalog.GetEntry(4, 1, 1, false), nullptr);
+  EXPECT_EQ(catalog.GetEntry(4, 1, 1, false)->type, 8);
+  EXPECT_EQ(catalog.GetEntry(4, 0, 1, false), nullptr);
+  EXPECT_EQ(capture.Text().find("two definitions for catalog number 1100"), std::string::npos);
   // Facilities sit 20000 further and read no sponsorship.
   ASSERT_EQ(catalog.GetFacilityCategories().size(), 1u);
   EXPECT_EQ(catalog.GetFacilityCategories()[0].items[0].sponsorshipIndex, -1);
@@ -118,10 +142,10 @@ TEST(ObjectCatalog, LoadsAGeneratedTree) {
   EXPECT_EQ(flag->type, 19);
   EXPECT_EQ(flag->operatingCost, -50.0f);
   EXPECT_EQ(catalog.GetSponsorEntry(1), nullptr);
-  // Loading again replaces everything: the seven definitions above, no duplicates.
+  // Loading again replaces everything: the seven definitions above and the four copies, no more.
   catalog.Load(folder.Path());
-  EXPECT_EQ(catalog.CountDefinitions(), 7);
-  EXPECT_EQ(catalog.GetSectionCategories().size(), 2u);
+  EXPECT_EQ(catalog.CountDefinitions(), 11);
+  EXPECT_EQ(catalog.GetSectionCategories().size(), 4u);
   catalog.Free();
   EXPECT_EQ(catalog.CountDefinitions(), 0);
   EXPECT_TRUE(catalog.GetSectionCategories().empty());
@@ -142,6 +166,12 @@ TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {
   catalog.Load(folder.Path());
   EXPECT_EQ(catalog.CountDefinitions(), 0);
   EXPECT_TRUE(catalog.GetFacilityCategories().empty());
+  // A file two categories name gives both its entries, here one whose idx names no section.
+  for (size_t c : {0u, 1u}) {
+    ASSERT_EQ(catalog.GetSectionCategories()[c].items.size(), 1u);
+    EXPECT_EQ(catalog.GetSectionCategories()[c].items[0].idx, INT32_MIN);
+    EXPECT_EQ(catalog.GetSectionCategories()[c].items[0].variantCount, 0);
+  }
   for (int position : {-1, CObjectCatalog::kTableSize, 1 << 30}) EXPECT_EQ(catalog.GetDefinition(position), nullptr);
   EXPECT_EQ(catalog.GetEntry(1, 0, 10, false), nullptr);
   EXPECT_EQ(catalog.GetEntry(1, 0, -1, false), nullptr);
@@ -163,7 +193,28 @@ TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {
   EXPECT_EQ(d->footprintLength, 1);
   EXPECT_EQ(CObjectCatalog::TypeFromKeyword("Medic"), 18);
   EXPECT_EQ(CObjectCatalog::TypeFromKeyword("medics"), 0);
-  EXPECT_NE(capture.Text().find("a.ini is another category's file; category 2147483647 left empty"), std::string::npos);
+  // Prices, fees and ratings no park makes leave their definitions out: a price beyond the most
+  // money a park holds or none at all, a fee or running cost past it, a rating that is no number
+  // or past float sums. At the edge it loads.
+  const char* const refused[] = {"cost=1e19",          "cost=inf",           "cost=nan",    "cost=-1",
+                                 "cost=2147483648",    "usefee=1e300",       "usefee=-0.5", "operating_cost=-1e300",
+                                 "ratings_points=nan", "ratings_points=1e30"};
+  std::string prices = "[Header]\nNumInCategory=11\n";
+  for (int j = 0; j <= 10; ++j) {
+    prices += "[Object" + std::to_string(j + 1) + "]\nidx=" + std::to_string(j) + "\n";
+    prices += "[object" + std::to_string(100 + 10 * j) + "]\nsize=1,1,1\nmesh=x.mesh\n";
+    prices += j < 10 ? std::string(refused[j]) : "cost=2147483647\nusefee=2147483647\noperating_cost=-2147483647";
+    prices += "\n";
+  }
+  folder.Write("data/objects/a.ini", prices);
+  capture.Clear();
+  catalog.Load(folder.Path());
+  EXPECT_EQ(catalog.CountDefinitions(), 1);
+  for (int j = 0; j < 10; ++j) EXPECT_EQ(catalog.GetEntry(5, j, 0, false), nullptr) << refused[j];
+  ASSERT_NE(catalog.GetEntry(5, 10, 0, false), nullptr);
+  EXPECT_EQ(catalog.GetEntry(5, 10, 0, false)->cost, 2147483647.0);
+  EXPECT_NE(capture.Text().find("Catalog: [object100] holds a price, fee or size no park makes; left out\n"),
+            std::string::npos);
 }
 
 TEST(ObjectCatalog, WorkStaysInProportionToTheFiles) {
@@ -177,7 +228,7 @@ TEST(ObjectCatalog, WorkStaysInProportionToTheFiles) {
   EXPECT_TRUE(catalog.GetSectionCategories()[0].items.empty());
   // A list that is its own categories' file, 100 times over with 1000 entries each, under 100
   // spellings (as written, through "/", "./", ".//", "..", in other letter case, or through a
-  // link): read as one category, its entries cut to the file's 101 sections.
+  // link): read once, its entries cut to the file's 101 sections and shared by every category.
   std::string self = "[header]\nNumCategories=100\nNumInCategory=1000\n";
   const char* const odd[] = {"categories.ini", "CATEGORIES.INI", "/categories.ini", "../objects/categories.ini",
                              "self.ini"};
@@ -196,9 +247,12 @@ TEST(ObjectCatalog, WorkStaysInProportionToTheFiles) {
   park.SetResourceTable(&table);
   EXPECT_TRUE(testing_support::CostsNearLinear(self.size(), [&] { catalog.Load(folder.Path()); }));
   ASSERT_EQ(catalog.GetSectionCategories().size(), 100u);
-  const std::vector<CatalogItem>& items = catalog.GetSectionCategories()[0].items;
+  const CatalogItemList& items = catalog.GetSectionCategories()[0].items;
   ASSERT_EQ(items.size(), 101u);
-  for (size_t i = 1; i < 100; ++i) EXPECT_TRUE(catalog.GetSectionCategories()[i].items.empty()) << i;
+  for (size_t i = 1; i < 100; ++i) {
+    ASSERT_EQ(catalog.GetSectionCategories()[i].items.size(), 101u) << i;
+    EXPECT_EQ(&catalog.GetSectionCategories()[i].items[0], &items[0]) << i;
+  }
   ASSERT_FALSE(items[0].icon.IsNull());
   for (const CatalogItem& item : items) EXPECT_EQ(item.icon.Get(), items[0].icon.Get());
   park.SetResourceTable(nullptr);

@@ -238,8 +238,9 @@ TEST(ParkRunner, MoneyOutsideTheBooksAWrongHeadCountAndARunawaySkaterAreReported
 }
 
 // A skater lying crashed is reported once, at the first tick past half a minute down: 910 ticks
-// of 33 ms. A stand-in's injury step leaves it lying where it is.
-TEST(ParkRunner, ASkaterLyingCrashedIsReportedOnceItIsPastTheLimit) {
+// of 33 ms; and, lying there still, once as stuck at the first tick past a minute in one state
+// without moving. A stand-in's injury step leaves it lying where it is.
+TEST(ParkRunner, ASkaterLyingCrashedOrStuckIsReportedOnceItIsPastTheLimit) {
   DemoRun run(9);
   ASSERT_TRUE(run.built);
   CParkRunner runner(run.park);
@@ -258,6 +259,16 @@ TEST(ParkRunner, ASkaterLyingCrashedIsReportedOnceItIsPastTheLimit) {
   runner.RunTicks(100);
   EXPECT_EQ(runner.GetViolations(),
             std::vector<std::string>{"tick 910: skater " + std::to_string(id) + " has not got up from a crash"});
+  // Past 60 s in 33 ms ticks counted after the first tick, which saw it lie there: tick 1 + 1819.
+  runner.RunTicks(810);
+  EXPECT_EQ(runner.GetViolations().size(), 1u);
+  runner.RunTicks(300);
+  const std::string state = std::to_string(CSkater::kInjured), goal = std::to_string(down->mind.goal);
+  const std::string steps = std::to_string(down->route.steps.size());
+  EXPECT_EQ(runner.GetViolations(),
+            (std::vector<std::string>{"tick 910: skater " + std::to_string(id) + " has not got up from a crash",
+                                      "tick 1820: skater " + std::to_string(id) + " stuck in state " + state +
+                                          " with goal " + goal + " and " + steps + " route steps"}));
 }
 
 }  // namespace

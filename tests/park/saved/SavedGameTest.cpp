@@ -328,6 +328,15 @@ TEST_F(SavedPark, LinkNumbersNameTheGridsTwoStepsAndEveryPieceLink) {
   EXPECT_FALSE(steps[0].hasLink);
   EXPECT_GE(steps.back().linkNumber, 2u);
   EXPECT_EQ(CSavedGame::FindLinkByID(steps.back().linkNumber)->kind, steps.back().edge.kind);
+  // A piece lifted under a route, before its skater decides again, takes its links along: the
+  // step is saved with a number that names no link, not with its old one, which another piece's
+  // link now has.
+  const uint32_t old = steps.back().linkNumber;
+  kickerPiece->PickUp();
+  SaveNow();
+  ASSERT_NE(CSavedGame::FindLinkByID(old), nullptr);
+  EXPECT_TRUE(steps.back().hasLink);
+  EXPECT_EQ(CSavedGame::FindLinkByID(steps.back().linkNumber), nullptr);
 }
 
 TEST_F(SavedPark, TheTerrainIsTheSameAfterALoadAsAfterANewGame) {
@@ -452,6 +461,15 @@ TEST(SavedParkBlock, VersionTwelveIs388BytesAndReadsBack) {
   for (int slot = 0; slot < ParkState::kSponsorshipSlots; ++slot)
     std::fill(bytes.begin() + 196 + 8 * slot, bytes.begin() + 199 + 8 * slot, 0);
   std::copy(bytes.begin() + 355, bytes.begin() + 359, bytes.begin() + 351);
+  // The skater number, the money fraction and the fee within what a park makes, each still its
+  // own pattern.
+  le::WriteU32(bytes.data() + 227, 123456789u);
+  le::WriteF32(bytes.data() + 364, 1234.5f);
+  const double fraction = 0.123456789;
+  uint64_t fractionBits;
+  std::memcpy(&fractionBits, &fraction, 8);
+  le::WriteU32(bytes.data() + 251, static_cast<uint32_t>(fractionBits));
+  le::WriteU32(bytes.data() + 255, static_cast<uint32_t>(fractionBits >> 32));
   SavedParkBlock back;
   CByteCursor in(bytes.data(), bytes.size());
   ASSERT_TRUE(back.Read(in));
@@ -581,6 +599,36 @@ TEST_F(SavedPark, WrongMarkersTrailersAndCountsAreRefused) {
   EXPECT_TRUE(refused(SavedParkBlock::kSize + 4, 6));
   EXPECT_TRUE(refused(SavedParkBlock::kSize + 8 + SaveOf(*terrain).size(), 0xDA4A9832u));  // trailer of record 0
   EXPECT_TRUE(refused(0, 13));  // a newer park block
+  // Park records no park makes: a skater number that the next arrival would wrap, a money fraction
+  // or a fee that the money cannot hold or that is no number. Their places in the park block:
+  constexpr size_t kSkaterNumberAt = 227, kFractionAt = 251, kFeeAt = 364;
+  ASSERT_EQ(U32At(file, kSkaterNumberAt), static_cast<uint32_t>(park.GetParkState().nextSkaterNumber));
+  ASSERT_EQ(le::ReadF32(file.data() + kFeeAt), park.GetParkState().admissionFee);
+  for (uint32_t number : {0x7FFFFFFFu, 1000000001u, 9u, 0x80000000u}) EXPECT_TRUE(refused(kSkaterNumberAt, number));
+  for (float fee : {3.4e38f, 100001.0f, -0.5f, std::nanf(""), INFINITY}) {
+    uint32_t bits;
+    std::memcpy(&bits, &fee, 4);
+    EXPECT_TRUE(refused(kFeeAt, bits)) << fee;
+  }
+  for (double fraction : {1e300, -2147483649.0, std::nan(""), -HUGE_VAL}) {
+    uint64_t bits;
+    std::memcpy(&bits, &fraction, 8);
+    std::vector<uint8_t> bad = file;
+    le::WriteU32(bad.data() + kFractionAt, static_cast<uint32_t>(bits));
+    le::WriteU32(bad.data() + kFractionAt + 4, static_cast<uint32_t>(bits >> 32));
+    EXPECT_FALSE(CSavedGame::Load(park, controller, bad.data(), bad.size())) << fraction;
+    EXPECT_EQ(SaveNow(), running) << fraction;
+  }
+  // At the edges of the ranges the file loads and reads back as written.
+  ParkState& state = park.GetParkState();
+  state.nextSkaterNumber = 1000000000;
+  state.admissionFee = 100000.0f;
+  state.moneyFraction = -2147483648.0;
+  const std::vector<uint8_t> edge = SaveNow();
+  ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
+  ASSERT_TRUE(CSavedGame::Load(park, controller, edge.data(), edge.size()));
+  EXPECT_EQ(SaveNow(), edge);
+  EXPECT_EQ(state.nextSkaterNumber, 1000000000);
 }
 
 // A skater whose numbers no park makes - a fall faster than a sweep can measure, a radius of no

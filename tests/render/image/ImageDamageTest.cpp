@@ -441,6 +441,22 @@ TEST(ImageHostile, TexturesWhoseLevelsOutgrowTheFile) {
     ClaimSides(big, 16384, 16384, 4);
     ExpectRefusedCheaply(big, ParseTexture, "texture sides");
   }
+  // A flat colour packs a level into a few bytes a block: 2048 x 2048 (16 MB decoded) takes a file
+  // of some 70 KB, which may ask for at most 64 times its size beyond the floor of 8 MB. Refused
+  // before a level is allocated; 1024 x 1024 (4 MB) stays under the floor and loads.
+  for (uint32_t side : {2048u, 1024u}) {
+    std::vector<uint32_t> flat(side * side, 0x00406080u);
+    CTexture plain;
+    ASSERT_TRUE(plain.CreateFromPixels(flat.data(), 4, side, side, 0xFF0000, 0xFF00, 0xFF, 0, 0, "Flat"));
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(plain.Encode(1, file));
+    ASSERT_LT(file.size() * JpegCodec::kDecodedBytesPerFileByte, uint64_t{4} * side * side);
+    if (side > 1024) {
+      ExpectRefusedCheaply(file, ParseTexture, "flat levels outgrow the file");
+    } else {
+      EXPECT_TRUE(ParseTexture(file.data(), file.size()));
+    }
+  }
   // A mip count beyond the sides and beyond the levels the file holds.
   std::vector<uint8_t> mips = rawFile;
   le::WriteU32(mips.data() + HeaderBlockAt(mips) + 68 + 4 * 13, 5);

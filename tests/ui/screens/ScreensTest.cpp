@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -35,8 +36,6 @@
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentLevel.h"
 #include "ui/park/BuildPalette.h"
-#include "ui/screens/EscapeMenuScreen.h"
-#include "ui/screens/NoticeScreen.h"
 #include "ui/park/ExitPerspective.h"
 #include "ui/park/FacilityPopup.h"
 #include "ui/park/GameHooks.h"
@@ -47,12 +46,17 @@
 #include "ui/screens/SaveGameScreen.h"
 #include "ui/screens/SavedGameFolder.h"
 #include "ui/screens/SettingsScreen.h"
+#include "ui/park/MoneyText.h"
 #include "ui/park/SectionPopup.h"
 #include "ui/park/SkaterPlayerInterface.h"
 #include "ui/park/SkaterPopup.h"
 #include "ui/park/SponsorshipNotice.h"
-#include "ui/sprites/TinyFont.h"
 #include "ui/park/UIPopupFactory.h"
+#include "ui/screens/EscapeMenuScreen.h"
+#include "ui/screens/MainScreen.h"
+#include "ui/screens/NewGame.h"
+#include "ui/screens/NoticeScreen.h"
+#include "ui/sprites/TinyFont.h"
 
 using testing_support::DebugCapture;
 using testing_support::TempFolder;
@@ -601,6 +605,18 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
     EXPECT_EQ(palette->GetOpenCategory(), 1);
     palette->HandleInputEvent(Key('B'));
   }
+  // Money shows in whole units toward zero; money past what a line can show (no park holds it)
+  // shows as the most it can, never converted out of an integer's range.
+  park->GetParkState().moneyFraction = 0.75;
+  palette->Update(0.033f);
+  EXPECT_EQ(palette->GetPanel().GetLines(), std::vector<std::string>{"MONEY 200"});
+  park->GetParkState().moneyFraction = 1e300;
+  palette->Update(0.033f);
+  EXPECT_EQ(palette->GetPanel().GetLines(), std::vector<std::string>{"MONEY 999999999999999"});
+  EXPECT_EQ(MoneyText(-1e300), "-999999999999999");
+  EXPECT_EQ(MoneyText(-0.5), "0");
+  EXPECT_EQ(MoneyText(std::nan("")), "0");
+  EXPECT_EQ(MoneyText(-INFINITY), "-999999999999999");
 }
 
 TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
@@ -761,10 +777,11 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   CSkateSettings settings;  // the program's default key table
   CSettings* const before = GetSettings();
   SetSettings(&settings);
+  park->GetParkState().moneyFraction = 1e300;  // shown as the palette shows it
   CSkaterPlayerInterface* hud = Push(std::make_unique<CSkaterPlayerInterface>());
   EXPECT_FALSE(hud->IsMarkedForRemoval());
   EXPECT_EQ(hud->GetPanel().GetTitle(), skater->GetName()) << "filled in before its first tick";
-  const std::string money = "MONEY " + std::to_string(static_cast<long long>(park->GetMoney()));
+  const std::string money = "MONEY 999999999999999";
   EXPECT_EQ(hud->GetPanel().GetLines(), (std::vector<std::string>{"UP DOWN ROLL", "LEFT RIGHT STEER", "CTRL JUMP",
                                                                    "SHIFT GRIND", "ENTER BOARD", "Z X AIR TURN", money}))
       << "the keys that drive it, not what its mind was doing";
