@@ -2,6 +2,7 @@
 #include "tools/DemoContent.h"
 #include "tools/DemoContentBoarder.h"
 #include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentEffects.h"
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentInstantPark.h"
 #include "tools/DemoContentLevel.h"
@@ -12,7 +13,8 @@
 namespace DemoContent {
 
 bool WriteDemoData(const std::string& dataFolder) {
-  return WriteAll(dataFolder) && WriteLevel(dataFolder) && WriteImages(dataFolder) && WriteSounds(dataFolder) &&
+  return WriteAll(dataFolder) && WriteLevel(dataFolder) && WriteImages(dataFolder) &&
+         WriteEffectTextures(dataFolder) && WriteSounds(dataFolder) &&
          WriteCatalogs(dataFolder) && WriteBoarder(dataFolder) && WriteUi(dataFolder) &&
          WriteLevelTextures(dataFolder) && WriteSoftwareTextureCache(dataFolder) &&
          WriteInstantActionPark(dataFolder) && WriteGeneratorStamp(dataFolder);
