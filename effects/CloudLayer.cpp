@@ -4,8 +4,6 @@
 #include <cmath>
 
 #include "core/data/DebugPrintf.h"
-#include "core/math/Matrix4.h"
-#include "core/math/Orientation.h"
 #include "core/math/ViewFrustum.h"
 #include "physics/terrain/FractalTerrain.h"
 #include "render/image/Texture.h"
@@ -37,9 +35,10 @@ bool CCloudLayer::Init(const CloudLayerRecord& record, const Vector3& origin, CR
   const float box[6] = {record.box[0] + origin.x, record.box[1] + origin.y, record.box[2] + origin.z,
                         record.box[3] + origin.x, record.box[4] + origin.y, record.box[5] + origin.z};
   m_box = Box(Vector3(box[0], box[1], box[2]), Vector3(box[3], box[4], box[5]));
+  // Raised straight up, the surface keeps its grid over the ground: a height field of cloud.
   CTextureProperties* texture = GetEffectTexture(resources, FindEffectTexture(resources, record.texture, "CCloudLayer"));
   std::unique_ptr<ShadedMesh> mesh = GenerateFractalTerrain(box, record.roughness,
-                                                            LevelsForDetail(record.levels, effectDetail), &texture, false);
+                                                            LevelsForDetail(record.levels, effectDetail), &texture, true);
   if (!mesh || !mesh->ComputeNormalsAndBounds(kFullTurn) || !mesh->BuildVertexSharing()) {
     DebugPrintf("CCloudLayer: no cloud surface could be made\n");
     return false;
@@ -67,19 +66,9 @@ void CCloudLayer::Update(float dt) {
 void CCloudLayer::Render(CRenderView* view) {
   const ViewFrustum* frustum = view != nullptr ? view->GetView() : nullptr;
   if (!m_instance || frustum == nullptr || frustum->IsOrthographic()) return;
-  // The layer is far wider than the view's depth range. Shrunk about the eye, a surface projects
-  // to the same picture, so it is drawn shrunk until its farthest corner lies inside the range:
-  // the sky then reaches down towards the horizon instead of ending at the far plane.
-  const Vector3 eye = frustum->GetFrame().GetPosition();
-  float farthest = 0.0f;
-  for (int i = 0; i < 8; ++i) farthest = std::max(farthest, (m_box.GetCorner(i) - eye).Length());
-  const float reach = frustum->GetFar() * kReachOfFar;
-  const float scale = farthest > reach ? reach / farthest : 1.0f;
-  COrientation place;
-  for (int row = 0; row < 3; ++row) place.axes.m[row] = place.axes.m[row] * scale;
-  place.position = eye * (1.0f - scale);
-  m_instance->SetTransform(&place, true);
   // Seen from below: the surface's faces look down, but a camera above the layer sees it too.
   if (CRasterizerInterface* rasterizer = view->GetRasterizer()) rasterizer->SetBackfaceCulling(false);
+  // As background the whole surface lies on the far plane, so the sky reaches down to the
+  // horizon however short the view's depth range is, and everything else is drawn over it.
   view->DrawBackgroundMesh(m_instance.get());
 }

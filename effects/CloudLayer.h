@@ -17,9 +17,6 @@ class ShadedMesh;
 
 class CCloudLayer {
  public:
-  // How far into the view's depth range the farthest cloud is drawn.
-  static constexpr float kReachOfFar = 0.9f;
-
   CCloudLayer();
   ~CCloudLayer();
   CCloudLayer(const CCloudLayer&) = delete;
