@@ -1,4 +1,4 @@
-// CAttachGlow: the attach object of this game - a glowing sprite on a mesh attach point whose strength follows its carrier.
+// CAttachGlow: the game's attach object - a glowing sprite on an attach point, as strong as its carrier says.
 #pragma once
 
 #include <cstdint>

@@ -5,13 +5,13 @@
 
 #include "core/data/DebugPrintf.h"
 #include "core/math/ViewFrustum.h"
+#include "effects/EffectTextures.h"
 #include "physics/terrain/FractalTerrain.h"
 #include "render/image/Texture.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderView.h"
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
-#include "effects/EffectTextures.h"
 
 namespace {
 constexpr float kFullTurn = 6.2831855f;  // one smooth surface: every corner around a vertex shares its normal
@@ -36,9 +36,10 @@ bool CCloudLayer::Init(const CloudLayerRecord& record, const Vector3& origin, CR
                         record.box[3] + origin.x, record.box[4] + origin.y, record.box[5] + origin.z};
   m_box = Box(Vector3(box[0], box[1], box[2]), Vector3(box[3], box[4], box[5]));
   // Raised straight up, the surface keeps its grid over the ground: a height field of cloud.
-  CTextureProperties* texture = GetEffectTexture(resources, FindEffectTexture(resources, record.texture, "CCloudLayer"));
-  std::unique_ptr<ShadedMesh> mesh = GenerateFractalTerrain(box, record.roughness,
-                                                            LevelsForDetail(record.levels, effectDetail), &texture, true);
+  CTextureProperties* texture = GetEffectTexture(resources,
+                                                 FindEffectTexture(resources, record.texture, "CCloudLayer"));
+  std::unique_ptr<ShadedMesh> mesh = GenerateFractalTerrain(
+      box, record.roughness, LevelsForDetail(record.levels, effectDetail), &texture, true);
   if (!mesh || !mesh->ComputeNormalsAndBounds(kFullTurn) || !mesh->BuildVertexSharing()) {
     DebugPrintf("CCloudLayer: no cloud surface could be made\n");
     return false;

@@ -17,10 +17,10 @@ struct CloudLayerRecord {
   // point's position.
   float box[6] = {0, 0, 0, 0, 0, 0};
   float roughness = 0.0f;
-  uint32_t levels = 0;     // the surface has 2^levels + 1 vertices a side
-  float driftU = 0.0f;     // how far the texture moves across the surface per second
+  uint32_t levels = 0;  // the surface has 2^levels + 1 vertices a side
+  float driftU = 0.0f;  // how far the texture moves across the surface per second
   float driftV = 0.0f;
-  std::string texture;     // texture file, found in the resource table by name
+  std::string texture;  // texture file, found in the resource table by name
 
   // False (logged) unless the data is exactly kSize bytes, every number is finite and within
   // kLargestValue, the box is not inside out, levels is at most that of the finest fractal

@@ -8,7 +8,8 @@
 
 bool ScriptTriggerRecord::Read(const uint8_t* data, size_t size) {
   if (data == nullptr || size != kSize) {
-    DebugPrintf("CScriptTrigger: record of %u bytes, not %u\n", static_cast<unsigned>(size), static_cast<unsigned>(kSize));
+    DebugPrintf("CScriptTrigger: record of %u bytes, not %u\n", static_cast<unsigned>(size),
+                static_cast<unsigned>(kSize));
     return false;
   }
   CByteCursor in(data, size);

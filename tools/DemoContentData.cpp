@@ -13,9 +13,8 @@
 namespace DemoContent {
 
 bool WriteDemoData(const std::string& dataFolder) {
-  return WriteAll(dataFolder) && WriteLevel(dataFolder) && WriteImages(dataFolder) &&
-         WriteEffectTextures(dataFolder) && WriteSounds(dataFolder) &&
-         WriteCatalogs(dataFolder) && WriteBoarder(dataFolder) && WriteUi(dataFolder) &&
+  return WriteAll(dataFolder) && WriteLevel(dataFolder) && WriteImages(dataFolder) && WriteEffectTextures(dataFolder) &&
+         WriteSounds(dataFolder) && WriteCatalogs(dataFolder) && WriteBoarder(dataFolder) && WriteUi(dataFolder) &&
          WriteLevelTextures(dataFolder) && WriteSoftwareTextureCache(dataFolder) &&
          WriteInstantActionPark(dataFolder) && WriteGeneratorStamp(dataFolder);
 }

@@ -25,7 +25,9 @@ class CAttachObjectCarrier {
   // calls this again.
   size_t CreateAttachObjects(CMeshInstance* instance);
   size_t GetAttachObjectCount() const { return m_attachObjects.size(); }
-  CAttachObject* GetAttachObject(size_t i) const { return i < m_attachObjects.size() ? m_attachObjects[i].get() : nullptr; }
+  CAttachObject* GetAttachObject(size_t i) const {
+    return i < m_attachObjects.size() ? m_attachObjects[i].get() : nullptr;
+  }
   void UpdateAttachObjects(float dt);
   void RenderAttachObjects(CSceneDrawInterface* view);
 

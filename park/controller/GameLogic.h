@@ -51,7 +51,7 @@ class CGameLogic : public CGameActionLayer {
   static constexpr uint32_t kBlockedColour = 0x3FFF0000u;
   static constexpr uint32_t kCursorSquareColour = 0x3FFFFFFFu;
   static constexpr uint32_t kBackdropColour = 0xFF000000u;  // the frame beside the terrain
-  static constexpr uint32_t kFlightKey = 'V';  // starts the level's camera flight
+  static constexpr uint32_t kFlightKey = 'V';               // starts the level's camera flight
   static constexpr float kPerspectiveFov = 1.2566371f;  // 72 degrees, from a piece or behind a skater
   static constexpr float kTiltStep = 0.15707963f;       // pi / 20
   static constexpr float kMaxHeightStep = 0.005f;       // the most a footprint's squares may differ

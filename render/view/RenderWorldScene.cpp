@@ -241,7 +241,8 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
         r->SetPerspectiveCorrection(true);
         r->SetZWrite(false);
         // The overview looks down on the level from above the clouds.
-        if (CWorldEffects* effects = m_world.GetEffects(); effects != nullptr && !overview) effects->RenderWeather(view);
+        if (CWorldEffects* effects = m_world.GetEffects(); effects != nullptr && !overview)
+          effects->RenderWeather(view);
       }
       m_world.OnBeforeSceneDraw(view);
       r->SetPerspectiveCorrection(true);

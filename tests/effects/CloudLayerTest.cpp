@@ -28,8 +28,7 @@ CloudLayerRecord Layer(uint32_t levels) {
 }
 
 // The corners of every triangle the layer draws for a camera at eye looking at target.
-std::vector<ScreenVertex> Drawn(const CCloudLayer& layerConst, const Vector3& eye, const Vector3& target, float farDistance) {
-  auto& layer = const_cast<CCloudLayer&>(layerConst);
+std::vector<ScreenVertex> Drawn(CCloudLayer& layer, const Vector3& eye, const Vector3& target, float farDistance) {
   testing_support::RecordingScene s(1 | 2 | 16);
   s.camera.GetFrame().SetPosition(eye);
   s.camera.GetFrame().LookAtWithUp(target, Vector3(0, 0, 1));

@@ -74,8 +74,9 @@ TEST(EffectRecords, TheDemoRecordsReadBackExactly) {
     ASSERT_EQ(bytes.size(), AttachGlowRecord::kSize);
     AttachGlowRecord g;
     ASSERT_TRUE(g.Read(bytes.data(), bytes.size()));
-    EXPECT_EQ(std::vector<float>({float(g.intensityIndex), float(g.triggerId), g.halfSide, float(g.colour)}),
-              std::vector<float>({float(glow.intensityIndex), float(glow.triggerId), glow.halfSide, float(glow.colour)}));
+    EXPECT_EQ(
+        std::vector<float>({float(g.intensityIndex), float(g.triggerId), g.halfSide, float(g.colour)}),
+        std::vector<float>({float(glow.intensityIndex), float(glow.triggerId), glow.halfSide, float(glow.colour)}));
     EXPECT_EQ(g.texture, glow.texture);
   }
 }

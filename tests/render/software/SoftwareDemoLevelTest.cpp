@@ -105,8 +105,9 @@ TEST(SoftwareDemoLevel, FarThoughtBubblesEachShowTheirOwnColour) {
   testing_support::TempFolder folder;
   const std::string data = folder.MakeFolder("data");
   folder.MakeFolder(std::string("data/") + DemoContent::kLevelFolder);
-  ASSERT_TRUE(DemoContent::WriteImages(data) && DemoContent::WriteBoarder(data) && DemoContent::WriteEffectTextures(data) &&
-              DemoContent::WriteLevelTextures(data) && DemoContent::WriteSoftwareTextureCache(data));
+  ASSERT_TRUE(DemoContent::WriteImages(data) && DemoContent::WriteBoarder(data) &&
+              DemoContent::WriteEffectTextures(data) && DemoContent::WriteLevelTextures(data) &&
+              DemoContent::WriteSoftwareTextureCache(data));
   CSoftwareTextureStore store;
   log.Clear();
   ASSERT_TRUE(store.LoadCached((data + "/" + DemoContent::kLevelFolder + "/").c_str(), 1));
