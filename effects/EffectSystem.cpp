@@ -1,6 +1,7 @@
 #include "effects/EffectSystem.h"
 
 #include "core/services/WorldServices.h"
+#include "effects/AttachGlow.h"
 #include "effects/EffectManager.h"
 #include "effects/ParticleManager.h"
 #include "effects/WeatherManager.h"
@@ -14,6 +15,12 @@ void CEffectSystem::ResetEffectManager() { m_effects = std::make_unique<CEffectM
 void CEffectSystem::StartLevel(CResourceTable* table) {
   m_effects = std::make_unique<CEffectManager>();
   m_weather = std::make_unique<CWeatherManager>(table);
+}
+
+// Without managers (no resource table yet) the level's effects are not made: nothing would keep them.
+void CEffectSystem::AddLevelEffects(const ShadedMesh& mesh, const COrientation& meshWorld) {
+  if (m_effects != nullptr) m_effects->AddLevelTriggers(mesh);
+  if (m_weather != nullptr) m_weather->AddLevelCloudLayers(mesh, meshWorld);
 }
 
 void CEffectSystem::Clear() {
@@ -33,6 +40,11 @@ void CEffectSystem::Render(CRenderView* view) {
   if (m_effects != nullptr) m_effects->Render(view);
 }
 
+void CEffectSystem::RenderWeather(CRenderView* view) {
+  if (m_weather != nullptr) m_weather->Render(view);
+}
+
 void RegisterWorldEffects(WorldServices& services) {
+  services.createAttachObjects = CreateAttachGlows;
   services.createEffects = []() -> std::unique_ptr<CWorldEffects> { return std::make_unique<CEffectSystem>(); };
 }

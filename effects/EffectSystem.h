@@ -14,10 +14,12 @@ class CEffectSystem : public CWorldEffects {
 
   void ResetEffectManager() override;
   void StartLevel(CResourceTable* table) override;
+  void AddLevelEffects(const ShadedMesh& mesh, const COrientation& meshWorld) override;
   void Clear() override;
   void UpdateParticles(float dt) override;
   void UpdateWeather(float dt) override;
   void Render(CRenderView* view) override;
+  void RenderWeather(CRenderView* view) override;
   CEffectManager* GetEffectManager() const override { return m_effects.get(); }
   CWeatherManager* GetWeatherManager() const override { return m_weather.get(); }
 
@@ -26,5 +28,5 @@ class CEffectSystem : public CWorldEffects {
   std::unique_ptr<CWeatherManager> m_weather;
 };
 
-// Every world built afterwards gets an effect system.
+// Every world built afterwards gets an effect system, and every carrier its attach objects.
 void RegisterWorldEffects(WorldServices& services);

@@ -1,19 +1,38 @@
-// CWeatherManager: the level's weather, stepped once per world tick (cloud regions come with the effects work).
+// CWeatherManager: the level's weather - its cloud layers - stepped once per world tick and drawn as the sky.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+#include "effects/CloudLayer.h"
+
+class COrientation;
+class CRenderView;
 class CResourceTable;
+class ShadedMesh;
 
 class CWeatherManager {
  public:
-  explicit CWeatherManager(CResourceTable* resources) : m_resources(resources) {}
-  ~CWeatherManager() = default;
-  void Update(float dt) { ++m_updates; }
-  void Clear() {}
+  explicit CWeatherManager(CResourceTable* resources);
+  ~CWeatherManager();
+
+  // Makes a cloud layer of every cloud-layer record among the attach points of the level mesh
+  // placed at meshWorld, at the effect detail of the settings. A record that does not read, or a
+  // layer that cannot be made, is logged and skipped. Returns how many were made.
+  size_t AddLevelCloudLayers(const ShadedMesh& mesh, const COrientation& meshWorld);
+  void Update(float dt);
+  void Render(CRenderView* view);
+  // The layers go (the world is cleared).
+  void Clear();
+
+  size_t GetCloudLayerCount() const { return m_layers.size(); }
+  const CCloudLayer* GetCloudLayer(size_t i) const { return i < m_layers.size() ? m_layers[i].get() : nullptr; }
   uint32_t GetUpdateCount() const { return m_updates; }
 
  private:
   CResourceTable* m_resources = nullptr;
+  std::vector<std::unique_ptr<CCloudLayer>> m_layers;
   uint32_t m_updates = 0;
 };

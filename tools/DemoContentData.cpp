@@ -6,6 +6,7 @@
 #include "core/data/DebugPrintf.h"
 #include "tools/DemoContentBoarder.h"
 #include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentEffects.h"
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentInstantPark.h"
 #include "tools/DemoContentLevel.h"
@@ -25,8 +26,8 @@ bool WriteDemoData(const std::string& dataFolder) {
     DebugPrintf("DemoContent: the demo data goes into a folder named data, not %s\n", dataFolder.c_str());
     return false;
   }
-  return WriteAll(dataFolder) && WriteLevel(dataFolder) && WriteImages(dataFolder) && WriteSounds(dataFolder) &&
-         WriteCatalogs(dataFolder) && WriteBoarder(dataFolder) && WriteUi(dataFolder) &&
+  return WriteAll(dataFolder) && WriteLevel(dataFolder) && WriteImages(dataFolder) && WriteEffectTextures(dataFolder) &&
+         WriteSounds(dataFolder) && WriteCatalogs(dataFolder) && WriteBoarder(dataFolder) && WriteUi(dataFolder) &&
          WriteLevelTextures(dataFolder) && WriteSoftwareTextureCache(dataFolder) && WriteLevelSkeleton(dataFolder) &&
          WriteInstantActionPark(dataFolder) && WriteGeneratorStamp(dataFolder);
 }

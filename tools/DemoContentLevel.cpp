@@ -21,6 +21,7 @@
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/mesh/VertexSharingTable.h"
+#include "tools/DemoContentEffects.h"
 #include "tools/DemoContentLevelPaths.h"
 
 namespace DemoContent {
@@ -275,16 +276,18 @@ std::unique_ptr<CBezierSpline> RoundSpline(int32_t id, const std::vector<Vector3
 }
 
 // The level's camera paths: one script camera (ID 1) that flies once round the park high up,
-// looking at a point circling the middle, skippable at any time.
+// looking at a point circling over the middle, skippable at any time.
 void AddCameraPathPoints(ShadedMesh& mesh) {
   const float mid = kOrigin + 0.5f * kGridSide;
+  // Nearly at the flight's own height, so that the flight shows the sky over the far side of the park.
+  const float kLookHeight = kGround + 20.0f;
   const std::unique_ptr<CBezierSpline> around = RoundSpline(
       kDemoCameraPathSpline,
       {Vector3(kOrigin, kOrigin, 30), Vector3(kOrigin + kGridSide, kOrigin, 30),
        Vector3(kOrigin + kGridSide, kOrigin + kGridSide, 30), Vector3(kOrigin, kOrigin + kGridSide, 30)});
   const std::unique_ptr<CBezierSpline> middle = RoundSpline(
-      kDemoCameraLookSpline, {Vector3(mid - 6, mid - 6, kGround), Vector3(mid + 6, mid - 6, kGround),
-                              Vector3(mid + 6, mid + 6, kGround), Vector3(mid - 6, mid + 6, kGround)});
+      kDemoCameraLookSpline, {Vector3(mid - 6, mid - 6, kLookHeight), Vector3(mid + 6, mid - 6, kLookHeight),
+                              Vector3(mid + 6, mid + 6, kLookHeight), Vector3(mid - 6, mid + 6, kLookHeight)});
   for (const CBezierSpline* spline : {around.get(), middle.get()}) {
     std::vector<uint8_t> record(spline->GetRecordSize());
     spline->SaveToBuffer(record.data(), record.size());
@@ -358,6 +361,7 @@ std::unique_ptr<ShadedMesh> BuildLevelMesh() {
   AddGridPoints(*mesh);
   AddCameraPathPoints(*mesh);
   AddLevelPathPoints(*mesh);
+  AddLevelEffectPoints(*mesh);
   // The third word counts the level's grid layouts: a cache written for another one is not taken.
   const uint32_t key[4] = {0x6C657665u, 0x64656D6Fu, 2, 0};
   mesh->AddAttachPoint(COrientation(), kAttachMeshKey, sizeof(key), key, false);

@@ -11,6 +11,7 @@
 #include "render/image/Texture.h"
 #include "render/software/SoftwareTextureStore.h"
 #include "tools/DemoContentBoarder.h"
+#include "tools/DemoContentEffects.h"
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentLevel.h"
 
@@ -49,6 +50,7 @@ std::vector<std::string> ParkTextureFiles() {
     if ((file.rfind("meshes/", 0) == 0 && endsWith(file, ".texture")) || file.rfind("textures/thoughtbubbles/", 0) == 0)
       files.push_back(file);
   for (const std::string& file : BoarderTextureFiles()) files.push_back(file);
+  for (const std::string& file : EffectTextureFiles()) files.push_back(file);
   return files;
 }
 

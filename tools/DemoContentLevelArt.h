@@ -16,8 +16,8 @@ bool WriteLevelTextures(const std::string& dataFolder);
 
 // Writes the software renderer's cache files of the level ("texture0.bin" to "texture2.bin" in the
 // level folder): one palette chosen for every texture a game on the demo level draws (the level's
-// own, the pieces', the boarder's and the thought bubbles), and those textures converted against
-// it. Call after the textures are written; false (logged) when one cannot be read or a file
+// own, the pieces', the boarder's, the thought bubbles and the effects'), and those textures converted
+// against it. Call after the textures are written; false (logged) when one cannot be read or a file
 // cannot be written.
 bool WriteSoftwareTextureCache(const std::string& dataFolder);
 

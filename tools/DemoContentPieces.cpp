@@ -1,6 +1,7 @@
 #include "tools/DemoContentPieces.h"
 
 #include "core/data/DebugPrintf.h"
+#include "tools/DemoContentEffects.h"
 
 namespace DemoContent {
 namespace {
@@ -132,6 +133,7 @@ std::unique_ptr<ShadedMesh> BuildPiece(const PieceSpec& spec) {
     at.position = node.at;
     mesh->AddAttachPoint(at, kNodeText, static_cast<uint32_t>(node.text.size() + 1), node.text.c_str(), false);
   }
+  AddPieceEffectPoints(spec.name, *mesh);
   return mesh;
 }
 

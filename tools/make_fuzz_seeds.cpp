@@ -36,6 +36,7 @@
 #include "scene/lighting/LightRecord.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tools/DemoContent.h"
+#include "tools/DemoContentEffects.h"
 #include "tools/DemoContentLevelPaths.h"
 #include "tools/DemoContentPieces.h"
 #include "tools/DemoContentUi.h"
@@ -237,6 +238,13 @@ void SeedTexts(const fs::path& data) {
     if (!camera.WriteBlock(block.data(), block.size())) block.clear();
   }
   Seed("script_camera_fuzzer", "block", Prefixed(1, block));
+  Bytes trigger, clouds, glow;
+  DemoContent::LevelFlightTrigger().Write(trigger);
+  DemoContent::LevelCloudLayer().Write(clouds);
+  DemoContent::PieceGlows()[1].Write(glow);
+  Seed("effect_records_fuzzer", "trigger", Prefixed(0, trigger));
+  Seed("effect_records_fuzzer", "clouds", Prefixed(1, clouds));
+  Seed("effect_records_fuzzer", "glow", Prefixed(2, glow));
   Seed("physics_text_fuzzer", "library",
        Text("atomic cube\n vertex c0 0 0 0 vertex c1 1 0 0 vertex c2 0 1 0 vertex c3 1 1 0\n"
             " vertex c4 0 0 1 vertex c5 1 0 1 vertex c6 0 1 1 vertex c7 1 1 1\n"

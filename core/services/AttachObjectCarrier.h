@@ -2,22 +2,38 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "core/services/AttachObject.h"
 
 class CMeshInstance;
 class CSceneDrawInterface;
 
 class CAttachObjectCarrier {
  public:
-  virtual ~CAttachObjectCarrier() = default;
+  CAttachObjectCarrier() = default;
+  CAttachObjectCarrier(const CAttachObjectCarrier&) = delete;
+  CAttachObjectCarrier& operator=(const CAttachObjectCarrier&) = delete;
+  // The carried objects go first, while the mesh instance they stand on still exists (the
+  // carrier is the last base of every class that has one, so it is destroyed before the others).
+  virtual ~CAttachObjectCarrier();
 
-  // Creates the attach objects of the instance's attach points and returns how many it made. The
-  // effects that would hang on them do not exist yet, so no point makes one.
-  size_t CreateAttachObjects(const CMeshInstance* instance) { return instance != nullptr ? 0 : 0; }
-  size_t GetAttachObjectCount() const { return 0; }
-  // Each carried object steps and draws with the carrier; nothing to do while none is carried.
-  void UpdateAttachObjects(float dt) { (void)dt; }
-  void RenderAttachObjects(CSceneDrawInterface* view) { (void)view; }
+  // Replaces the carried objects with those the instance's attach points ask for (made by the
+  // effects registered at start-up; none without them) and returns how many there are now. The
+  // objects read the instance's placement when they draw: a carrier that replaces its instance
+  // calls this again.
+  size_t CreateAttachObjects(CMeshInstance* instance);
+  size_t GetAttachObjectCount() const { return m_attachObjects.size(); }
+  CAttachObject* GetAttachObject(size_t i) const {
+    return i < m_attachObjects.size() ? m_attachObjects[i].get() : nullptr;
+  }
+  void UpdateAttachObjects(float dt);
+  void RenderAttachObjects(CSceneDrawInterface* view);
 
   // How strongly carried effect number `index` shows (0 off .. 1 on).
   virtual float GetAttachIntensity(int index) const { return index == 0 ? 1.0f : 0.0f; }
+
+ private:
+  std::vector<std::unique_ptr<CAttachObject>> m_attachObjects;
 };

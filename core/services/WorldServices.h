@@ -4,7 +4,10 @@
 #include <memory>
 #include <vector>
 
+class CAttachObject;
+class CAttachObjectCarrier;
 class CGameWorld;
+class CMeshInstance;
 class CMessageReceiver;
 class CNetLink;
 class CSpriteSheet;
@@ -14,7 +17,7 @@ class CWorldScene;
 
 // Each higher folder fills in its own entries at start-up (the program's registration lives in
 // app/EngineRegistration). A world built while an entry is empty goes without that part: no scene
-// side, no effects, no pointer, no network links.
+// side, no effects, no pointer, no network links, no attach objects.
 struct WorldServices {
   using SceneFactory = std::unique_ptr<CWorldScene> (*)(CGameWorld& world);
   using EffectsFactory = std::unique_ptr<CWorldEffects> (*)();
@@ -23,12 +26,17 @@ struct WorldServices {
   using PointerFactory = std::unique_ptr<CWorldPointer> (*)();
   using SpriteSheetFactory = std::unique_ptr<CSpriteSheet> (*)();
   using ClearHook = void (*)();
+  // Appends to out the attach objects the instance's attach points ask for, each reading its
+  // strength from the carrier.
+  using AttachObjectFactory = void (*)(CAttachObjectCarrier& carrier, CMeshInstance& instance,
+                                       std::vector<std::unique_ptr<CAttachObject>>& out);
 
   SceneFactory createScene = nullptr;
   EffectsFactory createEffects = nullptr;
   NetLinkFactory createNetLink = nullptr;
   PointerFactory createPointer = nullptr;
   SpriteSheetFactory createSpriteSheet = nullptr;
+  AttachObjectFactory createAttachObjects = nullptr;
   // Run by every world clear, after the world's own parts are gone (registries of level data).
   std::vector<ClearHook> clearHooks;
 

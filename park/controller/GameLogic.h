@@ -51,6 +51,7 @@ class CGameLogic : public CGameActionLayer {
   static constexpr uint32_t kBlockedColour = 0x3FFF0000u;
   static constexpr uint32_t kCursorSquareColour = 0x3FFFFFFFu;
   static constexpr uint32_t kBackdropColour = 0xFF000000u;  // the frame beside the terrain
+  static constexpr uint32_t kFlightKey = 'V';               // starts the level's camera flight
   static constexpr float kPerspectiveFov = 1.2566371f;  // 72 degrees, from a piece or behind a skater
   static constexpr float kTiltStep = 0.15707963f;       // pi / 20
   static constexpr float kMaxHeightStep = 0.005f;       // the most a footprint's squares may differ
@@ -118,6 +119,10 @@ class CGameLogic : public CGameActionLayer {
   // frame12: three axis rows, then the position; required to enter.
   void SetPerspectiveView(bool on, const float* frame12);
   bool IsPerspectiveView() const { return m_perspective != 0; }
+  // The level's camera flight: from the park view, the level's first script camera plays as the
+  // current camera with the interface put away, as in the view from a piece; the park view comes
+  // back when it lands or on Escape. False when there is no flight to start.
+  bool StartCameraFlight();
   bool ZoomIn();
   bool ZoomOut();
   void PanCamera(float degrees);

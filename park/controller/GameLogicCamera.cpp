@@ -17,6 +17,7 @@
 #include "render/view/RenderView.h"
 #include "scene/camera/GenericCam.h"
 #include "scene/camera/ObserverCam.h"
+#include "scene/camera/ScriptCam.h"
 #include "scene/camera/SkateCam.h"
 #include "scene/lighting/FogState.h"
 
@@ -174,10 +175,14 @@ void CGameLogic::UpdateCamera(float dt) {
   m_runningTime += dt;
   CGenericCam* camera = GetCamera();  // null without a park
   if (camera == nullptr) return;
-  if (camera->GetView().IsOrthographic())
+  if (camera->GetView().IsOrthographic()) {
     PlaceOrthographicCamera(*camera);
-  else
-    PlaceFollowCamera(*camera, dt);
+    return;
+  }
+  PlaceFollowCamera(*camera, dt);
+  // A camera flight that has landed (or was ended by its own script) gives the park view back.
+  if (const auto* flight = dynamic_cast<const CScriptCam*>(camera); flight != nullptr && !flight->IsPlaying())
+    SetPerspectiveView(false, nullptr);
 }
 
 // Backed off along the view so that the whole world box lies between the clipping planes.
@@ -281,6 +286,24 @@ void CGameLogic::SetPerspectiveView(bool on, const float* frame12) {
   park->SetCurrentCamera(kParkCamera);
   park->ActivateAllLayers();
   ShowPointer(true);
+}
+
+// The flight only moves the camera: the park runs on under it exactly as it would without it.
+bool CGameLogic::StartCameraFlight() {
+  CVerezIvor* park = GetPark();
+  if (park == nullptr || !IsOrthographicView() || m_heldId != kNone || m_skaterControl != 0) return false;
+  for (size_t i = 0; i < park->GetCameraCount(); ++i) {
+    auto* flight = dynamic_cast<CScriptCam*>(park->GetCamera(i));
+    if (flight == nullptr || flight->GetSegmentCount() == 0) continue;
+    flight->Play();
+    park->SetCurrentCamera(static_cast<uint32_t>(i));
+    m_perspective = 1;
+    park->DeactivateAllLayers();
+    SetActive(true);
+    ShowPointer(false);
+    return true;
+  }
+  return false;
 }
 
 void CGameLogic::ShowPointer(bool show) const {

@@ -22,6 +22,10 @@ void CGameLogic::HandleInputEvent(const InputEvent& event) {
     Cancel();
     return;
   }
+  if (event.code == InputEvent::kKey && static_cast<uint32_t>(event.x) == kFlightKey) {
+    StartCameraFlight();
+    return;
+  }
   // Layers above this one have run this tick, so the flag tells about this very event.
   if (park->mouseOverUI != 0) return;
   switch (event.code) {

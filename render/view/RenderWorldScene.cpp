@@ -254,6 +254,9 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
         if (m_sky != nullptr) view->DrawBackgroundMesh(m_sky.get());
         r->SetPerspectiveCorrection(true);
         r->SetZWrite(false);
+        // The overview looks down on the level from above the clouds.
+        if (CWorldEffects* effects = m_world.GetEffects(); effects != nullptr && !overview)
+          effects->RenderWeather(view);
       }
       m_world.OnBeforeSceneDraw(view);
       r->SetPerspectiveCorrection(true);
@@ -262,6 +265,9 @@ void CRenderWorldScene::RenderScene(CRenderView* view, PixelBufferDesc** locked)
       if (!overview) r->SetBackfaceCulling(true);
       view->SetZBufferMode(ZBufferMode::kZBuffer);
     } else {
+      // The weather is the software back end's only sky, drawn before the depth clear below.
+      if (CWorldEffects* effects = m_world.GetEffects(); effects != nullptr && !overview && !active->IsOrthographic())
+        effects->RenderWeather(view);
       m_world.OnBeforeSceneDraw(view);
       view->EnableAlphaSorting(true);
       if (r != nullptr) {

@@ -1,19 +1,25 @@
 // Particle-system definitions: the text they keep, and loading ".psys" files through the resource
-// table; the effect system's managers over a level's life.
+// table; the effect system's managers over a level's life, and the level effects they make.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/services/WorldServices.h"
 #include "core/data/FileBuffer.h"
 #include "core/data/Params.h"
 #include "core/data/ResourceTable.h"
+#include "effects/CloudLayerRecord.h"
+#include "effects/EffectManager.h"
 #include "effects/EffectSystem.h"
 #include "effects/EffectsLoaders.h"
 #include "effects/ParticleManager.h"
 #include "effects/ParticleSystemDef.h"
+#include "effects/ScriptTrigger.h"
 #include "effects/WeatherManager.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -105,6 +111,59 @@ TEST(EffectSystem, ManagersLiveFromALevelsStartToItsClear) {
   EXPECT_EQ(2u, effects->GetWeatherManager()->GetUpdateCount());
   effects->StartLevel(&table);  // a new level's weather starts from nothing
   EXPECT_EQ(0u, effects->GetWeatherManager()->GetUpdateCount());
+  effects->Clear();
+  EXPECT_TRUE(effects->GetEffectManager() == nullptr && effects->GetWeatherManager() == nullptr);
+}
+
+TEST(EffectSystem, ALevelMeshGivesTheManagersItsTriggersAndCloudLayersOnce) {
+  ShadedMesh mesh;
+  ASSERT_TRUE(mesh.Create("level", 3, 1, 0, 0, 0, 1));
+  auto add = [&mesh](uint32_t type, std::vector<uint8_t> data, size_t keep) {
+    data.resize(keep);
+    mesh.AddAttachPoint(COrientation(), type, static_cast<uint32_t>(data.size()), data.data(), false);
+  };
+  ScriptTriggerRecord trigger;
+  trigger.triggerId = 3;
+  trigger.cameraId = 5;
+  trigger.start = 1.0f;
+  trigger.end = 2.0f;
+  std::vector<uint8_t> triggerBytes, layerBytes;
+  trigger.Write(triggerBytes);
+  add(ScriptTriggerRecord::kAttachType, triggerBytes, triggerBytes.size());
+  add(ScriptTriggerRecord::kAttachType, triggerBytes, triggerBytes.size());      // the same ID again
+  add(ScriptTriggerRecord::kAttachType, triggerBytes, triggerBytes.size() - 1);  // cut short
+  CloudLayerRecord layer;
+  const float box[6] = {-10, -20, 30, 10, 20, 40};
+  std::copy(box, box + 6, layer.box);
+  layer.levels = 2;
+  layer.Write(layerBytes);
+  add(CloudLayerRecord::kAttachType, layerBytes, layerBytes.size());
+  add(CloudLayerRecord::kAttachType, layerBytes, 20);
+  COrientation meshWorld;
+  meshWorld.position = Vector3(100, 50, 0);
+
+  WorldServices services;
+  RegisterWorldEffects(services);
+  std::unique_ptr<CWorldEffects> effects = services.createEffects();
+  effects->AddLevelEffects(mesh, meshWorld);  // no managers yet: nothing to keep them, nothing made
+  CResourceTable table;
+  effects->StartLevel(&table);
+  testing_support::DebugCapture log;
+  effects->AddLevelEffects(mesh, meshWorld);
+  EXPECT_NE(log.Text().find("CEffectManager: a second trigger 3 skipped\n"), std::string::npos) << log.Text();
+  EXPECT_NE(log.Text().find("CScriptTrigger: record of 15 bytes, not 16\n"), std::string::npos);
+  EXPECT_NE(log.Text().find("CCloudLayer: record of 20 bytes, not 72\n"), std::string::npos);
+  const CEffectManager* manager = effects->GetEffectManager();
+  ASSERT_EQ(manager->GetTriggerCount(), 1u);
+  auto* made = dynamic_cast<CScriptTrigger*>(manager->FindTrigger(3));
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->GetCameraID(), 5u);
+  EXPECT_EQ(manager->FindTrigger(0), nullptr);
+  EXPECT_EQ(made->GetValue(), 0.0f) << "no world has its camera";
+  const CWeatherManager* weather = effects->GetWeatherManager();
+  ASSERT_EQ(weather->GetCloudLayerCount(), 1u);
+  EXPECT_EQ(weather->GetCloudLayer(0)->GetBox().min, Vector3(90, 30, 30)) << "about the point, placed with the mesh";
+  EXPECT_EQ(weather->GetCloudLayer(0)->GetMesh()->vertexCount, 25u);
   effects->Clear();
   EXPECT_TRUE(effects->GetEffectManager() == nullptr && effects->GetWeatherManager() == nullptr);
 }

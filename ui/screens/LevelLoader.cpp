@@ -10,6 +10,7 @@
 #include "core/data/DebugPrintf.h"
 #include "core/spatial/Octree.h"
 #include "core/data/ResourceTable.h"
+#include "core/services/WorldEffects.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableSection.h"
@@ -138,6 +139,16 @@ void CLevelLoader::AddCameras(CVerezIvor& park, const ShadedMesh& mesh) {
   for (std::unique_ptr<CScriptCam>& camera : paths.cameras) park.AddCamera(std::move(camera));
 }
 
+void CLevelLoader::AddLevelEffects(CVerezIvor& park, const ShadedMesh& mesh) {
+  CWorldEffects* effects = park.GetEffects();
+  if (effects == nullptr) return;
+  // A new game clears the world rather than resetting it, and a clear takes the effect and
+  // weather managers with it: the level gets fresh ones, as a reset would have given it.
+  effects->StartLevel(park.GetResourceTable());
+  // After the cameras, which the level's triggers follow.
+  effects->AddLevelEffects(mesh, COrientation());
+}
+
 void CLevelLoader::SetUpShadows(CVerezIvor& park, float meshDetail) {
   ShadowRenderer* shadows = park.GetShadowRenderer();
   if (shadows == nullptr) return;
@@ -179,6 +190,7 @@ bool CLevelLoader::LoadLevel(CVerezIvor& park, int levelIndex) {
   MarkWalkable(*m_terrain);
   AddCameras(park, *mesh);
   AddLevelPaths(park, *mesh, COrientation());
+  AddLevelEffects(park, *mesh);
   ListLevelTextures(park, *mesh);
   AddLights(park, *mesh);
   LoadVisibility(park);

@@ -67,6 +67,8 @@ class CLevelLoader {
   static void LoadVisibility(CVerezIvor& park);
   static void SetUpShadows(CVerezIvor& park, float meshDetail);
   static void AddCameras(CVerezIvor& park, const ShadedMesh& mesh);
+  // The level's triggers and cloud layers.
+  static void AddLevelEffects(CVerezIvor& park, const ShadedMesh& mesh);
   void RegisterPieceFiles(CResourceTable& table) const;
 
   std::string m_root;

@@ -1,14 +1,17 @@
 // The frame's draw pass: the shared back-buffer lock of interface layers, the overlay, the 3D scene
-// pass, and interface layers' input.
+// pass with the weather behind it, and interface layers' input.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/world/GameWorld.h"
 #include "core/input/InputMan.h"
+#include "core/services/WorldEffects.h"
+#include "core/services/WorldServices.h"
 #include "core/spatial/BoundedObject.h"
 #include "core/spatial/VisibilityFile.h"
 #include "platform/system/Platform.h"
@@ -239,3 +242,70 @@ TEST_F(RenderWorld, TickHandsTheEventsToTheLayersAndTheCurrentCamera) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the scene pass drew, in order: "weather" for the weather, "object" for a scene object.
+std::vector<std::string> g_drawn;
+
+class WeatherRecorder : public CWorldEffects {
+ public:
+  void ResetEffectManager() override {}
+  void StartLevel(CResourceTable*) override {}
+  void AddLevelEffects(const ShadedMesh&, const COrientation&) override {}
+  void Clear() override {}
+  void UpdateParticles(float) override {}
+  void UpdateWeather(float) override {}
+  void Render(CRenderView*) override {}
+  void RenderWeather(CRenderView*) override { g_drawn.push_back("weather"); }
+  CEffectManager* GetEffectManager() const override { return nullptr; }
+  CWeatherManager* GetWeatherManager() const override { return nullptr; }
+};
+
+class DrawnObject : public CBoundedObject {
+ public:
+  DrawnObject() {
+    SetBoundFlags(kRenderable);
+    SetBounds(Box(Vector3(-10, -10, -10), Vector3(10, 10, 10)));
+  }
+  void Render(CSceneDrawInterface*) override { g_drawn.push_back("object"); }
+};
+
+}  // namespace
+
+// The sky is the weather's: both renderers draw it behind the scene of a perspective view; neither
+// the orthographic park view nor the overview from above the clouds has it.
+TEST(RenderWorldWeather, TheWeatherIsDrawnBehindPerspectiveScenesByBothRenderers) {
+  for (const RasterizerKind kind : {kRasterizerHardware, kRasterizerSoftware}) {
+    DebugCapture quiet;
+    RecordingRasterizer rasterizer(640, 480, kind);
+    CRenderView view;
+    WorldServices saved = GetWorldServices();
+    GetWorldServices().createEffects = []() -> std::unique_ptr<CWorldEffects> {
+      return std::make_unique<WeatherRecorder>();
+    };
+    CGameWorld world(nullptr, nullptr);
+    GetWorldServices() = std::move(saved);
+    view.Setup(&rasterizer, nullptr, world.GetFogState(), world.GetLightList(), 31);
+    world.SetRenderView(&view);
+    DrawnObject object;
+    world.GetOctree().InsertObject(&object);
+    auto camera = std::make_unique<CObserverCam>();
+    ViewFrustum& frustum = camera->GetView();
+    world.AddCamera(std::move(camera));
+    world.SetCurrentCamera(0);
+    PixelBufferDesc* locked = nullptr;
+    g_drawn.clear();
+    world.RenderScene(&view, &locked);
+    EXPECT_EQ(g_drawn, (std::vector<std::string>{"weather", "object"})) << kind;
+    world.SetOverview(true);
+    g_drawn.clear();
+    world.RenderScene(&view, &locked);
+    EXPECT_EQ(g_drawn, std::vector<std::string>{"object"}) << kind;
+    frustum.SetOrthographic();
+    g_drawn.clear();
+    world.RenderScene(&view, &locked);
+    EXPECT_EQ(g_drawn, std::vector<std::string>{"object"}) << kind;
+    world.GetOctree().RemoveObject(&object);
+  }
+}

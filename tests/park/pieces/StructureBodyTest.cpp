@@ -1,14 +1,18 @@
 // Placed structures: collision from sphere markers, damage thresholds and clamping, one fire per
-// ignition that burns out, events counted once per tick, and the attach intensities.
+// ignition that burns out, events counted once per tick, and the attach intensities and the glow
+// that shows them.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "combat/Fire.h"
 #include "core/world/WorldAccess.h"
 #include "core/data/LittleEndian.h"
 #include "core/spatial/Octree.h"
+#include "effects/AttachGlow.h"
+#include "effects/AttachGlowRecord.h"
 #include "park/pieces/StructureBody.h"
 #include "park/world/VerezIvor.h"
 #include "physics/collision/SphereTreeNode.h"
@@ -196,3 +200,36 @@ TEST_F(Structures, AnimationTriggersLightTheIndicesAfterTheDamageOnes) {
 }
 
 }  // namespace
+
+// A glow on the mesh (lit from a quarter destroyed on) keeps the structure ticking, follows its
+// damage through the ticks, and goes with the structure.
+TEST_F(Structures, AGlowHungOnTheMeshKeepsItTickingAndShowsItsDamage) {
+  auto mesh = MeshWithSpheres(1);
+  AttachGlowRecord record;
+  record.intensityIndex = 8;
+  record.halfSide = 1.0f;
+  std::vector<uint8_t> bytes;
+  record.Write(bytes);
+  mesh->AddAttachPoint(COrientation(), AttachGlowRecord::kAttachType, static_cast<uint32_t>(bytes.size()), bytes.data(),
+                       false);
+  CStructureBody* s = Add(mesh.get());
+  EXPECT_EQ(flagsAfterInit & CStructureBody::kNeedsUpdate, CStructureBody::kNeedsUpdate);
+  ASSERT_EQ(s->GetAttachObjectCount(), 1u);
+  const auto* glow = dynamic_cast<const CAttachGlow*>(s->GetAttachObject(0));
+  ASSERT_NE(glow, nullptr);
+  const float tick = 1.0f / 8.0f;  // half of full strength per tick
+  s->ApplyDamage(Vector3(), 24.9f);  // just short of a quarter: still dark
+  park.Simulate(tick);
+  park.Simulate(tick);
+  EXPECT_EQ(glow->GetStrength(), 0.0f);
+  s->ApplyDamage(Vector3(), 0.1f);
+  ASSERT_EQ(s->GetAttachIntensity(8), 1.0f);
+  park.Simulate(tick);
+  EXPECT_EQ(glow->GetStrength(), 0.5f);
+  park.Simulate(tick);
+  EXPECT_EQ(glow->GetStrength(), 1.0f);
+  s->ApplyDamage(Vector3(), 500.0f);  // destroyed: still past a quarter
+  park.Simulate(tick);
+  EXPECT_EQ(glow->GetStrength(), 1.0f);
+  park.RemoveObject(s->GetID());
+}

@@ -21,6 +21,7 @@
 #include "tests/render/software/FrameGolden.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContentBoarder.h"
+#include "tools/DemoContentEffects.h"
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentLevel.h"
 #include "tools/DemoContentLevelArt.h"
@@ -105,7 +106,8 @@ TEST(SoftwareDemoLevel, FarThoughtBubblesEachShowTheirOwnColour) {
   const std::string data = folder.MakeFolder("data");
   folder.MakeFolder(std::string("data/") + DemoContent::kLevelFolder);
   ASSERT_TRUE(DemoContent::WriteImages(data) && DemoContent::WriteBoarder(data) &&
-              DemoContent::WriteLevelTextures(data) && DemoContent::WriteSoftwareTextureCache(data));
+              DemoContent::WriteEffectTextures(data) && DemoContent::WriteLevelTextures(data) &&
+              DemoContent::WriteSoftwareTextureCache(data));
   CSoftwareTextureStore store;
   log.Clear();
   ASSERT_TRUE(store.LoadCached((data + "/" + DemoContent::kLevelFolder + "/").c_str(), 1));

@@ -20,10 +20,16 @@
 #include "core/spatial/OctreeNode.h"
 #include "core/world/WorldAccess.h"
 #include "core/data/LittleEndian.h"
+#include "effects/AttachGlow.h"
+#include "effects/CloudLayer.h"
+#include "effects/EffectManager.h"
+#include "effects/WeatherManager.h"
 #include "core/data/ResourceTable.h"
+#include "park/controller/GameLogic.h"
 #include "park/grid/Grid.h"
 #include "park/grid/Path3D.h"
 #include "park/pieces/ObjectCatalog.h"
+#include "park/pieces/SkatableFacility.h"
 #include "park/world/VerezIvor.h"
 #include "physics/terrain/TerrainPolygon.h"
 #include "platform/system/Platform.h"
@@ -36,6 +42,7 @@
 #include "tests/support/WorkingFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentEffects.h"
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentLevel.h"
 #include "tools/DemoContentLevelArt.h"
@@ -354,4 +361,94 @@ TEST_F(DemoLevel, TheLevelsPathsAreFiledAndItsOwnSkeletonShapesTheOctree) {
   mesh.back() ^= 1;
   ComputeLevelIdentity(mesh.data(), mesh.size(), changed);
   EXPECT_FALSE(std::equal(identity, identity + kLevelIdentitySize, changed));
+
+// The level's effects as a new game meets them: its trigger is on exactly while the camera flight
+// the controller starts has run from 4 s to 16 s; the food stand's beacon follows that trigger
+// and its lamp the stand's damage; the cloud layer's surface is made with the level and goes with
+// the world's clear.
+TEST_F(DemoLevel, TheLevelsTriggerCloudsAndGlowsFollowTheFlightTheDamageAndTheWorld) {
+  ASSERT_TRUE(DemoContent::WriteEffectTextures("data"));
+  for (const std::string& file : DemoContent::EffectTextureFiles()) table.Add(("data/" + file).c_str());
+  park->ClearWorld();  // as a new game starts: no effect or weather managers until the level comes
+  EXPECT_EQ(park->GetWeatherManager(), nullptr);
+  CLevelLoader loader;
+  ASSERT_TRUE(loader.LoadLevel(*park, 0)) << log.Text();
+  EXPECT_EQ(log.Text().find("CCloudLayer"), std::string::npos) << log.Text();
+
+  // One cloud layer over the demo's box, textured, as fine as the settings' effect detail allows.
+  const CWeatherManager* weather = park->GetWeatherManager();
+  ASSERT_NE(weather, nullptr);
+  ASSERT_EQ(weather->GetCloudLayerCount(), 1u);
+  const CloudLayerRecord record = DemoContent::LevelCloudLayer();
+  const ShadedMesh* clouds = weather->GetCloudLayer(0)->GetMesh();
+  ASSERT_NE(clouds, nullptr);
+  const uint32_t n = (1u << CCloudLayer::LevelsForDetail(record.levels, settings.option3)) + 1;
+  EXPECT_EQ(clouds->vertexCount, n * n);
+  EXPECT_NE(clouds->textures[0], nullptr);
+  const Box world = DemoContent::LevelWorldBox();
+  EXPECT_EQ(weather->GetCloudLayer(0)->GetBox().min.x, record.box[0] + (world.min.x + world.max.x) * 0.5f);
+
+  // The food stand, placed as the player places it, carries the lamp and the beacon.
+  ASSERT_TRUE(loader.LoadCatalogs(*park));
+  const int meshId = table.FindByName("data/meshes/foodstand.mesh");
+  ASSERT_GE(meshId, 0);
+  auto made = std::make_unique<CSkatableFacility>();
+  CSkatableFacility* stand = made.get();
+  COrientation at;
+  at.position = Vector3(20, 20, 2);
+  ASSERT_TRUE(stand->InitFromMeshData(at, static_cast<ShadedMesh*>(table.GetResource(meshId)), meshId, false));
+  ASSERT_NE(park->RegisterNewObject(std::move(made)), 0u);
+  ASSERT_EQ(stand->GetAttachObjectCount(), 2u);
+  auto* lamp = dynamic_cast<CAttachGlow*>(stand->GetAttachObject(0));
+  auto* beacon = dynamic_cast<CAttachGlow*>(stand->GetAttachObject(1));
+  ASSERT_TRUE(lamp != nullptr && beacon != nullptr);
+
+  // The controller's flight key starts the level's script camera as the current camera.
+  auto controller = std::make_unique<CGameLogic>();
+  CGameLogic* logic = controller.get();
+  park->AddLayerOnTop(std::move(controller));
+  CScriptCam* flight = CScriptCam::FindById(DemoContent::kDemoScriptCamera, park.get());
+  ASSERT_NE(flight, nullptr);
+  InputEvent key;
+  key.code = InputEvent::kKey;
+  key.x = static_cast<float>(CGameLogic::kFlightKey);
+  logic->HandleInputEvent(key);
+  ASSERT_TRUE(flight->IsPlaying());
+  EXPECT_EQ(park->GetCurrentCamera(), flight);
+  CTrigger* trigger = park->GetEffectManager()->FindTrigger(DemoContent::LevelFlightTrigger().triggerId);
+  ASSERT_NE(trigger, nullptr);
+  EXPECT_EQ(trigger->GetValue(), 0.0f);
+  // Quarter-second ticks land on both ends of the window; a whole step of fade per tick lets the
+  // beacon reach each new value at once.
+  const ScriptTriggerRecord window = DemoContent::LevelFlightTrigger();
+  int on = 0;
+  for (int tick = 0; tick < 90 && flight->IsPlaying(); ++tick) {
+    logic->UpdateCamera(0.25f);
+    stand->Update(0.25f);
+    const float t = flight->GetElapsedTime();
+    const float want = window.start <= t && t <= window.end ? 1.0f : 0.0f;
+    ASSERT_EQ(trigger->GetValue(), want) << "at " << t;
+    ASSERT_EQ(beacon->GetStrength(), want) << "at " << t;
+    ASSERT_EQ(lamp->GetStrength(), 1.0f) << "the undamaged stand's lamp is lit";
+    on += want > 0.0f;
+  }
+  EXPECT_EQ(on, 49) << "4 s to 16 s, both ends included";
+  // Landed: the park camera is back and the trigger stays off.
+  EXPECT_FALSE(flight->IsPlaying());
+  EXPECT_EQ(park->GetCurrentCameraIndex(), CLevelLoader::kParkCamera);
+  EXPECT_FALSE(logic->IsPerspectiveView());
+  EXPECT_EQ(trigger->GetValue(), 0.0f);
+
+  // Damage puts the lamp out (its index is lit only while the stand is undamaged), fading.
+  stand->ApplyDamage(at.position, 30.0f);
+  EXPECT_EQ(stand->GetAttachIntensity(1), 0.0f);
+  for (const float want : {0.8f, 0.6f, 0.4f, 0.2f, 0.0f, 0.0f}) {
+    stand->Update(0.05f);
+    EXPECT_NEAR(lamp->GetStrength(), want, 1e-6f);
+  }
+
+  // The clear takes the layer with its surface (ASan sees any that stayed), and the triggers.
+  park->ClearWorld();
+  EXPECT_EQ(park->GetWeatherManager(), nullptr);
+  EXPECT_EQ(park->GetEffectManager(), nullptr);
 }

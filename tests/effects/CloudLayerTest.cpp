@@ -1,0 +1,149 @@
+// Cloud layers: the fractal surface a layer makes over its box, at the levels the effect detail
+// allows; its drift over a long run; and its drawing as sky, behind the scene and whole however
+// short the view's depth range is.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "effects/CloudLayer.h"
+#include "effects/CloudLayerRecord.h"
+#include "platform/system/Platform.h"
+#include "scene/mesh/ShadedMesh.h"
+#include "tests/support/RecordingScene.h"
+
+namespace {
+
+CloudLayerRecord Layer(uint32_t levels) {
+  CloudLayerRecord r;
+  const float box[6] = {-500, -400, 40, 500, 400, 60};
+  std::copy(box, box + 6, r.box);
+  r.roughness = 0.5f;
+  r.levels = levels;
+  r.driftU = 0.25f;
+  r.driftV = -0.5f;
+  return r;
+}
+
+// The corners of every triangle the layer draws for a camera at eye looking at target.
+std::vector<ScreenVertex> Drawn(CCloudLayer& layer, const Vector3& eye, const Vector3& target, float farDistance) {
+  testing_support::RecordingScene s(1 | 2 | 16);
+  s.camera.GetFrame().SetPosition(eye);
+  s.camera.GetFrame().LookAtWithUp(target, Vector3(0, 0, 1));
+  s.camera.SetFar(farDistance);
+  if (!s.Begin()) return {};
+  s.rasterizer.Forget();
+  layer.Render(&s.view);
+  return s.rasterizer.TriangleCorners();
+}
+
+}  // namespace
+
+TEST(CloudLayer, MakesAFractalSurfaceOverItsBoxWithTheLevelsTheEffectDetailAllows) {
+  EXPECT_EQ(CCloudLayer::LevelsForDetail(5, 1.0f), 5u);
+  EXPECT_EQ(CCloudLayer::LevelsForDetail(5, 0.5f), 4u);
+  EXPECT_EQ(CCloudLayer::LevelsForDetail(5, 0.0f), 1u) << "the least at detail 0";
+  EXPECT_EQ(CCloudLayer::LevelsForDetail(1, 0.5f), 1u);
+  EXPECT_EQ(CCloudLayer::LevelsForDetail(0, 0.0f), 0u);
+  EXPECT_EQ(CCloudLayer::LevelsForDetail(3, -1.0f), 1u);
+  for (const float detail : {0.0f, 0.5f, 1.0f}) {
+    CCloudLayer layer;
+    const Vector3 origin(30, 40, 5);
+    ASSERT_TRUE(layer.Init(Layer(4), origin, nullptr, detail));
+    const ShadedMesh& mesh = *layer.GetMesh();
+    const uint32_t n = (1u << CCloudLayer::LevelsForDetail(4, detail)) + 1;
+    ASSERT_EQ(mesh.vertexCount, n * n) << detail;
+    EXPECT_EQ(mesh.faceCount, 2 * (n - 1) * (n - 1));
+    // The corners stand on the box's corners moved to the origin, every point inside the box.
+    const Box& box = layer.GetBox();
+    EXPECT_EQ(box.min, Vector3(-470, -360, 45));
+    EXPECT_EQ(box.max, Vector3(530, 440, 65));
+    EXPECT_EQ(mesh.positions[0].x, box.min.x);
+    EXPECT_EQ(mesh.positions[0].y, box.min.y);
+    EXPECT_EQ(mesh.positions[n * n - 1].x, box.max.x);
+    EXPECT_EQ(mesh.positions[n * n - 1].y, box.max.y);
+    for (uint32_t v = 0; v < mesh.vertexCount; ++v) {
+      const Vector3& p = mesh.positions[v];
+      ASSERT_TRUE(p.x >= box.min.x && p.x <= box.max.x && p.y >= box.min.y && p.y <= box.max.y) << v;
+      // Displacement may lift a point above the box by at most the sum of its halved amplitudes.
+      ASSERT_TRUE(p.z >= box.min.z - 20.0f && p.z <= box.max.z + 20.0f) << v << " " << p.z;
+    }
+  }
+}
+
+TEST(CloudLayer, TheTextureDriftsByItsRateAndKeepsItsCoordinatesSmallOverALongRun) {
+  CCloudLayer layer;
+  ASSERT_TRUE(layer.Init(Layer(2), Vector3(), nullptr, 1.0f));
+  const ShadedMesh& mesh = *layer.GetMesh();
+  const std::vector<Vector2> base(mesh.uvs, mesh.uvs + mesh.uvCount);
+  layer.Update(0.5f);
+  for (uint32_t i = 0; i < mesh.uvCount; ++i) {
+    EXPECT_FLOAT_EQ(mesh.uvs[i].x, base[i].x + 0.125f) << i;
+    EXPECT_FLOAT_EQ(mesh.uvs[i].y, base[i].y - 0.25f) << i;
+  }
+  // An hour of ticks: the offset stays a fraction and matches the drift taken modulo one.
+  double u = 0.0, v = 0.0;
+  for (int tick = 0; tick < 3600 * 30; ++tick) {
+    layer.Update(1.0f / 30.0f);
+    u += 0.25 / 30.0;
+    v -= 0.5 / 30.0;
+  }
+  const Vector2 offset = layer.GetDriftOffset();
+  EXPECT_LT(std::fabs(offset.x), 1.0f);
+  EXPECT_LT(std::fabs(offset.y), 1.0f);
+  auto wrapped = [](double a, double b) { return std::fabs(std::remainder(a - b, 1.0)); };
+  EXPECT_LT(wrapped(offset.x, 0.125 + u), 1e-3);
+  EXPECT_LT(wrapped(offset.y, -0.25 + v), 1e-3);
+  for (uint32_t i = 0; i < mesh.uvCount; ++i) EXPECT_EQ(mesh.uvs[i].x, base[i].x + offset.x) << i;
+}
+
+TEST(CloudLayer, DrawsItsWholeSurfaceBehindTheSceneWhateverTheViewsDepthRange) {
+  CCloudLayer layer;
+  ASSERT_TRUE(layer.Init(Layer(3), Vector3(34, 34, 0), nullptr, 1.0f));
+  // A camera over the park looking out over its far side, as the camera flight does.
+  const Vector3 eye(2, 2, 30), target(34, 34, 22);
+  const std::vector<ScreenVertex> shallow = Drawn(layer, eye, target, 74.0f);
+  const std::vector<ScreenVertex> deep = Drawn(layer, eye, target, 100000.0f);
+  ASSERT_GT(shallow.size(), 0u);
+  ASSERT_EQ(shallow.size(), deep.size()) << "the whole surface, none of it cut off by the far plane";
+  size_t onScreen = 0;
+  for (size_t i = 0; i < shallow.size(); ++i) {
+    // Behind everything, white (unlit).
+    EXPECT_EQ(shallow[i].z, 0.99999f);
+    EXPECT_EQ(shallow[i].diffuse, 0xFFFFFFFFu);
+    // Corners far off the screen belong to triangles cut at the near plane, where the two depth
+    // ranges cut the surface in different places.
+    if (std::fabs(deep[i].x - 320) > 1000 || std::fabs(deep[i].y - 240) > 1000) continue;
+    ASSERT_NEAR(shallow[i].x, deep[i].x, 0.05f + 1e-4f * std::fabs(deep[i].x)) << i;
+    ASSERT_NEAR(shallow[i].y, deep[i].y, 0.05f + 1e-4f * std::fabs(deep[i].y)) << i;
+    onScreen += shallow[i].x >= 0 && shallow[i].x < 640 && shallow[i].y >= 0 && shallow[i].y < 480;
+  }
+  EXPECT_GT(onScreen, 0u) << "the sky is in view";
+  // Down to the horizon: the lowest corner on screen lies near the layer's far edge's height
+  // over the horizon, well below the top of the screen.
+  float lowest = 0.0f;
+  for (const ScreenVertex& v : shallow)
+    if (v.x >= 0 && v.x < 640 && v.y < 480) lowest = std::max(lowest, v.y);
+  EXPECT_GT(lowest, 100.0f);
+}
+
+TEST(CloudLayer, DrawsNothingInAnOrthographicViewOrWithoutASurface) {
+  CCloudLayer layer;
+  ASSERT_TRUE(layer.Init(Layer(2), Vector3(), nullptr, 1.0f));
+  testing_support::RecordingScene s(1 | 2 | 16);
+  s.camera.SetOrthographic();
+  s.camera.GetFrame().SetPosition(Vector3(0, 0, 0));
+  s.camera.GetFrame().LookAtWithUp(Vector3(0, 0, 100), Vector3(1, 0, 0));
+  ASSERT_TRUE(s.Begin());
+  s.rasterizer.Forget();
+  layer.Render(&s.view);
+  EXPECT_TRUE(s.rasterizer.draws.empty());
+  layer.Render(nullptr);
+  CCloudLayer empty;
+  empty.Render(&s.view);
+  empty.Update(1.0f);
+  EXPECT_TRUE(s.rasterizer.draws.empty());
+  EXPECT_EQ(empty.GetMesh(), nullptr);
+}
