@@ -20,16 +20,10 @@
 #include "core/spatial/OctreeNode.h"
 #include "core/world/WorldAccess.h"
 #include "core/data/LittleEndian.h"
-#include "effects/AttachGlow.h"
-#include "effects/CloudLayer.h"
-#include "effects/EffectManager.h"
-#include "effects/WeatherManager.h"
 #include "core/data/ResourceTable.h"
-#include "park/controller/GameLogic.h"
 #include "park/grid/Grid.h"
 #include "park/grid/Path3D.h"
 #include "park/pieces/ObjectCatalog.h"
-#include "park/pieces/SkatableFacility.h"
 #include "park/world/VerezIvor.h"
 #include "physics/terrain/TerrainPolygon.h"
 #include "platform/system/Platform.h"
@@ -42,7 +36,6 @@
 #include "tests/support/WorkingFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"
-#include "tools/DemoContentEffects.h"
 #include "tools/DemoContentImages.h"
 #include "tools/DemoContentLevel.h"
 #include "tools/DemoContentLevelArt.h"
@@ -50,6 +43,13 @@
 #include "tools/DemoContentLevelSkeleton.h"
 #include "ui/screens/LevelLoader.h"
 #include "ui/screens/LevelSkeleton.h"
+#include "effects/AttachGlow.h"
+#include "effects/CloudLayer.h"
+#include "effects/EffectManager.h"
+#include "effects/WeatherManager.h"
+#include "park/controller/GameLogic.h"
+#include "park/pieces/SkatableFacility.h"
+#include "tools/DemoContentEffects.h"
 
 using testing_support::DebugCapture;
 using testing_support::WorkingFolder;
@@ -361,6 +361,7 @@ TEST_F(DemoLevel, TheLevelsPathsAreFiledAndItsOwnSkeletonShapesTheOctree) {
   mesh.back() ^= 1;
   ComputeLevelIdentity(mesh.data(), mesh.size(), changed);
   EXPECT_FALSE(std::equal(identity, identity + kLevelIdentitySize, changed));
+}
 
 // The level's effects as a new game meets them: its trigger is on exactly while the camera flight
 // the controller starts has run from 4 s to 16 s; the food stand's beacon follows that trigger
