@@ -12,7 +12,6 @@
 #include "core/input/Settings.h"
 #include "core/world/WorldAccess.h"
 #include "core/data/DebugPrintf.h"
-#include "park/controller/GameLogic.h"
 #include "park/grid/Grid.h"
 #include "park/skater/Skater.h"
 #include "park/world/ParkFontSet.h"
@@ -52,14 +51,6 @@ void CVerezIvor::HandleMessage(uint32_t senderID, const uint8_t* message) { CGam
 void CVerezIvor::ClearWorld() {
   CGameWorld::ClearWorld();
   CObjectSkatePathNode::ResetIds();
-}
-
-void CVerezIvor::OnBeforeSceneDraw(CRenderView* view) {
-  if (view == nullptr) return;
-  if (m_controller != nullptr)
-    m_controller->DrawSceneOverlays(*view);
-  else
-    DrawDebugOverlays(*view);
 }
 
 std::unique_ptr<CGameObject> CVerezIvor::CreateObject(uint32_t typeCode) { return CreateGameObject(typeCode); }

@@ -45,7 +45,6 @@ class CVerezIvor : public CGameWorld {
   void DrawOverlay(CRenderView* view, PixelBufferDesc** locked) override;
   void ClearWorld() override;
   // Inside the scene's frame: the controller's highlights and the debug overlays.
-  void OnBeforeSceneDraw(CRenderView* view) override;
   std::unique_ptr<CGameObject> CreateObject(uint32_t typeCode) override;
 
   // --- Park record and money ---
