@@ -197,11 +197,15 @@ int CVerezIvor::OfferSponsorship() {
   return -1;
 }
 
+double CVerezIvor::GetArrivalTarget() const {
+  const double capacity = std::isfinite(m_state.capacity) ? std::trunc(m_state.capacity) : 0.0;
+  const double target = std::trunc((m_state.variety + m_state.connectivity + 0.001) * 0.5 * capacity);
+  return target > 0.0 ? target : 0.0;  // also catches a score that is not a number
+}
+
 void CVerezIvor::UpdateArrivals(float dt) {
   if (!std::isfinite(dt) || dt < 0.0f) return;
-  const double capacity = std::isfinite(m_state.capacity) ? std::trunc(m_state.capacity) : 0.0;
-  double target = std::trunc((m_state.variety + m_state.connectivity + 0.001) * 0.5 * capacity);
-  if (!(target > 0.0)) target = 0.0;  // also catches a score that is not a number
+  const double target = GetArrivalTarget();
   const double count = static_cast<double>(GetSkaterList().size());
   m_state.timeSinceLastArrival += m_clock.ScaleToSim(dt);
   if (!(target > count)) return;

@@ -90,6 +90,9 @@ class CVerezIvor : public CGameWorld {
   void UpdateSkaterAverages();
   // Counts simulated time towards the next arrival and lets one skater in when it is due.
   void UpdateArrivals(float dt);
+  // How many skaters the park draws: arrivals stop at this count; 0 while the pieces give it no
+  // variety and no connectivity.
+  double GetArrivalTarget() const;
   // One arrival at a random entrance square. Returns the skater's object ID, or 0 when the park
   // has no grid or no entrance (nobody can arrive) or the world refused the skater.
   uint32_t SpawnSkater();
