@@ -81,8 +81,8 @@ void CGameLogic::ClearFrame(CRenderView& view, PixelBufferDesc** locked) {
 void CGameLogic::DrawOverlayFrame(CRenderView& view) {
   CGenericCam* camera = GetCamera();
   if (camera == nullptr) return;
-  if (!view.BeginFrame(&camera->GetView(), CRenderView::FrameViewport::kBackBuffer,
-                       CRenderView::FrameBackEnd::kDefault, CRenderView::FrameOutput::kDraw))
+  if (!view.BeginFrame(&camera->GetView(), CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                       CRenderView::FrameOutput::kDraw))
     return;
   view.EnableAlphaSorting(false);
   if (CRasterizerInterface* rasterizer = view.GetRasterizer()) rasterizer->SetZWrite(false);

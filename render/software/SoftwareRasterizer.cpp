@@ -187,7 +187,8 @@ void CSoftwareRasterizer::Queue(const ScreenVertex* v[3], CTexture* texture) {
   // so it comes after everything else and hides nothing.
   const bool blended = !texture && (v[0]->diffuse >> 24) < 0xFF;
   std::vector<QueuedTriangle>* queue;
-  if ((seeThrough || blended) && m_translucent.size() < kMaxTranslucent) queue = &m_translucent;
+  if ((seeThrough || blended) && m_translucent.size() < kMaxTranslucent)
+    queue = &m_translucent;
   else if (m_zWrite && m_large.size() < kMaxLarge && area * 64 > m_screenArea) queue = &m_large;
   else if (m_normal.size() < kMaxNormal) queue = &m_normal;
   else {

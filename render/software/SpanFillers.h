@@ -24,7 +24,7 @@ struct FillState {
   // 1/w; u/w and v/w in texels; (light level 0..31) / w.
   ScreenPlane rhw, u, v, intensity;
   uint16_t flatColour = 0;
-  uint8_t alpha = 255;  // how much of flatColour covers the frame (BlendedSolid)
+  uint8_t alpha = 255;                    // how much of flatColour covers the frame (BlendedSolid)
   const uint16_t* lightTable = nullptr;   // the triangle's one level (unshaded fillers)
   const uint16_t* lightTables = nullptr;  // all 32 levels of 256 colours (shaded fillers)
   SpanTexture texture;

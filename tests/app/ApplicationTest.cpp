@@ -1155,8 +1155,9 @@ void CheckHeldPieceSquares(CVerezIvor& park, HWND window, const fs::path& screen
   CSkatableSection* placed = nullptr;
   int x = 0, y = 0;
   for (const CSkatableSection* piece : PiecesOf(park).all)
-    if (placed == nullptr && piece->GetDefinition() != nullptr && ProjectToPixel(piece->GetBounds().GetCenter(), x, y) &&
-        !Inside(panels[0], x, y, 30) && !Inside(panels[1], x, y, 30))
+    if (placed == nullptr && piece->GetDefinition() != nullptr &&
+        ProjectToPixel(piece->GetBounds().GetCenter(), x, y) && !Inside(panels[0], x, y, 30) &&
+        !Inside(panels[1], x, y, 30))
       placed = dynamic_cast<CSkatableSection*>(park.GetObjectByID(piece->GetID()));
   ASSERT_NE(placed, nullptr) << "a placed piece in view";
   const uint32_t id = logic->BuyObject(*placed->GetDefinition(), placed->GetWorldMatrix());
@@ -1186,8 +1187,8 @@ void CheckHeldPieceSquares(CVerezIvor& park, HWND window, const fs::path& screen
   auto blended = [&](uint32_t over, uint32_t under, uint32_t colour, const char* what) {
     for (int shift : {16, 8, 0}) {
       const double want = ((colour >> shift) & 0xFF) * (63.0 / 255.0) + ((under >> shift) & 0xFF) * (192.0 / 255.0);
-      EXPECT_NEAR(double((over >> shift) & 0xFF), want, 12.0) << what << " channel " << shift << std::hex << " over "
-                                                              << under << " shows " << over;
+      EXPECT_NEAR(double((over >> shift) & 0xFF), want, 12.0)
+          << what << " channel " << shift << std::hex << " over " << under << " shows " << over;
     }
   };
   if (hardware) {

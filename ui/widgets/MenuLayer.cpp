@@ -41,8 +41,7 @@ bool CMenuLayer::IsCoveredFromAbove() const {
       continue;
     }
     const auto* menu = dynamic_cast<const CMenuLayer*>(layer);
-    if (!above || menu == nullptr || !menu->IsActive() || menu->IsMarkedForRemoval() || !menu->m_holdsPointer)
-      continue;
+    if (!above || menu == nullptr || !menu->IsActive() || menu->IsMarkedForRemoval() || !menu->m_holdsPointer) continue;
     const RECT other = menu->m_panel->GetPanelRect();
     if (other.left < mine.right && mine.left < other.right && other.top < mine.bottom && mine.top < other.bottom)
       return true;

@@ -21,6 +21,7 @@
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"
+#include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
 #include "platform/system/Platform.h"
 #include "render/image/ColourDepth.h"
@@ -32,22 +33,21 @@
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentLevel.h"
 #include "tools/DemoContentUi.h"
-#include "park/world/ParkFontSet.h"
 #include "ui/park/BuildPalette.h"
-#include "ui/screens/EscapeMenuScreen.h"
-#include "ui/screens/NoticeScreen.h"
 #include "ui/park/ExitPerspective.h"
 #include "ui/park/FacilityPopup.h"
 #include "ui/park/GameHooks.h"
-#include "ui/screens/MainScreen.h"
-#include "ui/screens/NewGame.h"
 #include "ui/park/SectionPopup.h"
 #include "ui/park/SkaterPlayerInterface.h"
 #include "ui/park/SkaterPopup.h"
 #include "ui/park/SponsorshipNotice.h"
+#include "ui/park/UIPopupFactory.h"
+#include "ui/screens/EscapeMenuScreen.h"
+#include "ui/screens/MainScreen.h"
+#include "ui/screens/NewGame.h"
+#include "ui/screens/NoticeScreen.h"
 #include "ui/sprites/SpriteText.h"
 #include "ui/sprites/TinyFont.h"
-#include "ui/park/UIPopupFactory.h"
 
 using testing_support::DebugCapture;
 using testing_support::TempFolder;
@@ -367,7 +367,10 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
   plat::SetCursorScreenPos((first.left + first.right) / 2, (first.top + first.bottom) / 2);
   park->mouseOverUI = 0;
   palette->Update(0.033f);
-  EXPECT_STREQ(park->GetStatusLabelText(), "\x01" "NOT ENOUGH MONEY, IT COSTS 800" "\x02");
+  EXPECT_STREQ(park->GetStatusLabelText(),
+               "\x01"
+               "NOT ENOUGH MONEY, IT COSTS 800"
+               "\x02");
   park->SetInputManager(nullptr);
   palette->HandleInputEvent(Key('B'));
   EXPECT_EQ(palette->GetOpenCategory(), -1);
