@@ -161,8 +161,10 @@ void CGameLogic::MoveHeldPieceToCursor() {
   const Vector3 centre = grid->GetSquareCentre(cell.column, cell.row);
   COrientation frame = piece->GetWorldMatrix();
   if (!grid->SnapToBlock(centre.x, centre.y, block, frame.position)) return;
-  piece->MoveTo(frame);
-  KeepHeldPieceOnGrid();
+  // Settled on the grid before the piece moves: moved half off the grid first, a piece at the
+  // park's edge would stick out of the world's box and be filed at the octree's root every tick.
+  KeepFootprintOnGrid(*piece, frame);
+  if (frame.position != piece->GetWorldMatrix().position) piece->MoveTo(frame);
   CanPlaceHeldObject();
 }
 

@@ -66,8 +66,9 @@ class CGameLogic : public CGameActionLayer {
   void Tick(float dt);
   void HandleInputEvent(const InputEvent& event) override;
   void Draw(CRenderView* view, PixelBufferDesc** locked) override;
-  // The highlights and debug overlays, drawn inside the scene's frame (the park calls it).
-  void DrawSceneOverlays(CSceneDrawInterface& view);
+  // The debug overlays and the placement squares over the drawn scene (Draw calls them in a frame
+  // of their own).
+  void DrawSceneOverlays(CRenderView& view);
   // Never over in this game; a true answer puts the main menu on top.
   virtual bool IsGameOver() const { return false; }
   const char* GetInfoString() const override { return "<Game Logic>"; }
@@ -127,6 +128,8 @@ class CGameLogic : public CGameActionLayer {
   bool ZoomOut();
   void PanCamera(float degrees);
   void KeepHeldPieceOnGrid();
+  // Moves the frame so that the piece's footprint lies on the grid; true when it moved.
+  bool KeepFootprintOnGrid(const CSkatableSection& piece, COrientation& frame) const;
   const Vector3& GetFocus() const { return m_focus; }
   void SetFocus(const Vector3& focus) { m_focus = focus; }
   const Vector3& GetViewDirection() const { return m_viewDirection; }
@@ -194,6 +197,7 @@ class CGameLogic : public CGameActionLayer {
 
   // Drawing (GameLogicDebug.cpp).
   void ClearFrame(CRenderView& view, PixelBufferDesc** locked);
+  void DrawOverlayFrame(CRenderView& view);
   void DrawHighlights(CSceneDrawInterface& view);
   void DrawOwnerLines(CSceneDrawInterface& view) const;
   void DrawStatistics(CRenderView& view, PixelBufferDesc** locked) const;

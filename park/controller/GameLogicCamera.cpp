@@ -150,13 +150,19 @@ void CGameLogic::PanCamera(float degrees) {
 
 void CGameLogic::KeepHeldPieceOnGrid() {
   CSkatableSection* piece = GetSection(m_heldId);
-  const CGrid* grid = piece != nullptr ? GetPark()->GetGrid() : nullptr;
-  if (grid == nullptr) return;
+  if (piece == nullptr) return;
   COrientation frame = piece->GetWorldMatrix();
-  const Box box = FootprintRectangle(piece->GetDefinition(), frame, *grid);
+  if (KeepFootprintOnGrid(*piece, frame)) piece->MoveTo(frame);
+}
+
+bool CGameLogic::KeepFootprintOnGrid(const CSkatableSection& piece, COrientation& frame) const {
+  const CGrid* grid = GetPark() != nullptr ? GetPark()->GetGrid() : nullptr;
+  if (grid == nullptr) return false;
+  const Box box = FootprintRectangle(piece.GetDefinition(), frame, *grid);
   const Vector3& o = grid->GetOrigin();
   const float right = o.x + grid->GetSize().column * grid->GetSquareWidth();
   const float top = o.y + grid->GetSize().row * grid->GetSquareDepth();
+  const Vector3 before = frame.position;
   if (box.min.x < o.x)
     frame.position.x += o.x - box.min.x;
   else if (box.max.x > right)
@@ -165,8 +171,7 @@ void CGameLogic::KeepHeldPieceOnGrid() {
     frame.position.y += o.y - box.min.y;
   else if (box.max.y > top)
     frame.position.y -= box.max.y - top;
-  if (frame.position.x != piece->GetWorldMatrix().position.x || frame.position.y != piece->GetWorldMatrix().position.y)
-    piece->MoveTo(frame);
+  return frame.position.x != before.x || frame.position.y != before.y;
 }
 
 // --- Placing the camera ---

@@ -53,8 +53,8 @@ void CGameLogic::Draw(CRenderView* view, PixelBufferDesc** locked) {
   CVerezIvor* park = GetPark();
   if (!IsActive() || park == nullptr || view == nullptr) return;
   ClearFrame(*view, locked);
-  // The overlays inside the scene's frame come through the park (DrawSceneOverlays).
   park->RenderScene(view, locked);
+  DrawOverlayFrame(*view);
   if (park->GetDebugFlag(kDebugStatistics)) DrawStatistics(*view, locked);
   CGenericCam* camera = GetCamera();
   if (camera != nullptr && !camera->GetView().IsOrthographic()) {
@@ -75,12 +75,31 @@ void CGameLogic::ClearFrame(CRenderView& view, PixelBufferDesc** locked) {
   rasterizer->Clear(true, true, kBackdropColour);
 }
 
-void CGameLogic::DrawSceneOverlays(CSceneDrawInterface& view) {
+// After the scene, over its depth, in a frame of their own: drawn before it, the ground would
+// cover them. The placement squares ignore depth and write none, so that they show through the
+// piece in the hand and over a piece they stand on, tinting what lies under them.
+void CGameLogic::DrawOverlayFrame(CRenderView& view) {
+  CGenericCam* camera = GetCamera();
+  if (camera == nullptr) return;
+  if (!view.BeginFrame(&camera->GetView(), CRenderView::FrameViewport::kBackBuffer, CRenderView::FrameBackEnd::kDefault,
+                       CRenderView::FrameOutput::kDraw))
+    return;
+  view.EnableAlphaSorting(false);
+  if (CRasterizerInterface* rasterizer = view.GetRasterizer()) rasterizer->SetZWrite(false);
+  view.SetZBufferMode(ZBufferMode::kZBuffer);
+  DrawSceneOverlays(view);
+  view.EndFrame();
+}
+
+void CGameLogic::DrawSceneOverlays(CRenderView& view) {
   CVerezIvor* park = GetPark();
   if (park == nullptr) return;
   park->DrawDebugOverlays(view);
   if (park->GetDebugFlag(kDebugOwnerLines)) DrawOwnerLines(view);
-  if (IsOrthographicView()) DrawHighlights(view);
+  if (!IsOrthographicView()) return;
+  view.SetZBufferMode(ZBufferMode::kOff);
+  DrawHighlights(view);
+  view.SetZBufferMode(ZBufferMode::kZBuffer);
 }
 
 void CGameLogic::DrawHighlights(CSceneDrawInterface& view) {

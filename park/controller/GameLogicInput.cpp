@@ -66,7 +66,10 @@ void CGameLogic::PrimaryAction() {
     if (m_selectedSkaterId == kNone) PickUpObject(PickPieceUnderCursor());
     return;
   }
-  if (!CanPlaceHeldObject()) return;
+  // With no ground under the pointer the piece still stands where the ground last was, maybe
+  // under the palette: the click is refused and the piece stays in the hand.
+  GridCell ground{0, 0};
+  if (!PickGridCell(ground) || !CanPlaceHeldObject()) return;
   const uint32_t placed = m_heldId;
   PlaceHeldObject(placed);
   // Ctrl keeps the player placing paid copies.

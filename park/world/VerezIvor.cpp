@@ -12,7 +12,6 @@
 #include "core/input/Settings.h"
 #include "core/world/WorldAccess.h"
 #include "core/data/DebugPrintf.h"
-#include "park/controller/GameLogic.h"
 #include "park/grid/Grid.h"
 #include "park/skater/Skater.h"
 #include "park/world/ParkFontSet.h"
@@ -59,14 +58,6 @@ void CVerezIvor::AddPath(std::unique_ptr<C3DPath>&& path) {
   if (path == nullptr) return;
   GetOctree().InsertObject(path.get());
   m_paths.push_back(std::move(path));
-}
-
-void CVerezIvor::OnBeforeSceneDraw(CRenderView* view) {
-  if (view == nullptr) return;
-  if (m_controller != nullptr)
-    m_controller->DrawSceneOverlays(*view);
-  else
-    DrawDebugOverlays(*view);
 }
 
 std::unique_ptr<CGameObject> CVerezIvor::CreateObject(uint32_t typeCode) { return CreateGameObject(typeCode); }
@@ -213,11 +204,15 @@ int CVerezIvor::OfferSponsorship() {
   return -1;
 }
 
+double CVerezIvor::GetArrivalTarget() const {
+  const double capacity = std::isfinite(m_state.capacity) ? std::trunc(m_state.capacity) : 0.0;
+  const double target = std::trunc((m_state.variety + m_state.connectivity + 0.001) * 0.5 * capacity);
+  return target > 0.0 ? target : 0.0;  // also catches a score that is not a number
+}
+
 void CVerezIvor::UpdateArrivals(float dt) {
   if (!std::isfinite(dt) || dt < 0.0f) return;
-  const double capacity = std::isfinite(m_state.capacity) ? std::trunc(m_state.capacity) : 0.0;
-  double target = std::trunc((m_state.variety + m_state.connectivity + 0.001) * 0.5 * capacity);
-  if (!(target > 0.0)) target = 0.0;  // also catches a score that is not a number
+  const double target = GetArrivalTarget();
   const double count = static_cast<double>(GetSkaterList().size());
   m_state.timeSinceLastArrival += m_clock.ScaleToSim(dt);
   if (!(target > count)) return;

@@ -46,8 +46,6 @@ class CVerezIvor : public CGameWorld {
   // The status text beside the cursor, then the base overlay (the cursor itself).
   void DrawOverlay(CRenderView* view, PixelBufferDesc** locked) override;
   void ClearWorld() override;
-  // Inside the scene's frame: the controller's highlights and the debug overlays.
-  void OnBeforeSceneDraw(CRenderView* view) override;
   std::unique_ptr<CGameObject> CreateObject(uint32_t typeCode) override;
 
   // --- Park record and money ---
@@ -93,6 +91,9 @@ class CVerezIvor : public CGameWorld {
   void UpdateSkaterAverages();
   // Counts simulated time towards the next arrival and lets one skater in when it is due.
   void UpdateArrivals(float dt);
+  // How many skaters the park draws: arrivals stop at this count; 0 while the pieces give it no
+  // variety and no connectivity.
+  double GetArrivalTarget() const;
   // One arrival at a random entrance square. Returns the skater's object ID, or 0 when the park
   // has no grid or no entrance (nobody can arrive) or the world refused the skater.
   uint32_t SpawnSkater();

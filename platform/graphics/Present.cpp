@@ -1,6 +1,7 @@
 // PresentPixels: shows a frame of CPU pixels in a window through SDL's software renderer
 // (a streaming texture), or by blitting to the window surface when no renderer can be made.
 #include "platform/graphics/PixelConvert.h"
+#include "platform/input/InputState.h"
 #include "platform/system/Platform.h"
 #include "platform/window/SdlSession.h"
 #include "platform/window/WindowRegistry.h"
@@ -8,6 +9,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace {
@@ -15,6 +17,22 @@ namespace {
 constexpr int kMaxFrameSide = 16384;
 
 void Log(const std::string& text) { OutputDebugStringA(("PresentPixels: " + text + "\n").c_str()); }
+
+// Once the frame is scaled to the window, SDL reports the mouse in the frame's pixels; a position
+// it reported before (the pointer's place when the window opened) is in the window's pixels and
+// would stand until the mouse moves. So the pointer's place is taken again, in the frame's pixels,
+// whenever the scaling changes.
+void RetakeCursor(PlatformWindow* window) {
+  if (SDL_GetMouseFocus() != window->sdl) return;
+  int x = 0, y = 0;
+  SDL_GetMouseState(&x, &y);
+  float frameX = 0.0f, frameY = 0.0f;
+  SDL_RenderWindowToLogical(window->renderer, x, y, &frameX, &frameY);
+  int originX = 0, originY = 0;
+  plat::detail::ClientOrigin(window, &originX, &originY);
+  plat::detail::NoteCursorScreen(originX + static_cast<int>(std::floor(frameX)),
+                                 originY + static_cast<int>(std::floor(frameY)));
+}
 
 bool PresentWithRenderer(PlatformWindow* window, int width, int height) {
   if (!window->texture || window->textureWidth != width || window->textureHeight != height) {
@@ -29,7 +47,10 @@ bool PresentWithRenderer(PlatformWindow* window, int width, int height) {
     }
   }
   // Scaled to the window with its aspect kept (a full-screen window is larger than the frame).
+  int shownWidth = 0, shownHeight = 0;
+  SDL_RenderGetLogicalSize(window->renderer, &shownWidth, &shownHeight);
   SDL_RenderSetLogicalSize(window->renderer, width, height);
+  if (shownWidth != width || shownHeight != height) RetakeCursor(window);
   if (SDL_UpdateTexture(window->texture, nullptr, window->frame.data(), width * 4) != 0 ||
       SDL_RenderCopy(window->renderer, window->texture, nullptr, nullptr) != 0) {
     Log(std::string("cannot draw the frame: ") + SDL_GetError());

@@ -1,5 +1,5 @@
 // TextLine: a one-line text overlay drawn straight into a 15-bit frame with a built-in 5 x 7
-// font (capitals, digits, comma and point; lower case draws as capitals), and the full-screen
+// font (capitals, digits, comma, point and colon; lower case draws as capitals), and the full-screen
 // window switch.
 #include "platform/system/Platform.h"
 #include "platform/window/WindowFit.h"
@@ -56,6 +56,7 @@ const uint8_t kDigits[10][7] = {
 
 const uint8_t kComma[7] = {0, 0, 0, 0, 0x04, 0x04, 0x08};
 const uint8_t kPeriod[7] = {0, 0, 0, 0, 0, 0x0C, 0x0C};
+const uint8_t kColon[7] = {0, 0x0C, 0x0C, 0, 0x0C, 0x0C, 0};
 
 }  // namespace
 
@@ -67,6 +68,7 @@ const uint8_t* TinyGlyph(char c) {
   if (c >= '0' && c <= '9') return kDigits[c - '0'];
   if (c == ',') return kComma;
   if (c == '.') return kPeriod;
+  if (c == ':') return kColon;  // the time of day
   return nullptr;
 }
 

@@ -183,8 +183,12 @@ void CSoftwareRasterizer::Queue(const ScreenVertex* v[3], CTexture* texture) {
   const int64_t y1 = std::max({pixel(v[0]->y), pixel(v[1]->y), pixel(v[2]->y)});
   const int64_t area = (x1 - x0) * (y1 - y0);
   const bool seeThrough = texture && (texture->flags & kSeeThrough);
+  // A flat colour with alpha below full (the placement squares) is laid over what lies behind it,
+  // so it comes after everything else and hides nothing.
+  const bool blended = !texture && (v[0]->diffuse >> 24) < 0xFF;
   std::vector<QueuedTriangle>* queue;
-  if (seeThrough && m_translucent.size() < kMaxTranslucent) queue = &m_translucent;
+  if ((seeThrough || blended) && m_translucent.size() < kMaxTranslucent)
+    queue = &m_translucent;
   else if (m_zWrite && m_large.size() < kMaxLarge && area * 64 > m_screenArea) queue = &m_large;
   else if (m_normal.size() < kMaxNormal) queue = &m_normal;
   else {
@@ -286,7 +290,13 @@ void CSoftwareRasterizer::DrawQueued(const QueuedTriangle& t, bool zWrite) {
       p.intensity *= p.rhw * 0.125f;
     }
   }
-  const ModeEntry entry = FillerFor(mode);
+  ModeEntry entry = FillerFor(mode);
+  const uint32_t alpha = t.colour >> 24;
+  if (mode == 0 && !copy && alpha < 0xFF) {
+    if (alpha == 0) return;
+    state.alpha = static_cast<uint8_t>(alpha);
+    entry.filler = SpanFillers::BlendedSolid;
+  }
   m_filler.SetFiller(entry.filler, entry.attributes);
   m_filler.SetSpanBuffer(t.depthMode == ZBufferMode::kOff ? nullptr : &m_spans, zWrite);
   m_filler.DrawTriangle(v[0], v[1], v[2], !t.culling);

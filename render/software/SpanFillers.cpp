@@ -89,6 +89,19 @@ void Solid(const FillState& state, uint16_t* row, int y, int x0, int x1) {
   if (x0 < x1) std::fill(row + x0, row + x1, state.flatColour);
 }
 
+uint16_t Blend555(uint16_t colour, uint16_t frame, uint32_t alpha) {
+  uint32_t out = 0;
+  for (const uint32_t shift : {0u, 5u, 10u}) {
+    const uint32_t a = (colour >> shift) & 0x1F, b = (frame >> shift) & 0x1F;
+    out |= ((a * alpha + b * (255 - alpha) + 127) / 255) << shift;
+  }
+  return static_cast<uint16_t>(out);
+}
+
+void BlendedSolid(const FillState& state, uint16_t* row, int y, int x0, int x1) {
+  for (int x = x0; x < x1; ++x) row[x] = Blend555(state.flatColour, row[x], state.alpha);
+}
+
 void Textured(const FillState& s, uint16_t* row, int y, int x0, int x1) { FillTexels<false, false, false>(s, row, y, x0, x1); }
 void KeyedTextured(const FillState& s, uint16_t* row, int y, int x0, int x1) {
   FillTexels<true, false, false>(s, row, y, x0, x1);

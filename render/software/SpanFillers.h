@@ -24,6 +24,7 @@ struct FillState {
   // 1/w; u/w and v/w in texels; (light level 0..31) / w.
   ScreenPlane rhw, u, v, intensity;
   uint16_t flatColour = 0;
+  uint8_t alpha = 255;                    // how much of flatColour covers the frame (BlendedSolid)
   const uint16_t* lightTable = nullptr;   // the triangle's one level (unshaded fillers)
   const uint16_t* lightTables = nullptr;  // all 32 levels of 256 colours (shaded fillers)
   SpanTexture texture;
@@ -39,6 +40,10 @@ namespace SpanFillers {
 constexpr int kRun = 8;
 
 void Solid(const FillState& state, uint16_t* row, int y, int x0, int x1);
+// flatColour laid over the frame's pixels at state.alpha, per 5-bit channel.
+void BlendedSolid(const FillState& state, uint16_t* row, int y, int x0, int x1);
+// One x1r5g5b5 pixel of colour over frame at alpha (0 keeps frame, 255 gives colour).
+uint16_t Blend555(uint16_t colour, uint16_t frame, uint32_t alpha);
 void Textured(const FillState& state, uint16_t* row, int y, int x0, int x1);
 void KeyedTextured(const FillState& state, uint16_t* row, int y, int x0, int x1);
 void Shaded(const FillState& state, uint16_t* row, int y, int x0, int x1);

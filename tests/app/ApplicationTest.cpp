@@ -1255,6 +1255,120 @@ void CheckParkFrames(CVerezIvor& park, HWND window, const fs::path& screen, bool
   EXPECT_NEAR(partsDarkest, darkest, 0.05) << "as dark as its layer colour makes it";
 }
 
+// The squares under a piece in the hand, drawn by OpenGL over the finished scene: green where the
+// piece may go, red over a placed piece, each a quarter of its colour laid over what the frame
+// shows there without it (the same frame with the squares off the grid). The piece itself is made
+// invisible, so that only the squares differ. Then a click where no ground lies under the pointer
+// keeps the piece in the hand, with either renderer; Escape sells it back.
+void CheckHeldPieceSquares(CVerezIvor& park, HWND window, const fs::path& screen, bool hardware) {
+  constexpr int kW = 640, kH = 480;
+  CGameLogic* logic = park.GetController();
+  const CGrid* grid = park.GetGrid();
+  ASSERT_TRUE(logic != nullptr && grid != nullptr);
+  auto present = [&]() {
+    park.Render(GetRenderView());
+    return ReadXScreen(screen, kW, kH);
+  };
+  present();  // the render view's projection of this frame, for ProjectToPixel
+  auto* palette = dynamic_cast<CBuildPalette*>(park.GetLayer(1));
+  ASSERT_NE(palette, nullptr);
+  const RECT panels[2] = {palette->GetPanel().GetPanelRect(), palette->GetDisplay().GetPanelRect()};
+  CSkatableSection* placed = nullptr;
+  int x = 0, y = 0;
+  for (const CSkatableSection* piece : PiecesOf(park).all)
+    if (placed == nullptr && piece->GetDefinition() != nullptr &&
+        ProjectToPixel(piece->GetBounds().GetCenter(), x, y) && !Inside(panels[0], x, y, 30) &&
+        !Inside(panels[1], x, y, 30))
+      placed = dynamic_cast<CSkatableSection*>(park.GetObjectByID(piece->GetID()));
+  ASSERT_NE(placed, nullptr) << "a placed piece in view";
+  const uint32_t id = logic->BuyObject(*placed->GetDefinition(), placed->GetWorldMatrix());
+  ASSERT_NE(id, CGameLogic::kNone);
+  auto* held = dynamic_cast<CSkatableSection*>(park.GetObjectByID(id));
+  ASSERT_NE(held, nullptr);
+  // The first highlighted square's centre on the screen; false when it is not in clear view.
+  auto squarePixel = [&](int& px, int& py) {
+    if (logic->GetHighlightSquares().empty()) return false;
+    const GridCell cell = logic->GetHighlightSquares()[0];
+    return ProjectToPixel(grid->GetSquareCentre(cell.column, cell.row), px, py) && !Inside(panels[0], px, py, 4) &&
+           !Inside(panels[1], px, py, 4);
+  };
+  // The frame with the squares, and the same frame with them gone off the grid.
+  auto withAndWithout = [&](const COrientation& at, std::vector<uint32_t>& with, std::vector<uint32_t>& without) {
+    COrientation away = at;
+    away.position += Vector3(-1000.0f, -1000.0f, 0.0f);
+    held->MoveTo(away);
+    logic->CanPlaceHeldObject();
+    EXPECT_TRUE(logic->GetHighlightSquares().empty());
+    without = present();
+    held->MoveTo(at);
+    const bool free = logic->CanPlaceHeldObject();
+    with = present();
+    return free;
+  };
+  auto blended = [&](uint32_t over, uint32_t under, uint32_t colour, const char* what) {
+    for (int shift : {16, 8, 0}) {
+      const double want = ((colour >> shift) & 0xFF) * (63.0 / 255.0) + ((under >> shift) & 0xFF) * (192.0 / 255.0);
+      EXPECT_NEAR(double((over >> shift) & 0xFF), want, 12.0)
+          << what << " channel " << shift << std::hex << " over " << under << " shows " << over;
+    }
+  };
+  if (hardware) {
+    held->GetMeshInstance()->SetAlpha(0.0f, true);
+    std::vector<uint32_t> with, without;
+    // Red: the copy right over the piece it was copied from.
+    EXPECT_FALSE(withAndWithout(placed->GetWorldMatrix(), with, without));
+    ASSERT_TRUE(squarePixel(x, y));
+    blended(with[y * kW + x], without[y * kW + x], CGameLogic::kBlockedColour, "over a piece");
+    // Green: the first free spot in clear view, searched over the grid.
+    bool found = false;
+    for (int row = 2; row < grid->GetSize().row - 4 && !found; row += 3)
+      for (int column = 2; column < grid->GetSize().column - 4 && !found; column += 3) {
+        COrientation at = placed->GetWorldMatrix();
+        at.position = grid->GetSquareCorner(column, row);
+        held->MoveTo(at);
+        found = logic->CanPlaceHeldObject() && squarePixel(x, y);
+        if (found) {
+          EXPECT_TRUE(withAndWithout(at, with, without));
+          blended(with[y * kW + x], without[y * kW + x], CGameLogic::kPlaceableColour, "on free ground");
+        }
+      }
+    EXPECT_TRUE(found) << "a free spot in view";
+    held->GetMeshInstance()->SetAlpha(0.5f, true);
+  }
+  // Where the pointer meets no ground, a click leaves the piece in the hand where it stood.
+  GridCell cell{0, 0};
+  bool inVoid = false;
+  for (int vy = 4; vy < kH - 4 && !inVoid; vy += 6)
+    for (int vx = 4; vx < kW - 4 && !inVoid; vx += 6) {
+      if (Inside(panels[0], vx, vy, 2) || Inside(panels[1], vx, vy, 2)) continue;
+      plat::SetCursorScreenPos(vx, vy);
+      inVoid = !logic->PickGridCell(cell);
+      x = vx, y = vy;
+    }
+  ASSERT_TRUE(inVoid) << "the frame shows a place beside the ground";
+  auto frames = [](int count) {
+    for (int i = 0; i < count; ++i) {
+      plat::AdvanceClock(33);
+      if (RunFrame() != 1) return false;
+    }
+    return true;
+  };
+  ASSERT_TRUE(frames(1));
+  const Vector3 stood = held->GetWorldMatrix().position;
+  plat::InjectMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  plat::InjectMessage(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  ASSERT_TRUE(frames(3));
+  EXPECT_EQ(logic->GetHeldObjectId(), id) << "the click in the void placed nothing";
+  EXPECT_TRUE(held->IsHeld());
+  EXPECT_EQ(held->GetWorldMatrix().position, stood);
+  const double money = park.GetMoney();
+  plat::InjectMessage(window, WM_KEYDOWN, VK_ESCAPE, 0);
+  plat::InjectMessage(window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+  ASSERT_TRUE(frames(2));
+  EXPECT_EQ(logic->GetHeldObjectId(), CGameLogic::kNone);
+  EXPECT_GE(park.GetMoney(), money + placed->GetDefinition()->cost - 1.0) << "sold back at what it cost";
+}
+
 }  // namespace
 
 // The park as a player with a display sees it. This test starts an X server of its own and runs
@@ -1330,6 +1444,8 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
     // The first time, until a skater has come out from under the build palette.
     for (int i = 0; round == 0 && i < 300 && !skaterInView(); ++i) ASSERT_TRUE(Frames(1, 6 * 33) && declineOffers());
     if (round == 0) CheckParkFrames(*park, window, screen, hardware);
+    if (HasFatalFailure()) return;
+    if (round == 0) CheckHeldPieceSquares(*park, window, screen, hardware);
     if (HasFatalFailure()) return;
     ASSERT_TRUE(Press(window, VK_ESCAPE) && CEscapeMenuScreen::IsOpen());
     ASSERT_TRUE(Press(window, 'Q'));

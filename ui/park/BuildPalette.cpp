@@ -4,9 +4,15 @@
 #include <string>
 
 #include "park/pieces/ObjectCatalog.h"
+#include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
+#include "render/view/PixelBufferDesc.h"
+#include "render/view/RasterizerInterface.h"
+#include "render/view/RenderView.h"
 #include "ui/park/GameHooks.h"
 #include "ui/park/MoneyText.h"
+#include "ui/sprites/DrawSurface.h"
+#include "ui/sprites/SpriteFile.h"
 
 namespace {
 // Sections first, then facilities, as one list of categories.
@@ -22,9 +28,25 @@ const CatalogCategory* CategoryAt(int index, bool* facility) {
 }
 }  // namespace
 
-CBuildPalette::CBuildPalette() {
+CBuildPalette::CBuildPalette() : m_display(std::make_unique<CParkDisplay>()) {
   m_panel->SetPosition(8, 40);
+  const CVerezIvor* park = GetPark();
+  // The smaller alphabet, so that the figures take little of the park's view.
+  CSprite* font = park != nullptr && park->GetFontSet() != nullptr ? park->GetFontSet()->alphabet10 : nullptr;
+  m_display->SetArt(font, nullptr, m_layout->GetSprite("panel"));
   ShowCategories();
+  Refresh();
+}
+
+void CBuildPalette::Draw(CRenderView* view, PixelBufferDesc** locked) {
+  CMenuLayer::Draw(view, locked);
+  // Drawn also while a pop-up covers the palette: it holds nothing to press.
+  CRasterizerInterface* rasterizer = view != nullptr ? view->GetRasterizer() : nullptr;
+  if (rasterizer == nullptr || locked == nullptr) return;
+  if (*locked == nullptr) *locked = rasterizer->LockBackBuffer();
+  if (*locked == nullptr) return;
+  DrawSurface surface = MakeDrawSurface(**locked);
+  m_display->Draw(surface);
 }
 
 std::vector<CBuildPalette::Entry> CBuildPalette::Entries() const {
@@ -70,6 +92,7 @@ void CBuildPalette::Refresh() {
   const CVerezIvor* park = GetPark();
   if (park == nullptr) return;
   m_panel->SetLines({"MONEY " + MoneyText(park->GetMoney())});
+  m_display->Refresh(*park);
   if (m_category < 0) return;
   const std::vector<Entry> entries = Entries();
   for (size_t i = 0; i < entries.size(); ++i)
@@ -82,8 +105,10 @@ std::string CBuildPalette::StatusFor(int command) const {
   if (command < 0 || command >= static_cast<int>(entries.size())) return std::string();
   const Entry& entry = entries[static_cast<size_t>(command)];
   if (!entry.unlocked) return "NEEDS A SPONSOR";
+  const std::string cost = MoneyText(entry.definition->cost);
+  if (GetPark()->GetMoney() < entry.definition->cost) return "NOT ENOUGH MONEY, IT COSTS " + cost;
   if (GetHeldPiece(*GetPark()) != 0) return kHandFullText;
-  return std::string(entry.definition->name) + ", COST " + MoneyText(entry.definition->cost);
+  return std::string(entry.definition->name) + ", COST " + cost;
 }
 
 void CBuildPalette::OnCommand(int command) {

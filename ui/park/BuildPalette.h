@@ -1,12 +1,14 @@
 // CBuildPalette: the build toolbar of a running game - the catalogs' categories, then the items of
 // the chosen one with their prices; choosing an item the park can afford buys the piece and hands
-// it to the controller to hold.
+// it to the controller to hold. The park's heads-up display shows and hides with it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ui/park/ParkDisplay.h"
 #include "ui/widgets/MenuLayer.h"
 
 struct ObjectDefinition;
@@ -18,6 +20,8 @@ class CBuildPalette : public CMenuLayer {
 
   CBuildPalette();
   const char* GetInfoString() const override { return "BuildPalette"; }
+  void Draw(CRenderView* view, PixelBufferDesc** locked) override;
+  const CParkDisplay& GetDisplay() const { return *m_display; }
 
   // -1 while the categories are listed, else the open category (sections first, then facilities).
   int GetOpenCategory() const { return m_category; }
@@ -42,4 +46,5 @@ class CBuildPalette : public CMenuLayer {
 
   int m_category = -1;
   uint32_t m_lastPurchase = 0;
+  std::unique_ptr<CParkDisplay> m_display;
 };

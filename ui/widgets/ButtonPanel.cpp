@@ -178,11 +178,15 @@ void CButtonPanel::Draw(DrawSurface& surface) {
       FillRect(surface, r, lit ? kLitButtonColour : kButtonColour);
       Outline(surface, r, kBorderColour);
     }
-    // An alphabet has one colour, so a disabled button's text is the built-in font in grey.
-    const CSprite* font = m_buttons[i].enabled ? m_font : nullptr;
+    // An alphabet has one colour, so a disabled button's text is the built-in font in grey; so is a
+    // text too long for the button in the alphabet, which would run past its edges.
     const char* text = m_buttons[i].text.c_str();
+    const bool fits = SpriteText::Width(m_font, text) <= kButtonWidth - 2 * kTextInset;
+    const CSprite* font = m_buttons[i].enabled && fits ? m_font : nullptr;
     const int tx = r.left + (kButtonWidth - SpriteText::Width(font, text)) / 2;
     const int ty = r.top + (kButtonHeight - SpriteText::Height(font)) / 2;
-    SpriteText::Draw(surface, font, tx, ty, text, m_buttons[i].enabled ? kTextColour : kDisabledTextColour);
+    const bool fallback = m_font != nullptr && font == nullptr;
+    const uint32_t colour = !m_buttons[i].enabled ? kDisabledTextColour : fallback ? kSmallTextColour : kTextColour;
+    SpriteText::Draw(surface, font, tx, ty, text, colour);
   }
 }

@@ -16,6 +16,7 @@ class CButtonPanel : public CUIManager {
   static constexpr int kButtonHeight = 22;
   static constexpr int kGap = 6;
   static constexpr int kMargin = 12;
+  static constexpr int kTextInset = 4;  // the least room between a button's text and its edges
   static constexpr int kNoCommand = -1;
   static constexpr uint32_t kPanelColour = 0xFF182030;
   static constexpr uint32_t kBorderColour = 0xFFE09020;
@@ -23,6 +24,7 @@ class CButtonPanel : public CUIManager {
   static constexpr uint32_t kLitButtonColour = 0xFFB06010;
   static constexpr uint32_t kTextColour = 0xFFFF9900;
   static constexpr uint32_t kDisabledTextColour = 0xFF808080;
+  static constexpr uint32_t kSmallTextColour = 0xFFFFE0A0;  // light enough on a lit button too
 
   struct Button {
     std::string text;

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "core/input/InputMan.h"
 #include "core/world/GameWorld.h"
 #include "core/world/WorldAccess.h"
 #include "park/world/ParkFontSet.h"
@@ -28,13 +29,49 @@ void CMenuLayer::Dispatch() {
   if (command != CButtonPanel::kNoCommand && !IsMarkedForRemoval()) OnCommand(command);
 }
 
+bool CMenuLayer::IsCoveredFromAbove() const {
+  const CGameWorld* world = GetGameWorld();
+  if (world == nullptr) return false;
+  const RECT mine = m_panel->GetPanelRect();
+  bool above = false;
+  for (size_t i = 0; i < world->GetLayerCount(); ++i) {
+    const CGameActionLayer* layer = world->GetLayer(i);
+    if (layer == this) {
+      above = true;
+      continue;
+    }
+    const auto* menu = dynamic_cast<const CMenuLayer*>(layer);
+    if (!above || menu == nullptr || !menu->IsActive() || menu->IsMarkedForRemoval() || !menu->m_holdsPointer) continue;
+    const RECT other = menu->m_panel->GetPanelRect();
+    if (other.left < mine.right && mine.left < other.right && other.top < mine.bottom && mine.top < other.bottom)
+      return true;
+  }
+  return false;
+}
+
+void CMenuLayer::Draw(CRenderView* view, PixelBufferDesc** locked) {
+  if (!IsCoveredFromAbove()) CUIActionLayer::Draw(view, locked);
+}
+
 void CMenuLayer::HandleInputEvent(const InputEvent& event) {
   if (IsMarkedForRemoval()) return;
+  if (IsCoveredFromAbove()) {
+    m_panel->MouseTakenAbove(event.code == InputEvent::kButtonPress ? 1 : 0);
+    return;
+  }
   CUIActionLayer::HandleInputEvent(event);
   Dispatch();
 }
 
 void CMenuLayer::Update(float dt) {
+  if (IsCoveredFromAbove()) {
+    // Its text still follows the park, ready for when the upper panel goes.
+    if (!IsMarkedForRemoval()) Refresh();
+    const CGameWorld* world = GetGameWorld();
+    CInputMan* input = world != nullptr ? world->GetInputManager() : nullptr;
+    m_panel->MouseTakenAbove(input != nullptr && input->IsButtonDown(0) ? 1 : 0);
+    return;
+  }
   if (!IsMarkedForRemoval()) {
     Refresh();
     CUIActionLayer::Update(dt);

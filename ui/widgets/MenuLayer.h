@@ -18,6 +18,8 @@ class CMenuLayer : public CUIActionLayer {
   ~CMenuLayer() override;
 
   void HandleInputEvent(const InputEvent& event) override;
+  // Nothing while the panel is covered from above.
+  void Draw(CRenderView* view, PixelBufferDesc** locked) override;
   // Tracks the pointer, acts on a pressed button, marks the tick as over the interface when the
   // pointer lies over the panel (even when a press there has just closed it) and shows the
   // hovered button's status text.
@@ -25,6 +27,10 @@ class CMenuLayer : public CUIActionLayer {
   bool IsModal() const override { return m_modal; }
 
   CButtonPanel& GetPanel() const { return *m_panel; }
+  // True while the panel of an active menu layer above, one that holds the pointer, overlaps this
+  // layer's panel: this panel is then neither drawn nor pressed, so that the parts of it that
+  // show around the upper one cannot be used by mistake.
+  bool IsCoveredFromAbove() const;
 
  protected:
   // A pressed button's command.

@@ -207,6 +207,38 @@ TEST_F(ControllerPark, AHeldPieceIsKeptOnTheGrid) {
   EXPECT_NEAR(piece->GetWorldMatrix().GetXAxis().y, 1.0f, 1e-5f);
   EXPECT_NEAR(piece->GetWorldMatrix().position.x, 12.0f, 1e-5f);
   EXPECT_EQ(logic->GetHighlightSquares().size(), 16u);
+
+  // Following the pointer onto the grid's last column, the piece goes straight to its place on
+  // the grid: it is never moved where it would stick out of the park, nor filed again while the
+  // pointer rests. (This test's world box is the flat sheet, so a filing of the piece lands at the
+  // octree's root and is logged.)
+  PointAtSquare(kSide - 1, 5);
+  const Box box = piece->GetBounds();
+  EXPECT_LE(box.max.x, kSide + 1e-4f);
+  EXPECT_LE(box.max.y, kSide + 1e-4f);
+  EXPECT_GE(box.min.x, -1e-4f);
+  EXPECT_GE(box.min.y, -1e-4f);
+  testing_support::DebugCapture filing;
+  for (int i = 0; i < 5; ++i) Tick();
+  EXPECT_EQ(filing.Text().find("Ojbect added to root"), std::string::npos);
+  const Vector3 stood = piece->GetWorldMatrix().position;
+
+  // A click where no ground lies under the pointer is refused: the piece stays in the hand, where
+  // it last stood on the ground.
+  park->cursorX = -4000, park->cursorY = -4000;
+  GridCell cell{0, 0};
+  ASSERT_FALSE(logic->PickGridCell(cell));
+  Tick();
+  ASSERT_TRUE(logic->CanPlaceHeldObject()) << "it could be placed where it stands";
+  Action(CGameLogic::kActionPrimary);
+  EXPECT_EQ(logic->GetHeldObjectId(), piece->GetID());
+  EXPECT_TRUE(piece->IsHeld());
+  EXPECT_EQ(piece->GetWorldMatrix().position, stood);
+  // Back over the ground the same click places it.
+  PointAtSquare(kSide - 1, 5);
+  Action(CGameLogic::kActionPrimary);
+  EXPECT_EQ(logic->GetHeldObjectId(), CGameLogic::kNone);
+  EXPECT_FALSE(piece->IsHeld());
 }
 
 TEST_F(ControllerPark, SkatersAreRankedByDistanceFromTheCamerasLine) {

@@ -10,6 +10,7 @@
 
 #include "render/software/SoftwareRasterizer.h"
 #include "render/software/SoftwareTextureStore.h"
+#include "render/software/SpanFillers.h"
 #include "tests/park/controller/GameLogicTestPark.h"
 
 namespace control_test {
@@ -85,17 +86,29 @@ TEST_F(SoftwarePark, AHeldPieceChangesThePixelsWhereItStands) {
   EXPECT_NE(At(placed, centre), ground);
   const ProjectedPoint away = Project(Vector3(13.5f, 3.5f, 0.0f));
   EXPECT_EQ(At(placed, away), At(empty, away));
+
+  // A copy in the hand over the placed one: its squares are red, laid over the piece in the hand.
+  const uint32_t copy = logic->BuyObject(catalog.defs[0], frame);
+  ASSERT_NE(copy, CGameLogic::kNone);
+  ASSERT_FALSE(logic->CanPlaceHeldObject());
+  const std::vector<uint16_t> over = Frame();
+  const ProjectedPoint square = Project(Grid().GetSquareCentre(4, 8));
+  const uint16_t red = At(over, square);
+  EXPECT_GE((red >> 10) & 0x1F, 8u) << std::hex << red;
+  EXPECT_EQ(At(over, away), At(empty, away));
 }
 
-// With nothing in the hand the square under the pointer is outlined in a see-through colour,
-// drawn over the terrain after it.
+// With nothing in the hand the square under the pointer is laid over the terrain in its
+// see-through colour, a quarter of it over three quarters of the ground.
 TEST_F(SoftwarePark, TheSquareUnderThePointerShowsOverTheTerrain) {
   const std::vector<uint16_t> before = Frame();
   PointAtSquare(10, 5);
   ASSERT_EQ(logic->GetHeldObjectId(), CGameLogic::kNone);
   const std::vector<uint16_t> pointed = Frame();
   const ProjectedPoint centre = Project(Grid().GetSquareCentre(10, 5));
-  EXPECT_EQ(At(pointed, centre), CSoftwareRasterizer::To555(CGameLogic::kCursorSquareColour));
+  const uint16_t white = CSoftwareRasterizer::To555(CGameLogic::kCursorSquareColour);
+  EXPECT_EQ(At(pointed, centre), SpanFillers::Blend555(white, At(before, centre), 0x3F));
+  EXPECT_EQ(At(pointed, centre), 0x2108) << "8 of 31 in each channel over the black ground";
   EXPECT_NE(At(before, centre), At(pointed, centre));
   // Only the one square changed: a neighbour's centre is as it was.
   const ProjectedPoint beside = Project(Grid().GetSquareCentre(12, 5));

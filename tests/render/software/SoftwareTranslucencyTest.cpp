@@ -175,7 +175,8 @@ TEST(SoftwareTranslucency, HalfTransparentMeshesThroughTheRenderViewShowWhereInF
     EXPECT_EQ(view.GetQueuedCount(), 8u);
     view.FlushSortedQueue();
     view.EndFrame();
-    // The frame: the green square over the floor, the red one only past the wall's edge.
+    // The frame: the green square over the floor, the red one only past the wall's edge, each
+    // flat colour laid half over what lies behind it.
     ExpectGoldenFrame(r, orthographic ? "halftransparent_orthographic" : "halftransparent_perspective");
   }
 }

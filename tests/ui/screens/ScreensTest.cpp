@@ -24,6 +24,7 @@
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"
 #include "park/saved/SavedGame.h"
+#include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
 #include "platform/system/Platform.h"
 #include "render/image/ColourDepth.h"
@@ -35,6 +36,7 @@
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentLevel.h"
+#include "tools/DemoContentUi.h"
 #include "ui/park/BuildPalette.h"
 #include "ui/park/ExitPerspective.h"
 #include "ui/park/FacilityPopup.h"
@@ -53,9 +55,8 @@
 #include "ui/park/SponsorshipNotice.h"
 #include "ui/park/UIPopupFactory.h"
 #include "ui/screens/EscapeMenuScreen.h"
-#include "ui/screens/MainScreen.h"
-#include "ui/screens/NewGame.h"
 #include "ui/screens/NoticeScreen.h"
+#include "ui/sprites/SpriteText.h"
 #include "ui/sprites/TinyFont.h"
 
 using testing_support::DebugCapture;
@@ -589,10 +590,21 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
   EXPECT_STREQ(piece->GetName(), "Launch ramp");
   EXPECT_EQ(park->GetMoney(), 200.0);
   EXPECT_EQ(park->GetParkState().spentOnBuilding, 800.0);
-  // 200 left: the ramp is out of reach now, and pressing it buys nothing.
+  // 200 left: the ramp is out of reach now, pressing it buys nothing, and the text beside the
+  // pointer says why.
   palette->Update(0.033f);
   palette->HandleInputEvent(Key('1'));
   EXPECT_EQ(park->GetMoney(), 200.0);
+  EXPECT_FALSE(palette->GetPanel().GetButtons()[0].enabled);
+  park->SetInputManager(&input);
+  plat::SetCursorScreenPos((first.left + first.right) / 2, (first.top + first.bottom) / 2);
+  park->mouseOverUI = 0;
+  palette->Update(0.033f);
+  EXPECT_STREQ(park->GetStatusLabelText(),
+               "\x01"
+               "NOT ENOUGH MONEY, IT COSTS 800"
+               "\x02");
+  park->SetInputManager(nullptr);
   palette->HandleInputEvent(Key('B'));
   EXPECT_EQ(palette->GetOpenCategory(), -1);
   // Back at the categories, and again after another round trip: the same nine, none doubled.
@@ -617,6 +629,128 @@ TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
   EXPECT_EQ(MoneyText(-0.5), "0");
   EXPECT_EQ(MoneyText(std::nan("")), "0");
   EXPECT_EQ(MoneyText(-INFINITY), "-999999999999999");
+}
+
+// A pop-up opened over the palette hides it whole: the palette's buttons that would show below the
+// pop-up are neither drawn nor pressed, by the pointer or by their keys, until the pop-up goes.
+// The park's display beside them stays.
+TEST_F(Screens, APopupOverThePaletteHidesItsButtonsUntilItGoes) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_NE(palette, nullptr);
+  CInputMan input;
+  park->SetInputManager(&input);
+  const uint32_t rampId = BuyPieceForPlayer(*park, *Definition("Launch ramp"), -1);
+  park->Tick(0.033f);
+  CMenuLayer* popup = Push(std::make_unique<CSectionPopup>(rampId));
+  park->Tick(0.033f);
+  const size_t last = palette->GetPanel().GetButtons().size() - 1;
+  const RECT hidden = palette->GetPanel().GetButtonRect(last);
+  const RECT over = popup->GetPanel().GetPanelRect();
+  ASSERT_GT(hidden.top, over.bottom) << "the palette's last button lies below the pop-up";
+  EXPECT_TRUE(palette->IsCoveredFromAbove());
+  EXPECT_FALSE(popup->IsCoveredFromAbove());
+
+  RecordingRasterizer r(640, 480);
+  CRenderView view;
+  view.Setup(&r, nullptr, nullptr, nullptr, 31);
+  park->Render(&view);
+  const std::pair<int, int> button = LitInAndOut(r, 640, hidden);
+  const std::pair<int, int> display = LitInAndOut(r, 640, palette->GetDisplay().GetPanelRect());
+  EXPECT_EQ(button.first, 0) << "nothing of the palette shows below the pop-up";
+  EXPECT_GT(display.first, 0) << "the park's display is drawn";
+
+  // A click there reaches the park, not the palette, and neither do the palette's keys.
+  plat::SetCursorScreenPos((hidden.left + hidden.right) / 2, (hidden.top + hidden.bottom) / 2);
+  park->Tick(0.033f);
+  EXPECT_EQ(park->mouseOverUI, 0);
+  input.SetButtonDown(0, true);
+  input.QueueEvent(Mouse(InputEvent::kButtonPress, hidden));
+  park->Tick(0.033f);
+  input.SetButtonDown(0, false);
+  input.QueueEvent(Mouse(InputEvent::kButtonRelease, hidden));
+  input.QueueEvent(Key('6'));
+  park->Tick(0.033f);
+  EXPECT_EQ(palette->GetOpenCategory(), -1);
+
+  // The pop-up gone, the palette is drawn and answers again.
+  popup->MarkForRemoval();
+  park->Tick(0.033f);
+  EXPECT_FALSE(palette->IsCoveredFromAbove());
+  std::fill(r.frame.begin(), r.frame.end(), 0);
+  park->Render(&view);
+  EXPECT_GT(LitInAndOut(r, 640, hidden).first, 0);
+  input.QueueEvent(Key('6'));
+  park->Tick(0.033f);
+  EXPECT_EQ(palette->GetOpenCategory(), 5);
+  park->SetInputManager(nullptr);
+}
+
+// Every label of the palette stays on its button: one too wide for the alphabet is written in the
+// smaller built-in font, and the panel beside the buttons keeps its plain colour.
+TEST_F(Screens, EveryPaletteLabelStaysOnItsButton) {
+  ASSERT_TRUE(DemoContent::WriteUi("data"));  // the fonts, where the program looks for them
+  park->GetFontSet()->Load();
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_NE(palette, nullptr);
+  const CSprite* font = park->GetFontSet()->alphabet14;
+  ASSERT_NE(font, nullptr);
+  int tooWide = 0, labels = 0;
+  const size_t categories = palette->GetPanel().GetButtons().size();
+  for (size_t c = 0; c <= categories; ++c) {
+    if (c > 0) palette->HandleInputEvent(Key('1' + static_cast<int>(c) - 1));
+    RecordingRasterizer r(640, 480);
+    CRenderView view;
+    view.Setup(&r, nullptr, nullptr, nullptr, 31);
+    PixelBufferDesc* locked = nullptr;
+    palette->Draw(&view, &locked);
+    ASSERT_NE(locked, nullptr);
+    const DrawSurface surface = MakeDrawSurface(*locked);
+    const auto fill = static_cast<uint16_t>(TinyFont::PackColour(surface, CButtonPanel::kPanelColour));
+    const RECT panel = palette->GetPanel().GetPanelRect();
+    const auto& buttons = palette->GetPanel().GetButtons();
+    for (size_t i = 0; i < buttons.size(); ++i) {
+      ++labels;
+      tooWide += SpriteText::Width(font, buttons[i].text.c_str()) > CButtonPanel::kButtonWidth;
+      const RECT b = palette->GetPanel().GetButtonRect(i);
+      int stray = 0;
+      for (int y = b.top; y < b.bottom; ++y)
+        for (int x = panel.left + 1; x < panel.right - 1; ++x)
+          if (x < b.left || x >= b.right) stray += r.frame[static_cast<size_t>(y) * 640 + x] != fill;
+      EXPECT_EQ(stray, 0) << buttons[i].text;
+    }
+    if (c > 0) palette->HandleInputEvent(Key('B'));
+  }
+  EXPECT_GT(labels, 20);
+  EXPECT_GT(tooWide, 0) << "some item's name and price are wider than a button in the alphabet";
+}
+
+// The park's display reads the park's own clock and record: the day and time of day, the piece
+// scores, the skaters' averages and how many skaters the park draws, and says when it draws none.
+TEST_F(Screens, TheParksDisplayShowsItsClockAndFigures) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_NE(palette, nullptr);
+  park->GetClock().SetTime(2, 3, 14.8);
+  ParkState& s = park->GetParkState();
+  s.variety = 0.5f, s.connectivity = 0.25f, s.capacity = 12.9f, s.averageSkill = 0.375f, s.averageHappiness = 0.625f;
+  park->Tick(0.0f);
+  EXPECT_EQ(palette->GetDisplay().GetTitle(), "HARBOUR BOWL");
+  const std::string skaters = std::to_string(GetSkaterList().size());
+  EXPECT_EQ(palette->GetDisplay().GetLines(),
+            (std::vector<std::string>{"WEEK 2 DAY 3 2:45 P.M.", "VARIETY 0.50", "CONNECTIVITY 0.25", "CAPACITY 12.9",
+                                      "AVERAGE SKILL 0.38", "HAPPINESS 0.62", "SKATERS " + skaters + " OF 4"}));
+  EXPECT_EQ(park->GetArrivalTarget(), 4.0) << "(0.5 + 0.25 + 0.001) x 0.5 x 12, cut";
+  // An empty new park draws nobody, and the display says what it waits for.
+  s.variety = s.connectivity = 0.0f;
+  s.capacity = 0.0f;
+  park->Tick(0.0f);
+  const std::vector<std::string>& lines = palette->GetDisplay().GetLines();
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[6], "SKATERS " + skaters + " OF 0");
+  EXPECT_EQ(lines[7], CParkDisplay::kNobodyComes);
+  EXPECT_EQ(lines[8], CParkDisplay::kNobodyComesWhy);
 }
 
 TEST_F(Screens, PopupsSellChangeFeesAndCloseWhenTheirPieceGoes) {
