@@ -14,7 +14,8 @@ TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/test_input_threads --gtest_brief=1
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVARUN_SANITIZE=ON -DKELVARUN_WERROR=ON >/dev/null
 cmake --build build/asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp":print_suppressions=0
+# use_tls=0: see tests/lsan.supp.
+export LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp":print_suppressions=0:use_tls=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 ctest --test-dir build/asan --output-on-failure -j "$(nproc)" "$@"
