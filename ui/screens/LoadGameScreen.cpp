@@ -9,7 +9,8 @@
 #include "ui/screens/NewGame.h"
 
 CLoadGameScreen::CLoadGameScreen(std::string saveRoot, std::string dataRoot, std::string message)
-    : m_folder(saveRoot), m_saveRoot(std::move(saveRoot)), m_dataRoot(std::move(dataRoot)), m_games(m_folder.List()) {
+    : m_folder(saveRoot), m_saveRoot(std::move(saveRoot)), m_dataRoot(std::move(dataRoot)),
+      m_pages(m_folder.List(), {kPreviousPage, kNextPage, kFirstGame}) {
   SetClearScreen(true);
   m_modal = true;
   m_panel->SetCentred();
@@ -19,33 +20,24 @@ CLoadGameScreen::CLoadGameScreen(std::string saveRoot, std::string dataRoot, std
 
 void CLoadGameScreen::ShowPage(const std::string& message) {
   std::vector<std::string> lines;
-  if (m_games.empty()) {
+  if (m_pages.GetGames().empty()) {
     lines.push_back("THERE IS NO SAVED GAME TO LOAD");
   } else {
-    const size_t pages = (m_games.size() + kGamesPerPage - 1) / kGamesPerPage;
-    lines.push_back("CHOOSE A GAME, PAGE " + std::to_string(m_first / kGamesPerPage + 1) + " OF " +
-                    std::to_string(pages));
+    lines.push_back("CHOOSE A GAME, PAGE " + std::to_string(m_pages.GetPage() + 1) + " OF " +
+                    std::to_string(m_pages.GetPageCount()));
   }
   if (!message.empty()) lines.push_back(message);
   m_panel->SetLines(lines);
   m_panel->ClearButtons();
-  for (size_t i = m_first; i < m_games.size() && i < m_first + kGamesPerPage; ++i)
-    m_panel->AddButton(m_panel->FitToButton(m_games[i]), kFirstGame + static_cast<int>(i), 0);
-  if (m_games.size() > kGamesPerPage) {
-    m_panel->AddButton("PREVIOUS PAGE", kPreviousPage, 0);
-    m_panel->AddButton("NEXT PAGE", kNextPage, 0);
-    m_panel->SetButtonEnabled(kPreviousPage, m_first > 0);
-    m_panel->SetButtonEnabled(kNextPage, m_first + kGamesPerPage < m_games.size());
-  }
+  m_pages.AddButtons(*m_panel);
   m_panel->AddButton("BACK", kBack, 0);
 }
 
 int CLoadGameScreen::ButtonOf(const std::string& name) const {
   const auto& buttons = m_panel->GetButtons();
   for (size_t i = 0; i < buttons.size(); ++i) {
-    const int game = buttons[i].command - kFirstGame;
-    if (game >= 0 && static_cast<size_t>(game) < m_games.size() && m_games[static_cast<size_t>(game)] == name)
-      return static_cast<int>(i);
+    const std::string* game = m_pages.GameOf(buttons[i].command);
+    if (game != nullptr && *game == name) return static_cast<int>(i);
   }
   return -1;
 }
@@ -81,19 +73,11 @@ void CLoadGameScreen::Load(const std::string& name) {
 }
 
 void CLoadGameScreen::OnCommand(int command) {
-  switch (command) {
-    case kPreviousPage:
-      m_first = m_first >= kGamesPerPage ? m_first - kGamesPerPage : 0;
-      ShowPage(std::string());
-      break;
-    case kNextPage:
-      if (m_first + kGamesPerPage < m_games.size()) m_first += kGamesPerPage;
-      ShowPage(std::string());
-      break;
-    case kBack: MarkForRemoval(); break;
-    default:
-      if (command >= kFirstGame && static_cast<size_t>(command - kFirstGame) < m_games.size())
-        Load(m_games[static_cast<size_t>(command - kFirstGame)]);
-      break;
+  if (m_pages.Turn(command)) {
+    ShowPage(std::string());
+  } else if (command == kBack) {
+    MarkForRemoval();
+  } else if (const std::string* game = m_pages.GameOf(command)) {
+    Load(*game);
   }
 }

@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "ui/screens/SavedGameFolder.h"
+#include "ui/screens/SavedGamePages.h"
 #include "ui/widgets/MenuLayer.h"
 
 class CLoadGameScreen : public CMenuLayer {
  public:
   enum Command { kPreviousPage, kNextPage, kBack, kFirstGame };
-  static constexpr size_t kGamesPerPage = 6;
+  static constexpr size_t kGamesPerPage = SavedGamePages::kGamesPerPage;
 
   // saveRoot holds "saved_games" and dataRoot "data/" (each the working directory when empty);
   // message is shown above the list (what became of an earlier choice).
@@ -23,7 +24,7 @@ class CLoadGameScreen : public CMenuLayer {
   // The cancel action (the Escape key in a game) goes back, as the Back button does.
   void HandleInputEvent(const InputEvent& event) override;
 
-  const std::vector<std::string>& GetGames() const { return m_games; }
+  const std::vector<std::string>& GetGames() const { return m_pages.GetGames(); }
   // The button of a listed game, or -1 when it is not on the page shown.
   int ButtonOf(const std::string& name) const;
 
@@ -37,6 +38,5 @@ class CLoadGameScreen : public CMenuLayer {
   SavedGameFolder m_folder;
   std::string m_saveRoot;
   std::string m_dataRoot;
-  std::vector<std::string> m_games;
-  size_t m_first = 0;  // the first game of the page shown
+  SavedGamePages m_pages;
 };

@@ -17,7 +17,7 @@ std::string ParkName() {
 CSaveGameScreen::CSaveGameScreen(std::string saveRoot)
     : CTextEntryLayer(ParkName(), SavedGameFolder::kMaxNameLength + 8),
       m_folder(std::move(saveRoot)),
-      m_games(m_folder.List()) {
+      m_pages(m_folder.List(), {kPreviousPage, kNextPage, kFirstGame}) {
   SetClearScreen(true);
   m_modal = true;
   m_panel->SetCentred();
@@ -32,14 +32,7 @@ void CSaveGameScreen::ShowPage(const std::string& message) {
   m_panel->SetLines(lines);
   m_panel->ClearButtons();
   m_panel->AddButton("SAVE", kSave, VK_RETURN);
-  for (size_t i = m_first; i < m_games.size() && i < m_first + kGamesPerPage; ++i)
-    m_panel->AddButton(m_panel->FitToButton(m_games[i]), kFirstGame + static_cast<int>(i), 0);
-  if (m_games.size() > kGamesPerPage) {
-    m_panel->AddButton("PREVIOUS PAGE", kPreviousPage, 0);
-    m_panel->AddButton("NEXT PAGE", kNextPage, 0);
-    m_panel->SetButtonEnabled(kPreviousPage, m_first > 0);
-    m_panel->SetButtonEnabled(kNextPage, m_first + kGamesPerPage < m_games.size());
-  }
+  m_pages.AddButtons(*m_panel);
   m_panel->AddButton("BACK", kBack, 0);
 }
 
@@ -57,7 +50,7 @@ void CSaveGameScreen::Save() {
     ShowPage("THE GAME COULD NOT BE SAVED");
     return;
   }
-  m_games = m_folder.List();
+  m_pages.SetGames(m_folder.List());
   ShowPage("GAME SAVED");
 }
 
@@ -88,18 +81,12 @@ void CSaveGameScreen::OnCommand(int command) {
     }
     case kOverwrite: Save(); break;
     case kKeep: ShowPage(std::string()); break;
-    case kPreviousPage:
-      m_first = m_first >= kGamesPerPage ? m_first - kGamesPerPage : 0;
-      ShowPage(std::string());
-      break;
-    case kNextPage:
-      if (m_first + kGamesPerPage < m_games.size()) m_first += kGamesPerPage;
-      ShowPage(std::string());
-      break;
     case kBack: MarkForRemoval(); break;
     default:
-      if (command >= kFirstGame && static_cast<size_t>(command - kFirstGame) < m_games.size()) {
-        m_field.SetText(m_games[static_cast<size_t>(command - kFirstGame)]);
+      if (m_pages.Turn(command)) {
+        ShowPage(std::string());
+      } else if (const std::string* game = m_pages.GameOf(command)) {
+        m_field.SetText(*game);
         AskToOverwrite();
       }
       break;

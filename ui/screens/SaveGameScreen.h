@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "ui/screens/SavedGameFolder.h"
+#include "ui/screens/SavedGamePages.h"
 #include "ui/widgets/TextEntryLayer.h"
 
 class CSaveGameScreen : public CTextEntryLayer {
  public:
   enum Command { kSave, kPreviousPage, kNextPage, kBack, kOverwrite, kKeep, kFirstGame };
-  static constexpr size_t kGamesPerPage = 6;
+  static constexpr size_t kGamesPerPage = SavedGamePages::kGamesPerPage;
 
   // saveRoot holds "saved_games" (the working directory when empty).
   explicit CSaveGameScreen(std::string saveRoot = std::string());
@@ -23,7 +24,7 @@ class CSaveGameScreen : public CTextEntryLayer {
   // back otherwise.
   void HandleInputEvent(const InputEvent& event) override;
 
-  const std::vector<std::string>& GetGames() const { return m_games; }
+  const std::vector<std::string>& GetGames() const { return m_pages.GetGames(); }
   bool IsAsking() const { return m_asking; }
 
  protected:
@@ -37,7 +38,6 @@ class CSaveGameScreen : public CTextEntryLayer {
   void Save();
 
   SavedGameFolder m_folder;
-  std::vector<std::string> m_games;
-  size_t m_first = 0;  // the first game of the page shown
+  SavedGamePages m_pages;
   bool m_asking = false;
 };
