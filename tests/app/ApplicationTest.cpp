@@ -597,9 +597,9 @@ TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) 
   // window in the mode asked for; during a game nothing changes until the next game.
   for (bool fullScreen : {true, false}) {
     GetSettings()->SetFullScreen(fullScreen);
-    const CRasterizerInterface* before = GetRasterizer();
+    // Made again for the mode: its frame's width follows (the old renderer's address may be
+    // reused, so the two are not compared).
     RenewMenuRasterizer();
-    EXPECT_NE(before, GetRasterizer());
     EXPECT_EQ(kMenuRasterizer, GetRasterizerState());
     RECT client = {};
     ASSERT_TRUE(GetClientRect(window, &client));
