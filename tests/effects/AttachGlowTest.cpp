@@ -9,10 +9,13 @@
 #include <utility>
 #include <vector>
 
+#include "core/data/ResourceTable.h"
 #include "core/services/AttachObjectCarrier.h"
 #include "core/services/WorldServices.h"
+#include "core/world/GameWorld.h"
 #include "effects/AttachGlow.h"
 #include "effects/AttachGlowRecord.h"
+#include "render/image/Texture.h"
 #include "render/view/RenderView.h"
 #include "scene/mesh/AttachPoint.h"
 #include "scene/mesh/MeshInstance.h"
@@ -143,4 +146,39 @@ TEST(AttachGlow, IsDrawnExactlyAsASpriteOfItsStrengthAtItsAttachPoint) {
   reference.view.FlushSortedQueue();
   ASSERT_EQ(drawn.rasterizer.draws.size(), 1u);
   EXPECT_EQ(drawn.rasterizer.Transcript(), reference.rasterizer.Transcript());
+}
+
+TEST(AttachGlow, TakesItsTextureFromTheWorldsTableOfTheMomentByName) {
+  testing_support::TempFolder folder;
+  CTexture::RegisterResourceLoaders();
+  CGameWorld world(nullptr, nullptr);
+  CResourceTable first, second;
+  for (CResourceTable* table : {&first, &second}) {
+    const uint32_t white = 0xFFFFFFFFu;
+    CTexture t;
+    ASSERT_TRUE(t.CreateFromPixels(&white, 4, 1, 1, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, "glow"));
+    const std::string path = folder.MakeFolder(table == &first ? "a" : "b") + "/glow.tex";
+    ASSERT_TRUE(t.Save(path.c_str(), 0));
+    table->Add(path.c_str());
+  }
+  GlowMesh lamp;
+  AttachGlowRecord record = Glow(2);
+  record.texture = "glow.tex";
+  Carrier bright;
+  bright.intensity = 1.0f;
+  CAttachGlow lit(bright, lamp.instance, 0, record);
+  lit.Update(1.0f);
+  testing_support::RecordingScene drawn;
+  ASSERT_TRUE(drawn.Begin());
+  // A new level's table holds a texture of that name of its own: the glow draws with it.
+  for (CResourceTable* table : {&first, &second, &first}) {
+    world.SetResourceTable(table);
+    drawn.rasterizer.Forget();
+    lit.Render(&drawn.view);
+    drawn.view.FlushSortedQueue();
+    ASSERT_EQ(drawn.rasterizer.draws.size(), 1u);
+    EXPECT_EQ(drawn.rasterizer.draws[0].texture, table->GetResource(0));
+    EXPECT_NE(drawn.rasterizer.draws[0].texture, nullptr);
+  }
+  world.SetResourceTable(nullptr);
 }

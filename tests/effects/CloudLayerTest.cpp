@@ -97,6 +97,18 @@ TEST(CloudLayer, TheTextureDriftsByItsRateAndKeepsItsCoordinatesSmallOverALongRu
   EXPECT_LT(wrapped(offset.x, 0.125 + u), 1e-3);
   EXPECT_LT(wrapped(offset.y, -0.25 + v), 1e-3);
   for (uint32_t i = 0; i < mesh.uvCount; ++i) EXPECT_EQ(mesh.uvs[i].x, base[i].x + offset.x) << i;
+  // A layer drifting along one axis only drifts along it; a still one stays put.
+  for (const Vector2 drift : {Vector2(0.0f, 0.5f), Vector2(0.1f, 0.0f), Vector2(0.0f, 0.0f)}) {
+    CloudLayerRecord record = Layer(1);
+    record.driftU = drift.x;
+    record.driftV = drift.y;
+    CCloudLayer one;
+    ASSERT_TRUE(one.Init(record, Vector3(), nullptr, 1.0f));
+    const Vector2 start = one.GetMesh()->uvs[1];
+    one.Update(0.5f);
+    EXPECT_EQ(one.GetMesh()->uvs[1].x, start.x + drift.x * 0.5f) << drift.x << "," << drift.y;
+    EXPECT_EQ(one.GetMesh()->uvs[1].y, start.y + drift.y * 0.5f) << drift.x << "," << drift.y;
+  }
 }
 
 TEST(CloudLayer, DrawsItsWholeSurfaceBehindTheSceneWhateverTheViewsDepthRange) {

@@ -125,6 +125,13 @@ TEST(EffectRecords, CutPaddedAndHostileRecordsAreRefusedWithOneLine) {
   ExpectRefused<CloudLayerRecord>(layer, 24, inf, "roughness");
   ExpectRefused<CloudLayerRecord>(layer, 28, kMaxFractalTerrainLevels + 1, "levels past the finest surface");
   ExpectRefused<CloudLayerRecord>(layer, 32, nan, "drift");
+  ExpectRefused<CloudLayerRecord>(layer, 36, std::nextafter(CloudLayerRecord::kLargestValue, inf), "drift past the largest");
+  CloudLayerRecord largest;
+  std::vector<uint8_t> atLargest = layer;
+  const float most = -CloudLayerRecord::kLargestValue;
+  std::memcpy(atLargest.data() + 36, &most, 4);
+  ASSERT_TRUE(largest.Read(atLargest.data(), atLargest.size()));
+  EXPECT_EQ(largest.driftV, most);
   CloudLayerRecord finest;
   std::vector<uint8_t> atLimit = layer;
   const uint32_t limit = kMaxFractalTerrainLevels;
