@@ -1,17 +1,22 @@
 // The demo data set: written with the engine's writers, read back through the resource table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "core/data/ResourceTable.h"
+#include "effects/AttachGlowRecord.h"
+#include "render/image/Texture.h"
 #include "scene/animation/ControllerSet.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
+#include "tools/DemoContentEffects.h"
 
 using testing_support::DebugCapture;
 using testing_support::ReadBytes;
@@ -59,6 +64,59 @@ TEST(DemoContentTest, EveryDemoMeshLoadsThroughTheResourceTableUnchanged) {
   EXPECT_EQ(std::string::npos, log.Text().find("Updating Mesh File"));
   EXPECT_EQ(std::string::npos, log.Text().find("Warning"));
   DemoContent::FreeAll(built);
+}
+
+TEST(DemoContentTest, TheWrittenEffectsGlowInTheirColoursWithRoundGlowsAndSeamlessClouds) {
+  TempFolder folder;
+  DebugCapture quiet;  // the stand's own texture is not among the files written here
+  const std::string data = folder.MakeFolder("data");
+  ASSERT_TRUE(DemoContent::WriteAll(data) && DemoContent::WriteEffectTextures(data));
+  // The stand's glows as read back from its mesh: the lamp warm white, the beacon green.
+  ShadedMesh stand;
+  ASSERT_TRUE(stand.Load((data + "/meshes/" + DemoContent::kGlowPiece + ".mesh").c_str(), nullptr, 0, false, true, false));
+  std::vector<uint32_t> colours;
+  for (const AttachPoint& point : stand.attachPoints) {
+    AttachGlowRecord glow;
+    if (point.type == AttachGlowRecord::kAttachType && glow.Read(point.GetData(), point.GetLength()))
+      colours.push_back(glow.colour);
+  }
+  EXPECT_EQ(colours, std::vector<uint32_t>({0xFFFFE0A0u, 0xFF30FF60u}));
+
+  auto texel = [](const CTexture& t, uint32_t x, uint32_t y) {
+    Color c;
+    t.SampleColour(c, (x + 0.5f) / t.width, (y + 0.5f) / t.height);
+    return c;
+  };
+  // The glow: brightest in the middle, the same at mirrored and turned texels, clear at the corners.
+  CTexture glow;
+  ASSERT_TRUE(glow.LoadTarga((data + "/textures/effects/glow.tga").c_str(), 0));
+  const uint32_t n = glow.width;
+  ASSERT_EQ(n, glow.height);
+  EXPECT_EQ(texel(glow, 0, 0).a, 0);
+  for (uint32_t y = 0; y < n; ++y)
+    for (uint32_t x = 0; x < n; ++x) {
+      const Color c = texel(glow, x, y);
+      ASSERT_LE(c.a, texel(glow, n / 2, n / 2).a) << x << "," << y;
+      ASSERT_TRUE(c == texel(glow, n - 1 - x, y) && c == texel(glow, x, n - 1 - y) && c == texel(glow, y, x))
+          << x << "," << y;
+    }
+  // The clouds drift, so their texture repeats without a seam: neighbours across its edges differ
+  // no more than neighbours inside it, and those little (smooth noise, no speckle).
+  CTexture clouds;
+  ASSERT_TRUE(clouds.LoadTarga((data + "/textures/effects/clouds.tga").c_str(), 0));
+  int inside = 0, across = 0, darkest = 255, brightest = 0;
+  for (uint32_t i = 0; i < clouds.width; ++i)
+    for (uint32_t j = 0; j < clouds.height; ++j) {
+      darkest = std::min<int>(darkest, texel(clouds, i, j).r);
+      brightest = std::max<int>(brightest, texel(clouds, i, j).r);
+      const int right = std::abs(texel(clouds, i, j).r - texel(clouds, (i + 1) % clouds.width, j).r);
+      const int down = std::abs(texel(clouds, j, i).r - texel(clouds, j, (i + 1) % clouds.height).r);
+      int& most = i + 1 == clouds.width ? across : inside;
+      most = std::max(most, std::max(right, down));
+    }
+  EXPECT_LE(across, inside);
+  EXPECT_LT(inside, (brightest - darkest) / 2) << "no jumps from clear sky to full cloud";
+  EXPECT_TRUE(darkest <= 100 && brightest >= 200) << "blue sky and white cloud both";
 }
 
 TEST(DemoContentTest, BuildersMakeClosedSolidsFacingOutward) {
