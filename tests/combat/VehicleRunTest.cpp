@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
@@ -19,7 +22,9 @@
 #include "core/input/Settings.h"
 #include "core/world/GameMessage.h"
 #include "core/world/GameWorld.h"
+#include "physics/rigid/RigidConst.h"
 #include "platform/system/Platform.h"
+#include "scene/camera/VehicleCamPoints.h"
 #include "tests/combat/DemoLevelFixture.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
@@ -149,6 +154,24 @@ TEST_F(VehicleRun, CreaturePlacedIntoAWallIsRefusedAndKeepsItsFrame) {
   creature->SetCameraFrame(view);
   EXPECT_NEAR(0.0f, (view.position - free.LocalToWorldPoint(Vector3(0.25f, 0.0f, 0.75f))).Length(), 1e-4f);
   EXPECT_NEAR(1.0f, view.GetXAxis().Dot(free.GetXAxis()), 1e-5f);
+  // The camera is swept out to the eyes only when they lie outside the body's spheres; with the
+  // weight low the spheres' centre lies above the centre of mass, and the eyes inside them.
+  EXPECT_FALSE(creature->WantsCameraObstacleSweep());
+  for (const float eyes : {1.65f, 2.6f}) {
+    std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildCreature();
+    for (AttachPoint& point : mesh->attachPoints) {
+      if (point.type == kAttachRigidPointMass) point.transform.position.z = 0.5f;
+      if (point.type == kAttachCreatureView) point.transform.position.z = eyes;
+    }
+    const std::string path = Path(eyes < 2.0f ? "low.mesh" : "tall.mesh");
+    ASSERT_TRUE(mesh->Save(path.c_str(), nullptr));
+    table.Add(path.c_str());
+    const uint32_t other = CreateBodyThroughWorld(world, CCreature::kTypeCode, path.c_str(),
+                                                  At(6.0f, eyes < 2.0f ? 20.0f : 24.0f, kGround + 1.0f), CGameObject::kNoOwner);
+    auto* low = dynamic_cast<CCreature*>(world.GetObjectByID(other));
+    ASSERT_NE(nullptr, low);
+    EXPECT_EQ(eyes > 2.0f, low->WantsCameraObstacleSweep()) << eyes;
+  }
 }
 
 TEST_F(VehicleRun, CreateMessagesRoundTripAndHostileOnesLeaveNothing) {
@@ -240,6 +263,29 @@ TEST_F(VehicleRun, SavedStateComesBackExactlyAndARunawayStepIsRefused) {
   EXPECT_EQ(Vector3(0, 0, 0), buggy.GetState().velocity);
   for (size_t i = 0; i < 4; ++i)
     EXPECT_TRUE(buggy.GetWheel(i).GetExtension() == 0.0f && buggy.GetWheel(i).GetSpin() == 0.0f) << i;
+}
+
+// The runner program on the written demo meshes: the level's ground is filed in an octree of the
+// level's box (none of it left in the root), and the run ends with the buggy held east of its start.
+TEST(VehicleRunProgram, LaysTheLevelInItsBoxAndDrivesTheBuggyEastToAStop) {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  const std::string program = (self.parent_path().parent_path() / "vehicle_run").string();
+  ASSERT_TRUE(std::filesystem::exists(program)) << program;
+  testing_support::TempFolder folder;
+  const std::string meshes = folder.MakeFolder("meshes");
+  ASSERT_TRUE(DemoContent::BuildBuggy()->Save((meshes + "/buggy.mesh").c_str(), nullptr));
+  ASSERT_TRUE(DemoContent::BuildCreature()->Save((meshes + "/creature.mesh").c_str(), nullptr));
+  const std::string output = folder.Path() + "run.txt";
+  ASSERT_EQ(0, std::system((program + " " + folder.Path() + " >" + output + " 2>&1").c_str()));
+  const std::string text = testing_support::ReadBytes(output);
+  EXPECT_EQ(std::string::npos, text.find("added to root"));
+  const size_t last = text.rfind("t=10.00 vehicle at (");
+  ASSERT_NE(std::string::npos, last) << text.substr(0, 2000);
+  float x = 0.0f, y = 0.0f;
+  ASSERT_EQ(2, std::sscanf(text.c_str() + last, "t=10.00 vehicle at (%f %f", &x, &y));
+  EXPECT_TRUE(x > 6.0f + 8.0f && std::fabs(y - 32.0f) < 0.1f) << x << " " << y;
+  EXPECT_NE(std::string::npos, text.find("hand 1", last)) << "held on the hand brake";
 }
 
 TEST(VehicleControls, DriverKeysComeFromTheVehicleRowsOfTheKeyTable) {
