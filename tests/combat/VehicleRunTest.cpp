@@ -167,7 +167,8 @@ TEST_F(VehicleRun, CreaturePlacedIntoAWallIsRefusedAndKeepsItsFrame) {
     ASSERT_TRUE(mesh->Save(path.c_str(), nullptr));
     table.Add(path.c_str());
     const uint32_t other = CreateBodyThroughWorld(world, CCreature::kTypeCode, path.c_str(),
-                                                  At(6.0f, eyes < 2.0f ? 20.0f : 24.0f, kGround + 1.0f), CGameObject::kNoOwner);
+                                                  At(6.0f, eyes < 2.0f ? 20.0f : 24.0f, kGround + 1.0f),
+                                                  CGameObject::kNoOwner);
     auto* low = dynamic_cast<CCreature*>(world.GetObjectByID(other));
     ASSERT_NE(nullptr, low);
     EXPECT_EQ(eyes > 2.0f, low->WantsCameraObstacleSweep()) << eyes;

@@ -125,7 +125,8 @@ TEST(EffectRecords, CutPaddedAndHostileRecordsAreRefusedWithOneLine) {
   ExpectRefused<CloudLayerRecord>(layer, 24, inf, "roughness");
   ExpectRefused<CloudLayerRecord>(layer, 28, kMaxFractalTerrainLevels + 1, "levels past the finest surface");
   ExpectRefused<CloudLayerRecord>(layer, 32, nan, "drift");
-  ExpectRefused<CloudLayerRecord>(layer, 36, std::nextafter(CloudLayerRecord::kLargestValue, inf), "drift past the largest");
+  ExpectRefused<CloudLayerRecord>(layer, 36, std::nextafter(CloudLayerRecord::kLargestValue, inf),
+                                  "drift past the largest");
   CloudLayerRecord largest;
   std::vector<uint8_t> atLargest = layer;
   const float most = -CloudLayerRecord::kLargestValue;

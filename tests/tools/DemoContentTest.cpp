@@ -12,8 +12,8 @@
 #include "effects/AttachGlowRecord.h"
 #include "render/image/Texture.h"
 #include "scene/animation/ControllerSet.h"
-#include "scene/patch/CurvedPatch.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/patch/CurvedPatch.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentEffects.h"
@@ -73,7 +73,8 @@ TEST(DemoContentTest, TheWrittenEffectsGlowInTheirColoursWithRoundGlowsAndSeamle
   ASSERT_TRUE(DemoContent::WriteAll(data) && DemoContent::WriteEffectTextures(data));
   // The stand's glows as read back from its mesh: the lamp warm white, the beacon green.
   ShadedMesh stand;
-  ASSERT_TRUE(stand.Load((data + "/meshes/" + DemoContent::kGlowPiece + ".mesh").c_str(), nullptr, 0, false, true, false));
+  ASSERT_TRUE(
+      stand.Load((data + "/meshes/" + DemoContent::kGlowPiece + ".mesh").c_str(), nullptr, 0, false, true, false));
   std::vector<uint32_t> colours;
   for (const AttachPoint& point : stand.attachPoints) {
     AttachGlowRecord glow;
