@@ -1,6 +1,6 @@
 // Cloud layers: the fractal surface a layer makes over its box, at the levels the effect detail
 // allows; its drift over a long run; and its drawing as sky, behind the scene and whole however
-// short the view's depth range is.
+// short the view's depth range is, down to the horizon from anywhere on the demo level's flight.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/RecordingScene.h"
+#include "tools/DemoContentEffects.h"
 
 namespace {
 
@@ -37,6 +38,20 @@ std::vector<ScreenVertex> Drawn(CCloudLayer& layer, const Vector3& eye, const Ve
   s.rasterizer.Forget();
   layer.Render(&s.view);
   return s.rasterizer.TriangleCorners();
+}
+
+// The lowest row the triangles (corner triples) cover on the screen column x; -1 when none crosses it.
+float LowestRowOnColumn(const std::vector<ScreenVertex>& corners, float x) {
+  float lowest = -1.0f;
+  for (size_t t = 0; t + 2 < corners.size(); t += 3) {
+    for (int e = 0; e < 3; ++e) {
+      const ScreenVertex& p = corners[t + e];
+      const ScreenVertex& q = corners[t + (e + 1) % 3];
+      if (p.x == q.x || (p.x - x) * (q.x - x) > 0.0f) continue;
+      lowest = std::max(lowest, p.y + (q.y - p.y) * (x - p.x) / (q.x - p.x));
+    }
+  }
+  return lowest;
 }
 
 }  // namespace
@@ -133,12 +148,62 @@ TEST(CloudLayer, DrawsItsWholeSurfaceBehindTheSceneWhateverTheViewsDepthRange) {
     onScreen += shallow[i].x >= 0 && shallow[i].x < 640 && shallow[i].y >= 0 && shallow[i].y < 480;
   }
   EXPECT_GT(onScreen, 0u) << "the sky is in view";
-  // Down to the horizon: the lowest corner on screen lies near the layer's far edge's height
-  // over the horizon, well below the top of the screen.
-  float lowest = 0.0f;
-  for (const ScreenVertex& v : shallow)
-    if (v.x >= 0 && v.x < 640 && v.y < 480) lowest = std::max(lowest, v.y);
-  EXPECT_GT(lowest, 100.0f);
+}
+
+TEST(CloudLayer, TheDemoLevelsSkyReachesTheHorizonFromEveryPointOfTheCameraFlight) {
+  // The level's layer over the middle of its ground, seen as the flight sees it: 30 up over the
+  // park's corners and edges, looking down at a point over the middle, through the game's short
+  // depth range. Column by column the sky must end at the layer's own far edge, which from inside
+  // the park lies barely above the horizon; everything below that edge is the ground's business.
+  CCloudLayer layer;
+  ASSERT_TRUE(layer.Init(DemoContent::LevelCloudLayer(), Vector3(34, 34, 0), nullptr, 1.0f));
+  const ShadedMesh& mesh = *layer.GetMesh();
+  float zMin = mesh.positions[0].z, zMax = zMin;
+  for (uint32_t v = 0; v < mesh.vertexCount; ++v) {
+    zMin = std::min(zMin, mesh.positions[v].z);
+    zMax = std::max(zMax, mesh.positions[v].z);
+  }
+  const Box& box = layer.GetBox();
+  const Vector3 eyes[] = {Vector3(2, 2, 30),   Vector3(34, 2, 30),  Vector3(66, 2, 30), Vector3(66, 34, 30),
+                          Vector3(66, 66, 30), Vector3(34, 66, 30), Vector3(2, 66, 30), Vector3(2, 34, 30)};
+  for (const Vector3& eye : eyes) {
+    const Vector3 target(34 + (eye.x < 34 ? -6.0f : 6.0f), 34 + (eye.y < 34 ? 6.0f : -6.0f), 20);
+    testing_support::RecordingScene s(1 | 2 | 16);
+    s.camera.GetFrame().SetPosition(eye);
+    s.camera.GetFrame().LookAtWithUp(target, Vector3(0, 0, 1));
+    s.camera.SetFar(74.0f);
+    ASSERT_TRUE(s.Begin());
+    s.rasterizer.Forget();
+    layer.Render(&s.view);
+    const std::vector<ScreenVertex> corners = s.rasterizer.TriangleCorners();
+    // The centre column's vertical plane holds the view direction: where its horizontal part
+    // leaves the layer's box, and where the horizon and that edge land on the column.
+    const Vector3& ahead = s.camera.GetFrame().GetXAxis();
+    const Vector3& up = s.camera.GetFrame().GetZAxis();
+    Vector3 level(ahead.x, ahead.y, 0.0f);
+    level = level * (1.0f / std::sqrt(level.x * level.x + level.y * level.y));
+    const float toX = ((level.x > 0 ? box.max.x : box.min.x) - eye.x) / level.x;
+    const float toY = ((level.y > 0 ? box.max.y : box.min.y) - eye.y) / level.y;
+    const float reach = std::min(toX, toY);
+    const float f = s.view.GetPerspectiveScale();
+    auto row = [&](const Vector3& offset) { return s.view.GetCentreY() - f * offset.Dot(up) / offset.Dot(ahead); };
+    const float horizon = row(level);
+    const float highestEdge = row(level * reach + Vector3(0, 0, zMax - eye.z));
+    const float lowestEdge = row(level * reach + Vector3(0, 0, zMin - eye.z));
+    const float bottom = LowestRowOnColumn(corners, 320.0f);
+    ASSERT_GT(horizon, 0.0f) << "the horizon is on the screen";
+    EXPECT_GE(bottom, highestEdge - 1.0f) << eye.x << " " << eye.y << ": the sky stops short of its far edge";
+    EXPECT_LE(bottom, lowestEdge + 1.0f) << eye.x << " " << eye.y;
+    EXPECT_LT(bottom, horizon) << "a surface over the eye never reaches below the horizon";
+    EXPECT_LT(horizon - bottom, 0.04f * f) << eye.x << " " << eye.y << ": more than about two degrees above";
+    // The camera does not roll, so the horizon is level across the screen; in the side columns
+    // the box's edge is a little nearer, so the sky may end a little higher there, never lower.
+    for (const float x : {0.5f, 160.0f, 480.0f, 639.5f}) {
+      const float b = LowestRowOnColumn(corners, x);
+      EXPECT_LT(b, horizon) << x;
+      EXPECT_GT(b, horizon - 0.05f * f) << eye.x << " " << eye.y << " column " << x;
+    }
+  }
 }
 
 TEST(CloudLayer, DrawsNothingInAnOrthographicViewOrWithoutASurface) {
