@@ -673,13 +673,26 @@ TEST_F(Screens, APopupOverThePaletteHidesItsButtonsUntilItGoes) {
   park->Tick(0.033f);
   EXPECT_EQ(palette->GetOpenCategory(), -1);
 
-  // The pop-up gone, the palette is drawn and answers again.
+  // The pop-up goes while a press made over it is still held: the palette is drawn and answers
+  // again, but that press is not taken for one on its button; the next one is.
+  const auto mouse = [&](bool down) {
+    input.SetButtonDown(0, down);
+    input.QueueEvent(Mouse(down ? InputEvent::kButtonPress : InputEvent::kButtonRelease, hidden));
+    park->Tick(0.033f);
+  };
+  mouse(true);
   popup->MarkForRemoval();
   park->Tick(0.033f);
   EXPECT_FALSE(palette->IsCoveredFromAbove());
   std::fill(r.frame.begin(), r.frame.end(), 0);
   park->Render(&view);
   EXPECT_GT(LitInAndOut(r, 640, hidden).first, 0);
+  mouse(false);
+  EXPECT_EQ(palette->GetOpenCategory(), -1);
+  mouse(true);
+  mouse(false);
+  EXPECT_EQ(palette->GetOpenCategory(), static_cast<int>(last));
+  input.QueueEvent(Key('B'));
   input.QueueEvent(Key('6'));
   park->Tick(0.033f);
   EXPECT_EQ(palette->GetOpenCategory(), 5);
