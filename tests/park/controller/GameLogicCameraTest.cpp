@@ -217,7 +217,7 @@ TEST_F(ControllerPark, AHeldPieceIsKeptOnTheGrid) {
     PointAtSquare(4 - step, kSide - 5 + step);
     EXPECT_EQ(logic->GetHighlightSquares().size(), 16u) << step;  // every footprint cell on the grid
   }
-  EXPECT_NEAR(piece->GetWorldMatrix().position.x, 4.0f, 1e-5f);  // spans x 0 to 4
+  EXPECT_NEAR(piece->GetWorldMatrix().position.x, 4.0f, 1e-5f);          // spans x 0 to 4
   EXPECT_NEAR(piece->GetWorldMatrix().position.y, kSide - 4.0f, 1e-5f);  // spans y 12 to 16
   testing_support::DebugCapture filing;
   for (int i = 0; i < 5; ++i) Tick();
