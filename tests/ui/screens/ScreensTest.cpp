@@ -336,7 +336,8 @@ TEST_F(Screens, TheEscapeMenuPausesOpensTheSaveAndLoadScreensAndQuitsToTheMenu) 
 
 // The save screen on the real saved-game writer: names refused with their reasons and nothing
 // written, a save, an overwrite asked for and declined or taken, and failed saves (as root too:
-// something in the way of the new file, a folder that cannot be made) that leave the earlier file.
+// something in the way of the new file, a folder that cannot be made) that leave the earlier file;
+// and the list of games a page at a time.
 TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarlierFileOnFailure) {
   ASSERT_TRUE(StartDemo());
   TempFolder saves;
@@ -421,6 +422,28 @@ TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarl
   other->HandleInputEvent(Key(VK_RETURN));
   EXPECT_EQ(other->GetPanel().GetLines().back(), "THE GAME COULD NOT BE SAVED");
   EXPECT_EQ(testing_support::ReadBytes(blocked.Path() + kSavedGamesFolder), "a file");
+
+  // More games than a page holds: NEXT PAGE shows the seventh, whose button asks about it, and
+  // PREVIOUS PAGE brings the first six back.
+  TempFolder many;
+  for (int i = 1; i <= 7; ++i) many.Write(std::string(kSavedGamesFolder) + "/g" + std::to_string(i) + ".sav", "x");
+  auto* paged = Push(std::make_unique<CSaveGameScreen>(many.Path()));
+  const auto listed = [&] {
+    std::vector<std::string> names;
+    for (const CButtonPanel::Button& b : paged->GetPanel().GetButtons())
+      if (b.command >= CSaveGameScreen::kFirstGame) names.push_back(b.text);
+    return names;
+  };
+  const std::vector<std::string> firstPage = {"g1", "g2", "g3", "g4", "g5", "g6"};
+  EXPECT_EQ(listed(), firstPage);
+  Click(*paged, CSaveGameScreen::kNextPage);
+  EXPECT_EQ(listed(), std::vector<std::string>{"g7"});
+  Click(*paged, CSaveGameScreen::kFirstGame + 6);
+  EXPECT_TRUE(paged->IsAsking());
+  EXPECT_EQ(paged->GetField().GetText(), "g7");
+  Click(*paged, CSaveGameScreen::kKeep);
+  Click(*paged, CSaveGameScreen::kPreviousPage);
+  EXPECT_EQ(listed(), firstPage);
 }
 
 // The load screen over a running game and from the menu: the list by name a page at a time, a file
