@@ -1316,8 +1316,9 @@ TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
   park->SetSoundManager(nullptr);
 }
 
-// Over a running game the screen keeps the park paused under the escape menu, leaves the renderer
-// alone until the next game, and the cancel action leaves it as DONE does.
+// Over a running game the screen keeps the park paused under the escape menu, its buttons where
+// they are whatever its notes say, leaves the renderer alone until the next game, and the cancel
+// action leaves it as DONE does.
 TEST_F(Screens, SettingsOverAGameWaitForTheNextGame) {
   ActiveSettings active;
   ASSERT_TRUE(StartDemo());
@@ -1327,6 +1328,23 @@ TEST_F(Screens, SettingsOverAGameWaitForTheNextGame) {
   ASSERT_NE(screen, nullptr);
   EXPECT_EQ(screen->GetPanel().GetLines(),
             (std::vector<std::string>{"DISPLAY CHANGES TAKE EFFECT", "WHEN THE NEXT GAME STARTS"}));
+  // The buttons stay under the pointer while the notes above them change: a line more, and a
+  // line wider than the buttons.
+  const auto places = [&] {
+    std::vector<std::pair<LONG, LONG>> out;
+    for (size_t i = 0; i < screen->GetPanel().GetButtons().size(); ++i)
+      out.emplace_back(screen->GetPanel().GetButtonRect(i).left, screen->GetPanel().GetButtonRect(i).top);
+    return out;
+  };
+  const auto before = places();
+  screen->HandleInputEvent(Key('F'));
+  EXPECT_EQ(screen->GetPanel().GetLines().size(), 3u);
+  EXPECT_EQ(places(), before);
+  for (const int key : {'F', 'R', 'S', 'S', 'S', 'R'}) screen->HandleInputEvent(Key(key));
+  ASSERT_TRUE(HasLine(*screen, "1280 X 1024 CANNOT BE SET, 640 X 480 IS USED"));
+  EXPECT_GT(screen->GetPanel().GetPanelRect().right - screen->GetPanel().GetPanelRect().left,
+            CButtonPanel::kButtonWidth + 40);
+  EXPECT_EQ(places(), before);
   screen->HandleInputEvent(Key('F'));
   EXPECT_EQ(g_menuRenderersMade, 0);
   InputEvent cancel;
