@@ -38,6 +38,18 @@ TEST(ButtonPanel, APositionGivenAfterCentringIsWhereThePanelStays) {
   EXPECT_TRUE(at.x > 8 && at.x < placed.right && at.y > 40 && at.y < placed.bottom);
   panel.MouseInput(at.x, at.y, 1);
   EXPECT_EQ(panel.TakeCommand(), 7);
+  // Buttons kept in place stay put as the lines above them grow in number and in width, on a
+  // centred panel as on a placed one.
+  for (const bool middle : {true, false}) {
+    CButtonPanel kept;
+    middle ? kept.SetCentred() : kept.SetPosition(8, 40);
+    kept.KeepButtonsInPlace(2);
+    kept.AddButton("GO", 7, 'G');
+    const RECT was = kept.GetButtonRect(0);
+    kept.SetLines({"A", std::string(60, 'W')});
+    EXPECT_EQ(kept.GetButtonRect(0).left, was.left) << middle;
+    EXPECT_EQ(kept.GetButtonRect(0).top, was.top) << middle;
+  }
 }
 
 TEST(ButtonPanel, AHeldMouseButtonClicksOnceUntilReleased) {
