@@ -111,7 +111,10 @@ RECT CButtonPanel::GetPanelRect() const {
 
 RECT CButtonPanel::GetButtonRect(size_t index) const {
   const POINT at = Origin();
-  const int left = at.x + (m_reservedLines >= 0 ? kMargin : (Width() - kButtonWidth) / 2);
+  // Kept in place, they are measured from what does not move as the text widens: the left edge of
+  // a placed panel, the middle of the surface for a centred one (whose left edge does move).
+  int left = at.x + (Width() - kButtonWidth) / 2;
+  if (m_reservedLines >= 0) left = m_centred && m_rightMargin < 0 ? (m_screenWidth - kButtonWidth) / 2 : at.x + kMargin;
   const int top = at.y + ButtonOffset() + static_cast<int>(index) * (kButtonHeight + kGap);
   return RECT{left, top, left + kButtonWidth, top + kButtonHeight};
 }

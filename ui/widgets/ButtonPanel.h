@@ -51,8 +51,8 @@ class CButtonPanel : public CUIManager {
   // every draw (and in a 640 x 480 frame before the first), so that text of any width stays on it.
   void SetRightAligned(int margin, int y);
   // For text that changes while the player points at the buttons: room for this many lines
-  // below the title however many there are, and the buttons at the left margin however wide the
-  // text grows, so that they never move.
+  // below the title however many there are, and the buttons at the left margin of a placed panel
+  // or in the middle of a centred one however wide the text grows, so that they never move.
   void KeepButtonsInPlace(int lines);
   // The art: an alphabet, a two-frame button (normal, lit) and a panel tile; any may be null.
   void SetArt(CSprite* font, CSprite* button, CSprite* panel);

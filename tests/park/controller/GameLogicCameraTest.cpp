@@ -208,16 +208,17 @@ TEST_F(ControllerPark, AHeldPieceIsKeptOnTheGrid) {
   EXPECT_NEAR(piece->GetWorldMatrix().position.x, 12.0f, 1e-5f);
   EXPECT_EQ(logic->GetHighlightSquares().size(), 16u);
 
-  // Following the pointer onto the grid's last column, the piece goes straight to its place on
-  // the grid: it is never moved where it would stick out of the park, nor filed again while the
+  // Following the pointer square by square into the corner where the turned piece would reach
+  // past two edges (it spans x to its left and y above it), the piece goes straight to its place
+  // on the grid: it is never moved where it would stick out of the park, nor filed again while the
   // pointer rests. (This test's world box is the flat sheet, so a filing of the piece lands at the
   // octree's root and is logged.)
-  PointAtSquare(kSide - 1, 5);
-  const Box box = piece->GetBounds();
-  EXPECT_LE(box.max.x, kSide + 1e-4f);
-  EXPECT_LE(box.max.y, kSide + 1e-4f);
-  EXPECT_GE(box.min.x, -1e-4f);
-  EXPECT_GE(box.min.y, -1e-4f);
+  for (int step = 0; step <= 4; ++step) {
+    PointAtSquare(4 - step, kSide - 5 + step);
+    EXPECT_EQ(logic->GetHighlightSquares().size(), 16u) << step;  // every footprint cell on the grid
+  }
+  EXPECT_NEAR(piece->GetWorldMatrix().position.x, 4.0f, 1e-5f);          // spans x 0 to 4
+  EXPECT_NEAR(piece->GetWorldMatrix().position.y, kSide - 4.0f, 1e-5f);  // spans y 12 to 16
   testing_support::DebugCapture filing;
   for (int i = 0; i < 5; ++i) Tick();
   EXPECT_EQ(filing.Text().find("Ojbect added to root"), std::string::npos);

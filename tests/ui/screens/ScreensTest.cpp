@@ -336,7 +336,8 @@ TEST_F(Screens, TheEscapeMenuPausesOpensTheSaveAndLoadScreensAndQuitsToTheMenu) 
 
 // The save screen on the real saved-game writer: names refused with their reasons and nothing
 // written, a save, an overwrite asked for and declined or taken, and failed saves (as root too:
-// something in the way of the new file, a folder that cannot be made) that leave the earlier file.
+// something in the way of the new file, a folder that cannot be made) that leave the earlier file;
+// and the list of games a page at a time.
 TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarlierFileOnFailure) {
   ASSERT_TRUE(StartDemo());
   TempFolder saves;
@@ -421,6 +422,28 @@ TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarl
   other->HandleInputEvent(Key(VK_RETURN));
   EXPECT_EQ(other->GetPanel().GetLines().back(), "THE GAME COULD NOT BE SAVED");
   EXPECT_EQ(testing_support::ReadBytes(blocked.Path() + kSavedGamesFolder), "a file");
+
+  // More games than a page holds: NEXT PAGE shows the seventh, whose button asks about it, and
+  // PREVIOUS PAGE brings the first six back.
+  TempFolder many;
+  for (int i = 1; i <= 7; ++i) many.Write(std::string(kSavedGamesFolder) + "/g" + std::to_string(i) + ".sav", "x");
+  auto* paged = Push(std::make_unique<CSaveGameScreen>(many.Path()));
+  const auto listed = [&] {
+    std::vector<std::string> names;
+    for (const CButtonPanel::Button& b : paged->GetPanel().GetButtons())
+      if (b.command >= CSaveGameScreen::kFirstGame) names.push_back(b.text);
+    return names;
+  };
+  const std::vector<std::string> firstPage = {"g1", "g2", "g3", "g4", "g5", "g6"};
+  EXPECT_EQ(listed(), firstPage);
+  Click(*paged, CSaveGameScreen::kNextPage);
+  EXPECT_EQ(listed(), std::vector<std::string>{"g7"});
+  Click(*paged, CSaveGameScreen::kFirstGame + 6);
+  EXPECT_TRUE(paged->IsAsking());
+  EXPECT_EQ(paged->GetField().GetText(), "g7");
+  Click(*paged, CSaveGameScreen::kKeep);
+  Click(*paged, CSaveGameScreen::kPreviousPage);
+  EXPECT_EQ(listed(), firstPage);
 }
 
 // The load screen over a running game and from the menu: the list by name a page at a time, a file
@@ -673,13 +696,26 @@ TEST_F(Screens, APopupOverThePaletteHidesItsButtonsUntilItGoes) {
   park->Tick(0.033f);
   EXPECT_EQ(palette->GetOpenCategory(), -1);
 
-  // The pop-up gone, the palette is drawn and answers again.
+  // The pop-up goes while a press made over it is still held: the palette is drawn and answers
+  // again, but that press is not taken for one on its button; the next one is.
+  const auto mouse = [&](bool down) {
+    input.SetButtonDown(0, down);
+    input.QueueEvent(Mouse(down ? InputEvent::kButtonPress : InputEvent::kButtonRelease, hidden));
+    park->Tick(0.033f);
+  };
+  mouse(true);
   popup->MarkForRemoval();
   park->Tick(0.033f);
   EXPECT_FALSE(palette->IsCoveredFromAbove());
   std::fill(r.frame.begin(), r.frame.end(), 0);
   park->Render(&view);
   EXPECT_GT(LitInAndOut(r, 640, hidden).first, 0);
+  mouse(false);
+  EXPECT_EQ(palette->GetOpenCategory(), -1);
+  mouse(true);
+  mouse(false);
+  EXPECT_EQ(palette->GetOpenCategory(), static_cast<int>(last));
+  input.QueueEvent(Key('B'));
   input.QueueEvent(Key('6'));
   park->Tick(0.033f);
   EXPECT_EQ(palette->GetOpenCategory(), 5);
@@ -1280,8 +1316,9 @@ TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
   park->SetSoundManager(nullptr);
 }
 
-// Over a running game the screen keeps the park paused under the escape menu, leaves the renderer
-// alone until the next game, and the cancel action leaves it as DONE does.
+// Over a running game the screen keeps the park paused under the escape menu, its buttons where
+// they are whatever its notes say, leaves the renderer alone until the next game, and the cancel
+// action leaves it as DONE does.
 TEST_F(Screens, SettingsOverAGameWaitForTheNextGame) {
   ActiveSettings active;
   ASSERT_TRUE(StartDemo());
@@ -1291,6 +1328,23 @@ TEST_F(Screens, SettingsOverAGameWaitForTheNextGame) {
   ASSERT_NE(screen, nullptr);
   EXPECT_EQ(screen->GetPanel().GetLines(),
             (std::vector<std::string>{"DISPLAY CHANGES TAKE EFFECT", "WHEN THE NEXT GAME STARTS"}));
+  // The buttons stay under the pointer while the notes above them change: a line more, and a
+  // line wider than the buttons.
+  const auto places = [&] {
+    std::vector<std::pair<LONG, LONG>> out;
+    for (size_t i = 0; i < screen->GetPanel().GetButtons().size(); ++i)
+      out.emplace_back(screen->GetPanel().GetButtonRect(i).left, screen->GetPanel().GetButtonRect(i).top);
+    return out;
+  };
+  const auto before = places();
+  screen->HandleInputEvent(Key('F'));
+  EXPECT_EQ(screen->GetPanel().GetLines().size(), 3u);
+  EXPECT_EQ(places(), before);
+  for (const int key : {'F', 'R', 'S', 'S', 'S', 'R'}) screen->HandleInputEvent(Key(key));
+  ASSERT_TRUE(HasLine(*screen, "1280 X 1024 CANNOT BE SET, 640 X 480 IS USED"));
+  EXPECT_GT(screen->GetPanel().GetPanelRect().right - screen->GetPanel().GetPanelRect().left,
+            CButtonPanel::kButtonWidth + 40);
+  EXPECT_EQ(places(), before);
   screen->HandleInputEvent(Key('F'));
   EXPECT_EQ(g_menuRenderersMade, 0);
   InputEvent cancel;

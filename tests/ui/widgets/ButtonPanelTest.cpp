@@ -1,12 +1,15 @@
-// The button panel on its own: where it is placed and when a mouse press counts as a click.
+// The button panel on its own: where it is placed, when a mouse press counts as a click and in
+// which font and colour a label is written.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "ui/widgets/ButtonPanel.h"
+#include "render/image/B2Image.h"
+#include "ui/sprites/Sprite.h"
 #include "ui/sprites/TinyFont.h"
+#include "ui/widgets/ButtonPanel.h"
 
 namespace {
 
@@ -35,6 +38,18 @@ TEST(ButtonPanel, APositionGivenAfterCentringIsWhereThePanelStays) {
   EXPECT_TRUE(at.x > 8 && at.x < placed.right && at.y > 40 && at.y < placed.bottom);
   panel.MouseInput(at.x, at.y, 1);
   EXPECT_EQ(panel.TakeCommand(), 7);
+  // Buttons kept in place stay put as the lines above them grow in number and in width, on a
+  // centred panel as on a placed one.
+  for (const bool middle : {true, false}) {
+    CButtonPanel kept;
+    middle ? kept.SetCentred() : kept.SetPosition(8, 40);
+    kept.KeepButtonsInPlace(2);
+    kept.AddButton("GO", 7, 'G');
+    const RECT was = kept.GetButtonRect(0);
+    kept.SetLines({"A", std::string(60, 'W')});
+    EXPECT_EQ(kept.GetButtonRect(0).left, was.left) << middle;
+    EXPECT_EQ(kept.GetButtonRect(0).top, was.top) << middle;
+  }
 }
 
 TEST(ButtonPanel, AHeldMouseButtonClicksOnceUntilReleased) {
@@ -125,4 +140,41 @@ TEST(ButtonPanel, APanelOverEverySurfaceEdgeIsClippedToTheSurface) {
     EXPECT_EQ(memory[static_cast<size_t>(r.top + 2 + 4) * kStride + r.left + 2 + 4],
               TinyFont::PackColour(s, over ? CButtonPanel::kLitButtonColour : CButtonPanel::kButtonColour));
   }
+}
+
+// A label that fits its button is written in the alphabet; one too wide for it in the alphabet is
+// written in the built-in font, in the pale colour meant for it rather than the alphabet's.
+TEST(ButtonPanel, ALabelTooWideForTheAlphabetIsWrittenSmallInItsPaleColour) {
+  constexpr uint16_t kGlyph = 0x1234;  // every glyph of this alphabet is a solid block of it
+  CSprite font("alphabet", 10, 12, 96);
+  font.SetFirstCode(' ');
+  CImageRef dib = CreateDibImage(960, 12, 16);
+  ASSERT_FALSE(dib.IsNull());
+  std::fill_n(reinterpret_cast<uint16_t*>(dib->pixels), 960 * 12, kGlyph);
+  CImageRef picture(std::make_unique<CB2Image>());
+  ASSERT_EQ(1, picture->CopyFrom(*dib.Get(), nullptr, nullptr));
+  ASSERT_TRUE(font.SetImage(picture));
+
+  std::vector<uint16_t> memory(240 * 80, 0);
+  DrawSurface s{memory.data(), 240, 80, 480, 16};
+  CButtonPanel panel;
+  panel.SetPosition(0, 0);
+  panel.SetArt(&font, nullptr, nullptr);
+  panel.AddButton("FITS", 1, 0);
+  panel.AddButton("FAR TOO WIDE FOR A BUTTON", 2, 0);  // 250 pixels in the alphabet
+  panel.Draw(s);
+  const auto inked = [&](size_t button, uint32_t colour) {
+    const RECT r = panel.GetButtonRect(button);
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) n += memory[static_cast<size_t>(y) * 240 + x] == colour;
+    return n;
+  };
+  const uint32_t pale = TinyFont::PackColour(s, CButtonPanel::kSmallTextColour);
+  const uint32_t normal = TinyFont::PackColour(s, CButtonPanel::kTextColour);
+  EXPECT_EQ(inked(0, kGlyph), 4 * 10 * 12);
+  EXPECT_EQ(inked(0, pale), 0);
+  EXPECT_EQ(inked(1, kGlyph), 0);
+  EXPECT_GT(inked(1, pale), 0);
+  EXPECT_EQ(inked(1, normal), 0);
 }
