@@ -177,4 +177,9 @@ TEST(ButtonPanel, ALabelTooWideForTheAlphabetIsWrittenSmallInItsPaleColour) {
   EXPECT_EQ(inked(1, kGlyph), 0);
   EXPECT_GT(inked(1, pale), 0);
   EXPECT_EQ(inked(1, normal), 0);
+  // A name listed on a button is cut to fit with ".." (19 glyphs of 10 pixels fill the 192
+  // pixels the button leaves for text); one that fits is left whole.
+  EXPECT_EQ(panel.FitToButton("FITS"), "FITS");
+  EXPECT_EQ(panel.FitToButton(std::string(19, 'A')), std::string(19, 'A'));
+  EXPECT_EQ(panel.FitToButton(std::string(20, 'A')), std::string(17, 'A') + "..");
 }
