@@ -307,6 +307,13 @@ TEST_F(DemoLevel, TheLevelsPathsAreFiledAndItsOwnSkeletonShapesTheOctree) {
     }
     EXPECT_EQ(path.GetBounds().min, box.min);
     EXPECT_EQ(path.GetBounds().max, box.max);
+    for (size_t e = 0; e < want[p].edges.size(); ++e) {
+      const DemoContent::DemoPathEdge& edge = want[p].edges[e];
+      EXPECT_EQ(path.GetEdges()[e].from, edge.from) << e;
+      EXPECT_EQ(path.GetEdges()[e].to, edge.to) << e;
+      const char* name = path.GetEdgeName(static_cast<int>(e));
+      EXPECT_EQ(std::string(name != nullptr ? name : "-"), std::string(edge.name != nullptr ? edge.name : "-")) << e;
+    }
     EXPECT_TRUE(octree.Contains(&path));
     std::vector<CBoundedObject*> found;
     octree.QueryBox(box, &found, CBoundedObject::kPath);
