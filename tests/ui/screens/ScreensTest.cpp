@@ -344,6 +344,8 @@ TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarl
   const SavedGameFolder folder(saves.Path());
   auto* screen = Push(std::make_unique<CSaveGameScreen>(saves.Path()));
   EXPECT_EQ(screen->GetField().GetText(), "Harbour Bowl") << "the park's name to begin with";
+  EXPECT_TRUE(screen->IsModal() && screen->GetClearScreen());
+  EXPECT_EQ(screen->GetPanel().GetTitle(), "SAVE GAME");
   struct Refused {
     std::string name;
     const char* reason;
@@ -365,6 +367,7 @@ TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarl
 
   // A save makes the folder and the file, which the real reader loads back.
   Retype(*screen, "Bowl 1");
+  EXPECT_EQ(screen->GetPanel().GetLines()[1], "NAME  Bowl 1") << "each key shows at once";
   screen->HandleInputEvent(Key(VK_RETURN));
   EXPECT_EQ(screen->GetPanel().GetLines().back(), "GAME SAVED");
   const std::string first = testing_support::ReadBytes(folder.PathOf("Bowl 1"));
@@ -434,16 +437,30 @@ TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarl
       if (b.command >= CSaveGameScreen::kFirstGame) names.push_back(b.text);
     return names;
   };
+  const auto enabled = [&](int command) {
+    for (const CButtonPanel::Button& b : paged->GetPanel().GetButtons())
+      if (b.command == command) return b.enabled;
+    return false;
+  };
   const std::vector<std::string> firstPage = {"g1", "g2", "g3", "g4", "g5", "g6"};
   EXPECT_EQ(listed(), firstPage);
+  EXPECT_FALSE(enabled(CSaveGameScreen::kPreviousPage)) << "no page before the first";
+  EXPECT_TRUE(enabled(CSaveGameScreen::kNextPage));
   Click(*paged, CSaveGameScreen::kNextPage);
   EXPECT_EQ(listed(), std::vector<std::string>{"g7"});
+  EXPECT_TRUE(enabled(CSaveGameScreen::kPreviousPage));
+  EXPECT_FALSE(enabled(CSaveGameScreen::kNextPage)) << "no page after the last";
   Click(*paged, CSaveGameScreen::kFirstGame + 6);
   EXPECT_TRUE(paged->IsAsking());
   EXPECT_EQ(paged->GetField().GetText(), "g7");
   Click(*paged, CSaveGameScreen::kKeep);
   Click(*paged, CSaveGameScreen::kPreviousPage);
   EXPECT_EQ(listed(), firstPage);
+  // Six games fill one page, which has no page buttons.
+  std::filesystem::remove(many.Path() + kSavedGamesFolder + "/g7.sav");
+  paged = Push(std::make_unique<CSaveGameScreen>(many.Path()));
+  EXPECT_EQ(listed(), firstPage);
+  EXPECT_EQ(paged->GetPanel().GetButtons().size(), 8u) << "SAVE, six games, BACK";
 }
 
 // The load screen over a running game and from the menu: the list by name a page at a time, a file
@@ -467,6 +484,8 @@ TEST_F(Screens, TheLoadScreenListsPagesAndLoadsOrSaysWhyNot) {
 
   Push(std::make_unique<CEscapeMenuScreen>(saves.Path(), Root()));
   auto* screen = Push(std::make_unique<CLoadGameScreen>(saves.Path(), Root()));
+  EXPECT_TRUE(screen->IsModal() && screen->GetClearScreen());
+  EXPECT_EQ(screen->GetPanel().GetTitle(), "LOAD GAME");
   const std::vector<std::string> all = {"a1", "B2", "Broken", "c3", "D4", "e5", "good", "old"};
   EXPECT_EQ(screen->GetGames(), all) << "by name, without regard to case";
   EXPECT_EQ(screen->GetPanel().GetLines().front(), "CHOOSE A GAME, PAGE 1 OF 2");
