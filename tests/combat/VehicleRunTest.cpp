@@ -238,6 +238,11 @@ TEST_F(VehicleRun, SavedStateComesBackExactlyAndARunawayStepIsRefused) {
   VehicleState saved, again;
   buggy.SaveState(saved);
   ASSERT_GT(saved.body.velocity.Length(), 1.0f);
+  ASSERT_EQ(4u, saved.wheels.size());
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(saved.wheels[i].extension, buggy.GetWheel(i).GetExtension()) << "every wheel saved, " << i;
+    EXPECT_NE(saved.wheels[i].spin, 0.0f) << "rolling, " << i;
+  }
   run.Run(4.0f, {{4.0f, drive}}, nullptr);
   buggy.RestoreState(saved);
   buggy.SaveState(again);
