@@ -207,6 +207,11 @@ TEST_F(VehicleRun, CreateMessagesRoundTripAndHostileOnesLeaveNothing) {
   // Hostile creation data: cut short, an unterminated or empty name, a frame that is not finite.
   uint8_t good[BodyCreation::kDataBytes];
   data.Write(good);
+  // The layout messages carry: a 64-byte name, then the frame's three axes and position as 12 floats.
+  ASSERT_EQ(sizeof good, 64u + 12u * 4u);
+  float x = 0.0f;
+  std::memcpy(&x, good + 64 + 9 * 4, 4);
+  EXPECT_EQ(x, frame.position.x);
   EXPECT_TRUE(data.Read(good, sizeof good));
   EXPECT_FALSE(data.Read(good, sizeof good - 1));
   uint8_t bad[BodyCreation::kDataBytes];
