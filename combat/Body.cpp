@@ -97,3 +97,10 @@ uint8_t* CBody::BuildCreateMessage(bool full) {
   data.Write(message + GameMessage::kCreateHeaderSize);
   return message;
 }
+
+void CBody::TakeAwayUnlessPlaced(bool placed, const char* className, const char* noun) {
+  if (placed) return;
+  const Vector3& at = GetFrame().position;
+  DebugPrintf("%s: no room at (%.2f, %.2f, %.2f); the %s is taken away\n", className, at.x, at.y, at.z, noun);
+  MarkForRemoval();
+}

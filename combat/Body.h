@@ -40,6 +40,9 @@ class CBody : public CGameObject, public CRigidCollisionBody {
   // be made of that kind of resource. A plain body is made of a rigid-body model.
   virtual bool SetupFromResource(void* resource, uint16_t type, const COrientation& placement);
 
+  // For a body made through the world at a place it does not fit (placed false): it goes at the
+  // next update, with a line naming it.
+  void TakeAwayUnlessPlaced(bool placed, const char* className, const char* noun);
   // Per second: the limit the drag works to, the world's tick rate when it has one.
   static float InverseTick(float dt);
   // False when the move ran out of contacts before it used its time.

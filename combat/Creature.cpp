@@ -1,6 +1,5 @@
 #include "combat/Creature.h"
 
-#include "core/data/DebugPrintf.h"
 #include "core/data/ResourceTable.h"
 #include "physics/collision/SphereTreeNode.h"
 #include "physics/rigid/RigidConst.h"
@@ -25,10 +24,7 @@ bool CCreature::Place(const COrientation& frame) {
 }
 
 void CCreature::Init(bool created) {
-  if (GetOctree() == nullptr || Place(GetFrame())) return;
-  DebugPrintf("CCreature: no room at (%.2f, %.2f, %.2f); the creature is taken away\n", GetFrame().position.x,
-              GetFrame().position.y, GetFrame().position.z);
-  MarkForRemoval();
+  if (GetOctree() != nullptr) TakeAwayUnlessPlaced(Place(GetFrame()), "CCreature", "creature");
 }
 
 const ShadedMesh* CCreature::GetCameraSubjectMesh() const { return GetModel() ? GetModel()->GetMesh() : nullptr; }

@@ -47,10 +47,7 @@ bool CVehicle::Place(const COrientation& frame) {
 }
 
 void CVehicle::Init(bool created) {
-  if (GetOctree() == nullptr || Place(GetFrame())) return;
-  DebugPrintf("CVehicle: no room at (%.2f, %.2f, %.2f); the vehicle is taken away\n", GetFrame().position.x,
-              GetFrame().position.y, GetFrame().position.z);
-  MarkForRemoval();
+  if (GetOctree() != nullptr) TakeAwayUnlessPlaced(Place(GetFrame()), "CVehicle", "vehicle");
 }
 
 void CVehicle::SaveState(VehicleState& out) const {
