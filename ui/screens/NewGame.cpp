@@ -14,7 +14,6 @@
 #include "park/saved/SavedGame.h"
 #include "park/world/VerezIvor.h"
 #include "platform/files/FileSystem.h"
-#include "platform/files/Win32Files.h"
 #include "ui/park/BuildPalette.h"
 #include "ui/park/GameHooks.h"
 #include "ui/screens/LevelLoader.h"
@@ -168,12 +167,6 @@ SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::strin
 
 bool SaveRunningGame(CVerezIvor* park, const char* path) {
   if (park == nullptr || path == nullptr) return false;
-  const std::string file(path);
-  const size_t slash = file.find_last_of("/\\");
-  if (slash != std::string::npos && slash > 0) {
-    const std::string folder = file.substr(0, slash);
-    if (!plat::DirectoryExists(folder.c_str())) CreateDirectoryA(folder.c_str(), nullptr);
-  }
   const GameHooks& hooks = GetGameHooks();
   ControllerSaveFields fields;
   const bool saved = hooks.saveGame != nullptr ? hooks.saveGame(*park, path) : CSavedGame::SaveToFile(*park, fields, path);

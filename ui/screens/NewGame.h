@@ -34,8 +34,8 @@ bool StartNewGame(CVerezIvor* park, uint8_t levelIndex, int32_t startingMoney, c
 // (kInstantActionFile) loaded over it. A missing or unreadable park file is logged and told in a
 // notice, and the empty park keeps running.
 bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot = std::string());
-// Saves the running game (creating the file's folder when it is missing); false (logged) on
-// failure, and an earlier file of that path is then left whole.
+// Saves the running game into a folder that is there (the saved-games folder makes its own);
+// false (logged) on failure, and an earlier file of that path is then left whole.
 bool SaveRunningGame(CVerezIvor* park, const char* path);
 
 // What came of loading a saved game chosen on the load screen.

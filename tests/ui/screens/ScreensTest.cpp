@@ -1278,6 +1278,17 @@ TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
                                                             "FULL SCREEN ON", "SIZE 640 X 480", "DONE"}));
   EXPECT_EQ(screen->GetPanel().GetLines(),
             std::vector<std::string>{"RENDERER AND SIZE TAKE EFFECT WHEN A GAME STARTS"});
+  {  // drawn in the middle of the frame, the menu's under it
+    RecordingRasterizer r(640, 480);
+    CRenderView view;
+    view.Setup(&r, nullptr, nullptr, nullptr, 31);
+    PixelBufferDesc* locked = nullptr;
+    screen->Draw(&view, &locked);
+    const RECT box = screen->GetPanel().GetPanelRect();
+    EXPECT_NEAR((box.left + box.right) / 2, 320, 1);
+    EXPECT_NEAR((box.top + box.bottom) / 2, 240, 1);
+    if (locked != nullptr) r.UnlockBackBuffer();
+  }
 
   const float steps[] = {0.0f, 0.1f, 0.4f, 0.7f, 0.9f, 1.0f};
   const int32_t attenuations[] = {-10000, -2700, -1800, -900, -300, 0};
