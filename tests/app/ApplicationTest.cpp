@@ -597,9 +597,10 @@ TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) 
   // window in the mode asked for; during a game nothing changes until the next game.
   for (bool fullScreen : {true, false}) {
     GetSettings()->SetFullScreen(fullScreen);
-    // Made again for the mode: its frame's width follows (the old renderer's address may be
-    // reused, so the two are not compared).
-    RenewMenuRasterizer();
+    // Made again for the mode, through the hook the settings screen calls: its frame's width
+    // follows (the old renderer's address may be reused, so the two are not compared).
+    ASSERT_NE(GetGameHooks().renewMenuRenderer, nullptr);
+    GetGameHooks().renewMenuRenderer();
     EXPECT_EQ(kMenuRasterizer, GetRasterizerState());
     RECT client = {};
     ASSERT_TRUE(GetClientRect(window, &client));

@@ -266,6 +266,8 @@ TEST_F(VehicleRun, SavedStateComesBackExactlyAndARunawayStepIsRefused) {
   buggy.StepPhysics(kDt);
   EXPECT_TRUE(buggy.GetState().position == before && buggy.GetFrame().position == before);
   EXPECT_EQ(Vector3(0, 0, 0), buggy.GetState().velocity);
+  for (size_t i = 0; i < 4; ++i)
+    EXPECT_TRUE(buggy.GetWheel(i).GetSpin() == 0.0f && buggy.GetWheel(i).GetExtensionRate() == 0.0f) << "at rest, " << i;
   // Placing it anew puts it there at rest on unloaded springs; a place across the block's wall is refused.
   EXPECT_FALSE(buggy.Place(At(10.3f, 16.0f, kGround + 1.0f)));
   EXPECT_TRUE(buggy.GetFrame().position == before);

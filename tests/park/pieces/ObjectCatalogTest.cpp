@@ -202,7 +202,7 @@ TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {
   std::string prices = "[Header]\nNumInCategory=11\n";
   for (int j = 0; j <= 10; ++j) {
     prices += "[Object" + std::to_string(j + 1) + "]\nidx=" + std::to_string(j) + "\n";
-    prices += "[object" + std::to_string(100 + 10 * j) + "]\nsize=1,1,1\nmesh=x.mesh\n";
+    prices += "[object" + std::to_string(100 + 10 * j) + "]\nsize=1,1," + (j < 10 ? "1" : "1000000000") + "\nmesh=x.mesh\n";
     prices += j < 10 ? std::string(refused[j]) : "cost=2147483647\nusefee=2147483647\noperating_cost=-2147483647";
     prices += "\n";
   }
@@ -213,6 +213,7 @@ TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {
   for (int j = 0; j < 10; ++j) EXPECT_EQ(catalog.GetEntry(5, j, 0, false), nullptr) << refused[j];
   ASSERT_NE(catalog.GetEntry(5, 10, 0, false), nullptr);
   EXPECT_EQ(catalog.GetEntry(5, 10, 0, false)->cost, 2147483647.0);
+  EXPECT_EQ(catalog.GetEntry(5, 10, 0, false)->height, 1e9f) << "the tallest a piece may be";
   EXPECT_NE(capture.Text().find("Catalog: [object100] holds a price, fee or size no park makes; left out\n"),
             std::string::npos);
 }

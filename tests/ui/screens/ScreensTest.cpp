@@ -47,6 +47,7 @@
 #include "ui/screens/NewGameScreen.h"
 #include "ui/screens/SaveGameScreen.h"
 #include "ui/screens/SavedGameFolder.h"
+#include "ui/screens/SavedGamePages.h"
 #include "ui/screens/SettingsScreen.h"
 #include "ui/park/MoneyText.h"
 #include "ui/park/SectionPopup.h"
@@ -456,6 +457,9 @@ TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarl
   Click(*paged, CSaveGameScreen::kKeep);
   Click(*paged, CSaveGameScreen::kPreviousPage);
   EXPECT_EQ(listed(), firstPage);
+  // A command past the last game stands for none.
+  EXPECT_EQ(SavedGamePages({"a", "b"}, {0, 1, 2}).GameOf(4), nullptr);
+  EXPECT_EQ(*SavedGamePages({"a", "b"}, {0, 1, 2}).GameOf(3), "b");
   // Six games fill one page, which has no page buttons.
   std::filesystem::remove(many.Path() + kSavedGamesFolder + "/g7.sav");
   paged = Push(std::make_unique<CSaveGameScreen>(many.Path()));
