@@ -102,6 +102,16 @@ std::vector<std::string> LiveLayers(const CVerezIvor& park) {
   return out;
 }
 
+// Draws one layer alone into a recorded frame and gives its panel's rectangle there.
+template <class Layer>
+RECT DrawAlone(Layer& layer, RecordingRasterizer& r) {
+  CRenderView view;
+  view.Setup(&r, nullptr, nullptr, nullptr, 31);
+  PixelBufferDesc* locked = nullptr;
+  layer.Draw(&view, &locked);
+  return layer.GetPanel().GetPanelRect();
+}
+
 struct StandInController : CGameActionLayer {
   const char* GetInfoString() const override { return "Controller"; }
   // The controller acts on a click only when no interface layer above took it.
@@ -996,11 +1006,7 @@ TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   // screen it is drawn on.
   hud->GetPanel().SetLines({"A STATUS LINE AS LONG AS A SKATER EVER HAS, AND LONGER STILL", "MONEY 50000"});
   RecordingRasterizer wide(800, 600);
-  CRenderView hudView;
-  hudView.Setup(&wide, nullptr, nullptr, nullptr, 31);
-  PixelBufferDesc* hudLock = nullptr;
-  hud->Draw(&hudView, &hudLock);
-  const RECT hudBox = hud->GetPanel().GetPanelRect();
+  const RECT hudBox = DrawAlone(*hud, wide);
   EXPECT_TRUE(hudBox.right == 800 - 8 && hudBox.left >= 0 && LitInAndOut(wide, 800, hudBox).second == 0) << hudBox.left;
   park->SetPlayerSkaterId(CSkater::kNone);
   hud->Update(0.033f);
@@ -1282,17 +1288,10 @@ TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
                                                             "FULL SCREEN ON", "SIZE 640 X 480", "DONE"}));
   EXPECT_EQ(screen->GetPanel().GetLines(),
             std::vector<std::string>{"RENDERER AND SIZE TAKE EFFECT WHEN A GAME STARTS"});
-  {  // drawn in the middle of the frame, the menu's under it
-    RecordingRasterizer r(640, 480);
-    CRenderView view;
-    view.Setup(&r, nullptr, nullptr, nullptr, 31);
-    PixelBufferDesc* locked = nullptr;
-    screen->Draw(&view, &locked);
-    const RECT box = screen->GetPanel().GetPanelRect();
-    EXPECT_NEAR((box.left + box.right) / 2, 320, 1);
-    EXPECT_NEAR((box.top + box.bottom) / 2, 240, 1);
-    if (locked != nullptr) r.UnlockBackBuffer();
-  }
+  RecordingRasterizer frame(640, 480);
+  const RECT box = DrawAlone(*screen, frame);  // in the middle of the frame
+  EXPECT_NEAR((box.left + box.right) / 2, 320, 1);
+  EXPECT_NEAR((box.top + box.bottom) / 2, 240, 1);
 
   const float steps[] = {0.0f, 0.1f, 0.4f, 0.7f, 0.9f, 1.0f};
   const int32_t attenuations[] = {-10000, -2700, -1800, -900, -300, 0};
