@@ -107,9 +107,21 @@ struct CObjectCatalog::CategoryFile {
   std::map<int, std::unique_ptr<ObjectDefinition>> definitions;  // by section number, those read
 };
 
+// What stored a place of the table: an entry of a file's list of one kind, for one category ID.
+struct CObjectCatalog::Holder {
+  CategoryFile::Kind* kind = nullptr;  // null for sponsor pieces
+  int categoryId = 0;
+  size_t entry = 0;
+  bool SameStore(const Holder& other) const { return kind == other.kind && categoryId == other.categoryId; }
+  bool operator==(const Holder& other) const { return SameStore(other) && entry == other.entry; }
+};
+
 // The catalog files of one load, each read and indexed once however many keys are asked of it,
 // and the icons of one load, each loaded once however many entries show it.
 struct CObjectCatalog::OpenFiles {
+  // Which entry stored each place of the table this load.
+  std::vector<Holder> holders = std::vector<Holder>(kTableSize);
+
   // A file by what it is, not by how a list spells it: spelt a hundred ways, a list's own file
   // would otherwise be read a hundred times. Files that do not exist read as empty and are told
   // apart by their resolved paths.
@@ -247,7 +259,7 @@ void CObjectCatalog::LoadCategory(OpenFiles& files, const CProfileFile& list, co
   // Named again, a file gives its entries again, but not the work of reading them: every category
   // of it shares one list, and its definitions are copied once to each category ID's places.
   category.items = CatalogItemList(kind.items);
-  if (kind.storedFor.insert(category.categoryId).second) StoreEntries(file, category.categoryId, facility);
+  if (kind.storedFor.insert(category.categoryId).second) StoreEntries(files, file, category.categoryId, facility);
 }
 
 void CObjectCatalog::ReadEntries(OpenFiles& files, CategoryFile& categoryFile, bool facility) {
@@ -288,8 +300,8 @@ void CObjectCatalog::ReadEntries(OpenFiles& files, CategoryFile& categoryFile, b
   }
 }
 
-void CObjectCatalog::StoreEntries(const CategoryFile& file, int categoryId, bool facility) {
-  const CategoryFile::Kind& kind = file.kinds[facility ? 1 : 0];
+void CObjectCatalog::StoreEntries(OpenFiles& files, CategoryFile& file, int categoryId, bool facility) {
+  CategoryFile::Kind& kind = file.kinds[facility ? 1 : 0];
   int outside = 0;
   for (size_t j = 0; j < kind.variants.size(); ++j) {
     const CatalogItem& item = (*kind.items)[j];
@@ -301,11 +313,14 @@ void CObjectCatalog::StoreEntries(const CategoryFile& file, int categoryId, bool
         ++outside;
         break;
       }
+      // Stored again after another file took some of its places: the rest still hold these copies.
+      const Holder holder{&kind, categoryId, j};
+      if (files.holders[static_cast<size_t>(position)] == holder) continue;
       auto definition = std::make_unique<ObjectDefinition>(*read);
       definition->type = item.type;
       definition->styleCode = StyleOf(item.type);
       definition->catalogNumber = static_cast<uint16_t>(position);
-      Store(position, std::move(definition));
+      Store(files, position, std::move(definition), holder);
     }
   }
   if (outside > 0)
@@ -327,19 +342,23 @@ void CObjectCatalog::LoadSponsors(OpenFiles& files, const std::string& root) {
     definition->type = kSponsorPieceType;
     definition->styleCode = StyleOf(kSponsorPieceType);
     definition->catalogNumber = static_cast<uint16_t>(kSponsorBase + i);
-    Store(kSponsorBase + i, std::move(definition));
+    Store(files, kSponsorBase + i, std::move(definition), Holder());
   }
 }
 
-bool CObjectCatalog::Store(int position, std::unique_ptr<ObjectDefinition> definition) {
+void CObjectCatalog::Store(OpenFiles& files, int position, std::unique_ptr<ObjectDefinition> definition,
+                           const Holder& holder) {
   std::unique_ptr<ObjectDefinition>& slot = m_table[static_cast<size_t>(position)];
+  Holder& before = files.holders[static_cast<size_t>(position)];
   if (slot != nullptr) {
-    // Entries that share an idx (often both without one) would overwrite each other silently.
-    DebugPrintf("Catalog: two definitions for catalog number %d; the first is kept\n", position);
-    return false;
+    // Entries that share an idx (often both without one) replace each other: the one read last
+    // is kept. Said, since it is rarely meant.
+    DebugPrintf("Catalog: two definitions for catalog number %d; the later is kept\n", position);
+    // The file that lost the place must store again when a later category names it once more.
+    if (before.kind != nullptr && !before.SameStore(holder)) before.kind->storedFor.erase(before.categoryId);
   }
   slot = std::move(definition);
-  return true;
+  before = holder;
 }
 
 namespace {

@@ -37,8 +37,9 @@ class CObjectCatalog {
   // (Re)reads every catalog file below root (the working directory when empty), each file once. A
   // count of categories or entries above the sections of its file is cut to them. Categories whose
   // lists name the same file share the entries read from it, each with its definitions at the
-  // places of its own category ID. A definition whose numbers no park makes (a price beyond the
-  // most money a park holds, a fee or cost that is no number) is left out, logged.
+  // places of its own category ID; where two definitions fall on one place the later one read is
+  // kept. A definition whose numbers no park makes (a price beyond the most money a park holds, a
+  // fee or cost that is no number) is left out, logged.
   void Load(const std::string& root);
   // Deletes every definition and category.
   void Free();
@@ -59,6 +60,7 @@ class CObjectCatalog {
  private:
   struct OpenFiles;
   struct CategoryFile;
+  struct Holder;
   void LoadCategories(OpenFiles& files, const std::string& root, const char* listFile, bool facility,
                       std::vector<CatalogCategory>& out);
   void LoadCategory(OpenFiles& files, const CProfileFile& list, const std::string& categoryPath, int number,
@@ -66,10 +68,11 @@ class CObjectCatalog {
   // The entries of a category file of one kind, read the first time a category names it.
   static void ReadEntries(OpenFiles& files, CategoryFile& file, bool facility);
   // Stores copies of the file's definitions at the places of one category ID.
-  void StoreEntries(const CategoryFile& file, int categoryId, bool facility);
+  void StoreEntries(OpenFiles& files, CategoryFile& file, int categoryId, bool facility);
   void LoadSponsors(OpenFiles& files, const std::string& root);
   static std::unique_ptr<ObjectDefinition> ReadObject(OpenFiles& files, const CProfileFile& file, int section);
-  bool Store(int position, std::unique_ptr<ObjectDefinition> definition);
+  // Two definitions for one place: the later one is kept, and the clash logged.
+  void Store(OpenFiles& files, int position, std::unique_ptr<ObjectDefinition> definition, const Holder& holder);
 
   std::vector<CatalogCategory> m_sections;
   std::vector<CatalogCategory> m_facilities;

@@ -99,8 +99,7 @@ TEST(ObjectCatalog, LoadsAGeneratedTree) {
   EXPECT_EQ(odd->footprintWidth, 1);
   EXPECT_EQ(odd->footprintLength, 20);
   EXPECT_EQ(odd->operatingCost, -4.0f);
-  // Rails: two entries without idx share position 3100; the first is kept and the clash logged,
-  // though the second read its definition as well.
+  // Rails: two entries without idx share position 3100 and the same definition; the clash is logged.
   const ObjectDefinition* rail = catalog.GetEntry(3, 0, 0, false);
   ASSERT_NE(rail, nullptr);
   EXPECT_STREQ(rail->name, "first");
@@ -149,6 +148,35 @@ TEST(ObjectCatalog, LoadsAGeneratedTree) {
   catalog.Free();
   EXPECT_EQ(catalog.CountDefinitions(), 0);
   EXPECT_TRUE(catalog.GetSectionCategories().empty());
+}
+
+TEST(ObjectCatalog, AClashOfDefinitionsKeepsTheOneReadLast) {
+  TempFolder folder;
+  // Two entries of a.ini share idx 0; b.ini, for the same category ID, has one there too.
+  folder.Write("data/objects/a.ini",
+               "[Header]\nNumInCategory=2\n[Object1]\ntype=rail\n[Object2]\ntype=curb\n"
+               "[object100]\nsize=1,1,1\nmesh=a.mesh\nname=from a\n");
+  folder.Write("data/objects/b.ini",
+               "[Header]\nNumInCategory=1\n[Object1]\ntype=bench\n"
+               "[object100]\nsize=1,1,1\nmesh=b.mesh\nname=from b\n");
+  // The definition at place 1100 when the categories, all of ID 1, name the files in order by letter.
+  auto held = [&](const std::string& files) {
+    std::string list = "[header]\nNumCategories=" + std::to_string(files.size()) + "\n";
+    for (size_t i = 0; i < files.size(); ++i)
+      list += "[Cat" + std::to_string(i + 1) + "]\nINIFile=" + files[i] + ".ini\nCategoryID=1\n";
+    folder.Write("data/objects/categories.ini", list);
+    CObjectCatalog catalog;
+    catalog.Load(folder.Path());
+    const ObjectDefinition* d = catalog.GetEntry(1, 0, 0, false);
+    return d != nullptr ? std::string(d->name) + " " + std::to_string(d->type) : std::string("none");
+  };
+  testing_support::DebugCapture capture;
+  EXPECT_EQ(held("a"), "from a 7") << "the second entry, a curb";
+  EXPECT_NE(capture.Text().find("Catalog: two definitions for catalog number 1100; the later is kept\n"),
+            std::string::npos);
+  EXPECT_EQ(held("ab"), "from b 5");
+  EXPECT_EQ(held("aba"), "from a 7") << "named again, a file takes its place back";
+  EXPECT_EQ(held("abaa"), "from a 7");
 }
 
 TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {
