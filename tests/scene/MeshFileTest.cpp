@@ -41,6 +41,14 @@ TEST(MeshFileTest, EveryCombinationOfSectionsSurvivesARoundTrip) {
     ASSERT_TRUE(original);
     EXPECT_EQ(original->allFaceNormals == nullptr, original->faceNormals == nullptr) << "no frame pointer left dangling";
     const std::vector<uint8_t> image = FileImage(*original);
+    // Both header words that announce the face normals, at the byte offsets stored files have
+    // them (16 and 208): other readers of the format look at the first.
+    const bool normals = (parts & mesh_test::kFaceNormals) != 0;
+    for (const size_t offset : {16u, 208u}) {
+      uint32_t gate;
+      std::memcpy(&gate, &image[offset], 4);
+      EXPECT_EQ(gate != 0, normals) << offset;
+    }
 
     // Copied, in place from an aligned image, and in place from an odd address (which must
     // fall back to copies for the arrays it cannot use unaligned).
