@@ -1114,6 +1114,14 @@ TEST_F(Screens, TheSponsorshipNoticeMarksItsSlotAndAcceptingBuysTheSponsorPiece)
   const RECT box = notice->GetPanel().GetPanelRect();
   EXPECT_EQ(box.left, (640 - (box.right - box.left)) / 2) << "centred";
   EXPECT_EQ(box.top, (480 - (box.bottom - box.top)) / 2) << "centred";
+  // A park in debt cannot buy even a free piece: the offer stays open, says why, and can be taken later.
+  park->AddMoney(-1.0f);
+  Click(*notice, CSponsorshipNotice::kAccept);
+  EXPECT_FALSE(notice->IsMarkedForRemoval());
+  EXPECT_EQ(notice->GetSponsorPiece(), 0u);
+  EXPECT_EQ(notice->GetPanel().GetLines().back(), "IT COULD NOT BE MADE; TRY AGAIN LATER");
+  EXPECT_TRUE(notice->GetPanel().GetButtons()[CSponsorshipNotice::kAccept].enabled);
+  park->AddMoney(1.0f);
   Click(*notice, CSponsorshipNotice::kAccept);
   auto* piece = dynamic_cast<CSkatableSection*>(park->GetObjectByID(notice->GetSponsorPiece()));
   ASSERT_NE(piece, nullptr) << "a sponsor piece costs nothing";
