@@ -143,6 +143,14 @@ TEST(EffectRecords, CutPaddedAndHostileRecordsAreRefusedWithOneLine) {
   ExpectRefused<AttachGlowRecord>(glow, 8, -1.0f, "negative size");
   ExpectRefused<AttachGlowRecord>(glow, 8, nan, "size");
   ExpectRefused<AttachGlowRecord>(glow, 8, AttachGlowRecord::kLargestSize * 2, "size past the largest");
+  // A glow's half side is at most 1000 units: the next float past it is refused, 1000 itself is read.
+  ExpectRefused<AttachGlowRecord>(glow, 8, std::nextafter(1000.0f, inf), "size just past the largest");
+  std::vector<uint8_t> atLargestSize = glow;
+  const float largestSize = 1000.0f;
+  std::memcpy(atLargestSize.data() + 8, &largestSize, 4);
+  AttachGlowRecord widest;
+  ASSERT_TRUE(widest.Read(atLargestSize.data(), atLargestSize.size()));
+  EXPECT_EQ(widest.halfSide, 1000.0f);
   AttachGlowRecord any;
   std::vector<uint8_t> negativeIndex = glow;
   const int32_t index = -5;  // unknown indices are the carrier's to answer (with 0)
