@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/input/Settings.h"
 #include "platform/graphics/RecordingDevice.h"
 #include "render/display/DisplayDrivers.h"
 #include "render/display/DisplayFramework.h"
@@ -123,8 +122,8 @@ TEST_F(DisplayDriverTest, ChoiceKeepsTheFirstOfEqualsAndFollowsThePick) {
 }
 
 // The hardware back end shows its modes; the software one those within its frame's limit and the
-// desktop (1024 x 768 unless scripted). A size the renderer cannot show falls back to 640 x 480.
-TEST_F(DisplayDriverTest, ASizeTheRendererCannotShowFallsBackTo640x480) {
+// desktop (1024 x 768 unless scripted); without a driver, only the size others fall back to.
+TEST_F(DisplayDriverTest, EachRendererShowsTheModesThatSuitIt) {
   DisplayMachine& machine = GetDisplayMachine();
   machine.drivers[0].modes = {DisplayModeDesc(1280, 1024, 16), DisplayModeDesc(640, 480, 16),
                               DisplayModeDesc(8192, 8192, 16), DisplayModeDesc(9000, 9000, 16),
@@ -139,30 +138,6 @@ TEST_F(DisplayDriverTest, ASizeTheRendererCannotShowFallsBackTo640x480) {
   EXPECT_EQ(sizes(1), (Sizes{{640, 480}, {1024, 768}}));
   machine.desktopWidth = machine.desktopHeight = 10000;
   EXPECT_EQ(sizes(2), (Sizes{{640, 480}, {1024, 768}, {1280, 1024}, {8192, 8192}})) << "9000 is past the frame's limit";
-  machine.desktopWidth = 1024;
-  machine.desktopHeight = 768;
-  const struct {
-    uint32_t renderer;
-    DWORD width, height;
-    const char* line;
-  } cases[] = {{0, 1, 1, "1 X 1 CANNOT BE SET, 640 X 480 IS USED"},
-               {0, 9000, 9000, ""},
-               {0, 1280, 1024, ""},
-               {1, 1280, 1024, "1280 X 1024 CANNOT BE SET, 640 X 480 IS USED"},
-               {1, 8192, 8192, "8192 X 8192 CANNOT BE SET, 640 X 480 IS USED"},
-               {1, 1024, 768, ""}};
-  for (const auto& c : cases) {
-    CSettings settings;
-    settings.renderer = c.renderer;
-    settings.displayWidth = c.width;
-    settings.displayHeight = c.height;
-    testing_support::DebugCapture log;
-    EXPECT_EQ(FallBackDisplaySize(settings), c.line) << c.width;
-    const bool kept = *c.line == '\0';
-    EXPECT_EQ(settings.displayWidth, kept ? c.width : 640u);
-    EXPECT_EQ(settings.displayHeight, kept ? c.height : 480u);
-    EXPECT_EQ(log.Text().find("full screen; 640x480 is used") != std::string::npos, !kept) << log.Text();
-  }
   machine.drivers.clear();  // no driver: the software back end draws instead, at the fall-back size
   EXPECT_EQ(sizes(0), (Sizes{{640, 480}}));
 }
