@@ -1,5 +1,7 @@
 // The menu and game renderers: which back end draws, and what changes when it does.
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/Application.h"
@@ -12,10 +14,12 @@
 #include "platform/graphics/GLDevice.h"
 #include "platform/system/Platform.h"
 #include "render/display/DisplayMode.h"
+#include "render/display/DisplaySizes.h"
 #include "render/hardware/D3DRasterizer.h"
 #include "render/image/ColourDepth.h"
 #include "render/software/SoftwareRasterizer.h"
 #include "render/view/RenderView.h"
+#include "ui/screens/NoticeScreen.h"
 
 using namespace app_shell;
 
@@ -61,6 +65,32 @@ std::unique_ptr<CRasterizerInterface> CreateHardwareRasterizer() {
   return rasterizer;
 }
 
+DisplayMode GameDisplayMode(const CSkateSettings& settings) {
+  DisplayMode mode;
+  mode.width = settings.displayWidth;
+  mode.height = settings.displayHeight;
+  mode.bits = settings.displayBits;
+  mode.fullScreen = settings.IsFullScreen() ? 1 : 0;
+  return mode;
+}
+
+// The game's back end. The settings come to name the one that runs and a size it can show; the
+// line telling the player of a size that fell back goes into fallBack.
+std::unique_ptr<CRasterizerInterface> CreateGameRasterizer(CSkateSettings& settings, std::string& fallBack) {
+  std::unique_ptr<CRasterizerInterface> rasterizer;
+  if (settings.renderer == 0) {
+    fallBack = FallBackDisplaySize(settings);
+    rasterizer = CreateHardwareRasterizer();
+  } else if (settings.renderer != 1) {
+    // Never go on with the deleted renderer: any unknown choice gets the software one.
+    DebugPrintf("Application: Unknown renderer option %u; using the software renderer\n", settings.renderer);
+  }
+  if (rasterizer) return rasterizer;
+  settings.renderer = 1;
+  if (fallBack.empty()) fallBack = FallBackDisplaySize(settings);
+  return CreateSoftwareRasterizer(GameDisplayMode(settings));
+}
+
 // Puts the window in the mode the settings ask for, so that leaving full screen in the settings
 // gives back the framed window and its size, not a borderless one as large as the desktop.
 void ShowWindowMode(bool fullScreen) {
@@ -94,22 +124,14 @@ void SwitchToGameRasterizer() {
   if (!app.rasterizer || app.rasterizerState != kMenuRasterizer || !app.renderView || !app.settings) return;
   app.rasterizer.reset();
   ShowWindowMode(app.settings->IsFullScreen());
-  DisplayMode mode;
-  mode.width = app.settings->displayWidth;
-  mode.height = app.settings->displayHeight;
-  mode.bits = app.settings->displayBits;
-  mode.fullScreen = app.settings->IsFullScreen() ? 1 : 0;
-  std::unique_ptr<CRasterizerInterface> rasterizer;
-  if (app.settings->renderer == 0) {
-    rasterizer = CreateHardwareRasterizer();
-  } else if (app.settings->renderer != 1) {
-    // Never go on with the deleted renderer: any unknown choice gets the software one.
-    DebugPrintf("Application: Unknown renderer option %u; using the software renderer\n", app.settings->renderer);
-  }
-  if (!rasterizer) rasterizer = CreateSoftwareRasterizer(mode);
+  std::string fallBack;
+  std::unique_ptr<CRasterizerInterface> rasterizer = CreateGameRasterizer(*app.settings, fallBack);
   app.renderView->SetScaleFactor(0.5f);
   ViewFrustum* view = app.renderView->GetView() ? app.renderView->GetView() : &defaultView;
   AdoptRasterizer(std::move(rasterizer), view, kGameRasterizer);
+  CGameWorld* world = GetGameWorld();
+  if (!fallBack.empty() && world != nullptr)
+    world->AddLayerOnTop(std::make_unique<CNoticeScreen>(std::vector<std::string>{fallBack}));
 }
 
 void RenewMenuRasterizer() {

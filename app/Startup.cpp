@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/Application.h"
@@ -17,6 +19,7 @@
 #include "park/world/VerezIvor.h"
 #include "platform/system/Platform.h"
 #include "render/display/DisplayDrivers.h"
+#include "render/display/DisplaySizes.h"
 #include "render/view/RenderView.h"
 #include "sound/SoundManager.h"
 #include "ui/screens/SplashScreenLogic.h"
@@ -176,6 +179,10 @@ void InitApplication(HWND window, HINSTANCE instance) {
   if (GetAsyncKeyState(VK_F12) & 0x8000) app.settings->SetFullScreen(!app.settings->IsFullScreen());
   if (app.pvsWindowed) app.settings->SetFullScreen(false);
   if (app.settings->IsFullScreen()) SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_POPUP));
+  // The file keeps only a size the chosen back end can show; the player is told after the title.
+  std::vector<std::string> notices;
+  const std::string fallBack = FallBackDisplaySize(*app.settings);
+  if (!fallBack.empty()) notices.push_back(fallBack);
   app.settings->Save();
 
   SwitchToMenuRasterizer();
@@ -206,5 +213,5 @@ void InitApplication(HWND window, HINSTANCE instance) {
   app.lastElapsed = 0;
   ShowCursor(FALSE);
 
-  if (app.startLevel < 0) app.world->AddLayerAtBottom(std::make_unique<CSplashScreenLogic>());
+  if (app.startLevel < 0) app.world->AddLayerAtBottom(std::make_unique<CSplashScreenLogic>(std::move(notices)));
 }

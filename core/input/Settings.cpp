@@ -288,6 +288,11 @@ void CSettings::ClampLoadedValues() {
   // The input manager limits mouse movement to 40 - 38 x scale pixels: above 1 the limit would
   // reach zero or turn negative.
   changed |= ClampUnit(&mouseScale, 0.5f);
+  // Any renderer option but the hardware one runs the software back end: the option says so.
+  if (renderer > 1) {
+    renderer = 1;
+    changed = true;
+  }
   if (displayWidth == 0 || displayHeight == 0 || displayWidth > kMaxDisplaySide || displayHeight > kMaxDisplaySide) {
     displayWidth = 640;
     displayHeight = 480;

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 
+#include "platform/system/Platform.h"
+#include "platform/window/SdlSession.h"
+
 namespace {
 
 const ScriptedDriver* FindDriver(const GUID* guid) {
@@ -22,6 +25,19 @@ DWORD MipLevelsOf(const DDSURFACEDESC2& desc) {
 }  // namespace
 
 DWORD GetDesktopBitsPerPixel() { return GetDisplayMachine().desktopBits; }
+
+void GetDesktopSize(DWORD* width, DWORD* height) {
+  const DisplayMachine& machine = GetDisplayMachine();
+  DWORD w = machine.desktopWidth;
+  DWORD h = machine.desktopHeight;
+  // A headless run has no screen to ask: the machine's desktop stands for one.
+  if (plat::HasDisplay() && plat::detail::SdlVideoActive()) {
+    w = static_cast<DWORD>(std::max(0, GetSystemMetrics(SM_CXSCREEN)));
+    h = static_cast<DWORD>(std::max(0, GetSystemMetrics(SM_CYSCREEN)));
+  }
+  if (width) *width = w;
+  if (height) *height = h;
+}
 
 HRESULT DirectDrawEnumerateExA(DDEnumCallbackEx callback, void* context, DWORD flags) {
   if (!callback) return DDERR_INVALIDPARAMS;

@@ -68,3 +68,5 @@ HRESULT DirectDrawEnumerateExA(DDEnumCallbackEx callback, void* context, DWORD f
 HRESULT DirectDrawCreate(const GUID* guid, std::unique_ptr<IDirectDraw4>* out);
 // GDI's bits per pixel of the desktop.
 DWORD GetDesktopBitsPerPixel();
+// The desktop's size: the screen's on a real display, else the machine's scripted desktop.
+void GetDesktopSize(DWORD* width, DWORD* height);

@@ -10,6 +10,7 @@
 #include "core/world/WorldAccess.h"
 #include "core/math/ViewFrustum.h"
 #include "platform/system/Platform.h"
+#include "render/display/DisplaySizes.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/Texture.h"
 #include "render/software/SoftwarePalette.h"
@@ -81,8 +82,7 @@ bool CSoftwareRasterizer::Init(HWND window, const DisplayMode& mode) {
 }
 
 bool CSoftwareRasterizer::SetupBuffers(uint32_t width, uint32_t height) {
-  // 8192 x 8192 bounds the frame well inside the 32-bit pitch and area arithmetic.
-  if (width == 0 || height == 0 || width > 8192 || height > 8192) return false;
+  if (width == 0 || height == 0 || width > kMaxSoftwareFrameSide || height > kMaxSoftwareFrameSide) return false;
   m_frame = CreateDibImage(static_cast<int>(width), static_cast<int>(height), 15);
   if (m_frame.IsNull()) return false;
   m_desc = DescribePacked555(m_frame->pixels, width, height);

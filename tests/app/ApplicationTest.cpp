@@ -21,6 +21,7 @@
 #include "core/world/GlobalArt.h"
 #include "core/input/InputMan.h"
 #include "core/input/Settings.h"
+#include "core/input/SkateSettings.h"
 #include "core/world/WorldAccess.h"
 #include "core/math/Matrix4.h"
 #include "core/data/ResourceTable.h"
@@ -614,6 +615,49 @@ TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) 
   RenewMenuRasterizer();
   EXPECT_EQ(game, GetRasterizer());
   EXPECT_EQ(kGameRasterizer, GetRasterizerState());
+}
+
+// A stored size the renderer cannot show falls back to 640 x 480 at start-up, in the file too, and
+// a notice over the main menu says so. A game whose hardware renderer does not start runs the
+// software one, which the settings then name, at a size it can show, and says so again.
+TEST_F(ShellTest, ASizeThatCannotBeShownFallsBackTo640x480AndANoticeSaysSo) {
+  struct MachineReset {
+    ~MachineReset() { ResetDisplayMachine(); }
+  } machineReset;
+  CSkateSettings stored;
+  stored.renderer = 2;         // any option but 0 runs the software renderer
+  stored.displayWidth = 1280;  // larger than the desktop, 1024 x 768
+  stored.displayHeight = 1024;
+  ASSERT_TRUE(stored.Save());
+  Start("kelvarun");
+  CSkateSettings read;
+  ASSERT_TRUE(read.LoadDefault());
+  EXPECT_TRUE(read.renderer == 1 && read.displayWidth == 640 && read.displayHeight == 480);
+  EXPECT_EQ(1, LogCount("Display: renderer option 1 cannot show 1280x1024 full screen; 640x480 is used\n"));
+  const auto topLines = [] {
+    const CGameWorld* world = GetGameWorld();
+    const auto* top = dynamic_cast<const CMenuLayer*>(world->GetLayer(world->GetLayerCount() - 1));
+    return top != nullptr && std::string(top->GetInfoString()) == "NoticeScreen" ? top->GetPanel().GetLines()
+                                                                                 : std::vector<std::string>();
+  };
+  GetAsyncKeyState(VK_ESCAPE);
+  plat::SetKeyState(VK_ESCAPE, true);
+  plat::SetKeyState(VK_ESCAPE, false);
+  ASSERT_TRUE(Frames(2));
+  ASSERT_EQ(2u, GetGameWorld()->GetLayerCount());
+  EXPECT_NE(nullptr, dynamic_cast<CMainScreen*>(GetGameWorld()->GetLayer(0)));
+  EXPECT_EQ(topLines(), std::vector<std::string>{"1280 X 1024 CANNOT BE SET, 640 X 480 IS USED"});
+
+  GetDisplayMachine().desktopWidth = 800;
+  GetDisplayMachine().desktopHeight = 600;
+  GetSettings()->renderer = 0;  // cannot start without a window
+  GetSettings()->displayWidth = 1024;
+  GetSettings()->displayHeight = 768;
+  SwitchToGameRasterizer();
+  EXPECT_EQ(1u, GetSettings()->renderer);
+  EXPECT_EQ(640u, GetRasterizer()->GetBackBufferDesc()->width);
+  EXPECT_EQ(3u, GetGameWorld()->GetLayerCount());
+  EXPECT_EQ(topLines(), std::vector<std::string>{"1024 X 768 CANNOT BE SET, 640 X 480 IS USED"});
 }
 
 TEST_F(ShellTest, MouseMessagesReachTheWorldAndClicksLastOneTick) {

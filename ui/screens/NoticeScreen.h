@@ -1,6 +1,6 @@
-// CNoticeScreen: a modal notice with a few lines and an OK button, for what went wrong while a
-// game started (a level without a build grid, build items without meshes, a park file that could
-// not be loaded) while the game runs on without it.
+// CNoticeScreen: a modal notice with a few lines and an OK button, for what went wrong while the
+// program or a game started (a display size that could not be set, a level without a build grid,
+// build items without meshes, a park file that could not be loaded) while it runs on without it.
 #pragma once
 
 #include <string>

@@ -7,6 +7,7 @@
 #include "core/input/Settings.h"
 #include "park/world/VerezIvor.h"
 #include "platform/system/Win32.h"
+#include "render/display/DisplaySizes.h"
 #include "sound/SoundManager.h"
 #include "ui/screens/NewGame.h"
 
@@ -22,8 +23,6 @@ std::string LevelText(float level) {
   return text;
 }
 
-std::string SizeText(DisplaySize size) { return std::to_string(size.width) + " X " + std::to_string(size.height); }
-
 bool SameSize(DisplaySize a, DisplaySize b) { return a.width == b.width && a.height == b.height; }
 
 DisplaySize SizeOf(const CSettings& settings) { return DisplaySize{settings.displayWidth, settings.displayHeight}; }
@@ -36,6 +35,7 @@ CSettingsScreen::CSettingsScreen(bool inGame) : m_inGame(inGame) {
   m_panel->SetCentred();
   m_panel->SetTitle("SETTINGS");
   m_panel->KeepButtonsInPlace(4);
+  FallBackSize();
   Show();
 }
 
@@ -55,11 +55,6 @@ DisplaySize CSettingsScreen::NextSize(const std::vector<DisplaySize>& sizes, Dis
   return sizes.front();
 }
 
-std::vector<DisplaySize> CSettingsScreen::SizesFor(uint32_t renderer, uint32_t bits) {
-  if (renderer == kOpenGL) return ListDisplaySizes(bits);
-  return {{640, 480}, {800, 600}, {1024, 768}, {1280, 1024}};
-}
-
 void CSettingsScreen::HandleInputEvent(const InputEvent& event) {
   if (event.code == kCancelAction && !IsMarkedForRemoval()) {
     Leave();
@@ -74,9 +69,10 @@ void CSettingsScreen::Show() {
   if (settings != nullptr) {
     m_panel->AddButton("EFFECTS " + LevelText(settings->levelA), kEffects, 'E');
     m_panel->AddButton("MUSIC " + LevelText(settings->levelB), kMusic, 'M');
-    m_panel->AddButton(settings->renderer == kSoftware ? "RENDERER SOFTWARE" : "RENDERER OPENGL", kRenderer, 'R');
+    // Any option but OpenGL's runs the software renderer.
+    m_panel->AddButton(settings->renderer == kOpenGL ? "RENDERER OPENGL" : "RENDERER SOFTWARE", kRenderer, 'R');
     m_panel->AddButton(settings->IsFullScreen() ? "FULL SCREEN ON" : "FULL SCREEN OFF", kFullScreen, 'F');
-    m_panel->AddButton("SIZE " + SizeText(SizeOf(*settings)), kDisplaySize, 'S');
+    m_panel->AddButton("SIZE " + DisplaySizeText(SizeOf(*settings)), kDisplaySize, 'S');
   }
   m_panel->AddButton("DONE", kDone, VK_RETURN);
   m_panel->SetLines(Notes());
@@ -85,6 +81,7 @@ void CSettingsScreen::Show() {
 std::vector<std::string> CSettingsScreen::Notes() const {
   std::vector<std::string> lines;
   if (m_saveFailed) lines.push_back("THE SETTINGS COULD NOT BE SAVED");
+  if (!m_fallBack.empty()) lines.push_back(m_fallBack);
   if (m_inGame) {
     lines.push_back("DISPLAY CHANGES TAKE EFFECT");
     lines.push_back("WHEN THE NEXT GAME STARTS");
@@ -106,8 +103,8 @@ std::vector<std::string> CSettingsScreen::Notes() const {
     if (!SelectD3DDriver(request, &choice)) {
       lines.push_back("NO DISPLAY DRIVER, THE SOFTWARE RENDERER IS USED");
     } else if (!SameSize(DisplaySize{choice.mode.dwWidth, choice.mode.dwHeight}, SizeOf(*settings))) {
-      lines.push_back(SizeText(SizeOf(*settings)) + " CANNOT BE SET, " +
-                      SizeText(DisplaySize{choice.mode.dwWidth, choice.mode.dwHeight}) + " IS USED");
+      lines.push_back(DisplaySizeText(SizeOf(*settings)) + " CANNOT BE SET, " +
+                      DisplaySizeText(DisplaySize{choice.mode.dwWidth, choice.mode.dwHeight}) + " IS USED");
     }
   }
   return lines;
@@ -117,6 +114,10 @@ void CSettingsScreen::ApplyVolumes() const {
   const CVerezIvor* park = GetPark();
   auto* sound = park != nullptr ? dynamic_cast<CSoundManager*>(park->GetSoundManager()) : nullptr;
   if (sound != nullptr) sound->ApplyVolumeSettings(GetSettings());
+}
+
+void CSettingsScreen::FallBackSize() {
+  if (CSettings* settings = GetSettings()) m_fallBack = FallBackDisplaySize(*settings);
 }
 
 void CSettingsScreen::Leave() {
@@ -146,7 +147,8 @@ void CSettingsScreen::OnCommand(int command) {
       ApplyVolumes();
       break;
     case kRenderer:
-      settings->renderer = settings->renderer == kSoftware ? kOpenGL : kSoftware;
+      settings->renderer = settings->renderer == kOpenGL ? kSoftware : kOpenGL;
+      FallBackSize();
       break;
     case kFullScreen:
       settings->SetFullScreen(!settings->IsFullScreen());
@@ -154,9 +156,10 @@ void CSettingsScreen::OnCommand(int command) {
       if (!m_inGame) RenewMenuRenderer();
       break;
     case kDisplaySize: {
-      const DisplaySize next = NextSize(SizesFor(settings->renderer, settings->displayBits), SizeOf(*settings));
+      const DisplaySize next = NextSize(DisplaySizesFor(settings->renderer, settings->displayBits), SizeOf(*settings));
       settings->displayWidth = next.width;
       settings->displayHeight = next.height;
+      m_fallBack.clear();
       break;
     }
     default:

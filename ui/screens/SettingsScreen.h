@@ -1,6 +1,7 @@
 // CSettingsScreen: the settings screen, opened from the main menu and the escape menu - the effect
-// and music levels (heard at once), the renderer, full screen and the full-screen display size;
-// leaving it saves "settings.bin".
+// and music levels (heard at once), the renderer, full screen and the full-screen display size
+// (one the renderer can show: another falls back to 640 x 480, and the screen says so); leaving
+// it saves "settings.bin".
 #pragma once
 
 #include <string>
@@ -29,9 +30,6 @@ class CSettingsScreen : public CMenuLayer {
   static float NextLevel(float level);
   // The size after this one among the sizes (the first larger one when it is not among them).
   static DisplaySize NextSize(const std::vector<DisplaySize>& sizes, DisplaySize size);
-  // The full-screen sizes each back end offers: the software one draws a frame of any size and
-  // scales it to the screen; the hardware one has its devices' modes.
-  static std::vector<DisplaySize> SizesFor(uint32_t renderer, uint32_t bits);
 
  protected:
   void OnCommand(int command) override;
@@ -41,8 +39,11 @@ class CSettingsScreen : public CMenuLayer {
   void Show();
   std::vector<std::string> Notes() const;
   void ApplyVolumes() const;
+  // Brings the size to one the chosen renderer can show, keeping the line that says so.
+  void FallBackSize();
   void Leave();
 
   bool m_inGame;
   bool m_saveFailed = false;
+  std::string m_fallBack;  // what the last fall-back of the size said; empty when none
 };

@@ -10,13 +10,17 @@
 #include "render/view/RenderView.h"
 #include "ui/sprites/DrawSurface.h"
 #include "ui/screens/MainScreen.h"
+#include "ui/screens/NoticeScreen.h"
 #include "ui/sprites/TinyFont.h"
 
 void CSplashScreenLogic::Dismiss() {
   if (IsMarkedForRemoval()) return;
   MarkForRemoval();
   // The front end goes on at the main menu.
-  if (CGameWorld* world = GetGameWorld()) world->AddLayerOnTop(std::make_unique<CMainScreen>());
+  CGameWorld* world = GetGameWorld();
+  if (world == nullptr) return;
+  world->AddLayerOnTop(std::make_unique<CMainScreen>());
+  if (!m_notices.empty()) world->AddLayerOnTop(std::make_unique<CNoticeScreen>(m_notices));
 }
 
 void CSplashScreenLogic::HandleInputEvent(const InputEvent& event) {

@@ -1,8 +1,12 @@
 // CSplashScreenLogic: the first screen of the front end. It shows the title on a plain frame and,
-// when the player presses Escape or clicks, hands on to the main menu.
+// when the player presses Escape or clicks, hands on to the main menu, with a notice over it of what
+// start-up had to change.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "ui/widgets/UIActionLayer.h"
 
@@ -13,7 +17,8 @@ class CSplashScreenLogic : public CUIActionLayer {
   static constexpr int kTitleScale = 6;
   static constexpr const char* kTitle = "Kelvarun";
 
-  CSplashScreenLogic() = default;
+  // notices: the lines the notice over the main menu tells; none, no notice.
+  explicit CSplashScreenLogic(std::vector<std::string> notices = {}) : m_notices(std::move(notices)) {}
 
   void HandleInputEvent(const InputEvent& event) override;
   // The front end's input manager turns no key but text keys into events, so
@@ -22,6 +27,8 @@ class CSplashScreenLogic : public CUIActionLayer {
   void Draw(CRenderView* view, PixelBufferDesc** locked) override;
 
  private:
-  // Leaves the stack and puts the main menu on top (once).
+  // Leaves the stack and puts the main menu on top (once), and the notice over it.
   void Dismiss();
+
+  std::vector<std::string> m_notices;
 };

@@ -40,6 +40,8 @@ std::string RandomSettingsFile() {
   for (size_t offset = 4; offset < 76; offset += 4) {  // floats in detail, levels and mouse scale; words elsewhere
     const bool isFloat = offset < 28 || offset == 56 || offset == 60 || offset == 68;
     if (isFloat) PutF32At(bytes, offset, RandomUnit());
+    else if (offset == 52)
+      PutU32At(bytes, offset, RandomWord() % 2);  // the renderer: 0 or 1
     else PutU32At(bytes, offset, offset == 36 || offset == 40 ? 1 + RandomWord() % 16384 : RandomWord());
   }
   PutU32At(bytes, 0, 27);
@@ -171,11 +173,13 @@ TEST(SettingsFile, ValuesThatWouldBreakTheirReadersAreClampedOnLoad) {
                {68, 5.0f, 1.0f, 0.5f, &CSettings::mouseScale}};
   for (const auto& c : cases) PutF32At(file, c.offset, c.stored);
   PutU32At(file, 36, 0);  // display width
+  PutU32At(file, 52, 2);  // a renderer option that runs the software back end
   CSkateSettings settings;
   DebugCapture log;
   ASSERT_TRUE(settings.Parse(file.data(), file.size()));
   for (const auto& c : cases) EXPECT_FLOAT_EQ(settings.*c.field, c.loaded) << c.offset;
   EXPECT_EQ(settings.displayWidth, 640u);
+  EXPECT_EQ(settings.renderer, 1u);
   EXPECT_NE(log.Text().find("CSettings: "), std::string::npos);
   for (const auto& c : cases) PutF32At(file, c.offset, NAN);
   PutU32At(file, 36, 16384);  // the largest sides kept

@@ -4,10 +4,13 @@
 #include <algorithm>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "platform/graphics/RecordingDevice.h"
 #include "render/display/DisplayDrivers.h"
 #include "render/display/DisplayFramework.h"
+#include "render/display/DisplaySizes.h"
 #include "render/hardware/DDErrorText.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/PlainWindow.h"
@@ -116,6 +119,27 @@ TEST_F(DisplayDriverTest, ChoiceKeepsTheFirstOfEqualsAndFollowsThePick) {
   EXPECT_EQ(choice.driverGuid, kSecondCard);
   EXPECT_TRUE(GetDriverEnumeration().drivers.empty() && GetDriverEnumeration().defaultDriver < 0)
       << "the lists live only during the choice";
+}
+
+// The hardware back end shows its modes; the software one those within its frame's limit and the
+// desktop (1024 x 768 unless scripted); without a driver, only the size others fall back to.
+TEST_F(DisplayDriverTest, EachRendererShowsTheModesThatSuitIt) {
+  DisplayMachine& machine = GetDisplayMachine();
+  machine.drivers[0].modes = {DisplayModeDesc(1280, 1024, 16), DisplayModeDesc(640, 480, 16),
+                              DisplayModeDesc(8192, 8192, 16), DisplayModeDesc(9000, 9000, 16),
+                              DisplayModeDesc(1024, 768, 16)};
+  using Sizes = std::vector<std::pair<DWORD, DWORD>>;
+  const auto sizes = [](uint32_t renderer) {
+    Sizes out;
+    for (const DisplaySize& s : DisplaySizesFor(renderer, 16)) out.emplace_back(s.width, s.height);
+    return out;
+  };
+  EXPECT_EQ(sizes(0), (Sizes{{640, 480}, {1024, 768}, {1280, 1024}, {8192, 8192}, {9000, 9000}}));
+  EXPECT_EQ(sizes(1), (Sizes{{640, 480}, {1024, 768}}));
+  machine.desktopWidth = machine.desktopHeight = 10000;
+  EXPECT_EQ(sizes(2), (Sizes{{640, 480}, {1024, 768}, {1280, 1024}, {8192, 8192}})) << "9000 is past the frame's limit";
+  machine.drivers.clear();  // no driver: the software back end draws instead, at the fall-back size
+  EXPECT_EQ(sizes(0), (Sizes{{640, 480}}));
 }
 
 TEST_F(DisplayDriverTest, DefaultPassesAndEnumerationFailures) {

@@ -26,6 +26,7 @@
 #include "park/saved/SavedGame.h"
 #include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
+#include "platform/graphics/DisplayMachine.h"
 #include "platform/system/Platform.h"
 #include "render/image/ColourDepth.h"
 #include "render/view/RenderView.h"
@@ -1261,7 +1262,10 @@ struct ActiveSettings {
     g_menuRenderersMade = 0;
     GetGameHooks().renewMenuRenderer = CountMenuRenderer;
   }
-  ~ActiveSettings() { SetSettings(nullptr); }
+  ~ActiveSettings() {
+    SetSettings(nullptr);
+    ResetDisplayMachine();
+  }
   CSkateSettings settings;
 };
 
@@ -1279,11 +1283,13 @@ bool HasLine(const CMenuLayer& layer, const std::string& line) {
 }  // namespace
 
 // From the main menu: each press steps a level and the sound manager takes it at once; the
-// renderer, full screen (the menu's renderer made again) and the sizes each back end offers, with
-// what the hardware one falls back to; DONE writes the file, and a failed write says so first.
+// renderer, full screen (the menu's renderer made again) and the sizes each back end offers, a size
+// the renderer cannot show falling back to 640 x 480 with a line saying so; DONE writes the file,
+// and a failed write says so first.
 TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
   ActiveSettings active;
   CSettings& settings = active.settings;
+  settings.displayWidth = settings.displayHeight = 1;
   CSoundManager sound;
   park->SetSoundManager(&sound);
   CMainScreen* menu = Push(std::make_unique<CMainScreen>(Root(), Root() + "none.sav"));
@@ -1295,7 +1301,8 @@ TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
   EXPECT_EQ(ButtonTexts(*screen), (std::vector<std::string>{"EFFECTS 1.0", "MUSIC 0.5", "RENDERER OPENGL",
                                                             "FULL SCREEN ON", "SIZE 640 X 480", "DONE"}));
   EXPECT_EQ(screen->GetPanel().GetLines(),
-            std::vector<std::string>{"RENDERER AND SIZE TAKE EFFECT WHEN A GAME STARTS"});
+            (std::vector<std::string>{"1 X 1 CANNOT BE SET, 640 X 480 IS USED",
+                                      "RENDERER AND SIZE TAKE EFFECT WHEN A GAME STARTS"}));
   RecordingRasterizer frame(640, 480);
   const RECT box = DrawAlone(*screen, frame);  // in the middle of the frame
   EXPECT_NEAR((box.left + box.right) / 2, 320, 1);
@@ -1313,27 +1320,28 @@ TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
   EXPECT_EQ(sound.GetMusicAttenuation(), -900);
   EXPECT_EQ(ButtonTexts(*screen)[1], "MUSIC 0.7");
 
-  // The software back end draws any size full screen; the hardware one only its modes, and a
-  // size it lacks is said to fall back to the mode its choice takes.
-  screen->HandleInputEvent(Key('R'));
-  EXPECT_EQ(settings.renderer, 1u);
-  std::vector<std::string> sizes;
-  for (int i = 0; i < 4; ++i) {
-    screen->HandleInputEvent(Key('S'));
-    sizes.push_back(ButtonTexts(*screen)[4]);
+  // The hardware back end has its modes; the software one those that fit the desktop. Each step:
+  // the renderer, the size and the line of a fall-back.
+  GetDisplayMachine().desktopWidth = 800;
+  GetDisplayMachine().desktopHeight = 600;
+  std::vector<std::string> shown;
+  for (const int key : {'S', 'S', 'S', 'S', 'S', 'R', 'S', 'S'}) {
+    screen->HandleInputEvent(Key(key));
+    const std::vector<std::string>& lines = screen->GetPanel().GetLines();
+    shown.push_back(ButtonTexts(*screen)[2] + ", " + ButtonTexts(*screen)[4] +
+                    (lines.size() > 1 ? ", " + lines[0] : ""));
   }
-  EXPECT_EQ(sizes,
-            (std::vector<std::string>{"SIZE 800 X 600", "SIZE 1024 X 768", "SIZE 1280 X 1024", "SIZE 640 X 480"}));
-  for (int i = 0; i < 3; ++i) screen->HandleInputEvent(Key('S'));
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"RENDERER OPENGL, SIZE 800 X 600", "RENDERER OPENGL, SIZE 1024 X 768",
+                                      "RENDERER OPENGL, SIZE 640 X 480", "RENDERER OPENGL, SIZE 800 X 600",
+                                      "RENDERER OPENGL, SIZE 1024 X 768",
+                                      "RENDERER SOFTWARE, SIZE 640 X 480, 1024 X 768 CANNOT BE SET, 640 X 480 IS USED",
+                                      "RENDERER SOFTWARE, SIZE 800 X 600", "RENDERER SOFTWARE, SIZE 640 X 480"}));
   screen->HandleInputEvent(Key('R'));
-  EXPECT_EQ(ButtonTexts(*screen)[2], "RENDERER OPENGL");
-  EXPECT_TRUE(HasLine(*screen, "1280 X 1024 CANNOT BE SET, 640 X 480 IS USED"));
-  screen->HandleInputEvent(Key('S'));
-  EXPECT_EQ(ButtonTexts(*screen)[4], "SIZE 640 X 480") << "the hardware modes end at 1024 x 768: round to the first";
   screen->HandleInputEvent(Key('S'));
   screen->HandleInputEvent(Key('S'));
   EXPECT_EQ(ButtonTexts(*screen)[4], "SIZE 1024 X 768");
-  EXPECT_EQ(screen->GetPanel().GetLines().size(), 1u) << "a mode it has";
+  EXPECT_EQ(settings.renderer, 0u);
 
   screen->HandleInputEvent(Key('F'));
   EXPECT_FALSE(settings.IsFullScreen());
@@ -1362,6 +1370,9 @@ TEST_F(Screens, TheSettingsScreenStepsTheLevelsAndSavesOnLeaving) {
 // action leaves it as DONE does.
 TEST_F(Screens, SettingsOverAGameWaitForTheNextGame) {
   ActiveSettings active;
+  active.settings.renderer = 7;  // runs the software renderer
+  GetDisplayMachine().desktopWidth = 800;
+  GetDisplayMachine().desktopHeight = 600;
   ASSERT_TRUE(StartDemo());
   CEscapeMenuScreen* menu = Push(std::make_unique<CEscapeMenuScreen>(Root() + "park.sav", Root()));
   menu->HandleInputEvent(Key('T'));
@@ -1369,6 +1380,7 @@ TEST_F(Screens, SettingsOverAGameWaitForTheNextGame) {
   ASSERT_NE(screen, nullptr);
   EXPECT_EQ(screen->GetPanel().GetLines(),
             (std::vector<std::string>{"DISPLAY CHANGES TAKE EFFECT", "WHEN THE NEXT GAME STARTS"}));
+  EXPECT_EQ(ButtonTexts(*screen)[2], "RENDERER SOFTWARE");
   // The buttons stay under the pointer while the notes above them change: a line more, and a
   // line wider than the buttons.
   const auto places = [&] {
@@ -1381,8 +1393,8 @@ TEST_F(Screens, SettingsOverAGameWaitForTheNextGame) {
   screen->HandleInputEvent(Key('F'));
   EXPECT_EQ(screen->GetPanel().GetLines().size(), 3u);
   EXPECT_EQ(places(), before);
-  for (const int key : {'F', 'R', 'S', 'S', 'S', 'R'}) screen->HandleInputEvent(Key(key));
-  ASSERT_TRUE(HasLine(*screen, "1280 X 1024 CANNOT BE SET, 640 X 480 IS USED"));
+  for (const int key : {'F', 'R', 'S', 'S', 'R'}) screen->HandleInputEvent(Key(key));
+  ASSERT_TRUE(HasLine(*screen, "1024 X 768 CANNOT BE SET, 640 X 480 IS USED"));
   EXPECT_GT(screen->GetPanel().GetPanelRect().right - screen->GetPanel().GetPanelRect().left,
             CButtonPanel::kButtonWidth + 40);
   EXPECT_EQ(places(), before);
