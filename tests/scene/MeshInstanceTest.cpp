@@ -11,6 +11,7 @@
 
 #include "core/math/RayInfo.h"
 #include "core/math/ViewFrustum.h"
+#include "render/image/Texture.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/animation/Skin.h"
 #include "scene/mesh/HalfEdgeMesh.h"
@@ -452,8 +453,9 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
   std::strcpy(empty.name, "none");
   mesh->AddAttachPoint(COrientation(), kAttachTextureList, sizeof(list), &list, false);
   mesh->AddAttachPoint(COrientation(), kAttachTextureList, 76, &empty, false);
-  mesh->textures.push_back(reinterpret_cast<CTextureProperties*>(uintptr_t(0x40)));
-  CTextureProperties* first = reinterpret_cast<CTextureProperties*>(uintptr_t(0x80));
+  CTexture firstTexture, secondTexture;
+  mesh->textures.push_back(&secondTexture);
+  CTextureProperties* first = &firstTexture;
   mesh->textures[0] = first;
   CMeshInstance inst;
   ASSERT_TRUE(inst.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
