@@ -185,7 +185,8 @@ TEST(MeshGeometryTest, RaysLeaveOutTranslucentFacesOrPassTheirFaintTexels) {
   mesh_test::MakeAlphaTexture(channel, CTextureProperties::kAlphaChannel);
   uint32_t opaque[16];
   std::fill(opaque, opaque + 16, 0xFF406080u);
-  ASSERT_TRUE(unlit.CreateFromPixels(opaque, 4, 4, 4, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, CTextureProperties::kUnlit, "u"));
+  ASSERT_TRUE(
+      unlit.CreateFromPixels(opaque, 4, 4, 4, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, CTextureProperties::kUnlit, "u"));
   ASSERT_EQ(glass.flags & 0x420Cu, 0xCu);
   ASSERT_EQ(channel.flags & 0x420Cu, 0x400Cu);
   ASSERT_EQ(unlit.flags & 0x420Cu, 0x200u);

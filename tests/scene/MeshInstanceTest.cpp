@@ -312,8 +312,11 @@ TEST(MeshInstance, ATextureSwapBetweenLitAndUnlitRecoloursTheSlotsFaces) {
   inst.SetTexture(0, &otherUnlit);  // unlit to unlit: nothing to redo
   EXPECT_EQ(inst.GetFaceColour(0, 0).ToWord(), 0x11223344u);
   inst.SetTexture(0, nullptr);  // a missing texture is lit: the lights take the faces over
-  expect([&](uint32_t f, uint32_t k) { return f == 0 && k == 0 ? 0x11223344u : f < 2 ? 0xFFFFFFFFu : meshColour(f, k); },
-         true);
+  expect(
+      [&](uint32_t f, uint32_t k) { return f == 0 && k == 0 ? 0x11223344u
+                                           : f < 2          ? 0xFFFFFFFFu
+                                                            : meshColour(f, k); },
+      true);
 
   inst.AllocStaticColours();
   for (uint32_t f = 0; f < 4; ++f)

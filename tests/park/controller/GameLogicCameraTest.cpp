@@ -147,7 +147,8 @@ TEST_F(ControllerPark, APickPassesThroughAPieceUnderATranslucentTexture) {
   Vector3 top(0.0f, 0.0f, -1e9f);
   for (uint32_t f = 0; f < catalog.corner->faceCount; ++f) {
     const Vector3 centre = (instance->GetCornerWorldPosition(f, 0) + instance->GetCornerWorldPosition(f, 1) +
-                            instance->GetCornerWorldPosition(f, 2)) * (1.0f / 3);
+                            instance->GetCornerWorldPosition(f, 2)) *
+                           (1.0f / 3);
     if (centre.z > top.z) top = centre;
   }
   logic->SetFocus(Vector3(8.0f, 8.0f, 0.0f));

@@ -257,7 +257,8 @@ TEST(TextureSample, WrapsBothWaysAndFollowsTheAlphaRule) {
   testing_support::TempFolder temp;
   const std::string path = temp.Path() + "sample.texture";
   CTexture written, header;
-  ASSERT_TRUE(written.CreateFromPixels(pixels.data(), 4, 4, 2, kR, kG, kB, kA, 0, "Sample") && written.Save(path.c_str(), 0));
+  ASSERT_TRUE(written.CreateFromPixels(pixels.data(), 4, 4, 2, kR, kG, kB, kA, 0, "Sample") &&
+              written.Save(path.c_str(), 0));
   ASSERT_TRUE(header.Load(path.c_str(), false));
   ASSERT_EQ(header.pixels, nullptr);
   ASSERT_TRUE(header.SampleTexel(1.26f, 2.5f, texel));
