@@ -563,7 +563,7 @@ void CMeshInstance::SetFaceColour(uint32_t face, uint32_t corner, Color colour) 
   if (face < m_faceColours.size() && corner < 3) m_faceColours[face].corners[corner] = colour;
 }
 
-Color CMeshInstance::SampleFaceColor(uint32_t face, float u, float v, bool /*modulate*/, bool enabled) const {
+Color CMeshInstance::SampleFaceColor(uint32_t face, float u, float v, bool modulate, bool enabled) const {
   if (!enabled || face >= m_faceColours.size()) return Color::FromWord(0xFFFFFFFFu);
   const Color* c = m_faceColours[face].corners;
   const float w[3] = {u, 1.0f - u - v, v};
@@ -576,6 +576,15 @@ Color CMeshInstance::SampleFaceColor(uint32_t face, float u, float v, bool /*mod
   out.g = channel(&Color::g);
   out.r = channel(&Color::r);
   out.a = channel(&Color::a);
+  CTextureProperties* texture = modulate ? GetFaceTexture(face) : nullptr;
+  Vector2 uv;
+  Color texel;
+  if (texture && m_mesh->GetFaceUV(face, u, v, uv) && texture->SampleTexel(uv.x, uv.y, texel)) {
+    out.b = static_cast<uint8_t>(out.b * texel.b / 256);
+    out.g = static_cast<uint8_t>(out.g * texel.g / 256);
+    out.r = static_cast<uint8_t>(out.r * texel.r / 256);
+    out.a = static_cast<uint8_t>(out.a * texel.a / 256);
+  }
   return out;
 }
 

@@ -145,7 +145,8 @@ class CMeshInstance : public CXFormNode {
   LightMapData* GetLightMapData() const { return m_lightMaps.get(); }
   void SetLightMapData(std::unique_ptr<LightMapData> data);
   // White when not enabled or the face is out of range; else the corners blended with u for
-  // corner 0, v for corner 2 and the rest for corner 1. Without texture pixels, modulate
+  // corner 0, v for corner 2 and the rest for corner 1, with modulate multiplied channel by
+  // channel by the face texture's texel there over 256. Without texture pixels, modulate
   // changes nothing.
   Color SampleFaceColor(uint32_t face, float u, float v, bool modulate, bool enabled) const;
 
