@@ -252,8 +252,8 @@ TEST(MeshInstance, RayHitsMatchBruteForceOverEveryTriangle) {
 
 // A moved instance leaves translucent faces out of its ray test unless the query tests texels,
 // which then passes through their faint texels only; an instance at the identity always leaves
-// them out.
-TEST(MeshInstance, RaysThroughTranslucentFacesFollowTheQuery) {
+// them out. A modulated face sample is the blended corner colours times the texel there over 256.
+TEST(MeshInstance, RaysAndModulatedSamplesOverATranslucentTexture) {
   CTexture glass;
   mesh_test::MakeAlphaTexture(glass, 0);
   std::unique_ptr<ShadedMesh> mesh = mesh_test::TwoLayers(&glass, nullptr);
@@ -280,32 +280,18 @@ TEST(MeshInstance, RaysThroughTranslucentFacesFollowTheQuery) {
         EXPECT_EQ(face < 2, upper);
         EXPECT_NEAR(query.result.time, upper ? 1.0f / 3 : 2.0f / 3, 1e-5f);
       }
-  }
-}
-
-// A modulated face sample is the blended corner colours times the texel under the point over 256.
-TEST(MeshInstance, AModulatedFaceSampleTakesTheTexelUnderIt) {
-  CTexture glass;
-  mesh_test::MakeAlphaTexture(glass, 0);
-  std::unique_ptr<ShadedMesh> mesh = mesh_test::TwoLayers(&glass, nullptr);
-  CMeshInstance inst;
-  ASSERT_TRUE(inst.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
-  for (uint32_t i = 0; i < 16; ++i) {
-    const float x = (i % 4 + 0.5f) / 4, y = (i / 4 + 0.5f) / 4;
     if (x == y) continue;
     // Face 0 has the corners (0, 0), (1, 0), (1, 1); face 1 (0, 0), (1, 1), (0, 1).
     const uint32_t face = x > y ? 0 : 1;
     const float u = face == 0 ? 1 - x : 1 - y, v = face == 0 ? y : y - x;
-    const Color plain = inst.SampleFaceColor(face, u, v, false, true);
-    const Color lit = inst.SampleFaceColor(face, u, v, true, true);
-    EXPECT_EQ(lit.ToWord(),
+    const Color plain = still.SampleFaceColor(face, u, v, false, true);
+    EXPECT_EQ(still.SampleFaceColor(face, u, v, true, true).ToWord(),
               Color::FromRGBA(uint8_t(plain.r * 0x40 / 256), uint8_t(plain.g * 0x60 / 256),
                               uint8_t(plain.b * 0x80 / 256), uint8_t(plain.a * mesh_test::kLayerAlphas[i] / 256))
                   .ToWord())
         << i;
-    // An untextured face is not modulated.
-    EXPECT_EQ(inst.SampleFaceColor(face + 2, u, v, true, true).ToWord(),
-              inst.SampleFaceColor(face + 2, u, v, false, true).ToWord());
+    EXPECT_EQ(still.SampleFaceColor(face + 2, u, v, true, true).ToWord(),  // untextured
+              still.SampleFaceColor(face + 2, u, v, false, true).ToWord());
   }
 }
 
