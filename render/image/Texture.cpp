@@ -475,6 +475,12 @@ void CTexture::SampleColour(Color& out, float u, float v) const {
                         opaque ? 255 : static_cast<uint8_t>(Channel8(pixel, alphaMask, true)));
 }
 
+bool CTexture::SampleTexel(float u, float v, Color& out) {
+  if (!pixels && !deviceTexture && (fileName.empty() || !Load(nullptr, true) || !pixels)) return false;
+  SampleColour(out, u, v);
+  return true;
+}
+
 void CTexture::SerializeToMemory(uint8_t* buffer) const {
   std::memset(buffer, 0, kFieldBlockBytes);
   le::WriteU16(buffer, format);

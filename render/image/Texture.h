@@ -103,6 +103,9 @@ class CTexture : public CTextureProperties {
   bool ConvertPixelFormat(uint32_t bpp, uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha);
   // Texel at (u, v), wrapping both ways.
   void SampleColour(Color& out, float u, float v) const;
+  // SampleColour, the pixels read again from the file first when neither they nor a device copy
+  // are there; false when there is nothing to read.
+  bool SampleTexel(float u, float v, Color& out) override;
   void BuildMipLevels();
 
   // Level geometry: level i is max(1, width >> i) by max(1, height >> i).

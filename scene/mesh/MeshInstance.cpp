@@ -49,6 +49,12 @@ int32_t ToFrame(double value) {
   return static_cast<int32_t>(value);
 }
 
+// Faces under a texture flagged unlit keep their colours rather than take the lights'; a missing
+// texture counts as lit.
+bool IsUnlit(const CTextureProperties* texture) {
+  return texture != nullptr && texture->HasAnyFlag(CTextureProperties::kUnlit);
+}
+
 Vector3 CofactorTransform(const COrientation& w, const Vector3& n) {
   const Vector3& x = w.axes.m[0];
   const Vector3& y = w.axes.m[1];
@@ -406,8 +412,25 @@ void CMeshInstance::SetTexture(uint32_t slot, CTextureProperties* texture) {
     m_textures.resize(m_mesh->GetSlotCount());
     for (uint32_t s = 0; s < m_textures.size(); ++s) m_textures[s] = m_mesh->GetTexture(s);
   }
-  // Textures carry no translucency flags yet, so a swap never changes how the faces are lit.
+  const bool wasUnlit = IsUnlit(m_textures[slot]);
   m_textures[slot] = texture;
+  if (IsUnlit(texture) != wasUnlit) RelightSlotFaces(slot, !wasUnlit);
+}
+
+// Unlit faces show their texture as it is, in white; lit ones take their static colours back, or
+// are relit by the lights when the instance has none.
+void CMeshInstance::RelightSlotFaces(uint32_t slot, bool unlit) {
+  for (uint32_t f = 0; f < m_faceColours.size(); ++f) {
+    if (m_mesh->faceRecords[f].textureSlot != slot) continue;
+    for (uint32_t k = 0; k < 3; ++k) {
+      if (unlit) {
+        m_faceColours[f].corners[k] = Color::FromWord(0xFFFFFFFFu);
+      } else if (HasStaticColours()) {
+        m_faceColours[f].corners[k] = m_staticColours[3 * f + k];
+      }
+    }
+    if (!unlit && !HasStaticColours()) InvalidateFaceLighting(f);
+  }
 }
 
 CTextureProperties* CMeshInstance::GetTexture(uint32_t slot) const {
@@ -540,7 +563,7 @@ void CMeshInstance::SetFaceColour(uint32_t face, uint32_t corner, Color colour) 
   if (face < m_faceColours.size() && corner < 3) m_faceColours[face].corners[corner] = colour;
 }
 
-Color CMeshInstance::SampleFaceColor(uint32_t face, float u, float v, bool /*modulate*/, bool enabled) const {
+Color CMeshInstance::SampleFaceColor(uint32_t face, float u, float v, bool modulate, bool enabled) const {
   if (!enabled || face >= m_faceColours.size()) return Color::FromWord(0xFFFFFFFFu);
   const Color* c = m_faceColours[face].corners;
   const float w[3] = {u, 1.0f - u - v, v};
@@ -553,6 +576,15 @@ Color CMeshInstance::SampleFaceColor(uint32_t face, float u, float v, bool /*mod
   out.g = channel(&Color::g);
   out.r = channel(&Color::r);
   out.a = channel(&Color::a);
+  CTextureProperties* texture = modulate ? GetFaceTexture(face) : nullptr;
+  Vector2 uv;
+  Color texel;
+  if (texture && m_mesh->GetFaceUV(face, u, v, uv) && texture->SampleTexel(uv.x, uv.y, texel)) {
+    out.b = static_cast<uint8_t>(out.b * texel.b / 256);
+    out.g = static_cast<uint8_t>(out.g * texel.g / 256);
+    out.r = static_cast<uint8_t>(out.r * texel.r / 256);
+    out.a = static_cast<uint8_t>(out.a * texel.a / 256);
+  }
   return out;
 }
 
@@ -680,34 +712,12 @@ Vector3 CMeshInstance::WorldToLocalExact(const COrientation& world, const Vector
 
 // ---- ray queries ----
 
-bool CMeshInstance::IntersectOwnMesh(RayInfo& query, int32_t& face) {
-  const Vector3* positions = GetFramePositions();
-  if (!positions || !m_mesh->indices) return false;
-  const Vector3* normals = GetFrameFaceNormals();
-  // Texture translucency flags come with the textures; until then every face is solid, so
-  // skipping translucent faces and the alpha test leave every face in.
-  const IntersectionResult saved = query.result;
-  const Vector3 savedNormal = query.normal;
-  IntersectionResult best = saved;
-  Vector3 bestNormal = savedNormal;
-  float bestTime = FLT_MAX;
-  face = -1;
-  const uint16_t* tri = m_mesh->indices;
-  for (uint32_t f = 0; f < m_mesh->faceCount; ++f) {
-    const Vector3& p0 = positions[tri[3 * f]];
-    const Vector3& p1 = positions[tri[3 * f + 1]];
-    const Vector3& p2 = positions[tri[3 * f + 2]];
-    const Vector3 n = normals ? normals[f] : TriMesh::FaceNormal(p0, p1, p2);
-    if (query.IntersectTriangle(p0, p1, p2, n, false, nullptr) && query.result.time < bestTime) {
-      bestTime = query.result.time;
-      best = query.result;
-      bestNormal = query.normal;
-      face = static_cast<int32_t>(f);
-    }
-  }
-  query.result = face >= 0 ? best : saved;
-  query.normal = face >= 0 ? bestNormal : savedNormal;
-  return face >= 0;
+bool CMeshInstance::IntersectOwnMesh(RayInfo& query, bool skipTranslucent, int32_t& face) {
+  ShowFrame();
+  int meshFace = -1;
+  const bool hit = m_mesh->IntersectRay(query, skipTranslucent, meshFace);
+  face = meshFace;
+  return hit;
 }
 
 bool CMeshInstance::IntersectRay(RayInfo& query, CMeshInstance** hitInstance, int32_t* hitFace) {
@@ -719,14 +729,17 @@ bool CMeshInstance::IntersectRay(RayInfo& query, CMeshInstance** hitInstance, in
   int32_t face = -1;
   if (m_mesh && m_mesh->faceCount > 0) {
     if (IsIdentity()) {
-      // Tested in place; the hit is reported with this instance and its face, like a moved one.
-      hit = IntersectOwnMesh(query, face);
+      // Tested in place, translucent faces left out; the hit is reported with this instance and
+      // its face, like a moved one, so that a caller can tell what it hit.
+      hit = IntersectOwnMesh(query, true, face);
     } else {
       bool okStart = false, okEnd = false;
       RayInfo local(query);
       local.start = WorldToLocalExact(world, query.start, okStart);
       local.end = WorldToLocalExact(world, query.end, okEnd);
-      if (okStart && okEnd && IntersectOwnMesh(local, face)) {
+      // A query that tests texels sees translucent faces and passes through their faint texels.
+      const bool skipTranslucent = (query.mode & QueryMode::kTexelAlpha) == 0;
+      if (okStart && okEnd && IntersectOwnMesh(local, skipTranslucent, face)) {
         hit = true;
         // An affine map keeps fractions along the segment, so the time carries over as it is.
         query.result = local.result;

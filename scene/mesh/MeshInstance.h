@@ -90,6 +90,7 @@ class CMeshInstance : public CXFormNode {
   const AnimationSet* GetAnimationSet() const { return m_animationSet.get(); }
 
   // ---- textures ----
+  // A swap between an unlit and a lit texture recolours the slot's faces (RelightSlotFaces).
   void SetTexture(uint32_t slot, CTextureProperties* texture);
   CTextureProperties* GetTexture(uint32_t slot) const;
   // The texture of a face's slot; null for an untextured or unknown face.
@@ -144,7 +145,8 @@ class CMeshInstance : public CXFormNode {
   LightMapData* GetLightMapData() const { return m_lightMaps.get(); }
   void SetLightMapData(std::unique_ptr<LightMapData> data);
   // White when not enabled or the face is out of range; else the corners blended with u for
-  // corner 0, v for corner 2 and the rest for corner 1. Without texture pixels, modulate
+  // corner 0, v for corner 2 and the rest for corner 1, with modulate multiplied channel by
+  // channel by the face texture's texel there over 256. Without texture pixels, modulate
   // changes nothing.
   Color SampleFaceColor(uint32_t face, float u, float v, bool modulate, bool enabled) const;
 
@@ -166,6 +168,8 @@ class CMeshInstance : public CXFormNode {
 
   // Nearest hit among this instance and its children; the hit instance and face are reported
   // on both the transformed and the untransformed path. False (query untouched) without a hit.
+  // Translucent faces are left out, except on a transformed instance for a query that tests
+  // texels (QueryMode::kTexelAlpha), which passes only through their faint texels.
   bool IntersectRay(RayInfo& query, CMeshInstance** hitInstance, int32_t* hitFace);
 
   // ---- children ----
@@ -252,7 +256,10 @@ class CMeshInstance : public CXFormNode {
   void DropBorrowedSkeleton(const CSkeletonNodeInstance* nodes);
   void ClearStampsRecursive();
   void RestoreColours(bool useStatic);
-  bool IntersectOwnMesh(RayInfo& query, int32_t& face);
+  // The mesh's ray test on this instance's frame, in mesh space.
+  bool IntersectOwnMesh(RayInfo& query, bool skipTranslucent, int32_t& face);
+  // After a slot's texture turned unlit (or lit again): the colours of the faces it covers.
+  void RelightSlotFaces(uint32_t slot, bool unlit);
   void AnimateTextures(const struct AnimationRecord* sequence);
 
   ShadedMesh* m_mesh = nullptr;

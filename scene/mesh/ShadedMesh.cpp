@@ -889,28 +889,47 @@ uint32_t ShadedMesh::ReportDegenerateFaces() const {
   return count;
 }
 
+namespace {
+
+// Alpha-testing rays pass through faint texels: below 64 on a texture with an alpha channel,
+// below 128 on a translucent kind.
+constexpr uint8_t kAlphaChannelCutoff = 64;
+constexpr uint8_t kTranslucentCutoff = 128;
+
+}  // namespace
+
 bool ShadedMesh::IntersectRay(RayInfo& query, bool skipTranslucent, int& face) const {
-  // Textures carry no translucency until texture objects exist, so no face is skipped and no
-  // hit is dropped by an alpha test yet.
-  (void)skipTranslucent;
   face = -1;
   if (!positions || !indices) return false;
+  const bool alphaTest = !skipTranslucent && (query.mode & QueryMode::kTexelAlpha) != 0;
   float best = 3.4028235e38f;
   IntersectionResult bestResult = query.result;
   Vector3 bestNormal = query.normal;
   for (uint32_t f = 0; f < faceCount; ++f) {
     const uint16_t* tri = indices + 3 * static_cast<size_t>(f);
     if (tri[0] >= vertexCount || tri[1] >= vertexCount || tri[2] >= vertexCount) continue;
+    CTextureProperties* texture = faceRecords ? GetTexture(faceRecords[f].textureSlot) : nullptr;
+    const bool translucent = texture && texture->HasAnyFlag(CTextureProperties::kTranslucentKinds);
+    if (skipTranslucent && translucent) continue;
     const Vector3& p0 = positions[tri[0]];
     const Vector3& p1 = positions[tri[1]];
     const Vector3& p2 = positions[tri[2]];
     const Vector3 n = faceNormals ? faceNormals[f] : FaceNormal(p0, p1, p2);
-    if (query.IntersectTriangle(p0, p1, p2, n, false, nullptr) && query.result.time < best) {
-      best = query.result.time;
-      bestResult = query.result;
-      bestNormal = query.normal;
-      face = static_cast<int>(f);
+    if (!query.IntersectTriangle(p0, p1, p2, n, false, nullptr) || !(query.result.time < best)) continue;
+    if (alphaTest && texture) {
+      // The triangle test weighs corner 1 with u and corner 2 with v; the face's texture
+      // coordinates weigh corner 0 with their first weight.
+      Color texel;
+      const float u = query.result.u, v = query.result.v;
+      if (SampleFaceTexel(f, 1.0f - u - v, v, texel) &&
+          ((texture->HasAnyFlag(CTextureProperties::kAlphaChannel) && texel.a < kAlphaChannelCutoff) ||
+           (translucent && texel.a < kTranslucentCutoff)))
+        continue;
     }
+    best = query.result.time;
+    bestResult = query.result;
+    bestNormal = query.normal;
+    face = static_cast<int>(f);
   }
   query.result = bestResult;
   query.normal = bestNormal;
@@ -928,4 +947,11 @@ bool ShadedMesh::GetFaceUV(uint32_t face, float u, float v, Vector2& out) const 
   const Vector2 edge(b.x + (k.x - b.x) * w, b.y + (k.y - b.y) * w);
   out = Vector2(edge.x + (a.x - edge.x) * u, edge.y + (a.y - edge.y) * u);
   return true;
+}
+
+bool ShadedMesh::SampleFaceTexel(uint32_t face, float u, float v, Color& out) const {
+  Vector2 uv;
+  if (!GetFaceUV(face, u, v, uv)) return false;
+  CTextureProperties* texture = GetTexture(faceRecords[face].textureSlot);
+  return texture && texture->SampleTexel(uv.x, uv.y, out);
 }

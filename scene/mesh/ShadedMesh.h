@@ -224,11 +224,17 @@ class ShadedMesh : public TriMesh {
   uint32_t ReportDegenerateFaces() const;
 
   // Nearest hit of the segment query with the current frame's faces; the face index goes to
-  // `face` (-1 without a hit) and the query keeps the best hit.
+  // `face` (-1 without a hit) and the query keeps the best hit. With skipTranslucent, faces whose
+  // slot texture is of a translucent kind are left out; without it, a query asking for the texel
+  // alpha (QueryMode::kTexelAlpha) passes through texels below 64 alpha on a texture with an
+  // alpha channel and below 128 on a translucent kind.
   bool IntersectRay(RayInfo& query, bool skipTranslucent, int& face) const;
   // Texture coordinate at the face point with weight u for corner 0, v for corner 2 and
   // 1 - u - v for corner 1; false when a corner has no texture coordinate.
   bool GetFaceUV(uint32_t face, float u, float v, Vector2& out) const;
+  // The face's slot texture at that face point (weights as GetFaceUV); false for an untextured
+  // face, a corner without a texture coordinate or a texture with no picture.
+  bool SampleFaceTexel(uint32_t face, float u, float v, Color& out) const;
 
   // ---- file form (MeshFile*.cpp) ----
   // Reads a whole file image. In place, arrays that are suitably aligned point into the

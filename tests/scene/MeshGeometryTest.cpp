@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <Eigen/Dense>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -162,6 +163,58 @@ TEST(MeshGeometryTest, RayHitsTheNearestFaceAsADoublePrecisionSearchDoes) {
     }
   }
   EXPECT_GT(hits, 100);
+}
+
+// A texture whose flag word has the alpha channel alone, sampled as the picture holds it (a
+// CTexture without the translucent kinds reads every texel opaque).
+struct AlphaChannelOnly : CTextureProperties {
+  explicit AlphaChannelOnly(const CTexture& p) : picture(p) {}
+  uint32_t GetFlags() const override { return kAlphaChannel; }
+  bool SampleTexel(float u, float v, Color& out) override {
+    picture.SampleColour(out, u, v);
+    return true;
+  }
+  const CTexture& picture;
+};
+
+// A ray down through the middle of every texel of the upper of two layers: left out of the test,
+// passed through at a faint texel, or stopped, by the upper layer's texture and the query.
+TEST(MeshGeometryTest, RaysLeaveOutTranslucentFacesOrPassTheirFaintTexels) {
+  CTexture glass, channel, unlit;
+  mesh_test::MakeAlphaTexture(glass, 0);
+  mesh_test::MakeAlphaTexture(channel, CTextureProperties::kAlphaChannel);
+  uint32_t opaque[16];
+  std::fill(opaque, opaque + 16, 0xFF406080u);
+  ASSERT_TRUE(
+      unlit.CreateFromPixels(opaque, 4, 4, 4, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, CTextureProperties::kUnlit, "u"));
+  ASSERT_EQ(glass.flags & 0x420Cu, 0xCu);
+  ASSERT_EQ(channel.flags & 0x420Cu, 0x400Cu);
+  ASSERT_EQ(unlit.flags & 0x420Cu, 0x200u);
+  AlphaChannelOnly channelOnly(glass);
+  // Whether a query that skips translucent faces leaves the texture's faces out, and the alpha
+  // below which a texel-testing query passes through them.
+  const struct {
+    CTextureProperties* texture;
+    bool skipped;
+    int cutoff;
+  } cases[] = {{&glass, true, 128}, {&channel, true, 128}, {&channelOnly, false, 64}, {&unlit, false, 0}};
+  for (const auto& c : cases) {
+    std::unique_ptr<ShadedMesh> mesh = mesh_test::TwoLayers(c.texture, nullptr);
+    for (uint32_t i = 0; i < 16; ++i) {
+      const float x = (i % 4 + 0.5f) / 4, y = (i / 4 + 0.5f) / 4;
+      // 0: translucent faces skipped (texel bit set all the same); 1: kept, no texel test; 2: texel test.
+      for (int pass = 0; pass < 3; ++pass) {
+        RayInfo query(Vector3(x, y, 2.0f), Vector3(x, y, -1.0f));
+        if (pass != 1) query.mode |= QueryMode::kTexelAlpha;
+        int face = -2;
+        ASSERT_TRUE(mesh->IntersectRay(query, pass == 0, face));
+        const bool upper = pass == 0 ? !c.skipped : pass == 1 || mesh_test::kLayerAlphas[i] >= c.cutoff;
+        SCOPED_TRACE(testing::Message() << "flags " << c.texture->GetFlags() << " texel " << i << " pass " << pass);
+        EXPECT_NEAR(query.result.time, upper ? 1.0f / 3 : 2.0f / 3, 1e-6f);
+        if (x != y) EXPECT_EQ(face, (upper ? 0 : 2) + (x > y ? 0 : 1));
+      }
+    }
+  }
 }
 
 TEST(MeshGeometryTest, MissingUVsAndTextureListEntriesAreRefused) {

@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cfloat>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 
 #include "core/math/RayInfo.h"
 #include "core/math/ViewFrustum.h"
+#include "render/image/Texture.h"
 #include "scene/animation/AnimationRecord.h"
 #include "scene/animation/Skin.h"
 #include "scene/mesh/HalfEdgeMesh.h"
@@ -248,6 +250,96 @@ TEST(MeshInstance, RayHitsMatchBruteForceOverEveryTriangle) {
   EXPECT_GT(checkedChildHits, 20);
 }
 
+// A moved instance leaves translucent faces out of its ray test unless the query tests texels,
+// which then passes through their faint texels only; an instance at the identity always leaves
+// them out. A modulated face sample is the blended corner colours times the texel there over 256.
+TEST(MeshInstance, RaysAndModulatedSamplesOverATranslucentTexture) {
+  CTexture glass;
+  mesh_test::MakeAlphaTexture(glass, 0);
+  std::unique_ptr<ShadedMesh> mesh = mesh_test::TwoLayers(&glass, nullptr);
+  COrientation frame;
+  frame.RotateZ(0.5f);
+  frame.position = Vector3(3.0f, -2.0f, 1.0f);
+  const Matrix4 m = frame.ToMatrix4();
+  CMeshInstance moved, still;
+  ASSERT_TRUE(moved.SetMesh(mesh.get(), false, false, false, 0, 0, &m, true, nullptr));
+  ASSERT_TRUE(still.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
+  for (uint32_t i = 0; i < 16; ++i) {
+    const float x = (i % 4 + 0.5f) / 4, y = (i / 4 + 0.5f) / 4;
+    for (CMeshInstance* inst : {&moved, &still})
+      for (bool texels : {false, true}) {
+        const COrientation place = inst == &moved ? frame : COrientation();
+        RayInfo query(place.LocalToWorldPoint(Vector3(x, y, 2.0f)), place.LocalToWorldPoint(Vector3(x, y, -1.0f)));
+        if (texels) query.mode |= QueryMode::kTexelAlpha;
+        CMeshInstance* hit = nullptr;
+        int32_t face = -2;
+        ASSERT_TRUE(inst->IntersectRay(query, &hit, &face));
+        const bool upper = inst == &moved && texels && mesh_test::kLayerAlphas[i] >= 128;
+        SCOPED_TRACE(testing::Message() << "texel " << i << (inst == &moved ? " moved" : " still") << texels);
+        EXPECT_EQ(hit, inst);
+        EXPECT_EQ(face < 2, upper);
+        EXPECT_NEAR(query.result.time, upper ? 1.0f / 3 : 2.0f / 3, 1e-5f);
+      }
+    if (x == y) continue;
+    // Face 0 has the corners (0, 0), (1, 0), (1, 1); face 1 (0, 0), (1, 1), (0, 1).
+    const uint32_t face = x > y ? 0 : 1;
+    const float u = face == 0 ? 1 - x : 1 - y, v = face == 0 ? y : y - x;
+    const Color plain = still.SampleFaceColor(face, u, v, false, true);
+    EXPECT_EQ(still.SampleFaceColor(face, u, v, true, true).ToWord(),
+              Color::FromRGBA(uint8_t(plain.r * 0x40 / 256), uint8_t(plain.g * 0x60 / 256),
+                              uint8_t(plain.b * 0x80 / 256), uint8_t(plain.a * mesh_test::kLayerAlphas[i] / 256))
+                  .ToWord())
+        << i;
+    EXPECT_EQ(still.SampleFaceColor(face + 2, u, v, true, true).ToWord(),  // untextured
+              still.SampleFaceColor(face + 2, u, v, false, true).ToWord());
+  }
+}
+
+// A slot swapped between a lit and an unlit texture recolours the faces under it: white when
+// unlit; lit again, their static colours, or without those a relighting by the lights.
+TEST(MeshInstance, ATextureSwapBetweenLitAndUnlitRecoloursTheSlotsFaces) {
+  CTexture unlit, otherUnlit, lit;
+  unlit.flags |= CTextureProperties::kUnlit;
+  otherUnlit.flags |= CTextureProperties::kUnlit;
+  std::unique_ptr<ShadedMesh> mesh = mesh_test::TwoLayers(nullptr, nullptr);
+  CMeshInstance inst;
+  ASSERT_TRUE(inst.SetMesh(mesh.get(), false, false, true, 0, 100, nullptr, true, nullptr));
+  std::vector<bool> upperNormal(mesh->normalCount, false);
+  for (uint32_t f = 0; f < 2; ++f)
+    for (const MeshCorner& c : mesh->faceRecords[f].corners) upperNormal.at(c.normal) = true;
+  auto stampAll = [&] {
+    for (uint32_t n = 0; n < mesh->normalCount; ++n) inst.SetNormalStamp(n, 500);
+  };
+  auto expect = [&](const std::function<uint32_t(uint32_t, uint32_t)>& colour, bool upperRelit) {
+    for (uint32_t f = 0; f < 4; ++f)
+      for (uint32_t k = 0; k < 3; ++k) EXPECT_EQ(inst.GetFaceColour(f, k).ToWord(), colour(f, k)) << f << " " << k;
+    for (uint32_t n = 0; n < mesh->normalCount; ++n)
+      EXPECT_EQ(inst.GetNormalStamp(n), upperNormal[n] && upperRelit ? 0u : 500u) << n;
+  };
+  auto meshColour = [&](uint32_t f, uint32_t k) { return mesh->faceRecords[f].corners[k].color.ToWord(); };
+  stampAll();
+  inst.SetTexture(0, &unlit);
+  expect([&](uint32_t f, uint32_t k) { return f < 2 ? 0xFFFFFFFFu : meshColour(f, k); }, false);
+  inst.SetFaceColour(0, 0, Color::FromWord(0x11223344u));
+  inst.SetTexture(0, &otherUnlit);  // unlit to unlit: nothing to redo
+  EXPECT_EQ(inst.GetFaceColour(0, 0).ToWord(), 0x11223344u);
+  inst.SetTexture(0, nullptr);  // a missing texture is lit: the lights take the faces over
+  expect(
+      [&](uint32_t f, uint32_t k) { return f == 0 && k == 0 ? 0x11223344u
+                                           : f < 2          ? 0xFFFFFFFFu
+                                                            : meshColour(f, k); },
+      true);
+
+  inst.AllocStaticColours();
+  for (uint32_t f = 0; f < 4; ++f)
+    for (uint32_t k = 0; k < 3; ++k) inst.SetStaticColour(f, k, Color::FromWord(0xFF000000u + 7 * (3 * f + k)));
+  stampAll();
+  inst.SetTexture(0, &unlit);
+  inst.SetTexture(0, &lit);
+  inst.SetTexture(1, &lit);  // missing to lit: nothing to redo
+  expect([&](uint32_t f, uint32_t k) { return f < 2 ? 0xFF000000u + 7 * (3 * f + k) : meshColour(f, k); }, false);
+}
+
 TEST(MeshInstance, LevelOfDetailListAndPicks) {
   std::unique_ptr<ShadedMesh> ramp(DemoContent::BuildLodRamp());
   ASSERT_NE(ramp, nullptr);
@@ -452,8 +544,9 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
   std::strcpy(empty.name, "none");
   mesh->AddAttachPoint(COrientation(), kAttachTextureList, sizeof(list), &list, false);
   mesh->AddAttachPoint(COrientation(), kAttachTextureList, 76, &empty, false);
-  mesh->textures.push_back(reinterpret_cast<CTextureProperties*>(uintptr_t(0x40)));
-  CTextureProperties* first = reinterpret_cast<CTextureProperties*>(uintptr_t(0x80));
+  CTexture firstTexture, secondTexture;
+  mesh->textures.push_back(&secondTexture);
+  CTextureProperties* first = &firstTexture;
   mesh->textures[0] = first;
   CMeshInstance inst;
   ASSERT_TRUE(inst.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));

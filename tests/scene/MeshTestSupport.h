@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/math/Orientation.h"
+#include "render/image/Texture.h"
 #include "scene/animation/ControllerSet.h"
 #include "scene/animation/Skin.h"
 #include "scene/mesh/ShadedMesh.h"
@@ -195,6 +196,48 @@ inline std::vector<uint8_t> FileImage(const ShadedMesh& mesh) {
   const size_t written = mesh.Serialize(bytes.data(), bytes.size());
   EXPECT_EQ(written, bytes.size());
   return bytes;
+}
+
+// Alphas of the 4 x 4 texels of the ray-test textures, row by row: both sides of both cut-offs
+// (64 and 128), laid out without symmetry so that a texel read at the wrong point of a face shows.
+constexpr uint8_t kLayerAlphas[16] = {0, 63, 64, 127, 128, 255, 30, 100, 140, 10, 250, 64, 63, 128, 127, 0};
+
+// A 4 x 4 texture of those alphas (so of both translucent kinds) with more flag-word bits.
+inline void MakeAlphaTexture(CTexture& t, uint32_t flagBits) {
+  uint32_t pixels[16];
+  for (uint32_t i = 0; i < 16; ++i) pixels[i] = uint32_t(kLayerAlphas[i]) << 24 | 0x406080u;
+  ASSERT_TRUE(t.CreateFromPixels(pixels, 4, 4, 4, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, flagBits, "layer"));
+}
+
+// Two unit squares one over the other, texture coordinates equal to x and y: the upper at z = 1
+// under slot 0 (faces 0 and 1), the lower at z = 0 under slot 1 (faces 2 and 3). Corner colours
+// differ from face to face and corner to corner.
+inline std::unique_ptr<ShadedMesh> TwoLayers(CTextureProperties* upper, CTextureProperties* lower) {
+  auto mesh = std::make_unique<ShadedMesh>();
+  EXPECT_TRUE(mesh->Create("layers", 8, 4, 2, 2, 8, 1));
+  for (uint32_t layer = 0; layer < 2; ++layer) {
+    for (uint32_t c = 0; c < 4; ++c) {
+      const float x = float(c & 1), y = float(c >> 1);
+      mesh->allPositions[4 * layer + c] = Vector3(x, y, 1.0f - float(layer));
+      mesh->uvs[4 * layer + c] = Vector2(x, y);
+    }
+    const uint16_t a = uint16_t(4 * layer);
+    const uint16_t tris[2][3] = {{a, uint16_t(a + 1), uint16_t(a + 3)}, {a, uint16_t(a + 3), uint16_t(a + 2)}};
+    for (uint32_t t = 0; t < 2; ++t) {
+      const uint32_t f = 2 * layer + t;
+      mesh->faceRecords[f].textureSlot = layer;
+      for (uint32_t k = 0; k < 3; ++k) {
+        mesh->indices[3 * f + k] = tris[t][k];
+        mesh->faceRecords[f].corners[k].uv = tris[t][k];
+        mesh->faceRecords[f].corners[k].color = Color::FromWord(0xFF102030u + 16 * f + k);
+      }
+    }
+  }
+  EXPECT_TRUE(mesh->ComputeNormalsAndBounds(0.5f));
+  mesh->SetTextureName(0, upper, "upper");
+  mesh->SetTextureName(1, lower, "lower");
+  mesh->ResetSlots();
+  return mesh;
 }
 
 }  // namespace mesh_test

@@ -2,6 +2,7 @@
 // the overhead camera's clipping planes around the whole world, picking through the render
 // view's own projection, zoom and pan limits, edge scrolling, keeping a held piece on the grid
 // and ranking skaters by distance.
+#include "render/image/Texture.h"
 #include "tests/park/controller/GameLogicTestPark.h"
 
 namespace control_test {
@@ -129,6 +130,35 @@ TEST_F(ControllerPark, APickUnderAScreenCornerHitsThePieceDrawnThere) {
     park->cursorX = 320, park->cursorY = 240;  // the bare ground at the focus: no piece
     EXPECT_EQ(logic->PickPieceUnderCursor(), CGameLogic::kNone);
   }
+}
+
+// The pick ray tests no texels, so it passes through a piece whose texture is of a translucent
+// kind and finds the same piece under an opaque one.
+TEST_F(ControllerPark, APickPassesThroughAPieceUnderATranslucentTexture) {
+  CTexture glass;
+  const uint32_t pixels[4] = {0x00FFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+  ASSERT_TRUE(glass.CreateFromPixels(pixels, 4, 2, 2, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, "glass"));
+  ASSERT_TRUE(glass.HasAnyFlag(CTextureProperties::kTranslucentKinds));
+  catalog.corner->SetTextureName(0, &glass, "glass.texture");
+  catalog.corner->ResetSlots();
+  const uint32_t deck = PlaceAt(0, 2.0f, 2.0f), corner = PlaceAt(1, 9.0f, 9.0f);
+  // The top of the corner piece: the centre of its highest face.
+  CMeshInstance* instance = Piece(corner)->GetMeshInstance();
+  Vector3 top(0.0f, 0.0f, -1e9f);
+  for (uint32_t f = 0; f < catalog.corner->faceCount; ++f) {
+    const Vector3 centre = (instance->GetCornerWorldPosition(f, 0) + instance->GetCornerWorldPosition(f, 1) +
+                            instance->GetCornerWorldPosition(f, 2)) *
+                           (1.0f / 3);
+    if (centre.z > top.z) top = centre;
+  }
+  logic->SetFocus(Vector3(8.0f, 8.0f, 0.0f));
+  logic->UpdateCamera(0.0f);
+  PointAt(Vector3(3.0f, 3.0f, 0.5f));
+  EXPECT_EQ(logic->PickPieceUnderCursor(), deck);
+  PointAt(top);
+  EXPECT_EQ(logic->PickPieceUnderCursor(), CGameLogic::kNone);
+  glass.flags &= ~(CTexture::kHasTransparent | CTexture::kHasPartial);
+  EXPECT_EQ(logic->PickPieceUnderCursor(), corner);
 }
 
 TEST_F(ControllerPark, ZoomStopsAtItsLimits) {

@@ -251,6 +251,18 @@ TEST(TextureSample, WrapsBothWaysAndFollowsTheAlphaRule) {
   EXPECT_EQ(255, Sampled(opaque, 0.0f, 0.0f).a);
   CTexture empty;
   EXPECT_EQ(Color::FromRGBA(255, 255, 255, 255), Sampled(empty, 0.5f, 0.5f));  // no pixels, no device texture
+  Color texel;
+  EXPECT_FALSE(empty.SampleTexel(0.5f, 0.5f, texel));  // and no file to read them from
+  // A texture loaded as its header reads its pixels from its file when a texel is asked of it.
+  testing_support::TempFolder temp;
+  const std::string path = temp.Path() + "sample.texture";
+  CTexture written, header;
+  ASSERT_TRUE(written.CreateFromPixels(pixels.data(), 4, 4, 2, kR, kG, kB, kA, 0, "Sample") &&
+              written.Save(path.c_str(), 0));
+  ASSERT_TRUE(header.Load(path.c_str(), false));
+  ASSERT_EQ(header.pixels, nullptr);
+  ASSERT_TRUE(header.SampleTexel(1.26f, 2.5f, texel));
+  EXPECT_EQ(Color::FromWord(pixels[5]), texel);
   // Once the pixels went to the back end its copy answers: the keyed copy's clear texel stays
   // clear while the texture has transparency, and reads opaque once the texture has none.
   t.pixels.get()[3] = 0;  // texel 0 fully clear
