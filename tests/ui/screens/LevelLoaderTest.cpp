@@ -42,6 +42,7 @@
 #include "tools/DemoContentLevelPaths.h"
 #include "tools/DemoContentLevelSkeleton.h"
 #include "ui/screens/LevelLoader.h"
+#include "ui/screens/LevelPaths.h"
 #include "ui/screens/LevelSkeleton.h"
 #include "effects/AttachGlow.h"
 #include "effects/CloudLayer.h"
@@ -411,6 +412,11 @@ TEST_F(DemoLevel, TheLevelsTriggerCloudsAndGlowsFollowTheFlightTheDamageAndTheWo
   const Box world = DemoContent::LevelWorldBox();
   EXPECT_EQ(weather->GetCloudLayer(0)->GetBox().min.x, record.box[0] + (world.min.x + world.max.x) * 0.5f);
 
+  // The terrain section carries the level mesh's attach points, its path records among them:
+  // none of them is read as a glow.
+  ASSERT_TRUE(loader.SetUpGrid(*park));
+  EXPECT_EQ(log.Text().find("CAttachGlow"), std::string::npos) << log.Text();
+
   // The food stand, placed as the player places it, carries the lamp and the beacon.
   ASSERT_TRUE(loader.LoadCatalogs(*park));
   const int meshId = table.FindByName("data/meshes/foodstand.mesh");
@@ -425,6 +431,10 @@ TEST_F(DemoLevel, TheLevelsTriggerCloudsAndGlowsFollowTheFlightTheDamageAndTheWo
   auto* lamp = dynamic_cast<CAttachGlow*>(stand->GetAttachObject(0));
   auto* beacon = dynamic_cast<CAttachGlow*>(stand->GetAttachObject(1));
   ASSERT_TRUE(lamp != nullptr && beacon != nullptr);
+  // Nor is a glow read as a path.
+  log.Clear();
+  EXPECT_EQ(AddLevelPaths(*park, *static_cast<ShadedMesh*>(table.GetResource(meshId)), COrientation()), 0u);
+  EXPECT_EQ(log.Text(), "");
 
   // The controller's flight key starts the level's script camera as the current camera.
   auto controller = std::make_unique<CGameLogic>();
