@@ -8,7 +8,9 @@
 
 struct AttachGlowRecord {
   static constexpr size_t kSize = 48;
-  static constexpr uint32_t kAttachType = 10010;  // attach-point type on a piece's or figure's mesh
+  // Attach-point type on a piece's or figure's mesh; a type of its own, which no other record
+  // shares (a path record's is 10010).
+  static constexpr uint32_t kAttachType = 10005;
   static constexpr size_t kNameSize = 32;
   static constexpr float kLargestSize = 1000.0f;
 

@@ -35,7 +35,8 @@ struct PathEdgeRecord {
 class C3DPath : public CDirectedGraph, public CBoundedObject {
  public:
   static constexpr uint32_t kVersion = 100;
-  // Attach-point type of a level mesh whose data is a path record, placed at the point's position.
+  // Attach-point type of a level mesh whose data is a path record, placed at the point's position;
+  // no other record uses it (a glow's is 10005).
   static constexpr uint32_t kAttachType = 10010;
   static constexpr uint32_t kBoundFlags = kPath | kRenderable;
   static constexpr size_t kHeaderSize = 36;     // version 100: with the GUID

@@ -13,7 +13,11 @@ class NormalTable {
   // An index past the table (only possible with damaged data) decodes to the zero vector.
   static Vector3 Decode(uint16_t index);
   // Index of the nearest entry by squared distance; the first of equally near entries wins.
+  // Looked up among the entries around the direction; the same index EncodeByScan gives.
   static uint16_t Encode(const Vector3& direction);
+  // The same by comparing every entry: the definition Encode keeps to, and its fallback where the
+  // entries around a direction cannot be shown to hold the winner (far from the unit sphere).
+  static uint16_t EncodeByScan(const Vector3& direction);
   // Entry at plat::rand() % 5120.
   static Vector3 Random();
 };

@@ -19,6 +19,7 @@
 #include "effects/ParticleSystemDef.h"
 #include "effects/ScriptTrigger.h"
 #include "effects/WeatherManager.h"
+#include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "tests/support/TempFolder.h"
 
@@ -166,4 +167,43 @@ TEST(EffectSystem, ALevelMeshGivesTheManagersItsTriggersAndCloudLayersOnce) {
   EXPECT_EQ(weather->GetCloudLayer(0)->GetMesh()->vertexCount, 25u);
   effects->Clear();
   EXPECT_TRUE(effects->GetEffectManager() == nullptr && effects->GetWeatherManager() == nullptr);
+}
+
+// However many cloud-layer records a level carries, the weather takes the first four readable
+// ones in order and makes those whose surfaces stay within the vertex budget of the level's
+// layers together; the rest are refused with a line each for the budget and one line for the
+// count.
+TEST(EffectSystem, ALevelsCloudLayersAreBoundedInNumberAndSurface) {
+  plat::srand(7);
+  ShadedMesh mesh;
+  ASSERT_TRUE(mesh.Create("level", 3, 1, 0, 0, 0, 1));
+  CloudLayerRecord layer;
+  const float box[6] = {-100, -100, 40, 100, 100, 60};
+  std::copy(box, box + 6, layer.box);
+  auto add = [&mesh, &layer](uint32_t levels, size_t keep) {
+    layer.levels = levels;
+    std::vector<uint8_t> bytes;
+    layer.Write(bytes);
+    bytes.resize(keep);
+    mesh.AddAttachPoint(COrientation(), CloudLayerRecord::kAttachType, static_cast<uint32_t>(bytes.size()),
+                        bytes.data(), false);
+  };
+  add(7, CloudLayerRecord::kSize);
+  add(7, 20);  // unreadable: not one of the four
+  add(6, CloudLayerRecord::kSize);
+  add(7, CloudLayerRecord::kSize);  // 16641 + 4225 + 16641 vertices pass the budget
+  add(5, CloudLayerRecord::kSize);
+  for (int i = 0; i < 300; ++i) add(i % 2 == 0 ? 7 : 0, CloudLayerRecord::kSize);
+
+  CResourceTable table;
+  CWeatherManager weather(&table);
+  testing_support::DebugCapture log;
+  EXPECT_EQ(weather.AddLevelCloudLayers(mesh, COrientation()), 3u);
+  ASSERT_EQ(weather.GetCloudLayerCount(), 3u);
+  const uint32_t want[] = {129 * 129, 65 * 65, 33 * 33};
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(weather.GetCloudLayer(i)->GetMesh()->vertexCount, want[i]) << i;
+  EXPECT_EQ(log.Text(),
+            "CCloudLayer: record of 20 bytes, not 72\n"
+            "CWeatherManager: a cloud layer of 7 levels refused: the level's layers would pass 33282 vertices\n"
+            "CWeatherManager: 300 more cloud-layer records refused: a level has at most 4\n");
 }

@@ -6,6 +6,7 @@
 #include "core/data/DebugPrintf.h"
 #include "core/data/FileBuffer.h"
 #include "core/data/LittleEndian.h"
+#include "core/math/Box.h"
 #include "core/spatial/Octree.h"
 #include "platform/files/FileSystem.h"
 
@@ -19,6 +20,13 @@ static_assert(kLevelIdentitySize == COctree::kIdentitySize, "the level identity 
 
 void PutU64(uint8_t* out, uint64_t v) {
   for (int i = 0; i < 8; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// The block's root box (its size was checked to hold the header).
+Box SkeletonRootBox(const uint8_t* block) {
+  float v[6];
+  for (int i = 0; i < 6; ++i) v[i] = le::ReadF32(block + 20 + 4 * i);
+  return Box(Vector3(v[0], v[1], v[2]), Vector3(v[3], v[4], v[5]));
 }
 
 }  // namespace
@@ -60,6 +68,9 @@ bool LoadLevelSkeleton(COctree& octree, const std::string& levelFolder, const st
   } else if (le::ReadU32(block) != kSkeletonVersion || std::memcmp(block + 4, identity, kLevelIdentitySize) != 0) {
     DebugPrintf("LevelSkeleton: %s belongs to another version or level; the octree keeps its own cells\n",
                 path.c_str());
+  } else if (!SkeletonRootBox(block).ContainsBox(octree.GetRootBox())) {
+    // Cells that do not reach over the level would take every object outside them at the root.
+    DebugPrintf("LevelSkeleton: the cells of %s do not hold the level; the octree keeps its own cells\n", path.c_str());
   } else {
     // The octree checks the rest of the block and refuses a corrupt one whole.
     taken = octree.LoadSkeleton(block, size, identity);

@@ -42,6 +42,7 @@
 #include "tools/DemoContentLevelPaths.h"
 #include "tools/DemoContentLevelSkeleton.h"
 #include "ui/screens/LevelLoader.h"
+#include "ui/screens/LevelPaths.h"
 #include "ui/screens/LevelSkeleton.h"
 #include "effects/AttachGlow.h"
 #include "effects/CloudLayer.h"
@@ -288,6 +289,7 @@ TEST_F(DemoLevel, TheLevelsPathsAreFiledAndItsOwnSkeletonShapesTheOctree) {
   EXPECT_FALSE(octree.HasSkeleton());
   const std::vector<uint8_t> ownCells = CellsOf(octree);
   const uint32_t ownCount = octree.CountNodes(0);
+  const Box ownBox = octree.GetRootBox();
 
   // Every path of the level, moved to where its record hangs and found there by a query.
   const std::vector<DemoContent::DemoPath> want = DemoContent::LevelPaths();
@@ -344,14 +346,28 @@ TEST_F(DemoLevel, TheLevelsPathsAreFiledAndItsOwnSkeletonShapesTheOctree) {
   octree.CollectAll(&all, 0);
   EXPECT_EQ(all.size(), octree.GetObjectCount());
 
-  // Refused blocks: another level's identity, another version, cut short. The tree is the one the
+  // Refused blocks: another level's identity, another version, cut short, and the level's own
+  // whose root box is zero, tiny, distant or short of the level by a hair. The tree is the one the
   // load makes without a skeleton, cell for cell.
   std::vector<uint8_t> foreign = skeleton;
   foreign[4 + 7] ^= 0x40;
   std::vector<uint8_t> version = skeleton;
   version[0] = 2;
   const std::vector<uint8_t> shortBlock(skeleton.begin(), skeleton.begin() + 30);
-  for (const std::vector<uint8_t>* bad : std::vector<const std::vector<uint8_t>*>{&foreign, &version, &shortBlock}) {
+  auto boxed = [&](const Box& box) {
+    std::vector<uint8_t> block = skeleton;
+    const float v[6] = {box.min.x, box.min.y, box.min.z, box.max.x, box.max.y, box.max.z};
+    for (int i = 0; i < 6; ++i) le::WriteF32(block.data() + 20 + 4 * i, v[i]);
+    return block;
+  };
+  const Box& level = ownBox;
+  const Vector3 middle = (level.min + level.max) * 0.5f;
+  const std::vector<uint8_t> zero = boxed(Box());
+  const std::vector<uint8_t> tiny = boxed(Box(middle, middle + Vector3(0.01f, 0.01f, 0.01f)));
+  const std::vector<uint8_t> distant = boxed(Box(level.min + Vector3(5000, 0, 0), level.max + Vector3(5000, 0, 0)));
+  const std::vector<uint8_t> narrow = boxed(Box(level.min, level.max - Vector3(0, 0, 0.5f)));
+  const std::vector<uint8_t>* refused[] = {&foreign, &version, &shortBlock, &zero, &tiny, &distant, &narrow};
+  for (const std::vector<uint8_t>* bad : refused) {
     ASSERT_TRUE(WriteBytes(levelFolder + kLevelSkeletonFile, *bad));
     load();
     EXPECT_NE(log.Text().find("the octree keeps its own cells"), std::string::npos) << log.Text();
@@ -396,6 +412,11 @@ TEST_F(DemoLevel, TheLevelsTriggerCloudsAndGlowsFollowTheFlightTheDamageAndTheWo
   const Box world = DemoContent::LevelWorldBox();
   EXPECT_EQ(weather->GetCloudLayer(0)->GetBox().min.x, record.box[0] + (world.min.x + world.max.x) * 0.5f);
 
+  // The terrain section carries the level mesh's attach points, its path records among them:
+  // none of them is read as a glow.
+  ASSERT_TRUE(loader.SetUpGrid(*park));
+  EXPECT_EQ(log.Text().find("CAttachGlow"), std::string::npos) << log.Text();
+
   // The food stand, placed as the player places it, carries the lamp and the beacon.
   ASSERT_TRUE(loader.LoadCatalogs(*park));
   const int meshId = table.FindByName("data/meshes/foodstand.mesh");
@@ -410,6 +431,10 @@ TEST_F(DemoLevel, TheLevelsTriggerCloudsAndGlowsFollowTheFlightTheDamageAndTheWo
   auto* lamp = dynamic_cast<CAttachGlow*>(stand->GetAttachObject(0));
   auto* beacon = dynamic_cast<CAttachGlow*>(stand->GetAttachObject(1));
   ASSERT_TRUE(lamp != nullptr && beacon != nullptr);
+  // Nor is a glow read as a path.
+  log.Clear();
+  EXPECT_EQ(AddLevelPaths(*park, *static_cast<ShadedMesh*>(table.GetResource(meshId)), COrientation()), 0u);
+  EXPECT_EQ(log.Text(), "");
 
   // The controller's flight key starts the level's script camera as the current camera.
   auto controller = std::make_unique<CGameLogic>();
