@@ -10,9 +10,11 @@ class PolyTree;
 
 class CPolyhedronInfo : public GenericIntersection {
  public:
+  static constexpr uint32_t kKind = 5;
+
   CPolyhedronInfo(const PolyTree* tree, const COrientation& startPose, const COrientation& endPose)
       : tree_(tree), start_(startPose), end_(endPose) {
-    kind = 5;
+    kind = kKind;
   }
 
   // The cube of half size 100 around the end position.
