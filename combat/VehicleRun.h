@@ -40,7 +40,7 @@ class CVehicleRun {
   void Run(float seconds, const std::vector<Phase>& plan, std::vector<std::string>* lines);
   static constexpr float kCrateRestSeconds = 0.5f;
   // A crate that stays this near (m, and per axis) to where it last moved off keeps still.
-  static constexpr float kStillMetres = 0.01f;
+  static constexpr float kStillMetres = 0.02f;
 
   float GetClock() const { return m_ticks * kTickSeconds; }
   // Null once the object has gone from the world.

@@ -20,8 +20,8 @@ class CPolyhedronInfo : public GenericIntersection {
   // The cube of half size 100 around the end position.
   void GetBounds(Box& out) const override;
   void GetSweep(Vector3& out) const override { out = end_.position - start_.position; }
-  // Shapes without pieces of their own (terrain, boxes, spheres) meet the body's swept
-  // collision spheres, when the body hands them over; otherwise nothing.
+  // Shapes without pieces of their own (terrain, boxes) meet the body's swept collision
+  // spheres, when the body hands them over; otherwise nothing.
   bool IntersectBox(const Box& box) override {
     return Forward(staticQuery && staticQuery->IntersectBox(box));
   }
@@ -33,9 +33,10 @@ class CPolyhedronInfo : public GenericIntersection {
                          const Box* box) override {
     return Forward(staticQuery && staticQuery->IntersectTriangle(a, b, k, n, parallelogram, box));
   }
-  bool IntersectSphere(const Vector3& centre, float radius) override {
-    return Forward(staticQuery && staticQuery->IntersectSphere(centre, radius));
-  }
+  // A sphere (another body's, an obstacle's) meets the pieces' faces: seen from the body, it
+  // moves from where it lies at the start pose to where it lies at the end pose. The record
+  // holds the fraction of the step, the point on the face and the normal.
+  bool IntersectSphere(const Vector3& centre, float radius) override;
   bool IntersectPolyhedron(const PolyTree* other, const COrientation& otherPose) override {
     return Intersect(other, otherPose);
   }
