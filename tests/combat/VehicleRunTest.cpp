@@ -185,17 +185,15 @@ TEST_F(VehicleRun, CrateInThePathLandsIsStruckAndRestsWithNothingPassingThrough)
   ASSERT_TRUE(run.AddCrate(Path("crate.mesh").c_str(), At(12.0f, 32.0f, kGround + 1.5f)));
   CVehicle& buggy = *run.GetVehicle();
   CBody& crate = *run.GetCrate();
-  EXPECT_STREQ("<Body>", crate.GetInfoString());
   VehicleControls idle, drive, brake;
   drive.throttle = 1.0f;
   brake.handBrake = true;
   const std::vector<CVehicleRun::Phase> plan = {{3.0f, idle}, {5.0f, drive}, {10.0f, brake}};
-  std::vector<std::string> lines;
   float deepest = -1e9f, lowest = 1e9f, fastest = 0.0f, struckAt = -1.0f;
   for (int tick = 1; tick <= 1000; ++tick) {
     const float before = Speed(buggy);
     fastest = std::max(fastest, before);
-    run.Run(tick * CVehicleRun::kTickSeconds, plan, &lines);
+    run.Run(tick * CVehicleRun::kTickSeconds, plan, nullptr);
     ASSERT_EQ(&crate, run.GetCrate());
     deepest = std::max(deepest, VehicleDepthInCrate(buggy, crate.GetFrame()));
     lowest = std::min(lowest, LowestCorner(crate.GetFrame()));
@@ -218,18 +216,6 @@ TEST_F(VehicleRun, CrateInThePathLandsIsStruckAndRestsWithNothingPassingThrough)
   const float gap = c.position.x - buggy.GetState().position.x;
   EXPECT_TRUE(gap > 1.6f && gap < 2.5f) << gap;
   EXPECT_NEAR(32.0f, c.position.y, 0.5f);
-  // What the run tells: the landing, the first strike and the last rest, where the crate lies.
-  std::vector<std::string> told;
-  for (const std::string& line : lines)
-    if (line.find(" crate ") == 7) told.push_back(line);
-  ASSERT_GE(told.size(), 4u);
-  EXPECT_EQ(0u, told[0].find("t= 0.")) << told[0];
-  EXPECT_NE(std::string::npos, told[0].find("crate lands")) << told[0];
-  EXPECT_NE(std::string::npos, told[1].find("crate at rest at (12.00 32.00 2.50) up 1.000")) << told[1];
-  EXPECT_NE(std::string::npos, told[2].find("crate struck by the vehicle")) << told[2];
-  char rest[64];
-  std::snprintf(rest, sizeof rest, "crate at rest at (%.2f %.2f %.2f)", c.position.x, c.position.y, c.position.z);
-  EXPECT_NE(std::string::npos, told.back().find(rest)) << told.back();
 }
 
 TEST_F(VehicleRun, CreaturePlacedIntoAWallIsRefusedAndKeepsItsFrame) {
