@@ -52,6 +52,7 @@ bool CBody::HandleCollision(const CollisionInfo* info, const IntersectionResult*
   if (info != nullptr && info->kind == RigidCollisionReport::kKind) {
     const auto* report = static_cast<const RigidCollisionReport*>(info);
     ++m_impacts;
+    m_impulseTotal += report->impulse;
     if (report->impulse > m_hardestImpact) m_hardestImpact = report->impulse;
     return true;
   }

@@ -11,7 +11,11 @@ class RigidConst;
 
 class CBody : public CGameObject, public CRigidCollisionBody {
  public:
+  // A plain body (a crate) has a factory code of its own, after the codes of the combat classes.
+  static constexpr uint8_t kTypeCode = 19;
+
   CBody();
+  const char* GetInfoString() const override { return "<Body>"; }
 
   // Takes the shared model (immovable when null) at the placement frame, at rest.
   void Setup(const RigidConst* model, const COrientation& placement);
@@ -30,12 +34,14 @@ class CBody : public CGameObject, public CRigidCollisionBody {
   bool HandleCollision(const CollisionInfo* info, const IntersectionResult* hit) override;
   uint32_t GetImpactCount() const { return m_impacts; }
   float GetHardestImpact() const { return m_hardestImpact; }
+  // The sum of every impact's impulse so far.
+  double GetImpulseTotal() const { return m_impulseTotal; }
 
   const std::string& GetModelName() const { return m_modelName; }
 
  protected:
-  // The factory's type code the body's create messages carry (0: the factory makes no plain body).
-  virtual uint8_t GetTypeCode() const { return 0; }
+  // The factory's type code the body's create messages carry.
+  virtual uint8_t GetTypeCode() const { return kTypeCode; }
   // Sets the body up from a loaded resource of the table's type code; false when the body cannot
   // be made of that kind of resource. A plain body is made of a rigid-body model.
   virtual bool SetupFromResource(void* resource, uint16_t type, const COrientation& placement);
@@ -52,4 +58,5 @@ class CBody : public CGameObject, public CRigidCollisionBody {
   std::string m_modelName;
   uint32_t m_impacts = 0;
   float m_hardestImpact = 0.0f;
+  double m_impulseTotal = 0.0;
 };

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "combat/Body.h"
 #include "combat/Bullet.h"
 #include "combat/Creature.h"
 #include "combat/Explosion.h"
@@ -15,8 +16,8 @@
 #include "combat/Shield.h"
 #include "combat/Turret.h"
 #include "combat/Vehicle.h"
-#include "core/world/ObjectFactory.h"
 #include "core/services/WorldServices.h"
+#include "core/world/ObjectFactory.h"
 
 namespace {
 template <typename T>
@@ -38,6 +39,7 @@ void RegisterCombatObjectTypes(CObjectFactory& factory) {
   factory.Register(13, &Make<CMine>);
   factory.Register(17, &Make<CShield>);
   factory.Register(18, &Make<CTurret>);
+  factory.Register(CBody::kTypeCode, &Make<CBody>);
 }
 
 void RegisterCombatWorldHooks(WorldServices& services) { services.AddClearHook(&ItemTypeRegistry::Clear); }

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "combat/Body.h"
 #include "combat/BodyCreation.h"
 #include "combat/Creature.h"
 #include "combat/Vehicle.h"
@@ -33,6 +34,20 @@ bool CVehicleRun::Create(const char* vehicleModel, const COrientation& vehicleAt
   return GetVehicle() != nullptr && GetCreature() != nullptr;
 }
 
+bool CVehicleRun::AddCrate(const char* model, const COrientation& at) {
+  m_crateId = CreateBodyThroughWorld(m_world, CBody::kTypeCode, model, at, CGameObject::kNoOwner);
+  m_crate = CrateWatch();
+  const CBody* crate = GetCrate();
+  if (crate != nullptr) m_crate.frame = crate->GetFrame();
+  return crate != nullptr;
+}
+
+CBody* CVehicleRun::GetCrate() const {
+  if (m_crateId == 0) return nullptr;
+  CBody* c = dynamic_cast<CBody*>(m_world.GetObjectByID(m_crateId));
+  return c != nullptr && !c->IsMarkedForRemoval() ? c : nullptr;
+}
+
 CVehicle* CVehicleRun::GetVehicle() const {
   CVehicle* v = dynamic_cast<CVehicle*>(m_world.GetObjectByID(m_vehicleId));
   return v != nullptr && !v->IsMarkedForRemoval() ? v : nullptr;
@@ -53,10 +68,59 @@ void CVehicleRun::Run(float seconds, const std::vector<Phase>& plan, std::vector
           break;
         }
     }
+    const CVehicle* before = GetVehicle();
+    const float speedBefore = before != nullptr ? before->GetState().velocity.Length() : 0.0f;
     m_world.UpdateObjects(kTickSeconds);
     ++m_ticks;
+    WatchCrate(speedBefore, lines);
     if (lines != nullptr && m_ticks % perSecond == 0) lines->push_back(DescribeState());
   }
+}
+
+void CVehicleRun::WatchCrate(float speedBefore, std::vector<std::string>* lines) {
+  const CBody* crate = GetCrate();
+  if (crate == nullptr) return;
+  const CVehicle* vehicle = GetVehicle();
+  const RigidBodyState& s = crate->GetState();
+  const uint32_t impacts = crate->GetImpactCount();
+  const uint32_t vehicleImpacts = vehicle != nullptr ? vehicle->GetImpactCount() : m_crate.vehicleImpacts;
+  const double vehicleImpulse = vehicle != nullptr ? vehicle->GetImpulseTotal() : m_crate.vehicleImpulse;
+  // Both sides of a body contact hear of it, with the same impulse; the one that moved into the
+  // other keeps it as its partner.
+  const bool partners = vehicle != nullptr && (crate->GetPartner() == vehicle || vehicle->GetPartner() == crate);
+  const bool struck = partners && impacts > m_crate.impacts && vehicleImpacts > m_crate.vehicleImpacts;
+  std::vector<std::string> events;
+  if (m_crate.impacts == 0 && impacts > 0 && !struck) {
+    events.push_back(Format("t=%5.2f crate lands: impulse %.1f N s at %s", GetClock(), crate->GetImpulseTotal(),
+                            Describe(s.position).c_str()));
+  } else if (struck && !m_crate.struckLastTick) {
+    events.push_back(
+        Format("t=%5.2f crate struck by the vehicle: impulse %.1f N s, vehicle %.2f -> %.2f m/s, crate %.2f m/s",
+               GetClock(), vehicleImpulse - m_crate.vehicleImpulse, speedBefore, vehicle->GetState().velocity.Length(),
+               s.velocity.Length()));
+  }
+  // Still: it stays near the place and turn it had when it last moved off. A body held by static
+  // friction touches the ground only every other tick, so the body's own rest test comes and goes.
+  const COrientation& frame = crate->GetFrame();
+  bool still = (frame.position - m_crate.frame.position).Length() < kStillMetres;
+  for (int i = 0; i < 3; ++i) still = still && (frame.axes.m[i] - m_crate.frame.axes.m[i]).Length() < kStillMetres;
+  if (still) {
+    ++m_crate.stillTicks;
+    if (!m_crate.restTold && m_crate.stillTicks * kTickSeconds + 0.5f * kTickSeconds >= kCrateRestSeconds) {
+      events.push_back(
+          Format("t=%5.2f crate at rest at %s up %.3f", GetClock(), Describe(s.position).c_str(), s.rotation.m[2].z));
+      m_crate.restTold = true;
+    }
+  } else {
+    m_crate.frame = frame;
+    m_crate.stillTicks = 0;
+    m_crate.restTold = false;
+  }
+  m_crate.impacts = impacts;
+  m_crate.vehicleImpacts = vehicleImpacts;
+  m_crate.vehicleImpulse = vehicleImpulse;
+  m_crate.struckLastTick = struck;
+  if (lines != nullptr) lines->insert(lines->end(), events.begin(), events.end());
 }
 
 std::string CVehicleRun::DescribeState() const {
@@ -84,6 +148,11 @@ std::string CVehicleRun::DescribeState() const {
             Format(" up %.3f rest %d", s.rotation.m[2].z, c->IsAtRest() ? 1 : 0);
   } else {
     line += " | no creature";
+  }
+  if (const CBody* b = GetCrate()) {
+    const RigidBodyState& s = b->GetState();
+    line += " | crate at " + Describe(s.position) + " v " + Describe(s.velocity) +
+            Format(" up %.3f rest %d", s.rotation.m[2].z, b->IsAtRest() ? 1 : 0);
   }
   return line;
 }

@@ -57,8 +57,8 @@ struct BoneInfluence {
 // (logged) when the influence lists do not match the mesh or the result fails validation.
 bool BindSkinWeights(Skin& skin, const ShadedMesh& mesh, const std::vector<std::vector<BoneInfluence>>& influences);
 
-// A 1 m crate authored as a rigid body: constants, eight point masses, a collision sphere and
-// one convex box piece.
+// A 1 m crate authored as a rigid body: constants, eight point masses, a collision sphere filling it
+// with a small one in each corner, and one convex box piece.
 std::unique_ptr<ShadedMesh> BuildCrate();
 // A vehicle body with four wheel parts ("wheel=1".."wheel=4"), each carrying its wheel constants
 // and the top of its suspension travel.

@@ -50,6 +50,10 @@ std::unique_ptr<ShadedMesh> BuildCrate() {
   for (int i = 0; i < 8; ++i)
     AddBall(mesh.get(), i & 1 ? 0.3f : -0.3f, i & 2 ? 0.3f : -0.3f, i & 4 ? 0.8f : 0.2f, 5.0f, 0.2f);
   AddSphere(mesh.get(), 0.0f, 0.0f, 0.5f, 0.5f);
+  // The ground meets a body's spheres, not its pieces: a small sphere in each corner keeps a
+  // tipped crate's corners (where a box first meets flat ground) out of the ground.
+  for (int i = 0; i < 8; ++i)
+    AddSphere(mesh.get(), i & 1 ? 0.485f : -0.485f, i & 2 ? 0.485f : -0.485f, i & 4 ? 0.985f : 0.015f, 0.01f);
   AddBoxPiece(mesh.get(), 0.5f, 0.5f, 0.5f, 0.5f);
   return mesh;
 }

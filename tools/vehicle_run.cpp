@@ -1,7 +1,8 @@
 // vehicle_run: places the demo vehicle and the demo creature on the demo level's open ground through
 // the world's object factory and steps them headlessly, printing their state each second: the
 // vehicle is dropped 1 m and left to settle on its wheels (3 s), driven east under full throttle (2 s),
-// then held on the hand brake (5 s); the creature falls onto the ground beside it and rests.
+// then held on the hand brake (5 s); the creature falls onto the ground beside it and rests; a crate dropped 1 m onto
+// the ground in the vehicle's path lands, is struck by the vehicle and comes to rest, each told as it happens.
 // Usage: vehicle_run [data folder]; the folder holds the demo data (make_demo_data), "." by default.
 #include <cstdio>
 #include <memory>
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr float kGround = 2.0f;  // height of the demo level's open ground
+constexpr float kCrateX = 12.0f;  // the crate's place on the vehicle's way east
 
 COrientation At(float x, float y, float z) { return COrientation(TMatrix(), Vector3(x, y, z)); }
 
@@ -39,9 +41,11 @@ int main(int argc, char** argv) {
     CGameWorld world(nullptr, nullptr);
     CResourceTable table;
     world.SetResourceTable(&table);
-    const std::string vehicle = folder + "/meshes/buggy.mesh", creature = folder + "/meshes/creature.mesh";
+    const std::string vehicle = folder + "/meshes/buggy.mesh", creature = folder + "/meshes/creature.mesh",
+                      crate = folder + "/meshes/crate.mesh";
     table.Add(vehicle.c_str());
     table.Add(creature.c_str());
+    table.Add(crate.c_str());
     world.GetOctree().Reset(DemoContent::LevelWorldBox());
     std::unique_ptr<ShadedMesh> level = DemoContent::BuildLevelMesh();
     CVehicleRun run(world);
@@ -51,6 +55,9 @@ int main(int argc, char** argv) {
     } else if (!run.Create(vehicle.c_str(), At(6.0f, 32.0f, kGround + 1.65f), creature.c_str(),
                            At(6.0f, 36.0f, kGround + 1.4f))) {
       std::fprintf(stderr, "vehicle_run: the vehicle or the creature could not be made from %s\n", folder.c_str());
+      result = 1;
+    } else if (!run.AddCrate(crate.c_str(), At(kCrateX, 32.0f, kGround + 1.5f))) {
+      std::fprintf(stderr, "vehicle_run: the crate could not be made from %s\n", folder.c_str());
       result = 1;
     } else {
       std::printf("%s\n", run.DescribeState().c_str());

@@ -1,10 +1,13 @@
 #include "physics/polyhedron/PolyhedronQueryInfo.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "physics/collision/BeamInfo.h"
 #include "physics/polyhedron/PolyEdge.h"
 #include "physics/polyhedron/PolyFace.h"
+#include "physics/polyhedron/PolyTreeFaceQuery.h"
 #include "physics/polyhedron/PolyVertex.h"
 #include "physics/polyhedron/VclipConvert.h"
 #include "physics/polyhedron/VclipWalk.h"
@@ -107,6 +110,24 @@ bool LeastOverlapNormal(const std::vector<WorldPiece>& mine, const std::vector<W
 }  // namespace
 
 void CPolyhedronInfo::GetBounds(Box& out) const { out.SetFromCenterRadius(end_.position, 100.0f); }
+
+bool CPolyhedronInfo::IntersectSphere(const Vector3& centre, float radius) {
+  if (!tree_) return false;
+  // The body's own spheres lie inside its pieces and reach only part of their surface: a
+  // sphere meeting a face off its middle would sink into the body before they met it.
+  BeamInfo beam(start_.WorldToLocalPoint(centre), end_.WorldToLocalPoint(centre), radius);
+  beam.mode = mode;
+  if (!IntersectPolyTreeFaces(beam, *tree_, COrientation())) return false;
+  // An overlap-only test (the inner spheres of a walk) need not say when.
+  const float time = beam.result.time < 1.0f ? std::max(0.0f, beam.result.time) : 1.0f;
+  COrientation pose;
+  pose.Interpolate(start_, end_, time);
+  result = beam.result;
+  result.point = pose.LocalToWorldPoint(beam.result.point);
+  const Vector3 n = pose.LocalToWorldVector(beam.normal);  // faces the sphere
+  normal = normalFacesMover ? n * -1.0f : n;
+  return true;
+}
 
 float CPolyhedronInfo::Distance(const PolyTree* other, const COrientation& pose, const COrientation& otherPose) {
   VclipMatrixTransform rel = ToVclip(pose);

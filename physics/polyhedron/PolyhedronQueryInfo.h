@@ -10,16 +10,18 @@ class PolyTree;
 
 class CPolyhedronInfo : public GenericIntersection {
  public:
+  static constexpr uint32_t kKind = 5;
+
   CPolyhedronInfo(const PolyTree* tree, const COrientation& startPose, const COrientation& endPose)
       : tree_(tree), start_(startPose), end_(endPose) {
-    kind = 5;
+    kind = kKind;
   }
 
   // The cube of half size 100 around the end position.
   void GetBounds(Box& out) const override;
   void GetSweep(Vector3& out) const override { out = end_.position - start_.position; }
-  // Shapes without pieces of their own (terrain, boxes, spheres) meet the body's swept
-  // collision spheres, when the body hands them over; otherwise nothing.
+  // Shapes without pieces of their own (terrain, boxes) meet the body's swept collision
+  // spheres, when the body hands them over; otherwise nothing.
   bool IntersectBox(const Box& box) override {
     return Forward(staticQuery && staticQuery->IntersectBox(box));
   }
@@ -31,9 +33,10 @@ class CPolyhedronInfo : public GenericIntersection {
                          const Box* box) override {
     return Forward(staticQuery && staticQuery->IntersectTriangle(a, b, k, n, parallelogram, box));
   }
-  bool IntersectSphere(const Vector3& centre, float radius) override {
-    return Forward(staticQuery && staticQuery->IntersectSphere(centre, radius));
-  }
+  // A sphere (another body's, an obstacle's) meets the pieces' faces: seen from the body, it
+  // moves from where it lies at the start pose to where it lies at the end pose. The record
+  // holds the fraction of the step, the point on the face and the normal.
+  bool IntersectSphere(const Vector3& centre, float radius) override;
   bool IntersectPolyhedron(const PolyTree* other, const COrientation& otherPose) override {
     return Intersect(other, otherPose);
   }

@@ -3,20 +3,21 @@
 #include <cmath>
 
 #include "core/spatial/Octree.h"
-#include "scene/mesh/MeshInstance.h"
 #include "physics/collision/BeamInfo.h"
-#include "physics/polyhedron/BeamArrayInfo.h"
 #include "physics/collision/CollisionFlags.h"
-#include "physics/polyhedron/PolyhedronQueryInfo.h"
-#include "physics/polyhedron/PolyTree.h"
-#include "physics/rigid/RigidBodyMath.h"
-#include "physics/rigid/RigidConst.h"
 #include "physics/collision/SphereTree.h"
 #include "physics/collision/SphereTreeDraw.h"
 #include "physics/collision/SphereTreeNode.h"
-#include "scene/mesh/SceneDrawInterface.h"
 #include "physics/collision/SphereTreeWalk.h"
 #include "physics/collision/SurfaceType.h"
+#include "physics/polyhedron/BeamArrayInfo.h"
+#include "physics/polyhedron/PolyTree.h"
+#include "physics/polyhedron/PolyTreeFaceQuery.h"
+#include "physics/polyhedron/PolyhedronQueryInfo.h"
+#include "physics/rigid/RigidBodyMath.h"
+#include "physics/rigid/RigidConst.h"
+#include "scene/mesh/MeshInstance.h"
+#include "scene/mesh/SceneDrawInterface.h"
 
 namespace {
 
@@ -182,7 +183,12 @@ bool CRigidCollisionBody::Intersect(GenericIntersection* query) {
   if (query->kind == 1 && (query->mode & QueryMode::kBodyMesh) && instance)
     return instance->IntersectRay(static_cast<RayInfo&>(*query), nullptr, nullptr);
   if (!m_model) return query->IntersectBox(GetBounds());
-  if (m_pieces) return query->IntersectPolyhedron(m_pieces.get(), m_frame);
+  if (m_pieces) {
+    // Another body's pieces are met by the closest-feature walk; every other query (a sphere
+    // body's swept spheres, a wheel, a ray) meets the pieces' faces, or it would pass through.
+    if (query->kind == CPolyhedronInfo::kKind) return query->IntersectPolyhedron(m_pieces.get(), m_frame);
+    return IntersectPolyTreeFaces(*query, *m_pieces, m_frame);
+  }
   SphereTreeRef ref;
   ref.model = &m_model->GetSphereRoot();
   ref.orientation = &m_frame;

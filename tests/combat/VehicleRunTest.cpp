@@ -1,6 +1,7 @@
 // The demo vehicle and creature made through the world's factory on the demo level: the vehicle settles on its
-// wheels, drives and stops on the hand brake; the creature rests upright and is refused a taken place; create
-// messages round-trip and hostile ones leave nothing; a saved vehicle state comes back exactly; driver keys.
+// wheels, drives and stops on the hand brake; the creature rests upright and is refused a taken place; a crate in
+// the vehicle's path lands, is struck and rests without anything passing through; create messages round-trip and
+// hostile ones leave nothing; a saved vehicle state comes back exactly; driver keys.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "combat/Body.h"
 #include "combat/BodyCreation.h"
 #include "combat/Creature.h"
 #include "combat/Vehicle.h"
@@ -22,6 +24,7 @@
 #include "core/input/Settings.h"
 #include "core/world/GameMessage.h"
 #include "core/world/GameWorld.h"
+#include "physics/collision/SphereTreeNode.h"
 #include "physics/rigid/RigidConst.h"
 #include "platform/system/Platform.h"
 #include "scene/camera/VehicleCamPoints.h"
@@ -44,8 +47,10 @@ class VehicleRun : public ::testing::Test {
     quiet = std::make_unique<testing_support::DebugCapture>();
     ASSERT_TRUE(DemoContent::BuildBuggy()->Save(Path("buggy.mesh").c_str(), nullptr));
     ASSERT_TRUE(DemoContent::BuildCreature()->Save(Path("creature.mesh").c_str(), nullptr));
+    ASSERT_TRUE(DemoContent::BuildCrate()->Save(Path("crate.mesh").c_str(), nullptr));
     table.Add(Path("buggy.mesh").c_str());
     table.Add(Path("creature.mesh").c_str());
+    table.Add(Path("crate.mesh").c_str());
     world.SetResourceTable(&table);
     world.GetOctree().Reset(DemoContent::LevelWorldBox());
     ASSERT_NE(nullptr, level);
@@ -71,6 +76,48 @@ class VehicleRun : public ::testing::Test {
 };
 
 float Speed(const CVehicle& v) { return v.GetState().velocity.Length(); }
+
+// The demo crate is a 1 m cube about its centre of mass.
+constexpr float kCrateHalf = 0.5f;
+
+// How deep a sphere reaches into the crate's box (negative while apart): the nearest point of the box
+// to the centre, found in the crate's frame.
+float SphereDepthInCrate(const COrientation& crate, const Vector3& centre, float radius) {
+  const Vector3 local = crate.WorldToLocalPoint(centre);
+  Vector3 nearest = local;
+  float inside = kCrateHalf;  // the centre's depth below the nearest face when it lies inside
+  for (int i = 0; i < 3; ++i) {
+    nearest[i] = std::max(-kCrateHalf, std::min(kCrateHalf, local[i]));
+    inside = std::min(inside, kCrateHalf - std::fabs(local[i]));
+  }
+  if (inside > 0.0f) return radius + inside;
+  return radius - (local - nearest).Length();
+}
+
+// The deepest any of the vehicle's collision spheres or wheels reaches into the crate.
+float VehicleDepthInCrate(const CVehicle& vehicle, const COrientation& crate) {
+  float deepest = -1e9f;
+  const SphereTreeNode* root = vehicle.GetSphereTree();
+  for (uint32_t i = 0; root != nullptr && i < root->childCount; ++i) {
+    const SphereTreeNode& s = root->children[i];
+    deepest = std::max(deepest, SphereDepthInCrate(crate, vehicle.GetFrame().LocalToWorldPoint(s.centre), s.radius));
+  }
+  for (size_t i = 0; i < vehicle.GetWheelCount(); ++i) {
+    const CWheel& w = vehicle.GetWheel(i);
+    deepest = std::max(deepest, SphereDepthInCrate(crate, w.GetWorldCenter(), w.GetParams().radius));
+  }
+  return deepest;
+}
+
+float LowestCorner(const COrientation& crate) {
+  float lowest = 1e9f;
+  for (int i = 0; i < 8; ++i) {
+    const Vector3 corner(i & 1 ? kCrateHalf : -kCrateHalf, i & 2 ? kCrateHalf : -kCrateHalf,
+                         i & 4 ? kCrateHalf : -kCrateHalf);
+    lowest = std::min(lowest, crate.LocalToWorldPoint(corner).z);
+  }
+  return lowest;
+}
 
 }  // namespace
 
@@ -125,6 +172,50 @@ TEST_F(VehicleRun, VehicleSettlesOnItsWheelsDrivesAndStopsOnTheHandBrakeWhileThe
   // Letting go of the hand brake frees the wheels.
   run.Run(9.1f, {{9.1f, idle}}, nullptr);
   for (size_t i = 0; i < 4; ++i) EXPECT_FALSE(buggy.GetWheel(i).IsLocked());
+}
+
+// The crate is dropped on the vehicle's way east and rests; the vehicle strikes it at speed and shoves it
+// ahead until both stop, the vehicle behind it. Tick by tick neither hull enters the other, nor the crate
+// the ground.
+TEST_F(VehicleRun, CrateInThePathLandsIsStruckAndRestsWithNothingPassingThrough) {
+  plat::srand(0);  // as vehicle_run seeds it
+  CVehicleRun run(world);
+  ASSERT_TRUE(run.Create(Path("buggy.mesh").c_str(), At(6.0f, 32.0f, kGround + 1.65f), Path("creature.mesh").c_str(),
+                         At(6.0f, 36.0f, kGround + 1.4f)));
+  ASSERT_TRUE(run.AddCrate(Path("crate.mesh").c_str(), At(12.0f, 32.0f, kGround + 1.5f)));
+  CVehicle& buggy = *run.GetVehicle();
+  CBody& crate = *run.GetCrate();
+  VehicleControls idle, drive, brake;
+  drive.throttle = 1.0f;
+  brake.handBrake = true;
+  const std::vector<CVehicleRun::Phase> plan = {{3.0f, idle}, {5.0f, drive}, {10.0f, brake}};
+  float deepest = -1e9f, lowest = 1e9f, fastest = 0.0f, struckAt = -1.0f;
+  for (int tick = 1; tick <= 1000; ++tick) {
+    const float before = Speed(buggy);
+    fastest = std::max(fastest, before);
+    run.Run(tick * CVehicleRun::kTickSeconds, plan, nullptr);
+    ASSERT_EQ(&crate, run.GetCrate());
+    deepest = std::max(deepest, VehicleDepthInCrate(buggy, crate.GetFrame()));
+    lowest = std::min(lowest, LowestCorner(crate.GetFrame()));
+    if (struckAt < 0.0f && crate.GetState().velocity.x > 1.0f) {
+      struckAt = run.GetClock();
+      EXPECT_LT(Speed(buggy), before - 0.3f) << "the impact slows the vehicle";
+    }
+  }
+  EXPECT_LT(deepest, 0.02f) << "the vehicle entered the crate";
+  EXPECT_GT(lowest, kGround - 0.02f) << "the crate entered the ground";
+  EXPECT_TRUE(struckAt > 3.5f && struckAt < 5.0f) << struckAt;
+  EXPECT_GT(fastest, 7.0f);
+  // Both stopped on the ground, the crate flat on a face with the vehicle behind it.
+  const RigidBodyState& c = crate.GetState();
+  EXPECT_LT(c.velocity.Length(), 0.1f);
+  EXPECT_NEAR(kGround, LowestCorner(crate.GetFrame()), 0.02f);
+  EXPECT_NEAR(1.0f, std::fabs(c.rotation.m[2].z), 1e-3f);
+  EXPECT_LT(Speed(buggy), 0.05f);
+  EXPECT_GT(c.position.x, 12.0f + 5.0f) << "shoved along";
+  const float gap = c.position.x - buggy.GetState().position.x;
+  EXPECT_TRUE(gap > 1.6f && gap < 2.5f) << gap;
+  EXPECT_NEAR(32.0f, c.position.y, 0.5f);
 }
 
 TEST_F(VehicleRun, CreaturePlacedIntoAWallIsRefusedAndKeepsItsFrame) {
@@ -279,7 +370,8 @@ TEST_F(VehicleRun, SavedStateComesBackExactlyAndARunawayStepIsRefused) {
 }
 
 // The runner program on the written demo meshes: the level's ground is filed in an octree of the
-// level's box (none of it left in the root), and the run ends with the buggy held east of its start.
+// level's box (none of it left in the root), and the run ends with the buggy held east of its start,
+// behind the crate it struck, which it tells of and which rests where the last line shows it.
 TEST(VehicleRunProgram, LaysTheLevelInItsBoxAndDrivesTheBuggyEastToAStop) {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -289,6 +381,7 @@ TEST(VehicleRunProgram, LaysTheLevelInItsBoxAndDrivesTheBuggyEastToAStop) {
   const std::string meshes = folder.MakeFolder("meshes");
   ASSERT_TRUE(DemoContent::BuildBuggy()->Save((meshes + "/buggy.mesh").c_str(), nullptr));
   ASSERT_TRUE(DemoContent::BuildCreature()->Save((meshes + "/creature.mesh").c_str(), nullptr));
+  ASSERT_TRUE(DemoContent::BuildCrate()->Save((meshes + "/crate.mesh").c_str(), nullptr));
   const std::string output = folder.Path() + "run.txt";
   ASSERT_EQ(0, std::system((program + " " + folder.Path() + " >" + output + " 2>&1").c_str()));
   const std::string text = testing_support::ReadBytes(output);
@@ -299,6 +392,18 @@ TEST(VehicleRunProgram, LaysTheLevelInItsBoxAndDrivesTheBuggyEastToAStop) {
   ASSERT_EQ(2, std::sscanf(text.c_str() + last, "t=10.00 vehicle at (%f %f", &x, &y));
   EXPECT_TRUE(x > 6.0f + 8.0f && std::fabs(y - 32.0f) < 0.1f) << x << " " << y;
   EXPECT_NE(std::string::npos, text.find("hand 1", last)) << "held on the hand brake";
+  const size_t landed = text.find(" crate lands: impulse ");
+  const size_t struck = text.rfind(" crate struck by the vehicle: impulse ");
+  const size_t rest = text.rfind(" crate at rest at (");
+  ASSERT_TRUE(landed < struck && struck < rest && rest < last) << text.substr(0, 4000);
+  float cx = 0.0f, cy = 0.0f, cz = 0.0f, lx = 0.0f, ly = 0.0f, lz = 0.0f;
+  ASSERT_EQ(3, std::sscanf(text.c_str() + rest, " crate at rest at (%f %f %f)", &cx, &cy, &cz));
+  const size_t lastCrate = text.find("| crate at (", last);
+  ASSERT_NE(std::string::npos, lastCrate);
+  ASSERT_EQ(3, std::sscanf(text.c_str() + lastCrate, "| crate at (%f %f %f)", &lx, &ly, &lz));
+  EXPECT_TRUE(cx == lx && cy == ly && cz == lz) << "it stayed where it came to rest";
+  EXPECT_NEAR(kGround + 0.5f, cz, 0.02f);
+  EXPECT_GT(cx - x, 1.6f) << "the buggy stopped behind it";
 }
 
 TEST(VehicleControls, DriverKeysComeFromTheVehicleRowsOfTheKeyTable) {

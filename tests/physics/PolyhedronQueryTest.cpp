@@ -79,6 +79,28 @@ TEST(PolyhedronQuery, ApartAtTheEndOrOverlappingAtTheStart) {
   EXPECT_EQ(query.normal, Vector3(-1, 0, 0));  // out of the overlap the shallow way, not through the far side
 }
 
+// A turned cube moving 3 m along its own x meets a sphere off the middle of its front face where
+// the sphere first reaches the face, and passes one beside it.
+TEST(PolyhedronQuery, SpheresMeetTheFacesOfTheMovingPieces) {
+  auto mover = UnitCube("mover");
+  COrientation start = At(Vector3(10, 20, 1)), end;
+  start.RotateZ(0.5f);
+  const Vector3 d = start.GetXAxis(), side = start.GetYAxis(), up(0, 0, 1);
+  end = start;
+  end.SetPosition(start.position + d * 3.0f);
+  CPolyhedronInfo query(mover.get(), start, end);
+  // Its front face at 0.5, the sphere's near side at 0.6 - 0.2 past the end: touched 0.1 short of it.
+  const Vector3 centre = end.position + d * 0.6f + side * 0.35f + up * 0.3f;
+  ASSERT_TRUE(query.IntersectSphere(centre, 0.2f));
+  EXPECT_NEAR(2.9f / 3.0f, query.result.time, 1e-5f);
+  EXPECT_NEAR(0.0f, (query.normal - d).Length(), 1e-5f);  // facing the sphere
+  EXPECT_NEAR(0.0f, (query.result.point - (centre - d * 0.2f)).Length(), 1e-4f);
+  query.normalFacesMover = true;
+  ASSERT_TRUE(query.IntersectSphere(centre, 0.2f));
+  EXPECT_NEAR(0.0f, (query.normal + d).Length(), 1e-5f);
+  EXPECT_FALSE(query.IntersectSphere(end.position + d * 0.6f + side * 0.75f, 0.2f));
+}
+
 COrientation Frame(const Vector3& x, const Vector3& y, const Vector3& z) {
   COrientation o;
   o.SetXAxis(x);

@@ -1,11 +1,12 @@
 // Rays that ask for a body's mesh meet its drawn triangles, wherever the body stands; every
-// other query meets its collision spheres.
+// other query meets its collision spheres, or the faces of its convex pieces when it has them.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 
 #include "physics/collision/BeamInfo.h"
+#include "physics/polyhedron/BeamArrayInfo.h"
 #include "physics/rigid/RigidCollisionBody.h"
 #include "scene/mesh/MeshInstance.h"
 #include "tests/physics/RigidTestUtil.h"
@@ -106,4 +107,49 @@ TEST(RigidBodyMeshRay, MeshRaysFollowTheBodyAndAgreeWithTheInstance) {
   EXPECT_NEAR(0.4f, end.result.time, 1e-5f);
   RayInfo doubled = MeshRay(Vector3(20, 40, 5), Vector3(20, 40, -5));
   EXPECT_FALSE(placed.Intersect(&doubled));
+}
+
+// A 1 m cube piece round a small ball: segments, swept spheres and their arrays meet the cube's
+// faces, wherever the body stands, and pass by what lies beside it.
+TEST(RigidBodyPieces, OtherQueriesMeetThePiecesFaces) {
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
+  AddParams(mesh.get(), RigidPhysicsParams());
+  AddPointMass(mesh.get(), Vector3(0, 0, 0), 1.0f, 0.1f);
+  AddSphere(mesh.get(), Vector3(0, 0, 0), 0.1f);
+  const std::vector<uint8_t> piece = PiecePayload(BoxCorners(0.5f));
+  mesh->AddAttachPoint(At(Vector3()), kAttachRigidConvex, static_cast<uint32_t>(piece.size()), piece.data(), false);
+  RigidConst model;
+  ASSERT_TRUE(model.BuildFromMesh(std::move(mesh)));
+  ASSERT_NE(nullptr, model.GetPieces());
+  CRigidCollisionBody body;
+  COrientation frame(TMatrix(), Vector3(10, 20, 0));
+  frame.RotateZ(0.5f);
+  body.SetModel(&model, frame, Vector3(), Vector3());
+  const Vector3 c = frame.position, x = frame.GetXAxis(), y = frame.GetYAxis(), up(0, 0, 1);
+
+  // Down onto the top face, well away from the ball.
+  RayInfo ray(c + x * 0.4f + y * 0.3f + up * 5.0f, c + x * 0.4f + y * 0.3f - up * 5.0f);
+  ASSERT_TRUE(body.Intersect(&ray));
+  EXPECT_NEAR(0.45f, ray.result.time, 1e-5f);
+  EXPECT_NEAR(0.0f, (ray.normal - up).Length(), 1e-5f);
+  // A sphere of 0.2 swept along the body's -x touches the +x face when its centre is 0.7 out.
+  BeamInfo beam(c + x * 3.0f + up * 0.2f, c - x * 3.0f + up * 0.2f, 0.2f);
+  ASSERT_TRUE(body.Intersect(&beam));
+  EXPECT_NEAR(2.3f / 6.0f, beam.result.time, 1e-5f);
+  EXPECT_NEAR(0.0f, (beam.normal - x).Length(), 1e-5f);
+  EXPECT_NEAR(0.0f, (beam.result.point - (c + x * 0.5f + up * 0.2f)).Length(), 1e-4f);
+  // The same sphere 0.75 to the side passes by.
+  BeamInfo beside(c + x * 3.0f + y * 0.75f, c - x * 3.0f + y * 0.75f, 0.2f);
+  EXPECT_FALSE(body.Intersect(&beside));
+  // A body's swept spheres together: the earliest contact of any of them.
+  BeamArrayInfo array;
+  array.beams = {beside, beam};
+  for (BeamInfo& b : array.beams) {
+    Box box;
+    b.GetBounds(box);
+    array.boxes.push_back(box);
+  }
+  ASSERT_TRUE(body.Intersect(&array));
+  EXPECT_NEAR(2.3f / 6.0f, array.result.time, 1e-5f);
+  EXPECT_NEAR(0.0f, (array.normal - x).Length(), 1e-5f);
 }

@@ -68,12 +68,25 @@ TEST(ObjectFactory, RegistrationReplacesRemovesAndCoversExactlyTheGamesCodes) {
 
   // The program's factory, as the start-up registration filled it: every code of the game with its
   // type, no other.
-  const std::map<uint32_t, std::string> expected = {
-      {1, "<Session Manager>"}, {2, "<Player>"},       {3, "<Team>"},         {4, "<Vehicle>"},
-      {5, "<Creature>"},        {6, "<Pickup Item>"},  {7, "<Explosion>"},    {8, "<Flame Spurt>"},
-      {9, "<Fire>"},            {10, "<Mortar Shell>"}, {11, "<Bullet>"},      {12, "<Missile>"},
-      {13, "<Mine>"},           {17, "<Shield>"},      {18, "<Turret>"},      {40, "<Skatable Section>"},
-      {41, "<Skatable Facility>"}, {42, "<Skater>"}};
+  const std::map<uint32_t, std::string> expected = {{1, "<Session Manager>"},
+                                                    {2, "<Player>"},
+                                                    {3, "<Team>"},
+                                                    {4, "<Vehicle>"},
+                                                    {5, "<Creature>"},
+                                                    {6, "<Pickup Item>"},
+                                                    {7, "<Explosion>"},
+                                                    {8, "<Flame Spurt>"},
+                                                    {9, "<Fire>"},
+                                                    {10, "<Mortar Shell>"},
+                                                    {11, "<Bullet>"},
+                                                    {12, "<Missile>"},
+                                                    {13, "<Mine>"},
+                                                    {17, "<Shield>"},
+                                                    {18, "<Turret>"},
+                                                    {19, "<Body>"},
+                                                    {40, "<Skatable Section>"},
+                                                    {41, "<Skatable Facility>"},
+                                                    {42, "<Skater>"}};
   std::map<uint32_t, std::string> registered;
   for (uint32_t code = 0; code < 1024; ++code)
     if (GetObjectFactory().IsRegistered(code)) registered[code] = GetObjectFactory().Make(code)->GetInfoString();
