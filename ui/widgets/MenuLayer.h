@@ -48,4 +48,8 @@ class CMenuLayer : public CUIActionLayer {
   // Whether the pointer over the panel keeps the park from picking and from the player's keys; a
   // display with nothing to press lets them through.
   bool m_holdsPointer = true;
+
+ private:
+  // A button event of this tick landed on the panel (where the panel was when it came).
+  bool m_tookClick = false;
 };

@@ -1086,6 +1086,43 @@ TEST_F(Screens, APopupsCloseLetsGoOfItsSelectionAndTheClickGoesNoFurther) {
   park->SetInputManager(nullptr);
 }
 
+// A category button that turns the palette to a shorter page leaves the pointer below the panel:
+// the click was still the palette's, and the park under it never hears of it.
+TEST_F(Screens, AClickThatTurnsThePaletteToAShorterPageReachesNothingBelow) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  auto* controller = dynamic_cast<StandInController*>(park->GetLayer(0));
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_TRUE(controller != nullptr && palette != nullptr);
+  CInputMan input;
+  park->SetInputManager(&input);
+  GetGameHooks().heldPiece = InHand;
+  g_inHand = 77;  // a piece in hand, which a click on the park would place
+  const double money = park->GetMoney();
+  const size_t categories = palette->GetPanel().GetButtons().size();
+  int shorter = 0;
+  for (size_t c = 0; c < categories; ++c) {
+    const RECT button = palette->GetPanel().GetButtonRect(c);
+    plat::SetCursorScreenPos((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    park->Tick(0.033f);
+    input.SetButtonDown(0, true);
+    input.QueueEvent(Mouse(InputEvent::kButtonPress, button));
+    input.QueueEvent(Mouse(49, button));  // the controller's action of the same button
+    park->Tick(0.033f);
+    input.SetButtonDown(0, false);
+    input.QueueEvent(Mouse(InputEvent::kButtonRelease, button));
+    park->Tick(0.033f);
+    ASSERT_EQ(palette->GetOpenCategory(), static_cast<int>(c));
+    shorter += palette->GetPanel().GetPanelRect().bottom <= button.top;
+    EXPECT_EQ(controller->clicksOnThePark, 0) << palette->GetPanel().GetTitle();
+    input.QueueEvent(Key('B'));
+    park->Tick(0.033f);
+  }
+  EXPECT_GE(shorter, 2) << "the pages that leave the pointer below the panel";
+  EXPECT_EQ(park->GetMoney(), money);
+  g_inHand = 0;
+  park->SetInputManager(nullptr);
+}
+
 TEST_F(Screens, TheSponsorshipNoticeMarksItsSlotAndAcceptingBuysTheSponsorPiece) {
   ASSERT_TRUE(StartDemo(0));
   EXPECT_EQ(CSponsorshipNotice(2).GetOffer(), GetSponsorEntry(2)) << "each slot offers its own piece";
