@@ -23,6 +23,7 @@
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"
+#include "park/skater/ThoughtTexts.h"
 #include "park/saved/SavedGame.h"
 #include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
@@ -207,7 +208,7 @@ TEST_F(Screens, NewGameFromTheMainMenuStartsTheWholeGame) {
   EXPECT_EQ(setup->GetPanel().GetLines()[3], "LEVEL  DEMO, 1 OF 1");
   EXPECT_FALSE(setup->GetPanel().GetButtons()[CNewGameScreen::kNextLevel].enabled);
   // A name is refused, with its reason and nothing started, when it is empty, too long, or holds a
-  // character the font cannot draw (the built-in font here: letters, digits, commas and points).
+  // character the font cannot draw (the built-in font here: letters, digits and a few marks).
   EXPECT_EQ(setup->GetField().GetText(), CNewGameScreen::kDefaultParkName);
   struct Refused {
     std::string name;
@@ -215,7 +216,7 @@ TEST_F(Screens, NewGameFromTheMainMenuStartsTheWholeGame) {
   };
   for (const Refused& c :
        {Refused{"", "TYPE A NAME FIRST"}, Refused{std::string(33, 'a'), "THE NAME IS LONGER THAN 32 CHARACTERS"},
-        Refused{"Harbour-Bowl", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
+        Refused{"Harbour@Bowl", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
     Retype(*setup, c.name);
     setup->HandleInputEvent(Key(VK_RETURN));
     EXPECT_EQ(setup->GetPanel().GetLines().back(), c.reason) << c.name;
@@ -367,7 +368,7 @@ TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarl
         Refused{"a\\b", "A NAME CANNOT HOLD A SLASH OR A BACKSLASH"},
         Refused{"..", "A NAME CANNOT HOLD TWO POINTS IN A ROW"},
         Refused{"up..there", "A NAME CANNOT HOLD TWO POINTS IN A ROW"},
-        Refused{"what?", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
+        Refused{"what~", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
     Retype(*screen, c.name);
     screen->HandleInputEvent(Key(VK_RETURN));
     EXPECT_EQ(screen->GetPanel().GetLines().back(), c.reason) << c.name;
@@ -505,11 +506,31 @@ TEST_F(Screens, TheLoadScreenListsPagesAndLoadsOrSaysWhyNot) {
   EXPECT_EQ(screen->GetPanel().GetLines().front(), "CHOOSE A GAME, PAGE 1 OF 2");
   EXPECT_EQ(screen->ButtonOf("a1"), 0);
   EXPECT_EQ(screen->ButtonOf("good"), -1) << "on the next page";
-  Click(*screen, CLoadGameScreen::kNextPage);
+  // A double click on NEXT PAGE turns one page: the short last page keeps the panel's height and
+  // every button after its games in place, so the second click lands on NEXT PAGE again (which has
+  // no page to turn to), not on BACK.
+  const RECT firstPage = screen->GetPanel().GetPanelRect();
+  const auto& buttons = screen->GetPanel().GetButtons();
+  const size_t next = static_cast<size_t>(
+      std::find_if(buttons.begin(), buttons.end(),
+                   [](const auto& b) { return b.command == CLoadGameScreen::kNextPage; }) -
+      buttons.begin());
+  ASSERT_LT(next, buttons.size());
+  const size_t count = buttons.size();
+  const RECT nextButton = screen->GetPanel().GetButtonRect(next);
+  for (int click = 0; click < 2; ++click) {
+    screen->HandleInputEvent(Mouse(InputEvent::kButtonPress, nextButton));
+    screen->HandleInputEvent(Mouse(InputEvent::kButtonRelease, nextButton));
+  }
+  EXPECT_FALSE(screen->IsMarkedForRemoval());
   EXPECT_EQ(screen->GetPanel().GetLines().front(), "CHOOSE A GAME, PAGE 2 OF 2");
   EXPECT_EQ(screen->ButtonOf("good"), 0);
   EXPECT_EQ(screen->ButtonOf("old"), 1);
-  EXPECT_FALSE(screen->GetPanel().GetButtons()[3].enabled) << "no page after the last";
+  const RECT lastPage = screen->GetPanel().GetPanelRect();
+  EXPECT_TRUE(lastPage.top == firstPage.top && lastPage.bottom == firstPage.bottom);
+  ASSERT_EQ(buttons.size(), count);
+  EXPECT_EQ(screen->GetPanel().GetButtons()[next].command, CLoadGameScreen::kNextPage);
+  EXPECT_FALSE(screen->GetPanel().GetButtons()[next].enabled) << "no page after the last";
   Click(*screen, CLoadGameScreen::kPreviousPage);
   EXPECT_EQ(screen->ButtonOf("a1"), 0);
 
@@ -939,6 +960,92 @@ TEST_F(Screens, TheSectionPopupIsDrawnInTheTopLeftCorner) {
   const RECT box = popup.GetPanel().GetPanelRect();
   EXPECT_TRUE(box.left == left && box.top == top && box.right == right + 1 && box.bottom == bottom + 1)
       << "its buttons answer where they are drawn";
+}
+
+namespace {
+
+// The characters of a panel's texts that its font cannot draw, each with its text.
+std::string Undrawable(const CButtonPanel& panel) {
+  std::vector<std::string> texts = panel.GetLines();
+  texts.push_back(panel.GetTitle());
+  for (const CButtonPanel::Button& b : panel.GetButtons()) texts.push_back(b.text);
+  std::string out;
+  for (const std::string& text : texts)
+    for (const char c : text)
+      if (!SpriteText::CanDraw(panel.GetFont(), c)) out += std::string("'") + c + "' in \"" + text + "\"\n";
+  return out;
+}
+
+// Along one axis: a panel keeps its distance to the edge it lies nearer to in the 640 x 480 frame,
+// or stays in the middle when it was there.
+bool SamePlace(LONG lo, LONG hi, int size, LONG bigLo, LONG bigHi, int bigSize) {
+  if (bigHi - bigLo != hi - lo) return false;
+  if (std::abs(lo + hi - size) <= 1) return std::abs(bigLo + bigHi - bigSize) <= 1;
+  return lo + hi < size ? bigLo == lo : bigSize - bigHi == size - hi;
+}
+
+}  // namespace
+
+// Every panel of a game and of the front end, drawn at every size the settings offer, keeps its
+// place against the frame's edges; and every text it writes - names, thoughts, figures and
+// prices among them - is drawable in the font it is written in.
+TEST_F(Screens, EveryPanelKeepsItsPlaceAtEverySizeAndWritesOnlyWhatItsFontDraws) {
+  ASSERT_TRUE(DemoContent::WriteUi("data"));  // the fonts, where the program looks for them
+  park->GetFontSet()->Load();
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_NE(palette, nullptr);
+  const uint32_t skater = park->SpawnSkater();
+  park->SetPlayerSkaterId(skater);
+  TempFolder saves;
+  std::vector<std::unique_ptr<CMenuLayer>> layers;
+  layers.push_back(std::make_unique<CMainScreen>(Root(), saves.Path()));
+  layers.push_back(std::make_unique<CNewGameScreen>(Root()));
+  layers.push_back(std::make_unique<CEscapeMenuScreen>(saves.Path(), Root()));
+  layers.push_back(std::make_unique<CSaveGameScreen>(saves.Path()));
+  layers.push_back(std::make_unique<CLoadGameScreen>(saves.Path(), Root()));
+  layers.push_back(std::make_unique<CSettingsScreen>(true));
+  layers.push_back(std::make_unique<CSponsorshipNotice>(0));
+  layers.push_back(std::make_unique<CSectionPopup>(BuyPieceForPlayer(*park, *Definition("Launch ramp"), -1)));
+  layers.push_back(std::make_unique<CFacilityPopup>(BuyPieceForPlayer(*park, *Definition("Snack stand"), -1)));
+  layers.push_back(std::make_unique<CSkaterPopup>(skater));
+  layers.push_back(std::make_unique<CExitPerspective>());
+  layers.push_back(std::make_unique<CSkaterPlayerInterface>());
+  for (auto& layer : layers) layer->Update(0.033f);  // their texts as the first tick shows them
+  const auto placeAt = [](CMenuLayer& layer, const CButtonPanel& panel, int w, int h) {
+    RecordingRasterizer r(w, h);
+    CRenderView view;
+    view.Setup(&r, nullptr, nullptr, nullptr, 31);
+    PixelBufferDesc* locked = nullptr;
+    layer.Draw(&view, &locked);
+    return panel.GetPanelRect();
+  };
+  const auto check = [&](CMenuLayer& layer, const CButtonPanel& panel) {
+    const std::string name = layer.GetInfoString() + std::string(" ") + panel.GetTitle();
+    EXPECT_EQ(Undrawable(panel), "") << name;
+    const RECT small = placeAt(layer, panel, 640, 480);
+    for (const DisplaySize& size : CSettingsScreen::SizesFor(1, 16)) {
+      const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
+      const RECT big = placeAt(layer, panel, w, h);
+      EXPECT_TRUE(SamePlace(small.left, small.right, 640, big.left, big.right, w)) << name << " at " << w;
+      EXPECT_TRUE(SamePlace(small.top, small.bottom, 480, big.top, big.bottom, h)) << name << " at " << w;
+    }
+  };
+  for (auto& layer : layers) check(*layer, layer->GetPanel());
+  // The palette's every page, and the park's display beside it.
+  const size_t categories = palette->GetPanel().GetButtons().size();
+  for (size_t c = 0; c <= categories; ++c) {
+    if (c > 0) palette->HandleInputEvent(Key('1' + static_cast<int>(c) - 1));
+    check(*palette, palette->GetPanel());
+    if (c > 0) palette->HandleInputEvent(Key('B'));
+  }
+  check(*palette, palette->GetDisplay());
+  // Every thought a skater can have, in the skater pop-up's font.
+  const CSprite* font = layers[9]->GetPanel().GetFont();
+  ASSERT_NE(font, nullptr);
+  for (uint32_t n = 0; n < thoughts::kCount; ++n)
+    for (const char* c = thoughts::GetText(n); *c != '\0'; ++c)
+      EXPECT_TRUE(SpriteText::CanDraw(font, *c)) << "'" << *c << "' in " << thoughts::GetText(n);
 }
 
 TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
