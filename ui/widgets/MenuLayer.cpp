@@ -22,6 +22,14 @@ CMenuLayer::CMenuLayer() {
 
 CMenuLayer::~CMenuLayer() = default;
 
+void CMenuLayer::Init(bool created) {
+  CUIActionLayer::Init(created);
+  const CGameWorld* world = GetGameWorld();
+  const CInputMan* input = world != nullptr && world->GetInputManager() != nullptr ? world->GetInputManager()
+                                                                                   : GetInputMan();
+  if (input != nullptr && input->IsButtonDown(0)) m_panel->MouseTakenAbove(1);
+}
+
 CVerezIvor* CMenuLayer::GetPark() { return dynamic_cast<CVerezIvor*>(GetGameWorld()); }
 
 void CMenuLayer::Dispatch() {

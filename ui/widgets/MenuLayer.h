@@ -17,6 +17,8 @@ class CMenuLayer : public CUIActionLayer {
   CMenuLayer();
   ~CMenuLayer() override;
 
+  // A button held down as the layer comes up was pressed on another layer: it presses nothing here.
+  void Init(bool created) override;
   void HandleInputEvent(const InputEvent& event) override;
   // Nothing while the panel is covered from above.
   void Draw(CRenderView* view, PixelBufferDesc** locked) override;
