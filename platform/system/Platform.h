@@ -46,7 +46,7 @@ bool PresentPixels(HWND window, const void* pixels, int width, int height, int p
 // presented keep their own size and are scaled to fit with their aspect kept.
 bool ShowFullScreen(HWND window, bool on);
 // The built-in 5 x 7 font: row bits of a character's glyph, top row first, bit 4 the left
-// column (capitals, digits, comma, point and colon; lower case answers as capitals); null for any other.
+// column (capitals, digits and the marks ! # ' , - . / : ; ?; lower case answers as capitals); null for any other.
 const uint8_t* TinyGlyph(char c);
 // Writes a line of text in the 5 x 7 font (capitals, digits and commas; six pixels a character)
 // with its top-left corner at (x, y) into a 15- or 16-bit frame, clipped to it. Returns the

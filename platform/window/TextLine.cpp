@@ -1,5 +1,5 @@
 // TextLine: a one-line text overlay drawn straight into a 15-bit frame with a built-in 5 x 7
-// font (capitals, digits, comma, point and colon; lower case draws as capitals), and the full-screen
+// font (capitals, digits and the marks the program's texts use; lower case draws as capitals), and the full-screen
 // window switch.
 #include "platform/system/Platform.h"
 #include "platform/window/WindowFit.h"
@@ -54,9 +54,19 @@ const uint8_t kDigits[10][7] = {
     {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C},  // 9
 };
 
-const uint8_t kComma[7] = {0, 0, 0, 0, 0x04, 0x04, 0x08};
-const uint8_t kPeriod[7] = {0, 0, 0, 0, 0, 0x0C, 0x0C};
-const uint8_t kColon[7] = {0, 0x0C, 0x0C, 0, 0x0C, 0x0C, 0};
+// The marks the program's own texts use: figures and times, names ("SKATER #12"), thoughts ("CAN'T",
+// "T-SHIRT", "WHAT DID I DO?") and notices.
+struct Mark {
+  char c;
+  uint8_t rows[7];
+};
+const Mark kMarks[] = {
+    {'!', {0x04, 0x04, 0x04, 0x04, 0x04, 0x00, 0x04}},  {'#', {0x0A, 0x0A, 0x1F, 0x0A, 0x1F, 0x0A, 0x0A}},
+    {'\'', {0x04, 0x04, 0x08, 0x00, 0x00, 0x00, 0x00}}, {',', {0x00, 0x00, 0x00, 0x00, 0x04, 0x04, 0x08}},
+    {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},  {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}},
+    {'/', {0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x00}},  {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}},
+    {';', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x04, 0x08}},  {'?', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x00, 0x04}},
+};
 
 }  // namespace
 
@@ -66,9 +76,8 @@ const uint8_t* TinyGlyph(char c) {
   const int up = std::toupper(static_cast<unsigned char>(c));
   if (up >= 'A' && up <= 'Z') return kLetters[up - 'A'];
   if (c >= '0' && c <= '9') return kDigits[c - '0'];
-  if (c == ',') return kComma;
-  if (c == '.') return kPeriod;
-  if (c == ':') return kColon;  // the time of day
+  for (const Mark& mark : kMarks)
+    if (mark.c == c) return mark.rows;
   return nullptr;
 }
 

@@ -6,7 +6,8 @@
 #include "ui/park/GameHooks.h"
 
 CExitPerspective::CExitPerspective() {
-  m_panel->SetPosition(8, 420);
+  // Low in the frame's left corner at every size, clear of the park's display and the skater's.
+  m_panel->SetBottomAligned(8, 14);
   // No key of its own: the letters are the driving keys' (Z and X turn a skater in the air), and
   // Escape already leaves.
   m_panel->AddButton("EXIT VIEW", kExit, 0);

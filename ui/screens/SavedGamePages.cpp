@@ -17,6 +17,9 @@ void SavedGamePages::AddButtons(CButtonPanel& panel) const {
   for (size_t i = m_first; i < m_games.size() && i < m_first + kGamesPerPage; ++i)
     panel.AddButton(panel.FitToButton(m_games[i]), m_commands.firstGame + static_cast<int>(i), 0);
   if (m_games.size() <= kGamesPerPage) return;
+  // The last page's missing games leave gaps, so that every page has one height and the page
+  // buttons, and those after them, stay under the pointer from page to page.
+  for (size_t i = m_games.size(); i < m_first + kGamesPerPage; ++i) panel.AddGap();
   panel.AddButton("PREVIOUS PAGE", m_commands.previousPage, 0);
   panel.AddButton("NEXT PAGE", m_commands.nextPage, 0);
   panel.SetButtonEnabled(m_commands.previousPage, m_first > 0);

@@ -27,7 +27,8 @@ class SavedGamePages {
   size_t GetPage() const { return m_first / kGamesPerPage; }
   size_t GetPageCount() const { return (m_games.size() + kGamesPerPage - 1) / kGamesPerPage; }
 
-  // The games of the page shown, then the page buttons when there is more than one page.
+  // The games of the page shown, then the page buttons when there is more than one page (a short
+  // last page is filled up with gaps).
   void AddButtons(CButtonPanel& panel) const;
   // Turns the page for a page command; false for any other command.
   bool Turn(int command);

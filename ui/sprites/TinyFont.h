@@ -1,5 +1,6 @@
-// TinyFont: a built-in 5 x 7 bitmap font of capital letters and digits, for screens that must show
-// text before any font file is loaded. Lower-case letters draw as capitals.
+// TinyFont: a built-in 5 x 7 bitmap font of capital letters, digits and the marks the program's texts
+// use, for screens that must show text before any font file is loaded. Lower-case letters draw as
+// capitals.
 #pragma once
 
 #include <cstdint>

@@ -39,6 +39,8 @@ void CButtonPanel::AddButton(const std::string& text, int command, int key) {
   m_buttons.push_back(Button{text, command, key, true});
 }
 
+void CButtonPanel::AddGap() { m_buttons.push_back(Button{std::string(), kNoCommand, 0, false}); }
+
 void CButtonPanel::SetButtonEnabled(int command, bool enabled) {
   for (Button& b : m_buttons)
     if (b.command == command) b.enabled = enabled;
@@ -55,11 +57,17 @@ void CButtonPanel::SetPosition(int x, int y) {
   m_y = y;
   m_centred = false;
   m_rightMargin = -1;
+  m_bottomMargin = -1;
 }
 
 void CButtonPanel::SetRightAligned(int margin, int y) {
   SetPosition(0, y);
   m_rightMargin = std::max(margin, 0);
+}
+
+void CButtonPanel::SetBottomAligned(int x, int margin) {
+  SetPosition(x, 0);
+  m_bottomMargin = std::max(margin, 0);
 }
 
 void CButtonPanel::SetArt(CSprite* font, CSprite* button, CSprite* panel) {
@@ -100,6 +108,7 @@ int CButtonPanel::Height() const {
 
 POINT CButtonPanel::Origin() const {
   if (m_rightMargin >= 0) return POINT{m_screenWidth - m_rightMargin - Width(), m_y};
+  if (m_bottomMargin >= 0) return POINT{m_x, m_screenHeight - m_bottomMargin - Height()};
   if (!m_centred) return POINT{m_x, m_y};
   return POINT{(m_screenWidth - Width()) / 2, (m_screenHeight - Height()) / 2};
 }
@@ -123,7 +132,7 @@ bool CButtonPanel::Contains(int x, int y) const { return Inside(GetPanelRect(), 
 
 int CButtonPanel::ButtonAt(int x, int y) const {
   for (size_t i = 0; i < m_buttons.size(); ++i)
-    if (Inside(GetButtonRect(i), x, y)) return static_cast<int>(i);
+    if (m_buttons[i].command != kNoCommand && Inside(GetButtonRect(i), x, y)) return static_cast<int>(i);
   return -1;
 }
 
@@ -173,6 +182,7 @@ void CButtonPanel::Draw(DrawSurface& surface) {
     y += LineHeight();
   }
   for (size_t i = 0; i < m_buttons.size(); ++i) {
+    if (m_buttons[i].command == kNoCommand) continue;  // a gap
     const RECT r = GetButtonRect(i);
     const bool lit = static_cast<int>(i) == m_hover && m_buttons[i].enabled;
     if (m_buttonArt != nullptr && m_buttonArt->GetWidth() == kButtonWidth) {

@@ -40,6 +40,9 @@ class CButtonPanel : public CUIManager {
   void SetLines(const std::vector<std::string>& lines) { m_lines = lines; }
   const std::vector<std::string>& GetLines() const { return m_lines; }
   void AddButton(const std::string& text, int command, int key);
+  // The room of one button left empty, so that the buttons after it keep their places on a page
+  // that has fewer of its own.
+  void AddGap();
   void SetButtonEnabled(int command, bool enabled);
   void ClearButtons();
   const std::vector<Button>& GetButtons() const { return m_buttons; }
@@ -50,6 +53,9 @@ class CButtonPanel : public CUIManager {
   // Places the panel's top-right corner margin pixels in from the surface's right edge, at y, at
   // every draw (and in a 640 x 480 frame before the first), so that text of any width stays on it.
   void SetRightAligned(int margin, int y);
+  // Places the panel's bottom-left corner at x, margin pixels up from the surface's bottom edge, at
+  // every draw (and in a 640 x 480 frame before the first).
+  void SetBottomAligned(int x, int margin);
   // For text that changes while the player points at the buttons: room for this many lines
   // below the title however many there are, and the buttons at the left margin of a placed panel
   // or in the middle of a centred one however wide the text grows, so that they never move.
@@ -92,6 +98,7 @@ class CButtonPanel : public CUIManager {
   int m_y = 0;
   bool m_centred = false;
   int m_rightMargin = -1;    // -1: placed by its left edge
+  int m_bottomMargin = -1;   // -1: placed by its top edge
   int m_reservedLines = -1;  // -1: the buttons follow the text
   int m_screenWidth = 640;  // the surface last drawn on, for centring
   int m_screenHeight = 480;

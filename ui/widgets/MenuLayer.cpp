@@ -22,6 +22,14 @@ CMenuLayer::CMenuLayer() {
 
 CMenuLayer::~CMenuLayer() = default;
 
+void CMenuLayer::Init(bool created) {
+  CUIActionLayer::Init(created);
+  const CGameWorld* world = GetGameWorld();
+  const CInputMan* input = world != nullptr && world->GetInputManager() != nullptr ? world->GetInputManager()
+                                                                                   : GetInputMan();
+  if (input != nullptr && input->IsButtonDown(0)) m_panel->MouseTakenAbove(1);
+}
+
 CVerezIvor* CMenuLayer::GetPark() { return dynamic_cast<CVerezIvor*>(GetGameWorld()); }
 
 void CMenuLayer::Dispatch() {
@@ -59,11 +67,21 @@ void CMenuLayer::HandleInputEvent(const InputEvent& event) {
     m_panel->MouseTakenAbove(event.code == InputEvent::kButtonPress ? 1 : 0);
     return;
   }
+  // Judged before the press acts: a button that turns the page may shrink the panel away from the
+  // pointer, and the click must still stop here.
+  const bool click = event.code == InputEvent::kButtonPress || event.code == InputEvent::kButtonRelease;
+  const RECT panel = m_panel->GetPanelRect();
+  if (click && m_holdsPointer && event.x >= static_cast<float>(panel.left) &&
+      event.x < static_cast<float>(panel.right) && event.y >= static_cast<float>(panel.top) &&
+      event.y < static_cast<float>(panel.bottom))
+    m_tookClick = true;
   CUIActionLayer::HandleInputEvent(event);
   Dispatch();
 }
 
 void CMenuLayer::Update(float dt) {
+  const bool tookClick = m_tookClick;  // by this tick's events only
+  m_tookClick = false;
   if (IsCoveredFromAbove()) {
     // Its text still follows the park, ready for when the upper panel goes.
     if (!IsMarkedForRemoval()) Refresh();
@@ -78,9 +96,11 @@ void CMenuLayer::Update(float dt) {
     Dispatch();
   }
   CGameWorld* world = GetGameWorld();
-  // Also when a press closed the panel this tick: the click was taken here, and the layers below
-  // must not act on it. A panel with only lines to read lets the pointer through.
-  if (world == nullptr || !m_holdsPointer || !m_panel->Contains(m_panel->GetMouseX(), m_panel->GetMouseY())) return;
+  // Also when a press closed the panel or turned it to a shorter page this tick: the click was
+  // taken here, and the layers below must not act on it. A panel with only lines to read lets the
+  // pointer through.
+  if (world == nullptr || !m_holdsPointer) return;
+  if (!tookClick && !m_panel->Contains(m_panel->GetMouseX(), m_panel->GetMouseY())) return;
   world->mouseOverUI = 1;
   if (IsMarkedForRemoval()) return;
   const int hover = m_panel->GetHover();

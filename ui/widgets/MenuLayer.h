@@ -17,6 +17,8 @@ class CMenuLayer : public CUIActionLayer {
   CMenuLayer();
   ~CMenuLayer() override;
 
+  // A button held down as the layer comes up was pressed on another layer: it presses nothing here.
+  void Init(bool created) override;
   void HandleInputEvent(const InputEvent& event) override;
   // Nothing while the panel is covered from above.
   void Draw(CRenderView* view, PixelBufferDesc** locked) override;
@@ -48,4 +50,8 @@ class CMenuLayer : public CUIActionLayer {
   // Whether the pointer over the panel keeps the park from picking and from the player's keys; a
   // display with nothing to press lets them through.
   bool m_holdsPointer = true;
+
+ private:
+  // A button event of this tick landed on the panel (where the panel was when it came).
+  bool m_tookClick = false;
 };

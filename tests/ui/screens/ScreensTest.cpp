@@ -23,6 +23,7 @@
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/skater/Skater.h"
+#include "park/skater/ThoughtTexts.h"
 #include "park/saved/SavedGame.h"
 #include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
@@ -93,6 +94,15 @@ void Click(CMenuLayer& layer, int command) {
       return;
     }
   ADD_FAILURE() << "no button for command " << command;
+}
+
+// Where the button of that command lies.
+RECT ButtonRect(const CMenuLayer& layer, int command) {
+  const auto& buttons = layer.GetPanel().GetButtons();
+  for (size_t i = 0; i < buttons.size(); ++i)
+    if (buttons[i].command == command) return layer.GetPanel().GetButtonRect(i);
+  ADD_FAILURE() << "no button for command " << command;
+  return RECT{};
 }
 
 // The layers that are not on their way out, by info string.
@@ -208,7 +218,7 @@ TEST_F(Screens, NewGameFromTheMainMenuStartsTheWholeGame) {
   EXPECT_EQ(setup->GetPanel().GetLines()[3], "LEVEL  DEMO, 1 OF 1");
   EXPECT_FALSE(setup->GetPanel().GetButtons()[CNewGameScreen::kNextLevel].enabled);
   // A name is refused, with its reason and nothing started, when it is empty, too long, or holds a
-  // character the font cannot draw (the built-in font here: letters, digits, commas and points).
+  // character the font cannot draw (the built-in font here: letters, digits and a few marks).
   EXPECT_EQ(setup->GetField().GetText(), CNewGameScreen::kDefaultParkName);
   struct Refused {
     std::string name;
@@ -216,7 +226,7 @@ TEST_F(Screens, NewGameFromTheMainMenuStartsTheWholeGame) {
   };
   for (const Refused& c :
        {Refused{"", "TYPE A NAME FIRST"}, Refused{std::string(33, 'a'), "THE NAME IS LONGER THAN 32 CHARACTERS"},
-        Refused{"Harbour-Bowl", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
+        Refused{"Harbour@Bowl", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
     Retype(*setup, c.name);
     setup->HandleInputEvent(Key(VK_RETURN));
     EXPECT_EQ(setup->GetPanel().GetLines().back(), c.reason) << c.name;
@@ -338,8 +348,24 @@ TEST_F(Screens, TheEscapeMenuPausesOpensTheSaveAndLoadScreensAndQuitsToTheMenu) 
   EXPECT_TRUE(menu->IsMarkedForRemoval());
   park->Tick(0.033f);
 
+  // Quitting by the pointer: the main menu comes up under the button still held down, over its own
+  // QUIT, and takes that press for none of its own.
   menu = Push(std::make_unique<CEscapeMenuScreen>(saves.Path(), Root()));
-  Click(*menu, CEscapeMenuScreen::kQuitToMenu);
+  CInputMan input;
+  park->SetInputManager(&input);
+  const RECT quit = ButtonRect(*menu, CEscapeMenuScreen::kQuitToMenu);
+  plat::SetCursorScreenPos((quit.left + quit.right) / 2, (quit.top + quit.bottom) / 2);
+  park->Tick(0.033f);
+  input.SetButtonDown(0, true);
+  input.QueueEvent(Mouse(InputEvent::kButtonPress, quit));
+  for (int held = 0; held < 3; ++held) park->Tick(0.033f);
+  ASSERT_EQ(LiveLayers(*park), std::vector<std::string>{"MainScreen"});
+  const RECT below = ButtonRect(*dynamic_cast<CMenuLayer*>(Top()), CMainScreen::kQuit);
+  EXPECT_TRUE(below.top == quit.top && below.left == quit.left);
+  input.SetButtonDown(0, false);
+  input.QueueEvent(Mouse(InputEvent::kButtonRelease, quit));
+  park->Tick(0.033f);
+  park->SetInputManager(nullptr);
   EXPECT_EQ(LiveLayers(*park), std::vector<std::string>{"MainScreen"});
   EXPECT_EQ(park->GetGrid(), nullptr);
   EXPECT_TRUE(park->GetTerrainInstances().empty());
@@ -368,7 +394,7 @@ TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarl
         Refused{"a\\b", "A NAME CANNOT HOLD A SLASH OR A BACKSLASH"},
         Refused{"..", "A NAME CANNOT HOLD TWO POINTS IN A ROW"},
         Refused{"up..there", "A NAME CANNOT HOLD TWO POINTS IN A ROW"},
-        Refused{"what?", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
+        Refused{"what~", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
     Retype(*screen, c.name);
     screen->HandleInputEvent(Key(VK_RETURN));
     EXPECT_EQ(screen->GetPanel().GetLines().back(), c.reason) << c.name;
@@ -506,11 +532,23 @@ TEST_F(Screens, TheLoadScreenListsPagesAndLoadsOrSaysWhyNot) {
   EXPECT_EQ(screen->GetPanel().GetLines().front(), "CHOOSE A GAME, PAGE 1 OF 2");
   EXPECT_EQ(screen->ButtonOf("a1"), 0);
   EXPECT_EQ(screen->ButtonOf("good"), -1) << "on the next page";
-  Click(*screen, CLoadGameScreen::kNextPage);
+  // A double click on NEXT PAGE turns one page: the short last page keeps the panel's height and
+  // every button after its games in place, so the second click lands on NEXT PAGE again (which has
+  // no page to turn to), not on BACK.
+  const RECT firstPage = screen->GetPanel().GetPanelRect();
+  const RECT nextButton = ButtonRect(*screen, CLoadGameScreen::kNextPage);
+  for (int click = 0; click < 2; ++click) {
+    screen->HandleInputEvent(Mouse(InputEvent::kButtonPress, nextButton));
+    screen->HandleInputEvent(Mouse(InputEvent::kButtonRelease, nextButton));
+  }
+  EXPECT_FALSE(screen->IsMarkedForRemoval());
   EXPECT_EQ(screen->GetPanel().GetLines().front(), "CHOOSE A GAME, PAGE 2 OF 2");
   EXPECT_EQ(screen->ButtonOf("good"), 0);
   EXPECT_EQ(screen->ButtonOf("old"), 1);
-  EXPECT_FALSE(screen->GetPanel().GetButtons()[3].enabled) << "no page after the last";
+  const RECT lastPage = screen->GetPanel().GetPanelRect();
+  EXPECT_TRUE(lastPage.top == firstPage.top && lastPage.bottom == firstPage.bottom);
+  EXPECT_EQ(ButtonRect(*screen, CLoadGameScreen::kNextPage).top, nextButton.top);
+  EXPECT_FALSE(screen->GetPanel().GetButtons()[7].enabled) << "no page after the last";
   Click(*screen, CLoadGameScreen::kPreviousPage);
   EXPECT_EQ(screen->ButtonOf("a1"), 0);
 
@@ -942,6 +980,92 @@ TEST_F(Screens, TheSectionPopupIsDrawnInTheTopLeftCorner) {
       << "its buttons answer where they are drawn";
 }
 
+namespace {
+
+// The characters of a panel's texts that its font cannot draw, each with its text.
+std::string Undrawable(const CButtonPanel& panel) {
+  std::vector<std::string> texts = panel.GetLines();
+  texts.push_back(panel.GetTitle());
+  for (const CButtonPanel::Button& b : panel.GetButtons()) texts.push_back(b.text);
+  std::string out;
+  for (const std::string& text : texts)
+    for (const char c : text)
+      if (!SpriteText::CanDraw(panel.GetFont(), c)) out += std::string("'") + c + "' in \"" + text + "\"\n";
+  return out;
+}
+
+// Along one axis: a panel keeps its distance to the edge it lies nearer to in the 640 x 480 frame,
+// or stays in the middle when it was there.
+bool SamePlace(LONG lo, LONG hi, int size, LONG bigLo, LONG bigHi, int bigSize) {
+  if (bigHi - bigLo != hi - lo) return false;
+  if (std::abs(lo + hi - size) <= 1) return std::abs(bigLo + bigHi - bigSize) <= 1;
+  return lo + hi < size ? bigLo == lo : bigSize - bigHi == size - hi;
+}
+
+}  // namespace
+
+// Every panel of a game and of the front end, drawn at every size the settings offer, keeps its
+// place against the frame's edges; and every text it writes - names, thoughts, figures and
+// prices among them - is drawable in the font it is written in.
+TEST_F(Screens, EveryPanelKeepsItsPlaceAtEverySizeAndWritesOnlyWhatItsFontDraws) {
+  ASSERT_TRUE(DemoContent::WriteUi("data"));  // the fonts, where the program looks for them
+  park->GetFontSet()->Load();
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_NE(palette, nullptr);
+  const uint32_t skater = park->SpawnSkater();
+  park->SetPlayerSkaterId(skater);
+  TempFolder saves;
+  std::vector<std::unique_ptr<CMenuLayer>> layers;
+  layers.push_back(std::make_unique<CMainScreen>(Root(), saves.Path()));
+  layers.push_back(std::make_unique<CNewGameScreen>(Root()));
+  layers.push_back(std::make_unique<CEscapeMenuScreen>(saves.Path(), Root()));
+  layers.push_back(std::make_unique<CSaveGameScreen>(saves.Path()));
+  layers.push_back(std::make_unique<CLoadGameScreen>(saves.Path(), Root()));
+  layers.push_back(std::make_unique<CSettingsScreen>(true));
+  layers.push_back(std::make_unique<CSponsorshipNotice>(0));
+  layers.push_back(std::make_unique<CSectionPopup>(BuyPieceForPlayer(*park, *Definition("Launch ramp"), -1)));
+  layers.push_back(std::make_unique<CFacilityPopup>(BuyPieceForPlayer(*park, *Definition("Snack stand"), -1)));
+  layers.push_back(std::make_unique<CSkaterPopup>(skater));
+  layers.push_back(std::make_unique<CExitPerspective>());
+  layers.push_back(std::make_unique<CSkaterPlayerInterface>());
+  for (auto& layer : layers) layer->Update(0.033f);  // their texts as the first tick shows them
+  const auto placeAt = [](CMenuLayer& layer, const CButtonPanel& panel, int w, int h) {
+    RecordingRasterizer r(w, h);
+    CRenderView view;
+    view.Setup(&r, nullptr, nullptr, nullptr, 31);
+    PixelBufferDesc* locked = nullptr;
+    layer.Draw(&view, &locked);
+    return panel.GetPanelRect();
+  };
+  const auto check = [&](CMenuLayer& layer, const CButtonPanel& panel) {
+    const std::string name = layer.GetInfoString() + std::string(" ") + panel.GetTitle();
+    EXPECT_EQ(Undrawable(panel), "") << name;
+    const RECT small = placeAt(layer, panel, 640, 480);
+    for (const DisplaySize& size : CSettingsScreen::SizesFor(1, 16)) {
+      const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
+      const RECT big = placeAt(layer, panel, w, h);
+      EXPECT_TRUE(SamePlace(small.left, small.right, 640, big.left, big.right, w)) << name << " at " << w;
+      EXPECT_TRUE(SamePlace(small.top, small.bottom, 480, big.top, big.bottom, h)) << name << " at " << w;
+    }
+  };
+  for (auto& layer : layers) check(*layer, layer->GetPanel());
+  // The palette's every page, and the park's display beside it.
+  const size_t categories = palette->GetPanel().GetButtons().size();
+  for (size_t c = 0; c <= categories; ++c) {
+    if (c > 0) palette->HandleInputEvent(Key('1' + static_cast<int>(c) - 1));
+    check(*palette, palette->GetPanel());
+    if (c > 0) palette->HandleInputEvent(Key('B'));
+  }
+  check(*palette, palette->GetDisplay());
+  // Every thought a skater can have, in the skater pop-up's font.
+  const CSprite* font = layers[9]->GetPanel().GetFont();
+  ASSERT_NE(font, nullptr);
+  for (uint32_t n = 0; n < thoughts::kCount; ++n)
+    for (const char* c = thoughts::GetText(n); *c != '\0'; ++c)
+      EXPECT_TRUE(SpriteText::CanDraw(font, *c)) << "'" << *c << "' in " << thoughts::GetText(n);
+}
+
 TEST_F(Screens, TheSkaterPopupEvictsAndHandsControlToTheController) {
   ASSERT_TRUE(StartDemo());
   const uint32_t id = park->SpawnSkater();
@@ -1084,6 +1208,39 @@ TEST_F(Screens, APopupsCloseLetsGoOfItsSelectionAndTheClickGoesNoFurther) {
     EXPECT_EQ(controller->clicksOnThePark, 0) << round;
   }
   EXPECT_EQ(g_released, (std::vector<uint32_t>{skaterId, rampId}));
+  park->SetInputManager(nullptr);
+}
+
+// A category button that turns the palette to a shorter page leaves the pointer below the panel:
+// the click was still the palette's, and the park under it (which would place a held piece there)
+// never hears of it.
+TEST_F(Screens, AClickThatTurnsThePaletteToAShorterPageReachesNothingBelow) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  auto* controller = dynamic_cast<StandInController*>(park->GetLayer(0));
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_TRUE(controller != nullptr && palette != nullptr);
+  CInputMan input;
+  park->SetInputManager(&input);
+  const size_t categories = palette->GetPanel().GetButtons().size();
+  int shorter = 0;
+  for (size_t c = 0; c < categories; ++c) {
+    const RECT button = palette->GetPanel().GetButtonRect(c);
+    plat::SetCursorScreenPos((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    park->Tick(0.033f);
+    input.SetButtonDown(0, true);
+    input.QueueEvent(Mouse(InputEvent::kButtonPress, button));
+    input.QueueEvent(Mouse(49, button));  // the controller's action of the same button
+    park->Tick(0.033f);
+    input.SetButtonDown(0, false);
+    input.QueueEvent(Mouse(InputEvent::kButtonRelease, button));
+    park->Tick(0.033f);
+    ASSERT_EQ(palette->GetOpenCategory(), static_cast<int>(c));
+    shorter += palette->GetPanel().GetPanelRect().bottom <= button.top;
+    EXPECT_EQ(controller->clicksOnThePark, 0) << palette->GetPanel().GetTitle();
+    input.QueueEvent(Key('B'));
+    park->Tick(0.033f);
+  }
+  EXPECT_GE(shorter, 2) << "the pages that leave the pointer below the panel";
   park->SetInputManager(nullptr);
 }
 
