@@ -28,6 +28,7 @@
 #include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
 #include "platform/graphics/DisplayMachine.h"
+#include "render/display/DisplaySizes.h"
 #include "platform/system/Platform.h"
 #include "render/image/ColourDepth.h"
 #include "render/view/RenderView.h"
@@ -1042,7 +1043,7 @@ TEST_F(Screens, EveryPanelKeepsItsPlaceAtEverySizeAndWritesOnlyWhatItsFontDraws)
     const std::string name = layer.GetInfoString() + std::string(" ") + panel.GetTitle();
     EXPECT_EQ(Undrawable(panel), "") << name;
     const RECT small = placeAt(layer, panel, 640, 480);
-    for (const DisplaySize& size : CSettingsScreen::SizesFor(1, 16)) {
+    for (const DisplaySize& size : DisplaySizesFor(0, 16)) {
       const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
       const RECT big = placeAt(layer, panel, w, h);
       EXPECT_TRUE(SamePlace(small.left, small.right, 640, big.left, big.right, w)) << name << " at " << w;
