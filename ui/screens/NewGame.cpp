@@ -165,7 +165,7 @@ SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::strin
   // Another level (or none) runs: the file is checked as far as it can be without its level before
   // the running game is given up for it.
   if (!CSavedGame::CheckFile(path)) {
-    DebugPrintf("LoadGame: %s could not be loaded; the running park goes on\n", path);
+    DebugPrintf("LoadGame: %s could not be loaded; nothing was given up for it\n", path);
     return SavedGameLoad::kNotLoaded;
   }
   // Every layer goes, the new game's come on top.
