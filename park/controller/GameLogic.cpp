@@ -400,13 +400,13 @@ bool CGameLogic::SaveGame(const char* path) {
   return CSavedGame::SaveToFile(*park, GetSaveFields(), path);
 }
 
-bool CGameLogic::LoadGame(const char* path) {
+bool CGameLogic::LoadGame(const char* path, CSavedGame::RecordBase base) {
   CVerezIvor* park = GetPark();
   if (park == nullptr || path == nullptr) return false;
   // Settled first, so that no piece is left in hand whichever way the load goes.
   ReturnHeldPiece();
   ControllerSaveFields fields = GetSaveFields();
-  if (!CSavedGame::LoadFromFile(*park, fields, path)) return false;
+  if (!CSavedGame::LoadFromFile(*park, fields, path, base)) return false;
   // Whatever the controller pointed at belonged to the park that was replaced.
   if (m_skaterControl != 0) SetSkaterControl(false);
   ClosePopup();

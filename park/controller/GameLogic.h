@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/world/GameActionLayer.h"
 #include "core/math/Box.h"
 #include "core/math/Orientation.h"
 #include "core/math/Vector3.h"
+#include "core/world/GameActionLayer.h"
 #include "park/grid/Grid.h"
 #include "park/saved/ControllerSaveFields.h"
+#include "park/saved/SavedGame.h"
 #include "platform/system/Win32.h"
 
 class CGenericCam;
@@ -153,7 +154,8 @@ class CGameLogic : public CGameActionLayer {
 
   // --- Saved games ---
   bool SaveGame(const char* path);
-  bool LoadGame(const char* path);
+  // base: what the file's park block is read over (CSavedGame::RecordBase).
+  bool LoadGame(const char* path, CSavedGame::RecordBase base = CSavedGame::RecordBase::kPark);
   ControllerSaveFields GetSaveFields() const;
   void ApplySaveFields(const ControllerSaveFields& fields);
 

@@ -60,6 +60,15 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& out) {
   return file.Read(out.data(), out.size()) == out.size();
 }
 
+bool ReadSavedFile(const char* path, std::vector<uint8_t>& out) {
+  if (ReadWholeFile(path, out)) return true;
+  DebugPrintf("Error Loading File: '%s' - Check Path and File Exists!\n", path != nullptr ? path : "");
+  char folder[512] = {};
+  GetCurrentDirectoryA(sizeof(folder), folder);
+  DebugPrintf("Current Working Directory: %s\n", folder);
+  return false;
+}
+
 }  // namespace
 
 void CSavedGame::NumberLinks(CVerezIvor& park) {
@@ -118,8 +127,9 @@ void CSavedGame::SaveParkBlock(const CVerezIvor& park, const ControllerSaveField
   block.Write(out);
 }
 
-bool CSavedGame::LoadParkBlock(const CVerezIvor& park, CByteCursor& in, SavedParkBlock& out) {
+bool CSavedGame::LoadParkBlock(const CVerezIvor& park, CByteCursor& in, SavedParkBlock& out, RecordBase base) {
   out.state = park.GetParkState();
+  if (base == RecordBase::kFresh) out.state.Reset();
   out.worldTime = park.GetWorldTime();
   out.clockWeek = park.GetClock().GetWeek();
   out.clockDay = park.GetClock().GetDay();
@@ -192,14 +202,13 @@ bool CSavedGame::SaveToFile(CVerezIvor& park, const ControllerSaveFields& contro
   return true;
 }
 
-bool CSavedGame::LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller, const char* path) {
+bool CSavedGame::LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller, const char* path, RecordBase base) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes)) {
-    DebugPrintf("Error Loading File: '%s' - Check Path and File Exists!\n", path != nullptr ? path : "");
-    char folder[512] = {};
-    GetCurrentDirectoryA(sizeof(folder), folder);
-    DebugPrintf("Current Working Directory: %s\n", folder);
-    return false;
-  }
-  return Load(park, controller, bytes.data(), bytes.size());
+  if (!ReadSavedFile(path, bytes)) return false;
+  return Load(park, controller, bytes.data(), bytes.size(), base);
+}
+
+bool CSavedGame::CheckFile(const char* path) {
+  std::vector<uint8_t> bytes;
+  return ReadSavedFile(path, bytes) && Check(bytes.data(), bytes.size());
 }

@@ -31,6 +31,10 @@ class CSavedGame {
   static constexpr uint32_t kFirstPieceLink = 2;
   // Files above this are no saved game of ours.
   static constexpr size_t kMaxFileSize = size_t{1} << 28;
+  // What a file's park block is read over: the park's own record, whose fields an older version
+  // lacks keep their values, or a fresh one (ParkState::Reset, the level index kept), as a game
+  // started by loading a file has.
+  enum class RecordBase { kPark, kFresh };
   // The octree is coarsened with this limit once a load has rebuilt the park's pieces.
   static constexpr uint32_t kRebuiltCoarsenLimit = 1;
 
@@ -41,14 +45,24 @@ class CSavedGame {
   // Validates the whole file before the park is cleared; on failure (logged) the park is untouched.
   // The park keeps its level terrain: the saved terrain's nodes and links are carried onto it. Saved
   // ids that objects the park keeps already hold are given fresh ids, and their references follow.
-  static bool Load(CVerezIvor& park, ControllerSaveFields& controller, const uint8_t* data, size_t size);
-  static bool LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller, const char* path);
+  static bool Load(CVerezIvor& park, ControllerSaveFields& controller, const uint8_t* data, size_t size,
+                   RecordBase base = RecordBase::kPark);
+  static bool LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller, const char* path,
+                           RecordBase base = RecordBase::kPark);
+  // Checks a file as far as it can be without the park it would go into, so that a park of another
+  // level need not be given up for a file that cannot load: every block and record reads, the
+  // markers and trailers stand where they belong and nothing follows the last block. What depends
+  // on the level (the grid's size, the terrain) is left to Load; a grid block of the first version,
+  // which does not give its square count, ends the check. False (logged) when it fails.
+  static bool Check(const uint8_t* data, size_t size);
+  static bool CheckFile(const char* path);
 
   // The park block: the park's record, the controller's figures, the current camera, the world
   // time and the clock.
   static void SaveParkBlock(const CVerezIvor& park, const ControllerSaveFields& controller, std::vector<uint8_t>& out);
   // Reads a block over the park's present values (older versions leave the fields they lack).
-  static bool LoadParkBlock(const CVerezIvor& park, CByteCursor& in, SavedParkBlock& out);
+  static bool LoadParkBlock(const CVerezIvor& park, CByteCursor& in, SavedParkBlock& out,
+                            RecordBase base = RecordBase::kPark);
   static void ApplyParkBlock(CVerezIvor& park, const SavedParkBlock& block, ControllerSaveFields& controller);
 
   // Link number -> the edge record skaters' routes follow: the grid's plain or grass step, or a

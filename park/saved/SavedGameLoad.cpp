@@ -168,12 +168,14 @@ bool StageSections(Walker& w, StagedFile& file) {
   return true;
 }
 
-bool StageGrid(Walker& w, const CGrid& grid, StagedFile& file, const std::unordered_set<uint32_t>& pieces) {
+// Without a grid (a check of the file alone) the block must give its square count.
+bool StageGrid(Walker& w, const CGrid* grid, StagedFile& file, const std::unordered_set<uint32_t>& pieces) {
   CByteCursor in = w.Here();
-  uint32_t version = 0, count = static_cast<uint32_t>(grid.GetSquareCount());
+  uint32_t version = 0, count = grid != nullptr ? static_cast<uint32_t>(grid->GetSquareCount()) : 0;
   if (!in.ReadU32(version) || version > 1 || (version == 1 && !in.ReadU32(count)))
     return Fail("the grid block is cut short or of an unknown version");
-  if (count != static_cast<uint32_t>(grid.GetSquareCount())) return Fail("the grid block is for a grid of another size");
+  if (grid != nullptr && count != static_cast<uint32_t>(grid->GetSquareCount()))
+    return Fail("the grid block is for a grid of another size");
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t ring = 0, reserving = 0, ids = 0;
     uint8_t near = 0;
@@ -304,7 +306,27 @@ bool AssignIds(const CVerezIvor& park, const CGrid& grid, StagedFile& file) {
   return true;
 }
 
-bool Stage(const CVerezIvor& park, const uint8_t* data, size_t size, StagedFile& file) {
+// The blocks after the park block, read and checked into file. Without a grid (a check of the file
+// alone) a grid block of the first version, whose length only the grid knows, ends the walk.
+bool StageBlocks(Walker& w, const CGrid* grid, StagedFile& file) {
+  if (!w.Marker(CSavedGame::kObjectsMarker)) return Fail("the object block marker is wrong");
+  if (!StageSections(w, file)) return false;
+  if (!w.Marker(CSavedGame::kGridMarker)) return Fail("the grid block marker is wrong");
+  uint32_t gridVersion = 0;
+  if (grid == nullptr && w.Here().ReadU32(gridVersion) && gridVersion == 0) return true;
+  std::unordered_set<uint32_t> pieces;
+  for (const StagedSection& s : file.sections) pieces.insert(s.id);
+  if (!StageGrid(w, grid, file, pieces)) return false;
+  uint32_t skaters = 0;
+  if (!w.ReadU32(skaters) || (skaters != CSavedGame::kSkatersMarker && skaters != CSavedGame::kSkatersThenTickMarker))
+    return Fail("the skater block marker is wrong");
+  if (!StageSkaters(w, file)) return false;
+  if (skaters == CSavedGame::kSkatersThenTickMarker && !StageTickState(w, file)) return false;
+  if (w.Remaining() != 0) return Fail("bytes follow the last block");
+  return true;
+}
+
+bool Stage(const CVerezIvor& park, const uint8_t* data, size_t size, CSavedGame::RecordBase base, StagedFile& file) {
   const CGrid* grid = park.GetGrid();
   if (grid == nullptr) return Fail("a park without a grid cannot take a saved game");
   // Only a single-player or serving world files the objects it makes (a client's are the server's).
@@ -314,21 +336,9 @@ bool Stage(const CVerezIvor& park, const uint8_t* data, size_t size, StagedFile&
   if (data == nullptr) return Fail("no data");
   Walker w(data, size);
   CByteCursor head = w.Here();
-  if (!CSavedGame::LoadParkBlock(park, head, file.park)) return false;
+  if (!CSavedGame::LoadParkBlock(park, head, file.park, base)) return false;
   w.Advance(head.GetPosition());
-  if (!w.Marker(CSavedGame::kObjectsMarker)) return Fail("the object block marker is wrong");
-  if (!StageSections(w, file)) return false;
-  if (!w.Marker(CSavedGame::kGridMarker)) return Fail("the grid block marker is wrong");
-  std::unordered_set<uint32_t> pieces;
-  for (const StagedSection& s : file.sections) pieces.insert(s.id);
-  if (!StageGrid(w, *grid, file, pieces)) return false;
-  uint32_t skaters = 0;
-  if (!w.ReadU32(skaters) || (skaters != CSavedGame::kSkatersMarker && skaters != CSavedGame::kSkatersThenTickMarker))
-    return Fail("the skater block marker is wrong");
-  if (!StageSkaters(w, file)) return false;
-  if (skaters == CSavedGame::kSkatersThenTickMarker && !StageTickState(w, file)) return false;
-  if (w.Remaining() != 0) return Fail("bytes follow the last block");
-  return MatchTerrain(*grid, file) && AssignIds(park, *grid, file);
+  return StageBlocks(w, grid, file) && MatchTerrain(*grid, file) && AssignIds(park, *grid, file);
 }
 
 // --- Applying a staged file to the cleared park ---
@@ -443,9 +453,20 @@ bool Apply(CVerezIvor& park, const uint8_t* data, StagedFile& file, ControllerSa
 
 }  // namespace
 
-bool CSavedGame::Load(CVerezIvor& park, ControllerSaveFields& controller, const uint8_t* data, size_t size) {
+bool CSavedGame::Check(const uint8_t* data, size_t size) {
+  if (data == nullptr) return Fail("no data");
   StagedFile file;
-  if (!Stage(park, data, size, file)) return false;
+  Walker w(data, size);
+  CByteCursor head = w.Here();
+  if (!file.park.Read(head)) return false;
+  w.Advance(head.GetPosition());
+  return StageBlocks(w, nullptr, file);
+}
+
+bool CSavedGame::Load(CVerezIvor& park, ControllerSaveFields& controller, const uint8_t* data, size_t size,
+                      RecordBase base) {
+  StagedFile file;
+  if (!Stage(park, data, size, base, file)) return false;
   // Everything is read and checked, every id is known free once the park is cleared, and every
   // object stands built but for its pieces' records, which read as their probes did: nothing left
   // can refuse, so the park is replaced without a copy of itself to fall back on.

@@ -174,17 +174,25 @@ bool SavedParkBlock::Read(CByteCursor& in) {
     DebugPrintf("SavedGame: park block version %u is newer than this program reads\n", version);
     return false;
   }
-  if (version >= 8 && !(in.ReadU8(state.levelIndex) && in.Skip(ParkState::kParkNameSize) &&
-                        in.ReadI32(state.savedWord))) {
+  if (version >= kFirstVersionWithHead &&
+      !(in.ReadU8(state.levelIndex) && in.Skip(ParkState::kParkNameSize) && in.ReadI32(state.savedWord))) {
     DebugPrintf("SavedGame: the park block is cut short\n");
     return false;
   }
+  const uint8_t headLevel = state.levelIndex;
   for (const Row& row : kRows) {
     if (row.since > version) continue;
     if (!row.read(in, *this)) {
       DebugPrintf("SavedGame: the park block is cut short\n");
       return false;
     }
+  }
+  // The level is written twice; the screens choose the level by the head's copy, the rows hold the
+  // other, and a game started on one level must not take the park of another.
+  if (version >= kFirstVersionWithHead && state.levelIndex != headLevel) {
+    DebugPrintf("SavedGame: the park block names level %u in its head and %u in its rows\n", headLevel,
+                state.levelIndex);
+    return false;
   }
   if (!InRange(*this)) {
     DebugPrintf("SavedGame: the park block holds numbers no park makes\n");

@@ -15,6 +15,10 @@ class CByteCursor;
 struct SavedParkBlock {
   static constexpr uint32_t kVersion = 12;
   static constexpr size_t kSize = 388;  // at version 12 with four sponsorship slots
+  // From this version on the block opens with a head: the level index, the park name and the
+  // saved word (kHeadSize bytes with the version).
+  static constexpr uint32_t kFirstVersionWithHead = 8;
+  static constexpr size_t kHeadSize = 4 + 1 + ParkState::kParkNameSize;
 
   ParkState state;
   ControllerSaveFields controller;
@@ -28,6 +32,7 @@ struct SavedParkBlock {
   void Write(std::vector<uint8_t>& out) const;
   // Reads a block of any version up to kVersion over the values held: fields the file's version
   // does not hold keep them. The park name is never taken from the file (the screen that loads a
-  // game names the park). False (logged) for a block cut short or of a newer version.
+  // game names the park). False (logged) for a block cut short, of a newer version, or whose head
+  // names another level than its rows.
   bool Read(CByteCursor& in);
 };

@@ -161,7 +161,8 @@ bool CReadFile::Open(const char* path) {
   if (!path) return false;
   const std::string resolved = ResolvePath(path);
   if (resolved.empty()) return false;
-  const int fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: opening a pipe for reading would wait for a writer before it could be refused.
+  const int fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat info;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

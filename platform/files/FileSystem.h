@@ -55,7 +55,7 @@ class CReadFile {
   CReadFile(const CReadFile&) = delete;
   CReadFile& operator=(const CReadFile&) = delete;
 
-  // Opens an existing regular file (folders and devices are refused).
+  // Opens an existing regular file (folders, pipes and devices are refused, without waiting).
   bool Open(const char* path);
   bool IsOpen() const { return fd_ >= 0; }
   // The size in bytes, or -1 when no file is open.

@@ -11,7 +11,9 @@ namespace plat {
 // missing path is created). The bytes are flushed to the disk before the
 // rename, and every write, the flush and the close are checked, so true means
 // the whole contents are in place. On failure the old file is untouched, the
-// partial new one is removed and false is returned. The path is resolved like
+// partial new one is removed and false is returned. Only a regular file (or
+// nothing) at path is replaced; the new file is always made new, never opened
+// through a link or a pipe left at its name. The path is resolved like
 // every data path (ResolvePath), so an existing file of another letter case is
 // the one replaced.
 bool ReplaceFileContents(const char* path, const void* data, size_t size);

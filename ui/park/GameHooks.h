@@ -23,8 +23,10 @@ struct GameHooks {
   void (*renewMenuRenderer)() = nullptr;
   // Saving and loading through the controller, which carries its own figures in the file.
   // Empty: the saved-game file is written and read with the controller's figures at their defaults.
+  // freshRecord: the file's park block is read over a reset park record, as a game started by
+  // loading has, rather than over the running park's.
   bool (*saveGame)(CVerezIvor& park, const char* path) = nullptr;
-  bool (*loadGame)(CVerezIvor& park, const char* path) = nullptr;
+  bool (*loadGame)(CVerezIvor& park, const char* path, bool freshRecord) = nullptr;
   // The controller's purchase, which takes the piece in hand: the new piece's ID, 0 when nothing
   // was bought. Empty: BuyPieceForPlayer makes the piece itself, held where it was made.
   uint32_t (*buyPiece)(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) = nullptr;

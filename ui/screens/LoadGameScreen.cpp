@@ -61,6 +61,7 @@ void CLoadGameScreen::Load(const std::string& name) {
         if (dynamic_cast<CEscapeMenuScreen*>(park->GetLayer(i)) != nullptr) park->GetLayer(i)->MarkForRemoval();
       break;
     case SavedGameLoad::kUnreadable: ShowPage("THIS FILE IS NO SAVED GAME"); break;
+    case SavedGameLoad::kLevelMissing: ShowPage("THE LEVEL OF THAT GAME IS MISSING"); break;
     case SavedGameLoad::kNotLoaded:
       // Back at the main menu when the load had to start its level: the list comes with it.
       if (IsMarkedForRemoval() && park != nullptr) {

@@ -1,17 +1,18 @@
 // The start-game routines: the order of a game's start, and its end.
 #include "ui/screens/NewGame.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <vector>
 
-#include "core/world/GameActionLayer.h"
-#include "core/input/InputMan.h"
 #include "core/data/DebugPrintf.h"
-#include "core/data/FileBuffer.h"
 #include "core/data/LittleEndian.h"
+#include "core/input/InputMan.h"
+#include "core/world/GameActionLayer.h"
 #include "park/saved/SavedGame.h"
+#include "park/saved/SavedGameParkBlock.h"
 #include "park/world/VerezIvor.h"
 #include "platform/files/FileSystem.h"
 #include "ui/park/BuildPalette.h"
@@ -22,8 +23,6 @@
 
 namespace {
 constexpr const char* kInstantActionName = "Instant Action";
-// The saved park block begins with its version word and, from version 8 on, the level index.
-constexpr uint32_t kFirstVersionWithLevel = 8;
 
 using Problems = std::vector<std::string>;
 
@@ -32,36 +31,42 @@ void TellProblems(CVerezIvor& park, const Problems& problems) {
   if (!problems.empty()) park.AddLayerOnTop(std::make_unique<CNoticeScreen>(problems));
 }
 
-// A saved game over the running one, through the controller when one is registered.
-bool LoadIntoRunningGame(CVerezIvor& park, const char* path) {
+// A saved game over the running one, through the controller when one is registered. freshRecord:
+// the file's park block is read over a reset park record (CSavedGame::RecordBase::kFresh).
+bool LoadIntoRunningGame(CVerezIvor& park, const char* path, bool freshRecord) {
   const GameHooks& hooks = GetGameHooks();
-  if (hooks.loadGame != nullptr) return hooks.loadGame(park, path);
+  if (hooks.loadGame != nullptr) return hooks.loadGame(park, path, freshRecord);
   ControllerSaveFields fields;
-  return CSavedGame::LoadFromFile(park, fields, path);
+  return CSavedGame::LoadFromFile(park, fields, path,
+                                  freshRecord ? CSavedGame::RecordBase::kFresh : CSavedGame::RecordBase::kPark);
 }
 
-// The level index and park name a saved game's file starts with; false when the file is missing
-// or too short or too old to hold them.
+// The level index and park name a saved game's head holds; false (logged) when the file is missing,
+// shorter than a head, or of a version the reader does not take or whose head holds no level. Only
+// the head is read, whatever the file's size.
 bool ReadSavedHead(const char* path, uint8_t& level, std::string& name) {
-  uint32_t size = 0;
-  char* data = plat::FileExists(path) ? LoadFileToBuffer(path, &size) : nullptr;
-  if (data == nullptr) {
-    DebugPrintf("LoadGame: no saved game at %s\n", path);
+  uint8_t head[SavedParkBlock::kHeadSize] = {};
+  plat::CReadFile file;
+  if (!file.Open(path) || file.Read(head, sizeof(head)) != sizeof(head)) {
+    DebugPrintf("LoadGame: %s holds no saved game's head\n", path);
     return false;
   }
-  const auto* bytes = reinterpret_cast<const uint8_t*>(data);
-  const bool readable = size >= 5 && le::ReadU32(bytes) >= kFirstVersionWithLevel;
-  level = readable ? bytes[4] : 0;
-  // The file's loader leaves the park name to the screen that loads it: the name stored after the
-  // level index (a file too short to hold it cannot load).
-  name.clear();
-  if (readable && size >= 5 + ParkState::kParkNameSize) {
-    const char* stored = reinterpret_cast<const char*>(bytes + 5);
-    name.assign(stored, strnlen(stored, ParkState::kParkNameSize));
+  const uint32_t version = le::ReadU32(head);
+  if (version < SavedParkBlock::kFirstVersionWithHead || version > SavedParkBlock::kVersion) {
+    DebugPrintf("LoadGame: %s is of version %u, whose head names no level this program reads\n", path, version);
+    return false;
   }
-  FreeFileBuffer(data);
-  if (!readable) DebugPrintf("LoadGame: %s has no readable park block\n", path);
-  return readable;
+  level = head[4];
+  // The file's loader leaves the park name to the screen that loads it: the name stored after the
+  // level index.
+  const char* stored = reinterpret_cast<const char*>(head + 5);
+  name.assign(stored, strnlen(stored, ParkState::kParkNameSize));
+  return true;
+}
+
+bool LevelIsThere(uint8_t level, const std::string& dataRoot) {
+  const std::vector<int> levels = CLevelLoader(dataRoot).FindLevels();
+  return std::find(levels.begin(), levels.end(), static_cast<int>(level)) != levels.end();
 }
 
 // The whole start of StartNewGame; what a running start lacks goes into problems.
@@ -128,7 +133,7 @@ bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot) {
   Problems problems;
   if (!StartGame(park, 0, kStartingMoneyEasy, kInstantActionName, dataRoot, problems) || park == nullptr) return false;
   const std::string path = CLevelLoader(dataRoot).GetLevelFolder(0) + kInstantActionFile;
-  if (!std::filesystem::exists(path) || !LoadIntoRunningGame(*park, path.c_str())) {
+  if (!std::filesystem::exists(path) || !LoadIntoRunningGame(*park, path.c_str(), false)) {
     DebugPrintf("InstantAction: the park %s could not be loaded; an empty park is running\n", path.c_str());
     problems.push_back("THE INSTANT ACTION PARK COULD NOT BE LOADED");
     problems.push_back("AN EMPTY PARK IS RUNNING");
@@ -142,21 +147,32 @@ SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::strin
   uint8_t level = 0;
   std::string name;
   if (!ReadSavedHead(path, level, name)) return SavedGameLoad::kUnreadable;
+  if (!LevelIsThere(level, dataRoot)) {
+    DebugPrintf("LoadGame: %s is a game of level %u, which the data does not hold\n", path, level);
+    return SavedGameLoad::kLevelMissing;
+  }
   // A game runs while the park has its grid (leaving for the menu clears it).
   if (park->GetGrid() != nullptr && park->GetParkState().levelIndex == level) {
-    // The reader checks the whole file against this park before it clears anything.
-    if (!LoadIntoRunningGame(*park, path)) {
+    // The reader checks the whole file against this park before it clears anything; the file's
+    // park block is read over a reset record, as any game started by loading a file is.
+    if (!LoadIntoRunningGame(*park, path, true)) {
       DebugPrintf("LoadGame: %s could not be loaded; the running park goes on\n", path);
       return SavedGameLoad::kNotLoaded;
     }
     park->GetParkState().SetParkName(name.c_str());
     return SavedGameLoad::kLoaded;
   }
-  // Another level (or none) runs: every layer goes, the new game's come on top.
+  // Another level (or none) runs: the file is checked as far as it can be without its level before
+  // the running game is given up for it.
+  if (!CSavedGame::CheckFile(path)) {
+    DebugPrintf("LoadGame: %s could not be loaded; nothing was given up for it\n", path);
+    return SavedGameLoad::kNotLoaded;
+  }
+  // Every layer goes, the new game's come on top.
   for (size_t i = 0; i < park->GetLayerCount(); ++i) park->GetLayer(i)->MarkForRemoval();
   Problems problems;
   if (StartGame(park, level, kStartingMoneyMedium, name.c_str(), dataRoot, problems) &&
-      LoadIntoRunningGame(*park, path)) {
+      LoadIntoRunningGame(*park, path, false)) {
     TellProblems(*park, problems);
     return SavedGameLoad::kLoaded;
   }

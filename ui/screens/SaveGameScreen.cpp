@@ -46,7 +46,7 @@ void CSaveGameScreen::AskToOverwrite() {
 
 void CSaveGameScreen::Save() {
   const std::string name = m_field.GetText();
-  if (!m_folder.Save(GetPark(), name)) {
+  if (!m_folder.Save(GetPark(), name, m_panel->GetFont())) {
     ShowPage("THE GAME COULD NOT BE SAVED");
     return;
   }

@@ -48,14 +48,18 @@ std::vector<std::string> SavedGameFolder::List() const {
 std::string SavedGameFolder::CheckName(const std::string& name, const CSprite* font) {
   if (name.find_first_of("/\\") != std::string::npos) return "A NAME CANNOT HOLD A SLASH OR A BACKSLASH";
   if (name.find("..") != std::string::npos) return "A NAME CANNOT HOLD TWO POINTS IN A ROW";
-  return TextField(name, name.size()).Check(kMaxNameLength, font);
+  const std::string field = TextField(name, name.size()).Check(kMaxNameLength, font);
+  if (!field.empty()) return field;
+  // Signs that are wildcards or separators to the file system, whether or not the font shows them.
+  if (name.find_first_of("*?<>:|\"") != std::string::npos) return "THE NAME HOLDS A SIGN NO FILE NAME MAY HOLD";
+  if (name.front() == '.') return "A NAME CANNOT BEGIN WITH A POINT";
+  if (name.find_first_not_of(' ') == std::string::npos) return "A NAME CANNOT BE ONLY SPACES";
+  if (name.back() == ' ') return "A NAME CANNOT END IN A SPACE";
+  return std::string();
 }
 
-bool SavedGameFolder::Save(CVerezIvor* park, const std::string& name) const {
-  // Whatever the font, a name that could leave the folder or fill it with an empty name is refused.
-  const bool safe = !name.empty() && name.size() <= kMaxNameLength && name.find_first_of("/\\") == std::string::npos &&
-                    name.find("..") == std::string::npos;
-  if (!safe) {
+bool SavedGameFolder::Save(CVerezIvor* park, const std::string& name, const CSprite* font) const {
+  if (!CheckName(name, font).empty()) {
     DebugPrintf("SaveGame: \"%s\" is no name for a saved game\n", name.c_str());
     return false;
   }

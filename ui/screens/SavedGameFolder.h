@@ -28,12 +28,14 @@ class SavedGameFolder {
   bool Holds(const std::string& name) const;
 
   // Why the name cannot be a saved game's, in words the font can show, or empty when it can: the
-  // field's own checks, and no path separator or ".." (nothing is written outside the folder).
+  // field's own checks (a letter the font cannot draw included), no path separator or ".."
+  // (nothing is written outside the folder), none of the signs a file name cannot hold, no point
+  // to begin it (a hidden file, or the folder itself), and no space to end it or be all of it.
   static std::string CheckName(const std::string& name, const CSprite* font);
   // Saves the running game as the name's file, making the folder when it is missing. False when
-  // the name is refused or the folder or the file cannot be written; an earlier file of that name
-  // is then left whole.
-  bool Save(CVerezIvor* park, const std::string& name) const;
+  // CheckName refuses the name (with the screen's font), or the folder or the file cannot be
+  // written; an earlier file of that name is then left whole.
+  bool Save(CVerezIvor* park, const std::string& name, const CSprite* font) const;
 
  private:
   std::string m_root;

@@ -9,6 +9,10 @@ class CSprite;
 
 class TextField {
  public:
+  // Stands in the text for a typed character that has no code in the fonts (no Latin-1 letter);
+  // a control code, so no name holding it passes Check.
+  static constexpr unsigned char kNoFontCode = 0x7F;
+
   // limit: the most characters the line takes; keys past it are ignored.
   explicit TextField(std::string text = std::string(), size_t limit = 64);
 
@@ -19,7 +23,7 @@ class TextField {
   const std::string& GetText() const { return m_text; }
 
   // Why the text cannot be taken, in words the font can show: empty, longer than maxLength, or
-  // holding a character the font cannot draw. Empty when it can be taken.
+  // holding a control code or a character the font cannot draw. Empty when it can be taken.
   std::string Check(size_t maxLength, const CSprite* font) const;
 
  private:

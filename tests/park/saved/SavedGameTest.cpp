@@ -407,7 +407,7 @@ void PutRows(std::vector<uint8_t>& b, uint32_t version) {
   };
   u32(version);
   if (version >= 8) {
-    b.push_back(3);
+    b.push_back(9);  // the level, as the rows name it
     b.insert(b.end(), 100, 'N');
     u32(77);
   }
@@ -499,7 +499,7 @@ TEST(SavedParkBlock, OlderVersionsReadTheirRowsIntoTheRightFields) {
     EXPECT_EQ(b.state.capacity, 30.0f);
     EXPECT_EQ(b.state.connectivity, 0.6f);  // the second copy wins
     EXPECT_EQ(b.state.variety, 0.7f);
-    EXPECT_EQ(b.state.levelIndex, 9);       // the later copy wins
+    EXPECT_EQ(b.state.levelIndex, 9);
     EXPECT_EQ(b.clockWeek, 4u);
     EXPECT_EQ(b.clockHour, 15.25);
     EXPECT_STREQ(b.state.parkName, "Kept");
@@ -529,6 +529,15 @@ TEST(SavedParkBlock, OlderVersionsReadTheirRowsIntoTheRightFields) {
   SavedParkBlock b;
   CByteCursor in(newer.data(), newer.size());
   EXPECT_FALSE(b.Read(in));
+  // A head that names another level than the rows: the screens would start the one, the park
+  // would claim the other.
+  for (uint32_t version : {8u, 12u}) {
+    std::vector<uint8_t> twoLevels;
+    PutRows(twoLevels, version);
+    twoLevels[4] = 3;
+    CByteCursor at(twoLevels.data(), twoLevels.size());
+    EXPECT_FALSE(SavedParkBlock().Read(at)) << version;
+  }
 }
 
 // --- Damaged files leave the park alone ---
@@ -539,16 +548,21 @@ TEST_F(SavedPark, EveryCutShortFileFailsAndLeavesTheParkAsItWas) {
   Make(0, 3.0f, 2.0f);  // the running park differs from the file
   const std::vector<uint8_t> running = SaveNow();
   const Relations relations = TakeRelations(park);
+  // The check without a park (before a park of another level is given up for the file) refuses
+  // every cut too.
   for (size_t n = 0; n < file.size(); ++n) {
     ControllerSaveFields c = controller;
     ASSERT_FALSE(CSavedGame::Load(park, c, file.data(), n)) << n;
     ASSERT_EQ(c.largestTrickBonus, controller.largestTrickBonus);
+    ASSERT_FALSE(CSavedGame::Check(file.data(), n)) << n;
   }
+  EXPECT_TRUE(CSavedGame::Check(file.data(), file.size()));
   EXPECT_EQ(SaveNow(), running);
   EXPECT_TRUE(TakeRelations(park) == relations);
   std::vector<uint8_t> longer = file;
   longer.push_back(0);
   EXPECT_FALSE(CSavedGame::Load(park, controller, longer.data(), longer.size()));
+  EXPECT_FALSE(CSavedGame::Check(longer.data(), longer.size()));
   EXPECT_FALSE(CSavedGame::Load(park, controller, nullptr, 10));
 }
 

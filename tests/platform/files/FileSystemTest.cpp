@@ -8,6 +8,7 @@
 #include "tests/support/WorkingFolder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <string>
@@ -93,6 +94,8 @@ TEST(FileSystemTest, ListsMatchingEntriesSortedAndReadsToTheEnd) {
   folder.Write("Data.bin", "0123456789");
   plat::CReadFile file;
   EXPECT_FALSE(file.Open(folder.Path().c_str()));  // a folder is not a file
+  ASSERT_EQ(::mkfifo((folder.Path() + "pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(file.Open((folder.Path() + "pipe").c_str())) << "nor a pipe, refused without waiting for a writer";
   EXPECT_EQ(file.Size(), -1);
   ASSERT_TRUE(file.Open((folder.Path() + "DATA.BIN").c_str()));
   EXPECT_EQ(file.Size(), 10);

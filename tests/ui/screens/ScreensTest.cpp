@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 
@@ -22,9 +23,10 @@
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
+#include "park/saved/SavedGame.h"
+#include "park/saved/SavedGameParkBlock.h"
 #include "park/skater/Skater.h"
 #include "park/skater/ThoughtTexts.h"
-#include "park/saved/SavedGame.h"
 #include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
 #include "platform/graphics/DisplayMachine.h"
@@ -44,14 +46,6 @@
 #include "ui/park/ExitPerspective.h"
 #include "ui/park/FacilityPopup.h"
 #include "ui/park/GameHooks.h"
-#include "ui/screens/LoadGameScreen.h"
-#include "ui/screens/MainScreen.h"
-#include "ui/screens/NewGame.h"
-#include "ui/screens/NewGameScreen.h"
-#include "ui/screens/SaveGameScreen.h"
-#include "ui/screens/SavedGameFolder.h"
-#include "ui/screens/SavedGamePages.h"
-#include "ui/screens/SettingsScreen.h"
 #include "ui/park/MoneyText.h"
 #include "ui/park/SectionPopup.h"
 #include "ui/park/SkaterPlayerInterface.h"
@@ -59,7 +53,15 @@
 #include "ui/park/SponsorshipNotice.h"
 #include "ui/park/UIPopupFactory.h"
 #include "ui/screens/EscapeMenuScreen.h"
+#include "ui/screens/LoadGameScreen.h"
+#include "ui/screens/MainScreen.h"
+#include "ui/screens/NewGame.h"
+#include "ui/screens/NewGameScreen.h"
 #include "ui/screens/NoticeScreen.h"
+#include "ui/screens/SaveGameScreen.h"
+#include "ui/screens/SavedGameFolder.h"
+#include "ui/screens/SavedGamePages.h"
+#include "ui/screens/SettingsScreen.h"
 #include "ui/sprites/SpriteText.h"
 #include "ui/sprites/TinyFont.h"
 
@@ -395,14 +397,31 @@ TEST_F(Screens, TheSaveScreenRefusesBadNamesAsksBeforeOverwritingAndKeepsTheEarl
         Refused{"a\\b", "A NAME CANNOT HOLD A SLASH OR A BACKSLASH"},
         Refused{"..", "A NAME CANNOT HOLD TWO POINTS IN A ROW"},
         Refused{"up..there", "A NAME CANNOT HOLD TWO POINTS IN A ROW"},
-        Refused{"what~", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"}}) {
+        Refused{"what~", "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW"},
+        Refused{"what?", "THE NAME HOLDS A SIGN NO FILE NAME MAY HOLD"},
+        Refused{"a:b", "THE NAME HOLDS A SIGN NO FILE NAME MAY HOLD"}, Refused{".", "A NAME CANNOT BEGIN WITH A POINT"},
+        Refused{"   ", "A NAME CANNOT BE ONLY SPACES"}, Refused{"Bowl ", "A NAME CANNOT END IN A SPACE"}}) {
     Retype(*screen, c.name);
     screen->HandleInputEvent(Key(VK_RETURN));
     EXPECT_EQ(screen->GetPanel().GetLines().back(), c.reason) << c.name;
   }
+  // Letters the font cannot draw stay in the name, which is refused for them.
+  Retype(*screen, "");
+  for (const int letter : {int{'C'}, int{'a'}, int{'f'}, 0xE9, int{' '}, 0xDC, 0x20AC}) {
+    InputEvent typed;
+    typed.code = InputEvent::kKey;
+    typed.y = static_cast<float>(letter);
+    screen->HandleInputEvent(typed);
+  }
+  EXPECT_EQ(screen->GetField().GetText().size(), 7u);
+  screen->HandleInputEvent(Key(VK_RETURN));
+  EXPECT_EQ(screen->GetPanel().GetLines().back(), "THE NAME HOLDS A CHARACTER THE FONT CANNOT SHOW");
   EXPECT_FALSE(std::filesystem::exists(folder.GetFolder())) << "nothing written";
-  EXPECT_FALSE(folder.Save(park.get(), "../escape")) << "nor by a caller that skips the screen's checks";
+  // Nor does a caller that skips the screen's checks save what the screen refuses.
+  for (const char* name : {"../escape", "*", "?", "\t", "a\nb", ".", " ", "Caf ", "Caf\xE9", "a:b"})
+    EXPECT_FALSE(folder.Save(park.get(), name, nullptr)) << name;
   EXPECT_FALSE(std::filesystem::exists(saves.Path() + "escape.sav"));
+  EXPECT_TRUE(folder.List().empty());
 
   // A save makes the folder and the file, which the real reader loads back.
   Retype(*screen, "Bowl 1");
@@ -512,7 +531,7 @@ TEST_F(Screens, TheLoadScreenListsPagesAndLoadsOrSaysWhyNot) {
   ASSERT_TRUE(StartDemo());
   TempFolder saves;
   const SavedGameFolder folder(saves.Path());
-  ASSERT_TRUE(folder.Save(park.get(), "good"));
+  ASSERT_TRUE(folder.Save(park.get(), "good", nullptr));
   const std::string good = testing_support::ReadBytes(folder.PathOf("good"));
   // Version 12 and level 0, then nothing a park is made of; version 7, too old to name its level.
   saves.Write(std::string(kSavedGamesFolder) + "/Broken.sav",
@@ -593,29 +612,115 @@ TEST_F(Screens, TheLoadScreenListsPagesAndLoadsOrSaysWhyNot) {
   EXPECT_STREQ(park->GetParkState().parkName, "Harbour Bowl");
 }
 
-TEST_F(Screens, ALoadRefusesMissingShortAndOldFilesBeforeTouchingThePark) {
+// Files that cannot load, chosen over a running game: each leaves the park byte for byte as it was,
+// with the game's layers, and says why.
+TEST_F(Screens, ALoadThatCannotHappenLeavesTheRunningParkAsItWas) {
   ASSERT_TRUE(StartDemo());
   CGrid* grid = park->GetGrid();
   TempFolder files;
-  const std::string shortFile = files.Write("short.sav", std::string("\x0c\x00\x00", 3));
-  const std::string oldFile = files.Write("old.sav", std::string("\x07\x00\x00\x00\x00", 5));
-  const std::string strange = files.Write("level9.sav", std::string("\x0c\x00\x00\x00\x09", 5));
-  for (const std::string& path : {files.Path() + "missing.sav", shortFile, oldFile}) {
-    EXPECT_EQ(LoadSavedGame(park.get(), path.c_str(), Root()), SavedGameLoad::kUnreadable) << path;
-    EXPECT_EQ(park->GetGrid(), grid) << path;
+  const SavedGameFolder folder(files.Path());
+  ASSERT_TRUE(folder.Save(park.get(), "good", nullptr));
+  const std::string good = testing_support::ReadBytes(folder.PathOf("good"));
+  ASSERT_EQ(good[4], 0);
+  park->GetParkState().money = 4242;
+  const auto running = [&] {
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(CSavedGame::Save(*park, ControllerSaveFields(), bytes));
+    return bytes;
+  };
+  std::mt19937 random(7);
+  std::string noise(5000, '\0');
+  for (char& c : noise) c = static_cast<char>(random() & 0xFF);
+  const auto changed = [&](size_t at, uint8_t value) {
+    std::string bytes = good;
+    bytes[at] = static_cast<char>(value);
+    return bytes;
+  };
+  std::string head = std::string("\x0c\x00\x00\x00\x00", 5) + "Hilltop";
+  head.resize(SavedParkBlock::kHeadSize, '\0');
+  constexpr size_t kRowLevel = SavedParkBlock::kSize - 25;  // the rows' copy of the level
+  ASSERT_EQ(good[kRowLevel], 0);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    SavedGameLoad result;
+  };
+  const Case cases[] = {{"short", std::string("\x0c\x00\x00", 3), SavedGameLoad::kUnreadable},
+                        {"old", std::string("\x07\x00\x00\x00\x00", 5), SavedGameLoad::kUnreadable},
+                        {"noise", noise, SavedGameLoad::kUnreadable},
+                        {"newer", changed(0, 13), SavedGameLoad::kUnreadable},
+                        {"level1", changed(4, 1), SavedGameLoad::kLevelMissing},
+                        {"level7", changed(4, 7), SavedGameLoad::kLevelMissing},
+                        {"level255", changed(4, 255), SavedGameLoad::kLevelMissing},
+                        {"rows7", changed(kRowLevel, 7), SavedGameLoad::kNotLoaded},
+                        {"cut", good.substr(0, good.size() - 9), SavedGameLoad::kNotLoaded},
+                        {"head", head, SavedGameLoad::kNotLoaded}};
+  // Over a game of the file's level, and over one of another level (whose park the file would
+  // replace with a new game of its own level).
+  for (const uint8_t runningLevel : {0, 3}) {
+    park->GetParkState().levelIndex = runningLevel;
+    const std::vector<uint8_t> before = running();
+    EXPECT_EQ(LoadSavedGame(park.get(), (files.Path() + "missing.sav").c_str(), Root()), SavedGameLoad::kUnreadable);
+    for (const Case& c : cases) {
+      const std::string path = files.Write(c.name + std::string(".sav"), c.bytes);
+      EXPECT_EQ(LoadSavedGame(park.get(), path.c_str(), Root()), c.result) << c.name << " over level " << +runningLevel;
+      EXPECT_EQ(park->GetGrid(), grid) << c.name;
+      EXPECT_TRUE(running() == before) << c.name << " over level " << +runningLevel;
+      EXPECT_EQ(LiveLayers(*park), (std::vector<std::string>{"Controller", "BuildPalette"})) << c.name;
+    }
   }
-  // A file of the running level that the reader refuses (here without a controller's loader, the
-  // saved-game file reader) leaves the running park as it was, name and all.
-  std::string named = std::string("\x0c\x00\x00\x00\x00", 5) + "Hilltop";
-  named.resize(5 + ParkState::kParkNameSize, '\0');
-  EXPECT_EQ(LoadSavedGame(park.get(), files.Write("exact.sav", named).c_str(), Root()), SavedGameLoad::kNotLoaded);
-  EXPECT_EQ(park->GetGrid(), grid);
+  park->GetParkState().levelIndex = 0;
   EXPECT_STREQ(park->GetParkState().parkName, "Harbour Bowl");
-  EXPECT_NE(log.Text().find("the running park goes on"), std::string::npos);
-  // A level this build does not have: the game it would replace has gone, and the main menu is back.
-  EXPECT_EQ(LoadSavedGame(park.get(), strange.c_str(), Root()), SavedGameLoad::kNotLoaded);
-  EXPECT_EQ(park->GetGrid(), nullptr);
-  EXPECT_EQ(LiveLayers(*park), std::vector<std::string>{"MainScreen"});
+  // The load screen says why, over the game.
+  TempFolder listed;
+  listed.Write(std::string(kSavedGamesFolder) + "/level7.sav", cases[5].bytes);
+  Push(std::make_unique<CEscapeMenuScreen>(listed.Path(), Root()));
+  auto* screen = Push(std::make_unique<CLoadGameScreen>(listed.Path(), Root()));
+  Click(*screen, CLoadGameScreen::kFirstGame);
+  EXPECT_EQ(screen->GetPanel().GetLines().back(), "THE LEVEL OF THAT GAME IS MISSING");
+  EXPECT_EQ(LiveLayers(*park),
+            (std::vector<std::string>{"Controller", "BuildPalette", "EscapeMenuScreen", "LoadGameScreen"}));
+}
+
+// A game loaded in place starts, as every game started by loading a file, from a reset park
+// record: what the file does not hold does not stay from the running park.
+TEST_F(Screens, AGameLoadedInPlaceStartsFromAResetParkRecord) {
+  ASSERT_TRUE(StartDemo());
+  TempFolder files;
+  const SavedGameFolder folder(files.Path());
+  ParkState& state = park->GetParkState();
+  state.spentOnBuilding = 321.0;
+  state.skatersEntered = 4;
+  ASSERT_TRUE(folder.Save(park.get(), "v12", nullptr));
+  // Version 10 lacks the controller's three figures, the seven totals and the two skater counts,
+  // which follow the head and the saved word.
+  std::string v10 = testing_support::ReadBytes(folder.PathOf("v12"));
+  v10.erase(SavedParkBlock::kHeadSize + 4, 12 + 56 + 8);
+  v10[0] = 10;
+  const std::string older = files.Write(std::string(kSavedGamesFolder) + "/v10.sav", v10);
+  const auto play = [&] {
+    state.earnedFromResale = 55.0;  // never saved
+    state.spentOnBuilding = 999.0;
+    state.skatersEntered = 7;
+  };
+  play();
+  ASSERT_EQ(LoadSavedGame(park.get(), folder.PathOf("v12").c_str(), Root()), SavedGameLoad::kLoaded);
+  EXPECT_EQ(state.earnedFromResale, 0.0);
+  EXPECT_EQ(state.spentOnBuilding, 321.0);
+  EXPECT_EQ(state.skatersEntered, 4u);
+  play();
+  ASSERT_EQ(LoadSavedGame(park.get(), older.c_str(), Root()), SavedGameLoad::kLoaded);
+  EXPECT_EQ(state.earnedFromResale, 0.0);
+  EXPECT_EQ(state.spentOnBuilding, 0.0);
+  EXPECT_EQ(state.skatersEntered, 0u);
+  EXPECT_EQ(state.money, kStartingMoneyMedium);
+  EXPECT_EQ(state.levelIndex, 0);
+  EXPECT_STREQ(state.parkName, "Harbour Bowl");
+  // The plain reader (the debug keys' quick load) reads over the running park's record.
+  play();
+  ControllerSaveFields fields;
+  ASSERT_TRUE(CSavedGame::LoadFromFile(*park, fields, older.c_str()));
+  EXPECT_EQ(state.spentOnBuilding, 999.0);
 }
 
 TEST_F(Screens, ThePaletteBuysAPieceThePlayerCanAffordAndHandsItOn) {
