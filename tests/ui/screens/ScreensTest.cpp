@@ -162,6 +162,13 @@ class Screens : public ui_test::DemoGameTest {
     g_controllersMade = 0;
   }
   bool StartDemo(int32_t money = kStartingMoneyMedium) { return StartNewGame(park.get(), 0, money, "Harbour Bowl", Root()); }
+  // A game with the interface's fonts where the program looks for them; its build palette.
+  CBuildPalette* StartDemoWithFonts() {
+    EXPECT_TRUE(DemoContent::WriteUi("data"));
+    park->GetFontSet()->Load();
+    EXPECT_TRUE(StartDemo(kStartingMoneyEasy));
+    return dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  }
   CGameActionLayer* Top() const { return park->GetLayer(park->GetLayerCount() - 1); }
   // The field's text taken away with Backspace and the text typed in its place.
   static void Retype(CMenuLayer& screen, const std::string& text) {
@@ -903,10 +910,7 @@ TEST_F(Screens, APopupOverThePaletteHidesItsButtonsUntilItGoes) {
 // Every label of the palette stays on its button: one too wide for the alphabet is written in the
 // smaller built-in font, and the panel beside the buttons keeps its plain colour.
 TEST_F(Screens, EveryPaletteLabelStaysOnItsButton) {
-  ASSERT_TRUE(DemoContent::WriteUi("data"));  // the fonts, where the program looks for them
-  park->GetFontSet()->Load();
-  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
-  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  CBuildPalette* palette = StartDemoWithFonts();
   ASSERT_NE(palette, nullptr);
   const CSprite* font = park->GetFontSet()->alphabet14;
   ASSERT_NE(font, nullptr);
@@ -1114,10 +1118,7 @@ bool SamePlace(LONG lo, LONG hi, int size, LONG bigLo, LONG bigHi, int bigSize) 
 // place against the frame's edges; and every text it writes - names, thoughts, figures and
 // prices among them - is drawable in the font it is written in.
 TEST_F(Screens, EveryPanelKeepsItsPlaceAtEverySizeAndWritesOnlyWhatItsFontDraws) {
-  ASSERT_TRUE(DemoContent::WriteUi("data"));  // the fonts, where the program looks for them
-  park->GetFontSet()->Load();
-  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
-  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  CBuildPalette* palette = StartDemoWithFonts();
   ASSERT_NE(palette, nullptr);
   const uint32_t skater = park->SpawnSkater();
   park->SetPlayerSkaterId(skater);
