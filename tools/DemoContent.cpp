@@ -28,6 +28,8 @@ struct Builder {
   std::vector<uint32_t> corners;  // vertex per corner
   std::vector<uint32_t> uvOfCorner;
   std::vector<Vector2> uvs;
+  std::vector<uint32_t> slotOfFace;
+  uint32_t slot = 0;  // the texture slot of the faces added next
 
   uint32_t Vertex(float x, float y, float z) {
     positions.emplace_back(x, y, z);
@@ -42,6 +44,7 @@ struct Builder {
   void Triangle(uint32_t a, uint32_t b, uint32_t c, uint32_t ua, uint32_t ub, uint32_t uc) {
     corners.insert(corners.end(), {a, c, b});
     uvOfCorner.insert(uvOfCorner.end(), {ua, uc, ub});
+    slotOfFace.push_back(slot);
   }
   void Quad(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
     if (uvs.empty()) {
@@ -55,17 +58,23 @@ struct Builder {
   }
 
   std::unique_ptr<ShadedMesh> Make(const char* name, const char* texture, uint32_t frames = 1) const {
+    return Make(name, std::vector<const char*>{texture}, frames);
+  }
+  // Texture i fills slot i.
+  std::unique_ptr<ShadedMesh> Make(const char* name, const std::vector<const char*>& textures,
+                                   uint32_t frames = 1) const {
+    const uint32_t count = static_cast<uint32_t>(textures.size());
     auto mesh = std::make_unique<ShadedMesh>();
     const uint32_t faces = static_cast<uint32_t>(corners.size() / 3);
     const uint32_t vertices = static_cast<uint32_t>(positions.size());
-    if (!mesh->Create(name, vertices, faces, 1, 1, static_cast<uint32_t>(uvs.size()), frames)) return nullptr;
-    mesh->SetTextureName(0, nullptr, texture);
+    if (!mesh->Create(name, vertices, faces, count, count, static_cast<uint32_t>(uvs.size()), frames)) return nullptr;
+    for (uint32_t i = 0; i < count; ++i) mesh->SetTextureName(i, nullptr, textures[i]);
     for (uint32_t t = 0; t < frames; ++t) {
       std::copy(positions.begin(), positions.end(), mesh->allPositions + static_cast<size_t>(t) * vertices);
     }
     std::copy(uvs.begin(), uvs.end(), mesh->uvs);
     for (uint32_t f = 0; f < faces; ++f) {
-      mesh->faceRecords[f].textureSlot = 0;
+      mesh->faceRecords[f].textureSlot = slotOfFace[f];
       for (uint32_t k = 0; k < 3; ++k) {
         mesh->indices[3 * f + k] = static_cast<uint16_t>(corners[3 * f + k]);
         mesh->faceRecords[f].corners[k].uv = uvOfCorner[3 * f + k];
@@ -86,14 +95,16 @@ std::unique_ptr<ShadedMesh> Finish(std::unique_ptr<ShadedMesh> mesh) {
   return mesh;
 }
 
-Builder BoxBuilder(float hx, float hy, float hz) {
+Builder BoxBuilder(float hx, float hy, float hz, uint32_t bottomSlot = 0) {
   Builder b;
   uint32_t v[8];
   for (int i = 0; i < 8; ++i) {
     v[i] = b.Vertex(i & 1 ? hx : -hx, i & 2 ? hy : -hy, i & 4 ? 2 * hz : 0.0f);
   }
   b.Quad(v[4], v[5], v[7], v[6]);  // top
+  b.slot = bottomSlot;
   b.Quad(v[0], v[2], v[3], v[1]);  // bottom
+  b.slot = 0;
   b.Quad(v[1], v[3], v[7], v[5]);  // +x
   b.Quad(v[0], v[4], v[6], v[2]);  // -x
   b.Quad(v[2], v[6], v[7], v[3]);  // +y
@@ -188,7 +199,10 @@ std::unique_ptr<ShadedMesh> BuildLodRamp() {
 }
 
 std::unique_ptr<ShadedMesh> BuildAnimatedBox() {
-  std::unique_ptr<ShadedMesh> mesh = BoxBuilder(0.5f, 0.5f, 0.5f).Make("spinner", "spinner.texture", 2);
+  // The discs stand on see-through ground, which a pick ray passes; the opaque metal bottom is
+  // what it finds, so that the piece can be picked up.
+  std::unique_ptr<ShadedMesh> mesh =
+      BoxBuilder(0.5f, 0.5f, 0.5f, 1).Make("spinner", {"spinner.texture", "metal.texture"}, 2);
   if (!mesh) return nullptr;
   for (uint32_t v = 0; v < mesh->vertexCount; ++v) mesh->allPositions[mesh->vertexCount + v].z += 1.0f;
   COrientation top;

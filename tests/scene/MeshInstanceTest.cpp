@@ -545,7 +545,7 @@ TEST(MeshInstance, ChildrenAttachPointsAndTextureAnimation) {
   mesh->AddAttachPoint(COrientation(), kAttachTextureList, sizeof(list), &list, false);
   mesh->AddAttachPoint(COrientation(), kAttachTextureList, 76, &empty, false);
   CTexture firstTexture, secondTexture;
-  mesh->textures.push_back(&secondTexture);
+  mesh->textures[1] = &secondTexture;  // in place of its metal
   CTextureProperties* first = &firstTexture;
   mesh->textures[0] = first;
   CMeshInstance inst;

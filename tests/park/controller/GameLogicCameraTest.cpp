@@ -2,8 +2,12 @@
 // the overhead camera's clipping planes around the whole world, picking through the render
 // view's own projection, zoom and pan limits, edge scrolling, keeping a held piece on the grid
 // and ranking skaters by distance.
+#include "core/data/ResourceTable.h"
+#include "core/math/RayInfo.h"
 #include "render/image/Texture.h"
 #include "tests/park/controller/GameLogicTestPark.h"
+#include "tools/DemoContent.h"
+#include "tools/DemoContentImages.h"
 
 namespace control_test {
 namespace {
@@ -159,6 +163,39 @@ TEST_F(ControllerPark, APickPassesThroughAPieceUnderATranslucentTexture) {
   EXPECT_EQ(logic->PickPieceUnderCursor(), CGameLogic::kNone);
   glass.flags &= ~(CTexture::kHasTransparent | CTexture::kHasPartial);
   EXPECT_EQ(logic->PickPieceUnderCursor(), corner);
+
+  // The demo spinner as the game has it, its mesh and textures written by the demo generator and
+  // read back through the resource table: the ray passes its disc faces and stops on its metal
+  // bottom, so that a player can still pick it up.
+  const std::string data = folder.MakeFolder("data");
+  ASSERT_TRUE(DemoContent::WriteAll(data) && DemoContent::WriteImages(data));
+  CResourceTable table;
+  auto* spinnerMesh = static_cast<ShadedMesh*>(table.GetResource(table.Add((data + "/meshes/spinner.mesh").c_str())));
+  ASSERT_NE(spinnerMesh, nullptr);
+  Meshes().push_back(spinnerMesh);
+  ObjectDefinition spinnerDef = catalog.defs[0];
+  spinnerDef.mesh = 2;
+  spinnerDef.footprintWidth = spinnerDef.footprintLength = 1;
+  COrientation at;
+  at.position = Vector3(5.5f, 5.5f, 0.0f);
+  const uint32_t spinner = logic->BuyObject(spinnerDef, at);
+  ASSERT_NE(spinner, CGameLogic::kNone);
+  ASSERT_TRUE(logic->CanPlaceHeldObject());
+  logic->PlaceHeldObject(spinner);
+  CMeshInstance* spinnerInstance = Piece(spinner)->GetMeshInstance();
+  Box shown(Vector3(1e9f, 1e9f, 1e9f), Vector3(-1e9f, -1e9f, -1e9f));
+  for (uint32_t f = 0; f < spinnerMesh->faceCount; ++f)
+    for (uint32_t k = 0; k < 3; ++k) shown.ExtendByPoint(spinnerInstance->GetCornerWorldPosition(f, k));
+  const Vector3 middle = shown.GetCenter();
+  PointAt(middle);
+  EXPECT_EQ(logic->PickPieceUnderCursor(), spinner);
+  RayInfo down(middle + Vector3(0.0f, 0.0f, 5.0f), middle - Vector3(0.0f, 0.0f, 5.0f));
+  ASSERT_TRUE(spinnerInstance->IntersectRay(down, nullptr, nullptr));
+  EXPECT_NEAR(down.result.point.z, shown.min.z, 1e-4f);
+  // Gone before the table that holds its mesh.
+  logic->SellObject(spinner);
+  park->UpdateObjects(0.0f);
+  EXPECT_EQ(park->GetObjectByID(spinner), nullptr);
 }
 
 TEST_F(ControllerPark, ZoomStopsAtItsLimits) {
