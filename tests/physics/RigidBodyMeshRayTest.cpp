@@ -175,4 +175,7 @@ TEST(RigidBodyPieces, OtherQueriesMeetThePiecesFaces) {
   ASSERT_TRUE(two.Intersect(&along));
   EXPECT_NEAR(3.75f / 10.0f, along.result.time, 1e-5f);
   EXPECT_NEAR(0.0f, (along.normal - x).Length(), 1e-5f);
+  // A query that meets nothing keeps the normal of its last hit: the lone cube lies off that ray.
+  EXPECT_FALSE(body.Intersect(&second));
+  EXPECT_NEAR(0.0f, (second.normal - up).Length(), 1e-5f);
 }
