@@ -119,6 +119,19 @@ float LowestCorner(const COrientation& crate) {
   return lowest;
 }
 
+// The mass of a mesh's balls, as its point-mass attach points give it (mass, then radius).
+float BallMass(const ShadedMesh& mesh) {
+  std::vector<int> balls;
+  mesh.CollectAttachPoints(kAttachRigidPointMass, balls);
+  float mass = 0.0f;
+  for (const int i : balls) {
+    float m = 0.0f;
+    std::memcpy(&m, mesh.attachPoints[static_cast<size_t>(i)].GetData(), sizeof m);
+    mass += m;
+  }
+  return mass;
+}
+
 }  // namespace
 
 TEST_F(VehicleRun, VehicleSettlesOnItsWheelsDrivesAndStopsOnTheHandBrakeWhileTheCreatureRestsUpright) {
@@ -182,7 +195,8 @@ TEST_F(VehicleRun, CrateInThePathLandsIsStruckAndRestsWithNothingPassingThrough)
   CVehicleRun run(world);
   ASSERT_TRUE(run.Create(Path("buggy.mesh").c_str(), At(6.0f, 32.0f, kGround + 1.65f), Path("creature.mesh").c_str(),
                          At(6.0f, 36.0f, kGround + 1.4f)));
-  ASSERT_TRUE(run.AddCrate(Path("crate.mesh").c_str(), At(12.0f, 32.0f, kGround + 1.5f)));
+  const float dropped = 1.0f;  // the crate's bottom above the ground
+  ASSERT_TRUE(run.AddCrate(Path("crate.mesh").c_str(), At(12.0f, 32.0f, kGround + kCrateHalf + dropped)));
   CVehicle& buggy = *run.GetVehicle();
   CBody& crate = *run.GetCrate();
   VehicleControls idle, drive, brake;
@@ -190,10 +204,11 @@ TEST_F(VehicleRun, CrateInThePathLandsIsStruckAndRestsWithNothingPassingThrough)
   brake.handBrake = true;
   const std::vector<CVehicleRun::Phase> plan = {{3.0f, idle}, {5.0f, drive}, {10.0f, brake}};
   float deepest = -1e9f, lowest = 1e9f, fastest = 0.0f, struckAt = -1.0f;
+  std::vector<std::string> told;
   for (int tick = 1; tick <= 1000; ++tick) {
     const float before = Speed(buggy);
     fastest = std::max(fastest, before);
-    run.Run(tick * CVehicleRun::kTickSeconds, plan, nullptr);
+    run.Run(tick * CVehicleRun::kTickSeconds, plan, &told);
     ASSERT_EQ(&crate, run.GetCrate());
     deepest = std::max(deepest, VehicleDepthInCrate(buggy, crate.GetFrame()));
     lowest = std::min(lowest, LowestCorner(crate.GetFrame()));
@@ -216,6 +231,22 @@ TEST_F(VehicleRun, CrateInThePathLandsIsStruckAndRestsWithNothingPassingThrough)
   const float gap = c.position.x - buggy.GetState().position.x;
   EXPECT_TRUE(gap > 1.6f && gap < 2.5f) << gap;
   EXPECT_NEAR(32.0f, c.position.y, 0.5f);
+  // The impulses told: the landing's lies between the crate's momentum on meeting the ground
+  // (from rest, v = sqrt(2 g h)) and twice that (a bounce at most turns it round); every strike pushes.
+  const float momentum = BallMass(*DemoContent::BuildCrate()) * std::sqrt(2.0f * kG * dropped);
+  int landings = 0, strikes = 0;
+  for (const std::string& line : told) {
+    float at = 0.0f, impulse = 0.0f;
+    if (std::sscanf(line.c_str(), "t=%f crate lands: impulse %f", &at, &impulse) == 2) {
+      ++landings;
+      EXPECT_TRUE(impulse >= momentum && impulse <= 2.0f * momentum) << line << ", momentum " << momentum;
+    } else if (std::sscanf(line.c_str(), "t=%f crate struck by the vehicle: impulse %f", &at, &impulse) == 2) {
+      ++strikes;
+      EXPECT_GT(impulse, 0.0f) << line;
+    }
+  }
+  EXPECT_EQ(1, landings);
+  EXPECT_GE(strikes, 1);
 }
 
 TEST_F(VehicleRun, CreaturePlacedIntoAWallIsRefusedAndKeepsItsFrame) {

@@ -7,6 +7,7 @@
 
 #include "physics/collision/BeamInfo.h"
 #include "physics/polyhedron/BeamArrayInfo.h"
+#include "physics/polyhedron/PolyTree.h"
 #include "physics/rigid/RigidCollisionBody.h"
 #include "scene/mesh/MeshInstance.h"
 #include "tests/physics/RigidTestUtil.h"
@@ -110,7 +111,8 @@ TEST(RigidBodyMeshRay, MeshRaysFollowTheBodyAndAgreeWithTheInstance) {
 }
 
 // A 1 m cube piece round a small ball: segments, swept spheres and their arrays meet the cube's
-// faces, wherever the body stands, and pass by what lies beside it.
+// faces, wherever the body stands, and pass by what lies beside it; a body of two pieces is met
+// on either, at the nearer.
 TEST(RigidBodyPieces, OtherQueriesMeetThePiecesFaces) {
   std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildBox(0.5f, 0.5f, 0.5f);
   AddParams(mesh.get(), RigidPhysicsParams());
@@ -152,4 +154,28 @@ TEST(RigidBodyPieces, OtherQueriesMeetThePiecesFaces) {
   ASSERT_TRUE(body.Intersect(&array));
   EXPECT_NEAR(2.3f / 6.0f, array.result.time, 1e-5f);
   EXPECT_NEAR(0.0f, (array.normal - x).Length(), 1e-5f);
+
+  // Two pieces, a 1 m cube round x = -1 and a 0.5 m one round x = 1: a ray meets the second
+  // piece's top, and one along -x the second piece's near face, not the first piece behind it.
+  std::unique_ptr<ShadedMesh> pair = DemoContent::BuildBox(1.5f, 0.5f, 0.5f);
+  AddParams(pair.get(), RigidPhysicsParams());
+  AddPointMass(pair.get(), Vector3(0, 0, 0), 1.0f, 0.1f);
+  AddPiece(pair.get(), BoxCorners(0.5f), Vector3(-1, 0, 0));
+  AddPiece(pair.get(), BoxCorners(0.25f), Vector3(1, 0, 0));
+  RigidConst pairModel;
+  ASSERT_TRUE(pairModel.BuildFromMesh(std::move(pair)));
+  ASSERT_EQ(2u, pairModel.GetPieces()->numChildren());
+  CRigidCollisionBody two;
+  two.SetModel(&pairModel, frame, Vector3(), Vector3());
+  RayInfo second(c + x * 1.1f + y * 0.05f + up * 5.0f, c + x * 1.1f + y * 0.05f - up * 5.0f);
+  ASSERT_TRUE(two.Intersect(&second));
+  EXPECT_NEAR(4.75f / 10.0f, second.result.time, 1e-5f);
+  EXPECT_NEAR(0.0f, (second.normal - up).Length(), 1e-5f);
+  RayInfo along(c + x * 5.0f + y * 0.1f + up * 0.1f, c - x * 5.0f + y * 0.1f + up * 0.1f);
+  ASSERT_TRUE(two.Intersect(&along));
+  EXPECT_NEAR(3.75f / 10.0f, along.result.time, 1e-5f);
+  EXPECT_NEAR(0.0f, (along.normal - x).Length(), 1e-5f);
+  // A query that meets nothing keeps the normal of its last hit: the lone cube lies off that ray.
+  EXPECT_FALSE(body.Intersect(&second));
+  EXPECT_NEAR(0.0f, (second.normal - up).Length(), 1e-5f);
 }

@@ -1348,6 +1348,21 @@ TEST_F(Screens, AClickThatTurnsThePaletteToAShorterPageReachesNothingBelow) {
     park->Tick(0.033f);
   }
   EXPECT_GE(shorter, 2) << "the pages that leave the pointer below the panel";
+  // With the pointer itself off the panel, a press on the panel's first column and row is the
+  // palette's; one just past its last column or row reaches the park.
+  const RECT panel = palette->GetPanel().GetPanelRect();
+  plat::SetCursorScreenPos(panel.right + 20, panel.bottom + 20);
+  for (const POINT at :
+       {POINT{panel.left, panel.top}, POINT{panel.right, panel.top}, POINT{panel.left, panel.bottom}}) {
+    const RECT pixel{at.x, at.y, at.x, at.y};
+    const int before = controller->clicksOnThePark;
+    input.QueueEvent(Mouse(InputEvent::kButtonPress, pixel));
+    input.QueueEvent(Mouse(49, pixel));
+    input.QueueEvent(Mouse(InputEvent::kButtonRelease, pixel));
+    park->Tick(0.033f);
+    EXPECT_EQ(controller->clicksOnThePark - before, at.x == panel.left && at.y == panel.top ? 0 : 1)
+        << at.x << " " << at.y;
+  }
   park->SetInputManager(nullptr);
 }
 
