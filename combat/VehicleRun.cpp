@@ -24,6 +24,14 @@ std::string Format(const char* format, ...) {
 
 std::string Describe(const Vector3& v) { return Format("(%.2f %.2f %.2f)", v.x, v.y, v.z); }
 
+// Where a free body is, how fast it goes, how upright it stands and whether it rests.
+template <typename Body>
+std::string DescribeBody(const char* name, const Body& body) {
+  const RigidBodyState& s = body.GetState();
+  return std::string(name) + " at " + Describe(s.position) + " v " + Describe(s.velocity) +
+         Format(" up %.3f rest %d", s.rotation.m[2].z, body.IsAtRest() ? 1 : 0);
+}
+
 }  // namespace
 
 bool CVehicleRun::Create(const char* vehicleModel, const COrientation& vehicleAt, const char* creatureModel,
@@ -143,16 +151,10 @@ std::string CVehicleRun::DescribeState() const {
     line += " no vehicle";
   }
   if (const CCreature* c = GetCreature()) {
-    const RigidBodyState& s = c->GetState();
-    line += " | creature at " + Describe(s.position) + " v " + Describe(s.velocity) +
-            Format(" up %.3f rest %d", s.rotation.m[2].z, c->IsAtRest() ? 1 : 0);
+    line += DescribeBody(" | creature", *c);
   } else {
     line += " | no creature";
   }
-  if (const CBody* b = GetCrate()) {
-    const RigidBodyState& s = b->GetState();
-    line += " | crate at " + Describe(s.position) + " v " + Describe(s.velocity) +
-            Format(" up %.3f rest %d", s.rotation.m[2].z, b->IsAtRest() ? 1 : 0);
-  }
+  if (const CBody* b = GetCrate()) line += DescribeBody(" | crate", *b);
   return line;
 }
