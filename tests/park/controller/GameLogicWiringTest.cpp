@@ -423,6 +423,9 @@ TEST_F(ControllerPark, WithoutBubbleTexturesTheGameStartsWithOneLineAndNoBubbles
 // A game started with six of the seven textures at hand: each thought of a group shows its
 // group's texture, the missing group none, and numbers from 40 on never any.
 TEST(ThoughtBubbles, AGameStartLoadsEveryTextureThereIsOnce) {
+  // The skater's body as the program registers it, whatever body another test left behind.
+  RegisterSkaterBody();
+  CSkater::SetBodyMeshSource(nullptr);
   testing_support::TempFolder folder;
   testing_support::DebugCapture log;
   CResourceTable table;
