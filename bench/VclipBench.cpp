@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "physics/rigid/ForceAccumulatorConstant.h"
 #include "physics/polyhedron/PolyTree.h"
 #include "physics/polyhedron/Polyhedron.h"
+#include "physics/polyhedron/VclipWalk.h"
+#include "physics/polymath/Se3.h"
+#include "physics/rigid/ForceAccumulatorConstant.h"
 #include "physics/rigid/RigidBodyIntegrate.h"
 #include "physics/rigid/RigidBodyState.h"
 #include "physics/rigid/RigidConstMass.h"
-#include "physics/polyhedron/Se3.h"
-#include "physics/polyhedron/VclipWalk.h"
 #include "platform/system/Platform.h"
 
 #ifdef KELVARUN_HAVE_CCD

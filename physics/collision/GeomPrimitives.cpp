@@ -7,9 +7,9 @@
 
 #include "core/data/DebugPrintf.h"
 #include "core/math/MathUtil.h"
-#include "core/math/Triangle.h"
 #include "core/math/RayInfo.h"
-#include "physics/polyhedron/VclipMatrixN.h"
+#include "core/math/Triangle.h"
+#include "physics/polymath/VclipMatrixN.h"
 
 namespace {
 

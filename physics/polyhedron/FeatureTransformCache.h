@@ -4,8 +4,8 @@
 #include "physics/polyhedron/PolyEdge.h"
 #include "physics/polyhedron/PolyFeature.h"
 #include "physics/polyhedron/PolyVertex.h"
-#include "physics/polyhedron/VclipMatrixTransform.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipMatrixTransform.h"
+#include "physics/polymath/VclipVector3.h"
 
 // An edge in the other frame: tail T, head H and D = H - T.
 struct CarriedEdge {

@@ -3,7 +3,7 @@
 
 #include "physics/polyhedron/PolyFeature.h"
 #include "physics/polyhedron/PolyPlane.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipVector3.h"
 
 class Vertex;
 class Face;

@@ -3,7 +3,7 @@
 
 #include <iosfwd>
 
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipVector3.h"
 
 // Signed distance of p is normal . p + offset; the Voronoi-region tests of the
 // closest-feature walk read "inside" as a non-negative value.

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "physics/polyhedron/Polyhedron.h"
-#include "physics/polyhedron/Se3.h"
-#include "physics/polyhedron/VclipMatrixTransform.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/Se3.h"
+#include "physics/polymath/VclipMatrixTransform.h"
+#include "physics/polymath/VclipVector3.h"
 
 class PolyTree {
  public:

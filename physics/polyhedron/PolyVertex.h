@@ -6,7 +6,7 @@
 
 #include "physics/polyhedron/PolyFeature.h"
 #include "physics/polyhedron/PolyPlane.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipVector3.h"
 
 class Edge;
 

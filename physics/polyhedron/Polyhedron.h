@@ -9,7 +9,7 @@
 #include "physics/polyhedron/PolyEdge.h"
 #include "physics/polyhedron/PolyFace.h"
 #include "physics/polyhedron/PolyVertex.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipVector3.h"
 
 // Features live in list nodes so that pointers to them stay valid while the
 // polyhedron lives; nothing is ever moved after it has been added.

@@ -6,11 +6,11 @@
 #include "core/math/Quaternion.h"
 #include "core/math/TMatrix.h"
 #include "core/math/Vector3.h"
-#include "physics/polyhedron/Se3.h"
-#include "physics/polyhedron/VclipMatrix3.h"
-#include "physics/polyhedron/VclipMatrixTransform.h"
-#include "physics/polyhedron/VclipQuaternion.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/Se3.h"
+#include "physics/polymath/VclipMatrix3.h"
+#include "physics/polymath/VclipMatrixTransform.h"
+#include "physics/polymath/VclipQuaternion.h"
+#include "physics/polymath/VclipVector3.h"
 
 // The engine multiplies row vectors (p' = p M, a frame's rows are its axes); the
 // polyhedron code multiplies column vectors (p' = M p, a rotation's columns are the

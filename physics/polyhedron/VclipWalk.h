@@ -3,10 +3,10 @@
 
 #include "physics/polyhedron/PolyTree.h"
 #include "physics/polyhedron/Polyhedron.h"
-#include "physics/polyhedron/Se3.h"
 #include "physics/polyhedron/VclipFeatureCache.h"
-#include "physics/polyhedron/VclipMatrixTransform.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/Se3.h"
+#include "physics/polymath/VclipMatrixTransform.h"
+#include "physics/polymath/VclipVector3.h"
 
 // Main thread only: the walk keeps its scratch arrays and the names for the cycle
 // report in statics, and runs nest only through Run's own descent.

@@ -3,8 +3,8 @@
 
 #include "physics/polyhedron/FeatureTransformCache.h"
 #include "physics/polyhedron/Polyhedron.h"
-#include "physics/polyhedron/VclipMatrixTransform.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipMatrixTransform.h"
+#include "physics/polymath/VclipVector3.h"
 
 // Each handler returns 0 when it replaced one of the features (the walk goes on),
 // 1 when the pair is closest and apart, -1 on contact; it writes the distance and

@@ -3,14 +3,14 @@
 
 #include <Eigen/Dense>
 #include <algorithm>
-#include <cmath>
 #include <cfloat>
+#include <cmath>
 #include <memory>
 #include <vector>
 
 #include "physics/polyhedron/PolyTree.h"
 #include "physics/polyhedron/Polyhedron.h"
-#include "physics/polyhedron/Se3.h"
+#include "physics/polymath/Se3.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 namespace poly_test {

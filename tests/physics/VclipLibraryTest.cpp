@@ -7,11 +7,11 @@
 #include <cmath>
 #include <sstream>
 
-#include "physics/polyhedron/Se3.h"
-#include "physics/polyhedron/VclipMatrix3.h"
-#include "physics/polyhedron/VclipMatrixTransform.h"
-#include "physics/polyhedron/VclipQuaternion.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/Se3.h"
+#include "physics/polymath/VclipMatrix3.h"
+#include "physics/polymath/VclipMatrixTransform.h"
+#include "physics/polymath/VclipQuaternion.h"
+#include "physics/polymath/VclipVector3.h"
 #include "tests/physics/PolyTestUtil.h"
 #include "tests/support/MathCompare.h"
 

@@ -5,7 +5,7 @@
 #include <Eigen/Dense>
 #include <cmath>
 
-#include "physics/polyhedron/VclipMatrixN.h"
+#include "physics/polymath/VclipMatrixN.h"
 #include "tests/physics/PhysicsTestUtil.h"
 
 using physics_test::CerrCapture;

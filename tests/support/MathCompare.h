@@ -28,9 +28,9 @@
 #include "core/math/TMatrix.h"
 #include "core/math/Vector3.h"
 #include "core/math/Vector4.h"
-#include "physics/polyhedron/VclipMatrix3.h"
-#include "physics/polyhedron/VclipQuaternion.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipMatrix3.h"
+#include "physics/polymath/VclipQuaternion.h"
+#include "physics/polymath/VclipVector3.h"
 
 namespace testing_support {
 

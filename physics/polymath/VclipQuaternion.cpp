@@ -1,10 +1,10 @@
 // VclipQuaternion: construction, products, vector rotation and the text form.
-#include "physics/polyhedron/VclipQuaternion.h"
+#include "physics/polymath/VclipQuaternion.h"
 
 #include <cmath>
 #include <ostream>
 
-#include "physics/polyhedron/VclipMatrix3.h"
+#include "physics/polymath/VclipMatrix3.h"
 
 const VclipQuaternion VclipQuaternion::kIdentity(1.0f, 0.0f, 0.0f, 0.0f);
 

@@ -1,8 +1,8 @@
 // VclipMatrixTransform: rigid transform of the polyhedron code as a 3x3 matrix and a translation.
 #pragma once
 
-#include "physics/polyhedron/VclipMatrix3.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipMatrix3.h"
+#include "physics/polymath/VclipVector3.h"
 
 // Maps p to R p + t (twelve floats). The inverse assumes R is a rotation.
 struct VclipMatrixTransform {

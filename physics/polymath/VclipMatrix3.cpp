@@ -1,10 +1,10 @@
 // VclipMatrix3: quaternion conversion, inverse, products and the text form.
-#include "physics/polyhedron/VclipMatrix3.h"
+#include "physics/polymath/VclipMatrix3.h"
 
 #include <cmath>
 #include <ostream>
 
-#include "physics/polyhedron/VclipQuaternion.h"
+#include "physics/polymath/VclipQuaternion.h"
 
 const VclipMatrix3 VclipMatrix3::kZero;
 const VclipMatrix3 VclipMatrix3::kIdentity(1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f);

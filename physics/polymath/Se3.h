@@ -3,9 +3,9 @@
 
 #include <iosfwd>
 
-#include "physics/polyhedron/VclipMatrix3.h"
-#include "physics/polyhedron/VclipQuaternion.h"
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipMatrix3.h"
+#include "physics/polymath/VclipQuaternion.h"
+#include "physics/polymath/VclipVector3.h"
 
 // Maps p to rotation(p) + translation.
 struct Se3 {

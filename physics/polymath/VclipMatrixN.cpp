@@ -1,5 +1,5 @@
 // VclipMatrixN: element access, elementary row operations, Gauss-Jordan and the solver.
-#include "physics/polyhedron/VclipMatrixN.h"
+#include "physics/polymath/VclipMatrixN.h"
 
 #include <algorithm>
 #include <cmath>

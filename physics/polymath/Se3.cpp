@@ -1,5 +1,5 @@
 // Se3: composition and the brace-delimited text form.
-#include "physics/polyhedron/Se3.h"
+#include "physics/polymath/Se3.h"
 
 #include <iostream>
 #include <sstream>

@@ -1,5 +1,5 @@
 // VclipMatrixTransform: products and the rigid inverse.
-#include "physics/polyhedron/VclipMatrixTransform.h"
+#include "physics/polymath/VclipMatrixTransform.h"
 
 const VclipMatrixTransform VclipMatrixTransform::kIdentity;
 

@@ -3,7 +3,7 @@
 
 #include <iosfwd>
 
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipVector3.h"
 
 struct VclipQuaternion;
 

@@ -1,5 +1,5 @@
 // VclipVector3: constants, length and the text form.
-#include "physics/polyhedron/VclipVector3.h"
+#include "physics/polymath/VclipVector3.h"
 
 #include <cmath>
 #include <cstdlib>
