@@ -479,7 +479,11 @@ bool CTexture::SampleTexel(float u, float v, Color& out) {
   // A coordinate with no place on the picture names no texel: callers then treat the face as
   // untextured (opaque to rays), and no file is read for it.
   if (!std::isfinite(u) || !std::isfinite(v)) return false;
-  if (!pixels && !deviceTexture && (fileName.empty() || !Load(nullptr, true) || !pixels)) return false;
+  if (!pixels && !deviceTexture) {
+    if (fileName.empty() || sampleReadFailed) return false;
+    sampleReadFailed = !Load(nullptr, true) || !pixels;
+    if (sampleReadFailed) return false;
+  }
   SampleColour(out, u, v);
   return true;
 }

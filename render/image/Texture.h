@@ -67,6 +67,9 @@ class CTexture : public CTextureProperties {
   std::vector<uint32_t> mipOffsets;
   CDDTexture* deviceTexture = nullptr;  // the back end's texture; not owned
   std::string fileName;
+  // A texel was asked for and the pixels could not be read from fileName: rays ask thousands of times
+  // a minute, so the file is not tried (and logged) again for each.
+  bool sampleReadFailed = false;
   uint32_t fileWord1 = 0;
   uint32_t fileWord2 = 0;
   std::string attachedName;
