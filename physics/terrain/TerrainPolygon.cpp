@@ -106,8 +106,10 @@ bool CTerrainPolygon::PassesAlphaTest(const GenericIntersection& query) const {
   const CTextureProperties* texture = FaceTexture(GetInstance(), static_cast<uint32_t>(m_face));
   if (!texture) return true;
   if (texture->HasAnyFlag(kTextureNoAlphaTest) && (query.mode & QueryMode::kAlphaExempt)) return true;
-  const Color texel =
-      GetInstance()->SampleFaceColor(static_cast<uint32_t>(m_face), query.result.u, query.result.v, true, true);
+  // The triangle test weighs corner 1 with u and corner 2 with v; the face's colours and texture
+  // coordinates weigh corner 0 with their first weight.
+  const float u = query.result.u, v = query.result.v;
+  const Color texel = GetInstance()->SampleFaceColor(static_cast<uint32_t>(m_face), 1.0f - u - v, v, true, true);
   return texel.a > kAlphaThreshold;
 }
 

@@ -476,7 +476,14 @@ void CTexture::SampleColour(Color& out, float u, float v) const {
 }
 
 bool CTexture::SampleTexel(float u, float v, Color& out) {
-  if (!pixels && !deviceTexture && (fileName.empty() || !Load(nullptr, true) || !pixels)) return false;
+  // A coordinate with no place on the picture names no texel: callers then treat the face as
+  // untextured (opaque to rays), and no file is read for it.
+  if (!std::isfinite(u) || !std::isfinite(v)) return false;
+  if (!pixels && !deviceTexture) {
+    if (fileName.empty() || sampleReadFailed) return false;
+    sampleReadFailed = !Load(nullptr, true) || !pixels;
+    if (sampleReadFailed) return false;
+  }
   SampleColour(out, u, v);
   return true;
 }

@@ -67,6 +67,9 @@ class CTexture : public CTextureProperties {
   std::vector<uint32_t> mipOffsets;
   CDDTexture* deviceTexture = nullptr;  // the back end's texture; not owned
   std::string fileName;
+  // A texel was asked for and the pixels could not be read from fileName: rays ask thousands of times
+  // a minute, so the file is not tried (and logged) again for each.
+  bool sampleReadFailed = false;
   uint32_t fileWord1 = 0;
   uint32_t fileWord2 = 0;
   std::string attachedName;
@@ -101,10 +104,10 @@ class CTexture : public CTextureProperties {
   void InitFromRawPixels(std::unique_ptr<uint8_t[]> block, uint32_t bpp, uint32_t w, uint32_t h, uint32_t red,
                          uint32_t green, uint32_t blue, uint32_t alpha, const char* textureName);
   bool ConvertPixelFormat(uint32_t bpp, uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha);
-  // Texel at (u, v), wrapping both ways.
+  // Texel at (u, v), wrapping both ways; both coordinates finite.
   void SampleColour(Color& out, float u, float v) const;
   // SampleColour, the pixels read again from the file first when neither they nor a device copy
-  // are there; false when there is nothing to read.
+  // are there; false when there is nothing to read or a coordinate is not finite.
   bool SampleTexel(float u, float v, Color& out) override;
   void BuildMipLevels();
 

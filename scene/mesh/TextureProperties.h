@@ -22,7 +22,7 @@ class CTextureProperties {
   bool HasAnyFlag(uint32_t mask) const { return (GetFlags() & mask) != 0; }
   // The texel at the texture coordinate (u, v), wrapping both ways; a texture whose pixels are not
   // in memory reads them first. False when there is no picture to sample, as for a texture that
-  // is only its flag word.
+  // is only its flag word, and at a coordinate that is not finite.
   virtual bool SampleTexel(float u, float v, Color& out) { return false; }
 
  protected:

@@ -199,6 +199,39 @@ TEST(TerrainPolygonTest, TextureFlagsChooseSidesCollisionSurfaceAndAlphaPass) {
   EXPECT_FALSE(p->Intersect(&fromFront));
   fromFront.mode = 0x181;
   EXPECT_TRUE(p->Intersect(&fromFront));
+
+  // On a checker of clear and opaque texels a ray stops exactly where the texel under its hit is
+  // opaque, that texel found from the hit's corner weights over the face's texture coordinates.
+  plat::srand(14);
+  uint32_t checker[16];
+  for (uint32_t i = 0; i < 16; ++i) checker[i] = (i % 4 + i / 4) % 2 ? 0xFF808080u : 0x00808080u;
+  ASSERT_TRUE(texture.CreateFromPixels(checker, 4, 4, 4, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, "checker"));
+  rebuild(texture.flags);
+  int rays = 0, stopped = 0;
+  for (uint32_t f = 0; f < mesh->faceCount; ++f) {
+    for (uint32_t k = 0; k < 3; ++k) instance.SetFaceColour(f, k, Color::FromWord(0xFFFFFFFFu));
+    for (int round = 0; round < 60; ++round) {
+      const float a = Uniform(0.01f, 0.98f), b = Uniform(0.01f, 0.99f - a);
+      const float w[3] = {1.0f - a - b, a, b};  // corner weights of the hit
+      Vector3 at;
+      Vector2 uv;
+      for (uint32_t k = 0; k < 3; ++k) {
+        at = at + mesh->positions[mesh->indices[3 * f + k]] * w[k];
+        uv = uv + mesh->uvs[mesh->faceRecords[f].corners[k].uv] * w[k];
+      }
+      const float tx = uv.x * 4, ty = uv.y * 4;
+      if (std::fabs(tx - std::round(tx)) < 0.02f || std::fabs(ty - std::round(ty)) < 0.02f) continue;
+      const bool opaque = (checker[static_cast<int>(ty) * 4 + static_cast<int>(tx)] >> 24) != 0;
+      RayInfo ray(at + Vector3(0, 0, 1), at - Vector3(0, 0, 1));
+      ray.mode = 0x81;
+      const bool hit = instance.GetTerrainPolygons()[f].Intersect(&ray);
+      EXPECT_EQ(hit, opaque) << "face " << f << " at " << uv.x << ", " << uv.y;
+      ++rays;
+      stopped += hit;
+    }
+  }
+  EXPECT_GT(rays, 300);
+  EXPECT_TRUE(stopped > rays / 4 && stopped < rays * 3 / 4) << stopped << " of " << rays;
 }
 
 TEST(TerrainPolygonTest, OwnerHearsContactsOnlyWhileAskingAndPartialDrawTakesEachFaceOnce) {

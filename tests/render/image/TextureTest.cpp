@@ -261,8 +261,28 @@ TEST(TextureSample, WrapsBothWaysAndFollowsTheAlphaRule) {
               written.Save(path.c_str(), 0));
   ASSERT_TRUE(header.Load(path.c_str(), false));
   ASSERT_EQ(header.pixels, nullptr);
+  // A coordinate that is not finite names no texel, whether the pixels are at hand or would be
+  // read from the file (which is then left unread).
+  const Color untouched = Color::FromWord(0x12345678u);
+  for (float bad : {std::nanf(""), HUGE_VALF, -HUGE_VALF}) {
+    texel = untouched;
+    EXPECT_FALSE(t.SampleTexel(bad, 0.5f, texel) || t.SampleTexel(0.5f, bad, texel)) << bad;
+    EXPECT_FALSE(header.SampleTexel(bad, bad, texel)) << bad;
+    EXPECT_EQ(untouched, texel);
+  }
+  ASSERT_EQ(header.pixels, nullptr);
+  CTexture gone;
+  ASSERT_TRUE(gone.Load(path.c_str(), false));
   ASSERT_TRUE(header.SampleTexel(1.26f, 2.5f, texel));
   EXPECT_EQ(Color::FromWord(pixels[5]), texel);
+  // A file that went away is tried, and logged, once however often a texel is asked for.
+  std::remove(path.c_str());
+  testing_support::DebugCapture log;
+  EXPECT_FALSE(gone.SampleTexel(0.5f, 0.5f, texel));
+  EXPECT_NE(std::string::npos, log.Text().find("Error Loading File"));
+  log.Clear();
+  EXPECT_FALSE(gone.SampleTexel(0.5f, 0.5f, texel));
+  EXPECT_EQ("", log.Text());
   // Once the pixels went to the back end its copy answers: the keyed copy's clear texel stays
   // clear while the texture has transparency, and reads opaque once the texture has none.
   t.pixels.get()[3] = 0;  // texel 0 fully clear
