@@ -362,6 +362,39 @@ TEST(Grid, EdgeCostsFollowTheLinkKindAndTheSkills) {
   EXPECT_FLOAT_EQ(grid.EdgeCost(a, b, &air), 1.9f * dist);  // back to zero skills
 }
 
+// The moves out of the corner of square (c, r) worked out from the geometry alone, sorted. A
+// straight move walks the edge between two cells, which must be free, and the pairs of cells at
+// either end of that edge must be alike; a diagonal move crosses one cell and needs the 3 x 3
+// block around it free, bar the two cells lying on its line beyond. Cells off the grid are free;
+// the corner moved to must be in it.
+std::vector<std::pair<uint32_t, bool>> GeometricMoves(const CGrid& grid, int c, int r) {
+  auto blocked = [&grid](int x, int y) {
+    const CGridSquare* s = grid.GetSquare(x, y);
+    return s != nullptr && s->IsBlocked();
+  };
+  std::vector<std::pair<uint32_t, bool>> out;
+  for (int dr = -1; dr <= 1; ++dr)
+    for (int dc = -1; dc <= 1; ++dc) {
+      const CGridSquare* target = grid.GetSquare(c + dc, r + dr);
+      if ((dc == 0 && dr == 0) || target == nullptr) continue;
+      const int x = c + std::min(dc, 0), y = r + std::min(dr, 0);  // the cell beside or crossed
+      bool open = true;
+      if (dc == 0 || dr == 0) {
+        const int sx = dr != 0 ? 1 : 0, sy = dc != 0 ? 1 : 0;  // across the edge
+        open = !blocked(x, y) && !blocked(x - sx, y - sy) &&
+               blocked(x + dc, y + dr) == blocked(x + dc - sx, y + dr - sy) &&
+               blocked(x - dc, y - dr) == blocked(x - dc - sx, y - dr - sy);
+      } else {
+        for (int j = -1; j <= 1; ++j)
+          for (int i = -1; i <= 1; ++i)
+            if ((i != dc || j != dr) && (i != -dc || j != -dr)) open = open && !blocked(x + i, y + j);
+      }
+      if (open) out.push_back({target->GetNodeId(), (dc == 0 || dr == 0) && target->grass != 0});
+    }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
 TEST(Grid, SuccessorsNeedClearCellsBesideTheMove) {
   CGrid grid(5, 5, Vector3(), 1.0f, 1.0f);
   CGridSquare* s = grid.GetSquare(2, 2);
@@ -385,6 +418,29 @@ TEST(Grid, SuccessorsNeedClearCellsBesideTheMove) {
   bool grassStep = false;
   for (const GraphStep& step : out) grassStep |= step.node == grid.GetSquare(2, 3) && step.edge == &grid.GetGrassEdge();
   EXPECT_TRUE(grassStep);
+
+  // Every square's moves, those of the edge columns and rows above all, against the geometry: a
+  // square of the last column keeps its moves into the next row and none wraps round into the
+  // first column. The first grid is open; then random pieces.
+  std::mt19937 rng(17);
+  for (int trial = 0; trial < 60; ++trial) {
+    CGrid g(7, 5, Vector3(), 1.0f, 1.0f);
+    for (int i = 0; i < g.GetSquareCount(); ++i) {
+      CGridSquare* square = g.GetSquareByIndex(i);
+      square->directionMask = 0xFF;
+      square->grass = rng() % 4 == 0;
+      if (trial > 0 && rng() % 5 == 0) square->AddObjectId(9 + rng() % 2);
+    }
+    for (int i = 0; i < g.GetSquareCount(); ++i) {
+      SuccessorList next;
+      g.GetSuccessors(g.GetSquareByIndex(i), next);
+      std::vector<std::pair<uint32_t, bool>> moves;
+      for (const GraphStep& step : next)
+        moves.push_back({static_cast<CSkatePathNode*>(step.node)->GetNodeId(), step.edge == &g.GetGrassEdge()});
+      std::sort(moves.begin(), moves.end());
+      ASSERT_EQ(moves, GeometricMoves(g, i % 7, i / 7)) << "trial " << trial << " square " << i;
+    }
+  }
 }
 
 // The grid keeps each square's clear moves between searches: after any change of the occupation

@@ -515,6 +515,26 @@ TEST_F(BodyWorld, AFastOtherSkaterCrashesACalmLoserSevenTimesInTen) {
   EXPECT_NEAR(static_cast<double>(crashes) / runs, 0.7, 0.03);
 }
 
+// A skater standing on the next route point would hold the one following the route off it for
+// good: meeting it there counts the point as passed, and the route goes on round it.
+TEST_F(BodyWorld, AnotherSkaterStandingOnTheNextRoutePointPassesItOn) {
+  AddPlane();
+  CSkater* a = AddSkater(Vector3(0, 0, 0));
+  CSkater* b = AddSkater(Vector3(5, 0.6f, 0));  // off the point, but too near for a to stand on it
+  Settle(*a);
+  Settle(*b);
+  SetRoute(*a, {Vector3(0, 0, 0), Vector3(5, 0, 0), Vector3(5, 5, 0), Vector3(5, 10, 0), Vector3(5, 15, 0),
+                Vector3(5, 20, 0), Vector3(5, 25, 0)});
+  a->route.index = 1;  // five points from the end: near the end any meeting would pass points on
+  float nearest = 1e9f;
+  for (int tick = 0; tick < 300 && a->route.index < 3; ++tick) {
+    a->GetMotion().RouteStep(kDt);
+    if (a->route.index <= 1) nearest = std::min(nearest, std::hypot(a->GetCentre().x - 5.0f, a->GetCentre().y));
+  }
+  EXPECT_EQ(a->route.index, 3);
+  EXPECT_GT(nearest, 0.5f);  // held off by the other, never near the point itself
+}
+
 // --- Steering, throttle and the box test ---
 
 TEST_F(BodyWorld, SteeringTurnsTheVelocityAboutTheVerticalAndTheBoardFollowsAtTheAlignmentRate) {
