@@ -223,8 +223,12 @@ void CWheel::ApplyForwardForce(float magnitude) {
 
 float CWheel::FreeRollingSpin(const Vector3& forward) const {
   if (!m_onGround) return 0.0f;
-  const float dist = (m_groundPoint - GetWorldCenter()).Length();
-  return dist > 0.0f ? forward.Dot(m_contactVelocity) / dist : 0.0f;
+  // The tyre turns about its axle: a leaning wheel touches the ground closer to the axle than its
+  // reach, and must turn faster for that point not to slide.
+  const Vector3& axle = m_frame.GetYAxis();
+  const Vector3 down = m_groundPoint - GetWorldCenter();
+  const float arm = (down - axle * axle.Dot(down)).Length();
+  return arm > 0.0f ? forward.Dot(m_contactVelocity) / arm : 0.0f;
 }
 
 void CWheel::ComputeContactForces(float dt) {

@@ -245,3 +245,58 @@ TEST(Wheel, FrictionCurveRampsToItsSlidingValue) {
     EXPECT_EQ(t.render, tyre.render) << t.text;
   }
 }
+
+TEST(Wheel, ATiltedWheelTouchesTheGroundUnderItsCentreGripsAlongItAndRollsWithoutSlip) {
+  // One wheel of a body rolled about its forward axis x or pitched about its side axis y, either
+  // way, over the ground z = 0; the body drifts forward or back and sideways, and turns slowly.
+  const struct {
+    float roll, pitch, forward;
+  } tilts[] = {{0.5f, 0.0f, 0.3f}, {-0.5f, 0.0f, -0.3f}, {0.0f, 0.5f, -0.3f}, {0.0f, -0.5f, 0.3f}};
+  const Vector3 n(0, 0, 1), mount(2, 1, 0.2f), turn(0.2f, -0.1f, 0.1f);
+  const float reach = 0.3f + 0.01f, dt = 0.01f;
+  for (const auto& c : tilts) {
+    SCOPED_TRACE(testing::Message() << "roll " << c.roll << " pitch " << c.pitch);
+    plat::srand(1);
+    const Vector3 velocity(c.forward, 0.05f, 0);
+    Vehicle v(0.35f);
+    RigidBodyState& s = v.body.GetState();
+    const float cr = std::cos(c.roll), sr = std::sin(c.roll), cp = std::cos(c.pitch), sp = std::sin(c.pitch);
+    TMatrix axes;  // rows: the body's axes in the world, one of the two angles being 0
+    axes.Set(cp, 0, -sp, 0, cr, sr, sp, -sr, cr * cp);
+    const Vector3 centreOfMass = mount - axes.m[0] - axes.m[1] * 0.5f;  // the wheel mounts at (1, 0.5, 0)
+    v.body.SetModel(v.model.get(), COrientation(axes, centreOfMass), velocity, turn);
+    CWheel& w = v.wheels[0];
+    w.Attach(&v.body, 0.0f, 0.0f, Params(Vector3(1, 0.5f, 0)));
+    // By hand: the centre slides down the tilted axis until the tyre's reach meets the ground, and
+    // the tyre touches it straight below that, not below the mount.
+    const Vector3 axis = axes.m[2];
+    const Vector3 centre = mount + axis * ((reach - mount.z) / axis.z);
+    const Vector3 ground(centre.x, centre.y, 0);
+    w.SetGroundContact(Vector3(mount.x, mount.y, 0), n, v.ground);
+    ASSERT_TRUE(w.IsOnGround());
+    w.ApplySweep(nullptr, nullptr);
+    EXPECT_NEAR(0.0f, (w.GetWorldCenter() - centre).Length(), 1e-5f);
+    w.UpdateSuspension(dt);
+    const float load = w.GetSuspensionForce().z;
+    ASSERT_GT(load, 0.0f);
+    // The tyre's velocity over the ground is the body's where it touches; slow enough to take grip.
+    Vector3 skid = velocity + turn.Cross(ground - centreOfMass);
+    skid.z = 0.0f;
+    w.ComputeContactForces(dt);
+    EXPECT_NEAR(0.0f, (w.GetContactVelocity() - skid).Length(), 1e-5f);
+    ASSERT_TRUE(w.IsGripping());
+    // Gripping, the tyre stops the side skid within the step and only rolling resistance holds it
+    // back: forward stays +x and sideways +y however the body leans, and the force acts at the centre.
+    s.ClearForces();
+    w.ComputeContactForces(dt);
+    ASSERT_TRUE(w.IsGripping());
+    const Vector3 grip(-w.GetRoughness() * skid.x * load, -w.GetSupportedMass() * skid.y / dt, 0);
+    EXPECT_NEAR(0.0f, (s.force - grip).Length(), 1e-3f * grip.Length());
+    EXPECT_NEAR(0.0f, (s.torque - (centre - centreOfMass).Cross(grip)).Length(), 2e-3f * grip.Length());
+    // Rolling freely, the tyre turns forward at the speed over its arm from the axle down to the
+    // ground, which a rolled axle shortens, so that where it meets the ground it does not slide on.
+    const float arm = reach * cr;
+    EXPECT_NEAR(skid.x / arm, w.GetSpin(), 1e-4f);
+    EXPECT_NEAR(0.0f, (w.GetSlipVelocity() - Vector3(0, skid.y, 0)).Length(), 1e-5f);
+  }
+}

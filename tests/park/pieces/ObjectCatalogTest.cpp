@@ -177,6 +177,8 @@ TEST(ObjectCatalog, AClashOfDefinitionsKeepsTheOneReadLast) {
   EXPECT_EQ(held("ab"), "from b 5");
   EXPECT_EQ(held("aba"), "from a 7") << "named again, a file takes its place back";
   EXPECT_EQ(held("abaa"), "from a 7");
+  // The other way round, b loses its place to a file whose own entries also clash with each other.
+  EXPECT_EQ(held("bab"), "from b 5") << "named again, a file takes its place back";
 }
 
 TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {

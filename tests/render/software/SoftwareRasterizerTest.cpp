@@ -32,17 +32,34 @@ TEST(SoftwareRasterizer, InitDescribesA15BitFrameInMemory) {
   EXPECT_TRUE(d->pixels && d->width == 639 && d->height == 480 && d->pitch == 1280 && d->bytesPerPixel == 2);
   EXPECT_EQ(15u, ColourDepthOf(*d));
   r.UnlockBackBuffer();
-  // A frame without pixels is refused with one line.
-  std::vector<std::string> log;
-  plat::DebugSink old = plat::SetDebugSink([&](const char* t) { log.push_back(t); });
-  CSoftwareRasterizer empty;
-  DisplayMode none = FullScreen();
-  none.height = 0;
-  EXPECT_FALSE(empty.Init(nullptr, none));
-  plat::SetDebugSink(old);
-  EXPECT_EQ(nullptr, empty.LockBackBuffer());
-  ASSERT_EQ(1u, log.size());
-  EXPECT_EQ(0u, log[0].rfind("CSoftwareRasterizer: ", 0));
+  // A frame without pixels, or with a side past the limit, is refused with one line; a side right
+  // at the limit is taken.
+  const struct {
+    uint32_t width, height;
+    bool taken;
+  } sides[] = {{640, 0, false}, {0, 480, false}, {8192, 1, true}, {1, 8192, true}, {8193, 1, false}, {1, 8193, false}};
+  for (const auto& side : sides) {
+    std::vector<std::string> log;
+    plat::DebugSink old = plat::SetDebugSink([&](const char* t) { log.push_back(t); });
+    CSoftwareRasterizer frame;
+    DisplayMode mode = FullScreen(side.width);
+    mode.height = side.height;
+    EXPECT_EQ(side.taken, frame.Init(nullptr, mode)) << side.width << " x " << side.height;
+    plat::SetDebugSink(old);
+    const PixelBufferDesc* taken = frame.LockBackBuffer();
+    if (side.taken) {
+      ASSERT_NE(nullptr, taken);
+      EXPECT_TRUE(taken->width == side.width && taken->height == side.height);
+      EXPECT_EQ((side.width * 2 + 3) / 4 * 4, taken->pitch);
+      frame.Clear(false, true, 0xFFFFFFFF);  // every pixel of the frame can be written, the last one too
+      EXPECT_EQ(0x7FFF, Pixel(frame, side.width - 1, side.height - 1));
+      EXPECT_TRUE(log.empty());
+      continue;
+    }
+    EXPECT_EQ(nullptr, taken);
+    ASSERT_EQ(1u, log.size());
+    EXPECT_EQ(0u, log[0].rfind("CSoftwareRasterizer: ", 0));
+  }
 }
 
 TEST(SoftwareRasterizer, ColourConversionKeepsTheTopFiveBitsOfEachChannel) {
