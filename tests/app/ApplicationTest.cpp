@@ -618,13 +618,15 @@ TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) 
 }
 
 // A stored size the renderer cannot show, or one the settings' range check resets, falls back to
-// 640 x 480 at start-up, in the file too, and a notice over the main menu says so. A game whose
-// hardware renderer does not start runs the software one, which the settings then name, at a size
-// it can show, and says so again.
+// 640 x 480 at start-up, in the file too, and a notice over the main menu says so; the frame
+// under the notice shows the pointer once, where it is. A game whose hardware renderer does not
+// start runs the software one, which the settings then name, at a size it can show, and says so
+// again.
 TEST_F(ShellTest, ASizeThatCannotBeShownFallsBackTo640x480AndANoticeSaysSo) {
   struct MachineReset {
     ~MachineReset() { ResetDisplayMachine(); }
   } machineReset;
+  ASSERT_TRUE(DemoContent::WriteUi("data"));  // the pointer's art: the frames under the notice carry it
   const auto topLines = [] {
     const CGameWorld* world = GetGameWorld();
     const auto* top = dynamic_cast<const CMenuLayer*>(world->GetLayer(world->GetLayerCount() - 1));
@@ -654,6 +656,7 @@ TEST_F(ShellTest, ASizeThatCannotBeShownFallsBackTo640x480AndANoticeSaysSo) {
     EXPECT_TRUE(read.renderer == 1 && read.displayWidth == 640 && read.displayHeight == 480);
     EXPECT_EQ(c.rendererLines, LogCount("Display: renderer option 1 cannot show " + std::to_string(c.width) + "x" +
                                         std::to_string(c.height) + " full screen; 640x480 is used\n"));
+    plat::SetCursorScreenPos(300, 20);
     GetAsyncKeyState(VK_ESCAPE);
     plat::SetKeyState(VK_ESCAPE, true);
     plat::SetKeyState(VK_ESCAPE, false);
@@ -661,6 +664,20 @@ TEST_F(ShellTest, ASizeThatCannotBeShownFallsBackTo640x480AndANoticeSaysSo) {
     ASSERT_EQ(2u, GetGameWorld()->GetLayerCount());
     EXPECT_NE(nullptr, dynamic_cast<CMainScreen*>(GetGameWorld()->GetLayer(0)));
     EXPECT_EQ(topLines(), std::vector<std::string>{notice});
+    // The pointer stood above the notice on the title, then moves around it: only where it is
+    // now shows in the frame.
+    for (const POINT at : {POINT{20, 420}, POINT{600, 440}, POINT{100, 400}}) {
+      plat::SetCursorScreenPos(at.x, at.y);
+      ASSERT_TRUE(Frames(1));
+    }
+    // The inside of the demo arrow (12 x 18) is the frame's only white: 49 pixels, all at the pointer.
+    const PixelBufferDesc& frame = *GetRasterizer()->GetBackBufferDesc();
+    int atPointer = 0, elsewhere = 0;
+    for (int y = 0; y < static_cast<int>(frame.height); ++y)
+      for (int x = 0; x < static_cast<int>(frame.width); ++x)
+        if (static_cast<const uint16_t*>(frame.pixels)[y * frame.pitch / 2 + x] == 0x7FFF)
+          ++(x >= 100 && x < 112 && y >= 400 && y < 418 ? atPointer : elsewhere);
+    EXPECT_TRUE(atPointer == 49 && elsewhere == 0) << atPointer << " at the pointer, " << elsewhere << " elsewhere";
   }
 
   GetDisplayMachine().desktopWidth = 800;
