@@ -237,6 +237,7 @@ bool CSettings::Save() const {
 }
 
 bool CSettings::Parse(const char* data, size_t size) {
+  m_sizeRejected = false;
   if (!data || size < kHeaderSize) {
     DebugPrintf("CSettings: %s holds %zu bytes, too few for its header; using the defaults\n", kFileName, size);
     return false;
@@ -294,6 +295,9 @@ void CSettings::ClampLoadedValues() {
     changed = true;
   }
   if (displayWidth == 0 || displayHeight == 0 || displayWidth > kMaxDisplaySide || displayHeight > kMaxDisplaySide) {
+    m_sizeRejected = true;
+    m_rejectedWidth = displayWidth;
+    m_rejectedHeight = displayHeight;
     displayWidth = 640;
     displayHeight = 480;
     changed = true;
@@ -320,7 +324,16 @@ void CSettings::Serialize(std::vector<uint8_t>& out) const {
   for (uint32_t code : keyTable) PutU32(out, code);
 }
 
+bool CSettings::TakeRejectedDisplaySize(uint32_t* width, uint32_t* height) {
+  if (!m_sizeRejected) return false;
+  m_sizeRejected = false;
+  *width = m_rejectedWidth;
+  *height = m_rejectedHeight;
+  return true;
+}
+
 void CSettings::SetDefaults() {
+  m_sizeRejected = false;
   version = GetVersion();
   levelA = levelB = 1.0f;
   mouseFlag = 1;

@@ -65,6 +65,10 @@ class CSettings {
   // Sets the detail options for a machine with this much memory and this score.
   void ApplyPerformanceTier(uint64_t memoryBytes, uint32_t score);
 
+  // The display size the last Parse found out of range (a side of 0 or past the largest) and put
+  // 640 x 480 in place of, for whoever tells the player; once only. False when there is none.
+  bool TakeRejectedDisplaySize(uint32_t* width, uint32_t* height);
+
   bool IsFullScreen() const { return (fullScreen & 0xFF) != 0; }
   void SetFullScreen(bool on) { fullScreen = on ? 1 : 0; }
 
@@ -107,6 +111,10 @@ class CSettings {
   void ClampLoadedValues();
   // Opens the key path under HKEY_LOCAL_MACHINE with full access; null (logged) when it is missing.
   HKEY OpenKey() const;
+
+  bool m_sizeRejected = false;
+  uint32_t m_rejectedWidth = 0;
+  uint32_t m_rejectedHeight = 0;
 };
 
 CSettings* GetSettings();

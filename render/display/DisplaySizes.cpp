@@ -11,6 +11,10 @@ namespace {
 
 bool SameSize(DisplaySize a, DisplaySize b) { return a.width == b.width && a.height == b.height; }
 
+std::string FallBackText(DisplaySize asked) {
+  return DisplaySizeText(asked) + " CANNOT BE SET, " + DisplaySizeText(kFallbackDisplaySize) + " IS USED";
+}
+
 }  // namespace
 
 std::vector<DisplaySize> SoftwareDisplaySizes(const std::vector<DisplaySize>& modes, DisplaySize desktop) {
@@ -32,6 +36,10 @@ std::vector<DisplaySize> DisplaySizesFor(uint32_t renderer, uint32_t bits) {
 }
 
 std::string FallBackDisplaySize(CSettings& settings) {
+  // A size the file could not hold was replaced as it was read (and logged then); the player has
+  // not been told yet.
+  DisplaySize rejected;
+  if (settings.TakeRejectedDisplaySize(&rejected.width, &rejected.height)) return FallBackText(rejected);
   const DisplaySize asked = {settings.displayWidth, settings.displayHeight};
   const std::vector<DisplaySize> sizes = DisplaySizesFor(settings.renderer, settings.displayBits);
   if (std::any_of(sizes.begin(), sizes.end(), [&](const DisplaySize& s) { return SameSize(s, asked); })) return {};
@@ -41,7 +49,7 @@ std::string FallBackDisplaySize(CSettings& settings) {
               static_cast<unsigned>(settings.renderer), static_cast<unsigned>(asked.width),
               static_cast<unsigned>(asked.height), static_cast<unsigned>(kFallbackDisplaySize.width),
               static_cast<unsigned>(kFallbackDisplaySize.height));
-  return DisplaySizeText(asked) + " CANNOT BE SET, " + DisplaySizeText(kFallbackDisplaySize) + " IS USED";
+  return FallBackText(asked);
 }
 
 std::string DisplaySizeText(DisplaySize size) {

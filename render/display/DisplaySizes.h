@@ -24,7 +24,8 @@ std::vector<DisplaySize> SoftwareDisplaySizes(const std::vector<DisplaySize>& mo
 // software back end's on this machine's desktop.
 std::vector<DisplaySize> DisplaySizesFor(uint32_t renderer, uint32_t bits);
 // Sets the settings' size to the fall-back when their renderer cannot show it, and logs it. Returns
-// the line that tells the player, empty when the size stays.
+// the line that tells the player, empty when the size stays; a size the settings file held out of
+// range (already replaced as it was read) gets its line here too, once.
 std::string FallBackDisplaySize(CSettings& settings);
 // "1280 X 1024", as the interface writes a size.
 std::string DisplaySizeText(DisplaySize size);

@@ -617,36 +617,68 @@ TEST_F(ShellTest, UnknownRendererChoicesFallBackToSoftwareAndSwitchesRoundTrip) 
   EXPECT_EQ(kGameRasterizer, GetRasterizerState());
 }
 
-// A stored size the renderer cannot show falls back to 640 x 480 at start-up, in the file too, and
-// a notice over the main menu says so. A game whose hardware renderer does not start runs the
-// software one, which the settings then name, at a size it can show, and says so again.
+// A stored size the renderer cannot show, or one the settings' range check resets, falls back to
+// 640 x 480 at start-up, in the file too, and a notice over the main menu says so; the frame
+// under the notice shows the pointer once, where it is. A game whose hardware renderer does not
+// start runs the software one, which the settings then name, at a size it can show, and says so
+// again.
 TEST_F(ShellTest, ASizeThatCannotBeShownFallsBackTo640x480AndANoticeSaysSo) {
   struct MachineReset {
     ~MachineReset() { ResetDisplayMachine(); }
   } machineReset;
-  CSkateSettings stored;
-  stored.renderer = 2;         // any option but 0 runs the software renderer
-  stored.displayWidth = 1280;  // larger than the desktop, 1024 x 768
-  stored.displayHeight = 1024;
-  ASSERT_TRUE(stored.Save());
-  Start("kelvarun");
-  CSkateSettings read;
-  ASSERT_TRUE(read.LoadDefault());
-  EXPECT_TRUE(read.renderer == 1 && read.displayWidth == 640 && read.displayHeight == 480);
-  EXPECT_EQ(1, LogCount("Display: renderer option 1 cannot show 1280x1024 full screen; 640x480 is used\n"));
+  ASSERT_TRUE(DemoContent::WriteUi("data"));  // the pointer's art: the frames under the notice carry it
   const auto topLines = [] {
     const CGameWorld* world = GetGameWorld();
     const auto* top = dynamic_cast<const CMenuLayer*>(world->GetLayer(world->GetLayerCount() - 1));
     return top != nullptr && std::string(top->GetInfoString()) == "NoticeScreen" ? top->GetPanel().GetLines()
                                                                                  : std::vector<std::string>();
   };
-  GetAsyncKeyState(VK_ESCAPE);
-  plat::SetKeyState(VK_ESCAPE, true);
-  plat::SetKeyState(VK_ESCAPE, false);
-  ASSERT_TRUE(Frames(2));
-  ASSERT_EQ(2u, GetGameWorld()->GetLayerCount());
-  EXPECT_NE(nullptr, dynamic_cast<CMainScreen*>(GetGameWorld()->GetLayer(0)));
-  EXPECT_EQ(topLines(), std::vector<std::string>{"1280 X 1024 CANNOT BE SET, 640 X 480 IS USED"});
+  struct Case {
+    uint32_t width, height;
+    int rendererLines;  // the line of a size the renderer cannot show; the others were reset as read
+  };
+  // Larger than the desktop (1024 x 768), then sizes the settings' own range check resets.
+  for (const Case& c : {Case{1280, 1024, 1}, Case{0, 0, 0}, Case{16385, 1, 0}, Case{640, 4294967295u, 0}}) {
+    const std::string notice = std::to_string(c.width) + " X " + std::to_string(c.height) +
+                               " CANNOT BE SET, 640 X 480 IS USED";
+    SCOPED_TRACE(notice);
+    ShutdownApplication();  // the last case's program
+    DrainMessages();
+    CSkateSettings stored;
+    stored.renderer = 2;  // any option but 0 runs the software renderer
+    stored.displayWidth = c.width;
+    stored.displayHeight = c.height;
+    ASSERT_TRUE(stored.Save());
+    log.clear();
+    Start("kelvarun");
+    CSkateSettings read;
+    ASSERT_TRUE(read.LoadDefault());
+    EXPECT_TRUE(read.renderer == 1 && read.displayWidth == 640 && read.displayHeight == 480);
+    EXPECT_EQ(c.rendererLines, LogCount("Display: renderer option 1 cannot show " + std::to_string(c.width) + "x" +
+                                        std::to_string(c.height) + " full screen; 640x480 is used\n"));
+    plat::SetCursorScreenPos(300, 20);
+    GetAsyncKeyState(VK_ESCAPE);
+    plat::SetKeyState(VK_ESCAPE, true);
+    plat::SetKeyState(VK_ESCAPE, false);
+    ASSERT_TRUE(Frames(2));
+    ASSERT_EQ(2u, GetGameWorld()->GetLayerCount());
+    EXPECT_NE(nullptr, dynamic_cast<CMainScreen*>(GetGameWorld()->GetLayer(0)));
+    EXPECT_EQ(topLines(), std::vector<std::string>{notice});
+    // The pointer stood above the notice on the title, then moves around it: only where it is
+    // now shows in the frame.
+    for (const POINT at : {POINT{20, 420}, POINT{600, 440}, POINT{100, 400}}) {
+      plat::SetCursorScreenPos(at.x, at.y);
+      ASSERT_TRUE(Frames(1));
+    }
+    // The inside of the demo arrow (12 x 18) is the frame's only white: 49 pixels, all at the pointer.
+    const PixelBufferDesc& frame = *GetRasterizer()->GetBackBufferDesc();
+    int atPointer = 0, elsewhere = 0;
+    for (int y = 0; y < static_cast<int>(frame.height); ++y)
+      for (int x = 0; x < static_cast<int>(frame.width); ++x)
+        if (static_cast<const uint16_t*>(frame.pixels)[y * frame.pitch / 2 + x] == 0x7FFF)
+          ++(x >= 100 && x < 112 && y >= 400 && y < 418 ? atPointer : elsewhere);
+    EXPECT_TRUE(atPointer == 49 && elsewhere == 0) << atPointer << " at the pointer, " << elsewhere << " elsewhere";
+  }
 
   GetDisplayMachine().desktopWidth = 800;
   GetDisplayMachine().desktopHeight = 600;

@@ -58,7 +58,13 @@ bool CMenuLayer::IsCoveredFromAbove() const {
 }
 
 void CMenuLayer::Draw(CRenderView* view, PixelBufferDesc** locked) {
-  if (!IsCoveredFromAbove()) CUIActionLayer::Draw(view, locked);
+  if (!IsCoveredFromAbove()) {
+    CUIActionLayer::Draw(view, locked);
+    return;
+  }
+  // The frame is still ours to start: left as it was, it would keep the pointer of every earlier
+  // frame around the panel above.
+  ClearFrame(view, locked);
 }
 
 void CMenuLayer::HandleInputEvent(const InputEvent& event) {

@@ -20,7 +20,7 @@ class CMenuLayer : public CUIActionLayer {
   // A button held down as the layer comes up was pressed on another layer: it presses nothing here.
   void Init(bool created) override;
   void HandleInputEvent(const InputEvent& event) override;
-  // Nothing while the panel is covered from above.
+  // Only the clear of the frame (for a layer that clears) while the panel is covered from above.
   void Draw(CRenderView* view, PixelBufferDesc** locked) override;
   // Tracks the pointer, acts on a pressed button, marks the tick as over the interface when the
   // pointer lies over the panel (even when a press there has just closed it) and shows the

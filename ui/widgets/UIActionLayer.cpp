@@ -69,16 +69,20 @@ void CUIActionLayer::HandleInputEvent(const InputEvent& event) {
   }
 }
 
+void CUIActionLayer::ClearFrame(CRenderView* view, PixelBufferDesc** locked) {
+  CRasterizerInterface* r = view != nullptr ? view->GetRasterizer() : nullptr;
+  if (r == nullptr || locked == nullptr || m_clearScreen == 0) return;
+  if (*locked != nullptr) {
+    r->UnlockBackBuffer();
+    *locked = nullptr;
+  }
+  r->Clear(true, true, 0);
+}
+
 void CUIActionLayer::Draw(CRenderView* view, PixelBufferDesc** locked) {
   CRasterizerInterface* r = view != nullptr ? view->GetRasterizer() : nullptr;
   if (r == nullptr || locked == nullptr) return;
-  if (m_clearScreen != 0) {
-    if (*locked != nullptr) {
-      r->UnlockBackBuffer();
-      *locked = nullptr;
-    }
-    r->Clear(true, true, 0);
-  }
+  ClearFrame(view, locked);
   if (m_uiManager == nullptr) return;
   // Interface layers share one lock of the back buffer per frame.
   if (*locked == nullptr) *locked = r->LockBackBuffer();

@@ -25,6 +25,9 @@ class CUIActionLayer : public CGameActionLayer {
   bool GetClearScreen() const { return m_clearScreen != 0; }
 
  protected:
+  // Clears the frame when this layer is one that starts the frame afresh; a no-op otherwise.
+  void ClearFrame(CRenderView* view, PixelBufferDesc** locked);
+
   std::unique_ptr<CUIManager> m_uiManager;
   std::unique_ptr<CSpriteFile> m_layout;
   uint8_t m_clearScreen = 0;
