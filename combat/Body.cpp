@@ -54,9 +54,40 @@ bool CBody::HandleCollision(const CollisionInfo* info, const IntersectionResult*
     ++m_impacts;
     m_impulseTotal += report->impulse;
     if (report->impulse > m_hardestImpact) m_hardestImpact = report->impulse;
+    // The body that moved into the other fills the report and has just taken the other as its
+    // partner (none against static shapes); the other side hears the mover's report.
+    const CCollisionObject* other = report->object != this ? report->object : GetPartner();
+    if (const auto* object = dynamic_cast<const CGameObject*>(other)) {
+      Contacts& c = m_contacts[object->GetID()];
+      ++c.count;
+      c.impulse += report->impulse;
+    }
     return true;
   }
   return CRigidCollisionBody::HandleCollision(info, hit);
+}
+
+bool CBody::SetupFromTable(const std::string& model, const COrientation& placement) {
+  CGameWorld* world = GetGameWorld();
+  CResourceTable* table = world != nullptr ? world->GetResourceTable() : nullptr;
+  if (table == nullptr) {
+    DebugPrintf("CBody: no resource table for %s\n", model.c_str());
+    return false;
+  }
+  // Only a registered asset: a message from elsewhere must not make the table open a path it names.
+  const int index = table->FindByName(model.c_str());
+  void* resource = index >= 0 ? table->GetResource(index) : nullptr;
+  if (resource == nullptr || !SetupFromResource(resource, table->GetType(index), placement)) {
+    DebugPrintf("CBody: %s cannot be made of %s\n", GetInfoString(), model.c_str());
+    return false;
+  }
+  m_modelName = model;
+  return true;
+}
+
+CBody::Contacts CBody::GetContactsWith(uint32_t otherId) const {
+  const auto it = m_contacts.find(otherId);
+  return it != m_contacts.end() ? it->second : Contacts();
 }
 
 bool CBody::ReceiveMessage(uint32_t senderID, const uint8_t* message) {
@@ -64,29 +95,16 @@ bool CBody::ReceiveMessage(uint32_t senderID, const uint8_t* message) {
   const uint32_t size = GameMessage::Size(message);
   BodyCreation data;
   if (size < GameMessage::kCreateHeaderSize ||
-      !data.Read(message + GameMessage::kCreateHeaderSize, size - GameMessage::kCreateHeaderSize))
+      !data.Read(message + GameMessage::kCreateHeaderSize, size - GameMessage::kCreateHeaderSize) ||
+      !SetupFromTable(data.model, data.frame))
     return false;
-  CGameWorld* world = GetGameWorld();
-  CResourceTable* table = world != nullptr ? world->GetResourceTable() : nullptr;
-  if (table == nullptr) {
-    DebugPrintf("CBody: no resource table for %s\n", data.model.c_str());
-    return false;
-  }
-  // Only a registered asset: a message from elsewhere must not make the table open a path it names.
-  const int index = table->FindByName(data.model.c_str());
-  void* resource = index >= 0 ? table->GetResource(index) : nullptr;
-  if (resource == nullptr || !SetupFromResource(resource, table->GetType(index), data.frame)) {
-    DebugPrintf("CBody: %s cannot be made of %s\n", GetInfoString(), data.model.c_str());
-    return false;
-  }
   SetOwnerID(GameMessage::ReadU32(message, GameMessage::kOwnerOffset));
-  m_modelName = data.model;
   return true;
 }
 
 uint8_t* CBody::BuildCreateMessage(bool full) {
   CGameWorld* world = GetGameWorld();
-  if (world == nullptr || m_modelName.empty()) return nullptr;
+  if (world == nullptr || m_modelName.empty() || GetTypeCode() == kNoTypeCode) return nullptr;
   const uint32_t size = GameMessage::kCreateHeaderSize + static_cast<uint32_t>(BodyCreation::kDataBytes);
   uint8_t* message = world->AllocMessage(size);
   if (message == nullptr) return nullptr;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "core/world/GameObject.h"
 #include "physics/rigid/RigidCollisionBody.h"
@@ -11,9 +12,6 @@ class RigidConst;
 
 class CBody : public CGameObject, public CRigidCollisionBody {
  public:
-  // A plain body (a crate) has a factory code of its own, after the codes of the combat classes.
-  static constexpr uint8_t kTypeCode = 19;
-
   CBody();
   const char* GetInfoString() const override { return "<Body>"; }
 
@@ -24,9 +22,13 @@ class CBody : public CGameObject, public CRigidCollisionBody {
   virtual void StepPhysics(float dt);
   void Update(float dt) override { StepPhysics(dt); }
 
+  // Sets the body up from a model the world's resource table holds, at the placement; false (logged)
+  // when the table has no such model or the body cannot be made of it.
+  bool SetupFromTable(const std::string& model, const COrientation& placement);
   // A create message carries the model's resource name and the placement (BodyCreation); the body
   // sets itself up from the world's resource table and refuses a model it cannot be made of.
   bool ReceiveMessage(uint32_t senderID, const uint8_t* message) override;
+  // Null for a class without a factory code: nothing could make it from the message.
   uint8_t* BuildCreateMessage(bool full) override;
 
   // The impact reports of the rigid-body response (kind 3) are counted here; everything else is
@@ -36,12 +38,20 @@ class CBody : public CGameObject, public CRigidCollisionBody {
   float GetHardestImpact() const { return m_hardestImpact; }
   // The sum of every impact's impulse so far.
   double GetImpulseTotal() const { return m_impulseTotal; }
+  // The impacts so far between this body and the body of one other game object, on either side.
+  struct Contacts {
+    uint32_t count = 0;
+    double impulse = 0.0;
+  };
+  Contacts GetContactsWith(uint32_t otherId) const;
 
   const std::string& GetModelName() const { return m_modelName; }
 
  protected:
-  // The factory's type code the body's create messages carry.
-  virtual uint8_t GetTypeCode() const { return kTypeCode; }
+  // The factory's type code the body's create messages carry. A plain body (a crate) has none: the
+  // factory makes only the combat classes, and a plain body's owner makes it directly.
+  virtual uint8_t GetTypeCode() const { return kNoTypeCode; }
+  static constexpr uint8_t kNoTypeCode = 0;
   // Sets the body up from a loaded resource of the table's type code; false when the body cannot
   // be made of that kind of resource. A plain body is made of a rigid-body model.
   virtual bool SetupFromResource(void* resource, uint16_t type, const COrientation& placement);
@@ -59,4 +69,5 @@ class CBody : public CGameObject, public CRigidCollisionBody {
   uint32_t m_impacts = 0;
   float m_hardestImpact = 0.0f;
   double m_impulseTotal = 0.0;
+  std::unordered_map<uint32_t, Contacts> m_contacts;  // by the other object's ID
 };

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "combat/Body.h"
 #include "combat/Bullet.h"
 #include "combat/Creature.h"
 #include "combat/Explosion.h"
@@ -39,7 +38,6 @@ void RegisterCombatObjectTypes(CObjectFactory& factory) {
   factory.Register(13, &Make<CMine>);
   factory.Register(17, &Make<CShield>);
   factory.Register(18, &Make<CTurret>);
-  factory.Register(CBody::kTypeCode, &Make<CBody>);
 }
 
 void RegisterCombatWorldHooks(WorldServices& services) { services.AddClearHook(&ItemTypeRegistry::Clear); }

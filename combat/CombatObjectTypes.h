@@ -4,7 +4,7 @@
 class CObjectFactory;
 struct WorldServices;
 
-// Type codes 4-13, 17 and 18, and 19 for a plain body.
+// Type codes 4-13, 17 and 18.
 void RegisterCombatObjectTypes(CObjectFactory& factory);
 // Every world clear empties the item type registry.
 void RegisterCombatWorldHooks(WorldServices& services);

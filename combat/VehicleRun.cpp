@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
 
 #include "combat/Body.h"
 #include "combat/BodyCreation.h"
@@ -43,16 +44,23 @@ bool CVehicleRun::Create(const char* vehicleModel, const COrientation& vehicleAt
 }
 
 bool CVehicleRun::AddCrate(const char* model, const COrientation& at) {
-  m_crateId = CreateBodyThroughWorld(m_world, CBody::kTypeCode, model, at, CGameObject::kNoOwner);
-  m_crate = CrateWatch();
-  const CBody* crate = GetCrate();
-  if (crate != nullptr) m_crate.frame = crate->GetFrame();
-  return crate != nullptr;
+  auto crate = std::make_unique<CBody>();
+  if (model == nullptr || !crate->SetupFromTable(model, at)) return false;
+  CrateWatch watch;
+  watch.frame = crate->GetFrame();
+  watch.id = m_world.RegisterNewObject(std::move(crate));
+  if (watch.id == 0) return false;
+  m_crates.push_back(watch);
+  for (CrateWatch& w : m_crates) {
+    w.crates.resize(m_crates.size());
+    w.metAt.resize(m_crates.size());
+  }
+  return true;
 }
 
-CBody* CVehicleRun::GetCrate() const {
-  if (m_crateId == 0) return nullptr;
-  CBody* c = dynamic_cast<CBody*>(m_world.GetObjectByID(m_crateId));
+CBody* CVehicleRun::GetCrate(size_t index) const {
+  if (index >= m_crates.size()) return nullptr;
+  CBody* c = dynamic_cast<CBody*>(m_world.GetObjectByID(m_crates[index].id));
   return c != nullptr && !c->IsMarkedForRemoval() ? c : nullptr;
 }
 
@@ -80,55 +88,84 @@ void CVehicleRun::Run(float seconds, const std::vector<Phase>& plan, std::vector
     const float speedBefore = before != nullptr ? before->GetState().velocity.Length() : 0.0f;
     m_world.UpdateObjects(kTickSeconds);
     ++m_ticks;
-    WatchCrate(speedBefore, lines);
+    for (size_t i = 0; i < m_crates.size(); ++i) WatchCrate(i, speedBefore, lines);
     if (lines != nullptr && m_ticks % perSecond == 0) lines->push_back(DescribeState());
   }
 }
 
-void CVehicleRun::WatchCrate(float speedBefore, std::vector<std::string>* lines) {
-  const CBody* crate = GetCrate();
+void CVehicleRun::WatchCrate(size_t i, float speedBefore, std::vector<std::string>* lines) {
+  const CBody* crate = GetCrate(i);
   if (crate == nullptr) return;
+  CrateWatch& m = m_crates[i];
+  const unsigned number = static_cast<unsigned>(i + 1);
   const CVehicle* vehicle = GetVehicle();
   const RigidBodyState& s = crate->GetState();
   const uint32_t impacts = crate->GetImpactCount();
-  const uint32_t vehicleImpacts = vehicle != nullptr ? vehicle->GetImpactCount() : m_crate.vehicleImpacts;
-  const double vehicleImpulse = vehicle != nullptr ? vehicle->GetImpulseTotal() : m_crate.vehicleImpulse;
+  const uint32_t vehicleImpacts = vehicle != nullptr ? vehicle->GetImpactCount() : m.vehicleImpacts;
+  const double vehicleImpulse = vehicle != nullptr ? vehicle->GetImpulseTotal() : m.vehicleImpulse;
   // Both sides of a body contact hear of it, with the same impulse; the one that moved into the
   // other keeps it as its partner.
   const bool partners = vehicle != nullptr && (crate->GetPartner() == vehicle || vehicle->GetPartner() == crate);
-  const bool struck = partners && impacts > m_crate.impacts && vehicleImpacts > m_crate.vehicleImpacts;
+  const bool struck = partners && impacts > m.impacts && vehicleImpacts > m.vehicleImpacts;
   std::vector<std::string> events;
-  if (m_crate.impacts == 0 && impacts > 0 && !struck) {
-    events.push_back(Format("t=%5.2f crate lands: impulse %.1f N s at %s", GetClock(), crate->GetImpulseTotal(),
-                            Describe(s.position).c_str()));
-  } else if (struck && !m_crate.struckLastTick) {
+  if (m.impacts == 0 && impacts > 0 && !struck) {
+    std::string on;
+    for (size_t k = 0; k < m_crates.size(); ++k)
+      if (k != i && crate->GetContactsWith(m_crates[k].id).count > m.crates[k].count) {
+        on = Format(" on crate %u", static_cast<unsigned>(k + 1));
+        m.metAt[k] = m_crates[k].metAt[i] = m_ticks;  // the landing tells of this meeting
+      }
+    events.push_back(Format("t=%5.2f crate %u lands%s: impulse %.1f N s at %s", GetClock(), number, on.c_str(),
+                            crate->GetImpulseTotal(), Describe(s.position).c_str()));
+  } else if (struck && !m.struckLastTick) {
     events.push_back(
-        Format("t=%5.2f crate struck by the vehicle: impulse %.1f N s, vehicle %.2f -> %.2f m/s, crate %.2f m/s",
-               GetClock(), vehicleImpulse - m_crate.vehicleImpulse, speedBefore, vehicle->GetState().velocity.Length(),
-               s.velocity.Length()));
+        Format("t=%5.2f crate %u struck by the vehicle: impulse %.1f N s, vehicle %.2f -> %.2f m/s, crate %.2f m/s",
+               GetClock(), number, vehicleImpulse - m.vehicleImpulse, speedBefore,
+               vehicle->GetState().velocity.Length(), s.velocity.Length()));
   }
+  WatchCrateMeetings(i, &events);
   // Still: it stays near the place and turn it had when it last moved off. A body held by static
   // friction touches the ground only every other tick, so the body's own rest test comes and goes.
   const COrientation& frame = crate->GetFrame();
-  bool still = (frame.position - m_crate.frame.position).Length() < kStillMetres;
-  for (int i = 0; i < 3; ++i) still = still && (frame.axes.m[i] - m_crate.frame.axes.m[i]).Length() < kStillMetres;
+  bool still = (frame.position - m.frame.position).Length() < kStillMetres;
+  for (int a = 0; a < 3; ++a) still = still && (frame.axes.m[a] - m.frame.axes.m[a]).Length() < kStillMetres;
   if (still) {
-    ++m_crate.stillTicks;
-    if (!m_crate.restTold && m_crate.stillTicks * kTickSeconds + 0.5f * kTickSeconds >= kCrateRestSeconds) {
-      events.push_back(
-          Format("t=%5.2f crate at rest at %s up %.3f", GetClock(), Describe(s.position).c_str(), s.rotation.m[2].z));
-      m_crate.restTold = true;
+    ++m.stillTicks;
+    if (!m.restTold && m.stillTicks * kTickSeconds + 0.5f * kTickSeconds >= kCrateRestSeconds) {
+      events.push_back(Format("t=%5.2f crate %u at rest at %s up %.3f", GetClock(), number,
+                              Describe(s.position).c_str(), s.rotation.m[2].z));
+      m.restTold = true;
     }
   } else {
-    m_crate.frame = frame;
-    m_crate.stillTicks = 0;
-    m_crate.restTold = false;
+    m.frame = frame;
+    m.stillTicks = 0;
+    m.restTold = false;
   }
-  m_crate.impacts = impacts;
-  m_crate.vehicleImpacts = vehicleImpacts;
-  m_crate.vehicleImpulse = vehicleImpulse;
-  m_crate.struckLastTick = struck;
+  m.impacts = impacts;
+  m.vehicleImpacts = vehicleImpacts;
+  m.vehicleImpulse = vehicleImpulse;
+  m.struckLastTick = struck;
+  for (size_t k = 0; k < m_crates.size(); ++k) m.crates[k] = crate->GetContactsWith(m_crates[k].id);
   if (lines != nullptr) lines->insert(lines->end(), events.begin(), events.end());
+}
+
+void CVehicleRun::WatchCrateMeetings(size_t i, std::vector<std::string>* events) {
+  const CBody* crate = GetCrate(i);
+  const uint64_t apart = static_cast<uint64_t>(std::lround(kCrateApartSeconds / kTickSeconds));
+  for (size_t k = 0; k < i; ++k) {
+    const CBody* other = GetCrate(k);
+    CrateWatch& m = m_crates[i];
+    const CBody::Contacts now = crate->GetContactsWith(m_crates[k].id);
+    if (other == nullptr || now.count == m.crates[k].count) continue;
+    if (m.metAt[k] == 0 || m_ticks - m.metAt[k] > apart) {
+      events->push_back(
+          Format("t=%5.2f crate %u meets crate %u: impulse %.1f N s, crate %u %.2f m/s, crate %u %.2f m/s", GetClock(),
+                 static_cast<unsigned>(i + 1), static_cast<unsigned>(k + 1), now.impulse - m.crates[k].impulse,
+                 static_cast<unsigned>(i + 1), crate->GetState().velocity.Length(), static_cast<unsigned>(k + 1),
+                 other->GetState().velocity.Length()));
+    }
+    m.metAt[k] = m_crates[k].metAt[i] = m_ticks;
+  }
 }
 
 std::string CVehicleRun::DescribeState() const {
@@ -155,6 +192,8 @@ std::string CVehicleRun::DescribeState() const {
   } else {
     line += " | no creature";
   }
-  if (const CBody* b = GetCrate()) line += DescribeBody(" | crate", *b);
+  for (size_t i = 0; i < m_crates.size(); ++i)
+    if (const CBody* b = GetCrate(i))
+      line += DescribeBody(Format(" | crate %u", static_cast<unsigned>(i + 1)).c_str(), *b);
   return line;
 }

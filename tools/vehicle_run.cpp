@@ -1,8 +1,10 @@
 // vehicle_run: places the demo vehicle and the demo creature on the demo level's open ground through
 // the world's object factory and steps them headlessly, printing their state each second: the
 // vehicle is dropped 1 m and left to settle on its wheels (3 s), driven east under full throttle (2 s),
-// then held on the hand brake (5 s); the creature falls onto the ground beside it and rests; a crate dropped 1 m onto
-// the ground in the vehicle's path lands, is struck by the vehicle and comes to rest, each told as it happens.
+// then held on the hand brake (5 s); the creature falls onto the ground beside it and rests. Two crates
+// (plain bodies, which no factory code makes) are dropped 1 m onto the ground in the vehicle's path, the
+// second turned: they land, the vehicle strikes the first and shoves it into the second, and they come to
+// rest, each told as it happens.
 // Usage: vehicle_run [data folder]; the folder holds the demo data (make_demo_data), "." by default.
 #include <cstdio>
 #include <memory>
@@ -19,9 +21,16 @@
 namespace {
 
 constexpr float kGround = 2.0f;  // height of the demo level's open ground
-constexpr float kCrateX = 12.0f;  // the crate's place on the vehicle's way east
+constexpr float kCrateX = 12.0f;  // the first crate's place on the vehicle's way east
+constexpr float kSecondCrateX = 20.0f;
 
 COrientation At(float x, float y, float z) { return COrientation(TMatrix(), Vector3(x, y, z)); }
+
+// Turned half a right angle: the first crate meets it on an edge.
+COrientation Turned(COrientation at) {
+  at.RotateZ(0.785398f);
+  return at;
+}
 
 std::vector<CVehicleRun::Phase> DrivePlan() {
   VehicleControls settle, drive, brake;
@@ -56,7 +65,8 @@ int main(int argc, char** argv) {
                            At(6.0f, 36.0f, kGround + 1.4f))) {
       std::fprintf(stderr, "vehicle_run: the vehicle or the creature could not be made from %s\n", folder.c_str());
       result = 1;
-    } else if (!run.AddCrate(crate.c_str(), At(kCrateX, 32.0f, kGround + 1.5f))) {
+    } else if (!run.AddCrate(crate.c_str(), At(kCrateX, 32.0f, kGround + 1.5f)) ||
+               !run.AddCrate(crate.c_str(), Turned(At(kSecondCrateX, 32.0f, kGround + 1.5f)))) {
       std::fprintf(stderr, "vehicle_run: the crate could not be made from %s\n", folder.c_str());
       result = 1;
     } else {

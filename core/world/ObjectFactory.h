@@ -28,5 +28,5 @@ class CObjectFactory {
 CObjectFactory& GetObjectFactory();
 
 // Constructs the object of that type code through the program's factory (1 session manager,
-// 2 player, 3 team, 4-13, 17-19 the combat classes once registered), or returns null.
+// 2 player, 3 team, 4-13, 17 and 18 the combat classes once registered), or returns null.
 std::unique_ptr<CGameObject> CreateGameObject(uint32_t typeCode);

@@ -221,12 +221,31 @@ float CPolyhedronInfo::FirstContact(const PolyTree* other, const COrientation& o
   closest1 = lo1;
   closest2 = lo2;
   if (!haveDirection) {
-    // The bodies touched from the start; the walk's features there (corner on corner
-    // for boxes in line) need not give the way apart, the pieces' faces do.
+    // The bodies touched from the start, so the walk's last features are the start pose's (no
+    // halving ran). They give the normal exactly when one is a face or they are two crossing
+    // edges; corners and edges in line (boxes meeting squarely) need not give the way apart,
+    // the pieces' faces do.
     pose.Interpolate(start_, end_, lo);
-    n = TouchNormal(other, pose, otherPose);
+    if (lo != 0.0f || !ExactFeatureNormal(other, pose, otherPose, n)) n = TouchNormal(other, pose, otherPose);
   }
   return lo;
+}
+
+bool CPolyhedronInfo::ExactFeatureNormal(const PolyTree* other, const COrientation& pose, const COrientation& otherPose,
+                                         Vector3& n) const {
+  const ClosestFeaturePair* pair = ClosestFeatureCache::Shared().Find(tree_, other);
+  if (!pair || !pair->feature1 || !pair->feature2) return false;
+  const Feature* a = pair->feature1;
+  const Feature* b = pair->feature2;
+  bool exact = a->type == kPolyFace || b->type == kPolyFace;
+  if (a->type == kPolyEdge && b->type == kPolyEdge) {
+    const Vector3 c =
+        World(pose, static_cast<const Edge*>(a)->u).Cross(World(otherPose, static_cast<const Edge*>(b)->u));
+    exact = c.Dot(c) > kMinCrossing * kMinCrossing;
+  }
+  if (!exact) return false;
+  n = ContactNormal(a, pose, b, otherPose) * -1.0f;
+  return true;
 }
 
 Vector3 CPolyhedronInfo::TouchNormal(const PolyTree* other, const COrientation& pose,

@@ -79,6 +79,10 @@ class CPolyhedronInfo : public GenericIntersection {
   // For bodies touching or overlapping at pose: the face normal (facing the other body)
   // along which they overlap least, else the walk's features.
   Vector3 TouchNormal(const PolyTree* other, const COrientation& pose, const COrientation& otherPose) const;
+  // Normal from the closest features the walk last reached (facing the other body) when they fix
+  // it: one of them a face, or two crossing edges; false for corners and edges in line.
+  bool ExactFeatureNormal(const PolyTree* other, const COrientation& pose, const COrientation& otherPose,
+                          Vector3& n) const;
   // Normal from the closest features the walk last reached, facing the other body.
   Vector3 FeatureNormal(const PolyTree* other, const COrientation& pose, const COrientation& otherPose) const;
 
@@ -89,6 +93,8 @@ class CPolyhedronInfo : public GenericIntersection {
   static constexpr float kPatchTolerance = 0.01f;
   // Below this gap the closest points are too near for their direction to be trusted.
   static constexpr float kMinGapForDirection = 1e-4f;
+  // Edges whose directions' cross product is shorter than this (the sine of their angle) lie in line.
+  static constexpr float kMinCrossing = 1e-3f;
 
   const PolyTree* tree_;
   COrientation start_;

@@ -1,7 +1,7 @@
 // The demo vehicle and creature made through the world's factory on the demo level: the vehicle settles on its
-// wheels, drives and stops on the hand brake; the creature rests upright and is refused a taken place; a crate in
-// the vehicle's path lands, is struck and rests without anything passing through; create messages round-trip and
-// hostile ones leave nothing; a saved vehicle state comes back exactly; driver keys.
+// wheels, drives and stops on the hand brake; the creature rests upright and is refused a taken place; crates in
+// the vehicle's path land, are struck, meet and rest without anything passing through; create messages round-trip
+// and hostile ones leave nothing; a saved vehicle state comes back exactly; driver keys.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -109,6 +109,28 @@ float VehicleDepthInCrate(const CVehicle& vehicle, const COrientation& crate) {
   return deepest;
 }
 
+// How deep two crates reach into each other (negative while apart): the least overlap of their boxes
+// over the 15 separating axes of two boxes (each one's face normals and the crossings of their edges).
+float CrateDepthInCrate(const COrientation& a, const COrientation& b) {
+  std::vector<Vector3> axes;
+  for (int i = 0; i < 3; ++i) {
+    axes.push_back(a.axes.m[i]);
+    axes.push_back(b.axes.m[i]);
+    for (int k = 0; k < 3; ++k) axes.push_back(a.axes.m[i].Cross(b.axes.m[k]));
+  }
+  const Vector3 d = b.position - a.position;
+  float least = 1e9f;
+  for (const Vector3& axis : axes) {
+    const float length = axis.Length();
+    if (length < 1e-4f) continue;  // edges in line: their face normals stand for the crossing
+    const Vector3 l = axis * (1.0f / length);
+    float reach = 0.0f;
+    for (int i = 0; i < 3; ++i) reach += kCrateHalf * (std::fabs(a.axes.m[i].Dot(l)) + std::fabs(b.axes.m[i].Dot(l)));
+    least = std::min(least, reach - std::fabs(d.Dot(l)));
+  }
+  return least;
+}
+
 float LowestCorner(const COrientation& crate) {
   float lowest = 1e9f;
   for (int i = 0; i < 8; ++i) {
@@ -187,66 +209,97 @@ TEST_F(VehicleRun, VehicleSettlesOnItsWheelsDrivesAndStopsOnTheHandBrakeWhileThe
   for (size_t i = 0; i < 4; ++i) EXPECT_FALSE(buggy.GetWheel(i).IsLocked());
 }
 
-// The crate is dropped on the vehicle's way east and rests; the vehicle strikes it at speed and shoves it
-// ahead until both stop, the vehicle behind it. Tick by tick neither hull enters the other, nor the crate
-// the ground.
-TEST_F(VehicleRun, CrateInThePathLandsIsStruckAndRestsWithNothingPassingThrough) {
+// Two crates are dropped on the vehicle's way east, the second turned half a right angle, and rest;
+// the vehicle strikes the first at speed and shoves it into the second, until all three stop, the vehicle
+// behind them. Tick by tick neither hull enters the other, nor a crate the ground or the other crate.
+TEST_F(VehicleRun, CratesInThePathLandAreStruckMeetAndRestWithNothingPassingThrough) {
   plat::srand(0);  // as vehicle_run seeds it
   CVehicleRun run(world);
   ASSERT_TRUE(run.Create(Path("buggy.mesh").c_str(), At(6.0f, 32.0f, kGround + 1.65f), Path("creature.mesh").c_str(),
                          At(6.0f, 36.0f, kGround + 1.4f)));
-  const float dropped = 1.0f;  // the crate's bottom above the ground
+  const float dropped = 1.0f;  // the crates' bottoms above the ground
+  COrientation turned = At(20.0f, 32.0f, kGround + kCrateHalf + dropped);
+  turned.RotateZ(0.785398f);
   ASSERT_TRUE(run.AddCrate(Path("crate.mesh").c_str(), At(12.0f, 32.0f, kGround + kCrateHalf + dropped)));
+  ASSERT_TRUE(run.AddCrate(Path("crate.mesh").c_str(), turned));
+  ASSERT_EQ(2u, run.GetCrateCount());
   CVehicle& buggy = *run.GetVehicle();
-  CBody& crate = *run.GetCrate();
+  CBody& crate = *run.GetCrate(0);
+  CBody& second = *run.GetCrate(1);
   VehicleControls idle, drive, brake;
   drive.throttle = 1.0f;
   brake.handBrake = true;
   const std::vector<CVehicleRun::Phase> plan = {{3.0f, idle}, {5.0f, drive}, {10.0f, brake}};
-  float deepest = -1e9f, lowest = 1e9f, fastest = 0.0f, struckAt = -1.0f;
+  float deepest = -1e9f, deepestCrates = -1e9f, lowest = 1e9f, fastest = 0.0f, struckAt = -1.0f;
   std::vector<std::string> told;
+  std::vector<float> pushedAtMeeting;  // the second crate's momentum along the ground after each meeting told
+  const float mass = BallMass(*DemoContent::BuildCrate());
   for (int tick = 1; tick <= 1000; ++tick) {
     const float before = Speed(buggy);
     fastest = std::max(fastest, before);
+    const size_t toldBefore = told.size();
     run.Run(tick * CVehicleRun::kTickSeconds, plan, &told);
-    ASSERT_EQ(&crate, run.GetCrate());
-    deepest = std::max(deepest, VehicleDepthInCrate(buggy, crate.GetFrame()));
-    lowest = std::min(lowest, LowestCorner(crate.GetFrame()));
+    ASSERT_TRUE(&crate == run.GetCrate(0) && &second == run.GetCrate(1));
+    for (const CBody* c : {&crate, &second}) {
+      deepest = std::max(deepest, VehicleDepthInCrate(buggy, c->GetFrame()));
+      lowest = std::min(lowest, LowestCorner(c->GetFrame()));
+    }
+    deepestCrates = std::max(deepestCrates, CrateDepthInCrate(crate.GetFrame(), second.GetFrame()));
+    for (size_t i = toldBefore; i < told.size(); ++i)
+      if (told[i].find(" crate 2 meets crate 1: ") != std::string::npos) {
+        const Vector3 v = second.GetState().velocity;
+        pushedAtMeeting.push_back(mass * std::sqrt(v.x * v.x + v.y * v.y));
+      }
     if (struckAt < 0.0f && crate.GetState().velocity.x > 1.0f) {
       struckAt = run.GetClock();
       EXPECT_LT(Speed(buggy), before - 0.3f) << "the impact slows the vehicle";
     }
   }
-  EXPECT_LT(deepest, 0.02f) << "the vehicle entered the crate";
-  EXPECT_GT(lowest, kGround - 0.02f) << "the crate entered the ground";
+  EXPECT_LT(deepest, 0.02f) << "the vehicle entered a crate";
+  EXPECT_LT(deepestCrates, 0.02f) << "a crate entered the other";
+  EXPECT_GT(lowest, kGround - 0.02f) << "a crate entered the ground";
   EXPECT_TRUE(struckAt > 3.5f && struckAt < 5.0f) << struckAt;
   EXPECT_GT(fastest, 7.0f);
-  // Both stopped on the ground, the crate flat on a face with the vehicle behind it.
-  const RigidBodyState& c = crate.GetState();
-  EXPECT_LT(c.velocity.Length(), 0.1f);
-  EXPECT_NEAR(kGround, LowestCorner(crate.GetFrame()), 0.02f);
-  EXPECT_NEAR(1.0f, std::fabs(c.rotation.m[2].z), 1e-3f);
+  // All stopped on the ground, the crates flat on a face, the first shoved into the second, the vehicle
+  // behind them.
+  for (const CBody* c : {&crate, &second}) {
+    EXPECT_LT(c->GetState().velocity.Length(), 0.1f);
+    EXPECT_NEAR(kGround, LowestCorner(c->GetFrame()), 0.02f);
+    EXPECT_NEAR(1.0f, std::fabs(c->GetState().rotation.m[2].z), 1e-3f);
+    EXPECT_NEAR(32.0f, c->GetState().position.y, 1.0f);
+  }
   EXPECT_LT(Speed(buggy), 0.05f);
+  const RigidBodyState& c = crate.GetState();
   EXPECT_GT(c.position.x, 12.0f + 5.0f) << "shoved along";
+  EXPECT_GT(second.GetState().position.x, 20.0f + 5.0f) << "shoved along by the first";
   const float gap = c.position.x - buggy.GetState().position.x;
   EXPECT_TRUE(gap > 1.6f && gap < 2.5f) << gap;
-  EXPECT_NEAR(32.0f, c.position.y, 0.5f);
-  // The impulses told: the landing's lies between the crate's momentum on meeting the ground
-  // (from rest, v = sqrt(2 g h)) and twice that (a bounce at most turns it round); every strike pushes.
-  const float momentum = BallMass(*DemoContent::BuildCrate()) * std::sqrt(2.0f * kG * dropped);
-  int landings = 0, strikes = 0;
+  // The impulses told: a landing's lies between the crate's momentum on meeting the ground (from rest,
+  // v = sqrt(2 g h)) and twice that (a bounce at most turns it round); every strike pushes; the first
+  // meeting of the crates, the second one still, gives it the momentum it leaves with (the ground's
+  // friction takes a little of it within the tick).
+  const float momentum = mass * std::sqrt(2.0f * kG * dropped);
+  int landings = 0, strikes = 0, meetings = 0;
   for (const std::string& line : told) {
     float at = 0.0f, impulse = 0.0f;
-    if (std::sscanf(line.c_str(), "t=%f crate lands: impulse %f", &at, &impulse) == 2) {
+    if (std::sscanf(line.c_str(), "t=%f crate %*u lands: impulse %f", &at, &impulse) == 2) {
       ++landings;
       EXPECT_TRUE(impulse >= momentum && impulse <= 2.0f * momentum) << line << ", momentum " << momentum;
-    } else if (std::sscanf(line.c_str(), "t=%f crate struck by the vehicle: impulse %f", &at, &impulse) == 2) {
+    } else if (std::sscanf(line.c_str(), "t=%f crate 1 struck by the vehicle: impulse %f", &at, &impulse) == 2) {
       ++strikes;
       EXPECT_GT(impulse, 0.0f) << line;
+    } else if (std::sscanf(line.c_str(), "t=%f crate 2 meets crate 1: impulse %f", &at, &impulse) == 2) {
+      if (meetings++ == 0) {
+        ASSERT_FALSE(pushedAtMeeting.empty());
+        EXPECT_NEAR(pushedAtMeeting[0], impulse, 0.03f * impulse) << line;
+      }
+    } else {
+      EXPECT_EQ(std::string::npos, line.find(" struck ")) << "only the first crate is in the vehicle's way: " << line;
     }
   }
-  EXPECT_EQ(1, landings);
+  EXPECT_EQ(2, landings);
   EXPECT_GE(strikes, 1);
+  EXPECT_GE(meetings, 1);
 }
 
 TEST_F(VehicleRun, CreaturePlacedIntoAWallIsRefusedAndKeepsItsFrame) {
@@ -351,6 +404,12 @@ TEST_F(VehicleRun, CreateMessagesRoundTripAndHostileOnesLeaveNothing) {
                                CVehicle::kTypeCode, 0);
   world.HandleMessage(0, shortMessage);
   EXPECT_EQ(count, ObjectCount());
+  // A crate is made by its owner, not of a vehicle's model; no factory makes one, so it has no create message.
+  CVehicleRun run(world);
+  EXPECT_FALSE(run.AddCrate(model.c_str(), At(30, 34, 5)));
+  ASSERT_TRUE(run.AddCrate(Path("crate.mesh").c_str(), At(30, 34, 5)));
+  EXPECT_EQ(count + 1, ObjectCount());
+  EXPECT_EQ(nullptr, run.GetCrate()->BuildCreateMessage(true));
 }
 
 TEST_F(VehicleRun, SavedStateComesBackExactlyAndARunawayStepIsRefused) {
@@ -402,7 +461,9 @@ TEST_F(VehicleRun, SavedStateComesBackExactlyAndARunawayStepIsRefused) {
 
 // The runner program on the written demo meshes: the level's ground is filed in an octree of the
 // level's box (none of it left in the root), and the run ends with the buggy held east of its start,
-// behind the crate it struck, which it tells of and which rests where the last line shows it.
+// behind the crate it struck, which it tells of and which rests where the last line shows it; each
+// crate's rest is told once, and the crates' meeting as it happens. Without a crate model it says so
+// and fails.
 TEST(VehicleRunProgram, LaysTheLevelInItsBoxAndDrivesTheBuggyEastToAStop) {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -423,18 +484,43 @@ TEST(VehicleRunProgram, LaysTheLevelInItsBoxAndDrivesTheBuggyEastToAStop) {
   ASSERT_EQ(2, std::sscanf(text.c_str() + last, "t=10.00 vehicle at (%f %f", &x, &y));
   EXPECT_TRUE(x > 6.0f + 8.0f && std::fabs(y - 32.0f) < 0.1f) << x << " " << y;
   EXPECT_NE(std::string::npos, text.find("hand 1", last)) << "held on the hand brake";
-  const size_t landed = text.find(" crate lands: impulse ");
-  const size_t struck = text.rfind(" crate struck by the vehicle: impulse ");
-  const size_t rest = text.rfind(" crate at rest at (");
-  ASSERT_TRUE(landed < struck && struck < rest && rest < last) << text.substr(0, 4000);
+  const size_t landed = text.find(" crate 1 lands: impulse ");
+  const size_t struck = text.rfind(" crate 1 struck by the vehicle: impulse ");
+  const size_t met = text.find(" crate 2 meets crate 1: impulse ");
+  const size_t rest = text.rfind(" crate 1 at rest at (");
+  ASSERT_TRUE(landed < struck && struck < rest && rest < last && met < rest) << text.substr(0, 4000);
   float cx = 0.0f, cy = 0.0f, cz = 0.0f, lx = 0.0f, ly = 0.0f, lz = 0.0f;
-  ASSERT_EQ(3, std::sscanf(text.c_str() + rest, " crate at rest at (%f %f %f)", &cx, &cy, &cz));
-  const size_t lastCrate = text.find("| crate at (", last);
+  ASSERT_EQ(3, std::sscanf(text.c_str() + rest, " crate 1 at rest at (%f %f %f)", &cx, &cy, &cz));
+  const size_t lastCrate = text.find("| crate 1 at (", last);
   ASSERT_NE(std::string::npos, lastCrate);
-  ASSERT_EQ(3, std::sscanf(text.c_str() + lastCrate, "| crate at (%f %f %f)", &lx, &ly, &lz));
+  ASSERT_EQ(3, std::sscanf(text.c_str() + lastCrate, "| crate 1 at (%f %f %f)", &lx, &ly, &lz));
   EXPECT_TRUE(cx == lx && cy == ly && cz == lz) << "it stayed where it came to rest";
   EXPECT_NEAR(kGround + 0.5f, cz, 0.02f);
   EXPECT_GT(cx - x, 1.6f) << "the buggy stopped behind it";
+  // Each crate rests after its landing and after the shove; a rest is told once, so two told rests
+  // of one crate lie apart by more than it may shift while still.
+  for (const char* crate : {"crate 1", "crate 2"}) {
+    std::vector<Vector3> rests;
+    const std::string key = std::string(" ") + crate + " at rest at (";
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+      Vector3 p;
+      ASSERT_EQ(3, std::sscanf(text.c_str() + at + key.size(), "%f %f %f", &p.x, &p.y, &p.z));
+      rests.push_back(p);
+    }
+    EXPECT_EQ(2u, rests.size()) << crate;
+    for (size_t i = 1; i < rests.size(); ++i)
+      EXPECT_GT((rests[i] - rests[i - 1]).Length(), CVehicleRun::kStillMetres) << crate << " told at rest twice";
+  }
+
+  // Without the crate's model the vehicle and the creature are made, the crate is not: it says so and fails.
+  std::filesystem::remove(meshes + "/crate.mesh");
+  const std::string code = folder.Path() + "code.txt";  // the exit code as the shell tells it
+  std::system((program + " " + folder.Path() + " >" + output + " 2>&1; echo $? >" + code).c_str());
+  EXPECT_EQ("1\n", testing_support::ReadBytes(code));
+  const std::string refused = testing_support::ReadBytes(output);
+  EXPECT_NE(std::string::npos, refused.find("vehicle_run: the crate could not be made from " + folder.Path()))
+      << refused;
+  EXPECT_EQ(std::string::npos, refused.find("t=")) << "nothing runs";
 }
 
 TEST(VehicleControls, DriverKeysComeFromTheVehicleRowsOfTheKeyTable) {

@@ -83,7 +83,6 @@ TEST(ObjectFactory, RegistrationReplacesRemovesAndCoversExactlyTheGamesCodes) {
                                                     {13, "<Mine>"},
                                                     {17, "<Shield>"},
                                                     {18, "<Turret>"},
-                                                    {19, "<Body>"},
                                                     {40, "<Skatable Section>"},
                                                     {41, "<Skatable Facility>"},
                                                     {42, "<Skater>"}};
