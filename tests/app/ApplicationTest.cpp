@@ -767,6 +767,12 @@ TEST_F(ShellTest, TheDebugPauseKeepsTheWindowServedSoItCanStillBeClosed) {
   DestroyWindow(pauser);
 }
 
+// Its address stands for the program's module. The window class lives as long as the process, so
+// every start in it is of the same module, whichever test starts first.
+namespace {
+int g_programModule = 0;
+}  // namespace
+
 TEST_F(ShellTest, WinMainWorksFromTheProgramFolderWhateverTheArgumentsSay) {
   plat::srand(12345);
   // With a second card in the machine, the start asks once which card to use.
@@ -775,8 +781,7 @@ TEST_F(ShellTest, WinMainWorksFromTheProgramFolderWhateverTheArgumentsSay) {
   GetDisplayMachine().drivers[1].primary = false;
   int asked = 0;
   SetDriverDialogChooser([&asked](const std::vector<std::string>&) { return ++asked; });
-  int module = 0;  // its address stands for the program's module
-  EXPECT_EQ(0, WinMain(&module, nullptr, "kelvarun /somewhere/else\\entirely -L3", SW_SHOWNORMAL));
+  EXPECT_EQ(0, WinMain(&g_programModule, nullptr, "kelvarun /somewhere/else\\entirely -L3", SW_SHOWNORMAL));
   EXPECT_EQ(1, asked);
   EXPECT_EQ(7u, PickedDriverGuid().Data1);
   ResetDisplayMachine();
@@ -792,8 +797,8 @@ TEST_F(ShellTest, WinMainWorksFromTheProgramFolderWhateverTheArgumentsSay) {
   EXPECT_EQ(nullptr, FindWindowA("Kelvarun", nullptr)) << "the window goes with the program";
   // The class outlives the window: it shows the arrow cursor over the window colour.
   WNDCLASSA windowClass{};
-  ASSERT_TRUE(GetClassInfoA(&module, "kelvarun", &windowClass));
-  EXPECT_EQ(&module, windowClass.hInstance);
+  ASSERT_TRUE(GetClassInfoA(&g_programModule, "kelvarun", &windowClass));
+  EXPECT_EQ(&g_programModule, windowClass.hInstance);
   EXPECT_EQ(IDC_ARROW, windowClass.hCursor);
   EXPECT_EQ(COLOR_WINDOW + 1, windowClass.hbrBackground);
   EXPECT_EQ(CS_HREDRAW | CS_VREDRAW, windowClass.style);
@@ -830,7 +835,7 @@ TEST_F(ShellTest, ClosingTheWindowShutsDownOnceAndASecondCopyHandsOver) {
     };
     GetGameWorld()->AddLayerOnTop(std::unique_ptr<CGameActionLayer>(driver));
   };
-  EXPECT_EQ(0, WinMain(nullptr, nullptr, "kelvarun pvs 5 rays", SW_SHOWNORMAL));  // windowed, so framed
+  EXPECT_EQ(0, WinMain(&g_programModule, nullptr, "kelvarun pvs 5 rays", SW_SHOWNORMAL));  // windowed, so framed
   EXPECT_EQ(0, secondCopyStatus) << ReadBytes(output);
   EXPECT_GE(restoresSeen, 1);
   EXPECT_EQ(0, framesAfterClose) << "no tick runs once the window is closed";
