@@ -40,7 +40,9 @@ bool CCloudLayer::Init(const CloudLayerRecord& record, const Vector3& origin, CR
                                                  FindEffectTexture(resources, record.texture, "CCloudLayer"));
   std::unique_ptr<ShadedMesh> mesh = GenerateFractalTerrain(
       box, record.roughness, LevelsForDetail(record.levels, effectDetail), &texture, true);
-  if (!mesh || !mesh->ComputeNormalsAndBounds(kFullTurn) || !mesh->BuildVertexSharing()) {
+  // The grid's adjacency, found by index arithmetic, serves both the normals and the sharing.
+  if (!mesh || !mesh->BuildGridEdgeAdjacency() || !mesh->ComputeNormalsAndBounds(kFullTurn) ||
+      !mesh->BuildVertexSharing()) {
     DebugPrintf("CCloudLayer: no cloud surface could be made\n");
     return false;
   }

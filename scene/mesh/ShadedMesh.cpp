@@ -403,6 +403,8 @@ void ShadedMesh::ComputeAllFaceNormals() {
 
 bool ShadedMesh::BuildEdgeAdjacency() {
   if (!allPositions || !indices || !IndicesValid()) return false;
+  // Built before, it was built without a split: the faces have not changed since.
+  if (halfEdges) return true;
   TriMesh probe;
   if (!probe.Allocate(vertexCount, faceCount)) return false;
   std::copy(allPositions, allPositions + vertexCount, probe.positions);
@@ -510,13 +512,17 @@ bool ShadedMesh::ComputeNormalsAndBounds(float smoothingAngle) {
     return false;
   }
   flags |= kFlagCompressedNormals;
-  // The adjacency is built on a scratch copy of frame 0: building it may split vertices,
-  // which would change this mesh's index array and only one frame of its positions.
+  // Without an adjacency of its own (one built without a split, so the same), the mesh's is
+  // built on a scratch copy of frame 0: building it may split vertices, which would change
+  // this mesh's index array and only one frame of its positions.
   TriMesh scratch;
-  if (!scratch.Allocate(vertexCount, faceCount)) return false;
-  std::copy(allPositions, allPositions + vertexCount, scratch.positions);
-  std::copy(indices, indices + 3 * static_cast<size_t>(faceCount), scratch.indices);
-  if (!scratch.BuildEdgeAdjacency()) return false;
+  if (!halfEdges) {
+    if (!scratch.Allocate(vertexCount, faceCount)) return false;
+    std::copy(allPositions, allPositions + vertexCount, scratch.positions);
+    std::copy(indices, indices + 3 * static_cast<size_t>(faceCount), scratch.indices);
+    if (!scratch.BuildEdgeAdjacency()) return false;
+  }
+  const TriMesh& adjacency = halfEdges ? *this : scratch;
 
   std::vector<Vector3> frame0(faceCount);
   for (uint32_t f = 0; f < faceCount; ++f) {
@@ -536,25 +542,25 @@ bool ShadedMesh::ComputeNormalsAndBounds(float smoothingAngle) {
   corners.reserve(3 * static_cast<size_t>(faceCount));
   const size_t limit = 3 * static_cast<size_t>(faceCount);
   auto claim = [&](const TriMeshHalfEdge* h) {
-    const uint32_t id = static_cast<uint32_t>(h - scratch.halfEdges);
+    const uint32_t id = static_cast<uint32_t>(h - adjacency.halfEdges);
     MeshCorner& c = faceRecords[id / 3].corners[id % 3];
     if (c.normal != kNone) return;
     c.normal = static_cast<uint32_t>(records.size() - 1);
     corners.push_back(id);
   };
   auto smooth = [&](const TriMeshHalfEdge* a, int32_t twin) {
-    return twin >= 0 && AngleBetween(frame0[a->face], frame0[scratch.halfEdges[twin].face]) < smoothingAngle;
+    return twin >= 0 && AngleBetween(frame0[a->face], frame0[adjacency.halfEdges[twin].face]) < smoothingAngle;
   };
   for (uint32_t f = 0; f < faceCount; ++f) {
     for (uint32_t k = 0; k < 3; ++k) {
       if (faceRecords[f].corners[k].normal != kNone) continue;
       records.push_back(MeshNormalRecord{indices[3 * f + k], static_cast<uint32_t>(corners.size()), 0});
-      const TriMeshHalfEdge* start = scratch.GetFaceHalfEdge(f, k);
+      const TriMeshHalfEdge* start = adjacency.GetFaceHalfEdge(f, k);
       claim(start);
       bool closed = false;
       const TriMeshHalfEdge* h = start;
       for (size_t step = 0; step < limit && smooth(h, h->twin); ++step) {
-        h = scratch.NextEdgeAroundVertex(h);
+        h = adjacency.NextEdgeAroundVertex(h);
         if (h == start) {
           closed = true;
           break;
@@ -563,9 +569,9 @@ bool ShadedMesh::ComputeNormalsAndBounds(float smoothingAngle) {
       }
       h = start;
       for (size_t step = 0; !closed && step < limit; ++step) {
-        const TriMeshHalfEdge* before = &scratch.halfEdges[h->prev];
+        const TriMeshHalfEdge* before = &adjacency.halfEdges[h->prev];
         if (!smooth(h, before->twin)) break;
-        h = scratch.PrevEdgeAroundVertex(h);
+        h = adjacency.PrevEdgeAroundVertex(h);
         if (h == start) break;
         claim(h);
       }

@@ -16,6 +16,31 @@ uint64_t EdgeCode(uint64_t v, uint32_t a, uint32_t b) { return v * std::min(a, b
 
 constexpr size_t kMinHashEntries = 100;
 
+// Everything of half-edge i but its twin and edge mark, which need the faces around it.
+void LinkHalfEdge(TriMeshHalfEdge& e, uint32_t i, const uint16_t* indices) {
+  const uint32_t base = 3 * (i / 3);
+  e.from = indices[i];
+  e.to = indices[base + (i % 3 + 1) % 3];
+  e.face = i / 3;
+  e.next = base + (i % 3 + 1) % 3;
+  e.prev = base + (i % 3 + 2) % 3;
+}
+
+// Vertices a side when the faces are laid out as an n x n vertex grid: cells row by row, each
+// the faces {a, a + n, a + 1} and {a + n, a + n + 1, a + 1} with a = r n + c; else 0.
+uint32_t GridSide(const TriMesh& mesh) {
+  const uint32_t n = static_cast<uint32_t>(std::lround(std::sqrt(static_cast<double>(mesh.vertexCount))));
+  if (n < 2 || n * n != mesh.vertexCount || mesh.faceCount != 2 * (n - 1) * (n - 1) || !mesh.indices) return 0;
+  const uint16_t* t = mesh.indices;
+  for (uint32_t r = 0; r + 1 < n; ++r) {
+    for (uint32_t c = 0; c + 1 < n; ++c, t += 6) {
+      const uint32_t a = r * n + c, b = a + n;
+      if (t[0] != a || t[1] != b || t[2] != a + 1 || t[3] != b || t[4] != b + 1 || t[5] != a + 1) return 0;
+    }
+  }
+  return n;
+}
+
 }  // namespace
 
 void ComputeBoundingSphere(const Vector3* points, uint32_t count, Vector3& centre, float& radius) {
@@ -253,12 +278,7 @@ bool TriMesh::BuildEdgeAdjacency() {
   edges.reserve(std::max<size_t>(kMinHashEntries, count));
   for (uint32_t i = 0; i < count; ++i) {
     TriMeshHalfEdge& e = halfEdges[i];
-    const uint32_t base = 3 * (i / 3);
-    e.from = indices[i];
-    e.to = indices[base + (i % 3 + 1) % 3];
-    e.face = i / 3;
-    e.next = base + (i % 3 + 1) % 3;
-    e.prev = base + (i % 3 + 2) % 3;
+    LinkHalfEdge(e, i, indices);
     e.twin = -1;
     e.edgeMark = 1;
     vertexHalfEdges[e.from] = static_cast<int32_t>(i);
@@ -280,6 +300,38 @@ bool TriMesh::BuildEdgeAdjacency() {
     e.twin = static_cast<int32_t>(it->second);
     other.twin = static_cast<int32_t>(i);
     other.edgeMark = 0;
+  }
+  return true;
+}
+
+bool TriMesh::BuildGridEdgeAdjacency() {
+  const uint32_t n = GridSide(*this);
+  if (n == 0) return false;
+  FreeAdjacency();
+  const uint32_t count = 3 * faceCount;
+  halfEdges = new TriMeshHalfEdge[count];
+  std::memset(halfEdges, 0xFF, sizeof(TriMeshHalfEdge) * count);
+  vertexHalfEdges = new int32_t[vertexCount];
+  std::fill(vertexHalfEdges, vertexHalfEdges + vertexCount, -1);
+  const uint32_t cells = n - 1;
+  for (uint32_t r = 0; r < cells; ++r) {
+    for (uint32_t c = 0; c < cells; ++c) {
+      // A cell's six half-edges: the upper face's left side, diagonal and top side, then the
+      // lower face's bottom side, right side and diagonal; the sides pair with the neighbour cells'.
+      const int32_t e = static_cast<int32_t>(6 * (r * cells + c)), row = static_cast<int32_t>(6 * cells);
+      const int32_t twins[6] = {c > 0 ? e - 2 : -1,         e + 5,
+                                r > 0 ? e - row + 3 : -1,   r + 1 < cells ? e + row + 2 : -1,
+                                c + 1 < cells ? e + 6 : -1, e + 1};
+      for (int32_t k = 0; k < 6; ++k) {
+        const uint32_t i = static_cast<uint32_t>(e + k);
+        TriMeshHalfEdge& h = halfEdges[i];
+        LinkHalfEdge(h, i, indices);
+        h.twin = twins[k];
+        // As the general build marks them: the half-edge of a pair met last.
+        h.edgeMark = twins[k] < e + k ? 1 : 0;
+        vertexHalfEdges[h.from] = static_cast<int32_t>(i);
+      }
+    }
   }
   return true;
 }

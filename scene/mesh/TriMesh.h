@@ -85,6 +85,10 @@ class TriMesh {
   int32_t SplitInconsistentVertices(std::vector<uint32_t>& out);
   // Splits, grows the positions, then builds the half-edges once. False when refused.
   bool BuildEdgeAdjacency();
+  // The same half-edges for faces laid out as an n x n vertex grid (n n vertices; cells row by
+  // row, each the faces {a, a + n, a + 1} and {a + n, a + n + 1, a + 1} with a = r n + c), found
+  // by index arithmetic: a grid needs no split. False, nothing changed, for any other layout.
+  bool BuildGridEdgeAdjacency();
 
   const TriMeshHalfEdge* GetHalfEdge(uint32_t i) const { return &halfEdges[i]; }
   const TriMeshHalfEdge* GetFaceHalfEdge(uint32_t f, uint32_t k) const { return &halfEdges[3 * f + k]; }

@@ -14,13 +14,31 @@ namespace {
 
 bool SameCorner(const uint32_t (&a)[3], const uint32_t (&b)[3]) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
 
+// Vertices at which every face has the same corner record: no group can conflict there, so
+// their rings need no walk (on a smooth surface of one texture that is every vertex).
+std::vector<bool> UniformVertices(const TriMesh& mesh, const VertexSharingFace* faces) {
+  std::vector<bool> uniform(mesh.vertexCount, true);
+  std::vector<uint32_t> first(mesh.vertexCount, 0xFFFFFFFFu);
+  for (uint32_t i = 0; i < 3 * mesh.faceCount; ++i) {
+    const uint32_t v = mesh.halfEdges[i].from;
+    if (v >= mesh.vertexCount) continue;  // such a vertex keeps its ring walk
+    if (first[v] == 0xFFFFFFFFu) {
+      first[v] = i;
+    } else if (!SameCorner(faces[i / 3].corners[i % 3], faces[first[v] / 3].corners[first[v] % 3])) {
+      uniform[v] = false;
+    }
+  }
+  return uniform;
+}
+
 class GroupBuilder {
   const TriMesh& m_mesh;
   const VertexSharingFace* m_faces;
+  const std::vector<bool> m_uniform;
 
  public:
   GroupBuilder(const TriMesh& mesh, const VertexSharingFace* faces)
-      : m_mesh(mesh), m_faces(faces), m_group(mesh.faceCount, -1) {}
+      : m_mesh(mesh), m_faces(faces), m_uniform(UniformVertices(mesh, faces)), m_group(mesh.faceCount, -1) {}
 
   void Run() {
     for (uint32_t f = 0; f < m_mesh.faceCount; ++f) {
@@ -57,6 +75,8 @@ class GroupBuilder {
   bool Conflicts(uint32_t face, int32_t group) const {
     std::vector<const TriMeshHalfEdge*> ring;
     for (uint32_t c = 0; c < 3; ++c) {
+      const uint32_t v = m_mesh.GetFaceHalfEdge(face, c)->from;
+      if (v < m_uniform.size() && m_uniform[v]) continue;
       ring.clear();
       m_mesh.CollectVertexRing(ring, m_mesh.GetFaceHalfEdge(face, c));
       for (const TriMeshHalfEdge* e : ring) {
@@ -70,7 +90,8 @@ class GroupBuilder {
   }
 
   void Place(uint32_t face, std::deque<uint32_t>& queue) {
-    std::vector<int32_t> candidates;
+    int32_t candidates[3];  // at most one group across each edge
+    int32_t* end = candidates;
     for (uint32_t k = 0; k < 3; ++k) {
       const TriMeshHalfEdge* twin = Across(face, k);
       if (!twin) continue;
@@ -78,21 +99,20 @@ class GroupBuilder {
       if (Matches(face, k, *twin)) {
         if (neighbourGroup < 0) {
           queue.push_back(twin->face);
-        } else if (std::find(candidates.begin(), candidates.end(), neighbourGroup) == candidates.end() &&
-                   !Conflicts(face, neighbourGroup)) {
-          candidates.push_back(neighbourGroup);
+        } else if (std::find(candidates, end, neighbourGroup) == end && !Conflicts(face, neighbourGroup)) {
+          *end++ = neighbourGroup;
         }
       } else if (neighbourGroup >= 0) {
-        candidates.erase(std::remove(candidates.begin(), candidates.end(), neighbourGroup), candidates.end());
+        end = std::remove(candidates, end, neighbourGroup);
       }
     }
-    if (candidates.empty()) {
+    if (end == candidates) {
       m_group[face] = static_cast<int32_t>(m_members.size());
       m_members.push_back({face});
       m_slots.push_back(m_faces[face].textureSlot);
     } else {
-      m_group[face] = candidates.front();
-      m_members[candidates.front()].push_back(face);
+      m_group[face] = candidates[0];
+      m_members[candidates[0]].push_back(face);
     }
   }
 };

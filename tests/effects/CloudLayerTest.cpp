@@ -1,6 +1,7 @@
 // Cloud layers: the fractal surface a layer makes over its box, at the levels the effect detail
-// allows; its drift over a long run; and its drawing as sky, behind the scene and whole however
-// short the view's depth range is, down to the horizon from anywhere on the demo level's flight.
+// allows, bit for bit what the general mesh path makes; its drift over a long run; and its
+// drawing as sky, behind the scene and whole however short the view's depth range is, down to
+// the horizon from anywhere on the demo level's flight.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +11,10 @@
 
 #include "effects/CloudLayer.h"
 #include "effects/CloudLayerRecord.h"
+#include "physics/terrain/FractalTerrain.h"
 #include "platform/system/Platform.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/mesh/VertexSharingTable.h"
 #include "tests/support/RecordingScene.h"
 #include "tools/DemoContentEffects.h"
 
@@ -54,6 +57,26 @@ float LowestRowOnColumn(const std::vector<ScreenVertex>& corners, float x) {
   return lowest;
 }
 
+// Every array a surface's drawing reads: positions, faces, adjacency, shared normals, render groups.
+std::vector<uint8_t> SurfaceBytes(const ShadedMesh& m) {
+  std::vector<uint8_t> bytes;
+  auto add = [&bytes](const void* p, size_t size) {
+    bytes.insert(bytes.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + size);
+  };
+  const size_t v = m.vertexCount, f = m.faceCount, n = m.normalCount;
+  add(m.positions, v * sizeof(Vector3));
+  add(m.indices, 6 * f);
+  add(m.halfEdges, 3 * f * sizeof(TriMeshHalfEdge));
+  add(m.vertexHalfEdges, 4 * v);
+  add(m.faceRecords, f * sizeof(MeshFaceRecord));
+  add(m.normalRecords, n * sizeof(MeshNormalRecord));
+  add(m.cornerList, 12 * f);
+  add(m.compressedNormals, 2 * n);
+  bytes.resize(bytes.size() + m.sharingTable->GetFileSize());
+  m.sharingTable->Write(bytes.data() + bytes.size() - m.sharingTable->GetFileSize());
+  return bytes;
+}
+
 }  // namespace
 
 TEST(CloudLayer, MakesAFractalSurfaceOverItsBoxWithTheLevelsTheEffectDetailAllows) {
@@ -86,6 +109,21 @@ TEST(CloudLayer, MakesAFractalSurfaceOverItsBoxWithTheLevelsTheEffectDetailAllow
       // Displacement may lift a point above the box by at most the sum of its halved amplitudes.
       ASSERT_TRUE(p.z >= box.min.z - 20.0f && p.z <= box.max.z + 20.0f) << v << " " << p.z;
     }
+  }
+  // Bit for bit the surface any mesh gets from the same draws through the general adjacency
+  // (edge hashing), from the smallest grid to the largest.
+  for (const uint32_t levels : {0u, 1u, 3u, kMaxFractalTerrainLevels}) {
+    plat::srand(levels + 3);
+    CCloudLayer layer;
+    ASSERT_TRUE(layer.Init(Layer(levels), Vector3(), nullptr, 1.0f));
+    plat::srand(levels + 3);
+    CTextureProperties* none = nullptr;
+    const std::unique_ptr<ShadedMesh> g = GenerateFractalTerrain(Layer(levels).box, 0.5f, levels, &none, true);
+    ASSERT_TRUE(g && g->ComputeNormalsAndBounds(6.2831855f) && g->BuildVertexSharing());
+    const ShadedMesh& m = *layer.GetMesh();
+    ASSERT_TRUE(m.vertexCount == g->vertexCount && m.faceCount == g->faceCount && m.normalCount == g->normalCount)
+        << levels;
+    EXPECT_TRUE(SurfaceBytes(m) == SurfaceBytes(*g)) << levels;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <Eigen/Dense>
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <map>
@@ -54,6 +55,17 @@ void MakeSoup(TriMesh& mesh, int vertices, int faces) {
   std::vector<uint16_t> c;
   for (int f = 0; f < 3 * faces; ++f) c.push_back(static_cast<uint16_t>(plat::rand() % vertices));
   Fill(mesh, points, c);
+}
+
+// n x n vertex grid laid out cell by cell, row by row, as a square grid mesh is.
+void MakeGrid(TriMesh& mesh, int n) {
+  std::vector<uint16_t> c;
+  for (int a = 0; a + n < n * n; ++a) {
+    if (a % n + 1 < n)
+      c.insert(c.end(),
+               {uint16_t(a), uint16_t(a + n), uint16_t(a + 1), uint16_t(a + n), uint16_t(a + n + 1), uint16_t(a + 1)});
+  }
+  Fill(mesh, std::vector<Vector3>(n * n), c);
 }
 
 // Twins, marks and vertex entries of a built adjacency against a brute-force scan.
@@ -148,10 +160,12 @@ TEST(TriMeshAdjacency, SharedAndRepeatedEdges) {
 
 TEST(TriMeshAdjacency, RandomMeshesMatchBruteForceAndKeepTheirShape) {
   plat::srand(11);
-  for (int round = 0; round < 60; ++round) {
+  for (int round = 0; round < 90; ++round) {
     TriMesh mesh;
     if (round % 3 == 0) {
       MakeSphere(mesh, 3 + round % 7, 3 + round % 5);
+    } else if (round % 3 == 1) {
+      MakeGrid(mesh, 2 + (round / 3) % 8);
     } else {
       MakeSoup(mesh, 4 + round % 20, 1 + round * 2);
     }
@@ -159,12 +173,25 @@ TEST(TriMeshAdjacency, RandomMeshesMatchBruteForceAndKeepTheirShape) {
     for (uint32_t i = 0; i < 3 * mesh.faceCount; ++i) corners.push_back(mesh.positions[mesh.indices[i]]);
     const uint32_t oldV = mesh.vertexCount;
     DebugCapture quiet;
-    ASSERT_TRUE(mesh.BuildEdgeAdjacency());
+    if (round % 3 == 1) {
+      // A grid's adjacency comes by index arithmetic, but only while every face is laid out as
+      // a grid's: one face flipped, or turned (the same triangle begun at another corner), is refused.
+      uint16_t* t = mesh.indices + 3 * (plat::rand() % mesh.faceCount);
+      const bool flip = round % 2;
+      flip ? std::swap(t[1], t[2]) : static_cast<void>(std::rotate(t, t + 1, t + 3));
+      ASSERT_FALSE(mesh.BuildGridEdgeAdjacency());
+      ASSERT_EQ(mesh.halfEdges, nullptr);
+      flip ? std::swap(t[1], t[2]) : static_cast<void>(std::rotate(t, t + 2, t + 3));
+      ASSERT_TRUE(mesh.BuildGridEdgeAdjacency());
+    } else {
+      ASSERT_FALSE(mesh.BuildGridEdgeAdjacency());
+      ASSERT_TRUE(mesh.BuildEdgeAdjacency());
+    }
     CheckAdjacency(mesh);
     // Splitting only renames corners: every corner keeps its position.
     for (uint32_t i = 0; i < 3 * mesh.faceCount; ++i) ASSERT_EQ(mesh.positions[mesh.indices[i]], corners[i]);
-    if (round % 3 == 0) {
-      EXPECT_EQ(mesh.vertexCount, oldV) << "a clean closed mesh needs no split";
+    if (round % 3 != 2) {
+      EXPECT_EQ(mesh.vertexCount, oldV) << "a clean mesh needs no split";
     }
   }
 }
