@@ -31,6 +31,20 @@ constexpr uint32_t kMaxIdsPerSquare = 256;
 // Terrain nodes saved and rebuilt from the same mesh stand at the same points.
 constexpr float kSamePlace = 1e-3f;
 
+// The sources the pieces are read with while a check runs; the park's own come back after it.
+class ScopedSources {
+ public:
+  explicit ScopedSources(const CSkatableSection::Sources& sources) : m_saved(CSkatableSection::GetSources()) {
+    CSkatableSection::SetSources(sources);
+  }
+  ~ScopedSources() { CSkatableSection::SetSources(m_saved); }
+  ScopedSources(const ScopedSources&) = delete;
+  ScopedSources& operator=(const ScopedSources&) = delete;
+
+ private:
+  CSkatableSection::Sources m_saved;
+};
+
 // A section record read without touching the park, to learn whether it reads and what it names.
 template <class T>
 class CRecordProbe final : public T {
@@ -453,8 +467,9 @@ bool Apply(CVerezIvor& park, const uint8_t* data, StagedFile& file, ControllerSa
 
 }  // namespace
 
-bool CSavedGame::Check(const uint8_t* data, size_t size) {
+bool CSavedGame::Check(const uint8_t* data, size_t size, const CSkatableSection::Sources& sources) {
   if (data == nullptr) return Fail("no data");
+  const ScopedSources withSources(sources);
   StagedFile file;
   Walker w(data, size);
   CByteCursor head = w.Here();

@@ -7,6 +7,7 @@
 #include "core/input/SkateSettings.h"
 #include "core/data/ResourceTable.h"
 #include "park/pieces/ObjectCatalog.h"
+#include "park/pieces/SkatableSection.h"
 #include "park/runner/ParkRunner.h"
 #include "park/saved/SavedGame.h"
 #include "park/world/VerezIvor.h"
@@ -55,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> file = fuzz_input::Bytes(data, size);
   ControllerSaveFields controller;
   // The check without a park passes whatever the park takes: it is the park's reading less what
-  // depends on the level.
-  const bool checked = CSavedGame::Check(file.data(), file.size());
+  // depends on the level, with the level's catalog and meshes.
+  const bool checked = CSavedGame::Check(file.data(), file.size(), CSkatableSection::GetSources());
   if (!CSavedGame::Load(park, controller, file.data(), file.size())) return 0;
   if (!checked) std::abort();
   CParkRunner runner(park);

@@ -554,15 +554,15 @@ TEST_F(SavedPark, EveryCutShortFileFailsAndLeavesTheParkAsItWas) {
     ControllerSaveFields c = controller;
     ASSERT_FALSE(CSavedGame::Load(park, c, file.data(), n)) << n;
     ASSERT_EQ(c.largestTrickBonus, controller.largestTrickBonus);
-    ASSERT_FALSE(CSavedGame::Check(file.data(), n)) << n;
+    ASSERT_FALSE(CSavedGame::Check(file.data(), n, CSkatableSection::GetSources())) << n;
   }
-  EXPECT_TRUE(CSavedGame::Check(file.data(), file.size()));
+  EXPECT_TRUE(CSavedGame::Check(file.data(), file.size(), CSkatableSection::GetSources()));
   EXPECT_EQ(SaveNow(), running);
   EXPECT_TRUE(TakeRelations(park) == relations);
   std::vector<uint8_t> longer = file;
   longer.push_back(0);
   EXPECT_FALSE(CSavedGame::Load(park, controller, longer.data(), longer.size()));
-  EXPECT_FALSE(CSavedGame::Check(longer.data(), longer.size()));
+  EXPECT_FALSE(CSavedGame::Check(longer.data(), longer.size(), CSkatableSection::GetSources()));
   EXPECT_FALSE(CSavedGame::Load(park, controller, nullptr, 10));
 }
 
