@@ -321,13 +321,15 @@ bool AssignIds(const CVerezIvor& park, const CGrid& grid, StagedFile& file) {
 }
 
 // The blocks after the park block, read and checked into file. Without a grid (a check of the file
-// alone) a grid block of the first version, whose length only the grid knows, ends the walk.
+// alone) a grid block of the first version, whose length only the grid knows, cannot be walked, nor
+// anything after it: the file is refused rather than passed half read.
 bool StageBlocks(Walker& w, const CGrid* grid, StagedFile& file) {
   if (!w.Marker(CSavedGame::kObjectsMarker)) return Fail("the object block marker is wrong");
   if (!StageSections(w, file)) return false;
   if (!w.Marker(CSavedGame::kGridMarker)) return Fail("the grid block marker is wrong");
   uint32_t gridVersion = 0;
-  if (grid == nullptr && w.Here().ReadU32(gridVersion) && gridVersion == 0) return true;
+  if (grid == nullptr && w.Here().ReadU32(gridVersion) && gridVersion == 0)
+    return Fail("the grid block is of the first version, whose length only the level's grid knows: not checked");
   std::unordered_set<uint32_t> pieces;
   for (const StagedSection& s : file.sections) pieces.insert(s.id);
   if (!StageGrid(w, grid, file, pieces)) return false;
