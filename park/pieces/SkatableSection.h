@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,9 +32,9 @@ class CSkatableSection : public CStructureBody, public CPathLinkOwner {
 
   // Where loading finds meshes and definitions; the program's world and catalog by default.
   struct Sources {
-    ShadedMesh* (*mesh)(int meshId);
-    const ObjectDefinition* (*definition)(int index);
-    ShadedMesh* (*terrainMesh)();
+    std::function<ShadedMesh*(int meshId)> mesh;
+    std::function<const ObjectDefinition*(int index)> definition;
+    std::function<ShadedMesh*()> terrainMesh;
   };
   static void SetSources(const Sources& sources);
   static const Sources& GetSources();

@@ -208,7 +208,7 @@ bool CSavedGame::LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller
   return Load(park, controller, bytes.data(), bytes.size(), base);
 }
 
-bool CSavedGame::CheckFile(const char* path) {
+bool CSavedGame::CheckFile(const char* path, const CSkatableSection::Sources& sources) {
   std::vector<uint8_t> bytes;
-  return ReadSavedFile(path, bytes) && Check(bytes.data(), bytes.size());
+  return ReadSavedFile(path, bytes) && Check(bytes.data(), bytes.size(), sources);
 }

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "park/pieces/SkatableSection.h"
 #include "park/saved/ControllerSaveFields.h"
 
 class CByteCursor;
@@ -50,12 +51,15 @@ class CSavedGame {
   static bool LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller, const char* path,
                            RecordBase base = RecordBase::kPark);
   // Checks a file as far as it can be without the park it would go into, so that a park of another
-  // level need not be given up for a file that cannot load: every block and record reads, the
-  // markers and trailers stand where they belong and nothing follows the last block. What depends
-  // on the level (the grid's size, the terrain) is left to Load; a grid block of the first version,
-  // which does not give its square count, ends the check. False (logged) when it fails.
-  static bool Check(const uint8_t* data, size_t size);
-  static bool CheckFile(const char* path);
+  // level (or the menu) need not be given up for a file that cannot load: every block and record
+  // reads, the pieces with the definitions and meshes and the terrain with the mesh that sources
+  // give (those of the file's own level, not whatever the process has loaded), the markers and
+  // trailers stand where they belong and nothing follows the last block. What depends on the
+  // running grid (its size, the terrain's nodes) is left to Load. A file that cannot be checked
+  // whole is refused: a grid block of the first version does not give its square count. False
+  // (logged) when it fails.
+  static bool Check(const uint8_t* data, size_t size, const CSkatableSection::Sources& sources);
+  static bool CheckFile(const char* path, const CSkatableSection::Sources& sources);
 
   // The park block: the park's record, the controller's figures, the current camera, the world
   // time and the clock.

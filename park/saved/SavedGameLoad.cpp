@@ -31,6 +31,20 @@ constexpr uint32_t kMaxIdsPerSquare = 256;
 // Terrain nodes saved and rebuilt from the same mesh stand at the same points.
 constexpr float kSamePlace = 1e-3f;
 
+// The sources the pieces are read with while a check runs; the park's own come back after it.
+class ScopedSources {
+ public:
+  explicit ScopedSources(const CSkatableSection::Sources& sources) : m_saved(CSkatableSection::GetSources()) {
+    CSkatableSection::SetSources(sources);
+  }
+  ~ScopedSources() { CSkatableSection::SetSources(m_saved); }
+  ScopedSources(const ScopedSources&) = delete;
+  ScopedSources& operator=(const ScopedSources&) = delete;
+
+ private:
+  CSkatableSection::Sources m_saved;
+};
+
 // A section record read without touching the park, to learn whether it reads and what it names.
 template <class T>
 class CRecordProbe final : public T {
@@ -307,13 +321,15 @@ bool AssignIds(const CVerezIvor& park, const CGrid& grid, StagedFile& file) {
 }
 
 // The blocks after the park block, read and checked into file. Without a grid (a check of the file
-// alone) a grid block of the first version, whose length only the grid knows, ends the walk.
+// alone) a grid block of the first version, whose length only the grid knows, cannot be walked, nor
+// anything after it: the file is refused rather than passed half read.
 bool StageBlocks(Walker& w, const CGrid* grid, StagedFile& file) {
   if (!w.Marker(CSavedGame::kObjectsMarker)) return Fail("the object block marker is wrong");
   if (!StageSections(w, file)) return false;
   if (!w.Marker(CSavedGame::kGridMarker)) return Fail("the grid block marker is wrong");
   uint32_t gridVersion = 0;
-  if (grid == nullptr && w.Here().ReadU32(gridVersion) && gridVersion == 0) return true;
+  if (grid == nullptr && w.Here().ReadU32(gridVersion) && gridVersion == 0)
+    return Fail("the grid block is of the first version, whose length only the level's grid knows: not checked");
   std::unordered_set<uint32_t> pieces;
   for (const StagedSection& s : file.sections) pieces.insert(s.id);
   if (!StageGrid(w, grid, file, pieces)) return false;
@@ -453,8 +469,9 @@ bool Apply(CVerezIvor& park, const uint8_t* data, StagedFile& file, ControllerSa
 
 }  // namespace
 
-bool CSavedGame::Check(const uint8_t* data, size_t size) {
+bool CSavedGame::Check(const uint8_t* data, size_t size, const CSkatableSection::Sources& sources) {
   if (data == nullptr) return Fail("no data");
+  const ScopedSources withSources(sources);
   StagedFile file;
   Walker w(data, size);
   CByteCursor head = w.Here();

@@ -24,6 +24,7 @@
 #include "core/input/SkateSettings.h"
 #include "core/world/WorldAccess.h"
 #include "core/math/Matrix4.h"
+#include "core/data/ByteCursor.h"
 #include "core/data/ResourceTable.h"
 #include "park/controller/GameLogic.h"
 #include "ui/park/GameHooks.h"
@@ -31,6 +32,7 @@
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
+#include "park/saved/SavedGameParkBlock.h"
 #include "park/skater/Skater.h"
 #include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
@@ -1455,8 +1457,8 @@ void CheckHeldPieceSquares(CVerezIvor& park, HWND window, const fs::path& screen
 
 // The park as a player with a display sees it. This test starts an X server of its own and runs
 // itself again there on SDL's X11 driver, once with each renderer option; that run plays title,
-// menu, instant action, the pause menu, quit to menu and (OpenGL) instant action again through the
-// window, and reads the park's frames back from the X server's screen.
+// menu, a saved game loaded as the first thing, the pause menu, quit to menu and (OpenGL) instant
+// action through the window, and reads the park's frames back from the X server's screen.
 TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
   const char* screen = std::getenv("KELVARUN_X_SCREEN");
   if (!screen) {
@@ -1512,11 +1514,35 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
       if (ProjectToPixel(skater->GetBounds().GetCenter(), x, y) && !Inside(palette, x, y, 8)) return true;
     return false;
   };
+  // The first thing played is a saved game from the menu's load screen, in this process that has
+  // run no game before (writing the data left no catalog loaded): the instant-action park, as a
+  // player copies it into the saved games.
+  ASSERT_EQ(0, GetObjectCatalog().CountDefinitions());
+  const std::string demoPark = std::string("data/levels/demo/") + kInstantActionFile, file = ReadBytes(demoPark);
+  fs::create_directories(kSavedGamesFolder);
+  fs::copy_file(demoPark, std::string(kSavedGamesFolder) + "/" + kInstantActionFile);
+  SavedParkBlock fileHead;
+  CByteCursor fileCursor(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+  ASSERT_TRUE(fileHead.Read(fileCursor));
+  auto clickAt = [&](const POINT& at) {
+    plat::SetCursorScreenPos(at.x, at.y);
+    for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
+      plat::InjectMessage(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(at.x, at.y));
+    return Frames(3);
+  };
+  ASSERT_TRUE(clickAt({2, 2}) && Press(window, 'L')) << "a click on the title, then the menu's load screen";
+  const auto* list = dynamic_cast<CLoadGameScreen*>(park->GetLayer(park->GetLayerCount() - 1));
+  ASSERT_TRUE(list != nullptr && list->GetGames().size() == 1);
+  const RECT first = list->GetPanel().GetButtonRect(0);
+  ASSERT_TRUE(clickAt({(first.left + first.right) / 2, (first.top + first.bottom) / 2}) && declineOffers());
+  ASSERT_EQ(DemoContent::InstantParkLayout().size(), PiecesOf(*park).all.size()) << "the file's park runs";
+  // The file's money, less the running costs booked since (nobody has paid to come in yet).
+  auto money = [](const ParkState& s) { return s.GetMoney() + s.spentOnMaintenance + s.spentOnFacilityOperation; };
+  EXPECT_NEAR(money(fileHead.state), money(park->GetParkState()), 1e-3);
+  EXPECT_EQ(0.0, park->GetParkState().earnedFromAdmission);
   plat::SetCursorScreenPos(320, 90);
-  GetAsyncKeyState(VK_ESCAPE);
-  ASSERT_TRUE(Press(window, VK_ESCAPE, 3));
   for (int round = 0; round < (hardware ? 2 : 1); ++round) {
-    ASSERT_TRUE(Press(window, 'I', 3) && declineOffers());
+    ASSERT_TRUE((round == 0 || Press(window, 'I', 3)) && declineOffers());
     ASSERT_EQ(2u, park->GetLayerCount());
     ASSERT_EQ(hardware ? kRasterizerHardware : kRasterizerSoftware, GetRasterizer()->GetUserValue());
     RECT client = {};

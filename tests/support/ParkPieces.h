@@ -21,9 +21,9 @@
 
 namespace testing_support {
 
-// Definitions by index and meshes by id for the pieces a test loads. The section sources are
-// plain function pointers, so the live catalog is reached through one static: only one may be
-// installed at a time, and it takes the sources away again when it goes.
+// Definitions by index and meshes by id for the pieces a test loads. The section sources reach the
+// live catalog through one static: only one may be installed at a time, and it takes the sources
+// away again when it goes.
 class TestPieceCatalog {
  public:
   // Definition i starts as catalog number i on one square; the test fills in the rest.

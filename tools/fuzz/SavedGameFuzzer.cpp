@@ -3,13 +3,16 @@
 // ticks and saves to a file that loads again; the level's own park is loaded back after it, so
 // that every input meets the same park.
 #include <cstdlib>
+#include <string>
 
 #include "core/input/SkateSettings.h"
 #include "core/data/ResourceTable.h"
 #include "park/pieces/ObjectCatalog.h"
+#include "park/pieces/SkatableSection.h"
 #include "park/runner/ParkRunner.h"
 #include "park/saved/SavedGame.h"
 #include "park/world/VerezIvor.h"
+#include "platform/system/Platform.h"
 #include "tools/fuzz/FuzzInput.h"
 #include "ui/screens/LevelLoader.h"
 
@@ -55,10 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> file = fuzz_input::Bytes(data, size);
   ControllerSaveFields controller;
   // The check without a park passes whatever the park takes: it is the park's reading less what
-  // depends on the level.
-  const bool checked = CSavedGame::Check(file.data(), file.size());
+  // depends on the level, with the level's catalog and meshes. Only a grid block of the first
+  // version, which the park's grid alone can walk, is refused by it and taken by the park.
+  std::string refusal;
+  const plat::DebugSink quiet = plat::SetDebugSink([&refusal](const char* text) { refusal += text; });
+  const bool checked = CSavedGame::Check(file.data(), file.size(), CSkatableSection::GetSources());
+  plat::SetDebugSink(quiet);
   if (!CSavedGame::Load(park, controller, file.data(), file.size())) return 0;
-  if (!checked) std::abort();
+  if (!checked && refusal.find("the grid block is of the first version") == std::string::npos) std::abort();
   CParkRunner runner(park);
   runner.RunTicks(3);
   std::vector<uint8_t> again;

@@ -14,6 +14,7 @@
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableSection.h"
+#include "park/saved/SavedGame.h"
 #include "park/world/VerezIvor.h"
 #include "physics/terrain/TerrainPolygon.h"
 #include "platform/files/FileSystem.h"
@@ -199,6 +200,25 @@ bool CLevelLoader::LoadLevel(CVerezIvor& park, int levelIndex) {
   if (FogState* fog = park.GetFogState()) LoadLevelFog(*fog, folder.c_str(), detail, 0.0f);
   SetUpShadows(park, detail);
   return true;
+}
+
+bool CLevelLoader::CheckSavedGame(CVerezIvor& park, int levelIndex, const char* path) {
+  const std::string folder = GetLevelFolder(levelIndex);
+  CResourceTable* table = park.GetResourceTable();
+  if (folder.empty() || table == nullptr) {
+    DebugPrintf("LevelLoader: a game of level %d cannot be checked without the level or a resource table\n",
+                levelIndex);
+    return false;
+  }
+  // Registering is what a start of the level does too; nothing loaded for the park changes.
+  RegisterPieceFiles(*table);
+  CObjectCatalog catalog;
+  catalog.Load(m_root);
+  ShadedMesh* terrain = ReadTerrainMesh(park, folder + kTerrainFile);
+  const CSkatableSection::Sources sources{
+      [table](int meshId) { return static_cast<ShadedMesh*>(table->GetResource(meshId)); },
+      [&catalog](int index) { return catalog.GetDefinition(index); }, [terrain] { return terrain; }};
+  return CSavedGame::CheckFile(path, sources);
 }
 
 bool CLevelLoader::SetUpGrid(CVerezIvor& park) {

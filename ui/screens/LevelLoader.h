@@ -56,6 +56,12 @@ class CLevelLoader {
   // table. False (logged, one line per item) when an item names a mesh the table does not know;
   // the catalogs stay loaded and the other items usable.
   bool LoadCatalogs(CVerezIvor& park);
+  // Checks a saved game of the level before anything is given up for it (CSavedGame::CheckFile),
+  // with what its pieces need read from the data now: the level's terrain mesh and the piece
+  // meshes through the park's resource table, the definitions from catalogs read aside, so that
+  // neither what an earlier game left loaded nor the running game's catalog has a say. False
+  // (logged) for an unknown level, a park without a resource table or a file that fails the check.
+  bool CheckSavedGame(CVerezIvor& park, int levelIndex, const char* path);
 
   CMeshInstance* GetTerrain() const { return m_terrain; }
 

@@ -162,9 +162,9 @@ SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::strin
     park->GetParkState().SetParkName(name.c_str());
     return SavedGameLoad::kLoaded;
   }
-  // Another level (or none) runs: the file is checked as far as it can be without its level before
-  // the running game is given up for it.
-  if (!CSavedGame::CheckFile(path)) {
+  // Another level (or none) runs: the file is checked as far as it can be without its level running
+  // before the running game is given up for it.
+  if (!CLevelLoader(dataRoot).CheckSavedGame(*park, level, path)) {
     DebugPrintf("LoadGame: %s could not be loaded; nothing was given up for it\n", path);
     return SavedGameLoad::kNotLoaded;
   }
