@@ -13,6 +13,7 @@
 #include "core/math/Box.h"
 #include "core/data/ByteCursor.h"
 #include "core/data/LittleEndian.h"
+#include "park/grid/ObjectSkatePathNode.h"
 #include "park/pieces/PieceSale.h"
 #include "park/runner/ParkRunner.h"
 #include "park/saved/SavedGame.h"
@@ -27,8 +28,10 @@ namespace {
 // One park made from scratch per run, so runs share nothing but the code.
 struct DemoRun {
   explicit DemoRun(uint32_t seed) : park(nullptr, nullptr) {
-    // The game's own body and animator, whichever tests ran before.
+    // The game's own body and animator, and piece node ids from the first, whichever tests ran
+    // before: a park another test dropped without clearing leaves the node counter where it was.
     RegisterSkaterBody();
+    CObjectSkatePathNode::ResetIds();
     plat::srand(seed);
     built = DemoContent::BuildDemoPark(park, content);
   }
