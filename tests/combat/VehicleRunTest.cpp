@@ -289,6 +289,7 @@ TEST_F(VehicleRun, CratesInThePathLandAreStruckMeetAndRestWithNothingPassingThro
       ++strikes;
       EXPECT_GT(impulse, 0.0f) << line;
     } else if (std::sscanf(line.c_str(), "t=%f crate 2 meets crate 1: impulse %f", &at, &impulse) == 2) {
+      EXPECT_GT(at, struckAt) << "the crates meet only once the first is shoved: " << line;
       if (meetings++ == 0) {
         ASSERT_FALSE(pushedAtMeeting.empty());
         EXPECT_NEAR(pushedAtMeeting[0], impulse, 0.03f * impulse) << line;

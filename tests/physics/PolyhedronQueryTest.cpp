@@ -62,6 +62,18 @@ TEST(PolyhedronQuery, CrossingEdgesMeetWhereTheyCross) {
   EXPECT_NEAR(query.result.time, t, 1e-3f);
   EXPECT_NEAR(0.0f, (query.result.point - Vector3(std::sqrt(0.5f), 2.0f * t - 1.0f, 0)).Length(), 2e-3f);
   EXPECT_NEAR(0.0f, (query.normal - Vector3(-1, 0, 0)).Length(), 1e-3f);
+
+  // The same edges touching at the start (a gap too small to give a direction): the
+  // normal is still the one across both edges, not a turned face's, which the pieces'
+  // least overlap would give.
+  from = At(Vector3(std::sqrt(2.0f) + 5e-5f, 0, 0));
+  to = At(Vector3(std::sqrt(2.0f) - 0.2f, 0, 0));
+  from.RotateZ(0.25f * float(M_PI));
+  to.RotateZ(0.25f * float(M_PI));
+  CPolyhedronInfo touching(mover.get(), from, to);
+  ASSERT_TRUE(touching.IntersectPolyhedron(still.get(), fixed));
+  EXPECT_EQ(touching.result.time, 0.0f);
+  EXPECT_NEAR(0.0f, (touching.normal - Vector3(-1, 0, 0)).Length(), 1e-3f);
 }
 
 TEST(PolyhedronQuery, ApartAtTheEndOrOverlappingAtTheStart) {
