@@ -152,9 +152,9 @@ void CVehicleRun::WatchCrate(size_t i, float speedBefore, std::vector<std::strin
 void CVehicleRun::WatchCrateMeetings(size_t i, std::vector<std::string>* events) {
   const CBody* crate = GetCrate(i);
   const uint64_t apart = static_cast<uint64_t>(std::lround(kCrateApartSeconds / kTickSeconds));
+  CrateWatch& m = m_crates[i];
   for (size_t k = 0; k < i; ++k) {
     const CBody* other = GetCrate(k);
-    CrateWatch& m = m_crates[i];
     const CBody::Contacts now = crate->GetContactsWith(m_crates[k].id);
     if (other == nullptr || now.count == m.crates[k].count) continue;
     if (m.metAt[k] == 0 || m_ticks - m.metAt[k] > apart) {
