@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/system/Platform.h"
-#include "scene/mesh/MeshFileLayout.h"
+#include "scene/meshfile/MeshFileLayout.h"
 #include "tests/scene/MeshTestSupport.h"
 #include "tests/support/InputCost.h"
 #include "tests/support/TempFolder.h"

@@ -6,10 +6,10 @@
 
 #include "core/data/DebugPrintf.h"
 #include "scene/animation/ControllerSet.h"
-#include "scene/mesh/MeshFileLayout.h"
+#include "scene/meshfile/MeshFileLayout.h"
 #include "scene/patch/CurvedPatch.h"
 #include "scene/patch/MeshFilePatches.h"
-#include "scene/mesh/MeshFileReader.h"
+#include "scene/meshfile/MeshFileReader.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/animation/Skin.h"
 #include "scene/mesh/VertexSharingTable.h"

@@ -4,9 +4,9 @@
 
 #include "core/data/DebugPrintf.h"
 #include "scene/animation/ControllerSet.h"
-#include "scene/mesh/MeshFileLayout.h"
+#include "scene/meshfile/MeshFileLayout.h"
 #include "scene/patch/MeshFilePatches.h"
-#include "scene/mesh/MeshFileWriter.h"
+#include "scene/meshfile/MeshFileWriter.h"
 #include "scene/mesh/ShadedMesh.h"
 #include "scene/animation/Skin.h"
 #include "scene/mesh/VertexSharingTable.h"
