@@ -1,9 +1,11 @@
-// Wheels: the closed-form spring, hanging and resting suspensions, locked wheels, side grip, the friction curve.
+// Wheels: the closed-form spring, hanging and resting suspensions, locked wheels, side grip, the friction curve,
+// the suspension axis taken from a vehicle mesh.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "physics/rigid/RigidCollisionBody.h"
@@ -11,7 +13,9 @@
 #include "physics/collision/SurfaceType.h"
 #include "physics/rigid/Wheel.h"
 #include "platform/system/Platform.h"
+#include "scene/mesh/ShadedMesh.h"
 #include "tests/physics/RigidTestUtil.h"
+#include "tools/DemoContent.h"
 
 using namespace rigid_test;
 
@@ -298,5 +302,38 @@ TEST(Wheel, ATiltedWheelTouchesTheGroundUnderItsCentreGripsAlongItAndRollsWithou
     const float arm = reach * cr;
     EXPECT_NEAR(skid.x / arm, w.GetSpin(), 1e-4f);
     EXPECT_NEAR(0.0f, (w.GetSlipVelocity() - Vector3(0, skid.y, 0)).Length(), 1e-5f);
+  }
+}
+
+TEST(Wheel, TheSuspensionAxisRunsAlongTheSlantOfTheWheelsAttachFrame) {
+  const struct {
+    float aboutX, aboutY;
+    Vector3 top;  // the suspension point in the wheel part's own frame
+  } cases[] = {{0.0f, 0.0f, Vector3(0, 0, 0.3f)},
+               {0.35f, 0.0f, Vector3(0, 0, 0.3f)},
+               {0.0f, -0.6f, Vector3(0, 0, 0.4f)},
+               {0.3f, 0.5f, Vector3(0.1f, -0.05f, 0.25f)}};
+  for (const auto& c : cases) {
+    std::unique_ptr<ShadedMesh> body = DemoContent::BuildBox(1.0f, 0.5f, 0.3f);
+    std::unique_ptr<ShadedMesh> tyre = DemoContent::BuildBox(0.3f, 0.1f, 0.3f);
+    tyre->SetName("wheel=1");
+    COrientation top;
+    top.SetPosition(c.top);
+    const WheelParams stored;
+    tyre->AddAttachPoint(top, kAttachWheelParams, WheelParams::kStoredBytes, &stored, false);
+    COrientation frame;
+    frame.RotateX(c.aboutX);
+    frame.RotateY(c.aboutY);
+    frame.SetPosition(Vector3(0.9f, 0.8f, -0.1f));
+    const int hang = body->AddAttachPoint(frame, kAttachNamedPoint, 6, "wheel", false);
+    const ShadedMesh* wheel = tyre.get();
+    ASSERT_TRUE(body->AddChildMesh(std::move(tyre), static_cast<uint32_t>(hang)));
+    WheelParams p;
+    ASSERT_TRUE(p.BindMeshNodes(body.get(), wheel));
+    // The point's coordinates taken along the frame's own axes give the slanted travel.
+    const Vector3 travel = frame.GetXAxis() * c.top.x + frame.GetYAxis() * c.top.y + frame.GetZAxis() * c.top.z;
+    EXPECT_EQ(p.mountPoint, frame.position);
+    EXPECT_NEAR(p.suspensionLength, c.top.Length(), 1e-5f);
+    EXPECT_NEAR((p.suspensionAxis - travel * (1.0f / c.top.Length())).Length(), 0.0f, 1e-5f) << c.aboutX << c.aboutY;
   }
 }

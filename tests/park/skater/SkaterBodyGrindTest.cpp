@@ -1,6 +1,7 @@
 // Grinds: which edges qualify (against a brute-force search), engaging, crashing and leaving a
 // grind, and a rail followed edge to edge on generated boxes.
 #include <algorithm>
+#include <utility>
 
 #include "tests/park/skater/SkaterBodyFixture.h"
 
@@ -155,6 +156,60 @@ TEST_F(GrindWorld, EngagingNeedsMoreThanThreeAndOnlyWithTheKeyHeld) {
   EXPECT_EQ(s->GetCentre(), b.GetGrindPoints()[0] + Vector3(0, 0, 0.45f));
   EXPECT_EQ(Anim(*s).current, 40);
   EXPECT_EQ(Anim(*s).CountSound(CSkaterAnimation::Sound::kSlide), 1);
+}
+
+TEST_F(GrindWorld, OfTwoEdgesInReachTheBestScoredIsTakenTowardItsEndAhead) {
+  // Beside the corner of a wide box only its two top edges from the corner lie in reach.
+  AddSolid({{Vector3(0, 0, 0), Vector3(4, 4, 1)}});
+  const Vector3 corner(0, 0, 1);
+  const Vector3 far[2] = {Vector3(4, 0, 1), Vector3(0, 4, 1)};
+  // Each case heads for another end: the x edge's far end, the y edge's, then each edge's corner;
+  // in the last two the corner that would score best lies behind the skater.
+  const struct {
+    Vector3 foot, velocity;
+  } cases[] = {{Vector3(-0.2f, -0.2f, 1), Vector3(4, 1.2f, 0)},
+               {Vector3(-0.2f, -0.2f, 1), Vector3(1.2f, 4, 0)},
+               {Vector3(0.3f, -0.2f, 1), Vector3(-4, 0.8f, 0)},
+               {Vector3(-0.2f, 0.3f, 1), Vector3(0.8f, -4, 0)},
+               {Vector3(-0.3f, 0.3f, 1), Vector3(-4, 0.8f, 0)},
+               {Vector3(0.3f, -0.3f, 1), Vector3(0.8f, -4, 0)}};
+  for (const auto& c : cases) {
+    CSkater* s = MakePlayer(c.foot);
+    CSkaterBody& b = Body(*s);
+    std::vector<GrindEdge> inReach;
+    b.FindGrindEdges(c.foot, 0.45f * 1.3f, inReach);
+    ASSERT_EQ(inReach.size(), 2u);
+    // Brute force: heading for end e of an edge scores the angle between (other end - e) and the
+    // travel, for every end ahead of the skater.
+    const Vector3 centre = s->GetCentre();
+    double best = -1.0, second = -1.0;
+    Vector3 end, other;
+    for (const Vector3& f : far) {
+      for (const auto& [e, o] : {std::pair(corner, f), std::pair(f, corner)}) {
+        if ((e - centre).Dot(c.velocity) <= 0.0f) continue;
+        const Vector3 u = o - e;
+        const double score = std::acos(u.Dot(c.velocity) / (u.Length() * c.velocity.Length()));
+        second = std::max(second, std::min(best, score));
+        if (score > best) {
+          best = score;
+          end = e;
+          other = o;
+        }
+      }
+    }
+    ASSERT_GT(best - second, 0.1);  // no near tie
+    Press(*s, CSkaterBody::kActionGrind);
+    s->SetVelocity(c.velocity);
+    b.PlayerGrindStep(kDt);
+    ASSERT_TRUE(b.IsGrinding());
+    ASSERT_EQ(b.GetGrindPoints().size(), 2u);
+    EXPECT_EQ(b.GetGrindPoints()[1], end) << c.velocity.x;
+    // The path starts at the point of that edge nearest the skater.
+    const Vector3 along = end - other;
+    const float t = std::clamp((centre - other).Dot(along) / along.LengthSquared(), 0.0f, 1.0f);
+    const Vector3 nearest = other + along * t;
+    EXPECT_NEAR((b.GetGrindPoints()[0] - nearest).Length(), 0.0f, 1e-5f) << c.velocity.x;
+  }
 }
 
 TEST_F(GrindWorld, SlowingBelowTheMinimumOnAGrindCrashes) {

@@ -404,10 +404,12 @@ TEST_F(Rig, OllieHeightIsClampedAndAGrindEndsLanded) {
   const float heights[3] = {0.5f, 1.5f, 2.0f};
   s->body.motionMode = CSkater::kGrinding;
   s->GetTricks().AddTrick(28, 4, 0, 0.0f, 0.0f);  // an open grind
+  animation->played.clear();
   for (int i = 0; i < 3; ++i) {
     s->AdvanceRoute();
     EXPECT_NEAR(s->GetVelocity().z, std::sqrt(heights[i] * 9.8f * 2.0f), 1e-4f) << i;
     EXPECT_EQ(motion->jumpedTo.back().x, static_cast<float>(i + 1));
+    EXPECT_EQ(animation->played, std::vector<int>(i + 1, CSkaterAnimation::kTakeOff)) << i;  // "Launch" each time
     if (i == 0) {
       EXPECT_EQ(s->body.motionMode, static_cast<uint32_t>(CSkater::kRolling));
       EXPECT_TRUE(s->GetTricks().GetEntry(1)->landed);  // the grind, closed before the ollie trick
