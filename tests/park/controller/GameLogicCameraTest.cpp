@@ -165,9 +165,7 @@ TEST_F(ControllerPark, APickStopsOnTheDrawnTexelsOfAPieceAndPassesItsClearOnes) 
     for (uint32_t k = 0; k < 3; ++k) shown.ExtendByPoint(spinnerInstance->GetCornerWorldPosition(f, k));
   const Vector3 middle = shown.GetCenter(), size = shown.max - shown.min;
   // Seen low from +x, zoomed in: the stand lies behind the spinner's near side.
-  Vector3 direction(-1.0f, 0.0f, -0.25f);
-  direction.Normalize();
-  logic->SetViewDirection(direction);
+  logic->SetViewDirection(Vector3(-1.0f, 0.0f, -0.25f) * (1.0f / std::sqrt(1.0625f)));
   logic->SetFocus(middle);
   park->GetCurrentCamera()->GetView().SetOrthoWidth(4.0f);
   logic->UpdateCamera(0.0f);
@@ -180,7 +178,6 @@ TEST_F(ControllerPark, APickStopsOnTheDrawnTexelsOfAPieceAndPassesItsClearOnes) 
       {"the disc's middle", Vector3(nearX, middle.y, middle.z), spinner},
       {"the disc's upper half", Vector3(nearX, middle.y + 0.1f * size.y, middle.z + 0.3f * size.z), spinner},
       {"a clear top corner", Vector3(nearX, shown.min.y + inset, shown.max.z - inset), stand},
-      {"the other clear top corner", Vector3(nearX, shown.max.y - inset, shown.max.z - inset), stand},
       {"beside the spinner", Vector3(nearX, shown.max.y + 4 * inset, middle.z), stand},
   };
   for (const auto& c : cases) {
