@@ -140,9 +140,11 @@ class CGameLogic : public CGameActionLayer {
   // The cursor's ray, 2000 units long: perspective from the camera through the cursor's point on
   // the view plane; orthographic from that point along the view axis.
   bool GetCursorRay(Vector3& start, Vector3& end) const;
-  uint32_t PickPieceUnderCursor() const;
-  // inflated: try the skaters' bounds grown by half a unit.
-  uint32_t PickSkaterUnderCursor(bool inflated) const;
+  // The nearest piece whose drawn texels the ray meets (it passes the clear ones); `time`, when
+  // given, receives the hit's fraction along the ray (above 1 without a hit).
+  uint32_t PickPieceUnderCursor(float* time = nullptr) const;
+  // inflated: try the skaters' bounds grown by half a unit. `time` as for the pieces.
+  uint32_t PickSkaterUnderCursor(bool inflated, float* time = nullptr) const;
   bool PickGridCell(GridCell& out) const;
 
   // --- Debug (GameLogicDebug.cpp) ---

@@ -90,12 +90,15 @@ void CGameLogic::SecondaryAction() {
   ClosePopup();
 }
 
-// A skater by its bounds first, then a piece by its mesh, then a skater by looser bounds.
+// A skater by its bounds, then a piece by its drawn faces, then a skater by looser bounds; of the
+// first two the nearer along the ray takes the click, so that a skater hidden behind a piece never
+// takes it from the piece, and one standing in front of a piece still does.
 void CGameLogic::SelectUnderCursor() {
   CParkPopupFactory* screens = GetParkPopupFactory();
-  uint32_t skater = PickSkaterUnderCursor(false);
-  if (skater == kNone) {
-    const uint32_t pieceId = PickPieceUnderCursor();
+  float skaterTime = 0.0f, pieceTime = 0.0f;
+  uint32_t skater = PickSkaterUnderCursor(false, &skaterTime);
+  const uint32_t pieceId = PickPieceUnderCursor(&pieceTime);
+  if (pieceTime < skaterTime) {
     const CSkatableSection* piece = GetSection(pieceId);
     if (piece != nullptr && piece->HasPopup() && screens != nullptr) {
       const bool facility = dynamic_cast<const CSkatableFacility*>(piece) != nullptr;
@@ -103,6 +106,10 @@ void CGameLogic::SelectUnderCursor() {
       if (GetPopup() != nullptr) m_selectedPieceId = pieceId;
       return;
     }
+    // A piece without a pop-up still hides what stands behind it.
+    skater = PickSkaterUnderCursor(true, &skaterTime);
+    if (!(skaterTime < pieceTime)) skater = kNone;
+  } else if (skater == kNone) {
     skater = PickSkaterUnderCursor(true);
   }
   if (skater == kNone) return;

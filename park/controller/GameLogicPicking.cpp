@@ -16,6 +16,7 @@ namespace {
 constexpr float kRayLength = 2000.0f;
 constexpr float kSkaterSlack = 0.5f;  // how far the looser skater bounds reach beyond the tight ones
 constexpr float kRayStep = 0.5f;
+constexpr float kNoHit = 2.0f;  // beyond the ray's end (its fractions run from 0 to 1)
 }  // namespace
 
 // The inverse of the render view's projection: the screen centre is the view axis, and half
@@ -49,28 +50,34 @@ bool CGameLogic::GetCursorRay(Vector3& start, Vector3& end) const {
 }
 
 // The nearest piece the ray meets; never the terrain, which is not a piece to pick up or select.
-uint32_t CGameLogic::PickPieceUnderCursor() const {
+// The ray tests texels, so it stops on what the player sees (a spinner's disc) and goes on through
+// the clear parts of a see-through texture to what is drawn behind them.
+uint32_t CGameLogic::PickPieceUnderCursor(float* time) const {
+  if (time != nullptr) *time = kNoHit;
   Vector3 start, end;
   if (!GetCursorRay(start, end)) return kNone;
   uint32_t best = kNone;
-  float bestTime = 2.0f;
+  float bestTime = kNoHit;
   for (uint32_t id : GetPlacedSectionList()) {
     CSkatableSection* piece = GetSection(id);
     if (piece == nullptr || piece->IsTerrain() || piece->IsHeld() || piece->GetMeshInstance() == nullptr) continue;
     RayInfo ray(start, end);
+    ray.mode |= QueryMode::kTexelAlpha;
     if (piece->GetMeshInstance()->IntersectRay(ray, nullptr, nullptr) && ray.result.time < bestTime) {
       bestTime = ray.result.time;
       best = id;
     }
   }
+  if (time != nullptr) *time = bestTime;
   return best;
 }
 
-uint32_t CGameLogic::PickSkaterUnderCursor(bool inflated) const {
+uint32_t CGameLogic::PickSkaterUnderCursor(bool inflated, float* time) const {
+  if (time != nullptr) *time = kNoHit;
   Vector3 start, end;
   if (!GetCursorRay(start, end)) return kNone;
   uint32_t best = kNone;
-  float bestTime = 2.0f;
+  float bestTime = kNoHit;
   for (CSkater* skater : GetSkaterList()) {
     if (skater->GetMeshInstance() == nullptr) continue;
     Box bounds;
@@ -82,6 +89,7 @@ uint32_t CGameLogic::PickSkaterUnderCursor(bool inflated) const {
       best = skater->GetID();
     }
   }
+  if (time != nullptr) *time = bestTime;
   return best;
 }
 

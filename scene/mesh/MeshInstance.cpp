@@ -728,17 +728,18 @@ bool CMeshInstance::IntersectRay(RayInfo& query, CMeshInstance** hitInstance, in
   float bestTime = FLT_MAX;
   int32_t face = -1;
   if (m_mesh && m_mesh->faceCount > 0) {
+    // A query that tests texels sees translucent faces and passes through their faint texels,
+    // wherever the instance stands: a piece at the world's origin is picked as one beside it.
+    const bool skipTranslucent = (query.mode & QueryMode::kTexelAlpha) == 0;
     if (IsIdentity()) {
-      // Tested in place, translucent faces left out; the hit is reported with this instance and
-      // its face, like a moved one, so that a caller can tell what it hit.
-      hit = IntersectOwnMesh(query, true, face);
+      // Tested in place; the hit is reported with this instance and its face, like a moved one,
+      // so that a caller can tell what it hit.
+      hit = IntersectOwnMesh(query, skipTranslucent, face);
     } else {
       bool okStart = false, okEnd = false;
       RayInfo local(query);
       local.start = WorldToLocalExact(world, query.start, okStart);
       local.end = WorldToLocalExact(world, query.end, okEnd);
-      // A query that tests texels sees translucent faces and passes through their faint texels.
-      const bool skipTranslucent = (query.mode & QueryMode::kTexelAlpha) == 0;
       if (okStart && okEnd && IntersectOwnMesh(local, skipTranslucent, face)) {
         hit = true;
         // An affine map keeps fractions along the segment, so the time carries over as it is.

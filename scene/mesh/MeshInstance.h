@@ -168,8 +168,8 @@ class CMeshInstance : public CXFormNode {
 
   // Nearest hit among this instance and its children; the hit instance and face are reported
   // on both the transformed and the untransformed path. False (query untouched) without a hit.
-  // Translucent faces are left out, except on a transformed instance for a query that tests
-  // texels (QueryMode::kTexelAlpha), which passes only through their faint texels.
+  // Translucent faces are left out, except for a query that tests texels
+  // (QueryMode::kTexelAlpha), which passes only through their faint texels.
   bool IntersectRay(RayInfo& query, CMeshInstance** hitInstance, int32_t* hitFace);
 
   // ---- children ----

@@ -1,17 +1,14 @@
 // CBuildPalette: the category and item lists and the purchase.
 #include "ui/park/BuildPalette.h"
 
+#include <memory>
 #include <string>
 
 #include "park/pieces/ObjectCatalog.h"
 #include "park/world/ParkFontSet.h"
 #include "park/world/VerezIvor.h"
-#include "render/view/PixelBufferDesc.h"
-#include "render/view/RasterizerInterface.h"
-#include "render/view/RenderView.h"
 #include "ui/park/GameHooks.h"
 #include "ui/park/MoneyText.h"
-#include "ui/sprites/DrawSurface.h"
 #include "ui/sprites/SpriteFile.h"
 
 namespace {
@@ -28,7 +25,10 @@ const CatalogCategory* CategoryAt(int index, bool* facility) {
 }
 }  // namespace
 
-CBuildPalette::CBuildPalette() : m_display(std::make_unique<CParkDisplay>()) {
+CBuildPalette::CBuildPalette() {
+  auto display = std::make_unique<CParkDisplay>();
+  m_display = display.get();
+  m_panel->AddWidget(std::move(display));
   m_panel->SetPosition(8, 40);
   const CVerezIvor* park = GetPark();
   // The smaller alphabet, so that the figures take little of the park's view.
@@ -36,17 +36,6 @@ CBuildPalette::CBuildPalette() : m_display(std::make_unique<CParkDisplay>()) {
   m_display->SetArt(font, nullptr, m_layout->GetSprite("panel"));
   ShowCategories();
   Refresh();
-}
-
-void CBuildPalette::Draw(CRenderView* view, PixelBufferDesc** locked) {
-  CMenuLayer::Draw(view, locked);
-  // Drawn also while a pop-up covers the palette: it holds nothing to press.
-  CRasterizerInterface* rasterizer = view != nullptr ? view->GetRasterizer() : nullptr;
-  if (rasterizer == nullptr || locked == nullptr) return;
-  if (*locked == nullptr) *locked = rasterizer->LockBackBuffer();
-  if (*locked == nullptr) return;
-  DrawSurface surface = MakeDrawSurface(**locked);
-  m_display->Draw(surface);
 }
 
 std::vector<CBuildPalette::Entry> CBuildPalette::Entries() const {

@@ -1,6 +1,7 @@
 // CBuildPalette: the build toolbar of a running game - the catalogs' categories, then the items of
 // the chosen one with their prices; choosing an item the park can afford buys the piece and hands
-// it to the controller to hold. The park's heads-up display shows and hides with it.
+// it to the controller to hold. The park's heads-up display is a widget shown with its panel: it
+// shows and hides with it and keeps the clicks made on it.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,6 @@ class CBuildPalette : public CMenuLayer {
 
   CBuildPalette();
   const char* GetInfoString() const override { return "BuildPalette"; }
-  void Draw(CRenderView* view, PixelBufferDesc** locked) override;
   const CParkDisplay& GetDisplay() const { return *m_display; }
 
   // -1 while the categories are listed, else the open category (sections first, then facilities).
@@ -46,5 +46,5 @@ class CBuildPalette : public CMenuLayer {
 
   int m_category = -1;
   uint32_t m_lastPurchase = 0;
-  std::unique_ptr<CParkDisplay> m_display;
+  CParkDisplay* m_display;  // owned by the panel, which shows it
 };

@@ -128,7 +128,7 @@ RECT CButtonPanel::GetButtonRect(size_t index) const {
   return RECT{left, top, left + kButtonWidth, top + kButtonHeight};
 }
 
-bool CButtonPanel::Contains(int x, int y) const { return Inside(GetPanelRect(), x, y); }
+bool CButtonPanel::ContainsOwn(int x, int y) const { return Inside(GetPanelRect(), x, y); }
 
 int CButtonPanel::ButtonAt(int x, int y) const {
   for (size_t i = 0; i < m_buttons.size(); ++i)
@@ -202,4 +202,5 @@ void CButtonPanel::Draw(DrawSurface& surface) {
     const uint32_t colour = !m_buttons[i].enabled ? kDisabledTextColour : fallback ? kSmallTextColour : kTextColour;
     SpriteText::Draw(surface, font, tx, ty, text, colour);
   }
+  DrawWidgets(surface);
 }

@@ -69,7 +69,6 @@ class CButtonPanel : public CUIManager {
 
   RECT GetPanelRect() const;
   RECT GetButtonRect(size_t index) const;
-  bool Contains(int x, int y) const;
   // The command of the last pressed button, once; kNoCommand when none was pressed.
   int TakeCommand();
   int GetHover() const { return m_hover; }
@@ -78,7 +77,11 @@ class CButtonPanel : public CUIManager {
   // Nothing is lit, and a button held down from above presses nothing when the pointer comes back.
   void MouseTakenAbove(int buttonState) override;
   void KeyInput(int virtualKey, int character) override;
+  // The panel, then the widgets shown with it.
   void Draw(DrawSurface& surface) override;
+
+ protected:
+  bool ContainsOwn(int x, int y) const override;
 
  private:
   int LineHeight() const;

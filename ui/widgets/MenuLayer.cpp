@@ -65,22 +65,25 @@ void CMenuLayer::Draw(CRenderView* view, PixelBufferDesc** locked) {
   // The frame is still ours to start: left as it was, it would keep the pointer of every earlier
   // frame around the panel above.
   ClearFrame(view, locked);
+  // The widgets shown beside the panel hold nothing to press: they stay in view.
+  DrawSurface surface;
+  if (LockSurface(view, locked, surface)) m_panel->DrawWidgets(surface);
 }
 
 void CMenuLayer::HandleInputEvent(const InputEvent& event) {
   if (IsMarkedForRemoval()) return;
-  if (IsCoveredFromAbove()) {
+  // Judged before the press acts: a button that turns the page may shrink the panel away from the
+  // pointer, and the click must still stop here. Under a panel above, only the widgets shown
+  // beside this one are still ours.
+  const bool covered = IsCoveredFromAbove();
+  const bool click = event.code == InputEvent::kButtonPress || event.code == InputEvent::kButtonRelease;
+  const int x = ToPixel(event.x), y = ToPixel(event.y);
+  if (click && m_holdsPointer && (covered ? m_panel->WidgetsContain(x, y) : m_panel->Contains(x, y)))
+    m_tookClick = true;
+  if (covered) {
     m_panel->MouseTakenAbove(event.code == InputEvent::kButtonPress ? 1 : 0);
     return;
   }
-  // Judged before the press acts: a button that turns the page may shrink the panel away from the
-  // pointer, and the click must still stop here.
-  const bool click = event.code == InputEvent::kButtonPress || event.code == InputEvent::kButtonRelease;
-  const RECT panel = m_panel->GetPanelRect();
-  if (click && m_holdsPointer && event.x >= static_cast<float>(panel.left) &&
-      event.x < static_cast<float>(panel.right) && event.y >= static_cast<float>(panel.top) &&
-      event.y < static_cast<float>(panel.bottom))
-    m_tookClick = true;
   CUIActionLayer::HandleInputEvent(event);
   Dispatch();
 }
@@ -91,9 +94,13 @@ void CMenuLayer::Update(float dt) {
   if (IsCoveredFromAbove()) {
     // Its text still follows the park, ready for when the upper panel goes.
     if (!IsMarkedForRemoval()) Refresh();
-    const CGameWorld* world = GetGameWorld();
+    CGameWorld* world = GetGameWorld();
     CInputMan* input = world != nullptr ? world->GetInputManager() : nullptr;
     m_panel->MouseTakenAbove(input != nullptr && input->IsButtonDown(0) ? 1 : 0);
+    // The widgets shown beside the panel are still drawn over the park, and keep the pointer.
+    if (world == nullptr || !m_holdsPointer) return;
+    const POINT pos = input != nullptr ? input->GetMousePos() : POINT{-1, -1};
+    if (tookClick || (input != nullptr && m_panel->WidgetsContain(pos.x, pos.y))) world->mouseOverUI = 1;
     return;
   }
   if (!IsMarkedForRemoval()) {

@@ -14,16 +14,14 @@
 #include "ui/sprites/SpriteFile.h"
 #include "ui/widgets/UIManager.h"
 
-namespace {
 // Event positions are floats from the input manager; anything outside the int range is clamped
 // rather than converted with undefined results.
-int ToPixel(float v) {
+int CUIActionLayer::ToPixel(float v) {
   if (std::isnan(v)) return 0;
   if (v <= -2147483648.0f) return INT32_MIN;
   if (v >= 2147483648.0f) return INT32_MAX;
   return static_cast<int>(v);
 }
-}  // namespace
 
 CUIActionLayer::CUIActionLayer() : m_uiManager(std::make_unique<CUIManager>()), m_layout(std::make_unique<CSpriteFile>()) {}
 
@@ -79,15 +77,22 @@ void CUIActionLayer::ClearFrame(CRenderView* view, PixelBufferDesc** locked) {
   r->Clear(true, true, 0);
 }
 
+bool CUIActionLayer::LockSurface(CRenderView* view, PixelBufferDesc** locked, DrawSurface& out) {
+  CRasterizerInterface* r = view != nullptr ? view->GetRasterizer() : nullptr;
+  if (r == nullptr || locked == nullptr) return false;
+  // Interface layers share one lock of the back buffer per frame.
+  if (*locked == nullptr) *locked = r->LockBackBuffer();
+  if (*locked == nullptr) return false;
+  out = MakeDrawSurface(**locked);
+  return true;
+}
+
 void CUIActionLayer::Draw(CRenderView* view, PixelBufferDesc** locked) {
   CRasterizerInterface* r = view != nullptr ? view->GetRasterizer() : nullptr;
   if (r == nullptr || locked == nullptr) return;
   ClearFrame(view, locked);
-  if (m_uiManager == nullptr) return;
-  // Interface layers share one lock of the back buffer per frame.
-  if (*locked == nullptr) *locked = r->LockBackBuffer();
-  if (*locked == nullptr) return;
-  const DrawSurface surface = MakeDrawSurface(**locked);
+  DrawSurface surface;
+  if (m_uiManager == nullptr || !LockSurface(view, locked, surface)) return;
   if (surface.bitsPerPixel == 15 || surface.bitsPerPixel == 16) SetColourDepth(surface.bitsPerPixel);
   if (m_layout != nullptr) m_layout->Reload();  // re-reads only when the colour depth changed
   DrawSurface target = surface;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/world/GameActionLayer.h"
+#include "ui/sprites/DrawSurface.h"
 
 class CUIManager;
 class CSpriteFile;
@@ -27,6 +28,11 @@ class CUIActionLayer : public CGameActionLayer {
  protected:
   // Clears the frame when this layer is one that starts the frame afresh; a no-op otherwise.
   void ClearFrame(CRenderView* view, PixelBufferDesc** locked);
+  // The back buffer to draw widgets on, locked once per frame for all interface layers; false
+  // when there is none.
+  static bool LockSurface(CRenderView* view, PixelBufferDesc** locked, DrawSurface& out);
+  // An event position as a window pixel, clamped into the int range.
+  static int ToPixel(float v);
 
   std::unique_ptr<CUIManager> m_uiManager;
   std::unique_ptr<CSpriteFile> m_layout;

@@ -4,7 +4,6 @@
 // and ranking skaters by distance.
 #include "core/data/ResourceTable.h"
 #include "core/math/RayInfo.h"
-#include "render/image/Texture.h"
 #include "tests/park/controller/GameLogicTestPark.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentImages.h"
@@ -136,37 +135,12 @@ TEST_F(ControllerPark, APickUnderAScreenCornerHitsThePieceDrawnThere) {
   }
 }
 
-// The pick ray tests no texels, so it passes through a piece whose texture is of a translucent
-// kind and finds the same piece under an opaque one.
-TEST_F(ControllerPark, APickPassesThroughAPieceUnderATranslucentTexture) {
-  CTexture glass;
-  const uint32_t pixels[4] = {0x00FFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
-  ASSERT_TRUE(glass.CreateFromPixels(pixels, 4, 2, 2, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, "glass"));
-  ASSERT_TRUE(glass.HasAnyFlag(CTextureProperties::kTranslucentKinds));
-  catalog.corner->SetTextureName(0, &glass, "glass.texture");
-  catalog.corner->ResetSlots();
-  const uint32_t deck = PlaceAt(0, 2.0f, 2.0f), corner = PlaceAt(1, 9.0f, 9.0f);
-  // The top of the corner piece: the centre of its highest face.
-  CMeshInstance* instance = Piece(corner)->GetMeshInstance();
-  Vector3 top(0.0f, 0.0f, -1e9f);
-  for (uint32_t f = 0; f < catalog.corner->faceCount; ++f) {
-    const Vector3 centre = (instance->GetCornerWorldPosition(f, 0) + instance->GetCornerWorldPosition(f, 1) +
-                            instance->GetCornerWorldPosition(f, 2)) *
-                           (1.0f / 3);
-    if (centre.z > top.z) top = centre;
-  }
-  logic->SetFocus(Vector3(8.0f, 8.0f, 0.0f));
-  logic->UpdateCamera(0.0f);
-  PointAt(Vector3(3.0f, 3.0f, 0.5f));
-  EXPECT_EQ(logic->PickPieceUnderCursor(), deck);
-  PointAt(top);
-  EXPECT_EQ(logic->PickPieceUnderCursor(), CGameLogic::kNone);
-  glass.flags &= ~(CTexture::kHasTransparent | CTexture::kHasPartial);
-  EXPECT_EQ(logic->PickPieceUnderCursor(), corner);
-
-  // The demo spinner as the game has it, its mesh and textures written by the demo generator and
-  // read back through the resource table: the ray passes its disc faces and stops on its metal
-  // bottom, so that a player can still pick it up.
+// The pick ray stops on the drawn texels of a see-through texture and passes its clear ones. The
+// demo spinner as the game has it (mesh and textures written by the demo generator, read back
+// through the resource table) stands in front of a stand: its disc is picked where it is drawn
+// over the stand, the stand through the clear corners of the spinner's box. A ray that tests no
+// texels (any other query) still passes the disc faces and stops on the metal bottom.
+TEST_F(ControllerPark, APickStopsOnTheDrawnTexelsOfAPieceAndPassesItsClearOnes) {
   const std::string data = folder.MakeFolder("data");
   ASSERT_TRUE(DemoContent::WriteAll(data) && DemoContent::WriteImages(data));
   CResourceTable table;
@@ -175,7 +149,10 @@ TEST_F(ControllerPark, APickPassesThroughAPieceUnderATranslucentTexture) {
   Meshes().push_back(spinnerMesh);
   ObjectDefinition spinnerDef = catalog.defs[0];
   spinnerDef.mesh = 2;
+  spinnerDef.type = 1;
   spinnerDef.footprintWidth = spinnerDef.footprintLength = 1;
+  catalog.defs[0].type = 13;  // a stand: a facility
+  const uint32_t stand = PlaceAt(0, 3.0f, 5.0f);
   COrientation at;
   at.position = Vector3(5.5f, 5.5f, 0.0f);
   const uint32_t spinner = logic->BuyObject(spinnerDef, at);
@@ -186,9 +163,32 @@ TEST_F(ControllerPark, APickPassesThroughAPieceUnderATranslucentTexture) {
   Box shown(Vector3(1e9f, 1e9f, 1e9f), Vector3(-1e9f, -1e9f, -1e9f));
   for (uint32_t f = 0; f < spinnerMesh->faceCount; ++f)
     for (uint32_t k = 0; k < 3; ++k) shown.ExtendByPoint(spinnerInstance->GetCornerWorldPosition(f, k));
-  const Vector3 middle = shown.GetCenter();
-  PointAt(middle);
-  EXPECT_EQ(logic->PickPieceUnderCursor(), spinner);
+  const Vector3 middle = shown.GetCenter(), size = shown.max - shown.min;
+  // Seen low from +x, zoomed in: the stand lies behind the spinner's near side.
+  logic->SetViewDirection(Vector3(-1.0f, 0.0f, -0.25f) * (1.0f / std::sqrt(1.0625f)));
+  logic->SetFocus(middle);
+  park->GetCurrentCamera()->GetView().SetOrthoWidth(4.0f);
+  logic->UpdateCamera(0.0f);
+  const float nearX = shown.max.x, inset = 0.03f * size.x;
+  const struct {
+    const char* where;
+    Vector3 point;
+    uint32_t picked;
+  } cases[] = {
+      {"the disc's middle", Vector3(nearX, middle.y, middle.z), spinner},
+      {"the disc's upper half", Vector3(nearX, middle.y + 0.1f * size.y, middle.z + 0.3f * size.z), spinner},
+      {"a clear top corner", Vector3(nearX, shown.min.y + inset, shown.max.z - inset), stand},
+      {"beside the spinner", Vector3(nearX, shown.max.y + 4 * inset, middle.z), stand},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.where);
+    PointAt(c.point);
+    Vector3 start, end;
+    ASSERT_TRUE(logic->GetCursorRay(start, end));
+    RayInfo behind(start, end);
+    ASSERT_TRUE(Piece(stand)->GetMeshInstance()->IntersectRay(behind, nullptr, nullptr)) << "the stand is behind";
+    EXPECT_EQ(logic->PickPieceUnderCursor(), c.picked);
+  }
   RayInfo down(middle + Vector3(0.0f, 0.0f, 5.0f), middle - Vector3(0.0f, 0.0f, 5.0f));
   ASSERT_TRUE(spinnerInstance->IntersectRay(down, nullptr, nullptr));
   EXPECT_NEAR(down.result.point.z, shown.min.z, 1e-4f);

@@ -501,6 +501,46 @@ TEST_F(ControllerPark, RightClickingASkaterSelectsItAndOpensItsPopup) {
   g_boarder = nullptr;
 }
 
+// Of a skater's bounds and a piece's drawn faces, the nearer along the ray takes the right-click: a
+// skater in front of a stand is selected, one hidden behind it is not and the stand's pop-up opens;
+// a piece without a pop-up (a sponsor's) still hides the skater behind it.
+TEST_F(ControllerPark, TheNearerOfASkaterAndAPieceTakesTheRightClick) {
+  const std::unique_ptr<ShadedMesh> boarder = DemoContent::BuildBoarder();
+  g_boarder = boarder.get();
+  catalog.defs[0].type = 13;  // a stand: a facility
+  // Seen low from +x; the pointer on the stand's top near its +x edge.
+  logic->SetViewDirection(Vector3(-1.0f, 0.0f, -0.25f) * (1.0f / std::sqrt(1.0625f)));
+  logic->SetFocus(Vector3(4.0f, 6.0f, 0.5f));
+  logic->UpdateCamera(0.0f);
+  const struct {
+    int def;        // the piece at squares (3..4, 5..6), its block x 3.5..4.5
+    float skaterX;  // the skater stands at (skaterX, 6)
+    const char* opened;
+  } cases[] = {{0, 5.3f, "skater"}, {0, 3.1f, "facility"}, {3, 3.1f, ""}};
+  for (const auto& c : cases) {
+    const uint32_t piece = PlaceAt(c.def, 3.0f, 5.0f);
+    CSkater::SetBodyMeshSource(&Boarder);
+    CSkater* skater = AddSkater(Vector3(c.skaterX, 6.0f, 0.5f));
+    CSkater::SetBodyMeshSource(nullptr);
+    ASSERT_NE(skater, nullptr);
+    PointAt(Vector3(4.4f, 6.0f, 0.5f));
+    ASSERT_EQ(logic->PickSkaterUnderCursor(false), skater->GetID()) << "the ray meets the skater's bounds";
+    ASSERT_EQ(logic->PickPieceUnderCursor(), piece);
+    const std::vector<std::string> before = screens->made;
+    Action(CGameLogic::kActionSecondary);
+    const std::string kind = c.opened;
+    std::vector<std::string> expected = before;
+    if (!kind.empty()) expected.push_back(kind + " " + std::to_string(kind == "skater" ? skater->GetID() : piece));
+    EXPECT_EQ(screens->made, expected);
+    logic->ReleaseSelection(skater->GetID());
+    logic->ReleaseSelection(piece);
+    logic->SellObject(piece);
+    skater->MarkForRemoval();
+    park->UpdateObjects(0.0f);
+  }
+  g_boarder = nullptr;
+}
+
 // What the controller hands a save, given back by a load, brings back where the camera looked and
 // the bonuses (the file keeps these fields as they are: see the saved-game tests).
 TEST_F(ControllerPark, SaveFieldsBringBackTheCameraFocusViewDirectionAndBonuses) {

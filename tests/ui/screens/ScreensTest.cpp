@@ -128,9 +128,9 @@ RECT DrawAlone(Layer& layer, RecordingRasterizer& r) {
 
 struct StandInController : CGameActionLayer {
   const char* GetInfoString() const override { return "Controller"; }
-  // The controller acts on a click only when no interface layer above took it.
+  // The controller acts on a click (primary or secondary) only when no interface layer above took it.
   void HandleInputEvent(const InputEvent& event) override {
-    if (event.code == 49 && GetGameWorld()->mouseOverUI == 0) ++clicksOnThePark;
+    if ((event.code == 49 || event.code == 50) && GetGameWorld()->mouseOverUI == 0) ++clicksOnThePark;
   }
   int clicksOnThePark = 0;
 };
@@ -1362,6 +1362,45 @@ TEST_F(Screens, AClickThatTurnsThePaletteToAShorterPageReachesNothingBelow) {
     park->Tick(0.033f);
     EXPECT_EQ(controller->clicksOnThePark - before, at.x == panel.left && at.y == panel.top ? 0 : 1)
         << at.x << " " << at.y;
+  }
+  park->SetInputManager(nullptr);
+}
+
+// The park's display is drawn with the palette over the park: a left or right click on it stays
+// there (the controller would place a held piece out of sight under it, or lift or open the piece
+// hidden there), also while a pop-up covers the palette's own panel. Just off it, clicks reach the
+// park.
+TEST_F(Screens, ClicksOnTheParksDisplayNeverReachThePark) {
+  ASSERT_TRUE(StartDemo(kStartingMoneyEasy));
+  auto* controller = dynamic_cast<StandInController*>(park->GetLayer(0));
+  auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
+  ASSERT_TRUE(controller != nullptr && palette != nullptr);
+  CInputMan input;
+  park->SetInputManager(&input);
+  const uint32_t rampId = BuyPieceForPlayer(*park, *Definition("Launch ramp"), -1);
+  park->Tick(0.033f);
+  const RECT d = palette->GetDisplay().GetPanelRect();
+  const POINT middle{(d.left + d.right) / 2, (d.top + d.bottom) / 2};
+  const struct {
+    POINT at;
+    int reachThePark;  // of the two clicks
+  } cases[] = {{middle, 0}, {POINT{d.left, d.top}, 0}, {POINT{d.right - 1, d.bottom - 1}, 0}, {POINT{d.left - 1, middle.y}, 2}};
+  for (bool covered : {false, true}) {
+    if (covered) Push(std::make_unique<CSectionPopup>(rampId));
+    park->Tick(0.033f);
+    ASSERT_EQ(palette->IsCoveredFromAbove(), covered);
+    for (const auto& c : cases) {
+      const RECT pixel{c.at.x, c.at.y, c.at.x, c.at.y};
+      plat::SetCursorScreenPos(c.at.x, c.at.y);
+      const int before = controller->clicksOnThePark;
+      for (uint32_t action : {49u, 50u}) {  // the controller's actions of the same buttons
+        input.QueueEvent(Mouse(InputEvent::kButtonPress, pixel));
+        input.QueueEvent(Mouse(action, pixel));
+        input.QueueEvent(Mouse(InputEvent::kButtonRelease, pixel));
+        park->Tick(0.033f);
+      }
+      EXPECT_EQ(controller->clicksOnThePark - before, c.reachThePark) << c.at.x << " " << c.at.y << " " << covered;
+    }
   }
   park->SetInputManager(nullptr);
 }
