@@ -2,6 +2,7 @@
 // messages, renderer switches, shutdown, and the whole program in and out of process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -16,22 +17,23 @@
 #include <vector>
 
 #include "app/Application.h"
-#include "core/world/GameActionLayer.h"
-#include "core/world/GameWorld.h"
-#include "core/world/GlobalArt.h"
+#include "core/data/ByteCursor.h"
+#include "core/data/LittleEndian.h"
+#include "core/data/ResourceTable.h"
 #include "core/input/InputMan.h"
 #include "core/input/Settings.h"
 #include "core/input/SkateSettings.h"
-#include "core/world/WorldAccess.h"
 #include "core/math/Matrix4.h"
-#include "core/data/ByteCursor.h"
-#include "core/data/ResourceTable.h"
+#include "core/world/GameActionLayer.h"
+#include "core/world/GameWorld.h"
+#include "core/world/GlobalArt.h"
+#include "core/world/WorldAccess.h"
 #include "park/controller/GameLogic.h"
-#include "ui/park/GameHooks.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
+#include "park/saved/SavedGame.h"
 #include "park/saved/SavedGameParkBlock.h"
 #include "park/skater/Skater.h"
 #include "park/world/ParkFontSet.h"
@@ -39,10 +41,10 @@
 #include "platform/graphics/DisplayMachine.h"
 #include "platform/system/Platform.h"
 #include "platform/window/WindowRegistry.h"
+#include "render/display/DisplayDrivers.h"
 #include "render/image/BitmapImage.h"
 #include "render/image/ColourDepth.h"
 #include "render/image/Texture.h"
-#include "render/display/DisplayDrivers.h"
 #include "render/view/RasterizerInterface.h"
 #include "render/view/RenderView.h"
 #include "scene/camera/GenericCam.h"
@@ -64,6 +66,7 @@
 #include "tools/DemoContentSounds.h"
 #include "tools/DemoContentUi.h"
 #include "ui/park/BuildPalette.h"
+#include "ui/park/GameHooks.h"
 #include "ui/park/SkaterPopup.h"
 #include "ui/screens/EscapeMenuScreen.h"
 #include "ui/screens/LoadGameScreen.h"
@@ -205,6 +208,22 @@ class ShellTest : public ::testing::Test {
   static bool Press(HWND window, int key, int framesAfter = 2) {
     PressKey(window, key);
     return Frames(framesAfter);
+  }
+  // From the title: a click on it, the menu's load screen, and a click on the one game it lists;
+  // false when the program stops or the screen lists another number of games.
+  static bool LoadTheOnlyGameFromTheMenu(HWND window) {
+    auto clickAt = [window](const POINT& at) {
+      plat::SetCursorScreenPos(at.x, at.y);
+      for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
+        plat::InjectMessage(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(at.x, at.y));
+      return Frames(3);
+    };
+    if (!clickAt({2, 2}) || !Press(window, 'L')) return false;
+    const CGameWorld* world = GetGameWorld();
+    const auto* list = dynamic_cast<CLoadGameScreen*>(world->GetLayer(world->GetLayerCount() - 1));
+    if (list == nullptr || list->GetGames().size() != 1) return false;
+    const RECT first = list->GetPanel().GetButtonRect(0);
+    return clickAt({(first.left + first.right) / 2, (first.top + first.bottom) / 2});
   }
   // Frames until the program has ended, at most `most` of them; how many ran.
   static int FramesUntilTheEnd(int most = 10) {
@@ -1232,6 +1251,109 @@ TEST_F(ShellTest, BrokenContentStartsWithANoticeAndTheProgramStaysUsable) {
 
 namespace {
 
+// The demo park's piece records (version 1) at the offsets the trailers after them give: the
+// first non-terrain one with nodes made a terrain, or its first node given the next one's id.
+constexpr size_t kRecordTerrain = 13, kRecordNodeCount = 180, kRecordFirstNodeId = 188;
+std::string EditPieces(std::string file, bool secondTerrain) {
+  auto* bytes = reinterpret_cast<uint8_t*>(file.data());
+  std::vector<size_t> pieces;
+  const uint32_t count = le::ReadU32(bytes + SavedParkBlock::kSize + 4);
+  for (size_t at = SavedParkBlock::kSize + 8, i = 0; i < count && at + kRecordFirstNodeId + 4 <= file.size(); ++i) {
+    if (bytes[at + kRecordTerrain] == 0 && le::ReadU32(bytes + at + kRecordNodeCount) != 0) pieces.push_back(at);
+    uint8_t trailer[4];
+    le::WriteU32(trailer, CSavedGame::kObjectTrailer - static_cast<uint32_t>(i));
+    at = file.find(std::string(trailer, trailer + 4), at) + 4;
+  }
+  if (pieces.size() < 2) return std::string();
+  if (secondTerrain)
+    bytes[pieces[0] + kRecordTerrain] = 1;
+  else
+    std::memcpy(bytes + pieces[0] + kRecordFirstNodeId, bytes + pieces[1] + kRecordFirstNodeId, 4);
+  return file;
+}
+
+struct MenuLoad {
+  const char* name;
+  std::string (*make)(std::string demo);
+  // What the file becomes once the check has passed it, while its level starts (empty: it stays).
+  std::string (*swappedTo)(std::string demo);
+  bool loads;
+};
+const MenuLoad kMenuLoads[] = {
+    {"demo", [](std::string demo) { return demo; }, [](std::string) { return std::string(); }, true},
+    {"first_grid_version",  // no square count after the grid block's version
+     [](std::string demo) {
+       const size_t at = demo.find(std::string("\xCE\xFA\xEF\xBE\x01\x00\x00\x00", 8));
+       if (at == std::string::npos) return std::string();
+       demo[at + 4] = 0;
+       return demo.erase(at + 8, 4);
+     },
+     [](std::string) { return std::string(); }, true},
+    {"swapped_for_level_255", [](std::string demo) { return demo; },
+     [](std::string demo) {
+       demo[4] = demo[SavedParkBlock::kSize - 25] = static_cast<char>(255);  // the head's and the rows' level
+       return demo;
+     },
+     true},
+    {"second_terrain", [](std::string demo) { return EditPieces(demo, true); },
+     [](std::string) { return std::string(); }, false},
+    {"shared_node_id", [](std::string demo) { return EditPieces(demo, false); },
+     [](std::string) { return std::string(); }, false},
+};
+
+}  // namespace
+
+// Saved games loaded from the main menu as the first thing a fresh process does, without a display:
+// the test writes the demo data, then runs itself again in a new process for each case, on SDL's
+// offscreen driver. What the check passes loads, as it was read whatever becomes of the file
+// meanwhile; what the load would refuse the check refuses, before any level starts.
+TEST_F(ShellTest, AFreshStartLoadsFromTheMenuWhatItsCheckPassesAndNothingElse) {
+  const char* which = std::getenv("KELVARUN_MENU_LOAD");
+  if (which == nullptr) {
+    ASSERT_TRUE(WriteDemoData());
+    const std::string here = fs::current_path().string(), output = here + "/run.txt";
+    for (const MenuLoad& c : kMenuLoads) {
+      const int status = std::system(
+          ("env -u DISPLAY SDL_VIDEODRIVER=offscreen KELVARUN_MENU_LOAD=" + std::string(c.name) +
+           " KELVARUN_MENU_DATA='" + here + "' timeout 120 '" + plat::ExecutableFolder() +
+           "/test_app' --gtest_filter=" + ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() +
+           "." + ::testing::UnitTest::GetInstance()->current_test_info()->name() + " > '" + output + "' 2>&1")
+              .c_str());
+      EXPECT_EQ(0, status) << c.name << "\n" << ReadBytes(output);
+    }
+    return;
+  }
+  const MenuLoad* c = std::find_if(std::begin(kMenuLoads), std::end(kMenuLoads),
+                                   [which](const MenuLoad& each) { return std::string(each.name) == which; });
+  ASSERT_NE(c, std::end(kMenuLoads)) << which;
+  fs::current_path(std::getenv("KELVARUN_MENU_DATA"));
+  const std::string demo = ReadBytes(std::string("data/levels/demo/") + kInstantActionFile),
+                    path = std::string(kSavedGamesFolder) + "/" + c->name + ".sav", swapped = c->swappedTo(demo);
+  fs::remove_all(kSavedGamesFolder);
+  fs::create_directories(kSavedGamesFolder);
+  ASSERT_FALSE(c->make(demo).empty()) << "the case's file is made";
+  std::ofstream(path, std::ios::binary) << c->make(demo);
+  onLog = [&](const char* text) {
+    if (!swapped.empty() && std::strncmp(text, "Grid Initialized", 16) == 0) std::ofstream(path) << swapped;
+  };
+  HWND window = OpenWindow("game", 640, 480);
+  ShowWindow(window, SW_SHOWNORMAL);
+  Start("kelvarun", window);
+  const auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  ASSERT_EQ(0, GetObjectCatalog().CountDefinitions()) << "no game has run in this process";
+  ASSERT_TRUE(LoadTheOnlyGameFromTheMenu(window));
+  EXPECT_EQ(c->loads ? DemoContent::InstantParkLayout().size() : 0u, PiecesOf(*park).all.size());
+  EXPECT_EQ(c->loads, park->GetGrid() != nullptr && park->GetParkState().levelIndex == 0) << "the level's park runs";
+  EXPECT_TRUE(swapped.empty() || ReadBytes(path) == swapped) << "the file was replaced while its level started";
+  const auto starts = std::count_if(log.begin(), log.end(),
+                                    [](const std::string& line) { return line.rfind("Grid Initialized", 0) == 0; });
+  EXPECT_EQ(c->loads ? 1 : 0, starts) << "a level started only for a file it takes";
+  const auto* top = dynamic_cast<CLoadGameScreen*>(park->GetLayer(park->GetLayerCount() - 1));
+  EXPECT_TRUE(c->loads || (top != nullptr && top->GetPanel().GetLines().back() == "THAT GAME COULD NOT BE LOADED"));
+}
+
+namespace {
+
 // The screen of an Xvfb started with -fbdir: an XWD file with a big-endian header, kept up to
 // date by the server, as x8r8g8b8 words. Empty when it cannot be read.
 std::vector<uint32_t> ReadXScreen(const fs::path& file, int width, int height) {
@@ -1524,17 +1646,7 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
   SavedParkBlock fileHead;
   CByteCursor fileCursor(reinterpret_cast<const uint8_t*>(file.data()), file.size());
   ASSERT_TRUE(fileHead.Read(fileCursor));
-  auto clickAt = [&](const POINT& at) {
-    plat::SetCursorScreenPos(at.x, at.y);
-    for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
-      plat::InjectMessage(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(at.x, at.y));
-    return Frames(3);
-  };
-  ASSERT_TRUE(clickAt({2, 2}) && Press(window, 'L')) << "a click on the title, then the menu's load screen";
-  const auto* list = dynamic_cast<CLoadGameScreen*>(park->GetLayer(park->GetLayerCount() - 1));
-  ASSERT_TRUE(list != nullptr && list->GetGames().size() == 1);
-  const RECT first = list->GetPanel().GetButtonRect(0);
-  ASSERT_TRUE(clickAt({(first.left + first.right) / 2, (first.top + first.bottom) / 2}) && declineOffers());
+  ASSERT_TRUE(LoadTheOnlyGameFromTheMenu(window) && declineOffers());
   ASSERT_EQ(DemoContent::InstantParkLayout().size(), PiecesOf(*park).all.size()) << "the file's park runs";
   // The file's money, less the running costs booked since (nobody has paid to come in yet).
   auto money = [](const ParkState& s) { return s.GetMoney() + s.spentOnMaintenance + s.spentOnFacilityOperation; };
