@@ -402,16 +402,17 @@ bool CGameLogic::SaveGame(const char* path) {
 
 bool CGameLogic::LoadGame(const char* path, CSavedGame::RecordBase base) {
   std::vector<uint8_t> bytes;
-  if (GetPark() == nullptr || path == nullptr || !CSavedGame::ReadFile(path, bytes)) return false;
-  return LoadGame(bytes.data(), bytes.size(), base);
+  const bool read = path != nullptr && CSavedGame::ReadFile(path, bytes);
+  return LoadGame(read ? bytes.data() : nullptr, bytes.size(), base);
 }
 
 bool CGameLogic::LoadGame(const uint8_t* data, size_t size, CSavedGame::RecordBase base) {
   CVerezIvor* park = GetPark();
-  if (park == nullptr || data == nullptr) return false;
+  if (park == nullptr) return false;
   // Settled first, so that no piece is left in hand whichever way the load goes.
   ReturnHeldPiece();
   ControllerSaveFields fields = GetSaveFields();
+  if (data == nullptr) return false;
   if (!CSavedGame::Load(*park, fields, data, size, base)) return false;
   // Whatever the controller pointed at belonged to the park that was replaced.
   if (m_skaterControl != 0) SetSkaterControl(false);
