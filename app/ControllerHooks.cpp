@@ -69,9 +69,9 @@ bool SaveThroughController(CVerezIvor& park, const char* path) {
   return park.GetController() != nullptr && park.GetController()->SaveGame(path);
 }
 
-bool LoadThroughController(CVerezIvor& park, const char* path, bool freshRecord) {
+bool LoadThroughController(CVerezIvor& park, const uint8_t* data, size_t size, bool freshRecord) {
   const auto base = freshRecord ? CSavedGame::RecordBase::kFresh : CSavedGame::RecordBase::kPark;
-  return park.GetController() != nullptr && park.GetController()->LoadGame(path, base);
+  return park.GetController() != nullptr && park.GetController()->LoadGame(data, size, base);
 }
 
 }  // namespace

@@ -401,12 +401,19 @@ bool CGameLogic::SaveGame(const char* path) {
 }
 
 bool CGameLogic::LoadGame(const char* path, CSavedGame::RecordBase base) {
+  std::vector<uint8_t> bytes;
+  const bool read = path != nullptr && CSavedGame::ReadFile(path, bytes);
+  return LoadGame(read ? bytes.data() : nullptr, bytes.size(), base);
+}
+
+bool CGameLogic::LoadGame(const uint8_t* data, size_t size, CSavedGame::RecordBase base) {
   CVerezIvor* park = GetPark();
-  if (park == nullptr || path == nullptr) return false;
+  if (park == nullptr) return false;
   // Settled first, so that no piece is left in hand whichever way the load goes.
   ReturnHeldPiece();
   ControllerSaveFields fields = GetSaveFields();
-  if (!CSavedGame::LoadFromFile(*park, fields, path, base)) return false;
+  if (data == nullptr) return false;
+  if (!CSavedGame::Load(*park, fields, data, size, base)) return false;
   // Whatever the controller pointed at belonged to the park that was replaced.
   if (m_skaterControl != 0) SetSkaterControl(false);
   ClosePopup();

@@ -158,6 +158,8 @@ class CGameLogic : public CGameActionLayer {
   bool SaveGame(const char* path);
   // base: what the file's park block is read over (CSavedGame::RecordBase).
   bool LoadGame(const char* path, CSavedGame::RecordBase base = CSavedGame::RecordBase::kPark);
+  // The same from a file's bytes already read.
+  bool LoadGame(const uint8_t* data, size_t size, CSavedGame::RecordBase base = CSavedGame::RecordBase::kPark);
   ControllerSaveFields GetSaveFields() const;
   void ApplySaveFields(const ControllerSaveFields& fields);
 

@@ -17,6 +17,7 @@ class COctree;
 class CSceneDrawInterface;
 class CPathLinkOwner;
 class CVerezIvor;
+class ShadedMesh;
 
 struct GridCell {
   int column;
@@ -132,6 +133,9 @@ class CGrid : public CDirectedGraph {
   static CGrid* InitFromTerrain(CVerezIvor& park);
   // The grid the terrain's "gridorigin" point describes, unclassified; null when it has none.
   static std::unique_ptr<CGrid> CreateFromTerrain(CMeshInstance& terrain);
+  // The square count of the grid CreateFromTerrain makes for a terrain of this mesh; 0 when the
+  // mesh names no grid origin.
+  static int SquareCountOf(const ShadedMesh& terrain);
   // The terrain fields of every square: heights and flatness from vertical rays through the
   // octree's root box against its terrain objects, the terrain's regions, the gate lists, the
   // clearance around gates, corner heights and direction masks.

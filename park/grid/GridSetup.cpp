@@ -1,5 +1,6 @@
 // Setting the grid up from the level's terrain: where it lies, what each square allows, and the
 // per-level cache that spares the ray casting on every start.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -113,23 +114,39 @@ std::string CachePath(const std::string& folder) {
   if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return folder + "grid_data.bin";
   return folder + "/grid_data.bin";
 }
+
+// The first attach point naming the grid origin, with the columns and rows it gives; false when
+// the mesh has none.
+bool FindGridOrigin(const ShadedMesh& mesh, size_t& index, int& columns, int& rows) {
+  for (size_t i = 0; i < mesh.attachPoints.size(); ++i) {
+    const AttachPoint& point = mesh.attachPoints[i];
+    if (point.type != CGrid::kAttachGridOrigin) continue;
+    const std::vector<std::string> tokens = Tokens(DataText(point, 0), 11);
+    if (tokens.size() < 3 || tokens[2] != "gridorigin") continue;
+    columns = tokens.size() > 6 ? std::atoi(tokens[6].c_str()) : 0;
+    rows = tokens.size() > 10 ? std::atoi(tokens[10].c_str()) : 0;
+    index = i;
+    return true;
+  }
+  return false;
+}
 }  // namespace
 
 std::unique_ptr<CGrid> CGrid::CreateFromTerrain(CMeshInstance& terrain) {
   const ShadedMesh* mesh = terrain.GetMesh();
-  if (mesh == nullptr) return nullptr;
-  for (size_t i = 0; i < mesh->attachPoints.size(); ++i) {
-    const AttachPoint& point = mesh->attachPoints[i];
-    if (point.type != kAttachGridOrigin) continue;
-    const std::vector<std::string> tokens = Tokens(DataText(point, 0), 11);
-    if (tokens.size() < 3 || tokens[2] != "gridorigin") continue;
-    const int columns = tokens.size() > 6 ? std::atoi(tokens[6].c_str()) : 0;
-    const int rows = tokens.size() > 10 ? std::atoi(tokens[10].c_str()) : 0;
-    Vector3 origin;
-    terrain.GetAttachPointPosition(static_cast<uint32_t>(i), origin);
-    return std::make_unique<CGrid>(columns, rows, origin, 1.0f, 1.0f);  // sides clamped to 1..1024
-  }
-  return nullptr;
+  size_t index = 0;
+  int columns = 0, rows = 0;
+  if (mesh == nullptr || !FindGridOrigin(*mesh, index, columns, rows)) return nullptr;
+  Vector3 origin;
+  terrain.GetAttachPointPosition(static_cast<uint32_t>(index), origin);
+  return std::make_unique<CGrid>(columns, rows, origin, 1.0f, 1.0f);  // sides clamped to 1..1024
+}
+
+int CGrid::SquareCountOf(const ShadedMesh& terrain) {
+  size_t index = 0;
+  int columns = 0, rows = 0;
+  if (!FindGridOrigin(terrain, index, columns, rows)) return 0;
+  return std::clamp(columns, 1, kMaxSide) * std::clamp(rows, 1, kMaxSide);
 }
 
 CGrid* CGrid::InitFromTerrain(CVerezIvor& park) {

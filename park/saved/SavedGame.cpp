@@ -60,15 +60,6 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& out) {
   return file.Read(out.data(), out.size()) == out.size();
 }
 
-bool ReadSavedFile(const char* path, std::vector<uint8_t>& out) {
-  if (ReadWholeFile(path, out)) return true;
-  DebugPrintf("Error Loading File: '%s' - Check Path and File Exists!\n", path != nullptr ? path : "");
-  char folder[512] = {};
-  GetCurrentDirectoryA(sizeof(folder), folder);
-  DebugPrintf("Current Working Directory: %s\n", folder);
-  return false;
-}
-
 }  // namespace
 
 void CSavedGame::NumberLinks(CVerezIvor& park) {
@@ -202,13 +193,17 @@ bool CSavedGame::SaveToFile(CVerezIvor& park, const ControllerSaveFields& contro
   return true;
 }
 
-bool CSavedGame::LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller, const char* path, RecordBase base) {
-  std::vector<uint8_t> bytes;
-  if (!ReadSavedFile(path, bytes)) return false;
-  return Load(park, controller, bytes.data(), bytes.size(), base);
+bool CSavedGame::ReadFile(const char* path, std::vector<uint8_t>& out) {
+  if (ReadWholeFile(path, out)) return true;
+  DebugPrintf("Error Loading File: '%s' - Check Path and File Exists!\n", path != nullptr ? path : "");
+  char folder[512] = {};
+  GetCurrentDirectoryA(sizeof(folder), folder);
+  DebugPrintf("Current Working Directory: %s\n", folder);
+  return false;
 }
 
-bool CSavedGame::CheckFile(const char* path, const CSkatableSection::Sources& sources) {
+bool CSavedGame::LoadFromFile(CVerezIvor& park, ControllerSaveFields& controller, const char* path, RecordBase base) {
   std::vector<uint8_t> bytes;
-  return ReadSavedFile(path, bytes) && Check(bytes.data(), bytes.size(), sources);
+  if (!ReadFile(path, bytes)) return false;
+  return Load(park, controller, bytes.data(), bytes.size(), base);
 }

@@ -53,13 +53,15 @@ class CSavedGame {
   // Checks a file as far as it can be without the park it would go into, so that a park of another
   // level (or the menu) need not be given up for a file that cannot load: every block and record
   // reads, the pieces with the definitions and meshes and the terrain with the mesh that sources
-  // give (those of the file's own level, not whatever the process has loaded), the markers and
-  // trailers stand where they belong and nothing follows the last block. What depends on the
-  // running grid (its size, the terrain's nodes) is left to Load. A file that cannot be checked
-  // whole is refused: a grid block of the first version does not give its square count. False
-  // (logged) when it fails.
-  static bool Check(const uint8_t* data, size_t size, const CSkatableSection::Sources& sources);
-  static bool CheckFile(const char* path, const CSkatableSection::Sources& sources);
+  // give, and the grid block with squareCount squares (those of the file's own level, not whatever
+  // the process has loaded); the markers and trailers stand where they belong, nothing follows the
+  // last block, at most one record is a terrain, and no two objects or nodes share an id nor does a
+  // node take a square's. Whether the saved terrain is the running one's is left to Load. False
+  // (logged) when it fails, or when the level has no grid (squareCount 0).
+  static bool Check(const uint8_t* data, size_t size, const CSkatableSection::Sources& sources, int squareCount);
+  // The whole file, read once, so that what is checked is what is loaded; false (logged) when it
+  // cannot be opened or is larger than kMaxFileSize.
+  static bool ReadFile(const char* path, std::vector<uint8_t>& out);
 
   // The park block: the park's record, the controller's figures, the current camera, the world
   // time and the clock.

@@ -182,14 +182,13 @@ bool StageSections(Walker& w, StagedFile& file) {
   return true;
 }
 
-// Without a grid (a check of the file alone) the block must give its square count.
-bool StageGrid(Walker& w, const CGrid* grid, StagedFile& file, const std::unordered_set<uint32_t>& pieces) {
+// squares: the level grid's square count, which a block of the first version does not give.
+bool StageGrid(Walker& w, uint32_t squares, StagedFile& file, const std::unordered_set<uint32_t>& pieces) {
   CByteCursor in = w.Here();
-  uint32_t version = 0, count = grid != nullptr ? static_cast<uint32_t>(grid->GetSquareCount()) : 0;
+  uint32_t version = 0, count = squares;
   if (!in.ReadU32(version) || version > 1 || (version == 1 && !in.ReadU32(count)))
     return Fail("the grid block is cut short or of an unknown version");
-  if (grid != nullptr && count != static_cast<uint32_t>(grid->GetSquareCount()))
-    return Fail("the grid block is for a grid of another size");
+  if (count != squares) return Fail("the grid block is for a grid of another size");
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t ring = 0, reserving = 0, ids = 0;
     uint8_t near = 0;
@@ -248,15 +247,38 @@ bool StageTickState(Walker& w, StagedFile& file) {
   return true;
 }
 
-// The saved terrain is carried onto the park's own: same nodes at the same places, same links.
-bool MatchTerrain(const CGrid& grid, StagedFile& file) {
-  CSkatableSection* live = LiveTerrain(grid);
-  const StagedSection* saved = nullptr;
+// The file's one terrain record, or null when it holds none; false when it holds two.
+bool FindSavedTerrain(const StagedFile& file, const StagedSection*& saved) {
+  saved = nullptr;
   for (const StagedSection& s : file.sections)
     if (s.terrain) {
       if (saved != nullptr) return Fail("the file holds two terrains");
       saved = &s;
     }
+  return true;
+}
+
+// What the file alone shows of its ids, before any is carried onto the park's: every object has
+// one of its own, and every node too, none of them a square's.
+bool SavedIdsDistinct(const StagedFile& file, uint32_t squares) {
+  std::unordered_set<uint32_t> objects, nodes;
+  auto claim = [&objects](uint32_t id) {
+    if (id == 0 || id == kNone) return Fail("a saved object has no id");
+    return objects.insert(id).second || Fail("two saved objects share an id");
+  };
+  for (const StagedSection& s : file.sections) {
+    if (!claim(s.id)) return false;
+    for (uint32_t node : s.nodeIds)
+      if (node < squares || !nodes.insert(node).second) return Fail("two saved nodes share an id");
+  }
+  return std::all_of(file.skaters.begin(), file.skaters.end(), [&](const StagedSkater& s) { return claim(s.id); });
+}
+
+// The saved terrain is carried onto the park's own: same nodes at the same places, same links.
+bool MatchTerrain(const CGrid& grid, StagedFile& file) {
+  CSkatableSection* live = LiveTerrain(grid);
+  const StagedSection* saved = nullptr;
+  if (!FindSavedTerrain(file, saved)) return false;
   if (live == nullptr) return true;  // the saved terrain, if any, is made anew
   if (saved == nullptr) return Fail("the file holds no terrain but the park stands on one");
   const auto& nodes = live->GetPathNodes();
@@ -320,19 +342,14 @@ bool AssignIds(const CVerezIvor& park, const CGrid& grid, StagedFile& file) {
   return true;
 }
 
-// The blocks after the park block, read and checked into file. Without a grid (a check of the file
-// alone) a grid block of the first version, whose length only the grid knows, cannot be walked, nor
-// anything after it: the file is refused rather than passed half read.
-bool StageBlocks(Walker& w, const CGrid* grid, StagedFile& file) {
+// The blocks after the park block, read and checked into file; squares is the level grid's count.
+bool StageBlocks(Walker& w, uint32_t squares, StagedFile& file) {
   if (!w.Marker(CSavedGame::kObjectsMarker)) return Fail("the object block marker is wrong");
   if (!StageSections(w, file)) return false;
   if (!w.Marker(CSavedGame::kGridMarker)) return Fail("the grid block marker is wrong");
-  uint32_t gridVersion = 0;
-  if (grid == nullptr && w.Here().ReadU32(gridVersion) && gridVersion == 0)
-    return Fail("the grid block is of the first version, whose length only the level's grid knows: not checked");
   std::unordered_set<uint32_t> pieces;
   for (const StagedSection& s : file.sections) pieces.insert(s.id);
-  if (!StageGrid(w, grid, file, pieces)) return false;
+  if (!StageGrid(w, squares, file, pieces)) return false;
   uint32_t skaters = 0;
   if (!w.ReadU32(skaters) || (skaters != CSavedGame::kSkatersMarker && skaters != CSavedGame::kSkatersThenTickMarker))
     return Fail("the skater block marker is wrong");
@@ -354,7 +371,8 @@ bool Stage(const CVerezIvor& park, const uint8_t* data, size_t size, CSavedGame:
   CByteCursor head = w.Here();
   if (!CSavedGame::LoadParkBlock(park, head, file.park, base)) return false;
   w.Advance(head.GetPosition());
-  return StageBlocks(w, grid, file) && MatchTerrain(*grid, file) && AssignIds(park, *grid, file);
+  return StageBlocks(w, static_cast<uint32_t>(grid->GetSquareCount()), file) && MatchTerrain(*grid, file) &&
+         AssignIds(park, *grid, file);
 }
 
 // --- Applying a staged file to the cleared park ---
@@ -469,15 +487,18 @@ bool Apply(CVerezIvor& park, const uint8_t* data, StagedFile& file, ControllerSa
 
 }  // namespace
 
-bool CSavedGame::Check(const uint8_t* data, size_t size, const CSkatableSection::Sources& sources) {
+bool CSavedGame::Check(const uint8_t* data, size_t size, const CSkatableSection::Sources& sources, int squareCount) {
   if (data == nullptr) return Fail("no data");
+  if (squareCount <= 0) return Fail("the file's level has no build grid to take it");
   const ScopedSources withSources(sources);
   StagedFile file;
   Walker w(data, size);
   CByteCursor head = w.Here();
   if (!file.park.Read(head)) return false;
   w.Advance(head.GetPosition());
-  return StageBlocks(w, nullptr, file);
+  const auto squares = static_cast<uint32_t>(squareCount);
+  const StagedSection* terrain = nullptr;
+  return StageBlocks(w, squares, file) && FindSavedTerrain(file, terrain) && SavedIdsDistinct(file, squares);
 }
 
 bool CSavedGame::Load(CVerezIvor& park, ControllerSaveFields& controller, const uint8_t* data, size_t size,

@@ -2,6 +2,7 @@
 // messages, renderer switches, shutdown, and the whole program in and out of process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,7 @@
 #include "core/world/WorldAccess.h"
 #include "core/math/Matrix4.h"
 #include "core/data/ByteCursor.h"
+#include "core/data/LittleEndian.h"
 #include "core/data/ResourceTable.h"
 #include "park/controller/GameLogic.h"
 #include "ui/park/GameHooks.h"
@@ -32,6 +34,7 @@
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
+#include "park/saved/SavedGame.h"
 #include "park/saved/SavedGameParkBlock.h"
 #include "park/skater/Skater.h"
 #include "park/world/ParkFontSet.h"
@@ -205,6 +208,22 @@ class ShellTest : public ::testing::Test {
   static bool Press(HWND window, int key, int framesAfter = 2) {
     PressKey(window, key);
     return Frames(framesAfter);
+  }
+  // From the title: a click on it, the menu's load screen, and a click on the one game it lists;
+  // false when the program stops or the screen lists another number of games.
+  static bool LoadTheOnlyGameFromTheMenu(HWND window) {
+    auto clickAt = [window](const POINT& at) {
+      plat::SetCursorScreenPos(at.x, at.y);
+      for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
+        plat::InjectMessage(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(at.x, at.y));
+      return Frames(3);
+    };
+    if (!clickAt({2, 2}) || !Press(window, 'L')) return false;
+    const CGameWorld* world = GetGameWorld();
+    const auto* list = dynamic_cast<CLoadGameScreen*>(world->GetLayer(world->GetLayerCount() - 1));
+    if (list == nullptr || list->GetGames().size() != 1) return false;
+    const RECT first = list->GetPanel().GetButtonRect(0);
+    return clickAt({(first.left + first.right) / 2, (first.top + first.bottom) / 2});
   }
   // Frames until the program has ended, at most `most` of them; how many ran.
   static int FramesUntilTheEnd(int most = 10) {
@@ -1232,6 +1251,92 @@ TEST_F(ShellTest, BrokenContentStartsWithANoticeAndTheProgramStaysUsable) {
 
 namespace {
 
+// What a case does to the demo park: a grid block without its square count (the first version);
+// a copy saying level 255 (head and rows) put in its place while its level starts; a piece record
+// (version 1, found by the trailer after the one before) turned into a second terrain, or whose
+// first node takes another piece's node id.
+enum class Edit { kNone, kFirstGridVersion, kSwapForLevel255, kSecondTerrain, kSharedNodeId };
+std::string Edited(std::string file, Edit edit) {
+  constexpr size_t kTerrainFlag = 13, kNodeCount = 180, kFirstNodeId = 188;
+  auto* bytes = reinterpret_cast<uint8_t*>(file.data());
+  std::vector<size_t> pieces;  // with nodes
+  for (size_t at = SavedParkBlock::kSize + 8, i = 0; i < le::ReadU32(bytes + SavedParkBlock::kSize + 4); ++i) {
+    if (bytes[at + kTerrainFlag] == 0 && le::ReadU32(bytes + at + kNodeCount) != 0) pieces.push_back(at);
+    uint8_t trailer[4];
+    le::WriteU32(trailer, CSavedGame::kObjectTrailer - static_cast<uint32_t>(i));
+    at = file.find(std::string(trailer, trailer + 4), at) + 4;
+  }
+  const size_t grid = file.find(std::string("\xCE\xFA\xEF\xBE\x01\x00\x00\x00", 8));  // marker, version 1
+  if (edit == Edit::kFirstGridVersion) return file.erase(grid + 4, 8).insert(grid + 4, 4, '\0');
+  if (edit == Edit::kSwapForLevel255) file[4] = file[SavedParkBlock::kSize - 25] = static_cast<char>(255);
+  if (edit == Edit::kSecondTerrain) bytes[pieces.at(0) + kTerrainFlag] = 1;
+  if (edit == Edit::kSharedNodeId)
+    std::memcpy(bytes + pieces.at(0) + kFirstNodeId, bytes + pieces.at(1) + kFirstNodeId, 4);
+  return file;
+}
+
+struct MenuLoad {
+  const char* name;
+  Edit edit;
+  bool loads;
+};
+const MenuLoad kMenuLoads[] = {{"demo", Edit::kNone, true},
+                               {"first_grid_version", Edit::kFirstGridVersion, true},
+                               {"swapped_for_level_255", Edit::kSwapForLevel255, true},
+                               {"second_terrain", Edit::kSecondTerrain, false},
+                               {"shared_node_id", Edit::kSharedNodeId, false}};
+
+}  // namespace
+
+// Saved games loaded from the main menu as the first thing a fresh process does, without a display:
+// the test writes the demo data, then runs itself again in a new process for each case, on SDL's
+// offscreen driver. What the check passes loads, as it was read whatever becomes of the file
+// meanwhile; what the load would refuse the check refuses, before any level starts.
+TEST_F(ShellTest, AFreshStartLoadsFromTheMenuWhatItsCheckPassesAndNothingElse) {
+  const char* which = std::getenv("KELVARUN_MENU_LOAD");
+  if (which == nullptr) {
+    ASSERT_TRUE(WriteDemoData());
+    const std::string here = fs::current_path().string(), output = here + "/run.txt";
+    for (const MenuLoad& c : kMenuLoads) {
+      const int status = std::system(
+          ("env -u DISPLAY SDL_VIDEODRIVER=offscreen KELVARUN_MENU_LOAD=" + std::string(c.name) +
+           " KELVARUN_MENU_DATA='" + here + "' timeout 120 '" + plat::ExecutableFolder() +
+           "/test_app' --gtest_filter=ShellTest.AFreshStartLoadsFromTheMenuWhatItsCheckPassesAndNothingElse > '" +
+           output + "' 2>&1")
+              .c_str());
+      EXPECT_EQ(0, status) << c.name << "\n" << ReadBytes(output);
+    }
+    return;
+  }
+  const MenuLoad* c = std::find_if(std::begin(kMenuLoads), std::end(kMenuLoads),
+                                   [which](const MenuLoad& each) { return std::string(each.name) == which; });
+  ASSERT_NE(c, std::end(kMenuLoads)) << which;
+  fs::current_path(std::getenv("KELVARUN_MENU_DATA"));
+  const std::string demo = ReadBytes(std::string("data/levels/demo/") + kInstantActionFile),
+                    path = std::string(kSavedGamesFolder) + "/" + c->name + ".sav";
+  const bool swap = c->edit == Edit::kSwapForLevel255;
+  fs::remove_all(kSavedGamesFolder);
+  fs::create_directories(kSavedGamesFolder);
+  std::ofstream(path) << (swap ? demo : Edited(demo, c->edit));
+  onLog = [&](const char* text) {
+    if (swap && std::strncmp(text, "Grid Initialized", 16) == 0) std::ofstream(path) << Edited(demo, c->edit);
+  };
+  HWND window = OpenWindow("game", 640, 480);
+  ShowWindow(window, SW_SHOWNORMAL);
+  Start("kelvarun", window);
+  const auto* park = dynamic_cast<CVerezIvor*>(GetGameWorld());
+  ASSERT_EQ(0, GetObjectCatalog().CountDefinitions()) << "no game has run in this process";
+  ASSERT_TRUE(LoadTheOnlyGameFromTheMenu(window));
+  EXPECT_EQ(c->loads ? DemoContent::InstantParkLayout().size() : 0u, PiecesOf(*park).all.size());
+  EXPECT_EQ(c->loads, park->GetGrid() != nullptr && park->GetParkState().levelIndex == 0) << "the level's park runs";
+  EXPECT_TRUE(!swap || ReadBytes(path)[4] == '\xFF') << "the file was replaced while its level started";
+  const auto starts = std::count_if(log.begin(), log.end(),
+                                    [](const std::string& line) { return line.rfind("Grid Initialized", 0) == 0; });
+  EXPECT_EQ(c->loads ? 1 : 0, starts) << "a level started only for a file it takes";
+}
+
+namespace {
+
 // The screen of an Xvfb started with -fbdir: an XWD file with a big-endian header, kept up to
 // date by the server, as x8r8g8b8 words. Empty when it cannot be read.
 std::vector<uint32_t> ReadXScreen(const fs::path& file, int width, int height) {
@@ -1524,17 +1629,7 @@ TEST_F(ShellTest, TheParkShowsOnAnXServerWithEachRenderer) {
   SavedParkBlock fileHead;
   CByteCursor fileCursor(reinterpret_cast<const uint8_t*>(file.data()), file.size());
   ASSERT_TRUE(fileHead.Read(fileCursor));
-  auto clickAt = [&](const POINT& at) {
-    plat::SetCursorScreenPos(at.x, at.y);
-    for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
-      plat::InjectMessage(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(at.x, at.y));
-    return Frames(3);
-  };
-  ASSERT_TRUE(clickAt({2, 2}) && Press(window, 'L')) << "a click on the title, then the menu's load screen";
-  const auto* list = dynamic_cast<CLoadGameScreen*>(park->GetLayer(park->GetLayerCount() - 1));
-  ASSERT_TRUE(list != nullptr && list->GetGames().size() == 1);
-  const RECT first = list->GetPanel().GetButtonRect(0);
-  ASSERT_TRUE(clickAt({(first.left + first.right) / 2, (first.top + first.bottom) / 2}) && declineOffers());
+  ASSERT_TRUE(LoadTheOnlyGameFromTheMenu(window) && declineOffers());
   ASSERT_EQ(DemoContent::InstantParkLayout().size(), PiecesOf(*park).all.size()) << "the file's park runs";
   // The file's money, less the running costs booked since (nobody has paid to come in yet).
   auto money = [](const ParkState& s) { return s.GetMoney() + s.spentOnMaintenance + s.spentOnFacilityOperation; };

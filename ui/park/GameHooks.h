@@ -3,6 +3,7 @@
 // (app/ControllerHooks.cpp, RegisterGameHooks); each empty entry has the fallback named beside it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -26,7 +27,8 @@ struct GameHooks {
   // freshRecord: the file's park block is read over a reset park record, as a game started by
   // loading has, rather than over the running park's.
   bool (*saveGame)(CVerezIvor& park, const char* path) = nullptr;
-  bool (*loadGame)(CVerezIvor& park, const char* path, bool freshRecord) = nullptr;
+  // The load takes the file's bytes, read once by the caller for its checks too.
+  bool (*loadGame)(CVerezIvor& park, const uint8_t* data, size_t size, bool freshRecord) = nullptr;
   // The controller's purchase, which takes the piece in hand: the new piece's ID, 0 when nothing
   // was bought. Empty: BuyPieceForPlayer makes the piece itself, held where it was made.
   uint32_t (*buyPiece)(CVerezIvor& park, const ObjectDefinition& definition, int sponsorSlot) = nullptr;

@@ -202,7 +202,7 @@ bool CLevelLoader::LoadLevel(CVerezIvor& park, int levelIndex) {
   return true;
 }
 
-bool CLevelLoader::CheckSavedGame(CVerezIvor& park, int levelIndex, const char* path) {
+bool CLevelLoader::CheckSavedGame(CVerezIvor& park, int levelIndex, const uint8_t* data, size_t size) {
   const std::string folder = GetLevelFolder(levelIndex);
   CResourceTable* table = park.GetResourceTable();
   if (folder.empty() || table == nullptr) {
@@ -218,7 +218,8 @@ bool CLevelLoader::CheckSavedGame(CVerezIvor& park, int levelIndex, const char* 
   const CSkatableSection::Sources sources{
       [table](int meshId) { return static_cast<ShadedMesh*>(table->GetResource(meshId)); },
       [&catalog](int index) { return catalog.GetDefinition(index); }, [terrain] { return terrain; }};
-  return CSavedGame::CheckFile(path, sources);
+  // The grid a start of the level makes from this terrain (CGrid::InitFromTerrain).
+  return CSavedGame::Check(data, size, sources, terrain != nullptr ? CGrid::SquareCountOf(*terrain) : 0);
 }
 
 bool CLevelLoader::SetUpGrid(CVerezIvor& park) {

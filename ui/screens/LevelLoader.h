@@ -4,6 +4,7 @@
 // grid with the terrain as a section, and the object catalogs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,12 +57,13 @@ class CLevelLoader {
   // table. False (logged, one line per item) when an item names a mesh the table does not know;
   // the catalogs stay loaded and the other items usable.
   bool LoadCatalogs(CVerezIvor& park);
-  // Checks a saved game of the level before anything is given up for it (CSavedGame::CheckFile),
-  // with what its pieces need read from the data now: the level's terrain mesh and the piece
-  // meshes through the park's resource table, the definitions from catalogs read aside, so that
-  // neither what an earlier game left loaded nor the running game's catalog has a say. False
-  // (logged) for an unknown level, a park without a resource table or a file that fails the check.
-  bool CheckSavedGame(CVerezIvor& park, int levelIndex, const char* path);
+  // Checks a saved game of the level before anything is given up for it (CSavedGame::Check), with
+  // what its pieces need read from the data now: the level's terrain mesh and the piece meshes
+  // through the park's resource table, the definitions from catalogs read aside, so that neither
+  // what an earlier game left loaded nor the running game's catalog has a say; the grid block is
+  // read with the square count of the grid the terrain gives. False (logged) for an unknown level,
+  // a park without a resource table or a file that fails the check.
+  bool CheckSavedGame(CVerezIvor& park, int levelIndex, const uint8_t* data, size_t size);
 
   CMeshInstance* GetTerrain() const { return m_terrain; }
 

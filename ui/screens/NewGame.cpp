@@ -14,7 +14,6 @@
 #include "park/saved/SavedGame.h"
 #include "park/saved/SavedGameParkBlock.h"
 #include "park/world/VerezIvor.h"
-#include "platform/files/FileSystem.h"
 #include "ui/park/BuildPalette.h"
 #include "ui/park/GameHooks.h"
 #include "ui/screens/LevelLoader.h"
@@ -31,26 +30,24 @@ void TellProblems(CVerezIvor& park, const Problems& problems) {
   if (!problems.empty()) park.AddLayerOnTop(std::make_unique<CNoticeScreen>(problems));
 }
 
-// A saved game over the running one, through the controller when one is registered. freshRecord:
-// the file's park block is read over a reset park record (CSavedGame::RecordBase::kFresh).
-bool LoadIntoRunningGame(CVerezIvor& park, const char* path, bool freshRecord) {
+// A saved game's bytes over the running game, through the controller when one is registered.
+// freshRecord: the file's park block is read over a reset park record (CSavedGame::RecordBase::kFresh).
+bool LoadIntoRunningGame(CVerezIvor& park, const std::vector<uint8_t>& bytes, bool freshRecord) {
   const GameHooks& hooks = GetGameHooks();
-  if (hooks.loadGame != nullptr) return hooks.loadGame(park, path, freshRecord);
+  if (hooks.loadGame != nullptr) return hooks.loadGame(park, bytes.data(), bytes.size(), freshRecord);
   ControllerSaveFields fields;
-  return CSavedGame::LoadFromFile(park, fields, path,
-                                  freshRecord ? CSavedGame::RecordBase::kFresh : CSavedGame::RecordBase::kPark);
+  return CSavedGame::Load(park, fields, bytes.data(), bytes.size(),
+                          freshRecord ? CSavedGame::RecordBase::kFresh : CSavedGame::RecordBase::kPark);
 }
 
-// The level index and park name a saved game's head holds; false (logged) when the file is missing,
-// shorter than a head, or of a version the reader does not take or whose head holds no level. Only
-// the head is read, whatever the file's size.
-bool ReadSavedHead(const char* path, uint8_t& level, std::string& name) {
-  uint8_t head[SavedParkBlock::kHeadSize] = {};
-  plat::CReadFile file;
-  if (!file.Open(path) || file.Read(head, sizeof(head)) != sizeof(head)) {
+// The level index and park name a saved game's head holds; false (logged) when the file is
+// shorter than a head, or of a version the reader does not take or whose head holds no level.
+bool ReadSavedHead(const char* path, const std::vector<uint8_t>& bytes, uint8_t& level, std::string& name) {
+  if (bytes.size() < SavedParkBlock::kHeadSize) {
     DebugPrintf("LoadGame: %s holds no saved game's head\n", path);
     return false;
   }
+  const uint8_t* head = bytes.data();
   const uint32_t version = le::ReadU32(head);
   if (version < SavedParkBlock::kFirstVersionWithHead || version > SavedParkBlock::kVersion) {
     DebugPrintf("LoadGame: %s is of version %u, whose head names no level this program reads\n", path, version);
@@ -133,7 +130,9 @@ bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot) {
   Problems problems;
   if (!StartGame(park, 0, kStartingMoneyEasy, kInstantActionName, dataRoot, problems) || park == nullptr) return false;
   const std::string path = CLevelLoader(dataRoot).GetLevelFolder(0) + kInstantActionFile;
-  if (!std::filesystem::exists(path) || !LoadIntoRunningGame(*park, path.c_str(), false)) {
+  std::vector<uint8_t> bytes;
+  if (!std::filesystem::exists(path) || !CSavedGame::ReadFile(path.c_str(), bytes) ||
+      !LoadIntoRunningGame(*park, bytes, false)) {
     DebugPrintf("InstantAction: the park %s could not be loaded; an empty park is running\n", path.c_str());
     problems.push_back("THE INSTANT ACTION PARK COULD NOT BE LOADED");
     problems.push_back("AN EMPTY PARK IS RUNNING");
@@ -144,9 +143,12 @@ bool StartInstantAction(CVerezIvor* park, const std::string& dataRoot) {
 
 SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::string& dataRoot) {
   if (park == nullptr || path == nullptr) return SavedGameLoad::kUnreadable;
+  // Read once: the head, the check and the load all take these bytes, whatever happens to the file
+  // while the level starts.
+  std::vector<uint8_t> bytes;
   uint8_t level = 0;
   std::string name;
-  if (!ReadSavedHead(path, level, name)) return SavedGameLoad::kUnreadable;
+  if (!CSavedGame::ReadFile(path, bytes) || !ReadSavedHead(path, bytes, level, name)) return SavedGameLoad::kUnreadable;
   if (!LevelIsThere(level, dataRoot)) {
     DebugPrintf("LoadGame: %s is a game of level %u, which the data does not hold\n", path, level);
     return SavedGameLoad::kLevelMissing;
@@ -155,7 +157,7 @@ SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::strin
   if (park->GetGrid() != nullptr && park->GetParkState().levelIndex == level) {
     // The reader checks the whole file against this park before it clears anything; the file's
     // park block is read over a reset record, as any game started by loading a file is.
-    if (!LoadIntoRunningGame(*park, path, true)) {
+    if (!LoadIntoRunningGame(*park, bytes, true)) {
       DebugPrintf("LoadGame: %s could not be loaded; the running park goes on\n", path);
       return SavedGameLoad::kNotLoaded;
     }
@@ -164,7 +166,7 @@ SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::strin
   }
   // Another level (or none) runs: the file is checked as far as it can be without its level running
   // before the running game is given up for it.
-  if (!CLevelLoader(dataRoot).CheckSavedGame(*park, level, path)) {
+  if (!CLevelLoader(dataRoot).CheckSavedGame(*park, level, bytes.data(), bytes.size())) {
     DebugPrintf("LoadGame: %s could not be loaded; nothing was given up for it\n", path);
     return SavedGameLoad::kNotLoaded;
   }
@@ -172,7 +174,7 @@ SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::strin
   for (size_t i = 0; i < park->GetLayerCount(); ++i) park->GetLayer(i)->MarkForRemoval();
   Problems problems;
   if (StartGame(park, level, kStartingMoneyMedium, name.c_str(), dataRoot, problems) &&
-      LoadIntoRunningGame(*park, path, false)) {
+      LoadIntoRunningGame(*park, bytes, false)) {
     TellProblems(*park, problems);
     return SavedGameLoad::kLoaded;
   }

@@ -41,14 +41,15 @@ bool SaveRunningGame(CVerezIvor* park, const char* path);
 // What came of loading a saved game chosen on the load screen.
 enum class SavedGameLoad {
   kLoaded,        // the file's park runs
-  kUnreadable,    // the file is missing or its head is not one the reader takes: nothing changed
+  kUnreadable,    // the file is missing, too large or its head is not one the reader takes: nothing changed
   kLevelMissing,  // the file's level is not in the data: nothing changed
   kNotLoaded,     // the file did not load: a running game is as it was, unless the file failed only
                   // once its own level had been started (then the main menu is back)
 };
-// A saved game over whatever runs, read over a reset park record. A running game of the file's
-// level takes the file in place, and the file is checked whole before that park changes;
-// otherwise the file is checked as far as it can be without its level, and only then is its level
+// A saved game over whatever runs, read over a reset park record. The file is read once: its head,
+// the check and the load all take those bytes, whatever becomes of the file meanwhile. A running
+// game of the file's level takes the file in place, and the file is checked whole before that park
+// changes; otherwise the file is checked against its level's data, and only then is its level
 // started as a new game and the file loaded over it (a file that fails then ends at the main menu).
 SavedGameLoad LoadSavedGame(CVerezIvor* park, const char* path, const std::string& dataRoot = std::string());
 

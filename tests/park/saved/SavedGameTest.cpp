@@ -554,15 +554,16 @@ TEST_F(SavedPark, EveryCutShortFileFailsAndLeavesTheParkAsItWas) {
     ControllerSaveFields c = controller;
     ASSERT_FALSE(CSavedGame::Load(park, c, file.data(), n)) << n;
     ASSERT_EQ(c.largestTrickBonus, controller.largestTrickBonus);
-    ASSERT_FALSE(CSavedGame::Check(file.data(), n, CSkatableSection::GetSources())) << n;
+    ASSERT_FALSE(CSavedGame::Check(file.data(), n, CSkatableSection::GetSources(), Grid().GetSquareCount())) << n;
   }
-  EXPECT_TRUE(CSavedGame::Check(file.data(), file.size(), CSkatableSection::GetSources()));
+  EXPECT_TRUE(CSavedGame::Check(file.data(), file.size(), CSkatableSection::GetSources(), Grid().GetSquareCount()));
   EXPECT_EQ(SaveNow(), running);
   EXPECT_TRUE(TakeRelations(park) == relations);
   std::vector<uint8_t> longer = file;
   longer.push_back(0);
   EXPECT_FALSE(CSavedGame::Load(park, controller, longer.data(), longer.size()));
-  EXPECT_FALSE(CSavedGame::Check(longer.data(), longer.size(), CSkatableSection::GetSources()));
+  EXPECT_FALSE(
+      CSavedGame::Check(longer.data(), longer.size(), CSkatableSection::GetSources(), Grid().GetSquareCount()));
   EXPECT_FALSE(CSavedGame::Load(park, controller, nullptr, 10));
 }
 
@@ -814,7 +815,7 @@ TEST_F(SavedPark, FilesAreReplacedWholeOrNotAtAll) {
 
 // The tick-state block: what it holds and where, and files from before it (whose skater block
 // ends the file) still loading, with the averages' interval started afresh; a grid block from
-// before its square count was written loads too, but is refused by the check of the file alone.
+// before its square count was written loads and passes the check too.
 TEST_F(SavedPark, TheTickStateFollowsTheSkatersAndOlderFilesWithoutItStillLoad) {
   Build();
   park.SetAveragesTimer(1.25f);
@@ -833,16 +834,19 @@ TEST_F(SavedPark, TheTickStateFollowsTheSkatersAndOlderFilesWithoutItStillLoad) 
   ASSERT_TRUE(CSavedGame::Load(park, controller, file.data(), file.size()));
   EXPECT_EQ(SaveNow(), file);
 
-  // A grid block of the first version, without its square count: the park, whose grid knows the
-  // count, reads it; the check of the file alone cannot walk past it and refuses the file.
+  // A grid block of the first version, without its square count: the park and the check read it
+  // with the level grid's count.
   const std::vector<uint8_t> gridBlock = SaveOf(Grid());
   const auto gridAt = std::search(file.begin(), file.end(), gridBlock.begin(), gridBlock.end()) - file.begin();
   ASSERT_EQ(U32At(file, static_cast<size_t>(gridAt) - 4), CSavedGame::kGridMarker);
   std::vector<uint8_t> firstGrid = file;
   le::WriteU32(firstGrid.data() + gridAt, 0);
   firstGrid.erase(firstGrid.begin() + gridAt + 4, firstGrid.begin() + gridAt + 8);
-  EXPECT_TRUE(CSavedGame::Check(file.data(), file.size(), CSkatableSection::GetSources()));
-  EXPECT_FALSE(CSavedGame::Check(firstGrid.data(), firstGrid.size(), CSkatableSection::GetSources()));
+  EXPECT_TRUE(CSavedGame::Check(file.data(), file.size(), CSkatableSection::GetSources(), Grid().GetSquareCount()));
+  EXPECT_TRUE(
+      CSavedGame::Check(firstGrid.data(), firstGrid.size(), CSkatableSection::GetSources(), Grid().GetSquareCount()));
+  EXPECT_FALSE(CSavedGame::Check(firstGrid.data(), firstGrid.size(), CSkatableSection::GetSources(),
+                                 Grid().GetSquareCount() + 1));
   ASSERT_TRUE(CSavedGame::Load(park, controller, firstGrid.data(), firstGrid.size()));
   EXPECT_EQ(SaveNow(), file);
 
