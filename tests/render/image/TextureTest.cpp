@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -558,6 +559,62 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   EXPECT_EQ("Reflection", loaded.attached->name);
   EXPECT_FALSE(loaded.Load((temp.Path() + "missing.texture").c_str(), true));  // the old pixels go all the same
   EXPECT_EQ(nullptr, loaded.pixels);
+}
+
+// Attachment chains as files lay them out: each texture of a layout attaches the name given, the
+// first is loaded. A file naming itself, a ring or a long chain ends at the depth bound with a
+// line; a name leading out of the folder is refused; the parent loads either way.
+TEST(TextureFile, AttachmentsStopAtTheDepthBoundAndStayInTheFolder) {
+  constexpr uint32_t kBound = CTexture::kMaxAttachDepth;
+  struct Case {
+    const char* what;
+    std::vector<std::string> attaches;  // texture i of the layout, "t<i>.texture", attaches this name
+    uint32_t linksLoaded;
+    const char* logged;  // part of the line a refusal writes, or null
+  };
+  // "t<i>.texture" attaches "t<i + 1>.texture" up to the chain's end, whose texture attaches none.
+  const auto chainOf = [](uint32_t length) {
+    std::vector<std::string> names;
+    for (uint32_t i = 1; i <= length; ++i) names.push_back("t" + std::to_string(i) + ".texture");
+    return names;
+  };
+  const Case cases[] = {
+      {"itself", {"t0.texture"}, kBound, "deep"},
+      {"itself through ./", {"./t0.texture"}, kBound, "deep"},
+      {"a ring of two", {"t1.texture", "t0.texture"}, kBound, "deep"},
+      {"a chain at the bound", chainOf(kBound), kBound, nullptr},
+      {"a chain one past the bound", chainOf(kBound + 1), kBound, "deep"},
+      {"a chain of 40", chainOf(40), kBound, "deep"},
+      {"a subfolder", {"sub/inner.texture"}, 1, nullptr},
+      {"the parent folder", {"../outside.texture"}, 0, "leads out of its folder"},
+      {"a step back out of a subfolder", {"sub/../../outside.texture"}, 0, "leads out of its folder"},
+  };
+  const std::vector<uint32_t> pixels = Smooth(4, 4, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing_support::TempFolder temp;
+    std::filesystem::create_directory(temp.Path() + "in");
+    std::filesystem::create_directory(temp.Path() + "in/sub");
+    const auto write = [&](const std::string& path, const std::string& attaches) {
+      CTexture t;
+      ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0, "Link"));
+      t.attachedName = attaches;
+      ASSERT_TRUE(t.Save(path.c_str(), 0));
+    };
+    write(temp.Path() + "outside.texture", "");
+    write(temp.Path() + "in/sub/inner.texture", "");
+    for (size_t i = 0; i <= 40; ++i)
+      write(temp.Path() + "in/t" + std::to_string(i) + ".texture", i < c.attaches.size() ? c.attaches[i] : "");
+    testing_support::DebugCapture log;
+    CTexture loaded;
+    ASSERT_TRUE(loaded.Load((temp.Path() + "in/t0.texture").c_str(), true));
+    uint32_t links = 0;
+    for (const CTexture* t = &loaded; t->attached != nullptr && !t->attached->fileName.empty(); t = t->attached.get())
+      ++links;
+    EXPECT_EQ(c.linksLoaded, links);
+    if (c.logged != nullptr) EXPECT_NE(std::string::npos, log.Text().find(c.logged)) << log.Text();
+    if (c.logged == nullptr) EXPECT_EQ("", log.Text());
+  }
 }
 
 TEST(TextureResource, TheTableLoadsTexturesThroughTheRegisteredLoader) {
