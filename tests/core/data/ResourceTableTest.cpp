@@ -199,6 +199,8 @@ TEST_F(ResourceTableTest, FirstUseLoadingRetriesFailuresAndReleasesByType) {
   void* object = table.GetResource(box);
   ASSERT_NE(nullptr, object);
   EXPECT_EQ(kResourceRigidBody, table.GetType(box));
+  EXPECT_EQ(nullptr, table.GetResourceOfType(box, kResourceMesh));  // no mesh to whoever wants one
+  EXPECT_EQ(object, table.GetResourceOfType(box, kResourceRigidBody));
   table.UnloadAll();
   EXPECT_EQ(0, Probe::alive);
   EXPECT_EQ(1, g_rigidFrees);
@@ -267,55 +269,6 @@ TEST_F(ResourceTableTest, NumberedFamiliesLoadEveryMemberInNumberOrder) {
   EXPECT_EQ(kResourceMesh | kResourceVariantBit, table.GetType(parts) | kResourceVariantBit);
   EXPECT_EQ(0, Probe::alive);
   EXPECT_EQ(1, g_rigidFrees);
-}
-
-// Whoever asks for one kind gets an entry of that kind or null, whatever the name finds: a
-// picture or a sound in a mesh's place, a mesh file that loads as a rigid body, a family of one
-// kind and of another.
-TEST_F(ResourceTableTest, ATypedRequestGivesOnlyTheAskedKind) {
-  TempFolder temp;
-  const std::string root = temp.Path();
-  CResourceTable::RegisterLoader(kResourceTarga, LoadProbe);
-  temp.Write("data/meshes/plain.mesh", "plain");
-  temp.Write("data/meshes/crate.mesh", "rigid");
-  temp.Write("data/meshes/kicker.mesh.tga", "plain");
-  temp.Write("data/sounds/ollie.wav", Wave(8));
-  temp.Write("data/meshes/tree1.mesh", "plain");
-  temp.Write("data/meshes/tree2.mesh", "plain");
-  temp.Write("data/meshes/rock1.mesh", "rigid");
-  temp.Write("data/meshes/rock2.mesh", "rigid");
-  struct Case {
-    const char* registered;
-    const char* asked;  // the name looked up
-    uint16_t kind;
-    bool given;
-  };
-  const Case cases[] = {
-      {"data/meshes/plain.mesh", "plain.mesh", kResourceMesh, true},
-      {"data/meshes/crate.mesh", "crate.mesh", kResourceMesh, false},
-      {"data/meshes/crate.mesh", "crate.mesh", kResourceRigidBody, true},
-      {"data/meshes/kicker.mesh.tga", "kicker.mesh", kResourceMesh, false},  // the lookup finds the picture
-      {"data/sounds/ollie.wav", "ollie.wav", kResourceMesh, false},
-      {"data/sounds/ollie.wav", "ollie.wav", kResourceSound, true},
-      {"data/meshes/tree1.mesh", "tree1.mesh", kResourceMesh, true},
-      {"data/meshes/rock2.mesh", "rock1.mesh", kResourceMesh, false},
-      {"data/meshes/rock2.mesh", "rock1.mesh", kResourceRigidBody, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.registered) + " as " + std::to_string(c.kind));
-    CResourceTable table;
-    table.Add((root + c.registered).c_str());
-    const int index = table.FindByName(c.asked);
-    ASSERT_EQ(0, index);
-    log_.Clear();
-    void* given = table.GetResourceOfType(index, c.kind);
-    EXPECT_EQ(c.given ? table.GetResource(index) : nullptr, given);
-    EXPECT_EQ(c.given, given != nullptr);
-    // A refusal says so; the entry stays loaded as what it is, for those who want that.
-    EXPECT_EQ(!c.given, log_.Text().find("; not used\n") != std::string::npos) << log_.Text();
-    EXPECT_NE(nullptr, table.GetResource(index));
-  }
-  EXPECT_EQ(nullptr, CResourceTable().GetResourceOfType(-1, kResourceMesh));
 }
 
 // The path with the digits before its extension removed: what all members of a family share.

@@ -561,59 +561,41 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   EXPECT_EQ(nullptr, loaded.pixels);
 }
 
-// Attachment chains as files lay them out: each texture of a layout attaches the name given, the
-// first is loaded. A file naming itself, a ring or a long chain ends at the depth bound with a
-// line; a name leading out of the folder is refused; the parent loads either way.
+// Texture "t<i>" of each layout attaches the i-th name given; "t0" is loaded. Itself, a ring or a
+// chain ends at the depth bound with a line, a name out of the folder is refused; the parent loads.
 TEST(TextureFile, AttachmentsStopAtTheDepthBoundAndStayInTheFolder) {
   constexpr uint32_t kBound = CTexture::kMaxAttachDepth;
-  struct Case {
-    const char* what;
-    std::vector<std::string> attaches;  // texture i of the layout, "t<i>.texture", attaches this name
-    uint32_t linksLoaded;
-    const char* logged;  // part of the line a refusal writes, or null
-  };
-  // "t<i>.texture" attaches "t<i + 1>.texture" up to the chain's end, whose texture attaches none.
-  const auto chainOf = [](uint32_t length) {
+  const auto chain = [](uint32_t length) {  // t0 -> t1 -> ... -> t<length>
     std::vector<std::string> names;
     for (uint32_t i = 1; i <= length; ++i) names.push_back("t" + std::to_string(i) + ".texture");
     return names;
   };
-  const Case cases[] = {
-      {"itself", {"t0.texture"}, kBound, "deep"},
-      {"itself through ./", {"./t0.texture"}, kBound, "deep"},
-      {"a ring of two", {"t1.texture", "t0.texture"}, kBound, "deep"},
-      {"a chain at the bound", chainOf(kBound), kBound, nullptr},
-      {"a chain one past the bound", chainOf(kBound + 1), kBound, "deep"},
-      {"a chain of 40", chainOf(40), kBound, "deep"},
-      {"a subfolder", {"sub/inner.texture"}, 1, nullptr},
-      {"the parent folder", {"../outside.texture"}, 0, "leads out of its folder"},
-      {"a step back out of a subfolder", {"sub/../../outside.texture"}, 0, "leads out of its folder"},
-  };
+  const struct {
+    std::vector<std::string> attaches;
+    uint32_t links;
+    const char* logged;
+  } cases[] = {{{"t0.texture"}, kBound, "deep"},           {{"./t0.texture"}, kBound, "deep"},
+               {{"t1.texture", "t0.texture"}, kBound, "deep"}, {chain(kBound), kBound, nullptr},
+               {chain(kBound + 1), kBound, "deep"},        {{"sub/t1.texture"}, 1, nullptr},
+               {{"../t1.texture"}, 0, "leads out"},        {{"sub/../../t1.texture"}, 0, "leads out"}};
   const std::vector<uint32_t> pixels = Smooth(4, 4, 0);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.attaches[0] + " " + std::to_string(c.attaches.size()));
     testing_support::TempFolder temp;
-    std::filesystem::create_directory(temp.Path() + "in");
-    std::filesystem::create_directory(temp.Path() + "in/sub");
-    const auto write = [&](const std::string& path, const std::string& attaches) {
-      CTexture t;
-      ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0, "Link"));
-      t.attachedName = attaches;
-      ASSERT_TRUE(t.Save(path.c_str(), 0));
-    };
-    write(temp.Path() + "outside.texture", "");
-    write(temp.Path() + "in/sub/inner.texture", "");
-    for (size_t i = 0; i <= 40; ++i)
-      write(temp.Path() + "in/t" + std::to_string(i) + ".texture", i < c.attaches.size() ? c.attaches[i] : "");
+    for (const std::string folder : {"", "in/", "in/sub/"})
+      for (size_t i = 0; i <= kBound + 1; ++i) {
+        CTexture t;
+        ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0, "Link"));
+        t.attachedName = folder == "in/" && i < c.attaches.size() ? c.attaches[i] : "";
+        ASSERT_TRUE(t.Save(temp.Write(folder + "t" + std::to_string(i) + ".texture", "").c_str(), 0));
+      }
     testing_support::DebugCapture log;
     CTexture loaded;
     ASSERT_TRUE(loaded.Load((temp.Path() + "in/t0.texture").c_str(), true));
     uint32_t links = 0;
-    for (const CTexture* t = &loaded; t->attached != nullptr && !t->attached->fileName.empty(); t = t->attached.get())
-      ++links;
-    EXPECT_EQ(c.linksLoaded, links);
-    if (c.logged != nullptr) EXPECT_NE(std::string::npos, log.Text().find(c.logged)) << log.Text();
-    if (c.logged == nullptr) EXPECT_EQ("", log.Text());
+    for (const CTexture* t = &loaded; t->attached && !t->attached->fileName.empty(); t = t->attached.get()) ++links;
+    EXPECT_EQ(c.links, links);
+    EXPECT_EQ(c.logged != nullptr, log.Text().find(c.logged ? c.logged : "CTexture") != std::string::npos) << log.Text();
   }
 }
 

@@ -198,95 +198,80 @@ TEST_F(InstantAction, ALevelWithoutAGridAndItemsWithoutMeshesStartWithANotice) {
   EXPECT_EQ(park->SpawnSkater(), 0u);
 }
 
-// Damaged copies of the demo data, one file changed each time, so that a place that wants a mesh
-// finds something else by its name: a catalog entry naming a picture, a sound, the crate (a rigid
-// body) or the buggy (a vehicle); the level's terrain or the skater's body being the crate; a
-// missing ramp mesh beside a picture whose name holds the mesh's; a family of a rigid body and a
-// mesh. Each is reached at LOAD GAME from the main menu (the check reads the level's data), then at
-// INSTANT ACTION with skaters coming in: it is handled as a mesh that is not there, never used as one.
+// Damaged copies of the demo data, one file changed each time, so that a name wanting a mesh finds
+// another kind: a catalog mesh naming a picture, a sound, the crate (a rigid body) or the buggy (a
+// vehicle); a missing ramp mesh beside a picture holding its name; a family of a rigid body and a
+// mesh; the crate as the level's terrain or the skater's body. LOAD GAME from the main menu (which
+// checks the file against the level's data), then INSTANT ACTION with a skater: each is a mesh
+// that is not there, and the piece's park is refused whole, the level running empty with a notice.
 TEST_F(InstantAction, NamesFindingAssetsOfAnotherKindAreMeshesThatAreNotThere) {
   TempFolder copy;
   WriteOwnDemoData(copy);
-  ASSERT_TRUE(DemoContent::WriteImages(copy.Path() + "data") && DemoContent::WriteSounds(copy.Path() + "data"));
-  ASSERT_TRUE(DemoContent::WriteInstantActionPark(copy.Path() + "data"));
-  const std::string ramps = testing_support::ReadBytes(copy.Path() + "data/objects/ramps.ini");
-  const std::string crate = testing_support::ReadBytes(copy.Path() + "data/meshes/crate.mesh");
-  const std::string kicker = testing_support::ReadBytes(copy.Path() + "data/meshes/kicker.mesh");
-  const auto rampsNaming = [&](const std::string& mesh) {
-    std::string text = ramps;
-    for (size_t at = text.find("mesh=kicker.mesh"); at != std::string::npos; at = text.find("mesh=kicker.mesh"))
-      text.replace(at, 16, "mesh=" + mesh);
-    return text;
+  const std::string dataFolder = copy.Path() + "data/";
+  ASSERT_TRUE(DemoContent::WriteImages(dataFolder) && DemoContent::WriteSounds(dataFolder) &&
+              DemoContent::WriteInstantActionPark(dataFolder));
+  const auto bytes = [&](const char* file) { return testing_support::ReadBytes(dataFolder + file); };
+  const std::string crate = bytes("meshes/crate.mesh");
+  const auto ramps = [&](const std::string& mesh) {
+    std::string text = bytes("objects/ramps.ini");
+    for (size_t at; (at = text.find("mesh=kicker.mesh")) != std::string::npos;) text.replace(at, 16, "mesh=" + mesh);
+    return std::make_pair(std::string("objects/ramps.ini"), text);
   };
-  struct Damage {
-    const char* what;
-    std::vector<std::pair<std::string, std::string>> files;  // written below data/; empty bytes remove one
-    bool levelStarts;  // false: the level itself cannot start
-    size_t sections;   // placed by instant action: 12 in the whole park, 0 when a piece cannot be made
-  };
-  const Damage cases[] = {
-      {"a catalog mesh naming a picture", {{"objects/ramps.ini", rampsNaming("kicker.tga")}}, true, 0},
-      {"a catalog mesh naming a sound", {{"objects/ramps.ini", rampsNaming("ollie.wav")}}, true, 0},
-      {"a catalog mesh naming a rigid body", {{"objects/ramps.ini", rampsNaming("crate.mesh")}}, true, 0},
-      {"a catalog mesh naming a vehicle", {{"objects/ramps.ini", rampsNaming("buggy.mesh")}}, true, 0},
-      {"a ramp mesh missing beside a picture holding its name",
-       {{"meshes/kicker.mesh", ""}, {"meshes/kicker.mesh.tga", testing_support::ReadBytes(copy.Path() + "data/meshes/kicker.tga")}},
+  const struct {
+    std::vector<std::pair<std::string, std::string>> files;  // written below data/; no bytes: removed
+    bool levelStarts;
+    size_t sections;  // instant action's park has 12
+  } cases[] = {
+      {{ramps("kicker.tga")}, true, 0},
+      {{ramps("ollie.wav")}, true, 0},
+      {{ramps("crate.mesh")}, true, 0},
+      {{ramps("buggy.mesh")}, true, 0},
+      {{{"meshes/kicker.mesh", ""}, {"meshes/kicker.mesh.tga", bytes("meshes/kicker.tga")}}, true, 0},
+      {{{"meshes/kicker1.mesh", crate}, {"meshes/kicker2.mesh", bytes("meshes/kicker.mesh")}, ramps("kicker2.mesh")},
        true, 0},
-      {"a family of a rigid body and a mesh",
-       {{"meshes/kicker1.mesh", crate}, {"meshes/kicker2.mesh", kicker}, {"objects/ramps.ini", rampsNaming("kicker2.mesh")}},
-       true, 0},
-      {"the level's terrain a rigid body", {{"levels/demo/terrain.mesh", crate}}, false, 0},
-      {"the skater's body a rigid body", {{"people/boarder/boarder.mesh", crate}}, true, 12},
+      {{{"levels/demo/terrain.mesh", crate}}, false, 0},
+      {{{"people/boarder/boarder.mesh", crate}}, true, 12},
   };
-  const std::string saved = ParkFile(copy.Path());
   // What the program registers at start-up besides the level's and the pieces' files.
   const auto registerStartUpFiles = [&](CResourceTable& startUp) {
-    for (const char* file : {"data/sounds/ollie.wav", "data/people/boarder/boarder.mesh"})
-      if (startUp.FindByName(file) < 0) startUp.Add((copy.Path() + file).c_str());
+    for (const char* file : {"sounds/ollie.wav", "people/boarder/boarder.mesh"})
+      if (startUp.FindByName(file) < 0) startUp.Add((dataFolder + file).c_str());
   };
   registerStartUpFiles(table);
-  for (const Damage& damage : cases) {
-    SCOPED_TRACE(damage.what);
+  for (const auto& damage : cases) {
+    SCOPED_TRACE(damage.files.back().first);
     std::vector<std::pair<std::string, std::string>> undo;
     for (const auto& file : damage.files) {
-      const std::string path = copy.Path() + "data/" + file.first;
-      undo.emplace_back(path, testing_support::ReadBytes(path));
-      if (file.second.empty()) std::filesystem::remove(path);
+      undo.emplace_back(file.first, bytes(file.first.c_str()));
+      if (file.second.empty()) std::filesystem::remove(dataFolder + file.first);
       else copy.Write("data/" + file.first, file.second);
     }
-    // LOAD GAME from the main menu: nothing runs, so the level's data is read to check the file.
     CResourceTable menuTable;
     auto menuPark = std::make_unique<CVerezIvor>(nullptr, nullptr);
     menuPark->SetResourceTable(&menuTable);
     registerStartUpFiles(menuTable);
     SetGameWorld(menuPark.get());
     log.Clear();
-    const SavedGameLoad loaded = LoadSavedGame(menuPark.get(), saved.c_str(), copy.Path());
-    EXPECT_EQ(loaded, damage.sections == 12 ? SavedGameLoad::kLoaded : SavedGameLoad::kNotLoaded) << log.Text();
-    const bool refusedKind = log.Text().find("; not used\n") != std::string::npos ||
-                             log.Text().find("the family is refused\n") != std::string::npos;
-    menuPark->RemoveAllLayers();
+    EXPECT_EQ(LoadSavedGame(menuPark.get(), ParkFile(copy.Path()).c_str(), copy.Path()),
+              damage.sections == 12 ? SavedGameLoad::kLoaded : SavedGameLoad::kNotLoaded);
     ClearRunningGame(*menuPark);
     FreeObjectCatalog();
     menuPark.reset();
-    // INSTANT ACTION, skaters coming in.
     SetGameWorld(park.get());
-    log.Clear();
-    EXPECT_EQ(StartInstantAction(park.get(), copy.Path()), damage.levelStarts) << log.Text();
-    EXPECT_EQ(PiecesOf(*park).sections.size(), damage.sections) << log.Text();
+    EXPECT_EQ(StartInstantAction(park.get(), copy.Path()), damage.levelStarts);
+    EXPECT_EQ(PiecesOf(*park).sections.size(), damage.sections);
     if (damage.levelStarts) {
-      // A park that cannot be made whole is refused whole: the level runs empty and says so.
       EXPECT_EQ(NoticeLines(*park).size(), damage.sections == 12 ? 0u : 2u);
-      EXPECT_NE(park->SpawnSkater(), 0u) << log.Text();
+      EXPECT_NE(park->SpawnSkater(), 0u);
       for (int tick = 0; tick < 30; ++tick) park->Tick(0.033f);
     }
-    EXPECT_TRUE(refusedKind || log.Text().find("; not used\n") != std::string::npos) << "the asset was asked for";
+    EXPECT_TRUE(log.Text().find("; not used\n") != std::string::npos ||
+                log.Text().find("the family is refused\n") != std::string::npos) << "the asset was asked for";
     park->RemoveAllLayers();
     ClearRunningGame(*park);
     FreeObjectCatalog();
-    for (const auto& file : undo) {
-      if (file.second.empty()) std::filesystem::remove(file.first);
-      else copy.Write(file.first.substr(copy.Path().size()), file.second);
-    }
+    for (const auto& file : undo)
+      if (file.second.empty()) std::filesystem::remove(dataFolder + file.first);
+      else copy.Write("data/" + file.first, file.second);
   }
 }
