@@ -241,13 +241,32 @@ void CResourceTable::Load(ResourceEntry& entry) {
     entry.loaded = true;
     return;
   }
+  LoadFamily(entry);
+}
+
+// Every member of a family must come out as the same kind: the entry has one type code, and users
+// cast what they get by it. A family whose files load as different kinds (a rigid body beside a
+// plain mesh) is refused whole, and holds an empty list like a family of no files.
+void CResourceTable::LoadFamily(ResourceEntry& entry) {
   uint16_t code = static_cast<uint16_t>(entry.type);
+  bool loadedAny = false;
+  bool mixed = false;
   for (const VariantFile& file : ScanDataDirectory(entry.path.c_str())) {
     uint16_t fileCode = static_cast<uint16_t>(entry.type);
     ResourceOwner object = LoadAssetFile(file.path, fileCode);
+    if (object) {
+      mixed = mixed || (loadedAny && fileCode != code);
+      code = fileCode;
+      loadedAny = true;
+    }
     entry.objects.push_back(object.get());
     entry.owners.push_back(std::move(object));
-    code = fileCode;
+  }
+  if (mixed) {
+    DebugPrintf("CResourceTable: the files of '%s' are not all of one kind; the family is refused\n",
+                entry.path.c_str());
+    UnloadEntry(entry);
+    code = static_cast<uint16_t>(entry.type);
   }
   entry.loaded = true;
   entry.type = code | kResourceVariantBit;
@@ -258,6 +277,14 @@ void* CResourceTable::GetResource(int index) {
   if (!entry) return nullptr;
   Load(*entry);
   return entry->objects.empty() ? nullptr : entry->objects.front();
+}
+
+void* CResourceTable::GetResourceOfType(int index, uint16_t type) {
+  void* object = GetResource(index);
+  if (object == nullptr || GetType(index) == type) return object;
+  DebugPrintf("CResourceTable: '%s' is an asset of type %u, not %u; not used\n", GetName(index),
+              static_cast<unsigned>(GetType(index)), static_cast<unsigned>(type));
+  return nullptr;
 }
 
 int CResourceTable::GetVariantCount(int index) {

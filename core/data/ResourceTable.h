@@ -93,6 +93,10 @@ class CResourceTable {
   // The loaded object (a variant entry's first), loading on first use; null for a bad index or
   // when the load fails (the next request tries again).
   void* GetResource(int index);
+  // GetResource, but only when the loaded entry is of the given type: a name that finds a picture,
+  // a sound or a model built from a mesh gives null (logged) to whoever wants a plain mesh, as if
+  // nothing were there.
+  void* GetResourceOfType(int index, uint16_t type);
   int GetVariantCount(int index);
   // The variant list, or a plain entry's single object slot; null when nothing is loaded.
   void** GetVariants(int index);
@@ -126,6 +130,7 @@ class CResourceTable {
   ResourceEntry* Entry(int index) const;
   void Load(ResourceEntry& entry);
   ResourceOwner LoadAssetFile(const std::string& path, uint16_t& typeCode) const;
+  void LoadFamily(ResourceEntry& entry);
   std::string ApplyLevelFolder(const std::string& path) const;
   static void SetPath(ResourceEntry& entry, const char* path);
   static void UnloadEntry(ResourceEntry& entry);

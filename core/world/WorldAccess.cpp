@@ -21,6 +21,8 @@ void* GetWorldResource(const char* name) {
   return table->GetResource(table->FindByName(name));
 }
 
+CResourceTable* GetWorldResourceTable() { return g_world != nullptr ? g_world->GetResourceTable() : nullptr; }
+
 void* GetWorldResource(int id) {
   if (g_world == nullptr || g_world->GetResourceTable() == nullptr) return nullptr;
   return g_world->GetResourceTable()->GetResource(id);

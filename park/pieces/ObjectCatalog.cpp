@@ -11,6 +11,7 @@
 
 #include "core/world/GameWorld.h"
 #include "core/world/WorldAccess.h"
+#include "core/data/DataFileName.h"
 #include "core/data/DebugPrintf.h"
 #include "core/data/ResourceTable.h"
 #include "core/data/TextCompare.h"
@@ -240,7 +241,10 @@ void CObjectCatalog::LoadCategories(OpenFiles& files, const std::string& root, c
   out.resize(static_cast<size_t>(count));
   for (int i = 1; i <= count; ++i) {
     const std::string file = ReadKey(list, SectionName("Cat%i", i).c_str(), "INIFile");
-    LoadCategory(files, list, root + "data\\objects\\" + file, i, facility, out[static_cast<size_t>(i - 1)]);
+    // A category whose file name leads out of the objects folder keeps its button, with no entries.
+    const bool inside = IsNameInsideFolder(file.c_str(), "Catalog");
+    LoadCategory(files, list, inside ? root + "data\\objects\\" + file : std::string(), i, facility,
+                 out[static_cast<size_t>(i - 1)]);
   }
 }
 
@@ -250,6 +254,7 @@ void CObjectCatalog::LoadCategory(OpenFiles& files, const CProfileFile& list, co
   category.iconName = ReadKey(list, cat.c_str(), "Targa").substr(0, 31);
   category.popUpText = ReadKey(list, cat.c_str(), "PopUpText");
   category.categoryId = ReadInt(list, cat.c_str(), "CategoryID");
+  if (categoryPath.empty()) return;
   CategoryFile& file = files.Get(categoryPath);
   CategoryFile::Kind& kind = file.kinds[facility ? 1 : 0];
   if (kind.items == nullptr) {

@@ -24,12 +24,12 @@
 
 namespace {
 
-ShadedMesh* WorldMesh(int meshId) { return static_cast<ShadedMesh*>(GetWorldResource(meshId)); }
+ShadedMesh* WorldMesh(int meshId) { return ShadedMesh::FromResource(GetWorldResourceTable(), meshId); }
 ShadedMesh* LevelTerrainMesh() {
   CGameWorld* world = GetGameWorld();
   if (world == nullptr) return nullptr;
   const std::string name = world->GetLevelDirectory() + "terrain.mesh";
-  return static_cast<ShadedMesh*>(GetWorldResource(name.c_str()));
+  return ShadedMesh::FromResource(GetWorldResourceTable(), name.c_str());
 }
 CSkatableSection::Sources g_sources{&WorldMesh, &GetSectionDef, &LevelTerrainMesh};
 

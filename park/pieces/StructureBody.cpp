@@ -27,7 +27,7 @@ CStructureBody::~CStructureBody() {
 }
 
 bool CStructureBody::InitFromMesh(const COrientation& frame, int meshId, bool buildCollision, bool fullDetail) {
-  auto* mesh = static_cast<ShadedMesh*>(GetWorldResource(meshId));
+  ShadedMesh* mesh = ShadedMesh::FromResource(GetWorldResourceTable(), meshId);
   if (mesh == nullptr) return false;
   return InitFromMeshData(frame, mesh, meshId, buildCollision, fullDetail);
 }

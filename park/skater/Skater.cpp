@@ -29,7 +29,7 @@ constexpr float kInvRandMax = 1.0f / 32767.0f;
 CSkater::MotionMaker g_makeMotion = nullptr;
 CSkater::AnimationMaker g_makeAnimation = nullptr;
 
-ShadedMesh* WorldBodyMesh() { return static_cast<ShadedMesh*>(GetWorldResource(CSkater::kBodyMeshName)); }
+ShadedMesh* WorldBodyMesh() { return ShadedMesh::FromResource(GetWorldResourceTable(), CSkater::kBodyMeshName); }
 CSkater::BodyMeshSource g_bodyMesh = &WorldBodyMesh;
 
 // A texture-choice record of the body mesh: which slot it drives and the textures it offers.

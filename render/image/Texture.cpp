@@ -9,6 +9,8 @@
 #include "core/input/Settings.h"
 #include "core/world/WorldAccess.h"
 #include "core/services/WorldPointer.h"
+#include "core/data/DataFileName.h"
+#include "core/data/DebugPrintf.h"
 #include "core/data/FileBuffer.h"
 #include "core/data/LittleEndian.h"
 #include "core/data/ResourceTable.h"
@@ -269,7 +271,9 @@ bool CTexture::Save(const char* path, int mode) {
   return WriteImageFile(path, file.data(), file.size()) && ok;
 }
 
-bool CTexture::Load(const char* path, bool loadPixels) {
+bool CTexture::Load(const char* path, bool loadPixels) { return LoadAtDepth(path, loadPixels, 0); }
+
+bool CTexture::LoadAtDepth(const char* path, bool loadPixels, uint32_t depth) {
   const bool dropTop = DropTopFromSettings();
   const std::string target = path ? std::string(path) : fileName;
   if (flags & kTargaSource) return LoadTarga(target.c_str(), flags & ~kPixelsFreed);
@@ -282,15 +286,30 @@ bool CTexture::Load(const char* path, bool loadPixels) {
   const bool ok = Parse(reinterpret_cast<const uint8_t*>(buffer), size, dropTop, loadPixels);
   FreeFileBuffer(buffer);
   if (!ok) return false;
-  if (!attachedName.empty() || attached) {
-    const size_t cut = target.find_last_of("/\\");
-    const std::string folder = cut == std::string::npos ? std::string(".") : target.substr(0, cut);
-    if (!attached) attached = std::make_unique<CTexture>();
-    if (!attachedName.empty()) attached->Load((folder + "/" + attachedName).c_str(), loadPixels);
-  }
+  if (!attachedName.empty() || attached) LoadAttached(target, loadPixels, depth);
   fileName = target;
   flags &= ~(kTargaSource | kBitmapSource);
   return true;
+}
+
+// The attached texture is read from the folder of its parent's file. A name leading out of that
+// folder, or an attachment deeper than the bound, is refused: the parent loads without it.
+void CTexture::LoadAttached(const std::string& path, bool loadPixels, uint32_t depth) {
+  if (attachedName.empty()) return;  // an attached texture of an earlier load stays as it was
+  if (depth >= kMaxAttachDepth) {
+    DebugPrintf("CTexture: \"%s\" attaches textures more than %u deep; \"%s\" not loaded\n", path.c_str(),
+                static_cast<unsigned>(kMaxAttachDepth), attachedName.c_str());
+    attached.reset();
+    return;
+  }
+  if (!IsNameInsideFolder(attachedName.c_str(), "CTexture")) {
+    attached.reset();
+    return;
+  }
+  const size_t cut = path.find_last_of("/\\");
+  const std::string folder = cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+  if (!attached) attached = std::make_unique<CTexture>();
+  attached->LoadAtDepth((folder + "/" + attachedName).c_str(), loadPixels, depth + 1);
 }
 
 // --- building from pixels ---------------------------------------------------------------------

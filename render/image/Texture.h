@@ -129,7 +129,13 @@ class CTexture : public CTextureProperties {
   // Plugs the ".texture" and Targa loaders into the resource table.
   static void RegisterResourceLoaders();
 
+  // Textures attached below a loaded one, at most: the format attaches one picture to another,
+  // and a file naming itself, or a ring or long chain of files, must end rather than recurse on.
+  static constexpr uint32_t kMaxAttachDepth = 4;
+
  private:
+  bool LoadAtDepth(const char* fileName, bool loadPixels, uint32_t depth);
+  void LoadAttached(const std::string& path, bool loadPixels, uint32_t depth);
   void SetGeometry(uint32_t w, uint32_t h, uint32_t bpp, uint32_t levels);
   void WriteHeaderBlock(uint8_t* out) const;
   bool ReadHeaderBlock(const uint8_t* in);

@@ -6,6 +6,7 @@
 #include <type_traits>
 #include <unordered_map>
 
+#include "core/data/DataFileName.h"
 #include "core/data/DebugPrintf.h"
 #include "core/math/MathUtil.h"
 #include "core/data/Params.h"
@@ -230,6 +231,8 @@ void ShadedMesh::LoadTextures(bool textureFlag) {
   const std::string folder = FolderOf(path);
   for (size_t i = 0; i < textures.size(); ++i) {
     if (!factory || i >= textureNames.size() || textureNames[i].empty()) continue;
+    // A refused name leaves its texture null, so an update of the mesh writes nothing there either.
+    if (!IsNameInsideFolder(textureNames[i].c_str(), "ShadedMesh")) continue;
     std::string file = folder + "/" + textureNames[i];
     if (file.size() > kMaxTexturePath) file.resize(kMaxTexturePath);
     CTextureFactory::Result loaded = factory->LoadTexture(file.c_str(), textureFlag);

@@ -17,6 +17,7 @@
 #include "scene/mesh/MeshAttachedObject.h"
 #include "scene/mesh/TextureProperties.h"
 
+class CResourceTable;
 class CurvedPatch;
 class ControllerSet;
 class Skin;
@@ -266,6 +267,12 @@ class ShadedMesh : public TriMesh {
   // the mesh from `mesh`, or returns an empty owner and leaves the mesh a plain mesh.
   typedef ResourceOwner (*ResourceBuilder)(std::unique_ptr<ShadedMesh>& mesh, uint16_t& typeCode);
   static void SetResourceBuilder(ResourceBuilder builder);
+  // The table's entry as a plain mesh, loading it on first use; null for a missing table, a bad
+  // index or an entry that loaded as something else (a picture, a sound, a rigid body). Every
+  // user that wants a mesh from the table goes through this, never a cast of GetResource.
+  static ShadedMesh* FromResource(CResourceTable* table, int index);
+  // The same for the entry FindByName gives for name.
+  static ShadedMesh* FromResource(CResourceTable* table, const char* name);
 
   // Child i's file: the path cut at its last '.', "-", 'a' + i, then the extension.
   // Empty for a path without an extension or an index past 'z'.

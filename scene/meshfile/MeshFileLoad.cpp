@@ -1,6 +1,7 @@
 // Loading a mesh family from its files (mapped or copied) and saving it back.
 #include <vector>
 
+#include "core/data/DataFileName.h"
 #include "core/data/DebugPrintf.h"
 #include "core/data/ResourceTable.h"
 #include "platform/files/FileSystem.h"
@@ -105,6 +106,7 @@ void ShadedMesh::SaveTextures(const std::string& folder) const {
   const CTextureFactory* factory = CTextureFactory::Get();
   for (size_t i = 0; i < textures.size(); ++i) {
     if (!textures[i] || i >= textureNames.size() || textureNames[i].empty()) continue;
+    if (!IsNameInsideFolder(textureNames[i].c_str(), "ShadedMesh")) continue;
     std::string file = folder + "/" + textureNames[i];
     if (file.size() > kMaxTexturePath) file.resize(kMaxTexturePath);
     // A texture not written leaves the mesh file good: it is reported and the save goes on.
@@ -171,5 +173,14 @@ ResourceOwner LoadMeshResource(const ResourceLoadRequest& request, uint16_t& typ
 }  // namespace
 
 void ShadedMesh::SetResourceBuilder(ResourceBuilder builder) { g_resourceBuilder = builder; }
+
+ShadedMesh* ShadedMesh::FromResource(CResourceTable* table, int index) {
+  // Only the mesh loader yields the mesh type code, so the cast is of what it made.
+  return table != nullptr ? static_cast<ShadedMesh*>(table->GetResourceOfType(index, kResourceMesh)) : nullptr;
+}
+
+ShadedMesh* ShadedMesh::FromResource(CResourceTable* table, const char* name) {
+  return table != nullptr ? FromResource(table, table->FindByName(name)) : nullptr;
+}
 
 void ShadedMesh::RegisterResourceLoader() { CResourceTable::RegisterLoader(kResourceMesh, LoadMeshResource); }

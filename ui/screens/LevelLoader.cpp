@@ -78,7 +78,7 @@ ShadedMesh* CLevelLoader::ReadTerrainMesh(CVerezIvor& park, const std::string& p
   if (CResourceTable* table = park.GetResourceTable()) {
     int index = table->FindByName(path.c_str());
     if (index < 0) index = table->Add(path.c_str());
-    return static_cast<ShadedMesh*>(table->GetResource(index));
+    return ShadedMesh::FromResource(table, index);
   }
   auto mesh = std::make_unique<ShadedMesh>();
   if (!mesh->Load(path.c_str(), nullptr, 0, false, false, false)) return nullptr;
@@ -216,7 +216,7 @@ bool CLevelLoader::CheckSavedGame(CVerezIvor& park, int levelIndex, const uint8_
   catalog.Load(m_root);
   ShadedMesh* terrain = ReadTerrainMesh(park, folder + kTerrainFile);
   const CSkatableSection::Sources sources{
-      [table](int meshId) { return static_cast<ShadedMesh*>(table->GetResource(meshId)); },
+      [table](int meshId) { return ShadedMesh::FromResource(table, meshId); },
       [&catalog](int index) { return catalog.GetDefinition(index); }, [terrain] { return terrain; }};
   // The grid a start of the level makes from this terrain (CGrid::InitFromTerrain).
   return CSavedGame::Check(data, size, sources, terrain != nullptr ? CGrid::SquareCountOf(*terrain) : 0);

@@ -199,6 +199,8 @@ TEST_F(ResourceTableTest, FirstUseLoadingRetriesFailuresAndReleasesByType) {
   void* object = table.GetResource(box);
   ASSERT_NE(nullptr, object);
   EXPECT_EQ(kResourceRigidBody, table.GetType(box));
+  EXPECT_EQ(nullptr, table.GetResourceOfType(box, kResourceMesh));  // no mesh to whoever wants one
+  EXPECT_EQ(object, table.GetResourceOfType(box, kResourceRigidBody));
   table.UnloadAll();
   EXPECT_EQ(0, Probe::alive);
   EXPECT_EQ(1, g_rigidFrees);
@@ -255,12 +257,16 @@ TEST_F(ResourceTableTest, NumberedFamiliesLoadEveryMemberInNumberOrder) {
   EXPECT_EQ(0, table.GetVariantCount(none));
   EXPECT_TRUE(table.IsLoaded(none));
 
-  // Members of one family that load as different types are each released as their own type.
+  // A family whose members load as different kinds is refused whole: its members are released,
+  // each as its own type, and it hands out nothing, as a mesh or at all.
   temp.Write("Data/Meshes/part1.mesh", "rigid");
   temp.Write("Data/Meshes/part2.mesh", "plain");
   const int parts = table.Add((root + "data/meshes/part2.mesh").c_str());
-  ASSERT_EQ(2, table.GetVariantCount(parts));
-  table.Unload(parts);
+  log_.Clear();
+  EXPECT_EQ(0, table.GetVariantCount(parts));
+  EXPECT_NE(std::string::npos, log_.Text().find("are not all of one kind; the family is refused")) << log_.Text();
+  EXPECT_EQ(nullptr, table.GetResourceOfType(parts, kResourceMesh));
+  EXPECT_EQ(kResourceMesh | kResourceVariantBit, table.GetType(parts) | kResourceVariantBit);
   EXPECT_EQ(0, Probe::alive);
   EXPECT_EQ(1, g_rigidFrees);
 }

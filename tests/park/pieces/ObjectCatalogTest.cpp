@@ -248,6 +248,27 @@ TEST(ObjectCatalog, HostileFilesAreBoundedAndLookupsChecked) {
             std::string::npos);
 }
 
+// A category file name leading out of the objects folder is refused with a line: the category
+// keeps its place with no entries, and the file there is not read.
+TEST(ObjectCatalog, CategoryFilesOutsideTheObjectsFolderAreRefused) {
+  TempFolder folder;
+  const std::string entry = "[Header]\nNumInCategory=1\n[Object1]\nidx=0\n[object100]\nsize=1,1,1\nmesh=m.mesh\n";
+  folder.Write("data/objects/sub/inside.ini", entry);
+  const std::string outside = folder.Write("data/outside.ini", entry);
+  for (const std::string& file : {std::string("../outside.ini"), std::string("sub/../../outside.ini"), outside,
+                                  std::string("sub/inside.ini")}) {
+    SCOPED_TRACE(file);
+    const bool inside = file == "sub/inside.ini";
+    folder.Write("data/objects/categories.ini", "[header]\nNumCategories=1\n[Cat1]\nINIFile=" + file + "\n");
+    testing_support::DebugCapture capture;
+    CObjectCatalog catalog;
+    catalog.Load(folder.Path());
+    ASSERT_EQ(catalog.GetSectionCategories().size(), 1u);
+    EXPECT_EQ(catalog.GetSectionCategories()[0].items.size(), inside ? 1u : 0u);
+    EXPECT_EQ(capture.Text().find("Catalog: the name \"" + file + "\" leads out") == std::string::npos, inside);
+  }
+}
+
 TEST(ObjectCatalog, WorkStaysInProportionToTheFiles) {
   TempFolder folder;
   CObjectCatalog catalog;
@@ -258,10 +279,10 @@ TEST(ObjectCatalog, WorkStaysInProportionToTheFiles) {
   ASSERT_EQ(catalog.GetSectionCategories().size(), 1u);
   EXPECT_TRUE(catalog.GetSectionCategories()[0].items.empty());
   // A list that is its own categories' file, 100 times over with 1000 entries each, under 100
-  // spellings (as written, through "/", "./", ".//", "..", in other letter case, or through a
+  // spellings (as written, through "./", ".//", "sub/..", in other letter case, or through a
   // link): read once, its entries cut to the file's 101 sections and shared by every category.
   std::string self = "[header]\nNumCategories=100\nNumInCategory=1000\n";
-  const char* const odd[] = {"categories.ini", "CATEGORIES.INI", "/categories.ini", "../objects/categories.ini",
+  const char* const odd[] = {"categories.ini", "CATEGORIES.INI", "sub/../categories.ini", "./Categories.Ini",
                              "self.ini"};
   for (int i = 0; i < 100; ++i) {
     std::string spelling = i < 5 ? odd[i] : "categories.ini";
@@ -269,6 +290,7 @@ TEST(ObjectCatalog, WorkStaysInProportionToTheFiles) {
     self += "[Cat" + std::to_string(i + 1) + "]\nINIFile=" + spelling + "\n";
   }
   folder.Write("data/objects/categories.ini", self);
+  folder.MakeFolder("data/objects/sub");
   std::filesystem::create_symlink("categories.ini", folder.Path() + "data/objects/self.ini");
   // Every entry shows the missing-icon picture, and all show one copy of it.
   ASSERT_TRUE(DemoContent::WriteImages(folder.MakeFolder("data")));

@@ -173,3 +173,29 @@ TEST(MeshTextures, OtherChannelLayoutsAreRepackedAndMarkTheMeshStale) {
   EXPECT_EQ(0u, reloaded.flags & ShadedMesh::kFlagNeedsRewrite);
   ExpectArgb(reloaded.textures[1]);
 }
+
+// A mesh of the previous file version is written back on load, textures included: a texture name
+// leading out of the mesh's folder is neither read nor written, one inside it is both.
+TEST(MeshTextures, TextureNamesLeadingOutOfTheFolderAreNeitherReadNorWrittenBack) {
+  for (const char* name : {"../outside.texture", "sub/../../outside.texture", "sub/../sub/inner.texture"}) {
+    SCOPED_TRACE(name);
+    const bool inside = std::string(name).find("inner") != std::string::npos;
+    TempFolder folder;
+    SaveLevelBesideTextures(folder);
+    const std::string block = testing_support::ReadBytes(folder.Path() + "textures/block.texture");
+    const std::string outside = folder.Write("outside.texture", block);
+    folder.Write("textures/sub/inner.texture", block);
+    std::unique_ptr<ShadedMesh> level = DemoContent::BuildLevelMesh();
+    level->SetTextureName(0, nullptr, name);
+    const std::string path = folder.Path() + "textures/level.mesh";
+    ASSERT_TRUE(level->Save(path.c_str(), nullptr));
+    std::string file = testing_support::ReadBytes(path);
+    file[0] = 51;  // the version word of the previous format
+    folder.Write("textures/level.mesh", file);
+    ShadedMesh mesh;
+    ASSERT_TRUE(mesh.Load(path.c_str(), nullptr, 0, false, true, false));
+    EXPECT_EQ(52, testing_support::ReadBytes(path)[0]) << "the update ran";
+    EXPECT_EQ(inside, mesh.textures[0] != nullptr);
+    EXPECT_EQ(block, testing_support::ReadBytes(outside));
+  }
+}

@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -558,6 +559,44 @@ TEST(TextureFile, TargaAndBitmapSourcesAndTheAttachedTexture) {
   EXPECT_EQ("Reflection", loaded.attached->name);
   EXPECT_FALSE(loaded.Load((temp.Path() + "missing.texture").c_str(), true));  // the old pixels go all the same
   EXPECT_EQ(nullptr, loaded.pixels);
+}
+
+// Texture "t<i>" of each layout attaches the i-th name given; "t0" is loaded. Itself, a ring or a
+// chain ends at the depth bound with a line, a name out of the folder is refused; the parent loads.
+TEST(TextureFile, AttachmentsStopAtTheDepthBoundAndStayInTheFolder) {
+  constexpr uint32_t kBound = CTexture::kMaxAttachDepth;
+  const auto chain = [](uint32_t length) {  // t0 -> t1 -> ... -> t<length>
+    std::vector<std::string> names;
+    for (uint32_t i = 1; i <= length; ++i) names.push_back("t" + std::to_string(i) + ".texture");
+    return names;
+  };
+  const struct {
+    std::vector<std::string> attaches;
+    uint32_t links;
+    const char* logged;
+  } cases[] = {{{"t0.texture"}, kBound, "deep"},           {{"./t0.texture"}, kBound, "deep"},
+               {{"t1.texture", "t0.texture"}, kBound, "deep"}, {chain(kBound), kBound, nullptr},
+               {chain(kBound + 1), kBound, "deep"},        {{"sub/t1.texture"}, 1, nullptr},
+               {{"../t1.texture"}, 0, "leads out"},        {{"sub/../../t1.texture"}, 0, "leads out"}};
+  const std::vector<uint32_t> pixels = Smooth(4, 4, 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.attaches[0] + " " + std::to_string(c.attaches.size()));
+    testing_support::TempFolder temp;
+    for (const std::string folder : {"", "in/", "in/sub/"})
+      for (size_t i = 0; i <= kBound + 1; ++i) {
+        CTexture t;
+        ASSERT_TRUE(t.CreateFromPixels(pixels.data(), 4, 4, 4, kR, kG, kB, kA, 0, "Link"));
+        t.attachedName = folder == "in/" && i < c.attaches.size() ? c.attaches[i] : "";
+        ASSERT_TRUE(t.Save(temp.Write(folder + "t" + std::to_string(i) + ".texture", "").c_str(), 0));
+      }
+    testing_support::DebugCapture log;
+    CTexture loaded;
+    ASSERT_TRUE(loaded.Load((temp.Path() + "in/t0.texture").c_str(), true));
+    uint32_t links = 0;
+    for (const CTexture* t = &loaded; t->attached && !t->attached->fileName.empty(); t = t->attached.get()) ++links;
+    EXPECT_EQ(c.links, links);
+    EXPECT_EQ(c.logged != nullptr, log.Text().find(c.logged ? c.logged : "CTexture") != std::string::npos) << log.Text();
+  }
 }
 
 TEST(TextureResource, TheTableLoadsTexturesThroughTheRegisteredLoader) {

@@ -24,6 +24,8 @@
 #include "tests/ui/screens/DemoGameTest.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"
+#include "tools/DemoContentImages.h"
+#include "tools/DemoContentSounds.h"
 #include "tools/DemoContentInstantPark.h"
 #include "tools/DemoContentLevel.h"
 #include "ui/park/GameHooks.h"
@@ -194,4 +196,82 @@ TEST_F(InstantAction, ALevelWithoutAGridAndItemsWithoutMeshesStartWithANotice) {
   // The gridless game runs and lets nobody in.
   for (int i = 0; i < 10; ++i) park->Tick(0.033f);
   EXPECT_EQ(park->SpawnSkater(), 0u);
+}
+
+// Damaged copies of the demo data, one file changed each time, so that a name wanting a mesh finds
+// another kind: a catalog mesh naming a picture, a sound, the crate (a rigid body) or the buggy (a
+// vehicle); a missing ramp mesh beside a picture holding its name; a family of a rigid body and a
+// mesh; the crate as the level's terrain or the skater's body. LOAD GAME from the main menu (which
+// checks the file against the level's data), then INSTANT ACTION with a skater: each is a mesh
+// that is not there, and the piece's park is refused whole, the level running empty with a notice.
+TEST_F(InstantAction, NamesFindingAssetsOfAnotherKindAreMeshesThatAreNotThere) {
+  TempFolder copy;
+  WriteOwnDemoData(copy);
+  const std::string dataFolder = copy.Path() + "data/";
+  ASSERT_TRUE(DemoContent::WriteImages(dataFolder) && DemoContent::WriteSounds(dataFolder) &&
+              DemoContent::WriteInstantActionPark(dataFolder));
+  const auto bytes = [&](const char* file) { return testing_support::ReadBytes(dataFolder + file); };
+  const std::string crate = bytes("meshes/crate.mesh");
+  const auto ramps = [&](const std::string& mesh) {
+    std::string text = bytes("objects/ramps.ini");
+    for (size_t at; (at = text.find("mesh=kicker.mesh")) != std::string::npos;) text.replace(at, 16, "mesh=" + mesh);
+    return std::make_pair(std::string("objects/ramps.ini"), text);
+  };
+  const struct {
+    std::vector<std::pair<std::string, std::string>> files;  // written below data/; no bytes: removed
+    bool levelStarts;
+    size_t sections;  // instant action's park has 12
+  } cases[] = {
+      {{ramps("kicker.tga")}, true, 0},
+      {{ramps("ollie.wav")}, true, 0},
+      {{ramps("crate.mesh")}, true, 0},
+      {{ramps("buggy.mesh")}, true, 0},
+      {{{"meshes/kicker.mesh", ""}, {"meshes/kicker.mesh.tga", bytes("meshes/kicker.tga")}}, true, 0},
+      {{{"meshes/kicker1.mesh", crate}, {"meshes/kicker2.mesh", bytes("meshes/kicker.mesh")}, ramps("kicker2.mesh")},
+       true, 0},
+      {{{"levels/demo/terrain.mesh", crate}}, false, 0},
+      {{{"people/boarder/boarder.mesh", crate}}, true, 12},
+  };
+  // What the program registers at start-up besides the level's and the pieces' files.
+  const auto registerStartUpFiles = [&](CResourceTable& startUp) {
+    for (const char* file : {"sounds/ollie.wav", "people/boarder/boarder.mesh"})
+      if (startUp.FindByName(file) < 0) startUp.Add((dataFolder + file).c_str());
+  };
+  registerStartUpFiles(table);
+  for (const auto& damage : cases) {
+    SCOPED_TRACE(damage.files.back().first);
+    std::vector<std::pair<std::string, std::string>> undo;
+    for (const auto& file : damage.files) {
+      undo.emplace_back(file.first, bytes(file.first.c_str()));
+      if (file.second.empty()) std::filesystem::remove(dataFolder + file.first);
+      else copy.Write("data/" + file.first, file.second);
+    }
+    CResourceTable menuTable;
+    auto menuPark = std::make_unique<CVerezIvor>(nullptr, nullptr);
+    menuPark->SetResourceTable(&menuTable);
+    registerStartUpFiles(menuTable);
+    SetGameWorld(menuPark.get());
+    log.Clear();
+    EXPECT_EQ(LoadSavedGame(menuPark.get(), ParkFile(copy.Path()).c_str(), copy.Path()),
+              damage.sections == 12 ? SavedGameLoad::kLoaded : SavedGameLoad::kNotLoaded);
+    ClearRunningGame(*menuPark);
+    FreeObjectCatalog();
+    menuPark.reset();
+    SetGameWorld(park.get());
+    EXPECT_EQ(StartInstantAction(park.get(), copy.Path()), damage.levelStarts);
+    EXPECT_EQ(PiecesOf(*park).sections.size(), damage.sections);
+    if (damage.levelStarts) {
+      EXPECT_EQ(NoticeLines(*park).size(), damage.sections == 12 ? 0u : 2u);
+      EXPECT_NE(park->SpawnSkater(), 0u);
+      for (int tick = 0; tick < 30; ++tick) park->Tick(0.033f);
+    }
+    EXPECT_TRUE(log.Text().find("; not used\n") != std::string::npos ||
+                log.Text().find("the family is refused\n") != std::string::npos) << "the asset was asked for";
+    park->RemoveAllLayers();
+    ClearRunningGame(*park);
+    FreeObjectCatalog();
+    for (const auto& file : undo)
+      if (file.second.empty()) std::filesystem::remove(dataFolder + file.first);
+      else copy.Write("data/" + file.first, file.second);
+  }
 }
