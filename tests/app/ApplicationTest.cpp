@@ -994,7 +994,7 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   auto* palette = dynamic_cast<CBuildPalette*>(park->GetLayer(1));
   ASSERT_NE(nullptr, palette);
   PlacedPieces pieces = PiecesOf(*park);
-  ASSERT_EQ(18u, pieces.all.size());
+  ASSERT_EQ(19u, pieces.all.size());
   EXPECT_NEAR(kStartingMoneyEasy, park->GetParkState().money, 10) << "less the pieces' running costs";
   ASSERT_TRUE(GetSkaterList().empty()) << "nobody has arrived yet";
   const Shot built = TakeShot(shots.Path() + "built.bmp");
@@ -1122,7 +1122,7 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   ASSERT_TRUE(declineOffers());
   ASSERT_EQ(2u, park->GetLayerCount());
   pieces = PiecesOf(*park);
-  EXPECT_EQ(18u, pieces.all.size());
+  EXPECT_EQ(19u, pieces.all.size());
   EXPECT_EQ(6u, pieces.facilities);
   EXPECT_EQ(savedMoney, park->GetParkState().money);
   EXPECT_EQ(savedSkaters, GetSkaterList().size());

@@ -19,13 +19,19 @@
 #include "park/pieces/SkatableSection.h"
 #include "park/world/ParkScores.h"
 #include "park/world/VerezIvor.h"
+#include "physics/collision/BeamInfo.h"
+#include "physics/terrain/TerrainPatch.h"
+#include "physics/terrain/TerrainTriangleTree.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/patch/CurvedPatch.h"
+#include "scene/patch/CurvedPatchInstance.h"
 #include "tests/support/TempFolder.h"
 #include "tests/ui/screens/DemoGameTest.h"
 #include "tools/DemoContent.h"
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentInstantPark.h"
 #include "tools/DemoContentLevel.h"
+#include "tools/DemoContentPieces.h"
 #include "ui/park/GameHooks.h"
 #include "ui/screens/NewGame.h"
 #include "ui/screens/NoticeScreen.h"
@@ -90,7 +96,7 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
   EXPECT_EQ(grid->GetSize().column, 64) << "the level's own grid";
 
   const Pieces pieces = PiecesOf(*park);
-  EXPECT_EQ(pieces.sections.size(), 12u);
+  EXPECT_EQ(pieces.sections.size(), 13u);
   std::vector<std::string> facilityNames;
   for (const CSkatableSection* facility : pieces.facilities) facilityNames.push_back(facility->GetName());
   std::sort(facilityNames.begin(), facilityNames.end());
@@ -103,7 +109,7 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
     ASSERT_LT(section->GetDefinition()->type, 10);
     ++perType[static_cast<size_t>(section->GetDefinition()->type)];
   }
-  EXPECT_EQ(std::count_if(perType.begin(), perType.end(), [](int n) { return n > 0; }), 7);
+  EXPECT_EQ(std::count_if(perType.begin(), perType.end(), [](int n) { return n > 0; }), 8);
   EXPECT_EQ(*std::max_element(perType.begin(), perType.end()), 2);
 
   // Every entry of every piece stands in a ring with a grid square that the entrance reaches.
@@ -120,17 +126,17 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
         EXPECT_TRUE(grid->IsRingConnected(*node)) << piece->GetName();
       }
     }
-  EXPECT_EQ(entries, 36 + 6 * 2);  // each stand has a way in and a way out
+  EXPECT_EQ(entries, 40 + 6 * 2);  // each stand has a way in and a way out
 
   // The stored scores are those of the loaded pieces, and they call about ten skaters.
   const ParkState& state = park->GetParkState();
   EXPECT_FLOAT_EQ(state.variety, ComputeVariety(*park));
   EXPECT_FLOAT_EQ(state.connectivity, ComputeConnectivity(*park));
   EXPECT_FLOAT_EQ(state.capacity, ComputeCapacity(*park));
-  EXPECT_FLOAT_EQ(state.capacity, 12.0f);
-  EXPECT_FLOAT_EQ(state.connectivity, 36.0f / 37.0f);
+  EXPECT_FLOAT_EQ(state.capacity, 13.0f);
+  EXPECT_FLOAT_EQ(state.connectivity, 40.0f / 41.0f);
   const double target = std::trunc((state.variety + state.connectivity + 0.001) * 0.5 * std::trunc(state.capacity));
-  EXPECT_EQ(target, 10.0);
+  EXPECT_EQ(target, 11.0);
 
   // Skaters come in at the level's entrances and leave by its exits, all on its grid.
   EXPECT_EQ(grid->GetEntrances().size(), 4u);
@@ -138,6 +144,97 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
   log.Clear();
   const uint32_t skater = park->SpawnSkater();
   EXPECT_NE(skater, 0u) << log.Text();
+}
+
+// What the skaters ask of the ground: rays for the board, swept spheres to set a body down.
+constexpr uint32_t kStaticTerrain = 0x100000;
+
+TEST_F(InstantAction, TheMoundsCurvedPatchIsWhatRaysAndSweptSkatersMeet) {
+  ASSERT_TRUE(StartInstantAction(park.get(), Root())) << log.Text();
+  CSkatableSection* mound = nullptr;
+  for (const CSkatableSection* section : PiecesOf(*park).sections)
+    if (std::string(section->GetName()) == "Mound") mound = const_cast<CSkatableSection*>(section);
+  ASSERT_NE(mound, nullptr);
+  CMeshInstance* instance = mound->GetMeshInstance();
+  const CurvedPatchInstance* state = instance->GetPatchState();
+  ASSERT_TRUE(state != nullptr && state->HasCollision());
+  ASSERT_EQ(state->GetPatchCount(), 1u);
+  ASSERT_EQ(instance->GetTerrainPatchCount(), 1u);
+  const CurvedPatch& patch = *state->GetPatches();
+  const COrientation& world = instance->GetWorldMatrix();
+  auto surface = [&](float u, float v) { return world.LocalToWorldPoint(patch.Evaluate(0, u, v)); };
+  COctree& octree = park->GetOctree();
+  const uint32_t builds = TriTree::GetBuildCount();
+
+  // Rays straight down meet the patch within its collision tessellation's error (level 3: eight
+  // segments an edge; 0.01 here), at the patch parameters the hit reports.
+  const struct { float u, v; } rays[] = {{0.5f, 0.5f}, {0.25f, 0.7f}, {0.9f, 0.15f}, {0.05f, 0.5f}, {0.62f, 0.97f}};
+  for (const auto& at : rays) {
+    SCOPED_TRACE(testing::Message() << at.u << ", " << at.v);
+    const Vector3 p = surface(at.u, at.v);
+    RayInfo ray(p + Vector3(0, 0, 2), p - Vector3(0, 0, 1));
+    CBoundedObject* hit = nullptr;
+    ASSERT_TRUE(octree.RayQuery(ray, &hit, kStaticTerrain, false, 1.0f));
+    auto* primitive = dynamic_cast<CTerrainPatch*>(hit);
+    ASSERT_NE(primitive, nullptr) << "the patch, not the ground or the mound's bottom";
+    EXPECT_EQ(primitive->GetInstance(), instance);
+    const float z = ray.start.z + (ray.end.z - ray.start.z) * ray.result.time;
+    EXPECT_NEAR(z, p.z, 0.01f);
+    EXPECT_NEAR(ray.result.u, at.u, 0.01f);
+    EXPECT_NEAR(ray.result.v, at.v, 0.01f);
+  }
+  EXPECT_EQ(TriTree::GetBuildCount(), builds + 1) << "one tree, built on the first ray and kept";
+
+  // How far the collision facets stray from the surface: the gap at each triangle's middle, with
+  // room for it being a little larger elsewhere on the triangle.
+  const TriTree* tree = TriTree::ensureBuilt(state, 0);
+  ASSERT_NE(tree, nullptr);
+  float gap = 0.0f;
+  for (const TriTreeTriangle& t : tree->GetTriangles()) {
+    const TriTreeVertex *a = &tree->GetVertices()[t.corners[0]], *b = &tree->GetVertices()[t.corners[1]],
+                        *c = &tree->GetVertices()[t.corners[2]];
+    const Vector3 facet = (a->position + b->position + c->position) * (1.0f / 3.0f);
+    gap = std::max(gap, (surface((a->u + b->u + c->u) / 3.0f, (a->v + b->v + c->v) / 3.0f) - facet).Length());
+  }
+  const float tolerance = 1.5f * gap;
+  EXPECT_LT(tolerance, 0.05f);
+
+  // A skater's body set down over the top: the sphere rests where it first touches the surface,
+  // found here by sampling the patch finely.
+  const float radius = 0.45f;
+  const Vector3 top = surface(0.5f, 0.5f);
+  for (const Vector3 offset : {Vector3(0, 0, 0), Vector3(0.6f, -0.3f, 0)}) {
+    const Vector3 over = top + offset;
+    float rest = -1e9f;
+    for (int i = 0; i <= 200; ++i)
+      for (int j = 0; j <= 200; ++j) {
+        const Vector3 q = surface(i / 200.0f, j / 200.0f);
+        const float dx = q.x - over.x, dy = q.y - over.y, d2 = dx * dx + dy * dy;
+        if (d2 < radius * radius) rest = std::max(rest, q.z + std::sqrt(radius * radius - d2));
+      }
+    BeamInfo beam(Vector3(over.x, over.y, over.z + 20.0f), Vector3(over.x, over.y, mound->GetWorldMatrix().position.z),
+                  radius);
+    CBoundedObject* hit = nullptr;
+    ASSERT_TRUE(octree.AnyInBox(beam, &hit, kStaticTerrain, true));
+    EXPECT_NE(dynamic_cast<CTerrainPatch*>(hit), nullptr);
+    EXPECT_NEAR(beam.start.z + (beam.end.z - beam.start.z) * beam.result.time, rest, tolerance);
+  }
+
+  // Lifted, the mound takes its patch out of the skaters' way; put down again, it is back.
+  mound->PickUp();
+  EXPECT_EQ(instance->GetTerrainPatchCount(), 0u);
+  RayInfo through(top + Vector3(0, 0, 2), top - Vector3(0, 0, 0.4f));
+  CBoundedObject* hit = nullptr;
+  EXPECT_FALSE(octree.RayQuery(through, &hit, kStaticTerrain, false, 1.0f) && dynamic_cast<CTerrainPatch*>(hit))
+      << "no patch of a piece in hand";
+  mound->Place();
+  RayInfo again(top + Vector3(0, 0, 2), top - Vector3(0, 0, 0.4f));
+  ASSERT_TRUE(octree.RayQuery(again, &hit, kStaticTerrain, false, 1.0f));
+  EXPECT_NE(dynamic_cast<CTerrainPatch*>(hit), nullptr);
+
+  // The park runs on with it: skaters come and go over a minute of play.
+  for (int i = 0; i < 1800; ++i) park->Tick(0.033f);
+  EXPECT_NE(mound->GetMeshInstance()->GetPatchState(), nullptr);
 }
 
 TEST_F(InstantAction, AMissingOrCutParkFileLeavesAnEmptyParkAndANotice) {
@@ -165,7 +262,7 @@ TEST_F(InstantAction, AMissingOrCutParkFileLeavesAnEmptyParkAndANotice) {
   }
   // A start after all that takes the good file again.
   ASSERT_TRUE(StartInstantAction(park.get(), Root()));
-  EXPECT_EQ(PiecesOf(*park).sections.size(), 12u);
+  EXPECT_EQ(PiecesOf(*park).sections.size(), 13u);
 }
 
 TEST_F(InstantAction, ALevelWithoutAGridAndItemsWithoutMeshesStartWithANotice) {
