@@ -52,6 +52,7 @@
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshLayer.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/patch/CurvedPatch.h"
 #include "sound/SoundManager.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
@@ -1322,6 +1323,32 @@ void CheckParkFrames(CVerezIvor& park, HWND window, const fs::path& screen, bool
                           (g & 0xFF) * (255 - deepest.b)) /
                              (255.0 * b);
   }
+  // The mound is its curved patch seen from above (its faces are a bottom facing down): where
+  // points of the patch land, the frame shows it, and the ground when it is not drawn.
+  const CSkatableSection* mound = nullptr;
+  for (const CSkatableSection* piece : PiecesOf(park).all)
+    if (std::string(piece->GetName()) == "Mound") mound = piece;
+  ASSERT_NE(mound, nullptr);
+  CMeshInstance* moundInstance = mound->GetMeshInstance();
+  const CurvedPatch& patch = *moundInstance->GetMesh()->patches;
+  moundInstance->SetAlpha(0.0f, true);
+  const std::vector<uint32_t> withoutMound = present();
+  moundInstance->SetAlpha(1.0f, true);
+  int patchPoints = 0, patchShown = 0;
+  for (float u : {0.3f, 0.5f, 0.7f})
+    for (float v : {0.3f, 0.5f, 0.7f}) {
+      if (!ProjectToPixel(moundInstance->GetWorldMatrix().LocalToWorldPoint(patch.Evaluate(0, u, v)), x, y) ||
+          Inside(palette, x, y, 3))
+        continue;
+      ++patchPoints;
+      const uint32_t a = plain[y * kW + x], b = withoutMound[y * kW + x];
+      int difference = 0;
+      for (int shift : {16, 8, 0}) difference += std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF));
+      patchShown += difference > 24;
+    }
+  EXPECT_GE(patchPoints, 6) << "the mound in view, clear of the palette";
+  // A point may fall where the patch's shade happens to match the ground's.
+  EXPECT_GE(patchShown, patchPoints - 1) << "the mound's patch drawn";
   std::printf(
       "figures: black pixels on pieces %d of %d, at the skater %d of 9; shadow: %d pixels darker by 10%% or "
       "more, the darkest by %.3f (its layer colour allows %.3f)\n",
