@@ -1072,7 +1072,7 @@ TEST_F(ShellTest, InstantActionPlaysSavesLoadsAndQuitsThroughTheWindow) {
   auto* ramp = dynamic_cast<CSkatableSection*>(park->GetObjectByID(bought));
   ASSERT_NE(nullptr, ramp);
   EXPECT_FALSE(ramp->IsHeld());
-  EXPECT_EQ(19u, PiecesOf(*park).all.size());
+  EXPECT_EQ(20u, PiecesOf(*park).all.size());
   ASSERT_TRUE(Press(window, VK_RETURN, 1));
   ASSERT_EQ(bought, logic->GetHeldObjectId()) << "picked up again";
   const ObjectDefinition* rampKind = ramp->GetDefinition();
@@ -1360,7 +1360,9 @@ void CheckParkFrames(CVerezIvor& park, HWND window, const fs::path& screen, bool
     EXPECT_EQ(0, darkened) << "the software back end draws no projected shadows";
     return;
   }
-  EXPECT_LE(skaterBlack, 2) << "the skater is drawn in its texture";
+  // The camera sees the skaters' sides away from the sun, whose dark red may read as black at a
+  // few of the nine pixels; a skater drawn without its texture is black at all of them.
+  EXPECT_LE(skaterBlack, 4) << "the skater is drawn in its texture";
   EXPECT_GE(darkened, 8);
   EXPECT_GT(along, 0.0) << "the shadow lies downwind of the skater";
   EXPECT_NEAR(partsDarkest, darkest, 0.05) << "as dark as its layer colour makes it";
