@@ -13,6 +13,7 @@
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshLayer.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/patch/CurvedPatch.h"
 #include "tools/DemoContent.h"
 
 namespace {
@@ -214,6 +215,31 @@ TEST(MeshLayer, BuildForInstanceLaysEachReceiversFacesAndReusesItsLayers) {
   EXPECT_TRUE(left.GetLayers().empty());
   layers.clear();
   EXPECT_TRUE(right.GetLayers().empty());
+}
+
+// A curved patch's primitive names its patch, not a face: a layer over a patched mesh holds the
+// mesh's faces once each.
+TEST(MeshLayer, APatchPrimitiveLaysNoFace) {
+  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(5, 2.0f));
+  ground->SetCurvedPatches(std::move(DemoContent::BuildPatchMound("mound", "m.texture", 2.0f, 0.5f)->patches));
+  COctree tree(Box(Vector3(-100, -100, -100), Vector3(100, 100, 100)));
+  CMeshInstance instance;
+  ASSERT_TRUE(instance.SetMesh(ground.get(), false, false, false, 0, 0, nullptr, true, nullptr));
+  BuildTerrainCollisionPolygons(&tree, &instance, nullptr, 7, nullptr, false, false);
+  ASSERT_EQ(instance.GetTerrainPatchCount(), 1u);
+  ViewFrustum view;
+  LookDown(view, Vector3(0.0f, 0.5f, 12.0f), 1.2f);
+  const Color colour = Color::FromWord(0xFF806040u), fade = Color::FromWord(0xFF000000u);
+  std::vector<std::unique_ptr<CMeshLayer>> layers;
+  CMeshLayer::BuildForInstance(layers, nullptr, 1.0f, view, colour, fade, tree, nullptr);
+  ASSERT_EQ(layers.size(), 1u);
+  std::vector<uint32_t> all(ground->faceCount);
+  for (uint32_t f = 0; f < all.size(); ++f) all[f] = f;
+  CMeshLayer reference;
+  reference.AttachTo(&instance);
+  CMeshLayer::ProjectFaces(&reference, view, colour, fade, all);
+  EXPECT_EQ(PolygonsByFace(*layers[0]), PolygonsByFace(reference));
+  layers.clear();
 }
 
 TEST(MeshLayer, ClipFaceCases) {
