@@ -28,7 +28,8 @@ const char kRamps[] =
     "[object101]\nsize=1,2,2\nmesh=kicker.mesh\ncost=1000\noperating_cost=10\nratings_points=2.5\nname=Tall launch ramp\n"
     "[object110]\nsize=2,2,2\nmesh=quarterpipe.mesh\ncost=1200\noperating_cost=12\nname=Quarter pipe\n";
 
-// The mound came last: a place of its own after the others', so that saved parks keep their pieces.
+// The mound takes the next place (catalog number 8120): the numbers in use stay, so parks saved
+// before load the same pieces.
 const char kFunboxes[] =
     "[Header]\nNumInCategory=3\n"
     "[Object1]\nTarga=funbox.tga\ntype=funbox\nidx=0\nname=Funbox\n"
