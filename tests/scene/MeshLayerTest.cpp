@@ -171,6 +171,8 @@ std::map<uint32_t, std::vector<std::pair<float, float>>> PolygonsByFace(const CM
 
 TEST(MeshLayer, BuildForInstanceLaysEachReceiversFacesAndReusesItsLayers) {
   std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(9, 2.0f));
+  // With a curved patch: its primitive names the patch, not a face to lay the layer on.
+  ground->SetCurvedPatches(std::move(DemoContent::BuildPatchMound("mound", "m.texture", 2.0f, 0.5f)->patches));
   COctree tree(Box(Vector3(-100, -100, -100), Vector3(100, 100, 100)));
   CMeshInstance left, right, caster;
   const Matrix4 atLeft = COrientation(TMatrix(), Vector3(-6, 0, 0)).ToMatrix4();
@@ -215,31 +217,6 @@ TEST(MeshLayer, BuildForInstanceLaysEachReceiversFacesAndReusesItsLayers) {
   EXPECT_TRUE(left.GetLayers().empty());
   layers.clear();
   EXPECT_TRUE(right.GetLayers().empty());
-}
-
-// A curved patch's primitive names its patch, not a face: a layer over a patched mesh holds the
-// mesh's faces once each.
-TEST(MeshLayer, APatchPrimitiveLaysNoFace) {
-  std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(5, 2.0f));
-  ground->SetCurvedPatches(std::move(DemoContent::BuildPatchMound("mound", "m.texture", 2.0f, 0.5f)->patches));
-  COctree tree(Box(Vector3(-100, -100, -100), Vector3(100, 100, 100)));
-  CMeshInstance instance;
-  ASSERT_TRUE(instance.SetMesh(ground.get(), false, false, false, 0, 0, nullptr, true, nullptr));
-  BuildTerrainCollisionPolygons(&tree, &instance, nullptr, 7, nullptr, false, false);
-  ASSERT_EQ(instance.GetTerrainPatchCount(), 1u);
-  ViewFrustum view;
-  LookDown(view, Vector3(0.0f, 0.5f, 12.0f), 1.2f);
-  const Color colour = Color::FromWord(0xFF806040u), fade = Color::FromWord(0xFF000000u);
-  std::vector<std::unique_ptr<CMeshLayer>> layers;
-  CMeshLayer::BuildForInstance(layers, nullptr, 1.0f, view, colour, fade, tree, nullptr);
-  ASSERT_EQ(layers.size(), 1u);
-  std::vector<uint32_t> all(ground->faceCount);
-  for (uint32_t f = 0; f < all.size(); ++f) all[f] = f;
-  CMeshLayer reference;
-  reference.AttachTo(&instance);
-  CMeshLayer::ProjectFaces(&reference, view, colour, fade, all);
-  EXPECT_EQ(PolygonsByFace(*layers[0]), PolygonsByFace(reference));
-  layers.clear();
 }
 
 TEST(MeshLayer, ClipFaceCases) {
