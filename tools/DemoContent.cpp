@@ -251,6 +251,38 @@ std::unique_ptr<ShadedMesh> BuildPatchMesh() {
   return Finish(std::move(mesh));
 }
 
+std::unique_ptr<ShadedMesh> BuildPatchMound(const char* name, const char* texture, float side, float height) {
+  // Only a bottom, facing down: seen from above, all of the mound is its patch.
+  Builder b;
+  const uint32_t v0 = b.Vertex(0, 0, 0), v1 = b.Vertex(side, 0, 0), v2 = b.Vertex(side, side, 0),
+                 v3 = b.Vertex(0, side, 0);
+  b.Quad(v0, v3, v2, v1);
+  std::unique_ptr<ShadedMesh> mesh = b.Make(name, texture);
+  if (!mesh) return nullptr;
+  // A bicubic patch with its rim on the ground peaks at 9/16 of its four inner points' height.
+  const float inner = height * 16.0f / 9.0f;
+  auto patch = std::make_unique<CurvedPatch>();
+  for (int row = 0; row < 4; ++row) {
+    for (int col = 0; col < 4; ++col) {
+      CurvedPatchControlVertex cv;
+      const bool raised = row > 0 && row < 3 && col > 0 && col < 3;
+      // Rows along x and columns along y: the patch's front (dv x du) then faces up, the side
+      // one-sided collision queries and back-face culling keep.
+      cv.position = Vector3(side * static_cast<float>(row) / 3.0f, side * static_cast<float>(col) / 3.0f,
+                            raised ? inner : 0.0f);
+      cv.u = col / 3.0f;
+      cv.v = row / 3.0f;
+      patch->AddControlVertex(cv);
+    }
+  }
+  CurvedPatchFace face;
+  CurvedPatchRecord record;
+  record.Init(0, 4, 0, false);
+  if (patch->AddFace(face) < 0 || !patch->AddPatch(record)) return nullptr;
+  mesh->SetCurvedPatches(std::move(patch));
+  return Finish(std::move(mesh));
+}
+
 bool BindSkinWeights(Skin& skin, const ShadedMesh& mesh, const std::vector<std::vector<BoneInfluence>>& influences) {
   if (influences.size() != mesh.vertexCount || !mesh.allPositions) {
     DebugPrintf("DemoContent: %u influence lists for %u vertices\n", static_cast<uint32_t>(influences.size()),
@@ -386,6 +418,7 @@ std::vector<DemoFile> BuildAll() {
   files.push_back({"meshes/buggy.mesh", BuildBuggy()});
   files.push_back({"meshes/creature.mesh", BuildCreature()});
   for (const PieceSpec& piece : PieceSpecs()) files.push_back({std::string("meshes/") + piece.name + ".mesh", BuildPiece(piece)});
+  files.push_back({std::string("meshes/") + kMoundPiece + ".mesh", BuildMoundPiece()});
   return files;
 }
 

@@ -31,6 +31,9 @@ std::unique_ptr<ShadedMesh> BuildLodRamp();
 std::unique_ptr<ShadedMesh> BuildAnimatedBox();
 // A flat quad carrying one bicubic curved patch that bulges upward.
 std::unique_ptr<ShadedMesh> BuildPatchMesh();
+// A square mound of the given side standing on z = 0, its top one curved patch whose rim lies on
+// the ground and whose middle is `height` high; its only faces are a bottom facing down.
+std::unique_ptr<ShadedMesh> BuildPatchMound(const char* name, const char* texture, float side, float height);
 // An animated skinned figure: an upright tube on three chained bones ("hips", "spine",
 // "chest", one unit apart), each vertex blended between its nearest joints, with one
 // keyframe controller per bone and an animation table whose looping "idle" sequence bends

@@ -28,12 +28,16 @@ const char kRamps[] =
     "[object101]\nsize=1,2,2\nmesh=kicker.mesh\ncost=1000\noperating_cost=10\nratings_points=2.5\nname=Tall launch ramp\n"
     "[object110]\nsize=2,2,2\nmesh=quarterpipe.mesh\ncost=1200\noperating_cost=12\nname=Quarter pipe\n";
 
+// The mound takes the next place (catalog number 8120): the numbers in use stay, so parks saved
+// before load the same pieces.
 const char kFunboxes[] =
-    "[Header]\nNumInCategory=2\n"
+    "[Header]\nNumInCategory=3\n"
     "[Object1]\nTarga=funbox.tga\ntype=funbox\nidx=0\nname=Funbox\n"
     "[Object2]\nTarga=cornerdeck.tga\ntype=decking\nidx=1\nname=Corner decking\n"
+    "[Object3]\nTarga=mound.tga\ntype=slope\nidx=2\nname=Mound\n"
     "[object100]\nsize=2,2,0.5\nmesh=funbox.mesh\ncost=500\noperating_cost=5\nname=Funbox\n"
-    "[object110]\nsize=2,2,0.5\nfootprint=1101\nmesh=cornerdeck.mesh\ncost=350\noperating_cost=3\nname=Corner decking\n";
+    "[object110]\nsize=2,2,0.5\nfootprint=1101\nmesh=cornerdeck.mesh\ncost=350\noperating_cost=3\nname=Corner decking\n"
+    "[object120]\nsize=3,3,0.5\nmesh=mound.mesh\ncost=700\noperating_cost=6\nratings_points=2\nname=Mound\n";
 
 const char kDecor[] =
     "[Header]\nNumInCategory=1\n"

@@ -179,6 +179,7 @@ const char* const kIcons[] = {"ground", "box", "ramp", "lodramp", "spinner", "bu
 std::vector<std::string> IconNames() {
   std::vector<std::string> names(std::begin(kIcons), std::end(kIcons));
   for (const PieceSpec& piece : PieceSpecs()) names.push_back(piece.name);
+  names.push_back(kMoundPiece);
   return names;
 }
 

@@ -104,6 +104,7 @@ std::vector<InstantPiece> InstantParkLayout() {
       {"Funbox", 18, 20},       {"Rail", 22, 20},
       {"Snack stand", 26, 20},  {"Drinks stand", 30, 20}, {"Restroom", 34, 20},
       {"First aid", 26, 28},    {"Skate shop", 30, 28},  {"T-shirt stand", 34, 28},
+      {"Mound", 38, 20},
   };
   // clang-format on
 }

@@ -117,13 +117,10 @@ std::vector<PieceSpec> PieceSpecs() {
   return pieces;
 }
 
-std::unique_ptr<ShadedMesh> BuildPiece(const PieceSpec& spec) {
-  std::unique_ptr<ShadedMesh> mesh = BuildSolid(spec.name.c_str(), spec.texture, spec.parts);
-  if (!mesh) {
-    DebugPrintf("DemoContent: the piece %s could not be built\n", spec.name.c_str());
-    return nullptr;
-  }
-  for (const PieceNode& node : spec.nodes) {
+namespace {
+
+void AddNodes(ShadedMesh& mesh, const std::vector<PieceNode>& nodes) {
+  for (const PieceNode& node : nodes) {
     // The node's frame turns its forward axis to the way a skater standing there faces.
     COrientation at;
     const Vector3 up(0.0f, 0.0f, 1.0f);
@@ -131,9 +128,46 @@ std::unique_ptr<ShadedMesh> BuildPiece(const PieceSpec& spec) {
     at.axes.m[1] = up.Cross(node.facing);
     at.axes.m[2] = up;
     at.position = node.at;
-    mesh->AddAttachPoint(at, kNodeText, static_cast<uint32_t>(node.text.size() + 1), node.text.c_str(), false);
+    mesh.AddAttachPoint(at, kNodeText, static_cast<uint32_t>(node.text.size() + 1), node.text.c_str(), false);
   }
+}
+
+}  // namespace
+
+std::unique_ptr<ShadedMesh> BuildPiece(const PieceSpec& spec) {
+  std::unique_ptr<ShadedMesh> mesh = BuildSolid(spec.name.c_str(), spec.texture, spec.parts);
+  if (!mesh) {
+    DebugPrintf("DemoContent: the piece %s could not be built\n", spec.name.c_str());
+    return nullptr;
+  }
+  AddNodes(*mesh, spec.nodes);
   AddPieceEffectPoints(spec.name, *mesh);
+  return mesh;
+}
+
+PieceSpec MoundSpec() {
+  // Ridden up from any corner, where the rim meets the ground, over the top and down again.
+  const float top = 0.5f * kMoundSide;
+  return {kMoundPiece,
+          "bump.texture",
+          {},
+          {{Vector3(0, 0, 0), "skatenode 1 external link dest=5 type=skate_to_top"},
+           {Vector3(kMoundSide, 0, 0), "skatenode 2 external link dest=5 type=skate_to_top"},
+           {Vector3(0, kMoundSide, 0), "skatenode 3 external link dest=5 type=skate_to_top"},
+           {Vector3(kMoundSide, kMoundSide, 0), "skatenode 4 external link dest=5 type=skate_to_top"},
+           {Vector3(top, top, kMoundHeight),
+            "skatenode 5 target ollie link dest=1 type=skate, link dest=2 type=skate, "
+            "link dest=3 type=skate, link dest=4 type=skate"}}};
+}
+
+std::unique_ptr<ShadedMesh> BuildMoundPiece() {
+  const PieceSpec spec = MoundSpec();
+  std::unique_ptr<ShadedMesh> mesh = BuildPatchMound(kMoundPiece, spec.texture, kMoundSide, kMoundHeight);
+  if (!mesh) {
+    DebugPrintf("DemoContent: the piece %s could not be built\n", kMoundPiece);
+    return nullptr;
+  }
+  AddNodes(*mesh, spec.nodes);
   return mesh;
 }
 

@@ -35,4 +35,13 @@ std::vector<PieceSpec> PieceSpecs();
 // The piece's mesh with one skatenode text per node; null (logged) when building failed.
 std::unique_ptr<ShadedMesh> BuildPiece(const PieceSpec& spec);
 
+// The mound: a piece whose riding surface is a curved patch (meshes/mound.mesh), kMoundSide
+// squares each way and kMoundHeight high in the middle. Its spec has no solid parts: only its
+// name, texture and nodes.
+constexpr const char* kMoundPiece = "mound";
+constexpr float kMoundSide = 3.0f;
+constexpr float kMoundHeight = 0.5f;
+PieceSpec MoundSpec();
+std::unique_ptr<ShadedMesh> BuildMoundPiece();
+
 }  // namespace DemoContent

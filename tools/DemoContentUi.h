@@ -12,7 +12,7 @@
 namespace DemoContent {
 
 // Raised whenever the generator writes different data, so that ./run.sh rebuilds an old folder.
-constexpr uint32_t kGeneratorVersion = 12;
+constexpr uint32_t kGeneratorVersion = 13;
 // Below the data folder: one line holding kGeneratorVersion.
 constexpr const char* kGeneratorStampFile = "generator_version";
 

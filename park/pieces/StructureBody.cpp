@@ -110,7 +110,7 @@ void CStructureBody::DestroyCollision() {
   UnfileCollision();
   m_obstacle.reset();
   m_sphereSet.reset();
-  if (m_collisionMesh != nullptr) m_collisionMesh->SetTerrainPolygons(nullptr, 0);
+  ReleasePrimitives();
   m_collisionMesh = nullptr;
 }
 
@@ -129,9 +129,15 @@ void CStructureBody::UnfileCollision() {
   if (!m_filed) return;
   COctree* octree = GetWorldOctree();
   if (octree != nullptr && m_obstacle && octree->Contains(m_obstacle.get())) octree->RemoveObject(m_obstacle.get());
-  // Polygons leave the octree when the instance lets go of them.
-  if (m_collisionMesh != nullptr) m_collisionMesh->SetTerrainPolygons(nullptr, 0);
+  ReleasePrimitives();
   m_filed = false;
+}
+
+void CStructureBody::ReleasePrimitives() {
+  if (m_collisionMesh == nullptr) return;
+  // Polygons and patches leave the octree when the instance lets go of them.
+  m_collisionMesh->SetTerrainPolygons(nullptr, 0);
+  m_collisionMesh->SetTerrainPatches(nullptr, 0);
 }
 
 void CStructureBody::RebuildCollision() {

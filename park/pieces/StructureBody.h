@@ -93,6 +93,8 @@ class CStructureBody : public CGameObject, public CCollisionObject, public CDama
   void FileCollision();
   void UnfileCollision();
   bool IsNetworkClient() const;
+  // The collision mesh's terrain polygons and patches, out of the octree.
+  void ReleasePrimitives();
 
   float m_pulseTime = 0.0f;
   float m_pulseLevel = 0.0f;

@@ -146,7 +146,9 @@ void CSkaterBody::FindGrindEdges(const Vector3& centre, float radius, std::vecto
   std::vector<Triangle> triangles;
   for (CBoundedObject* object : found) {
     const auto* polygon = dynamic_cast<const CTerrainPolygon*>(object);
-    if (polygon == nullptr || !polygon->IsBound()) continue;
+    // A curved patch's index is no face of its mesh, and its smooth surface has no edges to grind.
+    if (polygon == nullptr || !polygon->IsBound() || (object->GetBoundFlags() & CBoundedObject::kPatchSection) != 0)
+      continue;
     CMeshInstance* instance = polygon->GetInstance();
     const uint32_t face = static_cast<uint32_t>(polygon->GetFace());
     Triangle t;

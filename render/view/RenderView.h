@@ -295,6 +295,14 @@ class CRenderView : public CSceneDrawInterface {
   void DrawMaterialGroups(CMeshInstance* instance, bool background);
   void DrawFlatInstance(CMeshInstance* instance, uint32_t colour);
   void DrawFaceBatch(CMeshInstance* instance, const uint32_t* faces, uint32_t count, BatchSink sink);
+  // Curved patches (RenderViewPatches.cpp): every patch of the instance at its render levels,
+  // refreshed from the camera first.
+  void DrawCurvedPatches(CMeshInstance* instance);
+  CTexture* PatchTexture(CMeshInstance* instance, uint32_t patch) const;
+  void SelectPatchLights(CMeshInstance* instance);
+  // One patch vertex in the object's space made a screen vertex; its view-space point goes to `view`.
+  ScreenVertex PatchVertex(const Vector3& local, const Vector3& normal, const Vector2& uv, bool lit, float alpha,
+                           bool identity, Vector3& view);
   bool IsFaceHidden(const VertexSource& source, uint32_t face, const Vector3* faceNormals,
                     const Vector3* framePositions, bool skinned);
   int32_t TransformVertex(CMeshInstance* instance, uint32_t vertex, bool identity);
@@ -393,6 +401,10 @@ class CRenderView : public CSceneDrawInterface {
   std::vector<uint16_t> m_indices;
   const void* m_batchLightPage = nullptr;  // light-map page of the batch's faces
   std::vector<uint32_t> m_groupFaces;      // scratch face list of a group built on the fly
+  // Scratch tessellation of one patch: parameters, corner indices and view-space points.
+  std::vector<Vector2> m_patchUVs;
+  std::vector<uint16_t> m_patchTriangles;
+  std::vector<Vector3> m_patchViews;
 
   std::vector<QueueEntry> m_queue;
   std::vector<uint32_t> m_sortOrder;

@@ -150,6 +150,8 @@ void CRenderView::RenderMeshInstance(CMeshInstance* instance) {
       DrawBufferedInstance(lod);
     else
       DrawMaterialGroups(lod, false);
+    // The back ends' buffers hold no patches, so the patches are drawn here on either path.
+    DrawCurvedPatches(lod);
   }
   for (CMeshLayer* layer : lod->GetLayers()) DrawMeshLayer(layer);
   for (const CMeshInstance::ChildEntry& child : lod->GetChildren()) {

@@ -116,6 +116,7 @@ void CMeshLayer::BuildForInstance(std::vector<std::unique_ptr<CMeshLayer>>& laye
     const auto* occluder = dynamic_cast<const COccluderObjectInterface*>(object);
     // Only a face primitive names a face to lay the layer on; a patch's tag is no face index.
     if (!instance || !occluder || occluder->GetOccluderTag() < 0) continue;
+    if ((object->GetBoundFlags() & CBoundedObject::kPatchSection) != 0) continue;
     if (skipRoot && instance->GetRootInstance() == skipRoot) continue;
     size_t g = 0;
     while (g < used && groups[g].first != instance) ++g;

@@ -13,6 +13,7 @@
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshLayer.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/patch/CurvedPatch.h"
 #include "tools/DemoContent.h"
 
 namespace {
@@ -170,6 +171,8 @@ std::map<uint32_t, std::vector<std::pair<float, float>>> PolygonsByFace(const CM
 
 TEST(MeshLayer, BuildForInstanceLaysEachReceiversFacesAndReusesItsLayers) {
   std::unique_ptr<ShadedMesh> ground(DemoContent::BuildGroundGrid(9, 2.0f));
+  // With a curved patch: its primitive names the patch, not a face to lay the layer on.
+  ground->SetCurvedPatches(std::move(DemoContent::BuildPatchMound("mound", "m.texture", 2.0f, 0.5f)->patches));
   COctree tree(Box(Vector3(-100, -100, -100), Vector3(100, 100, 100)));
   CMeshInstance left, right, caster;
   const Matrix4 atLeft = COrientation(TMatrix(), Vector3(-6, 0, 0)).ToMatrix4();

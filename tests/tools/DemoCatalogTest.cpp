@@ -28,14 +28,14 @@ TEST(DemoCatalog, LoadsThroughTheCatalogReader) {
   EXPECT_EQ(sections[0].popUpText, "Ramps");
   EXPECT_EQ(sections[0].iconName, "ramp.tga");
   EXPECT_EQ(sections[0].items.size(), 2u);
-  EXPECT_EQ(sections[1].items.size(), 2u);
+  EXPECT_EQ(sections[1].items.size(), 3u);
   EXPECT_EQ(sections[2].items.size(), 1u);
   EXPECT_EQ(sections[0].items[0].variantCount, 2);
   EXPECT_EQ(sections[0].items[1].sponsorshipIndex, 1);
   ASSERT_EQ(catalog.GetFacilityCategories().size(), 5u);
   EXPECT_EQ(catalog.GetFacilityCategories()[4].items.size(), 2u);
   EXPECT_EQ(sections[3].items.size(), 4u);
-  EXPECT_EQ(catalog.CountDefinitions(), 10 + 6 + 4);
+  EXPECT_EQ(catalog.CountDefinitions(), 11 + 6 + 4);
 
   const ObjectDefinition* tall = catalog.GetEntry(2, 0, 1, false);
   ASSERT_NE(tall, nullptr);

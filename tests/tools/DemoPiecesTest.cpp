@@ -49,6 +49,7 @@ TEST(DemoPieces, EveryCatalogPieceJoinsTheDemoGridAndLeavesItAsItWas) {
   ASSERT_TRUE(DemoContent::WriteCatalogs(data));
   std::map<std::string, DemoContent::PieceSpec> specs;
   for (DemoContent::PieceSpec& spec : DemoContent::PieceSpecs()) specs[spec.name + ".mesh"] = spec;
+  specs[std::string(DemoContent::kMoundPiece) + ".mesh"] = DemoContent::MoundSpec();
 
   // Owned outside the park, which holds them without owning them.
   CResourceTable table;
@@ -122,7 +123,7 @@ TEST(DemoPieces, EveryCatalogPieceJoinsTheDemoGridAndLeavesItAsItWas) {
       section->PickUp();
       EXPECT_TRUE(TakeParkGridState(park) == before);
     }
-    EXPECT_EQ(placedCount, 20);
+    EXPECT_EQ(placedCount, 21);
     park.ClearWorld();  // the terrain instance goes before the level mesh
   }
   CSkatableSection::SetSources(saved);

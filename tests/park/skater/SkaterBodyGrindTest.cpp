@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "scene/patch/CurvedPatch.h"
 #include "tests/park/skater/SkaterBodyFixture.h"
 
 namespace {
@@ -120,6 +121,27 @@ TEST_F(BodyWorld, GridBoundedEdgeSearchMatchesTheBruteForceOneOnRandomSolids) {
       EXPECT_EQ(got[i].b, want[i].b) << round << " " << i;
     }
   }
+}
+
+// A curved patch's primitive names its patch, not a face: a solid carrying one keeps all its
+// edges (a stray copy of face 0 would share its edges as a third face).
+TEST_F(BodyWorld, ACurvedPatchAddsNoFaceToTheGrindSearch) {
+  auto mesh = DemoContent::BuildSolid("solid", "solid.texture", {{Vector3(0, 0, 0), Vector3(2, 1, 1), false}});
+  ASSERT_NE(mesh, nullptr);
+  mesh->SetCurvedPatches(std::move(DemoContent::BuildPatchMound("mound", "m.texture", 2.0f, 0.5f)->patches));
+  std::vector<GrindTriangle> tris;
+  for (uint32_t f = 0; f < mesh->faceCount; ++f) {
+    const uint16_t* v = mesh->indices + 3 * f;
+    tris.push_back(Tri(mesh->allPositions[v[0]], mesh->allPositions[v[1]], mesh->allPositions[v[2]],
+                       mesh->allFaceNormals[f]));
+  }
+  AddMesh(std::move(mesh));
+  ASSERT_EQ(instances.back()->GetTerrainPatchCount(), 1u);
+  CSkater* s = AddSkater(Vector3(1.0f, 0.5f, 1.0f));
+  std::vector<GrindEdge> found;
+  Body(*s).FindGrindEdges(Vector3(1.0f, 0.5f, 1.0f), 3.0f, found);
+  EXPECT_EQ(found.size(), BruteForceEdges(tris).size());
+  EXPECT_GT(found.size(), 3u);
 }
 
 // A player skater standing on top of a rail whose top lies at z = 1.

@@ -21,10 +21,14 @@
 #include "scene/mesh/MeshInstance.h"
 #include "scene/mesh/MeshLayer.h"
 #include "scene/mesh/ShadedMesh.h"
+#include "scene/patch/CurvedPatch.h"
+#include "scene/patch/CurvedPatchInstance.h"
 #include "tests/render/view/PlacedTriangles.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/Golden.h"
 #include "tests/support/RecordingRasterizer.h"
 #include "tests/support/RecordingScene.h"
+#include "tools/DemoContent.h"
 
 namespace {
 
@@ -191,6 +195,47 @@ TEST(RenderViewMesh, SharedCornersAreSentOnceAndSmallObjectsAreSkipped) {
   s.view.DrawMesh(&quad.instance);
   EXPECT_NEAR(s.view.GetProjectedSize(), 3.89f, 0.005f);
   EXPECT_TRUE(s.rasterizer.draws.empty());
+}
+
+TEST(RenderViewMesh, CurvedPatchesAreDrawnOnTheirSurfaceAtTheLevelsTheCameraSets) {
+  testing_support::DebugCapture quiet;  // the mound's texture is not on disk here
+  std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildPatchMound("mound", "none.texture", 3.0f, 0.5f);
+  ASSERT_TRUE(mesh && mesh->patches);
+  CMeshInstance instance;
+  ASSERT_TRUE(instance.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
+  const CurvedPatchInstance* state = instance.GetPatchState();
+  ASSERT_NE(state, nullptr);
+  // The mound below the camera's eye, ahead along +x: near (the face-level pass) and far (the
+  // object-level pass), then near again.
+  int levels[3] = {-1, -1, -1};
+  const float distances[3] = {4.0f, 80.0f, 4.0f};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(distances[i]);
+    Scene s;
+    COrientation at;
+    at.SetPosition(Vector3(distances[i], -1.5f, -2.0f));
+    instance.SetTransform(&at, true);
+    ASSERT_TRUE(s.Begin());
+    s.view.DrawMesh(&instance);
+    const CurvedPatchLOD& lod = state->GetRenderLOD(0);
+    levels[i] = lod.level;
+    ASSERT_FALSE(s.rasterizer.draws.empty());
+    // The patch's batch comes after the mesh's faces: its whole tessellation, every vertex where
+    // the patch puts its parameters (the texture coordinates run with them).
+    const RecordingRasterizer::Draw& drawn = s.rasterizer.draws.back();
+    EXPECT_EQ(drawn.vertices.size(), lod.vertexCount);
+    EXPECT_EQ(drawn.indices.size(), 3u * lod.triangleCount);
+    for (const ScreenVertex& v : drawn.vertices) {
+      const Vector3 world = at.LocalToWorldPoint(mesh->patches->Evaluate(0, v.u, v.v));
+      const Eigen::Vector4f want = ReferenceProjection(s.camera, world, 640, 480, 1000.0f);
+      ASSERT_NEAR(v.x, want[0], 0.05f) << v.u << ", " << v.v;
+      ASSERT_NEAR(v.y, want[1], 0.05f) << v.u << ", " << v.v;
+    }
+  }
+  // Near, the levels start at 0 and rise with the curvature seen; far they start at 3.
+  EXPECT_LT(levels[0], 3);
+  EXPECT_GE(levels[1], 3);
+  EXPECT_EQ(levels[2], levels[0]) << "coming back near refreshes the levels again";
 }
 
 TEST(RenderViewMesh, FogByteFollowsTheDistanceAndBadUVsGiveZero) {

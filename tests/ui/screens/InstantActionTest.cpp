@@ -13,13 +13,19 @@
 
 #include "core/world/WorldAccess.h"
 #include "core/data/ResourceTable.h"
+#include "core/math/RayInfo.h"
+#include "core/math/Vector2.h"
 #include "park/grid/Grid.h"
 #include "park/pieces/ObjectCatalog.h"
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/world/ParkScores.h"
 #include "park/world/VerezIvor.h"
+#include "physics/terrain/TerrainPatch.h"
+#include "physics/terrain/TerrainTriangleTree.h"
 #include "scene/mesh/MeshInstance.h"
+#include "scene/patch/CurvedPatch.h"
+#include "scene/patch/CurvedPatchInstance.h"
 #include "tests/support/TempFolder.h"
 #include "tests/ui/screens/DemoGameTest.h"
 #include "tools/DemoContent.h"
@@ -92,7 +98,7 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
   EXPECT_EQ(grid->GetSize().column, 64) << "the level's own grid";
 
   const Pieces pieces = PiecesOf(*park);
-  EXPECT_EQ(pieces.sections.size(), 12u);
+  EXPECT_EQ(pieces.sections.size(), 13u);
   std::vector<std::string> facilityNames;
   for (const CSkatableSection* facility : pieces.facilities) facilityNames.push_back(facility->GetName());
   std::sort(facilityNames.begin(), facilityNames.end());
@@ -105,7 +111,7 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
     ASSERT_LT(section->GetDefinition()->type, 10);
     ++perType[static_cast<size_t>(section->GetDefinition()->type)];
   }
-  EXPECT_EQ(std::count_if(perType.begin(), perType.end(), [](int n) { return n > 0; }), 7);
+  EXPECT_EQ(std::count_if(perType.begin(), perType.end(), [](int n) { return n > 0; }), 8);
   EXPECT_EQ(*std::max_element(perType.begin(), perType.end()), 2);
 
   // Every entry of every piece stands in a ring with a grid square that the entrance reaches.
@@ -122,17 +128,17 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
         EXPECT_TRUE(grid->IsRingConnected(*node)) << piece->GetName();
       }
     }
-  EXPECT_EQ(entries, 36 + 6 * 2);  // each stand has a way in and a way out
+  EXPECT_EQ(entries, 40 + 6 * 2);  // each stand has a way in and a way out
 
   // The stored scores are those of the loaded pieces, and they call about ten skaters.
   const ParkState& state = park->GetParkState();
   EXPECT_FLOAT_EQ(state.variety, ComputeVariety(*park));
   EXPECT_FLOAT_EQ(state.connectivity, ComputeConnectivity(*park));
   EXPECT_FLOAT_EQ(state.capacity, ComputeCapacity(*park));
-  EXPECT_FLOAT_EQ(state.capacity, 12.0f);
-  EXPECT_FLOAT_EQ(state.connectivity, 36.0f / 37.0f);
+  EXPECT_FLOAT_EQ(state.capacity, 13.0f);
+  EXPECT_FLOAT_EQ(state.connectivity, 40.0f / 41.0f);
   const double target = std::trunc((state.variety + state.connectivity + 0.001) * 0.5 * std::trunc(state.capacity));
-  EXPECT_EQ(target, 10.0);
+  EXPECT_EQ(target, 11.0);
 
   // Skaters come in at the level's entrances and leave by its exits, all on its grid.
   EXPECT_EQ(grid->GetEntrances().size(), 4u);
@@ -140,6 +146,53 @@ TEST_F(InstantAction, TheSavedParkComesBackWholeOnTheLevelsGrid) {
   log.Clear();
   const uint32_t skater = park->SpawnSkater();
   EXPECT_NE(skater, 0u) << log.Text();
+}
+
+// The mound's top is one curved patch: the skaters' ground rays meet the surface the patch
+// evaluates to, within its collision tessellation's error (eight segments an edge: under 0.02 here).
+TEST_F(InstantAction, TheMoundsCurvedPatchIsWhatTheSkatersRaysMeet) {
+  constexpr uint32_t kStaticTerrain = 0x100000;
+  constexpr float kFacetError = 0.02f;
+  ASSERT_TRUE(StartInstantAction(park.get(), Root())) << log.Text();
+  CSkatableSection* mound = nullptr;
+  for (const CSkatableSection* section : PiecesOf(*park).sections)
+    if (std::string(section->GetName()) == "Mound") mound = const_cast<CSkatableSection*>(section);
+  ASSERT_NE(mound, nullptr);
+  CMeshInstance* instance = mound->GetMeshInstance();
+  ASSERT_TRUE(instance->GetPatchState() != nullptr && instance->GetTerrainPatchCount() == 1u);
+  const CurvedPatch& patch = *instance->GetPatchState()->GetPatches();
+  const COrientation& world = instance->GetWorldMatrix();
+  auto surface = [&](float u, float v) { return world.LocalToWorldPoint(patch.Evaluate(0, u, v)); };
+  COctree& octree = park->GetOctree();
+  const uint32_t builds = TriTree::GetBuildCount();
+  auto rayDown = [&](const Vector3& p, CBoundedObject*& hit) {
+    RayInfo ray(p + Vector3(0, 0, 2), p - Vector3(0, 0, 0.4f));
+    hit = nullptr;
+    const bool met = octree.RayQuery(ray, &hit, kStaticTerrain, false, 1.0f) && dynamic_cast<CTerrainPatch*>(hit);
+    return met ? ray : RayInfo();
+  };
+  for (const Vector2 at : {Vector2(0.5f, 0.5f), Vector2(0.25f, 0.7f), Vector2(0.9f, 0.15f), Vector2(0.05f, 0.5f)}) {
+    SCOPED_TRACE(testing::Message() << at.x << ", " << at.y);
+    const Vector3 p = surface(at.x, at.y);
+    CBoundedObject* hit = nullptr;
+    const RayInfo ray = rayDown(p, hit);
+    ASSERT_NE(dynamic_cast<CTerrainPatch*>(hit), nullptr) << "the patch, not the ground under it";
+    EXPECT_NEAR(ray.start.z + (ray.end.z - ray.start.z) * ray.result.time, p.z, kFacetError);
+    EXPECT_NEAR(ray.result.u, at.x, 0.01f);
+    EXPECT_NEAR(ray.result.v, at.y, 0.01f);
+  }
+  EXPECT_EQ(TriTree::GetBuildCount(), builds + 1) << "one tree, built on the first ray and kept";
+
+  // Lifted, the mound takes its patch out of the skaters' way; put down again, it is back; and
+  // the park plays on over it for a minute.
+  CBoundedObject* hit = nullptr;
+  mound->PickUp();
+  rayDown(surface(0.5f, 0.5f), hit);
+  EXPECT_TRUE(hit == nullptr || dynamic_cast<CTerrainPatch*>(hit) == nullptr) << "no patch of a piece in hand";
+  mound->Place();
+  rayDown(surface(0.5f, 0.5f), hit);
+  EXPECT_NE(dynamic_cast<CTerrainPatch*>(hit), nullptr);
+  for (int i = 0; i < 1800; ++i) park->Tick(0.033f);
 }
 
 TEST_F(InstantAction, AMissingOrCutParkFileLeavesAnEmptyParkAndANotice) {
@@ -167,7 +220,7 @@ TEST_F(InstantAction, AMissingOrCutParkFileLeavesAnEmptyParkAndANotice) {
   }
   // A start after all that takes the good file again.
   ASSERT_TRUE(StartInstantAction(park.get(), Root()));
-  EXPECT_EQ(PiecesOf(*park).sections.size(), 12u);
+  EXPECT_EQ(PiecesOf(*park).sections.size(), 13u);
 }
 
 TEST_F(InstantAction, ALevelWithoutAGridAndItemsWithoutMeshesStartWithANotice) {
