@@ -270,10 +270,11 @@ TEST_F(InstantAction, NamesFindingAssetsOfAnotherKindAreMeshesThatAreNotThere) {
     for (size_t at; (at = text.find("mesh=kicker.mesh")) != std::string::npos;) text.replace(at, 16, "mesh=" + mesh);
     return std::make_pair(std::string("objects/ramps.ini"), text);
   };
+  constexpr size_t kWhole = 13;  // the sections of instant action's park
   const struct {
     std::vector<std::pair<std::string, std::string>> files;  // written below data/; no bytes: removed
     bool levelStarts;
-    size_t sections;  // instant action's park has 12
+    size_t sections;
   } cases[] = {
       {{ramps("kicker.tga")}, true, 0},
       {{ramps("ollie.wav")}, true, 0},
@@ -283,7 +284,7 @@ TEST_F(InstantAction, NamesFindingAssetsOfAnotherKindAreMeshesThatAreNotThere) {
       {{{"meshes/kicker1.mesh", crate}, {"meshes/kicker2.mesh", bytes("meshes/kicker.mesh")}, ramps("kicker2.mesh")},
        true, 0},
       {{{"levels/demo/terrain.mesh", crate}}, false, 0},
-      {{{"people/boarder/boarder.mesh", crate}}, true, 12},
+      {{{"people/boarder/boarder.mesh", crate}}, true, kWhole},
   };
   // What the program registers at start-up besides the level's and the pieces' files.
   const auto registerStartUpFiles = [&](CResourceTable& startUp) {
@@ -306,7 +307,7 @@ TEST_F(InstantAction, NamesFindingAssetsOfAnotherKindAreMeshesThatAreNotThere) {
     SetGameWorld(menuPark.get());
     log.Clear();
     EXPECT_EQ(LoadSavedGame(menuPark.get(), ParkFile(copy.Path()).c_str(), copy.Path()),
-              damage.sections == 12 ? SavedGameLoad::kLoaded : SavedGameLoad::kNotLoaded);
+              damage.sections == kWhole ? SavedGameLoad::kLoaded : SavedGameLoad::kNotLoaded);
     ClearRunningGame(*menuPark);
     FreeObjectCatalog();
     menuPark.reset();
@@ -314,7 +315,7 @@ TEST_F(InstantAction, NamesFindingAssetsOfAnotherKindAreMeshesThatAreNotThere) {
     EXPECT_EQ(StartInstantAction(park.get(), copy.Path()), damage.levelStarts);
     EXPECT_EQ(PiecesOf(*park).sections.size(), damage.sections);
     if (damage.levelStarts) {
-      EXPECT_EQ(NoticeLines(*park).size(), damage.sections == 12 ? 0u : 2u);
+      EXPECT_EQ(NoticeLines(*park).size(), damage.sections == kWhole ? 0u : 2u);
       EXPECT_NE(park->SpawnSkater(), 0u);
       for (int tick = 0; tick < 30; ++tick) park->Tick(0.033f);
     }
