@@ -226,18 +226,20 @@ std::unique_ptr<ShadedMesh> BuildAnimatedBox() {
   return Finish(std::move(mesh));
 }
 
-std::unique_ptr<ShadedMesh> BuildPatchMesh() {
-  Builder b;
-  const uint32_t v0 = b.Vertex(0, 0, 0), v1 = b.Vertex(3, 0, 0), v2 = b.Vertex(3, 3, 0), v3 = b.Vertex(0, 3, 0);
-  b.Quad(v0, v1, v2, v3);
-  std::unique_ptr<ShadedMesh> mesh = b.Make("bump", "bump.texture");
-  if (!mesh) return nullptr;
+namespace {
+
+// One bicubic patch over a square of the given side, its rim on the ground and its four inner
+// control points raised: a dome. With rows along x the patch's front (dv x du) faces up, the side
+// one-sided collision queries and back-face culling keep; with rows along y it faces down.
+bool AttachDomePatch(ShadedMesh& mesh, float side, float innerHeight, bool rowsAlongX) {
   auto patch = std::make_unique<CurvedPatch>();
   for (int row = 0; row < 4; ++row) {
     for (int col = 0; col < 4; ++col) {
       CurvedPatchControlVertex cv;
-      const bool inner = row > 0 && row < 3 && col > 0 && col < 3;
-      cv.position = Vector3(static_cast<float>(col), static_cast<float>(row), inner ? 1.0f : 0.0f);
+      const bool raised = row > 0 && row < 3 && col > 0 && col < 3;
+      const float along = side * static_cast<float>(rowsAlongX ? row : col) / 3.0f;
+      const float across = side * static_cast<float>(rowsAlongX ? col : row) / 3.0f;
+      cv.position = Vector3(along, across, raised ? innerHeight : 0.0f);
       cv.u = col / 3.0f;
       cv.v = row / 3.0f;
       patch->AddControlVertex(cv);
@@ -246,8 +248,19 @@ std::unique_ptr<ShadedMesh> BuildPatchMesh() {
   CurvedPatchFace face;
   CurvedPatchRecord record;
   record.Init(0, 4, 0, false);
-  if (patch->AddFace(face) < 0 || !patch->AddPatch(record)) return nullptr;
-  mesh->SetCurvedPatches(std::move(patch));
+  if (patch->AddFace(face) < 0 || !patch->AddPatch(record)) return false;
+  mesh.SetCurvedPatches(std::move(patch));
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<ShadedMesh> BuildPatchMesh() {
+  Builder b;
+  const uint32_t v0 = b.Vertex(0, 0, 0), v1 = b.Vertex(3, 0, 0), v2 = b.Vertex(3, 3, 0), v3 = b.Vertex(0, 3, 0);
+  b.Quad(v0, v1, v2, v3);
+  std::unique_ptr<ShadedMesh> mesh = b.Make("bump", "bump.texture");
+  if (!mesh || !AttachDomePatch(*mesh, 3.0f, 1.0f, false)) return nullptr;
   return Finish(std::move(mesh));
 }
 
@@ -258,28 +271,8 @@ std::unique_ptr<ShadedMesh> BuildPatchMound(const char* name, const char* textur
                  v3 = b.Vertex(0, side, 0);
   b.Quad(v0, v3, v2, v1);
   std::unique_ptr<ShadedMesh> mesh = b.Make(name, texture);
-  if (!mesh) return nullptr;
   // A bicubic patch with its rim on the ground peaks at 9/16 of its four inner points' height.
-  const float inner = height * 16.0f / 9.0f;
-  auto patch = std::make_unique<CurvedPatch>();
-  for (int row = 0; row < 4; ++row) {
-    for (int col = 0; col < 4; ++col) {
-      CurvedPatchControlVertex cv;
-      const bool raised = row > 0 && row < 3 && col > 0 && col < 3;
-      // Rows along x and columns along y: the patch's front (dv x du) then faces up, the side
-      // one-sided collision queries and back-face culling keep.
-      cv.position = Vector3(side * static_cast<float>(row) / 3.0f, side * static_cast<float>(col) / 3.0f,
-                            raised ? inner : 0.0f);
-      cv.u = col / 3.0f;
-      cv.v = row / 3.0f;
-      patch->AddControlVertex(cv);
-    }
-  }
-  CurvedPatchFace face;
-  CurvedPatchRecord record;
-  record.Init(0, 4, 0, false);
-  if (patch->AddFace(face) < 0 || !patch->AddPatch(record)) return nullptr;
-  mesh->SetCurvedPatches(std::move(patch));
+  if (!mesh || !AttachDomePatch(*mesh, side, height * 16.0f / 9.0f, true)) return nullptr;
   return Finish(std::move(mesh));
 }
 
