@@ -17,6 +17,7 @@
 #include "park/pieces/SkatableFacility.h"
 #include "park/pieces/SkatableSection.h"
 #include "park/world/VerezIvor.h"
+#include "scene/patch/CurvedPatch.h"
 #include "tests/support/ParkState.h"
 #include "tests/support/TempFolder.h"
 #include "tools/DemoContent.h"
@@ -39,6 +40,20 @@ size_t CountLinks(const DemoContent::PieceSpec& spec) {
   for (const DemoContent::PieceNode& node : spec.nodes)
     for (size_t at = node.text.find("dest="); at != std::string::npos; at = node.text.find("dest=", at + 1)) ++n;
   return n;
+}
+
+// The mound's nodes stand where skaters ride it: on its patch (rows along x, so the patch's v runs
+// with x and u with y), the four rim corners on the ground and the top at the peak; below the patch
+// its one face lies flat on the ground.
+TEST(DemoPieces, TheMoundsNodesLieOnItsPatch) {
+  const std::unique_ptr<ShadedMesh> mound = DemoContent::BuildMoundPiece();
+  ASSERT_TRUE(mound && mound->patches);
+  for (const DemoContent::PieceNode& node : DemoContent::MoundSpec().nodes) {
+    const Vector3 on = mound->patches->Evaluate(0, node.at.y / DemoContent::kMoundSide, node.at.x / DemoContent::kMoundSide);
+    EXPECT_NEAR((on - node.at).Length(), 0.0f, 1e-5f) << node.text;
+  }
+  const Box faces = mound->GetTransformedBounds(nullptr);
+  EXPECT_TRUE(faces.min.z == 0.0f && faces.max.z == 0.0f);
 }
 
 TEST(DemoPieces, EveryCatalogPieceJoinsTheDemoGridAndLeavesItAsItWas) {

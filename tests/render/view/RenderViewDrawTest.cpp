@@ -201,6 +201,8 @@ TEST(RenderViewMesh, CurvedPatchesAreDrawnOnTheirSurfaceAtTheLevelsTheCameraSets
   testing_support::DebugCapture quiet;  // the mound's texture is not on disk here
   std::unique_ptr<ShadedMesh> mesh = DemoContent::BuildPatchMound("mound", "none.texture", 3.0f, 0.5f);
   ASSERT_TRUE(mesh && mesh->patches);
+  CTexture texture;
+  mesh->SetTexture(0, &texture);  // the patch face's slot, which the instance copies
   CMeshInstance instance;
   ASSERT_TRUE(instance.SetMesh(mesh.get(), false, false, false, 0, 0, nullptr, true, nullptr));
   const CurvedPatchInstance* state = instance.GetPatchState();
@@ -225,6 +227,7 @@ TEST(RenderViewMesh, CurvedPatchesAreDrawnOnTheirSurfaceAtTheLevelsTheCameraSets
     const RecordingRasterizer::Draw& drawn = s.rasterizer.draws.back();
     EXPECT_EQ(drawn.vertices.size(), lod.vertexCount);
     EXPECT_EQ(drawn.indices.size(), 3u * lod.triangleCount);
+    EXPECT_EQ(drawn.texture, &texture);
     for (const ScreenVertex& v : drawn.vertices) {
       const Vector3 world = at.LocalToWorldPoint(mesh->patches->Evaluate(0, v.u, v.v));
       const Eigen::Vector4f want = ReferenceProjection(s.camera, world, 640, 480, 1000.0f);
