@@ -286,7 +286,7 @@ bool CTexture::LoadAtDepth(const char* path, bool loadPixels, uint32_t depth) {
   const bool ok = Parse(reinterpret_cast<const uint8_t*>(buffer), size, dropTop, loadPixels);
   FreeFileBuffer(buffer);
   if (!ok) return false;
-  if (!attachedName.empty() || attached) LoadAttached(target, loadPixels, depth);
+  LoadAttached(target, loadPixels, depth);
   fileName = target;
   flags &= ~(kTargaSource | kBitmapSource);
   return true;
